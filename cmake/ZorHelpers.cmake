@@ -1,0 +1,31 @@
+include(GoogleTest)
+
+# zor_add_test(<name> LABEL <area> SOURCES <files...> [LIBS <targets...>])
+# One GoogleTest binary; each test runs as its own ctest entry with its own
+# registry root (see tests/support/testmain.cpp).
+function(zor_add_test name)
+  cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} zor_testmain)
+  gtest_discover_tests(${name}
+    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT 120
+    DISCOVERY_TIMEOUT 120)
+endfunction()
+
+# zor_add_bench(<name> SOURCES <files...> [LIBS <targets...>])
+function(zor_add_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark_main)
+endfunction()
+
+# Adds every immediate sub-folder of the current folder that has a CMakeLists.txt.
+function(zor_add_subdirectories)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()

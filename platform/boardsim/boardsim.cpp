@@ -1,0 +1,1 @@
+// The Dravion Lyn board and its kernel driver, simulated in process.

@@ -1,0 +1,1 @@
+// The GenICam runtime subset the driver uses.

@@ -1,0 +1,1 @@
+// The host library: application calls as command records, and the Host services.

@@ -1,0 +1,1 @@
+// The Windows services the driver relies on, on POSIX.
