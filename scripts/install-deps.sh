@@ -13,5 +13,5 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+$sudo apt-get update -qq >/dev/null 2>&1 || { echo "apt-get update failed" >&2; exit 1; }
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null 2>&1 || { echo "apt-get install failed" >&2; exit 1; }
