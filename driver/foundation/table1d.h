@@ -1,0 +1,125 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <utility>
+
+#include "driver/foundation/messagebox.h"
+
+// A growable one-dimensional array. Capacity grows in multiples of the grow step;
+// running out of memory ends the process, so no operation reports an allocation error.
+template <typename T>
+class CTable1D {
+ public:
+  CTable1D() = default;
+  explicit CTable1D(int64_t n) {
+    if (n >= 1) SetSize(n, false);
+  }
+  CTable1D(const CTable1D&) = delete;
+  CTable1D& operator=(const CTable1D&) = delete;
+  CTable1D(CTable1D&& other) noexcept { Swap(other); }
+  CTable1D& operator=(CTable1D&& other) noexcept {
+    if (this != &other) {
+      CTable1D empty;
+      Swap(empty);
+      Swap(other);
+    }
+    return *this;
+  }
+  virtual ~CTable1D() { delete[] data_; }
+
+  // The only place that allocates: exactly n elements, the first min(size, n) kept on request.
+  virtual void SetSize(int64_t n, bool keep) {
+    if (n == allocated_) {
+      size_ = n;
+      return;
+    }
+    if (n < 1) {
+      delete[] data_;
+      data_ = nullptr;
+      size_ = 0;
+      allocated_ = 0;
+      growStep_ = initialGrowStep_;
+      return;
+    }
+    if (static_cast<uint64_t>(n) > PTRDIFF_MAX / sizeof(T)) FatalMemoryError(kOutOfMemoryText);
+    T* fresh = new (std::nothrow) T[static_cast<size_t>(n)]();
+    if (fresh == nullptr) FatalMemoryError(kOutOfMemoryText);
+    if (keep) {
+      const int64_t kept = size_ < n ? size_ : n;
+      for (int64_t i = 0; i < kept; ++i) fresh[i] = data_[i];
+    }
+    delete[] data_;
+    data_ = fresh;
+    size_ = n;
+    allocated_ = n;
+  }
+
+  // Makes room for n elements by the growth rule; the size stays.
+  void Reserve(int64_t n) {
+    if (n <= allocated_) return;
+    const int64_t size = size_;
+    Grow(n, true);
+    size_ = size;
+  }
+
+  void Add(const T& element) {
+    if (&element >= data_ && &element < data_ + allocated_) {
+      T copy(element);  // the element may move when the table grows
+      Grow(size_ + 1, true);
+      data_[size_ - 1] = copy;
+      return;
+    }
+    Grow(size_ + 1, true);
+    data_[size_ - 1] = element;
+  }
+
+  int64_t Size() const { return size_; }
+  int64_t Allocated() const { return allocated_; }
+  int64_t GrowStep() const { return growStep_; }
+  T* Data() { return data_; }
+  const T* Data() const { return data_; }
+  T& operator[](int64_t i) { return data_[i]; }
+  const T& operator[](int64_t i) const { return data_[i]; }
+
+ protected:
+  static constexpr const wchar_t* kOutOfMemoryText = L"Not enough heap memory to continue.";
+
+  void SetGrowSteps(int64_t step, int64_t factor) {
+    growStep_ = step;
+    initialGrowStep_ = step;
+    growFactor_ = factor;
+  }
+
+  // Sets a new size m; capacity rounds up to the grow step and is never reduced.
+  void Grow(int64_t m, bool keep) {
+    if (m > allocated_) {
+      if (m > INT64_MAX - growStep_) FatalMemoryError(kOutOfMemoryText);
+      const int64_t capacity = (m + growStep_ - 1) / growStep_ * growStep_;
+      SetSize(capacity, keep);
+      if (capacity > growStep_) growStep_ *= growFactor_;
+    } else if (m <= 0) {
+      SetSize(0, true);
+      m = 0;
+    }
+    size_ = m;
+  }
+
+ private:
+  void Swap(CTable1D& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(allocated_, other.allocated_);
+    std::swap(growStep_, other.growStep_);
+    std::swap(initialGrowStep_, other.initialGrowStep_);
+    std::swap(growFactor_, other.growFactor_);
+  }
+
+  T* data_ = nullptr;
+  int64_t size_ = 0;
+  int64_t allocated_ = 0;
+  int64_t growStep_ = 1;
+  int64_t initialGrowStep_ = 1;
+  int64_t growFactor_ = 1;
+};

@@ -1,0 +1,186 @@
+#include "driver/foundation/zorstring.h"
+
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+#include "driver/foundation/printfformat.h"
+#include "driver/foundation/utf8codec.h"
+
+namespace {
+
+constexpr int64_t kStringStep = 32;
+constexpr wchar_t kSeparator = L'/';
+
+}  // namespace
+
+CZORString::CZORString() {
+  SetGrowSteps(kStringStep, 1);
+  SetEmpty();
+}
+
+CZORString::CZORString(const CZORString& other) : CZORString() {
+  AssignRange(other.CStr(), other.Length());
+}
+
+CZORString::CZORString(const wchar_t* text, bool) : CZORString() { Assign(text); }
+
+CZORString::CZORString(const char* text) : CZORString() { Assign(text); }
+
+CZORString& CZORString::operator=(const CZORString& other) {
+  if (this != &other) AssignRange(other.CStr(), other.Length());
+  return *this;
+}
+
+void CZORString::Assign(const wchar_t* text) {
+  if (text == nullptr) {
+    SetEmpty();
+    return;
+  }
+  AssignRange(text, static_cast<int64_t>(wcslen(text)));
+}
+
+void CZORString::Assign(const char* text, bool) {
+  std::wstring wide;
+  if (text == nullptr || !DecodeUtf8(text, strlen(text), wide)) {
+    SetEmpty();
+    return;
+  }
+  AssignRange(wide.data(), static_cast<int64_t>(wide.size()));
+}
+
+CZORString CZORString::operator+(const CZORString& right) const {
+  CZORString joined(*this);
+  joined.Append(right);
+  return joined;
+}
+
+void CZORString::Append(const CZORString& other) {
+  if (&other == this) {
+    const CZORString copy(other);
+    Append(copy.CStr());
+    return;
+  }
+  Append(other.CStr());
+}
+
+void CZORString::Append(const wchar_t* text) {
+  if (text == nullptr) return;
+  const int64_t length = Length();
+  const auto extra = static_cast<int64_t>(wcslen(text));
+  if (text >= Data() && text < Data() + Allocated()) {
+    const std::wstring copy(text, static_cast<size_t>(extra));  // own text moves on growth
+    Grow(length + extra + 1, true);
+    wmemcpy(Data() + length, copy.data(), static_cast<size_t>(extra));
+  } else {
+    Grow(length + extra + 1, true);
+    wmemcpy(Data() + length, text, static_cast<size_t>(extra));
+  }
+  Data()[length + extra] = L'\0';
+}
+
+void CZORString::Append(const char* text) {
+  const CZORString converted(text);
+  Append(converted);
+}
+
+bool CZORString::AppendPath(const wchar_t* part) {
+  if (part == nullptr) part = L"";
+  const int64_t length = Length();
+  if (length >= 2 && CStr()[length - 1] != kSeparator && part[0] != kSeparator) {
+    const wchar_t separator[] = {kSeparator, L'\0'};
+    Append(separator);
+  }
+  Append(part);
+  return true;
+}
+
+bool CZORString::Format(const wchar_t* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const bool ok = FormatV(format, args);
+  va_end(args);
+  return ok;
+}
+
+bool CZORString::FormatV(const wchar_t* format, va_list args) {
+  std::wstring text;
+  const int64_t length = FormatWideV(text, format, args);
+  if (length < 0) {
+    SetEmpty();
+    return false;
+  }
+  Grow(length + 1, false);
+  wmemcpy(Data(), text.data(), static_cast<size_t>(length));
+  Data()[length] = L'\0';
+  return true;
+}
+
+CZORString CZORString::FormatZorString(const wchar_t* format, ...) {
+  CZORString result;
+  va_list args;
+  va_start(args, format);
+  result.FormatV(format, args);
+  va_end(args);
+  return result;
+}
+
+CZORString CZORString::SubString(int64_t start, int64_t count) const {
+  CZORString result;
+  const int64_t length = Length();
+  if (start < 0 || start > length || count < -1) return result;
+  if (count == -1 || count > length - start) count = length - start;
+  result.AssignRange(CStr() + start, count);
+  return result;
+}
+
+CTable1D<CZORString> CZORString::Split(const wchar_t* delimiters, bool dropEmpty) const {
+  CTable1D<CZORString> pieces;
+  if (delimiters == nullptr) delimiters = L"";
+  const wchar_t* const text = CStr();
+  const int64_t length = Length();
+  // Counted first so that the table is reserved once.
+  int64_t count = 0;
+  for (int64_t at = 0; at <= length;) {
+    const auto piece = static_cast<int64_t>(wcscspn(text + at, delimiters));
+    if (piece > 0 || !dropEmpty) ++count;
+    at += piece + 1;
+  }
+  pieces.Reserve(count);
+  for (int64_t at = 0; at <= length;) {
+    const auto piece = static_cast<int64_t>(wcscspn(text + at, delimiters));
+    if (piece > 0 || !dropEmpty) pieces.Add(SubString(at, piece));
+    at += piece + 1;
+  }
+  return pieces;
+}
+
+void CZORString::Resize(int64_t length, wchar_t fill) {
+  if (length < 0) length = 0;
+  const int64_t old = Length();
+  Grow(length + 1, true);
+  for (int64_t i = old; i < length; ++i) Data()[i] = fill;
+  Data()[length] = L'\0';
+}
+
+void CZORString::TrimRight(int64_t count) {
+  if (count <= 0) return;
+  const int64_t length = Length();
+  Resize(count < length ? length - count : 0, L'\0');
+}
+
+void CZORString::AssignRange(const wchar_t* text, int64_t length) {
+  if (text >= Data() && text < Data() + Allocated()) {
+    wmemmove(Data(), text, static_cast<size_t>(length));  // own text: no growth needed
+    Grow(length + 1, true);
+  } else {
+    Grow(length + 1, true);
+    wmemcpy(Data(), text, static_cast<size_t>(length));
+  }
+  Data()[length] = L'\0';
+}
+
+void CZORString::SetEmpty() {
+  Grow(1, true);
+  Data()[0] = L'\0';
+}

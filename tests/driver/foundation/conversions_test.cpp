@@ -1,0 +1,45 @@
+#include "driver/foundation/conversions.h"
+
+#include <gtest/gtest.h>
+
+TEST(Conversions, Utf8ToWideAcceptsValidAndRejectsInvalid) {
+  CZORString out(L"old");
+  EXPECT_TRUE(Utf8ToWide("z\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", out));
+  EXPECT_STREQ(out.CStr(), L"zé€\U0001F600");
+  EXPECT_EQ(out.Size(), 5);
+  const char* invalid[] = {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\x80"};
+  for (const char* text : invalid) {
+    out.Assign(L"old");
+    EXPECT_FALSE(Utf8ToWide(text, out)) << text;
+    EXPECT_STREQ(out.CStr(), L"");
+  }
+  EXPECT_TRUE(Utf8ToWide("", out));
+  EXPECT_FALSE(Utf8ToWide(nullptr, out));
+}
+
+TEST(Conversions, WideToNarrowRoundTrips) {
+  CZORStringAscii narrow;
+  EXPECT_TRUE(WideToAnsi(L"aé€", narrow));
+  EXPECT_STREQ(narrow.CStr(), "a\xC3\xA9\xE2\x82\xAC");
+  const wchar_t surrogate[] = {L'a', static_cast<wchar_t>(0xD800), 0};
+  EXPECT_FALSE(WideToAnsiEx(surrogate, narrow, true));
+  EXPECT_STREQ(narrow.CStr(), "");
+  EXPECT_TRUE(Utf8ToAnsi("\xC3\xA9", narrow));
+  EXPECT_STREQ(narrow.CStr(), "\xC3\xA9");
+
+  EXPECT_EQ(AnsiToWString("\xC3\xA9t\xC3\xA9"), L"été");
+  EXPECT_EQ(Utf8ToWString("\xE2\x82\xAC"), L"€");
+  EXPECT_EQ(WStringToUtf8(L"€"), "\xE2\x82\xAC");
+  EXPECT_EQ(WStringToUtf8(surrogate), "");
+  EXPECT_EQ(WStringToAnsi(L"x€"), "x\xE2\x82\xAC");
+  EXPECT_EQ(Utf8ToAnsiString("ok"), "ok");
+}
+
+TEST(Conversions, SplitDropsEmptyPieces) {
+  EXPECT_EQ(SplitString("a,,b,", ","), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(SplitString(",;a;b", ",;"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(SplitString("a,b", ""), (std::vector<std::string>{"a,b"}));
+  EXPECT_TRUE(SplitString("", ",").empty());
+  EXPECT_TRUE(SplitString("", "").empty());
+  EXPECT_EQ(SplitWString(L" x  y ", L" "), (std::vector<std::wstring>{L"x", L"y"}));
+}

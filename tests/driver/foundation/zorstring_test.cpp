@@ -1,0 +1,174 @@
+#include "driver/foundation/zorstring.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/foundation/zorstringascii.h"
+
+TEST(Table1D, SetSizeAllocatesExactlyAndKeepsOnRequest) {
+  CTable1D<wchar_t> table(3);
+  EXPECT_EQ(table.Size(), 3);
+  EXPECT_EQ(table.Allocated(), 3);
+  table[0] = L'a';
+  table[2] = L'c';
+  table.SetSize(5, true);
+  EXPECT_EQ(table.Allocated(), 5);
+  EXPECT_EQ(table[0], L'a');
+  EXPECT_EQ(table[2], L'c');
+  table.SetSize(0, true);
+  EXPECT_EQ(table.Data(), nullptr);
+  EXPECT_EQ(table.Size(), 0);
+  EXPECT_EQ(table.Allocated(), 0);
+  EXPECT_EQ(CTable1D<wchar_t>(0).Data(), nullptr);
+}
+
+TEST(Table1D, TableOfStringsConstructsAssignsAndReserves) {
+  CTable1D<CZORString> table;
+  table.Reserve(4);
+  EXPECT_EQ(table.Size(), 0);
+  EXPECT_EQ(table.Allocated(), 4);
+  table.Add(CZORString(L"one"));
+  table.Add(CZORString(L"two"));
+  table.Add(table[0]);  // an element of the table itself survives the growth
+  table.Add(table[1]);
+  table.Add(table[0]);
+  ASSERT_EQ(table.Size(), 5);
+  EXPECT_STREQ(table[2].CStr(), L"one");
+  EXPECT_STREQ(table[3].CStr(), L"two");
+  EXPECT_STREQ(table[4].CStr(), L"one");
+  table.SetSize(1, true);
+  EXPECT_STREQ(table[0].CStr(), L"one");
+}
+
+TEST(Table1DDeathTest, SizePastAddressableMemoryIsFatal) {
+  CTable1D<wchar_t> table;
+  EXPECT_EXIT(table.SetSize(INT64_MAX / 2, false), testing::ExitedWithCode(1),
+              "Not enough heap memory");
+}
+
+TEST(ZorString, SizeAndCapacityRules) {
+  CZORString empty;
+  EXPECT_EQ(empty.Size(), 1);
+  EXPECT_EQ(empty.Allocated(), 32);
+  EXPECT_STREQ(empty.CStr(), L"");
+  empty.Append(CZORString());
+  EXPECT_EQ(empty.Size(), 1);
+
+  const CZORString forty(std::wstring(40, L'x').c_str());
+  const CZORString copy(forty);
+  EXPECT_EQ(copy.Size(), 41);
+  EXPECT_EQ(copy.Allocated(), 64);
+  EXPECT_EQ(CZORString(static_cast<const wchar_t*>(nullptr)).Size(), 1);
+
+  CZORString formatted;
+  ASSERT_TRUE(formatted.Format(L"%0100d", 7));
+  EXPECT_EQ(formatted.Size(), 101);
+  EXPECT_EQ(formatted.Allocated(), 128);
+}
+
+TEST(ZorString, JoiningKeepsOneTerminator) {
+  CZORString text(L"ab");
+  text.Append(L"cd");
+  text.Append("é");
+  text.Append(text);
+  EXPECT_STREQ(text.CStr(), L"abcdéabcdé");
+  EXPECT_EQ(text.Size(), 11);
+  const CZORString joined = CZORString(L"x") + CZORString(L"yz");
+  EXPECT_STREQ(joined.CStr(), L"xyz");
+  EXPECT_EQ(joined.Size(), 4);
+  text.Assign(text.CStr() + 4);  // own text
+  EXPECT_STREQ(text.CStr(), L"éabcdé");
+}
+
+TEST(ZorString, NarrowTextSizesToTheConvertedLength) {
+  CZORString text("aé€");  // five bytes, three characters
+  EXPECT_EQ(text.Size(), 4);
+  text.Append(L"!");
+  EXPECT_STREQ(text.CStr(), L"aé€!");
+  CZORString invalid("a\xff");
+  EXPECT_STREQ(invalid.CStr(), L"");
+  EXPECT_EQ(invalid.Size(), 1);
+  invalid.Assign(static_cast<const char*>(nullptr));
+  EXPECT_EQ(invalid.Size(), 1);
+}
+
+TEST(ZorString, AppendPathInsertsOneSeparator) {
+  CZORString a(L"D:");
+  a.AppendPath(L"x");
+  EXPECT_STREQ(a.CStr(), L"D:/x");
+  CZORString b(L"D:/");
+  b.AppendPath(L"x");
+  EXPECT_STREQ(b.CStr(), L"D:/x");
+  CZORString c(L"D");
+  c.AppendPath(L"x");
+  EXPECT_STREQ(c.CStr(), L"Dx");
+  CZORString d(L"/tmp");
+  EXPECT_TRUE(d.AppendPath(L"/x"));
+  EXPECT_STREQ(d.CStr(), L"/tmp/x");
+}
+
+TEST(ZorString, FailedFormatLeavesTheEmptyString) {
+  CZORString text(L"old");
+  EXPECT_FALSE(text.Format(L"%n", nullptr));
+  EXPECT_EQ(text.Size(), 1);
+  EXPECT_STREQ(text.CStr(), L"");
+  EXPECT_FALSE(text.Format(L"bad %"));
+  EXPECT_STREQ(text.CStr(), L"");
+  EXPECT_STREQ(CZORString::FormatZorString(L"%s=%ld", L"v", 5).CStr(), L"v=5");
+}
+
+TEST(ZorString, SubStringStaysInsideTheText) {
+  const CZORString text(L"abcdef");
+  EXPECT_STREQ(text.SubString(3, -1).CStr(), L"def");
+  EXPECT_STREQ(text.SubString(1, 2).CStr(), L"bc");
+  EXPECT_STREQ(text.SubString(4, 100).CStr(), L"ef");
+  EXPECT_STREQ(text.SubString(6, -1).CStr(), L"");
+  EXPECT_STREQ(text.SubString(7, 1).CStr(), L"");
+  EXPECT_STREQ(text.SubString(-1, 2).CStr(), L"");
+  EXPECT_STREQ(text.SubString(0, -2).CStr(), L"");
+}
+
+TEST(ZorString, SplitKeepsOrDropsEmptyPieces) {
+  const CZORString text(L"a,,b");
+  const CTable1D<CZORString> all = text.Split(L",", false);
+  ASSERT_EQ(all.Size(), 3);
+  EXPECT_STREQ(all[0].CStr(), L"a");
+  EXPECT_STREQ(all[1].CStr(), L"");
+  EXPECT_STREQ(all[2].CStr(), L"b");
+  const CTable1D<CZORString> kept = text.Split(L",;", true);
+  ASSERT_EQ(kept.Size(), 2);
+  EXPECT_STREQ(kept[1].CStr(), L"b");
+  EXPECT_EQ(CZORString(L"a;b,").Split(L",;", false).Size(), 3);
+}
+
+TEST(ZorString, ResizeAndTrimRight) {
+  CZORString text(L"ab");
+  text.Resize(4, L'-');
+  EXPECT_STREQ(text.CStr(), L"ab--");
+  text.TrimRight(3);
+  EXPECT_STREQ(text.CStr(), L"a");
+  text.TrimRight(5);
+  EXPECT_EQ(text.Size(), 1);
+}
+
+TEST(ZorStringAscii, NarrowOperations) {
+  CZORStringAscii text;
+  EXPECT_EQ(text.Size(), 1);
+  EXPECT_EQ(text.Allocated(), 32);
+  text.Assign("a-b-c");
+  EXPECT_EQ(text.RemoveChar('-'), 2);
+  EXPECT_STREQ(text.CStr(), "abc");
+  EXPECT_EQ(text.Size(), 4);
+  text.Resize(5, 'z');
+  EXPECT_STREQ(text.CStr(), "abczz");
+  text.Shrink(2);
+  text.AppendText("!");
+  text.Append(text);
+  EXPECT_STREQ(text.CStr(), "abc!abc!");
+  text.Assign(nullptr);
+  EXPECT_STREQ(text.CStr(), "");
+  const CZORStringAscii copy = CZORStringAscii::Format("%s %S %ld", "n", L"w", 3);
+  EXPECT_STREQ(copy.CStr(), "n w 3");
+  EXPECT_STREQ(CZORStringAscii::Format("%n", nullptr).CStr(), "");
+}
