@@ -1,0 +1,34 @@
+#include "driver/firmware/boardjtagport.h"
+
+CBoardJtagPort::CBoardJtagPort(IJtagRegisterAccess* reg) : m_register(reg) {
+  m_bsdlFolder.Assign(m_firmwareFolder.CStr());
+  m_bsdlFolder.AppendText("/bsdl_1532");
+  SetCurrentJtagPort(this);
+  if (m_register != nullptr) {
+    m_shadow = m_register->ReadRegister() | kEnable;
+    m_register->WriteRegister(m_shadow);
+  }
+}
+
+CBoardJtagPort::~CBoardJtagPort() {
+  if (m_register != nullptr) {
+    m_register->WriteRegister(m_register->ReadRegister() & ~kEnable);
+    m_register = nullptr;
+  }
+}
+
+void CBoardJtagPort::WritePins(uint32_t pins) {
+  m_shadow = (m_shadow & ~kPinMask) | ((pins & 0xF) << kPinShift) | kEnable;
+  if (m_register != nullptr) {
+    m_register->WriteRegister(m_shadow);
+    // The read-back flushes the posted write on the board; its value is not needed.
+    (void)m_register->ReadRegister();
+  }
+}
+
+uint32_t* CBoardJtagPort::ReadPins(uint32_t* pins) {
+  if (m_register == nullptr) return pins;
+  m_shadow = m_register->ReadRegister();
+  *pins = (*pins & ~0xFu) | ((m_shadow & kPinMask) >> kPinShift);
+  return pins;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+
+#include "driver/foundation/zorstringascii.h"
+
+// Pin word of the JTAG port: the low four bits carry the pins.
+enum JtagPin : uint32_t {
+  kJtagPinTdo = 1u << 0,
+  kJtagPinTms = 1u << 1,
+  kJtagPinTck = 1u << 2,
+  kJtagPinTdi = 1u << 3,
+};
+
+// The programmer both JTAG engines drive. It carries the engine's command lines and results;
+// derived ports move the pins.
+class CJtagProgrammer {
+ public:
+  static constexpr int kLineCount = 100;
+  // Receives the new position of the progress bar.
+  using ProgressWindow = std::function<void(uint32_t position)>;
+
+  CJtagProgrammer() = default;
+  CJtagProgrammer(const CJtagProgrammer&) = delete;
+  CJtagProgrammer& operator=(const CJtagProgrammer&) = delete;
+  virtual ~CJtagProgrammer();
+
+  virtual void WritePins(uint32_t pins) = 0;
+  virtual uint32_t* ReadPins(uint32_t* pins) = 0;
+  // Message lines of the IEEE 1532 engine.
+  virtual void Message(const char* text);
+
+  // Called by the IEEE 1532 engine after each action and instruction.
+  void ProgressTick();
+
+  FILE* m_descriptionFile = nullptr;
+  FILE* m_iscFile = nullptr;
+  // Engine command text, one device a line, ended by the first empty line.
+  CZORStringAscii m_lines[kLineCount];
+  CZORStringAscii m_firmwareFolder;
+  CZORStringAscii m_bsdlFolder;
+  CZORStringAscii m_actionName;
+  // 0: the engine reads its command text from m_lines, 1: from a file.
+  uint8_t m_commandSource = 0;
+  // Set by the engine: 0 after a passed action, 1 after a failed one.
+  uint32_t m_failure = 0;
+  ProgressWindow m_progressWindow;
+  uint32_t m_progressCounter = 0;
+};
+
+// The port of the board being programmed; null when none exists.
+CJtagProgrammer* CurrentJtagPort();
+void SetCurrentJtagPort(CJtagProgrammer* port);

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/boardsim/jtag/simjtagdevice.h"
+
+namespace boardsim {
+
+struct SimIscMemoryConfig {
+  int words = 64;
+  int wordBits = 32;
+  // Run-Test/Idle clocks an erase needs before it takes effect.
+  int eraseCycles = 100;
+};
+
+struct SimStuckBit {
+  int word = 0;
+  int bit = 0;
+  bool value = false;
+};
+
+// An IEEE 1532 programmable device with a flash-like memory (erased cells read 1; programming can
+// only clear bits). Opcodes and registers are listed in README.md.
+class CSimIscDevice : public CSimJtagDevice {
+ public:
+  static constexpr uint32_t kIscEnable = 0x10;
+  static constexpr uint32_t kIscDisable = 0x11;
+  static constexpr uint32_t kIscErase = 0x12;
+  static constexpr uint32_t kIscAddressShift = 0x13;
+  static constexpr uint32_t kIscProgram = 0x14;
+  static constexpr uint32_t kIscRead = 0x15;
+
+  CSimIscDevice(SimJtagDeviceConfig config, SimIscMemoryConfig memory);
+
+  bool Enabled() const { return m_enabled; }
+  int AddressBits() const { return m_addressBits; }
+  const SimIscMemoryConfig& Memory() const { return m_memory; }
+  // A cell as the device reads it back (a stuck bit included).
+  bool ReadBit(int word, int bit) const;
+  // The low 64 bits of a word as read back.
+  uint64_t ReadWord(int word) const;
+  void SetStuckBit(std::optional<SimStuckBit> stuck) { m_stuck = stuck; }
+
+ protected:
+  std::vector<uint8_t> CaptureDr() override;
+  void UpdateDr(const CShiftRegister& reg) override;
+  void UpdateIr() override;
+  void IdleClock() override;
+
+ private:
+  bool IsIscOpcode(uint32_t op) const;
+
+  SimIscMemoryConfig m_memory;
+  int m_addressBits = 1;
+  std::vector<uint8_t> m_cells;
+  std::optional<SimStuckBit> m_stuck;
+  bool m_enabled = false;
+  uint64_t m_address = 0;
+  int m_idleClocks = 0;
+};
+
+}  // namespace boardsim
