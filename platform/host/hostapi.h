@@ -1,0 +1,4 @@
+// Export marker of libZOR.so's C functions.
+#pragma once
+
+#define ZOR_API extern "C" __attribute__((visibility("default")))

@@ -1,0 +1,83 @@
+// The application interface of libZOR.so. Every call that addresses a board system, or one of
+// its digitizers, buffers, threads or events, becomes a command record for the board's driver.
+// A failing call records an error on the calling thread (QappGetError), prints it unless
+// printing is disabled (QappControl Q_ERROR_PRINT) and returns 0 (or leaves `out` alone).
+#pragma once
+
+#include <cwchar>
+
+#include "platform/host/hostapi.h"
+#include "platform/host/qtypes.h"
+
+// Application. The default application (Q_DEFAULT) exists without QappAlloc.
+ZOR_API QID QappAlloc(const wchar_t* name, QINT64 initFlag, QID* out);
+ZOR_API void QappFree(QID app);
+ZOR_API QINT64 QappInquire(QID app, QINT64 type, void* out);
+ZOR_API void QappControl(QID app, QINT64 type, QINT64 value);
+// type Q_CURRENT and the Q_CURRENT_* types; text types write wide texts of at most
+// Q_ERROR_TEXT_SIZE characters. Returns the current error code.
+ZOR_API QINT64 QappGetError(QID app, QINT64 type, void* out);
+// Q_ERROR_CURRENT: function(Q_ERROR_CURRENT, 0, user) runs on the thread of each error.
+ZOR_API QINT64 QappHookFunction(QID app, QINT64 type, QHOOK_FUNCTION function, void* user);
+
+// Systems. The descriptor names the board type: L"Q_SYSTEM_DRAVIONLYN" loads
+// libZorDravionLyn.so from the folder of libZOR.so; L"Q_SYSTEM_HOST" is the host alone.
+ZOR_API QID QsysAlloc(QID app, const wchar_t* descriptor, QINT64 number, QINT64 initFlag, QID* out);
+ZOR_API void QsysFree(QID system);
+ZOR_API QINT64 QsysInquire(QID system, QINT64 type, void* out);
+ZOR_API void QsysControl(QID system, QINT64 type, QINT64 value);
+ZOR_API void QsysControlDouble(QID system, QINT64 type, double value);
+ZOR_API QINT64 QsysHookFunction(QID system, QINT64 type, QHOOK_FUNCTION function, void* user);
+ZOR_API QINT64 QsysGetHookInfo(QID event, QINT64 type, void* out);
+
+// Digitizers.
+ZOR_API QID QdigAlloc(QID system, QINT64 number, const wchar_t* format, QINT64 initFlag, QID* out);
+ZOR_API void QdigFree(QID digitizer);
+ZOR_API QINT64 QdigInquire(QID digitizer, QINT64 type, void* out);
+ZOR_API void QdigControl(QID digitizer, QINT64 type, QINT64 value);
+ZOR_API void QdigControlDouble(QID digitizer, QINT64 type, double value);
+ZOR_API void QdigGrab(QID digitizer, QID buffer);
+ZOR_API void QdigGrabContinuous(QID digitizer, QID buffer);
+ZOR_API void QdigGrabWait(QID digitizer, QINT64 flag);
+ZOR_API void QdigHalt(QID digitizer);
+// Processes into the buffers; function(hook flags, event, user) runs for each modified
+// buffer, HostBufGetHookInfo/QbufGetHookInfo(event, Q_OBJECT_ID) names it.
+ZOR_API void QdigProcess(QID digitizer, const QID* buffers, QINT64 count, QINT64 operation,
+                         QINT64 operationFlag, QHOOK_FUNCTION function, void* user);
+ZOR_API QINT64 QdigHookFunction(QID digitizer, QINT64 type, QHOOK_FUNCTION function, void* user);
+ZOR_API QINT64 QdigGetHookInfo(QID event, QINT64 type, void* out);
+ZOR_API void QdigControlFeature(QID digitizer, QINT64 flag, const wchar_t* feature, QINT64 dataType,
+                                const void* value);
+// A Q_TYPE_STRING answer needs `size` characters at value; other types ignore size.
+ZOR_API void QdigInquireFeature(QID digitizer, QINT64 flag, const wchar_t* feature, QINT64 dataType,
+                                void* value, QINT64 size);
+
+// Buffers.
+ZOR_API QID QbufAlloc2d(QID system, QINT64 sizeX, QINT64 sizeY, QINT64 type, QINT64 attribute,
+                        QID* out);
+ZOR_API QID QbufAllocColor(QID system, QINT64 bands, QINT64 sizeX, QINT64 sizeY, QINT64 type,
+                           QINT64 attribute, QID* out);
+ZOR_API QID QbufCreate2d(QID system, QINT64 sizeX, QINT64 sizeY, QINT64 type, QINT64 attribute,
+                         QINT64 pitch, void* address, QID* out);
+ZOR_API QID QbufChild2d(QID parent, QINT64 offsetX, QINT64 offsetY, QINT64 sizeX, QINT64 sizeY,
+                        QID* out);
+ZOR_API void QbufFree(QID buffer);
+ZOR_API QINT64 QbufInquire(QID buffer, QINT64 type, void* out);
+ZOR_API void QbufControl(QID buffer, QINT64 type, QINT64 value);
+ZOR_API void QbufClear(QID buffer, double value);
+// The whole buffer, band after band, rows packed.
+ZOR_API void QbufGet(QID buffer, void* data);
+ZOR_API void QbufPut(QID buffer, const void* data);
+ZOR_API void QbufGet2d(QID buffer, QINT64 offsetX, QINT64 offsetY, QINT64 sizeX, QINT64 sizeY,
+                       void* data);
+ZOR_API void QbufPut2d(QID buffer, QINT64 offsetX, QINT64 offsetY, QINT64 sizeX, QINT64 sizeY,
+                       const void* data);
+ZOR_API QINT64 QbufExport(const wchar_t* fileName, QINT64 format, QID buffer);
+ZOR_API QINT64 QbufGetHookInfo(QID event, QINT64 type, void* out);
+
+// Threads and events of a system.
+ZOR_API QID QthrAlloc(QID system, QINT64 type, QINT64 initFlag, QID* out);
+ZOR_API void QthrFree(QID object);
+ZOR_API QINT64 QthrInquire(QID object, QINT64 type, void* out);
+ZOR_API void QthrControl(QID object, QINT64 type, QINT64 value);
+ZOR_API QINT64 QthrWait(QID object, QINT64 waitWord, QINT64* result);
