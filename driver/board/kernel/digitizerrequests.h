@@ -1,0 +1,187 @@
+// Digitizer requests: allocation, free, control and inquire, grabs, grab
+// processing and reference levels.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "driver/board/kernel/bufferdescriptor.h"
+#include "driver/board/kernel/digitizerrecord.h"
+#include "driver/board/kernel/requestheader.h"
+
+namespace kernel {
+
+inline constexpr size_t kDcfBlockSize = 17904;
+inline constexpr size_t kDcfValueImageSize = 8952;
+inline constexpr size_t kDcfAdv7180Offset = 336;  // the decoder's 256 registers in the value image
+
+// Free and stop-grab requests: header and record copy.
+struct DigRecordRequest {
+  RequestHeader header;
+  DigChannelRecord record;
+};
+static_assert(sizeof(DigRecordRequest) == 3656);
+
+struct DigAllocRequest {
+  RequestHeader header;
+  DigChannelRecord record;  // back: kernelWord1 and kernelWord2
+  uint64_t kernelEvent;
+  uint64_t reserved[2];
+  uint8_t dcfBlock[kDcfBlockSize];
+};
+static_assert(sizeof(DigAllocRequest) == 21584);
+static_assert(offsetof(DigAllocRequest, record) == 88);
+static_assert(offsetof(DigAllocRequest, kernelEvent) == 3656);
+static_assert(offsetof(DigAllocRequest, dcfBlock) == 3680);
+
+// Digitizer control, inquire and hook-enable (channel init) requests.
+struct DigChannelRequest {
+  RequestHeader header;
+  DigChannelRecord record;
+  uint64_t type;
+  uint64_t value;  // in: value to set; back: the answer
+};
+static_assert(sizeof(DigChannelRequest) == 3672);
+static_assert(offsetof(DigChannelRequest, type) == 3656);
+static_assert(offsetof(DigChannelRequest, value) == 3664);
+
+inline constexpr uint64_t kForceBoardBit = 0x800000000000000;
+inline constexpr uint64_t kGrabAbort = 6643;
+inline constexpr uint64_t kHookEnable = 0x10000000;
+inline constexpr uint64_t kHookDisable = 0x4000000;
+
+struct GrabBufferPart {
+  KernelBufferDescriptor descriptor;
+  int64_t value;  // -1 from a plain grab
+  uint64_t zero384;
+  uint64_t kernelHandle;  // on-board buffer, 0 for host memory
+  uint64_t zero400[2];
+  int64_t minusOne416;
+  uint64_t zero424[2];
+  int64_t minusOne440;
+  uint64_t zero448[2];
+  uint64_t skipX;  // 1/decimation - 1
+  uint64_t skipY;
+  uint8_t oneBandPerPlane;  // 1 unless three bands with the band switch on
+  uint8_t flipX;
+  uint8_t flipY;
+  uint8_t pad483;
+  uint8_t bothFields;  // control 4018 value 2
+  uint8_t pad485[3];
+  uint64_t boardBufferWord;
+};
+static_assert(sizeof(GrabBufferPart) == 496);
+static_assert(offsetof(GrabBufferPart, value) == 376);
+static_assert(offsetof(GrabBufferPart, kernelHandle) == 392);
+static_assert(offsetof(GrabBufferPart, skipX) == 464);
+static_assert(offsetof(GrabBufferPart, oneBandPerPlane) == 480);
+static_assert(offsetof(GrabBufferPart, bothFields) == 484);
+static_assert(offsetof(GrabBufferPart, boardBufferWord) == 488);
+
+// Grab request, also used to queue a grab for grab processing.
+struct GrabRequest {
+  RequestHeader header;  // objectId: the kernel object the grab runs under
+  DigChannelRecord record;
+  uint64_t waitInUserMode;     // back: nonzero asks the caller to wait on its event
+  uint64_t grabRecord;         // back for grab processing: the kernel's id of the queued grab
+  uint64_t eventRegistration;  // the caller's registered per-system event
+  uint64_t continuous;         // 1 when the count is -1
+  uint64_t zero3688;
+  uint8_t flag3696;
+  uint8_t pad3697[7];
+  uint64_t zero3704;
+  uint64_t zero3712;
+  GrabBufferPart buffer;
+};
+static_assert(sizeof(GrabRequest) == 4216);
+static_assert(offsetof(GrabRequest, waitInUserMode) == 3656);
+static_assert(offsetof(GrabRequest, eventRegistration) == 3672);
+static_assert(offsetof(GrabRequest, continuous) == 3680);
+static_assert(offsetof(GrabRequest, buffer) == 3720);
+// The user-mode wait reads the time-out words through the record copy.
+static_assert(offsetof(GrabRequest, record) + offsetof(DigChannelRecord, properties) +
+                  offsetof(DigPropertiesBlock, grabTimeout) ==
+              792);
+static_assert(offsetof(GrabRequest, record) + offsetof(DigChannelRecord, properties) +
+                  offsetof(DigPropertiesBlock, grabTriggerState) ==
+              832);
+static_assert(offsetof(GrabRequest, record) + offsetof(DigChannelRecord, properties) +
+                  offsetof(DigPropertiesBlock, timeoutWord) ==
+              800);
+
+inline constexpr uint64_t kWaitGrabEnd = 3;    // every grab queued so far has ended
+inline constexpr uint64_t kWaitNextFrame = 5;  // the next frame has ended
+
+struct GrabWaitRequest {
+  RequestHeader header;
+  DigChannelRecord record;
+  uint64_t waitFlag;  // in: kWaitGrabEnd or kWaitNextFrame; back: nonzero asks for a user-mode wait
+  uint64_t reserved;
+  uint64_t eventRegistration;
+};
+static_assert(sizeof(GrabWaitRequest) == 3680);
+static_assert(offsetof(GrabWaitRequest, waitFlag) == 3656);
+static_assert(offsetof(GrabWaitRequest, eventRegistration) == 3672);
+
+struct DigReferenceRequest {
+  RequestHeader header;
+  DigChannelRecord record;
+  uint64_t zero3656[3];
+  uint64_t channelBits;
+  uint64_t zero3688;
+  uint64_t level6658;
+  uint64_t level6657;
+  uint64_t level6655;
+  uint64_t level6656;
+};
+static_assert(sizeof(DigReferenceRequest) == 3728);
+static_assert(offsetof(DigReferenceRequest, channelBits) == 3680);
+static_assert(offsetof(DigReferenceRequest, level6658) == 3696);
+
+inline constexpr uint64_t kPendingGrabCount = 6926;
+
+// objectId 0 asks about every digitizer of the system, else the digitizer
+// whose kernelWord1 it holds.
+struct DigInquireValueRequest {
+  RequestHeader header;
+  uint64_t type;
+  uint64_t value;  // back
+};
+static_assert(sizeof(DigInquireValueRequest) == 104);
+
+// Grab processing: start processing, stop a queued grab, continue a grab.
+struct DigProcessRequest {
+  RequestHeader header;
+  uint64_t kernelDigitizer;  // record kernelWord1
+  uint64_t processObject;    // the run's kernel object
+  uint64_t word;             // request: 1 for a first start; stop: the grab record
+};
+static_assert(sizeof(DigProcessRequest) == 112);
+static_assert(offsetof(DigProcessRequest, kernelDigitizer) == 0x58);
+static_assert(offsetof(DigProcessRequest, processObject) == 0x60);
+static_assert(offsetof(DigProcessRequest, word) == 0x68);
+
+struct DigContinueGrabRequest {
+  RequestHeader header;
+  uint64_t kernelDigitizer;
+  uint64_t processObject;
+  uint64_t threadObject;  // kernel id of the thread that continues
+  uint64_t grabRecord;
+};
+static_assert(sizeof(DigContinueGrabRequest) == 120);
+static_assert(offsetof(DigContinueGrabRequest, grabRecord) == 0x70);
+
+// A continuation that carries a freshly built buffer part (and one for the
+// auxiliary phase).
+struct DigContinuePreparedRequest {
+  RequestHeader header;
+  uint64_t kernelDigitizer;
+  uint64_t processObject;
+  uint64_t threadObject;
+  uint64_t grabRecord;
+  GrabBufferPart buffers[2];
+};
+static_assert(sizeof(DigContinuePreparedRequest) == 1112);
+static_assert(offsetof(DigContinuePreparedRequest, buffers) == 120);
+
+}  // namespace kernel
