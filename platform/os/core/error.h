@@ -43,6 +43,7 @@ inline constexpr uint32_t ERROR_REGISTRY_CORRUPT = 1015;
 inline constexpr uint32_t ERROR_KEY_DELETED = 1018;
 inline constexpr uint32_t ERROR_CHILD_MUST_BE_VOLATILE = 1021;
 inline constexpr uint32_t ERROR_NO_UNICODE_TRANSLATION = 1113;
+inline constexpr uint32_t ERROR_SHUTDOWN_IN_PROGRESS = 1115;
 inline constexpr uint32_t ERROR_DEVICE_NOT_CONNECTED = 1167;
 inline constexpr uint32_t ERROR_NOT_ALL_ASSIGNED = 1300;
 inline constexpr uint32_t ERROR_PRIVILEGE_NOT_HELD = 1314;

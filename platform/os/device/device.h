@@ -25,7 +25,6 @@ inline constexpr uint32_t GENERIC_WRITE = 0x40000000;
 inline constexpr uint32_t FILE_SHARE_READ = 0x1;
 inline constexpr uint32_t FILE_SHARE_WRITE = 0x2;
 inline constexpr uint32_t OPEN_EXISTING = 3;
-inline constexpr uint32_t FILE_ATTRIBUTE_NORMAL_FLAG = 0x80;
 inline constexpr uint32_t FILE_FLAG_OVERLAPPED = 0x40000000;
 
 // One request as a device sees it. The buffer holds a copy of the caller's
