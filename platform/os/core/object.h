@@ -1,0 +1,50 @@
+// What a handle refers to: one kind of object, checked on every look-up.
+#pragma once
+
+#include <memory>
+
+#include "platform/os/core/error.h"
+#include "platform/os/core/handle.h"
+
+namespace os::detail {
+
+enum class Kind { kEvent, kThread, kMutex, kKey, kDevice };
+
+class Waitable;
+
+class Object {
+ public:
+  explicit Object(Kind kind) : kind_(kind) {}
+  virtual ~Object() = default;
+  Object(const Object&) = delete;
+  Object& operator=(const Object&) = delete;
+
+  Kind kind() const { return kind_; }
+  // The handle was closed; other holders may still use the object.
+  virtual void Closed() {}
+  // Not a dynamic_cast: type information differs between the modules that
+  // share one handle table.
+  virtual Waitable* AsWaitable() { return nullptr; }
+
+ private:
+  const Kind kind_;
+};
+
+Handle InsertHandle(std::shared_ptr<Object> object);
+// Null for a closed or unknown handle.
+std::shared_ptr<Object> FindHandle(Handle handle);
+std::shared_ptr<Object> RemoveHandle(Handle handle);
+
+// The object of the handle when it has T's kind; else null with
+// ERROR_INVALID_HANDLE.
+template <class T>
+std::shared_ptr<T> Lookup(Handle handle) {
+  std::shared_ptr<Object> object = FindHandle(handle);
+  if (object == nullptr || object->kind() != T::kKind) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return std::static_pointer_cast<T>(object);
+}
+
+}  // namespace os::detail

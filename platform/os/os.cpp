@@ -1,1 +1,0 @@
-// The Windows services the driver relies on, on POSIX.

@@ -1,0 +1,221 @@
+#include "platform/os/sync/named_mutex.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <map>
+#include <string>
+
+#include "platform/os/core/paths.h"
+#include "platform/os/core/shared.h"
+#include "platform/os/sync/thread.h"
+#include "platform/os/sync/waitable.h"
+#include "platform/os/text/convert.h"
+
+namespace os::detail {
+namespace {
+
+// Byte ranges of the mutex file: every process that has the mutex open holds
+// a read lock on kPresence; the owning process holds a write lock on
+// kOwnership. The byte at kOwnership is 1 while owned, so a new owner can
+// tell that the last one ended without releasing.
+constexpr off_t kPresence = 0;
+constexpr off_t kOwnership = 1;
+
+bool LockByte(int fd, off_t offset, short type, bool block) {
+  struct flock lock = {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = offset;
+  lock.l_len = 1;
+  return fcntl(fd, block ? F_OFD_SETLKW : F_OFD_SETLK, &lock) == 0;
+}
+
+class Mutex : public Waitable {
+ public:
+  static constexpr Kind kKind = Kind::kMutex;
+  Mutex(std::string name, int fd) : Waitable(kKind), name_(std::move(name)), fd_(fd) {}
+  ~Mutex() override {
+    if (fd_ >= 0) close(fd_);
+  }
+
+  bool IsSignalled(uint32_t threadId) override {
+    if (owner_ == threadId) return true;
+    if (owner_ != 0) return false;
+    if (fd_ >= 0 && !fileLocked_) fileLocked_ = LockByte(fd_, kOwnership, F_WRLCK, false);
+    return fd_ < 0 || fileLocked_;
+  }
+  bool Take(uint32_t threadId) override {
+    if (owner_ == threadId) {
+      ++count_;
+      return false;
+    }
+    owner_ = threadId;
+    count_ = 1;
+    if (fd_ < 0) return false;
+    char held = 0;
+    bool abandoned = pread(fd_, &held, 1, kOwnership) == 1 && held == 1;
+    held = 1;
+    // The marker only serves abandonment reports; a failed write loses those.
+    (void)!pwrite(fd_, &held, 1, kOwnership);
+    return abandoned;
+  }
+  void Untaken() override {
+    if (owner_ == 0 && fileLocked_) {
+      LockByte(fd_, kOwnership, F_UNLCK, false);
+      fileLocked_ = false;
+    }
+  }
+  bool NeedsPolling() const override { return fd_ >= 0; }
+
+  bool Release(uint32_t threadId) {
+    if (owner_ != threadId || count_ == 0) return false;
+    if (--count_ > 0) return true;
+    owner_ = 0;
+    if (fd_ >= 0) {
+      char held = 0;
+      (void)!pwrite(fd_, &held, 1, kOwnership);
+      Untaken();
+    }
+    WakeWaiters();
+    return true;
+  }
+
+  void AddHandle() { ++handles_; }
+  void Closed() override;
+  const std::string& name() const { return name_; }
+
+ private:
+  const std::string name_;
+  const int fd_;
+  bool fileLocked_ = false;
+  uint32_t owner_ = 0;
+  uint32_t count_ = 0;
+  int handles_ = 0;
+};
+
+// The named mutexes this process has open; every handle of one name shares
+// one object.
+struct MutexNames {
+  std::map<std::string, std::shared_ptr<Mutex>> open;
+};
+
+MutexNames& Names() {
+  static MutexNames& names = Shared<MutexNames>("os.mutex.names");
+  return names;
+}
+
+void Mutex::Closed() {
+  std::lock_guard lock(SyncMutex());
+  if (--handles_ > 0 || name_.empty()) return;
+  // The last handle: give up ownership so other processes can go on.
+  owner_ = 0;
+  count_ = 0;
+  Untaken();
+  Names().open.erase(name_);
+}
+
+std::string FileName(const std::string& name) {
+  std::string file = "mutex.";
+  static const char kHex[] = "0123456789abcdef";
+  for (unsigned char c : name) {
+    if (isalnum(c) || c == '.' || c == '_' || c == '-') {
+      file += static_cast<char>(c);
+    } else {
+      file += '%';
+      file += kHex[c >> 4];
+      file += kHex[c & 15];
+    }
+  }
+  return file;
+}
+
+// Opens the mutex file; sets created when no other process has it open.
+int OpenFile(const std::string& name, bool mayCreate, bool* created) {
+  std::error_code ignored;
+  std::filesystem::create_directories(ObjectFolder(), ignored);
+  std::string file = FileName(name);
+  if (file.size() > 250) {
+    SetLastError(ERROR_INVALID_NAME);
+    return -1;
+  }
+  std::string path = (ObjectFolder() / file).string();
+  int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_CREAT, 0666);
+  if (fd < 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return -1;
+  }
+  *created = LockByte(fd, kPresence, F_WRLCK, false);
+  // Opening alone finds a mutex only when another process holds it open.
+  if (*created && !mayCreate) {
+    close(fd);
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return -1;
+  }
+  if (*created) {
+    char unowned = 0;
+    (void)!pwrite(fd, &unowned, 1, kOwnership);
+  }
+  LockByte(fd, kPresence, F_RDLCK, true);
+  return fd;
+}
+
+Handle OpenNamed(const std::string& name, bool mayCreate, bool initialOwner) {
+  std::lock_guard lock(SyncMutex());
+  auto& open = Names().open;
+  std::shared_ptr<Mutex> mutex;
+  bool created = false;
+  if (auto found = open.find(name); found != open.end()) {
+    mutex = found->second;
+  } else {
+    int fd = OpenFile(name, mayCreate, &created);
+    if (fd < 0) return kNullHandle;
+    mutex = std::make_shared<Mutex>(name, fd);
+    open.emplace(name, mutex);
+  }
+  mutex->AddHandle();
+  if (created && initialOwner) {
+    uint32_t self = GetCurrentThreadId();
+    if (mutex->IsSignalled(self)) mutex->Take(self);
+  }
+  SetLastError(created || !mayCreate ? ERROR_SUCCESS : ERROR_ALREADY_EXISTS);
+  return InsertHandle(mutex);
+}
+
+}  // namespace
+}  // namespace os::detail
+
+namespace os {
+
+Handle CreateMutex(bool initialOwner, const wchar_t* name) {
+  if (name != nullptr && *name != L'\0') {
+    return detail::OpenNamed(WideToUtf8(name), true, initialOwner);
+  }
+  auto mutex = std::make_shared<detail::Mutex>(std::string(), -1);
+  mutex->AddHandle();
+  if (initialOwner) mutex->Take(GetCurrentThreadId());
+  SetLastError(ERROR_SUCCESS);
+  return detail::InsertHandle(mutex);
+}
+
+Handle OpenMutex(const wchar_t* name) {
+  if (name == nullptr || *name == L'\0') {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return kNullHandle;
+  }
+  return detail::OpenNamed(WideToUtf8(name), false, false);
+}
+
+bool ReleaseMutex(Handle handle) {
+  auto mutex = detail::Lookup<detail::Mutex>(handle);
+  if (mutex == nullptr) return false;
+  std::lock_guard lock(detail::SyncMutex());
+  if (!mutex->Release(GetCurrentThreadId())) {
+    SetLastError(ERROR_NOT_OWNER);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace os

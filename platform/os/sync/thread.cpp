@@ -1,0 +1,80 @@
+#include "platform/os/sync/thread.h"
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <future>
+#include <system_error>
+#include <thread>
+
+#include "platform/os/sync/waitable.h"
+
+namespace os::detail {
+namespace {
+
+class ThreadObject : public Waitable {
+ public:
+  static constexpr Kind kKind = Kind::kThread;
+  ThreadObject() : Waitable(kKind) {}
+
+  bool IsSignalled(uint32_t) override { return exitCode_ != STILL_ACTIVE; }
+  bool Take(uint32_t) override { return false; }
+
+  void Finish(uint32_t exitCode) {
+    std::lock_guard lock(SyncMutex());
+    // A body that answers STILL_ACTIVE would look alive for ever.
+    exitCode_ = exitCode == STILL_ACTIVE ? 0 : exitCode;
+    WakeWaiters();
+  }
+  uint32_t ExitCode() {
+    std::lock_guard lock(SyncMutex());
+    return exitCode_;
+  }
+
+ private:
+  uint32_t exitCode_ = STILL_ACTIVE;
+};
+
+}  // namespace
+}  // namespace os::detail
+
+namespace os {
+
+Handle CreateThread(ThreadBody body, uint32_t* threadId) {
+  if (!body) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return kNullHandle;
+  }
+  auto object = std::make_shared<detail::ThreadObject>();
+  std::promise<uint32_t> started;
+  std::future<uint32_t> id = started.get_future();
+  try {
+    std::thread([object, body = std::move(body), started = std::move(started)]() mutable {
+      started.set_value(GetCurrentThreadId());
+      object->Finish(body());
+    }).detach();
+  } catch (const std::system_error&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return kNullHandle;
+  }
+  uint32_t newId = id.get();
+  if (threadId != nullptr) *threadId = newId;
+  return detail::InsertHandle(object);
+}
+
+bool GetExitCodeThread(Handle thread, uint32_t* exitCode) {
+  auto object = detail::Lookup<detail::ThreadObject>(thread);
+  if (object == nullptr) return false;
+  if (exitCode == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  *exitCode = object->ExitCode();
+  return true;
+}
+
+uint32_t GetCurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+
+uint32_t GetCurrentProcessId() { return static_cast<uint32_t>(getpid()); }
+
+}  // namespace os

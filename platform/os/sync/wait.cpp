@@ -1,0 +1,118 @@
+#include "platform/os/sync/wait.h"
+
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "platform/os/core/shared.h"
+#include "platform/os/sync/thread.h"
+#include "platform/os/sync/waitable.h"
+
+namespace os::detail {
+
+std::mutex& SyncMutex() {
+  static std::mutex& mutex = Shared<std::mutex>("os.sync");
+  return mutex;
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often a wait looks at objects that other processes change.
+constexpr auto kPollSlice = std::chrono::milliseconds(2);
+
+// One pass over the objects; WAIT_TIMEOUT when the wait must go on.
+uint32_t TryOnce(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAll,
+                 uint32_t threadId) {
+  if (!waitAll) {
+    for (size_t i = 0; i < objects.size(); ++i) {
+      if (!objects[i]->IsSignalled(threadId)) continue;
+      bool abandoned = objects[i]->Take(threadId);
+      return static_cast<uint32_t>(i) + (abandoned ? WAIT_ABANDONED_0 : WAIT_OBJECT_0);
+    }
+    return WAIT_TIMEOUT;
+  }
+  size_t signalled = 0;
+  while (signalled < objects.size() && objects[signalled]->IsSignalled(threadId)) ++signalled;
+  if (signalled < objects.size()) {
+    for (size_t i = 0; i < signalled; ++i) objects[i]->Untaken();
+    return WAIT_TIMEOUT;
+  }
+  uint32_t result = WAIT_OBJECT_0;
+  for (size_t i = 0; i < objects.size(); ++i) {
+    if (objects[i]->Take(threadId) && result == WAIT_OBJECT_0) {
+      result = WAIT_ABANDONED_0 + static_cast<uint32_t>(i);
+    }
+  }
+  return result;
+}
+
+uint32_t Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAll,
+              uint32_t milliseconds) {
+  const uint32_t threadId = GetCurrentThreadId();
+  const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  bool polling = false;
+  for (const auto& object : objects) polling = polling || object->NeedsPolling();
+
+  std::unique_lock lock(SyncMutex());
+  Waiter waiter;
+  for (const auto& object : objects) object->AddWaiter(&waiter);
+  uint32_t result;
+  while ((result = TryOnce(objects, waitAll, threadId)) == WAIT_TIMEOUT) {
+    const bool forever = milliseconds == INFINITE;
+    if (!forever && Clock::now() >= deadline) break;
+    auto until = forever ? Clock::time_point::max() : deadline;
+    if (polling) until = std::min(until, Clock::now() + kPollSlice);
+    if (until == Clock::time_point::max()) {
+      waiter.wake.wait(lock);
+    } else {
+      waiter.wake.wait_until(lock, until);
+    }
+  }
+  for (const auto& object : objects) object->RemoveWaiter(&waiter);
+  return result;
+}
+
+}  // namespace
+}  // namespace os::detail
+
+namespace os {
+
+uint32_t WaitForSingleObject(Handle object, uint32_t milliseconds) {
+  return WaitForMultipleObjects(1, &object, false, milliseconds);
+}
+
+uint32_t WaitForMultipleObjects(uint32_t count, const Handle* objects, bool waitAll,
+                                uint32_t milliseconds) {
+  if (count == 0 || count > MAXIMUM_WAIT_OBJECTS || objects == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return WAIT_FAILED;
+  }
+  std::vector<std::shared_ptr<detail::Waitable>> waitables;
+  for (uint32_t i = 0; i < count; ++i) {
+    std::shared_ptr<detail::Object> found = detail::FindHandle(objects[i]);
+    detail::Waitable* waitable = found == nullptr ? nullptr : found->AsWaitable();
+    if (waitable == nullptr) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return WAIT_FAILED;
+    }
+    std::shared_ptr<detail::Waitable> object(found, waitable);
+    for (const auto& earlier : waitables) {
+      // Taking one object twice at once has no meaning.
+      if (waitAll && earlier == object) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+      }
+    }
+    waitables.push_back(std::move(object));
+  }
+  return detail::Wait(waitables, waitAll, milliseconds);
+}
+
+void Sleep(uint32_t milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+}  // namespace os
