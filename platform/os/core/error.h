@@ -25,6 +25,7 @@ inline constexpr uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr uint32_t ERROR_INVALID_NAME = 123;
 inline constexpr uint32_t ERROR_MOD_NOT_FOUND = 126;
 inline constexpr uint32_t ERROR_PROC_NOT_FOUND = 127;
+inline constexpr uint32_t ERROR_BAD_PATHNAME = 161;
 inline constexpr uint32_t ERROR_ALREADY_EXISTS = 183;
 inline constexpr uint32_t ERROR_ENVVAR_NOT_FOUND = 203;
 inline constexpr uint32_t ERROR_MORE_DATA = 234;

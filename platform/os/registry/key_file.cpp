@@ -1,0 +1,273 @@
+#include "platform/os/registry/key_file.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/os/core/error.h"
+#include "platform/os/sync/thread.h"
+#include "platform/os/text/convert.h"
+
+namespace os::detail {
+namespace {
+
+constexpr char kHeader[] = "zor-registry-key 1";
+constexpr char kKeyFile[] = ".key";
+constexpr char kLockFile[] = ".lock";
+constexpr char kHex[] = "0123456789abcdef";
+// Longer folder names are shortened and made unique with a hash.
+constexpr size_t kMaxFolderName = 200;
+
+std::string Escape(const std::wstring& text) {
+  std::string out;
+  for (unsigned char c : WideToUtf8(text)) {
+    if (c <= 0x20 || c == '%' || c == 0x7F) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+bool Unescape(const std::string& text, std::wstring* out) {
+  std::string bytes;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      bytes += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size()) return false;
+    int high = HexDigit(text[i + 1]);
+    int low = HexDigit(text[i + 2]);
+    if (high < 0 || low < 0) return false;
+    bytes += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  *out = Utf8ToWide(bytes);
+  return true;
+}
+
+bool ParseHex(const std::string& text, std::vector<unsigned char>* data) {
+  if (text == "-") return true;
+  if (text.size() % 2 != 0) return false;
+  for (size_t i = 0; i < text.size(); i += 2) {
+    int high = HexDigit(text[i]);
+    int low = HexDigit(text[i + 1]);
+    if (high < 0 || low < 0) return false;
+    data->push_back(static_cast<unsigned char>(high * 16 + low));
+  }
+  return true;
+}
+
+bool ParseValue(const std::string& line, RegistryValue* value) {
+  std::istringstream in(line);
+  std::string word, type, hex, name;
+  if (!(in >> word >> type >> hex >> name) || name.empty() || name[0] != '=') return false;
+  char* end = nullptr;
+  unsigned long long number = strtoull(type.c_str(), &end, 10);
+  if (*end != '\0' || type.empty() || number > 0xFFFFFFFFull) return false;
+  value->type = static_cast<uint32_t>(number);
+  return ParseHex(hex, &value->data) && Unescape(name.substr(1), &value->name);
+}
+
+uint32_t Parse(const std::string& text, KeyFile* key) {
+  std::istringstream in(text);
+  std::string line;
+  if (!std::getline(in, line) || line != kHeader) return ERROR_REGISTRY_CORRUPT;
+  bool named = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("name ", 0) == 0) {
+      if (!Unescape(line.substr(5), &key->name)) return ERROR_REGISTRY_CORRUPT;
+      named = true;
+    } else if (line.rfind("boot ", 0) == 0) {
+      key->bootId = line.substr(5);
+    } else if (line.rfind("value ", 0) == 0) {
+      RegistryValue value;
+      if (!ParseValue(line, &value)) return ERROR_REGISTRY_CORRUPT;
+      key->values.push_back(std::move(value));
+    } else {
+      return ERROR_REGISTRY_CORRUPT;
+    }
+  }
+  return named ? ERROR_SUCCESS : ERROR_REGISTRY_CORRUPT;
+}
+
+std::string Serialize(const KeyFile& key) {
+  std::string out = std::string(kHeader) + "\nname " + Escape(key.name) + "\n";
+  if (!key.bootId.empty()) out += "boot " + key.bootId + "\n";
+  for (const RegistryValue& value : key.values) {
+    std::string hex;
+    for (unsigned char c : value.data) {
+      hex += kHex[c >> 4];
+      hex += kHex[c & 15];
+    }
+    out += "value " + std::to_string(value.type) + " " + (hex.empty() ? "-" : hex) + " =" +
+           Escape(value.name) + "\n";
+  }
+  return out;
+}
+
+// Holds the key's lock file locked for the life of the object.
+class KeyLock {
+ public:
+  explicit KeyLock(const std::filesystem::path& folder)
+      : fd_(open((folder / kLockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
+    if (fd_ >= 0 && flock(fd_, LOCK_EX) != 0) {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~KeyLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+  KeyLock(const KeyLock&) = delete;
+  KeyLock& operator=(const KeyLock&) = delete;
+  bool locked() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+uint32_t WriteKey(const std::filesystem::path& folder, const KeyFile& key) {
+  std::filesystem::path temporary =
+      folder / (std::string(kKeyFile) + ".tmp." + std::to_string(getpid()) + "." +
+                std::to_string(GetCurrentThreadId()));
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << Serialize(key);
+    if (!out.flush()) return ERROR_CANTWRITE;
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, folder / kKeyFile, error);
+  if (error) {
+    std::filesystem::remove(temporary, error);
+    return ERROR_CANTWRITE;
+  }
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+RegistryValue* KeyFile::FindValue(const std::wstring& valueName) {
+  const std::wstring folded = FoldCase(valueName);
+  for (RegistryValue& value : values) {
+    if (FoldCase(value.name) == folded) return &value;
+  }
+  return nullptr;
+}
+
+uint32_t LoadKey(const std::filesystem::path& folder, KeyFile* key) {
+  std::ifstream in(folder / kKeyFile, std::ios::binary);
+  if (!in) return ERROR_FILE_NOT_FOUND;
+  std::ostringstream text;
+  text << in.rdbuf();
+  *key = KeyFile();
+  uint32_t result = Parse(text.str(), key);
+  if (result == ERROR_SUCCESS && !key->bootId.empty() && key->bootId != CurrentBootId()) {
+    return ERROR_FILE_NOT_FOUND;
+  }
+  return result;
+}
+
+uint32_t ChangeKey(const std::filesystem::path& folder, bool create,
+                   const std::function<uint32_t(KeyFile& key, bool existed)>& change) {
+  std::error_code error;
+  if (create) std::filesystem::create_directory(folder, error);
+  if (!std::filesystem::is_directory(folder, error)) {
+    return create ? ERROR_CANTWRITE : ERROR_FILE_NOT_FOUND;
+  }
+  KeyLock lock(folder);
+  if (!lock.locked()) return ERROR_CANTWRITE;
+  KeyFile key;
+  uint32_t result = LoadKey(folder, &key);
+  const bool existed = result == ERROR_SUCCESS;
+  if (result == ERROR_FILE_NOT_FOUND && create) {
+    key = KeyFile();
+  } else if (!existed) {
+    return result;
+  }
+  result = change(key, existed);
+  return result == ERROR_SUCCESS ? WriteKey(folder, key) : result;
+}
+
+uint32_t RemoveKey(const std::filesystem::path& folder) {
+  std::error_code error;
+  {
+    KeyLock lock(folder);
+    if (!lock.locked()) return ERROR_FILE_NOT_FOUND;
+    KeyFile key;
+    uint32_t result = LoadKey(folder, &key);
+    if (result != ERROR_SUCCESS) return result;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+      KeyFile child;
+      if (entry.is_directory() && LoadKey(entry.path(), &child) == ERROR_SUCCESS) {
+        return ERROR_ACCESS_DENIED;
+      }
+    }
+    std::filesystem::remove(folder / kKeyFile, error);
+    if (error) return ERROR_CANTWRITE;
+  }
+  // Stale volatile sub-keys may remain; they go with the folder.
+  std::filesystem::remove_all(folder, error);
+  return ERROR_SUCCESS;
+}
+
+std::wstring FoldCase(const std::wstring& name) {
+  std::wstring folded = name;
+  for (wchar_t& c : folded) {
+    if ((c >= L'A' && c <= L'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
+      c = static_cast<wchar_t>(c + 0x20);
+    } else if ((c >= 0x391 && c <= 0x3A9 && c != 0x3A2) || (c >= 0x410 && c <= 0x42F)) {
+      c = static_cast<wchar_t>(c + 0x20);
+    } else if (c >= 0x400 && c <= 0x40F) {
+      c = static_cast<wchar_t>(c + 0x50);
+    }
+  }
+  return folded;
+}
+
+std::string FolderName(const std::wstring& name) {
+  std::string out;
+  for (unsigned char c : WideToUtf8(FoldCase(name))) {
+    // A leading dot is escaped too, so no key can meet ".key" or ".lock".
+    if ((isalnum(c) && c < 0x80) || c == '_' || c == '-' || (c == '.' && !out.empty())) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  if (out.size() > kMaxFolderName) {
+    size_t hash = std::hash<std::string>()(out);
+    out.resize(kMaxFolderName - 20);
+    out += "~" + std::to_string(hash);
+  }
+  return out;
+}
+
+std::string CurrentBootId() {
+  if (const char* id = getenv("ZOR_BOOT_ID"); id != nullptr && *id != '\0') return id;
+  static const std::string kernelId = [] {
+    std::ifstream in("/proc/sys/kernel/random/boot_id");
+    std::string id;
+    std::getline(in, id);
+    return id.empty() ? std::string("unknown-boot") : id;
+  }();
+  return kernelId;
+}
+
+}  // namespace os::detail

@@ -1,0 +1,52 @@
+// One registry key on disk: a folder holding the key's file ".key" (its
+// name, volatility and values) and a lock file ".lock"; sub-keys are
+// sub-folders. Writers lock the key and replace the file by renaming, so a
+// reader never sees a torn file and concurrent writers lose nothing.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace os::detail {
+
+struct RegistryValue {
+  std::wstring name;
+  uint32_t type = 0;
+  std::vector<unsigned char> data;
+};
+
+struct KeyFile {
+  std::wstring name;
+  // The boot id the key belongs to; empty for a lasting key.
+  std::string bootId;
+  std::vector<RegistryValue> values;
+
+  RegistryValue* FindValue(const std::wstring& name);
+};
+
+// Result codes are Windows error codes. A volatile key of an earlier boot
+// reads as ERROR_FILE_NOT_FOUND.
+uint32_t LoadKey(const std::filesystem::path& folder, KeyFile* key);
+
+// Under the key's lock: loads the key (missing or stale ones start empty
+// when create is set, else ERROR_FILE_NOT_FOUND), lets change edit it and
+// writes it back when change answers ERROR_SUCCESS. existed tells whether a
+// live key was found.
+uint32_t ChangeKey(const std::filesystem::path& folder, bool create,
+                   const std::function<uint32_t(KeyFile& key, bool existed)>& change);
+
+// Removes the key's folder; ERROR_ACCESS_DENIED when live sub-keys remain.
+uint32_t RemoveKey(const std::filesystem::path& folder);
+
+// The folder name of a key name: case folded and escaped.
+std::string FolderName(const std::wstring& name);
+// Case folding used to compare names.
+std::wstring FoldCase(const std::wstring& name);
+
+// The current boot id: ZOR_BOOT_ID when set, else the kernel's.
+std::string CurrentBootId();
+
+}  // namespace os::detail

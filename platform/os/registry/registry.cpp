@@ -1,0 +1,321 @@
+#include "platform/os/registry/registry.h"
+
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/os/core/object.h"
+#include "platform/os/core/paths.h"
+#include "platform/os/registry/key_file.h"
+#include "platform/os/registry/processor_keys.h"
+
+namespace os::detail {
+namespace {
+
+// Returned by a change that finds nothing to write.
+constexpr uint32_t kUnchanged = 0xFFFFFFFF;
+
+const std::map<Handle, const char*> kHives = {
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},   {HKEY_USERS, "HKEY_USERS"},
+    {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
+};
+
+// An open key: its hive, its path parts as created and its access rights.
+struct KeyPath {
+  Handle hive{};
+  std::vector<std::wstring> parts;
+  uint32_t access = KEY_ALL_ACCESS;
+
+  std::vector<std::wstring> Folded() const {
+    std::vector<std::wstring> folded;
+    for (const auto& part : parts) folded.push_back(FoldCase(part));
+    return folded;
+  }
+  bool Overlay() const { return hive == HKEY_LOCAL_MACHINE && InProcessorView(Folded()); }
+  std::filesystem::path Folder(size_t depth) const {
+    std::filesystem::path folder = RegistryRoot() / kHives.at(hive);
+    for (size_t i = 0; i < depth; ++i) folder /= FolderName(parts[i]);
+    return folder;
+  }
+  std::filesystem::path Folder() const { return Folder(parts.size()); }
+};
+
+class Key : public Object {
+ public:
+  static constexpr Kind kKind = Kind::kKey;
+  explicit Key(KeyPath path) : Object(kKind), path(std::move(path)) {}
+  const KeyPath path;
+};
+
+std::optional<KeyPath> Resolve(Handle handle) {
+  if (kHives.contains(handle)) return KeyPath{handle, {}, KEY_ALL_ACCESS};
+  std::shared_ptr<Key> key = Lookup<Key>(handle);
+  if (key == nullptr) return std::nullopt;
+  return key->path;
+}
+
+// Appends the parts of subKey; a trailing backslash is allowed.
+uint32_t Append(KeyPath& path, const wchar_t* subKey) {
+  if (subKey == nullptr) return ERROR_SUCCESS;
+  std::wstring rest = subKey;
+  if (!rest.empty() && rest.front() == L'\\') return ERROR_BAD_PATHNAME;
+  while (!rest.empty() && rest.back() == L'\\') rest.pop_back();
+  size_t start = 0;
+  while (start < rest.size()) {
+    size_t end = rest.find(L'\\', start);
+    if (end == std::wstring::npos) end = rest.size();
+    if (end == start) return ERROR_BAD_PATHNAME;
+    if (end - start > kMaxKeyNameChars) return ERROR_INVALID_PARAMETER;
+    path.parts.push_back(rest.substr(start, end - start));
+    start = end + 1;
+  }
+  return ERROR_SUCCESS;
+}
+
+uint32_t Load(const KeyPath& path, KeyFile* key) {
+  if (path.Overlay()) {
+    std::optional<KeyFile> view = ProcessorKey(path.Folded());
+    if (!view) return ERROR_FILE_NOT_FOUND;
+    *key = std::move(*view);
+    return ERROR_SUCCESS;
+  }
+  uint32_t result = LoadKey(path.Folder(), key);
+  if (result == ERROR_FILE_NOT_FOUND && path.parts.empty()) {
+    *key = KeyFile{};
+    return ERROR_SUCCESS;
+  }
+  return result;
+}
+
+// Loads an open key; one that vanished since it was opened is deleted.
+uint32_t LoadOpen(const KeyPath& path, KeyFile* key) {
+  uint32_t result = Load(path, key);
+  return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
+}
+
+uint32_t CreatePath(const KeyPath& path, bool isVolatile, uint32_t* disposition) {
+  if (path.Overlay()) {
+    KeyFile view;
+    if (Load(path, &view) != ERROR_SUCCESS) return ERROR_ACCESS_DENIED;
+    *disposition = REG_OPENED_EXISTING_KEY;
+    return ERROR_SUCCESS;
+  }
+  std::error_code ignored;
+  std::filesystem::create_directories(path.Folder(0), ignored);
+  bool parentVolatile = false;
+  *disposition = REG_OPENED_EXISTING_KEY;
+  for (size_t depth = 1; depth <= path.parts.size(); ++depth) {
+    uint32_t result = ChangeKey(path.Folder(depth), true, [&](KeyFile& key, bool existed) {
+      if (existed) {
+        parentVolatile = !key.bootId.empty();
+        return kUnchanged;
+      }
+      if (parentVolatile && !isVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
+      key.name = path.parts[depth - 1];
+      key.bootId = isVolatile ? CurrentBootId() : std::string();
+      parentVolatile = isVolatile;
+      if (depth == path.parts.size()) *disposition = REG_CREATED_NEW_KEY;
+      return ERROR_SUCCESS;
+    });
+    if (result != ERROR_SUCCESS && result != kUnchanged) return result;
+  }
+  return ERROR_SUCCESS;
+}
+
+uint32_t ChangeValues(Handle handle, const std::function<uint32_t(KeyFile&)>& change) {
+  std::optional<KeyPath> path = Resolve(handle);
+  if (!path) return ERROR_INVALID_HANDLE;
+  if ((path->access & KEY_SET_VALUE) == 0 || path->Overlay()) return ERROR_ACCESS_DENIED;
+  std::error_code ignored;
+  if (path->parts.empty()) std::filesystem::create_directories(path->Folder(), ignored);
+  uint32_t result = ChangeKey(path->Folder(), path->parts.empty(),
+                              [&](KeyFile& key, bool) { return change(key); });
+  return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
+}
+
+// Copies data with the size conventions of RegQueryValueEx.
+uint32_t DeliverData(const RegistryValue& value, uint32_t* type, void* data, uint32_t* size) {
+  if (data != nullptr && size == nullptr) return ERROR_INVALID_PARAMETER;
+  if (type != nullptr) *type = value.type;
+  if (size == nullptr) return ERROR_SUCCESS;
+  const auto needed = static_cast<uint32_t>(value.data.size());
+  if (data == nullptr) {
+    *size = needed;
+    return ERROR_SUCCESS;
+  }
+  if (*size < needed) {
+    *size = needed;
+    return ERROR_MORE_DATA;
+  }
+  if (needed > 0) std::memcpy(data, value.data.data(), needed);
+  *size = needed;
+  return ERROR_SUCCESS;
+}
+
+uint32_t DeliverName(const std::wstring& text, wchar_t* name, uint32_t* nameChars) {
+  if (name == nullptr || nameChars == nullptr) return ERROR_INVALID_PARAMETER;
+  if (*nameChars <= text.size()) return ERROR_MORE_DATA;
+  text.copy(name, text.size());
+  name[text.size()] = L'\0';
+  *nameChars = static_cast<uint32_t>(text.size());
+  return ERROR_SUCCESS;
+}
+
+std::vector<std::wstring> SubKeyNames(const KeyPath& path) {
+  std::vector<std::wstring> names;
+  if (path.Overlay()) {
+    names = ProcessorSubKeys(path.Folded());
+  } else {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(path.Folder(), ignored)) {
+      KeyFile child;
+      if (entry.is_directory(ignored) && LoadKey(entry.path(), &child) == ERROR_SUCCESS) {
+        names.push_back(child.name);
+      }
+    }
+    if (path.hive == HKEY_LOCAL_MACHINE && path.parts.empty()) {
+      std::vector<std::wstring> view = ProcessorSubKeys({});
+      names.insert(names.end(), view.begin(), view.end());
+    }
+  }
+  std::sort(names.begin(), names.end(),
+            [](const std::wstring& a, const std::wstring& b) { return FoldCase(a) < FoldCase(b); });
+  return names;
+}
+
+std::wstring ValueName(const wchar_t* name) { return name == nullptr ? std::wstring() : name; }
+
+}  // namespace
+}  // namespace os::detail
+
+namespace os {
+
+using detail::KeyFile;
+using detail::KeyPath;
+
+uint32_t RegCreateKey(Handle parent, const wchar_t* subKey, uint32_t options, uint32_t access,
+                      Handle* result, uint32_t* disposition) {
+  if (result == nullptr) return ERROR_INVALID_PARAMETER;
+  *result = kNullHandle;
+  std::optional<KeyPath> path = detail::Resolve(parent);
+  if (!path) return ERROR_INVALID_HANDLE;
+  if ((options & ~REG_OPTION_VOLATILE) != 0) return ERROR_INVALID_PARAMETER;
+  if (uint32_t status = detail::Append(*path, subKey); status != ERROR_SUCCESS) return status;
+  if ((path->access & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
+  uint32_t created = 0;
+  uint32_t status = detail::CreatePath(*path, (options & REG_OPTION_VOLATILE) != 0, &created);
+  if (status != ERROR_SUCCESS) return status;
+  path->access = access;
+  *result = detail::InsertHandle(std::make_shared<detail::Key>(std::move(*path)));
+  if (disposition != nullptr) *disposition = created;
+  return ERROR_SUCCESS;
+}
+
+uint32_t RegOpenKey(Handle parent, const wchar_t* subKey, uint32_t access, Handle* result) {
+  if (result == nullptr) return ERROR_INVALID_PARAMETER;
+  *result = kNullHandle;
+  std::optional<KeyPath> path = detail::Resolve(parent);
+  if (!path) return ERROR_INVALID_HANDLE;
+  if (uint32_t status = detail::Append(*path, subKey); status != ERROR_SUCCESS) return status;
+  KeyFile key;
+  if (uint32_t status = detail::Load(*path, &key); status != ERROR_SUCCESS) return status;
+  path->access = access;
+  *result = detail::InsertHandle(std::make_shared<detail::Key>(std::move(*path)));
+  return ERROR_SUCCESS;
+}
+
+uint32_t RegOpenCurrentUser(uint32_t access, Handle* result) {
+  return RegOpenKey(HKEY_CURRENT_USER, nullptr, access, result);
+}
+
+uint32_t RegCloseKey(Handle key) {
+  if (detail::kHives.contains(key)) return ERROR_SUCCESS;
+  if (detail::Lookup<detail::Key>(key) == nullptr) return ERROR_INVALID_HANDLE;
+  return CloseHandle(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+uint32_t RegFlushKey(Handle key) {
+  return detail::Resolve(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+}
+
+uint32_t RegSetValue(Handle key, const wchar_t* name, uint32_t type, const void* data,
+                     uint32_t size) {
+  if ((data == nullptr && size != 0) || size > kMaxValueBytes) return ERROR_INVALID_PARAMETER;
+  const std::wstring valueName = detail::ValueName(name);
+  if (valueName.size() > kMaxValueNameChars) return ERROR_INVALID_PARAMETER;
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  return detail::ChangeValues(key, [&](KeyFile& file) {
+    detail::RegistryValue* value = file.FindValue(valueName);
+    if (value == nullptr) {
+      file.values.push_back({valueName, type, {}});
+      value = &file.values.back();
+    }
+    value->type = type;
+    value->data.assign(bytes, bytes + size);
+    return ERROR_SUCCESS;
+  });
+}
+
+uint32_t RegQueryValue(Handle key, const wchar_t* name, uint32_t* type, void* data,
+                       uint32_t* size) {
+  std::optional<KeyPath> path = detail::Resolve(key);
+  if (!path) return ERROR_INVALID_HANDLE;
+  if ((path->access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
+  KeyFile file;
+  if (uint32_t status = detail::LoadOpen(*path, &file); status != ERROR_SUCCESS) return status;
+  const detail::RegistryValue* value = file.FindValue(detail::ValueName(name));
+  if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+  return detail::DeliverData(*value, type, data, size);
+}
+
+uint32_t RegDeleteValue(Handle key, const wchar_t* name) {
+  const std::wstring valueName = detail::ValueName(name);
+  return detail::ChangeValues(key, [&](KeyFile& file) {
+    detail::RegistryValue* value = file.FindValue(valueName);
+    if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+    file.values.erase(file.values.begin() + (value - file.values.data()));
+    return ERROR_SUCCESS;
+  });
+}
+
+uint32_t RegDeleteKey(Handle parent, const wchar_t* subKey) {
+  std::optional<KeyPath> path = detail::Resolve(parent);
+  if (!path) return ERROR_INVALID_HANDLE;
+  if (subKey == nullptr || *subKey == L'\0') return ERROR_INVALID_PARAMETER;
+  if (uint32_t status = detail::Append(*path, subKey); status != ERROR_SUCCESS) return status;
+  if (path->Overlay()) return ERROR_ACCESS_DENIED;
+  return detail::RemoveKey(path->Folder());
+}
+
+uint32_t RegEnumKey(Handle key, uint32_t index, wchar_t* name, uint32_t* nameChars) {
+  std::optional<KeyPath> path = detail::Resolve(key);
+  if (!path) return ERROR_INVALID_HANDLE;
+  if ((path->access & KEY_ENUMERATE_SUB_KEYS) == 0) return ERROR_ACCESS_DENIED;
+  KeyFile file;
+  if (uint32_t status = detail::LoadOpen(*path, &file); status != ERROR_SUCCESS) return status;
+  std::vector<std::wstring> names = detail::SubKeyNames(*path);
+  if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
+  return detail::DeliverName(names[index], name, nameChars);
+}
+
+uint32_t RegEnumValue(Handle key, uint32_t index, wchar_t* name, uint32_t* nameChars,
+                      uint32_t* type, void* data, uint32_t* size) {
+  std::optional<KeyPath> path = detail::Resolve(key);
+  if (!path) return ERROR_INVALID_HANDLE;
+  if ((path->access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
+  KeyFile file;
+  if (uint32_t status = detail::LoadOpen(*path, &file); status != ERROR_SUCCESS) return status;
+  if (index >= file.values.size()) return ERROR_NO_MORE_ITEMS;
+  const detail::RegistryValue& value = file.values[index];
+  if (uint32_t status = detail::DeliverName(value.name, name, nameChars); status != ERROR_SUCCESS) {
+    return status;
+  }
+  return detail::DeliverData(value, type, data, size);
+}
+
+}  // namespace os
