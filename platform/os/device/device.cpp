@@ -1,0 +1,209 @@
+#include "platform/os/device/device.h"
+
+#include <atomic>
+#include <cwctype>
+#include <map>
+#include <mutex>
+
+#include "platform/os/core/shared.h"
+#include "platform/os/device/device_file.h"
+#include "platform/os/serial/serial_port.h"
+
+namespace os::detail {
+namespace {
+
+struct Providers {
+  std::mutex mutex;
+  std::map<std::wstring, std::shared_ptr<DeviceProvider>> byName;
+};
+
+Providers& AllProviders() {
+  static Providers& providers = Shared<Providers>("os.device.providers");
+  return providers;
+}
+
+std::wstring Upper(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  return text;
+}
+
+bool AllDigits(const std::wstring& text) {
+  if (text.empty() || text.size() > 9) return false;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return false;
+  }
+  return true;
+}
+
+std::shared_ptr<Device> OpenFromProvider(const std::wstring& device, uint32_t* error) {
+  const size_t split = device.rfind(L'_');
+  if (split == std::wstring::npos || split == 0 || !AllDigits(device.substr(split + 1))) {
+    *error = ERROR_FILE_NOT_FOUND;
+    return nullptr;
+  }
+  std::shared_ptr<DeviceProvider> provider;
+  {
+    Providers& providers = AllProviders();
+    std::lock_guard lock(providers.mutex);
+    auto found = providers.byName.find(Upper(device.substr(0, split)));
+    if (found != providers.byName.end()) provider = found->second;
+  }
+  std::shared_ptr<Device> opened =
+      provider ? provider->Open(static_cast<uint32_t>(std::stoul(device.substr(split + 1))))
+               : nullptr;
+  if (opened == nullptr) *error = ERROR_FILE_NOT_FOUND;
+  return opened;
+}
+
+// Sends one request and reports it the Windows way.
+bool Send(Handle handle, IoRequest::Kind kind, uint32_t code, const void* input, uint32_t inputSize,
+          void* output, uint32_t outputSize, uint32_t* bytes, Overlapped* overlapped) {
+  std::shared_ptr<DeviceFile> file = Lookup<DeviceFile>(handle);
+  if (file == nullptr) return false;
+  if ((inputSize > 0 && input == nullptr) || (outputSize > 0 && output == nullptr)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  const bool asynchronous = file->overlappedMode && overlapped != nullptr;
+  auto request =
+      std::make_shared<Request>(kind, code, input, inputSize, output, outputSize, overlapped, file);
+  file->Add(request);
+  switch (kind) {
+    case IoRequest::Kind::kControl:
+      file->device->Control(request);
+      break;
+    case IoRequest::Kind::kRead:
+      file->device->Read(request);
+      break;
+    case IoRequest::Kind::kWrite:
+      file->device->Write(request);
+      break;
+  }
+  uint32_t error = ERROR_IO_PENDING;
+  uint32_t transferred = 0;
+  if (asynchronous && !request->Result(&error, &transferred)) {
+    SetLastError(ERROR_IO_PENDING);
+    return false;
+  }
+  if (!asynchronous) error = request->Wait(&transferred);
+  if (bytes != nullptr) *bytes = transferred;
+  SetLastError(error);
+  return error == ERROR_SUCCESS;
+}
+
+}  // namespace
+}  // namespace os::detail
+
+namespace os {
+
+void Device::Read(std::shared_ptr<IoRequest> request) {
+  request->Complete(ERROR_INVALID_FUNCTION, 0);
+}
+
+void Device::Write(std::shared_ptr<IoRequest> request) {
+  request->Complete(ERROR_INVALID_FUNCTION, 0);
+}
+
+void Device::Cancelled(const IoRequest&) {}
+
+void RegisterDeviceProvider(const std::wstring& name, std::shared_ptr<DeviceProvider> provider) {
+  detail::Providers& providers = detail::AllProviders();
+  std::lock_guard lock(providers.mutex);
+  providers.byName[detail::Upper(name)] = std::move(provider);
+}
+
+void UnregisterDeviceProvider(const std::wstring& name) {
+  detail::Providers& providers = detail::AllProviders();
+  std::lock_guard lock(providers.mutex);
+  providers.byName.erase(detail::Upper(name));
+}
+
+Handle CreateFile(const wchar_t* name, uint32_t, uint32_t, uint32_t, uint32_t flags) {
+  if (name == nullptr || *name == L'\0') {
+    SetLastError(ERROR_INVALID_NAME);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::wstring device = name;
+  const bool prefixed = device.starts_with(L"\\\\.\\");
+  if (prefixed) device.erase(0, 4);
+  uint32_t error = ERROR_SUCCESS;
+  std::shared_ptr<detail::SerialPort> serial;
+  std::shared_ptr<Device> opened;
+  if (detail::Upper(device).starts_with(L"COM") && detail::AllDigits(device.substr(3))) {
+    serial = detail::SerialPort::Open(device, &error);
+    opened = serial;
+  } else if (prefixed) {
+    opened = detail::OpenFromProvider(device, &error);
+  } else {
+    error = ERROR_FILE_NOT_FOUND;
+  }
+  if (opened == nullptr) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+  }
+  SetLastError(ERROR_SUCCESS);
+  return detail::InsertHandle(std::make_shared<detail::DeviceFile>(
+      std::move(opened), (flags & FILE_FLAG_OVERLAPPED) != 0, std::move(serial)));
+}
+
+bool DeviceIoControl(Handle device, uint32_t code, const void* input, uint32_t inputSize,
+                     void* output, uint32_t outputSize, uint32_t* bytesReturned,
+                     Overlapped* overlapped) {
+  return detail::Send(device, IoRequest::Kind::kControl, code, input, inputSize, output, outputSize,
+                      bytesReturned, overlapped);
+}
+
+bool ReadFile(Handle device, void* buffer, uint32_t size, uint32_t* bytesRead,
+              Overlapped* overlapped) {
+  return detail::Send(device, IoRequest::Kind::kRead, 0, nullptr, 0, buffer, size, bytesRead,
+                      overlapped);
+}
+
+bool WriteFile(Handle device, const void* buffer, uint32_t size, uint32_t* bytesWritten,
+               Overlapped* overlapped) {
+  return detail::Send(device, IoRequest::Kind::kWrite, 0, buffer, size, nullptr, 0, bytesWritten,
+                      overlapped);
+}
+
+bool GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t* bytes, bool wait) {
+  std::shared_ptr<detail::DeviceFile> file = detail::Lookup<detail::DeviceFile>(device);
+  if (file == nullptr) return false;
+  if (overlapped == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  uint32_t error = 0;
+  uint32_t transferred = 0;
+  if (std::shared_ptr<detail::Request> request = file->Find(overlapped)) {
+    if (wait) {
+      error = request->Wait(&transferred);
+    } else if (!request->Result(&error, &transferred)) {
+      SetLastError(ERROR_IO_INCOMPLETE);
+      return false;
+    }
+  } else {
+    error = static_cast<uint32_t>(std::atomic_ref(overlapped->Internal).load());
+    transferred = static_cast<uint32_t>(std::atomic_ref(overlapped->InternalHigh).load());
+    if (error == ERROR_IO_PENDING) {
+      // Not a request of this handle: nothing will complete it here.
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return false;
+    }
+  }
+  if (bytes != nullptr) *bytes = transferred;
+  SetLastError(error);
+  return error == ERROR_SUCCESS;
+}
+
+bool CancelIo(Handle device) {
+  std::shared_ptr<detail::DeviceFile> file = detail::Lookup<detail::DeviceFile>(device);
+  if (file == nullptr) return false;
+  file->CancelAll();
+  return true;
+}
+
+bool HasOverlappedIoCompleted(const Overlapped* overlapped) {
+  return std::atomic_ref(const_cast<Overlapped*>(overlapped)->Internal).load() != ERROR_IO_PENDING;
+}
+
+}  // namespace os

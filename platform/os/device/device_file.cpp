@@ -1,0 +1,102 @@
+#include "platform/os/device/device_file.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "platform/os/sync/event.h"
+
+namespace os::detail {
+
+Request::Request(Kind kind, uint32_t code, const void* input, uint32_t inputSize, void* output,
+                 uint32_t outputSize, Overlapped* overlapped, std::weak_ptr<DeviceFile> file)
+    : kind_(kind),
+      code_(code),
+      inputSize_(inputSize),
+      outputSize_(outputSize),
+      buffer_(std::max(inputSize, outputSize)),
+      output_(output),
+      overlapped_(overlapped),
+      event_(overlapped != nullptr ? overlapped->hEvent : kNullHandle),
+      file_(std::move(file)) {
+  if (inputSize > 0) std::memcpy(buffer_.data(), input, inputSize);
+  if (overlapped_ != nullptr) {
+    std::atomic_ref(overlapped_->InternalHigh).store(0);
+    std::atomic_ref(overlapped_->Internal).store(ERROR_IO_PENDING);
+    if (event_ != kNullHandle) ResetEvent(event_);
+  }
+}
+
+bool Request::Finish(uint32_t error, uint32_t bytes) {
+  {
+    std::lock_guard lock(mutex_);
+    if (complete_) return false;
+    complete_ = true;
+    error_ = error;
+    // A device cannot report more than the caller's buffer holds.
+    const uint32_t capacity = kind_ == Kind::kWrite ? inputSize_ : outputSize_;
+    bytes_ = std::min(bytes, capacity);
+    if (error == ERROR_SUCCESS && kind_ != Kind::kWrite && bytes_ > 0) {
+      std::memcpy(output_, buffer_.data(), bytes_);
+    }
+    if (overlapped_ != nullptr) {
+      std::atomic_ref(overlapped_->InternalHigh).store(bytes_);
+      std::atomic_ref(overlapped_->Internal).store(error);
+    }
+  }
+  // The caller may reuse the block from here on; only copies are used.
+  if (event_ != kNullHandle) SetEvent(event_);
+  done_.notify_all();
+  if (auto file = file_.lock()) file->Remove(this);
+  return true;
+}
+
+bool Request::IsDone() const {
+  std::lock_guard lock(mutex_);
+  return complete_;
+}
+
+uint32_t Request::Wait(uint32_t* bytes) {
+  std::unique_lock lock(mutex_);
+  done_.wait(lock, [this] { return complete_; });
+  if (bytes != nullptr) *bytes = bytes_;
+  return error_;
+}
+
+bool Request::Result(uint32_t* error, uint32_t* bytes) const {
+  std::lock_guard lock(mutex_);
+  *error = error_;
+  *bytes = bytes_;
+  return complete_;
+}
+
+void DeviceFile::Add(std::shared_ptr<Request> request) {
+  std::lock_guard lock(mutex_);
+  pending_.push_back(std::move(request));
+}
+
+void DeviceFile::Remove(const Request* request) {
+  std::lock_guard lock(mutex_);
+  std::erase_if(pending_, [request](const auto& entry) { return entry.get() == request; });
+}
+
+std::shared_ptr<Request> DeviceFile::Find(const Overlapped* overlapped) {
+  std::lock_guard lock(mutex_);
+  for (auto entry = pending_.rbegin(); entry != pending_.rend(); ++entry) {
+    if ((*entry)->overlapped() == overlapped) return *entry;
+  }
+  return nullptr;
+}
+
+void DeviceFile::CancelAll() {
+  std::vector<std::shared_ptr<Request>> cancelled;
+  {
+    std::lock_guard lock(mutex_);
+    cancelled = pending_;
+  }
+  for (const auto& request : cancelled) {
+    if (request->Finish(ERROR_OPERATION_ABORTED, 0)) device->Cancelled(*request);
+  }
+}
+
+}  // namespace os::detail

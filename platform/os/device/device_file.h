@@ -1,0 +1,84 @@
+// An open device handle and the requests it has in flight.
+#pragma once
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/os/core/object.h"
+#include "platform/os/device/device.h"
+
+namespace os::detail {
+
+class SerialPort;
+class DeviceFile;
+
+class Request final : public IoRequest {
+ public:
+  Request(Kind kind, uint32_t code, const void* input, uint32_t inputSize, void* output,
+          uint32_t outputSize, Overlapped* overlapped, std::weak_ptr<DeviceFile> file);
+
+  Kind kind() const override { return kind_; }
+  uint32_t code() const override { return code_; }
+  void* buffer() override { return buffer_.data(); }
+  uint32_t inputSize() const override { return inputSize_; }
+  uint32_t outputSize() const override { return outputSize_; }
+  void Complete(uint32_t error, uint32_t bytes) override { Finish(error, bytes); }
+  bool IsDone() const override;
+
+  // Complete that tells whether this call was the one that completed it.
+  bool Finish(uint32_t error, uint32_t bytes);
+
+  Overlapped* overlapped() const { return overlapped_; }
+  // Waits for completion; answers the error and the bytes transferred.
+  uint32_t Wait(uint32_t* bytes);
+  // Completion state without waiting.
+  bool Result(uint32_t* error, uint32_t* bytes) const;
+
+ private:
+  const Kind kind_;
+  const uint32_t code_;
+  const uint32_t inputSize_;
+  const uint32_t outputSize_;
+  std::vector<unsigned char> buffer_;
+  void* const output_;
+  Overlapped* const overlapped_;
+  const Handle event_;
+  const std::weak_ptr<DeviceFile> file_;
+  mutable std::mutex mutex_;
+  std::condition_variable done_;
+  bool complete_ = false;
+  uint32_t error_ = ERROR_IO_PENDING;
+  uint32_t bytes_ = 0;
+};
+
+class DeviceFile : public Object {
+ public:
+  static constexpr Kind kKind = Kind::kDevice;
+  DeviceFile(std::shared_ptr<Device> device, bool overlappedMode,
+             std::shared_ptr<SerialPort> serial)
+      : Object(kKind),
+        device(std::move(device)),
+        overlappedMode(overlappedMode),
+        serial(std::move(serial)) {}
+
+  void Closed() override { CancelAll(); }
+
+  void Add(std::shared_ptr<Request> request);
+  void Remove(const Request* request);
+  // The latest request in flight that uses the block, or null.
+  std::shared_ptr<Request> Find(const Overlapped* overlapped);
+  void CancelAll();
+
+  const std::shared_ptr<Device> device;
+  const bool overlappedMode;
+  // Set for serial ports, which offer more than requests.
+  const std::shared_ptr<SerialPort> serial;
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::shared_ptr<Request>> pending_;
+};
+
+}  // namespace os::detail

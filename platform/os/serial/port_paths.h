@@ -1,0 +1,11 @@
+// Which device path a "COMn" name opens.
+#pragma once
+
+#include <string>
+
+namespace os::detail {
+
+// The mapped path, else /dev/ttyS<n-1>.
+std::string SerialPortPath(const std::wstring& name);
+
+}  // namespace os::detail

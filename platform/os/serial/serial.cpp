@@ -1,0 +1,129 @@
+#include "platform/os/serial/serial.h"
+
+#include <cwctype>
+#include <map>
+#include <mutex>
+
+#include "platform/os/core/shared.h"
+#include "platform/os/device/device_file.h"
+#include "platform/os/serial/port_paths.h"
+#include "platform/os/serial/serial_port.h"
+
+namespace os::detail {
+namespace {
+
+struct PortPaths {
+  std::mutex mutex;
+  std::map<std::wstring, std::string> byName;
+};
+
+PortPaths& Paths() {
+  static PortPaths& paths = Shared<PortPaths>("os.serial.paths");
+  return paths;
+}
+
+std::wstring Upper(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  return text;
+}
+
+std::shared_ptr<SerialPort> Port(Handle handle) {
+  std::shared_ptr<DeviceFile> file = Lookup<DeviceFile>(handle);
+  if (file == nullptr) return nullptr;
+  if (file->serial == nullptr) SetLastError(ERROR_INVALID_HANDLE);
+  return file->serial;
+}
+
+bool Report(uint32_t error) {
+  SetLastError(error);
+  return error == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+std::string SerialPortPath(const std::wstring& name) {
+  const std::wstring key = Upper(name);
+  {
+    PortPaths& paths = Paths();
+    std::lock_guard lock(paths.mutex);
+    auto found = paths.byName.find(key);
+    if (found != paths.byName.end()) return found->second;
+  }
+  const unsigned long number = std::stoul(key.substr(3));
+  return "/dev/ttyS" + std::to_string(number == 0 ? 0 : number - 1);
+}
+
+}  // namespace os::detail
+
+namespace os {
+
+void SetSerialPortPath(const std::wstring& name, const std::string& devicePath) {
+  detail::PortPaths& paths = detail::Paths();
+  std::lock_guard lock(paths.mutex);
+  paths.byName[detail::Upper(name)] = devicePath;
+}
+
+bool GetCommState(Handle port, DCB* dcb) {
+  auto serial = detail::Port(port);
+  if (serial == nullptr) return false;
+  if (dcb == nullptr) return detail::Report(ERROR_INVALID_PARAMETER);
+  return detail::Report(serial->GetState(dcb));
+}
+
+bool SetCommState(Handle port, const DCB* dcb) {
+  auto serial = detail::Port(port);
+  if (serial == nullptr) return false;
+  if (dcb == nullptr) return detail::Report(ERROR_INVALID_PARAMETER);
+  return detail::Report(serial->SetState(*dcb));
+}
+
+bool GetCommTimeouts(Handle port, COMMTIMEOUTS* timeouts) {
+  auto serial = detail::Port(port);
+  if (serial == nullptr) return false;
+  if (timeouts == nullptr) return detail::Report(ERROR_INVALID_PARAMETER);
+  *timeouts = serial->GetTimeouts();
+  return true;
+}
+
+bool SetCommTimeouts(Handle port, const COMMTIMEOUTS* timeouts) {
+  auto serial = detail::Port(port);
+  if (serial == nullptr) return false;
+  if (timeouts == nullptr) return detail::Report(ERROR_INVALID_PARAMETER);
+  serial->SetTimeouts(*timeouts);
+  return true;
+}
+
+bool PurgeComm(Handle port, uint32_t flags) {
+  auto serial = detail::Port(port);
+  return serial != nullptr && detail::Report(serial->Purge(flags));
+}
+
+bool ClearCommError(Handle port, uint32_t* errors, COMSTAT* status) {
+  auto serial = detail::Port(port);
+  if (serial == nullptr) return false;
+  const uint32_t taken = serial->TakeErrors(status);
+  if (errors != nullptr) *errors = taken;
+  return true;
+}
+
+bool SetCommMask(Handle port, uint32_t mask) {
+  auto serial = detail::Port(port);
+  if (serial == nullptr) return false;
+  serial->SetMask(mask);
+  return true;
+}
+
+bool WaitCommEvent(Handle port, uint32_t* events, Overlapped* overlapped) {
+  if (detail::Port(port) == nullptr) return false;
+  return DeviceIoControl(port, IOCTL_SERIAL_WAIT_ON_MASK, nullptr, 0, events, sizeof(uint32_t),
+                         nullptr, overlapped);
+}
+
+bool InjectCommErrors(Handle port, uint32_t errors) {
+  auto serial = detail::Port(port);
+  if (serial == nullptr) return false;
+  serial->InjectErrors(errors);
+  return true;
+}
+
+}  // namespace os

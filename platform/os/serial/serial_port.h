@@ -1,0 +1,44 @@
+// A serial port as a device: reads, writes and event waits are requests that
+// one I/O thread per port serves with poll(), never by busy looping.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/os/device/device.h"
+#include "platform/os/serial/serial.h"
+
+namespace os::detail {
+
+class PortCore;
+
+class SerialPort : public Device {
+ public:
+  // name: "COMn". Null with the Windows error when the device cannot open.
+  static std::shared_ptr<SerialPort> Open(const std::wstring& name, uint32_t* error);
+  explicit SerialPort(std::shared_ptr<PortCore> core);
+  ~SerialPort() override;
+
+  void Control(std::shared_ptr<IoRequest> request) override;
+  void Read(std::shared_ptr<IoRequest> request) override;
+  void Write(std::shared_ptr<IoRequest> request) override;
+  void Cancelled(const IoRequest& request) override;
+
+  uint32_t GetState(DCB* dcb);
+  uint32_t SetState(const DCB& dcb);
+  COMMTIMEOUTS GetTimeouts();
+  void SetTimeouts(const COMMTIMEOUTS& timeouts);
+  uint32_t Purge(uint32_t flags);
+  uint32_t TakeErrors(COMSTAT* status);
+  void SetMask(uint32_t mask);
+  void InjectErrors(uint32_t errors);
+
+ private:
+  std::shared_ptr<PortCore> core_;
+  std::thread thread_;
+};
+
+}  // namespace os::detail
