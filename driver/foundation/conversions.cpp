@@ -1,28 +1,61 @@
 #include "driver/foundation/conversions.h"
 
-#include <cstring>
-#include <cwchar>
+#include <string>
 
-#include "driver/foundation/utf8codec.h"
+#include "platform/os/text/convert.h"
 
-bool Utf8ToWide(const char* text, CZORString& out) {
-  std::wstring wide;
-  if (text == nullptr || !DecodeUtf8(text, strlen(text), wide)) {
-    out.Assign(L"");
+namespace {
+
+// Counts first, then converts; the counts include the NUL.
+bool ToWide(uint32_t codePage, uint32_t flags, const char* text, std::wstring& out) {
+  out.clear();
+  if (text == nullptr) return false;
+  const int count = os::MultiByteToWideChar(codePage, flags, text, -1, nullptr, 0);
+  if (count < 1) return false;
+  std::wstring converted(static_cast<size_t>(count), L'\0');
+  if (os::MultiByteToWideChar(codePage, flags, text, -1, converted.data(), count) != count) {
     return false;
   }
-  out.Assign(wide.c_str());
+  converted.resize(static_cast<size_t>(count - 1));
+  out = converted;
   return true;
 }
 
-bool WideToAnsiEx(const wchar_t* text, CZORStringAscii& out, bool) {
-  std::string narrow;
-  if (text == nullptr || !EncodeUtf8(text, wcslen(text), narrow)) {
-    out.Assign("");
+bool ToNarrow(uint32_t codePage, uint32_t flags, const wchar_t* text, std::string& out) {
+  out.clear();
+  if (text == nullptr) return false;
+  const int count =
+      os::WideCharToMultiByte(codePage, flags, text, -1, nullptr, 0, nullptr, nullptr);
+  if (count < 1) return false;
+  std::string converted(static_cast<size_t>(count), '\0');
+  if (os::WideCharToMultiByte(codePage, flags, text, -1, converted.data(), count, nullptr,
+                              nullptr) != count) {
     return false;
   }
-  out.Assign(narrow.c_str());
+  converted.resize(static_cast<size_t>(count - 1));
+  out = converted;
   return true;
+}
+
+}  // namespace
+
+bool AnsiToWide(const char* text, std::wstring& out) {
+  return ToWide(os::CP_ACP, os::MB_ERR_INVALID_CHARS, text, out);
+}
+
+bool Utf8ToWide(const char* text, CZORString& out) {
+  std::wstring wide;
+  const bool ok = ToWide(os::CP_UTF8, os::MB_ERR_INVALID_CHARS, text, wide);
+  out.Assign(wide.c_str());
+  return ok;
+}
+
+bool WideToAnsiEx(const wchar_t* text, CZORStringAscii& out, bool noBestFit) {
+  std::string narrow;
+  const bool ok =
+      ToNarrow(os::CP_THREAD_ACP, noBestFit ? os::WC_NO_BEST_FIT_CHARS : 0, text, narrow);
+  out.Assign(narrow.c_str());
+  return ok;
 }
 
 bool WideToAnsi(const wchar_t* text, CZORStringAscii& out) {
@@ -53,8 +86,9 @@ std::string WStringToAnsi(const std::wstring& text) {
 }
 
 std::string WStringToUtf8(const std::wstring& text) {
+  // Text that UTF-8 cannot carry gives the empty string.
   std::string narrow;
-  EncodeUtf8(text.data(), text.size(), narrow);
+  ToNarrow(os::CP_UTF8, os::WC_ERR_INVALID_CHARS, text.c_str(), narrow);
   return narrow;
 }
 
@@ -69,13 +103,13 @@ namespace {
 template <typename Char>
 std::vector<std::basic_string<Char>> SplitAny(const std::basic_string<Char>& text,
                                               const Char* delimiters) {
-  std::vector<std::basic_string<Char>> pieces;
-  const std::basic_string<Char> set =
-      delimiters != nullptr ? delimiters : std::basic_string<Char>();
+  using String = std::basic_string<Char>;
+  std::vector<String> pieces;
+  const String set = delimiters != nullptr ? delimiters : String();
   size_t start = 0;
   while (start < text.size()) {
-    size_t end = set.empty() ? std::basic_string<Char>::npos : text.find_first_of(set, start);
-    if (end == std::basic_string<Char>::npos) end = text.size();
+    size_t end = set.empty() ? String::npos : text.find_first_of(set, start);
+    if (end == String::npos) end = text.size();
     if (end > start) pieces.push_back(text.substr(start, end - start));
     start = end + 1;
   }

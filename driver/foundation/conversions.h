@@ -6,8 +6,9 @@
 #include "driver/foundation/zorstring.h"
 #include "driver/foundation/zorstringascii.h"
 
-// The ANSI code page is UTF-8 here. Every conversion fails on invalid input and then
-// leaves an empty result.
+// The ANSI code page is UTF-8 here. A conversion that fails leaves an empty result.
+// Narrow text in the ANSI code page, as CZORString takes it; invalid input fails.
+bool AnsiToWide(const char* text, std::wstring& out);
 bool Utf8ToWide(const char* text, CZORString& out);
 // The best-fit flag has no effect with UTF-8, which represents every character.
 bool WideToAnsiEx(const wchar_t* text, CZORStringAscii& out, bool noBestFit);

@@ -1,14 +1,57 @@
 #include "driver/foundation/messagebox.h"
 
-#include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 
-int32_t ShowMessageBox(const wchar_t* text, const wchar_t* caption, uint32_t) {
-  fprintf(stderr, "%ls: %ls\n", caption, text);
-  return 1;
+#include "platform/os/sync/thread.h"
+#include "platform/os/ui/message_box.h"
+#include "platform/os/ui/session.h"
+
+namespace {
+
+constexpr uint32_t kButtonMask = 0xF;
+
+// The answer that commits to nothing, for a box the user could not see.
+int32_t CautiousAnswer(uint32_t style) {
+  switch (style & kButtonMask) {
+    case os::MB_OKCANCEL:
+    case os::MB_YESNOCANCEL:
+    case os::MB_RETRYCANCEL:
+      return os::IDCANCEL;
+    case os::MB_YESNO:
+      return os::IDNO;
+    case os::MB_ABORTRETRYIGNORE:
+      return os::IDABORT;
+    default:
+      return os::IDOK;
+  }
+}
+
+uint32_t ByteLength(const wchar_t* text) {
+  return static_cast<uint32_t>((wcslen(text) + 1) * sizeof(wchar_t));
+}
+
+}  // namespace
+
+int32_t ShowMessageBox(const wchar_t* text, const wchar_t* caption, uint32_t style) {
+  if (text == nullptr) text = L"";
+  if (caption == nullptr) caption = L"";
+  uint32_t processSession = 1;
+  os::ProcessIdToSessionId(os::GetCurrentProcessId(), &processSession);
+  const uint32_t consoleSession = os::WTSGetActiveConsoleSessionId();
+  if (processSession == 0 && consoleSession != 0) {
+    // A service's own desktop is never seen: ask the user at the console.
+    int response = 0;
+    if (!os::WTSSendMessage(consoleSession, caption, ByteLength(caption), text, ByteLength(text),
+                            style, 0, &response, true)) {
+      return CautiousAnswer(style);
+    }
+    return response;
+  }
+  return os::MessageBox(text, caption, style);
 }
 
 void FatalMemoryError(const wchar_t* text) {
-  ShowMessageBox(text, L"Fatal memory error.", 0);
-  exit(1);
+  ShowMessageBox(text, L"Fatal memory error.", os::MB_OK);
+  std::_Exit(1);
 }

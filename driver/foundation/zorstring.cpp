@@ -4,8 +4,8 @@
 #include <cwchar>
 #include <string>
 
+#include "driver/foundation/conversions.h"
 #include "driver/foundation/printfformat.h"
-#include "driver/foundation/utf8codec.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ void CZORString::Assign(const wchar_t* text) {
 
 void CZORString::Assign(const char* text, bool) {
   std::wstring wide;
-  if (text == nullptr || !DecodeUtf8(text, strlen(text), wide)) {
+  if (!AnsiToWide(text, wide)) {
     SetEmpty();
     return;
   }

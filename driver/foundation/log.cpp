@@ -1,0 +1,156 @@
+#include "driver/foundation/log.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+#include "driver/foundation/logrecord.h"
+#include "driver/foundation/logtag.h"
+#include "driver/foundation/timestamp.h"
+#include "platform/os/cpu/processor.h"
+#include "platform/os/process/files.h"
+#include "platform/os/sync/thread.h"
+
+namespace {
+
+std::atomic<CLog*> g_log{nullptr};
+std::mutex g_logCreation;
+
+constexpr uint64_t kKeptThreadBits = 0xF000000000000000ull;
+
+}  // namespace
+
+CLog* CLog::Instance() {
+  CLog* log = g_log.load(std::memory_order_acquire);
+  if (log != nullptr) return log;
+  const std::lock_guard<std::mutex> lock(g_logCreation);
+  log = g_log.load(std::memory_order_acquire);
+  if (log == nullptr) {
+    log = new CLog();
+    g_log.store(log, std::memory_order_release);
+  }
+  return log;
+}
+
+void CLog::Release() {
+  const std::lock_guard<std::mutex> lock(g_logCreation);
+  delete g_log.exchange(nullptr);
+}
+
+CLog::CLog() { SetFolder(L"."); }
+
+void CLog::Write(const CLogProvider& provider, uint32_t kind, uint32_t tag1, uint64_t value1,
+                 uint32_t tag2, uint64_t value2, uint32_t tag3, uint64_t value3) {
+  const uint32_t tags[3] = {tag1, tag2, tag3};
+  const uint64_t values[3] = {value1, value2, value3};
+  const uint32_t emptyTags[3] = {kEmptyLogTag, kEmptyLogTag, kEmptyLogTag};
+  const uint64_t emptyValues[3] = {};
+  while (!TryAppend(provider, kind, tags, values)) {
+    if (ring_.load() == nullptr || ringSize_.load() == 0) return;
+    // The offset ran past the end: start again at the first record with a wrap record.
+    RestartRing();
+    while (!TryAppend(provider, kLogKindWrap, emptyTags, emptyValues)) {
+      if (ring_.load() == nullptr || ringSize_.load() == 0) return;
+      RestartRing();
+    }
+  }
+}
+
+void CLog::Log(const CLogProvider& provider, uint32_t kind, uint32_t tag1, uint64_t value1,
+               uint32_t tag2, uint64_t value2, uint32_t tag3, uint64_t value3) {
+  Write(provider, kind, tag1, value1, tag2, value2, tag3, value3);
+}
+
+void CLog::WriteEvent(const CLogProvider& provider, uint32_t kind) {
+  Write(provider, kind, kEmptyLogTag, 0, kEmptyLogTag, 0, kEmptyLogTag, 0);
+}
+
+// False when the reserved offset lies outside the ring; true when the record was written
+// or there is no ring to write to.
+bool CLog::TryAppend(const CLogProvider& provider, uint32_t kind, const uint32_t tags[3],
+                     const uint64_t values[3]) {
+  uint8_t* const ring = ring_.load();
+  const uint32_t ringSize = ringSize_.load();
+  if (ring == nullptr || ringSize == 0) return true;
+  auto* header = reinterpret_cast<LogRingHeader*>(ring);
+  std::atomic_ref<uint32_t> writeOffset(header->writeOffset);
+  uint32_t full = ringSize;
+  writeOffset.compare_exchange_strong(full, kLogHeaderSize);
+  const uint32_t at = writeOffset.fetch_add(kLogRecordSize);
+  // The header is shared with the kernel driver: an offset below the records, off the record
+  // grid, or whose record would not end inside the memory is never written to.
+  if (at < kLogHeaderSize || at >= ringSize || (at - kLogHeaderSize) % kLogRecordSize != 0 ||
+      requestedSize_ - at < kLogRecordSize) {
+    return false;
+  }
+
+  auto* record = reinterpret_cast<LogRecord*>(ring + at);
+  std::atomic_ref<uint64_t> timeStamp(record->timeStamp);
+  timeStamp.store(0);
+  record->sourceId = provider.SourceId();
+  record->sequenceWord = (provider.Sequence() & 0xFFFFF) | 1u << 20 | (provider.Word4() & 7) << 21;
+  const uint64_t thread = os::GetCurrentThreadId() & 0xFFFFFFu;
+  const uint64_t processor = os::GetCurrentProcessorNumber() & 0xFFu;
+  const uint64_t word3 = provider.Word3() & 0xFFFFFu;
+  record->threadWord =
+      (record->threadWord & kKeptThreadBits) | thread | processor << 32 | word3 << 40;
+  record->kind = kind;
+  for (int i = 0; i < 3; ++i) {
+    record->pairs[i].tag = tags[i];
+    record->pairs[i].value = values[i];
+  }
+  timeStamp.store(GetTimeStamp());
+  return true;
+}
+
+void CLog::RestartRing() {
+  uint8_t* const ring = ring_.load();
+  if (ring == nullptr) return;
+  std::atomic_ref<uint32_t>(reinterpret_cast<LogRingHeader*>(ring)->writeOffset)
+      .exchange(kLogHeaderSize);
+}
+
+void CLog::Reset() {
+  uint8_t* const ring = ring_.load();
+  if (bufferId_ == 0 || ring == nullptr) return;
+  auto* header = reinterpret_cast<LogRingHeader*>(ring);
+  // Never clear past the memory this log was given, whatever the header says.
+  const uint32_t total = std::min(header->totalSize, requestedSize_);
+  if (total > kLogHeaderSize) memset(ring + kLogHeaderSize, 0, total - kLogHeaderSize);
+  std::atomic_ref<uint32_t>(header->writeOffset).store(kLogHeaderSize);
+}
+
+void CLog::SetFolder(const wchar_t* path) {
+  wchar_t qualified[kMaxFolder];
+  const uint32_t length =
+      os::GetFullPathName(path != nullptr ? path : L".", kMaxFolder, qualified, nullptr);
+  if (length == 0 || length >= kMaxFolder) return;  // a folder that does not fit is refused
+  folder_.assign(qualified, length);
+}
+
+void CLog::GetFolder(wchar_t* out, size_t capacity) const {
+  if (out == nullptr || capacity == 0) return;
+  const size_t n = std::min(folder_.size(), capacity - 1);
+  wmemcpy(out, folder_.data(), n);
+  out[n] = L'\0';
+}
+
+void CLog::SetCategory(int category, bool enabled) {
+  if (category >= 0 && category < kCategoryCount) categories_[category] = enabled ? 1 : 0;
+}
+
+bool CLog::IsCategoryEnabled(int category) const {
+  return category >= 0 && category < kCategoryCount && categories_[category] != 0;
+}
+
+// Takes the writer's limit from the header, trimmed to the memory it describes.
+void CLog::AttachRing(uint8_t* ring, uint32_t memorySize) {
+  uint32_t ringSize = 0;
+  if (ring != nullptr && memorySize >= kLogHeaderSize + kLogRecordSize) {
+    ringSize = std::min(reinterpret_cast<LogRingHeader*>(ring)->ringSize, memorySize);
+    if (ringSize < kLogHeaderSize + kLogRecordSize) ringSize = 0;
+  }
+  ring_.store(ring);
+  ringSize_.store(ringSize);
+}

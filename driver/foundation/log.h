@@ -1,0 +1,63 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "driver/foundation/logprovider.h"
+
+// The driver log: a lock-free ring of fixed-size records (logrecord.h) in a host buffer that
+// may wrap the kernel driver's log memory. Without a ring every write is dropped.
+class CLog {
+ public:
+  static constexpr int kCategoryCount = 64;
+  static constexpr size_t kMaxFolder = 260;
+
+  // Created on first use; never null afterwards (until Release).
+  static CLog* Instance();
+  static void Release();
+
+  virtual ~CLog() = default;
+
+  // Makes the ring's host buffer, wrapping `memory` when given. 0 when the ring is usable.
+  int32_t AllocBuffer(void* memory, uint32_t size);
+  // 0, or 1 when there was no buffer.
+  int32_t FreeBuffer(bool clear);
+
+  void Write(const CLogProvider& provider, uint32_t kind, uint32_t tag1, uint64_t value1,
+             uint32_t tag2, uint64_t value2, uint32_t tag3, uint64_t value3);
+  void Log(const CLogProvider& provider, uint32_t kind, uint32_t tag1, uint64_t value1,
+           uint32_t tag2, uint64_t value2, uint32_t tag3, uint64_t value3);
+  void WriteEvent(const CLogProvider& provider, uint32_t kind);
+  void Reset();
+
+  // Exports the ring as an image file "<folder>/<name>"; nothing without a ring.
+  void Save(const wchar_t* name);
+  void SaveToFile(const wchar_t* folder, const wchar_t* name);
+
+  void SetFolder(const wchar_t* path);
+  // Copies the folder into out (at most `capacity` characters, NUL included).
+  void GetFolder(wchar_t* out, size_t capacity) const;
+
+  void SetCategory(int category, bool enabled);
+  bool IsCategoryEnabled(int category) const;
+
+  uint64_t BufferId() const { return bufferId_; }
+  uint8_t* Ring() const { return ring_.load(); }
+  uint32_t RingSize() const { return ringSize_.load(); }
+
+ private:
+  CLog();
+  void AttachRing(uint8_t* ring, uint32_t memorySize);
+  bool TryAppend(const CLogProvider& provider, uint32_t kind, const uint32_t tags[3],
+                 const uint64_t values[3]);
+  void RestartRing();
+
+  uint64_t bufferId_ = 0;
+  uint64_t bufferAddress_ = 0;
+  uint32_t requestedSize_ = 0;
+  std::atomic<uint8_t*> ring_{nullptr};
+  std::atomic<uint32_t> ringSize_{0};
+  uint8_t categories_[kCategoryCount] = {};
+  std::wstring folder_;
+};

@@ -1,0 +1,66 @@
+#include <cwchar>
+#include <string>
+
+#include "driver/foundation/log.h"
+#include "driver/foundation/logrecord.h"
+#include "platform/host/hostservices.h"
+
+namespace {
+
+constexpr QID kHostSystem = 0x7F000001;
+constexpr QINT64 kEightBits = 8;
+constexpr QINT64 kWrappedAttribute = 0x10000004;
+constexpr QINT64 kWrappedFlags = 0x48000000;
+constexpr QINT64 kHostAttribute = 0x10200004;
+constexpr QINT64 kHostFlags = 0x100000;
+constexpr QINT64 kBufferControl1043 = 1043;
+constexpr QINT64 kInquireHostAddress = 0x10000;
+constexpr QINT64 kInquirePhysicalAddress = 0x40000000;
+constexpr QINT64 kExportFormat = 1;
+constexpr size_t kMaxSavePath = 323;
+
+}  // namespace
+
+int32_t CLog::AllocBuffer(void* memory, uint32_t size) {
+  if (bufferId_ != 0) return RingSize() != 0 ? 0 : 1;  // one buffer at a time
+  const QINT64 attribute = memory != nullptr ? kWrappedAttribute : kHostAttribute;
+  const QINT64 flags = memory != nullptr ? kWrappedFlags : kHostFlags;
+  const QID buffer =
+      HostBufCreate2d(kHostSystem, size, 1, kEightBits, attribute, flags, size, memory, nullptr);
+  if (buffer == 0) return 1;
+  bufferId_ = static_cast<uint64_t>(buffer);
+  HostBufControl(buffer, kBufferControl1043, 0);
+  void* ring = nullptr;
+  HostBufInquire(buffer, kInquireHostAddress, &ring);
+  if (memory != nullptr) {
+    bufferAddress_ = reinterpret_cast<uint64_t>(memory);
+  } else {
+    QINT64 address = 0;
+    HostBufInquire(buffer, kInquirePhysicalAddress, &address);
+    bufferAddress_ = static_cast<uint64_t>(address);
+  }
+  requestedSize_ = size;
+  AttachRing(static_cast<uint8_t*>(ring), size);
+  return RingSize() != 0 ? 0 : 1;
+}
+
+int32_t CLog::FreeBuffer(bool clear) {
+  if (bufferId_ == 0) return 1;
+  // Writers stop before the memory goes away.
+  AttachRing(nullptr, 0);
+  const auto buffer = static_cast<QID>(bufferId_);
+  if (clear) HostBufClear(buffer, 0);
+  HostBufFree(buffer);
+  bufferId_ = 0;
+  bufferAddress_ = 0;
+  return 0;
+}
+
+void CLog::Save(const wchar_t* name) { SaveToFile(folder_.c_str(), name); }
+
+void CLog::SaveToFile(const wchar_t* folder, const wchar_t* name) {
+  if (Ring() == nullptr || bufferId_ == 0 || folder == nullptr || name == nullptr) return;
+  const std::wstring path = std::wstring(folder) + L"/" + name;
+  if (path.size() > kMaxSavePath) return;  // a cut-off name would land elsewhere
+  HostBufExport(path.c_str(), kExportFormat, static_cast<QID>(bufferId_));
+}

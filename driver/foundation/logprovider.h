@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+
+// Identity that every driver-log record carries: a packed source id and a sequence number
+// drawn from one process-wide counter.
+class CLogProvider {
+ public:
+  // bits 0-5 a, 6-11 b, 12-21 c, 22-31 d
+  CLogProvider(uint32_t a, uint32_t b, uint32_t c, uint32_t d);
+  CLogProvider(const CLogProvider&) = default;
+  CLogProvider& operator=(const CLogProvider&) = default;
+  virtual ~CLogProvider() = default;
+
+  // Takes the next number of the process-wide counter; the stored sequence (its low 20 bits)
+  // is never 0. Returns the counter after the increment.
+  virtual uint32_t NextSequence();
+
+  uint32_t SourceId() const { return sourceId_; }
+  uint32_t Sequence() const { return sequence_; }
+  uint32_t Word3() const { return word3_; }
+  uint32_t Word4() const { return word4_; }
+
+ private:
+  uint32_t sourceId_;
+  uint32_t sequence_ = 0;
+  uint32_t word3_ = 0;
+  uint32_t word4_ = 0;
+};
+
+// Stands for the driver itself in records that no object owns (source id 4224).
+extern CLogProvider g_DriverLogProvider;

@@ -1,0 +1,108 @@
+#include "driver/foundation/runtimeconfig.h"
+
+#include <atomic>
+#include <cwchar>
+
+#include "driver/foundation/queuedlock.h"
+
+namespace {
+
+std::atomic<CRuntimeConfig*> g_config{nullptr};
+CQueuedLock g_configLock;
+
+constexpr int32_t kMachineRuntimeLocation = 1;
+
+}  // namespace
+
+CRuntimeConfigSection::~CRuntimeConfigSection() {
+  for (int64_t i = 0; i < keys.Size(); ++i) delete keys[i];
+}
+
+CRuntimeConfig* CRuntimeConfig::Instance() {
+  CRuntimeConfig* config = g_config.load(std::memory_order_acquire);
+  if (config != nullptr) return config;
+  const CQueuedLockGuard guard(g_configLock);
+  config = g_config.load(std::memory_order_acquire);
+  if (config == nullptr) {
+    config = new CRuntimeConfig();
+    config->BuildKeyTable();
+    config->ReadFromRegistry();
+    g_config.store(config, std::memory_order_release);
+  }
+  return config;
+}
+
+void CRuntimeConfig::Destroy() {
+  const CQueuedLockGuard guard(g_configLock);
+  delete g_config.exchange(nullptr);
+}
+
+CRuntimeConfig::~CRuntimeConfig() {
+  for (int64_t i = 0; i < sections_.Size(); ++i) delete sections_[i];
+}
+
+int32_t CRuntimeConfig::GetInt(int32_t section, const wchar_t* keyName,
+                               int32_t defaultValue) const {
+  const CRuntimeConfigKey* key = FindKey(section, keyName);
+  return key != nullptr && (key->flags & kConfigKeyRead) != 0 ? key->value : defaultValue;
+}
+
+int64_t CRuntimeConfig::GetInt64(int32_t section, const wchar_t* keyName,
+                                 int64_t defaultValue) const {
+  const CRuntimeConfigKey* key = FindKey(section, keyName);
+  return key != nullptr && (key->flags & kConfigKeyRead) != 0 ? int64_t{key->value} : defaultValue;
+}
+
+CRuntimeConfigKey* CRuntimeConfig::FindKey(int32_t section, const wchar_t* keyName) const {
+  if (keyName == nullptr || keyName[0] == L'\0') return nullptr;
+  const CRuntimeConfigSection& found = GetSection(section);
+  for (int64_t i = 0; i < found.keys.Size(); ++i) {
+    if (wcscasecmp(found.keys[i]->name.CStr(), keyName) == 0) return found.keys[i];
+  }
+  return nullptr;
+}
+
+const CRuntimeConfigSection& CRuntimeConfig::GetSection(int32_t section) const {
+  static const CRuntimeConfigSection kEmpty;
+  if (section < 0 || section >= sections_.Size()) return kEmpty;
+  return *sections_[section];
+}
+
+void CRuntimeConfig::AddSection(const wchar_t* name) {
+  auto* section = new CRuntimeConfigSection();
+  section->name.Assign(name);
+  sections_.Add(section);
+}
+
+void CRuntimeConfig::AddKey(int32_t section, const wchar_t* name, bool indexed) {
+  if (section < 0 || section >= sections_.Size()) return;
+  auto* key = new CRuntimeConfigKey();
+  key->name.Assign(name);
+  key->flags = kConfigKeyDeclared | (indexed ? kConfigKeyIndexed : 0);
+  sections_[section]->keys.Add(key);
+}
+
+bool CRuntimeConfig::OpenControlsKey(CRegistryKey& key, bool create) {
+  return key.Open(kMachineRuntimeLocation, L"Controls", create);
+}
+
+void CRuntimeConfig::ReadFromRegistry() {
+  CRegistryKey key;
+  if (!CRegistryKey::KeyExists(kMachineRuntimeLocation) || !OpenControlsKey(key, false)) return;
+  for (int64_t s = 0; s < sections_.Size(); ++s) {
+    CRuntimeConfigSection& section = *sections_[s];
+    // A section that is not there leaves the walk where it is, at "Controls".
+    if (section.keys.Size() == 0 || !key.SubKeyExists(section.name.CStr())) continue;
+    if (!key.OpenSubKey(section.name.CStr())) return;
+    for (int64_t k = 0; k < section.keys.Size(); ++k) {
+      CRuntimeConfigKey& entry = *section.keys[k];
+      int32_t value = 0;
+      if (key.ReadDword(entry.name.CStr(), value)) {
+        entry.value = value;
+        entry.flags |= kConfigKeyRead;
+        entry.dirty = 0;
+      }
+    }
+    if (!key.OpenSubKey(L"..")) return;
+  }
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <cstdint>
+
+#include "platform/os/cpu/timing.h"
+
+// The processor's time-stamp counter.
+inline uint64_t GetTimeStamp() { return os::ReadTimeStampCounter(); }

@@ -1,0 +1,118 @@
+#include "driver/foundation/folders.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "driver/foundation/registrykey.h"
+#include "platform/os/process/environment.h"
+#include "platform/os/registry/registry.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void SetMachineString(const wchar_t* path, const wchar_t* name, const std::wstring& value) {
+  os::Handle key = os::kNullHandle;
+  ASSERT_EQ(os::RegCreateKey(os::HKEY_LOCAL_MACHINE, path, os::REG_OPTION_NON_VOLATILE,
+                             os::KEY_ALL_ACCESS, &key, nullptr),
+            os::ERROR_SUCCESS);
+  os::RegSetValue(key, name, os::REG_SZ, value.c_str(),
+                  static_cast<uint32_t>((value.size() + 1) * sizeof(wchar_t)));
+  os::RegCloseKey(key);
+}
+
+void SetUserString(const wchar_t* path, const wchar_t* name, const std::wstring& value) {
+  CRegistryKey key(2, path, true);
+  ASSERT_TRUE(key.WriteValue(name, kRegTypeString, value.c_str(),
+                             static_cast<uint32_t>((value.size() + 1) * sizeof(wchar_t))));
+}
+
+class Folders : public testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("zorfolders" + std::to_string(getpid()));
+    fs::create_directories(root_ / "env");
+    fs::create_directories(root_ / "machine");
+    for (const wchar_t* name : {L"TEMP", L"TMPDIR", L"TRACEFOLDER", L"ZOR_PATH", L"ZOR_PATH64"}) {
+      os::SetEnvironmentVariable(name, nullptr);
+    }
+  }
+  void TearDown() override { fs::remove_all(root_); }
+  std::wstring Path(const char* leaf) const { return (root_ / leaf).wstring(); }
+  static std::wstring Get(const wchar_t* name) {
+    CZORString out;
+    return GetFolderVariable(name, out) ? out.CStr() : L"<none>";
+  }
+
+  fs::path root_;
+};
+
+constexpr const wchar_t* kDebugSettings = L"Settings\\Debug";
+constexpr const wchar_t* kMachineDebug =
+    L"Software\\Velant\\Velant Zor Library\\Runtime\\Settings\\Debug";
+
+}  // namespace
+
+TEST_F(Folders, RegistryFolderComesFirstWhenItExists) {
+  os::SetEnvironmentVariable(L"TEMP", Path("env").c_str());
+  SetUserString(kDebugSettings, L"TempFolder", Path("missing"));
+  SetMachineString(kMachineDebug, L"TempFolder", Path("machine"));
+  EXPECT_EQ(Get(L"temp"), Path("env"));  // the user's setting wins and does not exist
+
+  SetMachineString(kMachineDebug, L"TraceFolder", Path("machine"));
+  EXPECT_EQ(Get(L"TRACEFOLDER"), Path("machine"));
+}
+
+TEST_F(Folders, FallBacks) {
+  EXPECT_EQ(Get(L"TEMP"), L"/tmp");
+  os::SetEnvironmentVariable(L"TMPDIR", Path("env").c_str());
+  EXPECT_EQ(Get(L"TEMP"), Path("env"));
+  EXPECT_EQ(Get(L"TRACEFOLDER"), Path("env"));
+  os::SetEnvironmentVariable(L"TEMP", Path("machine").c_str());
+  EXPECT_EQ(Get(L"TRACEFOLDER"), Path("machine"));
+  EXPECT_EQ(Get(L"NO_SUCH_VARIABLE_X"), L"<none>");
+
+  os::SetEnvironmentVariable(L"ZOR_PATH", L"/opt/zor");
+  EXPECT_EQ(Get(L"ZOR_PATH"), L"/opt/zor");
+  os::SetEnvironmentVariable(L"ZOR_PATH64", L"/opt/zor64");
+  EXPECT_EQ(Get(L"zor_path"), L"/opt/zor64");
+
+  CZORStringAscii narrow;
+  SetUserString(kDebugSettings, L"TempFolder", Path("env"));
+  ASSERT_TRUE(GetEnvironmentVariableAscii("temp", narrow));
+  EXPECT_EQ(std::string(narrow.CStr()), (root_ / "machine").string());
+  ASSERT_TRUE(GetEnvironmentVariableAscii("ZOR_PATH", narrow));
+  EXPECT_STREQ(narrow.CStr(), "/opt/zor64");
+}
+
+TEST_F(Folders, DebugSettingWithSubPathAndQword) {
+  SetUserString(L"Settings\\Debug\\Sub", L"Name", L"value");
+  CZORString out;
+  ASSERT_TRUE(ReadDebugFolderSetting(L"Sub\\Name", out, false));
+  EXPECT_STREQ(out.CStr(), L"value");
+  CRegistryKey key(2, kDebugSettings, true);
+  const uint64_t number = 1ull << 40;
+  ASSERT_TRUE(key.WriteValue(L"Big", kRegTypeQword, &number, sizeof(number)));
+  ASSERT_TRUE(ReadDebugFolderSetting(L"Big", out, true));
+  EXPECT_STREQ(out.CStr(), L"1099511627776");
+  EXPECT_FALSE(ReadDebugFolderSetting(L"Nothing", out, false));
+}
+
+TEST_F(Folders, InstallAndToolsFolders) {
+  SetMachineString(L"Software\\Velant\\Velant Zor Library\\Runtime\\Install", L"INSTALLDIR",
+                   L"/opt/velant/");
+  EXPECT_STREQ(GetInstallDir().CStr(), L"/opt/velant");
+  EXPECT_STREQ(GetToolsDir().CStr(), L"/opt/velant/tools");
+  EXPECT_TRUE(DirectoryExists(Path("env").c_str()));
+  EXPECT_FALSE(FileExists(Path("env").c_str()));
+  EXPECT_FALSE(DirectoryExists(L""));
+}
+
+TEST(FoldersWithoutInstall, ToolsFolderStaysRelative) {
+  EXPECT_STREQ(GetToolsDir().CStr(), L"tools");
+  EXPECT_STREQ(GetInstallDir().CStr(), L"");
+  EXPECT_STREQ(GetToolsDir().CStr(), L"tools");
+}

@@ -1,0 +1,130 @@
+#include "driver/foundation/logdump.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "driver/foundation/log.h"
+#include "driver/foundation/logrecord.h"
+#include "driver/foundation/logtag.h"
+#include "driver/foundation/runtimeconfig.h"
+#include "platform/os/process/environment.h"
+#include "platform/os/registry/registry.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kRingBytes = kLogHeaderSize + 8 * kLogRecordSize;
+
+// Stands in for the thread context: answers kind 1 with a code and sub-code.
+struct ErrorContext {
+  int64_t GetError(int64_t kind, void* out1, void* out2, void*, void*) {
+    ++calls;
+    if (kind == 1) {
+      *static_cast<uint64_t*>(out1) = code;
+      *static_cast<uint64_t*>(out2) = subCode;
+    }
+    return 1;
+  }
+  uint64_t code = 0;
+  uint64_t subCode = 0;
+  int calls = 0;
+};
+
+class LogDump : public testing::Test {
+ protected:
+  void SetUp() override {
+    temp_ = fs::temp_directory_path() / ("zordump" + std::to_string(getpid()));
+    fs::create_directories(temp_);
+    os::SetEnvironmentVariable(L"TEMP", temp_.wstring().c_str());
+    memory_.assign(kRingBytes / 8, 0);
+    auto* header = reinterpret_cast<LogRingHeader*>(memory_.data());
+    header->writeOffset = kLogHeaderSize;
+    header->totalSize = kRingBytes;
+    header->ringSize = kRingBytes;
+    ASSERT_EQ(CLog::Instance()->AllocBuffer(memory_.data(), kRingBytes), 0);
+  }
+  void TearDown() override {
+    CLog::Instance()->FreeBuffer(false);
+    CLog::Release();
+    CRuntimeConfig::Destroy();
+    fs::remove_all(temp_);
+  }
+  static void EnableDumps() {
+    os::Handle key = os::kNullHandle;
+    ASSERT_EQ(os::RegCreateKey(os::HKEY_LOCAL_MACHINE,
+                               L"Software\\Velant\\Velant Zor Library\\Runtime\\Controls\\Driver",
+                               os::REG_OPTION_NON_VOLATILE, os::KEY_ALL_ACCESS, &key, nullptr),
+              os::ERROR_SUCCESS);
+    const uint32_t one = 1;
+    os::RegSetValue(key, L"DumpDriverLogsOnError", os::REG_DWORD, &one, sizeof(one));
+    os::RegCloseKey(key);
+  }
+  // The export holds the raw ring at its end, after the host's own header.
+  std::vector<uint8_t> ReadRing(const fs::path& file) const {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    if (bytes.size() < kRingBytes) return {};
+    return std::vector<uint8_t>(bytes.end() - kRingBytes, bytes.end());
+  }
+
+  fs::path temp_;
+  std::vector<uint64_t> memory_;
+};
+
+}  // namespace
+
+TEST_F(LogDump, NothingIsSavedWithoutACodeOrTheSetting) {
+  ErrorContext context;
+  uint64_t out[4] = {};
+  EXPECT_EQ(DumpDriverLogOnError(2, &out[0], &out[1], &out[2], &out[3], context), 1);
+  context.code = 4301;
+  EXPECT_EQ(DumpDriverLogOnError(1, &out[0], &out[1], &out[2], &out[3], context), 1);
+  EnableDumps();
+  CRuntimeConfig::Destroy();
+  context.code = 0;
+  DumpDriverLogOnError(1, &out[0], &out[1], &out[2], &out[3], context);
+  EXPECT_EQ(context.calls, 3);
+  EXPECT_TRUE(fs::is_empty(temp_));
+}
+
+TEST_F(LogDump, DumpFilesCarryEveryRecord) {
+  EnableDumps();
+  const CLogProvider provider(3, 4, 5, 6);
+  for (uint64_t i = 0; i < 5; ++i) {
+    CLog::Instance()->Write(provider, 400 + static_cast<uint32_t>(i), LogTag("INDX"), i,
+                            LogTag("TAG "), i * 3, kEmptyLogTag, 0);
+  }
+  ErrorContext context{4301, 2};
+  uint64_t out[4] = {};
+  DumpDriverLogOnError(1, &out[0], &out[1], &out[2], &out[3], context);
+  DumpDriverLogOnError(1, &out[0], &out[1], &out[2], &out[3], context);
+  const fs::path first = temp_ / "ZORDriverLog_Err4301_SubErr2_000.zim";
+  ASSERT_TRUE(fs::exists(first));
+  EXPECT_TRUE(fs::exists(temp_ / "ZORDriverLog_Err4301_SubErr2_001.zim"));
+
+  const std::vector<uint8_t> ring = ReadRing(first);
+  ASSERT_EQ(ring.size(), kRingBytes);
+  const auto* header = reinterpret_cast<const LogRingHeader*>(ring.data());
+  EXPECT_EQ(header->writeOffset, kLogHeaderSize + 6 * kLogRecordSize);
+  const auto* records = reinterpret_cast<const LogRecord*>(ring.data() + kLogHeaderSize);
+  for (uint64_t i = 0; i < 5; ++i) {
+    EXPECT_EQ(records[i].sourceId, provider.SourceId());
+    EXPECT_EQ(records[i].kind, 400 + i);
+    EXPECT_EQ(records[i].pairs[0].tag, LogTag("INDX"));
+    EXPECT_EQ(records[i].pairs[0].value, i);
+    EXPECT_EQ(records[i].pairs[1].value, i * 3);
+    EXPECT_EQ(records[i].pairs[2].tag, kEmptyLogTag);
+    EXPECT_NE(records[i].timeStamp, 0u);
+  }
+  EXPECT_EQ(records[5].kind, kLogKindSave);
+  EXPECT_EQ(records[5].sourceId, 4224u);
+  EXPECT_EQ(records[6].timeStamp, 0u);
+}

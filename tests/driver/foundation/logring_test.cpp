@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "driver/foundation/error.h"
+#include "driver/foundation/log.h"
+#include "driver/foundation/logrecord.h"
+#include "driver/foundation/logtag.h"
+
+namespace {
+
+constexpr uint32_t kThreeRecords = kLogHeaderSize + 3 * kLogRecordSize;
+
+// Log memory as the kernel driver would hand it out: a header, then the records.
+class LogRing : public testing::Test {
+ protected:
+  void Attach(uint32_t memorySize, uint32_t ringSize, uint32_t writeOffset) {
+    memory_.assign(memorySize / 8 + 1, 0);
+    Header().writeOffset = writeOffset;
+    Header().totalSize = memorySize;
+    Header().ringSize = ringSize;
+    memset(Header().kernel1, 0xAB, sizeof(Header().kernel1));
+    ASSERT_EQ(CLog::Instance()->AllocBuffer(memory_.data(), memorySize), 0);
+  }
+  void TearDown() override {
+    CLog::Instance()->FreeBuffer(false);
+    CLog::Release();
+  }
+  LogRingHeader& Header() { return *reinterpret_cast<LogRingHeader*>(memory_.data()); }
+  const LogRecord& RecordAt(uint32_t offset) {
+    return *reinterpret_cast<const LogRecord*>(reinterpret_cast<uint8_t*>(memory_.data()) + offset);
+  }
+  void WriteValue(uint64_t value) {
+    CLog::Instance()->Write(provider_, 300, LogTag("U64"), value, kEmptyLogTag, 0, kEmptyLogTag, 0);
+  }
+
+  CLogProvider provider_{1, 2, 3, 4};
+  std::vector<uint64_t> memory_;
+};
+
+}  // namespace
+
+TEST_F(LogRing, RecordLayout) {
+  Attach(kThreeRecords, kThreeRecords, kLogHeaderSize);
+  provider_.NextSequence();
+  CLog::Instance()->Write(provider_, 4, LogTag("OPCD"), 0x613, LogTag("IN"), 7, kEmptyLogTag, 0);
+  const LogRecord& record = RecordAt(kLogHeaderSize);
+  EXPECT_EQ(record.sourceId, provider_.SourceId());
+  EXPECT_EQ(record.sequenceWord, provider_.Sequence() | 1u << 20);
+  EXPECT_EQ(record.kind, 4u);
+  EXPECT_NE(record.timeStamp, 0u);
+  EXPECT_EQ(record.pairs[0].tag, 0x4F504344u);
+  EXPECT_EQ(record.pairs[0].value, 0x613u);
+  EXPECT_EQ(record.pairs[1].tag, 0x494Eu);
+  EXPECT_EQ(record.pairs[2].tag, 32u);
+  EXPECT_EQ(Header().writeOffset, kLogHeaderSize + kLogRecordSize);
+}
+
+TEST_F(LogRing, WrapRules) {
+  Attach(kThreeRecords, kThreeRecords, kLogHeaderSize);
+  for (uint64_t i = 1; i <= 4; ++i) WriteValue(i);
+  // The offset reached the ring's end exactly: the fourth record starts again without a wrap.
+  EXPECT_EQ(RecordAt(88).pairs[0].value, 4u);
+  EXPECT_EQ(RecordAt(168).pairs[0].value, 2u);
+  EXPECT_EQ(Header().writeOffset, 168u);
+
+  Header().writeOffset = 400;  // moved past the end
+  WriteValue(5);
+  EXPECT_EQ(RecordAt(88).kind, kLogKindWrap);
+  EXPECT_EQ(RecordAt(88).pairs[0].tag, kEmptyLogTag);
+  EXPECT_EQ(RecordAt(168).pairs[0].value, 5u);
+  EXPECT_EQ(Header().writeOffset, 248u);
+}
+
+TEST_F(LogRing, DamagedHeaderNeverLeadsOutsideTheRecords) {
+  Attach(kThreeRecords, 100000, 8);  // offset inside the header, ring size past the memory
+  WriteValue(1);
+  EXPECT_EQ(RecordAt(88).kind, kLogKindWrap);
+  EXPECT_EQ(RecordAt(168).pairs[0].value, 1u);
+  for (uint8_t byte : Header().kernel1) EXPECT_EQ(byte, 0xAB);
+  for (uint64_t i = 2; i < 10; ++i) WriteValue(i);
+  EXPECT_LE(Header().writeOffset, kThreeRecords);
+
+  Header().writeOffset = 90;  // off the record grid
+  WriteValue(11);
+  EXPECT_EQ(RecordAt(168).pairs[0].value, 11u);
+}
+
+TEST_F(LogRing, ConcurrentWritersLeaveNoTornRecord) {
+  constexpr uint32_t kRecords = 64;
+  Attach(kLogHeaderSize + kRecords * kLogRecordSize, kLogHeaderSize + kRecords * kLogRecordSize,
+         kLogHeaderSize);
+  constexpr int kThreads = 4;
+  constexpr uint64_t kWrites = 20000;
+  std::vector<std::thread> writers;
+  for (int t = 0; t < kThreads; ++t) {
+    writers.emplace_back([t] {
+      const CLogProvider provider(static_cast<uint32_t>(t), 5, 0, 0);
+      for (uint64_t i = 0; i < kWrites; ++i) {
+        const uint64_t value = static_cast<uint64_t>(t) << 32 | i;
+        CLog::Instance()->Write(provider, 300, LogTag("U64"), value, LogTag("NBR"), ~value,
+                                LogTag("THID"), static_cast<uint64_t>(t));
+      }
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+  for (uint32_t r = 0; r < kRecords; ++r) {
+    const LogRecord& record = RecordAt(kLogHeaderSize + r * kLogRecordSize);
+    EXPECT_NE(record.timeStamp, 0u);
+    if (record.kind == kLogKindWrap) continue;
+    ASSERT_EQ(record.kind, 300u) << r;
+    EXPECT_EQ(record.pairs[1].value, ~record.pairs[0].value) << r;
+    EXPECT_EQ(record.pairs[2].value, record.pairs[0].value >> 32) << r;
+    EXPECT_EQ(record.sourceId,
+              CLogProvider(static_cast<uint32_t>(record.pairs[2].value), 5, 0, 0).SourceId());
+  }
+}
+
+TEST_F(LogRing, ResetAndFree) {
+  Attach(kThreeRecords, kThreeRecords, kLogHeaderSize);
+  WriteValue(1);
+  WriteValue(2);
+  CLog::Instance()->Reset();
+  EXPECT_EQ(Header().writeOffset, kLogHeaderSize);
+  EXPECT_EQ(RecordAt(88).timeStamp, 0u);
+  EXPECT_EQ(Header().ringSize, kThreeRecords);
+
+  EXPECT_EQ(CLog::Instance()->FreeBuffer(true), 0);
+  EXPECT_EQ(CLog::Instance()->Ring(), nullptr);
+  Header().writeOffset = kLogHeaderSize;
+  WriteValue(3);  // no ring: dropped
+  EXPECT_EQ(Header().writeOffset, kLogHeaderSize);
+  EXPECT_EQ(CLog::Instance()->FreeBuffer(false), 1);
+}
+
+TEST_F(LogRing, ErrorRecordsFollowTheirCategory) {
+  Attach(kThreeRecords, kThreeRecords, kLogHeaderSize);
+  CError quiet(4301, 2);
+  EXPECT_EQ(Header().writeOffset, kLogHeaderSize);  // category 13 is off
+  CLog::Instance()->SetCategory(13, true);
+  CError unlogged;
+  unlogged.noLog = 1;
+  unlogged.SetError(4302, 1);
+  EXPECT_EQ(Header().writeOffset, kLogHeaderSize);
+  CError logged(4303, 4);
+  const LogRecord& record = RecordAt(kLogHeaderSize);
+  EXPECT_EQ(record.kind, kLogKindError);
+  EXPECT_EQ(record.sourceId, 487488u);
+  EXPECT_EQ(record.pairs[0].tag, LogTag("ERRC"));
+  EXPECT_EQ(record.pairs[0].value, 4303u);
+  EXPECT_EQ(record.pairs[1].tag, LogTag("ESUB"));
+  EXPECT_EQ(record.pairs[1].value, 4u);
+}

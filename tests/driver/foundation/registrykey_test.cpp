@@ -1,0 +1,169 @@
+#include "driver/foundation/registrykey.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/foundation/registrylocations.h"
+#include "platform/os/registry/registry.h"
+
+namespace {
+
+// Prepares machine keys the driver only reads, straight through the registry.
+void MachineValue(const wchar_t* path, const wchar_t* name, uint32_t type, const void* data,
+                  uint32_t size) {
+  os::Handle key = os::kNullHandle;
+  ASSERT_EQ(os::RegCreateKey(os::HKEY_LOCAL_MACHINE, path, os::REG_OPTION_NON_VOLATILE,
+                             os::KEY_ALL_ACCESS, &key, nullptr),
+            os::ERROR_SUCCESS);
+  if (name != nullptr) {
+    ASSERT_EQ(os::RegSetValue(key, name, type, data, size), os::ERROR_SUCCESS);
+  }
+  os::RegCloseKey(key);
+}
+
+void MachineKey(const wchar_t* path) { MachineValue(path, nullptr, 0, nullptr, 0); }
+
+}  // namespace
+
+TEST(RegistryLocations, TableBounds) {
+  EXPECT_EQ(FindRegistryLocation(-1), nullptr);
+  EXPECT_EQ(FindRegistryLocation(24), nullptr);
+  ASSERT_NE(FindRegistryLocation(23), nullptr);
+  EXPECT_STREQ(FindRegistryLocation(6)->path, L"Software\\Velant\\Imaging Board");
+  CRegistryKey key;
+  EXPECT_FALSE(key.Open(24, L"", true));
+  EXPECT_FALSE(key.Open(-5, L"", false));
+  EXPECT_FALSE(key.Open(7, L"", true));
+}
+
+TEST(RegistryKey, ServiceLocationsTakeTheFirstComponent) {
+  MachineKey(L"SYSTEM\\CurrentControlSet\\Services\\DRAVIONLYN\\Parameters\\X");
+  CRegistryKey key(15, L"DRAVIONLYN\\X", false);
+  ASSERT_TRUE(key.IsOpen());
+  EXPECT_STREQ(
+      key.GetFullPath().CStr(),
+      L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\DRAVIONLYN\\Parameters\\X");
+  EXPECT_FALSE(key.Open(15, L"", false));
+  EXPECT_TRUE(key.Open(18, L"DRAVIONLYN", false));
+  EXPECT_STREQ(key.GetPath().CStr(), L"SYSTEM\\CurrentControlSet\\Services\\DRAVIONLYN");
+}
+
+TEST(RegistryKey, TextPathsNameTheirHive) {
+  MachineKey(L"Software\\Velant\\Child");
+  CRegistryKey key;
+  EXPECT_TRUE(key.Open(0, L"hkey_local_machine\\Software", false));
+  EXPECT_FALSE(key.Open(0, L"HKLM\\Software", false));
+  EXPECT_FALSE(key.Open(0, L"HKEY_LOCAL_MACHINE", false));
+  EXPECT_TRUE(key.Open(13, L"", false));
+  EXPECT_TRUE(key.SubKeyExists(L"child"));
+  EXPECT_FALSE(key.SubKeyExists(L"Missing"));
+}
+
+TEST(RegistryKey, VolatileKeysOnlyWhereTheTableSaysAndStamped) {
+  CRegistryKey key;
+  EXPECT_FALSE(key.Open(1, L"Volatile\\X", true));
+  EXPECT_FALSE(key.Open(0, L"HKEY_CURRENT_USER\\Software\\Volatile", true));
+  ASSERT_TRUE(key.Open(9, L"X", true));
+  EXPECT_TRUE(key.IsVolatile());
+
+  CRegistryKey stamped(9, L"", false);
+  int32_t created = 0;
+  EXPECT_TRUE(stamped.ReadDword(L"Creation Time", created));
+  EXPECT_NE(created, 0);
+  CZORString text;
+  ASSERT_TRUE(stamped.ReadString(L"PathCreator", text));
+  EXPECT_STREQ(text.CStr(), L"Software\\Velant\\Velant Zor Library\\Runtime\\Volatile");
+  ASSERT_TRUE(stamped.ReadString(L"Process Name", text));
+  EXPECT_STREQ(text.CStr(), L"foundation_tests");
+
+  // Machine-wide volatile keys are created, but the write rule keeps them unstamped.
+  ASSERT_TRUE(key.Open(16, L"X", true));
+  CRegistryKey machine(16, L"", false);
+  EXPECT_FALSE(machine.ValueExists(L"PathCreator"));
+  EXPECT_FALSE(CRegistryKey::RegisterPathCreator(10));
+}
+
+TEST(RegistryKey, WritesOnlyUnderTheCurrentUser) {
+  MachineKey(L"Software\\Velant\\Velant Zor Library\\Runtime");
+  CRegistryKey machine(1, L"", false);
+  ASSERT_TRUE(machine.IsOpen());
+  EXPECT_FALSE(machine.WriteDword(L"Value", 5));
+  EXPECT_FALSE(machine.ValueExists(L"Value"));
+
+  CRegistryKey user(2, L"", true);
+  ASSERT_TRUE(user.WriteDword(L"Value", 0xFFFFFFFF));
+  int64_t wide = 0;
+  EXPECT_TRUE(user.ReadDwordToInt64(L"Value", wide));
+  EXPECT_EQ(wide, -1);
+  uint64_t qword = 0;
+  EXPECT_FALSE(user.ReadQword(L"Value", qword));
+  EXPECT_TRUE(user.WriteDwordFromInt64(L"Small", 0x100000007));
+  int32_t small = 0;
+  EXPECT_TRUE(user.ReadDword(L"Small", small));
+  EXPECT_EQ(small, 7);
+  const wchar_t multi[] = L"a\0b\0";
+  EXPECT_FALSE(user.WriteValue(L"Multi", kRegTypeMultiString, multi, sizeof(multi)));
+  EXPECT_EQ(user.GetValueType(L"Value"), kRegTypeDword);
+}
+
+TEST(RegistryKey, ReadsStringsWithinTheirData) {
+  CRegistryKey user(2, L"Strings", true);
+  const std::vector<uint8_t> big(2000, 0x5A);
+  ASSERT_TRUE(user.WriteValue(L"Big", kRegTypeBinary, big.data(), 2000));
+  EXPECT_TRUE(user.ReadValue(L"Big", kRegTypeBinary));
+  EXPECT_FALSE(user.ReadValue(L"Big", kRegTypeString));
+
+  const wchar_t unterminated[] = {L'a', L'b', L'c'};
+  ASSERT_TRUE(user.WriteValue(L"Raw", kRegTypeString, unterminated, sizeof(unterminated)));
+  CZORString text;
+  ASSERT_TRUE(user.ReadString(L"Raw", text));
+  EXPECT_STREQ(text.CStr(), L"abc");
+  const wchar_t expand[] = L"%TEMP%\\x";
+  ASSERT_TRUE(user.WriteValue(L"Expand", kRegTypeExpandString, expand, sizeof(expand)));
+  ASSERT_TRUE(user.ReadString(L"Expand", text));
+  EXPECT_STREQ(text.CStr(), expand);
+
+  os::Handle raw = os::kNullHandle;
+  ASSERT_EQ(os::RegOpenKey(os::HKEY_CURRENT_USER,
+                           L"Software\\Velant\\Velant Zor Library\\Runtime\\Strings",
+                           os::KEY_ALL_ACCESS, &raw),
+            os::ERROR_SUCCESS);
+  const wchar_t multi[] = L"a\0b\0";
+  os::RegSetValue(raw, L"Multi", os::REG_MULTI_SZ, multi, sizeof(multi));
+  os::RegSetValue(raw, L"Empty", os::REG_MULTI_SZ, L"", sizeof(wchar_t));
+  os::RegCloseKey(raw);
+  ASSERT_TRUE(user.ReadString(L"Multi", text));
+  EXPECT_STREQ(text.CStr(), L"<a> <b>");
+  ASSERT_TRUE(user.ReadString(L"Empty", text));
+  EXPECT_STREQ(text.CStr(), L"<>");
+  EXPECT_FALSE(user.ReadString(L"Big", text));
+}
+
+TEST(RegistryKey, SubKeyWalkAndEnumeration) {
+  CRegistryKey user(2, L"Tree", true);
+  ASSERT_TRUE(user.CreateSubKey(L"B"));
+  ASSERT_TRUE(user.CreateSubKey(L"A"));
+  user.WriteDword(L"One", 1);
+  user.WriteDword(L"Two", 2);
+  CTable1D<CZORString> names;
+  ASSERT_TRUE(user.EnumSubKeys(names));
+  ASSERT_EQ(names.Size(), 2);
+  EXPECT_STREQ(names[0].CStr(), L"A");
+  ASSERT_TRUE(user.EnumValues(names));
+  ASSERT_EQ(names.Size(), 2);
+  EXPECT_STREQ(names[1].CStr(), L"Two");
+
+  ASSERT_TRUE(user.OpenSubKey(L"A"));
+  EXPECT_TRUE(user.EnumValues(names));
+  EXPECT_EQ(names.Size(), 0);
+  ASSERT_TRUE(user.OpenSubKey(L"..\\B"));
+  EXPECT_STREQ(user.GetPath().CStr(), L"Software\\Velant\\Velant Zor Library\\Runtime\\Tree\\B");
+  EXPECT_FALSE(user.OpenSubKey(L""));
+  ASSERT_TRUE(user.OpenSubKey(L"\\Software"));
+  EXPECT_STREQ(user.GetPath().CStr(), L"Software");
+  EXPECT_FALSE(user.OpenSubKey(L"Missing"));
+  EXPECT_FALSE(user.IsOpen());
+  EXPECT_STREQ(user.GetPath().CStr(), L"Software");
+}

@@ -1,0 +1,94 @@
+#include "driver/foundation/runtimeconfig.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "platform/os/registry/registry.h"
+
+namespace {
+
+constexpr const wchar_t* kControls = L"Software\\Velant\\Velant Zor Library\\Runtime\\Controls";
+
+void SetControl(const wchar_t* section, const wchar_t* name, uint32_t type, const void* data,
+                uint32_t size) {
+  std::wstring path = kControls;
+  if (section != nullptr) path += std::wstring(L"\\") + section;
+  os::Handle key = os::kNullHandle;
+  ASSERT_EQ(os::RegCreateKey(os::HKEY_LOCAL_MACHINE, path.c_str(), os::REG_OPTION_NON_VOLATILE,
+                             os::KEY_ALL_ACCESS, &key, nullptr),
+            os::ERROR_SUCCESS);
+  ASSERT_EQ(os::RegSetValue(key, name, type, data, size), os::ERROR_SUCCESS);
+  os::RegCloseKey(key);
+}
+
+void SetDword(const wchar_t* section, const wchar_t* name, uint32_t value) {
+  SetControl(section, name, os::REG_DWORD, &value, sizeof(value));
+}
+
+class RuntimeConfig : public testing::Test {
+ protected:
+  void TearDown() override { CRuntimeConfig::Destroy(); }
+};
+
+}  // namespace
+
+TEST_F(RuntimeConfig, DeclaresEverySection) {
+  const CRuntimeConfig* config = CRuntimeConfig::Instance();
+  EXPECT_STREQ(config->GetSection(0).name.CStr(), L"DirectX");
+  EXPECT_STREQ(config->GetSection(17).name.CStr(), L"Driver");
+  EXPECT_STREQ(config->GetSection(24).name.CStr(), L"ZORWeb");
+  EXPECT_EQ(config->GetSection(26).keys.Size(), 0);
+  EXPECT_EQ(config->GetSection(1).keys.Size(), 55);
+  EXPECT_EQ(config->GetSection(17).keys.Size(), 10);
+  const CRuntimeConfigKey* trace = config->FindKey(1, L"TraceCategories_15");
+  ASSERT_NE(trace, nullptr);
+  EXPECT_EQ(trace->flags, kConfigKeyDeclared | kConfigKeyIndexed);
+  EXPECT_EQ(config->FindKey(1, L"Debug")->flags, kConfigKeyDeclared);
+  EXPECT_EQ(config->FindKey(-1, L"Debug"), nullptr);
+  EXPECT_EQ(config->FindKey(1, L""), nullptr);
+}
+
+TEST_F(RuntimeConfig, NoControlsKeyGivesTheDefaults) {
+  EXPECT_EQ(CRuntimeConfig::Instance()->GetInt(17, L"RegisterPowerRequest", 1), 1);
+  EXPECT_EQ(CRuntimeConfig::Instance()->GetInt64(1, L"StopOnErrCode", -1), -1);
+}
+
+TEST_F(RuntimeConfig, ReadsDwordsOfDeclaredKeysOnly) {
+  SetDword(L"Driver", L"DumpDriverLogsOnError", 1);
+  SetDword(L"Driver", L"NotDeclared", 5);
+  SetDword(L"Debug", L"StopOnErrCode", 0xFFFFFFFF);
+  const wchar_t text[] = L"1";
+  SetControl(L"Driver", L"RegisterPowerRequest", os::REG_SZ, text, sizeof(text));
+  const CRuntimeConfig* config = CRuntimeConfig::Instance();
+  EXPECT_EQ(config->GetInt(17, L"dumpdriverlogsonerror", 0), 1);
+  EXPECT_EQ(config->GetInt(17, L"RegisterPowerRequest", 7), 7);
+  EXPECT_EQ(config->GetInt(17, L"NotDeclared", 3), 3);
+  EXPECT_EQ(config->GetInt64(1, L"StopOnErrCode", 12), -1);
+  EXPECT_EQ(config->GetInt(26, L"DumpDriverLogsOnError", 4), 4);
+  EXPECT_EQ(config->GetInt(-1, L"DumpDriverLogsOnError", 4), 4);
+}
+
+TEST_F(RuntimeConfig, MissingSectionKeepsTheWalkInsideControls) {
+  // "Debug" and "Display" are missing; a value of the same name one level up must not leak in.
+  SetDword(nullptr, L"DumpDriverLogsOnError", 9);
+  SetDword(L"Driver", L"CheckDriverAndDLLVersion", 0);
+  SetDword(L"ZORWeb", L"MaxClients", 12);
+  const CRuntimeConfig* config = CRuntimeConfig::Instance();
+  EXPECT_EQ(config->GetInt(17, L"CheckDriverAndDLLVersion", 1), 0);
+  EXPECT_EQ(config->GetInt(24, L"MaxClients", 0), 12);
+  EXPECT_EQ(config->GetInt(17, L"DumpDriverLogsOnError", 0), 0);
+}
+
+TEST_F(RuntimeConfig, ConcurrentFirstCallsBuildOneStore) {
+  SetDword(L"Driver", L"GigEVisionPacketSize", 1500);
+  std::vector<std::thread> threads;
+  std::vector<const CRuntimeConfig*> seen(8);
+  for (size_t i = 0; i < seen.size(); ++i) {
+    threads.emplace_back([&seen, i] { seen[i] = CRuntimeConfig::Instance(); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const CRuntimeConfig* config : seen) EXPECT_EQ(config, seen[0]);
+  EXPECT_EQ(seen[0]->GetInt(17, L"GigEVisionPacketSize", 0), 1500);
+}
