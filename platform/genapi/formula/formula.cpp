@@ -1,0 +1,174 @@
+#include "platform/genapi/formula/formula.h"
+
+#include <algorithm>
+#include <numbers>
+#include <set>
+#include <vector>
+
+#include "platform/genapi/formula/expr.h"
+#include "platform/genapi/formula/lexer.h"
+
+namespace GenApi {
+namespace {
+
+using ExprPtr = std::unique_ptr<Formula::Expr>;
+
+const std::set<std::string> kFunctions = {"SGN",   "NEG",  "ATAN",  "COS",  "SIN",  "TAN",
+                                          "ABS",   "EXP",  "LN",    "LG",   "SQRT", "TRUNC",
+                                          "FLOOR", "CEIL", "ROUND", "ASIN", "ACOS"};
+
+// Binary operator levels, loosest first.
+const std::vector<std::vector<std::string>> kLevels = {
+    {"||"},       {"&&"},     {"|"},          {"^"}, {"&"}, {"=", "<>"}, {"<", ">", "<=", ">="},
+    {"<<", ">>"}, {"+", "-"}, {"*", "/", "%"}};
+
+class Parser {
+ public:
+  Parser(std::string_view text, const Formula::SlotLookup& lookup, bool floatMode)
+      : lexer_(text), lookup_(lookup), floatMode_(floatMode) {
+    Advance();
+  }
+
+  ExprPtr ParseAll() {
+    ExprPtr expr = ParseConditional();
+    if (token_.kind != TokenKind::End) throw FormulaError("unexpected '" + token_.text + "'");
+    return expr;
+  }
+
+ private:
+  void Advance() { token_ = lexer_.Next(); }
+  bool IsOp(const char* op) const {
+    return token_.kind == TokenKind::Operator && token_.text == op;
+  }
+  void Expect(const char* op) {
+    if (!IsOp(op)) {
+      throw FormulaError(std::string("expected '") + op + "' but found '" +
+                         (token_.kind == TokenKind::End ? "end of formula" : token_.text) + "'");
+    }
+    Advance();
+  }
+
+  static ExprPtr Make(ExprKind kind, std::string op) {
+    auto expr = std::make_unique<Formula::Expr>();
+    expr->kind = kind;
+    expr->op = std::move(op);
+    return expr;
+  }
+
+  ExprPtr ParseConditional() {
+    ExprPtr condition = ParseLevel(0);
+    if (!IsOp("?")) return condition;
+    Advance();
+    ExprPtr expr = Make(ExprKind::Conditional, "?");
+    expr->a = std::move(condition);
+    expr->b = ParseConditional();
+    Expect(":");
+    expr->c = ParseConditional();
+    return expr;
+  }
+
+  ExprPtr ParseLevel(size_t level) {
+    if (level == kLevels.size()) return ParseUnary();
+    ExprPtr left = ParseLevel(level + 1);
+    for (;;) {
+      if (token_.kind != TokenKind::Operator) return left;
+      const auto& ops = kLevels[level];
+      if (std::find(ops.begin(), ops.end(), token_.text) == ops.end()) return left;
+      ExprPtr expr = Make(ExprKind::Binary, token_.text);
+      Advance();
+      expr->a = std::move(left);
+      expr->b = ParseLevel(level + 1);
+      left = std::move(expr);
+    }
+  }
+
+  ExprPtr ParseUnary() {
+    if (IsOp("-") || IsOp("+") || IsOp("~") || IsOp("!")) {
+      ExprPtr expr = Make(ExprKind::Unary, token_.text);
+      Advance();
+      expr->a = ParseUnary();
+      return expr;
+    }
+    return ParsePower();
+  }
+
+  ExprPtr ParsePower() {
+    ExprPtr base = ParsePrimary();
+    if (!IsOp("**")) return base;
+    ExprPtr expr = Make(ExprKind::Binary, "**");
+    Advance();
+    expr->a = std::move(base);
+    expr->b = ParseUnary();  // right-associative
+    return expr;
+  }
+
+  ExprPtr ParsePrimary() {
+    if (token_.kind == TokenKind::Number) {
+      ExprPtr expr = Make(ExprKind::Constant, "");
+      expr->value = floatMode_ ? Number::Float(token_.number.AsFloat()) : token_.number;
+      Advance();
+      return expr;
+    }
+    if (IsOp("(")) {
+      Advance();
+      ExprPtr expr = ParseConditional();
+      Expect(")");
+      return expr;
+    }
+    if (token_.kind == TokenKind::Name) return ParseName();
+    if (token_.kind == TokenKind::End) throw FormulaError("formula ends too early");
+    throw FormulaError("unexpected '" + token_.text + "'");
+  }
+
+  ExprPtr ParseName() {
+    const std::string name = token_.text;
+    Advance();
+    const int slot = lookup_ ? lookup_(name) : -1;
+    if (slot >= 0) {
+      ExprPtr expr = Make(ExprKind::Variable, name);
+      expr->slot = slot;
+      return expr;
+    }
+    if (IsOp("(") && kFunctions.count(name)) {
+      Advance();
+      ExprPtr expr = Make(ExprKind::Function, name);
+      expr->a = ParseConditional();
+      if (IsOp(",")) {
+        Advance();
+        expr->b = ParseConditional();
+      }
+      Expect(")");
+      if (expr->b && name != "ROUND") throw FormulaError(name + " takes one argument");
+      return expr;
+    }
+    if (name == "PI" || name == "E") {
+      ExprPtr expr = Make(ExprKind::Constant, name);
+      expr->value = Number::Float(name == "PI" ? std::numbers::pi : std::numbers::e);
+      return expr;
+    }
+    throw FormulaError("unknown name '" + name + "'");
+  }
+
+  Lexer lexer_;
+  const Formula::SlotLookup& lookup_;
+  bool floatMode_;
+  Token token_;
+};
+
+}  // namespace
+
+Formula::Formula() = default;
+Formula::~Formula() = default;
+Formula::Formula(Formula&&) noexcept = default;
+Formula& Formula::operator=(Formula&&) noexcept = default;
+
+void Formula::Parse(std::string_view text, const SlotLookup& lookup, bool floatMode) {
+  root_ = Parser(text, lookup, floatMode).ParseAll();
+}
+
+Number Formula::Evaluate(VariableSource& variables) const {
+  if (!root_) throw FormulaError("empty formula");
+  return EvaluateExpr(*root_, variables);
+}
+
+}  // namespace GenApi

@@ -1,1 +1,0 @@
-// The GenICam runtime subset the driver uses.

@@ -1,0 +1,144 @@
+#include "platform/genapi/nodemap/nodemap.h"
+
+#include <unordered_set>
+
+#include "platform/genapi/base/exceptions.h"
+#include "platform/genapi/nodes/missingnode.h"
+#include "platform/genapi/nodes/nodebase.h"
+#include "platform/genapi/nodes/portnode.h"
+
+namespace GenApi {
+
+NodeMap::NodeMap(const gcstring& deviceName, DeviceInfoData info)
+    : deviceName_(deviceName), info_(std::move(info)) {}
+
+NodeMap::~NodeMap() = default;
+
+void NodeMap::AddNode(std::unique_ptr<NodeBase> node) {
+  const std::string name = node->Name();
+  if (name.empty()) throw RUNTIME_EXCEPTION("A %s node has no name", node->Kind().c_str());
+  NodeBase* raw = node.get();
+  if (!nodes_.emplace(name, std::move(node)).second) {
+    throw RUNTIME_EXCEPTION("Node '%s' is defined twice", name.c_str());
+  }
+  order_.push_back(raw);
+}
+
+NodeBase* NodeMap::FindNode(const std::string& name) const {
+  const auto it = nodes_.find(name);
+  return it == nodes_.end() ? nullptr : it->second.get();
+}
+
+NodeBase* NodeMap::AddMissing(const std::string& missing, const std::string& referrer,
+                              const std::string& link) {
+  missing_.push_back(std::make_unique<MissingNode>(*this, missing, referrer, link));
+  return missing_.back().get();
+}
+
+void NodeMap::Finish() {
+  for (NodeBase* node : order_) node->Link();
+  MarkFeatures();
+}
+
+void NodeMap::MarkFeatures() {
+  NodeBase* root = FindNode("Root");
+  if (root == nullptr) return;
+  std::vector<NodeBase*> pending{root};
+  std::unordered_set<NodeBase*> seen{root};
+  while (!pending.empty()) {
+    NodeBase* node = pending.back();
+    pending.pop_back();
+    node->MarkFeature();
+    for (const XmlProperty* p : node->Properties("pFeature")) {
+      NodeBase* child = FindNode(p->text);
+      if (child && seen.insert(child).second) pending.push_back(child);
+    }
+  }
+}
+
+void NodeMap::NodeChanged(NodeBase& node) {
+  for (NodeBase* affected : node.Affected()) {
+    if (affected != &node) affected->InvalidateCache();
+    queued_.push_back(affected);
+  }
+}
+
+NodeMap::Guard::Guard(NodeMap& map) : map_(map) {
+  map_.lock_.Lock();
+  ++map_.depth_;
+}
+
+NodeMap::Guard::~Guard() {
+  if (map_.depth_ > 1 || map_.queued_.empty()) {
+    --map_.depth_;
+    map_.lock_.Unlock();
+    return;
+  }
+  std::vector<NodeBase*> fired;
+  map_.FlushInsideLock(fired);
+  --map_.depth_;
+  map_.lock_.Unlock();
+  for (NodeBase* node : fired) {
+    try {
+      node->FireCallbacks(cbPostOutsideLock);
+    } catch (...) {
+      // A failing client callback must not stop the others from being told.
+    }
+  }
+}
+
+void NodeMap::FlushInsideLock(std::vector<NodeBase*>& fired) {
+  std::unordered_set<NodeBase*> seen;
+  while (!queued_.empty()) {
+    std::vector<NodeBase*> batch;
+    batch.swap(queued_);
+    for (NodeBase* node : batch) {
+      if (!seen.insert(node).second) continue;
+      fired.push_back(node);
+      try {
+        node->FireCallbacks(cbPostInsideLock);
+      } catch (...) {
+        // As above: one client's failure is not the writer's.
+      }
+    }
+  }
+}
+
+void NodeMap::GetNodes(NodeList_t& Nodes) const { Nodes.assign(order_.begin(), order_.end()); }
+
+INode* NodeMap::GetNode(const gcstring& Name) const { return FindNode(Name.str()); }
+
+void NodeMap::InvalidateNodes() const {
+  GenICam::AutoLock lock(lock_);
+  for (NodeBase* node : order_) node->InvalidateCache();
+}
+
+bool NodeMap::Connect(IPort* pPort, const gcstring& PortName) const {
+  auto* port = dynamic_cast<PortNode*>(FindNode(PortName.str()));
+  if (port == nullptr) return false;
+  {
+    GenICam::AutoLock lock(lock_);
+    port->SetPort(pPort);
+  }
+  InvalidateNodes();
+  return true;
+}
+
+bool NodeMap::Connect(IPort* pPort) const { return Connect(pPort, "Device"); }
+
+void NodeMap::Poll(int64_t ElapsedTime) {
+  Guard guard(*this);
+  for (NodeBase* node : order_) {
+    if (node->AdvancePolling(ElapsedTime)) {
+      node->InvalidateCache();
+      NodeChanged(*node);
+    }
+  }
+}
+
+void NodeMap::GetGenApiVersion(Version_t& Version, uint16_t& Build) {
+  Version = Version_t{3, 1, 0};
+  Build = 0;
+}
+
+}  // namespace GenApi

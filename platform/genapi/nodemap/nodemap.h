@@ -1,0 +1,90 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/genapi/api/inodemap.h"
+
+namespace GenApi {
+
+class NodeBase;
+
+// What the RegisterDescription element declares.
+struct DeviceInfoData {
+  std::string modelName, vendorName, toolTip, productGuid, versionGuid;
+  EStandardNameSpace standardNameSpace = None;
+  Version_t schemaVersion{1, 0, 0};
+  Version_t deviceVersion{0, 0, 0};
+};
+
+// The nodes of one device description and the lock that guards them.
+class NodeMap : public INodeMap, public IDeviceInfo {
+ public:
+  NodeMap(const gcstring& deviceName, DeviceInfoData info);
+  ~NodeMap() override;
+
+  void AddNode(std::unique_ptr<NodeBase> node);
+  NodeBase* FindNode(const std::string& name) const;
+  // A stand-in for a node the file references but does not define.
+  NodeBase* AddMissing(const std::string& missing, const std::string& referrer,
+                       const std::string& link);
+  // Resolves every reference and derives the reverse links.
+  void Finish();
+
+  // A node's stored value changed: invalidate what depends on it and queue
+  // the callbacks of every affected node.
+  void NodeChanged(NodeBase& node);
+
+  // Holds the node-map lock for one operation; when the outermost guard ends
+  // it fires the queued callbacks, the outside-lock ones after unlocking.
+  class Guard {
+   public:
+    explicit Guard(NodeMap& map);
+    ~Guard();
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+   private:
+    NodeMap& map_;
+  };
+
+  // INodeMap
+  void GetNodes(NodeList_t& Nodes) const override;
+  INode* GetNode(const gcstring& Name) const override;
+  void InvalidateNodes() const override;
+  bool Connect(IPort* pPort, const gcstring& PortName) const override;
+  bool Connect(IPort* pPort) const override;
+  gcstring GetDeviceName() override { return deviceName_; }
+  void Poll(int64_t ElapsedTime) override;
+  CLock& GetLock() const override { return lock_; }
+  uint64_t GetNumNodes() const override { return order_.size(); }
+
+  // IDeviceInfo
+  gcstring GetModelName() override { return info_.modelName; }
+  gcstring GetVendorName() override { return info_.vendorName; }
+  gcstring GetToolTip() override { return info_.toolTip; }
+  EStandardNameSpace GetStandardNameSpace() override { return info_.standardNameSpace; }
+  void GetGenApiVersion(Version_t& Version, uint16_t& Build) override;
+  void GetSchemaVersion(Version_t& Version) override { Version = info_.schemaVersion; }
+  void GetDeviceVersion(Version_t& Version) override { Version = info_.deviceVersion; }
+  gcstring GetProductGuid() override { return info_.productGuid; }
+  gcstring GetVersionGuid() override { return info_.versionGuid; }
+
+ private:
+  void MarkFeatures();
+  void Queue(NodeBase* node);
+  void FlushInsideLock(std::vector<NodeBase*>& fired);
+
+  gcstring deviceName_;
+  DeviceInfoData info_;
+  std::unordered_map<std::string, std::unique_ptr<NodeBase>> nodes_;
+  std::vector<NodeBase*> order_;
+  std::vector<std::unique_ptr<NodeBase>> missing_;
+  mutable CLock lock_;
+  int depth_ = 0;
+  std::vector<NodeBase*> queued_;
+};
+
+}  // namespace GenApi

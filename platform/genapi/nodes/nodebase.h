@@ -1,0 +1,153 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/genapi/api/callback.h"
+#include "platform/genapi/api/pointer.h"
+#include "platform/genapi/formula/number.h"
+#include "platform/genapi/nodes/nodexml.h"
+
+namespace GenApi {
+
+class NodeMap;
+
+// What every node shares: identity and texts from the XML, references to
+// other nodes, the access-mode rules, callbacks and the selector links.
+class NodeBase : public virtual INode, public virtual ISelector {
+ public:
+  NodeBase(NodeMap& map, NodeXml xml);
+  ~NodeBase() override;
+
+  // Resolves the references of the XML once every node exists.
+  virtual void Link();
+  // Releases whatever value the node keeps from the device.
+  virtual void InvalidateCache() {}
+  virtual bool HasCache() const { return false; }
+
+  // The node's value as other nodes see it through a reference; raises when
+  // the node has no numeric value or is not readable.
+  virtual Number ReadNumber(bool verify, bool ignoreCache);
+  virtual void WriteNumber(const Number& value, bool verify);
+  virtual Number MinNumber();
+  virtual Number MaxNumber();
+  virtual Number IncNumber();
+
+  const std::string& Name() const { return xml_.name; }
+  const std::string& Kind() const { return xml_.kind; }
+  NodeMap& Map() const { return map_; }
+  const XmlProperty* Property(const char* name) const;
+  std::vector<const XmlProperty*> Properties(const char* name) const;
+  // Resolves a reference by node name and records the link it makes.
+  NodeBase* Resolve(const XmlProperty& property);
+  NodeBase* ResolveOptional(const char* propertyName);
+  void AddDependent(NodeBase* node);
+  void AddSelecting(NodeBase* node) { selecting_.push_back(node); }
+  const std::vector<NodeBase*>& Affected();
+  void MarkFeature() { isFeature_ = true; }
+  void FireCallbacks(ECallbackType type);
+  // Polling: true when the node's polling time has run out.
+  bool AdvancePolling(int64_t elapsed);
+
+  // INode
+  gcstring GetName(bool FullQualified = false) const override;
+  ENameSpace GetNameSpace() const override { return nameSpace_; }
+  EVisibility GetVisibility() const override { return visibility_; }
+  void InvalidateNode() override;
+  bool IsCachable() const override { return GetCachingMode() != NoCache; }
+  ECachingMode GetCachingMode() const override { return NoCache; }
+  int64_t GetPollingTime() const override { return pollingTime_; }
+  gcstring GetToolTip() const override { return toolTip_; }
+  gcstring GetDescription() const override { return description_; }
+  gcstring GetDisplayName() const override;
+  gcstring GetDeviceName() const override;
+  void GetChildren(NodeList_t& Children, ELinkType LinkType) const override;
+  void GetParents(NodeList_t& Parents, ELinkType LinkType) const override;
+  CallbackHandleType RegisterCallback(CNodeCallback* pCallback) override;
+  bool DeregisterCallback(CallbackHandleType hCallback) override;
+  INodeMap* GetNodeMap() const override;
+  gcstring GetEventID() const override { return eventId_; }
+  bool IsStreamable() const override { return streamable_; }
+  void GetPropertyNames(gcstring_vector& PropertyNames) const override;
+  bool GetProperty(const gcstring& PropertyName, gcstring& ValueStr,
+                   gcstring& AttributeStr) override;
+  void ImposeAccessMode(EAccessMode AccessMode) override;
+  void ImposeVisibility(EVisibility Visibility) override { visibility_ = Visibility; }
+  INode* GetAlias() const override { return alias_; }
+  INode* GetCastAlias() const override { return castAlias_; }
+  gcstring GetDocuURL() const override { return docuUrl_; }
+  bool IsDeprecated() const override { return deprecated_; }
+  bool IsFeature() const override { return isFeature_; }
+
+  // IBase
+  EAccessMode GetAccessMode() const override;
+
+  // ISelector
+  bool IsSelector() const override { return !selected_.empty(); }
+  void GetSelectedFeatures(FeatureList_t& Features) const override;
+  void GetSelectingFeatures(FeatureList_t& Features) const override;
+
+ protected:
+  // The access the node has before the common rules apply.
+  virtual EAccessMode OwnAccessMode() const { return RW; }
+  // Raises the exceptions of an access check, naming the node.
+  void CheckReadable() const;
+  void CheckWritable() const;
+  [[noreturn]] void ThrowFormulaError(const char* what, const std::exception& error) const;
+  // Marks the node as written so dependents are invalidated and told.
+  void NotifyChanged();
+
+  std::vector<NodeBase*> readingChildren_;
+  std::vector<NodeBase*> writingChildren_;
+
+ private:
+  bool FlagIsSet(NodeBase* flag) const;
+
+  NodeMap& map_;
+  NodeXml xml_;
+  ENameSpace nameSpace_ = Custom;
+  EVisibility visibility_ = Beginner;
+  std::string toolTip_, description_, displayName_, docuUrl_, eventId_;
+  bool deprecated_ = false;
+  bool streamable_ = false;
+  bool isFeature_ = false;
+  int64_t pollingTime_ = -1;
+  int64_t pollingElapsed_ = 0;
+  EAccessMode imposed_ = RW;
+  NodeBase* isImplemented_ = nullptr;
+  NodeBase* isAvailable_ = nullptr;
+  NodeBase* isLocked_ = nullptr;
+  INode* alias_ = nullptr;
+  INode* castAlias_ = nullptr;
+  std::vector<NodeBase*> selected_;
+  std::vector<NodeBase*> selecting_;
+  std::vector<NodeBase*> invalidators_;
+  std::vector<NodeBase*> dependents_;
+  std::vector<NodeBase*> parents_;
+  std::vector<NodeBase*> affected_;
+  bool affectedKnown_ = false;
+  mutable bool accessBusy_ = false;
+  struct Callback {
+    CallbackHandleType handle;
+    std::shared_ptr<CNodeCallback> callback;
+  };
+  std::vector<Callback> callbacks_;
+
+  friend class RecursionGuard;
+};
+
+// Marks a node busy for one kind of evaluation; meeting it again on the same
+// chain means the references form a cycle.
+class RecursionGuard {
+ public:
+  RecursionGuard(bool& busy, const NodeBase& node);
+  ~RecursionGuard() { busy_ = false; }
+  RecursionGuard(const RecursionGuard&) = delete;
+  RecursionGuard& operator=(const RecursionGuard&) = delete;
+
+ private:
+  bool& busy_;
+};
+
+}  // namespace GenApi

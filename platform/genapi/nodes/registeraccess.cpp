@@ -1,0 +1,131 @@
+#include "platform/genapi/nodes/registeraccess.h"
+
+#include "platform/genapi/nodemap/nodemap.h"
+#include "platform/genapi/nodes/portnode.h"
+#include "platform/genapi/nodes/textconvert.h"
+
+namespace GenApi {
+
+void RegisterAccess::Configure(NodeBase& owner) {
+  owner_ = &owner;
+  for (const XmlProperty* p : owner.Properties("Address")) {
+    constantAddress_ += ParseInteger(p->text, owner);
+  }
+  for (const XmlProperty* p : owner.Properties("pAddress")) {
+    addressNodes_.push_back(owner.Resolve(*p));
+  }
+  if (const XmlProperty* p = owner.Property("pIndex")) {
+    index_ = owner.Resolve(*p);
+    if (const std::string* offset = p->Attribute("Offset")) {
+      indexOffset_ = ParseInteger(*offset, owner);
+    }
+    if (const std::string* offsetNode = p->Attribute("pOffset")) {
+      XmlProperty reference{"pOffset", *offsetNode, {}};
+      indexOffsetNode_ = owner.Resolve(reference);
+    }
+  }
+  if (const XmlProperty* p = owner.Property("Length")) length_ = ParseInteger(p->text, owner);
+  lengthNode_ = owner.ResolveOptional("pLength");
+  if (const XmlProperty* p = owner.Property("AccessMode")) {
+    access_ = p->text == "RO" ? RO : p->text == "WO" ? WO : RW;
+  }
+  if (const XmlProperty* p = owner.Property("pPort")) {
+    port_ = dynamic_cast<PortNode*>(owner.Resolve(*p));
+    if (port_ == nullptr) {
+      throw RUNTIME_EXCEPTION("Node '%s': pPort '%s' is not a port", owner.Name().c_str(),
+                              p->text.c_str());
+    }
+  }
+  if (const XmlProperty* p = owner.Property("Cachable")) {
+    caching_ = p->text == "NoCache"       ? NoCache
+               : p->text == "WriteAround" ? WriteAround
+                                          : WriteThrough;
+  }
+  if (const XmlProperty* p = owner.Property("Endianess")) {
+    endianess_ = p->text == "BigEndian" ? BigEndian : LittleEndian;
+  }
+  if (lengthNode_ == nullptr && length_ <= 0) {
+    throw RUNTIME_EXCEPTION("Node '%s' has no valid Length", owner.Name().c_str());
+  }
+}
+
+int64_t RegisterAccess::Address() {
+  uint64_t address = static_cast<uint64_t>(constantAddress_);
+  for (NodeBase* node : addressNodes_) {
+    address += static_cast<uint64_t>(node->ReadNumber(false, false).AsInt());
+  }
+  if (index_ != nullptr) {
+    const int64_t offset =
+        indexOffsetNode_ ? indexOffsetNode_->ReadNumber(false, false).AsInt() : indexOffset_;
+    address += static_cast<uint64_t>(index_->ReadNumber(false, false).AsInt()) *
+               static_cast<uint64_t>(offset);
+  }
+  return static_cast<int64_t>(address);
+}
+
+int64_t RegisterAccess::Length() {
+  const int64_t length = lengthNode_ ? lengthNode_->ReadNumber(false, false).AsInt() : length_;
+  if (length <= 0 || length > (1 << 24)) {
+    throw OUT_OF_RANGE_EXCEPTION("Node '%s': bad register length %lld", owner_->Name().c_str(),
+                                 static_cast<long long>(length));
+  }
+  return length;
+}
+
+EAccessMode RegisterAccess::AccessMode() const {
+  return port_ ? Combine(access_, port_->GetAccessMode()) : NA;
+}
+
+PortNode& RegisterAccess::Port() const {
+  if (port_ == nullptr) throw ACCESS_EXCEPTION("Node '%s' has no pPort", owner_->Name().c_str());
+  return *port_;
+}
+
+std::vector<uint8_t> RegisterAccess::Read(bool ignoreCache) {
+  const int64_t address = Address();
+  const int64_t length = Length();
+  if (caching_ != NoCache && cacheValid_ && !ignoreCache && cacheAddress_ == address &&
+      static_cast<int64_t>(cache_.size()) == length) {
+    return cache_;
+  }
+  std::vector<uint8_t> bytes(static_cast<size_t>(length));
+  Port().Read(bytes.data(), address, length);
+  if (caching_ != NoCache) {
+    cache_ = bytes;
+    cacheAddress_ = address;
+    cacheValid_ = true;
+  }
+  return bytes;
+}
+
+void RegisterAccess::Write(const std::vector<uint8_t>& bytes) {
+  const int64_t address = Address();
+  Port().Write(bytes.data(), address, static_cast<int64_t>(bytes.size()));
+  cacheValid_ = caching_ == WriteThrough;
+  if (cacheValid_) {
+    cache_ = bytes;
+    cacheAddress_ = address;
+  }
+  owner_->Map().NodeChanged(*owner_);
+}
+
+uint64_t BytesToUnsigned(const std::vector<uint8_t>& bytes, EEndianess endianess) {
+  uint64_t value = 0;
+  const size_t n = bytes.size() < 8 ? bytes.size() : 8;
+  for (size_t i = 0; i < n; ++i) {
+    const uint8_t byte = endianess == BigEndian ? bytes[bytes.size() - n + i] : bytes[n - 1 - i];
+    value = (value << 8) | byte;
+  }
+  return value;
+}
+
+std::vector<uint8_t> UnsignedToBytes(uint64_t value, size_t length, EEndianess endianess) {
+  std::vector<uint8_t> bytes(length, 0);
+  for (size_t i = 0; i < length && i < 8; ++i) {
+    const uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
+    bytes[endianess == BigEndian ? length - 1 - i : i] = byte;
+  }
+  return bytes;
+}
+
+}  // namespace GenApi

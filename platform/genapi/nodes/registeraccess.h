@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/genapi/nodes/nodebase.h"
+
+namespace GenApi {
+
+class PortNode;
+
+// The register part of IntReg, MaskedIntReg, FloatReg, StringReg and
+// Register nodes: address, length, port, access, byte order and the cache.
+class RegisterAccess {
+ public:
+  void Configure(NodeBase& owner);
+
+  int64_t Address();
+  int64_t Length();
+  EAccessMode AccessMode() const;
+  EEndianess Endianess() const { return endianess_; }
+  ECachingMode Caching() const { return caching_; }
+  bool CacheValid() const { return cacheValid_; }
+  void Invalidate() { cacheValid_ = false; }
+
+  // Reads the whole register; serves it from the cache when allowed.
+  std::vector<uint8_t> Read(bool ignoreCache);
+  void Write(const std::vector<uint8_t>& bytes);
+
+ private:
+  PortNode& Port() const;
+
+  NodeBase* owner_ = nullptr;
+  int64_t constantAddress_ = 0;
+  std::vector<NodeBase*> addressNodes_;
+  NodeBase* index_ = nullptr;
+  int64_t indexOffset_ = 1;
+  NodeBase* indexOffsetNode_ = nullptr;
+  int64_t length_ = 0;
+  NodeBase* lengthNode_ = nullptr;
+  EAccessMode access_ = RW;
+  PortNode* port_ = nullptr;
+  ECachingMode caching_ = WriteThrough;
+  EEndianess endianess_ = LittleEndian;
+  std::vector<uint8_t> cache_;
+  int64_t cacheAddress_ = 0;
+  bool cacheValid_ = false;
+};
+
+// Register bytes to and from an unsigned number in the register's byte order.
+uint64_t BytesToUnsigned(const std::vector<uint8_t>& bytes, EEndianess endianess);
+std::vector<uint8_t> UnsignedToBytes(uint64_t value, size_t length, EEndianess endianess);
+
+}  // namespace GenApi

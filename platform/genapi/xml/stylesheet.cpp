@@ -1,0 +1,43 @@
+#include "platform/genapi/xml/stylesheet.h"
+
+#include <libxml/parser.h>
+#include <libxslt/transform.h>
+#include <libxslt/xsltInternals.h>
+#include <libxslt/xsltutils.h>
+
+#include <memory>
+
+#include "platform/genapi/base/exceptions.h"
+
+namespace GenApi {
+
+std::string ApplyXslt(const std::string& xml, const std::string& styleSheetPath) {
+  std::unique_ptr<xsltStylesheet, void (*)(xsltStylesheetPtr)> sheet(
+      xsltParseStylesheetFile(reinterpret_cast<const xmlChar*>(styleSheetPath.c_str())),
+      xsltFreeStylesheet);
+  if (!sheet) {
+    throw RUNTIME_EXCEPTION("Cannot load the style sheet '%s'", styleSheetPath.c_str());
+  }
+  std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> doc(
+      xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "genicam.xml", nullptr,
+                    XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
+      xmlFreeDoc);
+  if (!doc) throw RUNTIME_EXCEPTION("The XML does not parse");
+  std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> result(
+      xsltApplyStylesheet(sheet.get(), doc.get(), nullptr), xmlFreeDoc);
+  if (!result) {
+    throw RUNTIME_EXCEPTION("The style sheet '%s' failed", styleSheetPath.c_str());
+  }
+  xmlChar* text = nullptr;
+  int length = 0;
+  if (xsltSaveResultToString(&text, &length, result.get(), sheet.get()) != 0) {
+    throw RUNTIME_EXCEPTION("Cannot write the result of '%s'", styleSheetPath.c_str());
+  }
+  std::string output =
+      text ? std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(length))
+           : std::string();
+  xmlFree(text);
+  return output;
+}
+
+}  // namespace GenApi

@@ -1,0 +1,220 @@
+#include "platform/genapi/xml/xmlloader.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <cstring>
+#include <functional>
+
+#include "platform/genapi/nodes/booleannode.h"
+#include "platform/genapi/nodes/bytesregister.h"
+#include "platform/genapi/nodes/categorynode.h"
+#include "platform/genapi/nodes/commandnode.h"
+#include "platform/genapi/nodes/converternode.h"
+#include "platform/genapi/nodes/enumerationnode.h"
+#include "platform/genapi/nodes/floatregnode.h"
+#include "platform/genapi/nodes/intregnode.h"
+#include "platform/genapi/nodes/portnode.h"
+#include "platform/genapi/nodes/stringnode.h"
+#include "platform/genapi/nodes/swissknifenode.h"
+#include "platform/genapi/nodes/textconvert.h"
+
+namespace GenApi {
+namespace {
+
+using Doc = std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)>;
+
+std::string Name(const xmlNode* node) { return reinterpret_cast<const char*>(node->name); }
+
+std::string Attribute(const xmlNode* node, const char* name) {
+  xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
+  if (value == nullptr) return {};
+  std::string text(reinterpret_cast<const char*>(value));
+  xmlFree(value);
+  return text;
+}
+
+std::string Trimmed(const xmlNode* node) {
+  xmlChar* content = xmlNodeGetContent(node);
+  std::string text = content ? reinterpret_cast<const char*>(content) : "";
+  xmlFree(content);
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+XmlProperty ReadProperty(const xmlNode* element) {
+  XmlProperty property{Name(element), Trimmed(element), {}};
+  for (const xmlAttr* a = element->properties; a != nullptr; a = a->next) {
+    property.attributes.emplace_back(reinterpret_cast<const char*>(a->name),
+                                     Attribute(element, reinterpret_cast<const char*>(a->name)));
+  }
+  return property;
+}
+
+template <class F>
+void ForEachElement(const xmlNode* parent, F&& f) {
+  for (const xmlNode* child = parent->children; child != nullptr; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE) f(child);
+  }
+}
+
+bool IsNodeKind(const std::string& kind) {
+  static const char* const kKinds[] = {"Category",     "Integer",      "Float",         "Boolean",
+                                       "Command",      "Enumeration",  "String",        "Register",
+                                       "IntReg",       "MaskedIntReg", "FloatReg",      "StringReg",
+                                       "StructReg",    "SwissKnife",   "IntSwissKnife", "Converter",
+                                       "IntConverter", "Port",         "Group"};
+  for (const char* k : kKinds) {
+    if (kind == k) return true;
+  }
+  return false;
+}
+
+class Loader {
+ public:
+  explicit Loader(NodeMap& map) : map_(map) {}
+
+  void Element(const xmlNode* element) {
+    const std::string kind = Name(element);
+    if (kind == "Group") {
+      ForEachElement(element, [this](const xmlNode* child) { Element(child); });
+    } else if (kind == "StructReg") {
+      StructReg(element);
+    } else if (kind == "Enumeration") {
+      Enumeration(element);
+    } else if (IsNodeKind(kind)) {
+      NodeXml xml = Describe(element);
+      map_.AddNode(Create(std::move(xml)));
+    } else {
+      throw RUNTIME_EXCEPTION("Unknown element '%s' (line %u)", kind.c_str(),
+                              static_cast<unsigned>(xmlGetLineNo(element)));
+    }
+  }
+
+ private:
+  NodeXml Describe(const xmlNode* element) {
+    NodeXml xml{Name(element), Attribute(element, "Name"), Attribute(element, "NameSpace"), {}};
+    ForEachElement(element, [&](const xmlNode* child) {
+      if (Name(child) == "IntSwissKnife" && Attribute(child, "Name").empty()) {
+        // An address computed in place: keep it as a node of its own.
+        NodeXml address = Describe(child);
+        address.name = xml.name + "_Address" + std::to_string(++anonymous_);
+        xml.properties.push_back(XmlProperty{"pAddress", address.name, {}});
+        map_.AddNode(Create(std::move(address)));
+      } else {
+        xml.properties.push_back(ReadProperty(child));
+      }
+    });
+    return xml;
+  }
+
+  void StructReg(const xmlNode* element) {
+    std::vector<XmlProperty> shared;
+    ForEachElement(element, [&](const xmlNode* child) {
+      if (Name(child) != "StructEntry") shared.push_back(ReadProperty(child));
+    });
+    ForEachElement(element, [&](const xmlNode* child) {
+      if (Name(child) != "StructEntry") return;
+      NodeXml xml = Describe(child);
+      xml.kind = "StructEntry";
+      // The entry's own elements come first, so they win over the shared ones.
+      xml.properties.insert(xml.properties.end(), shared.begin(), shared.end());
+      map_.AddNode(std::make_unique<IntRegNode>(map_, std::move(xml), true));
+    });
+  }
+
+  void Enumeration(const xmlNode* element) {
+    NodeXml xml{"Enumeration", Attribute(element, "Name"), Attribute(element, "NameSpace"), {}};
+    std::vector<EnumEntryNode*> entries;
+    ForEachElement(element, [&](const xmlNode* child) {
+      if (Name(child) != "EnumEntry") {
+        xml.properties.push_back(ReadProperty(child));
+        return;
+      }
+      NodeXml entryXml = Describe(child);
+      const std::string symbolic = entryXml.name;
+      entryXml.name = "EnumEntry_" + xml.name + "_" + symbolic;
+      auto entry = std::make_unique<EnumEntryNode>(map_, std::move(entryXml), symbolic);
+      entries.push_back(entry.get());
+      map_.AddNode(std::move(entry));
+    });
+    map_.AddNode(std::make_unique<EnumerationNode>(map_, std::move(xml), std::move(entries)));
+  }
+
+  std::unique_ptr<NodeBase> Create(NodeXml xml) {
+    const std::string kind = xml.kind;
+    if (kind == "Category") return std::make_unique<CategoryNode>(map_, std::move(xml));
+    if (kind == "Integer") return std::make_unique<IntegerNode>(map_, std::move(xml));
+    if (kind == "Float") return std::make_unique<FloatNode>(map_, std::move(xml));
+    if (kind == "Boolean") return std::make_unique<BooleanNode>(map_, std::move(xml));
+    if (kind == "Command") return std::make_unique<CommandNode>(map_, std::move(xml));
+    if (kind == "String") return std::make_unique<StringNode>(map_, std::move(xml));
+    if (kind == "Register") return std::make_unique<RegisterNode>(map_, std::move(xml));
+    if (kind == "IntReg") return std::make_unique<IntRegNode>(map_, std::move(xml), false);
+    if (kind == "MaskedIntReg") return std::make_unique<IntRegNode>(map_, std::move(xml), true);
+    if (kind == "FloatReg") return std::make_unique<FloatRegNode>(map_, std::move(xml));
+    if (kind == "StringReg") return std::make_unique<StringRegNode>(map_, std::move(xml));
+    if (kind == "SwissKnife") return std::make_unique<SwissKnifeNode>(map_, std::move(xml));
+    if (kind == "IntSwissKnife") return std::make_unique<IntSwissKnifeNode>(map_, std::move(xml));
+    if (kind == "Converter") return std::make_unique<ConverterNode>(map_, std::move(xml));
+    if (kind == "IntConverter") return std::make_unique<IntConverterNode>(map_, std::move(xml));
+    return std::make_unique<PortNode>(map_, std::move(xml));
+  }
+
+  NodeMap& map_;
+  int anonymous_ = 0;
+};
+
+Version_t ReadVersion(const xmlNode* root, const char* major, const char* minor,
+                      const char* subMinor) {
+  auto number = [&](const char* name) {
+    const auto value = TryParseInteger(Attribute(root, name));
+    return static_cast<uint16_t>(value ? *value : 0);
+  };
+  return Version_t{number(major), number(minor), number(subMinor)};
+}
+
+DeviceInfoData ReadDeviceInfo(const xmlNode* root) {
+  DeviceInfoData info;
+  info.modelName = Attribute(root, "ModelName");
+  info.vendorName = Attribute(root, "VendorName");
+  info.toolTip = Attribute(root, "ToolTip");
+  info.productGuid = Attribute(root, "ProductGuid");
+  info.versionGuid = Attribute(root, "VersionGuid");
+  const std::string space = Attribute(root, "StandardNameSpace");
+  info.standardNameSpace = space == "IIDC"  ? IIDC
+                           : space == "GEV" ? GEV
+                           : space == "CL"  ? CL
+                           : space == "USB" ? USB
+                                            : None;
+  info.schemaVersion =
+      ReadVersion(root, "SchemaMajorVersion", "SchemaMinorVersion", "SchemaSubMinorVersion");
+  info.deviceVersion = ReadVersion(root, "MajorVersion", "MinorVersion", "SubMinorVersion");
+  return info;
+}
+
+}  // namespace
+
+std::unique_ptr<NodeMap> LoadNodeMap(const std::string& xml, const gcstring& deviceName) {
+  Doc doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "genicam.xml", nullptr,
+                        XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
+          xmlFreeDoc);
+  if (!doc) {
+    const xmlError* error = xmlGetLastError();
+    throw RUNTIME_EXCEPTION("The XML does not parse: %s (line %d)",
+                            error && error->message ? error->message : "unknown error",
+                            error ? error->line : 0);
+  }
+  const xmlNode* root = xmlDocGetRootElement(doc.get());
+  if (root == nullptr || Name(root) != "RegisterDescription") {
+    throw RUNTIME_EXCEPTION("The XML is not a RegisterDescription");
+  }
+  auto map = std::make_unique<NodeMap>(deviceName, ReadDeviceInfo(root));
+  Loader loader(*map);
+  ForEachElement(root, [&](const xmlNode* element) { loader.Element(element); });
+  map->Finish();
+  return map;
+}
+
+}  // namespace GenApi
