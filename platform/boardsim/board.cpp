@@ -1,0 +1,320 @@
+#include "platform/boardsim/board.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/boardsim/reply.h"
+#include "platform/os/core/error.h"
+
+namespace boardsim {
+
+Board::Board(const BoardConfig& config) : config_(config), capabilities_(config.capabilities) {
+  const uint32_t serial = SerialNumber();
+  std::memcpy(io_ + kernel::kIoSerialNumberAddress, &serial, sizeof(serial));
+  clock_ = std::thread([this] { ClockLoop(); });
+}
+
+Board::~Board() {
+  Deferred out;
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    events_.AbortAll(out);
+    for (auto& request : stalled_) {
+      out.push_back([request] { request->Complete(os::ERROR_OPERATION_ABORTED, 0); });
+    }
+    stalled_.clear();
+  }
+  changed_.notify_all();
+  clock_.join();
+  for (auto& action : out) action();
+}
+
+uint64_t Board::NewId(uint32_t kind) { return (uint64_t{kind} << 32) | nextId_++; }
+
+void Board::Control(std::shared_ptr<os::IoRequest> request,
+                    const std::shared_ptr<EventPort>& port) {
+  Deferred out;
+  {
+    std::unique_lock lock(mutex_);
+    Call call;
+    call.request = std::move(request);
+    call.port = port;
+    call.lock = &lock;
+    call.out = &out;
+    Serve(call);
+  }
+  for (auto& action : out) action();
+}
+
+void Board::Serve(Call& call) {
+  os::IoRequest& request = *call.request;
+  const uint32_t code = request.code();
+  const uint32_t size = std::max(request.inputSize(), request.outputSize());
+  call.function = kernel::FunctionOf(code);
+  call.data = static_cast<uint8_t*>(request.buffer());
+  const uint32_t expected =
+      kernel::DeviceTypeOf(code) == kernel::kDeviceType ? kernel::RecordSize(call.function) : 0;
+  const bool inputOk = request.inputSize() == expected ||
+                       (call.function == kernel::kGetDriverVersion && request.inputSize() == 0);
+  auto request_ptr = call.request;
+  if (expected == 0 || !inputOk || request.outputSize() != expected ||
+      request.kind() != os::IoRequest::Kind::kControl) {
+    // Unknown function or wrong size: an error triple when there is room for one.
+    if (size < sizeof(kernel::RequestHeader) || request.outputSize() == 0) {
+      call.out->push_back([request_ptr] { request_ptr->Complete(os::ERROR_INVALID_PARAMETER, 0); });
+      return;
+    }
+    Fail(call.Header(), err::kProtocol, 3);
+    const uint32_t bytes = std::min<uint32_t>(request.outputSize(), size);
+    call.out->push_back([request_ptr, bytes] { request_ptr->Complete(os::ERROR_SUCCESS, bytes); });
+    return;
+  }
+  uint32_t bytes = expected;
+  if (std::optional<Fault> fault = faults_.Take(call.function)) {
+    switch (fault->kind) {
+      case FaultKind::kErrorTriple:
+        Fail(call.Header(), fault->code, fault->subCode);
+        call.Header().status.extra = fault->extra;
+        call.Header().status.extraSet = fault->extra != 0;
+        call.out->push_back(
+            [request_ptr, bytes] { request_ptr->Complete(os::ERROR_SUCCESS, bytes); });
+        return;
+      case FaultKind::kTransportFailure: {
+        const uint32_t error = fault->windowsError;
+        call.out->push_back([request_ptr, error] { request_ptr->Complete(error, 0); });
+        return;
+      }
+      case FaultKind::kStall:
+        stalled_.push_back(call.request);
+        return;
+      case FaultKind::kShortReply:
+        bytes = std::min(fault->bytes, expected);
+        break;
+    }
+  }
+  Dispatch(call);
+  if (call.pending) return;
+  call.out->push_back([request_ptr, bytes] { request_ptr->Complete(os::ERROR_SUCCESS, bytes); });
+}
+
+void Board::Dispatch(Call& call) {
+  using namespace kernel;
+  switch (call.function) {
+    case kGetDriverVersion:
+      return Version(call);
+    case kSysClose:
+      return SysClose(call);
+    case kEventWaitEnd:
+      return;  // the user-mode wait needs no kernel bookkeeping
+    case kSysAlloc:
+      return SysAlloc(call);
+    case kWaitDeviceEvent:
+      call.pending = true;
+      return events_.Wait(call.As<DeviceEventRecord>().typeOrCode, call.request, *call.out);
+    case kKernelObjectAlloc:
+      return ObjectAlloc(call);
+    case kKernelObjectControl:
+      return ObjectControl(call);
+    case kKernelObjectInquire:
+      return ObjectInquire(call);
+    case kKernelObjectFree:
+      return ObjectFree(call);
+    case kSysRequest:
+      return SysRequest(call);
+    case kSysControl:
+      return SysControl(call);
+    case kThreadAlloc:
+      return ThreadAlloc(call);
+    case kThreadFree:
+      return ThreadFree(call);
+    case kThreadControl:
+      return ThreadControl(call);
+    case kThreadWait:
+    case kThreadInquire:
+      return ThreadWait(call);
+    case kThreadWaitMultiple:
+      return ThreadWaitMultiple(call);
+    case kDigAlloc:
+      return DigAlloc(call);
+    case kDigFree:
+      return DigFree(call);
+    case kDigInquire:
+      return DigInquire(call);
+    case kDigControl:
+      return DigControl(call);
+    case kDigGrab:
+      return DigGrab(call);
+    case kDigReference:
+      return DigReference(call);
+    case kDigStopGrab:
+      return DigStopGrab(call);
+    case kDigGrabWait:
+      return DigGrabWait(call);
+    case kThreadContextEvent:
+      return ContextEvent(call);
+    case kDigChannelInit:
+      return DigChannelInit(call);
+    case kDigProcessStart:
+      return ProcessStart(call);
+    case kDigProcessRequest:
+      return ProcessRequest(call);
+    case kDigContinueGrabPrepared:
+      return ProcessContinuePrepared(call);
+    case kDigContinueGrab:
+      return ProcessContinue(call);
+    case kDigProcessStop:
+      return ProcessStop(call);
+    case kDigInquireValue:
+      return DigInquireValue(call);
+    case kBufAlloc:
+      return BufAlloc(call);
+    case kBufChildAlloc:
+      return BufChildAlloc(call);
+    case kBufOp0237:
+      return BufOp0237(call);
+    case kBufFree:
+    case kFreeOnBoardBuffer:
+      return BufFree(call);
+    case kBufInquire:
+      return BufInquire(call);
+    case kBufControl:
+      return BufControl(call);
+    case kBufQueueGrab:
+      return BufQueueGrab(call);
+    case kBufTransfer:
+      return BufTransfer(call);
+    case kAllocOnBoardBuffer:
+      return OnBoardAlloc(call);
+    case kBufTripleTransfer:
+      return BufTripleTransfer(call);
+    case kSysIoCommand:
+      return SysIo(call);
+    default:
+      return Fail(call.Header(), err::kProtocol, 3);
+  }
+}
+
+void Board::Cancelled(const os::IoRequest& request) {
+  std::lock_guard lock(mutex_);
+  events_.Cancelled(request);
+  std::erase_if(stalled_, [&](const auto& r) { return r.get() == &request; });
+}
+
+void Board::ReleaseStalled(Deferred& out) {
+  for (auto& request : stalled_) {
+    auto& header = *static_cast<kernel::RequestHeader*>(request->buffer());
+    Fail(header, err::kTimeout, 1);
+    const uint32_t bytes = request->outputSize();
+    out.push_back([request, bytes] { request->Complete(os::ERROR_SUCCESS, bytes); });
+  }
+  stalled_.clear();
+}
+
+// Test interface.
+
+uint32_t Board::SerialNumber() const { return 100000 + config_.unit; }
+
+void Board::SetDriverVersion(uint64_t version) {
+  std::lock_guard lock(mutex_);
+  version_ = version;
+}
+
+void Board::SetCapabilities(uint64_t word) {
+  std::lock_guard lock(mutex_);
+  capabilities_ = word;
+}
+
+void Board::SetAllocationSetting(size_t offset, uint32_t value) {
+  std::lock_guard lock(mutex_);
+  settingOverrides_[offset] = value;
+}
+
+void Board::ArmFault(uint32_t function, const Fault& fault) { faults_.Arm(function, fault); }
+
+void Board::ClearFaults() { faults_.Clear(); }
+
+void Board::Abort() {
+  Deferred out;
+  {
+    std::lock_guard lock(mutex_);
+    ReleaseStalled(out);
+  }
+  for (auto& action : out) action();
+}
+
+void Board::SetFrameTime(uint32_t microseconds) {
+  std::lock_guard lock(mutex_);
+  frameTimeUs_ = microseconds;
+}
+
+void Board::SetSignal(uint64_t channel, bool present) {
+  std::lock_guard lock(mutex_);
+  if (channel >= kMaxChannels) return;
+  channels_[channel].decoder.SetSignalPresent(present);
+  channels_[channel].decoder.UpdateStatus();
+}
+
+void Board::SetInputStandard(uint64_t channel, VideoStandard standard) {
+  std::lock_guard lock(mutex_);
+  if (channel >= kMaxChannels) return;
+  channels_[channel].decoder.SetInputStandard(standard);
+  channels_[channel].decoder.UpdateStatus();
+}
+
+uint8_t Board::DecoderRegister(uint64_t channel, uint8_t reg) {
+  std::lock_guard lock(mutex_);
+  return channel < kMaxChannels ? channels_[channel].decoder.Read(reg) : 0;
+}
+
+uint64_t Board::FrameCount(uint64_t channel) {
+  std::lock_guard lock(mutex_);
+  return channel < kMaxChannels ? channels_[channel].frames : 0;
+}
+
+bool Board::RaiseEvent(uint64_t type, const kernel::BoardEventPayload& payload) {
+  Deferred out;
+  bool delivered;
+  {
+    std::lock_guard lock(mutex_);
+    DeviceEvent event;
+    event.code = type;
+    std::memcpy(event.payload, &payload, sizeof(payload));
+    delivered = events_.Raise(type, event, out);
+  }
+  for (auto& action : out) action();
+  return delivered;
+}
+
+bool Board::RaiseBufferModified(uint64_t type, const kernel::BufferModifiedPayload& payload) {
+  kernel::BoardEventPayload raw;
+  std::memcpy(&raw, &payload, sizeof(raw));
+  return RaiseEvent(type, raw);
+}
+
+void Board::ReturnFromSleep() {
+  Deferred out;
+  {
+    std::lock_guard lock(mutex_);
+    events_.ReturnFromSleep(out);
+  }
+  for (auto& action : out) action();
+}
+
+void Board::DropEvent(uint64_t type) {
+  Deferred out;
+  {
+    std::lock_guard lock(mutex_);
+    events_.Drop(type, out);
+  }
+  for (auto& action : out) action();
+}
+
+size_t Board::PendingEventWaits(uint64_t type) {
+  std::lock_guard lock(mutex_);
+  return events_.PendingWaits(type);
+}
+
+CSimJtagChain& Board::JtagChain() { return jtag_; }
+
+}  // namespace boardsim

@@ -1,0 +1,186 @@
+// One simulated Dravion Lyn board with its kernel driver: serves the kernel
+// requests, runs the video decoders and grabs, raises device events, and
+// offers tests a way to raise events and inject faults.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "driver/board/kernel/kernelrequests.h"
+#include "platform/boardsim/boardstate.h"
+#include "platform/boardsim/deviceevents.h"
+#include "platform/boardsim/faults.h"
+#include "platform/boardsim/jtag/simjtagchain.h"
+#include "platform/boardsim/logmemory.h"
+#include "platform/os/device/device.h"
+
+namespace boardsim {
+
+struct BoardConfig {
+  uint32_t unit = 0;
+  uint64_t capabilities = kernel::kCapFourChannels;
+  uint32_t firmwareCode = 0x20260101;
+  uint32_t revision = 3;
+};
+
+class Board {
+ public:
+  static constexpr size_t kIoSpaceSize = 256;
+  static constexpr size_t kMaxChannels = 16;
+
+  explicit Board(const BoardConfig& config);
+  virtual ~Board();
+  Board(const Board&) = delete;
+  Board& operator=(const Board&) = delete;
+
+  // Device side, called by the module that opened the device.
+  virtual void Control(std::shared_ptr<os::IoRequest> request,
+                       const std::shared_ptr<EventPort>& port);
+  virtual void Cancelled(const os::IoRequest& request);
+
+  // Test interface.
+  virtual uint32_t SerialNumber() const;
+  virtual void SetDriverVersion(uint64_t version);
+  virtual void SetCapabilities(uint64_t word);
+  // A 32-bit word of the settings block that the system allocation returns.
+  virtual void SetAllocationSetting(size_t offset, uint32_t value);
+  virtual void ArmFault(uint32_t function, const Fault& fault);
+  virtual void ClearFaults();
+  // Completes every stalled request (with 4318/1) as a grab abort does.
+  virtual void Abort();
+  // Frame period for every channel; 0 uses the decoder's standard.
+  virtual void SetFrameTime(uint32_t microseconds);
+  virtual void SetSignal(uint64_t channel, bool present);
+  virtual void SetInputStandard(uint64_t channel, VideoStandard standard);
+  virtual uint8_t DecoderRegister(uint64_t channel, uint8_t reg);
+  virtual uint64_t FrameCount(uint64_t channel);
+  // A board event of a device-event type (hook base OR channel, or a system hook type).
+  virtual bool RaiseEvent(uint64_t type, const kernel::BoardEventPayload& payload);
+  virtual bool RaiseBufferModified(uint64_t type, const kernel::BufferModifiedPayload& payload);
+  virtual void ReturnFromSleep();
+  virtual void DropEvent(uint64_t type);
+  virtual size_t PendingEventWaits(uint64_t type);
+  virtual CSimJtagChain& JtagChain();
+
+ private:
+  struct Call {
+    uint32_t function = 0;
+    uint8_t* data = nullptr;
+    std::shared_ptr<os::IoRequest> request;
+    std::shared_ptr<EventPort> port;
+    std::unique_lock<std::mutex>* lock = nullptr;
+    Deferred* out = nullptr;
+    bool pending = false;
+    template <typename T>
+    T& As() const {
+      return *reinterpret_cast<T*>(data);
+    }
+    kernel::RequestHeader& Header() const { return As<kernel::RequestHeader>(); }
+  };
+
+  void Serve(Call& call);
+  void Dispatch(Call& call);
+  uint64_t NewId(uint32_t kind);
+
+  // System requests.
+  void Version(Call& call);
+  void SysAlloc(Call& call);
+  void SysClose(Call& call);
+  void SysRequest(Call& call);
+  void SysControl(Call& call);
+  void SysIo(Call& call);
+  void PerformanceRecord(uint64_t* words);
+  // Kernel objects and events.
+  void ObjectAlloc(Call& call);
+  void ObjectControl(Call& call);
+  void ObjectInquire(Call& call);
+  void ObjectFree(Call& call);
+  void ThreadAlloc(Call& call);
+  void ThreadFree(Call& call);
+  void ThreadControl(Call& call);
+  void ThreadWait(Call& call);
+  void ThreadWaitMultiple(Call& call);
+  void ContextEvent(Call& call);
+  // Digitizers.
+  Digitizer* FindDigitizer(const kernel::DigChannelRecord& record);
+  void DigAlloc(Call& call);
+  void DigFree(Call& call);
+  void DigControl(Call& call);
+  void DigInquire(Call& call);
+  void DigChannelInit(Call& call);
+  void DigReference(Call& call);
+  void DigInquireValue(Call& call);
+  // Grabs and grab processing.
+  bool MakeJob(const Call& call, const Digitizer& dig, const kernel::DigChannelRecord& record,
+               const kernel::GrabBufferPart& part, GrabJob& job);
+  void DigGrab(Call& call);
+  void DigGrabWait(Call& call);
+  void DigStopGrab(Call& call);
+  void ProcessStart(Call& call);
+  void ProcessRequest(Call& call);
+  void ProcessContinue(Call& call);
+  void ProcessContinuePrepared(Call& call);
+  void ProcessStop(Call& call);
+  void AbortGrabs(Digitizer& dig, Deferred& out);
+  void HaltObject(uint64_t objectId, Deferred& out);
+  void ReleaseStalled(Deferred& out);
+  size_t PendingGrabs(const Digitizer& dig) const;
+  // Frames.
+  void ClockLoop();
+  bool HasWork(const Digitizer& dig) const;
+  Clock::duration FramePeriod(const Digitizer& dig);
+  void ProduceFrame(Digitizer& dig, Deferred& out);
+  bool WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder, WrittenSize& size);
+  void RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, Deferred& out);
+  void FinishGrab(Digitizer& dig, Deferred& out);
+  // Board memory.
+  BoardBuffer* FindBuffer(uint64_t handle);
+  bool PlaneTarget(const kernel::KernelBufferDescriptor& desc, FrameTarget& target) const;
+  void BufAlloc(Call& call);
+  void OnBoardAlloc(Call& call);
+  void BufChildAlloc(Call& call);
+  void BufFree(Call& call);
+  void BufInquire(Call& call);
+  void BufControl(Call& call);
+  void BufOp0237(Call& call);
+  void BufQueueGrab(Call& call);
+  void BufTransfer(Call& call);
+  void BufTripleTransfer(Call& call);
+
+  const BoardConfig config_;
+  FaultTable faults_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool stopping_ = false;
+  std::thread clock_;
+
+  uint64_t version_ = kernel::kDriverVersion;
+  uint64_t capabilities_;
+  std::map<size_t, uint32_t> settingOverrides_;
+  uint32_t frameTimeUs_ = 0;
+  uint64_t nextId_ = 1;
+  uint64_t eventSequence_ = 0;
+  Clock::time_point started_ = Clock::now();
+  uint8_t io_[kIoSpaceSize] = {};
+  LogMemory log_;
+  CSimJtagChain jtag_;
+  DeviceEventHub events_;
+  std::vector<std::shared_ptr<os::IoRequest>> stalled_;
+  std::map<uint64_t, SystemState> systems_;
+  std::map<uint64_t, KernelObject> objects_;
+  std::map<uint64_t, KernelEvent> kernelEvents_;
+  std::map<uint64_t, EventRef> registrations_;
+  std::map<uint64_t, Digitizer> digitizers_;
+  std::map<uint64_t, BoardBuffer> buffers_;
+  std::map<uint64_t, kernel::KernelBufferDescriptor> hostBuffers_;
+  ChannelState channels_[kMaxChannels];
+  uint64_t nextPhysical_ = 0x80000000;
+  uint64_t interrupts_ = 0;
+};
+
+}  // namespace boardsim

@@ -1,0 +1,140 @@
+// Digitizers: allocation with the decoder's DCF registers, free, control,
+// inquire, hook enables, reference levels and the pending-grab count.
+#include <cstring>
+
+#include "platform/boardsim/board.h"
+#include "platform/boardsim/notserved.h"
+#include "platform/boardsim/reply.h"
+
+namespace boardsim {
+
+namespace {
+constexpr uint32_t kDigitizerIds = 5;
+constexpr uint32_t kCheckIds = 6;
+constexpr uint64_t kTriggerState = 4200;
+constexpr uint64_t kSoftwareTrigger = 1;
+constexpr uint64_t kDecoderStatus = 6801;
+constexpr uint64_t kDisabled = static_cast<uint64_t>(-9999);
+constexpr uint64_t kDefault = 0x10000000;
+constexpr size_t kDcfXSize = 4;  // INFO_XSIZE and INFO_YSIZE in the value image
+constexpr size_t kDcfYSize = 8;
+}  // namespace
+
+Digitizer* Board::FindDigitizer(const kernel::DigChannelRecord& record) {
+  auto it = digitizers_.find(record.kernelWord1);
+  if (it == digitizers_.end() || it->second.check != record.kernelWord2) return nullptr;
+  return &it->second;
+}
+
+size_t Board::PendingGrabs(const Digitizer& dig) const {
+  return dig.grabs.size() + dig.processQueue.size();
+}
+
+void Board::DigAlloc(Call& call) {
+  auto& r = call.As<kernel::DigAllocRequest>();
+  if (systems_.count(r.header.systemId) == 0) return Fail(r.header, err::kBadId, 3);
+  const uint64_t channels = (capabilities_ & kernel::kCapSixteenChannels) ? 16 : 4;
+  const uint64_t channel = r.record.properties.channel;
+  if (channel >= channels) return Fail(r.header, err::kNoHardware, 4);
+  for (const auto& [id, other] : digitizers_) {
+    if (other.channel == channel) return Fail(r.header, err::kNoHardware, 4);
+  }
+  uint32_t dcfWidth = 0, dcfHeight = 0;
+  std::memcpy(&dcfWidth, r.dcfBlock + kDcfXSize, 4);
+  std::memcpy(&dcfHeight, r.dcfBlock + kDcfYSize, 4);
+  Digitizer dig;
+  dig.fullWidth = r.record.properties.maxWidth ? r.record.properties.maxWidth : dcfWidth;
+  dig.fullHeight = r.record.properties.maxHeight ? r.record.properties.maxHeight : dcfHeight;
+  if (dig.fullWidth == 0 || dig.fullHeight == 0) return Fail(r.header, err::kBadArgument, 2);
+  dig.id = NewId(kDigitizerIds);
+  dig.check = NewId(kCheckIds);
+  dig.systemId = r.header.systemId;
+  dig.channel = channel;
+  dig.index = r.record.digitizerIndex;
+  dig.hostDigitizer = r.record.hostDigitizer;
+  Adv7180& decoder = channels_[channel].decoder;
+  decoder.ResetRegisters();
+  decoder.LoadDcf(r.dcfBlock);
+  r.record.kernelWord1 = dig.id;
+  r.record.kernelWord2 = dig.check;
+  digitizers_.emplace(dig.id, std::move(dig));
+}
+
+void Board::DigFree(Call& call) {
+  auto& r = call.As<kernel::DigRecordRequest>();
+  Digitizer* dig = FindDigitizer(r.record);
+  if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
+  AbortGrabs(*dig, *call.out);
+  digitizers_.erase(dig->id);
+}
+
+void Board::DigControl(Call& call) {
+  auto& r = call.As<kernel::DigChannelRequest>();
+  Digitizer* dig = FindDigitizer(r.record);
+  if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
+  const uint64_t type = r.type & ~kernel::kForceBoardBit;
+  if (DigControlNotServed(type)) return NotServed(r.header, true);
+  if (type == kernel::kGrabAbort) {
+    AbortGrabs(*dig, *call.out);
+    ReleaseStalled(*call.out);
+    return;
+  }
+  if (type == kTriggerState && r.value == kSoftwareTrigger) return;
+  dig->controls[type] = r.value;
+}
+
+void Board::DigInquire(Call& call) {
+  auto& r = call.As<kernel::DigChannelRequest>();
+  Digitizer* dig = FindDigitizer(r.record);
+  if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
+  if (DigInquireNotServed(r.type)) return NotServed(r.header, false);
+  if (r.type == kDecoderStatus) {
+    r.value = channels_[dig->channel].decoder.Read(Adv7180::kStatus1);
+    return;
+  }
+  auto it = dig->controls.find(r.type);
+  if (it != dig->controls.end())
+    r.value = it->second;
+  else
+    r.value = r.type == kTriggerState ? kDisabled : 0;
+}
+
+void Board::DigChannelInit(Call& call) {
+  auto& r = call.As<kernel::DigChannelRequest>();
+  Digitizer* dig = FindDigitizer(r.record);
+  if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
+  if (r.value == kernel::kHookEnable)
+    dig->enabledHooks.insert(r.type);
+  else if (r.value == kernel::kHookDisable)
+    dig->enabledHooks.erase(r.type);
+  else
+    Fail(r.header, err::kControl, 3);
+}
+
+void Board::DigReference(Call& call) {
+  auto& r = call.As<kernel::DigReferenceRequest>();
+  Digitizer* dig = FindDigitizer(r.record);
+  if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
+  const uint64_t levels[4] = {r.level6655, r.level6656, r.level6657, r.level6658};
+  for (uint64_t level : levels) {
+    if (level > 255 && level != kDefault) return Fail(r.header, err::kReference, 2);
+  }
+  std::memcpy(dig->referenceLevels, levels, sizeof(levels));
+}
+
+void Board::DigInquireValue(Call& call) {
+  auto& r = call.As<kernel::DigInquireValueRequest>();
+  if (r.type != kernel::kPendingGrabCount) return Fail(r.header, err::kInquire, 1);
+  if (r.header.objectId != 0) {
+    auto it = digitizers_.find(r.header.objectId);
+    if (it == digitizers_.end()) return Fail(r.header, err::kBadId, 3);
+    r.value = PendingGrabs(it->second);
+    return;
+  }
+  r.value = 0;
+  for (const auto& [id, dig] : digitizers_) {
+    if (dig.systemId == r.header.systemId) r.value += PendingGrabs(dig);
+  }
+}
+
+}  // namespace boardsim

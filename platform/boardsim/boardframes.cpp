@@ -1,0 +1,204 @@
+// The board's clock: produces the frames of every channel that has grabs to
+// serve, writes them and raises the frame and grab events.
+#include <cstring>
+
+#include "platform/boardsim/board.h"
+
+namespace boardsim {
+
+namespace {
+constexpr uint64_t kFieldOne = 0x10010000;
+constexpr uint64_t kFieldTwo = 0x10020000;
+constexpr uint64_t kGrabStart = 0x10070000;
+constexpr uint64_t kGrabEnd = 0x10080000;
+constexpr uint64_t kFrameStart = 0x10090000;
+constexpr uint64_t kFrameEnd = 0x100A0000;
+constexpr auto kPeriod60Hz = std::chrono::microseconds(33367);
+constexpr auto kPeriod50Hz = std::chrono::microseconds(40000);
+}  // namespace
+
+bool Board::HasWork(const Digitizer& dig) const {
+  return dig.continuous || !dig.grabs.empty() || !dig.nextFrameWaiters.empty() ||
+         (dig.processing && !dig.processQueue.empty());
+}
+
+Clock::duration Board::FramePeriod(const Digitizer& dig) {
+  if (frameTimeUs_ != 0) return std::chrono::microseconds(frameTimeUs_);
+  return channels_[dig.channel].decoder.Is50Hz() ? Clock::duration(kPeriod50Hz)
+                                                 : Clock::duration(kPeriod60Hz);
+}
+
+void Board::ClockLoop() {
+  std::unique_lock lock(mutex_);
+  while (!stopping_) {
+    const auto now = Clock::now();
+    auto next = Clock::time_point::max();
+    Deferred out;
+    for (auto& [id, dig] : digitizers_) {
+      if (!HasWork(dig)) {
+        dig.nextFrame = {};
+        continue;
+      }
+      const auto period = FramePeriod(dig);
+      if (dig.nextFrame == Clock::time_point{}) dig.nextFrame = now + period;
+      if (dig.nextFrame <= now) {
+        ProduceFrame(dig, out);
+        dig.nextFrame = std::max(dig.nextFrame + period, now);
+      }
+      next = std::min(next, dig.nextFrame);
+    }
+    if (!out.empty()) {
+      lock.unlock();
+      for (auto& action : out) action();
+      lock.lock();
+      continue;
+    }
+    if (next == Clock::time_point::max())
+      changed_.wait(lock);
+    else
+      changed_.wait_until(lock, next);
+  }
+}
+
+bool Board::PlaneTarget(const kernel::KernelBufferDescriptor& desc, FrameTarget& target) const {
+  if (desc.sizeX == 0 || desc.sizeY == 0 || desc.pitch < desc.sizeX) return false;
+  int bytes = 0;
+  int planes = static_cast<int>(desc.bandCount);
+  switch (desc.bitsPerPixel) {
+    case 8:
+      bytes = 1;
+      break;
+    case 16:
+      bytes = 2;
+      break;
+    case 24:
+      bytes = 3;
+      planes = 1;
+      break;
+    case 32:
+      bytes = 4;
+      planes = 1;
+      break;
+    default:
+      return false;
+  }
+  if (planes < 1 || planes > static_cast<int>(kernel::kMaxBands)) return false;
+  for (int b = 0; b < planes; ++b) {
+    target.planes[b] = reinterpret_cast<uint8_t*>(desc.hostAddress[b]);
+    if (target.planes[b] == nullptr) return false;
+  }
+  target.bands = planes;
+  target.bytesPerPixel = bytes;
+  target.width = desc.sizeX;
+  target.height = desc.sizeY;
+  target.pitchBytes = desc.pitch * bytes;
+  return true;
+}
+
+bool Board::WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder,
+                     WrittenSize& size) {
+  FrameTarget target;
+  if (job.part.kernelHandle != 0) {
+    const BoardBuffer* buffer = FindBuffer(job.part.kernelHandle);
+    if (buffer == nullptr) return false;
+    target = buffer->Target();
+  } else if (!PlaneTarget(job.part.descriptor, target)) {
+    return false;
+  }
+  size = WriteFrame(decoder, frame, job.window, target);
+  return true;
+}
+
+void Board::RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, Deferred& out) {
+  const uint64_t type = base | dig.channel;
+  kernel::BoardEventPayload payload{};
+  payload.size = kernel::kBoardEventSize;
+  payload.timeStamp = static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started_).count());
+  payload.hostBuffer = job ? job->part.descriptor.hostBufferId : 0;
+  payload.bufferIndex = job && job->part.value >= 0 ? job->part.value : -1;
+  payload.frameCount = channels_[dig.channel].frames;
+  payload.field = base == kFieldOne ? 1 : base == kFieldTwo ? 2 : 0;
+  payload.channel = dig.channel;
+  payload.grabCount = dig.grabsDone;
+  payload.eventType = type;
+  payload.hostDigitizer = static_cast<uint64_t>(dig.hostDigitizer);
+  payload.sequence = ++eventSequence_;
+  DeviceEvent event;
+  event.code = type;
+  std::memcpy(event.payload, &payload, sizeof(payload));
+  events_.Raise(type, event, out);
+}
+
+void Board::ProduceFrame(Digitizer& dig, Deferred& out) {
+  ChannelState& channel = channels_[dig.channel];
+  Adv7180& decoder = channel.decoder;
+  decoder.UpdateStatus();
+  if (!decoder.ProducesFrames()) return;  // no video: nothing is written, nothing ends
+  const uint64_t frame = ++channel.frames;
+  ++interrupts_;
+  RaiseBoardEvent(dig, kFrameStart, nullptr, out);
+  RaiseBoardEvent(dig, kFieldOne, nullptr, out);
+  WrittenSize size;
+  if (dig.continuous) WriteJob(*dig.continuous, frame, decoder, size);
+  if (!dig.grabs.empty()) {
+    SingleGrab grab = std::move(dig.grabs.front());
+    dig.grabs.pop_front();
+    RaiseBoardEvent(dig, kGrabStart, &grab.job, out);
+    WriteJob(grab.job, frame, decoder, size);
+    ++dig.grabsDone;
+    auto object = objects_.find(grab.job.objectId);
+    if (object != objects_.end()) --object->second.pendingGrabs;
+    out.push_back([event = grab.done] { event.Set(); });
+    RaiseBoardEvent(dig, kGrabEnd, &grab.job, out);
+    if (dig.grabs.empty()) {
+      for (const EventRef& event : dig.endWaiters) out.push_back([event] { event.Set(); });
+      dig.endWaiters.clear();
+    }
+  }
+  if (dig.processing && !dig.processQueue.empty()) FinishGrab(dig, out);
+  RaiseBoardEvent(dig, kFieldTwo, nullptr, out);
+  for (const EventRef& event : dig.nextFrameWaiters) out.push_back([event] { event.Set(); });
+  dig.nextFrameWaiters.clear();
+  RaiseBoardEvent(dig, kFrameEnd, nullptr, out);
+  changed_.notify_all();
+}
+
+// Fills the oldest queued processing grab and tells the driver its buffer was modified.
+void Board::FinishGrab(Digitizer& dig, Deferred& out) {
+  const uint64_t id = dig.processQueue.front();
+  dig.processQueue.pop_front();
+  const GrabJob& job = dig.processGrabs[id];
+  const uint64_t frame = channels_[dig.channel].frames;
+  WrittenSize size;
+  const bool written = WriteJob(job, frame, channels_[dig.channel].decoder, size);
+  ++dig.grabsDone;
+  auto object = objects_.find(job.objectId);
+  if (object != objects_.end()) --object->second.pendingGrabs;
+  kernel::BufferModifiedPayload payload{};
+  payload.hostObject = job.part.descriptor.hostBufferId;
+  payload.count = size.columns;
+  payload.further = size.lines;
+  payload.digitizerIndex = static_cast<uint64_t>(job.digitizerIndex);
+  payload.bufferIndex = job.part.value >= 0 ? static_cast<uint64_t>(job.part.value) : 0;
+  payload.eventWord = kernel::kGrabEndWord;
+  if (!written) {
+    payload.grabError = 1;
+    payload.errorCode = 4327;
+    payload.errorSubCode = 2;
+  }
+  payload.grabStatus[0] = frame;
+  payload.grabStatus[1] = dig.grabsDone;
+  const auto elapsed =
+      std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - dig.started);
+  payload.rateNumerator = dig.grabsDone * 1000000;
+  payload.rateDenominator = static_cast<uint64_t>(elapsed.count());
+  // The digitizer's own buffer-modified waits, else the system-wide ones.
+  DeviceEvent event;
+  event.code = kernel::kHookDigitizerBufferModified | static_cast<uint64_t>(job.digitizerIndex);
+  if (!events_.Watched(event.code)) event.code = kernel::kHookBufferModified;
+  std::memcpy(event.payload, &payload, sizeof(payload));
+  events_.Raise(event.code, event, out);
+}
+
+}  // namespace boardsim

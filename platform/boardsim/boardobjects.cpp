@@ -1,0 +1,160 @@
+// Kernel objects with their time-outs and the blocking inquire, events
+// registered by handle and the waits on them.
+#include "platform/boardsim/board.h"
+#include "platform/boardsim/reply.h"
+
+namespace boardsim {
+
+namespace {
+constexpr uint32_t kObjectIds = 2;
+constexpr uint32_t kEventIds = 3;
+constexpr uint32_t kRegistrationIds = 4;
+constexpr uint64_t kWaitPreset = 32;
+constexpr uint64_t kNonBlockingResult = static_cast<uint64_t>(-9999);
+
+bool ValidInitWord(uint64_t word) {
+  return word == 0x2010 || word == 0x2020 || word == 0x4010 || word == 0x4020;
+}
+}  // namespace
+
+void Board::ObjectAlloc(Call& call) {
+  auto& r = call.As<kernel::ObjectAllocRequest>();
+  if (r.kind <= 0 || r.kind > 255) return Fail(r.header, err::kNoResources, 2);
+  const uint64_t id = NewId(kObjectIds);
+  objects_[id].kind = r.kind;
+  r.header.objectId = id;
+}
+
+void Board::ObjectControl(Call& call) {
+  auto& r = call.As<kernel::ObjectValueRequest>();
+  auto it = objects_.find(r.header.objectId);
+  if (it == objects_.end()) return Fail(r.header, err::kBadId, 3);
+  if (r.type == kernel::kObjectTimeout) {
+    it->second.timeoutMs = static_cast<int64_t>(r.value);
+  } else if (r.type == kernel::kObjectHalt) {
+    HaltObject(r.header.objectId, *call.out);
+  } else {
+    it->second.settings[r.type] = r.value;
+  }
+}
+
+void Board::ObjectInquire(Call& call) {
+  auto& r = call.As<kernel::ObjectValueRequest>();
+  const uint64_t id = r.header.objectId;
+  auto it = objects_.find(id);
+  if (it == objects_.end()) return Fail(r.header, err::kBadId, 3);
+  if (r.type == kernel::kObjectTimeout) {
+    r.value = static_cast<uint64_t>(it->second.timeoutMs);
+    return;
+  }
+  if (r.type != kernel::kObjectWaitIdle) {
+    auto setting = it->second.settings.find(r.type);
+    r.value = setting == it->second.settings.end() ? 0 : setting->second;
+    return;
+  }
+  // Blocks until no grab runs under the object any more, within its time-out.
+  auto idle = [&] {
+    auto found = objects_.find(id);
+    return stopping_ || found == objects_.end() || found->second.pendingGrabs == 0;
+  };
+  const int64_t timeout = it->second.timeoutMs;
+  bool done;
+  if (timeout < 0) {
+    changed_.wait(*call.lock, idle);
+    done = true;
+  } else {
+    done = changed_.wait_for(*call.lock, std::chrono::milliseconds(timeout), idle);
+  }
+  r.value = done ? kernel::kWaitEnded : kernel::kWaitTimedOut;
+  if (!done) Fail(r.header, err::kTimeout, 1);
+}
+
+void Board::ObjectFree(Call& call) {
+  if (objects_.erase(call.Header().objectId) == 0) Fail(call.Header(), err::kBadId, 3);
+}
+
+void Board::ThreadAlloc(Call& call) {
+  auto& r = call.As<kernel::ThreadAllocRequest>();
+  if (!ValidInitWord(r.initWord) || r.eventHandle == 0) {
+    return Fail(r.header, err::kNoResources, 2);
+  }
+  const uint64_t id = NewId(kEventIds);
+  kernelEvents_[id] = {EventRef{r.eventHandle, call.port}, r.initWord};
+  r.eventId = id;
+}
+
+void Board::ThreadFree(Call& call) {
+  auto& r = call.As<kernel::ThreadFreeRequest>();
+  auto it = kernelEvents_.find(r.eventId);
+  if (it == kernelEvents_.end()) return Fail(r.header, err::kBadId, 3);
+  r.eventHandle = it->second.event.handle;
+  kernelEvents_.erase(it);
+}
+
+void Board::ThreadControl(Call& call) {
+  auto& r = call.As<kernel::ThreadControlRequest>();
+  auto it = kernelEvents_.find(r.eventId);
+  if (it == kernelEvents_.end()) return Fail(r.header, err::kBadId, 3);
+  const EventRef event = it->second.event;
+  if (r.value == 0)
+    call.out->push_back([event] { event.Reset(); });
+  else
+    call.out->push_back([event] { event.Set(); });
+}
+
+void Board::ThreadWait(Call& call) {
+  auto& r = call.As<kernel::ThreadWaitRequest>();
+  auto it = kernelEvents_.find(r.eventId);
+  if (it == kernelEvents_.end()) return Fail(r.header, err::kBadId, 3);
+  const EventRef& event = it->second.event;
+  if (call.function == kernel::kThreadInquire) {
+    r.result = event.port->IsSet(event.handle) ? 1 : 0;
+    return;
+  }
+  r.eventHandle = event.handle;
+  if (r.kind == kernel::kWaitBlocking) {
+    r.kind = kernel::kWaitInUserMode;
+    r.result = kWaitPreset;
+  } else if (r.kind == kernel::kWaitNonBlocking) {
+    r.kind = 0;
+    r.result = kNonBlockingResult;
+  } else {
+    Fail(r.header, err::kBadArgument, 2);
+  }
+}
+
+void Board::ThreadWaitMultiple(Call& call) {
+  auto& r = call.As<kernel::ThreadWaitMultipleRequest>();
+  if (r.count < 1 || r.count > static_cast<int32_t>(kernel::kMaxWaitEvents)) {
+    return Fail(r.header, err::kEventCount, 3);
+  }
+  for (int32_t i = 0; i < r.count; ++i) {
+    auto it = kernelEvents_.find(r.eventIds[i]);
+    if (it == kernelEvents_.end()) return Fail(r.header, err::kBadId, 3);
+    r.eventHandles[i] = it->second.event.handle;
+  }
+  if (r.kind == kernel::kWaitBlocking) {
+    r.kind = kernel::kWaitInUserMode;
+    r.result = kWaitPreset;
+  } else if (r.kind == kernel::kWaitNonBlocking) {
+    r.kind = 0;
+    r.result = kNonBlockingResult;
+  } else {
+    Fail(r.header, err::kBadArgument, 2);
+  }
+}
+
+void Board::ContextEvent(Call& call) {
+  auto& r = call.As<kernel::ContextEventRequest>();
+  if (r.registration != 0) {
+    if (registrations_.erase(r.registration) == 0) return Fail(r.header, err::kBadId, 3);
+    r.registration = 0;
+    return;
+  }
+  if (r.eventHandle == 0) return Fail(r.header, err::kBadArgument, 2);
+  const uint64_t id = NewId(kRegistrationIds);
+  registrations_[id] = EventRef{r.eventHandle, call.port};
+  r.registration = id;
+}
+
+}  // namespace boardsim

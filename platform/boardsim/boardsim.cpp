@@ -1,1 +1,0 @@
-// The Dravion Lyn board and its kernel driver, simulated in process.

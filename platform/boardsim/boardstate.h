@@ -1,0 +1,110 @@
+// What the simulated kernel driver keeps about the objects requests create.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "driver/board/kernel/digitizerrequests.h"
+#include "platform/boardsim/adv7180.h"
+#include "platform/boardsim/eventport.h"
+#include "platform/boardsim/framewriter.h"
+
+namespace boardsim {
+
+using Clock = std::chrono::steady_clock;
+
+struct KernelObject {
+  int32_t kind = 0;
+  int64_t timeoutMs = 20000;
+  std::map<uint64_t, uint64_t> settings;
+  int pendingGrabs = 0;
+};
+
+struct KernelEvent {
+  EventRef event;
+  uint64_t initWord = 0;
+};
+
+struct SystemState {
+  std::map<uint64_t, uint64_t> controls;
+};
+
+// Memory of the board: device-memory and on-board buffers and their children.
+struct BoardBuffer {
+  std::shared_ptr<std::vector<uint8_t>> storage;
+  size_t offset = 0;  // of band 0 in storage
+  uint64_t sizeX = 0;
+  uint64_t sizeY = 0;
+  uint64_t pitchBytes = 0;
+  uint64_t planeBytes = 0;  // distance between bands
+  int bands = 1;
+  int bytesPerPixel = 1;
+  uint64_t physical = 0;
+  bool onBoard = false;
+  std::map<uint64_t, uint64_t> controls;
+
+  uint8_t* Plane(int band) const { return storage->data() + offset + band * planeBytes; }
+  FrameTarget Target() const {
+    FrameTarget t;
+    for (int b = 0; b < bands; ++b) t.planes[b] = Plane(b);
+    t.width = sizeX;
+    t.height = sizeY;
+    t.pitchBytes = pitchBytes;
+    t.bands = bands;
+    t.bytesPerPixel = bytesPerPixel;
+    return t;
+  }
+};
+
+// A grab as the request described it: the window of the source and the buffer.
+struct GrabJob {
+  SourceWindow window;
+  kernel::GrabBufferPart part{};
+  int64_t digitizerIndex = 0;
+  uint64_t objectId = 0;  // the kernel object the grab runs under
+};
+
+struct SingleGrab {
+  GrabJob job;
+  EventRef done;
+};
+
+// The video hardware of one channel.
+struct ChannelState {
+  Adv7180 decoder;
+  uint64_t frames = 0;
+};
+
+struct Digitizer {
+  uint64_t id = 0;     // kernel word 1
+  uint64_t check = 0;  // kernel word 2
+  uint64_t systemId = 0;
+  uint64_t channel = 0;
+  int64_t index = 0;
+  int64_t hostDigitizer = -1;
+  uint64_t fullWidth = 640;
+  uint64_t fullHeight = 480;
+  std::map<uint64_t, uint64_t> controls;
+  std::set<uint64_t> enabledHooks;
+  uint64_t referenceLevels[4] = {};
+  uint64_t grabsDone = 0;
+  std::optional<GrabJob> continuous;
+  std::deque<SingleGrab> grabs;
+  std::vector<EventRef> endWaiters;        // signalled when no grab is left
+  std::vector<EventRef> nextFrameWaiters;  // signalled after the next frame
+  // Grab processing: queued grabs by record id, the order they fill in.
+  std::map<uint64_t, GrabJob> processGrabs;
+  std::deque<uint64_t> processQueue;
+  bool processing = false;
+  uint64_t processObject = 0;
+  Clock::time_point nextFrame{};
+  Clock::time_point started = Clock::now();
+};
+
+}  // namespace boardsim

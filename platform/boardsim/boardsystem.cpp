@@ -1,0 +1,132 @@
+// System requests: version, system allocation and close, system requests and
+// controls, the I/O space.
+#include <cstdio>
+#include <cstring>
+
+#include "platform/boardsim/board.h"
+#include "platform/boardsim/notserved.h"
+#include "platform/boardsim/reply.h"
+
+namespace boardsim {
+
+namespace {
+constexpr uint32_t kSystemIds = 1;
+constexpr uint64_t kHaltSystem = 1810;
+}  // namespace
+
+void Board::Version(Call& call) { call.As<kernel::DriverVersionRequest>().version = version_; }
+
+void Board::SysAlloc(Call& call) {
+  auto& r = call.As<kernel::SysAllocRequest>();
+  const uint64_t id = NewId(kSystemIds);
+  systems_[id];
+  r.systemId = id;
+  for (const auto& [offset, value] : settingOverrides_) {
+    if (offset + sizeof(value) <= sizeof(r.settings)) std::memcpy(r.settings + offset, &value, 4);
+  }
+  // Information block: firmware code, revision, the JTAG register, the update
+  // flag and the serial number text.
+  std::memset(r.info, 0, sizeof(r.info));
+  std::memcpy(r.info + 0, &config_.firmwareCode, 4);
+  std::memcpy(r.info + 4, &config_.revision, 4);
+  const uint64_t jtag = reinterpret_cast<uint64_t>(static_cast<IJtagRegisterAccess*>(&jtag_));
+  std::memcpy(r.info + 8, &jtag, 8);
+  std::snprintf(reinterpret_cast<char*>(r.info + kernel::kSysInfoTextOffset),
+                kernel::kSysInfoSize - kernel::kSysInfoTextOffset, "%u", SerialNumber());
+}
+
+void Board::SysClose(Call& call) {
+  const uint64_t id = call.Header().systemId;
+  if (systems_.erase(id) == 0) return Fail(call.Header(), err::kBadId, 3);
+  for (auto it = digitizers_.begin(); it != digitizers_.end();) {
+    if (it->second.systemId == id) {
+      AbortGrabs(it->second, *call.out);
+      it = digitizers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void Board::SysRequest(Call& call) {
+  auto& r = call.As<kernel::SysRequest>();
+  switch (r.requestWord) {
+    case kernel::kSysRequestCapabilities:
+      r.value = capabilities_;
+      return;
+    case kernel::kSysRequestLogMemorySize:
+      r.value = log_.Size();
+      return;
+    case kernel::kSysRequestLogMemoryAddress:
+      r.value = log_.Address();
+      return;
+    case kernel::kSysRequestPerformance:
+      r.value = 0;
+      PerformanceRecord(r.data);
+      return;
+    default:
+      break;
+  }
+  if (SysInquireNotServed(r.requestWord)) return NotServed(r.header, false);
+  auto system = systems_.find(r.header.systemId);
+  r.value = 0;
+  if (system == systems_.end()) return;
+  auto value = system->second.controls.find(r.requestWord);
+  if (value != system->second.controls.end()) r.value = value->second;
+}
+
+void Board::SysControl(Call& call) {
+  auto& r = call.As<kernel::SysControlRequest>();
+  if (SysControlNotServed(r.type)) return NotServed(r.header, true);
+  auto system = systems_.find(r.header.systemId);
+  if (system == systems_.end()) return Fail(r.header, err::kBadId, 3);
+  if (r.type == kHaltSystem) {
+    for (auto& [id, dig] : digitizers_) {
+      if (dig.systemId == r.header.systemId) AbortGrabs(dig, *call.out);
+    }
+    ReleaseStalled(*call.out);
+    return;
+  }
+  system->second.controls[r.type] = r.value;
+}
+
+void Board::SysIo(Call& call) {
+  auto& r = call.As<kernel::SysIoRequest>();
+  const uint64_t end = uint64_t{r.address} + r.count;
+  if ((r.direction != kernel::kIoRead && r.direction != kernel::kIoWrite) ||
+      r.count > kernel::kIoMaxBytes || end > kIoSpaceSize) {
+    return Fail(r.header, err::kBadArgument, 2);
+  }
+  if (r.direction == kernel::kIoRead)
+    std::memcpy(r.data, io_ + r.address, r.count);
+  else
+    std::memcpy(io_ + r.address, r.data, r.count);
+}
+
+void Board::PerformanceRecord(uint64_t* words) {
+  // Interrupt-timing statistics in nanoseconds: each frame is one interrupt
+  // with its deferred call.
+  const auto now = Clock::now();
+  const uint64_t n = interrupts_;
+  std::memset(words, 0, kernel::kPerformanceWords * sizeof(uint64_t));
+  words[0] = 1000000000;
+  words[1] = 0;
+  words[2] = static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(now - started_).count());
+  const uint64_t isr[3] = {n * 2000, n ? 3000u : 0u, n ? 1500u : 0u};
+  const uint64_t dpc[3] = {n * 8000, n ? 12000u : 0u, n ? 6000u : 0u};
+  for (int k = 0; k < 3; ++k) {
+    words[3 + k] = isr[k];
+    words[6 + k] = dpc[k];
+  }
+  // The "without" columns keep total, minimum, maximum.
+  const uint64_t order[3] = {0, 2, 1};
+  for (int k = 0; k < 3; ++k) {
+    words[9 + k] = isr[order[k]] * 9 / 10;
+    words[12 + k] = dpc[order[k]] * 9 / 10;
+  }
+  words[19] = n;
+  words[20] = n;
+}
+
+}  // namespace boardsim

@@ -1,0 +1,96 @@
+#include "platform/boardsim/deviceevents.h"
+
+#include <cstring>
+
+#include "platform/os/core/error.h"
+
+namespace boardsim {
+
+void DeviceEventHub::Complete(const std::shared_ptr<os::IoRequest>& request,
+                              const DeviceEvent& event, Deferred& out) {
+  auto* record = static_cast<kernel::DeviceEventRecord*>(request->buffer());
+  record->typeOrCode = event.code;
+  std::memcpy(record->payload, event.payload, sizeof(record->payload));
+  record->status = {};
+  out.push_back(
+      [request] { request->Complete(os::ERROR_SUCCESS, sizeof(kernel::DeviceEventRecord)); });
+}
+
+void DeviceEventHub::Wait(uint64_t type, std::shared_ptr<os::IoRequest> request, Deferred& out) {
+  Slot& slot = slots_[type];
+  if (slot.dropped > 0) {
+    --slot.dropped;
+    out.push_back([request] { request->Complete(os::ERROR_GEN_FAILURE, 0); });
+    return;
+  }
+  if (!slot.queued.empty()) {
+    Complete(request, slot.queued.front(), out);
+    slot.queued.pop_front();
+    return;
+  }
+  slot.waits.push_back(std::move(request));
+}
+
+bool DeviceEventHub::Raise(uint64_t type, const DeviceEvent& event, Deferred& out) {
+  // Only types that someone waits for are kept; the others are not delivered.
+  auto it = slots_.find(type);
+  if (it == slots_.end()) return false;
+  Slot& slot = it->second;
+  if (!slot.waits.empty()) {
+    Complete(slot.waits.front(), event, out);
+    slot.waits.pop_front();
+    return true;
+  }
+  if (slot.queued.size() >= kQueueLimit) {
+    // The event FIFO overflowed: the next wait reports the loss.
+    ++slot.dropped;
+    return false;
+  }
+  slot.queued.push_back(event);
+  return true;
+}
+
+void DeviceEventHub::Drop(uint64_t type, Deferred& out) {
+  Slot& slot = slots_[type];
+  if (!slot.waits.empty()) {
+    auto request = slot.waits.front();
+    slot.waits.pop_front();
+    out.push_back([request] { request->Complete(os::ERROR_GEN_FAILURE, 0); });
+    return;
+  }
+  ++slot.dropped;
+}
+
+void DeviceEventHub::ReturnFromSleep(Deferred& out) {
+  DeviceEvent event;
+  event.code = kernel::kEventReturnFromSleep;
+  for (auto& [type, slot] : slots_) {
+    for (auto& request : slot.waits) Complete(request, event, out);
+    slot.waits.clear();
+  }
+}
+
+void DeviceEventHub::Cancelled(const os::IoRequest& request) {
+  // A cancelled wait ends the watch of its type when no other wait is left.
+  for (auto it = slots_.begin(); it != slots_.end();) {
+    auto& waits = it->second.waits;
+    const size_t removed = std::erase_if(waits, [&](const auto& w) { return w.get() == &request; });
+    it = removed != 0 && waits.empty() ? slots_.erase(it) : std::next(it);
+  }
+}
+
+void DeviceEventHub::AbortAll(Deferred& out) {
+  for (auto& [type, slot] : slots_) {
+    for (auto& request : slot.waits) {
+      out.push_back([request] { request->Complete(os::ERROR_OPERATION_ABORTED, 0); });
+    }
+    slot.waits.clear();
+  }
+}
+
+size_t DeviceEventHub::PendingWaits(uint64_t type) const {
+  auto it = slots_.find(type);
+  return it == slots_.end() ? 0 : it->second.waits.size();
+}
+
+}  // namespace boardsim

@@ -1,0 +1,57 @@
+// Device events: overlapped WaitDeviceEvent requests wait per hook type; each
+// event completes the oldest one of its type, or waits in a bounded queue
+// until a request comes.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "driver/board/kernel/deviceevent.h"
+#include "platform/os/device/device.h"
+
+namespace boardsim {
+
+struct DeviceEvent {
+  uint64_t code = 0;  // the event code of the reply
+  uint8_t payload[kernel::kEventPayloadSize] = {};
+};
+
+// Completions run after the board's lock is left.
+using Deferred = std::vector<std::function<void()>>;
+
+class DeviceEventHub {
+ public:
+  static constexpr size_t kQueueLimit = 64;
+
+  // Keeps the request pending, or completes it at once from the queue.
+  void Wait(uint64_t type, std::shared_ptr<os::IoRequest> request, Deferred& out);
+  // Delivers to one waiter of the type; false when it had to be dropped.
+  bool Raise(uint64_t type, const DeviceEvent& event, Deferred& out);
+  // The next wait of the type fails as a dropped interrupt event.
+  void Drop(uint64_t type, Deferred& out);
+  // Every pending wait of every type gets the return-from-sleep code.
+  void ReturnFromSleep(Deferred& out);
+  void Cancelled(const os::IoRequest& request);
+  // Fails every pending wait (the device goes away).
+  void AbortAll(Deferred& out);
+  size_t PendingWaits(uint64_t type) const;
+  // Whether a wait of the type was made and not cancelled since.
+  bool Watched(uint64_t type) const { return slots_.count(type) != 0; }
+
+ private:
+  struct Slot {
+    std::deque<std::shared_ptr<os::IoRequest>> waits;
+    std::deque<DeviceEvent> queued;
+    int dropped = 0;
+  };
+  static void Complete(const std::shared_ptr<os::IoRequest>& request, const DeviceEvent& event,
+                       Deferred& out);
+
+  std::map<uint64_t, Slot> slots_;
+};
+
+}  // namespace boardsim
