@@ -43,6 +43,7 @@ class CLog {
   bool IsCategoryEnabled(int category) const;
 
   uint64_t BufferId() const { return bufferId_; }
+  uint64_t BufferAddress() const { return bufferAddress_; }
   uint8_t* Ring() const { return ring_.load(); }
   uint32_t RingSize() const { return ringSize_.load(); }
 

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "driver/foundation/registrykey.h"
 #include "platform/os/process/environment.h"
@@ -109,6 +111,18 @@ TEST_F(Folders, InstallAndToolsFolders) {
   EXPECT_TRUE(DirectoryExists(Path("env").c_str()));
   EXPECT_FALSE(FileExists(Path("env").c_str()));
   EXPECT_FALSE(DirectoryExists(L""));
+}
+
+TEST_F(Folders, CachesFillOnceUnderConcurrentFirstCalls) {
+  SetMachineString(L"Software\\Velant\\Velant Zor Library\\Runtime\\Install", L"INSTALLDIR",
+                   L"/opt/velant");
+  std::vector<std::wstring> seen(8);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < seen.size(); ++i) {
+    threads.emplace_back([&seen, i] { seen[i] = GetToolsDir().CStr(); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const std::wstring& tools : seen) EXPECT_EQ(tools, L"/opt/velant/tools");
 }
 
 TEST(FoldersWithoutInstall, ToolsFolderStaysRelative) {
