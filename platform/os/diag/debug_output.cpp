@@ -1,0 +1,60 @@
+#include "platform/os/diag/debug_output.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <deque>
+#include <mutex>
+
+#include "platform/os/core/shared.h"
+#include "platform/os/text/convert.h"
+
+namespace os {
+namespace {
+
+// Older texts are dropped beyond this, so nobody reading lets memory grow.
+constexpr size_t kKeptTexts = 10000;
+
+struct DebugSink {
+  std::mutex mutex;
+  std::deque<std::wstring> texts;
+};
+
+DebugSink& Sink() {
+  static DebugSink& sink = detail::Shared<DebugSink>("os.debug");
+  return sink;
+}
+
+bool CopyToStderr() {
+  const char* value = getenv("ZOR_DEBUG_OUTPUT");
+  return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
+}
+
+}  // namespace
+
+void OutputDebugString(const wchar_t* text) {
+  const std::wstring copy = text == nullptr ? L"" : text;
+  if (CopyToStderr()) {
+    const std::string narrow = WideToUtf8(copy);
+    (void)!write(STDERR_FILENO, narrow.data(), narrow.size());
+  }
+  DebugSink& sink = Sink();
+  std::lock_guard lock(sink.mutex);
+  sink.texts.push_back(copy);
+  if (sink.texts.size() > kKeptTexts) sink.texts.pop_front();
+}
+
+void OutputDebugStringA(const char* text) {
+  OutputDebugString(Utf8ToWide(text == nullptr ? "" : text).c_str());
+}
+
+std::vector<std::wstring> TakeDebugOutput() {
+  DebugSink& sink = Sink();
+  std::lock_guard lock(sink.mutex);
+  std::vector<std::wstring> texts(sink.texts.begin(), sink.texts.end());
+  sink.texts.clear();
+  return texts;
+}
+
+}  // namespace os

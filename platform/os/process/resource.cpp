@@ -1,0 +1,86 @@
+#include "platform/os/process/resource.h"
+
+#include <cwctype>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "platform/os/core/error.h"
+#include "platform/os/core/shared.h"
+
+namespace os {
+namespace {
+
+struct Entry {
+  std::wstring name;
+  Resource resource;
+};
+
+struct Resources {
+  std::mutex mutex;
+  std::map<std::pair<Module, std::wstring>, std::vector<Entry>> byType;
+};
+
+Resources& AllResources() {
+  static Resources& resources = detail::Shared<Resources>("os.resources");
+  return resources;
+}
+
+std::wstring Upper(const wchar_t* text) {
+  std::wstring upper = text == nullptr ? L"" : text;
+  for (wchar_t& c : upper) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  return upper;
+}
+
+}  // namespace
+
+void RegisterResource(Module module, const wchar_t* type, const wchar_t* name, const void* data,
+                      std::size_t size) {
+  Resources& resources = AllResources();
+  std::lock_guard lock(resources.mutex);
+  resources.byType[{module, Upper(type)}].push_back({name, {data, size}});
+}
+
+bool EnumResourceNames(Module module, const wchar_t* type,
+                       const std::function<bool(const std::wstring& name)>& callback) {
+  std::vector<std::wstring> names;
+  {
+    Resources& resources = AllResources();
+    std::lock_guard lock(resources.mutex);
+    auto found = resources.byType.find({module, Upper(type)});
+    if (found == resources.byType.end()) {
+      SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+      return false;
+    }
+    for (const Entry& entry : found->second) names.push_back(entry.name);
+  }
+  for (const std::wstring& name : names) {
+    if (!callback(name)) break;
+  }
+  return true;
+}
+
+bool FindResource(Module module, const wchar_t* name, const wchar_t* type, Resource* resource) {
+  if (resource == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  Resources& resources = AllResources();
+  std::lock_guard lock(resources.mutex);
+  auto found = resources.byType.find({module, Upper(type)});
+  if (found == resources.byType.end()) {
+    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    return false;
+  }
+  const std::wstring wanted = Upper(name);
+  for (const Entry& entry : found->second) {
+    if (Upper(entry.name.c_str()) == wanted) {
+      *resource = entry.resource;
+      return true;
+    }
+  }
+  SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+  return false;
+}
+
+}  // namespace os
