@@ -2,13 +2,15 @@
 
 #include <map>
 
-#include "platform/os/core/shared.h"
-
 namespace os {
 
-uint32_t GetLastError() { return *zor_os_last_error_slot(); }
+namespace {
+thread_local uint32_t lastError = ERROR_SUCCESS;
+}  // namespace
 
-void SetLastError(uint32_t error) { *zor_os_last_error_slot() = error; }
+uint32_t GetLastError() { return lastError; }
+
+void SetLastError(uint32_t error) { lastError = error; }
 
 std::wstring FormatErrorMessage(uint32_t error) {
   static const std::map<uint32_t, const wchar_t*> kTexts = {

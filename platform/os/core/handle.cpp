@@ -4,7 +4,6 @@
 #include <unordered_map>
 
 #include "platform/os/core/object.h"
-#include "platform/os/core/shared.h"
 
 namespace os::detail {
 namespace {
@@ -17,8 +16,10 @@ struct HandleTable {
   std::unordered_map<std::uintptr_t, std::shared_ptr<Object>> objects;
 };
 
+// Never destroyed, like every process-wide table here: threads may still
+// close handles while the process ends.
 HandleTable& Table() {
-  static HandleTable& table = Shared<HandleTable>("os.handles");
+  static HandleTable& table = *new HandleTable;
   return table;
 }
 

@@ -22,8 +22,7 @@ class Object {
   Kind kind() const { return kind_; }
   // The handle was closed; other holders may still use the object.
   virtual void Closed() {}
-  // Not a dynamic_cast: type information differs between the modules that
-  // share one handle table.
+  // The object's waitable side; null for objects no thread can wait on.
   virtual Waitable* AsWaitable() { return nullptr; }
 
  private:

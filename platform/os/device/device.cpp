@@ -5,7 +5,6 @@
 #include <map>
 #include <mutex>
 
-#include "platform/os/core/shared.h"
 #include "platform/os/device/device_file.h"
 #include "platform/os/serial/serial_port.h"
 
@@ -18,7 +17,7 @@ struct Providers {
 };
 
 Providers& AllProviders() {
-  static Providers& providers = Shared<Providers>("os.device.providers");
+  static Providers& providers = *new Providers;
   return providers;
 }
 

@@ -7,7 +7,6 @@
 #include <deque>
 #include <mutex>
 
-#include "platform/os/core/shared.h"
 #include "platform/os/text/convert.h"
 
 namespace os {
@@ -22,7 +21,7 @@ struct DebugSink {
 };
 
 DebugSink& Sink() {
-  static DebugSink& sink = detail::Shared<DebugSink>("os.debug");
+  static DebugSink& sink = *new DebugSink;
   return sink;
 }
 

@@ -2,8 +2,6 @@
 
 #include <mutex>
 
-#include "platform/os/core/shared.h"
-
 namespace os {
 namespace {
 
@@ -19,7 +17,7 @@ struct PowerState {
 };
 
 PowerState& State() {
-  static PowerState& state = detail::Shared<PowerState>("os.power");
+  static PowerState& state = *new PowerState;
   return state;
 }
 

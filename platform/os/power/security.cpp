@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "platform/os/core/error.h"
-#include "platform/os/core/shared.h"
 
 namespace os {
 namespace {
@@ -21,7 +20,7 @@ struct SecurityState {
 };
 
 SecurityState& State() {
-  static SecurityState& state = detail::Shared<SecurityState>("os.security");
+  static SecurityState& state = *new SecurityState;
   return state;
 }
 

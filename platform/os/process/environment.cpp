@@ -10,14 +10,13 @@
 #include <string>
 
 #include "platform/os/core/error.h"
-#include "platform/os/core/shared.h"
 #include "platform/os/text/convert.h"
 
 namespace os {
 namespace {
 
 std::mutex& EnvironmentMutex() {
-  static std::mutex& mutex = detail::Shared<std::mutex>("os.environment");
+  static std::mutex& mutex = *new std::mutex;
   return mutex;
 }
 

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/os/core/error.h"
-#include "platform/os/core/shared.h"
 #include "platform/os/text/convert.h"
 
 namespace os {
@@ -25,7 +24,7 @@ struct Loaded {
 };
 
 Loaded& AllLoaded() {
-  static Loaded& loaded = detail::Shared<Loaded>("os.libraries");
+  static Loaded& loaded = *new Loaded;
   return loaded;
 }
 

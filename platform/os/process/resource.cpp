@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "platform/os/core/error.h"
-#include "platform/os/core/shared.h"
 
 namespace os {
 namespace {
@@ -22,7 +21,7 @@ struct Resources {
 };
 
 Resources& AllResources() {
-  static Resources& resources = detail::Shared<Resources>("os.resources");
+  static Resources& resources = *new Resources;
   return resources;
 }
 

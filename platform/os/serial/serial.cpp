@@ -4,7 +4,6 @@
 #include <map>
 #include <mutex>
 
-#include "platform/os/core/shared.h"
 #include "platform/os/device/device_file.h"
 #include "platform/os/serial/port_paths.h"
 #include "platform/os/serial/serial_port.h"
@@ -18,7 +17,7 @@ struct PortPaths {
 };
 
 PortPaths& Paths() {
-  static PortPaths& paths = Shared<PortPaths>("os.serial.paths");
+  static PortPaths& paths = *new PortPaths;
   return paths;
 }
 

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "platform/os/core/paths.h"
-#include "platform/os/core/shared.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/sync/waitable.h"
 #include "platform/os/text/convert.h"
@@ -102,7 +101,7 @@ struct MutexNames {
 };
 
 MutexNames& Names() {
-  static MutexNames& names = Shared<MutexNames>("os.mutex.names");
+  static MutexNames& names = *new MutexNames;
   return names;
 }
 

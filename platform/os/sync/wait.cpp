@@ -5,14 +5,13 @@
 #include <thread>
 #include <vector>
 
-#include "platform/os/core/shared.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/sync/waitable.h"
 
 namespace os::detail {
 
 std::mutex& SyncMutex() {
-  static std::mutex& mutex = Shared<std::mutex>("os.sync");
+  static std::mutex& mutex = *new std::mutex;
   return mutex;
 }
 

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/os/core/shared.h"
 #include "platform/os/text/convert.h"
 #include "platform/os/ui/console_message.h"
 
@@ -27,7 +26,7 @@ struct Answering {
 };
 
 Answering& Answerer() {
-  static Answering& answering = detail::Shared<Answering>("os.messagebox");
+  static Answering& answering = *new Answering;
   return answering;
 }
 

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "platform/os/core/error.h"
-#include "platform/os/core/shared.h"
 #include "platform/os/ui/console_message.h"
 #include "platform/os/ui/message_box.h"
 
@@ -22,7 +21,7 @@ struct SessionFacts {
 };
 
 SessionFacts& Facts() {
-  static SessionFacts& facts = detail::Shared<SessionFacts>("os.session");
+  static SessionFacts& facts = *new SessionFacts;
   return facts;
 }
 
