@@ -1,0 +1,122 @@
+#include "driver/frameworkuser/command/commandwrapper.h"
+
+#include <limits>
+
+namespace zor::frame {
+namespace {
+
+constexpr uint32_t kIgnoredTypeBit = 0x10000000;
+constexpr uint32_t kArrayBit = 0x8000000;
+// A text without a terminator this far is not read any further.
+constexpr int64_t kMaxTextElements = int64_t{1} << 20;
+
+template <typename Char>
+int64_t CountWithTerminator(const Char* text) {
+  for (int64_t i = 0; i < kMaxTextElements; ++i) {
+    if (text[i] == Char{0}) return i + 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool IsTextType(uint32_t maskedType) {
+  switch (maskedType & ~kIgnoredTypeBit) {
+    case 0x900000A:
+    case 0x9000010:
+    case 0xD00000A:
+    case 0xA00000A:
+    case 0xA000010:
+    case 0xE00000A:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsWideTextType(uint32_t maskedType) {
+  return IsTextType(maskedType) && (maskedType & QD_TYPE_WIDE) != 0;
+}
+
+int64_t ElementSize(uint32_t maskedType) {
+  const uint32_t type = maskedType & ~kIgnoredTypeBit;
+  if (IsTextType(type)) return IsWideTextType(type) ? int64_t{sizeof(wchar_t)} : 1;
+  uint32_t base = type;
+  if ((type & ~0xFu) == kArrayBit) base = type & 0xF;
+  switch (base) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 7:
+    case 8:
+      return 8;
+    case 5:
+    case 6:
+    case 11:
+      return 4;
+    case 12:
+    case 13:
+      return 1;
+    case 14:
+    case 15:
+      return 2;
+    default:
+      return 0;
+  }
+}
+
+QDCommandWrapper::QDCommandWrapper(QDCommandRecord* record) : defaultRecord_{}, record_(nullptr) {
+  defaultRecord_.header = QD_RECORD_HEADER;
+  defaultRecord_.status = QD_STATUS_PENDING;
+  record_ = &defaultRecord_;
+  record_ = record;
+}
+
+uint32_t QDCommandWrapper::ArgType(int i) const { return record_->params[i].type & QD_TYPE_MASK; }
+
+int64_t QDCommandWrapper::GetArgInteger(int i) const { return record_->params[i].value.integer; }
+
+double QDCommandWrapper::GetArgDouble(int i) const { return record_->params[i].value.real; }
+
+int64_t QDCommandWrapper::GetArgPointer(int i) const { return record_->params[i].driverIndex; }
+
+ValueRecord QDCommandWrapper::GetArgVariant(int i) const {
+  switch (ArgType(i)) {
+    case 1:
+    case 4:
+    case 7:
+      return {GetArgInteger(i), kValueInteger};
+    case 3:
+      return {GetArgInteger(i), kValueDouble};
+    default:
+      return {0, kValueDouble};
+  }
+}
+
+int64_t QDCommandWrapper::CommandParamStringLength(int i) const {
+  QDCommandParam& param = record_->params[i];
+  const uint32_t type = ArgType(i);
+  if (!IsTextType(type) || param.count != 0 || (param.flags & QD_PARAM_COUNT_PENDING) == 0) {
+    return param.count;
+  }
+  if (param.value.pointer == nullptr) return 0;
+  const int64_t count = IsWideTextType(type)
+                            ? CountWithTerminator(static_cast<const wchar_t*>(param.value.pointer))
+                            : CountWithTerminator(static_cast<const char*>(param.value.pointer));
+  param.count = count;
+  return count;
+}
+
+int64_t QDCommandWrapper::CommandParamByteSize(int i) const {
+  const uint32_t type = ArgType(i) & ~kIgnoredTypeBit;
+  const int64_t elementSize = ElementSize(type);
+  if (!IsTextType(type) && (type & kArrayBit) == 0) return elementSize;
+  const int64_t count = CommandParamStringLength(i);
+  // A negative or oversized count would hand callers a size no buffer has.
+  if (count < 0 || elementSize == 0) return 0;
+  if (count > std::numeric_limits<int64_t>::max() / elementSize) return 0;
+  return count * elementSize;
+}
+
+}  // namespace zor::frame

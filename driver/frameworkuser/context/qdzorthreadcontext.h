@@ -1,0 +1,89 @@
+// Per-(thread, system) state, and the item that binds it to its thread's list.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/os/core/handle.h"
+
+namespace zor::frame {
+
+class QDDriverThreadContext;
+class CSystemZorThreadContext;
+
+// Object types that make a per-system thread object.
+inline constexpr int64_t kThreadObject = 256;
+inline constexpr int64_t kThreadObjectAlternate = 4096;
+
+class QDZorThreadContext {
+ public:
+  QDZorThreadContext(QDDriverThreadContext& owner, int64_t systemIndex);
+  QDZorThreadContext(const QDZorThreadContext&) = delete;
+  QDZorThreadContext& operator=(const QDZorThreadContext&) = delete;
+  virtual ~QDZorThreadContext();
+
+  QDDriverThreadContext& Owner() const { return owner_; }
+  CSystemZorThreadContext* Item() const { return item_; }
+  void SetItem(CSystemZorThreadContext* item) { item_ = item; }
+  int64_t SystemIndex() const { return systemIndex_; }
+
+  // Tested by the dispatcher's gate against the thread context's mask.
+  uint64_t GateBits() const { return gateBits_; }
+  void SetGateBits(uint64_t bits) { gateBits_ = bits; }
+  // 1 asks for the end-of-command wait.
+  int64_t WaitWord() const { return waitWord_; }
+  void SetWaitWord(int64_t word) { waitWord_ = word; }
+  // Guarded operations run only while this is set.
+  bool GuardFlag() const { return guardFlag_; }
+  void SetGuardFlag(bool set) { guardFlag_ = set; }
+  double TimeoutSeconds() const { return timeoutSeconds_; }
+  void SetTimeoutSeconds(double seconds) { timeoutSeconds_ = seconds; }
+  int64_t HostThreadId() const { return hostThreadId_; }
+  void SetHostThreadId(int64_t id) { hostThreadId_ = id; }
+  os::Handle KernelEvent() const { return kernelEvent_; }
+  void SetKernelEvent(os::Handle event) { kernelEvent_ = event; }
+  uint64_t Registration() const { return registration_; }
+  void SetRegistration(uint64_t word) { registration_ = word; }
+
+ private:
+  QDDriverThreadContext& owner_;
+  CSystemZorThreadContext* item_ = nullptr;
+  os::Handle kernelEvent_ = os::kNullHandle;
+  uint64_t registration_ = 0;
+  int64_t systemIndex_;
+  uint64_t gateBits_ = 1;
+  int64_t waitWord_ = 2;
+  bool guardFlag_ = true;
+  double timeoutSeconds_ = 20.0;
+  int64_t hostThreadId_ = 0;
+};
+
+// One per system that a thread has addressed: the thread's own per-system
+// context and the one selected for its commands (which may be another).
+class CSystemZorThreadContext {
+ public:
+  CSystemZorThreadContext(int64_t systemIndex, QDZorThreadContext* own)
+      : selected_(own), own_(own), systemIndex_(systemIndex) {
+    if (own != nullptr) own->SetItem(this);
+  }
+  CSystemZorThreadContext(const CSystemZorThreadContext&) = delete;
+  CSystemZorThreadContext& operator=(const CSystemZorThreadContext&) = delete;
+  virtual ~CSystemZorThreadContext() = default;
+
+  QDZorThreadContext* Selected() const { return selected_; }
+  void SetSelected(QDZorThreadContext* context) { selected_ = context; }
+  QDZorThreadContext* Own() const { return own_; }
+  // Hands the own context over for freeing.
+  QDZorThreadContext* ReleaseOwn() {
+    QDZorThreadContext* own = own_;
+    own_ = nullptr;
+    return own;
+  }
+  int64_t SystemIndex() const { return systemIndex_; }
+
+ private:
+  QDZorThreadContext* selected_;
+  QDZorThreadContext* own_;
+  int64_t systemIndex_;
+};
+
+}  // namespace zor::frame

@@ -1,0 +1,41 @@
+#include "driver/frameworkuser/decoder/commanddecoder.h"
+
+#include "driver/foundation/timestamp.h"
+#include "driver/frameworkuser/command/commandwrapper.h"
+#include "driver/frameworkuser/dispatch/commanddispatcher.h"
+#include "driver/frameworkuser/driver/driverwrapper.h"
+#include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "driver/frameworkuser/timing/opcodetiming.h"
+
+using zor::frame::CQDDeviceDriverWrapper;
+using zor::frame::QDCommandWrapper;
+using zor::frame::QDDeviceDriver;
+using zor::frame::QDDriverThreadContext;
+
+namespace {
+
+constexpr uint16_t kSystemAlloc = 0x0001;
+constexpr uint16_t kThreadEnds = 0x1804;
+
+}  // namespace
+
+extern "C" void QDDravionLynCommandDecoder(QDCommandRecord* record) {
+  const uint64_t start = GetTimeStamp();
+  QDCommandWrapper command(record);
+  const uint16_t opcode = command.Opcode();
+  if (QDDeviceDriver* driver = CQDDeviceDriverWrapper::Instance().GetDriver()) {
+    const int64_t systemIndex = opcode == kSystemAlloc ? 0 : command.SystemIndex();
+    if (opcode == kThreadEnds) {
+      driver->FreeThreadContext(systemIndex);
+      return;
+    }
+    if (QDDriverThreadContext* ctx = driver->GetThreadContext(systemIndex)) {
+      zor::frame::CommandDispatcher(*driver, command, *ctx);
+    }
+  } else {
+    command.SetStatus(QD_STATUS_UNSUPPORTED);
+  }
+  if (zor::frame::TimingStatisticsOn()) {
+    zor::frame::RecordOpcodeTiming(opcode, start, GetTimeStamp());
+  }
+}

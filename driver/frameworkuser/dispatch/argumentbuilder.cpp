@@ -1,0 +1,79 @@
+#include "driver/frameworkuser/dispatch/argumentbuilder.h"
+
+#include "platform/host/hostservices.h"
+
+namespace zor::frame {
+namespace {
+
+// Buffer inquire types that resolve a host buffer id given to a grab.
+constexpr int64_t kBufferFlags = 6703;
+constexpr int64_t kBufferFlagRedirected = 64;
+constexpr int64_t kBufferRedirection = 1192;
+constexpr int64_t kBufferDriverIndex = 1107;
+constexpr double kDefaultAsDouble = 268435456.0;
+
+int64_t GrabBufferIndex(const QDCommandWrapper& command, int slot) {
+  if ((command.Record().params[slot].type & QD_TYPE_HOST_BUFFER) == 0) {
+    return command.GetArgPointer(slot);
+  }
+  int64_t hostId = command.GetArgInteger(slot);
+  if ((HostBufInquire(hostId, kBufferFlags, nullptr) & kBufferFlagRedirected) != 0) {
+    hostId = HostBufInquire(hostId, kBufferRedirection, nullptr);
+  }
+  return HostBufInquire(hostId, kBufferDriverIndex, nullptr);
+}
+
+}  // namespace
+
+OperationArgs BuildArguments(const OpcodeEntry& entry, const QDCommandWrapper& command) {
+  OperationArgs args;
+  for (uint8_t i = 0; i < entry.argCount; ++i) {
+    const ArgSpec& spec = entry.args[i];
+    const int slot = spec.slot;
+    switch (spec.kind) {
+      case ArgKind::Value:
+        args.Push(command.GetArgInteger(slot));
+        break;
+      case ArgKind::Id:
+        args.Push(command.GetArgPointer(slot));
+        break;
+      case ArgKind::ByteSize:
+        args.Push(command.CommandParamByteSize(slot));
+        break;
+      case ArgKind::Variant:
+        args.Push(command.GetArgVariant(slot));
+        break;
+      case ArgKind::Integer:
+        args.Push(command.ArgType(slot) == QD_TYPE_DOUBLE
+                      ? static_cast<int64_t>(command.GetArgDouble(slot))
+                      : command.GetArgInteger(slot));
+        break;
+      case ArgKind::OptionalValue:
+        args.Push(command.ParamCount() == slot + 1 ? command.GetArgInteger(slot) : 0);
+        break;
+      case ArgKind::DoubleOrDefault:
+        args.PushDouble(command.ParamCount() == slot + 1 ? command.GetArgDouble(slot)
+                                                         : kDefaultAsDouble);
+        break;
+      case ArgKind::GrabBuffer:
+        args.Push(GrabBufferIndex(command, slot));
+        break;
+      case ArgKind::MinusOne:
+        args.Push(-1);
+        break;
+      case ArgKind::AllValues:
+        for (int s = 0; s < command.ParamCount() && s < QD_MAX_PARAMS; ++s) {
+          args.Push(command.GetArgInteger(s));
+        }
+        break;
+    }
+  }
+  return args;
+}
+
+int64_t SystemIndexOf(const OpcodeEntry& entry, const QDCommandWrapper& command) {
+  return entry.indexSlot == kRecordIndex ? command.SystemIndex()
+                                         : command.GetArgPointer(entry.indexSlot);
+}
+
+}  // namespace zor::frame

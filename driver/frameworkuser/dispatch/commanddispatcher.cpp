@@ -1,0 +1,96 @@
+#include "driver/frameworkuser/dispatch/commanddispatcher.h"
+
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/dispatch/argumentbuilder.h"
+#include "driver/frameworkuser/dispatch/errornotice.h"
+#include "driver/frameworkuser/dispatch/opcodetable.h"
+#include "driver/frameworkuser/driver/qddevicedriver.h"
+
+namespace zor::frame {
+namespace {
+
+constexpr uint16_t kSystemFree = 0x0002;
+constexpr uint16_t kSystemInquire = 0x0003;
+constexpr uint16_t kSystemControl = 0x0004;
+constexpr uint16_t kErrorNotice = 0x1802;
+// System inquire type answered with the thread context's address.
+constexpr int64_t kInquireThreadContext = 0x814;
+// System control type that withdraws the held error.
+constexpr int64_t kControlClearError = 0x833;
+
+int64_t RunHandler(QDDeviceDriver& driver, const OpcodeEntry& entry,
+                   const QDCommandWrapper& command, QDDriverThreadContext& ctx) {
+  const OperationArgs args = BuildArguments(entry, command);
+  switch (entry.route) {
+    case Route::SystemAlloc:
+      return driver.SystemAlloc(args, ctx);
+    case Route::SystemFree:
+      return driver.SystemFree(command.SystemIndex(), ctx);
+    case Route::ErrorNotice:
+      return ErrorNotice(args, ctx);
+    case Route::DriverInquire:
+      return driver.Inquire(args.Int(0), args.Int(1), args.Pointer<int64_t>(2));
+    case Route::DriverControl:
+      return driver.Control(args.Int(0), args.Int(1));
+    case Route::ProcessAttach:
+      return driver.ProcessAttachCount(args.Int(0));
+    default:
+      return driver.Forward(entry, SystemIndexOf(entry, command), args, ctx);
+  }
+}
+
+}  // namespace
+
+void CommandDispatcher(QDDeviceDriver& driver, const QDCommandWrapper& command,
+                       QDDriverThreadContext& ctx) {
+  const uint16_t opcode = command.Opcode();
+  const uint32_t flags = command.Flags();
+  // An inner command (one the host passes back while an outer one runs on this
+  // thread) must hand the outer command its own flags back.
+  const QDDriverThreadContext::CommandState outer = ctx.Command();
+  ctx.Command() = {(flags & QD_FLAG_NO_OP) != 0 ? 2 : 0, (flags & QD_FLAG_CHECK_ARGS) != 0 ? 1 : 0,
+                   (flags & QD_FLAG_EXTENDED) != 0 ? int64_t{QD_FLAG_EXTENDED} : 0};
+  const bool outermost = ++ctx.Nesting() == 1;
+  command.SetStatus(QD_STATUS_PENDING);
+
+  bool handle = true;
+  if (opcode != kErrorNotice) {
+    QDZorThreadContext* current = ctx.Current();
+    if (current != nullptr && (ctx.GateMask() & current->GateBits()) == 0) {
+      command.SetStatus(QD_STATUS_OK);
+      handle = false;
+    } else {
+      if (outermost) ctx.SetError(0, 0, 0, 0);
+      if (opcode == kSystemControl && command.GetArgInteger(1) == kControlClearError) {
+        // Only the outermost command owns the error state.
+        if (outermost) ctx.SetError(0, 0, 0, 0);
+        command.SetStatus(QD_STATUS_OK);
+        handle = false;
+      }
+    }
+  }
+
+  if (handle) {
+    ctx.OnCommandStart();
+    if (opcode == kSystemInquire && command.GetArgInteger(1) == kInquireThreadContext) {
+      auto** variable = reinterpret_cast<QDDriverThreadContext**>(command.GetArgInteger(2));
+      if (variable != nullptr) *variable = &ctx;
+      command.SetStatus(QD_STATUS_OK);
+    } else if (const OpcodeEntry* entry = FindOpcodeEntry(command, ctx.Command().extended != 0)) {
+      command.SetStatus(static_cast<uint16_t>(RunHandler(driver, *entry, command, ctx)));
+    } else {
+      command.SetStatus(QD_STATUS_UNSUPPORTED);
+    }
+    if (opcode != kSystemFree) ctx.NotifySystemEnd();
+  }
+
+  if (ctx.ErrorCode() != 0) command.SetStatus(QD_STATUS_ERROR);
+  --ctx.Nesting();
+  if (outermost) {
+    ctx.Command().extended = 0;
+  } else {
+    ctx.Command() = outer;
+  }
+}
+
+}  // namespace zor::frame

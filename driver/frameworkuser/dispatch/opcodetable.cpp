@@ -1,0 +1,244 @@
+#include "driver/frameworkuser/dispatch/opcodetable.h"
+
+#include <algorithm>
+#include <initializer_list>
+
+namespace zor::frame {
+namespace {
+
+constexpr ArgSpec V(uint8_t slot) { return {ArgKind::Value, slot}; }
+constexpr ArgSpec Id(uint8_t slot) { return {ArgKind::Id, slot}; }
+constexpr ArgSpec Size(uint8_t slot) { return {ArgKind::ByteSize, slot}; }
+constexpr ArgSpec Variant(uint8_t slot) { return {ArgKind::Variant, slot}; }
+constexpr ArgSpec kAll{ArgKind::AllValues, 0};
+
+using Op = SystemOp;
+
+struct Builder {
+  std::array<OpcodeEntry, 400> entries{};
+  std::size_t count = 0;
+
+  constexpr void Add(uint16_t opcode, Route route, SystemOp op, std::initializer_list<ArgSpec> args,
+                     Select select = Select::Any, int8_t indexSlot = kRecordIndex) {
+    OpcodeEntry& entry = entries[count++];
+    entry.opcode = opcode;
+    entry.select = select;
+    entry.route = route;
+    entry.op = op;
+    entry.indexSlot = indexSlot;
+    for (const ArgSpec& arg : args) entry.args[entry.argCount++] = arg;
+  }
+  constexpr void Plain(uint16_t opcode, SystemOp op, std::initializer_list<ArgSpec> args) {
+    Add(opcode, Route::Plain, op, args);
+  }
+  // An operation that no class serves, reached by its own opcode.
+  constexpr void Unnamed(uint16_t opcode, Route route, int8_t indexSlot = kRecordIndex) {
+    Add(opcode, route, UnnamedOp(opcode), {kAll}, Select::Any, indexSlot);
+  }
+  constexpr void UnnamedRange(uint16_t first, uint16_t last, Route route) {
+    for (uint32_t opcode = first; opcode <= last; ++opcode) {
+      Unnamed(static_cast<uint16_t>(opcode), route);
+    }
+  }
+  // An opcode with an extended and a plain operation.
+  constexpr void Variants(uint16_t opcode, Route plainRoute = Route::Guarded) {
+    Add(opcode, Route::Guarded, UnnamedOp(opcode, kExtendedVariant), {kAll}, Select::Extended);
+    Add(opcode, plainRoute, UnnamedOp(opcode, kPlainVariant), {kAll}, Select::Plain);
+  }
+  // An opcode of the 0x0A00 group that reaches a buffer opcode's operation.
+  constexpr void Alias(uint16_t opcode, uint16_t sharedWith) {
+    Add(opcode, Route::Guarded, UnnamedOp(sharedWith), {kAll});
+  }
+};
+
+constexpr void AddSystemGroup(Builder& b) {
+  b.Add(0x0001, Route::SystemAlloc, kNoSystemOp,
+        {V(1), V(2), V(3), V(4), {ArgKind::OptionalValue, 5}});
+  b.Add(0x0002, Route::SystemFree, kNoSystemOp, {});
+  b.Plain(0x0003, Op::SysInquire, {V(1), V(2)});
+  b.Plain(0x0004, Op::SysControl, {V(1), Variant(2)});
+  b.Plain(0x0005, Op::SysIoCommand, {V(0), V(1), V(2), V(3), V(4), V(5), V(6), V(7)});
+  b.Plain(0x0007, Op::SysHookFunction, {V(0), V(1), V(2)});
+  b.Plain(0x0008, Op::SysGetHookInfo, {V(1), V(2), V(3), V(4)});
+  b.UnnamedRange(0x0009, 0x000D, Route::Plain);
+  for (uint16_t opcode : {0x000E, 0x000F}) {
+    b.Plain(opcode, UnnamedOp(opcode), {V(1), V(2), V(3), V(4), Size(4)});
+  }
+  b.Plain(0x0010, UnnamedOp(0x0010), {V(1), V(2), Size(2), V(3), Size(3), V(4)});
+}
+
+constexpr void AddBufferGroup(Builder& b) {
+  const std::initializer_list<ArgSpec> region = {Id(0), V(1), V(2), V(3), V(4), V(5)};
+  b.Plain(0x0202, Op::BufChild, region);
+  b.Plain(0x0203, Op::BufFree, {Id(0)});
+  b.Plain(0x0204, Op::BufGetRegion, region);
+  b.Plain(0x0205, Op::BufPutRegion, region);
+  b.Plain(0x0206, Op::BufCopy, {Id(0), Id(1)});
+  b.Plain(0x0207, Op::BufCopy, {Id(0), Id(1), V(2)});
+  const std::initializer_list<ArgSpec> bandRegion = {Id(0), V(1), V(2), V(3),
+                                                     V(4),  V(5), V(6), V(7)};
+  b.Plain(0x0208, Op::BufGetBandRegion, bandRegion);
+  b.Plain(0x0209, Op::BufPutBandRegion, bandRegion);
+  b.Plain(0x020A, Op::BufInquire, {Id(0), V(1), V(2)});
+  b.Plain(0x020B, Op::BufChildBand, {Id(0), V(1), V(2), V(3), V(4), V(5), V(6)});
+  b.Plain(0x020F, Op::BufOp020F, {Id(0), V(1), V(2)});
+  b.Plain(0x0210, Op::BufControl, {Id(0), V(1), Variant(2)});
+  b.Add(0x0213, Route::BufferAllocation, Op::BufAlloc,
+        {V(1), V(2), V(3), V(4), V(5), V(6), V(7), V(8), Id(9)}, Select::Any, 0);
+  const std::initializer_list<ArgSpec> copyRegion = {Id(0), Id(1), V(2), V(3), V(4),
+                                                     V(5),  V(6),  V(7), V(8), V(9)};
+  b.Plain(0x0215, Op::BufCopyRegion, copyRegion);
+  b.Plain(0x0233, Op::BufTransfer, copyRegion);
+  b.Plain(0x0222, Op::BufCopyClip, {Id(0), Id(1), V(2), V(3)});
+  b.Plain(0x0229, Op::BufGetBand, {Id(0), V(1), V(2), V(3)});
+  b.Plain(0x0230, Op::BufPutBand, {Id(0), V(1), V(2), V(3)});
+  b.Plain(0x0237, Op::BufOp0237, region);
+  for (uint16_t opcode :
+       {0x020C, 0x020D, 0x020E, 0x0211, 0x0212, 0x0214, 0x021C, 0x0220, 0x0221, 0x0225, 0x0226,
+        0x0227, 0x0228, 0x022B, 0x022C, 0x022D, 0x022E, 0x022F, 0x0232}) {
+    b.Unnamed(opcode, Route::Plain);
+  }
+  b.Unnamed(0x022A, Route::Plain, 3);
+  b.Unnamed(0x0231, Route::Plain, 1);
+  for (uint16_t opcode : {0x0244, 0x0245}) b.Plain(opcode, UnnamedOp(opcode), {kAll, Size(4)});
+  b.UnnamedRange(0x0216, 0x021B, Route::Guarded);
+  b.Unnamed(0x021F, Route::Guarded);
+  b.Add(0x0238, Route::NoOperation, kNoSystemOp, {});
+}
+
+constexpr void AddDigitizerGroup(Builder& b) {
+  b.Add(0x0601, Route::DigitizerAllocation, Op::DigAlloc, {V(0), V(1), V(2), V(3)});
+  b.Plain(0x0602, Op::DigFree, {Id(0)});
+  b.Add(0x0603, Route::GrabChooser, kNoSystemOp, {Id(0), {ArgKind::GrabBuffer, 1}, V(2)});
+  b.Add(0x060E, Route::GrabChooser, kNoSystemOp,
+        {Id(0), {ArgKind::GrabBuffer, 1}, {ArgKind::MinusOne, 0}});
+  b.Plain(0x0604, Op::DigChannel, {Id(0), V(1)});
+  b.Plain(0x0605, Op::DigHalt, {Id(0)});
+  b.Plain(0x0606, UnnamedOp(0x0606), {Id(0), V(1)});
+  b.Plain(0x0607, Op::DigInquire, {Id(0), V(1), V(2)});
+  b.Plain(0x0608, Op::DigReference, {Id(0), V(1), V(2)});
+  b.Plain(0x0609, Op::DigControlEntry, {Id(0), V(1), Variant(2)});
+  b.Plain(0x060A, Op::DigGrabWait, {Id(0), V(1)});
+  b.Plain(0x060C, Op::DigHookFunction, {Id(0), V(1), V(2), V(3)});
+  b.Plain(0x060F, Op::DigGrabAbort, {Id(0), {ArgKind::DoubleOrDefault, 1}});
+  b.Plain(0x0610, Op::DigProcess, {Id(0), V(1), V(2), V(3), V(4)});
+  b.Plain(0x0611, Op::DigGetHookInfo, {V(0), V(1), V(2), V(3)});
+  b.Plain(0x0612, Op::ControlFeature, {Id(0), V(1), V(2), V(3), V(4), Size(4)});
+  b.Plain(0x0613, Op::InquireFeature, {Id(0), V(1), V(2), V(3), V(4), Size(4)});
+}
+
+constexpr void AddGroup0800(Builder& b) {
+  for (uint16_t opcode : {0x0801, 0x0802, 0x0808, 0x0809, 0x080C, 0x080D, 0x0812, 0x0813, 0x0814}) {
+    b.Variants(opcode);
+  }
+  for (uint16_t opcode : {0x0804, 0x0805, 0x080A, 0x080B, 0x080E, 0x0811, 0x0816, 0x0817, 0x0818,
+                          0x0819, 0x081C, 0x0832, 0x0833, 0x0836, 0x0838, 0x0839, 0x083A, 0x0840}) {
+    b.Unnamed(opcode, Route::Guarded);
+  }
+  b.UnnamedRange(0x081F, 0x0828, Route::Guarded);
+  b.UnnamedRange(0x082B, 0x082F, Route::Guarded);
+}
+
+constexpr void AddGroup0A00(Builder& b) {
+  b.Add(0x0A01, Route::Guarded, UnnamedOp(0x0A01, kNeitherType4), {kAll}, Select::NeitherType4);
+  b.Add(0x0A01, Route::Guarded, UnnamedOp(0x0A01, kFirstType4), {kAll}, Select::FirstType4);
+  b.Add(0x0A01, Route::Guarded, UnnamedOp(0x0A01, kSecondType4), {kAll}, Select::SecondType4);
+  b.Add(0x0A01, Route::Guarded, UnnamedOp(0x0A01, kBothType4), {kAll}, Select::BothType4);
+  b.Alias(0x0A03, 0x0216);
+  b.Alias(0x0A04, 0x0217);
+  b.Alias(0x0A05, 0x0218);
+  b.Alias(0x0A06, 0x021B);
+  b.Alias(0x0A0A, 0x0219);
+  b.Alias(0x0A0B, 0x021A);
+  b.Unnamed(0x0A07, Route::Guarded);
+  b.Variants(0x0A08);
+  b.Unnamed(0x0A0C, Route::Guarded);
+  // Served only in its plain variant; the extended one has no handler.
+  b.Add(0x0A0D, Route::Guarded, UnnamedOp(0x0A0D), {kAll}, Select::Plain);
+  b.Unnamed(0x0A0E, Route::Plain, 0);
+  b.Unnamed(0x0A0F, Route::Plain);
+  b.Unnamed(0x0A10, Route::Guarded, 0);
+  b.Unnamed(0x0A11, Route::Guarded);
+  b.Unnamed(0x0A12, Route::Plain);
+  b.UnnamedRange(0x0A13, 0x0A3A, Route::Guarded);
+  b.UnnamedRange(0x0A3D, 0x0A41, Route::Guarded);
+  b.Unnamed(0x0A43, Route::Guarded);
+  b.UnnamedRange(0x0A49, 0x0A66, Route::Guarded);
+}
+
+constexpr void AddDriverGroups(Builder& b) {
+  b.Add(0x1802, Route::ErrorNotice, kNoSystemOp, {V(0), V(1), V(2), V(3), V(4), V(5)});
+  b.Add(0x1803, Route::DriverInquire, kNoSystemOp, {V(0), V(1), V(2)});
+  b.Add(0x1805, Route::DriverControl, kNoSystemOp, {Id(0), V(1)});
+  b.Add(0x1806, Route::ProcessAttach, kNoSystemOp, {V(0)});
+  for (uint16_t opcode : {0x1A02, 0x1A03, 0x1A04, 0x1A06, 0x1A07, 0x1A08, 0x1A0C, 0x1A0D}) {
+    b.Variants(opcode);
+  }
+  for (uint16_t opcode : {0x1A01, 0x1A05, 0x1A09}) b.Variants(opcode, Route::DriverForward);
+  b.UnnamedRange(0x1C01, 0x1C03, Route::Guarded);
+}
+
+constexpr void AddThreadGroup(Builder& b) {
+  b.Add(0x2E01, Route::Plain, Op::ThreadAlloc, {V(1), V(2), V(3), V(4), V(5)}, Select::Any, 0);
+  b.Plain(0x2E02, Op::ThreadControl, {V(0), V(1), {ArgKind::Integer, 2}});
+  b.Add(0x2E03, Route::ThreadFree, Op::ThreadFree, {V(0)});
+  b.Plain(0x2E04, Op::ThreadInquire, {V(0), V(1), V(2)});
+  b.Plain(0x2E05, Op::ThreadWait, {V(0), V(1), V(2)});
+  b.Plain(0x2E06, Op::ThreadWaitMultiple, {V(0), V(1), V(2), V(3)});
+}
+
+constexpr Builder BuildTable() {
+  Builder b;
+  AddSystemGroup(b);
+  AddBufferGroup(b);
+  AddDigitizerGroup(b);
+  AddGroup0800(b);
+  AddGroup0A00(b);
+  AddDriverGroups(b);
+  AddThreadGroup(b);
+  std::sort(
+      b.entries.begin(), b.entries.begin() + static_cast<std::ptrdiff_t>(b.count),
+      [](const OpcodeEntry& left, const OpcodeEntry& right) { return left.opcode < right.opcode; });
+  return b;
+}
+
+constexpr Builder kTable = BuildTable();
+
+bool Applies(Select select, const QDCommandWrapper& command, bool extended) {
+  const auto isType4 = [&command](int slot) { return command.ArgType(slot) == 4; };
+  switch (select) {
+    case Select::Any:
+      return true;
+    case Select::Extended:
+      return extended;
+    case Select::Plain:
+      return !extended;
+    case Select::NeitherType4:
+      return !isType4(0) && !isType4(1);
+    case Select::FirstType4:
+      return isType4(0) && !isType4(1);
+    case Select::SecondType4:
+      return !isType4(0) && isType4(1);
+    case Select::BothType4:
+      return isType4(0) && isType4(1);
+  }
+  return false;
+}
+
+}  // namespace
+
+std::span<const OpcodeEntry> OpcodeTable() { return {kTable.entries.data(), kTable.count}; }
+
+const OpcodeEntry* FindOpcodeEntry(const QDCommandWrapper& command, bool extended) {
+  const std::span<const OpcodeEntry> table = OpcodeTable();
+  const uint16_t opcode = command.Opcode();
+  auto it = std::lower_bound(
+      table.begin(), table.end(), opcode,
+      [](const OpcodeEntry& entry, uint16_t value) { return entry.opcode < value; });
+  for (; it != table.end() && it->opcode == opcode; ++it) {
+    if (Applies(it->select, command, extended)) return &*it;
+  }
+  return nullptr;
+}
+
+}  // namespace zor::frame

@@ -1,0 +1,94 @@
+// The driver object: the list of allocated systems, the map of thread
+// contexts, the driver-level operations and the forwarders to the systems.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/driver/qdinfolist.h"
+#include "driver/frameworkuser/system/qdbasesystem.h"
+
+namespace zor::frame {
+
+struct OpcodeEntry;
+
+class QDDeviceDriver {
+ public:
+  explicit QDDeviceDriver(bool& constructionError);
+  QDDeviceDriver(const QDDeviceDriver&) = delete;
+  QDDeviceDriver& operator=(const QDDeviceDriver&) = delete;
+  virtual ~QDDeviceDriver();
+
+  // Driver inquire: writes the answer of a known type to *out; returns 1.
+  virtual int64_t Inquire(int64_t object, int64_t type, int64_t* out);
+  virtual int64_t Control(int64_t type, int64_t value);
+  // Deletes the calling thread's context (the host's thread-exit notice).
+  virtual int64_t FreeThreadContext(int64_t systemIndex);
+  virtual void OnFirstProcessAttach() {}
+  virtual void OnLastProcessDetach() {}
+  // (descriptor, number, init flag, int64_t* out index, extra): the new
+  // system's index goes to the out index, 0 when it could not be made.
+  virtual int64_t SystemAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) = 0;
+  virtual int64_t SystemFree(int64_t systemIndex, QDDriverThreadContext& ctx);
+  virtual int64_t ForwardOpcode1A01(int64_t systemIndex, const OperationArgs& args,
+                                    QDDriverThreadContext& ctx);
+  virtual int64_t ForwardOpcode1A05(int64_t systemIndex, const OperationArgs& args,
+                                    QDDriverThreadContext& ctx);
+  virtual int64_t ForwardOpcode1A09(int64_t systemIndex, const OperationArgs& args,
+                                    QDDriverThreadContext& ctx);
+  virtual QDDriverThreadContext* AllocThreadContext(uint32_t threadId);
+  virtual int64_t GetErrorBase() const { return 4300; }
+
+  // 0x10000 counts a process attach, 0x20000 a detach; returns 1.
+  int64_t ProcessAttachCount(int64_t value);
+
+  // Thread contexts (all under the global driver lock).
+  QDDriverThreadContext* GetThreadContext(int64_t systemIndex);
+  QDZorThreadContext* GetSystemThreadContext(QDDriverThreadContext& ctx, int64_t systemIndex);
+  QDZorThreadContext* FindSystemItem(QDDriverThreadContext& ctx, int64_t systemIndex);
+  void SetSystemThreadContext(QDDriverThreadContext& ctx, int64_t systemIndex,
+                              QDZorThreadContext* context);
+  // System free: every thread gives up its per-system context of that system.
+  void ForEachThreadContext(int64_t systemIndex);
+  // A thread or event object of a system is about to be freed: no thread
+  // context may keep it as its current or selected context.
+  void ReleaseThreadObject(int64_t systemIndex, const void* object);
+  void ClearThreadContexts();
+  // Frees the per-system contexts of a thread context that is being deleted.
+  void FreeSystemItems(QDDriverThreadContext& ctx);
+  std::size_t ThreadContextCount() const;
+
+  // Forwarders: look the system up, then call its operation without the lock.
+  int64_t Forward(const OpcodeEntry& entry, int64_t systemIndex, const OperationArgs& args,
+                  QDDriverThreadContext& ctx);
+  int64_t ForwardGuarded(SystemOp op, int64_t systemIndex, const OperationArgs& args,
+                         QDDriverThreadContext& ctx);
+
+  // Writes the per-opcode timing report to the debugger output.
+  void PrintPerformanceReport(double ticksPerSecond, int64_t sleepTicks);
+
+  QDInfoList<QDBaseSystem>& Systems() { return systems_; }
+  uint64_t StartTimeStamp() const { return startTimeStamp_; }
+
+ protected:
+  // Builds a system outside the list's lock; a non-zero status means it failed.
+  using SystemMaker = std::function<std::unique_ptr<QDBaseSystem>(
+      const OperationArgs& args, int64_t& startupStatus, QDDriverThreadContext& ctx)>;
+  int64_t AllocateSystem(const OperationArgs& args, QDDriverThreadContext& ctx,
+                         const SystemMaker& make);
+
+ private:
+  int64_t CallSystem(QDBaseSystem& system, SystemOp op, const OperationArgs& args,
+                     QDDriverThreadContext& ctx);
+  void ReleaseItem(QDDriverThreadContext& ctx, std::unique_ptr<CSystemZorThreadContext> item);
+
+  QDInfoList<QDBaseSystem> systems_;
+  std::map<uint32_t, std::unique_ptr<QDDriverThreadContext>> threadContexts_;
+  uint64_t startTimeStamp_ = 0;
+  double inquireDouble_ = 10.0;
+};
+
+}  // namespace zor::frame

@@ -1,0 +1,76 @@
+// Reading parameter slots: variants, string lengths and byte sizes.
+#include "driver/frameworkuser/command/commandwrapper.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace zor::frame {
+namespace {
+
+class CommandWrapperTest : public ::testing::Test {
+ protected:
+  QDCommandParam& Slot(int i, uint32_t type, int64_t count, const void* data) {
+    QDCommandParam& param = record_.params[i];
+    param.type = type;
+    param.count = count;
+    param.value.pointer = const_cast<void*>(data);
+    return param;
+  }
+
+  QDCommandRecord record_{};
+  QDCommandWrapper command_{&record_};
+};
+
+TEST_F(CommandWrapperTest, PendingTextCountIsComputedOnceAndKept) {
+  Slot(0, QD_TYPE_WSTRING, 0, L"abc").flags = QD_PARAM_COUNT_PENDING;
+  EXPECT_EQ(command_.CommandParamStringLength(0), 4);
+  EXPECT_EQ(command_.CommandParamByteSize(0), int64_t{4 * sizeof(wchar_t)});
+  EXPECT_EQ(record_.params[0].count, 4);
+  Slot(1, QD_TYPE_STRING | 0x10000000, 0, "narrow").flags = QD_PARAM_COUNT_PENDING;
+  EXPECT_EQ(command_.CommandParamByteSize(1), 7);
+  // Without the pending flag the stored count stands.
+  Slot(2, QD_TYPE_WSTRING, 0, L"abc");
+  EXPECT_EQ(command_.CommandParamByteSize(2), 0);
+}
+
+TEST_F(CommandWrapperTest, TextWithoutTerminatorIsNotReadBeyondTheLimit) {
+  std::vector<char> unterminated(std::size_t{1} << 21, 'x');
+  Slot(0, QD_TYPE_STRING, 0, unterminated.data()).flags = QD_PARAM_COUNT_PENDING;
+  EXPECT_EQ(command_.CommandParamByteSize(0), 0);
+  Slot(1, QD_TYPE_WSTRING, 0, nullptr).flags = QD_PARAM_COUNT_PENDING;
+  EXPECT_EQ(command_.CommandParamByteSize(1), 0);
+}
+
+TEST_F(CommandWrapperTest, ByteSizesOfScalarsAndArrays) {
+  Slot(0, 0x8000005, 10, nullptr);
+  EXPECT_EQ(command_.CommandParamByteSize(0), 40);
+  Slot(1, QD_TYPE_INT16, 0, nullptr);
+  EXPECT_EQ(command_.CommandParamByteSize(1), 2);
+  Slot(2, QD_TYPE_INT16 | 0x10000000, 0, nullptr);
+  EXPECT_EQ(command_.CommandParamByteSize(2), 2);
+  Slot(3, 0x8000003, 1, nullptr);
+  EXPECT_EQ(command_.CommandParamByteSize(3), 8);
+  Slot(4, 0x1F, 3, nullptr);
+  EXPECT_EQ(command_.CommandParamByteSize(4), 0);
+  // Counts that no buffer can have give no size at all.
+  Slot(5, 0x8000005, -3, nullptr);
+  EXPECT_EQ(command_.CommandParamByteSize(5), 0);
+  Slot(6, 0x8000001, INT64_MAX / 4, nullptr);
+  EXPECT_EQ(command_.CommandParamByteSize(6), 0);
+}
+
+TEST_F(CommandWrapperTest, VariantsByType) {
+  Slot(0, QD_TYPE_INT64, 0, nullptr).value.integer = 42;
+  Slot(1, QD_TYPE_DOUBLE, 0, nullptr).value.real = 1.5;
+  Slot(2, QD_TYPE_UINT8, 0, nullptr).value.integer = 9;
+  EXPECT_EQ(command_.GetArgVariant(0).kind, kValueInteger);
+  EXPECT_EQ(command_.GetArgVariant(0).value, 42);
+  EXPECT_EQ(command_.GetArgVariant(1).kind, kValueDouble);
+  EXPECT_EQ(std::bit_cast<double>(command_.GetArgVariant(1).value), 1.5);
+  EXPECT_EQ(command_.GetArgVariant(2).value, 0);
+  EXPECT_EQ(command_.GetArgVariant(2).kind, kValueDouble);
+}
+
+}  // namespace
+}  // namespace zor::frame

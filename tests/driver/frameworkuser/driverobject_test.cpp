@@ -1,0 +1,187 @@
+// The driver object: its creation, systems, thread contexts and their walks.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <latch>
+
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/driver/driverwrapper.h"
+#include "tests/driver/frameworkuser/support/frameworktest.h"
+#include "tests/driver/frameworkuser/support/threadhelpers.h"
+
+namespace zor::frame {
+namespace {
+
+class DriverObjectTest : public FrameworkTest {
+ protected:
+  static QDDeviceDriver& Driver() { return *CQDDeviceDriverWrapper::Instance().GetDriver(); }
+
+  static QDDriverThreadContext* ContextOn(int64_t system) {
+    QDDriverThreadContext* ctx = nullptr;
+    CommandBuilder(0x0003, system).Int(1, 0x814).Pointer(2, &ctx).Run();
+    return ctx;
+  }
+};
+
+TEST_F(DriverObjectTest, ManyFirstCommandsCreateOneDriver) {
+  RunTogether(16, [](int) {
+    int64_t version = 0;
+    CommandBuilder(0x1803).Int(0, 0).Int(1, 2159).Pointer(2, &version).Run();
+    EXPECT_EQ(version, 1000);
+  });
+  EXPECT_EQ(probe().driversCreated, 1);
+  EXPECT_EQ(Driver().ThreadContextCount(), 16u);
+}
+
+TEST_F(DriverObjectTest, ThreadEndDeletesOnlyTheCallersContext) {
+  CommandBuilder(0x1803).Run();
+  RunOnNewThread([] {
+    CommandBuilder end(0x1804);
+    end.Record().status = 0x55;
+    QDDravionLynCommandDecoder(&end.Record());
+    EXPECT_EQ(end.Record().status, 0x55);  // no status for the notice
+  });
+  EXPECT_EQ(Driver().ThreadContextCount(), 1u);
+  RunOnNewThread([] {
+    CommandBuilder(0x1803).Run();
+    EXPECT_EQ(Driver().ThreadContextCount(), 2u);
+    CommandBuilder(0x1804).Run();
+    EXPECT_EQ(Driver().ThreadContextCount(), 1u);
+    // The next command of the same thread starts a new context.
+    CommandBuilder(0x1803).Run();
+    EXPECT_EQ(Driver().ThreadContextCount(), 2u);
+  });
+}
+
+TEST_F(DriverObjectTest, ProcessAttachAndDetachAreCounted) {
+  for (int64_t value : {0x10000, 0x10000, 0x30000, 0x20000, 0x20000}) {
+    EXPECT_EQ(CommandBuilder(0x1806).Int(0, value).Run(), 1);
+  }
+  EXPECT_EQ(probe().firstAttaches, 1);
+  EXPECT_EQ(probe().lastDetaches, 1);
+}
+
+TEST_F(DriverObjectTest, FreedIndexIsReusedAndFailedConstructionIsReported) {
+  EXPECT_EQ(AllocSystem(), 1);
+  EXPECT_EQ(AllocSystem(), 2);
+  EXPECT_EQ(CommandBuilder(0x0002, 1).Run(), 1);
+  EXPECT_EQ(AllocSystem(), 1);
+
+  probe().startupStatus = 0x40000000;
+  int64_t index = -1;
+  EXPECT_EQ(CommandBuilder(0x0001).Pointer(4, &index).Run(), QD_STATUS_ERROR);
+  EXPECT_EQ(index, 0);
+  int64_t codes[4] = {};
+  ContextOn(0)->GetError(1, &codes[0], &codes[1], &codes[2], &codes[3]);
+  EXPECT_EQ(codes[0], 0);  // cleared by the inquire command itself
+  EXPECT_EQ(probe().systemsDestroyed, 2);
+  EXPECT_EQ(Driver().Systems().InUse(), 3);
+}
+
+TEST_F(DriverObjectTest, BoardDriverReportsFailedStartUp) {
+  CQDDeviceDriverWrapper::Instance().ReplaceDriverForTests(nullptr);
+  int64_t index = -1;
+  CommandBuilder alloc(0x0001);
+  EXPECT_EQ(alloc.Pointer(4, &index).Run(), QD_STATUS_ERROR);
+  EXPECT_EQ(index, 0);
+  EXPECT_EQ(probe().driversCreated, 0);
+}
+
+TEST_F(DriverObjectTest, SystemConstructionDoesNotBlockOtherSystems) {
+  const int64_t first = AllocSystem();
+  probe().onConstruct = [first] {
+    auto other = std::async(std::launch::async,
+                            [first] { return CommandBuilder(0x0607, first).Object(0, 1).Run(); });
+    EXPECT_EQ(other.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(other.get(), QD_STATUS_UNSUPPORTED);
+  };
+  EXPECT_EQ(AllocSystem(), 2);
+}
+
+TEST_F(DriverObjectTest, SystemFreedDuringAnotherThreadsCommandOutlivesIt) {
+  const int64_t system = AllocSystem();
+  std::latch inside(1);
+  std::latch freed(1);
+  probe().onCall = [&](QDBaseSystem&, SystemOp op, const OperationArgs&, QDDriverThreadContext&) {
+    if (op != SystemOp::DigInquire) return int64_t{1};
+    inside.count_down();
+    freed.wait();
+    // Still a whole system while this command runs on it.
+    EXPECT_EQ(probe().systemsDestroyed, 0);
+    return int64_t{1};
+  };
+  std::thread running([system] { CommandBuilder(0x0607, system).Run(); });
+  inside.wait();
+  RunTogether(2, [system](int) { CommandBuilder(0x0002, system).Run(); });
+  freed.count_down();
+  running.join();
+  EXPECT_EQ(probe().systemsDestroyed, 1);
+  int sysFrees = 0;
+  for (const RecordedCall& call : probe().TakeCalls()) sysFrees += call.op == SystemOp::SysFree;
+  EXPECT_EQ(sysFrees, 1);
+}
+
+TEST_F(DriverObjectTest, FirstCommandOnAMissingSystemLeavesNoContext) {
+  RunOnNewThread([] {
+    CommandBuilder command(0x0607, 7);
+    command.Record().status = 0x77;
+    QDDravionLynCommandDecoder(&command.Record());
+    EXPECT_EQ(command.Record().status, 0x77);  // dropped
+  });
+  EXPECT_EQ(Driver().ThreadContextCount(), 0u);
+}
+
+TEST_F(DriverObjectTest, FreedThreadObjectLeavesNoContextPointingAtIt) {
+  const int64_t system = AllocSystem();
+  QDDriverThreadContext* first = nullptr;
+  QDDriverThreadContext* second = nullptr;
+  RunOnNewThread([&] { first = ContextOn(system); });
+  RunOnNewThread([&] { second = ContextOn(system); });
+  QDZorThreadContext* firstOwn = first->Current();
+  QDZorThreadContext* secondOwn = second->Current();
+
+  probe().onCall = [](QDBaseSystem&, SystemOp op, const OperationArgs&,
+                      QDDriverThreadContext& ctx) {
+    if (op != SystemOp::ThreadFree) return int64_t{-1};
+    delete ctx.Current();
+    return int64_t{1};
+  };
+  QDDriverThreadContext* freer = nullptr;
+  RunOnNewThread([&] {
+    freer = ContextOn(system);
+    // Both other threads select this thread's object for their commands.
+    QDZorThreadContext* object = freer->Current();
+    Driver().SetSystemThreadContext(*first, system, object);
+    Driver().SetSystemThreadContext(*second, system, object);
+    ASSERT_EQ(second->Current(), object);
+    // Freed by its own thread through the id of the current object.
+    EXPECT_EQ(CommandBuilder(0x2E03, system).Int(0, 0x10000000).Run(), 1);
+  });
+  // Every thread that held the object falls back to its own.
+  EXPECT_EQ(first->Current(), firstOwn);
+  EXPECT_EQ(second->Current(), secondOwn);
+  EXPECT_EQ(Driver().FindSystemItem(*second, system), secondOwn);
+  EXPECT_EQ(freer->Current(), nullptr);
+}
+
+TEST_F(DriverObjectTest, SystemFreeWalkRemovesEveryThreadsPerSystemContext) {
+  const int64_t system = AllocSystem();
+  std::vector<QDDriverThreadContext*> contexts(3);
+  for (QDDriverThreadContext*& ctx : contexts) {
+    RunOnNewThread([&] { ctx = ContextOn(system); });
+  }
+  Driver().ForEachThreadContext(system);
+  int threadFrees = 0;
+  for (const RecordedCall& call : probe().TakeCalls())
+    threadFrees += call.op == SystemOp::ThreadFree;
+  EXPECT_GE(threadFrees, 3);  // each thread's context, then the base class's fallback
+  for (QDDriverThreadContext* ctx : contexts) {
+    EXPECT_EQ(ctx->Current(), nullptr);
+    EXPECT_EQ(ctx->FindItem(system), nullptr);
+    EXPECT_NE(ctx->FindItem(0), nullptr);
+  }
+}
+
+}  // namespace
+}  // namespace zor::frame

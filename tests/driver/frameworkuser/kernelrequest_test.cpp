@@ -1,0 +1,114 @@
+// Kernel requests on the thread context's overlapped block.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "platform/os/core/error.h"
+#include "platform/os/device/device.h"
+#include "tests/driver/frameworkuser/support/testdriver.h"
+
+namespace zor::frame {
+namespace {
+
+constexpr uint32_t Code(uint32_t function) {
+  return os::CTL_CODE(0xD8A4, function, os::METHOD_BUFFERED, os::FILE_ANY_ACCESS);
+}
+constexpr uint32_t kAtOnce = Code(0xA00);
+constexpr uint32_t kLater = Code(0xA01);
+constexpr uint32_t kRefused = Code(0x9FB);
+
+// Answers at once, later from another thread, or with an error.
+class TestDevice : public os::Device {
+ public:
+  ~TestDevice() override {
+    if (completer_.joinable()) completer_.join();
+  }
+  void Control(std::shared_ptr<os::IoRequest> request) override {
+    std::memset(request->buffer(), 0x5A, request->outputSize());
+    if (request->code() == kAtOnce) {
+      request->Complete(os::ERROR_SUCCESS, 16);
+    } else if (request->code() == kLater) {
+      completer_ = std::thread([request] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        request->Complete(os::ERROR_SUCCESS, 24);
+      });
+    } else {
+      request->Complete(os::ERROR_INVALID_FUNCTION, 0);
+    }
+  }
+
+ private:
+  std::thread completer_;
+};
+
+class TestDeviceProvider : public os::DeviceProvider {
+ public:
+  std::shared_ptr<os::Device> Open(uint32_t) override { return std::make_shared<TestDevice>(); }
+};
+
+class KernelRequestTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    os::RegisterDeviceProvider(L"FWTEST", std::make_shared<TestDeviceProvider>());
+    device_ = os::CreateFile(L"\\\\.\\FWTEST_0", os::GENERIC_READ | os::GENERIC_WRITE,
+                             os::FILE_SHARE_READ | os::FILE_SHARE_WRITE, os::OPEN_EXISTING,
+                             os::FILE_FLAG_OVERLAPPED);
+    ASSERT_NE(device_, os::INVALID_HANDLE_VALUE);
+  }
+  void TearDown() override {
+    os::CloseHandle(device_);
+    os::UnregisterDeviceProvider(L"FWTEST");
+  }
+
+  uint32_t Send(uint32_t code) {
+    std::memset(request_, 0, sizeof(request_));
+    return ctx_.DeviceIoControl(device_, code, request_, sizeof(request_), request_,
+                                sizeof(request_));
+  }
+  std::wstring SubText(int index) {
+    wchar_t texts[4][kOwnTextSize];
+    ctx_.GetError(2, texts[0], texts[1], texts[2], texts[3]);
+    return texts[index];
+  }
+
+  bool constructionError_ = false;
+  TestDriver driver_{constructionError_};
+  QDDriverThreadContext ctx_{driver_, 1};
+  os::Handle device_{};
+  unsigned char request_[96];
+};
+
+TEST_F(KernelRequestTest, CompletedAtOnceOrLaterGivesTheBytesWritten) {
+  EXPECT_EQ(Send(kAtOnce), 16u);
+  EXPECT_EQ(request_[0], 0x5A);
+  EXPECT_EQ(Send(kLater), 24u);
+  EXPECT_EQ(request_[23], 0x5A);
+  EXPECT_EQ(ctx_.ErrorCode(), 0);
+}
+
+TEST_F(KernelRequestTest, TransportFailureRecordsTheControlCodeAndSystemText) {
+  EXPECT_EQ(Send(kRefused), 0u);
+  EXPECT_EQ(ctx_.ErrorCode(), 4336);
+  EXPECT_EQ(ctx_.SubCode(1), 2);
+  EXPECT_EQ(ctx_.SubCode(2), 6);
+  const std::wstring expected = L"Control code: 2555, returned Error: 0x1 " +
+                                os::FormatErrorMessage(os::ERROR_INVALID_FUNCTION);
+  EXPECT_EQ(SubText(2), expected.substr(0, kOwnTextSize - 1));
+  // A second failure in the same command keeps the first text.
+  EXPECT_EQ(ctx_.DeviceIoControl(os::INVALID_HANDLE_VALUE, Code(0xA32), request_, 8, request_, 8),
+            0u);
+  EXPECT_EQ(SubText(2), expected.substr(0, kOwnTextSize - 1));
+}
+
+TEST_F(KernelRequestTest, InvalidHandleIsATransportFailure) {
+  EXPECT_EQ(ctx_.DeviceIoControl(os::INVALID_HANDLE_VALUE, 0xD8A427EC, request_, 8, request_, 8),
+            0u);
+  EXPECT_EQ(ctx_.ErrorCode(), 4336);
+  EXPECT_EQ(SubText(2).rfind(L"Control code: 2555, returned Error: 0x6 ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace zor::frame

@@ -1,0 +1,94 @@
+// The driver's message table and its two exports.
+#include "driver/frameworkuser/errortable/messagetable.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/frameworkuser/errortable/errorexports.h"
+
+namespace zor::frame {
+namespace {
+
+TEST(MessageTableTest, CodesInUseHaveHeadlinesAndTheRestHasNoText) {
+  int codesWithText = 0;
+  int texts = 0;
+  for (int32_t code = kFirstErrorCode; code <= kLastErrorCode; ++code) {
+    const bool inUse =
+        (code <= 4373) || (code >= 4400 && code <= 4416) || (code >= 4421 && code <= 4436);
+    const wchar_t* headline = MessageText(code, 0);
+    EXPECT_EQ(headline != nullptr, inUse) << code;
+    if (headline != nullptr) {
+      ++codesWithText;
+      EXPECT_EQ(std::wstring(headline).back(), L':') << code;
+    }
+    for (int sub = 0; sub < 5; ++sub) texts += MessageText(code, sub) != nullptr;
+    for (int sub = 5; sub < 8; ++sub) EXPECT_EQ(MessageText(code, sub), nullptr);
+  }
+  EXPECT_EQ(codesWithText, 107);
+  EXPECT_EQ(texts, 465);
+}
+
+TEST(MessageTableTest, TextsThatOtherPartsRecord) {
+  const struct {
+    int32_t code, sub;
+    const wchar_t* text;
+  } rows[] = {
+      {4300, 0, L"Invalid parameter error:"},
+      {4300, 1, L"Too many systems have already been allocated."},
+      {4305, 3, L"Shutdown and power-off the computer to complete the operation."},
+      {4334, 3, L"Watchdog thread creation failed."},
+      {4336, 2, L"DeviceIoControl failed."},
+      {4339, 1, L"Invalid UART instance."},
+      {4344, 0, L"Grab Continuous error:"},
+      {4345, 0, L"Grab Continuous Error:"},
+      {4348, 0, L"QdigProcess()Grab Monitor thread:"},
+      {4351, 3, L"Firmware Details: "},
+      {4371, 3, L"Cannot allocate an onboard named buffer"},
+      {4402, 4,
+       L"Firmware has been updated. Shutdown and power-off your computer to complete the "
+       L"operation."},
+      {4427, 4, L"Element could not be found."},
+      {4436, 3, L"There are no features to publish."},
+  };
+  for (const auto& row : rows) {
+    const wchar_t* text = nullptr;
+    ASSERT_EQ(GetErrorMessage(row.code, row.sub, &text), 0) << row.code << "/" << row.sub;
+    EXPECT_STREQ(text, row.text);
+  }
+}
+
+TEST(MessageTableTest, GetErrorMessageResults) {
+  const wchar_t* text = L"unchanged";
+  for (int32_t sub : {5, 6, 7}) EXPECT_EQ(GetErrorMessage(4320, sub, &text), -2);
+  EXPECT_EQ(GetErrorMessage(4374, 0, &text), -2);
+  EXPECT_EQ(GetErrorMessage(4336, 3, &text), -2);
+  for (int32_t code = 4446; code <= 4499; ++code) EXPECT_EQ(GetErrorMessage(code, 0, &text), -2);
+  EXPECT_EQ(GetErrorMessage(4299, 0, &text), -1);
+  EXPECT_EQ(GetErrorMessage(4500, 0, &text), -1);
+  EXPECT_EQ(GetErrorMessage(4300, 8, &text), -1);
+  EXPECT_EQ(GetErrorMessage(4300, -1, &text), -1);
+  EXPECT_STREQ(text, L"unchanged");
+  // A text cannot be handed to nowhere.
+  EXPECT_EQ(GetErrorMessage(4300, 0, nullptr), -1);
+}
+
+TEST(MessageTableTest, GetErrorRangeResults) {
+  uint32_t first = 0, last = 0, subs = 0;
+  const wchar_t* name = nullptr;
+  EXPECT_EQ(GetErrorRange(1, &first, &last, &subs, &name), 0);
+  EXPECT_STREQ(name, L"Driver GenICam");
+  EXPECT_EQ(first, 4421u);
+  EXPECT_EQ(last, 4445u);
+  EXPECT_EQ(subs, 8u);
+  for (int32_t index : {3, -1}) {
+    subs = 0;
+    EXPECT_EQ(GetErrorRange(index, &first, &last, &subs, &name), -1);
+    EXPECT_EQ(subs, 8u);
+  }
+  EXPECT_EQ(GetErrorRange(2, nullptr, &last, nullptr, nullptr), 0);
+  EXPECT_EQ(last, 4499u);
+}
+
+}  // namespace
+}  // namespace zor::frame

@@ -1,0 +1,71 @@
+#include "tests/driver/frameworkuser/support/testdriver.h"
+
+#include "driver/frameworkuser/driver/driverwrapper.h"
+
+namespace zor::frame {
+
+TestSystem::TestSystem(FrameworkProbe& probe) : probe_(probe) {
+  std::lock_guard lock(probe.mutex);
+  SetGuardByte(probe.guardByte);
+  SetEndOfCommandMode(probe.endOfCommandMode);
+}
+
+TestSystem::~TestSystem() {
+  std::lock_guard lock(probe_.mutex);
+  ++probe_.systemsDestroyed;
+}
+
+int64_t TestSystem::Unserved(SystemOp op, const OperationArgs& args, QDDriverThreadContext& ctx) {
+  decltype(probe_.onCall) onCall;
+  {
+    std::lock_guard lock(probe_.mutex);
+    probe_.calls.push_back({Index(), op, args});
+    onCall = probe_.onCall;
+  }
+  return onCall ? onCall(*this, op, args, ctx) : -1;
+}
+
+TestDriver::TestDriver(bool& constructionError) : QDDeviceDriver(constructionError) {
+  FrameworkProbe& probe = *FrameworkTestProbe();
+  std::lock_guard lock(probe.mutex);
+  ++probe.driversCreated;
+}
+
+int64_t TestDriver::SystemAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  return AllocateSystem(args, ctx,
+                        [](const OperationArgs&, int64_t& startupStatus, QDDriverThreadContext&) {
+                          FrameworkProbe& probe = *FrameworkTestProbe();
+                          std::function<void()> onConstruct;
+                          {
+                            std::lock_guard lock(probe.mutex);
+                            startupStatus = probe.startupStatus;
+                            onConstruct = probe.onConstruct;
+                          }
+                          if (onConstruct) onConstruct();
+                          return std::make_unique<TestSystem>(probe);
+                        });
+}
+
+void TestDriver::OnFirstProcessAttach() {
+  FrameworkProbe& probe = *FrameworkTestProbe();
+  std::lock_guard lock(probe.mutex);
+  ++probe.firstAttaches;
+}
+
+void TestDriver::OnLastProcessDetach() {
+  FrameworkProbe& probe = *FrameworkTestProbe();
+  std::lock_guard lock(probe.mutex);
+  ++probe.lastDetaches;
+}
+
+void InstallTestDriver() {
+  CQDDeviceDriverWrapper::Instance().ReplaceDriverForTests(
+      [](bool& constructionError) -> QDDeviceDriver* { return new TestDriver(constructionError); });
+}
+
+}  // namespace zor::frame
+
+extern "C" zor::frame::FrameworkProbe* FrameworkTestProbe() {
+  static zor::frame::FrameworkProbe probe;
+  return &probe;
+}

@@ -1,0 +1,87 @@
+// Per-opcode timing and the performance report.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/frameworkuser/driver/driverwrapper.h"
+#include "driver/frameworkuser/timing/opcodetiming.h"
+#include "platform/host/hostservices.h"
+#include "platform/os/diag/debug_output.h"
+#include "tests/driver/frameworkuser/support/frameworktest.h"
+
+namespace zor::frame {
+namespace {
+
+TEST(OpcodeTimingTest, BookingKeepsCountTotalAndExtremes) {
+  RecordOpcodeTiming(0x0204, 100, 400);
+  RecordOpcodeTiming(0x0204, 500, 500);  // too short to measure
+  RecordOpcodeTiming(0x0204, 0, 100);
+  RecordOpcodeTiming(0x0204, 0, 900);
+  const OpcodeTiming timing = GetOpcodeTiming(0x0204);
+  EXPECT_EQ(timing.calls, 4);
+  EXPECT_EQ(timing.totalTicks, 1300);
+  EXPECT_EQ(timing.minimumTicks, 100);
+  EXPECT_EQ(timing.maximumTicks, 900);
+}
+
+TEST(OpcodeTimingTest, OpcodesOutsideTheTimedGroupsAreNotBooked) {
+  for (uint16_t opcode : {0x0233, 0x0008, 0x2E01, 0x3000}) {
+    RecordOpcodeTiming(opcode, 0, 10);
+    EXPECT_EQ(GetOpcodeTiming(opcode).calls, 0) << std::hex << opcode;
+  }
+  RecordOpcodeTiming(0x0232, 0, 10);
+  EXPECT_EQ(GetOpcodeTiming(0x0232).calls, 1);
+}
+
+class PerformanceReportTest : public FrameworkTest {};
+
+TEST_F(PerformanceReportTest, DecoderTimesCommandsOnceStatisticsAreOn) {
+  CommandBuilder(0x0003).Run();
+  EXPECT_EQ(GetOpcodeTiming(0x0003).calls, 0);
+  EnableTimingStatistics();
+  CommandBuilder(0x0003).Run();
+  CommandBuilder(0x0003).Run();
+  EXPECT_EQ(GetOpcodeTiming(0x0003).calls, 2);
+}
+
+std::wstring HostName(uint16_t opcode) {
+  wchar_t name[320] = {};
+  HostInternalInquire(opcode, Q_OPCODE_FUNCTION_NAME, name);
+  return name;
+}
+
+TEST_F(PerformanceReportTest, ReportListsProcessorsOpcodesAndTotals) {
+  CommandBuilder(0x1803).Run();  // makes the driver
+  const std::wstring name = HostName(0x0607);
+  ASSERT_FALSE(name.empty());
+  RecordOpcodeTiming(0x0607, 0, 1000);
+  RecordOpcodeTiming(0x0607, 0, 2000);
+  RecordOpcodeTiming(0x0400, 0, 5000);  // timed, but without a host function
+  ASSERT_TRUE(HostName(0x0400).empty());
+  os::TakeDebugOutput();
+
+  CQDDeviceDriverWrapper::Instance().GetDriver()->PrintPerformanceReport(1e9, 500);
+  const std::vector<std::wstring> pieces = os::TakeDebugOutput();
+  ASSERT_GE(pieces.size(), 8u);
+  EXPECT_EQ(pieces[0], L"\n\nZorDravionLyn.dll Performance Report:\n\n");
+  EXPECT_EQ(pieces[1], L"Processor #0:\n");
+  const std::wstring line = L"         2  " + name + std::wstring(20 - name.size(), L' ') +
+                            L"         0.000001500         0.000001000         0.000002000\n";
+  std::size_t at = 0;
+  while (at < pieces.size() && pieces[at] != line) ++at;
+  ASSERT_LT(at, pieces.size());
+  EXPECT_EQ(pieces[at - 1],
+            L"     Count  Function called      Average Time (Sec.)     Min Time (Sec.)     Max "
+            L"Time (Sec.)\n");
+  EXPECT_EQ(pieces[at + 1], L"\n");
+  EXPECT_EQ(pieces[at + 3], L"Total sleep time:      0.000\n");
+  EXPECT_EQ(pieces[at + 4], L"Total cumulated time:  0.000\n");
+  EXPECT_EQ(pieces[at + 2].rfind(L"Total sample time:     ", 0), 0u);
+  EXPECT_EQ(pieces[at + 5].rfind(L"Total CPU utilization: ", 0), 0u);
+  EXPECT_EQ(pieces.back(), L"\n");
+  EXPECT_EQ(pieces.size(), at + 7);
+}
+
+}  // namespace
+}  // namespace zor::frame
