@@ -5,6 +5,8 @@
 #include "platform/genapi/api/pointer.h"
 #include "platform/genapi/base/exceptions.h"
 #include "platform/genapi/base/gcstring.h"
+#include "platform/genapi/firmwareupdate/firmwareupdater.h"
+#include "platform/genapi/firmwareupdate/gufarchive.h"
 #include "platform/genapi/nodemap/nodemapfactory.h"
 #include "platform/genapi/nodemap/nodemapref.h"
 #include "platform/genapi/nodemap/selectorset.h"

@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "tests/platform/genapi/testmap.h"
+
+using namespace GenApi;
+using genapitest::TestMap;
+
+TEST(AccessMode, FlagsImposedModesAndThePort) {
+  TestMap m(
+      "<Integer Name='One'><Value>1</Value></Integer>"
+      "<Integer Name='Zero'><Value>0</Value></Integer>"
+      "<Integer Name='NotImpl'><pIsImplemented>Zero</pIsImplemented><Value>1</Value></Integer>"
+      "<Integer Name='NotAvail'><pIsAvailable>Zero</pIsAvailable><Value>1</Value></Integer>"
+      "<Integer Name='Locked'><pIsLocked>One</pIsLocked><Value>1</Value></Integer>"
+      "<Integer Name='Imposed'><ImposedAccessMode>RO</ImposedAccessMode><Value>1</Value></Integer>"
+      "<IntReg Name='WoReg'><Address>0</Address><Length>4</Length><AccessMode>WO</AccessMode>"
+      "<pPort>Device</pPort></IntReg>"
+      "<IntReg Name='Reg'><Address>0</Address><Length>4</Length><AccessMode>RW</AccessMode>"
+      "<pPort>Device</pPort></IntReg>");
+  EXPECT_EQ(m.Node("NotImpl")->GetAccessMode(), NI);
+  EXPECT_EQ(m.Node("NotAvail")->GetAccessMode(), NA);
+  EXPECT_EQ(m.Node("Locked")->GetAccessMode(), RO);
+  EXPECT_EQ(m.Node("Imposed")->GetAccessMode(), RO);
+  EXPECT_EQ(m.Node("WoReg")->GetAccessMode(), WO);
+  EXPECT_FALSE(IsImplemented(m.Node("NotImpl")));
+  EXPECT_TRUE(IsImplemented(m.Node("NotAvail")));
+  EXPECT_FALSE(IsAvailable(m.Node("NotAvail")));
+  EXPECT_THROW(CIntegerPtr(m.Node("NotAvail"))->GetValue(), GenICam::AccessException);
+  EXPECT_THROW(CIntegerPtr(m.Node("Locked"))->SetValue(2), GenICam::AccessException);
+  EXPECT_THROW(CIntegerPtr(m.Node("WoReg"))->GetValue(), GenICam::AccessException);
+  // The lock follows the flag's value.
+  CIntegerPtr(m.Node("One"))->SetValue(0);
+  EXPECT_EQ(m.Node("Locked")->GetAccessMode(), RW);
+  // Without a connected port a register cannot be reached.
+  CNodeMapRef unconnected;
+  unconnected._LoadXMLFromString(
+      "<RegisterDescription ModelName='M'><Port Name='Device'/>"
+      "<IntReg Name='Reg'><Address>0</Address><Length>4</Length><AccessMode>RW</AccessMode>"
+      "<pPort>Device</pPort></IntReg></RegisterDescription>");
+  EXPECT_EQ(unconnected._GetNode("Reg")->GetAccessMode(), NA);
+}
+
+TEST(AccessMode, CombineTakesTheStricterMode) {
+  EXPECT_EQ(Combine(RW, RO), RO);
+  EXPECT_EQ(Combine(RO, WO), NA);
+  EXPECT_EQ(Combine(NA, NI), NI);
+  EXPECT_EQ(Combine(RW, RW), RW);
+}
+
+TEST(Callbacks, FireOnWriteOnDependentsAndInOrder) {
+  TestMap m(
+      "<Integer Name='A'><Value>1</Value></Integer>"
+      "<IntSwissKnife Name='Twice'><pVariable Name='X'>A</pVariable><Formula>X*2</Formula>"
+      "</IntSwissKnife>"
+      "<Integer Name='Unrelated'><Value>0</Value></Integer>");
+  struct Recorder {
+    void Inside(INode* node) {
+      heldLock = map->GetLock().TryLock();  // re-entrant: succeeds on this thread either way
+      if (heldLock) map->GetLock().Unlock();
+      events.push_back("in:" + node->GetName().str());
+    }
+    void Outside(INode* node) { events.push_back("out:" + node->GetName().str()); }
+    INodeMap* map = nullptr;
+    bool heldLock = false;
+    std::vector<std::string> events;
+  } rec;
+  rec.map = m.ref._Ptr;
+  const auto h1 = Register(m.Node("Twice"), rec, &Recorder::Inside, cbPostInsideLock);
+  const auto h2 = Register(m.Node("Twice"), rec, &Recorder::Outside, cbPostOutsideLock);
+  Register(m.Node("Unrelated"), rec, &Recorder::Outside, cbPostOutsideLock);
+  CIntegerPtr(m.Node("A"))->SetValue(5);
+  EXPECT_EQ(rec.events, (std::vector<std::string>{"in:Twice", "out:Twice"}));
+  EXPECT_EQ(CIntegerPtr(m.Node("Twice"))->GetValue(), 10);
+  Deregister(h1);
+  Deregister(h2);
+  Deregister(h2);  // a stale handle is ignored
+  rec.events.clear();
+  CIntegerPtr(m.Node("A"))->SetValue(6);
+  EXPECT_TRUE(rec.events.empty());
+}
+
+TEST(Callbacks, OutsideLockCallbacksRunWithTheLockFree) {
+  TestMap m("<Integer Name='A'><Value>1</Value></Integer>");
+  bool lockFreeElsewhere = false;
+  INodeMap* map = m.ref._Ptr;
+  struct Probe {
+    void operator()(INode*) {
+      std::thread other([&] {
+        *result = map->GetLock().TryLock();
+        if (*result) map->GetLock().Unlock();
+      });
+      other.join();
+    }
+    INodeMap* map;
+    bool* result;
+  } probe{map, &lockFreeElsewhere};
+  m.Node("A")->RegisterCallback(new CNodeCallback(m.Node("A"), probe, cbPostOutsideLock));
+  CIntegerPtr(m.Node("A"))->SetValue(2);
+  EXPECT_TRUE(lockFreeElsewhere);
+}
+
+TEST(Callbacks, SelectorChangeTellsTheSelectedFeature) {
+  TestMap m(
+      "<Enumeration Name='Sel'><pSelected>Gain</pSelected>"
+      "<EnumEntry Name='A'><Value>0</Value></EnumEntry><EnumEntry Name='B'><Value>1</Value>"
+      "</EnumEntry><Value>0</Value></Enumeration>"
+      "<Integer Name='Gain'><pIndex>Sel</pIndex><ValueIndexed Index='0'>10</ValueIndexed>"
+      "<ValueIndexed Index='1'>20</ValueIndexed></Integer>");
+  int calls = 0;
+  Register(
+      m.Node("Gain"), [](INode*) {}, cbPostInsideLock);
+  struct Counter {
+    void Count(INode*) { ++*calls; }
+    int* calls;
+  } counter{&calls};
+  Register(m.Node("Gain"), counter, &Counter::Count, cbPostOutsideLock);
+  CEnumerationPtr(m.Node("Sel"))->FromString("B");
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(CIntegerPtr(m.Node("Gain"))->GetValue(), 20);
+  EXPECT_TRUE(CSelectorPtr(m.Node("Sel"))->IsSelector());
+  FeatureList_t selecting;
+  CSelectorPtr(m.Node("Gain"))->GetSelectingFeatures(selecting);
+  ASSERT_EQ(selecting.size(), 1u);
+  EXPECT_EQ(selecting[0]->GetNode()->GetName(), "Sel");
+}
+
+TEST(Callbacks, PollFiresForExpiredNodesOnly) {
+  TestMap m(
+      "<IntReg Name='Temp'><Address>0</Address><Length>4</Length><AccessMode>RO</AccessMode>"
+      "<pPort>Device</pPort><PollingTime>50</PollingTime></IntReg>"
+      "<IntReg Name='Still'><Address>4</Address><Length>4</Length><AccessMode>RO</AccessMode>"
+      "<pPort>Device</pPort></IntReg>");
+  std::vector<std::string> fired;
+  struct Rec {
+    void On(INode* n) { out->push_back(n->GetName().str()); }
+    std::vector<std::string>* out;
+  } rec{&fired};
+  Register(m.Node("Temp"), rec, &Rec::On, cbPostOutsideLock);
+  Register(m.Node("Still"), rec, &Rec::On, cbPostOutsideLock);
+  m.ref._Poll(30);
+  EXPECT_TRUE(fired.empty());
+  m.ref._Poll(30);
+  EXPECT_EQ(fired, std::vector<std::string>{"Temp"});
+  EXPECT_EQ(m.Node("Temp")->GetPollingTime(), 50);
+}
+
+TEST(SelectorSet, WalksEveryCombinationAndRestores) {
+  TestMap m(
+      "<Enumeration Name='Outer'><pSelected>Inner</pSelected><pSelected>Value</pSelected>"
+      "<EnumEntry Name='A'><Value>0</Value></EnumEntry><EnumEntry Name='B'><Value>1</Value>"
+      "</EnumEntry><Value>1</Value></Enumeration>"
+      "<Integer Name='Inner'><pSelected>Value</pSelected><Value>2</Value><Min>0</Min><Max>2</Max>"
+      "</Integer>"
+      "<Integer Name='Value'><Value>0</Value></Integer>");
+  CSelectorSet set(m.Node("Value"));
+  ASSERT_FALSE(set.IsEmpty());
+  FeatureList_t list;
+  set.GetSelectorList(list);
+  ASSERT_EQ(list.size(), 2u);
+  set.SetFirst();
+  std::vector<std::string> seen{set.ToString().str()};
+  while (set.SetNext()) seen.push_back(set.ToString().str());
+  EXPECT_EQ(seen.size(), 6u);
+  EXPECT_EQ(seen.front(), "Outer=A Inner=0");
+  EXPECT_EQ(seen.back(), "Outer=B Inner=2");
+  set.Restore();
+  EXPECT_EQ(CValuePtr(m.Node("Outer"))->ToString(), "B");
+  EXPECT_EQ(CIntegerPtr(m.Node("Inner"))->GetValue(), 2);
+  set.SetFirst();
+  set.GetSelectorList(list, true);
+  EXPECT_EQ(list.size(), 2u);
+  set.SetNext();
+  set.GetSelectorList(list, true);
+  ASSERT_EQ(list.size(), 1u);  // only the inner selector moved
+  EXPECT_EQ(list[0]->GetNode()->GetName(), "Inner");
+  EXPECT_TRUE(CSelectorSet(m.Node("Outer")).IsEmpty());
+}

@@ -1,0 +1,127 @@
+#include "platform/genapi/formula/formula.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <string>
+
+using GenApi::Formula;
+using GenApi::FormulaError;
+using GenApi::Number;
+
+namespace {
+
+class Variables : public GenApi::VariableSource {
+ public:
+  Number Value(int slot) override { return values.at(slot); }
+  std::map<int, Number> values;
+};
+
+Number Eval(const std::string& text, Variables& vars, bool floatMode = false) {
+  Formula formula;
+  formula.Parse(
+      text,
+      [](std::string_view name) {
+        return name == "X" ? 0 : name == "Y" ? 1 : name == "F" ? 2 : -1;
+      },
+      floatMode);
+  return formula.Evaluate(vars);
+}
+
+Number Eval(const std::string& text) {
+  Variables vars;
+  vars.values = {{0, Number::Int(6)}, {1, Number::Int(-4)}, {2, Number::Float(2.5)}};
+  return Eval(text, vars);
+}
+
+int64_t Int(const std::string& text) {
+  const Number n = Eval(text);
+  EXPECT_FALSE(n.isFloat) << text;
+  return n.i;
+}
+
+double Dbl(const std::string& text) { return Eval(text).AsFloat(); }
+
+}  // namespace
+
+TEST(Formula, IntegerArithmeticAndPrecedence) {
+  EXPECT_EQ(Int("1 + 2 * 3"), 7);
+  EXPECT_EQ(Int("(1 + 2) * 3"), 9);
+  EXPECT_EQ(Int("X / 4"), 1);  // integer division truncates
+  EXPECT_EQ(Int("Y / 3"), -1);
+  EXPECT_EQ(Int("X % 4"), 2);
+  EXPECT_EQ(Int("2 ** 3 ** 2"), 512);  // right-associative
+  EXPECT_EQ(Int("-2 ** 2"), -4);
+  EXPECT_EQ(Int("0x10 + 0xff"), 271);
+  EXPECT_EQ(Int("9223372036854775807 + 1"), INT64_MIN);  // wraps, no overflow trap
+}
+
+TEST(Formula, BitLogicalAndComparisonOperators) {
+  EXPECT_EQ(Int("0xF0 & 0x3C"), 0x30);
+  EXPECT_EQ(Int("0xF0 | 0x0F"), 0xFF);
+  EXPECT_EQ(Int("0xF0 ^ 0xFF"), 0x0F);
+  EXPECT_EQ(Int("~0"), -1);
+  EXPECT_EQ(Int("1 << 4"), 16);
+  EXPECT_EQ(Int("256 >> 4"), 16);
+  EXPECT_EQ(Int("1 << 64"), 0);
+  EXPECT_EQ(Int("X = 6"), 1);
+  EXPECT_EQ(Int("X <> 6"), 0);
+  EXPECT_EQ(Int("X >= 6 && Y < 0"), 1);
+  EXPECT_EQ(Int("X < 0 || !Y"), 0);
+  EXPECT_EQ(Int("1 + 2 = 3"), 1);  // comparison binds looser than arithmetic
+  EXPECT_EQ(Int("X > 5 ? 10 : 20"), 10);
+  EXPECT_EQ(Int("X > 9 ? 1 : X > 5 ? 2 : 3"), 2);
+  // A real device expression: set a bit from FROM and the old register.
+  EXPECT_EQ(Int("( X = 6 ) ? ( 0x01000000 | 0x02000000 ) : ( Y & 0xFDFFFFFF )"), 0x03000000);
+}
+
+TEST(Formula, ShortCircuitSkipsTheFailingBranch) {
+  EXPECT_EQ(Int("Y = -4 ? 1 : X / 0"), 1);
+  EXPECT_EQ(Int("0 && X / 0"), 0);
+  EXPECT_EQ(Int("1 || X / 0"), 1);
+}
+
+TEST(Formula, FloatsFunctionsAndConstants) {
+  EXPECT_DOUBLE_EQ(Dbl("F * 2"), 5.0);
+  EXPECT_DOUBLE_EQ(Dbl("X / 4.0"), 1.5);
+  EXPECT_DOUBLE_EQ(Dbl("1.5e2"), 150.0);
+  EXPECT_NEAR(Dbl("PI"), M_PI, 1e-12);
+  EXPECT_NEAR(Dbl("E"), M_E, 1e-12);
+  EXPECT_DOUBLE_EQ(Dbl("SQRT(16)"), 4.0);
+  EXPECT_DOUBLE_EQ(Dbl("ABS(Y)"), 4.0);
+  EXPECT_DOUBLE_EQ(Dbl("SGN(Y)"), -1.0);
+  EXPECT_DOUBLE_EQ(Dbl("NEG(F)"), -2.5);
+  EXPECT_DOUBLE_EQ(Dbl("TRUNC(-2.7)"), -2.0);
+  EXPECT_DOUBLE_EQ(Dbl("FLOOR(-2.5)"), -3.0);
+  EXPECT_DOUBLE_EQ(Dbl("CEIL(2.1)"), 3.0);
+  EXPECT_DOUBLE_EQ(Dbl("ROUND(2.345, 2)"), 2.35);
+  EXPECT_DOUBLE_EQ(Dbl("LG(1000)"), 3.0);
+  EXPECT_DOUBLE_EQ(Dbl("LN(E)"), 1.0);
+  EXPECT_DOUBLE_EQ(Dbl("EXP(0) + COS(0) + SIN(0) + TAN(0) + ATAN(0) + ASIN(0)"), 2.0);
+  EXPECT_NEAR(Dbl("ACOS(-1)"), M_PI, 1e-12);
+}
+
+TEST(Formula, FloatModeTakesIntegerLiteralsAsDoubles) {
+  Variables vars;
+  vars.values = {{0, Number::Float(2985)}};
+  EXPECT_DOUBLE_EQ(Eval("( X / 10 ) - 273.15", vars, true).AsFloat(), 298.5 - 273.15);
+  EXPECT_DOUBLE_EQ(Eval("3 / 2", vars, true).AsFloat(), 1.5);
+  EXPECT_EQ(Eval("3 / 2", vars, false).AsInt(), 1);
+}
+
+TEST(Formula, ErrorsAreReportedNotCrashed) {
+  for (const char* bad : {"", "1 +", "(1", "1)", "X Y", "FOO", "SQRT(1, 2)", "1 ? 2", "0xZZ",
+                          "3 $ 4", "0x12345678901234567"}) {
+    Formula formula;
+    EXPECT_THROW(
+        formula.Parse(bad, [](std::string_view n) { return n == "X" || n == "Y" ? 0 : -1; }),
+        FormulaError)
+        << bad;
+  }
+  for (const char* failing :
+       {"X / 0", "X % 0", "F / 0", "0 ** -1", "SQRT(Y)", "LN(0)", "ASIN(2)"}) {
+    EXPECT_THROW(Eval(failing), FormulaError) << failing;
+  }
+  EXPECT_EQ(Int("(-9223372036854775807 - 1) / -1"), INT64_MIN);  // wraps instead of trapping
+}

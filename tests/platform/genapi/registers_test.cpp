@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/platform/genapi/testmap.h"
+
+using namespace GenApi;
+using genapitest::TestMap;
+
+namespace {
+
+std::string Reg(const char* kind, const char* name, const char* address, const char* length,
+                const char* extra = "") {
+  return std::string("<") + kind + " Name='" + name + "'><Address>" + address +
+         "</Address><Length>" + length + "</Length><AccessMode>RW</AccessMode>" +
+         "<pPort>Device</pPort>" + extra + "</" + kind + ">";
+}
+
+}  // namespace
+
+TEST(IntReg, ByteOrderSignAndDerivedLimits) {
+  TestMap m(Reg("IntReg", "BE", "0x10", "4", "<Endianess>BigEndian</Endianess>") +
+            Reg("IntReg", "LE", "0x10", "4", "<Cachable>NoCache</Cachable>") +
+            Reg("IntReg", "S16", "0x20", "2", "<Sign>Signed</Sign>"));
+  CIntegerPtr be(m.Node("BE"));
+  be->SetValue(0x01020304);
+  EXPECT_EQ(m.port.bytes[0x10], 0x01);
+  EXPECT_EQ(m.port.bytes[0x13], 0x04);
+  EXPECT_EQ(CIntegerPtr(m.Node("LE"))->GetValue(), 0x04030201);
+  EXPECT_EQ(be->GetMin(), 0);
+  EXPECT_EQ(be->GetMax(), 0xFFFFFFFFLL);
+  CIntegerPtr s16(m.Node("S16"));
+  m.port.bytes[0x20] = 0xFE;
+  m.port.bytes[0x21] = 0xFF;
+  EXPECT_EQ(s16->GetValue(), -2);
+  EXPECT_EQ(s16->GetMin(), -32768);
+  EXPECT_EQ(s16->GetMax(), 32767);
+  EXPECT_THROW(s16->SetValue(40000), GenICam::OutOfRangeException);
+  EXPECT_EQ(CRegisterPtr(m.Node("BE"))->GetAddress(), 0x10);
+}
+
+TEST(MaskedIntReg, BitFieldsInBothByteOrders) {
+  TestMap m(
+      Reg("MaskedIntReg", "BeField", "0x0", "4",
+          "<LSB>31</LSB><MSB>20</MSB><Endianess>BigEndian</Endianess>") +
+      Reg("MaskedIntReg", "BeBit0", "0x0", "4",
+          "<Bit>0</Bit><Endianess>BigEndian</Endianess><Cachable>NoCache</Cachable>") +
+      Reg("MaskedIntReg", "LeField", "0x8", "4", "<LSB>4</LSB><MSB>7</MSB><Sign>Signed</Sign>"));
+  CIntegerPtr field(m.Node("BeField"));
+  EXPECT_EQ(field->GetMax(), 0xFFF);
+  m.port.Put32(0, 0x80000ABC, true);
+  EXPECT_EQ(field->GetValue(), 0xABC);
+  EXPECT_EQ(CIntegerPtr(m.Node("BeBit0"))->GetValue(), 1);  // bit 0 is the top bit
+  field->SetValue(0x123);
+  EXPECT_EQ(m.port.Get32(0, true), 0x80000123u);  // the other bits were kept
+  CIntegerPtr le(m.Node("LeField"));
+  m.port.Put32(8, 0xF0, false);
+  EXPECT_EQ(le->GetValue(), -1);
+  EXPECT_EQ(le->GetMin(), -8);
+  le->SetValue(3);
+  EXPECT_EQ(m.port.Get32(8, false), 0x30u);
+}
+
+TEST(StructReg, EntriesShareTheRegisterAndOverrideItsProperties) {
+  TestMap m(
+      "<StructReg Comment='S'><Address>0x30</Address><Length>4</Length><AccessMode>RW</AccessMode>"
+      "<pPort>Device</pPort><Endianess>BigEndian</Endianess>"
+      "<StructEntry Name='Top'><Bit>0</Bit></StructEntry>"
+      "<StructEntry Name='Low'><LSB>31</LSB><MSB>24</MSB><AccessMode>RO</AccessMode></StructEntry>"
+      "</StructReg>");
+  m.port.Put32(0x30, 0x800000AA, true);
+  EXPECT_EQ(CIntegerPtr(m.Node("Top"))->GetValue(), 1);
+  EXPECT_EQ(CIntegerPtr(m.Node("Low"))->GetValue(), 0xAA);
+  EXPECT_EQ(m.Node("Low")->GetAccessMode(), RO);
+  EXPECT_THROW(CIntegerPtr(m.Node("Low"))->SetValue(1), GenICam::AccessException);
+}
+
+TEST(FloatRegAndRegister, BytesInAndOut) {
+  TestMap m(Reg("FloatReg", "F4", "0x40", "4", "<Endianess>BigEndian</Endianess>") +
+            Reg("FloatReg", "F8", "0x48", "8") + Reg("Register", "R", "0x60", "3"));
+  CFloatPtr f4(m.Node("F4"));
+  f4->SetValue(1.5);
+  EXPECT_EQ(m.port.Get32(0x40, true), 0x3FC00000u);
+  EXPECT_DOUBLE_EQ(f4->GetValue(), 1.5);
+  CFloatPtr(m.Node("F8"))->SetValue(-2.25);
+  EXPECT_DOUBLE_EQ(CFloatPtr(m.Node("F8"))->GetValue(false, true), -2.25);
+  CRegisterPtr r(m.Node("R"));
+  const uint8_t bytes[3] = {0xDE, 0xAD, 0x01};
+  r->Set(bytes, 3);
+  EXPECT_EQ(CValuePtr(m.Node("R"))->ToString(), "0xDEAD01");
+  CValuePtr(m.Node("R"))->FromString("0x0A0B0C");
+  uint8_t back[3] = {};
+  r->Get(back, 3);
+  EXPECT_EQ(back[2], 0x0C);
+  EXPECT_THROW(r->Get(back, 2), GenICam::OutOfRangeException);
+  EXPECT_EQ(CNodePtr(m.Node("R"))->GetPrincipalInterfaceType(), intfIRegister);
+}
+
+TEST(RegisterAddresses, ComputedAddressesAndIndexOffsets) {
+  TestMap m(
+      "<Integer Name='Base'><Value>0x100</Value></Integer>"
+      "<IntSwissKnife Name='Off'><pVariable Name='B'>Base</pVariable><Formula>B / 16</Formula>"
+      "</IntSwissKnife>"
+      "<Integer Name='Idx'><Value>2</Value></Integer>" +
+      Reg("IntReg", "R", "0x4", "4",
+          "<pAddress>Base</pAddress><pAddress>Off</pAddress><pIndex Offset='8'>Idx</pIndex>"
+          "<Cachable>NoCache</Cachable>"));
+  EXPECT_EQ(CRegisterPtr(m.Node("R"))->GetAddress(), 0x4 + 0x100 + 0x10 + 16);
+  CIntegerPtr(m.Node("R"))->SetValue(7);
+  EXPECT_EQ(m.port.Get32(0x124, false), 7u);
+  CIntegerPtr(m.Node("Idx"))->SetValue(0);
+  EXPECT_EQ(CIntegerPtr(m.Node("R"))->GetValue(), 0);  // another address now
+}
+
+TEST(Caching, ModesInvalidatorsAndPolling) {
+  TestMap m(Reg("IntReg", "Through", "0x0", "4") +
+            Reg("IntReg", "Around", "0x4", "4", "<Cachable>WriteAround</Cachable>") +
+            Reg("IntReg", "None", "0x8", "4", "<Cachable>NoCache</Cachable>") +
+            Reg("IntReg", "Inv", "0xC", "4", "<pInvalidator>Trigger</pInvalidator>") +
+            Reg("IntReg", "Polled", "0x10", "4", "<PollingTime>100</PollingTime>") +
+            "<Integer Name='Trigger'><Value>0</Value></Integer>");
+  auto& port = m.port;
+  CIntegerPtr through(m.Node("Through"));
+  through->SetValue(1);
+  const int reads = port.reads;
+  EXPECT_EQ(through->GetValue(), 1);
+  EXPECT_EQ(port.reads, reads);  // written value is cached
+  EXPECT_TRUE(through->IsValueCacheValid());
+  port.Put32(0, 2, false);
+  EXPECT_EQ(through->GetValue(), 1);
+  EXPECT_EQ(through->GetValue(false, true), 2);  // IgnoreCache goes to the device
+
+  CIntegerPtr around(m.Node("Around"));
+  around->SetValue(5);
+  EXPECT_FALSE(around->IsValueCacheValid());
+  port.Put32(4, 6, false);
+  EXPECT_EQ(around->GetValue(), 6);
+
+  CIntegerPtr none(m.Node("None"));
+  none->GetValue();
+  const int before = port.reads;
+  none->GetValue();
+  EXPECT_EQ(port.reads, before + 1);
+
+  CIntegerPtr inv(m.Node("Inv"));
+  EXPECT_EQ(inv->GetValue(), 0);
+  port.Put32(0xC, 9, false);
+  EXPECT_EQ(inv->GetValue(), 0);
+  CIntegerPtr(m.Node("Trigger"))->SetValue(1);
+  EXPECT_EQ(inv->GetValue(), 9);
+
+  CIntegerPtr polled(m.Node("Polled"));
+  EXPECT_EQ(polled->GetValue(), 0);
+  port.Put32(0x10, 4, false);
+  m.ref._Poll(60);
+  EXPECT_EQ(polled->GetValue(), 0);
+  m.ref._Poll(60);
+  EXPECT_EQ(polled->GetValue(), 4);
+
+  port.Put32(0, 3, false);
+  m.ref._InvalidateNodes();
+  EXPECT_EQ(through->GetValue(), 3);
+}

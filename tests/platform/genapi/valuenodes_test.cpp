@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include "tests/platform/genapi/testmap.h"
+
+using namespace GenApi;
+using genapitest::TestMap;
+
+TEST(IntegerNode, LimitsIncrementAndVerification) {
+  TestMap m(
+      "<Integer Name='I'><Value>4</Value><Min>-10</Min><pMax>Max</pMax><Inc>2</Inc></Integer>"
+      "<Integer Name='Max'><Value>10</Value></Integer>"
+      "<Integer Name='P'><pValue>I</pValue></Integer>");
+  CIntegerPtr i(m.Node("I"));
+  EXPECT_EQ(i->GetValue(), 4);
+  EXPECT_EQ(i->GetMin(), -10);
+  EXPECT_EQ(i->GetMax(), 10);
+  EXPECT_EQ(i->GetInc(), 2);
+  i->SetValue(-2);
+  EXPECT_EQ(i->GetValue(), -2);
+  EXPECT_THROW(i->SetValue(12), GenICam::OutOfRangeException);
+  EXPECT_THROW(i->SetValue(-12), GenICam::OutOfRangeException);
+  EXPECT_THROW(i->SetValue(3), GenICam::OutOfRangeException);  // off the increment grid
+  CIntegerPtr(m.Node("Max"))->SetValue(20);
+  EXPECT_EQ(i->GetMax(), 20);
+  // A pValue integer takes value and limits from its target.
+  CIntegerPtr p(m.Node("P"));
+  p->SetValue(8);
+  EXPECT_EQ(i->GetValue(), 8);
+  EXPECT_EQ(p->GetMin(), -10);
+  EXPECT_EQ(p->GetMax(), 20);
+  i->ImposeMax(6);
+  EXPECT_THROW(i->SetValue(8), GenICam::OutOfRangeException);
+}
+
+TEST(IntegerNode, TextFormsFollowTheRepresentation) {
+  TestMap m(
+      "<Integer Name='Hex'><Value>255</Value><Representation>HexNumber</Representation></Integer>"
+      "<Integer Name='Ip'><Value>3232235777</Value><Representation>IPV4Address</Representation>"
+      "</Integer>"
+      "<Integer Name='Mac'><Value>0</Value><Representation>MACAddress</Representation></Integer>"
+      "<Integer Name='Plain'><Value>-5</Value></Integer>");
+  EXPECT_EQ(CValuePtr(m.Node("Hex"))->ToString(), "0xFF");
+  EXPECT_EQ(CValuePtr(m.Node("Ip"))->ToString(), "192.168.1.1");
+  CValuePtr(m.Node("Ip"))->FromString("10.0.0.2");
+  EXPECT_EQ(CIntegerPtr(m.Node("Ip"))->GetValue(), 0x0A000002);
+  CValuePtr(m.Node("Mac"))->FromString("00:1a:2B:3c:4d:5e");
+  EXPECT_EQ(CValuePtr(m.Node("Mac"))->ToString(), "00:1A:2B:3C:4D:5E");
+  EXPECT_EQ(CValuePtr(m.Node("Plain"))->ToString(), "-5");
+  CValuePtr(m.Node("Plain"))->FromString("0x10");
+  EXPECT_EQ(CIntegerPtr(m.Node("Plain"))->GetValue(), 16);
+  EXPECT_THROW(CValuePtr(m.Node("Plain"))->FromString("12abc"), GenICam::InvalidArgumentException);
+  EXPECT_THROW(CValuePtr(m.Node("Ip"))->FromString("1.2.3.256"), GenICam::InvalidArgumentException);
+}
+
+TEST(FloatNode, LimitsAndDisplay) {
+  TestMap m(
+      "<Float Name='F'><Value>0.5</Value><Min>-1.5</Min><Max>2.5</Max>"
+      "<DisplayNotation>Fixed</DisplayNotation><DisplayPrecision>3</DisplayPrecision>"
+      "<Unit>dB</Unit></Float>"
+      "<Float Name='NoInc'><Value>1</Value></Float>");
+  CFloatPtr f(m.Node("F"));
+  EXPECT_EQ(f->ToString(), "0.500");
+  EXPECT_EQ(f->GetUnit(), "dB");
+  EXPECT_FALSE(f->HasInc());
+  EXPECT_THROW(f->SetValue(3.0), GenICam::OutOfRangeException);
+  f->FromString("-1.25");
+  EXPECT_DOUBLE_EQ(f->GetValue(), -1.25);
+  EXPECT_THROW(f->FromString("abc"), GenICam::InvalidArgumentException);
+  CFloatPtr noInc(m.Node("NoInc"));
+  EXPECT_EQ(noInc->GetIncMode(), noIncrement);
+  EXPECT_LT(noInc->GetMin(), -1e300);
+}
+
+TEST(BooleanAndCommand, OnOffValuesAndExecution) {
+  TestMap m(
+      "<Boolean Name='B'><pValue>BV</pValue><OnValue>23</OnValue><OffValue>42</OffValue></Boolean>"
+      "<Integer Name='BV'><Value>23</Value></Integer>"
+      "<Command Name='C'><pValue>CR</pValue><CommandValue>5</CommandValue></Command>"
+      "<IntReg Name='CR'><Address>0x40</Address><Length>4</Length><AccessMode>RW</AccessMode>"
+      "<pPort>Device</pPort><Cachable>NoCache</Cachable></IntReg>");
+  CBooleanPtr b(m.Node("B"));
+  EXPECT_TRUE(b->GetValue());
+  b->SetValue(false);
+  EXPECT_EQ(CIntegerPtr(m.Node("BV"))->GetValue(), 42);
+  CIntegerPtr(m.Node("BV"))->SetValue(7);
+  EXPECT_THROW(b->GetValue(), GenICam::OutOfRangeException);
+  b->FromString("true");
+  EXPECT_EQ(b->ToString(), "1");
+
+  CCommandPtr c(m.Node("C"));
+  EXPECT_EQ(c->GetAccessMode(), WO);
+  c->Execute();
+  EXPECT_EQ(m.port.Get32(0x40, false), 5u);
+  EXPECT_FALSE(c->IsDone());
+  m.port.Put32(0x40, 0, false);  // the device finished
+  EXPECT_TRUE(c->IsDone());
+}
+
+TEST(EnumerationNode, EntriesSymbolicsAndAvailability) {
+  TestMap m(
+      "<Enumeration Name='E'>"
+      "<EnumEntry Name='Off'><Value>0</Value></EnumEntry>"
+      "<EnumEntry Name='On'><Value>1</Value></EnumEntry>"
+      "<EnumEntry Name='Hidden'><pIsAvailable>Zero</pIsAvailable><Value>2</Value></EnumEntry>"
+      "<Value>1</Value></Enumeration>"
+      "<Enumeration Name='Other'><EnumEntry Name='Off'><Value>9</Value></EnumEntry>"
+      "<Value>9</Value></Enumeration>"
+      "<Integer Name='Zero'><Value>0</Value></Integer>");
+  CEnumerationPtr e(m.Node("E"));
+  EXPECT_EQ(e->ToString(), "On");
+  EXPECT_EQ(e->GetCurrentEntry()->GetSymbolic(), "On");
+  StringList_t symbolics;
+  e->GetSymbolics(symbolics);
+  EXPECT_EQ(symbolics, (StringList_t{"Off", "On"}));
+  NodeList_t entries;
+  e->GetEntries(entries);
+  EXPECT_EQ(entries.size(), 3u);
+  // Entries of different enumerations may share a name.
+  EXPECT_NE(m.Node("EnumEntry_E_Off"), nullptr);
+  EXPECT_NE(m.Node("EnumEntry_Other_Off"), nullptr);
+  *e = "Off";
+  EXPECT_EQ(e->GetIntValue(), 0);
+  EXPECT_THROW(e->FromString("Hidden"), GenICam::AccessException);
+  EXPECT_THROW(e->FromString("Missing"), GenICam::InvalidArgumentException);
+  EXPECT_THROW(e->SetIntValue(7), GenICam::OutOfRangeException);
+  EXPECT_EQ(e->GetEntryByName("Hidden")->GetValue(), 2);
+  EXPECT_EQ(e->GetEntry(5), nullptr);
+  EXPECT_EQ(CNodePtr(m.Node("EnumEntry_E_Hidden"))->GetPrincipalInterfaceType(), intfIEnumEntry);
+}
+
+TEST(StringNodes, InlineAndRegisterStrings) {
+  TestMap m(
+      "<String Name='S'><Value>hello</Value></String>"
+      "<StringReg Name='SR'><Address>0x100</Address><Length>8</Length><AccessMode>RW</AccessMode>"
+      "<pPort>Device</pPort></StringReg>"
+      "<String Name='P'><pValue>SR</pValue></String>");
+  CStringPtr s(m.Node("S"));
+  EXPECT_EQ(s->GetValue(), "hello");
+  s->SetValue("world");
+  EXPECT_EQ(s->ToString(), "world");
+  CStringPtr sr(m.Node("SR"));
+  sr->SetValue("abc");
+  EXPECT_EQ(m.port.bytes[0x100], 'a');
+  EXPECT_EQ(m.port.bytes[0x103], 0);
+  EXPECT_EQ(CStringPtr(m.Node("P"))->GetValue(), "abc");
+  EXPECT_EQ(sr->GetMaxLength(), 8);
+  EXPECT_THROW(sr->SetValue("123456789"), GenICam::OutOfRangeException);
+  for (int i = 0; i < 8; ++i) m.port.bytes[0x100 + i] = 'x';  // no terminator on the device
+  EXPECT_EQ(sr->GetValue(false, true), "xxxxxxxx");
+}
+
+TEST(IndexedValues, ValueIndexedWithDefault) {
+  TestMap m(
+      "<Integer Name='M'><pIndex>Sel</pIndex>"
+      "<ValueIndexed Index='10'>100</ValueIndexed><pValueIndexed Index='20'>E1</pValueIndexed>"
+      "<pValueDefault>D</pValueDefault></Integer>"
+      "<Integer Name='Sel'><Value>20</Value></Integer>"
+      "<Integer Name='E1'><Value>200</Value></Integer>"
+      "<Integer Name='D'><Value>-1</Value></Integer>"
+      "<Float Name='F'><pIndex>Sel</pIndex><ValueIndexed Index='10'>1.5</ValueIndexed></Float>");
+  CIntegerPtr mux(m.Node("M"));
+  CIntegerPtr sel(m.Node("Sel"));
+  EXPECT_EQ(mux->GetValue(), 200);
+  sel->SetValue(10);
+  EXPECT_EQ(mux->GetValue(), 100);
+  mux->SetValue(101);
+  EXPECT_EQ(mux->GetValue(), 101);
+  sel->SetValue(3);
+  EXPECT_EQ(mux->GetValue(), -1);
+  EXPECT_THROW(CFloatPtr(m.Node("F"))->GetValue(), GenICam::OutOfRangeException);
+}
+
+TEST(CategoryNode, FeaturesAndIsFeature) {
+  TestMap m(
+      "<Category Name='Root'><pFeature>Sub</pFeature><pFeature>NotThere</pFeature></Category>"
+      "<Category Name='Sub'><pFeature>A</pFeature></Category>"
+      "<Integer Name='A'><Value>1</Value></Integer>"
+      "<Integer Name='B'><Value>1</Value></Integer>");
+  FeatureList_t features;
+  CCategoryPtr(m.Node("Root"))->GetFeatures(features);
+  ASSERT_EQ(features.size(), 1u);  // the undefined entry is left out
+  EXPECT_EQ(features[0]->GetNode()->GetName(), "Sub");
+  EXPECT_TRUE(m.Node("A")->IsFeature());
+  EXPECT_FALSE(m.Node("B")->IsFeature());
+  NodeList_t children;
+  m.Node("Sub")->GetChildren(children, ctReadingChildren);
+  ASSERT_EQ(children.size(), 1u);
+  EXPECT_EQ(children[0], m.Node("A"));
+  EXPECT_EQ(CNodePtr(m.Node("Sub"))->GetAccessMode(), RO);
+}
