@@ -1,6 +1,18 @@
 #include "driver/firmware/boardjtagport.h"
 
+#include "driver/foundation/conversions.h"
+#include "driver/foundation/registrykey.h"
+#include "driver/foundation/zorstring.h"
+
+namespace {
+// The imaging-board location of the registry table.
+constexpr int32_t kImagingBoardLocation = 6;
+}  // namespace
+
 CBoardJtagPort::CBoardJtagPort(IJtagRegisterAccess* reg) : m_register(reg) {
+  CRegistryKey key(kImagingBoardLocation, L"DravionLyn", false);
+  CZORString folder;
+  if (key.ReadString(L"FirmwarePath", folder)) WideToAnsiEx(folder.CStr(), m_firmwareFolder, false);
   m_bsdlFolder.Assign(m_firmwareFolder.CStr());
   m_bsdlFolder.AppendText("/bsdl_1532");
   SetCurrentJtagPort(this);

@@ -1,0 +1,127 @@
+#include <cctype>
+#include <limits>
+
+#include "driver/firmware/stapl/interpreter.h"
+#include "driver/firmware/stapl/sixbit.h"
+#include "driver/firmware/stapl/staplresult.h"
+#include "driver/firmware/stapl/textscan.h"
+#include "driver/firmware/stapl/uncompress.h"
+
+using namespace staplText;
+
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  const int upper = std::toupper(static_cast<unsigned char>(c));
+  return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : -1;
+}
+
+}  // namespace
+
+int CStaplInterpreter::ParseArrayArg(std::string_view text, int slot, StaplArrayArg* arg) {
+  if (slot < 0 || slot >= static_cast<int>(m_literals.size())) return kStaplInternalError;
+  text = Trim(text);
+  if (text.empty()) return kStaplSyntaxError;
+  const char first = text.front();
+  const bool literal = m_version == 2 ? (first == '#' || first == '$' || first == '@' ||
+                                         text.substr(0, 5) == "BOOL(")
+                                      : std::isdigit(static_cast<unsigned char>(first)) != 0;
+  if (literal) return ParseLiteral(text, slot, arg);
+  std::string_view rest = text;
+  const std::string_view name = TakeName(rest);
+  StaplSymbol* symbol = nullptr;
+  int rc = ResolveSymbol(name, &symbol);
+  if (rc != kStaplSuccess) return rc;
+  if (!IsBooleanArrayKind(symbol->kind)) return kStaplTypeMismatch;
+  if (rest.empty() || rest.front() != '[') return kStaplSyntaxError;
+  const size_t close = FindTopLevel(rest.substr(1), ']');
+  if (close == std::string_view::npos) return kStaplSyntaxError;
+  if (!Trim(rest.substr(close + 2)).empty()) return kStaplSyntaxError;
+  return ParseRange(*symbol, Trim(rest.substr(1, close)), arg);
+}
+
+int CStaplInterpreter::ParseRange(StaplSymbol& array, std::string_view inside, StaplArrayArg* arg) {
+  if (!array.array) return kStaplInternalError;
+  const int64_t dimension = array.array->dimension;
+  arg->words = array.array->bits.data();
+  arg->literal = false;
+  if (inside.empty()) {
+    if (m_version != 2) return kStaplSyntaxError;
+    arg->start = 0;
+    arg->end = dimension - 1;
+    return kStaplSuccess;
+  }
+  const size_t dots = inside.find("..");
+  if (dots == std::string_view::npos) return kStaplSyntaxError;
+  int64_t first = 0, second = 0;
+  int rc = EvaluateInteger(inside.substr(0, dots), &first);
+  if (rc != kStaplSuccess) return rc;
+  if ((rc = EvaluateInteger(inside.substr(dots + 2), &second)) != kStaplSuccess) return rc;
+  if (first < 0 || second < 0 || first >= dimension || second >= dimension) {
+    return kStaplBoundsError;
+  }
+  // STAPL proper writes ranges high..low.
+  arg->start = m_version == 2 ? second : first;
+  arg->end = m_version == 2 ? first : second;
+  return kStaplSuccess;
+}
+
+int CStaplInterpreter::ParseLiteral(std::string_view text, int slot, StaplArrayArg* arg) {
+  StaplBits& bits = m_literals[slot];
+  arg->literal = true;
+  arg->start = 0;
+  if (text.substr(0, 5) == "BOOL(") {
+    if (text.back() != ')') return kStaplSyntaxError;
+    int64_t value = 0;
+    const int rc = EvaluateInteger(text.substr(5, text.size() - 6), &value);
+    if (rc != kStaplSuccess) return rc;
+    bits.assign(1, static_cast<uint32_t>(value));
+    arg->words = bits.data();
+    arg->end = 31;
+    return kStaplSuccess;
+  }
+  const char introducer = m_version == 2 ? text.front() : '$';
+  std::string_view data = m_version == 2 ? text.substr(1) : text;
+  std::string clean;
+  for (char c : data) {
+    if (c != ' ') clean.push_back(c);
+  }
+  if (clean.empty()) return kStaplSyntaxError;
+  const int64_t n = static_cast<int64_t>(clean.size());
+  if (introducer == '#') {
+    bits = MakeStaplBits(n);
+    for (int64_t k = 0; k < n; ++k) {
+      if (clean[k] != '0' && clean[k] != '1') return kStaplSyntaxError;
+      SetStaplBit(bits.data(), n - 1 - k, clean[k] == '1');
+    }
+    arg->end = n - 1;
+  } else if (introducer == '$') {
+    bits = MakeStaplBits(4 * n);
+    for (int64_t k = 0; k < n; ++k) {
+      const int value = HexValue(clean[k]);
+      if (value < 0) return kStaplSyntaxError;
+      // STAPL proper puts the last digit lowest; the line-oriented form reads in text order.
+      const int64_t group = m_version == 2 ? n - 1 - k : k;
+      for (int b = 0; b < 4; ++b) SetStaplBit(bits.data(), 4 * group + b, (value >> b) & 1);
+    }
+    arg->end = 4 * n - 1;
+  } else {
+    std::vector<uint8_t> packed;
+    if (!StaplUnpackSixBit(clean, &packed) || packed.size() < 4) return kStaplSyntaxError;
+    const int64_t length =
+        packed[0] | packed[1] << 8 | packed[2] << 16 | static_cast<int64_t>(packed[3]) << 24;
+    if (length < 1 || length > std::numeric_limits<int32_t>::max() / 8) return kStaplSyntaxError;
+    std::vector<uint8_t> out(length);
+    if (StaplUncompress(packed.data(), static_cast<int64_t>(packed.size()), out.data(), length,
+                        m_version) != length) {
+      return kStaplSyntaxError;
+    }
+    bits = MakeStaplBits(8 * length);
+    for (int64_t i = 0; i < length; ++i)
+      bits[i / 4] |= static_cast<uint32_t>(out[i]) << (8 * (i % 4));
+    arg->end = 8 * length - 1;
+  }
+  arg->words = bits.data();
+  return kStaplSuccess;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Boolean arrays keep 32 bits per word: bit i is bit i % 32 of word i / 32.
+using StaplBits = std::vector<uint32_t>;
+
+inline StaplBits MakeStaplBits(int64_t count) { return StaplBits((count + 31) / 32, 0); }
+
+inline bool GetStaplBit(const uint32_t* bits, int64_t i) { return (bits[i >> 5] >> (i & 31)) & 1; }
+
+inline void SetStaplBit(uint32_t* bits, int64_t i, bool value) {
+  const uint32_t mask = 1u << (i & 31);
+  if (value) {
+    bits[i >> 5] |= mask;
+  } else {
+    bits[i >> 5] &= ~mask;
+  }
+}

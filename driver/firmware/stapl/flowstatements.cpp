@@ -1,0 +1,324 @@
+#include <string>
+#include <vector>
+
+#include "driver/firmware/stapl/interpreter.h"
+#include "driver/firmware/stapl/staplresult.h"
+#include "driver/firmware/stapl/textscan.h"
+
+using namespace staplText;
+
+int CStaplInterpreter::DoAction(std::string_view rest) {
+  if (m_action == nullptr) return kStaplActionNotFound;
+  std::string_view text = rest;
+  const std::string_view name = TakeName(text);
+  if (name.empty()) return kStaplSyntaxError;
+  if (!EqualsIgnoreCase(name, m_action)) return kStaplSuccess;
+  m_phase = kPhaseProcedure;
+  std::string_view description;
+  TakeQuoted(text, description);
+  if (text.empty() || text.front() != '=') return kStaplSyntaxError;
+  text.remove_prefix(1);
+  if (!StripSemicolon(text)) return kStaplSyntaxError;
+
+  // The calls below reuse the statement buffer: decide first, then call.
+  std::vector<std::string> calls;
+  for (std::string_view item : SplitTopLevel(text)) {
+    const std::string_view procedure = TakeName(item);
+    if (procedure.empty()) return kStaplSyntaxError;
+    bool call = true;
+    int64_t flag = 0;
+    const bool listed = InitListValue(procedure, &flag);
+    if (item.empty()) {
+      call = true;
+    } else if (EqualsIgnoreCase(item, "OPTIONAL")) {
+      call = listed && flag != 0;
+    } else if (EqualsIgnoreCase(item, "RECOMMENDED")) {
+      call = !listed || flag != 0;
+    } else {
+      return kStaplSyntaxError;
+    }
+    if (call) calls.emplace_back(procedure);
+  }
+  for (const std::string& procedure : calls) {
+    const int rc = CallProcedure(procedure);
+    if (rc != kStaplSuccess || m_done) return rc;
+  }
+  m_done = true;
+  return kStaplSuccess;
+}
+
+int CStaplInterpreter::DeclareBlock(StaplKind kind, std::string_view rest, int32_t position) {
+  std::string_view text = rest;
+  if (!StripSemicolon(text)) return kStaplSyntaxError;
+  const std::string_view name = TakeName(text);
+  std::string_view uses;
+  if (!text.empty()) {
+    if (kind == StaplKind::kDataBlock || TakeName(text) != "USES") return kStaplSyntaxError;
+    uses = text;
+  }
+  // Blocks belong to no block, and declaring them again must not reset a data block's
+  // initialised flag.
+  StaplSymbol* symbol = nullptr;
+  StaplSymbol* saved = m_block;
+  m_block = nullptr;
+  const int rc = AddSymbol(name, kind, 0, position, &symbol);
+  m_block = saved;
+  if (rc != kStaplSuccess) return rc;
+  if (!uses.empty() && !symbol->hasUses) {
+    for (std::string_view used : SplitTopLevel(uses)) {
+      if (!IsValidStaplName(used)) return kStaplSyntaxError;
+      symbol->uses.emplace_back(used);
+    }
+    symbol->hasUses = true;
+  }
+  return kStaplSuccess;
+}
+
+int CStaplInterpreter::FindOrDeclareForward(std::string_view name, bool label,
+                                            StaplSymbol** symbol) {
+  int rc = ResolveSymbol(name, symbol);
+  if (rc != kStaplUndefinedSymbol) return rc;
+  const int32_t resume = m_reader.Position();
+  std::string statement, statementLabel;
+  for (;;) {
+    rc = m_reader.Read(statement, statementLabel);
+    if (rc == kStaplUnexpectedEnd) break;
+    if (rc != kStaplSuccess) return rc;
+    const int32_t start = m_reader.StatementStart();
+    std::string_view text = statement;
+    const std::string_view word = TakeName(text);
+    if (label) {
+      if (!statementLabel.empty()) {
+        StaplSymbol* found = nullptr;
+        rc = AddSymbol(statementLabel, StaplKind::kLabel, 0, start, &found);
+        if (rc != kStaplSuccess) return rc;
+        if (statementLabel == name) {
+          *symbol = found;
+          return m_reader.Seek(resume);
+        }
+      }
+      // A label must lie inside the current procedure.
+      if (m_version == 2 && word == "ENDPROC") break;
+    } else if (word == "PROCEDURE" || word == "DATA") {
+      rc =
+          DeclareBlock(word == "DATA" ? StaplKind::kDataBlock : StaplKind::kProcedure, text, start);
+      if (rc != kStaplSuccess) return rc;
+      if (m_symbols.Find(name) != nullptr) break;
+    }
+  }
+  rc = m_reader.Seek(resume);
+  if (rc != kStaplSuccess) return rc;
+  return ResolveSymbol(name, symbol);
+}
+
+int CStaplInterpreter::RunBlock(StaplSymbol& block, Phase phase) {
+  const size_t depth = m_stack.Depth();
+  StaplStackRecord record;
+  record.kind = StaplStackKind::kCall;
+  record.position = m_reader.Position();
+  if (!m_stack.Push(record)) return kStaplOutOfMemory;
+  int rc = m_reader.Seek(block.position);
+  if (rc != kStaplSuccess) return rc;
+  const Phase savedPhase = m_phase;
+  StaplSymbol* savedBlock = m_block;
+  m_phase = phase;
+  m_block = &block;
+  rc = RunStatements(depth, true);
+  m_phase = savedPhase;
+  m_block = savedBlock;
+  return rc;
+}
+
+int CStaplInterpreter::ProcessUses(const StaplSymbol& procedure) {
+  for (const std::string& name : procedure.uses) {
+    StaplSymbol* used = nullptr;
+    m_inUses = true;
+    int rc = FindOrDeclareForward(name, false, &used);
+    m_inUses = false;
+    if (rc != kStaplSuccess) return rc;
+    if (used->kind == StaplKind::kProcedure) continue;
+    if (used->kind != StaplKind::kDataBlock) return kStaplInternalError;
+    if (used->value != 0) continue;
+    rc = RunBlock(*used, kPhaseData);
+    if (rc != kStaplSuccess) return rc;
+    used->value = 1;
+  }
+  return kStaplSuccess;
+}
+
+int CStaplInterpreter::CallProcedure(std::string_view name) {
+  StaplSymbol* procedure = nullptr;
+  int rc = FindOrDeclareForward(name, false, &procedure);
+  if (rc != kStaplSuccess) return rc;
+  if (procedure->kind != StaplKind::kProcedure) return kStaplTypeMismatch;
+  rc = ProcessUses(*procedure);
+  if (rc != kStaplSuccess) return rc;
+  return RunBlock(*procedure, kPhaseProcedure);
+}
+
+int CStaplInterpreter::DoCallOrGoto(std::string_view rest, bool call) {
+  std::string_view text = rest;
+  if (!StripSemicolon(text)) return kStaplSyntaxError;
+  const std::string name(TakeName(text));
+  if (name.empty() || !text.empty()) return kStaplSyntaxError;
+  if (call && m_version == 2) return CallProcedure(name);
+  StaplSymbol* target = nullptr;
+  int rc = FindOrDeclareForward(name, true, &target);
+  if (rc != kStaplSuccess) return rc;
+  if (target->kind != StaplKind::kLabel) return kStaplTypeMismatch;
+  if (call) {
+    StaplStackRecord record;
+    record.kind = StaplStackKind::kCall;
+    record.position = m_reader.Position();
+    if (!m_stack.Push(record)) return kStaplOutOfMemory;
+  }
+  return m_reader.Seek(target->position);
+}
+
+int CStaplInterpreter::DoReturn(std::string_view rest) {
+  if (Trim(rest) != ";") return kStaplSyntaxError;
+  StaplStackRecord* top = m_stack.Top();
+  if (top == nullptr || top->kind != StaplStackKind::kCall) return kStaplReturnUnexpected;
+  const int32_t position = top->position;
+  m_stack.Pop();
+  return m_reader.Seek(position);
+}
+
+int CStaplInterpreter::DoIf(std::string_view rest) {
+  const size_t then = FindWord(rest, "THEN");
+  if (then == std::string_view::npos) return kStaplSyntaxError;
+  int64_t value = 0;
+  int type = 0;
+  const int rc = Evaluate(rest.substr(0, then), &value, &type);
+  if (rc != kStaplSuccess) return rc;
+  if (!IsBooleanType(type)) return kStaplTypeMismatch;
+  if (value == 0) return kStaplSuccess;
+  m_statement = std::string(Trim(rest.substr(then + 4)));
+  m_reexecute = true;
+  return kStaplSuccess;
+}
+
+int CStaplInterpreter::DoFor(std::string_view rest) {
+  std::string_view text = rest;
+  if (!StripSemicolon(text)) return kStaplSyntaxError;
+  const std::string_view name = TakeName(text);
+  if (text.empty() || text.front() != '=') return kStaplSyntaxError;
+  text.remove_prefix(1);
+  StaplSymbol* variable = nullptr;
+  int rc = ResolveSymbol(name, &variable);
+  if (rc != kStaplSuccess) return rc;
+  if (variable->kind != StaplKind::kInteger) return kStaplTypeMismatch;
+  const size_t to = FindWord(text, "TO");
+  if (to == std::string_view::npos) return kStaplSyntaxError;
+  std::string_view stopText = text.substr(to + 2);
+  std::string_view stepText = "1";
+  const size_t step = FindWord(stopText, "STEP");
+  if (step != std::string_view::npos) {
+    stepText = stopText.substr(step + 4);
+    stopText = stopText.substr(0, step);
+  }
+  StaplStackRecord record;
+  record.kind = StaplStackKind::kFor;
+  record.variable = variable;
+  record.position = m_reader.StatementEnd();
+  int64_t start = 0;
+  if ((rc = EvaluateInteger(text.substr(0, to), &start)) != kStaplSuccess) return rc;
+  if ((rc = EvaluateInteger(stopText, &record.stop)) != kStaplSuccess) return rc;
+  if ((rc = EvaluateInteger(stepText, &record.step)) != kStaplSuccess) return rc;
+  if (record.step == 0) return kStaplSyntaxError;
+  variable->value = start;
+  return m_stack.Push(record) ? kStaplSuccess : kStaplOutOfMemory;
+}
+
+int CStaplInterpreter::DoNext(std::string_view rest) {
+  std::string_view text = rest;
+  if (!StripSemicolon(text)) return kStaplSyntaxError;
+  StaplSymbol* variable = nullptr;
+  const int rc = ResolveSymbol(text, &variable);
+  if (rc != kStaplSuccess) return rc;
+  if (variable->kind != StaplKind::kInteger) return kStaplTypeMismatch;
+  StaplStackRecord* top = m_stack.Top();
+  if (top == nullptr || top->kind != StaplStackKind::kFor || top->variable != variable) {
+    return kStaplNextUnexpected;
+  }
+  if ((top->step > 0 && variable->value >= top->stop) ||
+      (top->step < 0 && variable->value <= top->stop)) {
+    m_stack.Pop();
+    return kStaplSuccess;
+  }
+  variable->value = static_cast<int64_t>(static_cast<uint64_t>(variable->value) +
+                                         static_cast<uint64_t>(top->step));
+  return m_reader.Seek(top->position);
+}
+
+int CStaplInterpreter::DoPush(std::string_view rest) {
+  std::string_view text = rest;
+  if (!StripSemicolon(text)) return kStaplSyntaxError;
+  StaplStackRecord record;
+  record.kind = StaplStackKind::kValue;
+  int type = 0;
+  const int rc = Evaluate(text, &record.value, &type);
+  if (rc != kStaplSuccess) return rc;
+  return m_stack.Push(record) ? kStaplSuccess : kStaplOutOfMemory;
+}
+
+int CStaplInterpreter::DoPop(std::string_view rest) {
+  std::string_view text = rest;
+  if (!StripSemicolon(text)) return kStaplSyntaxError;
+  StaplStackRecord* top = m_stack.Top();
+  if (top == nullptr || top->kind != StaplStackKind::kValue) return kStaplPopUnexpected;
+  const int64_t value = top->value;
+  m_stack.Pop();
+  const std::string_view name = TakeName(text);
+  StaplSymbol* target = nullptr;
+  int rc = ResolveSymbol(name, &target);
+  if (rc != kStaplSuccess) return rc;
+  if (text.empty()) {
+    if (target->kind == StaplKind::kInteger) {
+      target->value = value;
+      return kStaplSuccess;
+    }
+    if (target->kind != StaplKind::kBoolean) return kStaplTypeMismatch;
+    if (value != 0 && value != 1) return kStaplTypeMismatch;
+    target->value = value;
+    return kStaplSuccess;
+  }
+  if (text.front() != '[' || text.back() != ']') return kStaplSyntaxError;
+  if (target->kind != StaplKind::kIntegerArray && target->kind != StaplKind::kBooleanArray) {
+    return kStaplTypeMismatch;
+  }
+  int64_t index = 0;
+  if ((rc = EvaluateInteger(text.substr(1, text.size() - 2), &index)) != kStaplSuccess) return rc;
+  if (index < 0 || index >= target->array->dimension) return kStaplBoundsError;
+  if (target->kind == StaplKind::kIntegerArray) {
+    target->array->integers[index] = value;
+    return kStaplSuccess;
+  }
+  if (value != 0 && value != 1) return kStaplTypeMismatch;
+  SetStaplBit(target->array->bits.data(), index, value != 0);
+  return kStaplSuccess;
+}
+
+int CStaplInterpreter::DoExit(std::string_view rest) {
+  std::string_view text = rest;
+  if (!StripSemicolon(text)) return kStaplSyntaxError;
+  int64_t value = 0;
+  int type = 0;
+  const int rc = Evaluate(text, &value, &type);
+  if (rc != kStaplSuccess) return rc;
+  if (type != kStaplInteger && type != kStaplEither) return kStaplTypeMismatch;
+  if (value < -32767 || value > 32767) return kStaplIntegerOverflow;
+  if (m_version == 2) {
+    // STAPL's exit codes in the numbering of the caller's codes.
+    static constexpr int kMap[][2] = {{4, 8}, {6, 2}, {7, 3}, {9, 5}, {10, 4}, {11, 6}};
+    for (const auto& pair : kMap) {
+      if (value == pair[0]) {
+        value = pair[1];
+        break;
+      }
+    }
+  }
+  m_exitCode = static_cast<int32_t>(value);
+  m_done = true;
+  return kStaplSuccess;
+}

@@ -1,0 +1,334 @@
+#include "driver/firmware/stapl/interpreter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <new>
+
+#include "driver/firmware/stapl/staplexecute.h"
+#include "driver/firmware/stapl/staplresult.h"
+#include "driver/firmware/stapl/textscan.h"
+
+namespace {
+
+enum Keyword {
+  kNone,
+  kAction,
+  kBoolean,
+  kCall,
+  kCrc,
+  kData,
+  kDrscan,
+  kDrstop,
+  kEnddata,
+  kEndproc,
+  kExit,
+  kExport,
+  kFor,
+  kFrequency,
+  kGoto,
+  kIf,
+  kInteger,
+  kIrscan,
+  kIrstop,
+  kLet,
+  kNext,
+  kNote,
+  kPadding,
+  kPop,
+  kPostdr,
+  kPostir,
+  kPredr,
+  kPreir,
+  kPrint,
+  kProcedure,
+  kPush,
+  kRem,
+  kReturn,
+  kState,
+  kTrst,
+  kVector,
+  kVmap,
+  kWait,
+};
+
+constexpr std::string_view kKeywords[] = {
+    "ACTION",  "BOOLEAN", "CALL",   "CRC",   "DATA",      "DRSCAN",  "DRSTOP", "ENDDATA",
+    "ENDPROC", "EXIT",    "EXPORT", "FOR",   "FREQUENCY", "GOTO",    "IF",     "INTEGER",
+    "IRSCAN",  "IRSTOP",  "LET",    "NEXT",  "NOTE",      "PADDING", "POP",    "POSTDR",
+    "POSTIR",  "PREDR",   "PREIR",  "PRINT", "PROCEDURE", "PUSH",    "REM",    "RETURN",
+    "STATE",   "TRST",    "VECTOR", "VMAP",  "WAIT",
+};
+
+// The leading letters of the statement; a word of ten or more letters is no keyword.
+int FindKeyword(std::string_view statement, size_t* length) {
+  size_t n = 0;
+  while (n < statement.size() && std::isalpha(static_cast<unsigned char>(statement[n]))) ++n;
+  *length = n;
+  if (n >= 10) return kNone;
+  const std::string_view word = statement.substr(0, n);
+  for (size_t i = 0; i < std::size(kKeywords); ++i) {
+    if (kKeywords[i] == word) return static_cast<int>(i) + 1;
+  }
+  return kNone;
+}
+
+}  // namespace
+
+CStaplInterpreter::CStaplInterpreter(IStaplHost& host, const char* action,
+                                     const char* const* initList)
+    : m_host(host), m_action(action), m_initList(initList), m_reader(host), m_jtag(host) {}
+
+int CStaplInterpreter::Run(int32_t* errorLine, int32_t* exitCode) {
+  int rc = m_reader.Seek(0);
+  while (rc == kStaplSuccess && !m_done) rc = RunStatements(0, false);
+  if (rc != kStaplSuccess && errorLine != nullptr) *errorLine = m_reader.LineOf(m_failStart);
+  if (exitCode != nullptr) *exitCode = m_exitCode;
+  m_jtag.Release();
+  return rc;
+}
+
+int CStaplInterpreter::ReadStatement() {
+  int rc = m_reader.Read(m_statement, m_label);
+  m_failStart = m_reader.StatementStart();
+  if (rc != kStaplSuccess || m_label.empty()) return rc;
+  StaplSymbol* label = nullptr;
+  return AddSymbol(m_label, StaplKind::kLabel, 0, m_reader.StatementStart(), &label);
+}
+
+int CStaplInterpreter::RunStatements(size_t stopDepth, bool nested) {
+  for (;;) {
+    if (!m_reexecute) {
+      const int rc = ReadStatement();
+      if (rc != kStaplSuccess) return rc;
+    }
+    m_reexecute = false;
+    const int rc = ExecuteStatement();
+    if (rc != kStaplSuccess || m_done) return rc;
+    if (nested && m_stack.Depth() == stopDepth) return kStaplSuccess;
+  }
+}
+
+int CStaplInterpreter::ExecuteStatement() {
+  size_t length = 0;
+  const int keyword = FindKeyword(m_statement, &length);
+  int rc;
+  try {
+    rc = Dispatch(keyword, std::string_view(m_statement).substr(keyword == kNone ? 0 : length));
+  } catch (const std::bad_alloc&) {
+    rc = kStaplOutOfMemory;
+  }
+  for (StaplBits& literal : m_literals) StaplBits().swap(literal);
+  return rc;
+}
+
+int CStaplInterpreter::Dispatch(int keyword, std::string_view rest) {
+  const bool v2 = m_version == 2;
+  const int needProcedure = v2 && m_phase != kPhaseProcedure ? kStaplPhaseError : kStaplSuccess;
+  auto setVersion = [this](int version) {
+    if (m_version == 0) m_version = version;
+    return m_version == version ? kStaplSuccess : kStaplSyntaxError;
+  };
+  int rc = kStaplSuccess;
+  switch (keyword) {
+    case kAction:
+      if ((rc = setVersion(2)) != kStaplSuccess) return rc;
+      if (m_phase > kPhaseAction) return kStaplPhaseError;
+      m_phase = kPhaseAction;
+      return DoAction(rest);
+    case kBoolean:
+    case kInteger:
+      if (keyword == kBoolean && m_version == 0) m_version = 1;
+      if (m_version == 2 && m_phase != kPhaseProcedure && m_phase != kPhaseData) {
+        return kStaplPhaseError;
+      }
+      return DoDeclaration(keyword == kBoolean, rest);
+    case kCall:
+    case kGoto:
+      if (m_version == 0) m_version = 1;
+      if (v2 && m_phase != kPhaseProcedure) return kStaplPhaseError;
+      return DoCallOrGoto(rest, keyword == kCall);
+    case kCrc:
+      // The CRC statement ends the program text; running into it is an error.
+      return kStaplPhaseError;
+    case kData:
+    case kProcedure:
+      if ((rc = setVersion(2)) != kStaplSuccess) return rc;
+      if (m_phase == kPhaseAction) return kStaplActionNotFound;
+      if (m_phase != kPhaseProcedure && (keyword == kProcedure || m_phase != kPhaseData)) {
+        return kStaplPhaseError;
+      }
+      return DeclareBlock(keyword == kData ? StaplKind::kDataBlock : StaplKind::kProcedure, rest,
+                          m_reader.StatementStart());
+    case kEnddata:
+    case kEndproc:
+      if (m_version == 0) m_version = 2;
+      return DoReturn(rest);
+    case kExit:
+      return needProcedure ? needProcedure : DoExit(rest);
+    case kExport:
+      return needProcedure ? needProcedure : DoExport(rest);
+    case kFor:
+      return needProcedure ? needProcedure : DoFor(rest);
+    case kNext:
+      return needProcedure ? needProcedure : DoNext(rest);
+    case kFrequency:
+      if ((rc = setVersion(2)) != kStaplSuccess) return rc;
+      if (m_phase != kPhaseProcedure) return kStaplPhaseError;
+      return DoFrequency(rest);
+    case kIf:
+      return needProcedure ? needProcedure : DoIf(rest);
+    case kLet:
+      if ((rc = setVersion(1)) != kStaplSuccess) return rc;
+      return DoAssignment(rest);
+    case kNote:
+      if (v2 && m_phase >= kPhaseAction) return kStaplPhaseError;
+      if (m_phase == kPhaseUnknown) m_phase = kPhaseNote;
+      return kStaplSuccess;
+    case kPadding:
+      if ((rc = setVersion(1)) != kStaplSuccess) return rc;
+      return DoPadding(rest);
+    case kPop:
+      return needProcedure ? needProcedure : DoPop(rest);
+    case kPush:
+      return needProcedure ? needProcedure : DoPush(rest);
+    case kPrint:
+      return needProcedure ? needProcedure : DoPrint(rest);
+    case kRem:
+      return kStaplSuccess;
+    case kReturn:
+      if ((rc = setVersion(1)) != kStaplSuccess) return rc;
+      return DoReturn(rest);
+    case kDrscan:
+    case kIrscan:
+      return needProcedure ? needProcedure : DoScan(keyword == kIrscan, rest);
+    case kDrstop:
+    case kIrstop:
+      return needProcedure ? needProcedure : DoStop(keyword == kIrstop, rest);
+    case kState:
+      return needProcedure ? needProcedure : DoState(rest);
+    case kPredr:
+    case kPostdr:
+    case kPreir:
+    case kPostir:
+      return needProcedure ? needProcedure
+                           : DoAmble(keyword == kPreir || keyword == kPostir,
+                                     keyword == kPredr || keyword == kPreir, rest);
+    case kTrst:
+      if (m_version == 0) m_version = 2;
+      if (m_version == 2 && m_phase != kPhaseProcedure) return kStaplPhaseError;
+      return DoWait(rest);
+    case kWait:
+      return needProcedure ? needProcedure : DoWait(rest);
+    case kVmap:
+      return needProcedure ? needProcedure : DoVmap(rest);
+    case kVector:
+      return needProcedure ? needProcedure : DoVector(rest);
+    default:
+      break;
+  }
+  // An assignment without LET, in STAPL proper only.
+  if (!v2) return kStaplSyntaxError;
+  if (needProcedure) return needProcedure;
+  std::string_view text = rest;
+  const std::string_view name = staplText::TakeName(text);
+  if (name.empty() || name.size() >= CStaplSymbolTable::kMaxName) return kStaplSyntaxError;
+  StaplSymbol* symbol = m_symbols.Find(name);
+  if (symbol == nullptr || symbol->kind < StaplKind::kInteger ||
+      symbol->kind > StaplKind::kBooleanArrayInit) {
+    return kStaplSyntaxError;
+  }
+  return DoAssignment(rest);
+}
+
+int CStaplInterpreter::Evaluate(std::string_view text, int64_t* value, int* type) {
+  return StaplEvaluateExpression(text, *this, value, type);
+}
+
+int CStaplInterpreter::EvaluateInteger(std::string_view text, int64_t* value) {
+  int type = 0;
+  const int rc = Evaluate(text, value, &type);
+  if (rc != kStaplSuccess) return rc;
+  return IsIntegerType(type) ? kStaplSuccess : kStaplTypeMismatch;
+}
+
+bool CStaplInterpreter::IsVisible(const StaplSymbol& symbol) const {
+  if (m_version != 2) return true;
+  auto usedByBlock = [this](std::string_view name) {
+    if (m_block == nullptr || m_block->kind != StaplKind::kProcedure) return false;
+    return std::find(m_block->uses.begin(), m_block->uses.end(), name) != m_block->uses.end();
+  };
+  // Blocks are declared at the top level; a procedure reaches another through its USES list.
+  if (symbol.kind == StaplKind::kProcedure || symbol.kind == StaplKind::kDataBlock) {
+    return m_inUses || m_block == nullptr || m_block == &symbol || usedByBlock(symbol.name);
+  }
+  if (symbol.owner == nullptr || symbol.owner == m_block || &symbol == m_block) return true;
+  return usedByBlock(symbol.owner->name);
+}
+
+int CStaplInterpreter::ResolveSymbol(std::string_view name, StaplSymbol** symbol) {
+  StaplSymbol* found = m_symbols.Find(name);
+  if (found == nullptr) return kStaplUndefinedSymbol;
+  if (!IsVisible(*found)) return kStaplScopeError;
+  *symbol = found;
+  return kStaplSuccess;
+}
+
+bool CStaplInterpreter::InitListValue(std::string_view name, int64_t* value) const {
+  if (m_initList == nullptr) return false;
+  for (const char* const* entry = m_initList; *entry != nullptr; ++entry) {
+    std::string_view text = *entry;
+    const size_t equals = text.find('=');
+    if (equals == std::string_view::npos) continue;
+    if (!staplText::EqualsIgnoreCase(staplText::Trim(text.substr(0, equals)), name)) continue;
+    std::string_view number = staplText::Trim(text.substr(equals + 1));
+    const bool negative = !number.empty() && number.front() == '-';
+    if (negative) number.remove_prefix(1);
+    int64_t v = 0;
+    for (char c : number) {
+      if (!std::isdigit(static_cast<unsigned char>(c))) break;
+      v = v * 10 + (c - '0');
+    }
+    *value = negative ? -v : v;
+    return true;
+  }
+  return false;
+}
+
+int CStaplInterpreter::AddSymbol(std::string_view name, StaplKind kind, int64_t value,
+                                 int32_t position, StaplSymbol** symbol) {
+  if (!IsValidStaplName(name)) return kStaplIllegalSymbol;
+  StaplSymbol* existing = m_symbols.Find(name);
+  if (existing != nullptr) {
+    const bool inProcedure = m_block != nullptr && m_block->kind == StaplKind::kProcedure;
+    if (existing->kind == kind && existing->position == position) {
+      // Declarations run again each time flow passes them.
+      if (m_version == 1 || (m_version == 2 && inProcedure)) existing->value = value;
+      *symbol = existing;
+      return kStaplSuccess;
+    }
+    const bool initialisedTwin =
+        (kind == StaplKind::kBooleanArray && existing->kind == StaplKind::kBooleanArrayInit) ||
+        (kind == StaplKind::kIntegerArray && existing->kind == StaplKind::kIntegerArrayInit);
+    if (m_phase == kPhaseData && initialisedTwin && existing->position == position) {
+      *symbol = existing;
+      return kStaplSuccess;
+    }
+    return kStaplRedefinedSymbol;
+  }
+  if (m_version == 1 && (kind == StaplKind::kInteger || kind == StaplKind::kBoolean)) {
+    InitListValue(name, &value);
+  }
+  *symbol = m_symbols.Add(name, kind, value, position, m_block);
+  return kStaplSuccess;
+}
+
+int32_t StaplExecute(IStaplHost& host, const char* action, const char* const* initList,
+                     int32_t* errorLine, int32_t* exitCode) {
+  try {
+    CStaplInterpreter interpreter(host, action, initList);
+    return interpreter.Run(errorLine, exitCode);
+  } catch (const std::bad_alloc&) {
+    return kStaplOutOfMemory;
+  }
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "driver/firmware/stapl/bitarray.h"
+#include "driver/firmware/stapl/expression.h"
+#include "driver/firmware/stapl/jtaglayer.h"
+#include "driver/firmware/stapl/staplhost.h"
+#include "driver/firmware/stapl/staplstack.h"
+#include "driver/firmware/stapl/statementreader.h"
+#include "driver/firmware/stapl/symboltable.h"
+
+// A Boolean array argument: a range of an array or of a literal.
+struct StaplArrayArg {
+  uint32_t* words = nullptr;
+  int64_t start = 0;  // lowest bit of the range
+  int64_t end = -1;   // highest bit; end < start makes the length negative
+  bool literal = false;
+  int64_t Length() const { return end - start + 1; }
+};
+
+// One run of a STAPL program: the statement loop, the dispatcher and the statement handlers.
+class CStaplInterpreter : public IStaplSymbolResolver {
+ public:
+  CStaplInterpreter(IStaplHost& host, const char* action, const char* const* initList);
+
+  int Run(int32_t* errorLine, int32_t* exitCode);
+  int ResolveSymbol(std::string_view name, StaplSymbol** symbol) override;
+
+ private:
+  enum Phase { kPhaseUnknown, kPhaseNote, kPhaseAction, kPhaseProcedure, kPhaseData };
+
+  // statement loop (interpreter.cpp)
+  int ReadStatement();
+  int RunStatements(size_t stopDepth, bool nested);
+  int ExecuteStatement();
+  int Dispatch(int keyword, std::string_view rest);
+  int Evaluate(std::string_view text, int64_t* value, int* type);
+  int EvaluateInteger(std::string_view text, int64_t* value);
+  int AddSymbol(std::string_view name, StaplKind kind, int64_t value, int32_t position,
+                StaplSymbol** symbol);
+  bool InitListValue(std::string_view name, int64_t* value) const;
+  bool IsVisible(const StaplSymbol& symbol) const;
+
+  // flow (flowstatements.cpp)
+  int DoAction(std::string_view rest);
+  int DeclareBlock(StaplKind kind, std::string_view rest, int32_t position);
+  int FindOrDeclareForward(std::string_view name, bool label, StaplSymbol** symbol);
+  int CallProcedure(std::string_view name);
+  int ProcessUses(const StaplSymbol& procedure);
+  int RunBlock(StaplSymbol& block, Phase phase);
+  int DoCallOrGoto(std::string_view rest, bool call);
+  int DoReturn(std::string_view rest);
+  int DoIf(std::string_view rest);
+  int DoFor(std::string_view rest);
+  int DoNext(std::string_view rest);
+  int DoPush(std::string_view rest);
+  int DoPop(std::string_view rest);
+  int DoExit(std::string_view rest);
+
+  // values (datastatements.cpp)
+  int DoDeclaration(bool boolean, std::string_view rest);
+  int InitialiseIntegers(StaplArray& array, std::string_view text);
+  int InitialiseBooleans(StaplArray& array, std::string_view text);
+  int DoAssignment(std::string_view text);
+  int DoPrint(std::string_view rest);
+  int DoExport(std::string_view rest);
+
+  // array arguments (arrayargs.cpp)
+  int ParseArrayArg(std::string_view text, int slot, StaplArrayArg* arg);
+  int ParseLiteral(std::string_view text, int slot, StaplArrayArg* arg);
+  int ParseRange(StaplSymbol& array, std::string_view inside, StaplArrayArg* arg);
+
+  // JTAG statements (jtagstatements.cpp)
+  int DoScan(bool ir, std::string_view rest);
+  int ParseCaptureOrCompare(const std::vector<std::string_view>& parts, size_t first,
+                            int64_t length, StaplArrayArg* capture, StaplArrayArg* expected,
+                            StaplArrayArg* mask, StaplSymbol** result);
+  int DoStop(bool ir, std::string_view rest);
+  int DoState(std::string_view rest);
+  int DoAmble(bool ir, bool pre, std::string_view rest);
+  int DoWait(std::string_view rest);
+  int DoVmap(std::string_view rest);
+  int DoVector(std::string_view rest);
+  int DoFrequency(std::string_view rest);
+  int DoPadding(std::string_view rest);
+
+  IStaplHost& m_host;
+  const char* m_action;
+  const char* const* m_initList;
+  CStaplStatementReader m_reader;
+  CStaplSymbolTable m_symbols;
+  CStaplStack m_stack;
+  CStaplJtag m_jtag;
+
+  std::string m_statement;
+  std::string m_label;
+  int m_version = 0;
+  Phase m_phase = kPhaseUnknown;
+  StaplSymbol* m_block = nullptr;
+  bool m_inUses = false;
+  std::array<StaplBits, 4> m_literals;
+  bool m_done = false;
+  bool m_reexecute = false;
+  int32_t m_exitCode = 0;
+  int m_vectorCount = 0;
+  int32_t m_failStart = 0;
+};

@@ -1,0 +1,156 @@
+#include "driver/firmware/stapl/jtaglayer.h"
+
+#include "driver/firmware/stapl/bitarray.h"
+#include "driver/firmware/stapl/staplhost.h"
+#include "driver/firmware/stapl/staplresult.h"
+
+namespace {
+
+using S = StaplTapState;
+
+struct TapRow {
+  S next1;
+  S next0;
+  uint16_t path;  // bit t: the first step toward state t takes TMS = 1
+};
+
+constexpr TapRow kTap[16] = {
+    {S::kReset, S::kIdle, 0x0001},         {S::kDrSelect, S::kIdle, 0xFFFD},
+    {S::kIrSelect, S::kDrCapture, 0xFE01}, {S::kDrExit1, S::kDrShift, 0xFFE7},
+    {S::kDrExit1, S::kDrShift, 0xFFEF},    {S::kDrUpdate, S::kDrPause, 0xFF0F},
+    {S::kDrExit2, S::kDrPause, 0xFFBF},    {S::kDrUpdate, S::kDrShift, 0xFF0F},
+    {S::kDrSelect, S::kIdle, 0xFEFD},      {S::kReset, S::kIrCapture, 0x0001},
+    {S::kIrExit1, S::kIrShift, 0xF3FF},    {S::kIrExit1, S::kIrShift, 0xF7FF},
+    {S::kIrUpdate, S::kIrPause, 0x87FF},   {S::kIrExit2, S::kIrPause, 0xDFFF},
+    {S::kIrUpdate, S::kIrShift, 0x87FF},   {S::kDrSelect, S::kIdle, 0x7FFD},
+};
+
+constexpr std::string_view kNames[16] = {
+    "RESET",    "IDLE",     "DRSELECT",  "DRCAPTURE", "DRSHIFT", "DREXIT1", "DRPAUSE", "DREXIT2",
+    "DRUPDATE", "IRSELECT", "IRCAPTURE", "IRSHIFT",   "IREXIT1", "IRPAUSE", "IREXIT2", "IRUPDATE",
+};
+
+const TapRow& Row(S s) { return kTap[static_cast<int>(s)]; }
+
+}  // namespace
+
+StaplTapState StaplTapStateByName(std::string_view name) {
+  for (int i = 0; i < 16; ++i) {
+    if (kNames[i] == name) return static_cast<S>(i);
+  }
+  return S::kUnknown;
+}
+
+bool CStaplJtag::ClockBit(bool tms, bool tdi, bool readTdo) {
+  const int tdo = m_host.StaplJtagIo(tms, tdi, readTdo);
+  if (m_state != S::kUnknown) m_state = tms ? Row(m_state).next1 : Row(m_state).next0;
+  return tdo != 0;
+}
+
+void CStaplJtag::Clock(bool tms) { ClockBit(tms, false, false); }
+
+int CStaplJtag::Walk(StaplTapState target) {
+  for (int step = 0; step < 9 && m_state != target; ++step) {
+    Clock((Row(m_state).path >> static_cast<int>(target)) & 1);
+  }
+  return m_state == target ? kStaplSuccess : kStaplInternalError;
+}
+
+int CStaplJtag::GotoState(StaplTapState target) {
+  if (m_state == S::kUnknown) {
+    m_state = S::kReset;
+    for (int i = 0; i < 5; ++i) Clock(true);
+    Clock(false);
+  } else if (m_state == target) {
+    // Stable states take one clock that keeps them.
+    if (target == S::kReset) {
+      Clock(true);
+    } else if (target == S::kIdle || target == S::kDrShift || target == S::kDrPause ||
+               target == S::kIrShift || target == S::kIrPause) {
+      Clock(false);
+    }
+    return kStaplSuccess;
+  }
+  return Walk(target);
+}
+
+int CStaplJtag::GotoStateIfDifferent(StaplTapState target) {
+  return m_state == target ? kStaplSuccess : GotoState(target);
+}
+
+void CStaplJtag::Release() {
+  if (m_state == S::kUnknown) return;
+  for (int i = 0; i < 5; ++i) Clock(true);
+  Clock(false);
+}
+
+void CStaplJtag::SetAmble(Amble& amble, int64_t count, Bits data) {
+  if (count < 0) return;
+  amble.count = count;
+  amble.bits.resize(count);
+  for (int64_t i = 0; i < count; ++i) {
+    amble.bits[i] = data.words == nullptr ? 1 : GetStaplBit(data.words, data.start + i);
+  }
+}
+
+int CStaplJtag::ScanDr(int64_t count, Bits data, uint32_t* capture, int64_t captureStart) {
+  return Scan(false, count, data, capture, captureStart);
+}
+
+int CStaplJtag::ScanIr(int64_t count, Bits data, uint32_t* capture, int64_t captureStart) {
+  return Scan(true, count, data, capture, captureStart);
+}
+
+int CStaplJtag::Scan(bool ir, int64_t count, Bits data, uint32_t* capture, int64_t captureStart) {
+  const Amble& pre = ir ? m_preIr : m_preDr;
+  const Amble& post = ir ? m_postIr : m_postDr;
+  std::vector<uint8_t>& buffer = ir ? m_irBuffer : m_drBuffer;
+  const S pause = ir ? S::kIrPause : S::kDrPause;
+  const S stop = ir ? m_irStop : m_drStop;
+
+  int start;  // 0 from IDLE, 1 from DRPAUSE, 2 from IRPAUSE
+  int rc;
+  if (m_state == S::kUnknown || m_state == S::kReset || m_state == S::kIdle) {
+    start = 0;
+    rc = GotoState(S::kIdle);
+  } else if (m_state <= S::kDrUpdate) {
+    start = 1;
+    rc = GotoState(S::kDrPause);
+  } else {
+    start = 2;
+    rc = GotoState(S::kIrPause);
+  }
+  if (rc != kStaplSuccess) return rc;
+
+  const int64_t total = pre.count + count + post.count;
+  buffer.resize(total);
+  uint8_t* bit = buffer.data();
+  for (int64_t i = 0; i < pre.count; ++i) *bit++ = pre.bits[i];
+  for (int64_t i = 0; i < count; ++i) *bit++ = GetStaplBit(data.words, data.start + i);
+  for (int64_t i = 0; i < post.count; ++i) *bit++ = post.bits[i];
+
+  static constexpr uint8_t kDrEntry[3][5] = {{1, 0, 0}, {1, 0}, {1, 1, 1, 0, 0}};
+  static constexpr int kDrEntryLength[3] = {3, 2, 5};
+  static constexpr uint8_t kIrEntry[3][6] = {{1, 1, 0, 0}, {1, 1, 1, 1, 0, 0}, {1, 0}};
+  static constexpr int kIrEntryLength[3] = {4, 6, 2};
+  const uint8_t* entry = ir ? kIrEntry[start] : kDrEntry[start];
+  const int entryLength = ir ? kIrEntryLength[start] : kDrEntryLength[start];
+  for (int i = 0; i < entryLength; ++i) Clock(entry[i] != 0);
+
+  const bool read = capture != nullptr;
+  for (int64_t i = 0; i < total; ++i) {
+    const bool tdo = ClockBit(i == total - 1, buffer[i] != 0, read);
+    if (read) buffer[i] = tdo;
+  }
+  Clock(false);
+  if (stop != pause) {
+    rc = GotoState(stop);
+    if (rc != kStaplSuccess) return rc;
+  }
+  if (read) {
+    for (int64_t i = 0; i < count; ++i) {
+      SetStaplBit(capture, captureStart + i, buffer[pre.count + i] != 0);
+    }
+  }
+  return kStaplSuccess;
+}

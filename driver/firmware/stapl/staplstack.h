@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct StaplSymbol;
+
+enum class StaplStackKind { kFor = 1, kValue = 2, kCall = 3 };
+
+struct StaplStackRecord {
+  StaplStackKind kind = StaplStackKind::kValue;
+  StaplSymbol* variable = nullptr;  // FOR
+  int32_t position = 0;             // FOR: after the FOR statement; CALL: return point
+  int64_t stop = 0;                 // FOR
+  int64_t step = 0;                 // FOR
+  int64_t value = 0;                // value
+};
+
+// The interpreter's stack of FOR, value and CALL records; sixteen deep.
+class CStaplStack {
+ public:
+  static constexpr size_t kDepth = 16;
+
+  // false when the stack is full
+  bool Push(const StaplStackRecord& record);
+  StaplStackRecord* Top() { return m_records.empty() ? nullptr : &m_records.back(); }
+  bool Pop();
+  size_t Depth() const { return m_records.size(); }
+
+ private:
+  std::vector<StaplStackRecord> m_records;
+};

@@ -1,0 +1,113 @@
+#include "driver/firmware/stapl/statementreader.h"
+
+#include <cctype>
+
+#include "driver/firmware/stapl/staplhost.h"
+#include "driver/firmware/stapl/staplresult.h"
+
+namespace {
+
+bool KeepsCaseAfterAt(int c) { return std::isalnum(c) || c == ' ' || c == '@' || c == '_'; }
+
+}  // namespace
+
+int CStaplStatementReader::GetChar() {
+  const int c = m_host.StaplGetChar();
+  if (c >= 0) ++m_position;
+  return c;
+}
+
+int CStaplStatementReader::Seek(int32_t position) {
+  if (m_host.StaplSeek(position) != 0) return kStaplIoError;
+  m_position = position;
+  return kStaplSuccess;
+}
+
+int CStaplStatementReader::Read(std::string& statement, std::string& label) {
+  statement.clear();
+  label.clear();
+  bool inString = false, inComment = false, atData = false, booleanData = false;
+  bool labelSeen = false, started = false;
+  m_statementStart = m_position;
+  for (;;) {
+    int c = GetChar();
+    if (c < 0) return kStaplUnexpectedEnd;
+    if (inComment) {
+      if (c != '\n' && c != '\r') continue;
+      inComment = false;
+    }
+    if (!inString && c == '\'') {
+      inComment = true;
+      continue;
+    }
+    if (c == '"') inString = !inString;
+    if (!inString && c != '"') {
+      if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+      if (c == ' ' && (statement.empty() || statement.back() == ' ')) continue;
+      if (atData && !KeepsCaseAfterAt(c)) atData = false;
+      if (c == '@') atData = true;
+      if (c >= 'a' && c <= 'z' && !atData && !booleanData) c = c - 'a' + 'A';
+      if (c == ':') {
+        if (labelSeen) return kStaplSyntaxError;
+        while (!statement.empty() && statement.back() == ' ') statement.pop_back();
+        if (statement.size() > kMaxLabel) return kStaplIllegalSymbol;
+        label = statement;
+        labelSeen = true;
+        statement.clear();
+        continue;
+      }
+      if (c == ']' && statement.compare(0, 7, "BOOLEAN") == 0) booleanData = true;
+    }
+    if (!started) {
+      started = true;
+      m_statementStart = m_position - 1;
+    }
+    // Characters past the limit are dropped; a statement cut short has no ";".
+    if (statement.size() < kMaxStatement) statement.push_back(static_cast<char>(c));
+    if (c == ';' && !inString) {
+      m_statementEnd = m_position;
+      return kStaplSuccess;
+    }
+  }
+}
+
+int32_t CStaplStatementReader::LineOf(int32_t position) {
+  if (Seek(0) != kStaplSuccess) return 0;
+  int32_t line = 1;
+  for (int32_t i = 0; i < position; ++i) {
+    const int c = GetChar();
+    if (c < 0) break;
+    if (c == '\n') ++line;
+  }
+  return line;
+}
+
+int CStaplStatementReader::ReadLongInitialiser(int32_t start, std::string& text) {
+  const int32_t resume = m_statementEnd;
+  int rc = Seek(start);
+  if (rc != kStaplSuccess) return rc;
+  text.clear();
+  bool inComment = false, afterEquals = false, atData = false;
+  for (;;) {
+    int c = GetChar();
+    if (c < 0) return kStaplUnexpectedEnd;
+    if (inComment) {
+      inComment = c != '\n' && c != '\r';
+      continue;
+    }
+    if (c == '\'') {
+      inComment = true;
+      continue;
+    }
+    if (c == ';') break;
+    if (!afterEquals) {
+      afterEquals = c == '=';
+      continue;
+    }
+    if (c <= ' ') continue;
+    if (c == '@') atData = true;
+    if (c >= 'a' && c <= 'z' && !atData) c = c - 'a' + 'A';
+    text.push_back(static_cast<char>(c));
+  }
+  return Seek(resume);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class IStaplHost;
+
+// Reads the program one statement at a time through the host: comments dropped, blanks folded,
+// letters upper-cased outside strings and compressed data.
+class CStaplStatementReader {
+ public:
+  static constexpr size_t kMaxStatement = 8192;
+  static constexpr size_t kMaxLabel = 32;
+
+  explicit CStaplStatementReader(IStaplHost& host) : m_host(host) {}
+
+  // Fills the statement (ending in ";", unless it was cut) and the label; 0, 3, 4 or 17.
+  int Read(std::string& statement, std::string& label);
+
+  int Seek(int32_t position);
+  int32_t Position() const { return m_position; }
+  // Where the last statement began and where the one after it begins.
+  int32_t StatementStart() const { return m_statementStart; }
+  int32_t StatementEnd() const { return m_statementEnd; }
+  // Reads the program from its start: 1 + the line feeds before the position, 0 when the seek
+  // fails.
+  int32_t LineOf(int32_t position);
+
+  // Re-reads the text after the first "=" of the statement that starts at start, to its ";",
+  // without the length limit (comments dropped, blanks and line ends ignored).
+  int ReadLongInitialiser(int32_t start, std::string& text);
+
+ private:
+  int GetChar();
+
+  IStaplHost& m_host;
+  int32_t m_position = 0;
+  int32_t m_statementStart = 0;
+  int32_t m_statementEnd = 0;
+};

@@ -1,0 +1,94 @@
+#include "driver/firmware/staplporthost.h"
+
+#include "driver/firmware/busywaittimer.h"
+#include "driver/firmware/stapl/textscan.h"
+
+namespace {
+
+bool VectorBit(const int64_t* vector, int index) {
+  return (vector[index / 32] >> (index % 32)) & 1;
+}
+
+}  // namespace
+
+CStaplPortHost::CStaplPortHost(const char* script, int32_t length, CJtagProgrammer& port)
+    : m_script(script),
+      m_length(length),
+      m_port(port),
+      m_signals{{"**TCK**", 0, -1}, {"**TMS**", 1, -1}, {"**TDI**", 6, -1}, {"**TDO**", 7, -1},
+                {"TCK", 0, -1},     {"TMS", 1, -1},     {"TDI", 6, -1},     {"TDO", 7, -1},
+                {"DCLK", 0, -1},    {"NCONFIG", 1, -1}, {"DATA", 6, -1},    {"CONF_DONE", 7, -1},
+                {"NSTATUS", 4, -1}} {}
+
+int CStaplPortHost::StaplGetChar() {
+  if (m_position >= m_length) return -1;
+  // Unsigned: a 0xFF byte is data, not the end of the program.
+  return static_cast<unsigned char>(m_script[m_position++]);
+}
+
+int CStaplPortHost::StaplSeek(int32_t offset) {
+  if (offset < 0 || offset >= m_length) return -1;
+  m_position = offset;
+  return 0;
+}
+
+int CStaplPortHost::StaplJtagIo(int tms, int tdi, int readTdo) {
+  m_pins &= ~(kJtagPinTms | kJtagPinTck | kJtagPinTdi);
+  if (tms) m_pins |= kJtagPinTms;
+  if (tdi) m_pins |= kJtagPinTdi;
+  m_port.WritePins(m_pins);
+  int tdo = 0;
+  if (readTdo) {
+    m_port.ReadPins(&m_pins);
+    tdo = m_pins & kJtagPinTdo;
+  }
+  m_pins |= kJtagPinTck;
+  m_port.WritePins(m_pins);
+  return tdo;
+}
+
+void CStaplPortHost::StaplDelay(int64_t microseconds) {
+  // A wait is a minimum time: never round it down.
+  if (microseconds > 0) ProcessBusyWaitTimer().WaitMicroseconds(static_cast<double>(microseconds));
+}
+
+int CStaplPortHost::StaplVectorMap(int count, const char* const* names) {
+  for (Signal& signal : m_signals) signal.index = -1;
+  int assigned = 0;
+  for (int i = 0; i < count; ++i) {
+    for (Signal& signal : m_signals) {
+      if (signal.index == -1 && staplText::EqualsIgnoreCase(signal.name, names[i])) {
+        signal.index = i;
+        ++assigned;
+        break;
+      }
+    }
+  }
+  return assigned;
+}
+
+int CStaplPortHost::StaplVectorIo(int count, const int64_t* direction, const int64_t* data,
+                                  int64_t* capture) {
+  uint32_t mapped = 0, outputs = 0;
+  int processed = 0;
+  for (const Signal& signal : m_signals) {
+    if (signal.index < 0 || signal.index >= count) continue;
+    ++processed;
+    mapped |= 1u << signal.bit;
+    if (VectorBit(direction, signal.index)) outputs |= 1u << signal.bit;
+  }
+  if (outputs == mapped || capture == nullptr) return processed;
+  // No pin is driven here: an input reads back what the data vector holds for it.
+  for (const Signal& signal : m_signals) {
+    if (signal.index < 0 || signal.index >= count || VectorBit(direction, signal.index)) continue;
+    const int64_t bit = int64_t{1} << (signal.index % 32);
+    if (VectorBit(data, signal.index)) {
+      capture[signal.index / 32] |= bit;
+    } else {
+      capture[signal.index / 32] &= ~bit;
+    }
+  }
+  return processed;
+}
+
+int CStaplPortHost::StaplSetFrequency(int64_t) { return 0; }

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+
+#include "driver/firmware/jtagprogrammer.h"
+#include "driver/firmware/stapl/staplhost.h"
+
+// Serves a STAPL program from memory and drives the pins of a JTAG port. What happens to the
+// program's messages and exports is the derived class's choice.
+class CStaplPortHost : public IStaplHost {
+ public:
+  CStaplPortHost(const char* script, int32_t length, CJtagProgrammer& port);
+
+  int StaplGetChar() override;
+  int StaplSeek(int32_t offset) override;
+  int StaplJtagIo(int tms, int tdi, int readTdo) override;
+  void StaplDelay(int64_t microseconds) override;
+  int StaplVectorMap(int count, const char* const* names) override;
+  int StaplVectorIo(int count, const int64_t* direction, const int64_t* data,
+                    int64_t* capture) override;
+  int StaplSetFrequency(int64_t hertz) override;
+
+ private:
+  struct Signal {
+    const char* name;
+    int bit;
+    int index;
+  };
+  static constexpr int kSignals = 13;
+
+  const char* m_script;
+  int32_t m_length;
+  int32_t m_position = 0;
+  CJtagProgrammer& m_port;
+  uint32_t m_pins = 0;
+  Signal m_signals[kSignals];
+};

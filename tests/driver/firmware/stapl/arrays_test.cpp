@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/firmware/stapl/staplresult.h"
+#include "tests/driver/firmware/stapl/stapltesthost.h"
+
+namespace {
+
+StaplRun RunProc(const std::string& body, const std::string& decls) {
+  StaplBench bench;
+  return bench.Run(Proc(body, decls), "DO");
+}
+
+std::vector<std::string> Printed(const std::string& body, const std::string& decls) {
+  StaplRun run = RunProc(body, decls);
+  EXPECT_EQ(run.rc, kStaplSuccess) << body;
+  return run.messages;
+}
+
+TEST(StaplArrays, InitialisersOfStaplProper) {
+  EXPECT_EQ(Printed("PRINT A[0], A[1], A[2];", "INTEGER A[3] = 1, 2, 3;"),
+            (std::vector<std::string>{"321"}));
+  EXPECT_EQ(Printed("PRINT B[0], B[3], INT(B[]);", "BOOLEAN B[4] = #0001;"),
+            (std::vector<std::string>{"101"}));
+  EXPECT_EQ(Printed("PRINT INT(C[]), C[4], C[5];", "BOOLEAN C[8] = $1F;"),
+            (std::vector<std::string>{"3110"}));
+  EXPECT_EQ(Printed("PRINT INT(D[]);", "BOOLEAN D[12] = $a5f;"),
+            (std::vector<std::string>{"2655"}));
+}
+
+// The top digit of a hex initialiser may be partly outside the array: the last digit still
+// holds bits 0-3.
+TEST(StaplArrays, HexInitialiserOfAnOddLength) {
+  EXPECT_EQ(Printed("PRINT INT(V[]);", "BOOLEAN V[6] = $02;"), (std::vector<std::string>{"2"}));
+  EXPECT_EQ(Printed("PRINT INT(V[]);", "BOOLEAN V[7] = $5A;"), (std::vector<std::string>{"90"}));
+}
+
+TEST(StaplArrays, InitialiserErrors) {
+  EXPECT_EQ(RunProc("", "INTEGER A[3] = 1, 2;").rc, kStaplSyntaxError);
+  EXPECT_EQ(RunProc("", "BOOLEAN B[4] = #00012;").rc, kStaplSyntaxError);
+  EXPECT_EQ(RunProc("", "BOOLEAN B[4] = #001;").rc, kStaplSyntaxError);
+  EXPECT_EQ(RunProc("", "BOOLEAN B[8] = $1G;").rc, kStaplSyntaxError);
+  EXPECT_EQ(RunProc("", "BOOLEAN B[4] = 1, 0, 1, 1;").rc, kStaplSyntaxError);
+  EXPECT_EQ(RunProc("", "BOOLEAN B[16] = @!!!;").rc, kStaplSyntaxError);
+  EXPECT_EQ(RunProc("", "BOOLEAN B[I];").rc, kStaplUndefinedSymbol);
+  EXPECT_EQ(RunProc("", "BOOLEAN B[1 == 1];").rc, kStaplTypeMismatch);
+  EXPECT_EQ(RunProc("", "BOOLEAN S = 2;").rc, kStaplTypeMismatch);
+  EXPECT_EQ(RunProc("", "INTEGER S = 1 == 1;").rc, kStaplTypeMismatch);
+  EXPECT_EQ(RunProc("", "INTEGER X-Y;").rc, kStaplSyntaxError);
+  EXPECT_EQ(RunProc("", "INTEGER " + std::string(33, 'X') + ";").rc, kStaplIllegalSymbol);
+}
+
+TEST(StaplArrays, CompressedInitialiser) {
+  // Header length 2, then a literal group of 0xA5, 0x01 (the third field is beyond the length).
+  // Bits: 0x02 0 0 0 | flag 0 | 0xA5 | 0x01 packed six at a time.
+  std::vector<uint8_t> bytes = {0x02, 0x00, 0x00, 0x00};
+  uint64_t tail = (uint64_t{0xA5} << 1) | (uint64_t{0x01} << 9);
+  for (int i = 0; i < 3; ++i) bytes.push_back(static_cast<uint8_t>(tail >> (8 * i)));
+  std::string text;
+  const char* digits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz_@";
+  uint64_t bits = 0;
+  int count = 0;
+  for (uint8_t b : bytes) {
+    bits |= uint64_t{b} << count;
+    count += 8;
+    while (count >= 6) {
+      text.push_back(digits[bits & 63]);
+      bits >>= 6;
+      count -= 6;
+    }
+  }
+  if (count > 0) text.push_back(digits[bits & 63]);
+  EXPECT_EQ(Printed("PRINT INT(Z[]);", "BOOLEAN Z[16] = @" + text + ";"),
+            (std::vector<std::string>{std::to_string(0x01A5)}));
+  // The same data as a scan literal.
+  StaplBench bench;
+  StaplRun run = bench.Run(Proc("B[] = @" + text + "; PRINT INT(B[]);", "BOOLEAN B[16];"), "DO");
+  ASSERT_EQ(run.rc, kStaplSuccess);
+  EXPECT_EQ(run.messages, (std::vector<std::string>{std::to_string(0x01A5)}));
+  EXPECT_EQ(RunProc("", "BOOLEAN Z[24] = @" + text + ";").rc, kStaplSyntaxError);
+}
+
+TEST(StaplArrays, LongInitialiserIsReadFromTheProgram) {
+  std::string bits;
+  for (int i = 0; i < 20000; ++i) bits.push_back(i % 3 == 0 ? '1' : '0');
+  // bit 0 is the last character: index 19999 -> bit 0.
+  StaplRun run = RunProc("PRINT L[0], L[1], L[19999], L[19998], L[19997];",
+                         "BOOLEAN L[20000] = #" + bits + ";\n");
+  ASSERT_EQ(run.rc, kStaplSuccess);
+  const auto bit = [&](int index) { return bits[19999 - index]; };
+  const std::string expected{bit(0), bit(1), bit(19999), bit(19998), bit(19997)};
+  EXPECT_EQ(run.messages[0], expected);
+}
+
+TEST(StaplArrays, AssignmentsAndRanges) {
+  EXPECT_EQ(Printed("A[5..2] = #1011; PRINT INT(A[]);", "BOOLEAN A[8];"),
+            (std::vector<std::string>{std::to_string(0b101100)}));
+  EXPECT_EQ(Printed("A[] = $F0; B[3..0] = A[7..4]; PRINT INT(B[]);", "BOOLEAN A[8]; BOOLEAN B[4];"),
+            (std::vector<std::string>{"15"}));
+  EXPECT_EQ(Printed("A[] = #00000011; A[7..1] = A[6..0]; PRINT INT(A[]);", "BOOLEAN A[8];"),
+            (std::vector<std::string>{"7"}));
+  EXPECT_EQ(Printed("N[1] = 5 * 5; PRINT N[1];", "INTEGER N[2];"),
+            (std::vector<std::string>{"25"}));
+  EXPECT_EQ(RunProc("C[0] = 1;", "BOOLEAN C[2] = #01;").rc, kStaplAssignToConst);
+  EXPECT_EQ(RunProc("N[0..1] = #11;", "INTEGER N[2];").rc, kStaplSyntaxError);
+  EXPECT_EQ(RunProc("N[2] = 1;", "INTEGER N[2];").rc, kStaplBoundsError);
+  EXPECT_EQ(RunProc("A[0..3] = #1111;", "BOOLEAN A[8];").rc, kStaplBoundsError);
+  EXPECT_EQ(RunProc("A[9..3] = #1111;", "BOOLEAN A[8];").rc, kStaplBoundsError);
+  EXPECT_EQ(RunProc("A[1] = 2;", "BOOLEAN A[8];").rc, kStaplTypeMismatch);
+  EXPECT_EQ(RunProc("I = A[0];", "INTEGER I; BOOLEAN A[8];").rc, kStaplTypeMismatch);
+}
+
+TEST(StaplArrays, LineOrientedInitialisers) {
+  StaplBench bench;
+  StaplRun run = bench.Run(
+      "BOOLEAN A[4] = 1, 1, 0, 1;\n"
+      "BOOLEAN H[8] = HEX 1F;\n"
+      "BOOLEAN B[4] = BIN 0011;\n"
+      "BOOLEAN R[10] = RLC I4A2Q43;\n"  // 4 ones, 2 zeros, 4 literal bits 0b0011
+      "INTEGER N[2] = 4, 5;\n"
+      "PRINT INT(A[3..0]), \" \", INT(H[7..0]), \" \", INT(B[3..0]), \" \", INT(R[9..0]), \" \", "
+      "N[0];\n"
+      "EXIT 0;\n");
+  ASSERT_EQ(run.rc, kStaplSuccess) << run.errorLine;
+  // Line-oriented data are in text order: the first value is bit 0.
+  EXPECT_EQ(run.messages, (std::vector<std::string>{"11 241 12 207 4"}));
+}
+
+}  // namespace

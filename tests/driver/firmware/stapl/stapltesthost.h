@@ -1,0 +1,71 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "driver/firmware/boardjtagport.h"
+#include "driver/firmware/stapl/staplexecute.h"
+#include "driver/firmware/staplporthost.h"
+#include "platform/boardsim/jtag/simiscdevice.h"
+#include "platform/boardsim/jtag/simjtagchain.h"
+
+// Runs programs against a simulated chain behind a board port; records what they print, export
+// and wait instead of waiting.
+class CStaplTestHost : public CStaplPortHost {
+ public:
+  CStaplTestHost(const std::string& program, CJtagProgrammer& port)
+      : CStaplPortHost(program.data(), static_cast<int32_t>(program.size()), port) {}
+
+  void StaplMessage(const char* text) override { messages.emplace_back(text); }
+  void StaplExport(const char* key, int64_t value) override { exports.emplace_back(key, value); }
+  void StaplDelay(int64_t microseconds) override { delays.push_back(microseconds); }
+
+  std::vector<std::string> messages;
+  std::vector<std::pair<std::string, int64_t>> exports;
+  std::vector<int64_t> delays;
+};
+
+struct StaplRun {
+  int rc = -1;
+  int32_t errorLine = 0;
+  int32_t exitCode = -1;
+  std::vector<std::string> messages;
+  std::vector<std::pair<std::string, int64_t>> exports;
+  std::vector<int64_t> delays;
+};
+
+// A chain with a board port in front of it.
+struct StaplBench {
+  StaplBench() : port(&chain) {}
+
+  StaplRun Run(const std::string& program, const char* action = nullptr,
+               std::vector<const char*> init = {}) {
+    CStaplTestHost host(program, port);
+    StaplRun run;
+    init.push_back(nullptr);
+    run.rc = StaplExecute(host, action, init.size() > 1 ? init.data() : nullptr, &run.errorLine,
+                          &run.exitCode);
+    run.messages = std::move(host.messages);
+    run.exports = std::move(host.exports);
+    run.delays = std::move(host.delays);
+    return run;
+  }
+
+  boardsim::CSimJtagChain chain;
+  CBoardJtagPort port;
+};
+
+inline std::unique_ptr<boardsim::CSimJtagDevice> MakeDevice(int irLength,
+                                                            std::optional<uint32_t> idcode) {
+  boardsim::SimJtagDeviceConfig config;
+  config.irLength = irLength;
+  config.idcode = idcode;
+  return std::make_unique<boardsim::CSimJtagDevice>(config);
+}
+
+// A v2 program with one action DO of one procedure P whose body is given.
+inline std::string Proc(const std::string& body, const std::string& decls = "") {
+  return "ACTION DO = P;\nPROCEDURE P;\n" + decls + body + "\nENDPROC;\nCRC 0000;\n";
+}
