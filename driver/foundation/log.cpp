@@ -19,6 +19,12 @@ std::mutex g_logCreation;
 
 constexpr uint64_t kKeptThreadBits = 0xF000000000000000ull;
 
+// Record fields are shared memory that a reader (or the kernel driver) may look at any time.
+template <typename T>
+void Store(T& field, T value) {
+  std::atomic_ref<T>(field).store(value, std::memory_order_relaxed);
+}
+
 }  // namespace
 
 CLog* CLog::Instance() {
@@ -46,13 +52,13 @@ void CLog::Write(const CLogProvider& provider, uint32_t kind, uint32_t tag1, uin
   const uint64_t values[3] = {value1, value2, value3};
   const uint32_t emptyTags[3] = {kEmptyLogTag, kEmptyLogTag, kEmptyLogTag};
   const uint64_t emptyValues[3] = {};
-  while (!TryAppend(provider, kind, tags, values)) {
-    if (ring_.load() == nullptr || ringSize_.load() == 0) return;
-    // The offset ran past the end: start again at the first record with a wrap record.
-    RestartRing();
-    while (!TryAppend(provider, kLogKindWrap, emptyTags, emptyValues)) {
-      if (ring_.load() == nullptr || ringSize_.load() == 0) return;
-      RestartRing();
+  for (;;) {
+    const Append result = TryAppend(provider, kind, tags, values);
+    if (result == Append::kDone) return;
+    if (result == Append::kRestarted) {
+      // This writer moved the offset back to the first record: it marks the wrap.
+      while (TryAppend(provider, kLogKindWrap, emptyTags, emptyValues) != Append::kDone) {
+      }
     }
   }
 }
@@ -66,13 +72,14 @@ void CLog::WriteEvent(const CLogProvider& provider, uint32_t kind) {
   Write(provider, kind, kEmptyLogTag, 0, kEmptyLogTag, 0, kEmptyLogTag, 0);
 }
 
-// False when the reserved offset lies outside the ring; true when the record was written
-// or there is no ring to write to.
-bool CLog::TryAppend(const CLogProvider& provider, uint32_t kind, const uint32_t tags[3],
-                     const uint64_t values[3]) {
+// Written (or dropped for want of a ring), or the reserved offset lay outside the ring. Of
+// several writers that reserved past the end only the last one sets the offset back, so no
+// two writers are ever handed the same record.
+CLog::Append CLog::TryAppend(const CLogProvider& provider, uint32_t kind, const uint32_t tags[3],
+                             const uint64_t values[3]) {
   uint8_t* const ring = ring_.load();
   const uint32_t ringSize = ringSize_.load();
-  if (ring == nullptr || ringSize == 0) return true;
+  if (ring == nullptr || ringSize == 0) return Append::kDone;
   auto* header = reinterpret_cast<LogRingHeader*>(ring);
   std::atomic_ref<uint32_t> writeOffset(header->writeOffset);
   uint32_t full = ringSize;
@@ -82,33 +89,30 @@ bool CLog::TryAppend(const CLogProvider& provider, uint32_t kind, const uint32_t
   // grid, or whose record would not end inside the memory is never written to.
   if (at < kLogHeaderSize || at >= ringSize || (at - kLogHeaderSize) % kLogRecordSize != 0 ||
       requestedSize_ - at < kLogRecordSize) {
-    return false;
+    uint32_t next = at + kLogRecordSize;
+    return writeOffset.compare_exchange_strong(next, kLogHeaderSize) ? Append::kRestarted
+                                                                     : Append::kRetry;
   }
 
   auto* record = reinterpret_cast<LogRecord*>(ring + at);
   std::atomic_ref<uint64_t> timeStamp(record->timeStamp);
   timeStamp.store(0);
-  record->sourceId = provider.SourceId();
-  record->sequenceWord = (provider.Sequence() & 0xFFFFF) | 1u << 20 | (provider.Word4() & 7) << 21;
+  Store(record->sourceId, provider.SourceId());
+  Store(record->sequenceWord,
+        (provider.Sequence() & 0xFFFFF) | 1u << 20 | (provider.Word4() & 7) << 21);
   const uint64_t thread = os::GetCurrentThreadId() & 0xFFFFFFu;
   const uint64_t processor = os::GetCurrentProcessorNumber() & 0xFFu;
   const uint64_t word3 = provider.Word3() & 0xFFFFFu;
-  record->threadWord =
-      (record->threadWord & kKeptThreadBits) | thread | processor << 32 | word3 << 40;
-  record->kind = kind;
+  const uint64_t kept =
+      std::atomic_ref<uint64_t>(record->threadWord).load(std::memory_order_relaxed);
+  Store(record->threadWord, (kept & kKeptThreadBits) | thread | processor << 32 | word3 << 40);
+  Store(record->kind, kind);
   for (int i = 0; i < 3; ++i) {
-    record->pairs[i].tag = tags[i];
-    record->pairs[i].value = values[i];
+    Store(record->pairs[i].tag, tags[i]);
+    Store(record->pairs[i].value, values[i]);
   }
   timeStamp.store(GetTimeStamp());
-  return true;
-}
-
-void CLog::RestartRing() {
-  uint8_t* const ring = ring_.load();
-  if (ring == nullptr) return;
-  std::atomic_ref<uint32_t>(reinterpret_cast<LogRingHeader*>(ring)->writeOffset)
-      .exchange(kLogHeaderSize);
+  return Append::kDone;
 }
 
 void CLog::Reset() {

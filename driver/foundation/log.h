@@ -50,9 +50,9 @@ class CLog {
  private:
   CLog();
   void AttachRing(uint8_t* ring, uint32_t memorySize);
-  bool TryAppend(const CLogProvider& provider, uint32_t kind, const uint32_t tags[3],
-                 const uint64_t values[3]);
-  void RestartRing();
+  enum class Append { kDone, kRetry, kRestarted };
+  Append TryAppend(const CLogProvider& provider, uint32_t kind, const uint32_t tags[3],
+                   const uint64_t values[3]);
 
   uint64_t bufferId_ = 0;
   uint64_t bufferAddress_ = 0;
