@@ -1,0 +1,20 @@
+#include "driver/ieee1532/chain/chaindevice.h"
+
+#include "driver/ieee1532/flow/iscconcurrentstate.h"
+
+ChainDevice::ChainDevice() = default;
+ChainDevice::~ChainDevice() = default;
+
+Chain& IscEngineChain() {
+  static Chain chain;
+  return chain;
+}
+
+void ChainFree(Chain& chain) {
+  chain.devices.clear();
+  chain.tdiText.clear();
+  chain.tdoText.clear();
+  chain.expected.clear();
+  chain.mask.clear();
+  chain.maxRegister = 0;
+}

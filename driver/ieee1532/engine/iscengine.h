@@ -1,0 +1,10 @@
+#pragma once
+
+// The IEEE 1532 programming engine, run as a function with a command line.
+// Fatal stops close the engine's files, free its state and throw the integer 1.
+int IscEngineMain(int argc, char** argv);
+bool IscEngineParseOptions(int argc, char** argv);
+int IscEngineParseToolOption(int& argc, char**& argv);
+void IscEnginePrintUsage();
+void IscEngineInitGlobals();
+void IscEngineFreeGlobals();

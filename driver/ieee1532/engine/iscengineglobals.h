@@ -1,0 +1,13 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "driver/ieee1532/bsdl/bsdlentity.h"
+#include "driver/ieee1532/isc/iscdatafile.h"
+
+// Every BSDL entity and ISC data file the run has read; freed with the rest of the engine state.
+BsdlEntity& IscEngineNewEntity();
+IscDataFile& IscEngineNewDataFile();
+std::vector<IscDataFile*> IscEngineDataFiles();
+void IscEngineFreeRecords();

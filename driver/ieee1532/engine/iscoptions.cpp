@@ -1,0 +1,251 @@
+#include "driver/ieee1532/engine/iscoptions.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/ieee1532/chain/chaindevice.h"
+#include "driver/ieee1532/engine/iscengine.h"
+#include "driver/ieee1532/engine/iscsettings.h"
+#include "driver/ieee1532/host/iscport.h"
+#include "driver/ieee1532/text/iscinputfile.h"
+#include "driver/ieee1532/text/iscmessages.h"
+
+namespace {
+
+constexpr const char* kProgram = "rurura";
+constexpr int64_t kDefaultBufferSize = 0x40000;
+
+bool SameText(const char* a, const char* b) {
+  if (strlen(a) != strlen(b)) return false;
+  for (; *a != '\0'; ++a, ++b) {
+    if (std::tolower(static_cast<unsigned char>(*a)) !=
+        std::tolower(static_cast<unsigned char>(*b))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+[[noreturn]] void Stop(const char* format, const char* argument) {
+  IscReportf(kIscError, false, nullptr, format, argument);
+  throw 1;
+}
+
+// Takes the value after an option; null when there is none.
+const char* TakeValue(int& argc, char**& argv) {
+  if (argc <= 1) return nullptr;
+  --argc;
+  ++argv;
+  return argv[0];
+}
+
+int64_t BufferSize(const char* value) {
+  int64_t size = strtoll(value, nullptr, 10);
+  return size < 1024 ? kDefaultBufferSize : size;
+}
+
+FILE* OpenForWriting(const char* name) {
+  return OpenFileChecked(name, IscGetSettings().commitOnWrite ? "c" : "w");
+}
+
+void ApplyDebugBits(int64_t bits) {
+  IscSettings& settings = IscGetSettings();
+  if (bits & 1) settings.statusDisplay = false;
+  if (bits & 2) settings.debugInfo = true;
+  if (bits & 4) settings.bsdlInfo = true;
+  if (bits & 8) settings.skipIdcodeCheck = true;
+  if (bits & 16) settings.flowLoopDebug = true;
+  if (bits & 32) settings.actionRepeatDisplay = true;
+}
+
+// One generic option (name lower-cased); false when the tool options must have it.
+bool ParseGenericOption(const std::string& name, int& argc, char**& argv) {
+  IscSettings& settings = IscGetSettings();
+  IscCommandLine& line = IscEngineCommandLine();
+  if (name == "d" || name == "w") {
+    settings.commitOnWrite = false;
+  } else if (name == "i") {
+    const char* file = TakeValue(argc, argv);
+    if (file == nullptr) Stop("missing [%s] filename", "InputFile");
+    if (!line.outputFile.empty() && line.outputFile == file) {
+      IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, "Input filename same as output");
+    }
+    if (IscPortCommandSource() == 1 && file[0] != '\0') {
+      fclose(OpenFileChecked(file, "r"));
+    }
+    line.commandFile = file;
+    line.commandFileGiven = true;
+  } else if (name == "l") {
+    const char* file = TakeValue(argc, argv);
+    if (file == nullptr) Stop("missing [%s] filename", "LogFile");
+    if (FILE* old = IscLogFile()) fclose(old);
+    IscSetLogFile(OpenForWriting(file));
+  } else if (name == "o") {
+    const char* file = TakeValue(argc, argv);
+    if (file == nullptr) Stop("missing [%s] filename", "OutFile");
+    if (line.commandFile == file) {
+      IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, "Output filename same as input");
+    }
+    fclose(OpenForWriting(file));
+    line.outputFile = file;
+  } else if (name == "xopt") {
+    const char* value = TakeValue(argc, argv);
+    if (value == nullptr) Stop("%s: specify option(s)", kProgram);
+    ApplyDebugBits(strtoll(value, nullptr, 10));
+  } else if (name == "readbufsize" || name == "writebufsize") {
+    bool read = name == "readbufsize";
+    const char* value = TakeValue(argc, argv);
+    if (value == nullptr) {
+      Stop(read ? "%s: specify read buffer size" : "%s: specify write buffer size", kProgram);
+    }
+    (read ? settings.readBufferSize : settings.writeBufferSize) = BufferSize(value);
+  } else if (name == "nobufread") {
+    settings.bufferedRead = false;
+  } else if (name == "nobufwrite") {
+    settings.bufferedWrite = false;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void UsageLine(const char* text) { IscWriteMessageLine(text, kIscLinePlain); }
+
+void PausePrompt() { UsageLine("-==< Press ENTER to continue >==-"); }
+
+}  // namespace
+
+IscCommandLine& IscEngineCommandLine() {
+  static IscCommandLine line;
+  return line;
+}
+
+int IscEngineParseToolOption(int& argc, char**& argv) {
+  IscSettings& settings = IscGetSettings();
+  const char* name = argv[0] + 1;
+  struct Flag {
+    const char* name;
+    bool IscSettings::*setting;
+    bool value;
+  };
+  static const Flag kFlags[] = {
+      {"checkinpfiles", &IscSettings::checkInputFilesOnly, true},
+      {"continue_on_fail", &IscSettings::continueOnFail, true},
+      {"bsdlwarnings", &IscSettings::bsdlWarnings, true},
+      {"min0clk", &IscSettings::singleTckBeforeWait, false},
+      {"nomemiscdata", &IscSettings::holdIscDataInMemory, false},
+      {"skip_error_proc", &IscSettings::runErrorExitProc, false},
+      {"skip_exit_on_error", &IscSettings::stopOnExitOnError, false},
+      {"xshowallopts", &IscSettings::showAllOptions, true},
+      {"xshowcmdfileopts", &IscSettings::showCommandFileOptions, true},
+  };
+  for (const Flag& flag : kFlags) {
+    if (SameText(name, flag.name)) {
+      settings.*flag.setting = flag.value;
+      return 1;
+    }
+  }
+  if (SameText(name, "checkbsdl")) {
+    const char* file = TakeValue(argc, argv);
+    if (file == nullptr) IscReportf(kIscError, false, nullptr, "Specify BSDL file to check");
+    FILE* test = OpenFileChecked(file, "t");
+    if (test == nullptr)
+      IscReportf(kIscError, false, nullptr, "Cannot open/read BSDL file [%s]", file);
+    fclose(test);
+    settings.checkOnly = settings.checkInputFilesOnly = true;
+    IscEngineCommandLine().checkBsdlFile = file;
+    return 1;
+  }
+  if (SameText(name, "maxbiterr")) {
+    const char* value = TakeValue(argc, argv);
+    if (value == nullptr)
+      IscReportf(kIscError, false, nullptr, "Specify max # of bit errors to display");
+    settings.maxBitErrors = strtoll(value, nullptr, 10);
+    return 1;
+  }
+  if (SameText(name, "m")) {
+    const char* value = TakeValue(argc, argv);
+    bool concurrent = value != nullptr && SameText(value, "concurrent");
+    bool maxConcurrent = value != nullptr && SameText(value, "max_concurrent");
+    if (value == nullptr || (!concurrent && !maxConcurrent && !SameText(value, "sequential"))) {
+      IscReportf(kIscError, false, nullptr, "Specify -m [sequential | concurrent]");
+    }
+    settings.concurrent = concurrent || maxConcurrent;
+    settings.maxConcurrent = maxConcurrent;
+    return 1;
+  }
+  return 0;
+}
+
+bool IscEngineParseOptions(int argc, char** argv) {
+  --argc;
+  ++argv;
+  for (; argc > 0 && argv[0][0] == '-'; --argc, ++argv) {
+    for (char* c = argv[0] + 1; *c != '\0'; ++c) {
+      *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    }
+    if (ParseGenericOption(argv[0] + 1, argc, argv)) continue;
+    if (IscEngineParseToolOption(argc, argv) == 1) continue;
+    IscReportf(kIscError, false, nullptr, "%s: unknown option [%s]\n", kProgram, argv[0]);
+  }
+  const IscCommandLine& line = IscEngineCommandLine();
+  if ((line.commandFileGiven || IscGetSettings().checkOnly) && argc == 0) return true;
+  IscGetSettings().statusDisplay = true;
+  IscMessagef(kIscLinePlain, "%s version 4.06", kProgram);
+  if (argc > 0) {
+    IscMessagef(kIscLinePlain, "==> unknown option [%s]", argv[0]);
+  } else {
+    UsageLine("==> missing input");
+  }
+  IscMessagef(kIscLinePlain, "Usage:\n  %s [options] -i <command file>", kProgram);
+  IscEnginePrintUsage();
+  return false;
+}
+
+void IscEnginePrintUsage() {
+  const IscSettings& settings = IscGetSettings();
+  UsageLine("Options:");
+  UsageLine("  -bsdlwarnings = display BSDL DESIGN_WARNINGs and ISC_DESIGN_WARNINGs");
+  UsageLine("  -checkinpfiles = check files specified in command file");
+  if (settings.showAllOptions) {
+    static const char* const kAll[] = {
+        "  -checkbsdl <BSDL file> = check specified BSDL file then exit",
+        "  -continue_on_fail = continue device processing even on failure",
+        "  -min0clk = turn off single 0-1-0 TCK pulse when waiting X secs",
+        "  -nobufread = turn off buffered read operations",
+        "  -no_fwrite = use fprintf() instead of fwrite() to write data",
+        "  -nomemiscdata = do not hold ISC data in memory",
+        "  -readbufsize N = specify fread buffer size",
+        "  -writebufsize N = specify fwrite buffer size",
+    };
+    for (const char* text : kAll) UsageLine(text);
+    PausePrompt();
+    static const char* const kDebug[] = {
+        "  -xopt N = debugging options (N = sum of the following)",
+        "        =>   1: turn off status display",
+        "        =>   2: print program debug information",
+        "        =>   4: print BSDL info to output file",
+        "        =>   8: skip IDCODE check",
+        "        =>  16: turn on flow loop debug code",
+        "        =>  32: display ACTION repeat count",
+        "  -xshowallopts = show all options",
+        "  -xshowcmdfileopts = show ISC command file format and options",
+    };
+    for (const char* text : kDebug) UsageLine(text);
+    PausePrompt();
+  }
+  if (settings.showCommandFileOptions) {
+    ChainPrintCommandFileHelp();
+    PausePrompt();
+  }
+  static const char* const kAlways[] = {
+      "  -l <log file> = write diagnostic messages to log file",
+      "  -m [sequential (default) | concurrent] = processing mode",
+      "  -maxbiterr N = N -> max number of bit errors to display",
+      "  -o <output file> = write debug messages to output file",
+      "  -skip_error_proc = use BYPASS instead of PROC_ERROR_EXIT when errors occur",
+      "  -skip_exit_on_error = process other devices even on flow exit_on_error",
+  };
+  for (const char* text : kAlways) UsageLine(text);
+}

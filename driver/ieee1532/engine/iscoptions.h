@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+// File names given on the engine's command line.
+struct IscCommandLine {
+  bool commandFileGiven = false;
+  std::string commandFile;  // empty: the command text is in the port's lines
+  std::string outputFile;
+  std::string checkBsdlFile;
+};
+
+IscCommandLine& IscEngineCommandLine();

@@ -1,0 +1,9 @@
+#include "driver/ieee1532/engine/iscsettings.h"
+
+namespace {
+IscSettings g_settings;
+}
+
+IscSettings& IscGetSettings() { return g_settings; }
+
+void IscResetSettings() { g_settings = IscSettings{}; }

@@ -1,0 +1,114 @@
+#include "driver/ieee1532/engine/iscsettings.h"
+#include "driver/ieee1532/flow/iscfieldbits.h"
+#include "driver/ieee1532/flow/iscflow.h"
+#include "driver/ieee1532/host/iscport.h"
+#include "driver/ieee1532/tap/isctap.h"
+#include "driver/ieee1532/text/iscmessages.h"
+
+namespace {
+
+bool PhaseTakesData(const std::vector<BsdlActivity>& list) {
+  for (const BsdlActivity& activity : list) {
+    if (activity.isLoop && PhaseTakesData(activity.loop)) return true;
+    for (const BsdlField& field : activity.update) {
+      if (IscValueTakesData(field.value) || IscValueTakesData(field.mask)) return true;
+    }
+    for (const BsdlField& field : activity.capture) {
+      if (IscValueTakesData(field.value) || IscValueTakesData(field.mask)) return true;
+    }
+  }
+  return false;
+}
+
+bool IscOutput(const ChainDevice& device) {
+  return device.output && device.output->stream != nullptr && device.output->iscFormat;
+}
+
+// Runs the phases of one flow; false when an activity failed.
+bool RunFlow(ChainDevice& device, BsdlFlow& flow) {
+  bool output = IscOutput(device) && !flow.dataName.empty();
+  if (flow.dataCount > 0) {
+    IscDataReadFile(*device.data, kIscDataFindArray, device.entity, flow.dataName, device.lookup);
+  }
+  if (output) IscDataWriteFile(*device.output, kIscWriteArray, flow.dataName.c_str(), 0);
+  for (int phase = kBsdlInitialize; phase <= kBsdlTerminate; ++phase) {
+    if (!flow.hasPhase[phase]) continue;
+    const std::vector<BsdlActivity>& list = flow.phases[phase];
+    bool takesData = PhaseTakesData(list);
+    if (takesData) IscDataFindSection(*device.data, flow.dataName, phase, device.lookup);
+    if (output) IscDataWriteFile(*device.output, kIscWriteSection, nullptr, phase);
+    int64_t repeats = phase == kBsdlRepeat ? flow.repeatCount : 1;
+    for (int64_t repeat = 1; repeat <= repeats; ++repeat) {
+      for (const BsdlActivity& activity : list) {
+        if (FlowRunLoop(device, activity, flow, repeat, false) != 0) return false;
+      }
+    }
+    if (takesData && device.lookup.next < device.lookup.array->sections[phase].size()) {
+      IscReportf(kIscError, false, nullptr, "Data block has too many data records");
+    }
+    if (output) IscDataWriteFile(*device.output, kIscWriteSection, nullptr, kIscWriteSectionEnd);
+  }
+  if (output) IscDataWriteFile(*device.output, kIscWriteArrayEnd, nullptr, 0);
+  return true;
+}
+
+bool RunsProcedure(const BsdlActionProcedure& reference) {
+  int setting = reference.overrideSetting != 0 ? reference.overrideSetting : reference.setting;
+  return setting != kBsdlOff && setting != kBsdlOptional;
+}
+
+}  // namespace
+
+void IscRunErrorExit(Chain& chain, ChainDevice& device) {
+  if (!IscGetSettings().runErrorExitProc) return;
+  int index = device.entity->ErrorExitProcedure();
+  if (index < 0) {
+    IscReportf(kIscWarning, false, nullptr, "\nPROC_ERROR_EXIT not defined for [%s]",
+               device.entity->name.c_str());
+    return;
+  }
+  BsdlActionProcedure reference;
+  reference.name = "proc_error_exit";
+  reference.procedure = index;
+  if (ProcedureRun(chain, device, reference) != 1) {
+    IscReportf(kIscWarning, false, nullptr, "PROC_ERROR_EXIT for [%s] unsuccessful",
+               device.entity->name.c_str());
+  }
+}
+
+int ProcedureRun(Chain& chain, ChainDevice& device, const BsdlActionProcedure& reference) {
+  (void)chain;
+  const BsdlProcedure& procedure =
+      device.entity->procedures[static_cast<size_t>(reference.procedure)];
+  for (const BsdlProcedureFlow& flowReference : procedure.flows) {
+    BsdlFlow& flow = device.entity->flows[static_cast<size_t>(flowReference.flow)];
+    if (RunFlow(device, flow)) continue;
+    if (flow.exitOnError && IscGetSettings().stopOnExitOnError) IscChainStop() = true;
+    return 0;
+  }
+  return 1;
+}
+
+int ActionRun(Chain& chain, ChainDevice& device) {
+  const BsdlAction* action = ChainFindAction(device);
+  if (action == nullptr) return 0;
+  IscResetMismatchCount();
+  if (device.output) {
+    InputFileReopen(*device.output, IscGetSettings().commitOnWrite ? "c" : "w");
+    IscDataWriteFile(*device.output, kIscWriteHeader, device.entity->name.c_str(), 0);
+  }
+  bool passed = true;
+  for (const BsdlActionProcedure& reference : action->procedures) {
+    if (!RunsProcedure(reference)) continue;
+    if (ProcedureRun(chain, device, reference) != 1) {
+      passed = false;
+      break;
+    }
+  }
+  if (!passed) IscRunErrorExit(chain, device);
+  if (device.output) {
+    IscDataWriteFile(*device.output, kIscWriteEnd, nullptr, 0);
+    InputFileClose(*device.output);
+  }
+  return passed ? 1 : 0;
+}

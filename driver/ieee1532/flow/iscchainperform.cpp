@@ -1,0 +1,97 @@
+#include "driver/ieee1532/engine/iscsettings.h"
+#include "driver/ieee1532/flow/iscflow.h"
+#include "driver/ieee1532/host/iscport.h"
+#include "driver/ieee1532/tap/isctap.h"
+#include "driver/ieee1532/text/iscmessages.h"
+
+void IscSetBypassCounts(const Chain& chain, const ChainDevice& target) {
+  TapBypassCounts counts;
+  bool before = true;
+  for (const auto& device : chain.devices) {
+    if (device.get() == &target) {
+      before = false;
+      continue;
+    }
+    if (device->skip) continue;
+    (before ? counts.drHeader : counts.drTrailer) += 1;
+    (before ? counts.irHeader : counts.irTrailer) += device->irLength;
+  }
+  TapBypass() = counts;
+}
+
+namespace {
+
+std::string DeviceTitle(const ChainDevice& device) {
+  return "[" + device.name + " (" + device.entity->name + ")]: " + ChainActionText(device);
+}
+
+void ResultBanner(bool passed, const std::string& text) {
+  IscWriteMessageLine(" /~~~~\\--------------------------------------------------", kIscLinePlain);
+  std::string line = std::string(passed ? "[ PASS " : "[ FAIL ") + text;
+  IscWriteMessageLine(line.c_str(), kIscLinePlain);
+  IscWriteMessageLine(" \\____/--------------------------------------------------", kIscLinePlain);
+}
+
+void AppendTransmissionCrcs(const Chain& chain) {
+  for (const auto& device : chain.devices) {
+    if (device->skip || device->action.empty() || !device->output || !device->output->iscFormat) {
+      continue;
+    }
+    uint16_t crc = 0;
+    FILE* stream = nullptr;
+    if (IscFileTransmissionCrc(device->output->name, crc)) {
+      stream = fopen(device->output->name.c_str(), "ab");
+    }
+    if (stream == nullptr) {
+      IscReportf(kIscWarning, false, nullptr, "- could not reopen [%s] to write transmission CRC",
+                 device->output->name.c_str());
+      continue;
+    }
+    fprintf(stream, "\n%04X\n", crc);
+    fclose(stream);
+  }
+}
+
+}  // namespace
+
+int ChainPerformActions(Chain& chain, int64_t iteration) {
+  IscChainStop() = false;
+  TapReset(true);
+  bool passed = true;
+  if (IscGetSettings().concurrent) {
+    IscWriteMessageLine("--> Performing actions concurrently", kIscLinePlain);
+    passed = ChainPerformConcurrent(chain, iteration) == 1;
+    ResultBanner(passed,
+                 "]: concurrent processing mode (iteration " + std::to_string(iteration) + ")");
+    IscPortSetFailureWord(passed ? 0 : 1);
+  } else {
+    for (const auto& device : chain.devices) {
+      if (device->skip) {
+        IscMessagef(kIscLinePlain, "-+> Skipping device [%s]", device->name.c_str());
+        continue;
+      }
+      if (device->action.empty()) {
+        IscMessagef(kIscLinePlain, "-*> No action specified for [%s]", device->name.c_str());
+        continue;
+      }
+      IscSetBypassCounts(chain, *device);
+      IscWriteMessageLine("  /~~~~~~~~~~~~~~~~~~\\", kIscLinePlain);
+      IscMessagef(kIscLinePlain, "--> Performing action %s", DeviceTitle(*device).c_str());
+      IscWriteMessageLine("  \\__________________/", kIscLinePlain);
+      if (device->output) {
+        IscMessagef(kIscLinePlain, "    = outputs from action to file [%s] %s",
+                    device->output->name.c_str(), device->iscOutput ? "in ISC format" : "");
+      }
+      bool devicePassed = ActionRun(chain, *device) == 1;
+      IscPortProgressTick();
+      ResultBanner(devicePassed, "]: Action " + DeviceTitle(*device));
+      // A later device that passes must not hide an earlier failure.
+      passed = passed && devicePassed;
+      IscPortSetFailureWord(passed ? 0 : 1);
+      if ((!devicePassed && !IscGetSettings().continueOnFail) || IscChainStop()) break;
+    }
+  }
+  AppendTransmissionCrcs(chain);
+  TapReset(false);
+  return passed ? 1 : 0;
+}

@@ -1,0 +1,420 @@
+#include <algorithm>
+#include <memory>
+
+#include "driver/ieee1532/engine/iscsettings.h"
+#include "driver/ieee1532/flow/iscconcurrentstate.h"
+#include "driver/ieee1532/flow/iscfieldbits.h"
+#include "driver/ieee1532/flow/iscflow.h"
+#include "driver/ieee1532/host/iscport.h"
+#include "driver/ieee1532/tap/isctap.h"
+#include "driver/ieee1532/text/iscmessages.h"
+
+namespace {
+
+using State = ChainConcurrentState;
+
+std::string Sendable(std::string text) {
+  for (char& c : text) c = c == '0' ? '0' : '1';
+  return text;
+}
+
+bool IscOutput(const ChainDevice& device) {
+  return device.output && device.output->stream != nullptr && device.output->iscFormat;
+}
+
+bool PhaseTakesData(const std::vector<BsdlActivity>& list) {
+  for (const BsdlActivity& activity : list) {
+    if (activity.isLoop && PhaseTakesData(activity.loop)) return true;
+    for (const auto* fields : {&activity.update, &activity.capture}) {
+      for (const BsdlField& field : *fields) {
+        if (IscValueTakesData(field.value) || IscValueTakesData(field.mask)) return true;
+      }
+    }
+  }
+  return false;
+}
+
+class Stepper {
+ public:
+  Stepper(ChainDevice& device, const BsdlAction& action)
+      : m_device(device), m_action(action), m_state(*device.concurrent) {}
+
+  BsdlFlow& Flow() {
+    const BsdlActionProcedure& reference =
+        m_action.procedures[static_cast<size_t>(m_state.procedures[m_state.procedure])];
+    const BsdlProcedure& procedure =
+        m_device.entity->procedures[static_cast<size_t>(reference.procedure)];
+    return m_device.entity->flows[static_cast<size_t>(procedure.flows[m_state.flow].flow)];
+  }
+
+  // Moves to the next instruction activity; false when the action has run to its end.
+  bool Settle() {
+    while (!m_state.done) {
+      if (m_state.stack.empty()) {
+        StartNextPhase();
+        continue;
+      }
+      State::Level& top = m_state.stack.back();
+      if (top.index < top.list->size()) {
+        const BsdlActivity& activity = (*top.list)[top.index];
+        if (!activity.isLoop) {
+          m_state.activity = &activity;
+          return true;
+        }
+        if (activity.maxLoop <= 0) {
+          ++top.index;
+          continue;
+        }
+        m_state.stack.push_back(State::Level{&activity.loop, 0, &activity, 0, 0});
+        continue;
+      }
+      EndOfList();
+    }
+    return false;
+  }
+
+  void Advance(bool failed) {
+    State::Level* loop = nullptr;
+    for (State::Level& level : m_state.stack) {
+      if (level.loop != nullptr) loop = &level;
+    }
+    if (failed && loop != nullptr) {
+      ++loop->failures;
+    } else if (failed) {
+      Fail(Flow().exitOnError);
+      return;
+    }
+    ++m_state.stack.back().index;
+  }
+
+  void Prepare() {
+    const BsdlActivity& activity = *m_state.activity;
+    m_state.ir = Sendable(IscOpcodeText(m_device, activity.opcode));
+    m_state.tdi.clear();
+    m_state.drLength = std::max<int64_t>(1, m_device.entity->RegisterLength(activity.opcode));
+    bool hasTdi = !activity.update.empty();
+    bool hasTdo = !activity.capture.empty();
+    if (hasTdi) BuildTdiText(activity, true, m_state.tdi, m_device, Flow(), m_state.repeat);
+    m_state.flowType = hasTdi && hasTdo ? 0 : hasTdi ? 2 : hasTdo ? 3 : 1;
+  }
+
+ private:
+  void Fail(bool exitOnError) {
+    m_state.failed = true;
+    m_state.done = true;
+    if (exitOnError && IscGetSettings().stopOnExitOnError) {
+      IscChainStop() = true;
+      m_state.stoppedByExit = true;
+    }
+  }
+
+  void StartNextPhase() {
+    if (m_state.started) {
+      ++m_state.phase;
+    } else {
+      m_state.started = true;
+      m_state.phase = 0;
+      if (m_state.procedures.empty()) {
+        Finish();
+        return;
+      }
+      StartFlow();
+    }
+    while (true) {
+      if (m_state.phase > kBsdlTerminate) {
+        if (!NextFlow()) return;
+        continue;
+      }
+      BsdlFlow& flow = Flow();
+      if (!flow.hasPhase[m_state.phase]) {
+        ++m_state.phase;
+        continue;
+      }
+      const std::vector<BsdlActivity>& list = flow.phases[m_state.phase];
+      if (PhaseTakesData(list)) {
+        IscDataFindSection(*m_device.data, flow.dataName, m_state.phase, m_device.lookup);
+      }
+      if (IscOutput(m_device) && !flow.dataName.empty()) {
+        IscDataWriteFile(*m_device.output, kIscWriteSection, nullptr, m_state.phase);
+      }
+      m_state.repeat = 1;
+      m_state.stack.push_back(State::Level{&list, 0, nullptr, 0, 0});
+      return;
+    }
+  }
+
+  void StartFlow() {
+    BsdlFlow& flow = Flow();
+    m_state.phase = 0;
+    if (flow.dataCount > 0) {
+      IscDataReadFile(*m_device.data, kIscDataFindArray, m_device.entity, flow.dataName,
+                      m_device.lookup);
+    }
+    if (IscOutput(m_device) && !flow.dataName.empty()) {
+      IscDataWriteFile(*m_device.output, kIscWriteArray, flow.dataName.c_str(), 0);
+    }
+  }
+
+  bool NextFlow() {
+    if (IscOutput(m_device) && !Flow().dataName.empty()) {
+      IscDataWriteFile(*m_device.output, kIscWriteArrayEnd, nullptr, 0);
+    }
+    const BsdlActionProcedure& reference =
+        m_action.procedures[static_cast<size_t>(m_state.procedures[m_state.procedure])];
+    const BsdlProcedure& procedure =
+        m_device.entity->procedures[static_cast<size_t>(reference.procedure)];
+    if (++m_state.flow >= procedure.flows.size()) {
+      m_state.flow = 0;
+      if (++m_state.procedure >= m_state.procedures.size()) {
+        Finish();
+        return false;
+      }
+    }
+    StartFlow();
+    return true;
+  }
+
+  void Finish() {
+    m_state.done = true;
+    IscMessagef(kIscLinePlain, "(*)-> Action [%s: %s(%s)] = [ DONE ]", m_device.name.c_str(),
+                m_device.action.c_str(), m_device.actionData.c_str());
+  }
+
+  void EndOfList() {
+    State::Level& top = m_state.stack.back();
+    if (top.loop != nullptr) {
+      if (top.failures == 0 && top.iteration >= top.loop->minLoop) {
+        m_state.stack.pop_back();
+        ++m_state.stack.back().index;
+        return;
+      }
+      if (++top.iteration >= top.loop->maxLoop) {
+        IscReportf(kIscWarning, false, nullptr, "\n*** ==> [%s]: max flow loop count [%ld] reached",
+                   m_device.name.c_str(), static_cast<long>(top.loop->maxLoop));
+        Fail(false);
+        return;
+      }
+      top.index = 0;
+      top.failures = 0;
+      return;
+    }
+    BsdlFlow& flow = Flow();
+    int64_t repeats = m_state.phase == kBsdlRepeat ? flow.repeatCount : 1;
+    if (++m_state.repeat <= repeats) {
+      top.index = 0;
+      return;
+    }
+    if (PhaseTakesData(*top.list) &&
+        m_device.lookup.next < m_device.lookup.array->sections[m_state.phase].size()) {
+      IscReportf(kIscError, false, nullptr, "Data block has too many data records");
+    }
+    if (IscOutput(m_device) && !flow.dataName.empty()) {
+      IscDataWriteFile(*m_device.output, kIscWriteSection, nullptr, kIscWriteSectionEnd);
+    }
+    m_state.stack.pop_back();
+  }
+
+  ChainDevice& m_device;
+  const BsdlAction& m_action;
+  State& m_state;
+};
+
+std::string BypassOpcode(const ChainDevice& device) {
+  if (device.entity == nullptr) return std::string(static_cast<size_t>(device.irLength), '1');
+  IscCheckRange(kIscError, "No BypassOp", 0, device.entity->bypass,
+                static_cast<int64_t>(device.entity->opcodes.size()) - 1);
+  return Sendable(
+      device.entity->opcodes[static_cast<size_t>(device.entity->bypass)].patterns.front());
+}
+
+void MergeWait(BsdlWait& merged, const BsdlWait& wait, const ChainDevice& device) {
+  merged.minTck = std::max(merged.minTck, wait.minTck);
+  merged.minTime = std::max(merged.minTime, wait.minTime);
+  if (wait.maxTck != 0)
+    merged.maxTck = merged.maxTck == 0 ? wait.maxTck : std::min(merged.maxTck, wait.maxTck);
+  if (wait.maxTime != 0)
+    merged.maxTime = merged.maxTime == 0 ? wait.maxTime : std::min(merged.maxTime, wait.maxTime);
+  bool tckWrong = merged.maxTck != 0 && merged.maxTck < merged.minTck;
+  bool timeWrong = merged.maxTime != 0 && merged.maxTime < merged.minTime;
+  if (tckWrong) {
+    IscReportf(kIscWarning, false, nullptr,
+               "\n*** ==> Wait TCK cycle max [%ld] < min [%ld] (concurrent op)",
+               static_cast<long>(merged.maxTck), static_cast<long>(merged.minTck));
+  }
+  if (timeWrong) {
+    IscReportf(kIscWarning, false, nullptr,
+               "\n*** ==> Wait time max [%.2f] < min time [%.2f] secs (concurrent op)",
+               static_cast<double>(merged.maxTime), static_cast<double>(merged.minTime));
+  }
+  if (tckWrong || timeWrong) {
+    IscMessagef(0, "\n      = see wait time for device %s (action [%s %s])", device.name.c_str(),
+                device.action.c_str(), device.actionData.c_str());
+  }
+}
+
+// One scan in which the given devices take part and every other device is bypassed.
+void Scan(Chain& chain, const std::vector<ChainDevice*>& serve,
+          std::vector<std::unique_ptr<Stepper>>& steppers) {
+  auto serves = [&](const ChainDevice* device) {
+    return std::find(serve.begin(), serve.end(), device) != serve.end();
+  };
+  std::string ir, tdi, ones;
+  bool anyTdi = false, anyTdo = false;
+  BsdlWait wait;
+  for (const ChainDevice* device : serve) {
+    anyTdi = anyTdi || !device->concurrent->tdi.empty();
+    anyTdo = anyTdo || !device->concurrent->activity->capture.empty();
+    MergeWait(wait, device->concurrent->activity->wait, *device);
+  }
+  std::vector<std::pair<ChainDevice*, int64_t>> offsets;  // device and its offset in the DR text
+  for (auto it = chain.devices.rbegin(); it != chain.devices.rend(); ++it) {
+    ChainDevice* device = it->get();
+    if (device->skip) continue;
+    bool taking = serves(device);
+    const State* state = device->concurrent.get();
+    ir += taking ? state->ir : BypassOpcode(*device);
+    int64_t length = taking ? state->drLength : 1;
+    offsets.emplace_back(device, static_cast<int64_t>(tdi.size()));
+    tdi += !taking              ? std::string("1")
+           : state->tdi.empty() ? std::string(static_cast<size_t>(length), '0')
+                                : Sendable(state->tdi);
+  }
+  TapBypass() = TapBypassCounts{};
+  TapShiftString(kTapInstructionRegister, static_cast<int64_t>(ir.size()), ir.c_str(), nullptr,
+                 false, anyTdi);
+  if (anyTdi) {
+    TapShiftString(kTapDataRegister, static_cast<int64_t>(tdi.size()), tdi.c_str(), nullptr, false,
+                   false);
+  }
+  IscPortProgressTick();
+  IscRunWait(wait);
+  std::string captured;
+  if (anyTdo) {
+    ones.assign(tdi.size(), '1');
+    TapShiftString(kTapDataRegister, static_cast<int64_t>(ones.size()), ones.c_str(), &captured,
+                   true, true);
+  }
+  for (auto& [device, offset] : offsets) {
+    if (!serves(device)) continue;
+    State& state = *device->concurrent;
+    int failed = 0;
+    if (!state.activity->capture.empty()) {
+      int64_t length = 0;
+      for (const BsdlField& field : state.activity->capture) length += field.width;
+      failed = CompareCapturedTdo(
+          *state.activity, true,
+          captured.substr(static_cast<size_t>(offset), static_cast<size_t>(length)), *device,
+          steppers[static_cast<size_t>(device->position)]->Flow(), state.repeat);
+    }
+    steppers[static_cast<size_t>(device->position)]->Advance(failed != 0);
+  }
+}
+
+void OpenOutput(ChainDevice& device) {
+  if (!device.output) return;
+  InputFileReopen(*device.output, IscGetSettings().commitOnWrite ? "c" : "w");
+  IscDataWriteFile(*device.output, kIscWriteHeader, device.entity->name.c_str(), 0);
+}
+
+void CloseOutput(ChainDevice& device) {
+  if (!device.output || device.output->stream == nullptr) return;
+  IscDataWriteFile(*device.output, kIscWriteEnd, nullptr, 0);
+  InputFileClose(*device.output);
+}
+
+}  // namespace
+
+int ChainPerformConcurrent(Chain& chain, int64_t iteration) {
+  std::vector<std::unique_ptr<Stepper>> steppers(chain.devices.size());
+  bool proprietary = false;
+  for (const auto& device : chain.devices) {
+    if (device->skip) continue;
+    device->concurrent = std::make_unique<State>();
+    const BsdlAction* action = ChainFindAction(*device);
+    std::string entity = device->entity != nullptr ? device->entity->name : " ";
+    if (action == nullptr) {
+      device->concurrent->done = true;
+      IscMessagef(kIscLinePlain, "    => [%s (%s)]: - bypass -", device->name.c_str(),
+                  entity.c_str());
+      continue;
+    }
+    IscMessagef(kIscLinePlain, "    => [%s (%s)]: %s", device->name.c_str(), entity.c_str(),
+                ChainActionText(*device).c_str());
+    if (action->proprietary) {
+      IscMessagef(kIscLinePlain, "     *--> Action [%s: %s(%s)] is proprietary",
+                  device->name.c_str(), device->action.c_str(), device->actionData.c_str());
+      IscWriteMessageLine("       => chain processing cancelled; process chain in sequential mode",
+                          kIscLinePlain);
+      proprietary = true;
+    }
+    for (size_t i = 0; i < action->procedures.size(); ++i) {
+      const BsdlActionProcedure& reference = action->procedures[i];
+      int setting = reference.overrideSetting != 0 ? reference.overrideSetting : reference.setting;
+      if (setting != kBsdlOff && setting != kBsdlOptional) {
+        device->concurrent->procedures.push_back(static_cast<int>(i));
+      }
+    }
+    OpenOutput(*device);
+    steppers[static_cast<size_t>(device->position)] = std::make_unique<Stepper>(*device, *action);
+    IscResetMismatchCount();
+  }
+  IscWriteMessageLine("    ----------- start concurrent processing -----------", kIscLinePlain);
+  if (proprietary) return 0;
+  while (!IscChainStop()) {
+    std::vector<ChainDevice*> ready;
+    for (const auto& device : chain.devices) {
+      Stepper* stepper = steppers[static_cast<size_t>(device->position)].get();
+      if (stepper == nullptr || !stepper->Settle()) continue;
+      stepper->Prepare();
+      ready.push_back(device.get());
+    }
+    if (ready.empty()) break;
+    bool common = IscGetSettings().maxConcurrent;
+    int type = ready.front()->concurrent->flowType;
+    common = common || std::all_of(ready.begin(), ready.end(),
+                                   [&](ChainDevice* d) { return d->concurrent->flowType == type; });
+    if (common) {
+      if (IscGetSettings().debugInfo)
+        IscMessagef(0, "-----> common flow type [%ld]", static_cast<long>(type));
+      Scan(chain, ready, steppers);
+      continue;
+    }
+    for (int served = 0; served <= 3; ++served) {
+      std::vector<ChainDevice*> group;
+      for (ChainDevice* device : ready) {
+        if (device->concurrent->flowType == served) group.push_back(device);
+      }
+      if (group.empty()) continue;
+      if (IscGetSettings().debugInfo)
+        IscMessagef(0, "-----> processing flow type [%ld]", static_cast<long>(served));
+      Scan(chain, group, steppers);
+    }
+  }
+  bool passed = true;
+  IscMessagef(kIscLinePlain, "---[ Concurrent processing summary (iteration %5ld) ]---",
+              static_cast<long>(iteration));
+  for (const auto& device : chain.devices) {
+    if (device->skip) {
+      IscMessagef(kIscLinePlain, "   *** [%s]: skipped", device->name.c_str());
+      continue;
+    }
+    State& state = *device->concurrent;
+    CloseOutput(*device);
+    if (steppers[static_cast<size_t>(device->position)] == nullptr) {
+      IscMessagef(kIscLinePlain, "   *** [%s]: BYPASS", device->name.c_str());
+      continue;
+    }
+    const char* result = state.failed
+                             ? (state.stoppedByExit ? "incomplete due to EXIT_ON_ERROR" : "FAIL")
+                         : state.done ? "PASS"
+                                      : "incomplete (EXIT_ON_ERROR skipped)";
+    IscMessagef(kIscLinePlain, "   *** [%s: %s(%s)] = %s", device->name.c_str(),
+                device->action.c_str(), device->actionData.c_str(), result);
+    if (state.failed || !state.done) passed = false;
+    if (state.failed) {
+      IscSetBypassCounts(chain, *device);
+      IscRunErrorExit(chain, *device);
+    }
+  }
+  return passed ? 1 : 0;
+}

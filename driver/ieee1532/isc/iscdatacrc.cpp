@@ -1,0 +1,31 @@
+#include <cctype>
+#include <cstdio>
+
+#include "driver/ieee1532/isc/iscdatafile.h"
+
+uint32_t IscDataCrcUpdate(uint32_t crc, const std::string& record) {
+  for (auto it = record.rbegin(); it != record.rend(); ++it) {
+    int c = std::toupper(static_cast<unsigned char>(*it));
+    unsigned value =
+        std::isdigit(c) ? static_cast<unsigned>(c - '0') : static_cast<unsigned>(c - 'A' + 10);
+    for (int b = 0; b < 4; ++b) {
+      uint32_t top = crc >> 31;
+      crc = (crc << 1) | ((value >> b) & 1u);
+      if (top != 0) crc ^= 0x04C11DB7u;
+    }
+  }
+  return crc;
+}
+
+bool IscFileTransmissionCrc(const std::string& path, uint16_t& crc) {
+  FILE* stream = fopen(path.c_str(), "rb");
+  if (stream == nullptr) return false;
+  crc = 0xFFFF;
+  int c;
+  while ((c = fgetc(stream)) != EOF) {
+    if (c != '\r' && c != '\n') crc = IscCrc16Update(crc, static_cast<unsigned char>(c));
+  }
+  fclose(stream);
+  crc = static_cast<uint16_t>(~crc);
+  return true;
+}

@@ -1,0 +1,49 @@
+#include "driver/ieee1532/tap/iscpins.h"
+
+#include "driver/ieee1532/host/iscport.h"
+
+namespace {
+uint32_t g_pins = kIscPinEngine;
+}
+
+uint32_t TapPinWord() { return g_pins; }
+
+void TapWritePinWord(uint32_t word) {
+  g_pins = word | kIscPinEngine;
+  IscPortWritePins(g_pins);
+}
+
+uint32_t TapReadPinWord() {
+  g_pins = IscPortReadPins(g_pins);
+  return g_pins;
+}
+
+int TapSetPin(int pin, int level) {
+  uint32_t word = TapReadPinWord();
+  uint32_t bit = pin == kTapPinTck   ? kIscPinTck
+                 : pin == kTapPinTms ? kIscPinTms
+                 : pin == kTapPinTdi ? kIscPinTdi
+                                     : 0;
+  word = level ? word | bit : word & ~bit;
+  TapWritePinWord(word);
+  return 0;
+}
+
+int TapPulseTck(bool readTdo) {
+  TapWritePinWord(g_pins & ~kIscPinTck);
+  int tdo = 0;
+  if (readTdo) tdo = (TapReadPinWord() & kIscPinTdo) ? 1 : 0;
+  TapWritePinWord(g_pins | kIscPinTck);
+  return tdo;
+}
+
+void TapWaitMicroseconds(double us) {
+  TapWritePinWord(g_pins & ~kIscPinTck);
+  TapWritePinWord(g_pins | kIscPinTck);
+  TapWritePinWord(g_pins & ~kIscPinTck);
+  if (us >= 1000) {
+    IscPortWaitMilliseconds(static_cast<double>((static_cast<int64_t>(us) + 999) / 1000));
+  } else {
+    IscPortWaitMicroseconds(us);
+  }
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <cstdint>
+
+#include "driver/ieee1532/tap/isctap.h"
+
+// The engine's pin word: what it last wrote, with TDO as last read.
+uint32_t TapPinWord();
+void TapWritePinWord(uint32_t word);
+uint32_t TapReadPinWord();

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// One queued pin transition; 32 bytes as the play loop expects.
+struct TapTransition {
+  uint32_t address;
+  uint32_t kind;
+  uint8_t reserved[16];
+  uint8_t state;
+  uint8_t reserved2[7];
+};
+static_assert(sizeof(TapTransition) == 32);
+
+constexpr uint32_t kTapTransitionWrite = 13;
+constexpr uint32_t kTapTransitionRead = 10;
+constexpr uint8_t kTapStateTdi = 1u << 0;
+constexpr uint8_t kTapStateTck = 1u << 1;
+constexpr uint8_t kTapStateTms = 1u << 2;
+constexpr uint8_t kTapStateTdo = 1u << 4;
+
+constexpr size_t kTapTransitionCount = 0x4000000 / sizeof(TapTransition);
+constexpr size_t kTapFlushThreshold = 0x1FFFFB;
+
+// Queues one TCK cycle, or with flush plays the queue and collects the TDO bits it read, least
+// significant bit first into bytes. Returns 1 after a flush.
+int TapQueueShift(bool flush, bool checkBurst, bool readTdo, int tms, int tdi,
+                  std::vector<uint8_t>* tdoBytes, int64_t* tdoBits);
+void TapPlayBuffer(TapTransition* entries, size_t count);

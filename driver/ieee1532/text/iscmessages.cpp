@@ -1,0 +1,119 @@
+#include "driver/ieee1532/text/iscmessages.h"
+
+#include <cstdarg>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "driver/ieee1532/engine/iscengine.h"
+#include "driver/ieee1532/host/iscport.h"
+#include "driver/ieee1532/text/iscinputfile.h"
+
+namespace {
+
+FILE* g_log = nullptr;
+
+void Emit(const std::string& text) {
+  for (size_t at = 0; at < text.size(); at += kIscMessagePieceSize - 1) {
+    std::string piece = text.substr(at, kIscMessagePieceSize - 1);
+    IscPortMessage(piece.c_str());
+  }
+  if (g_log != nullptr) fputs(text.c_str(), g_log);
+}
+
+std::string VFormat(const char* format, va_list args) {
+  va_list copy;
+  va_copy(copy, args);
+  int size = vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (size <= 0) return {};
+  std::string text(static_cast<size_t>(size), '\0');
+  vsnprintf(text.data(), text.size() + 1, format, args);
+  return text;
+}
+
+std::string NowText() {
+  time_t now = time(nullptr);
+  char buffer[64] = {};
+  ctime_r(&now, buffer);
+  return buffer;
+}
+
+}  // namespace
+
+void IscSetLogFile(FILE* log) { g_log = log; }
+FILE* IscLogFile() { return g_log; }
+
+void IscWriteMessageLine(const char* text, int flags) {
+  std::string line;
+  bool status = (flags & (kIscLineClear | kIscLineStatus)) != 0;
+  if (status) line += '\r';
+  if (flags & kIscLineBreakFirst) line += '\n';
+  size_t start = line.size();
+  if (!(flags & kIscLineClear) && text != nullptr) line += text;
+  if (status && line.size() - start < 79) line.append(79 - (line.size() - start), ' ');
+  if (flags & (kIscLineClear | kIscLineReturnAfter)) line += '\r';
+  if (flags & kIscLineBreakAfter) line += '\n';
+  Emit(line);
+}
+
+void IscMessagef(int flags, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = VFormat(format, args);
+  va_end(args);
+  IscWriteMessageLine(text.c_str(), flags);
+}
+
+void IscReportMessage(int code, const char* text, bool showLine, IscInputFile* record) {
+  char buffer[kIscMessageBufferSize] = {};
+  if (record != nullptr && code == kIscWarning) {
+    ++record->warnings;
+    strcpy(buffer, "Warning: ");
+  } else if (record != nullptr && code == kIscError) {
+    strcpy(buffer, "Error  : ");
+  }
+  size_t used = strlen(buffer);
+  snprintf(buffer + used, sizeof(buffer) - used, "%s", text != nullptr ? text : "");
+  IscWriteMessageLine(buffer, kIscLinePlain);
+  if (record != nullptr && showLine) {
+    IscMessagef(kIscLinePlain, "[%s: line %ld]:[%s]", record->name.c_str(),
+                static_cast<long>(record->line), record->token.c_str());
+  }
+  if (code == kIscError) {
+    IscMessagef(kIscLinePlain, "*** Program stopped at %s", NowText().c_str());
+    IscEngineFreeGlobals();
+    throw 1;
+  }
+}
+
+void IscReportf(int code, bool showLine, IscInputFile* record, const char* format, ...) {
+  char buffer[kIscMessageBufferSize];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(buffer, sizeof(buffer), format, args);
+  va_end(args);
+  IscReportMessage(code, buffer, showLine, record);
+}
+
+void IscFatalf(IscInputFile* record, const char* format, ...) {
+  char buffer[kIscMessageBufferSize];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(buffer, sizeof(buffer), format, args);
+  va_end(args);
+  IscReportMessage(kIscError, buffer, record != nullptr, record);
+  throw 1;  // not reached: errors always throw
+}
+
+void IscCheckNull(const void* pointer, const char* what) {
+  if (pointer == nullptr)
+    IscReportf(kIscError, false, nullptr, "Null [%s]", what ? what : "*NoMsg*");
+}
+
+bool IscCheckRange(int code, const char* text, int64_t low, int64_t value, int64_t high) {
+  if (value >= low && value <= high) return true;
+  IscReportf(code, false, nullptr, "[%s] range[%ld <= %ld <= %ld]", text, static_cast<long>(low),
+             static_cast<long>(value), static_cast<long>(high));
+  return false;
+}

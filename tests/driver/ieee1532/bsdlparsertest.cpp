@@ -1,0 +1,149 @@
+// Checks and defaults of the BSDL parser, on variants of the example device's file.
+#include <gtest/gtest.h>
+
+#include "driver/ieee1532/bsdl/bsdlparser.h"
+#include "tests/driver/ieee1532/testsupport.h"
+
+namespace {
+
+std::string ExampleBsdl() { return ReadText(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.bsd"); }
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+struct Parsed {
+  bool ok = false;
+  std::string messages;
+  BsdlEntity entity;
+};
+
+Parsed ParseText(const std::string& text) {
+  ScratchFolder folder;
+  MessagePort port;
+  Parsed parsed;
+  parsed.ok = ParseBsdl(folder.Write("device.bsd", text), parsed.entity);
+  parsed.messages = port.m_text;
+  return parsed;
+}
+
+TEST(BsdlParser, ExampleDeviceParsesCleanly) {
+  Parsed parsed = ParseText(ExampleBsdl());
+  ASSERT_TRUE(parsed.ok) << parsed.messages;
+  EXPECT_EQ(parsed.messages.find("Warning"), std::string::npos) << parsed.messages;
+  const BsdlEntity& entity = parsed.entity;
+  EXPECT_EQ(entity.edition, 2001);
+  EXPECT_EQ(entity.ports[static_cast<size_t>(entity.FindPort("d"))].elements[1].pin, "6");
+  EXPECT_EQ(entity.ports[static_cast<size_t>(entity.FindPort("d"))].elements[0].outputCell, 3);
+  EXPECT_EQ(entity.cells[3].controlCell, 2);
+  EXPECT_EQ(entity.cells[3].disableResult, kBsdlZ);
+  EXPECT_EQ(entity.RegisterLength(entity.FindOpcode("isc_program")), 32);
+  EXPECT_EQ(entity.RegisterLength(entity.idcode), 32);  // the standard DEVICE_ID default
+  EXPECT_EQ(entity.iscStatus, 1);
+}
+
+TEST(BsdlParser, PreloadIsMandatoryOnlyForThe2001Edition) {
+  std::string withoutPreload = Replace(ExampleBsdl(), "\"PRELOAD           (00000010), \" &", "");
+  Parsed modern = ParseText(withoutPreload);
+  EXPECT_TRUE(modern.ok);
+  EXPECT_NE(modern.messages.find("Warning: Mandatory opcode [PRELOAD] undefined"),
+            std::string::npos);
+
+  Parsed old = ParseText(Replace(withoutPreload, "STD_1149_1_2001", "STD_1149_1_1994"));
+  EXPECT_TRUE(old.ok);
+  EXPECT_EQ(old.entity.edition, 1994);
+  EXPECT_EQ(old.messages.find("PRELOAD"), std::string::npos);
+}
+
+TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
+  struct Case {
+    const char* from;
+    const char* to;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"(11111111)", "(1111111)", "Opcode (1111111) != specified IR length [8]"},
+      {"\"1 (BC_1, D(1), bidir,   X, 0, 0, Z), \" &", "", "BSC [1] not defined"},
+      {"ISC_ADDRESS[6]", "BOUNDARY[5] (SAMPLE), ISC_ADDRESS[6]",
+       "BOUNDARY_LENGTH (4) != REGISTER_ACCESS BOUNDARY length (5)"},
+      {"\"1 (BC_1, D(1), bidir,   X, 0, 0, Z), \" &", "\"1 (BC_1, D(0), bidir,   X, 0, 0, Z), \" &",
+       "BSC [1]: Port [d] already assigned BIDIR BSC [3]"},
+      {"flow_done initialize", "repeat initialize", "Cannot use reserved word [repeat]"},
+      {"32:?*FFFFFFFF", "31:?*7FFFFFFF",
+       "isc_read field width [31] != data reg [isc_rdata] width [32]"},
+      {"6:0 WAIT TCK 1) \" &\n      \"repeat 64 (ISC_PROGRAM",
+       "6:$a WAIT TCK 1) \" &\n      \"repeat 64 (ISC_PROGRAM", "Variable [a] must be initialized"},
+      {"32:01234567*FFFFFFFF", "32:101234567", "hex [101234567] cannot fit in [32] bit field"},
+      {"flow_erase initialize (ISC_ERASE WAIT TCK 120)",
+       "flow_erase initialize (loop min 5 max 2 (ISC_ERASE WAIT TCK 120))",
+       "Min loop count > Max loop count"},
+      {"end ZORFLASH;", "end OTHER;", "[OTHER] does not match entity [zorflash]"},
+      {"D : (5, 6)", "D : (5)", "incomplete vector mapping (only 1 of 2 specified)"},
+  };
+  for (const Case& c : cases) {
+    Parsed parsed = ParseText(Replace(ExampleBsdl(), c.from, c.to));
+    EXPECT_FALSE(parsed.ok) << c.message;
+    EXPECT_NE(parsed.messages.find(c.message), std::string::npos) << parsed.messages;
+    EXPECT_NE(parsed.messages.find("Error  : "), std::string::npos);
+    EXPECT_NE(parsed.messages.find("*** Program stopped at"), std::string::npos);
+  }
+}
+
+TEST(BsdlParser, ControlCellBesideAnInputCellIsAccepted) {
+  Parsed parsed = ParseText(
+      Replace(ExampleBsdl(), "\"0 (BC_1, *,    control, 0)\"", "\"0 (BC_1, D(0), control, 0)\""));
+  EXPECT_TRUE(parsed.ok) << parsed.messages;
+}
+
+TEST(BsdlParser, MissingMandatoryProceduresOnlyWarn) {
+  std::string text = Replace(ExampleBsdl(), "\"proc_error_exit      = (flow_disable), \" &", "");
+  text = Replace(text, "\"proc_program_done    = (flow_done)\"", "\"proc_done = (flow_done)\"");
+  text = Replace(text, "proc_disable, proc_program_done)", "proc_disable, proc_done)");
+  Parsed parsed = ParseText(text);
+  EXPECT_TRUE(parsed.ok) << parsed.messages;
+  EXPECT_NE(parsed.messages.find("Mandatory proc_error_exit not defined"), std::string::npos);
+  EXPECT_NE(parsed.messages.find("Mandatory proc_program_done not defined"), std::string::npos);
+}
+
+TEST(BsdlParser, LoopsKeepTheirCountsAndGetABoundWithoutMax) {
+  Parsed parsed = ParseText(Replace(
+      ExampleBsdl(), "flow_erase initialize (ISC_ERASE WAIT TCK 120)",
+      "flow_erase initialize (loop min 1 max 5 (ISC_ERASE WAIT TCK 120)(ISC_DISABLE WAIT TCK 1)) "
+      "(loop min 2 (ISC_ERASE WAIT 1.5e-3))"));
+  ASSERT_TRUE(parsed.ok) << parsed.messages;
+  const BsdlFlow& flow =
+      parsed.entity.flows[static_cast<size_t>(parsed.entity.FindFlow("flow_erase", ""))];
+  ASSERT_EQ(flow.phases[kBsdlInitialize].size(), 2u);
+  const BsdlActivity& bounded = flow.phases[kBsdlInitialize][0];
+  EXPECT_TRUE(bounded.isLoop);
+  EXPECT_EQ(bounded.minLoop, 1);
+  EXPECT_EQ(bounded.maxLoop, 5);
+  EXPECT_EQ(bounded.loop.size(), 2u);
+  const BsdlActivity& open = flow.phases[kBsdlInitialize][1];
+  EXPECT_EQ(open.maxLoop, 2 + 1024);
+  EXPECT_FLOAT_EQ(open.loop[0].wait.minTime, 1.5e-3f);
+}
+
+TEST(BsdlParser, VariableOperatorsAreRecorded) {
+  Parsed parsed = ParseText(
+      Replace(ExampleBsdl(), "flow_done initialize (BYPASS WAIT TCK 1)",
+              "flow_done initialize (ISC_ADDRESS_SHIFT 6:$a=3F WAIT TCK 1) "
+              "(ISC_ADDRESS_SHIFT 6:$a<<2 WAIT TCK 1)(ISC_ADDRESS_SHIFT 6:$a+3 WAIT TCK 1)"
+              "(ISC_ADDRESS_SHIFT 6:$a~ WAIT TCK 1)(ISC_ADDRESS_SHIFT 6:$a WAIT TCK 1)"));
+  ASSERT_TRUE(parsed.ok) << parsed.messages;
+  const BsdlFlow& flow =
+      parsed.entity.flows[static_cast<size_t>(parsed.entity.FindFlow("flow_done", ""))];
+  const auto& list = flow.phases[kBsdlInitialize];
+  EXPECT_EQ(flow.variables[0].initial, std::vector<uint32_t>{0x3F});
+  EXPECT_EQ(list[0].update[0].value.op, '=');
+  EXPECT_EQ(list[1].update[0].value.op, '(');
+  EXPECT_EQ(list[1].update[0].value.count, 2);
+  EXPECT_EQ(list[2].update[0].value.op, '+');
+  EXPECT_EQ(list[3].update[0].value.op, '~');
+  EXPECT_EQ(list[4].update[0].value.op, '.');
+}
+
+}  // namespace

@@ -1,0 +1,154 @@
+// The device makers' own BSDL files parse and give what their text states.
+#include <gtest/gtest.h>
+
+#include "driver/ieee1532/bsdl/bsdlparser.h"
+#include "tests/driver/ieee1532/testsupport.h"
+
+namespace {
+
+struct DeviceFacts {
+  const char* file;
+  const char* entity;
+  int64_t irLength;
+  int64_t boundaryLength;
+  const char* idcode;
+  const char* bypassPattern;
+};
+
+class BsdlRealFile : public testing::TestWithParam<DeviceFacts> {};
+
+TEST_P(BsdlRealFile, GivesLengthsOpcodesAndIdcode) {
+  const DeviceFacts& facts = GetParam();
+  MessagePort port;
+  BsdlEntity entity;
+  ASSERT_TRUE(ParseBsdl(TestDataPath(std::string("bsdl/") + facts.file), entity)) << port.m_text;
+  EXPECT_EQ(entity.name, facts.entity);
+  EXPECT_EQ(entity.instructionLength, facts.irLength);
+  EXPECT_EQ(entity.boundaryLength, facts.boundaryLength);
+  EXPECT_EQ(entity.idcodeRegister, facts.idcode);
+  ASSERT_GE(entity.bypass, 0);
+  EXPECT_EQ(entity.opcodes[static_cast<size_t>(entity.bypass)].patterns.front(),
+            facts.bypassPattern);
+  ASSERT_EQ(entity.cells.size(), static_cast<size_t>(facts.boundaryLength));
+  for (const BsdlOpcode& opcode : entity.opcodes) {
+    for (const std::string& pattern : opcode.patterns) {
+      EXPECT_EQ(static_cast<int64_t>(pattern.size()), facts.irLength) << opcode.name;
+    }
+  }
+  EXPECT_EQ(entity.RegisterLength(entity.bypass), 1);
+  EXPECT_EQ(entity.RegisterLength(entity.sample), facts.boundaryLength);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BsdlRealFile,
+    testing::Values(DeviceFacts{"10cl025u256.bsd", "cyclone_10_lp_10cl025u256", 10, 732,
+                                "00000010000011110011000011011101", "1111111111"},
+                    DeviceFacts{"epc4q100_1532.bsd", "epc4q100", 10, 174,
+                                "00000001000000001010000011011101", "1111111111"},
+                    DeviceFacts{"m4a3_64_32_xxvc_1532.bsdl", "m4a3_64_32_xxvc", 6, 98,
+                                "00010111010010000110000101010111", "111111"},
+                    DeviceFacts{"sn74bct8244a_sctm002.bsm", "sn74bct8244a", 8, 18, "", "11111111"},
+                    DeviceFacts{"stm32f469_f479_lqfp176.bsd", "stm32f469_f479_lqfp176", 5, 490,
+                                "XXXX0110010000110100000001000001", "11111"},
+                    DeviceFacts{"xc2c64a_vq44.bsd", "xc2c64a_vq44", 8, 192,
+                                "XXXX0110111001011110000010010011", "11111111"}));
+
+TEST(BsdlRealFile, Epc4FlowsProceduresAndActions) {
+  MessagePort port;
+  BsdlEntity entity;
+  ASSERT_TRUE(ParseBsdl(TestDataPath("bsdl/epc4q100_1532.bsd"), entity)) << port.m_text;
+  EXPECT_EQ(entity.iscStatus, 0);
+  EXPECT_TRUE(entity.pinBehaviorClamp);
+  EXPECT_EQ(entity.blankUsercode, std::string(32, '1'));
+  EXPECT_EQ(entity.tckPort, "tck");
+  EXPECT_FLOAT_EQ(entity.tckFrequency, 10e6f);
+  EXPECT_EQ(entity.flows.size(), 9u);
+  EXPECT_EQ(entity.procedures.size(), 10u);
+  EXPECT_EQ(entity.actions.size(), 7u);
+
+  const BsdlFlow& verify =
+      entity.flows[static_cast<size_t>(entity.FindFlow("flow_verify", "array"))];
+  EXPECT_EQ(verify.repeatCount, 249999);
+  EXPECT_GT(verify.dataCount, 0);
+  const BsdlActivity& read = verify.phases[kBsdlRepeat].front();
+  ASSERT_EQ(read.capture.size(), 2u);
+  EXPECT_EQ(read.capture[0].width, 16);
+  EXPECT_EQ(read.capture[0].value.kind, kBsdlFieldIscData);
+  EXPECT_EQ(read.capture[0].mask.words, std::vector<uint32_t>{0xFFFF});
+  EXPECT_EQ(read.capture[1].value.words, std::vector<uint32_t>{2});
+  EXPECT_TRUE(read.crc);
+  EXPECT_EQ(read.wait.minTck, 1);
+
+  const BsdlFlow& program =
+      entity.flows[static_cast<size_t>(entity.FindFlow("flow_program_donebit", ""))];
+  EXPECT_FLOAT_EQ(program.phases[kBsdlInitialize][2].wait.minTime, 20.0e-3f);
+  // A mask wider than its field is cut to the field.
+  const BsdlFlow& blank =
+      entity.flows[static_cast<size_t>(entity.FindFlow("flow_blank_check", ""))];
+  EXPECT_EQ(blank.phases[kBsdlRepeat][0].capture[0].mask.words, std::vector<uint32_t>{0x3FFFF});
+
+  const BsdlAction& action = entity.actions[static_cast<size_t>(entity.FindAction("program", ""))];
+  ASSERT_EQ(action.procedures.size(), 9u);
+  EXPECT_EQ(action.procedures[0].setting, kBsdlRecommended);
+  EXPECT_EQ(action.procedures[4].name, "proc_program");
+  EXPECT_EQ(action.procedures[4].data, "array");
+}
+
+TEST(BsdlRealFile, M4a3VariablesLoopsOfDataAndMarks) {
+  MessagePort port;
+  BsdlEntity entity;
+  ASSERT_TRUE(ParseBsdl(TestDataPath("bsdl/m4a3_64_32_xxvc_1532.bsdl"), entity)) << port.m_text;
+  const BsdlOpcode& privateOp = entity.opcodes[static_cast<size_t>(entity.FindOpcode("private"))];
+  EXPECT_TRUE(privateOp.isPrivate);
+  EXPECT_EQ(privateOp.patterns.size(), 11u);
+
+  const BsdlFlow& erase =
+      entity.flows[static_cast<size_t>(entity.FindFlow("flow_erase_program", ""))];
+  ASSERT_FALSE(erase.variables.empty());
+  const BsdlVariable& addr = erase.variables[0];
+  EXPECT_EQ(addr.name, "addr");
+  EXPECT_EQ(addr.width, 80);
+  EXPECT_EQ(addr.initial.back(), 0x8000u);  // bit 79 set
+  const BsdlActivity& shift = erase.phases[kBsdlRepeat][2];
+  EXPECT_EQ(shift.update[0].value.op, ')');
+  EXPECT_EQ(shift.update[0].value.count, 1);
+  // A 378-bit literal written over two strings is one value.
+  const BsdlActivity& data = erase.phases[kBsdlRepeat][0];
+  EXPECT_EQ(data.update[0].value.kind, kBsdlFieldLiteral);
+  EXPECT_EQ(data.update[0].value.words.size(), 12u);
+  EXPECT_LT(data.update[0].value.words.back(), 1u << 26);
+
+  const BsdlFlow& read =
+      entity.flows[static_cast<size_t>(entity.FindFlow("flow_read", "array_tdo"))];
+  EXPECT_TRUE(read.unprocessed);
+  EXPECT_EQ(read.dataCount, 0);
+  EXPECT_EQ(read.phases[kBsdlRepeat][1].capture[0].value.mark, '!');
+
+  const BsdlFlow& verify =
+      entity.flows[static_cast<size_t>(entity.FindFlow("flow_verify", "idcode"))];
+  const BsdlActivity& idcode = verify.phases[kBsdlInitialize][0];
+  EXPECT_EQ(idcode.wait.minTck, 3);
+  EXPECT_FLOAT_EQ(idcode.wait.minTime, 2.0e-3f);
+  EXPECT_EQ(idcode.capture[0].value.words, std::vector<uint32_t>{0x17486157});
+  EXPECT_EQ(idcode.capture[0].mask.words, std::vector<uint32_t>{0x0FFFFFFF});
+
+  const BsdlAction& program = entity.actions[static_cast<size_t>(entity.FindAction("program", ""))];
+  EXPECT_TRUE(program.proprietary);
+  EXPECT_EQ(program.procedures[8].setting, kBsdlOptional);
+}
+
+TEST(BsdlRealFile, DumpsNameTheEntityCellsAndFlows) {
+  MessagePort port;
+  BsdlEntity entity;
+  ASSERT_TRUE(ParseBsdl(TestDataPath("bsdl/epc4q100_1532.bsd"), entity));
+  BsdlDumpInfo(entity);
+  BsdlDumpFlows(entity);
+  EXPECT_TRUE(port.Saw("Entity [epc4q100] PortMapName [pqfp100]"));
+  EXPECT_TRUE(port.Saw("- ir(10)"));
+  EXPECT_TRUE(port.Saw("------ Boundary Scan Register chain ------"));
+  EXPECT_TRUE(port.Saw("output3 Safe[X] Dv[1] C [  139]"));
+  EXPECT_TRUE(port.Saw("\n  Action [program()]"));
+  EXPECT_TRUE(port.Saw("\n--- end of Flows/Procs/Actions ------"));
+}
+
+}  // namespace

@@ -1,0 +1,49 @@
+#include "tests/driver/ieee1532/testsupport.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "driver/ieee1532/bsdl/bsdlparser.h"
+#include "driver/ieee1532/engine/iscengine.h"
+
+ScratchFolder::ScratchFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "iscengine.XXXXXX").string();
+  if (mkdtemp(pattern.data()) != nullptr) m_path = pattern;
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(m_path, ignored);
+}
+
+std::string ScratchFolder::Write(const std::string& name, const std::string& text) const {
+  std::string path = Path(name);
+  std::ofstream(path, std::ios::binary) << text;
+  return path;
+}
+
+std::string TestDataPath(const std::string& relative) {
+  return std::string(ZOR_TESTDATA_DIR) + "/" + relative;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool ParseBsdl(const std::string& path, BsdlEntity& entity) {
+  IscEngineInitGlobals();
+  try {
+    IscInputFile input;
+    InputFileInit(input, path);
+    InputFileReopen(input, "r");
+    return BsdlParseFile(entity, input) == 1;
+  } catch (int) {
+    return false;
+  }
+}

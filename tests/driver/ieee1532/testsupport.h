@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "driver/firmware/jtagprogrammer.h"
+#include "driver/ieee1532/bsdl/bsdlentity.h"
+
+// A port that keeps the engine's messages and has no pins.
+class MessagePort : public CJtagProgrammer {
+ public:
+  MessagePort() {
+    SetCurrentJtagPort(this);
+    m_commandSource = 1;  // files, not the lines
+  }
+  void WritePins(uint32_t) override {}
+  uint32_t* ReadPins(uint32_t* pins) override { return pins; }
+  void Message(const char* text) override { m_text += text; }
+  bool Saw(const std::string& piece) const { return m_text.find(piece) != std::string::npos; }
+  std::string m_text;
+};
+
+// A scratch folder removed at the end of the test.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  std::string Write(const std::string& name, const std::string& text) const;
+  std::string Path(const std::string& name) const { return m_path + "/" + name; }
+  const std::string& path() const { return m_path; }
+
+ private:
+  std::string m_path;
+};
+
+std::string TestDataPath(const std::string& relative);
+std::string ReadText(const std::string& path);
+
+// Parses a BSDL file with a fresh engine state; false when the engine stopped.
+bool ParseBsdl(const std::string& path, BsdlEntity& entity);
