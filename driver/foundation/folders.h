@@ -11,6 +11,14 @@ bool GetFolderVariable(const wchar_t* name, CZORString& out);
 // The narrow twin, from the environment only.
 bool GetEnvironmentVariableAscii(const char* name, CZORStringAscii& out);
 
+// The same look-ups with the result first.
+inline bool GetFolderVariable(CZORString& out, const wchar_t* name) {
+  return GetFolderVariable(name, out);
+}
+inline bool GetEnvironmentVariableAscii(CZORStringAscii& out, const char* name) {
+  return GetEnvironmentVariableAscii(name, out);
+}
+
 // Reads "Settings\Debug[\sub-path]\value" from the user's runtime key, then the machine's.
 // asQword reads a QWORD and gives it in decimal.
 bool ReadDebugFolderSetting(const wchar_t* valueName, CZORString& out, bool asQword);
