@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/platform/genapi/testmap.h"
+
+using namespace GenApi;
+
+namespace {
+
+std::string Wrap(const std::string& body) {
+  return "<RegisterDescription ModelName='M'><Port Name='Device'/>" + body +
+         "</RegisterDescription>";
+}
+
+// The description of the exception loading raises, or "" when it loads.
+std::string LoadError(const std::string& xml) {
+  CNodeMapRef ref;
+  try {
+    ref._LoadXMLFromString(xml.c_str());
+  } catch (const GenICam::GenericException& e) {
+    return e.GetDescription();
+  }
+  return "";
+}
+
+template <class E, class F>
+std::string ErrorOf(F&& f) {
+  try {
+    f();
+  } catch (const E& e) {
+    return e.GetDescription();
+  }
+  return "no exception";
+}
+
+}  // namespace
+
+TEST(BadXml, RefusedAtLoadWithTheReason) {
+  EXPECT_NE(LoadError("<RegisterDescription><Integer Name='A'>"), "");
+  EXPECT_NE(LoadError("<Something/>").find("RegisterDescription"), std::string::npos);
+  EXPECT_NE(LoadError(Wrap("<Blob Name='X'/>")).find("Blob"), std::string::npos);
+  EXPECT_NE(LoadError(Wrap("<Integer Name='A'><Value>abc</Value></Integer>")).find("'A'"),
+            std::string::npos);
+  EXPECT_NE(LoadError(Wrap("<Integer Name='A'/><Integer Name='A'/>")).find("twice"),
+            std::string::npos);
+  const std::string formula = LoadError(
+      Wrap("<IntSwissKnife Name='K'><pVariable Name='X'>K</pVariable><Formula>X +</Formula>"
+           "</IntSwissKnife>"));
+  EXPECT_NE(formula.find("'K'"), std::string::npos) << formula;
+  EXPECT_NE(LoadError(Wrap("<IntSwissKnife Name='K'><Formula>Y * 2</Formula></IntSwissKnife>"))
+                .find("unknown name 'Y'"),
+            std::string::npos);
+  EXPECT_NE(LoadError(Wrap("<IntReg Name='R'><Address>0</Address><Length>0</Length>"
+                           "<pPort>Device</pPort></IntReg>"))
+                .find("'R'"),
+            std::string::npos);
+  CNodeMapRef zip;
+  const char garbage[] = "not a zip";
+  EXPECT_THROW(zip._LoadXMLFromZIPData(garbage, sizeof garbage), GenICam::RuntimeException);
+  EXPECT_THROW(zip._LoadXMLFromFile("/nonexistent/file.xml"), GenICam::RuntimeException);
+}
+
+TEST(BadXml, UnknownReferencesFailWhenUsedNamingBothNodes) {
+  genapitest::TestMap m(
+      "<Integer Name='A'><pValue>Nope</pValue></Integer>"
+      "<Integer Name='B'><pIsAvailable>Gone</pIsAvailable><Value>1</Value></Integer>"
+      "<Integer Name='Fine'><Value>1</Value></Integer>");
+  const std::string a =
+      ErrorOf<GenICam::GenericException>([&] { CIntegerPtr(m.Node("A"))->GetValue(); });
+  EXPECT_NE(a.find("'A'"), std::string::npos) << a;
+  EXPECT_NE(a.find("'Nope'"), std::string::npos) << a;
+  EXPECT_THROW(m.Node("B")->GetAccessMode(), GenICam::GenericException);
+  EXPECT_EQ(CIntegerPtr(m.Node("Fine"))->GetValue(), 1);
+  EXPECT_EQ(m.Node("Nope"), nullptr);
+}
+
+TEST(BadXml, CyclesRaiseInsteadOfHanging) {
+  genapitest::TestMap m(
+      "<Integer Name='A'><pValue>B</pValue></Integer>"
+      "<Integer Name='B'><pValue>A</pValue></Integer>"
+      "<IntSwissKnife Name='K'><pVariable Name='X'>K</pVariable><Formula>X + 1</Formula>"
+      "</IntSwissKnife>"
+      "<IntSwissKnife Name='E'><Expression Name='E1'>E2 + 1</Expression>"
+      "<Expression Name='E2'>E1 + 1</Expression><Formula>E1</Formula></IntSwissKnife>"
+      "<Float Name='F'><pValue>C</pValue></Float>"
+      "<Converter Name='C'><pValue>F</pValue><FormulaTo>FROM</FormulaTo>"
+      "<FormulaFrom>TO</FormulaFrom></Converter>");
+  const std::string a =
+      ErrorOf<GenICam::LogicalErrorException>([&] { CIntegerPtr(m.Node("A"))->GetValue(); });
+  EXPECT_NE(a.find("cycle"), std::string::npos) << a;
+  EXPECT_THROW(CIntegerPtr(m.Node("K"))->GetValue(), GenICam::LogicalErrorException);
+  EXPECT_THROW(CIntegerPtr(m.Node("A"))->GetMax(), GenICam::LogicalErrorException);
+  EXPECT_THROW(CIntegerPtr(m.Node("E"))->GetValue(), GenICam::LogicalErrorException);
+  EXPECT_THROW(CFloatPtr(m.Node("F"))->GetValue(), GenICam::LogicalErrorException);
+  EXPECT_THROW(CFloatPtr(m.Node("F"))->SetValue(1.0), GenICam::LogicalErrorException);
+  // The map stays usable after a cycle was met.
+  EXPECT_THROW(CIntegerPtr(m.Node("B"))->GetValue(), GenICam::LogicalErrorException);
+}
+
+TEST(BadXml, DivisionByZeroNamesTheNode) {
+  genapitest::TestMap m(
+      "<Integer Name='Zero'><Value>0</Value></Integer>"
+      "<IntSwissKnife Name='Ratio'><pVariable Name='D'>Zero</pVariable><Formula>10 / D</Formula>"
+      "</IntSwissKnife>"
+      "<SwissKnife Name='FRatio'><pVariable Name='D'>Zero</pVariable><Formula>1.0 / D</Formula>"
+      "</SwissKnife>");
+  const std::string e =
+      ErrorOf<GenICam::LogicalErrorException>([&] { CIntegerPtr(m.Node("Ratio"))->GetValue(); });
+  EXPECT_NE(e.find("'Ratio'"), std::string::npos) << e;
+  EXPECT_NE(e.find("division by zero"), std::string::npos) << e;
+  EXPECT_THROW(CFloatPtr(m.Node("FRatio"))->GetValue(), GenICam::LogicalErrorException);
+  CIntegerPtr(m.Node("Zero"))->SetValue(5);
+  EXPECT_EQ(CIntegerPtr(m.Node("Ratio"))->GetValue(), 2);
+}

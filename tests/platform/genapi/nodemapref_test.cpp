@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "platform/genapi/xml/zipdata.h"
+#include "tests/platform/genapi/testmap.h"
+
+using namespace GenApi;
+
+namespace {
+
+const char* kXml =
+    "<RegisterDescription ModelName='Cam' VendorName='Maker' ToolTip='tip' ProductGuid='P' "
+    "VersionGuid='V' MajorVersion='1' MinorVersion='2' SubMinorVersion='3' "
+    "SchemaMajorVersion='1' SchemaMinorVersion='1' SchemaSubMinorVersion='0'>"
+    "<Port Name='Device'/><Integer Name='Width'><Value>640</Value></Integer>"
+    "</RegisterDescription>";
+
+std::string Zipped(const std::string& name, const std::string& content) {
+  const std::string path = testing::TempDir() + "/genapi_ref_test.zip";
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  zip_file_add(archive, name.c_str(), zip_source_buffer(archive, content.data(), content.size(), 0),
+               0);
+  zip_close(archive);
+  return ReadWholeFile(path);
+}
+
+}  // namespace
+
+TEST(CNodeMapRef, LoadsOnceSharesAndDestroys) {
+  CNodeMapRef ref;
+  EXPECT_THROW(ref._GetNode("Width"), GenICam::AccessException);
+  ref._LoadXMLFromString(kXml);
+  try {
+    ref._LoadXMLFromString(kXml);
+    FAIL();
+  } catch (const GenICam::RuntimeException& e) {
+    EXPECT_STREQ(e.GetDescription(), "Node map already created");
+  }
+  EXPECT_EQ(ref._GetDeviceName(), "Device");
+  CNodeMapRef copy = ref;
+  ref._Destroy();
+  EXPECT_EQ(ref._Ptr, nullptr);
+  EXPECT_EQ(CIntegerPtr(copy._GetNode("Width"))->GetValue(), 640);  // the copy keeps the map
+  EXPECT_EQ(copy._GetNode("Nothing"), nullptr);
+  EXPECT_FALSE(copy._Connect(nullptr, "NoSuchPort"));
+
+  CNodeMapRef named("Camera2");
+  named._Initialize(CNodeMapFactory(ContentType_Xml, kXml, strlen(kXml)).CreateNodeMap("Camera2"));
+  EXPECT_EQ(named._GetDeviceName(), "Camera2");
+  EXPECT_EQ(named._GetNode("Width")->GetDeviceName(), "Camera2");
+}
+
+TEST(CNodeMapRef, DeviceInfoComesFromTheRegisterDescription) {
+  CNodeMapRef ref;
+  ref._LoadXMLFromString(kXml);
+  CPointer<IDeviceInfo, INodeMap> info(ref._Ptr);
+  EXPECT_EQ(info->GetModelName(), "Cam");
+  EXPECT_EQ(info->GetVendorName(), "Maker");
+  EXPECT_EQ(info->GetToolTip(), "tip");
+  EXPECT_EQ(info->GetProductGuid(), "P");
+  EXPECT_EQ(info->GetVersionGuid(), "V");
+  Version_t version{};
+  info->GetDeviceVersion(version);
+  EXPECT_EQ(version.Major * 100 + version.Minor * 10 + version.SubMinor, 123);
+  info->GetSchemaVersion(version);
+  EXPECT_EQ(version.Minor, 1);
+  CPointer<IDeviceInfo, INodeMap> none;
+  try {
+    none->GetModelName();
+    FAIL();
+  } catch (const GenICam::LogicalErrorException& e) {
+    EXPECT_STREQ(e.GetDescription(), "NULL pointer dereferenced");
+  }
+}
+
+TEST(CNodeMapRef, ZippedXmlFromDataAndFile) {
+  const std::string zip = Zipped("Camera.xml", kXml);
+  CNodeMapRef fromData;
+  fromData._LoadXMLFromZIPData(zip.data(), zip.size());
+  EXPECT_NE(fromData._GetNode("Width"), nullptr);
+  CNodeMapRef fromFile;
+  fromFile._LoadXMLFromZIPFile((testing::TempDir() + "/genapi_ref_test.zip").c_str());
+  EXPECT_NE(fromFile._GetNode("Width"), nullptr);
+  CNodeMapRef factory;
+  factory._Initialize(
+      CNodeMapFactory(ContentType_ZippedXml, zip.data(), zip.size(), CacheUsage_Automatic, false)
+          .CreateNodeMap());
+  EXPECT_NE(factory._GetNode("Width"), nullptr);
+  const std::string noXml = Zipped("readme.txt", "hello");
+  CNodeMapRef empty;
+  EXPECT_THROW(empty._LoadXMLFromZIPData(noXml.data(), noXml.size()), GenICam::RuntimeException);
+}
+
+TEST(CNodeMapFactory, AppliesStyleSheets) {
+  const std::string xsl = testing::TempDir() + "/genapi_names.xsl";
+  std::ofstream(xsl) << "<xsl:stylesheet version='1.0' "
+                        "xmlns:xsl='http://www.w3.org/1999/XSL/Transform'>"
+                        "<xsl:output method='text'/>"
+                        "<xsl:template match='/'>"
+                        "<xsl:for-each select='//Integer'>int <xsl:value-of select='@Name'/>;"
+                        "</xsl:for-each></xsl:template></xsl:stylesheet>";
+  CNodeMapFactory factory(ContentType_Xml, kXml, strlen(kXml));
+  EXPECT_EQ(factory.ApplyStyleSheet(xsl.c_str()), "int Width;");
+  EXPECT_THROW(factory.ApplyStyleSheet("/nonexistent.xsl"), GenICam::RuntimeException);
+  std::remove(xsl.c_str());
+}
+
+TEST(Exceptions, CarryDescriptionSourceAndLine) {
+  try {
+    throw RUNTIME_EXCEPTION("value %d of %s", 3, "x");
+  } catch (const GenICam::GenericException& e) {
+    EXPECT_STREQ(e.GetDescription(), "value 3 of x");
+    EXPECT_NE(std::string(e.GetSourceFileName()).find("nodemapref_test.cpp"), std::string::npos);
+    EXPECT_GT(e.GetSourceLine(), 0u);
+    EXPECT_NE(std::string(e.what()).find("value 3 of x"), std::string::npos);
+  }
+  const GenICam::RuntimeException direct("text", "genicamfirmwareupdate", 42);
+  EXPECT_STREQ(direct.GetSourceFileName(), "genicamfirmwareupdate");
+  EXPECT_EQ(direct.GetSourceLine(), 42u);
+}
