@@ -131,6 +131,7 @@ void CLog::SetFolder(const wchar_t* path) {
       os::GetFullPathName(path != nullptr ? path : L".", kMaxFolder, qualified, nullptr);
   if (length == 0 || length >= kMaxFolder) return;  // a folder that does not fit is refused
   folder_.assign(qualified, length);
+  if (folder_.size() > 1 && folder_.back() == L'/') folder_.pop_back();  // Save adds the separator
 }
 
 void CLog::GetFolder(wchar_t* out, size_t capacity) const {

@@ -99,14 +99,14 @@ bool Translate(const Char* format, std::basic_string<Char>& out, bool wide) {
       p += 2;
       continue;
     }
-    const Char* spec = p++;
+    const Char* start = p++;
     while (IsFlag(*p)) ++p;
     p += SkipDigitsOrStar(p);
     if (*p == '.') {
       ++p;
       p += SkipDigitsOrStar(p);
     }
-    out.append(spec, p);
+    out.append(start, p);
     const std::string modifier = ReadModifier(p);
     p += modifier.size();
     if (*p == 0 || *p > 0x7F) return false;

@@ -7,7 +7,7 @@
 // Rewrites a format written for the Windows printf family into its glibc form. In a wide
 // format %s and %c take wide arguments and %S/%C narrow ones; in a narrow format the other
 // way round; %hs is always narrow, %ls/%ws wide; %ld is 32 bits, %I64d 64 bits.
-// Returns false for a format it will not pass on (%n, unknown conversions, a cut-off spec).
+// Returns false for a format it will not pass on (%n, unknown conversions, a cut-off conversion).
 bool TranslateFormat(const wchar_t* format, std::wstring& out);
 bool TranslateFormat(const char* format, std::string& out);
 

@@ -128,3 +128,17 @@ TEST_F(LogDump, DumpFilesCarryEveryRecord) {
   EXPECT_EQ(records[5].sourceId, 4224u);
   EXPECT_EQ(records[6].timeStamp, 0u);
 }
+
+TEST_F(LogDump, SaveUsesTheLogFolder) {
+  CLog* log = CLog::Instance();
+  log->SetFolder((temp_ / "sub" / "..").wstring().c_str());
+  wchar_t folder[CLog::kMaxFolder];
+  log->GetFolder(folder, CLog::kMaxFolder);
+  EXPECT_EQ(fs::path(folder), temp_);
+  log->Save(L"saved.zim");
+  EXPECT_EQ(ReadRing(temp_ / "saved.zim").size(), kRingBytes);
+  log->Save(std::wstring(400, L'n').c_str());  // a name that would be cut is refused
+  log->FreeBuffer(false);
+  log->Save(L"none.zim");
+  EXPECT_FALSE(fs::exists(temp_ / "none.zim"));
+}
