@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "driver/foundation/log.h"
+#include "driver/foundation/logtag.h"
 #include "driver/frameworkuser/context/debugstop.h"
 #include "driver/frameworkuser/context/textcopy.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
@@ -23,7 +25,7 @@ bool InHostRange(int64_t code) {
 }  // namespace
 
 QDDriverThreadContext::QDDriverThreadContext(QDDeviceDriver& driver, uint32_t threadId)
-    : driver_(driver), threadId_(threadId) {
+    : CLogProvider(0, 1, 119, 0), driver_(driver), threadId_(threadId) {
   overlapped_.hEvent = os::CreateEvent(true, true);
   items_.push_back(std::make_unique<CSystemZorThreadContext>(0, new QDZorThreadContext(*this, 0)));
 }
@@ -55,11 +57,26 @@ std::unique_ptr<CSystemZorThreadContext> QDDriverThreadContext::RemoveItem(int64
 }
 
 void QDDriverThreadContext::SetError(int64_t code, int64_t sub1, int64_t sub2, int64_t sub3) {
-  if (code != 0 && errorCode_ != 0) return;
+  // A clear with nothing held has nothing to do (the common start of a command).
+  if (code == 0 ? errorCode_ == 0 : errorCode_ != 0) return;
   Record(code, sub1, sub2, sub3);
 }
 
+void QDDriverThreadContext::LogRecord(int64_t code, int64_t sub1) const {
+  constexpr int kErrorCategory = 13;
+  CLog* log = CLog::Instance();
+  if (!log->IsCategoryEnabled(kErrorCategory)) return;
+  if (code != 0 && errorCode_ == 0) {
+    log->Write(*this, 2, LogTag("ERRC"), static_cast<uint64_t>(code), LogTag("ESUB"),
+               static_cast<uint64_t>(sub1), kEmptyLogTag, 0);
+  } else if (code == 0 && errorCode_ != 0) {
+    log->Write(*this, 3, LogTag("ERRC"), static_cast<uint64_t>(errorCode_), LogTag("ESUB"),
+               static_cast<uint64_t>(subCodeCount_), kEmptyLogTag, 0);
+  }
+}
+
 void QDDriverThreadContext::Record(int64_t code, int64_t sub1, int64_t sub2, int64_t sub3) {
+  LogRecord(code, sub1);
   errorCode_ = code;
   subCodeCount_ = 0;
   if (code == 0) {

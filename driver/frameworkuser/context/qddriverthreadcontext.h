@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "driver/foundation/logprovider.h"
 #include "driver/foundation/zorstring.h"
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
 #include "platform/os/device/overlapped.h"
@@ -19,12 +20,12 @@ class QDDeviceDriver;
 
 inline constexpr int64_t kOwnTextSize = 320;
 
-class QDDriverThreadContext {
+class QDDriverThreadContext : public CLogProvider {
  public:
   QDDriverThreadContext(QDDeviceDriver& driver, uint32_t threadId);
   QDDriverThreadContext(const QDDriverThreadContext&) = delete;
   QDDriverThreadContext& operator=(const QDDriverThreadContext&) = delete;
-  virtual ~QDDriverThreadContext();
+  ~QDDriverThreadContext() override;
 
   // Error recording: the first error of a command wins; code 0 clears.
   virtual void SetError(int64_t code, int64_t sub1, int64_t sub2, int64_t sub3);
@@ -80,6 +81,7 @@ class QDDriverThreadContext {
 
  private:
   void Record(int64_t code, int64_t sub1, int64_t sub2, int64_t sub3);
+  void LogRecord(int64_t code, int64_t sub1) const;
   void CopyFreeTexts(const wchar_t* text5, const wchar_t* text6, const wchar_t* text7);
 
   QDDeviceDriver& driver_;

@@ -2,6 +2,7 @@
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/dispatch/argumentbuilder.h"
+#include "driver/frameworkuser/dispatch/commandlog.h"
 #include "driver/frameworkuser/dispatch/errornotice.h"
 #include "driver/frameworkuser/dispatch/opcodetable.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
@@ -45,6 +46,7 @@ void CommandDispatcher(QDDeviceDriver& driver, const QDCommandWrapper& command,
                        QDDriverThreadContext& ctx) {
   const uint16_t opcode = command.Opcode();
   const uint32_t flags = command.Flags();
+  const CommandLog log(driver, command);
   // An inner command (one the host passes back while an outer one runs on this
   // thread) must hand the outer command its own flags back.
   const QDDriverThreadContext::CommandState outer = ctx.Command();
@@ -91,6 +93,7 @@ void CommandDispatcher(QDDeviceDriver& driver, const QDCommandWrapper& command,
   } else {
     ctx.Command() = outer;
   }
+  log.End();
 }
 
 }  // namespace zor::frame

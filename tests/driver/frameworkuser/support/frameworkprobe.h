@@ -27,6 +27,8 @@ struct FrameworkProbe {
   int firstAttaches = 0;
   int lastDetaches = 0;
   int systemsDestroyed = 0;
+  // The number of thread contexts of the current driver.
+  std::function<std::size_t()> threadContextCount;
   // Settings of the next systems built.
   int64_t startupStatus = 0;
   bool guardByte = true;

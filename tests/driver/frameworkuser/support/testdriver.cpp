@@ -1,6 +1,7 @@
 #include "tests/driver/frameworkuser/support/testdriver.h"
 
 #include "driver/frameworkuser/driver/driverwrapper.h"
+#include "platform/host/qtypes.h"
 
 namespace zor::frame {
 
@@ -16,6 +17,9 @@ TestSystem::~TestSystem() {
 }
 
 int64_t TestSystem::Unserved(SystemOp op, const OperationArgs& args, QDDriverThreadContext& ctx) {
+  // The host announces its id for the system; a board system keeps it for
+  // its thread service, which the test systems do without.
+  if (op == SystemOp::SysControl && args.Int(0) == Q_HOST_OBJECT_ID) return 1;
   decltype(probe_.onCall) onCall;
   {
     std::lock_guard lock(probe_.mutex);
@@ -29,6 +33,7 @@ TestDriver::TestDriver(bool& constructionError) : QDDeviceDriver(constructionErr
   FrameworkProbe& probe = *FrameworkTestProbe();
   std::lock_guard lock(probe.mutex);
   ++probe.driversCreated;
+  probe.threadContextCount = [this] { return ThreadContextCount(); };
 }
 
 int64_t TestDriver::SystemAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) {

@@ -1,0 +1,92 @@
+// Commands that come from the application through the host library.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "platform/host/zor.h"
+#include "tests/driver/frameworkuser/support/frameworkprobe.h"
+#include "tests/driver/frameworkuser/support/threadhelpers.h"
+
+namespace zor::frame {
+namespace {
+
+class HostPathTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("ZOR_DRIVER_DRAVIONLYN", ZOR_TEST_DRIVER_LIBRARY, 1);
+    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+  }
+
+  static QID AllocSystem() {
+    return QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, nullptr);
+  }
+
+  // The probe of the test driver that the host has loaded.
+  static FrameworkProbe& Probe() {
+    void* library = dlopen(ZOR_TEST_DRIVER_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(library, nullptr);
+    auto probe = reinterpret_cast<FrameworkProbe* (*)()>(dlsym(library, "FrameworkTestProbe"));
+    dlclose(library);
+    return *probe();
+  }
+};
+
+TEST_F(HostPathTest, ManyThreadsFirstCommandsShareOneDriver) {
+  std::vector<QID> systems(8);
+  RunTogether(8, [&systems](int i) { systems[i] = AllocSystem(); });
+  for (QID system : systems) EXPECT_NE(system, 0);
+  EXPECT_EQ(Probe().driversCreated, 1);
+}
+
+TEST_F(HostPathTest, UnservedInquireReachesTheSystemAndFails) {
+  const QID system = AllocSystem();
+  ASSERT_NE(system, 0);
+  Probe().TakeCalls();
+  QINT64 value = 0;
+  EXPECT_EQ(QsysInquire(system, 12345, &value), 0);
+  const std::vector<RecordedCall> calls = Probe().TakeCalls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].op, SystemOp::SysInquire);
+  EXPECT_EQ(calls[0].args.Int(0), 12345);
+  EXPECT_NE(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);
+}
+
+TEST_F(HostPathTest, RecordedErrorReachesTheApplicationWithItsTexts) {
+  const QID system = AllocSystem();
+  ASSERT_NE(system, 0);
+  Probe().onCall = [](QDBaseSystem&, SystemOp, const OperationArgs&, QDDriverThreadContext& ctx) {
+    ctx.SetErrorSubText(4339, 2, L"COM7", nullptr);
+    return int64_t{1};
+  };
+  QINT64 value = 0;
+  QsysInquire(system, 1, &value);
+  Probe().onCall = nullptr;
+  EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), 4339);
+  wchar_t text[Q_ERROR_TEXT_SIZE] = {};
+  QappGetError(Q_DEFAULT, Q_MESSAGE, text);
+  EXPECT_STREQ(text, L"UART Error:");
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1_TEXT, text);
+  EXPECT_STREQ(text, L"The UART is already allocated.");
+  QappGetError(Q_DEFAULT, Q_ERROR_TEXT | Q_CURRENT_SUB_2, text);
+  EXPECT_STREQ(text, L"COM7");
+}
+
+TEST_F(HostPathTest, EndingThreadLetsItsContextGo) {
+  const QID system = AllocSystem();
+  ASSERT_NE(system, 0);
+  const std::size_t before = Probe().threadContextCount();
+  RunOnNewThread([system, before] {
+    QINT64 value = 0;
+    QsysInquire(system, 1, &value);
+    EXPECT_EQ(Probe().threadContextCount(), before + 1);
+  });
+  EXPECT_EQ(Probe().threadContextCount(), before);
+}
+
+}  // namespace
+}  // namespace zor::frame
