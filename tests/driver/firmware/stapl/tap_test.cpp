@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/firmware/stapl/staplresult.h"
+#include "tests/driver/firmware/stapl/stapltesthost.h"
+
+namespace {
+
+struct Traced {
+  StaplRun run;
+  std::string tms;
+  std::string tdi;
+  std::string tdo;
+};
+
+Traced RunTraced(const std::string& body, const std::string& decls = "", int devices = 1) {
+  StaplBench bench;
+  for (int i = 0; i < devices; ++i) bench.chain.AddDevice(MakeDevice(4, 0x10000001u + 2 * i));
+  bench.chain.EnableTrace(true);
+  Traced t;
+  t.run = bench.Run(Proc(body, decls), "DO");
+  for (const boardsim::JtagTraceEntry& e : bench.chain.Trace()) {
+    t.tms.push_back(e.tms ? '1' : '0');
+    t.tdi.push_back(e.tdi ? '1' : '0');
+    t.tdo.push_back(e.tdo ? '1' : '0');
+  }
+  return t;
+}
+
+const std::string kReset = "111110";  // five TMS-high clocks, one low: Run-Test/Idle
+
+TEST(StaplTap, ScanFromAnUnknownStateResetsFirst) {
+  Traced t = RunTraced("DRSCAN 4, #1010;");
+  ASSERT_EQ(t.run.rc, kStaplSuccess);
+  // reset, enter Shift-DR (1 0 0), four bits (TMS high on the last), Pause-DR, walk to Idle,
+  // and the reset that ends every run.
+  EXPECT_EQ(t.tms, kReset + "100" + "0001" + "0" + "110" + kReset);
+  EXPECT_EQ(t.tdi.substr(9, 4), "0101");
+}
+
+TEST(StaplTap, PreAndPostambleSurroundTheData) {
+  Traced t = RunTraced("PREDR 2; POSTDR 1; DRSCAN 4, #0000;");
+  ASSERT_EQ(t.run.rc, kStaplSuccess);
+  EXPECT_EQ(t.tms.substr(6),
+            "100"
+            "0000001"
+            "0"
+            "110" +
+                kReset);
+  EXPECT_EQ(t.tdi.substr(9, 7), "1100001");
+  Traced data = RunTraced("PREIR 3, #010; POSTIR 2, #01; IRSCAN 2, #11;");
+  ASSERT_EQ(data.run.rc, kStaplSuccess);
+  EXPECT_EQ(data.tms.substr(6, 4 + 7),
+            "1100"
+            "0000001");
+  EXPECT_EQ(data.tdi.substr(10, 7), "0101110");
+}
+
+TEST(StaplTap, StableStatesTakeOneClock) {
+  EXPECT_EQ(RunTraced("STATE IDLE; STATE IDLE;").tms, kReset + "0" + kReset);
+  EXPECT_EQ(RunTraced("STATE RESET; STATE RESET;").tms, kReset + "111" + "1" + kReset);
+  EXPECT_EQ(RunTraced("STATE DRSELECT; STATE DRSELECT;").tms, kReset + "1" + kReset);
+  EXPECT_EQ(RunTraced("STATE IRPAUSE, DRSHIFT IDLE;").tms,
+            kReset + "11010" + "11100" + "110" + kReset);
+  EXPECT_EQ(RunTraced("STATE NOWHERE;").run.rc, kStaplSyntaxError);
+}
+
+TEST(StaplTap, WaitCyclesAndTime) {
+  // From Pause-DR a wait walks to Idle, clocks there and stays.
+  Traced t = RunTraced("DRSTOP DRPAUSE; DRSCAN 1, #1; WAIT 10 CYCLES;");
+  ASSERT_EQ(t.run.rc, kStaplSuccess);
+  EXPECT_EQ(t.tms, kReset +
+                       "100"
+                       "1"
+                       "0" +
+                       "110" + std::string(10, '0') + kReset);
+  t = RunTraced("DRSTOP DRPAUSE; DRSCAN 1, #1; WAIT DRPAUSE, 10 CYCLES;");
+  EXPECT_EQ(t.tms, kReset +
+                       "100"
+                       "1"
+                       "0" +
+                       std::string(10, '0') + kReset);
+  t = RunTraced("WAIT RESET, 3 CYCLES, 250 USEC, 2 CYCLES, DRPAUSE;");
+  EXPECT_EQ(t.tms, kReset + "111" + "111" + "11" + "01010" + kReset);
+  EXPECT_EQ(t.run.delays, (std::vector<int64_t>{250}));
+  t = RunTraced("WAIT 1000 USEC;");
+  EXPECT_EQ(t.run.delays, (std::vector<int64_t>{1000}));
+  EXPECT_EQ(t.tms, "");  // the state stays unknown: no reset at the end either
+  EXPECT_EQ(RunTraced("WAIT IDLE;").run.rc, kStaplSyntaxError);
+  EXPECT_EQ(RunTraced("WAIT 5 SECONDS;").run.rc, kStaplSyntaxError);
+  EXPECT_EQ(RunTraced("WAIT IDLE, IDLE, 5 CYCLES;").run.rc, kStaplSyntaxError);
+  EXPECT_EQ(RunTraced("TRST 2 CYCLES;").tms, kReset + "00" + kReset);
+}
+
+TEST(StaplTap, StopStates) {
+  Traced t = RunTraced("DRSTOP DRSHIFT; DRSCAN 2, #11; DRSCAN 2, #11;");
+  ASSERT_EQ(t.run.rc, kStaplSuccess);
+  EXPECT_EQ(t.tms, kReset +
+                       "100"
+                       "01"
+                       "0"
+                       "10" +
+                       "10"
+                       "10"
+                       "01"
+                       "0"
+                       "10" +
+                       kReset);
+  t = RunTraced("IRSTOP IRPAUSE; IRSCAN 4, #1111; IRSCAN 4, #1111;");
+  EXPECT_EQ(t.tms, kReset +
+                       "1100"
+                       "0001"
+                       "0" +
+                       "0"
+                       "10"
+                       "0001"
+                       "0" +
+                       kReset);
+  EXPECT_EQ(RunTraced("DRSTOP SOMEWHERE;").run.rc, kStaplSyntaxError);
+}
+
+TEST(StaplTap, AmbleLimits) {
+  EXPECT_EQ(RunTraced("PREIR 1001;").run.rc, kStaplSyntaxError);
+  EXPECT_EQ(RunTraced("PREDR 1000;").run.rc, kStaplSuccess);
+  EXPECT_EQ(RunTraced("POSTDR 8, #101;").run.rc, kStaplBoundsError);
+  EXPECT_EQ(RunTraced("POSTDR B;", "BOOLEAN B;").run.rc, kStaplTypeMismatch);
+}
+
+TEST(StaplTap, CaptureAndCompareThroughBypass) {
+  // All devices in BYPASS: the data come back one bit late per device.
+  Traced t = RunTraced(
+      "IRSCAN 8, $FF; DRSCAN 8, $81, CAPTURE C[7..0]; PRINT INT(C[]);"
+      "DRSCAN 8, $81, COMPARE $04, $FF, OK; PRINT OK;"
+      "DRSCAN 8, $81, COMPARE $05, $FE, OK; PRINT OK;"
+      "DRSCAN 8, $81, COMPARE $03, $FF, OK; PRINT OK;",
+      "BOOLEAN C[8]; BOOLEAN OK;", 2);
+  ASSERT_EQ(t.run.rc, kStaplSuccess);
+  EXPECT_EQ(t.run.messages, (std::vector<std::string>{"4", "1", "1", "0"}));
+  t = RunTraced("IRSCAN 4, $F; DRSCAN 4, #1001, COMPARE #0010, #1111, OK; PRINT OK;", "BOOLEAN OK;",
+                1);
+  EXPECT_EQ(t.run.messages, (std::vector<std::string>{"1"}));
+  EXPECT_EQ(RunTraced("DRSCAN 8, $81, CAPTURE C[3..0];", "BOOLEAN C[8];").run.rc,
+            kStaplBoundsError);
+  EXPECT_EQ(RunTraced("DRSCAN 8, #1;").run.rc, kStaplBoundsError);
+  EXPECT_EQ(RunTraced("DRSCAN 8, $81, COMPARE $02, $FF, I;", "INTEGER I;").run.rc,
+            kStaplTypeMismatch);
+  EXPECT_EQ(RunTraced("DRSCAN 8, $81, KEEP C[7..0];", "BOOLEAN C[8];").run.rc, kStaplSyntaxError);
+  EXPECT_EQ(RunTraced("DRSCAN 1 == 1, #1;").run.rc, kStaplTypeMismatch);
+}
+
+TEST(StaplTap, VectorsDriveNoPins) {
+  Traced t = RunTraced(
+      "VMAP \"TDO\", \"tdi\", \"**TCK**\";"
+      "VECTOR #011, #101, CAPTURE C[2..0]; PRINT INT(C[]);"
+      "VECTOR #111, #101;"
+      "VECTOR BOOL(3), BOOL(5), COMPARE #100, #111, OK; PRINT OK;",
+      "BOOLEAN C[3]; BOOLEAN OK;");
+  ASSERT_EQ(t.run.rc, kStaplSuccess);
+  // TDO (signal 2 after the reversal) is an input: it reads back its data bit.
+  EXPECT_EQ(t.run.messages, (std::vector<std::string>{"4", "1"}));
+  EXPECT_EQ(t.tms, "");
+  EXPECT_EQ(RunTraced("VMAP \"TCK\", \"NOPE\";").run.rc, kStaplVectorMapFailed);
+  EXPECT_EQ(RunTraced("VMAP TCK;").run.rc, kStaplSyntaxError);
+}
+
+}  // namespace
