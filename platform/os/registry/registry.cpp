@@ -133,9 +133,12 @@ uint32_t ChangeValues(Handle handle, const std::function<uint32_t(KeyFile&)>& ch
   if ((path->access & KEY_SET_VALUE) == 0 || path->Overlay()) return ERROR_ACCESS_DENIED;
   std::error_code ignored;
   if (path->parts.empty()) std::filesystem::create_directories(path->Folder(), ignored);
-  uint32_t result = ChangeKey(path->Folder(), path->parts.empty(),
-                              [&](KeyFile& key, bool) { return change(key); });
-  return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
+  bool found = false;
+  uint32_t result = ChangeKey(path->Folder(), path->parts.empty(), [&](KeyFile& key, bool) {
+    found = true;
+    return change(key);
+  });
+  return found || result != ERROR_FILE_NOT_FOUND ? result : ERROR_KEY_DELETED;
 }
 
 // Copies data with the size conventions of RegQueryValueEx.

@@ -1,0 +1,180 @@
+#include "platform/os/device/device.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/os/core/error.h"
+#include "platform/os/sync/event.h"
+#include "platform/os/sync/wait.h"
+
+namespace os {
+namespace {
+
+constexpr uint32_t kEcho = CTL_CODE(0xD8A4, 0x9FB, METHOD_BUFFERED, FILE_ANY_ACCESS);
+constexpr uint32_t kLater = CTL_CODE(0xD8A4, 0x9FC, METHOD_BUFFERED, FILE_ANY_ACCESS);
+
+// Echoes kEcho at once (adding 1 to every byte) and keeps kLater requests
+// until the test completes them.
+class TestDevice : public Device {
+ public:
+  void Control(std::shared_ptr<IoRequest> request) override {
+    if (request->code() == kEcho) {
+      auto* bytes = static_cast<unsigned char*>(request->buffer());
+      for (uint32_t i = 0; i < request->inputSize(); ++i) ++bytes[i];
+      request->Complete(ERROR_SUCCESS, request->inputSize());
+      return;
+    }
+    if (request->code() == kLater) {
+      std::lock_guard lock(mutex);
+      kept.push_back(std::move(request));
+      return;
+    }
+    request->Complete(ERROR_INVALID_FUNCTION, 0);
+  }
+  void Cancelled(const IoRequest&) override { ++cancelled; }
+
+  // Completes the oldest kept request with the given output.
+  void CompleteKept(const char* output, uint32_t bytes) {
+    std::shared_ptr<IoRequest> request;
+    {
+      std::lock_guard lock(mutex);
+      request = kept.front();
+      kept.erase(kept.begin());
+    }
+    std::memcpy(request->buffer(), output, std::min(bytes, request->outputSize()));
+    request->Complete(ERROR_SUCCESS, bytes);
+  }
+
+  std::mutex mutex;
+  std::vector<std::shared_ptr<IoRequest>> kept;
+  int cancelled = 0;
+};
+
+class TestProvider : public DeviceProvider {
+ public:
+  std::shared_ptr<Device> Open(uint32_t unit) override { return unit == 0 ? device : nullptr; }
+  std::shared_ptr<TestDevice> device = std::make_shared<TestDevice>();
+};
+
+class Devices : public testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterDeviceProvider(L"TestBoard", provider);
+    handle = CreateFile(L"\\\\.\\TESTBOARD_0", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
+                        FILE_FLAG_OVERLAPPED);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    overlapped.hEvent = CreateEvent(true, false);
+  }
+  void TearDown() override {
+    CloseHandle(handle);
+    CloseHandle(overlapped.hEvent);
+    UnregisterDeviceProvider(L"TestBoard");
+  }
+
+  std::shared_ptr<TestProvider> provider = std::make_shared<TestProvider>();
+  Handle handle{};
+  Overlapped overlapped;
+};
+
+TEST_F(Devices, ImmediateRequestReturnsTheOutputInTheSameBuffer) {
+  unsigned char record[4] = {1, 2, 3, 4};
+  uint32_t bytes = 0;
+  ASSERT_TRUE(DeviceIoControl(handle, kEcho, record, 4, record, 4, &bytes, &overlapped));
+  EXPECT_EQ(bytes, 4u);
+  EXPECT_EQ(record[0], 2);
+  EXPECT_EQ(record[3], 5);
+  EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_OBJECT_0);
+  EXPECT_TRUE(HasOverlappedIoCompleted(&overlapped));
+  EXPECT_FALSE(DeviceIoControl(handle, 0x1234, record, 4, record, 4, &bytes, &overlapped));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_FUNCTION);
+}
+
+TEST_F(Devices, PendingRequestCompletesLaterFromAnotherThread) {
+  char output[8] = {};
+  uint32_t bytes = 99;
+  ASSERT_FALSE(DeviceIoControl(handle, kLater, nullptr, 0, output, 8, &bytes, &overlapped));
+  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  EXPECT_FALSE(HasOverlappedIoCompleted(&overlapped));
+  EXPECT_FALSE(GetOverlappedResult(handle, &overlapped, &bytes, false));
+  EXPECT_EQ(GetLastError(), ERROR_IO_INCOMPLETE);
+  EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_TIMEOUT);
+  // A device that claims more than the buffer holds is held to the buffer.
+  std::thread completer([this] { provider->device->CompleteKept("answer!!overflow", 16); });
+  ASSERT_TRUE(GetOverlappedResult(handle, &overlapped, &bytes, true));
+  completer.join();
+  EXPECT_EQ(bytes, 8u);
+  EXPECT_EQ(std::string(output, 8), "answer!!");
+  EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_OBJECT_0);
+  EXPECT_TRUE(GetOverlappedResult(handle, &overlapped, &bytes, false));
+}
+
+TEST_F(Devices, CancelAbortsPendingRequestsAndIgnoresLateCompletion) {
+  char output[4] = {'x', 'x', 'x', 'x'};
+  ASSERT_FALSE(DeviceIoControl(handle, kLater, nullptr, 0, output, 4, nullptr, &overlapped));
+  ASSERT_TRUE(CancelIo(handle));
+  EXPECT_EQ(provider->device->cancelled, 1);
+  uint32_t bytes = 0;
+  EXPECT_FALSE(GetOverlappedResult(handle, &overlapped, &bytes, true));
+  EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
+  provider->device->CompleteKept("late", 4);
+  EXPECT_EQ(std::string(output, 4), "xxxx");
+}
+
+TEST_F(Devices, ClosingTheHandleCancelsWhatIsPending) {
+  char output[4];
+  ASSERT_FALSE(DeviceIoControl(handle, kLater, nullptr, 0, output, 4, nullptr, &overlapped));
+  ASSERT_TRUE(CloseHandle(handle));
+  EXPECT_EQ(provider->device->cancelled, 1);
+  EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(overlapped.Internal, ERROR_OPERATION_ABORTED);
+  EXPECT_FALSE(GetOverlappedResult(handle, &overlapped, nullptr, true));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  handle = CreateFile(L"\\\\.\\TestBoard_0", 0, 0, OPEN_EXISTING, FILE_FLAG_OVERLAPPED);
+}
+
+TEST_F(Devices, WithoutOverlappedTheCallWaitsForCompletion) {
+  char output[4] = {};
+  std::thread completer([this] {
+    while (true) {
+      {
+        std::lock_guard lock(provider->device->mutex);
+        if (!provider->device->kept.empty()) break;
+      }
+      Sleep(1);
+    }
+    provider->device->CompleteKept("done", 4);
+  });
+  uint32_t bytes = 0;
+  EXPECT_TRUE(DeviceIoControl(handle, kLater, nullptr, 0, output, 4, &bytes, nullptr));
+  completer.join();
+  EXPECT_EQ(bytes, 4u);
+  EXPECT_EQ(std::string(output, 4), "done");
+}
+
+TEST_F(Devices, UnknownNamesAndBadHandlesAreRefused) {
+  for (const wchar_t* name : {L"\\\\.\\TestBoard_1", L"\\\\.\\Nothing_0", L"\\\\.\\TestBoard",
+                              L"\\\\.\\TestBoard_x", L"TestBoard_0"}) {
+    EXPECT_EQ(CreateFile(name, 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  }
+  EXPECT_EQ(CreateFile(nullptr, 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
+  char buffer[4];
+  uint32_t bytes = 0;
+  for (Handle bad : {kNullHandle, INVALID_HANDLE_VALUE, overlapped.hEvent}) {
+    EXPECT_FALSE(DeviceIoControl(bad, kEcho, buffer, 4, buffer, 4, &bytes, &overlapped));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(CancelIo(bad));
+    EXPECT_FALSE(GetOverlappedResult(bad, &overlapped, &bytes, false));
+  }
+  EXPECT_FALSE(DeviceIoControl(handle, kEcho, nullptr, 4, buffer, 4, &bytes, &overlapped));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_FALSE(ReadFile(handle, buffer, 4, &bytes, &overlapped));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_FUNCTION);
+}
+
+}  // namespace
+}  // namespace os

@@ -1,0 +1,118 @@
+#include "platform/os/sync/named_mutex.h"
+
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "platform/os/core/error.h"
+#include "platform/os/sync/wait.h"
+
+extern char** environ;
+
+namespace os {
+namespace {
+
+struct PeerResult {
+  int exitCode = -1;
+  std::string output;
+};
+
+// Runs the peer program in its own process (same registry root).
+PeerResult RunPeer(const char* name, const char* command) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+  char* argv[] = {const_cast<char*>(OS_MUTEX_PEER), const_cast<char*>(name),
+                  const_cast<char*>(command), nullptr};
+  pid_t child = 0;
+  const int spawned = posix_spawn(&child, OS_MUTEX_PEER, &actions, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeFds[1]);
+  PeerResult result;
+  char chunk[128];
+  ssize_t count;
+  while ((count = read(pipeFds[0], chunk, sizeof(chunk))) > 0) result.output.append(chunk, count);
+  close(pipeFds[0]);
+  int status = 0;
+  if (spawned == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
+    result.exitCode = WEXITSTATUS(status);
+  }
+  return result;
+}
+
+std::string Expect(bool existed, uint32_t wait) {
+  return std::to_string(existed ? 1 : 0) + " " + std::to_string(wait) + "\n";
+}
+
+TEST(NamedMutexes, SecondCreateInProcessFindsTheSameMutex) {
+  Handle first = CreateMutex(true, L"zor.test.same");
+  EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+  Handle second = CreateMutex(true, L"zor.test.same");
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  // Initial ownership is ignored for an existing mutex: one release frees it.
+  std::thread([second] { EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_TIMEOUT); }).join();
+  ASSERT_TRUE(ReleaseMutex(first));
+  std::thread([second] {
+    EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0);
+    ReleaseMutex(second);
+  }).join();
+  CloseHandle(first);
+  CloseHandle(second);
+}
+
+TEST(NamedMutexes, OpenFindsOnlyExistingMutexes) {
+  EXPECT_EQ(OpenMutex(L"zor.test.missing"), kNullHandle);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(OpenMutex(nullptr), kNullHandle);
+  Handle mutex = CreateMutex(false, L"zor.test.open");
+  Handle opened = OpenMutex(L"zor.test.open");
+  EXPECT_NE(opened, kNullHandle);
+  CloseHandle(opened);
+  CloseHandle(mutex);
+}
+
+TEST(NamedMutexes, AnotherProcessSeesExistenceAndOwnership) {
+  Handle mutex = CreateMutex(true, L"zor.test.cross");
+  ASSERT_NE(mutex, kNullHandle);
+  PeerResult held = RunPeer("zor.test.cross", "probe");
+  EXPECT_EQ(held.exitCode, 0);
+  EXPECT_EQ(held.output, Expect(true, WAIT_TIMEOUT));
+  ASSERT_TRUE(ReleaseMutex(mutex));
+  PeerResult freed = RunPeer("zor.test.cross", "probe");
+  EXPECT_EQ(freed.output, Expect(true, WAIT_OBJECT_0));
+  CloseHandle(mutex);
+  // With no handle left anywhere the name is gone.
+  PeerResult fresh = RunPeer("zor.test.cross", "probe");
+  EXPECT_EQ(fresh.output, Expect(false, WAIT_OBJECT_0));
+}
+
+TEST(NamedMutexes, WaiterInAnotherProcessGetsItOnRelease) {
+  Handle mutex = CreateMutex(true, L"zor.test.handover");
+  PeerResult result;
+  std::thread peer([&] { result = RunPeer("zor.test.handover", "wait"); });
+  Sleep(100);
+  ASSERT_TRUE(ReleaseMutex(mutex));
+  peer.join();
+  EXPECT_EQ(result.output, Expect(true, WAIT_OBJECT_0));
+  CloseHandle(mutex);
+}
+
+TEST(NamedMutexes, OwnerEndingWithoutReleaseAbandonsIt) {
+  Handle mutex = CreateMutex(false, L"zor.test.abandon");
+  EXPECT_EQ(RunPeer("zor.test.abandon", "abandon").exitCode, 0);
+  EXPECT_EQ(WaitForSingleObject(mutex, 1000), WAIT_ABANDONED_0);
+  ASSERT_TRUE(ReleaseMutex(mutex));
+  EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+}
+
+}  // namespace
+}  // namespace os

@@ -1,0 +1,287 @@
+#include "platform/os/registry/registry.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/os/core/error.h"
+#include "platform/os/core/handle.h"
+
+namespace os {
+namespace {
+
+// Every key the tests make lives below this one.
+constexpr const wchar_t* kBase = L"Software\\ZorTest";
+
+Handle Create(const wchar_t* path, uint32_t options = REG_OPTION_NON_VOLATILE,
+              uint32_t* disposition = nullptr) {
+  Handle key = kNullHandle;
+  EXPECT_EQ(RegCreateKey(HKEY_CURRENT_USER, path, options, KEY_ALL_ACCESS, &key, disposition),
+            ERROR_SUCCESS);
+  return key;
+}
+
+uint32_t SetDword(Handle key, const wchar_t* name, uint32_t value) {
+  return RegSetValue(key, name, REG_DWORD, &value, sizeof(value));
+}
+
+std::vector<std::wstring> SubKeys(Handle key) {
+  std::vector<std::wstring> names;
+  wchar_t name[256];
+  for (uint32_t index = 0;; ++index) {
+    uint32_t chars = 256;
+    uint32_t result = RegEnumKey(key, index, name, &chars);
+    if (result == ERROR_NO_MORE_ITEMS) break;
+    EXPECT_EQ(result, ERROR_SUCCESS);
+    if (result != ERROR_SUCCESS) break;
+    names.emplace_back(name, chars);
+  }
+  return names;
+}
+
+std::filesystem::path RootFolder() { return getenv("ZOR_REGISTRY_ROOT"); }
+
+TEST(Registry, NamesIgnoreCaseAndKeepIt) {
+  uint32_t disposition = 0;
+  Handle key = Create(L"Software\\ZorTest\\MixedCase", REG_OPTION_NON_VOLATILE, &disposition);
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  Handle again = Create(L"SOFTWARE\\zortest\\MIXEDCASE", REG_OPTION_NON_VOLATILE, &disposition);
+  EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+  EXPECT_EQ(SetDword(key, L"Count", 7), ERROR_SUCCESS);
+  uint32_t value = 0;
+  uint32_t size = sizeof(value);
+  EXPECT_EQ(RegQueryValue(again, L"COUNT", nullptr, &value, &size), ERROR_SUCCESS);
+  EXPECT_EQ(value, 7u);
+  Handle base = Create(kBase);
+  EXPECT_EQ(SubKeys(base), std::vector<std::wstring>{L"MixedCase"});
+  for (Handle h : {key, again, base}) EXPECT_EQ(RegCloseKey(h), ERROR_SUCCESS);
+}
+
+TEST(Registry, TypedValuesRoundTripAndReportTheSizeNeeded) {
+  Handle key = Create(L"Software\\ZorTest\\Values");
+  const uint64_t qword = 0x1122334455667788ull;
+  const wchar_t text[] = L"hello";
+  const wchar_t multi[] = L"a\0bc\0";
+  const unsigned char binary[] = {0, 1, 2, 255};
+  ASSERT_EQ(RegSetValue(key, L"Q", REG_QWORD, &qword, sizeof(qword)), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValue(key, L"S", REG_SZ, text, sizeof(text)), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValue(key, L"E", REG_EXPAND_SZ, text, sizeof(text)), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValue(key, L"M", REG_MULTI_SZ, multi, sizeof(multi)), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValue(key, L"B", REG_BINARY, binary, sizeof(binary)), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValue(key, nullptr, REG_SZ, text, sizeof(text)), ERROR_SUCCESS);
+
+  uint32_t type = 0;
+  uint32_t size = 0;
+  EXPECT_EQ(RegQueryValue(key, L"S", &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_SZ);
+  EXPECT_EQ(size, sizeof(text));
+  wchar_t small[2];
+  size = sizeof(small);
+  EXPECT_EQ(RegQueryValue(key, L"S", &type, small, &size), ERROR_MORE_DATA);
+  EXPECT_EQ(size, sizeof(text));
+  wchar_t read[8] = {};
+  size = sizeof(read);
+  EXPECT_EQ(RegQueryValue(key, L"", &type, read, &size), ERROR_SUCCESS);
+  EXPECT_STREQ(read, L"hello");
+
+  uint64_t readQword = 0;
+  size = sizeof(readQword);
+  EXPECT_EQ(RegQueryValue(key, L"q", &type, &readQword, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_QWORD);
+  EXPECT_EQ(readQword, qword);
+  unsigned char readBinary[4] = {};
+  size = sizeof(readBinary);
+  EXPECT_EQ(RegQueryValue(key, L"B", &type, readBinary, &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::memcmp(readBinary, binary, 4), 0);
+  wchar_t readMulti[6] = {};
+  size = sizeof(readMulti);
+  EXPECT_EQ(RegQueryValue(key, L"M", &type, readMulti, &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(readMulti, 5), std::wstring(L"a\0bc\0", 5));
+
+  EXPECT_EQ(RegQueryValue(key, L"Missing", &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegDeleteValue(key, L"S"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValue(key, L"S"), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(key);
+}
+
+TEST(Registry, EnumerationEndsWithNoMoreItems) {
+  Handle key = Create(L"Software\\ZorTest\\Enum");
+  for (const wchar_t* name : {L"b", L"A", L"c"}) {
+    Handle child = kNullHandle;
+    ASSERT_EQ(RegCreateKey(key, name, 0, KEY_READ, &child, nullptr), ERROR_SUCCESS);
+    RegCloseKey(child);
+  }
+  EXPECT_EQ(SubKeys(key), (std::vector<std::wstring>{L"A", L"b", L"c"}));
+  SetDword(key, L"second", 2);
+  SetDword(key, L"first", 1);
+  wchar_t name[16];
+  uint32_t chars = 16;
+  uint32_t value = 0;
+  uint32_t size = sizeof(value);
+  ASSERT_EQ(RegEnumValue(key, 0, name, &chars, nullptr, &value, &size), ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(name, chars), L"second");
+  chars = 3;
+  EXPECT_EQ(RegEnumValue(key, 1, name, &chars, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+  chars = 16;
+  EXPECT_EQ(RegEnumValue(key, 2, name, &chars, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+  Handle empty = Create(L"Software\\ZorTest\\Enum\\A");
+  EXPECT_EQ(RegEnumKey(empty, 0, name, &chars), ERROR_NO_MORE_ITEMS);
+  RegCloseKey(empty);
+  RegCloseKey(key);
+}
+
+TEST(Registry, AccessRightsDeletionAndBadHandles) {
+  Handle writable = Create(L"Software\\ZorTest\\Access\\Child");
+  Handle readOnly = kNullHandle;
+  ASSERT_EQ(RegOpenKey(HKEY_CURRENT_USER, L"Software\\ZorTest\\Access", KEY_READ, &readOnly),
+            ERROR_SUCCESS);
+  EXPECT_EQ(SetDword(readOnly, L"x", 1), ERROR_ACCESS_DENIED);
+  Handle parent = Create(L"Software\\ZorTest");
+  EXPECT_EQ(RegDeleteKey(parent, L"Access"), ERROR_ACCESS_DENIED);  // has a sub-key
+  EXPECT_EQ(RegDeleteKey(parent, L"Access\\Child"), ERROR_SUCCESS);
+  EXPECT_EQ(SetDword(writable, L"x", 1), ERROR_KEY_DELETED);
+  Handle missing = kNullHandle;
+  EXPECT_EQ(RegOpenKey(HKEY_CURRENT_USER, L"Software\\ZorTest\\Access\\Child", KEY_READ, &missing),
+            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(missing, kNullHandle);
+
+  RegCloseKey(writable);
+  EXPECT_EQ(RegCloseKey(writable), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(SetDword(writable, L"x", 1), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(RegOpenKey(kNullHandle, L"Software", KEY_READ, &missing), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(RegOpenKey(HKEY_CURRENT_USER, L"\\Software", KEY_READ, &missing), ERROR_BAD_PATHNAME);
+  EXPECT_EQ(RegOpenKey(HKEY_CURRENT_USER, L"Software", KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
+  RegCloseKey(readOnly);
+  RegCloseKey(parent);
+}
+
+TEST(Registry, OversizedNamesAndValuesAreRefused) {
+  Handle key = Create(L"Software\\ZorTest\\Limits");
+  std::wstring longName(kMaxKeyNameChars + 1, L'k');
+  Handle child = kNullHandle;
+  EXPECT_EQ(RegCreateKey(key, longName.c_str(), 0, KEY_ALL_ACCESS, &child, nullptr),
+            ERROR_INVALID_PARAMETER);
+  std::wstring fits(kMaxKeyNameChars, L'\x00e9');
+  EXPECT_EQ(RegCreateKey(key, fits.c_str(), 0, KEY_ALL_ACCESS, &child, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(SubKeys(key), std::vector<std::wstring>{fits});
+  RegCloseKey(child);
+  std::vector<unsigned char> big(kMaxValueBytes + 1);
+  EXPECT_EQ(RegSetValue(key, L"big", REG_BINARY, big.data(), static_cast<uint32_t>(big.size())),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(RegSetValue(key, L"null", REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
+  std::wstring longValue(kMaxValueNameChars + 1, L'v');
+  EXPECT_EQ(SetDword(key, longValue.c_str(), 1), ERROR_INVALID_PARAMETER);
+  RegCloseKey(key);
+}
+
+TEST(Registry, VolatileKeysVanishAfterARestart) {
+  setenv("ZOR_BOOT_ID", "boot-1", 1);
+  Handle key = Create(L"Software\\ZorTest\\Volatile", REG_OPTION_VOLATILE);
+  SetDword(key, L"v", 1);
+  Handle child = kNullHandle;
+  EXPECT_EQ(RegCreateKey(key, L"Lasting", 0, KEY_ALL_ACCESS, &child, nullptr),
+            ERROR_CHILD_MUST_BE_VOLATILE);
+  RegCloseKey(key);
+  setenv("ZOR_BOOT_ID", "boot-2", 1);
+  Handle gone = kNullHandle;
+  EXPECT_EQ(RegOpenKey(HKEY_CURRENT_USER, L"Software\\ZorTest\\Volatile", KEY_READ, &gone),
+            ERROR_FILE_NOT_FOUND);
+  Handle base = Create(kBase);
+  EXPECT_TRUE(SubKeys(base).empty());
+  // Created again after the restart, it starts empty.
+  uint32_t disposition = 0;
+  Handle fresh = Create(L"Software\\ZorTest\\Volatile", REG_OPTION_NON_VOLATILE, &disposition);
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  uint32_t size = 0;
+  EXPECT_EQ(RegQueryValue(fresh, L"v", nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(fresh);
+  RegCloseKey(base);
+  unsetenv("ZOR_BOOT_ID");
+}
+
+TEST(Registry, ProcessorKeysAreReadOnlyFromCpuInfo) {
+  Handle cpu = kNullHandle;
+  ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
+                       KEY_ALL_ACCESS, &cpu),
+            ERROR_SUCCESS);
+  uint32_t type = 0;
+  uint32_t mhz = 0;
+  uint32_t size = sizeof(mhz);
+  EXPECT_EQ(RegQueryValue(cpu, L"~MHz", &type, &mhz, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_DWORD);
+  for (const wchar_t* name : {L"VendorIdentifier", L"ProcessorNameString", L"Identifier"}) {
+    EXPECT_EQ(RegQueryValue(cpu, name, &type, nullptr, &size), ERROR_SUCCESS) << name;
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_GT(size, sizeof(wchar_t));
+  }
+  EXPECT_EQ(SetDword(cpu, L"~MHz", 1), ERROR_ACCESS_DENIED);
+  Handle created = kNullHandle;
+  EXPECT_EQ(
+      RegCreateKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\Other", 0, KEY_ALL_ACCESS, &created, nullptr),
+      ERROR_ACCESS_DENIED);
+  Handle machine = kNullHandle;
+  ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, nullptr, KEY_READ, &machine), ERROR_SUCCESS);
+  EXPECT_EQ(SubKeys(machine), std::vector<std::wstring>{L"HARDWARE"});
+  RegCloseKey(machine);
+  RegCloseKey(cpu);
+}
+
+TEST(Registry, MalformedKeyFilesGiveErrorsAndAreNotOverwritten) {
+  Handle key = Create(L"Software\\ZorTest\\Broken");
+  SetDword(key, L"v", 1);
+  std::filesystem::path file =
+      RootFolder() / "HKEY_CURRENT_USER" / "software" / "zortest" / "broken" / ".key";
+  ASSERT_TRUE(std::filesystem::exists(file));
+  for (const char* garbage : {"", "zor-registry-key 1\nname x\nvalue 4 zz =v\n",
+                              "zor-registry-key 1\nname x\nvalue 4 0100 =%\n",
+                              "zor-registry-key 1\nname x\nvalue 99999999999 00 =v\n",
+                              "zor-registry-key 1\nvalue 4 01000000 =v\n", "\x01\xff"}) {
+    std::ofstream(file, std::ios::trunc) << garbage;
+    uint32_t size = 0;
+    EXPECT_EQ(RegQueryValue(key, L"v", nullptr, nullptr, &size), ERROR_REGISTRY_CORRUPT) << garbage;
+    EXPECT_EQ(SetDword(key, L"w", 2), ERROR_REGISTRY_CORRUPT);
+  }
+  RegCloseKey(key);
+}
+
+TEST(Registry, TwoWriterProcessesLoseNothing) {
+  Handle key = Create(L"Software\\ZorTest\\Shared");
+  constexpr int kValues = 60;
+  pid_t children[2];
+  for (int writer = 0; writer < 2; ++writer) {
+    children[writer] = fork();
+    ASSERT_GE(children[writer], 0);
+    if (children[writer] == 0) {
+      for (int i = 0; i < kValues; ++i) {
+        std::wstring name = L"w" + std::to_wstring(writer) + L"_" + std::to_wstring(i);
+        if (SetDword(key, name.c_str(), static_cast<uint32_t>(i)) != ERROR_SUCCESS) _exit(1);
+      }
+      _exit(0);
+    }
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  for (int writer = 0; writer < 2; ++writer) {
+    for (int i = 0; i < kValues; ++i) {
+      std::wstring name = L"w" + std::to_wstring(writer) + L"_" + std::to_wstring(i);
+      uint32_t value = 0;
+      uint32_t size = sizeof(value);
+      ASSERT_EQ(RegQueryValue(key, name.c_str(), nullptr, &value, &size), ERROR_SUCCESS);
+      EXPECT_EQ(value, static_cast<uint32_t>(i));
+    }
+  }
+  RegCloseKey(key);
+}
+
+}  // namespace
+}  // namespace os

@@ -1,0 +1,186 @@
+#include "platform/os/serial/serial.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/os/core/error.h"
+#include "platform/os/device/device.h"
+#include "platform/os/sync/event.h"
+#include "platform/os/sync/wait.h"
+
+namespace os {
+namespace {
+
+// COM7 opens the far side of a pseudo-terminal; the test plays the other end.
+class SerialPorts : public testing::Test {
+ protected:
+  void SetUp() override {
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    SetSerialPortPath(L"COM7", ptsname(master));
+    port = CreateFile(L"\\\\.\\COM7", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
+                      FILE_FLAG_OVERLAPPED);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    DCB dcb;
+    ASSERT_TRUE(GetCommState(port, &dcb));
+    dcb.BaudRate = 9600;
+    ASSERT_TRUE(SetCommState(port, &dcb));
+    overlapped.hEvent = CreateEvent(true, false);
+  }
+  void TearDown() override {
+    CloseHandle(port);
+    CloseHandle(overlapped.hEvent);
+    close(master);
+  }
+
+  std::string ReadMaster(size_t count) {
+    std::string text;
+    while (text.size() < count) {
+      pollfd fd{master, POLLIN, 0};
+      if (poll(&fd, 1, 2000) <= 0) break;
+      char chunk[64];
+      ssize_t got = read(master, chunk, std::min(sizeof(chunk), count - text.size()));
+      if (got <= 0) break;
+      text.append(chunk, got);
+    }
+    return text;
+  }
+  void WriteMaster(const std::string& text) {
+    ASSERT_EQ(write(master, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  }
+
+  int master = -1;
+  Handle port{};
+  Overlapped overlapped;
+};
+
+TEST_F(SerialPorts, RoundTripOverAPseudoTerminal) {
+  uint32_t bytes = 0;
+  EXPECT_TRUE(WriteFile(port, "ping", 4, &bytes, &overlapped) ||
+              GetLastError() == ERROR_IO_PENDING);
+  ASSERT_TRUE(GetOverlappedResult(port, &overlapped, &bytes, true));
+  EXPECT_EQ(bytes, 4u);
+  EXPECT_EQ(ReadMaster(4), "ping");
+
+  char reply[4] = {};
+  if (!ReadFile(port, reply, 4, &bytes, &overlapped)) {
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  }
+  WriteMaster("po");
+  WriteMaster("ng");
+  ASSERT_TRUE(GetOverlappedResult(port, &overlapped, &bytes, true));
+  EXPECT_EQ(bytes, 4u);
+  EXPECT_EQ(std::string(reply, 4), "pong");
+}
+
+TEST_F(SerialPorts, LineSettingsIncludingNonStandardRates) {
+  DCB dcb;
+  ASSERT_TRUE(GetCommState(port, &dcb));
+  dcb.BaudRate = 250000;
+  dcb.ByteSize = 7;
+  dcb.Parity = EVENPARITY;
+  dcb.StopBits = TWOSTOPBITS;
+  dcb.fRtsControl = RTS_CONTROL_TOGGLE;
+  ASSERT_TRUE(SetCommState(port, &dcb));
+  DCB read;
+  ASSERT_TRUE(GetCommState(port, &read));
+  EXPECT_EQ(read.BaudRate, 250000u);
+  EXPECT_EQ(read.ByteSize, 7);
+  EXPECT_EQ(read.Parity, EVENPARITY);
+  EXPECT_EQ(read.StopBits, TWOSTOPBITS);
+  EXPECT_EQ(read.fRtsControl, RTS_CONTROL_TOGGLE);
+  for (auto change :
+       {+[](DCB& d) { d.ByteSize = 9; }, +[](DCB& d) { d.Parity = 7; },
+        +[](DCB& d) { d.BaudRate = 0; }, +[](DCB& d) { d.StopBits = ONE5STOPBITS; }}) {
+    DCB bad = read;
+    change(bad);
+    EXPECT_FALSE(SetCommState(port, &bad));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  }
+  DCB kept;
+  GetCommState(port, &kept);
+  EXPECT_EQ(kept.ByteSize, 7);
+}
+
+TEST_F(SerialPorts, ReadTimeOutReturnsWhatArrived) {
+  COMMTIMEOUTS timeouts{0, 5, 20, 0, 0};
+  ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+  WriteMaster("ab");
+  char buffer[8];
+  uint32_t bytes = 0;
+  if (!ReadFile(port, buffer, 8, &bytes, &overlapped)) {
+    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+    ASSERT_TRUE(GetOverlappedResult(port, &overlapped, &bytes, true));
+  }
+  EXPECT_EQ(bytes, 2u);
+  EXPECT_EQ(std::string(buffer, 2), "ab");
+}
+
+TEST_F(SerialPorts, CharacterEventWaitsWithoutPollingAndCountsPendingBytes) {
+  ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
+  uint32_t events = 0;
+  ASSERT_FALSE(WaitCommEvent(port, &events, &overlapped));
+  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 20), WAIT_TIMEOUT);
+  WriteMaster("xyz");
+  ASSERT_EQ(WaitForSingleObject(overlapped.hEvent, 2000), WAIT_OBJECT_0);
+  EXPECT_EQ(events, EV_RXCHAR);
+
+  SERIAL_STATUS status;
+  Overlapped query;
+  query.hEvent = CreateEvent(true, false);
+  uint32_t bytes = 0;
+  if (!DeviceIoControl(port, IOCTL_SERIAL_GET_COMMSTATUS, nullptr, 0, &status, sizeof(status),
+                       &bytes, &query)) {
+    ASSERT_TRUE(GetOverlappedResult(port, &query, &bytes, true));
+  }
+  EXPECT_EQ(bytes, sizeof(status));
+  EXPECT_EQ(status.AmountInInQueue, 3u);
+  CloseHandle(query.hEvent);
+}
+
+TEST_F(SerialPorts, PurgeAbortsPendingReadsAndClearsInput) {
+  char buffer[4];
+  ASSERT_FALSE(ReadFile(port, buffer, 4, nullptr, &overlapped));
+  ASSERT_TRUE(PurgeComm(port, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR));
+  uint32_t bytes = 0;
+  EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &bytes, true));
+  EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
+  EXPECT_FALSE(PurgeComm(port, 0x100));
+}
+
+TEST_F(SerialPorts, InjectedLineErrorsAreReportedOnce) {
+  ASSERT_TRUE(InjectCommErrors(port, CE_FRAME | CE_RXPARITY));
+  uint32_t errors = 0;
+  COMSTAT status;
+  ASSERT_TRUE(ClearCommError(port, &errors, &status));
+  EXPECT_EQ(errors, CE_FRAME | CE_RXPARITY);
+  ASSERT_TRUE(ClearCommError(port, &errors, nullptr));
+  EXPECT_EQ(errors, 0u);
+}
+
+TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
+  EXPECT_EQ(CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  SetSerialPortPath(L"COM8", "/nonexistent/tty");
+  EXPECT_EQ(CreateFile(L"\\\\.\\COM8", 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  DCB dcb;
+  EXPECT_FALSE(GetCommState(overlapped.hEvent, &dcb));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_FALSE(SetCommState(port, nullptr));
+  // The port can be opened again once closed.
+  ASSERT_TRUE(CloseHandle(port));
+  port = CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0);
+  EXPECT_NE(port, INVALID_HANDLE_VALUE);
+}
+
+}  // namespace
+}  // namespace os

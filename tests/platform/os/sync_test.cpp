@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/os/core/error.h"
+#include "platform/os/sync/critical_section.h"
+#include "platform/os/sync/event.h"
+#include "platform/os/sync/named_mutex.h"
+#include "platform/os/sync/thread.h"
+#include "platform/os/sync/wait.h"
+
+namespace os {
+namespace {
+
+TEST(Events, AutomaticResetReleasesOneWaitManualResetStaysSet) {
+  Handle automatic = CreateEvent(false, true);
+  Handle manual = CreateEvent(true, true);
+  EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_TIMEOUT);
+  EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+  ASSERT_TRUE(ResetEvent(manual));
+  EXPECT_EQ(WaitForSingleObject(manual, 10), WAIT_TIMEOUT);
+  CloseHandle(automatic);
+  CloseHandle(manual);
+}
+
+TEST(Events, SetFromAnotherThreadWakesWaiter) {
+  Handle event = CreateEvent(false, false);
+  std::thread setter([event] {
+    Sleep(20);
+    SetEvent(event);
+  });
+  EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
+  setter.join();
+  CloseHandle(event);
+}
+
+TEST(WaitMultiple, AnyReportsLowestSignalledIndex) {
+  Handle events[3] = {CreateEvent(true, false), CreateEvent(true, true), CreateEvent(true, true)};
+  EXPECT_EQ(WaitForMultipleObjects(3, events, false, 0), WAIT_OBJECT_0 + 1);
+  for (Handle event : events) CloseHandle(event);
+}
+
+TEST(WaitMultiple, AllTakesAutomaticEventsOnlyTogether) {
+  Handle events[2] = {CreateEvent(false, true), CreateEvent(false, false)};
+  // One of two is set: the wait times out and must not consume the first.
+  EXPECT_EQ(WaitForMultipleObjects(2, events, true, 20), WAIT_TIMEOUT);
+  EXPECT_EQ(WaitForSingleObject(events[0], 0), WAIT_OBJECT_0);
+  SetEvent(events[0]);
+  SetEvent(events[1]);
+  EXPECT_EQ(WaitForMultipleObjects(2, events, true, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(events[0], 0), WAIT_TIMEOUT);
+  EXPECT_EQ(WaitForSingleObject(events[1], 0), WAIT_TIMEOUT);
+  for (Handle event : events) CloseHandle(event);
+}
+
+TEST(WaitMultiple, AllCompetesFairlyWithSingleWaiters) {
+  // A single waiter keeps taking A; the all-waiter may only ever take A and
+  // B at the same moment, so every B it took came with an A.
+  Handle a = CreateEvent(false, false);
+  Handle b = CreateEvent(false, false);
+  std::atomic<int> single = 0;
+  std::atomic<bool> stop = false;
+  std::thread thief([&] {
+    while (!stop) {
+      if (WaitForSingleObject(a, 1) == WAIT_OBJECT_0) ++single;
+    }
+  });
+  int together = 0;
+  for (int round = 0; round < 50; ++round) {
+    SetEvent(a);
+    SetEvent(b);
+    Handle both[2] = {a, b};
+    if (WaitForMultipleObjects(2, both, true, 5) == WAIT_OBJECT_0) ++together;
+    // When the thief won A, B is still set and must be taken back here.
+    WaitForSingleObject(b, 0);
+  }
+  stop = true;
+  thief.join();
+  EXPECT_EQ(together + single, 50);
+  CloseHandle(a);
+  CloseHandle(b);
+}
+
+TEST(WaitMultiple, SixtyFourObjectsAndTheLimits) {
+  Handle events[65];
+  for (Handle& event : events) event = CreateEvent(true, true);
+  EXPECT_EQ(WaitForMultipleObjects(64, events, true, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForMultipleObjects(65, events, true, 0), WAIT_FAILED);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(WaitForMultipleObjects(0, events, false, 0), WAIT_FAILED);
+  EXPECT_EQ(WaitForMultipleObjects(1, nullptr, false, 0), WAIT_FAILED);
+  Handle twice[2] = {events[0], events[0]};
+  EXPECT_EQ(WaitForMultipleObjects(2, twice, true, 0), WAIT_FAILED);
+  for (Handle event : events) CloseHandle(event);
+}
+
+TEST(Handles, ClosedNullAndForeignHandlesAreRefused) {
+  Handle event = CreateEvent(true, true);
+  ASSERT_TRUE(CloseHandle(event));
+  EXPECT_FALSE(CloseHandle(event));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_FALSE(SetEvent(event));
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_FALSE(SetEvent(kNullHandle));
+  EXPECT_FALSE(SetEvent(INVALID_HANDLE_VALUE));
+  Handle mutex = CreateMutex(false, nullptr);
+  EXPECT_FALSE(SetEvent(mutex));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  CloseHandle(mutex);
+}
+
+TEST(Handles, LastErrorIsPerThread) {
+  SetLastError(ERROR_MORE_DATA);
+  std::thread other([] {
+    EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+    SetLastError(ERROR_INVALID_HANDLE);
+  });
+  other.join();
+  EXPECT_EQ(GetLastError(), ERROR_MORE_DATA);
+}
+
+TEST(Threads, HandleSignalsAtExitWithTheBodysResult) {
+  uint32_t id = 0;
+  Handle go = CreateEvent(true, false);
+  Handle thread = CreateThread(
+      [go] {
+        WaitForSingleObject(go, INFINITE);
+        return 42u;
+      },
+      &id);
+  ASSERT_NE(thread, kNullHandle);
+  EXPECT_NE(id, 0u);
+  EXPECT_NE(id, GetCurrentThreadId());
+  uint32_t code = 0;
+  ASSERT_TRUE(GetExitCodeThread(thread, &code));
+  EXPECT_EQ(code, STILL_ACTIVE);
+  EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_TIMEOUT);
+  SetEvent(go);
+  EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+  ASSERT_TRUE(GetExitCodeThread(thread, &code));
+  EXPECT_EQ(code, 42u);
+  CloseHandle(thread);
+  CloseHandle(go);
+}
+
+TEST(CriticalSections, ReentrantAndTryEnterFailsForOthers) {
+  CriticalSection lock;
+  lock.Enter();
+  EXPECT_TRUE(lock.TryEnter());
+  bool other = true;
+  std::thread([&] { other = lock.TryEnter(); }).join();
+  EXPECT_FALSE(other);
+  lock.Leave();
+  lock.Leave();
+  std::thread([&] {
+    other = lock.TryEnter();
+    if (other) lock.Leave();
+  }).join();
+  EXPECT_TRUE(other);
+}
+
+TEST(Mutexes, OwnerReentersOthersWaitAndCannotRelease) {
+  Handle mutex = CreateMutex(true, nullptr);
+  EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+  std::thread([mutex] {
+    EXPECT_EQ(WaitForSingleObject(mutex, 10), WAIT_TIMEOUT);
+    EXPECT_FALSE(ReleaseMutex(mutex));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_OWNER);
+  }).join();
+  ASSERT_TRUE(ReleaseMutex(mutex));
+  ASSERT_TRUE(ReleaseMutex(mutex));
+  EXPECT_FALSE(ReleaseMutex(mutex));
+  std::thread([mutex] {
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+    ReleaseMutex(mutex);
+  }).join();
+  CloseHandle(mutex);
+}
+
+}  // namespace
+}  // namespace os

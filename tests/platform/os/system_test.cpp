@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/os/core/error.h"
+#include "platform/os/cpu/processor.h"
+#include "platform/os/cpu/timing.h"
+#include "platform/os/diag/crash_dump.h"
+#include "platform/os/diag/debug_output.h"
+#include "platform/os/power/power.h"
+#include "platform/os/power/security.h"
+#include "platform/os/sync/thread.h"
+#include "platform/os/sync/wait.h"
+#include "platform/os/text/convert.h"
+#include "platform/os/ui/message_box.h"
+#include "platform/os/ui/session.h"
+
+namespace os {
+namespace {
+
+TEST(MessageBoxes, InstalledFunctionAnswersElseTheCautiousButton) {
+  std::wstring seen;
+  SetMessageBoxAnswer([&](const std::wstring& text, const std::wstring& caption, uint32_t) {
+    seen = caption + L": " + text;
+    return IDRETRY;
+  });
+  EXPECT_EQ(MessageBox(L"Disk full", L"Save", MB_RETRYCANCEL), IDRETRY);
+  EXPECT_EQ(seen, L"Save: Disk full");
+  SetMessageBoxAnswer(nullptr);
+  if (isatty(STDIN_FILENO)) GTEST_SKIP() << "a terminal would be asked";
+  EXPECT_EQ(MessageBox(L"t", L"c", MB_YESNOCANCEL), IDCANCEL);
+  EXPECT_EQ(MessageBox(L"t", L"c", MB_YESNO | MB_ICONQUESTION), IDNO);
+  EXPECT_EQ(MessageBox(L"t", L"c", MB_OK), IDOK);
+  EXPECT_EQ(MessageBox(nullptr, nullptr, MB_ABORTRETRYIGNORE), IDABORT);
+}
+
+TEST(MessageBoxes, MessagesToTheConsoleSession) {
+  uint32_t session = 99;
+  ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &session));
+  EXPECT_EQ(session, WTSGetActiveConsoleSessionId());
+  SetSessionFacts(0, 2);
+  ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &session));
+  EXPECT_EQ(session, 0u);
+  SetMessageBoxAnswer([](const std::wstring& text, const std::wstring& caption, uint32_t) {
+    return text == L"Text" && caption == L"Title" ? IDYES : IDABORT;
+  });
+  const wchar_t title[] = L"Title";
+  const wchar_t text[] = L"Text";
+  int response = 0;
+  ASSERT_TRUE(
+      WTSSendMessage(2, title, sizeof(title), text, sizeof(text), MB_YESNO, 0, &response, true));
+  EXPECT_EQ(response, IDYES);
+  EXPECT_FALSE(
+      WTSSendMessage(5, title, sizeof(title), text, sizeof(text), MB_YESNO, 0, &response, true));
+  EXPECT_FALSE(
+      WTSSendMessage(2, title, sizeof(title), text, sizeof(text), MB_OK, 0, nullptr, true));
+  SetMessageBoxAnswer(nullptr);
+}
+
+TEST(DebugOutput, ReadersSeeEveryTextInOrder) {
+  TakeDebugOutput();
+  OutputDebugString(L"first\n");
+  OutputDebugStringA("second\n");
+  OutputDebugString(nullptr);
+  EXPECT_EQ(TakeDebugOutput(), (std::vector<std::wstring>{L"first\n", L"second\n", L""}));
+  EXPECT_TRUE(TakeDebugOutput().empty());
+}
+
+TEST(CrashDumps, WrittenToTheNamedFile) {
+  const std::filesystem::path file =
+      std::filesystem::path(getenv("ZOR_REGISTRY_ROOT")) / "Imaging-test.dmp";
+  ExceptionFacts facts{0xC0000005, nullptr};
+  ASSERT_TRUE(WriteCrashDump(Utf8ToWide(file.string()).c_str(), &facts));
+  std::stringstream text;
+  text << std::ifstream(file).rdbuf();
+  EXPECT_NE(text.str().find("process: " + std::to_string(GetCurrentProcessId())),
+            std::string::npos);
+  EXPECT_NE(text.str().find("0xc0000005"), std::string::npos);
+  EXPECT_FALSE(WriteCrashDump(L"/nonexistent/folder/x.dmp", nullptr));
+  EXPECT_FALSE(WriteCrashDump(nullptr, nullptr));
+}
+
+TEST(Timing, CountersMoveForward) {
+  int64_t frequency = 0;
+  int64_t before = 0;
+  int64_t after = 0;
+  ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
+  EXPECT_GT(frequency, 0);
+  const uint64_t stamp = ReadTimeStampCounter();
+  ASSERT_TRUE(QueryPerformanceCounter(&before));
+  const uint64_t ticks = GetTickCount64();
+  Sleep(2);
+  ASSERT_TRUE(QueryPerformanceCounter(&after));
+  EXPECT_GT(after, before);
+  EXPECT_GT(ReadTimeStampCounter(), stamp);
+  EXPECT_GE(GetTickCount64(), ticks + 1);
+}
+
+TEST(Processors, CountAndAffinityRoundTrip) {
+  const uint32_t count = GetProcessorCount();
+  ASSERT_GE(count, 1u);
+  EXPECT_LT(GetCurrentProcessorNumber(), std::max(count, 64u));
+  uint64_t process = 0;
+  uint64_t system = 0;
+  ASSERT_TRUE(GetProcessAffinityMask(GetCurrentProcess(), &process, &system));
+  EXPECT_NE(process & system, 0u);
+  const uint64_t first = process & (~process + 1);
+  const uint64_t previous = SetThreadAffinityMask(GetCurrentThread(), first);
+  EXPECT_EQ(previous, process);
+  EXPECT_EQ(uint64_t{1} << GetCurrentProcessorNumber(), first);
+  EXPECT_EQ(SetThreadAffinityMask(GetCurrentThread(), previous), first);
+  EXPECT_EQ(SetThreadAffinityMask(GetCurrentThread(), 0), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_FALSE(GetProcessAffinityMask(kNullHandle, &process, &system));
+  EXPECT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process));
+}
+
+TEST(Power, RefusedAwayModeFallsBackAndIsWithdrawn) {
+  SetSupportedExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+  EXPECT_EQ(SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_AWAYMODE_REQUIRED), 0u);
+  EXPECT_NE(SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED), 0u);
+  EXPECT_EQ(CurrentExecutionState(), ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+  EXPECT_EQ(SetThreadExecutionState(ES_CONTINUOUS), ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+  EXPECT_EQ(CurrentExecutionState(), ES_CONTINUOUS);
+}
+
+TEST(Shutdown, RecordedOnlyWithThePrivilegeAndNeverCarriedOut) {
+  SetShutdownPrivilegeHeld(false);
+  EXPECT_FALSE(EnableShutdownPrivilege());
+  EXPECT_EQ(GetLastError(), ERROR_NOT_ALL_ASSIGNED);
+  EXPECT_FALSE(InitiateSystemShutdown(L"update", 30, true, false, 0x80010002));
+  EXPECT_EQ(GetLastError(), ERROR_PRIVILEGE_NOT_HELD);
+  SetShutdownPrivilegeHeld(true);
+  ASSERT_TRUE(EnableShutdownPrivilege());
+  SetShutdownRefusal(ERROR_SHUTDOWN_IN_PROGRESS);
+  EXPECT_FALSE(InitiateSystemShutdown(L"update", 30, true, false, 0x80010002));
+  EXPECT_EQ(GetLastError(), ERROR_SHUTDOWN_IN_PROGRESS);
+  SetShutdownRefusal(ERROR_SUCCESS);
+  ASSERT_TRUE(InitiateSystemShutdown(L"update", 30, true, false, 0x80010002));
+  const std::vector<ShutdownRequest> requests = RecordedShutdownRequests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].message, L"update");
+  EXPECT_EQ(requests[0].reason, 0x80010002u);
+  SetUserAdministrator(true);
+  EXPECT_TRUE(IsUserAdministrator());
+}
+
+}  // namespace
+}  // namespace os

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "platform/os/core/error.h"
+#include "platform/os/text/convert.h"
+
+namespace os {
+namespace {
+
+TEST(TextConversion, CountsIncludeTheNulWhenLengthIsMinusOne) {
+  const char* text = "gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80";  // "grüß 😀"
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0), 7);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, text, 3, nullptr, 0), 3);
+  wchar_t wide[7];
+  ASSERT_EQ(MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wide, 7), 7);
+  EXPECT_STREQ(wide, L"gr\u00fc\u00df \U0001F600");
+  EXPECT_EQ(WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr,
+                                nullptr),
+            12);
+  char back[12];
+  ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, wide, -1, back, 12, nullptr, nullptr), 12);
+  EXPECT_STREQ(back, text);
+}
+
+TEST(TextConversion, TooSmallBuffersFailWithoutOverrun) {
+  wchar_t wide[3] = {L'x', L'x', L'x'};
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abcd", -1, wide, 3), 0);
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  char narrow[2];
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, L"\u00e9", 1, narrow, 1, nullptr, nullptr), 0);
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+}
+
+TEST(TextConversion, InvalidInputIsReplacedOrRefusedWhenAsked) {
+  // Cut sequence, overlong slash, encoded surrogate, stray continuation byte.
+  for (const char* bad : {"a\xC3", "\xC0\xAF", "\xED\xA0\x80", "\x80z"}) {
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bad, -1, nullptr, 0), 0) << bad;
+    EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+    EXPECT_GT(MultiByteToWideChar(CP_UTF8, 0, bad, -1, nullptr, 0), 0);
+  }
+  wchar_t wide[4];
+  ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a\xFFz", 3, wide, 4), 3);
+  EXPECT_EQ(wide[1], L'\uFFFD');
+  const wchar_t surrogate[] = {L'a', static_cast<wchar_t>(0xD800), 0};
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, surrogate, -1, nullptr, 0, nullptr,
+                                nullptr),
+            0);
+  EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+  EXPECT_EQ(WideToUtf8(surrogate), "a\xEF\xBF\xBD");
+}
+
+TEST(TextConversion, BadArgumentsAreRefused) {
+  wchar_t wide[4];
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, nullptr, -1, wide, 4), 0);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a", 0, wide, 4), 0);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a", -2, wide, 4), 0);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a", 1, nullptr, 4), 0);
+  EXPECT_EQ(MultiByteToWideChar(1252, 0, "a", 1, wide, 4), 0);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0x4, "a", 1, wide, 4), 0);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_FLAGS);
+}
+
+}  // namespace
+}  // namespace os
