@@ -1,15 +1,71 @@
-// zordemo: loads the host library, which loads the Dravion Lyn driver.
+// zordemo: allocates a Dravion Lyn system through the host library, which loads the driver,
+// and prints what the driver tells about itself.
 #include <dlfcn.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
+
+#include "platform/host/zor.h"
+
+namespace {
+
+using ErrorRangeFunction = int32_t (*)(int32_t, uint32_t*, uint32_t*, uint32_t*, const wchar_t**);
+
+void PrintHostError() {
+  wchar_t message[Q_ERROR_TEXT_SIZE] = {};
+  wchar_t detail[Q_ERROR_TEXT_SIZE] = {};
+  const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  QappGetError(Q_DEFAULT, Q_MESSAGE, message);
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1_TEXT, detail);
+  std::printf("zordemo: error %lld: %ls %ls\n", static_cast<long long>(code), message, detail);
+}
+
+// The driver lies beside the host library, which has loaded it by now if it could.
+void* LoadedDriver() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&QsysAlloc), &info) == 0 || info.dli_fname == nullptr) {
+    return nullptr;
+  }
+  std::string path = info.dli_fname;
+  path = path.substr(0, path.rfind('/') + 1) + "libZorDravionLyn.so";
+  return dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+}
+
+void PrintErrorRanges(void* driver) {
+  auto getErrorRange = reinterpret_cast<ErrorRangeFunction>(dlsym(driver, "GetErrorRange"));
+  if (getErrorRange == nullptr) {
+    std::printf("zordemo: the driver does not export its error ranges yet\n");
+    return;
+  }
+  uint32_t first = 0;
+  uint32_t last = 0;
+  uint32_t subCount = 0;
+  const wchar_t* name = nullptr;
+  for (int32_t index = 0; getErrorRange(index, &first, &last, &subCount, &name) == 0; ++index) {
+    std::printf("zordemo: error range %d: %ls, codes %u to %u, %u messages each\n", index,
+                name != nullptr ? name : L"", first, last, subCount);
+  }
+}
+
+}  // namespace
 
 int main() {
-  void* driver = dlopen("libZorDravionLyn.so", RTLD_NOW | RTLD_LOCAL);
-  if (driver == nullptr) {
-    std::fprintf(stderr, "zordemo: cannot load the driver: %s\n", dlerror());
-    return 1;
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+  QID system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, nullptr);
+  if (system != 0) {
+    std::printf("zordemo: Dravion Lyn system allocated\n");
+  } else {
+    std::printf("zordemo: no Dravion Lyn system\n");
+    PrintHostError();
   }
-  std::printf("zordemo: Dravion Lyn driver loaded\n");
-  dlclose(driver);
+  void* driver = LoadedDriver();
+  if (driver == nullptr) {
+    std::printf("zordemo: the host library could not load the driver\n");
+  } else {
+    PrintErrorRanges(driver);
+    dlclose(driver);
+  }
+  if (system != 0) QsysFree(system);
   return 0;
 }

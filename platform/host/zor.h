@@ -27,8 +27,6 @@ ZOR_API void QsysFree(QID system);
 ZOR_API QINT64 QsysInquire(QID system, QINT64 type, void* out);
 ZOR_API void QsysControl(QID system, QINT64 type, QINT64 value);
 ZOR_API void QsysControlDouble(QID system, QINT64 type, double value);
-ZOR_API QINT64 QsysHookFunction(QID system, QINT64 type, QHOOK_FUNCTION function, void* user);
-ZOR_API QINT64 QsysGetHookInfo(QID event, QINT64 type, void* out);
 
 // Digitizers.
 ZOR_API QID QdigAlloc(QID system, QINT64 number, const wchar_t* format, QINT64 initFlag, QID* out);

@@ -1,0 +1,29 @@
+// The application: its settings and its error hooks. One application serves the process;
+// Q_DEFAULT and any id from QappAlloc address it.
+#pragma once
+
+#include <atomic>
+
+#include "platform/host/hooklist.h"
+#include "platform/host/settingmap.h"
+
+namespace zorhost {
+
+class Application {
+ public:
+  static Application& Instance();
+
+  // Settings read before they were set answer 0, except printing, which starts enabled.
+  QINT64 Setting(QINT64 type) const { return settings_.Get(type).value_or(0); }
+  void SetSetting(QINT64 type, QINT64 value) { settings_.Set(type, value); }
+  HookList& Hooks() { return hooks_; }
+  // The block a driver registers as its process-wide data.
+  std::atomic<QINT64> driverDataBlock{0};
+
+ private:
+  Application() { settings_.Set(Q_ERROR_PRINT, Q_PRINT_ENABLE); }
+  SettingMap settings_;
+  HookList hooks_;
+};
+
+}  // namespace zorhost

@@ -1,0 +1,37 @@
+// Digitizers and buffers. A digitizer always belongs to a board system; a buffer either holds
+// host memory or, on a board system, stands for the driver's buffer at `driverIndex`, whose
+// memory is the host buffer that the driver made for it (`backing`).
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "platform/host/hostbuffer.h"
+#include "platform/host/hostobject.h"
+
+namespace zorhost {
+
+struct DigitizerObject : HostObject {
+  DigitizerObject(QID system, int64_t index)
+      : HostObject(Q_DIGITIZER, system), driverIndex(index) {}
+  const int64_t driverIndex;
+  // The processing function of the running QdigProcess.
+  std::atomic<QHOOK_FUNCTION> processFunction{nullptr};
+  std::atomic<void*> processUser{nullptr};
+};
+
+struct BufferObject : HostObject {
+  BufferObject(QID system, std::unique_ptr<HostBuffer> hostMemory, QID parentId)
+      : HostObject(Q_IMAGE, system), memory(std::move(hostMemory)), parent(parentId) {}
+  BufferObject(QID system, int64_t index, QID backingId)
+      : HostObject(Q_IMAGE, system), driverIndex(index), backing(backingId) {}
+
+  const std::unique_ptr<HostBuffer> memory;
+  const QID parent = 0;
+  const int64_t driverIndex = 0;
+  const QID backing = 0;
+  std::atomic<QID> processDigitizer{0};
+  std::atomic<QINT64> processIndex{0};  // position in the running QdigProcess's list
+};
+
+}  // namespace zorhost

@@ -1,0 +1,346 @@
+#include "platform/host/bufferops.h"
+
+#include <vector>
+
+#include "platform/host/answer.h"
+#include "platform/host/command.h"
+#include "platform/host/opcodes.h"
+#include "platform/host/systemops.h"
+#include "platform/host/threadcontext.h"
+#include "platform/host/widetext.h"
+
+namespace zorhost {
+namespace {
+
+constexpr QINT64 kRegionCopyFlags = 6703;  // bit 64: the id stands for another buffer
+constexpr QINT64 kRegionCopyTarget = 1192;
+
+QID AllocateBoardBuffer(const std::shared_ptr<SystemObject>& system, const BufferShape& shape,
+                        void* const* addresses) {
+  QINT64 index = 0;
+  QID backing = 0;
+  ThreadContext& thread = CurrentThread();
+  QID* outerCapture = thread.capturedBuffer;
+  thread.capturedBuffer = &backing;
+  Command command(qdop::kBufAlloc, system->driverIndex);
+  command.Object(system->id, system->driverIndex)
+      .Integer(shape.bands)
+      .Integer(shape.sizeX)
+      .Integer(shape.sizeY)
+      .Integer(shape.type)
+      .Integer(shape.attribute)
+      .Integer(shape.flags)
+      .Integer(shape.pitch)
+      .Address(addresses)
+      .Slot(QD_TYPE_ADDRESS, reinterpret_cast<int64_t>(&index), reinterpret_cast<int64_t>(&index));
+  const bool done = Execute(*system, command);
+  thread.capturedBuffer = outerCapture;
+  if (!done) return 0;
+  if (index <= 0 || backing == 0) {
+    RecordError(MakeHostError(Q_ERR_DRIVER, L"The driver gave no buffer."));
+    return 0;
+  }
+  auto buffer = std::make_shared<BufferObject>(system->id, index, backing);
+  return ObjectRegistry::Instance().Add(buffer);
+}
+
+// A board buffer's command, or null when the buffer has host memory.
+struct BoardTarget {
+  std::shared_ptr<BufferObject> buffer;
+  std::shared_ptr<SystemObject> system;
+};
+
+BoardTarget BoardTargetOf(const std::shared_ptr<BufferObject>& buffer) {
+  if (buffer->memory != nullptr) return {buffer, nullptr};
+  auto system = BoardSystemOf(*buffer);
+  if (system == nullptr) {
+    RecordError(MakeHostError(Q_ERR_INVALID_ID, L"The buffer's system is gone."));
+  }
+  return {buffer, system};
+}
+
+Command BufferCommand(uint16_t opcode, const BoardTarget& target) {
+  Command command(opcode, target.system->driverIndex);
+  command.Object(target.buffer->id, target.buffer->driverIndex);
+  return command;
+}
+
+// What the host answers for every buffer, board buffers included.
+bool AnswerAnyBuffer(const BufferObject& buffer, QINT64 type, void* out, QINT64* answer) {
+  switch (type) {
+    case Q_DRIVER_INDEX:
+      *answer = AnswerValue(out, buffer.driverIndex);
+      return true;
+    case Q_PARENT_ID:
+      *answer = AnswerValue(out, buffer.parent);
+      return true;
+    case kRegionCopyFlags:
+      *answer = AnswerValue(out, 0);
+      return true;
+    case kRegionCopyTarget:
+      *answer = AnswerValue(out, buffer.id);
+      return true;
+    default:
+      return AnswerCommon(buffer, type, out, answer);
+  }
+}
+
+bool AnswerMemory(const HostBuffer& memory, QINT64 type, void* out, QINT64* answer) {
+  const HostBufferDescription& d = memory.Description();
+  QINT64 value = 0;
+  switch (type) {
+    case Q_SIZE_X:
+      value = memory.SizeX();
+      break;
+    case Q_SIZE_Y:
+      value = memory.SizeY();
+      break;
+    case Q_SIZE_BAND:
+      value = memory.Bands();
+      break;
+    case Q_SIZE_BIT:
+      value = static_cast<QINT64>(d.bitDepth);
+      break;
+    case Q_TYPE:
+      value = static_cast<QINT64>(d.dataType);
+      break;
+    case Q_ATTRIBUTE:
+    case Q_FORMAT_WORD:
+      value = static_cast<QINT64>(d.attribute);
+      break;
+    case Q_PITCH:
+      value = static_cast<QINT64>(d.pitch);
+      break;
+    case Q_PITCH_BYTE:
+      value = static_cast<QINT64>(d.pitch) * memory.BytesPerPixel();
+      break;
+    case Q_SIZE_BYTE:
+      value = static_cast<QINT64>(d.byteSize);
+      break;
+    case Q_BUFFER_DESCRIPTION:
+      value = reinterpret_cast<QINT64>(&d);
+      break;
+    case Q_HOST_ADDRESS:
+    case Q_HOST_ADDRESS + 0x8:
+      value = static_cast<QINT64>(d.hostAddress[0]);
+      break;
+    case Q_HOST_ADDRESS + 0x10:
+      value = static_cast<QINT64>(d.hostAddress[1]);
+      break;
+    case Q_HOST_ADDRESS + 0x20:
+      value = static_cast<QINT64>(d.hostAddress[2]);
+      break;
+    case Q_PHYSICAL_ADDRESS:
+      value = 0;  // host memory has no bus address
+      break;
+    default:
+      return false;
+  }
+  *answer = AnswerValue(out, value);
+  return true;
+}
+
+}  // namespace
+
+QID AllocateBuffer(QID systemId, const BufferShape& shape, void* const* addresses, QID* out) {
+  if (out != nullptr) *out = 0;
+  auto system = Lookup<SystemObject>(systemId, Q_SYSTEM);
+  if (system == nullptr) return 0;
+  QID id = 0;
+  if (system->driver != nullptr) {
+    id = AllocateBoardBuffer(system, shape, addresses);
+  } else {
+    HostError error;
+    std::unique_ptr<HostBuffer> memory = HostBuffer::Create(shape, addresses, &error);
+    if (memory == nullptr) {
+      RecordError(std::move(error));
+      return 0;
+    }
+    id = ObjectRegistry::Instance().Add(
+        std::make_shared<BufferObject>(system->id, std::move(memory), 0));
+    ThreadContext& thread = CurrentThread();
+    if (thread.capturedBuffer != nullptr && *thread.capturedBuffer == 0) {
+      *thread.capturedBuffer = id;
+    }
+  }
+  if (out != nullptr) *out = id;
+  return id;
+}
+
+QID AllocateChild(QID parentId, QINT64 band, QINT64 offsetX, QINT64 offsetY, QINT64 sizeX,
+                  QINT64 sizeY, QID* out) {
+  if (out != nullptr) *out = 0;
+  auto parent = Lookup<BufferObject>(parentId, Q_IMAGE);
+  if (parent == nullptr) return 0;
+  if (parent->memory == nullptr) {
+    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED, L"Children of board buffers."));
+    return 0;
+  }
+  HostError error;
+  std::unique_ptr<HostBuffer> memory =
+      parent->memory->Child(band, offsetX, offsetY, sizeX, sizeY, &error);
+  if (memory == nullptr) {
+    RecordError(std::move(error));
+    return 0;
+  }
+  const QID id = ObjectRegistry::Instance().Add(
+      std::make_shared<BufferObject>(parent->owner, std::move(memory), parent->id));
+  if (out != nullptr) *out = id;
+  return id;
+}
+
+void FreeBuffer(QID id) {
+  auto buffer = Lookup<BufferObject>(id, Q_IMAGE);
+  if (buffer == nullptr) return;
+  BoardTarget target = BoardTargetOf(buffer);
+  if (target.system != nullptr) {
+    Command command = BufferCommand(qdop::kBufFree, target);
+    Execute(*target.system, command);
+  }
+  FreeObject(buffer);
+}
+
+QINT64 InquireBuffer(QID id, QINT64 type, void* out) {
+  auto buffer = Lookup<BufferObject>(id, Q_IMAGE);
+  if (buffer == nullptr) return 0;
+  QINT64 answer = 0;
+  if (AnswerAnyBuffer(*buffer, type, out, &answer)) return answer;
+  if (buffer->memory != nullptr) {
+    if (AnswerMemory(*buffer->memory, type, out, &answer)) return answer;
+    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED,
+                              L"Inquire type " + std::to_wstring(type) + L" is not supported."));
+    return 0;
+  }
+  BoardTarget target = BoardTargetOf(buffer);
+  if (target.system == nullptr) return 0;
+  AnswerRoom room;
+  Command command = BufferCommand(qdop::kBufInquire, target);
+  command.Integer(type).Address(room.For(out));
+  return Execute(*target.system, command) ? room.Result(out) : 0;
+}
+
+void ControlBuffer(QID id, QINT64 type, QINT64 value) {
+  auto buffer = Lookup<BufferObject>(id, Q_IMAGE);
+  if (buffer == nullptr) return;
+  if (buffer->memory != nullptr) {
+    buffer->settings.Set(type, value);
+    return;
+  }
+  BoardTarget target = BoardTargetOf(buffer);
+  if (target.system == nullptr) return;
+  Command command = BufferCommand(qdop::kBufControl, target);
+  command.Integer(type).Integer(value);
+  Execute(*target.system, command);
+}
+
+void ControlBufferDouble(QID id, QINT64 type, double value) {
+  auto buffer = Lookup<BufferObject>(id, Q_IMAGE);
+  if (buffer == nullptr) return;
+  if (buffer->memory != nullptr) {
+    buffer->settings.Set(type, ToInteger(value));
+    return;
+  }
+  BoardTarget target = BoardTargetOf(buffer);
+  if (target.system == nullptr) return;
+  Command command = BufferCommand(qdop::kBufControl, target);
+  command.Integer(type).Real(value);
+  Execute(*target.system, command);
+}
+
+std::shared_ptr<BufferObject> BufferWithMemory(QID id) {
+  auto buffer = Lookup<BufferObject>(id, Q_IMAGE);
+  if (buffer == nullptr || buffer->memory != nullptr) return buffer;
+  return BufferWithMemory(buffer->backing);
+}
+
+void GetBufferRegion(QID id, QINT64 band, QINT64 x, QINT64 y, QINT64 w, QINT64 h, void* data) {
+  auto buffer = Lookup<BufferObject>(id, Q_IMAGE);
+  if (buffer == nullptr) return;
+  HostError error;
+  if (buffer->memory != nullptr) {
+    if (!buffer->memory->GetRegion(band, x, y, w, h, data, &error)) RecordError(error);
+    return;
+  }
+  BoardTarget target = BoardTargetOf(buffer);
+  if (target.system == nullptr) return;
+  if (data == nullptr) {
+    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"The data pointer is null."));
+    return;
+  }
+  Command command = BufferCommand(band < 0 ? qdop::kBufGetRegion : qdop::kBufGetBandRegion, target);
+  if (band >= 0) command.Integer(0).Integer(band);
+  command.Integer(x).Integer(y).Integer(w).Integer(h).Address(data);
+  Execute(*target.system, command);
+}
+
+void PutBufferRegion(QID id, QINT64 band, QINT64 x, QINT64 y, QINT64 w, QINT64 h,
+                     const void* data) {
+  auto buffer = Lookup<BufferObject>(id, Q_IMAGE);
+  if (buffer == nullptr) return;
+  HostError error;
+  if (buffer->memory != nullptr) {
+    if (!buffer->memory->PutRegion(band, x, y, w, h, data, &error)) RecordError(error);
+    return;
+  }
+  BoardTarget target = BoardTargetOf(buffer);
+  if (target.system == nullptr) return;
+  if (data == nullptr) {
+    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"The data pointer is null."));
+    return;
+  }
+  Command command = BufferCommand(band < 0 ? qdop::kBufPutRegion : qdop::kBufPutBandRegion, target);
+  if (band >= 0) command.Integer(0).Integer(band);
+  command.Integer(x).Integer(y).Integer(w).Integer(h).Address(data);
+  Execute(*target.system, command);
+}
+
+void ClearBuffer(QID id, double value) {
+  auto buffer = BufferWithMemory(id);
+  if (buffer != nullptr) buffer->memory->Clear(value);
+}
+
+QINT64 ExportBuffer(const wchar_t* fileName, QINT64 format, QID id) {
+  if (fileName == nullptr) {
+    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"No file name."));
+    return 0;
+  }
+  if (format != Q_RAW) {
+    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED, L"Unknown export format."));
+    return 0;
+  }
+  auto buffer = BufferWithMemory(id);
+  if (buffer == nullptr) return 0;
+  if (!buffer->memory->ExportRaw(WideToUtf8(fileName))) {
+    RecordError(MakeHostError(Q_ERR_FILE, L"Cannot write " + std::wstring(fileName)));
+    return 0;
+  }
+  return 1;
+}
+
+QINT64 TransferBuffer(QID sourceId, QID destinationId, QINT64 x, QINT64 y, QINT64 w, QINT64 h,
+                      QINT64 band, QINT64 destX, QINT64 destY, QINT64 destW, QINT64 destH,
+                      QINT64 destBand) {
+  auto source = BufferWithMemory(sourceId);
+  auto destination = source != nullptr ? BufferWithMemory(destinationId) : nullptr;
+  if (destination == nullptr) return 0;
+  if (w != destW || h != destH || w < 0 || h < 0 || w > source->memory->SizeX() ||
+      h > source->memory->SizeY() ||
+      source->memory->BytesPerPixel() != destination->memory->BytesPerPixel() ||
+      (band < 0) != (destBand < 0) ||
+      (band < 0 && source->memory->Bands() != destination->memory->Bands())) {
+    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED, L"The transfer would need a conversion."));
+    return 0;
+  }
+  const QINT64 bands = band < 0 ? source->memory->Bands() : 1;
+  std::vector<std::byte> pixels(
+      static_cast<size_t>(w * h * bands * source->memory->BytesPerPixel()));
+  HostError error;
+  if (!source->memory->GetRegion(band, x, y, w, h, pixels.data(), &error) ||
+      !destination->memory->PutRegion(destBand, destX, destY, w, h, pixels.data(), &error)) {
+    RecordError(error);
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace zorhost

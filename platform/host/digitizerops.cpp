@@ -1,0 +1,255 @@
+#include "platform/host/digitizerops.h"
+
+#include "platform/host/answer.h"
+#include "platform/host/boardobjects.h"
+#include "platform/host/command.h"
+#include "platform/host/driverlibrary.h"
+#include "platform/host/opcodes.h"
+#include "platform/host/systemops.h"
+
+namespace zorhost {
+namespace {
+
+constexpr QINT64 kMaxProcessBuffers = 100000;
+constexpr QINT64 kProcessStop = 4;
+
+struct Target {
+  std::shared_ptr<DigitizerObject> digitizer;
+  std::shared_ptr<SystemObject> system;
+  explicit operator bool() const { return digitizer != nullptr && system != nullptr; }
+};
+
+Target Find(QID id) {
+  Target target;
+  target.digitizer = Lookup<DigitizerObject>(id, Q_DIGITIZER);
+  if (target.digitizer != nullptr) target.system = BoardSystemOf(*target.digitizer);
+  if (target.digitizer != nullptr && target.system == nullptr) {
+    RecordError(MakeHostError(Q_ERR_INVALID_ID, L"The digitizer's system is gone."));
+  }
+  return target;
+}
+
+Command DigitizerCommand(uint16_t opcode, const Target& target) {
+  Command command(opcode, target.system->driverIndex);
+  command.Object(target.digitizer->id, target.digitizer->driverIndex);
+  return command;
+}
+
+// The slot type that lets the driver size the caller's variable of a feature data type.
+uint32_t FeatureSlotType(QINT64 dataType) {
+  switch (dataType) {
+    case Q_TYPE_INT32:
+    case Q_TYPE_BOOLEAN:
+      return QD_TYPE_INT32;
+    case Q_TYPE_INT16:
+      return QD_TYPE_INT16;
+    case Q_TYPE_UINT8:
+      return QD_TYPE_UINT8;
+    case Q_TYPE_DOUBLE:
+      return QD_TYPE_DOUBLE;
+    case Q_TYPE_FLOAT:
+      return QD_TYPE_FLOAT;
+    default:
+      return QD_TYPE_INT64;
+  }
+}
+
+bool IsStringType(QINT64 dataType) { return (dataType & Q_TYPE_STRING) == Q_TYPE_STRING; }
+
+}  // namespace
+
+QID AllocateDigitizer(QID systemId, QINT64 number, const wchar_t* format, QINT64 initFlag,
+                      QID* out) {
+  if (out != nullptr) *out = 0;
+  auto system = Lookup<SystemObject>(systemId, Q_SYSTEM);
+  if (system == nullptr) return 0;
+  if (system->driver == nullptr) {
+    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED, L"The host system has no digitizers."));
+    return 0;
+  }
+  if (format == nullptr) {
+    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"No digitizer format."));
+    return 0;
+  }
+  QINT64 index = 0;
+  Command command(qdop::kDigAlloc, system->driverIndex);
+  command.Text(format, QD_TYPE_WFILE_NAME).Integer(number).Integer(initFlag).Address(&index);
+  if (!Execute(*system, command)) return 0;
+  if (index <= 0) {
+    RecordError(MakeHostError(Q_ERR_DRIVER, L"The driver gave no digitizer."));
+    return 0;
+  }
+  auto digitizer = std::make_shared<DigitizerObject>(system->id, index);
+  ObjectRegistry::Instance().Add(digitizer);
+  const Target target{digitizer, system};
+  Command announce = DigitizerCommand(qdop::kDigControl, target);
+  announce.Integer(Q_HOST_OBJECT_ID).Integer(digitizer->id);
+  if (!Execute(*system, announce)) {
+    Command release = DigitizerCommand(qdop::kDigFree, target);
+    system->driver->Decode(release.Record());
+    ObjectRegistry::Instance().Remove(digitizer->id);
+    return 0;
+  }
+  if (out != nullptr) *out = digitizer->id;
+  return digitizer->id;
+}
+
+void FreeDigitizer(QID id) {
+  Target target = Find(id);
+  if (!target) return;
+  Command command = DigitizerCommand(qdop::kDigFree, target);
+  Execute(*target.system, command);
+  FreeObject(target.digitizer);
+}
+
+QINT64 InquireDigitizer(QID id, QINT64 type, void* out) {
+  Target target = Find(id);
+  if (!target) return 0;
+  AnswerRoom room;
+  Command command = DigitizerCommand(qdop::kDigInquire, target);
+  command.Integer(type).Address(room.For(out));
+  return Execute(*target.system, command) ? room.Result(out) : 0;
+}
+
+void ControlDigitizer(QID id, QINT64 type, QINT64 value) {
+  Target target = Find(id);
+  if (!target) return;
+  Command command = DigitizerCommand(qdop::kDigControl, target);
+  command.Integer(type).Integer(value);
+  Execute(*target.system, command);
+}
+
+void ControlDigitizerDouble(QID id, QINT64 type, double value) {
+  Target target = Find(id);
+  if (!target) return;
+  Command command = DigitizerCommand(qdop::kDigControl, target);
+  command.Integer(type).Real(value);
+  Execute(*target.system, command);
+}
+
+void GrabDigitizer(QID id, QID bufferId, bool continuous) {
+  Target target = Find(id);
+  if (!target) return;
+  auto buffer = Lookup<BufferObject>(bufferId, Q_IMAGE);
+  if (buffer == nullptr) return;
+  if (buffer->owner != target.system->id) {
+    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER,
+                              L"The buffer does not belong to the digitizer's system."));
+    return;
+  }
+  Command command =
+      DigitizerCommand(continuous ? qdop::kDigGrabContinuous : qdop::kDigGrab, target);
+  command.Object(buffer->id, buffer->driverIndex).Integer(continuous ? -1 : 1);
+  Execute(*target.system, command);
+}
+
+void WaitDigitizer(QID id, QINT64 flag) {
+  Target target = Find(id);
+  if (!target) return;
+  Command command = DigitizerCommand(qdop::kDigGrabWait, target);
+  command.Integer(flag);
+  Execute(*target.system, command);
+}
+
+void HaltDigitizer(QID id) {
+  Target target = Find(id);
+  if (!target) return;
+  Command command = DigitizerCommand(qdop::kDigHalt, target);
+  Execute(*target.system, command);
+}
+
+void ProcessDigitizer(QID id, const QID* buffers, QINT64 count, QINT64 operation,
+                      QINT64 operationFlag, QHOOK_FUNCTION function, void* user) {
+  Target target = Find(id);
+  if (!target) return;
+  if (count < 0 || count > kMaxProcessBuffers || (count > 0 && buffers == nullptr)) {
+    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"Invalid buffer list."));
+    return;
+  }
+  for (QINT64 i = 0; i < count; ++i) {
+    auto buffer = Lookup<BufferObject>(buffers[i], Q_IMAGE);
+    if (buffer == nullptr) return;
+    buffer->processDigitizer = id;
+    buffer->processIndex = i;
+  }
+  if ((operation & kProcessStop) == 0) {
+    target.digitizer->processFunction = function;
+    target.digitizer->processUser = user;
+  }
+  Command command = DigitizerCommand(qdop::kDigProcess, target);
+  command.Array(QD_TYPE_ID, buffers, count)
+      .Integer(count)
+      .Integer(operation)
+      .Integer(operationFlag);
+  Execute(*target.system, command);
+}
+
+QINT64 HookDigitizer(QID id, QINT64 type, QHOOK_FUNCTION function, void* user) {
+  Target target = Find(id);
+  if (!target) return 0;
+  Command command = DigitizerCommand(qdop::kDigHookFunction, target);
+  command.Integer(type).Function(reinterpret_cast<void*>(function)).Address(user);
+  return Execute(*target.system, command) ? 1 : 0;
+}
+
+QINT64 DigitizerHookInfo(QID eventId, QINT64 type, void* out) {
+  auto event = LookupObject(eventId, 0);
+  if (event == nullptr) return 0;
+  QINT64 answer = 0;
+  if (const std::optional<QINT64> stored = event->settings.Get(type)) {
+    return AnswerValue(out, *stored);
+  }
+  auto system = BoardSystemOf(*event);
+  if (system == nullptr) {
+    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"The event has no such information."));
+    return 0;
+  }
+  AnswerRoom room;
+  QINT64 flag = 0;
+  Command command(qdop::kDigGetHookInfo, system->driverIndex);
+  command.Integer(eventId).Integer(type).Address(room.For(out)).Address(&flag);
+  answer = Execute(*system, command) ? room.Result(out) : 0;
+  return answer;
+}
+
+void ControlFeature(QID id, QINT64 flag, const wchar_t* feature, QINT64 dataType,
+                    const void* value) {
+  Target target = Find(id);
+  if (!target) return;
+  if (feature == nullptr) {
+    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"No feature name."));
+    return;
+  }
+  Command command = DigitizerCommand(qdop::kDigControlFeature, target);
+  command.Integer(flag).Text(feature).Integer(dataType);
+  if (IsStringType(dataType)) {
+    command.Text(static_cast<const wchar_t*>(value));
+  } else {
+    command.Slot(FeatureSlotType(dataType), reinterpret_cast<int64_t>(value), 0);
+  }
+  Execute(*target.system, command);
+}
+
+void InquireFeature(QID id, QINT64 flag, const wchar_t* feature, QINT64 dataType, void* value,
+                    QINT64 size) {
+  Target target = Find(id);
+  if (!target) return;
+  if (feature == nullptr || value == nullptr) {
+    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"No feature name or variable."));
+    return;
+  }
+  Command command = DigitizerCommand(qdop::kDigInquireFeature, target);
+  command.Integer(flag).Text(feature).Integer(dataType);
+  if (IsStringType(dataType)) {
+    if (size < 1) {
+      RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"No room for the text."));
+      return;
+    }
+    command.Array(QD_TYPE_WIDE | QD_TYPE_OUTPUT | QD_TYPE_TEXT, value, size);
+  } else {
+    command.Slot(FeatureSlotType(dataType), reinterpret_cast<int64_t>(value), 0);
+  }
+  Execute(*target.system, command);
+}
+
+}  // namespace zorhost

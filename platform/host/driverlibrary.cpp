@@ -1,0 +1,139 @@
+#include "platform/host/driverlibrary.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <mutex>
+
+#include "platform/host/opcodes.h"
+#include "platform/host/widetext.h"
+
+namespace zorhost {
+namespace {
+
+struct BoardEntry {
+  const wchar_t* descriptor;
+  const char* board;     // also the suffix of the ZOR_DRIVER_ override variable
+  const char* fileName;  // beside libZOR.so
+  const char* decoder;
+};
+
+constexpr BoardEntry kBoards[] = {
+    {L"Q_SYSTEM_DRAVIONLYN", "DRAVIONLYN", "libZorDravionLyn.so", "QDDravionLynCommandDecoder"},
+};
+
+const BoardEntry* FindBoard(const std::wstring& descriptor) {
+  for (const BoardEntry& entry : kBoards) {
+    if (descriptor == entry.descriptor) return &entry;
+  }
+  return nullptr;
+}
+
+std::string HostFolder() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&HostFolder), &info) == 0 || info.dli_fname == nullptr) {
+    return ".";
+  }
+  std::string path = info.dli_fname;
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+std::mutex& LoadMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+// Loaded drivers are never unloaded: threads may still run in them until the process ends.
+std::vector<DriverLibrary*>& Drivers() {
+  static auto* drivers = new std::vector<DriverLibrary*>;
+  return *drivers;
+}
+
+}  // namespace
+
+bool DriverLibrary::IsBoardDescriptor(const std::wstring& descriptor) {
+  return FindBoard(descriptor) != nullptr;
+}
+
+DriverLibrary* DriverLibrary::ForDescriptor(const std::wstring& descriptor, HostError* error) {
+  const BoardEntry* entry = FindBoard(descriptor);
+  if (entry == nullptr) return nullptr;
+  std::lock_guard lock(LoadMutex());
+  for (DriverLibrary* driver : Drivers()) {
+    if (driver->board_ == descriptor) return driver;
+  }
+  const char* override = std::getenv((std::string("ZOR_DRIVER_") + entry->board).c_str());
+  const std::string path = override != nullptr && *override != '\0'
+                               ? std::string(override)
+                               : HostFolder() + "/" + entry->fileName;
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    const char* reason = dlerror();
+    *error = MakeHostError(Q_ERR_SYSTEM_NOT_FOUND, Utf8ToWide(path),
+                           Utf8ToWide(reason != nullptr ? reason : ""));
+    return nullptr;
+  }
+  auto decoder = reinterpret_cast<QDCommandDecoderFunction>(dlsym(handle, entry->decoder));
+  if (decoder == nullptr) {
+    dlclose(handle);
+    *error = MakeHostError(Q_ERR_SYSTEM_NOT_FOUND, Utf8ToWide(path),
+                           L"The library has no command decoder.");
+    return nullptr;
+  }
+  auto* driver = new DriverLibrary;
+  driver->board_ = descriptor;
+  driver->decoder_ = decoder;
+  driver->getErrorRange_ = reinterpret_cast<RangeFunction>(dlsym(handle, "GetErrorRange"));
+  driver->getErrorMessage_ = reinterpret_cast<MessageFunction>(dlsym(handle, "GetErrorMessage"));
+  Drivers().push_back(driver);
+  return driver;
+}
+
+std::vector<DriverLibrary*> DriverLibrary::Loaded() {
+  std::lock_guard lock(LoadMutex());
+  return Drivers();
+}
+
+void DriverLibrary::Decode(QDCommandRecord& record) { decoder_(&record); }
+
+void DriverLibrary::NotifyThreadEnd() {
+  QDCommandRecord record{};
+  record.header = QD_RECORD_HEADER;
+  record.operation = qdop::kDrvThreadEnd;
+  record.status = QD_STATUS_PENDING;
+  decoder_(&record);
+}
+
+std::vector<ErrorRange> DriverLibrary::ErrorRanges() const {
+  std::vector<ErrorRange> ranges;
+  if (getErrorRange_ == nullptr) return ranges;
+  for (int32_t index = 0;; ++index) {
+    ErrorRange range;
+    uint32_t subCount = 0;
+    const wchar_t* name = nullptr;
+    if (getErrorRange_(index, &range.first, &range.last, &subCount, &name) != 0) break;
+    range.name = name != nullptr ? name : L"";
+    ranges.push_back(std::move(range));
+  }
+  return ranges;
+}
+
+std::wstring DriverLibrary::ErrorMessage(QINT64 code, QINT64 sub) const {
+  const wchar_t* text = nullptr;
+  if (getErrorMessage_ == nullptr ||
+      getErrorMessage_(static_cast<int32_t>(code), static_cast<int32_t>(sub), &text) != 0 ||
+      text == nullptr) {
+    return {};
+  }
+  return text;
+}
+
+bool DriverLibrary::OwnsCode(QINT64 code) const {
+  for (const ErrorRange& range : ErrorRanges()) {
+    if (code >= range.first && code <= range.last) return true;
+  }
+  return false;
+}
+
+}  // namespace zorhost

@@ -1,1 +1,0 @@
-// The host library: application calls as command records, and the Host services.

@@ -1,0 +1,96 @@
+#include "platform/host/hostobject.h"
+
+#include "platform/host/hosterror.h"
+
+namespace zorhost {
+
+std::wstring HostObject::Name() const {
+  std::lock_guard lock(nameMutex_);
+  return name_;
+}
+
+void HostObject::SetName(std::wstring name) {
+  std::lock_guard lock(nameMutex_);
+  name_ = std::move(name);
+}
+
+ObjectRegistry& ObjectRegistry::Instance() {
+  static ObjectRegistry registry;
+  return registry;
+}
+
+QID ObjectRegistry::Add(std::shared_ptr<HostObject> object) {
+  std::lock_guard lock(mutex_);
+  const QID id = nextId_++;
+  object->id = id;
+  objects_.emplace(id, std::move(object));
+  return id;
+}
+
+std::shared_ptr<HostObject> ObjectRegistry::Find(QID id) const {
+  std::lock_guard lock(mutex_);
+  auto found = objects_.find(id);
+  return found == objects_.end() ? nullptr : found->second;
+}
+
+std::shared_ptr<HostObject> ObjectRegistry::Remove(QID id) {
+  std::lock_guard lock(mutex_);
+  auto found = objects_.find(id);
+  if (found == objects_.end()) return nullptr;
+  std::shared_ptr<HostObject> object = std::move(found->second);
+  objects_.erase(found);
+  return object;
+}
+
+std::vector<QID> ObjectRegistry::List(QINT64 type) const {
+  std::lock_guard lock(mutex_);
+  std::vector<QID> ids;
+  for (const auto& [id, object] : objects_) {
+    if (object->type == type) ids.push_back(id);
+  }
+  return ids;
+}
+
+std::shared_ptr<SystemObject> ObjectRegistry::DefaultHostSystem() {
+  std::lock_guard lock(mutex_);
+  if (defaultHost_ == nullptr) {
+    defaultHost_ = std::make_shared<SystemObject>(L"Q_SYSTEM_HOST", 0, nullptr);
+    defaultHost_->id = Q_DEFAULT_HOST;
+  }
+  return defaultHost_;
+}
+
+bool IsDefaultHostId(QID id) { return (id & ~QID{0xFF}) == 0x7F000000; }
+
+std::shared_ptr<HostObject> LookupObject(QID id, QINT64 type) {
+  std::shared_ptr<HostObject> object;
+  if (IsDefaultHostId(id) && (type == 0 || type == Q_SYSTEM)) {
+    object = ObjectRegistry::Instance().DefaultHostSystem();
+  } else {
+    object = ObjectRegistry::Instance().Find(id);
+  }
+  if (object == nullptr) {
+    RecordError(MakeHostError(Q_ERR_INVALID_ID,
+                              L"No object has the identifier " + std::to_wstring(id) + L"."));
+    return nullptr;
+  }
+  if (type != 0 && object->type != type) {
+    RecordError(MakeHostError(Q_ERR_WRONG_OBJECT_TYPE));
+    return nullptr;
+  }
+  return object;
+}
+
+void FreeObject(const std::shared_ptr<HostObject>& object) {
+  ObjectRegistry& registry = ObjectRegistry::Instance();
+  if (registry.Remove(object->id) == nullptr) return;
+  const std::vector<Hook> hooks = object->hooks.Matching(Q_OBJECT_FREE);
+  if (hooks.empty()) return;
+  auto event = std::make_shared<HostObject>(Q_HOOK_EVENT, object->owner);
+  event->settings.Set(Q_OBJECT_ID, object->id);
+  const QID eventId = registry.Add(event);
+  for (const Hook& hook : hooks) hook.function(Q_OBJECT_FREE, eventId, hook.user);
+  registry.Remove(eventId);
+}
+
+}  // namespace zorhost

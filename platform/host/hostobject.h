@@ -1,0 +1,85 @@
+// The objects the host library hands out ids for, and their registry.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/host/hooklist.h"
+#include "platform/host/settingmap.h"
+
+namespace zorhost {
+
+class DriverLibrary;
+
+struct HostObject {
+  HostObject(QINT64 objectType, QID ownerId) : type(objectType), owner(ownerId) {}
+  virtual ~HostObject() = default;
+  HostObject(const HostObject&) = delete;
+  HostObject& operator=(const HostObject&) = delete;
+
+  QID id = 0;
+  const QINT64 type;
+  const QID owner;  // the owning system, 0 for none
+  void* driverData = nullptr;
+  SettingMap settings;  // settings of objects the host serves alone; hook info of events
+  HookList hooks;
+
+  std::wstring Name() const;
+  void SetName(std::wstring name);
+
+ private:
+  mutable std::mutex nameMutex_;
+  std::wstring name_;
+};
+
+// A system: the host's own (no driver) or one served by a board driver.
+struct SystemObject : HostObject {
+  SystemObject(std::wstring systemDescriptor, QINT64 systemNumber, DriverLibrary* board)
+      : HostObject(Q_SYSTEM, 0),
+        descriptor(std::move(systemDescriptor)),
+        number(systemNumber),
+        driver(board) {}
+  const std::wstring descriptor;
+  const QINT64 number;
+  DriverLibrary* const driver;
+  int64_t driverIndex = 0;
+};
+
+class ObjectRegistry {
+ public:
+  static ObjectRegistry& Instance();
+
+  QID Add(std::shared_ptr<HostObject> object);
+  std::shared_ptr<HostObject> Find(QID id) const;
+  // Takes the object out; it lives on while callers hold it.
+  std::shared_ptr<HostObject> Remove(QID id);
+  std::vector<QID> List(QINT64 type) const;
+  // The host system that ids 0x7F000000 to 0x7F0000FF name.
+  std::shared_ptr<SystemObject> DefaultHostSystem();
+
+ private:
+  ObjectRegistry() = default;
+  mutable std::mutex mutex_;
+  std::map<QID, std::shared_ptr<HostObject>> objects_;
+  QID nextId_ = 0x100001;
+  std::shared_ptr<SystemObject> defaultHost_;
+};
+
+bool IsDefaultHostId(QID id);
+
+// The object of an id with the given type (0: any); records a host error and returns null when
+// there is none.
+std::shared_ptr<HostObject> LookupObject(QID id, QINT64 type);
+
+template <typename T>
+std::shared_ptr<T> Lookup(QID id, QINT64 type) {
+  return std::static_pointer_cast<T>(LookupObject(id, type));
+}
+
+// Takes the object out of the registry and calls its object-free hooks.
+void FreeObject(const std::shared_ptr<HostObject>& object);
+
+}  // namespace zorhost

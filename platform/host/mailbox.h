@@ -1,0 +1,35 @@
+// A mailbox: a queue of tagged messages between the parts of a process.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+#include "platform/host/hosterror.h"
+#include "platform/host/hostobject.h"
+
+namespace zorhost {
+
+class Mailbox : public HostObject {
+ public:
+  explicit Mailbox(QID owner) : HostObject(Q_MAILBOX, owner) {}
+
+  void SetLimit(QINT64 limit);
+  // False with `error` filled when the queue is full.
+  bool Write(const void* data, QINT64 length, QINT64 tag, HostError* error);
+  // With no room given, tells the size of the first message; otherwise takes it out when it
+  // fits. Returns the size of the message (0: none waiting).
+  QINT64 Read(void* data, QINT64 size, QINT64* tag, HostError* error);
+
+ private:
+  struct Message {
+    std::vector<std::byte> body;
+    QINT64 tag;
+  };
+  std::mutex mutex_;
+  std::deque<Message> queue_;
+  size_t limit_ = 0;  // 0: no limit
+};
+
+}  // namespace zorhost

@@ -1,0 +1,156 @@
+#include "platform/host/systemops.h"
+
+#include "platform/host/answer.h"
+#include "platform/host/command.h"
+#include "platform/host/driverlibrary.h"
+#include "platform/host/opcodes.h"
+
+namespace zorhost {
+namespace {
+
+constexpr QINT64 kHostSystemType = 1;
+constexpr QINT64 kBoardSystemType = 2;
+
+std::shared_ptr<SystemObject> LookupSystem(QID id) { return Lookup<SystemObject>(id, Q_SYSTEM); }
+
+// Tells the driver the host id of its new system.
+bool AnnounceHostId(SystemObject& system) {
+  Command command(qdop::kSysControl, system.driverIndex);
+  command.Object(system.id, system.driverIndex).Integer(Q_HOST_OBJECT_ID).Integer(system.id);
+  return Execute(system, command);
+}
+
+bool AllocateBoardSystem(const std::shared_ptr<SystemObject>& system, QID app, QINT64 initFlag) {
+  QINT64 index = 0;
+  Command command(qdop::kSysAlloc, 0);
+  command.Object(app, 0)
+      .Text(system->descriptor.c_str())
+      .Integer(system->number)
+      .Integer(initFlag)
+      .Address(&index);
+  if (!Execute(*system, command)) return false;
+  if (index <= 0) {
+    RecordError(MakeHostError(Q_ERR_DRIVER, L"The driver gave no system."));
+    return false;
+  }
+  system->driverIndex = index;
+  if (AnnounceHostId(*system)) return true;
+  Command release(qdop::kSysFree, index);
+  release.Object(system->id, index);
+  system->driver->Decode(release.Record());
+  return false;
+}
+
+}  // namespace
+
+bool IsApplication(QID app) {
+  if (app == Q_DEFAULT) return true;
+  return LookupObject(app, Q_APPLICATION) != nullptr;
+}
+
+QID AllocateSystem(QID app, const wchar_t* descriptor, QINT64 number, QINT64 initFlag, QID* out) {
+  if (out != nullptr) *out = 0;
+  if (!IsApplication(app)) return 0;
+  if (descriptor == nullptr) {
+    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"No system descriptor."));
+    return 0;
+  }
+  const std::wstring name = descriptor;
+  DriverLibrary* driver = nullptr;
+  if (DriverLibrary::IsBoardDescriptor(name)) {
+    HostError error;
+    driver = DriverLibrary::ForDescriptor(name, &error);
+    if (driver == nullptr) {
+      RecordError(std::move(error));
+      return 0;
+    }
+  } else if (name != L"Q_SYSTEM_HOST" && name != L"Q_DEFAULT") {
+    RecordError(MakeHostError(Q_ERR_SYSTEM_NOT_FOUND, L"Unknown system descriptor: " + name));
+    return 0;
+  }
+  auto system = std::make_shared<SystemObject>(name, number, driver);
+  ObjectRegistry::Instance().Add(system);
+  if (driver != nullptr && !AllocateBoardSystem(system, app, initFlag)) {
+    ObjectRegistry::Instance().Remove(system->id);
+    return 0;
+  }
+  if (out != nullptr) *out = system->id;
+  return system->id;
+}
+
+void FreeSystem(QID id) {
+  std::shared_ptr<SystemObject> system = LookupSystem(id);
+  if (system == nullptr) return;
+  if (IsDefaultHostId(id)) {
+    RecordError(MakeHostError(Q_ERR_INVALID_ID, L"The default host system cannot be freed."));
+    return;
+  }
+  if (system->driver != nullptr) {
+    Command command(qdop::kSysFree, system->driverIndex);
+    command.Object(system->id, system->driverIndex);
+    Execute(*system, command);
+  }
+  FreeObject(system);
+}
+
+QINT64 InquireSystem(QID id, QINT64 type, void* out) {
+  std::shared_ptr<SystemObject> system = LookupSystem(id);
+  if (system == nullptr) return 0;
+  if (system->driver != nullptr) {
+    AnswerRoom room;
+    Command command(qdop::kSysInquire, system->driverIndex);
+    command.Object(system->id, system->driverIndex).Integer(type).Address(room.For(out));
+    return Execute(*system, command) ? room.Result(out) : 0;
+  }
+  switch (PlainType(type)) {
+    case Q_SYSTEM_DESCRIPTOR:
+      return AnswerText(system->descriptor, type, out);
+    case Q_NUMBER:
+      return AnswerValue(out, system->number);
+    case Q_SYSTEM_TYPE:
+      return AnswerValue(out, system->driver != nullptr ? kBoardSystemType : kHostSystemType);
+    case Q_DIGITIZER_NUM:
+      return AnswerValue(out, 0);
+    default:
+      break;
+  }
+  QINT64 answer = 0;
+  if (AnswerCommon(*system, type, out, &answer)) return answer;
+  RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED,
+                            L"Inquire type " + std::to_wstring(type) + L" is not supported."));
+  return 0;
+}
+
+void ControlSystem(QID id, QINT64 type, QINT64 value) {
+  std::shared_ptr<SystemObject> system = LookupSystem(id);
+  if (system == nullptr) return;
+  if (system->driver == nullptr) {
+    system->settings.Set(type, value);
+    return;
+  }
+  Command command(qdop::kSysControl, system->driverIndex);
+  command.Object(system->id, system->driverIndex).Integer(type).Integer(value);
+  Execute(*system, command);
+}
+
+void ControlSystemDouble(QID id, QINT64 type, double value) {
+  std::shared_ptr<SystemObject> system = LookupSystem(id);
+  if (system == nullptr) return;
+  if (system->driver == nullptr) {
+    system->settings.Set(type, ToInteger(value));
+    return;
+  }
+  Command command(qdop::kSysControl, system->driverIndex);
+  command.Object(system->id, system->driverIndex).Integer(type).Real(value);
+  Execute(*system, command);
+}
+
+std::shared_ptr<SystemObject> BoardSystemOf(const HostObject& object) {
+  if (object.owner == 0 || IsDefaultHostId(object.owner)) return nullptr;
+  auto owner = ObjectRegistry::Instance().Find(object.owner);
+  if (owner == nullptr || owner->type != Q_SYSTEM) return nullptr;
+  auto system = std::static_pointer_cast<SystemObject>(owner);
+  return system->driver != nullptr ? system : nullptr;
+}
+
+}  // namespace zorhost

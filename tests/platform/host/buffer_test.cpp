@@ -1,0 +1,162 @@
+// Host buffers: memory, children, caller memory, clearing, export; and board buffers, whose
+// memory the driver makes through the host.
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <vector>
+
+#include "platform/host/bufferdescription.h"
+#include "platform/host/hostservices.h"
+#include "tests/platform/host/hostfixture.h"
+
+namespace {
+
+using BufferTest = HostTest;
+
+std::vector<uint8_t> Ramp(size_t size) {
+  std::vector<uint8_t> data(size);
+  std::iota(data.begin(), data.end(), uint8_t{1});
+  return data;
+}
+
+TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
+  const QID buffer = QbufAllocColor(Q_DEFAULT_HOST, 3, 4, 2, 8, Q_IMAGE, nullptr);
+  ASSERT_NE(buffer, 0);
+  const std::vector<uint8_t> data = Ramp(24);
+  QbufPut(buffer, data.data());
+  std::vector<uint8_t> back(24);
+  QbufGet(buffer, back.data());
+  EXPECT_EQ(back, data);
+  uint8_t green[8] = {};
+  HostBufGetBand(buffer, 0, 1, green);
+  EXPECT_EQ(green[0], 9);
+
+  const QID child = QbufChild2d(buffer, 1, 1, 2, 1, nullptr);
+  ASSERT_NE(child, 0);
+  uint8_t window[6] = {};
+  QbufGet(child, window);
+  EXPECT_EQ(window[0], 6);   // band 0, row 1, column 1
+  EXPECT_EQ(window[2], 14);  // band 1
+  const uint8_t ones[6] = {255, 255, 255, 255, 255, 255};
+  QbufPut(child, ones);
+  QbufFree(buffer);  // the child's memory outlives its parent
+  QbufGet(child, window);
+  EXPECT_EQ(window[5], 255);
+  QbufFree(child);
+  EXPECT_EQ(CountObjects(Q_IMAGE), 0);
+}
+
+TEST_F(BufferTest, RegionsOutsideTheBufferAreRefused) {
+  const QID buffer = QbufAlloc2d(Q_DEFAULT_HOST, 4, 4, 16, Q_IMAGE, nullptr);
+  uint16_t pixels[16] = {};
+  QbufGet2d(buffer, 3, 0, 2, 1, pixels);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  QbufPut2d(buffer, 0, -1, 1, 1, pixels);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  EXPECT_EQ(QbufChild2d(buffer, 2, 2, 3, 1, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 0, 4, 8, Q_IMAGE, nullptr), 0);
+  EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 4, 4, 12 | Q_FLOAT, Q_IMAGE, nullptr), 0);
+  EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 1 << 30, 1 << 30, 8, Q_IMAGE, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_OUT_OF_MEMORY);
+  QbufFree(buffer);
+}
+
+TEST_F(BufferTest, WrappedMemoryHonoursThePitchAndDescription) {
+  std::vector<uint8_t> memory(6 * 3, 0);
+  const QID buffer = QbufCreate2d(Q_DEFAULT_HOST, 4, 3, 8, Q_IMAGE, 6, memory.data(), nullptr);
+  ASSERT_NE(buffer, 0);
+  QbufClear(buffer, 7);
+  EXPECT_EQ(memory[3], 7);
+  EXPECT_EQ(memory[4], 0);  // padding beyond the row stays untouched
+  EXPECT_EQ(QbufInquire(buffer, Q_HOST_ADDRESS, nullptr), reinterpret_cast<QINT64>(memory.data()));
+  const auto* description = reinterpret_cast<const HostBufferDescription*>(
+      QbufInquire(buffer, Q_BUFFER_DESCRIPTION, nullptr));
+  ASSERT_NE(description, nullptr);
+  EXPECT_EQ(description->sizeX, 4u);
+  EXPECT_EQ(description->pitch, 6u);
+  EXPECT_EQ(description->flags & 1, 1u);
+  EXPECT_EQ(description->hostAddress[0], reinterpret_cast<uint64_t>(memory.data()));
+  QbufFree(buffer);
+  EXPECT_EQ(memory[0], 7);  // the caller's memory is left alone
+}
+
+TEST_F(BufferTest, ClearSaturatesToThePixelType) {
+  const QID bytes = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, 8, Q_IMAGE, nullptr);
+  const QID shorts = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, 16 | Q_SIGNED, Q_IMAGE, nullptr);
+  const QID floats = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, 32 | Q_FLOAT, Q_IMAGE, nullptr);
+  QbufClear(bytes, 300);
+  QbufClear(shorts, -40000);
+  QbufClear(floats, 1.5);
+  uint8_t b[2];
+  int16_t s[2];
+  float f[2];
+  QbufGet(bytes, b);
+  QbufGet(shorts, s);
+  QbufGet(floats, f);
+  EXPECT_EQ(b[1], 255);
+  EXPECT_EQ(s[0], -32768);
+  EXPECT_EQ(f[1], 1.5f);
+  for (QID id : {bytes, shorts, floats}) QbufFree(id);
+}
+
+TEST_F(BufferTest, RawExportWritesHeaderAndPackedRows) {
+  std::vector<uint8_t> memory(8 * 2, 0xEE);
+  const QID buffer = QbufCreate2d(Q_DEFAULT_HOST, 3, 2, 8, Q_IMAGE, 8, memory.data(), nullptr);
+  const uint8_t pixels[6] = {1, 2, 3, 4, 5, 6};
+  QbufPut(buffer, pixels);
+  const auto path = std::filesystem::temp_directory_path() / "zorhost_export.raw";
+  ASSERT_EQ(QbufExport(path.wstring().c_str(), Q_RAW, buffer), 1);
+  std::ifstream file(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(file)), {});
+  ASSERT_EQ(bytes.size(), 64u + 6u);
+  EXPECT_EQ(std::string(bytes.data(), 7), "ZORRAW1");
+  uint64_t words[7];
+  std::memcpy(words, bytes.data() + 8, sizeof(words));
+  EXPECT_EQ(words[0], 64u);  // header size
+  EXPECT_EQ(words[1], 3u);
+  EXPECT_EQ(words[2], 2u);
+  EXPECT_EQ(words[3], 1u);
+  EXPECT_EQ(words[5], 1u);  // bytes per pixel
+  EXPECT_EQ(std::vector<char>(bytes.begin() + 64, bytes.end()),
+            std::vector<char>({1, 2, 3, 4, 5, 6}));
+  std::filesystem::remove(path);
+  EXPECT_EQ(QbufExport(L"/nonexistent/dir/x.raw", Q_RAW, buffer), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_FILE);
+  EXPECT_EQ(QbufExport(path.wstring().c_str(), 2, buffer), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
+  QbufFree(buffer);
+}
+
+TEST_F(BufferTest, BoardBufferGoesThroughTheDriverToItsHostMemory) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID buffer = QbufAlloc2d(board_, 5, 2, 8, Q_IMAGE | Q_GRAB, nullptr);
+  ASSERT_NE(buffer, 0);
+  EXPECT_GT(QbufInquire(buffer, Q_DRIVER_INDEX, nullptr), 0);
+  EXPECT_EQ(QbufInquire(buffer, Q_SIZE_X, nullptr), 5);  // answered by the driver
+  const std::vector<uint8_t> data = Ramp(10);
+  QbufPut(buffer, data.data());
+  std::vector<uint8_t> back(10);
+  QbufGet(buffer, back.data());
+  EXPECT_EQ(back, data);
+  EXPECT_EQ(CountObjects(Q_IMAGE), 2);  // the board buffer and the memory the driver made
+  QbufFree(buffer);
+  EXPECT_EQ(CountObjects(Q_IMAGE), 0);
+}
+
+TEST_F(BufferTest, TransferCopiesBetweenBands) {
+  const QID color = QbufAllocColor(Q_DEFAULT_HOST, 3, 2, 2, 8, Q_IMAGE, nullptr);
+  const QID gray = QbufAlloc2d(Q_DEFAULT_HOST, 2, 2, 8, Q_IMAGE, nullptr);
+  QbufClear(gray, 9);
+  EXPECT_EQ(HostBufTransfer(gray, color, 0, 0, 2, 2, 0, 0, 0, 2, 2, 2, 0, 0, 0, nullptr), 1);
+  uint8_t blue[4] = {};
+  HostBufGetBand(color, 0, 2, blue);
+  EXPECT_EQ(blue[3], 9);
+  EXPECT_EQ(HostBufTransfer(gray, color, 0, 0, 2, 2, 0, 0, 0, 1, 1, 2, 0, 0, 0, nullptr), 0);
+  QbufFree(color);
+  QbufFree(gray);
+}
+
+}  // namespace

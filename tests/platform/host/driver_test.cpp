@@ -1,0 +1,147 @@
+// Loading the board driver by system type, its errors read back, nested commands and the
+// answers to bad input.
+#include <thread>
+
+#include "platform/host/hostservices.h"
+#include "tests/platform/host/fakeboard/fakeboard.h"
+#include "tests/platform/host/hostfixture.h"
+
+namespace {
+
+using DriverTest = HostTest;
+
+TEST_F(DriverTest, DriverErrorIsReadBackWithCodesAndTexts) {
+  EXPECT_EQ(
+      QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", kFakeFailingSystemNumber, Q_DEFAULT, nullptr),
+      0);
+  EXPECT_EQ(ErrorCode(), 4300);
+  EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT_SUB_NB, nullptr), 1);
+  EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1, nullptr), 1);
+  EXPECT_EQ(ErrorText(Q_MESSAGE), L"Invalid parameter error:");
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"Fake detail one.");
+  EXPECT_EQ(ErrorText(Q_CURRENT_FCT), L"QsysAlloc");
+  EXPECT_EQ(CountObjects(Q_SYSTEM), 0);  // nothing left of the failed system
+
+  // The next call starts clean.
+  ASSERT_NE(AllocBoard(), 0);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+TEST_F(DriverTest, ErrorHookAndPrintSettingSeeEveryError) {
+  ASSERT_NE(AllocBoard(), 0);
+  static int calls = 0;
+  auto hook = [](QINT64 type, QID, void* user) -> QINT64 {
+    EXPECT_EQ(type, Q_ERROR_CURRENT);
+    EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), 4310);
+    ++*static_cast<int*>(user);
+    return 0;
+  };
+  ASSERT_EQ(QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, hook, &calls), 1);
+  EXPECT_EQ(QsysInquire(board_, kFakeFailingInquire, nullptr), 0);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"Inquire type is not supported.");
+  ASSERT_EQ(QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, hook, &calls), 1);
+  QsysInquire(board_, kFakeFailingInquire, nullptr);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, hook, &calls), 0);
+}
+
+TEST_F(DriverTest, HostCallOnTheDriversObjectRunsAsNestedCommand) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  ASSERT_NE(digitizer, 0);
+  EXPECT_EQ(QdigInquire(digitizer, kFakeNestedInquire, nullptr), kFakeInnerAnswer + 1);
+  EXPECT_EQ(ErrorCode(), 0);
+
+  // An error of the inner command fails the outer one too.
+  EXPECT_EQ(QdigInquire(digitizer, kFakeNestedFailure, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), 4310);
+  EXPECT_EQ(ErrorText(Q_CURRENT_FCT), L"QdigInquire");
+  QdigFree(digitizer);
+  EXPECT_EQ(CountObjects(Q_DIGITIZER), 0);
+}
+
+TEST_F(DriverTest, FailingHostCallInsideACommandFailsTheCall) {
+  ASSERT_NE(AllocBoard(), 0);
+  QsysInquire(board_, kFakeHostSystemInquire, nullptr);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
+  EXPECT_EQ(ErrorText(Q_CURRENT_FCT), L"QsysInquire");
+}
+
+TEST_F(DriverTest, UnservedCommandIsNotSupported) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  QdigHalt(digitizer);  // the fake answers -1
+  EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
+  QdigFree(digitizer);
+}
+
+TEST_F(DriverTest, UnknownBoardGivesHostError) {
+  EXPECT_EQ(QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_NOSUCHBOARD", 0, Q_DEFAULT, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_SYSTEM_NOT_FOUND);
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"Unknown system descriptor: Q_SYSTEM_NOSUCHBOARD");
+}
+
+TEST_F(DriverTest, MissingDriverLibraryGivesHostError) {
+  setenv("ZOR_DRIVER_DRAVIONLYN", "/nonexistent/libZorDravionLyn.so", 1);
+  const QID system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, nullptr);
+  if (system != 0) {
+    QsysFree(system);
+    GTEST_SKIP() << "an earlier test of this process loaded the driver";
+  }
+  EXPECT_EQ(ErrorCode(), Q_ERR_SYSTEM_NOT_FOUND);
+  EXPECT_NE(ErrorText(Q_CURRENT_SUB_1_TEXT).find(L"/nonexistent/"), std::wstring::npos);
+}
+
+TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID buffer = QbufAlloc2d(Q_DEFAULT_HOST, 8, 8, 8, Q_IMAGE, nullptr);
+  const QID unknown = 0x7777777;
+  QsysInquire(unknown, Q_NUMBER, nullptr);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+  QdigInquire(buffer, Q_NUMBER, nullptr);
+  EXPECT_EQ(ErrorCode(), Q_ERR_WRONG_OBJECT_TYPE);
+  QbufInquire(board_, Q_SIZE_X, nullptr);
+  EXPECT_EQ(ErrorCode(), Q_ERR_WRONG_OBJECT_TYPE);
+  EXPECT_EQ(QsysAlloc(Q_DEFAULT, nullptr, 0, Q_DEFAULT, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
+  EXPECT_EQ(QdigAlloc(board_, 0, nullptr, Q_DEFAULT, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
+  QbufPut(buffer, nullptr);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
+  QdigProcess(unknown, nullptr, 2, 2, 1, nullptr, nullptr);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+  QthrWait(unknown, Q_THREAD_WAIT, nullptr);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+  QsysFree(Q_DEFAULT_HOST);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+  QbufFree(buffer);
+  QbufFree(buffer);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+  EXPECT_EQ(QdigAlloc(board_, 0, L"bad.dcf", Q_DEFAULT, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), 4300);
+  EXPECT_EQ(CountObjects(Q_DIGITIZER), 0);
+}
+
+TEST_F(DriverTest, EndingThreadIsAnnouncedToTheDriver) {
+  ASSERT_NE(AllocBoard(), 0);
+  const int before = FakeBoardThreadEnds();
+  std::thread([this] { QsysInquire(board_, Q_NUMBER, nullptr); }).join();
+  EXPECT_EQ(FakeBoardThreadEnds(), before + 1);
+  std::thread([] { QappInquire(Q_DEFAULT, Q_ERROR_PRINT, nullptr); }).join();
+  EXPECT_EQ(FakeBoardThreadEnds(), before + 1);  // a thread that sent nothing
+}
+
+TEST_F(DriverTest, SavedErrorStateComesBackAfterTheQuietBracket) {
+  QsysInquire(0x7777777, Q_NUMBER, nullptr);
+  ASSERT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+  QINT64 saved = 0;
+  HostInternalInquire(0, Q_SAVE_ERROR_STATE, &saved);
+  EXPECT_EQ(ErrorCode(), 0);
+  HostSysInquire(Q_DEFAULT_HOST, 999999, nullptr);
+  EXPECT_EQ(HostGetError(0, Q_CURRENT, nullptr), Q_ERR_NOT_SUPPORTED);
+  HostInternalControl(0, Q_RESTORE_ERROR_STATE, reinterpret_cast<QINT64>(&saved));
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+}
+
+}  // namespace

@@ -1,0 +1,23 @@
+// Every host test runs with the fake board driver in place of the real one and without
+// printed errors.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/host/zor.h"
+
+class HostTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  static QINT64 ErrorCode() { return QappGetError(Q_DEFAULT, Q_CURRENT, nullptr); }
+  static std::wstring ErrorText(QINT64 type);
+  // Objects of a type that the host holds now.
+  static QINT64 CountObjects(QINT64 type);
+  QID AllocBoard();
+
+  QID board_ = 0;
+};

@@ -1,0 +1,124 @@
+// The command records the host builds, read back byte by byte as the driver received them.
+#include <cstring>
+
+#include "platform/host/opcodes.h"
+#include "tests/platform/host/fakeboard/fakeboard.h"
+#include "tests/platform/host/hostfixture.h"
+
+namespace {
+
+class RecordTest : public HostTest {
+ protected:
+  QDCommandRecord Last(uint16_t opcode) {
+    QDCommandRecord record{};
+    EXPECT_TRUE(FakeBoardLastRecord(opcode, &record));
+    std::memcpy(bytes_, &record, sizeof(bytes_));
+    return record;
+  }
+  template <typename T>
+  T At(size_t offset) const {
+    T value;
+    std::memcpy(&value, bytes_ + offset, sizeof(T));
+    return value;
+  }
+  size_t Slot(int i) const { return 0x40 + 32 * static_cast<size_t>(i); }
+
+  unsigned char bytes_[sizeof(QDCommandRecord)] = {};
+};
+
+TEST_F(RecordTest, SystemAllocationRecordHasTheSharedLayout) {
+  ASSERT_NE(AllocBoard(), 0);
+  Last(qdop::kSysAlloc);
+  EXPECT_EQ(At<uint32_t>(0x00), 1000u | (1u << 16) | (1u << 17) | (1u << 20) | (1u << 21));
+  EXPECT_EQ(At<uint8_t>(0x04), 5);  // application, descriptor, number, init flag, index
+  EXPECT_EQ(At<uint8_t>(0x05), 0);
+  EXPECT_EQ(At<int64_t>(0x08), 0);
+  EXPECT_EQ(At<uint32_t>(0x10), 0x0001u);
+  EXPECT_EQ(At<uint32_t>(0x14), 0u);
+  EXPECT_EQ(At<uint64_t>(0x18), 0u);
+  EXPECT_EQ(At<uint16_t>(0x22), 0x0BAD);  // the driver finds the status preset
+  for (size_t reserved : {0x28, 0x30, 0x38}) EXPECT_EQ(At<uint64_t>(reserved), 0u);
+
+  EXPECT_EQ(At<int64_t>(Slot(0) + 0x10), Q_DEFAULT);  // the default application
+  // The descriptor: wide text whose element count the driver computes.
+  EXPECT_EQ(At<uint32_t>(Slot(1)), 0xA00000Au);
+  EXPECT_EQ(At<uint32_t>(Slot(1) + 4), 0x200u);
+  EXPECT_EQ(At<int64_t>(Slot(1) + 8), 0);
+  EXPECT_EQ(At<uint32_t>(Slot(2)), 4u);
+  EXPECT_EQ(At<int64_t>(Slot(2) + 0x10), 3);
+  EXPECT_EQ(At<int64_t>(Slot(3) + 0x10), Q_DEFAULT);
+  EXPECT_EQ(At<uint32_t>(Slot(4)), 2u);  // the address of the index variable
+  EXPECT_NE(At<uint64_t>(Slot(4) + 0x10), 0u);
+  for (size_t offset = Slot(5); offset < sizeof(QDCommandRecord); ++offset) {
+    EXPECT_EQ(bytes_[offset], 0) << "byte " << offset;
+  }
+}
+
+TEST_F(RecordTest, ObjectParametersCarryHostIdAndDriverIndex) {
+  ASSERT_NE(AllocBoard(), 0);
+  QINT64 number = 0;
+  QsysInquire(board_, Q_NUMBER, &number);
+  EXPECT_EQ(number, 3);
+  Last(qdop::kSysInquire);
+  const int64_t index = At<int64_t>(0x08);
+  EXPECT_GT(index, 0);
+  EXPECT_EQ(At<uint32_t>(Slot(0)), 1u);
+  EXPECT_EQ(At<int64_t>(Slot(0) + 0x10), board_);
+  EXPECT_EQ(At<int64_t>(Slot(0) + 0x18), index);
+  EXPECT_EQ(At<int64_t>(Slot(1) + 0x10), Q_NUMBER);
+  EXPECT_EQ(At<uint64_t>(Slot(2) + 0x10), reinterpret_cast<uint64_t>(&number));
+
+  // The host told the driver the system's host id right after the allocation.
+  QINT64 announced = 0;
+  QsysInquire(board_, Q_HOST_OBJECT_ID, &announced);
+  EXPECT_EQ(announced, board_);
+}
+
+TEST_F(RecordTest, ControlsPassIntegersAndDoublesWithTheirTypeCodes) {
+  ASSERT_NE(AllocBoard(), 0);
+  QsysControl(board_, 7000, -5);
+  Last(qdop::kSysControl);
+  EXPECT_EQ(At<uint32_t>(Slot(2)), 4u);
+  EXPECT_EQ(At<int64_t>(Slot(2) + 0x10), -5);
+  QsysControlDouble(board_, 7001, 2.5);
+  Last(qdop::kSysControl);
+  EXPECT_EQ(At<uint32_t>(Slot(2)), 3u);
+  EXPECT_EQ(At<double>(Slot(2) + 0x10), 2.5);
+}
+
+TEST_F(RecordTest, BufferAllocationSlotsFollowTheDriversOrder) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID buffer = QbufAllocColor(board_, 3, 64, 48, 8, Q_IMAGE | Q_GRAB, nullptr);
+  ASSERT_NE(buffer, 0);
+  QDCommandRecord record = Last(qdop::kBufAlloc);
+  EXPECT_EQ(record.paramCount, 10);
+  EXPECT_EQ(record.params[0].value.integer, board_);
+  EXPECT_EQ(record.params[0].driverIndex, record.systemIndex);
+  const QINT64 expected[] = {3, 64, 48, 8, Q_IMAGE | Q_GRAB, 0, 0};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(record.params[1 + i].value.integer, expected[i]);
+  EXPECT_EQ(record.params[8].value.pointer, nullptr);
+  EXPECT_EQ(record.params[9].value.integer, record.params[9].driverIndex);
+  QbufFree(buffer);
+}
+
+TEST_F(RecordTest, FeatureValuesAreSizedByTheirDataType) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  ASSERT_NE(digitizer, 0);
+  int32_t value = 7;
+  QdigControlFeature(digitizer, 0xFA0000, L"Gain", Q_TYPE_INT32, &value);
+  QDCommandRecord record = Last(qdop::kDigControlFeature);
+  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(record.params[2].value.pointer)), L"Gain");
+  EXPECT_EQ(record.params[3].value.integer, Q_TYPE_INT32);
+  EXPECT_EQ(record.params[4].type, 5u);  // a 32-bit variable
+  EXPECT_EQ(record.params[4].value.pointer, &value);
+
+  wchar_t text[16] = {};
+  QdigInquireFeature(digitizer, 0, L"DeviceModelName", Q_TYPE_STRING, text, 16);
+  record = Last(qdop::kDigInquireFeature);
+  EXPECT_EQ(record.params[4].type & 0x1F00001Fu, 0xE00000Au);  // wide text the driver fills
+  EXPECT_EQ(record.params[4].count, 16);
+  QdigFree(digitizer);
+}
+
+}  // namespace

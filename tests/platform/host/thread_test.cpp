@@ -1,0 +1,170 @@
+// Host threads and events, hooks delivered on host threads, mailboxes, function reports.
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "platform/host/hostservices.h"
+#include "tests/platform/host/fakeboard/fakeboard.h"
+#include "tests/platform/host/hostfixture.h"
+
+namespace {
+
+using ThreadTest = HostTest;
+
+TEST_F(ThreadTest, HostThreadRunsAndIsWaitedFor) {
+  static std::atomic<bool> release{false};
+  static std::atomic<std::thread::id> ranOn;
+  auto body = [](void*) -> QUINT32 {
+    ranOn = std::this_thread::get_id();
+    while (!release) std::this_thread::yield();
+    return 0;
+  };
+  const QID thread = HostThrAlloc(0x7F000003, Q_THREAD, 0x10000, body, nullptr, nullptr);
+  ASSERT_NE(thread, 0);
+  QINT64 result = 0;
+  EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT + 1, &result), Q_WAIT_TIMEOUT);
+  EXPECT_EQ(result, Q_WAIT_TIMEOUT);
+  release = true;
+  EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT, &result), Q_WAIT_ENDED);
+  EXPECT_NE(ranOn.load(), std::this_thread::get_id());
+  HostThrFree(thread);
+  EXPECT_EQ(CountObjects(Q_THREAD), 0);
+  EXPECT_EQ(HostThrAlloc(0x7F000003, Q_THREAD, 0, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
+}
+
+TEST_F(ThreadTest, ThreadThatWaitsForItselfGetsAnError) {
+  static QID self = 0;
+  static QINT64 code = 0;
+  static std::atomic<bool> go{false};
+  auto body = [](void*) -> QUINT32 {
+    while (!go) std::this_thread::yield();
+    HostThrWait(self, Q_THREAD_WAIT, nullptr);
+    code = HostGetError(0, Q_CURRENT, nullptr);
+    return 0;
+  };
+  self = HostThrAlloc(0x7F000003, Q_THREAD, 0, body, nullptr, nullptr);
+  go = true;
+  HostThrWait(self, Q_THREAD_WAIT, nullptr);
+  EXPECT_EQ(code, Q_ERR_INVALID_PARAMETER);
+  HostThrFree(self);
+}
+
+TEST_F(ThreadTest, BoardThreadAndEventObjectsAreMadeByTheDriver) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID event = QthrAlloc(board_, Q_EVENT, Q_DEFAULT, nullptr);
+  const QID object = QthrAlloc(board_, Q_THREAD, Q_DEFAULT, nullptr);
+  ASSERT_NE(event, 0);
+  ASSERT_NE(object, 0);
+  EXPECT_EQ(HostInternalInquire(event, Q_INTERNAL_OBJECT_TYPE, nullptr), Q_EVENT);
+  EXPECT_EQ(HostInternalInquire(object, Q_INTERNAL_OBJECT_TYPE, nullptr), Q_THREAD_OBJECT);
+  EXPECT_EQ(HostObjInquire(event, Q_OWNER_SYSTEM, nullptr), board_);
+  EXPECT_EQ(QthrWait(event, 0x20000000, nullptr), Q_WAIT_ENDED);
+  QthrFree(event);
+  QthrFree(object);
+  EXPECT_EQ(CountObjects(Q_EVENT) + CountObjects(Q_THREAD_OBJECT), 0);
+}
+
+TEST_F(ThreadTest, DigitizerHookRunsOnAHostThreadWithItsEvent) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  struct Seen {
+    std::thread::id thread;
+    QINT64 type = 0;
+    QINT64 payload = 0;
+  } seen;
+  auto hook = [](QINT64 type, QID event, void* user) -> QINT64 {
+    auto* s = static_cast<Seen*>(user);
+    s->thread = std::this_thread::get_id();
+    s->type = type;
+    s->payload = HostInternalInquire(event, Q_DRIVER_DATA, nullptr);
+    return 0;
+  };
+  ASSERT_EQ(QdigHookFunction(digitizer, 4, hook, &seen), 1);
+  int payload = 0;
+  const QID thread = FakeBoardFireDigitizerHook(1, 4, &payload);
+  ASSERT_NE(thread, 0);
+  HostThrWait(thread, Q_THREAD_WAIT, nullptr);
+  HostThrFree(thread);
+  EXPECT_EQ(seen.type, 4);
+  EXPECT_EQ(seen.payload, reinterpret_cast<QINT64>(&payload));
+  EXPECT_NE(seen.thread, std::this_thread::get_id());
+  EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
+  QdigFree(digitizer);
+}
+
+TEST_F(ThreadTest, ErrorReportFromADriverThreadReachesTheErrorHook) {
+  ASSERT_NE(AllocBoard(), 0);  // the driver's message table is known once it is loaded
+  struct Report {
+    QINT64 code = 0;
+    std::wstring function, message, text;
+  };
+  static Report report;
+  auto hook = [](QINT64, QID, void*) -> QINT64 {
+    report.code = HostGetError(0, Q_CURRENT, nullptr);
+    wchar_t text[Q_ERROR_TEXT_SIZE];
+    HostGetError(0, Q_CURRENT_FCT, text);
+    report.function = text;
+    HostGetError(0, Q_MESSAGE, text);
+    report.message = text;
+    HostGetError(0, Q_CURRENT_SUB_2_TEXT, text);
+    report.text = text;
+    return 0;
+  };
+  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, hook, nullptr);
+  const QID thread = FakeBoardReportFromThread();
+  HostThrWait(thread, Q_THREAD_WAIT, nullptr);
+  HostThrFree(thread);
+  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, hook, nullptr);
+  EXPECT_EQ(report.code, 4356);
+  EXPECT_EQ(report.function, L"Thread function:");
+  EXPECT_EQ(report.message, L"Dropped interrupt event.");
+  EXPECT_EQ(report.text, L"first text");
+  EXPECT_EQ(CountObjects(Q_FUNCTION_CONTEXT), 0);
+}
+
+TEST_F(ThreadTest, ObjectFreeHookNamesTheFreedObject) {
+  const QID mailbox = HostObjAlloc(Q_DEFAULT_HOST, Q_MAILBOX, 2048, nullptr);
+  static QID freed = 0;
+  auto hook = [](QINT64, QID event, void*) -> QINT64 {
+    HostObjGetHookInfo(event, Q_OBJECT_ID, &freed);
+    return 0;
+  };
+  ASSERT_EQ(HostObjHookFunction(mailbox, Q_OBJECT_FREE, hook, nullptr), 1);
+  HostObjFree(mailbox);
+  EXPECT_EQ(freed, mailbox);
+  EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
+}
+
+TEST_F(ThreadTest, MailboxDeliversTaggedMessagesInOrder) {
+  const QID mailbox = HostObjAlloc(Q_DEFAULT_HOST, Q_MAILBOX, 2048, nullptr);
+  HostObjControl(mailbox, Q_OBJECT_NAME,
+                 reinterpret_cast<QINT64>(L"DravionLyn:FBClientToServer:7"));
+  HostObjControl(mailbox, 247, 2);
+  static int arrivals = 0;
+  auto hook = [](QINT64, QID, void*) -> QINT64 { return ++arrivals; };
+  HostObjHookFunction(mailbox, Q_MAILBOX_MESSAGE, hook, nullptr);
+  EXPECT_EQ(HostObjMessageWrite(mailbox, "hello", 5, 11, Q_DEFAULT), 5);
+  EXPECT_EQ(HostObjMessageWrite(mailbox, "", 0, 12, Q_DEFAULT), 0);
+  EXPECT_EQ(HostObjMessageWrite(mailbox, "x", 1, 13, Q_DEFAULT), 0);  // full
+  EXPECT_EQ(ErrorCode(), Q_ERR_OUT_OF_MEMORY);
+  EXPECT_EQ(arrivals, 2);
+
+  QINT64 size = 0, tag = 0, spare = 1;
+  HostObjMessageRead(mailbox, nullptr, 0, &size, &tag, &spare, Q_DEFAULT);
+  EXPECT_EQ(size, 5);
+  char small[2];
+  HostObjMessageRead(mailbox, small, 2, &size, &tag, &spare, Q_DEFAULT);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  char text[5];
+  EXPECT_EQ(HostObjMessageRead(mailbox, text, 5, &size, &tag, &spare, Q_DEFAULT), 5);
+  EXPECT_EQ(std::string(text, 5), "hello");
+  EXPECT_EQ(tag, 11);
+  EXPECT_EQ(spare, 0);
+  const QINT64 length = HostObjInquire(mailbox, Q_OBJECT_NAME + Q_STRING_SIZE, nullptr);
+  EXPECT_EQ(length, 30);
+  HostObjFree(mailbox);
+  EXPECT_EQ(HostObjAlloc(Q_DEFAULT_HOST, Q_HTTP_SERVER, Q_DEFAULT, nullptr), 0);
+}
+
+}  // namespace
