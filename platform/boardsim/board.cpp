@@ -273,10 +273,21 @@ uint64_t Board::FrameCount(uint64_t channel) {
 }
 
 bool Board::RaiseEvent(uint64_t type, const kernel::BoardEventPayload& payload) {
+  // Event bases that the driver enables per digitizer, with their host hook types.
+  static constexpr std::pair<uint64_t, uint64_t> kEnabledByDriver[] = {
+      {0x100C0000, 20},   {0x100D0000, 21}, {0x100E0000, 22},
+      {0x10110000, 5315}, {0x100B0000, 9},  {0x10120000, 5300}};
   Deferred out;
   bool delivered;
   {
     std::lock_guard lock(mutex_);
+    for (const auto& [base, hook] : kEnabledByDriver) {
+      if ((type & ~0xFFFFull) != base) continue;
+      const bool enabled = std::any_of(digitizers_.begin(), digitizers_.end(), [&](const auto& d) {
+        return d.second.channel == (type & 0xFFFF) && d.second.enabledHooks.count(hook) != 0;
+      });
+      if (!enabled) return false;
+    }
     DeviceEvent event;
     event.code = type;
     std::memcpy(event.payload, &payload, sizeof(payload));

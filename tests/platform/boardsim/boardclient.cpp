@@ -1,0 +1,197 @@
+#include "tests/platform/boardsim/boardclient.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "platform/os/sync/event.h"
+#include "platform/os/sync/wait.h"
+
+namespace boardtest {
+
+TestRequest::TestRequest(uint32_t code, const void* input, uint32_t inputSize, uint32_t outputSize)
+    : code_(code),
+      inputSize_(inputSize),
+      outputSize_(outputSize),
+      data_(std::max(inputSize, outputSize)) {
+  if (inputSize > 0) std::memcpy(data_.data(), input, inputSize);
+}
+
+void TestRequest::Complete(uint32_t error, uint32_t bytes) {
+  std::lock_guard lock(mutex_);
+  if (complete_) return;
+  complete_ = true;
+  error_ = error;
+  bytes_ = bytes;
+  done_.notify_all();
+}
+
+bool TestRequest::IsDone() const {
+  std::lock_guard lock(mutex_);
+  return complete_;
+}
+
+bool TestRequest::WaitFor(int milliseconds) {
+  std::unique_lock lock(mutex_);
+  return done_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return complete_; });
+}
+
+uint32_t TestRequest::Error() const {
+  std::lock_guard lock(mutex_);
+  return error_;
+}
+
+uint32_t TestRequest::Bytes() const {
+  std::lock_guard lock(mutex_);
+  return bytes_;
+}
+
+DcfBlock::DcfBlock(uint32_t width, uint32_t height) : bytes_(kernel::kDcfBlockSize) {
+  std::memcpy(bytes_.data() + 4, &width, 4);
+  std::memcpy(bytes_.data() + 8, &height, 4);
+  bytes_[kernel::kDcfValueImageSize + 4] = 1;
+  bytes_[kernel::kDcfValueImageSize + 8] = 1;
+}
+
+void DcfBlock::Register(uint8_t reg, uint8_t value) {
+  bytes_[kernel::kDcfAdv7180Offset + reg] = value;
+  bytes_[kernel::kDcfValueImageSize + kernel::kDcfAdv7180Offset + reg] = 1;
+}
+
+HostImage::HostImage(uint64_t width, uint64_t height, int bands, int bitsPerPixel) {
+  const int planeCount = bitsPerPixel > 16 ? 1 : bands;
+  for (int b = 0; b < planeCount; ++b) planes.emplace_back(width * height * bitsPerPixel / 8);
+  descriptor.sizeX = width;
+  descriptor.sizeY = height;
+  descriptor.bandCount = static_cast<uint64_t>(bands);
+  descriptor.bitDepth = 8;
+  descriptor.pitch = width;
+  descriptor.bitsPerPixel = bitsPerPixel;
+  descriptor.byteSize = width * height * bitsPerPixel / 8 * planeCount;
+  descriptor.hostBufferId = 0x4242;
+  descriptor.finalWord = -1;
+  for (int b = 0; b < planeCount; ++b) {
+    descriptor.hostAddress[b] = reinterpret_cast<uint64_t>(planes[b].data());
+  }
+}
+
+uint8_t HostImage::At(uint64_t x, uint64_t y, int band) const {
+  return planes[band][y * descriptor.pitch * (descriptor.bitsPerPixel / 8) + x];
+}
+
+namespace {
+
+class OsEvents : public boardsim::EventPort {
+ public:
+  void Set(uint64_t handle) override { os::SetEvent(os::HandleFromValue(handle)); }
+  void Reset(uint64_t handle) override { os::ResetEvent(os::HandleFromValue(handle)); }
+  bool IsSet(uint64_t handle) override {
+    const os::Handle event = os::HandleFromValue(handle);
+    if (os::WaitForSingleObject(event, 0) != os::WAIT_OBJECT_0) return false;
+    os::SetEvent(event);
+    return true;
+  }
+};
+
+}  // namespace
+
+std::shared_ptr<boardsim::EventPort> OsEventPort() { return std::make_shared<OsEvents>(); }
+
+BoardClient::BoardClient(boardsim::Board& board) : port(OsEventPort()), board_(board) {}
+
+kernel::RequestHeader BoardClient::Header() const {
+  kernel::RequestHeader header{};
+  header.deviceHandle = 0x1234;
+  header.systemId = systemId;
+  return header;
+}
+
+std::shared_ptr<TestRequest> BoardClient::StartRaw(uint32_t code, const void* input,
+                                                   uint32_t inputSize, uint32_t outputSize) {
+  auto request = std::make_shared<TestRequest>(code, input, inputSize, outputSize);
+  board_.Control(request, port);
+  return request;
+}
+
+std::shared_ptr<TestRequest> BoardClient::Start(uint32_t function, const void* record,
+                                                uint32_t size) {
+  return StartRaw(kernel::ControlCode(function), record, size, size);
+}
+
+uint64_t BoardClient::AllocSystem() {
+  kernel::SysAllocRequest r{};
+  r.header = Header();
+  Send(kernel::kSysAlloc, r);
+  systemId = r.systemId;
+  return systemId;
+}
+
+uint64_t BoardClient::AllocObject(int32_t kind) {
+  kernel::ObjectAllocRequest r{};
+  r.header = Header();
+  r.kind = kind;
+  Send(kernel::kKernelObjectAlloc, r);
+  return r.header.objectId;
+}
+
+uint64_t BoardClient::RegisterEvent(os::Handle event) {
+  kernel::ContextEventRequest r{};
+  r.header = Header();
+  r.eventHandle = os::HandleValue(event);
+  Send(kernel::kThreadContextEvent, r);
+  return r.registration;
+}
+
+kernel::DigChannelRecord BoardClient::AllocDigitizer(uint64_t channel, const DcfBlock& dcf,
+                                                     kernel::ErrorTriple* status) {
+  auto r = std::make_unique<kernel::DigAllocRequest>();
+  std::memset(r.get(), 0, sizeof(*r));
+  r->header = Header();
+  r->record.digitizerIndex = static_cast<int64_t>(channel) + 1;
+  r->record.hostDigitizer = -1;
+  r->record.properties.channel = channel;
+  r->record.properties.fieldNum = 2;
+  std::memcpy(r->dcfBlock, dcf.Data(), kernel::kDcfBlockSize);
+  Send(kernel::kDigAlloc, *r);
+  if (status) *status = r->header.status;
+  return r->record;
+}
+
+std::unique_ptr<kernel::GrabRequest> BoardClient::MakeGrab(const kernel::DigChannelRecord& record,
+                                                           const HostImage& image,
+                                                           uint64_t registration,
+                                                           uint64_t objectId) {
+  auto r = std::make_unique<kernel::GrabRequest>();
+  std::memset(r.get(), 0, sizeof(*r));
+  r->header = Header();
+  r->header.objectId = objectId;
+  r->record = record;
+  r->eventRegistration = registration;
+  r->buffer.descriptor = image.descriptor;
+  r->buffer.value = -1;
+  r->buffer.oneBandPerPlane = 1;
+  r->buffer.bothFields = 1;
+  return r;
+}
+
+uint64_t BoardClient::SysRequest(uint64_t word, kernel::ErrorTriple* status) {
+  kernel::SysRequest r{};
+  r.header = Header();
+  r.requestWord = word;
+  Send(kernel::kSysRequest, r);
+  if (status) *status = r.header.status;
+  return r.value;
+}
+
+kernel::ErrorTriple BoardClient::DigControl(const kernel::DigChannelRecord& record, uint64_t type,
+                                            uint64_t value) {
+  auto r = std::make_unique<kernel::DigChannelRequest>();
+  std::memset(r.get(), 0, sizeof(*r));
+  r->header = Header();
+  r->record = record;
+  r->type = type;
+  r->value = value;
+  Send(kernel::kDigControl, *r);
+  return r->header.status;
+}
+
+}  // namespace boardtest

@@ -1,0 +1,107 @@
+// Sends kernel requests to a simulated board the way the driver does, with
+// the records of driver/board/kernel.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "driver/board/kernel/kernelrequests.h"
+#include "platform/boardsim/board.h"
+#include "platform/os/core/handle.h"
+
+namespace boardtest {
+
+class TestRequest : public os::IoRequest {
+ public:
+  TestRequest(uint32_t code, const void* input, uint32_t inputSize, uint32_t outputSize);
+  Kind kind() const override { return Kind::kControl; }
+  uint32_t code() const override { return code_; }
+  void* buffer() override { return data_.data(); }
+  uint32_t inputSize() const override { return inputSize_; }
+  uint32_t outputSize() const override { return outputSize_; }
+  void Complete(uint32_t error, uint32_t bytes) override;
+  bool IsDone() const override;
+  bool WaitFor(int milliseconds);
+  uint32_t Error() const;
+  uint32_t Bytes() const;
+  template <class T>
+  T& As() {
+    return *reinterpret_cast<T*>(data_.data());
+  }
+
+ private:
+  uint32_t code_;
+  uint32_t inputSize_;
+  uint32_t outputSize_;
+  std::vector<uint8_t> data_;
+  mutable std::mutex mutex_;
+  std::condition_variable done_;
+  bool complete_ = false;
+  uint32_t error_ = 0;
+  uint32_t bytes_ = 0;
+};
+
+// A DCF register block with INFO_XSIZE, INFO_YSIZE and ADV7180 registers.
+class DcfBlock {
+ public:
+  DcfBlock(uint32_t width = 640, uint32_t height = 480);
+  void Register(uint8_t reg, uint8_t value);
+  const uint8_t* Data() const { return bytes_.data(); }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+// A buffer in host memory and the kernel descriptor that names it.
+struct HostImage {
+  HostImage(uint64_t width, uint64_t height, int bands = 1, int bitsPerPixel = 8);
+  uint8_t At(uint64_t x, uint64_t y, int band = 0) const;
+  std::vector<std::vector<uint8_t>> planes;
+  kernel::KernelBufferDescriptor descriptor{};
+};
+
+class BoardClient {
+ public:
+  explicit BoardClient(boardsim::Board& board);
+
+  kernel::RequestHeader Header() const;
+  // Sends and waits for the completion (at most 5 s); the record receives the reply.
+  template <class T>
+  uint32_t Send(uint32_t function, T& record) {
+    auto request = Start(function, &record, sizeof(T));
+    request->WaitFor(5000);
+    std::memcpy(&record, request->buffer(), sizeof(T));
+    return request->Bytes();
+  }
+  std::shared_ptr<TestRequest> Start(uint32_t function, const void* record, uint32_t size);
+  std::shared_ptr<TestRequest> StartRaw(uint32_t code, const void* input, uint32_t inputSize,
+                                        uint32_t outputSize);
+
+  uint64_t AllocSystem();
+  uint64_t AllocObject(int32_t kind = kernel::kObjectKindPlain);
+  uint64_t RegisterEvent(os::Handle event);
+  // Allocates a digitizer on a channel; the returned record carries its kernel words.
+  kernel::DigChannelRecord AllocDigitizer(uint64_t channel, const DcfBlock& dcf = DcfBlock(),
+                                          kernel::ErrorTriple* status = nullptr);
+  std::unique_ptr<kernel::GrabRequest> MakeGrab(const kernel::DigChannelRecord& record,
+                                                const HostImage& image, uint64_t registration,
+                                                uint64_t objectId = 0);
+  uint64_t SysRequest(uint64_t word, kernel::ErrorTriple* status = nullptr);
+  kernel::ErrorTriple DigControl(const kernel::DigChannelRecord& record, uint64_t type,
+                                 uint64_t value);
+
+  std::shared_ptr<boardsim::EventPort> port;
+  uint64_t systemId = kernel::kNoHandle;
+
+ private:
+  boardsim::Board& board_;
+};
+
+// Events of the operating-system layer, as the driver hands them to the kernel.
+std::shared_ptr<boardsim::EventPort> OsEventPort();
+
+}  // namespace boardtest

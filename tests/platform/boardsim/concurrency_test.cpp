@@ -1,0 +1,54 @@
+// Requests from many threads at once while frames are produced.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "tests/platform/boardsim/boardclient.h"
+
+namespace {
+
+TEST(ConcurrencyTest, ManyThreadsSendRequestsWhileTheBoardGrabs) {
+  boardsim::Board board{boardsim::BoardConfig{}};
+  board.SetFrameTime(500);
+  boardtest::BoardClient setup(board);
+  setup.AllocSystem();
+  auto record = setup.AllocDigitizer(0);
+  boardtest::HostImage image(64, 48);
+  auto grab = setup.MakeGrab(record, image, 0);
+  grab->continuous = 1;
+  setup.Send(kernel::kDigGrab, *grab);
+
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      boardtest::BoardClient client(board);
+      client.systemId = setup.systemId;
+      for (int i = 0; i < 100; ++i) {
+        const uint64_t id = client.AllocObject();
+        kernel::ObjectValueRequest control{};
+        control.header = client.Header();
+        control.header.objectId = id;
+        control.type = kernel::kObjectTimeout;
+        control.value = static_cast<uint64_t>(t);
+        client.Send(kernel::kKernelObjectControl, control);
+        kernel::HeaderOnlyRequest free{client.Header()};
+        free.header.objectId = id;
+        client.Send(kernel::kKernelObjectFree, free);
+        if (id == 0 || control.header.status.errorSet || free.header.status.errorSet) ++failures;
+        if (client.SysRequest(kernel::kSysRequestCapabilities) != kernel::kCapFourChannels) {
+          ++failures;
+        }
+        kernel::BoardEventPayload payload{};
+        board.RaiseEvent(0x20000000, payload);
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_GT(board.FrameCount(0), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+// The boards as devices of the operating-system layer, opened by name.
+#include "platform/os/device/device.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "platform/boardsim/deviceprovider.h"
+#include "platform/os/core/error.h"
+#include "platform/os/sync/event.h"
+#include "platform/os/sync/wait.h"
+
+namespace {
+
+os::Handle Open(const wchar_t* name) {
+  return os::CreateFile(name, os::GENERIC_READ | os::GENERIC_WRITE,
+                        os::FILE_SHARE_READ | os::FILE_SHARE_WRITE, os::OPEN_EXISTING,
+                        os::FILE_FLAG_OVERLAPPED);
+}
+
+TEST(DeviceTest, BoardsOpenByNameAsTheEnvironmentCountsThem) {
+  unsetenv(boardsim::kBoardCountVariable);
+  os::Handle board0 = Open(L"\\\\.\\DRAVIONLYN_0");
+  ASSERT_NE(board0, os::INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Open(L"\\\\.\\DRAVIONLYN_1"), os::INVALID_HANDLE_VALUE);
+  setenv(boardsim::kBoardCountVariable, "2", 1);
+  os::Handle board1 = Open(L"\\\\.\\dravionlyn_1");
+  EXPECT_NE(board1, os::INVALID_HANDLE_VALUE);
+  unsetenv(boardsim::kBoardCountVariable);
+
+  kernel::DriverVersionRequest version{};
+  uint32_t bytes = 0;
+  ASSERT_TRUE(os::DeviceIoControl(board0, kernel::ControlCode(kernel::kGetDriverVersion), nullptr,
+                                  0, &version, sizeof(version), &bytes, nullptr));
+  EXPECT_EQ(bytes, 96u);
+  EXPECT_EQ(version.version, kernel::kDriverVersion);
+  os::CloseHandle(board0);
+  os::CloseHandle(board1);
+}
+
+TEST(DeviceTest, OverlappedEventWaitsCompleteOrCancel) {
+  os::Handle device = Open(L"\\\\.\\DRAVIONLYN_0");
+  boardsim::Board& board = *boardsim::LocalBoards().Find(0);
+  kernel::DeviceEventRecord record{};
+  record.magic = kernel::kDeviceEventMagic;
+  record.typeOrCode = 0x20000000;
+  os::Overlapped overlapped;
+  overlapped.hEvent = os::CreateEvent(true, false);
+  uint32_t bytes = 0;
+  EXPECT_FALSE(os::DeviceIoControl(device, kernel::ControlCode(kernel::kWaitDeviceEvent), &record,
+                                   sizeof(record), &record, sizeof(record), &bytes, &overlapped));
+  EXPECT_EQ(os::GetLastError(), os::ERROR_IO_PENDING);
+  EXPECT_FALSE(os::GetOverlappedResult(device, &overlapped, &bytes, false));
+
+  kernel::BoardEventPayload payload{};
+  payload.size = kernel::kBoardEventSize;
+  payload.ioState = 5;
+  EXPECT_TRUE(board.RaiseEvent(0x20000000, payload));
+  ASSERT_TRUE(os::GetOverlappedResult(device, &overlapped, &bytes, true));
+  EXPECT_EQ(bytes, sizeof(record));
+  EXPECT_EQ(reinterpret_cast<kernel::BoardEventPayload*>(record.payload)->ioState, 5u);
+
+  EXPECT_FALSE(os::DeviceIoControl(device, kernel::ControlCode(kernel::kWaitDeviceEvent), &record,
+                                   sizeof(record), &record, sizeof(record), &bytes, &overlapped));
+  EXPECT_EQ(board.PendingEventWaits(0x20000000), 1u);
+  EXPECT_TRUE(os::CancelIo(device));
+  EXPECT_FALSE(os::GetOverlappedResult(device, &overlapped, &bytes, true));
+  EXPECT_EQ(os::GetLastError(), os::ERROR_OPERATION_ABORTED);
+  EXPECT_EQ(board.PendingEventWaits(0x20000000), 0u);
+  os::CloseHandle(overlapped.hEvent);
+  os::CloseHandle(device);
+}
+
+TEST(DeviceTest, SharedBoardsArePublishedToOtherModules) {
+  boardsim::ShareBoards();
+  const char* published = getenv(boardsim::kSharedBoardsVariable);
+  ASSERT_NE(published, nullptr);
+  EXPECT_EQ(std::strtoull(published, nullptr, 16),
+            reinterpret_cast<uintptr_t>(&boardsim::LocalBoards()));
+  os::Handle device = Open(L"\\\\.\\DRAVIONLYN_0");
+  EXPECT_NE(device, os::INVALID_HANDLE_VALUE);
+  os::CloseHandle(device);
+  unsetenv(boardsim::kSharedBoardsVariable);
+}
+
+}  // namespace

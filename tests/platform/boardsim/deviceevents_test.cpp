@@ -1,0 +1,107 @@
+// Device events: overlapped waits per hook type, completed one per event.
+#include <gtest/gtest.h>
+
+#include "platform/os/core/error.h"
+#include "tests/platform/boardsim/boardclient.h"
+
+namespace {
+
+constexpr uint64_t kFrameStart = 0x10090000;
+constexpr uint64_t kUserHook20 = 0x100C0000;
+
+struct DeviceEventsTest : testing::Test {
+  DeviceEventsTest() {
+    board.SetFrameTime(1000);
+    client.AllocSystem();
+  }
+  std::shared_ptr<boardtest::TestRequest> Wait(uint64_t type) {
+    kernel::DeviceEventRecord r{};
+    r.handlePair[0] = r.handlePair[1] = kernel::kNoHandle;
+    r.magic = kernel::kDeviceEventMagic;
+    r.typeOrCode = type;
+    return client.Start(kernel::kWaitDeviceEvent, &r, sizeof(r));
+  }
+  static const kernel::BoardEventPayload& Payload(boardtest::TestRequest& request) {
+    return *reinterpret_cast<const kernel::BoardEventPayload*>(
+        request.As<kernel::DeviceEventRecord>().payload);
+  }
+  boardsim::Board board{boardsim::BoardConfig{}};
+  boardtest::BoardClient client{board};
+};
+
+TEST_F(DeviceEventsTest, SeveralWaitsOfATypeCompleteOnePerEventInOrder) {
+  auto record = client.AllocDigitizer(2);
+  std::shared_ptr<boardtest::TestRequest> waits[3];
+  for (auto& w : waits) w = Wait(kFrameStart | 2);
+  EXPECT_EQ(board.PendingEventWaits(kFrameStart | 2), 3u);
+  EXPECT_FALSE(waits[0]->IsDone());
+
+  boardtest::HostImage image(32, 32);
+  auto grab = client.MakeGrab(record, image, 0);
+  grab->continuous = 1;
+  client.Send(kernel::kDigGrab, *grab);
+  uint64_t lastSequence = 0;
+  for (auto& w : waits) {
+    ASSERT_TRUE(w->WaitFor(2000));
+    EXPECT_EQ(w->Bytes(), sizeof(kernel::DeviceEventRecord));
+    EXPECT_EQ(w->As<kernel::DeviceEventRecord>().typeOrCode, kFrameStart | 2);
+    const auto& p = Payload(*w);
+    EXPECT_EQ(p.size, kernel::kBoardEventSize);
+    EXPECT_EQ(p.channel, 2u);
+    EXPECT_GT(p.sequence, lastSequence);  // one event each, oldest wait first
+    lastSequence = p.sequence;
+  }
+}
+
+TEST_F(DeviceEventsTest, TestEventsRespectTheDriversHookEnables) {
+  auto record = client.AllocDigitizer(0);
+  auto wait = Wait(kUserHook20);
+  kernel::BoardEventPayload payload{};
+  payload.size = kernel::kBoardEventSize;
+  payload.ioSource = 0x81000;
+  EXPECT_FALSE(board.RaiseEvent(kUserHook20, payload));
+  EXPECT_FALSE(wait->IsDone());
+
+  auto enable = std::make_unique<kernel::DigChannelRequest>();
+  std::memset(enable.get(), 0, sizeof(*enable));
+  enable->header = client.Header();
+  enable->record = record;
+  enable->type = 20;
+  enable->value = kernel::kHookEnable;
+  client.Send(kernel::kDigChannelInit, *enable);
+  EXPECT_TRUE(board.RaiseEvent(kUserHook20, payload));
+  ASSERT_TRUE(wait->IsDone());
+  EXPECT_EQ(Payload(*wait).ioSource, 0x81000u);
+
+  // Watched but nobody waiting: the event waits for the next request.
+  EXPECT_TRUE(board.RaiseEvent(kUserHook20, payload));
+  EXPECT_TRUE(Wait(kUserHook20)->IsDone());
+}
+
+TEST_F(DeviceEventsTest, ReturnFromSleepDropAndCancel) {
+  auto a = Wait(0x80000000);
+  auto b = Wait(0x20000000);
+  board.ReturnFromSleep();
+  for (auto& w : {a, b}) {
+    ASSERT_TRUE(w->IsDone());
+    EXPECT_EQ(w->As<kernel::DeviceEventRecord>().typeOrCode, kernel::kEventReturnFromSleep);
+  }
+
+  auto dropped = Wait(0x40000000);
+  board.DropEvent(0x40000000);
+  ASSERT_TRUE(dropped->IsDone());
+  EXPECT_NE(dropped->Error(), os::ERROR_SUCCESS);
+  board.DropEvent(0x40000000);  // with no wait pending, the next one fails
+  auto next = Wait(0x40000000);
+  ASSERT_TRUE(next->IsDone());
+  EXPECT_NE(next->Error(), os::ERROR_SUCCESS);
+
+  auto cancelled = Wait(0x21000000);
+  cancelled->Complete(os::ERROR_OPERATION_ABORTED, 0);
+  board.Cancelled(*cancelled);
+  EXPECT_EQ(board.PendingEventWaits(0x21000000), 0u);
+  kernel::BoardEventPayload payload{};
+  EXPECT_FALSE(board.RaiseEvent(0x21000000, payload));  // no longer watched
+}
+
+}  // namespace

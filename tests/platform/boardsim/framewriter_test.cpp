@@ -1,0 +1,153 @@
+// The test pattern and what the decoder's registers do to it.
+#include "platform/boardsim/framewriter.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <vector>
+
+namespace {
+
+using boardsim::Adv7180;
+
+struct Image {
+  Image(uint64_t w, uint64_t h, int bands = 1, int bytes = 1)
+      : width(w), height(h), planes(bands, std::vector<uint8_t>(w * h * bytes)) {
+    target.width = w;
+    target.height = h;
+    target.pitchBytes = w * bytes;
+    target.bands = bands;
+    target.bytesPerPixel = bytes;
+    for (int b = 0; b < bands; ++b) target.planes[b] = planes[b].data();
+  }
+  uint8_t At(uint64_t x, uint64_t y, int band = 0) const { return planes[band][y * width + x]; }
+  uint64_t width, height;
+  std::vector<std::vector<uint8_t>> planes;
+  boardsim::FrameTarget target;
+};
+
+boardsim::SourceWindow FullWindow() { return {}; }
+
+TEST(FrameWriterTest, RampMovesWithTheFrameNumberAndDigitsShowIt) {
+  Adv7180 decoder;
+  Image a(640, 480), b(640, 480);
+  EXPECT_EQ(boardsim::WriteFrame(decoder, 7, FullWindow(), a.target).columns, 640u);
+  boardsim::WriteFrame(decoder, 8, FullWindow(), b.target);
+  for (auto [x, y] : {std::pair{300, 200}, std::pair{0, 479}, std::pair{479, 40}}) {
+    EXPECT_EQ(a.At(x, y), boardsim::PatternLuma(7, x, y));
+    EXPECT_EQ(b.At(x, y), boardsim::PatternLuma(8, x, y));
+  }
+  // The last digit cell (frame 7 against 8) differs; the box has both inks.
+  std::set<uint8_t> inks;
+  bool differs = false;
+  for (uint64_t y = 8; y < 24; ++y) {
+    for (uint64_t x = 8 + 7 * 12; x < 8 + 8 * 12; ++x) {
+      inks.insert(a.At(x, y));
+      differs |= a.At(x, y) != b.At(x, y);
+    }
+  }
+  EXPECT_TRUE(differs);
+  EXPECT_EQ(inks, (std::set<uint8_t>{16, 235}));
+}
+
+TEST(FrameWriterTest, BrightnessAndContrastChangeLuma) {
+  Adv7180 plain, bright, flat;
+  bright.Write(Adv7180::kBrightness, 0x7F);
+  flat.Write(Adv7180::kContrast, 0x40);
+  Image p(640, 480), b(640, 480), f(640, 480);
+  boardsim::WriteFrame(plain, 0, FullWindow(), p.target);
+  boardsim::WriteFrame(bright, 0, FullWindow(), b.target);
+  boardsim::WriteFrame(flat, 0, FullWindow(), f.target);
+  EXPECT_EQ(p.At(100, 100), 200);
+  EXPECT_EQ(b.At(100, 100), 255);  // +66, clamped
+  EXPECT_EQ(b.At(50, 50), 166);
+  EXPECT_EQ(f.At(100, 100), 108);  // (200 - 16) / 2 + 16
+}
+
+TEST(FrameWriterTest, SaturationAndHueChangeTheColourBars) {
+  Adv7180 normal, grey, turned;
+  grey.Write(Adv7180::kSaturationCb, 0);
+  grey.Write(Adv7180::kSaturationCr, 0);
+  turned.Write(Adv7180::kHue, 0x40);
+  boardsim::SourceWindow window;
+  window.colour = true;
+  Image n(640, 480, 3), g(640, 480, 3), t(640, 480, 3);
+  boardsim::WriteFrame(normal, 0, window, n.target);
+  boardsim::WriteFrame(grey, 0, window, g.target);
+  boardsim::WriteFrame(turned, 0, window, t.target);
+  const uint64_t yellow = 480 + 20 + 10;  // second of the eight 20-pixel bars
+  EXPECT_GT(n.At(yellow, 300, 0), 150);   // red and green high, blue low
+  EXPECT_LT(n.At(yellow, 300, 2), 40);
+  EXPECT_EQ(g.At(yellow, 300, 0), g.At(yellow, 300, 2));
+  EXPECT_NE(t.At(yellow, 300, 0), n.At(yellow, 300, 0));
+  // A mono buffer sees luma only, whatever the saturation.
+  Image mn(640, 480), mg(640, 480);
+  boardsim::WriteFrame(normal, 0, FullWindow(), mn.target);
+  boardsim::WriteFrame(grey, 0, FullWindow(), mg.target);
+  EXPECT_EQ(mn.planes[0], mg.planes[0]);
+}
+
+TEST(FrameWriterTest, StandardSelectionAndFreeRun) {
+  Adv7180 decoder;
+  EXPECT_FALSE(decoder.Is50Hz());
+  decoder.SetInputStandard(boardsim::VideoStandard::kPalBghid);  // autodetected
+  decoder.UpdateStatus();
+  EXPECT_TRUE(decoder.Is50Hz());
+  EXPECT_EQ(decoder.Read(Adv7180::kStatus1) >> 4, 4);
+  decoder.Write(Adv7180::kInputControl, 0x50);  // forced NTSC M
+  EXPECT_FALSE(decoder.Is50Hz());
+  Image ntsc(640, 480), pal(640, 480);
+  boardsim::WriteFrame(decoder, 0, FullWindow(), ntsc.target);
+  decoder.Write(Adv7180::kInputControl, 0x80);  // forced PAL
+  boardsim::WriteFrame(decoder, 0, FullWindow(), pal.target);
+  EXPECT_NE(ntsc.planes[0], pal.planes[0]);  // the standard digit
+
+  decoder.SetSignalPresent(false);
+  EXPECT_TRUE(decoder.ProducesFrames());  // automatic free-run is on by default
+  Image blue(64, 48);
+  boardsim::WriteFrame(decoder, 3, FullWindow(), blue.target);
+  EXPECT_EQ(std::set<uint8_t>(blue.planes[0].begin(), blue.planes[0].end()),
+            std::set<uint8_t>{0x34});
+  decoder.Write(Adv7180::kDefaultY, 0x34);  // free-run off
+  EXPECT_FALSE(decoder.ProducesFrames());
+}
+
+TEST(FrameWriterTest, WindowDecimationAndFlips) {
+  Adv7180 decoder;
+  boardsim::SourceWindow window;
+  window.offsetX = 100;
+  window.offsetY = 40;
+  window.width = 200;
+  window.height = 100;
+  window.stepX = 2;
+  window.stepY = 3;
+  window.flipX = true;
+  Image out(160, 120);
+  const auto size = boardsim::WriteFrame(decoder, 5, window, out.target);
+  EXPECT_EQ(size.columns, 100u);
+  EXPECT_EQ(size.lines, 34u);
+  for (auto [i, j] : {std::pair{0, 0}, std::pair{99, 33}, std::pair{10, 20}}) {
+    const uint64_t x = 100 + (99 - i) * 2, y = 40 + j * 3;
+    EXPECT_EQ(out.At(i, j), boardsim::PatternLuma(5, x, y)) << i << "," << j;
+  }
+  EXPECT_EQ(out.At(100, 0), 0);  // beyond the window: untouched
+
+  window = {};
+  window.flipY = true;
+  Image flipped(640, 480);
+  boardsim::WriteFrame(decoder, 5, window, flipped.target);
+  EXPECT_EQ(flipped.At(300, 0), boardsim::PatternLuma(5, 300, 479));
+}
+
+TEST(FrameWriterTest, WideAndPackedPixels) {
+  Adv7180 decoder;
+  Image wide(64, 48, 1, 2), packed(64, 48, 1, 4);
+  boardsim::WriteFrame(decoder, 1, FullWindow(), wide.target);
+  boardsim::WriteFrame(decoder, 1, FullWindow(), packed.target);
+  EXPECT_EQ(wide.planes[0][2 * (30 * 64 + 40) + 1], boardsim::PatternLuma(1, 40, 30));
+  const uint8_t* pixel = packed.planes[0].data() + 4 * (30 * 64 + 40);
+  EXPECT_EQ(pixel[0], boardsim::PatternLuma(1, 40, 30));
+  EXPECT_EQ(pixel[1], pixel[2]);
+}
+
+}  // namespace

@@ -1,0 +1,146 @@
+// Grab processing: queued grabs fill one a frame, each raising a
+// buffer-modified event; continue, stop and halt.
+#include <gtest/gtest.h>
+
+#include "platform/os/core/error.h"
+#include "tests/platform/boardsim/boardclient.h"
+
+namespace {
+
+struct ProcessingTest : testing::Test {
+  ProcessingTest() {
+    board.SetFrameTime(1000);
+    client.AllocSystem();
+    record = client.AllocDigitizer(0);  // digitizer index 1
+    processObject = client.AllocObject(kernel::kObjectKindProcess);
+  }
+  std::shared_ptr<boardtest::TestRequest> WaitEvent(uint64_t type) {
+    kernel::DeviceEventRecord r{};
+    r.handlePair[0] = r.handlePair[1] = kernel::kNoHandle;
+    r.magic = kernel::kDeviceEventMagic;
+    r.typeOrCode = type;
+    return client.Start(kernel::kWaitDeviceEvent, &r, sizeof(r));
+  }
+  uint64_t Start(const boardtest::HostImage& image, int64_t bufferIndex) {
+    auto grab = client.MakeGrab(record, image, 0, processObject);
+    grab->buffer.value = bufferIndex;
+    client.Send(kernel::kDigProcessStart, *grab);
+    EXPECT_EQ(grab->header.status.errorSet, 0);
+    return grab->grabRecord;
+  }
+  kernel::ErrorTriple Process(uint32_t function, uint64_t word) {
+    kernel::DigProcessRequest r{};
+    r.header = client.Header();
+    r.kernelDigitizer = record.kernelWord1;
+    r.processObject = processObject;
+    r.word = word;
+    client.Send(function, r);
+    return r.header.status;
+  }
+  kernel::ErrorTriple Continue(uint64_t grabRecord) {
+    kernel::DigContinueGrabRequest r{};
+    r.header = client.Header();
+    r.kernelDigitizer = record.kernelWord1;
+    r.processObject = processObject;
+    r.grabRecord = grabRecord;
+    client.Send(kernel::kDigContinueGrab, r);
+    return r.header.status;
+  }
+  uint64_t Pending() {
+    kernel::DigInquireValueRequest r{};
+    r.header = client.Header();
+    r.header.objectId = record.kernelWord1;
+    r.type = kernel::kPendingGrabCount;
+    client.Send(kernel::kDigInquireValue, r);
+    return r.value;
+  }
+  static const kernel::BufferModifiedPayload& Payload(boardtest::TestRequest& request) {
+    return *reinterpret_cast<const kernel::BufferModifiedPayload*>(
+        request.As<kernel::DeviceEventRecord>().payload);
+  }
+
+  boardsim::Board board{boardsim::BoardConfig{}};
+  boardtest::BoardClient client{board};
+  kernel::DigChannelRecord record{};
+  uint64_t processObject = 0;
+  const uint64_t digType = kernel::kHookDigitizerBufferModified | 1;
+};
+
+TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
+  auto first = WaitEvent(digType);
+  auto second = WaitEvent(digType);
+  boardtest::HostImage a(64, 48), b(64, 48);
+  const uint64_t recordA = Start(a, 5);
+  const uint64_t recordB = Start(b, 6);
+  EXPECT_EQ(Pending(), 2u);
+  EXPECT_FALSE(first->WaitFor(20));  // nothing runs before the process request
+
+  EXPECT_EQ(Process(kernel::kDigProcessRequest, 1).errorSet, 0);
+  ASSERT_TRUE(first->WaitFor(2000));
+  ASSERT_TRUE(second->WaitFor(2000));
+  EXPECT_EQ(first->Error(), os::ERROR_SUCCESS);
+  const auto& p = Payload(*first);
+  EXPECT_EQ(p.bufferIndex, 5u);
+  EXPECT_EQ(p.digitizerIndex, 1u);
+  EXPECT_EQ(p.hostObject, a.descriptor.hostBufferId);
+  EXPECT_EQ(p.eventWord, kernel::kGrabEndWord);
+  EXPECT_EQ(p.count, 64u);
+  EXPECT_EQ(p.further, 48u);
+  EXPECT_EQ(p.grabError, 0u);
+  EXPECT_NE(p.rateDenominator, 0u);
+  EXPECT_EQ(Payload(*second).bufferIndex, 6u);
+  EXPECT_EQ(Pending(), 0u);
+
+  // A continued grab fills again; a stopped one is gone.
+  auto third = WaitEvent(digType);
+  EXPECT_EQ(Continue(recordA).errorSet, 0);
+  ASSERT_TRUE(third->WaitFor(2000));
+  EXPECT_EQ(Payload(*third).bufferIndex, 5u);
+  EXPECT_EQ(Process(kernel::kDigProcessStop, recordB).errorSet, 0);
+  EXPECT_EQ(Process(kernel::kDigProcessStop, recordB).code, 4300u);
+  EXPECT_EQ(Continue(recordB).code, 4300u);
+}
+
+TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {
+  // No signal and no free-run output: the queued grabs stay queued.
+  kernel::DigRecordRequest free{};
+  free.header = client.Header();
+  free.record = record;
+  client.Send(kernel::kDigFree, free);
+  boardtest::DcfBlock dcf;
+  dcf.Register(0x0C, 0x34);
+  record = client.AllocDigitizer(0, dcf);
+  board.SetSignal(0, false);
+  boardtest::HostImage a(64, 48);
+  Start(a, 1);
+  const uint64_t recordB = Start(a, 2);
+  Process(kernel::kDigProcessRequest, 1);
+  EXPECT_EQ(Pending(), 2u);
+
+  kernel::ObjectValueRequest halt{};
+  halt.header = client.Header();
+  halt.header.objectId = processObject;
+  halt.type = kernel::kObjectHalt;
+  halt.value = 0x1001000;
+  client.Send(kernel::kKernelObjectControl, halt);
+  EXPECT_EQ(Pending(), 0u);
+  kernel::ObjectValueRequest idle{};
+  idle.header = client.Header();
+  idle.header.objectId = processObject;
+  idle.type = kernel::kObjectWaitIdle;
+  client.Send(kernel::kKernelObjectInquire, idle);
+  EXPECT_EQ(idle.value, kernel::kWaitEnded);
+  EXPECT_EQ(Process(kernel::kDigProcessStop, recordB).errorSet, 0);
+  EXPECT_EQ(board.FrameCount(0), 0u);
+}
+
+TEST_F(ProcessingTest, WithoutDigitizerWaitsTheSystemWideWaitGetsTheEvent) {
+  auto event = WaitEvent(kernel::kHookBufferModified);
+  boardtest::HostImage a(64, 48);
+  Start(a, 3);
+  Process(kernel::kDigProcessRequest, 1);
+  ASSERT_TRUE(event->WaitFor(2000));
+  EXPECT_EQ(Payload(*event).bufferIndex, 3u);
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+// System allocation, system requests and controls, the I/O space.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "tests/platform/boardsim/boardclient.h"
+
+namespace {
+
+struct SystemTest : testing::Test {
+  SystemTest() { client.AllocSystem(); }
+  boardsim::Board board{boardsim::BoardConfig{2}};
+  boardtest::BoardClient client{board};
+};
+
+TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
+  board.SetAllocationSetting(24, 1);
+  kernel::SysAllocRequest r{};
+  r.header = client.Header();
+  const uint32_t limit = 1000;
+  std::memcpy(r.settings + 0x0C, &limit, 4);
+  client.Send(kernel::kSysAlloc, r);
+  EXPECT_EQ(r.header.status.errorSet, 0);
+  EXPECT_NE(r.systemId, 0u);
+  EXPECT_NE(r.systemId, client.systemId);  // a second system gets its own id
+  uint32_t word = 0;
+  std::memcpy(&word, r.settings + 0x0C, 4);
+  EXPECT_EQ(word, 1000u);  // the defaults come back
+  std::memcpy(&word, r.settings + 24, 4);
+  EXPECT_EQ(word, 1u);
+  const char* text = reinterpret_cast<const char*>(r.info + kernel::kSysInfoTextOffset);
+  EXPECT_EQ(std::string(text), std::to_string(board.SerialNumber()));
+
+  // The JTAG register address reaches the board's chain.
+  uint64_t address = 0;
+  std::memcpy(&address, r.info + 8, 8);
+  auto* jtag = reinterpret_cast<IJtagRegisterAccess*>(address);
+  ASSERT_EQ(jtag, static_cast<IJtagRegisterAccess*>(&board.JtagChain()));
+  jtag->WriteRegister(boardsim::CSimJtagChain::kEnableBit);
+  EXPECT_EQ(board.JtagChain().ReadRegister() & boardsim::CSimJtagChain::kEnableBit,
+            boardsim::CSimJtagChain::kEnableBit);
+}
+
+TEST_F(SystemTest, CapabilityWordAndLogMemory) {
+  EXPECT_EQ(client.SysRequest(kernel::kSysRequestCapabilities), kernel::kCapFourChannels);
+  board.SetCapabilities(kernel::kCapFourChannels | kernel::kCapSixteenChannels | kernel::kCapBit19 |
+                        kernel::kCapBit20);
+  EXPECT_EQ(client.SysRequest(kernel::kSysRequestCapabilities), 0x1E0000u);
+
+  const uint64_t address = client.SysRequest(kernel::kSysRequestLogMemoryAddress);
+  const uint64_t size = client.SysRequest(kernel::kSysRequestLogMemorySize);
+  ASSERT_NE(address, 0u);
+  EXPECT_EQ((size - 88) % 80, 0u);
+  const auto* header = reinterpret_cast<const uint32_t*>(address);
+  EXPECT_EQ(header[0], 88u);   // write offset
+  EXPECT_EQ(header[1], size);  // total size
+  EXPECT_EQ(header[5], size);  // ring size for writers
+  // The same memory for every request and every system of the board.
+  client.AllocSystem();
+  EXPECT_EQ(client.SysRequest(kernel::kSysRequestLogMemoryAddress), address);
+}
+
+TEST_F(SystemTest, PerformanceRecordCountsTheFramesAsInterrupts) {
+  kernel::SysRequest r{};
+  r.header = client.Header();
+  r.requestWord = kernel::kSysRequestPerformance;
+  client.Send(kernel::kSysRequest, r);
+  EXPECT_EQ(r.header.status.errorSet, 0);
+  EXPECT_EQ(r.data[0], 1000000000u);  // counter frequency
+  EXPECT_GE(r.data[2], r.data[1]);
+  EXPECT_EQ(r.data[19], 0u);  // no frame yet
+}
+
+TEST_F(SystemTest, TypesOfTheUserModeLayersAreNotServed) {
+  kernel::ErrorTriple status{};
+  for (uint64_t type : {2331ull, 1079ull, 7311ull, 4701ull + (3 << 16), 0x84510ull}) {
+    client.SysRequest(type, &status);
+    EXPECT_EQ(status.statusByte, kernel::kStatusNotServed) << type;
+    EXPECT_EQ(status.code, 4310u) << type;
+    EXPECT_EQ(status.subCode, 1u) << type;
+  }
+  kernel::SysControlRequest control{};
+  control.header = client.Header();
+  control.type = 2077;
+  client.Send(kernel::kSysControl, control);
+  EXPECT_EQ(control.header.status.statusByte, kernel::kStatusNotServed);
+  EXPECT_EQ(control.header.status.code, 4307u);
+
+  // The rest is served: a board control is kept and answered.
+  control = {};
+  control.header = client.Header();
+  control.type = 2372;
+  control.value = static_cast<uint64_t>(-9997);
+  client.Send(kernel::kSysControl, control);
+  EXPECT_EQ(control.header.status.errorSet, 0);
+  EXPECT_EQ(client.SysRequest(2372, &status), static_cast<uint64_t>(-9997));
+  EXPECT_EQ(status.errorSet, 0);
+  EXPECT_EQ(client.SysRequest(5555, &status), 0u);
+}
+
+TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
+  kernel::SysIoRequest r{};
+  r.header = client.Header();
+  r.direction = kernel::kIoRead;
+  r.address = 120;
+  r.count = 4;
+  client.Send(kernel::kSysIoCommand, r);
+  uint32_t serial = 0;
+  std::memcpy(&serial, r.data, 4);
+  EXPECT_EQ(serial, board.SerialNumber());
+
+  r.direction = kernel::kIoWrite;
+  r.address = 200;
+  r.count = 2;
+  r.data[0] = 0xAB;
+  r.data[1] = 0xCD;
+  client.Send(kernel::kSysIoCommand, r);
+  EXPECT_EQ(r.header.status.errorSet, 0);
+  r.direction = kernel::kIoRead;
+  r.data[0] = r.data[1] = 0;
+  client.Send(kernel::kSysIoCommand, r);
+  EXPECT_EQ(r.data[1], 0xCD);
+
+  for (auto [address, count, direction] :
+       {std::tuple{250u, 8u, 1u}, std::tuple{0u, 257u, 1u}, std::tuple{0u, 4u, 3u}}) {
+    r.header = client.Header();
+    r.address = address;
+    r.count = count;
+    r.direction = direction;
+    client.Send(kernel::kSysIoCommand, r);
+    EXPECT_EQ(r.header.status.code, 4300u);
+  }
+}
+
+TEST_F(SystemTest, ClosedSystemIsUnknownAfterwards) {
+  kernel::HeaderOnlyRequest close{client.Header()};
+  client.Send(kernel::kSysClose, close);
+  EXPECT_EQ(close.header.status.errorSet, 0);
+  client.Send(kernel::kSysClose, close);
+  EXPECT_EQ(close.header.status.code, 4300u);
+  EXPECT_EQ(close.header.status.subCode, 3u);
+}
+
+}  // namespace
