@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/host/driverseam.h"
 #include "platform/host/opcodes.h"
 #include "platform/host/widetext.h"
 
@@ -50,6 +51,8 @@ std::vector<DriverLibrary*>& Drivers() {
   return *drivers;
 }
 
+void* LibrarySymbol(const char* symbol, void* handle) { return dlsym(handle, symbol); }
+
 }  // namespace
 
 bool DriverLibrary::IsBoardDescriptor(const std::wstring& descriptor) {
@@ -74,19 +77,43 @@ DriverLibrary* DriverLibrary::ForDescriptor(const std::wstring& descriptor, Host
                            Utf8ToWide(reason != nullptr ? reason : ""));
     return nullptr;
   }
-  auto decoder = reinterpret_cast<QDCommandDecoderFunction>(dlsym(handle, entry->decoder));
-  if (decoder == nullptr) {
+  DriverLibrary* driver = Resolve(descriptor, entry->decoder, LibrarySymbol, handle);
+  if (driver == nullptr) {
     dlclose(handle);
     *error = MakeHostError(Q_ERR_SYSTEM_NOT_FOUND, Utf8ToWide(path),
                            L"The library has no command decoder.");
-    return nullptr;
   }
-  auto* driver = new DriverLibrary;
-  driver->board_ = descriptor;
-  driver->decoder_ = decoder;
-  driver->getErrorRange_ = reinterpret_cast<RangeFunction>(dlsym(handle, "GetErrorRange"));
-  driver->getErrorMessage_ = reinterpret_cast<MessageFunction>(dlsym(handle, "GetErrorMessage"));
-  Drivers().push_back(driver);
+  return driver;
+}
+
+bool DriverLibrary::UseResolver(const std::wstring& descriptor, void* (*resolve)(const char*)) {
+  const BoardEntry* entry = FindBoard(descriptor);
+  if (entry == nullptr || resolve == nullptr) return false;
+  std::lock_guard lock(LoadMutex());
+  auto call = [](const char* symbol, void* context) {
+    return reinterpret_cast<void* (*)(const char*)>(context)(symbol);
+  };
+  return Resolve(descriptor, entry->decoder, call, reinterpret_cast<void*>(resolve)) != nullptr;
+}
+
+// Called under the load lock. A board served before keeps its object, so that threads that
+// know it stay valid.
+DriverLibrary* DriverLibrary::Resolve(const std::wstring& descriptor, const char* decoder,
+                                      void* (*resolve)(const char*, void*), void* context) {
+  auto function = reinterpret_cast<QDCommandDecoderFunction>(resolve(decoder, context));
+  if (function == nullptr) return nullptr;
+  DriverLibrary* driver = nullptr;
+  for (DriverLibrary* known : Drivers()) {
+    if (known->board_ == descriptor) driver = known;
+  }
+  if (driver == nullptr) {
+    driver = new DriverLibrary;
+    driver->board_ = descriptor;
+    Drivers().push_back(driver);
+  }
+  driver->decoder_ = function;
+  driver->getErrorRange_ = reinterpret_cast<RangeFunction>(resolve("GetErrorRange", context));
+  driver->getErrorMessage_ = reinterpret_cast<MessageFunction>(resolve("GetErrorMessage", context));
   return driver;
 }
 
@@ -137,3 +164,8 @@ bool DriverLibrary::OwnsCode(QINT64 code) const {
 }
 
 }  // namespace zorhost
+
+ZOR_API void HostUseDriverForTests(const wchar_t* descriptor,
+                                   void* (*resolve)(const char* symbol)) {
+  if (descriptor != nullptr) zorhost::DriverLibrary::UseResolver(descriptor, resolve);
+}

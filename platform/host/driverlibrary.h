@@ -35,12 +35,16 @@ class DriverLibrary {
   // The driver's text for a code and sub-code; empty when it has none.
   std::wstring ErrorMessage(QINT64 code, QINT64 sub) const;
   bool OwnsCode(QINT64 code) const;
+  // Serves the board from functions that `resolve` finds; false when it finds no decoder.
+  static bool UseResolver(const std::wstring& descriptor, void* (*resolve)(const char*));
 
  private:
   using RangeFunction = int32_t (*)(int32_t, uint32_t*, uint32_t*, uint32_t*, const wchar_t**);
   using MessageFunction = int32_t (*)(int32_t, int32_t, const wchar_t**);
 
   DriverLibrary() = default;
+  static DriverLibrary* Resolve(const std::wstring& descriptor, const char* decoder,
+                                void* (*resolve)(const char*, void*), void* context);
   std::wstring board_;
   QDCommandDecoderFunction decoder_ = nullptr;
   RangeFunction getErrorRange_ = nullptr;

@@ -1,7 +1,10 @@
 // Loading the board driver by system type, its errors read back, nested commands and the
 // answers to bad input.
+#include <dlfcn.h>
+
 #include <thread>
 
+#include "platform/host/driverseam.h"
 #include "platform/host/hostservices.h"
 #include "tests/platform/host/fakeboard/fakeboard.h"
 #include "tests/platform/host/hostfixture.h"
@@ -91,6 +94,19 @@ TEST_F(DriverTest, MissingDriverLibraryGivesHostError) {
   }
   EXPECT_EQ(ErrorCode(), Q_ERR_SYSTEM_NOT_FOUND);
   EXPECT_NE(ErrorText(Q_CURRENT_SUB_1_TEXT).find(L"/nonexistent/"), std::wstring::npos);
+}
+
+TEST_F(DriverTest, TestSeamServesTheBoardWithoutItsLibrary) {
+  setenv("ZOR_DRIVER_DRAVIONLYN", "/nonexistent/libZorDravionLyn.so", 1);
+  static int lookups = 0;
+  HostUseDriverForTests(L"Q_SYSTEM_DRAVIONLYN", [](const char* symbol) {
+    ++lookups;
+    return dlsym(RTLD_DEFAULT, symbol);  // the fake board is linked into this test
+  });
+  EXPECT_EQ(lookups, 3);
+  ASSERT_NE(AllocBoard(), 0);
+  EXPECT_EQ(QsysInquire(board_, kFakeFailingInquire, nullptr), 0);
+  EXPECT_EQ(ErrorText(Q_MESSAGE), L"Inquire error:");
 }
 
 TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
