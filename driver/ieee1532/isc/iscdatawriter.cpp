@@ -31,6 +31,8 @@ void IscDataWriteFile(IscInputFile& output, int mode, const char* name, int phas
       InputFileWrite(output, 1, "");
       return;
     case kIscWriteArray:
+      // Arrays are separated as the reader expects, so that a written file reads back.
+      if (output.arraysWritten++ > 0) InputFileWrite(output, 0, ",");
       InputFileWrite(output, 0, "\n  DATA ");
       if (name != nullptr && name[0] != '\0') {
         snprintf(text, sizeof(text), "%s (", name);

@@ -149,6 +149,7 @@ void InputFileResetReading(IscInputFile& record) {
   record.lowerToken.clear();
   record.tokenKind = kIscTokenSpace;
   record.crc = 0xFFFF;
+  record.arraysWritten = 0;
 }
 
 void InputFileInit(IscInputFile& record, const std::string& name) {

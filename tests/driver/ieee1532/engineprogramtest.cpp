@@ -1,0 +1,156 @@
+// Whole runs of the engine against the simulated chain, as the programming flow runs it.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "platform/boardsim/jtag/chainfile.h"
+#include "platform/boardsim/jtag/simiscdevice.h"
+#include "tests/driver/ieee1532/enginerun.h"
+#include "tests/driver/ieee1532/testsupport.h"
+
+namespace {
+
+std::vector<uint32_t> ExampleWords() {
+  std::istringstream text(ReadText(ExampleData("zorflash.isc")));
+  std::vector<uint32_t> words;
+  std::string row;
+  while (text >> row) {
+    if (!row.empty() && row.back() == ',') row.pop_back();
+    if (row.size() == 8 && row.find_first_not_of("0123456789ABCDEF") == std::string::npos) {
+      words.push_back(static_cast<uint32_t>(std::stoul(row, nullptr, 16)));
+    }
+  }
+  return words;
+}
+
+std::string FlashLine(const std::string& name, const std::string& action,
+                      const std::string& data = ExampleData("zorflash.isc")) {
+  return name + " -b\"zorflash.bsd\" -d\"" + data + "\" -a\"" + action + "\";";
+}
+
+boardsim::CSimIscDevice& Flash(boardsim::CSimJtagChain& chain, int index = 1) {
+  return dynamic_cast<boardsim::CSimIscDevice&>(chain.Device(index));
+}
+
+class EngineProgram : public testing::Test {
+ protected:
+  void SetUp() override {
+    m_chain = ExampleChain();
+    m_port = std::make_unique<SimBoardPort>(m_chain.get());
+    m_port->m_bsdlFolder.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+  }
+  std::unique_ptr<boardsim::CSimJtagChain> m_chain;
+  std::unique_ptr<SimBoardPort> m_port;
+};
+
+TEST_F(EngineProgram, ProgramsAndVerifiesTheFlashBetweenBypassedDevices) {
+  m_port->SetLines({"fpga -i6;", FlashLine("flash", "program"), "buffer -i4;"});
+  ASSERT_TRUE(RunEngineOnLines()) << m_port->m_text;
+  EXPECT_EQ(m_port->m_failure, 0u) << m_port->m_text;
+  std::vector<uint32_t> words = ExampleWords();
+  ASSERT_EQ(words.size(), 64u);
+  for (int i = 0; i < 64; ++i) {
+    EXPECT_EQ(Flash(*m_chain).ReadWord(i), words[static_cast<size_t>(i)]) << "word " << i;
+  }
+  EXPECT_TRUE(m_port->Saw("[ PASS ]: Action [flash (zorflash)]: program"));
+  EXPECT_TRUE(m_port->Saw("-[1] flash (zorflash) IR(8): program DR(32)"));
+  EXPECT_TRUE(m_port->Saw("-+> ") == false);
+  EXPECT_TRUE(m_port->Saw("   => passed 1 of 1 iteration"));
+  EXPECT_GT(m_port->m_progressCounter, 64u);
+}
+
+TEST_F(EngineProgram, StuckBitFailsVerificationAndSetsTheFailureWord) {
+  std::vector<uint32_t> words = ExampleWords();
+  int bit = 0;
+  while ((words[3] >> bit) & 1) ++bit;  // a bit the data clears; the cell stays 1
+  Flash(*m_chain).SetStuckBit(boardsim::SimStuckBit{3, bit, true});
+  m_port->SetLines({"fpga -i6;", FlashLine("flash", "program"), "buffer -i4;"});
+  ASSERT_TRUE(RunEngineOnLines());
+  EXPECT_EQ(m_port->m_failure, 1u);
+  EXPECT_TRUE(
+      m_port->Saw("[flash] mismatch: bit [" + std::to_string(bit) + "] in [31:0] bit field"))
+      << m_port->m_text;
+  EXPECT_TRUE(m_port->Saw("[ FAIL ]: Action [flash (zorflash)]: program"));
+  EXPECT_TRUE(m_port->Saw("   => passed 0 of 1 iteration"));
+  EXPECT_FALSE(Flash(*m_chain).Enabled());  // PROC_ERROR_EXIT left ISC mode
+}
+
+TEST_F(EngineProgram, ActionTheDeviceDoesNotHaveFailsTheRun) {
+  m_port->m_failure = 0;
+  m_port->SetLines({"fpga -i6;", FlashLine("flash", "reprogram"), "buffer -i4;"});
+  ASSERT_TRUE(RunEngineOnLines());
+  EXPECT_EQ(m_port->m_failure, 1u);
+  EXPECT_TRUE(m_port->Saw("[reprogram]: invalid action for [flash (zorflash)]"));
+  EXPECT_TRUE(m_port->Saw("  - Valid [zorflash] actions are:"));
+  EXPECT_TRUE(m_port->Saw("    = verify_idcode"));
+  EXPECT_FALSE(m_port->Saw("Performing action"));
+}
+
+TEST_F(EngineProgram, MissingDataFileFailsValidation) {
+  m_port->SetLines({"fpga -i6;", "flash -b\"zorflash.bsd\" -a\"program\";", "buffer -i4;"});
+  ASSERT_TRUE(RunEngineOnLines());
+  EXPECT_EQ(m_port->m_failure, 1u);
+  EXPECT_TRUE(m_port->Saw("datafile needed for action [program] for device [flash (zorflash)]"));
+}
+
+TEST_F(EngineProgram, ReadActionWritesAnIscFileThatVerifiesTheDevice) {
+  m_port->SetLines({"fpga -i6;", FlashLine("flash", "program"), "buffer -i4;"});
+  ASSERT_TRUE(RunEngineOnLines());
+  ScratchFolder folder;
+  std::string readBack = folder.Path("ReadBack.isc");
+  m_port->SetLines({"fpga -i6;",
+                    "flash -b\"zorflash.bsd\" -a\"read\" -data_isc -o\"" + readBack + "\";",
+                    "buffer -i4;"});
+  ASSERT_TRUE(RunEngineOnLines()) << m_port->m_text;
+  EXPECT_EQ(m_port->m_failure, 0u) << m_port->m_text;
+  std::string written = ReadText(readBack);
+  EXPECT_NE(written.find("IEEE_1532_Data"), std::string::npos);
+  EXPECT_NE(written.find("DATA array ("), std::string::npos);
+
+  m_port->m_text.clear();
+  m_port->SetLines({"fpga -i6;", FlashLine("flash", "verify", readBack), "buffer -i4;"});
+  ASSERT_TRUE(RunEngineOnLines());
+  EXPECT_EQ(m_port->m_failure, 0u) << m_port->m_text;
+  EXPECT_TRUE(m_port->Saw("    = ISC transmission CRC [")) << written;
+  EXPECT_TRUE(m_port->Saw("]: OK"));
+}
+
+TEST(EngineChain, ContinueOnFailKeepsTheFailureOfAnEarlierDevice) {
+  auto chain = boardsim::ParseChainJson(R"({"devices": [
+      {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
+      {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
+  SimBoardPort port(chain.get());
+  port.m_bsdlFolder.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+  Flash(*chain, 1).SetStuckBit(boardsim::SimStuckBit{0, 0, false});
+  std::vector<uint32_t> words = ExampleWords();
+  ASSERT_EQ(words[0] & 1, 1u);  // the stuck 0 contradicts the data
+  port.SetLines({FlashLine("a", "program"), FlashLine("b", "program")});
+  ASSERT_TRUE(RunEngine({"rurura", "-continue_on_fail", "-i", ""}));
+  EXPECT_TRUE(port.Saw("[ FAIL ]: Action [a (zorflash)]: program")) << port.m_text;
+  EXPECT_TRUE(port.Saw("[ PASS ]: Action [b (zorflash)]: program"));
+  EXPECT_EQ(Flash(*chain, 0).ReadWord(5), words[5]);
+  EXPECT_EQ(port.m_failure, 1u);
+}
+
+TEST(EngineChain, ConcurrentModeProgramsTwoDevicesInCommonScans) {
+  auto chain = boardsim::ParseChainJson(R"({"devices": [
+      {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
+      {"name": "x", "irLength": 5},
+      {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
+  SimBoardPort port(chain.get());
+  port.m_bsdlFolder.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+  port.SetLines({FlashLine("a", "program"), "x -i5;", FlashLine("b", "program")});
+  ASSERT_TRUE(RunEngine({"rurura", "-M", "Concurrent", "-i", ""}));
+  EXPECT_EQ(port.m_failure, 0u) << port.m_text;
+  // The bypass bit of the device without action counts in the concurrent scan length.
+  EXPECT_TRUE(port.Saw("-> Max Reg Size: IR     21 | DR     65 (concurrent mode) TDI (65)"))
+      << port.m_text;
+  EXPECT_TRUE(port.Saw("   *** [a: program()] = PASS"));
+  std::vector<uint32_t> words = ExampleWords();
+  for (int i = 0; i < 64; ++i) {
+    EXPECT_EQ(Flash(*chain, 0).ReadWord(i), words[static_cast<size_t>(i)]);
+    EXPECT_EQ(Flash(*chain, 2).ReadWord(i), words[static_cast<size_t>(i)]);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+#include "tests/driver/ieee1532/enginerun.h"
+
+#include "driver/ieee1532/engine/iscengine.h"
+#include "platform/boardsim/jtag/chainfile.h"
+#include "tests/driver/ieee1532/testsupport.h"
+
+void SimBoardPort::SetLines(const std::vector<std::string>& lines) {
+  for (int i = 0; i < kLineCount; ++i) {
+    m_lines[i].Assign(static_cast<size_t>(i) < lines.size() ? lines[static_cast<size_t>(i)].c_str()
+                                                            : "");
+  }
+}
+
+std::unique_ptr<boardsim::CSimJtagChain> ExampleChain() {
+  return boardsim::LoadChainFile(ExampleData("chain.json"));
+}
+
+std::string ExampleData(const std::string& name) {
+  return std::string(ZOR_EXAMPLES_DIR) + "/" + name;
+}
+
+bool RunEngine(const std::vector<std::string>& arguments) {
+  std::vector<std::string> copies = arguments;
+  std::vector<char*> argv;
+  for (std::string& text : copies) argv.push_back(text.data());
+  argv.push_back(nullptr);
+  try {
+    return IscEngineMain(static_cast<int>(copies.size()), argv.data()) == 0;
+  } catch (int) {
+    return false;
+  }
+}
+
+bool RunEngineOnLines() { return RunEngine({"rurura", "-checkinpfiles", "-i", ""}); }
