@@ -1,6 +1,7 @@
 #include "platform/host/command.h"
 
 #include <algorithm>
+#include <cwchar>
 
 #include "platform/host/driverlibrary.h"
 #include "platform/host/hostobject.h"
@@ -27,13 +28,14 @@ HostError ReadDriverError(DriverLibrary& driver, int64_t systemIndex) {
   driver.Decode(textQuery.Record());
 
   if (codes[0] == 0) return MakeHostError(Q_ERR_DRIVER);
+  auto text = [&](int i) { return std::wstring(texts[i], wcsnlen(texts[i], Q_ERROR_TEXT_SIZE)); };
   HostError error;
   error.code = codes[0];
-  error.message = texts[0];
+  error.message = text(0);
   if (error.message.empty()) error.message = driver.ErrorMessage(codes[0], 0);
   for (int i = 0; i < 3; ++i) {
     error.sub[i] = codes[i + 1];
-    error.subText[i] = texts[i + 1];
+    error.subText[i] = text(i + 1);
     if (error.subText[i].empty() && codes[i + 1] != 0) {
       error.subText[i] = driver.ErrorMessage(codes[0], codes[i + 1]);
     }

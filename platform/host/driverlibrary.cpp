@@ -59,23 +59,36 @@ bool DriverLibrary::IsBoardDescriptor(const std::wstring& descriptor) {
   return FindBoard(descriptor) != nullptr;
 }
 
+DriverLibrary* DriverLibrary::Find(const std::wstring& descriptor) {
+  for (DriverLibrary* driver : Drivers()) {
+    if (driver->board_ == descriptor) return driver;
+  }
+  return nullptr;
+}
+
 DriverLibrary* DriverLibrary::ForDescriptor(const std::wstring& descriptor, HostError* error) {
   const BoardEntry* entry = FindBoard(descriptor);
   if (entry == nullptr) return nullptr;
-  std::lock_guard lock(LoadMutex());
-  for (DriverLibrary* driver : Drivers()) {
-    if (driver->board_ == descriptor) return driver;
+  {
+    std::lock_guard lock(LoadMutex());
+    if (DriverLibrary* known = Find(descriptor)) return known;
   }
   const char* override = std::getenv((std::string("ZOR_DRIVER_") + entry->board).c_str());
   const std::string path = override != nullptr && *override != '\0'
                                ? std::string(override)
                                : HostFolder() + "/" + entry->fileName;
+  // Loaded without the lock: the driver's initialisers may call the host.
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* reason = dlerror();
     *error = MakeHostError(Q_ERR_SYSTEM_NOT_FOUND, Utf8ToWide(path),
                            Utf8ToWide(reason != nullptr ? reason : ""));
     return nullptr;
+  }
+  std::lock_guard lock(LoadMutex());
+  if (DriverLibrary* known = Find(descriptor)) {
+    dlclose(handle);  // another thread was first
+    return known;
   }
   DriverLibrary* driver = Resolve(descriptor, entry->decoder, LibrarySymbol, handle);
   if (driver == nullptr) {
@@ -102,10 +115,7 @@ DriverLibrary* DriverLibrary::Resolve(const std::wstring& descriptor, const char
                                       void* (*resolve)(const char*, void*), void* context) {
   auto function = reinterpret_cast<QDCommandDecoderFunction>(resolve(decoder, context));
   if (function == nullptr) return nullptr;
-  DriverLibrary* driver = nullptr;
-  for (DriverLibrary* known : Drivers()) {
-    if (known->board_ == descriptor) driver = known;
-  }
+  DriverLibrary* driver = Find(descriptor);
   if (driver == nullptr) {
     driver = new DriverLibrary;
     driver->board_ = descriptor;

@@ -43,6 +43,7 @@ class DriverLibrary {
   using MessageFunction = int32_t (*)(int32_t, int32_t, const wchar_t**);
 
   DriverLibrary() = default;
+  static DriverLibrary* Find(const std::wstring& descriptor);  // under the load lock
   static DriverLibrary* Resolve(const std::wstring& descriptor, const char* decoder,
                                 void* (*resolve)(const char*, void*), void* context);
   std::wstring board_;

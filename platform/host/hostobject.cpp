@@ -14,9 +14,10 @@ void HostObject::SetName(std::wstring name) {
   name_ = std::move(name);
 }
 
+// Never destroyed: threads that the host started may still run while the process ends.
 ObjectRegistry& ObjectRegistry::Instance() {
-  static ObjectRegistry registry;
-  return registry;
+  static auto* registry = new ObjectRegistry;
+  return *registry;
 }
 
 QID ObjectRegistry::Add(std::shared_ptr<HostObject> object) {
@@ -51,6 +52,15 @@ std::vector<QID> ObjectRegistry::List(QINT64 type) const {
   return ids;
 }
 
+std::vector<QID> ObjectRegistry::OwnedBy(QID owner) const {
+  std::lock_guard lock(mutex_);
+  std::vector<QID> ids;
+  for (const auto& [id, object] : objects_) {
+    if (object->owner == owner) ids.push_back(id);
+  }
+  return ids;
+}
+
 std::shared_ptr<SystemObject> ObjectRegistry::DefaultHostSystem() {
   std::lock_guard lock(mutex_);
   if (defaultHost_ == nullptr) {
@@ -64,7 +74,8 @@ bool IsDefaultHostId(QID id) { return (id & ~QID{0xFF}) == 0x7F000000; }
 
 std::shared_ptr<HostObject> LookupObject(QID id, QINT64 type) {
   std::shared_ptr<HostObject> object;
-  if (IsDefaultHostId(id) && (type == 0 || type == Q_SYSTEM)) {
+  if ((IsDefaultHostId(id) && type == 0) ||
+      ((IsDefaultHostId(id) || id == Q_DEFAULT) && type == Q_SYSTEM)) {
     object = ObjectRegistry::Instance().DefaultHostSystem();
   } else {
     object = ObjectRegistry::Instance().Find(id);
@@ -84,6 +95,12 @@ std::shared_ptr<HostObject> LookupObject(QID id, QINT64 type) {
 void FreeObject(const std::shared_ptr<HostObject>& object) {
   ObjectRegistry& registry = ObjectRegistry::Instance();
   if (registry.Remove(object->id) == nullptr) return;
+  if (object->type == Q_SYSTEM) {
+    // A system takes what it owns along.
+    for (QID owned : registry.OwnedBy(object->id)) {
+      if (auto child = registry.Find(owned)) FreeObject(child);
+    }
+  }
   const std::vector<Hook> hooks = object->hooks.Matching(Q_OBJECT_FREE);
   if (hooks.empty()) return;
   auto event = std::make_shared<HostObject>(Q_HOOK_EVENT, object->owner);

@@ -57,7 +57,8 @@ class ObjectRegistry {
   // Takes the object out; it lives on while callers hold it.
   std::shared_ptr<HostObject> Remove(QID id);
   std::vector<QID> List(QINT64 type) const;
-  // The host system that ids 0x7F000000 to 0x7F0000FF name.
+  std::vector<QID> OwnedBy(QID owner) const;
+  // The host system that ids 0x7F000000 to 0x7F0000FF (and Q_DEFAULT as a system) name.
   std::shared_ptr<SystemObject> DefaultHostSystem();
 
  private:
@@ -79,7 +80,8 @@ std::shared_ptr<T> Lookup(QID id, QINT64 type) {
   return std::static_pointer_cast<T>(LookupObject(id, type));
 }
 
-// Takes the object out of the registry and calls its object-free hooks.
+// Takes the object out of the registry and calls its object-free hooks; a system takes the
+// objects it owns along.
 void FreeObject(const std::shared_ptr<HostObject>& object);
 
 }  // namespace zorhost

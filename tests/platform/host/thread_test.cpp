@@ -1,7 +1,9 @@
 // Host threads and events, hooks delivered on host threads, mailboxes, function reports.
 #include <atomic>
 #include <cstring>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/host/hostservices.h"
 #include "tests/platform/host/fakeboard/fakeboard.h"
@@ -91,6 +93,48 @@ TEST_F(ThreadTest, DigitizerHookRunsOnAHostThreadWithItsEvent) {
   EXPECT_NE(seen.thread, std::this_thread::get_id());
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
   QdigFree(digitizer);
+}
+
+TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  QID buffers[2] = {QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr),
+                    QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr)};
+  static std::vector<std::string> calls;
+  calls.clear();
+  auto process = [](QINT64 flags, QID event, void*) -> QINT64 {
+    calls.push_back("process " + std::to_string(flags) + " " +
+                    std::to_string(QbufGetHookInfo(event, Q_OBJECT_ID, nullptr)));
+    return 0;
+  };
+  auto done = [](QINT64 type, QID event, void*) -> QINT64 {
+    calls.push_back("done " + std::to_string(type) + " " +
+                    std::to_string(HostBufGetHookInfo(event, 0x401B0000, nullptr)));
+    return 0;
+  };
+  QdigProcess(digitizer, buffers, 2, 2, 1, process, nullptr);
+  ASSERT_EQ(ErrorCode(), 0);
+  HostBufHookFunction(buffers[1], 21, done, nullptr);
+  HostDigProcessNotify(buffers[1], nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
+  EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1]),
+                                             "done 1073741824 1"}));
+  HostBufHookFunction(buffers[1], 21 + Q_UNHOOK, done, nullptr);
+  EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
+  QbufFree(buffers[0]);
+  QbufFree(buffers[1]);
+  QdigFree(digitizer);
+}
+
+TEST_F(ThreadTest, FreeingASystemTakesItsObjectsAlong) {
+  ASSERT_NE(AllocBoard(), 0);
+  QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE, nullptr);
+  QthrAlloc(board_, Q_EVENT, Q_DEFAULT, nullptr);
+  QsysFree(board_);
+  board_ = 0;
+  EXPECT_EQ(CountObjects(Q_DIGITIZER) + CountObjects(Q_IMAGE) + CountObjects(Q_EVENT) +
+                CountObjects(Q_SYSTEM),
+            0);
 }
 
 TEST_F(ThreadTest, ErrorReportFromADriverThreadReachesTheErrorHook) {

@@ -290,6 +290,7 @@ int64_t Dispatch(QDCommandRecord& r, uint16_t opcode) {
     case qdop::kDigAlloc:
       return DigAlloc(r);
     case qdop::kDigFree:
+    case qdop::kDigProcess:
       return 1;
     case qdop::kDigInquire:
       return DigInquire(r);
