@@ -100,7 +100,7 @@ CLog::Append CLog::TryAppend(const CLogProvider& provider, uint32_t kind, const 
   Store(record->sourceId, provider.SourceId());
   Store(record->sequenceWord,
         (provider.Sequence() & 0xFFFFF) | 1u << 20 | (provider.Word4() & 7) << 21);
-  const uint64_t thread = os::GetCurrentThreadId() & 0xFFFFFFu;
+  thread_local const uint64_t thread = os::GetCurrentThreadId() & 0xFFFFFFu;  // asked once
   const uint64_t processor = os::GetCurrentProcessorNumber() & 0xFFu;
   const uint64_t word3 = provider.Word3() & 0xFFFFFu;
   const uint64_t kept =
