@@ -254,7 +254,8 @@ std::string FolderName(const std::wstring& name) {
   if (out.size() > kMaxFolderName) {
     size_t hash = std::hash<std::string>()(out);
     out.resize(kMaxFolderName - 20);
-    out += "~" + std::to_string(hash);
+    out += '~';
+    out += std::to_string(hash);
   }
   return out;
 }
