@@ -1,7 +1,7 @@
 #include "driver/foundation/folders.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
