@@ -35,135 +35,173 @@ int64_t ShiftRight(int64_t value, int64_t count) {
   return value >> count;
 }
 
-Number IntBinary(const std::string& op, int64_t x, int64_t y) {
-  if (op == "+") return Number::Int(Wrap(U(x) + U(y)));
-  if (op == "-") return Number::Int(Wrap(U(x) - U(y)));
-  if (op == "*") return Number::Int(Wrap(U(x) * U(y)));
-  if (op == "/" || op == "%") {
-    if (y == 0) throw FormulaError("division by zero");
-    if (y == -1) return Number::Int(op == "/" ? Wrap(0 - U(x)) : 0);
-    return Number::Int(op == "/" ? x / y : x % y);
-  }
-  if (op == "**") return Number::Int(IntPower(x, y));
-  throw FormulaError("unknown operator '" + op + "'");
-}
-
-Number FloatBinary(const std::string& op, double x, double y) {
-  if (op == "+") return Number::Float(x + y);
-  if (op == "-") return Number::Float(x - y);
-  if (op == "*") return Number::Float(x * y);
-  if (op == "/" || op == "%") {
-    if (y == 0.0) throw FormulaError("division by zero");
-    return Number::Float(op == "/" ? x / y : std::fmod(x, y));
-  }
-  if (op == "**") return Number::Float(std::pow(x, y));
-  throw FormulaError("unknown operator '" + op + "'");
-}
-
-Number Compare(const std::string& op, const Number& x, const Number& y) {
-  bool result = false;
+Number Arithmetic(Op op, const Number& x, const Number& y) {
   if (x.isFloat || y.isFloat) {
     const double a = x.AsFloat(), b = y.AsFloat();
-    result = op == "="    ? a == b
-             : op == "<>" ? a != b
-             : op == "<"  ? a < b
-             : op == ">"  ? a > b
-             : op == "<=" ? a <= b
-                          : a >= b;
-  } else {
-    const int64_t a = x.i, b = y.i;
-    result = op == "="    ? a == b
-             : op == "<>" ? a != b
-             : op == "<"  ? a < b
-             : op == ">"  ? a > b
-             : op == "<=" ? a <= b
-                          : a >= b;
+    switch (op) {
+      case Op::Add:
+        return Number::Float(a + b);
+      case Op::Subtract:
+        return Number::Float(a - b);
+      case Op::Multiply:
+        return Number::Float(a * b);
+      case Op::Power:
+        return Number::Float(std::pow(a, b));
+      default:
+        if (b == 0.0) throw FormulaError("division by zero");
+        return Number::Float(op == Op::Divide ? a / b : std::fmod(a, b));
+    }
   }
-  return Number::Int(result ? 1 : 0);
+  const int64_t a = x.i, b = y.i;
+  switch (op) {
+    case Op::Add:
+      return Number::Int(Wrap(U(a) + U(b)));
+    case Op::Subtract:
+      return Number::Int(Wrap(U(a) - U(b)));
+    case Op::Multiply:
+      return Number::Int(Wrap(U(a) * U(b)));
+    case Op::Power:
+      return Number::Int(IntPower(a, b));
+    default:
+      if (b == 0) throw FormulaError("division by zero");
+      if (b == -1) return Number::Int(op == Op::Divide ? Wrap(0 - U(a)) : 0);
+      return Number::Int(op == Op::Divide ? a / b : a % b);
+  }
+}
+
+template <class T>
+bool Compare(Op op, T a, T b) {
+  switch (op) {
+    case Op::Equal:
+      return a == b;
+    case Op::NotEqual:
+      return a != b;
+    case Op::Less:
+      return a < b;
+    case Op::Greater:
+      return a > b;
+    case Op::LessEqual:
+      return a <= b;
+    default:
+      return a >= b;
+  }
 }
 
 Number Binary(const Formula::Expr& expr, VariableSource& variables) {
-  const std::string& op = expr.op;
+  const Op op = expr.code;
   const Number x = EvaluateExpr(*expr.a, variables);
-  if (op == "&&" || op == "||") {
-    if (op == "&&" && !x.IsTrue()) return Number::Int(0);
-    if (op == "||" && x.IsTrue()) return Number::Int(1);
-    return Number::Int(EvaluateExpr(*expr.b, variables).IsTrue() ? 1 : 0);
+  if (op == Op::And) {
+    return Number::Int(x.IsTrue() && EvaluateExpr(*expr.b, variables).IsTrue() ? 1 : 0);
+  }
+  if (op == Op::Or) {
+    return Number::Int(x.IsTrue() || EvaluateExpr(*expr.b, variables).IsTrue() ? 1 : 0);
   }
   const Number y = EvaluateExpr(*expr.b, variables);
-  if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=") {
-    return Compare(op, x, y);
+  switch (op) {
+    case Op::Equal:
+    case Op::NotEqual:
+    case Op::Less:
+    case Op::Greater:
+    case Op::LessEqual:
+    case Op::GreaterEqual: {
+      const bool result =
+          (x.isFloat || y.isFloat) ? Compare(op, x.AsFloat(), y.AsFloat()) : Compare(op, x.i, y.i);
+      return Number::Int(result ? 1 : 0);
+    }
+    case Op::BitAnd:
+      return Number::Int(x.AsInt() & y.AsInt());
+    case Op::BitOr:
+      return Number::Int(x.AsInt() | y.AsInt());
+    case Op::BitXor:
+      return Number::Int(x.AsInt() ^ y.AsInt());
+    case Op::ShiftLeft:
+      return Number::Int(ShiftLeft(x.AsInt(), y.AsInt()));
+    case Op::ShiftRight:
+      return Number::Int(ShiftRight(x.AsInt(), y.AsInt()));
+    case Op::Add:
+    case Op::Subtract:
+    case Op::Multiply:
+    case Op::Divide:
+    case Op::Remainder:
+    case Op::Power:
+      return Arithmetic(op, x, y);
+    default:
+      throw FormulaError("unknown operator '" + expr.op + "'");
   }
-  if (op == "&") return Number::Int(x.AsInt() & y.AsInt());
-  if (op == "|") return Number::Int(x.AsInt() | y.AsInt());
-  if (op == "^") return Number::Int(x.AsInt() ^ y.AsInt());
-  if (op == "<<") return Number::Int(ShiftLeft(x.AsInt(), y.AsInt()));
-  if (op == ">>") return Number::Int(ShiftRight(x.AsInt(), y.AsInt()));
-  if (x.isFloat || y.isFloat) return FloatBinary(op, x.AsFloat(), y.AsFloat());
-  return IntBinary(op, x.i, y.i);
+}
+
+Number Negated(const Number& x) {
+  return x.isFloat ? Number::Float(-x.d) : Number::Int(Wrap(0 - U(x.i)));
 }
 
 Number Unary(const Formula::Expr& expr, VariableSource& variables) {
   const Number x = EvaluateExpr(*expr.a, variables);
-  if (expr.op == "!") return Number::Int(x.IsTrue() ? 0 : 1);
-  if (expr.op == "~") return Number::Int(~x.AsInt());
-  if (expr.op == "-") return x.isFloat ? Number::Float(-x.d) : Number::Int(Wrap(0 - U(x.i)));
-  return x;
+  switch (expr.code) {
+    case Op::Not:
+      return Number::Int(x.IsTrue() ? 0 : 1);
+    case Op::BitNot:
+      return Number::Int(~x.AsInt());
+    case Op::Negate:
+      return Negated(x);
+    default:
+      return x;
+  }
+}
+
+double Checked(Op op, const std::string& name, double v) {
+  if ((op == Op::Ln || op == Op::Lg) && v <= 0.0) throw FormulaError(name + " of a value <= 0");
+  if (op == Op::Sqrt && v < 0.0) throw FormulaError("SQRT of a negative value");
+  if ((op == Op::Asin || op == Op::Acos) && (v < -1.0 || v > 1.0)) {
+    throw FormulaError(name + " of a value outside -1..1");
+  }
+  return v;
 }
 
 Number Function(const Formula::Expr& expr, VariableSource& variables) {
-  const std::string& f = expr.op;
   const Number x = EvaluateExpr(*expr.a, variables);
-  if (f == "SGN") {
-    const double v = x.AsFloat();
-    return Number::Int(v > 0 ? 1 : v < 0 ? -1 : 0);
+  const double v = Checked(expr.code, expr.op, x.AsFloat());
+  switch (expr.code) {
+    case Op::Sgn:
+      return Number::Int(v > 0 ? 1 : v < 0 ? -1 : 0);
+    case Op::Neg:
+      return Negated(x);
+    case Op::Abs:
+      if (x.isFloat) return Number::Float(std::fabs(x.d));
+      return Number::Int(x.i < 0 ? Wrap(0 - U(x.i)) : x.i);
+    case Op::Round: {
+      const double digits = expr.b ? EvaluateExpr(*expr.b, variables).AsFloat() : 0.0;
+      const double scale = std::pow(10.0, digits);
+      return Number::Float(std::round(v * scale) / scale);
+    }
+    case Op::Atan:
+      return Number::Float(std::atan(v));
+    case Op::Cos:
+      return Number::Float(std::cos(v));
+    case Op::Sin:
+      return Number::Float(std::sin(v));
+    case Op::Tan:
+      return Number::Float(std::tan(v));
+    case Op::Exp:
+      return Number::Float(std::exp(v));
+    case Op::Ln:
+      return Number::Float(std::log(v));
+    case Op::Lg:
+      return Number::Float(std::log10(v));
+    case Op::Sqrt:
+      return Number::Float(std::sqrt(v));
+    case Op::Trunc:
+      return Number::Float(std::trunc(v));
+    case Op::Floor:
+      return Number::Float(std::floor(v));
+    case Op::Ceil:
+      return Number::Float(std::ceil(v));
+    case Op::Asin:
+      return Number::Float(std::asin(v));
+    case Op::Acos:
+      return Number::Float(std::acos(v));
+    default:
+      throw FormulaError("unknown function '" + expr.op + "'");
   }
-  if (f == "NEG") return x.isFloat ? Number::Float(-x.d) : Number::Int(Wrap(0 - U(x.i)));
-  if (f == "ABS") {
-    if (x.isFloat) return Number::Float(std::fabs(x.d));
-    return Number::Int(x.i < 0 ? Wrap(0 - U(x.i)) : x.i);
-  }
-  const double v = x.AsFloat();
-  if (f == "ROUND") {
-    const double digits = expr.b ? EvaluateExpr(*expr.b, variables).AsFloat() : 0.0;
-    const double scale = std::pow(10.0, digits);
-    return Number::Float(std::round(v * scale) / scale);
-  }
-  if ((f == "LN" || f == "LG") && v <= 0.0) throw FormulaError(f + " of a value <= 0");
-  if (f == "SQRT" && v < 0.0) throw FormulaError("SQRT of a negative value");
-  if ((f == "ASIN" || f == "ACOS") && (v < -1.0 || v > 1.0)) {
-    throw FormulaError(f + " of a value outside -1..1");
-  }
-  double r = 0.0;
-  if (f == "ATAN")
-    r = std::atan(v);
-  else if (f == "COS")
-    r = std::cos(v);
-  else if (f == "SIN")
-    r = std::sin(v);
-  else if (f == "TAN")
-    r = std::tan(v);
-  else if (f == "EXP")
-    r = std::exp(v);
-  else if (f == "LN")
-    r = std::log(v);
-  else if (f == "LG")
-    r = std::log10(v);
-  else if (f == "SQRT")
-    r = std::sqrt(v);
-  else if (f == "TRUNC")
-    r = std::trunc(v);
-  else if (f == "FLOOR")
-    r = std::floor(v);
-  else if (f == "CEIL")
-    r = std::ceil(v);
-  else if (f == "ASIN")
-    r = std::asin(v);
-  else if (f == "ACOS")
-    r = std::acos(v);
-  else
-    throw FormulaError("unknown function '" + f + "'");
-  return Number::Float(r);
 }
 
 }  // namespace

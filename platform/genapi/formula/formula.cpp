@@ -51,6 +51,7 @@ class Parser {
   static ExprPtr Make(ExprKind kind, std::string op) {
     auto expr = std::make_unique<Formula::Expr>();
     expr->kind = kind;
+    expr->code = OpFromText(op, kind == ExprKind::Unary);
     expr->op = std::move(op);
     return expr;
   }
@@ -156,6 +157,29 @@ class Parser {
 };
 
 }  // namespace
+
+Op OpFromText(const std::string& text, bool unary) {
+  static const std::vector<std::pair<std::string, Op>> kBinary = {
+      {"||", Op::Or},         {"&&", Op::And},          {"|", Op::BitOr},
+      {"^", Op::BitXor},      {"&", Op::BitAnd},        {"=", Op::Equal},
+      {"<>", Op::NotEqual},   {"<", Op::Less},          {">", Op::Greater},
+      {"<=", Op::LessEqual},  {">=", Op::GreaterEqual}, {"<<", Op::ShiftLeft},
+      {">>", Op::ShiftRight}, {"+", Op::Add},           {"-", Op::Subtract},
+      {"*", Op::Multiply},    {"/", Op::Divide},        {"%", Op::Remainder},
+      {"**", Op::Power},      {"SGN", Op::Sgn},         {"NEG", Op::Neg},
+      {"ATAN", Op::Atan},     {"COS", Op::Cos},         {"SIN", Op::Sin},
+      {"TAN", Op::Tan},       {"ABS", Op::Abs},         {"EXP", Op::Exp},
+      {"LN", Op::Ln},         {"LG", Op::Lg},           {"SQRT", Op::Sqrt},
+      {"TRUNC", Op::Trunc},   {"FLOOR", Op::Floor},     {"CEIL", Op::Ceil},
+      {"ROUND", Op::Round},   {"ASIN", Op::Asin},       {"ACOS", Op::Acos}};
+  if (unary) {
+    return text == "-" ? Op::Negate : text == "+" ? Op::Plus : text == "~" ? Op::BitNot : Op::Not;
+  }
+  for (const auto& [name, op] : kBinary) {
+    if (name == text) return op;
+  }
+  return Op::None;
+}
 
 Formula::Formula() = default;
 Formula::~Formula() = default;

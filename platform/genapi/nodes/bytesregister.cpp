@@ -26,7 +26,7 @@ void BytesRegister::Set(const uint8_t* pBuffer, int64_t Length, bool) {
 void BytesRegister::Get(uint8_t* pBuffer, int64_t Length, bool, bool IgnoreCache) {
   NodeMap::Guard guard(Map());
   CheckReadable();
-  const std::vector<uint8_t> bytes = register_.Read(IgnoreCache);
+  const std::vector<uint8_t>& bytes = register_.Read(IgnoreCache);
   if (Length != static_cast<int64_t>(bytes.size())) {
     throw OUT_OF_RANGE_EXCEPTION("Node '%s': %lld bytes asked of a %zu-byte register",
                                  Name().c_str(), static_cast<long long>(Length), bytes.size());
@@ -93,7 +93,7 @@ void StringRegNode::SetValue(const gcstring& Value, bool) {
 gcstring StringRegNode::GetValue(bool, bool IgnoreCache) {
   NodeMap::Guard guard(Map());
   CheckReadable();
-  const std::vector<uint8_t> bytes = register_.Read(IgnoreCache);
+  const std::vector<uint8_t>& bytes = register_.Read(IgnoreCache);
   size_t end = 0;
   while (end < bytes.size() && bytes[end] != 0) ++end;
   return gcstring(reinterpret_cast<const char*>(bytes.data()), end);

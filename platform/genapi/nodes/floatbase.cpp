@@ -96,6 +96,13 @@ Number FloatBase::ReadNumber(bool verify, bool ignoreCache) {
   return Number::Float(GetValue(verify, ignoreCache));
 }
 
+Number FloatBase::ReadNumberTrusted(bool verify, bool ignoreCache) {
+  NodeMap::Guard guard(Map());
+  const double value = RawRead(verify, ignoreCache);
+  if (verify) CheckRange(value);
+  return Number::Float(value);
+}
+
 void FloatBase::WriteNumber(const Number& value, bool verify) { SetValue(value.AsFloat(), verify); }
 
 void FloatBase::RawWrite(double, bool) {

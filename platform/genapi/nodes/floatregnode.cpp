@@ -18,7 +18,7 @@ void FloatRegNode::Link() {
 }
 
 double FloatRegNode::RawRead(bool, bool ignoreCache) {
-  const std::vector<uint8_t> bytes = register_.Read(ignoreCache);
+  const std::vector<uint8_t>& bytes = register_.Read(ignoreCache);
   const uint64_t bits = BytesToUnsigned(bytes, register_.Endianess());
   if (bytes.size() == 4) return std::bit_cast<float>(static_cast<uint32_t>(bits));
   return std::bit_cast<double>(bits);
@@ -43,7 +43,7 @@ void FloatRegNode::Set(const uint8_t* pBuffer, int64_t Length, bool) {
 void FloatRegNode::Get(uint8_t* pBuffer, int64_t Length, bool, bool IgnoreCache) {
   NodeMap::Guard guard(Map());
   CheckReadable();
-  const std::vector<uint8_t> bytes = register_.Read(IgnoreCache);
+  const std::vector<uint8_t>& bytes = register_.Read(IgnoreCache);
   if (Length != static_cast<int64_t>(bytes.size())) {
     throw OUT_OF_RANGE_EXCEPTION("Node '%s': wrong buffer length", Name().c_str());
   }

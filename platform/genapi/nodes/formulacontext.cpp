@@ -58,6 +58,7 @@ Formula FormulaContext::Compile(const std::string& text, const char* what) const
 }
 
 Number FormulaContext::Evaluate(const Formula& formula, const char* what) {
+  for (Variable& v : variables_) v.known = false;
   try {
     return formula.Evaluate(*this);
   } catch (const FormulaError& error) {
@@ -67,6 +68,7 @@ Number FormulaContext::Evaluate(const Formula& formula, const char* what) {
 
 Number FormulaContext::Value(int slot) {
   Variable& v = variables_[static_cast<size_t>(slot)];
+  if (v.known) return v.value;
   Number value = v.constant;
   if (v.node != nullptr) {
     value = v.node->ReadNumber(false, false);
@@ -81,7 +83,9 @@ Number FormulaContext::Value(int slot) {
     }
     v.busy = false;
   }
-  return floatMode_ ? Number::Float(value.AsFloat()) : value;
+  v.value = floatMode_ ? Number::Float(value.AsFloat()) : value;
+  v.known = true;
+  return v.value;
 }
 
 }  // namespace GenApi

@@ -27,6 +27,9 @@ class FormulaContext : public VariableSource {
     std::string expressionText;
     Formula expression;
     bool busy = false;
+    // Read once per evaluation, so one result sees one value per variable.
+    bool known = false;
+    Number value;
   };
   int Slot(std::string_view name) const;
 

@@ -97,6 +97,13 @@ Number IntegerBase::ReadNumber(bool verify, bool ignoreCache) {
   return Number::Int(GetValue(verify, ignoreCache));
 }
 
+Number IntegerBase::ReadNumberTrusted(bool verify, bool ignoreCache) {
+  NodeMap::Guard guard(Map());
+  const int64_t value = RawRead(verify, ignoreCache);
+  if (verify) CheckRange(value);
+  return Number::Int(value);
+}
+
 void IntegerBase::WriteNumber(const Number& value, bool verify) {
   SetValue(value.Rounded(), verify);
 }

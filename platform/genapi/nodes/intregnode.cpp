@@ -49,7 +49,7 @@ void IntRegNode::Field(size_t length, int& low, int& width) const {
 }
 
 int64_t IntRegNode::RawRead(bool, bool ignoreCache) {
-  const std::vector<uint8_t> bytes = register_.Read(ignoreCache);
+  const std::vector<uint8_t>& bytes = register_.Read(ignoreCache);
   int low = 0, width = 0;
   Field(bytes.size(), low, width);
   uint64_t value = BytesToUnsigned(bytes, register_.Endianess()) >> low;
@@ -109,7 +109,7 @@ void IntRegNode::Set(const uint8_t* pBuffer, int64_t Length, bool) {
 void IntRegNode::Get(uint8_t* pBuffer, int64_t Length, bool, bool IgnoreCache) {
   NodeMap::Guard guard(Map());
   CheckReadable();
-  const std::vector<uint8_t> bytes = register_.Read(IgnoreCache);
+  const std::vector<uint8_t>& bytes = register_.Read(IgnoreCache);
   if (Length != static_cast<int64_t>(bytes.size())) {
     throw OUT_OF_RANGE_EXCEPTION("Node '%s': %lld bytes asked of a %zu-byte register",
                                  Name().c_str(), static_cast<long long>(Length), bytes.size());

@@ -30,6 +30,11 @@ class NodeBase : public virtual INode, public virtual ISelector {
   // the node has no numeric value or is not readable.
   virtual Number ReadNumber(bool verify, bool ignoreCache);
   virtual void WriteNumber(const Number& value, bool verify);
+  // The same read for a caller whose own readability already covers this
+  // node (a pValue target); it skips the repeated access check.
+  virtual Number ReadNumberTrusted(bool verify, bool ignoreCache) {
+    return ReadNumber(verify, ignoreCache);
+  }
   virtual Number MinNumber();
   virtual Number MaxNumber();
   virtual Number IncNumber();

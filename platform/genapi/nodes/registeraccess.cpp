@@ -81,21 +81,19 @@ PortNode& RegisterAccess::Port() const {
   return *port_;
 }
 
-std::vector<uint8_t> RegisterAccess::Read(bool ignoreCache) {
+const std::vector<uint8_t>& RegisterAccess::Read(bool ignoreCache) {
   const int64_t address = Address();
   const int64_t length = Length();
   if (caching_ != NoCache && cacheValid_ && !ignoreCache && cacheAddress_ == address &&
       static_cast<int64_t>(cache_.size()) == length) {
     return cache_;
   }
-  std::vector<uint8_t> bytes(static_cast<size_t>(length));
-  Port().Read(bytes.data(), address, length);
-  if (caching_ != NoCache) {
-    cache_ = bytes;
-    cacheAddress_ = address;
-    cacheValid_ = true;
-  }
-  return bytes;
+  cacheValid_ = false;
+  cache_.resize(static_cast<size_t>(length));
+  Port().Read(cache_.data(), address, length);
+  cacheAddress_ = address;
+  cacheValid_ = caching_ != NoCache;
+  return cache_;
 }
 
 void RegisterAccess::Write(const std::vector<uint8_t>& bytes) {

@@ -23,8 +23,9 @@ class RegisterAccess {
   bool CacheValid() const { return cacheValid_; }
   void Invalidate() { cacheValid_ = false; }
 
-  // Reads the whole register; serves it from the cache when allowed.
-  std::vector<uint8_t> Read(bool ignoreCache);
+  // Reads the whole register; serves it from the cache when allowed. The
+  // bytes stay valid until the next access of this register.
+  const std::vector<uint8_t>& Read(bool ignoreCache);
   void Write(const std::vector<uint8_t>& bytes);
 
  private:
@@ -42,7 +43,7 @@ class RegisterAccess {
   PortNode* port_ = nullptr;
   ECachingMode caching_ = WriteThrough;
   EEndianess endianess_ = LittleEndian;
-  std::vector<uint8_t> cache_;
+  std::vector<uint8_t> cache_;  // also holds the last read when nothing is cached
   int64_t cacheAddress_ = 0;
   bool cacheValid_ = false;
 };

@@ -56,7 +56,8 @@ Number ValueSlot::Convert(const Number& value) const {
 
 Number ValueSlot::Read(bool verify, bool ignoreCache) {
   Entry& entry = Current();
-  return Convert(entry.node ? entry.node->ReadNumber(verify, ignoreCache) : entry.constant);
+  // The owner checked its own access, which includes the target's.
+  return Convert(entry.node ? entry.node->ReadNumberTrusted(verify, ignoreCache) : entry.constant);
 }
 
 void ValueSlot::Write(const Number& value, bool verify) {
