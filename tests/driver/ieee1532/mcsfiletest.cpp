@@ -1,0 +1,120 @@
+// MCS PROM files against srecord's tools, and the bit-text conversions.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "driver/ieee1532/engine/iscengine.h"
+#include "driver/ieee1532/mcs/bittext.h"
+#include "driver/ieee1532/mcs/mcsfile.h"
+#include "tests/driver/ieee1532/testsupport.h"
+
+namespace {
+
+std::vector<uint8_t> Pattern(size_t count) {
+  std::vector<uint8_t> bytes(count);
+  for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+  return bytes;
+}
+
+void WriteMcs(const std::string& path, const std::vector<uint8_t>& bytes) {
+  McsWriter writer;
+  writer.stream = fopen(path.c_str(), "wb");
+  ASSERT_NE(writer.stream, nullptr);
+  for (uint8_t byte : bytes) McsWriteFile(writer, byte, false);
+  McsWriteFile(writer, 0, true);
+  fclose(writer.stream);
+}
+
+struct OpenMcs {
+  explicit OpenMcs(const std::string& path) {
+    IscEngineInitGlobals();
+    InputFileInit(input, path);
+    InputFileReopen(input, "r");
+    input.commentChar = 0;
+  }
+  IscInputFile input;
+};
+
+TEST(McsFile, WrittenFileMatchesSrecordAcrossThe64kBoundary) {
+  MessagePort port;
+  ScratchFolder folder;
+  std::vector<uint8_t> bytes = Pattern(70001);
+  std::string ours = folder.Path("ours.mcs");
+  WriteMcs(ours, bytes);
+  std::string text = ReadText(ours);
+  EXPECT_NE(text.find(":020000040001F9\n"), std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - 12), ":00000001FF\n");
+
+  std::string binary = folder.Write("data.bin", std::string(bytes.begin(), bytes.end()));
+  std::string reference = folder.Path("reference.hex");
+  ASSERT_EQ(std::system(("srec_cat " + binary + " -Binary -o " + reference + " -Intel").c_str()),
+            0);
+  EXPECT_EQ(std::system(("srec_cmp " + ours + " -Intel " + reference + " -Intel").c_str()), 0);
+}
+
+TEST(McsFile, ReadsWhatSrecordWritesWithGapsAndLinearAddresses) {
+  MessagePort port;
+  ScratchFolder folder;
+  std::vector<uint8_t> bytes = Pattern(300);
+  std::string binary = folder.Write("data.bin", std::string(bytes.begin(), bytes.end()));
+  std::string hex = folder.Path("data.hex");
+  // The data moved to 0x1FFF0 and a second copy after a gap of 16 bytes.
+  std::string command = "srec_cat " + binary + " -Binary -offset 0x1FFF0 " + binary +
+                        " -Binary -offset 0x2012C -o " + hex + " -Intel -Output_Block_Size=16";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+
+  OpenMcs counted(hex);
+  EXPECT_EQ(McsCountBytes(counted.input), 600 + 16);
+  EXPECT_TRUE(port.Saw("Gap in byte addr [2011C]->[2012C]"));
+
+  OpenMcs walked(hex);
+  McsIterator iterator;
+  iterator.input = &walked.input;
+  uint32_t address = 0;
+  for (size_t i = 0; i < 300; ++i) {
+    ASSERT_EQ(McsNextByte(iterator, &address), bytes[i]);
+    EXPECT_EQ(address, 0x1FFF0u + i);
+  }
+  uint16_t word = 0;
+  ASSERT_TRUE(McsNextWord(iterator, word, address));
+  EXPECT_EQ(address, 0x2012Cu);
+  EXPECT_EQ(word, bytes[0] | (bytes[1] << 8));
+}
+
+TEST(McsFile, BadChecksumWarnsAndKeepsTheRecordBadRecordsStop) {
+  MessagePort port;
+  ScratchFolder folder;
+  OpenMcs file(folder.Write("bad.mcs", ":0200000012340000\n:00000001FF\n"));
+  McsRecord record;
+  ASSERT_EQ(McsReadFile(file.input, record), 1);
+  EXPECT_EQ(record.data, (std::vector<uint8_t>{0x12, 0x34}));
+  EXPECT_TRUE(port.Saw("MCS record checksum [00] != Computed checksum [B8]"));
+
+  OpenMcs notMcs(folder.Write("text.mcs", "hello\n"));
+  EXPECT_THROW(McsReadFile(notMcs.input, record), int);
+  EXPECT_TRUE(port.Saw("Invalid char [h]; may not be an MCS file"));
+  OpenMcs shortType(folder.Write("type4.mcs", ":0100000400FB\n"));
+  EXPECT_THROW(McsReadFile(shortType.input, record), int);
+  EXPECT_TRUE(port.Saw("Rec type must have 2 data bytes"));
+}
+
+TEST(BitText, ConversionsAndTheirRejections) {
+  MessagePort port;
+  EXPECT_EQ(IscBitsToHex("1Hu0Ldx11"), "1C3");
+  EXPECT_EQ(IscBitsGrouped("110100111"), "1 1010 0111");
+  EXPECT_EQ(IscBytesToBits({0x01, 0x80}, 16), "1000000000000001");
+  EXPECT_EQ(IscNumberToBits(6, 4, true), "0110");
+  EXPECT_EQ(IscNumberToBits(6, 4, false), "0110");
+  EXPECT_EQ(IscNumberToBits(1, 3, false), "100");
+  EXPECT_EQ(IscPinLettersToBits("dLhU"), "0011");
+  EXPECT_EQ(IscBitsToNumber("101101"), 45u);
+  EXPECT_EQ(IscHexToNumber("fFfe"), 0xFFFEu);
+  EXPECT_EQ(McsChecksum("02000004FFFF"), 0xFC);
+  EXPECT_THROW(IscBitsToHex("10z"), int);
+  EXPECT_THROW(IscPinLettersToBits("HX"), int);
+  EXPECT_THROW(IscBitsToNumber("12"), int);
+  EXPECT_THROW(McsChecksum("123"), int);
+  EXPECT_TRUE(port.Saw("Incomplete byte [123]"));
+}
+
+}  // namespace
