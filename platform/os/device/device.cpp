@@ -7,6 +7,7 @@
 
 #include "platform/os/device/device_file.h"
 #include "platform/os/serial/serial_port.h"
+#include "platform/os/sync/thread.h"
 
 namespace os::detail {
 namespace {
@@ -181,9 +182,10 @@ bool GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t* bytes,
       return false;
     }
   } else {
-    error = static_cast<uint32_t>(std::atomic_ref(overlapped->Internal).load());
+    const std::uintptr_t status = std::atomic_ref(overlapped->Internal).load();
     transferred = static_cast<uint32_t>(std::atomic_ref(overlapped->InternalHigh).load());
-    if (error == ERROR_IO_PENDING) {
+    error = detail::ErrorOf(status);
+    if (status == STATUS_PENDING) {
       // Not a request of this handle: nothing will complete it here.
       SetLastError(ERROR_INVALID_PARAMETER);
       return false;
@@ -197,12 +199,12 @@ bool GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t* bytes,
 bool CancelIo(Handle device) {
   std::shared_ptr<detail::DeviceFile> file = detail::Lookup<detail::DeviceFile>(device);
   if (file == nullptr) return false;
-  file->CancelAll();
+  file->Cancel(GetCurrentThreadId());
   return true;
 }
 
 bool HasOverlappedIoCompleted(const Overlapped* overlapped) {
-  return std::atomic_ref(const_cast<Overlapped*>(overlapped)->Internal).load() != ERROR_IO_PENDING;
+  return std::atomic_ref(const_cast<Overlapped*>(overlapped)->Internal).load() != STATUS_PENDING;
 }
 
 }  // namespace os

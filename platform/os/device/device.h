@@ -94,7 +94,8 @@ bool WriteFile(Handle device, const void* buffer, uint32_t size, uint32_t* bytes
 // The result of a request started with overlapped. Without wait a pending
 // request gives false with ERROR_IO_INCOMPLETE.
 bool GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t* bytes, bool wait);
-// Completes every pending request of the handle with ERROR_OPERATION_ABORTED.
+// Completes the calling thread's pending requests on the handle with
+// ERROR_OPERATION_ABORTED; closing the handle does that for every thread.
 bool CancelIo(Handle device);
 
 }  // namespace os

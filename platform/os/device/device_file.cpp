@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/os/sync/event.h"
+#include "platform/os/sync/thread.h"
 
 namespace os::detail {
 
@@ -18,11 +19,12 @@ Request::Request(Kind kind, uint32_t code, const void* input, uint32_t inputSize
       output_(output),
       overlapped_(overlapped),
       event_(overlapped != nullptr ? overlapped->hEvent : kNullHandle),
-      file_(std::move(file)) {
+      file_(std::move(file)),
+      issuer_(GetCurrentThreadId()) {
   if (inputSize > 0) std::memcpy(buffer_.data(), input, inputSize);
   if (overlapped_ != nullptr) {
     std::atomic_ref(overlapped_->InternalHigh).store(0);
-    std::atomic_ref(overlapped_->Internal).store(ERROR_IO_PENDING);
+    std::atomic_ref(overlapped_->Internal).store(STATUS_PENDING);
     if (event_ != kNullHandle) ResetEvent(event_);
   }
 }
@@ -41,7 +43,7 @@ bool Request::Finish(uint32_t error, uint32_t bytes) {
     }
     if (overlapped_ != nullptr) {
       std::atomic_ref(overlapped_->InternalHigh).store(bytes_);
-      std::atomic_ref(overlapped_->Internal).store(error);
+      std::atomic_ref(overlapped_->Internal).store(StatusOf(error));
     }
   }
   // The caller may reuse the block from here on; only copies are used.
@@ -88,11 +90,13 @@ std::shared_ptr<Request> DeviceFile::Find(const Overlapped* overlapped) {
   return nullptr;
 }
 
-void DeviceFile::CancelAll() {
+void DeviceFile::Cancel(uint32_t thread) {
   std::vector<std::shared_ptr<Request>> cancelled;
   {
     std::lock_guard lock(mutex_);
-    cancelled = pending_;
+    for (const auto& request : pending_) {
+      if (thread == 0 || request->issuer() == thread) cancelled.push_back(request);
+    }
   }
   for (const auto& request : cancelled) {
     if (request->Finish(ERROR_OPERATION_ABORTED, 0)) device->Cancelled(*request);

@@ -14,6 +14,12 @@ namespace os::detail {
 class SerialPort;
 class DeviceFile;
 
+// The status word of a completed request and back.
+inline std::uintptr_t StatusOf(uint32_t error) {
+  return error == ERROR_SUCCESS ? 0 : 0xC0000000u | error;
+}
+inline uint32_t ErrorOf(std::uintptr_t status) { return static_cast<uint32_t>(status & 0xFFFF); }
+
 class Request final : public IoRequest {
  public:
   Request(Kind kind, uint32_t code, const void* input, uint32_t inputSize, void* output,
@@ -31,6 +37,7 @@ class Request final : public IoRequest {
   bool Finish(uint32_t error, uint32_t bytes);
 
   Overlapped* overlapped() const { return overlapped_; }
+  uint32_t issuer() const { return issuer_; }
   // Waits for completion; answers the error and the bytes transferred.
   uint32_t Wait(uint32_t* bytes);
   // Completion state without waiting.
@@ -46,6 +53,7 @@ class Request final : public IoRequest {
   Overlapped* const overlapped_;
   const Handle event_;
   const std::weak_ptr<DeviceFile> file_;
+  const uint32_t issuer_;
   mutable std::mutex mutex_;
   std::condition_variable done_;
   bool complete_ = false;
@@ -63,13 +71,14 @@ class DeviceFile : public Object {
         overlappedMode(overlappedMode),
         serial(std::move(serial)) {}
 
-  void Closed() override { CancelAll(); }
+  void Closed() override { Cancel(0); }
 
   void Add(std::shared_ptr<Request> request);
   void Remove(const Request* request);
   // The latest request in flight that uses the block, or null.
   std::shared_ptr<Request> Find(const Overlapped* overlapped);
-  void CancelAll();
+  // Cancels the requests that the thread issued; thread 0: all of them.
+  void Cancel(uint32_t thread);
 
   const std::shared_ptr<Device> device;
   const bool overlappedMode;

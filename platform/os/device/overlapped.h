@@ -7,8 +7,12 @@
 
 namespace os {
 
+// The status word while a request runs, as Windows keeps it.
+inline constexpr std::uintptr_t STATUS_PENDING = 0x103;
+
 struct Overlapped {
-  // ERROR_IO_PENDING while the request runs, then its Windows error code.
+  // STATUS_PENDING while the request runs; then 0, or 0xC0000000 with the
+  // Windows error code in the low bits (read it with GetOverlappedResult).
   std::uintptr_t Internal = 0;
   // Bytes transferred once complete.
   std::uintptr_t InternalHigh = 0;

@@ -208,6 +208,10 @@ uint32_t RegCreateKey(Handle parent, const wchar_t* subKey, uint32_t options, ui
   std::optional<KeyPath> path = detail::Resolve(parent);
   if (!path) return ERROR_INVALID_HANDLE;
   if ((options & ~REG_OPTION_VOLATILE) != 0) return ERROR_INVALID_PARAMETER;
+  KeyFile parentKey;
+  if (uint32_t status = detail::LoadOpen(*path, &parentKey); status != ERROR_SUCCESS) {
+    return status;
+  }
   if (uint32_t status = detail::Append(*path, subKey); status != ERROR_SUCCESS) return status;
   if ((path->access & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
   uint32_t created = 0;

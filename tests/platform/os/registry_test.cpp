@@ -147,6 +147,9 @@ TEST(Registry, AccessRightsDeletionAndBadHandles) {
   EXPECT_EQ(RegDeleteKey(parent, L"Access"), ERROR_ACCESS_DENIED);  // has a sub-key
   EXPECT_EQ(RegDeleteKey(parent, L"Access\\Child"), ERROR_SUCCESS);
   EXPECT_EQ(SetDword(writable, L"x", 1), ERROR_KEY_DELETED);
+  Handle below = kNullHandle;
+  EXPECT_EQ(RegCreateKey(writable, L"Below", 0, KEY_ALL_ACCESS, &below, nullptr),
+            ERROR_KEY_DELETED);
   Handle missing = kNullHandle;
   EXPECT_EQ(RegOpenKey(HKEY_CURRENT_USER, L"Software\\ZorTest\\Access\\Child", KEY_READ, &missing),
             ERROR_FILE_NOT_FOUND);
