@@ -1,0 +1,146 @@
+// ISC data files: header checks, data arrays, overrides and both CRCs.
+#include <gtest/gtest.h>
+
+#include "driver/ieee1532/bsdl/bsdlparser.h"
+#include "driver/ieee1532/engine/iscengine.h"
+#include "driver/ieee1532/isc/iscdatafile.h"
+#include "tests/driver/ieee1532/testsupport.h"
+
+namespace {
+
+std::string ExampleIsc() { return ReadText(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.isc"); }
+
+std::string Body(const std::string& header, const std::string& arrays) {
+  return "IEEE_1532_Data\n(Header (STD_Version STD_1532_2001\n  " + header +
+         "\n  Creator \"tests\"\n  Entity zorflash\n )\n" + arrays + "\n)";
+}
+
+uint16_t Crc(const std::string& text) {
+  ScratchFolder folder;
+  uint16_t crc = 0;
+  EXPECT_TRUE(IscFileTransmissionCrc(folder.Write("f", text), crc));
+  return crc;
+}
+
+struct Read {
+  Read(const std::string& text, BsdlEntity* entity = nullptr) {
+    path = folder.Write("data.isc", text);
+    InputFileInit(data.input, path);
+    try {
+      ok = IscDataReadFile(data, kIscDataReadHeader, entity, "", lookup) == 1;
+    } catch (int) {
+      ok = false;
+    }
+  }
+  ScratchFolder folder;
+  std::string path;
+  IscDataFile data;
+  IscDataLookup lookup;
+  bool ok = false;
+};
+
+class IscDataFileTest : public testing::Test {
+ protected:
+  void SetUp() override { IscEngineInitGlobals(); }
+  MessagePort m_port;
+};
+
+TEST_F(IscDataFileTest, TransmissionCrcIsX25OverAllButLineEnds) {
+  EXPECT_EQ(Crc("123456789"), 0x906E);
+  EXPECT_EQ(Crc("12345\r\n6789\n"), 0x906E);
+}
+
+TEST_F(IscDataFileTest, ExampleFileReadsWithItsCrcAndArrays) {
+  Read read(ExampleIsc());
+  ASSERT_TRUE(read.ok) << m_port.m_text;
+  EXPECT_EQ(read.data.version, "std_1532_2001");
+  EXPECT_EQ(read.data.creationDate, "20261207.0900");
+  EXPECT_EQ(read.data.creator, "zorisc example");
+  EXPECT_EQ(read.data.entities, std::vector<std::string>{"zorflash"});
+  ASSERT_EQ(read.data.arrays.size(), 1u);
+  EXPECT_EQ(read.data.arrays[0].sections[kBsdlRepeat].size(), 64u);
+  EXPECT_TRUE(read.data.transmissionCrcPresent);
+  EXPECT_TRUE(read.data.transmissionCrcOk);
+  EXPECT_TRUE(m_port.Saw("    = ISC transmission CRC [EAD4]: OK"));
+
+  IscDataFindSection(read.data, "array", kBsdlRepeat, read.lookup);
+  EXPECT_EQ(read.lookup.array, &read.data.arrays[0]);
+  EXPECT_THROW(IscDataFindSection(read.data, "array", kBsdlTerminate, read.lookup), int);
+  EXPECT_TRUE(m_port.Saw("[terminate] section of data array [array] not found"));
+}
+
+TEST_F(IscDataFileTest, TransmissionCrcIsOptionalAndMayBeTooLong) {
+  std::string body = Body("Creation_Date 20261207.0900", "DATA a (initialize (12))");
+  Read plain(body);
+  ASSERT_TRUE(plain.ok);
+  EXPECT_FALSE(plain.data.transmissionCrcPresent);
+
+  char crc[8];
+  snprintf(crc, sizeof(crc), "0%04X", static_cast<unsigned>(Crc(body)));
+  Read fiveDigits(body + "\n" + crc + "\n");
+  ASSERT_TRUE(fiveDigits.ok);
+  EXPECT_TRUE(m_port.Saw("CRC must have 4 hex digits"));
+  EXPECT_TRUE(fiveDigits.data.transmissionCrcOk);
+
+  Read wrong(body + "\n1234\n");
+  EXPECT_TRUE(wrong.ok);
+  EXPECT_FALSE(wrong.data.transmissionCrcOk);
+  EXPECT_TRUE(m_port.Saw(" mismatch (computed ["));
+}
+
+TEST_F(IscDataFileTest, DatesAreCheckedButDoNotStopTheRead) {
+  Read february(Body("Creation_Date 20260231.2359", "DATA a (repeat (1))"));
+  EXPECT_TRUE(february.ok);
+  EXPECT_FALSE(m_port.Saw("invalid"));
+  Read month(Body("Creation_Date 20261307.0900", "DATA a (repeat (1))"));
+  EXPECT_TRUE(month.ok);
+  EXPECT_TRUE(m_port.Saw("[yyyyMMdd.hhmm = 20261307.0900: invalid month 13] range[1 <= 13 <= 12]"));
+  Read shape(Body("Creation_Date 2026127.0900", "DATA a (repeat (1))"));
+  EXPECT_TRUE(shape.ok);
+  EXPECT_TRUE(m_port.Saw("[2026127.0900]: invalid date (must use YYYYMMDD.HHMM format)"));
+}
+
+TEST_F(IscDataFileTest, DataCrcMismatchIsReportedAndTheDataKept) {
+  Read wrong(
+      Body("Creation_Date 20261207.0900", "DATA a (repeat (12AB, 0F,\n 3) data_crc (00000000))"));
+  ASSERT_TRUE(wrong.ok);
+  EXPECT_EQ(wrong.data.dataCrcMismatches, 1);
+  EXPECT_EQ(wrong.data.arrays[0].sections[kBsdlRepeat],
+            (std::vector<std::string>{"12AB", "0F", "3"}));
+  size_t at = m_port.m_text.find("mismatch (computed [");
+  ASSERT_NE(at, std::string::npos);
+  std::string computed = m_port.m_text.substr(at + 20, 8);
+  Read right(Body("Creation_Date 20261207.0900",
+                  "DATA a (repeat (12AB, 0F,\n 3) data_crc (" + computed + "))"));
+  EXPECT_EQ(right.data.dataCrcMismatches, 0);
+  EXPECT_TRUE(m_port.Saw("    = Data CRC [" + computed + "]: OK"));
+}
+
+TEST_F(IscDataFileTest, StructureErrorsStop) {
+  Read twice(Body("Creation_Date 20261207.0900", "DATA a (repeat (1)), DATA a (repeat (2))"));
+  EXPECT_FALSE(twice.ok);
+  EXPECT_TRUE(m_port.Saw("Data array (a) already defined in ISC file"));
+  Read notHex(Body("Creation_Date 20261207.0900", "DATA a (repeat (1G))"));
+  EXPECT_FALSE(notHex.ok);
+  EXPECT_TRUE(m_port.Saw("[G]: data record must have hex digits only"));
+  Read noComma(Body("Creation_Date 20261207.0900", "DATA a (repeat (1)) DATA b (repeat (2))"));
+  EXPECT_FALSE(noComma.ok);
+  EXPECT_TRUE(m_port.Saw("Use ',' to separate data records"));
+}
+
+TEST_F(IscDataFileTest, OverridesChangeOptionalProceduresOnly) {
+  BsdlEntity entity;
+  ASSERT_TRUE(ParseBsdl(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.bsd", entity));
+  std::string overrides =
+      "override proc_verify(idcode) program OFF,\n"
+      "override proc_enable program OFF\n";
+  Read read(Body("Creation_Date 20261207.0900", overrides + "DATA a (repeat (1))"), &entity);
+  ASSERT_TRUE(read.ok) << m_port.m_text;
+  const BsdlAction& program = entity.actions[static_cast<size_t>(entity.FindAction("program", ""))];
+  EXPECT_EQ(program.procedures[0].overrideSetting, kBsdlOff);
+  EXPECT_EQ(program.procedures[1].overrideSetting, 0);
+  EXPECT_TRUE(m_port.Saw("Action [program] Proc [proc_enable] in [zorflash] is mandatory"));
+  EXPECT_EQ(read.data.overrides.size(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+// The engine's reader, tokenizer and report function.
+#include <gtest/gtest.h>
+
+#include "driver/ieee1532/engine/iscengine.h"
+#include "driver/ieee1532/engine/iscsettings.h"
+#include "driver/ieee1532/text/iscinputfile.h"
+#include "driver/ieee1532/text/iscmessages.h"
+#include "tests/driver/ieee1532/testsupport.h"
+
+namespace {
+
+struct Text {
+  explicit Text(const std::string& text, int comment = '-') {
+    IscEngineInitGlobals();
+    InputFileInit(record, "text");
+    InputFileSetText(record, text);
+    record.commentChar = comment;
+  }
+  std::vector<std::string> Tokens() {
+    std::vector<std::string> tokens;
+    while (true) {
+      InputFileNextToken(record, kIscTokenSkipSpace);
+      if (record.eof) return tokens;
+      tokens.push_back(record.token);
+    }
+  }
+  IscInputFile record;
+};
+
+TEST(TextInput, CommentsAndSingleDashes) {
+  MessagePort port;
+  EXPECT_EQ(Text("a -- note\nb - c").Tokens(), (std::vector<std::string>{"a", "b", "-", "c"}));
+  EXPECT_EQ(Text("a // note\nb / c", '/').Tokens(), (std::vector<std::string>{"a", "b", "/", "c"}));
+  EXPECT_EQ(Text("x-y", '-').Tokens(), (std::vector<std::string>{"x", "-", "y"}));
+  // A name or number that ends the text is still a token.
+  EXPECT_EQ(Text("12ab 3.5 last").Tokens(),
+            (std::vector<std::string>{"12ab", "3", ".", "5", "last"}));
+}
+
+TEST(TextInput, NameLengthLimit) {
+  MessagePort port;
+  EXPECT_EQ(Text(std::string(197, 'n')).Tokens().front().size(), 197u);
+  Text tooLong(std::string(198, 'n') + " x");
+  EXPECT_THROW(tooLong.Tokens(), int);
+  EXPECT_TRUE(port.Saw("xParseData bufsize err [198]"));
+  Text longNumber(std::string(199, '7'));
+  EXPECT_THROW(longNumber.Tokens(), int);
+  EXPECT_TRUE(port.Saw("xParseNumData err [199]"));
+}
+
+TEST(TextInput, ReadingPastTheEndStops) {
+  MessagePort port;
+  Text text("a");
+  InputFileNextToken(text.record, kIscTokenSkipSpace);
+  InputFileNextToken(text.record, kIscTokenSkipSpace);
+  EXPECT_TRUE(text.record.eof);
+  EXPECT_THROW(InputFileNextToken(text.record, kIscTokenSkipSpace), int);
+  EXPECT_TRUE(port.Saw("EOF_dp buf"));
+}
+
+TEST(TextInput, NumberSyntax) {
+  MessagePort port;
+  struct Case {
+    const char* text;
+    int kind;
+    double real;
+  };
+  for (const Case& c : {Case{"25.0e-1 ", kIscNumberReal, 2.5},
+                        Case{"10.00e6)", kIscNumberReal, 10e6}, Case{"1e3 ", kIscNumberReal, 1000},
+                        Case{"42 x", kIscNumberInteger, 42}, Case{"; ", kIscNumberSemicolon, 0}}) {
+    Text text(c.text, 0);
+    double real = 0;
+    int64_t integer = 0;
+    EXPECT_EQ(InputFileReadNumber(text.record, real, integer), c.kind) << c.text;
+    EXPECT_DOUBLE_EQ(real, c.real) << c.text;
+  }
+  Text negative("-3", 0);
+  double real = 0;
+  int64_t integer = 0;
+  EXPECT_THROW(InputFileReadNumber(negative.record, real, integer), int);
+  EXPECT_TRUE(port.Saw("Positive number expected"));
+  Text sign("2.0ex", 0);
+  EXPECT_THROW(InputFileReadNumber(sign.record, real, integer), int);
+}
+
+TEST(TextInput, ReportsCutAtTheMessageBufferAndErrorsStop) {
+  MessagePort port;
+  Text text("token");
+  InputFileNextToken(text.record, kIscTokenSkipSpace);
+  std::string longText(1000, 'w');
+  IscReportf(kIscWarning, true, &text.record, "%s", longText.c_str());
+  EXPECT_EQ(text.record.warnings, 1);
+  size_t start = port.m_text.find("Warning: ");
+  ASSERT_NE(start, std::string::npos);
+  EXPECT_EQ(port.m_text.find('\n', start) - start, kIscMessageBufferSize - 1);
+  EXPECT_TRUE(port.Saw("[text: line 1]:[token]"));
+
+  port.m_text.clear();
+  EXPECT_THROW(IscReportMessage(kIscError, "plain", false, nullptr), int);
+  EXPECT_EQ(port.m_text.find("plain\n"), 0u);  // no prefix without a record
+  EXPECT_TRUE(port.Saw("*** Program stopped at "));
+}
+
+TEST(TextInput, CommandTextFromThePortCountsItsLines) {
+  MessagePort port;
+  port.m_commandSource = 0;
+  port.m_lines[0].Assign("first;");
+  port.m_lines[1].Assign("second ?");
+  IscEngineInitGlobals();
+  IscInputFile record;
+  InputFileInit(record, "");
+  std::vector<std::string> tokens;
+  while (true) {
+    InputFileNextToken(record, kIscTokenSkipSpace);
+    if (record.eof) break;
+    tokens.push_back(record.token);
+    if (record.token == "?") {
+      EXPECT_EQ(record.line, 2);
+    }
+  }
+  EXPECT_EQ(tokens, (std::vector<std::string>{"first", ";", "second", "?"}));
+}
+
+TEST(TextInput, WriteBufferKeepsEveryPiece) {
+  MessagePort port;
+  ScratchFolder folder;
+  IscEngineInitGlobals();
+  IscGetSettings().writeBufferSize = 1024;
+  IscInputFile out;
+  InputFileInit(out, folder.Path("out.txt"));
+  InputFileReopen(out, "w");
+  std::string expected;
+  for (int i = 0; i < 500; ++i) {
+    std::string piece = std::to_string(i) + ",";
+    InputFileWrite(out, 0, piece.c_str());
+    expected += piece;
+  }
+  InputFileWrite(out, 1, "");
+  InputFileClose(out);
+  EXPECT_EQ(ReadText(folder.Path("out.txt")), expected);
+  EXPECT_THROW(InputFileWrite(out, 7, ""), int);
+}
+
+}  // namespace
