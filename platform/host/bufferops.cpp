@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/host/answer.h"
+#include "platform/host/bufferanswers.h"
 #include "platform/host/command.h"
 #include "platform/host/opcodes.h"
 #include "platform/host/systemops.h"
@@ -11,9 +12,6 @@
 
 namespace zorhost {
 namespace {
-
-constexpr QINT64 kRegionCopyFlags = 6703;  // bit 64: the id stands for another buffer
-constexpr QINT64 kRegionCopyTarget = 1192;
 
 QID AllocateBoardBuffer(const std::shared_ptr<SystemObject>& system, const BufferShape& shape,
                         void* const* addresses) {
@@ -63,81 +61,6 @@ Command BufferCommand(uint16_t opcode, const BoardTarget& target) {
   Command command(opcode, target.system->driverIndex);
   command.Object(target.buffer->id, target.buffer->driverIndex);
   return command;
-}
-
-// What the host answers for every buffer, board buffers included.
-bool AnswerAnyBuffer(const BufferObject& buffer, QINT64 type, void* out, QINT64* answer) {
-  switch (type) {
-    case Q_DRIVER_INDEX:
-      *answer = AnswerValue(out, buffer.driverIndex);
-      return true;
-    case Q_PARENT_ID:
-      *answer = AnswerValue(out, buffer.parent);
-      return true;
-    case kRegionCopyFlags:
-      *answer = AnswerValue(out, 0);
-      return true;
-    case kRegionCopyTarget:
-      *answer = AnswerValue(out, buffer.id);
-      return true;
-    default:
-      return AnswerCommon(buffer, type, out, answer);
-  }
-}
-
-bool AnswerMemory(const HostBuffer& memory, QINT64 type, void* out, QINT64* answer) {
-  const HostBufferDescription& d = memory.Description();
-  QINT64 value = 0;
-  switch (type) {
-    case Q_SIZE_X:
-      value = memory.SizeX();
-      break;
-    case Q_SIZE_Y:
-      value = memory.SizeY();
-      break;
-    case Q_SIZE_BAND:
-      value = memory.Bands();
-      break;
-    case Q_SIZE_BIT:
-      value = static_cast<QINT64>(d.bitDepth);
-      break;
-    case Q_TYPE:
-      value = static_cast<QINT64>(d.dataType);
-      break;
-    case Q_ATTRIBUTE:
-    case Q_FORMAT_WORD:
-      value = static_cast<QINT64>(d.attribute);
-      break;
-    case Q_PITCH:
-      value = static_cast<QINT64>(d.pitch);
-      break;
-    case Q_PITCH_BYTE:
-      value = static_cast<QINT64>(d.pitch) * memory.BytesPerPixel();
-      break;
-    case Q_SIZE_BYTE:
-      value = static_cast<QINT64>(d.byteSize);
-      break;
-    case Q_BUFFER_DESCRIPTION:
-      value = reinterpret_cast<QINT64>(&d);
-      break;
-    case Q_HOST_ADDRESS:
-    case Q_HOST_ADDRESS + 0x8:
-      value = static_cast<QINT64>(d.hostAddress[0]);
-      break;
-    case Q_HOST_ADDRESS + 0x10:
-      value = static_cast<QINT64>(d.hostAddress[1]);
-      break;
-    case Q_HOST_ADDRESS + 0x20:
-      value = static_cast<QINT64>(d.hostAddress[2]);
-      break;
-    case Q_PHYSICAL_ADDRESS:
-      value = 0;  // host memory has no bus address
-      break;
-    default:
-      return false;
-  }
-  *answer = AnswerValue(out, value);
-  return true;
 }
 
 }  // namespace

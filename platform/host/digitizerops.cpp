@@ -195,7 +195,6 @@ QINT64 HookDigitizer(QID id, QINT64 type, QHOOK_FUNCTION function, void* user) {
 QINT64 DigitizerHookInfo(QID eventId, QINT64 type, void* out) {
   auto event = LookupObject(eventId, 0);
   if (event == nullptr) return 0;
-  QINT64 answer = 0;
   if (const std::optional<QINT64> stored = event->settings.Get(type)) {
     return AnswerValue(out, *stored);
   }
@@ -208,8 +207,7 @@ QINT64 DigitizerHookInfo(QID eventId, QINT64 type, void* out) {
   QINT64 flag = 0;
   Command command(qdop::kDigGetHookInfo, system->driverIndex);
   command.Integer(eventId).Integer(type).Address(room.For(out)).Address(&flag);
-  answer = Execute(*system, command) ? room.Result(out) : 0;
-  return answer;
+  return Execute(*system, command) ? room.Result(out) : 0;
 }
 
 void ControlFeature(QID id, QINT64 flag, const wchar_t* feature, QINT64 dataType,

@@ -26,7 +26,6 @@ class DriverLibrary {
   // The drivers loaded so far.
   static std::vector<DriverLibrary*> Loaded();
 
-  const std::wstring& Board() const { return board_; }
   // Hands one record to the decoder on the calling thread.
   void Decode(QDCommandRecord& record);
   // The thread is ending: the driver may drop what it keeps for it.

@@ -36,7 +36,6 @@ class HostBuffer {
   QINT64 SizeX() const { return static_cast<QINT64>(description_.sizeX); }
   QINT64 SizeY() const { return static_cast<QINT64>(description_.sizeY); }
   QINT64 BytesPerPixel() const { return bytesPerPixel_; }
-  std::byte* BandAddress(QINT64 band) const { return planes_[band]; }
 
   // Copies a region of one band (or of all bands, band after band, for -1) to or from packed
   // rows. False with `error` filled when the region does not lie inside the buffer.
