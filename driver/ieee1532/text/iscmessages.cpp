@@ -81,6 +81,8 @@ void IscReportMessage(int code, const char* text, bool showLine, IscInputFile* r
                 static_cast<long>(record->line), record->token.c_str());
   }
   if (code == kIscError) {
+    // A run that stops has not passed, whatever the last action did.
+    IscPortSetFailureWord(1);
     IscMessagef(kIscLinePlain, "*** Program stopped at %s", NowText().c_str());
     IscEngineFreeGlobals();
     throw 1;

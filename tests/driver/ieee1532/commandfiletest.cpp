@@ -1,0 +1,102 @@
+// Command files: device lines, options, file names and the chain summary.
+#include <gtest/gtest.h>
+
+#include "driver/ieee1532/chain/chaindevice.h"
+#include "driver/ieee1532/engine/iscengine.h"
+#include "driver/ieee1532/engine/iscsettings.h"
+#include "tests/driver/ieee1532/testsupport.h"
+
+namespace {
+
+class CommandFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    m_port.m_bsdlFolder.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+    IscEngineInitGlobals();
+  }
+  void TearDown() override { IscEngineFreeGlobals(); }
+
+  // Reads text as a command file; false when the engine stopped.
+  bool Read(const std::string& text) {
+    IscEngineInitGlobals();
+    IscInputFile record;
+    InputFileInit(record, "cmd");
+    InputFileSetText(record, text);
+    try {
+      return ChainReadCommandFile(record) == 1;
+    } catch (int) {
+      return false;
+    }
+  }
+  const ChainDevice& Device(size_t index) { return *IscEngineChain().devices.at(index); }
+
+  MessagePort m_port;
+  ScratchFolder m_folder;
+};
+
+TEST_F(CommandFile, DeviceLineWithEveryOption) {
+  std::string data =
+      m_folder.Write("Flash Data.ISC", ReadText(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.isc"));
+  ASSERT_TRUE(Read("// chain\nFlash -a\"Program\" -b\"zorflash.bsd\" -d\"" + data +
+                   "\" -i8 -o\"Out.TXT\" -data_isc;\nother -i 4 -skip_dev;"))
+      << m_port.m_text;
+  const ChainDevice& flash = Device(0);
+  EXPECT_EQ(flash.name, "flash");
+  EXPECT_EQ(flash.action, "program");
+  ASSERT_NE(flash.entity, nullptr);
+  EXPECT_EQ(flash.entity->name, "zorflash");
+  ASSERT_NE(flash.data, nullptr);
+  EXPECT_EQ(flash.data->input.name, data);  // file names keep their case and blanks
+  ASSERT_TRUE(flash.output);
+  EXPECT_EQ(flash.output->name, "Out.TXT");
+  EXPECT_TRUE(flash.iscOutput);
+  EXPECT_EQ(flash.irLength, 8);
+  EXPECT_EQ(Device(1).irLength, 4);
+  EXPECT_TRUE(Device(1).skip);
+  EXPECT_TRUE(m_port.Saw("--> Reading BSDL file ["));
+}
+
+TEST_F(CommandFile, FormatErrorsStopWithTheLine) {
+  struct Case {
+    std::string text;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"a -i8", "Terminate device description with ';'"},
+      {"a -i8x;", "use decimal numbers only"},
+      {"A -i8;\na -i4;", "Device name already exists"},
+      {"a -q;", "Unknown option"},
+      {"a -5;", "Unknown command"},
+      {"; a;", "JTAG device description expected"},
+      {"a -b\"nosuch.bsd\";", "BSDL file ["},
+      {"a -d\"" + std::string(220, 'n') + "\";", "data/string longer than [200] characters"},
+      {"a -a\"program(\";", "action data name expected"},
+  };
+  for (const Case& c : cases) {
+    m_port.m_text.clear();
+    EXPECT_FALSE(Read(c.text)) << c.text;
+    EXPECT_TRUE(m_port.Saw(c.message)) << c.text << "\n" << m_port.m_text;
+    EXPECT_TRUE(m_port.Saw("[cmd: line ")) << c.text;
+  }
+}
+
+TEST_F(CommandFile, InstructionLengthWrittenEitherWay) {
+  ASSERT_TRUE(Read("a -i8; b -i 8;"));
+  EXPECT_EQ(Device(0).irLength, Device(1).irLength);
+}
+
+TEST_F(CommandFile, SkippedDevicesCountNowhereAndTheBsdlLengthWins) {
+  std::string data = std::string(ZOR_EXAMPLES_DIR) + "/zorflash.isc";
+  ASSERT_TRUE(Read("x -i5 -skip_dev;\nflash -i3 -b\"zorflash.bsd\" -d\"" + data +
+                   "\" -a\"program\";\ny -i4;"));
+  IscGetSettings().debugInfo = true;
+  ASSERT_EQ(ChainValidateActions(IscEngineChain()), 1) << m_port.m_text;
+  EXPECT_TRUE(m_port.Saw("  => [flash]: will use instr reg length [8] from [zorflash]"));
+  ChainPrintSummary(IscEngineChain(), 0);
+  EXPECT_TRUE(m_port.Saw("-> Max Reg Size: IR     12 | DR     32 (sequential mode) TDI (32)"))
+      << m_port.m_text;
+  EXPECT_FALSE(m_port.Saw("-[0] x"));
+  EXPECT_EQ(IscEngineChain().tdiText.size(), 33u);
+}
+
+}  // namespace

@@ -1,0 +1,89 @@
+// The engine's front end: options, usage, check mode, timing lines and log file.
+#include <gtest/gtest.h>
+
+#include "driver/ieee1532/engine/iscengine.h"
+#include "driver/ieee1532/engine/iscsettings.h"
+#include "tests/driver/ieee1532/enginerun.h"
+#include "tests/driver/ieee1532/testsupport.h"
+
+namespace {
+
+bool Parse(std::vector<std::string> arguments) {
+  IscEngineInitGlobals();
+  std::vector<char*> argv;
+  for (std::string& text : arguments) argv.push_back(text.data());
+  try {
+    return IscEngineParseOptions(static_cast<int>(argv.size()), argv.data());
+  } catch (int) {
+    return false;
+  }
+}
+
+TEST(FrontEnd, OptionNamesIgnoreCaseButMustBeWhole) {
+  MessagePort port;
+  port.m_commandSource = 0;  // as during the option parse of a run: "cmd" is not opened
+  ASSERT_TRUE(
+      Parse({"rurura", "-M", "Concurrent", "-READBUFSIZE", "100", "-maxbiterr", "7", "-i", "cmd"}));
+  const IscSettings& settings = IscGetSettings();
+  EXPECT_TRUE(settings.concurrent);
+  EXPECT_FALSE(settings.maxConcurrent);
+  EXPECT_EQ(settings.readBufferSize, 0x40000);
+  EXPECT_EQ(settings.maxBitErrors, 7);
+  ASSERT_TRUE(Parse({"rurura", "-m", "max_concurrent", "-xopt", "6", "-i", "cmd"}));
+  EXPECT_TRUE(IscGetSettings().maxConcurrent);
+  EXPECT_TRUE(IscGetSettings().debugInfo && IscGetSettings().bsdlInfo);
+
+  EXPECT_FALSE(Parse({"rurura", "-maxbit", "7", "-i", "cmd"}));
+  EXPECT_TRUE(port.Saw("rurura: unknown option [-maxbit]"));
+  EXPECT_FALSE(Parse({"rurura", "-m", "parallel", "-i", "cmd"}));
+  EXPECT_TRUE(port.Saw("Specify -m [sequential | concurrent]"));
+  EXPECT_FALSE(Parse({"rurura", "-i"}));
+  EXPECT_TRUE(port.Saw("missing [InputFile] filename"));
+}
+
+TEST(FrontEnd, MissingInputPrintsTheUsageAndStops) {
+  MessagePort port;
+  EXPECT_FALSE(RunEngine({"rurura", "-xshowallopts"}));
+  EXPECT_TRUE(port.Saw("==> missing input"));
+  EXPECT_TRUE(port.Saw("Usage:\n  rurura [options] -i <command file>"));
+  EXPECT_TRUE(port.Saw("        =>  32: display ACTION repeat count"));
+  EXPECT_TRUE(port.Saw("  -skip_exit_on_error = process other devices even on flow exit_on_error"));
+  EXPECT_TRUE(port.Saw("*** Program stopped at"));
+  EXPECT_EQ(port.m_failure, 1u);
+
+  port.m_text.clear();
+  EXPECT_FALSE(RunEngine({"rurura", "-i", "cmd", "extra"}));
+  EXPECT_TRUE(port.Saw("==> unknown option [extra]"));
+}
+
+TEST(FrontEnd, CheckModeParsesOneBsdlFile) {
+  MessagePort port;
+  std::string file = TestDataPath("bsdl/epc4q100_1532.bsd");
+  ASSERT_TRUE(RunEngine({"rurura", "-checkbsdl", file}));
+  EXPECT_TRUE(port.Saw("--> Checking BSDL file [" + file + "]"));
+  EXPECT_TRUE(port.Saw("    = File OK"));
+  EXPECT_TRUE(port.Saw("===== Info from BSDL file"));
+  EXPECT_TRUE(port.Saw("---[ Total program runtime: 0 sec  ]---"));
+  EXPECT_FALSE(port.Saw("=> passed"));
+
+  EXPECT_FALSE(RunEngine({"rurura", "-checkbsdl", "/no/such.bsd"}));
+  EXPECT_TRUE(port.Saw("Cannot open/read BSDL file [/no/such.bsd]"));
+}
+
+TEST(FrontEnd, CommandFileOnDiskAndLogFile) {
+  auto chain = ExampleChain();
+  SimBoardPort port(chain.get());
+  port.m_bsdlFolder.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+  ScratchFolder folder;
+  std::string command = folder.Write(
+      "Chain.CMD", "fpga -i6;\nflash -b\"zorflash.bsd\" -a\"verify_idcode\";\nbuffer -i4;\n");
+  std::string log = folder.Path("Run.Log");
+  ASSERT_TRUE(RunEngine({"rurura", "-l", log, "-i", command})) << port.m_text;
+  EXPECT_EQ(port.m_failure, 0u) << port.m_text;
+  std::string logged = ReadText(log);
+  EXPECT_NE(logged.find("[ PASS ]: Action [flash (zorflash)]: verify_idcode"), std::string::npos);
+  EXPECT_NE(logged.find("---< Elapsed clock time for iteration [1] = "), std::string::npos);
+  EXPECT_NE(logged.find("   => passed 1 of 1 iteration "), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+// The pin layer on the simulated chain: TAP walks, shifts with bypass bits and long captures.
+#include <gtest/gtest.h>
+
+#include "driver/ieee1532/engine/iscengine.h"
+#include "driver/ieee1532/tap/isctap.h"
+#include "platform/boardsim/jtag/chainfile.h"
+#include "tests/driver/ieee1532/enginerun.h"
+
+namespace {
+
+class PinLayer : public testing::Test {
+ protected:
+  void Use(std::unique_ptr<boardsim::CSimJtagChain> chain) {
+    IscEngineInitGlobals();
+    m_chain = std::move(chain);
+    m_port = std::make_unique<SimBoardPort>(m_chain.get());
+  }
+  void TearDown() override { IscEngineFreeGlobals(); }
+  std::unique_ptr<boardsim::CSimJtagChain> m_chain;
+  std::unique_ptr<SimBoardPort> m_port;
+};
+
+TEST_F(PinLayer, InstructionShiftSendsTheLastCharacterFirst) {
+  Use(boardsim::ParseChainJson(R"({"devices": [{"name": "d", "irLength": 2}]})"));
+  m_chain->EnableTrace(true);
+  TapReset(false);
+  EXPECT_EQ(m_chain->ClockCount(), 5u);  // Test-Logic-Reset takes five, not six
+  TapReset(true);
+  m_chain->ClearTrace();
+  std::string captured;
+  TapShiftString(kTapInstructionRegister, 2, "10", &captured, true, false);
+  // TMS and TDI per clock: to Shift-IR, "0" first, "1" last with the exit, update, idle.
+  const std::vector<std::pair<bool, bool>> expected = {
+      {true, false},  {true, false}, {false, false}, {false, false},
+      {false, false}, {true, true},  {true, false},  {false, false}};
+  ASSERT_EQ(m_chain->Trace().size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(m_chain->Trace()[i].tms, expected[i].first) << "clock " << i;
+    EXPECT_EQ(m_chain->Trace()[i].tdi, expected[i].second) << "clock " << i;
+  }
+  // Capture-IR loads ...01: the 1 leaves first and lands in the last character.
+  EXPECT_EQ(captured, "01");
+}
+
+TEST_F(PinLayer, ShiftsThroughTheBypassBitsOfTheOtherDevices) {
+  Use(ExampleChain());
+  TapBypass() = TapBypassCounts{1, 6, 1, 4};  // fpga nearer TDO, buffer nearer TDI
+  TapReset(true);
+  TapShiftString(kTapInstructionRegister, 8, "00000001", nullptr, false, false);
+  std::string idcode;
+  TapShiftString(kTapDataRegister, 32, nullptr, &idcode, true, false);
+  EXPECT_EQ(idcode, "00000001001000110100010101100111");  // 0x01234567
+
+  m_chain->EnableTrace(true);
+  TapShiftString(kTapDataRegister, 3, "111", nullptr, false, false);
+  const auto& trace = m_chain->Trace();
+  ASSERT_EQ(trace.size(), 3u + 1 + 3 + 1 + 2);
+  EXPECT_FALSE(trace[6].tms);  // the last data bit stays in Shift-DR: a trailer bit follows
+  EXPECT_TRUE(trace[7].tms);   // the trailer bit exits
+}
+
+TEST_F(PinLayer, LongCapturesComeBackInShiftOrder) {
+  Use(boardsim::ParseChainJson(
+      R"({"devices": [{"name": "wide", "irLength": 4, "boundaryLength": 70000}]})"));
+  std::string pattern(70000, '0');
+  for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = (i * 2654435761u >> 7) & 1 ? '1' : '0';
+  TapReset(true);
+  TapShiftString(kTapInstructionRegister, 4, "0010", nullptr, false, false);  // SAMPLE
+  TapShiftString(kTapDataRegister, 70000, pattern.c_str(), nullptr, false, false);
+  std::string captured;
+  TapShiftString(kTapDataRegister, 70000, pattern.c_str(), &captured, true, false);
+  EXPECT_EQ(captured, pattern);
+}
+
+}  // namespace
