@@ -78,13 +78,7 @@ NodeMap::Guard::~Guard() {
   map_.FlushInsideLock(fired);
   --map_.depth_;
   map_.lock_.Unlock();
-  for (NodeBase* node : fired) {
-    try {
-      node->FireCallbacks(cbPostOutsideLock);
-    } catch (...) {
-      // A failing client callback must not stop the others from being told.
-    }
-  }
+  for (NodeBase* node : fired) node->FireCallbacks(cbPostOutsideLock);
 }
 
 void NodeMap::FlushInsideLock(std::vector<NodeBase*>& fired) {
@@ -95,11 +89,7 @@ void NodeMap::FlushInsideLock(std::vector<NodeBase*>& fired) {
     for (NodeBase* node : batch) {
       if (!seen.insert(node).second) continue;
       fired.push_back(node);
-      try {
-        node->FireCallbacks(cbPostInsideLock);
-      } catch (...) {
-        // As above: one client's failure is not the writer's.
-      }
+      node->FireCallbacks(cbPostInsideLock);
     }
   }
 }

@@ -32,6 +32,10 @@ bool IsWritingLink(const std::string& name) {
   return name == "pValue" || name == "pValueIndexed" || name == "pValueDefault";
 }
 
+bool IsValueLink(const std::string& name) {
+  return IsWritingLink(name) || name == "pVariable" || name == "pIndex";
+}
+
 }  // namespace
 
 RecursionGuard::RecursionGuard(bool& busy, const NodeBase& node) : busy_(busy) {
@@ -109,6 +113,7 @@ NodeBase* NodeBase::Resolve(const XmlProperty& property) {
     target->AddDependent(this);
     if (link != "pInvalidator") readingChildren_.push_back(target);
     if (IsWritingLink(link)) writingChildren_.push_back(target);
+    if (IsValueLink(link)) valueChildren_.push_back(target);
   }
   return target;
 }
@@ -144,7 +149,14 @@ void NodeBase::FireCallbacks(ECallbackType type) {
     NodeMap::Guard guard(map_);
     for (const Callback& c : callbacks_) current.push_back(c.callback);
   }
-  for (const auto& callback : current) (*callback)(type);
+  for (const auto& callback : current) {
+    try {
+      (*callback)(type);
+    } catch (...) {
+      // One client's failing callback must neither undo the write that is
+      // already done nor keep the other clients from being told.
+    }
+  }
 }
 
 bool NodeBase::AdvancePolling(int64_t elapsed) {
@@ -183,6 +195,21 @@ void NodeBase::InvalidateNode() {
   NodeMap::Guard guard(map_);
   InvalidateCache();
   map_.NodeChanged(*this);
+}
+
+ECachingMode NodeBase::GetCachingMode() const {
+  NodeMap::Guard guard(map_);
+  if (cachingBusy_) return WriteThrough;  // a cycle adds nothing new
+  cachingBusy_ = true;
+  ECachingMode mode = WriteThrough;
+  for (const NodeBase* child : valueChildren_) {
+    const ECachingMode childMode = child->GetCachingMode();
+    if (childMode == NoCache || (childMode == WriteAround && mode == WriteThrough)) {
+      mode = childMode;
+    }
+  }
+  cachingBusy_ = false;
+  return mode;
 }
 
 gcstring NodeBase::GetDisplayName() const { return displayName_.empty() ? Name() : displayName_; }

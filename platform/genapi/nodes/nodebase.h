@@ -61,7 +61,9 @@ class NodeBase : public virtual INode, public virtual ISelector {
   EVisibility GetVisibility() const override { return visibility_; }
   void InvalidateNode() override;
   bool IsCachable() const override { return GetCachingMode() != NoCache; }
-  ECachingMode GetCachingMode() const override { return NoCache; }
+  // Nodes without a register of their own cache as well as the values they
+  // are computed from: the weakest mode among them.
+  ECachingMode GetCachingMode() const override;
   int64_t GetPollingTime() const override { return pollingTime_; }
   gcstring GetToolTip() const override { return toolTip_; }
   gcstring GetDescription() const override { return description_; }
@@ -105,6 +107,7 @@ class NodeBase : public virtual INode, public virtual ISelector {
 
   std::vector<NodeBase*> readingChildren_;
   std::vector<NodeBase*> writingChildren_;
+  std::vector<NodeBase*> valueChildren_;  // what the value is read from
 
  private:
   bool FlagIsSet(NodeBase* flag) const;
@@ -133,6 +136,7 @@ class NodeBase : public virtual INode, public virtual ISelector {
   std::vector<NodeBase*> affected_;
   bool affectedKnown_ = false;
   mutable bool accessBusy_ = false;
+  mutable bool cachingBusy_ = false;
   struct Callback {
     CallbackHandleType handle;
     std::shared_ptr<CNodeCallback> callback;

@@ -161,3 +161,18 @@ TEST(Caching, ModesInvalidatorsAndPolling) {
   m.ref._InvalidateNodes();
   EXPECT_EQ(through->GetValue(), 3);
 }
+
+TEST(Caching, ComputedNodesCacheLikeWhatTheyAreComputedFrom) {
+  TestMap m(Reg("IntReg", "Live", "0x0", "4", "<Cachable>NoCache</Cachable>") +
+            Reg("IntReg", "Kept", "0x4", "4") +
+            "<Integer Name='Inline'><Value>1</Value></Integer>"
+            "<Integer Name='OnLive'><pValue>Live</pValue></Integer>"
+            "<IntSwissKnife Name='Mixed'><pVariable Name='A'>Kept</pVariable>"
+            "<pVariable Name='B'>Live</pVariable><Formula>A + B</Formula></IntSwissKnife>"
+            "<IntSwissKnife Name='OnKept'><pVariable Name='A'>Kept</pVariable><Formula>A</Formula>"
+            "</IntSwissKnife>");
+  EXPECT_EQ(m.Node("Inline")->GetCachingMode(), WriteThrough);
+  EXPECT_EQ(m.Node("OnLive")->GetCachingMode(), NoCache);
+  EXPECT_FALSE(m.Node("Mixed")->IsCachable());
+  EXPECT_EQ(m.Node("OnKept")->GetCachingMode(), WriteThrough);
+}
