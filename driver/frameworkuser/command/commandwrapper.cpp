@@ -1,5 +1,7 @@
 #include "driver/frameworkuser/command/commandwrapper.h"
 
+#include <cstddef>
+#include <cstring>
 #include <limits>
 
 namespace zor::frame {
@@ -66,7 +68,8 @@ int64_t ElementSize(uint32_t maskedType) {
   }
 }
 
-QDCommandWrapper::QDCommandWrapper(QDCommandRecord* record) : defaultRecord_{}, record_(nullptr) {
+QDCommandWrapper::QDCommandWrapper(QDCommandRecord* record) : record_(nullptr) {
+  std::memset(&defaultRecord_, 0, offsetof(QDCommandRecord, params));
   defaultRecord_.header = QD_RECORD_HEADER;
   defaultRecord_.status = QD_STATUS_PENDING;
   record_ = &defaultRecord_;

@@ -42,6 +42,7 @@ class QDCommandWrapper {
   int64_t CommandParamByteSize(int i) const;
 
  private:
+  // Its header is a complete default; the slots are never read.
   QDCommandRecord defaultRecord_;
   QDCommandRecord* record_;
 };

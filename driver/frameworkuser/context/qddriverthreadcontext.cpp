@@ -35,6 +35,12 @@ QDDriverThreadContext::~QDDriverThreadContext() {
   os::CloseHandle(overlapped_.hEvent);
 }
 
+bool QDDriverThreadContext::Pins(const void* object) const {
+  return std::any_of(pins_.begin(), pins_.end(), [object](const std::atomic<const void*>& pin) {
+    return pin.load(std::memory_order_seq_cst) == object;
+  });
+}
+
 CSystemZorThreadContext* QDDriverThreadContext::FindItem(int64_t systemIndex) const {
   for (const auto& item : items_) {
     if (item->SystemIndex() == systemIndex) return item.get();
@@ -187,8 +193,8 @@ int64_t QDDriverThreadContext::GetError(int64_t kind, void* out1, void* out2, vo
 void QDDriverThreadContext::NotifySystemEnd() {
   QDZorThreadContext* current = Current();
   if (current == nullptr || current->SystemIndex() == 0 || command_.noOperation != 0) return;
-  const auto system = driver_.Systems().GetAt(current->SystemIndex());
-  if (system == nullptr) return;
+  const SystemRef system = driver_.PinSystem(current->SystemIndex(), *this);
+  if (!system) return;
   if (system->EndOfCommandMode() != 1 && current->WaitWord() != 1) return;
   OperationArgs args;
   args.Push(0);

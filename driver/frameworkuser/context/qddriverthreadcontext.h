@@ -3,6 +3,7 @@
 // per-system contexts of the systems this thread has addressed.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -79,6 +80,14 @@ class QDDriverThreadContext : public CLogProvider {
   std::unique_ptr<CSystemZorThreadContext> RemoveItem(int64_t systemIndex);
   const std::vector<std::unique_ptr<CSystemZorThreadContext>>& Items() const { return items_; }
 
+  // A system that a command of this thread uses, one slot per nesting level:
+  // a freed system is deleted only when no thread has it pinned.
+  static constexpr int64_t kPinLevels = 8;
+  std::atomic<const void*>* PinSlot(int64_t level) {
+    return level >= 1 && level <= kPinLevels ? &pins_[level - 1] : nullptr;
+  }
+  bool Pins(const void* object) const;
+
  private:
   void Record(int64_t code, int64_t sub1, int64_t sub2, int64_t sub3);
   void LogRecord(int64_t code, int64_t sub1) const;
@@ -98,6 +107,7 @@ class QDDriverThreadContext : public CLogProvider {
   wchar_t headline_[kOwnTextSize] = {};
   wchar_t details_[2][kOwnTextSize] = {};
   std::atomic<QDZorThreadContext*> current_{nullptr};
+  std::array<std::atomic<const void*>, kPinLevels> pins_{};
   CZORString freeTexts_[3];
 };
 

@@ -63,8 +63,8 @@ int64_t QDDeviceDriver::CallSystem(QDBaseSystem& system, SystemOp op, const Oper
 
 int64_t QDDeviceDriver::ForwardGuarded(SystemOp op, int64_t systemIndex, const OperationArgs& args,
                                        QDDriverThreadContext& ctx) {
-  const std::shared_ptr<QDBaseSystem> system = systems_.GetAt(systemIndex);
-  if (system == nullptr || !system->GuardByte()) return -1;
+  const SystemRef system = PinSystem(systemIndex, ctx);
+  if (!system || !system->GuardByte()) return -1;
   const QDZorThreadContext* current = ctx.Current();
   if (current == nullptr || !current->GuardFlag()) return -1;
   return CallSystem(*system, op, args, ctx);
@@ -101,8 +101,8 @@ int64_t QDDeviceDriver::Forward(const OpcodeEntry& entry, int64_t systemIndex,
     default:
       break;
   }
-  const std::shared_ptr<QDBaseSystem> system = systems_.GetAt(systemIndex);
-  if (system == nullptr) return -1;
+  const SystemRef system = PinSystem(systemIndex, ctx);
+  if (!system) return -1;
   switch (entry.route) {
     case Route::DigitizerAllocation: {
       std::lock_guard lock(CQDDeviceDriverWrapper::Instance().DigitizerAllocationLock());

@@ -41,6 +41,7 @@ QDDeviceDriver::QDDeviceDriver(bool& constructionError) {
 
 QDDeviceDriver::~QDDeviceDriver() {
   ClearThreadContexts();
+  retired_.clear();
   CLog::Instance()->FreeBuffer(false);
   CLog::Release();
   CRuntimeConfig::Destroy();
@@ -114,7 +115,7 @@ int64_t QDDeviceDriver::SystemFree(int64_t systemIndex, QDDriverThreadContext& c
   if (system == nullptr || !system->BeginFree()) return -1;
   OperationArgs none;
   system->SysFree(none, ctx);
-  systems_.Remove(systemIndex);
+  RetireSystem(systems_.Remove(systemIndex));
   return 1;
 }
 

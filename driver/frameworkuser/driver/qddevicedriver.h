@@ -2,13 +2,16 @@
 // contexts, the driver-level operations and the forwarders to the systems.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/qdinfolist.h"
+#include "driver/frameworkuser/driver/systemref.h"
 #include "driver/frameworkuser/system/qdbasesystem.h"
 
 namespace zor::frame {
@@ -71,6 +74,10 @@ class QDDeviceDriver {
   void PrintPerformanceReport(double ticksPerSecond, int64_t sleepTicks);
 
   QDInfoList<QDBaseSystem>& Systems() { return systems_; }
+  // The system at index for a call of the calling thread's running command.
+  SystemRef PinSystem(int64_t index, QDDriverThreadContext& ctx);
+  // Deletes the freed systems that no thread has pinned any more.
+  void ReclaimRetiredSystems();
   uint64_t StartTimeStamp() const { return startTimeStamp_; }
 
  protected:
@@ -84,8 +91,12 @@ class QDDeviceDriver {
   int64_t CallSystem(QDBaseSystem& system, SystemOp op, const OperationArgs& args,
                      QDDriverThreadContext& ctx);
   void ReleaseItem(QDDriverThreadContext& ctx, std::unique_ptr<CSystemZorThreadContext> item);
+  void RetireSystem(std::shared_ptr<QDBaseSystem> system);
 
   QDInfoList<QDBaseSystem> systems_;
+  // Freed systems that a command of some thread still uses.
+  std::vector<std::shared_ptr<QDBaseSystem>> retired_;
+  std::atomic<std::size_t> retiredCount_{0};
   std::map<uint32_t, std::unique_ptr<QDDriverThreadContext>> threadContexts_;
   uint64_t startTimeStamp_ = 0;
   double inquireDouble_ = 10.0;

@@ -1,8 +1,10 @@
 // A locked list of objects whose index 0 is a placeholder, so ids start at 1.
-// Entries are shared so that an object taken out of the list stays alive
-// until the last command that looked it up has finished with it.
+// Changes take the list's lock; Peek reads an entry without it, so that the
+// commands of many threads do not meet on the lock.
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -16,12 +18,27 @@ class QDInfoList {
   QDInfoList() : entries_(1) {}
   QDInfoList(const QDInfoList&) = delete;
   QDInfoList& operator=(const QDInfoList&) = delete;
+  ~QDInfoList() {
+    for (auto& chunk : chunks_) delete chunk.load(std::memory_order_relaxed);
+  }
 
   // The entry at index, or null for an empty entry or an index outside the list.
   std::shared_ptr<T> GetAt(int64_t index) const {
     std::lock_guard lock(mutex_);
     if (index < 0 || index >= static_cast<int64_t>(entries_.size())) return nullptr;
     return entries_[static_cast<std::size_t>(index)];
+  }
+
+  // Whether Peek can find the entry at index.
+  static bool CanPeek(int64_t index) { return index >= 0 && index < kCapacity; }
+
+  // The entry without the lock; the caller keeps it alive by other means.
+  T* Peek(int64_t index) const {
+    if (!CanPeek(index)) return nullptr;
+    const Chunk* chunk =
+        chunks_[static_cast<std::size_t>(index) / kChunkSize].load(std::memory_order_acquire);
+    if (chunk == nullptr) return nullptr;
+    return (*chunk)[static_cast<std::size_t>(index) % kChunkSize].load(std::memory_order_seq_cst);
   }
 
   // Stores the object in the first free entry from 1 and returns its index.
@@ -36,11 +53,9 @@ class QDInfoList {
         }
       }
     }
-    if (index == entries_.size()) {
-      entries_.push_back(std::move(object));
-    } else {
-      entries_[index] = std::move(object);
-    }
+    if (index == entries_.size()) entries_.emplace_back();
+    Publish(index, object.get());
+    entries_[index] = std::move(object);
     ++inUse_;
     return static_cast<int64_t>(index);
   }
@@ -51,6 +66,7 @@ class QDInfoList {
     if (index <= 0 || index >= static_cast<int64_t>(entries_.size())) return nullptr;
     std::shared_ptr<T> object = std::move(entries_[static_cast<std::size_t>(index)]);
     entries_[static_cast<std::size_t>(index)] = nullptr;
+    Publish(static_cast<std::size_t>(index), nullptr);
     if (object != nullptr) --inUse_;
     return object;
   }
@@ -64,8 +80,25 @@ class QDInfoList {
   std::recursive_mutex& Lock() const { return mutex_; }
 
  private:
+  static constexpr std::size_t kChunkSize = 256;
+  static constexpr std::size_t kChunkCount = 256;
+  static constexpr int64_t kCapacity = kChunkSize * kChunkCount;
+  using Chunk = std::array<std::atomic<T*>, kChunkSize>;
+
+  void Publish(std::size_t index, T* object) {
+    if (index >= static_cast<std::size_t>(kCapacity)) return;
+    std::atomic<Chunk*>& slot = chunks_[index / kChunkSize];
+    Chunk* chunk = slot.load(std::memory_order_relaxed);
+    if (chunk == nullptr) {
+      chunk = new Chunk{};
+      slot.store(chunk, std::memory_order_release);
+    }
+    (*chunk)[index % kChunkSize].store(object, std::memory_order_seq_cst);
+  }
+
   mutable std::recursive_mutex mutex_;
   std::vector<std::shared_ptr<T>> entries_;
+  std::array<std::atomic<Chunk*>, kChunkCount> chunks_{};
   int64_t inUse_ = 1;
 };
 

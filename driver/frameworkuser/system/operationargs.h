@@ -41,7 +41,8 @@ class OperationArgs {
   }
 
  private:
-  std::array<ValueRecord, kCapacity> args_{};
+  // Only the first count_ entries are ever read.
+  std::array<ValueRecord, kCapacity> args_;
   std::size_t count_ = 0;
 };
 

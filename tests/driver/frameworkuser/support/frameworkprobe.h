@@ -1,6 +1,7 @@
 // What the test driver and its systems record, and how tests steer them.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -21,6 +22,8 @@ struct RecordedCall {
 };
 
 struct FrameworkProbe {
+  // Off for benchmarks: the systems then answer -1 without recording.
+  std::atomic<bool> recording{true};
   std::mutex mutex;
   std::vector<RecordedCall> calls;
   int driversCreated = 0;
@@ -50,6 +53,7 @@ struct FrameworkProbe {
     endOfCommandMode = 2;
     onCall = nullptr;
     onConstruct = nullptr;
+    recording = true;
   }
 
   std::vector<RecordedCall> TakeCalls() {

@@ -20,6 +20,7 @@ int64_t TestSystem::Unserved(SystemOp op, const OperationArgs& args, QDDriverThr
   // The host announces its id for the system; a board system keeps it for
   // its thread service, which the test systems do without.
   if (op == SystemOp::SysControl && args.Int(0) == Q_HOST_OBJECT_ID) return 1;
+  if (!probe_.recording.load(std::memory_order_relaxed)) return -1;
   decltype(probe_.onCall) onCall;
   {
     std::lock_guard lock(probe_.mutex);
