@@ -30,6 +30,7 @@ struct BufferObject : HostObject {
   const QID parent = 0;
   const int64_t driverIndex = 0;
   const QID backing = 0;
+  std::atomic<QID> boardBuffer{0};  // for a backing: the board buffer whose memory it is
   std::atomic<QID> processDigitizer{0};
   std::atomic<QINT64> processIndex{0};  // position in the running QdigProcess's list
 };

@@ -1,6 +1,7 @@
 #include "platform/host/bufferanswers.h"
 
 #include "platform/host/answer.h"
+#include "platform/host/bufferops.h"
 
 namespace zorhost {
 namespace {
@@ -10,22 +11,24 @@ constexpr QINT64 kRegionCopyTarget = 1192;
 
 }  // namespace
 
-bool AnswerAnyBuffer(const BufferObject& buffer, QINT64 type, void* out, QINT64* answer) {
+bool AnswerAnyBuffer(const std::shared_ptr<BufferObject>& buffer, QINT64 type, void* out,
+                     QINT64* answer) {
   switch (type) {
     case Q_DRIVER_INDEX:
-      *answer = AnswerValue(out, buffer.driverIndex);
+      // The driver may ask with the id of the memory it made for one of its buffers.
+      *answer = AnswerValue(out, BoardBufferOf(buffer)->driverIndex);
       return true;
     case Q_PARENT_ID:
-      *answer = AnswerValue(out, buffer.parent);
+      *answer = AnswerValue(out, buffer->parent);
       return true;
     case kRegionCopyFlags:
       *answer = AnswerValue(out, 0);
       return true;
     case kRegionCopyTarget:
-      *answer = AnswerValue(out, buffer.id);
+      *answer = AnswerValue(out, buffer->id);
       return true;
     default:
-      return AnswerCommon(buffer, type, out, answer);
+      return AnswerCommon(*buffer, type, out, answer);
   }
 }
 

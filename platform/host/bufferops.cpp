@@ -39,7 +39,12 @@ QID AllocateBoardBuffer(const std::shared_ptr<SystemObject>& system, const Buffe
     return 0;
   }
   auto buffer = std::make_shared<BufferObject>(system->id, index, backing);
-  return ObjectRegistry::Instance().Add(buffer);
+  const QID id = ObjectRegistry::Instance().Add(buffer);
+  if (auto memory =
+          std::dynamic_pointer_cast<BufferObject>(ObjectRegistry::Instance().Find(backing))) {
+    memory->boardBuffer = id;
+  }
+  return id;
 }
 
 // A board buffer's command, or null when the buffer has host memory.
@@ -127,7 +132,7 @@ QINT64 InquireBuffer(QID id, QINT64 type, void* out) {
   auto buffer = Lookup<BufferObject>(id, Q_IMAGE);
   if (buffer == nullptr) return 0;
   QINT64 answer = 0;
-  if (AnswerAnyBuffer(*buffer, type, out, &answer)) return answer;
+  if (AnswerAnyBuffer(buffer, type, out, &answer)) return answer;
   if (buffer->memory != nullptr) {
     if (AnswerMemory(*buffer->memory, type, out, &answer)) return answer;
     RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED,
@@ -168,6 +173,13 @@ void ControlBufferDouble(QID id, QINT64 type, double value) {
   Command command = BufferCommand(qdop::kBufControl, target);
   command.Integer(type).Real(value);
   Execute(*target.system, command);
+}
+
+std::shared_ptr<BufferObject> BoardBufferOf(std::shared_ptr<BufferObject> buffer) {
+  if (buffer == nullptr || buffer->boardBuffer == 0) return buffer;
+  auto board =
+      std::dynamic_pointer_cast<BufferObject>(ObjectRegistry::Instance().Find(buffer->boardBuffer));
+  return board != nullptr ? board : buffer;
 }
 
 std::shared_ptr<BufferObject> BufferWithMemory(QID id) {

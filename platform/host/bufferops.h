@@ -24,6 +24,8 @@ QINT64 ExportBuffer(const wchar_t* fileName, QINT64 format, QID buffer);
 QINT64 TransferBuffer(QID source, QID destination, QINT64 x, QINT64 y, QINT64 w, QINT64 h,
                       QINT64 band, QINT64 destX, QINT64 destY, QINT64 destW, QINT64 destH,
                       QINT64 destBand);
+// The board buffer that a driver's host buffer serves as memory, or the buffer itself.
+std::shared_ptr<BufferObject> BoardBufferOf(std::shared_ptr<BufferObject> buffer);
 // The memory of a buffer (its own or, for a board buffer, its backing); null with an error.
 std::shared_ptr<BufferObject> BufferWithMemory(QID buffer);
 

@@ -1,5 +1,6 @@
 // Host services for drivers: systems and digitizers.
 #include "platform/host/boardobjects.h"
+#include "platform/host/bufferops.h"
 #include "platform/host/digitizerops.h"
 #include "platform/host/hostservices.h"
 #include "platform/host/systemops.h"
@@ -71,7 +72,8 @@ ZOR_API void HostDigProcessNotify(QID bufferId, QHOOK_FUNCTION function, void* u
                                   QINT64 /*count*/, QINT64 /*further*/, QINT64 /*reserved*/,
                                   QINT64 flags, double /*rate*/) {
   ApiScope scope(L"HostDigProcessNotify");
-  auto buffer = Lookup<BufferObject>(bufferId, Q_IMAGE);
+  // The driver names the memory it made for its buffer; the application knows the buffer.
+  auto buffer = BoardBufferOf(Lookup<BufferObject>(bufferId, Q_IMAGE));
   if (buffer == nullptr) return;
   if (function == nullptr) {
     // Without a function of its own the buffer goes to the processing function of the

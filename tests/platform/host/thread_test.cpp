@@ -115,7 +115,18 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   QdigProcess(digitizer, buffers, 2, 2, 1, process, nullptr);
   ASSERT_EQ(ErrorCode(), 0);
   HostBufHookFunction(buffers[1], 21, done, nullptr);
-  HostDigProcessNotify(buffers[1], nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
+  // The driver names the memory it made for the buffer, which leads back to the buffer.
+  const QINT64 index = QbufInquire(buffers[1], Q_DRIVER_INDEX, nullptr);
+  QID ids[8] = {};
+  const QINT64 count = HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 8, ids);
+  QID memory = 0;
+  for (QINT64 i = 0; i < count; ++i) {
+    if (ids[i] != buffers[1] && HostBufInquire(ids[i], Q_DRIVER_INDEX, nullptr) == index) {
+      memory = ids[i];
+    }
+  }
+  ASSERT_NE(memory, 0);
+  HostDigProcessNotify(memory, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
   EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1]),
                                              "done 1073741824 1"}));
   HostBufHookFunction(buffers[1], 21 + Q_UNHOOK, done, nullptr);
