@@ -126,8 +126,8 @@ class Board {
   void ProcessContinue(Call& call);
   void ProcessContinuePrepared(Call& call);
   void ProcessStop(Call& call);
-  void AbortGrabs(Digitizer& dig, Deferred& out);
-  void HaltObject(uint64_t objectId, Deferred& out);
+  void AbortGrabs(Digitizer& dig);
+  void HaltObject(uint64_t objectId);
   void ReleaseStalled(Deferred& out);
   size_t PendingGrabs(const Digitizer& dig) const;
   // Frames.

@@ -64,7 +64,7 @@ void Board::DigFree(Call& call) {
   auto& r = call.As<kernel::DigRecordRequest>();
   Digitizer* dig = FindDigitizer(r.record);
   if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
-  AbortGrabs(*dig, *call.out);
+  AbortGrabs(*dig);
   digitizers_.erase(dig->id);
 }
 
@@ -75,7 +75,7 @@ void Board::DigControl(Call& call) {
   const uint64_t type = r.type & ~kernel::kForceBoardBit;
   if (DigControlNotServed(type)) return NotServed(r.header, true);
   if (type == kernel::kGrabAbort) {
-    AbortGrabs(*dig, *call.out);
+    AbortGrabs(*dig);
     ReleaseStalled(*call.out);
     return;
   }

@@ -149,16 +149,16 @@ void Board::ProduceFrame(Digitizer& dig, Deferred& out) {
     ++dig.grabsDone;
     auto object = objects_.find(grab.job.objectId);
     if (object != objects_.end()) --object->second.pendingGrabs;
-    out.push_back([event = grab.done] { event.Set(); });
+    grab.done.Set();
     RaiseBoardEvent(dig, kGrabEnd, &grab.job, out);
     if (dig.grabs.empty()) {
-      for (const EventRef& event : dig.endWaiters) out.push_back([event] { event.Set(); });
+      for (const EventRef& event : dig.endWaiters) event.Set();
       dig.endWaiters.clear();
     }
   }
   if (dig.processing && !dig.processQueue.empty()) FinishGrab(dig, out);
   RaiseBoardEvent(dig, kFieldTwo, nullptr, out);
-  for (const EventRef& event : dig.nextFrameWaiters) out.push_back([event] { event.Set(); });
+  for (const EventRef& event : dig.nextFrameWaiters) event.Set();
   dig.nextFrameWaiters.clear();
   RaiseBoardEvent(dig, kFrameEnd, nullptr, out);
   changed_.notify_all();

@@ -175,14 +175,14 @@ void Board::ProcessStop(Call& call) {
   changed_.notify_all();
 }
 
-void Board::AbortGrabs(Digitizer& dig, Deferred& out) {
+void Board::AbortGrabs(Digitizer& dig) {
   auto release = [&](uint64_t objectId) {
     auto object = objects_.find(objectId);
     if (object != objects_.end()) --object->second.pendingGrabs;
   };
   for (SingleGrab& grab : dig.grabs) {
     release(grab.job.objectId);
-    out.push_back([event = grab.done] { event.Set(); });
+    grab.done.Set();
   }
   dig.grabs.clear();
   for (uint64_t id : dig.processQueue) release(dig.processGrabs[id].objectId);
@@ -190,13 +190,13 @@ void Board::AbortGrabs(Digitizer& dig, Deferred& out) {
   dig.processing = false;
   dig.continuous.reset();
   for (auto* waiters : {&dig.endWaiters, &dig.nextFrameWaiters}) {
-    for (const EventRef& event : *waiters) out.push_back([event] { event.Set(); });
+    for (const EventRef& event : *waiters) event.Set();
     waiters->clear();
   }
   changed_.notify_all();
 }
 
-void Board::HaltObject(uint64_t objectId, Deferred& out) {
+void Board::HaltObject(uint64_t objectId) {
   for (auto& [id, dig] : digitizers_) {
     if (dig.processObject == objectId && dig.processing) {
       for (uint64_t grab : dig.processQueue) {
@@ -209,7 +209,7 @@ void Board::HaltObject(uint64_t objectId, Deferred& out) {
     std::erase_if(dig.grabs, [&](const SingleGrab& grab) {
       if (grab.job.objectId != objectId) return false;
       --objects_[objectId].pendingGrabs;
-      out.push_back([event = grab.done] { event.Set(); });
+      grab.done.Set();
       return true;
     });
   }

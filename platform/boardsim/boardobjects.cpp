@@ -32,7 +32,7 @@ void Board::ObjectControl(Call& call) {
   if (r.type == kernel::kObjectTimeout) {
     it->second.timeoutMs = static_cast<int64_t>(r.value);
   } else if (r.type == kernel::kObjectHalt) {
-    HaltObject(r.header.objectId, *call.out);
+    HaltObject(r.header.objectId);
   } else {
     it->second.settings[r.type] = r.value;
   }
@@ -95,11 +95,10 @@ void Board::ThreadControl(Call& call) {
   auto& r = call.As<kernel::ThreadControlRequest>();
   auto it = kernelEvents_.find(r.eventId);
   if (it == kernelEvents_.end()) return Fail(r.header, err::kBadId, 3);
-  const EventRef event = it->second.event;
   if (r.value == 0)
-    call.out->push_back([event] { event.Reset(); });
+    it->second.event.Reset();
   else
-    call.out->push_back([event] { event.Set(); });
+    it->second.event.Set();
 }
 
 void Board::ThreadWait(Call& call) {

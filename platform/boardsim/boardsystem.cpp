@@ -40,7 +40,7 @@ void Board::SysClose(Call& call) {
   if (systems_.erase(id) == 0) return Fail(call.Header(), err::kBadId, 3);
   for (auto it = digitizers_.begin(); it != digitizers_.end();) {
     if (it->second.systemId == id) {
-      AbortGrabs(it->second, *call.out);
+      AbortGrabs(it->second);
       it = digitizers_.erase(it);
     } else {
       ++it;
@@ -82,7 +82,7 @@ void Board::SysControl(Call& call) {
   if (system == systems_.end()) return Fail(r.header, err::kBadId, 3);
   if (r.type == kHaltSystem) {
     for (auto& [id, dig] : digitizers_) {
-      if (dig.systemId == r.header.systemId) AbortGrabs(dig, *call.out);
+      if (dig.systemId == r.header.systemId) AbortGrabs(dig);
     }
     ReleaseStalled(*call.out);
     return;

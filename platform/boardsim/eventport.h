@@ -1,5 +1,6 @@
 // How the board reaches the user-mode events that requests hand it: through
-// the module that opened the device, which owns the handles.
+// the module that opened the device, which owns the handles. The board sets
+// them under its lock, so an implementation must not call back into the board.
 #pragma once
 
 #include <cstdint>

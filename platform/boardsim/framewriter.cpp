@@ -15,8 +15,8 @@ constexpr uint64_t kDigitX = 8;
 constexpr uint64_t kDigitY = 8;
 constexpr uint64_t kCellWidth = 12;
 constexpr uint64_t kCellHeight = 16;
-constexpr uint64_t kFrameDigits = 8;
-constexpr uint64_t kCells = kFrameDigits + 2;  // a gap, then the standard code
+constexpr int kFrameDigits = 8;
+constexpr size_t kCells = kFrameDigits + 2;  // a gap, then the standard code
 
 // 5x7 glyphs of 0-9, one row a byte, bit 4 the leftmost column.
 constexpr uint8_t kFont[10][7] = {
@@ -108,21 +108,99 @@ class PixelWriter {
   const FrameTarget& t_;
 };
 
-uint8_t DigitAt(uint64_t frameNumber, int standard, uint64_t sx, uint64_t sy, bool* inBox) {
-  *inBox = sx >= kDigitX && sx < kDigitX + kCells * kCellWidth && sy >= kDigitY &&
-           sy < kDigitY + kCellHeight;
-  if (!*inBox) return 0;
-  const uint64_t cell = (sx - kDigitX) / kCellWidth;
-  const uint64_t cx = (sx - kDigitX) % kCellWidth / 2;
-  const uint64_t cy = (sy - kDigitY) / 2;
-  if (cell == kFrameDigits || cx >= 5 || cy >= 7) return 16;
-  uint64_t digit = static_cast<uint64_t>(standard);
-  if (cell < kFrameDigits) {
-    digit = frameNumber;
-    for (uint64_t k = cell + 1; k < kFrameDigits; ++k) digit /= 10;
-    digit %= 10;
+constexpr uint64_t kBoxWidth = kCells * kCellWidth;
+using DigitBox = std::array<uint8_t, kBoxWidth * kCellHeight>;
+
+// The box in source pixels: the frame number in eight digits, a gap and the
+// standard code, each glyph pixel drawn 2 x 2.
+DigitBox DrawDigits(uint64_t frameNumber, int standard) {
+  int digits[kCells] = {};
+  for (int cell = kFrameDigits - 1; cell >= 0; --cell, frameNumber /= 10) {
+    digits[cell] = static_cast<int>(frameNumber % 10);
   }
-  return (kFont[digit][cy] >> (4 - cx)) & 1 ? 235 : 16;
+  digits[kFrameDigits] = -1;
+  digits[kFrameDigits + 1] = standard;
+  DigitBox box;
+  box.fill(16);
+  for (size_t cell = 0; cell < kCells; ++cell) {
+    if (digits[cell] < 0) continue;
+    for (uint64_t gy = 0; gy < 7; ++gy) {
+      for (uint64_t gx = 0; gx < 5; ++gx) {
+        if (((kFont[digits[cell]][gy] >> (4 - gx)) & 1) == 0) continue;
+        const uint64_t at = 2 * gy * kBoxWidth + cell * kCellWidth + 2 * gx;
+        box[at] = box[at + 1] = box[at + kBoxWidth] = box[at + kBoxWidth + 1] = 235;
+      }
+    }
+  }
+  return box;
+}
+
+// The pattern's rows for one decoder setting and one sampling of the source
+// columns: row s holds the line whose ramp starts at value s. Frames only
+// differ in which rows they take, so a frame is a few copies out of it.
+struct RowTable {
+  std::array<uint8_t, 5> registers{};
+  bool colour = false;
+  uint64_t fullWidth = 0, offsetX = 0, width = 0, stepX = 0;
+  bool flipX = false;
+  std::vector<uint64_t> columnX;      // source column of each output column
+  uint64_t boxBegin = 0, boxEnd = 0;  // output columns that show the digit box
+  std::vector<uint8_t> planes[3];     // 256 rows of `width` bytes: luma, or R, G, B
+
+  const uint8_t* Row(int plane, uint64_t s) const { return planes[plane].data() + s * width; }
+};
+
+const RowTable& Rows(const Adv7180& decoder, const SourceWindow& window, uint64_t outW,
+                     bool colour) {
+  thread_local RowTable table;
+  const std::array<uint8_t, 5> registers = {
+      decoder.Read(Adv7180::kContrast), decoder.Read(Adv7180::kBrightness),
+      decoder.Read(Adv7180::kHue), decoder.Read(Adv7180::kSaturationCb),
+      decoder.Read(Adv7180::kSaturationCr)};
+  const uint64_t stepX = std::max<uint64_t>(window.stepX, 1);
+  if (table.registers == registers && table.colour == colour &&
+      table.fullWidth == window.fullWidth && table.offsetX == window.offsetX &&
+      table.width == outW && table.stepX == stepX && table.flipX == window.flipX &&
+      !table.planes[0].empty()) {
+    return table;
+  }
+  table.registers = registers;
+  table.colour = colour;
+  table.fullWidth = window.fullWidth;
+  table.offsetX = window.offsetX;
+  table.width = outW;
+  table.stepX = stepX;
+  table.flipX = window.flipX;
+  const std::array<uint8_t, 256> luma = LumaTable(decoder);
+  const std::array<Rgb, 8> bars = ColourBars(decoder, luma, colour);
+  const uint64_t rampWidth = window.fullWidth * 3 / 4;
+  const uint64_t barsWidth = std::max<uint64_t>(window.fullWidth - rampWidth, 1);
+  table.columnX.resize(outW);
+  table.boxBegin = table.boxEnd = 0;
+  const int planes = colour ? 3 : 1;
+  for (int p = 0; p < 3; ++p) table.planes[p].assign(p < planes ? 256 * outW : 0, 0);
+  for (uint64_t i = 0; i < outW; ++i) {
+    const uint64_t sx = window.offsetX + (window.flipX ? outW - 1 - i : i) * stepX;
+    table.columnX[i] = sx;
+    if (sx >= kDigitX && sx < kDigitX + kBoxWidth) {
+      // Source columns are monotonic, so the box is one run of output columns.
+      if (table.boxBegin == table.boxEnd) table.boxBegin = i;
+      table.boxEnd = i + 1;
+    }
+    if (sx < rampWidth) {
+      for (uint64_t row = 0; row < 256; ++row) {
+        const uint8_t y = luma[(row + sx) & 0xFF];
+        for (int p = 0; p < planes; ++p) table.planes[p][row * outW + i] = y;
+      }
+    } else {
+      const Rgb bar = bars[std::min<uint64_t>((sx - rampWidth) * 8 / barsWidth, 7)];
+      const uint8_t values[3] = {colour ? bar.r : bar.g, bar.g, bar.b};
+      for (uint64_t row = 0; row < 256; ++row) {
+        for (int p = 0; p < planes; ++p) table.planes[p][row * outW + i] = values[p];
+      }
+    }
+  }
+  return table;
 }
 
 }  // namespace
@@ -149,61 +227,49 @@ WrittenSize WriteFrame(const Adv7180& decoder, uint64_t frameNumber, const Sourc
     return {outW, outH};
   }
 
-  const std::array<uint8_t, 256> luma = LumaTable(decoder);
-  const std::array<Rgb, 8> bars = ColourBars(decoder, luma, colour);
-  const uint64_t rampWidth = window.fullWidth * 3 / 4;
-  const uint64_t barsWidth = std::max<uint64_t>(window.fullWidth - rampWidth, 1);
+  const RowTable& rows = Rows(decoder, window, outW, colour);
   const uint64_t shift = kPixelsPerFrame * frameNumber;
-  const int standard = static_cast<int>(decoder.Standard());
+  auto sourceLine = [&](uint64_t j) {
+    return window.offsetY + (window.flipY ? outH - 1 - j : j) * stepY;
+  };
 
-  // Ramp values of a whole row start at ext + ((sy + shift) & 255).
-  std::vector<uint8_t> ext(window.fullWidth + window.offsetX + outW * stepX + 256);
-  for (size_t k = 0; k < ext.size(); ++k) ext[k] = luma[k & 0xFF];
-  std::vector<uint64_t> columnX(outW);
-  std::vector<Rgb> barColumn(outW);
-  for (uint64_t i = 0; i < outW; ++i) {
-    const uint64_t r = window.flipX ? outW - 1 - i : i;
-    columnX[i] = window.offsetX + r * stepX;
-    const uint64_t bar = columnX[i] < rampWidth ? 0 : (columnX[i] - rampWidth) * 8 / barsWidth;
-    barColumn[i] = bars[std::min<uint64_t>(bar, 7)];
-  }
-  const bool contiguous = stepX == 1 && !window.flipX && target.bytesPerPixel == 1;
-  const uint64_t rampColumns =
-      std::min(outW, rampWidth > window.offsetX ? rampWidth - window.offsetX : 0);
-  std::vector<uint8_t> barPlanes[3];
-  if (contiguous) {
-    for (int b = 0; b < 3; ++b) {
-      barPlanes[b].resize(outW);
-      for (uint64_t i = 0; i < outW; ++i) barPlanes[b][i] = (&barColumn[i].r)[colour ? b : 1];
-    }
-  }
-
-  for (uint64_t j = 0; j < outH; ++j) {
-    const uint64_t sy = window.offsetY + (window.flipY ? outH - 1 - j : j) * stepY;
-    const uint8_t* ramp = ext.data() + ((sy + shift) & 0xFF);
-    if (contiguous) {
-      for (int b = 0; b < target.bands; ++b) {
-        uint8_t* row = target.planes[b] + j * target.pitchBytes;
-        std::memcpy(row, ramp + window.offsetX, rampColumns);
-        std::memcpy(row + rampColumns, barPlanes[target.bands == 3 ? b : 1].data() + rampColumns,
-                    outW - rampColumns);
+  if (target.bytesPerPixel == 1) {
+    // Rows come straight from the table; with consecutive source lines and
+    // packed rows, up to 256 rows at a time.
+    const bool packed = stepY == 1 && !window.flipY && target.pitchBytes == outW;
+    for (int b = 0; b < target.bands; ++b) {
+      const int plane = rows.colour && target.bands == 3 ? b : 0;
+      uint8_t* dst = target.planes[b];
+      for (uint64_t j = 0; j < outH;) {
+        const uint64_t s = (sourceLine(j) + shift) & 0xFF;
+        const uint64_t n = packed ? std::min(outH - j, 256 - s) : 1;
+        std::memcpy(dst + j * target.pitchBytes, rows.Row(plane, s), n * outW);
+        j += n;
       }
-    } else {
+    }
+  } else {
+    for (uint64_t j = 0; j < outH; ++j) {
+      const uint64_t s = (sourceLine(j) + shift) & 0xFF;
       for (uint64_t i = 0; i < outW; ++i) {
-        const uint64_t sx = columnX[i];
-        if (sx < rampWidth) {
-          const uint8_t y = ramp[sx];
-          put.Put(i, j, {y, y, y});
-        } else {
-          put.Put(i, j, barColumn[i]);
-        }
+        const uint8_t r = rows.Row(0, s)[i];
+        put.Put(i, j, rows.colour ? Rgb{r, rows.Row(1, s)[i], rows.Row(2, s)[i]} : Rgb{r, r, r});
       }
     }
+  }
+
+  // The digits, over the rows and columns that show the box.
+  const DigitBox box = DrawDigits(frameNumber, static_cast<int>(decoder.Standard()));
+  for (uint64_t j = 0; j < outH; ++j) {
+    const uint64_t sy = sourceLine(j);
     if (sy < kDigitY || sy >= kDigitY + kCellHeight) continue;
-    for (uint64_t i = 0; i < outW; ++i) {
-      bool inBox = false;
-      const uint8_t y = DigitAt(frameNumber, standard, columnX[i], sy, &inBox);
-      if (inBox) put.Put(i, j, {y, y, y});
+    const uint8_t* ink = box.data() + (sy - kDigitY) * kBoxWidth - kDigitX;
+    for (uint64_t i = rows.boxBegin; i < rows.boxEnd; ++i) {
+      const uint8_t y = ink[rows.columnX[i]];
+      if (target.bytesPerPixel == 1) {
+        for (int b = 0; b < target.bands; ++b) target.planes[b][j * target.pitchBytes + i] = y;
+      } else {
+        put.Put(i, j, {y, y, y});
+      }
     }
   }
   return {outW, outH};
