@@ -148,6 +148,24 @@ TEST_F(DriverTest, EndingThreadIsAnnouncedToTheDriver) {
   EXPECT_EQ(FakeBoardThreadEnds(), before + 1);  // a thread that sent nothing
 }
 
+TEST_F(DriverTest, HostSystemAnswersItsOwnInquiries) {
+  const QID host = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 2, Q_DEFAULT, nullptr);
+  ASSERT_NE(host, 0);
+  EXPECT_EQ(QsysInquire(host, Q_SYSTEM_DESCRIPTOR + Q_STRING_SIZE, nullptr), 14);
+  wchar_t descriptor[14];
+  QsysInquire(host, Q_SYSTEM_DESCRIPTOR, descriptor);
+  EXPECT_EQ(std::wstring(descriptor), L"Q_SYSTEM_HOST");
+  EXPECT_EQ(QsysInquire(host, Q_NUMBER, nullptr), 2);
+  QsysControlDouble(host, 7300, 1e300);  // saturates instead of overflowing
+  EXPECT_EQ(QsysInquire(host, 7300, nullptr), INT64_MAX);
+  QsysInquire(host, 7301, nullptr);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
+  EXPECT_EQ(QdigAlloc(host, 0, L"camera.dcf", Q_DEFAULT, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
+  QsysFree(host);
+  EXPECT_EQ(CountObjects(Q_SYSTEM), 0);
+}
+
 TEST_F(DriverTest, SavedErrorStateComesBackAfterTheQuietBracket) {
   QsysInquire(0x7777777, Q_NUMBER, nullptr);
   ASSERT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
