@@ -33,7 +33,13 @@ ZOR_API QINT64 HostAppListObjects(QID app, QINT64 operation, QINT64 objectType, 
 ZOR_API QINT64 HostGetError(QID reserved, QINT64 type, void* out);
 ZOR_API void HostErrorReset(QINT64 reserved1, QINT64 reserved2);
 
-// Internal binding: driver data, object types, the thread-context and quiet brackets.
+// Internal binding. Inquire: 10 the object's driver data, 29 its type, 1101 its owner,
+// 15044 the host's feature level (1), 48 the name of the function behind an opcode (object =
+// opcode, wide text), 219 (object 0) enters a foreign thread's host context and writes a context
+// word, 221 (object 0) saves the thread's error state and writes a context word. Control: 220
+// (object 0, the word of 219) leaves the context, 222 (object 0, the address of the word of 221)
+// restores the error state, 46 registers a driver's process-wide data block; other types are
+// kept as settings of the object.
 ZOR_API QINT64 HostInternalInquire(QID object, QINT64 type, void* out);
 ZOR_API void HostInternalControl(QID object, QINT64 type, QINT64 value);
 
