@@ -55,8 +55,10 @@ void CFirmwareUpdater::ReadFirmwareUpdateInfos(const gcstring& gufPath,
   }
 }
 
-bool CFirmwareUpdater::FirmwareUpdateMatchesDevice(GenApi::INodeMap& nodeMap,
+bool CFirmwareUpdater::FirmwareUpdateMatchesDevice(GenApi::INodeMap* pNodeMap,
                                                    const CFirmwareUpdateInfo& info) {
+  if (pNodeMap == nullptr) throw LOGICAL_ERROR_EXCEPTION("NULL pointer dereferenced");
+  GenApi::INodeMap& nodeMap = *pNodeMap;
   std::string model = FeatureText(nodeMap, "DeviceModelName");
   if (model.empty()) {
     if (auto* deviceInfo = dynamic_cast<GenApi::IDeviceInfo*>(&nodeMap)) {

@@ -18,7 +18,7 @@ class CFirmwareUpdater {
   void ReadFirmwareUpdateInfos(const gcstring& gufPath, IFirmwareUpdateInfoCollector& collector,
                                const char* pLanguage = nullptr);
   // True when the device's model (and vendor, if the entry names one) fit.
-  bool FirmwareUpdateMatchesDevice(GenApi::INodeMap& nodeMap, const CFirmwareUpdateInfo& info);
+  bool FirmwareUpdateMatchesDevice(GenApi::INodeMap* pNodeMap, const CFirmwareUpdateInfo& info);
   // Streams the payload into the entry's register, resets the device and
   // finds it again; raises on failure. pParameters is accepted likewise and
   // not used.

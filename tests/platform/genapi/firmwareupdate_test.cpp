@@ -159,14 +159,16 @@ TEST(FirmwareUpdate, EntriesReachTheCollectorUntilItStops) {
 TEST(FirmwareUpdate, MatchingUsesModelAndOptionalVendor) {
   CFirmwareUpdater updater;
   Device device("Cam", "Dravion");
-  GenApi::INodeMap& map = *device.map.ref._Ptr;
+  GenApi::INodeMap* map = device.map.ref._Ptr;
   EXPECT_TRUE(updater.FirmwareUpdateMatchesDevice(map, Entry("a", "Cam")));
   EXPECT_TRUE(updater.FirmwareUpdateMatchesDevice(map, Entry("a", "Cam", "Dravion")));
   EXPECT_FALSE(updater.FirmwareUpdateMatchesDevice(map, Entry("a", "Cam", "Other")));
   EXPECT_FALSE(updater.FirmwareUpdateMatchesDevice(map, Entry("a", "Cam2")));
   // Without a DeviceModelName feature the file's ModelName counts.
   genapitest::TestMap plain("<Integer Name='X'><Value>1</Value></Integer>");
-  EXPECT_TRUE(updater.FirmwareUpdateMatchesDevice(*plain.ref._Ptr, Entry("a", "TestModel")));
+  EXPECT_TRUE(updater.FirmwareUpdateMatchesDevice(plain.ref._Ptr, Entry("a", "TestModel")));
+  EXPECT_THROW(updater.FirmwareUpdateMatchesDevice(nullptr, Entry("a", "Cam")),
+               LogicalErrorException);
 }
 
 TEST(FirmwareUpdate, ApplyStreamsThePayloadResetsAndReports) {
