@@ -47,6 +47,10 @@ TEST(ConcurrencyTest, ManyThreadsSendRequestsWhileTheBoardGrabs) {
     });
   }
   for (auto& thread : threads) thread.join();
+  kernel::DigRecordRequest stop{};
+  stop.header = setup.Header();
+  stop.record = record;
+  setup.Send(kernel::kDigStopGrab, stop);  // before the image goes
   EXPECT_EQ(failures.load(), 0);
   EXPECT_GT(board.FrameCount(0), 0u);
 }

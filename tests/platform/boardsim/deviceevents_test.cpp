@@ -51,6 +51,10 @@ TEST_F(DeviceEventsTest, SeveralWaitsOfATypeCompleteOnePerEventInOrder) {
     EXPECT_GT(p.sequence, lastSequence);  // one event each, oldest wait first
     lastSequence = p.sequence;
   }
+  kernel::DigRecordRequest stop{};
+  stop.header = client.Header();
+  stop.record = record;
+  client.Send(kernel::kDigStopGrab, stop);  // before the image goes
 }
 
 TEST_F(DeviceEventsTest, TestEventsRespectTheDriversHookEnables) {
