@@ -16,7 +16,6 @@ class CFirmwareUpdateInfo {
   gcstring GetDescription() const { return description; }
   gcstring GetVendorName() const { return vendor; }
   const std::vector<std::string>& GetModelNames() const { return models; }
-  gcstring GetGufPath() const { return gufPath; }
 
   std::string name;
   std::string version;

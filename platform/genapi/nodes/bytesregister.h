@@ -11,7 +11,6 @@ class BytesRegister : public ValueNode, public virtual IRegister {
   using ValueNode::ValueNode;
   void Link() override;
   void InvalidateCache() override { register_.Invalidate(); }
-  bool HasCache() const override { return true; }
   bool IsValueCacheValid() const override { return register_.CacheValid(); }
   ECachingMode GetCachingMode() const override { return register_.Caching(); }
 

@@ -20,6 +20,14 @@ void CategoryNode::GetFeatures(FeatureList_t& Features) const {
   }
 }
 
+void CategoryNode::GetChildren(NodeList_t& Children, ELinkType LinkType) const {
+  if (LinkType != ctReadingChildren) {
+    ValueNode::GetChildren(Children, LinkType);
+    return;
+  }
+  Children.assign(features_.begin(), features_.end());
+}
+
 gcstring CategoryNode::ToString(bool, bool) { return ""; }
 
 void CategoryNode::FromString(const gcstring&, bool) {

@@ -13,6 +13,8 @@ class CategoryNode : public ValueNode, public virtual ICategory {
   void Link() override;
 
   void GetFeatures(FeatureList_t& Features) const override;
+  // A category's reading children are its features, in their order.
+  void GetChildren(NodeList_t& Children, ELinkType LinkType) const override;
   gcstring ToString(bool Verify = false, bool IgnoreCache = false) override;
   void FromString(const gcstring& ValueStr, bool Verify = true) override;
   EInterfaceType GetPrincipalInterfaceType() const override { return intfICategory; }

@@ -11,7 +11,6 @@ class FloatRegNode : public FloatBase, public virtual IRegister {
   using FloatBase::FloatBase;
   void Link() override;
   void InvalidateCache() override { register_.Invalidate(); }
-  bool HasCache() const override { return true; }
   bool IsValueCacheValid() const override { return register_.CacheValid(); }
   ECachingMode GetCachingMode() const override { return register_.Caching(); }
 

@@ -12,7 +12,6 @@ class IntRegNode : public IntegerBase, public virtual IRegister {
   IntRegNode(NodeMap& map, NodeXml xml, bool masked);
   void Link() override;
   void InvalidateCache() override { register_.Invalidate(); }
-  bool HasCache() const override { return true; }
   bool IsValueCacheValid() const override { return register_.CacheValid(); }
   ECachingMode GetCachingMode() const override { return register_.Caching(); }
 

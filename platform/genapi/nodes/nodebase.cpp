@@ -328,10 +328,6 @@ void NodeBase::CheckWritable() const {
   }
 }
 
-void NodeBase::ThrowFormulaError(const char* what, const std::exception& error) const {
-  throw LOGICAL_ERROR_EXCEPTION("Node '%s': %s: %s", Name().c_str(), what, error.what());
-}
-
 void NodeBase::NotifyChanged() { map_.NodeChanged(*this); }
 
 }  // namespace GenApi

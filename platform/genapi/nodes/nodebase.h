@@ -24,7 +24,6 @@ class NodeBase : public virtual INode, public virtual ISelector {
   virtual void Link();
   // Releases whatever value the node keeps from the device.
   virtual void InvalidateCache() {}
-  virtual bool HasCache() const { return false; }
 
   // The node's value as other nodes see it through a reference; raises when
   // the node has no numeric value or is not readable.
@@ -101,7 +100,6 @@ class NodeBase : public virtual INode, public virtual ISelector {
   // Raises the exceptions of an access check, naming the node.
   void CheckReadable() const;
   void CheckWritable() const;
-  [[noreturn]] void ThrowFormulaError(const char* what, const std::exception& error) const;
   // Marks the node as written so dependents are invalidated and told.
   void NotifyChanged();
 
