@@ -1,0 +1,101 @@
+// Stopping on a chosen error: the popup and the crash dump.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "driver/foundation/runtimeconfig.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "platform/os/registry/registry.h"
+#include "platform/os/ui/message_box.h"
+#include "tests/driver/frameworkuser/support/testdriver.h"
+
+namespace zor::frame {
+namespace {
+
+void SetDebugValue(const wchar_t* name, uint32_t value) {
+  os::Handle key = os::kNullHandle;
+  ASSERT_EQ(os::RegCreateKey(os::HKEY_LOCAL_MACHINE,
+                             L"Software\\Velant\\Velant Zor Library\\Runtime\\Controls\\Debug",
+                             os::REG_OPTION_NON_VOLATILE, os::KEY_ALL_ACCESS, &key, nullptr),
+            0u);
+  ASSERT_EQ(os::RegSetValue(key, name, os::REG_DWORD, &value, sizeof(value)), 0u);
+  os::RegCloseKey(key);
+}
+
+// The settings are read once per process, at the first error: each test
+// configures them before it records any.
+class DebugStopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dumps_ = std::filesystem::path(getenv("ZOR_REGISTRY_ROOT")) / "dumps";
+    setenv("TEMP", dumps_.c_str(), 1);
+    os::SetMessageBoxAnswer(
+        [this](const std::wstring& text, const std::wstring& caption, uint32_t style) {
+          shown_.push_back(text);
+          EXPECT_EQ(caption, L"Debug Internal Error");
+          EXPECT_EQ(style, 0x40023u);
+          return answer_;
+        });
+    SetDebugValue(L"DebugInternalError", 2);
+    SetDebugValue(L"StopOnErrCode", 4320);
+    SetDebugValue(L"StopOnSub1ErrCode", 2);
+  }
+  // The store is read again with the values of the test.
+  void Configure() { CRuntimeConfig::Destroy(); }
+  void TearDown() override { os::SetMessageBoxAnswer(nullptr); }
+
+  void Fail(int64_t code, int64_t sub1) {
+    ctx_.SetError(0, 0, 0, 0);
+    ctx_.SetError(code, sub1, 0, 0);
+  }
+  std::size_t DumpCount() const {
+    if (!std::filesystem::exists(dumps_)) return 0;
+    std::size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dumps_)) {
+      count += entry.path().filename().string().rfind("Imaging-Driver-", 0) == 0;
+    }
+    return count;
+  }
+
+  std::filesystem::path dumps_;
+  std::vector<std::wstring> shown_;
+  int answer_ = os::IDNO;
+  bool constructionError_ = false;
+  TestDriver driver_{constructionError_};
+  QDDriverThreadContext ctx_{driver_, 1};
+};
+
+TEST_F(DebugStopTest, PopupForTheChosenErrorUntilCancelled) {
+  Configure();
+  Fail(4320, 2);
+  ASSERT_EQ(shown_.size(), 1u);
+  EXPECT_EQ(shown_[0],
+            L"The following error has been detected in Driver Internal Error::\n\nOperation "
+            L"error:\nThe grab was halted.\n\n\n\nDo you want to "
+            L"break into the debugger?\n\nClicking Cancel will disable this popup for the "
+            L"current process.");
+  Fail(4320, 3);
+  Fail(4321, 2);
+  EXPECT_EQ(shown_.size(), 1u);
+  answer_ = os::IDCANCEL;
+  Fail(4320, 2);
+  Fail(4320, 2);
+  EXPECT_EQ(shown_.size(), 2u);
+  EXPECT_EQ(DumpCount(), 0u);  // no dump unless asked for
+}
+
+TEST_F(DebugStopTest, CrashDumpOnlyWhenConfigured) {
+  SetDebugValue(L"DumpErrorCallStack", 1);
+  Configure();
+  Fail(4321, 2);
+  EXPECT_EQ(DumpCount(), 0u);
+  Fail(4320, 2);
+  EXPECT_EQ(shown_.size(), 1u);
+  EXPECT_EQ(DumpCount(), 1u);
+}
+
+}  // namespace
+}  // namespace zor::frame
