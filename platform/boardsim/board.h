@@ -173,7 +173,7 @@ class Board {
   std::vector<std::shared_ptr<os::IoRequest>> stalled_;
   std::map<uint64_t, SystemState> systems_;
   std::map<uint64_t, KernelObject> objects_;
-  std::map<uint64_t, KernelEvent> kernelEvents_;
+  std::map<uint64_t, EventRef> kernelEvents_;
   std::map<uint64_t, EventRef> registrations_;
   std::map<uint64_t, Digitizer> digitizers_;
   std::map<uint64_t, BoardBuffer> buffers_;

@@ -121,7 +121,11 @@ void Board::BufChildAlloc(Call& call) {
 
 void Board::BufFree(Call& call) {
   auto& r = call.As<kernel::BufHandleRequest>();
-  if (buffers_.erase(r.kernelHandle) == 0) Fail(r.header, err::kBufferHandle, 2);
+  const BoardBuffer* b = FindBuffer(r.kernelHandle);
+  if (b == nullptr || (call.function == kernel::kFreeOnBoardBuffer && !b->onBoard)) {
+    return Fail(r.header, err::kBufferHandle, 2);
+  }
+  buffers_.erase(r.kernelHandle);
 }
 
 void Board::BufInquire(Call& call) {

@@ -14,6 +14,7 @@ constexpr uint32_t kCheckIds = 6;
 constexpr uint64_t kTriggerState = 4200;
 constexpr uint64_t kSoftwareTrigger = 1;
 constexpr uint64_t kDecoderStatus = 6801;
+constexpr uint64_t kFirstReference = 6655;
 constexpr uint64_t kDisabled = static_cast<uint64_t>(-9999);
 constexpr uint64_t kDefault = 0x10000000;
 constexpr size_t kDcfXSize = 4;  // INFO_XSIZE and INFO_YSIZE in the value image
@@ -50,7 +51,6 @@ void Board::DigAlloc(Call& call) {
   dig.check = NewId(kCheckIds);
   dig.systemId = r.header.systemId;
   dig.channel = channel;
-  dig.index = r.record.digitizerIndex;
   dig.hostDigitizer = r.record.hostDigitizer;
   Adv7180& decoder = channels_[channel].decoder;
   decoder.ResetRegisters();
@@ -90,6 +90,10 @@ void Board::DigInquire(Call& call) {
   if (DigInquireNotServed(r.type)) return NotServed(r.header, false);
   if (r.type == kDecoderStatus) {
     r.value = channels_[dig->channel].decoder.Read(Adv7180::kStatus1);
+    return;
+  }
+  if (r.type >= kFirstReference && r.type < kFirstReference + 4) {
+    r.value = dig->referenceLevels[r.type - kFirstReference];
     return;
   }
   auto it = dig->controls.find(r.type);

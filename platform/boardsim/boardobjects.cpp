@@ -79,7 +79,7 @@ void Board::ThreadAlloc(Call& call) {
     return Fail(r.header, err::kNoResources, 2);
   }
   const uint64_t id = NewId(kEventIds);
-  kernelEvents_[id] = {EventRef{r.eventHandle, call.port}, r.initWord};
+  kernelEvents_[id] = EventRef{r.eventHandle, call.port};
   r.eventId = id;
 }
 
@@ -87,7 +87,7 @@ void Board::ThreadFree(Call& call) {
   auto& r = call.As<kernel::ThreadFreeRequest>();
   auto it = kernelEvents_.find(r.eventId);
   if (it == kernelEvents_.end()) return Fail(r.header, err::kBadId, 3);
-  r.eventHandle = it->second.event.handle;
+  r.eventHandle = it->second.handle;
   kernelEvents_.erase(it);
 }
 
@@ -96,16 +96,16 @@ void Board::ThreadControl(Call& call) {
   auto it = kernelEvents_.find(r.eventId);
   if (it == kernelEvents_.end()) return Fail(r.header, err::kBadId, 3);
   if (r.value == 0)
-    it->second.event.Reset();
+    it->second.Reset();
   else
-    it->second.event.Set();
+    it->second.Set();
 }
 
 void Board::ThreadWait(Call& call) {
   auto& r = call.As<kernel::ThreadWaitRequest>();
   auto it = kernelEvents_.find(r.eventId);
   if (it == kernelEvents_.end()) return Fail(r.header, err::kBadId, 3);
-  const EventRef& event = it->second.event;
+  const EventRef& event = it->second;
   if (call.function == kernel::kThreadInquire) {
     r.result = event.port->IsSet(event.handle) ? 1 : 0;
     return;
@@ -130,7 +130,7 @@ void Board::ThreadWaitMultiple(Call& call) {
   for (int32_t i = 0; i < r.count; ++i) {
     auto it = kernelEvents_.find(r.eventIds[i]);
     if (it == kernelEvents_.end()) return Fail(r.header, err::kBadId, 3);
-    r.eventHandles[i] = it->second.event.handle;
+    r.eventHandles[i] = it->second.handle;
   }
   if (r.kind == kernel::kWaitBlocking) {
     r.kind = kernel::kWaitInUserMode;

@@ -26,11 +26,6 @@ struct KernelObject {
   int pendingGrabs = 0;
 };
 
-struct KernelEvent {
-  EventRef event;
-  uint64_t initWord = 0;
-};
-
 struct SystemState {
   std::map<uint64_t, uint64_t> controls;
 };
@@ -86,13 +81,12 @@ struct Digitizer {
   uint64_t check = 0;  // kernel word 2
   uint64_t systemId = 0;
   uint64_t channel = 0;
-  int64_t index = 0;
   int64_t hostDigitizer = -1;
   uint64_t fullWidth = 640;
   uint64_t fullHeight = 480;
   std::map<uint64_t, uint64_t> controls;
   std::set<uint64_t> enabledHooks;
-  uint64_t referenceLevels[4] = {};
+  uint64_t referenceLevels[4] = {};  // types 6655 to 6658
   uint64_t grabsDone = 0;
   std::optional<GrabJob> continuous;
   std::deque<SingleGrab> grabs;

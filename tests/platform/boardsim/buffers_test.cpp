@@ -75,6 +75,12 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
   EXPECT_EQ(band0[40 * 100 + 30], boardsim::PatternLuma(board.FrameCount(0), 30, 40));
   os::CloseHandle(event);
 
+  kernel::BufHandleRequest free{};
+  free.header = client.Header();
+  free.kernelHandle = r.kernelHandle;
+  client.Send(kernel::kFreeOnBoardBuffer, free);  // device memory, not on-board
+  EXPECT_EQ(free.header.status.code, 4327u);
+
   for (auto [bands, depth] : {std::pair{0u, 8u}, std::pair{1u, 12u}, std::pair{5u, 8u}}) {
     EXPECT_EQ(Alloc(bands, 10, 10, depth).header.status.code, 4326u);
   }

@@ -117,6 +117,13 @@ TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
   reference->level6657 = 300;
   client.Send(kernel::kDigReference, *reference);
   EXPECT_EQ(reference->header.status.code, 4322u);
+  reference->header = client.Header();
+  reference->level6657 = 128;
+  client.Send(kernel::kDigReference, *reference);
+  EXPECT_EQ(reference->header.status.errorSet, 0);
+  inquire = Request(record, 6657);
+  client.Send(kernel::kDigInquire, *inquire);
+  EXPECT_EQ(inquire->value, 128u);
 
   record.kernelWord2 ^= 1;  // a record the board never handed out
   EXPECT_EQ(client.DigControl(record, 4074, 21).code, 4300u);

@@ -96,6 +96,23 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   EXPECT_EQ(Continue(recordA).errorSet, 0);
   ASSERT_TRUE(third->WaitFor(2000));
   EXPECT_EQ(Payload(*third).bufferIndex, 5u);
+
+  // A prepared continuation brings its own buffer.
+  auto fourth = WaitEvent(digType);
+  auto prepared = std::make_unique<kernel::DigContinuePreparedRequest>();
+  std::memset(prepared.get(), 0, sizeof(*prepared));
+  prepared->header = client.Header();
+  prepared->kernelDigitizer = record.kernelWord1;
+  prepared->processObject = processObject;
+  prepared->grabRecord = recordA;
+  prepared->buffers[0].descriptor = b.descriptor;
+  prepared->buffers[0].descriptor.hostBufferId = 0x4343;
+  prepared->buffers[0].value = 9;
+  client.Send(kernel::kDigContinueGrabPrepared, *prepared);
+  ASSERT_EQ(prepared->header.status.errorSet, 0);
+  ASSERT_TRUE(fourth->WaitFor(2000));
+  EXPECT_EQ(Payload(*fourth).bufferIndex, 9u);
+  EXPECT_EQ(Payload(*fourth).hostObject, 0x4343u);
   EXPECT_EQ(Process(kernel::kDigProcessStop, recordB).errorSet, 0);
   EXPECT_EQ(Process(kernel::kDigProcessStop, recordB).code, 4300u);
   EXPECT_EQ(Continue(recordB).code, 4300u);
