@@ -25,6 +25,7 @@ class CStaplPlayerHost : public CStaplPortHost {
 
   void StaplMessage(const char* text) override { StaplPrintf("%s\n", text); }
   void StaplExport(const char*, int64_t) override {}
+  void StaplExportBits(const char*, const uint32_t*, int64_t) override {}
 
   void StaplPrintf(const char* format, ...) __attribute__((format(printf, 2, 3))) {
     char buffer[8192 + 2];

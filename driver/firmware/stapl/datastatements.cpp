@@ -322,10 +322,29 @@ int CStaplInterpreter::DoExport(std::string_view rest) {
   if (!StripSemicolon(text)) return kStaplSyntaxError;
   std::string_view key;
   if (!TakeQuoted(text, key) || text.empty() || text.front() != ',') return kStaplSyntaxError;
-  int64_t value = 0;
+  const std::string_view value = Trim(text.substr(1));
+  const std::string keyText(key);
+  // A range or a whole Boolean array is exported as its bits.
+  const size_t open = value.find('[');
+  if (!value.empty() && value.back() == ']' && open != std::string_view::npos) {
+    const std::string_view inside = Trim(value.substr(open + 1, value.size() - open - 2));
+    if (inside.empty() || inside.find("..") != std::string_view::npos) {
+      StaplArrayArg arg;
+      const int rc = ParseArrayArg(value, 0, &arg);
+      if (rc != kStaplSuccess) return rc;
+      if (arg.Length() < 1) return kStaplBoundsError;
+      StaplBits bits = MakeStaplBits(arg.Length());
+      for (int64_t i = 0; i < arg.Length(); ++i) {
+        SetStaplBit(bits.data(), i, GetStaplBit(arg.words, arg.start + i));
+      }
+      m_host.StaplExportBits(keyText.c_str(), bits.data(), arg.Length());
+      return kStaplSuccess;
+    }
+  }
+  int64_t number = 0;
   int type = 0;
-  const int rc = Evaluate(text.substr(1), &value, &type);
+  const int rc = Evaluate(value, &number, &type);
   if (rc != kStaplSuccess) return rc;
-  m_host.StaplExport(std::string(key).c_str(), value);
+  m_host.StaplExport(keyText.c_str(), number);
   return kStaplSuccess;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "driver/firmware/stapl/bitarray.h"
 #include "driver/firmware/stapl/expression.h"
@@ -20,6 +21,15 @@ struct StaplArrayArg {
   int64_t end = -1;   // highest bit; end < start makes the length negative
   bool literal = false;
   int64_t Length() const { return end - start + 1; }
+};
+
+// What follows the data of a scan or vector: a capture array, a compare, or both.
+struct StaplScanTail {
+  bool capturing = false;
+  StaplArrayArg capture;
+  StaplArrayArg expected;
+  StaplArrayArg mask;
+  StaplSymbol* result = nullptr;
 };
 
 // One run of a STAPL program: the statement loop, the dispatcher and the statement handlers.
@@ -76,9 +86,9 @@ class CStaplInterpreter : public IStaplSymbolResolver {
 
   // JTAG statements (jtagstatements.cpp)
   int DoScan(bool ir, std::string_view rest);
-  int ParseCaptureOrCompare(const std::vector<std::string_view>& parts, size_t first,
-                            int64_t length, StaplArrayArg* capture, StaplArrayArg* expected,
-                            StaplArrayArg* mask, StaplSymbol** result);
+  int ParseScanTail(const std::vector<std::string_view>& parts, size_t first, int64_t length,
+                    StaplScanTail* tail);
+  void FinishScanTail(const StaplScanTail& tail, const uint32_t* captured, int64_t length);
   int DoStop(bool ir, std::string_view rest);
   int DoState(std::string_view rest);
   int DoAmble(bool ir, bool pre, std::string_view rest);
@@ -102,7 +112,8 @@ class CStaplInterpreter : public IStaplSymbolResolver {
   Phase m_phase = kPhaseUnknown;
   StaplSymbol* m_block = nullptr;
   bool m_inUses = false;
-  std::array<StaplBits, 4> m_literals;
+  // Literal arguments of the current statement: direction or data, data, capture, expected, mask.
+  std::array<StaplBits, 5> m_literals;
   bool m_done = false;
   bool m_reexecute = false;
   int32_t m_exitCode = 0;

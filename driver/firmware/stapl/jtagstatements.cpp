@@ -23,40 +23,53 @@ int TakeStateName(std::string_view name, StaplTapState* state) {
   return *state == StaplTapState::kUnknown ? kStaplSyntaxError : kStaplSuccess;
 }
 
-bool Matches(const StaplArrayArg& captured, const StaplArrayArg& expected,
-             const StaplArrayArg& mask, int64_t length) {
-  for (int64_t i = 0; i < length; ++i) {
-    const bool m = GetStaplBit(mask.words, mask.start + i);
-    if (m && GetStaplBit(captured.words, captured.start + i) !=
-                 GetStaplBit(expected.words, expected.start + i)) {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
-int CStaplInterpreter::ParseCaptureOrCompare(const std::vector<std::string_view>& parts,
-                                             size_t first, int64_t length, StaplArrayArg* capture,
-                                             StaplArrayArg* expected, StaplArrayArg* mask,
-                                             StaplSymbol** result) {
-  std::string_view head = parts[first];
-  const std::string_view word = TakeName(head);
+int CStaplInterpreter::ParseScanTail(const std::vector<std::string_view>& parts, size_t first,
+                                     int64_t length, StaplScanTail* tail) {
+  size_t i = first;
   int rc;
-  if (word == "CAPTURE" && parts.size() == first + 1) {
-    if ((rc = ParseArrayArg(head, 2, capture)) != kStaplSuccess) return rc;
-    CutLiteral(*capture, length);
-    return capture->Length() == length ? kStaplSuccess : kStaplBoundsError;
+  std::string_view head = parts[i];
+  std::string_view word = TakeName(head);
+  if (word == "CAPTURE") {
+    if ((rc = ParseArrayArg(head, 2, &tail->capture)) != kStaplSuccess) return rc;
+    CutLiteral(tail->capture, length);
+    if (tail->capture.Length() != length) return kStaplBoundsError;
+    tail->capturing = true;
+    if (++i == parts.size()) return kStaplSuccess;
+    head = parts[i];
+    word = TakeName(head);
   }
-  if (word != "COMPARE" || parts.size() != first + 3) return kStaplSyntaxError;
-  if ((rc = ParseArrayArg(head, 2, expected)) != kStaplSuccess) return rc;
-  if ((rc = ParseArrayArg(parts[first + 1], 3, mask)) != kStaplSuccess) return rc;
-  CutLiteral(*expected, length);
-  CutLiteral(*mask, length);
-  if (expected->Length() != length || mask->Length() != length) return kStaplBoundsError;
-  if ((rc = ResolveSymbol(parts[first + 2], result)) != kStaplSuccess) return rc;
-  return (*result)->kind == StaplKind::kBoolean ? kStaplSuccess : kStaplTypeMismatch;
+  // A capture may be followed by a compare of the same bits.
+  if (word != "COMPARE" || parts.size() != i + 3) return kStaplSyntaxError;
+  if ((rc = ParseArrayArg(head, 3, &tail->expected)) != kStaplSuccess) return rc;
+  if ((rc = ParseArrayArg(parts[i + 1], 4, &tail->mask)) != kStaplSuccess) return rc;
+  CutLiteral(tail->expected, length);
+  CutLiteral(tail->mask, length);
+  if (tail->expected.Length() != length || tail->mask.Length() != length) {
+    return kStaplBoundsError;
+  }
+  if ((rc = ResolveSymbol(parts[i + 2], &tail->result)) != kStaplSuccess) return rc;
+  return tail->result->kind == StaplKind::kBoolean ? kStaplSuccess : kStaplTypeMismatch;
+}
+
+void CStaplInterpreter::FinishScanTail(const StaplScanTail& tail, const uint32_t* captured,
+                                       int64_t length) {
+  if (tail.capturing) {
+    for (int64_t i = 0; i < length; ++i) {
+      SetStaplBit(tail.capture.words, tail.capture.start + i, GetStaplBit(captured, i));
+    }
+  }
+  if (tail.result == nullptr) return;
+  tail.result->value = 1;
+  for (int64_t i = 0; i < length; ++i) {
+    const bool m = GetStaplBit(tail.mask.words, tail.mask.start + i);
+    if (m &&
+        GetStaplBit(captured, i) != GetStaplBit(tail.expected.words, tail.expected.start + i)) {
+      tail.result->value = 0;
+      return;
+    }
+  }
 }
 
 int CStaplInterpreter::DoScan(bool ir, std::string_view rest) {
@@ -68,28 +81,23 @@ int CStaplInterpreter::DoScan(bool ir, std::string_view rest) {
   int rc = EvaluateInteger(parts[0], &length);
   if (rc != kStaplSuccess) return rc;
   if (length < 1) return kStaplBoundsError;
-  StaplArrayArg data, capture, expected, mask;
+  StaplArrayArg data;
   if ((rc = ParseArrayArg(parts[1], 0, &data)) != kStaplSuccess) return rc;
   CutLiteral(data, length);
   if (data.Length() < length) return kStaplBoundsError;
-  StaplSymbol* result = nullptr;
-  if (parts.size() > 2) {
-    rc = ParseCaptureOrCompare(parts, 2, length, &capture, &expected, &mask, &result);
-    if (rc != kStaplSuccess) return rc;
+  StaplScanTail tail;
+  if (parts.size() > 2 && (rc = ParseScanTail(parts, 2, length, &tail)) != kStaplSuccess) {
+    return rc;
   }
   const CStaplJtag::Bits bits{data.words, data.start};
-  if (parts.size() == 2)
+  if (parts.size() == 2) {
     return ir ? m_jtag.ScanIr(length, bits, nullptr, 0) : m_jtag.ScanDr(length, bits, nullptr, 0);
-  StaplBits scratch;
-  StaplArrayArg into = capture;
-  if (result != nullptr) {
-    scratch = MakeStaplBits(length);
-    into = StaplArrayArg{scratch.data(), 0, length - 1, true};
   }
-  rc = ir ? m_jtag.ScanIr(length, bits, into.words, into.start)
-          : m_jtag.ScanDr(length, bits, into.words, into.start);
-  if (rc != kStaplSuccess || result == nullptr) return rc;
-  result->value = Matches(into, expected, mask, length);
+  StaplBits captured = MakeStaplBits(length);
+  rc = ir ? m_jtag.ScanIr(length, bits, captured.data(), 0)
+          : m_jtag.ScanDr(length, bits, captured.data(), 0);
+  if (rc != kStaplSuccess) return rc;
+  FinishScanTail(tail, captured.data(), length);
   return kStaplSuccess;
 }
 
@@ -225,24 +233,24 @@ int CStaplInterpreter::DoVector(std::string_view rest) {
   const std::vector<std::string_view> parts = SplitTopLevel(text);
   if (parts.size() < 2) return kStaplSyntaxError;
   const int64_t length = m_vectorCount;
-  StaplArrayArg direction, data, capture, expected, mask;
+  StaplArrayArg direction, data;
   int rc = ParseArrayArg(parts[0], 0, &direction);
   if (rc != kStaplSuccess) return rc;
   if ((rc = ParseArrayArg(parts[1], 1, &data)) != kStaplSuccess) return rc;
   CutLiteral(direction, length);
   CutLiteral(data, length);
   if (direction.Length() < length || data.Length() < length) return kStaplBoundsError;
-  StaplSymbol* result = nullptr;
-  if (parts.size() > 2) {
-    rc = ParseCaptureOrCompare(parts, 2, length, &capture, &expected, &mask, &result);
-    if (rc != kStaplSuccess) return rc;
+  StaplScanTail tail;
+  if (parts.size() > 2 && (rc = ParseScanTail(parts, 2, length, &tail)) != kStaplSuccess) {
+    return rc;
   }
   // The host takes 32 signals per 64-bit word.
   const size_t words = (length + 31) / 32 + 1;
   std::vector<int64_t> dirWords(words, 0), dataWords(words, 0), captureWords(words, 0);
   for (int64_t i = 0; i < length; ++i) {
-    if (GetStaplBit(direction.words, direction.start + i))
+    if (GetStaplBit(direction.words, direction.start + i)) {
       dirWords[i / 32] |= int64_t{1} << (i % 32);
+    }
     if (GetStaplBit(data.words, data.start + i)) dataWords[i / 32] |= int64_t{1} << (i % 32);
   }
   const bool capturing = parts.size() > 2;
@@ -251,13 +259,11 @@ int CStaplInterpreter::DoVector(std::string_view rest) {
                            capturing ? captureWords.data() : nullptr);
   if (processed != length) return kStaplInternalError;
   if (!capturing) return kStaplSuccess;
-  StaplBits scratch = MakeStaplBits(length);
-  StaplArrayArg into =
-      result != nullptr ? StaplArrayArg{scratch.data(), 0, length - 1, true} : capture;
+  StaplBits captured = MakeStaplBits(length);
   for (int64_t i = 0; i < length; ++i) {
-    SetStaplBit(into.words, into.start + i, (captureWords[i / 32] >> (i % 32)) & 1);
+    SetStaplBit(captured.data(), i, (captureWords[i / 32] >> (i % 32)) & 1);
   }
-  if (result != nullptr) result->value = Matches(into, expected, mask, length);
+  FinishScanTail(tail, captured.data(), length);
   return kStaplSuccess;
 }
 

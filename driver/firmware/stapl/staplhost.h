@@ -15,6 +15,8 @@ class IStaplHost {
   virtual int StaplJtagIo(int tms, int tdi, int readTdo) = 0;
   virtual void StaplMessage(const char* text) = 0;
   virtual void StaplExport(const char* key, int64_t value) = 0;
+  // A Boolean array range: count bits, 32 to a word, the range's low end at bit 0.
+  virtual void StaplExportBits(const char* key, const uint32_t* bits, int64_t count) = 0;
   // Waits at least this long.
   virtual void StaplDelay(int64_t microseconds) = 0;
   // Returns how many of the names it knows.

@@ -20,10 +20,16 @@ class CStaplTestHost : public CStaplPortHost {
 
   void StaplMessage(const char* text) override { messages.emplace_back(text); }
   void StaplExport(const char* key, int64_t value) override { exports.emplace_back(key, value); }
+  void StaplExportBits(const char* key, const uint32_t* bits, int64_t count) override {
+    std::string text;
+    for (int64_t i = count; i-- > 0;) text.push_back((bits[i / 32] >> (i % 32)) & 1 ? '1' : '0');
+    bitExports.emplace_back(key, text);
+  }
   void StaplDelay(int64_t microseconds) override { delays.push_back(microseconds); }
 
   std::vector<std::string> messages;
   std::vector<std::pair<std::string, int64_t>> exports;
+  std::vector<std::pair<std::string, std::string>> bitExports;
   std::vector<int64_t> delays;
 };
 
@@ -33,6 +39,7 @@ struct StaplRun {
   int32_t exitCode = -1;
   std::vector<std::string> messages;
   std::vector<std::pair<std::string, int64_t>> exports;
+  std::vector<std::pair<std::string, std::string>> bitExports;  // bits high to low
   std::vector<int64_t> delays;
 };
 
@@ -49,6 +56,7 @@ struct StaplBench {
                           &run.exitCode);
     run.messages = std::move(host.messages);
     run.exports = std::move(host.exports);
+    run.bitExports = std::move(host.bitExports);
     run.delays = std::move(host.delays);
     return run;
   }

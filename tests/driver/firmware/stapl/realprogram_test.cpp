@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "driver/firmware/stapl/staplresult.h"
+#include "tests/driver/firmware/stapl/stapltesthost.h"
+
+namespace {
+
+std::string ReadProgram() {
+  std::ifstream in(ZOR_TESTDATA "/stapl/sf2_m2s010_mss_sys.stp", std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A chain holding one device of the program's IDCODE.
+StaplRun RunAction(const std::string& program, const char* action) {
+  StaplBench bench;
+  boardsim::SimJtagDeviceConfig config;
+  config.irLength = 8;
+  config.idcode = 0x0F8031CF;
+  config.idcodeOpcode = 0x0F;
+  config.boundaryLength = 714;
+  bench.chain.AddDevice(std::make_unique<boardsim::CSimJtagDevice>(config));
+  return bench.Run(program, action);
+}
+
+// CRC-16/X-25 of every byte before the CRC statement, as the program's last statement states.
+TEST(StaplRealProgram, TrailingCrcMatches) {
+  const std::string program = ReadProgram();
+  const size_t at = program.rfind("CRC ");
+  ASSERT_NE(at, std::string::npos);
+  uint16_t crc = 0xFFFF;
+  for (size_t i = 0; i < at; ++i) {
+    crc ^= static_cast<uint8_t>(program[i]);
+    for (int b = 0; b < 8; ++b) crc = (crc & 1) ? (crc >> 1) ^ 0x8408 : crc >> 1;
+  }
+  EXPECT_EQ(program.substr(at, 9), "CRC 5314;");
+  EXPECT_EQ(crc ^ 0xFFFF, 0x5314);
+}
+
+// The simulated device answers none of the device's own registers, so most actions end with
+// the program's own exit code; each must still run to its end without an interpreter error.
+TEST(StaplRealProgram, RunsEveryAction) {
+  const std::string program = ReadProgram();
+  ASSERT_GT(program.size(), 900000u);
+  StaplRun idcode = RunAction(program, "READ_IDCODE");
+  ASSERT_EQ(idcode.rc, kStaplSuccess);
+  EXPECT_EQ(idcode.exitCode, 0);
+  ASSERT_FALSE(idcode.bitExports.empty());
+  EXPECT_EQ(idcode.bitExports[0].first, "IDCODE");
+  EXPECT_EQ(idcode.bitExports[0].second, "00001111100000000011000111001111");
+  // DEVICE_INFO and ENC_DATA_AUTHENTICATION poll a million times for an answer the simulated
+  // device never gives; they run in the benchmark instead.
+  for (const char* action : {"ERASE", "PROGRAM", "VERIFY", "VERIFY_DIGEST"}) {
+    StaplRun run = RunAction(program, action);
+    EXPECT_EQ(run.rc, kStaplSuccess) << action << " line " << run.errorLine;
+    EXPECT_EQ(run.messages.at(1), "Failed to enter programming mode.") << action;
+  }
+}
+
+// Every data block, the 4,633,600-bit compressed bit stream included, through one more action.
+TEST(StaplRealProgram, DecodesEveryDataBlock) {
+  std::string program = ReadProgram();
+  program.insert(program.find("ACTION ERASE"), "ACTION ALL_DATA = READ_ALL_DATA;\n");
+  program.insert(program.rfind("CRC "),
+                 "PROCEDURE READ_ALL_DATA USES PARAMETERS, GV, CONSTBLOCK, BITSTREAM, SHA256;\n"
+                 "    PRINT INT(DATASTREAM[31..0]), \" \", INT(DATASTREAM[4633599..4633568]), "
+                 "\" \", INT(IDCODEVALUE[]);\n"
+                 "ENDPROC;\n");
+  StaplRun run = RunAction(program, "ALL_DATA");
+  ASSERT_EQ(run.rc, kStaplSuccess) << run.errorLine;
+  ASSERT_EQ(run.messages.size(), 1u);
+  EXPECT_NE(run.messages[0].substr(0, 2), "0 ");
+  EXPECT_EQ(run.messages[0].substr(run.messages[0].rfind(' ') + 1), std::to_string(0x0F8031CF));
+}
+
+}  // namespace
