@@ -1,0 +1,98 @@
+#include "driver/firmware/boardjtagport.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "platform/os/registry/registry.h"
+
+namespace {
+
+class CFakeRegister : public IJtagRegisterAccess {
+ public:
+  explicit CFakeRegister(uint32_t value) : value(value) {}
+  uint32_t ReadRegister() override {
+    ++reads;
+    return value;
+  }
+  void WriteRegister(uint32_t v) override {
+    value = v;
+    writes.push_back(v);
+  }
+  uint32_t value;
+  int reads = 0;
+  std::vector<uint32_t> writes;
+};
+
+TEST(BoardJtagPort, EnablesThePinsForItsLifetime) {
+  CFakeRegister reg(0x00C0FFEE);
+  {
+    CBoardJtagPort port(&reg);
+    EXPECT_EQ(CurrentJtagPort(), &port);
+    EXPECT_EQ(reg.value, 0x00C0FFEEu | CBoardJtagPort::kEnable);
+  }
+  EXPECT_EQ(reg.value, 0x00C0FFEEu);
+  // A port that is gone is no longer the current one.
+  EXPECT_EQ(CurrentJtagPort(), nullptr);
+}
+
+TEST(BoardJtagPort, PinWordMapsToBits24To28) {
+  CFakeRegister reg(0x12);
+  CBoardJtagPort port(&reg);
+  port.WritePins(15);
+  EXPECT_EQ(reg.value, 0x1F000012u);
+  port.WritePins(0);
+  EXPECT_EQ(reg.value, 0x10000012u);
+  port.WritePins(0xFFFFFFF5);  // only the low four bits count
+  EXPECT_EQ(reg.value, 0x15000012u);
+  const int reads = reg.reads;
+  port.WritePins(2);
+  EXPECT_EQ(reg.reads, reads + 1);  // each write is read back once
+
+  reg.value = 0x0B000000;
+  uint32_t pins = 0xABCD0004;
+  EXPECT_EQ(port.ReadPins(&pins), &pins);
+  EXPECT_EQ(pins, 0xABCD000Bu);
+}
+
+TEST(BoardJtagPort, WorksWithoutARegister) {
+  CBoardJtagPort port(nullptr);
+  port.WritePins(15);
+  uint32_t pins = 0x1234;
+  EXPECT_EQ(port.ReadPins(&pins), &pins);
+  EXPECT_EQ(pins, 0x1234u);
+}
+
+TEST(BoardJtagPort, FoldersComeFromTheRegistry) {
+  {
+    CBoardJtagPort port(nullptr);
+    EXPECT_STREQ(port.m_firmwareFolder.CStr(), "");
+    EXPECT_STREQ(port.m_bsdlFolder.CStr(), "/bsdl_1532");
+  }
+  os::Handle key{};
+  ASSERT_EQ(os::RegCreateKey(os::HKEY_LOCAL_MACHINE, L"Software\\Velant\\Imaging Board\\DravionLyn",
+                             os::REG_OPTION_NON_VOLATILE, os::KEY_ALL_ACCESS, &key, nullptr),
+            0u);
+  const wchar_t* path = L"/opt/dravion/firmware";
+  ASSERT_EQ(os::RegSetValue(key, L"FirmwarePath", os::REG_SZ, path,
+                            static_cast<uint32_t>((wcslen(path) + 1) * sizeof(wchar_t))),
+            0u);
+  os::RegCloseKey(key);
+  CBoardJtagPort port(nullptr);
+  EXPECT_STREQ(port.m_firmwareFolder.CStr(), "/opt/dravion/firmware");
+  EXPECT_STREQ(port.m_bsdlFolder.CStr(), "/opt/dravion/firmware/bsdl_1532");
+  EXPECT_EQ(port.m_commandSource, 0);
+  EXPECT_EQ(port.m_failure, 0u);
+}
+
+TEST(JtagProgrammer, ProgressMovesEvery5800Steps) {
+  CBoardJtagPort port(nullptr);
+  std::vector<uint32_t> positions;
+  port.m_progressWindow = [&](uint32_t position) { positions.push_back(position); };
+  for (int i = 0; i < 5800 * 2 + 1; ++i) port.ProgressTick();
+  EXPECT_EQ(positions, (std::vector<uint32_t>{0, 1, 2}));
+  EXPECT_EQ(port.m_progressCounter, 5800u * 2 + 1);
+}
+
+}  // namespace

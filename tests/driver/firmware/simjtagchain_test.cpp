@@ -1,0 +1,142 @@
+#include "platform/boardsim/jtag/simjtagchain.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "platform/boardsim/jtag/chainfile.h"
+#include "platform/boardsim/jtag/simiscdevice.h"
+
+namespace {
+
+using boardsim::CSimJtagChain;
+using boardsim::TapState;
+
+constexpr uint32_t kEnable = CSimJtagChain::kEnableBit;
+
+// One TCK cycle through the register; returns TDO as read before the rising edge.
+bool Clock(CSimJtagChain& chain, bool tms, bool tdi = false) {
+  const uint32_t pins =
+      kEnable | (tms ? CSimJtagChain::kTmsBit : 0) | (tdi ? CSimJtagChain::kTdiBit : 0);
+  chain.WriteRegister(pins);
+  const bool tdo = (chain.ReadRegister() & CSimJtagChain::kTdoBit) != 0;
+  chain.WriteRegister(pins | CSimJtagChain::kTckBit);
+  return tdo;
+}
+
+void Walk(CSimJtagChain& chain, const char* tms) {
+  for (; *tms; ++tms) Clock(chain, *tms == '1');
+}
+
+std::unique_ptr<CSimJtagChain> OneDevice(int irLength = 4) {
+  return boardsim::ParseChainJson(R"({"devices": [{"irLength": )" + std::to_string(irLength) +
+                                  R"(, "idcode": "0x1234567F"}]})");
+}
+
+TEST(SimJtagChain, FiveHighClocksResetFromEveryState) {
+  // Each path ends in a different one of the 16 states.
+  const char* paths[] = {"",       "0",       "01",       "010",    "0100", "01010",
+                         "010100", "0101010", "010111",   "011",    "0110", "01100",
+                         "011010", "0110100", "01101010", "0110111"};
+  for (const char* path : paths) {
+    auto chain = OneDevice();
+    Walk(*chain, "11111");
+    Walk(*chain, path);
+    Walk(*chain, "11111");
+    EXPECT_EQ(chain->Device(0).State(), TapState::kReset) << path;
+  }
+}
+
+TEST(SimJtagChain, ShiftsInstructionAndDataRegisters) {
+  auto chain = OneDevice(6);
+  Walk(*chain,
+       "11111"
+       "0"
+       "1100");  // Shift-IR
+  std::string ir;
+  for (int i = 0; i < 6; ++i) ir.push_back(Clock(*chain, i == 5, true) ? '1' : '0');
+  EXPECT_EQ(ir, "100000");  // capture ...01, least significant bit first
+  Walk(*chain, "10");       // Update-IR: all ones, BYPASS
+  EXPECT_EQ(chain->Device(0).Instruction(), 0x3Fu);
+  Walk(*chain, "100");  // Shift-DR
+  std::string dr;
+  for (int tdi : {1, 0, 1, 1}) dr.push_back(Clock(*chain, false, tdi) ? '1' : '0');
+  EXPECT_EQ(dr, "0101");  // BYPASS captures 0 and delays by one bit
+
+  // After a reset the IDCODE comes out, bit 0 first.
+  Walk(*chain,
+       "11111"
+       "0"
+       "100");
+  uint32_t id = 0;
+  for (int i = 0; i < 32; ++i) id |= static_cast<uint32_t>(Clock(*chain, false)) << i;
+  EXPECT_EQ(id, 0x1234567Fu);
+}
+
+TEST(SimJtagChain, TdoChangesOnTheFallingEdge) {
+  auto chain = OneDevice();
+  Walk(*chain,
+       "11111"
+       "0"
+       "100");
+  chain->WriteRegister(kEnable);  // falling edge: bit 0 of the IDCODE
+  EXPECT_TRUE(chain->ReadRegister() & CSimJtagChain::kTdoBit);
+  chain->WriteRegister(kEnable | CSimJtagChain::kTckBit);  // shifts, TDO holds
+  EXPECT_TRUE(chain->ReadRegister() & CSimJtagChain::kTdoBit);
+  chain->WriteRegister(kEnable);  // bit 1 of 0x...7F
+  EXPECT_TRUE(chain->ReadRegister() & CSimJtagChain::kTdoBit);
+}
+
+TEST(SimJtagChain, PinsAreIgnoredWhileDisabled) {
+  auto chain = OneDevice();
+  chain->EnableTrace(true);
+  for (int i = 0; i < 5; ++i) {
+    chain->WriteRegister(CSimJtagChain::kTmsBit);
+    chain->WriteRegister(CSimJtagChain::kTmsBit | CSimJtagChain::kTckBit);
+  }
+  EXPECT_EQ(chain->ClockCount(), 0u);
+  EXPECT_TRUE(chain->Trace().empty());
+  Clock(*chain, true);
+  EXPECT_EQ(chain->ClockCount(), 1u);
+  EXPECT_EQ(chain->Trace().size(), 1u);
+}
+
+TEST(SimJtagChain, ChainFiles) {
+  auto chain = boardsim::ParseChainJson(R"({
+    "devices": [
+      {"name": "fpga", "irLength": 8, "idcode": "0x0F8031CF", "boundaryLength": 714,
+       "instructions": {"IDCODE": "0x0F", "SAMPLE": 1, "EXTEST": "0"}},
+      {"type": "isc", "irLength": 8, "words": 16, "wordBits": 8, "eraseCycles": 3,
+       "stuckBit": {"word": 2, "bit": 1, "value": 1}},
+      {"irLength": 3}
+    ],
+    "tdoStuck": 0
+  })");
+  ASSERT_EQ(chain->DeviceCount(), 3);
+  EXPECT_EQ(chain->Device(0).Config().name, "fpga");
+  EXPECT_EQ(chain->Device(0).Config().idcodeOpcode, 0x0Fu);
+  EXPECT_EQ(chain->Device(0).Instruction(), 0x0Fu);  // IDCODE after reset
+  EXPECT_EQ(chain->Device(2).Instruction(), 0x7u);   // no IDCODE: BYPASS
+  auto* isc = dynamic_cast<boardsim::CSimIscDevice*>(&chain->Device(1));
+  ASSERT_NE(isc, nullptr);
+  EXPECT_EQ(isc->AddressBits(), 4);
+  EXPECT_EQ(isc->ReadWord(2), 0xFFu);
+  EXPECT_FALSE(chain->ReadRegister() & CSimJtagChain::kTdoBit);
+
+  for (const char* bad : {
+           "{",
+           R"({"devices": 3})",
+           R"({"devices": [{"irLength": 1}]})",
+           R"({"devices": [{"irLength": 4, "idcode": "0x1234"}]})",
+           R"({"devices": [{"irLength": 4, "idcode": "twelve"}]})",
+           R"({"devices": [{"type": "flash"}]})",
+           R"({"devices": [{"type": "isc", "irLength": 4}]})",
+           R"({"devices": [{"type": "isc", "irLength": 8, "words": 4,
+               "stuckBit": {"word": 4, "bit": 0}}]})",
+       }) {
+    EXPECT_THROW(boardsim::ParseChainJson(bad), std::runtime_error) << bad;
+  }
+  EXPECT_THROW(boardsim::LoadChainFile("/nonexistent/chain.json"), std::runtime_error);
+}
+
+}  // namespace

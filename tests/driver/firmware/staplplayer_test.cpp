@@ -1,0 +1,159 @@
+#include "driver/firmware/staplplayer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "driver/firmware/boardjtagport.h"
+#include "driver/firmware/staplporthost.h"
+#include "platform/boardsim/jtag/simjtagchain.h"
+
+namespace {
+
+struct PlayerResult {
+  int result;
+  uint8_t count;
+  uint32_t value;
+};
+
+PlayerResult Play(std::string script, uint8_t device, const char* action = "READ_IDCODE") {
+  StaplPlayerRequest request{device, script.data(), static_cast<int32_t>(script.size()), action};
+  PlayerResult r{RunStaplPlayer(&request), 0, 0};
+  r.count = static_cast<uint8_t>(script[0]);
+  std::memcpy(&r.value, script.data() + 1, 4);
+  return r;
+}
+
+std::string Script(const std::string& body) {
+  return "ACTION READ_IDCODE = P;\nPROCEDURE P;\n" + body + "\nENDPROC;\n";
+}
+
+TEST(StaplPlayer, CapturesTheCountAndTheRequestedIdcode) {
+  CBoardJtagPort port(nullptr);
+  const std::string body =
+      "PRINT \"Nombre device: \", 3;"
+      "PRINT \"Numero du device: \", 3, \" Id code: \", 7;"
+      "PRINT \"Numero du device: \", 1, \" Id code: \", 123;";
+  PlayerResult r = Play(Script(body), 3);
+  EXPECT_EQ(r.result, 0);
+  EXPECT_EQ(r.count, 3);
+  EXPECT_EQ(r.value, 123u);
+  r = Play(Script(body), 1);  // 3 - 1 + 1 = device 3
+  EXPECT_EQ(r.value, 7u);
+  r = Play(Script("PRINT \"Nombre device: \", 2; PRINT \"Numero du device: 1 Id code: \", -5;"), 2);
+  EXPECT_EQ(r.value, static_cast<uint32_t>(-5));
+}
+
+TEST(StaplPlayer, FailuresGiveOne) {
+  CBoardJtagPort port(nullptr);
+  EXPECT_EQ(Play(Script("PRINT \"Nombre device: \", 0; EXIT 6;"), 1).result, 1);
+  EXPECT_EQ(Play(Script("PRINT 1 / 0;"), 1).result, 1);
+  EXPECT_EQ(Play(Script("PRINT 1;"), 1, "OTHER").result, 1);
+  // Results are written even after a failure, and never past a short script.
+  std::string tiny = "AB";
+  StaplPlayerRequest request{1, tiny.data(), 2, "READ_IDCODE"};
+  EXPECT_EQ(RunStaplPlayer(&request), 1);
+  EXPECT_EQ(tiny, std::string("\0\0", 2));
+}
+
+TEST(StaplPlayer, NeedsAPort) {
+  EXPECT_EQ(CurrentJtagPort(), nullptr);
+  EXPECT_EQ(Play(Script("PRINT 1;"), 1).result, 1);
+}
+
+// The discovery of a two-device chain through the board port and the player.
+TEST(StaplPlayer, CountsDevicesOnTheSimulatedChain) {
+  boardsim::CSimJtagChain chain;
+  for (uint32_t id : {0x0F8031CFu, 0x12345679u}) {
+    boardsim::SimJtagDeviceConfig config;
+    config.irLength = 5;
+    config.idcode = id;
+    chain.AddDevice(std::make_unique<boardsim::CSimJtagDevice>(config));
+  }
+  CBoardJtagPort port(&chain);
+  const std::string body =
+      "BOOLEAN CAP[40]; BOOLEAN ID[64]; INTEGER N = 0; INTEGER I;"
+      "IRSCAN 10, $3FF; DRSCAN 40, $0000000001, CAPTURE CAP[39..0];"
+      "FOR I = 0 TO 39; IF N == I && !CAP[I] THEN N = N + 1; NEXT I;"
+      "PRINT \"Nombre device: \", N;"
+      "STATE RESET; DRSCAN 64, ID[63..0], CAPTURE ID[63..0];"
+      "PRINT \"Numero du device: 1 Id code: \", INT(ID[31..0]);"
+      "PRINT \"Numero du device: 2 Id code: \", INT(ID[63..32]);";
+  PlayerResult r = Play(Script(body), 2);
+  EXPECT_EQ(r.result, 0);
+  EXPECT_EQ(r.count, 2);
+  EXPECT_EQ(r.value, 0x12345679u);
+  r = Play(Script(body), 1);
+  EXPECT_EQ(r.value, 0x0F8031CFu);
+}
+
+class CQuietHost : public CStaplPortHost {
+ public:
+  using CStaplPortHost::CStaplPortHost;
+  void StaplMessage(const char*) override {}
+  void StaplExport(const char*, int64_t) override {}
+  void StaplExportBits(const char*, const uint32_t*, int64_t) override {}
+};
+
+TEST(StaplPortHost, ReadsTheProgram) {
+  CBoardJtagPort port(nullptr);
+  const char text[] = {'A', '\xFF'};
+  CQuietHost host(text, 2, port);
+  EXPECT_EQ(host.StaplGetChar(), 'A');
+  EXPECT_EQ(host.StaplGetChar(), 0xFF);  // data, not the end
+  EXPECT_EQ(host.StaplGetChar(), -1);
+  EXPECT_EQ(host.StaplGetChar(), -1);
+  EXPECT_EQ(host.StaplSeek(2), -1);
+  EXPECT_EQ(host.StaplSeek(-1), -1);
+  EXPECT_EQ(host.StaplSeek(1), 0);
+  EXPECT_EQ(host.StaplGetChar(), 0xFF);
+}
+
+TEST(StaplPortHost, DelaysAreMinimumTimes) {
+  CBoardJtagPort port(nullptr);
+  CQuietHost host("", 0, port);
+  for (int64_t us : {999, 1500}) {
+    const auto start = std::chrono::steady_clock::now();
+    host.StaplDelay(us);
+    const double waited =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(waited, us * 0.99) << us;
+  }
+}
+
+TEST(StaplPortHost, VectorSignals) {
+  CBoardJtagPort port(nullptr);
+  CQuietHost host("", 0, port);
+  const char* names[] = {"tdo", "NSTATUS", "TCK", "TCK", "BOGUS"};
+  // "TCK" twice: the framed row "**TCK**" does not match, so the second finds no free row.
+  EXPECT_EQ(host.StaplVectorMap(5, names), 3);
+  const char* framed[] = {"**TCK**", "TDO", "nstatus"};
+  EXPECT_EQ(host.StaplVectorMap(3, framed), 3);
+  const int64_t direction[] = {0b001};  // signal 0 out, 1 and 2 in
+  const int64_t data[] = {0b110};
+  int64_t capture[] = {0b001};
+  EXPECT_EQ(host.StaplVectorIo(3, direction, data, capture), 3);
+  EXPECT_EQ(capture[0], 0b111);
+  const int64_t allOut[] = {0b111};
+  capture[0] = 0;
+  EXPECT_EQ(host.StaplVectorIo(3, allOut, data, capture), 3);
+  EXPECT_EQ(capture[0], 0);
+  EXPECT_EQ(host.StaplSetFrequency(1000000), 0);
+}
+
+// One TCK cycle: pins with TCK low, TDO read, then TCK high.
+TEST(StaplPortHost, JtagIoClocksOnce) {
+  boardsim::CSimJtagChain chain;
+  chain.SetTdoStuck(true);
+  chain.EnableTrace(true);
+  CBoardJtagPort port(&chain);
+  CQuietHost host("", 0, port);
+  EXPECT_EQ(host.StaplJtagIo(1, 0, 1), 1);
+  EXPECT_EQ(host.StaplJtagIo(0, 1, 0), 0);
+  EXPECT_EQ(chain.Trace(),
+            (std::vector<boardsim::JtagTraceEntry>{{true, false, true}, {false, true, true}}));
+}
+
+}  // namespace
