@@ -197,6 +197,7 @@ DeviceInfoData ReadDeviceInfo(const xmlNode* root) {
 }  // namespace
 
 std::unique_ptr<NodeMap> LoadNodeMap(const std::string& xml, const gcstring& deviceName) {
+  xmlInitParser();  // once per process; node maps may be loaded on several threads
   Doc doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "genicam.xml", nullptr,
                         XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
           xmlFreeDoc);
