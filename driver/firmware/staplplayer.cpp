@@ -78,7 +78,11 @@ class CStaplPlayerHost : public CStaplPortHost {
   int32_t m_value = 0;
 };
 
-const char* ExitText(int32_t code) {
+std::atomic<bool> g_running{false};
+
+}  // namespace
+
+const char* StaplExitText(int32_t code) {
   static const char* const kTexts[] = {"Success",
                                        "Illegal initialization values",
                                        "Unrecognized device",
@@ -89,10 +93,6 @@ const char* ExitText(int32_t code) {
                                        "SRAM configuration failure"};
   return code >= 0 && code < 8 ? kTexts[code] : "Unknown exit code";
 }
-
-std::atomic<bool> g_running{false};
-
-}  // namespace
 
 int RunStaplPlayer(StaplPlayerRequest* request) {
   CJtagProgrammer* port = CurrentJtagPort();
@@ -111,7 +111,7 @@ int RunStaplPlayer(StaplPlayerRequest* request) {
       host.StaplPrintf("Unknown error code %ld\n", static_cast<long>(rc));
     }
   } else {
-    host.StaplPrintf("Exit code = %d ... %s\n", exitCode, ExitText(exitCode));
+    host.StaplPrintf("Exit code = %d ... %s\n", exitCode, StaplExitText(exitCode));
     result = exitCode == 0 ? 0 : 1;
   }
   // The result area is the script's first bytes; a shorter script keeps what fits.

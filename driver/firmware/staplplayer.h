@@ -11,6 +11,9 @@ struct StaplPlayerRequest {
   const char* actionName;
 };
 
+// The text of a program's exit code: "Success", "Device verify failure", ...
+const char* StaplExitText(int32_t code);
+
 // Runs one action of the script on the current JTAG port; 0 on success, 1 on any failure
 // (also when no port exists or another run is in progress).
 int RunStaplPlayer(StaplPlayerRequest* request);
