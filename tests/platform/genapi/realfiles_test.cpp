@@ -126,6 +126,28 @@ TEST(RealFiles, PointGreyTemperaturePollingAndImplementedFlags) {
   EXPECT_TRUE(d.Node("Gain")->IsFeature());
 }
 
+TEST(RealFiles, PointGreyBooleanThroughConverterFormulasIntoARegister) {
+  Device d("pgr-flea3-ge-28s4c.xml");
+  CBooleanPtr hue(d.Node("HueEnabled"));
+  EXPECT_EQ(hue->GetAccessMode(), NA);       // the inquiry bits say there is no hue control
+  d.Put32("HueAbsCtrlInq_Bit", 0x41000000);  // absolute control and manual mode present
+  d.ref._InvalidateNodes();
+  ASSERT_EQ(hue->GetAccessMode(), RW);
+  d.Put32("HueCtrl_Reg", 0x00000080);
+  int changes = 0;
+  struct Counter {
+    void On(INode*) { ++*n; }
+    int* n;
+  } counter{&changes};
+  Register(d.Node("HueEnabled"), counter, &Counter::On, cbPostOutsideLock);
+  hue->SetValue(true);
+  EXPECT_EQ(d.port.Get32(d.Address("HueCtrl_Reg"), true), 0x02000080u);  // other bits kept
+  EXPECT_TRUE(hue->GetValue());
+  EXPECT_GE(changes, 1);
+  hue->SetValue(false);
+  EXPECT_EQ(d.port.Get32(d.Address("HueCtrl_Reg"), true), 0x00000080u);
+}
+
 TEST(RealFiles, TucsenWidthLimitsLockAndModelName) {
   Device d("tucsen-dhyana6060bsi-cxp.xml");
   d.Put32("WidthMaxReg", 6144);
