@@ -188,7 +188,8 @@ Number NodeBase::MaxNumber() {
 Number NodeBase::IncNumber() { return Number::Int(1); }
 
 gcstring NodeBase::GetName(bool FullQualified) const {
-  return FullQualified ? gcstring(GetDeviceName() + "::" + Name()) : gcstring(Name());
+  if (!FullQualified) return Name();
+  return (nameSpace_ == Standard ? "Std::" : "Cust::") + Name();
 }
 
 void NodeBase::InvalidateNode() {

@@ -44,7 +44,8 @@ TEST(NodeTexts, PropertiesAndDescriptiveTexts) {
   EXPECT_EQ(plain->GetVisibility(), Beginner);
   EXPECT_EQ(plain->GetNameSpace(), Custom);
   EXPECT_TRUE(plain->IsStreamable());
-  EXPECT_EQ(plain->GetName(true), "Device::Plain");
+  EXPECT_EQ(plain->GetName(true), "Cust::Plain");
+  EXPECT_EQ(reset->GetName(true), "Std::Reset");
   // A category's reading children are its features only.
   NodeList_t children;
   m.Node("Root")->GetChildren(children, ctReadingChildren);
