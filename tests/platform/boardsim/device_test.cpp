@@ -70,16 +70,4 @@ TEST(DeviceTest, OverlappedEventWaitsCompleteOrCancel) {
   os::CloseHandle(device);
 }
 
-TEST(DeviceTest, SharedBoardsArePublishedToOtherModules) {
-  boardsim::ShareBoards();
-  const char* published = getenv(boardsim::kSharedBoardsVariable);
-  ASSERT_NE(published, nullptr);
-  EXPECT_EQ(std::strtoull(published, nullptr, 16),
-            reinterpret_cast<uintptr_t>(&boardsim::LocalBoards()));
-  os::Handle device = Open(L"\\\\.\\DRAVIONLYN_0");
-  EXPECT_NE(device, os::INVALID_HANDLE_VALUE);
-  os::CloseHandle(device);
-  unsetenv(boardsim::kSharedBoardsVariable);
-}
-
 }  // namespace

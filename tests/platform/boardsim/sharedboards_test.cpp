@@ -1,0 +1,27 @@
+// Another module of the process (like the driver library) opens the boards
+// that the test shares and reaches them with its own handles and events.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "platform/boardsim/deviceprovider.h"
+
+namespace {
+
+TEST(SharedBoardsTest, ASecondModuleOpensTheSharedBoards) {
+  boardsim::ShareBoards();
+  boardsim::LocalBoards().Find(0)->SetDriverVersion(0x123456);
+  void* probe = dlopen(BOARDSIM_SHARED_PROBE, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(probe, nullptr) << dlerror();
+  auto version = reinterpret_cast<uint64_t (*)()>(dlsym(probe, "ProbeDriverVersion"));
+  auto event = reinterpret_cast<bool (*)()>(dlsym(probe, "ProbeEventSetByBoard"));
+  ASSERT_NE(version, nullptr);
+  ASSERT_NE(event, nullptr);
+  EXPECT_EQ(version(), 0x123456u);  // the test's board, not the module's own
+  EXPECT_TRUE(event());             // the board sets the module's event through the module
+  unsetenv(boardsim::kSharedBoardsVariable);
+  EXPECT_EQ(version(), kernel::kDriverVersion);  // without sharing: the module's own board
+  // The module stays loaded: its boards live as long as the process.
+}
+
+}  // namespace
