@@ -57,17 +57,17 @@ void Board::Serve(Call& call) {
       kernel::DeviceTypeOf(code) == kernel::kDeviceType ? kernel::RecordSize(call.function) : 0;
   const bool inputOk = request.inputSize() == expected ||
                        (call.function == kernel::kGetDriverVersion && request.inputSize() == 0);
-  auto request_ptr = call.request;
+  auto shared = call.request;
   if (expected == 0 || !inputOk || request.outputSize() != expected ||
       request.kind() != os::IoRequest::Kind::kControl) {
     // Unknown function or wrong size: an error triple when there is room for one.
     if (size < sizeof(kernel::RequestHeader) || request.outputSize() == 0) {
-      call.out->push_back([request_ptr] { request_ptr->Complete(os::ERROR_INVALID_PARAMETER, 0); });
+      call.out->push_back([shared] { shared->Complete(os::ERROR_INVALID_PARAMETER, 0); });
       return;
     }
     Fail(call.Header(), err::kProtocol, 3);
     const uint32_t bytes = std::min<uint32_t>(request.outputSize(), size);
-    call.out->push_back([request_ptr, bytes] { request_ptr->Complete(os::ERROR_SUCCESS, bytes); });
+    call.out->push_back([shared, bytes] { shared->Complete(os::ERROR_SUCCESS, bytes); });
     return;
   }
   uint32_t bytes = expected;
@@ -77,12 +77,11 @@ void Board::Serve(Call& call) {
         Fail(call.Header(), fault->code, fault->subCode);
         call.Header().status.extra = fault->extra;
         call.Header().status.extraSet = fault->extra != 0;
-        call.out->push_back(
-            [request_ptr, bytes] { request_ptr->Complete(os::ERROR_SUCCESS, bytes); });
+        call.out->push_back([shared, bytes] { shared->Complete(os::ERROR_SUCCESS, bytes); });
         return;
       case FaultKind::kTransportFailure: {
         const uint32_t error = fault->windowsError;
-        call.out->push_back([request_ptr, error] { request_ptr->Complete(error, 0); });
+        call.out->push_back([shared, error] { shared->Complete(error, 0); });
         return;
       }
       case FaultKind::kStall:
@@ -95,7 +94,7 @@ void Board::Serve(Call& call) {
   }
   Dispatch(call);
   if (call.pending) return;
-  call.out->push_back([request_ptr, bytes] { request_ptr->Complete(os::ERROR_SUCCESS, bytes); });
+  call.out->push_back([shared, bytes] { shared->Complete(os::ERROR_SUCCESS, bytes); });
 }
 
 void Board::Dispatch(Call& call) {

@@ -228,6 +228,19 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   EXPECT_EQ(PendingGrabs(), 0u);
   EXPECT_EQ(os::WaitForSingleObject(second, 1000), os::WAIT_OBJECT_0);
   EXPECT_EQ(os::WaitForSingleObject(event, 1000), os::WAIT_OBJECT_0);
+
+  // The system's halt ends the grabs of all its digitizers.
+  grab = client.MakeGrab(record, image, secondRegistration);
+  client.Send(kernel::kDigGrab, *grab);
+  EXPECT_EQ(os::WaitForSingleObject(second, 0), os::WAIT_TIMEOUT);
+  kernel::SysControlRequest halt{};
+  halt.header = client.Header();
+  halt.type = 1810;
+  halt.value = 0x1000000;
+  client.Send(kernel::kSysControl, halt);
+  EXPECT_EQ(halt.header.status.errorSet, 0);
+  EXPECT_EQ(PendingGrabs(), 0u);
+  EXPECT_EQ(os::WaitForSingleObject(second, 1000), os::WAIT_OBJECT_0);
   os::CloseHandle(second);
 }
 
