@@ -219,7 +219,7 @@ void InputFileNextToken(IscInputFile& record, int mode) {
     record.token.assign(1, static_cast<char>(c));
     record.lowerToken.clear();
     if (record.eof) {
-      record.token = " ";
+      record.token.assign(1, ' ');
       record.tokenKind = kIscTokenSpace;
       return;
     }

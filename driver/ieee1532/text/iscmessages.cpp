@@ -73,8 +73,11 @@ void IscReportMessage(int code, const char* text, bool showLine, IscInputFile* r
   } else if (record != nullptr && code == kIscError) {
     strcpy(buffer, "Error  : ");
   }
+  // The composed message is cut at the buffer's end.
   size_t used = strlen(buffer);
-  snprintf(buffer + used, sizeof(buffer) - used, "%s", text != nullptr ? text : "");
+  size_t length = text != nullptr ? strnlen(text, sizeof(buffer) - 1 - used) : 0;
+  memcpy(buffer + used, text, length);
+  buffer[used + length] = '\0';
   IscWriteMessageLine(buffer, kIscLinePlain);
   if (record != nullptr && showLine) {
     IscMessagef(kIscLinePlain, "[%s: line %ld]:[%s]", record->name.c_str(),
