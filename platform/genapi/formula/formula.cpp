@@ -56,7 +56,21 @@ class Parser {
     return expr;
   }
 
+  // Bounds the recursion so that a hostile formula cannot exhaust the stack.
+  class Nesting {
+   public:
+    explicit Nesting(int& depth) : depth_(depth) {
+      if (++depth_ > kMaxNesting) throw FormulaError("the formula nests too deeply");
+    }
+    ~Nesting() { --depth_; }
+
+   private:
+    int& depth_;
+  };
+  static constexpr int kMaxNesting = 200;
+
   ExprPtr ParseConditional() {
+    Nesting nesting(depth_);
     ExprPtr condition = ParseLevel(0);
     if (!IsOp("?")) return condition;
     Advance();
@@ -84,6 +98,7 @@ class Parser {
   }
 
   ExprPtr ParseUnary() {
+    Nesting nesting(depth_);
     if (IsOp("-") || IsOp("+") || IsOp("~") || IsOp("!")) {
       ExprPtr expr = Make(ExprKind::Unary, token_.text);
       Advance();
@@ -153,6 +168,7 @@ class Parser {
   Lexer lexer_;
   const Formula::SlotLookup& lookup_;
   bool floatMode_;
+  int depth_ = 0;
   Token token_;
 };
 

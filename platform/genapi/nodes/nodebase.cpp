@@ -42,7 +42,17 @@ RecursionGuard::RecursionGuard(bool& busy, const NodeBase& node) : busy_(busy) {
   if (busy_) {
     throw LOGICAL_ERROR_EXCEPTION("Node '%s': its references form a cycle", node.Name().c_str());
   }
+  if (Depth() >= kMaxDepth) {
+    throw LOGICAL_ERROR_EXCEPTION("Node '%s': its references nest deeper than %d nodes",
+                                  node.Name().c_str(), kMaxDepth);
+  }
   busy_ = true;
+  ++Depth();
+}
+
+int& RecursionGuard::Depth() {
+  thread_local int depth = 0;
+  return depth;
 }
 
 NodeBase::NodeBase(NodeMap& map, NodeXml xml) : map_(map), xml_(std::move(xml)) {

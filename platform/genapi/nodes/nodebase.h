@@ -145,15 +145,22 @@ class NodeBase : public virtual INode, public virtual ISelector {
 };
 
 // Marks a node busy for one kind of evaluation; meeting it again on the same
-// chain means the references form a cycle.
+// chain means the references form a cycle. Chains deeper than any real file
+// has are refused too, so a hostile file cannot exhaust the stack.
 class RecursionGuard {
  public:
+  static constexpr int kMaxDepth = 256;
+
   RecursionGuard(bool& busy, const NodeBase& node);
-  ~RecursionGuard() { busy_ = false; }
+  ~RecursionGuard() {
+    busy_ = false;
+    --Depth();
+  }
   RecursionGuard(const RecursionGuard&) = delete;
   RecursionGuard& operator=(const RecursionGuard&) = delete;
 
  private:
+  static int& Depth();
   bool& busy_;
 };
 

@@ -20,7 +20,7 @@ std::string ApplyXslt(const std::string& xml, const std::string& styleSheetPath)
   }
   std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> doc(
       xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "genicam.xml", nullptr,
-                    XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
+                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
       xmlFreeDoc);
   if (!doc) throw RUNTIME_EXCEPTION("The XML does not parse");
   std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> result(

@@ -199,7 +199,7 @@ DeviceInfoData ReadDeviceInfo(const xmlNode* root) {
 std::unique_ptr<NodeMap> LoadNodeMap(const std::string& xml, const gcstring& deviceName) {
   xmlInitParser();  // once per process; node maps may be loaded on several threads
   Doc doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "genicam.xml", nullptr,
-                        XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
+                        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
           xmlFreeDoc);
   if (!doc) {
     const xmlError* error = xmlGetLastError();

@@ -113,3 +113,26 @@ TEST(BadXml, DivisionByZeroNamesTheNode) {
   CIntegerPtr(m.Node("Zero"))->SetValue(5);
   EXPECT_EQ(CIntegerPtr(m.Node("Ratio"))->GetValue(), 2);
 }
+
+TEST(BadXml, HostileNestingIsRefusedNotAStackOverflow) {
+  const std::string deepFormula = std::string(5000, '(') + "1" + std::string(5000, ')');
+  EXPECT_NE(LoadError(Wrap("<IntSwissKnife Name='K'><Formula>" + deepFormula +
+                           "</Formula></IntSwissKnife>"))
+                .find("'K'"),
+            std::string::npos);
+  std::string groups;
+  for (int i = 0; i < 2000; ++i) groups += "<Group Comment='g'>";
+  groups += "<Integer Name='Deep'><Value>1</Value></Integer>";
+  for (int i = 0; i < 2000; ++i) groups += "</Group>";
+  EXPECT_NE(LoadError(Wrap(groups)), "");
+
+  std::string chain;
+  for (int i = 0; i < 3000; ++i) {
+    chain += "<Integer Name='N" + std::to_string(i) + "'><pValue>N" + std::to_string(i + 1) +
+             "</pValue></Integer>";
+  }
+  chain += "<Integer Name='N3000'><Value>5</Value></Integer>";
+  genapitest::TestMap m(chain);
+  EXPECT_THROW(CIntegerPtr(m.Node("N0"))->GetValue(), GenICam::LogicalErrorException);
+  EXPECT_EQ(CIntegerPtr(m.Node("N2990"))->GetValue(), 5);  // short chains still work
+}
