@@ -74,14 +74,19 @@ Number FormulaContext::Value(int slot) {
     value = v.node->ReadNumber(false, false);
   } else if (!v.expression.IsEmpty()) {
     if (v.busy) throw FormulaError("expression '" + v.name + "' uses itself");
+    // Expressions using expressions are bounded like nested parentheses.
+    if (expressionDepth_ >= 64) throw FormulaError("expressions nest too deeply");
     v.busy = true;
+    ++expressionDepth_;
     try {
       value = v.expression.Evaluate(*this);
     } catch (...) {
       v.busy = false;
+      --expressionDepth_;
       throw;
     }
     v.busy = false;
+    --expressionDepth_;
   }
   v.value = floatMode_ ? Number::Float(value.AsFloat()) : value;
   v.known = true;

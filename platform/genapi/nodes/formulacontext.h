@@ -35,6 +35,7 @@ class FormulaContext : public VariableSource {
 
   NodeBase* owner_ = nullptr;
   bool floatMode_ = false;
+  int expressionDepth_ = 0;
   std::vector<Variable> variables_;
 };
 

@@ -132,7 +132,15 @@ TEST(BadXml, HostileNestingIsRefusedNotAStackOverflow) {
              "</pValue></Integer>";
   }
   chain += "<Integer Name='N3000'><Value>5</Value></Integer>";
+  std::string expressions = "<IntSwissKnife Name='X'><Formula>E0</Formula>";
+  for (int i = 0; i < 1000; ++i) {
+    expressions += "<Expression Name='E" + std::to_string(i) + "'>E" + std::to_string(i + 1) +
+                   " + 1</Expression>";
+  }
+  expressions += "<Expression Name='E1000'>0</Expression></IntSwissKnife>";
+  chain += expressions;
   genapitest::TestMap m(chain);
+  EXPECT_THROW(CIntegerPtr(m.Node("X"))->GetValue(), GenICam::LogicalErrorException);
   EXPECT_THROW(CIntegerPtr(m.Node("N0"))->GetValue(), GenICam::LogicalErrorException);
   EXPECT_EQ(CIntegerPtr(m.Node("N2990"))->GetValue(), 5);  // short chains still work
 }
