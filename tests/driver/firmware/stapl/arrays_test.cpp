@@ -111,6 +111,25 @@ TEST(StaplArrays, AssignmentsAndRanges) {
   EXPECT_EQ(RunProc("I = A[0];", "INTEGER I; BOOLEAN A[8];").rc, kStaplTypeMismatch);
 }
 
+// Long literals get their own storage: the rest of the statement must stay intact.
+TEST(StaplArrays, LongLiteralsLeaveTheStatementIntact) {
+  EXPECT_EQ(
+      Printed("B[] = $0123456789ABCDEF; C[] = $FEDCBA9876543210; "
+              "PRINT INT(B[31..0]), \" \", INT(B[63..32]), \" \", INT(C[63..32]);",
+              "BOOLEAN B[64]; BOOLEAN C[64];"),
+      (std::vector<std::string>{std::to_string(0x89ABCDEF) + " " + std::to_string(0x01234567) +
+                                " " + std::to_string(0xFEDCBA98)}));
+  StaplBench bench;
+  bench.chain.AddDevice(MakeDevice(4, std::nullopt));
+  StaplRun run = bench.Run(
+      Proc("IRSCAN 4, $F; DRSCAN 64, $0123456789ABCDEF, CAPTURE C[], "
+           "COMPARE $02468ACF13579BDE, $FFFFFFFFFFFFFFFF, OK; PRINT OK, \" \", INT(C[63..32]);",
+           "BOOLEAN C[64]; BOOLEAN OK;"),
+      "DO");
+  ASSERT_EQ(run.rc, kStaplSuccess);
+  EXPECT_EQ(run.messages, (std::vector<std::string>{"1 " + std::to_string(0x02468ACF)}));
+}
+
 TEST(StaplArrays, LineOrientedInitialisers) {
   StaplBench bench;
   StaplRun run = bench.Run(

@@ -204,6 +204,17 @@ TEST(StaplInterpreter, LongStatementsAreCut) {
   EXPECT_EQ(run.messages[0].size(), 8180u);
 }
 
+// The printed line is bounded even when its items together are longer than a statement.
+TEST(StaplInterpreter, PrintedLineIsBounded) {
+  std::string items;
+  for (int i = 0; i < 3000; ++i) items += "S,";
+  StaplRun run = RunProc("PRINT " + items + "S;", "INTEGER S = 2147483647 * 1000;");
+  ASSERT_EQ(run.rc, kStaplSuccess);
+  ASSERT_EQ(run.messages.size(), 1u);
+  EXPECT_EQ(run.messages[0].size(), 8192u);
+  EXPECT_EQ(run.messages[0].substr(0, 13), "2147483647000");
+}
+
 // A byte 0xFF is program text, not the end of the program.
 TEST(StaplInterpreter, ByteFFInsideTheProgram) {
   StaplBench bench;
