@@ -9,6 +9,13 @@
 #include "platform/genapi/base/exceptions.h"
 
 namespace GenApi {
+namespace {
+
+// Far above any device description or firmware, far below what a crafted
+// archive could claim.
+constexpr zip_uint64_t kMaxFileSize = zip_uint64_t{1} << 30;
+
+}  // namespace
 
 ZipData::ZipData(const void* data, size_t size)
     : bytes_(static_cast<const char*>(data), static_cast<const char*>(data) + size) {
@@ -50,6 +57,10 @@ std::string ZipData::Read(const std::string& name) const {
   zip_stat_t stat;
   if (zip_stat(archive_, name.c_str(), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE)) {
     throw RUNTIME_EXCEPTION("The zip archive has no file '%s'", name.c_str());
+  }
+  if (stat.size > kMaxFileSize) {
+    throw RUNTIME_EXCEPTION("'%s' in the zip is larger than %llu bytes", name.c_str(),
+                            static_cast<unsigned long long>(kMaxFileSize));
   }
   zip_file_t* file = zip_fopen(archive_, name.c_str(), 0);
   if (file == nullptr) throw RUNTIME_EXCEPTION("Cannot open '%s' in the zip", name.c_str());
