@@ -1,0 +1,142 @@
+// Flows, loops, limits and modes of the engine, with variants of the example device's BSDL.
+#include <gtest/gtest.h>
+
+#include "platform/boardsim/jtag/simiscdevice.h"
+#include "tests/driver/ieee1532/enginerun.h"
+#include "tests/driver/ieee1532/testsupport.h"
+
+namespace {
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+// The example BSDL with one more flow, run by the action "extra".
+std::string WithExtraFlow(const std::string& flow) {
+  std::string text = ReadText(ExampleData("zorflash.bsd"));
+  text = Replace(text, "\"flow_done initialize (BYPASS WAIT TCK 1)\";",
+                 "\"flow_done initialize (BYPASS WAIT TCK 1), \" & \"" + flow + "\";");
+  text = Replace(text, "\"proc_program_done    = (flow_done)\";",
+                 "\"proc_program_done = (flow_done), proc_extra = (flow_extra)\";");
+  return Replace(text, "\"verify_idcode = (proc_verify(idcode))\";",
+                 "\"verify_idcode = (proc_verify(idcode)), extra = (proc_extra)\";");
+}
+
+class EngineFlow : public testing::Test {
+ protected:
+  void SetUp() override {
+    m_chain = ExampleChain();
+    m_port = std::make_unique<SimBoardPort>(m_chain.get());
+    m_port->m_bsdlFolder.Assign((m_folder.path() + "/").c_str());
+    m_folder.Write("zorflash.bsd", ReadText(ExampleData("zorflash.bsd")));
+  }
+  bool Run(const std::string& flashOptions, std::vector<std::string> options = {}) {
+    m_port->SetLines(
+        {"fpga -i6;", "flash -b\"zorflash.bsd\" " + flashOptions + ";", "buffer -i4;"});
+    std::vector<std::string> arguments = {"rurura"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    arguments.insert(arguments.end(), {"-i", ""});
+    return RunEngine(arguments);
+  }
+  boardsim::CSimIscDevice& Flash() {
+    return dynamic_cast<boardsim::CSimIscDevice&>(m_chain->Device(1));
+  }
+
+  ScratchFolder m_folder;
+  std::unique_ptr<boardsim::CSimJtagChain> m_chain;
+  std::unique_ptr<SimBoardPort> m_port;
+};
+
+TEST_F(EngineFlow, LoopEndsOnAPassFromItsMinimumOnAndStopsWhenUsedUp) {
+  m_folder.Write("zorflash.bsd",
+                 WithExtraFlow("flow_extra initialize (loop min 1 max 5 "
+                               "(IDCODE WAIT TCK 1 32:01234567))(loop min 3 (BYPASS WAIT TCK 1))"));
+  ASSERT_TRUE(Run("-a\"extra\"")) << m_port->m_text;
+  EXPECT_EQ(m_port->m_failure, 0u);
+
+  m_folder.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (loop min 1 max 5 "
+                                               "(IDCODE WAIT TCK 1 32:01234566))"));
+  EXPECT_FALSE(Run("-a\"extra\""));
+  EXPECT_TRUE(m_port->Saw("*** ==> Max flow loop count [5] reached"));
+  EXPECT_EQ(m_port->m_failure, 1u);
+}
+
+TEST_F(EngineFlow, ConcurrentLoopUsedUpFailsTheDeviceWithoutStopping) {
+  m_folder.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (loop min 1 max 3 "
+                                               "(IDCODE WAIT TCK 1 32:01234566))"));
+  ASSERT_TRUE(Run("-a\"extra\"", {"-m", "concurrent"})) << m_port->m_text;
+  EXPECT_TRUE(m_port->Saw("*** ==> [flash]: max flow loop count [3] reached"));
+  EXPECT_TRUE(m_port->Saw("   *** [flash: extra()] = FAIL"));
+  EXPECT_TRUE(m_port->Saw("[ FAIL ]: concurrent processing mode"));
+  EXPECT_EQ(m_port->m_failure, 1u);
+}
+
+TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
+  // The address walks 1, 2, 4 by shifts and 5 by an add: word 5 holds the last program.
+  m_folder.Write(
+      "zorflash.bsd",
+      WithExtraFlow("flow_extra initialize (ISC_ENABLE WAIT TCK 2)"
+                    "(ISC_ERASE WAIT TCK 120)(ISC_ADDRESS_SHIFT 6:$a=01 WAIT TCK 1)"
+                    "(ISC_PROGRAM 32:0000000A WAIT TCK 1)"
+                    "(ISC_ADDRESS_SHIFT 6:$a<<1 WAIT TCK 1)(ISC_PROGRAM 32:0000000B WAIT TCK 1)"
+                    "(ISC_ADDRESS_SHIFT 6:$a<<1 WAIT TCK 1)(ISC_ADDRESS_SHIFT 6:$a+1 WAIT TCK 1)"
+                    "(ISC_PROGRAM 32:0000000C WAIT TCK 1)(ISC_DISABLE WAIT TCK 1)"));
+  ASSERT_TRUE(Run("-a\"extra\"")) << m_port->m_text;
+  EXPECT_EQ(Flash().ReadWord(1), 0xAu);
+  EXPECT_EQ(Flash().ReadWord(2), 0xBu);
+  EXPECT_EQ(Flash().ReadWord(5), 0xCu);
+  EXPECT_EQ(Flash().ReadWord(4), 0xFFFFFFFFu);
+}
+
+TEST_F(EngineFlow, MaxBitErrorsZeroSuppressesEveryMismatchLine) {
+  Flash().SetStuckBit(boardsim::SimStuckBit{0, 0, false});
+  m_folder.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (ISC_ENABLE WAIT TCK 2)"
+                                               "(ISC_ADDRESS_SHIFT 6:0 WAIT TCK 1)"
+                                               "(ISC_READ WAIT TCK 1 32:FFFFFFFF)"));
+  ASSERT_TRUE(Run("-a\"extra\"", {"-maxbiterr", "0"}));
+  EXPECT_EQ(m_port->m_failure, 1u);
+  EXPECT_FALSE(m_port->Saw("mismatch: bit"));
+  EXPECT_TRUE(m_port->Saw("=> Other mismatches suppressed (more than 0 mismatches)"));
+}
+
+TEST_F(EngineFlow, DataReadAgainFromTheFileWithoutHoldingItInMemory) {
+  ASSERT_TRUE(Run("-d\"" + ExampleData("zorflash.isc") + "\" -a\"program\"", {"-nomemiscdata"}))
+      << m_port->m_text;
+  EXPECT_EQ(m_port->m_failure, 0u) << m_port->m_text;
+  EXPECT_NE(Flash().ReadWord(63), 0xFFFFFFFFu);
+}
+
+TEST_F(EngineFlow, TooManyDataRecordsStopTheRun) {
+  std::string data = ReadText(ExampleData("zorflash.isc"));
+  data = Replace(data, "repeat (\n", "repeat (\n      00000000,\n");
+  data = data.substr(0, data.rfind(')') + 1);  // no transmission CRC
+  std::string path = m_folder.Write("extra.isc", data);
+  EXPECT_FALSE(Run("-d\"" + path + "\" -a\"program\""));
+  EXPECT_TRUE(m_port->Saw("Data block has too many data records"));
+}
+
+TEST_F(EngineFlow, ProprietaryActionCancelsConcurrentProcessing) {
+  m_folder.Write("zorflash.bsd", Replace(ReadText(ExampleData("zorflash.bsd")), "\"verify  = (",
+                                         "\"verify proprietary = ("));
+  ASSERT_TRUE(Run("-d\"" + ExampleData("zorflash.isc") + "\" -a\"verify\"", {"-m", "concurrent"}));
+  EXPECT_TRUE(m_port->Saw("     *--> Action [flash: verify()] is proprietary"));
+  EXPECT_TRUE(
+      m_port->Saw("       => chain processing cancelled; process chain in sequential mode"));
+  EXPECT_EQ(m_port->m_failure, 1u);
+}
+
+TEST_F(EngineFlow, LongCommandTextIsReadWholePastTheReadBuffer) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 99; ++i) {
+    lines.push_back("device" + std::to_string(i) + " -i4; // " + std::string(40, '.'));
+  }
+  m_port->SetLines(lines);
+  ASSERT_TRUE(RunEngine({"rurura", "-readbufsize", "1024", "-i", ""})) << m_port->m_text;
+  EXPECT_TRUE(m_port->Saw("-[98] device98 ( ) IR(4)"));
+  EXPECT_TRUE(m_port->Saw("-> Max Reg Size: IR    396 |"));
+}
+
+}  // namespace
