@@ -63,7 +63,7 @@ TEST(FrontEnd, CheckModeParsesOneBsdlFile) {
   EXPECT_TRUE(port.Saw("--> Checking BSDL file [" + file + "]"));
   EXPECT_TRUE(port.Saw("    = File OK"));
   EXPECT_TRUE(port.Saw("===== Info from BSDL file"));
-  EXPECT_TRUE(port.Saw("---[ Total program runtime: 0 sec  ]---"));
+  EXPECT_TRUE(port.Saw("---[ Total program runtime: "));  // seconds vary with the load
   EXPECT_FALSE(port.Saw("=> passed"));
 
   EXPECT_FALSE(RunEngine({"rurura", "-checkbsdl", "/no/such.bsd"}));
