@@ -94,7 +94,7 @@ class Board {
   void SysRequest(Call& call);
   void SysControl(Call& call);
   void SysIo(Call& call);
-  void PerformanceRecord(uint64_t* words);
+  void PerformanceRecord(kernel::KernelPerformanceRecord& record);
   // Kernel objects and events.
   void ObjectAlloc(Call& call);
   void ObjectControl(Call& call);

@@ -62,7 +62,7 @@ void Board::SysRequest(Call& call) {
       return;
     case kernel::kSysRequestPerformance:
       r.value = 0;
-      PerformanceRecord(r.data);
+      PerformanceRecord(r.performance);
       return;
     default:
       break;
@@ -103,30 +103,28 @@ void Board::SysIo(Call& call) {
     std::memcpy(io_ + r.address, r.data, r.count);
 }
 
-void Board::PerformanceRecord(uint64_t* words) {
-  // Interrupt-timing statistics in nanoseconds: each frame is one interrupt
-  // with its deferred call.
-  const auto now = Clock::now();
+void Board::PerformanceRecord(kernel::KernelPerformanceRecord& record) {
+  // Nanosecond ticks; each frame is one interrupt with its deferred call.
   const uint64_t n = interrupts_;
-  std::memset(words, 0, kernel::kPerformanceWords * sizeof(uint64_t));
-  words[0] = 1000000000;
-  words[1] = 0;
-  words[2] = static_cast<uint64_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(now - started_).count());
-  const uint64_t isr[3] = {n * 2000, n ? 3000u : 0u, n ? 1500u : 0u};
-  const uint64_t dpc[3] = {n * 8000, n ? 12000u : 0u, n ? 6000u : 0u};
-  for (int k = 0; k < 3; ++k) {
-    words[3 + k] = isr[k];
-    words[6 + k] = dpc[k];
-  }
-  // The "without" columns keep total, minimum, maximum.
-  const uint64_t order[3] = {0, 2, 1};
-  for (int k = 0; k < 3; ++k) {
-    words[9 + k] = isr[order[k]] * 9 / 10;
-    words[12 + k] = dpc[order[k]] * 9 / 10;
-  }
-  words[19] = n;
-  words[20] = n;
+  record = {};
+  record.frequency = 1000000000;
+  record.sampleEnd = static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - started_).count());
+  if (n == 0) return;
+  record.isrTotalWith = n * 2000;
+  record.isrMaxWith = 3000;
+  record.isrMinWith = 1500;
+  record.dpcTotalWith = n * 8000;
+  record.dpcMaxWith = 12000;
+  record.dpcMinWith = 6000;
+  record.isrTotalWithout = n * 1800;
+  record.isrMinWithout = 1350;
+  record.isrMaxWithout = 2700;
+  record.dpcTotalWithout = n * 7200;
+  record.dpcMinWithout = 5400;
+  record.dpcMaxWithout = 10800;
+  record.isrCount = n;
+  record.dpcCount = n;
 }
 
 }  // namespace boardsim

@@ -19,6 +19,12 @@ inline constexpr size_t kSysSettingsSize = 200;
 inline constexpr size_t kSysInfoSize = 40;
 inline constexpr size_t kSysInfoTextOffset = 25;  // zero-terminated narrow text in the info block
 
+// Words of the settings block (byte offsets) that the user-mode driver reads.
+inline constexpr size_t kSettingBufferListLimit = 0x0C;
+inline constexpr size_t kSettingAllLogCategories = 24;
+inline constexpr size_t kSettingThreadTimeout = 152;
+inline constexpr size_t kSettingTimingStatistics = 180;
+
 struct SysAllocRequest {
   RequestHeader header;  // objectId: the caller's per-system kernel id
   uint32_t processId;
@@ -50,18 +56,33 @@ inline constexpr uint64_t kCapSixteenChannels = 0x40000;
 inline constexpr uint64_t kCapBit19 = 0x80000;
 inline constexpr uint64_t kCapBit20 = 0x100000;
 
-inline constexpr size_t kPerformanceWords = 22;
+// Interrupt-timing statistics of request 4601, in counter ticks.
+struct KernelPerformanceRecord {
+  uint64_t frequency;  // ticks per second
+  uint64_t sampleStart;
+  uint64_t sampleEnd;
+  uint64_t isrTotalWith, isrMaxWith, isrMinWith;  // with the interrupt-handler object
+  uint64_t dpcTotalWith, dpcMaxWith, dpcMinWith;
+  uint64_t isrTotalWithout, isrMinWithout, isrMaxWithout;  // without it
+  uint64_t dpcTotalWithout, dpcMinWithout, dpcMaxWithout;
+  uint64_t passiveTotal, passiveMin, passiveMax;
+  uint64_t word18;  // for the driver's host-call report
+  uint64_t isrCount, dpcCount, passiveCount;
+};
+static_assert(sizeof(KernelPerformanceRecord) == 22 * 8);
+static_assert(offsetof(KernelPerformanceRecord, word18) == 18 * 8);
 
 struct SysRequest {
   RequestHeader header;  // objectId: the caller's per-system kernel id
   uint64_t requestWord;
-  uint64_t value;     // back
-  uint64_t data[27];  // back: request 4601 writes the performance record from here
+  uint64_t value;                       // back
+  KernelPerformanceRecord performance;  // back for request 4601
+  uint64_t reserved[5];
 };
 static_assert(sizeof(SysRequest) == 320);
 static_assert(offsetof(SysRequest, requestWord) == 0x58);
 static_assert(offsetof(SysRequest, value) == 0x60);
-static_assert(offsetof(SysRequest, data) == 0x68);
+static_assert(offsetof(SysRequest, performance) == 0x68);
 
 struct SysControlRequest {
   RequestHeader header;
