@@ -98,11 +98,21 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   os::CloseHandle(event);
   const uint64_t frame = board.FrameCount(0);
 
+  // A marked transfer tells the driver that the host buffer was modified.
+  kernel::DeviceEventRecord wait{};
+  wait.typeOrCode = kernel::kHookBufferModified;
+  auto modified = client.Start(kernel::kWaitDeviceEvent, &wait, sizeof(wait));
   boardtest::HostImage host(64, 48);
   auto out = Transfer(onBoard, host, 0, 64, 48);
+  out->grabMark = 1;
   client.Send(kernel::kBufTransfer, *out);
   ASSERT_EQ(out->header.status.errorSet, 0);
   EXPECT_EQ(host.At(30, 40), boardsim::PatternLuma(frame, 30, 40));
+  ASSERT_TRUE(modified->IsDone());
+  const auto& payload = *reinterpret_cast<const kernel::BufferModifiedPayload*>(
+      modified->As<kernel::DeviceEventRecord>().payload);
+  EXPECT_EQ(payload.hostObject, host.descriptor.hostBufferId);
+  EXPECT_EQ(payload.count, 64u);
 
   // Scaled: every second pixel of the source.
   boardtest::HostImage half(32, 24);
