@@ -66,7 +66,6 @@ class QDDriverThreadContext : public CLogProvider {
   CommandState& Command() { return command_; }
   int64_t& Nesting() { return nesting_; }
   uint64_t GateMask() const { return gateMask_; }
-  void SetGateMask(uint64_t mask) { gateMask_ = mask; }
 
   // Per-system contexts. The own thread reads them under ItemLock(); changes
   // take the driver's global lock and then ItemLock().

@@ -8,7 +8,6 @@ QDZorThreadContext::QDZorThreadContext(QDDriverThreadContext& owner, int64_t sys
     : owner_(owner), systemIndex_(systemIndex) {}
 
 QDZorThreadContext::~QDZorThreadContext() {
-  if (kernelEvent_ != os::kNullHandle) os::CloseHandle(kernelEvent_);
   if (hostThreadId_ != 0) HostThrFree(hostThreadId_);
 }
 

@@ -3,8 +3,6 @@
 
 #include <cstdint>
 
-#include "platform/os/core/handle.h"
-
 namespace zor::frame {
 
 class QDDriverThreadContext;
@@ -35,25 +33,16 @@ class QDZorThreadContext {
   // Guarded operations run only while this is set.
   bool GuardFlag() const { return guardFlag_; }
   void SetGuardFlag(bool set) { guardFlag_ = set; }
-  double TimeoutSeconds() const { return timeoutSeconds_; }
-  void SetTimeoutSeconds(double seconds) { timeoutSeconds_ = seconds; }
   int64_t HostThreadId() const { return hostThreadId_; }
   void SetHostThreadId(int64_t id) { hostThreadId_ = id; }
-  os::Handle KernelEvent() const { return kernelEvent_; }
-  void SetKernelEvent(os::Handle event) { kernelEvent_ = event; }
-  uint64_t Registration() const { return registration_; }
-  void SetRegistration(uint64_t word) { registration_ = word; }
 
  private:
   QDDriverThreadContext& owner_;
   CSystemZorThreadContext* item_ = nullptr;
-  os::Handle kernelEvent_ = os::kNullHandle;
-  uint64_t registration_ = 0;
   int64_t systemIndex_;
   uint64_t gateBits_ = 1;
   int64_t waitWord_ = 2;
   bool guardFlag_ = true;
-  double timeoutSeconds_ = 20.0;
   int64_t hostThreadId_ = 0;
 };
 
