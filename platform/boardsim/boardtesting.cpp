@@ -1,0 +1,125 @@
+// The board's test interface: events, faults, signals and settings that a
+// test sets from outside the requests.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/boardsim/board.h"
+
+namespace boardsim {
+
+uint32_t Board::SerialNumber() const { return 100000 + config_.unit; }
+
+void Board::SetDriverVersion(uint64_t version) {
+  std::lock_guard lock(mutex_);
+  version_ = version;
+}
+
+void Board::SetCapabilities(uint64_t word) {
+  std::lock_guard lock(mutex_);
+  capabilities_ = word;
+}
+
+void Board::SetAllocationSetting(size_t offset, uint32_t value) {
+  std::lock_guard lock(mutex_);
+  settingOverrides_[offset] = value;
+}
+
+void Board::ArmFault(uint32_t function, const Fault& fault) { faults_.Arm(function, fault); }
+
+void Board::ClearFaults() { faults_.Clear(); }
+
+void Board::Abort() {
+  Deferred out;
+  {
+    std::lock_guard lock(mutex_);
+    ReleaseStalled(out);
+  }
+  for (auto& action : out) action();
+}
+
+void Board::SetFrameTime(uint32_t microseconds) {
+  std::lock_guard lock(mutex_);
+  frameTimeUs_ = microseconds;
+}
+
+void Board::SetSignal(uint64_t channel, bool present) {
+  std::lock_guard lock(mutex_);
+  if (channel >= kMaxChannels) return;
+  channels_[channel].decoder.SetSignalPresent(present);
+  channels_[channel].decoder.UpdateStatus();
+}
+
+void Board::SetInputStandard(uint64_t channel, VideoStandard standard) {
+  std::lock_guard lock(mutex_);
+  if (channel >= kMaxChannels) return;
+  channels_[channel].decoder.SetInputStandard(standard);
+  channels_[channel].decoder.UpdateStatus();
+}
+
+uint8_t Board::DecoderRegister(uint64_t channel, uint8_t reg) {
+  std::lock_guard lock(mutex_);
+  return channel < kMaxChannels ? channels_[channel].decoder.Read(reg) : 0;
+}
+
+uint64_t Board::FrameCount(uint64_t channel) {
+  std::lock_guard lock(mutex_);
+  return channel < kMaxChannels ? channels_[channel].frames : 0;
+}
+
+bool Board::RaiseEvent(uint64_t type, const kernel::BoardEventPayload& payload) {
+  // Event bases that the driver enables per digitizer, with their host hook types.
+  static constexpr std::pair<uint64_t, uint64_t> kEnabledByDriver[] = {
+      {0x100C0000, 20},   {0x100D0000, 21}, {0x100E0000, 22},
+      {0x10110000, 5315}, {0x100B0000, 9},  {0x10120000, 5300}};
+  Deferred out;
+  bool delivered;
+  {
+    std::lock_guard lock(mutex_);
+    for (const auto& [base, hook] : kEnabledByDriver) {
+      if ((type & ~0xFFFFull) != base) continue;
+      const bool enabled = std::any_of(digitizers_.begin(), digitizers_.end(), [&](const auto& d) {
+        return d.second.channel == (type & 0xFFFF) && d.second.enabledHooks.count(hook) != 0;
+      });
+      if (!enabled) return false;
+    }
+    DeviceEvent event;
+    event.code = type;
+    std::memcpy(event.payload, &payload, sizeof(payload));
+    delivered = events_.Raise(type, event, out);
+  }
+  for (auto& action : out) action();
+  return delivered;
+}
+
+bool Board::RaiseBufferModified(uint64_t type, const kernel::BufferModifiedPayload& payload) {
+  kernel::BoardEventPayload raw;
+  std::memcpy(&raw, &payload, sizeof(raw));
+  return RaiseEvent(type, raw);
+}
+
+void Board::ReturnFromSleep() {
+  Deferred out;
+  {
+    std::lock_guard lock(mutex_);
+    events_.ReturnFromSleep(out);
+  }
+  for (auto& action : out) action();
+}
+
+void Board::DropEvent(uint64_t type) {
+  Deferred out;
+  {
+    std::lock_guard lock(mutex_);
+    events_.Drop(type, out);
+  }
+  for (auto& action : out) action();
+}
+
+size_t Board::PendingEventWaits(uint64_t type) {
+  std::lock_guard lock(mutex_);
+  return events_.PendingWaits(type);
+}
+
+CSimJtagChain& Board::JtagChain() { return jtag_; }
+
+}  // namespace boardsim
