@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/os/core/handle.h"
+
 namespace zor::frame {
 
 class QDDriverThreadContext;
@@ -33,12 +35,23 @@ class QDZorThreadContext {
   // Guarded operations run only while this is set.
   bool GuardFlag() const { return guardFlag_; }
   void SetGuardFlag(bool set) { guardFlag_ = set; }
+  // Registers a new event of this context with the kernel driver of the
+  // system (device handle, kernel system id) when asked; returns the word
+  // that the kernel gave back, which the grab requests carry.
+  uint64_t RegisterEvent(os::Handle device, uint64_t systemId, bool doRegister);
+  os::Handle Event() const { return event_; }
+  uint64_t Registration() const { return registration_; }
+
   int64_t HostThreadId() const { return hostThreadId_; }
   void SetHostThreadId(int64_t id) { hostThreadId_ = id; }
 
  private:
   QDDriverThreadContext& owner_;
   CSystemZorThreadContext* item_ = nullptr;
+  os::Handle event_ = os::kNullHandle;
+  uint64_t registration_ = 0;
+  os::Handle device_ = os::INVALID_HANDLE_VALUE;
+  uint64_t systemId_ = 0;
   int64_t systemIndex_;
   uint64_t gateBits_ = 1;
   int64_t waitWord_ = 2;
@@ -72,6 +85,10 @@ class CSystemZorThreadContext {
  private:
   QDZorThreadContext* selected_;
   QDZorThreadContext* own_;
+  os::Handle event_ = os::kNullHandle;
+  uint64_t registration_ = 0;
+  os::Handle device_ = os::INVALID_HANDLE_VALUE;
+  uint64_t systemId_ = 0;
   int64_t systemIndex_;
 };
 

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "driver/board/kernel/threadrequests.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "platform/os/core/error.h"
 #include "platform/os/device/device.h"
@@ -19,6 +21,15 @@ constexpr uint32_t Code(uint32_t function) {
 constexpr uint32_t kAtOnce = Code(0xA00);
 constexpr uint32_t kLater = Code(0xA01);
 constexpr uint32_t kRefused = Code(0x9FB);
+constexpr uint32_t kContextEvent = Code(0xA19);
+
+// What the device saw of the context-event requests: registration words asked
+// to be dropped, and the events registered.
+struct ContextEvents {
+  std::vector<uint64_t> registered;
+  std::vector<uint64_t> unregistered;
+};
+ContextEvents g_contextEvents;
 
 // Answers at once, later from another thread, or with an error.
 class TestDevice : public os::Device {
@@ -27,6 +38,17 @@ class TestDevice : public os::Device {
     if (completer_.joinable()) completer_.join();
   }
   void Control(std::shared_ptr<os::IoRequest> request) override {
+    if (request->code() == kContextEvent) {
+      auto* event = static_cast<kernel::ContextEventRequest*>(request->buffer());
+      if (event->registration == 0) {
+        g_contextEvents.registered.push_back(event->eventHandle);
+        event->registration = 77;
+      } else {
+        g_contextEvents.unregistered.push_back(event->registration);
+      }
+      request->Complete(os::ERROR_SUCCESS, sizeof(*event));
+      return;
+    }
     std::memset(request->buffer(), 0x5A, request->outputSize());
     if (request->code() == kAtOnce) {
       request->Complete(os::ERROR_SUCCESS, 16);
@@ -108,6 +130,26 @@ TEST_F(KernelRequestTest, InvalidHandleIsATransportFailure) {
             0u);
   EXPECT_EQ(ctx_.ErrorCode(), 4336);
   EXPECT_EQ(SubText(2).rfind(L"Control code: 2555, returned Error: 0x6 ", 0), 0u);
+}
+
+TEST_F(KernelRequestTest, PerSystemContextRegistersItsEventAndDropsItAtTheEnd) {
+  g_contextEvents = {};
+  {
+    QDZorThreadContext context(ctx_, 1);
+    EXPECT_EQ(context.RegisterEvent(device_, 5, true), 77u);
+    ASSERT_EQ(g_contextEvents.registered.size(), 1u);
+    EXPECT_EQ(g_contextEvents.registered[0], os::HandleValue(context.Event()));
+    EXPECT_TRUE(g_contextEvents.unregistered.empty());
+  }
+  EXPECT_EQ(g_contextEvents.unregistered, std::vector<uint64_t>{77});
+  {
+    // Without registration there is an event but nothing to drop later.
+    QDZorThreadContext context(ctx_, 1);
+    EXPECT_EQ(context.RegisterEvent(device_, 5, false), 0u);
+    EXPECT_NE(context.Event(), os::kNullHandle);
+  }
+  EXPECT_EQ(g_contextEvents.registered.size(), 1u);
+  EXPECT_EQ(g_contextEvents.unregistered.size(), 1u);
 }
 
 }  // namespace
