@@ -28,9 +28,9 @@ int64_t GrabBufferIndex(const QDCommandWrapper& command, int slot) {
 OperationArgs BuildArguments(const OpcodeEntry& entry, const QDCommandWrapper& command) {
   OperationArgs args;
   for (uint8_t i = 0; i < entry.argCount; ++i) {
-    const ArgSpec& spec = entry.args[i];
-    const int slot = spec.slot;
-    switch (spec.kind) {
+    const ArgSource& source = entry.args[i];
+    const int slot = source.slot;
+    switch (source.kind) {
       case ArgKind::Value:
         args.Push(command.GetArgInteger(slot));
         break;

@@ -6,11 +6,11 @@
 namespace zor::frame {
 namespace {
 
-constexpr ArgSpec V(uint8_t slot) { return {ArgKind::Value, slot}; }
-constexpr ArgSpec Id(uint8_t slot) { return {ArgKind::Id, slot}; }
-constexpr ArgSpec Size(uint8_t slot) { return {ArgKind::ByteSize, slot}; }
-constexpr ArgSpec Variant(uint8_t slot) { return {ArgKind::Variant, slot}; }
-constexpr ArgSpec kAll{ArgKind::AllValues, 0};
+constexpr ArgSource V(uint8_t slot) { return {ArgKind::Value, slot}; }
+constexpr ArgSource Id(uint8_t slot) { return {ArgKind::Id, slot}; }
+constexpr ArgSource Size(uint8_t slot) { return {ArgKind::ByteSize, slot}; }
+constexpr ArgSource Variant(uint8_t slot) { return {ArgKind::Variant, slot}; }
+constexpr ArgSource kAll{ArgKind::AllValues, 0};
 
 using Op = SystemOp;
 
@@ -18,17 +18,18 @@ struct Builder {
   std::array<OpcodeEntry, 400> entries{};
   std::size_t count = 0;
 
-  constexpr void Add(uint16_t opcode, Route route, SystemOp op, std::initializer_list<ArgSpec> args,
-                     Select select = Select::Any, int8_t indexSlot = kRecordIndex) {
+  constexpr void Add(uint16_t opcode, Route route, SystemOp op,
+                     std::initializer_list<ArgSource> args, Select select = Select::Any,
+                     int8_t indexSlot = kRecordIndex) {
     OpcodeEntry& entry = entries[count++];
     entry.opcode = opcode;
     entry.select = select;
     entry.route = route;
     entry.op = op;
     entry.indexSlot = indexSlot;
-    for (const ArgSpec& arg : args) entry.args[entry.argCount++] = arg;
+    for (const ArgSource& arg : args) entry.args[entry.argCount++] = arg;
   }
-  constexpr void Plain(uint16_t opcode, SystemOp op, std::initializer_list<ArgSpec> args) {
+  constexpr void Plain(uint16_t opcode, SystemOp op, std::initializer_list<ArgSource> args) {
     Add(opcode, Route::Plain, op, args);
   }
   // An operation that no class serves, reached by its own opcode.
@@ -68,15 +69,15 @@ constexpr void AddSystemGroup(Builder& b) {
 }
 
 constexpr void AddBufferGroup(Builder& b) {
-  const std::initializer_list<ArgSpec> region = {Id(0), V(1), V(2), V(3), V(4), V(5)};
+  const std::initializer_list<ArgSource> region = {Id(0), V(1), V(2), V(3), V(4), V(5)};
   b.Plain(0x0202, Op::BufChild, region);
   b.Plain(0x0203, Op::BufFree, {Id(0)});
   b.Plain(0x0204, Op::BufGetRegion, region);
   b.Plain(0x0205, Op::BufPutRegion, region);
   b.Plain(0x0206, Op::BufCopy, {Id(0), Id(1)});
   b.Plain(0x0207, Op::BufCopy, {Id(0), Id(1), V(2)});
-  const std::initializer_list<ArgSpec> bandRegion = {Id(0), V(1), V(2), V(3),
-                                                     V(4),  V(5), V(6), V(7)};
+  const std::initializer_list<ArgSource> bandRegion = {Id(0), V(1), V(2), V(3),
+                                                       V(4),  V(5), V(6), V(7)};
   b.Plain(0x0208, Op::BufGetBandRegion, bandRegion);
   b.Plain(0x0209, Op::BufPutBandRegion, bandRegion);
   b.Plain(0x020A, Op::BufInquire, {Id(0), V(1), V(2)});
@@ -85,8 +86,8 @@ constexpr void AddBufferGroup(Builder& b) {
   b.Plain(0x0210, Op::BufControl, {Id(0), V(1), Variant(2)});
   b.Add(0x0213, Route::BufferAllocation, Op::BufAlloc,
         {V(1), V(2), V(3), V(4), V(5), V(6), V(7), V(8), Id(9)}, Select::Any, 0);
-  const std::initializer_list<ArgSpec> copyRegion = {Id(0), Id(1), V(2), V(3), V(4),
-                                                     V(5),  V(6),  V(7), V(8), V(9)};
+  const std::initializer_list<ArgSource> copyRegion = {Id(0), Id(1), V(2), V(3), V(4),
+                                                       V(5),  V(6),  V(7), V(8), V(9)};
   b.Plain(0x0215, Op::BufCopyRegion, copyRegion);
   b.Plain(0x0233, Op::BufTransfer, copyRegion);
   b.Plain(0x0222, Op::BufCopyClip, {Id(0), Id(1), V(2), V(3)});

@@ -52,7 +52,7 @@ enum class ArgKind : uint8_t {
   AllValues,        // the value words of every slot the record fills
 };
 
-struct ArgSpec {
+struct ArgSource {
   ArgKind kind = ArgKind::Value;
   uint8_t slot = 0;
 };
@@ -67,7 +67,7 @@ struct OpcodeEntry {
   SystemOp op = kNoSystemOp;
   int8_t indexSlot = kRecordIndex;  // slot whose second word names the system
   uint8_t argCount = 0;
-  std::array<ArgSpec, 10> args{};
+  std::array<ArgSource, 10> args{};
 };
 
 // All entries, sorted by opcode.
