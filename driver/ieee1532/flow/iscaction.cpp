@@ -7,26 +7,9 @@
 
 namespace {
 
-bool PhaseTakesData(const std::vector<BsdlActivity>& list) {
-  for (const BsdlActivity& activity : list) {
-    if (activity.isLoop && PhaseTakesData(activity.loop)) return true;
-    for (const BsdlField& field : activity.update) {
-      if (IscValueTakesData(field.value) || IscValueTakesData(field.mask)) return true;
-    }
-    for (const BsdlField& field : activity.capture) {
-      if (IscValueTakesData(field.value) || IscValueTakesData(field.mask)) return true;
-    }
-  }
-  return false;
-}
-
-bool IscOutput(const ChainDevice& device) {
-  return device.output && device.output->stream != nullptr && device.output->iscFormat;
-}
-
 // Runs the phases of one flow; false when an activity failed.
 bool RunFlow(ChainDevice& device, BsdlFlow& flow) {
-  bool output = IscOutput(device) && !flow.dataName.empty();
+  bool output = IscWritesIscFormat(device) && !flow.dataName.empty();
   if (flow.dataCount > 0) {
     IscDataReadFile(*device.data, kIscDataFindArray, device.entity, flow.dataName, device.lookup);
   }
@@ -34,7 +17,7 @@ bool RunFlow(ChainDevice& device, BsdlFlow& flow) {
   for (int phase = kBsdlInitialize; phase <= kBsdlTerminate; ++phase) {
     if (!flow.hasPhase[phase]) continue;
     const std::vector<BsdlActivity>& list = flow.phases[phase];
-    bool takesData = PhaseTakesData(list);
+    bool takesData = IscActivitiesTakeData(list);
     if (takesData) IscDataFindSection(*device.data, flow.dataName, phase, device.lookup);
     if (output) IscDataWriteFile(*device.output, kIscWriteSection, nullptr, phase);
     int64_t repeats = phase == kBsdlRepeat ? flow.repeatCount : 1;
@@ -58,6 +41,10 @@ bool RunsProcedure(const BsdlActionProcedure& reference) {
 }
 
 }  // namespace
+
+bool IscWritesIscFormat(const ChainDevice& device) {
+  return device.output && device.output->stream != nullptr && device.output->iscFormat;
+}
 
 void IscRunErrorExit(Chain& chain, ChainDevice& device) {
   if (!IscGetSettings().runErrorExitProc) return;

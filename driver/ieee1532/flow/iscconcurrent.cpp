@@ -2,7 +2,7 @@
 #include <memory>
 
 #include "driver/ieee1532/engine/iscsettings.h"
-#include "driver/ieee1532/flow/iscconcurrentstate.h"
+#include "driver/ieee1532/flow/iscconcurrentstepper.h"
 #include "driver/ieee1532/flow/iscfieldbits.h"
 #include "driver/ieee1532/flow/iscflow.h"
 #include "driver/ieee1532/host/iscport.h"
@@ -13,217 +13,11 @@ namespace {
 
 using State = ChainConcurrentState;
 
-std::string Sendable(std::string text) {
-  for (char& c : text) c = c == '0' ? '0' : '1';
-  return text;
-}
-
-bool IscOutput(const ChainDevice& device) {
-  return device.output && device.output->stream != nullptr && device.output->iscFormat;
-}
-
-bool PhaseTakesData(const std::vector<BsdlActivity>& list) {
-  for (const BsdlActivity& activity : list) {
-    if (activity.isLoop && PhaseTakesData(activity.loop)) return true;
-    for (const auto* fields : {&activity.update, &activity.capture}) {
-      for (const BsdlField& field : *fields) {
-        if (IscValueTakesData(field.value) || IscValueTakesData(field.mask)) return true;
-      }
-    }
-  }
-  return false;
-}
-
-class Stepper {
- public:
-  Stepper(ChainDevice& device, const BsdlAction& action)
-      : m_device(device), m_action(action), m_state(*device.concurrent) {}
-
-  BsdlFlow& Flow() {
-    const BsdlActionProcedure& reference =
-        m_action.procedures[static_cast<size_t>(m_state.procedures[m_state.procedure])];
-    const BsdlProcedure& procedure =
-        m_device.entity->procedures[static_cast<size_t>(reference.procedure)];
-    return m_device.entity->flows[static_cast<size_t>(procedure.flows[m_state.flow].flow)];
-  }
-
-  // Moves to the next instruction activity; false when the action has run to its end.
-  bool Settle() {
-    while (!m_state.done) {
-      if (m_state.stack.empty()) {
-        StartNextPhase();
-        continue;
-      }
-      State::Level& top = m_state.stack.back();
-      if (top.index < top.list->size()) {
-        const BsdlActivity& activity = (*top.list)[top.index];
-        if (!activity.isLoop) {
-          m_state.activity = &activity;
-          return true;
-        }
-        if (activity.maxLoop <= 0) {
-          ++top.index;
-          continue;
-        }
-        m_state.stack.push_back(State::Level{&activity.loop, 0, &activity, 0, 0});
-        continue;
-      }
-      EndOfList();
-    }
-    return false;
-  }
-
-  void Advance(bool failed) {
-    State::Level* loop = nullptr;
-    for (State::Level& level : m_state.stack) {
-      if (level.loop != nullptr) loop = &level;
-    }
-    if (failed && loop != nullptr) {
-      ++loop->failures;
-    } else if (failed) {
-      Fail(Flow().exitOnError);
-      return;
-    }
-    ++m_state.stack.back().index;
-  }
-
-  void Prepare() {
-    const BsdlActivity& activity = *m_state.activity;
-    m_state.ir = Sendable(IscOpcodeText(m_device, activity.opcode));
-    m_state.tdi.clear();
-    m_state.drLength = std::max<int64_t>(1, m_device.entity->RegisterLength(activity.opcode));
-    bool hasTdi = !activity.update.empty();
-    bool hasTdo = !activity.capture.empty();
-    if (hasTdi) BuildTdiText(activity, true, m_state.tdi, m_device, Flow(), m_state.repeat);
-    m_state.flowType = hasTdi && hasTdo ? 0 : hasTdi ? 2 : hasTdo ? 3 : 1;
-  }
-
- private:
-  void Fail(bool exitOnError) {
-    m_state.failed = true;
-    m_state.done = true;
-    if (exitOnError && IscGetSettings().stopOnExitOnError) {
-      IscChainStop() = true;
-      m_state.stoppedByExit = true;
-    }
-  }
-
-  void StartNextPhase() {
-    if (m_state.started) {
-      ++m_state.phase;
-    } else {
-      m_state.started = true;
-      m_state.phase = 0;
-      if (m_state.procedures.empty()) {
-        Finish();
-        return;
-      }
-      StartFlow();
-    }
-    while (true) {
-      if (m_state.phase > kBsdlTerminate) {
-        if (!NextFlow()) return;
-        continue;
-      }
-      BsdlFlow& flow = Flow();
-      if (!flow.hasPhase[m_state.phase]) {
-        ++m_state.phase;
-        continue;
-      }
-      const std::vector<BsdlActivity>& list = flow.phases[m_state.phase];
-      if (PhaseTakesData(list)) {
-        IscDataFindSection(*m_device.data, flow.dataName, m_state.phase, m_device.lookup);
-      }
-      if (IscOutput(m_device) && !flow.dataName.empty()) {
-        IscDataWriteFile(*m_device.output, kIscWriteSection, nullptr, m_state.phase);
-      }
-      m_state.repeat = 1;
-      m_state.stack.push_back(State::Level{&list, 0, nullptr, 0, 0});
-      return;
-    }
-  }
-
-  void StartFlow() {
-    BsdlFlow& flow = Flow();
-    m_state.phase = 0;
-    if (flow.dataCount > 0) {
-      IscDataReadFile(*m_device.data, kIscDataFindArray, m_device.entity, flow.dataName,
-                      m_device.lookup);
-    }
-    if (IscOutput(m_device) && !flow.dataName.empty()) {
-      IscDataWriteFile(*m_device.output, kIscWriteArray, flow.dataName.c_str(), 0);
-    }
-  }
-
-  bool NextFlow() {
-    if (IscOutput(m_device) && !Flow().dataName.empty()) {
-      IscDataWriteFile(*m_device.output, kIscWriteArrayEnd, nullptr, 0);
-    }
-    const BsdlActionProcedure& reference =
-        m_action.procedures[static_cast<size_t>(m_state.procedures[m_state.procedure])];
-    const BsdlProcedure& procedure =
-        m_device.entity->procedures[static_cast<size_t>(reference.procedure)];
-    if (++m_state.flow >= procedure.flows.size()) {
-      m_state.flow = 0;
-      if (++m_state.procedure >= m_state.procedures.size()) {
-        Finish();
-        return false;
-      }
-    }
-    StartFlow();
-    return true;
-  }
-
-  void Finish() {
-    m_state.done = true;
-    IscMessagef(kIscLinePlain, "(*)-> Action [%s: %s(%s)] = [ DONE ]", m_device.name.c_str(),
-                m_device.action.c_str(), m_device.actionData.c_str());
-  }
-
-  void EndOfList() {
-    State::Level& top = m_state.stack.back();
-    if (top.loop != nullptr) {
-      if (top.failures == 0 && top.iteration >= top.loop->minLoop) {
-        m_state.stack.pop_back();
-        ++m_state.stack.back().index;
-        return;
-      }
-      if (++top.iteration >= top.loop->maxLoop) {
-        IscReportf(kIscWarning, false, nullptr, "\n*** ==> [%s]: max flow loop count [%ld] reached",
-                   m_device.name.c_str(), static_cast<long>(top.loop->maxLoop));
-        Fail(false);
-        return;
-      }
-      top.index = 0;
-      top.failures = 0;
-      return;
-    }
-    BsdlFlow& flow = Flow();
-    int64_t repeats = m_state.phase == kBsdlRepeat ? flow.repeatCount : 1;
-    if (++m_state.repeat <= repeats) {
-      top.index = 0;
-      return;
-    }
-    if (PhaseTakesData(*top.list) &&
-        m_device.lookup.next < m_device.lookup.array->sections[m_state.phase].size()) {
-      IscReportf(kIscError, false, nullptr, "Data block has too many data records");
-    }
-    if (IscOutput(m_device) && !flow.dataName.empty()) {
-      IscDataWriteFile(*m_device.output, kIscWriteSection, nullptr, kIscWriteSectionEnd);
-    }
-    m_state.stack.pop_back();
-  }
-
-  ChainDevice& m_device;
-  const BsdlAction& m_action;
-  State& m_state;
-};
-
 std::string BypassOpcode(const ChainDevice& device) {
   if (device.entity == nullptr) return std::string(static_cast<size_t>(device.irLength), '1');
   IscCheckRange(kIscError, "No BypassOp", 0, device.entity->bypass,
                 static_cast<int64_t>(device.entity->opcodes.size()) - 1);
-  return Sendable(
+  return IscSendableBits(
       device.entity->opcodes[static_cast<size_t>(device.entity->bypass)].patterns.front());
 }
 
@@ -254,7 +48,7 @@ void MergeWait(BsdlWait& merged, const BsdlWait& wait, const ChainDevice& device
 
 // One scan in which the given devices take part and every other device is bypassed.
 void Scan(Chain& chain, const std::vector<ChainDevice*>& serve,
-          std::vector<std::unique_ptr<Stepper>>& steppers) {
+          std::vector<std::unique_ptr<ConcurrentStepper>>& steppers) {
   auto serves = [&](const ChainDevice* device) {
     return std::find(serve.begin(), serve.end(), device) != serve.end();
   };
@@ -277,7 +71,7 @@ void Scan(Chain& chain, const std::vector<ChainDevice*>& serve,
     offsets.emplace_back(device, static_cast<int64_t>(tdi.size()));
     tdi += !taking              ? std::string("1")
            : state->tdi.empty() ? std::string(static_cast<size_t>(length), '0')
-                                : Sendable(state->tdi);
+                                : IscSendableBits(state->tdi);
   }
   TapBypass() = TapBypassCounts{};
   TapShiftString(kTapInstructionRegister, static_cast<int64_t>(ir.size()), ir.c_str(), nullptr,
@@ -325,7 +119,7 @@ void CloseOutput(ChainDevice& device) {
 }  // namespace
 
 int ChainPerformConcurrent(Chain& chain, int64_t iteration) {
-  std::vector<std::unique_ptr<Stepper>> steppers(chain.devices.size());
+  std::vector<std::unique_ptr<ConcurrentStepper>> steppers(chain.devices.size());
   bool proprietary = false;
   for (const auto& device : chain.devices) {
     if (device->skip) continue;
@@ -355,7 +149,8 @@ int ChainPerformConcurrent(Chain& chain, int64_t iteration) {
       }
     }
     OpenOutput(*device);
-    steppers[static_cast<size_t>(device->position)] = std::make_unique<Stepper>(*device, *action);
+    steppers[static_cast<size_t>(device->position)] =
+        std::make_unique<ConcurrentStepper>(*device, *action);
     IscResetMismatchCount();
   }
   IscWriteMessageLine("    ----------- start concurrent processing -----------", kIscLinePlain);
@@ -363,7 +158,7 @@ int ChainPerformConcurrent(Chain& chain, int64_t iteration) {
   while (!IscChainStop()) {
     std::vector<ChainDevice*> ready;
     for (const auto& device : chain.devices) {
-      Stepper* stepper = steppers[static_cast<size_t>(device->position)].get();
+      ConcurrentStepper* stepper = steppers[static_cast<size_t>(device->position)].get();
       if (stepper == nullptr || !stepper->Settle()) continue;
       stepper->Prepare();
       ready.push_back(device.get());

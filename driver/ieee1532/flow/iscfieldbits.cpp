@@ -116,6 +116,23 @@ bool IscValueTakesData(const BsdlFieldValue& value) {
   return value.kind == kBsdlFieldVariable && (value.op == '?' || value.op == '@');
 }
 
+bool IscActivitiesTakeData(const std::vector<BsdlActivity>& list) {
+  for (const BsdlActivity& activity : list) {
+    if (activity.isLoop && IscActivitiesTakeData(activity.loop)) return true;
+    for (const auto* fields : {&activity.update, &activity.capture}) {
+      for (const BsdlField& field : *fields) {
+        if (IscValueTakesData(field.value) || IscValueTakesData(field.mask)) return true;
+      }
+    }
+  }
+  return false;
+}
+
+std::string IscSendableBits(std::string bits) {
+  for (char& c : bits) c = c == '0' ? '0' : '1';
+  return bits;
+}
+
 bool IscValueWritesOutput(const BsdlFieldValue& value) {
   return value.mark == '!' || value.mark == '@' ||
          (value.kind == kBsdlFieldVariable && (value.op == '!' || value.op == '@'));

@@ -25,5 +25,10 @@ void IscWriteFieldRecord(IscInputFile& output, const std::string& bits);
 
 // True when a value takes a record of the ISC data file.
 bool IscValueTakesData(const BsdlFieldValue& value);
+// True when an activity of the list (loops included) takes a record of the ISC data file.
+bool IscActivitiesTakeData(const std::vector<BsdlActivity>& list);
+// Bits as they go to the pins: every character but '0' is sent as 1.
+std::string IscSendableBits(std::string bits);
+
 // True when the captured bits of a value go to the output file.
 bool IscValueWritesOutput(const BsdlFieldValue& value);

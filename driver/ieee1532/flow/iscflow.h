@@ -26,6 +26,9 @@ void IscSetBypassCounts(const Chain& chain, const ChainDevice& target);
 // Runs the device's PROC_ERROR_EXIT after a failure, when the settings ask for it.
 void IscRunErrorExit(Chain& chain, ChainDevice& device);
 
+// True when the device's output file is open and in ISC format.
+bool IscWritesIscFormat(const ChainDevice& device);
+
 // Bit text of an instruction for the device's instruction register.
 std::string IscOpcodeText(const ChainDevice& device, int opcode);
 void IscRunWait(const BsdlWait& wait);
