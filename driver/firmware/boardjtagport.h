@@ -22,8 +22,6 @@ class CBoardJtagPort : public CJtagProgrammer {
   void WritePins(uint32_t pins) override;
   uint32_t* ReadPins(uint32_t* pins) override;
 
-  CBusyWaitTimer& Timer() { return m_timer; }
-
  private:
   CBusyWaitTimer m_timer;
   uint32_t m_shadow = 0;

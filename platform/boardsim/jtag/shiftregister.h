@@ -24,7 +24,6 @@ class CShiftRegister {
   std::vector<uint8_t> Bits() const;
   // The low 64 bits as a number.
   uint64_t Value() const;
-  int Length() const { return static_cast<int>(m_bits.size()); }
 
  private:
   std::vector<uint8_t> m_bits;
