@@ -31,7 +31,6 @@ struct IscDataFile {
   std::vector<std::string> entities;
   std::vector<IscOverride> overrides;
   std::vector<IscDataArray> arrays;
-  int depth = 0;
   bool headerRead = false;
   // Results of the last header read, for the caller's report.
   bool transmissionCrcPresent = false;
@@ -41,7 +40,6 @@ struct IscDataFile {
 
 // Where a device stands in its data: the current array and section, and the next record.
 struct IscDataLookup {
-  IscDataFile* file = nullptr;
   const IscDataArray* array = nullptr;
   IscDataArray reread;  // the array read again from the file when data is not held in memory
   int phase = -1;

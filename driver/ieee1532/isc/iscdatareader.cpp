@@ -309,7 +309,6 @@ const IscDataFile* AlreadyRead(const IscDataFile& data) {
 int IscDataReadFile(IscDataFile& data, int mode, BsdlEntity* entity, const std::string& arrayName,
                     IscDataLookup& lookup) {
   bool inMemory = IscGetSettings().holdIscDataInMemory;
-  lookup.file = &data;
   if (mode == kIscDataFindArray && inMemory) {
     for (const IscDataArray& array : data.arrays) {
       if (array.name == arrayName) {

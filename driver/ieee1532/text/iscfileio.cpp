@@ -6,7 +6,6 @@
 void InputFileWrite(IscInputFile& record, int mode, const char* text) {
   if (mode == 0) {
     size_t length = strlen(text);
-    record.lastWriteLength = length;
     if (!record.bufferedWrite || record.stream == nullptr) {
       if (record.stream != nullptr) fputs(text, record.stream);
       return;

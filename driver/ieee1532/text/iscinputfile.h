@@ -32,7 +32,6 @@ struct IscInputFile {
   std::string writeBuffer;
   size_t writeCapacity = 0;
   bool bufferedWrite = false;
-  size_t lastWriteLength = 0;
   int64_t line = 1;
   int64_t charCount = 0;
   int tokenKind = kIscTokenSpace;

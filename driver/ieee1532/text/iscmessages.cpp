@@ -111,11 +111,6 @@ void IscFatalf(IscInputFile* record, const char* format, ...) {
   throw 1;  // not reached: errors always throw
 }
 
-void IscCheckNull(const void* pointer, const char* what) {
-  if (pointer == nullptr)
-    IscReportf(kIscError, false, nullptr, "Null [%s]", what ? what : "*NoMsg*");
-}
-
 bool IscCheckRange(int code, const char* text, int64_t low, int64_t value, int64_t high) {
   if (value >= low && value <= high) return true;
   IscReportf(code, false, nullptr, "[%s] range[%ld <= %ld <= %ld]", text, static_cast<long>(low),

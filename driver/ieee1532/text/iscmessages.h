@@ -30,8 +30,6 @@ void IscReportf(int code, bool showLine, IscInputFile* record, const char* forma
 [[noreturn]] void IscFatalf(IscInputFile* record, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
-// Stops the run with "Null [what]" when pointer is null.
-void IscCheckNull(const void* pointer, const char* what);
 // Prints "[text] range[low <= value <= high]" when value is outside; stops when code is an error.
 bool IscCheckRange(int code, const char* text, int64_t low, int64_t value, int64_t high);
 

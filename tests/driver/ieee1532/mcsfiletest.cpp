@@ -3,9 +3,13 @@
 
 #include <cstdlib>
 
+#include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "driver/ieee1532/engine/iscengine.h"
 #include "driver/ieee1532/mcs/bittext.h"
 #include "driver/ieee1532/mcs/mcsfile.h"
+#include "driver/ieee1532/tap/isctap.h"
+#include "platform/boardsim/jtag/chainfile.h"
+#include "tests/driver/ieee1532/enginerun.h"
 #include "tests/driver/ieee1532/testsupport.h"
 
 namespace {
@@ -115,6 +119,29 @@ TEST(BitText, ConversionsAndTheirRejections) {
   EXPECT_THROW(IscBitsToNumber("12"), int);
   EXPECT_THROW(McsChecksum("123"), int);
   EXPECT_TRUE(port.Saw("Incomplete byte [123]"));
+}
+
+TEST(BitText, EntityShiftsAndSafeValues) {
+  auto chain = boardsim::ParseChainJson(R"({"devices": [{"name": "d", "irLength": 8}]})");
+  SimBoardPort port(chain.get());
+  BsdlEntity entity;
+  port.m_commandSource = 1;
+  ASSERT_TRUE(ParseBsdl(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.bsd", entity));
+  EXPECT_EQ(IscBoundarySafeText(entity), "X0X0");
+  EXPECT_EQ(BsdlRegisterForOpcode(entity, entity.FindOpcode("isc_program")).name, "isc_pdata");
+  EXPECT_THROW(BsdlRegisterForOpcode(entity, -1), int);
+  EXPECT_TRUE(port.Saw("No data register for opcode [?]"));
+
+  TapReset(true);
+  chain->EnableTrace(true);
+  IscShiftBypassInstruction(entity);
+  ASSERT_EQ(chain->Trace().size(), 4u + 8 + 2);
+  for (size_t i = 4; i < 12; ++i) EXPECT_TRUE(chain->Trace()[i].tdi);
+  chain->ClearTrace();
+  IscClockCycle(1, 0);
+  ASSERT_EQ(chain->Trace().size(), 1u);
+  EXPECT_TRUE(chain->Trace()[0].tms);
+  IscEngineFreeGlobals();
 }
 
 }  // namespace

@@ -48,6 +48,18 @@ TEST(TextInput, NameLengthLimit) {
   EXPECT_TRUE(port.Saw("xParseNumData err [199]"));
 }
 
+TEST(TextInput, ExpectedWordsAndCharacters) {
+  MessagePort port;
+  Text text("  is  x ; y");
+  InputFileExpectWord(text.record, "IS", false);
+  InputFileExpectChar(text.record, ';', true);
+  EXPECT_THROW(InputFileExpectChar(text.record, 'q', false), int);
+  EXPECT_TRUE(port.Saw("Char [q] not found"));
+  Text words("a b c");
+  EXPECT_THROW(InputFileExpectWord(words.record, "d", true), int);
+  EXPECT_TRUE(port.Saw("[d] not found"));
+}
+
 TEST(TextInput, ReadingPastTheEndStops) {
   MessagePort port;
   Text text("a");
