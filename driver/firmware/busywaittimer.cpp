@@ -7,6 +7,15 @@
 
 double CBusyWaitTimer::s_ticksPerSecond = 0;
 
+namespace {
+
+// Waits are minimum times: a part of a tick counts as a whole one. Nothing to wait for gives 0.
+uint64_t WholeTicks(double ticks) {
+  return ticks > 0 ? static_cast<uint64_t>(std::ceil(ticks)) : 0;
+}
+
+}  // namespace
+
 CBusyWaitTimer::CBusyWaitTimer() {
   CDrvTimer timer;
   s_ticksPerSecond = static_cast<double>(CDrvTimer::TicksPerSecond());
@@ -21,24 +30,25 @@ void CBusyWaitTimer::WaitTicks(uint64_t ticks) {
   }
 }
 
-// Waits are minimum times: a part of a tick counts as a whole one.
-void CBusyWaitTimer::WaitSeconds(double amount) { WaitTicks(std::ceil(amount * s_ticksPerSecond)); }
+void CBusyWaitTimer::WaitSeconds(double amount) {
+  WaitTicks(WholeTicks(amount * s_ticksPerSecond));
+}
 
 void CBusyWaitTimer::WaitMilliseconds(double amount) {
-  WaitTicks(std::ceil(amount * m_ticksPerMillisecond));
+  WaitTicks(WholeTicks(amount * m_ticksPerMillisecond));
 }
 
 void CBusyWaitTimer::WaitMicroseconds(double amount) {
-  WaitTicks(std::ceil(amount * m_ticksPerMicrosecond));
+  WaitTicks(WholeTicks(amount * m_ticksPerMicrosecond));
 }
 
 void CBusyWaitTimer::WaitNanoseconds(double amount) {
-  WaitTicks(std::ceil(amount * m_ticksPerNanosecond));
+  WaitTicks(WholeTicks(amount * m_ticksPerNanosecond));
 }
 
 void CBusyWaitTimer::SetDeadline(double ticks) {
   m_currentTick = GetTimeStamp();
-  m_deadlineTick = m_currentTick + static_cast<uint64_t>(std::ceil(ticks));
+  m_deadlineTick = m_currentTick + WholeTicks(ticks);
 }
 
 void CBusyWaitTimer::SetDeadlineSeconds(double amount) { SetDeadline(amount * s_ticksPerSecond); }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <new>
+#include <stdexcept>
 
 #include "driver/firmware/stapl/staplexecute.h"
 #include "driver/firmware/stapl/staplresult.h"
@@ -116,6 +117,8 @@ int CStaplInterpreter::ExecuteStatement() {
   try {
     rc = Dispatch(keyword, std::string_view(m_statement).substr(keyword == kNone ? 0 : length));
   } catch (const std::bad_alloc&) {
+    rc = kStaplOutOfMemory;
+  } catch (const std::length_error&) {
     rc = kStaplOutOfMemory;
   }
   for (StaplBits& literal : m_literals) StaplBits().swap(literal);

@@ -24,6 +24,9 @@ TEST(BusyWaitTimer, WaitsAreMinimumTimes) {
   start = Clock::now();
   timer.WaitNanoseconds(200000);
   EXPECT_GE(MicrosecondsSince(start), 200 * 0.99);
+  start = Clock::now();
+  timer.WaitMicroseconds(-5);  // nothing to wait for
+  EXPECT_LT(MicrosecondsSince(start), 100000);
 }
 
 TEST(BusyWaitTimer, DeadlinesAndElapsedTime) {
