@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "driver/ieee1532/bsdl/bsdlparser.h"
+#include "driver/ieee1532/engine/iscengine.h"
+#include "driver/ieee1532/engine/iscsettings.h"
 #include "tests/driver/ieee1532/testsupport.h"
 
 namespace {
@@ -149,6 +151,25 @@ TEST(BsdlRealFile, DumpsNameTheEntityCellsAndFlows) {
   EXPECT_TRUE(port.Saw("output3 Safe[X] Dv[1] C [  139]"));
   EXPECT_TRUE(port.Saw("\n  Action [program()]"));
   EXPECT_TRUE(port.Saw("\n--- end of Flows/Procs/Actions ------"));
+}
+
+TEST(BsdlRealFile, DesignWarningsShowOnlyWhenAskedFor) {
+  MessagePort port;
+  BsdlEntity quiet;
+  ASSERT_TRUE(ParseBsdl(TestDataPath("bsdl/epc4q100_1532.bsd"), quiet));
+  EXPECT_FALSE(port.Saw("design warnings"));
+
+  IscEngineInitGlobals();
+  IscGetSettings().bsdlWarnings = true;
+  BsdlEntity entity;
+  IscInputFile input;
+  InputFileInit(input, TestDataPath("bsdl/epc4q100_1532.bsd"));
+  InputFileReopen(input, "r");
+  ASSERT_EQ(BsdlParseFile(entity, input), 1);
+  EXPECT_TRUE(port.Saw("Warning:     - IEEE 1149.1 design warnings: ------------"));
+  EXPECT_TRUE(port.Saw("Designers must ensure that 1149.1 testing does not corrupt device"));
+  EXPECT_TRUE(port.Saw("\n    -------------------------------------------"));
+  IscEngineFreeGlobals();
 }
 
 }  // namespace
