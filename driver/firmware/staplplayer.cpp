@@ -1,5 +1,6 @@
 #include "driver/firmware/staplplayer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>

@@ -16,12 +16,12 @@ std::string ReadProgram() {
   return text.str();
 }
 
-// A chain holding one device of the program's IDCODE.
-StaplRun RunAction(const std::string& program, const char* action) {
+// A chain holding one device of the program's IDCODE (or of another one).
+StaplRun RunAction(const std::string& program, const char* action, uint32_t idcode = 0x0F8031CF) {
   StaplBench bench;
   boardsim::SimJtagDeviceConfig config;
   config.irLength = 8;
-  config.idcode = 0x0F8031CF;
+  config.idcode = idcode;
   config.idcodeOpcode = 0x0F;
   config.boundaryLength = 714;
   bench.chain.AddDevice(std::make_unique<boardsim::CSimJtagDevice>(config));
@@ -60,6 +60,15 @@ TEST(StaplRealProgram, RunsEveryAction) {
     EXPECT_EQ(run.rc, kStaplSuccess) << action << " line " << run.errorLine;
     EXPECT_EQ(run.messages.at(1), "Failed to enter programming mode.") << action;
   }
+}
+
+TEST(StaplRealProgram, RefusesADeviceOfAnotherIdcode) {
+  StaplRun run = RunAction(ReadProgram(), "PROGRAM", 0x0F8051CF);
+  ASSERT_EQ(run.rc, kStaplSuccess);
+  EXPECT_EQ(run.exitCode, 2);  // unrecognized device
+  EXPECT_EQ(run.messages.at(0), "Failed to verify IDCODE");
+  EXPECT_EQ(run.bitExports.at(0),
+            (std::pair<std::string, std::string>{"ERROR_CODE", "1000000000000100"}));
 }
 
 // Every data block, the 4,633,600-bit compressed bit stream included, through one more action.
