@@ -35,6 +35,13 @@ QDDriverThreadContext::~QDDriverThreadContext() {
   os::CloseHandle(overlapped_.hEvent);
 }
 
+std::atomic<const void*>* QDDriverThreadContext::FreePinSlot() {
+  for (std::atomic<const void*>& pin : pins_) {
+    if (pin.load(std::memory_order_relaxed) == nullptr) return &pin;
+  }
+  return nullptr;
+}
+
 bool QDDriverThreadContext::Pins(const void* object) const {
   return std::any_of(pins_.begin(), pins_.end(), [object](const std::atomic<const void*>& pin) {
     return pin.load(std::memory_order_seq_cst) == object;

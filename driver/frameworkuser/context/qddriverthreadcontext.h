@@ -79,12 +79,12 @@ class QDDriverThreadContext : public CLogProvider {
   std::unique_ptr<CSystemZorThreadContext> RemoveItem(int64_t systemIndex);
   const std::vector<std::unique_ptr<CSystemZorThreadContext>>& Items() const { return items_; }
 
-  // A system that a command of this thread uses, one slot per nesting level:
-  // a freed system is deleted only when no thread has it pinned.
-  static constexpr int64_t kPinLevels = 8;
-  std::atomic<const void*>* PinSlot(int64_t level) {
-    return level >= 1 && level <= kPinLevels ? &pins_[level - 1] : nullptr;
-  }
+  // Systems that calls on this thread are using, in up to kPins slots: a
+  // freed system is deleted only when no thread has it pinned. Only the own
+  // thread takes and frees its slots; any thread may read them.
+  static constexpr std::size_t kPins = 8;
+  // A free slot, or null when all are taken.
+  std::atomic<const void*>* FreePinSlot();
   bool Pins(const void* object) const;
 
  private:
@@ -106,7 +106,7 @@ class QDDriverThreadContext : public CLogProvider {
   wchar_t headline_[kOwnTextSize] = {};
   wchar_t details_[2][kOwnTextSize] = {};
   std::atomic<QDZorThreadContext*> current_{nullptr};
-  std::array<std::atomic<const void*>, kPinLevels> pins_{};
+  std::array<std::atomic<const void*>, kPins> pins_{};
   CZORString freeTexts_[3];
 };
 

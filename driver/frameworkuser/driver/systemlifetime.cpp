@@ -14,7 +14,7 @@ SystemRef::~SystemRef() {
 }
 
 SystemRef QDDeviceDriver::PinSystem(int64_t index, QDDriverThreadContext& ctx) {
-  std::atomic<const void*>* pin = ctx.PinSlot(ctx.Nesting());
+  std::atomic<const void*>* pin = ctx.FreePinSlot();
   if (pin == nullptr || !QDInfoList<QDBaseSystem>::CanPeek(index)) {
     return SystemRef(systems_.GetAt(index));
   }
