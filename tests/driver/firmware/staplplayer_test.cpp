@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "driver/firmware/boardjtagport.h"
 #include "driver/firmware/staplporthost.h"
@@ -56,6 +58,21 @@ TEST(StaplPlayer, FailuresGiveOne) {
   StaplPlayerRequest request{1, tiny.data(), 2, "READ_IDCODE"};
   EXPECT_EQ(RunStaplPlayer(&request), 1);
   EXPECT_EQ(tiny, std::string("\0\0", 2));
+}
+
+// Runs share the port: a second run while one is in progress is refused.
+TEST(StaplPlayer, OneRunAtATime) {
+  CBoardJtagPort port(nullptr);
+  std::atomic<bool> started{false};
+  std::thread first([&] {
+    started = true;
+    EXPECT_EQ(Play(Script("WAIT 600000 USEC;"), 1).result, 0);
+  });
+  while (!started) std::this_thread::yield();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(Play(Script("PRINT 1;"), 1).result, 1);
+  first.join();
+  EXPECT_EQ(Play(Script("PRINT 1;"), 1).result, 0);
 }
 
 TEST(StaplPlayer, NeedsAPort) {
