@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <fstream>
 #include <sstream>
 
@@ -60,9 +61,10 @@ bool Unescape(const std::string& text, std::wstring* out) {
   return true;
 }
 
-bool ParseHex(const std::string& text, std::vector<unsigned char>* data) {
+bool ParseHex(std::string_view text, std::vector<unsigned char>* data) {
   if (text == "-") return true;
   if (text.size() % 2 != 0) return false;
+  data->reserve(text.size() / 2);
   for (size_t i = 0; i < text.size(); i += 2) {
     int high = HexDigit(text[i]);
     int low = HexDigit(text[i + 1]);
@@ -72,31 +74,43 @@ bool ParseHex(const std::string& text, std::vector<unsigned char>* data) {
   return true;
 }
 
-bool ParseValue(const std::string& line, RegistryValue* value) {
-  std::istringstream in(line);
-  std::string word, type, hex, name;
-  if (!(in >> word >> type >> hex >> name) || name.empty() || name[0] != '=') return false;
-  char* end = nullptr;
-  unsigned long long number = strtoull(type.c_str(), &end, 10);
-  if (*end != '\0' || type.empty() || number > 0xFFFFFFFFull) return false;
-  value->type = static_cast<uint32_t>(number);
-  return ParseHex(hex, &value->data) && Unescape(name.substr(1), &value->name);
+// The text up to the next space; removes it and the space from rest.
+std::string_view NextWord(std::string_view& rest) {
+  const size_t space = rest.find(' ');
+  std::string_view word = rest.substr(0, space);
+  rest.remove_prefix(space == std::string_view::npos ? rest.size() : space + 1);
+  return word;
 }
 
-uint32_t Parse(const std::string& text, KeyFile* key) {
-  std::istringstream in(text);
-  std::string line;
-  if (!std::getline(in, line) || line != kHeader) return ERROR_REGISTRY_CORRUPT;
+// "value <type> <hex or -> =<escaped name>"
+bool ParseValue(std::string_view rest, RegistryValue* value) {
+  const std::string_view type = NextWord(rest);
+  const std::string_view hex = NextWord(rest);
+  const std::string_view name = NextWord(rest);
+  if (!rest.empty() || name.empty() || name[0] != '=') return false;
+  const auto [end, error] = std::from_chars(type.data(), type.data() + type.size(), value->type);
+  if (error != std::errc() || end != type.data() + type.size() || type.empty()) return false;
+  return ParseHex(hex, &value->data) && Unescape(std::string(name.substr(1)), &value->name);
+}
+
+uint32_t Parse(std::string_view text, KeyFile* key) {
+  bool first = true;
   bool named = false;
-  while (std::getline(in, line)) {
-    if (line.rfind("name ", 0) == 0) {
-      if (!Unescape(line.substr(5), &key->name)) return ERROR_REGISTRY_CORRUPT;
+  while (!text.empty()) {
+    const size_t newline = text.find('\n');
+    const std::string_view line = text.substr(0, newline);
+    text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+    if (first) {
+      if (line != kHeader) return ERROR_REGISTRY_CORRUPT;
+      first = false;
+    } else if (line.starts_with("name ")) {
+      if (!Unescape(std::string(line.substr(5)), &key->name)) return ERROR_REGISTRY_CORRUPT;
       named = true;
-    } else if (line.rfind("boot ", 0) == 0) {
+    } else if (line.starts_with("boot ")) {
       key->bootId = line.substr(5);
-    } else if (line.rfind("value ", 0) == 0) {
+    } else if (line.starts_with("value ")) {
       RegistryValue value;
-      if (!ParseValue(line, &value)) return ERROR_REGISTRY_CORRUPT;
+      if (!ParseValue(line.substr(6), &value)) return ERROR_REGISTRY_CORRUPT;
       key->values.push_back(std::move(value));
     } else {
       return ERROR_REGISTRY_CORRUPT;
