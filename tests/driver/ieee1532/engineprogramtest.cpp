@@ -153,4 +153,25 @@ TEST(EngineChain, ConcurrentModeProgramsTwoDevicesInCommonScans) {
   }
 }
 
+TEST(EngineChain, ConcurrentDevicesInDifferentFlowsAreServedInTurn) {
+  auto chain = boardsim::ParseChainJson(R"({"devices": [
+      {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
+      {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
+  SimBoardPort port(chain.get());
+  port.m_bsdlFolder.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+  port.SetLines({FlashLine("a", "erase"), FlashLine("b", "program")});
+  ASSERT_TRUE(RunEngine({"rurura", "-m", "concurrent", "-i", ""}));
+  EXPECT_EQ(port.m_failure, 0u) << port.m_text;
+  EXPECT_TRUE(port.Saw("-----> processing flow type [1]"));
+  EXPECT_TRUE(port.Saw("-----> processing flow type [2]"));
+  EXPECT_TRUE(port.Saw("(*)-> Action [a: erase()] = [ DONE ]"));
+  std::vector<uint32_t> words = ExampleWords();
+  for (int i = 0; i < 64; ++i) {
+    EXPECT_EQ(Flash(*chain, 0).ReadWord(i), words[static_cast<size_t>(i)]);
+    EXPECT_EQ(Flash(*chain, 1).ReadWord(i), 0xFFFFFFFFu);
+  }
+  EXPECT_FALSE(Flash(*chain, 0).Enabled());
+  EXPECT_FALSE(Flash(*chain, 1).Enabled());
+}
+
 }  // namespace
