@@ -122,6 +122,23 @@ TEST_F(DriverObjectTest, SystemFreedDuringAnotherThreadsCommandOutlivesIt) {
   EXPECT_EQ(sysFrees, 1);
 }
 
+TEST_F(DriverObjectTest, DigitizerAllocationsOfAllSystemsRunOneAtATime) {
+  const int64_t systems[2] = {AllocSystem(), AllocSystem()};
+  std::atomic<int> inside{0};
+  std::atomic<bool> overlapped{false};
+  probe().onCall = [&](QDBaseSystem&, SystemOp op, const OperationArgs&, QDDriverThreadContext&) {
+    if (op != SystemOp::DigAlloc) return int64_t{-1};
+    overlapped = overlapped || inside.fetch_add(1) != 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    inside.fetch_sub(1);
+    return int64_t{1};
+  };
+  RunTogether(4, [&systems](int i) {
+    for (int n = 0; n < 5; ++n) CommandBuilder(0x0601, systems[i % 2]).Run();
+  });
+  EXPECT_FALSE(overlapped);
+}
+
 TEST_F(DriverObjectTest, FirstCommandOnAMissingSystemLeavesNoContext) {
   RunOnNewThread([] {
     CommandBuilder command(0x0607, 7);
