@@ -1,6 +1,7 @@
 // Flows, loops, limits and modes of the engine, with variants of the example device's BSDL.
 #include <gtest/gtest.h>
 
+#include "platform/boardsim/jtag/chainfile.h"
 #include "platform/boardsim/jtag/simiscdevice.h"
 #include "tests/driver/ieee1532/enginerun.h"
 #include "tests/driver/ieee1532/testsupport.h"
@@ -126,6 +127,56 @@ TEST_F(EngineFlow, ProprietaryActionCancelsConcurrentProcessing) {
   EXPECT_TRUE(
       m_port->Saw("       => chain processing cancelled; process chain in sequential mode"));
   EXPECT_EQ(m_port->m_failure, 1u);
+}
+
+TEST_F(EngineFlow, OptionalProcedureRunsOnlyWhenTheDataFileTurnsItOn) {
+  std::vector<std::string> rows;
+  std::string data = ReadText(ExampleData("zorflash.isc"));
+  data = data.substr(0, data.rfind(')') + 1);  // no transmission CRC
+  uint32_t first =
+      static_cast<uint32_t>(std::stoul(data.substr(data.find("repeat (") + 15, 8), nullptr, 16));
+  int bit = 0;
+  while ((first >> bit) & 1) ++bit;
+  Flash().SetStuckBit(boardsim::SimStuckBit{0, bit, false});  // only the blank check sees it
+  m_folder.Write("zorflash.bsd", Replace(ReadText(ExampleData("zorflash.bsd")),
+                                         "proc_erase, proc_blank_check, \" &",
+                                         "proc_erase, proc_blank_check optional, \" &"));
+  std::string plain = m_folder.Write("plain.isc", data);
+  ASSERT_TRUE(Run("-d\"" + plain + "\" -a\"program\""));
+  EXPECT_EQ(m_port->m_failure, 0u) << m_port->m_text;
+
+  std::string overridden = m_folder.Write(
+      "on.isc",
+      Replace(data, "        )\n", "        )\n  override proc_blank_check program ON\n"));
+  ASSERT_TRUE(Run("-d\"" + overridden + "\" -a\"program\""));
+  EXPECT_EQ(m_port->m_failure, 1u);
+  EXPECT_TRUE(
+      m_port->Saw("[flash] mismatch: bit [" + std::to_string(bit) + "] in [31:0] bit field"));
+}
+
+TEST_F(EngineFlow, ExitOnErrorStopsTheChainEvenWhenContinuingOnFail) {
+  auto chain = boardsim::ParseChainJson(R"({"devices": [
+      {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
+      {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
+  m_port.reset();
+  SimBoardPort port(chain.get());
+  port.m_bsdlFolder.Assign((m_folder.path() + "/").c_str());
+  m_folder.Write("zorflash.bsd",
+                 Replace(ReadText(ExampleData("zorflash.bsd")), "\"flow_verify(idcode) initialize",
+                         "\"flow_verify(idcode) exit_on_error initialize"));
+  chain->Device(1).SetIdcode(0x11111111);
+  std::string data = ExampleData("zorflash.isc");
+  port.SetLines({"a -b\"zorflash.bsd\" -d\"" + data + "\" -a\"program\";",
+                 "b -b\"zorflash.bsd\" -d\"" + data + "\" -a\"program\";"});
+  ASSERT_TRUE(RunEngine({"rurura", "-continue_on_fail", "-i", ""}));
+  EXPECT_EQ(port.m_failure, 1u);
+  EXPECT_TRUE(port.Saw("[ FAIL ]: Action [a (zorflash)]: program"));
+  EXPECT_FALSE(port.Saw("Action [b (zorflash)]")) << port.m_text;
+
+  port.m_text.clear();
+  ASSERT_TRUE(RunEngine({"rurura", "-continue_on_fail", "-skip_exit_on_error", "-i", ""}));
+  EXPECT_TRUE(port.Saw("[ PASS ]: Action [b (zorflash)]: program"));
+  EXPECT_EQ(port.m_failure, 1u);
 }
 
 TEST_F(EngineFlow, LongCommandTextIsReadWholePastTheReadBuffer) {
