@@ -19,8 +19,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How often a wait looks at objects that other processes change.
-constexpr auto kPollSlice = std::chrono::milliseconds(2);
+// How often a wait looks at objects that other processes change: soon at
+// first, then more rarely, so a long wait costs little.
+constexpr auto kFirstPoll = std::chrono::milliseconds(1);
+constexpr auto kLongestPoll = std::chrono::milliseconds(50);
 
 // One pass over the objects; WAIT_TIMEOUT when the wait must go on.
 uint32_t TryOnce(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAll,
@@ -53,6 +55,7 @@ uint32_t Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAl
   const uint32_t threadId = GetCurrentThreadId();
   const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
   bool polling = false;
+  std::chrono::milliseconds poll = kFirstPoll;
   for (const auto& object : objects) polling = polling || object->NeedsPolling();
 
   std::unique_lock lock(SyncMutex());
@@ -63,7 +66,10 @@ uint32_t Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAl
     const bool forever = milliseconds == INFINITE;
     if (!forever && Clock::now() >= deadline) break;
     auto until = forever ? Clock::time_point::max() : deadline;
-    if (polling) until = std::min(until, Clock::now() + kPollSlice);
+    if (polling) {
+      until = std::min(until, Clock::now() + poll);
+      poll = std::min(poll * 2, kLongestPoll);
+    }
     if (until == Clock::time_point::max()) {
       waiter.wake.wait(lock);
     } else {
