@@ -63,8 +63,7 @@ void IscRunErrorExit(Chain& chain, ChainDevice& device) {
   }
 }
 
-int ProcedureRun(Chain& chain, ChainDevice& device, const BsdlActionProcedure& reference) {
-  (void)chain;
+int ProcedureRun(Chain& /*chain*/, ChainDevice& device, const BsdlActionProcedure& reference) {
   const BsdlProcedure& procedure =
       device.entity->procedures[static_cast<size_t>(reference.procedure)];
   for (const BsdlProcedureFlow& flowReference : procedure.flows) {

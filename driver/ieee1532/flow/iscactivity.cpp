@@ -65,8 +65,7 @@ void IscRunWait(const BsdlWait& wait) {
 }
 
 void BuildTdiText(const BsdlActivity& activity, bool concurrent, std::string& tdiText,
-                  ChainDevice& device, BsdlFlow& flow, int64_t repeatIndex) {
-  (void)repeatIndex;
+                  ChainDevice& device, BsdlFlow& flow, int64_t /*repeatIndex*/) {
   int64_t length = device.entity->RegisterLength(activity.opcode);
   tdiText.assign(static_cast<size_t>(length), '0');
   int64_t position = 0;
@@ -124,7 +123,7 @@ int CompareCapturedTdo(const BsdlActivity& activity, bool concurrent, const std:
 }
 
 int FlowRunLoop(ChainDevice& device, const BsdlActivity& activity, BsdlFlow& flow,
-                int64_t repeatIndex, bool inLoop) {
+                int64_t repeatIndex, bool /*inLoop*/) {
   if (activity.isLoop) {
     for (int64_t iteration = 0; iteration < activity.maxLoop; ++iteration) {
       int failures = 0;
@@ -139,7 +138,6 @@ int FlowRunLoop(ChainDevice& device, const BsdlActivity& activity, BsdlFlow& flo
     }
     return 0;
   }
-  (void)inLoop;
   std::string opcode = IscOpcodeText(device, activity.opcode);
   bool hasTdi = !activity.update.empty();
   TapShiftString(kTapInstructionRegister, static_cast<int64_t>(opcode.size()), opcode.c_str(),

@@ -70,7 +70,6 @@ void ReadArray(IscDataFile& data, IscInputFile& in, IscDataArray& array) {
     array.hasSection[section] = true;
     ReadSection(in, array, array.sections[section]);
   }
-  (void)data;
   if (array.dataCrc.empty()) return;
   char computed[16];
   snprintf(computed, sizeof(computed), "%08x", array.computedCrc);
