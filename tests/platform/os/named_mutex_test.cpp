@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/os/core/error.h"
+#include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
 
 extern char** environ;
@@ -101,6 +102,20 @@ TEST(NamedMutexes, WaiterInAnotherProcessGetsItOnRelease) {
   ASSERT_TRUE(ReleaseMutex(mutex));
   peer.join();
   EXPECT_EQ(result.output, Expect(true, WAIT_OBJECT_0));
+  CloseHandle(mutex);
+}
+
+TEST(NamedMutexes, FailedWaitForAllLeavesTheMutexToOthers) {
+  Handle mutex = CreateMutex(false, L"zor.test.waitall");
+  Handle event = CreateEvent(false, false);
+  Handle both[2] = {mutex, event};
+  EXPECT_EQ(WaitForMultipleObjects(2, both, true, 20), WAIT_TIMEOUT);
+  EXPECT_EQ(RunPeer("zor.test.waitall", "probe").output, Expect(true, WAIT_OBJECT_0));
+  SetEvent(event);
+  EXPECT_EQ(WaitForMultipleObjects(2, both, true, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(RunPeer("zor.test.waitall", "probe").output, Expect(true, WAIT_TIMEOUT));
+  EXPECT_TRUE(ReleaseMutex(mutex));
+  CloseHandle(event);
   CloseHandle(mutex);
 }
 
