@@ -70,6 +70,18 @@ TEST(DebugOutput, ReadersSeeEveryTextInOrder) {
   EXPECT_TRUE(TakeDebugOutput().empty());
 }
 
+TEST(DebugOutput, CopiedToStderrOnlyWhenAsked) {
+  setenv("ZOR_DEBUG_OUTPUT", "0", 1);
+  testing::internal::CaptureStderr();
+  OutputDebugString(L"quiet\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  setenv("ZOR_DEBUG_OUTPUT", "1", 1);
+  testing::internal::CaptureStderr();
+  OutputDebugString(L"r\u00e9port\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "r\xC3\xA9port\n");
+  unsetenv("ZOR_DEBUG_OUTPUT");
+}
+
 TEST(CrashDumps, WrittenToTheNamedFile) {
   const std::filesystem::path file =
       std::filesystem::path(getenv("ZOR_REGISTRY_ROOT")) / "Imaging-test.dmp";
