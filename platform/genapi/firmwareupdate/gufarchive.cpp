@@ -1,34 +1,21 @@
 #include "platform/genapi/firmwareupdate/gufarchive.h"
 
-#include <libxml/parser.h>
-#include <libxml/tree.h>
 #include <zip.h>
 
 #include <memory>
 
 #include "platform/genapi/base/exceptions.h"
 #include "platform/genapi/nodes/textconvert.h"
+#include "platform/genapi/xml/xmldocument.h"
 #include "platform/genapi/xml/zipdata.h"
 
 namespace GenICam {
 namespace {
 
+using GenApi::XmlAttribute;
+using GenApi::XmlContent;
+
 constexpr const char* kManifest = "manifest.xml";
-
-std::string Attribute(const xmlNode* node, const char* name) {
-  xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
-  if (value == nullptr) return {};
-  std::string text(reinterpret_cast<const char*>(value));
-  xmlFree(value);
-  return text;
-}
-
-std::string Content(const xmlNode* node) {
-  xmlChar* value = xmlNodeGetContent(node);
-  std::string text = value ? reinterpret_cast<const char*>(value) : "";
-  xmlFree(value);
-  return text;
-}
 
 bool Is(const xmlNode* node, const char* name) {
   return node->type == XML_ELEMENT_NODE && xmlStrcmp(node->name, BAD_CAST name) == 0;
@@ -46,17 +33,17 @@ int64_t Milliseconds(const std::string& text, const std::string& path) {
 
 CFirmwareUpdateInfo ReadUpdate(const xmlNode* element, const std::string& path) {
   CFirmwareUpdateInfo info;
-  info.name = Attribute(element, "Name");
-  info.version = Attribute(element, "Version");
-  info.payload = Attribute(element, "Payload");
-  info.targetRegister = Attribute(element, "Register");
-  info.resetDelay = Milliseconds(Attribute(element, "ResetDelay"), path);
-  info.reconnectDelay = Milliseconds(Attribute(element, "ReconnectDelay"), path);
+  info.name = XmlAttribute(element, "Name");
+  info.version = XmlAttribute(element, "Version");
+  info.payload = XmlAttribute(element, "Payload");
+  info.targetRegister = XmlAttribute(element, "Register");
+  info.resetDelay = Milliseconds(XmlAttribute(element, "ResetDelay"), path);
+  info.reconnectDelay = Milliseconds(XmlAttribute(element, "ReconnectDelay"), path);
   info.gufPath = path;
   for (const xmlNode* child = element->children; child != nullptr; child = child->next) {
-    if (Is(child, "Model")) info.models.push_back(Content(child));
-    if (Is(child, "Vendor")) info.vendor = Content(child);
-    if (Is(child, "Description")) info.description = Content(child);
+    if (Is(child, "Model")) info.models.push_back(XmlContent(child));
+    if (Is(child, "Vendor")) info.vendor = XmlContent(child);
+    if (Is(child, "Description")) info.description = XmlContent(child);
   }
   if (info.models.empty() || info.payload.empty() || info.targetRegister.empty()) {
     throw RUNTIME_EXCEPTION(
@@ -107,10 +94,7 @@ GufArchive::GufArchive(const std::string& path) : path_(path) {
     throw RUNTIME_EXCEPTION("'%s' is not a valid GUF file: it has no %s", path.c_str(), kManifest);
   }
   const std::string manifest = zip->Read(kManifest);
-  std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> doc(
-      xmlReadMemory(manifest.data(), static_cast<int>(manifest.size()), kManifest, nullptr,
-                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
-      xmlFreeDoc);
+  const GenApi::XmlDocument doc = GenApi::ParseXml(manifest, kManifest);
   const xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
   if (root == nullptr || !Is(root, "FirmwareUpdate")) {
     throw RUNTIME_EXCEPTION("'%s' is not a valid GUF file: the manifest is not a FirmwareUpdate",

@@ -7,43 +7,6 @@
 
 namespace GenApi {
 
-void BytesRegister::Link() {
-  ValueNode::Link();
-  register_.Configure(*this);
-}
-
-void BytesRegister::Set(const uint8_t* pBuffer, int64_t Length, bool) {
-  NodeMap::Guard guard(Map());
-  CheckWritable();
-  if (Length != register_.Length()) {
-    throw OUT_OF_RANGE_EXCEPTION("Node '%s': %lld bytes given for a %lld-byte register",
-                                 Name().c_str(), static_cast<long long>(Length),
-                                 static_cast<long long>(register_.Length()));
-  }
-  register_.Write(std::vector<uint8_t>(pBuffer, pBuffer + Length));
-}
-
-void BytesRegister::Get(uint8_t* pBuffer, int64_t Length, bool, bool IgnoreCache) {
-  NodeMap::Guard guard(Map());
-  CheckReadable();
-  const std::vector<uint8_t>& bytes = register_.Read(IgnoreCache);
-  if (Length != static_cast<int64_t>(bytes.size())) {
-    throw OUT_OF_RANGE_EXCEPTION("Node '%s': %lld bytes asked of a %zu-byte register",
-                                 Name().c_str(), static_cast<long long>(Length), bytes.size());
-  }
-  std::memcpy(pBuffer, bytes.data(), bytes.size());
-}
-
-int64_t BytesRegister::GetLength() {
-  NodeMap::Guard guard(Map());
-  return register_.Length();
-}
-
-int64_t BytesRegister::GetAddress() {
-  NodeMap::Guard guard(Map());
-  return register_.Address();
-}
-
 gcstring RegisterNode::ToString(bool, bool IgnoreCache) {
   NodeMap::Guard guard(Map());
   CheckReadable();

@@ -1,29 +1,12 @@
 #pragma once
 
-#include "platform/genapi/nodes/registeraccess.h"
+#include "platform/genapi/nodes/registerbacked.h"
 #include "platform/genapi/nodes/valuenode.h"
 
 namespace GenApi {
 
 // IRegister over a RegisterAccess, shared by StringReg and Register.
-class BytesRegister : public ValueNode, public virtual IRegister {
- public:
-  using ValueNode::ValueNode;
-  void Link() override;
-  void InvalidateCache() override { register_.Invalidate(); }
-  bool IsValueCacheValid() const override { return register_.CacheValid(); }
-  ECachingMode GetCachingMode() const override { return register_.Caching(); }
-
-  void Set(const uint8_t* pBuffer, int64_t Length, bool Verify = true) override;
-  void Get(uint8_t* pBuffer, int64_t Length, bool Verify = false,
-           bool IgnoreCache = false) override;
-  int64_t GetLength() override;
-  int64_t GetAddress() override;
-
- protected:
-  EAccessMode OwnAccessMode() const override { return register_.AccessMode(); }
-  RegisterAccess register_;
-};
+using BytesRegister = RegisterBacked<ValueNode>;
 
 // <Register>: raw bytes; text form is hexadecimal.
 class RegisterNode : public BytesRegister {

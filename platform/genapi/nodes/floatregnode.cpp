@@ -1,15 +1,13 @@
 #include "platform/genapi/nodes/floatregnode.h"
 
 #include <bit>
-#include <cstring>
 
 #include "platform/genapi/nodemap/nodemap.h"
 
 namespace GenApi {
 
 void FloatRegNode::Link() {
-  FloatBase::Link();
-  register_.Configure(*this);
+  RegisterBacked::Link();
   const int64_t length = register_.Length();
   if (length != 4 && length != 8) {
     throw RUNTIME_EXCEPTION("Node '%s': a float register is 4 or 8 bytes long, not %lld",
@@ -29,35 +27,6 @@ void FloatRegNode::RawWrite(double value, bool) {
   const uint64_t bits = length == 4 ? std::bit_cast<uint32_t>(static_cast<float>(value))
                                     : std::bit_cast<uint64_t>(value);
   register_.Write(UnsignedToBytes(bits, length, register_.Endianess()));
-}
-
-void FloatRegNode::Set(const uint8_t* pBuffer, int64_t Length, bool) {
-  NodeMap::Guard guard(Map());
-  CheckWritable();
-  if (Length != register_.Length()) {
-    throw OUT_OF_RANGE_EXCEPTION("Node '%s': wrong buffer length", Name().c_str());
-  }
-  register_.Write(std::vector<uint8_t>(pBuffer, pBuffer + Length));
-}
-
-void FloatRegNode::Get(uint8_t* pBuffer, int64_t Length, bool, bool IgnoreCache) {
-  NodeMap::Guard guard(Map());
-  CheckReadable();
-  const std::vector<uint8_t>& bytes = register_.Read(IgnoreCache);
-  if (Length != static_cast<int64_t>(bytes.size())) {
-    throw OUT_OF_RANGE_EXCEPTION("Node '%s': wrong buffer length", Name().c_str());
-  }
-  std::memcpy(pBuffer, bytes.data(), bytes.size());
-}
-
-int64_t FloatRegNode::GetLength() {
-  NodeMap::Guard guard(Map());
-  return register_.Length();
-}
-
-int64_t FloatRegNode::GetAddress() {
-  NodeMap::Guard guard(Map());
-  return register_.Address();
 }
 
 }  // namespace GenApi

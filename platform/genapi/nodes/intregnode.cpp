@@ -1,6 +1,5 @@
 #include "platform/genapi/nodes/intregnode.h"
 
-#include <cstring>
 #include <limits>
 
 #include "platform/genapi/nodemap/nodemap.h"
@@ -9,11 +8,10 @@
 namespace GenApi {
 
 IntRegNode::IntRegNode(NodeMap& map, NodeXml xml, bool masked)
-    : IntegerBase(map, std::move(xml)), masked_(masked) {}
+    : RegisterBacked(map, std::move(xml)), masked_(masked) {}
 
 void IntRegNode::Link() {
-  IntegerBase::Link();
-  register_.Configure(*this);
+  RegisterBacked::Link();
   if (const XmlProperty* p = Property("Sign")) isSigned_ = p->text == "Signed";
   if (!masked_) return;
   if (const XmlProperty* p = Property("Bit")) {
@@ -93,38 +91,6 @@ int64_t IntRegNode::DefaultMax() {
     return width >= 64 ? std::numeric_limits<int64_t>::max() : (int64_t{1} << (width - 1)) - 1;
   }
   return width >= 63 ? std::numeric_limits<int64_t>::max() : (int64_t{1} << width) - 1;
-}
-
-void IntRegNode::Set(const uint8_t* pBuffer, int64_t Length, bool) {
-  NodeMap::Guard guard(Map());
-  CheckWritable();
-  if (Length != register_.Length()) {
-    throw OUT_OF_RANGE_EXCEPTION("Node '%s': %lld bytes given for a %lld-byte register",
-                                 Name().c_str(), static_cast<long long>(Length),
-                                 static_cast<long long>(register_.Length()));
-  }
-  register_.Write(std::vector<uint8_t>(pBuffer, pBuffer + Length));
-}
-
-void IntRegNode::Get(uint8_t* pBuffer, int64_t Length, bool, bool IgnoreCache) {
-  NodeMap::Guard guard(Map());
-  CheckReadable();
-  const std::vector<uint8_t>& bytes = register_.Read(IgnoreCache);
-  if (Length != static_cast<int64_t>(bytes.size())) {
-    throw OUT_OF_RANGE_EXCEPTION("Node '%s': %lld bytes asked of a %zu-byte register",
-                                 Name().c_str(), static_cast<long long>(Length), bytes.size());
-  }
-  std::memcpy(pBuffer, bytes.data(), bytes.size());
-}
-
-int64_t IntRegNode::GetLength() {
-  NodeMap::Guard guard(Map());
-  return register_.Length();
-}
-
-int64_t IntRegNode::GetAddress() {
-  NodeMap::Guard guard(Map());
-  return register_.Address();
 }
 
 }  // namespace GenApi

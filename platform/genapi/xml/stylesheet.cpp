@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/genapi/base/exceptions.h"
+#include "platform/genapi/xml/xmldocument.h"
 
 namespace GenApi {
 
@@ -18,13 +19,9 @@ std::string ApplyXslt(const std::string& xml, const std::string& styleSheetPath)
   if (!sheet) {
     throw RUNTIME_EXCEPTION("Cannot load the style sheet '%s'", styleSheetPath.c_str());
   }
-  std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> doc(
-      xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "genicam.xml", nullptr,
-                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
-      xmlFreeDoc);
+  const XmlDocument doc = ParseXml(xml, "genicam.xml");
   if (!doc) throw RUNTIME_EXCEPTION("The XML does not parse");
-  std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> result(
-      xsltApplyStylesheet(sheet.get(), doc.get(), nullptr), xmlFreeDoc);
+  const XmlDocument result(xsltApplyStylesheet(sheet.get(), doc.get(), nullptr), xmlFreeDoc);
   if (!result) {
     throw RUNTIME_EXCEPTION("The style sheet '%s' failed", styleSheetPath.c_str());
   }

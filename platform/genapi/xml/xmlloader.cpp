@@ -18,26 +18,15 @@
 #include "platform/genapi/nodes/stringnode.h"
 #include "platform/genapi/nodes/swissknifenode.h"
 #include "platform/genapi/nodes/textconvert.h"
+#include "platform/genapi/xml/xmldocument.h"
 
 namespace GenApi {
 namespace {
 
-using Doc = std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)>;
-
 std::string Name(const xmlNode* node) { return reinterpret_cast<const char*>(node->name); }
 
-std::string Attribute(const xmlNode* node, const char* name) {
-  xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
-  if (value == nullptr) return {};
-  std::string text(reinterpret_cast<const char*>(value));
-  xmlFree(value);
-  return text;
-}
-
 std::string Trimmed(const xmlNode* node) {
-  xmlChar* content = xmlNodeGetContent(node);
-  std::string text = content ? reinterpret_cast<const char*>(content) : "";
-  xmlFree(content);
+  const std::string text = XmlContent(node);
   const size_t first = text.find_first_not_of(" \t\r\n");
   if (first == std::string::npos) return {};
   return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
@@ -47,7 +36,7 @@ XmlProperty ReadProperty(const xmlNode* element) {
   XmlProperty property{Name(element), Trimmed(element), {}};
   for (const xmlAttr* a = element->properties; a != nullptr; a = a->next) {
     property.attributes.emplace_back(reinterpret_cast<const char*>(a->name),
-                                     Attribute(element, reinterpret_cast<const char*>(a->name)));
+                                     XmlAttribute(element, reinterpret_cast<const char*>(a->name)));
   }
   return property;
 }
@@ -94,9 +83,10 @@ class Loader {
 
  private:
   NodeXml Describe(const xmlNode* element) {
-    NodeXml xml{Name(element), Attribute(element, "Name"), Attribute(element, "NameSpace"), {}};
+    NodeXml xml{
+        Name(element), XmlAttribute(element, "Name"), XmlAttribute(element, "NameSpace"), {}};
     ForEachElement(element, [&](const xmlNode* child) {
-      if (Name(child) == "IntSwissKnife" && Attribute(child, "Name").empty()) {
+      if (Name(child) == "IntSwissKnife" && XmlAttribute(child, "Name").empty()) {
         // An address computed in place: keep it as a node of its own.
         NodeXml address = Describe(child);
         address.name = xml.name + "_Address" + std::to_string(++anonymous_);
@@ -125,7 +115,8 @@ class Loader {
   }
 
   void Enumeration(const xmlNode* element) {
-    NodeXml xml{"Enumeration", Attribute(element, "Name"), Attribute(element, "NameSpace"), {}};
+    NodeXml xml{
+        "Enumeration", XmlAttribute(element, "Name"), XmlAttribute(element, "NameSpace"), {}};
     std::vector<EnumEntryNode*> entries;
     ForEachElement(element, [&](const xmlNode* child) {
       if (Name(child) != "EnumEntry") {
@@ -169,7 +160,7 @@ class Loader {
 Version_t ReadVersion(const xmlNode* root, const char* major, const char* minor,
                       const char* subMinor) {
   auto number = [&](const char* name) {
-    const auto value = TryParseInteger(Attribute(root, name));
+    const auto value = TryParseInteger(XmlAttribute(root, name));
     return static_cast<uint16_t>(value ? *value : 0);
   };
   return Version_t{number(major), number(minor), number(subMinor)};
@@ -177,12 +168,12 @@ Version_t ReadVersion(const xmlNode* root, const char* major, const char* minor,
 
 DeviceInfoData ReadDeviceInfo(const xmlNode* root) {
   DeviceInfoData info;
-  info.modelName = Attribute(root, "ModelName");
-  info.vendorName = Attribute(root, "VendorName");
-  info.toolTip = Attribute(root, "ToolTip");
-  info.productGuid = Attribute(root, "ProductGuid");
-  info.versionGuid = Attribute(root, "VersionGuid");
-  const std::string space = Attribute(root, "StandardNameSpace");
+  info.modelName = XmlAttribute(root, "ModelName");
+  info.vendorName = XmlAttribute(root, "VendorName");
+  info.toolTip = XmlAttribute(root, "ToolTip");
+  info.productGuid = XmlAttribute(root, "ProductGuid");
+  info.versionGuid = XmlAttribute(root, "VersionGuid");
+  const std::string space = XmlAttribute(root, "StandardNameSpace");
   info.standardNameSpace = space == "IIDC"  ? IIDC
                            : space == "GEV" ? GEV
                            : space == "CL"  ? CL
@@ -198,9 +189,7 @@ DeviceInfoData ReadDeviceInfo(const xmlNode* root) {
 
 std::unique_ptr<NodeMap> LoadNodeMap(const std::string& xml, const gcstring& deviceName) {
   xmlInitParser();  // once per process; node maps may be loaded on several threads
-  Doc doc(xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "genicam.xml", nullptr,
-                        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
-          xmlFreeDoc);
+  XmlDocument doc = ParseXml(xml, "genicam.xml");
   if (!doc) {
     const xmlError* error = xmlGetLastError();
     throw RUNTIME_EXCEPTION("The XML does not parse: %s (line %d)",
