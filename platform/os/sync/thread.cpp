@@ -17,13 +17,13 @@ class ThreadObject : public Waitable {
   static constexpr Kind kKind = Kind::kThread;
   ThreadObject() : Waitable(kKind) {}
 
-  bool IsSignalled(uint32_t) override { return exitCode_ != STILL_ACTIVE; }
+  bool IsSignalled(uint32_t) override { return finished_; }
   bool Take(uint32_t) override { return false; }
 
   void Finish(uint32_t exitCode) {
     std::lock_guard lock(SyncMutex());
-    // A body that answers STILL_ACTIVE would look alive for ever.
-    exitCode_ = exitCode == STILL_ACTIVE ? 0 : exitCode;
+    exitCode_ = exitCode;
+    finished_ = true;
     WakeWaiters();
   }
   uint32_t ExitCode() {
@@ -33,6 +33,8 @@ class ThreadObject : public Waitable {
 
  private:
   uint32_t exitCode_ = STILL_ACTIVE;
+  // Apart from the code: a body may answer STILL_ACTIVE itself.
+  bool finished_ = false;
 };
 
 }  // namespace

@@ -16,7 +16,8 @@ using ThreadBody = std::function<uint32_t()>;
 // its result becomes the exit code. threadId may be null.
 Handle CreateThread(ThreadBody body, uint32_t* threadId);
 
-// STILL_ACTIVE while running, then the body's result.
+// STILL_ACTIVE while running, then the body's result (which may itself be
+// STILL_ACTIVE; wait on the handle to know).
 bool GetExitCodeThread(Handle thread, uint32_t* exitCode);
 
 uint32_t GetCurrentThreadId();
