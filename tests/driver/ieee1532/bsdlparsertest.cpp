@@ -146,4 +146,16 @@ TEST(BsdlParser, VariableOperatorsAreRecorded) {
   EXPECT_EQ(list[4].update[0].value.op, '.');
 }
 
+TEST(BsdlParser, CutFilesStopCleanly) {
+  for (const auto& [text, step] :
+       {std::pair{ExampleBsdl(), size_t{37}},
+        std::pair{ReadText(TestDataPath("bsdl/m4a3_64_32_xxvc_1532.bsdl")), size_t{701}}}) {
+    for (size_t length = 0; length < text.size(); length += step) {
+      Parsed parsed = ParseText(text.substr(0, length));
+      EXPECT_FALSE(parsed.ok) << length;
+      EXPECT_NE(parsed.messages.find("*** Program stopped at"), std::string::npos) << length;
+    }
+  }
+}
+
 }  // namespace

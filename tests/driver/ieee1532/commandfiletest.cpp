@@ -80,6 +80,15 @@ TEST_F(CommandFile, FormatErrorsStopWithTheLine) {
   }
 }
 
+TEST_F(CommandFile, CutTextsStopOrReadWhatIsComplete) {
+  std::string text = "a -i8;\nflash -a\"verify(x)\" -b\"zorflash.bsd\" -o\"out\" -data_isc;\n";
+  for (size_t length = 0; length <= text.size(); ++length) {
+    bool read = Read(text.substr(0, length));
+    EXPECT_EQ(read, length == 0 || length >= text.size() - 1 || (length >= 6 && length <= 7))
+        << text.substr(0, length);
+  }
+}
+
 TEST_F(CommandFile, InstructionLengthWrittenEitherWay) {
   ASSERT_TRUE(Read("a -i8; b -i 8;"));
   EXPECT_EQ(Device(0).irLength, Device(1).irLength);

@@ -143,4 +143,12 @@ TEST_F(IscDataFileTest, OverridesChangeOptionalProceduresOnly) {
   EXPECT_EQ(read.data.overrides.size(), 2u);
 }
 
+TEST_F(IscDataFileTest, CutFilesStopCleanly) {
+  std::string text = ExampleIsc();
+  for (size_t length = 0; length + 8 < text.size(); length += 23) {
+    Read read(text.substr(0, length));
+    EXPECT_FALSE(read.ok) << length;
+  }
+}
+
 }  // namespace
