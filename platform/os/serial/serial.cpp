@@ -1,30 +1,11 @@
 #include "platform/os/serial/serial.h"
 
-#include <cwctype>
-#include <map>
-#include <mutex>
-
 #include "platform/os/device/device_file.h"
 #include "platform/os/serial/port_paths.h"
 #include "platform/os/serial/serial_port.h"
 
 namespace os::detail {
 namespace {
-
-struct PortPaths {
-  std::mutex mutex;
-  std::map<std::wstring, std::string> byName;
-};
-
-PortPaths& Paths() {
-  static PortPaths& paths = *new PortPaths;
-  return paths;
-}
-
-std::wstring Upper(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
-  return text;
-}
 
 std::shared_ptr<SerialPort> Port(Handle handle) {
   std::shared_ptr<DeviceFile> file = Lookup<DeviceFile>(handle);
@@ -39,27 +20,12 @@ bool Report(uint32_t error) {
 }
 
 }  // namespace
-
-std::string SerialPortPath(const std::wstring& name) {
-  const std::wstring key = Upper(name);
-  {
-    PortPaths& paths = Paths();
-    std::lock_guard lock(paths.mutex);
-    auto found = paths.byName.find(key);
-    if (found != paths.byName.end()) return found->second;
-  }
-  const unsigned long number = std::stoul(key.substr(3));
-  return "/dev/ttyS" + std::to_string(number == 0 ? 0 : number - 1);
-}
-
 }  // namespace os::detail
 
 namespace os {
 
 void SetSerialPortPath(const std::wstring& name, const std::string& devicePath) {
-  detail::PortPaths& paths = detail::Paths();
-  std::lock_guard lock(paths.mutex);
-  paths.byName[detail::Upper(name)] = devicePath;
+  detail::MapSerialPortPath(name, devicePath);
 }
 
 bool GetCommState(Handle port, DCB* dcb) {
