@@ -57,4 +57,10 @@ QINT64 EventInfo(QID event, QINT64 type, void* out) {
   return AnswerValue(out, *info);
 }
 
+QINT64 ApplyHook(HookList& hooks, QINT64 type, QHOOK_FUNCTION function, void* user) {
+  if (hooks.Apply(type, function, user)) return 1;
+  RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"No such hook."));
+  return 0;
+}
+
 }  // namespace zorhost

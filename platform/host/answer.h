@@ -1,4 +1,4 @@
-// Writing inquiry answers into the caller's variable.
+// Writing inquiry answers into the caller's variable, and the answer of a hook call.
 #pragma once
 
 #include <string>
@@ -12,6 +12,9 @@ inline QINT64 PlainType(QINT64 type) { return type & ~QINT64{0xF0000000000}; }
 
 // A double setting stored as an integer, saturated to the integer range.
 QINT64 ToInteger(double value);
+// What a setting stores of a control value.
+inline QINT64 SettingValue(QINT64 value) { return value; }
+inline QINT64 SettingValue(double value) { return ToInteger(value); }
 // Writes the value when out is set; returns it.
 QINT64 AnswerValue(void* out, QINT64 value);
 // A text answer: its length with the terminator for a size query, else the text itself
@@ -23,6 +26,9 @@ bool AnswerCommon(const HostObject& object, QINT64 type, void* out, QINT64* answ
 // What an event object tells about itself (GetHookInfo); records an error when it has no such
 // information.
 QINT64 EventInfo(QID event, QINT64 type, void* out);
+
+// Adds or removes a hook for a HookFunction call: 1, or 0 with an error when the list refuses.
+QINT64 ApplyHook(HookList& hooks, QINT64 type, QHOOK_FUNCTION function, void* user);
 
 // Room for a driver's answer when the caller passes no variable, large enough for a text.
 class AnswerRoom {

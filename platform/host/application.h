@@ -26,4 +26,9 @@ class Application {
   HookList hooks_;
 };
 
+// The settings as Qapp and the driver's HostApp calls reach them; an unknown application id
+// records an error and answers 0.
+QINT64 InquireApplication(QID app, QINT64 type, void* out);
+void ControlApplication(QID app, QINT64 type, QINT64 value);
+
 }  // namespace zorhost

@@ -23,13 +23,12 @@ ZOR_API void QappFree(QID app) {
 
 ZOR_API QINT64 QappInquire(QID app, QINT64 type, void* out) {
   ApiScope scope(L"QappInquire");
-  if (!IsApplication(app)) return 0;
-  return AnswerValue(out, Application::Instance().Setting(type));
+  return InquireApplication(app, type, out);
 }
 
 ZOR_API void QappControl(QID app, QINT64 type, QINT64 value) {
   ApiScope scope(L"QappControl");
-  if (IsApplication(app)) Application::Instance().SetSetting(type, value);
+  ControlApplication(app, type, value);
 }
 
 ZOR_API QINT64 QappGetError(QID app, QINT64 type, void* out) {

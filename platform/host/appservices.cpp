@@ -38,13 +38,12 @@ std::wstring DriverMessage(QINT64 code) {
 
 ZOR_API QINT64 HostAppInquire(QID app, QINT64 type, void* out) {
   ApiScope scope(L"HostAppInquire");
-  if (!IsApplication(app)) return 0;
-  return AnswerValue(out, Application::Instance().Setting(type));
+  return InquireApplication(app, type, out);
 }
 
 ZOR_API void HostAppControl(QID app, QINT64 type, QINT64 value) {
   ApiScope scope(L"HostAppControl");
-  if (IsApplication(app)) Application::Instance().SetSetting(type, value);
+  ControlApplication(app, type, value);
 }
 
 ZOR_API QINT64 HostAppGetError(QID /*app*/, QINT64 type, void* out) {
@@ -62,11 +61,7 @@ ZOR_API void HostErrorReset(QINT64 /*reserved1*/, QINT64 /*reserved2*/) { ClearE
 ZOR_API QINT64 HostAppHookFunction(QID app, QINT64 type, QHOOK_FUNCTION function, void* user) {
   ApiScope scope(L"HostAppHookFunction");
   if (!IsApplication(app)) return 0;
-  if (!Application::Instance().Hooks().Apply(type, function, user)) {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"No such hook."));
-    return 0;
-  }
-  return 1;
+  return ApplyHook(Application::Instance().Hooks(), type, function, user);
 }
 
 ZOR_API QINT64 HostAppGetHookInfo(QID /*app*/, QID event, QINT64 type, void* out) {

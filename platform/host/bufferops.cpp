@@ -8,7 +8,7 @@
 #include "platform/host/opcodes.h"
 #include "platform/host/systemops.h"
 #include "platform/host/threadcontext.h"
-#include "platform/host/widetext.h"
+#include "platform/os/text/convert.h"
 
 namespace zorhost {
 namespace {
@@ -66,6 +66,37 @@ Command BufferCommand(uint16_t opcode, const BoardTarget& target) {
   Command command(opcode, target.system->driverIndex);
   command.Object(target.buffer->id, target.buffer->driverIndex);
   return command;
+}
+
+// A region read or write of a board buffer: the whole-buffer opcode for a negative band.
+void TransferBoardRegion(const std::shared_ptr<BufferObject>& buffer, uint16_t wholeOpcode,
+                         uint16_t bandOpcode, QINT64 band, QINT64 x, QINT64 y, QINT64 w, QINT64 h,
+                         const void* data) {
+  BoardTarget target = BoardTargetOf(buffer);
+  if (target.system == nullptr) return;
+  if (data == nullptr) {
+    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"The data pointer is null."));
+    return;
+  }
+  Command command = BufferCommand(band < 0 ? wholeOpcode : bandOpcode, target);
+  if (band >= 0) command.Integer(0).Integer(band);
+  command.Integer(x).Integer(y).Integer(w).Integer(h).Address(data);
+  Execute(*target.system, command);
+}
+
+template <class Value>
+void ControlBufferValue(QID id, QINT64 type, Value value) {
+  auto buffer = Lookup<BufferObject>(id, Q_IMAGE);
+  if (buffer == nullptr) return;
+  if (buffer->memory != nullptr) {
+    buffer->settings.Set(type, SettingValue(value));
+    return;
+  }
+  BoardTarget target = BoardTargetOf(buffer);
+  if (target.system == nullptr) return;
+  Command command = BufferCommand(qdop::kBufControl, target);
+  command.Integer(type).Value(value);
+  Execute(*target.system, command);
 }
 
 }  // namespace
@@ -147,33 +178,9 @@ QINT64 InquireBuffer(QID id, QINT64 type, void* out) {
   return Execute(*target.system, command) ? room.Result(out) : 0;
 }
 
-void ControlBuffer(QID id, QINT64 type, QINT64 value) {
-  auto buffer = Lookup<BufferObject>(id, Q_IMAGE);
-  if (buffer == nullptr) return;
-  if (buffer->memory != nullptr) {
-    buffer->settings.Set(type, value);
-    return;
-  }
-  BoardTarget target = BoardTargetOf(buffer);
-  if (target.system == nullptr) return;
-  Command command = BufferCommand(qdop::kBufControl, target);
-  command.Integer(type).Integer(value);
-  Execute(*target.system, command);
-}
+void ControlBuffer(QID id, QINT64 type, QINT64 value) { ControlBufferValue(id, type, value); }
 
-void ControlBufferDouble(QID id, QINT64 type, double value) {
-  auto buffer = Lookup<BufferObject>(id, Q_IMAGE);
-  if (buffer == nullptr) return;
-  if (buffer->memory != nullptr) {
-    buffer->settings.Set(type, ToInteger(value));
-    return;
-  }
-  BoardTarget target = BoardTargetOf(buffer);
-  if (target.system == nullptr) return;
-  Command command = BufferCommand(qdop::kBufControl, target);
-  command.Integer(type).Real(value);
-  Execute(*target.system, command);
-}
+void ControlBufferDouble(QID id, QINT64 type, double value) { ControlBufferValue(id, type, value); }
 
 std::shared_ptr<BufferObject> BoardBufferOf(std::shared_ptr<BufferObject> buffer) {
   if (buffer == nullptr || buffer->boardBuffer == 0) return buffer;
@@ -196,16 +203,7 @@ void GetBufferRegion(QID id, QINT64 band, QINT64 x, QINT64 y, QINT64 w, QINT64 h
     if (!buffer->memory->GetRegion(band, x, y, w, h, data, &error)) RecordError(error);
     return;
   }
-  BoardTarget target = BoardTargetOf(buffer);
-  if (target.system == nullptr) return;
-  if (data == nullptr) {
-    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"The data pointer is null."));
-    return;
-  }
-  Command command = BufferCommand(band < 0 ? qdop::kBufGetRegion : qdop::kBufGetBandRegion, target);
-  if (band >= 0) command.Integer(0).Integer(band);
-  command.Integer(x).Integer(y).Integer(w).Integer(h).Address(data);
-  Execute(*target.system, command);
+  TransferBoardRegion(buffer, qdop::kBufGetRegion, qdop::kBufGetBandRegion, band, x, y, w, h, data);
 }
 
 void PutBufferRegion(QID id, QINT64 band, QINT64 x, QINT64 y, QINT64 w, QINT64 h,
@@ -217,16 +215,7 @@ void PutBufferRegion(QID id, QINT64 band, QINT64 x, QINT64 y, QINT64 w, QINT64 h
     if (!buffer->memory->PutRegion(band, x, y, w, h, data, &error)) RecordError(error);
     return;
   }
-  BoardTarget target = BoardTargetOf(buffer);
-  if (target.system == nullptr) return;
-  if (data == nullptr) {
-    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"The data pointer is null."));
-    return;
-  }
-  Command command = BufferCommand(band < 0 ? qdop::kBufPutRegion : qdop::kBufPutBandRegion, target);
-  if (band >= 0) command.Integer(0).Integer(band);
-  command.Integer(x).Integer(y).Integer(w).Integer(h).Address(data);
-  Execute(*target.system, command);
+  TransferBoardRegion(buffer, qdop::kBufPutRegion, qdop::kBufPutBandRegion, band, x, y, w, h, data);
 }
 
 void ClearBuffer(QID id, double value) {
@@ -245,7 +234,7 @@ QINT64 ExportBuffer(const wchar_t* fileName, QINT64 format, QID id) {
   }
   auto buffer = BufferWithMemory(id);
   if (buffer == nullptr) return 0;
-  if (!buffer->memory->ExportRaw(WideToUtf8(fileName))) {
+  if (!buffer->memory->ExportRaw(os::WideToUtf8(fileName))) {
     RecordError(MakeHostError(Q_ERR_FILE, L"Cannot write " + std::wstring(fileName)));
     return 0;
   }

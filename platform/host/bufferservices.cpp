@@ -109,11 +109,7 @@ ZOR_API QINT64 HostBufHookFunction(QID buffer, QINT64 type, QHOOK_FUNCTION funct
   ApiScope scope(L"HostBufHookFunction");
   auto object = Lookup<BufferObject>(buffer, Q_IMAGE);
   if (object == nullptr) return 0;
-  if (!object->hooks.Apply(type, function, user)) {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"No such hook."));
-    return 0;
-  }
-  return 1;
+  return ApplyHook(object->hooks, type, function, user);
 }
 
 ZOR_API QINT64 HostBufGetHookInfo(QID event, QINT64 type, void* out) {

@@ -18,6 +18,9 @@ class Command {
   Command& Object(QID hostId, int64_t driverIndex);
   Command& Integer(QINT64 value);
   Command& Real(double value);
+  // A setting's value: an integer or a real slot by its type.
+  Command& Value(QINT64 value) { return Integer(value); }
+  Command& Value(double value) { return Real(value); }
   Command& Address(const void* address);
   Command& Function(void* function);
   // A wide text whose element count the driver computes; null gives an empty slot.

@@ -56,6 +56,15 @@ uint32_t FeatureSlotType(QINT64 dataType) {
 
 bool IsStringType(QINT64 dataType) { return (dataType & Q_TYPE_STRING) == Q_TYPE_STRING; }
 
+template <class Value>
+void ControlDigitizerValue(QID id, QINT64 type, Value value) {
+  Target target = Find(id);
+  if (!target) return;
+  Command command = DigitizerCommand(qdop::kDigControl, target);
+  command.Integer(type).Value(value);
+  Execute(*target.system, command);
+}
+
 }  // namespace
 
 QID AllocateDigitizer(QID systemId, QINT64 number, const wchar_t* format, QINT64 initFlag,
@@ -111,20 +120,10 @@ QINT64 InquireDigitizer(QID id, QINT64 type, void* out) {
   return Execute(*target.system, command) ? room.Result(out) : 0;
 }
 
-void ControlDigitizer(QID id, QINT64 type, QINT64 value) {
-  Target target = Find(id);
-  if (!target) return;
-  Command command = DigitizerCommand(qdop::kDigControl, target);
-  command.Integer(type).Integer(value);
-  Execute(*target.system, command);
-}
+void ControlDigitizer(QID id, QINT64 type, QINT64 value) { ControlDigitizerValue(id, type, value); }
 
 void ControlDigitizerDouble(QID id, QINT64 type, double value) {
-  Target target = Find(id);
-  if (!target) return;
-  Command command = DigitizerCommand(qdop::kDigControl, target);
-  command.Integer(type).Real(value);
-  Execute(*target.system, command);
+  ControlDigitizerValue(id, type, value);
 }
 
 void GrabDigitizer(QID id, QID bufferId, bool continuous) {

@@ -7,7 +7,7 @@
 
 #include "platform/host/driverseam.h"
 #include "platform/host/opcodes.h"
-#include "platform/host/widetext.h"
+#include "platform/os/text/convert.h"
 
 namespace zorhost {
 namespace {
@@ -81,8 +81,8 @@ DriverLibrary* DriverLibrary::ForDescriptor(const std::wstring& descriptor, Host
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* reason = dlerror();
-    *error = MakeHostError(Q_ERR_SYSTEM_NOT_FOUND, Utf8ToWide(path),
-                           Utf8ToWide(reason != nullptr ? reason : ""));
+    *error = MakeHostError(Q_ERR_SYSTEM_NOT_FOUND, os::Utf8ToWide(path),
+                           os::Utf8ToWide(reason != nullptr ? reason : ""));
     return nullptr;
   }
   std::lock_guard lock(LoadMutex());
@@ -93,7 +93,7 @@ DriverLibrary* DriverLibrary::ForDescriptor(const std::wstring& descriptor, Host
   DriverLibrary* driver = Resolve(descriptor, entry->decoder, LibrarySymbol, handle);
   if (driver == nullptr) {
     dlclose(handle);
-    *error = MakeHostError(Q_ERR_SYSTEM_NOT_FOUND, Utf8ToWide(path),
+    *error = MakeHostError(Q_ERR_SYSTEM_NOT_FOUND, os::Utf8ToWide(path),
                            L"The library has no command decoder.");
   }
   return driver;

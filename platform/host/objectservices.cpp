@@ -73,11 +73,7 @@ ZOR_API QINT64 HostObjHookFunction(QID object, QINT64 type, QHOOK_FUNCTION funct
   ApiScope scope(L"HostObjHookFunction");
   auto target = LookupObject(object, 0);
   if (target == nullptr) return 0;
-  if (!target->hooks.Apply(type, function, user)) {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"No such hook."));
-    return 0;
-  }
-  return 1;
+  return ApplyHook(target->hooks, type, function, user);
 }
 
 ZOR_API QINT64 HostObjGetHookInfo(QID event, QINT64 type, void* out) {

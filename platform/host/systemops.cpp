@@ -41,6 +41,19 @@ bool AllocateBoardSystem(const std::shared_ptr<SystemObject>& system, QID app, Q
   return false;
 }
 
+template <class Value>
+void ControlSystemValue(QID id, QINT64 type, Value value) {
+  std::shared_ptr<SystemObject> system = LookupSystem(id);
+  if (system == nullptr) return;
+  if (system->driver == nullptr) {
+    system->settings.Set(type, SettingValue(value));
+    return;
+  }
+  Command command(qdop::kSysControl, system->driverIndex);
+  command.Object(system->id, system->driverIndex).Integer(type).Value(value);
+  Execute(*system, command);
+}
+
 }  // namespace
 
 bool IsApplication(QID app) {
@@ -121,29 +134,9 @@ QINT64 InquireSystem(QID id, QINT64 type, void* out) {
   return 0;
 }
 
-void ControlSystem(QID id, QINT64 type, QINT64 value) {
-  std::shared_ptr<SystemObject> system = LookupSystem(id);
-  if (system == nullptr) return;
-  if (system->driver == nullptr) {
-    system->settings.Set(type, value);
-    return;
-  }
-  Command command(qdop::kSysControl, system->driverIndex);
-  command.Object(system->id, system->driverIndex).Integer(type).Integer(value);
-  Execute(*system, command);
-}
+void ControlSystem(QID id, QINT64 type, QINT64 value) { ControlSystemValue(id, type, value); }
 
-void ControlSystemDouble(QID id, QINT64 type, double value) {
-  std::shared_ptr<SystemObject> system = LookupSystem(id);
-  if (system == nullptr) return;
-  if (system->driver == nullptr) {
-    system->settings.Set(type, ToInteger(value));
-    return;
-  }
-  Command command(qdop::kSysControl, system->driverIndex);
-  command.Object(system->id, system->driverIndex).Integer(type).Real(value);
-  Execute(*system, command);
-}
+void ControlSystemDouble(QID id, QINT64 type, double value) { ControlSystemValue(id, type, value); }
 
 std::shared_ptr<SystemObject> BoardSystemOf(const HostObject& object) {
   if (object.owner == 0 || IsDefaultHostId(object.owner)) return nullptr;
