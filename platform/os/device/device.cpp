@@ -4,10 +4,10 @@
 #include <cwctype>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "platform/os/device/device_file.h"
 #include "platform/os/serial/serial_port.h"
-#include "platform/os/sync/thread.h"
 
 namespace os::detail {
 namespace {
@@ -199,7 +199,7 @@ bool GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t* bytes,
 bool CancelIo(Handle device) {
   std::shared_ptr<detail::DeviceFile> file = detail::Lookup<detail::DeviceFile>(device);
   if (file == nullptr) return false;
-  file->Cancel(GetCurrentThreadId());
+  file->Cancel(std::this_thread::get_id());
   return true;
 }
 

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "platform/os/sync/event.h"
-#include "platform/os/sync/thread.h"
 
 namespace os::detail {
 
@@ -20,7 +19,7 @@ Request::Request(Kind kind, uint32_t code, const void* input, uint32_t inputSize
       overlapped_(overlapped),
       event_(overlapped != nullptr ? overlapped->hEvent : kNullHandle),
       file_(std::move(file)),
-      issuer_(GetCurrentThreadId()) {
+      issuer_(std::this_thread::get_id()) {
   if (inputSize > 0) std::memcpy(buffer_.data(), input, inputSize);
   if (overlapped_ != nullptr) {
     std::atomic_ref(overlapped_->InternalHigh).store(0);
@@ -90,12 +89,14 @@ std::shared_ptr<Request> DeviceFile::Find(const Overlapped* overlapped) {
   return nullptr;
 }
 
-void DeviceFile::Cancel(uint32_t thread) {
+void DeviceFile::Cancel(std::thread::id thread) {
   std::vector<std::shared_ptr<Request>> cancelled;
   {
     std::lock_guard lock(mutex_);
     for (const auto& request : pending_) {
-      if (thread == 0 || request->issuer() == thread) cancelled.push_back(request);
+      if (thread == std::thread::id() || request->issuer() == thread) {
+        cancelled.push_back(request);
+      }
     }
   }
   for (const auto& request : cancelled) {

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/os/core/object.h"
@@ -37,7 +38,7 @@ class Request final : public IoRequest {
   bool Finish(uint32_t error, uint32_t bytes);
 
   Overlapped* overlapped() const { return overlapped_; }
-  uint32_t issuer() const { return issuer_; }
+  std::thread::id issuer() const { return issuer_; }
   // Waits for completion; answers the error and the bytes transferred.
   uint32_t Wait(uint32_t* bytes);
   // Completion state without waiting.
@@ -53,7 +54,7 @@ class Request final : public IoRequest {
   Overlapped* const overlapped_;
   const Handle event_;
   const std::weak_ptr<DeviceFile> file_;
-  const uint32_t issuer_;
+  const std::thread::id issuer_;
   mutable std::mutex mutex_;
   std::condition_variable done_;
   bool complete_ = false;
@@ -71,14 +72,14 @@ class DeviceFile : public Object {
         overlappedMode(overlappedMode),
         serial(std::move(serial)) {}
 
-  void Closed() override { Cancel(0); }
+  void Closed() override { Cancel(std::thread::id()); }
 
   void Add(std::shared_ptr<Request> request);
   void Remove(const Request* request);
   // The latest request in flight that uses the block, or null.
   std::shared_ptr<Request> Find(const Overlapped* overlapped);
-  // Cancels the requests that the thread issued; thread 0: all of them.
-  void Cancel(uint32_t thread);
+  // Cancels the requests that the thread issued; no thread: all of them.
+  void Cancel(std::thread::id thread);
 
   const std::shared_ptr<Device> device;
   const bool overlappedMode;
