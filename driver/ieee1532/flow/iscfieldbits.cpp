@@ -190,14 +190,17 @@ void IscWriteFieldRecord(IscInputFile& output, const std::string& bits) {
   int topDigits = static_cast<int>(((width % 32) + 3) / 4);
   if (topDigits == 0) topDigits = 8;
   size_t column = 0;
+  std::string digits;
   for (size_t i = words.size(); i-- > 0;) {
     char piece[16];
     snprintf(piece, sizeof(piece), "%0*X ", i + 1 == words.size() ? topDigits : 8, words[i]);
     InputFileWrite(output, 0, piece);
+    digits.append(piece, strlen(piece) - 1);
     column += strlen(piece);
     if (column >= 64 && i > 0) {
       InputFileWrite(output, 0, "\n");
       column = 0;
     }
   }
+  output.dataCrc = IscDataCrcUpdate(output.dataCrc, digits);
 }

@@ -33,6 +33,7 @@ void IscDataWriteFile(IscInputFile& output, int mode, const char* name, int phas
     case kIscWriteArray:
       // Arrays are separated as the reader expects, so that a written file reads back.
       if (output.arraysWritten++ > 0) InputFileWrite(output, 0, ",");
+      output.dataCrc = 0;
       InputFileWrite(output, 0, "\n  DATA ");
       if (name != nullptr && name[0] != '\0') {
         snprintf(text, sizeof(text), "%s (", name);
@@ -52,6 +53,9 @@ void IscDataWriteFile(IscInputFile& output, int mode, const char* name, int phas
       return;
     }
     case kIscWriteArrayEnd:
+      // The array's data CRC, so that the file is checked when it is read back.
+      snprintf(text, sizeof(text), "\n    data_crc (%08X)", output.dataCrc);
+      InputFileWrite(output, 0, text);
       InputFileWrite(output, 0, "\n  )");
       return;
     default:

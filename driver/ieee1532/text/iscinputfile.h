@@ -45,6 +45,7 @@ struct IscInputFile {
   bool iscFormat = false;
   bool firstRecord = true;
   int64_t arraysWritten = 0;  // data arrays written in ISC format, for their separators
+  uint32_t dataCrc = 0;       // of the records written into the current data array
   // A text in memory (an attribute value or the port's command text) read in place of the file.
   bool fromMemory = false;
   std::string memory;

@@ -111,6 +111,9 @@ TEST_F(EngineProgram, ReadActionWritesAnIscFileThatVerifiesTheDevice) {
   m_port->SetLines({"fpga -i6;", FlashLine("flash", "verify", readBack), "buffer -i4;"});
   ASSERT_TRUE(RunEngineOnLines());
   EXPECT_EQ(m_port->m_failure, 0u) << m_port->m_text;
+  // Both checks of the written file pass.
+  EXPECT_TRUE(m_port->Saw("    = Data CRC [")) << written;
+  EXPECT_FALSE(m_port->Saw("mismatch (computed"));
   EXPECT_TRUE(m_port->Saw("    = ISC transmission CRC [")) << written;
   EXPECT_TRUE(m_port->Saw("]: OK"));
 }
