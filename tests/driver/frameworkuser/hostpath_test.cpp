@@ -88,5 +88,40 @@ TEST_F(HostPathTest, EndingThreadLetsItsContextGo) {
   EXPECT_EQ(Probe().threadContextCount(), before);
 }
 
+TEST_F(HostPathTest, GrabGivenAHostBufferIdFindsTheDriversBuffer) {
+  const QID system = AllocSystem();
+  ASSERT_NE(system, 0);
+  Probe().onCall = [](QDBaseSystem&, SystemOp op, const OperationArgs& args,
+                      QDDriverThreadContext&) {
+    if (op != SystemOp::BufAlloc) return int64_t{-1};
+    // A board buffer lives in host memory that the driver asks for.
+    QbufAlloc2d(Q_DEFAULT_HOST, 64, 48, 8, 0x4, nullptr);
+    *args.Pointer<int64_t>(8) = 7;
+    return int64_t{1};
+  };
+  const QID buffer = QbufAlloc2d(system, 64, 48, 8, 0x4, nullptr);
+  ASSERT_NE(buffer, 0);
+  Probe().TakeCalls();
+
+  // A grab whose buffer slot carries the host's id instead of the driver's index.
+  void* library = dlopen(ZOR_TEST_DRIVER_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
+  auto decoder =
+      reinterpret_cast<QDCommandDecoderFunction>(dlsym(library, "QDDravionLynCommandDecoder"));
+  dlclose(library);
+  QDCommandRecord record{};
+  record.header = QD_RECORD_HEADER;
+  record.operation = 0x0603;
+  record.systemIndex = 1;
+  record.paramCount = 3;
+  record.params[0] = {QD_TYPE_ID, 0, 0, {.integer = 0}, 3};
+  record.params[1] = {QD_TYPE_ID | QD_TYPE_HOST_BUFFER, 0, 0, {.integer = buffer}, 0};
+  record.params[2] = {QD_TYPE_INT64, 0, 0, {.integer = 1}, 0};
+  decoder(&record);
+  const std::vector<RecordedCall> calls = Probe().TakeCalls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].op, SystemOp::DigGrab);
+  EXPECT_EQ(calls[0].args.Int(1), 7);
+}
+
 }  // namespace
 }  // namespace zor::frame
