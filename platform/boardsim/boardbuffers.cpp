@@ -1,7 +1,6 @@
 // Board memory: device-memory and on-board buffers, children, and the
 // transfers and copies that move pixels between them and host memory.
 #include <algorithm>
-#include <cstring>
 
 #include "platform/boardsim/board.h"
 #include "platform/boardsim/regioncopy.h"
@@ -28,6 +27,19 @@ int BytesOfDepth(uint64_t depth) {
     default:
       return 0;
   }
+}
+
+// Tells the host that a transfer wrote a region of one of its buffers.
+void RaiseHostBufferWritten(DeviceEventHub& events, uint64_t hostBuffer, uint64_t columns,
+                            uint64_t lines, uint64_t bufferIndex, Deferred& out) {
+  kernel::BufferModifiedPayload payload{};
+  payload.hostObject = hostBuffer;
+  payload.count = columns;
+  payload.further = lines;
+  payload.bufferIndex = bufferIndex;
+  payload.eventWord = kernel::kGrabEndWord;
+  events.Raise(kernel::kHookBufferModified, DeviceEvent::Of(kernel::kHookBufferModified, payload),
+               out);
 }
 
 // Shared by the device-memory and the on-board allocation; 0 after a failure.
@@ -169,16 +181,7 @@ void Board::BufQueueGrab(Call& call) {
     region.height = r.height;
     CopyRegion(src, dst, region);
   }
-  kernel::BufferModifiedPayload payload{};
-  payload.hostObject = r.hostBuffer;
-  payload.count = r.width;
-  payload.further = r.height;
-  payload.bufferIndex = r.bufferIndex;
-  payload.eventWord = kernel::kGrabEndWord;
-  DeviceEvent event;
-  event.code = kernel::kHookBufferModified;
-  std::memcpy(event.payload, &payload, sizeof(payload));
-  events_.Raise(event.code, event, *call.out);
+  RaiseHostBufferWritten(events_, r.hostBuffer, r.width, r.height, r.bufferIndex, *call.out);
 }
 
 void Board::BufTransfer(Call& call) {
@@ -207,15 +210,8 @@ void Board::BufTransfer(Call& call) {
   if (region.srcBand < 0 || region.dstBand < 0) region.srcBand = region.dstBand = -1;
   if (!CopyRegion(src, dst, region)) return Fail(r.header, err::kBadArgument, 2);
   if (r.grabMark == 0 || intoDevice) return;
-  kernel::BufferModifiedPayload payload{};
-  payload.hostObject = r.other.hostBufferId;
-  payload.count = (r.sizeX + r.skipX) / (r.skipX + 1);
-  payload.further = (r.sizeY + r.skipY) / (r.skipY + 1);
-  payload.eventWord = kernel::kGrabEndWord;
-  DeviceEvent event;
-  event.code = kernel::kHookBufferModified;
-  std::memcpy(event.payload, &payload, sizeof(payload));
-  events_.Raise(event.code, event, *call.out);
+  RaiseHostBufferWritten(events_, r.other.hostBufferId, (r.sizeX + r.skipX) / (r.skipX + 1),
+                         (r.sizeY + r.skipY) / (r.skipY + 1), 0, *call.out);
 }
 
 void Board::BufTripleTransfer(Call& call) {

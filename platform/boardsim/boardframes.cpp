@@ -1,7 +1,5 @@
 // The board's clock: produces the frames of every channel that has grabs to
 // serve, writes them and raises the frame and grab events.
-#include <cstring>
-
 #include "platform/boardsim/board.h"
 
 namespace boardsim {
@@ -124,10 +122,7 @@ void Board::RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, D
   payload.eventType = type;
   payload.hostDigitizer = static_cast<uint64_t>(dig.hostDigitizer);
   payload.sequence = ++eventSequence_;
-  DeviceEvent event;
-  event.code = type;
-  std::memcpy(event.payload, &payload, sizeof(payload));
-  events_.Raise(type, event, out);
+  events_.Raise(type, DeviceEvent::Of(type, payload), out);
 }
 
 void Board::ProduceFrame(Digitizer& dig, Deferred& out) {
@@ -194,11 +189,9 @@ void Board::FinishGrab(Digitizer& dig, Deferred& out) {
   payload.rateNumerator = dig.grabsDone * 1000000;
   payload.rateDenominator = static_cast<uint64_t>(elapsed.count());
   // The digitizer's own buffer-modified waits, else the system-wide ones.
-  DeviceEvent event;
-  event.code = kernel::kHookDigitizerBufferModified | static_cast<uint64_t>(job.digitizerIndex);
-  if (!events_.Watched(event.code)) event.code = kernel::kHookBufferModified;
-  std::memcpy(event.payload, &payload, sizeof(payload));
-  events_.Raise(event.code, event, out);
+  uint64_t code = kernel::kHookDigitizerBufferModified | static_cast<uint64_t>(job.digitizerIndex);
+  if (!events_.Watched(code)) code = kernel::kHookBufferModified;
+  events_.Raise(code, DeviceEvent::Of(code, payload), out);
 }
 
 }  // namespace boardsim

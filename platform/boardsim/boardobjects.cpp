@@ -15,6 +15,19 @@ constexpr uint64_t kNonBlockingResult = static_cast<uint64_t>(-9999);
 bool ValidInitWord(uint64_t word) {
   return word == 0x2010 || word == 0x2020 || word == 0x4010 || word == 0x4020;
 }
+
+// The driver itself waits on the handles; the reply says how.
+void AnswerWaitKind(kernel::RequestHeader& header, uint64_t& kind, uint64_t& result) {
+  if (kind == kernel::kWaitBlocking) {
+    kind = kernel::kWaitInUserMode;
+    result = kWaitPreset;
+  } else if (kind == kernel::kWaitNonBlocking) {
+    kind = 0;
+    result = kNonBlockingResult;
+  } else {
+    Fail(header, err::kBadArgument, 2);
+  }
+}
 }  // namespace
 
 void Board::ObjectAlloc(Call& call) {
@@ -111,15 +124,7 @@ void Board::ThreadWait(Call& call) {
     return;
   }
   r.eventHandle = event.handle;
-  if (r.kind == kernel::kWaitBlocking) {
-    r.kind = kernel::kWaitInUserMode;
-    r.result = kWaitPreset;
-  } else if (r.kind == kernel::kWaitNonBlocking) {
-    r.kind = 0;
-    r.result = kNonBlockingResult;
-  } else {
-    Fail(r.header, err::kBadArgument, 2);
-  }
+  AnswerWaitKind(r.header, r.kind, r.result);
 }
 
 void Board::ThreadWaitMultiple(Call& call) {
@@ -132,15 +137,7 @@ void Board::ThreadWaitMultiple(Call& call) {
     if (it == kernelEvents_.end()) return Fail(r.header, err::kBadId, 3);
     r.eventHandles[i] = it->second.handle;
   }
-  if (r.kind == kernel::kWaitBlocking) {
-    r.kind = kernel::kWaitInUserMode;
-    r.result = kWaitPreset;
-  } else if (r.kind == kernel::kWaitNonBlocking) {
-    r.kind = 0;
-    r.result = kNonBlockingResult;
-  } else {
-    Fail(r.header, err::kBadArgument, 2);
-  }
+  AnswerWaitKind(r.header, r.kind, r.result);
 }
 
 void Board::ContextEvent(Call& call) {

@@ -82,10 +82,7 @@ bool Board::RaiseEvent(uint64_t type, const kernel::BoardEventPayload& payload) 
       });
       if (!enabled) return false;
     }
-    DeviceEvent event;
-    event.code = type;
-    std::memcpy(event.payload, &payload, sizeof(payload));
-    delivered = events_.Raise(type, event, out);
+    delivered = events_.Raise(type, DeviceEvent::Of(type, payload), out);
   }
   for (auto& action : out) action();
   return delivered;

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "driver/board/kernel/deviceevent.h"
@@ -18,6 +20,16 @@ namespace boardsim {
 struct DeviceEvent {
   uint64_t code = 0;  // the event code of the reply
   uint8_t payload[kernel::kEventPayloadSize] = {};
+
+  template <class Payload>
+  static DeviceEvent Of(uint64_t code, const Payload& payload) {
+    static_assert(sizeof(Payload) <= kernel::kEventPayloadSize);
+    static_assert(std::is_trivially_copyable_v<Payload>);
+    DeviceEvent event;
+    event.code = code;
+    std::memcpy(event.payload, &payload, sizeof(payload));
+    return event;
+  }
 };
 
 // Completions run after the board's lock is left.

@@ -5,8 +5,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/os/sync/event.h"
-#include "platform/os/sync/wait.h"
+#include "platform/boardsim/oseventport.h"
 
 namespace boardsim {
 
@@ -40,19 +39,6 @@ class OwnBoards : public BoardSet {
  private:
   std::mutex mutex_;
   std::unique_ptr<Board> boards_[kMaxBoards];
-};
-
-// Events belong to the module that opened the device; the board reaches them here.
-class OsEventPort : public EventPort {
- public:
-  void Set(uint64_t handle) override { os::SetEvent(os::HandleFromValue(handle)); }
-  void Reset(uint64_t handle) override { os::ResetEvent(os::HandleFromValue(handle)); }
-  bool IsSet(uint64_t handle) override {
-    const os::Handle event = os::HandleFromValue(handle);
-    if (os::WaitForSingleObject(event, 0) != os::WAIT_OBJECT_0) return false;
-    os::SetEvent(event);  // give back what the probe took from an automatic-reset event
-    return true;
-  }
 };
 
 class BoardDevice : public os::Device {

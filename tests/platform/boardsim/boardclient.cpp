@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "platform/os/sync/event.h"
-#include "platform/os/sync/wait.h"
+#include "platform/boardsim/oseventport.h"
 
 namespace boardtest {
 
@@ -78,25 +77,8 @@ uint8_t HostImage::At(uint64_t x, uint64_t y, int band) const {
   return planes[band][y * descriptor.pitch * (descriptor.bitsPerPixel / 8) + x];
 }
 
-namespace {
-
-class OsEvents : public boardsim::EventPort {
- public:
-  void Set(uint64_t handle) override { os::SetEvent(os::HandleFromValue(handle)); }
-  void Reset(uint64_t handle) override { os::ResetEvent(os::HandleFromValue(handle)); }
-  bool IsSet(uint64_t handle) override {
-    const os::Handle event = os::HandleFromValue(handle);
-    if (os::WaitForSingleObject(event, 0) != os::WAIT_OBJECT_0) return false;
-    os::SetEvent(event);
-    return true;
-  }
-};
-
-}  // namespace
-
-std::shared_ptr<boardsim::EventPort> OsEventPort() { return std::make_shared<OsEvents>(); }
-
-BoardClient::BoardClient(boardsim::Board& board) : port(OsEventPort()), board_(board) {}
+BoardClient::BoardClient(boardsim::Board& board)
+    : port(std::make_shared<boardsim::OsEventPort>()), board_(board) {}
 
 kernel::RequestHeader BoardClient::Header() const {
   kernel::RequestHeader header{};

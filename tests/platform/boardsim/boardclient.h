@@ -101,7 +101,4 @@ class BoardClient {
   boardsim::Board& board_;
 };
 
-// Events of the operating-system layer, as the driver hands them to the kernel.
-std::shared_ptr<boardsim::EventPort> OsEventPort();
-
 }  // namespace boardtest
