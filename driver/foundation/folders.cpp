@@ -21,24 +21,24 @@ std::mutex g_folderCacheLock;
 CZORString g_installDir;
 CZORString g_toolsDir;
 
-bool ReadEnvironment(const wchar_t* name, CZORString& out) {
-  const uint32_t needed = os::GetEnvironmentVariable(name, nullptr, 0);
+// Wide or narrow: get is the os call for the character type.
+template <class Char, class String>
+bool ReadVariable(uint32_t (*get)(const Char*, Char*, uint32_t), const Char* name, String& out) {
+  const uint32_t needed = get(name, nullptr, 0);
   if (needed == 0) return false;
-  std::vector<wchar_t> value(needed);
-  const uint32_t length = os::GetEnvironmentVariable(name, value.data(), needed);
+  std::vector<Char> value(needed);
+  const uint32_t length = get(name, value.data(), needed);
   if (length == 0 || length >= needed) return false;
   out.Assign(value.data());
   return true;
 }
 
+bool ReadEnvironment(const wchar_t* name, CZORString& out) {
+  return ReadVariable(&os::GetEnvironmentVariable, name, out);
+}
+
 bool ReadEnvironmentAscii(const char* name, CZORStringAscii& out) {
-  const uint32_t needed = os::GetEnvironmentVariableA(name, nullptr, 0);
-  if (needed == 0) return false;
-  std::vector<char> value(needed);
-  const uint32_t length = os::GetEnvironmentVariableA(name, value.data(), needed);
-  if (length == 0 || length >= needed) return false;
-  out.Assign(value.data());
-  return true;
+  return ReadVariable(&os::GetEnvironmentVariableA, name, out);
 }
 
 bool RegistryFolder(const wchar_t* setting, CZORString& out) {

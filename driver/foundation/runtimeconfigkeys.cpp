@@ -444,21 +444,10 @@ const wchar_t* const kSection4[] = {L"Processing",
                                     L"EnableGPUOnlyDevice",
                                     nullptr};
 
-const wchar_t* const kSection5[] = {L"DibFromDC", L"DibFromPtr", L"DirectX",  L"DDraw7",
-                                    L"D3D9",      L"D3D10",      L"D3D11",    L"ZOR",
-                                    L"VLN0",      L"Linux",      L"LinuxDGA", nullptr};
-
-const wchar_t* const kSection6[] = {L"DibFromDC", L"DibFromPtr", L"DirectX",  L"DDraw7",
-                                    L"D3D9",      L"D3D10",      L"D3D11",    L"ZOR",
-                                    L"VLN0",      L"Linux",      L"LinuxDGA", nullptr};
-
-const wchar_t* const kSection7[] = {L"DibFromDC", L"DibFromPtr", L"DirectX",  L"DDraw7",
-                                    L"D3D9",      L"D3D10",      L"D3D11",    L"ZOR",
-                                    L"VLN0",      L"Linux",      L"LinuxDGA", nullptr};
-
-const wchar_t* const kSection8[] = {L"DibFromDC", L"DibFromPtr", L"DirectX",  L"DDraw7",
-                                    L"D3D9",      L"D3D10",      L"D3D11",    L"ZOR",
-                                    L"VLN0",      L"Linux",      L"LinuxDGA", nullptr};
+// The four transfer sections (host and video memory either way) know the same keys.
+const wchar_t* const kTransferKeys[] = {L"DibFromDC", L"DibFromPtr", L"DirectX",  L"DDraw7",
+                                        L"D3D9",      L"D3D10",      L"D3D11",    L"ZOR",
+                                        L"VLN0",      L"Linux",      L"LinuxDGA", nullptr};
 
 const wchar_t* const kSection9[] = {L"SlowCamPresent",
                                     L"WriteParametersInBlock",
@@ -674,10 +663,10 @@ const SectionKeys kSections[] = {
     {2, L"General", kSection2},
     {3, L"Display", kSection3},
     {4, L"GPU", kSection4},
-    {5, L"TransferHostHost", kSection5},
-    {6, L"TransferHostVideo", kSection6},
-    {7, L"TransferVideoHost", kSection7},
-    {8, L"TransferVideoVideo", kSection8},
+    {5, L"TransferHostHost", kTransferKeys},
+    {6, L"TransferHostVideo", kTransferKeys},
+    {7, L"TransferVideoHost", kTransferKeys},
+    {8, L"TransferVideoVideo", kTransferKeys},
     {9, L"1394", kSection9},
     {10, L"TransferRemoteHostRemoteHost", kSection10},
     {11, L"GrabC", kSection11},
