@@ -9,11 +9,7 @@ using namespace zorhost;
 
 ZOR_API QID QappAlloc(const wchar_t* name, QINT64 /*initFlag*/, QID* out) {
   ApiScope scope(L"QappAlloc");
-  auto app = std::make_shared<HostObject>(Q_APPLICATION, 0);
-  if (name != nullptr) app->SetName(name);
-  const QID id = ObjectRegistry::Instance().Add(app);
-  if (out != nullptr) *out = id;
-  return id;
+  return AddNamedObject(Q_APPLICATION, name, out);
 }
 
 ZOR_API void QappFree(QID app) {

@@ -152,11 +152,7 @@ ZOR_API void HostSleep(QINT64 milliseconds) {
 
 ZOR_API QID HostFuncAlloc(const wchar_t* name, QINT64 /*initFlag*/, QID* out) {
   ApiScope scope(L"HostFuncAlloc");
-  auto function = std::make_shared<HostObject>(Q_FUNCTION_CONTEXT, 0);
-  if (name != nullptr) function->SetName(name);
-  const QID id = ObjectRegistry::Instance().Add(function);
-  if (out != nullptr) *out = id;
-  return id;
+  return AddNamedObject(Q_FUNCTION_CONTEXT, name, out);
 }
 
 ZOR_API void HostFuncErrorReport(QID function, QINT64 code, const wchar_t* /*format*/,

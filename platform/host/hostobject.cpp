@@ -92,6 +92,14 @@ std::shared_ptr<HostObject> LookupObject(QID id, QINT64 type) {
   return object;
 }
 
+QID AddNamedObject(QINT64 type, const wchar_t* name, QID* out) {
+  auto object = std::make_shared<HostObject>(type, 0);
+  if (name != nullptr) object->SetName(name);
+  const QID id = ObjectRegistry::Instance().Add(object);
+  if (out != nullptr) *out = id;
+  return id;
+}
+
 void FreeObject(const std::shared_ptr<HostObject>& object) {
   ObjectRegistry& registry = ObjectRegistry::Instance();
   if (registry.Remove(object->id) == nullptr) return;

@@ -80,6 +80,9 @@ std::shared_ptr<T> Lookup(QID id, QINT64 type) {
   return std::static_pointer_cast<T>(LookupObject(id, type));
 }
 
+// Registers a new host-only object of the type with no owner, named when a name is given.
+QID AddNamedObject(QINT64 type, const wchar_t* name, QID* out);
+
 // Takes the object out of the registry and calls its object-free hooks; a system takes the
 // objects it owns along.
 void FreeObject(const std::shared_ptr<HostObject>& object);

@@ -37,6 +37,17 @@ Target FindSystemThread(QID id) {
   return target;
 }
 
+// Frees the object when it has one of the two types; any other records a wrong-type error.
+void FreeObjectOfType(QID id, QINT64 type, QINT64 otherType) {
+  auto object = LookupObject(id, 0);
+  if (object == nullptr) return;
+  if (object->type != type && object->type != otherType) {
+    RecordError(MakeHostError(Q_ERR_WRONG_OBJECT_TYPE));
+    return;
+  }
+  FreeObject(object);
+}
+
 }  // namespace
 
 QID AllocateHostThread(QID owner, QINT64 kind, QTHREAD_FUNCTION function, void* user, QID* out) {
@@ -85,13 +96,8 @@ QINT64 WaitHostThread(QID id, QINT64 waitWord, QINT64* result) {
 }
 
 void FreeHostThread(QID id) {
-  auto object = LookupObject(id, 0);
-  if (object == nullptr) return;
-  if (object->type != Q_THREAD && object->type != Q_THREAD_OBJECT) {
-    RecordError(MakeHostError(Q_ERR_WRONG_OBJECT_TYPE));
-    return;
-  }
-  FreeObject(object);  // a running thread is waited for when the last holder lets go
+  // A running thread is waited for when the last holder lets go.
+  FreeObjectOfType(id, Q_THREAD, Q_THREAD_OBJECT);
 }
 
 QID AllocateHostEvent(QID owner, QINT64 type, void* driverData) {
@@ -104,15 +110,7 @@ QID AllocateHostEvent(QID owner, QINT64 type, void* driverData) {
   return ObjectRegistry::Instance().Add(event);
 }
 
-void FreeHostEvent(QID id) {
-  auto object = LookupObject(id, 0);
-  if (object == nullptr) return;
-  if (object->type != Q_EVENT && object->type != Q_HOOK_EVENT) {
-    RecordError(MakeHostError(Q_ERR_WRONG_OBJECT_TYPE));
-    return;
-  }
-  FreeObject(object);
-}
+void FreeHostEvent(QID id) { FreeObjectOfType(id, Q_EVENT, Q_HOOK_EVENT); }
 
 QID AllocateSystemThread(QID systemId, QINT64 type, QINT64 initFlag, QID* out) {
   if (out != nullptr) *out = 0;
