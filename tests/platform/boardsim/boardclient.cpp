@@ -99,6 +99,14 @@ std::shared_ptr<TestRequest> BoardClient::Start(uint32_t function, const void* r
   return StartRaw(kernel::ControlCode(function), record, size, size);
 }
 
+std::shared_ptr<TestRequest> BoardClient::WaitDeviceEvent(uint64_t type) {
+  kernel::DeviceEventRecord r{};
+  r.handlePair[0] = r.handlePair[1] = kernel::kNoHandle;
+  r.magic = kernel::kDeviceEventMagic;
+  r.typeOrCode = type;
+  return Start(kernel::kWaitDeviceEvent, &r, sizeof(r));
+}
+
 uint64_t BoardClient::AllocSystem() {
   kernel::SysAllocRequest r{};
   r.header = Header();

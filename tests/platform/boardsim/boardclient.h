@@ -80,6 +80,8 @@ class BoardClient {
   std::shared_ptr<TestRequest> Start(uint32_t function, const void* record, uint32_t size);
   std::shared_ptr<TestRequest> StartRaw(uint32_t code, const void* input, uint32_t inputSize,
                                         uint32_t outputSize);
+  // An overlapped wait for the next device event of the type.
+  std::shared_ptr<TestRequest> WaitDeviceEvent(uint64_t type);
 
   uint64_t AllocSystem();
   uint64_t AllocObject(int32_t kind = kernel::kObjectKindPlain);

@@ -14,13 +14,6 @@ struct DeviceEventsTest : testing::Test {
     board.SetFrameTime(1000);
     client.AllocSystem();
   }
-  std::shared_ptr<boardtest::TestRequest> Wait(uint64_t type) {
-    kernel::DeviceEventRecord r{};
-    r.handlePair[0] = r.handlePair[1] = kernel::kNoHandle;
-    r.magic = kernel::kDeviceEventMagic;
-    r.typeOrCode = type;
-    return client.Start(kernel::kWaitDeviceEvent, &r, sizeof(r));
-  }
   static const kernel::BoardEventPayload& Payload(boardtest::TestRequest& request) {
     return *reinterpret_cast<const kernel::BoardEventPayload*>(
         request.As<kernel::DeviceEventRecord>().payload);
@@ -32,7 +25,7 @@ struct DeviceEventsTest : testing::Test {
 TEST_F(DeviceEventsTest, SeveralWaitsOfATypeCompleteOnePerEventInOrder) {
   auto record = client.AllocDigitizer(2);
   std::shared_ptr<boardtest::TestRequest> waits[3];
-  for (auto& w : waits) w = Wait(kFrameStart | 2);
+  for (auto& w : waits) w = client.WaitDeviceEvent(kFrameStart | 2);
   EXPECT_EQ(board.PendingEventWaits(kFrameStart | 2), 3u);
   EXPECT_FALSE(waits[0]->IsDone());
 
@@ -59,7 +52,7 @@ TEST_F(DeviceEventsTest, SeveralWaitsOfATypeCompleteOnePerEventInOrder) {
 
 TEST_F(DeviceEventsTest, TestEventsRespectTheDriversHookEnables) {
   auto record = client.AllocDigitizer(0);
-  auto wait = Wait(kUserHook20);
+  auto wait = client.WaitDeviceEvent(kUserHook20);
   kernel::BoardEventPayload payload{};
   payload.size = kernel::kBoardEventSize;
   payload.ioSource = 0x81000;
@@ -79,28 +72,28 @@ TEST_F(DeviceEventsTest, TestEventsRespectTheDriversHookEnables) {
 
   // Watched but nobody waiting: the event waits for the next request.
   EXPECT_TRUE(board.RaiseEvent(kUserHook20, payload));
-  EXPECT_TRUE(Wait(kUserHook20)->IsDone());
+  EXPECT_TRUE(client.WaitDeviceEvent(kUserHook20)->IsDone());
 }
 
 TEST_F(DeviceEventsTest, ReturnFromSleepDropAndCancel) {
-  auto a = Wait(0x80000000);
-  auto b = Wait(0x20000000);
+  auto a = client.WaitDeviceEvent(0x80000000);
+  auto b = client.WaitDeviceEvent(0x20000000);
   board.ReturnFromSleep();
   for (auto& w : {a, b}) {
     ASSERT_TRUE(w->IsDone());
     EXPECT_EQ(w->As<kernel::DeviceEventRecord>().typeOrCode, kernel::kEventReturnFromSleep);
   }
 
-  auto dropped = Wait(0x40000000);
+  auto dropped = client.WaitDeviceEvent(0x40000000);
   board.DropEvent(0x40000000);
   ASSERT_TRUE(dropped->IsDone());
   EXPECT_NE(dropped->Error(), os::ERROR_SUCCESS);
   board.DropEvent(0x40000000);  // with no wait pending, the next one fails
-  auto next = Wait(0x40000000);
+  auto next = client.WaitDeviceEvent(0x40000000);
   ASSERT_TRUE(next->IsDone());
   EXPECT_NE(next->Error(), os::ERROR_SUCCESS);
 
-  auto cancelled = Wait(0x21000000);
+  auto cancelled = client.WaitDeviceEvent(0x21000000);
   cancelled->Complete(os::ERROR_OPERATION_ABORTED, 0);
   board.Cancelled(*cancelled);
   EXPECT_EQ(board.PendingEventWaits(0x21000000), 0u);

@@ -14,13 +14,6 @@ struct ProcessingTest : testing::Test {
     record = client.AllocDigitizer(0);  // digitizer index 1
     processObject = client.AllocObject(kernel::kObjectKindProcess);
   }
-  std::shared_ptr<boardtest::TestRequest> WaitEvent(uint64_t type) {
-    kernel::DeviceEventRecord r{};
-    r.handlePair[0] = r.handlePair[1] = kernel::kNoHandle;
-    r.magic = kernel::kDeviceEventMagic;
-    r.typeOrCode = type;
-    return client.Start(kernel::kWaitDeviceEvent, &r, sizeof(r));
-  }
   uint64_t Start(const boardtest::HostImage& image, int64_t bufferIndex) {
     auto grab = client.MakeGrab(record, image, 0, processObject);
     grab->buffer.value = bufferIndex;
@@ -67,8 +60,8 @@ struct ProcessingTest : testing::Test {
 };
 
 TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
-  auto first = WaitEvent(digType);
-  auto second = WaitEvent(digType);
+  auto first = client.WaitDeviceEvent(digType);
+  auto second = client.WaitDeviceEvent(digType);
   boardtest::HostImage a(64, 48), b(64, 48);
   const uint64_t recordA = Start(a, 5);
   const uint64_t recordB = Start(b, 6);
@@ -92,13 +85,13 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   EXPECT_EQ(Pending(), 0u);
 
   // A continued grab fills again; a stopped one is gone.
-  auto third = WaitEvent(digType);
+  auto third = client.WaitDeviceEvent(digType);
   EXPECT_EQ(Continue(recordA).errorSet, 0);
   ASSERT_TRUE(third->WaitFor(2000));
   EXPECT_EQ(Payload(*third).bufferIndex, 5u);
 
   // A prepared continuation brings its own buffer.
-  auto fourth = WaitEvent(digType);
+  auto fourth = client.WaitDeviceEvent(digType);
   auto prepared = std::make_unique<kernel::DigContinuePreparedRequest>();
   std::memset(prepared.get(), 0, sizeof(*prepared));
   prepared->header = client.Header();
@@ -152,7 +145,7 @@ TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {
 }
 
 TEST_F(ProcessingTest, WithoutDigitizerWaitsTheSystemWideWaitGetsTheEvent) {
-  auto event = WaitEvent(kernel::kHookBufferModified);
+  auto event = client.WaitDeviceEvent(kernel::kHookBufferModified);
   boardtest::HostImage a(64, 48);
   Start(a, 3);
   Process(kernel::kDigProcessRequest, 1);
