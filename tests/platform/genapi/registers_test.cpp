@@ -96,6 +96,26 @@ TEST(FloatRegAndRegister, BytesInAndOut) {
   EXPECT_EQ(CNodePtr(m.Node("R"))->GetPrincipalInterfaceType(), intfIRegister);
 }
 
+TEST(RegisterBytes, IntAndFloatRegistersOfferTheirRawBytes) {
+  TestMap m(Reg("IntReg", "I", "0x10", "2") + Reg("FloatReg", "F", "0x20", "4"));
+  CRegisterPtr i(m.Node("I"));
+  CRegisterPtr f(m.Node("F"));
+  EXPECT_EQ(i->GetLength(), 2);
+  EXPECT_EQ(f->GetAddress(), 0x20);
+  const uint8_t word[2] = {0x34, 0x12};
+  i->Set(word, 2);
+  EXPECT_EQ(CIntegerPtr(m.Node("I"))->GetValue(), 0x1234);
+  CFloatPtr(m.Node("F"))->SetValue(1.5);
+  uint8_t raw[4] = {};
+  f->Get(raw, 4);
+  EXPECT_EQ(raw[3], 0x3F);
+  const uint8_t two[4] = {0, 0, 0, 0x40};
+  f->Set(two, 4);
+  EXPECT_DOUBLE_EQ(CFloatPtr(m.Node("F"))->GetValue(), 2.0);  // the raw write reached the cache
+  EXPECT_THROW(i->Set(word, 1), GenICam::OutOfRangeException);
+  EXPECT_THROW(f->Get(raw, 8), GenICam::OutOfRangeException);
+}
+
 TEST(RegisterAddresses, ComputedAddressesAndIndexOffsets) {
   TestMap m(
       "<Integer Name='Base'><Value>0x100</Value></Integer>"
