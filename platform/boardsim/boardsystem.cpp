@@ -70,7 +70,7 @@ void Board::SysRequest(Call& call) {
   if (SysInquireNotServed(r.requestWord)) return NotServed(r.header, false);
   auto system = systems_.find(r.header.systemId);
   r.value = 0;
-  if (system == systems_.end()) return;
+  if (system == systems_.end()) return Fail(r.header, err::kBadId, 3);
   auto value = system->second.controls.find(r.requestWord);
   if (value != system->second.controls.end()) r.value = value->second;
 }

@@ -91,7 +91,8 @@ TEST_F(SystemTest, PerformanceRecordCountsTheFramesAsInterrupts) {
 
 TEST_F(SystemTest, TypesOfTheUserModeLayersAreNotServed) {
   kernel::ErrorTriple status{};
-  for (uint64_t type : {2331ull, 1079ull, 7311ull, 4701ull + (3 << 16), 0x84510ull}) {
+  for (uint64_t type :
+       {2331ull, 1079ull, 7311ull, 4701ull + (3 << 16), 0x84510ull, 4517ull, 4548ull, 7703ull}) {
     client.SysRequest(type, &status);
     EXPECT_EQ(status.statusByte, kernel::kStatusNotServed) << type;
     EXPECT_EQ(status.code, 4310u) << type;
@@ -114,6 +115,13 @@ TEST_F(SystemTest, TypesOfTheUserModeLayersAreNotServed) {
   EXPECT_EQ(client.SysRequest(2372, &status), static_cast<uint64_t>(-9997));
   EXPECT_EQ(status.errorSet, 0);
   EXPECT_EQ(client.SysRequest(5555, &status), 0u);
+  EXPECT_EQ(status.errorSet, 0);
+
+  // A kept value of a system that does not exist is an error, not a silent 0.
+  client.systemId = 0x777;
+  client.SysRequest(2372, &status);
+  EXPECT_EQ(status.code, 4300u);
+  EXPECT_EQ(status.subCode, 3u);
 }
 
 TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
