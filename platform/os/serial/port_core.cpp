@@ -106,7 +106,8 @@ void PortCore::Fill() {
   if (count > 0) {
     input_.insert(input_.end(), chunk, chunk + count);
     if ((mask_ & EV_RXCHAR) != 0) events_ |= EV_RXCHAR;
-  } else if (count < 0 && errno == EIO) {
+  } else if (count == 0 || errno == EIO) {
+    // Readable yet empty: the other side hung up.
     hungUp_ = true;
   }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <string>
@@ -15,6 +16,14 @@
 
 namespace os {
 namespace {
+
+// Processor time the whole process has used, in seconds.
+double ProcessorSeconds() {
+  rusage usage = {};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 // COM7 opens the far side of a pseudo-terminal; the test plays the other end.
 class SerialPorts : public testing::Test {
@@ -164,6 +173,22 @@ TEST_F(SerialPorts, InjectedLineErrorsAreReportedOnce) {
   EXPECT_EQ(errors, CE_FRAME | CE_RXPARITY);
   ASSERT_TRUE(ClearCommError(port, &errors, nullptr));
   EXPECT_EQ(errors, 0u);
+}
+
+TEST_F(SerialPorts, HungUpLineLeavesThePortIdle) {
+  close(master);
+  master = -1;
+  Sleep(20);
+  const double before = ProcessorSeconds();
+  Sleep(200);
+  // An I/O thread that kept polling the dead line would burn all of it.
+  EXPECT_LT(ProcessorSeconds() - before, 0.1);
+  COMMTIMEOUTS immediate{0xFFFFFFFF, 0, 0, 0, 0};
+  ASSERT_TRUE(SetCommTimeouts(port, &immediate));
+  char buffer[4];
+  uint32_t bytes = 9;
+  ASSERT_TRUE(ReadFile(port, buffer, 4, &bytes, nullptr));
+  EXPECT_EQ(bytes, 0u);
 }
 
 TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
