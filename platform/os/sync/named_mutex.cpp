@@ -6,6 +6,7 @@
 #include <cctype>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/os/core/paths.h"
 #include "platform/os/sync/thread.h"
@@ -31,7 +32,21 @@ bool LockByte(int fd, off_t offset, short type, bool block) {
   return fcntl(fd, block ? F_OFD_SETLKW : F_OFD_SETLK, &lock) == 0;
 }
 
-class Mutex : public Waitable {
+class Mutex;
+
+// The mutexes the calling thread owns. A thread that ends owning one
+// abandons it, so the next owner learns and nobody waits for a dead thread.
+struct OwnedMutexes {
+  std::vector<std::weak_ptr<Mutex>> mutexes;
+  ~OwnedMutexes();
+};
+
+OwnedMutexes& ThisThreadsMutexes() {
+  thread_local OwnedMutexes owned;
+  return owned;
+}
+
+class Mutex : public Waitable, public std::enable_shared_from_this<Mutex> {
  public:
   static constexpr Kind kKind = Kind::kMutex;
   Mutex(std::string name, int fd) : Waitable(kKind), name_(std::move(name)), fd_(fd) {}
@@ -52,9 +67,12 @@ class Mutex : public Waitable {
     }
     owner_ = threadId;
     count_ = 1;
-    if (fd_ < 0) return false;
+    ThisThreadsMutexes().mutexes.push_back(weak_from_this());
+    bool abandoned = abandoned_;
+    abandoned_ = false;
+    if (fd_ < 0) return abandoned;
     char held = 0;
-    bool abandoned = pread(fd_, &held, 1, kOwnership) == 1 && held == 1;
+    abandoned = (pread(fd_, &held, 1, kOwnership) == 1 && held == 1) || abandoned;
     held = 1;
     // The marker only serves abandonment reports; a failed write loses those.
     (void)!pwrite(fd_, &held, 1, kOwnership);
@@ -72,6 +90,8 @@ class Mutex : public Waitable {
     if (owner_ != threadId || count_ == 0) return false;
     if (--count_ > 0) return true;
     owner_ = 0;
+    std::erase_if(ThisThreadsMutexes().mutexes,
+                  [this](const std::weak_ptr<Mutex>& owned) { return owned.lock().get() == this; });
     if (fd_ >= 0) {
       char held = 0;
       (void)!pwrite(fd_, &held, 1, kOwnership);
@@ -79,6 +99,17 @@ class Mutex : public Waitable {
     }
     WakeWaiters();
     return true;
+  }
+
+  // Under SyncMutex, when the owning thread ends. A named mutex keeps its
+  // ownership marker, which tells the next owner in any process.
+  void Abandon(uint32_t threadId) {
+    if (owner_ != threadId) return;
+    owner_ = 0;
+    count_ = 0;
+    abandoned_ = true;
+    if (fd_ >= 0) Untaken();
+    WakeWaiters();
   }
 
   void AddHandle() { ++handles_; }
@@ -91,8 +122,17 @@ class Mutex : public Waitable {
   bool fileLocked_ = false;
   uint32_t owner_ = 0;
   uint32_t count_ = 0;
+  bool abandoned_ = false;
   int handles_ = 0;
 };
+
+OwnedMutexes::~OwnedMutexes() {
+  const uint32_t self = GetCurrentThreadId();
+  std::lock_guard lock(SyncMutex());
+  for (const std::weak_ptr<Mutex>& owned : mutexes) {
+    if (std::shared_ptr<Mutex> mutex = owned.lock()) mutex->Abandon(self);
+  }
+}
 
 // The named mutexes this process has open; every handle of one name shares
 // one object.

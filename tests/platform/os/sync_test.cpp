@@ -181,5 +181,23 @@ TEST(Mutexes, OwnerReentersOthersWaitAndCannotRelease) {
   CloseHandle(mutex);
 }
 
+TEST(Mutexes, OwnerThreadEndingWithoutReleaseAbandonsIt) {
+  for (const wchar_t* name : {static_cast<const wchar_t*>(nullptr), L"zor.test.thread.end"}) {
+    Handle mutex = CreateMutex(false, name);
+    std::thread([mutex] {
+      EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+      EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+    }).join();
+    // The next owner learns once, then owns it like any other.
+    EXPECT_EQ(WaitForSingleObject(mutex, 200), WAIT_ABANDONED_0);
+    ASSERT_TRUE(ReleaseMutex(mutex));
+    std::thread([mutex] {
+      EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+      EXPECT_TRUE(ReleaseMutex(mutex));
+    }).join();
+    CloseHandle(mutex);
+  }
+}
+
 }  // namespace
 }  // namespace os
