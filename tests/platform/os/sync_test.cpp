@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "platform/os/core/error.h"
 #include "platform/os/sync/critical_section.h"
@@ -37,6 +38,37 @@ TEST(Events, SetFromAnotherThreadWakesWaiter) {
   CloseHandle(event);
 }
 
+TEST(Events, EachSetOfAnAutomaticEventReleasesExactlyOneWaiter) {
+  Handle work = CreateEvent(false, false);
+  Handle done = CreateEvent(false, false);
+  Handle quit = CreateEvent(true, false);
+  std::atomic<int> taken = 0;
+  std::vector<std::thread> waiters;
+  for (int i = 0; i < 4; ++i) {
+    waiters.emplace_back([&] {
+      Handle objects[2] = {quit, work};
+      while (WaitForMultipleObjects(2, objects, false, 5000) == WAIT_OBJECT_0 + 1) {
+        ++taken;
+        SetEvent(done);
+      }
+    });
+  }
+  constexpr int kRounds = 200;
+  int answered = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    SetEvent(work);
+    // A lost wake-up leaves the set unanswered.
+    if (WaitForSingleObject(done, 2000) != WAIT_OBJECT_0) break;
+    ++answered;
+  }
+  SetEvent(quit);
+  for (std::thread& waiter : waiters) waiter.join();
+  EXPECT_EQ(answered, kRounds);
+  // A set that released two waiters shows as an extra take.
+  EXPECT_EQ(taken, kRounds);
+  for (Handle event : {work, done, quit}) CloseHandle(event);
+}
+
 TEST(WaitMultiple, AnyReportsLowestSignalledIndex) {
   Handle events[3] = {CreateEvent(true, false), CreateEvent(true, true), CreateEvent(true, true)};
   EXPECT_EQ(WaitForMultipleObjects(3, events, false, 0), WAIT_OBJECT_0 + 1);
@@ -53,7 +85,46 @@ TEST(WaitMultiple, AllTakesAutomaticEventsOnlyTogether) {
   EXPECT_EQ(WaitForMultipleObjects(2, events, true, 0), WAIT_OBJECT_0);
   EXPECT_EQ(WaitForSingleObject(events[0], 0), WAIT_TIMEOUT);
   EXPECT_EQ(WaitForSingleObject(events[1], 0), WAIT_TIMEOUT);
+  // A blocked wait for all wakes when the last one is set.
+  std::thread setter([&events] {
+    SetEvent(events[1]);
+    Sleep(10);
+    SetEvent(events[0]);
+  });
+  EXPECT_EQ(WaitForMultipleObjects(2, events, true, 2000), WAIT_OBJECT_0);
+  setter.join();
+  EXPECT_EQ(WaitForSingleObject(events[1], 0), WAIT_TIMEOUT);
   for (Handle event : events) CloseHandle(event);
+}
+
+TEST(WaitMultiple, AllOnMutexesInCrossedOrderNeverDeadlocks) {
+  Handle a = CreateMutex(false, nullptr);
+  Handle b = CreateMutex(false, nullptr);
+  std::atomic<int> inside = 0;
+  std::atomic<bool> overlapped = false;
+  std::atomic<int> failed = 0;
+  auto worker = [&](Handle first, Handle second) {
+    Handle both[2] = {first, second};
+    for (int i = 0; i < 300; ++i) {
+      // Taking one and then waiting for the other would deadlock here.
+      if (WaitForMultipleObjects(2, both, true, 2000) != WAIT_OBJECT_0) {
+        ++failed;
+        return;
+      }
+      if (++inside != 1) overlapped = true;
+      --inside;
+      ReleaseMutex(first);
+      ReleaseMutex(second);
+    }
+  };
+  std::thread one(worker, a, b);
+  std::thread two(worker, b, a);
+  one.join();
+  two.join();
+  EXPECT_EQ(failed, 0);
+  EXPECT_FALSE(overlapped);
+  CloseHandle(a);
+  CloseHandle(b);
 }
 
 TEST(WaitMultiple, AllCompetesFairlyWithSingleWaiters) {
