@@ -1,5 +1,7 @@
 #include "platform/boardsim/deviceprovider.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -62,13 +64,18 @@ class BoardProvider : public os::DeviceProvider {
   }
 
  private:
-  // The shared boards of another module when the process publishes them.
+  // The shared boards of another module when this process publishes them. The
+  // value names its process: a child inherits the variable but not the boards.
   static BoardSet& Boards() {
     const char* shared = std::getenv(kSharedBoardsVariable);
-    if (shared != nullptr && *shared != '\0') {
-      return *reinterpret_cast<BoardSet*>(std::strtoull(shared, nullptr, 16));
+    if (shared == nullptr) return LocalBoards();
+    unsigned long long pid = 0, address = 0;
+    int used = 0;
+    if (std::sscanf(shared, "%llu:%llx%n", &pid, &address, &used) != 2 || shared[used] != '\0' ||
+        pid != static_cast<unsigned long long>(getpid()) || address == 0) {
+      return LocalBoards();
     }
-    return LocalBoards();
+    return *reinterpret_cast<BoardSet*>(static_cast<uintptr_t>(address));
   }
 };
 
@@ -86,8 +93,8 @@ void RegisterBoardDevices() {
 }
 
 void ShareBoards() {
-  char text[32];
-  std::snprintf(text, sizeof(text), "%llx",
+  char text[48];
+  std::snprintf(text, sizeof(text), "%llu:%llx", static_cast<unsigned long long>(getpid()),
                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(&LocalBoards())));
   setenv(kSharedBoardsVariable, text, 1);
 }

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include "platform/boardsim/deviceprovider.h"
+#include "platform/os/device/device.h"
 
 namespace {
 
@@ -22,6 +23,17 @@ TEST(SharedBoardsTest, ASecondModuleOpensTheSharedBoards) {
   unsetenv(boardsim::kSharedBoardsVariable);
   EXPECT_EQ(version(), kernel::kDriverVersion);  // without sharing: the module's own board
   // The module stays loaded: its boards live as long as the process.
+}
+
+TEST(SharedBoardsTest, AHubOfAnotherProcessOrGarbageIsIgnored) {
+  for (const char* value : {"1:7fff0000", "zz", "12", ""}) {
+    setenv(boardsim::kSharedBoardsVariable, value, 1);
+    auto device = os::CreateFile(L"\\\\.\\DRAVIONLYN_0", os::GENERIC_READ | os::GENERIC_WRITE, 0,
+                                 os::OPEN_EXISTING, 0);
+    EXPECT_NE(device, os::INVALID_HANDLE_VALUE) << value;  // this module's own board
+    os::CloseHandle(device);
+  }
+  unsetenv(boardsim::kSharedBoardsVariable);
 }
 
 }  // namespace
