@@ -1,6 +1,7 @@
 #include "platform/os/serial/serial.h"
 
 #include "platform/os/device/device_file.h"
+#include "platform/os/serial/port_core.h"
 #include "platform/os/serial/port_paths.h"
 #include "platform/os/serial/serial_port.h"
 
@@ -32,21 +33,21 @@ bool GetCommState(Handle port, DCB* dcb) {
   auto serial = detail::Port(port);
   if (serial == nullptr) return false;
   if (dcb == nullptr) return detail::Report(ERROR_INVALID_PARAMETER);
-  return detail::Report(serial->GetState(dcb));
+  return detail::Report(serial->core().GetState(dcb));
 }
 
 bool SetCommState(Handle port, const DCB* dcb) {
   auto serial = detail::Port(port);
   if (serial == nullptr) return false;
   if (dcb == nullptr) return detail::Report(ERROR_INVALID_PARAMETER);
-  return detail::Report(serial->SetState(*dcb));
+  return detail::Report(serial->core().SetState(*dcb));
 }
 
 bool GetCommTimeouts(Handle port, COMMTIMEOUTS* timeouts) {
   auto serial = detail::Port(port);
   if (serial == nullptr) return false;
   if (timeouts == nullptr) return detail::Report(ERROR_INVALID_PARAMETER);
-  *timeouts = serial->GetTimeouts();
+  *timeouts = serial->core().GetTimeouts();
   return true;
 }
 
@@ -54,19 +55,19 @@ bool SetCommTimeouts(Handle port, const COMMTIMEOUTS* timeouts) {
   auto serial = detail::Port(port);
   if (serial == nullptr) return false;
   if (timeouts == nullptr) return detail::Report(ERROR_INVALID_PARAMETER);
-  serial->SetTimeouts(*timeouts);
+  serial->core().SetTimeouts(*timeouts);
   return true;
 }
 
 bool PurgeComm(Handle port, uint32_t flags) {
   auto serial = detail::Port(port);
-  return serial != nullptr && detail::Report(serial->Purge(flags));
+  return serial != nullptr && detail::Report(serial->core().Purge(flags));
 }
 
 bool ClearCommError(Handle port, uint32_t* errors, COMSTAT* status) {
   auto serial = detail::Port(port);
   if (serial == nullptr) return false;
-  const uint32_t taken = serial->TakeErrors(status);
+  const uint32_t taken = serial->core().TakeErrors(status);
   if (errors != nullptr) *errors = taken;
   return true;
 }
@@ -74,7 +75,7 @@ bool ClearCommError(Handle port, uint32_t* errors, COMSTAT* status) {
 bool SetCommMask(Handle port, uint32_t mask) {
   auto serial = detail::Port(port);
   if (serial == nullptr) return false;
-  serial->SetMask(mask);
+  serial->core().SetMask(mask);
   return true;
 }
 
@@ -87,7 +88,7 @@ bool WaitCommEvent(Handle port, uint32_t* events, Overlapped* overlapped) {
 bool InjectCommErrors(Handle port, uint32_t errors) {
   auto serial = detail::Port(port);
   if (serial == nullptr) return false;
-  serial->InjectErrors(errors);
+  serial->core().InjectErrors(errors);
   return true;
 }
 

@@ -54,13 +54,5 @@ void SerialPort::Control(std::shared_ptr<IoRequest> request) { core_->Control(st
 void SerialPort::Read(std::shared_ptr<IoRequest> request) { core_->AddRead(std::move(request)); }
 void SerialPort::Write(std::shared_ptr<IoRequest> request) { core_->AddWrite(std::move(request)); }
 void SerialPort::Cancelled(const IoRequest& request) { core_->Forget(request); }
-uint32_t SerialPort::GetState(DCB* dcb) { return core_->GetState(dcb); }
-uint32_t SerialPort::SetState(const DCB& dcb) { return core_->SetState(dcb); }
-COMMTIMEOUTS SerialPort::GetTimeouts() { return core_->GetTimeouts(); }
-void SerialPort::SetTimeouts(const COMMTIMEOUTS& timeouts) { core_->SetTimeouts(timeouts); }
-uint32_t SerialPort::Purge(uint32_t flags) { return core_->Purge(flags); }
-uint32_t SerialPort::TakeErrors(COMSTAT* status) { return core_->TakeErrors(status); }
-void SerialPort::SetMask(uint32_t mask) { core_->SetMask(mask); }
-void SerialPort::InjectErrors(uint32_t errors) { core_->InjectErrors(errors); }
 
 }  // namespace os::detail

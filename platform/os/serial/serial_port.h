@@ -2,14 +2,11 @@
 // one I/O thread per port serves with poll(), never by busy looping.
 #pragma once
 
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
 #include "platform/os/device/device.h"
-#include "platform/os/serial/serial.h"
 
 namespace os::detail {
 
@@ -27,14 +24,8 @@ class SerialPort : public Device {
   void Write(std::shared_ptr<IoRequest> request) override;
   void Cancelled(const IoRequest& request) override;
 
-  uint32_t GetState(DCB* dcb);
-  uint32_t SetState(const DCB& dcb);
-  COMMTIMEOUTS GetTimeouts();
-  void SetTimeouts(const COMMTIMEOUTS& timeouts);
-  uint32_t Purge(uint32_t flags);
-  uint32_t TakeErrors(COMSTAT* status);
-  void SetMask(uint32_t mask);
-  void InjectErrors(uint32_t errors);
+  // Line settings, time-outs, purges, errors and the event mask.
+  PortCore& core() { return *core_; }
 
  private:
   std::shared_ptr<PortCore> core_;
