@@ -1,13 +1,13 @@
 #include "platform/os/device/device.h"
 
 #include <atomic>
-#include <cwctype>
 #include <map>
 #include <mutex>
 #include <thread>
 
 #include "platform/os/device/device_file.h"
 #include "platform/os/serial/serial_port.h"
+#include "platform/os/text/upper_case.h"
 
 namespace os::detail {
 namespace {
@@ -20,11 +20,6 @@ struct Providers {
 Providers& AllProviders() {
   static Providers& providers = *new Providers;
   return providers;
-}
-
-std::wstring Upper(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
-  return text;
 }
 
 bool AllDigits(const std::wstring& text) {
@@ -45,7 +40,7 @@ std::shared_ptr<Device> OpenFromProvider(const std::wstring& device, uint32_t* e
   {
     Providers& providers = AllProviders();
     std::lock_guard lock(providers.mutex);
-    auto found = providers.byName.find(Upper(device.substr(0, split)));
+    auto found = providers.byName.find(UpperCase(device.substr(0, split)));
     if (found != providers.byName.end()) provider = found->second;
   }
   std::shared_ptr<Device> opened =
@@ -109,13 +104,13 @@ void Device::Cancelled(const IoRequest&) {}
 void RegisterDeviceProvider(const std::wstring& name, std::shared_ptr<DeviceProvider> provider) {
   detail::Providers& providers = detail::AllProviders();
   std::lock_guard lock(providers.mutex);
-  providers.byName[detail::Upper(name)] = std::move(provider);
+  providers.byName[detail::UpperCase(name)] = std::move(provider);
 }
 
 void UnregisterDeviceProvider(const std::wstring& name) {
   detail::Providers& providers = detail::AllProviders();
   std::lock_guard lock(providers.mutex);
-  providers.byName.erase(detail::Upper(name));
+  providers.byName.erase(detail::UpperCase(name));
 }
 
 Handle CreateFile(const wchar_t* name, uint32_t, uint32_t, uint32_t, uint32_t flags) {
@@ -129,7 +124,7 @@ Handle CreateFile(const wchar_t* name, uint32_t, uint32_t, uint32_t, uint32_t fl
   uint32_t error = ERROR_SUCCESS;
   std::shared_ptr<detail::SerialPort> serial;
   std::shared_ptr<Device> opened;
-  if (detail::Upper(device).starts_with(L"COM") && detail::AllDigits(device.substr(3))) {
+  if (detail::UpperCase(device).starts_with(L"COM") && detail::AllDigits(device.substr(3))) {
     serial = detail::SerialPort::Open(device, &error);
     opened = serial;
   } else if (prefixed) {

@@ -1,11 +1,11 @@
 #include "platform/os/process/resource.h"
 
-#include <cwctype>
 #include <map>
 #include <mutex>
 #include <vector>
 
 #include "platform/os/core/error.h"
+#include "platform/os/text/upper_case.h"
 
 namespace os {
 namespace {
@@ -25,11 +25,7 @@ Resources& AllResources() {
   return resources;
 }
 
-std::wstring Upper(const wchar_t* text) {
-  std::wstring upper = text == nullptr ? L"" : text;
-  for (wchar_t& c : upper) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
-  return upper;
-}
+std::wstring Upper(const wchar_t* text) { return detail::UpperCase(text == nullptr ? L"" : text); }
 
 }  // namespace
 

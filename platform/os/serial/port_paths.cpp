@@ -1,8 +1,9 @@
 #include "platform/os/serial/port_paths.h"
 
-#include <cwctype>
 #include <map>
 #include <mutex>
+
+#include "platform/os/text/upper_case.h"
 
 namespace os::detail {
 namespace {
@@ -17,21 +18,16 @@ PortPaths& Paths() {
   return paths;
 }
 
-std::wstring Upper(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
-  return text;
-}
-
 }  // namespace
 
 void MapSerialPortPath(const std::wstring& name, const std::string& devicePath) {
   PortPaths& paths = Paths();
   std::lock_guard lock(paths.mutex);
-  paths.byName[Upper(name)] = devicePath;
+  paths.byName[UpperCase(name)] = devicePath;
 }
 
 std::string SerialPortPath(const std::wstring& name) {
-  const std::wstring key = Upper(name);
+  const std::wstring key = UpperCase(name);
   {
     PortPaths& paths = Paths();
     std::lock_guard lock(paths.mutex);
