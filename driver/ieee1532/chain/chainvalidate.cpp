@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdio>
 
 #include "driver/ieee1532/chain/chaindevice.h"
 #include "driver/ieee1532/engine/iscsettings.h"
@@ -124,8 +125,11 @@ void ChainPrintSummary(Chain& chain, int mode) {
     bool valid = ChainFindAction(*device) != nullptr;
     int64_t length = valid ? ChainActionRegisterLength(*device) : 0;
     if (IscGetSettings().debugInfo) {
-      std::string line = "-[" + std::to_string(device->position) + "] " + device->name + " (" +
-                         EntityName(*device) + ") IR(" + std::to_string(device->irLength) + ")";
+      char head[kIscMessageBufferSize];
+      snprintf(head, sizeof head, "-[%3ld] %s (%s) IR(%ld)", static_cast<long>(device->position),
+               device->name.c_str(), EntityName(*device).c_str(),
+               static_cast<long>(device->irLength));
+      std::string line = head;
       if (valid) line += ": " + ChainActionText(*device) + " DR(" + std::to_string(length) + ")";
       IscWriteMessageLine(line.c_str(), kIscLinePlain);
     }

@@ -104,7 +104,7 @@ TEST_F(CommandFile, SkippedDevicesCountNowhereAndTheBsdlLengthWins) {
   ChainPrintSummary(IscEngineChain(), 0);
   EXPECT_TRUE(m_port.Saw("-> Max Reg Size: IR     12 | DR     32 (sequential mode) TDI (32)"))
       << m_port.m_text;
-  EXPECT_FALSE(m_port.Saw("-[0] x"));
+  EXPECT_FALSE(m_port.Saw("-[  0] x"));
   EXPECT_EQ(IscEngineChain().tdiText.size(), 33u);
 }
 

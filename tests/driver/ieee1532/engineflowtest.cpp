@@ -186,7 +186,7 @@ TEST_F(EngineFlow, LongCommandTextIsReadWholePastTheReadBuffer) {
   }
   m_port->SetLines(lines);
   ASSERT_TRUE(RunEngine({"rurura", "-readbufsize", "1024", "-i", ""})) << m_port->m_text;
-  EXPECT_TRUE(m_port->Saw("-[98] device98 ( ) IR(4)"));
+  EXPECT_TRUE(m_port->Saw("-[ 98] device98 ( ) IR(4)"));
   EXPECT_TRUE(m_port->Saw("-> Max Reg Size: IR    396 |"));
 }
 

@@ -53,7 +53,7 @@ TEST_F(EngineProgram, ProgramsAndVerifiesTheFlashBetweenBypassedDevices) {
     EXPECT_EQ(Flash(*m_chain).ReadWord(i), words[static_cast<size_t>(i)]) << "word " << i;
   }
   EXPECT_TRUE(m_port->Saw("[ PASS ]: Action [flash (zorflash)]: program"));
-  EXPECT_TRUE(m_port->Saw("-[1] flash (zorflash) IR(8): program DR(32)"));
+  EXPECT_TRUE(m_port->Saw("-[  1] flash (zorflash) IR(8): program DR(32)"));
   EXPECT_TRUE(m_port->Saw("-+> ") == false);
   EXPECT_TRUE(m_port->Saw("   => passed 1 of 1 iteration"));
   EXPECT_GT(m_port->m_progressCounter, 64u);
