@@ -35,9 +35,14 @@ std::optional<std::string> StoredName(const std::string& name) {
   return std::nullopt;
 }
 
+// The variable's value; missing: none, with ERROR_ENVVAR_NOT_FOUND.
 std::optional<std::string> Lookup(const std::string& name) {
+  std::lock_guard lock(EnvironmentMutex());
   std::optional<std::string> stored = StoredName(name);
-  if (!stored) return std::nullopt;
+  if (!stored) {
+    SetLastError(ERROR_ENVVAR_NOT_FOUND);
+    return std::nullopt;
+  }
   return std::string(getenv(stored->c_str()));
 }
 
@@ -62,16 +67,8 @@ uint32_t GetEnvironmentVariable(const wchar_t* name, wchar_t* buffer, uint32_t s
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  std::optional<std::string> value;
-  {
-    std::lock_guard lock(EnvironmentMutex());
-    value = Lookup(WideToUtf8(name));
-  }
-  if (!value) {
-    SetLastError(ERROR_ENVVAR_NOT_FOUND);
-    return 0;
-  }
-  return Deliver(Utf8ToWide(*value), buffer, size);
+  std::optional<std::string> value = Lookup(WideToUtf8(name));
+  return value ? Deliver(Utf8ToWide(*value), buffer, size) : 0;
 }
 
 uint32_t GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) {
@@ -79,16 +76,8 @@ uint32_t GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) 
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  std::optional<std::string> value;
-  {
-    std::lock_guard lock(EnvironmentMutex());
-    value = Lookup(name);
-  }
-  if (!value) {
-    SetLastError(ERROR_ENVVAR_NOT_FOUND);
-    return 0;
-  }
-  return Deliver(*value, buffer, size);
+  std::optional<std::string> value = Lookup(name);
+  return value ? Deliver(*value, buffer, size) : 0;
 }
 
 bool SetEnvironmentVariable(const wchar_t* name, const wchar_t* value) {
