@@ -98,6 +98,15 @@ uint32_t LoadOpen(const KeyPath& path, KeyFile* key) {
   return result == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : result;
 }
 
+// Resolves and loads an open key whose access holds the right.
+uint32_t LoadForReading(Handle handle, uint32_t right, KeyPath* path, KeyFile* key) {
+  std::optional<KeyPath> resolved = Resolve(handle);
+  if (!resolved) return ERROR_INVALID_HANDLE;
+  if ((resolved->access & right) == 0) return ERROR_ACCESS_DENIED;
+  *path = std::move(*resolved);
+  return LoadOpen(*path, key);
+}
+
 uint32_t CreatePath(const KeyPath& path, bool isVolatile, uint32_t* disposition) {
   if (path.Overlay()) {
     KeyFile view;
@@ -270,11 +279,12 @@ uint32_t RegSetValue(Handle key, const wchar_t* name, uint32_t type, const void*
 
 uint32_t RegQueryValue(Handle key, const wchar_t* name, uint32_t* type, void* data,
                        uint32_t* size) {
-  std::optional<KeyPath> path = detail::Resolve(key);
-  if (!path) return ERROR_INVALID_HANDLE;
-  if ((path->access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
+  KeyPath path;
   KeyFile file;
-  if (uint32_t status = detail::LoadOpen(*path, &file); status != ERROR_SUCCESS) return status;
+  if (uint32_t status = detail::LoadForReading(key, KEY_QUERY_VALUE, &path, &file);
+      status != ERROR_SUCCESS) {
+    return status;
+  }
   const detail::RegistryValue* value = file.FindValue(detail::ValueName(name));
   if (value == nullptr) return ERROR_FILE_NOT_FOUND;
   return detail::DeliverData(*value, type, data, size);
@@ -300,23 +310,25 @@ uint32_t RegDeleteKey(Handle parent, const wchar_t* subKey) {
 }
 
 uint32_t RegEnumKey(Handle key, uint32_t index, wchar_t* name, uint32_t* nameChars) {
-  std::optional<KeyPath> path = detail::Resolve(key);
-  if (!path) return ERROR_INVALID_HANDLE;
-  if ((path->access & KEY_ENUMERATE_SUB_KEYS) == 0) return ERROR_ACCESS_DENIED;
+  KeyPath path;
   KeyFile file;
-  if (uint32_t status = detail::LoadOpen(*path, &file); status != ERROR_SUCCESS) return status;
-  std::vector<std::wstring> names = detail::SubKeyNames(*path);
+  if (uint32_t status = detail::LoadForReading(key, KEY_ENUMERATE_SUB_KEYS, &path, &file);
+      status != ERROR_SUCCESS) {
+    return status;
+  }
+  std::vector<std::wstring> names = detail::SubKeyNames(path);
   if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
   return detail::DeliverName(names[index], name, nameChars);
 }
 
 uint32_t RegEnumValue(Handle key, uint32_t index, wchar_t* name, uint32_t* nameChars,
                       uint32_t* type, void* data, uint32_t* size) {
-  std::optional<KeyPath> path = detail::Resolve(key);
-  if (!path) return ERROR_INVALID_HANDLE;
-  if ((path->access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
+  KeyPath path;
   KeyFile file;
-  if (uint32_t status = detail::LoadOpen(*path, &file); status != ERROR_SUCCESS) return status;
+  if (uint32_t status = detail::LoadForReading(key, KEY_QUERY_VALUE, &path, &file);
+      status != ERROR_SUCCESS) {
+    return status;
+  }
   if (index >= file.values.size()) return ERROR_NO_MORE_ITEMS;
   const detail::RegistryValue& value = file.values[index];
   if (uint32_t status = detail::DeliverName(value.name, name, nameChars); status != ERROR_SUCCESS) {
