@@ -281,10 +281,8 @@ uint32_t RegQueryValue(Handle key, const wchar_t* name, uint32_t* type, void* da
                        uint32_t* size) {
   KeyPath path;
   KeyFile file;
-  if (uint32_t status = detail::LoadForReading(key, KEY_QUERY_VALUE, &path, &file);
-      status != ERROR_SUCCESS) {
-    return status;
-  }
+  const uint32_t loaded = detail::LoadForReading(key, KEY_QUERY_VALUE, &path, &file);
+  if (loaded != ERROR_SUCCESS) return loaded;
   const detail::RegistryValue* value = file.FindValue(detail::ValueName(name));
   if (value == nullptr) return ERROR_FILE_NOT_FOUND;
   return detail::DeliverData(*value, type, data, size);
@@ -312,10 +310,8 @@ uint32_t RegDeleteKey(Handle parent, const wchar_t* subKey) {
 uint32_t RegEnumKey(Handle key, uint32_t index, wchar_t* name, uint32_t* nameChars) {
   KeyPath path;
   KeyFile file;
-  if (uint32_t status = detail::LoadForReading(key, KEY_ENUMERATE_SUB_KEYS, &path, &file);
-      status != ERROR_SUCCESS) {
-    return status;
-  }
+  const uint32_t loaded = detail::LoadForReading(key, KEY_ENUMERATE_SUB_KEYS, &path, &file);
+  if (loaded != ERROR_SUCCESS) return loaded;
   std::vector<std::wstring> names = detail::SubKeyNames(path);
   if (index >= names.size()) return ERROR_NO_MORE_ITEMS;
   return detail::DeliverName(names[index], name, nameChars);
@@ -325,10 +321,8 @@ uint32_t RegEnumValue(Handle key, uint32_t index, wchar_t* name, uint32_t* nameC
                       uint32_t* type, void* data, uint32_t* size) {
   KeyPath path;
   KeyFile file;
-  if (uint32_t status = detail::LoadForReading(key, KEY_QUERY_VALUE, &path, &file);
-      status != ERROR_SUCCESS) {
-    return status;
-  }
+  const uint32_t loaded = detail::LoadForReading(key, KEY_QUERY_VALUE, &path, &file);
+  if (loaded != ERROR_SUCCESS) return loaded;
   if (index >= file.values.size()) return ERROR_NO_MORE_ITEMS;
   const detail::RegistryValue& value = file.values[index];
   if (uint32_t status = detail::DeliverName(value.name, name, nameChars); status != ERROR_SUCCESS) {
