@@ -198,7 +198,7 @@ void Board::AbortGrabs(Digitizer& dig) {
 
 void Board::HaltObject(uint64_t objectId) {
   for (auto& [id, dig] : digitizers_) {
-    if (dig.processObject == objectId && dig.processing) {
+    if (dig.processObject == objectId) {
       for (uint64_t grab : dig.processQueue) {
         auto object = objects_.find(dig.processGrabs[grab].objectId);
         if (object != objects_.end()) --object->second.pendingGrabs;

@@ -144,6 +144,28 @@ TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {
   EXPECT_EQ(board.FrameCount(0), 0u);
 }
 
+TEST_F(ProcessingTest, HaltBeforeTheProcessRequestAlsoEmptiesTheQueue) {
+  boardtest::HostImage a(64, 48);
+  Start(a, 1);
+  EXPECT_EQ(Pending(), 1u);
+  kernel::ObjectValueRequest halt{};
+  halt.header = client.Header();
+  halt.header.objectId = processObject;
+  halt.type = kernel::kObjectHalt;
+  client.Send(kernel::kKernelObjectControl, halt);
+  EXPECT_EQ(Pending(), 0u);
+  // Else the wait for the object's grabs would run into its time-out.
+  kernel::ObjectValueRequest idle{};
+  idle.header = client.Header();
+  idle.header.objectId = processObject;
+  idle.type = kernel::kObjectTimeout;
+  idle.value = 0;
+  client.Send(kernel::kKernelObjectControl, idle);
+  idle.type = kernel::kObjectWaitIdle;
+  client.Send(kernel::kKernelObjectInquire, idle);
+  EXPECT_EQ(idle.value, kernel::kWaitEnded);
+}
+
 TEST_F(ProcessingTest, WithoutDigitizerWaitsTheSystemWideWaitGetsTheEvent) {
   auto event = client.WaitDeviceEvent(kernel::kHookBufferModified);
   boardtest::HostImage a(64, 48);
