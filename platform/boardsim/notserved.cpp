@@ -65,7 +65,11 @@ bool DigControlNotServed(uint64_t type) {
 
 bool DigInquireNotServed(uint64_t type) {
   if (GenICamType(type)) return true;
-  if (type == 7701 + kLengthFlag) return true;
+  // Length forms of the text answers of the device and the GenICam layer.
+  if ((type & kLengthBits) == kLengthFlag) {
+    const uint64_t bare = type & ~kLengthBits;
+    return OneOf(bare, {7701, 7709, 7712, 7861}) || In(bare, 7862, 7877);
+  }
   const uint64_t high = type >> 16;
   if (In(high, 0x40, 0x5F) && OneOf(type & 0xFFFF, {1005, 1008, 1536, 1537, 6766, 6706}))
     return true;

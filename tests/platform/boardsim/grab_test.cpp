@@ -95,7 +95,9 @@ TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
     EXPECT_EQ(status.statusByte, kernel::kStatusNotServed) << type;
     EXPECT_EQ(status.code, 4307u);
   }
-  for (uint64_t type : {1005ull, 6926ull, 7709ull, 0x4503EDull}) {
+  constexpr auto kLength = 0x50000000000ull;
+  for (uint64_t type :
+       {1005ull, 6926ull, 7709ull, 0x4503EDull, 7709 + kLength, 7861 + kLength, 7870 + kLength}) {
     inquire = Request(record, type);
     client.Send(kernel::kDigInquire, *inquire);
     EXPECT_EQ(inquire->header.status.statusByte, kernel::kStatusNotServed) << type;
