@@ -101,12 +101,13 @@ void ParseOpcodes(BsdlEntity& entity, IscInputFile& value) {
 
 // Reads a list of instruction names and hands each opcode index to use.
 template <typename Use>
-void ParseInstructionList(BsdlEntity& entity, IscInputFile& value, Use use) {
+void ParseInstructionList(BsdlEntity& entity, IscInputFile& value, const char* nameExpected,
+                          Use use) {
   while (true) {
     BsdlNext(value);
     if (value.eof) break;
     if (BsdlIsChar(value, ',')) continue;
-    if (!BsdlIsName(value)) BsdlError(value, "Expecting instr name");
+    if (!BsdlIsName(value)) BsdlError(value, "%s", nameExpected);
     int index = entity.FindOpcode(value.lowerToken);
     if (index < 0) BsdlError(value, "Opcode [%s] undefined", value.token.c_str());
     use(index);
@@ -116,7 +117,7 @@ void ParseInstructionList(BsdlEntity& entity, IscInputFile& value, Use use) {
 void ParsePrivate(BsdlEntity& entity, IscInputFile& value) {
   if (entity.opcodes.empty()) BsdlError(value, "Instruction opcodes not yet defined");
   Once(value, entity.privateDefined, "Instruction_private attribute already read");
-  ParseInstructionList(entity, value, [&](int index) {
+  ParseInstructionList(entity, value, "Expecting private instruction", [&](int index) {
     BsdlOpcode& opcode = entity.opcodes[static_cast<size_t>(index)];
     if (opcode.isPrivate) {
       BsdlError(value, "[%s] private attribute already specified", opcode.name.c_str());
@@ -127,7 +128,7 @@ void ParsePrivate(BsdlEntity& entity, IscInputFile& value) {
 
 void ParseIllegalExit(BsdlEntity& entity, IscInputFile& value) {
   if (entity.opcodes.empty()) BsdlError(value, "No instructions defined yet");
-  ParseInstructionList(entity, value, [&](int index) {
+  ParseInstructionList(entity, value, "Expecting instr name", [&](int index) {
     entity.illegalExit.push_back(entity.opcodes[static_cast<size_t>(index)].name);
   });
 }

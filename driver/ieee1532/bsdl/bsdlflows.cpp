@@ -127,6 +127,10 @@ struct FlowParser {
       hasMax = hasMax || !isMin;
       BsdlNext(value);
     }
+    // A word or a bare count here is a misspelt or missing "min"/"max".
+    if (value.tokenKind == kIscTokenName || value.tokenKind == kIscTokenNumber) {
+      BsdlError(value, "Expecting MIN and/or MAX loopcount");
+    }
     if (!hasMax) loop.maxLoop = loop.minLoop + kDefaultLoopRetries;
     if (loop.minLoop > loop.maxLoop) BsdlError(value, "Min loop count > Max loop count");
     InputFilePushBackToken(value);

@@ -80,6 +80,12 @@ TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
       {"flow_erase initialize (ISC_ERASE WAIT TCK 120)",
        "flow_erase initialize (loop min 5 max 2 (ISC_ERASE WAIT TCK 120))",
        "Min loop count > Max loop count"},
+      {"flow_erase initialize (ISC_ERASE WAIT TCK 120)",
+       "flow_erase initialize (loop 5 (ISC_ERASE WAIT TCK 120))",
+       "Expecting MIN and/or MAX loopcount"},
+      {"end ZORFLASH;",
+       "attribute INSTRUCTION_PRIVATE of ZORFLASH : entity is \"1\";\nend ZORFLASH;",
+       "Expecting private instruction"},
       {"end ZORFLASH;", "end OTHER;", "[OTHER] does not match entity [zorflash]"},
       {"D : (5, 6)", "D : (5)", "incomplete vector mapping (only 1 of 2 specified)"},
   };
