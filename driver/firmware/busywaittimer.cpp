@@ -5,7 +5,7 @@
 #include "driver/foundation/drvtimer.h"
 #include "driver/foundation/timestamp.h"
 
-double CBusyWaitTimer::s_ticksPerSecond = 0;
+std::atomic<double> CBusyWaitTimer::s_ticksPerSecond{0};
 
 namespace {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 // Spinning delay timer on the processor's time-stamp counter. Waits never sleep or yield.
@@ -38,7 +39,8 @@ class CBusyWaitTimer {
   double m_ticksPerMicrosecond = 0;
   double m_ticksPerNanosecond = 0;
 
-  static double s_ticksPerSecond;
+  // Shared by all timers and rewritten by each constructor, possibly on another thread.
+  static std::atomic<double> s_ticksPerSecond;
 };
 
 // The process-wide timer the STAPL binding and the IEEE 1532 pin layer wait on.

@@ -1,7 +1,10 @@
 #include "driver/firmware/jtagprogrammer.h"
 
+#include <atomic>
+
 namespace {
-CJtagProgrammer* g_currentPort = nullptr;
+// Set and read from different threads.
+std::atomic<CJtagProgrammer*> g_currentPort{nullptr};
 // One progress position per this many engine steps.
 constexpr uint32_t kStepsPerPosition = 5800;
 }  // namespace
@@ -14,7 +17,8 @@ CJtagProgrammer::~CJtagProgrammer() {
   if (m_descriptionFile != nullptr) fclose(m_descriptionFile);
   if (m_iscFile != nullptr) fclose(m_iscFile);
   // A port that is gone must not stay reachable.
-  if (g_currentPort == this) g_currentPort = nullptr;
+  CJtagProgrammer* self = this;
+  g_currentPort.compare_exchange_strong(self, nullptr);
 }
 
 void CJtagProgrammer::Message(const char*) {}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <thread>
 #include <vector>
 
 #include "platform/os/registry/registry.h"
@@ -93,6 +94,21 @@ TEST(JtagProgrammer, ProgressMovesEvery5800Steps) {
   for (int i = 0; i < 5800 * 2 + 1; ++i) port.ProgressTick();
   EXPECT_EQ(positions, (std::vector<uint32_t>{0, 1, 2}));
   EXPECT_EQ(port.m_progressCounter, 5800u * 2 + 1);
+}
+
+// Ports (and their timers) come and go on one thread while another waits on the shared timer
+// and looks at the current port; a thread sanitizer build checks this for races.
+TEST(BoardJtagPort, PortsBuiltWhileAnotherThreadWaits) {
+  std::thread builder([] {
+    for (int i = 0; i < 20; ++i) CBoardJtagPort port(nullptr);
+  });
+  for (int i = 0; i < 20; ++i) {
+    ProcessBusyWaitTimer().WaitMicroseconds(10);
+    (void)CurrentJtagPort();
+  }
+  builder.join();
+  EXPECT_EQ(CurrentJtagPort(), nullptr);
+  EXPECT_GT(CBusyWaitTimer::TicksPerSecond(), 0);
 }
 
 }  // namespace
