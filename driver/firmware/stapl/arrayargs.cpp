@@ -112,6 +112,9 @@ int CStaplInterpreter::ParseLiteral(std::string_view text, int slot, StaplArrayA
     const int64_t length =
         packed[0] | packed[1] << 8 | packed[2] << 16 | static_cast<int64_t>(packed[3]) << 24;
     if (length < 1 || length > std::numeric_limits<int32_t>::max() / 8) return kStaplSyntaxError;
+    // A token of at least ten bits yields at most 255 bytes: a larger header is corrupt data,
+    // not a size to allocate.
+    if (length > (static_cast<int64_t>(packed.size()) * 8 / 10 + 1) * 255) return kStaplSyntaxError;
     std::vector<uint8_t> out(length);
     if (StaplUncompress(packed.data(), static_cast<int64_t>(packed.size()), out.data(), length,
                         m_version) != length) {

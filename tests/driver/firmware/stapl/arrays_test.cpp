@@ -79,6 +79,8 @@ TEST(StaplArrays, CompressedInitialiser) {
   ASSERT_EQ(run.rc, kStaplSuccess);
   EXPECT_EQ(run.messages, (std::vector<std::string>{std::to_string(0x01A5)}));
   EXPECT_EQ(RunProc("", "BOOLEAN Z[24] = @" + text + ";").rc, kStaplSyntaxError);
+  // A header of 0x0FFFFFFF bytes on four bytes of data.
+  EXPECT_EQ(RunProc("B[] = @@@@@F0;", "BOOLEAN B[16];").rc, kStaplSyntaxError);
 }
 
 TEST(StaplArrays, LongInitialiserIsReadFromTheProgram) {
