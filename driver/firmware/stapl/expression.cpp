@@ -263,7 +263,15 @@ class CParser {
     return q;
   }
 
+  // Every nesting (brackets, indexes, prefix operators) passes through here.
   Operand Unary() {
+    if (++m_depth > kMaxDepth) Fail(kStaplSyntaxError);
+    Operand result = UnaryBody();
+    --m_depth;
+    return result;
+  }
+
+  Operand UnaryBody() {
     if (m_lex.IsOp("-")) {
       m_lex.Next();
       Operand a = Unary();
@@ -425,8 +433,12 @@ class CParser {
     return a.value;
   }
 
+  // Deep enough for any real program, shallow enough for a small thread stack.
+  static constexpr int kMaxDepth = 256;
+
   CLexer m_lex;
   IStaplSymbolResolver& m_resolver;
+  int m_depth = 0;
 };
 
 }  // namespace

@@ -152,4 +152,14 @@ TEST(StaplExpression, LongTokensAreSafe) {
   EXPECT_EQ(Value(std::string(3000, '0') + "1"), 1);
 }
 
+// A statement's worth of nesting must not exhaust the stack.
+TEST(StaplExpression, DeepNestingIsRefused) {
+  EXPECT_EQ(Value(std::string(100, '(') + "1" + std::string(100, ')')), 1);
+  EXPECT_EQ(Error(std::string(8000, '(') + "1" + std::string(8000, ')')), kStaplSyntaxError);
+  EXPECT_EQ(Error(std::string(8000, '-') + "1"), kStaplSyntaxError);
+  std::string index = "0";
+  for (int i = 0; i < 3000; ++i) index = "N[" + index + "]";
+  EXPECT_EQ(Error(index), kStaplSyntaxError);
+}
+
 }  // namespace
