@@ -16,9 +16,18 @@ void RegisterBacked<Base>::Link() {
 }
 
 template <class Base>
+void RegisterBacked<Base>::CheckBuffer(const uint8_t* pBuffer, int64_t Length) const {
+  if (pBuffer == nullptr && Length != 0) {
+    throw INVALID_ARGUMENT_EXCEPTION("Node '%s': no buffer for %lld bytes", this->Name().c_str(),
+                                     static_cast<long long>(Length));
+  }
+}
+
+template <class Base>
 void RegisterBacked<Base>::Set(const uint8_t* pBuffer, int64_t Length, bool) {
   NodeMap::Guard guard(this->Map());
   this->CheckWritable();
+  CheckBuffer(pBuffer, Length);
   if (Length != register_.Length()) {
     throw OUT_OF_RANGE_EXCEPTION("Node '%s': %lld bytes given for a %lld-byte register",
                                  this->Name().c_str(), static_cast<long long>(Length),
@@ -31,6 +40,7 @@ template <class Base>
 void RegisterBacked<Base>::Get(uint8_t* pBuffer, int64_t Length, bool, bool IgnoreCache) {
   NodeMap::Guard guard(this->Map());
   this->CheckReadable();
+  CheckBuffer(pBuffer, Length);
   const std::vector<uint8_t>& bytes = register_.Read(IgnoreCache);
   if (Length != static_cast<int64_t>(bytes.size())) {
     throw OUT_OF_RANGE_EXCEPTION("Node '%s': %lld bytes asked of a %zu-byte register",

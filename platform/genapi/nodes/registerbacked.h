@@ -25,6 +25,9 @@ class RegisterBacked : public Base, public virtual IRegister {
  protected:
   EAccessMode OwnAccessMode() const override { return register_.AccessMode(); }
   RegisterAccess register_;
+
+ private:
+  void CheckBuffer(const uint8_t* pBuffer, int64_t Length) const;
 };
 
 }  // namespace GenApi

@@ -93,6 +93,8 @@ TEST(FloatRegAndRegister, BytesInAndOut) {
   r->Get(back, 3);
   EXPECT_EQ(back[2], 0x0C);
   EXPECT_THROW(r->Get(back, 2), GenICam::OutOfRangeException);
+  EXPECT_THROW(r->Get(nullptr, 3), GenICam::InvalidArgumentException);
+  EXPECT_THROW(r->Set(nullptr, 3), GenICam::InvalidArgumentException);
   EXPECT_EQ(CNodePtr(m.Node("R"))->GetPrincipalInterfaceType(), intfIRegister);
 }
 
