@@ -86,7 +86,12 @@ std::string ZipData::FirstWithSuffix(const std::string& suffix) const {
 std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw RUNTIME_EXCEPTION("Cannot open the file '%s'", path.c_str());
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  try {
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::ios_base::failure&) {
+    // A directory, or a read error: callers expect a GenICam exception.
+    throw RUNTIME_EXCEPTION("Cannot read the file '%s'", path.c_str());
+  }
 }
 
 }  // namespace GenApi

@@ -132,6 +132,8 @@ TEST(FirmwareUpdate, VerifyRefusesWhatIsNotAValidGufFile) {
             std::string::npos);
   EXPECT_NE(ErrorOf([&] { updater.VerifyGufFile("/nonexistent.guf"); }).find("not a valid GUF"),
             std::string::npos);
+  // A directory is no file: a GenICam exception, not a stream failure.
+  EXPECT_THROW(updater.VerifyGufFile(testing::TempDir().c_str()), GenICam::GenericException);
   const std::string noPayload = Guf("nopayload.guf", {Entry("a", "Cam")}, {});
   EXPECT_NE(ErrorOf([&] { updater.VerifyGufFile(noPayload.c_str()); }).find("a.bin"),
             std::string::npos);

@@ -34,6 +34,7 @@ std::string Zipped(const std::string& name, const std::string& content) {
 TEST(CNodeMapRef, LoadsOnceSharesAndDestroys) {
   CNodeMapRef ref;
   EXPECT_THROW(ref._GetNode("Width"), GenICam::AccessException);
+  EXPECT_THROW(ref._LoadXMLFromFile(testing::TempDir().c_str()), GenICam::RuntimeException);
   ref._LoadXMLFromString(kXml);
   try {
     ref._LoadXMLFromString(kXml);
