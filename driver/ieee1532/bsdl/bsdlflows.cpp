@@ -6,11 +6,14 @@ namespace {
 
 // A loop written without "max" may try this many times beyond its minimum; a loop must end.
 constexpr int64_t kDefaultLoopRetries = 1024;
+// Activity lists nest through recursion; real flows nest a few levels.
+constexpr int kMaxListNesting = 64;
 
 struct FlowParser {
   BsdlEntity& entity;
   IscInputFile& value;
   BsdlFlow& flow;
+  int depth = 0;
 
   void ReadWaitSpec(int32_t& tck, float& time) {
     BsdlNext(value);
@@ -138,6 +141,13 @@ struct FlowParser {
 
   // Items of an activity list: "(instr ...)", "(loop ... items)" or "loop ... (items)".
   void ReadItems(std::vector<BsdlActivity>& list, bool inLoop) {
+    struct Nesting {
+      int& depth;
+      ~Nesting() { --depth; }
+    } nesting{++depth};
+    if (depth > kMaxListNesting) {
+      BsdlError(value, "Activity lists nested deeper than %d levels", kMaxListNesting);
+    }
     while (true) {
       BsdlNext(value);
       if (BsdlIs(value, "loop")) {

@@ -98,6 +98,18 @@ TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
   }
 }
 
+// Nested loops are read recursively: a file must not be able to exhaust the stack.
+TEST(BsdlParser, DeeplyNestedLoopsStop) {
+  std::string loops;
+  for (int i = 0; i < 20000; ++i) loops += "(loop max 2 ";
+  Parsed parsed = ParseText(Replace(
+      ExampleBsdl(), "flow_erase initialize (ISC_ERASE WAIT TCK 120)",
+      "flow_erase initialize " + loops + "(ISC_ERASE WAIT TCK 120)" + std::string(20000, ')')));
+  EXPECT_FALSE(parsed.ok);
+  EXPECT_NE(parsed.messages.find("Activity lists nested deeper than 64 levels"), std::string::npos)
+      << parsed.messages;
+}
+
 TEST(BsdlParser, ControlCellBesideAnInputCellIsAccepted) {
   Parsed parsed = ParseText(
       Replace(ExampleBsdl(), "\"0 (BC_1, *,    control, 0)\"", "\"0 (BC_1, D(0), control, 0)\""));
