@@ -1,8 +1,10 @@
 #include "platform/os/registry/key_file.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -134,14 +136,29 @@ std::string Serialize(const KeyFile& key) {
   return out;
 }
 
-// Holds the key's lock file locked for the life of the object.
+// Holds the key's lock file locked for the life of the object. A key is
+// moved away with its lock file while locked, so a waiter that then gets the
+// lock of a removed file starts again (and finds the key gone, or makes it
+// anew when create is set).
 class KeyLock {
  public:
-  explicit KeyLock(const std::filesystem::path& folder)
-      : fd_(open((folder / kLockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
-    if (fd_ >= 0 && flock(fd_, LOCK_EX) != 0) {
+  KeyLock(const std::filesystem::path& folder, bool create) {
+    const std::filesystem::path file = folder / kLockFile;
+    for (;;) {
+      // A folder that exists may still be moved away before the open.
+      if (create && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return;
+      fd_ = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+      if (fd_ < 0 && create && errno == ENOENT) continue;
+      if (fd_ < 0) return;
+      struct stat held = {};
+      struct stat current = {};
+      const bool locked = flock(fd_, LOCK_EX) == 0 && fstat(fd_, &held) == 0;
+      const int found = locked ? stat(file.c_str(), &current) : -1;
+      if (found == 0 && current.st_ino == held.st_ino && current.st_dev == held.st_dev) return;
+      const bool removed = locked && (found == 0 || errno == ENOENT);
       close(fd_);
       fd_ = -1;
+      if (!removed) return;
     }
   }
   ~KeyLock() {
@@ -152,7 +169,7 @@ class KeyLock {
   bool locked() const { return fd_ >= 0; }
 
  private:
-  int fd_;
+  int fd_ = -1;
 };
 
 uint32_t WriteKey(const std::filesystem::path& folder, const KeyFile& key) {
@@ -197,14 +214,10 @@ uint32_t LoadKey(const std::filesystem::path& folder, KeyFile* key) {
 }
 
 uint32_t ChangeKey(const std::filesystem::path& folder, bool create,
-                   const std::function<uint32_t(KeyFile& key, bool existed)>& change) {
-  std::error_code error;
-  if (create) std::filesystem::create_directory(folder, error);
-  if (!std::filesystem::is_directory(folder, error)) {
-    return create ? ERROR_CANTWRITE : ERROR_FILE_NOT_FOUND;
-  }
-  KeyLock lock(folder);
-  if (!lock.locked()) return ERROR_CANTWRITE;
+                   const std::function<uint32_t(KeyFile& key, bool existed)>& change,
+                   const std::function<uint32_t()>& then) {
+  KeyLock lock(folder, create);
+  if (!lock.locked()) return create ? ERROR_CANTWRITE : ERROR_FILE_NOT_FOUND;
   KeyFile key;
   uint32_t result = LoadKey(folder, &key);
   const bool existed = result == ERROR_SUCCESS;
@@ -214,28 +227,36 @@ uint32_t ChangeKey(const std::filesystem::path& folder, bool create,
     return result;
   }
   result = change(key, existed);
-  return result == ERROR_SUCCESS ? WriteKey(folder, key) : result;
+  if (result == ERROR_SUCCESS) {
+    result = WriteKey(folder, key);
+  } else if (result == kKeyUnchanged) {
+    result = ERROR_SUCCESS;
+  }
+  return result == ERROR_SUCCESS && then ? then() : result;
 }
 
 uint32_t RemoveKey(const std::filesystem::path& folder) {
   std::error_code error;
-  {
-    KeyLock lock(folder);
-    if (!lock.locked()) return ERROR_FILE_NOT_FOUND;
-    KeyFile key;
-    uint32_t result = LoadKey(folder, &key);
-    if (result != ERROR_SUCCESS) return result;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-      KeyFile child;
-      if (entry.is_directory() && LoadKey(entry.path(), &child) == ERROR_SUCCESS) {
-        return ERROR_ACCESS_DENIED;
-      }
+  KeyLock lock(folder, false);
+  if (!lock.locked()) return ERROR_FILE_NOT_FOUND;
+  KeyFile key;
+  uint32_t result = LoadKey(folder, &key);
+  if (result != ERROR_SUCCESS) return result;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    KeyFile child;
+    if (entry.is_directory() && LoadKey(entry.path(), &child) == ERROR_SUCCESS) {
+      return ERROR_ACCESS_DENIED;
     }
-    std::filesystem::remove(folder / kKeyFile, error);
-    if (error) return ERROR_CANTWRITE;
   }
-  // Stale volatile sub-keys may remain; they go with the folder.
-  std::filesystem::remove_all(folder, error);
+  // Moved aside at once, so nothing new is made inside while it goes; stale
+  // volatile sub-keys and the lock file go with it.
+  const std::filesystem::path removed =
+      folder.parent_path() /
+      (".removed." + std::to_string(getpid()) + "." + std::to_string(GetCurrentThreadId()));
+  std::filesystem::remove_all(removed, error);
+  std::filesystem::rename(folder, removed, error);
+  if (error) return ERROR_CANTWRITE;
+  std::filesystem::remove_all(removed, error);
   return ERROR_SUCCESS;
 }
 

@@ -31,14 +31,20 @@ struct KeyFile {
 // reads as ERROR_FILE_NOT_FOUND.
 uint32_t LoadKey(const std::filesystem::path& folder, KeyFile* key);
 
+// Answered by a change that leaves the key as it is.
+inline constexpr uint32_t kKeyUnchanged = 0xFFFFFFFF;
+
 // Under the key's lock: loads the key (missing or stale ones start empty
 // when create is set, else ERROR_FILE_NOT_FOUND), lets change edit it and
 // writes it back when change answers ERROR_SUCCESS. existed tells whether a
-// live key was found.
+// live key was found. then, when given, runs after that, still under the
+// lock, and gives the result.
 uint32_t ChangeKey(const std::filesystem::path& folder, bool create,
-                   const std::function<uint32_t(KeyFile& key, bool existed)>& change);
+                   const std::function<uint32_t(KeyFile& key, bool existed)>& change,
+                   const std::function<uint32_t()>& then = nullptr);
 
-// Removes the key's folder; ERROR_ACCESS_DENIED when live sub-keys remain.
+// Removes the key's folder under its lock; ERROR_ACCESS_DENIED when live
+// sub-keys remain.
 uint32_t RemoveKey(const std::filesystem::path& folder);
 
 // The folder name of a key name: case folded and escaped.

@@ -16,9 +16,6 @@
 namespace os::detail {
 namespace {
 
-// Returned by a change that finds nothing to write.
-constexpr uint32_t kUnchanged = 0xFFFFFFFF;
-
 const std::map<Handle, const char*> kHives = {
     {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
     {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},   {HKEY_USERS, "HKEY_USERS"},
@@ -107,33 +104,40 @@ uint32_t LoadForReading(Handle handle, uint32_t right, KeyPath* path, KeyFile* k
   return LoadOpen(*path, key);
 }
 
+// Creates or opens the key at depth, then the keys below it while its lock is
+// held, so that it cannot be deleted under a new sub-key.
+uint32_t CreateFrom(const KeyPath& path, size_t depth, bool parentVolatile, bool isVolatile,
+                    uint32_t* disposition) {
+  bool keyVolatile = false;
+  return ChangeKey(
+      path.Folder(depth), true,
+      [&](KeyFile& key, bool existed) {
+        if (existed) {
+          keyVolatile = !key.bootId.empty();
+          return kKeyUnchanged;
+        }
+        if (parentVolatile && !isVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
+        key.name = path.parts[depth - 1];
+        key.bootId = isVolatile ? CurrentBootId() : std::string();
+        keyVolatile = isVolatile;
+        if (depth == path.parts.size()) *disposition = REG_CREATED_NEW_KEY;
+        return ERROR_SUCCESS;
+      },
+      [&] {
+        if (depth == path.parts.size()) return ERROR_SUCCESS;
+        return CreateFrom(path, depth + 1, keyVolatile, isVolatile, disposition);
+      });
+}
+
 uint32_t CreatePath(const KeyPath& path, bool isVolatile, uint32_t* disposition) {
+  *disposition = REG_OPENED_EXISTING_KEY;
   if (path.Overlay()) {
     KeyFile view;
-    if (Load(path, &view) != ERROR_SUCCESS) return ERROR_ACCESS_DENIED;
-    *disposition = REG_OPENED_EXISTING_KEY;
-    return ERROR_SUCCESS;
+    return Load(path, &view) == ERROR_SUCCESS ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
   }
   std::error_code ignored;
   std::filesystem::create_directories(path.Folder(0), ignored);
-  bool parentVolatile = false;
-  *disposition = REG_OPENED_EXISTING_KEY;
-  for (size_t depth = 1; depth <= path.parts.size(); ++depth) {
-    uint32_t result = ChangeKey(path.Folder(depth), true, [&](KeyFile& key, bool existed) {
-      if (existed) {
-        parentVolatile = !key.bootId.empty();
-        return kUnchanged;
-      }
-      if (parentVolatile && !isVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
-      key.name = path.parts[depth - 1];
-      key.bootId = isVolatile ? CurrentBootId() : std::string();
-      parentVolatile = isVolatile;
-      if (depth == path.parts.size()) *disposition = REG_CREATED_NEW_KEY;
-      return ERROR_SUCCESS;
-    });
-    if (result != ERROR_SUCCESS && result != kUnchanged) return result;
-  }
-  return ERROR_SUCCESS;
+  return path.parts.empty() ? ERROR_SUCCESS : CreateFrom(path, 1, false, isVolatile, disposition);
 }
 
 uint32_t ChangeValues(Handle handle, const std::function<uint32_t(KeyFile&)>& change) {

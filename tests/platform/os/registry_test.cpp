@@ -286,5 +286,44 @@ TEST(Registry, TwoWriterProcessesLoseNothing) {
   RegCloseKey(key);
 }
 
+TEST(Registry, CreatingWhileAnotherProcessDeletesNeverFailsNorOrphans) {
+  constexpr int kRounds = 400;
+  const pid_t deleter = fork();
+  ASSERT_GE(deleter, 0);
+  if (deleter == 0) {
+    for (int i = 0; i < kRounds; ++i) {
+      RegDeleteKey(HKEY_CURRENT_USER, L"Software\\ZorTest\\Race\\Child");
+      RegDeleteKey(HKEY_CURRENT_USER, L"Software\\ZorTest\\Race");
+    }
+    _exit(0);
+  }
+  for (int i = 0; i < kRounds; ++i) {
+    Handle key = kNullHandle;
+    const uint32_t created = RegCreateKey(HKEY_CURRENT_USER, L"Software\\ZorTest\\Race\\Child", 0,
+                                          KEY_ALL_ACCESS, &key, nullptr);
+    if (created != ERROR_SUCCESS) {
+      ADD_FAILURE() << "create failed with " << created;
+      continue;
+    }
+    // Deleted in between or not: never a failed write.
+    const uint32_t set = SetDword(key, L"v", 1);
+    if (set != ERROR_SUCCESS && set != ERROR_KEY_DELETED)
+      ADD_FAILURE() << "set failed with " << set;
+    RegCloseKey(key);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(deleter, &status, 0), deleter);
+  Handle child = kNullHandle;
+  Handle parent = kNullHandle;
+  if (RegOpenKey(HKEY_CURRENT_USER, L"Software\\ZorTest\\Race\\Child", KEY_READ, &child) ==
+      ERROR_SUCCESS) {
+    EXPECT_EQ(RegOpenKey(HKEY_CURRENT_USER, L"Software\\ZorTest\\Race", KEY_READ, &parent),
+              ERROR_SUCCESS)
+        << "a sub-key outlived its parent";
+    RegCloseKey(child);
+    RegCloseKey(parent);
+  }
+}
+
 }  // namespace
 }  // namespace os
