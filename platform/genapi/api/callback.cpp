@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "platform/genapi/api/callbackdirectory.h"
+#include "platform/genapi/base/exceptions.h"
 
 namespace GenApi {
 namespace {
@@ -42,8 +43,13 @@ INode* CallbackDirectory::Find(CallbackHandleType handle) {
   return it == d.owners.end() ? nullptr : it->second;
 }
 
+INode& CallbackNode(INode* pNode) {
+  if (pNode == nullptr) throw LOGICAL_ERROR_EXCEPTION("NULL pointer dereferenced");
+  return *pNode;
+}
+
 CallbackHandleType Register(INode* pNode, Function function, ECallbackType CallbackType) {
-  return pNode->RegisterCallback(new CNodeCallback(pNode, function, CallbackType));
+  return CallbackNode(pNode).RegisterCallback(new CNodeCallback(pNode, function, CallbackType));
 }
 
 void Deregister(CallbackHandleType hCallback) {

@@ -26,6 +26,9 @@ class CNodeCallback {
 
 using Function = void (*)(INode*);
 
+// The node to register on; raises LogicalErrorException for a null node.
+INode& CallbackNode(INode* pNode);
+
 // Registers a plain function on a node; the handle is what Deregister takes.
 CallbackHandleType Register(INode* pNode, Function function,
                             ECallbackType CallbackType = cbPostInsideLock);
@@ -34,7 +37,7 @@ CallbackHandleType Register(INode* pNode, Function function,
 template <class Client, class Member>
 CallbackHandleType Register(INode* pNode, Client& client, Member member,
                             ECallbackType CallbackType = cbPostInsideLock) {
-  return pNode->RegisterCallback(new CNodeCallback(
+  return CallbackNode(pNode).RegisterCallback(new CNodeCallback(
       pNode, [&client, member](INode* node) { (client.*member)(node); }, CallbackType));
 }
 

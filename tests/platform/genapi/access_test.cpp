@@ -79,6 +79,10 @@ TEST(Callbacks, FireOnWriteOnDependentsAndInOrder) {
   rec.events.clear();
   CIntegerPtr(m.Node("A"))->SetValue(6);
   EXPECT_TRUE(rec.events.empty());
+  // A feature that the map lacks gives a null node: an exception, not a crash.
+  EXPECT_THROW(Register(m.Node("Missing"), rec, &Recorder::Outside),
+               GenICam::LogicalErrorException);
+  EXPECT_THROW(Register(m.Node("Missing"), [](INode*) {}), GenICam::LogicalErrorException);
 }
 
 TEST(Callbacks, OutsideLockCallbacksRunWithTheLockFree) {
