@@ -9,7 +9,10 @@ namespace os::detail {
 namespace {
 
 // Ids are never reused, so a stale handle cannot reach a newer object.
-// They stay below the predefined registry roots (0x80000000).
+// They step over the predefined registry roots (0x80000000 to 0x800000FF).
+constexpr std::uintptr_t kReservedStart = 0x80000000;
+constexpr std::uintptr_t kReservedEnd = 0x80000100;
+
 struct HandleTable {
   std::mutex mutex;
   std::uintptr_t next = 0x100;
@@ -30,6 +33,7 @@ Handle InsertHandle(std::shared_ptr<Object> object) {
   std::lock_guard lock(table.mutex);
   std::uintptr_t id = table.next;
   table.next += 4;
+  if (table.next == kReservedStart) table.next = kReservedEnd;
   table.objects.emplace(id, std::move(object));
   return static_cast<Handle>(id);
 }
