@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "driver/ieee1532/mcs/bittext.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
 namespace {
@@ -54,7 +55,7 @@ int McsChecksum(const std::string& text) {
   if (text.size() % 2 != 0)
     IscReportf(kIscError, false, nullptr, "Incomplete byte [%s]", text.c_str());
   unsigned sum = 0;
-  for (size_t i = 0; i < text.size(); i += 2) sum += std::stoul(text.substr(i, 2), nullptr, 16);
+  for (size_t i = 0; i < text.size(); i += 2) sum += IscHexToNumber(text.substr(i, 2));
   return static_cast<int>((0x100 - (sum & 0xFF)) & 0xFF);
 }
 

@@ -119,6 +119,8 @@ TEST(BitText, ConversionsAndTheirRejections) {
   EXPECT_THROW(IscBitsToNumber("12"), int);
   EXPECT_THROW(McsChecksum("123"), int);
   EXPECT_TRUE(port.Saw("Incomplete byte [123]"));
+  EXPECT_THROW(McsChecksum("12G4"), int);  // the engine's stop, not a library exception
+  EXPECT_TRUE(port.Saw("hex2ulong(G4)"));
 }
 
 TEST(BitText, EntityShiftsAndSafeValues) {
