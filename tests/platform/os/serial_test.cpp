@@ -153,6 +153,15 @@ TEST_F(SerialPorts, CharacterEventWaitsWithoutPollingAndCountsPendingBytes) {
   EXPECT_EQ(bytes, sizeof(status));
   EXPECT_EQ(status.AmountInInQueue, 3u);
   CloseHandle(query.hEvent);
+
+  // Unread characters are no new event: a fresh wait stays pending.
+  ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
+  events = 0;
+  ASSERT_FALSE(WaitCommEvent(port, &events, &overlapped));
+  EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 20), WAIT_TIMEOUT);
+  WriteMaster("w");
+  ASSERT_EQ(WaitForSingleObject(overlapped.hEvent, 2000), WAIT_OBJECT_0);
+  EXPECT_EQ(events, EV_RXCHAR);
 }
 
 TEST_F(SerialPorts, PurgeAbortsPendingReadsAndClearsInput) {
