@@ -1,18 +1,16 @@
 #include "platform/os/core/paths.h"
 
-#include <stdlib.h>
+#include "platform/os/process/environment.h"
 
 namespace os::detail {
 
 std::filesystem::path RegistryRoot() {
-  if (const char* root = getenv("ZOR_REGISTRY_ROOT"); root != nullptr && *root != '\0') {
-    return root;
-  }
-  if (const char* config = getenv("XDG_CONFIG_HOME"); config != nullptr && *config != '\0') {
+  if (std::string root = Setting("ZOR_REGISTRY_ROOT"); !root.empty()) return root;
+  if (std::string config = Setting("XDG_CONFIG_HOME"); !config.empty()) {
     return std::filesystem::path(config) / "zor" / "registry";
   }
-  const char* home = getenv("HOME");
-  return std::filesystem::path(home != nullptr ? home : "/tmp") / ".config" / "zor" / "registry";
+  const std::string home = Setting("HOME");
+  return std::filesystem::path(home.empty() ? "/tmp" : home) / ".config" / "zor" / "registry";
 }
 
 std::filesystem::path ObjectFolder() { return RegistryRoot() / ".objects"; }

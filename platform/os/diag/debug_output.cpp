@@ -1,12 +1,11 @@
 #include "platform/os/diag/debug_output.h"
 
-#include <stdlib.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <deque>
 #include <mutex>
 
+#include "platform/os/process/environment.h"
 #include "platform/os/text/convert.h"
 
 namespace os {
@@ -26,8 +25,8 @@ DebugSink& Sink() {
 }
 
 bool CopyToStderr() {
-  const char* value = getenv("ZOR_DEBUG_OUTPUT");
-  return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
+  const std::string value = detail::Setting("ZOR_DEBUG_OUTPUT");
+  return !value.empty() && value != "0";
 }
 
 }  // namespace

@@ -80,6 +80,16 @@ uint32_t GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size) 
   return value ? Deliver(*value, buffer, size) : 0;
 }
 
+namespace detail {
+
+std::string Setting(const char* name) {
+  std::lock_guard lock(EnvironmentMutex());
+  const char* value = getenv(name);
+  return value == nullptr ? std::string() : value;
+}
+
+}  // namespace detail
+
 bool SetEnvironmentVariable(const wchar_t* name, const wchar_t* value) {
   const std::string narrow = name == nullptr ? std::string() : WideToUtf8(name);
   if (!ValidName(narrow)) {

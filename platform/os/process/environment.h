@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace os {
 
@@ -13,4 +14,11 @@ uint32_t GetEnvironmentVariableA(const char* name, char* buffer, uint32_t size);
 // A null value removes the variable. An existing variable keeps its case.
 bool SetEnvironmentVariable(const wchar_t* name, const wchar_t* value);
 
+namespace detail {
+
+// A setting of the stand-ins themselves (ZOR_REGISTRY_ROOT and the like), read
+// under the lock that SetEnvironmentVariable takes; empty when unset.
+std::string Setting(const char* name);
+
+}  // namespace detail
 }  // namespace os

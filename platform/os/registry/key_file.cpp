@@ -2,7 +2,6 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 #include <sstream>
 
 #include "platform/os/core/error.h"
+#include "platform/os/process/environment.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/text/convert.h"
 
@@ -296,7 +296,7 @@ std::string FolderName(const std::wstring& name) {
 }
 
 std::string CurrentBootId() {
-  if (const char* id = getenv("ZOR_BOOT_ID"); id != nullptr && *id != '\0') return id;
+  if (std::string id = Setting("ZOR_BOOT_ID"); !id.empty()) return id;
   static const std::string kernelId = [] {
     std::ifstream in("/proc/sys/kernel/random/boot_id");
     std::string id;
