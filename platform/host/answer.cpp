@@ -51,7 +51,7 @@ QINT64 EventInfo(QID event, QINT64 type, void* out) {
   if (object == nullptr) return 0;
   const std::optional<QINT64> info = object->settings.Get(type);
   if (!info) {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"The event has no such information."));
+    RecordError(Q_ERR_INVALID_PARAMETER, L"The event has no such information.");
     return 0;
   }
   return AnswerValue(out, *info);
@@ -59,7 +59,7 @@ QINT64 EventInfo(QID event, QINT64 type, void* out) {
 
 QINT64 ApplyHook(HookList& hooks, QINT64 type, QHOOK_FUNCTION function, void* user) {
   if (hooks.Apply(type, function, user)) return 1;
-  RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"No such hook."));
+  RecordError(Q_ERR_INVALID_PARAMETER, L"No such hook.");
   return 0;
 }
 

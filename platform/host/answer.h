@@ -33,13 +33,15 @@ QINT64 ApplyHook(HookList& hooks, QINT64 type, QHOOK_FUNCTION function, void* us
 // Room for a driver's answer when the caller passes no variable, large enough for a text.
 class AnswerRoom {
  public:
+  // Only the value is set: clearing the whole room would cost more than the command.
+  AnswerRoom() : value_(0) {}
   void* For(void* out) { return out != nullptr ? out : room_; }
   // The answer as a value when the room was used.
   QINT64 Result(void* out) const { return out != nullptr ? 0 : value_; }
 
  private:
   union {
-    QINT64 value_ = 0;
+    QINT64 value_;
     wchar_t room_[Q_ERROR_TEXT_SIZE];
   };
 };

@@ -15,7 +15,14 @@ class Application {
 
   // Settings read before they were set answer 0, except printing, which starts enabled.
   QINT64 Setting(QINT64 type) const { return settings_.Get(type).value_or(0); }
-  void SetSetting(QINT64 type, QINT64 value) { settings_.Set(type, value); }
+  void SetSetting(QINT64 type, QINT64 value) {
+    if (type == Q_ERROR_PRINT) errorPrint_.store(value, std::memory_order_relaxed);
+    settings_.Set(type, value);
+  }
+  // Asked on every recorded error, so it is read without the settings' lock.
+  bool PrintsErrors() const {
+    return errorPrint_.load(std::memory_order_relaxed) != Q_PRINT_DISABLE;
+  }
   HookList& Hooks() { return hooks_; }
   // The block a driver registers as its process-wide data.
   std::atomic<QINT64> driverDataBlock{0};
@@ -23,6 +30,7 @@ class Application {
  private:
   Application() { settings_.Set(Q_ERROR_PRINT, Q_PRINT_ENABLE); }
   SettingMap settings_;
+  std::atomic<QINT64> errorPrint_{Q_PRINT_ENABLE};
   HookList hooks_;
 };
 

@@ -40,7 +40,7 @@ ZOR_API QINT64 QappHookFunction(QID app, QINT64 type, QHOOK_FUNCTION function, v
   if (!IsApplication(app)) return 0;
   if ((type & ~Q_UNHOOK) != Q_ERROR_CURRENT ||
       !Application::Instance().Hooks().Apply(type, function, user)) {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"Invalid hook type or function."));
+    RecordError(Q_ERR_INVALID_PARAMETER, L"Invalid hook type or function.");
     return 0;
   }
   return 1;

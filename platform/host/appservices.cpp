@@ -21,7 +21,7 @@ constexpr QINT64 kHostFeatureLevel = 1;
 QINT64 ReadError(QINT64 type, void* out) {
   QINT64 answer = 0;
   if (!InquireError(type, out, &answer)) {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"Unknown error type."));
+    RecordError(Q_ERR_INVALID_PARAMETER, L"Unknown error type.");
   }
   return answer;
 }
@@ -70,7 +70,7 @@ ZOR_API QINT64 HostAppGetHookInfo(QID /*app*/, QID event, QINT64 type, void* out
   if (object == nullptr) return 0;
   QINT64 answer = 0;
   if (!AnswerCommon(*object, type, out, &answer)) {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"The event has no such information."));
+    RecordError(Q_ERR_INVALID_PARAMETER, L"The event has no such information.");
   }
   return answer;
 }
@@ -82,12 +82,12 @@ ZOR_API QINT64 HostAppListObjects(QID app, QINT64 operation, QINT64 objectType, 
   const std::vector<QID> ids = ObjectRegistry::Instance().List(objectType);
   if (operation == kListObjects) {
     if (list == nullptr && count > 0) {
-      RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"No list to fill."));
+      RecordError(Q_ERR_NULL_POINTER, L"No list to fill.");
       return 0;
     }
     for (size_t i = 0; i < ids.size() && static_cast<QINT64>(i) < count; ++i) list[i] = ids[i];
   } else if (operation != kCountObjects) {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"Unknown list operation."));
+    RecordError(Q_ERR_INVALID_PARAMETER, L"Unknown list operation.");
     return 0;
   }
   return static_cast<QINT64>(ids.size());
@@ -122,8 +122,7 @@ ZOR_API QINT64 HostInternalInquire(QID object, QINT64 type, void* out) {
   }
   QINT64 answer = 0;
   if (!AnswerCommon(*target, type, out, &answer)) {
-    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED,
-                              L"Internal inquire type " + std::to_wstring(type) + L"."));
+    RecordError(Q_ERR_NOT_SUPPORTED, L"Internal inquire type " + std::to_wstring(type) + L".");
   }
   return answer;
 }
@@ -171,7 +170,7 @@ ZOR_API void HostFuncErrorReport(QID function, QINT64 code, const wchar_t* /*for
   const wchar_t* texts[3] = {text1, text2, text3};
   for (int i = 0; i < 3 && texts[i] != nullptr; ++i) {
     error.sub[i] = 5 + i;
-    error.subText[i] = texts[i];
+    error.subText[i] = std::wstring(texts[i]);
   }
   RecordError(std::move(error));
 }

@@ -34,7 +34,7 @@ ZOR_API QID QbufCreate2d(QID system, QINT64 sizeX, QINT64 sizeY, QINT64 type, QI
   ApiScope scope(L"QbufCreate2d");
   if (address == nullptr) {
     if (out != nullptr) *out = 0;
-    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"No memory to create the buffer on."));
+    RecordError(Q_ERR_NULL_POINTER, L"No memory to create the buffer on.");
     return 0;
   }
   void* addresses[4] = {address, nullptr, nullptr, nullptr};

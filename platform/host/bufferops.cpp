@@ -35,7 +35,7 @@ QID AllocateBoardBuffer(const std::shared_ptr<SystemObject>& system, const Buffe
   thread.capturedBuffer = outerCapture;
   if (!done) return 0;
   if (index <= 0 || backing == 0) {
-    RecordError(MakeHostError(Q_ERR_DRIVER, L"The driver gave no buffer."));
+    RecordError(Q_ERR_DRIVER, L"The driver gave no buffer.");
     return 0;
   }
   auto buffer = std::make_shared<BufferObject>(system->id, index, backing);
@@ -57,7 +57,7 @@ BoardTarget BoardTargetOf(const std::shared_ptr<BufferObject>& buffer) {
   if (buffer->memory != nullptr) return {buffer, nullptr};
   auto system = BoardSystemOf(*buffer);
   if (system == nullptr) {
-    RecordError(MakeHostError(Q_ERR_INVALID_ID, L"The buffer's system is gone."));
+    RecordError(Q_ERR_INVALID_ID, L"The buffer's system is gone.");
   }
   return {buffer, system};
 }
@@ -75,7 +75,7 @@ void TransferBoardRegion(const std::shared_ptr<BufferObject>& buffer, uint16_t w
   BoardTarget target = BoardTargetOf(buffer);
   if (target.system == nullptr) return;
   if (data == nullptr) {
-    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"The data pointer is null."));
+    RecordError(Q_ERR_NULL_POINTER, L"The data pointer is null.");
     return;
   }
   Command command = BufferCommand(band < 0 ? wholeOpcode : bandOpcode, target);
@@ -132,7 +132,7 @@ QID AllocateChild(QID parentId, QINT64 band, QINT64 offsetX, QINT64 offsetY, QIN
   auto parent = Lookup<BufferObject>(parentId, Q_IMAGE);
   if (parent == nullptr) return 0;
   if (parent->memory == nullptr) {
-    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED, L"Children of board buffers."));
+    RecordError(Q_ERR_NOT_SUPPORTED, L"Children of board buffers.");
     return 0;
   }
   HostError error;
@@ -166,8 +166,8 @@ QINT64 InquireBuffer(QID id, QINT64 type, void* out) {
   if (AnswerAnyBuffer(buffer, type, out, &answer)) return answer;
   if (buffer->memory != nullptr) {
     if (AnswerMemory(*buffer->memory, type, out, &answer)) return answer;
-    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED,
-                              L"Inquire type " + std::to_wstring(type) + L" is not supported."));
+    RecordError(Q_ERR_NOT_SUPPORTED,
+                L"Inquire type " + std::to_wstring(type) + L" is not supported.");
     return 0;
   }
   BoardTarget target = BoardTargetOf(buffer);
@@ -225,17 +225,17 @@ void ClearBuffer(QID id, double value) {
 
 QINT64 ExportBuffer(const wchar_t* fileName, QINT64 format, QID id) {
   if (fileName == nullptr) {
-    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"No file name."));
+    RecordError(Q_ERR_NULL_POINTER, L"No file name.");
     return 0;
   }
   if (format != Q_RAW) {
-    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED, L"Unknown export format."));
+    RecordError(Q_ERR_NOT_SUPPORTED, L"Unknown export format.");
     return 0;
   }
   auto buffer = BufferWithMemory(id);
   if (buffer == nullptr) return 0;
   if (!buffer->memory->ExportRaw(os::WideToUtf8(fileName))) {
-    RecordError(MakeHostError(Q_ERR_FILE, L"Cannot write " + std::wstring(fileName)));
+    RecordError(Q_ERR_FILE, L"Cannot write " + std::wstring(fileName));
     return 0;
   }
   return 1;
@@ -252,7 +252,7 @@ QINT64 TransferBuffer(QID sourceId, QID destinationId, QINT64 x, QINT64 y, QINT6
       source->memory->BytesPerPixel() != destination->memory->BytesPerPixel() ||
       (band < 0) != (destBand < 0) ||
       (band < 0 && source->memory->Bands() != destination->memory->Bands())) {
-    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED, L"The transfer would need a conversion."));
+    RecordError(Q_ERR_NOT_SUPPORTED, L"The transfer would need a conversion.");
     return 0;
   }
   const QINT64 bands = band < 0 ? source->memory->Bands() : 1;

@@ -120,7 +120,7 @@ ZOR_API QINT64 HostBufGetHookInfo(QID event, QINT64 type, void* out) {
 ZOR_API void HostBufOp020F(QID buffer, QINT64 /*a*/, QINT64 /*b*/) {
   ApiScope scope(L"HostBufOp020F");
   if (Lookup<BufferObject>(buffer, Q_IMAGE) != nullptr) {
-    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED));
+    RecordError(Q_ERR_NOT_SUPPORTED);
   }
 }
 
@@ -128,6 +128,6 @@ ZOR_API void HostBufOp0237(QID buffer, QINT64 /*a*/, QINT64 /*b*/, QINT64 /*c*/,
                            QINT64 /*e*/) {
   ApiScope scope(L"HostBufOp0237");
   if (Lookup<BufferObject>(buffer, Q_IMAGE) != nullptr) {
-    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED));
+    RecordError(Q_ERR_NOT_SUPPORTED);
   }
 }

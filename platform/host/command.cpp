@@ -45,45 +45,10 @@ HostError ReadDriverError(DriverLibrary& driver, int64_t systemIndex) {
 
 }  // namespace
 
-Command::Command(uint16_t opcode, int64_t systemIndex) {
-  record_.header = QD_RECORD_HEADER;
-  record_.systemIndex = systemIndex;
-  record_.operation = opcode;
-  record_.status = QD_STATUS_PENDING;
-}
-
-QDCommandParam& Command::Next() {
-  // Callers never build more slots than a record has; the last one is reused if they did.
-  const int index = std::min<int>(record_.paramCount, QD_MAX_PARAMS - 1);
-  record_.paramCount = static_cast<uint8_t>(index + 1);
-  return record_.params[index];
-}
-
-Command& Command::Slot(uint32_t type, int64_t value, int64_t driverIndex) {
-  QDCommandParam& param = Next();
-  param.type = type;
-  param.value.integer = value;
-  param.driverIndex = driverIndex;
-  return *this;
-}
-
-Command& Command::Object(QID hostId, int64_t driverIndex) {
-  return Slot(QD_TYPE_ID, hostId, driverIndex);
-}
-
-Command& Command::Integer(QINT64 value) { return Slot(QD_TYPE_INT64, value, 0); }
-
 Command& Command::Real(double value) {
   QDCommandParam& param = Next();
   param.type = QD_TYPE_DOUBLE;
   param.value.real = value;
-  return *this;
-}
-
-Command& Command::Address(const void* address) {
-  QDCommandParam& param = Next();
-  param.type = QD_TYPE_ADDRESS;
-  param.value.pointer = const_cast<void*>(address);
   return *this;
 }
 
@@ -114,7 +79,9 @@ bool Execute(SystemObject& system, Command& command) {
   ThreadContext& thread = CurrentThread();
   DriverLibrary& driver = *system.driver;
   const bool hadError = thread.error.code != 0;
-  thread.drivers.insert(&driver);
+  if (std::find(thread.drivers.begin(), thread.drivers.end(), &driver) == thread.drivers.end()) {
+    thread.drivers.push_back(&driver);
+  }
   thread.commandSystems.push_back(system.id);
   driver.Decode(command.Record());
   thread.commandSystems.pop_back();
@@ -123,10 +90,10 @@ bool Execute(SystemObject& system, Command& command) {
       RecordError(ReadDriverError(driver, command.Record().systemIndex));
       return false;
     case QD_STATUS_UNSUPPORTED:
-      RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED, L"The system driver does not serve it."));
+      RecordError(Q_ERR_NOT_SUPPORTED, L"The system driver does not serve it.");
       return false;
     case QD_STATUS_PENDING:
-      RecordError(MakeHostError(Q_ERR_DRIVER));
+      RecordError(Q_ERR_DRIVER);
       return false;
     default:
       return hadError || thread.error.code == 0;

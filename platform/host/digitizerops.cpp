@@ -24,7 +24,7 @@ Target Find(QID id) {
   target.digitizer = Lookup<DigitizerObject>(id, Q_DIGITIZER);
   if (target.digitizer != nullptr) target.system = BoardSystemOf(*target.digitizer);
   if (target.digitizer != nullptr && target.system == nullptr) {
-    RecordError(MakeHostError(Q_ERR_INVALID_ID, L"The digitizer's system is gone."));
+    RecordError(Q_ERR_INVALID_ID, L"The digitizer's system is gone.");
   }
   return target;
 }
@@ -73,11 +73,11 @@ QID AllocateDigitizer(QID systemId, QINT64 number, const wchar_t* format, QINT64
   auto system = Lookup<SystemObject>(systemId, Q_SYSTEM);
   if (system == nullptr) return 0;
   if (system->driver == nullptr) {
-    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED, L"The host system has no digitizers."));
+    RecordError(Q_ERR_NOT_SUPPORTED, L"The host system has no digitizers.");
     return 0;
   }
   if (format == nullptr) {
-    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"No digitizer format."));
+    RecordError(Q_ERR_NULL_POINTER, L"No digitizer format.");
     return 0;
   }
   QINT64 index = 0;
@@ -85,7 +85,7 @@ QID AllocateDigitizer(QID systemId, QINT64 number, const wchar_t* format, QINT64
   command.Text(format, QD_TYPE_WFILE_NAME).Integer(number).Integer(initFlag).Address(&index);
   if (!Execute(*system, command)) return 0;
   if (index <= 0) {
-    RecordError(MakeHostError(Q_ERR_DRIVER, L"The driver gave no digitizer."));
+    RecordError(Q_ERR_DRIVER, L"The driver gave no digitizer.");
     return 0;
   }
   auto digitizer = std::make_shared<DigitizerObject>(system->id, index);
@@ -132,8 +132,7 @@ void GrabDigitizer(QID id, QID bufferId, bool continuous) {
   auto buffer = Lookup<BufferObject>(bufferId, Q_IMAGE);
   if (buffer == nullptr) return;
   if (buffer->owner != target.system->id) {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER,
-                              L"The buffer does not belong to the digitizer's system."));
+    RecordError(Q_ERR_INVALID_PARAMETER, L"The buffer does not belong to the digitizer's system.");
     return;
   }
   Command command =
@@ -162,7 +161,7 @@ void ProcessDigitizer(QID id, const QID* buffers, QINT64 count, QINT64 operation
   Target target = Find(id);
   if (!target) return;
   if (count < 0 || count > kMaxProcessBuffers || (count > 0 && buffers == nullptr)) {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"Invalid buffer list."));
+    RecordError(Q_ERR_INVALID_PARAMETER, L"Invalid buffer list.");
     return;
   }
   for (QINT64 i = 0; i < count; ++i) {
@@ -199,7 +198,7 @@ QINT64 DigitizerHookInfo(QID eventId, QINT64 type, void* out) {
   }
   auto system = BoardSystemOf(*event);
   if (system == nullptr) {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"The event has no such information."));
+    RecordError(Q_ERR_INVALID_PARAMETER, L"The event has no such information.");
     return 0;
   }
   AnswerRoom room;
@@ -214,7 +213,7 @@ void ControlFeature(QID id, QINT64 flag, const wchar_t* feature, QINT64 dataType
   Target target = Find(id);
   if (!target) return;
   if (feature == nullptr) {
-    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"No feature name."));
+    RecordError(Q_ERR_NULL_POINTER, L"No feature name.");
     return;
   }
   Command command = DigitizerCommand(qdop::kDigControlFeature, target);
@@ -232,14 +231,14 @@ void InquireFeature(QID id, QINT64 flag, const wchar_t* feature, QINT64 dataType
   Target target = Find(id);
   if (!target) return;
   if (feature == nullptr || value == nullptr) {
-    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"No feature name or variable."));
+    RecordError(Q_ERR_NULL_POINTER, L"No feature name or variable.");
     return;
   }
   Command command = DigitizerCommand(qdop::kDigInquireFeature, target);
   command.Integer(flag).Text(feature).Integer(dataType);
   if (IsStringType(dataType)) {
     if (size < 1) {
-      RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"No room for the text."));
+      RecordError(Q_ERR_INVALID_PARAMETER, L"No room for the text.");
       return;
     }
     command.Array(QD_TYPE_WIDE | QD_TYPE_OUTPUT | QD_TYPE_TEXT, value, size);

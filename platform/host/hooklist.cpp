@@ -13,14 +13,17 @@ bool HookList::Apply(QINT64 type, QHOOK_FUNCTION function, void* user) {
     });
     if (found == hooks_.end()) return false;
     hooks_.erase(found);
+    count_.store(hooks_.size(), std::memory_order_release);
     return true;
   }
   if (function == nullptr) return false;
   hooks_.push_back({type, function, user});
+  count_.store(hooks_.size(), std::memory_order_release);
   return true;
 }
 
 std::vector<Hook> HookList::Matching(QINT64 type) const {
+  if (count_.load(std::memory_order_acquire) == 0) return {};
   std::lock_guard lock(mutex_);
   std::vector<Hook> matching;
   for (const Hook& hook : hooks_) {

@@ -1,6 +1,8 @@
 // User functions hooked to the events of one object.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <mutex>
 #include <vector>
 
@@ -24,6 +26,8 @@ class HookList {
  private:
   mutable std::mutex mutex_;
   std::vector<Hook> hooks_;
+  // Lets the many lists without hooks answer without the lock.
+  std::atomic<std::size_t> count_{0};
 };
 
 }  // namespace zorhost

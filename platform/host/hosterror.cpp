@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <iterator>
 
 #include "platform/host/application.h"
 #include "platform/host/threadcontext.h"
@@ -10,49 +11,67 @@
 namespace zorhost {
 namespace {
 
-struct HostMessage {
-  QINT64 code;
-  const wchar_t* text;
-};
-
-constexpr HostMessage kMessages[] = {
-    {Q_ERR_INVALID_ID, L"Invalid identifier."},
-    {Q_ERR_NULL_POINTER, L"A required pointer is null."},
-    {Q_ERR_INVALID_PARAMETER, L"Invalid parameter."},
-    {Q_ERR_WRONG_OBJECT_TYPE, L"The identifier does not name an object of the right type."},
-    {Q_ERR_SYSTEM_NOT_FOUND, L"The system driver could not be loaded."},
-    {Q_ERR_NOT_SUPPORTED, L"Operation not supported."},
-    {Q_ERR_OUT_OF_MEMORY, L"Not enough memory."},
-    {Q_ERR_FILE, L"File access error."},
-    {Q_ERR_DRIVER, L"The system driver did not carry out the command."},
-};
-
-const wchar_t* HostMessageText(QINT64 code) {
-  for (const HostMessage& message : kMessages) {
-    if (message.code == code) return message.text;
+ErrorText HostMessageText(QINT64 code) {
+  switch (code) {
+    case Q_ERR_INVALID_ID:
+      return L"Invalid identifier.";
+    case Q_ERR_NULL_POINTER:
+      return L"A required pointer is null.";
+    case Q_ERR_INVALID_PARAMETER:
+      return L"Invalid parameter.";
+    case Q_ERR_WRONG_OBJECT_TYPE:
+      return L"The identifier does not name an object of the right type.";
+    case Q_ERR_SYSTEM_NOT_FOUND:
+      return L"The system driver could not be loaded.";
+    case Q_ERR_NOT_SUPPORTED:
+      return L"Operation not supported.";
+    case Q_ERR_OUT_OF_MEMORY:
+      return L"Not enough memory.";
+    case Q_ERR_FILE:
+      return L"File access error.";
+    case Q_ERR_DRIVER:
+      return L"The system driver did not carry out the command.";
+    default:
+      return L"Unknown error.";
   }
-  return L"Unknown error.";
 }
 
 void PrintError(const HostError& error) {
   std::fprintf(stderr, "ZOR error %lld in %ls(): %ls\n", static_cast<long long>(error.code),
                error.function.c_str(), error.message.c_str());
-  for (const std::wstring& text : error.subText) {
+  for (const ErrorText& text : error.subText) {
     if (!text.empty()) std::fprintf(stderr, "    %ls\n", text.c_str());
   }
 }
 
-void CallErrorHooks() {
-  thread_local bool inHook = false;
-  if (inHook) return;  // an error inside an error hook does not recurse
-  inHook = true;
+void CallErrorHooks(ThreadContext& thread) {
+  if (thread.inErrorHook) return;  // an error inside an error hook does not recurse
+  thread.inErrorHook = true;
   for (const Hook& hook : Application::Instance().Hooks().Matching(Q_ERROR_CURRENT)) {
     hook.function(Q_ERROR_CURRENT, 0, hook.user);
   }
-  inHook = false;
+  thread.inErrorHook = false;
 }
 
-bool WriteText(const std::wstring& text, QINT64 type, void* out, QINT64* answer) {
+// Makes the error one of the host's own table, whatever it held before.
+void SetHostError(HostError& error, QINT64 code, const ErrorText& detail,
+                  const ErrorText& detail2) {
+  error.code = code;
+  std::fill(std::begin(error.sub), std::end(error.sub), 0);
+  error.function.clear();
+  error.message = HostMessageText(code);
+  error.subText[0] = detail;
+  error.subText[1] = detail2;
+  error.subText[2].clear();
+}
+
+void PublishError(ThreadContext& thread) {
+  if (thread.error.function.empty()) thread.error.function = thread.outerFunction;
+  if (Application::Instance().PrintsErrors()) PrintError(thread.error);
+  CallErrorHooks(thread);
+}
+
+bool WriteText(const ErrorText& text, QINT64 type, void* out, QINT64* answer) {
   const QINT64 length = std::min<QINT64>(static_cast<QINT64>(text.size()) + 1, Q_ERROR_TEXT_SIZE);
   if ((type & 0xF0000000000) == Q_STRING_SIZE) {
     *answer = length;
@@ -75,33 +94,40 @@ int HostError::SubCount() const {
   return count;
 }
 
-HostError MakeHostError(QINT64 code, const std::wstring& detail, const std::wstring& detail2) {
+void HostError::Clear() {
+  code = 0;
+  std::fill(std::begin(sub), std::end(sub), 0);
+  function.clear();
+  message.clear();
+  for (ErrorText& text : subText) text.clear();
+}
+
+HostError MakeHostError(QINT64 code, ErrorText detail, ErrorText detail2) {
   HostError error;
-  error.code = code;
-  error.message = HostMessageText(code);
-  error.subText[0] = detail;
-  error.subText[1] = detail2;
+  SetHostError(error, code, detail, detail2);
   return error;
 }
 
 const HostError& CurrentError() { return CurrentThread().error; }
 
-void RecordError(HostError error) {
+void RecordError(const HostError& error) {
   ThreadContext& thread = CurrentThread();
-  if (error.function.empty()) error.function = thread.outerFunction;
-  thread.error = std::move(error);
-  if (Application::Instance().Setting(Q_ERROR_PRINT) != Q_PRINT_DISABLE) {
-    PrintError(thread.error);
-  }
-  CallErrorHooks();
+  thread.error = error;
+  PublishError(thread);
 }
 
-void ClearError() { CurrentThread().error = HostError{}; }
+void RecordError(QINT64 code, ErrorText detail, ErrorText detail2) {
+  ThreadContext& thread = CurrentThread();
+  SetHostError(thread.error, code, detail, detail2);
+  PublishError(thread);
+}
+
+void ClearError() { CurrentThread().error.Clear(); }
 
 QINT64 SaveErrorState() {
   ThreadContext& thread = CurrentThread();
   thread.saved.push_back(std::move(thread.error));
-  thread.error = HostError{};
+  thread.error.Clear();
   return static_cast<QINT64>(thread.saved.size());
 }
 

@@ -1,6 +1,7 @@
 #include "platform/host/hostobject.h"
 
 #include "platform/host/hosterror.h"
+#include "platform/host/threadcontext.h"
 
 namespace zorhost {
 
@@ -21,7 +22,7 @@ ObjectRegistry& ObjectRegistry::Instance() {
 }
 
 QID ObjectRegistry::Add(std::shared_ptr<HostObject> object) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   const QID id = nextId_++;
   object->id = id;
   objects_.emplace(id, std::move(object));
@@ -29,22 +30,23 @@ QID ObjectRegistry::Add(std::shared_ptr<HostObject> object) {
 }
 
 std::shared_ptr<HostObject> ObjectRegistry::Find(QID id) const {
-  std::lock_guard lock(mutex_);
+  std::shared_lock lock(mutex_);
   auto found = objects_.find(id);
   return found == objects_.end() ? nullptr : found->second;
 }
 
 std::shared_ptr<HostObject> ObjectRegistry::Remove(QID id) {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   auto found = objects_.find(id);
   if (found == objects_.end()) return nullptr;
   std::shared_ptr<HostObject> object = std::move(found->second);
   objects_.erase(found);
+  generation_.fetch_add(1, std::memory_order_release);
   return object;
 }
 
 std::vector<QID> ObjectRegistry::List(QINT64 type) const {
-  std::lock_guard lock(mutex_);
+  std::shared_lock lock(mutex_);
   std::vector<QID> ids;
   for (const auto& [id, object] : objects_) {
     if (object->type == type) ids.push_back(id);
@@ -53,7 +55,7 @@ std::vector<QID> ObjectRegistry::List(QINT64 type) const {
 }
 
 std::vector<QID> ObjectRegistry::OwnedBy(QID owner) const {
-  std::lock_guard lock(mutex_);
+  std::shared_lock lock(mutex_);
   std::vector<QID> ids;
   for (const auto& [id, object] : objects_) {
     if (object->owner == owner) ids.push_back(id);
@@ -62,7 +64,7 @@ std::vector<QID> ObjectRegistry::OwnedBy(QID owner) const {
 }
 
 std::shared_ptr<SystemObject> ObjectRegistry::DefaultHostSystem() {
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
   if (defaultHost_ == nullptr) {
     defaultHost_ = std::make_shared<SystemObject>(L"Q_SYSTEM_HOST", 0, nullptr);
     defaultHost_->id = Q_DEFAULT_HOST;
@@ -81,15 +83,30 @@ std::shared_ptr<HostObject> LookupObject(QID id, QINT64 type) {
     object = ObjectRegistry::Instance().Find(id);
   }
   if (object == nullptr) {
-    RecordError(MakeHostError(Q_ERR_INVALID_ID,
-                              L"No object has the identifier " + std::to_wstring(id) + L"."));
+    RecordError(Q_ERR_INVALID_ID, L"No object has the identifier " + std::to_wstring(id) + L".");
     return nullptr;
   }
   if (type != 0 && object->type != type) {
-    RecordError(MakeHostError(Q_ERR_WRONG_OBJECT_TYPE));
+    RecordError(Q_ERR_WRONG_OBJECT_TYPE);
     return nullptr;
   }
   return object;
+}
+
+SystemObject* LookupSystemForCall(QID id) {
+  ThreadContext& thread = CurrentThread();
+  ThreadContext::SystemCache& cache = thread.lastSystem;
+  // Read before the lookup: a removal after it makes the entry stale.
+  const uint64_t generation = ObjectRegistry::Instance().Generation();
+  if (cache.system != nullptr && cache.id == id && cache.generation == generation) {
+    return cache.system.get();
+  }
+  auto system = Lookup<SystemObject>(id, Q_SYSTEM);
+  if (system == nullptr) return nullptr;
+  // A call further out on this thread may still use the system the entry holds.
+  if (cache.system != nullptr) thread.retiredSystems.push_back(std::move(cache.system));
+  cache = {id, generation, std::move(system)};
+  return cache.system.get();
 }
 
 QID AddNamedObject(QINT64 type, const wchar_t* name, QID* out) {

@@ -1,9 +1,12 @@
 // The objects the host library hands out ids for, and their registry.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -58,13 +61,16 @@ class ObjectRegistry {
   std::shared_ptr<HostObject> Remove(QID id);
   std::vector<QID> List(QINT64 type) const;
   std::vector<QID> OwnedBy(QID owner) const;
+  // Counts the removals, so that a thread may keep what it found while the count stays.
+  uint64_t Generation() const { return generation_.load(std::memory_order_acquire); }
   // The host system that ids 0x7F000000 to 0x7F0000FF (and Q_DEFAULT as a system) name.
   std::shared_ptr<SystemObject> DefaultHostSystem();
 
  private:
   ObjectRegistry() = default;
-  mutable std::mutex mutex_;
+  mutable std::shared_mutex mutex_;
   std::map<QID, std::shared_ptr<HostObject>> objects_;
+  std::atomic<uint64_t> generation_{1};
   QID nextId_ = 0x100001;
   std::shared_ptr<SystemObject> defaultHost_;
 };
@@ -79,6 +85,12 @@ template <typename T>
 std::shared_ptr<T> Lookup(QID id, QINT64 type) {
   return std::static_pointer_cast<T>(LookupObject(id, type));
 }
+
+// The system of an id for the calling thread's running call, as LookupObject(id, Q_SYSTEM)
+// finds it. A thread that addresses the same system again while no object has left the
+// registry finds it without a lock; the system stays alive at least until the thread's
+// outermost host call returns.
+SystemObject* LookupSystemForCall(QID id);
 
 // Registers a new host-only object of the type with no owner, named when a name is given.
 QID AddNamedObject(QINT64 type, const wchar_t* name, QID* out);

@@ -15,8 +15,7 @@ QINT64 InquireSettings(QID id, QINT64 objectType, QINT64 type, void* out) {
   if (object == nullptr) return 0;
   QINT64 answer = 0;
   if (!AnswerCommon(*object, type, out, &answer)) {
-    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED,
-                              L"Inquire type " + std::to_wstring(type) + L" is not set."));
+    RecordError(Q_ERR_NOT_SUPPORTED, L"Inquire type " + std::to_wstring(type) + L" is not set.");
   }
   return answer;
 }
@@ -37,8 +36,7 @@ ZOR_API QID HostObjAlloc(QID system, QINT64 objectType, QINT64 /*initFlag*/, QID
   } else if (objectType == Q_SEQUENCE || objectType == Q_DISPLAY) {
     object = std::make_shared<HostObject>(objectType, system);
   } else {
-    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED,
-                              L"Objects of type " + std::to_wstring(objectType) + L"."));
+    RecordError(Q_ERR_NOT_SUPPORTED, L"Objects of type " + std::to_wstring(objectType) + L".");
     return 0;
   }
   const QID id = ObjectRegistry::Instance().Add(object);
@@ -87,7 +85,7 @@ ZOR_API QINT64 HostObjMessageWrite(QID mailbox, const void* data, QINT64 length,
   auto target = Lookup<Mailbox>(mailbox, Q_MAILBOX);
   if (target == nullptr) return 0;
   if (length < 0 || (length > 0 && data == nullptr)) {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"Invalid message."));
+    RecordError(Q_ERR_INVALID_PARAMETER, L"Invalid message.");
     return 0;
   }
   HostError error;

@@ -11,8 +11,6 @@ namespace {
 constexpr QINT64 kHostSystemType = 1;
 constexpr QINT64 kBoardSystemType = 2;
 
-std::shared_ptr<SystemObject> LookupSystem(QID id) { return Lookup<SystemObject>(id, Q_SYSTEM); }
-
 // Tells the driver the host id of its new system.
 bool AnnounceHostId(SystemObject& system) {
   Command command(qdop::kSysControl, system.driverIndex);
@@ -30,7 +28,7 @@ bool AllocateBoardSystem(const std::shared_ptr<SystemObject>& system, QID app, Q
       .Address(&index);
   if (!Execute(*system, command)) return false;
   if (index <= 0) {
-    RecordError(MakeHostError(Q_ERR_DRIVER, L"The driver gave no system."));
+    RecordError(Q_ERR_DRIVER, L"The driver gave no system.");
     return false;
   }
   system->driverIndex = index;
@@ -43,7 +41,7 @@ bool AllocateBoardSystem(const std::shared_ptr<SystemObject>& system, QID app, Q
 
 template <class Value>
 void ControlSystemValue(QID id, QINT64 type, Value value) {
-  std::shared_ptr<SystemObject> system = LookupSystem(id);
+  SystemObject* system = LookupSystemForCall(id);
   if (system == nullptr) return;
   if (system->driver == nullptr) {
     system->settings.Set(type, SettingValue(value));
@@ -65,7 +63,7 @@ QID AllocateSystem(QID app, const wchar_t* descriptor, QINT64 number, QINT64 ini
   if (out != nullptr) *out = 0;
   if (!IsApplication(app)) return 0;
   if (descriptor == nullptr) {
-    RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"No system descriptor."));
+    RecordError(Q_ERR_NULL_POINTER, L"No system descriptor.");
     return 0;
   }
   const std::wstring name = descriptor;
@@ -78,7 +76,7 @@ QID AllocateSystem(QID app, const wchar_t* descriptor, QINT64 number, QINT64 ini
       return 0;
     }
   } else if (name != L"Q_SYSTEM_HOST" && name != L"Q_DEFAULT") {
-    RecordError(MakeHostError(Q_ERR_SYSTEM_NOT_FOUND, L"Unknown system descriptor: " + name));
+    RecordError(Q_ERR_SYSTEM_NOT_FOUND, L"Unknown system descriptor: " + name);
     return 0;
   }
   auto system = std::make_shared<SystemObject>(name, number, driver);
@@ -92,10 +90,10 @@ QID AllocateSystem(QID app, const wchar_t* descriptor, QINT64 number, QINT64 ini
 }
 
 void FreeSystem(QID id) {
-  std::shared_ptr<SystemObject> system = LookupSystem(id);
+  std::shared_ptr<SystemObject> system = Lookup<SystemObject>(id, Q_SYSTEM);
   if (system == nullptr) return;
   if (IsDefaultHostId(id)) {
-    RecordError(MakeHostError(Q_ERR_INVALID_ID, L"The default host system cannot be freed."));
+    RecordError(Q_ERR_INVALID_ID, L"The default host system cannot be freed.");
     return;
   }
   if (system->driver != nullptr) {
@@ -107,7 +105,7 @@ void FreeSystem(QID id) {
 }
 
 QINT64 InquireSystem(QID id, QINT64 type, void* out) {
-  std::shared_ptr<SystemObject> system = LookupSystem(id);
+  SystemObject* system = LookupSystemForCall(id);
   if (system == nullptr) return 0;
   if (system->driver != nullptr) {
     AnswerRoom room;
@@ -129,8 +127,8 @@ QINT64 InquireSystem(QID id, QINT64 type, void* out) {
   }
   QINT64 answer = 0;
   if (AnswerCommon(*system, type, out, &answer)) return answer;
-  RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED,
-                            L"Inquire type " + std::to_wstring(type) + L" is not supported."));
+  RecordError(Q_ERR_NOT_SUPPORTED,
+              L"Inquire type " + std::to_wstring(type) + L" is not supported.");
   return 0;
 }
 

@@ -2,7 +2,8 @@
 // and the drivers that have seen commands from it.
 #pragma once
 
-#include <set>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/host/hosterror.h"
@@ -10,15 +11,25 @@
 namespace zorhost {
 
 class DriverLibrary;
+struct SystemObject;
 
 struct ThreadContext {
   HostError error;
   std::vector<HostError> saved;
   int depth = 0;
-  const wchar_t* outerFunction = L"";
-  std::vector<QID> commandSystems;  // systems of the commands running on this thread
-  QID* capturedBuffer = nullptr;    // receives the first host buffer made while set
-  std::set<DriverLibrary*> drivers;
+  bool inErrorHook = false;
+  ErrorText outerFunction;
+  std::vector<QID> commandSystems;      // systems of the commands running on this thread
+  QID* capturedBuffer = nullptr;        // receives the first host buffer made while set
+  std::vector<DriverLibrary*> drivers;  // few: a short list is found fastest
+  // The system that this thread addressed last, valid while the registry's generation stays.
+  struct SystemCache {
+    QID id = 0;
+    uint64_t generation = 0;
+    std::shared_ptr<SystemObject> system;
+  } lastSystem;
+  // Systems the cache gave up while a call ran; kept until the outermost call returns.
+  std::vector<std::shared_ptr<SystemObject>> retiredSystems;
 
   ThreadContext() = default;
   ThreadContext(const ThreadContext&) = delete;
@@ -33,10 +44,13 @@ ThreadContext& CurrentThread();
 // except the calls that read or keep the error.
 class ApiScope {
  public:
-  explicit ApiScope(const wchar_t* function, bool clearsError = true);
+  explicit ApiScope(ErrorText function, bool clearsError = true);
   ~ApiScope();
   ApiScope(const ApiScope&) = delete;
   ApiScope& operator=(const ApiScope&) = delete;
+
+ private:
+  ThreadContext& thread_;
 };
 
 }  // namespace zorhost

@@ -27,12 +27,12 @@ Target FindSystemThread(QID id) {
   Target target{LookupObject(id, 0), nullptr};
   if (target.object == nullptr) return target;
   if (!IsThreadOrEvent(target.object->type)) {
-    RecordError(MakeHostError(Q_ERR_WRONG_OBJECT_TYPE));
+    RecordError(Q_ERR_WRONG_OBJECT_TYPE);
     return target;
   }
   target.system = BoardSystemOf(*target.object);
   if (target.system == nullptr) {
-    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED, L"The object belongs to no board system."));
+    RecordError(Q_ERR_NOT_SUPPORTED, L"The object belongs to no board system.");
   }
   return target;
 }
@@ -42,7 +42,7 @@ void FreeObjectOfType(QID id, QINT64 type, QINT64 otherType) {
   auto object = LookupObject(id, 0);
   if (object == nullptr) return;
   if (object->type != type && object->type != otherType) {
-    RecordError(MakeHostError(Q_ERR_WRONG_OBJECT_TYPE));
+    RecordError(Q_ERR_WRONG_OBJECT_TYPE);
     return;
   }
   FreeObject(object);
@@ -55,20 +55,20 @@ QID AllocateHostThread(QID owner, QINT64 kind, QTHREAD_FUNCTION function, void* 
   std::shared_ptr<HostObject> object;
   if (kind == Q_THREAD) {
     if (function == nullptr) {
-      RecordError(MakeHostError(Q_ERR_NULL_POINTER, L"No thread function."));
+      RecordError(Q_ERR_NULL_POINTER, L"No thread function.");
       return 0;
     }
     try {
       object = std::make_shared<ThreadObject>(owner, function, user);
     } catch (const std::system_error&) {
-      RecordError(MakeHostError(Q_ERR_OUT_OF_MEMORY, L"The thread could not be started."));
+      RecordError(Q_ERR_OUT_OF_MEMORY, L"The thread could not be started.");
       return 0;
     }
   } else if (kind == kThreadObjectKind) {
     object = std::make_shared<HostObject>(Q_THREAD_OBJECT, owner);
     object->driverData = user;
   } else {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"Unknown thread kind."));
+    RecordError(Q_ERR_INVALID_PARAMETER, L"Unknown thread kind.");
     return 0;
   }
   const QID id = ObjectRegistry::Instance().Add(object);
@@ -83,11 +83,11 @@ QINT64 WaitHostThread(QID id, QINT64 waitWord, QINT64* result) {
   if ((waitWord & ~QINT64{0xFFFFFF}) == Q_THREAD_WAIT) {
     milliseconds = waitWord & 0xFFFFFF;
   } else if (waitWord != Q_DEFAULT) {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"Invalid wait word."));
+    RecordError(Q_ERR_INVALID_PARAMETER, L"Invalid wait word.");
     return 0;
   }
   if (thread->IsCurrentThread()) {
-    RecordError(MakeHostError(Q_ERR_INVALID_PARAMETER, L"A thread cannot wait for itself."));
+    RecordError(Q_ERR_INVALID_PARAMETER, L"A thread cannot wait for itself.");
     return 0;
   }
   const QINT64 answer = thread->Wait(milliseconds) ? Q_WAIT_ENDED : Q_WAIT_TIMEOUT;
@@ -117,7 +117,7 @@ QID AllocateSystemThread(QID systemId, QINT64 type, QINT64 initFlag, QID* out) {
   auto system = Lookup<SystemObject>(systemId, Q_SYSTEM);
   if (system == nullptr) return 0;
   if (system->driver == nullptr) {
-    RecordError(MakeHostError(Q_ERR_NOT_SUPPORTED, L"The host system serves no such objects."));
+    RecordError(Q_ERR_NOT_SUPPORTED, L"The host system serves no such objects.");
     return 0;
   }
   QID id = 0;
@@ -130,7 +130,7 @@ QID AllocateSystemThread(QID systemId, QINT64 type, QINT64 initFlag, QID* out) {
       .Integer(0);
   if (!Execute(*system, command)) return 0;
   if (id == 0 || ObjectRegistry::Instance().Find(id) == nullptr) {
-    RecordError(MakeHostError(Q_ERR_DRIVER, L"The driver gave no object."));
+    RecordError(Q_ERR_DRIVER, L"The driver gave no object.");
     return 0;
   }
   if (out != nullptr) *out = id;

@@ -20,7 +20,9 @@ constexpr uint16_t kThreadEnds = 0x1804;
 }  // namespace
 
 extern "C" void QDDravionLynCommandDecoder(QDCommandRecord* record) {
-  const uint64_t start = GetTimeStamp();
+  // The counter is read only for the statistics: it costs as much as a short command.
+  const bool timed = zor::frame::TimingStatisticsOn();
+  const uint64_t start = timed ? GetTimeStamp() : 0;
   QDCommandWrapper command(record);
   const uint16_t opcode = command.Opcode();
   if (QDDeviceDriver* driver = CQDDeviceDriverWrapper::Instance().GetDriver()) {
@@ -35,7 +37,5 @@ extern "C" void QDDravionLynCommandDecoder(QDCommandRecord* record) {
   } else {
     command.SetStatus(QD_STATUS_UNSUPPORTED);
   }
-  if (zor::frame::TimingStatisticsOn()) {
-    zor::frame::RecordOpcodeTiming(opcode, start, GetTimeStamp());
-  }
+  if (timed) zor::frame::RecordOpcodeTiming(opcode, start, GetTimeStamp());
 }

@@ -176,6 +176,8 @@ TEST_F(DriverTest, SavedErrorStateComesBackAfterTheQuietBracket) {
   EXPECT_EQ(HostGetError(0, Q_CURRENT, nullptr), Q_ERR_NOT_SUPPORTED);
   HostInternalControl(0, Q_RESTORE_ERROR_STATE, reinterpret_cast<QINT64>(&saved));
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+  // The restored error keeps its own texts, not only the fixed ones.
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"No object has the identifier 125269879.");
 }
 
 }  // namespace

@@ -1,0 +1,90 @@
+// Systems that threads address again and again while other threads free them, and the error
+// texts of the commands they send.
+#include <atomic>
+#include <semaphore>
+#include <thread>
+#include <vector>
+
+#include "tests/platform/host/hostfixture.h"
+
+namespace {
+
+using SystemLookupTest = HostTest;
+
+TEST_F(SystemLookupTest, FreedSystemIsFoundByNoThreadThatUsedIt) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID freed = board_;
+  EXPECT_EQ(QsysInquire(freed, Q_NUMBER, nullptr), 3);
+  std::binary_semaphore used{0};
+  std::binary_semaphore gone{0};
+  QINT64 before = -1;
+  QINT64 after = -1;
+  QINT64 next = -1;
+  QID second = 0;
+  std::thread worker([&] {
+    before = QsysInquire(freed, Q_NUMBER, nullptr);
+    used.release();
+    gone.acquire();
+    QsysInquire(freed, Q_NUMBER, nullptr);
+    after = ErrorCode();
+    next = QsysInquire(second, Q_NUMBER, nullptr);
+  });
+  used.acquire();
+  QsysFree(freed);
+  board_ = 0;
+  second = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 4, Q_DEFAULT, nullptr);
+  gone.release();
+  worker.join();
+  EXPECT_EQ(before, 3);
+  EXPECT_EQ(after, Q_ERR_INVALID_ID);
+  EXPECT_EQ(next, 4);
+  QsysControl(freed, Q_NUMBER, 1);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+  QsysFree(second);
+}
+
+TEST_F(SystemLookupTest, CommandsMeetFreesFromOtherThreadsSafely) {
+  std::atomic<QID> current{AllocBoard()};
+  ASSERT_NE(current.load(), 0);
+  std::atomic<bool> done{false};
+  std::atomic<int> unexpected{0};
+  std::vector<std::thread> workers;
+  for (int i = 0; i < 4; ++i) {
+    workers.emplace_back([&] {
+      while (!done.load()) {
+        QsysInquire(current.load(), Q_NUMBER, nullptr);
+        // A system freed under the command is an unknown id or one its driver no longer serves.
+        const QINT64 code = ErrorCode();
+        if (code != 0 && code != Q_ERR_INVALID_ID && code != Q_ERR_NOT_SUPPORTED) ++unexpected;
+      }
+    });
+  }
+  for (int round = 0; round < 40; ++round) {
+    const QID next = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 5, Q_DEFAULT, nullptr);
+    QsysFree(current.exchange(next));
+  }
+  done = true;
+  for (std::thread& worker : workers) worker.join();
+  board_ = current.load();
+  EXPECT_EQ(unexpected.load(), 0);
+}
+
+TEST_F(SystemLookupTest, UnservedCommandErrorReadsBackAndPrintsInFull) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
+  testing::internal::CaptureStderr();
+  QdigHalt(digitizer);  // the fake answers -1
+  const std::string printed = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(ErrorText(Q_MESSAGE), L"Operation not supported.");
+  EXPECT_EQ(ErrorText(Q_CURRENT_FCT), L"QdigHalt");
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"The system driver does not serve it.");
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"");
+  EXPECT_EQ(printed,
+            "ZOR error 1006 in QdigHalt(): Operation not supported.\n"
+            "    The system driver does not serve it.\n");
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+  QdigFree(digitizer);
+}
+
+}  // namespace
