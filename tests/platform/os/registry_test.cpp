@@ -269,6 +269,14 @@ TEST(Registry, TwoWriterProcessesLoseNothing) {
       _exit(0);
     }
   }
+  // Meanwhile a reader never meets a half-written key.
+  int torn = 0;
+  for (int read = 0; read < 200; ++read) {
+    uint32_t size = 0;
+    const uint32_t result = RegQueryValue(key, L"w0_0", nullptr, nullptr, &size);
+    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) ++torn;
+  }
+  EXPECT_EQ(torn, 0);
   for (pid_t child : children) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
