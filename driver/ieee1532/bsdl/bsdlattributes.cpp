@@ -41,7 +41,7 @@ void ParseIscStatus(BsdlEntity& entity, IscInputFile& value) {
 
 void ParseLength(IscInputFile& value, int64_t& length, const char* message) {
   if (length != 0) BsdlError(value, "%s", message);
-  length = BsdlPositive(value);
+  length = BsdlRegisterLength(value);
 }
 
 void ParseOpcodes(BsdlEntity& entity, IscInputFile& value) {

@@ -167,6 +167,10 @@ struct BsdlAction {
   std::vector<BsdlActionProcedure> procedures;
 };
 
+// Longest instruction, data or boundary register taken from a file: far beyond any device, and
+// small enough that the scan buffers and shifts of a corrupt file stay bounded.
+constexpr int64_t kBsdlMaxRegisterLength = 1 << 20;
+
 // One BSDL file: the device's ports, instructions, registers, cells and IEEE 1532 flows.
 struct BsdlEntity {
   std::string fileName;

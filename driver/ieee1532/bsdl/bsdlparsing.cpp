@@ -29,6 +29,15 @@ int64_t BsdlPositive(IscInputFile& file) {
   return strtoll(file.token.c_str(), nullptr, 10);
 }
 
+int64_t BsdlRegisterLength(IscInputFile& file) {
+  const int64_t length = BsdlPositive(file);
+  if (length > kBsdlMaxRegisterLength) {
+    BsdlError(file, "Register length [%s] exceeds [%ld] bits", file.token.c_str(),
+              static_cast<long>(kBsdlMaxRegisterLength));
+  }
+  return length;
+}
+
 void BsdlError(IscInputFile& file, const char* format, ...) {
   char buffer[kIscMessageBufferSize];
   va_list args;

@@ -16,6 +16,8 @@ bool BsdlIsName(const IscInputFile& file);
 void BsdlExpect(IscInputFile& file, char c);
 // Next token must be a number not below 0.
 int64_t BsdlPositive(IscInputFile& file);
+// A positive length of at most kBsdlMaxRegisterLength.
+int64_t BsdlRegisterLength(IscInputFile& file);
 [[noreturn]] void BsdlError(IscInputFile& file, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 void BsdlWarn(IscInputFile& file, const char* format, ...) __attribute__((format(printf, 2, 3)));

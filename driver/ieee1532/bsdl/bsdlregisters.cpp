@@ -83,7 +83,7 @@ void BsdlParseRegisterAccess(BsdlEntity& entity, IscInputFile& value) {
     int64_t length = 0;
     BsdlNext(value);
     if (BsdlIsChar(value, '[')) {
-      length = BsdlPositive(value);
+      length = BsdlRegisterLength(value);
       if (length <= 0) BsdlError(value, "register length must be > 0");
       BsdlExpect(value, ']');
       BsdlNext(value);

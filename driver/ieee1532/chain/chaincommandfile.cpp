@@ -98,12 +98,18 @@ void ReadInstructionLength(IscInputFile& in, ChainDevice& device) {
   std::string digits = in.token.substr(1);
   if (digits.empty()) {
     device.irLength = InputFileReadInteger(in);
-    return;
+  } else {
+    for (char c : digits) {
+      if (!std::isdigit(static_cast<unsigned char>(c))) Fail(in, "use decimal numbers only");
+    }
+    device.irLength = strtoll(digits.c_str(), nullptr, 10);
   }
-  for (char c : digits) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) Fail(in, "use decimal numbers only");
+  // The length sizes the scan buffers and every instruction shift.
+  if (device.irLength < 0) Fail(in, "Positive number expected");
+  if (device.irLength > kBsdlMaxRegisterLength) {
+    IscReportf(kIscError, true, &in, "Instr reg length [%ld] exceeds [%ld] bits",
+               static_cast<long>(device.irLength), static_cast<long>(kBsdlMaxRegisterLength));
   }
-  device.irLength = strtoll(digits.c_str(), nullptr, 10);
 }
 
 void ReadOption(IscInputFile& in, ChainDevice& device) {

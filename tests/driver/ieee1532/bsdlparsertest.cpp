@@ -87,6 +87,9 @@ TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
        "attribute INSTRUCTION_PRIVATE of ZORFLASH : entity is \"1\";\nend ZORFLASH;",
        "Expecting private instruction"},
       {"end ZORFLASH;", "end OTHER;", "[OTHER] does not match entity [zorflash]"},
+      {"entity is 4;", "entity is 2000000000;",
+       "Register length [2000000000] exceeds [1048576] bits"},
+      {"ISC_ADDRESS[6]", "ISC_ADDRESS[99999999999]", "Register length [99999999999] exceeds"},
       {"D : (5, 6)", "D : (5)", "incomplete vector mapping (only 1 of 2 specified)"},
   };
   for (const Case& c : cases) {

@@ -71,6 +71,9 @@ TEST_F(CommandFile, FormatErrorsStopWithTheLine) {
       {"a -b\"nosuch.bsd\";", "BSDL file ["},
       {"a -d\"" + std::string(220, 'n') + "\";", "data/string longer than [200] characters"},
       {"a -a\"program(\";", "action data name expected"},
+      // Lengths that would size the scan buffers wrongly or beyond any device.
+      {"a -i -5;", "Positive number expected"},
+      {"a -i99999999999;", "Instr reg length [99999999999] exceeds [1048576] bits"},
   };
   for (const Case& c : cases) {
     m_port.m_text.clear();
