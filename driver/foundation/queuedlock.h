@@ -1,20 +1,21 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
-#include "platform/os/core/handle.h"
-
-// A lock that serves waiters in arrival order from one atomic tail pointer; each waiter
-// sleeps on its own automatic-reset event until its predecessor hands the lock over.
+// A lock that serves waiters in arrival order from one atomic tail pointer. Waiters spin on
+// nothing: each sleeps on an automatic-reset event that it creates only when it must wait.
 class CQueuedLock {
  public:
+  CQueuedLock() = default;
+  CQueuedLock(const CQueuedLock&) = delete;
+  CQueuedLock& operator=(const CQueuedLock&) = delete;
+
+  // One waiter's place in the queue; lives on its stack while it holds or waits.
   struct Node {
-    Node();
-    ~Node();
-    Node(const Node&) = delete;
-    Node& operator=(const Node&) = delete;
     std::atomic<Node*> next{nullptr};
-    os::Handle event;
+    std::atomic<uintptr_t> wake{0};  // 0, signalled, or the event its owner sleeps on
+    std::atomic<uintptr_t> link{0};  // 0, signalled, or the event the holder sleeps on
   };
 
   void Acquire(Node& node);
@@ -24,7 +25,7 @@ class CQueuedLock {
   std::atomic<Node*> tail_{nullptr};
 };
 
-// Holds a CQueuedLock for a scope.
+// Holds a CQueuedLock for a scope, also when the scope is left by an exception.
 class CQueuedLockGuard {
  public:
   explicit CQueuedLockGuard(CQueuedLock& lock) : lock_(lock) { lock_.Acquire(node_); }

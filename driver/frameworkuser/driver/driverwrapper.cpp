@@ -21,7 +21,7 @@ CQDDeviceDriverWrapper& CQDDeviceDriverWrapper::Instance() {
 QDDeviceDriver* CQDDeviceDriverWrapper::GetDriver() {
   QDDeviceDriver* driver = driver_.load(std::memory_order_acquire);
   if (driver != nullptr) return driver;
-  QueuedLockGuard guard(creationLock_);
+  CQueuedLockGuard guard(creationLock_);
   driver = driver_.load(std::memory_order_acquire);
   if (driver == nullptr) {
     bool constructionError = false;
@@ -36,7 +36,7 @@ QDDeviceDriver* CQDDeviceDriverWrapper::GetDriver() {
 }
 
 void CQDDeviceDriverWrapper::ReplaceDriverForTests(DriverFactory factory) {
-  QueuedLockGuard guard(creationLock_);
+  CQueuedLockGuard guard(creationLock_);
   delete driver_.exchange(nullptr, std::memory_order_acq_rel);
   factory_ = factory;
 }

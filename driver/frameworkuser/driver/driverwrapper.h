@@ -5,7 +5,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "driver/frameworkuser/driver/queuedlock.h"
+#include "driver/foundation/queuedlock.h"
 
 namespace zor::frame {
 
@@ -38,7 +38,7 @@ class CQDDeviceDriverWrapper {
   std::atomic<QDDeviceDriver*> driver_{nullptr};
   std::recursive_mutex globalLock_;
   std::recursive_mutex digitizerAllocationLock_;
-  QueuedLock creationLock_;
+  CQueuedLock creationLock_;
   DriverFactory factory_ = nullptr;
 };
 
