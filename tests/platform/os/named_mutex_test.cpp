@@ -5,8 +5,11 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/os/core/error.h"
 #include "platform/os/sync/event.h"
@@ -23,17 +26,19 @@ struct PeerResult {
 };
 
 // Runs the peer program in its own process (same registry root).
-PeerResult RunPeer(const char* name, const char* command) {
+PeerResult RunPeer(const char* name, const char* command, std::vector<std::string> more = {}) {
   int pipeFds[2];
   if (pipe(pipeFds) != 0) return {};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
   posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-  char* argv[] = {const_cast<char*>(OS_MUTEX_PEER), const_cast<char*>(name),
-                  const_cast<char*>(command), nullptr};
+  std::vector<char*> argv = {const_cast<char*>(OS_MUTEX_PEER), const_cast<char*>(name),
+                             const_cast<char*>(command)};
+  for (std::string& argument : more) argv.push_back(argument.data());
+  argv.push_back(nullptr);
   pid_t child = 0;
-  const int spawned = posix_spawn(&child, OS_MUTEX_PEER, &actions, nullptr, argv, environ);
+  const int spawned = posix_spawn(&child, OS_MUTEX_PEER, &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(pipeFds[1]);
   PeerResult result;
@@ -103,6 +108,24 @@ TEST(NamedMutexes, WaiterInAnotherProcessGetsItOnRelease) {
   peer.join();
   EXPECT_EQ(result.output, Expect(true, WAIT_OBJECT_0));
   CloseHandle(mutex);
+}
+
+TEST(NamedMutexes, TwoProcessesTakeTurnsAndLoseNoIncrement) {
+  const std::string file =
+      (std::filesystem::path(getenv("ZOR_REGISTRY_ROOT")) / "counter.txt").string();
+  std::ofstream(file) << 0;
+  constexpr int kRounds = 60;
+  PeerResult results[2];
+  std::thread first([&] {
+    results[0] = RunPeer("zor.test.count", "count", {file, std::to_string(kRounds)});
+  });
+  results[1] = RunPeer("zor.test.count", "count", {file, std::to_string(kRounds)});
+  first.join();
+  EXPECT_EQ(results[0].exitCode, 0);
+  EXPECT_EQ(results[1].exitCode, 0);
+  int total = 0;
+  std::ifstream(file) >> total;
+  EXPECT_EQ(total, 2 * kRounds);
 }
 
 TEST(NamedMutexes, FailedWaitForAllLeavesTheMutexToOthers) {
