@@ -14,6 +14,7 @@ using namespace staplText;
 namespace {
 
 constexpr size_t kMaxPrint = 8192;
+constexpr int64_t kMaxIntegerElements = int64_t{1} << 25;  // 256 MB of 64-bit values
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -162,7 +163,10 @@ int CStaplInterpreter::DoDeclaration(bool boolean, std::string_view rest) {
   int64_t size = 0;
   if ((rc = EvaluateInteger(dimension, &size)) != kStaplSuccess) return rc;
   if (size < 1) return kStaplBoundsError;
+  // At most 256 MB an array: a larger one would be zero-filled page by page until the system
+  // runs out of memory instead of failing its allocation.
   if (size > std::numeric_limits<int32_t>::max()) return kStaplOutOfMemory;
+  if (!boolean && size > kMaxIntegerElements) return kStaplOutOfMemory;
   const StaplKind kind = boolean ? StaplKind::kBooleanArray : StaplKind::kIntegerArray;
   if ((rc = AddSymbol(name, kind, 0, position, &symbol)) != kStaplSuccess) return rc;
   if (symbol->array) {

@@ -49,6 +49,8 @@ TEST(StaplArrays, InitialiserErrors) {
   EXPECT_EQ(RunProc("", "INTEGER S = 1 == 1;").rc, kStaplTypeMismatch);
   EXPECT_EQ(RunProc("", "INTEGER X-Y;").rc, kStaplSyntaxError);
   EXPECT_EQ(RunProc("", "INTEGER " + std::string(33, 'X') + ";").rc, kStaplIllegalSymbol);
+  // Sizes no program needs fail before memory is touched.
+  EXPECT_EQ(RunProc("", "INTEGER A[2000000000];").rc, kStaplOutOfMemory);
 }
 
 TEST(StaplArrays, CompressedInitialiser) {
