@@ -126,13 +126,7 @@ class Mutex : public Waitable, public std::enable_shared_from_this<Mutex> {
   int handles_ = 0;
 };
 
-OwnedMutexes::~OwnedMutexes() {
-  const uint32_t self = GetCurrentThreadId();
-  std::lock_guard lock(SyncMutex());
-  for (const std::weak_ptr<Mutex>& owned : mutexes) {
-    if (std::shared_ptr<Mutex> mutex = owned.lock()) mutex->Abandon(self);
-  }
-}
+OwnedMutexes::~OwnedMutexes() { AbandonOwnedMutexes(); }
 
 // The named mutexes this process has open; every handle of one name shares
 // one object.
@@ -223,6 +217,17 @@ Handle OpenNamed(const std::string& name, bool mayCreate, bool initialOwner) {
 }
 
 }  // namespace
+
+void AbandonOwnedMutexes() {
+  const uint32_t self = GetCurrentThreadId();
+  std::vector<std::weak_ptr<Mutex>> owned;
+  owned.swap(ThisThreadsMutexes().mutexes);
+  std::lock_guard lock(SyncMutex());
+  for (const std::weak_ptr<Mutex>& entry : owned) {
+    if (std::shared_ptr<Mutex> mutex = entry.lock()) mutex->Abandon(self);
+  }
+}
+
 }  // namespace os::detail
 
 namespace os {

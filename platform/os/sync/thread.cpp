@@ -53,7 +53,9 @@ Handle CreateThread(ThreadBody body, uint32_t* threadId) {
   try {
     std::thread([object, body = std::move(body), started = std::move(started)]() mutable {
       started.set_value(GetCurrentThreadId());
-      object->Finish(body());
+      const uint32_t exitCode = body();
+      detail::AbandonOwnedMutexes();
+      object->Finish(exitCode);
     }).detach();
   } catch (const std::system_error&) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);

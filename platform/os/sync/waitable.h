@@ -43,4 +43,8 @@ class Waitable : public Object {
 
 std::mutex& SyncMutex();
 
+// Gives up the mutexes the calling thread still owns, as abandoned; run when
+// a thread ends, before its handle is signalled.
+void AbandonOwnedMutexes();
+
 }  // namespace os::detail

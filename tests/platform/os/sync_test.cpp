@@ -255,12 +255,20 @@ TEST(Mutexes, OwnerReentersOthersWaitAndCannotRelease) {
 TEST(Mutexes, OwnerThreadEndingWithoutReleaseAbandonsIt) {
   for (const wchar_t* name : {static_cast<const wchar_t*>(nullptr), L"zor.test.thread.end"}) {
     Handle mutex = CreateMutex(false, name);
-    std::thread([mutex] {
-      EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
-      EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
-    }).join();
-    // The next owner learns once, then owns it like any other.
-    EXPECT_EQ(WaitForSingleObject(mutex, 200), WAIT_ABANDONED_0);
+    Handle owner = CreateThread(
+        [mutex] {
+          const bool taken = WaitForSingleObject(mutex, 0) == WAIT_OBJECT_0 &&
+                             WaitForSingleObject(mutex, 0) == WAIT_OBJECT_0;
+          return taken ? 0u : 1u;
+        },
+        nullptr);
+    ASSERT_EQ(WaitForSingleObject(owner, 2000), WAIT_OBJECT_0);
+    uint32_t taken = 1;
+    EXPECT_TRUE(GetExitCodeThread(owner, &taken) && taken == 0);
+    CloseHandle(owner);
+    // Abandoned by the time the thread's handle is signalled; the next owner
+    // learns once, then owns it like any other.
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_ABANDONED_0);
     ASSERT_TRUE(ReleaseMutex(mutex));
     std::thread([mutex] {
       EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
