@@ -9,16 +9,6 @@
 
 using namespace staplText;
 
-namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  const int upper = std::toupper(static_cast<unsigned char>(c));
-  return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : -1;
-}
-
-}  // namespace
-
 int CStaplInterpreter::ParseArrayArg(std::string_view text, int slot, StaplArrayArg* arg) {
   if (slot < 0 || slot >= static_cast<int>(m_literals.size())) return kStaplInternalError;
   text = Trim(text);
@@ -99,7 +89,7 @@ int CStaplInterpreter::ParseLiteral(std::string_view text, int slot, StaplArrayA
   } else if (introducer == '$') {
     bits = MakeStaplBits(4 * n);
     for (int64_t k = 0; k < n; ++k) {
-      const int value = HexValue(clean[k]);
+      const int value = HexDigitValue(clean[k]);
       if (value < 0) return kStaplSyntaxError;
       // STAPL proper puts the last digit lowest; the line-oriented form reads in text order.
       const int64_t group = m_version == 2 ? n - 1 - k : k;

@@ -16,12 +16,6 @@ namespace {
 constexpr size_t kMaxPrint = 8192;
 constexpr int64_t kMaxIntegerElements = int64_t{1} << 25;  // 256 MB of 64-bit values
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  const int upper = std::toupper(static_cast<unsigned char>(c));
-  return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : -1;
-}
-
 // Splits "name[...]..." into the name and the text inside the brackets.
 bool SplitIndexed(std::string_view text, std::string_view* inside, std::string_view* after) {
   if (text.empty() || text.front() != '[') return false;
@@ -56,12 +50,12 @@ int HexInitialiser(StaplArray& array, std::string_view data, bool lastDigitLow) 
   std::string clean;
   for (char c : data) {
     if (c == ' ') continue;
-    if (HexDigit(c) < 0) return kStaplSyntaxError;
+    if (HexDigitValue(c) < 0) return kStaplSyntaxError;
     clean.push_back(c);
   }
   if (static_cast<int64_t>(clean.size()) != digits) return kStaplSyntaxError;
   for (int64_t k = 0; k < digits; ++k) {
-    const int value = HexDigit(clean[lastDigitLow ? digits - 1 - k : k]);
+    const int value = HexDigitValue(clean[lastDigitLow ? digits - 1 - k : k]);
     for (int b = 0; b < 4 && 4 * k + b < n; ++b) {
       SetStaplBit(array.bits.data(), 4 * k + b, (value >> b) & 1);
     }

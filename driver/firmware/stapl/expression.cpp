@@ -7,6 +7,7 @@
 #include "driver/firmware/stapl/bitarray.h"
 #include "driver/firmware/stapl/staplresult.h"
 #include "driver/firmware/stapl/symboltable.h"
+#include "driver/firmware/stapl/textscan.h"
 
 namespace {
 
@@ -74,9 +75,7 @@ class CLexer {
     uint32_t value = 0;
     for (; m_pos < end; ++m_pos) {
       const char c = m_text[m_pos];
-      const int digit = std::isdigit(static_cast<unsigned char>(c))
-                            ? c - '0'
-                            : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10;
+      const int digit = staplText::HexDigitValue(c);
       if (digit >= base) Fail(kStaplSyntaxError);
       value = value * base + digit;
     }
