@@ -38,6 +38,10 @@ void RegisterResource(Module module, const wchar_t* type, const wchar_t* name, c
 
 bool EnumResourceNames(Module module, const wchar_t* type,
                        const std::function<bool(const std::wstring& name)>& callback) {
+  if (!callback) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
   std::vector<std::wstring> names;
   {
     Resources& resources = AllResources();

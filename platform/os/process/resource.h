@@ -21,7 +21,7 @@ void RegisterResource(Module module, const wchar_t* type, const wchar_t* name, c
 
 // Every name of the type in the module, in embedding order; the callback
 // returns false to stop. False with ERROR_RESOURCE_TYPE_NOT_FOUND when the
-// module holds none of that type.
+// module holds none of that type, ERROR_INVALID_PARAMETER without a callback.
 bool EnumResourceNames(Module module, const wchar_t* type,
                        const std::function<bool(const std::wstring& name)>& callback);
 // False with ERROR_RESOURCE_TYPE_NOT_FOUND / ERROR_RESOURCE_NAME_NOT_FOUND.

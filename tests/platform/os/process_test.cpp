@@ -109,6 +109,8 @@ TEST(Resources, EmbeddedFilesByTypeAndName) {
   EXPECT_EQ(GetLastError(), ERROR_RESOURCE_NAME_NOT_FOUND);
   EXPECT_FALSE(EnumResourceNames(ThisModule(), L"NONE", [](const std::wstring&) { return true; }));
   EXPECT_EQ(GetLastError(), ERROR_RESOURCE_TYPE_NOT_FOUND);
+  EXPECT_FALSE(EnumResourceNames(ThisModule(), L"ZOR_TEST_DATA", nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
 }  // namespace
