@@ -64,6 +64,10 @@ std::vector<QID> ObjectRegistry::OwnedBy(QID owner) const {
 }
 
 std::shared_ptr<SystemObject> ObjectRegistry::DefaultHostSystem() {
+  {
+    std::shared_lock lock(mutex_);
+    if (defaultHost_ != nullptr) return defaultHost_;
+  }
   std::unique_lock lock(mutex_);
   if (defaultHost_ == nullptr) {
     defaultHost_ = std::make_shared<SystemObject>(L"Q_SYSTEM_HOST", 0, nullptr);
