@@ -26,9 +26,7 @@ std::vector<uint32_t> HexToWords(IscInputFile& value, std::string hex, int64_t w
   int64_t digits = static_cast<int64_t>(hex.size());
   int64_t needed = (width + 3) / 4;
   int64_t left = width - (needed - 1) * 4;
-  int msb = std::isdigit(static_cast<unsigned char>(hex[0]))
-                ? hex[0] - '0'
-                : std::toupper(static_cast<unsigned char>(hex[0])) - 'A' + 10;
+  int msb = IscHexDigit(hex[0]);
   bool tooWide = digits > needed || (digits == needed && left < 4 && (msb >> left) != 0);
   if (tooWide && !isMask) {
     if (digits > needed) {
@@ -45,9 +43,7 @@ std::vector<uint32_t> HexToWords(IscInputFile& value, std::string hex, int64_t w
   std::vector<uint32_t> words(static_cast<size_t>((width + 31) / 32), 0);
   int64_t bit = 0;
   for (auto it = hex.rbegin(); it != hex.rend(); ++it, bit += 4) {
-    int nibble = std::isdigit(static_cast<unsigned char>(*it))
-                     ? *it - '0'
-                     : std::toupper(static_cast<unsigned char>(*it)) - 'A' + 10;
+    int nibble = IscHexDigit(*it);
     for (int b = 0; b < 4; ++b) {
       if (bit + b < width && ((nibble >> b) & 1)) {
         words[static_cast<size_t>((bit + b) / 32)] |= 1u << ((bit + b) % 32);

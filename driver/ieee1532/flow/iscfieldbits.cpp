@@ -8,11 +8,6 @@
 
 namespace {
 
-int HexValue(char c) {
-  if (std::isdigit(static_cast<unsigned char>(c))) return c - '0';
-  return std::toupper(static_cast<unsigned char>(c)) - 'A' + 10;
-}
-
 std::string NextDataRow(ChainDevice& device, const BsdlFlow& flow) {
   IscDataLookup& lookup = device.lookup;
   if (lookup.array == nullptr || lookup.phase < 0 ||
@@ -41,7 +36,7 @@ std::string IscHexRowToBits(const std::string& row, int64_t width) {
     if (!std::isxdigit(static_cast<unsigned char>(*it))) {
       IscReportf(kIscError, false, nullptr, "Invalid hex data char [%c] on line [%ld]", *it, 0L);
     }
-    int nibble = HexValue(*it);
+    int nibble = IscHexDigit(*it);
     for (int b = 0; b < 4; ++b, ++bit) {
       bool one = (nibble >> b) & 1;
       if (bit < width) {

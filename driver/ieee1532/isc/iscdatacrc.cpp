@@ -5,9 +5,7 @@
 
 uint32_t IscDataCrcUpdate(uint32_t crc, const std::string& record) {
   for (auto it = record.rbegin(); it != record.rend(); ++it) {
-    int c = std::toupper(static_cast<unsigned char>(*it));
-    unsigned value =
-        std::isdigit(c) ? static_cast<unsigned>(c - '0') : static_cast<unsigned>(c - 'A' + 10);
+    const unsigned value = static_cast<unsigned>(IscHexDigit(*it));
     for (int b = 0; b < 4; ++b) {
       uint32_t top = crc >> 31;
       crc = (crc << 1) | ((value >> b) & 1u);

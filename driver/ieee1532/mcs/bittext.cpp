@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "driver/ieee1532/tap/isctap.h"
+#include "driver/ieee1532/text/iscinputfile.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
 namespace {
@@ -92,7 +93,7 @@ uint64_t IscHexToNumber(const std::string& hex) {
     if (!std::isxdigit(static_cast<unsigned char>(c))) {
       IscReportf(kIscError, false, nullptr, "hex2ulong(%s)", hex.c_str());
     }
-    int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::toupper(c) - 'A' + 10;
+    int digit = IscHexDigit(c);
     value = value * 16 + static_cast<uint64_t>(digit);
   }
   return value;

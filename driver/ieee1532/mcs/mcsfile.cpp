@@ -14,7 +14,7 @@ int HexDigit(IscInputFile& input, const char* message) {
     char text[2] = {static_cast<char>(c), 0};
     IscReportf(kIscError, true, &input, message, text);
   }
-  return std::isdigit(c) ? c - '0' : std::toupper(c) - 'A' + 10;
+  return IscHexDigit(static_cast<char>(c));
 }
 
 int HexValue(IscInputFile& input, int digits, const char* message) {
