@@ -248,15 +248,17 @@ uint32_t RemoveKey(const std::filesystem::path& folder) {
       return ERROR_ACCESS_DENIED;
     }
   }
-  // Moved aside at once, so nothing new is made inside while it goes; stale
-  // volatile sub-keys and the lock file go with it.
+  std::filesystem::remove(folder / kKeyFile, error);
+  if (error) return ERROR_CANTWRITE;
+  // The key is gone. Its folder is moved aside at once, so nothing new is
+  // made inside while it goes; stale volatile sub-keys and the lock file go
+  // with it.
   const std::filesystem::path removed =
       folder.parent_path() /
       (".removed." + std::to_string(getpid()) + "." + std::to_string(GetCurrentThreadId()));
   std::filesystem::remove_all(removed, error);
   std::filesystem::rename(folder, removed, error);
-  if (error) return ERROR_CANTWRITE;
-  std::filesystem::remove_all(removed, error);
+  if (!error) std::filesystem::remove_all(removed, error);
   return ERROR_SUCCESS;
 }
 
