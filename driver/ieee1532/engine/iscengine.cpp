@@ -1,5 +1,6 @@
 #include "driver/ieee1532/engine/iscengine.h"
 
+#include <atomic>
 #include <ctime>
 #include <string>
 
@@ -14,6 +15,8 @@
 #include "driver/ieee1532/text/iscmessages.h"
 
 namespace {
+
+std::atomic<bool> g_running{false};
 
 std::string Now() {
   time_t now = time(nullptr);
@@ -55,6 +58,11 @@ int CheckBsdl() {
 }  // namespace
 
 int IscEngineMain(int argc, char** argv) {
+  // The engine's state is process-wide: a second run meanwhile stops without touching it.
+  if (g_running.exchange(true)) throw 1;
+  struct Running {
+    ~Running() { g_running = false; }
+  } running;
   IscEngineInitGlobals();
   IscPortSetFailureWord(0);
   IscPortSetCommandSource(0);

@@ -1,6 +1,9 @@
 // The engine's front end: options, usage, check mode, timing lines and log file.
 #include <gtest/gtest.h>
 
+#include <future>
+#include <thread>
+
 #include "driver/ieee1532/engine/iscengine.h"
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "tests/driver/ieee1532/enginerun.h"
@@ -68,6 +71,36 @@ TEST(FrontEnd, CheckModeParsesOneBsdlFile) {
 
   EXPECT_FALSE(RunEngine({"rurura", "-checkbsdl", "/no/such.bsd"}));
   EXPECT_TRUE(port.Saw("Cannot open/read BSDL file [/no/such.bsd]"));
+}
+
+// A port that holds the run at its first message until the test lets it go on.
+class HoldingPort : public MessagePort {
+ public:
+  void Message(const char* text) override {
+    if (!m_held) {
+      m_held = true;
+      m_entered.set_value();
+      m_release.get_future().wait();
+    }
+    MessagePort::Message(text);
+  }
+  bool m_held = false;
+  std::promise<void> m_entered, m_release;
+};
+
+TEST(FrontEnd, SecondRunMeanwhileStopsAndLeavesTheFirstAlone) {
+  HoldingPort port;
+  std::string file = TestDataPath("bsdl/epc4q100_1532.bsd");
+  std::future<void> entered = port.m_entered.get_future();
+  std::thread first([&] { EXPECT_TRUE(RunEngine({"rurura", "-checkbsdl", file})); });
+  entered.wait();
+  std::string args[] = {"rurura", "-checkbsdl", file};
+  char* argv[] = {args[0].data(), args[1].data(), args[2].data()};
+  EXPECT_THROW(IscEngineMain(3, argv), int);
+  port.m_release.set_value();
+  first.join();
+  EXPECT_TRUE(port.Saw("    = File OK")) << port.m_text;
+  EXPECT_EQ(port.m_failure, 0u);
 }
 
 TEST(FrontEnd, CommandFileOnDiskAndLogFile) {
