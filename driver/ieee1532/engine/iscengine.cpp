@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <new>
 #include <string>
 
 #include "driver/ieee1532/bsdl/bsdlparser.h"
@@ -55,14 +56,7 @@ int CheckBsdl() {
   return result;
 }
 
-}  // namespace
-
-int IscEngineMain(int argc, char** argv) {
-  // The engine's state is process-wide: a second run meanwhile stops without touching it.
-  if (g_running.exchange(true)) throw 1;
-  struct Running {
-    ~Running() { g_running = false; }
-  } running;
+int Run(int argc, char** argv) {
   IscEngineInitGlobals();
   IscPortSetFailureWord(0);
   IscPortSetCommandSource(0);
@@ -98,4 +92,21 @@ int IscEngineMain(int argc, char** argv) {
   }
   IscEngineFreeGlobals();
   return 0;
+}
+
+}  // namespace
+
+int IscEngineMain(int argc, char** argv) {
+  // The engine's state is process-wide: a second run meanwhile stops without touching it.
+  if (g_running.exchange(true)) throw 1;
+  struct Running {
+    ~Running() { g_running = false; }
+  } running;
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Leaves like every other fatal stop: state freed, integer thrown.
+    IscReportf(kIscError, false, nullptr, "Null [%s]", "*NoMsg*");
+  }
+  return 0;  // not reached
 }

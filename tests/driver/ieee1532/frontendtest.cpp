@@ -103,6 +103,30 @@ TEST(FrontEnd, SecondRunMeanwhileStopsAndLeavesTheFirstAlone) {
   EXPECT_EQ(port.m_failure, 0u);
 }
 
+// Stands for an allocation that fails somewhere inside the engine.
+class FailingAllocationPort : public MessagePort {
+ public:
+  void Message(const char* text) override {
+    MessagePort::Message(text);
+    if (!m_thrown && Saw("--> Checking BSDL file")) {
+      m_thrown = true;
+      throw std::bad_alloc();
+    }
+  }
+  bool m_thrown = false;
+};
+
+TEST(FrontEnd, FailedAllocationStopsLikeAnyFatalError) {
+  FailingAllocationPort port;
+  std::string file = TestDataPath("bsdl/epc4q100_1532.bsd");
+  EXPECT_FALSE(RunEngine({"rurura", "-checkbsdl", file}));
+  EXPECT_TRUE(port.Saw("Null [*NoMsg*]")) << port.m_text;
+  EXPECT_EQ(port.m_failure, 1u);
+  // Nothing of the stopped run stays behind.
+  EXPECT_TRUE(RunEngine({"rurura", "-checkbsdl", file}));
+  EXPECT_TRUE(port.Saw("    = File OK"));
+}
+
 TEST(FrontEnd, CommandFileOnDiskAndLogFile) {
   auto chain = ExampleChain();
   SimBoardPort port(chain.get());
