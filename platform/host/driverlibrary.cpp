@@ -85,17 +85,24 @@ DriverLibrary* DriverLibrary::ForDescriptor(const std::wstring& descriptor, Host
                            os::Utf8ToWide(reason != nullptr ? reason : ""));
     return nullptr;
   }
-  std::lock_guard lock(LoadMutex());
-  if (DriverLibrary* known = Find(descriptor)) {
-    dlclose(handle);  // another thread was first
-    return known;
+  DriverLibrary* driver = nullptr;
+  {
+    std::lock_guard lock(LoadMutex());
+    if (DriverLibrary* known = Find(descriptor)) {
+      dlclose(handle);  // another thread was first
+      return known;
+    }
+    driver = Resolve(descriptor, entry->decoder, LibrarySymbol, handle);
   }
-  DriverLibrary* driver = Resolve(descriptor, entry->decoder, LibrarySymbol, handle);
   if (driver == nullptr) {
     dlclose(handle);
     *error = MakeHostError(Q_ERR_SYSTEM_NOT_FOUND, os::Utf8ToWide(path),
                            L"The library has no command decoder.");
+    return nullptr;
   }
+  // Sent outside the load lock, as the driver may call back into the host. The library stays
+  // loaded for the whole process, so no detach notice ever follows.
+  driver->NotifyProcessAttach();
   return driver;
 }
 
@@ -139,6 +146,18 @@ void DriverLibrary::NotifyThreadEnd() {
   record.header = QD_RECORD_HEADER;
   record.operation = qdop::kDrvThreadEnd;
   record.status = QD_STATUS_PENDING;
+  decoder_(&record);
+}
+
+void DriverLibrary::NotifyProcessAttach() {
+  constexpr int64_t kAttach = 0x10000;
+  QDCommandRecord record{};
+  record.header = QD_RECORD_HEADER;
+  record.paramCount = 1;
+  record.operation = qdop::kDrvProcessAttach;
+  record.status = QD_STATUS_PENDING;
+  record.params[0].type = QD_TYPE_INT64;
+  record.params[0].value.integer = kAttach;
   decoder_(&record);
 }
 

@@ -30,6 +30,8 @@ class DriverLibrary {
   void Decode(QDCommandRecord& record);
   // The thread is ending: the driver may drop what it keeps for it.
   void NotifyThreadEnd();
+  // The process has attached the driver: sent once, right after it is loaded.
+  void NotifyProcessAttach();
   std::vector<ErrorRange> ErrorRanges() const;
   // The driver's text for a code and sub-code; empty when it has none.
   std::wstring ErrorMessage(QINT64 code, QINT64 sub) const;

@@ -6,6 +6,7 @@
 
 #include "platform/host/driverseam.h"
 #include "platform/host/hostservices.h"
+#include "platform/host/opcodes.h"
 #include "tests/platform/host/fakeboard/fakeboard.h"
 #include "tests/platform/host/hostfixture.h"
 
@@ -137,6 +138,16 @@ TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
   EXPECT_EQ(QdigAlloc(board_, 0, L"bad.dcf", Q_DEFAULT, nullptr), 0);
   EXPECT_EQ(ErrorCode(), 4300);
   EXPECT_EQ(CountObjects(Q_DIGITIZER), 0);
+}
+
+TEST_F(DriverTest, LoadingTheDriverAnnouncesTheProcess) {
+  ASSERT_NE(AllocBoard(), 0);
+  QDCommandRecord attach{};
+  ASSERT_TRUE(FakeBoardLastRecord(qdop::kDrvProcessAttach, &attach));
+  EXPECT_EQ(attach.header, QD_RECORD_HEADER);
+  EXPECT_EQ(attach.paramCount, 1);
+  EXPECT_EQ(attach.params[0].type & QD_TYPE_MASK, QD_TYPE_INT64);
+  EXPECT_EQ(attach.params[0].value.integer, 0x10000);
 }
 
 TEST_F(DriverTest, EndingThreadIsAnnouncedToTheDriver) {
