@@ -36,11 +36,13 @@ class HostPathTest : public ::testing::Test {
   }
 };
 
-TEST_F(HostPathTest, ManyThreadsFirstCommandsShareOneDriver) {
+TEST_F(HostPathTest, ManyThreadsFirstCommandsShareOneDriverAttachedOnce) {
   std::vector<QID> systems(8);
   RunTogether(8, [&systems](int i) { systems[i] = AllocSystem(); });
   for (QID system : systems) EXPECT_NE(system, 0);
   EXPECT_EQ(Probe().driversCreated, 1);
+  EXPECT_EQ(Probe().firstAttaches, 1);
+  EXPECT_EQ(Probe().lastDetaches, 0);
 }
 
 TEST_F(HostPathTest, UnservedInquireReachesTheSystemAndFails) {
