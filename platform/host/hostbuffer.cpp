@@ -93,7 +93,7 @@ std::unique_ptr<HostBuffer> HostBuffer::Create(const BufferShape& shape, void* c
 std::unique_ptr<HostBuffer> HostBuffer::Child(QINT64 band, QINT64 offsetX, QINT64 offsetY,
                                               QINT64 sizeX, QINT64 sizeY, HostError* error) const {
   if (band < -1 || band >= Bands() || offsetX < 0 || offsetY < 0 || sizeX < 1 || sizeY < 1 ||
-      offsetX + sizeX > SizeX() || offsetY + sizeY > SizeY()) {
+      offsetX > SizeX() - sizeX || offsetY > SizeY() - sizeY) {
     *error = MakeHostError(Q_ERR_INVALID_PARAMETER, L"The child does not fit in its parent.");
     return nullptr;
   }

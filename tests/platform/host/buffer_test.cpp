@@ -57,6 +57,8 @@ TEST_F(BufferTest, RegionsOutsideTheBufferAreRefused) {
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
   EXPECT_EQ(QbufChild2d(buffer, 2, 2, 3, 1, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  EXPECT_EQ(QbufChild2d(buffer, 2, 0, INT64_MAX, 1, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 0, 4, 8, Q_IMAGE, nullptr), 0);
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 4, 4, 12 | Q_FLOAT, Q_IMAGE, nullptr), 0);
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 1 << 30, 1 << 30, 8, Q_IMAGE, nullptr), 0);
