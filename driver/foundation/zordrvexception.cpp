@@ -35,12 +35,11 @@ void ZorDrvException::ComposeMessage() {
   const size_t slash = file_.find_last_of(L"/\\");
   const std::wstring fileName = slash == std::wstring::npos ? file_ : file_.substr(slash + 1);
   message_ += L" (file '" + fileName + L"', line " + std::to_wstring(line_) + L")";
+  // Converted here so that what() neither allocates nor writes, whichever thread asks.
+  narrowMessage_ = WStringToAnsi(message_);
 }
 
-const char* ZorDrvException::what() const noexcept {
-  narrowMessage_ = WStringToAnsi(message_);
-  return narrowMessage_.c_str();
-}
+const char* ZorDrvException::what() const noexcept { return narrowMessage_.c_str(); }
 
 const wchar_t* ZorDrvException::GetDescription() const { return description_.c_str(); }
 const wchar_t* ZorDrvException::GetFileName() const { return file_.c_str(); }

@@ -34,7 +34,7 @@ class ZorDrvException : public std::exception {
   std::wstring node_;
   uint64_t codeA_;
   uint64_t codeB_;
-  mutable std::string narrowMessage_;
+  std::string narrowMessage_;
 };
 
 class ZorDrvRuntimeException : public ZorDrvException {

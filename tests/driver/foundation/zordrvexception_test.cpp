@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 TEST(ZorDrvException, ComposesTheMessageOnce) {
   const ZorDrvException bare(L"", L"a/b/c", 7, L"", 1, 2);
@@ -40,4 +41,16 @@ TEST(ZorDrvException, DescriptionIsCutAt512Characters) {
   const std::wstring long_text(600, L'z');
   const ZorDrvRuntimeException cut = source.Report(0, L"%s", long_text.c_str());
   EXPECT_EQ(std::wstring(cut.GetDescription()), std::wstring(512, L'z'));
+}
+
+TEST(ZorDrvException, WhatIsReadFromSeveralThreadsAtOnce) {
+  const ZorDrvRuntimeException shared(L"lost", L"f.cpp", 9, L"RuntimeException", 0, 0);
+  const auto read = [&shared] {
+    for (int i = 0; i < 200; ++i) {
+      EXPECT_STREQ(shared.what(), "lost : RuntimeException thrown (file 'f.cpp', line 9)");
+    }
+  };
+  std::thread other(read);
+  read();
+  other.join();
 }
