@@ -52,6 +52,7 @@ void CLog::Write(const CLogProvider& provider, uint32_t kind, uint32_t tag1, uin
   const uint64_t values[3] = {value1, value2, value3};
   const uint32_t emptyTags[3] = {kEmptyLogTag, kEmptyLogTag, kEmptyLogTag};
   const uint64_t emptyValues[3] = {};
+  const RingUse use(ringUsers_);
   for (;;) {
     const Append result = TryAppend(provider, kind, tags, values);
     if (result == Append::kDone) return;
@@ -116,8 +117,9 @@ CLog::Append CLog::TryAppend(const CLogProvider& provider, uint32_t kind, const 
 }
 
 void CLog::Reset() {
+  const RingUse use(ringUsers_);
   uint8_t* const ring = ring_.load();
-  if (bufferId_ == 0 || ring == nullptr) return;
+  if (ring == nullptr || bufferId_ == 0) return;
   auto* header = reinterpret_cast<LogRingHeader*>(ring);
   // Never clear past the memory this log was given, whatever the header says.
   const uint32_t total = std::min(header->totalSize, requestedSize_);
@@ -130,23 +132,28 @@ void CLog::SetFolder(const wchar_t* path) {
   const uint32_t length =
       os::GetFullPathName(path != nullptr ? path : L".", kMaxFolder, qualified, nullptr);
   if (length == 0 || length >= kMaxFolder) return;  // a folder that does not fit is refused
+  const std::lock_guard<std::mutex> lock(folderLock_);
   folder_.assign(qualified, length);
   if (folder_.size() > 1 && folder_.back() == L'/') folder_.pop_back();  // Save adds the separator
 }
 
 void CLog::GetFolder(wchar_t* out, size_t capacity) const {
   if (out == nullptr || capacity == 0) return;
+  const std::lock_guard<std::mutex> lock(folderLock_);
   const size_t n = std::min(folder_.size(), capacity - 1);
   wmemcpy(out, folder_.data(), n);
   out[n] = L'\0';
 }
 
 void CLog::SetCategory(int category, bool enabled) {
-  if (category >= 0 && category < kCategoryCount) categories_[category] = enabled ? 1 : 0;
+  if (category >= 0 && category < kCategoryCount) {
+    categories_[category].store(enabled ? 1 : 0, std::memory_order_relaxed);
+  }
 }
 
 bool CLog::IsCategoryEnabled(int category) const {
-  return category >= 0 && category < kCategoryCount && categories_[category] != 0;
+  return category >= 0 && category < kCategoryCount &&
+         categories_[category].load(std::memory_order_relaxed) != 0;
 }
 
 // Takes the writer's limit from the header, trimmed to the memory it describes.

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "driver/foundation/logprovider.h"
@@ -21,7 +22,7 @@ class CLog {
 
   // Makes the ring's host buffer, wrapping `memory` when given. 0 when the ring is usable.
   int32_t AllocBuffer(void* memory, uint32_t size);
-  // 0, or 1 when there was no buffer.
+  // 0, or 1 when there was no buffer. Returns once no writer touches the ring any more.
   int32_t FreeBuffer(bool clear);
 
   void Write(const CLogProvider& provider, uint32_t kind, uint32_t tag1, uint64_t value1,
@@ -48,6 +49,18 @@ class CLog {
   uint32_t RingSize() const { return ringSize_.load(); }
 
  private:
+  // Counts a use of the ring memory; FreeBuffer waits until none is left.
+  class RingUse {
+   public:
+    explicit RingUse(std::atomic<uint32_t>& users) : users_(users) { users_.fetch_add(1); }
+    ~RingUse() { users_.fetch_sub(1); }
+    RingUse(const RingUse&) = delete;
+    RingUse& operator=(const RingUse&) = delete;
+
+   private:
+    std::atomic<uint32_t>& users_;
+  };
+
   CLog();
   void AttachRing(uint8_t* ring, uint32_t memorySize);
   enum class Append { kDone, kRetry, kRestarted };
@@ -59,6 +72,9 @@ class CLog {
   uint32_t requestedSize_ = 0;
   std::atomic<uint8_t*> ring_{nullptr};
   std::atomic<uint32_t> ringSize_{0};
-  uint8_t categories_[kCategoryCount] = {};
+  std::atomic<uint32_t> ringUsers_{0};
+  // Switched by control operations while other threads write.
+  std::atomic<uint8_t> categories_[kCategoryCount] = {};
+  mutable std::mutex folderLock_;
   std::wstring folder_;
 };

@@ -1,5 +1,6 @@
 #include <cwchar>
 #include <string>
+#include <thread>
 
 #include "driver/foundation/log.h"
 #include "driver/foundation/logrecord.h"
@@ -46,8 +47,10 @@ int32_t CLog::AllocBuffer(void* memory, uint32_t size) {
 
 int32_t CLog::FreeBuffer(bool clear) {
   if (bufferId_ == 0) return 1;
-  // Writers stop before the memory goes away.
+  // The memory stays until its users are done: new ones find no ring, and those already
+  // inside a record, a reset or an export finish first.
   AttachRing(nullptr, 0);
+  while (ringUsers_.load() != 0) std::this_thread::yield();
   const auto buffer = static_cast<QID>(bufferId_);
   if (clear) HostBufClear(buffer, 0);
   HostBufFree(buffer);
@@ -56,9 +59,17 @@ int32_t CLog::FreeBuffer(bool clear) {
   return 0;
 }
 
-void CLog::Save(const wchar_t* name) { SaveToFile(folder_.c_str(), name); }
+void CLog::Save(const wchar_t* name) {
+  std::wstring folder;
+  {
+    const std::lock_guard<std::mutex> lock(folderLock_);
+    folder = folder_;
+  }
+  SaveToFile(folder.c_str(), name);
+}
 
 void CLog::SaveToFile(const wchar_t* folder, const wchar_t* name) {
+  const RingUse use(ringUsers_);
   if (Ring() == nullptr || bufferId_ == 0 || folder == nullptr || name == nullptr) return;
   const std::wstring path = std::wstring(folder) + L"/" + name;
   if (path.size() > kMaxSavePath) return;  // a cut-off name would land elsewhere

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -116,6 +118,40 @@ TEST_F(LogRing, ConcurrentWritersLeaveNoTornRecord) {
     EXPECT_EQ(record.sourceId,
               CLogProvider(static_cast<uint32_t>(record.pairs[2].value), 5, 0, 0).SourceId());
   }
+}
+
+TEST_F(LogRing, FreedMemoryIsNeverWrittenAgain) {
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> writers;
+  for (uint32_t t = 0; t < 3; ++t) {
+    writers.emplace_back([&stop, t] {
+      const CLogProvider provider(t, 6, 0, 0);
+      CLog* log = CLog::Instance();
+      while (!stop.load()) log->WriteEvent(provider, 300);
+    });
+  }
+  for (int round = 0; round < 200; ++round) {
+    auto memory = std::make_unique<uint64_t[]>(kThreeRecords / 8);
+    auto* header = reinterpret_cast<LogRingHeader*>(memory.get());
+    header->writeOffset = kLogHeaderSize;
+    header->totalSize = kThreeRecords;
+    header->ringSize = kThreeRecords;
+    ASSERT_EQ(CLog::Instance()->AllocBuffer(memory.get(), kThreeRecords), 0);
+    std::this_thread::yield();
+    CLog::Instance()->FreeBuffer(false);
+    memory.reset();  // a writer still inside a record would now write into freed memory
+  }
+  stop.store(true);
+  for (std::thread& writer : writers) writer.join();
+}
+
+TEST_F(LogRing, CategoriesSwitchWhileErrorsAreRecorded) {
+  Attach(kThreeRecords, kThreeRecords, kLogHeaderSize);
+  std::thread recorder([] {
+    for (int i = 0; i < 2000; ++i) CError(4301, static_cast<uint64_t>(i));
+  });
+  for (int i = 0; i < 2000; ++i) CLog::Instance()->SetCategory(13, i % 2 == 0);
+  recorder.join();
 }
 
 TEST_F(LogRing, ResetAndFree) {
