@@ -157,6 +157,7 @@ CTable1D<CZORString> CZORString::Split(const wchar_t* delimiters, bool dropEmpty
 
 void CZORString::Resize(int64_t length, wchar_t fill) {
   if (length < 0) length = 0;
+  if (length == INT64_MAX) FatalMemoryError(kOutOfMemoryText);  // no room for the NUL
   const int64_t old = Length();
   Grow(length + 1, true);
   for (int64_t i = old; i < length; ++i) Data()[i] = fill;

@@ -65,6 +65,7 @@ CZORStringAscii CZORStringAscii::Format(const char* format, ...) {
 
 void CZORStringAscii::Resize(int64_t length, char fill) {
   if (length < 0) length = 0;
+  if (length == INT64_MAX) FatalMemoryError(kOutOfMemoryText);  // no room for the NUL
   const int64_t old = Length();
   Grow(length + 1, true);
   for (int64_t i = old; i < length; ++i) Data()[i] = fill;

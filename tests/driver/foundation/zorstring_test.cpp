@@ -45,6 +45,10 @@ TEST(Table1DDeathTest, SizePastAddressableMemoryIsFatal) {
   CTable1D<wchar_t> table;
   EXPECT_EXIT(table.SetSize(INT64_MAX / 2, false), testing::ExitedWithCode(1),
               "Not enough heap memory");
+  CZORString wide;
+  EXPECT_EXIT(wide.Resize(INT64_MAX, L'x'), testing::ExitedWithCode(1), "Not enough heap memory");
+  CZORStringAscii narrow;
+  EXPECT_EXIT(narrow.Resize(INT64_MAX, 'x'), testing::ExitedWithCode(1), "Not enough heap memory");
 }
 
 TEST(ZorString, SizeAndCapacityRules) {
