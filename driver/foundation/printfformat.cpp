@@ -134,6 +134,9 @@ class Utf8Scope {
   locale_t previous_ = static_cast<locale_t>(0);
 };
 
+// Longer results are refused: a caller's width or precision must not size the allocation.
+constexpr size_t kFormatLimit = size_t{1} << 24;
+
 }  // namespace
 
 bool TranslateFormat(const wchar_t* format, std::wstring& out) {
@@ -149,9 +152,8 @@ int64_t FormatWideV(std::wstring& out, const wchar_t* format, va_list args) {
   const Utf8Scope utf8;
   // vswprintf answers -1 both for a short buffer and for bad input, so grow until the text
   // fits; an encoding error or an absurd size ends the search.
-  constexpr size_t kLimit = size_t{1} << 24;
   int64_t length = -1;
-  for (size_t capacity = 256; capacity <= kLimit; capacity *= 2) {
+  for (size_t capacity = 256; capacity <= kFormatLimit; capacity *= 2) {
     out.assign(capacity, L'\0');
     va_list copy;
     va_copy(copy, args);
@@ -177,7 +179,7 @@ int64_t FormatNarrowV(std::string& out, const char* format, va_list args) {
   va_copy(copy, args);
   const int length = vsnprintf(nullptr, 0, glibcFormat.c_str(), copy);
   va_end(copy);
-  if (length < 0) return -1;
+  if (length < 0 || static_cast<size_t>(length) >= kFormatLimit) return -1;
   out.assign(static_cast<size_t>(length) + 1, '\0');
   va_copy(copy, args);
   vsnprintf(out.data(), out.size(), glibcFormat.c_str(), copy);

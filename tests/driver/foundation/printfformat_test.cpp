@@ -7,6 +7,15 @@
 
 namespace {
 
+std::string Narrow(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string out;
+  const int64_t length = FormatNarrowV(out, format, args);
+  va_end(args);
+  return length < 0 ? "<error>" : out;
+}
+
 std::wstring Wide(const wchar_t* format, ...) {
   va_list args;
   va_start(args, format);
@@ -40,4 +49,10 @@ TEST(PrintfFormat, WideFormatsMixedArgumentsAndLongText) {
   const std::wstring big(5000, L'q');
   EXPECT_EQ(Wide(L"<%s>", big.c_str()), L"<" + big + L">");
   EXPECT_EQ(Wide(L"%S", "\xFF"), L"<error>");
+}
+
+TEST(PrintfFormat, AbsurdWidthsAreRefusedNotAllocated) {
+  EXPECT_EQ(Narrow("%*d", 1 << 30, 1), "<error>");
+  EXPECT_EQ(Wide(L"%*d", 1 << 30, 1), L"<error>");
+  EXPECT_EQ(Narrow("%*d", 3, 1), "  1");
 }
