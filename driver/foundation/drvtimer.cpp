@@ -79,8 +79,10 @@ uint64_t CDrvTimer::MeasureCpuFrequency() {
     const uint64_t stampAfter = GetTimeStamp();
     os::QueryPerformanceCounter(&now);
     const unsigned __int128 ticks = stampAfter - stampBefore;
-    result = static_cast<uint64_t>(ticks * static_cast<uint64_t>(frequency) /
-                                   static_cast<uint64_t>(now - first));
+    if (now > first) {  // a counter slower than 10 Hz need not have moved at all
+      result = static_cast<uint64_t>(ticks * static_cast<uint64_t>(frequency) /
+                                     static_cast<uint64_t>(now - first));
+    }
   }
   if (pin) os::SetProcessAffinityMask(os::GetCurrentProcess(), savedAffinity_);
   return result;
