@@ -13,11 +13,11 @@ template <typename Context>
 auto DumpDriverLogOnError(int64_t kind, void* out1, void* out2, void* out3, void* out4,
                           Context& context) {
   const auto result = context.GetError(kind, out1, out2, out3, out4);
-  if (kind == 1 && out1 != nullptr && out2 != nullptr) {
+  if (kind == 1 && out1 != nullptr) {
     uint64_t code = 0;
     uint64_t subCode = 0;
     memcpy(&code, out1, sizeof(code));
-    memcpy(&subCode, out2, sizeof(subCode));
+    if (out2 != nullptr) memcpy(&subCode, out2, sizeof(subCode));
     if (code != 0) DumpDriverLogIfEnabled(code, subCode);
   }
   return result;
