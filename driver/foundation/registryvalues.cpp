@@ -7,44 +7,52 @@ namespace {
 
 constexpr uint32_t kMaxEnumName = 1024;
 
+// Own value types and the registry's; the multi-string is read but never written.
+struct ValueType {
+  uint32_t own;
+  uint32_t registry;
+};
+
+constexpr ValueType kValueTypes[] = {
+    {kRegTypeDword, os::REG_DWORD},
+    {kRegTypeString, os::REG_SZ},
+    {kRegTypeBinary, os::REG_BINARY},
+    {kRegTypeQword, os::REG_QWORD},
+    {kRegTypeExpandString, os::REG_EXPAND_SZ},
+    {kRegTypeMultiString, os::REG_MULTI_SZ},
+};
+
 uint32_t OwnType(uint32_t registryType) {
-  switch (registryType) {
-    case os::REG_DWORD:
-      return kRegTypeDword;
-    case os::REG_SZ:
-      return kRegTypeString;
-    case os::REG_BINARY:
-      return kRegTypeBinary;
-    case os::REG_QWORD:
-      return kRegTypeQword;
-    case os::REG_EXPAND_SZ:
-      return kRegTypeExpandString;
-    case os::REG_MULTI_SZ:
-      return kRegTypeMultiString;
-    default:
-      return kRegTypeUnknown;
+  for (const ValueType& type : kValueTypes) {
+    if (type.registry == registryType) return type.own;
   }
+  return kRegTypeUnknown;
 }
 
 bool RegistryType(uint32_t ownType, uint32_t& registryType) {
-  switch (ownType) {
-    case kRegTypeDword:
-      registryType = os::REG_DWORD;
+  if (ownType == kRegTypeMultiString) return false;
+  for (const ValueType& type : kValueTypes) {
+    if (type.own == ownType) {
+      registryType = type.registry;
       return true;
-    case kRegTypeString:
-      registryType = os::REG_SZ;
-      return true;
-    case kRegTypeBinary:
-      registryType = os::REG_BINARY;
-      return true;
-    case kRegTypeQword:
-      registryType = os::REG_QWORD;
-      return true;
-    case kRegTypeExpandString:
-      registryType = os::REG_EXPAND_SZ;
-      return true;
-    default:
-      return false;
+    }
+  }
+  return false;
+}
+
+// Empties the table, then appends every name that next(key, index, buffer, chars) gives until
+// the registry has no more; true when it ended that way.
+template <typename Next>
+bool EnumNames(CTable1D<CZORString>& names, os::Handle key, Next next) {
+  names.SetSize(0, false);
+  if (key == os::kNullHandle) return false;
+  wchar_t name[kMaxEnumName + 1];
+  for (uint32_t index = 0;; ++index) {
+    uint32_t chars = kMaxEnumName + 1;
+    const uint32_t result = next(key, index, name, &chars);
+    if (result == os::ERROR_NO_MORE_ITEMS) return true;
+    if (result != os::ERROR_SUCCESS) return false;
+    names.Add(CZORString(name));
   }
 }
 
@@ -163,27 +171,13 @@ bool CRegistryKey::WriteDwordFromInt64(const wchar_t* name, int64_t value) {
 }
 
 bool CRegistryKey::EnumSubKeys(CTable1D<CZORString>& names) {
-  names.SetSize(0, false);
-  if (key_ == os::kNullHandle) return false;
-  wchar_t name[kMaxEnumName + 1];
-  for (uint32_t index = 0;; ++index) {
-    uint32_t chars = kMaxEnumName + 1;
-    const uint32_t result = os::RegEnumKey(key_, index, name, &chars);
-    if (result == os::ERROR_NO_MORE_ITEMS) return true;
-    if (result != os::ERROR_SUCCESS) return false;
-    names.Add(CZORString(name));
-  }
+  return EnumNames(names, key_, [](os::Handle key, uint32_t index, wchar_t* name, uint32_t* chars) {
+    return os::RegEnumKey(key, index, name, chars);
+  });
 }
 
 bool CRegistryKey::EnumValues(CTable1D<CZORString>& names) {
-  names.SetSize(0, false);
-  if (key_ == os::kNullHandle) return false;
-  wchar_t name[kMaxEnumName + 1];
-  for (uint32_t index = 0;; ++index) {
-    uint32_t chars = kMaxEnumName + 1;
-    const uint32_t result = os::RegEnumValue(key_, index, name, &chars, nullptr, nullptr, nullptr);
-    if (result == os::ERROR_NO_MORE_ITEMS) return true;
-    if (result != os::ERROR_SUCCESS) return false;
-    names.Add(CZORString(name));
-  }
+  return EnumNames(names, key_, [](os::Handle key, uint32_t index, wchar_t* name, uint32_t* chars) {
+    return os::RegEnumValue(key, index, name, chars, nullptr, nullptr, nullptr);
+  });
 }
