@@ -55,6 +55,8 @@ class QDDeviceDriver {
   void SetSystemThreadContext(QDDriverThreadContext& ctx, int64_t systemIndex,
                               QDZorThreadContext* context);
   // System free: every thread gives up its per-system context of that system.
+  // Other threads' contexts are freed at once, so no command of another thread
+  // may still run on the system: end them before calling it.
   void ForEachThreadContext(int64_t systemIndex);
   // A thread or event object of a system is about to be freed: no thread
   // context may keep it as its current or selected context.
