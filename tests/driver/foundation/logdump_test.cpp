@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -66,13 +67,25 @@ class LogDump : public testing::Test {
     os::RegSetValue(key, L"DumpDriverLogsOnError", os::REG_DWORD, &one, sizeof(one));
     os::RegCloseKey(key);
   }
-  // The export holds the raw ring at its end, after the host's own header.
+  // Decodes the host's raw export: "ZORRAW1", then little-endian 64-bit words (header size,
+  // width, height, bands, ...), then the pixels. The ring is one row of 8-bit pixels.
   std::vector<uint8_t> ReadRing(const fs::path& file) const {
     std::ifstream in(file, std::ios::binary);
     const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                      std::istreambuf_iterator<char>());
-    if (bytes.size() < kRingBytes) return {};
-    return std::vector<uint8_t>(bytes.end() - kRingBytes, bytes.end());
+    const auto word = [&bytes](size_t index) {
+      uint64_t value = 0;
+      memcpy(&value, bytes.data() + 8 + 8 * index, sizeof(value));
+      return value;
+    };
+    if (bytes.size() < 64 || memcmp(bytes.data(), "ZORRAW1", 8) != 0) return {};
+    const uint64_t headerSize = word(0);
+    EXPECT_EQ(word(1), kRingBytes);  // width
+    EXPECT_EQ(word(2), 1u);          // height
+    EXPECT_EQ(word(3), 1u);          // bands
+    if (bytes.size() != headerSize + kRingBytes) return {};
+    return std::vector<uint8_t>(bytes.begin() + static_cast<std::ptrdiff_t>(headerSize),
+                                bytes.end());
   }
 
   fs::path temp_;
