@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <thread>
+#include <vector>
 
 #include "platform/host/driverseam.h"
 #include "platform/host/hostservices.h"
@@ -140,14 +141,24 @@ TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
   EXPECT_EQ(CountObjects(Q_DIGITIZER), 0);
 }
 
-TEST_F(DriverTest, LoadingTheDriverAnnouncesTheProcess) {
-  ASSERT_NE(AllocBoard(), 0);
+TEST_F(DriverTest, LoadingTheDriverAnnouncesTheProcessOnce) {
+  // Several first allocations race to load the library.
+  QID boards[4] = {};
+  std::vector<std::thread> threads;
+  for (QID& board : boards) {
+    threads.emplace_back(
+        [&board] { board = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 3, Q_DEFAULT, nullptr); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (QID board : boards) EXPECT_NE(board, 0);
+  EXPECT_EQ(FakeBoardCommandCount(qdop::kDrvProcessAttach), 1);
   QDCommandRecord attach{};
   ASSERT_TRUE(FakeBoardLastRecord(qdop::kDrvProcessAttach, &attach));
   EXPECT_EQ(attach.header, QD_RECORD_HEADER);
   EXPECT_EQ(attach.paramCount, 1);
   EXPECT_EQ(attach.params[0].type & QD_TYPE_MASK, QD_TYPE_INT64);
   EXPECT_EQ(attach.params[0].value.integer, 0x10000);
+  for (QID board : boards) QsysFree(board);
 }
 
 TEST_F(DriverTest, EndingThreadIsAnnouncedToTheDriver) {

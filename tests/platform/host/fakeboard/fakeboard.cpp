@@ -35,6 +35,7 @@ struct System {
 std::mutex gMutex;
 std::map<int64_t, System> gSystems;
 std::map<uint16_t, QDCommandRecord> gRecords;
+std::map<uint16_t, int> gCounts;
 std::atomic<int> gThreadEnds{0};
 int64_t gNextIndex = 1;
 
@@ -361,6 +362,7 @@ ZOR_API void QDDravionLynCommandDecoder(QDCommandRecord* record) {
   {
     std::lock_guard lock(gMutex);
     gRecords[opcode] = *record;
+    ++gCounts[opcode];
   }
   if (opcode == qdop::kDrvErrorNotify) {
     record->status = static_cast<uint16_t>(ErrorNotify(*record));
@@ -395,6 +397,11 @@ ZOR_API bool FakeBoardLastRecord(uint16_t opcode, QDCommandRecord* copy) {
   if (found == gRecords.end()) return false;
   *copy = found->second;
   return true;
+}
+
+ZOR_API int FakeBoardCommandCount(uint16_t opcode) {
+  std::lock_guard lock(gMutex);
+  return gCounts[opcode];
 }
 
 ZOR_API int FakeBoardThreadEnds() { return gThreadEnds; }

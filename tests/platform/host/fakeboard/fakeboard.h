@@ -18,6 +18,8 @@ inline constexpr QINT64 kFakeNestedFailure = 5002;     // the inner command reco
 extern "C" {
 // Copies the last record received with this opcode, as it arrived; false when none came.
 bool FakeBoardLastRecord(uint16_t opcode, QDCommandRecord* copy);
+// Commands received so far with this opcode.
+int FakeBoardCommandCount(uint16_t opcode);
 // Thread-end notices received so far.
 int FakeBoardThreadEnds();
 // Starts a host thread that calls the digitizer hook of `type` once with a host event whose
