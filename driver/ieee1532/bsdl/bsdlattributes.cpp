@@ -13,15 +13,17 @@ void Once(IscInputFile& file, bool& defined, const char* message) {
   defined = true;
 }
 
+constexpr const char* kUnknownTapScanClock = "Unknown TAP_SCAN_CLK format";
+
 void ParseTapScanClock(BsdlEntity& entity, IscInputFile& value, const std::string& target) {
   Once(value, entity.tckDefined, "TAP_SCAN_CLK already specified");
   entity.tckPort = target;
   BsdlNext(value);
-  if (!BsdlIsChar(value, '(')) BsdlError(value, "Unknown TAP_SCAN_CLK specification");
+  if (!BsdlIsChar(value, '(')) BsdlError(value, kUnknownTapScanClock);
   double real = 0;
   int64_t integer = 0;
   if (InputFileReadNumber(value, real, integer) == kIscNumberSemicolon) {
-    BsdlError(value, "Unknown TAP_SCAN_CLK specification");
+    BsdlError(value, kUnknownTapScanClock);
   }
   entity.tckFrequency = static_cast<float>(real);
   BsdlExpect(value, ',');

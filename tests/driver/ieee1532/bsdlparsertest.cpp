@@ -87,6 +87,7 @@ TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
        "attribute INSTRUCTION_PRIVATE of ZORFLASH : entity is \"1\";\nend ZORFLASH;",
        "Expecting private instruction"},
       {"end ZORFLASH;", "end OTHER;", "[OTHER] does not match entity [zorflash]"},
+      {"signal is (10.0e6, BOTH);", "signal is 10.0e6;", "Unknown TAP_SCAN_CLK format"},
       {"entity is 4;", "entity is 2000000000;",
        "Register length [2000000000] exceeds [1048576] bits"},
       {"ISC_ADDRESS[6]", "ISC_ADDRESS[99999999999]", "Register length [99999999999] exceeds"},
