@@ -6,6 +6,7 @@
 
 #include "platform/genapi/genapi.h"
 #include "platform/genapi/xml/zipdata.h"
+#include "tests/support/testdata/testdata.h"
 
 using namespace GenApi;
 
@@ -28,7 +29,7 @@ const char* const kFiles[] = {"aravis-arv-v4l2.xml", "aravis-tests-genicam.xml",
                               "tucsen-dhyana6060bsi-cxp.xml"};
 
 std::string FileText(const char* file) {
-  return ReadWholeFile(std::string(GENICAM_TESTDATA_DIR) + "/" + file);
+  return zortest::ReadTestData(std::string("genicam/") + file);
 }
 
 void BM_LoadFile(benchmark::State& state) {

@@ -12,6 +12,7 @@
 #include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "driver/ieee1532/engine/iscengine.h"
 #include "platform/boardsim/jtag/chainfile.h"
+#include "tests/support/testdata/testdata.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ void ParseFile(benchmark::State& state, const std::string& path) {
 }
 
 void BM_ParseLargestRealBsdl(benchmark::State& state) {
-  ParseFile(state, std::string(ZOR_TESTDATA_DIR) + "/bsdl/m4a3_64_32_xxvc_1532.bsdl");
+  ParseFile(state, zortest::TestDataPath("bsdl/m4a3_64_32_xxvc_1532.bsdl"));
 }
 BENCHMARK(BM_ParseLargestRealBsdl)->Unit(benchmark::kMillisecond);
 

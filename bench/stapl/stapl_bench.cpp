@@ -11,6 +11,7 @@
 #include "driver/firmware/stapl/staplexecute.h"
 #include "driver/firmware/staplporthost.h"
 #include "platform/boardsim/jtag/simjtagchain.h"
+#include "tests/support/testdata/testdata.h"
 
 namespace {
 
@@ -59,12 +60,7 @@ void BM_ScanLoop(benchmark::State& state) {
 }
 BENCHMARK(BM_ScanLoop)->Arg(64)->Arg(4096)->Unit(benchmark::kMillisecond);
 
-std::string ReadRealProgram() {
-  std::ifstream in(ZOR_TESTDATA "/stapl/sf2_m2s010_mss_sys.stp", std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string ReadRealProgram() { return zortest::ReadTestData("stapl/sf2_m2s010_mss_sys.stp"); }
 
 void BM_RealProgram(benchmark::State& state, const char* action) {
   const std::string program = ReadRealProgram();

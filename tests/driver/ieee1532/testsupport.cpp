@@ -8,6 +8,7 @@
 
 #include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "driver/ieee1532/engine/iscengine.h"
+#include "tests/support/testdata/testdata.h"
 
 ScratchFolder::ScratchFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "iscengine.XXXXXX").string();
@@ -25,9 +26,7 @@ std::string ScratchFolder::Write(const std::string& name, const std::string& tex
   return path;
 }
 
-std::string TestDataPath(const std::string& relative) {
-  return std::string(ZOR_TESTDATA_DIR) + "/" + relative;
-}
+std::string TestDataPath(const std::string& relative) { return zortest::TestDataPath(relative); }
 
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

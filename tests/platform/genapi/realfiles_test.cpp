@@ -4,6 +4,7 @@
 
 #include "platform/genapi/genapi.h"
 #include "tests/platform/genapi/memoryport.h"
+#include "tests/support/testdata/testdata.h"
 
 using namespace GenApi;
 
@@ -16,7 +17,7 @@ const char* const kFiles[] = {"aravis-arv-v4l2.xml", "aravis-tests-genicam.xml",
 // A real device file over memory-backed registers.
 struct Device {
   explicit Device(const char* file) {
-    ref._LoadXMLFromFile((std::string(GENICAM_TESTDATA_DIR) + "/" + file).c_str());
+    ref._LoadXMLFromFile(zortest::TestDataPath(std::string("genicam/") + file).c_str());
     EXPECT_TRUE(ref._Connect(&port, "Device"));
   }
   INode* Node(const char* name) {

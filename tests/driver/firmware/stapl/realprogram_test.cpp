@@ -6,15 +6,11 @@
 
 #include "driver/firmware/stapl/staplresult.h"
 #include "tests/driver/firmware/stapl/stapltesthost.h"
+#include "tests/support/testdata/testdata.h"
 
 namespace {
 
-std::string ReadProgram() {
-  std::ifstream in(ZOR_TESTDATA "/stapl/sf2_m2s010_mss_sys.stp", std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string ReadProgram() { return zortest::ReadTestData("stapl/sf2_m2s010_mss_sys.stp"); }
 
 // A chain holding one device of the program's IDCODE (or of another one).
 StaplRun RunAction(const std::string& program, const char* action, uint32_t idcode = 0x0F8031CF) {
