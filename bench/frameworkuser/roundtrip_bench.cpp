@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "platform/host/commandrecord.h"
+#include "interfaces/hostcommand/commandrecord.h"
 #include "platform/host/zor.h"
 #include "tests/driver/frameworkuser/support/frameworkprobe.h"
 

@@ -9,7 +9,7 @@ namespace {
 constexpr int32_t kImagingBoardLocation = 6;
 }  // namespace
 
-CBoardJtagPort::CBoardJtagPort(IJtagRegisterAccess* reg) : m_register(reg) {
+CBoardJtagPort::CBoardJtagPort(zor::jtag::IJtagRegisterAccess* reg) : m_register(reg) {
   CRegistryKey key(kImagingBoardLocation, L"DravionLyn", false);
   CZORString folder;
   if (key.ReadString(L"FirmwarePath", folder)) WideToAnsiEx(folder.CStr(), m_firmwareFolder, false);
@@ -17,20 +17,22 @@ CBoardJtagPort::CBoardJtagPort(IJtagRegisterAccess* reg) : m_register(reg) {
   m_bsdlFolder.AppendText("/bsdl_1532");
   SetCurrentJtagPort(this);
   if (m_register != nullptr) {
-    m_shadow = m_register->ReadRegister() | kEnable;
+    m_shadow = m_register->ReadRegister() | zor::jtag::kRegisterEnable;
     m_register->WriteRegister(m_shadow);
   }
 }
 
 CBoardJtagPort::~CBoardJtagPort() {
   if (m_register != nullptr) {
-    m_register->WriteRegister(m_register->ReadRegister() & ~kEnable);
+    m_register->WriteRegister(m_register->ReadRegister() & ~zor::jtag::kRegisterEnable);
     m_register = nullptr;
   }
 }
 
 void CBoardJtagPort::WritePins(uint32_t pins) {
-  m_shadow = (m_shadow & ~kPinMask) | ((pins & 0xF) << kPinShift) | kEnable;
+  m_shadow = (m_shadow & ~zor::jtag::kRegisterPinMask) |
+             ((pins & zor::jtag::kPinMask) << zor::jtag::kRegisterPinShift) |
+             zor::jtag::kRegisterEnable;
   if (m_register != nullptr) {
     m_register->WriteRegister(m_shadow);
     // The read-back flushes the posted write on the board; its value is not needed.
@@ -41,6 +43,7 @@ void CBoardJtagPort::WritePins(uint32_t pins) {
 uint32_t* CBoardJtagPort::ReadPins(uint32_t* pins) {
   if (m_register == nullptr) return pins;
   m_shadow = m_register->ReadRegister();
-  *pins = (*pins & ~0xFu) | ((m_shadow & kPinMask) >> kPinShift);
+  *pins = (*pins & ~zor::jtag::kPinMask) |
+          ((m_shadow & zor::jtag::kRegisterPinMask) >> zor::jtag::kRegisterPinShift);
   return pins;
 }

@@ -2,6 +2,7 @@
 
 #include "driver/firmware/busywaittimer.h"
 #include "driver/firmware/stapl/textscan.h"
+#include "interfaces/jtag/jtagpins.h"
 
 namespace {
 
@@ -33,16 +34,16 @@ int CStaplPortHost::StaplSeek(int32_t offset) {
 }
 
 int CStaplPortHost::StaplJtagIo(int tms, int tdi, int readTdo) {
-  m_pins &= ~(kJtagPinTms | kJtagPinTck | kJtagPinTdi);
-  if (tms) m_pins |= kJtagPinTms;
-  if (tdi) m_pins |= kJtagPinTdi;
+  m_pins &= ~(zor::jtag::kPinTms | zor::jtag::kPinTck | zor::jtag::kPinTdi);
+  if (tms) m_pins |= zor::jtag::kPinTms;
+  if (tdi) m_pins |= zor::jtag::kPinTdi;
   m_port.WritePins(m_pins);
   int tdo = 0;
   if (readTdo) {
     m_port.ReadPins(&m_pins);
-    tdo = m_pins & kJtagPinTdo;
+    tdo = m_pins & zor::jtag::kPinTdo;
   }
-  m_pins |= kJtagPinTck;
+  m_pins |= zor::jtag::kPinTck;
   m_port.WritePins(m_pins);
   return tdo;
 }

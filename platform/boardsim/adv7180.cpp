@@ -1,6 +1,6 @@
 #include "platform/boardsim/adv7180.h"
 
-#include "driver/board/kernel/digitizerrequests.h"
+#include "interfaces/kernel/digitizerrequests.h"
 
 namespace boardsim {
 
@@ -46,8 +46,8 @@ void Adv7180::ResetRegisters() {
 }
 
 void Adv7180::LoadDcf(const uint8_t* dcfBlock) {
-  const uint8_t* values = dcfBlock + kernel::kDcfAdv7180Offset;
-  const uint8_t* given = values + kernel::kDcfValueImageSize;
+  const uint8_t* values = dcfBlock + zor::kernel::kDcfAdv7180Offset;
+  const uint8_t* given = values + zor::kernel::kDcfValueImageSize;
   for (int reg = 0; reg < 256; ++reg) {
     if (given[reg] != 0) regs_[reg] = values[reg];
   }

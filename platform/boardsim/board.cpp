@@ -10,7 +10,7 @@ namespace boardsim {
 
 Board::Board(const BoardConfig& config) : config_(config), capabilities_(config.capabilities) {
   const uint32_t serial = SerialNumber();
-  std::memcpy(io_ + kernel::kIoSerialNumberAddress, &serial, sizeof(serial));
+  std::memcpy(io_ + zor::kernel::kIoSerialNumberAddress, &serial, sizeof(serial));
   clock_ = std::thread([this] { ClockLoop(); });
 }
 
@@ -51,17 +51,19 @@ void Board::Serve(Call& call) {
   os::IoRequest& request = *call.request;
   const uint32_t code = request.code();
   const uint32_t size = std::max(request.inputSize(), request.outputSize());
-  call.function = kernel::FunctionOf(code);
+  call.function = zor::kernel::FunctionOf(code);
   call.data = static_cast<uint8_t*>(request.buffer());
-  const uint32_t expected =
-      kernel::DeviceTypeOf(code) == kernel::kDeviceType ? kernel::RecordSize(call.function) : 0;
-  const bool inputOk = request.inputSize() == expected ||
-                       (call.function == kernel::kGetDriverVersion && request.inputSize() == 0);
+  const uint32_t expected = zor::kernel::DeviceTypeOf(code) == zor::kernel::kDeviceType
+                                ? zor::kernel::RecordSize(call.function)
+                                : 0;
+  const bool inputOk =
+      request.inputSize() == expected ||
+      (call.function == zor::kernel::kGetDriverVersion && request.inputSize() == 0);
   auto shared = call.request;
   if (expected == 0 || !inputOk || request.outputSize() != expected ||
       request.kind() != os::IoRequest::Kind::kControl) {
     // Unknown function or wrong size: an error triple when there is room for one.
-    if (size < sizeof(kernel::RequestHeader) || request.outputSize() == 0) {
+    if (size < sizeof(zor::kernel::RequestHeader) || request.outputSize() == 0) {
       call.out->push_back([shared] { shared->Complete(os::ERROR_INVALID_PARAMETER, 0); });
       return;
     }
@@ -98,7 +100,7 @@ void Board::Serve(Call& call) {
 }
 
 void Board::Dispatch(Call& call) {
-  using namespace kernel;
+  using namespace zor::kernel;
   switch (call.function) {
     case kGetDriverVersion:
       return Version(call);
@@ -202,7 +204,7 @@ void Board::Cancelled(const os::IoRequest& request) {
 
 void Board::ReleaseStalled(Deferred& out) {
   for (auto& request : stalled_) {
-    auto& header = *static_cast<kernel::RequestHeader*>(request->buffer());
+    auto& header = *static_cast<zor::kernel::RequestHeader*>(request->buffer());
     Fail(header, err::kTimeout, 1);
     const uint32_t bytes = request->outputSize();
     out.push_back([request, bytes] { request->Complete(os::ERROR_SUCCESS, bytes); });

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/board/kernel/kernelrequests.h"
+#include "interfaces/kernel/kernelrequests.h"
 #include "platform/boardsim/boardstate.h"
 #include "platform/boardsim/deviceevents.h"
 #include "platform/boardsim/faults.h"
@@ -23,7 +23,7 @@ namespace boardsim {
 
 struct BoardConfig {
   uint32_t unit = 0;
-  uint64_t capabilities = kernel::kCapFourChannels;
+  uint64_t capabilities = zor::kernel::kCapFourChannels;
   uint32_t firmwareCode = 0x20260101;
   uint32_t revision = 3;
 };
@@ -60,8 +60,9 @@ class Board {
   virtual uint8_t DecoderRegister(uint64_t channel, uint8_t reg);
   virtual uint64_t FrameCount(uint64_t channel);
   // A board event of a device-event type (hook base OR channel, or a system hook type).
-  virtual bool RaiseEvent(uint64_t type, const kernel::BoardEventPayload& payload);
-  virtual bool RaiseBufferModified(uint64_t type, const kernel::BufferModifiedPayload& payload);
+  virtual bool RaiseEvent(uint64_t type, const zor::kernel::BoardEventPayload& payload);
+  virtual bool RaiseBufferModified(uint64_t type,
+                                   const zor::kernel::BufferModifiedPayload& payload);
   virtual void ReturnFromSleep();
   virtual void DropEvent(uint64_t type);
   virtual size_t PendingEventWaits(uint64_t type);
@@ -80,7 +81,7 @@ class Board {
     T& As() const {
       return *reinterpret_cast<T*>(data);
     }
-    kernel::RequestHeader& Header() const { return As<kernel::RequestHeader>(); }
+    zor::kernel::RequestHeader& Header() const { return As<zor::kernel::RequestHeader>(); }
   };
 
   void Serve(Call& call);
@@ -94,7 +95,7 @@ class Board {
   void SysRequest(Call& call);
   void SysControl(Call& call);
   void SysIo(Call& call);
-  void PerformanceRecord(kernel::KernelPerformanceRecord& record);
+  void PerformanceRecord(zor::kernel::KernelPerformanceRecord& record);
   // Kernel objects and events.
   void ObjectAlloc(Call& call);
   void ObjectControl(Call& call);
@@ -107,7 +108,7 @@ class Board {
   void ThreadWaitMultiple(Call& call);
   void ContextEvent(Call& call);
   // Digitizers.
-  Digitizer* FindDigitizer(const kernel::DigChannelRecord& record);
+  Digitizer* FindDigitizer(const zor::kernel::DigChannelRecord& record);
   void DigAlloc(Call& call);
   void DigFree(Call& call);
   void DigControl(Call& call);
@@ -116,8 +117,8 @@ class Board {
   void DigReference(Call& call);
   void DigInquireValue(Call& call);
   // Grabs and grab processing.
-  bool MakeJob(const Call& call, const Digitizer& dig, const kernel::DigChannelRecord& record,
-               const kernel::GrabBufferPart& part, GrabJob& job);
+  bool MakeJob(const Call& call, const Digitizer& dig, const zor::kernel::DigChannelRecord& record,
+               const zor::kernel::GrabBufferPart& part, GrabJob& job);
   void DigGrab(Call& call);
   void DigGrabWait(Call& call);
   void DigStopGrab(Call& call);
@@ -140,7 +141,7 @@ class Board {
   void FinishGrab(Digitizer& dig, Deferred& out);
   // Board memory.
   BoardBuffer* FindBuffer(uint64_t handle);
-  bool PlaneTarget(const kernel::KernelBufferDescriptor& desc, FrameTarget& target) const;
+  bool PlaneTarget(const zor::kernel::KernelBufferDescriptor& desc, FrameTarget& target) const;
   void BufAlloc(Call& call);
   void OnBoardAlloc(Call& call);
   void BufChildAlloc(Call& call);
@@ -159,7 +160,7 @@ class Board {
   bool stopping_ = false;
   std::thread clock_;
 
-  uint64_t version_ = kernel::kDriverVersion;
+  uint64_t version_ = zor::kernel::kDriverVersion;
   uint64_t capabilities_;
   std::map<size_t, uint32_t> settingOverrides_;
   uint32_t frameTimeUs_ = 0;
@@ -177,7 +178,7 @@ class Board {
   std::map<uint64_t, EventRef> registrations_;
   std::map<uint64_t, Digitizer> digitizers_;
   std::map<uint64_t, BoardBuffer> buffers_;
-  std::map<uint64_t, kernel::KernelBufferDescriptor> hostBuffers_;
+  std::map<uint64_t, zor::kernel::KernelBufferDescriptor> hostBuffers_;
   ChannelState channels_[kMaxChannels];
   uint64_t nextPhysical_ = 0x80000000;
   uint64_t interrupts_ = 0;

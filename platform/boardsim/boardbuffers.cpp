@@ -32,21 +32,22 @@ int BytesOfDepth(uint64_t depth) {
 // Tells the host that a transfer wrote a region of one of its buffers.
 void RaiseHostBufferWritten(DeviceEventHub& events, uint64_t hostBuffer, uint64_t columns,
                             uint64_t lines, uint64_t bufferIndex, Deferred& out) {
-  kernel::BufferModifiedPayload payload{};
+  zor::kernel::BufferModifiedPayload payload{};
   payload.hostObject = hostBuffer;
   payload.count = columns;
   payload.further = lines;
   payload.bufferIndex = bufferIndex;
-  payload.eventWord = kernel::kGrabEndWord;
-  events.Raise(kernel::kHookBufferModified, DeviceEvent::Of(kernel::kHookBufferModified, payload),
-               out);
+  payload.eventWord = zor::kernel::kGrabEndWord;
+  events.Raise(zor::kernel::kHookBufferModified,
+               DeviceEvent::Of(zor::kernel::kHookBufferModified, payload), out);
 }
 
 // Shared by the device-memory and the on-board allocation; 0 after a failure.
 uint64_t Place(BoardBuffer& b, uint64_t bands, uint64_t sizeX, uint64_t sizeY, uint64_t depth,
-               uint64_t pitch, uint64_t byteSize, kernel::RequestHeader& header) {
+               uint64_t pitch, uint64_t byteSize, zor::kernel::RequestHeader& header) {
   b.bytesPerPixel = BytesOfDepth(depth);
-  if (bands < 1 || bands > kernel::kMaxBands || sizeX == 0 || sizeY == 0 || b.bytesPerPixel == 0) {
+  if (bands < 1 || bands > zor::kernel::kMaxBands || sizeX == 0 || sizeY == 0 ||
+      b.bytesPerPixel == 0) {
     Fail(header, err::kBufferAttribute, 1);
     return 0;
   }
@@ -76,7 +77,7 @@ BoardBuffer* Board::FindBuffer(uint64_t handle) {
 }
 
 void Board::BufAlloc(Call& call) {
-  auto& r = call.As<kernel::BufAllocRequest>();
+  auto& r = call.As<zor::kernel::BufAllocRequest>();
   BoardBuffer b;
   const uint64_t total =
       Place(b, r.bandCount, r.sizeX, r.sizeY, r.type & 0xFF, r.pitch, r.byteSize, r.header);
@@ -94,7 +95,7 @@ void Board::BufAlloc(Call& call) {
 }
 
 void Board::OnBoardAlloc(Call& call) {
-  auto& r = call.As<kernel::OnBoardAllocRequest>();
+  auto& r = call.As<zor::kernel::OnBoardAllocRequest>();
   BoardBuffer b;
   const uint64_t total =
       Place(b, r.bandCount, r.sizeX, r.sizeY, r.bitDepth, r.pitch, r.byteSize, r.header);
@@ -108,7 +109,7 @@ void Board::OnBoardAlloc(Call& call) {
 }
 
 void Board::BufChildAlloc(Call& call) {
-  auto& r = call.As<kernel::BufChildAllocRequest>();
+  auto& r = call.As<zor::kernel::BufChildAllocRequest>();
   BoardBuffer* parent = FindBuffer(r.parentHandle);
   if (parent == nullptr) return Fail(r.header, err::kBufferHandle, 2);
   if (r.band < -1 || r.band >= parent->bands)
@@ -132,24 +133,24 @@ void Board::BufChildAlloc(Call& call) {
 }
 
 void Board::BufFree(Call& call) {
-  auto& r = call.As<kernel::BufHandleRequest>();
+  auto& r = call.As<zor::kernel::BufHandleRequest>();
   const BoardBuffer* b = FindBuffer(r.kernelHandle);
-  if (b == nullptr || (call.function == kernel::kFreeOnBoardBuffer && !b->onBoard)) {
+  if (b == nullptr || (call.function == zor::kernel::kFreeOnBoardBuffer && !b->onBoard)) {
     return Fail(r.header, err::kBufferHandle, 2);
   }
   buffers_.erase(r.kernelHandle);
 }
 
 void Board::BufInquire(Call& call) {
-  auto& r = call.As<kernel::BufInquireRequest>();
+  auto& r = call.As<zor::kernel::BufInquireRequest>();
   BoardBuffer* b = FindBuffer(r.kernelHandle);
   if (b == nullptr) return Fail(r.header, err::kBufferHandle, 2);
-  if (r.type != kernel::kBufInquirePhysicalAddress) return Fail(r.header, err::kInquire, 1);
+  if (r.type != zor::kernel::kBufInquirePhysicalAddress) return Fail(r.header, err::kInquire, 1);
   r.value = b->physical;
 }
 
 void Board::BufControl(Call& call) {
-  auto& r = call.As<kernel::BufControlRequest>();
+  auto& r = call.As<zor::kernel::BufControlRequest>();
   BoardBuffer* b = FindBuffer(r.kernelHandle);
   if (b == nullptr) return Fail(r.header, err::kBufferHandle, 2);
   if (r.type != kGrabState && r.type != kGrabMode) return Fail(r.header, err::kControl, 2);
@@ -157,12 +158,12 @@ void Board::BufControl(Call& call) {
 }
 
 void Board::BufOp0237(Call& call) {
-  auto& r = call.As<kernel::BufOp0237Request>();
+  auto& r = call.As<zor::kernel::BufOp0237Request>();
   if (FindBuffer(r.kernelHandle) == nullptr) Fail(r.header, err::kBufferHandle, 2);
 }
 
 void Board::BufQueueGrab(Call& call) {
-  auto& r = call.As<kernel::BufQueueGrabRequest>();
+  auto& r = call.As<zor::kernel::BufQueueGrabRequest>();
   BoardBuffer* b = FindBuffer(r.kernelHandle);
   if (b == nullptr) return Fail(r.header, err::kBufferHandle, 2);
   const FrameTarget src = b->Target();
@@ -185,7 +186,7 @@ void Board::BufQueueGrab(Call& call) {
 }
 
 void Board::BufTransfer(Call& call) {
-  auto& r = call.As<kernel::BufTransferRequest>();
+  auto& r = call.As<zor::kernel::BufTransferRequest>();
   BoardBuffer* device = FindBuffer(r.deviceHandle);
   if (device == nullptr) return Fail(r.header, err::kBufferHandle, 2);
   FrameTarget other;
@@ -215,15 +216,15 @@ void Board::BufTransfer(Call& call) {
 }
 
 void Board::BufTripleTransfer(Call& call) {
-  auto& r = call.As<kernel::BufTripleTransferRequest>();
+  auto& r = call.As<zor::kernel::BufTripleTransferRequest>();
   BoardBuffer* first = FindBuffer(r.firstHandle);
   BoardBuffer* dest = FindBuffer(r.destHandle);
   BoardBuffer* third = r.thirdHandle ? FindBuffer(r.thirdHandle) : nullptr;
   if (first == nullptr || dest == nullptr || (r.thirdHandle != 0 && third == nullptr)) {
     return Fail(r.header, err::kBufferHandle, 2);
   }
-  if (r.transferFunction != kernel::kTransferFunctionCopy &&
-      r.transferFunction != kernel::kTransferFunctionThree) {
+  if (r.transferFunction != zor::kernel::kTransferFunctionCopy &&
+      r.transferFunction != zor::kernel::kTransferFunctionThree) {
     return Fail(r.header, err::kBadArgument, 2);
   }
   Region region;
@@ -236,10 +237,11 @@ void Board::BufTripleTransfer(Call& call) {
   const FrameTarget d = dest->Target();
   // Copy: the third buffer into the destination. Blend: the first and the
   // third, weighted by the operation flag (0 first only, 256 third only).
-  const BoardBuffer* source = r.transferFunction == kernel::kTransferFunctionCopy ? third : first;
+  const BoardBuffer* source =
+      r.transferFunction == zor::kernel::kTransferFunctionCopy ? third : first;
   if (source == nullptr) source = first;
   if (!CopyRegion(source->Target(), d, region)) return Fail(r.header, err::kBadArgument, 2);
-  if (r.transferFunction != kernel::kTransferFunctionThree || third == nullptr) return;
+  if (r.transferFunction != zor::kernel::kTransferFunctionThree || third == nullptr) return;
   const FrameTarget t = third->Target();
   if (t.bytesPerPixel != 1 || d.bytesPerPixel != 1 || r.srcOffsetX + r.srcSizeX > t.width ||
       r.srcOffsetY + r.srcSizeY > t.height) {

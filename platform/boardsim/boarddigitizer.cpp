@@ -21,7 +21,7 @@ constexpr size_t kDcfXSize = 4;  // INFO_XSIZE and INFO_YSIZE in the value image
 constexpr size_t kDcfYSize = 8;
 }  // namespace
 
-Digitizer* Board::FindDigitizer(const kernel::DigChannelRecord& record) {
+Digitizer* Board::FindDigitizer(const zor::kernel::DigChannelRecord& record) {
   auto it = digitizers_.find(record.kernelWord1);
   if (it == digitizers_.end() || it->second.check != record.kernelWord2) return nullptr;
   return &it->second;
@@ -32,9 +32,9 @@ size_t Board::PendingGrabs(const Digitizer& dig) const {
 }
 
 void Board::DigAlloc(Call& call) {
-  auto& r = call.As<kernel::DigAllocRequest>();
+  auto& r = call.As<zor::kernel::DigAllocRequest>();
   if (systems_.count(r.header.systemId) == 0) return Fail(r.header, err::kBadId, 3);
-  const uint64_t channels = (capabilities_ & kernel::kCapSixteenChannels) ? 16 : 4;
+  const uint64_t channels = (capabilities_ & zor::kernel::kCapSixteenChannels) ? 16 : 4;
   const uint64_t channel = r.record.properties.channel;
   if (channel >= channels) return Fail(r.header, err::kNoHardware, 4);
   for (const auto& [id, other] : digitizers_) {
@@ -61,7 +61,7 @@ void Board::DigAlloc(Call& call) {
 }
 
 void Board::DigFree(Call& call) {
-  auto& r = call.As<kernel::DigRecordRequest>();
+  auto& r = call.As<zor::kernel::DigRecordRequest>();
   Digitizer* dig = FindDigitizer(r.record);
   if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
   AbortGrabs(*dig);
@@ -69,12 +69,12 @@ void Board::DigFree(Call& call) {
 }
 
 void Board::DigControl(Call& call) {
-  auto& r = call.As<kernel::DigChannelRequest>();
+  auto& r = call.As<zor::kernel::DigChannelRequest>();
   Digitizer* dig = FindDigitizer(r.record);
   if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
-  const uint64_t type = r.type & ~kernel::kForceBoardBit;
+  const uint64_t type = r.type & ~zor::kernel::kForceBoardBit;
   if (DigControlNotServed(type)) return NotServed(r.header, true);
-  if (type == kernel::kGrabAbort) {
+  if (type == zor::kernel::kGrabAbort) {
     AbortGrabs(*dig);
     ReleaseStalled(*call.out);
     return;
@@ -84,7 +84,7 @@ void Board::DigControl(Call& call) {
 }
 
 void Board::DigInquire(Call& call) {
-  auto& r = call.As<kernel::DigChannelRequest>();
+  auto& r = call.As<zor::kernel::DigChannelRequest>();
   Digitizer* dig = FindDigitizer(r.record);
   if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
   if (DigInquireNotServed(r.type)) return NotServed(r.header, false);
@@ -104,19 +104,19 @@ void Board::DigInquire(Call& call) {
 }
 
 void Board::DigChannelInit(Call& call) {
-  auto& r = call.As<kernel::DigChannelRequest>();
+  auto& r = call.As<zor::kernel::DigChannelRequest>();
   Digitizer* dig = FindDigitizer(r.record);
   if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
-  if (r.value == kernel::kHookEnable)
+  if (r.value == zor::kernel::kHookEnable)
     dig->enabledHooks.insert(r.type);
-  else if (r.value == kernel::kHookDisable)
+  else if (r.value == zor::kernel::kHookDisable)
     dig->enabledHooks.erase(r.type);
   else
     Fail(r.header, err::kControl, 3);
 }
 
 void Board::DigReference(Call& call) {
-  auto& r = call.As<kernel::DigReferenceRequest>();
+  auto& r = call.As<zor::kernel::DigReferenceRequest>();
   Digitizer* dig = FindDigitizer(r.record);
   if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
   const uint64_t levels[4] = {r.level6655, r.level6656, r.level6657, r.level6658};
@@ -127,8 +127,8 @@ void Board::DigReference(Call& call) {
 }
 
 void Board::DigInquireValue(Call& call) {
-  auto& r = call.As<kernel::DigInquireValueRequest>();
-  if (r.type != kernel::kPendingGrabCount) return Fail(r.header, err::kInquire, 1);
+  auto& r = call.As<zor::kernel::DigInquireValueRequest>();
+  if (r.type != zor::kernel::kPendingGrabCount) return Fail(r.header, err::kInquire, 1);
   if (r.header.objectId != 0) {
     auto it = digitizers_.find(r.header.objectId);
     if (it == digitizers_.end()) return Fail(r.header, err::kBadId, 3);

@@ -58,7 +58,8 @@ void Board::ClockLoop() {
   }
 }
 
-bool Board::PlaneTarget(const kernel::KernelBufferDescriptor& desc, FrameTarget& target) const {
+bool Board::PlaneTarget(const zor::kernel::KernelBufferDescriptor& desc,
+                        FrameTarget& target) const {
   if (desc.sizeX == 0 || desc.sizeY == 0 || desc.pitch < desc.sizeX) return false;
   int bytes = 0;
   int planes = static_cast<int>(desc.bandCount);
@@ -80,7 +81,7 @@ bool Board::PlaneTarget(const kernel::KernelBufferDescriptor& desc, FrameTarget&
     default:
       return false;
   }
-  if (planes < 1 || planes > static_cast<int>(kernel::kMaxBands)) return false;
+  if (planes < 1 || planes > static_cast<int>(zor::kernel::kMaxBands)) return false;
   for (int b = 0; b < planes; ++b) {
     target.planes[b] = reinterpret_cast<uint8_t*>(desc.hostAddress[b]);
     if (target.planes[b] == nullptr) return false;
@@ -109,8 +110,8 @@ bool Board::WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder,
 
 void Board::RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, Deferred& out) {
   const uint64_t type = base | dig.channel;
-  kernel::BoardEventPayload payload{};
-  payload.size = kernel::kBoardEventSize;
+  zor::kernel::BoardEventPayload payload{};
+  payload.size = zor::kernel::kBoardEventSize;
   payload.timeStamp = static_cast<uint64_t>(
       std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started_).count());
   payload.hostBuffer = job ? job->part.descriptor.hostBufferId : 0;
@@ -170,13 +171,13 @@ void Board::FinishGrab(Digitizer& dig, Deferred& out) {
   ++dig.grabsDone;
   auto object = objects_.find(job.objectId);
   if (object != objects_.end()) --object->second.pendingGrabs;
-  kernel::BufferModifiedPayload payload{};
+  zor::kernel::BufferModifiedPayload payload{};
   payload.hostObject = job.part.descriptor.hostBufferId;
   payload.count = size.columns;
   payload.further = size.lines;
   payload.digitizerIndex = static_cast<uint64_t>(job.digitizerIndex);
   payload.bufferIndex = job.part.value >= 0 ? static_cast<uint64_t>(job.part.value) : 0;
-  payload.eventWord = kernel::kGrabEndWord;
+  payload.eventWord = zor::kernel::kGrabEndWord;
   if (!written) {
     payload.grabError = 1;
     payload.errorCode = 4327;
@@ -189,8 +190,9 @@ void Board::FinishGrab(Digitizer& dig, Deferred& out) {
   payload.rateNumerator = dig.grabsDone * 1000000;
   payload.rateDenominator = static_cast<uint64_t>(elapsed.count());
   // The digitizer's own buffer-modified waits, else the system-wide ones.
-  uint64_t code = kernel::kHookDigitizerBufferModified | static_cast<uint64_t>(job.digitizerIndex);
-  if (!events_.Watched(code)) code = kernel::kHookBufferModified;
+  uint64_t code =
+      zor::kernel::kHookDigitizerBufferModified | static_cast<uint64_t>(job.digitizerIndex);
+  if (!events_.Watched(code)) code = zor::kernel::kHookBufferModified;
   events_.Raise(code, DeviceEvent::Of(code, payload), out);
 }
 

@@ -12,10 +12,11 @@ constexpr uint32_t kGrabRecordIds = 7;
 constexpr uint64_t kMaxSkip = 15;
 }  // namespace
 
-bool Board::MakeJob(const Call& call, const Digitizer& dig, const kernel::DigChannelRecord& record,
-                    const kernel::GrabBufferPart& part, GrabJob& job) {
-  kernel::RequestHeader& header = call.Header();
-  const kernel::DigPropertiesBlock& p = record.properties;
+bool Board::MakeJob(const Call& call, const Digitizer& dig,
+                    const zor::kernel::DigChannelRecord& record,
+                    const zor::kernel::GrabBufferPart& part, GrabJob& job) {
+  zor::kernel::RequestHeader& header = call.Header();
+  const zor::kernel::DigPropertiesBlock& p = record.properties;
   SourceWindow& w = job.window;
   w.fullWidth = dig.fullWidth;
   w.fullHeight = dig.fullHeight;
@@ -56,7 +57,7 @@ bool Board::MakeJob(const Call& call, const Digitizer& dig, const kernel::DigCha
 }
 
 void Board::DigGrab(Call& call) {
-  auto& r = call.As<kernel::GrabRequest>();
+  auto& r = call.As<zor::kernel::GrabRequest>();
   Digitizer* dig = FindDigitizer(r.record);
   if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
   GrabJob job;
@@ -78,34 +79,34 @@ void Board::DigGrab(Call& call) {
 }
 
 void Board::DigGrabWait(Call& call) {
-  auto& r = call.As<kernel::GrabWaitRequest>();
+  auto& r = call.As<zor::kernel::GrabWaitRequest>();
   Digitizer* dig = FindDigitizer(r.record);
   if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
-  if (r.waitFlag != kernel::kWaitGrabEnd && r.waitFlag != kernel::kWaitNextFrame) {
+  if (r.waitFlag != zor::kernel::kWaitGrabEnd && r.waitFlag != zor::kernel::kWaitNextFrame) {
     return Fail(r.header, err::kWaitFlag, 1);
   }
-  if (r.waitFlag == kernel::kWaitGrabEnd && dig->grabs.empty()) {
+  if (r.waitFlag == zor::kernel::kWaitGrabEnd && dig->grabs.empty()) {
     r.waitFlag = 0;
     return;
   }
   auto reg = registrations_.find(r.eventRegistration);
   if (reg == registrations_.end()) return Fail(r.header, err::kBadId, 3);
   reg->second.Reset();
-  (r.waitFlag == kernel::kWaitGrabEnd ? dig->endWaiters : dig->nextFrameWaiters)
+  (r.waitFlag == zor::kernel::kWaitGrabEnd ? dig->endWaiters : dig->nextFrameWaiters)
       .push_back(reg->second);
   r.waitFlag = 1;
   changed_.notify_all();
 }
 
 void Board::DigStopGrab(Call& call) {
-  auto& r = call.As<kernel::DigRecordRequest>();
+  auto& r = call.As<zor::kernel::DigRecordRequest>();
   Digitizer* dig = FindDigitizer(r.record);
   if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
   dig->continuous.reset();
 }
 
 void Board::ProcessStart(Call& call) {
-  auto& r = call.As<kernel::GrabRequest>();
+  auto& r = call.As<zor::kernel::GrabRequest>();
   Digitizer* dig = FindDigitizer(r.record);
   if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
   GrabJob job;
@@ -121,7 +122,7 @@ void Board::ProcessStart(Call& call) {
 }
 
 void Board::ProcessRequest(Call& call) {
-  auto& r = call.As<kernel::DigProcessRequest>();
+  auto& r = call.As<zor::kernel::DigProcessRequest>();
   auto it = digitizers_.find(r.kernelDigitizer);
   if (it == digitizers_.end()) return Fail(r.header, err::kBadId, 3);
   it->second.processing = true;
@@ -130,7 +131,7 @@ void Board::ProcessRequest(Call& call) {
 }
 
 void Board::ProcessContinue(Call& call) {
-  auto& r = call.As<kernel::DigContinueGrabRequest>();
+  auto& r = call.As<zor::kernel::DigContinueGrabRequest>();
   auto it = digitizers_.find(r.kernelDigitizer);
   if (it == digitizers_.end()) return Fail(r.header, err::kBadId, 3);
   Digitizer& dig = it->second;
@@ -146,13 +147,13 @@ void Board::ProcessContinue(Call& call) {
 }
 
 void Board::ProcessContinuePrepared(Call& call) {
-  auto& r = call.As<kernel::DigContinuePreparedRequest>();
+  auto& r = call.As<zor::kernel::DigContinuePreparedRequest>();
   auto it = digitizers_.find(r.kernelDigitizer);
   if (it == digitizers_.end()) return Fail(r.header, err::kBadId, 3);
   auto grab = it->second.processGrabs.find(r.grabRecord);
   if (grab == it->second.processGrabs.end()) return Fail(r.header, err::kBadId, 3);
   FrameTarget target;
-  const kernel::GrabBufferPart& part = r.buffers[0];
+  const zor::kernel::GrabBufferPart& part = r.buffers[0];
   if (part.kernelHandle != 0 ? FindBuffer(part.kernelHandle) == nullptr
                              : !PlaneTarget(part.descriptor, target)) {
     return Fail(r.header, err::kBufferAttribute, 1);
@@ -162,7 +163,7 @@ void Board::ProcessContinuePrepared(Call& call) {
 }
 
 void Board::ProcessStop(Call& call) {
-  auto& r = call.As<kernel::DigProcessRequest>();
+  auto& r = call.As<zor::kernel::DigProcessRequest>();
   auto it = digitizers_.find(r.kernelDigitizer);
   if (it == digitizers_.end()) return Fail(r.header, err::kBadId, 3);
   Digitizer& dig = it->second;

@@ -17,11 +17,11 @@ bool ValidInitWord(uint64_t word) {
 }
 
 // The driver itself waits on the handles; the reply says how.
-void AnswerWaitKind(kernel::RequestHeader& header, uint64_t& kind, uint64_t& result) {
-  if (kind == kernel::kWaitBlocking) {
-    kind = kernel::kWaitInUserMode;
+void AnswerWaitKind(zor::kernel::RequestHeader& header, uint64_t& kind, uint64_t& result) {
+  if (kind == zor::kernel::kWaitBlocking) {
+    kind = zor::kernel::kWaitInUserMode;
     result = kWaitPreset;
-  } else if (kind == kernel::kWaitNonBlocking) {
+  } else if (kind == zor::kernel::kWaitNonBlocking) {
     kind = 0;
     result = kNonBlockingResult;
   } else {
@@ -31,7 +31,7 @@ void AnswerWaitKind(kernel::RequestHeader& header, uint64_t& kind, uint64_t& res
 }  // namespace
 
 void Board::ObjectAlloc(Call& call) {
-  auto& r = call.As<kernel::ObjectAllocRequest>();
+  auto& r = call.As<zor::kernel::ObjectAllocRequest>();
   if (r.kind <= 0 || r.kind > 255) return Fail(r.header, err::kNoResources, 2);
   const uint64_t id = NewId(kObjectIds);
   objects_[id].kind = r.kind;
@@ -39,12 +39,12 @@ void Board::ObjectAlloc(Call& call) {
 }
 
 void Board::ObjectControl(Call& call) {
-  auto& r = call.As<kernel::ObjectValueRequest>();
+  auto& r = call.As<zor::kernel::ObjectValueRequest>();
   auto it = objects_.find(r.header.objectId);
   if (it == objects_.end()) return Fail(r.header, err::kBadId, 3);
-  if (r.type == kernel::kObjectTimeout) {
+  if (r.type == zor::kernel::kObjectTimeout) {
     it->second.timeoutMs = static_cast<int64_t>(r.value);
-  } else if (r.type == kernel::kObjectHalt) {
+  } else if (r.type == zor::kernel::kObjectHalt) {
     HaltObject(r.header.objectId);
   } else {
     it->second.settings[r.type] = r.value;
@@ -52,15 +52,15 @@ void Board::ObjectControl(Call& call) {
 }
 
 void Board::ObjectInquire(Call& call) {
-  auto& r = call.As<kernel::ObjectValueRequest>();
+  auto& r = call.As<zor::kernel::ObjectValueRequest>();
   const uint64_t id = r.header.objectId;
   auto it = objects_.find(id);
   if (it == objects_.end()) return Fail(r.header, err::kBadId, 3);
-  if (r.type == kernel::kObjectTimeout) {
+  if (r.type == zor::kernel::kObjectTimeout) {
     r.value = static_cast<uint64_t>(it->second.timeoutMs);
     return;
   }
-  if (r.type != kernel::kObjectWaitIdle) {
+  if (r.type != zor::kernel::kObjectWaitIdle) {
     auto setting = it->second.settings.find(r.type);
     r.value = setting == it->second.settings.end() ? 0 : setting->second;
     return;
@@ -78,7 +78,7 @@ void Board::ObjectInquire(Call& call) {
   } else {
     done = changed_.wait_for(*call.lock, std::chrono::milliseconds(timeout), idle);
   }
-  r.value = done ? kernel::kWaitEnded : kernel::kWaitTimedOut;
+  r.value = done ? zor::kernel::kWaitEnded : zor::kernel::kWaitTimedOut;
   if (!done) Fail(r.header, err::kTimeout, 1);
 }
 
@@ -87,7 +87,7 @@ void Board::ObjectFree(Call& call) {
 }
 
 void Board::ThreadAlloc(Call& call) {
-  auto& r = call.As<kernel::ThreadAllocRequest>();
+  auto& r = call.As<zor::kernel::ThreadAllocRequest>();
   if (!ValidInitWord(r.initWord) || r.eventHandle == 0) {
     return Fail(r.header, err::kNoResources, 2);
   }
@@ -97,7 +97,7 @@ void Board::ThreadAlloc(Call& call) {
 }
 
 void Board::ThreadFree(Call& call) {
-  auto& r = call.As<kernel::ThreadFreeRequest>();
+  auto& r = call.As<zor::kernel::ThreadFreeRequest>();
   auto it = kernelEvents_.find(r.eventId);
   if (it == kernelEvents_.end()) return Fail(r.header, err::kBadId, 3);
   r.eventHandle = it->second.handle;
@@ -105,7 +105,7 @@ void Board::ThreadFree(Call& call) {
 }
 
 void Board::ThreadControl(Call& call) {
-  auto& r = call.As<kernel::ThreadControlRequest>();
+  auto& r = call.As<zor::kernel::ThreadControlRequest>();
   auto it = kernelEvents_.find(r.eventId);
   if (it == kernelEvents_.end()) return Fail(r.header, err::kBadId, 3);
   if (r.value == 0)
@@ -115,11 +115,11 @@ void Board::ThreadControl(Call& call) {
 }
 
 void Board::ThreadWait(Call& call) {
-  auto& r = call.As<kernel::ThreadWaitRequest>();
+  auto& r = call.As<zor::kernel::ThreadWaitRequest>();
   auto it = kernelEvents_.find(r.eventId);
   if (it == kernelEvents_.end()) return Fail(r.header, err::kBadId, 3);
   const EventRef& event = it->second;
-  if (call.function == kernel::kThreadInquire) {
+  if (call.function == zor::kernel::kThreadInquire) {
     r.result = event.port->IsSet(event.handle) ? 1 : 0;
     return;
   }
@@ -128,8 +128,8 @@ void Board::ThreadWait(Call& call) {
 }
 
 void Board::ThreadWaitMultiple(Call& call) {
-  auto& r = call.As<kernel::ThreadWaitMultipleRequest>();
-  if (r.count < 1 || r.count > static_cast<int32_t>(kernel::kMaxWaitEvents)) {
+  auto& r = call.As<zor::kernel::ThreadWaitMultipleRequest>();
+  if (r.count < 1 || r.count > static_cast<int32_t>(zor::kernel::kMaxWaitEvents)) {
     return Fail(r.header, err::kEventCount, 3);
   }
   for (int32_t i = 0; i < r.count; ++i) {
@@ -141,7 +141,7 @@ void Board::ThreadWaitMultiple(Call& call) {
 }
 
 void Board::ContextEvent(Call& call) {
-  auto& r = call.As<kernel::ContextEventRequest>();
+  auto& r = call.As<zor::kernel::ContextEventRequest>();
   if (r.registration != 0) {
     if (registrations_.erase(r.registration) == 0) return Fail(r.header, err::kBadId, 3);
     r.registration = 0;

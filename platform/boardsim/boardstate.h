@@ -10,7 +10,7 @@
 #include <set>
 #include <vector>
 
-#include "driver/board/kernel/digitizerrequests.h"
+#include "interfaces/kernel/digitizerrequests.h"
 #include "platform/boardsim/adv7180.h"
 #include "platform/boardsim/eventport.h"
 #include "platform/boardsim/framewriter.h"
@@ -60,7 +60,7 @@ struct BoardBuffer {
 // A grab as the request described it: the window of the source and the buffer.
 struct GrabJob {
   SourceWindow window;
-  kernel::GrabBufferPart part{};
+  zor::kernel::GrabBufferPart part{};
   int64_t digitizerIndex = 0;
   uint64_t objectId = 0;  // the kernel object the grab runs under
 };

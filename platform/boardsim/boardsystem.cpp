@@ -14,10 +14,10 @@ constexpr uint32_t kSystemIds = 1;
 constexpr uint64_t kHaltSystem = 1810;
 }  // namespace
 
-void Board::Version(Call& call) { call.As<kernel::DriverVersionRequest>().version = version_; }
+void Board::Version(Call& call) { call.As<zor::kernel::DriverVersionRequest>().version = version_; }
 
 void Board::SysAlloc(Call& call) {
-  auto& r = call.As<kernel::SysAllocRequest>();
+  auto& r = call.As<zor::kernel::SysAllocRequest>();
   const uint64_t id = NewId(kSystemIds);
   systems_[id];
   r.systemId = id;
@@ -29,10 +29,11 @@ void Board::SysAlloc(Call& call) {
   std::memset(r.info, 0, sizeof(r.info));
   std::memcpy(r.info + 0, &config_.firmwareCode, 4);
   std::memcpy(r.info + 4, &config_.revision, 4);
-  const uint64_t jtag = reinterpret_cast<uint64_t>(static_cast<IJtagRegisterAccess*>(&jtag_));
+  const uint64_t jtag =
+      reinterpret_cast<uint64_t>(static_cast<zor::jtag::IJtagRegisterAccess*>(&jtag_));
   std::memcpy(r.info + 8, &jtag, 8);
-  std::snprintf(reinterpret_cast<char*>(r.info + kernel::kSysInfoTextOffset),
-                kernel::kSysInfoSize - kernel::kSysInfoTextOffset, "%u", SerialNumber());
+  std::snprintf(reinterpret_cast<char*>(r.info + zor::kernel::kSysInfoTextOffset),
+                zor::kernel::kSysInfoSize - zor::kernel::kSysInfoTextOffset, "%u", SerialNumber());
 }
 
 void Board::SysClose(Call& call) {
@@ -49,18 +50,18 @@ void Board::SysClose(Call& call) {
 }
 
 void Board::SysRequest(Call& call) {
-  auto& r = call.As<kernel::SysRequest>();
+  auto& r = call.As<zor::kernel::SysRequest>();
   switch (r.requestWord) {
-    case kernel::kSysRequestCapabilities:
+    case zor::kernel::kSysRequestCapabilities:
       r.value = capabilities_;
       return;
-    case kernel::kSysRequestLogMemorySize:
+    case zor::kernel::kSysRequestLogMemorySize:
       r.value = log_.Size();
       return;
-    case kernel::kSysRequestLogMemoryAddress:
+    case zor::kernel::kSysRequestLogMemoryAddress:
       r.value = log_.Address();
       return;
-    case kernel::kSysRequestPerformance:
+    case zor::kernel::kSysRequestPerformance:
       r.value = 0;
       PerformanceRecord(r.performance);
       return;
@@ -76,7 +77,7 @@ void Board::SysRequest(Call& call) {
 }
 
 void Board::SysControl(Call& call) {
-  auto& r = call.As<kernel::SysControlRequest>();
+  auto& r = call.As<zor::kernel::SysControlRequest>();
   if (SysControlNotServed(r.type)) return NotServed(r.header, true);
   auto system = systems_.find(r.header.systemId);
   if (system == systems_.end()) return Fail(r.header, err::kBadId, 3);
@@ -91,19 +92,19 @@ void Board::SysControl(Call& call) {
 }
 
 void Board::SysIo(Call& call) {
-  auto& r = call.As<kernel::SysIoRequest>();
+  auto& r = call.As<zor::kernel::SysIoRequest>();
   const uint64_t end = uint64_t{r.address} + r.count;
-  if ((r.direction != kernel::kIoRead && r.direction != kernel::kIoWrite) ||
-      r.count > kernel::kIoMaxBytes || end > kIoSpaceSize) {
+  if ((r.direction != zor::kernel::kIoRead && r.direction != zor::kernel::kIoWrite) ||
+      r.count > zor::kernel::kIoMaxBytes || end > kIoSpaceSize) {
     return Fail(r.header, err::kBadArgument, 2);
   }
-  if (r.direction == kernel::kIoRead)
+  if (r.direction == zor::kernel::kIoRead)
     std::memcpy(r.data, io_ + r.address, r.count);
   else
     std::memcpy(io_ + r.address, r.data, r.count);
 }
 
-void Board::PerformanceRecord(kernel::KernelPerformanceRecord& record) {
+void Board::PerformanceRecord(zor::kernel::KernelPerformanceRecord& record) {
   // Nanosecond ticks; each frame is one interrupt with its deferred call.
   const uint64_t n = interrupts_;
   record = {};

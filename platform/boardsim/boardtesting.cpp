@@ -66,7 +66,7 @@ uint64_t Board::FrameCount(uint64_t channel) {
   return channel < kMaxChannels ? channels_[channel].frames : 0;
 }
 
-bool Board::RaiseEvent(uint64_t type, const kernel::BoardEventPayload& payload) {
+bool Board::RaiseEvent(uint64_t type, const zor::kernel::BoardEventPayload& payload) {
   // Event bases that the driver enables per digitizer, with their host hook types.
   static constexpr std::pair<uint64_t, uint64_t> kEnabledByDriver[] = {
       {0x100C0000, 20},   {0x100D0000, 21}, {0x100E0000, 22},
@@ -88,8 +88,8 @@ bool Board::RaiseEvent(uint64_t type, const kernel::BoardEventPayload& payload) 
   return delivered;
 }
 
-bool Board::RaiseBufferModified(uint64_t type, const kernel::BufferModifiedPayload& payload) {
-  kernel::BoardEventPayload raw;
+bool Board::RaiseBufferModified(uint64_t type, const zor::kernel::BufferModifiedPayload& payload) {
+  zor::kernel::BoardEventPayload raw;
   std::memcpy(&raw, &payload, sizeof(raw));
   return RaiseEvent(type, raw);
 }

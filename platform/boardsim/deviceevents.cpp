@@ -8,12 +8,12 @@ namespace boardsim {
 
 void DeviceEventHub::Complete(const std::shared_ptr<os::IoRequest>& request,
                               const DeviceEvent& event, Deferred& out) {
-  auto* record = static_cast<kernel::DeviceEventRecord*>(request->buffer());
+  auto* record = static_cast<zor::kernel::DeviceEventRecord*>(request->buffer());
   record->typeOrCode = event.code;
   std::memcpy(record->payload, event.payload, sizeof(record->payload));
   record->status = {};
   out.push_back(
-      [request] { request->Complete(os::ERROR_SUCCESS, sizeof(kernel::DeviceEventRecord)); });
+      [request] { request->Complete(os::ERROR_SUCCESS, sizeof(zor::kernel::DeviceEventRecord)); });
 }
 
 void DeviceEventHub::Wait(uint64_t type, std::shared_ptr<os::IoRequest> request, Deferred& out) {
@@ -63,7 +63,7 @@ void DeviceEventHub::Drop(uint64_t type, Deferred& out) {
 
 void DeviceEventHub::ReturnFromSleep(Deferred& out) {
   DeviceEvent event;
-  event.code = kernel::kEventReturnFromSleep;
+  event.code = zor::kernel::kEventReturnFromSleep;
   for (auto& [type, slot] : slots_) {
     for (auto& request : slot.waits) Complete(request, event, out);
     slot.waits.clear();

@@ -12,18 +12,18 @@
 #include <type_traits>
 #include <vector>
 
-#include "driver/board/kernel/deviceevent.h"
+#include "interfaces/kernel/deviceevent.h"
 #include "platform/os/device/device.h"
 
 namespace boardsim {
 
 struct DeviceEvent {
   uint64_t code = 0;  // the event code of the reply
-  uint8_t payload[kernel::kEventPayloadSize] = {};
+  uint8_t payload[zor::kernel::kEventPayloadSize] = {};
 
   template <class Payload>
   static DeviceEvent Of(uint64_t code, const Payload& payload) {
-    static_assert(sizeof(Payload) <= kernel::kEventPayloadSize);
+    static_assert(sizeof(Payload) <= zor::kernel::kEventPayloadSize);
     static_assert(std::is_trivially_copyable_v<Payload>);
     DeviceEvent event;
     event.code = code;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "driver/board/kernel/requestheader.h"
+#include "interfaces/kernel/requestheader.h"
 
 namespace boardsim {
 
@@ -25,7 +25,7 @@ inline constexpr uint64_t kEventCount = 4338;       // sub 3
 inline constexpr uint64_t kProtocol = 4400;         // sub 3: bad size or function
 }  // namespace err
 
-inline void Fail(kernel::RequestHeader& header, uint64_t code, uint64_t subCode,
+inline void Fail(zor::kernel::RequestHeader& header, uint64_t code, uint64_t subCode,
                  uint8_t statusByte = 0) {
   header.status.code = code;
   header.status.subCode = subCode;
@@ -33,10 +33,10 @@ inline void Fail(kernel::RequestHeader& header, uint64_t code, uint64_t subCode,
   header.status.statusByte = statusByte;
 }
 
-inline void NotServed(kernel::RequestHeader& header, bool control) {
-  Fail(header, control ? err::kControl : err::kInquire, 1, kernel::kStatusNotServed);
+inline void NotServed(zor::kernel::RequestHeader& header, bool control) {
+  Fail(header, control ? err::kControl : err::kInquire, 1, zor::kernel::kStatusNotServed);
 }
 
-inline bool Failed(const kernel::RequestHeader& header) { return header.status.errorSet != 0; }
+inline bool Failed(const zor::kernel::RequestHeader& header) { return header.status.errorSet != 0; }
 
 }  // namespace boardsim

@@ -2,10 +2,10 @@
 
 #include <vector>
 
+#include "interfaces/hostcommand/opcodes.h"
 #include "platform/host/answer.h"
 #include "platform/host/bufferanswers.h"
 #include "platform/host/command.h"
-#include "platform/host/opcodes.h"
 #include "platform/host/systemops.h"
 #include "platform/host/threadcontext.h"
 #include "platform/os/text/convert.h"
@@ -20,7 +20,7 @@ QID AllocateBoardBuffer(const std::shared_ptr<SystemObject>& system, const Buffe
   ThreadContext& thread = CurrentThread();
   QID* outerCapture = thread.capturedBuffer;
   thread.capturedBuffer = &backing;
-  Command command(qdop::kBufAlloc, system->driverIndex);
+  Command command(zor::hostcommand::kBufAlloc, system->driverIndex);
   command.Object(system->id, system->driverIndex)
       .Integer(shape.bands)
       .Integer(shape.sizeX)
@@ -94,7 +94,7 @@ void ControlBufferValue(QID id, QINT64 type, Value value) {
   }
   BoardTarget target = BoardTargetOf(buffer);
   if (target.system == nullptr) return;
-  Command command = BufferCommand(qdop::kBufControl, target);
+  Command command = BufferCommand(zor::hostcommand::kBufControl, target);
   command.Integer(type).Value(value);
   Execute(*target.system, command);
 }
@@ -153,7 +153,7 @@ void FreeBuffer(QID id) {
   if (buffer == nullptr) return;
   BoardTarget target = BoardTargetOf(buffer);
   if (target.system != nullptr) {
-    Command command = BufferCommand(qdop::kBufFree, target);
+    Command command = BufferCommand(zor::hostcommand::kBufFree, target);
     Execute(*target.system, command);
   }
   FreeObject(buffer);
@@ -173,7 +173,7 @@ QINT64 InquireBuffer(QID id, QINT64 type, void* out) {
   BoardTarget target = BoardTargetOf(buffer);
   if (target.system == nullptr) return 0;
   AnswerRoom room;
-  Command command = BufferCommand(qdop::kBufInquire, target);
+  Command command = BufferCommand(zor::hostcommand::kBufInquire, target);
   command.Integer(type).Address(room.For(out));
   return Execute(*target.system, command) ? room.Result(out) : 0;
 }
@@ -203,7 +203,8 @@ void GetBufferRegion(QID id, QINT64 band, QINT64 x, QINT64 y, QINT64 w, QINT64 h
     if (!buffer->memory->GetRegion(band, x, y, w, h, data, &error)) RecordError(error);
     return;
   }
-  TransferBoardRegion(buffer, qdop::kBufGetRegion, qdop::kBufGetBandRegion, band, x, y, w, h, data);
+  TransferBoardRegion(buffer, zor::hostcommand::kBufGetRegion, zor::hostcommand::kBufGetBandRegion,
+                      band, x, y, w, h, data);
 }
 
 void PutBufferRegion(QID id, QINT64 band, QINT64 x, QINT64 y, QINT64 w, QINT64 h,
@@ -215,7 +216,8 @@ void PutBufferRegion(QID id, QINT64 band, QINT64 x, QINT64 y, QINT64 w, QINT64 h
     if (!buffer->memory->PutRegion(band, x, y, w, h, data, &error)) RecordError(error);
     return;
   }
-  TransferBoardRegion(buffer, qdop::kBufPutRegion, qdop::kBufPutBandRegion, band, x, y, w, h, data);
+  TransferBoardRegion(buffer, zor::hostcommand::kBufPutRegion, zor::hostcommand::kBufPutBandRegion,
+                      band, x, y, w, h, data);
 }
 
 void ClearBuffer(QID id, double value) {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "interfaces/hostcommand/opcodes.h"
 #include "platform/host/driverlibrary.h"
 #include "platform/host/hostobject.h"
-#include "platform/host/opcodes.h"
 #include "platform/host/threadcontext.h"
 
 namespace zorhost {
@@ -14,14 +14,14 @@ namespace {
 // Reads the error that the driver holds for this thread (codes, then texts).
 HostError ReadDriverError(DriverLibrary& driver, int64_t systemIndex) {
   QINT64 codes[4] = {0, 0, 0, 0};
-  Command codeQuery(qdop::kDrvErrorNotify, systemIndex);
+  Command codeQuery(zor::hostcommand::kDrvErrorNotify, systemIndex);
   codeQuery.Integer(1);
   for (QINT64& code : codes) codeQuery.Address(&code);
   codeQuery.Integer(0);
   driver.Decode(codeQuery.Record());
 
   wchar_t texts[4][Q_ERROR_TEXT_SIZE] = {};
-  Command textQuery(qdop::kDrvErrorNotify, systemIndex);
+  Command textQuery(zor::hostcommand::kDrvErrorNotify, systemIndex);
   textQuery.Integer(2);
   for (auto& text : texts) textQuery.Address(text);
   textQuery.Integer(0);

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "platform/host/commandrecord.h"
+#include "interfaces/hostcommand/commandrecord.h"
 #include "platform/host/qtypes.h"
 
 namespace zorhost {

@@ -1,10 +1,10 @@
 #include "platform/host/digitizerops.h"
 
+#include "interfaces/hostcommand/opcodes.h"
 #include "platform/host/answer.h"
 #include "platform/host/boardobjects.h"
 #include "platform/host/command.h"
 #include "platform/host/driverlibrary.h"
-#include "platform/host/opcodes.h"
 #include "platform/host/systemops.h"
 
 namespace zorhost {
@@ -60,7 +60,7 @@ template <class Value>
 void ControlDigitizerValue(QID id, QINT64 type, Value value) {
   Target target = Find(id);
   if (!target) return;
-  Command command = DigitizerCommand(qdop::kDigControl, target);
+  Command command = DigitizerCommand(zor::hostcommand::kDigControl, target);
   command.Integer(type).Value(value);
   Execute(*target.system, command);
 }
@@ -81,7 +81,7 @@ QID AllocateDigitizer(QID systemId, QINT64 number, const wchar_t* format, QINT64
     return 0;
   }
   QINT64 index = 0;
-  Command command(qdop::kDigAlloc, system->driverIndex);
+  Command command(zor::hostcommand::kDigAlloc, system->driverIndex);
   command.Text(format, QD_TYPE_WFILE_NAME).Integer(number).Integer(initFlag).Address(&index);
   if (!Execute(*system, command)) return 0;
   if (index <= 0) {
@@ -91,10 +91,10 @@ QID AllocateDigitizer(QID systemId, QINT64 number, const wchar_t* format, QINT64
   auto digitizer = std::make_shared<DigitizerObject>(system->id, index);
   ObjectRegistry::Instance().Add(digitizer);
   const Target target{digitizer, system};
-  Command announce = DigitizerCommand(qdop::kDigControl, target);
+  Command announce = DigitizerCommand(zor::hostcommand::kDigControl, target);
   announce.Integer(Q_HOST_OBJECT_ID).Integer(digitizer->id);
   if (!Execute(*system, announce)) {
-    Command release = DigitizerCommand(qdop::kDigFree, target);
+    Command release = DigitizerCommand(zor::hostcommand::kDigFree, target);
     system->driver->Decode(release.Record());
     ObjectRegistry::Instance().Remove(digitizer->id);
     return 0;
@@ -106,7 +106,7 @@ QID AllocateDigitizer(QID systemId, QINT64 number, const wchar_t* format, QINT64
 void FreeDigitizer(QID id) {
   Target target = Find(id);
   if (!target) return;
-  Command command = DigitizerCommand(qdop::kDigFree, target);
+  Command command = DigitizerCommand(zor::hostcommand::kDigFree, target);
   Execute(*target.system, command);
   FreeObject(target.digitizer);
 }
@@ -115,7 +115,7 @@ QINT64 InquireDigitizer(QID id, QINT64 type, void* out) {
   Target target = Find(id);
   if (!target) return 0;
   AnswerRoom room;
-  Command command = DigitizerCommand(qdop::kDigInquire, target);
+  Command command = DigitizerCommand(zor::hostcommand::kDigInquire, target);
   command.Integer(type).Address(room.For(out));
   return Execute(*target.system, command) ? room.Result(out) : 0;
 }
@@ -135,8 +135,8 @@ void GrabDigitizer(QID id, QID bufferId, bool continuous) {
     RecordError(Q_ERR_INVALID_PARAMETER, L"The buffer does not belong to the digitizer's system.");
     return;
   }
-  Command command =
-      DigitizerCommand(continuous ? qdop::kDigGrabContinuous : qdop::kDigGrab, target);
+  Command command = DigitizerCommand(
+      continuous ? zor::hostcommand::kDigGrabContinuous : zor::hostcommand::kDigGrab, target);
   command.Object(buffer->id, buffer->driverIndex).Integer(continuous ? -1 : 1);
   Execute(*target.system, command);
 }
@@ -144,7 +144,7 @@ void GrabDigitizer(QID id, QID bufferId, bool continuous) {
 void WaitDigitizer(QID id, QINT64 flag) {
   Target target = Find(id);
   if (!target) return;
-  Command command = DigitizerCommand(qdop::kDigGrabWait, target);
+  Command command = DigitizerCommand(zor::hostcommand::kDigGrabWait, target);
   command.Integer(flag);
   Execute(*target.system, command);
 }
@@ -152,7 +152,7 @@ void WaitDigitizer(QID id, QINT64 flag) {
 void HaltDigitizer(QID id) {
   Target target = Find(id);
   if (!target) return;
-  Command command = DigitizerCommand(qdop::kDigHalt, target);
+  Command command = DigitizerCommand(zor::hostcommand::kDigHalt, target);
   Execute(*target.system, command);
 }
 
@@ -174,7 +174,7 @@ void ProcessDigitizer(QID id, const QID* buffers, QINT64 count, QINT64 operation
     target.digitizer->processFunction = function;
     target.digitizer->processUser = user;
   }
-  Command command = DigitizerCommand(qdop::kDigProcess, target);
+  Command command = DigitizerCommand(zor::hostcommand::kDigProcess, target);
   command.Array(QD_TYPE_ID, buffers, count)
       .Integer(count)
       .Integer(operation)
@@ -185,7 +185,7 @@ void ProcessDigitizer(QID id, const QID* buffers, QINT64 count, QINT64 operation
 QINT64 HookDigitizer(QID id, QINT64 type, QHOOK_FUNCTION function, void* user) {
   Target target = Find(id);
   if (!target) return 0;
-  Command command = DigitizerCommand(qdop::kDigHookFunction, target);
+  Command command = DigitizerCommand(zor::hostcommand::kDigHookFunction, target);
   command.Integer(type).Function(reinterpret_cast<void*>(function)).Address(user);
   return Execute(*target.system, command) ? 1 : 0;
 }
@@ -203,7 +203,7 @@ QINT64 DigitizerHookInfo(QID eventId, QINT64 type, void* out) {
   }
   AnswerRoom room;
   QINT64 flag = 0;
-  Command command(qdop::kDigGetHookInfo, system->driverIndex);
+  Command command(zor::hostcommand::kDigGetHookInfo, system->driverIndex);
   command.Integer(eventId).Integer(type).Address(room.For(out)).Address(&flag);
   return Execute(*system, command) ? room.Result(out) : 0;
 }
@@ -216,7 +216,7 @@ void ControlFeature(QID id, QINT64 flag, const wchar_t* feature, QINT64 dataType
     RecordError(Q_ERR_NULL_POINTER, L"No feature name.");
     return;
   }
-  Command command = DigitizerCommand(qdop::kDigControlFeature, target);
+  Command command = DigitizerCommand(zor::hostcommand::kDigControlFeature, target);
   command.Integer(flag).Text(feature).Integer(dataType);
   if (IsStringType(dataType)) {
     command.Text(static_cast<const wchar_t*>(value));
@@ -234,7 +234,7 @@ void InquireFeature(QID id, QINT64 flag, const wchar_t* feature, QINT64 dataType
     RecordError(Q_ERR_NULL_POINTER, L"No feature name or variable.");
     return;
   }
-  Command command = DigitizerCommand(qdop::kDigInquireFeature, target);
+  Command command = DigitizerCommand(zor::hostcommand::kDigInquireFeature, target);
   command.Integer(flag).Text(feature).Integer(dataType);
   if (IsStringType(dataType)) {
     if (size < 1) {

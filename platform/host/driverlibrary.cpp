@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "interfaces/hostcommand/opcodes.h"
 #include "platform/host/driverseam.h"
-#include "platform/host/opcodes.h"
 #include "platform/os/text/convert.h"
 
 namespace zorhost {
@@ -144,7 +144,7 @@ void DriverLibrary::Decode(QDCommandRecord& record) { decoder_(&record); }
 void DriverLibrary::NotifyThreadEnd() {
   QDCommandRecord record{};
   record.header = QD_RECORD_HEADER;
-  record.operation = qdop::kDrvThreadEnd;
+  record.operation = zor::hostcommand::kDrvThreadEnd;
   record.status = QD_STATUS_PENDING;
   decoder_(&record);
 }
@@ -154,7 +154,7 @@ void DriverLibrary::NotifyProcessAttach() {
   QDCommandRecord record{};
   record.header = QD_RECORD_HEADER;
   record.paramCount = 1;
-  record.operation = qdop::kDrvProcessAttach;
+  record.operation = zor::hostcommand::kDrvProcessAttach;
   record.status = QD_STATUS_PENDING;
   record.params[0].type = QD_TYPE_INT64;
   record.params[0].value.integer = kAttach;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/commandrecord.h"
+#include "interfaces/hostcommand/commandrecord.h"
 #include "platform/host/hosterror.h"
 
 namespace zorhost {

@@ -1,6 +1,6 @@
 #include "platform/host/opcodenames.h"
 
-#include "platform/host/opcodes.h"
+#include "interfaces/hostcommand/opcodes.h"
 
 namespace zorhost {
 namespace {
@@ -11,36 +11,36 @@ struct OpcodeName {
 };
 
 constexpr OpcodeName kNames[] = {
-    {qdop::kSysAlloc, L"QsysAlloc"},
-    {qdop::kSysFree, L"QsysFree"},
-    {qdop::kSysInquire, L"QsysInquire"},
-    {qdop::kSysControl, L"QsysControl"},
-    {qdop::kBufFree, L"QbufFree"},
-    {qdop::kBufGetRegion, L"QbufGet2d"},
-    {qdop::kBufPutRegion, L"QbufPut2d"},
-    {qdop::kBufGetBandRegion, L"QbufGetColor2d"},
-    {qdop::kBufPutBandRegion, L"QbufPutColor2d"},
-    {qdop::kBufInquire, L"QbufInquire"},
-    {qdop::kBufControl, L"QbufControl"},
-    {qdop::kBufAlloc, L"QbufAllocColor"},
-    {qdop::kDigAlloc, L"QdigAlloc"},
-    {qdop::kDigFree, L"QdigFree"},
-    {qdop::kDigGrab, L"QdigGrab"},
-    {qdop::kDigHalt, L"QdigHalt"},
-    {qdop::kDigInquire, L"QdigInquire"},
-    {qdop::kDigControl, L"QdigControl"},
-    {qdop::kDigGrabWait, L"QdigGrabWait"},
-    {qdop::kDigHookFunction, L"QdigHookFunction"},
-    {qdop::kDigGrabContinuous, L"QdigGrabContinuous"},
-    {qdop::kDigProcess, L"QdigProcess"},
-    {qdop::kDigGetHookInfo, L"QdigGetHookInfo"},
-    {qdop::kDigControlFeature, L"QdigControlFeature"},
-    {qdop::kDigInquireFeature, L"QdigInquireFeature"},
-    {qdop::kThrAlloc, L"QthrAlloc"},
-    {qdop::kThrControl, L"QthrControl"},
-    {qdop::kThrFree, L"QthrFree"},
-    {qdop::kThrInquire, L"QthrInquire"},
-    {qdop::kThrWait, L"QthrWait"},
+    {zor::hostcommand::kSysAlloc, L"QsysAlloc"},
+    {zor::hostcommand::kSysFree, L"QsysFree"},
+    {zor::hostcommand::kSysInquire, L"QsysInquire"},
+    {zor::hostcommand::kSysControl, L"QsysControl"},
+    {zor::hostcommand::kBufFree, L"QbufFree"},
+    {zor::hostcommand::kBufGetRegion, L"QbufGet2d"},
+    {zor::hostcommand::kBufPutRegion, L"QbufPut2d"},
+    {zor::hostcommand::kBufGetBandRegion, L"QbufGetColor2d"},
+    {zor::hostcommand::kBufPutBandRegion, L"QbufPutColor2d"},
+    {zor::hostcommand::kBufInquire, L"QbufInquire"},
+    {zor::hostcommand::kBufControl, L"QbufControl"},
+    {zor::hostcommand::kBufAlloc, L"QbufAllocColor"},
+    {zor::hostcommand::kDigAlloc, L"QdigAlloc"},
+    {zor::hostcommand::kDigFree, L"QdigFree"},
+    {zor::hostcommand::kDigGrab, L"QdigGrab"},
+    {zor::hostcommand::kDigHalt, L"QdigHalt"},
+    {zor::hostcommand::kDigInquire, L"QdigInquire"},
+    {zor::hostcommand::kDigControl, L"QdigControl"},
+    {zor::hostcommand::kDigGrabWait, L"QdigGrabWait"},
+    {zor::hostcommand::kDigHookFunction, L"QdigHookFunction"},
+    {zor::hostcommand::kDigGrabContinuous, L"QdigGrabContinuous"},
+    {zor::hostcommand::kDigProcess, L"QdigProcess"},
+    {zor::hostcommand::kDigGetHookInfo, L"QdigGetHookInfo"},
+    {zor::hostcommand::kDigControlFeature, L"QdigControlFeature"},
+    {zor::hostcommand::kDigInquireFeature, L"QdigInquireFeature"},
+    {zor::hostcommand::kThrAlloc, L"QthrAlloc"},
+    {zor::hostcommand::kThrControl, L"QthrControl"},
+    {zor::hostcommand::kThrFree, L"QthrFree"},
+    {zor::hostcommand::kThrInquire, L"QthrInquire"},
+    {zor::hostcommand::kThrWait, L"QthrWait"},
 };
 
 }  // namespace

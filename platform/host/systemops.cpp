@@ -1,9 +1,9 @@
 #include "platform/host/systemops.h"
 
+#include "interfaces/hostcommand/opcodes.h"
 #include "platform/host/answer.h"
 #include "platform/host/command.h"
 #include "platform/host/driverlibrary.h"
-#include "platform/host/opcodes.h"
 
 namespace zorhost {
 namespace {
@@ -13,14 +13,14 @@ constexpr QINT64 kBoardSystemType = 2;
 
 // Tells the driver the host id of its new system.
 bool AnnounceHostId(SystemObject& system) {
-  Command command(qdop::kSysControl, system.driverIndex);
+  Command command(zor::hostcommand::kSysControl, system.driverIndex);
   command.Object(system.id, system.driverIndex).Integer(Q_HOST_OBJECT_ID).Integer(system.id);
   return Execute(system, command);
 }
 
 bool AllocateBoardSystem(const std::shared_ptr<SystemObject>& system, QID app, QINT64 initFlag) {
   QINT64 index = 0;
-  Command command(qdop::kSysAlloc, 0);
+  Command command(zor::hostcommand::kSysAlloc, 0);
   command.Object(app, 0)
       .Text(system->descriptor.c_str())
       .Integer(system->number)
@@ -33,7 +33,7 @@ bool AllocateBoardSystem(const std::shared_ptr<SystemObject>& system, QID app, Q
   }
   system->driverIndex = index;
   if (AnnounceHostId(*system)) return true;
-  Command release(qdop::kSysFree, index);
+  Command release(zor::hostcommand::kSysFree, index);
   release.Object(system->id, index);
   system->driver->Decode(release.Record());
   return false;
@@ -47,7 +47,7 @@ void ControlSystemValue(QID id, QINT64 type, Value value) {
     system->settings.Set(type, SettingValue(value));
     return;
   }
-  Command command(qdop::kSysControl, system->driverIndex);
+  Command command(zor::hostcommand::kSysControl, system->driverIndex);
   command.Object(system->id, system->driverIndex).Integer(type).Value(value);
   Execute(*system, command);
 }
@@ -97,7 +97,7 @@ void FreeSystem(QID id) {
     return;
   }
   if (system->driver != nullptr) {
-    Command command(qdop::kSysFree, system->driverIndex);
+    Command command(zor::hostcommand::kSysFree, system->driverIndex);
     command.Object(system->id, system->driverIndex);
     Execute(*system, command);
   }
@@ -109,7 +109,7 @@ QINT64 InquireSystem(QID id, QINT64 type, void* out) {
   if (system == nullptr) return 0;
   if (system->driver != nullptr) {
     AnswerRoom room;
-    Command command(qdop::kSysInquire, system->driverIndex);
+    Command command(zor::hostcommand::kSysInquire, system->driverIndex);
     command.Object(system->id, system->driverIndex).Integer(type).Address(room.For(out));
     return Execute(*system, command) ? room.Result(out) : 0;
   }

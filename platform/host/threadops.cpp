@@ -2,9 +2,9 @@
 
 #include <system_error>
 
+#include "interfaces/hostcommand/opcodes.h"
 #include "platform/host/answer.h"
 #include "platform/host/command.h"
-#include "platform/host/opcodes.h"
 #include "platform/host/systemops.h"
 #include "platform/host/threadcontext.h"
 #include "platform/host/threadobject.h"
@@ -121,7 +121,7 @@ QID AllocateSystemThread(QID systemId, QINT64 type, QINT64 initFlag, QID* out) {
     return 0;
   }
   QID id = 0;
-  Command command(qdop::kThrAlloc, system->driverIndex);
+  Command command(zor::hostcommand::kThrAlloc, system->driverIndex);
   command.Object(system->id, system->driverIndex)
       .Integer(type)
       .Integer(system->driverIndex)
@@ -140,7 +140,7 @@ QID AllocateSystemThread(QID systemId, QINT64 type, QINT64 initFlag, QID* out) {
 void FreeSystemThread(QID id) {
   Target target = FindSystemThread(id);
   if (target.system == nullptr) return;
-  Command command(qdop::kThrFree, target.system->driverIndex);
+  Command command(zor::hostcommand::kThrFree, target.system->driverIndex);
   command.Integer(id);
   Execute(*target.system, command);
   FreeObject(target.object);  // in case the driver kept its host object
@@ -150,7 +150,7 @@ QINT64 InquireSystemThread(QID id, QINT64 type, void* out) {
   Target target = FindSystemThread(id);
   if (target.system == nullptr) return 0;
   AnswerRoom room;
-  Command command(qdop::kThrInquire, target.system->driverIndex);
+  Command command(zor::hostcommand::kThrInquire, target.system->driverIndex);
   command.Integer(id).Integer(type).Address(room.For(out));
   return Execute(*target.system, command) ? room.Result(out) : 0;
 }
@@ -158,7 +158,7 @@ QINT64 InquireSystemThread(QID id, QINT64 type, void* out) {
 void ControlSystemThread(QID id, QINT64 type, QINT64 value) {
   Target target = FindSystemThread(id);
   if (target.system == nullptr) return;
-  Command command(qdop::kThrControl, target.system->driverIndex);
+  Command command(zor::hostcommand::kThrControl, target.system->driverIndex);
   command.Integer(id).Integer(type).Integer(value);
   Execute(*target.system, command);
 }
@@ -167,7 +167,7 @@ QINT64 WaitSystemThread(QID id, QINT64 waitWord, QINT64* result) {
   Target target = FindSystemThread(id);
   if (target.system == nullptr) return 0;
   QINT64 answer = 0;
-  Command command(qdop::kThrWait, target.system->driverIndex);
+  Command command(zor::hostcommand::kThrWait, target.system->driverIndex);
   command.Integer(id).Integer(waitWord).Address(&answer);
   if (!Execute(*target.system, command)) return 0;
   if (result != nullptr) *result = answer;

@@ -6,7 +6,7 @@
 
 namespace {
 
-using S = StaplTapState;
+using S = zor::jtag::TapState;
 
 struct TapRow {
   S next1;
@@ -34,7 +34,7 @@ const TapRow& Row(S s) { return kTap[static_cast<int>(s)]; }
 
 }  // namespace
 
-StaplTapState StaplTapStateByName(std::string_view name) {
+zor::jtag::TapState StaplTapStateByName(std::string_view name) {
   for (int i = 0; i < 16; ++i) {
     if (kNames[i] == name) return static_cast<S>(i);
   }
@@ -49,14 +49,14 @@ bool CStaplJtag::ClockBit(bool tms, bool tdi, bool readTdo) {
 
 void CStaplJtag::Clock(bool tms) { ClockBit(tms, false, false); }
 
-int CStaplJtag::Walk(StaplTapState target) {
+int CStaplJtag::Walk(zor::jtag::TapState target) {
   for (int step = 0; step < 9 && m_state != target; ++step) {
     Clock((Row(m_state).path >> static_cast<int>(target)) & 1);
   }
   return m_state == target ? kStaplSuccess : kStaplInternalError;
 }
 
-int CStaplJtag::GotoState(StaplTapState target) {
+int CStaplJtag::GotoState(zor::jtag::TapState target) {
   if (m_state == S::kUnknown) {
     m_state = S::kReset;
     for (int i = 0; i < 5; ++i) Clock(true);
@@ -74,7 +74,7 @@ int CStaplJtag::GotoState(StaplTapState target) {
   return Walk(target);
 }
 
-int CStaplJtag::GotoStateIfDifferent(StaplTapState target) {
+int CStaplJtag::GotoStateIfDifferent(zor::jtag::TapState target) {
   return m_state == target ? kStaplSuccess : GotoState(target);
 }
 

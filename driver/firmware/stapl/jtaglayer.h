@@ -4,30 +4,12 @@
 #include <string_view>
 #include <vector>
 
+#include "interfaces/jtag/tapstate.h"
+
 class IStaplHost;
 
-enum class StaplTapState : int {
-  kUnknown = -1,
-  kReset = 0,
-  kIdle,
-  kDrSelect,
-  kDrCapture,
-  kDrShift,
-  kDrExit1,
-  kDrPause,
-  kDrExit2,
-  kDrUpdate,
-  kIrSelect,
-  kIrCapture,
-  kIrShift,
-  kIrExit1,
-  kIrPause,
-  kIrExit2,
-  kIrUpdate,
-};
-
 // Parses a state name ("IDLE", "DRPAUSE", ...); kUnknown when it is none.
-StaplTapState StaplTapStateByName(std::string_view name);
+zor::jtag::TapState StaplTapStateByName(std::string_view name);
 
 // The interpreter's JTAG layer: tracks the TAP state, walks it with TMS and shifts the
 // instruction and data registers with the pre- and postamble bits.
@@ -41,18 +23,18 @@ class CStaplJtag {
 
   explicit CStaplJtag(IStaplHost& host) : m_host(host) {}
 
-  StaplTapState State() const { return m_state; }
+  zor::jtag::TapState State() const { return m_state; }
   // One clock with TDI low.
   void Clock(bool tms);
   // Walks to the target; 0 or 10.
-  int GotoState(StaplTapState target);
+  int GotoState(zor::jtag::TapState target);
   // Walks there only when the state differs (no extra clock in a stable state).
-  int GotoStateIfDifferent(StaplTapState target);
+  int GotoStateIfDifferent(zor::jtag::TapState target);
   // Resets through five TMS-high clocks and one low when the state is known.
   void Release();
 
-  void SetDrStop(StaplTapState s) { m_drStop = s; }
-  void SetIrStop(StaplTapState s) { m_irStop = s; }
+  void SetDrStop(zor::jtag::TapState s) { m_drStop = s; }
+  void SetIrStop(zor::jtag::TapState s) { m_irStop = s; }
   // Negative counts change nothing.
   void SetPreDr(int64_t count, Bits data) { SetAmble(m_preDr, count, data); }
   void SetPostDr(int64_t count, Bits data) { SetAmble(m_postDr, count, data); }
@@ -71,12 +53,12 @@ class CStaplJtag {
   static void SetAmble(Amble& amble, int64_t count, Bits data);
   int Scan(bool ir, int64_t count, Bits data, uint32_t* capture, int64_t captureStart);
   bool ClockBit(bool tms, bool tdi, bool readTdo);
-  int Walk(StaplTapState target);
+  int Walk(zor::jtag::TapState target);
 
   IStaplHost& m_host;
-  StaplTapState m_state = StaplTapState::kUnknown;
-  StaplTapState m_drStop = StaplTapState::kIdle;
-  StaplTapState m_irStop = StaplTapState::kIdle;
+  zor::jtag::TapState m_state = zor::jtag::TapState::kUnknown;
+  zor::jtag::TapState m_drStop = zor::jtag::TapState::kIdle;
+  zor::jtag::TapState m_irStop = zor::jtag::TapState::kIdle;
   Amble m_preDr, m_postDr, m_preIr, m_postIr;
   std::vector<uint8_t> m_drBuffer, m_irBuffer;  // one byte per bit
 };

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/host/commandrecord.h"
+#include "interfaces/hostcommand/commandrecord.h"
 
 namespace zor::frame {
 

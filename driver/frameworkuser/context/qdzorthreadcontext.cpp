@@ -1,8 +1,8 @@
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
 
-#include "driver/board/kernel/kernelcodes.h"
-#include "driver/board/kernel/threadrequests.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "interfaces/kernel/kernelcodes.h"
+#include "interfaces/kernel/threadrequests.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/core/error.h"
 #include "platform/os/device/device.h"

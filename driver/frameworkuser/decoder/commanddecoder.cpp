@@ -6,18 +6,12 @@
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "driver/frameworkuser/timing/opcodetiming.h"
+#include "interfaces/hostcommand/opcodes.h"
 
 using zor::frame::CQDDeviceDriverWrapper;
 using zor::frame::QDCommandWrapper;
 using zor::frame::QDDeviceDriver;
 using zor::frame::QDDriverThreadContext;
-
-namespace {
-
-constexpr uint16_t kSystemAlloc = 0x0001;
-constexpr uint16_t kThreadEnds = 0x1804;
-
-}  // namespace
 
 extern "C" void QDDravionLynCommandDecoder(QDCommandRecord* record) {
   // The counter is read only for the statistics: it costs as much as a short command.
@@ -26,8 +20,8 @@ extern "C" void QDDravionLynCommandDecoder(QDCommandRecord* record) {
   QDCommandWrapper command(record);
   const uint16_t opcode = command.Opcode();
   if (QDDeviceDriver* driver = CQDDeviceDriverWrapper::Instance().GetDriver()) {
-    const int64_t systemIndex = opcode == kSystemAlloc ? 0 : command.SystemIndex();
-    if (opcode == kThreadEnds) {
+    const int64_t systemIndex = opcode == zor::hostcommand::kSysAlloc ? 0 : command.SystemIndex();
+    if (opcode == zor::hostcommand::kDrvThreadEnd) {
       driver->FreeThreadContext(systemIndex);
       return;
     }

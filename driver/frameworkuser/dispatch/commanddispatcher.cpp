@@ -6,14 +6,11 @@
 #include "driver/frameworkuser/dispatch/errornotice.h"
 #include "driver/frameworkuser/dispatch/opcodetable.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "interfaces/hostcommand/opcodes.h"
 
 namespace zor::frame {
 namespace {
 
-constexpr uint16_t kSystemFree = 0x0002;
-constexpr uint16_t kSystemInquire = 0x0003;
-constexpr uint16_t kSystemControl = 0x0004;
-constexpr uint16_t kErrorNotice = 0x1802;
 // System inquire type answered with the thread context's address.
 constexpr int64_t kInquireThreadContext = 0x814;
 // System control type that withdraws the held error.
@@ -56,14 +53,14 @@ void CommandDispatcher(QDDeviceDriver& driver, const QDCommandWrapper& command,
   command.SetStatus(QD_STATUS_PENDING);
 
   bool handle = true;
-  if (opcode != kErrorNotice) {
+  if (opcode != hostcommand::kDrvErrorNotify) {
     QDZorThreadContext* current = ctx.Current();
     if (current != nullptr && (ctx.GateMask() & current->GateBits()) == 0) {
       command.SetStatus(QD_STATUS_OK);
       handle = false;
     } else {
       if (outermost) ctx.SetError(0, 0, 0, 0);
-      if (opcode == kSystemControl && command.GetArgInteger(1) == kControlClearError) {
+      if (opcode == hostcommand::kSysControl && command.GetArgInteger(1) == kControlClearError) {
         // Only the outermost command owns the error state.
         if (outermost) ctx.SetError(0, 0, 0, 0);
         command.SetStatus(QD_STATUS_OK);
@@ -74,7 +71,7 @@ void CommandDispatcher(QDDeviceDriver& driver, const QDCommandWrapper& command,
 
   if (handle) {
     ctx.OnCommandStart();
-    if (opcode == kSystemInquire && command.GetArgInteger(1) == kInquireThreadContext) {
+    if (opcode == hostcommand::kSysInquire && command.GetArgInteger(1) == kInquireThreadContext) {
       auto** variable = reinterpret_cast<QDDriverThreadContext**>(command.GetArgInteger(2));
       if (variable != nullptr) *variable = &ctx;
       command.SetStatus(QD_STATUS_OK);
@@ -83,7 +80,7 @@ void CommandDispatcher(QDDeviceDriver& driver, const QDCommandWrapper& command,
     } else {
       command.SetStatus(QD_STATUS_UNSUPPORTED);
     }
-    if (opcode != kSystemFree) ctx.NotifySystemEnd();
+    if (opcode != hostcommand::kSysFree) ctx.NotifySystemEnd();
   }
 
   if (ctx.ErrorCode() != 0) command.SetStatus(QD_STATUS_ERROR);

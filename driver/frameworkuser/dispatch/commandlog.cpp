@@ -4,6 +4,7 @@
 #include "driver/foundation/logprovider.h"
 #include "driver/foundation/logtag.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "interfaces/hostcommand/opcodes.h"
 
 namespace zor::frame {
 namespace {
@@ -48,7 +49,7 @@ constexpr EndTags kEndTags[] = {
 CommandLog::CommandLog(QDDeviceDriver& driver, const QDCommandWrapper& command)
     : command_(command), enabled_(CLog::Instance()->IsCategoryEnabled(kCommandCategory)) {
   if (!enabled_) return;
-  if (command.Opcode() != 0x0001) {
+  if (command.Opcode() != hostcommand::kSysAlloc) {
     if (const auto system = driver.Systems().GetAt(command.SystemIndex())) {
       deviceNumber_ = system->DeviceNumber();
     }

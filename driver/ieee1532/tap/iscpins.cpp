@@ -20,9 +20,9 @@ uint32_t TapReadPinWord() {
 
 int TapSetPin(int pin, int level) {
   uint32_t word = TapReadPinWord();
-  uint32_t bit = pin == kTapPinTck   ? kIscPinTck
-                 : pin == kTapPinTms ? kIscPinTms
-                 : pin == kTapPinTdi ? kIscPinTdi
+  uint32_t bit = pin == kTapPinTck   ? zor::jtag::kPinTck
+                 : pin == kTapPinTms ? zor::jtag::kPinTms
+                 : pin == kTapPinTdi ? zor::jtag::kPinTdi
                                      : 0;
   word = level ? word | bit : word & ~bit;
   TapWritePinWord(word);
@@ -30,17 +30,17 @@ int TapSetPin(int pin, int level) {
 }
 
 int TapPulseTck(bool readTdo) {
-  TapWritePinWord(g_pins & ~kIscPinTck);
+  TapWritePinWord(g_pins & ~zor::jtag::kPinTck);
   int tdo = 0;
-  if (readTdo) tdo = (TapReadPinWord() & kIscPinTdo) ? 1 : 0;
-  TapWritePinWord(g_pins | kIscPinTck);
+  if (readTdo) tdo = (TapReadPinWord() & zor::jtag::kPinTdo) ? 1 : 0;
+  TapWritePinWord(g_pins | zor::jtag::kPinTck);
   return tdo;
 }
 
 void TapWaitMicroseconds(double us) {
-  TapWritePinWord(g_pins & ~kIscPinTck);
-  TapWritePinWord(g_pins | kIscPinTck);
-  TapWritePinWord(g_pins & ~kIscPinTck);
+  TapWritePinWord(g_pins & ~zor::jtag::kPinTck);
+  TapWritePinWord(g_pins | zor::jtag::kPinTck);
+  TapWritePinWord(g_pins & ~zor::jtag::kPinTck);
   if (us >= 1000) {
     IscPortWaitMilliseconds(static_cast<double>((static_cast<int64_t>(us) + 999) / 1000));
   } else {

@@ -3,12 +3,10 @@
 #include <cstdint>
 #include <string>
 
+#include "interfaces/jtag/jtagpins.h"
+
 // Pins of the board JTAG port as the engine drives them, and TAP shifts on top.
 
-constexpr uint32_t kIscPinTdo = 1u << 0;
-constexpr uint32_t kIscPinTms = 1u << 1;
-constexpr uint32_t kIscPinTck = 1u << 2;
-constexpr uint32_t kIscPinTdi = 1u << 3;
 constexpr uint32_t kIscPinEngine = 1u << 4;  // set in every word the engine writes
 
 constexpr int kTapPinTck = 0;

@@ -36,18 +36,19 @@ void TapPlayBuffer(TapTransition* entries, size_t count) {
   uint32_t word = TapPinWord();
   for (size_t i = 0; i < count; ++i) {
     TapTransition& entry = entries[i];
-    uint32_t pins = (word & ~(kIscPinTms | kIscPinTdi)) | kIscPinEngine;
-    if (entry.state & kTapStateTms) pins |= kIscPinTms;
-    if (entry.state & kTapStateTdi) pins |= kIscPinTdi;
+    uint32_t pins = (word & ~(zor::jtag::kPinTms | zor::jtag::kPinTdi)) | kIscPinEngine;
+    if (entry.state & kTapStateTms) pins |= zor::jtag::kPinTms;
+    if (entry.state & kTapStateTdi) pins |= zor::jtag::kPinTdi;
     // An unchanged word moves no pin; only changes go to the port.
     if (pins != word) TapWritePinWord(pins);
-    uint32_t clocked = (entry.state & kTapStateTck) ? pins | kIscPinTck : pins & ~kIscPinTck;
+    uint32_t clocked =
+        (entry.state & kTapStateTck) ? pins | zor::jtag::kPinTck : pins & ~zor::jtag::kPinTck;
     if (clocked != pins) TapWritePinWord(clocked);
     word = clocked;
     if (entry.kind == kTapTransitionRead) {
       word = TapReadPinWord();
       entry.state = static_cast<uint8_t>((entry.state & ~kTapStateTdo) |
-                                         ((word & kIscPinTdo) ? kTapStateTdo : 0));
+                                         ((word & zor::jtag::kPinTdo) ? kTapStateTdo : 0));
     }
   }
 }

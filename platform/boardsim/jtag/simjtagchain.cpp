@@ -23,21 +23,21 @@ bool CSimJtagChain::BoardTdo() const {
 }
 
 uint32_t CSimJtagChain::ReadRegister() {
-  return (m_register & ~kTdoBit) | (BoardTdo() ? kTdoBit : 0);
+  return (m_register & ~zor::jtag::kRegisterTdo) | (BoardTdo() ? zor::jtag::kRegisterTdo : 0);
 }
 
 void CSimJtagChain::WriteRegister(uint32_t value) {
   m_register = value;
-  if ((value & kEnableBit) == 0) return;
-  const bool tck = (value & kTckBit) != 0;
+  if ((value & zor::jtag::kRegisterEnable) == 0) return;
+  const bool tck = (value & zor::jtag::kRegisterTck) != 0;
   if (tck == m_tck) return;
   m_tck = tck;
   if (!tck) {
     for (auto& device : m_devices) device->Falling();
     return;
   }
-  const bool tms = (value & kTmsBit) != 0;
-  const bool tdi = (value & kTdiBit) != 0;
+  const bool tms = (value & zor::jtag::kRegisterTms) != 0;
+  const bool tdi = (value & zor::jtag::kRegisterTdi) != 0;
   ++m_clocks;
   if (m_tracing) m_trace.push_back({tms, tdi, BoardTdo()});
   // TDO only changes on falling edges: each device samples what its neighbour presented then.

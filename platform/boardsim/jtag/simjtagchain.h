@@ -5,7 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "driver/firmware/jtagregisteraccess.h"
+#include "interfaces/jtag/jtagpins.h"
+#include "interfaces/jtag/jtagregisteraccess.h"
 #include "platform/boardsim/jtag/simjtagdevice.h"
 
 namespace boardsim {
@@ -18,16 +19,10 @@ struct JtagTraceEntry {
   bool operator==(const JtagTraceEntry&) const = default;
 };
 
-// The board's JTAG chain behind its control register: bits 24-27 are TDO, TMS, TCK and TDI,
-// bit 28 enables the pins. Device 0 takes the board's TDI; the last device drives the board's TDO.
-class CSimJtagChain : public IJtagRegisterAccess {
+// The board's JTAG chain behind its control register (interfaces/jtag/jtagpins.h). Device 0 takes
+// the board's TDI; the last device drives the board's TDO.
+class CSimJtagChain : public zor::jtag::IJtagRegisterAccess {
  public:
-  static constexpr uint32_t kTdoBit = 1u << 24;
-  static constexpr uint32_t kTmsBit = 1u << 25;
-  static constexpr uint32_t kTckBit = 1u << 26;
-  static constexpr uint32_t kTdiBit = 1u << 27;
-  static constexpr uint32_t kEnableBit = 1u << 28;
-
   CSimJtagChain() = default;
   explicit CSimJtagChain(std::vector<std::unique_ptr<CSimJtagDevice>> devices);
 

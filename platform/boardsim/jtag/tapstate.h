@@ -1,28 +1,10 @@
 #pragma once
 
-#include <cstdint>
+#include "interfaces/jtag/tapstate.h"
 
 namespace boardsim {
 
-// The sixteen states of the IEEE 1149.1 TAP controller.
-enum class TapState : uint8_t {
-  kReset,
-  kIdle,
-  kDrSelect,
-  kDrCapture,
-  kDrShift,
-  kDrExit1,
-  kDrPause,
-  kDrExit2,
-  kDrUpdate,
-  kIrSelect,
-  kIrCapture,
-  kIrShift,
-  kIrExit1,
-  kIrPause,
-  kIrExit2,
-  kIrUpdate,
-};
+using TapState = zor::jtag::TapState;
 
 TapState NextTapState(TapState state, bool tms);
 

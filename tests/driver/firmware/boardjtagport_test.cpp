@@ -10,7 +10,7 @@
 
 namespace {
 
-class CFakeRegister : public IJtagRegisterAccess {
+class CFakeRegister : public zor::jtag::IJtagRegisterAccess {
  public:
   explicit CFakeRegister(uint32_t value) : value(value) {}
   uint32_t ReadRegister() override {
@@ -31,7 +31,7 @@ TEST(BoardJtagPort, EnablesThePinsForItsLifetime) {
   {
     CBoardJtagPort port(&reg);
     EXPECT_EQ(CurrentJtagPort(), &port);
-    EXPECT_EQ(reg.value, 0x00C0FFEEu | CBoardJtagPort::kEnable);
+    EXPECT_EQ(reg.value, 0x00C0FFEEu | zor::jtag::kRegisterEnable);
   }
   EXPECT_EQ(reg.value, 0x00C0FFEEu);
   // A port that is gone is no longer the current one.

@@ -12,15 +12,15 @@ namespace {
 using boardsim::CSimJtagChain;
 using boardsim::TapState;
 
-constexpr uint32_t kEnable = CSimJtagChain::kEnableBit;
+constexpr uint32_t kEnable = zor::jtag::kRegisterEnable;
 
 // One TCK cycle through the register; returns TDO as read before the rising edge.
 bool Clock(CSimJtagChain& chain, bool tms, bool tdi = false) {
   const uint32_t pins =
-      kEnable | (tms ? CSimJtagChain::kTmsBit : 0) | (tdi ? CSimJtagChain::kTdiBit : 0);
+      kEnable | (tms ? zor::jtag::kRegisterTms : 0) | (tdi ? zor::jtag::kRegisterTdi : 0);
   chain.WriteRegister(pins);
-  const bool tdo = (chain.ReadRegister() & CSimJtagChain::kTdoBit) != 0;
-  chain.WriteRegister(pins | CSimJtagChain::kTckBit);
+  const bool tdo = (chain.ReadRegister() & zor::jtag::kRegisterTdo) != 0;
+  chain.WriteRegister(pins | zor::jtag::kRegisterTck);
   return tdo;
 }
 
@@ -80,19 +80,19 @@ TEST(SimJtagChain, TdoChangesOnTheFallingEdge) {
        "0"
        "100");
   chain->WriteRegister(kEnable);  // falling edge: bit 0 of the IDCODE
-  EXPECT_TRUE(chain->ReadRegister() & CSimJtagChain::kTdoBit);
-  chain->WriteRegister(kEnable | CSimJtagChain::kTckBit);  // shifts, TDO holds
-  EXPECT_TRUE(chain->ReadRegister() & CSimJtagChain::kTdoBit);
+  EXPECT_TRUE(chain->ReadRegister() & zor::jtag::kRegisterTdo);
+  chain->WriteRegister(kEnable | zor::jtag::kRegisterTck);  // shifts, TDO holds
+  EXPECT_TRUE(chain->ReadRegister() & zor::jtag::kRegisterTdo);
   chain->WriteRegister(kEnable);  // bit 1 of 0x...7F
-  EXPECT_TRUE(chain->ReadRegister() & CSimJtagChain::kTdoBit);
+  EXPECT_TRUE(chain->ReadRegister() & zor::jtag::kRegisterTdo);
 }
 
 TEST(SimJtagChain, PinsAreIgnoredWhileDisabled) {
   auto chain = OneDevice();
   chain->EnableTrace(true);
   for (int i = 0; i < 5; ++i) {
-    chain->WriteRegister(CSimJtagChain::kTmsBit);
-    chain->WriteRegister(CSimJtagChain::kTmsBit | CSimJtagChain::kTckBit);
+    chain->WriteRegister(zor::jtag::kRegisterTms);
+    chain->WriteRegister(zor::jtag::kRegisterTms | zor::jtag::kRegisterTck);
   }
   EXPECT_EQ(chain->ClockCount(), 0u);
   EXPECT_TRUE(chain->Trace().empty());
@@ -121,7 +121,7 @@ TEST(SimJtagChain, ChainFiles) {
   ASSERT_NE(isc, nullptr);
   EXPECT_EQ(isc->AddressBits(), 4);
   EXPECT_EQ(isc->ReadWord(2), 0xFFu);
-  EXPECT_FALSE(chain->ReadRegister() & CSimJtagChain::kTdoBit);
+  EXPECT_FALSE(chain->ReadRegister() & zor::jtag::kRegisterTdo);
 
   for (const char* bad : {
            "{",

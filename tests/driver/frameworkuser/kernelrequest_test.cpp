@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "driver/board/kernel/threadrequests.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "interfaces/kernel/threadrequests.h"
 #include "platform/os/core/error.h"
 #include "platform/os/device/device.h"
 #include "tests/driver/frameworkuser/support/testdriver.h"
@@ -39,7 +39,7 @@ class TestDevice : public os::Device {
   }
   void Control(std::shared_ptr<os::IoRequest> request) override {
     if (request->code() == kContextEvent) {
-      auto* event = static_cast<kernel::ContextEventRequest*>(request->buffer());
+      auto* event = static_cast<zor::kernel::ContextEventRequest*>(request->buffer());
       if (event->registration == 0) {
         g_contextEvents.registered.push_back(event->eventHandle);
         event->registration = 77;

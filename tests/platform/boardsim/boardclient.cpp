@@ -44,16 +44,16 @@ uint32_t TestRequest::Bytes() const {
   return bytes_;
 }
 
-DcfBlock::DcfBlock(uint32_t width, uint32_t height) : bytes_(kernel::kDcfBlockSize) {
+DcfBlock::DcfBlock(uint32_t width, uint32_t height) : bytes_(zor::kernel::kDcfBlockSize) {
   std::memcpy(bytes_.data() + 4, &width, 4);
   std::memcpy(bytes_.data() + 8, &height, 4);
-  bytes_[kernel::kDcfValueImageSize + 4] = 1;
-  bytes_[kernel::kDcfValueImageSize + 8] = 1;
+  bytes_[zor::kernel::kDcfValueImageSize + 4] = 1;
+  bytes_[zor::kernel::kDcfValueImageSize + 8] = 1;
 }
 
 void DcfBlock::Register(uint8_t reg, uint8_t value) {
-  bytes_[kernel::kDcfAdv7180Offset + reg] = value;
-  bytes_[kernel::kDcfValueImageSize + kernel::kDcfAdv7180Offset + reg] = 1;
+  bytes_[zor::kernel::kDcfAdv7180Offset + reg] = value;
+  bytes_[zor::kernel::kDcfValueImageSize + zor::kernel::kDcfAdv7180Offset + reg] = 1;
 }
 
 HostImage::HostImage(uint64_t width, uint64_t height, int bands, int bitsPerPixel) {
@@ -80,8 +80,8 @@ uint8_t HostImage::At(uint64_t x, uint64_t y, int band) const {
 BoardClient::BoardClient(boardsim::Board& board)
     : port(std::make_shared<boardsim::OsEventPort>()), board_(board) {}
 
-kernel::RequestHeader BoardClient::Header() const {
-  kernel::RequestHeader header{};
+zor::kernel::RequestHeader BoardClient::Header() const {
+  zor::kernel::RequestHeader header{};
   header.deviceHandle = 0x1234;
   header.systemId = systemId;
   return header;
@@ -96,61 +96,60 @@ std::shared_ptr<TestRequest> BoardClient::StartRaw(uint32_t code, const void* in
 
 std::shared_ptr<TestRequest> BoardClient::Start(uint32_t function, const void* record,
                                                 uint32_t size) {
-  return StartRaw(kernel::ControlCode(function), record, size, size);
+  return StartRaw(zor::kernel::ControlCode(function), record, size, size);
 }
 
 std::shared_ptr<TestRequest> BoardClient::WaitDeviceEvent(uint64_t type) {
-  kernel::DeviceEventRecord r{};
-  r.handlePair[0] = r.handlePair[1] = kernel::kNoHandle;
-  r.magic = kernel::kDeviceEventMagic;
+  zor::kernel::DeviceEventRecord r{};
+  r.handlePair[0] = r.handlePair[1] = zor::kernel::kNoHandle;
+  r.magic = zor::kernel::kDeviceEventMagic;
   r.typeOrCode = type;
-  return Start(kernel::kWaitDeviceEvent, &r, sizeof(r));
+  return Start(zor::kernel::kWaitDeviceEvent, &r, sizeof(r));
 }
 
 uint64_t BoardClient::AllocSystem() {
-  kernel::SysAllocRequest r{};
+  zor::kernel::SysAllocRequest r{};
   r.header = Header();
-  Send(kernel::kSysAlloc, r);
+  Send(zor::kernel::kSysAlloc, r);
   systemId = r.systemId;
   return systemId;
 }
 
 uint64_t BoardClient::AllocObject(int32_t kind) {
-  kernel::ObjectAllocRequest r{};
+  zor::kernel::ObjectAllocRequest r{};
   r.header = Header();
   r.kind = kind;
-  Send(kernel::kKernelObjectAlloc, r);
+  Send(zor::kernel::kKernelObjectAlloc, r);
   return r.header.objectId;
 }
 
 uint64_t BoardClient::RegisterEvent(os::Handle event) {
-  kernel::ContextEventRequest r{};
+  zor::kernel::ContextEventRequest r{};
   r.header = Header();
   r.eventHandle = os::HandleValue(event);
-  Send(kernel::kThreadContextEvent, r);
+  Send(zor::kernel::kThreadContextEvent, r);
   return r.registration;
 }
 
-kernel::DigChannelRecord BoardClient::AllocDigitizer(uint64_t channel, const DcfBlock& dcf,
-                                                     kernel::ErrorTriple* status) {
-  auto r = std::make_unique<kernel::DigAllocRequest>();
+zor::kernel::DigChannelRecord BoardClient::AllocDigitizer(uint64_t channel, const DcfBlock& dcf,
+                                                          zor::kernel::ErrorTriple* status) {
+  auto r = std::make_unique<zor::kernel::DigAllocRequest>();
   std::memset(r.get(), 0, sizeof(*r));
   r->header = Header();
   r->record.digitizerIndex = static_cast<int64_t>(channel) + 1;
   r->record.hostDigitizer = -1;
   r->record.properties.channel = channel;
   r->record.properties.fieldNum = 2;
-  std::memcpy(r->dcfBlock, dcf.Data(), kernel::kDcfBlockSize);
-  Send(kernel::kDigAlloc, *r);
+  std::memcpy(r->dcfBlock, dcf.Data(), zor::kernel::kDcfBlockSize);
+  Send(zor::kernel::kDigAlloc, *r);
   if (status) *status = r->header.status;
   return r->record;
 }
 
-std::unique_ptr<kernel::GrabRequest> BoardClient::MakeGrab(const kernel::DigChannelRecord& record,
-                                                           const HostImage& image,
-                                                           uint64_t registration,
-                                                           uint64_t objectId) {
-  auto r = std::make_unique<kernel::GrabRequest>();
+std::unique_ptr<zor::kernel::GrabRequest> BoardClient::MakeGrab(
+    const zor::kernel::DigChannelRecord& record, const HostImage& image, uint64_t registration,
+    uint64_t objectId) {
+  auto r = std::make_unique<zor::kernel::GrabRequest>();
   std::memset(r.get(), 0, sizeof(*r));
   r->header = Header();
   r->header.objectId = objectId;
@@ -163,24 +162,24 @@ std::unique_ptr<kernel::GrabRequest> BoardClient::MakeGrab(const kernel::DigChan
   return r;
 }
 
-uint64_t BoardClient::SysRequest(uint64_t word, kernel::ErrorTriple* status) {
-  kernel::SysRequest r{};
+uint64_t BoardClient::SysRequest(uint64_t word, zor::kernel::ErrorTriple* status) {
+  zor::kernel::SysRequest r{};
   r.header = Header();
   r.requestWord = word;
-  Send(kernel::kSysRequest, r);
+  Send(zor::kernel::kSysRequest, r);
   if (status) *status = r.header.status;
   return r.value;
 }
 
-kernel::ErrorTriple BoardClient::DigControl(const kernel::DigChannelRecord& record, uint64_t type,
-                                            uint64_t value) {
-  auto r = std::make_unique<kernel::DigChannelRequest>();
+zor::kernel::ErrorTriple BoardClient::DigControl(const zor::kernel::DigChannelRecord& record,
+                                                 uint64_t type, uint64_t value) {
+  auto r = std::make_unique<zor::kernel::DigChannelRequest>();
   std::memset(r.get(), 0, sizeof(*r));
   r->header = Header();
   r->record = record;
   r->type = type;
   r->value = value;
-  Send(kernel::kDigControl, *r);
+  Send(zor::kernel::kDigControl, *r);
   return r->header.status;
 }
 

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "driver/board/kernel/kernelrequests.h"
+#include "interfaces/kernel/kernelrequests.h"
 #include "platform/boardsim/board.h"
 #include "platform/os/core/handle.h"
 
@@ -61,14 +61,14 @@ struct HostImage {
   HostImage(uint64_t width, uint64_t height, int bands = 1, int bitsPerPixel = 8);
   uint8_t At(uint64_t x, uint64_t y, int band = 0) const;
   std::vector<std::vector<uint8_t>> planes;
-  kernel::KernelBufferDescriptor descriptor{};
+  zor::kernel::KernelBufferDescriptor descriptor{};
 };
 
 class BoardClient {
  public:
   explicit BoardClient(boardsim::Board& board);
 
-  kernel::RequestHeader Header() const;
+  zor::kernel::RequestHeader Header() const;
   // Sends and waits for the completion (at most 5 s); the record receives the reply.
   template <class T>
   uint32_t Send(uint32_t function, T& record) {
@@ -84,20 +84,20 @@ class BoardClient {
   std::shared_ptr<TestRequest> WaitDeviceEvent(uint64_t type);
 
   uint64_t AllocSystem();
-  uint64_t AllocObject(int32_t kind = kernel::kObjectKindPlain);
+  uint64_t AllocObject(int32_t kind = zor::kernel::kObjectKindPlain);
   uint64_t RegisterEvent(os::Handle event);
   // Allocates a digitizer on a channel; the returned record carries its kernel words.
-  kernel::DigChannelRecord AllocDigitizer(uint64_t channel, const DcfBlock& dcf = DcfBlock(),
-                                          kernel::ErrorTriple* status = nullptr);
-  std::unique_ptr<kernel::GrabRequest> MakeGrab(const kernel::DigChannelRecord& record,
-                                                const HostImage& image, uint64_t registration,
-                                                uint64_t objectId = 0);
-  uint64_t SysRequest(uint64_t word, kernel::ErrorTriple* status = nullptr);
-  kernel::ErrorTriple DigControl(const kernel::DigChannelRecord& record, uint64_t type,
-                                 uint64_t value);
+  zor::kernel::DigChannelRecord AllocDigitizer(uint64_t channel, const DcfBlock& dcf = DcfBlock(),
+                                               zor::kernel::ErrorTriple* status = nullptr);
+  std::unique_ptr<zor::kernel::GrabRequest> MakeGrab(const zor::kernel::DigChannelRecord& record,
+                                                     const HostImage& image, uint64_t registration,
+                                                     uint64_t objectId = 0);
+  uint64_t SysRequest(uint64_t word, zor::kernel::ErrorTriple* status = nullptr);
+  zor::kernel::ErrorTriple DigControl(const zor::kernel::DigChannelRecord& record, uint64_t type,
+                                      uint64_t value);
 
   std::shared_ptr<boardsim::EventPort> port;
-  uint64_t systemId = kernel::kNoHandle;
+  uint64_t systemId = zor::kernel::kNoHandle;
 
  private:
   boardsim::Board& board_;

@@ -14,32 +14,33 @@ struct BuffersTest : testing::Test {
     board.SetFrameTime(1000);
     client.AllocSystem();
   }
-  kernel::BufAllocRequest Alloc(uint64_t bands, uint64_t x, uint64_t y, uint64_t depth = 8) {
-    kernel::BufAllocRequest r{};
+  zor::kernel::BufAllocRequest Alloc(uint64_t bands, uint64_t x, uint64_t y, uint64_t depth = 8) {
+    zor::kernel::BufAllocRequest r{};
     r.header = client.Header();
     r.bandCount = bands;
     r.sizeX = x;
     r.sizeY = y;
     r.type = depth;
-    client.Send(kernel::kBufAlloc, r);
+    client.Send(zor::kernel::kBufAlloc, r);
     return r;
   }
   uint64_t OnBoard(uint64_t x, uint64_t y) {
-    kernel::OnBoardAllocRequest r{};
+    zor::kernel::OnBoardAllocRequest r{};
     r.header = client.Header();
     r.bandCount = 1;
     r.sizeX = x;
     r.sizeY = y;
     r.bitDepth = 8;
-    client.Send(kernel::kAllocOnBoardBuffer, r);
+    client.Send(zor::kernel::kAllocOnBoardBuffer, r);
     EXPECT_EQ(r.header.status.errorSet, 0);
     EXPECT_NE(r.physicalAddress, 0u);
     return r.kernelHandle;
   }
-  std::unique_ptr<kernel::BufTransferRequest> Transfer(uint64_t device,
-                                                       const boardtest::HostImage& other,
-                                                       uint32_t direction, uint64_t w, uint64_t h) {
-    auto r = std::make_unique<kernel::BufTransferRequest>();
+  std::unique_ptr<zor::kernel::BufTransferRequest> Transfer(uint64_t device,
+                                                            const boardtest::HostImage& other,
+                                                            uint32_t direction, uint64_t w,
+                                                            uint64_t h) {
+    auto r = std::make_unique<zor::kernel::BufTransferRequest>();
     std::memset(r.get(), 0, sizeof(*r));
     r->header = client.Header();
     r->direction = direction;
@@ -68,17 +69,17 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
   boardtest::HostImage unused(1, 1);
   auto grab = client.MakeGrab(record, unused, client.RegisterEvent(event));
   grab->buffer.kernelHandle = r.kernelHandle;
-  client.Send(kernel::kDigGrab, *grab);
+  client.Send(zor::kernel::kDigGrab, *grab);
   ASSERT_EQ(grab->header.status.errorSet, 0);
   ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
   const auto* band0 = reinterpret_cast<const uint8_t*>(r.hostAddress[0]);
   EXPECT_EQ(band0[40 * 100 + 30], boardsim::PatternLuma(board.FrameCount(0), 30, 40));
   os::CloseHandle(event);
 
-  kernel::BufHandleRequest free{};
+  zor::kernel::BufHandleRequest free{};
   free.header = client.Header();
   free.kernelHandle = r.kernelHandle;
-  client.Send(kernel::kFreeOnBoardBuffer, free);  // device memory, not on-board
+  client.Send(zor::kernel::kFreeOnBoardBuffer, free);  // device memory, not on-board
   EXPECT_EQ(free.header.status.code, 4327u);
 
   for (auto [bands, depth] : {std::pair{0u, 8u}, std::pair{1u, 12u}, std::pair{5u, 8u}}) {
@@ -93,24 +94,24 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   boardtest::HostImage unused(1, 1);
   auto grab = client.MakeGrab(record, unused, client.RegisterEvent(event));
   grab->buffer.kernelHandle = onBoard;
-  client.Send(kernel::kDigGrab, *grab);
+  client.Send(zor::kernel::kDigGrab, *grab);
   ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
   os::CloseHandle(event);
   const uint64_t frame = board.FrameCount(0);
 
   // A marked transfer tells the driver that the host buffer was modified.
-  kernel::DeviceEventRecord wait{};
-  wait.typeOrCode = kernel::kHookBufferModified;
-  auto modified = client.Start(kernel::kWaitDeviceEvent, &wait, sizeof(wait));
+  zor::kernel::DeviceEventRecord wait{};
+  wait.typeOrCode = zor::kernel::kHookBufferModified;
+  auto modified = client.Start(zor::kernel::kWaitDeviceEvent, &wait, sizeof(wait));
   boardtest::HostImage host(64, 48);
   auto out = Transfer(onBoard, host, 0, 64, 48);
   out->grabMark = 1;
-  client.Send(kernel::kBufTransfer, *out);
+  client.Send(zor::kernel::kBufTransfer, *out);
   ASSERT_EQ(out->header.status.errorSet, 0);
   EXPECT_EQ(host.At(30, 40), boardsim::PatternLuma(frame, 30, 40));
   ASSERT_TRUE(modified->IsDone());
-  const auto& payload = *reinterpret_cast<const kernel::BufferModifiedPayload*>(
-      modified->As<kernel::DeviceEventRecord>().payload);
+  const auto& payload = *reinterpret_cast<const zor::kernel::BufferModifiedPayload*>(
+      modified->As<zor::kernel::DeviceEventRecord>().payload);
   EXPECT_EQ(payload.hostObject, host.descriptor.hostBufferId);
   EXPECT_EQ(payload.count, 64u);
 
@@ -118,37 +119,37 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   boardtest::HostImage half(32, 24);
   out = Transfer(onBoard, half, 0, 64, 48);
   out->skipX = out->skipY = 1;
-  client.Send(kernel::kBufTransfer, *out);
+  client.Send(zor::kernel::kBufTransfer, *out);
   EXPECT_EQ(half.At(15, 20), host.At(30, 40));
 
   // Into device memory at an offset, out of range refused.
   auto in = Transfer(onBoard, half, 1, 32, 24);
   in->destOffsetX = 32;
   in->destOffsetY = 24;
-  client.Send(kernel::kBufTransfer, *in);
+  client.Send(zor::kernel::kBufTransfer, *in);
   EXPECT_EQ(in->header.status.errorSet, 0);
   in->destOffsetX = 33;
-  client.Send(kernel::kBufTransfer, *in);
+  client.Send(zor::kernel::kBufTransfer, *in);
   EXPECT_EQ(in->header.status.code, 4300u);
 
-  kernel::BufInquireRequest inquire{};
+  zor::kernel::BufInquireRequest inquire{};
   inquire.header = client.Header();
   inquire.kernelHandle = onBoard;
-  inquire.type = kernel::kBufInquirePhysicalAddress;
-  client.Send(kernel::kBufInquire, inquire);
+  inquire.type = zor::kernel::kBufInquirePhysicalAddress;
+  client.Send(zor::kernel::kBufInquire, inquire);
   EXPECT_NE(inquire.value, 0u);
-  kernel::BufHandleRequest free{};
+  zor::kernel::BufHandleRequest free{};
   free.header = client.Header();
   free.kernelHandle = onBoard;
-  client.Send(kernel::kFreeOnBoardBuffer, free);
+  client.Send(zor::kernel::kFreeOnBoardBuffer, free);
   EXPECT_EQ(free.header.status.errorSet, 0);
-  client.Send(kernel::kBufInquire, inquire);
+  client.Send(zor::kernel::kBufInquire, inquire);
   EXPECT_EQ(inquire.header.status.code, 4327u);
 }
 
 TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
   auto parent = Alloc(3, 64, 32);
-  kernel::BufChildAllocRequest child{};
+  zor::kernel::BufChildAllocRequest child{};
   child.header = client.Header();
   child.parentHandle = parent.kernelHandle;
   child.band = 1;
@@ -156,13 +157,13 @@ TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
   child.offsetY = 4;
   child.sizeX = 16;
   child.sizeY = 8;
-  client.Send(kernel::kBufChildAlloc, child);
+  client.Send(zor::kernel::kBufChildAlloc, child);
   ASSERT_EQ(child.header.status.errorSet, 0);
 
   boardtest::HostImage ones(16, 8);
   std::fill(ones.planes[0].begin(), ones.planes[0].end(), 9);
   auto in = Transfer(child.childHandle, ones, 1, 16, 8);
-  client.Send(kernel::kBufTransfer, *in);
+  client.Send(zor::kernel::kBufTransfer, *in);
   const auto* band1 = reinterpret_cast<const uint8_t*>(parent.hostAddress[1]);
   EXPECT_EQ(band1[4 * 64 + 8], 9);
   EXPECT_EQ(band1[11 * 64 + 23], 9);
@@ -170,12 +171,12 @@ TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
 
   child.header = client.Header();
   child.band = 3;
-  client.Send(kernel::kBufChildAlloc, child);
+  client.Send(zor::kernel::kBufChildAlloc, child);
   EXPECT_EQ(child.header.status.code, 4327u);
   child.header = client.Header();
   child.band = -1;
   child.offsetX = 60;
-  client.Send(kernel::kBufChildAlloc, child);
+  client.Send(zor::kernel::kBufChildAlloc, child);
   EXPECT_EQ(child.header.status.code, 4300u);
 }
 
@@ -184,29 +185,29 @@ TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
   std::fill_n(reinterpret_cast<uint8_t*>(first.hostAddress[0]), 64 * 32, 100);
   std::fill_n(reinterpret_cast<uint8_t*>(third.hostAddress[0]), 64 * 32, 200);
   auto dest = Alloc(1, 64, 32);
-  kernel::BufTripleTransferRequest r{};
+  zor::kernel::BufTripleTransferRequest r{};
   r.header = client.Header();
   r.firstHandle = first.kernelHandle;
   r.thirdHandle = third.kernelHandle;
   r.destHandle = dest.kernelHandle;
   r.srcSizeX = 32;
   r.srcSizeY = 32;
-  r.transferFunction = kernel::kTransferFunctionThree;
+  r.transferFunction = zor::kernel::kTransferFunctionThree;
   r.operationFlag = 128;
-  client.Send(kernel::kBufTripleTransfer, r);
+  client.Send(zor::kernel::kBufTripleTransfer, r);
   ASSERT_EQ(r.header.status.errorSet, 0);
   const auto* d = reinterpret_cast<const uint8_t*>(dest.hostAddress[0]);
   EXPECT_EQ(d[5], 150);
   EXPECT_EQ(d[40], 0);  // outside the region
 
   r.header = client.Header();
-  r.transferFunction = kernel::kTransferFunctionCopy;
+  r.transferFunction = zor::kernel::kTransferFunctionCopy;
   r.destOffsetX = 32;
-  client.Send(kernel::kBufTripleTransfer, r);
+  client.Send(zor::kernel::kBufTripleTransfer, r);
   EXPECT_EQ(d[40], 200);
   r.header = client.Header();
   r.thirdHandle = 12345;
-  client.Send(kernel::kBufTripleTransfer, r);
+  client.Send(zor::kernel::kBufTripleTransfer, r);
   EXPECT_EQ(r.header.status.code, 4327u);
 }
 
@@ -216,9 +217,9 @@ TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
   boardtest::HostImage host(64, 32);
   // A transfer makes the host buffer known to the board.
   auto known = Transfer(device.kernelHandle, host, 0, 1, 1);
-  client.Send(kernel::kBufTransfer, *known);
+  client.Send(zor::kernel::kBufTransfer, *known);
   host.planes[0][0] = 0;
-  kernel::BufQueueGrabRequest r{};
+  zor::kernel::BufQueueGrabRequest r{};
   r.header = client.Header();
   r.kernelHandle = device.kernelHandle;
   r.hostBuffer = host.descriptor.hostBufferId;
@@ -226,13 +227,13 @@ TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
   r.offsetY = 2;
   r.width = 8;
   r.height = 4;
-  client.Send(kernel::kBufQueueGrab, r);
+  client.Send(zor::kernel::kBufQueueGrab, r);
   ASSERT_EQ(r.header.status.errorSet, 0);
   EXPECT_EQ(host.At(4, 2), 77);
   EXPECT_EQ(host.At(11, 5), 77);
   EXPECT_EQ(host.At(12, 5), 0);
   r.width = 100;
-  client.Send(kernel::kBufQueueGrab, r);
+  client.Send(zor::kernel::kBufQueueGrab, r);
   EXPECT_EQ(r.header.status.code, 4300u);
 }
 

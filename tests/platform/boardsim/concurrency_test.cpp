@@ -19,7 +19,7 @@ TEST(ConcurrencyTest, ManyThreadsSendRequestsWhileTheBoardGrabs) {
   boardtest::HostImage image(64, 48);
   auto grab = setup.MakeGrab(record, image, 0);
   grab->continuous = 1;
-  setup.Send(kernel::kDigGrab, *grab);
+  setup.Send(zor::kernel::kDigGrab, *grab);
 
   std::atomic<int> failures{0};
   std::vector<std::thread> threads;
@@ -29,20 +29,21 @@ TEST(ConcurrencyTest, ManyThreadsSendRequestsWhileTheBoardGrabs) {
       client.systemId = setup.systemId;
       for (int i = 0; i < 100; ++i) {
         const uint64_t id = client.AllocObject();
-        kernel::ObjectValueRequest control{};
+        zor::kernel::ObjectValueRequest control{};
         control.header = client.Header();
         control.header.objectId = id;
-        control.type = kernel::kObjectTimeout;
+        control.type = zor::kernel::kObjectTimeout;
         control.value = static_cast<uint64_t>(t);
-        client.Send(kernel::kKernelObjectControl, control);
-        kernel::HeaderOnlyRequest free{client.Header()};
+        client.Send(zor::kernel::kKernelObjectControl, control);
+        zor::kernel::HeaderOnlyRequest free{client.Header()};
         free.header.objectId = id;
-        client.Send(kernel::kKernelObjectFree, free);
+        client.Send(zor::kernel::kKernelObjectFree, free);
         if (id == 0 || control.header.status.errorSet || free.header.status.errorSet) ++failures;
-        if (client.SysRequest(kernel::kSysRequestCapabilities) != kernel::kCapFourChannels) {
+        if (client.SysRequest(zor::kernel::kSysRequestCapabilities) !=
+            zor::kernel::kCapFourChannels) {
           ++failures;
         }
-        kernel::BoardEventPayload payload{};
+        zor::kernel::BoardEventPayload payload{};
         board.RaiseEvent(0x20000000, payload);
       }
     });
@@ -52,10 +53,10 @@ TEST(ConcurrencyTest, ManyThreadsSendRequestsWhileTheBoardGrabs) {
   for (int i = 0; i < 5000 && board.FrameCount(0) == 0; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  kernel::DigRecordRequest stop{};
+  zor::kernel::DigRecordRequest stop{};
   stop.header = setup.Header();
   stop.record = record;
-  setup.Send(kernel::kDigStopGrab, stop);  // before the image goes
+  setup.Send(zor::kernel::kDigStopGrab, stop);  // before the image goes
   EXPECT_EQ(failures.load(), 0);
   EXPECT_GT(board.FrameCount(0), 0u);
 }

@@ -27,12 +27,12 @@ TEST(DeviceTest, BoardsOpenByNameAsTheEnvironmentCountsThem) {
   EXPECT_NE(board1, os::INVALID_HANDLE_VALUE);
   unsetenv(boardsim::kBoardCountVariable);
 
-  kernel::DriverVersionRequest version{};
+  zor::kernel::DriverVersionRequest version{};
   uint32_t bytes = 0;
-  ASSERT_TRUE(os::DeviceIoControl(board0, kernel::ControlCode(kernel::kGetDriverVersion), nullptr,
-                                  0, &version, sizeof(version), &bytes, nullptr));
+  ASSERT_TRUE(os::DeviceIoControl(board0, zor::kernel::ControlCode(zor::kernel::kGetDriverVersion),
+                                  nullptr, 0, &version, sizeof(version), &bytes, nullptr));
   EXPECT_EQ(bytes, 96u);
-  EXPECT_EQ(version.version, kernel::kDriverVersion);
+  EXPECT_EQ(version.version, zor::kernel::kDriverVersion);
   os::CloseHandle(board0);
   os::CloseHandle(board1);
 }
@@ -40,27 +40,29 @@ TEST(DeviceTest, BoardsOpenByNameAsTheEnvironmentCountsThem) {
 TEST(DeviceTest, OverlappedEventWaitsCompleteOrCancel) {
   os::Handle device = Open(L"\\\\.\\DRAVIONLYN_0");
   boardsim::Board& board = *boardsim::LocalBoards().Find(0);
-  kernel::DeviceEventRecord record{};
-  record.magic = kernel::kDeviceEventMagic;
+  zor::kernel::DeviceEventRecord record{};
+  record.magic = zor::kernel::kDeviceEventMagic;
   record.typeOrCode = 0x20000000;
   os::Overlapped overlapped;
   overlapped.hEvent = os::CreateEvent(true, false);
   uint32_t bytes = 0;
-  EXPECT_FALSE(os::DeviceIoControl(device, kernel::ControlCode(kernel::kWaitDeviceEvent), &record,
-                                   sizeof(record), &record, sizeof(record), &bytes, &overlapped));
+  EXPECT_FALSE(os::DeviceIoControl(device, zor::kernel::ControlCode(zor::kernel::kWaitDeviceEvent),
+                                   &record, sizeof(record), &record, sizeof(record), &bytes,
+                                   &overlapped));
   EXPECT_EQ(os::GetLastError(), os::ERROR_IO_PENDING);
   EXPECT_FALSE(os::GetOverlappedResult(device, &overlapped, &bytes, false));
 
-  kernel::BoardEventPayload payload{};
-  payload.size = kernel::kBoardEventSize;
+  zor::kernel::BoardEventPayload payload{};
+  payload.size = zor::kernel::kBoardEventSize;
   payload.ioState = 5;
   EXPECT_TRUE(board.RaiseEvent(0x20000000, payload));
   ASSERT_TRUE(os::GetOverlappedResult(device, &overlapped, &bytes, true));
   EXPECT_EQ(bytes, sizeof(record));
-  EXPECT_EQ(reinterpret_cast<kernel::BoardEventPayload*>(record.payload)->ioState, 5u);
+  EXPECT_EQ(reinterpret_cast<zor::kernel::BoardEventPayload*>(record.payload)->ioState, 5u);
 
-  EXPECT_FALSE(os::DeviceIoControl(device, kernel::ControlCode(kernel::kWaitDeviceEvent), &record,
-                                   sizeof(record), &record, sizeof(record), &bytes, &overlapped));
+  EXPECT_FALSE(os::DeviceIoControl(device, zor::kernel::ControlCode(zor::kernel::kWaitDeviceEvent),
+                                   &record, sizeof(record), &record, sizeof(record), &bytes,
+                                   &overlapped));
   EXPECT_EQ(board.PendingEventWaits(0x20000000), 1u);
   EXPECT_TRUE(os::CancelIo(device));
   EXPECT_FALSE(os::GetOverlappedResult(device, &overlapped, &bytes, true));

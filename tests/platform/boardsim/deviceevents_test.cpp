@@ -14,9 +14,9 @@ struct DeviceEventsTest : testing::Test {
     board.SetFrameTime(1000);
     client.AllocSystem();
   }
-  static const kernel::BoardEventPayload& Payload(boardtest::TestRequest& request) {
-    return *reinterpret_cast<const kernel::BoardEventPayload*>(
-        request.As<kernel::DeviceEventRecord>().payload);
+  static const zor::kernel::BoardEventPayload& Payload(boardtest::TestRequest& request) {
+    return *reinterpret_cast<const zor::kernel::BoardEventPayload*>(
+        request.As<zor::kernel::DeviceEventRecord>().payload);
   }
   boardsim::Board board{boardsim::BoardConfig{}};
   boardtest::BoardClient client{board};
@@ -32,40 +32,40 @@ TEST_F(DeviceEventsTest, SeveralWaitsOfATypeCompleteOnePerEventInOrder) {
   boardtest::HostImage image(32, 32);
   auto grab = client.MakeGrab(record, image, 0);
   grab->continuous = 1;
-  client.Send(kernel::kDigGrab, *grab);
+  client.Send(zor::kernel::kDigGrab, *grab);
   uint64_t lastSequence = 0;
   for (auto& w : waits) {
     ASSERT_TRUE(w->WaitFor(2000));
-    EXPECT_EQ(w->Bytes(), sizeof(kernel::DeviceEventRecord));
-    EXPECT_EQ(w->As<kernel::DeviceEventRecord>().typeOrCode, kFrameStart | 2);
+    EXPECT_EQ(w->Bytes(), sizeof(zor::kernel::DeviceEventRecord));
+    EXPECT_EQ(w->As<zor::kernel::DeviceEventRecord>().typeOrCode, kFrameStart | 2);
     const auto& p = Payload(*w);
-    EXPECT_EQ(p.size, kernel::kBoardEventSize);
+    EXPECT_EQ(p.size, zor::kernel::kBoardEventSize);
     EXPECT_EQ(p.channel, 2u);
     EXPECT_GT(p.sequence, lastSequence);  // one event each, oldest wait first
     lastSequence = p.sequence;
   }
-  kernel::DigRecordRequest stop{};
+  zor::kernel::DigRecordRequest stop{};
   stop.header = client.Header();
   stop.record = record;
-  client.Send(kernel::kDigStopGrab, stop);  // before the image goes
+  client.Send(zor::kernel::kDigStopGrab, stop);  // before the image goes
 }
 
 TEST_F(DeviceEventsTest, TestEventsRespectTheDriversHookEnables) {
   auto record = client.AllocDigitizer(0);
   auto wait = client.WaitDeviceEvent(kUserHook20);
-  kernel::BoardEventPayload payload{};
-  payload.size = kernel::kBoardEventSize;
+  zor::kernel::BoardEventPayload payload{};
+  payload.size = zor::kernel::kBoardEventSize;
   payload.ioSource = 0x81000;
   EXPECT_FALSE(board.RaiseEvent(kUserHook20, payload));
   EXPECT_FALSE(wait->IsDone());
 
-  auto enable = std::make_unique<kernel::DigChannelRequest>();
+  auto enable = std::make_unique<zor::kernel::DigChannelRequest>();
   std::memset(enable.get(), 0, sizeof(*enable));
   enable->header = client.Header();
   enable->record = record;
   enable->type = 20;
-  enable->value = kernel::kHookEnable;
-  client.Send(kernel::kDigChannelInit, *enable);
+  enable->value = zor::kernel::kHookEnable;
+  client.Send(zor::kernel::kDigChannelInit, *enable);
   EXPECT_TRUE(board.RaiseEvent(kUserHook20, payload));
   ASSERT_TRUE(wait->IsDone());
   EXPECT_EQ(Payload(*wait).ioSource, 0x81000u);
@@ -81,7 +81,8 @@ TEST_F(DeviceEventsTest, ReturnFromSleepDropAndCancel) {
   board.ReturnFromSleep();
   for (auto& w : {a, b}) {
     ASSERT_TRUE(w->IsDone());
-    EXPECT_EQ(w->As<kernel::DeviceEventRecord>().typeOrCode, kernel::kEventReturnFromSleep);
+    EXPECT_EQ(w->As<zor::kernel::DeviceEventRecord>().typeOrCode,
+              zor::kernel::kEventReturnFromSleep);
   }
 
   auto dropped = client.WaitDeviceEvent(0x40000000);
@@ -97,7 +98,7 @@ TEST_F(DeviceEventsTest, ReturnFromSleepDropAndCancel) {
   cancelled->Complete(os::ERROR_OPERATION_ABORTED, 0);
   board.Cancelled(*cancelled);
   EXPECT_EQ(board.PendingEventWaits(0x21000000), 0u);
-  kernel::BoardEventPayload payload{};
+  zor::kernel::BoardEventPayload payload{};
   EXPECT_FALSE(board.RaiseEvent(0x21000000, payload));  // no longer watched
 }
 

@@ -17,70 +17,72 @@ struct DispatchTest : testing::Test {
 TEST_F(DispatchTest, EveryFunctionOfTheTableHasItsRecordSize) {
   int known = 0;
   for (uint32_t function = 0x9FB; function <= 0xA32; ++function) {
-    if (kernel::RecordSize(function) != 0) ++known;
+    if (zor::kernel::RecordSize(function) != 0) ++known;
   }
   EXPECT_EQ(known, 45);
-  EXPECT_EQ(kernel::ControlCode(kernel::kWaitDeviceEvent), 0xD8A427FCu);
-  EXPECT_EQ(kernel::ControlCode(kernel::kBufTripleTransfer), 0xD8A428C4u);
+  EXPECT_EQ(zor::kernel::ControlCode(zor::kernel::kWaitDeviceEvent), 0xD8A427FCu);
+  EXPECT_EQ(zor::kernel::ControlCode(zor::kernel::kBufTripleTransfer), 0xD8A428C4u);
 }
 
 TEST_F(DispatchTest, VersionComesBackInNinetySixBytes) {
-  auto request = client.StartRaw(kernel::ControlCode(kernel::kGetDriverVersion), nullptr, 0, 96);
+  auto request =
+      client.StartRaw(zor::kernel::ControlCode(zor::kernel::kGetDriverVersion), nullptr, 0, 96);
   ASSERT_TRUE(request->IsDone());
   EXPECT_EQ(request->Error(), os::ERROR_SUCCESS);
   EXPECT_EQ(request->Bytes(), 96u);
-  EXPECT_EQ(request->As<kernel::DriverVersionRequest>().version, 0x9DF201u);
+  EXPECT_EQ(request->As<zor::kernel::DriverVersionRequest>().version, 0x9DF201u);
 
   board.SetDriverVersion(0x9DF200);
-  kernel::DriverVersionRequest r{};
-  client.Send(kernel::kGetDriverVersion, r);
+  zor::kernel::DriverVersionRequest r{};
+  client.Send(zor::kernel::kGetDriverVersion, r);
   EXPECT_EQ(r.version, 0x9DF200u);
 }
 
 TEST_F(DispatchTest, BadRequestsGetErrorTriples) {
   // Unknown function inside the range, wrong sizes, another device type.
-  kernel::SysRequest big{};
-  auto unknown = client.StartRaw(kernel::ControlCode(0xA13), &big, sizeof(big), sizeof(big));
-  EXPECT_EQ(unknown->As<kernel::RequestHeader>().status.code, 4400u);
-  EXPECT_EQ(unknown->As<kernel::RequestHeader>().status.subCode, 3u);
-  EXPECT_EQ(unknown->As<kernel::RequestHeader>().status.errorSet, 1);
+  zor::kernel::SysRequest big{};
+  auto unknown = client.StartRaw(zor::kernel::ControlCode(0xA13), &big, sizeof(big), sizeof(big));
+  EXPECT_EQ(unknown->As<zor::kernel::RequestHeader>().status.code, 4400u);
+  EXPECT_EQ(unknown->As<zor::kernel::RequestHeader>().status.subCode, 3u);
+  EXPECT_EQ(unknown->As<zor::kernel::RequestHeader>().status.errorSet, 1);
 
-  auto shortInput = client.StartRaw(kernel::ControlCode(kernel::kSysRequest), &big, 104, 320);
-  EXPECT_EQ(shortInput->As<kernel::RequestHeader>().status.code, 4400u);
+  auto shortInput =
+      client.StartRaw(zor::kernel::ControlCode(zor::kernel::kSysRequest), &big, 104, 320);
+  EXPECT_EQ(shortInput->As<zor::kernel::RequestHeader>().status.code, 4400u);
 
-  auto otherType = client.StartRaw(0x12340000 | (kernel::kSysRequest << 2), &big, 320, 320);
-  EXPECT_EQ(otherType->As<kernel::RequestHeader>().status.code, 4400u);
+  auto otherType = client.StartRaw(0x12340000 | (zor::kernel::kSysRequest << 2), &big, 320, 320);
+  EXPECT_EQ(otherType->As<zor::kernel::RequestHeader>().status.code, 4400u);
 
   // No room for a triple: the transport fails instead.
   uint8_t tiny[8] = {};
-  auto small = client.StartRaw(kernel::ControlCode(kernel::kSysClose), tiny, 8, 8);
+  auto small = client.StartRaw(zor::kernel::ControlCode(zor::kernel::kSysClose), tiny, 8, 8);
   ASSERT_TRUE(small->IsDone());
   EXPECT_EQ(small->Error(), os::ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(DispatchTest, InjectedFaultsApplyToTheNextRequestsOnly) {
-  board.ArmFault(kernel::kGetDriverVersion, {FaultKind::kShortReply, 0, 0, 0, 88});
-  kernel::DriverVersionRequest version{};
-  EXPECT_EQ(client.Send(kernel::kGetDriverVersion, version), 88u);
-  EXPECT_EQ(client.Send(kernel::kGetDriverVersion, version), 96u);
+  board.ArmFault(zor::kernel::kGetDriverVersion, {FaultKind::kShortReply, 0, 0, 0, 88});
+  zor::kernel::DriverVersionRequest version{};
+  EXPECT_EQ(client.Send(zor::kernel::kGetDriverVersion, version), 88u);
+  EXPECT_EQ(client.Send(zor::kernel::kGetDriverVersion, version), 96u);
 
   Fault transport;
   transport.kind = FaultKind::kTransportFailure;
   transport.windowsError = os::ERROR_GEN_FAILURE;
   transport.count = 2;
-  board.ArmFault(kernel::kSysRequest, transport);
-  kernel::SysRequest r{};
+  board.ArmFault(zor::kernel::kSysRequest, transport);
+  zor::kernel::SysRequest r{};
   for (int i = 0; i < 2; ++i) {
-    auto request = client.Start(kernel::kSysRequest, &r, sizeof(r));
+    auto request = client.Start(zor::kernel::kSysRequest, &r, sizeof(r));
     EXPECT_EQ(request->Error(), os::ERROR_GEN_FAILURE);
     EXPECT_EQ(request->Bytes(), 0u);
   }
-  EXPECT_EQ(client.Start(kernel::kSysRequest, &r, sizeof(r))->Error(), os::ERROR_SUCCESS);
+  EXPECT_EQ(client.Start(zor::kernel::kSysRequest, &r, sizeof(r))->Error(), os::ERROR_SUCCESS);
 
-  board.ArmFault(kernel::kKernelObjectAlloc, {FaultKind::kErrorTriple, 4302, 2, 7});
-  kernel::ObjectAllocRequest alloc{};
+  board.ArmFault(zor::kernel::kKernelObjectAlloc, {FaultKind::kErrorTriple, 4302, 2, 7});
+  zor::kernel::ObjectAllocRequest alloc{};
   alloc.kind = 128;
-  client.Send(kernel::kKernelObjectAlloc, alloc);
+  client.Send(zor::kernel::kKernelObjectAlloc, alloc);
   EXPECT_EQ(alloc.header.status.code, 4302u);
   EXPECT_EQ(alloc.header.status.subCode, 2u);
   EXPECT_EQ(alloc.header.status.extra, 7u);
@@ -88,30 +90,30 @@ TEST_F(DispatchTest, InjectedFaultsApplyToTheNextRequestsOnly) {
 }
 
 TEST_F(DispatchTest, RefusedSystemAllocationCarriesTheAspmError) {
-  board.ArmFault(kernel::kSysAlloc, {FaultKind::kErrorTriple, 4357, 1});
-  kernel::SysAllocRequest r{};
-  EXPECT_EQ(client.Send(kernel::kSysAlloc, r), 360u);
+  board.ArmFault(zor::kernel::kSysAlloc, {FaultKind::kErrorTriple, 4357, 1});
+  zor::kernel::SysAllocRequest r{};
+  EXPECT_EQ(client.Send(zor::kernel::kSysAlloc, r), 360u);
   EXPECT_EQ(r.header.status.code, 4357u);
   EXPECT_EQ(r.header.status.subCode, 1u);
   EXPECT_EQ(r.systemId, 0u);
 }
 
 TEST_F(DispatchTest, StalledRequestCompletesOnlyAtAnAbort) {
-  board.ArmFault(kernel::kSysRequest, {FaultKind::kStall});
-  kernel::SysRequest r{};
-  auto stalled = client.Start(kernel::kSysRequest, &r, sizeof(r));
+  board.ArmFault(zor::kernel::kSysRequest, {FaultKind::kStall});
+  zor::kernel::SysRequest r{};
+  auto stalled = client.Start(zor::kernel::kSysRequest, &r, sizeof(r));
   EXPECT_FALSE(stalled->WaitFor(50));
   board.Abort();
   ASSERT_TRUE(stalled->WaitFor(1000));
-  EXPECT_EQ(stalled->As<kernel::RequestHeader>().status.code, 4318u);
+  EXPECT_EQ(stalled->As<zor::kernel::RequestHeader>().status.code, 4318u);
 
   // A grab abort releases a stall too.
   client.AllocSystem();
   auto dig = client.AllocDigitizer(0);
-  board.ArmFault(kernel::kSysRequest, {FaultKind::kStall});
-  auto second = client.Start(kernel::kSysRequest, &r, sizeof(r));
+  board.ArmFault(zor::kernel::kSysRequest, {FaultKind::kStall});
+  auto second = client.Start(zor::kernel::kSysRequest, &r, sizeof(r));
   EXPECT_FALSE(second->IsDone());
-  EXPECT_EQ(client.DigControl(dig, kernel::kGrabAbort, 0x10000000).errorSet, 0);
+  EXPECT_EQ(client.DigControl(dig, zor::kernel::kGrabAbort, 0x10000000).errorSet, 0);
   EXPECT_TRUE(second->WaitFor(1000));
 }
 

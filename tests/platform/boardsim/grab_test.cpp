@@ -20,9 +20,9 @@ struct GrabTest : testing::Test {
     registration = client.RegisterEvent(event);
   }
   ~GrabTest() override { os::CloseHandle(event); }
-  std::unique_ptr<kernel::DigChannelRequest> Request(const kernel::DigChannelRecord& record,
-                                                     uint64_t type, uint64_t value = 0) {
-    auto r = std::make_unique<kernel::DigChannelRequest>();
+  std::unique_ptr<zor::kernel::DigChannelRequest> Request(
+      const zor::kernel::DigChannelRecord& record, uint64_t type, uint64_t value = 0) {
+    auto r = std::make_unique<zor::kernel::DigChannelRequest>();
     std::memset(r.get(), 0, sizeof(*r));
     r->header = client.Header();
     r->record = record;
@@ -31,10 +31,10 @@ struct GrabTest : testing::Test {
     return r;
   }
   uint64_t PendingGrabs() {
-    kernel::DigInquireValueRequest r{};
+    zor::kernel::DigInquireValueRequest r{};
     r.header = client.Header();
-    r.type = kernel::kPendingGrabCount;
-    client.Send(kernel::kDigInquireValue, r);
+    r.type = zor::kernel::kPendingGrabCount;
+    client.Send(zor::kernel::kDigInquireValue, r);
     return r.value;
   }
   boardsim::Board board{boardsim::BoardConfig{}};
@@ -47,7 +47,7 @@ TEST_F(GrabTest, AllocationLoadsTheDecoderAndClaimsTheChannel) {
   boardtest::DcfBlock dcf;
   dcf.Register(0x0A, 0x1F);
   dcf.Register(0x00, 0x80);
-  kernel::ErrorTriple status{};
+  zor::kernel::ErrorTriple status{};
   auto record = client.AllocDigitizer(1, dcf, &status);
   EXPECT_EQ(status.errorSet, 0);
   EXPECT_NE(record.kernelWord1, 0u);
@@ -61,16 +61,16 @@ TEST_F(GrabTest, AllocationLoadsTheDecoderAndClaimsTheChannel) {
   EXPECT_EQ(status.subCode, 4u);
   client.AllocDigitizer(4, dcf, &status);
   EXPECT_EQ(status.code, 4312u);
-  board.SetCapabilities(kernel::kCapSixteenChannels);
+  board.SetCapabilities(zor::kernel::kCapSixteenChannels);
   client.AllocDigitizer(4, dcf, &status);
   EXPECT_EQ(status.errorSet, 0);
 
-  kernel::DigRecordRequest free{};
+  zor::kernel::DigRecordRequest free{};
   free.header = client.Header();
   free.record = record;
-  client.Send(kernel::kDigFree, free);
+  client.Send(zor::kernel::kDigFree, free);
   EXPECT_EQ(free.header.status.errorSet, 0);
-  client.Send(kernel::kDigFree, free);
+  client.Send(zor::kernel::kDigFree, free);
   EXPECT_EQ(free.header.status.code, 4300u);
   client.AllocDigitizer(1, dcf, &status);
   EXPECT_EQ(status.errorSet, 0);
@@ -80,51 +80,51 @@ TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
   auto record = client.AllocDigitizer(0);
   EXPECT_EQ(client.DigControl(record, 4074, 21).errorSet, 0);
   auto inquire = Request(record, 4074);
-  client.Send(kernel::kDigInquire, *inquire);
+  client.Send(zor::kernel::kDigInquire, *inquire);
   EXPECT_EQ(inquire->value, 21u);
 
   inquire = Request(record, 4200);
-  client.Send(kernel::kDigInquire, *inquire);
+  client.Send(zor::kernel::kDigInquire, *inquire);
   EXPECT_EQ(static_cast<int64_t>(inquire->value), -9999);
   inquire = Request(record, 6801);
-  client.Send(kernel::kDigInquire, *inquire);
+  client.Send(zor::kernel::kDigInquire, *inquire);
   EXPECT_EQ(inquire->value & 0x1, 1u);  // decoder in lock
 
   for (uint64_t type : {6924ull, 4133ull, 6905ull, 1049ull}) {
     const auto status = client.DigControl(record, type, 1);
-    EXPECT_EQ(status.statusByte, kernel::kStatusNotServed) << type;
+    EXPECT_EQ(status.statusByte, zor::kernel::kStatusNotServed) << type;
     EXPECT_EQ(status.code, 4307u);
   }
   constexpr auto kLength = 0x50000000000ull;
   for (uint64_t type :
        {1005ull, 6926ull, 7709ull, 0x4503EDull, 7709 + kLength, 7861 + kLength, 7870 + kLength}) {
     inquire = Request(record, type);
-    client.Send(kernel::kDigInquire, *inquire);
-    EXPECT_EQ(inquire->header.status.statusByte, kernel::kStatusNotServed) << type;
+    client.Send(zor::kernel::kDigInquire, *inquire);
+    EXPECT_EQ(inquire->header.status.statusByte, zor::kernel::kStatusNotServed) << type;
     EXPECT_EQ(inquire->header.status.code, 4310u);
   }
 
-  auto hook = Request(record, 20, kernel::kHookEnable);
-  client.Send(kernel::kDigChannelInit, *hook);
+  auto hook = Request(record, 20, zor::kernel::kHookEnable);
+  client.Send(zor::kernel::kDigChannelInit, *hook);
   EXPECT_EQ(hook->header.status.errorSet, 0);
   hook = Request(record, 20, 5);
-  client.Send(kernel::kDigChannelInit, *hook);
+  client.Send(zor::kernel::kDigChannelInit, *hook);
   EXPECT_EQ(hook->header.status.code, 4307u);
 
-  auto reference = std::make_unique<kernel::DigReferenceRequest>();
+  auto reference = std::make_unique<zor::kernel::DigReferenceRequest>();
   std::memset(reference.get(), 0, sizeof(*reference));
   reference->header = client.Header();
   reference->record = record;
   reference->level6655 = reference->level6656 = reference->level6658 = kDefault;
   reference->level6657 = 300;
-  client.Send(kernel::kDigReference, *reference);
+  client.Send(zor::kernel::kDigReference, *reference);
   EXPECT_EQ(reference->header.status.code, 4322u);
   reference->header = client.Header();
   reference->level6657 = 128;
-  client.Send(kernel::kDigReference, *reference);
+  client.Send(zor::kernel::kDigReference, *reference);
   EXPECT_EQ(reference->header.status.errorSet, 0);
   inquire = Request(record, 6657);
-  client.Send(kernel::kDigInquire, *inquire);
+  client.Send(zor::kernel::kDigInquire, *inquire);
   EXPECT_EQ(inquire->value, 128u);
 
   record.kernelWord2 ^= 1;  // a record the board never handed out
@@ -135,7 +135,7 @@ TEST_F(GrabTest, SingleGrabWritesTheFrameAndSignalsTheEvent) {
   auto record = client.AllocDigitizer(0);
   boardtest::HostImage image(640, 480);
   auto grab = client.MakeGrab(record, image, registration);
-  client.Send(kernel::kDigGrab, *grab);
+  client.Send(zor::kernel::kDigGrab, *grab);
   ASSERT_EQ(grab->header.status.errorSet, 0);
   ASSERT_EQ(grab->waitInUserMode, 1u);
   ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
@@ -156,22 +156,22 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
   grab->buffer.skipX = 1;
   grab->buffer.skipY = 1;
   grab->buffer.flipY = 1;
-  client.Send(kernel::kDigGrab, *grab);
+  client.Send(zor::kernel::kDigGrab, *grab);
   ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
   const uint64_t frame = board.FrameCount(0);
   EXPECT_EQ(image.At(10, 0), boardsim::PatternLuma(frame, 64 + 20, 32 + 119 * 2));
 
   record.properties.sourceOffsetX = 600;  // 600 + 320 is beyond 640
   grab = client.MakeGrab(record, image, registration);
-  client.Send(kernel::kDigGrab, *grab);
+  client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(grab->header.status.code, 4311u);
   record.properties.sourceOffsetX = 0;
   grab = client.MakeGrab(record, image, registration);
   grab->buffer.descriptor.hostAddress[0] = 0;
-  client.Send(kernel::kDigGrab, *grab);
+  client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(grab->header.status.code, 4326u);
   grab = client.MakeGrab(record, image, registration + 1000);
-  client.Send(kernel::kDigGrab, *grab);
+  client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(grab->header.status.code, 4300u);
 }
 
@@ -180,14 +180,14 @@ TEST_F(GrabTest, ContinuousGrabRunsUntilStopped) {
   boardtest::HostImage image(64, 48);
   auto grab = client.MakeGrab(record, image, 0);
   grab->continuous = 1;
-  client.Send(kernel::kDigGrab, *grab);
+  client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(grab->waitInUserMode, 0u);
   while (board.FrameCount(0) < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
-  kernel::DigRecordRequest stop{};
+  zor::kernel::DigRecordRequest stop{};
   stop.header = client.Header();
   stop.record = record;
-  client.Send(kernel::kDigStopGrab, stop);
+  client.Send(zor::kernel::kDigStopGrab, stop);
   const uint64_t stopped = board.FrameCount(0);
   std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_LE(board.FrameCount(0), stopped + 1);
@@ -198,16 +198,16 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   boardtest::DcfBlock dcf;
   dcf.Register(0x0C, 0x34);  // no free-run output when the signal goes
   auto record = client.AllocDigitizer(0, dcf);
-  auto wait = std::make_unique<kernel::GrabWaitRequest>();
+  auto wait = std::make_unique<zor::kernel::GrabWaitRequest>();
   std::memset(wait.get(), 0, sizeof(*wait));
   wait->header = client.Header();
   wait->record = record;
   wait->eventRegistration = registration;
-  wait->waitFlag = kernel::kWaitGrabEnd;
-  client.Send(kernel::kDigGrabWait, *wait);
+  wait->waitFlag = zor::kernel::kWaitGrabEnd;
+  client.Send(zor::kernel::kDigGrabWait, *wait);
   EXPECT_EQ(wait->waitFlag, 0u);  // nothing to wait for
   wait->waitFlag = 4;
-  client.Send(kernel::kDigGrabWait, *wait);
+  client.Send(zor::kernel::kDigGrabWait, *wait);
   EXPECT_EQ(wait->header.status.code, 4314u);
 
   board.SetSignal(0, false);
@@ -215,31 +215,31 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   os::Handle second = os::CreateEvent(true, false);
   const uint64_t secondRegistration = client.RegisterEvent(second);
   auto grab = client.MakeGrab(record, image, registration);
-  client.Send(kernel::kDigGrab, *grab);
+  client.Send(zor::kernel::kDigGrab, *grab);
   grab = client.MakeGrab(record, image, secondRegistration);
-  client.Send(kernel::kDigGrab, *grab);
+  client.Send(zor::kernel::kDigGrab, *grab);
   wait->header = client.Header();
-  wait->waitFlag = kernel::kWaitNextFrame;
-  client.Send(kernel::kDigGrabWait, *wait);
+  wait->waitFlag = zor::kernel::kWaitNextFrame;
+  client.Send(zor::kernel::kDigGrabWait, *wait);
   EXPECT_EQ(wait->waitFlag, 1u);
   EXPECT_EQ(PendingGrabs(), 2u);
   EXPECT_EQ(os::WaitForSingleObject(second, 20), os::WAIT_TIMEOUT);
   EXPECT_EQ(board.FrameCount(0), 0u);
 
-  EXPECT_EQ(client.DigControl(record, kernel::kGrabAbort, kDefault).errorSet, 0);
+  EXPECT_EQ(client.DigControl(record, zor::kernel::kGrabAbort, kDefault).errorSet, 0);
   EXPECT_EQ(PendingGrabs(), 0u);
   EXPECT_EQ(os::WaitForSingleObject(second, 1000), os::WAIT_OBJECT_0);
   EXPECT_EQ(os::WaitForSingleObject(event, 1000), os::WAIT_OBJECT_0);
 
   // The system's halt ends the grabs of all its digitizers.
   grab = client.MakeGrab(record, image, secondRegistration);
-  client.Send(kernel::kDigGrab, *grab);
+  client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(os::WaitForSingleObject(second, 0), os::WAIT_TIMEOUT);
-  kernel::SysControlRequest halt{};
+  zor::kernel::SysControlRequest halt{};
   halt.header = client.Header();
   halt.type = 1810;
   halt.value = 0x1000000;
-  client.Send(kernel::kSysControl, halt);
+  client.Send(zor::kernel::kSysControl, halt);
   EXPECT_EQ(halt.header.status.errorSet, 0);
   EXPECT_EQ(PendingGrabs(), 0u);
   EXPECT_EQ(os::WaitForSingleObject(second, 1000), os::WAIT_OBJECT_0);

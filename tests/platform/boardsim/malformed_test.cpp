@@ -14,15 +14,15 @@ TEST(MalformedTest, GarbageRecordsNeverCrash) {
   const auto dig = client.AllocDigitizer(0);
   std::mt19937_64 random(7);
   for (uint32_t function = 0x9FB; function <= 0xA32; ++function) {
-    const uint32_t size = kernel::RecordSize(function);
-    if (size == 0 || function == kernel::kWaitDeviceEvent) continue;
+    const uint32_t size = zor::kernel::RecordSize(function);
+    if (size == 0 || function == zor::kernel::kWaitDeviceEvent) continue;
     for (int round = 0; round < 200; ++round) {
       std::vector<uint8_t> bytes(size);
       for (auto& b : bytes) b = static_cast<uint8_t>(random() % (round % 4 == 0 ? 256 : 3));
-      auto& header = *reinterpret_cast<kernel::RequestHeader*>(bytes.data());
+      auto& header = *reinterpret_cast<zor::kernel::RequestHeader*>(bytes.data());
       header.systemId = client.systemId;
-      if (size >= sizeof(kernel::DigChannelRequest) && round % 2 == 0) {
-        auto& record = reinterpret_cast<kernel::DigChannelRequest*>(bytes.data())->record;
+      if (size >= sizeof(zor::kernel::DigChannelRequest) && round % 2 == 0) {
+        auto& record = reinterpret_cast<zor::kernel::DigChannelRequest*>(bytes.data())->record;
         record.kernelWord1 = dig.kernelWord1;
         record.kernelWord2 = dig.kernelWord2;
       }

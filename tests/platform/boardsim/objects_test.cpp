@@ -13,8 +13,8 @@ struct ObjectsTest : testing::Test {
     board.SetFrameTime(2000);
     client.AllocSystem();
   }
-  kernel::ObjectValueRequest Value(uint64_t id, uint64_t type, uint64_t value = 0) {
-    kernel::ObjectValueRequest r{};
+  zor::kernel::ObjectValueRequest Value(uint64_t id, uint64_t type, uint64_t value = 0) {
+    zor::kernel::ObjectValueRequest r{};
     r.header = client.Header();
     r.header.objectId = id;
     r.type = type;
@@ -28,30 +28,30 @@ struct ObjectsTest : testing::Test {
 TEST_F(ObjectsTest, ObjectsKeepTheirSettingsUntilFreed) {
   const uint64_t id = client.AllocObject(136 - 8);
   ASSERT_NE(id, 0u);
-  auto control = Value(id, kernel::kObjectTimeout, 5000);
-  client.Send(kernel::kKernelObjectControl, control);
-  auto inquire = Value(id, kernel::kObjectTimeout);
-  client.Send(kernel::kKernelObjectInquire, inquire);
+  auto control = Value(id, zor::kernel::kObjectTimeout, 5000);
+  client.Send(zor::kernel::kKernelObjectControl, control);
+  auto inquire = Value(id, zor::kernel::kObjectTimeout);
+  client.Send(zor::kernel::kKernelObjectInquire, inquire);
   EXPECT_EQ(inquire.value, 5000u);
   control = Value(id, 1019, 77);
-  client.Send(kernel::kKernelObjectControl, control);
+  client.Send(zor::kernel::kKernelObjectControl, control);
   inquire = Value(id, 1019);
-  client.Send(kernel::kKernelObjectInquire, inquire);
+  client.Send(zor::kernel::kKernelObjectInquire, inquire);
   EXPECT_EQ(inquire.value, 77u);
 
-  kernel::HeaderOnlyRequest free{client.Header()};
+  zor::kernel::HeaderOnlyRequest free{client.Header()};
   free.header.objectId = id;
-  client.Send(kernel::kKernelObjectFree, free);
+  client.Send(zor::kernel::kKernelObjectFree, free);
   EXPECT_EQ(free.header.status.errorSet, 0);
-  client.Send(kernel::kKernelObjectFree, free);
+  client.Send(zor::kernel::kKernelObjectFree, free);
   EXPECT_EQ(free.header.status.code, 4300u);
-  auto again = Value(id, kernel::kObjectTimeout);
-  client.Send(kernel::kKernelObjectInquire, again);
+  auto again = Value(id, zor::kernel::kObjectTimeout);
+  client.Send(zor::kernel::kKernelObjectInquire, again);
   EXPECT_EQ(again.header.status.code, 4300u);
   EXPECT_EQ(again.header.status.subCode, 3u);
-  kernel::ObjectAllocRequest bad{};
+  zor::kernel::ObjectAllocRequest bad{};
   bad.kind = 0;
-  client.Send(kernel::kKernelObjectAlloc, bad);
+  client.Send(zor::kernel::kKernelObjectAlloc, bad);
   EXPECT_EQ(bad.header.status.code, 4302u);
 }
 
@@ -64,111 +64,111 @@ TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
   auto dig = client.AllocDigitizer(0, dcf);
   boardtest::HostImage image(64, 48);
   auto grab = client.MakeGrab(dig, image, registration, object);
-  client.Send(kernel::kDigGrab, *grab);
+  client.Send(zor::kernel::kDigGrab, *grab);
   ASSERT_EQ(grab->header.status.errorSet, 0);
   EXPECT_EQ(grab->waitInUserMode, 1u);
 
-  auto idle = Value(object, kernel::kObjectWaitIdle);
-  client.Send(kernel::kKernelObjectInquire, idle);
+  auto idle = Value(object, zor::kernel::kObjectWaitIdle);
+  client.Send(zor::kernel::kKernelObjectInquire, idle);
   EXPECT_EQ(idle.header.status.errorSet, 0);
-  EXPECT_EQ(idle.value, kernel::kWaitEnded);
+  EXPECT_EQ(idle.value, zor::kernel::kWaitEnded);
   EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_OBJECT_0);
 
   // No video: the grab never ends and the wait runs out.
   board.SetSignal(0, false);
-  auto control = Value(object, kernel::kObjectTimeout, 30);
-  client.Send(kernel::kKernelObjectControl, control);
-  client.Send(kernel::kDigGrab, *grab);
-  idle = Value(object, kernel::kObjectWaitIdle);
-  client.Send(kernel::kKernelObjectInquire, idle);
+  auto control = Value(object, zor::kernel::kObjectTimeout, 30);
+  client.Send(zor::kernel::kKernelObjectControl, control);
+  client.Send(zor::kernel::kDigGrab, *grab);
+  idle = Value(object, zor::kernel::kObjectWaitIdle);
+  client.Send(zor::kernel::kKernelObjectInquire, idle);
   EXPECT_EQ(idle.header.status.code, 4318u);
-  EXPECT_EQ(idle.value, kernel::kWaitTimedOut);
+  EXPECT_EQ(idle.value, zor::kernel::kWaitTimedOut);
   EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_TIMEOUT);
 
   // Halting the object ends its grab.
-  control = Value(object, kernel::kObjectHalt, 0x1001000);
-  client.Send(kernel::kKernelObjectControl, control);
+  control = Value(object, zor::kernel::kObjectHalt, 0x1001000);
+  client.Send(zor::kernel::kKernelObjectControl, control);
   EXPECT_EQ(os::WaitForSingleObject(event, 1000), os::WAIT_OBJECT_0);
   os::CloseHandle(event);
 }
 
 TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   os::Handle handle = os::CreateEvent(false, false);
-  kernel::ThreadAllocRequest alloc{};
+  zor::kernel::ThreadAllocRequest alloc{};
   alloc.header = client.Header();
   alloc.initWord = 0x1234;
   alloc.eventHandle = os::HandleValue(handle);
-  client.Send(kernel::kThreadAlloc, alloc);
+  client.Send(zor::kernel::kThreadAlloc, alloc);
   EXPECT_EQ(alloc.header.status.code, 4302u);
   alloc.header = client.Header();
   alloc.initWord = 0x2020;
-  client.Send(kernel::kThreadAlloc, alloc);
+  client.Send(zor::kernel::kThreadAlloc, alloc);
   ASSERT_EQ(alloc.header.status.errorSet, 0);
 
-  kernel::ThreadControlRequest control{};
+  zor::kernel::ThreadControlRequest control{};
   control.header = client.Header();
   control.eventId = alloc.eventId;
   control.value = 1;
-  client.Send(kernel::kThreadControl, control);
-  kernel::ThreadWaitRequest inquire{};
+  client.Send(zor::kernel::kThreadControl, control);
+  zor::kernel::ThreadWaitRequest inquire{};
   inquire.header = client.Header();
   inquire.eventId = alloc.eventId;
   inquire.kind = 1;
-  client.Send(kernel::kThreadInquire, inquire);
+  client.Send(zor::kernel::kThreadInquire, inquire);
   EXPECT_EQ(inquire.result, 1u);
 
-  kernel::ThreadWaitRequest wait{};
+  zor::kernel::ThreadWaitRequest wait{};
   wait.header = client.Header();
   wait.eventId = alloc.eventId;
-  wait.kind = kernel::kWaitBlocking;
-  wait.timeout = kernel::kNoTimeout;
-  client.Send(kernel::kThreadWait, wait);
-  EXPECT_EQ(wait.kind, kernel::kWaitInUserMode);
+  wait.kind = zor::kernel::kWaitBlocking;
+  wait.timeout = zor::kernel::kNoTimeout;
+  client.Send(zor::kernel::kThreadWait, wait);
+  EXPECT_EQ(wait.kind, zor::kernel::kWaitInUserMode);
   EXPECT_EQ(wait.eventHandle, os::HandleValue(handle));
   EXPECT_EQ(os::WaitForSingleObject(handle, 0), os::WAIT_OBJECT_0);
 
-  wait.kind = kernel::kWaitNonBlocking;
-  client.Send(kernel::kThreadWait, wait);
+  wait.kind = zor::kernel::kWaitNonBlocking;
+  client.Send(zor::kernel::kThreadWait, wait);
   EXPECT_EQ(wait.kind, 0u);
   EXPECT_EQ(static_cast<int64_t>(wait.result), -9999);
 
-  kernel::ThreadFreeRequest free{};
+  zor::kernel::ThreadFreeRequest free{};
   free.header = client.Header();
   free.eventId = alloc.eventId;
-  client.Send(kernel::kThreadFree, free);
+  client.Send(zor::kernel::kThreadFree, free);
   EXPECT_EQ(free.eventHandle, os::HandleValue(handle));
-  client.Send(kernel::kThreadFree, free);
+  client.Send(zor::kernel::kThreadFree, free);
   EXPECT_EQ(free.header.status.code, 4300u);
   os::CloseHandle(handle);
 }
 
 TEST_F(ObjectsTest, WaitOnSeveralEventsChecksCountAndIds) {
   os::Handle handle = os::CreateEvent(true, false);
-  kernel::ThreadAllocRequest alloc{};
+  zor::kernel::ThreadAllocRequest alloc{};
   alloc.header = client.Header();
   alloc.initWord = 0x4020;
   alloc.eventHandle = os::HandleValue(handle);
-  client.Send(kernel::kThreadAlloc, alloc);
+  client.Send(zor::kernel::kThreadAlloc, alloc);
 
-  kernel::ThreadWaitMultipleRequest r{};
+  zor::kernel::ThreadWaitMultipleRequest r{};
   r.header = client.Header();
   r.count = 17;
-  r.kind = kernel::kWaitBlocking;
-  client.Send(kernel::kThreadWaitMultiple, r);
+  r.kind = zor::kernel::kWaitBlocking;
+  client.Send(zor::kernel::kThreadWaitMultiple, r);
   EXPECT_EQ(r.header.status.code, 4338u);
   EXPECT_EQ(r.header.status.subCode, 3u);
 
   r.header = client.Header();
   r.count = 2;
   r.eventIds[0] = r.eventIds[1] = alloc.eventId;
-  client.Send(kernel::kThreadWaitMultiple, r);
+  client.Send(zor::kernel::kThreadWaitMultiple, r);
   EXPECT_EQ(r.header.status.errorSet, 0);
-  EXPECT_EQ(r.kind, kernel::kWaitInUserMode);
+  EXPECT_EQ(r.kind, zor::kernel::kWaitInUserMode);
   EXPECT_EQ(r.eventHandles[1], os::HandleValue(handle));
 
   r.header = client.Header();
   r.eventIds[1] = 999;
-  client.Send(kernel::kThreadWaitMultiple, r);
+  client.Send(zor::kernel::kThreadWaitMultiple, r);
   EXPECT_EQ(r.header.status.code, 4300u);
   os::CloseHandle(handle);
 }
@@ -177,14 +177,14 @@ TEST_F(ObjectsTest, ContextEventsRegisterAndUnregister) {
   os::Handle handle = os::CreateEvent(true, false);
   const uint64_t registration = client.RegisterEvent(handle);
   ASSERT_NE(registration, 0u);
-  kernel::ContextEventRequest r{};
+  zor::kernel::ContextEventRequest r{};
   r.header = client.Header();
   r.registration = registration;
-  client.Send(kernel::kThreadContextEvent, r);
+  client.Send(zor::kernel::kThreadContextEvent, r);
   EXPECT_EQ(r.header.status.errorSet, 0);
   r.header = client.Header();
   r.registration = registration;
-  client.Send(kernel::kThreadContextEvent, r);
+  client.Send(zor::kernel::kThreadContextEvent, r);
   EXPECT_EQ(r.header.status.code, 4300u);
   os::CloseHandle(handle);
 }

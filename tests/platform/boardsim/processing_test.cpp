@@ -12,17 +12,17 @@ struct ProcessingTest : testing::Test {
     board.SetFrameTime(1000);
     client.AllocSystem();
     record = client.AllocDigitizer(0);  // digitizer index 1
-    processObject = client.AllocObject(kernel::kObjectKindProcess);
+    processObject = client.AllocObject(zor::kernel::kObjectKindProcess);
   }
   uint64_t Start(const boardtest::HostImage& image, int64_t bufferIndex) {
     auto grab = client.MakeGrab(record, image, 0, processObject);
     grab->buffer.value = bufferIndex;
-    client.Send(kernel::kDigProcessStart, *grab);
+    client.Send(zor::kernel::kDigProcessStart, *grab);
     EXPECT_EQ(grab->header.status.errorSet, 0);
     return grab->grabRecord;
   }
-  kernel::ErrorTriple Process(uint32_t function, uint64_t word) {
-    kernel::DigProcessRequest r{};
+  zor::kernel::ErrorTriple Process(uint32_t function, uint64_t word) {
+    zor::kernel::DigProcessRequest r{};
     r.header = client.Header();
     r.kernelDigitizer = record.kernelWord1;
     r.processObject = processObject;
@@ -30,33 +30,33 @@ struct ProcessingTest : testing::Test {
     client.Send(function, r);
     return r.header.status;
   }
-  kernel::ErrorTriple Continue(uint64_t grabRecord) {
-    kernel::DigContinueGrabRequest r{};
+  zor::kernel::ErrorTriple Continue(uint64_t grabRecord) {
+    zor::kernel::DigContinueGrabRequest r{};
     r.header = client.Header();
     r.kernelDigitizer = record.kernelWord1;
     r.processObject = processObject;
     r.grabRecord = grabRecord;
-    client.Send(kernel::kDigContinueGrab, r);
+    client.Send(zor::kernel::kDigContinueGrab, r);
     return r.header.status;
   }
   uint64_t Pending() {
-    kernel::DigInquireValueRequest r{};
+    zor::kernel::DigInquireValueRequest r{};
     r.header = client.Header();
     r.header.objectId = record.kernelWord1;
-    r.type = kernel::kPendingGrabCount;
-    client.Send(kernel::kDigInquireValue, r);
+    r.type = zor::kernel::kPendingGrabCount;
+    client.Send(zor::kernel::kDigInquireValue, r);
     return r.value;
   }
-  static const kernel::BufferModifiedPayload& Payload(boardtest::TestRequest& request) {
-    return *reinterpret_cast<const kernel::BufferModifiedPayload*>(
-        request.As<kernel::DeviceEventRecord>().payload);
+  static const zor::kernel::BufferModifiedPayload& Payload(boardtest::TestRequest& request) {
+    return *reinterpret_cast<const zor::kernel::BufferModifiedPayload*>(
+        request.As<zor::kernel::DeviceEventRecord>().payload);
   }
 
   boardsim::Board board{boardsim::BoardConfig{}};
   boardtest::BoardClient client{board};
-  kernel::DigChannelRecord record{};
+  zor::kernel::DigChannelRecord record{};
   uint64_t processObject = 0;
-  const uint64_t digType = kernel::kHookDigitizerBufferModified | 1;
+  const uint64_t digType = zor::kernel::kHookDigitizerBufferModified | 1;
 };
 
 TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
@@ -68,7 +68,7 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   EXPECT_EQ(Pending(), 2u);
   EXPECT_FALSE(first->WaitFor(20));  // nothing runs before the process request
 
-  EXPECT_EQ(Process(kernel::kDigProcessRequest, 1).errorSet, 0);
+  EXPECT_EQ(Process(zor::kernel::kDigProcessRequest, 1).errorSet, 0);
   ASSERT_TRUE(first->WaitFor(2000));
   ASSERT_TRUE(second->WaitFor(2000));
   EXPECT_EQ(first->Error(), os::ERROR_SUCCESS);
@@ -76,7 +76,7 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   EXPECT_EQ(p.bufferIndex, 5u);
   EXPECT_EQ(p.digitizerIndex, 1u);
   EXPECT_EQ(p.hostObject, a.descriptor.hostBufferId);
-  EXPECT_EQ(p.eventWord, kernel::kGrabEndWord);
+  EXPECT_EQ(p.eventWord, zor::kernel::kGrabEndWord);
   EXPECT_EQ(p.count, 64u);
   EXPECT_EQ(p.further, 48u);
   EXPECT_EQ(p.grabError, 0u);
@@ -92,7 +92,7 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
 
   // A prepared continuation brings its own buffer.
   auto fourth = client.WaitDeviceEvent(digType);
-  auto prepared = std::make_unique<kernel::DigContinuePreparedRequest>();
+  auto prepared = std::make_unique<zor::kernel::DigContinuePreparedRequest>();
   std::memset(prepared.get(), 0, sizeof(*prepared));
   prepared->header = client.Header();
   prepared->kernelDigitizer = record.kernelWord1;
@@ -101,22 +101,22 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   prepared->buffers[0].descriptor = b.descriptor;
   prepared->buffers[0].descriptor.hostBufferId = 0x4343;
   prepared->buffers[0].value = 9;
-  client.Send(kernel::kDigContinueGrabPrepared, *prepared);
+  client.Send(zor::kernel::kDigContinueGrabPrepared, *prepared);
   ASSERT_EQ(prepared->header.status.errorSet, 0);
   ASSERT_TRUE(fourth->WaitFor(2000));
   EXPECT_EQ(Payload(*fourth).bufferIndex, 9u);
   EXPECT_EQ(Payload(*fourth).hostObject, 0x4343u);
-  EXPECT_EQ(Process(kernel::kDigProcessStop, recordB).errorSet, 0);
-  EXPECT_EQ(Process(kernel::kDigProcessStop, recordB).code, 4300u);
+  EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).errorSet, 0);
+  EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).code, 4300u);
   EXPECT_EQ(Continue(recordB).code, 4300u);
 }
 
 TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {
   // No signal and no free-run output: the queued grabs stay queued.
-  kernel::DigRecordRequest free{};
+  zor::kernel::DigRecordRequest free{};
   free.header = client.Header();
   free.record = record;
-  client.Send(kernel::kDigFree, free);
+  client.Send(zor::kernel::kDigFree, free);
   boardtest::DcfBlock dcf;
   dcf.Register(0x0C, 0x34);
   record = client.AllocDigitizer(0, dcf);
@@ -124,23 +124,23 @@ TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {
   boardtest::HostImage a(64, 48);
   Start(a, 1);
   const uint64_t recordB = Start(a, 2);
-  Process(kernel::kDigProcessRequest, 1);
+  Process(zor::kernel::kDigProcessRequest, 1);
   EXPECT_EQ(Pending(), 2u);
 
-  kernel::ObjectValueRequest halt{};
+  zor::kernel::ObjectValueRequest halt{};
   halt.header = client.Header();
   halt.header.objectId = processObject;
-  halt.type = kernel::kObjectHalt;
+  halt.type = zor::kernel::kObjectHalt;
   halt.value = 0x1001000;
-  client.Send(kernel::kKernelObjectControl, halt);
+  client.Send(zor::kernel::kKernelObjectControl, halt);
   EXPECT_EQ(Pending(), 0u);
-  kernel::ObjectValueRequest idle{};
+  zor::kernel::ObjectValueRequest idle{};
   idle.header = client.Header();
   idle.header.objectId = processObject;
-  idle.type = kernel::kObjectWaitIdle;
-  client.Send(kernel::kKernelObjectInquire, idle);
-  EXPECT_EQ(idle.value, kernel::kWaitEnded);
-  EXPECT_EQ(Process(kernel::kDigProcessStop, recordB).errorSet, 0);
+  idle.type = zor::kernel::kObjectWaitIdle;
+  client.Send(zor::kernel::kKernelObjectInquire, idle);
+  EXPECT_EQ(idle.value, zor::kernel::kWaitEnded);
+  EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).errorSet, 0);
   EXPECT_EQ(board.FrameCount(0), 0u);
 }
 
@@ -148,29 +148,29 @@ TEST_F(ProcessingTest, HaltBeforeTheProcessRequestAlsoEmptiesTheQueue) {
   boardtest::HostImage a(64, 48);
   Start(a, 1);
   EXPECT_EQ(Pending(), 1u);
-  kernel::ObjectValueRequest halt{};
+  zor::kernel::ObjectValueRequest halt{};
   halt.header = client.Header();
   halt.header.objectId = processObject;
-  halt.type = kernel::kObjectHalt;
-  client.Send(kernel::kKernelObjectControl, halt);
+  halt.type = zor::kernel::kObjectHalt;
+  client.Send(zor::kernel::kKernelObjectControl, halt);
   EXPECT_EQ(Pending(), 0u);
   // Else the wait for the object's grabs would run into its time-out.
-  kernel::ObjectValueRequest idle{};
+  zor::kernel::ObjectValueRequest idle{};
   idle.header = client.Header();
   idle.header.objectId = processObject;
-  idle.type = kernel::kObjectTimeout;
+  idle.type = zor::kernel::kObjectTimeout;
   idle.value = 0;
-  client.Send(kernel::kKernelObjectControl, idle);
-  idle.type = kernel::kObjectWaitIdle;
-  client.Send(kernel::kKernelObjectInquire, idle);
-  EXPECT_EQ(idle.value, kernel::kWaitEnded);
+  client.Send(zor::kernel::kKernelObjectControl, idle);
+  idle.type = zor::kernel::kObjectWaitIdle;
+  client.Send(zor::kernel::kKernelObjectInquire, idle);
+  EXPECT_EQ(idle.value, zor::kernel::kWaitEnded);
 }
 
 TEST_F(ProcessingTest, WithoutDigitizerWaitsTheSystemWideWaitGetsTheEvent) {
-  auto event = client.WaitDeviceEvent(kernel::kHookBufferModified);
+  auto event = client.WaitDeviceEvent(zor::kernel::kHookBufferModified);
   boardtest::HostImage a(64, 48);
   Start(a, 3);
-  Process(kernel::kDigProcessRequest, 1);
+  Process(zor::kernel::kDigProcessRequest, 1);
   ASSERT_TRUE(event->WaitFor(2000));
   EXPECT_EQ(Payload(*event).bufferIndex, 3u);
 }

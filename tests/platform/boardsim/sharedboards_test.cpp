@@ -21,8 +21,8 @@ TEST(SharedBoardsTest, ASecondModuleOpensTheSharedBoards) {
   EXPECT_EQ(version(), 0x123456u);  // the test's board, not the module's own
   EXPECT_TRUE(event());             // the board sets the module's event through the module
   unsetenv(boardsim::kSharedBoardsVariable);
-  EXPECT_EQ(version(), kernel::kDriverVersion);  // without sharing: the module's own board
-  boardsim::LocalBoards().Find(0)->SetDriverVersion(kernel::kDriverVersion);
+  EXPECT_EQ(version(), zor::kernel::kDriverVersion);  // without sharing: the module's own board
+  boardsim::LocalBoards().Find(0)->SetDriverVersion(zor::kernel::kDriverVersion);
   // The module stays loaded: its boards live as long as the process.
 }
 

@@ -3,7 +3,7 @@
 // driver would.
 #include <cstdint>
 
-#include "driver/board/kernel/kernelrequests.h"
+#include "interfaces/kernel/kernelrequests.h"
 #include "platform/boardsim/deviceprovider.h"
 #include "platform/os/device/device.h"
 #include "platform/os/sync/event.h"
@@ -20,8 +20,8 @@ os::Handle OpenBoard() {
 template <class T>
 bool Send(os::Handle device, uint32_t function, T& record) {
   uint32_t bytes = 0;
-  return os::DeviceIoControl(device, kernel::ControlCode(function), &record, sizeof(T), &record,
-                             sizeof(T), &bytes, nullptr) &&
+  return os::DeviceIoControl(device, zor::kernel::ControlCode(function), &record, sizeof(T),
+                             &record, sizeof(T), &bytes, nullptr) &&
          bytes == sizeof(T);
 }
 
@@ -29,10 +29,11 @@ bool Send(os::Handle device, uint32_t function, T& record) {
 
 extern "C" __attribute__((visibility("default"))) uint64_t ProbeDriverVersion() {
   os::Handle device = OpenBoard();
-  kernel::DriverVersionRequest r{};
+  zor::kernel::DriverVersionRequest r{};
   uint32_t bytes = 0;
-  const bool sent = os::DeviceIoControl(device, kernel::ControlCode(kernel::kGetDriverVersion),
-                                        nullptr, 0, &r, sizeof(r), &bytes, nullptr);
+  const bool sent =
+      os::DeviceIoControl(device, zor::kernel::ControlCode(zor::kernel::kGetDriverVersion), nullptr,
+                          0, &r, sizeof(r), &bytes, nullptr);
   os::CloseHandle(device);
   return sent ? r.version : 0;
 }
@@ -41,15 +42,15 @@ extern "C" __attribute__((visibility("default"))) uint64_t ProbeDriverVersion() 
 extern "C" __attribute__((visibility("default"))) bool ProbeEventSetByBoard() {
   os::Handle device = OpenBoard();
   os::Handle event = os::CreateEvent(true, false);
-  kernel::ThreadAllocRequest alloc{};
-  alloc.initWord = kernel::kEventManualReset | kernel::kEventNotSignalled;
+  zor::kernel::ThreadAllocRequest alloc{};
+  alloc.initWord = zor::kernel::kEventManualReset | zor::kernel::kEventNotSignalled;
   alloc.eventHandle = os::HandleValue(event);
-  kernel::ThreadControlRequest control{};
+  zor::kernel::ThreadControlRequest control{};
   bool signalled = false;
-  if (Send(device, kernel::kThreadAlloc, alloc) && !alloc.header.status.errorSet) {
+  if (Send(device, zor::kernel::kThreadAlloc, alloc) && !alloc.header.status.errorSet) {
     control.eventId = alloc.eventId;
     control.value = 1;
-    signalled = Send(device, kernel::kThreadControl, control) &&
+    signalled = Send(device, zor::kernel::kThreadControl, control) &&
                 os::WaitForSingleObject(event, 1000) == os::WAIT_OBJECT_0;
   }
   os::CloseHandle(event);

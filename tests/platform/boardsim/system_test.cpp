@@ -17,11 +17,11 @@ struct SystemTest : testing::Test {
 
 TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
   board.SetAllocationSetting(24, 1);
-  kernel::SysAllocRequest r{};
+  zor::kernel::SysAllocRequest r{};
   r.header = client.Header();
   const uint32_t limit = 1000;
   std::memcpy(r.settings + 0x0C, &limit, 4);
-  client.Send(kernel::kSysAlloc, r);
+  client.Send(zor::kernel::kSysAlloc, r);
   EXPECT_EQ(r.header.status.errorSet, 0);
   EXPECT_NE(r.systemId, 0u);
   EXPECT_NE(r.systemId, client.systemId);  // a second system gets its own id
@@ -30,27 +30,27 @@ TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
   EXPECT_EQ(word, 1000u);  // the defaults come back
   std::memcpy(&word, r.settings + 24, 4);
   EXPECT_EQ(word, 1u);
-  const char* text = reinterpret_cast<const char*>(r.info + kernel::kSysInfoTextOffset);
+  const char* text = reinterpret_cast<const char*>(r.info + zor::kernel::kSysInfoTextOffset);
   EXPECT_EQ(std::string(text), std::to_string(board.SerialNumber()));
 
   // The JTAG register address reaches the board's chain.
   uint64_t address = 0;
   std::memcpy(&address, r.info + 8, 8);
-  auto* jtag = reinterpret_cast<IJtagRegisterAccess*>(address);
-  ASSERT_EQ(jtag, static_cast<IJtagRegisterAccess*>(&board.JtagChain()));
-  jtag->WriteRegister(boardsim::CSimJtagChain::kEnableBit);
-  EXPECT_EQ(board.JtagChain().ReadRegister() & boardsim::CSimJtagChain::kEnableBit,
-            boardsim::CSimJtagChain::kEnableBit);
+  auto* jtag = reinterpret_cast<zor::jtag::IJtagRegisterAccess*>(address);
+  ASSERT_EQ(jtag, static_cast<zor::jtag::IJtagRegisterAccess*>(&board.JtagChain()));
+  jtag->WriteRegister(zor::jtag::kRegisterEnable);
+  EXPECT_EQ(board.JtagChain().ReadRegister() & zor::jtag::kRegisterEnable,
+            zor::jtag::kRegisterEnable);
 }
 
 TEST_F(SystemTest, CapabilityWordAndLogMemory) {
-  EXPECT_EQ(client.SysRequest(kernel::kSysRequestCapabilities), kernel::kCapFourChannels);
-  board.SetCapabilities(kernel::kCapFourChannels | kernel::kCapSixteenChannels | kernel::kCapBit19 |
-                        kernel::kCapBit20);
-  EXPECT_EQ(client.SysRequest(kernel::kSysRequestCapabilities), 0x1E0000u);
+  EXPECT_EQ(client.SysRequest(zor::kernel::kSysRequestCapabilities), zor::kernel::kCapFourChannels);
+  board.SetCapabilities(zor::kernel::kCapFourChannels | zor::kernel::kCapSixteenChannels |
+                        zor::kernel::kCapBit19 | zor::kernel::kCapBit20);
+  EXPECT_EQ(client.SysRequest(zor::kernel::kSysRequestCapabilities), 0x1E0000u);
 
-  const uint64_t address = client.SysRequest(kernel::kSysRequestLogMemoryAddress);
-  const uint64_t size = client.SysRequest(kernel::kSysRequestLogMemorySize);
+  const uint64_t address = client.SysRequest(zor::kernel::kSysRequestLogMemoryAddress);
+  const uint64_t size = client.SysRequest(zor::kernel::kSysRequestLogMemorySize);
   ASSERT_NE(address, 0u);
   EXPECT_EQ((size - 88) % 80, 0u);
   const auto* header = reinterpret_cast<const uint32_t*>(address);
@@ -59,14 +59,14 @@ TEST_F(SystemTest, CapabilityWordAndLogMemory) {
   EXPECT_EQ(header[5], size);  // ring size for writers
   // The same memory for every request and every system of the board.
   client.AllocSystem();
-  EXPECT_EQ(client.SysRequest(kernel::kSysRequestLogMemoryAddress), address);
+  EXPECT_EQ(client.SysRequest(zor::kernel::kSysRequestLogMemoryAddress), address);
 }
 
 TEST_F(SystemTest, PerformanceRecordCountsTheFramesAsInterrupts) {
-  kernel::SysRequest r{};
+  zor::kernel::SysRequest r{};
   r.header = client.Header();
-  r.requestWord = kernel::kSysRequestPerformance;
-  client.Send(kernel::kSysRequest, r);
+  r.requestWord = zor::kernel::kSysRequestPerformance;
+  client.Send(zor::kernel::kSysRequest, r);
   EXPECT_EQ(r.header.status.errorSet, 0);
   EXPECT_EQ(r.performance.frequency, 1000000000u);
   EXPECT_GT(r.performance.sampleEnd, r.performance.sampleStart);
@@ -77,32 +77,32 @@ TEST_F(SystemTest, PerformanceRecordCountsTheFramesAsInterrupts) {
   boardtest::HostImage image(32, 32);
   auto grab = client.MakeGrab(record, image, 0);
   grab->continuous = 1;
-  client.Send(kernel::kDigGrab, *grab);
+  client.Send(zor::kernel::kDigGrab, *grab);
   while (board.FrameCount(0) < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  kernel::DigRecordRequest stop{};
+  zor::kernel::DigRecordRequest stop{};
   stop.header = client.Header();
   stop.record = record;
-  client.Send(kernel::kDigStopGrab, stop);
+  client.Send(zor::kernel::kDigStopGrab, stop);
   r.header = client.Header();
-  client.Send(kernel::kSysRequest, r);
+  client.Send(zor::kernel::kSysRequest, r);
   EXPECT_GE(r.performance.isrCount, 2u);
   EXPECT_EQ(r.performance.isrTotalWith, r.performance.isrCount * 2000);
 }
 
 TEST_F(SystemTest, TypesOfTheUserModeLayersAreNotServed) {
-  kernel::ErrorTriple status{};
+  zor::kernel::ErrorTriple status{};
   for (uint64_t type :
        {2331ull, 1079ull, 7311ull, 4701ull + (3 << 16), 0x84510ull, 4517ull, 4548ull, 7703ull}) {
     client.SysRequest(type, &status);
-    EXPECT_EQ(status.statusByte, kernel::kStatusNotServed) << type;
+    EXPECT_EQ(status.statusByte, zor::kernel::kStatusNotServed) << type;
     EXPECT_EQ(status.code, 4310u) << type;
     EXPECT_EQ(status.subCode, 1u) << type;
   }
-  kernel::SysControlRequest control{};
+  zor::kernel::SysControlRequest control{};
   control.header = client.Header();
   control.type = 2077;
-  client.Send(kernel::kSysControl, control);
-  EXPECT_EQ(control.header.status.statusByte, kernel::kStatusNotServed);
+  client.Send(zor::kernel::kSysControl, control);
+  EXPECT_EQ(control.header.status.statusByte, zor::kernel::kStatusNotServed);
   EXPECT_EQ(control.header.status.code, 4307u);
 
   // The rest is served: a board control is kept and answered.
@@ -110,7 +110,7 @@ TEST_F(SystemTest, TypesOfTheUserModeLayersAreNotServed) {
   control.header = client.Header();
   control.type = 2372;
   control.value = static_cast<uint64_t>(-9997);
-  client.Send(kernel::kSysControl, control);
+  client.Send(zor::kernel::kSysControl, control);
   EXPECT_EQ(control.header.status.errorSet, 0);
   EXPECT_EQ(client.SysRequest(2372, &status), static_cast<uint64_t>(-9997));
   EXPECT_EQ(status.errorSet, 0);
@@ -125,26 +125,26 @@ TEST_F(SystemTest, TypesOfTheUserModeLayersAreNotServed) {
 }
 
 TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
-  kernel::SysIoRequest r{};
+  zor::kernel::SysIoRequest r{};
   r.header = client.Header();
-  r.direction = kernel::kIoRead;
+  r.direction = zor::kernel::kIoRead;
   r.address = 120;
   r.count = 4;
-  client.Send(kernel::kSysIoCommand, r);
+  client.Send(zor::kernel::kSysIoCommand, r);
   uint32_t serial = 0;
   std::memcpy(&serial, r.data, 4);
   EXPECT_EQ(serial, board.SerialNumber());
 
-  r.direction = kernel::kIoWrite;
+  r.direction = zor::kernel::kIoWrite;
   r.address = 200;
   r.count = 2;
   r.data[0] = 0xAB;
   r.data[1] = 0xCD;
-  client.Send(kernel::kSysIoCommand, r);
+  client.Send(zor::kernel::kSysIoCommand, r);
   EXPECT_EQ(r.header.status.errorSet, 0);
-  r.direction = kernel::kIoRead;
+  r.direction = zor::kernel::kIoRead;
   r.data[0] = r.data[1] = 0;
-  client.Send(kernel::kSysIoCommand, r);
+  client.Send(zor::kernel::kSysIoCommand, r);
   EXPECT_EQ(r.data[1], 0xCD);
 
   for (auto [address, count, direction] :
@@ -153,16 +153,16 @@ TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
     r.address = address;
     r.count = count;
     r.direction = direction;
-    client.Send(kernel::kSysIoCommand, r);
+    client.Send(zor::kernel::kSysIoCommand, r);
     EXPECT_EQ(r.header.status.code, 4300u);
   }
 }
 
 TEST_F(SystemTest, ClosedSystemIsUnknownAfterwards) {
-  kernel::HeaderOnlyRequest close{client.Header()};
-  client.Send(kernel::kSysClose, close);
+  zor::kernel::HeaderOnlyRequest close{client.Header()};
+  client.Send(zor::kernel::kSysClose, close);
   EXPECT_EQ(close.header.status.errorSet, 0);
-  client.Send(kernel::kSysClose, close);
+  client.Send(zor::kernel::kSysClose, close);
   EXPECT_EQ(close.header.status.code, 4300u);
   EXPECT_EQ(close.header.status.subCode, 3u);
 }

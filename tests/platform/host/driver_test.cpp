@@ -5,9 +5,9 @@
 #include <thread>
 #include <vector>
 
+#include "interfaces/hostcommand/opcodes.h"
 #include "platform/host/driverseam.h"
 #include "platform/host/hostservices.h"
-#include "platform/host/opcodes.h"
 #include "tests/platform/host/fakeboard/fakeboard.h"
 #include "tests/platform/host/hostfixture.h"
 
@@ -151,9 +151,9 @@ TEST_F(DriverTest, LoadingTheDriverAnnouncesTheProcessOnce) {
   }
   for (std::thread& thread : threads) thread.join();
   for (QID board : boards) EXPECT_NE(board, 0);
-  EXPECT_EQ(FakeBoardCommandCount(qdop::kDrvProcessAttach), 1);
+  EXPECT_EQ(FakeBoardCommandCount(zor::hostcommand::kDrvProcessAttach), 1);
   QDCommandRecord attach{};
-  ASSERT_TRUE(FakeBoardLastRecord(qdop::kDrvProcessAttach, &attach));
+  ASSERT_TRUE(FakeBoardLastRecord(zor::hostcommand::kDrvProcessAttach, &attach));
   EXPECT_EQ(attach.header, QD_RECORD_HEADER);
   EXPECT_EQ(attach.paramCount, 1);
   EXPECT_EQ(attach.params[0].type & QD_TYPE_MASK, QD_TYPE_INT64);

@@ -1,7 +1,7 @@
 // The command records the host builds, read back byte by byte as the driver received them.
 #include <cstring>
 
-#include "platform/host/opcodes.h"
+#include "interfaces/hostcommand/opcodes.h"
 #include "tests/platform/host/fakeboard/fakeboard.h"
 #include "tests/platform/host/hostfixture.h"
 
@@ -28,7 +28,7 @@ class RecordTest : public HostTest {
 
 TEST_F(RecordTest, SystemAllocationRecordHasTheSharedLayout) {
   ASSERT_NE(AllocBoard(), 0);
-  Last(qdop::kSysAlloc);
+  Last(zor::hostcommand::kSysAlloc);
   EXPECT_EQ(At<uint32_t>(0x00), 1000u | (1u << 16) | (1u << 17) | (1u << 20) | (1u << 21));
   EXPECT_EQ(At<uint8_t>(0x04), 5);  // application, descriptor, number, init flag, index
   EXPECT_EQ(At<uint8_t>(0x05), 0);
@@ -59,7 +59,7 @@ TEST_F(RecordTest, ObjectParametersCarryHostIdAndDriverIndex) {
   QINT64 number = 0;
   QsysInquire(board_, Q_NUMBER, &number);
   EXPECT_EQ(number, 3);
-  Last(qdop::kSysInquire);
+  Last(zor::hostcommand::kSysInquire);
   const int64_t index = At<int64_t>(0x08);
   EXPECT_GT(index, 0);
   EXPECT_EQ(At<uint32_t>(Slot(0)), 1u);
@@ -77,11 +77,11 @@ TEST_F(RecordTest, ObjectParametersCarryHostIdAndDriverIndex) {
 TEST_F(RecordTest, ControlsPassIntegersAndDoublesWithTheirTypeCodes) {
   ASSERT_NE(AllocBoard(), 0);
   QsysControl(board_, 7000, -5);
-  Last(qdop::kSysControl);
+  Last(zor::hostcommand::kSysControl);
   EXPECT_EQ(At<uint32_t>(Slot(2)), 4u);
   EXPECT_EQ(At<int64_t>(Slot(2) + 0x10), -5);
   QsysControlDouble(board_, 7001, 2.5);
-  Last(qdop::kSysControl);
+  Last(zor::hostcommand::kSysControl);
   EXPECT_EQ(At<uint32_t>(Slot(2)), 3u);
   EXPECT_EQ(At<double>(Slot(2) + 0x10), 2.5);
 }
@@ -90,7 +90,7 @@ TEST_F(RecordTest, BufferAllocationSlotsFollowTheDriversOrder) {
   ASSERT_NE(AllocBoard(), 0);
   const QID buffer = QbufAllocColor(board_, 3, 64, 48, 8, Q_IMAGE | Q_GRAB, nullptr);
   ASSERT_NE(buffer, 0);
-  QDCommandRecord record = Last(qdop::kBufAlloc);
+  QDCommandRecord record = Last(zor::hostcommand::kBufAlloc);
   EXPECT_EQ(record.paramCount, 10);
   EXPECT_EQ(record.params[0].value.integer, board_);
   EXPECT_EQ(record.params[0].driverIndex, record.systemIndex);
@@ -107,7 +107,7 @@ TEST_F(RecordTest, FeatureValuesAreSizedByTheirDataType) {
   ASSERT_NE(digitizer, 0);
   int32_t value = 7;
   QdigControlFeature(digitizer, 0xFA0000, L"Gain", Q_TYPE_INT32, &value);
-  QDCommandRecord record = Last(qdop::kDigControlFeature);
+  QDCommandRecord record = Last(zor::hostcommand::kDigControlFeature);
   EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(record.params[2].value.pointer)), L"Gain");
   EXPECT_EQ(record.params[3].value.integer, Q_TYPE_INT32);
   EXPECT_EQ(record.params[4].type, 5u);  // a 32-bit variable
@@ -115,7 +115,7 @@ TEST_F(RecordTest, FeatureValuesAreSizedByTheirDataType) {
 
   wchar_t text[16] = {};
   QdigInquireFeature(digitizer, 0, L"DeviceModelName", Q_TYPE_STRING, text, 16);
-  record = Last(qdop::kDigInquireFeature);
+  record = Last(zor::hostcommand::kDigInquireFeature);
   EXPECT_EQ(record.params[4].type & 0x1F00001Fu, 0xE00000Au);  // wide text the driver fills
   EXPECT_EQ(record.params[4].count, 16);
   QdigFree(digitizer);

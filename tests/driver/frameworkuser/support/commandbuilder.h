@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "driver/frameworkuser/decoder/commanddecoder.h"
-#include "platform/host/commandrecord.h"
+#include "interfaces/hostcommand/commandrecord.h"
 
 namespace zor::frame {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "interfaces/hostcommand/opcodes.h"
 #include "platform/host/hostapi.h"
 #include "platform/host/hostservices.h"
-#include "platform/host/opcodes.h"
 
 namespace {
 
@@ -218,16 +218,16 @@ int64_t BufferCommand(QDCommandRecord& r, uint16_t opcode) {
   const QID hostId = BufferHostId(r);
   if (hostId == 0) return -1;
   switch (opcode) {
-    case qdop::kBufFree: {
+    case zor::hostcommand::kBufFree: {
       HostBufFree(hostId);
       std::lock_guard lock(gMutex);
       gSystems[r.systemIndex].buffers.erase(r.params[0].driverIndex);
       return 1;
     }
-    case qdop::kBufGetRegion:
+    case zor::hostcommand::kBufGetRegion:
       HostBufGetRegion(hostId, Arg(r, 1), Arg(r, 2), Arg(r, 3), Arg(r, 4), Ptr(r, 5));
       return 1;
-    case qdop::kBufPutRegion:
+    case zor::hostcommand::kBufPutRegion:
       HostBufPutRegion(hostId, Arg(r, 1), Arg(r, 2), Arg(r, 3), Arg(r, 4), Ptr(r, 5));
       return 1;
     default:
@@ -280,37 +280,37 @@ int64_t ErrorNotify(QDCommandRecord& r) {
 
 int64_t Dispatch(QDCommandRecord& r, uint16_t opcode) {
   switch (opcode) {
-    case qdop::kSysAlloc:
+    case zor::hostcommand::kSysAlloc:
       return SystemAlloc(r);
-    case qdop::kSysFree:
+    case zor::hostcommand::kSysFree:
       return SystemFree(r);
-    case qdop::kSysInquire:
+    case zor::hostcommand::kSysInquire:
       return SystemInquire(r);
-    case qdop::kSysControl:
+    case zor::hostcommand::kSysControl:
       return SystemControl(r);
-    case qdop::kDigAlloc:
+    case zor::hostcommand::kDigAlloc:
       return DigAlloc(r);
-    case qdop::kDigFree:
-    case qdop::kDigProcess:
+    case zor::hostcommand::kDigFree:
+    case zor::hostcommand::kDigProcess:
       return 1;
-    case qdop::kDigInquire:
+    case zor::hostcommand::kDigInquire:
       return DigInquire(r);
-    case qdop::kDigControl:
+    case zor::hostcommand::kDigControl:
       return DigControl(r);
-    case qdop::kDigHookFunction:
+    case zor::hostcommand::kDigHookFunction:
       return DigHook(r);
-    case qdop::kBufAlloc:
+    case zor::hostcommand::kBufAlloc:
       return BufAlloc(r);
-    case qdop::kBufFree:
-    case qdop::kBufGetRegion:
-    case qdop::kBufPutRegion:
-    case qdop::kBufInquire:
+    case zor::hostcommand::kBufFree:
+    case zor::hostcommand::kBufGetRegion:
+    case zor::hostcommand::kBufPutRegion:
+    case zor::hostcommand::kBufInquire:
       return BufferCommand(r, opcode);
-    case qdop::kThrAlloc:
+    case zor::hostcommand::kThrAlloc:
       return ThreadAlloc(r);
-    case qdop::kThrFree:
+    case zor::hostcommand::kThrFree:
       return ThreadFree(r);
-    case qdop::kThrWait:
+    case zor::hostcommand::kThrWait:
       Write(Ptr(r, 2), Q_WAIT_ENDED);
       return 1;
     default:
@@ -355,7 +355,7 @@ QUINT32 ReportThread(void*) {
 
 ZOR_API void QDDravionLynCommandDecoder(QDCommandRecord* record) {
   const auto opcode = static_cast<uint16_t>(record->operation & 0xFFFF);
-  if (opcode == qdop::kDrvThreadEnd) {
+  if (opcode == zor::hostcommand::kDrvThreadEnd) {
     ++gThreadEnds;
     return;
   }
@@ -364,7 +364,7 @@ ZOR_API void QDDravionLynCommandDecoder(QDCommandRecord* record) {
     gRecords[opcode] = *record;
     ++gCounts[opcode];
   }
-  if (opcode == qdop::kDrvErrorNotify) {
+  if (opcode == zor::hostcommand::kDrvErrorNotify) {
     record->status = static_cast<uint16_t>(ErrorNotify(*record));
     return;
   }

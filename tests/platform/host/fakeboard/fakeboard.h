@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/host/commandrecord.h"
+#include "interfaces/hostcommand/commandrecord.h"
 #include "platform/host/qtypes.h"
 
 // Special values the fake answers in its own way.

@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/board/kernel/requestheader.h"
+#include "interfaces/kernel/requestheader.h"
 
-namespace kernel {
+namespace zor::kernel {
 
 inline constexpr int32_t kObjectKindPlain = 128;
 inline constexpr int32_t kObjectKindThreadBase = 136;  // plus a priority code
@@ -39,4 +39,4 @@ static_assert(sizeof(ObjectValueRequest) == 104);
 static_assert(offsetof(ObjectValueRequest, type) == 0x58);
 static_assert(offsetof(ObjectValueRequest, value) == 0x60);
 
-}  // namespace kernel
+}  // namespace zor::kernel

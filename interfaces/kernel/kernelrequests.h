@@ -1,16 +1,16 @@
 // Every kernel request record, for the driver and the simulated board alike.
 #pragma once
 
-#include "driver/board/kernel/bufferrequests.h"
-#include "driver/board/kernel/deviceevent.h"
-#include "driver/board/kernel/digitizerrequests.h"
-#include "driver/board/kernel/kernelcodes.h"
-#include "driver/board/kernel/objectrequests.h"
-#include "driver/board/kernel/requestheader.h"
-#include "driver/board/kernel/systemrequests.h"
-#include "driver/board/kernel/threadrequests.h"
+#include "interfaces/kernel/bufferrequests.h"
+#include "interfaces/kernel/deviceevent.h"
+#include "interfaces/kernel/digitizerrequests.h"
+#include "interfaces/kernel/kernelcodes.h"
+#include "interfaces/kernel/objectrequests.h"
+#include "interfaces/kernel/requestheader.h"
+#include "interfaces/kernel/systemrequests.h"
+#include "interfaces/kernel/threadrequests.h"
 
-namespace kernel {
+namespace zor::kernel {
 
 // Bytes in and out of each request; 0 for a function the kernel does not know.
 // The version request takes no input.
@@ -105,4 +105,4 @@ static_assert(RecordSize(kDigAlloc) == 21584);
 static_assert(RecordSize(kDigGrabWait) == 3680);
 static_assert(RecordSize(0xA13) == 0);
 
-}  // namespace kernel
+}  // namespace zor::kernel

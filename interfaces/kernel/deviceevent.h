@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/board/kernel/requestheader.h"
+#include "interfaces/kernel/requestheader.h"
 
-namespace kernel {
+namespace zor::kernel {
 
 inline constexpr uint64_t kDeviceEventMagic = 0x19980312;
 inline constexpr uint64_t kEventReturnFromSleep = 0x8000000;
@@ -101,4 +101,4 @@ static_assert(offsetof(BufferModifiedPayload, rateDenominator) == 240);
 static_assert(0x70 + offsetof(BufferModifiedPayload, rateNumerator) == 0x158);
 static_assert(0x70 + offsetof(BufferModifiedPayload, pairNumerator) == 0x168);
 
-}  // namespace kernel
+}  // namespace zor::kernel

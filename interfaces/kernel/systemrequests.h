@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/board/kernel/requestheader.h"
+#include "interfaces/kernel/requestheader.h"
 
-namespace kernel {
+namespace zor::kernel {
 
 struct DriverVersionRequest {
   RequestHeader header;
@@ -112,4 +112,4 @@ static_assert(offsetof(SysIoRequest, address) == 92);
 static_assert(offsetof(SysIoRequest, count) == 96);
 static_assert(offsetof(SysIoRequest, data) == 100);
 
-}  // namespace kernel
+}  // namespace zor::kernel

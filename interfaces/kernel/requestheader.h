@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace kernel {
+namespace zor::kernel {
 
 inline constexpr uint64_t kNoHandle = ~0ull;
 
@@ -47,4 +47,4 @@ struct HeaderOnlyRequest {
 };
 static_assert(sizeof(HeaderOnlyRequest) == 88);
 
-}  // namespace kernel
+}  // namespace zor::kernel

@@ -7,7 +7,7 @@
 // buffered transfer and any access (both 0).
 #define ZOR_KERNEL_CTL_CODE(function) ((0xD8A4u << 16) | (((function)&0xFFFu) << 2))
 
-namespace kernel {
+namespace zor::kernel {
 
 inline constexpr uint32_t kDeviceType = 0xD8A4;
 inline constexpr uint64_t kDriverVersion = 0x9DF201;
@@ -69,4 +69,4 @@ static_assert(ControlCode(kSysIoCommand) == 0xD8A428C8u);
 static_assert(ControlCode(kThreadContextEvent) == 0xD8A42864u);
 static_assert(FunctionOf(0xD8A427ECu) == 2555);
 
-}  // namespace kernel
+}  // namespace zor::kernel

@@ -5,11 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/board/kernel/bufferdescriptor.h"
-#include "driver/board/kernel/digitizerrecord.h"
-#include "driver/board/kernel/requestheader.h"
+#include "interfaces/kernel/bufferdescriptor.h"
+#include "interfaces/kernel/digitizerrecord.h"
+#include "interfaces/kernel/requestheader.h"
 
-namespace kernel {
+namespace zor::kernel {
 
 inline constexpr size_t kDcfBlockSize = 17904;
 inline constexpr size_t kDcfValueImageSize = 8952;
@@ -184,4 +184,4 @@ struct DigContinuePreparedRequest {
 static_assert(sizeof(DigContinuePreparedRequest) == 1112);
 static_assert(offsetof(DigContinuePreparedRequest, buffers) == 120);
 
-}  // namespace kernel
+}  // namespace zor::kernel

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace kernel {
+namespace zor::kernel {
 
 inline constexpr size_t kStripRows = 15;
 inline constexpr size_t kHookSetSize = 2616;
@@ -95,4 +95,4 @@ static_assert(offsetof(DigChannelRecord, continuousGrab) == 3528);
 static_assert(offsetof(DigChannelRecord, word3536) == 3536);
 static_assert(offsetof(DigChannelRecord, word3560) == 3560);
 
-}  // namespace kernel
+}  // namespace zor::kernel

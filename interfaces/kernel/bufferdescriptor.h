@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace kernel {
+namespace zor::kernel {
 
 inline constexpr size_t kMaxBands = 4;
 
@@ -48,4 +48,4 @@ static_assert(offsetof(KernelBufferDescriptor, finalWord) == 368);
 
 inline constexpr uint64_t kAttributeUnflipped = 0x8;
 
-}  // namespace kernel
+}  // namespace zor::kernel

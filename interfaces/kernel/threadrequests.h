@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/board/kernel/requestheader.h"
+#include "interfaces/kernel/requestheader.h"
 
-namespace kernel {
+namespace zor::kernel {
 
 // Event attribute flags of the allocation's init word.
 inline constexpr uint64_t kEventSignalled = 0x10;
@@ -95,4 +95,4 @@ static_assert(sizeof(ContextEventRequest) == 112);
 static_assert(offsetof(ContextEventRequest, eventHandle) == 0x58);
 static_assert(offsetof(ContextEventRequest, registration) == 0x60);
 
-}  // namespace kernel
+}  // namespace zor::kernel

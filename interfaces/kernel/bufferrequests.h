@@ -5,10 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/board/kernel/bufferdescriptor.h"
-#include "driver/board/kernel/requestheader.h"
+#include "interfaces/kernel/bufferdescriptor.h"
+#include "interfaces/kernel/requestheader.h"
 
-namespace kernel {
+namespace zor::kernel {
 
 struct BufAllocRequest {
   RequestHeader header;
@@ -172,4 +172,4 @@ struct OnBoardAllocRequest {
 static_assert(sizeof(OnBoardAllocRequest) == 176);
 static_assert(offsetof(OnBoardAllocRequest, kernelHandle) == 0x98);
 
-}  // namespace kernel
+}  // namespace zor::kernel

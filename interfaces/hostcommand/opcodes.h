@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace qdop {
+namespace zor::hostcommand {
 
 inline constexpr uint16_t kGroupMask = 0xFE00;
 
@@ -64,4 +64,4 @@ inline constexpr uint16_t kThrInquire = 0x2E04;
 inline constexpr uint16_t kThrWait = 0x2E05;
 inline constexpr uint16_t kThrWaitMultiple = 0x2E06;
 
-}  // namespace qdop
+}  // namespace zor::hostcommand
