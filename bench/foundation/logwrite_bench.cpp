@@ -7,6 +7,14 @@
 #include "driver/foundation/logrecord.h"
 #include "driver/foundation/logtag.h"
 
+using zor::foundation::CLog;
+using zor::foundation::CLogProvider;
+using zor::foundation::kEmptyLogTag;
+using zor::foundation::kLogHeaderSize;
+using zor::foundation::kLogRecordSize;
+using zor::foundation::LogRingHeader;
+using zor::foundation::LogTag;
+
 namespace {
 
 constexpr uint32_t kRingBytes = kLogHeaderSize + 4096 * kLogRecordSize;

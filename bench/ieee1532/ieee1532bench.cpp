@@ -14,6 +14,16 @@
 #include "platform/boardsim/jtag/chainfile.h"
 #include "tests/support/testdata/testdata.h"
 
+using zor::firmware::CBoardJtagPort;
+using zor::isc::BsdlEntity;
+using zor::isc::BsdlParseFile;
+using zor::isc::InputFileInit;
+using zor::isc::InputFileReopen;
+using zor::isc::IscEngineFreeGlobals;
+using zor::isc::IscEngineInitGlobals;
+using zor::isc::IscEngineMain;
+using zor::isc::IscInputFile;
+
 namespace {
 
 std::string ReadText(const std::string& path) {

@@ -13,6 +13,11 @@
 #include "platform/boardsim/jtag/simjtagchain.h"
 #include "tests/support/testdata/testdata.h"
 
+using zor::firmware::CBoardJtagPort;
+using zor::firmware::CStaplPortHost;
+using zor::firmware::kStaplSuccess;
+using zor::firmware::StaplExecute;
+
 namespace {
 
 class CSilentHost : public CStaplPortHost {

@@ -7,12 +7,14 @@
 #include "interfaces/jtag/jtagpins.h"
 #include "interfaces/jtag/jtagregisteraccess.h"
 
+namespace zor::firmware {
+
 // Bit-bangs the four JTAG pins through the board's JTAG control register. Constructing a port makes
 // it the current port; the JTAG pins stay enabled for its lifetime.
 class CBoardJtagPort : public CJtagProgrammer {
  public:
   // reg may be null: writes are then accepted and reads leave the word unchanged.
-  explicit CBoardJtagPort(zor::jtag::IJtagRegisterAccess* reg);
+  explicit CBoardJtagPort(jtag::IJtagRegisterAccess* reg);
   ~CBoardJtagPort() override;
 
   void WritePins(uint32_t pins) override;
@@ -21,5 +23,7 @@ class CBoardJtagPort : public CJtagProgrammer {
  private:
   CBusyWaitTimer m_timer;
   uint32_t m_shadow = 0;
-  zor::jtag::IJtagRegisterAccess* m_register = nullptr;
+  jtag::IJtagRegisterAccess* m_register = nullptr;
 };
+
+}  // namespace zor::firmware

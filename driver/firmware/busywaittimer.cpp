@@ -5,6 +5,11 @@
 #include "driver/foundation/drvtimer.h"
 #include "driver/foundation/timestamp.h"
 
+using zor::foundation::CDrvTimer;
+using zor::foundation::GetTimeStamp;
+
+namespace zor::firmware {
+
 std::atomic<double> CBusyWaitTimer::s_ticksPerSecond{0};
 
 namespace {
@@ -85,3 +90,5 @@ CBusyWaitTimer& ProcessBusyWaitTimer() {
   static CBusyWaitTimer timer;
   return timer;
 }
+
+}  // namespace zor::firmware

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace zor::firmware {
+
 // Spinning delay timer on the processor's time-stamp counter. Waits never sleep or yield.
 class CBusyWaitTimer {
  public:
@@ -45,3 +47,5 @@ class CBusyWaitTimer {
 
 // The process-wide timer the STAPL binding and the IEEE 1532 pin layer wait on.
 CBusyWaitTimer& ProcessBusyWaitTimer();
+
+}  // namespace zor::firmware

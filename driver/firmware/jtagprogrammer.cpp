@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+namespace zor::firmware {
+
 namespace {
 // Set and read from different threads.
 std::atomic<CJtagProgrammer*> g_currentPort{nullptr};
@@ -29,3 +31,5 @@ void CJtagProgrammer::ProgressTick() {
   }
   ++m_progressCounter;
 }
+
+}  // namespace zor::firmware

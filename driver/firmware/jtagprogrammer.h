@@ -6,6 +6,8 @@
 
 #include "driver/foundation/zorstringascii.h"
 
+namespace zor::firmware {
+
 // Pin word of the JTAG port: the low four bits carry the pins.
 enum JtagPin : uint32_t {
   kJtagPinTdo = 1u << 0,
@@ -38,10 +40,10 @@ class CJtagProgrammer {
   FILE* m_descriptionFile = nullptr;
   FILE* m_iscFile = nullptr;
   // Engine command text, one device a line, ended by the first empty line.
-  CZORStringAscii m_lines[kLineCount];
-  CZORStringAscii m_firmwareFolder;
-  CZORStringAscii m_bsdlFolder;
-  CZORStringAscii m_actionName;
+  foundation::CZORStringAscii m_lines[kLineCount];
+  foundation::CZORStringAscii m_firmwareFolder;
+  foundation::CZORStringAscii m_bsdlFolder;
+  foundation::CZORStringAscii m_actionName;
   // 0: the engine reads its command text from m_lines, 1: from a file.
   uint8_t m_commandSource = 0;
   // Set by the engine: 0 after a passed action, 1 after a failed one.
@@ -53,3 +55,5 @@ class CJtagProgrammer {
 // The port of the board being programmed; null when none exists.
 CJtagProgrammer* CurrentJtagPort();
 void SetCurrentJtagPort(CJtagProgrammer* port);
+
+}  // namespace zor::firmware

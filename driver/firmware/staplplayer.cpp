@@ -10,6 +10,8 @@
 #include "driver/firmware/stapl/staplexecute.h"
 #include "driver/firmware/staplporthost.h"
 
+namespace zor::firmware {
+
 namespace {
 
 constexpr std::string_view kCountPrefix = "Nombre device: ";
@@ -124,3 +126,5 @@ int RunStaplPlayer(StaplPlayerRequest* request) {
   g_running = false;
   return result;
 }
+
+}  // namespace zor::firmware

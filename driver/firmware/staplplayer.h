@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace zor::firmware {
+
 // One request to the STAPL player. The first five bytes of the script receive the results:
 // byte 0 the device count, bytes 1-4 the captured value, least significant byte first.
 struct StaplPlayerRequest {
@@ -17,3 +19,5 @@ const char* StaplExitText(int32_t code);
 // Runs one action of the script on the current JTAG port; 0 on success, 1 on any failure
 // (also when no port exists or another run is in progress).
 int RunStaplPlayer(StaplPlayerRequest* request);
+
+}  // namespace zor::firmware

@@ -4,6 +4,8 @@
 #include "driver/firmware/stapl/textscan.h"
 #include "interfaces/jtag/jtagpins.h"
 
+namespace zor::firmware {
+
 namespace {
 
 bool VectorBit(const int64_t* vector, int index) {
@@ -34,16 +36,16 @@ int CStaplPortHost::StaplSeek(int32_t offset) {
 }
 
 int CStaplPortHost::StaplJtagIo(int tms, int tdi, int readTdo) {
-  m_pins &= ~(zor::jtag::kPinTms | zor::jtag::kPinTck | zor::jtag::kPinTdi);
-  if (tms) m_pins |= zor::jtag::kPinTms;
-  if (tdi) m_pins |= zor::jtag::kPinTdi;
+  m_pins &= ~(jtag::kPinTms | jtag::kPinTck | jtag::kPinTdi);
+  if (tms) m_pins |= jtag::kPinTms;
+  if (tdi) m_pins |= jtag::kPinTdi;
   m_port.WritePins(m_pins);
   int tdo = 0;
   if (readTdo) {
     m_port.ReadPins(&m_pins);
-    tdo = m_pins & zor::jtag::kPinTdo;
+    tdo = m_pins & jtag::kPinTdo;
   }
-  m_pins |= zor::jtag::kPinTck;
+  m_pins |= jtag::kPinTck;
   m_port.WritePins(m_pins);
   return tdo;
 }
@@ -93,3 +95,5 @@ int CStaplPortHost::StaplVectorIo(int count, const int64_t* direction, const int
 }
 
 int CStaplPortHost::StaplSetFrequency(int64_t) { return 0; }
+
+}  // namespace zor::firmware

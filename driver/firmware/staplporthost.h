@@ -5,6 +5,8 @@
 #include "driver/firmware/jtagprogrammer.h"
 #include "driver/firmware/stapl/staplhost.h"
 
+namespace zor::firmware {
+
 // Serves a STAPL program from memory and drives the pins of a JTAG port. What happens to the
 // program's messages and exports is the derived class's choice.
 class CStaplPortHost : public IStaplHost {
@@ -35,3 +37,5 @@ class CStaplPortHost : public IStaplHost {
   uint32_t m_pins = 0;
   Signal m_signals[kSignals];
 };
+
+}  // namespace zor::firmware

@@ -4,6 +4,8 @@
 
 #include "platform/os/text/convert.h"
 
+namespace zor::foundation {
+
 namespace {
 
 // Counts first, then converts; the counts include the NUL.
@@ -125,3 +127,5 @@ std::vector<std::string> SplitString(const std::string& text, const char* delimi
 std::vector<std::wstring> SplitWString(const std::wstring& text, const wchar_t* delimiters) {
   return SplitAny(text, delimiters);
 }
+
+}  // namespace zor::foundation

@@ -6,6 +6,8 @@
 #include "driver/foundation/zorstring.h"
 #include "driver/foundation/zorstringascii.h"
 
+namespace zor::foundation {
+
 // The ANSI code page is UTF-8 here. A conversion that fails leaves an empty result.
 // Narrow text in the ANSI code page, as CZORString takes it; invalid input fails.
 bool AnsiToWide(const char* text, std::wstring& out);
@@ -24,3 +26,5 @@ std::wstring Utf8ToWString(const std::string& text);
 // Splits at any of the delimiter characters; empty pieces are dropped.
 std::vector<std::string> SplitString(const std::string& text, const char* delimiters);
 std::vector<std::wstring> SplitWString(const std::wstring& text, const wchar_t* delimiters);
+
+}  // namespace zor::foundation

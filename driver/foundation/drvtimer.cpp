@@ -8,6 +8,8 @@
 #include "platform/os/registry/registry.h"
 #include "platform/os/sync/thread.h"
 
+namespace zor::foundation {
+
 namespace {
 
 constexpr uint64_t kNanosecondScale = 1000;
@@ -118,3 +120,5 @@ void CDrvTimer::RestoreAffinity() {
 void CDrvTimer::Unpin() {
   if (pinned_) RestoreAffinity();
 }
+
+}  // namespace zor::foundation

@@ -4,6 +4,8 @@
 
 #include "driver/foundation/timestamp.h"
 
+namespace zor::foundation {
+
 // Nanoseconds for a tick difference, without losing precision when a microsecond has fewer
 // ticks than a nanosecond scale of 1000; 0 when the ticks per microsecond are unknown.
 uint64_t TicksToNanoseconds(uint64_t ticks, uint64_t ticksPerMicrosecond);
@@ -41,3 +43,5 @@ class CDrvTimer {
   uint64_t savedAffinity_ = 0;
   uint64_t systemAffinity_ = 0;
 };
+
+}  // namespace zor::foundation

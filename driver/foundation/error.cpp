@@ -3,6 +3,8 @@
 #include "driver/foundation/log.h"
 #include "driver/foundation/logtag.h"
 
+namespace zor::foundation {
+
 namespace {
 
 constexpr uint32_t kErrorCategory = 13;
@@ -27,3 +29,5 @@ void CError::SetError(uint64_t newCode, uint64_t newSubCode) {
   subCode = newSubCode;
   errorSet = 1;
 }
+
+}  // namespace zor::foundation

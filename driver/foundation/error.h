@@ -4,6 +4,8 @@
 
 #include "driver/foundation/logprovider.h"
 
+namespace zor::foundation {
+
 // An operation's error record. Code, sub-code, extra and the three flag bytes have the order
 // and widths of a kernel request's error triple, which is copied in field by field.
 class CError : public CLogProvider {
@@ -29,3 +31,5 @@ class CError : public CLogProvider {
   uint8_t extraSet = 0;
   uint8_t noLog = 0;
 };
+
+}  // namespace zor::foundation

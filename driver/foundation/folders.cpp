@@ -11,6 +11,8 @@
 #include "platform/os/process/environment.h"
 #include "platform/os/process/files.h"
 
+namespace zor::foundation {
+
 namespace {
 
 constexpr int32_t kUserRuntimeLocation = 2;
@@ -139,3 +141,5 @@ bool FileExists(const wchar_t* path) {
   return attributes != os::INVALID_FILE_ATTRIBUTES &&
          (attributes & os::FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
+
+}  // namespace zor::foundation

@@ -3,6 +3,8 @@
 #include "driver/foundation/zorstring.h"
 #include "driver/foundation/zorstringascii.h"
 
+namespace zor::foundation {
+
 // Folder look-ups. For "TEMP" and "TRACEFOLDER" a folder named in the registry's debug
 // settings comes first when it exists on disk; "ZOR_PATH" prefers "ZOR_PATH64"; a missing
 // "TRACEFOLDER" is the temporary folder, and a missing "TEMP" is $TMPDIR or /tmp.
@@ -30,3 +32,5 @@ CZORString GetToolsDir();
 
 bool DirectoryExists(const wchar_t* path);
 bool FileExists(const wchar_t* path);
+
+}  // namespace zor::foundation

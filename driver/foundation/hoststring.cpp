@@ -4,6 +4,8 @@
 
 #include "platform/host/hostservices.h"
 
+namespace zor::foundation {
+
 QINT64 InquireHostString(QID object, QINT64 inquireType, std::wstring& out) {
   QINT64 length = 0;
   HostObjInquire(object, inquireType + Q_STRING_SIZE, &length);
@@ -15,3 +17,5 @@ QINT64 InquireHostString(QID object, QINT64 inquireType, std::wstring& out) {
   out = text;
   return result;
 }
+
+}  // namespace zor::foundation

@@ -12,6 +12,8 @@
 #include "platform/os/process/files.h"
 #include "platform/os/sync/thread.h"
 
+namespace zor::foundation {
+
 namespace {
 
 std::atomic<CLog*> g_log{nullptr};
@@ -166,3 +168,5 @@ void CLog::AttachRing(uint8_t* ring, uint32_t memorySize) {
   ring_.store(ring);
   ringSize_.store(ringSize);
 }
+
+}  // namespace zor::foundation

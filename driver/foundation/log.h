@@ -7,6 +7,8 @@
 
 #include "driver/foundation/logprovider.h"
 
+namespace zor::foundation {
+
 // The driver log: a lock-free ring of fixed-size records (logrecord.h) in a host buffer that
 // may wrap the kernel driver's log memory. Without a ring every write is dropped.
 class CLog {
@@ -78,3 +80,5 @@ class CLog {
   mutable std::mutex folderLock_;
   std::wstring folder_;
 };
+
+}  // namespace zor::foundation

@@ -6,6 +6,8 @@
 #include "driver/foundation/logrecord.h"
 #include "platform/host/hostservices.h"
 
+namespace zor::foundation {
+
 namespace {
 
 constexpr QID kHostSystem = 0x7F000001;
@@ -75,3 +77,5 @@ void CLog::SaveToFile(const wchar_t* folder, const wchar_t* name) {
   if (path.size() > kMaxSavePath) return;  // a cut-off name would land elsewhere
   HostBufExport(path.c_str(), kExportFormat, static_cast<QID>(bufferId_));
 }
+
+}  // namespace zor::foundation

@@ -8,6 +8,8 @@
 #include "driver/foundation/runtimeconfig.h"
 #include "driver/foundation/zorstring.h"
 
+namespace zor::foundation {
+
 namespace {
 
 std::atomic<int32_t> g_dumpCounter{0};
@@ -29,3 +31,5 @@ bool DumpDriverLogIfEnabled(uint64_t code, uint64_t subCode) {
   log->SaveToFile(folder.CStr(), name.CStr());
   return true;
 }
+
+}  // namespace zor::foundation

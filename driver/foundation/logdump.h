@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace zor::foundation {
+
 // When "DumpDriverLogsOnError" is set, saves the driver log under the temporary folder as
 // "ZORDriverLog_Err<code>_SubErr<sub>_<counter>.zim". True when a file was asked for.
 bool DumpDriverLogIfEnabled(uint64_t code, uint64_t subCode);
@@ -22,3 +24,5 @@ auto DumpDriverLogOnError(int64_t kind, void* out1, void* out2, void* out3, void
   }
   return result;
 }
+
+}  // namespace zor::foundation

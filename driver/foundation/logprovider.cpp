@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+namespace zor::foundation {
+
 namespace {
 
 std::atomic<uint32_t> g_sequenceCounter{0};
@@ -23,3 +25,5 @@ uint32_t CLogProvider::NextSequence() {
   sequence_ = counter & kSequenceMask;
   return counter;
 }
+
+}  // namespace zor::foundation

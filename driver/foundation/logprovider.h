@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace zor::foundation {
+
 // Identity that every driver-log record carries: a packed source id and a sequence number
 // drawn from one process-wide counter.
 class CLogProvider {
@@ -30,3 +32,5 @@ class CLogProvider {
 
 // Stands for the driver itself in records that no object owns (source id 4224).
 extern CLogProvider g_DriverLogProvider;
+
+}  // namespace zor::foundation

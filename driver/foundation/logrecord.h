@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace zor::foundation {
+
 // The driver-log ring lies in memory shared with the kernel driver: a header, then
 // fixed-size records. Little-endian; both layouts are fixed.
 struct LogRingHeader {
@@ -48,3 +50,5 @@ inline constexpr uint32_t kLogKindError = 2;
 inline constexpr uint32_t kLogKindCommand = 4;
 inline constexpr uint32_t kLogKindWrap = 6;
 inline constexpr uint32_t kLogKindSave = 7;
+
+}  // namespace zor::foundation

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace zor::foundation {
+
 // A driver-log tag: up to four characters, the first in the most significant byte and
 // shorter codes right-aligned ("OPCD" = 0x4F504344, "IN" = 0x494E).
 template <size_t N>
@@ -15,3 +17,5 @@ constexpr uint32_t LogTag(const char (&text)[N]) {
 
 // The tag of an empty pair.
 inline constexpr uint32_t kEmptyLogTag = LogTag(" ");
+
+}  // namespace zor::foundation

@@ -7,6 +7,8 @@
 #include "platform/os/ui/message_box.h"
 #include "platform/os/ui/session.h"
 
+namespace zor::foundation {
+
 namespace {
 
 constexpr uint32_t kButtonMask = 0xF;
@@ -55,3 +57,5 @@ void FatalMemoryError(const wchar_t* text) {
   ShowMessageBox(text, L"Fatal memory error.", os::MB_OK);
   std::_Exit(1);
 }
+
+}  // namespace zor::foundation

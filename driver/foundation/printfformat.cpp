@@ -7,6 +7,8 @@
 #include <cstring>
 #include <cwchar>
 
+namespace zor::foundation {
+
 namespace {
 
 template <typename Char>
@@ -187,3 +189,5 @@ int64_t FormatNarrowV(std::string& out, const char* format, va_list args) {
   out.resize(static_cast<size_t>(length));
   return length;
 }
+
+}  // namespace zor::foundation

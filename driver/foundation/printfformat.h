@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zor::foundation {
+
 // Rewrites a format written for the Windows printf family into its glibc form. In a wide
 // format %s and %c take wide arguments and %S/%C narrow ones; in a narrow format the other
 // way round; %hs is always narrow, %ls/%ws wide; %ld is 32 bits, %I64d 64 bits.
@@ -15,3 +17,5 @@ bool TranslateFormat(const char* format, std::string& out);
 // Narrow text is UTF-8. The wide form does not rely on vswprintf reporting a length.
 int64_t FormatWideV(std::wstring& out, const wchar_t* format, va_list args);
 int64_t FormatNarrowV(std::string& out, const char* format, va_list args);
+
+}  // namespace zor::foundation

@@ -4,6 +4,8 @@
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
 
+namespace zor::foundation {
+
 namespace {
 
 constexpr uintptr_t kSignalled = ~uintptr_t{0};
@@ -46,3 +48,5 @@ void CQueuedLock::Release(Node& node) {
   WaitForSlot(node.link);
   SignalSlot(node.next.load(std::memory_order_acquire)->wake);
 }
+
+}  // namespace zor::foundation

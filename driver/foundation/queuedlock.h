@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+namespace zor::foundation {
+
 // A lock that serves waiters in arrival order from one atomic tail pointer. Waiters spin on
 // nothing: each sleeps on an automatic-reset event that it creates only when it must wait.
 class CQueuedLock {
@@ -37,3 +39,5 @@ class CQueuedLockGuard {
   CQueuedLock& lock_;
   CQueuedLock::Node node_;
 };
+
+}  // namespace zor::foundation

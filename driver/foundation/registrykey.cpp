@@ -6,6 +6,8 @@
 
 #include "driver/foundation/registrylocations.h"
 
+namespace zor::foundation {
+
 namespace {
 
 bool ContainsVolatile(const CZORString& path) {
@@ -204,3 +206,5 @@ CZORString CRegistryKey::GetFullPath() const {
 bool CRegistryKey::UnderCurrentUser() const {
   return namedHive_ == os::HKEY_CURRENT_USER || userHiveOpened_;
 }
+
+}  // namespace zor::foundation

@@ -8,6 +8,8 @@
 #include "platform/os/core/error.h"
 #include "platform/os/registry/registry.h"
 
+namespace zor::foundation {
+
 // Own value types.
 inline constexpr uint32_t kRegTypeUnknown = 0;
 inline constexpr uint32_t kRegTypeDword = 1;
@@ -79,3 +81,5 @@ class CRegistryKey {
   std::vector<uint8_t> valueBuffer_ = std::vector<uint8_t>(1024);
   uint32_t dataLength_ = 0;
 };
+
+}  // namespace zor::foundation

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+namespace zor::foundation {
+
 namespace {
 
 constexpr os::Handle kNoHive{0};
@@ -77,3 +79,5 @@ bool HiveFromName(const wchar_t* name, os::Handle& hive) {
   }
   return false;
 }
+
+}  // namespace zor::foundation

@@ -4,6 +4,8 @@
 
 #include "platform/os/registry/registry.h"
 
+namespace zor::foundation {
+
 // The driver's registry locations, addressed by index.
 struct RegistryLocation {
   os::Handle hive;  // null for location 0, whose sub-path is a full text path
@@ -27,3 +29,5 @@ const RegistryLocation* FindRegistryLocation(int32_t index);
 const wchar_t* HiveToName(os::Handle hive);
 // The hive named (ignoring case); false for an unknown name.
 bool HiveFromName(const wchar_t* name, os::Handle& hive);
+
+}  // namespace zor::foundation

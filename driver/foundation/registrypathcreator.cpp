@@ -5,6 +5,8 @@
 #include "driver/foundation/registrylocations.h"
 #include "platform/os/process/library.h"
 
+namespace zor::foundation {
+
 namespace {
 
 struct VolatileParent {
@@ -59,3 +61,5 @@ bool CRegistryKey::RegisterPathCreator(int32_t location) {
   WriteText(stamped, L"PathCreator", stamped.GetPath().CStr());
   return true;
 }
+
+}  // namespace zor::foundation

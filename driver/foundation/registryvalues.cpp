@@ -3,6 +3,8 @@
 
 #include "driver/foundation/registrykey.h"
 
+namespace zor::foundation {
+
 namespace {
 
 constexpr uint32_t kMaxEnumName = 1024;
@@ -181,3 +183,5 @@ bool CRegistryKey::EnumValues(CTable1D<CZORString>& names) {
     return os::RegEnumValue(key, index, name, chars, nullptr, nullptr, nullptr);
   });
 }
+
+}  // namespace zor::foundation

@@ -5,6 +5,8 @@
 
 #include "driver/foundation/queuedlock.h"
 
+namespace zor::foundation {
+
 namespace {
 
 std::atomic<CRuntimeConfig*> g_config{nullptr};
@@ -106,3 +108,5 @@ void CRuntimeConfig::ReadFromRegistry() {
     if (!key.OpenSubKey(L"..")) return;
   }
 }
+
+}  // namespace zor::foundation

@@ -6,6 +6,8 @@
 #include "driver/foundation/table1d.h"
 #include "driver/foundation/zorstring.h"
 
+namespace zor::foundation {
+
 inline constexpr uint32_t kConfigKeyRead = 0x1;
 inline constexpr uint32_t kConfigKeyIndexed = 0x2;
 inline constexpr uint32_t kConfigKeyDeclared = 0x4;
@@ -60,3 +62,5 @@ class CRuntimeConfig {
 
   CTable1D<CRuntimeConfigSection*> sections_;
 };
+
+}  // namespace zor::foundation

@@ -2,6 +2,8 @@
 
 #include "driver/foundation/runtimeconfig.h"
 
+namespace zor::foundation {
+
 namespace {
 
 struct SectionKeys {
@@ -705,3 +707,5 @@ void CRuntimeConfig::BuildKeyTable() {
     }
   }
 }
+
+}  // namespace zor::foundation

@@ -7,6 +7,8 @@
 
 #include "driver/foundation/messagebox.h"
 
+namespace zor::foundation {
+
 // A growable one-dimensional array. Capacity grows in multiples of the grow step;
 // running out of memory ends the process, so no operation reports an allocation error.
 template <typename T>
@@ -123,3 +125,5 @@ class CTable1D {
   int64_t initialGrowStep_ = 1;
   int64_t growFactor_ = 1;
 };
+
+}  // namespace zor::foundation

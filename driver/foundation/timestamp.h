@@ -4,5 +4,9 @@
 
 #include "platform/os/cpu/timing.h"
 
+namespace zor::foundation {
+
 // The processor's time-stamp counter.
 inline uint64_t GetTimeStamp() { return os::ReadTimeStampCounter(); }
+
+}  // namespace zor::foundation

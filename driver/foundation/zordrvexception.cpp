@@ -5,6 +5,8 @@
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/printfformat.h"
 
+namespace zor::foundation {
+
 namespace {
 
 constexpr size_t kDescriptionLimit = 512;
@@ -76,3 +78,5 @@ ZorDrvRuntimeException ExceptionSource::ReportV(uint64_t codeA, uint64_t codeB,
   if (description.size() > kDescriptionLimit) description.resize(kDescriptionLimit);
   return ZorDrvRuntimeException(description, file_, line_, typeName_, codeA, codeB);
 }
+
+}  // namespace zor::foundation

@@ -5,6 +5,8 @@
 #include <exception>
 #include <string>
 
+namespace zor::foundation {
+
 // The driver's own exception; its full message is composed once, at construction.
 class ZorDrvException : public std::exception {
  public:
@@ -59,3 +61,5 @@ class ExceptionSource {
   uint32_t line_;
   std::wstring typeName_;
 };
+
+}  // namespace zor::foundation

@@ -7,6 +7,8 @@
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/printfformat.h"
 
+namespace zor::foundation {
+
 namespace {
 
 constexpr int64_t kStringStep = 32;
@@ -185,3 +187,5 @@ void CZORString::SetEmpty() {
   Grow(1, true);
   Data()[0] = L'\0';
 }
+
+}  // namespace zor::foundation

@@ -5,6 +5,8 @@
 
 #include "driver/foundation/table1d.h"
 
+namespace zor::foundation {
+
 // The driver's wide string. Its size counts the terminating NUL, so the empty string
 // has size 1; capacity grows in steps of 32 characters.
 class CZORString : private CTable1D<wchar_t> {
@@ -50,3 +52,5 @@ class CZORString : private CTable1D<wchar_t> {
   void AssignRange(const wchar_t* text, int64_t length);
   void SetEmpty();
 };
+
+}  // namespace zor::foundation

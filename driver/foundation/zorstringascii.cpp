@@ -6,6 +6,8 @@
 
 #include "driver/foundation/printfformat.h"
 
+namespace zor::foundation {
+
 namespace {
 
 constexpr int64_t kStringStep = 32;
@@ -93,3 +95,5 @@ void CZORStringAscii::AssignRange(const char* text, int64_t length) {
   }
   Data()[length] = '\0';
 }
+
+}  // namespace zor::foundation

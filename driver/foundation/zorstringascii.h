@@ -4,6 +4,8 @@
 
 #include "driver/foundation/table1d.h"
 
+namespace zor::foundation {
+
 // The narrow twin of CZORString: size counts the NUL, capacity grows in steps of 32 bytes.
 class CZORStringAscii : private CTable1D<char> {
  public:
@@ -34,3 +36,5 @@ class CZORStringAscii : private CTable1D<char> {
  private:
   void AssignRange(const char* text, int64_t length);
 };
+
+}  // namespace zor::foundation

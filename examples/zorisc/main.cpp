@@ -13,6 +13,9 @@
 #include "driver/ieee1532/engine/iscengine.h"
 #include "platform/boardsim/jtag/chainfile.h"
 
+using zor::firmware::CBoardJtagPort;
+using zor::isc::IscEngineMain;
+
 namespace {
 
 class ConsolePort : public CBoardJtagPort {

@@ -5,9 +5,9 @@
 #include "driver/firmware/staplporthost.h"
 
 // Shows what a STAPL program prints and exports on the console.
-class CConsoleStaplHost : public CStaplPortHost {
+class CConsoleStaplHost : public zor::firmware::CStaplPortHost {
  public:
-  using CStaplPortHost::CStaplPortHost;
+  using zor::firmware::CStaplPortHost::CStaplPortHost;
 
   void StaplMessage(const char* text) override;
   void StaplExport(const char* key, int64_t value) override;

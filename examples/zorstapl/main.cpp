@@ -15,6 +15,12 @@
 #include "examples/zorstapl/consolehost.h"
 #include "platform/boardsim/jtag/chainfile.h"
 
+using zor::firmware::CBoardJtagPort;
+using zor::firmware::kStaplSuccess;
+using zor::firmware::StaplExecute;
+using zor::firmware::StaplExitText;
+using zor::firmware::StaplResultText;
+
 namespace {
 
 constexpr int kCannotRun = 255;

@@ -5,9 +5,9 @@
 
 #include "driver/foundation/error.h"
 
-class CBoardJtagPort;
-
 namespace zor::firmware {
+
+class CBoardJtagPort;
 
 // What the grab-module firmware check needs of the board system that runs it. The board system
 // implements it; tests implement it over the simulator alone.
@@ -22,7 +22,7 @@ class IFirmwareCheckSystem {
   virtual uint32_t CapabilityWord() const = 0;
   virtual uint32_t FirmwareCode() const = 0;
   virtual uint8_t FirmwareUpdateFlag() const = 0;
-  virtual bool RefreshBoardInformation(CError& error) = 0;
+  virtual bool RefreshBoardInformation(foundation::CError& error) = 0;
 
   // The address of the board's JTAG control register, and the port in use while a run lasts.
   virtual uint64_t JtagRegisterAddress() const = 0;

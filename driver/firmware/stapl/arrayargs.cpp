@@ -7,6 +7,8 @@
 #include "driver/firmware/stapl/textscan.h"
 #include "driver/firmware/stapl/uncompress.h"
 
+namespace zor::firmware {
+
 using namespace staplText;
 
 int CStaplInterpreter::ParseArrayArg(std::string_view text, int slot, StaplArrayArg* arg) {
@@ -118,3 +120,5 @@ int CStaplInterpreter::ParseLiteral(std::string_view text, int slot, StaplArrayA
   arg->words = bits.data();
   return kStaplSuccess;
 }
+
+}  // namespace zor::firmware

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace zor::firmware {
+
 // Boolean arrays keep 32 bits per word: bit i is bit i % 32 of word i / 32.
 using StaplBits = std::vector<uint32_t>;
 
@@ -18,3 +20,5 @@ inline void SetStaplBit(uint32_t* bits, int64_t i, bool value) {
     bits[i >> 5] &= ~mask;
   }
 }
+
+}  // namespace zor::firmware

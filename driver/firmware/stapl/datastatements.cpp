@@ -9,6 +9,8 @@
 #include "driver/firmware/stapl/textscan.h"
 #include "driver/firmware/stapl/uncompress.h"
 
+namespace zor::firmware {
+
 using namespace staplText;
 
 namespace {
@@ -346,3 +348,5 @@ int CStaplInterpreter::DoExport(std::string_view rest) {
   m_host.StaplExport(keyText.c_str(), number);
   return kStaplSuccess;
 }
+
+}  // namespace zor::firmware

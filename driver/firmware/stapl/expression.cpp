@@ -9,6 +9,8 @@
 #include "driver/firmware/stapl/symboltable.h"
 #include "driver/firmware/stapl/textscan.h"
 
+namespace zor::firmware {
+
 namespace {
 
 struct EvalError {
@@ -454,3 +456,5 @@ int StaplEvaluateExpression(std::string_view text, IStaplSymbolResolver& resolve
     return e.code;
   }
 }
+
+}  // namespace zor::firmware

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace zor::firmware {
+
 struct StaplSymbol;
 
 // Type tags of expression values.
@@ -25,3 +27,5 @@ class IStaplSymbolResolver {
 // Evaluates one expression; value and type are written only on success (result 0).
 int StaplEvaluateExpression(std::string_view text, IStaplSymbolResolver& resolver, int64_t* value,
                             int* type);
+
+}  // namespace zor::firmware

@@ -5,6 +5,8 @@
 #include "driver/firmware/stapl/staplresult.h"
 #include "driver/firmware/stapl/textscan.h"
 
+namespace zor::firmware {
+
 using namespace staplText;
 
 int CStaplInterpreter::DoAction(std::string_view rest) {
@@ -322,3 +324,5 @@ int CStaplInterpreter::DoExit(std::string_view rest) {
   m_done = true;
   return kStaplSuccess;
 }
+
+}  // namespace zor::firmware

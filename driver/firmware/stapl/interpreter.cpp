@@ -10,6 +10,8 @@
 #include "driver/firmware/stapl/staplresult.h"
 #include "driver/firmware/stapl/textscan.h"
 
+namespace zor::firmware {
+
 namespace {
 
 enum Keyword {
@@ -335,3 +337,5 @@ int32_t StaplExecute(IStaplHost& host, const char* action, const char* const* in
     return kStaplOutOfMemory;
   }
 }
+
+}  // namespace zor::firmware

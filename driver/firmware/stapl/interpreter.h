@@ -14,6 +14,8 @@
 #include "driver/firmware/stapl/statementreader.h"
 #include "driver/firmware/stapl/symboltable.h"
 
+namespace zor::firmware {
+
 // A Boolean array argument: a range of an array or of a literal.
 struct StaplArrayArg {
   uint32_t* words = nullptr;
@@ -120,3 +122,5 @@ class CStaplInterpreter : public IStaplSymbolResolver {
   int m_vectorCount = 0;
   int32_t m_failStart = 0;
 };
+
+}  // namespace zor::firmware

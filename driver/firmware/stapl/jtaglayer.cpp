@@ -4,6 +4,8 @@
 #include "driver/firmware/stapl/staplhost.h"
 #include "driver/firmware/stapl/staplresult.h"
 
+namespace zor::firmware {
+
 namespace {
 
 using S = zor::jtag::TapState;
@@ -34,7 +36,7 @@ const TapRow& Row(S s) { return kTap[static_cast<int>(s)]; }
 
 }  // namespace
 
-zor::jtag::TapState StaplTapStateByName(std::string_view name) {
+jtag::TapState StaplTapStateByName(std::string_view name) {
   for (int i = 0; i < 16; ++i) {
     if (kNames[i] == name) return static_cast<S>(i);
   }
@@ -49,14 +51,14 @@ bool CStaplJtag::ClockBit(bool tms, bool tdi, bool readTdo) {
 
 void CStaplJtag::Clock(bool tms) { ClockBit(tms, false, false); }
 
-int CStaplJtag::Walk(zor::jtag::TapState target) {
+int CStaplJtag::Walk(jtag::TapState target) {
   for (int step = 0; step < 9 && m_state != target; ++step) {
     Clock((Row(m_state).path >> static_cast<int>(target)) & 1);
   }
   return m_state == target ? kStaplSuccess : kStaplInternalError;
 }
 
-int CStaplJtag::GotoState(zor::jtag::TapState target) {
+int CStaplJtag::GotoState(jtag::TapState target) {
   if (m_state == S::kUnknown) {
     m_state = S::kReset;
     for (int i = 0; i < 5; ++i) Clock(true);
@@ -74,7 +76,7 @@ int CStaplJtag::GotoState(zor::jtag::TapState target) {
   return Walk(target);
 }
 
-int CStaplJtag::GotoStateIfDifferent(zor::jtag::TapState target) {
+int CStaplJtag::GotoStateIfDifferent(jtag::TapState target) {
   return m_state == target ? kStaplSuccess : GotoState(target);
 }
 
@@ -154,3 +156,5 @@ int CStaplJtag::Scan(bool ir, int64_t count, Bits data, uint32_t* capture, int64
   }
   return kStaplSuccess;
 }
+
+}  // namespace zor::firmware

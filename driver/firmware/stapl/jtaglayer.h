@@ -6,10 +6,12 @@
 
 #include "interfaces/jtag/tapstate.h"
 
+namespace zor::firmware {
+
 class IStaplHost;
 
 // Parses a state name ("IDLE", "DRPAUSE", ...); kUnknown when it is none.
-zor::jtag::TapState StaplTapStateByName(std::string_view name);
+jtag::TapState StaplTapStateByName(std::string_view name);
 
 // The interpreter's JTAG layer: tracks the TAP state, walks it with TMS and shifts the
 // instruction and data registers with the pre- and postamble bits.
@@ -23,18 +25,18 @@ class CStaplJtag {
 
   explicit CStaplJtag(IStaplHost& host) : m_host(host) {}
 
-  zor::jtag::TapState State() const { return m_state; }
+  jtag::TapState State() const { return m_state; }
   // One clock with TDI low.
   void Clock(bool tms);
   // Walks to the target; 0 or 10.
-  int GotoState(zor::jtag::TapState target);
+  int GotoState(jtag::TapState target);
   // Walks there only when the state differs (no extra clock in a stable state).
-  int GotoStateIfDifferent(zor::jtag::TapState target);
+  int GotoStateIfDifferent(jtag::TapState target);
   // Resets through five TMS-high clocks and one low when the state is known.
   void Release();
 
-  void SetDrStop(zor::jtag::TapState s) { m_drStop = s; }
-  void SetIrStop(zor::jtag::TapState s) { m_irStop = s; }
+  void SetDrStop(jtag::TapState s) { m_drStop = s; }
+  void SetIrStop(jtag::TapState s) { m_irStop = s; }
   // Negative counts change nothing.
   void SetPreDr(int64_t count, Bits data) { SetAmble(m_preDr, count, data); }
   void SetPostDr(int64_t count, Bits data) { SetAmble(m_postDr, count, data); }
@@ -53,12 +55,14 @@ class CStaplJtag {
   static void SetAmble(Amble& amble, int64_t count, Bits data);
   int Scan(bool ir, int64_t count, Bits data, uint32_t* capture, int64_t captureStart);
   bool ClockBit(bool tms, bool tdi, bool readTdo);
-  int Walk(zor::jtag::TapState target);
+  int Walk(jtag::TapState target);
 
   IStaplHost& m_host;
-  zor::jtag::TapState m_state = zor::jtag::TapState::kUnknown;
-  zor::jtag::TapState m_drStop = zor::jtag::TapState::kIdle;
-  zor::jtag::TapState m_irStop = zor::jtag::TapState::kIdle;
+  jtag::TapState m_state = jtag::TapState::kUnknown;
+  jtag::TapState m_drStop = jtag::TapState::kIdle;
+  jtag::TapState m_irStop = jtag::TapState::kIdle;
   Amble m_preDr, m_postDr, m_preIr, m_postIr;
   std::vector<uint8_t> m_drBuffer, m_irBuffer;  // one byte per bit
 };
+
+}  // namespace zor::firmware

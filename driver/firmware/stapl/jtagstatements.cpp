@@ -6,6 +6,8 @@
 #include "driver/firmware/stapl/staplresult.h"
 #include "driver/firmware/stapl/textscan.h"
 
+namespace zor::firmware {
+
 using namespace staplText;
 
 namespace {
@@ -18,9 +20,9 @@ void CutLiteral(StaplArrayArg& arg, int64_t length) {
   if (arg.literal && arg.Length() > length) arg.end = arg.start + length - 1;
 }
 
-int TakeStateName(std::string_view name, zor::jtag::TapState* state) {
+int TakeStateName(std::string_view name, jtag::TapState* state) {
   *state = StaplTapStateByName(name);
-  return *state == zor::jtag::TapState::kUnknown ? kStaplSyntaxError : kStaplSuccess;
+  return *state == jtag::TapState::kUnknown ? kStaplSyntaxError : kStaplSuccess;
 }
 
 }  // namespace
@@ -104,7 +106,7 @@ int CStaplInterpreter::DoScan(bool ir, std::string_view rest) {
 int CStaplInterpreter::DoStop(bool ir, std::string_view rest) {
   std::string_view text = rest;
   if (!StripSemicolon(text)) return kStaplSyntaxError;
-  zor::jtag::TapState state;
+  jtag::TapState state;
   const int rc = TakeStateName(text, &state);
   if (rc != kStaplSuccess) return rc;
   if (ir) {
@@ -125,7 +127,7 @@ int CStaplInterpreter::DoState(std::string_view rest) {
   std::string_view list = names;
   while (!(list = Trim(list)).empty()) {
     const std::string_view name = TakeName(list);
-    zor::jtag::TapState state;
+    jtag::TapState state;
     int rc = TakeStateName(name, &state);
     if (rc != kStaplSuccess) return rc;
     if ((rc = m_jtag.GotoState(state)) != kStaplSuccess) return rc;
@@ -165,11 +167,11 @@ int CStaplInterpreter::DoWait(std::string_view rest) {
     bool cycles;
   };
   std::vector<Count> counts;
-  zor::jtag::TapState waitState = zor::jtag::TapState::kIdle, endState = zor::jtag::TapState::kIdle;
+  jtag::TapState waitState = jtag::TapState::kIdle, endState = jtag::TapState::kIdle;
   bool waitNamed = false, endNamed = false;
   for (std::string_view item : SplitTopLevel(text)) {
-    const zor::jtag::TapState state = StaplTapStateByName(item);
-    if (state != zor::jtag::TapState::kUnknown) {
+    const jtag::TapState state = StaplTapStateByName(item);
+    if (state != jtag::TapState::kUnknown) {
       bool& named = counts.empty() ? waitNamed : endNamed;
       if (named) return kStaplSyntaxError;
       named = true;
@@ -191,17 +193,17 @@ int CStaplInterpreter::DoWait(std::string_view rest) {
     if (count.cycles) {
       const int rc = m_jtag.GotoStateIfDifferent(waitState);
       if (rc != kStaplSuccess) return rc;
-      const bool tms = waitState == zor::jtag::TapState::kReset;
+      const bool tms = waitState == jtag::TapState::kReset;
       for (int64_t i = 0; i < count.amount; ++i) m_jtag.Clock(tms);
     } else {
-      if (m_jtag.State() != zor::jtag::TapState::kUnknown) {
+      if (m_jtag.State() != jtag::TapState::kUnknown) {
         const int rc = m_jtag.GotoStateIfDifferent(waitState);
         if (rc != kStaplSuccess) return rc;
       }
       m_host.StaplDelay(count.amount);
     }
   }
-  return endState == zor::jtag::TapState::kIdle ? kStaplSuccess : m_jtag.GotoState(endState);
+  return endState == jtag::TapState::kIdle ? kStaplSuccess : m_jtag.GotoState(endState);
 }
 
 int CStaplInterpreter::DoVmap(std::string_view rest) {
@@ -295,3 +297,5 @@ int CStaplInterpreter::DoPadding(std::string_view rest) {
   m_jtag.SetPostIr(lengths[3], {});
   return kStaplSuccess;
 }
+
+}  // namespace zor::firmware

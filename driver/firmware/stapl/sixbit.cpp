@@ -1,5 +1,7 @@
 #include "driver/firmware/stapl/sixbit.h"
 
+namespace zor::firmware {
+
 int StaplSixBitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
@@ -28,3 +30,5 @@ bool StaplUnpackSixBit(std::string_view text, std::vector<uint8_t>* bytes) {
   }
   return true;
 }
+
+}  // namespace zor::firmware

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace zor::firmware {
+
 // What the interpreter needs of its host: the program text, the JTAG pins, time and messages.
 class IStaplHost {
  public:
@@ -28,3 +30,5 @@ class IStaplHost {
   // Non-zero when the frequency cannot be set.
   virtual int StaplSetFrequency(int64_t hertz) = 0;
 };
+
+}  // namespace zor::firmware

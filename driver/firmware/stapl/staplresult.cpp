@@ -1,5 +1,7 @@
 #include "driver/firmware/stapl/staplresult.h"
 
+namespace zor::firmware {
+
 const char* StaplResultText(int32_t code) {
   static const char* const kTexts[kStaplResultCount] = {
       "success",
@@ -27,3 +29,5 @@ const char* StaplResultText(int32_t code) {
   };
   return code >= 0 && code < kStaplResultCount ? kTexts[code] : nullptr;
 }
+
+}  // namespace zor::firmware

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace zor::firmware {
+
 // Result codes of a run; 0 is success.
 enum StaplResult : int32_t {
   kStaplSuccess = 0,
@@ -31,3 +33,5 @@ enum StaplResult : int32_t {
 
 // The text of a result code, or null for a code outside the table.
 const char* StaplResultText(int32_t code);
+
+}  // namespace zor::firmware

@@ -1,5 +1,7 @@
 #include "driver/firmware/stapl/staplstack.h"
 
+namespace zor::firmware {
+
 bool CStaplStack::Push(const StaplStackRecord& record) {
   if (m_records.size() >= kDepth) return false;
   m_records.push_back(record);
@@ -11,3 +13,5 @@ bool CStaplStack::Pop() {
   m_records.pop_back();
   return true;
 }
+
+}  // namespace zor::firmware

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace zor::firmware {
+
 struct StaplSymbol;
 
 enum class StaplStackKind { kFor = 1, kValue = 2, kCall = 3 };
@@ -31,3 +33,5 @@ class CStaplStack {
  private:
   std::vector<StaplStackRecord> m_records;
 };
+
+}  // namespace zor::firmware

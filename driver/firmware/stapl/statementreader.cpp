@@ -5,6 +5,8 @@
 #include "driver/firmware/stapl/staplhost.h"
 #include "driver/firmware/stapl/staplresult.h"
 
+namespace zor::firmware {
+
 namespace {
 
 bool KeepsCaseAfterAt(int c) { return std::isalnum(c) || c == ' ' || c == '@' || c == '_'; }
@@ -111,3 +113,5 @@ int CStaplStatementReader::ReadLongInitialiser(int32_t start, std::string& text)
   }
   return Seek(resume);
 }
+
+}  // namespace zor::firmware

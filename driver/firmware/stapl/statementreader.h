@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zor::firmware {
+
 class IStaplHost;
 
 // Reads the program one statement at a time through the host: comments dropped, blanks folded,
@@ -39,3 +41,5 @@ class CStaplStatementReader {
   int32_t m_statementStart = 0;
   int32_t m_statementEnd = 0;
 };
+
+}  // namespace zor::firmware

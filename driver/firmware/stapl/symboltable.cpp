@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+namespace zor::firmware {
+
 uint32_t StaplSymbolBucket(std::string_view name) {
   // Unsigned arithmetic: a hash of 0x80000000 has no positive absolute value in 32 bits.
   uint32_t h = 0;
@@ -51,3 +53,5 @@ StaplSymbol* CStaplSymbolTable::Add(std::string_view name, StaplKind kind, int64
   head = symbol;
   return symbol;
 }
+
+}  // namespace zor::firmware

@@ -9,6 +9,8 @@
 
 #include "driver/firmware/stapl/bitarray.h"
 
+namespace zor::firmware {
+
 enum class StaplKind : int32_t {
   kLabel = 1,
   kInteger = 2,
@@ -73,3 +75,5 @@ class CStaplSymbolTable {
  private:
   std::vector<StaplSymbol*> m_buckets;
 };
+
+}  // namespace zor::firmware

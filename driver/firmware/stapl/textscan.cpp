@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+namespace zor::firmware {
+
 namespace staplText {
 
 namespace {
@@ -95,3 +97,5 @@ int HexDigitValue(char c) {
 }
 
 }  // namespace staplText
+
+}  // namespace zor::firmware

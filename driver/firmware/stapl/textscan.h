@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+namespace zor::firmware {
+
 // Small helpers over statement text (blanks already folded, letters upper-cased).
 namespace staplText {
 
@@ -25,3 +27,5 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 int HexDigitValue(char c);
 
 }  // namespace staplText
+
+}  // namespace zor::firmware

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace zor::firmware {
+
 namespace {
 
 // Reads fields of 1 to 16 bits, least significant bit first; bits past the end read as ones.
@@ -59,3 +61,5 @@ int64_t StaplUncompress(const uint8_t* in, int64_t inLength, uint8_t* out, int64
   }
   return length;
 }
+
+}  // namespace zor::firmware

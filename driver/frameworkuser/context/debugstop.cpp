@@ -2,6 +2,8 @@
 
 #include "driver/foundation/runtimeconfig.h"
 
+using zor::foundation::CRuntimeConfig;
+
 namespace zor::frame {
 
 bool DebugStopSettings::Matches(int64_t code, const int64_t subCodes[3]) const {

@@ -7,6 +7,8 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "platform/os/ui/message_box.h"
 
+using zor::foundation::ShowMessageBox;
+
 namespace zor::frame {
 
 void QDDriverThreadContext::ShowInternalErrorPopup() {

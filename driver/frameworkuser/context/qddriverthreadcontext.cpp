@@ -10,6 +10,11 @@
 #include "driver/frameworkuser/errortable/messagetable.h"
 #include "platform/os/sync/event.h"
 
+using zor::foundation::CLog;
+using zor::foundation::CLogProvider;
+using zor::foundation::kEmptyLogTag;
+using zor::foundation::LogTag;
+
 namespace zor::frame {
 namespace {
 

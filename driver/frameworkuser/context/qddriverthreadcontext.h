@@ -21,7 +21,7 @@ class QDDeviceDriver;
 
 inline constexpr int64_t kOwnTextSize = 320;
 
-class QDDriverThreadContext : public CLogProvider {
+class QDDriverThreadContext : public foundation::CLogProvider {
  public:
   QDDriverThreadContext(QDDeviceDriver& driver, uint32_t threadId);
   QDDriverThreadContext(const QDDriverThreadContext&) = delete;
@@ -107,7 +107,7 @@ class QDDriverThreadContext : public CLogProvider {
   wchar_t details_[2][kOwnTextSize] = {};
   std::atomic<QDZorThreadContext*> current_{nullptr};
   std::array<std::atomic<const void*>, kPins> pins_{};
-  CZORString freeTexts_[3];
+  foundation::CZORString freeTexts_[3];
 };
 
 }  // namespace zor::frame

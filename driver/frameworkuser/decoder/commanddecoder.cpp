@@ -8,6 +8,8 @@
 #include "driver/frameworkuser/timing/opcodetiming.h"
 #include "interfaces/hostcommand/opcodes.h"
 
+using zor::foundation::GetTimeStamp;
+
 using zor::frame::CQDDeviceDriverWrapper;
 using zor::frame::QDCommandWrapper;
 using zor::frame::QDDeviceDriver;

@@ -6,6 +6,11 @@
 #include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "interfaces/hostcommand/opcodes.h"
 
+using zor::foundation::CLog;
+using zor::foundation::CLogProvider;
+using zor::foundation::kEmptyLogTag;
+using zor::foundation::LogTag;
+
 namespace zor::frame {
 namespace {
 

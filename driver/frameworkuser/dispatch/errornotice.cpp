@@ -3,6 +3,8 @@
 #include "driver/foundation/logdump.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 
+using zor::foundation::DumpDriverLogOnError;
+
 namespace zor::frame {
 
 int64_t ErrorNotice(const OperationArgs& args, QDDriverThreadContext& ctx) {

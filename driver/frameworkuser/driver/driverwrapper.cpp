@@ -4,6 +4,8 @@
 
 #include "driver/frameworkuser/driver/qdhwspecdriver.h"
 
+using zor::foundation::CQueuedLockGuard;
+
 namespace zor::frame {
 namespace {
 

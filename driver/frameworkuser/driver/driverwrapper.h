@@ -38,7 +38,7 @@ class CQDDeviceDriverWrapper {
   std::atomic<QDDeviceDriver*> driver_{nullptr};
   std::recursive_mutex globalLock_;
   std::recursive_mutex digitizerAllocationLock_;
-  CQueuedLock creationLock_;
+  foundation::CQueuedLock creationLock_;
   DriverFactory factory_ = nullptr;
 };
 

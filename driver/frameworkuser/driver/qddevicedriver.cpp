@@ -9,6 +9,10 @@
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "platform/host/hostservices.h"
 
+using zor::foundation::CLog;
+using zor::foundation::CRuntimeConfig;
+using zor::foundation::GetTimeStamp;
+
 namespace zor::frame {
 namespace {
 

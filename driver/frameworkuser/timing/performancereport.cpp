@@ -9,6 +9,8 @@
 #include "platform/os/diag/debug_output.h"
 #include "platform/os/registry/registry.h"
 
+using zor::foundation::GetTimeStamp;
+
 namespace zor::frame {
 namespace {
 

@@ -6,6 +6,8 @@
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 void Once(IscInputFile& file, bool& defined, const char* message) {
@@ -259,3 +261,5 @@ void BsdlParseAttribute(BsdlEntity& entity, IscInputFile& input) {
     ParseDesignWarning(value, "    - ISC design warnings: --------------------");
   }
 }
+
+}  // namespace zor::isc

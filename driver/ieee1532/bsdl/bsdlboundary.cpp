@@ -3,6 +3,8 @@
 
 #include "driver/ieee1532/bsdl/bsdlparsing.h"
 
+namespace zor::isc {
+
 namespace {
 
 struct FunctionName {
@@ -195,3 +197,5 @@ void BsdlParseBoundaryRegister(BsdlEntity& entity, IscInputFile& value) {
     if (!entity.cells[i].defined) BsdlError(value, "BSC [%ld] not defined", static_cast<long>(i));
   }
 }
+
+}  // namespace zor::isc

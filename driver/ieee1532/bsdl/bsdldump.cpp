@@ -3,6 +3,8 @@
 #include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 const char* const kFunctionNames[] = {"",        "input",    "clock",    "output2", "output3",
@@ -129,3 +131,5 @@ void BsdlDumpFlows(const BsdlEntity& entity) {
   text += "\n--- end of Flows/Procs/Actions ------";
   IscWriteMessageLine(text.c_str(), kIscLinePlain);
 }
+
+}  // namespace zor::isc

@@ -1,5 +1,7 @@
 #include "driver/ieee1532/bsdl/bsdlentity.h"
 
+namespace zor::isc {
+
 int BsdlEntity::FindOpcode(const std::string& lowerName) const {
   for (size_t i = 0; i < opcodes.size(); ++i) {
     if (opcodes[i].name == lowerName) return static_cast<int>(i);
@@ -56,3 +58,5 @@ int64_t BsdlEntity::RegisterLength(int opcode) const {
   if (data.length == 0 && data.name == "boundary") return boundaryLength;
   return data.length;
 }
+
+}  // namespace zor::isc

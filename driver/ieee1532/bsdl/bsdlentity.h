@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace zor::isc {
+
 enum class BsdlPortDirection { In, Out, InOut, Buffer, Linkage };
 
 struct BsdlPortElement {
@@ -218,3 +220,5 @@ struct BsdlEntity {
   // Length of the data register that the instruction selects; 0 when unknown.
   int64_t RegisterLength(int opcode) const;
 };
+
+}  // namespace zor::isc

@@ -3,6 +3,8 @@
 
 #include "driver/ieee1532/bsdl/bsdlparsing.h"
 
+namespace zor::isc {
+
 namespace {
 
 bool IsHexText(const std::string& text) {
@@ -199,3 +201,5 @@ void BsdlParseActivityField(BsdlFlow& flow, IscInputFile& value, BsdlField& fiel
     ReadValue(flow, value, field.mask, field.width, true);
   }
 }
+
+}  // namespace zor::isc

@@ -2,6 +2,8 @@
 
 #include "driver/ieee1532/bsdl/bsdlparsing.h"
 
+namespace zor::isc {
+
 namespace {
 
 // A loop written without "max" may try this many times beyond its minimum; a loop must end.
@@ -255,3 +257,5 @@ void BsdlParseFlows(BsdlEntity& entity, IscInputFile& value) {
     if (!BsdlIsChar(value, ',')) BsdlError(value, "',' or ')' expected");
   }
 }
+
+}  // namespace zor::isc

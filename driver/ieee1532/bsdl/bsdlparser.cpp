@@ -6,6 +6,8 @@
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 void ParseEntityName(BsdlEntity& entity, IscInputFile& file) {
@@ -132,3 +134,5 @@ int BsdlParseFile(BsdlEntity& entity, IscInputFile& input) {
   }
   return entity.ended ? 1 : 0;
 }
+
+}  // namespace zor::isc

@@ -5,6 +5,8 @@
 #include "driver/ieee1532/bsdl/bsdlentity.h"
 #include "driver/ieee1532/text/iscinputfile.h"
 
+namespace zor::isc {
+
 // Reads one BSDL file into entity; 1 when the entity's "end" statement was found.
 int BsdlParseFile(BsdlEntity& entity, IscInputFile& input);
 // One "attribute" statement; the word "attribute" has been read.
@@ -16,3 +18,5 @@ void BsdlOverrideAction(BsdlEntity& entity, const std::string& action, const std
                         int setting);
 void BsdlDumpInfo(const BsdlEntity& entity);
 void BsdlDumpFlows(const BsdlEntity& entity);
+
+}  // namespace zor::isc

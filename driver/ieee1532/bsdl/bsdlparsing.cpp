@@ -8,6 +8,8 @@
 
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 void BsdlNext(IscInputFile& file) { InputFileNextToken(file, kIscTokenSkipSpace); }
 
 bool BsdlIs(const IscInputFile& file, const char* lowerWord) {
@@ -130,3 +132,5 @@ void BsdlCollectValue(IscInputFile& file, IscInputFile& value) {
   InputFileSetText(value, std::move(text), std::move(lines));
   if (!value.memoryLines.empty()) value.line = value.memoryLines.front();
 }
+
+}  // namespace zor::isc

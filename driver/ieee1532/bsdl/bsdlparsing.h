@@ -6,6 +6,8 @@
 #include "driver/ieee1532/bsdl/bsdlentity.h"
 #include "driver/ieee1532/text/iscinputfile.h"
 
+namespace zor::isc {
+
 // Token helpers shared by the BSDL statement and attribute parsers.
 
 void BsdlNext(IscInputFile& file);
@@ -38,3 +40,5 @@ void BsdlParseFlows(BsdlEntity& entity, IscInputFile& value);
 void BsdlParseActivityField(BsdlFlow& flow, IscInputFile& value, BsdlField& field);
 void BsdlParseProcedures(BsdlEntity& entity, IscInputFile& value);
 void BsdlParseActions(BsdlEntity& entity, IscInputFile& value);
+
+}  // namespace zor::isc

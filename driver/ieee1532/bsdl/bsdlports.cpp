@@ -3,6 +3,8 @@
 
 #include "driver/ieee1532/bsdl/bsdlparsing.h"
 
+namespace zor::isc {
+
 namespace {
 
 BsdlPortDirection ParseDirection(IscInputFile& file) {
@@ -198,3 +200,5 @@ void BsdlParsePinMap(BsdlEntity& entity, IscInputFile& value) {
   }
   if (missing) BsdlError(value, "In/Out/InOut/Buffer ports must be assigned to pins/sites");
 }
+
+}  // namespace zor::isc

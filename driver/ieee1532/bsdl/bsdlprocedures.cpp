@@ -2,6 +2,8 @@
 #include "driver/ieee1532/bsdl/bsdlparsing.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 // NAME ['(' DATA ')']; the current token is the name. Leaves the token after it.
@@ -155,3 +157,5 @@ void BsdlOverrideAction(BsdlEntity& entity, const std::string& action, const std
              WithData(action, data).c_str(), WithData(procedure, procedureData).c_str(),
              entity.name.c_str());
 }
+
+}  // namespace zor::isc

@@ -4,6 +4,8 @@
 #include "driver/ieee1532/bsdl/bsdlparsing.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 struct StandardRegister {
@@ -155,3 +157,5 @@ const BsdlDataRegister& BsdlRegisterForOpcode(const BsdlEntity& entity, int opco
   }
   return entity.registers[static_cast<size_t>(reg)];
 }
+
+}  // namespace zor::isc

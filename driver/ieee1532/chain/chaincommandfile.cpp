@@ -7,6 +7,8 @@
 #include "driver/ieee1532/host/iscport.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 [[noreturn]] void Fail(IscInputFile& in, const char* text) {
@@ -163,3 +165,5 @@ int ChainReadCommandFile(IscInputFile& record) {
   }
   return 1;
 }
+
+}  // namespace zor::isc

@@ -2,6 +2,8 @@
 
 #include "driver/ieee1532/flow/iscconcurrentstate.h"
 
+namespace zor::isc {
+
 ChainDevice::ChainDevice() = default;
 ChainDevice::~ChainDevice() = default;
 
@@ -18,3 +20,5 @@ void ChainFree(Chain& chain) {
   chain.mask.clear();
   chain.maxRegister = 0;
 }
+
+}  // namespace zor::isc

@@ -9,6 +9,8 @@
 #include "driver/ieee1532/isc/iscdatafile.h"
 #include "driver/ieee1532/text/iscinputfile.h"
 
+namespace zor::isc {
+
 struct ChainConcurrentState;
 
 // One device of the JTAG chain, as the command file names it.
@@ -52,3 +54,5 @@ int64_t ChainActionRegisterLength(const ChainDevice& device);
 // Text of an action for messages: "name" or "name(data)".
 std::string ChainActionText(const ChainDevice& device);
 void ChainPrintCommandFileHelp();
+
+}  // namespace zor::isc

@@ -5,6 +5,8 @@
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 std::string EntityName(const ChainDevice& device) {
@@ -168,3 +170,5 @@ void ChainPrintCommandFileHelp() {
   };
   for (const char* line : kLines) IscWriteMessageLine(line, kIscLinePlain);
 }
+
+}  // namespace zor::isc

@@ -15,6 +15,8 @@
 #include "driver/ieee1532/tap/isctap.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 std::atomic<bool> g_running{false};
@@ -110,3 +112,5 @@ int IscEngineMain(int argc, char** argv) {
   }
   return 0;  // not reached
 }
+
+}  // namespace zor::isc

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace zor::isc {
+
 // The IEEE 1532 programming engine, run as a function with a command line.
 // Fatal stops close the engine's files, free its state and throw the integer 1.
 int IscEngineMain(int argc, char** argv);
@@ -8,3 +10,5 @@ int IscEngineParseToolOption(int& argc, char**& argv);
 void IscEnginePrintUsage();
 void IscEngineInitGlobals();
 void IscEngineFreeGlobals();
+
+}  // namespace zor::isc

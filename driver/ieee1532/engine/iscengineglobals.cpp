@@ -8,6 +8,8 @@
 #include "driver/ieee1532/tap/isctap.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 std::vector<std::unique_ptr<BsdlEntity>> g_entities;
@@ -51,3 +53,5 @@ void IscEngineFreeGlobals() {
   IscEngineCommandLine() = IscCommandLine{};
   IscResetSettings();
 }
+
+}  // namespace zor::isc

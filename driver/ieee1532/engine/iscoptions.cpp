@@ -11,6 +11,8 @@
 #include "driver/ieee1532/text/iscinputfile.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 constexpr const char* kProgram = "rurura";
@@ -249,3 +251,5 @@ void IscEnginePrintUsage() {
   };
   for (const char* text : kAlways) UsageLine(text);
 }
+
+}  // namespace zor::isc

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace zor::isc {
+
 // File names given on the engine's command line.
 struct IscCommandLine {
   bool commandFileGiven = false;
@@ -11,3 +13,5 @@ struct IscCommandLine {
 };
 
 IscCommandLine& IscEngineCommandLine();
+
+}  // namespace zor::isc

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace zor::isc {
+
 // Engine settings: process-global, reset to these defaults at the start of every run.
 struct IscSettings {
   bool commitOnWrite = true;
@@ -32,3 +34,5 @@ struct IscSettings {
 
 IscSettings& IscGetSettings();
 void IscResetSettings();
+
+}  // namespace zor::isc

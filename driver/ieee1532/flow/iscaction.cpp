@@ -5,6 +5,8 @@
 #include "driver/ieee1532/tap/isctap.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 // Runs the phases of one flow; false when an activity failed.
@@ -98,3 +100,5 @@ int ActionRun(Chain& chain, ChainDevice& device) {
   }
   return passed ? 1 : 0;
 }
+
+}  // namespace zor::isc

@@ -7,6 +7,8 @@
 #include "driver/ieee1532/tap/isctap.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 int64_t g_mismatches = 0;
@@ -149,3 +151,5 @@ int FlowRunLoop(ChainDevice& device, const BsdlActivity& activity, BsdlFlow& flo
   if (activity.capture.empty()) return 0;
   return CompareCapturedTdo(activity, false, std::string(), device, flow, repeatIndex);
 }
+
+}  // namespace zor::isc

@@ -4,6 +4,8 @@
 #include "driver/ieee1532/tap/isctap.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 void IscSetBypassCounts(const Chain& chain, const ChainDevice& target) {
   TapBypassCounts counts;
   bool before = true;
@@ -95,3 +97,5 @@ int ChainPerformActions(Chain& chain, int64_t iteration) {
   TapReset(false);
   return passed ? 1 : 0;
 }
+
+}  // namespace zor::isc

@@ -9,6 +9,8 @@
 #include "driver/ieee1532/tap/isctap.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 using State = ChainConcurrentState;
@@ -213,3 +215,5 @@ int ChainPerformConcurrent(Chain& chain, int64_t iteration) {
   }
   return passed ? 1 : 0;
 }
+
+}  // namespace zor::isc

@@ -6,6 +6,8 @@
 
 #include "driver/ieee1532/bsdl/bsdlentity.h"
 
+namespace zor::isc {
+
 // Where one device stands in its action while the chain is processed concurrently.
 struct ChainConcurrentState {
   struct Level {
@@ -32,3 +34,5 @@ struct ChainConcurrentState {
   std::string tdi;
   int64_t drLength = 1;
 };
+
+}  // namespace zor::isc

@@ -7,6 +7,8 @@
 #include "driver/ieee1532/flow/iscflow.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 using State = ChainConcurrentState;
 }  // namespace
@@ -183,3 +185,5 @@ void ConcurrentStepper::EndOfList() {
   }
   m_state.stack.pop_back();
 }
+
+}  // namespace zor::isc

@@ -4,6 +4,8 @@
 #include "driver/ieee1532/chain/chaindevice.h"
 #include "driver/ieee1532/flow/iscconcurrentstate.h"
 
+namespace zor::isc {
+
 // Walks one device's action activity by activity, so that the chain can scan the activities of
 // all devices together.
 class ConcurrentStepper {
@@ -35,3 +37,5 @@ class ConcurrentStepper {
   const BsdlAction& m_action;
   ChainConcurrentState& m_state;
 };
+
+}  // namespace zor::isc

@@ -6,6 +6,8 @@
 
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 std::string NextDataRow(ChainDevice& device, const BsdlFlow& flow) {
@@ -199,3 +201,5 @@ void IscWriteFieldRecord(IscInputFile& output, const std::string& bits) {
   }
   output.dataCrc = IscDataCrcUpdate(output.dataCrc, digits);
 }
+
+}  // namespace zor::isc

@@ -7,6 +7,8 @@
 #include "driver/ieee1532/bsdl/bsdlentity.h"
 #include "driver/ieee1532/chain/chaindevice.h"
 
+namespace zor::isc {
+
 // Resolves one field value to '0'/'1' characters, most significant bit first, at text[position].
 // Data values take the next record of the device's current data section.
 void BsdlFieldDataFromIsc(const BsdlFieldValue& value, ChainDevice& device, BsdlFlow& flow,
@@ -32,3 +34,5 @@ std::string IscSendableBits(std::string bits);
 
 // True when the captured bits of a value go to the output file.
 bool IscValueWritesOutput(const BsdlFieldValue& value);
+
+}  // namespace zor::isc

@@ -6,6 +6,8 @@
 #include "driver/ieee1532/bsdl/bsdlentity.h"
 #include "driver/ieee1532/chain/chaindevice.h"
 
+namespace zor::isc {
+
 int ChainPerformActions(Chain& chain, int64_t iteration);
 int ChainPerformConcurrent(Chain& chain, int64_t iteration);
 int ActionRun(Chain& chain, ChainDevice& device);
@@ -36,3 +38,5 @@ void IscRunWait(const BsdlWait& wait);
 void IscResetMismatchCount();
 // Set by a failing flow with exit_on_error; stops the chain.
 bool& IscChainStop();
+
+}  // namespace zor::isc

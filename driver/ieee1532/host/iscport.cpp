@@ -3,6 +3,13 @@
 #include "driver/firmware/busywaittimer.h"
 #include "driver/firmware/jtagprogrammer.h"
 
+using zor::firmware::CJtagProgrammer;
+using zor::firmware::CurrentJtagPort;
+using zor::firmware::ProcessBusyWaitTimer;
+using zor::foundation::CZORStringAscii;
+
+namespace zor::isc {
+
 std::string IscPortCommandText() {
   CJtagProgrammer* port = CurrentJtagPort();
   std::string text;
@@ -53,3 +60,5 @@ void IscPortWritePins(uint32_t pins) {
 void IscPortWaitMicroseconds(double us) { ProcessBusyWaitTimer().WaitMicroseconds(us); }
 
 void IscPortWaitMilliseconds(double ms) { ProcessBusyWaitTimer().WaitMilliseconds(ms); }
+
+}  // namespace zor::isc

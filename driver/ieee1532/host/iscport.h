@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zor::isc {
+
 // The engine's view of the current board JTAG port and the process-wide delay timer.
 // Without a current port, pins read back 0, messages go nowhere and the command text is empty.
 
@@ -18,3 +20,5 @@ uint32_t IscPortReadPins(uint32_t word);
 void IscPortWritePins(uint32_t pins);
 void IscPortWaitMicroseconds(double us);
 void IscPortWaitMilliseconds(double ms);
+
+}  // namespace zor::isc

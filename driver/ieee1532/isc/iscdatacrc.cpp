@@ -3,6 +3,8 @@
 
 #include "driver/ieee1532/isc/iscdatafile.h"
 
+namespace zor::isc {
+
 uint32_t IscDataCrcUpdate(uint32_t crc, const std::string& record) {
   for (auto it = record.rbegin(); it != record.rend(); ++it) {
     const unsigned value = static_cast<unsigned>(IscHexDigit(*it));
@@ -27,3 +29,5 @@ bool IscFileTransmissionCrc(const std::string& path, uint16_t& crc) {
   crc = static_cast<uint16_t>(~crc);
   return true;
 }
+
+}  // namespace zor::isc

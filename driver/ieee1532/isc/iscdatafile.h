@@ -8,6 +8,8 @@
 #include "driver/ieee1532/bsdl/bsdlentity.h"
 #include "driver/ieee1532/text/iscinputfile.h"
 
+namespace zor::isc {
+
 struct IscDataArray {
   std::string name;  // lower case
   bool unprocessed = false;
@@ -66,3 +68,5 @@ void IscDataWriteFile(IscInputFile& output, int mode, const char* name, int phas
 // CRC-16/X-25 over every character of the file but CR and LF; false when it cannot be read.
 bool IscFileTransmissionCrc(const std::string& path, uint16_t& crc);
 uint32_t IscDataCrcUpdate(uint32_t crc, const std::string& record);
+
+}  // namespace zor::isc

@@ -4,6 +4,8 @@
 #include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "driver/ieee1532/isc/iscdatareading.h"
 
+namespace zor::isc {
+
 namespace {
 
 std::string ReadQuoted(IscInputFile& in) {
@@ -151,3 +153,5 @@ void IscDataReadOverrides(IscDataFile& data, IscInputFile& in, BsdlEntity* entit
   }
   InputFilePushBackToken(in);
 }
+
+}  // namespace zor::isc

@@ -5,6 +5,8 @@
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "driver/ieee1532/isc/iscdatareading.h"
 
+namespace zor::isc {
+
 namespace {
 
 const char* const kSectionNames[] = {"initialize", "repeat", "terminate"};
@@ -225,3 +227,5 @@ void IscDataFindSection(IscDataFile& data, const std::string& arrayName, int pha
   lookup.phase = phase;
   lookup.next = 0;
 }
+
+}  // namespace zor::isc

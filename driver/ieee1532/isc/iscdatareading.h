@@ -7,6 +7,8 @@
 #include "driver/ieee1532/text/iscinputfile.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 // Pieces of the ISC data file reader.
 
 [[noreturn]] inline void IscDataFail(IscInputFile& in, const char* text) {
@@ -28,3 +30,5 @@ void IscDataCheckDate(const std::string& date);
 // Overrides after the header; registering them applies them to the entity.
 void IscDataReadOverrides(IscDataFile& data, IscInputFile& in, BsdlEntity* entity,
                           bool registering);
+
+}  // namespace zor::isc

@@ -3,6 +3,8 @@
 #include "driver/ieee1532/isc/iscdatafile.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 void IscDataWriteFile(IscInputFile& output, int mode, const char* name, int phase) {
   if (output.stream == nullptr) return;
   if (!output.iscFormat) {
@@ -62,3 +64,5 @@ void IscDataWriteFile(IscInputFile& output, int mode, const char* name, int phas
       IscReportf(kIscError, false, nullptr, "writeIscData iMode");
   }
 }
+
+}  // namespace zor::isc

@@ -7,6 +7,8 @@
 #include "driver/ieee1532/text/iscinputfile.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 int LetterBit(const std::string& bits, size_t at) {
@@ -119,3 +121,5 @@ int IscClockCycle(int tms, int tdi) {
   TapSetPin(kTapPinTdi, tdi);
   return TapPulseTck(true);
 }
+
+}  // namespace zor::isc

@@ -6,6 +6,8 @@
 
 #include "driver/ieee1532/bsdl/bsdlentity.h"
 
+namespace zor::isc {
+
 // Conversions between bit texts ('0'/'1' and pin letters), hex texts and numbers. A bad
 // character stops the run.
 
@@ -23,3 +25,5 @@ void IscShiftBypassInstruction(const BsdlEntity& entity);
 std::string IscBoundarySafeText(const BsdlEntity& entity);
 // One TCK cycle with the given TMS and TDI; returns TDO.
 int IscClockCycle(int tms, int tdi);
+
+}  // namespace zor::isc

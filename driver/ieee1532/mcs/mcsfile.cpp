@@ -5,6 +5,8 @@
 #include "driver/ieee1532/mcs/bittext.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 int HexDigit(IscInputFile& input, const char* message) {
@@ -160,3 +162,5 @@ void McsWriteFile(McsWriter& writer, uint8_t byte, bool finish) {
   ++writer.address;
   if (static_cast<int>(writer.buffer.size()) >= writer.recordLength) FlushRecord(writer);
 }
+
+}  // namespace zor::isc

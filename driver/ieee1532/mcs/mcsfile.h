@@ -7,6 +7,8 @@
 
 #include "driver/ieee1532/text/iscinputfile.h"
 
+namespace zor::isc {
+
 // One record of an MCS PROM file (Intel hexadecimal format).
 struct McsRecord {
   int count = 0;
@@ -55,3 +57,5 @@ struct McsWriter {
 void McsWriteFile(McsWriter& writer, uint8_t byte, bool finish);
 // Two's complement of the sum of the bytes written as hex digits in text.
 int McsChecksum(const std::string& text);
+
+}  // namespace zor::isc

@@ -2,6 +2,8 @@
 
 #include "driver/ieee1532/host/iscport.h"
 
+namespace zor::isc {
+
 namespace {
 uint32_t g_pins = kIscPinEngine;
 }
@@ -20,9 +22,9 @@ uint32_t TapReadPinWord() {
 
 int TapSetPin(int pin, int level) {
   uint32_t word = TapReadPinWord();
-  uint32_t bit = pin == kTapPinTck   ? zor::jtag::kPinTck
-                 : pin == kTapPinTms ? zor::jtag::kPinTms
-                 : pin == kTapPinTdi ? zor::jtag::kPinTdi
+  uint32_t bit = pin == kTapPinTck   ? jtag::kPinTck
+                 : pin == kTapPinTms ? jtag::kPinTms
+                 : pin == kTapPinTdi ? jtag::kPinTdi
                                      : 0;
   word = level ? word | bit : word & ~bit;
   TapWritePinWord(word);
@@ -30,20 +32,22 @@ int TapSetPin(int pin, int level) {
 }
 
 int TapPulseTck(bool readTdo) {
-  TapWritePinWord(g_pins & ~zor::jtag::kPinTck);
+  TapWritePinWord(g_pins & ~jtag::kPinTck);
   int tdo = 0;
-  if (readTdo) tdo = (TapReadPinWord() & zor::jtag::kPinTdo) ? 1 : 0;
-  TapWritePinWord(g_pins | zor::jtag::kPinTck);
+  if (readTdo) tdo = (TapReadPinWord() & jtag::kPinTdo) ? 1 : 0;
+  TapWritePinWord(g_pins | jtag::kPinTck);
   return tdo;
 }
 
 void TapWaitMicroseconds(double us) {
-  TapWritePinWord(g_pins & ~zor::jtag::kPinTck);
-  TapWritePinWord(g_pins | zor::jtag::kPinTck);
-  TapWritePinWord(g_pins & ~zor::jtag::kPinTck);
+  TapWritePinWord(g_pins & ~jtag::kPinTck);
+  TapWritePinWord(g_pins | jtag::kPinTck);
+  TapWritePinWord(g_pins & ~jtag::kPinTck);
   if (us >= 1000) {
     IscPortWaitMilliseconds(static_cast<double>((static_cast<int64_t>(us) + 999) / 1000));
   } else {
     IscPortWaitMicroseconds(us);
   }
 }
+
+}  // namespace zor::isc

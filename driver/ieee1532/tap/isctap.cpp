@@ -6,6 +6,8 @@
 #include "driver/ieee1532/tap/isctransitions.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 TapBypassCounts g_bypass;
@@ -82,3 +84,5 @@ void TapShiftString(int reg, int64_t length, const char* tdiText, std::string* t
   if (!stayInUpdate) Queue(0, 0, false);
   Flush();
 }
+
+}  // namespace zor::isc

@@ -5,6 +5,8 @@
 
 #include "interfaces/jtag/jtagpins.h"
 
+namespace zor::isc {
+
 // Pins of the board JTAG port as the engine drives them, and TAP shifts on top.
 
 constexpr uint32_t kIscPinEngine = 1u << 4;  // set in every word the engine writes
@@ -37,3 +39,5 @@ void TapShiftString(int reg, int64_t length, const char* tdiText, std::string* t
 
 void TapAllocateTransitions();
 void TapFreeTransitions();
+
+}  // namespace zor::isc

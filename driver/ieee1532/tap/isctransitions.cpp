@@ -4,6 +4,8 @@
 #include "driver/ieee1532/tap/iscpins.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 std::vector<TapTransition> g_transitions;
@@ -36,19 +38,18 @@ void TapPlayBuffer(TapTransition* entries, size_t count) {
   uint32_t word = TapPinWord();
   for (size_t i = 0; i < count; ++i) {
     TapTransition& entry = entries[i];
-    uint32_t pins = (word & ~(zor::jtag::kPinTms | zor::jtag::kPinTdi)) | kIscPinEngine;
-    if (entry.state & kTapStateTms) pins |= zor::jtag::kPinTms;
-    if (entry.state & kTapStateTdi) pins |= zor::jtag::kPinTdi;
+    uint32_t pins = (word & ~(jtag::kPinTms | jtag::kPinTdi)) | kIscPinEngine;
+    if (entry.state & kTapStateTms) pins |= jtag::kPinTms;
+    if (entry.state & kTapStateTdi) pins |= jtag::kPinTdi;
     // An unchanged word moves no pin; only changes go to the port.
     if (pins != word) TapWritePinWord(pins);
-    uint32_t clocked =
-        (entry.state & kTapStateTck) ? pins | zor::jtag::kPinTck : pins & ~zor::jtag::kPinTck;
+    uint32_t clocked = (entry.state & kTapStateTck) ? pins | jtag::kPinTck : pins & ~jtag::kPinTck;
     if (clocked != pins) TapWritePinWord(clocked);
     word = clocked;
     if (entry.kind == kTapTransitionRead) {
       word = TapReadPinWord();
       entry.state = static_cast<uint8_t>((entry.state & ~kTapStateTdo) |
-                                         ((word & zor::jtag::kPinTdo) ? kTapStateTdo : 0));
+                                         ((word & jtag::kPinTdo) ? kTapStateTdo : 0));
     }
   }
 }
@@ -94,3 +95,5 @@ int TapQueueShift(bool flush, bool checkBurst, bool readTdo, int tms, int tdi,
   g_readsQueued = false;
   return 1;
 }
+
+}  // namespace zor::isc

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace zor::isc {
+
 // One queued pin transition; 32 bytes as the play loop expects.
 struct TapTransition {
   uint32_t address;
@@ -29,3 +31,5 @@ constexpr size_t kTapFlushThreshold = 0x1FFFFB;
 int TapQueueShift(bool flush, bool checkBurst, bool readTdo, int tms, int tdi,
                   std::vector<uint8_t>* tdoBytes, int64_t* tdoBits);
 void TapPlayBuffer(TapTransition* entries, size_t count);
+
+}  // namespace zor::isc

@@ -3,6 +3,8 @@
 #include "driver/ieee1532/text/iscinputfile.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 void InputFileWrite(IscInputFile& record, int mode, const char* text) {
   if (mode == 0) {
     size_t length = strlen(text);
@@ -52,3 +54,5 @@ FILE* OpenFileChecked(const char* name, const char* mode) {
     IscReportf(kIscError, false, nullptr, "(%s) cannot open [%s]", "rurura", name);
   return stream;
 }
+
+}  // namespace zor::isc

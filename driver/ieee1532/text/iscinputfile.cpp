@@ -8,6 +8,8 @@
 #include "driver/ieee1532/host/iscport.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 namespace {
 
 bool IsNameChar(int c) { return std::isalnum(c) || c == '_'; }
@@ -265,3 +267,5 @@ void InputFileExpectChar(IscInputFile& record, char c, bool search) {
   } while (search && !record.eof);
   IscReportf(kIscError, true, &record, "Char [%c] not found", c);
 }
+
+}  // namespace zor::isc

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace zor::isc {
+
 enum IscTokenKind : int {
   kIscTokenNumber = 0,
   kIscTokenName = 1,
@@ -92,3 +94,5 @@ void InputFileWrite(IscInputFile& record, int mode, const char* text);
 FILE* OpenFileChecked(const char* name, const char* mode);
 
 uint16_t IscCrc16Update(uint16_t crc, unsigned char c);
+
+}  // namespace zor::isc

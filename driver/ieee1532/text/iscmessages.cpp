@@ -9,6 +9,8 @@
 #include "driver/ieee1532/host/iscport.h"
 #include "driver/ieee1532/text/iscinputfile.h"
 
+namespace zor::isc {
+
 namespace {
 
 FILE* g_log = nullptr;
@@ -117,3 +119,5 @@ bool IscCheckRange(int code, const char* text, int64_t low, int64_t value, int64
              static_cast<long>(value), static_cast<long>(high));
   return false;
 }
+
+}  // namespace zor::isc

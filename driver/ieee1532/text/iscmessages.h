@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace zor::isc {
+
 struct IscInputFile;
 
 constexpr int kIscWarning = 100;
@@ -36,3 +38,5 @@ bool IscCheckRange(int code, const char* text, int64_t low, int64_t value, int64
 // Log file of the run ("-l"); messages are copied to it while it is open.
 void IscSetLogFile(FILE* log);
 FILE* IscLogFile();
+
+}  // namespace zor::isc

@@ -4,6 +4,8 @@
 #include "driver/ieee1532/text/iscinputfile.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
+namespace zor::isc {
+
 int IscHexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   const int upper = std::toupper(static_cast<unsigned char>(c));
@@ -100,3 +102,5 @@ int InputFileReadNumber(IscInputFile& record, double& real, int64_t& integer) {
   if (!isReal) integer = strtoll(text.c_str(), nullptr, 10);
   return isReal ? kIscNumberReal : kIscNumberInteger;
 }
+
+}  // namespace zor::isc

@@ -8,6 +8,8 @@
 
 #include "platform/os/registry/registry.h"
 
+using namespace zor::firmware;
+
 namespace {
 
 class CFakeRegister : public zor::jtag::IJtagRegisterAccess {

@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+using namespace zor::firmware;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

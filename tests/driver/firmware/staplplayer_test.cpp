@@ -12,6 +12,8 @@
 #include "driver/firmware/staplporthost.h"
 #include "platform/boardsim/jtag/simjtagchain.h"
 
+using namespace zor::firmware;
+
 namespace {
 
 struct PlayerResult {

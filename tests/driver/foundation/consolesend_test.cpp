@@ -7,6 +7,8 @@
 #include "platform/os/ui/message_box.h"
 #include "platform/os/ui/session.h"
 
+using namespace zor::foundation;
+
 namespace {
 
 int g_sends = 0;

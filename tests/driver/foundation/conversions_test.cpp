@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace zor::foundation;
+
 TEST(Conversions, Utf8ToWideAcceptsValidAndRejectsInvalid) {
   CZORString out(L"old");
   EXPECT_TRUE(Utf8ToWide("z\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", out));

@@ -7,6 +7,8 @@
 #include "platform/os/registry/registry.h"
 #include "platform/os/sync/thread.h"
 
+using namespace zor::foundation;
+
 namespace {
 
 // The "~MHz" value of processor 0, 0 when this machine does not report one.

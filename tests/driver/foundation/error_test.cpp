@@ -6,6 +6,8 @@
 
 #include "driver/foundation/logprovider.h"
 
+using namespace zor::foundation;
+
 namespace {
 
 struct RecordingSink {

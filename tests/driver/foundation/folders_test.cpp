@@ -12,6 +12,8 @@
 #include "platform/os/process/environment.h"
 #include "platform/os/registry/registry.h"
 
+using namespace zor::foundation;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -6,6 +6,8 @@
 
 #include "platform/host/hostservices.h"
 
+using namespace zor::foundation;
+
 TEST(InquireHostString, ReadsTheTextOfAHostObject) {
   constexpr QID kHostSystem = 0x7F000001;
   const QID mailbox = HostObjAlloc(kHostSystem, Q_MAILBOX, 0, nullptr);

@@ -11,6 +11,8 @@
 #include "driver/foundation/logrecord.h"
 #include "driver/foundation/logtag.h"
 
+using namespace zor::foundation;
+
 namespace {
 
 constexpr uint32_t kThreeRecords = kLogHeaderSize + 3 * kLogRecordSize;

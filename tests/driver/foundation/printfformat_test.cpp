@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+using namespace zor::foundation;
+
 namespace {
 
 std::string Narrow(const char* format, ...) {

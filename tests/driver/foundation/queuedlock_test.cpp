@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+using namespace zor::foundation;
+
 // Threads that start together and hand the lock on thousands of times: nobody holds it
 // beside another, no increment is lost and no waiter is left asleep.
 TEST(QueuedLock, ExcludesAndHandsOverWithoutLosingAWaiter) {

@@ -8,6 +8,8 @@
 #include "driver/foundation/registrylocations.h"
 #include "platform/os/registry/registry.h"
 
+using namespace zor::foundation;
+
 namespace {
 
 // Prepares machine keys the driver only reads, straight through the registry.

@@ -7,6 +7,8 @@
 
 #include "platform/os/registry/registry.h"
 
+using namespace zor::foundation;
+
 namespace {
 
 constexpr const wchar_t* kControls = L"Software\\Velant\\Velant Zor Library\\Runtime\\Controls";

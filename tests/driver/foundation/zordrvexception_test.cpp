@@ -5,6 +5,8 @@
 #include <string>
 #include <thread>
 
+using namespace zor::foundation;
+
 TEST(ZorDrvException, ComposesTheMessageOnce) {
   const ZorDrvException bare(L"", L"a/b/c", 7, L"", 1, 2);
   EXPECT_STREQ(bare.GetMessage(), L"Exception thrown (file 'c', line 7)");

@@ -6,6 +6,8 @@
 
 #include "driver/foundation/zorstringascii.h"
 
+using namespace zor::foundation;
+
 TEST(Table1D, SetSizeAllocatesExactlyAndKeepsOnRequest) {
   CTable1D<wchar_t> table(3);
   EXPECT_EQ(table.Size(), 3);

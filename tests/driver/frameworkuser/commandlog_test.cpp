@@ -8,6 +8,8 @@
 #include "driver/foundation/logtag.h"
 #include "tests/driver/frameworkuser/support/frameworktest.h"
 
+using namespace zor::foundation;
+
 namespace zor::frame {
 namespace {
 

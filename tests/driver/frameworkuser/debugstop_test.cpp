@@ -12,6 +12,8 @@
 #include "platform/os/ui/message_box.h"
 #include "tests/driver/frameworkuser/support/testdriver.h"
 
+using namespace zor::foundation;
+
 namespace zor::frame {
 namespace {
 

@@ -4,6 +4,8 @@
 #include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "tests/driver/ieee1532/testsupport.h"
 
+using namespace zor::isc;
+
 namespace {
 
 std::string ExampleBsdl() { return ReadText(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.bsd"); }

@@ -6,6 +6,8 @@
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "tests/driver/ieee1532/testsupport.h"
 
+using namespace zor::isc;
+
 namespace {
 
 struct DeviceFacts {

@@ -8,9 +8,9 @@
 #include "platform/boardsim/jtag/simjtagchain.h"
 
 // A board port on a simulated chain that keeps the engine's messages.
-class SimBoardPort : public CBoardJtagPort {
+class SimBoardPort : public zor::firmware::CBoardJtagPort {
  public:
-  explicit SimBoardPort(boardsim::CSimJtagChain* chain) : CBoardJtagPort(chain) {}
+  explicit SimBoardPort(boardsim::CSimJtagChain* chain) : zor::firmware::CBoardJtagPort(chain) {}
   void Message(const char* text) override { m_text += text; }
   bool Saw(const std::string& piece) const { return m_text.find(piece) != std::string::npos; }
   void SetLines(const std::vector<std::string>& lines);

@@ -9,6 +9,8 @@
 #include "tests/driver/ieee1532/enginerun.h"
 #include "tests/driver/ieee1532/testsupport.h"
 
+using namespace zor::isc;
+
 namespace {
 
 bool Parse(std::vector<std::string> arguments) {

@@ -6,6 +6,8 @@
 #include "driver/ieee1532/isc/iscdatafile.h"
 #include "tests/driver/ieee1532/testsupport.h"
 
+using namespace zor::isc;
+
 namespace {
 
 std::string ExampleIsc() { return ReadText(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.isc"); }

@@ -12,6 +12,8 @@
 #include "tests/driver/ieee1532/enginerun.h"
 #include "tests/driver/ieee1532/testsupport.h"
 
+using namespace zor::isc;
+
 namespace {
 
 std::vector<uint8_t> Pattern(size_t count) {

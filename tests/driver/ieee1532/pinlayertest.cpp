@@ -6,6 +6,8 @@
 #include "platform/boardsim/jtag/chainfile.h"
 #include "tests/driver/ieee1532/enginerun.h"
 
+using namespace zor::isc;
+
 namespace {
 
 class PinLayer : public testing::Test {

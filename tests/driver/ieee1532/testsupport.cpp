@@ -10,6 +10,8 @@
 #include "driver/ieee1532/engine/iscengine.h"
 #include "tests/support/testdata/testdata.h"
 
+using namespace zor::isc;
+
 ScratchFolder::ScratchFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "iscengine.XXXXXX").string();
   if (mkdtemp(pattern.data()) != nullptr) m_path = pattern;

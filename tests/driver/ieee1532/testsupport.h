@@ -7,10 +7,10 @@
 #include "driver/ieee1532/bsdl/bsdlentity.h"
 
 // A port that keeps the engine's messages and has no pins.
-class MessagePort : public CJtagProgrammer {
+class MessagePort : public zor::firmware::CJtagProgrammer {
  public:
   MessagePort() {
-    SetCurrentJtagPort(this);
+    zor::firmware::SetCurrentJtagPort(this);
     m_commandSource = 1;  // files, not the lines
   }
   void WritePins(uint32_t) override {}
@@ -37,4 +37,4 @@ std::string TestDataPath(const std::string& relative);
 std::string ReadText(const std::string& path);
 
 // Parses a BSDL file with a fresh engine state; false when the engine stopped.
-bool ParseBsdl(const std::string& path, BsdlEntity& entity);
+bool ParseBsdl(const std::string& path, zor::isc::BsdlEntity& entity);

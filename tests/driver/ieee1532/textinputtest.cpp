@@ -7,6 +7,8 @@
 #include "driver/ieee1532/text/iscmessages.h"
 #include "tests/driver/ieee1532/testsupport.h"
 
+using namespace zor::isc;
+
 namespace {
 
 struct Text {

@@ -5,6 +5,8 @@
 #include "driver/firmware/stapl/staplresult.h"
 #include "tests/driver/firmware/stapl/stapltesthost.h"
 
+using namespace zor::firmware;
+
 namespace {
 
 StaplRun RunProc(const std::string& body, const std::string& decls) {

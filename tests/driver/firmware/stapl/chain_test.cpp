@@ -5,6 +5,8 @@
 #include "driver/firmware/stapl/staplresult.h"
 #include "tests/driver/firmware/stapl/stapltesthost.h"
 
+using namespace zor::firmware;
+
 namespace {
 
 // Counts the devices through their BYPASS registers and reads every IDCODE after a reset.

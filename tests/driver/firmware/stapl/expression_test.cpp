@@ -8,6 +8,8 @@
 #include "driver/firmware/stapl/staplresult.h"
 #include "driver/firmware/stapl/symboltable.h"
 
+using namespace zor::firmware;
+
 namespace {
 
 class CResolver : public IStaplSymbolResolver {

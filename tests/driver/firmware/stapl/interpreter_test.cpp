@@ -6,6 +6,8 @@
 #include "driver/firmware/stapl/symboltable.h"
 #include "tests/driver/firmware/stapl/stapltesthost.h"
 
+using namespace zor::firmware;
+
 namespace {
 
 StaplRun RunProc(const std::string& body, const std::string& decls = "",

@@ -8,6 +8,8 @@
 #include "tests/driver/firmware/stapl/stapltesthost.h"
 #include "tests/support/testdata/testdata.h"
 
+using namespace zor::firmware;
+
 namespace {
 
 std::string ReadProgram() { return zortest::ReadTestData("stapl/sf2_m2s010_mss_sys.stp"); }

@@ -13,10 +13,10 @@
 
 // Runs programs against a simulated chain behind a board port; records what they print, export
 // and wait instead of waiting.
-class CStaplTestHost : public CStaplPortHost {
+class CStaplTestHost : public zor::firmware::CStaplPortHost {
  public:
-  CStaplTestHost(const std::string& program, CJtagProgrammer& port)
-      : CStaplPortHost(program.data(), static_cast<int32_t>(program.size()), port) {}
+  CStaplTestHost(const std::string& program, zor::firmware::CJtagProgrammer& port)
+      : zor::firmware::CStaplPortHost(program.data(), static_cast<int32_t>(program.size()), port) {}
 
   void StaplMessage(const char* text) override { messages.emplace_back(text); }
   void StaplExport(const char* key, int64_t value) override { exports.emplace_back(key, value); }
@@ -52,8 +52,8 @@ struct StaplBench {
     CStaplTestHost host(program, port);
     StaplRun run;
     init.push_back(nullptr);
-    run.rc = StaplExecute(host, action, init.size() > 1 ? init.data() : nullptr, &run.errorLine,
-                          &run.exitCode);
+    run.rc = zor::firmware::StaplExecute(host, action, init.size() > 1 ? init.data() : nullptr,
+                                         &run.errorLine, &run.exitCode);
     run.messages = std::move(host.messages);
     run.exports = std::move(host.exports);
     run.bitExports = std::move(host.bitExports);
@@ -62,7 +62,7 @@ struct StaplBench {
   }
 
   boardsim::CSimJtagChain chain;
-  CBoardJtagPort port;
+  zor::firmware::CBoardJtagPort port;
 };
 
 inline std::unique_ptr<boardsim::CSimJtagDevice> MakeDevice(int irLength,

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+using namespace zor::firmware;
+
 namespace {
 
 // Builds a stream as the uncompressor reads it (fields least significant bit first) and keeps
