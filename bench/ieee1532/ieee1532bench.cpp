@@ -46,7 +46,7 @@ std::string TempPath(const std::string& name) {
 
 void ParseFile(benchmark::State& state, const std::string& path) {
   CBoardJtagPort port(nullptr);
-  port.m_commandSource = 1;
+  port.commandSource_ = 1;
   for (auto _ : state) {
     IscEngineInitGlobals();
     BsdlEntity entity;
@@ -111,18 +111,18 @@ void BM_ProgramThroughput(benchmark::State& state) {
             "words": 4096, "wordBits": 32},
            {"name": "a", "irLength": 6}]})");
     CBoardJtagPort port(chain.get());
-    port.m_bsdlFolder.Assign(folder.c_str());
-    port.m_lines[0].Assign("a -i6;");
-    port.m_lines[1].Assign(
+    port.bsdlFolder_.Assign(folder.c_str());
+    port.lines_[0].Assign("a -i6;");
+    port.lines_[1].Assign(
         ("f -b\"iscbench_big.bsd\" -d\"" + TempPath("big.isc") + "\" -a\"program\";").c_str());
-    port.m_lines[2].Assign("b -i4;");
+    port.lines_[2].Assign("b -i4;");
     std::string arguments[] = {"rurura", "-checkinpfiles", "-i", ""};
     char* argv[] = {arguments[0].data(), arguments[1].data(), arguments[2].data(),
                     arguments[3].data()};
     state.ResumeTiming();
     IscEngineMain(4, argv);
     state.PauseTiming();
-    if (port.m_failure != 0) state.SkipWithError("programming failed");
+    if (port.failure_ != 0) state.SkipWithError("programming failed");
     clocks += chain->ClockCount();
     state.ResumeTiming();
   }

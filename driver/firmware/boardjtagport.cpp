@@ -15,41 +15,41 @@ namespace {
 constexpr int32_t kImagingBoardLocation = 6;
 }  // namespace
 
-CBoardJtagPort::CBoardJtagPort(jtag::IJtagRegisterAccess* reg) : m_register(reg) {
+CBoardJtagPort::CBoardJtagPort(jtag::IJtagRegisterAccess* reg) : register_(reg) {
   CRegistryKey key(kImagingBoardLocation, L"DravionLyn", false);
   CZORString folder;
-  if (key.ReadString(L"FirmwarePath", folder)) WideToAnsiEx(folder.CStr(), m_firmwareFolder, false);
-  m_bsdlFolder.Assign(m_firmwareFolder.CStr());
-  m_bsdlFolder.AppendText("/bsdl_1532");
+  if (key.ReadString(L"FirmwarePath", folder)) WideToAnsiEx(folder.CStr(), firmwareFolder_, false);
+  bsdlFolder_.Assign(firmwareFolder_.CStr());
+  bsdlFolder_.AppendText("/bsdl_1532");
   SetCurrentJtagPort(this);
-  if (m_register != nullptr) {
-    m_shadow = m_register->ReadRegister() | jtag::kRegisterEnable;
-    m_register->WriteRegister(m_shadow);
+  if (register_ != nullptr) {
+    shadow_ = register_->ReadRegister() | jtag::kRegisterEnable;
+    register_->WriteRegister(shadow_);
   }
 }
 
 CBoardJtagPort::~CBoardJtagPort() {
-  if (m_register != nullptr) {
-    m_register->WriteRegister(m_register->ReadRegister() & ~jtag::kRegisterEnable);
-    m_register = nullptr;
+  if (register_ != nullptr) {
+    register_->WriteRegister(register_->ReadRegister() & ~jtag::kRegisterEnable);
+    register_ = nullptr;
   }
 }
 
 void CBoardJtagPort::WritePins(uint32_t pins) {
-  m_shadow = (m_shadow & ~jtag::kRegisterPinMask) |
-             ((pins & jtag::kPinMask) << jtag::kRegisterPinShift) | jtag::kRegisterEnable;
-  if (m_register != nullptr) {
-    m_register->WriteRegister(m_shadow);
+  shadow_ = (shadow_ & ~jtag::kRegisterPinMask) |
+            ((pins & jtag::kPinMask) << jtag::kRegisterPinShift) | jtag::kRegisterEnable;
+  if (register_ != nullptr) {
+    register_->WriteRegister(shadow_);
     // The read-back flushes the posted write on the board; its value is not needed.
-    (void)m_register->ReadRegister();
+    (void)register_->ReadRegister();
   }
 }
 
 uint32_t* CBoardJtagPort::ReadPins(uint32_t* pins) {
-  if (m_register == nullptr) return pins;
-  m_shadow = m_register->ReadRegister();
+  if (register_ == nullptr) return pins;
+  shadow_ = register_->ReadRegister();
   *pins =
-      (*pins & ~jtag::kPinMask) | ((m_shadow & jtag::kRegisterPinMask) >> jtag::kRegisterPinShift);
+      (*pins & ~jtag::kPinMask) | ((shadow_ & jtag::kRegisterPinMask) >> jtag::kRegisterPinShift);
   return pins;
 }
 

@@ -21,9 +21,9 @@ class CBoardJtagPort : public CJtagProgrammer {
   uint32_t* ReadPins(uint32_t* pins) override;
 
  private:
-  CBusyWaitTimer m_timer;
-  uint32_t m_shadow = 0;
-  jtag::IJtagRegisterAccess* m_register = nullptr;
+  CBusyWaitTimer timer_;
+  uint32_t shadow_ = 0;
+  jtag::IJtagRegisterAccess* register_ = nullptr;
 };
 
 }  // namespace zor::firmware

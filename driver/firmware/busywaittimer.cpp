@@ -10,7 +10,7 @@ using zor::foundation::GetTimeStamp;
 
 namespace zor::firmware {
 
-std::atomic<double> CBusyWaitTimer::s_ticksPerSecond{0};
+std::atomic<double> CBusyWaitTimer::ticksPerSecond_{0};
 
 namespace {
 
@@ -23,10 +23,10 @@ uint64_t WholeTicks(double ticks) {
 
 CBusyWaitTimer::CBusyWaitTimer() {
   CDrvTimer timer;
-  s_ticksPerSecond = static_cast<double>(CDrvTimer::TicksPerSecond());
-  m_ticksPerMillisecond = s_ticksPerSecond / 1e3;
-  m_ticksPerMicrosecond = s_ticksPerSecond / 1e6;
-  m_ticksPerNanosecond = s_ticksPerSecond / 1e9;
+  ticksPerSecond_ = static_cast<double>(CDrvTimer::TicksPerSecond());
+  ticksPerMillisecond_ = ticksPerSecond_ / 1e3;
+  ticksPerMicrosecond_ = ticksPerSecond_ / 1e6;
+  ticksPerNanosecond_ = ticksPerSecond_ / 1e9;
 }
 
 void CBusyWaitTimer::WaitTicks(uint64_t ticks) {
@@ -35,56 +35,54 @@ void CBusyWaitTimer::WaitTicks(uint64_t ticks) {
   }
 }
 
-void CBusyWaitTimer::WaitSeconds(double amount) {
-  WaitTicks(WholeTicks(amount * s_ticksPerSecond));
-}
+void CBusyWaitTimer::WaitSeconds(double amount) { WaitTicks(WholeTicks(amount * ticksPerSecond_)); }
 
 void CBusyWaitTimer::WaitMilliseconds(double amount) {
-  WaitTicks(WholeTicks(amount * m_ticksPerMillisecond));
+  WaitTicks(WholeTicks(amount * ticksPerMillisecond_));
 }
 
 void CBusyWaitTimer::WaitMicroseconds(double amount) {
-  WaitTicks(WholeTicks(amount * m_ticksPerMicrosecond));
+  WaitTicks(WholeTicks(amount * ticksPerMicrosecond_));
 }
 
 void CBusyWaitTimer::WaitNanoseconds(double amount) {
-  WaitTicks(WholeTicks(amount * m_ticksPerNanosecond));
+  WaitTicks(WholeTicks(amount * ticksPerNanosecond_));
 }
 
 void CBusyWaitTimer::SetDeadline(double ticks) {
-  m_currentTick = GetTimeStamp();
-  m_deadlineTick = m_currentTick + WholeTicks(ticks);
+  currentTick_ = GetTimeStamp();
+  deadlineTick_ = currentTick_ + WholeTicks(ticks);
 }
 
-void CBusyWaitTimer::SetDeadlineSeconds(double amount) { SetDeadline(amount * s_ticksPerSecond); }
+void CBusyWaitTimer::SetDeadlineSeconds(double amount) { SetDeadline(amount * ticksPerSecond_); }
 
 void CBusyWaitTimer::SetDeadlineMilliseconds(double amount) {
-  SetDeadline(amount * m_ticksPerMillisecond);
+  SetDeadline(amount * ticksPerMillisecond_);
 }
 
 void CBusyWaitTimer::SetDeadlineMicroseconds(double amount) {
-  SetDeadline(amount * m_ticksPerMicrosecond);
+  SetDeadline(amount * ticksPerMicrosecond_);
 }
 
 bool CBusyWaitTimer::DeadlinePassed() {
-  m_currentTick = GetTimeStamp();
-  return m_currentTick > m_deadlineTick;
+  currentTick_ = GetTimeStamp();
+  return currentTick_ > deadlineTick_;
 }
 
-void CBusyWaitTimer::Start() { m_startTick = GetTimeStamp(); }
+void CBusyWaitTimer::Start() { startTick_ = GetTimeStamp(); }
 
 double CBusyWaitTimer::ElapsedTicks() {
-  m_lastTick = GetTimeStamp();
-  return static_cast<double>(m_lastTick - m_startTick);
+  lastTick_ = GetTimeStamp();
+  return static_cast<double>(lastTick_ - startTick_);
 }
 
-double CBusyWaitTimer::Elapsed() { return ElapsedTicks() / s_ticksPerSecond; }
+double CBusyWaitTimer::Elapsed() { return ElapsedTicks() / ticksPerSecond_; }
 
-double CBusyWaitTimer::ElapsedMilliseconds() { return ElapsedTicks() / m_ticksPerMillisecond; }
+double CBusyWaitTimer::ElapsedMilliseconds() { return ElapsedTicks() / ticksPerMillisecond_; }
 
-double CBusyWaitTimer::ElapsedMicroseconds() { return ElapsedTicks() / m_ticksPerMicrosecond; }
+double CBusyWaitTimer::ElapsedMicroseconds() { return ElapsedTicks() / ticksPerMicrosecond_; }
 
-double CBusyWaitTimer::ElapsedNanoseconds() { return ElapsedTicks() / m_ticksPerNanosecond; }
+double CBusyWaitTimer::ElapsedNanoseconds() { return ElapsedTicks() / ticksPerNanosecond_; }
 
 CBusyWaitTimer& ProcessBusyWaitTimer() {
   static CBusyWaitTimer timer;

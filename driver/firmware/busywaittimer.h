@@ -27,22 +27,22 @@ class CBusyWaitTimer {
   double ElapsedNanoseconds();
   double ElapsedMicroseconds();
 
-  static double TicksPerSecond() { return s_ticksPerSecond; }
+  static double TicksPerSecond() { return ticksPerSecond_; }
 
  private:
   void SetDeadline(double ticks);
   double ElapsedTicks();
 
-  uint64_t m_currentTick = 0;
-  uint64_t m_deadlineTick = 0;
-  uint64_t m_startTick = 0;
-  uint64_t m_lastTick = 0;
-  double m_ticksPerMillisecond = 0;
-  double m_ticksPerMicrosecond = 0;
-  double m_ticksPerNanosecond = 0;
+  uint64_t currentTick_ = 0;
+  uint64_t deadlineTick_ = 0;
+  uint64_t startTick_ = 0;
+  uint64_t lastTick_ = 0;
+  double ticksPerMillisecond_ = 0;
+  double ticksPerMicrosecond_ = 0;
+  double ticksPerNanosecond_ = 0;
 
   // Shared by all timers and rewritten by each constructor, possibly on another thread.
-  static std::atomic<double> s_ticksPerSecond;
+  static std::atomic<double> ticksPerSecond_;
 };
 
 // The process-wide timer the STAPL binding and the IEEE 1532 pin layer wait on.

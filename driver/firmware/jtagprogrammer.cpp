@@ -16,8 +16,8 @@ CJtagProgrammer* CurrentJtagPort() { return g_currentPort; }
 void SetCurrentJtagPort(CJtagProgrammer* port) { g_currentPort = port; }
 
 CJtagProgrammer::~CJtagProgrammer() {
-  if (m_descriptionFile != nullptr) fclose(m_descriptionFile);
-  if (m_iscFile != nullptr) fclose(m_iscFile);
+  if (descriptionFile_ != nullptr) fclose(descriptionFile_);
+  if (iscFile_ != nullptr) fclose(iscFile_);
   // A port that is gone must not stay reachable.
   CJtagProgrammer* self = this;
   g_currentPort.compare_exchange_strong(self, nullptr);
@@ -26,10 +26,10 @@ CJtagProgrammer::~CJtagProgrammer() {
 void CJtagProgrammer::Message(const char*) {}
 
 void CJtagProgrammer::ProgressTick() {
-  if (m_progressCounter % kStepsPerPosition == 0 && m_progressWindow) {
-    m_progressWindow(m_progressCounter / kStepsPerPosition);
+  if (progressCounter_ % kStepsPerPosition == 0 && progressWindow_) {
+    progressWindow_(progressCounter_ / kStepsPerPosition);
   }
-  ++m_progressCounter;
+  ++progressCounter_;
 }
 
 }  // namespace zor::firmware

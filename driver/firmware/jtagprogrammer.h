@@ -37,19 +37,19 @@ class CJtagProgrammer {
   // Called by the IEEE 1532 engine after each action and instruction.
   void ProgressTick();
 
-  FILE* m_descriptionFile = nullptr;
-  FILE* m_iscFile = nullptr;
+  FILE* descriptionFile_ = nullptr;
+  FILE* iscFile_ = nullptr;
   // Engine command text, one device a line, ended by the first empty line.
-  foundation::CZORStringAscii m_lines[kLineCount];
-  foundation::CZORStringAscii m_firmwareFolder;
-  foundation::CZORStringAscii m_bsdlFolder;
-  foundation::CZORStringAscii m_actionName;
-  // 0: the engine reads its command text from m_lines, 1: from a file.
-  uint8_t m_commandSource = 0;
+  foundation::CZORStringAscii lines_[kLineCount];
+  foundation::CZORStringAscii firmwareFolder_;
+  foundation::CZORStringAscii bsdlFolder_;
+  foundation::CZORStringAscii actionName_;
+  // 0: the engine reads its command text from lines_, 1: from a file.
+  uint8_t commandSource_ = 0;
   // Set by the engine: 0 after a passed action, 1 after a failed one.
-  uint32_t m_failure = 0;
-  ProgressWindow m_progressWindow;
-  uint32_t m_progressCounter = 0;
+  uint32_t failure_ = 0;
+  ProgressWindow progressWindow_;
+  uint32_t progressCounter_ = 0;
 };
 
 // The port of the board being programmed; null when none exists.

@@ -24,7 +24,7 @@ class CStaplPlayerHost : public CStaplPortHost {
  public:
   CStaplPlayerHost(const StaplPlayerRequest& request, CJtagProgrammer& port)
       : CStaplPortHost(request.script, request.scriptLength, port),
-        m_requested(request.deviceNumber) {}
+        requested_(request.deviceNumber) {}
 
   void StaplMessage(const char* text) override { StaplPrintf("%s\n", text); }
   void StaplExport(const char*, int64_t) override {}
@@ -41,8 +41,8 @@ class CStaplPlayerHost : public CStaplPortHost {
     Capture(line);
   }
 
-  uint8_t Count() const { return m_count; }
-  int32_t Value() const { return m_value; }
+  uint8_t Count() const { return count_; }
+  int32_t Value() const { return value_; }
 
  private:
   void Capture(std::string_view line) {
@@ -52,7 +52,7 @@ class CStaplPlayerHost : public CStaplPortHost {
         if (c < '0' || c > '9') break;
         count = static_cast<uint8_t>(count * 10 + (c - '0'));
       }
-      m_count = count;
+      count_ = count;
       return;
     }
     if (line.substr(0, kDevicePrefix.size()) != kDevicePrefix) return;
@@ -64,7 +64,7 @@ class CStaplPlayerHost : public CStaplPortHost {
       device = static_cast<uint8_t>(device * 10 + (c - '0'));
     }
     if (space == std::string_view::npos) return;
-    if (device != static_cast<uint8_t>(m_count - m_requested + 1)) return;
+    if (device != static_cast<uint8_t>(count_ - requested_ + 1)) return;
     std::string_view code = line.substr(std::min(line.size(), space + kIdCodeLabel));
     const bool negative = !code.empty() && code.front() == '-';
     if (negative) code.remove_prefix(1);
@@ -73,12 +73,12 @@ class CStaplPlayerHost : public CStaplPortHost {
       if (c < '0' || c > '9') break;
       value = value * 10 + (c - '0');
     }
-    m_value = static_cast<int32_t>(negative ? 0u - value : value);
+    value_ = static_cast<int32_t>(negative ? 0u - value : value);
   }
 
-  uint8_t m_requested;
-  uint8_t m_count = 0;
-  int32_t m_value = 0;
+  uint8_t requested_;
+  uint8_t count_ = 0;
+  int32_t value_ = 0;
 };
 
 std::atomic<bool> g_running{false};

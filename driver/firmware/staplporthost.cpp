@@ -15,38 +15,38 @@ bool VectorBit(const int64_t* vector, int index) {
 }  // namespace
 
 CStaplPortHost::CStaplPortHost(const char* script, int32_t length, CJtagProgrammer& port)
-    : m_script(script),
-      m_length(length),
-      m_port(port),
-      m_signals{{"**TCK**", 0, -1}, {"**TMS**", 1, -1}, {"**TDI**", 6, -1}, {"**TDO**", 7, -1},
-                {"TCK", 0, -1},     {"TMS", 1, -1},     {"TDI", 6, -1},     {"TDO", 7, -1},
-                {"DCLK", 0, -1},    {"NCONFIG", 1, -1}, {"DATA", 6, -1},    {"CONF_DONE", 7, -1},
-                {"NSTATUS", 4, -1}} {}
+    : script_(script),
+      length_(length),
+      port_(port),
+      signals_{{"**TCK**", 0, -1}, {"**TMS**", 1, -1}, {"**TDI**", 6, -1}, {"**TDO**", 7, -1},
+               {"TCK", 0, -1},     {"TMS", 1, -1},     {"TDI", 6, -1},     {"TDO", 7, -1},
+               {"DCLK", 0, -1},    {"NCONFIG", 1, -1}, {"DATA", 6, -1},    {"CONF_DONE", 7, -1},
+               {"NSTATUS", 4, -1}} {}
 
 int CStaplPortHost::StaplGetChar() {
-  if (m_position >= m_length) return -1;
+  if (position_ >= length_) return -1;
   // Unsigned: a 0xFF byte is data, not the end of the program.
-  return static_cast<unsigned char>(m_script[m_position++]);
+  return static_cast<unsigned char>(script_[position_++]);
 }
 
 int CStaplPortHost::StaplSeek(int32_t offset) {
-  if (offset < 0 || offset >= m_length) return -1;
-  m_position = offset;
+  if (offset < 0 || offset >= length_) return -1;
+  position_ = offset;
   return 0;
 }
 
 int CStaplPortHost::StaplJtagIo(int tms, int tdi, int readTdo) {
-  m_pins &= ~(jtag::kPinTms | jtag::kPinTck | jtag::kPinTdi);
-  if (tms) m_pins |= jtag::kPinTms;
-  if (tdi) m_pins |= jtag::kPinTdi;
-  m_port.WritePins(m_pins);
+  pins_ &= ~(jtag::kPinTms | jtag::kPinTck | jtag::kPinTdi);
+  if (tms) pins_ |= jtag::kPinTms;
+  if (tdi) pins_ |= jtag::kPinTdi;
+  port_.WritePins(pins_);
   int tdo = 0;
   if (readTdo) {
-    m_port.ReadPins(&m_pins);
-    tdo = m_pins & jtag::kPinTdo;
+    port_.ReadPins(&pins_);
+    tdo = pins_ & jtag::kPinTdo;
   }
-  m_pins |= jtag::kPinTck;
-  m_port.WritePins(m_pins);
+  pins_ |= jtag::kPinTck;
+  port_.WritePins(pins_);
   return tdo;
 }
 
@@ -56,10 +56,10 @@ void CStaplPortHost::StaplDelay(int64_t microseconds) {
 }
 
 int CStaplPortHost::StaplVectorMap(int count, const char* const* names) {
-  for (Signal& signal : m_signals) signal.index = -1;
+  for (Signal& signal : signals_) signal.index = -1;
   int assigned = 0;
   for (int i = 0; i < count; ++i) {
-    for (Signal& signal : m_signals) {
+    for (Signal& signal : signals_) {
       if (signal.index == -1 && staplText::EqualsIgnoreCase(signal.name, names[i])) {
         signal.index = i;
         ++assigned;
@@ -74,7 +74,7 @@ int CStaplPortHost::StaplVectorIo(int count, const int64_t* direction, const int
                                   int64_t* capture) {
   uint32_t mapped = 0, outputs = 0;
   int processed = 0;
-  for (const Signal& signal : m_signals) {
+  for (const Signal& signal : signals_) {
     if (signal.index < 0 || signal.index >= count) continue;
     ++processed;
     mapped |= 1u << signal.bit;
@@ -82,7 +82,7 @@ int CStaplPortHost::StaplVectorIo(int count, const int64_t* direction, const int
   }
   if (outputs == mapped || capture == nullptr) return processed;
   // No pin is driven here: an input reads back what the data vector holds for it.
-  for (const Signal& signal : m_signals) {
+  for (const Signal& signal : signals_) {
     if (signal.index < 0 || signal.index >= count || VectorBit(direction, signal.index)) continue;
     const int64_t bit = int64_t{1} << (signal.index % 32);
     if (VectorBit(data, signal.index)) {

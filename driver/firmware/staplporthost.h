@@ -30,12 +30,12 @@ class CStaplPortHost : public IStaplHost {
   };
   static constexpr int kSignals = 13;
 
-  const char* m_script;
-  int32_t m_length;
-  int32_t m_position = 0;
-  CJtagProgrammer& m_port;
-  uint32_t m_pins = 0;
-  Signal m_signals[kSignals];
+  const char* script_;
+  int32_t length_;
+  int32_t position_ = 0;
+  CJtagProgrammer& port_;
+  uint32_t pins_ = 0;
+  Signal signals_[kSignals];
 };
 
 }  // namespace zor::firmware

@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   ConsolePort port(chain.get());
-  port.m_bsdlFolder.Assign(FolderOf(argv[1]).c_str());
+  port.bsdlFolder_.Assign(FolderOf(argv[1]).c_str());
   // The engine sees its own name first, then the options after the chain file.
   std::vector<char*> arguments = {argv[0]};
   for (int i = 2; i < argc; ++i) arguments.push_back(argv[i]);
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
   } catch (int) {
     stopped = true;
   }
-  bool passed = !stopped && port.m_failure == 0;
-  printf("\nzorisc: %s (failure word %u)\n", passed ? "PASS" : "FAIL", port.m_failure);
+  bool passed = !stopped && port.failure_ == 0;
+  printf("\nzorisc: %s (failure word %u)\n", passed ? "PASS" : "FAIL", port.failure_);
   return passed ? 0 : 1;
 }

@@ -12,13 +12,13 @@ namespace zor::firmware {
 using namespace staplText;
 
 int CStaplInterpreter::ParseArrayArg(std::string_view text, int slot, StaplArrayArg* arg) {
-  if (slot < 0 || slot >= static_cast<int>(m_literals.size())) return kStaplInternalError;
+  if (slot < 0 || slot >= static_cast<int>(literals_.size())) return kStaplInternalError;
   text = Trim(text);
   if (text.empty()) return kStaplSyntaxError;
   const char first = text.front();
-  const bool literal = m_version == 2 ? (first == '#' || first == '$' || first == '@' ||
-                                         text.substr(0, 5) == "BOOL(")
-                                      : std::isdigit(static_cast<unsigned char>(first)) != 0;
+  const bool literal =
+      version_ == 2 ? (first == '#' || first == '$' || first == '@' || text.substr(0, 5) == "BOOL(")
+                    : std::isdigit(static_cast<unsigned char>(first)) != 0;
   if (literal) return ParseLiteral(text, slot, arg);
   std::string_view rest = text;
   const std::string_view name = TakeName(rest);
@@ -39,7 +39,7 @@ int CStaplInterpreter::ParseRange(StaplSymbol& array, std::string_view inside, S
   arg->words = array.array->bits.data();
   arg->literal = false;
   if (inside.empty()) {
-    if (m_version != 2) return kStaplSyntaxError;
+    if (version_ != 2) return kStaplSyntaxError;
     arg->start = 0;
     arg->end = dimension - 1;
     return kStaplSuccess;
@@ -54,13 +54,13 @@ int CStaplInterpreter::ParseRange(StaplSymbol& array, std::string_view inside, S
     return kStaplBoundsError;
   }
   // STAPL proper writes ranges high..low.
-  arg->start = m_version == 2 ? second : first;
-  arg->end = m_version == 2 ? first : second;
+  arg->start = version_ == 2 ? second : first;
+  arg->end = version_ == 2 ? first : second;
   return kStaplSuccess;
 }
 
 int CStaplInterpreter::ParseLiteral(std::string_view text, int slot, StaplArrayArg* arg) {
-  StaplBits& bits = m_literals[slot];
+  StaplBits& bits = literals_[slot];
   arg->literal = true;
   arg->start = 0;
   if (text.substr(0, 5) == "BOOL(") {
@@ -73,8 +73,8 @@ int CStaplInterpreter::ParseLiteral(std::string_view text, int slot, StaplArrayA
     arg->end = 31;
     return kStaplSuccess;
   }
-  const char introducer = m_version == 2 ? text.front() : '$';
-  std::string_view data = m_version == 2 ? text.substr(1) : text;
+  const char introducer = version_ == 2 ? text.front() : '$';
+  std::string_view data = version_ == 2 ? text.substr(1) : text;
   std::string clean;
   for (char c : data) {
     if (c != ' ') clean.push_back(c);
@@ -94,7 +94,7 @@ int CStaplInterpreter::ParseLiteral(std::string_view text, int slot, StaplArrayA
       const int value = HexDigitValue(clean[k]);
       if (value < 0) return kStaplSyntaxError;
       // STAPL proper puts the last digit lowest; the line-oriented form reads in text order.
-      const int64_t group = m_version == 2 ? n - 1 - k : k;
+      const int64_t group = version_ == 2 ? n - 1 - k : k;
       for (int b = 0; b < 4; ++b) SetStaplBit(bits.data(), 4 * group + b, (value >> b) & 1);
     }
     arg->end = 4 * n - 1;
@@ -109,7 +109,7 @@ int CStaplInterpreter::ParseLiteral(std::string_view text, int slot, StaplArrayA
     if (length > (static_cast<int64_t>(packed.size()) * 8 / 10 + 1) * 255) return kStaplSyntaxError;
     std::vector<uint8_t> out(length);
     if (StaplUncompress(packed.data(), static_cast<int64_t>(packed.size()), out.data(), length,
-                        m_version) != length) {
+                        version_) != length) {
       return kStaplSyntaxError;
     }
     bits = MakeStaplBits(8 * length);

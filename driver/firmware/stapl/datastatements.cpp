@@ -140,11 +140,11 @@ int CStaplInterpreter::DoDeclaration(bool boolean, std::string_view rest) {
   if (!complete) {
     // Only an array initialiser may be longer than a statement: read it from the program.
     if (!isArray || !hasInit) return kStaplSyntaxError;
-    const int rc = m_reader.ReadLongInitialiser(m_reader.StatementStart(), longInit);
+    const int rc = reader_.ReadLongInitialiser(reader_.StatementStart(), longInit);
     if (rc != kStaplSuccess) return rc;
     init = longInit;
   }
-  const int32_t position = m_reader.StatementStart();
+  const int32_t position = reader_.StatementStart();
   StaplSymbol* symbol = nullptr;
   int rc;
   if (!isArray) {
@@ -166,7 +166,7 @@ int CStaplInterpreter::DoDeclaration(bool boolean, std::string_view rest) {
   const StaplKind kind = boolean ? StaplKind::kBooleanArray : StaplKind::kIntegerArray;
   if ((rc = AddSymbol(name, kind, 0, position, &symbol)) != kStaplSuccess) return rc;
   if (symbol->array) {
-    const bool inProcedure = m_block != nullptr && m_block->kind == StaplKind::kProcedure;
+    const bool inProcedure = block_ != nullptr && block_->kind == StaplKind::kProcedure;
     if (!inProcedure) return boolean ? kStaplSuccess : kStaplSyntaxError;
     symbol->kind = kind;
   }
@@ -194,19 +194,19 @@ int CStaplInterpreter::InitialiseIntegers(StaplArray& array, std::string_view te
     const int rc = EvaluateInteger(values[i], &value);
     if (rc != kStaplSuccess) return rc;
     // STAPL proper writes the highest index first.
-    array.integers[m_version == 2 ? values.size() - 1 - i : i] = value;
+    array.integers[version_ == 2 ? values.size() - 1 - i : i] = value;
   }
   return kStaplSuccess;
 }
 
 int CStaplInterpreter::InitialiseBooleans(StaplArray& array, std::string_view text) {
   if (text.empty()) return kStaplSyntaxError;
-  if (m_version == 2) {
+  if (version_ == 2) {
     const char introducer = text.front();
     text.remove_prefix(1);
     if (introducer == '#') return BinInitialiser(array, text, true);
     if (introducer == '$') return HexInitialiser(array, text, true);
-    if (introducer == '@') return AcaInitialiser(array, text, m_version);
+    if (introducer == '@') return AcaInitialiser(array, text, version_);
     return kStaplSyntaxError;
   }
   if (std::isdigit(static_cast<unsigned char>(text.front()))) {
@@ -225,7 +225,7 @@ int CStaplInterpreter::InitialiseBooleans(StaplArray& array, std::string_view te
   if (word.substr(0, 3) == "BIN") return BinInitialiser(array, data, false);
   if (word.substr(0, 3) == "HEX") return HexInitialiser(array, data, false);
   if (word.substr(0, 3) == "RLC") return RlcInitialiser(array, data);
-  if (word.substr(0, 3) == "ACA") return AcaInitialiser(array, data, m_version);
+  if (word.substr(0, 3) == "ACA") return AcaInitialiser(array, data, version_);
   return kStaplSyntaxError;
 }
 
@@ -313,7 +313,7 @@ int CStaplInterpreter::DoPrint(std::string_view rest) {
     }
     if (line.size() > kMaxPrint) line.resize(kMaxPrint);
   }
-  m_host.StaplMessage(line.c_str());
+  host_.StaplMessage(line.c_str());
   return kStaplSuccess;
 }
 
@@ -337,7 +337,7 @@ int CStaplInterpreter::DoExport(std::string_view rest) {
       for (int64_t i = 0; i < arg.Length(); ++i) {
         SetStaplBit(bits.data(), i, GetStaplBit(arg.words, arg.start + i));
       }
-      m_host.StaplExportBits(keyText.c_str(), bits.data(), arg.Length());
+      host_.StaplExportBits(keyText.c_str(), bits.data(), arg.Length());
       return kStaplSuccess;
     }
   }
@@ -345,7 +345,7 @@ int CStaplInterpreter::DoExport(std::string_view rest) {
   int type = 0;
   const int rc = Evaluate(value, &number, &type);
   if (rc != kStaplSuccess) return rc;
-  m_host.StaplExport(keyText.c_str(), number);
+  host_.StaplExport(keyText.c_str(), number);
   return kStaplSuccess;
 }
 

@@ -45,19 +45,19 @@ struct Operand {
 
 class CLexer {
  public:
-  explicit CLexer(std::string_view text) : m_text(text) {}
+  explicit CLexer(std::string_view text) : text_(text) {}
 
   const Token& Peek() {
-    if (!m_peeked) {
-      m_token = Read();
-      m_peeked = true;
+    if (!peeked_) {
+      token_ = Read();
+      peeked_ = true;
     }
-    return m_token;
+    return token_;
   }
   Token Next() {
     Peek();
-    m_peeked = false;
-    return m_token;
+    peeked_ = false;
+    return token_;
   }
   bool IsOp(std::string_view op) {
     const Token& t = Peek();
@@ -69,14 +69,14 @@ class CLexer {
   }
   // The number after "#" (base 2) or "$" (base 16).
   int64_t NumberInBase(int base) {
-    if (m_peeked) Fail(kStaplSyntaxError);
+    if (peeked_) Fail(kStaplSyntaxError);
     SkipBlanks();
-    size_t end = m_pos;
-    while (end < m_text.size() && std::isxdigit(static_cast<unsigned char>(m_text[end]))) ++end;
-    if (end == m_pos) Fail(kStaplSyntaxError);
+    size_t end = pos_;
+    while (end < text_.size() && std::isxdigit(static_cast<unsigned char>(text_[end]))) ++end;
+    if (end == pos_) Fail(kStaplSyntaxError);
     uint32_t value = 0;
-    for (; m_pos < end; ++m_pos) {
-      const char c = m_text[m_pos];
+    for (; pos_ < end; ++pos_) {
+      const char c = text_[pos_];
       const int digit = staplText::HexDigitValue(c);
       if (digit >= base) Fail(kStaplSyntaxError);
       value = value * base + digit;
@@ -86,33 +86,33 @@ class CLexer {
 
  private:
   void SkipBlanks() {
-    while (m_pos < m_text.size() &&
-           (m_text[m_pos] <= ' ' || static_cast<unsigned char>(m_text[m_pos]) > 126)) {
-      ++m_pos;
+    while (pos_ < text_.size() &&
+           (text_[pos_] <= ' ' || static_cast<unsigned char>(text_[pos_]) > 126)) {
+      ++pos_;
     }
   }
 
   Token Read() {
     SkipBlanks();
     Token t;
-    if (m_pos >= m_text.size()) return t;
-    const size_t start = m_pos;
-    const unsigned char c = m_text[m_pos];
+    if (pos_ >= text_.size()) return t;
+    const size_t start = pos_;
+    const unsigned char c = text_[pos_];
     if (std::isalpha(c) || c == '_') {
-      while (m_pos < m_text.size() &&
-             (std::isalnum(static_cast<unsigned char>(m_text[m_pos])) || m_text[m_pos] == '_')) {
-        ++m_pos;
+      while (pos_ < text_.size() &&
+             (std::isalnum(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '_')) {
+        ++pos_;
       }
       t.kind = Tok::kName;
-      t.text = m_text.substr(start, m_pos - start);
+      t.text = text_.substr(start, pos_ - start);
       if (t.text == "OR") t = {Tok::kOp, "||", 0};
       if (t.text == "AND") t = {Tok::kOp, "&&", 0};
       return t;
     }
     if (std::isdigit(c)) {
       uint32_t value = 0;  // 32-bit two's complement: further digits wrap
-      while (m_pos < m_text.size() && std::isdigit(static_cast<unsigned char>(m_text[m_pos]))) {
-        value = value * 10 + (m_text[m_pos++] - '0');
+      while (pos_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[pos_]))) {
+        value = value * 10 + (text_[pos_++] - '0');
       }
       t.kind = Tok::kNumber;
       t.number = static_cast<int32_t>(value);
@@ -122,20 +122,20 @@ class CLexer {
         "&&", "||", "==", "!=", ">=", "<=", "<<", ">>", ".."};
     t.kind = Tok::kOp;
     for (std::string_view pair : kPairs) {
-      if (m_text.substr(m_pos, 2) == pair) {
-        m_pos += 2;
+      if (text_.substr(pos_, 2) == pair) {
+        pos_ += 2;
         t.text = pair;
         return t;
       }
     }
-    t.text = m_text.substr(m_pos++, 1);
+    t.text = text_.substr(pos_++, 1);
     return t;
   }
 
-  std::string_view m_text;
-  size_t m_pos = 0;
-  Token m_token;
-  bool m_peeked = false;
+  std::string_view text_;
+  size_t pos_ = 0;
+  Token token_;
+  bool peeked_ = false;
 };
 
 int64_t CheckedAdd(int64_t a, int64_t b) {
@@ -176,11 +176,11 @@ int64_t Log2Ceil(int64_t x) {
 class CParser {
  public:
   CParser(std::string_view text, IStaplSymbolResolver& resolver)
-      : m_lex(text), m_resolver(resolver) {}
+      : lex_(text), resolver_(resolver) {}
 
   Operand Parse() {
     Operand result = Binary(1);
-    if (m_lex.Peek().kind != Tok::kEnd) Fail(kStaplSyntaxError);
+    if (lex_.Peek().kind != Tok::kEnd) Fail(kStaplSyntaxError);
     return result;
   }
 
@@ -204,10 +204,10 @@ class CParser {
   Operand Binary(int minLevel) {
     Operand left = Unary();
     for (;;) {
-      const Token& t = m_lex.Peek();
+      const Token& t = lex_.Peek();
       const int level = Level(t);
       if (level == 0 || level < minLevel) return left;
-      const std::string_view op = m_lex.Next().text;
+      const std::string_view op = lex_.Next().text;
       Operand right = Binary(level + 1);
       left = Apply(op, left, right);
     }
@@ -266,31 +266,31 @@ class CParser {
 
   // Every nesting (brackets, indexes, prefix operators) passes through here.
   Operand Unary() {
-    if (++m_depth > kMaxDepth) Fail(kStaplSyntaxError);
+    if (++depth_ > kMaxDepth) Fail(kStaplSyntaxError);
     Operand result = UnaryBody();
-    --m_depth;
+    --depth_;
     return result;
   }
 
   Operand UnaryBody() {
-    if (m_lex.IsOp("-")) {
-      m_lex.Next();
+    if (lex_.IsOp("-")) {
+      lex_.Next();
       Operand a = Unary();
       NeedInteger(a);
       return Integer(CheckedSub(0, a.value));
     }
-    if (m_lex.IsOp("+")) {
-      m_lex.Next();
+    if (lex_.IsOp("+")) {
+      lex_.Next();
       return Unary();
     }
-    if (m_lex.IsOp("!")) {
-      m_lex.Next();
+    if (lex_.IsOp("!")) {
+      lex_.Next();
       Operand a = Unary();
       NeedBoolean(a);
       return Boolean(a.value == 0);
     }
-    if (m_lex.IsOp("~")) {
-      m_lex.Next();
+    if (lex_.IsOp("~")) {
+      lex_.Next();
       Operand a = Unary();
       NeedInteger(a);
       return Integer(~a.value);
@@ -299,20 +299,20 @@ class CParser {
   }
 
   Operand Parenthesised() {
-    m_lex.Expect("(");
+    lex_.Expect("(");
     Operand a = Binary(1);
-    m_lex.Expect(")");
+    lex_.Expect(")");
     return a;
   }
 
   Operand Primary() {
-    Token t = m_lex.Next();
+    Token t = lex_.Next();
     if (t.kind == Tok::kNumber) {
       return Operand{t.number, t.number == 0 || t.number == 1 ? kStaplEither : kStaplInteger};
     }
     if (t.kind == Tok::kOp && t.text == "(") {
       Operand a = Binary(1);
-      m_lex.Expect(")");
+      lex_.Expect(")");
       return a;
     }
     if (t.kind != Tok::kName) Fail(kStaplSyntaxError);
@@ -357,9 +357,9 @@ class CParser {
         break;
     }
     if (!IsArrayKind(symbol->kind)) Fail(kStaplSyntaxError);
-    m_lex.Expect("[");
+    lex_.Expect("[");
     Operand index = Binary(1);
-    m_lex.Expect("]");
+    lex_.Expect("]");
     NeedInteger(index);
     return Element(*symbol, index.value);
   }
@@ -377,7 +377,7 @@ class CParser {
 
   StaplSymbol* Resolve(std::string_view name) {
     StaplSymbol* symbol = nullptr;
-    const int rc = m_resolver.ResolveSymbol(name, &symbol);
+    const int rc = resolver_.ResolveSymbol(name, &symbol);
     if (rc != 0) Fail(rc);
     return symbol;
   }
@@ -391,27 +391,27 @@ class CParser {
   }
 
   Operand IntConversion() {
-    m_lex.Expect("(");
+    lex_.Expect("(");
     int64_t value = 0;
-    if (m_lex.IsOp("#") || m_lex.IsOp("$")) {
-      const int base = m_lex.Next().text == "#" ? 2 : 16;
-      value = m_lex.NumberInBase(base);
+    if (lex_.IsOp("#") || lex_.IsOp("$")) {
+      const int base = lex_.Next().text == "#" ? 2 : 16;
+      value = lex_.NumberInBase(base);
     } else {
-      const Token t = m_lex.Next();
+      const Token t = lex_.Next();
       if (t.kind != Tok::kName) Fail(kStaplSyntaxError);
       StaplSymbol* symbol = Resolve(t.text);
       if (!IsArrayKind(symbol->kind)) Fail(kStaplSyntaxError);
       if (!IsBooleanArrayKind(symbol->kind)) Fail(kStaplTypeMismatch);
       if (!symbol->array) Fail(kStaplInternalError);
       const int64_t dimension = symbol->array->dimension;
-      m_lex.Expect("[");
+      lex_.Expect("[");
       int64_t first = dimension - 1, second = 0;
-      if (!m_lex.IsOp("]")) {
+      if (!lex_.IsOp("]")) {
         first = IndexOf(Binary(1));
-        m_lex.Expect("..");
+        lex_.Expect("..");
         second = IndexOf(Binary(1));
       }
-      m_lex.Expect("]");
+      lex_.Expect("]");
       if (first < 0 || second < 0 || first >= dimension || second >= dimension) {
         Fail(kStaplBoundsError);
       }
@@ -425,7 +425,7 @@ class CParser {
       }
       value = static_cast<int64_t>(bits);
     }
-    m_lex.Expect(")");
+    lex_.Expect(")");
     return Operand{value, value == 0 || value == 1 ? kStaplEither : kStaplInteger};
   }
 
@@ -437,9 +437,9 @@ class CParser {
   // Deep enough for any real program, shallow enough for a small thread stack.
   static constexpr int kMaxDepth = 256;
 
-  CLexer m_lex;
-  IStaplSymbolResolver& m_resolver;
-  int m_depth = 0;
+  CLexer lex_;
+  IStaplSymbolResolver& resolver_;
+  int depth_ = 0;
 };
 
 }  // namespace

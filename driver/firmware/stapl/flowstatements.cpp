@@ -10,12 +10,12 @@ namespace zor::firmware {
 using namespace staplText;
 
 int CStaplInterpreter::DoAction(std::string_view rest) {
-  if (m_action == nullptr) return kStaplActionNotFound;
+  if (action_ == nullptr) return kStaplActionNotFound;
   std::string_view text = rest;
   const std::string_view name = TakeName(text);
   if (name.empty()) return kStaplSyntaxError;
-  if (!EqualsIgnoreCase(name, m_action)) return kStaplSuccess;
-  m_phase = kPhaseProcedure;
+  if (!EqualsIgnoreCase(name, action_)) return kStaplSuccess;
+  phase_ = kPhaseProcedure;
   std::string_view description;
   TakeQuoted(text, description);
   if (text.empty() || text.front() != '=') return kStaplSyntaxError;
@@ -43,9 +43,9 @@ int CStaplInterpreter::DoAction(std::string_view rest) {
   }
   for (const std::string& procedure : calls) {
     const int rc = CallProcedure(procedure);
-    if (rc != kStaplSuccess || m_done) return rc;
+    if (rc != kStaplSuccess || done_) return rc;
   }
-  m_done = true;
+  done_ = true;
   return kStaplSuccess;
 }
 
@@ -61,10 +61,10 @@ int CStaplInterpreter::DeclareBlock(StaplKind kind, std::string_view rest, int32
   // Blocks belong to no block, and declaring them again must not reset a data block's
   // initialised flag.
   StaplSymbol* symbol = nullptr;
-  StaplSymbol* saved = m_block;
-  m_block = nullptr;
+  StaplSymbol* saved = block_;
+  block_ = nullptr;
   const int rc = AddSymbol(name, kind, 0, position, &symbol);
-  m_block = saved;
+  block_ = saved;
   if (rc != kStaplSuccess) return rc;
   if (!uses.empty() && !symbol->hasUses) {
     for (std::string_view used : SplitTopLevel(uses)) {
@@ -80,13 +80,13 @@ int CStaplInterpreter::FindOrDeclareForward(std::string_view name, bool label,
                                             StaplSymbol** symbol) {
   int rc = ResolveSymbol(name, symbol);
   if (rc != kStaplUndefinedSymbol) return rc;
-  const int32_t resume = m_reader.Position();
+  const int32_t resume = reader_.Position();
   std::string statement, statementLabel;
   for (;;) {
-    rc = m_reader.Read(statement, statementLabel);
+    rc = reader_.Read(statement, statementLabel);
     if (rc == kStaplUnexpectedEnd) break;
     if (rc != kStaplSuccess) return rc;
-    const int32_t start = m_reader.StatementStart();
+    const int32_t start = reader_.StatementStart();
     std::string_view text = statement;
     const std::string_view word = TakeName(text);
     if (label) {
@@ -96,47 +96,47 @@ int CStaplInterpreter::FindOrDeclareForward(std::string_view name, bool label,
         if (rc != kStaplSuccess) return rc;
         if (statementLabel == name) {
           *symbol = found;
-          return m_reader.Seek(resume);
+          return reader_.Seek(resume);
         }
       }
       // A label must lie inside the current procedure.
-      if (m_version == 2 && word == "ENDPROC") break;
+      if (version_ == 2 && word == "ENDPROC") break;
     } else if (word == "PROCEDURE" || word == "DATA") {
       rc =
           DeclareBlock(word == "DATA" ? StaplKind::kDataBlock : StaplKind::kProcedure, text, start);
       if (rc != kStaplSuccess) return rc;
-      if (m_symbols.Find(name) != nullptr) break;
+      if (symbols_.Find(name) != nullptr) break;
     }
   }
-  rc = m_reader.Seek(resume);
+  rc = reader_.Seek(resume);
   if (rc != kStaplSuccess) return rc;
   return ResolveSymbol(name, symbol);
 }
 
 int CStaplInterpreter::RunBlock(StaplSymbol& block, Phase phase) {
-  const size_t depth = m_stack.Depth();
+  const size_t depth = stack_.Depth();
   StaplStackRecord record;
   record.kind = StaplStackKind::kCall;
-  record.position = m_reader.Position();
-  if (!m_stack.Push(record)) return kStaplOutOfMemory;
-  int rc = m_reader.Seek(block.position);
+  record.position = reader_.Position();
+  if (!stack_.Push(record)) return kStaplOutOfMemory;
+  int rc = reader_.Seek(block.position);
   if (rc != kStaplSuccess) return rc;
-  const Phase savedPhase = m_phase;
-  StaplSymbol* savedBlock = m_block;
-  m_phase = phase;
-  m_block = &block;
+  const Phase savedPhase = phase_;
+  StaplSymbol* savedBlock = block_;
+  phase_ = phase;
+  block_ = &block;
   rc = RunStatements(depth, true);
-  m_phase = savedPhase;
-  m_block = savedBlock;
+  phase_ = savedPhase;
+  block_ = savedBlock;
   return rc;
 }
 
 int CStaplInterpreter::ProcessUses(const StaplSymbol& procedure) {
   for (const std::string& name : procedure.uses) {
     StaplSymbol* used = nullptr;
-    m_inUses = true;
+    inUses_ = true;
     int rc = FindOrDeclareForward(name, false, &used);
-    m_inUses = false;
+    inUses_ = false;
     if (rc != kStaplSuccess) return rc;
     if (used->kind == StaplKind::kProcedure) continue;
     if (used->kind != StaplKind::kDataBlock) return kStaplInternalError;
@@ -163,7 +163,7 @@ int CStaplInterpreter::DoCallOrGoto(std::string_view rest, bool call) {
   if (!StripSemicolon(text)) return kStaplSyntaxError;
   const std::string name(TakeName(text));
   if (name.empty() || !text.empty()) return kStaplSyntaxError;
-  if (call && m_version == 2) return CallProcedure(name);
+  if (call && version_ == 2) return CallProcedure(name);
   StaplSymbol* target = nullptr;
   int rc = FindOrDeclareForward(name, true, &target);
   if (rc != kStaplSuccess) return rc;
@@ -171,19 +171,19 @@ int CStaplInterpreter::DoCallOrGoto(std::string_view rest, bool call) {
   if (call) {
     StaplStackRecord record;
     record.kind = StaplStackKind::kCall;
-    record.position = m_reader.Position();
-    if (!m_stack.Push(record)) return kStaplOutOfMemory;
+    record.position = reader_.Position();
+    if (!stack_.Push(record)) return kStaplOutOfMemory;
   }
-  return m_reader.Seek(target->position);
+  return reader_.Seek(target->position);
 }
 
 int CStaplInterpreter::DoReturn(std::string_view rest) {
   if (Trim(rest) != ";") return kStaplSyntaxError;
-  StaplStackRecord* top = m_stack.Top();
+  StaplStackRecord* top = stack_.Top();
   if (top == nullptr || top->kind != StaplStackKind::kCall) return kStaplReturnUnexpected;
   const int32_t position = top->position;
-  m_stack.Pop();
-  return m_reader.Seek(position);
+  stack_.Pop();
+  return reader_.Seek(position);
 }
 
 int CStaplInterpreter::DoIf(std::string_view rest) {
@@ -195,8 +195,8 @@ int CStaplInterpreter::DoIf(std::string_view rest) {
   if (rc != kStaplSuccess) return rc;
   if (!IsBooleanType(type)) return kStaplTypeMismatch;
   if (value == 0) return kStaplSuccess;
-  m_statement = std::string(Trim(rest.substr(then + 4)));
-  m_reexecute = true;
+  statement_ = std::string(Trim(rest.substr(then + 4)));
+  reexecute_ = true;
   return kStaplSuccess;
 }
 
@@ -222,14 +222,14 @@ int CStaplInterpreter::DoFor(std::string_view rest) {
   StaplStackRecord record;
   record.kind = StaplStackKind::kFor;
   record.variable = variable;
-  record.position = m_reader.StatementEnd();
+  record.position = reader_.StatementEnd();
   int64_t start = 0;
   if ((rc = EvaluateInteger(text.substr(0, to), &start)) != kStaplSuccess) return rc;
   if ((rc = EvaluateInteger(stopText, &record.stop)) != kStaplSuccess) return rc;
   if ((rc = EvaluateInteger(stepText, &record.step)) != kStaplSuccess) return rc;
   if (record.step == 0) return kStaplSyntaxError;
   variable->value = start;
-  return m_stack.Push(record) ? kStaplSuccess : kStaplOutOfMemory;
+  return stack_.Push(record) ? kStaplSuccess : kStaplOutOfMemory;
 }
 
 int CStaplInterpreter::DoNext(std::string_view rest) {
@@ -239,18 +239,18 @@ int CStaplInterpreter::DoNext(std::string_view rest) {
   const int rc = ResolveSymbol(text, &variable);
   if (rc != kStaplSuccess) return rc;
   if (variable->kind != StaplKind::kInteger) return kStaplTypeMismatch;
-  StaplStackRecord* top = m_stack.Top();
+  StaplStackRecord* top = stack_.Top();
   if (top == nullptr || top->kind != StaplStackKind::kFor || top->variable != variable) {
     return kStaplNextUnexpected;
   }
   if ((top->step > 0 && variable->value >= top->stop) ||
       (top->step < 0 && variable->value <= top->stop)) {
-    m_stack.Pop();
+    stack_.Pop();
     return kStaplSuccess;
   }
   variable->value = static_cast<int64_t>(static_cast<uint64_t>(variable->value) +
                                          static_cast<uint64_t>(top->step));
-  return m_reader.Seek(top->position);
+  return reader_.Seek(top->position);
 }
 
 int CStaplInterpreter::DoPush(std::string_view rest) {
@@ -261,16 +261,16 @@ int CStaplInterpreter::DoPush(std::string_view rest) {
   int type = 0;
   const int rc = Evaluate(text, &record.value, &type);
   if (rc != kStaplSuccess) return rc;
-  return m_stack.Push(record) ? kStaplSuccess : kStaplOutOfMemory;
+  return stack_.Push(record) ? kStaplSuccess : kStaplOutOfMemory;
 }
 
 int CStaplInterpreter::DoPop(std::string_view rest) {
   std::string_view text = rest;
   if (!StripSemicolon(text)) return kStaplSyntaxError;
-  StaplStackRecord* top = m_stack.Top();
+  StaplStackRecord* top = stack_.Top();
   if (top == nullptr || top->kind != StaplStackKind::kValue) return kStaplPopUnexpected;
   const int64_t value = top->value;
-  m_stack.Pop();
+  stack_.Pop();
   const std::string_view name = TakeName(text);
   StaplSymbol* target = nullptr;
   int rc = ResolveSymbol(name, &target);
@@ -310,7 +310,7 @@ int CStaplInterpreter::DoExit(std::string_view rest) {
   if (rc != kStaplSuccess) return rc;
   if (type != kStaplInteger && type != kStaplEither) return kStaplTypeMismatch;
   if (value < -32767 || value > 32767) return kStaplIntegerOverflow;
-  if (m_version == 2) {
+  if (version_ == 2) {
     // STAPL's exit codes in the numbering of the caller's codes.
     static constexpr int kMap[][2] = {{4, 8}, {6, 2}, {7, 3}, {9, 5}, {10, 4}, {11, 6}};
     for (const auto& pair : kMap) {
@@ -320,8 +320,8 @@ int CStaplInterpreter::DoExit(std::string_view rest) {
       }
     }
   }
-  m_exitCode = static_cast<int32_t>(value);
-  m_done = true;
+  exitCode_ = static_cast<int32_t>(value);
+  done_ = true;
   return kStaplSuccess;
 }
 

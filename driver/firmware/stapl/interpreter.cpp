@@ -80,78 +80,78 @@ int FindKeyword(std::string_view statement, size_t* length) {
 
 CStaplInterpreter::CStaplInterpreter(IStaplHost& host, const char* action,
                                      const char* const* initList)
-    : m_host(host), m_action(action), m_initList(initList), m_reader(host), m_jtag(host) {}
+    : host_(host), action_(action), initList_(initList), reader_(host), jtag_(host) {}
 
 int CStaplInterpreter::Run(int32_t* errorLine, int32_t* exitCode) {
-  int rc = m_reader.Seek(0);
-  while (rc == kStaplSuccess && !m_done) rc = RunStatements(0, false);
-  if (rc != kStaplSuccess && errorLine != nullptr) *errorLine = m_reader.LineOf(m_failStart);
-  if (exitCode != nullptr) *exitCode = m_exitCode;
-  m_jtag.Release();
+  int rc = reader_.Seek(0);
+  while (rc == kStaplSuccess && !done_) rc = RunStatements(0, false);
+  if (rc != kStaplSuccess && errorLine != nullptr) *errorLine = reader_.LineOf(failStart_);
+  if (exitCode != nullptr) *exitCode = exitCode_;
+  jtag_.Release();
   return rc;
 }
 
 int CStaplInterpreter::ReadStatement() {
-  int rc = m_reader.Read(m_statement, m_label);
-  m_failStart = m_reader.StatementStart();
-  if (rc != kStaplSuccess || m_label.empty()) return rc;
+  int rc = reader_.Read(statement_, label_);
+  failStart_ = reader_.StatementStart();
+  if (rc != kStaplSuccess || label_.empty()) return rc;
   StaplSymbol* label = nullptr;
-  return AddSymbol(m_label, StaplKind::kLabel, 0, m_reader.StatementStart(), &label);
+  return AddSymbol(label_, StaplKind::kLabel, 0, reader_.StatementStart(), &label);
 }
 
 int CStaplInterpreter::RunStatements(size_t stopDepth, bool nested) {
   for (;;) {
-    if (!m_reexecute) {
+    if (!reexecute_) {
       const int rc = ReadStatement();
       if (rc != kStaplSuccess) return rc;
     }
-    m_reexecute = false;
+    reexecute_ = false;
     const int rc = ExecuteStatement();
-    if (rc != kStaplSuccess || m_done) return rc;
-    if (nested && m_stack.Depth() == stopDepth) return kStaplSuccess;
+    if (rc != kStaplSuccess || done_) return rc;
+    if (nested && stack_.Depth() == stopDepth) return kStaplSuccess;
   }
 }
 
 int CStaplInterpreter::ExecuteStatement() {
   size_t length = 0;
-  const int keyword = FindKeyword(m_statement, &length);
+  const int keyword = FindKeyword(statement_, &length);
   int rc;
   try {
-    rc = Dispatch(keyword, std::string_view(m_statement).substr(keyword == kNone ? 0 : length));
+    rc = Dispatch(keyword, std::string_view(statement_).substr(keyword == kNone ? 0 : length));
   } catch (const std::bad_alloc&) {
     rc = kStaplOutOfMemory;
   } catch (const std::length_error&) {
     rc = kStaplOutOfMemory;
   }
-  for (StaplBits& literal : m_literals) StaplBits().swap(literal);
+  for (StaplBits& literal : literals_) StaplBits().swap(literal);
   return rc;
 }
 
 int CStaplInterpreter::Dispatch(int keyword, std::string_view rest) {
-  const bool v2 = m_version == 2;
-  const int needProcedure = v2 && m_phase != kPhaseProcedure ? kStaplPhaseError : kStaplSuccess;
+  const bool v2 = version_ == 2;
+  const int needProcedure = v2 && phase_ != kPhaseProcedure ? kStaplPhaseError : kStaplSuccess;
   auto setVersion = [this](int version) {
-    if (m_version == 0) m_version = version;
-    return m_version == version ? kStaplSuccess : kStaplSyntaxError;
+    if (version_ == 0) version_ = version;
+    return version_ == version ? kStaplSuccess : kStaplSyntaxError;
   };
   int rc = kStaplSuccess;
   switch (keyword) {
     case kAction:
       if ((rc = setVersion(2)) != kStaplSuccess) return rc;
-      if (m_phase > kPhaseAction) return kStaplPhaseError;
-      m_phase = kPhaseAction;
+      if (phase_ > kPhaseAction) return kStaplPhaseError;
+      phase_ = kPhaseAction;
       return DoAction(rest);
     case kBoolean:
     case kInteger:
-      if (keyword == kBoolean && m_version == 0) m_version = 1;
-      if (m_version == 2 && m_phase != kPhaseProcedure && m_phase != kPhaseData) {
+      if (keyword == kBoolean && version_ == 0) version_ = 1;
+      if (version_ == 2 && phase_ != kPhaseProcedure && phase_ != kPhaseData) {
         return kStaplPhaseError;
       }
       return DoDeclaration(keyword == kBoolean, rest);
     case kCall:
     case kGoto:
-      if (m_version == 0) m_version = 1;
-      if (v2 && m_phase != kPhaseProcedure) return kStaplPhaseError;
+      if (version_ == 0) version_ = 1;
+      if (v2 && phase_ != kPhaseProcedure) return kStaplPhaseError;
       return DoCallOrGoto(rest, keyword == kCall);
     case kCrc:
       // The CRC statement ends the program text; running into it is an error.
@@ -159,15 +159,15 @@ int CStaplInterpreter::Dispatch(int keyword, std::string_view rest) {
     case kData:
     case kProcedure:
       if ((rc = setVersion(2)) != kStaplSuccess) return rc;
-      if (m_phase == kPhaseAction) return kStaplActionNotFound;
-      if (m_phase != kPhaseProcedure && (keyword == kProcedure || m_phase != kPhaseData)) {
+      if (phase_ == kPhaseAction) return kStaplActionNotFound;
+      if (phase_ != kPhaseProcedure && (keyword == kProcedure || phase_ != kPhaseData)) {
         return kStaplPhaseError;
       }
       return DeclareBlock(keyword == kData ? StaplKind::kDataBlock : StaplKind::kProcedure, rest,
-                          m_reader.StatementStart());
+                          reader_.StatementStart());
     case kEnddata:
     case kEndproc:
-      if (m_version == 0) m_version = 2;
+      if (version_ == 0) version_ = 2;
       return DoReturn(rest);
     case kExit:
       return needProcedure ? needProcedure : DoExit(rest);
@@ -179,7 +179,7 @@ int CStaplInterpreter::Dispatch(int keyword, std::string_view rest) {
       return needProcedure ? needProcedure : DoNext(rest);
     case kFrequency:
       if ((rc = setVersion(2)) != kStaplSuccess) return rc;
-      if (m_phase != kPhaseProcedure) return kStaplPhaseError;
+      if (phase_ != kPhaseProcedure) return kStaplPhaseError;
       return DoFrequency(rest);
     case kIf:
       return needProcedure ? needProcedure : DoIf(rest);
@@ -187,8 +187,8 @@ int CStaplInterpreter::Dispatch(int keyword, std::string_view rest) {
       if ((rc = setVersion(1)) != kStaplSuccess) return rc;
       return DoAssignment(rest);
     case kNote:
-      if (v2 && m_phase >= kPhaseAction) return kStaplPhaseError;
-      if (m_phase == kPhaseUnknown) m_phase = kPhaseNote;
+      if (v2 && phase_ >= kPhaseAction) return kStaplPhaseError;
+      if (phase_ == kPhaseUnknown) phase_ = kPhaseNote;
       return kStaplSuccess;
     case kPadding:
       if ((rc = setVersion(1)) != kStaplSuccess) return rc;
@@ -220,8 +220,8 @@ int CStaplInterpreter::Dispatch(int keyword, std::string_view rest) {
                            : DoAmble(keyword == kPreir || keyword == kPostir,
                                      keyword == kPredr || keyword == kPreir, rest);
     case kTrst:
-      if (m_version == 0) m_version = 2;
-      if (m_version == 2 && m_phase != kPhaseProcedure) return kStaplPhaseError;
+      if (version_ == 0) version_ = 2;
+      if (version_ == 2 && phase_ != kPhaseProcedure) return kStaplPhaseError;
       return DoWait(rest);
     case kWait:
       return needProcedure ? needProcedure : DoWait(rest);
@@ -238,7 +238,7 @@ int CStaplInterpreter::Dispatch(int keyword, std::string_view rest) {
   std::string_view text = rest;
   const std::string_view name = staplText::TakeName(text);
   if (name.empty() || name.size() >= CStaplSymbolTable::kMaxName) return kStaplSyntaxError;
-  StaplSymbol* symbol = m_symbols.Find(name);
+  StaplSymbol* symbol = symbols_.Find(name);
   if (symbol == nullptr || symbol->kind < StaplKind::kInteger ||
       symbol->kind > StaplKind::kBooleanArrayInit) {
     return kStaplSyntaxError;
@@ -258,21 +258,21 @@ int CStaplInterpreter::EvaluateInteger(std::string_view text, int64_t* value) {
 }
 
 bool CStaplInterpreter::IsVisible(const StaplSymbol& symbol) const {
-  if (m_version != 2) return true;
+  if (version_ != 2) return true;
   auto usedByBlock = [this](std::string_view name) {
-    if (m_block == nullptr || m_block->kind != StaplKind::kProcedure) return false;
-    return std::find(m_block->uses.begin(), m_block->uses.end(), name) != m_block->uses.end();
+    if (block_ == nullptr || block_->kind != StaplKind::kProcedure) return false;
+    return std::find(block_->uses.begin(), block_->uses.end(), name) != block_->uses.end();
   };
   // Blocks are declared at the top level; a procedure reaches another through its USES list.
   if (symbol.kind == StaplKind::kProcedure || symbol.kind == StaplKind::kDataBlock) {
-    return m_inUses || m_block == nullptr || m_block == &symbol || usedByBlock(symbol.name);
+    return inUses_ || block_ == nullptr || block_ == &symbol || usedByBlock(symbol.name);
   }
-  if (symbol.owner == nullptr || symbol.owner == m_block || &symbol == m_block) return true;
+  if (symbol.owner == nullptr || symbol.owner == block_ || &symbol == block_) return true;
   return usedByBlock(symbol.owner->name);
 }
 
 int CStaplInterpreter::ResolveSymbol(std::string_view name, StaplSymbol** symbol) {
-  StaplSymbol* found = m_symbols.Find(name);
+  StaplSymbol* found = symbols_.Find(name);
   if (found == nullptr) return kStaplUndefinedSymbol;
   if (!IsVisible(*found)) return kStaplScopeError;
   *symbol = found;
@@ -280,8 +280,8 @@ int CStaplInterpreter::ResolveSymbol(std::string_view name, StaplSymbol** symbol
 }
 
 bool CStaplInterpreter::InitListValue(std::string_view name, int64_t* value) const {
-  if (m_initList == nullptr) return false;
-  for (const char* const* entry = m_initList; *entry != nullptr; ++entry) {
+  if (initList_ == nullptr) return false;
+  for (const char* const* entry = initList_; *entry != nullptr; ++entry) {
     std::string_view text = *entry;
     const size_t equals = text.find('=');
     if (equals == std::string_view::npos) continue;
@@ -303,28 +303,28 @@ bool CStaplInterpreter::InitListValue(std::string_view name, int64_t* value) con
 int CStaplInterpreter::AddSymbol(std::string_view name, StaplKind kind, int64_t value,
                                  int32_t position, StaplSymbol** symbol) {
   if (!IsValidStaplName(name)) return kStaplIllegalSymbol;
-  StaplSymbol* existing = m_symbols.Find(name);
+  StaplSymbol* existing = symbols_.Find(name);
   if (existing != nullptr) {
-    const bool inProcedure = m_block != nullptr && m_block->kind == StaplKind::kProcedure;
+    const bool inProcedure = block_ != nullptr && block_->kind == StaplKind::kProcedure;
     if (existing->kind == kind && existing->position == position) {
       // Declarations run again each time flow passes them.
-      if (m_version == 1 || (m_version == 2 && inProcedure)) existing->value = value;
+      if (version_ == 1 || (version_ == 2 && inProcedure)) existing->value = value;
       *symbol = existing;
       return kStaplSuccess;
     }
     const bool initialisedTwin =
         (kind == StaplKind::kBooleanArray && existing->kind == StaplKind::kBooleanArrayInit) ||
         (kind == StaplKind::kIntegerArray && existing->kind == StaplKind::kIntegerArrayInit);
-    if (m_phase == kPhaseData && initialisedTwin && existing->position == position) {
+    if (phase_ == kPhaseData && initialisedTwin && existing->position == position) {
       *symbol = existing;
       return kStaplSuccess;
     }
     return kStaplRedefinedSymbol;
   }
-  if (m_version == 1 && (kind == StaplKind::kInteger || kind == StaplKind::kBoolean)) {
+  if (version_ == 1 && (kind == StaplKind::kInteger || kind == StaplKind::kBoolean)) {
     InitListValue(name, &value);
   }
-  *symbol = m_symbols.Add(name, kind, value, position, m_block);
+  *symbol = symbols_.Add(name, kind, value, position, block_);
   return kStaplSuccess;
 }
 

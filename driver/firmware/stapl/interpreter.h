@@ -100,27 +100,27 @@ class CStaplInterpreter : public IStaplSymbolResolver {
   int DoFrequency(std::string_view rest);
   int DoPadding(std::string_view rest);
 
-  IStaplHost& m_host;
-  const char* m_action;
-  const char* const* m_initList;
-  CStaplStatementReader m_reader;
-  CStaplSymbolTable m_symbols;
-  CStaplStack m_stack;
-  CStaplJtag m_jtag;
+  IStaplHost& host_;
+  const char* action_;
+  const char* const* initList_;
+  CStaplStatementReader reader_;
+  CStaplSymbolTable symbols_;
+  CStaplStack stack_;
+  CStaplJtag jtag_;
 
-  std::string m_statement;
-  std::string m_label;
-  int m_version = 0;
-  Phase m_phase = kPhaseUnknown;
-  StaplSymbol* m_block = nullptr;
-  bool m_inUses = false;
+  std::string statement_;
+  std::string label_;
+  int version_ = 0;
+  Phase phase_ = kPhaseUnknown;
+  StaplSymbol* block_ = nullptr;
+  bool inUses_ = false;
   // Literal arguments of the current statement: direction or data, data, capture, expected, mask.
-  std::array<StaplBits, 5> m_literals;
-  bool m_done = false;
-  bool m_reexecute = false;
-  int32_t m_exitCode = 0;
-  int m_vectorCount = 0;
-  int32_t m_failStart = 0;
+  std::array<StaplBits, 5> literals_;
+  bool done_ = false;
+  bool reexecute_ = false;
+  int32_t exitCode_ = 0;
+  int vectorCount_ = 0;
+  int32_t failStart_ = 0;
 };
 
 }  // namespace zor::firmware

@@ -44,26 +44,26 @@ jtag::TapState StaplTapStateByName(std::string_view name) {
 }
 
 bool CStaplJtag::ClockBit(bool tms, bool tdi, bool readTdo) {
-  const int tdo = m_host.StaplJtagIo(tms, tdi, readTdo);
-  if (m_state != S::kUnknown) m_state = tms ? Row(m_state).next1 : Row(m_state).next0;
+  const int tdo = host_.StaplJtagIo(tms, tdi, readTdo);
+  if (state_ != S::kUnknown) state_ = tms ? Row(state_).next1 : Row(state_).next0;
   return tdo != 0;
 }
 
 void CStaplJtag::Clock(bool tms) { ClockBit(tms, false, false); }
 
 int CStaplJtag::Walk(jtag::TapState target) {
-  for (int step = 0; step < 9 && m_state != target; ++step) {
-    Clock((Row(m_state).path >> static_cast<int>(target)) & 1);
+  for (int step = 0; step < 9 && state_ != target; ++step) {
+    Clock((Row(state_).path >> static_cast<int>(target)) & 1);
   }
-  return m_state == target ? kStaplSuccess : kStaplInternalError;
+  return state_ == target ? kStaplSuccess : kStaplInternalError;
 }
 
 int CStaplJtag::GotoState(jtag::TapState target) {
-  if (m_state == S::kUnknown) {
-    m_state = S::kReset;
+  if (state_ == S::kUnknown) {
+    state_ = S::kReset;
     for (int i = 0; i < 5; ++i) Clock(true);
     Clock(false);
-  } else if (m_state == target) {
+  } else if (state_ == target) {
     // Stable states take one clock that keeps them.
     if (target == S::kReset) {
       Clock(true);
@@ -77,11 +77,11 @@ int CStaplJtag::GotoState(jtag::TapState target) {
 }
 
 int CStaplJtag::GotoStateIfDifferent(jtag::TapState target) {
-  return m_state == target ? kStaplSuccess : GotoState(target);
+  return state_ == target ? kStaplSuccess : GotoState(target);
 }
 
 void CStaplJtag::Release() {
-  if (m_state == S::kUnknown) return;
+  if (state_ == S::kUnknown) return;
   for (int i = 0; i < 5; ++i) Clock(true);
   Clock(false);
 }
@@ -104,18 +104,18 @@ int CStaplJtag::ScanIr(int64_t count, Bits data, uint32_t* capture, int64_t capt
 }
 
 int CStaplJtag::Scan(bool ir, int64_t count, Bits data, uint32_t* capture, int64_t captureStart) {
-  const Amble& pre = ir ? m_preIr : m_preDr;
-  const Amble& post = ir ? m_postIr : m_postDr;
-  std::vector<uint8_t>& buffer = ir ? m_irBuffer : m_drBuffer;
+  const Amble& pre = ir ? preIr_ : preDr_;
+  const Amble& post = ir ? postIr_ : postDr_;
+  std::vector<uint8_t>& buffer = ir ? irBuffer_ : drBuffer_;
   const S pause = ir ? S::kIrPause : S::kDrPause;
-  const S stop = ir ? m_irStop : m_drStop;
+  const S stop = ir ? irStop_ : drStop_;
 
   int start;  // 0 from IDLE, 1 from DRPAUSE, 2 from IRPAUSE
   int rc;
-  if (m_state == S::kUnknown || m_state == S::kReset || m_state == S::kIdle) {
+  if (state_ == S::kUnknown || state_ == S::kReset || state_ == S::kIdle) {
     start = 0;
     rc = GotoState(S::kIdle);
-  } else if (m_state <= S::kDrUpdate) {
+  } else if (state_ <= S::kDrUpdate) {
     start = 1;
     rc = GotoState(S::kDrPause);
   } else {

@@ -23,9 +23,9 @@ class CStaplJtag {
     int64_t start = 0;
   };
 
-  explicit CStaplJtag(IStaplHost& host) : m_host(host) {}
+  explicit CStaplJtag(IStaplHost& host) : host_(host) {}
 
-  jtag::TapState State() const { return m_state; }
+  jtag::TapState State() const { return state_; }
   // One clock with TDI low.
   void Clock(bool tms);
   // Walks to the target; 0 or 10.
@@ -35,13 +35,13 @@ class CStaplJtag {
   // Resets through five TMS-high clocks and one low when the state is known.
   void Release();
 
-  void SetDrStop(jtag::TapState s) { m_drStop = s; }
-  void SetIrStop(jtag::TapState s) { m_irStop = s; }
+  void SetDrStop(jtag::TapState s) { drStop_ = s; }
+  void SetIrStop(jtag::TapState s) { irStop_ = s; }
   // Negative counts change nothing.
-  void SetPreDr(int64_t count, Bits data) { SetAmble(m_preDr, count, data); }
-  void SetPostDr(int64_t count, Bits data) { SetAmble(m_postDr, count, data); }
-  void SetPreIr(int64_t count, Bits data) { SetAmble(m_preIr, count, data); }
-  void SetPostIr(int64_t count, Bits data) { SetAmble(m_postIr, count, data); }
+  void SetPreDr(int64_t count, Bits data) { SetAmble(preDr_, count, data); }
+  void SetPostDr(int64_t count, Bits data) { SetAmble(postDr_, count, data); }
+  void SetPreIr(int64_t count, Bits data) { SetAmble(preIr_, count, data); }
+  void SetPostIr(int64_t count, Bits data) { SetAmble(postIr_, count, data); }
 
   // Scans count bits; with capture, the captured bits go to capture from captureStart on.
   int ScanDr(int64_t count, Bits data, uint32_t* capture, int64_t captureStart);
@@ -57,12 +57,12 @@ class CStaplJtag {
   bool ClockBit(bool tms, bool tdi, bool readTdo);
   int Walk(jtag::TapState target);
 
-  IStaplHost& m_host;
-  jtag::TapState m_state = jtag::TapState::kUnknown;
-  jtag::TapState m_drStop = jtag::TapState::kIdle;
-  jtag::TapState m_irStop = jtag::TapState::kIdle;
-  Amble m_preDr, m_postDr, m_preIr, m_postIr;
-  std::vector<uint8_t> m_drBuffer, m_irBuffer;  // one byte per bit
+  IStaplHost& host_;
+  jtag::TapState state_ = jtag::TapState::kUnknown;
+  jtag::TapState drStop_ = jtag::TapState::kIdle;
+  jtag::TapState irStop_ = jtag::TapState::kIdle;
+  Amble preDr_, postDr_, preIr_, postIr_;
+  std::vector<uint8_t> drBuffer_, irBuffer_;  // one byte per bit
 };
 
 }  // namespace zor::firmware

@@ -93,11 +93,11 @@ int CStaplInterpreter::DoScan(bool ir, std::string_view rest) {
   }
   const CStaplJtag::Bits bits{data.words, data.start};
   if (parts.size() == 2) {
-    return ir ? m_jtag.ScanIr(length, bits, nullptr, 0) : m_jtag.ScanDr(length, bits, nullptr, 0);
+    return ir ? jtag_.ScanIr(length, bits, nullptr, 0) : jtag_.ScanDr(length, bits, nullptr, 0);
   }
   StaplBits captured = MakeStaplBits(length);
-  rc = ir ? m_jtag.ScanIr(length, bits, captured.data(), 0)
-          : m_jtag.ScanDr(length, bits, captured.data(), 0);
+  rc = ir ? jtag_.ScanIr(length, bits, captured.data(), 0)
+          : jtag_.ScanDr(length, bits, captured.data(), 0);
   if (rc != kStaplSuccess) return rc;
   FinishScanTail(tail, captured.data(), length);
   return kStaplSuccess;
@@ -110,9 +110,9 @@ int CStaplInterpreter::DoStop(bool ir, std::string_view rest) {
   const int rc = TakeStateName(text, &state);
   if (rc != kStaplSuccess) return rc;
   if (ir) {
-    m_jtag.SetIrStop(state);
+    jtag_.SetIrStop(state);
   } else {
-    m_jtag.SetDrStop(state);
+    jtag_.SetDrStop(state);
   }
   return kStaplSuccess;
 }
@@ -130,7 +130,7 @@ int CStaplInterpreter::DoState(std::string_view rest) {
     jtag::TapState state;
     int rc = TakeStateName(name, &state);
     if (rc != kStaplSuccess) return rc;
-    if ((rc = m_jtag.GotoState(state)) != kStaplSuccess) return rc;
+    if ((rc = jtag_.GotoState(state)) != kStaplSuccess) return rc;
   }
   return kStaplSuccess;
 }
@@ -152,9 +152,9 @@ int CStaplInterpreter::DoAmble(bool ir, bool pre, std::string_view rest) {
     bits = {data.words, data.start};
   }
   if (ir) {
-    pre ? m_jtag.SetPreIr(length, bits) : m_jtag.SetPostIr(length, bits);
+    pre ? jtag_.SetPreIr(length, bits) : jtag_.SetPostIr(length, bits);
   } else {
-    pre ? m_jtag.SetPreDr(length, bits) : m_jtag.SetPostDr(length, bits);
+    pre ? jtag_.SetPreDr(length, bits) : jtag_.SetPostDr(length, bits);
   }
   return kStaplSuccess;
 }
@@ -191,19 +191,19 @@ int CStaplInterpreter::DoWait(std::string_view rest) {
   if (counts.empty()) return kStaplSyntaxError;
   for (const Count& count : counts) {
     if (count.cycles) {
-      const int rc = m_jtag.GotoStateIfDifferent(waitState);
+      const int rc = jtag_.GotoStateIfDifferent(waitState);
       if (rc != kStaplSuccess) return rc;
       const bool tms = waitState == jtag::TapState::kReset;
-      for (int64_t i = 0; i < count.amount; ++i) m_jtag.Clock(tms);
+      for (int64_t i = 0; i < count.amount; ++i) jtag_.Clock(tms);
     } else {
-      if (m_jtag.State() != jtag::TapState::kUnknown) {
-        const int rc = m_jtag.GotoStateIfDifferent(waitState);
+      if (jtag_.State() != jtag::TapState::kUnknown) {
+        const int rc = jtag_.GotoStateIfDifferent(waitState);
         if (rc != kStaplSuccess) return rc;
       }
-      m_host.StaplDelay(count.amount);
+      host_.StaplDelay(count.amount);
     }
   }
-  return endState == jtag::TapState::kIdle ? kStaplSuccess : m_jtag.GotoState(endState);
+  return endState == jtag::TapState::kIdle ? kStaplSuccess : jtag_.GotoState(endState);
 }
 
 int CStaplInterpreter::DoVmap(std::string_view rest) {
@@ -217,15 +217,15 @@ int CStaplInterpreter::DoVmap(std::string_view rest) {
   }
   if (names.size() > kMaxVectorSignals) return kStaplSyntaxError;
   // In STAPL proper the last name is signal 0.
-  if (m_version == 2) std::reverse(names.begin(), names.end());
+  if (version_ == 2) std::reverse(names.begin(), names.end());
   std::vector<const char*> pointers;
   for (const std::string& name : names) pointers.push_back(name.c_str());
   const int count = static_cast<int>(names.size());
-  if (m_host.StaplVectorMap(count, pointers.data()) != count) {
-    m_vectorCount = 0;
+  if (host_.StaplVectorMap(count, pointers.data()) != count) {
+    vectorCount_ = 0;
     return kStaplVectorMapFailed;
   }
-  m_vectorCount = count;
+  vectorCount_ = count;
   return kStaplSuccess;
 }
 
@@ -234,7 +234,7 @@ int CStaplInterpreter::DoVector(std::string_view rest) {
   if (!StripSemicolon(text)) return kStaplSyntaxError;
   const std::vector<std::string_view> parts = SplitTopLevel(text);
   if (parts.size() < 2) return kStaplSyntaxError;
-  const int64_t length = m_vectorCount;
+  const int64_t length = vectorCount_;
   StaplArrayArg direction, data;
   int rc = ParseArrayArg(parts[0], 0, &direction);
   if (rc != kStaplSuccess) return rc;
@@ -257,8 +257,8 @@ int CStaplInterpreter::DoVector(std::string_view rest) {
   }
   const bool capturing = parts.size() > 2;
   const int processed =
-      m_host.StaplVectorIo(static_cast<int>(length), dirWords.data(), dataWords.data(),
-                           capturing ? captureWords.data() : nullptr);
+      host_.StaplVectorIo(static_cast<int>(length), dirWords.data(), dataWords.data(),
+                          capturing ? captureWords.data() : nullptr);
   if (processed != length) return kStaplInternalError;
   if (!capturing) return kStaplSuccess;
   StaplBits captured = MakeStaplBits(length);
@@ -277,7 +277,7 @@ int CStaplInterpreter::DoFrequency(std::string_view rest) {
     const int rc = EvaluateInteger(text, &hertz);
     if (rc != kStaplSuccess) return rc;
   }
-  return m_host.StaplSetFrequency(hertz) != 0 ? kStaplBoundsError : kStaplSuccess;
+  return host_.StaplSetFrequency(hertz) != 0 ? kStaplBoundsError : kStaplSuccess;
 }
 
 int CStaplInterpreter::DoPadding(std::string_view rest) {
@@ -291,10 +291,10 @@ int CStaplInterpreter::DoPadding(std::string_view rest) {
     if (rc != kStaplSuccess) return rc;
     if (lengths[i] > kMaxAmble) return kStaplSyntaxError;
   }
-  m_jtag.SetPreDr(lengths[0], {});
-  m_jtag.SetPostDr(lengths[1], {});
-  m_jtag.SetPreIr(lengths[2], {});
-  m_jtag.SetPostIr(lengths[3], {});
+  jtag_.SetPreDr(lengths[0], {});
+  jtag_.SetPostDr(lengths[1], {});
+  jtag_.SetPreIr(lengths[2], {});
+  jtag_.SetPostIr(lengths[3], {});
   return kStaplSuccess;
 }
 

@@ -3,14 +3,14 @@
 namespace zor::firmware {
 
 bool CStaplStack::Push(const StaplStackRecord& record) {
-  if (m_records.size() >= kDepth) return false;
-  m_records.push_back(record);
+  if (records_.size() >= kDepth) return false;
+  records_.push_back(record);
   return true;
 }
 
 bool CStaplStack::Pop() {
-  if (m_records.empty()) return false;
-  m_records.pop_back();
+  if (records_.empty()) return false;
+  records_.pop_back();
   return true;
 }
 

@@ -26,12 +26,12 @@ class CStaplStack {
 
   // false when the stack is full
   bool Push(const StaplStackRecord& record);
-  StaplStackRecord* Top() { return m_records.empty() ? nullptr : &m_records.back(); }
+  StaplStackRecord* Top() { return records_.empty() ? nullptr : &records_.back(); }
   bool Pop();
-  size_t Depth() const { return m_records.size(); }
+  size_t Depth() const { return records_.size(); }
 
  private:
-  std::vector<StaplStackRecord> m_records;
+  std::vector<StaplStackRecord> records_;
 };
 
 }  // namespace zor::firmware

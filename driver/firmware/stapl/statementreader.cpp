@@ -14,14 +14,14 @@ bool KeepsCaseAfterAt(int c) { return std::isalnum(c) || c == ' ' || c == '@' ||
 }  // namespace
 
 int CStaplStatementReader::GetChar() {
-  const int c = m_host.StaplGetChar();
-  if (c >= 0) ++m_position;
+  const int c = host_.StaplGetChar();
+  if (c >= 0) ++position_;
   return c;
 }
 
 int CStaplStatementReader::Seek(int32_t position) {
-  if (m_host.StaplSeek(position) != 0) return kStaplIoError;
-  m_position = position;
+  if (host_.StaplSeek(position) != 0) return kStaplIoError;
+  position_ = position;
   return kStaplSuccess;
 }
 
@@ -30,7 +30,7 @@ int CStaplStatementReader::Read(std::string& statement, std::string& label) {
   label.clear();
   bool inString = false, inComment = false, atData = false, booleanData = false;
   bool labelSeen = false, started = false;
-  m_statementStart = m_position;
+  statementStart_ = position_;
   for (;;) {
     int c = GetChar();
     if (c < 0) return kStaplUnexpectedEnd;
@@ -62,12 +62,12 @@ int CStaplStatementReader::Read(std::string& statement, std::string& label) {
     }
     if (!started) {
       started = true;
-      m_statementStart = m_position - 1;
+      statementStart_ = position_ - 1;
     }
     // Characters past the limit are dropped; a statement cut short has no ";".
     if (statement.size() < kMaxStatement) statement.push_back(static_cast<char>(c));
     if (c == ';' && !inString) {
-      m_statementEnd = m_position;
+      statementEnd_ = position_;
       return kStaplSuccess;
     }
   }
@@ -85,7 +85,7 @@ int32_t CStaplStatementReader::LineOf(int32_t position) {
 }
 
 int CStaplStatementReader::ReadLongInitialiser(int32_t start, std::string& text) {
-  const int32_t resume = m_statementEnd;
+  const int32_t resume = statementEnd_;
   int rc = Seek(start);
   if (rc != kStaplSuccess) return rc;
   text.clear();

@@ -15,16 +15,16 @@ class CStaplStatementReader {
   static constexpr size_t kMaxStatement = 8192;
   static constexpr size_t kMaxLabel = 32;
 
-  explicit CStaplStatementReader(IStaplHost& host) : m_host(host) {}
+  explicit CStaplStatementReader(IStaplHost& host) : host_(host) {}
 
   // Fills the statement (ending in ";", unless it was cut) and the label; 0, 3, 4 or 17.
   int Read(std::string& statement, std::string& label);
 
   int Seek(int32_t position);
-  int32_t Position() const { return m_position; }
+  int32_t Position() const { return position_; }
   // Where the last statement began and where the one after it begins.
-  int32_t StatementStart() const { return m_statementStart; }
-  int32_t StatementEnd() const { return m_statementEnd; }
+  int32_t StatementStart() const { return statementStart_; }
+  int32_t StatementEnd() const { return statementEnd_; }
   // Reads the program from its start: 1 + the line feeds before the position, 0 when the seek
   // fails.
   int32_t LineOf(int32_t position);
@@ -36,10 +36,10 @@ class CStaplStatementReader {
  private:
   int GetChar();
 
-  IStaplHost& m_host;
-  int32_t m_position = 0;
-  int32_t m_statementStart = 0;
-  int32_t m_statementEnd = 0;
+  IStaplHost& host_;
+  int32_t position_ = 0;
+  int32_t statementStart_ = 0;
+  int32_t statementEnd_ = 0;
 };
 
 }  // namespace zor::firmware

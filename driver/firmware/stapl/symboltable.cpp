@@ -21,10 +21,10 @@ bool IsValidStaplName(std::string_view name) {
   return true;
 }
 
-CStaplSymbolTable::CStaplSymbolTable() : m_buckets(kBuckets, nullptr) {}
+CStaplSymbolTable::CStaplSymbolTable() : buckets_(kBuckets, nullptr) {}
 
 CStaplSymbolTable::~CStaplSymbolTable() {
-  for (StaplSymbol* head : m_buckets) {
+  for (StaplSymbol* head : buckets_) {
     while (head != nullptr) {
       StaplSymbol* next = head->next;
       delete head;
@@ -34,7 +34,7 @@ CStaplSymbolTable::~CStaplSymbolTable() {
 }
 
 StaplSymbol* CStaplSymbolTable::Find(std::string_view name) const {
-  for (StaplSymbol* s = m_buckets[StaplSymbolBucket(name)]; s != nullptr; s = s->next) {
+  for (StaplSymbol* s = buckets_[StaplSymbolBucket(name)]; s != nullptr; s = s->next) {
     if (s->name == name) return s;
   }
   return nullptr;
@@ -48,7 +48,7 @@ StaplSymbol* CStaplSymbolTable::Add(std::string_view name, StaplKind kind, int64
   symbol->value = value;
   symbol->position = position;
   symbol->owner = owner;
-  StaplSymbol*& head = m_buckets[StaplSymbolBucket(name)];
+  StaplSymbol*& head = buckets_[StaplSymbolBucket(name)];
   symbol->next = head;
   head = symbol;
   return symbol;

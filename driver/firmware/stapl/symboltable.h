@@ -73,7 +73,7 @@ class CStaplSymbolTable {
                    StaplSymbol* owner);
 
  private:
-  std::vector<StaplSymbol*> m_buckets;
+  std::vector<StaplSymbol*> buckets_;
 };
 
 }  // namespace zor::firmware

@@ -9,22 +9,22 @@ namespace {
 // Reads fields of 1 to 16 bits, least significant bit first; bits past the end read as ones.
 class CBitReader {
  public:
-  CBitReader(const uint8_t* in, int64_t length) : m_in(in), m_length(length) {}
+  CBitReader(const uint8_t* in, int64_t length) : in_(in), length_(length) {}
   uint32_t Read(int bits) {
     uint32_t value = 0;
     for (int i = 0; i < bits; ++i) {
-      const int64_t byte = m_bit >> 3;
-      const uint32_t bit = byte < m_length ? (m_in[byte] >> (m_bit & 7)) & 1 : 1;
+      const int64_t byte = bit_ >> 3;
+      const uint32_t bit = byte < length_ ? (in_[byte] >> (bit_ & 7)) & 1 : 1;
       value |= bit << i;
-      ++m_bit;
+      ++bit_;
     }
     return value;
   }
 
  private:
-  const uint8_t* m_in;
-  int64_t m_length;
-  int64_t m_bit = 0;
+  const uint8_t* in_;
+  int64_t length_;
+  int64_t bit_ = 0;
 };
 
 int OffsetWidth(int64_t produced, int version) {

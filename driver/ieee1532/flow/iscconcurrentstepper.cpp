@@ -15,30 +15,30 @@ using State = ChainConcurrentState;
 
 BsdlFlow& ConcurrentStepper::Flow() {
   const BsdlActionProcedure& reference =
-      m_action.procedures[static_cast<size_t>(m_state.procedures[m_state.procedure])];
+      action_.procedures[static_cast<size_t>(state_.procedures[state_.procedure])];
   const BsdlProcedure& procedure =
-      m_device.entity->procedures[static_cast<size_t>(reference.procedure)];
-  return m_device.entity->flows[static_cast<size_t>(procedure.flows[m_state.flow].flow)];
+      device_.entity->procedures[static_cast<size_t>(reference.procedure)];
+  return device_.entity->flows[static_cast<size_t>(procedure.flows[state_.flow].flow)];
 }
 
 bool ConcurrentStepper::Settle() {
-  while (!m_state.done) {
-    if (m_state.stack.empty()) {
+  while (!state_.done) {
+    if (state_.stack.empty()) {
       StartNextPhase();
       continue;
     }
-    State::Level& top = m_state.stack.back();
+    State::Level& top = state_.stack.back();
     if (top.index < top.list->size()) {
       const BsdlActivity& activity = (*top.list)[top.index];
       if (!activity.isLoop) {
-        m_state.activity = &activity;
+        state_.activity = &activity;
         return true;
       }
       if (activity.maxLoop <= 0) {
         ++top.index;
         continue;
       }
-      m_state.stack.push_back(State::Level{&activity.loop, 0, &activity, 0, 0});
+      state_.stack.push_back(State::Level{&activity.loop, 0, &activity, 0, 0});
       continue;
     }
     EndOfList();
@@ -48,7 +48,7 @@ bool ConcurrentStepper::Settle() {
 
 void ConcurrentStepper::Advance(bool failed) {
   State::Level* loop = nullptr;
-  for (State::Level& level : m_state.stack) {
+  for (State::Level& level : state_.stack) {
     if (level.loop != nullptr) loop = &level;
   }
   if (failed && loop != nullptr) {
@@ -57,87 +57,87 @@ void ConcurrentStepper::Advance(bool failed) {
     Fail(Flow().exitOnError);
     return;
   }
-  ++m_state.stack.back().index;
+  ++state_.stack.back().index;
 }
 
 void ConcurrentStepper::Prepare() {
-  const BsdlActivity& activity = *m_state.activity;
-  m_state.ir = IscSendableBits(IscOpcodeText(m_device, activity.opcode));
-  m_state.tdi.clear();
-  m_state.drLength = std::max<int64_t>(1, m_device.entity->RegisterLength(activity.opcode));
+  const BsdlActivity& activity = *state_.activity;
+  state_.ir = IscSendableBits(IscOpcodeText(device_, activity.opcode));
+  state_.tdi.clear();
+  state_.drLength = std::max<int64_t>(1, device_.entity->RegisterLength(activity.opcode));
   bool hasTdi = !activity.update.empty();
   bool hasTdo = !activity.capture.empty();
-  if (hasTdi) BuildTdiText(activity, true, m_state.tdi, m_device, Flow(), m_state.repeat);
-  m_state.flowType = hasTdi && hasTdo ? 0 : hasTdi ? 2 : hasTdo ? 3 : 1;
+  if (hasTdi) BuildTdiText(activity, true, state_.tdi, device_, Flow(), state_.repeat);
+  state_.flowType = hasTdi && hasTdo ? 0 : hasTdi ? 2 : hasTdo ? 3 : 1;
 }
 
 void ConcurrentStepper::Fail(bool exitOnError) {
-  m_state.failed = true;
-  m_state.done = true;
+  state_.failed = true;
+  state_.done = true;
   if (exitOnError && IscGetSettings().stopOnExitOnError) {
     IscChainStop() = true;
-    m_state.stoppedByExit = true;
+    state_.stoppedByExit = true;
   }
 }
 
 void ConcurrentStepper::StartNextPhase() {
-  if (m_state.started) {
-    ++m_state.phase;
+  if (state_.started) {
+    ++state_.phase;
   } else {
-    m_state.started = true;
-    m_state.phase = 0;
-    if (m_state.procedures.empty()) {
+    state_.started = true;
+    state_.phase = 0;
+    if (state_.procedures.empty()) {
       Finish();
       return;
     }
     StartFlow();
   }
   while (true) {
-    if (m_state.phase > kBsdlTerminate) {
+    if (state_.phase > kBsdlTerminate) {
       if (!NextFlow()) return;
       continue;
     }
     BsdlFlow& flow = Flow();
-    if (!flow.hasPhase[m_state.phase]) {
-      ++m_state.phase;
+    if (!flow.hasPhase[state_.phase]) {
+      ++state_.phase;
       continue;
     }
-    const std::vector<BsdlActivity>& list = flow.phases[m_state.phase];
+    const std::vector<BsdlActivity>& list = flow.phases[state_.phase];
     if (IscActivitiesTakeData(list)) {
-      IscDataFindSection(*m_device.data, flow.dataName, m_state.phase, m_device.lookup);
+      IscDataFindSection(*device_.data, flow.dataName, state_.phase, device_.lookup);
     }
-    if (IscWritesIscFormat(m_device) && !flow.dataName.empty()) {
-      IscDataWriteFile(*m_device.output, kIscWriteSection, nullptr, m_state.phase);
+    if (IscWritesIscFormat(device_) && !flow.dataName.empty()) {
+      IscDataWriteFile(*device_.output, kIscWriteSection, nullptr, state_.phase);
     }
-    m_state.repeat = 1;
-    m_state.stack.push_back(State::Level{&list, 0, nullptr, 0, 0});
+    state_.repeat = 1;
+    state_.stack.push_back(State::Level{&list, 0, nullptr, 0, 0});
     return;
   }
 }
 
 void ConcurrentStepper::StartFlow() {
   BsdlFlow& flow = Flow();
-  m_state.phase = 0;
+  state_.phase = 0;
   if (flow.dataCount > 0) {
-    IscDataReadFile(*m_device.data, kIscDataFindArray, m_device.entity, flow.dataName,
-                    m_device.lookup);
+    IscDataReadFile(*device_.data, kIscDataFindArray, device_.entity, flow.dataName,
+                    device_.lookup);
   }
-  if (IscWritesIscFormat(m_device) && !flow.dataName.empty()) {
-    IscDataWriteFile(*m_device.output, kIscWriteArray, flow.dataName.c_str(), 0);
+  if (IscWritesIscFormat(device_) && !flow.dataName.empty()) {
+    IscDataWriteFile(*device_.output, kIscWriteArray, flow.dataName.c_str(), 0);
   }
 }
 
 bool ConcurrentStepper::NextFlow() {
-  if (IscWritesIscFormat(m_device) && !Flow().dataName.empty()) {
-    IscDataWriteFile(*m_device.output, kIscWriteArrayEnd, nullptr, 0);
+  if (IscWritesIscFormat(device_) && !Flow().dataName.empty()) {
+    IscDataWriteFile(*device_.output, kIscWriteArrayEnd, nullptr, 0);
   }
   const BsdlActionProcedure& reference =
-      m_action.procedures[static_cast<size_t>(m_state.procedures[m_state.procedure])];
+      action_.procedures[static_cast<size_t>(state_.procedures[state_.procedure])];
   const BsdlProcedure& procedure =
-      m_device.entity->procedures[static_cast<size_t>(reference.procedure)];
-  if (++m_state.flow >= procedure.flows.size()) {
-    m_state.flow = 0;
-    if (++m_state.procedure >= m_state.procedures.size()) {
+      device_.entity->procedures[static_cast<size_t>(reference.procedure)];
+  if (++state_.flow >= procedure.flows.size()) {
+    state_.flow = 0;
+    if (++state_.procedure >= state_.procedures.size()) {
       Finish();
       return false;
     }
@@ -147,22 +147,22 @@ bool ConcurrentStepper::NextFlow() {
 }
 
 void ConcurrentStepper::Finish() {
-  m_state.done = true;
-  IscMessagef(kIscLinePlain, "(*)-> Action [%s: %s(%s)] = [ DONE ]", m_device.name.c_str(),
-              m_device.action.c_str(), m_device.actionData.c_str());
+  state_.done = true;
+  IscMessagef(kIscLinePlain, "(*)-> Action [%s: %s(%s)] = [ DONE ]", device_.name.c_str(),
+              device_.action.c_str(), device_.actionData.c_str());
 }
 
 void ConcurrentStepper::EndOfList() {
-  State::Level& top = m_state.stack.back();
+  State::Level& top = state_.stack.back();
   if (top.loop != nullptr) {
     if (top.failures == 0 && top.iteration >= top.loop->minLoop) {
-      m_state.stack.pop_back();
-      ++m_state.stack.back().index;
+      state_.stack.pop_back();
+      ++state_.stack.back().index;
       return;
     }
     if (++top.iteration >= top.loop->maxLoop) {
       IscReportf(kIscWarning, false, nullptr, "\n*** ==> [%s]: max flow loop count [%ld] reached",
-                 m_device.name.c_str(), static_cast<long>(top.loop->maxLoop));
+                 device_.name.c_str(), static_cast<long>(top.loop->maxLoop));
       Fail(false);
       return;
     }
@@ -171,19 +171,19 @@ void ConcurrentStepper::EndOfList() {
     return;
   }
   BsdlFlow& flow = Flow();
-  int64_t repeats = m_state.phase == kBsdlRepeat ? flow.repeatCount : 1;
-  if (++m_state.repeat <= repeats) {
+  int64_t repeats = state_.phase == kBsdlRepeat ? flow.repeatCount : 1;
+  if (++state_.repeat <= repeats) {
     top.index = 0;
     return;
   }
   if (IscActivitiesTakeData(*top.list) &&
-      m_device.lookup.next < m_device.lookup.array->sections[m_state.phase].size()) {
+      device_.lookup.next < device_.lookup.array->sections[state_.phase].size()) {
     IscReportf(kIscError, false, nullptr, "Data block has too many data records");
   }
-  if (IscWritesIscFormat(m_device) && !flow.dataName.empty()) {
-    IscDataWriteFile(*m_device.output, kIscWriteSection, nullptr, kIscWriteSectionEnd);
+  if (IscWritesIscFormat(device_) && !flow.dataName.empty()) {
+    IscDataWriteFile(*device_.output, kIscWriteSection, nullptr, kIscWriteSectionEnd);
   }
-  m_state.stack.pop_back();
+  state_.stack.pop_back();
 }
 
 }  // namespace zor::isc

@@ -11,7 +11,7 @@ namespace zor::isc {
 class ConcurrentStepper {
  public:
   ConcurrentStepper(ChainDevice& device, const BsdlAction& action)
-      : m_device(device), m_action(action), m_state(*device.concurrent) {}
+      : device_(device), action_(action), state_(*device.concurrent) {}
 
   // The flow the device stands in.
   BsdlFlow& Flow();
@@ -33,9 +33,9 @@ class ConcurrentStepper {
   void Finish();
   void EndOfList();
 
-  ChainDevice& m_device;
-  const BsdlAction& m_action;
-  ChainConcurrentState& m_state;
+  ChainDevice& device_;
+  const BsdlAction& action_;
+  ChainConcurrentState& state_;
 };
 
 }  // namespace zor::isc

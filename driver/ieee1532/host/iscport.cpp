@@ -14,7 +14,7 @@ std::string IscPortCommandText() {
   CJtagProgrammer* port = CurrentJtagPort();
   std::string text;
   if (port == nullptr) return text;
-  for (const CZORStringAscii& line : port->m_lines) {
+  for (const CZORStringAscii& line : port->lines_) {
     if (line.Length() == 0) break;
     text += line.CStr();
     text += '\n';
@@ -24,20 +24,20 @@ std::string IscPortCommandText() {
 
 uint8_t IscPortCommandSource() {
   CJtagProgrammer* port = CurrentJtagPort();
-  return port != nullptr ? port->m_commandSource : 1;
+  return port != nullptr ? port->commandSource_ : 1;
 }
 
 void IscPortSetCommandSource(uint8_t source) {
-  if (CJtagProgrammer* port = CurrentJtagPort()) port->m_commandSource = source;
+  if (CJtagProgrammer* port = CurrentJtagPort()) port->commandSource_ = source;
 }
 
 void IscPortSetFailureWord(uint32_t word) {
-  if (CJtagProgrammer* port = CurrentJtagPort()) port->m_failure = word;
+  if (CJtagProgrammer* port = CurrentJtagPort()) port->failure_ = word;
 }
 
 std::string IscPortBsdlFolder() {
   CJtagProgrammer* port = CurrentJtagPort();
-  return port != nullptr ? std::string(port->m_bsdlFolder.CStr()) : std::string();
+  return port != nullptr ? std::string(port->bsdlFolder_.CStr()) : std::string();
 }
 
 void IscPortMessage(const char* text) {

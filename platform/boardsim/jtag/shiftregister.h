@@ -14,11 +14,11 @@ class CShiftRegister {
   void Capture(const std::vector<uint8_t>& bits);
   void CaptureValue(uint64_t value, int length);
 
-  bool Out() const { return m_bits.empty() ? true : m_bits[m_head] != 0; }
+  bool Out() const { return bits_.empty() ? true : bits_[head_] != 0; }
   void Shift(bool tdi) {
-    if (m_bits.empty()) return;
-    m_bits[m_head] = tdi;
-    if (++m_head == m_bits.size()) m_head = 0;
+    if (bits_.empty()) return;
+    bits_[head_] = tdi;
+    if (++head_ == bits_.size()) head_ = 0;
   }
 
   std::vector<uint8_t> Bits() const;
@@ -26,8 +26,8 @@ class CShiftRegister {
   uint64_t Value() const;
 
  private:
-  std::vector<uint8_t> m_bits;
-  std::size_t m_head = 0;
+  std::vector<uint8_t> bits_;
+  std::size_t head_ = 0;
 };
 
 }  // namespace boardsim

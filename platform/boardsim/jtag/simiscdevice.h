@@ -34,14 +34,14 @@ class CSimIscDevice : public CSimJtagDevice {
 
   CSimIscDevice(SimJtagDeviceConfig config, SimIscMemoryConfig memory);
 
-  bool Enabled() const { return m_enabled; }
-  int AddressBits() const { return m_addressBits; }
-  const SimIscMemoryConfig& Memory() const { return m_memory; }
+  bool Enabled() const { return enabled_; }
+  int AddressBits() const { return addressBits_; }
+  const SimIscMemoryConfig& Memory() const { return memory_; }
   // A cell as the device reads it back (a stuck bit included).
   bool ReadBit(int word, int bit) const;
   // The low 64 bits of a word as read back.
   uint64_t ReadWord(int word) const;
-  void SetStuckBit(std::optional<SimStuckBit> stuck) { m_stuck = stuck; }
+  void SetStuckBit(std::optional<SimStuckBit> stuck) { stuck_ = stuck; }
 
  protected:
   std::vector<uint8_t> CaptureDr() override;
@@ -52,13 +52,13 @@ class CSimIscDevice : public CSimJtagDevice {
  private:
   bool IsIscOpcode(uint32_t op) const;
 
-  SimIscMemoryConfig m_memory;
-  int m_addressBits = 1;
-  std::vector<uint8_t> m_cells;
-  std::optional<SimStuckBit> m_stuck;
-  bool m_enabled = false;
-  uint64_t m_address = 0;
-  int m_idleClocks = 0;
+  SimIscMemoryConfig memory_;
+  int addressBits_ = 1;
+  std::vector<uint8_t> cells_;
+  std::optional<SimStuckBit> stuck_;
+  bool enabled_ = false;
+  uint64_t address_ = 0;
+  int idleClocks_ = 0;
 };
 
 }  // namespace boardsim

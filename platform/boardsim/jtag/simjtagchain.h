@@ -27,30 +27,30 @@ class CSimJtagChain : public zor::jtag::IJtagRegisterAccess {
   explicit CSimJtagChain(std::vector<std::unique_ptr<CSimJtagDevice>> devices);
 
   void AddDevice(std::unique_ptr<CSimJtagDevice> device);
-  int DeviceCount() const { return static_cast<int>(m_devices.size()); }
-  CSimJtagDevice& Device(int index) { return *m_devices.at(index); }
+  int DeviceCount() const { return static_cast<int>(devices_.size()); }
+  CSimJtagDevice& Device(int index) { return *devices_.at(index); }
 
   uint32_t ReadRegister() override;
   void WriteRegister(uint32_t value) override;
 
   // Fault: no chain behind the connector, TDO reads this level whatever is clocked.
-  void SetTdoStuck(std::optional<bool> level) { m_tdoStuck = level; }
+  void SetTdoStuck(std::optional<bool> level) { tdoStuck_ = level; }
 
   void EnableTrace(bool on);
-  const std::vector<JtagTraceEntry>& Trace() const { return m_trace; }
-  void ClearTrace() { m_trace.clear(); }
-  uint64_t ClockCount() const { return m_clocks; }
+  const std::vector<JtagTraceEntry>& Trace() const { return trace_; }
+  void ClearTrace() { trace_.clear(); }
+  uint64_t ClockCount() const { return clocks_; }
 
  private:
   bool BoardTdo() const;
 
-  std::vector<std::unique_ptr<CSimJtagDevice>> m_devices;
-  uint32_t m_register = 0;
-  bool m_tck = false;
-  std::optional<bool> m_tdoStuck;
-  bool m_tracing = false;
-  std::vector<JtagTraceEntry> m_trace;
-  uint64_t m_clocks = 0;
+  std::vector<std::unique_ptr<CSimJtagDevice>> devices_;
+  uint32_t register_ = 0;
+  bool tck_ = false;
+  std::optional<bool> tdoStuck_;
+  bool tracing_ = false;
+  std::vector<JtagTraceEntry> trace_;
+  uint64_t clocks_ = 0;
 };
 
 }  // namespace boardsim

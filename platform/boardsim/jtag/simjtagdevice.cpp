@@ -10,35 +10,35 @@ namespace {
 constexpr uint64_t kIrCapture = 0x1;
 }  // namespace
 
-CSimJtagDevice::CSimJtagDevice(SimJtagDeviceConfig config) : m_config(std::move(config)) {
-  if (m_config.irLength < 2 || m_config.irLength > 31) {
+CSimJtagDevice::CSimJtagDevice(SimJtagDeviceConfig config) : config_(std::move(config)) {
+  if (config_.irLength < 2 || config_.irLength > 31) {
     throw std::invalid_argument("instruction register length must lie in 2..31");
   }
-  if (m_config.idcode && (*m_config.idcode & 1) == 0) {
+  if (config_.idcode && (*config_.idcode & 1) == 0) {
     throw std::invalid_argument("an IDCODE must have bit 0 set");
   }
-  if (m_config.boundaryLength < 0) throw std::invalid_argument("negative boundary length");
-  m_boundary.assign(m_config.boundaryLength, 0);
+  if (config_.boundaryLength < 0) throw std::invalid_argument("negative boundary length");
+  boundary_.assign(config_.boundaryLength, 0);
   Reset();
 }
 
 void CSimJtagDevice::Reset() {
-  m_instruction = m_config.idcode ? m_config.idcodeOpcode : BypassOpcode();
+  instruction_ = config_.idcode ? config_.idcodeOpcode : BypassOpcode();
 }
 
 void CSimJtagDevice::Rising(bool tms, bool tdi) {
-  switch (m_state) {
+  switch (state_) {
     case TapState::kDrCapture:
-      m_dr.Capture(CaptureDr());
+      dr_.Capture(CaptureDr());
       break;
     case TapState::kDrShift:
-      m_dr.Shift(tdi);
+      dr_.Shift(tdi);
       break;
     case TapState::kIrCapture:
-      m_ir.CaptureValue(kIrCapture, m_config.irLength);
+      ir_.CaptureValue(kIrCapture, config_.irLength);
       break;
     case TapState::kIrShift:
-      m_ir.Shift(tdi);
+      ir_.Shift(tdi);
       break;
     case TapState::kIdle:
       IdleClock();
@@ -46,26 +46,26 @@ void CSimJtagDevice::Rising(bool tms, bool tdi) {
     default:
       break;
   }
-  m_state = NextTapState(m_state, tms);
-  if (m_state == TapState::kReset) {
+  state_ = NextTapState(state_, tms);
+  if (state_ == TapState::kReset) {
     Reset();
     ResetLogic();
   }
 }
 
 void CSimJtagDevice::Falling() {
-  switch (m_state) {
+  switch (state_) {
     case TapState::kDrShift:
-      m_tdo = m_dr.Out();
+      tdo_ = dr_.Out();
       break;
     case TapState::kIrShift:
-      m_tdo = m_ir.Out();
+      tdo_ = ir_.Out();
       break;
     case TapState::kDrUpdate:
-      UpdateDr(m_dr);
+      UpdateDr(dr_);
       break;
     case TapState::kIrUpdate:
-      m_instruction = static_cast<uint32_t>(m_ir.Value());
+      instruction_ = static_cast<uint32_t>(ir_.Value());
       UpdateIr();
       break;
     default:
@@ -74,22 +74,22 @@ void CSimJtagDevice::Falling() {
 }
 
 std::vector<uint8_t> CSimJtagDevice::CaptureDr() {
-  const uint32_t op = m_instruction;
-  if (m_config.idcode && op == m_config.idcodeOpcode) {
+  const uint32_t op = instruction_;
+  if (config_.idcode && op == config_.idcodeOpcode) {
     std::vector<uint8_t> bits(32);
-    for (int i = 0; i < 32; ++i) bits[i] = (*m_config.idcode >> i) & 1;
+    for (int i = 0; i < 32; ++i) bits[i] = (*config_.idcode >> i) & 1;
     return bits;
   }
-  if (m_config.boundaryLength > 0 && (op == m_config.sampleOpcode || op == m_config.extestOpcode)) {
-    return m_boundary;
+  if (config_.boundaryLength > 0 && (op == config_.sampleOpcode || op == config_.extestOpcode)) {
+    return boundary_;
   }
   return {0};  // BYPASS
 }
 
 void CSimJtagDevice::UpdateDr(const CShiftRegister& reg) {
-  const uint32_t op = m_instruction;
-  if (m_config.boundaryLength > 0 && (op == m_config.sampleOpcode || op == m_config.extestOpcode)) {
-    m_boundary = reg.Bits();
+  const uint32_t op = instruction_;
+  if (config_.boundaryLength > 0 && (op == config_.sampleOpcode || op == config_.extestOpcode)) {
+    boundary_ = reg.Bits();
   }
 }
 

@@ -31,16 +31,16 @@ class CSimJtagDevice {
 
   void Rising(bool tms, bool tdi);
   void Falling();
-  bool Tdo() const { return m_tdo; }
+  bool Tdo() const { return tdo_; }
 
-  TapState State() const { return m_state; }
-  uint32_t Instruction() const { return m_instruction; }
-  const SimJtagDeviceConfig& Config() const { return m_config; }
-  uint32_t BypassOpcode() const { return (1u << m_config.irLength) - 1; }
+  TapState State() const { return state_; }
+  uint32_t Instruction() const { return instruction_; }
+  const SimJtagDeviceConfig& Config() const { return config_; }
+  uint32_t BypassOpcode() const { return (1u << config_.irLength) - 1; }
   // Fault injection: the IDCODE register then captures this value.
-  void SetIdcode(std::optional<uint32_t> idcode) { m_config.idcode = idcode; }
+  void SetIdcode(std::optional<uint32_t> idcode) { config_.idcode = idcode; }
   // What the last boundary update loaded.
-  const std::vector<uint8_t>& Boundary() const { return m_boundary; }
+  const std::vector<uint8_t>& Boundary() const { return boundary_; }
 
  protected:
   // Data register selected by the current instruction: captured bits (bit 0 first).
@@ -53,13 +53,13 @@ class CSimJtagDevice {
  private:
   void Reset();
 
-  SimJtagDeviceConfig m_config;
-  TapState m_state = TapState::kReset;
-  uint32_t m_instruction = 0;
-  CShiftRegister m_dr;
-  CShiftRegister m_ir;
-  std::vector<uint8_t> m_boundary;
-  bool m_tdo = true;
+  SimJtagDeviceConfig config_;
+  TapState state_ = TapState::kReset;
+  uint32_t instruction_ = 0;
+  CShiftRegister dr_;
+  CShiftRegister ir_;
+  std::vector<uint8_t> boundary_;
+  bool tdo_ = true;
 };
 
 }  // namespace boardsim

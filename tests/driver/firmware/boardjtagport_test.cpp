@@ -70,8 +70,8 @@ TEST(BoardJtagPort, WorksWithoutARegister) {
 TEST(BoardJtagPort, FoldersComeFromTheRegistry) {
   {
     CBoardJtagPort port(nullptr);
-    EXPECT_STREQ(port.m_firmwareFolder.CStr(), "");
-    EXPECT_STREQ(port.m_bsdlFolder.CStr(), "/bsdl_1532");
+    EXPECT_STREQ(port.firmwareFolder_.CStr(), "");
+    EXPECT_STREQ(port.bsdlFolder_.CStr(), "/bsdl_1532");
   }
   os::Handle key{};
   ASSERT_EQ(os::RegCreateKey(os::HKEY_LOCAL_MACHINE, L"Software\\Velant\\Imaging Board\\DravionLyn",
@@ -83,19 +83,19 @@ TEST(BoardJtagPort, FoldersComeFromTheRegistry) {
             0u);
   os::RegCloseKey(key);
   CBoardJtagPort port(nullptr);
-  EXPECT_STREQ(port.m_firmwareFolder.CStr(), "/opt/dravion/firmware");
-  EXPECT_STREQ(port.m_bsdlFolder.CStr(), "/opt/dravion/firmware/bsdl_1532");
-  EXPECT_EQ(port.m_commandSource, 0);
-  EXPECT_EQ(port.m_failure, 0u);
+  EXPECT_STREQ(port.firmwareFolder_.CStr(), "/opt/dravion/firmware");
+  EXPECT_STREQ(port.bsdlFolder_.CStr(), "/opt/dravion/firmware/bsdl_1532");
+  EXPECT_EQ(port.commandSource_, 0);
+  EXPECT_EQ(port.failure_, 0u);
 }
 
 TEST(JtagProgrammer, ProgressMovesEvery5800Steps) {
   CBoardJtagPort port(nullptr);
   std::vector<uint32_t> positions;
-  port.m_progressWindow = [&](uint32_t position) { positions.push_back(position); };
+  port.progressWindow_ = [&](uint32_t position) { positions.push_back(position); };
   for (int i = 0; i < 5800 * 2 + 1; ++i) port.ProgressTick();
   EXPECT_EQ(positions, (std::vector<uint32_t>{0, 1, 2}));
-  EXPECT_EQ(port.m_progressCounter, 5800u * 2 + 1);
+  EXPECT_EQ(port.progressCounter_, 5800u * 2 + 1);
 }
 
 // Ports (and their timers) come and go on one thread while another waits on the shared timer

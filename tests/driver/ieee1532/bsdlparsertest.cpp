@@ -28,7 +28,7 @@ Parsed ParseText(const std::string& text) {
   MessagePort port;
   Parsed parsed;
   parsed.ok = ParseBsdl(folder.Write("device.bsd", text), parsed.entity);
-  parsed.messages = port.m_text;
+  parsed.messages = port.text_;
   return parsed;
 }
 

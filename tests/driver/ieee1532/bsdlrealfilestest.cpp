@@ -25,7 +25,7 @@ TEST_P(BsdlRealFile, GivesLengthsOpcodesAndIdcode) {
   const DeviceFacts& facts = GetParam();
   MessagePort port;
   BsdlEntity entity;
-  ASSERT_TRUE(ParseBsdl(TestDataPath(std::string("bsdl/") + facts.file), entity)) << port.m_text;
+  ASSERT_TRUE(ParseBsdl(TestDataPath(std::string("bsdl/") + facts.file), entity)) << port.text_;
   EXPECT_EQ(entity.name, facts.entity);
   EXPECT_EQ(entity.instructionLength, facts.irLength);
   EXPECT_EQ(entity.boundaryLength, facts.boundaryLength);
@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BsdlRealFile, Epc4FlowsProceduresAndActions) {
   MessagePort port;
   BsdlEntity entity;
-  ASSERT_TRUE(ParseBsdl(TestDataPath("bsdl/epc4q100_1532.bsd"), entity)) << port.m_text;
+  ASSERT_TRUE(ParseBsdl(TestDataPath("bsdl/epc4q100_1532.bsd"), entity)) << port.text_;
   EXPECT_EQ(entity.iscStatus, 0);
   EXPECT_TRUE(entity.pinBehaviorClamp);
   EXPECT_EQ(entity.blankUsercode, std::string(32, '1'));
@@ -101,7 +101,7 @@ TEST(BsdlRealFile, Epc4FlowsProceduresAndActions) {
 TEST(BsdlRealFile, M4a3VariablesLoopsOfDataAndMarks) {
   MessagePort port;
   BsdlEntity entity;
-  ASSERT_TRUE(ParseBsdl(TestDataPath("bsdl/m4a3_64_32_xxvc_1532.bsdl"), entity)) << port.m_text;
+  ASSERT_TRUE(ParseBsdl(TestDataPath("bsdl/m4a3_64_32_xxvc_1532.bsdl"), entity)) << port.text_;
   const BsdlOpcode& privateOp = entity.opcodes[static_cast<size_t>(entity.FindOpcode("private"))];
   EXPECT_TRUE(privateOp.isPrivate);
   EXPECT_EQ(privateOp.patterns.size(), 11u);

@@ -13,7 +13,7 @@ namespace {
 class CommandFile : public testing::Test {
  protected:
   void SetUp() override {
-    m_port.m_bsdlFolder.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+    port_.bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
     IscEngineInitGlobals();
   }
   void TearDown() override { IscEngineFreeGlobals(); }
@@ -32,16 +32,16 @@ class CommandFile : public testing::Test {
   }
   const ChainDevice& Device(size_t index) { return *IscEngineChain().devices.at(index); }
 
-  MessagePort m_port;
-  ScratchFolder m_folder;
+  MessagePort port_;
+  ScratchFolder folder_;
 };
 
 TEST_F(CommandFile, DeviceLineWithEveryOption) {
   std::string data =
-      m_folder.Write("Flash Data.ISC", ReadText(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.isc"));
+      folder_.Write("Flash Data.ISC", ReadText(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.isc"));
   ASSERT_TRUE(Read("// chain\nFlash -a\"Program\" -b\"zorflash.bsd\" -d\"" + data +
                    "\" -i8 -o\"Out.TXT\" -data_isc;\nother -i 4 -skip_dev;"))
-      << m_port.m_text;
+      << port_.text_;
   const ChainDevice& flash = Device(0);
   EXPECT_EQ(flash.name, "flash");
   EXPECT_EQ(flash.action, "program");
@@ -55,7 +55,7 @@ TEST_F(CommandFile, DeviceLineWithEveryOption) {
   EXPECT_EQ(flash.irLength, 8);
   EXPECT_EQ(Device(1).irLength, 4);
   EXPECT_TRUE(Device(1).skip);
-  EXPECT_TRUE(m_port.Saw("--> Reading BSDL file ["));
+  EXPECT_TRUE(port_.Saw("--> Reading BSDL file ["));
 }
 
 TEST_F(CommandFile, FormatErrorsStopWithTheLine) {
@@ -78,10 +78,10 @@ TEST_F(CommandFile, FormatErrorsStopWithTheLine) {
       {"a -i99999999999;", "Instr reg length [99999999999] exceeds [1048576] bits"},
   };
   for (const Case& c : cases) {
-    m_port.m_text.clear();
+    port_.text_.clear();
     EXPECT_FALSE(Read(c.text)) << c.text;
-    EXPECT_TRUE(m_port.Saw(c.message)) << c.text << "\n" << m_port.m_text;
-    EXPECT_TRUE(m_port.Saw("[cmd: line ")) << c.text;
+    EXPECT_TRUE(port_.Saw(c.message)) << c.text << "\n" << port_.text_;
+    EXPECT_TRUE(port_.Saw("[cmd: line ")) << c.text;
   }
 }
 
@@ -104,12 +104,12 @@ TEST_F(CommandFile, SkippedDevicesCountNowhereAndTheBsdlLengthWins) {
   ASSERT_TRUE(Read("x -i5 -skip_dev;\nflash -i3 -b\"zorflash.bsd\" -d\"" + data +
                    "\" -a\"program\";\ny -i4;"));
   IscGetSettings().debugInfo = true;
-  ASSERT_EQ(ChainValidateActions(IscEngineChain()), 1) << m_port.m_text;
-  EXPECT_TRUE(m_port.Saw("  => [flash]: will use instr reg length [8] from [zorflash]"));
+  ASSERT_EQ(ChainValidateActions(IscEngineChain()), 1) << port_.text_;
+  EXPECT_TRUE(port_.Saw("  => [flash]: will use instr reg length [8] from [zorflash]"));
   ChainPrintSummary(IscEngineChain(), 0);
-  EXPECT_TRUE(m_port.Saw("-> Max Reg Size: IR     12 | DR     32 (sequential mode) TDI (32)"))
-      << m_port.m_text;
-  EXPECT_FALSE(m_port.Saw("-[  0] x"));
+  EXPECT_TRUE(port_.Saw("-> Max Reg Size: IR     12 | DR     32 (sequential mode) TDI (32)"))
+      << port_.text_;
+  EXPECT_FALSE(port_.Saw("-[  0] x"));
   EXPECT_EQ(IscEngineChain().tdiText.size(), 33u);
 }
 

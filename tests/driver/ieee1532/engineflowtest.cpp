@@ -29,55 +29,54 @@ std::string WithExtraFlow(const std::string& flow) {
 class EngineFlow : public testing::Test {
  protected:
   void SetUp() override {
-    m_chain = ExampleChain();
-    m_port = std::make_unique<SimBoardPort>(m_chain.get());
-    m_port->m_bsdlFolder.Assign((m_folder.path() + "/").c_str());
-    m_folder.Write("zorflash.bsd", ReadText(ExampleData("zorflash.bsd")));
+    chain_ = ExampleChain();
+    port_ = std::make_unique<SimBoardPort>(chain_.get());
+    port_->bsdlFolder_.Assign((folder_.path() + "/").c_str());
+    folder_.Write("zorflash.bsd", ReadText(ExampleData("zorflash.bsd")));
   }
   bool Run(const std::string& flashOptions, std::vector<std::string> options = {}) {
-    m_port->SetLines(
-        {"fpga -i6;", "flash -b\"zorflash.bsd\" " + flashOptions + ";", "buffer -i4;"});
+    port_->SetLines({"fpga -i6;", "flash -b\"zorflash.bsd\" " + flashOptions + ";", "buffer -i4;"});
     std::vector<std::string> arguments = {"rurura"};
     arguments.insert(arguments.end(), options.begin(), options.end());
     arguments.insert(arguments.end(), {"-i", ""});
     return RunEngine(arguments);
   }
   boardsim::CSimIscDevice& Flash() {
-    return dynamic_cast<boardsim::CSimIscDevice&>(m_chain->Device(1));
+    return dynamic_cast<boardsim::CSimIscDevice&>(chain_->Device(1));
   }
 
-  ScratchFolder m_folder;
-  std::unique_ptr<boardsim::CSimJtagChain> m_chain;
-  std::unique_ptr<SimBoardPort> m_port;
+  ScratchFolder folder_;
+  std::unique_ptr<boardsim::CSimJtagChain> chain_;
+  std::unique_ptr<SimBoardPort> port_;
 };
 
 TEST_F(EngineFlow, LoopEndsOnAPassFromItsMinimumOnAndStopsWhenUsedUp) {
-  m_folder.Write("zorflash.bsd",
-                 WithExtraFlow("flow_extra initialize (loop min 1 max 5 "
-                               "(IDCODE WAIT TCK 1 32:01234567))(loop min 3 (BYPASS WAIT TCK 1))"));
-  ASSERT_TRUE(Run("-a\"extra\"")) << m_port->m_text;
-  EXPECT_EQ(m_port->m_failure, 0u);
+  folder_.Write("zorflash.bsd",
+                WithExtraFlow("flow_extra initialize (loop min 1 max 5 "
+                              "(IDCODE WAIT TCK 1 32:01234567))(loop min 3 (BYPASS WAIT TCK 1))"));
+  ASSERT_TRUE(Run("-a\"extra\"")) << port_->text_;
+  EXPECT_EQ(port_->failure_, 0u);
 
-  m_folder.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (loop min 1 max 5 "
-                                               "(IDCODE WAIT TCK 1 32:01234566))"));
+  folder_.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (loop min 1 max 5 "
+                                              "(IDCODE WAIT TCK 1 32:01234566))"));
   EXPECT_FALSE(Run("-a\"extra\""));
-  EXPECT_TRUE(m_port->Saw("*** ==> Max flow loop count [5] reached"));
-  EXPECT_EQ(m_port->m_failure, 1u);
+  EXPECT_TRUE(port_->Saw("*** ==> Max flow loop count [5] reached"));
+  EXPECT_EQ(port_->failure_, 1u);
 }
 
 TEST_F(EngineFlow, ConcurrentLoopUsedUpFailsTheDeviceWithoutStopping) {
-  m_folder.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (loop min 1 max 3 "
-                                               "(IDCODE WAIT TCK 1 32:01234566))"));
-  ASSERT_TRUE(Run("-a\"extra\"", {"-m", "concurrent"})) << m_port->m_text;
-  EXPECT_TRUE(m_port->Saw("*** ==> [flash]: max flow loop count [3] reached"));
-  EXPECT_TRUE(m_port->Saw("   *** [flash: extra()] = FAIL"));
-  EXPECT_TRUE(m_port->Saw("[ FAIL ]: concurrent processing mode"));
-  EXPECT_EQ(m_port->m_failure, 1u);
+  folder_.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (loop min 1 max 3 "
+                                              "(IDCODE WAIT TCK 1 32:01234566))"));
+  ASSERT_TRUE(Run("-a\"extra\"", {"-m", "concurrent"})) << port_->text_;
+  EXPECT_TRUE(port_->Saw("*** ==> [flash]: max flow loop count [3] reached"));
+  EXPECT_TRUE(port_->Saw("   *** [flash: extra()] = FAIL"));
+  EXPECT_TRUE(port_->Saw("[ FAIL ]: concurrent processing mode"));
+  EXPECT_EQ(port_->failure_, 1u);
 }
 
 TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
   // The address walks 1, 2, 4 by shifts and 5 by an add: word 5 holds the last program.
-  m_folder.Write(
+  folder_.Write(
       "zorflash.bsd",
       WithExtraFlow("flow_extra initialize (ISC_ENABLE WAIT TCK 2)"
                     "(ISC_ERASE WAIT TCK 120)(ISC_ADDRESS_SHIFT 6:$a=01 WAIT TCK 1)"
@@ -85,7 +84,7 @@ TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
                     "(ISC_ADDRESS_SHIFT 6:$a<<1 WAIT TCK 1)(ISC_PROGRAM 32:0000000B WAIT TCK 1)"
                     "(ISC_ADDRESS_SHIFT 6:$a<<1 WAIT TCK 1)(ISC_ADDRESS_SHIFT 6:$a+1 WAIT TCK 1)"
                     "(ISC_PROGRAM 32:0000000C WAIT TCK 1)(ISC_DISABLE WAIT TCK 1)"));
-  ASSERT_TRUE(Run("-a\"extra\"")) << m_port->m_text;
+  ASSERT_TRUE(Run("-a\"extra\"")) << port_->text_;
   EXPECT_EQ(Flash().ReadWord(1), 0xAu);
   EXPECT_EQ(Flash().ReadWord(2), 0xBu);
   EXPECT_EQ(Flash().ReadWord(5), 0xCu);
@@ -94,19 +93,19 @@ TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
 
 TEST_F(EngineFlow, MaxBitErrorsZeroSuppressesEveryMismatchLine) {
   Flash().SetStuckBit(boardsim::SimStuckBit{0, 0, false});
-  m_folder.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (ISC_ENABLE WAIT TCK 2)"
-                                               "(ISC_ADDRESS_SHIFT 6:0 WAIT TCK 1)"
-                                               "(ISC_READ WAIT TCK 1 32:FFFFFFFF)"));
+  folder_.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (ISC_ENABLE WAIT TCK 2)"
+                                              "(ISC_ADDRESS_SHIFT 6:0 WAIT TCK 1)"
+                                              "(ISC_READ WAIT TCK 1 32:FFFFFFFF)"));
   ASSERT_TRUE(Run("-a\"extra\"", {"-maxbiterr", "0"}));
-  EXPECT_EQ(m_port->m_failure, 1u);
-  EXPECT_FALSE(m_port->Saw("mismatch: bit"));
-  EXPECT_TRUE(m_port->Saw("=> Other mismatches suppressed (more than 0 mismatches)"));
+  EXPECT_EQ(port_->failure_, 1u);
+  EXPECT_FALSE(port_->Saw("mismatch: bit"));
+  EXPECT_TRUE(port_->Saw("=> Other mismatches suppressed (more than 0 mismatches)"));
 }
 
 TEST_F(EngineFlow, DataReadAgainFromTheFileWithoutHoldingItInMemory) {
   ASSERT_TRUE(Run("-d\"" + ExampleData("zorflash.isc") + "\" -a\"program\"", {"-nomemiscdata"}))
-      << m_port->m_text;
-  EXPECT_EQ(m_port->m_failure, 0u) << m_port->m_text;
+      << port_->text_;
+  EXPECT_EQ(port_->failure_, 0u) << port_->text_;
   EXPECT_NE(Flash().ReadWord(63), 0xFFFFFFFFu);
 }
 
@@ -114,19 +113,18 @@ TEST_F(EngineFlow, TooManyDataRecordsStopTheRun) {
   std::string data = ReadText(ExampleData("zorflash.isc"));
   data = Replace(data, "repeat (\n", "repeat (\n      00000000,\n");
   data = data.substr(0, data.rfind(')') + 1);  // no transmission CRC
-  std::string path = m_folder.Write("extra.isc", data);
+  std::string path = folder_.Write("extra.isc", data);
   EXPECT_FALSE(Run("-d\"" + path + "\" -a\"program\""));
-  EXPECT_TRUE(m_port->Saw("Data block has too many data records"));
+  EXPECT_TRUE(port_->Saw("Data block has too many data records"));
 }
 
 TEST_F(EngineFlow, ProprietaryActionCancelsConcurrentProcessing) {
-  m_folder.Write("zorflash.bsd", Replace(ReadText(ExampleData("zorflash.bsd")), "\"verify  = (",
-                                         "\"verify proprietary = ("));
+  folder_.Write("zorflash.bsd", Replace(ReadText(ExampleData("zorflash.bsd")), "\"verify  = (",
+                                        "\"verify proprietary = ("));
   ASSERT_TRUE(Run("-d\"" + ExampleData("zorflash.isc") + "\" -a\"verify\"", {"-m", "concurrent"}));
-  EXPECT_TRUE(m_port->Saw("     *--> Action [flash: verify()] is proprietary"));
-  EXPECT_TRUE(
-      m_port->Saw("       => chain processing cancelled; process chain in sequential mode"));
-  EXPECT_EQ(m_port->m_failure, 1u);
+  EXPECT_TRUE(port_->Saw("     *--> Action [flash: verify()] is proprietary"));
+  EXPECT_TRUE(port_->Saw("       => chain processing cancelled; process chain in sequential mode"));
+  EXPECT_EQ(port_->failure_, 1u);
 }
 
 TEST_F(EngineFlow, OptionalProcedureRunsOnlyWhenTheDataFileTurnsItOn) {
@@ -138,45 +136,45 @@ TEST_F(EngineFlow, OptionalProcedureRunsOnlyWhenTheDataFileTurnsItOn) {
   int bit = 0;
   while ((first >> bit) & 1) ++bit;
   Flash().SetStuckBit(boardsim::SimStuckBit{0, bit, false});  // only the blank check sees it
-  m_folder.Write("zorflash.bsd", Replace(ReadText(ExampleData("zorflash.bsd")),
-                                         "proc_erase, proc_blank_check, \" &",
-                                         "proc_erase, proc_blank_check optional, \" &"));
-  std::string plain = m_folder.Write("plain.isc", data);
+  folder_.Write("zorflash.bsd",
+                Replace(ReadText(ExampleData("zorflash.bsd")), "proc_erase, proc_blank_check, \" &",
+                        "proc_erase, proc_blank_check optional, \" &"));
+  std::string plain = folder_.Write("plain.isc", data);
   ASSERT_TRUE(Run("-d\"" + plain + "\" -a\"program\""));
-  EXPECT_EQ(m_port->m_failure, 0u) << m_port->m_text;
+  EXPECT_EQ(port_->failure_, 0u) << port_->text_;
 
-  std::string overridden = m_folder.Write(
+  std::string overridden = folder_.Write(
       "on.isc",
       Replace(data, "        )\n", "        )\n  override proc_blank_check program ON\n"));
   ASSERT_TRUE(Run("-d\"" + overridden + "\" -a\"program\""));
-  EXPECT_EQ(m_port->m_failure, 1u);
+  EXPECT_EQ(port_->failure_, 1u);
   EXPECT_TRUE(
-      m_port->Saw("[flash] mismatch: bit [" + std::to_string(bit) + "] in [31:0] bit field"));
+      port_->Saw("[flash] mismatch: bit [" + std::to_string(bit) + "] in [31:0] bit field"));
 }
 
 TEST_F(EngineFlow, ExitOnErrorStopsTheChainEvenWhenContinuingOnFail) {
   auto chain = boardsim::ParseChainJson(R"({"devices": [
       {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
       {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
-  m_port.reset();
+  port_.reset();
   SimBoardPort port(chain.get());
-  port.m_bsdlFolder.Assign((m_folder.path() + "/").c_str());
-  m_folder.Write("zorflash.bsd",
-                 Replace(ReadText(ExampleData("zorflash.bsd")), "\"flow_verify(idcode) initialize",
-                         "\"flow_verify(idcode) exit_on_error initialize"));
+  port.bsdlFolder_.Assign((folder_.path() + "/").c_str());
+  folder_.Write("zorflash.bsd",
+                Replace(ReadText(ExampleData("zorflash.bsd")), "\"flow_verify(idcode) initialize",
+                        "\"flow_verify(idcode) exit_on_error initialize"));
   chain->Device(1).SetIdcode(0x11111111);
   std::string data = ExampleData("zorflash.isc");
   port.SetLines({"a -b\"zorflash.bsd\" -d\"" + data + "\" -a\"program\";",
                  "b -b\"zorflash.bsd\" -d\"" + data + "\" -a\"program\";"});
   ASSERT_TRUE(RunEngine({"rurura", "-continue_on_fail", "-i", ""}));
-  EXPECT_EQ(port.m_failure, 1u);
+  EXPECT_EQ(port.failure_, 1u);
   EXPECT_TRUE(port.Saw("[ FAIL ]: Action [a (zorflash)]: program"));
-  EXPECT_FALSE(port.Saw("Action [b (zorflash)]")) << port.m_text;
+  EXPECT_FALSE(port.Saw("Action [b (zorflash)]")) << port.text_;
 
-  port.m_text.clear();
+  port.text_.clear();
   ASSERT_TRUE(RunEngine({"rurura", "-continue_on_fail", "-skip_exit_on_error", "-i", ""}));
   EXPECT_TRUE(port.Saw("[ PASS ]: Action [b (zorflash)]: program"));
-  EXPECT_EQ(port.m_failure, 1u);
+  EXPECT_EQ(port.failure_, 1u);
 }
 
 TEST_F(EngineFlow, LongCommandTextIsReadWholePastTheReadBuffer) {
@@ -184,10 +182,10 @@ TEST_F(EngineFlow, LongCommandTextIsReadWholePastTheReadBuffer) {
   for (int i = 0; i < 99; ++i) {
     lines.push_back("device" + std::to_string(i) + " -i4; // " + std::string(40, '.'));
   }
-  m_port->SetLines(lines);
-  ASSERT_TRUE(RunEngine({"rurura", "-readbufsize", "1024", "-i", ""})) << m_port->m_text;
-  EXPECT_TRUE(m_port->Saw("-[ 98] device98 ( ) IR(4)"));
-  EXPECT_TRUE(m_port->Saw("-> Max Reg Size: IR    396 |"));
+  port_->SetLines(lines);
+  ASSERT_TRUE(RunEngine({"rurura", "-readbufsize", "1024", "-i", ""})) << port_->text_;
+  EXPECT_TRUE(port_->Saw("-[ 98] device98 ( ) IR(4)"));
+  EXPECT_TRUE(port_->Saw("-> Max Reg Size: IR    396 |"));
 }
 
 }  // namespace

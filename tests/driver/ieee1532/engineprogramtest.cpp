@@ -35,87 +35,86 @@ boardsim::CSimIscDevice& Flash(boardsim::CSimJtagChain& chain, int index = 1) {
 class EngineProgram : public testing::Test {
  protected:
   void SetUp() override {
-    m_chain = ExampleChain();
-    m_port = std::make_unique<SimBoardPort>(m_chain.get());
-    m_port->m_bsdlFolder.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+    chain_ = ExampleChain();
+    port_ = std::make_unique<SimBoardPort>(chain_.get());
+    port_->bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
   }
-  std::unique_ptr<boardsim::CSimJtagChain> m_chain;
-  std::unique_ptr<SimBoardPort> m_port;
+  std::unique_ptr<boardsim::CSimJtagChain> chain_;
+  std::unique_ptr<SimBoardPort> port_;
 };
 
 TEST_F(EngineProgram, ProgramsAndVerifiesTheFlashBetweenBypassedDevices) {
-  m_port->SetLines({"fpga -i6;", FlashLine("flash", "program"), "buffer -i4;"});
-  ASSERT_TRUE(RunEngineOnLines()) << m_port->m_text;
-  EXPECT_EQ(m_port->m_failure, 0u) << m_port->m_text;
+  port_->SetLines({"fpga -i6;", FlashLine("flash", "program"), "buffer -i4;"});
+  ASSERT_TRUE(RunEngineOnLines()) << port_->text_;
+  EXPECT_EQ(port_->failure_, 0u) << port_->text_;
   std::vector<uint32_t> words = ExampleWords();
   ASSERT_EQ(words.size(), 64u);
   for (int i = 0; i < 64; ++i) {
-    EXPECT_EQ(Flash(*m_chain).ReadWord(i), words[static_cast<size_t>(i)]) << "word " << i;
+    EXPECT_EQ(Flash(*chain_).ReadWord(i), words[static_cast<size_t>(i)]) << "word " << i;
   }
-  EXPECT_TRUE(m_port->Saw("[ PASS ]: Action [flash (zorflash)]: program"));
-  EXPECT_TRUE(m_port->Saw("-[  1] flash (zorflash) IR(8): program DR(32)"));
-  EXPECT_TRUE(m_port->Saw("-+> ") == false);
-  EXPECT_TRUE(m_port->Saw("   => passed 1 of 1 iteration"));
-  EXPECT_GT(m_port->m_progressCounter, 64u);
+  EXPECT_TRUE(port_->Saw("[ PASS ]: Action [flash (zorflash)]: program"));
+  EXPECT_TRUE(port_->Saw("-[  1] flash (zorflash) IR(8): program DR(32)"));
+  EXPECT_TRUE(port_->Saw("-+> ") == false);
+  EXPECT_TRUE(port_->Saw("   => passed 1 of 1 iteration"));
+  EXPECT_GT(port_->progressCounter_, 64u);
 }
 
 TEST_F(EngineProgram, StuckBitFailsVerificationAndSetsTheFailureWord) {
   std::vector<uint32_t> words = ExampleWords();
   int bit = 0;
   while ((words[3] >> bit) & 1) ++bit;  // a bit the data clears; the cell stays 1
-  Flash(*m_chain).SetStuckBit(boardsim::SimStuckBit{3, bit, true});
-  m_port->SetLines({"fpga -i6;", FlashLine("flash", "program"), "buffer -i4;"});
+  Flash(*chain_).SetStuckBit(boardsim::SimStuckBit{3, bit, true});
+  port_->SetLines({"fpga -i6;", FlashLine("flash", "program"), "buffer -i4;"});
   ASSERT_TRUE(RunEngineOnLines());
-  EXPECT_EQ(m_port->m_failure, 1u);
-  EXPECT_TRUE(
-      m_port->Saw("[flash] mismatch: bit [" + std::to_string(bit) + "] in [31:0] bit field"))
-      << m_port->m_text;
-  EXPECT_TRUE(m_port->Saw("[ FAIL ]: Action [flash (zorflash)]: program"));
-  EXPECT_TRUE(m_port->Saw("   => passed 0 of 1 iteration"));
-  EXPECT_FALSE(Flash(*m_chain).Enabled());  // PROC_ERROR_EXIT left ISC mode
+  EXPECT_EQ(port_->failure_, 1u);
+  EXPECT_TRUE(port_->Saw("[flash] mismatch: bit [" + std::to_string(bit) + "] in [31:0] bit field"))
+      << port_->text_;
+  EXPECT_TRUE(port_->Saw("[ FAIL ]: Action [flash (zorflash)]: program"));
+  EXPECT_TRUE(port_->Saw("   => passed 0 of 1 iteration"));
+  EXPECT_FALSE(Flash(*chain_).Enabled());  // PROC_ERROR_EXIT left ISC mode
 }
 
 TEST_F(EngineProgram, ActionTheDeviceDoesNotHaveFailsTheRun) {
-  m_port->m_failure = 0;
-  m_port->SetLines({"fpga -i6;", FlashLine("flash", "reprogram"), "buffer -i4;"});
+  port_->failure_ = 0;
+  port_->SetLines({"fpga -i6;", FlashLine("flash", "reprogram"), "buffer -i4;"});
   ASSERT_TRUE(RunEngineOnLines());
-  EXPECT_EQ(m_port->m_failure, 1u);
-  EXPECT_TRUE(m_port->Saw("[reprogram]: invalid action for [flash (zorflash)]"));
-  EXPECT_TRUE(m_port->Saw("  - Valid [zorflash] actions are:"));
-  EXPECT_TRUE(m_port->Saw("    = verify_idcode"));
-  EXPECT_FALSE(m_port->Saw("Performing action"));
+  EXPECT_EQ(port_->failure_, 1u);
+  EXPECT_TRUE(port_->Saw("[reprogram]: invalid action for [flash (zorflash)]"));
+  EXPECT_TRUE(port_->Saw("  - Valid [zorflash] actions are:"));
+  EXPECT_TRUE(port_->Saw("    = verify_idcode"));
+  EXPECT_FALSE(port_->Saw("Performing action"));
 }
 
 TEST_F(EngineProgram, MissingDataFileFailsValidation) {
-  m_port->SetLines({"fpga -i6;", "flash -b\"zorflash.bsd\" -a\"program\";", "buffer -i4;"});
+  port_->SetLines({"fpga -i6;", "flash -b\"zorflash.bsd\" -a\"program\";", "buffer -i4;"});
   ASSERT_TRUE(RunEngineOnLines());
-  EXPECT_EQ(m_port->m_failure, 1u);
-  EXPECT_TRUE(m_port->Saw("datafile needed for action [program] for device [flash (zorflash)]"));
+  EXPECT_EQ(port_->failure_, 1u);
+  EXPECT_TRUE(port_->Saw("datafile needed for action [program] for device [flash (zorflash)]"));
 }
 
 TEST_F(EngineProgram, ReadActionWritesAnIscFileThatVerifiesTheDevice) {
-  m_port->SetLines({"fpga -i6;", FlashLine("flash", "program"), "buffer -i4;"});
+  port_->SetLines({"fpga -i6;", FlashLine("flash", "program"), "buffer -i4;"});
   ASSERT_TRUE(RunEngineOnLines());
   ScratchFolder folder;
   std::string readBack = folder.Path("ReadBack.isc");
-  m_port->SetLines({"fpga -i6;",
-                    "flash -b\"zorflash.bsd\" -a\"read\" -data_isc -o\"" + readBack + "\";",
-                    "buffer -i4;"});
-  ASSERT_TRUE(RunEngineOnLines()) << m_port->m_text;
-  EXPECT_EQ(m_port->m_failure, 0u) << m_port->m_text;
+  port_->SetLines({"fpga -i6;",
+                   "flash -b\"zorflash.bsd\" -a\"read\" -data_isc -o\"" + readBack + "\";",
+                   "buffer -i4;"});
+  ASSERT_TRUE(RunEngineOnLines()) << port_->text_;
+  EXPECT_EQ(port_->failure_, 0u) << port_->text_;
   std::string written = ReadText(readBack);
   EXPECT_NE(written.find("IEEE_1532_Data"), std::string::npos);
   EXPECT_NE(written.find("DATA array ("), std::string::npos);
 
-  m_port->m_text.clear();
-  m_port->SetLines({"fpga -i6;", FlashLine("flash", "verify", readBack), "buffer -i4;"});
+  port_->text_.clear();
+  port_->SetLines({"fpga -i6;", FlashLine("flash", "verify", readBack), "buffer -i4;"});
   ASSERT_TRUE(RunEngineOnLines());
-  EXPECT_EQ(m_port->m_failure, 0u) << m_port->m_text;
+  EXPECT_EQ(port_->failure_, 0u) << port_->text_;
   // Both checks of the written file pass.
-  EXPECT_TRUE(m_port->Saw("    = Data CRC [")) << written;
-  EXPECT_FALSE(m_port->Saw("mismatch (computed"));
-  EXPECT_TRUE(m_port->Saw("    = ISC transmission CRC [")) << written;
-  EXPECT_TRUE(m_port->Saw("]: OK"));
+  EXPECT_TRUE(port_->Saw("    = Data CRC [")) << written;
+  EXPECT_FALSE(port_->Saw("mismatch (computed"));
+  EXPECT_TRUE(port_->Saw("    = ISC transmission CRC [")) << written;
+  EXPECT_TRUE(port_->Saw("]: OK"));
 }
 
 TEST(EngineChain, ContinueOnFailKeepsTheFailureOfAnEarlierDevice) {
@@ -123,16 +122,16 @@ TEST(EngineChain, ContinueOnFailKeepsTheFailureOfAnEarlierDevice) {
       {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
       {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
   SimBoardPort port(chain.get());
-  port.m_bsdlFolder.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+  port.bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
   Flash(*chain, 1).SetStuckBit(boardsim::SimStuckBit{0, 0, false});
   std::vector<uint32_t> words = ExampleWords();
   ASSERT_EQ(words[0] & 1, 1u);  // the stuck 0 contradicts the data
   port.SetLines({FlashLine("a", "program"), FlashLine("b", "program")});
   ASSERT_TRUE(RunEngine({"rurura", "-continue_on_fail", "-i", ""}));
-  EXPECT_TRUE(port.Saw("[ FAIL ]: Action [a (zorflash)]: program")) << port.m_text;
+  EXPECT_TRUE(port.Saw("[ FAIL ]: Action [a (zorflash)]: program")) << port.text_;
   EXPECT_TRUE(port.Saw("[ PASS ]: Action [b (zorflash)]: program"));
   EXPECT_EQ(Flash(*chain, 0).ReadWord(5), words[5]);
-  EXPECT_EQ(port.m_failure, 1u);
+  EXPECT_EQ(port.failure_, 1u);
 }
 
 TEST(EngineChain, ConcurrentModeProgramsTwoDevicesInCommonScans) {
@@ -141,13 +140,13 @@ TEST(EngineChain, ConcurrentModeProgramsTwoDevicesInCommonScans) {
       {"name": "x", "irLength": 5},
       {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
   SimBoardPort port(chain.get());
-  port.m_bsdlFolder.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+  port.bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
   port.SetLines({FlashLine("a", "program"), "x -i5;", FlashLine("b", "program")});
   ASSERT_TRUE(RunEngine({"rurura", "-M", "Concurrent", "-i", ""}));
-  EXPECT_EQ(port.m_failure, 0u) << port.m_text;
+  EXPECT_EQ(port.failure_, 0u) << port.text_;
   // The bypass bit of the device without action counts in the concurrent scan length.
   EXPECT_TRUE(port.Saw("-> Max Reg Size: IR     21 | DR     65 (concurrent mode) TDI (65)"))
-      << port.m_text;
+      << port.text_;
   EXPECT_TRUE(port.Saw("   *** [a: program()] = PASS"));
   std::vector<uint32_t> words = ExampleWords();
   for (int i = 0; i < 64; ++i) {
@@ -161,10 +160,10 @@ TEST(EngineChain, ConcurrentDevicesInDifferentFlowsAreServedInTurn) {
       {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
       {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
   SimBoardPort port(chain.get());
-  port.m_bsdlFolder.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+  port.bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
   port.SetLines({FlashLine("a", "erase"), FlashLine("b", "program")});
   ASSERT_TRUE(RunEngine({"rurura", "-m", "concurrent", "-i", ""}));
-  EXPECT_EQ(port.m_failure, 0u) << port.m_text;
+  EXPECT_EQ(port.failure_, 0u) << port.text_;
   EXPECT_TRUE(port.Saw("-----> processing flow type [1]"));
   EXPECT_TRUE(port.Saw("-----> processing flow type [2]"));
   EXPECT_TRUE(port.Saw("(*)-> Action [a: erase()] = [ DONE ]"));

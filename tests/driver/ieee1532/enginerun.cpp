@@ -8,8 +8,8 @@ using namespace zor::isc;
 
 void SimBoardPort::SetLines(const std::vector<std::string>& lines) {
   for (int i = 0; i < kLineCount; ++i) {
-    m_lines[i].Assign(static_cast<size_t>(i) < lines.size() ? lines[static_cast<size_t>(i)].c_str()
-                                                            : "");
+    lines_[i].Assign(static_cast<size_t>(i) < lines.size() ? lines[static_cast<size_t>(i)].c_str()
+                                                           : "");
   }
 }
 

@@ -11,10 +11,10 @@
 class SimBoardPort : public zor::firmware::CBoardJtagPort {
  public:
   explicit SimBoardPort(boardsim::CSimJtagChain* chain) : zor::firmware::CBoardJtagPort(chain) {}
-  void Message(const char* text) override { m_text += text; }
-  bool Saw(const std::string& piece) const { return m_text.find(piece) != std::string::npos; }
+  void Message(const char* text) override { text_ += text; }
+  bool Saw(const std::string& piece) const { return text_.find(piece) != std::string::npos; }
   void SetLines(const std::vector<std::string>& lines);
-  std::string m_text;
+  std::string text_;
 };
 
 // The example chain: buffer (nearest TDI), the IEEE 1532 flash, fpga (nearest TDO).

@@ -26,7 +26,7 @@ bool Parse(std::vector<std::string> arguments) {
 
 TEST(FrontEnd, OptionNamesIgnoreCaseButMustBeWhole) {
   MessagePort port;
-  port.m_commandSource = 0;  // as during the option parse of a run: "cmd" is not opened
+  port.commandSource_ = 0;  // as during the option parse of a run: "cmd" is not opened
   ASSERT_TRUE(
       Parse({"rurura", "-M", "Concurrent", "-READBUFSIZE", "100", "-maxbiterr", "7", "-i", "cmd"}));
   const IscSettings& settings = IscGetSettings();
@@ -54,9 +54,9 @@ TEST(FrontEnd, MissingInputPrintsTheUsageAndStops) {
   EXPECT_TRUE(port.Saw("        =>  32: display ACTION repeat count"));
   EXPECT_TRUE(port.Saw("  -skip_exit_on_error = process other devices even on flow exit_on_error"));
   EXPECT_TRUE(port.Saw("*** Program stopped at"));
-  EXPECT_EQ(port.m_failure, 1u);
+  EXPECT_EQ(port.failure_, 1u);
 
-  port.m_text.clear();
+  port.text_.clear();
   EXPECT_FALSE(RunEngine({"rurura", "-i", "cmd", "extra"}));
   EXPECT_TRUE(port.Saw("==> unknown option [extra]"));
 }
@@ -79,30 +79,30 @@ TEST(FrontEnd, CheckModeParsesOneBsdlFile) {
 class HoldingPort : public MessagePort {
  public:
   void Message(const char* text) override {
-    if (!m_held) {
-      m_held = true;
-      m_entered.set_value();
-      m_release.get_future().wait();
+    if (!held_) {
+      held_ = true;
+      entered_.set_value();
+      release_.get_future().wait();
     }
     MessagePort::Message(text);
   }
-  bool m_held = false;
-  std::promise<void> m_entered, m_release;
+  bool held_ = false;
+  std::promise<void> entered_, release_;
 };
 
 TEST(FrontEnd, SecondRunMeanwhileStopsAndLeavesTheFirstAlone) {
   HoldingPort port;
   std::string file = TestDataPath("bsdl/epc4q100_1532.bsd");
-  std::future<void> entered = port.m_entered.get_future();
+  std::future<void> entered = port.entered_.get_future();
   std::thread first([&] { EXPECT_TRUE(RunEngine({"rurura", "-checkbsdl", file})); });
   entered.wait();
   std::string args[] = {"rurura", "-checkbsdl", file};
   char* argv[] = {args[0].data(), args[1].data(), args[2].data()};
   EXPECT_THROW(IscEngineMain(3, argv), int);
-  port.m_release.set_value();
+  port.release_.set_value();
   first.join();
-  EXPECT_TRUE(port.Saw("    = File OK")) << port.m_text;
-  EXPECT_EQ(port.m_failure, 0u);
+  EXPECT_TRUE(port.Saw("    = File OK")) << port.text_;
+  EXPECT_EQ(port.failure_, 0u);
 }
 
 // Stands for an allocation that fails somewhere inside the engine.
@@ -110,20 +110,20 @@ class FailingAllocationPort : public MessagePort {
  public:
   void Message(const char* text) override {
     MessagePort::Message(text);
-    if (!m_thrown && Saw("--> Checking BSDL file")) {
-      m_thrown = true;
+    if (!thrown_ && Saw("--> Checking BSDL file")) {
+      thrown_ = true;
       throw std::bad_alloc();
     }
   }
-  bool m_thrown = false;
+  bool thrown_ = false;
 };
 
 TEST(FrontEnd, FailedAllocationStopsLikeAnyFatalError) {
   FailingAllocationPort port;
   std::string file = TestDataPath("bsdl/epc4q100_1532.bsd");
   EXPECT_FALSE(RunEngine({"rurura", "-checkbsdl", file}));
-  EXPECT_TRUE(port.Saw("Null [*NoMsg*]")) << port.m_text;
-  EXPECT_EQ(port.m_failure, 1u);
+  EXPECT_TRUE(port.Saw("Null [*NoMsg*]")) << port.text_;
+  EXPECT_EQ(port.failure_, 1u);
   // Nothing of the stopped run stays behind.
   EXPECT_TRUE(RunEngine({"rurura", "-checkbsdl", file}));
   EXPECT_TRUE(port.Saw("    = File OK"));
@@ -132,13 +132,13 @@ TEST(FrontEnd, FailedAllocationStopsLikeAnyFatalError) {
 TEST(FrontEnd, CommandFileOnDiskAndLogFile) {
   auto chain = ExampleChain();
   SimBoardPort port(chain.get());
-  port.m_bsdlFolder.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+  port.bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
   ScratchFolder folder;
   std::string command = folder.Write(
       "Chain.CMD", "fpga -i6;\nflash -b\"zorflash.bsd\" -a\"verify_idcode\";\nbuffer -i4;\n");
   std::string log = folder.Path("Run.Log");
-  ASSERT_TRUE(RunEngine({"rurura", "-l", log, "-i", command})) << port.m_text;
-  EXPECT_EQ(port.m_failure, 0u) << port.m_text;
+  ASSERT_TRUE(RunEngine({"rurura", "-l", log, "-i", command})) << port.text_;
+  EXPECT_EQ(port.failure_, 0u) << port.text_;
   std::string logged = ReadText(log);
   EXPECT_NE(logged.find("[ PASS ]: Action [flash (zorflash)]: verify_idcode"), std::string::npos);
   EXPECT_NE(logged.find("---< Elapsed clock time for iteration [1] = "), std::string::npos);

@@ -44,7 +44,7 @@ struct Read {
 class IscDataFileTest : public testing::Test {
  protected:
   void SetUp() override { IscEngineInitGlobals(); }
-  MessagePort m_port;
+  MessagePort port_;
 };
 
 TEST_F(IscDataFileTest, TransmissionCrcIsX25OverAllButLineEnds) {
@@ -54,7 +54,7 @@ TEST_F(IscDataFileTest, TransmissionCrcIsX25OverAllButLineEnds) {
 
 TEST_F(IscDataFileTest, ExampleFileReadsWithItsCrcAndArrays) {
   Read read(ExampleIsc());
-  ASSERT_TRUE(read.ok) << m_port.m_text;
+  ASSERT_TRUE(read.ok) << port_.text_;
   EXPECT_EQ(read.data.version, "std_1532_2001");
   EXPECT_EQ(read.data.creationDate, "20261207.0900");
   EXPECT_EQ(read.data.creator, "zorisc example");
@@ -63,12 +63,12 @@ TEST_F(IscDataFileTest, ExampleFileReadsWithItsCrcAndArrays) {
   EXPECT_EQ(read.data.arrays[0].sections[kBsdlRepeat].size(), 64u);
   EXPECT_TRUE(read.data.transmissionCrcPresent);
   EXPECT_TRUE(read.data.transmissionCrcOk);
-  EXPECT_TRUE(m_port.Saw("    = ISC transmission CRC [EAD4]: OK"));
+  EXPECT_TRUE(port_.Saw("    = ISC transmission CRC [EAD4]: OK"));
 
   IscDataFindSection(read.data, "array", kBsdlRepeat, read.lookup);
   EXPECT_EQ(read.lookup.array, &read.data.arrays[0]);
   EXPECT_THROW(IscDataFindSection(read.data, "array", kBsdlTerminate, read.lookup), int);
-  EXPECT_TRUE(m_port.Saw("[terminate] section of data array [array] not found"));
+  EXPECT_TRUE(port_.Saw("[terminate] section of data array [array] not found"));
 }
 
 TEST_F(IscDataFileTest, TransmissionCrcIsOptionalAndMayBeTooLong) {
@@ -81,25 +81,25 @@ TEST_F(IscDataFileTest, TransmissionCrcIsOptionalAndMayBeTooLong) {
   snprintf(crc, sizeof(crc), "0%04X", static_cast<unsigned>(Crc(body)));
   Read fiveDigits(body + "\n" + crc + "\n");
   ASSERT_TRUE(fiveDigits.ok);
-  EXPECT_TRUE(m_port.Saw("CRC must have 4 hex digits"));
+  EXPECT_TRUE(port_.Saw("CRC must have 4 hex digits"));
   EXPECT_TRUE(fiveDigits.data.transmissionCrcOk);
 
   Read wrong(body + "\n1234\n");
   EXPECT_TRUE(wrong.ok);
   EXPECT_FALSE(wrong.data.transmissionCrcOk);
-  EXPECT_TRUE(m_port.Saw(" mismatch (computed ["));
+  EXPECT_TRUE(port_.Saw(" mismatch (computed ["));
 }
 
 TEST_F(IscDataFileTest, DatesAreCheckedButDoNotStopTheRead) {
   Read february(Body("Creation_Date 20260231.2359", "DATA a (repeat (1))"));
   EXPECT_TRUE(february.ok);
-  EXPECT_FALSE(m_port.Saw("invalid"));
+  EXPECT_FALSE(port_.Saw("invalid"));
   Read month(Body("Creation_Date 20261307.0900", "DATA a (repeat (1))"));
   EXPECT_TRUE(month.ok);
-  EXPECT_TRUE(m_port.Saw("[yyyyMMdd.hhmm = 20261307.0900: invalid month 13] range[1 <= 13 <= 12]"));
+  EXPECT_TRUE(port_.Saw("[yyyyMMdd.hhmm = 20261307.0900: invalid month 13] range[1 <= 13 <= 12]"));
   Read shape(Body("Creation_Date 2026127.0900", "DATA a (repeat (1))"));
   EXPECT_TRUE(shape.ok);
-  EXPECT_TRUE(m_port.Saw("[2026127.0900]: invalid date (must use YYYYMMDD.HHMM format)"));
+  EXPECT_TRUE(port_.Saw("[2026127.0900]: invalid date (must use YYYYMMDD.HHMM format)"));
 }
 
 TEST_F(IscDataFileTest, DataCrcMismatchIsReportedAndTheDataKept) {
@@ -109,25 +109,25 @@ TEST_F(IscDataFileTest, DataCrcMismatchIsReportedAndTheDataKept) {
   EXPECT_EQ(wrong.data.dataCrcMismatches, 1);
   EXPECT_EQ(wrong.data.arrays[0].sections[kBsdlRepeat],
             (std::vector<std::string>{"12AB", "0F", "3"}));
-  size_t at = m_port.m_text.find("mismatch (computed [");
+  size_t at = port_.text_.find("mismatch (computed [");
   ASSERT_NE(at, std::string::npos);
-  std::string computed = m_port.m_text.substr(at + 20, 8);
+  std::string computed = port_.text_.substr(at + 20, 8);
   Read right(Body("Creation_Date 20261207.0900",
                   "DATA a (repeat (12AB, 0F,\n 3) data_crc (" + computed + "))"));
   EXPECT_EQ(right.data.dataCrcMismatches, 0);
-  EXPECT_TRUE(m_port.Saw("    = Data CRC [" + computed + "]: OK"));
+  EXPECT_TRUE(port_.Saw("    = Data CRC [" + computed + "]: OK"));
 }
 
 TEST_F(IscDataFileTest, StructureErrorsStop) {
   Read twice(Body("Creation_Date 20261207.0900", "DATA a (repeat (1)), DATA a (repeat (2))"));
   EXPECT_FALSE(twice.ok);
-  EXPECT_TRUE(m_port.Saw("Data array (a) already defined in ISC file"));
+  EXPECT_TRUE(port_.Saw("Data array (a) already defined in ISC file"));
   Read notHex(Body("Creation_Date 20261207.0900", "DATA a (repeat (1G))"));
   EXPECT_FALSE(notHex.ok);
-  EXPECT_TRUE(m_port.Saw("[G]: data record must have hex digits only"));
+  EXPECT_TRUE(port_.Saw("[G]: data record must have hex digits only"));
   Read noComma(Body("Creation_Date 20261207.0900", "DATA a (repeat (1)) DATA b (repeat (2))"));
   EXPECT_FALSE(noComma.ok);
-  EXPECT_TRUE(m_port.Saw("Use ',' to separate data records"));
+  EXPECT_TRUE(port_.Saw("Use ',' to separate data records"));
 }
 
 TEST_F(IscDataFileTest, OverridesChangeOptionalProceduresOnly) {
@@ -137,11 +137,11 @@ TEST_F(IscDataFileTest, OverridesChangeOptionalProceduresOnly) {
       "override proc_verify(idcode) program OFF,\n"
       "override proc_enable program OFF\n";
   Read read(Body("Creation_Date 20261207.0900", overrides + "DATA a (repeat (1))"), &entity);
-  ASSERT_TRUE(read.ok) << m_port.m_text;
+  ASSERT_TRUE(read.ok) << port_.text_;
   const BsdlAction& program = entity.actions[static_cast<size_t>(entity.FindAction("program", ""))];
   EXPECT_EQ(program.procedures[0].overrideSetting, kBsdlOff);
   EXPECT_EQ(program.procedures[1].overrideSetting, 0);
-  EXPECT_TRUE(m_port.Saw("Action [program] Proc [proc_enable] in [zorflash] is mandatory"));
+  EXPECT_TRUE(port_.Saw("Action [program] Proc [proc_enable] in [zorflash] is mandatory"));
   EXPECT_EQ(read.data.overrides.size(), 2u);
 }
 

@@ -129,7 +129,7 @@ TEST(BitText, EntityShiftsAndSafeValues) {
   auto chain = boardsim::ParseChainJson(R"({"devices": [{"name": "d", "irLength": 8}]})");
   SimBoardPort port(chain.get());
   BsdlEntity entity;
-  port.m_commandSource = 1;
+  port.commandSource_ = 1;
   ASSERT_TRUE(ParseBsdl(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.bsd", entity));
   EXPECT_EQ(IscBoundarySafeText(entity), "X0X0");
   EXPECT_EQ(BsdlRegisterForOpcode(entity, entity.FindOpcode("isc_program")).name, "isc_pdata");

@@ -14,31 +14,31 @@ class PinLayer : public testing::Test {
  protected:
   void Use(std::unique_ptr<boardsim::CSimJtagChain> chain) {
     IscEngineInitGlobals();
-    m_chain = std::move(chain);
-    m_port = std::make_unique<SimBoardPort>(m_chain.get());
+    chain_ = std::move(chain);
+    port_ = std::make_unique<SimBoardPort>(chain_.get());
   }
   void TearDown() override { IscEngineFreeGlobals(); }
-  std::unique_ptr<boardsim::CSimJtagChain> m_chain;
-  std::unique_ptr<SimBoardPort> m_port;
+  std::unique_ptr<boardsim::CSimJtagChain> chain_;
+  std::unique_ptr<SimBoardPort> port_;
 };
 
 TEST_F(PinLayer, InstructionShiftSendsTheLastCharacterFirst) {
   Use(boardsim::ParseChainJson(R"({"devices": [{"name": "d", "irLength": 2}]})"));
-  m_chain->EnableTrace(true);
+  chain_->EnableTrace(true);
   TapReset(false);
-  EXPECT_EQ(m_chain->ClockCount(), 5u);  // Test-Logic-Reset takes five, not six
+  EXPECT_EQ(chain_->ClockCount(), 5u);  // Test-Logic-Reset takes five, not six
   TapReset(true);
-  m_chain->ClearTrace();
+  chain_->ClearTrace();
   std::string captured;
   TapShiftString(kTapInstructionRegister, 2, "10", &captured, true, false);
   // TMS and TDI per clock: to Shift-IR, "0" first, "1" last with the exit, update, idle.
   const std::vector<std::pair<bool, bool>> expected = {
       {true, false},  {true, false}, {false, false}, {false, false},
       {false, false}, {true, true},  {true, false},  {false, false}};
-  ASSERT_EQ(m_chain->Trace().size(), expected.size());
+  ASSERT_EQ(chain_->Trace().size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(m_chain->Trace()[i].tms, expected[i].first) << "clock " << i;
-    EXPECT_EQ(m_chain->Trace()[i].tdi, expected[i].second) << "clock " << i;
+    EXPECT_EQ(chain_->Trace()[i].tms, expected[i].first) << "clock " << i;
+    EXPECT_EQ(chain_->Trace()[i].tdi, expected[i].second) << "clock " << i;
   }
   // Capture-IR loads ...01: the 1 leaves first and lands in the last character.
   EXPECT_EQ(captured, "01");
@@ -53,9 +53,9 @@ TEST_F(PinLayer, ShiftsThroughTheBypassBitsOfTheOtherDevices) {
   TapShiftString(kTapDataRegister, 32, nullptr, &idcode, true, false);
   EXPECT_EQ(idcode, "00000001001000110100010101100111");  // 0x01234567
 
-  m_chain->EnableTrace(true);
+  chain_->EnableTrace(true);
   TapShiftString(kTapDataRegister, 3, "111", nullptr, false, false);
-  const auto& trace = m_chain->Trace();
+  const auto& trace = chain_->Trace();
   ASSERT_EQ(trace.size(), 3u + 1 + 3 + 1 + 2);
   EXPECT_FALSE(trace[6].tms);  // the last data bit stays in Shift-DR: a trailer bit follows
   EXPECT_TRUE(trace[7].tms);   // the trailer bit exits

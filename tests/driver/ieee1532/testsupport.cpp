@@ -14,12 +14,12 @@ using namespace zor::isc;
 
 ScratchFolder::ScratchFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "iscengine.XXXXXX").string();
-  if (mkdtemp(pattern.data()) != nullptr) m_path = pattern;
+  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
 }
 
 ScratchFolder::~ScratchFolder() {
   std::error_code ignored;
-  std::filesystem::remove_all(m_path, ignored);
+  std::filesystem::remove_all(path_, ignored);
 }
 
 std::string ScratchFolder::Write(const std::string& name, const std::string& text) const {

@@ -11,13 +11,13 @@ class MessagePort : public zor::firmware::CJtagProgrammer {
  public:
   MessagePort() {
     zor::firmware::SetCurrentJtagPort(this);
-    m_commandSource = 1;  // files, not the lines
+    commandSource_ = 1;  // files, not the lines
   }
   void WritePins(uint32_t) override {}
   uint32_t* ReadPins(uint32_t* pins) override { return pins; }
-  void Message(const char* text) override { m_text += text; }
-  bool Saw(const std::string& piece) const { return m_text.find(piece) != std::string::npos; }
-  std::string m_text;
+  void Message(const char* text) override { text_ += text; }
+  bool Saw(const std::string& piece) const { return text_.find(piece) != std::string::npos; }
+  std::string text_;
 };
 
 // A scratch folder removed at the end of the test.
@@ -26,11 +26,11 @@ class ScratchFolder {
   ScratchFolder();
   ~ScratchFolder();
   std::string Write(const std::string& name, const std::string& text) const;
-  std::string Path(const std::string& name) const { return m_path + "/" + name; }
-  const std::string& path() const { return m_path; }
+  std::string Path(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& path() const { return path_; }
 
  private:
-  std::string m_path;
+  std::string path_;
 };
 
 std::string TestDataPath(const std::string& relative);

@@ -104,22 +104,22 @@ TEST(TextInput, ReportsCutAtTheMessageBufferAndErrorsStop) {
   std::string longText(1000, 'w');
   IscReportf(kIscWarning, true, &text.record, "%s", longText.c_str());
   EXPECT_EQ(text.record.warnings, 1);
-  size_t start = port.m_text.find("Warning: ");
+  size_t start = port.text_.find("Warning: ");
   ASSERT_NE(start, std::string::npos);
-  EXPECT_EQ(port.m_text.find('\n', start) - start, kIscMessageBufferSize - 1);
+  EXPECT_EQ(port.text_.find('\n', start) - start, kIscMessageBufferSize - 1);
   EXPECT_TRUE(port.Saw("[text: line 1]:[token]"));
 
-  port.m_text.clear();
+  port.text_.clear();
   EXPECT_THROW(IscReportMessage(kIscError, "plain", false, nullptr), int);
-  EXPECT_EQ(port.m_text.find("plain\n"), 0u);  // no prefix without a record
+  EXPECT_EQ(port.text_.find("plain\n"), 0u);  // no prefix without a record
   EXPECT_TRUE(port.Saw("*** Program stopped at "));
 }
 
 TEST(TextInput, CommandTextFromThePortCountsItsLines) {
   MessagePort port;
-  port.m_commandSource = 0;
-  port.m_lines[0].Assign("first;");
-  port.m_lines[1].Assign("second ?");
+  port.commandSource_ = 0;
+  port.lines_[0].Assign("first;");
+  port.lines_[1].Assign("second ?");
   IscEngineInitGlobals();
   IscInputFile record;
   InputFileInit(record, "");

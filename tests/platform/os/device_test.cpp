@@ -63,65 +63,65 @@ class TestProvider : public DeviceProvider {
 class Devices : public testing::Test {
  protected:
   void SetUp() override {
-    RegisterDeviceProvider(L"TestBoard", provider);
-    handle = CreateFile(L"\\\\.\\TESTBOARD_0", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
-                        FILE_FLAG_OVERLAPPED);
-    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
-    overlapped.hEvent = CreateEvent(true, false);
+    RegisterDeviceProvider(L"TestBoard", provider_);
+    handle_ = CreateFile(L"\\\\.\\TESTBOARD_0", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
+                         FILE_FLAG_OVERLAPPED);
+    ASSERT_NE(handle_, INVALID_HANDLE_VALUE);
+    overlapped_.hEvent = CreateEvent(true, false);
   }
   void TearDown() override {
-    CloseHandle(handle);
-    CloseHandle(overlapped.hEvent);
+    CloseHandle(handle_);
+    CloseHandle(overlapped_.hEvent);
     UnregisterDeviceProvider(L"TestBoard");
   }
 
-  std::shared_ptr<TestProvider> provider = std::make_shared<TestProvider>();
-  Handle handle{};
-  Overlapped overlapped;
+  std::shared_ptr<TestProvider> provider_ = std::make_shared<TestProvider>();
+  Handle handle_{};
+  Overlapped overlapped_;
 };
 
 TEST_F(Devices, ImmediateRequestReturnsTheOutputInTheSameBuffer) {
   unsigned char record[4] = {1, 2, 3, 4};
   uint32_t bytes = 0;
-  ASSERT_TRUE(DeviceIoControl(handle, kEcho, record, 4, record, 4, &bytes, &overlapped));
+  ASSERT_TRUE(DeviceIoControl(handle_, kEcho, record, 4, record, 4, &bytes, &overlapped_));
   EXPECT_EQ(bytes, 4u);
   EXPECT_EQ(record[0], 2);
   EXPECT_EQ(record[3], 5);
-  EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_OBJECT_0);
-  EXPECT_TRUE(HasOverlappedIoCompleted(&overlapped));
-  EXPECT_FALSE(DeviceIoControl(handle, 0x1234, record, 4, record, 4, &bytes, &overlapped));
+  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_OBJECT_0);
+  EXPECT_TRUE(HasOverlappedIoCompleted(&overlapped_));
+  EXPECT_FALSE(DeviceIoControl(handle_, 0x1234, record, 4, record, 4, &bytes, &overlapped_));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_FUNCTION);
 }
 
 TEST_F(Devices, PendingRequestCompletesLaterFromAnotherThread) {
   char output[8] = {};
   uint32_t bytes = 99;
-  ASSERT_FALSE(DeviceIoControl(handle, kLater, nullptr, 0, output, 8, &bytes, &overlapped));
+  ASSERT_FALSE(DeviceIoControl(handle_, kLater, nullptr, 0, output, 8, &bytes, &overlapped_));
   ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
-  EXPECT_FALSE(HasOverlappedIoCompleted(&overlapped));
-  EXPECT_EQ(overlapped.Internal, STATUS_PENDING);
-  EXPECT_FALSE(GetOverlappedResult(handle, &overlapped, &bytes, false));
+  EXPECT_FALSE(HasOverlappedIoCompleted(&overlapped_));
+  EXPECT_EQ(overlapped_.Internal, STATUS_PENDING);
+  EXPECT_FALSE(GetOverlappedResult(handle_, &overlapped_, &bytes, false));
   EXPECT_EQ(GetLastError(), ERROR_IO_INCOMPLETE);
-  EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_TIMEOUT);
+  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_TIMEOUT);
   // A device that claims more than the buffer holds is held to the buffer.
-  std::thread completer([this] { provider->device->CompleteKept("answer!!overflow", 16); });
-  ASSERT_TRUE(GetOverlappedResult(handle, &overlapped, &bytes, true));
+  std::thread completer([this] { provider_->device->CompleteKept("answer!!overflow", 16); });
+  ASSERT_TRUE(GetOverlappedResult(handle_, &overlapped_, &bytes, true));
   completer.join();
   EXPECT_EQ(bytes, 8u);
   EXPECT_EQ(std::string(output, 8), "answer!!");
-  EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_OBJECT_0);
-  EXPECT_TRUE(GetOverlappedResult(handle, &overlapped, &bytes, false));
+  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_OBJECT_0);
+  EXPECT_TRUE(GetOverlappedResult(handle_, &overlapped_, &bytes, false));
 }
 
 TEST_F(Devices, CancelAbortsPendingRequestsAndIgnoresLateCompletion) {
   char output[4] = {'x', 'x', 'x', 'x'};
-  ASSERT_FALSE(DeviceIoControl(handle, kLater, nullptr, 0, output, 4, nullptr, &overlapped));
-  ASSERT_TRUE(CancelIo(handle));
-  EXPECT_EQ(provider->device->cancelled, 1);
+  ASSERT_FALSE(DeviceIoControl(handle_, kLater, nullptr, 0, output, 4, nullptr, &overlapped_));
+  ASSERT_TRUE(CancelIo(handle_));
+  EXPECT_EQ(provider_->device->cancelled, 1);
   uint32_t bytes = 0;
-  EXPECT_FALSE(GetOverlappedResult(handle, &overlapped, &bytes, true));
+  EXPECT_FALSE(GetOverlappedResult(handle_, &overlapped_, &bytes, true));
   EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
-  provider->device->CompleteKept("late", 4);
+  provider_->device->CompleteKept("late", 4);
   EXPECT_EQ(std::string(output, 4), "xxxx");
 }
 
@@ -129,27 +129,27 @@ TEST_F(Devices, CancelTouchesOnlyTheCallingThreadsRequests) {
   char output[4];
   Overlapped other;
   std::thread([&] {
-    ASSERT_FALSE(DeviceIoControl(handle, kLater, nullptr, 0, output, 4, nullptr, &other));
+    ASSERT_FALSE(DeviceIoControl(handle_, kLater, nullptr, 0, output, 4, nullptr, &other));
   }).join();
-  ASSERT_TRUE(CancelIo(handle));
-  EXPECT_EQ(provider->device->cancelled, 0);
+  ASSERT_TRUE(CancelIo(handle_));
+  EXPECT_EQ(provider_->device->cancelled, 0);
   EXPECT_FALSE(HasOverlappedIoCompleted(&other));
-  provider->device->CompleteKept("done", 4);
+  provider_->device->CompleteKept("done", 4);
   uint32_t bytes = 0;
-  EXPECT_TRUE(GetOverlappedResult(handle, &other, &bytes, false));
+  EXPECT_TRUE(GetOverlappedResult(handle_, &other, &bytes, false));
   EXPECT_EQ(bytes, 4u);
 }
 
 TEST_F(Devices, ClosingTheHandleCancelsWhatIsPending) {
   char output[4];
-  ASSERT_FALSE(DeviceIoControl(handle, kLater, nullptr, 0, output, 4, nullptr, &overlapped));
-  ASSERT_TRUE(CloseHandle(handle));
-  EXPECT_EQ(provider->device->cancelled, 1);
-  EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 0), WAIT_OBJECT_0);
-  EXPECT_TRUE(HasOverlappedIoCompleted(&overlapped));
-  EXPECT_FALSE(GetOverlappedResult(handle, &overlapped, nullptr, true));
+  ASSERT_FALSE(DeviceIoControl(handle_, kLater, nullptr, 0, output, 4, nullptr, &overlapped_));
+  ASSERT_TRUE(CloseHandle(handle_));
+  EXPECT_EQ(provider_->device->cancelled, 1);
+  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_OBJECT_0);
+  EXPECT_TRUE(HasOverlappedIoCompleted(&overlapped_));
+  EXPECT_FALSE(GetOverlappedResult(handle_, &overlapped_, nullptr, true));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-  handle = CreateFile(L"\\\\.\\TestBoard_0", 0, 0, OPEN_EXISTING, FILE_FLAG_OVERLAPPED);
+  handle_ = CreateFile(L"\\\\.\\TestBoard_0", 0, 0, OPEN_EXISTING, FILE_FLAG_OVERLAPPED);
 }
 
 TEST_F(Devices, WithoutOverlappedTheCallWaitsForCompletion) {
@@ -157,15 +157,15 @@ TEST_F(Devices, WithoutOverlappedTheCallWaitsForCompletion) {
   std::thread completer([this] {
     while (true) {
       {
-        std::lock_guard lock(provider->device->mutex);
-        if (!provider->device->kept.empty()) break;
+        std::lock_guard lock(provider_->device->mutex);
+        if (!provider_->device->kept.empty()) break;
       }
       Sleep(1);
     }
-    provider->device->CompleteKept("done", 4);
+    provider_->device->CompleteKept("done", 4);
   });
   uint32_t bytes = 0;
-  EXPECT_TRUE(DeviceIoControl(handle, kLater, nullptr, 0, output, 4, &bytes, nullptr));
+  EXPECT_TRUE(DeviceIoControl(handle_, kLater, nullptr, 0, output, 4, &bytes, nullptr));
   completer.join();
   EXPECT_EQ(bytes, 4u);
   EXPECT_EQ(std::string(output, 4), "done");
@@ -180,15 +180,15 @@ TEST_F(Devices, UnknownNamesAndBadHandlesAreRefused) {
   EXPECT_EQ(CreateFile(nullptr, 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
   char buffer[4];
   uint32_t bytes = 0;
-  for (Handle bad : {kNullHandle, INVALID_HANDLE_VALUE, overlapped.hEvent}) {
-    EXPECT_FALSE(DeviceIoControl(bad, kEcho, buffer, 4, buffer, 4, &bytes, &overlapped));
+  for (Handle bad : {kNullHandle, INVALID_HANDLE_VALUE, overlapped_.hEvent}) {
+    EXPECT_FALSE(DeviceIoControl(bad, kEcho, buffer, 4, buffer, 4, &bytes, &overlapped_));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
     EXPECT_FALSE(CancelIo(bad));
-    EXPECT_FALSE(GetOverlappedResult(bad, &overlapped, &bytes, false));
+    EXPECT_FALSE(GetOverlappedResult(bad, &overlapped_, &bytes, false));
   }
-  EXPECT_FALSE(DeviceIoControl(handle, kEcho, nullptr, 4, buffer, 4, &bytes, &overlapped));
+  EXPECT_FALSE(DeviceIoControl(handle_, kEcho, nullptr, 4, buffer, 4, &bytes, &overlapped_));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-  EXPECT_FALSE(ReadFile(handle, buffer, 4, &bytes, &overlapped));
+  EXPECT_FALSE(ReadFile(handle_, buffer, 4, &bytes, &overlapped_));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_FUNCTION);
 }
 

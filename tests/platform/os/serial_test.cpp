@@ -29,77 +29,77 @@ double ProcessorSeconds() {
 class SerialPorts : public testing::Test {
  protected:
   void SetUp() override {
-    master = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(grantpt(master), 0);
-    ASSERT_EQ(unlockpt(master), 0);
-    SetSerialPortPath(L"COM7", ptsname(master));
-    port = CreateFile(L"\\\\.\\COM7", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
-                      FILE_FLAG_OVERLAPPED);
-    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master_, 0);
+    ASSERT_EQ(grantpt(master_), 0);
+    ASSERT_EQ(unlockpt(master_), 0);
+    SetSerialPortPath(L"COM7", ptsname(master_));
+    port_ = CreateFile(L"\\\\.\\COM7", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
+                       FILE_FLAG_OVERLAPPED);
+    ASSERT_NE(port_, INVALID_HANDLE_VALUE);
     DCB dcb;
-    ASSERT_TRUE(GetCommState(port, &dcb));
+    ASSERT_TRUE(GetCommState(port_, &dcb));
     dcb.BaudRate = 9600;
-    ASSERT_TRUE(SetCommState(port, &dcb));
-    overlapped.hEvent = CreateEvent(true, false);
+    ASSERT_TRUE(SetCommState(port_, &dcb));
+    overlapped_.hEvent = CreateEvent(true, false);
   }
   void TearDown() override {
-    CloseHandle(port);
-    CloseHandle(overlapped.hEvent);
-    close(master);
+    CloseHandle(port_);
+    CloseHandle(overlapped_.hEvent);
+    close(master_);
   }
 
   std::string ReadMaster(size_t count) {
     std::string text;
     while (text.size() < count) {
-      pollfd fd{master, POLLIN, 0};
+      pollfd fd{master_, POLLIN, 0};
       if (poll(&fd, 1, 2000) <= 0) break;
       char chunk[64];
-      ssize_t got = read(master, chunk, std::min(sizeof(chunk), count - text.size()));
+      ssize_t got = read(master_, chunk, std::min(sizeof(chunk), count - text.size()));
       if (got <= 0) break;
       text.append(chunk, got);
     }
     return text;
   }
   void WriteMaster(const std::string& text) {
-    ASSERT_EQ(write(master, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ASSERT_EQ(write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
   }
 
-  int master = -1;
-  Handle port{};
-  Overlapped overlapped;
+  int master_ = -1;
+  Handle port_{};
+  Overlapped overlapped_;
 };
 
 TEST_F(SerialPorts, RoundTripOverAPseudoTerminal) {
   uint32_t bytes = 0;
-  EXPECT_TRUE(WriteFile(port, "ping", 4, &bytes, &overlapped) ||
+  EXPECT_TRUE(WriteFile(port_, "ping", 4, &bytes, &overlapped_) ||
               GetLastError() == ERROR_IO_PENDING);
-  ASSERT_TRUE(GetOverlappedResult(port, &overlapped, &bytes, true));
+  ASSERT_TRUE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
   EXPECT_EQ(bytes, 4u);
   EXPECT_EQ(ReadMaster(4), "ping");
 
   char reply[4] = {};
-  if (!ReadFile(port, reply, 4, &bytes, &overlapped)) {
+  if (!ReadFile(port_, reply, 4, &bytes, &overlapped_)) {
     ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
   }
   WriteMaster("po");
   WriteMaster("ng");
-  ASSERT_TRUE(GetOverlappedResult(port, &overlapped, &bytes, true));
+  ASSERT_TRUE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
   EXPECT_EQ(bytes, 4u);
   EXPECT_EQ(std::string(reply, 4), "pong");
 }
 
 TEST_F(SerialPorts, LineSettingsIncludingNonStandardRates) {
   DCB dcb;
-  ASSERT_TRUE(GetCommState(port, &dcb));
+  ASSERT_TRUE(GetCommState(port_, &dcb));
   dcb.BaudRate = 250000;
   dcb.ByteSize = 7;
   dcb.Parity = EVENPARITY;
   dcb.StopBits = TWOSTOPBITS;
   dcb.fRtsControl = RTS_CONTROL_TOGGLE;
-  ASSERT_TRUE(SetCommState(port, &dcb));
+  ASSERT_TRUE(SetCommState(port_, &dcb));
   DCB read;
-  ASSERT_TRUE(GetCommState(port, &read));
+  ASSERT_TRUE(GetCommState(port_, &read));
   EXPECT_EQ(read.BaudRate, 250000u);
   EXPECT_EQ(read.ByteSize, 7);
   EXPECT_EQ(read.Parity, EVENPARITY);
@@ -110,93 +110,93 @@ TEST_F(SerialPorts, LineSettingsIncludingNonStandardRates) {
         +[](DCB& d) { d.BaudRate = 0; }, +[](DCB& d) { d.StopBits = ONE5STOPBITS; }}) {
     DCB bad = read;
     change(bad);
-    EXPECT_FALSE(SetCommState(port, &bad));
+    EXPECT_FALSE(SetCommState(port_, &bad));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   }
   DCB kept;
-  GetCommState(port, &kept);
+  GetCommState(port_, &kept);
   EXPECT_EQ(kept.ByteSize, 7);
 }
 
 TEST_F(SerialPorts, ReadTimeOutReturnsWhatArrived) {
   COMMTIMEOUTS timeouts{0, 5, 20, 0, 0};
-  ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+  ASSERT_TRUE(SetCommTimeouts(port_, &timeouts));
   WriteMaster("ab");
   char buffer[8];
   uint32_t bytes = 0;
-  if (!ReadFile(port, buffer, 8, &bytes, &overlapped)) {
+  if (!ReadFile(port_, buffer, 8, &bytes, &overlapped_)) {
     ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
-    ASSERT_TRUE(GetOverlappedResult(port, &overlapped, &bytes, true));
+    ASSERT_TRUE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
   }
   EXPECT_EQ(bytes, 2u);
   EXPECT_EQ(std::string(buffer, 2), "ab");
 }
 
 TEST_F(SerialPorts, CharacterEventWaitsWithoutPollingAndCountsPendingBytes) {
-  ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
+  ASSERT_TRUE(SetCommMask(port_, EV_RXCHAR));
   uint32_t events = 0;
-  ASSERT_FALSE(WaitCommEvent(port, &events, &overlapped));
+  ASSERT_FALSE(WaitCommEvent(port_, &events, &overlapped_));
   ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
-  EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 20), WAIT_TIMEOUT);
+  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 20), WAIT_TIMEOUT);
   WriteMaster("xyz");
-  ASSERT_EQ(WaitForSingleObject(overlapped.hEvent, 2000), WAIT_OBJECT_0);
+  ASSERT_EQ(WaitForSingleObject(overlapped_.hEvent, 2000), WAIT_OBJECT_0);
   EXPECT_EQ(events, EV_RXCHAR);
 
   SERIAL_STATUS status;
   Overlapped query;
   query.hEvent = CreateEvent(true, false);
   uint32_t bytes = 0;
-  if (!DeviceIoControl(port, IOCTL_SERIAL_GET_COMMSTATUS, nullptr, 0, &status, sizeof(status),
+  if (!DeviceIoControl(port_, IOCTL_SERIAL_GET_COMMSTATUS, nullptr, 0, &status, sizeof(status),
                        &bytes, &query)) {
-    ASSERT_TRUE(GetOverlappedResult(port, &query, &bytes, true));
+    ASSERT_TRUE(GetOverlappedResult(port_, &query, &bytes, true));
   }
   EXPECT_EQ(bytes, sizeof(status));
   EXPECT_EQ(status.AmountInInQueue, 3u);
   CloseHandle(query.hEvent);
 
   // Unread characters are no new event: a fresh wait stays pending.
-  ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
+  ASSERT_TRUE(SetCommMask(port_, EV_RXCHAR));
   events = 0;
-  ASSERT_FALSE(WaitCommEvent(port, &events, &overlapped));
-  EXPECT_EQ(WaitForSingleObject(overlapped.hEvent, 20), WAIT_TIMEOUT);
+  ASSERT_FALSE(WaitCommEvent(port_, &events, &overlapped_));
+  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 20), WAIT_TIMEOUT);
   WriteMaster("w");
-  ASSERT_EQ(WaitForSingleObject(overlapped.hEvent, 2000), WAIT_OBJECT_0);
+  ASSERT_EQ(WaitForSingleObject(overlapped_.hEvent, 2000), WAIT_OBJECT_0);
   EXPECT_EQ(events, EV_RXCHAR);
 }
 
 TEST_F(SerialPorts, PurgeAbortsPendingReadsAndClearsInput) {
   char buffer[4];
-  ASSERT_FALSE(ReadFile(port, buffer, 4, nullptr, &overlapped));
-  ASSERT_TRUE(PurgeComm(port, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR));
+  ASSERT_FALSE(ReadFile(port_, buffer, 4, nullptr, &overlapped_));
+  ASSERT_TRUE(PurgeComm(port_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR));
   uint32_t bytes = 0;
-  EXPECT_FALSE(GetOverlappedResult(port, &overlapped, &bytes, true));
+  EXPECT_FALSE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
   EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
-  EXPECT_FALSE(PurgeComm(port, 0x100));
+  EXPECT_FALSE(PurgeComm(port_, 0x100));
 }
 
 TEST_F(SerialPorts, InjectedLineErrorsAreReportedOnce) {
-  ASSERT_TRUE(InjectCommErrors(port, CE_FRAME | CE_RXPARITY));
+  ASSERT_TRUE(InjectCommErrors(port_, CE_FRAME | CE_RXPARITY));
   uint32_t errors = 0;
   COMSTAT status;
-  ASSERT_TRUE(ClearCommError(port, &errors, &status));
+  ASSERT_TRUE(ClearCommError(port_, &errors, &status));
   EXPECT_EQ(errors, CE_FRAME | CE_RXPARITY);
-  ASSERT_TRUE(ClearCommError(port, &errors, nullptr));
+  ASSERT_TRUE(ClearCommError(port_, &errors, nullptr));
   EXPECT_EQ(errors, 0u);
 }
 
 TEST_F(SerialPorts, HungUpLineLeavesThePortIdle) {
-  close(master);
-  master = -1;
+  close(master_);
+  master_ = -1;
   Sleep(20);
   const double before = ProcessorSeconds();
   Sleep(200);
   // An I/O thread that kept polling the dead line would burn all of it.
   EXPECT_LT(ProcessorSeconds() - before, 0.1);
   COMMTIMEOUTS immediate{0xFFFFFFFF, 0, 0, 0, 0};
-  ASSERT_TRUE(SetCommTimeouts(port, &immediate));
+  ASSERT_TRUE(SetCommTimeouts(port_, &immediate));
   char buffer[4];
   uint32_t bytes = 9;
-  ASSERT_TRUE(ReadFile(port, buffer, 4, &bytes, nullptr));
+  ASSERT_TRUE(ReadFile(port_, buffer, 4, &bytes, nullptr));
   EXPECT_EQ(bytes, 0u);
 }
 
@@ -207,13 +207,13 @@ TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
   EXPECT_EQ(CreateFile(L"\\\\.\\COM8", 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
   DCB dcb;
-  EXPECT_FALSE(GetCommState(overlapped.hEvent, &dcb));
+  EXPECT_FALSE(GetCommState(overlapped_.hEvent, &dcb));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-  EXPECT_FALSE(SetCommState(port, nullptr));
+  EXPECT_FALSE(SetCommState(port_, nullptr));
   // The port can be opened again once closed.
-  ASSERT_TRUE(CloseHandle(port));
-  port = CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0);
-  EXPECT_NE(port, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(CloseHandle(port_));
+  port_ = CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0);
+  EXPECT_NE(port_, INVALID_HANDLE_VALUE);
 }
 
 }  // namespace

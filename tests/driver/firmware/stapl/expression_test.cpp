@@ -15,25 +15,25 @@ namespace {
 class CResolver : public IStaplSymbolResolver {
  public:
   CResolver() {
-    m_table.Add("I", StaplKind::kInteger, 6, 0, nullptr);
-    m_table.Add("B", StaplKind::kBoolean, 1, 0, nullptr);
-    StaplSymbol* bits = m_table.Add("BITS", StaplKind::kBooleanArray, 0, 0, nullptr);
+    table_.Add("I", StaplKind::kInteger, 6, 0, nullptr);
+    table_.Add("B", StaplKind::kBoolean, 1, 0, nullptr);
+    StaplSymbol* bits = table_.Add("BITS", StaplKind::kBooleanArray, 0, 0, nullptr);
     bits->array = std::make_unique<StaplArray>();
     bits->array->dimension = 8;
     bits->array->bits = {0xB4};  // 1011 0100
-    StaplSymbol* ints = m_table.Add("N", StaplKind::kIntegerArray, 0, 0, nullptr);
+    StaplSymbol* ints = table_.Add("N", StaplKind::kIntegerArray, 0, 0, nullptr);
     ints->array = std::make_unique<StaplArray>();
     ints->array->dimension = 2;
     ints->array->integers = {10, 20};
-    m_table.Add("L", StaplKind::kLabel, 0, 0, nullptr);
+    table_.Add("L", StaplKind::kLabel, 0, 0, nullptr);
   }
   int ResolveSymbol(std::string_view name, StaplSymbol** symbol) override {
-    *symbol = m_table.Find(name);
+    *symbol = table_.Find(name);
     return *symbol != nullptr ? kStaplSuccess : kStaplUndefinedSymbol;
   }
 
  private:
-  CStaplSymbolTable m_table;
+  CStaplSymbolTable table_;
 };
 
 struct Result {

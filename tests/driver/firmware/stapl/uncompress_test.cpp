@@ -12,14 +12,14 @@ namespace {
 // the expected output beside it.
 class CStreamWriter {
  public:
-  CStreamWriter(uint32_t length, int version) : m_version(version) {
+  CStreamWriter(uint32_t length, int version) : version_(version) {
     for (int i = 0; i < 4; ++i) Put(length >> (8 * i), 8);
   }
   void Put(uint32_t value, int bits) {
     for (int i = 0; i < bits; ++i) {
-      if (m_bit % 8 == 0) bytes.push_back(0);
-      if ((value >> i) & 1) bytes.back() |= 1 << (m_bit % 8);
-      ++m_bit;
+      if (bit_ % 8 == 0) bytes.push_back(0);
+      if ((value >> i) & 1) bytes.back() |= 1 << (bit_ % 8);
+      ++bit_;
     }
   }
   void Literal(uint8_t a, uint8_t b, uint8_t c) {
@@ -27,7 +27,7 @@ class CStreamWriter {
     for (uint8_t v : {a, b, c}) Put(v, 8), expected.push_back(v);
   }
   int Width() const {
-    const size_t window = m_version == 2 ? 8191 : 8192;
+    const size_t window = version_ == 2 ? 8191 : 8192;
     size_t m = std::min(expected.size(), window);
     int w = 0;
     for (; m > 0; m >>= 1) ++w;
@@ -39,15 +39,15 @@ class CStreamWriter {
   }
   int64_t Run(std::vector<uint8_t>& out) const {
     return StaplUncompress(bytes.data(), static_cast<int64_t>(bytes.size()), out.data(),
-                           static_cast<int64_t>(out.size()), m_version);
+                           static_cast<int64_t>(out.size()), version_);
   }
 
   std::vector<uint8_t> bytes;
   std::vector<uint8_t> expected;
 
  private:
-  int m_version;
-  int m_bit = 0;
+  int version_;
+  int bit_ = 0;
 };
 
 TEST(StaplUncompress, EmptyAndOversizedStreams) {
