@@ -57,19 +57,20 @@ bool GenICamPollingNodes::IsRunning() const {
 int64_t GenICamPollingNodes::ShortestPollingTime() {
   int64_t shortest = 0;
   std::lock_guard<os::CriticalSection> hold(lock_);
-  try {
-    for (GenApi::INodeMap* nodeMap : nodeMaps_) {
-      GenApi::node_vector nodes;
-      nodeMap->GetNodes(nodes);
-      for (GenApi::INode* node : nodes) {
+  for (GenApi::INodeMap* nodeMap : nodeMaps_) {
+    GenApi::node_vector nodes;
+    nodeMap->GetNodes(nodes);
+    for (GenApi::INode* node : nodes) {
+      try {
         if (node == nullptr || node->GetAccessMode() == GenApi::NI) continue;
         const int64_t pollingTime = node->GetPollingTime();
         if (pollingTime == 0 || pollingTime == -1) continue;
         if (shortest == 0 || pollingTime < shortest) shortest = pollingTime;
+      } catch (const GenICam::GenericException&) {
+        // Only this node is left out: one broken reference in a device file must not
+        // switch polling off for every node and map scanned after it.
       }
     }
-  } catch (const GenICam::GenericException&) {
-    // The polling times found so far count.
   }
   return shortest;
 }

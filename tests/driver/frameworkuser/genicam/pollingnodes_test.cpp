@@ -49,6 +49,23 @@ TEST(PollingNodes, PeriodIsTheShortestPollingTimeButAtLeastHalfASecond) {
             0);
 }
 
+TEST(PollingNodes, ANodeThatFailsToSayItsAccessModeLeavesTheOthersPolled) {
+  // Node maps are scanned in address order; the broken one must not hide the other.
+  for (int round = 0; round < 4; ++round) {
+    genapitest::TestMap broken(
+        "<IntReg Name='Broken'><Address>0</Address><Length>4</Length><AccessMode>RO</AccessMode>"
+        "<pIsAvailable>Missing</pIsAvailable><pPort>Device</pPort><PollingTime>100</PollingTime>"
+        "</IntReg>");
+    genapitest::TestMap good(Polled("A", "800"));
+    GenICamPollingNodes polling;
+    polling.Add(broken.ref._Ptr);
+    polling.Add(good.ref._Ptr);
+    polling.Start();
+    EXPECT_EQ(polling.Period(), 800);
+    polling.Stop();
+  }
+}
+
 TEST(PollingNodes, RealFilesPollAtTheirShortestPollingTime) {
   genicamtest::RealDevice mako("avt-mako-g030b.xml");
   genicamtest::RealDevice v4l2("aravis-arv-v4l2.xml");
