@@ -34,6 +34,7 @@ SimFirmwareSystem::SimFirmwareSystem(boardsim::Board& board) {
 void SimFirmwareSystem::SetCurrentJtagPort(zor::firmware::CBoardJtagPort* port) {
   port_ = port;
   ++portsSet;
+  if (port != nullptr && onRunStart) onRunStart();
   if (port == nullptr && onRunEnd) onRunEnd();
 }
 

@@ -30,7 +30,8 @@ class SimFirmwareSystem : public zor::firmware::IFirmwareCheckSystem {
   bool IsUserAdmin() override;
 
   void SetJtagRegisterAddress(uint64_t address) { jtagAddress_ = address; }
-  // Runs when the programming run ends and the port is cleared.
+  // Run when the port of a programming run is set and when it is cleared.
+  std::function<void()> onRunStart;
   std::function<void()> onRunEnd;
   int portsSet = 0;
 
