@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -112,6 +113,21 @@ TEST_F(SystemAllocTest, ThreadsAllocateAndFreeTogether) {
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(failures.load(), 0);
   ExpectBoardUsable(1);
+}
+
+TEST_F(SystemAllocTest, FreeWithTimingStatisticsOnPrintsTheKernelReport) {
+  // The driver's debugger output, copied to the standard error.
+  setenv("ZOR_DEBUG_OUTPUT", "1", 1);
+  SimBoard().SetAllocationSetting(180, 1);
+  const QID system = Alloc();
+  ASSERT_NE(system, 0) << "error " << ErrorCode();
+  testing::internal::CaptureStderr();
+  QsysFree(system);
+  const std::string output = testing::internal::GetCapturedStderr();
+  unsetenv("ZOR_DEBUG_OUTPUT");
+  EXPECT_NE(output.find("Performance Report:"), std::string::npos);
+  EXPECT_NE(output.find("Average ISR Time:"), std::string::npos);
+  EXPECT_NE(output.find("Number of Passive calls:"), std::string::npos);
 }
 
 TEST_F(SystemAllocTest, MismatchedKernelDriverIsRefusedAndNothingMoreIsAsked) {

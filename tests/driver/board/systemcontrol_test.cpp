@@ -2,6 +2,7 @@
 // road of a type that the kernel leaves to the user-mode layers.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -136,6 +137,35 @@ TEST_F(SystemControlTest, PerformanceRecordIsCopiedWhole) {
   QsysInquire(system_, 4601, words);
   EXPECT_EQ(ErrorCode(), 0);
   EXPECT_EQ(words[0], 1000000000u);  // counter frequency
+}
+
+TEST_F(SystemControlTest, IoCommandReadsAndWritesTheBoardsIoSpace) {
+  uint32_t serial = 0;
+  QsysIoCommand(system_, 3, 1, 120, 4, &serial);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(serial, SimBoard().SerialNumber());
+  const uint8_t written[3] = {7, 8, 9};
+  QsysIoCommand(system_, 3, 2, 10, 3, const_cast<uint8_t*>(written));
+  uint8_t read[3] = {};
+  QsysIoCommand(system_, 3, 1, 10, 3, read);
+  EXPECT_EQ(std::memcmp(read, written, 3), 0);
+  // Outside the I/O space: the board's own error.
+  QsysIoCommand(system_, 3, 1, 250, 8, read);
+  EXPECT_EQ(ErrorCode(), 4300);
+  EXPECT_EQ(SubCode(1), 2);
+}
+
+TEST_F(SystemControlTest, IoCommandRefusesWhatItCannotCarry) {
+  uint8_t data[300] = {};
+  std::memset(data, 0xAB, sizeof(data));
+  // Too many bytes, or a negative count, do nothing and report nothing.
+  QsysIoCommand(system_, 3, 1, 0, 300, data);
+  QsysIoCommand(system_, 3, 1, 0, -1, data);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(data[0], 0xAB);
+  QsysIoCommand(system_, 2, 1, 0, 4, data);
+  EXPECT_EQ(ErrorCode(), 4303);
+  EXPECT_EQ(SubCode(1), 2);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/boardsim/faults.h"
 #include "tests/driver/board/boardfixture.h"
 
 namespace zor::board {
@@ -164,6 +165,30 @@ TEST_F(ThreadEventTest, SystemFreeReleasesObjectsTheApplicationKept) {
   QthrAlloc(system_, kThreadObject, Q_DEFAULT, &thread);
   QsysFree(system_);
   EXPECT_EQ(ErrorCode(), 0);
+  system_ = Alloc();
+  EXPECT_NE(system_, 0);
+}
+
+TEST_F(ThreadEventTest, RefusedKernelObjectMakesNoThreadObject) {
+  SimBoard().ArmFault(kernel::kKernelObjectAlloc,
+                      boardsim::Fault{boardsim::FaultKind::kErrorTriple, 4302, 2});
+  QID thread = 0;
+  QthrAlloc(system_, kThreadObject, Q_DEFAULT, &thread);
+  EXPECT_EQ(thread, 0);
+  EXPECT_EQ(ErrorCode(), 4302);
+  EXPECT_EQ(SubCode(1), 2);
+}
+
+TEST_F(ThreadEventTest, FreeingTheSystemWhileAnotherThreadWaitsOnIt) {
+  const QID event = Event();
+  std::thread waiter([event] {
+    QINT64 result = 0;
+    QthrWait(event, kWaitEvent | 300, &result);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The waiting thread's context stays until the system is gone.
+  QsysFree(system_);
+  waiter.join();
   system_ = Alloc();
   EXPECT_NE(system_, 0);
 }
