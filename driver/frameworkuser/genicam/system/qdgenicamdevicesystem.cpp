@@ -31,9 +31,8 @@ QDGeniCamDeviceSystem::QDGeniCamDeviceSystem(const wchar_t* name, int64_t device
   newFeatureBrowser_ = foundation::FileExists(program.CStr()) && useNewFeatureBrowser_ != 0;
   xmlMutex_ = os::CreateMutex(false, L"ZOR_XML_Mutex");
   CheckGenICamInstallation(ctx);
-  if (GetPendingError(ctx) != 0 || !SetGenICamEnvironment(ctx)) {
-    startupStatus = kGenICamStartupFailed;
-  }
+  const bool failed = GetPendingError(ctx) != 0 || !SetGenICamEnvironment(ctx);
+  startupStatus = failed ? kGenICamStartupFailed : 0;
 }
 
 QDGeniCamDeviceSystem::~QDGeniCamDeviceSystem() {
