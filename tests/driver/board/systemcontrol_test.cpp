@@ -70,6 +70,20 @@ TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
   EXPECT_EQ(Inquire(2301), 0x7F000001);
 }
 
+TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
+  const QID host = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
+  ASSERT_NE(host, 0);
+  QsysControl(system_, 2301, host);
+  EXPECT_EQ(Inquire(2316), 0);
+  QsysFree(system_);
+  system_ = Alloc();
+  QINT64 number = -1;
+  QsysInquire(host, 1009, &number);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(number, 0);
+  QsysFree(host);
+}
+
 TEST_F(SystemControlTest, TypesNoLayerServesFail) {
   QINT64 value = 0;
   EXPECT_EQ(QsysInquire(system_, 0x84510, &value), 0);
