@@ -89,6 +89,9 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   virtual std::vector<ProcessBufferEntry>& GetProcessBuffers();
   virtual void SetProcessBuffers(const std::vector<ProcessBufferEntry>& buffers);
   virtual int64_t GetInfoType() const { return kDigitizerInfoType; }
+  // The first channel lock, for std::lock_guard.
+  void lock() { Lock(0); }
+  void unlock() { Unlock(0); }
   virtual void LockFirst() { Lock(0); }
   virtual void UnlockFirst() { Unlock(0); }
   virtual void SetDeviceName(const std::wstring& name);
