@@ -2,9 +2,13 @@
 // road of a type that the kernel leaves to the user-mode layers.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/boardsim/faults.h"
 #include "tests/driver/board/boardfixture.h"
@@ -68,6 +72,33 @@ TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
   EXPECT_EQ(Inquire(1804), 2);
   QsysControl(system_, 2301, 0x7F000001);
   EXPECT_EQ(Inquire(2301), 0x7F000001);
+  EXPECT_EQ(Inquire(7708 + Q_STRING_SIZE), 260);
+}
+
+TEST_F(SystemControlTest, CommandsOfOtherThreadsMeetAFreeSafely) {
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> threads;
+  const QID system = system_;
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back([system, &stop] {
+      QID event = 0;
+      QthrAlloc(system, 128, Q_DEFAULT, &event);
+      while (!stop) {
+        QINT64 value = 0;
+        QsysInquire(system, 2004, &value);
+        QINT64 result = 0;
+        QthrWait(event, 0x20000000 | 1, &result);
+      }
+    });
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  QsysFree(system_);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  stop = true;
+  for (std::thread& thread : threads) thread.join();
+  system_ = Alloc();
+  EXPECT_NE(system_, 0) << "error " << ErrorCode();
+  EXPECT_EQ(Inquire(2004), 4);
 }
 
 TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
