@@ -30,7 +30,7 @@ void ConverterCore::Configure(NodeBase& owner, bool floatMode) {
 Number ConverterCore::Read(bool verify, bool ignoreCache) {
   RecursionGuard recursion(busy_, *owner_);
   context_.SetInput(kTo, target_->ReadNumber(verify, ignoreCache));
-  return context_.Evaluate(from_, "FormulaFrom");
+  return context_.Evaluate(from_, "FormulaFrom", ignoreCache);
 }
 
 void ConverterCore::Write(const Number& value, bool verify) {

@@ -26,7 +26,7 @@ void FloatBase::Link() {
 void FloatBase::SetValue(double Value, bool Verify) {
   NodeMap::Guard guard(Map());
   CheckWritable();
-  CheckRange(Value);
+  if (Verify) CheckRange(Value);
   RawWrite(Value, Verify);
 }
 

@@ -21,7 +21,7 @@ void IntegerBase::Link() {
 void IntegerBase::SetValue(int64_t Value, bool Verify) {
   NodeMap::Guard guard(Map());
   CheckWritable();
-  CheckRange(Value);
+  if (Verify) CheckRange(Value);
   RawWrite(Value, Verify);
 }
 

@@ -209,18 +209,43 @@ void NodeBase::InvalidateNode() {
 }
 
 ECachingMode NodeBase::GetCachingMode() const {
+  if (std::optional<ECachingMode> own = OwnCachingMode()) return *own;
   NodeMap::Guard guard(map_);
-  if (cachingBusy_) return WriteThrough;  // a cycle adds nothing new
+  if (cachingMode_) return *cachingMode_;
+  // A walk with its own stack: a chain of any length neither exhausts the
+  // thread's stack nor is walked again for each of its nodes.
+  struct Frame {
+    const NodeBase* node;
+    size_t next;
+    ECachingMode mode;
+  };
+  const auto weaker = [](ECachingMode a, ECachingMode b) {
+    if (a == NoCache || b == NoCache) return NoCache;
+    return a == WriteAround || b == WriteAround ? WriteAround : WriteThrough;
+  };
+  std::vector<Frame> stack{{this, 0, WriteThrough}};
   cachingBusy_ = true;
-  ECachingMode mode = WriteThrough;
-  for (const NodeBase* child : valueChildren_) {
-    const ECachingMode childMode = child->GetCachingMode();
-    if (childMode == NoCache || (childMode == WriteAround && mode == WriteThrough)) {
-      mode = childMode;
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    if (top.next < top.node->valueChildren_.size()) {
+      const NodeBase* child = top.node->valueChildren_[top.next++];
+      if (std::optional<ECachingMode> own = child->OwnCachingMode()) {
+        top.mode = weaker(top.mode, *own);
+      } else if (child->cachingMode_) {
+        top.mode = weaker(top.mode, *child->cachingMode_);
+      } else if (!child->cachingBusy_) {  // a node met again on a cycle adds nothing
+        child->cachingBusy_ = true;
+        stack.push_back(Frame{child, 0, WriteThrough});
+      }
+      continue;
     }
+    const Frame done = top;
+    stack.pop_back();
+    done.node->cachingBusy_ = false;
+    done.node->cachingMode_ = done.mode;
+    if (!stack.empty()) stack.back().mode = weaker(stack.back().mode, done.mode);
   }
-  cachingBusy_ = false;
-  return mode;
+  return *cachingMode_;
 }
 
 gcstring NodeBase::GetDisplayName() const { return displayName_.empty() ? Name() : displayName_; }
@@ -305,7 +330,7 @@ EAccessMode NodeBase::GetAccessMode() const {
   EAccessMode mode = OwnAccessMode();
   if (mode == NI) return NI;
   if (isAvailable_ && !FlagIsSet(isAvailable_)) return NA;
-  if (isLocked_ && FlagIsSet(isLocked_)) mode = Combine(mode, RO);
+  if (isLocked_ && FlagIsSet(isLocked_)) mode = LockedAccessMode(mode);
   return Combine(mode, imposed_);
 }
 

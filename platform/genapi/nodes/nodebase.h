@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,7 +63,7 @@ class NodeBase : public virtual INode, public virtual ISelector {
   bool IsCachable() const override { return GetCachingMode() != NoCache; }
   // Nodes without a register of their own cache as well as the values they
   // are computed from: the weakest mode among them.
-  ECachingMode GetCachingMode() const override;
+  ECachingMode GetCachingMode() const final;
   int64_t GetPollingTime() const override { return pollingTime_; }
   gcstring GetToolTip() const override { return toolTip_; }
   gcstring GetDescription() const override { return description_; }
@@ -97,6 +98,10 @@ class NodeBase : public virtual INode, public virtual ISelector {
  protected:
   // The access the node has before the common rules apply.
   virtual EAccessMode OwnAccessMode() const { return RW; }
+  // The caching mode of a node that decides it itself (a register).
+  virtual std::optional<ECachingMode> OwnCachingMode() const { return std::nullopt; }
+  // What a lock leaves of the node's access.
+  virtual EAccessMode LockedAccessMode(EAccessMode mode) const { return Combine(mode, RO); }
   // Raises the exceptions of an access check, naming the node.
   void CheckReadable() const;
   void CheckWritable() const;
@@ -134,7 +139,9 @@ class NodeBase : public virtual INode, public virtual ISelector {
   std::vector<NodeBase*> affected_;
   bool affectedKnown_ = false;
   mutable bool accessBusy_ = false;
+  // The links never change after loading, so the walk is done once per node.
   mutable bool cachingBusy_ = false;
+  mutable std::optional<ECachingMode> cachingMode_;
   struct Callback {
     CallbackHandleType handle;
     std::shared_ptr<CNodeCallback> callback;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/genapi/nodes/nodebase.h"
@@ -32,11 +33,16 @@ class RegisterAccess {
   PortNode& Port() const;
 
   NodeBase* owner_ = nullptr;
-  int64_t constantAddress_ = 0;
+  uint64_t constantAddress_ = 0;
   std::vector<NodeBase*> addressNodes_;
-  NodeBase* index_ = nullptr;
-  int64_t indexOffset_ = 1;
-  NodeBase* indexOffsetNode_ = nullptr;
+  // Each pIndex adds its index times its offset; without an Offset or
+  // pOffset the offset is the register's length.
+  struct Index {
+    NodeBase* node;
+    std::optional<int64_t> offset;
+    NodeBase* offsetNode;
+  };
+  std::vector<Index> indexes_;
   int64_t length_ = 0;
   NodeBase* lengthNode_ = nullptr;
   EAccessMode access_ = RW;

@@ -19,9 +19,9 @@ void SwissKnifeNode::Link() {
   formula_ = context_.Compile(FormulaText(*this), "Formula");
 }
 
-double SwissKnifeNode::RawRead(bool, bool) {
+double SwissKnifeNode::RawRead(bool, bool ignoreCache) {
   RecursionGuard recursion(valueBusy_, *this);
-  return context_.Evaluate(formula_, "Formula").AsFloat();
+  return context_.Evaluate(formula_, "Formula", ignoreCache).AsFloat();
 }
 
 void IntSwissKnifeNode::Link() {
@@ -30,9 +30,9 @@ void IntSwissKnifeNode::Link() {
   formula_ = context_.Compile(FormulaText(*this), "Formula");
 }
 
-int64_t IntSwissKnifeNode::RawRead(bool, bool) {
+int64_t IntSwissKnifeNode::RawRead(bool, bool ignoreCache) {
   RecursionGuard recursion(valueBusy_, *this);
-  return context_.Evaluate(formula_, "Formula").AsInt();
+  return context_.Evaluate(formula_, "Formula", ignoreCache).AsInt();
 }
 
 }  // namespace GenApi

@@ -86,10 +86,12 @@ class Loader {
     NodeXml xml{
         Name(element), XmlAttribute(element, "Name"), XmlAttribute(element, "NameSpace"), {}};
     ForEachElement(element, [&](const xmlNode* child) {
-      if (Name(child) == "IntSwissKnife" && XmlAttribute(child, "Name").empty()) {
-        // An address computed in place: keep it as a node of its own.
+      if (Name(child) == "IntSwissKnife") {
+        // An address term computed in place: a node of its own, named by the
+        // file or after its register.
         NodeXml address = Describe(child);
-        address.name = xml.name + "_Address" + std::to_string(++anonymous_);
+        if (address.name.empty())
+          address.name = xml.name + "_Address" + std::to_string(++anonymous_);
         xml.properties.push_back(XmlProperty{"pAddress", address.name, {}});
         map_.AddNode(Create(std::move(address)));
       } else {
