@@ -59,7 +59,7 @@ void NodeMap::MarkFeatures() {
 void NodeMap::NodeChanged(NodeBase& node) {
   for (NodeBase* affected : node.Affected()) {
     if (affected != &node) affected->InvalidateCache();
-    queued_.push_back(affected);
+    if (affected->HasCallbacks()) queued_.push_back(affected);
   }
 }
 
@@ -82,12 +82,13 @@ NodeMap::Guard::~Guard() {
 }
 
 void NodeMap::FlushInsideLock(std::vector<NodeBase*>& fired) {
-  std::unordered_set<NodeBase*> seen;
+  const uint64_t flush = ++flushes_;
+  std::vector<NodeBase*> batch;
   while (!queued_.empty()) {
-    std::vector<NodeBase*> batch;
+    batch.clear();
     batch.swap(queued_);
     for (NodeBase* node : batch) {
-      if (!seen.insert(node).second) continue;
+      if (!node->MarkFlushed(flush)) continue;
       fired.push_back(node);
       node->FireCallbacks(cbPostInsideLock);
     }

@@ -36,6 +36,8 @@ class NodeMap : public INodeMap, public IDeviceInfo {
   // A node's stored value changed: invalidate what depends on it and queue
   // the callbacks of every affected node.
   void NodeChanged(NodeBase& node);
+  // How deep the running evaluation nests; guarded by the lock.
+  int& EvaluationDepth() { return evaluationDepth_; }
 
   // Holds the node-map lock for one operation; when the outermost guard ends
   // it fires the queued callbacks, the outside-lock ones after unlocking.
@@ -84,7 +86,9 @@ class NodeMap : public INodeMap, public IDeviceInfo {
   std::vector<std::unique_ptr<NodeBase>> missing_;
   mutable CLock lock_;
   int depth_ = 0;
-  std::vector<NodeBase*> queued_;
+  int evaluationDepth_ = 0;
+  uint64_t flushes_ = 0;
+  std::vector<NodeBase*> queued_;  // changed nodes that have callbacks
 };
 
 }  // namespace GenApi

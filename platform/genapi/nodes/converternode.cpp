@@ -36,7 +36,8 @@ Number ConverterCore::Read(bool verify, bool ignoreCache) {
 void ConverterCore::Write(const Number& value, bool verify) {
   RecursionGuard recursion(busy_, *owner_);
   context_.SetInput(kFrom, value);
-  target_->WriteNumber(context_.Evaluate(to_, "FormulaTo"), verify);
+  // The converter's access is its target's, checked already.
+  target_->WriteNumberTrusted(context_.Evaluate(to_, "FormulaTo"), verify);
 }
 
 bool ConverterCore::Limits(Number& min, Number& max) {

@@ -105,6 +105,13 @@ Number FloatBase::ReadNumberTrusted(bool verify, bool ignoreCache) {
 
 void FloatBase::WriteNumber(const Number& value, bool verify) { SetValue(value.AsFloat(), verify); }
 
+void FloatBase::WriteNumberTrusted(const Number& value, bool verify) {
+  NodeMap::Guard guard(Map());
+  const double v = value.AsFloat();
+  if (verify) CheckRange(v);
+  RawWrite(v, verify);
+}
+
 void FloatBase::RawWrite(double, bool) {
   throw ACCESS_EXCEPTION("Node '%s' is not writable", Name().c_str());
 }

@@ -39,7 +39,9 @@ void FloatRegNode::RawWrite(double value, bool) {
   }
   const uint64_t bits = length == 4 ? std::bit_cast<uint32_t>(static_cast<float>(value))
                                     : std::bit_cast<uint64_t>(value);
-  register_.Write(UnsignedToBytes(bits, length, register_.Endianess()));
+  RegisterBytes bytes(length);
+  UnsignedToBytes(bits, bytes.data(), length, register_.Endianess());
+  register_.Write(bytes.data(), length);
 }
 
 }  // namespace GenApi

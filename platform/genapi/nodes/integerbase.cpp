@@ -108,6 +108,13 @@ void IntegerBase::WriteNumber(const Number& value, bool verify) {
   SetValue(value.Rounded(), verify);
 }
 
+void IntegerBase::WriteNumberTrusted(const Number& value, bool verify) {
+  NodeMap::Guard guard(Map());
+  const int64_t v = value.Rounded();
+  if (verify) CheckRange(v);
+  RawWrite(v, verify);
+}
+
 void IntegerBase::RawWrite(int64_t, bool) {
   throw ACCESS_EXCEPTION("Node '%s' is not writable", Name().c_str());
 }

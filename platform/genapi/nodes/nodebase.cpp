@@ -38,21 +38,17 @@ bool IsValueLink(const std::string& name) {
 
 }  // namespace
 
-RecursionGuard::RecursionGuard(bool& busy, const NodeBase& node) : busy_(busy) {
+RecursionGuard::RecursionGuard(bool& busy, const NodeBase& node)
+    : busy_(busy), depth_(node.Map().EvaluationDepth()) {
   if (busy_) {
     throw LOGICAL_ERROR_EXCEPTION("Node '%s': its references form a cycle", node.Name().c_str());
   }
-  if (Depth() >= kMaxDepth) {
+  if (depth_ >= kMaxDepth) {
     throw LOGICAL_ERROR_EXCEPTION("Node '%s': its references nest deeper than %d nodes",
                                   node.Name().c_str(), kMaxDepth);
   }
   busy_ = true;
-  ++Depth();
-}
-
-int& RecursionGuard::Depth() {
-  thread_local int depth = 0;
-  return depth;
+  ++depth_;
 }
 
 NodeBase::NodeBase(NodeMap& map, NodeXml xml) : map_(map), xml_(std::move(xml)) {
@@ -335,7 +331,7 @@ EAccessMode NodeBase::GetAccessMode() const {
 }
 
 bool NodeBase::FlagIsSet(NodeBase* flag) const {
-  return IsReadable(flag->GetAccessMode()) && flag->ReadNumber(false, false).IsTrue();
+  return IsReadable(flag->GetAccessMode()) && flag->ReadNumberTrusted(false, false).IsTrue();
 }
 
 void NodeBase::GetSelectedFeatures(FeatureList_t& Features) const {

@@ -30,6 +30,9 @@ class NodeBase : public virtual INode, public virtual ISelector {
   // the node has no numeric value or is not readable.
   virtual Number ReadNumber(bool verify, bool ignoreCache);
   virtual void WriteNumber(const Number& value, bool verify);
+  // The same write for a caller whose own writability already covers this
+  // node (a pValue target).
+  virtual void WriteNumberTrusted(const Number& value, bool verify) { WriteNumber(value, verify); }
   // The same read for a caller whose own readability already covers this
   // node (a pValue target); it skips the repeated access check.
   virtual Number ReadNumberTrusted(bool verify, bool ignoreCache) {
@@ -52,6 +55,13 @@ class NodeBase : public virtual INode, public virtual ISelector {
   const std::vector<NodeBase*>& Affected();
   void MarkFeature() { isFeature_ = true; }
   void FireCallbacks(ECallbackType type);
+  bool HasCallbacks() const { return !callbacks_.empty(); }
+  // True the first time a flush marks the node; flushes are numbered.
+  bool MarkFlushed(uint64_t flush) {
+    if (flushed_ == flush) return false;
+    flushed_ = flush;
+    return true;
+  }
   // Polling: true when the node's polling time has run out.
   bool AdvancePolling(int64_t elapsed);
 
@@ -147,6 +157,7 @@ class NodeBase : public virtual INode, public virtual ISelector {
     std::shared_ptr<CNodeCallback> callback;
   };
   std::vector<Callback> callbacks_;
+  uint64_t flushed_ = 0;
 
   friend class RecursionGuard;
 };
@@ -158,17 +169,18 @@ class RecursionGuard {
  public:
   static constexpr int kMaxDepth = 256;
 
+  // Evaluations run under the node map's lock, so the map keeps the depth.
   RecursionGuard(bool& busy, const NodeBase& node);
   ~RecursionGuard() {
     busy_ = false;
-    --Depth();
+    --depth_;
   }
   RecursionGuard(const RecursionGuard&) = delete;
   RecursionGuard& operator=(const RecursionGuard&) = delete;
 
  private:
-  static int& Depth();
   bool& busy_;
+  int& depth_;
 };
 
 }  // namespace GenApi

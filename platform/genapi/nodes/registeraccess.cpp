@@ -111,12 +111,12 @@ const std::vector<uint8_t>& RegisterAccess::Read(bool ignoreCache) {
   return cache_;
 }
 
-void RegisterAccess::Write(const std::vector<uint8_t>& bytes) {
+void RegisterAccess::Write(const uint8_t* bytes, size_t length) {
   const int64_t address = Address();
-  Port().Write(bytes.data(), address, static_cast<int64_t>(bytes.size()));
+  Port().Write(bytes, address, static_cast<int64_t>(length));
   cacheValid_ = caching_ == WriteThrough;
   if (cacheValid_) {
-    cache_ = bytes;
+    cache_.assign(bytes, bytes + length);
     cacheAddress_ = address;
   }
   owner_->Map().NodeChanged(*owner_);
@@ -132,13 +132,11 @@ uint64_t BytesToUnsigned(const std::vector<uint8_t>& bytes, EEndianess endianess
   return value;
 }
 
-std::vector<uint8_t> UnsignedToBytes(uint64_t value, size_t length, EEndianess endianess) {
-  std::vector<uint8_t> bytes(length, 0);
-  for (size_t i = 0; i < length && i < 8; ++i) {
-    const uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
+void UnsignedToBytes(uint64_t value, uint8_t* bytes, size_t length, EEndianess endianess) {
+  for (size_t i = 0; i < length; ++i) {
+    const uint8_t byte = i < 8 ? static_cast<uint8_t>(value >> (8 * i)) : 0;
     bytes[endianess == BigEndian ? length - 1 - i : i] = byte;
   }
-  return bytes;
 }
 
 }  // namespace GenApi

@@ -20,8 +20,11 @@ void SwissKnifeNode::Link() {
 }
 
 double SwissKnifeNode::RawRead(bool, bool ignoreCache) {
+  if (cached_ && !ignoreCache) return cached_->AsFloat();
   RecursionGuard recursion(valueBusy_, *this);
-  return context_.Evaluate(formula_, "Formula", ignoreCache).AsFloat();
+  const Number value = context_.Evaluate(formula_, "Formula", ignoreCache);
+  if (GetCachingMode() != NoCache) cached_ = value;
+  return value.AsFloat();
 }
 
 void IntSwissKnifeNode::Link() {
@@ -31,8 +34,11 @@ void IntSwissKnifeNode::Link() {
 }
 
 int64_t IntSwissKnifeNode::RawRead(bool, bool ignoreCache) {
+  if (cached_ && !ignoreCache) return cached_->AsInt();
   RecursionGuard recursion(valueBusy_, *this);
-  return context_.Evaluate(formula_, "Formula", ignoreCache).AsInt();
+  const Number value = context_.Evaluate(formula_, "Formula", ignoreCache);
+  if (GetCachingMode() != NoCache) cached_ = value;
+  return value.AsInt();
 }
 
 }  // namespace GenApi
