@@ -37,12 +37,12 @@ class Parser {
 
  private:
   void Advance() { token_ = lexer_.Next(); }
-  bool IsOp(const char* op) const {
+  bool IsOp(std::string_view op) const {
     return token_.kind == TokenKind::Operator && token_.text == op;
   }
-  void Expect(const char* op) {
+  void Expect(std::string_view op) {
     if (!IsOp(op)) {
-      throw FormulaError(std::string("expected '") + op + "' but found '" +
+      throw FormulaError("expected '" + std::string(op) + "' but found '" +
                          (token_.kind == TokenKind::End ? "end of formula" : token_.text) + "'");
     }
     Advance();

@@ -54,25 +54,26 @@ RecursionGuard::RecursionGuard(bool& busy, const NodeBase& node)
 NodeBase::NodeBase(NodeMap& map, NodeXml xml) : map_(map), xml_(std::move(xml)) {
   nameSpace_ = xml_.nameSpace == "Standard" ? Standard : Custom;
   for (const XmlProperty& p : xml_.properties) {
-    if (p.name == "Visibility")
+    const std::string_view name = p.name;
+    if (name == "Visibility")
       visibility_ = ParseVisibility(p.text);
-    else if (p.name == "ToolTip")
+    else if (name == "ToolTip")
       toolTip_ = p.text;
-    else if (p.name == "Description")
+    else if (name == "Description")
       description_ = p.text;
-    else if (p.name == "DisplayName")
+    else if (name == "DisplayName")
       displayName_ = p.text;
-    else if (p.name == "DocuURL")
+    else if (name == "DocuURL")
       docuUrl_ = p.text;
-    else if (p.name == "EventID")
+    else if (name == "EventID")
       eventId_ = p.text;
-    else if (p.name == "IsDeprecated")
+    else if (name == "IsDeprecated")
       deprecated_ = p.text == "Yes";
-    else if (p.name == "Streamable")
+    else if (name == "Streamable")
       streamable_ = p.text == "Yes";
-    else if (p.name == "ImposedAccessMode")
+    else if (name == "ImposedAccessMode")
       imposed_ = ParseAccessMode(p.text);
-    else if (p.name == "PollingTime")
+    else if (name == "PollingTime")
       pollingTime_ = ParseInteger(p.text, *this);
   }
 }
@@ -91,17 +92,19 @@ void NodeBase::Link() {
   for (const XmlProperty* p : Properties("pInvalidator")) invalidators_.push_back(Resolve(*p));
 }
 
-const XmlProperty* NodeBase::Property(const char* name) const {
+// Names compare by length first, so most of a node's elements are passed over
+// without comparing text.
+const XmlProperty* NodeBase::Property(std::string_view name) const {
   for (const XmlProperty& p : xml_.properties) {
-    if (p.name == name) return &p;
+    if (std::string_view(p.name) == name) return &p;
   }
   return nullptr;
 }
 
-std::vector<const XmlProperty*> NodeBase::Properties(const char* name) const {
+std::vector<const XmlProperty*> NodeBase::Properties(std::string_view name) const {
   std::vector<const XmlProperty*> found;
   for (const XmlProperty& p : xml_.properties) {
-    if (p.name == name) found.push_back(&p);
+    if (std::string_view(p.name) == name) found.push_back(&p);
   }
   return found;
 }
@@ -124,7 +127,7 @@ NodeBase* NodeBase::Resolve(const XmlProperty& property) {
   return target;
 }
 
-NodeBase* NodeBase::ResolveOptional(const char* propertyName) {
+NodeBase* NodeBase::ResolveOptional(std::string_view propertyName) {
   const XmlProperty* p = Property(propertyName);
   return p ? Resolve(*p) : nullptr;
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/genapi/api/callback.h"
@@ -45,11 +46,12 @@ class NodeBase : public virtual INode, public virtual ISelector {
   const std::string& Name() const { return xml_.name; }
   const std::string& Kind() const { return xml_.kind; }
   NodeMap& Map() const { return map_; }
-  const XmlProperty* Property(const char* name) const;
-  std::vector<const XmlProperty*> Properties(const char* name) const;
+  // The first element of that name, in document order; null when none.
+  const XmlProperty* Property(std::string_view name) const;
+  std::vector<const XmlProperty*> Properties(std::string_view name) const;
   // Resolves a reference by node name and records the link it makes.
   NodeBase* Resolve(const XmlProperty& property);
-  NodeBase* ResolveOptional(const char* propertyName);
+  NodeBase* ResolveOptional(std::string_view propertyName);
   void AddDependent(NodeBase* node);
   void AddSelecting(NodeBase* node) { selecting_.push_back(node); }
   const std::vector<NodeBase*>& Affected();

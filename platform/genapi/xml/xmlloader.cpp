@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <functional>
+#include <string_view>
 
 #include "platform/genapi/nodes/booleannode.h"
 #include "platform/genapi/nodes/bytesregister.h"
@@ -23,20 +24,43 @@
 namespace GenApi {
 namespace {
 
-std::string Name(const xmlNode* node) { return reinterpret_cast<const char*>(node->name); }
+std::string_view Name(const xmlNode* node) { return reinterpret_cast<const char*>(node->name); }
+
+std::string Trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1));
+}
+
+// The text of an element or attribute whose content is one text or CDATA
+// node is read in place; anything else is gathered by libxml2.
+const xmlChar* SingleText(const xmlNode* first) {
+  if (first == nullptr) return reinterpret_cast<const xmlChar*>("");
+  if (first->next == nullptr &&
+      (first->type == XML_TEXT_NODE || first->type == XML_CDATA_SECTION_NODE)) {
+    return first->content;
+  }
+  return nullptr;
+}
 
 std::string Trimmed(const xmlNode* node) {
-  const std::string text = XmlContent(node);
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+  if (const xmlChar* text = SingleText(node->children)) {
+    return Trimmed(reinterpret_cast<const char*>(text));
+  }
+  return Trimmed(XmlContent(node));
+}
+
+std::string Value(const xmlNode* element, const xmlAttr* attribute) {
+  if (const xmlChar* text = SingleText(attribute->children)) {
+    return reinterpret_cast<const char*>(text);
+  }
+  return XmlAttribute(element, reinterpret_cast<const char*>(attribute->name));
 }
 
 XmlProperty ReadProperty(const xmlNode* element) {
-  XmlProperty property{Name(element), Trimmed(element), {}};
+  XmlProperty property{std::string(Name(element)), Trimmed(element), {}};
   for (const xmlAttr* a = element->properties; a != nullptr; a = a->next) {
-    property.attributes.emplace_back(reinterpret_cast<const char*>(a->name),
-                                     XmlAttribute(element, reinterpret_cast<const char*>(a->name)));
+    property.attributes.emplace_back(reinterpret_cast<const char*>(a->name), Value(element, a));
   }
   return property;
 }
@@ -48,7 +72,7 @@ void ForEachElement(const xmlNode* parent, F&& f) {
   }
 }
 
-bool IsNodeKind(const std::string& kind) {
+bool IsNodeKind(std::string_view kind) {
   static const char* const kKinds[] = {"Category",     "Integer",      "Float",         "Boolean",
                                        "Command",      "Enumeration",  "String",        "Register",
                                        "IntReg",       "MaskedIntReg", "FloatReg",      "StringReg",
@@ -65,7 +89,7 @@ class Loader {
   explicit Loader(NodeMap& map) : map_(map) {}
 
   void Element(const xmlNode* element) {
-    const std::string kind = Name(element);
+    const std::string_view kind = Name(element);
     if (kind == "Group") {
       ForEachElement(element, [this](const xmlNode* child) { Element(child); });
     } else if (kind == "StructReg") {
@@ -76,15 +100,17 @@ class Loader {
       NodeXml xml = Describe(element);
       map_.AddNode(Create(std::move(xml)));
     } else {
-      throw RUNTIME_EXCEPTION("Unknown element '%s' (line %u)", kind.c_str(),
+      throw RUNTIME_EXCEPTION("Unknown element '%s' (line %u)", std::string(kind).c_str(),
                               static_cast<unsigned>(xmlGetLineNo(element)));
     }
   }
 
  private:
   NodeXml Describe(const xmlNode* element) {
-    NodeXml xml{
-        Name(element), XmlAttribute(element, "Name"), XmlAttribute(element, "NameSpace"), {}};
+    NodeXml xml{std::string(Name(element)),
+                XmlAttribute(element, "Name"),
+                XmlAttribute(element, "NameSpace"),
+                {}};
     ForEachElement(element, [&](const xmlNode* child) {
       if (Name(child) == "IntSwissKnife") {
         // An address term computed in place: a node of its own, named by the
@@ -136,7 +162,7 @@ class Loader {
   }
 
   std::unique_ptr<NodeBase> Create(NodeXml xml) {
-    const std::string kind = xml.kind;
+    const std::string_view kind = xml.kind;
     if (kind == "Category") return std::make_unique<CategoryNode>(map_, std::move(xml));
     if (kind == "Integer") return std::make_unique<IntegerNode>(map_, std::move(xml));
     if (kind == "Float") return std::make_unique<FloatNode>(map_, std::move(xml));
@@ -191,7 +217,8 @@ DeviceInfoData ReadDeviceInfo(const xmlNode* root) {
 
 std::unique_ptr<NodeMap> LoadNodeMap(const std::string& xml, const gcstring& deviceName) {
   xmlInitParser();  // once per process; node maps may be loaded on several threads
-  XmlDocument doc = ParseXml(xml, "genicam.xml");
+  // Every text is trimmed, so blank text between elements need not be kept.
+  XmlDocument doc = ParseXml(xml, "genicam.xml", XML_PARSE_NOBLANKS | XML_PARSE_COMPACT);
   if (!doc) {
     const xmlError* error = xmlGetLastError();
     throw RUNTIME_EXCEPTION("The XML does not parse: %s (line %d)",
