@@ -18,9 +18,20 @@ const std::set<std::string> kFunctions = {"SGN",   "NEG",  "ATAN",  "COS",  "SIN
                                           "FLOOR", "CEIL", "ROUND", "ASIN", "ACOS"};
 
 // Binary operator levels, loosest first.
-const std::vector<std::vector<std::string>> kLevels = {
+constexpr std::string_view kLevels[][4] = {
     {"||"},       {"&&"},     {"|"},          {"^"}, {"&"}, {"=", "<>"}, {"<", ">", "<=", ">="},
     {"<<", ">>"}, {"+", "-"}, {"*", "/", "%"}};
+constexpr int kLevelCount = static_cast<int>(std::size(kLevels));
+
+// The level of a binary operator, or -1 for any other text.
+int LevelOf(std::string_view op) {
+  for (int level = 0; level < kLevelCount; ++level) {
+    for (std::string_view candidate : kLevels[level]) {
+      if (!candidate.empty() && candidate == op) return level;
+    }
+  }
+  return -1;
+}
 
 class Parser {
  public:
@@ -82,17 +93,18 @@ class Parser {
     return expr;
   }
 
-  ExprPtr ParseLevel(size_t level) {
-    if (level == kLevels.size()) return ParseUnary();
-    ExprPtr left = ParseLevel(level + 1);
+  // Operators of the same level associate to the left; an operand of a
+  // level's operator is an expression of the tighter levels only.
+  ExprPtr ParseLevel(int level) {
+    ExprPtr left = ParseUnary();
     for (;;) {
       if (token_.kind != TokenKind::Operator) return left;
-      const auto& ops = kLevels[level];
-      if (std::find(ops.begin(), ops.end(), token_.text) == ops.end()) return left;
+      const int found = LevelOf(token_.text);
+      if (found < level) return left;
       ExprPtr expr = Make(ExprKind::Binary, token_.text);
       Advance();
       expr->a = std::move(left);
-      expr->b = ParseLevel(level + 1);
+      expr->b = ParseLevel(found + 1);
       left = std::move(expr);
     }
   }

@@ -57,6 +57,22 @@ std::string Value(const xmlNode* element, const xmlAttr* attribute) {
   return XmlAttribute(element, reinterpret_cast<const char*>(attribute->name));
 }
 
+// An attribute's value, empty when the element has none.
+std::string Attribute(const xmlNode* element, std::string_view name) {
+  for (const xmlAttr* a = element->properties; a != nullptr; a = a->next) {
+    if (reinterpret_cast<const char*>(a->name) == name) return Value(element, a);
+  }
+  return {};
+}
+
+size_t ElementCount(const xmlNode* parent) {
+  size_t count = 0;
+  for (const xmlNode* child = parent->children; child != nullptr; child = child->next) {
+    if (child->type == XML_ELEMENT_NODE) ++count;
+  }
+  return count;
+}
+
 XmlProperty ReadProperty(const xmlNode* element) {
   XmlProperty property{std::string(Name(element)), Trimmed(element), {}};
   for (const xmlAttr* a = element->properties; a != nullptr; a = a->next) {
@@ -108,9 +124,10 @@ class Loader {
  private:
   NodeXml Describe(const xmlNode* element) {
     NodeXml xml{std::string(Name(element)),
-                XmlAttribute(element, "Name"),
-                XmlAttribute(element, "NameSpace"),
+                Attribute(element, "Name"),
+                Attribute(element, "NameSpace"),
                 {}};
+    xml.properties.reserve(ElementCount(element));
     ForEachElement(element, [&](const xmlNode* child) {
       if (Name(child) == "IntSwissKnife") {
         // An address term computed in place: a node of its own, named by the
@@ -143,8 +160,7 @@ class Loader {
   }
 
   void Enumeration(const xmlNode* element) {
-    NodeXml xml{
-        "Enumeration", XmlAttribute(element, "Name"), XmlAttribute(element, "NameSpace"), {}};
+    NodeXml xml{"Enumeration", Attribute(element, "Name"), Attribute(element, "NameSpace"), {}};
     std::vector<EnumEntryNode*> entries;
     ForEachElement(element, [&](const xmlNode* child) {
       if (Name(child) != "EnumEntry") {
