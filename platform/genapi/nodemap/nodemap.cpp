@@ -15,16 +15,19 @@ NodeMap::NodeMap(const gcstring& deviceName, DeviceInfoData info)
 NodeMap::~NodeMap() = default;
 
 void NodeMap::AddNode(std::unique_ptr<NodeBase> node) {
-  const std::string name = node->Name();
-  if (name.empty()) throw RUNTIME_EXCEPTION("A %s node has no name", node->Kind().c_str());
-  NodeBase* raw = node.get();
-  if (!nodes_.emplace(name, std::move(node)).second) {
-    throw RUNTIME_EXCEPTION("Node '%s' is defined twice", name.c_str());
+  if (node->Name().empty()) {
+    throw RUNTIME_EXCEPTION("A %s node has no name", node->Kind().c_str());
   }
+  NodeBase* raw = node.get();
+  const std::string_view name = raw->Name();
+  if (nodes_.find(name) != nodes_.end()) {
+    throw RUNTIME_EXCEPTION("Node '%s' is defined twice", raw->Name().c_str());
+  }
+  nodes_.emplace(name, std::move(node));
   order_.push_back(raw);
 }
 
-NodeBase* NodeMap::FindNode(const std::string& name) const {
+NodeBase* NodeMap::FindNode(std::string_view name) const {
   const auto it = nodes_.find(name);
   return it == nodes_.end() ? nullptr : it->second.get();
 }

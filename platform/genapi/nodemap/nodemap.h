@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -26,7 +27,7 @@ class NodeMap : public INodeMap, public IDeviceInfo {
   ~NodeMap() override;
 
   void AddNode(std::unique_ptr<NodeBase> node);
-  NodeBase* FindNode(const std::string& name) const;
+  NodeBase* FindNode(std::string_view name) const;
   // A stand-in for a node the file references but does not define.
   NodeBase* AddMissing(const std::string& missing, const std::string& referrer,
                        const std::string& link);
@@ -81,7 +82,8 @@ class NodeMap : public INodeMap, public IDeviceInfo {
 
   gcstring deviceName_;
   DeviceInfoData info_;
-  std::unordered_map<std::string, std::unique_ptr<NodeBase>> nodes_;
+  // Keyed by a view of the node's own name.
+  std::unordered_map<std::string_view, std::unique_ptr<NodeBase>> nodes_;
   std::vector<NodeBase*> order_;
   std::vector<std::unique_ptr<NodeBase>> missing_;
   mutable CLock lock_;

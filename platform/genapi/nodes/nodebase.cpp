@@ -58,15 +58,15 @@ NodeBase::NodeBase(NodeMap& map, NodeXml xml) : map_(map), xml_(std::move(xml)) 
     if (name == "Visibility")
       visibility_ = ParseVisibility(p.text);
     else if (name == "ToolTip")
-      toolTip_ = p.text;
+      toolTip_ = &p.text;
     else if (name == "Description")
-      description_ = p.text;
+      description_ = &p.text;
     else if (name == "DisplayName")
-      displayName_ = p.text;
+      displayName_ = &p.text;
     else if (name == "DocuURL")
-      docuUrl_ = p.text;
+      docuUrl_ = &p.text;
     else if (name == "EventID")
-      eventId_ = p.text;
+      eventId_ = &p.text;
     else if (name == "IsDeprecated")
       deprecated_ = p.text == "Yes";
     else if (name == "Streamable")
@@ -247,7 +247,9 @@ ECachingMode NodeBase::GetCachingMode() const {
   return *cachingMode_;
 }
 
-gcstring NodeBase::GetDisplayName() const { return displayName_.empty() ? Name() : displayName_; }
+gcstring NodeBase::GetDisplayName() const {
+  return displayName_ && !displayName_->empty() ? *displayName_ : Name();
+}
 
 gcstring NodeBase::GetDeviceName() const { return map_.GetDeviceName(); }
 

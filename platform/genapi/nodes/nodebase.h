@@ -77,8 +77,8 @@ class NodeBase : public virtual INode, public virtual ISelector {
   // are computed from: the weakest mode among them.
   ECachingMode GetCachingMode() const final;
   int64_t GetPollingTime() const override { return pollingTime_; }
-  gcstring GetToolTip() const override { return toolTip_; }
-  gcstring GetDescription() const override { return description_; }
+  gcstring GetToolTip() const override { return Text(toolTip_); }
+  gcstring GetDescription() const override { return Text(description_); }
   gcstring GetDisplayName() const override;
   gcstring GetDeviceName() const override;
   void GetChildren(NodeList_t& Children, ELinkType LinkType) const override;
@@ -86,7 +86,7 @@ class NodeBase : public virtual INode, public virtual ISelector {
   CallbackHandleType RegisterCallback(CNodeCallback* pCallback) override;
   bool DeregisterCallback(CallbackHandleType hCallback) override;
   INodeMap* GetNodeMap() const override;
-  gcstring GetEventID() const override { return eventId_; }
+  gcstring GetEventID() const override { return Text(eventId_); }
   bool IsStreamable() const override { return streamable_; }
   void GetPropertyNames(gcstring_vector& PropertyNames) const override;
   bool GetProperty(const gcstring& PropertyName, gcstring& ValueStr,
@@ -95,7 +95,7 @@ class NodeBase : public virtual INode, public virtual ISelector {
   void ImposeVisibility(EVisibility Visibility) override { visibility_ = Visibility; }
   INode* GetAlias() const override { return alias_; }
   INode* GetCastAlias() const override { return castAlias_; }
-  gcstring GetDocuURL() const override { return docuUrl_; }
+  gcstring GetDocuURL() const override { return Text(docuUrl_); }
   bool IsDeprecated() const override { return deprecated_; }
   bool IsFeature() const override { return isFeature_; }
 
@@ -131,7 +131,13 @@ class NodeBase : public virtual INode, public virtual ISelector {
   NodeXml xml_;
   ENameSpace nameSpace_ = Custom;
   EVisibility visibility_ = Beginner;
-  std::string toolTip_, description_, displayName_, docuUrl_, eventId_;
+  // Texts stay in the node's XML properties, which never change after loading.
+  static gcstring Text(const std::string* text) { return text ? gcstring(*text) : gcstring(); }
+  const std::string* toolTip_ = nullptr;
+  const std::string* description_ = nullptr;
+  const std::string* displayName_ = nullptr;
+  const std::string* docuUrl_ = nullptr;
+  const std::string* eventId_ = nullptr;
   bool deprecated_ = false;
   bool streamable_ = false;
   bool isFeature_ = false;
