@@ -17,20 +17,34 @@ const std::set<std::string> kFunctions = {"SGN",   "NEG",  "ATAN",  "COS",  "SIN
                                           "ABS",   "EXP",  "LN",    "LG",   "SQRT", "TRUNC",
                                           "FLOOR", "CEIL", "ROUND", "ASIN", "ACOS"};
 
-// Binary operator levels, loosest first.
-constexpr std::string_view kLevels[][4] = {
-    {"||"},       {"&&"},     {"|"},          {"^"}, {"&"}, {"=", "<>"}, {"<", ">", "<=", ">="},
-    {"<<", ">>"}, {"+", "-"}, {"*", "/", "%"}};
-constexpr int kLevelCount = static_cast<int>(std::size(kLevels));
-
-// The level of a binary operator, or -1 for any other text.
+// The level of a binary operator, loosest first (|| is 0, * / % are 9), or -1
+// for any other text.
 int LevelOf(std::string_view op) {
-  for (int level = 0; level < kLevelCount; ++level) {
-    for (std::string_view candidate : kLevels[level]) {
-      if (!candidate.empty() && candidate == op) return level;
-    }
+  if (op.empty() || op.size() > 2) return -1;
+  const char second = op.size() == 2 ? op[1] : '\0';
+  switch (op[0]) {
+    case '|':
+      return second == '|' ? 0 : second == '\0' ? 2 : -1;
+    case '&':
+      return second == '&' ? 1 : second == '\0' ? 4 : -1;
+    case '^':
+      return second == '\0' ? 3 : -1;
+    case '=':
+      return second == '\0' ? 5 : -1;
+    case '<':
+      return second == '>' ? 5 : second == '\0' || second == '=' ? 6 : second == '<' ? 7 : -1;
+    case '>':
+      return second == '\0' || second == '=' ? 6 : second == '>' ? 7 : -1;
+    case '+':
+    case '-':
+      return second == '\0' ? 8 : -1;
+    case '*':
+    case '/':
+    case '%':
+      return second == '\0' ? 9 : -1;  // "**" binds tighter, below the levels
+    default:
+      return -1;
   }
-  return -1;
 }
 
 class Parser {

@@ -14,6 +14,11 @@ NodeMap::NodeMap(const gcstring& deviceName, DeviceInfoData info)
 
 NodeMap::~NodeMap() = default;
 
+void NodeMap::Reserve(size_t nodes) {
+  nodes_.reserve(nodes);
+  order_.reserve(nodes);
+}
+
 void NodeMap::AddNode(std::unique_ptr<NodeBase> node) {
   if (node->Name().empty()) {
     throw RUNTIME_EXCEPTION("A %s node has no name", node->Kind().c_str());

@@ -26,6 +26,7 @@ class NodeMap : public INodeMap, public IDeviceInfo {
   NodeMap(const gcstring& deviceName, DeviceInfoData info);
   ~NodeMap() override;
 
+  void Reserve(size_t nodes);
   void AddNode(std::unique_ptr<NodeBase> node);
   NodeBase* FindNode(std::string_view name) const;
   // A stand-in for a node the file references but does not define.

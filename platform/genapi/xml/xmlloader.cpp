@@ -65,6 +65,19 @@ std::string Attribute(const xmlNode* element, std::string_view name) {
   return {};
 }
 
+// About the number of nodes the file defines, to size the map once.
+size_t NamedElements(const xmlNode* parent) {
+  size_t count = 0;
+  for (const xmlNode* child = parent->children; child != nullptr; child = child->next) {
+    if (child->type != XML_ELEMENT_NODE) continue;
+    for (const xmlAttr* a = child->properties; a != nullptr; a = a->next) {
+      if (reinterpret_cast<const char*>(a->name) == std::string_view("Name")) ++count;
+    }
+    count += NamedElements(child);
+  }
+  return count;
+}
+
 size_t ElementCount(const xmlNode* parent) {
   size_t count = 0;
   for (const xmlNode* child = parent->children; child != nullptr; child = child->next) {
@@ -246,6 +259,7 @@ std::unique_ptr<NodeMap> LoadNodeMap(const std::string& xml, const gcstring& dev
     throw RUNTIME_EXCEPTION("The XML is not a RegisterDescription");
   }
   auto map = std::make_unique<NodeMap>(deviceName, ReadDeviceInfo(root));
+  map->Reserve(NamedElements(root));
   Loader loader(*map);
   ForEachElement(root, [&](const xmlNode* element) { loader.Element(element); });
   map->Finish();
