@@ -97,7 +97,6 @@ Number FloatBase::ReadNumber(bool verify, bool ignoreCache) {
 }
 
 Number FloatBase::ReadNumberTrusted(bool verify, bool ignoreCache) {
-  NodeMap::Guard guard(Map());
   const double value = RawRead(verify, ignoreCache);
   if (verify) CheckRange(value);
   return Number::Float(value);
@@ -106,7 +105,6 @@ Number FloatBase::ReadNumberTrusted(bool verify, bool ignoreCache) {
 void FloatBase::WriteNumber(const Number& value, bool verify) { SetValue(value.AsFloat(), verify); }
 
 void FloatBase::WriteNumberTrusted(const Number& value, bool verify) {
-  NodeMap::Guard guard(Map());
   const double v = value.AsFloat();
   if (verify) CheckRange(v);
   RawWrite(v, verify);

@@ -98,7 +98,6 @@ Number IntegerBase::ReadNumber(bool verify, bool ignoreCache) {
 }
 
 Number IntegerBase::ReadNumberTrusted(bool verify, bool ignoreCache) {
-  NodeMap::Guard guard(Map());
   const int64_t value = RawRead(verify, ignoreCache);
   if (verify) CheckRange(value);
   return Number::Int(value);
@@ -109,7 +108,6 @@ void IntegerBase::WriteNumber(const Number& value, bool verify) {
 }
 
 void IntegerBase::WriteNumberTrusted(const Number& value, bool verify) {
-  NodeMap::Guard guard(Map());
   const int64_t v = value.Rounded();
   if (verify) CheckRange(v);
   RawWrite(v, verify);

@@ -35,7 +35,8 @@ class NodeBase : public virtual INode, public virtual ISelector {
   // node (a pValue target).
   virtual void WriteNumberTrusted(const Number& value, bool verify) { WriteNumber(value, verify); }
   // The same read for a caller whose own readability already covers this
-  // node (a pValue target); it skips the repeated access check.
+  // node (a pValue target); it skips the repeated access check. The caller
+  // holds the node map's lock.
   virtual Number ReadNumberTrusted(bool verify, bool ignoreCache) {
     return ReadNumber(verify, ignoreCache);
   }
