@@ -4,11 +4,10 @@
 
 namespace GenApi {
 
-XmlDocument ParseXml(const std::string& text, const char* name, int options) {
-  return XmlDocument(
-      xmlReadMemory(text.data(), static_cast<int>(text.size()), name, nullptr,
-                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | options),
-      xmlFreeDoc);
+XmlDocument ParseXml(const std::string& text, const char* name) {
+  return XmlDocument(xmlReadMemory(text.data(), static_cast<int>(text.size()), name, nullptr,
+                                   XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
+                     xmlFreeDoc);
 }
 
 std::string XmlAttribute(const xmlNode* node, const char* name) {

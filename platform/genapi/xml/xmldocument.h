@@ -10,8 +10,8 @@ namespace GenApi {
 using XmlDocument = std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)>;
 
 // Parses XML text without network access or messages on stderr; null when it
-// does not parse (xmlGetLastError tells why). options adds libxml2 options.
-XmlDocument ParseXml(const std::string& text, const char* name, int options = 0);
+// does not parse (xmlGetLastError tells why).
+XmlDocument ParseXml(const std::string& text, const char* name);
 
 // An attribute's value, empty when the element has none.
 std::string XmlAttribute(const xmlNode* node, const char* name);
