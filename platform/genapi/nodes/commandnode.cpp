@@ -23,7 +23,7 @@ void CommandNode::Execute(bool Verify) {
 bool CommandNode::IsDone(bool) {
   NodeMap::Guard guard(Map());
   NodeBase* target = slot_.Target();
-  if (target == nullptr || !IsReadable(target->GetAccessMode())) return true;
+  if (target == nullptr || !IsReadable(target->AccessMode())) return true;
   return slot_.Read(false, true).AsInt() != CommandValue();
 }
 

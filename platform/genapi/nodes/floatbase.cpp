@@ -93,7 +93,8 @@ void FloatBase::FromString(const gcstring& ValueStr, bool Verify) {
 }
 
 Number FloatBase::ReadNumber(bool verify, bool ignoreCache) {
-  return Number::Float(GetValue(verify, ignoreCache));
+  CheckReadable();
+  return ReadNumberTrusted(verify, ignoreCache);
 }
 
 Number FloatBase::ReadNumberTrusted(bool verify, bool ignoreCache) {

@@ -94,7 +94,8 @@ void IntegerBase::FromString(const gcstring& ValueStr, bool Verify) {
 }
 
 Number IntegerBase::ReadNumber(bool verify, bool ignoreCache) {
-  return Number::Int(GetValue(verify, ignoreCache));
+  CheckReadable();
+  return ReadNumberTrusted(verify, ignoreCache);
 }
 
 Number IntegerBase::ReadNumberTrusted(bool verify, bool ignoreCache) {

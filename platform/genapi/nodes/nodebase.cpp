@@ -326,6 +326,10 @@ void NodeBase::ImposeAccessMode(EAccessMode AccessMode) { imposed_ = AccessMode;
 
 EAccessMode NodeBase::GetAccessMode() const {
   NodeMap::Guard guard(map_);
+  return AccessMode();
+}
+
+EAccessMode NodeBase::AccessMode() const {
   RecursionGuard recursion(accessBusy_, *this);
   if (isImplemented_ && !FlagIsSet(isImplemented_)) return NI;
   EAccessMode mode = OwnAccessMode();
@@ -336,7 +340,7 @@ EAccessMode NodeBase::GetAccessMode() const {
 }
 
 bool NodeBase::FlagIsSet(NodeBase* flag) const {
-  return IsReadable(flag->GetAccessMode()) && flag->ReadNumberTrusted(false, false).IsTrue();
+  return IsReadable(flag->AccessMode()) && flag->ReadNumberTrusted(false, false).IsTrue();
 }
 
 void NodeBase::GetSelectedFeatures(FeatureList_t& Features) const {
@@ -354,13 +358,13 @@ void NodeBase::GetSelectingFeatures(FeatureList_t& Features) const {
 }
 
 void NodeBase::CheckReadable() const {
-  if (!IsReadable(GetAccessMode())) {
+  if (!IsReadable(AccessMode())) {
     throw ACCESS_EXCEPTION("Node '%s' is not readable", Name().c_str());
   }
 }
 
 void NodeBase::CheckWritable() const {
-  if (!IsWritable(GetAccessMode())) {
+  if (!IsWritable(AccessMode())) {
     throw ACCESS_EXCEPTION("Node '%s' is not writable", Name().c_str());
   }
 }

@@ -28,7 +28,8 @@ class NodeBase : public virtual INode, public virtual ISelector {
   virtual void InvalidateCache() {}
 
   // The node's value as other nodes see it through a reference; raises when
-  // the node has no numeric value or is not readable.
+  // the node has no numeric value or is not readable. Like every operation
+  // between nodes, it runs under the node map's lock its caller holds.
   virtual Number ReadNumber(bool verify, bool ignoreCache);
   virtual void WriteNumber(const Number& value, bool verify);
   // The same write for a caller whose own writability already covers this
@@ -102,6 +103,8 @@ class NodeBase : public virtual INode, public virtual ISelector {
 
   // IBase
   EAccessMode GetAccessMode() const override;
+  // The same under the lock the caller holds.
+  virtual EAccessMode AccessMode() const;
 
   // ISelector
   bool IsSelector() const override { return !selected_.empty(); }

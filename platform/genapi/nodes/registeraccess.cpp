@@ -88,7 +88,7 @@ int64_t RegisterAccess::Length() {
 }
 
 EAccessMode RegisterAccess::AccessMode() const {
-  return port_ ? Combine(access_, port_->GetAccessMode()) : NA;
+  return port_ ? Combine(access_, port_->AccessMode()) : NA;
 }
 
 PortNode& RegisterAccess::Port() const {

@@ -72,9 +72,9 @@ void ValueSlot::Write(const Number& value, bool verify) {
 }
 
 EAccessMode ValueSlot::AccessMode() const {
-  if (index_ && !IsReadable(index_->GetAccessMode())) return NA;
+  if (index_ && !IsReadable(index_->AccessMode())) return NA;
   NodeBase* target = const_cast<ValueSlot*>(this)->Target();
-  return target ? target->GetAccessMode() : RW;
+  return target ? target->AccessMode() : RW;
 }
 
 NodeBase* ValueSlot::Target() { return Current().node; }
