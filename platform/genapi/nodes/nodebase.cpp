@@ -28,11 +28,11 @@ EAccessMode ParseAccessMode(const std::string& text) {
   return RW;
 }
 
-bool IsWritingLink(const std::string& name) {
+bool IsWritingLink(std::string_view name) {
   return name == "pValue" || name == "pValueIndexed" || name == "pValueDefault";
 }
 
-bool IsValueLink(const std::string& name) {
+bool IsValueLink(std::string_view name) {
   return IsWritingLink(name) || name == "pVariable" || name == "pIndex";
 }
 
@@ -112,7 +112,7 @@ std::vector<const XmlProperty*> NodeBase::Properties(std::string_view name) cons
 NodeBase* NodeBase::Resolve(const XmlProperty& property) {
   NodeBase* target = map_.FindNode(property.text);
   if (target == nullptr) target = map_.AddMissing(property.text, Name(), property.name);
-  const std::string& link = property.name;
+  const std::string_view link = property.name;
   if (link == "pSelected") {
     AddDependent(target);
     target->AddSelecting(this);
