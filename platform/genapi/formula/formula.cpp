@@ -1,8 +1,8 @@
 #include "platform/genapi/formula/formula.h"
 
-#include <algorithm>
 #include <numbers>
 #include <set>
+#include <string_view>
 #include <vector>
 
 #include "platform/genapi/formula/expr.h"
