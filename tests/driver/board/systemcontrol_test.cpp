@@ -115,6 +115,41 @@ TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
   QsysFree(host);
 }
 
+TEST_F(SystemControlTest, EveryLayerAnswersItsOwnTypes) {
+  struct Answer {
+    QINT64 type;
+    QINT64 value;
+  };
+  const Answer answers[] = {// The board's own.
+                            {2034, -9997},
+                            {2113, 1},
+                            {2131, 0},
+                            {2134, 0x8C00000},
+                            {2342, 0x20260101},
+                            {2346, 3},
+                            {4375, 1},
+                            {0x40000000, 1},
+                            {4517, 0},
+                            {4548, 0},
+                            // The device layer's, which the kernel leaves to it.
+                            {1012, Q_DEFAULT},
+                            {2008, 1},
+                            {2009, 1000},
+                            {2044, -9999},
+                            {2132, 0},
+                            {2378, 0},
+                            {4374, 0},
+                            {4379, 1},
+                            {4440, 1},
+                            {4500, 1},
+                            {4518, -9999}};
+  for (const Answer& answer : answers) {
+    EXPECT_EQ(Inquire(answer.type), answer.value) << "type " << answer.type;
+  }
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_NE(Inquire(2024), 0);
+}
+
 TEST_F(SystemControlTest, TypesNoLayerServesFail) {
   QINT64 value = 0;
   EXPECT_EQ(QsysInquire(system_, 0x84510, &value), 0);
