@@ -117,6 +117,7 @@ TEST_F(DigitizerHooks, FreeingEndsEveryHookThread) {
   EXPECT_EQ(SimBoard().PendingEventWaits(0x100A0000 | 3), 1u);
   QsysFree(system_);
   system_ = 0;
+  EXPECT_EQ(ErrorCode(), 0);
   EXPECT_EQ(SimBoard().PendingEventWaits(0x100A0000 | 3), 0u);
 }
 
