@@ -6,6 +6,7 @@
 
 #include "driver/ieee1532/chain/chaindevice.h"
 #include "driver/ieee1532/engine/iscengine.h"
+#include "driver/ieee1532/engine/iscenginestate.h"
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "driver/ieee1532/host/iscport.h"
 #include "driver/ieee1532/text/iscinputfile.h"
@@ -81,7 +82,6 @@ bool ParseGenericOption(const std::string& name, int& argc, char**& argv) {
   } else if (name == "l") {
     const char* file = TakeValue(argc, argv);
     if (file == nullptr) Stop("missing [%s] filename", "LogFile");
-    if (FILE* old = IscLogFile()) fclose(old);
     IscSetLogFile(OpenForWriting(file));
   } else if (name == "o") {
     const char* file = TakeValue(argc, argv);
@@ -118,10 +118,7 @@ void PausePrompt() { UsageLine("-==< Press ENTER to continue >==-"); }
 
 }  // namespace
 
-IscCommandLine& IscEngineCommandLine() {
-  static IscCommandLine line;
-  return line;
-}
+IscCommandLine& IscEngineCommandLine() { return IscState().commandLine; }
 
 int IscEngineParseToolOption(int& argc, char**& argv) {
   IscSettings& settings = IscGetSettings();
