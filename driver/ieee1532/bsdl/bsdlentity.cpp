@@ -2,18 +2,24 @@
 
 namespace zor::isc {
 
+void BsdlEntity::AddPort(const BsdlPort& port) {
+  portIndex.emplace(port.name, static_cast<int>(ports.size()));
+  ports.push_back(port);
+}
+
+void BsdlEntity::AddOpcode(const BsdlOpcode& opcode) {
+  opcodeIndex.emplace(opcode.name, static_cast<int>(opcodes.size()));
+  opcodes.push_back(opcode);
+}
+
 int BsdlEntity::FindOpcode(const std::string& lowerName) const {
-  for (size_t i = 0; i < opcodes.size(); ++i) {
-    if (opcodes[i].name == lowerName) return static_cast<int>(i);
-  }
-  return -1;
+  auto found = opcodeIndex.find(lowerName);
+  return found == opcodeIndex.end() ? -1 : found->second;
 }
 
 int BsdlEntity::FindPort(const std::string& lowerName) const {
-  for (size_t i = 0; i < ports.size(); ++i) {
-    if (ports[i].name == lowerName) return static_cast<int>(i);
-  }
-  return -1;
+  auto found = portIndex.find(lowerName);
+  return found == portIndex.end() ? -1 : found->second;
 }
 
 int BsdlEntity::FindRegister(const std::string& lowerName) const {
