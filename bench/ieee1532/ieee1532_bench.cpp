@@ -94,8 +94,10 @@ void BM_ParseManyPorts(benchmark::State& state) {
     pins += "    \", " + name + " : " + std::to_string(100 + i) + "\" &\n";
     cells += "    \"" + std::to_string(i + 4) + " (BC_1, " + name + ", bidir, X), \" &\n";
   }
-  text = Replace(text, "    GND           : linkage bit", declared + "    GND           : linkage bit");
-  text = Replace(text, "\"D : (5, 6), GND : 8\"", "\"D : (5, 6), GND : 8\" &\n" + pins + "    \"\"");
+  text = Replace(text, "    GND           : linkage bit",
+                 declared + "    GND           : linkage bit");
+  text =
+      Replace(text, "\"D : (5, 6), GND : 8\"", "\"D : (5, 6), GND : 8\" &\n" + pins + "    \"\"");
   text = Replace(text, "    \"3 (BC_1, D(0)", cells + "    \"3 (BC_1, D(0)");
   text = Replace(text, "BOUNDARY_LENGTH of ZORFLASH : entity is 4;",
                  "BOUNDARY_LENGTH of ZORFLASH : entity is " + std::to_string(ports + 4) + ";");

@@ -58,7 +58,7 @@ int TapQueueShift(bool flush, bool checkBurst, bool readTdo, int tms, int tdi,
   if (queue.transitions.empty()) TapAllocateTransitions();
   if (!flush) {
     queue.state = static_cast<uint8_t>((queue.state & ~(kTapStateTms | kTapStateTdi)) |
-                                   (tms ? kTapStateTms : 0) | (tdi ? kTapStateTdi : 0));
+                                       (tms ? kTapStateTms : 0) | (tdi ? kTapStateTdi : 0));
     Append(queue, kTapTransitionWrite);
     if (readTdo) {
       Append(queue, kTapTransitionRead);

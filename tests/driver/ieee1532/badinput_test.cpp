@@ -191,9 +191,10 @@ TEST_F(BadRun, EveryStopReleasesTheStateOnlyAfterUnwinding) {
   folder_.Write("loop.bsd", failingLoop);
   const std::string cutAt = "INSTRUCTION_LENGTH of ZORFLASH : entity is 8";
   folder_.Write("cut.bsd", bsdl.substr(0, bsdl.find(cutAt) + cutAt.size()));
-  const std::string badData = folder_.Write(
-      "bad.isc", "IEEE_1532_Data (Header (STD_Version STD_1532_2001 Entity zorflash)\n"
-                 "DATA array (repeat (0123456G)))\n");
+  const std::string badData =
+      folder_.Write("bad.isc",
+                    "IEEE_1532_Data (Header (STD_Version STD_1532_2001 Entity zorflash)\n"
+                    "DATA array (repeat (0123456G)))\n");
   port_->bsdlFolder_.Assign((folder_.path() + "/").c_str());
   folder_.Write("zorflash.bsd", bsdl);
 
@@ -205,7 +206,8 @@ TEST_F(BadRun, EveryStopReleasesTheStateOnlyAfterUnwinding) {
       {{"fpga -i6;", "flash -b\"zorflash.bsd\" -a\"verify_idcode\""},
        "Terminate device description with ';'"},
       {{"fpga -i6;", FlashLine("cut.bsd"), "buffer -i4;"}, "Invalid entity termination format"},
-      {{"fpga -i6;", "flash -b\"zorflash.bsd\" -d\"" + badData + "\" -a\"program\";", "buffer -i4;"},
+      {{"fpga -i6;", "flash -b\"zorflash.bsd\" -d\"" + badData + "\" -a\"program\";",
+        "buffer -i4;"},
        "[G]: data record must have hex digits only"},
       {{"fpga -i6;", FlashLine("loop.bsd"), "buffer -i4;"},
        "*** ==> Max flow loop count [2] reached"},
