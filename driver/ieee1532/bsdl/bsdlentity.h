@@ -222,11 +222,19 @@ struct BsdlEntity {
   bool ended = false;
   std::unordered_map<std::string, int> portIndex;
   std::unordered_map<std::string, int> opcodeIndex;
+  std::unordered_map<std::string, int> registerIndex;
+  std::unordered_map<std::string, int> flowIndex;  // by name and data name
+  std::unordered_map<std::string, int> procedureIndex;
+  std::unordered_map<std::string, int> actionIndex;
 
-  // Ports and opcodes are found by name through an index, so that a parse takes time in
+  // Records are found by name (and data name) through an index, so that a parse takes time in
   // proportion to the file.
   void AddPort(const BsdlPort& port);
   void AddOpcode(const BsdlOpcode& opcode);
+  void AddRegister(const BsdlDataRegister& reg);
+  void AddFlow(BsdlFlow flow);
+  void AddProcedure(const BsdlProcedure& procedure);
+  void AddAction(const BsdlAction& action);
   int FindOpcode(const std::string& lowerName) const;
   int FindPort(const std::string& lowerName) const;
   int FindRegister(const std::string& lowerName) const;

@@ -284,7 +284,7 @@ void BsdlParseFlows(BsdlEntity& entity, IscInputFile& value) {
     if (flow.dataCount > 0 && flow.dataName.empty()) {
       BsdlError(value, "Flow [%s] has '?' or '?!' operator but no data name", flow.name.c_str());
     }
-    entity.flows.push_back(std::move(flow));
+    entity.AddFlow(std::move(flow));
     BsdlNext(value);
     if (value.eof) break;
     if (!BsdlIsChar(value, ',')) BsdlError(value, "',' or ')' expected");
