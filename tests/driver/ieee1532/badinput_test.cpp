@@ -195,12 +195,17 @@ TEST_F(BadRun, EveryStopReleasesTheStateOnlyAfterUnwinding) {
       folder_.Write("bad.isc",
                     "IEEE_1532_Data (Header (STD_Version STD_1532_2001 Entity zorflash)\n"
                     "DATA array (repeat (0123456G)))\n");
+  const std::string shortData =
+      folder_.Write("short.isc",
+                    "IEEE_1532_Data (Header (STD_Version STD_1532_2001 Entity zorflash)\n"
+                    "DATA array (repeat (01234567, 89ABCDEF)))\n");
   port_->bsdlFolder_.Assign((folder_.path() + "/").c_str());
   folder_.Write("zorflash.bsd", bsdl);
 
   struct Stop {
     std::vector<std::string> lines;
     std::string message;
+    std::vector<std::string> options = {};
   };
   const std::vector<Stop> stops = {
       {{"fpga -i6;", "flash -b\"zorflash.bsd\" -a\"verify_idcode\""},
@@ -211,11 +216,19 @@ TEST_F(BadRun, EveryStopReleasesTheStateOnlyAfterUnwinding) {
        "[G]: data record must have hex digits only"},
       {{"fpga -i6;", FlashLine("loop.bsd"), "buffer -i4;"},
        "*** ==> Max flow loop count [2] reached"},
+      {{"fpga -i6;", "flash -b\"zorflash.bsd\" -d\"" + shortData + "\" -a\"program\";",
+        "buffer -i4;"},
+       "Not enough data in array (array) for flow flow_program(array)",
+       {"-m", "concurrent"}},
+      {{}, "Invalid entity termination format", {"-checkbsdl", folder_.Path("cut.bsd")}},
   };
   for (const Stop& stop : stops) {
     port_->SetLines(stop.lines);
     const std::string log = folder_.Path("run.log");
-    EXPECT_FALSE(RunEngine({"rurura", "-l", log, "-i", ""})) << stop.message;
+    std::vector<std::string> arguments = {"rurura", "-l", log};
+    arguments.insert(arguments.end(), stop.options.begin(), stop.options.end());
+    if (!stop.lines.empty()) arguments.insert(arguments.end(), {"-i", ""});
+    EXPECT_FALSE(RunEngine(arguments)) << stop.message;
     EXPECT_EQ(port_->failure_, 1u);
     const std::string logged = ReadText(log);
     EXPECT_NE(logged.find(stop.message), std::string::npos) << logged;
