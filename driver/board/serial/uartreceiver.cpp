@@ -1,6 +1,7 @@
 #include "driver/board/serial/uartreceiver.h"
 
 #include <atomic>
+#include <future>
 #include <mutex>
 #include <system_error>
 
@@ -45,6 +46,8 @@ struct UartReceiver::State {
   bool stopping = false;
   bool inHook = false;
   std::atomic<bool> finished{false};
+  // Set once the first wait is armed: characters from then on reach the hook.
+  std::promise<void> armed;
 };
 
 void UartReceiver::State::Run() {
@@ -74,8 +77,9 @@ bool UartReceiver::State::CallHook() {
 }
 
 void UartReceiver::State::Loop() {
-  for (;;) {
+  for (bool first = true;; first = false) {
     const bool armed = Arm();
+    if (first) this->armed.set_value();
     const os::Handle objects[2] = {stop, wait.hEvent};
     const uint32_t woken = os::WaitForMultipleObjects(armed ? 2 : 1, objects, false, os::INFINITE);
     if (woken != os::WAIT_OBJECT_0 + 1) break;
@@ -108,11 +112,13 @@ bool UartReceiver::Start(os::Handle port, std::shared_ptr<UartPortHook> hook) {
   state->wait.hEvent = os::CreateEvent(true, false);
   if (state->stop == os::kNullHandle || state->wait.hEvent == os::kNullHandle) return false;
   state_ = state;
+  std::future<void> armed = state->armed.get_future();
   try {
     thread_ = std::thread([state] { state->Run(); });
   } catch (const std::system_error&) {
     return false;
   }
+  armed.wait();
   return true;
 }
 

@@ -1,0 +1,45 @@
+// A pseudo-terminal pair whose far side a serial port opens as "COMn"; the test plays the
+// other end on the master descriptor.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <thread>
+
+namespace zor::board::testing {
+
+class PseudoTerminal {
+ public:
+  // Maps the COM name to the far side.
+  explicit PseudoTerminal(const std::wstring& comName);
+  PseudoTerminal(const PseudoTerminal&) = delete;
+  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+  ~PseudoTerminal();
+
+  int master() const { return master_; }
+  void Send(const std::string& bytes);
+  // What arrives within a few seconds, up to count bytes.
+  std::string Receive(size_t count);
+  // Closes the master: the port sees its line hang up.
+  void HangUp();
+
+ private:
+  int master_ = -1;
+};
+
+// Threads of this process, as the kernel lists them.
+size_t ThreadCount();
+
+// Repeats check until it holds, for a few seconds at most; whether it came to hold.
+template <typename Check>
+bool Eventually(Check check) {
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!check()) {
+    if (std::chrono::steady_clock::now() > giveUp) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+}  // namespace zor::board::testing
