@@ -7,6 +7,8 @@
 
 namespace zor::board {
 
+using foundation::CError;
+
 inline constexpr uint64_t kUartInstanceError = 4339;  // 1 index, 2 allocated, 3 open, 4 inquire
 inline constexpr uint64_t kUartStateError = 4340;     // 1 change, 2 reference, 3 value, 4 pending
 inline constexpr uint64_t kUartIoError = 4341;        // 1 number, 2 pending, 3 time-out, 4 none

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "driver/board/serial/uartportrecord.h"
-#include "driver/foundation/error.h"
+#include "driver/board/serial/uarterror.h"
 
 namespace zor::board {
 
