@@ -200,6 +200,42 @@ TEST_F(SerialPorts, HungUpLineLeavesThePortIdle) {
   EXPECT_EQ(bytes, 0u);
 }
 
+TEST_F(SerialPorts, HangingUpEndsWaitingReads) {
+  char partial[4];
+  ASSERT_FALSE(ReadFile(port_, partial, 4, nullptr, &overlapped_));
+  WriteMaster("ab");
+  Overlapped empty;
+  char nothing[4];
+  close(master_);
+  master_ = -1;
+  uint32_t bytes = 0;
+  // What arrived before the hang-up is delivered; a read that would wait for more fails.
+  ASSERT_TRUE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
+  EXPECT_EQ(std::string(partial, bytes), "ab");
+  EXPECT_FALSE(ReadFile(port_, nothing, 4, &bytes, &empty));
+  EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+}
+
+TEST_F(SerialPorts, PseudoTerminalsKeepLineSettingsTheyCannotApply) {
+  DCB dcb;
+  ASSERT_TRUE(GetCommState(port_, &dcb));
+  dcb.ByteSize = 7;
+  dcb.Parity = ODDPARITY;
+  dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  DCB read;
+  ASSERT_TRUE(GetCommState(port_, &read));
+  EXPECT_EQ(read.ByteSize, 7);
+  EXPECT_EQ(read.Parity, ODDPARITY);
+  WriteMaster("\xff");
+  char byte = 0;
+  uint32_t bytes = 0;
+  if (!ReadFile(port_, &byte, 1, &bytes, &overlapped_)) {
+    ASSERT_TRUE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
+  }
+  EXPECT_EQ(static_cast<unsigned char>(byte), 0xFF);
+}
+
 TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
   EXPECT_EQ(CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);

@@ -105,6 +105,16 @@ TEST_F(SerialTransfers, SingleBytes) {
   EXPECT_EQ(byte, 0x55);
 }
 
+TEST_F(SerialTransfers, TheLongestTimeOutStillWaitsForTheData) {
+  ASSERT_EQ(Control(kTimeout, -1), kNoError);
+  ASSERT_EQ(Control(kReadLength, 4096), kNoError);
+  std::vector<uint8_t> data(4096);
+  ASSERT_EQ(Control(kRead, Address(data.data())), kNoError);
+  Far().Send(std::string(4096, 'x'));
+  EXPECT_EQ(Ask(kReadComplete), 4096);
+  EXPECT_EQ(data.back(), 'x');
+}
+
 TEST_F(SerialTransfers, NullDataAddressesAreRefused) {
   EXPECT_EQ(Control(kReadByte, 0), Codes(4340, 3));
   EXPECT_EQ(Control(kRead, 0), Codes(4340, 3));
