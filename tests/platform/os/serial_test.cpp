@@ -201,18 +201,26 @@ TEST_F(SerialPorts, HungUpLineLeavesThePortIdle) {
 }
 
 TEST_F(SerialPorts, HangingUpEndsWaitingReads) {
+  Overlapped arrival;
+  arrival.hEvent = CreateEvent(true, false);
+  uint32_t events = 0;
+  ASSERT_TRUE(SetCommMask(port_, EV_RXCHAR));
+  ASSERT_FALSE(WaitCommEvent(port_, &events, &arrival));
   char partial[4];
   ASSERT_FALSE(ReadFile(port_, partial, 4, nullptr, &overlapped_));
   WriteMaster("ab");
-  Overlapped empty;
-  char nothing[4];
+  ASSERT_EQ(WaitForSingleObject(arrival.hEvent, 5000), WAIT_OBJECT_0);
+  CloseHandle(arrival.hEvent);
   close(master_);
   master_ = -1;
-  uint32_t bytes = 0;
   // What arrived before the hang-up is delivered; a read that would wait for more fails.
+  uint32_t bytes = 0;
   ASSERT_TRUE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
   EXPECT_EQ(std::string(partial, bytes), "ab");
-  EXPECT_FALSE(ReadFile(port_, nothing, 4, &bytes, &empty));
+  Overlapped later;
+  char nothing[4];
+  EXPECT_FALSE(ReadFile(port_, nothing, 4, &bytes, &later) &&
+               GetOverlappedResult(port_, &later, &bytes, true));
   EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
 }
 
