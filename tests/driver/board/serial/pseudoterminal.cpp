@@ -12,7 +12,7 @@
 
 namespace zor::board::testing {
 
-PseudoTerminal::PseudoTerminal(const std::wstring& comName) {
+PseudoTerminal::PseudoTerminal(const std::wstring& comName) : comName_(comName) {
   master_ = posix_openpt(O_RDWR | O_NOCTTY);
   EXPECT_GE(master_, 0);
   EXPECT_EQ(grantpt(master_), 0);
@@ -20,7 +20,10 @@ PseudoTerminal::PseudoTerminal(const std::wstring& comName) {
   os::SetSerialPortPath(comName, ptsname(master_));
 }
 
-PseudoTerminal::~PseudoTerminal() { HangUp(); }
+PseudoTerminal::~PseudoTerminal() {
+  HangUp();
+  os::SetSerialPortPath(comName_, "");
+}
 
 void PseudoTerminal::Send(const std::string& bytes) {
   size_t sent = 0;

@@ -11,7 +11,7 @@ namespace zor::board::testing {
 
 class PseudoTerminal {
  public:
-  // Maps the COM name to the far side.
+  // Maps the COM name to the far side, until destroyed.
   explicit PseudoTerminal(const std::wstring& comName);
   PseudoTerminal(const PseudoTerminal&) = delete;
   PseudoTerminal& operator=(const PseudoTerminal&) = delete;
@@ -26,6 +26,7 @@ class PseudoTerminal {
 
  private:
   int master_ = -1;
+  std::wstring comName_;
 };
 
 // Threads of this process, as the kernel lists them.
