@@ -17,12 +17,13 @@ PseudoTerminal::PseudoTerminal(const std::wstring& comName) : comName_(comName) 
   EXPECT_GE(master_, 0);
   EXPECT_EQ(grantpt(master_), 0);
   EXPECT_EQ(unlockpt(master_), 0);
-  os::SetSerialPortPath(comName, ptsname(master_));
+  farPath_ = ptsname(master_);
+  if (!comName.empty()) os::SetSerialPortPath(comName, farPath_);
 }
 
 PseudoTerminal::~PseudoTerminal() {
   HangUp();
-  os::SetSerialPortPath(comName_, "");
+  if (!comName_.empty()) os::SetSerialPortPath(comName_, "");
 }
 
 void PseudoTerminal::Send(const std::string& bytes) {

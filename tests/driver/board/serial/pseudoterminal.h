@@ -11,13 +11,14 @@ namespace zor::board::testing {
 
 class PseudoTerminal {
  public:
-  // Maps the COM name to the far side, until destroyed.
-  explicit PseudoTerminal(const std::wstring& comName);
+  // Maps the COM name, if one is given, to the far side until destroyed.
+  explicit PseudoTerminal(const std::wstring& comName = L"");
   PseudoTerminal(const PseudoTerminal&) = delete;
   PseudoTerminal& operator=(const PseudoTerminal&) = delete;
   ~PseudoTerminal();
 
   int master() const { return master_; }
+  const std::string& farPath() const { return farPath_; }
   void Send(const std::string& bytes);
   // What arrives within a few seconds, up to count bytes.
   std::string Receive(size_t count);
@@ -26,6 +27,7 @@ class PseudoTerminal {
 
  private:
   int master_ = -1;
+  std::string farPath_;
   std::wstring comName_;
 };
 
