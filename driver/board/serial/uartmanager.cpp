@@ -96,8 +96,9 @@ void CUartManager::ClosePort(UartPortRecord& record) {
   {
     Use use(*this, record);
     if (record.useCount_ != 1) RaiseUartError(kUartStateError, 4);
+    // A record is cached only at its own index, whose lock the caller holds.
     for (size_t i = 0; i < ports_.size(); ++i) {
-      if (cache_[i] == &record) cache_[i] = nullptr;
+      if (ports_[i].get() == &record) cache_[i] = nullptr;
     }
     if (record.receiver_) {
       record.receiver_->Stop();
