@@ -53,6 +53,33 @@ void PseudoTerminal::HangUp() {
   master_ = -1;
 }
 
+Echo::Echo(const PseudoTerminal& terminal)
+    : master_(terminal.master()), thread_([this] { Run(); }) {}
+
+Echo::~Echo() {
+  stop_ = true;
+  thread_.join();
+}
+
+void Echo::Run() {
+  char chunk[4096];
+  while (!stop_) {
+    pollfd ready{master_, POLLIN, 0};
+    if (poll(&ready, 1, 10) <= 0) continue;
+    const ssize_t got = read(master_, chunk, sizeof(chunk));
+    if (got <= 0) {
+      // No one has the port open at the moment (an inquiry opened and closed it).
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      continue;
+    }
+    for (ssize_t sent = 0; sent < got;) {
+      const ssize_t count = write(master_, chunk + sent, static_cast<size_t>(got - sent));
+      if (count <= 0) return;
+      sent += count;
+    }
+  }
+}
+
 size_t ThreadCount() {
   size_t count = 0;
   for ([[maybe_unused]] const auto& entry :

@@ -2,6 +2,7 @@
 // other end on the master descriptor.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <string>
@@ -29,6 +30,22 @@ class PseudoTerminal {
   int master_ = -1;
   std::string farPath_;
   std::wstring comName_;
+};
+
+// Sends back whatever the far end of a pseudo-terminal receives, until destroyed.
+class Echo {
+ public:
+  explicit Echo(const PseudoTerminal& terminal);
+  Echo(const Echo&) = delete;
+  Echo& operator=(const Echo&) = delete;
+  ~Echo();
+
+ private:
+  void Run();
+
+  const int master_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
 };
 
 // Threads of this process, as the kernel lists them.

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <random>
 #include <thread>
 #include <vector>
@@ -15,40 +12,6 @@ namespace {
 
 constexpr size_t kTotal = 1 << 20;
 constexpr size_t kChunk = 4096;
-
-// Sends back whatever the far end receives until told to stop.
-class Echo {
- public:
-  explicit Echo(int master) : master_(master), thread_([this] { Run(); }) {}
-  ~Echo() {
-    stop_ = true;
-    thread_.join();
-  }
-
- private:
-  void Run() {
-    char chunk[kChunk];
-    while (!stop_) {
-      pollfd ready{master_, POLLIN, 0};
-      if (poll(&ready, 1, 10) <= 0) continue;
-      const ssize_t got = read(master_, chunk, sizeof(chunk));
-      if (got <= 0) {
-        // No one has the port open at the moment (an inquiry opened and closed it).
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        continue;
-      }
-      for (ssize_t sent = 0; sent < got;) {
-        const ssize_t count = write(master_, chunk + sent, static_cast<size_t>(got - sent));
-        if (count <= 0) return;
-        sent += count;
-      }
-    }
-  }
-
-  const int master_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
 
 std::vector<uint8_t> RandomBytes(size_t count, unsigned seed) {
   std::mt19937 generator(seed);
@@ -85,8 +48,8 @@ class SerialEcho : public SerialFixture {
 };
 
 TEST_F(SerialEcho, TwoPortsEchoAMegabyteEachWhileOtherThreadsAsk) {
-  Echo first(Far(0).master());
-  Echo second(Far(1).master());
+  Echo first(Far(0));
+  Echo second(Far(1));
   const std::vector<uint8_t> data0 = RandomBytes(kTotal, 1);
   const std::vector<uint8_t> data1 = RandomBytes(kTotal, 2);
   std::vector<uint8_t> back0;
