@@ -1,5 +1,6 @@
 // A 64 KB block written to a serial port and echoed back by the far end of a pseudo-terminal:
-// through the serial-port manager's commands, and with plain read/write on the descriptors.
+// through libZOR.so and a board system, through the serial-port manager alone, and with plain
+// read/write on the descriptors.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -9,11 +10,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "driver/board/serial/uartmanager.h"
+#include "platform/host/zor.h"
 #include "platform/os/serial/serial.h"
 
 namespace {
@@ -70,6 +73,51 @@ class EchoTerminal {
 };
 
 int64_t Address(const void* data) { return reinterpret_cast<intptr_t>(data); }
+
+// A registry root, a GenICam installation and a device folder of the bench's own; the echoing
+// terminal stands in the folder as the USB adapter ttyUSB0 (COM101, port 0).
+void PrepareBoardSystem(const EchoTerminal& echo) {
+  namespace fs = std::filesystem;
+  std::string pattern = (fs::temp_directory_path() / "zorserialbench.XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) return;
+  const fs::path root = pattern;
+  for (const char* folder : {"registry", "genicam/v3_1", "xml", "dev"}) {
+    fs::create_directories(root / folder);
+  }
+  fs::create_symlink(echo.path(), root / "dev" / "ttyUSB0");
+  setenv("ZOR_REGISTRY_ROOT", (root / "registry").c_str(), 1);
+  setenv("ZOR_GENICAM_PATH", (root / "genicam").c_str(), 1);
+  setenv("ZOR_XML_REPOSITORY", (root / "xml").c_str(), 1);
+  setenv("ZOR_SERIAL_DEVICES", (root / "dev").c_str(), 1);
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+}
+
+void ThroughLibZor(benchmark::State& state) {
+  EchoTerminal echo;
+  PrepareBoardSystem(echo);
+  const QID system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, nullptr);
+  if (system == 0) {
+    state.SkipWithError("no system");
+    return;
+  }
+  QsysControl(system, kSpeed, 921600);
+  QsysControl(system, kWriteLength, kBlock);
+  QsysControl(system, kReadLength, kBlock);
+  std::vector<uint8_t> out(kBlock, 0x5A);
+  std::vector<uint8_t> in(kBlock);
+  for (auto _ : state) {
+    QINT64 written = 0;
+    QINT64 read = 0;
+    QsysControl(system, kRead, Address(in.data()));
+    QsysControl(system, kWrite, Address(out.data()));
+    QsysInquire(system, kWriteComplete, &written);
+    QsysInquire(system, kReadComplete, &read);
+    if (read != static_cast<QINT64>(kBlock)) state.SkipWithError("short read");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBlock * 2));
+  QsysFree(system);
+}
+BENCHMARK(ThroughLibZor)->UseRealTime();
 
 void ThroughTheManager(benchmark::State& state) {
   EchoTerminal echo;
