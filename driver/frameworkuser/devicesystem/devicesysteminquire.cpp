@@ -173,11 +173,13 @@ bool QDDeviceSystem::AnswerInquire(int64_t type, int64_t* out, QDDriverThreadCon
     case 2331:
       answer = digitizers_.InUse() - 1;
       break;
-    case 4385:
+    case 4385: {
       // The optional grab-control library is not loaded on this system.
-      if (grabControlState_ < 0) grabControlState_ = 0;
-      answer = grabControlState_;
+      int64_t unknown = -1;
+      grabControlState_.compare_exchange_strong(unknown, 0);
+      answer = grabControlState_.load();
       break;
+    }
     case 4508:
       answer = HostSysInquire(GetHostSystemId(0), 4508, nullptr);
       break;

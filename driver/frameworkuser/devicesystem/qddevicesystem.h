@@ -3,6 +3,7 @@
 // and control, and the shutdown after a firmware update.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -61,7 +62,7 @@ class QDDeviceSystem : public QDBaseSystem {
   int64_t systemEventHookMode_ = 8192;
   bool systemEventHookFlag_ = false;
   int64_t digitizerCount_ = 0;
-  int64_t grabControlState_ = -1;
+  std::atomic<int64_t> grabControlState_{-1};
 
  private:
   bool AnswerInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);

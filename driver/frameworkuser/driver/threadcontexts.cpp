@@ -151,21 +151,6 @@ void QDDeviceDriver::ReleaseItem(QDDriverThreadContext& ctx,
   delete own;
 }
 
-void QDDeviceDriver::ForEachThreadContext(int64_t systemIndex) {
-  std::lock_guard lock(GlobalDriverLock());
-  for (auto& [threadId, ctx] : threadContexts_) {
-    std::unique_ptr<CSystemZorThreadContext> item;
-    {
-      std::lock_guard itemLock(ctx->ItemLock());
-      item = ctx->RemoveItem(systemIndex);
-      if (item == nullptr) continue;
-      const QDZorThreadContext* current = ctx->Current();
-      if (current == item->Own() || current == item->Selected()) ctx->SetCurrent(nullptr);
-    }
-    ReleaseItem(*ctx, std::move(item));
-  }
-}
-
 std::vector<QDZorThreadContext*> QDDeviceDriver::DetachThreadContexts(int64_t systemIndex) {
   std::vector<QDZorThreadContext*> detached;
   std::lock_guard lock(GlobalDriverLock());

@@ -56,7 +56,7 @@ QDBaseSystem::QDBaseSystem(const wchar_t* name, int64_t deviceNumber, int64_t in
 }
 
 QDBaseSystem::~QDBaseSystem() {
-  if (externalHostSystemId_ != Q_DEFAULT) HostSysFree(externalHostSystemId_);
+  // A host system given from outside stays with whoever gave it.
   WithdrawPowerRequest();
   if (hostSystemCache_ != 0) HostSysFree(hostSystemCache_);
   // The host frees the thread objects it holds for this system itself.

@@ -14,6 +14,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "platform/boardsim/deviceprovider.h"
+#include "platform/boardsim/faults.h"
 #include "platform/host/qtypes.h"
 #include "platform/os/registry/registry.h"
 #include "platform/os/sync/thread.h"
@@ -23,6 +24,7 @@ namespace zor::board {
 namespace {
 
 namespace fs = std::filesystem;
+using frame::OperationArgs;
 
 constexpr const wchar_t* kParameters = L"Software\\Velant\\Imaging Board\\DravionLyn\\Parameters";
 
@@ -115,6 +117,60 @@ TEST_F(BoardSystemTest, StreamStopSettingsComeFromTheRegistry) {
   system->ReadRegistryParameters();
   EXPECT_EQ(system->StreamStopCheckPeriodMs(), 10);
   EXPECT_FALSE(system->UsesNewFeatureBrowser());
+}
+
+TEST_F(BoardSystemTest, KernelWaitOfAThreadObjectWithdrawsOnlyItsOwnError) {
+  auto system = Make();
+  int64_t thread = 0;
+  OperationArgs alloc;
+  alloc.Push(256);
+  alloc.Push(0);
+  alloc.Push(Q_DEFAULT);
+  alloc.Push(reinterpret_cast<intptr_t>(&thread));
+  system->ThreadAlloc(alloc, *ctx_);
+  ASSERT_NE(thread, 0);
+  board_->ArmFault(kernel::kKernelObjectInquire,
+                   boardsim::Fault{boardsim::FaultKind::kErrorTriple, 4318, 1, 0, 0, 31, -1});
+  int64_t result = 0;
+  OperationArgs wait;
+  wait.Push(thread);
+  wait.Push(0x1000000 | 10);
+  wait.Push(reinterpret_cast<intptr_t>(&result));
+  system->ThreadWait(wait, *ctx_);
+  EXPECT_EQ(result, 2077);
+  EXPECT_EQ(ctx_->ErrorCode(), 0);
+  ctx_->SetError(4302, 1, 0, 0);
+  system->ThreadWait(wait, *ctx_);
+  EXPECT_EQ(result, 2077);
+  EXPECT_EQ(ctx_->ErrorCode(), 4302);
+  board_->ClearFaults();
+}
+
+TEST_F(BoardSystemTest, SystemHooksSwitchTheirBoardEvents) {
+  auto system = Make();
+  const auto hook = [&](int64_t type) {
+    OperationArgs args;
+    args.Push(type);
+    args.Push(0x1234);
+    args.Push(0);
+    system->SysHookFunction(args, *ctx_);
+  };
+  const auto state = [&](int64_t type) {
+    int64_t answer = 0;
+    OperationArgs args;
+    args.Push(type);
+    args.Push(reinterpret_cast<intptr_t>(&answer));
+    system->SysInquire(args, *ctx_);
+    return answer;
+  };
+  hook(2244);
+  EXPECT_EQ(state(2244), -9997);
+  hook(0x8B000 | Q_UNHOOK);
+  EXPECT_EQ(state(0x8B000), -9999);
+  EXPECT_EQ(ctx_->ErrorCode(), 0);
+  hook(5);
+  EXPECT_EQ(ctx_->ErrorCode(), 4305);
+  EXPECT_EQ(ctx_->SubCode(1), 1);
 }
 
 }  // namespace

@@ -149,7 +149,8 @@ TEST_F(FirmwareCheck, ASuccessfulUpdateShutsDownAndEndsTheProcess) {
         CheckGrabModuleFirmware(system, kAtAllocation, error);
         fprintf(stderr, "check returned\n");
       },
-      testing::ExitedWithCode(0), "module code AB301015(.|\n)*Finished updating");
+      testing::ExitedWithCode(0),
+      "module code AB301015(.|\n)*Finished updating(.|\n)*shutdown requested in 7 s");
   CRegistryKey mark(9, L"", false);
   int32_t pending = 0;
   EXPECT_TRUE(mark.ReadDword(L"FWNeedReboot", pending));

@@ -1,5 +1,6 @@
 #include "tests/driver/firmware/check/simfirmwaresystem.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "driver/firmware/check/firmwareupdater.h"
@@ -54,6 +55,8 @@ int SimFirmwareSystem::RebootAfterFirmwareUpdate(const std::wstring& message,
       os::InitiateSystemShutdown(message.c_str(), waitSeconds, true, false, kShutdownReason)) {
     // The mutex stays owned until the process ends.
     SetFirmwareNeedReboot(1);
+    // Told on stderr, so that a test can see it after a process that ends here.
+    std::fprintf(stderr, "shutdown requested in %u s\n", waitSeconds);
     return 1;
   }
   os::ReleaseMutex(mutex);
