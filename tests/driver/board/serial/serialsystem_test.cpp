@@ -41,19 +41,15 @@ class SerialSystem : public BoardFixture {
  protected:
   void SetUp() override {
     BoardFixture::SetUp();
-    std::string pattern = (std::filesystem::temp_directory_path() / "zordev.XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    devices_ = pattern;
-    setenv("ZOR_SERIAL_DEVICES", devices_.c_str(), 1);
+    devices_ = getenv("ZOR_SERIAL_DEVICES");
   }
   void TearDown() override {
     if (system_ != 0) QsysFree(system_);
     terminals_.clear();
-    unsetenv("ZOR_SERIAL_DEVICES");
-    std::filesystem::remove_all(devices_);
     BoardFixture::TearDown();
   }
-  // Adapters ttyUSB0... (COM101...), then the system that lists them.
+  // Adapters ttyUSB0... (COM101...) in the fixture's device folder, then the system that
+  // lists them.
   void Start(size_t adapters) {
     for (size_t i = 0; i < adapters; ++i) {
       terminals_.push_back(std::make_unique<PseudoTerminal>());
