@@ -20,6 +20,16 @@ inline Codes CodesOf(const CError& error) {
   return error.errorSet != 0 ? Codes{error.code, error.subCode} : Codes{0, 0};
 }
 inline constexpr Codes kNoError{0, 0};
+// What a direct call of the manager throws.
+template <typename Call>
+Codes Thrown(Call call) {
+  try {
+    call();
+  } catch (const CError& error) {
+    return CodesOf(error);
+  }
+  return kNoError;
+}
 
 inline int64_t OnPort(int64_t type, size_t port) { return type | static_cast<int64_t>(port << 16); }
 inline int64_t Address(const void* data) { return reinterpret_cast<intptr_t>(data); }
