@@ -170,9 +170,10 @@ void CUartManager::GetPortNumber(UartPortRecord& record, int64_t& answer) {
   if (name.size() < 3 || name.find(L"COM") == std::wstring::npos) {
     RaiseUartError(kUartIoError, 1);
   }
-  // The decimal number that the text after the first three characters starts with.
+  // The decimal number that the text after the first three characters starts with; seven
+  // digits at most, so that no name can overflow it.
   int64_t number = 0;
-  for (size_t i = 3; i < name.size() && std::iswdigit(name[i]) && number < 1000000; ++i) {
+  for (size_t i = 3; i < name.size() && i < 10 && std::iswdigit(name[i]); ++i) {
     number = number * 10 + (name[i] - L'0');
   }
   answer = number;
