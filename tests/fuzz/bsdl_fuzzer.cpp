@@ -6,6 +6,8 @@
 #include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "tests/fuzz/quietiscport.h"
 
+using namespace zor::isc;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QuietIscPort port;
   try {

@@ -8,9 +8,11 @@
 #include "driver/ieee1532/chain/chaindevice.h"
 #include "tests/fuzz/quietiscport.h"
 
+using namespace zor::isc;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QuietIscPort port;
-  port.m_bsdlFolder.Assign(ZOR_FUZZ_FILES "/");
+  port.bsdlFolder_.Assign(ZOR_FUZZ_FILES "/");
   try {
     IscInputFile record;
     InputFileInit(record, "fuzz.cmd");

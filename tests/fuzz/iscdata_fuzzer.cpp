@@ -15,6 +15,8 @@
 #include "driver/ieee1532/isc/iscdatafile.h"
 #include "tests/fuzz/quietiscport.h"
 
+using namespace zor::isc;
+
 namespace {
 
 // The engine reads data files by name; each process writes its inputs to a file of its own.

@@ -6,6 +6,8 @@
 #include "driver/ieee1532/mcs/mcsfile.h"
 #include "tests/fuzz/quietiscport.h"
 
+using namespace zor::isc;
+
 namespace {
 
 void Open(IscInputFile& input, const std::string& text) {

@@ -7,16 +7,16 @@
 #include "driver/firmware/jtagprogrammer.h"
 #include "driver/ieee1532/engine/iscengine.h"
 
-class QuietIscPort : public CJtagProgrammer {
+class QuietIscPort : public zor::firmware::CJtagProgrammer {
  public:
   QuietIscPort() {
-    SetCurrentJtagPort(this);
-    m_commandSource = 1;  // files, not the port's lines
-    IscEngineInitGlobals();
+    zor::firmware::SetCurrentJtagPort(this);
+    commandSource_ = 1;  // files, not the port's lines
+    zor::isc::IscEngineInitGlobals();
   }
   ~QuietIscPort() override {
-    IscEngineFreeGlobals();
-    SetCurrentJtagPort(nullptr);
+    zor::isc::IscEngineFreeGlobals();
+    zor::firmware::SetCurrentJtagPort(nullptr);
   }
   void WritePins(uint32_t) override {}
   uint32_t* ReadPins(uint32_t* pins) override { return pins; }

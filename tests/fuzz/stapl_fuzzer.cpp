@@ -10,6 +10,8 @@
 
 namespace {
 
+using zor::firmware::IStaplHost;
+
 class BudgetHost : public IStaplHost {
  public:
   explicit BudgetHost(std::string_view program) : program_(program) {}
@@ -80,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   BudgetHost host(program);
   int32_t errorLine = 0;
   int32_t exitCode = 0;
-  StaplExecute(host, action.empty() ? nullptr : action.c_str(), nullptr, &errorLine, &exitCode);
+  zor::firmware::StaplExecute(host, action.empty() ? nullptr : action.c_str(), nullptr, &errorLine,
+                              &exitCode);
   return 0;
 }
