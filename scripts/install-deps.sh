@@ -4,7 +4,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config clang-format python3
           rapidjson-dev libxml2-dev libxslt1-dev libzip-dev libpng-dev
-          libgtest-dev libgmock-dev libbenchmark-dev srecord urjtag)
+          libgtest-dev libgmock-dev libbenchmark-dev srecord urjtag
+          libaravis-dev libusb-1.0-0-dev)
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-dev)
 fi
