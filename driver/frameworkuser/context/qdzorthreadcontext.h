@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <utility>
 
 #include "platform/os/core/handle.h"
 
@@ -63,9 +65,9 @@ class QDZorThreadContext {
 // context and the one selected for its commands (which may be another).
 class CSystemZorThreadContext {
  public:
-  CSystemZorThreadContext(int64_t systemIndex, QDZorThreadContext* own)
-      : selected_(own), own_(own), systemIndex_(systemIndex) {
-    if (own != nullptr) own->SetItem(this);
+  CSystemZorThreadContext(int64_t systemIndex, std::unique_ptr<QDZorThreadContext> own)
+      : selected_(own.get()), own_(std::move(own)), systemIndex_(systemIndex) {
+    if (own_ != nullptr) own_->SetItem(this);
   }
   CSystemZorThreadContext(const CSystemZorThreadContext&) = delete;
   CSystemZorThreadContext& operator=(const CSystemZorThreadContext&) = delete;
@@ -73,18 +75,16 @@ class CSystemZorThreadContext {
 
   QDZorThreadContext* Selected() const { return selected_; }
   void SetSelected(QDZorThreadContext* context) { selected_ = context; }
-  QDZorThreadContext* Own() const { return own_; }
+  QDZorThreadContext* Own() const { return own_.get(); }
   // Hands the own context over for freeing.
-  QDZorThreadContext* ReleaseOwn() {
-    QDZorThreadContext* own = own_;
-    own_ = nullptr;
-    return own;
-  }
+  std::unique_ptr<QDZorThreadContext> ReleaseOwn() { return std::move(own_); }
+  // The host freed the own context with its thread object.
+  void ForgetOwn() { (void)own_.release(); }
   int64_t SystemIndex() const { return systemIndex_; }
 
  private:
   QDZorThreadContext* selected_;
-  QDZorThreadContext* own_;
+  std::unique_ptr<QDZorThreadContext> own_;
   os::Handle event_ = os::kNullHandle;
   uint64_t registration_ = 0;
   os::Handle device_ = os::INVALID_HANDLE_VALUE;

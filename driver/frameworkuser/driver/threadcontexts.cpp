@@ -95,14 +95,15 @@ QDZorThreadContext* QDDeviceDriver::GetSystemThreadContext(QDDriverThreadContext
   const QDDriverThreadContext::CommandState saved = ctx.Command();
   ctx.Command().noOperation = 0;
   ctx.Command().checkArgs = 0;
-  QDZorThreadContext* context = nullptr;
+  std::unique_ptr<QDZorThreadContext> context;
   if (system->HostObjectId() != 0) {
     int64_t hostId = 0;
     const OperationArgs args = ThreadAllocArgs(systemIndex, &hostId);
     if (system->ThreadAlloc(args, ctx) != 1) system->QDBaseSystem::ThreadAlloc(args, ctx);
     if (hostId != 0) {
-      context = reinterpret_cast<QDZorThreadContext*>(
-          HostInternalInquire(hostId, Q_DRIVER_DATA, nullptr));
+      // The host's thread object carries the context; the item owns it until the object goes.
+      context.reset(reinterpret_cast<QDZorThreadContext*>(
+          HostInternalInquire(hostId, Q_DRIVER_DATA, nullptr)));
     }
   } else {
     const OperationArgs args = ThreadAllocArgs(systemIndex, &context);
@@ -112,9 +113,10 @@ QDZorThreadContext* QDDeviceDriver::GetSystemThreadContext(QDDriverThreadContext
   }
   ctx.Command() = saved;
   if (context == nullptr) return nullptr;
+  QDZorThreadContext* const made = context.get();
   std::lock_guard itemLock(ctx.ItemLock());
-  ctx.AddItem(std::make_unique<CSystemZorThreadContext>(systemIndex, context));
-  return context;
+  ctx.AddItem(std::make_unique<CSystemZorThreadContext>(systemIndex, std::move(context)));
+  return made;
 }
 
 QDZorThreadContext* QDDeviceDriver::FindSystemItem(QDDriverThreadContext& ctx,
@@ -136,7 +138,7 @@ void QDDeviceDriver::SetSystemThreadContext(QDDriverThreadContext& ctx, int64_t 
 
 void QDDeviceDriver::ReleaseItem(QDDriverThreadContext& ctx,
                                  std::unique_ptr<CSystemZorThreadContext> item) {
-  QDZorThreadContext* own = item->ReleaseOwn();
+  std::unique_ptr<QDZorThreadContext> own = item->ReleaseOwn();
   if (own == nullptr) return;
   const std::shared_ptr<QDBaseSystem> system =
       item->SystemIndex() != 0 ? systems_.GetAt(item->SystemIndex()) : nullptr;
@@ -144,11 +146,11 @@ void QDDeviceDriver::ReleaseItem(QDDriverThreadContext& ctx,
     OperationArgs args;
     args.Push(own->HostThreadId());
     if (system->ThreadFree(args, ctx) == 1 || system->QDBaseSystem::ThreadFree(args, ctx) == 1) {
+      (void)own.release();  // the system freed it with its thread object
       return;
     }
   }
-  // Nobody else frees it.
-  delete own;
+  // Nobody else frees it: `own` does.
 }
 
 void QDDeviceDriver::ForEachThreadContext(int64_t systemIndex) {
@@ -173,7 +175,7 @@ void QDDeviceDriver::ReleaseThreadObject(int64_t systemIndex, const void* object
     std::lock_guard itemLock(ctx->ItemLock());
     CSystemZorThreadContext* item = ctx->FindItem(systemIndex);
     if (item != nullptr) {
-      if (item->Own() == object) item->ReleaseOwn();
+      if (item->Own() == object) item->ForgetOwn();
       if (item->Selected() == object) item->SetSelected(item->Own());
     }
     if (ctx->Current() == object) ctx->SetCurrent(item != nullptr ? item->Selected() : nullptr);

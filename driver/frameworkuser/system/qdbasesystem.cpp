@@ -1,6 +1,7 @@
 #include "driver/frameworkuser/system/qdbasesystem.h"
 
 #include <array>
+#include <memory>
 
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
 
@@ -16,9 +17,9 @@ ZOR_NAMED_SYSTEM_OPERATIONS(ZOR_SYSTEM_OP_DEFINITION)
 int64_t QDBaseSystem::ThreadAllocCurrent(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t type = args.Int(0);
   if (type != kThreadObject && type != kThreadObjectAlternate) return -1;
-  auto** out = args.Pointer<QDZorThreadContext*>(3);
+  auto* out = args.Pointer<std::unique_ptr<QDZorThreadContext>>(3);
   if (out == nullptr) return -1;
-  *out = new QDZorThreadContext(ctx, args.Int(1));
+  *out = std::make_unique<QDZorThreadContext>(ctx, args.Int(1));
   return 1;
 }
 

@@ -23,7 +23,7 @@ class QDBaseSystem {
   ZOR_NAMED_SYSTEM_OPERATIONS(ZOR_SYSTEM_OP_DECLARATION)
 #undef ZOR_SYSTEM_OP_DECLARATION
 
-  // (object type, system index, init word, out QDZorThreadContext**): the
+  // (object type, system index, init word, out std::unique_ptr<QDZorThreadContext>*): the
   // calling thread's context for this system, made when it first addresses it.
   virtual int64_t ThreadAllocCurrent(const OperationArgs& args, QDDriverThreadContext& ctx);
 
