@@ -10,7 +10,8 @@ namespace zor::foundation {
 
 namespace {
 
-std::atomic<std::shared_ptr<const CRuntimeConfig>> g_config;
+// Constant-initialised like every table of the library: nothing runs before a first caller.
+constinit std::atomic<std::shared_ptr<const CRuntimeConfig>> g_config;
 CQueuedLock g_configLock;
 
 constexpr int32_t kMachineRuntimeLocation = 1;
