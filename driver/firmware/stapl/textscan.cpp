@@ -90,12 +90,6 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  const int upper = std::toupper(static_cast<unsigned char>(c));
-  return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : -1;
-}
-
 }  // namespace staplText
 
 }  // namespace zor::firmware

@@ -6,12 +6,6 @@
 
 namespace zor::isc {
 
-int IscHexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  const int upper = std::toupper(static_cast<unsigned char>(c));
-  return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : -1;
-}
-
 int64_t InputFileReadInteger(IscInputFile& record) {
   InputFileNextToken(record, kIscTokenSkipSpace);
   bool negative = InputFileTokenIsChar(record, '-');
