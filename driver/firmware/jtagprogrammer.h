@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <string>
 
 #include "driver/foundation/zorstringascii.h"
 
@@ -37,6 +38,20 @@ class CJtagProgrammer {
   // Called by the IEEE 1532 engine after each action and instruction.
   void ProgressTick();
 
+  // Programs the chain from one ISC data file with the action "program": discovers the devices,
+  // finds each IDCODE in the chain description file and runs the IEEE 1532 engine on one command
+  // line per device. 0 success; 1 failure; 2 no description file; 3 a hundred devices or more.
+  // Relative paths stand in the BSDL and firmware folders.
+  int Program(const char* descriptionPath, const char* dataPath, ProgressWindow window);
+  int Run(const char* descriptionPath, const char* dataPath, ProgressWindow window);
+  // The discovery scripts through the STAPL player: 0 on success, 1 on failure.
+  int CountDevices(uint8_t& count);
+  // The IDCODE of the device that command line deviceNumber describes (0 without one).
+  int ReadIdCodes(uint8_t deviceNumber, uint32_t& idcode);
+  // Writes the ISC file patched with the ".inf" patch into the temporary file; 1 when a file
+  // cannot be opened or written.
+  int ApplyPatchFile(const char* iscPath, const char* tempPath, const char* patchPath);
+
   FILE* descriptionFile_ = nullptr;
   FILE* iscFile_ = nullptr;
   // Engine command text, one device a line, ended by the first empty line.
@@ -50,6 +65,11 @@ class CJtagProgrammer {
   uint32_t failure_ = 0;
   ProgressWindow progressWindow_;
   uint32_t progressCounter_ = 0;
+
+ private:
+  int RunChain(const std::string& description, const std::string& callerData,
+               const std::string& tempPath, bool& madeTemp);
+  int RunEngine();
 };
 
 // The port of the board being programmed; null when none exists.

@@ -8,7 +8,8 @@
 
 namespace boardsim {
 
-Board::Board(const BoardConfig& config) : config_(config), capabilities_(config.capabilities) {
+Board::Board(const BoardConfig& config)
+    : config_(config), capabilities_(config.capabilities), grabModule_(config.firmwareCode) {
   const uint32_t serial = SerialNumber();
   std::memcpy(io_ + zor::kernel::kIoSerialNumberAddress, &serial, sizeof(serial));
   clock_ = std::thread([this] { ClockLoop(); });

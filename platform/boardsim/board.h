@@ -15,6 +15,7 @@
 #include "platform/boardsim/boardstate.h"
 #include "platform/boardsim/deviceevents.h"
 #include "platform/boardsim/faults.h"
+#include "platform/boardsim/jtag/simgrabmodule.h"
 #include "platform/boardsim/jtag/simjtagchain.h"
 #include "platform/boardsim/logmemory.h"
 #include "platform/os/device/device.h"
@@ -67,6 +68,9 @@ class Board {
   virtual void DropEvent(uint64_t type);
   virtual size_t PendingEventWaits(uint64_t type);
   virtual CSimJtagChain& JtagChain();
+  // The grab module behind the JTAG register: its firmware code and update flag fill the
+  // information block of each system allocation.
+  virtual CSimGrabModule& GrabModule();
 
  private:
   struct Call {
@@ -169,7 +173,7 @@ class Board {
   Clock::time_point started_ = Clock::now();
   uint8_t io_[kIoSpaceSize] = {};
   LogMemory log_;
-  CSimJtagChain jtag_;
+  CSimGrabModule grabModule_;
   DeviceEventHub events_;
   std::vector<std::shared_ptr<os::IoRequest>> stalled_;
   std::map<uint64_t, SystemState> systems_;

@@ -27,11 +27,13 @@ void Board::SysAlloc(Call& call) {
   // Information block: firmware code, revision, the JTAG register, the update
   // flag and the serial number text.
   std::memset(r.info, 0, sizeof(r.info));
-  std::memcpy(r.info + 0, &config_.firmwareCode, 4);
+  const uint32_t code = grabModule_.FirmwareCode();
+  std::memcpy(r.info + 0, &code, 4);
   std::memcpy(r.info + 4, &config_.revision, 4);
-  const uint64_t jtag =
-      reinterpret_cast<uint64_t>(static_cast<zor::jtag::IJtagRegisterAccess*>(&jtag_));
+  const uint64_t jtag = reinterpret_cast<uint64_t>(
+      static_cast<zor::jtag::IJtagRegisterAccess*>(&grabModule_.Chain()));
   std::memcpy(r.info + 8, &jtag, 8);
+  r.info[24] = grabModule_.UpdateFlag();
   std::snprintf(reinterpret_cast<char*>(r.info + zor::kernel::kSysInfoTextOffset),
                 zor::kernel::kSysInfoSize - zor::kernel::kSysInfoTextOffset, "%u", SerialNumber());
 }

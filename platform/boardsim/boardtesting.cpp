@@ -117,6 +117,8 @@ size_t Board::PendingEventWaits(uint64_t type) {
   return events_.PendingWaits(type);
 }
 
-CSimJtagChain& Board::JtagChain() { return jtag_; }
+CSimJtagChain& Board::JtagChain() { return grabModule_.Chain(); }
+
+CSimGrabModule& Board::GrabModule() { return grabModule_; }
 
 }  // namespace boardsim

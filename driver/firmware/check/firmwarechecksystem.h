@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/foundation/error.h"
-
 namespace zor::firmware {
 
 class CBoardJtagPort;
@@ -17,12 +15,11 @@ class IFirmwareCheckSystem {
 
   // The board's capability word (bit 17 four-decoder variant, bit 18 standard variant, bit 19
   // MPEG-4 encoder), the grab module's packed firmware date and the update-needed flag byte, as the
-  // board information block gives them. RefreshBoardInformation reads the block again (after an
-  // update the module reports the programmed file's code).
+  // board information block gave them. After programming, the check knows the module's new code
+  // itself.
   virtual uint32_t CapabilityWord() const = 0;
   virtual uint32_t FirmwareCode() const = 0;
   virtual uint8_t FirmwareUpdateFlag() const = 0;
-  virtual bool RefreshBoardInformation(foundation::CError& error) = 0;
 
   // The address of the board's JTAG control register, and the port in use while a run lasts.
   virtual uint64_t JtagRegisterAddress() const = 0;

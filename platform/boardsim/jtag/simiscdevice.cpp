@@ -69,10 +69,18 @@ void CSimIscDevice::UpdateDr(const CShiftRegister& reg) {
   }
 }
 
+void CSimIscDevice::WriteWord(int word, uint64_t value) {
+  uint8_t* cell = &cells_.at(static_cast<size_t>(word) * memory_.wordBits);
+  for (int b = 0; b < memory_.wordBits; ++b) cell[b] = b < 64 ? (value >> b) & 1 : 1;
+}
+
 void CSimIscDevice::UpdateIr() {
   idleClocks_ = 0;
   if (Instruction() == kIscEnable) enabled_ = true;
-  if (Instruction() == kIscDisable) enabled_ = false;
+  if (Instruction() == kIscDisable && enabled_) {
+    enabled_ = false;
+    if (leaveIsc_) leaveIsc_();
+  }
 }
 
 void CSimIscDevice::IdleClock() {

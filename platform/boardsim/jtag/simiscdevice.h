@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -42,6 +43,10 @@ class CSimIscDevice : public CSimJtagDevice {
   // The low 64 bits of a word as read back.
   uint64_t ReadWord(int word) const;
   void SetStuckBit(std::optional<SimStuckBit> stuck) { stuck_ = stuck; }
+  // Stores a word as a factory would, without the erase that programming needs.
+  void WriteWord(int word, uint64_t value);
+  // Called when ISC_DISABLE takes the device out of ISC mode.
+  void SetLeaveIscHandler(std::function<void()> handler) { leaveIsc_ = std::move(handler); }
 
  protected:
   std::vector<uint8_t> CaptureDr() override;
@@ -59,6 +64,7 @@ class CSimIscDevice : public CSimJtagDevice {
   bool enabled_ = false;
   uint64_t address_ = 0;
   int idleClocks_ = 0;
+  std::function<void()> leaveIsc_;
 };
 
 }  // namespace boardsim

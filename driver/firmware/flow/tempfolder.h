@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+namespace zor::firmware {
+
+// The temporary folder ("TEMP", else the system's) followed by one "/", where the programming
+// flow writes its patched data file.
+std::string GetTempFolderAscii();
+
+}  // namespace zor::firmware

@@ -1,0 +1,136 @@
+#include "driver/frameworkuser/genicam/featurebrowser/genicampollingnodes.h"
+
+#include <algorithm>
+
+#include "platform/host/hostservices.h"
+#include "platform/os/sync/event.h"
+#include "platform/os/sync/wait.h"
+
+namespace zor::genicam {
+namespace {
+
+constexpr QID kThreadOwner = 0x7F000003;
+constexpr QINT64 kThreadPriority = 1019;
+constexpr QINT64 kThreadPriorityValue = 7;
+constexpr QINT64 kEnterThreadContext = 219;
+constexpr QINT64 kLeaveThreadContext = 220;
+
+}  // namespace
+
+GenICamPollingNodes::GenICamPollingNodes() : stopEvent_(os::CreateEvent(true, false)) {}
+
+GenICamPollingNodes::GenICamPollingNodes(GenApi::INodeMap* nodeMap) : GenICamPollingNodes() {
+  if (nodeMap != nullptr) nodeMaps_.insert(nodeMap);
+}
+
+GenICamPollingNodes::~GenICamPollingNodes() {
+  Stop();
+  {
+    std::lock_guard<os::CriticalSection> hold(lock_);
+    nodeMaps_.clear();
+  }
+  os::CloseHandle(stopEvent_);
+}
+
+void GenICamPollingNodes::Add(GenApi::INodeMap* nodeMap) {
+  if (nodeMap == nullptr) return;
+  std::lock_guard<os::CriticalSection> hold(lock_);
+  nodeMaps_.insert(nodeMap);
+}
+
+size_t GenICamPollingNodes::Remove(GenApi::INodeMap* nodeMap) {
+  std::lock_guard<os::CriticalSection> hold(lock_);
+  nodeMaps_.erase(nodeMap);
+  return nodeMaps_.size();
+}
+
+bool GenICamPollingNodes::Contains(GenApi::INodeMap* nodeMap) const {
+  std::lock_guard<os::CriticalSection> hold(lock_);
+  return nodeMaps_.count(nodeMap) != 0;
+}
+
+bool GenICamPollingNodes::IsRunning() const {
+  std::lock_guard<std::mutex> hold(control_);
+  return thread_ != 0;
+}
+
+int64_t GenICamPollingNodes::ShortestPollingTime() {
+  int64_t shortest = 0;
+  std::lock_guard<os::CriticalSection> hold(lock_);
+  for (GenApi::INodeMap* nodeMap : nodeMaps_) {
+    GenApi::node_vector nodes;
+    nodeMap->GetNodes(nodes);
+    for (GenApi::INode* node : nodes) {
+      try {
+        if (node == nullptr || node->GetAccessMode() == GenApi::NI) continue;
+        const int64_t pollingTime = node->GetPollingTime();
+        if (pollingTime == 0 || pollingTime == -1) continue;
+        if (shortest == 0 || pollingTime < shortest) shortest = pollingTime;
+      } catch (const GenICam::GenericException&) {
+        // Only this node is left out: one broken reference in a device file must not
+        // switch polling off for every node and map scanned after it.
+      }
+    }
+  }
+  return shortest;
+}
+
+void GenICamPollingNodes::Start() {
+  std::lock_guard<std::mutex> hold(control_);
+  EndThread();
+  os::ResetEvent(stopEvent_);
+
+  const int64_t shortest = ShortestPollingTime();
+  if (shortest == 0) return;
+  periodMs_ = std::max(shortest, kMinimumPeriodMs);
+  thread_ = HostThrAlloc(kThreadOwner, Q_THREAD, Q_DEFAULT, &GenICamPollingNodes::ThreadProc, this,
+                         nullptr);
+  if (thread_ == 0) {
+    periodMs_ = 0;
+    return;
+  }
+  HostThrControl(thread_, kThreadPriority, kThreadPriorityValue);
+}
+
+void GenICamPollingNodes::Stop() {
+  std::lock_guard<std::mutex> hold(control_);
+  EndThread();
+}
+
+void GenICamPollingNodes::EndThread() {
+  if (thread_ != 0) {
+    os::SetEvent(stopEvent_);
+    HostThrWait(thread_, Q_THREAD_WAIT, nullptr);
+    HostThrFree(thread_);
+    thread_ = 0;
+  }
+  periodMs_ = 0;
+}
+
+QUINT32 GenICamPollingNodes::ThreadProc(void* polling) {
+  QINT64 context = 0;
+  HostInternalInquire(0, kEnterThreadContext, &context);
+  const QUINT32 result = static_cast<GenICamPollingNodes*>(polling)->PollLoop();
+  HostInternalControl(0, kLeaveThreadContext, context);
+  return result;
+}
+
+QUINT32 GenICamPollingNodes::PollLoop() {
+  const int64_t period = periodMs_;
+  const auto waitMs = static_cast<uint32_t>(std::min<int64_t>(period, os::INFINITE - 1));
+  for (;;) {
+    if (os::WaitForSingleObject(stopEvent_, waitMs) != os::WAIT_TIMEOUT) {
+      return 0;
+    }
+    std::lock_guard<os::CriticalSection> hold(lock_);
+    for (GenApi::INodeMap* nodeMap : nodeMaps_) {
+      try {
+        nodeMap->Poll(period);
+      } catch (const GenICam::GenericException&) {
+        // One map's failing node must not stop the polling of the others.
+      }
+    }
+  }
+}
+
+}  // namespace zor::genicam

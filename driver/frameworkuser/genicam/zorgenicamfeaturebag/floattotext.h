@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+namespace zor::genicam {
+
+// The shortest general-notation text (6 to 18 significant digits) that reads back as the
+// same double.
+std::string FloatToText(double value);
+
+}  // namespace zor::genicam

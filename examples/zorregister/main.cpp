@@ -1,0 +1,58 @@
+// zorregister: writes one text value into the registry, as an installer does.
+//   zorregister <key> <value name> <text>
+// The key starts with its hive, e.g. HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn.
+// The registry is the one under ZOR_REGISTRY_ROOT, which the driver reads too.
+#include <cstdio>
+#include <string>
+
+#include "platform/os/core/error.h"
+#include "platform/os/registry/registry.h"
+#include "platform/os/text/convert.h"
+
+namespace {
+
+bool FindHive(const std::wstring& name, os::Handle& hive) {
+  if (name == L"HKEY_LOCAL_MACHINE") {
+    hive = os::HKEY_LOCAL_MACHINE;
+  } else if (name == L"HKEY_CURRENT_USER") {
+    hive = os::HKEY_CURRENT_USER;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: %s <key> <value name> <text>\n", argv[0]);
+    return 2;
+  }
+  const std::wstring key = os::Utf8ToWide(argv[1]);
+  const size_t slash = key.find(L'\\');
+  os::Handle hive = os::kNullHandle;
+  if (slash == std::wstring::npos || !FindHive(key.substr(0, slash), hive)) {
+    std::fprintf(stderr,
+                 "%s: the key must start with HKEY_LOCAL_MACHINE\\ or HKEY_CURRENT_USER\\\n",
+                 argv[0]);
+    return 2;
+  }
+  os::Handle opened = os::kNullHandle;
+  uint32_t result =
+      os::RegCreateKey(hive, key.substr(slash + 1).c_str(), os::REG_OPTION_NON_VOLATILE,
+                       os::KEY_ALL_ACCESS, &opened, nullptr);
+  if (result == os::ERROR_SUCCESS) {
+    const std::wstring name = os::Utf8ToWide(argv[2]);
+    const std::wstring text = os::Utf8ToWide(argv[3]);
+    result = os::RegSetValue(opened, name.c_str(), os::REG_SZ, text.c_str(),
+                             static_cast<uint32_t>((text.size() + 1) * sizeof(wchar_t)));
+    os::RegCloseKey(opened);
+  }
+  if (result != os::ERROR_SUCCESS) {
+    std::fprintf(stderr, "%s: %s\n", argv[0],
+                 os::WideToUtf8(os::FormatErrorMessage(result)).c_str());
+    return 1;
+  }
+  return 0;
+}

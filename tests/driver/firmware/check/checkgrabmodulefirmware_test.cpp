@@ -1,0 +1,309 @@
+#include "driver/firmware/check/checkgrabmodulefirmware.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/foundation/registrykey.h"
+#include "platform/boardsim/board.h"
+#include "platform/host/hostservices.h"
+#include "platform/os/core/error.h"
+#include "platform/os/power/security.h"
+#include "platform/os/process/environment.h"
+#include "platform/os/sync/named_mutex.h"
+#include "platform/os/sync/wait.h"
+#include "platform/os/ui/message_box.h"
+#include "tests/driver/firmware/check/simfirmwaresystem.h"
+#include "tests/driver/firmware/support/firmwarefolder.h"
+
+namespace {
+
+using firmwaretest::SimFirmwareSystem;
+using zor::firmware::CheckGrabModuleFirmware;
+using zor::foundation::CError;
+using zor::foundation::CRegistryKey;
+namespace fs = std::filesystem;
+
+constexpr uint64_t kStandard = 1u << 18;
+constexpr uint64_t kFourDecodersMpeg4 = (1u << 17) | (1u << 19);
+constexpr uint32_t kStandardFileCode = 0xAB301015;  // DravionLyn.firmware, 2026-11-30 10:15
+constexpr uint32_t kOldCode = 0x6A010000;           // 2006-10-01: older than every file
+constexpr uint64_t kAtAllocation = 0x10000000;
+constexpr wchar_t kUpdateMutex[] = L"VelantFirmwareUpdateMutex";
+
+struct Box {
+  std::wstring text;
+  std::wstring caption;
+  uint32_t style;
+};
+
+class FirmwareCheck : public testing::Test {
+ protected:
+  void SetUp() override {
+    os::SetMessageBoxAnswer(
+        [this](const std::wstring& text, const std::wstring& caption, uint32_t style) {
+          boxes_.push_back({text, caption, style});
+          switch (style & 0xF) {
+            case os::MB_OKCANCEL:
+              return agree_ ? os::IDOK : os::IDCANCEL;
+            case os::MB_YESNO:
+              return agree_ ? os::IDYES : os::IDNO;
+            default:
+              return os::IDOK;
+          }
+        });
+    // The tests stay in their process unless they ask for the shutdown.
+    firmwaretest::SetBoardDword(L"EnableRebootOnFirmwareUpdate", 0);
+    firmwaretest::SetFirmwareNeedReboot(0);
+    HostAppControl(0x10000000, 0x40000000, 0);
+    board_ = std::make_unique<boardsim::Board>(boardsim::BoardConfig{});
+    board_->SetCapabilities(kStandard);
+    board_->GrabModule().SetFirmwareCode(kOldCode);
+  }
+
+  void TearDown() override {
+    os::SetMessageBoxAnswer({});
+    os::SetShutdownRefusal(os::ERROR_SUCCESS);
+  }
+
+  CError Check(uint64_t flags = kAtAllocation) {
+    SimFirmwareSystem system(*board_);
+    CError error;
+    CheckGrabModuleFirmware(system, flags, error);
+    return error;
+  }
+
+  static void ExpectError(const CError& error, uint64_t code, uint64_t subCode) {
+    EXPECT_EQ(error.errorSet, 1);
+    EXPECT_EQ(error.code, code);
+    EXPECT_EQ(error.subCode, subCode);
+  }
+
+  static bool UpdateMutexExists() {
+    const os::Handle mutex = os::OpenMutex(kUpdateMutex);
+    if (mutex != os::kNullHandle) os::CloseHandle(mutex);
+    return mutex != os::kNullHandle;
+  }
+
+  bool FlashHolds(const std::string& file) {
+    const std::vector<uint32_t> words = firmwaretest::DataWords(folder_.Path() + "/" + file);
+    for (size_t w = 0; w < words.size(); ++w) {
+      if (board_->GrabModule().Flash().ReadWord(static_cast<int>(w)) != words[w]) return false;
+    }
+    return !words.empty();
+  }
+
+  bool Shown(const std::wstring& start) const {
+    for (const Box& box : boxes_) {
+      if (box.text.rfind(start, 0) == 0) return true;
+    }
+    return false;
+  }
+
+  firmwaretest::FirmwareFolder folder_;
+  std::unique_ptr<boardsim::Board> board_;
+  std::vector<Box> boxes_;
+  bool agree_ = true;
+};
+
+TEST_F(FirmwareCheck, AnUpToDateModuleIsLeftAlone) {
+  board_->GrabModule().SetFirmwareCode(kStandardFileCode);
+  const CError error = Check();
+  EXPECT_EQ(error.errorSet, 0);
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_FALSE(UpdateMutexExists());
+  EXPECT_EQ(board_->GrabModule().Flash().ReadWord(1), 0xFFFFFFFFu);
+}
+
+TEST_F(FirmwareCheck, AnOlderModuleIsProgrammedAndThenUpToDate) {
+  const CError error = Check();
+  EXPECT_EQ(error.errorSet, 0);
+  EXPECT_TRUE(FlashHolds("DravionLyn.firmware"));
+  EXPECT_EQ(board_->GrabModule().FirmwareCode(), kStandardFileCode);
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[0].caption, L"Velant DravionLyn Grab Module Firmware Update");
+  EXPECT_EQ(boxes_[0].style, os::MB_OKCANCEL | os::MB_ICONWARNING | os::MB_SYSTEMMODAL);
+  EXPECT_TRUE(Shown(L"Finished updating Velant DravionLyn firmware."));
+  EXPECT_FALSE(UpdateMutexExists());
+  // A second allocation finds the module up to date.
+  boxes_.clear();
+  EXPECT_EQ(Check().errorSet, 0);
+  EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(FirmwareCheck, ASuccessfulUpdateShutsDownAndEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  firmwaretest::SetBoardDword(L"EnableRebootOnFirmwareUpdate", 1);
+  firmwaretest::SetBoardDword(L"FirmwareShutdownWaitTimeInSec", 7);
+  EXPECT_EXIT(
+      {
+        SimFirmwareSystem system(*board_);
+        system.onRunEnd = [this] {
+          fprintf(stderr, "module code %08X\n", board_->GrabModule().FirmwareCode());
+        };
+        CError error;
+        CheckGrabModuleFirmware(system, kAtAllocation, error);
+        fprintf(stderr, "check returned\n");
+      },
+      testing::ExitedWithCode(0),
+      "module code AB301015(.|\n)*Finished updating(.|\n)*shutdown requested in 7 s");
+  CRegistryKey mark(9, L"", false);
+  int32_t pending = 0;
+  EXPECT_TRUE(mark.ReadDword(L"FWNeedReboot", pending));
+  EXPECT_EQ(pending, 1);
+}
+
+TEST_F(FirmwareCheck, ARefusedShutdownIsReported) {
+  firmwaretest::SetBoardDword(L"EnableRebootOnFirmwareUpdate", 1);
+  os::SetShutdownRefusal(os::ERROR_ACCESS_DENIED);
+  ExpectError(Check(), 4402, 4);
+  EXPECT_TRUE(FlashHolds("DravionLyn.firmware"));
+  ASSERT_FALSE(boxes_.empty());
+  EXPECT_EQ(boxes_.back().caption, L"Velant DravionLyn Firmware Update");
+  EXPECT_EQ(boxes_.back().style, os::MB_OK);
+  EXPECT_FALSE(UpdateMutexExists());
+}
+
+TEST_F(FirmwareCheck, TheUserMayDecline) {
+  agree_ = false;
+  ExpectError(Check(), 4401, 2);
+  EXPECT_EQ(board_->GrabModule().Flash().ReadWord(1), 0xFFFFFFFFu);
+  EXPECT_FALSE(UpdateMutexExists());
+  // Without the question the update starts at once.
+  firmwaretest::SetBoardDword(L"EnableFirmwareUpdatePopup1", 0);
+  firmwaretest::SetBoardDword(L"EnableFirmwareUpdatePopup2", 0);
+  boxes_.clear();
+  EXPECT_EQ(Check().errorSet, 0);
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_TRUE(FlashHolds("DravionLyn.firmware"));
+}
+
+TEST_F(FirmwareCheck, AnInstalledOrRunningUpdaterTakesOver) {
+  // ZOR_PATH/../../tools holds the updater; the folder's name would trouble a shell.
+  const fs::path root = fs::path(folder_.Temp()) / "zor install; touch hacked";
+  fs::create_directories(root / "lib" / "x64");
+  fs::create_directories(root / "tools");
+  const fs::path updater = root / "tools" / "FirmwareUpdater.exe";
+  const fs::path marker = root / "tools" / "started";
+  {
+    std::ofstream script(updater);
+    script << "#!/bin/sh\necho started > \"$(dirname \"$0\")/started\"\n";
+  }
+  fs::permissions(updater, fs::perms::owner_all);
+  os::SetEnvironmentVariable(L"ZOR_PATH", (root / "lib" / "x64").wstring().c_str());
+
+  ExpectError(Check(), 4401, 2);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].style & 0xF, os::MB_YESNO);
+  for (int i = 0; i < 500 && !fs::exists(marker); ++i) os::Sleep(10);
+  EXPECT_TRUE(fs::exists(marker));
+  EXPECT_FALSE(fs::exists(fs::current_path() / "hacked"));
+  EXPECT_EQ(board_->GrabModule().Flash().ReadWord(1), 0xFFFFFFFFu);
+
+  // A running updater holds its mutex: nothing is asked.
+  const os::Handle running = os::CreateMutex(false, L"velantimaging.FirmwareUpdaterStarted");
+  boxes_.clear();
+  ExpectError(Check(), 4401, 2);
+  EXPECT_TRUE(boxes_.empty());
+  os::CloseHandle(running);
+  os::SetEnvironmentVariable(L"ZOR_PATH", nullptr);
+}
+
+TEST_F(FirmwareCheck, ReportOnlyRecordsTheMismatch) {
+  ExpectError(Check(0x30000000), 4351, 1);
+  EXPECT_TRUE(boxes_.empty());
+  board_->GrabModule().SetFirmwareCode(kStandardFileCode);
+  EXPECT_EQ(Check(0x30000000).errorSet, 0);
+  // Neither comparing nor forcing: nothing happens.
+  board_->GrabModule().SetFirmwareCode(kOldCode);
+  EXPECT_EQ(Check(0).errorSet, 0);
+  EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(FirmwareCheck, APendingShutdownBlocksTheUpdateAndFreesTheMutex) {
+  firmwaretest::SetFirmwareNeedReboot(1);
+  ExpectError(Check(), 4305, 4);
+  EXPECT_FALSE(UpdateMutexExists());
+  EXPECT_EQ(board_->GrabModule().Flash().ReadWord(1), 0xFFFFFFFFu);
+  firmwaretest::SetFirmwareNeedReboot(0);
+}
+
+TEST_F(FirmwareCheck, NoFirmwareFolder) {
+  firmwaretest::RemoveBoardValue(L"FirmwarePath");
+  // The comparison cannot tell; a forced update stops at the folder.
+  EXPECT_EQ(Check().errorSet, 0);
+  ExpectError(Check(1), 4402, 1);
+  EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(FirmwareCheck, AStuckBitFailsWithoutShutdown) {
+  firmwaretest::SetBoardDword(L"EnableRebootOnFirmwareUpdate", 1);
+  board_->GrabModule().Flash().SetStuckBit(boardsim::SimStuckBit{1, 1, true});
+  ExpectError(Check(), 4401, 1);
+  EXPECT_TRUE(os::RecordedShutdownRequests().empty());
+  EXPECT_FALSE(Shown(L"Finished"));
+  EXPECT_FALSE(UpdateMutexExists());
+}
+
+TEST_F(FirmwareCheck, AnUnreachableChainIsAFailureWithOrWithoutDialogs) {
+  firmwaretest::SetBoardDword(L"EnableRebootOnFirmwareUpdate", 1);
+  board_->JtagChain().SetTdoStuck(false);
+  // With dialogs the user learns why, and no shutdown follows.
+  ExpectError(Check(), 4401, 4);
+  EXPECT_TRUE(Shown(L"Could not access FLASH or EEPROM make sure Jumper is present."));
+  EXPECT_TRUE(os::RecordedShutdownRequests().empty());
+
+  HostAppControl(0x10000000, 0x40000000, 1);
+  boxes_.clear();
+  ExpectError(Check(), 4401, 4);
+  ASSERT_EQ(boxes_.size(), 1u);  // only the question
+  // A data file that cannot be read: forced, as the comparison would not start an update.
+  fs::remove(folder_.Path() + "/DravionLyn.firmware");
+  ExpectError(Check(1), 4401, 3);
+  HostAppControl(0x10000000, 0x40000000, 0);
+  boxes_.clear();
+  ExpectError(Check(1), 4401, 3);
+  EXPECT_TRUE(Shown(L"Could not update FPGA, invalid file or file not found."));
+  EXPECT_TRUE(os::RecordedShutdownRequests().empty());
+}
+
+TEST_F(FirmwareCheck, AMissingDescriptionFile) {
+  fs::remove(folder_.Bsdl() + "/jtag_file.inf");
+  ExpectError(Check(), 4401, 3);
+  EXPECT_FALSE(UpdateMutexExists());
+}
+
+TEST_F(FirmwareCheck, ANullJtagRegisterIsAFailure) {
+  SimFirmwareSystem system(*board_);
+  system.SetJtagRegisterAddress(0);
+  CError error;
+  CheckGrabModuleFirmware(system, kAtAllocation, error);
+  ExpectError(error, 4401, 1);
+  EXPECT_FALSE(Shown(L"Finished"));
+  EXPECT_EQ(system.portsSet, 0);
+}
+
+TEST_F(FirmwareCheck, OldMpeg4Firmware) {
+  board_->SetCapabilities(kFourDecodersMpeg4);
+  agree_ = false;
+  ExpectError(Check(), 4401, 2);
+  // Once programmed, the module runs the file's firmware, whatever it ran before.
+  agree_ = true;
+  boxes_.clear();
+  EXPECT_EQ(Check().errorSet, 0);
+  EXPECT_TRUE(FlashHolds("DravionLyn4VDMpeg4.firmware"));
+  EXPECT_TRUE(Shown(L"Finished"));
+}
+
+TEST_F(FirmwareCheck, TheUpdateFlagAsksForAnUpdateOfAnyVariant) {
+  board_->SetCapabilities(1u << 17);
+  EXPECT_EQ(Check().errorSet, 0);
+  board_->GrabModule().SetUpdateFlag(1);
+  ExpectError(Check(0x30000000), 4351, 1);
+}
+
+}  // namespace

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/firmware/boardjtagport.h"
+#include "platform/boardsim/jtag/simgrabmodule.h"
+#include "platform/boardsim/jtag/simiscdevice.h"
+#include "platform/boardsim/jtag/simjtagchain.h"
+#include "tests/driver/firmware/support/firmwarefolder.h"
+
+namespace {
+
+using boardsim::CSimGrabModule;
+using boardsim::CSimIscDevice;
+using boardsim::CSimJtagChain;
+using boardsim::CSimJtagDevice;
+using firmwaretest::FirmwareFolder;
+using zor::firmware::CBoardJtagPort;
+namespace fs = std::filesystem;
+
+std::unique_ptr<CSimJtagDevice> Bypassed(int irLength, std::optional<uint32_t> idcode) {
+  boardsim::SimJtagDeviceConfig config;
+  config.irLength = irLength;
+  config.idcode = idcode;
+  return std::make_unique<CSimJtagDevice>(config);
+}
+
+std::unique_ptr<CSimIscDevice> Flash() {
+  boardsim::SimJtagDeviceConfig config;
+  config.irLength = 8;
+  config.idcode = CSimGrabModule::kFlashIdcode;
+  config.boundaryLength = 4;
+  return std::make_unique<CSimIscDevice>(config,
+                                         boardsim::SimIscMemoryConfig{CSimGrabModule::kFlashWords});
+}
+
+// The description file of the firmware folder with lines for the extra test devices.
+const char kExtraDevices[] =
+    "[0x1234567f] -i 4 *\n"
+    "[0x0abcdef1] -i 5 -x ignored *\n"
+    "[0x00000000] -i 3\n";
+
+class ProgrammingFlow : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_.Write("bsdl_1532/test.inf",
+                  firmwaretest::ReadFile(folder_.Bsdl() + "/jtag_file.inf") + kExtraDevices);
+  }
+
+  int Program(CSimJtagChain& chain, const std::string& description = "test.inf",
+              const std::string& data = "") {
+    CBoardJtagPort port(&chain);
+    const int result = port.Program(description.c_str(), (data.empty() ? DataFile() : data).c_str(),
+                                    [this](uint32_t position) { positions_.push_back(position); });
+    for (const auto& line : port.lines_) {
+      if (line.Length() == 0) break;
+      lines_.push_back(line.CStr());
+    }
+    return result;
+  }
+
+  std::string DataFile() const { return folder_.Path() + "/DravionLyn.firmware"; }
+
+  void ExpectProgrammed(CSimIscDevice& flash) const {
+    const std::vector<uint32_t> words = firmwaretest::DataWords(DataFile());
+    ASSERT_EQ(words.size(), static_cast<size_t>(CSimGrabModule::kFlashWords));
+    for (int w = 0; w < CSimGrabModule::kFlashWords; ++w) {
+      ASSERT_EQ(flash.ReadWord(w), words[w]) << "word " << w;
+    }
+  }
+
+  FirmwareFolder folder_;
+  std::vector<std::string> lines_;
+  std::vector<uint32_t> positions_;
+};
+
+TEST_F(ProgrammingFlow, ProgramsTheFlashOnChainsOfOneToFourDevices) {
+  const std::optional<uint32_t> others[] = {0x0F8031CF, 0x1234567F, std::nullopt};
+  const int irLengths[] = {6, 4, 3};
+  for (int count = 1; count <= 4; ++count) {
+    SCOPED_TRACE(count);
+    lines_.clear();
+    CSimJtagChain chain;
+    CSimIscDevice* flash = nullptr;
+    // The flash moves along the chain; bypassed devices stand on both sides of it.
+    const int flashAt = count / 2;
+    for (int i = 0, other = 0; i < count; ++i) {
+      if (i == flashAt) {
+        auto device = Flash();
+        flash = device.get();
+        chain.AddDevice(std::move(device));
+      } else {
+        chain.AddDevice(Bypassed(irLengths[other], others[other]));
+        ++other;
+      }
+    }
+    ASSERT_EQ(Program(chain), 0);
+    ExpectProgrammed(*flash);
+    ASSERT_EQ(lines_.size(), static_cast<size_t>(count));
+    // Lines run from the device nearest TDO (the chain's last) down to D1.
+    for (int i = 0; i < count; ++i) {
+      const std::string& line = lines_[i];
+      const int device = count - 1 - i;
+      EXPECT_EQ(line.rfind("D" + std::to_string(count - i) + " ", 0), 0u) << line;
+      if (device == flashAt) {
+        EXPECT_EQ(line, "D" + std::to_string(count - i) + " -b\"dlgrabflash.bsd\" -d\"" +
+                            DataFile() + "\" -a\"program\";");
+      } else {
+        EXPECT_EQ(line.substr(line.find(' ')),
+                  " -i" + std::to_string(irLengths[device < flashAt ? device : device - 1]) + ";");
+      }
+    }
+  }
+}
+
+TEST_F(ProgrammingFlow, TheAuthoredDescriptionProgramsTheGrabModule) {
+  CSimGrabModule module(0x11111111);
+  ASSERT_EQ(Program(module.Chain(), "jtag_file.inf"), 0);
+  ExpectProgrammed(module.Flash());
+  // The FPGA loads the new image when the flash leaves ISC mode.
+  EXPECT_EQ(module.FirmwareCode(), 0xAB301015u);
+  EXPECT_FALSE(positions_.empty());
+}
+
+TEST_F(ProgrammingFlow, UnknownOrUnreachableChainsFail) {
+  CSimJtagChain unknown;
+  unknown.AddDevice(Flash());
+  unknown.AddDevice(Bypassed(4, 0x7654321F));
+  EXPECT_EQ(Program(unknown), 1);
+  EXPECT_EQ(static_cast<CSimIscDevice&>(unknown.Device(0)).ReadWord(0), 0xFFFFFFFFu);
+
+  CSimJtagChain empty;
+  EXPECT_EQ(Program(empty), 1);
+
+  CSimJtagChain hundred;
+  for (int i = 0; i < 100; ++i) hundred.AddDevice(Bypassed(2, std::nullopt));
+  EXPECT_EQ(Program(hundred), 3);
+
+  // No chain behind the connector: TDO reads 0 and counts as a hundred devices.
+  CSimJtagChain stuck;
+  stuck.AddDevice(Flash());
+  stuck.SetTdoStuck(false);
+  EXPECT_EQ(Program(stuck), 3);
+
+  CSimJtagChain chain;
+  chain.AddDevice(Flash());
+  EXPECT_EQ(Program(chain, "missing.inf"), 2);
+}
+
+TEST_F(ProgrammingFlow, AStuckMemoryBitFailsTheVerify) {
+  CSimJtagChain chain;
+  auto flash = Flash();
+  // Word 1 of the file has bit 1 clear.
+  flash->SetStuckBit(boardsim::SimStuckBit{1, 1, true});
+  chain.AddDevice(std::move(flash));
+  EXPECT_EQ(Program(chain), 1);
+}
+
+TEST_F(ProgrammingFlow, TheLaterOfTwoLinesForAnIdcodeWins) {
+  const std::string flashLine = "[0x0d1a1093] -b dlgrabflash.bsd -d * *\n";
+  const std::string wrongLine = "[0x0d1a1093] -b nosuch.bsd -d * *\n";
+  folder_.Write("bsdl_1532/twice.inf", wrongLine + flashLine);
+  folder_.Write("bsdl_1532/twice_wrong_last.inf", flashLine + wrongLine);
+  CSimJtagChain chain;
+  chain.AddDevice(Flash());
+  EXPECT_EQ(Program(chain, "twice.inf"), 0);
+  CSimJtagChain again;
+  again.AddDevice(Flash());
+  EXPECT_NE(Program(again, "twice_wrong_last.inf"), 0);
+}
+
+TEST_F(ProgrammingFlow, FileNamesEndBeforeTheLineBreak) {
+  // Windows line ends, and file names as the last tokens of their lines.
+  folder_.Write("bsdl_1532/crlf.inf", "* comment\r\n[0x0d1a1093] -d * -b dlgrabflash.bsd\r\n");
+  CSimJtagChain chain;
+  chain.AddDevice(Flash());
+  EXPECT_EQ(Program(chain, "crlf.inf"), 0);
+  ASSERT_EQ(lines_.size(), 1u);
+  EXPECT_EQ(lines_[0], "D1 -d\"" + DataFile() + "\" -a\"program\" -b\"dlgrabflash.bsd\";");
+}
+
+TEST_F(ProgrammingFlow, APatchFileProgramsATemporaryCopy) {
+  // The caller's file holds a line the engine refuses; the patch takes it out again.
+  std::string data = firmwaretest::ReadFile(DataFile());
+  data.insert(data.find("  DATA array0"), "NOT_FOR_THIS_BOARD\n");
+  folder_.Write("patched.firmware", data);
+  folder_.Write("bsdl_1532/fix.inf",
+                "[ADD]\n-- patched for the test\n[END]\n[REMOVE]\n"
+                " not_for_this_board\t\r\n[END]\n");
+  folder_.Write("bsdl_1532/patch.inf", "[0x0d1a1093] -b dlgrabflash.bsd -d fix *\n");
+  CSimJtagChain chain;
+  chain.AddDevice(Flash());
+  const std::string caller = folder_.Path() + "/patched.firmware";
+  EXPECT_EQ(Program(chain, "patch.inf", caller), 0);
+  ExpectProgrammed(static_cast<CSimIscDevice&>(chain.Device(0)));
+  ASSERT_EQ(lines_.size(), 1u);
+  EXPECT_NE(lines_[0].find("-d\"" + folder_.Temp() + "/tempisc.isc\""), std::string::npos);
+  EXPECT_FALSE(fs::exists(folder_.Temp() + "/tempisc.isc"));
+  EXPECT_EQ(firmwaretest::ReadFile(caller), data);
+
+  // Unpatched, the engine refuses the same file.
+  folder_.Write("bsdl_1532/nopatch.inf", "[0x0d1a1093] -b dlgrabflash.bsd -d * *\n");
+  CSimJtagChain unpatched;
+  unpatched.AddDevice(Flash());
+  EXPECT_EQ(Program(unpatched, "nopatch.inf", caller), 1);
+
+  // A patch file that is not there fails the run.
+  folder_.Write("bsdl_1532/badpatch.inf", "[0x0d1a1093] -b dlgrabflash.bsd -d nosuch *\n");
+  CSimJtagChain missing;
+  missing.AddDevice(Flash());
+  EXPECT_EQ(Program(missing, "badpatch.inf", caller), 1);
+  EXPECT_FALSE(fs::exists(folder_.Temp() + "/tempisc.isc"));
+}
+
+}  // namespace

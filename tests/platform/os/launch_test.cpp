@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/os/core/error.h"
+#include "platform/os/process/process_launch.h"
+#include "platform/os/sync/wait.h"
+#include "platform/os/ui/progress_bar.h"
+
+namespace os {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ProcessLaunch, StartsTheProgramItselfWithoutAShell) {
+  std::string folder = (fs::temp_directory_path() / "zorlaunch.XXXXXX").string();
+  ASSERT_NE(mkdtemp(folder.data()), nullptr);
+  // Blanks, quotes and a separator a shell would act on.
+  const fs::path odd = fs::path(folder) / "a b; touch shell'd \"x\"";
+  fs::create_directories(odd);
+  const fs::path program = odd / "program";
+  std::ofstream(program) << "#!/bin/sh\necho \"$#\" > \"$(dirname \"$0\")/ran\"\n";
+  fs::permissions(program, fs::perms::owner_all);
+  uint32_t id = 0;
+  ASSERT_TRUE(CreateProcess(program.wstring().c_str(), &id));
+  EXPECT_NE(id, 0u);
+  const fs::path ran = odd / "ran";
+  const auto written = [&ran] {
+    std::error_code missing;
+    const auto size = fs::file_size(ran, missing);
+    return !missing && size > 0;
+  };
+  for (int i = 0; i < 1000 && !written(); ++i) Sleep(10);
+  std::ifstream in(ran);
+  std::string arguments;
+  std::getline(in, arguments);
+  EXPECT_EQ(arguments, "0");
+  EXPECT_FALSE(fs::exists(fs::current_path() / "shell'd"));
+
+  EXPECT_FALSE(CreateProcess((fs::path(folder) / "missing").wstring().c_str(), nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(CreateProcess(L"", nullptr));
+  fs::remove_all(folder);
+}
+
+TEST(ProcessLaunch, ExitProcessEndsWithTheCodeAndFlushesOutput) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::fputs("written before the end", stdout);
+        std::fputs("unflushed", stderr);
+        ExitProcess(3);
+      },
+      testing::ExitedWithCode(3), "unflushed");
+}
+
+TEST(ProgressBar, DrawsTitleAndPositionsOnItsStream) {
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  {
+    ProgressBar bar(L"Updating, please wait", out);
+    bar.SetPosition(25);
+    bar.SetPosition(250);  // beyond the range: full
+    EXPECT_EQ(bar.Position(), 250u);
+  }
+  std::rewind(out);
+  std::string text;
+  for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+  std::fclose(out);
+  EXPECT_EQ(text.rfind("Updating, please wait\n", 0), 0u);
+  EXPECT_NE(text.find(std::string(10, '#') + std::string(30, '.') + "]  25%"), std::string::npos);
+  EXPECT_NE(text.find(std::string(40, '#') + "] 100%"), std::string::npos);
+  EXPECT_EQ(text.back(), '\n');
+}
+
+}  // namespace
+}  // namespace os
