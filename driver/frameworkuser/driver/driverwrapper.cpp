@@ -27,26 +27,27 @@ QDDeviceDriver* CQDDeviceDriverWrapper::GetDriver() {
   driver = driver_.load(std::memory_order_acquire);
   if (driver == nullptr) {
     bool constructionError = false;
-    driver = (factory_ != nullptr ? factory_ : MakeBoardDriver)(constructionError);
-    if (driver != nullptr && constructionError) {
-      delete driver;
-      driver = nullptr;
+    std::unique_ptr<QDDeviceDriver> made(
+        (factory_ != nullptr ? factory_ : MakeBoardDriver)(constructionError));
+    if (made != nullptr && !constructionError) {
+      owned_ = std::move(made);
+      driver = owned_.get();
+      driver_.store(driver, std::memory_order_release);
     }
-    driver_.store(driver, std::memory_order_release);
   }
   return driver;
 }
 
 void CQDDeviceDriverWrapper::ReplaceDriverForTests(DriverFactory factory) {
   CQueuedLockGuard guard(creationLock_);
-  delete driver_.exchange(nullptr, std::memory_order_acq_rel);
+  driver_.store(nullptr, std::memory_order_release);
+  owned_.reset();
   factory_ = factory;
 }
 
 CQDDeviceDriverWrapper::~CQDDeviceDriverWrapper() {
-  QDDeviceDriver* driver = driver_.load(std::memory_order_acquire);
   // A system still allocated may be in use; its driver stays.
-  if (driver != nullptr && driver->Systems().InUse() == 1) delete driver;
+  if (owned_ != nullptr && owned_->Systems().InUse() != 1) (void)owned_.release();
 }
 
 }  // namespace zor::frame
