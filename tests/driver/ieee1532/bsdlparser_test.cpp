@@ -1,7 +1,8 @@
 // Checks and defaults of the BSDL parser, on variants of the example device's file.
+#include "driver/ieee1532/bsdl/bsdlparser.h"
+
 #include <gtest/gtest.h>
 
-#include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "tests/driver/ieee1532/testsupport.h"
 
 using namespace zor::isc;

@@ -1,4 +1,6 @@
 // MCS PROM files against srecord's tools, and the bit-text conversions.
+#include "driver/ieee1532/mcs/mcsfile.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -6,7 +8,6 @@
 #include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "driver/ieee1532/engine/iscengine.h"
 #include "driver/ieee1532/mcs/bittext.h"
-#include "driver/ieee1532/mcs/mcsfile.h"
 #include "driver/ieee1532/tap/isctap.h"
 #include "platform/boardsim/jtag/chainfile.h"
 #include "tests/driver/ieee1532/enginerun.h"
