@@ -2,8 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
-#include <utility>
 
 #include "platform/os/core/handle.h"
 
@@ -47,6 +45,20 @@ class QDZorThreadContext {
   int64_t HostThreadId() const { return hostThreadId_; }
   void SetHostThreadId(int64_t id) { hostThreadId_ = id; }
 
+  // The kernel object of a thread object (0: none) and its time-out; -1 s
+  // waits without limit.
+  uint64_t KernelObjectId() const { return kernelObjectId_; }
+  void SetKernelObjectId(uint64_t id) { kernelObjectId_ = id; }
+  double TimeoutSeconds() const { return timeoutSeconds_; }
+  void SetTimeoutSeconds(double seconds) { timeoutSeconds_ = seconds; }
+  // Settings the host stores on a thread object (control types 1805, 1815, 1819).
+  int64_t Setting1805() const { return setting1805_; }
+  void SetSetting1805(int64_t value) { setting1805_ = value; }
+  int64_t Setting1815() const { return setting1815_; }
+  void SetSetting1815(int64_t value) { setting1815_ = value; }
+  int64_t Value1819() const { return value1819_; }
+  void SetValue1819(int64_t value) { value1819_ = value; }
+
  private:
   QDDriverThreadContext& owner_;
   CSystemZorThreadContext* item_ = nullptr;
@@ -59,15 +71,20 @@ class QDZorThreadContext {
   int64_t waitWord_ = 2;
   bool guardFlag_ = true;
   int64_t hostThreadId_ = 0;
+  uint64_t kernelObjectId_ = 0;
+  double timeoutSeconds_ = 20;
+  int64_t setting1805_ = 1;
+  int64_t setting1815_ = 1;
+  int64_t value1819_ = 0;
 };
 
 // One per system that a thread has addressed: the thread's own per-system
 // context and the one selected for its commands (which may be another).
 class CSystemZorThreadContext {
  public:
-  CSystemZorThreadContext(int64_t systemIndex, std::unique_ptr<QDZorThreadContext> own)
-      : selected_(own.get()), own_(std::move(own)), systemIndex_(systemIndex) {
-    if (own_ != nullptr) own_->SetItem(this);
+  CSystemZorThreadContext(int64_t systemIndex, QDZorThreadContext* own)
+      : selected_(own), own_(own), systemIndex_(systemIndex) {
+    if (own != nullptr) own->SetItem(this);
   }
   CSystemZorThreadContext(const CSystemZorThreadContext&) = delete;
   CSystemZorThreadContext& operator=(const CSystemZorThreadContext&) = delete;
@@ -75,16 +92,18 @@ class CSystemZorThreadContext {
 
   QDZorThreadContext* Selected() const { return selected_; }
   void SetSelected(QDZorThreadContext* context) { selected_ = context; }
-  QDZorThreadContext* Own() const { return own_.get(); }
+  QDZorThreadContext* Own() const { return own_; }
   // Hands the own context over for freeing.
-  std::unique_ptr<QDZorThreadContext> ReleaseOwn() { return std::move(own_); }
-  // The host freed the own context with its thread object.
-  void ForgetOwn() { (void)own_.release(); }
+  QDZorThreadContext* ReleaseOwn() {
+    QDZorThreadContext* own = own_;
+    own_ = nullptr;
+    return own;
+  }
   int64_t SystemIndex() const { return systemIndex_; }
 
  private:
   QDZorThreadContext* selected_;
-  std::unique_ptr<QDZorThreadContext> own_;
+  QDZorThreadContext* own_;
   os::Handle event_ = os::kNullHandle;
   uint64_t registration_ = 0;
   os::Handle device_ = os::INVALID_HANDLE_VALUE;

@@ -45,9 +45,9 @@ void CQDDeviceDriverWrapper::ReplaceDriverForTests(DriverFactory factory) {
   factory_ = factory;
 }
 
-CQDDeviceDriverWrapper::~CQDDeviceDriverWrapper() {
-  // A system still allocated may be in use; its driver stays.
-  if (owned_ != nullptr && owned_->Systems().InUse() != 1) (void)owned_.release();
-}
+// Runs at process exit, when the host library's per-thread state may be gone
+// already: the driver, whose release calls into the host (its log buffer, its
+// systems), stays until the process ends.
+CQDDeviceDriverWrapper::~CQDDeviceDriverWrapper() { (void)owned_.release(); }
 
 }  // namespace zor::frame

@@ -95,15 +95,14 @@ QDZorThreadContext* QDDeviceDriver::GetSystemThreadContext(QDDriverThreadContext
   const QDDriverThreadContext::CommandState saved = ctx.Command();
   ctx.Command().noOperation = 0;
   ctx.Command().checkArgs = 0;
-  std::unique_ptr<QDZorThreadContext> context;
+  QDZorThreadContext* context = nullptr;
   if (system->HostObjectId() != 0) {
     int64_t hostId = 0;
     const OperationArgs args = ThreadAllocArgs(systemIndex, &hostId);
     if (system->ThreadAlloc(args, ctx) != 1) system->QDBaseSystem::ThreadAlloc(args, ctx);
     if (hostId != 0) {
-      // The host's thread object carries the context; the item owns it until the object goes.
-      context.reset(reinterpret_cast<QDZorThreadContext*>(
-          HostInternalInquire(hostId, Q_DRIVER_DATA, nullptr)));
+      context = reinterpret_cast<QDZorThreadContext*>(
+          HostInternalInquire(hostId, Q_DRIVER_DATA, nullptr));
     }
   } else {
     const OperationArgs args = ThreadAllocArgs(systemIndex, &context);
@@ -113,10 +112,9 @@ QDZorThreadContext* QDDeviceDriver::GetSystemThreadContext(QDDriverThreadContext
   }
   ctx.Command() = saved;
   if (context == nullptr) return nullptr;
-  QDZorThreadContext* const made = context.get();
   std::lock_guard itemLock(ctx.ItemLock());
-  ctx.AddItem(std::make_unique<CSystemZorThreadContext>(systemIndex, std::move(context)));
-  return made;
+  ctx.AddItem(std::make_unique<CSystemZorThreadContext>(systemIndex, context));
+  return context;
 }
 
 QDZorThreadContext* QDDeviceDriver::FindSystemItem(QDDriverThreadContext& ctx,
@@ -138,7 +136,7 @@ void QDDeviceDriver::SetSystemThreadContext(QDDriverThreadContext& ctx, int64_t 
 
 void QDDeviceDriver::ReleaseItem(QDDriverThreadContext& ctx,
                                  std::unique_ptr<CSystemZorThreadContext> item) {
-  std::unique_ptr<QDZorThreadContext> own = item->ReleaseOwn();
+  QDZorThreadContext* own = item->ReleaseOwn();
   if (own == nullptr) return;
   const std::shared_ptr<QDBaseSystem> system =
       item->SystemIndex() != 0 ? systems_.GetAt(item->SystemIndex()) : nullptr;
@@ -146,26 +144,32 @@ void QDDeviceDriver::ReleaseItem(QDDriverThreadContext& ctx,
     OperationArgs args;
     args.Push(own->HostThreadId());
     if (system->ThreadFree(args, ctx) == 1 || system->QDBaseSystem::ThreadFree(args, ctx) == 1) {
-      (void)own.release();  // the system freed it with its thread object
       return;
     }
   }
-  // Nobody else frees it: `own` does.
+  // Nobody else frees it.
+  delete own;
 }
 
-void QDDeviceDriver::ForEachThreadContext(int64_t systemIndex) {
+std::vector<QDZorThreadContext*> QDDeviceDriver::DetachThreadContexts(int64_t systemIndex) {
+  std::vector<QDZorThreadContext*> detached;
   std::lock_guard lock(GlobalDriverLock());
   for (auto& [threadId, ctx] : threadContexts_) {
-    std::unique_ptr<CSystemZorThreadContext> item;
-    {
-      std::lock_guard itemLock(ctx->ItemLock());
-      item = ctx->RemoveItem(systemIndex);
-      if (item == nullptr) continue;
-      const QDZorThreadContext* current = ctx->Current();
-      if (current == item->Own() || current == item->Selected()) ctx->SetCurrent(nullptr);
-    }
-    ReleaseItem(*ctx, std::move(item));
+    std::lock_guard itemLock(ctx->ItemLock());
+    std::unique_ptr<CSystemZorThreadContext> item = ctx->RemoveItem(systemIndex);
+    if (item == nullptr) continue;
+    const QDZorThreadContext* current = ctx->Current();
+    if (current == item->Own() || current == item->Selected()) ctx->SetCurrent(nullptr);
+    if (QDZorThreadContext* own = item->ReleaseOwn()) detached.push_back(own);
   }
+  return detached;
+}
+
+QDDriverThreadContext* QDDeviceDriver::CallingThreadContext() const {
+  if (QDDriverThreadContext* ctx = CachedFor(this)) return ctx;
+  std::lock_guard lock(GlobalDriverLock());
+  auto it = threadContexts_.find(os::GetCurrentThreadId());
+  return it != threadContexts_.end() ? it->second.get() : nullptr;
 }
 
 void QDDeviceDriver::ReleaseThreadObject(int64_t systemIndex, const void* object) {
@@ -175,7 +179,7 @@ void QDDeviceDriver::ReleaseThreadObject(int64_t systemIndex, const void* object
     std::lock_guard itemLock(ctx->ItemLock());
     CSystemZorThreadContext* item = ctx->FindItem(systemIndex);
     if (item != nullptr) {
-      if (item->Own() == object) item->ForgetOwn();
+      if (item->Own() == object) item->ReleaseOwn();
       if (item->Selected() == object) item->SetSelected(item->Own());
     }
     if (ctx->Current() == object) ctx->SetCurrent(item != nullptr ? item->Selected() : nullptr);

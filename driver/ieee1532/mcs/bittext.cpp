@@ -84,6 +84,8 @@ std::string IscPinLettersToBits(const std::string& letters) {
 
 uint64_t IscBitsToNumber(const std::string& bits) {
   uint64_t value = 0;
+  // More digits than the value holds would drop the high ones without a word.
+  if (bits.size() > 64) IscReportf(kIscError, false, nullptr, "bin2long(%s)", bits.c_str());
   for (char c : bits) {
     if (c != '0' && c != '1') IscReportf(kIscError, false, nullptr, "bin2long(%s)", bits.c_str());
     value = value * 2 + static_cast<uint64_t>(c - '0');
