@@ -81,11 +81,10 @@ genicam::GenICamSystemFacts QDGeniCamDeviceSystem::ControlFacts() const {
 }
 
 void QDGeniCamDeviceSystem::CreateOwnNodeMaps(int64_t hostObjectId) {
-  genicam::CreateOwnNodeMaps(
-      *registry_, ControlFacts(), hostObjectId, CallingThreadContext(),
-      [this](int64_t id, const genicam::XmlResourceRecord& record) {
-        return CreateTransportLayers(id, record);
-      });
+  genicam::CreateOwnNodeMaps(*registry_, ControlFacts(), hostObjectId, CallingThreadContext(),
+                             [this](int64_t id, const genicam::XmlResourceRecord& record) {
+                               return CreateTransportLayers(id, record);
+                             });
 }
 
 genicam::TransportLayers QDGeniCamDeviceSystem::CreateTransportLayers(
@@ -117,10 +116,10 @@ int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThr
     if (object == 0) return 1;
     int64_t objectType = 0;
     HostObjInquire(object, kObjectTypeInquire, &objectType);
-    const wchar_t* module = objectType == 0x800000         ? L"QsysControl"
-                            : objectType == 0x100000       ? L"QdigControl"
+    const wchar_t* module = objectType == 0x800000        ? L"QsysControl"
+                            : objectType == 0x100000      ? L"QdigControl"
                             : objectType == 0x40000000000 ? L"QseqControl"
-                                                           : nullptr;
+                                                          : nullptr;
     if (module != nullptr) registry_->Erase(object, module);
     return 1;
   }
