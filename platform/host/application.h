@@ -38,5 +38,11 @@ class Application {
 // records an error and answers 0.
 QINT64 InquireApplication(QID app, QINT64 type, void* out);
 void ControlApplication(QID app, QINT64 type, QINT64 value);
+// The driver's view: error printing and the error setting are the calling thread's, so that
+// drivers quieting errors around a call on one thread leave the others as they were.
+QINT64 InquireApplicationForDriver(QID app, QINT64 type, void* out);
+void ControlApplicationForDriver(QID app, QINT64 type, QINT64 value);
+// Whether errors recorded on the calling thread are printed.
+bool ThreadPrintsErrors();
 
 }  // namespace zorhost
