@@ -2,7 +2,9 @@
 // through GenApi, the transport-layer port, libZOR.so and nested commands.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/driver/board/genicam/ownnodemapsfixture.h"
@@ -146,6 +148,38 @@ TEST_F(OwnNodeMapsTest, FreeingOrErasingAnObjectDropsItsNodeMap) {
   QsysControl(system_, kEraseNodeMap, 0);
   EXPECT_EQ(ErrorCode(), 0);
   QdigFree(second);
+}
+
+TEST_F(OwnNodeMapsTest, ReadsOnSeveralThreadsMeetDigitizersComingAndGoing) {
+  std::vector<QID> digitizers;
+  for (QINT64 channel = 0; channel < 3; ++channel) {
+    digitizers.push_back(Digitizer(L"Q_NTSC", channel));
+    ASSERT_NE(digitizers.back(), 0);
+  }
+  std::vector<GenApi::CIntegerPtr> widths;
+  for (QID digitizer : digitizers) {
+    widths.emplace_back(Node(digitizer, L"QdigControl", "Q_SIZE_X"));
+  }
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> readers;
+  for (GenApi::CIntegerPtr width : widths) {
+    readers.emplace_back([width, &wrong] {
+      for (int i = 0; i < 100; ++i) {
+        if (width->GetValue() != 640) ++wrong;
+      }
+    });
+  }
+  for (int round = 0; round < 3; ++round) {
+    const QID extra = Digitizer(L"Q_NTSC", 3);
+    ASSERT_NE(extra, 0);
+    QsysControl(system_, kCreateNodeMaps, extra);
+    QdigFree(extra);
+  }
+  for (std::thread& reader : readers) reader.join();
+  EXPECT_EQ(wrong.load(), 0);
+  EXPECT_EQ(DriverSystem()->NodeMaps().Size(), 4u);
+  for (QID digitizer : digitizers) QdigFree(digitizer);
+  EXPECT_EQ(DriverSystem()->NodeMaps().Size(), 1u);
 }
 
 }  // namespace
