@@ -31,8 +31,8 @@ QINT64 InquireApplicationForDriver(QID app, QINT64 type, void* out) {
   if (!IsApplication(app)) return 0;
   const auto& quiet = CurrentThread().quietSettings;
   auto found = quiet.find(type);
-  return AnswerValue(out,
-                     found != quiet.end() ? found->second : Application::Instance().Setting(type));
+  return AnswerValue(
+      out, found != quiet.end() ? found->second : Application::Instance().ErrorSetting(type));
 }
 
 void ControlApplicationForDriver(QID app, QINT64 type, QINT64 value) {
@@ -40,7 +40,7 @@ void ControlApplicationForDriver(QID app, QINT64 type, QINT64 value) {
   if (!IsApplication(app)) return;
   auto& quiet = CurrentThread().quietSettings;
   // Back at the application's value, the thread follows the application again.
-  if (value == Application::Instance().Setting(type)) {
+  if (value == Application::Instance().ErrorSetting(type)) {
     quiet.erase(type);
   } else {
     quiet[type] = value;
