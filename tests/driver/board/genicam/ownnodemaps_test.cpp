@@ -59,6 +59,11 @@ TEST_F(OwnNodeMapsTest, SystemAndDigitizerHaveOneNodeMapEach) {
   EXPECT_EQ(port->GetXmlFileName(), L"QdigControl_dravion-lyn.xml");
   EXPECT_EQ(port->GetOwnerSystem(), system_);
 
+  const std::string systemPath = "System DravionLyn 0{" + std::to_string(system_) + "}";
+  EXPECT_EQ(system->BuildDeviceDisplayName(), systemPath);
+  EXPECT_EQ(own->BuildDeviceDisplayName(),
+            systemPath + "\\Digitizer 0{" + std::to_string(digitizer) + "}");
+
   QsysControl(system_, kCreateNodeMaps, digitizer);  // nothing new
   EXPECT_EQ(Control(digitizer, L"QdigControl"), own);
   EXPECT_EQ(ErrorCode(), 0);
