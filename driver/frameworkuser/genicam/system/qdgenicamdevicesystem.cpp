@@ -1,5 +1,10 @@
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
+#include "driver/foundation/conversions.h"
 #include "driver/foundation/folders.h"
 #include "driver/foundation/registrykey.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
@@ -18,6 +23,7 @@ constexpr int64_t kCreateNodeMapsControl = 1105;
 constexpr int64_t kEraseNodeMapControl = 1106;
 constexpr int64_t kPortIndexBits = 0xFF0000;
 constexpr int64_t kObjectTypeInquire = 136;
+constexpr int64_t kSystemNameInquire = 7702;
 
 // A value is taken only when it exists as a DWORD.
 void ReadDword(foundation::CRegistryKey& key, const wchar_t* name, int32_t& field) {
@@ -93,6 +99,27 @@ genicam::TransportLayers QDGeniCamDeviceSystem::CreateTransportLayers(
 }
 
 void QDGeniCamDeviceSystem::GenerateFeatureHeaders() {}
+
+std::string QDGeniCamDeviceSystem::MakeSystemDisplayName() const {
+  int64_t length = 0;
+  HostSysInquire(GetHostObjectId(), kSystemNameInquire + Q_STRING_SIZE, &length);
+  std::vector<wchar_t> name(static_cast<size_t>(std::max<int64_t>(length, 0)) + 1, L'\0');
+  if (length > 0) HostSysInquire(GetHostObjectId(), kSystemNameInquire, name.data());
+  std::ostringstream text;
+  text << "System " << foundation::WStringToUtf8(name.data()) << " " << DeviceNumber() << "{"
+       << GetHostObjectId() << "}";
+  return text.str();
+}
+
+std::string QDGeniCamDeviceSystem::MakeDigitizerDisplayName(int64_t digitizerIndex) const {
+  std::ostringstream text;
+  text << MakeSystemDisplayName();
+  if (std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(digitizerIndex)) {
+    text << "\\Digitizer " << digitizer->DeviceNumber() << "{"
+         << static_cast<const void*>(digitizer.get()) << "}";
+  }
+  return text.str();
+}
 
 std::vector<std::shared_ptr<genicam::GenICamControl>> QDGeniCamDeviceSystem::FindNodeMaps(
     const std::wstring& modules, int64_t objectId, int64_t secondId) {

@@ -57,6 +57,9 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
       const std::wstring& modules, int64_t objectId, int64_t secondId);
 
   genicam::NodeMapRegistry& NodeMaps() { return *registry_; }
+  // "System <board name> <number>{<host id>}", and a digitizer's name under it.
+  std::string MakeSystemDisplayName() const;
+  std::string MakeDigitizerDisplayName(int64_t digitizerIndex) const;
   // What the system's GenICam controls take of it.
   genicam::GenICamSystemFacts ControlFacts() const;
 

@@ -64,6 +64,10 @@ TEST_F(OwnNodeMapsTest, SystemAndDigitizerHaveOneNodeMapEach) {
   EXPECT_EQ(own->BuildDeviceDisplayName(),
             systemPath + "\\Digitizer 0{" + std::to_string(digitizer) + "}");
 
+  EXPECT_EQ(DriverSystem()->MakeSystemDisplayName(), systemPath);
+  const std::string digitizerName = DriverSystem()->MakeDigitizerDisplayName(1);
+  EXPECT_EQ(digitizerName.rfind(systemPath + "\\Digitizer 0{0x", 0), 0u) << digitizerName;
+
   QsysControl(system_, kCreateNodeMaps, digitizer);  // nothing new
   EXPECT_EQ(Control(digitizer, L"QdigControl"), own);
   EXPECT_EQ(ErrorCode(), 0);
