@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,6 +124,20 @@ TEST_F(OwnNodeMapsTest, WritesReachTheBoardAndTheBoardsAnswersReachTheMap) {
   EXPECT_STREQ(board->GetValue().c_str(), "DravionLyn");
   EXPECT_EQ(ErrorCode(), 0);
   QdigFree(digitizer);
+}
+
+TEST_F(OwnNodeMapsTest, TextRegistersTravelAsUtf8BothWays) {
+  const std::string base = genicam_.string();  // plain ASCII
+  const std::string folder = base + "/journal\xC3\xA9\xC3\x9F";
+  const std::wstring wideFolder = std::wstring(base.begin(), base.end()) + L"/journal\u00E9\u00DF";
+  std::filesystem::create_directories(std::filesystem::u8path(folder));
+  GenApi::CStringPtr logFolder = Node(system_, L"QsysControl", "Q_DRIVER_LOG_FOLDER");
+  logFolder->SetValue(folder.c_str());
+  wchar_t wide[300] = {};
+  QsysInquire(system_, 7708, wide);
+  EXPECT_EQ(std::wstring(wide), wideFolder);
+  EXPECT_EQ(std::string(logFolder->GetValue().c_str()), folder);
+  EXPECT_EQ(ErrorCode(), 0);
 }
 
 TEST_F(OwnNodeMapsTest, ABoardErrorIsAnAccessExceptionWithTheHostsText) {
