@@ -215,10 +215,17 @@ TEST_F(HostSystemPort, XmlFileNamesFollowTheObjectKind) {
   // The host files displays under another type code than the driver's table.
   EXPECT_EQ(CZorTransportLayer<QdispTLProxy>(display).GetXmlFileName(), L"");
 
+  const QID buffer = QbufAlloc2d(system_, 4, 4, 8, Q_IMAGE, nullptr);
+  EXPECT_EQ(CZorTransportLayer<QbufTLProxy>(buffer).GetXmlFileName(), L"QbufControl_.xml");
+  const QID thread = HostThrAlloc(system_, 2048, 0, nullptr, nullptr, nullptr);
+  EXPECT_EQ(CZorTransportLayer<QbufTLProxy>(thread).GetXmlFileName(), L"QthrControl_.xml");
+
   EXPECT_EQ(CZorTransportLayer<QappTLProxy>(0).GetXmlFileName(), L"");
   EXPECT_EQ(SystemTypeXmlName(59), L"dravion-lyn");
   EXPECT_EQ(SystemTypeXmlName(1000), L"host_system");
   EXPECT_EQ(SystemTypeXmlName(61), L"");
+  HostThrFree(thread);
+  QbufFree(buffer);
   HostObjFree(display);
   HostObjFree(sequence);
 }
