@@ -8,6 +8,9 @@
 #include <thread>
 #include <vector>
 
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/driver/driverwrapper.h"
+#include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "tests/driver/board/genicam/ownnodemapsfixture.h"
 
 namespace zor::board {
@@ -172,6 +175,21 @@ TEST_F(OwnNodeMapsTest, FreeingOrErasingAnObjectDropsItsNodeMap) {
   QsysControl(system_, kEraseNodeMap, 0);
   EXPECT_EQ(ErrorCode(), 0);
   QdigFree(second);
+}
+
+TEST_F(OwnNodeMapsTest, TheGenICamDigitizerFreeErasesByHostId) {
+  const QID digitizer = Digitizer(L"Q_NTSC", 2);  // device number 2, list index 1
+  ASSERT_NE(digitizer, 0);
+  ASSERT_NE(Control(digitizer, L"QdigControl"), nullptr);
+  frame::QDDeviceDriver* driver = frame::CQDDeviceDriverWrapper::Instance().GetDriver();
+  frame::QDDriverThreadContext* ctx = driver->GetThreadContext(DriverSystem()->Index());
+  ASSERT_NE(ctx, nullptr);
+  frame::OperationArgs args;
+  args.Push(1);
+  // The board frees its digitizers without this step; called alone it drops the node map.
+  DriverSystem()->frame::QDGeniCamDeviceSystem::DigFree(args, *ctx);
+  EXPECT_EQ(Control(digitizer, L"QdigControl"), nullptr);
+  QdigFree(digitizer);
 }
 
 TEST_F(OwnNodeMapsTest, ReadsOnSeveralThreadsMeetDigitizersComingAndGoing) {
