@@ -5,9 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "driver/foundation/zorstring.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "driver/frameworkuser/genicam/ownnodemaps/ownnodemaps.h"
 #include "platform/os/core/handle.h"
 
 namespace zor::frame {
@@ -41,11 +45,23 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   int64_t InquireFeature(const OperationArgs& args, QDDriverThreadContext& ctx) override;
 
   virtual bool SupportsGenICam() const { return true; }
-  // Node maps of the own objects, built on request (system control 1049).
-  virtual void CreateOwnNodeMaps(int64_t hostSystemId);
-  virtual void CreateTransportLayers();
+  // Node maps of a host object of the system, built on request (system
+  // controls 1049 and 1105, digitizer control 1049).
+  virtual void CreateOwnNodeMaps(int64_t hostObjectId);
+  virtual genicam::TransportLayers CreateTransportLayers(int64_t hostObjectId,
+                                                         const genicam::XmlResourceRecord& record);
   virtual void GenerateFeatureHeaders();
-  virtual void FindNodeMaps();
+  // The registered controls of the ";"-separated modules ("*": all; none: the
+  // own modules) that belong to the object.
+  virtual std::vector<std::shared_ptr<genicam::GenICamControl>> FindNodeMaps(
+      const std::wstring& modules, int64_t objectId, int64_t secondId);
+
+  genicam::NodeMapRegistry& NodeMaps() { return *registry_; }
+  // "System <board name> <number>{<host id>}", and a digitizer's name under it.
+  std::string MakeSystemDisplayName() const;
+  std::string MakeDigitizerDisplayName(int64_t digitizerIndex) const;
+  // What the system's GenICam controls take of it.
+  genicam::GenICamSystemFacts ControlFacts() const;
 
   void ReadRegistryParameters();
   void CheckGenICamInstallation(QDDriverThreadContext& ctx);
@@ -75,6 +91,7 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   bool newFeatureBrowser_ = true;
   foundation::CZORString featureBrowserSuffix_;
   bool genicamAvailable_ = false;
+  std::unique_ptr<genicam::NodeMapRegistry> registry_;
 };
 
 }  // namespace zor::frame
