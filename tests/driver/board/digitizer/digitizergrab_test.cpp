@@ -325,7 +325,8 @@ TEST_F(DigitizerGrab, GrabStartAndEndReachTheirHooks) {
   ASSERT_EQ(ctx_->ErrorCode(), 0);
   Grab(digitizer, buffer);
   Grab(digitizer, buffer);
-  for (int i = 0; i < 5000 && events.ends < 2; ++i) os::Sleep(1);
+  // Start and end events travel on hook threads of their own: wait for both.
+  for (int i = 0; i < 5000 && (events.starts < 2 || events.ends < 2); ++i) os::Sleep(1);
   EXPECT_EQ(events.starts, 2);
   EXPECT_EQ(events.ends, 2);
   hook(4 | Q_UNHOOK, &OnGrabStart);
