@@ -36,4 +36,12 @@ QINT64 Mailbox::Read(void* data, QINT64 size, QINT64* tag, HostError* error) {
   return length;
 }
 
+std::optional<Mailbox::Message> Mailbox::Take() {
+  std::lock_guard lock(mutex_);
+  if (queue_.empty()) return std::nullopt;
+  Message first = std::move(queue_.front());
+  queue_.pop_front();
+  return first;
+}
+
 }  // namespace zorhost

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "platform/host/hosterror.h"
@@ -22,11 +23,14 @@ class Mailbox : public HostObject {
   // fits. Returns the size of the message (0: none waiting).
   QINT64 Read(void* data, QINT64 size, QINT64* tag, HostError* error);
 
- private:
   struct Message {
     std::vector<std::byte> body;
     QINT64 tag;
   };
+  // Takes the first message out, empty ones included.
+  std::optional<Message> Take();
+
+ private:
   std::mutex mutex_;
   std::deque<Message> queue_;
   size_t limit_ = 0;  // 0: no limit
