@@ -26,7 +26,8 @@ QINT64 Mailbox::Read(void* data, QINT64 size, QINT64* tag, HostError* error) {
   const Message& first = queue_.front();
   const auto length = static_cast<QINT64>(first.body.size());
   if (tag != nullptr) *tag = first.tag;
-  if (data == nullptr || size == 0) return length;
+  // A buffer of size 0 takes an empty message out.
+  if (data == nullptr) return length;
   if (size < length) {
     *error = MakeHostError(Q_ERR_INVALID_PARAMETER, L"The message does not fit the buffer.");
     return length;

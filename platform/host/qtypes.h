@@ -155,6 +155,10 @@ inline constexpr QINT64 Q_OBJECT_ID = 0x1B0000;  // GetHookInfo: the object that
 inline constexpr QINT64 Q_BROWSER_CLIENT_CONNECTED = 46;
 inline constexpr QINT64 Q_BROWSER_CLIENT_DISCONNECTED = 52;
 inline constexpr QINT64 Q_BROWSER_CLIENT_ID = 219;  // GetHookInfo: the client's 64-bit id
+// Application settings: the number of running feature-browser servers (a control with a nonzero
+// value adds one, Q_DISABLE removes one), and the browser session.
+inline constexpr QINT64 Q_BROWSER_SERVERS = 15526;
+inline constexpr QINT64 Q_BROWSER_SESSION = 15531;
 
 // HTTP server objects (Q_HTTP_SERVER): controls and inquiries.
 inline constexpr QINT64 Q_HTTP_ROOT_FOLDER = 108;  // wide text
