@@ -9,4 +9,6 @@ export ZOR_REGISTRY_ROOT="$build/registry"
 mkdir -p "$ZOR_REGISTRY_ROOT"
 "$build/bin/zorregister" 'HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn' \
   FirmwarePath "$build/share/zor/dravionlyn/firmware"
+"$build/bin/zorregister" 'HKEY_LOCAL_MACHINE\Software\Velant\Velant Zor Library\Runtime\Install' \
+  InstallDir "$build/share/zor"
 "$build/bin/zordemo" "$@"
