@@ -185,6 +185,8 @@ function showNode(name) {
       editor.value = Array.isArray(value) ? value.join(",") : (value === null || value === undefined ? "" : String(value));
     }
   }
+  // Also in the document, for readers of the page's DOM.
+  row.row.dataset.value = Array.isArray(value) ? value.join(",") : String(value);
   const writable = node.AccessMode === "ReadWrite" || node.AccessMode === "WriteOnly";
   if (editor.tagName !== "BUTTON") editor.disabled = !writable;
   row.row.classList.toggle("readonly", !writable);
