@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <set>
+#include <utility>
 
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/folders.h"
@@ -132,12 +133,13 @@ NodeMapPublisher::~NodeMapPublisher() {
     StopPolling();
   } catch (...) {
   }
+  QID server = 0;
   {
     std::unique_lock hold(lock_);
     Stop(hold);
-    if (!hold.owns_lock()) hold.lock();
-    StopWebServer();
+    server = std::exchange(httpServer_, 0);
   }
+  StopWebServer(server);
   {
     std::unique_lock lock(gateMutex);
     gateIdle.wait(lock, [this] { return livePublishers[this] == 0; });
@@ -198,6 +200,7 @@ void NodeMapPublisher::AddNodeMap(const std::string& mapName, const std::string&
 void NodeMapPublisher::RemoveDevice(const std::string& mapName) {
   std::shared_ptr<NodeMapProxy> removed;
   std::shared_future<Snapshot> snapshot;
+  QID server = 0;
   {
     std::unique_lock hold(lock_);
     auto found = maps_.find(mapName);
@@ -216,9 +219,11 @@ void NodeMapPublisher::RemoveDevice(const std::string& mapName) {
     }
     if (maps_.empty()) {
       Stop(hold);
-      StopWebServer();
+      server = std::exchange(httpServer_, 0);
     }
   }
+  // Its connections end their clients, whose hooks take the lock.
+  StopWebServer(server);
   // Outside the lock: the snapshot task and the reporter's worker both take it.
   if (snapshot.valid()) snapshot.wait();
   removed.reset();
@@ -384,10 +389,8 @@ void NodeMapPublisher::StartWebServer() {
   }
 }
 
-void NodeMapPublisher::StopWebServer() {
-  if (httpServer_ == 0) return;
-  const QID server = httpServer_;
-  httpServer_ = 0;
+void NodeMapPublisher::StopWebServer(QID server) {
+  if (server == 0) return;
   HostObjControl(server, Q_HTTP_STOP, Q_DEFAULT);
   HostObjFree(server);
 }

@@ -82,7 +82,8 @@ class NodeMapPublisher {
   // Called with the main lock held once; releases that hold.
   void Stop(std::unique_lock<os::CriticalSection>& hold);
   void StartWebServer();
-  void StopWebServer();
+  // Called without the main lock: closing its connections ends their clients, whose hooks take it.
+  static void StopWebServer(QID server);
   std::vector<QINT64> FindExistingClients();
   std::shared_ptr<ClientConnection> CreateClientConnection(QINT64 clientId);
   void ActivateClient(QID mailbox);

@@ -1,7 +1,6 @@
 // A publisher of a test system with small node maps, in an install folder of the test's own.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>

@@ -134,6 +134,17 @@ TEST_F(WebSession, ProtocolTravelsInFrames) {
   EXPECT_EQ(GenApi::CIntegerPtr(map->_GetNode("Width"))->GetValue(), 720);
 }
 
+TEST_F(WebSession, WithdrawingTheLastMapEndsOpenPages) {
+  WebSocketClient client(TestPort());
+  client.Send(NodeMapPublisher::kHello, "");
+  client.WaitFor(NodeMapPublisher::kMapsAdded);
+  const size_t before = MailboxCount();
+  publisher->RemoveDevice("CamW");
+  EXPECT_EQ(publisher->PublishedCount(), 0u);
+  EXPECT_EQ(MailboxCount(), before - 2);
+  EXPECT_THROW(client.WaitFor(-1), std::exception);
+}
+
 TEST(HttpServerObject, RefusesBadUrlsAndMissingFolders) {
   const QID server = HostObjAlloc(genicamtest::kTestSystem, Q_HTTP_SERVER, Q_DEFAULT, nullptr);
   ASSERT_NE(server, 0);
