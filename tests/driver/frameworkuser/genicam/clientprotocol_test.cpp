@@ -283,6 +283,26 @@ TEST_F(ClientProtocol, ClientLeavingMidRequest) {
   EXPECT_EQ(other->Take().size(), 1u);
 }
 
+TEST_F(ClientProtocol, MapWhoseSnapshotFailsIsNotAnsweredAndServingGoesOn) {
+  // Without "Root" the snapshot's schema cannot be written.
+  struct Device {
+    genapitest::MemoryPort port;
+    GenApi::CNodeMapRef ref{"Device"};
+  };
+  auto device = std::make_shared<Device>();
+  device->ref._LoadXMLFromString(
+      "<RegisterDescription ModelName='NoRoot'><Port Name='Device'/>"
+      "<Integer Name='Value'><Value>1</Value></Integer></RegisterDescription>");
+  publisher->AddNodeMap("NoRoot", "d", genicamtest::DevicePrefixes("NoRoot"), 0,
+                        std::shared_ptr<GenApi::CNodeMapRef>(device, &device->ref), nullptr);
+  auto client = Hello();
+  client->Send(NodeMapPublisher::kSnapshot, "NoRoot");
+  client->Send(NodeMapPublisher::kSnapshot, "NoRoot");
+  EXPECT_TRUE(client->Take().empty());
+  client->Send(NodeMapPublisher::kGet, "NoRoot:Value");
+  EXPECT_EQ(client->Take().size(), 1u);
+}
+
 TEST_F(ClientProtocol, WithdrawingWhileChangesFlushDoesNotHang) {
   auto client = Hello();
   for (int round = 0; round < 20; ++round) {
