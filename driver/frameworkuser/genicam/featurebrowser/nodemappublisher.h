@@ -22,6 +22,8 @@
 
 namespace zor::genicam {
 
+class GenICamControl;
+
 // What the publisher needs of its system.
 struct PublisherSystem {
   QID hostId = 0;          // owner of every host object the publisher makes
@@ -56,6 +58,11 @@ class NodeMapPublisher {
   ~NodeMapPublisher();
   NodeMapPublisher(const NodeMapPublisher&) = delete;
   NodeMapPublisher& operator=(const NodeMapPublisher&) = delete;
+
+  // The control's map under its composed display name; the host object type of the driver's own
+  // objects decides the style of their example code.
+  void Publish(GenICamControl& control);
+  void RemoveControl(GenICamControl& control);
 
   // The first map starts the publisher (and its web server); a name published already is kept.
   // Host errors while starting throw (4436).

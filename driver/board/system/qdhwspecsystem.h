@@ -1,0 +1,161 @@
+// The board's own system: it opens the board, allocates the kernel-side
+// system, reads the board's capabilities and settings, sets the driver log
+// up, runs the grab-module firmware check, and serves the board's system
+// control, inquire, I/O command and hooks.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "driver/firmware/check/firmwarechecksystem.h"
+#include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
+#include "driver/frameworkuser/hooks/bufmodifiedhook.h"
+#include "driver/frameworkuser/hooks/userhook.h"
+#include "driver/frameworkuser/records/digchannelrecord.h"
+#include "interfaces/kernel/digitizerrequests.h"
+
+namespace zor::board {
+
+class QDHwSpecDigitizerInfo;
+using frame::OperationArgs;
+using frame::QDDriverThreadContext;
+
+class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFirmwareCheckSystem {
+ public:
+  static constexpr std::size_t kChannels = 16;
+  static constexpr uint32_t kDefaultStripRatio = 3;
+
+  // (descriptor, device number, allocation flags, status out): status gets
+  // the thread's error code when construction ends, 0 when it holds none.
+  QDHwSpecSystem(const wchar_t* name, int64_t deviceNumber, int64_t allocationFlags,
+                 int64_t& status, QDDriverThreadContext& ctx);
+  ~QDHwSpecSystem() override;
+
+  int64_t SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t SysIoCommand(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t SysHookFunction(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t SysGetHookInfo(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  void ReadManifestTable() override {}
+
+  // Digitizers (driver/board/digitizer): allocation, control, inquire, hooks, grabs.
+  int64_t DigAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigFree(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigControlEntry(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigHookFunction(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigGetHookInfo(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigGrab(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigGrabWait(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigChannel(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigReference(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigStopGrab(int64_t digitizer, QDDriverThreadContext& ctx);
+  // 1 when the digitizer's source window lies in its camera frame, else -1.
+  int64_t CheckDigSourceWindow(int64_t digitizer);
+  // Whether the caller is one of this system's hook threads (of the type, any for 0).
+  bool IsInHookThread(uint64_t type) const;
+  // The request parts a grab sends: header and record (true for a continuous
+  // grab), and the buffer part.
+  bool BuildGrabRequest(const QDHwSpecDigitizerInfo& digitizer, int64_t count, uint64_t kernelEvent,
+                        kernel::GrabRequest& request) const;
+  bool BuildGrabBufferRequest(int64_t buffer, const QDHwSpecDigitizerInfo& digitizer,
+                              kernel::GrabBufferPart& part, int64_t value) const;
+
+  // What the firmware check reads and calls.
+  uint32_t CapabilityWord() const override { return static_cast<uint32_t>(capabilityReport_); }
+  uint32_t FirmwareCode() const override;
+  uint8_t FirmwareUpdateFlag() const override;
+  uint64_t JtagRegisterAddress() const override;
+  firmware::CBoardJtagPort* CurrentJtagPort() const override { return jtagPort_; }
+  void SetCurrentJtagPort(firmware::CBoardJtagPort* port) override { jtagPort_ = port; }
+  int GetFirmwareNeedReboot() override { return QDDeviceSystem::GetFirmwareNeedReboot() ? 1 : 0; }
+  int RebootAfterFirmwareUpdate(const std::wstring& message, uint32_t waitSeconds) override {
+    return QDDeviceSystem::RebootAfterFirmwareUpdate(message, waitSeconds);
+  }
+  uint32_t IsFirmwareUpdaterAvailable() override;
+  void LaunchFirmwareUpdater() override;
+  void CallAppControl(int64_t type, int64_t value) override;
+  bool IsUserAdmin() override { return QDBaseSystem::IsUserAdmin(); }
+
+  uint64_t Capabilities() const { return capabilityWord_; }
+  int64_t ChannelCount() const { return digitizerCount_; }
+  const frame::SysInfoBlock& Info() const { return info_; }
+  uint64_t SystemObjectId() const { return systemObjectId_; }
+  uint32_t StripRatio(std::size_t channel) const { return stripRatio_[channel]; }
+  // The current sub-code of the thread's error (the code: GetPendingError).
+  static int64_t GetThreadErrorSubCode(QDDriverThreadContext& ctx);
+
+ private:
+  void Construct(int64_t allocationFlags, QDDriverThreadContext& ctx);
+  void ReadCapabilities(foundation::CError& error, QDDriverThreadContext& ctx);
+  void SetUpDriverLog(QDDriverThreadContext& ctx);
+  void RunFirmwareCheck(int64_t mode, foundation::CError& error);
+  void FailConstruction(const foundation::CError& error, QDDriverThreadContext& ctx);
+  void ReleaseKernelSystem(QDDriverThreadContext* ctx);
+  uint64_t SystemRequest(uint64_t word, foundation::CError& error, QDDriverThreadContext& ctx,
+                         kernel::SysRequest* reply = nullptr);
+  int64_t InquireBoard(int64_t requested, int64_t type, int64_t* out, QDDriverThreadContext& ctx);
+  // The GenICam layer's answer for a type the kernel does not serve.
+  static int64_t FallBack(const std::function<int64_t()>& layer,
+                          const foundation::CError& kernelError, QDDriverThreadContext& ctx);
+  int64_t ControlBoard(int64_t type, const OperationArgs& args, int64_t value,
+                       QDDriverThreadContext& ctx);
+  int64_t SetHookThreads(int64_t value, QDDriverThreadContext& ctx);
+  // I/O space of the board: direction 1 reads, 2 writes.
+  void IoCommand(uint32_t direction, uint32_t address, uint32_t count, void* data,
+                 QDDriverThreadContext& ctx);
+  frame::CSingleHook* HookElement(int64_t type);
+  std::shared_ptr<QDHwSpecDigitizerInfo> FindDigitizer(int64_t index) const;
+  frame::CUserHook& UserHook();
+  // The device-event type of a digitizer hook type: the event base OR the channel.
+  static uint64_t DeviceEventType(int64_t hookType, const QDHwSpecDigitizerInfo& digitizer);
+  void DigGrabWaitFor(int64_t digitizer, uint64_t flag, QDDriverThreadContext& ctx);
+  void ControlDigitizerInteger(int64_t digitizer, int64_t type, int64_t value,
+                               QDDriverThreadContext& ctx);
+  void ReferenceDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t type, double level,
+                          QDDriverThreadContext& ctx);
+  void ChannelDigitizer(int64_t channel, QDDriverThreadContext& ctx);
+  void StartHookThreads(uint64_t type, int64_t count, QDDriverThreadContext& ctx);
+  void RemoveDigitizer(const std::shared_ptr<QDHwSpecDigitizerInfo>& digitizer);
+  void StopDigitizerHooks(QDHwSpecDigitizerInfo& digitizer);
+  int64_t GrabInto(int64_t digitizer, int64_t buffer, int64_t count, QDDriverThreadContext& ctx);
+  // Sends a grab or grab-wait request and waits on the caller's event when the
+  // reply asks for it.
+  template <typename Request>
+  void SendWaitingRequest(uint32_t function, Request& request, foundation::CError& error,
+                          QDDriverThreadContext& ctx);
+  void RecoverFromTimeout(int64_t digitizer, QDDriverThreadContext& ctx);
+  int64_t ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t callerType, int64_t type,
+                           const OperationArgs& args, QDDriverThreadContext& ctx);
+  int64_t InquireBoardDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t type, void* out,
+                                const OperationArgs& args, QDDriverThreadContext& ctx);
+  void SetDigEventNotification(int64_t hookType, QDHwSpecDigitizerInfo& digitizer, bool enable,
+                               QDDriverThreadContext& ctx);
+
+  frame::SysInfoBlock info_{};
+  uint64_t capabilityWord_ = 0;
+  uint64_t capabilityReport_ = 0;
+  uint64_t systemObjectId_ = 0;
+  std::array<frame::CSingleHook, 3> hooks_{frame::CSingleHook(2244), frame::CSingleHook(2372),
+                                           frame::CSingleHook(0x8B000)};
+  std::array<uint32_t, kChannels> firstFieldStrips_{};
+  std::array<uint32_t, kChannels> secondFieldStrips_{};
+  std::array<uint32_t, kChannels> stripRatio_{};
+  firmware::CBoardJtagPort* jtagPort_ = nullptr;
+  // Hook threads and the element of buffer-modified events; channel records of
+  // the digitizers, by digitizer index.
+  std::unique_ptr<frame::CUserHook> userHook_;
+  frame::CBufModifiedHook bufModifiedHook_{digitizers_, buffers_};
+  mutable std::mutex hookLock_;
+  std::mutex digitizerHookLock_;
+  std::mutex channelsLock_;
+  std::map<int64_t, std::unique_ptr<frame::DigChannelRecord>> channels_;
+};
+
+}  // namespace zor::board

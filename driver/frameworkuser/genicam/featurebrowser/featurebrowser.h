@@ -1,0 +1,76 @@
+// The in-process feature browser of a GenICam control: a controller library,
+// loaded on first use, shows the node maps and reports feature events back.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "driver/foundation/error.h"
+#include "driver/frameworkuser/genicam/featurebrowser/controllerrecord.h"
+#include "driver/frameworkuser/genicam/featurebrowser/genicampollingnodes.h"
+#include "platform/os/process/library.h"
+
+namespace zor::genicam {
+
+class GenICamControl;
+
+inline constexpr const wchar_t* kGenICamControllerLibrary = L"libZorGenICamController.so";
+
+struct BrowserDescriptor {
+  bool featureStyle = false;
+  std::string name;
+  std::string controlPrefix;
+  std::string inquirePrefix;
+  std::string fourthText;
+  int64_t id = 0;
+  GenICamControl* control = nullptr;
+  int64_t owner = 0;
+};
+
+enum class BrowserAction { kOpen = 0, kClose = 1, kInvalid = 2 };
+BrowserAction DecodeBrowserControlAction(int64_t value);
+// 1 wait, 0 no wait, 2 invalid.
+int DecodeBrowserControlWait(int64_t value);
+
+class FeatureBrowser {
+ public:
+  explicit FeatureBrowser(int64_t owner, std::wstring libraryName = kGenICamControllerLibrary);
+  virtual ~FeatureBrowser();
+  FeatureBrowser(const FeatureBrowser&) = delete;
+  FeatureBrowser& operator=(const FeatureBrowser&) = delete;
+
+  // Error 4307 sub-code 1 when the controller library or an entry point is
+  // missing. Without wait, returns when the browser has ended.
+  void Open(foundation::CError& error, const std::string& title,
+            const std::vector<BrowserDescriptor>& descriptors, bool wait);
+  void Close();
+  void StartPolling(GenApi::INodeMap* nodeMap);
+  void StopPolling();
+
+  static void OnControllerEvent(void* userData, int64_t id, int64_t value);
+  void ForwardEvent(int64_t id, int64_t value);
+
+  bool IsRunning() const { return running_; }
+  const GenICamPollingNodes* Polling() const { return polling_.get(); }
+
+ private:
+  void WorkerThread();
+  bool LoadController();
+
+  int64_t owner_;
+  std::wstring libraryName_;
+  std::string title_;
+  os::Module library_ = os::kNullModule;
+  CreateControllerFunction create_ = nullptr;
+  DeleteControllerFunction delete_ = nullptr;
+  int64_t controllerHandle_ = 0;
+  bool running_ = false;
+  std::unique_ptr<std::thread> worker_;
+  std::unique_ptr<GenICamPollingNodes> polling_;
+  std::vector<BrowserDescriptor> descriptors_;
+};
+
+}  // namespace zor::genicam

@@ -1,0 +1,117 @@
+// One GenApi node map of one object with what the driver keeps around it: its
+// display names, its manifest, its in-process browser and the object it
+// belongs to. Shared through std::shared_ptr by the node-map registry and the
+// browser publisher.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "driver/foundation/logprovider.h"
+#include "driver/frameworkuser/genicam/featurebrowser/featurebrowser.h"
+#include "driver/frameworkuser/genicam/genicamcontrol/genicamproxy.h"
+
+namespace zor::genicam {
+
+// What a control takes of the system that owns it.
+struct GenICamSystemFacts {
+  int64_t hostSystemId = 0;
+  int64_t systemNumber = 0;
+  bool commandWait = false;
+  uint32_t streamStopCheckPeriodMs = 1000;
+  uint32_t streamStopDelayMs = 1000;
+  uint32_t streamStopIdleExitTimeMs = 10000;
+};
+
+// Told of feature events that the browsers report for this control's map.
+class FeatureEventTarget {
+ public:
+  virtual ~FeatureEventTarget() = default;
+  virtual void OnEvent(int64_t value) = 0;
+};
+
+struct GenTLManifestEntry {
+  std::wstring name;
+  int64_t words[5] = {0, 0, 0, 0, 0};
+  uint8_t value[16] = {};
+  int64_t lastWord = 0;
+};
+
+class IGenTLManifestTable {
+ public:
+  virtual ~IGenTLManifestTable() = default;
+  virtual size_t GetCount() const = 0;
+  virtual void AddEntry(const GenTLManifestEntry& entry) = 0;
+  // Index below GetCount().
+  virtual GenTLManifestEntry GetEntry(size_t index) const = 0;
+};
+
+struct GenICamManifestInfo {
+  std::string inquireFunction;
+  std::string controlFunction;
+  std::string objectClass;
+  std::string typePrefix;
+  std::string featurePrefix;
+  std::string genTLModules[6];
+};
+
+// Node-map kinds: 0 system and 1 digitizer without "_ZORID", 2 a GenICam
+// device, 4 to 10 the own objects of the object-class table.
+inline constexpr uint32_t kDeviceNodeMapKind = 2;
+
+class GenICamControl : public GenICamProxy,
+                       public foundation::CLogProvider,
+                       public IGenTLManifestTable {
+ public:
+  static constexpr int64_t kKeepAliveMode = 0x20000;
+
+  GenICamControl(const GenICamSystemFacts& system, int64_t hostObjectId, uint64_t deviceNumber,
+                 uint32_t kind);
+  ~GenICamControl() override;
+
+  // Computed once; safe from several threads.
+  std::string BuildDeviceDisplayName();
+  std::string GetDeviceDisplayName();
+  // {path, object name} of a host object.
+  static std::pair<std::string, std::string> GetObjectPath(int64_t hostObjectId);
+  GenICamManifestInfo GetManifestInfo();
+
+  void SetControlMode(int64_t mode) { controlMode_ = mode; }
+  int64_t GetControlMode() const { return keepAliveEnabled_ != 0 ? controlMode_ : 1; }
+  void SetKeepAliveEnabled(bool enabled) { keepAliveEnabled_ = enabled ? 1 : 0; }
+
+  size_t GetCount() const override;
+  void AddEntry(const GenTLManifestEntry& entry) override;
+  GenTLManifestEntry GetEntry(size_t index) const override;
+
+  int64_t HostObjectId() const { return hostObjectId_; }
+  uint32_t Kind() const { return kind_; }
+  const GenICamSystemFacts& System() const { return system_; }
+  FeatureBrowser& Browser() { return featureBrowser_; }
+
+  // Where browser feature events go; none until feature hooks are set up.
+  FeatureEventTarget* EventTarget() const { return eventTarget_.get(); }
+  void SetEventTarget(std::shared_ptr<FeatureEventTarget> target) {
+    eventTarget_ = std::move(target);
+  }
+
+ private:
+  GenICamSystemFacts system_;
+  FeatureBrowser featureBrowser_;
+  int64_t controlMode_ = kKeepAliveMode;
+  uint32_t keepAliveEnabled_ = 1;
+  int64_t hostObjectId_;
+  uint32_t kind_;
+  std::mutex namesMutex_;
+  std::string displayPath_;
+  std::string userName_;
+  mutable std::mutex manifestMutex_;
+  std::vector<GenTLManifestEntry> manifest_;
+  std::shared_ptr<FeatureEventTarget> eventTarget_;
+};
+
+}  // namespace zor::genicam

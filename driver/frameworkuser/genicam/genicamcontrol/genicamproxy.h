@@ -1,0 +1,92 @@
+// The base of every GenICam control: one GenApi node map named "Device", the
+// port it reads and writes through, and the small services around it that
+// feature access needs (commands, enumeration entries, device names for
+// error texts). Errors go to the caller's thread context; none propagate.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/genapi/genapi.h"
+
+namespace zor::frame {
+class QDDriverThreadContext;
+}
+
+namespace zor::genicam {
+
+using ErrorSink = frame::QDDriverThreadContext;
+
+inline constexpr int64_t kGenICamFailed = 0x40000000;
+
+// Requested operations of BuildFeatureAccessError.
+enum class EntryAccess { kRead = 1, kWrite = 2, kImplemented = 3, kAvailable = 4 };
+
+class GenICamProxy {
+ public:
+  GenICamProxy(uint64_t deviceNumber, bool waitForCommandDone);
+  virtual ~GenICamProxy();
+  GenICamProxy(const GenICamProxy&) = delete;
+  GenICamProxy& operator=(const GenICamProxy&) = delete;
+
+  // Takes the node map and the port and connects them under the port name.
+  void SetNodeMap(std::shared_ptr<GenApi::CNodeMapRef> nodeMap, std::shared_ptr<GenApi::IPort> port,
+                  const GenICam::gcstring& portName, bool waitForCommandDone);
+
+  void ExecuteCommand(const GenICam::gcstring& name, ErrorSink* sink);
+  void ExecuteCommandNode(GenApi::ICommand* command, ErrorSink* sink);
+
+  // Read once and kept; safe to ask from several threads at once.
+  std::string GetDeviceModelName();
+  std::string GetDeviceVendorName();
+
+  // 0, or kGenICamFailed after recording the error.
+  int64_t GetEnumEntries(GenApi::IEnumeration* enumeration, bool useDisplayNames,
+                         std::vector<GenICam::gcstring>& names, ErrorSink* sink);
+  void GetEnumEntryName(size_t index, GenApi::IEnumeration* enumeration, bool useDisplayNames,
+                        GenICam::gcstring& name, ErrorSink* sink);
+  size_t GetEnumEntryCount(GenApi::IEnumeration* enumeration, ErrorSink* sink);
+  // 0 with the entry when it allows the operation, else kGenICamFailed.
+  int64_t BuildFeatureAccessError(GenApi::IEnumeration* enumeration,
+                                  const GenICam::gcstring& entryName, EntryAccess operation,
+                                  GenApi::IEnumEntry*& entry, ErrorSink* sink);
+
+  const std::shared_ptr<GenApi::CNodeMapRef>& NodeMap() const { return nodeMap_; }
+  const std::shared_ptr<GenApi::IPort>& Port() const { return port_; }
+  bool WaitsForCommandDone() const { return waitForCommandDone_; }
+  uint64_t DeviceNumber() const { return deviceNumber_; }
+
+  void SetResource(const std::wstring& name, int32_t kind, bool ownObject);
+  const std::wstring& ResourceName() const { return resourceName_; }
+  int32_t ResourceKind() const { return resourceKind_; }
+  bool IsOwnObject() const { return isOwnObject_; }
+
+  // Node callbacks that other parts register on this map; all are
+  // deregistered when the proxy goes.
+  std::map<GenICam::gcstring, GenApi::CallbackHandleType>& NodeCallbacks() {
+    return nodeCallbacks_;
+  }
+  void DeregisterNodeCallbacks();
+
+ private:
+  std::string CachedName(GenICam::gcstring& cache, const char* feature, bool model);
+  void WaitForCommandDone(GenApi::ICommand* command);
+
+  std::wstring resourceName_;
+  int32_t resourceKind_ = 2;
+  bool isOwnObject_ = false;
+  std::shared_ptr<GenApi::CNodeMapRef> nodeMap_;
+  std::shared_ptr<GenApi::IPort> port_;
+  std::map<GenICam::gcstring, GenApi::CallbackHandleType> nodeCallbacks_;
+  bool waitForCommandDone_;
+  uint64_t deviceNumber_;
+  std::mutex namesMutex_;
+  GenICam::gcstring vendorName_;
+  GenICam::gcstring modelName_;
+};
+
+}  // namespace zor::genicam

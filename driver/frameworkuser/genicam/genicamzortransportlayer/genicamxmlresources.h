@@ -1,0 +1,36 @@
+// The GenApi XML resources that the driver carries, and what their names say.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/os/process/library.h"
+
+namespace zor::genicam {
+
+inline constexpr const wchar_t* kGenICamXmlResourceType = L"GENICAM_XMLs";
+
+struct GenICamXmlResource {
+  std::wstring name;
+  const void* data = nullptr;  // inside the module, valid while it is loaded
+  std::size_t size = 0;
+};
+
+// Appends every loadable resource of type "GENICAM_XMLs" of the module, in
+// enumeration order. A null module or one without such resources adds none.
+void LoadGenICamXmlResources(os::Module module, std::vector<GenICamXmlResource>& resources);
+// The same for the driver's own module.
+void LoadGenICamXmlResources(std::vector<GenICamXmlResource>& resources);
+
+// What a resource name says: the object kind it describes and whether it is
+// one of the driver's own objects ("_ZORID"). Kind -1: no kind at all.
+struct XmlResourceRecord {
+  std::wstring name;
+  int32_t kind = -1;
+  bool zorId = false;
+};
+void ParseXmlResourceName(const std::wstring& name, XmlResourceRecord& record);
+
+}  // namespace zor::genicam

@@ -1,0 +1,75 @@
+#include "driver/frameworkuser/genicam/genicamzortransportlayer/xmlfilename.h"
+
+#include <initializer_list>
+
+#include "driver/frameworkuser/genicam/genicamzortransportlayer/czortransportlayer.h"
+#include "platform/host/hostservices.h"
+
+namespace zor::genicam {
+namespace {
+
+constexpr int64_t kSystemTypeInquire = 2000;
+constexpr int64_t kSequenceFlagsInquire = 1540;
+constexpr int64_t kSequenceHasSystemName = 0x200;
+
+bool OneOf(int64_t value, std::initializer_list<int64_t> values) {
+  for (int64_t v : values) {
+    if (v == value) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::wstring SystemTypeXmlName(int64_t systemType) {
+  switch (systemType) {
+    case 22:
+      return L"ieee1394iidc";
+    case 58:
+      return L"gpu-display";
+    case 59:
+      return L"dravion-lyn";
+    case 60:
+      return L"gige-vision";
+    case 63:
+      return L"usb3vision";
+    case 65:
+      return L"gentl";
+    case 1000:
+      return L"host_system";
+    default:
+      return {};
+  }
+}
+
+std::wstring GetSystemTypeXmlName(const CZorTransportLayerBase& port) {
+  int64_t type = 0;
+  HostSysInquire(port.GetOwnerSystem(), kSystemTypeInquire, &type);
+  return SystemTypeXmlName(type);
+}
+
+std::wstring CZorTransportLayerBase::GetXmlFileName() const {
+  const int64_t type = GetObjectType();
+  auto named = [this](const wchar_t* module) {
+    return std::wstring(module) + L"_" + GetSystemTypeXmlName(*this) + L".xml";
+  };
+  if (type == 0x800000) return named(L"QsysControl");
+  if (type == 0x100000) return named(L"QdigControl");
+  if (type == 0x200000) return named(L"QdispControl");
+  if (OneOf(type, {0x4, 0x40, 0x40000, 0x400000, 0x8000000, 0x80000000, 0x800000000000,
+                   0x2000000000000})) {
+    return named(L"QbufControl");
+  }
+  if (OneOf(type, {0x80, 0x100, 0x1000, 0x10000000})) return named(L"QthrControl");
+  if (OneOf(type, {0x1000000, 0x200000000})) return named(L"QgraControl");
+  if (type == 0x100000000000) return named(L"QsysIoControl");
+  if (type == 0x40000000000) {
+    int64_t flags = 0;
+    HostSeqInquire(GetObjectId(), Q_DEFAULT, kSequenceFlagsInquire, &flags);
+    return (flags & kSequenceHasSystemName) != 0 ? named(L"QseqControl") : L"QseqControl.xml";
+  }
+  if (type == 0x20040004) return L"QblobControl.xml";
+  return {};
+}
+
+}  // namespace zor::genicam

@@ -1,0 +1,212 @@
+// The transport-layer port over objects that libZOR.so serves itself: the host
+// system, sequences and displays keep what is written to them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "driver/frameworkuser/genicam/genicamzortransportlayer/czortransportlayer.h"
+#include "driver/frameworkuser/genicam/genicamzortransportlayer/xmlfilename.h"
+#include "platform/host/hostservices.h"
+#include "platform/host/zor.h"
+
+namespace zor::genicam {
+namespace {
+
+constexpr int64_t kFreeType = 5000;  // a system type the host keeps as a setting
+
+class HostSystemPort : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+    system_ = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
+    ASSERT_NE(system_, 0);
+  }
+  void TearDown() override {
+    QsysFree(system_);
+    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
+  }
+  QID system_ = 0;
+};
+
+TEST(TransportLayerProxies, ClassifyTypesByTheirModuleMasks) {
+  const QsysTLProxy system(1);
+  const QdigTLProxy digitizer(1);
+  EXPECT_TRUE(system.IsIdType(1100));
+  EXPECT_FALSE(system.IsIdType(1100 + 0x100000000));  // the system masks nothing
+  EXPECT_TRUE(digitizer.IsIdType(1100 + 0x100000000));
+
+  const QseqTLProxy sequence(1);
+  EXPECT_TRUE(sequence.IsDoubleType(6607 + 0x1000000));
+  EXPECT_FALSE(sequence.IsDoubleType(6607 + 0x100000000000));
+
+  const QbufTLProxy buffer(1);
+  EXPECT_TRUE(buffer.IsByteType(0x10000 + 0x38));
+  EXPECT_TRUE(buffer.IsByteType(9031));
+  EXPECT_FALSE(buffer.IsByteType(9031 + 0x8));
+
+  EXPECT_TRUE(system.IsStringType(7702 + (3 << 16)));
+  EXPECT_TRUE(digitizer.IsDoubleType(6650 + 0x40000000));
+  EXPECT_TRUE(digitizer.IsDefaultInputType(4000 + 0x3000));
+}
+
+TEST(TransportLayerProxies, ObjectIdZeroIsMinusOneAndOnlyBuffersInquireThemselves) {
+  EXPECT_EQ(QdigTLProxy(0).GetObjectId(), -1);
+  EXPECT_EQ(QdigTLProxy(42).GetObjectId(), 42);
+  int64_t untouched = 77;
+  EXPECT_EQ(QsysTLProxy(42).ModuleInquire(1, &untouched), -1);
+  EXPECT_EQ(untouched, 77);
+}
+
+TEST_F(HostSystemPort, WritesAndReadsIntegerRegistersThroughTheHost) {
+  CZorTransportLayer<QsysTLProxy> port(system_);
+  EXPECT_EQ(port.GetObjectType(), Q_SYSTEM);
+  const int64_t written = -123456789;
+  port.Write(&written, kFreeType, 8);
+  int64_t read = 0;
+  port.Read(&read, kFreeType, 8);
+  EXPECT_EQ(read, -123456789);
+  EXPECT_EQ(QsysInquire(system_, kFreeType, nullptr), -123456789);
+
+  int64_t type = 0;
+  port.Read(&type, kObjectTypeRegister, 8);
+  EXPECT_EQ(type, Q_SYSTEM);
+}
+
+TEST_F(HostSystemPort, CopiesNoMoreThanTheLengthAllows) {
+  CZorTransportLayer<QsysTLProxy> port(system_);
+  const int64_t wide = 0x1122334455667788;
+  port.Write(&wide, kFreeType, 4);  // only the low four bytes are the caller's
+  EXPECT_EQ(QsysInquire(system_, kFreeType, nullptr), 0x55667788);
+
+  QsysControl(system_, kFreeType, 0x0102030405060708);
+  unsigned char buffer[8];
+  std::memset(buffer, 0xEE, sizeof buffer);
+  port.Read(buffer, kFreeType, 3);
+  EXPECT_EQ(buffer[0], 0x08);
+  EXPECT_EQ(buffer[2], 0x06);
+  EXPECT_EQ(buffer[3], 0xEE);
+  EXPECT_EQ(buffer[7], 0xEE);
+
+  char text[6];
+  std::memset(text, 'x', sizeof text);
+  port.Read(text, Q_SYSTEM_DESCRIPTOR, 5);  // "Q_SYSTEM_HOST" cut to fit
+  EXPECT_STREQ(text, "Q_SY");
+  EXPECT_EQ(text[5], 'x');
+
+  char full[64];
+  port.Read(full, Q_SYSTEM_DESCRIPTOR, sizeof full);
+  EXPECT_STREQ(full, "Q_SYSTEM_HOST");
+}
+
+TEST_F(HostSystemPort, HostErrorBecomesAccessExceptionAndSettingsComeBack) {
+  CZorTransportLayer<QsysTLProxy> port(system_);
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
+  QappControl(Q_DEFAULT, Q_ERROR_SETTING, 7);
+  int64_t value = 0;
+  try {
+    port.Read(&value, kFreeType + 1, 8);
+    FAIL() << "no exception";
+  } catch (const GenICam::AccessException& e) {
+    const std::string text = e.GetDescription();
+    EXPECT_EQ(text.rfind("Error in HostSysInquire().\n", 0), 0u) << text;
+    EXPECT_NE(text.find(std::to_string(kFreeType + 1)), std::string::npos) << text;
+    EXPECT_STREQ(e.GetSourceFileName(), "genicamzortransportlayer");
+    EXPECT_EQ(e.GetSourceLine(), 424u);
+  }
+  EXPECT_EQ(QappInquire(Q_DEFAULT, Q_ERROR_PRINT, nullptr), Q_PRINT_ENABLE);
+  EXPECT_EQ(QappInquire(Q_DEFAULT, Q_ERROR_SETTING, nullptr), 7);
+  EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+}
+
+TEST_F(HostSystemPort, AvailabilityReadsZeroOnAHostErrorAndLeavesNoError) {
+  CZorTransportLayer<QsysTLProxy> port(system_);
+  QsysControl(system_, kFreeType, 5);
+  int64_t available = -1;
+  port.Read(&available, kAvailabilityRegister + kFreeType, 8);
+  EXPECT_EQ(available, 1);
+  port.Read(&available, kAvailabilityRegister + kFreeType + 1, 8);
+  EXPECT_EQ(available, 0);
+  port.Read(&available, kAvailabilityRegister + Q_SYSTEM_DESCRIPTOR, 8);
+  EXPECT_EQ(available, 1);
+  EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);
+}
+
+TEST_F(HostSystemPort, AnErrorHeldBeforeTheAccessSurvivesIt) {
+  CZorTransportLayer<QsysTLProxy> port(system_);
+  QsysInquire(system_, kFreeType + 2, nullptr);  // leaves an error on this thread
+  const int64_t before = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  ASSERT_NE(before, 0);
+  int64_t value = 3;
+  port.Write(&value, kFreeType, 8);
+  port.Read(&value, kFreeType, 8);
+  EXPECT_EQ(value, 3);
+  EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), before);
+}
+
+TEST_F(HostSystemPort, ConcurrentAccessesLeaveTheApplicationsPrintingAlone) {
+  CZorTransportLayer<QsysTLProxy> port(system_);
+  QsysControl(system_, kFreeType, 1);
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
+  QappControl(Q_DEFAULT, Q_ERROR_SETTING, 5);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&port] {
+      for (int i = 0; i < 200; ++i) {
+        int64_t value = 0;
+        port.Read(&value, kAvailabilityRegister + kFreeType + 1, 8);  // a quiet host error
+        port.Read(&value, kFreeType, 8);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(QappInquire(Q_DEFAULT, Q_ERROR_PRINT, nullptr), Q_PRINT_ENABLE);
+  EXPECT_EQ(QappInquire(Q_DEFAULT, Q_ERROR_SETTING, nullptr), 5);
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+}
+
+TEST_F(HostSystemPort, ZeroLengthReadWritesNothing) {
+  CZorTransportLayer<QsysTLProxy> port(system_);
+  int64_t value = 99;
+  port.Read(&value, kFreeType + 3, 0);  // would raise for any other length
+  EXPECT_EQ(value, 99);
+}
+
+TEST_F(HostSystemPort, XmlFileNamesFollowTheObjectKind) {
+  // The host system's type is outside the table: no system name.
+  EXPECT_EQ(CZorTransportLayer<QsysTLProxy>(system_).GetXmlFileName(), L"QsysControl_.xml");
+
+  const QID sequence = HostObjAlloc(system_, Q_SEQUENCE, 0, nullptr);
+  ASSERT_NE(sequence, 0);
+  CZorTransportLayer<QseqTLProxy> sequencePort(sequence);
+  EXPECT_EQ(sequencePort.GetXmlFileName(), L"QseqControl.xml");
+  HostSeqControl(sequence, Q_DEFAULT, 1540, 0x200);
+  EXPECT_EQ(sequencePort.GetXmlFileName(), L"QseqControl_.xml");
+
+  const QID display = HostObjAlloc(system_, Q_DISPLAY, 0, nullptr);
+  ASSERT_NE(display, 0);
+  // The host files displays under another type code than the driver's table.
+  EXPECT_EQ(CZorTransportLayer<QdispTLProxy>(display).GetXmlFileName(), L"");
+
+  EXPECT_EQ(CZorTransportLayer<QappTLProxy>(0).GetXmlFileName(), L"");
+  EXPECT_EQ(SystemTypeXmlName(59), L"dravion-lyn");
+  EXPECT_EQ(SystemTypeXmlName(1000), L"host_system");
+  EXPECT_EQ(SystemTypeXmlName(61), L"");
+  HostObjFree(display);
+  HostObjFree(sequence);
+}
+
+TEST_F(HostSystemPort, SequenceWritesReachTheHostAsIntegersAndDoubles) {
+  const QID sequence = HostObjAlloc(system_, Q_SEQUENCE, 0, nullptr);
+  CZorTransportLayer<QseqTLProxy> port(sequence);
+  const double rate = 25.0;
+  port.Write(&rate, 3712, 8);
+  EXPECT_EQ(HostSeqInquire(sequence, Q_DEFAULT, 3712, nullptr), 25);
+  HostObjFree(sequence);
+}
+
+}  // namespace
+}  // namespace zor::genicam
