@@ -9,9 +9,17 @@ export ZOR_REGISTRY_ROOT="$build/registry"
 mkdir -p "$ZOR_REGISTRY_ROOT"
 "$build/bin/zorregister" 'HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn' \
   FirmwarePath "$build/share/zor/dravionlyn/firmware"
+"$build/bin/zorregister" 'HKEY_LOCAL_MACHINE\Software\Velant\Velant Zor Library\Runtime\Install' \
+  InstallDir "$build/share/zor"
 "$build/bin/zorregister" 'HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn' \
   DCFPATH "$build/share/zor/dravionlyn/dcf"
 # The GenICam runtime's root and XML repository, as an installer sets them machine-wide.
 export ZOR_GENICAM_PATH="$build/share/zor/genicam"
 export ZOR_XML_REPOSITORY="$build/share/zor/xmlrepository"
+# The feature browser: its server serves the page, and the browser program (which lies outside
+# the system; the page stands in for it) is marked as installed, as its installer would.
+"$build/bin/zorregister" 'HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn\Parameters' \
+  FeatureBrowserServer dword:1
+mkdir -p "$build/share/zor/tools/featurebrowser"
+touch "$build/share/zor/tools/featurebrowser/featurebrowser.exe"
 "$build/bin/zordemo" "$@"

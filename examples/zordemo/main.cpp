@@ -1,10 +1,13 @@
 // zordemo: allocates a Dravion Lyn system through the host library, which loads the driver,
 // prints the board's facts and what the driver tells about itself, allocates a digitizer from a
 // camera file (NTSC unless a DCF name is given) and counts a few of its frames with a hook.
+// With --browser it opens the feature browser of the system and the digitizer instead, prints
+// the page's address and grabs until interrupted.
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -122,9 +125,54 @@ void ShowDigitizer(QID system, const wchar_t* dcf) {
   QdigFree(digitizer);
 }
 
+constexpr QINT64 kFeatureBrowser = 6905;
+constexpr QINT64 kOpen = 16;
+constexpr QINT64 kClose = 32;
+std::atomic<bool> interrupted{false};
+
+void Interrupt(int) { interrupted = true; }
+
+// The feature browser of the system and a digitizer, while the digitizer grabs.
+void BrowseFeatures(QID system, const wchar_t* dcf, int port) {
+  QID digitizer = 0;
+  if (QdigAlloc(system, 0, dcf, Q_DEFAULT, &digitizer) == 0) {
+    std::printf("zordemo: no digitizer from %ls\n", dcf);
+    PrintHostError();
+    return;
+  }
+  QsysControl(system, kFeatureBrowser, kOpen);
+  QdigControl(digitizer, kFeatureBrowser, kOpen);
+  if (QappGetError(Q_DEFAULT, Q_CURRENT, nullptr) != 0) {
+    PrintHostError();
+  } else {
+    std::printf("zordemo: feature browser at http://localhost:%d/ (Ctrl+C ends)\n", port);
+  }
+  std::fflush(stdout);
+  QINT64 width = 0, height = 0;
+  QdigInquire(digitizer, 1536, &width);
+  QdigInquire(digitizer, 1537, &height);
+  const QID buffer = QbufAlloc2d(system, width, height, 8, Q_GRAB, nullptr);
+  std::signal(SIGINT, Interrupt);
+  std::signal(SIGTERM, Interrupt);
+  if (buffer != 0) QdigGrabContinuous(digitizer, buffer);
+  while (!interrupted) usleep(100000);
+  if (buffer != 0) {
+    QdigHalt(digitizer);
+    QbufFree(buffer);
+  }
+  QsysControl(system, kFeatureBrowser, kClose);
+  QdigFree(digitizer);
+  std::printf("zordemo: feature browser closed\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool browser = argc > 1 && std::strcmp(argv[1], "--browser") == 0;
+  if (browser) {
+    --argc;
+    ++argv;
+  }
   const std::wstring dcf =
       argc > 1 ? std::wstring(argv[1], argv[1] + std::strlen(argv[1])) : std::wstring(L"Q_NTSC");
   QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
@@ -132,7 +180,11 @@ int main(int argc, char** argv) {
   if (system != 0) {
     std::printf("zordemo: Dravion Lyn system allocated\n");
     PrintBoardFacts(system);
-    ShowDigitizer(system, dcf.c_str());
+    if (browser) {
+      BrowseFeatures(system, dcf.c_str(), 9000);  // the server's port when none is set
+    } else {
+      ShowDigitizer(system, dcf.c_str());
+    }
   } else {
     std::printf("zordemo: no Dravion Lyn system\n");
     PrintHostError();

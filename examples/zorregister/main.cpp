@@ -1,8 +1,10 @@
 // zorregister: writes one text value into the registry, as an installer does.
 //   zorregister <key> <value name> <text>
+//   zorregister <key> <value name> dword:<number>   (a 32-bit value)
 // The key starts with its hive, e.g. HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn.
 // The registry is the one under ZOR_REGISTRY_ROOT, which the driver reads too.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/os/core/error.h"
@@ -26,7 +28,7 @@ bool FindHive(const std::wstring& name, os::Handle& hive) {
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fprintf(stderr, "usage: %s <key> <value name> <text>\n", argv[0]);
+    std::fprintf(stderr, "usage: %s <key> <value name> <text | dword:number>\n", argv[0]);
     return 2;
   }
   const std::wstring key = os::Utf8ToWide(argv[1]);
@@ -44,9 +46,22 @@ int main(int argc, char** argv) {
                        os::KEY_ALL_ACCESS, &opened, nullptr);
   if (result == os::ERROR_SUCCESS) {
     const std::wstring name = os::Utf8ToWide(argv[2]);
-    const std::wstring text = os::Utf8ToWide(argv[3]);
-    result = os::RegSetValue(opened, name.c_str(), os::REG_SZ, text.c_str(),
-                             static_cast<uint32_t>((text.size() + 1) * sizeof(wchar_t)));
+    const std::string value = argv[3];
+    if (value.rfind("dword:", 0) == 0) {
+      char* end = nullptr;
+      const unsigned long number = std::strtoul(value.c_str() + 6, &end, 0);
+      if (end == value.c_str() + 6 || *end != '\0' || number > 0xFFFFFFFFul) {
+        std::fprintf(stderr, "%s: not a 32-bit number: %s\n", argv[0], value.c_str() + 6);
+        os::RegCloseKey(opened);
+        return 2;
+      }
+      const auto dword = static_cast<uint32_t>(number);
+      result = os::RegSetValue(opened, name.c_str(), os::REG_DWORD, &dword, sizeof dword);
+    } else {
+      const std::wstring text = os::Utf8ToWide(value);
+      result = os::RegSetValue(opened, name.c_str(), os::REG_SZ, text.c_str(),
+                               static_cast<uint32_t>((text.size() + 1) * sizeof(wchar_t)));
+    }
     os::RegCloseKey(opened);
   }
   if (result != os::ERROR_SUCCESS) {

@@ -22,6 +22,7 @@ constexpr int64_t kHostObjectIdControl = 1049;
 constexpr int64_t kCreateNodeMapsControl = 1105;
 constexpr int64_t kEraseNodeMapControl = 1106;
 constexpr int64_t kPortIndexBits = 0xFF0000;
+constexpr int64_t kFeatureBrowserControl = 6905;
 constexpr int64_t kObjectTypeInquire = 136;
 constexpr int64_t kSystemNameInquire = 7702;
 
@@ -139,6 +140,10 @@ int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThr
     CreateOwnNodeMaps(object);
     return 1;
   }
+  if (type == kFeatureBrowserControl && newFeatureBrowser_) {
+    ControlFeatureBrowser(0, args.Value(1), ctx);
+    return 1;
+  }
   if (type == kEraseNodeMapControl) {
     if (object == 0) return 1;
     int64_t objectType = 0;
@@ -173,6 +178,10 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
       CreateOwnNodeMaps(hostId);
       return 1;
     }
+  }
+  if (args.Int(1) == kFeatureBrowserControl && newFeatureBrowser_) {
+    ControlFeatureBrowser(args.Int(0), args.Value(2), ctx);
+    return 1;
   }
   return QDDeviceSystem::DigControl(args, ctx);
 }
