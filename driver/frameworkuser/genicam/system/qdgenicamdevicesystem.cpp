@@ -3,6 +3,7 @@
 #include "driver/foundation/folders.h"
 #include "driver/foundation/registrykey.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/featureheaders/featureheaders.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/named_mutex.h"
@@ -81,11 +82,10 @@ genicam::GenICamSystemFacts QDGeniCamDeviceSystem::ControlFacts() const {
 }
 
 void QDGeniCamDeviceSystem::CreateOwnNodeMaps(int64_t hostObjectId) {
-  genicam::CreateOwnNodeMaps(
-      *registry_, ControlFacts(), hostObjectId, CallingThreadContext(),
-      [this](int64_t id, const genicam::XmlResourceRecord& record) {
-        return CreateTransportLayers(id, record);
-      });
+  genicam::CreateOwnNodeMaps(*registry_, ControlFacts(), hostObjectId, CallingThreadContext(),
+                             [this](int64_t id, const genicam::XmlResourceRecord& record) {
+                               return CreateTransportLayers(id, record);
+                             });
 }
 
 genicam::TransportLayers QDGeniCamDeviceSystem::CreateTransportLayers(
@@ -93,7 +93,11 @@ genicam::TransportLayers QDGeniCamDeviceSystem::CreateTransportLayers(
   return genicam::CreateTransportLayers(hostObjectId, record);
 }
 
-void QDGeniCamDeviceSystem::GenerateFeatureHeaders() {}
+void QDGeniCamDeviceSystem::GenerateFeatureHeaders() {
+  std::vector<genicam::GenICamXmlResource> resources;
+  genicam::LoadGenICamXmlResources(resources);
+  genicam::GenerateFeatureHeaders(resources, genicam::GenICamRootFolder());
+}
 
 std::vector<std::shared_ptr<genicam::GenICamControl>> QDGeniCamDeviceSystem::FindNodeMaps(
     const std::wstring& modules, int64_t objectId, int64_t secondId) {
@@ -117,10 +121,10 @@ int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThr
     if (object == 0) return 1;
     int64_t objectType = 0;
     HostObjInquire(object, kObjectTypeInquire, &objectType);
-    const wchar_t* module = objectType == 0x800000         ? L"QsysControl"
-                            : objectType == 0x100000       ? L"QdigControl"
+    const wchar_t* module = objectType == 0x800000        ? L"QsysControl"
+                            : objectType == 0x100000      ? L"QdigControl"
                             : objectType == 0x40000000000 ? L"QseqControl"
-                                                           : nullptr;
+                                                          : nullptr;
     if (module != nullptr) registry_->Erase(object, module);
     return 1;
   }
