@@ -1,9 +1,15 @@
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 
+#include <algorithm>
+#include <cwchar>
+#include <sstream>
+
+#include "driver/foundation/conversions.h"
 #include "driver/foundation/folders.h"
 #include "driver/foundation/registrykey.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/genicam/featureheaders/featureheaders.h"
+#include "driver/frameworkuser/genicam/genicamzortransportlayer/quietbracket.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/named_mutex.h"
@@ -14,11 +20,6 @@ namespace {
 constexpr int32_t kImagingBoardLocation = 6;
 constexpr const wchar_t* kParametersKey = L"DravionLyn\\Parameters";
 constexpr int32_t kShortestCheckPeriodMs = 10;
-constexpr int64_t kHostObjectIdControl = 1049;
-constexpr int64_t kCreateNodeMapsControl = 1105;
-constexpr int64_t kEraseNodeMapControl = 1106;
-constexpr int64_t kPortIndexBits = 0xFF0000;
-constexpr int64_t kObjectTypeInquire = 136;
 
 // A value is taken only when it exists as a DWORD.
 void ReadDword(foundation::CRegistryKey& key, const wchar_t* name, int32_t& field) {
@@ -104,33 +105,6 @@ std::vector<std::shared_ptr<genicam::GenICamControl>> QDGeniCamDeviceSystem::Fin
   return registry_->Find(modules, objectId, secondId);
 }
 
-// No GenICam type is served before the node maps exist: everything goes on
-// to the device layer.
-int64_t QDGeniCamDeviceSystem::SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  return QDDeviceSystem::SysInquire(args, ctx);
-}
-
-int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  const int64_t type = args.Int(0) & ~kPortIndexBits;
-  const int64_t object = args.Value(1).value;
-  if (type == kCreateNodeMapsControl) {
-    CreateOwnNodeMaps(object);
-    return 1;
-  }
-  if (type == kEraseNodeMapControl) {
-    if (object == 0) return 1;
-    int64_t objectType = 0;
-    HostObjInquire(object, kObjectTypeInquire, &objectType);
-    const wchar_t* module = objectType == 0x800000        ? L"QsysControl"
-                            : objectType == 0x100000      ? L"QdigControl"
-                            : objectType == 0x40000000000 ? L"QseqControl"
-                                                          : nullptr;
-    if (module != nullptr) registry_->Erase(object, module);
-    return 1;
-  }
-  return QDDeviceSystem::SysControl(args, ctx);
-}
-
 int64_t QDGeniCamDeviceSystem::DigFree(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t index = args.Int(0);
   registry_->EraseEntry(index);
@@ -141,22 +115,27 @@ int64_t QDGeniCamDeviceSystem::DigFree(const OperationArgs& args, QDDriverThread
   return QDDeviceSystem::DigFree(args, ctx);
 }
 
-int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  // The host names a new digitizer's host object; the node maps that come with
-  // it are not made here yet.
-  if (args.Int(1) == kHostObjectIdControl) {
-    if (std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(args.Int(0))) {
-      const int64_t hostId = args.Value(2).value;
-      digitizer->SetHostId(hostId);
-      CreateOwnNodeMaps(hostId);
-      return 1;
-    }
-  }
-  return QDDeviceSystem::DigControl(args, ctx);
+std::string QDGeniCamDeviceSystem::MakeSystemDisplayName() const {
+  const int64_t host = GetHostObjectId();
+  // A system without a name leaves no error behind.
+  genicam::QuietHostBracket quiet;
+  int64_t length = 0;
+  HostSysInquire(host, 7702 + 0x50000000000, &length);
+  std::wstring name(static_cast<size_t>(std::max<int64_t>(length, 1)), L'\0');
+  if (length > 1) HostSysInquire(host, 7702, name.data());
+  name.resize(std::wcslen(name.c_str()));
+  std::ostringstream text;
+  text << "System " << foundation::WStringToUtf8(name) << " " << DeviceNumber() << "{" << host
+       << "}";
+  return text.str();
 }
 
-int64_t QDGeniCamDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  return QDDeviceSystem::DigInquire(args, ctx);
+std::string QDGeniCamDeviceSystem::MakeDigitizerDisplayName(
+    const QDDigitizerInfo& digitizer) const {
+  std::ostringstream text;
+  text << MakeSystemDisplayName() << "\\Digitizer " << digitizer.DeviceNumber() << "{"
+       << static_cast<const void*>(&digitizer) << "}";
+  return text.str();
 }
 
 int64_t QDGeniCamDeviceSystem::DigHookFunction(const OperationArgs& args,
