@@ -4,6 +4,7 @@
 // the device layer.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -115,7 +116,7 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   bool newFeatureBrowser_ = true;
   foundation::CZORString featureBrowserSuffix_;
   bool genicamAvailable_ = false;
-  bool keepAliveControlMode_ = false;
+  std::atomic<bool> keepAliveControlMode_ = false;
   mutable std::mutex featureBagLock_;
   std::wstring featureBagText_;
   std::unique_ptr<genicam::NodeMapRegistry> registry_;
