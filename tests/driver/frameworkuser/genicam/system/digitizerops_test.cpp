@@ -95,6 +95,22 @@ TEST_F(DigitizerOpsTest, KeepAliveValuesAndControlMode) {
   ExpectInvalidValue(6973, 1);
 }
 
+TEST_F(DigitizerOpsTest, PollingStateFollowsItsControl) {
+  EXPECT_EQ(Inquire(6973), -9999);
+  QdigControl(digitizer_, 6973, -9997);
+  EXPECT_EQ(Inquire(6973), -9997);
+  QdigControl(digitizer_, 6973, Q_DEFAULT);
+  EXPECT_EQ(Inquire(6973), -9999);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+TEST_F(DigitizerOpsTest, KeptValuesAndTextsOfTheControlStartEmpty) {
+  for (QINT64 type = 6937; type <= 6941; ++type) EXPECT_EQ(Inquire(type), 0) << type;
+  EXPECT_EQ(Inquire(6922), 0);
+  EXPECT_EQ(Inquire(7861 + kLength), 1);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
 TEST_F(DigitizerOpsTest, ManifestOfThisBoardIsEmpty) {
   EXPECT_EQ(Inquire(5455), 0);
   EXPECT_EQ(Inquire(5456), 0);
