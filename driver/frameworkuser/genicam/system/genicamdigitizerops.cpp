@@ -200,7 +200,7 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
   }
   const std::shared_ptr<genicam::GenICamControl> control = DigitizerControl(index, *digitizer);
   if (type == kJsonExport) {
-    ExportJson(*digitizer, control.get(), ctx);
+    ExportJson(index, *digitizer, control.get(), ctx);
     return 1;
   }
   if (control == nullptr) return QDDeviceSystem::DigControl(args, ctx);
@@ -374,7 +374,7 @@ void QDGeniCamDeviceSystem::ApplyFeatureSettings(const QDDigitizerInfo& digitize
   }
 }
 
-void QDGeniCamDeviceSystem::ExportJson(const QDDigitizerInfo& digitizer,
+void QDGeniCamDeviceSystem::ExportJson(int64_t index, const QDDigitizerInfo& digitizer,
                                        genicam::GenICamControl* own, QDDriverThreadContext& ctx) {
   // Values that cannot be read are written as the writer's fallbacks.
   struct Withdrawal {
@@ -397,7 +397,7 @@ void QDGeniCamDeviceSystem::ExportJson(const QDDigitizerInfo& digitizer,
   }
   if (own == nullptr || own->NodeMap() == nullptr || own->NodeMap()->_Ptr == nullptr) return;
   const std::string label = own->GetDeviceModelName();
-  const std::string name = MakeDigitizerDisplayName(digitizer) + "\\" + label;
+  const std::string name = MakeDigitizerDisplayName(index) + "\\" + label;
   try {
     genicam::ExportNodeMapJson(*own->NodeMap()->_Ptr, folder, label, name);
   } catch (const GenICam::GenericException&) {

@@ -1,8 +1,8 @@
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 
 #include <algorithm>
-#include <cwchar>
 #include <sstream>
+#include <vector>
 
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/folders.h"
@@ -20,6 +20,7 @@ namespace {
 constexpr int32_t kImagingBoardLocation = 6;
 constexpr const wchar_t* kParametersKey = L"DravionLyn\\Parameters";
 constexpr int32_t kShortestCheckPeriodMs = 10;
+constexpr int64_t kSystemNameInquire = 7702;
 
 // A value is taken only when it exists as a DWORD.
 void ReadDword(foundation::CRegistryKey& key, const wchar_t* name, int32_t& field) {
@@ -100,6 +101,29 @@ void QDGeniCamDeviceSystem::GenerateFeatureHeaders() {
   genicam::GenerateFeatureHeaders(resources, genicam::GenICamRootFolder());
 }
 
+std::string QDGeniCamDeviceSystem::MakeSystemDisplayName() const {
+  // A system without a name leaves no error behind.
+  genicam::QuietHostBracket quiet;
+  int64_t length = 0;
+  HostSysInquire(GetHostObjectId(), kSystemNameInquire + Q_STRING_SIZE, &length);
+  std::vector<wchar_t> name(static_cast<size_t>(std::max<int64_t>(length, 0)) + 1, L'\0');
+  if (length > 0) HostSysInquire(GetHostObjectId(), kSystemNameInquire, name.data());
+  std::ostringstream text;
+  text << "System " << foundation::WStringToUtf8(name.data()) << " " << DeviceNumber() << "{"
+       << GetHostObjectId() << "}";
+  return text.str();
+}
+
+std::string QDGeniCamDeviceSystem::MakeDigitizerDisplayName(int64_t digitizerIndex) const {
+  std::ostringstream text;
+  text << MakeSystemDisplayName();
+  if (std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(digitizerIndex)) {
+    text << "\\Digitizer " << digitizer->DeviceNumber() << "{"
+         << static_cast<const void*>(digitizer.get()) << "}";
+  }
+  return text.str();
+}
+
 std::vector<std::shared_ptr<genicam::GenICamControl>> QDGeniCamDeviceSystem::FindNodeMaps(
     const std::wstring& modules, int64_t objectId, int64_t secondId) {
   return registry_->Find(modules, objectId, secondId);
@@ -113,29 +137,6 @@ int64_t QDGeniCamDeviceSystem::DigFree(const OperationArgs& args, QDDriverThread
     registry_->Erase(digitizer->GetHostId(), L"QdigControl");
   }
   return QDDeviceSystem::DigFree(args, ctx);
-}
-
-std::string QDGeniCamDeviceSystem::MakeSystemDisplayName() const {
-  const int64_t host = GetHostObjectId();
-  // A system without a name leaves no error behind.
-  genicam::QuietHostBracket quiet;
-  int64_t length = 0;
-  HostSysInquire(host, 7702 + 0x50000000000, &length);
-  std::wstring name(static_cast<size_t>(std::max<int64_t>(length, 1)), L'\0');
-  if (length > 1) HostSysInquire(host, 7702, name.data());
-  name.resize(std::wcslen(name.c_str()));
-  std::ostringstream text;
-  text << "System " << foundation::WStringToUtf8(name) << " " << DeviceNumber() << "{" << host
-       << "}";
-  return text.str();
-}
-
-std::string QDGeniCamDeviceSystem::MakeDigitizerDisplayName(
-    const QDDigitizerInfo& digitizer) const {
-  std::ostringstream text;
-  text << MakeSystemDisplayName() << "\\Digitizer " << digitizer.DeviceNumber() << "{"
-       << static_cast<const void*>(&digitizer) << "}";
-  return text.str();
 }
 
 int64_t QDGeniCamDeviceSystem::DigHookFunction(const OperationArgs& args,

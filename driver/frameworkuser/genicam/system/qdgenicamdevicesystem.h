@@ -61,9 +61,9 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   genicam::NodeMapRegistry& NodeMaps() { return *registry_; }
   // The address of the digitizer's node-map reference, 0 when it has none.
   int64_t DigitizerNodeMapAddress(int64_t digitizerIndex) const;
-  // "System <name> <number>{<host id>}" and "<system>\Digitizer <number>{<record>}".
+  // "System <board name> <number>{<host id>}", and a digitizer's name under it.
   std::string MakeSystemDisplayName() const;
-  std::string MakeDigitizerDisplayName(const QDDigitizerInfo& digitizer) const;
+  std::string MakeDigitizerDisplayName(int64_t digitizerIndex) const;
   // What the system's GenICam controls take of it.
   genicam::GenICamSystemFacts ControlFacts() const;
 
@@ -103,7 +103,7 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   std::wstring FeatureBagText() const;
   void ApplyFeatureSettings(const QDDigitizerInfo& digitizer, const std::wstring& filter,
                             int64_t hostId, QDDriverThreadContext& ctx);
-  void ExportJson(const QDDigitizerInfo& digitizer, genicam::GenICamControl* own,
+  void ExportJson(int64_t index, const QDDigitizerInfo& digitizer, genicam::GenICamControl* own,
                   QDDriverThreadContext& ctx);
 
   os::Handle xmlMutex_ = os::INVALID_HANDLE_VALUE;
