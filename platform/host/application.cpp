@@ -17,7 +17,22 @@ QINT64 InquireApplication(QID app, QINT64 type, void* out) {
 }
 
 void ControlApplication(QID app, QINT64 type, QINT64 value) {
-  if (IsApplication(app)) Application::Instance().SetSetting(type, value);
+  if (!IsApplication(app)) return;
+  Application& application = Application::Instance();
+  if (type == Q_BROWSER_SERVERS) {
+    // Counts the feature-browser servers: each start takes the role, each stop gives it back.
+    std::lock_guard lock(application.browserServersMutex);
+    const QINT64 count = application.Setting(type);
+    if (value == Q_DISABLE) {
+      application.SetSetting(type, count > 0 ? count - 1 : 0);
+    } else if (value != 0) {
+      application.SetSetting(type, count + 1);
+    } else {
+      application.SetSetting(type, 0);
+    }
+    return;
+  }
+  application.SetSetting(type, value);
 }
 
 namespace {

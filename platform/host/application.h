@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 #include "platform/host/hooklist.h"
 #include "platform/host/settingmap.h"
@@ -29,6 +30,7 @@ class Application {
     return errorPrint_.load(std::memory_order_relaxed) != Q_PRINT_DISABLE;
   }
   HookList& Hooks() { return hooks_; }
+  std::mutex browserServersMutex;
   // The block a driver registers as its process-wide data.
   std::atomic<QINT64> driverDataBlock{0};
 

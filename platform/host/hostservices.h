@@ -29,6 +29,12 @@ ZOR_API QINT64 HostAppGetHookInfo(QID app, QID event, QINT64 type, void* out);
 ZOR_API QINT64 HostAppListObjects(QID app, QINT64 operation, QINT64 objectType, QINT64 count,
                                   QID* list);
 
+// Browser clients of the feature-browser servers, for a browser program in the process: a new
+// client id announced to the Q_BROWSER_CLIENT_CONNECTED hooks (which make its mailboxes), and
+// its end announced to the Q_BROWSER_CLIENT_DISCONNECTED hooks.
+ZOR_API QINT64 HostAppClientConnect(QID app);
+ZOR_API void HostAppClientDisconnect(QID app, QINT64 clientId);
+
 // Errors of the calling thread (types as HostAppGetError).
 ZOR_API QINT64 HostGetError(QID reserved, QINT64 type, void* out);
 ZOR_API void HostErrorReset(QINT64 reserved1, QINT64 reserved2);

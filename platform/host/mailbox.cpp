@@ -26,7 +26,8 @@ QINT64 Mailbox::Read(void* data, QINT64 size, QINT64* tag, HostError* error) {
   const Message& first = queue_.front();
   const auto length = static_cast<QINT64>(first.body.size());
   if (tag != nullptr) *tag = first.tag;
-  if (data == nullptr || size == 0) return length;
+  // A buffer of size 0 takes an empty message out.
+  if (data == nullptr) return length;
   if (size < length) {
     *error = MakeHostError(Q_ERR_INVALID_PARAMETER, L"The message does not fit the buffer.");
     return length;
@@ -34,6 +35,14 @@ QINT64 Mailbox::Read(void* data, QINT64 size, QINT64* tag, HostError* error) {
   if (length > 0) std::memcpy(data, first.body.data(), static_cast<size_t>(length));
   queue_.pop_front();
   return length;
+}
+
+std::optional<Mailbox::Message> Mailbox::Take() {
+  std::lock_guard lock(mutex_);
+  if (queue_.empty()) return std::nullopt;
+  Message first = std::move(queue_.front());
+  queue_.pop_front();
+  return first;
 }
 
 }  // namespace zorhost

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "platform/host/hosterror.h"
@@ -18,15 +19,19 @@ class Mailbox : public HostObject {
   void SetLimit(QINT64 limit);
   // False with `error` filled when the queue is full.
   bool Write(const void* data, QINT64 length, QINT64 tag, HostError* error);
-  // With no room given, tells the size of the first message; otherwise takes it out when it
-  // fits. Returns the size of the message (0: none waiting).
+  // With no buffer given, tells the size of the first message; otherwise takes it out when it
+  // fits (an empty message fits a buffer of size 0). Returns the size of the message (0: none
+  // waiting).
   QINT64 Read(void* data, QINT64 size, QINT64* tag, HostError* error);
 
- private:
   struct Message {
     std::vector<std::byte> body;
     QINT64 tag;
   };
+  // Takes the first message out, empty ones included.
+  std::optional<Message> Take();
+
+ private:
   std::mutex mutex_;
   std::deque<Message> queue_;
   size_t limit_ = 0;  // 0: no limit

@@ -1,6 +1,8 @@
 // Host services for drivers: generic objects, mailboxes, sequences and displays.
 #include "platform/host/answer.h"
+#include "platform/host/browserclients.h"
 #include "platform/host/hostservices.h"
+#include "platform/host/httpserverobject.h"
 #include "platform/host/mailbox.h"
 #include "platform/host/threadcontext.h"
 
@@ -24,6 +26,26 @@ void ControlSettings(QID id, QINT64 objectType, QINT64 type, QINT64 value) {
   if (auto object = LookupObject(id, objectType)) object->settings.Set(type, value);
 }
 
+void ControlHttpServer(HttpServerObject& server, QINT64 type, QINT64 value) {
+  const auto* text = reinterpret_cast<const wchar_t*>(value);
+  switch (type) {
+    case Q_HTTP_ROOT_FOLDER:
+      server.SetRootFolder(text != nullptr ? text : L"");
+      return;
+    case Q_HTTP_URL:
+      server.SetUrl(text != nullptr ? text : L"");
+      return;
+    case Q_HTTP_START:
+      server.Start();
+      return;
+    case Q_HTTP_STOP:
+      server.Stop();
+      return;
+    default:
+      server.settings.Set(type, value);
+  }
+}
+
 }  // namespace
 
 ZOR_API QID HostObjAlloc(QID system, QINT64 objectType, QINT64 /*initFlag*/, QID* out) {
@@ -33,6 +55,8 @@ ZOR_API QID HostObjAlloc(QID system, QINT64 objectType, QINT64 /*initFlag*/, QID
   std::shared_ptr<HostObject> object;
   if (objectType == Q_MAILBOX) {
     object = std::make_shared<Mailbox>(system);
+  } else if (objectType == Q_HTTP_SERVER) {
+    object = std::make_shared<HttpServerObject>(system);
   } else if (objectType == Q_SEQUENCE || objectType == Q_DISPLAY) {
     object = std::make_shared<HostObject>(objectType, system);
   } else {
@@ -51,6 +75,19 @@ ZOR_API void HostObjFree(QID object) {
 
 ZOR_API QINT64 HostObjInquire(QID object, QINT64 type, void* out) {
   ApiScope scope(L"HostObjInquire");
+  if (auto server =
+          std::dynamic_pointer_cast<HttpServerObject>(ObjectRegistry::Instance().Find(object))) {
+    switch (PlainType(type)) {
+      case Q_HTTP_STATE:
+        return AnswerValue(out, server->State());
+      case Q_HTTP_URL:
+        return AnswerText(server->Url(), type, out);
+      case Q_HTTP_ROOT_FOLDER:
+        return AnswerText(server->RootFolder(), type, out);
+      default:
+        break;
+    }
+  }
   return InquireSettings(object, 0, type, out);
 }
 
@@ -62,6 +99,8 @@ ZOR_API void HostObjControl(QID object, QINT64 type, QINT64 value) {
     target->SetName(value != 0 ? reinterpret_cast<const wchar_t*>(value) : L"");
   } else if (type == kMailboxLimit && target->type == Q_MAILBOX) {
     static_cast<Mailbox&>(*target).SetLimit(value);
+  } else if (target->type == Q_HTTP_SERVER) {
+    ControlHttpServer(static_cast<HttpServerObject&>(*target), type, value);
   } else {
     target->settings.Set(type, value);
   }
@@ -145,4 +184,14 @@ ZOR_API void HostDispControl(QID display, QINT64 type, QINT64 value) {
 ZOR_API void HostDispControlDouble(QID display, QINT64 type, double value) {
   ApiScope scope(L"HostDispControlDouble");
   ControlSettings(display, Q_DISPLAY, type, ToInteger(value));
+}
+
+ZOR_API QINT64 HostAppClientConnect(QID /*app*/) {
+  ApiScope scope(L"HostAppClientConnect");
+  return ConnectBrowserClient();
+}
+
+ZOR_API void HostAppClientDisconnect(QID /*app*/, QINT64 clientId) {
+  ApiScope scope(L"HostAppClientDisconnect");
+  DisconnectBrowserClient(clientId);
 }

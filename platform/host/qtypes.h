@@ -150,3 +150,19 @@ inline constexpr QINT64 Q_WAIT_TIMEOUT = 2077;
 inline constexpr QINT64 Q_OBJECT_FREE = 0x10000;
 inline constexpr QINT64 Q_MAILBOX_MESSAGE = 2053;
 inline constexpr QINT64 Q_OBJECT_ID = 0x1B0000;  // GetHookInfo: the object that raised the event
+
+// Browser clients of feature-browser servers: application hook types and their hook info.
+inline constexpr QINT64 Q_BROWSER_CLIENT_CONNECTED = 46;
+inline constexpr QINT64 Q_BROWSER_CLIENT_DISCONNECTED = 52;
+inline constexpr QINT64 Q_BROWSER_CLIENT_ID = 219;  // GetHookInfo: the client's 64-bit id
+// Application settings: the number of running feature-browser servers (a control with a nonzero
+// value adds one, Q_DISABLE removes one), and the browser session.
+inline constexpr QINT64 Q_BROWSER_SERVERS = 15526;
+inline constexpr QINT64 Q_BROWSER_SESSION = 15531;
+
+// HTTP server objects (Q_HTTP_SERVER): controls and inquiries.
+inline constexpr QINT64 Q_HTTP_ROOT_FOLDER = 108;  // wide text
+inline constexpr QINT64 Q_HTTP_URL = 109;          // wide text, "http://host:port"
+inline constexpr QINT64 Q_HTTP_START = 110;        // also the running state
+inline constexpr QINT64 Q_HTTP_STOP = 112;         // also the stopped state
+inline constexpr QINT64 Q_HTTP_STATE = 114;

@@ -216,10 +216,23 @@ TEST_F(ThreadTest, MailboxDeliversTaggedMessagesInOrder) {
   EXPECT_EQ(std::string(text, 5), "hello");
   EXPECT_EQ(tag, 11);
   EXPECT_EQ(spare, 0);
+  // The empty message is taken out with a buffer of size 0, and then none is left.
+  HostObjMessageRead(mailbox, nullptr, 0, &size, &tag, &spare, Q_DEFAULT);
+  EXPECT_EQ(size, 0);
+  EXPECT_EQ(tag, 12);
+  EXPECT_EQ(HostObjMessageRead(mailbox, text, 0, &size, &tag, &spare, Q_DEFAULT), 0);
+  tag = 0;
+  HostObjMessageRead(mailbox, nullptr, 0, &size, &tag, &spare, Q_DEFAULT);
+  EXPECT_EQ(tag, 0);
+  EXPECT_EQ(HostObjMessageWrite(mailbox, "x", 1, 13, Q_DEFAULT), 1);  // room again
   const QINT64 length = HostObjInquire(mailbox, Q_OBJECT_NAME + Q_STRING_SIZE, nullptr);
   EXPECT_EQ(length, 30);
   HostObjFree(mailbox);
-  EXPECT_EQ(HostObjAlloc(Q_DEFAULT_HOST, Q_HTTP_SERVER, Q_DEFAULT, nullptr), 0);
+  // An HTTP server object starts stopped.
+  const QID server = HostObjAlloc(Q_DEFAULT_HOST, Q_HTTP_SERVER, Q_DEFAULT, nullptr);
+  EXPECT_NE(server, 0);
+  EXPECT_EQ(HostObjInquire(server, Q_HTTP_STATE, nullptr), Q_HTTP_STOP);
+  HostObjFree(server);
 }
 
 }  // namespace

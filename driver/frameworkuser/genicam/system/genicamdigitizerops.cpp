@@ -31,6 +31,7 @@ constexpr int64_t kFirstKeepAlive = 6929;
 constexpr int64_t kSecondKeepAlive = 6930;
 constexpr int64_t kAcquisitionStart = 6931;
 constexpr int64_t kJsonExport = 6935;
+constexpr int64_t kFeatureBrowser = 6905;
 constexpr int64_t kPolling = 6973;
 constexpr int64_t kDeviceName = 7709;
 constexpr int64_t kFeatureBag = 7712;
@@ -198,6 +199,12 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
     }
     return 1;
   }
+  if (type == kFeatureBrowser) {
+    // Only the web browser's road is built; the in-process one stays with the device layer.
+    if (!newFeatureBrowser_) return QDDeviceSystem::DigControl(args, ctx);
+    ControlFeatureBrowser(index, record, ctx);
+    return 1;
+  }
   const std::shared_ptr<genicam::GenICamControl> control = DigitizerControl(index, *digitizer);
   if (type == kJsonExport) {
     ExportJson(index, *digitizer, control.get(), ctx);
@@ -252,8 +259,15 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
       return 1;
     case kPolling:
       if (value != kEnabled && value != kDisabled && value != Q_DEFAULT) return Invalid(ctx);
-      // The web browser's publisher polls for itself; none is made here.
-      if (newFeatureBrowser_) return 1;
+      if (newFeatureBrowser_) {
+        if (publisher_ == nullptr) return 1;
+        if (value == kEnabled) {
+          publisher_->StartPolling();
+        } else {
+          publisher_->StopPolling();
+        }
+        return 1;
+      }
       if (value == kEnabled && control->NodeMap() != nullptr) {
         control->Browser().StartPolling(control->NodeMap()->_Ptr);
       } else if (value != kEnabled) {
@@ -476,7 +490,10 @@ int64_t QDGeniCamDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThr
     case kOwnNodeMap:
       return answer(NodeMapAddress(registry_->Get(digitizer->GetHostId(), L"QdigControl").get()));
     case kPolling:
-      if (newFeatureBrowser_) return answer(0);
+      if (newFeatureBrowser_) {
+        if (publisher_ == nullptr) return answer(0);
+        return answer(publisher_->IsPolling() ? kEnabled : kDisabled);
+      }
       return answer(control->Browser().Polling() != nullptr ? kEnabled : kDisabled);
     case kDeviceName:
       return text(digitizer->GetDeviceName());

@@ -19,6 +19,7 @@ constexpr int64_t kEraseNodeMap = 1106;
 constexpr int64_t kReadRegistry = 2005;
 constexpr int64_t kKeepAliveMode = 4813;
 constexpr int64_t kFirmwareUpdate = 7798;
+constexpr int64_t kFeatureBrowser = 6905;
 constexpr int64_t kDeviceBits = 0xFF0000;
 constexpr int64_t kObjectTypeInquire = 136;
 constexpr int64_t kInvalidParameter = 4307;
@@ -74,6 +75,11 @@ int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThr
       return 1;
     case kFirmwareUpdate:
       UpdateFirmware(args.Int(0), record, ctx);
+      return 1;
+    case kFeatureBrowser:
+      // Only the web browser's road is built; the in-process one stays with the device layer.
+      if (!newFeatureBrowser_) return QDDeviceSystem::SysControl(args, ctx);
+      ControlFeatureBrowser(0, record, ctx);
       return 1;
     default:
       return QDDeviceSystem::SysControl(args, ctx);
@@ -134,8 +140,7 @@ int64_t QDGeniCamDeviceSystem::SysInquire(const OperationArgs& args, QDDriverThr
     case kKeepAliveMode:
       return answer(keepAliveControlMode_ ? genicam::GenICamControl::kKeepAliveMode : 1);
     case 6950:
-      // The node-map publisher belongs to the web feature browser, not made here.
-      return answer(0);
+      return answer(publisher_ != nullptr ? publisher_->SessionValue() : 0);
     case 6951:
       return answer(NodeMapAddress(registry_->Get(GetHostObjectId(), L"QsysControl").get()));
     case 7311:

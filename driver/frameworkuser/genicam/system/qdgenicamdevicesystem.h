@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "driver/foundation/zorstring.h"
+#include "driver/frameworkuser/command/commandwrapper.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "driver/frameworkuser/genicam/featurebrowser/nodemappublisher.h"
 #include "driver/frameworkuser/genicam/ownnodemaps/ownnodemaps.h"
 #include "platform/os/core/handle.h"
 
@@ -67,6 +69,10 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   // What the system's GenICam controls take of it.
   genicam::GenICamSystemFacts ControlFacts() const;
 
+  // Control type 6905 of the system (index 0) or of a digitizer: opens or closes the web feature
+  // browser of its node maps. False when an error was recorded.
+  bool ControlFeatureBrowser(int64_t digitizerIndex, ValueRecord value, QDDriverThreadContext& ctx);
+
   void ReadRegistryParameters();
   void CheckGenICamInstallation(QDDriverThreadContext& ctx);
   // The error already recorded for the running command on this thread.
@@ -120,6 +126,8 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   mutable std::mutex featureBagLock_;
   std::wstring featureBagText_;
   std::unique_ptr<genicam::NodeMapRegistry> registry_;
+  // After the registry: it goes first, while the controls it publishes still exist.
+  std::unique_ptr<genicam::NodeMapPublisher> publisher_;
 };
 
 }  // namespace zor::frame

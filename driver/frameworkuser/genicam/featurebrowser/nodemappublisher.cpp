@@ -1,0 +1,424 @@
+#include "driver/frameworkuser/genicam/featurebrowser/nodemappublisher.h"
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <utility>
+
+#include "driver/foundation/conversions.h"
+#include "driver/foundation/folders.h"
+#include "driver/foundation/registrykey.h"
+#include "driver/foundation/zordrvexception.h"
+#include "driver/frameworkuser/genicam/featurebrowser/hosterrorcheck.h"
+#include "driver/frameworkuser/genicam/featurebrowser/nodemapjsonwriter.h"
+#include "platform/host/hostservices.h"
+
+namespace zor::genicam {
+namespace {
+
+constexpr QINT64 kBrowserRole = 15526;
+constexpr QINT64 kSessionSetting = 15531;
+constexpr QINT64 kRoleTaken = 7;
+constexpr QINT64 kCountObjects = 20;
+constexpr QINT64 kListObjects = 15;
+constexpr int kClientSearchAttempts = 50;
+constexpr int32_t kInstallLocation = 3;
+constexpr const wchar_t* kWebFolder = L"tools/featurebrowser/resources/app/dist";
+
+// Host hooks reach a publisher only while it lives, and its destruction waits for the hooks
+// already inside it: the host may have copied a hook just before it was removed.
+std::mutex gateMutex;
+std::condition_variable gateIdle;
+std::map<const NodeMapPublisher*, int> livePublishers;  // publisher to hooks running in it
+
+bool EnterGate(const NodeMapPublisher* publisher) {
+  std::lock_guard lock(gateMutex);
+  auto found = livePublishers.find(publisher);
+  if (found == livePublishers.end()) return false;
+  ++found->second;
+  return true;
+}
+
+void LeaveGate(const NodeMapPublisher* publisher) {
+  std::lock_guard lock(gateMutex);
+  if (--livePublishers[publisher] == 0) gateIdle.notify_all();
+}
+
+template <class Call>
+QINT64 ThroughGate(void* user, Call call) {
+  auto* publisher = static_cast<NodeMapPublisher*>(user);
+  if (!EnterGate(publisher)) return 0;
+  try {
+    call(publisher);
+  } catch (...) {
+    // A hook of the host must not throw; the request is dropped.
+  }
+  LeaveGate(publisher);
+  return 0;
+}
+
+foundation::ExceptionSource Source(uint32_t line) {
+  return foundation::ExceptionSource(L"w:/driver/frameworkuser/genicam/featurebrowser", line,
+                                     L"RuntimeException");
+}
+
+QINT64 ClientIdOf(QID event) {
+  QINT64 clientId = 0;
+  HostAppGetHookInfo(Q_DEFAULT, event, Q_BROWSER_CLIENT_ID, &clientId);
+  return clientId;
+}
+
+std::wstring ObjectName(QID object) {
+  QINT64 length = 0;
+  HostObjInquire(object, Q_OBJECT_NAME + Q_STRING_SIZE, &length);
+  if (length <= 1) return {};
+  std::wstring name(static_cast<size_t>(length), L'\0');
+  HostObjInquire(object, Q_OBJECT_NAME, name.data());
+  name.resize(static_cast<size_t>(length - 1));
+  return name;
+}
+
+// The client id of a mailbox name "<system>:<stem>:<id>"; false for any other name.
+bool ClientIdOfName(const std::wstring& name, QINT64* id) {
+  std::vector<std::wstring> pieces;
+  size_t start = 0;
+  while (start <= name.size()) {
+    const size_t colon = std::min(name.find(L':', start), name.size());
+    if (colon > start) pieces.push_back(name.substr(start, colon - start));
+    start = colon + 1;
+  }
+  if (pieces.size() < 3) return false;
+  const std::wstring& digits = pieces[2];
+  try {
+    size_t used = 0;
+    const long long value = std::stoll(digits, &used, 10);
+    if (used != digits.size()) return false;
+    *id = value;
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+std::string MapNamesJson(const std::vector<std::string>& names) {
+  rapidjson::StringBuffer text(nullptr, 0x100000);
+  rapidjson::Writer<rapidjson::StringBuffer> writer(text);
+  writer.StartArray();
+  for (const std::string& name : names) {
+    writer.String(name.data(), static_cast<rapidjson::SizeType>(name.size()));
+  }
+  writer.EndArray();
+  return std::string(text.GetString(), text.GetSize());
+}
+
+NodeMapPublisher::NodeMapPublisher(PublisherSystem system, const std::wstring& programPath)
+    : system_(std::move(system)), systemName_(foundation::Utf8ToWString(system_.name)) {
+  foundation::CZORString program = foundation::GetToolsDir();
+  program.AppendPath(programPath.c_str());
+  if (!foundation::FileExists(program.CStr())) {
+    throw Source(565).Report(4436, L"Could not find file: \"%ls\".", program.CStr());
+  }
+  std::lock_guard lock(gateMutex);
+  livePublishers[this] = 0;
+}
+
+NodeMapPublisher::~NodeMapPublisher() {
+  try {
+    StopPolling();
+  } catch (...) {
+  }
+  QID server = 0;
+  {
+    std::unique_lock hold(lock_);
+    Stop(hold);
+    server = std::exchange(httpServer_, 0);
+  }
+  StopWebServer(server);
+  {
+    std::unique_lock lock(gateMutex);
+    gateIdle.wait(lock, [this] { return livePublishers[this] == 0; });
+    livePublishers.erase(this);
+  }
+  // Waited for without the main lock: a snapshot task takes it at its start.
+  std::map<std::string, std::shared_future<Snapshot>> snapshots;
+  std::map<std::string, std::shared_ptr<NodeMapProxy>> maps;
+  {
+    std::lock_guard hold(lock_);
+    snapshots.swap(pendingSnapshots_);
+    maps.swap(maps_);
+  }
+  for (auto& [name, snapshot] : snapshots) snapshot.wait();
+  // The reporters' workers stop here, while everything they call into still exists.
+  maps.clear();
+}
+
+size_t NodeMapPublisher::PublishedCount() const {
+  std::lock_guard hold(lock_);
+  return maps_.size();
+}
+
+std::wstring NodeMapPublisher::Url() const {
+  std::lock_guard hold(lock_);
+  return url_;
+}
+
+void NodeMapPublisher::AddNodeMap(const std::string& mapName, const std::string& deviceName,
+                                  const FeatureCodePrefixes& prefixes, int64_t objectType,
+                                  std::shared_ptr<GenApi::CNodeMapRef> nodeMap,
+                                  std::shared_ptr<FeatureEventSink> hooks) {
+  std::unique_lock hold(lock_);
+  if (!started_) Start();
+  if (system_.webServer) StartWebServer();
+  if (maps_.count(mapName) != 0) return;
+  auto proxy =
+      std::make_shared<NodeMapProxy>(mapName, deviceName, prefixes, objectType, std::move(nodeMap),
+                                     std::move(hooks), system_.flushDelayMs);
+  proxy->Reporter().SetEventHandler(this, &NodeMapPublisher::OnNodesChanged);
+  maps_[mapName] = proxy;
+  pendingSnapshots_[mapName] = std::async(std::launch::async, [this, mapName] {
+                                 QINT64 context = 0;
+                                 HostInternalInquire(0, Q_ENTER_THREAD_CONTEXT, &context);
+                                 Snapshot snapshot;
+                                 try {
+                                   snapshot = BuildSnapshot(mapName);
+                                 } catch (...) {
+                                   // The dispatcher builds it again when asked.
+                                 }
+                                 HostInternalControl(0, Q_LEAVE_THREAD_CONTEXT, context);
+                                 return snapshot;
+                               }).share();
+  if (polling_.IsRunning()) StartPolling();
+  if (!active_.empty()) SendToActive(kMapsAdded, MapNamesJson({mapName}));
+}
+
+void NodeMapPublisher::RemoveDevice(const std::string& mapName) {
+  std::shared_ptr<NodeMapProxy> removed;
+  std::shared_future<Snapshot> snapshot;
+  QID server = 0;
+  {
+    std::unique_lock hold(lock_);
+    auto found = maps_.find(mapName);
+    if (found != maps_.end()) {
+      if (!active_.empty()) SendToActive(kMapRemoved, MapNamesJson({mapName}));
+      if (GenApi::INodeMap* map = found->second->Map()) {
+        if (polling_.Remove(map) == 0) polling_.Stop();
+      }
+      removed = std::move(found->second);
+      maps_.erase(found);
+    }
+    auto pendingSnapshot = pendingSnapshots_.find(mapName);
+    if (pendingSnapshot != pendingSnapshots_.end()) {
+      snapshot = std::move(pendingSnapshot->second);
+      pendingSnapshots_.erase(pendingSnapshot);
+    }
+    if (maps_.empty()) {
+      Stop(hold);
+      server = std::exchange(httpServer_, 0);
+    }
+  }
+  // Its connections end their clients, whose hooks take the lock.
+  StopWebServer(server);
+  // Outside the lock: the snapshot task and the reporter's worker both take it.
+  if (snapshot.valid()) snapshot.wait();
+  removed.reset();
+}
+
+void NodeMapPublisher::Start() {
+  if (started_) return;
+  QINT64 role = Q_DISABLE;
+  HostAppInquire(Q_DEFAULT, kBrowserRole, &role);
+  ThrowOnHostError(true);
+  if (role != 0) {
+    HostAppControl(Q_DEFAULT, kBrowserRole, kRoleTaken);
+    HostAppInquire(Q_DEFAULT, kSessionSetting, &session_);
+    for (QINT64 clientId : FindExistingClients()) {
+      pending_[clientId] = CreateClientConnection(clientId);
+    }
+  } else {
+    HostAppControl(Q_DEFAULT, kSessionSetting, 0);
+    ThrowOnHostError(false);
+    HostAppControl(Q_DEFAULT, kBrowserRole, kRoleTaken);
+    ThrowOnHostError(true);
+    HostAppInquire(Q_DEFAULT, kSessionSetting, &session_);
+  }
+  HostAppHookFunction(Q_DEFAULT, Q_BROWSER_CLIENT_CONNECTED, &OnClientConnectedThunk, this);
+  ThrowOnHostError(true);
+  HostAppHookFunction(Q_DEFAULT, Q_BROWSER_CLIENT_DISCONNECTED, &OnClientDisconnectedThunk, this);
+  ThrowOnHostError(true);
+  started_ = true;
+}
+
+void NodeMapPublisher::Stop(std::unique_lock<os::CriticalSection>& hold) {
+  if (started_) {
+    Clients active;
+    Clients pending;
+    active.swap(active_);
+    pending.swap(pending_);
+    started_ = false;
+    hold.unlock();
+    active.clear();
+    pending.clear();
+    HostAppHookFunction(Q_DEFAULT, Q_BROWSER_CLIENT_CONNECTED + Q_UNHOOK, &OnClientConnectedThunk,
+                        this);
+    HostAppHookFunction(Q_DEFAULT, Q_BROWSER_CLIENT_DISCONNECTED + Q_UNHOOK,
+                        &OnClientDisconnectedThunk, this);
+    HostAppControl(Q_DEFAULT, kBrowserRole, Q_DISABLE);
+    hold.lock();
+  }
+  started_ = false;
+}
+
+std::vector<QINT64> NodeMapPublisher::FindExistingClients() {
+  std::vector<QINT64> clients;
+  for (int attempt = 0; attempt < kClientSearchAttempts && clients.empty(); ++attempt) {
+    const QINT64 count =
+        HostAppListObjects(Q_DEFAULT, kCountObjects, Q_MAILBOX, Q_DEFAULT, nullptr);
+    if (count <= 0 || count % 2 != 0) {
+      HostSleep(10);
+      continue;
+    }
+    std::vector<QID> mailboxes(static_cast<size_t>(count), 0);
+    const QINT64 listed =
+        HostAppListObjects(Q_DEFAULT, kListObjects, Q_MAILBOX, count, mailboxes.data());
+    mailboxes.resize(static_cast<size_t>(std::clamp<QINT64>(listed, 0, count)));
+    for (QID mailbox : mailboxes) {
+      QINT64 id = 0;
+      // Mailboxes of other users have other names; they are no clients.
+      if (!ClientIdOfName(ObjectName(mailbox), &id)) continue;
+      if (std::find(clients.begin(), clients.end(), id) == clients.end()) clients.push_back(id);
+    }
+  }
+  return clients;
+}
+
+std::shared_ptr<ClientConnection> NodeMapPublisher::CreateClientConnection(QINT64 clientId) {
+  return std::make_shared<ClientConnection>(system_.hostId, systemName_, clientId,
+                                            &OnClientMessageThunk, this);
+}
+
+QINT64 NodeMapPublisher::OnClientMessageThunk(QINT64 hookType, QID event, void* user) {
+  return ThroughGate(user, [&](NodeMapPublisher* p) { p->OnClientMessage(hookType, event); });
+}
+
+QINT64 NodeMapPublisher::OnClientConnectedThunk(QINT64 /*hookType*/, QID event, void* user) {
+  return ThroughGate(user, [&](NodeMapPublisher* p) { p->OnClientConnected(event); });
+}
+
+QINT64 NodeMapPublisher::OnClientDisconnectedThunk(QINT64 /*hookType*/, QID event, void* user) {
+  return ThroughGate(user, [&](NodeMapPublisher* p) { p->OnClientDisconnected(event); });
+}
+
+QINT64 NodeMapPublisher::OnClientConnected(QID event) {
+  const QINT64 clientId = ClientIdOf(event);
+  std::lock_guard hold(lock_);
+  if (!started_ || pending_.count(clientId) != 0) return 0;
+  try {
+    pending_[clientId] = CreateClientConnection(clientId);
+  } catch (const foundation::ZorDrvException&) {
+    // The half-made pair is freed; the client finds no mailboxes of this system.
+  }
+  return 0;
+}
+
+QINT64 NodeMapPublisher::OnClientDisconnected(QID event) {
+  const QINT64 clientId = ClientIdOf(event);
+  std::shared_ptr<ClientConnection> gone;
+  std::lock_guard hold(lock_);
+  auto found = active_.find(clientId);
+  if (found != active_.end()) {
+    gone = std::move(found->second);
+    active_.erase(found);
+  }
+  return 0;
+}
+
+void NodeMapPublisher::ActivateClient(QID mailbox) {
+  for (auto it = pending_.begin(); it != pending_.end(); ++it) {
+    if (it->second->ToServer() == mailbox) {
+      active_[it->first] = it->second;
+      pending_.erase(it);
+      return;
+    }
+  }
+}
+
+NodeMapPublisher::Snapshot NodeMapPublisher::BuildSnapshot(const std::string& mapName) {
+  NodeMapJsonWriter writer;
+  std::shared_ptr<NodeMapProxy> proxy = FindMap(mapName);
+  if (proxy == nullptr || proxy->Map() == nullptr) return {};
+  std::string json = writer.WriteNodeMap(mapName, proxy->deviceName, *proxy->Map());
+  return {std::move(json), writer.NodeErrors()};
+}
+
+std::shared_ptr<NodeMapProxy> NodeMapPublisher::FindMap(const std::string& name) const {
+  std::lock_guard hold(lock_);
+  auto found = maps_.find(name);
+  return found != maps_.end() ? found->second : nullptr;
+}
+
+void NodeMapPublisher::StartWebServer() {
+  if (httpServer_ != 0) return;
+  httpServer_ = HostObjAlloc(system_.hostId, Q_HTTP_SERVER, Q_DEFAULT, nullptr);
+  if (httpServer_ == 0) return;
+  foundation::CRegistryKey key(kInstallLocation, L"", false);
+  foundation::CZORString root;
+  if (!key.ReadString(L"InstallDir", root)) return;
+  root.AppendPath(kWebFolder);
+  // Loopback only: the page edits the board's features and has no sign-in.
+  const int64_t port = system_.port != 0 ? system_.port : kDefaultPort;
+  url_ = L"http://localhost:" + std::to_wstring(port);
+  HostObjControl(httpServer_, Q_HTTP_URL, reinterpret_cast<QINT64>(url_.c_str()));
+  HostObjControl(httpServer_, Q_HTTP_ROOT_FOLDER, reinterpret_cast<QINT64>(root.CStr()));
+  HostObjControl(httpServer_, Q_HTTP_START, Q_DEFAULT);
+  QINT64 length = 0;
+  HostObjInquire(httpServer_, Q_HTTP_URL + Q_STRING_SIZE, &length);
+  if (length > 1) {
+    std::wstring served(static_cast<size_t>(length), L'\0');
+    HostObjInquire(httpServer_, Q_HTTP_URL, served.data());
+    served.resize(static_cast<size_t>(length - 1));
+    url_ = served;
+  }
+  if (HostObjInquire(httpServer_, Q_HTTP_STATE, nullptr) != Q_HTTP_START) {
+    throw Source(808).Report(4436, 1, L"URL: %ls", url_.c_str());
+  }
+}
+
+void NodeMapPublisher::StopWebServer(QID server) {
+  if (server == 0) return;
+  HostObjControl(server, Q_HTTP_STOP, Q_DEFAULT);
+  HostObjFree(server);
+}
+
+void NodeMapPublisher::StartPolling() {
+  StopPolling();
+  {
+    std::lock_guard hold(lock_);
+    for (const auto& [name, proxy] : maps_) {
+      GenApi::INodeMap* map = proxy->Map();
+      if (map != nullptr && !polling_.Contains(map)) polling_.Add(map);
+    }
+  }
+  polling_.Start();
+}
+
+void NodeMapPublisher::StopPolling() {
+  {
+    std::lock_guard hold(lock_);
+    for (const auto& [name, proxy] : maps_) {
+      if (GenApi::INodeMap* map = proxy->Map()) polling_.Remove(map);
+    }
+  }
+  polling_.Stop();
+}
+
+void NodeMapPublisher::SendToActive(QINT64 tag, const std::string& body) {
+  for (const auto& [id, connection] : active_) connection->Write(tag, body);
+}
+
+}  // namespace zor::genicam

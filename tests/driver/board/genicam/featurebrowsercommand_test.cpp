@@ -1,0 +1,75 @@
+// Control type 6905 on the board's system and digitizers: their own node maps published to a
+// browser client and withdrawn again.
+#include <gtest/gtest.h>
+
+#include "tests/driver/board/genicam/ownnodemapsfixture.h"
+#include "tests/driver/frameworkuser/genicam/publisherfixture.h"
+#include "tests/driver/frameworkuser/genicam/testbrowserclient.h"
+
+namespace zor::board {
+namespace {
+
+using genicamtest::TestBrowserClient;
+using zor::genicam::NodeMapPublisher;
+
+constexpr QINT64 kFeatureBrowser = 6905;
+
+class FeatureBrowserCommand : public OwnNodeMapsFixture {
+ protected:
+  void SetUp() override {
+    // The browser program in the tools folder chooses the web road; read once per process.
+    genicamtest::TestInstallFolder();
+    OwnNodeMapsFixture::SetUp();
+  }
+  std::wstring SystemName() const {
+    const std::string name = DriverSystem()->MakeSystemDisplayName();
+    return std::wstring(name.begin(), name.end());
+  }
+  // The maps a new client is told of.
+  std::string PublishedNames() {
+    TestBrowserClient client;
+    if (!client.Attach(SystemName())) return "(no mailboxes)";
+    client.Send(NodeMapPublisher::kHello, "");
+    auto reply = client.WaitFor(NodeMapPublisher::kMapsAdded);
+    return reply ? reply->body : "(no reply)";
+  }
+};
+
+TEST_F(FeatureBrowserCommand, OpenPublishCloseReopen) {
+  ASSERT_TRUE(DriverSystem()->UsesNewFeatureBrowser());
+  const QID digitizer = Digitizer(L"Q_NTSC");
+  ASSERT_NE(digitizer, 0) << ErrorCode();
+  const std::string systemMap = DriverSystem()->MakeSystemDisplayName();
+  const std::string digitizerMap = Control(digitizer, L"QdigControl")->BuildDeviceDisplayName();
+  const std::string both = zor::genicam::MapNamesJson({systemMap, digitizerMap});
+
+  QsysControl(system_, kFeatureBrowser, 16);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(PublishedNames(), both);
+  // Closing the digitizer keeps the system's map and the publisher.
+  QdigControl(digitizer, kFeatureBrowser, 32);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(PublishedNames(), zor::genicam::MapNamesJson({systemMap}));
+  QdigControl(digitizer, kFeatureBrowser, 18);  // publishes like 16
+  EXPECT_EQ(PublishedNames(), both);
+  // Closing the system withdraws everything; the next open starts anew.
+  QsysControl(system_, kFeatureBrowser, 33);
+  EXPECT_EQ(PublishedNames(), "(no mailboxes)");
+  QsysControlDouble(system_, kFeatureBrowser, 17.0);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(PublishedNames(), both);
+  QsysControl(system_, kFeatureBrowser, 34);
+  QdigFree(digitizer);
+}
+
+TEST_F(FeatureBrowserCommand, BadValuesAndEmptySearches) {
+  QsysControl(system_, kFeatureBrowser, 99);
+  EXPECT_EQ(ErrorCode(), 4307);
+  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(PublishedNames(), "(no mailboxes)");  // no publisher made for a bad value
+  QsysControl(system_, kFeatureBrowser, 32);      // nothing published: nothing to do
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+}  // namespace
+}  // namespace zor::board

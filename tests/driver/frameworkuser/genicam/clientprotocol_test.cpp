@@ -1,0 +1,380 @@
+// The feature-browser protocol as a browser program sees it, through libZOR.so's mailboxes.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "driver/foundation/zordrvexception.h"
+#include "driver/frameworkuser/genicam/featurebrowser/featurecodegenerator.h"
+#include "tests/driver/frameworkuser/genicam/jsoncheck.h"
+#include "tests/driver/frameworkuser/genicam/publisherfixture.h"
+#include "tests/driver/frameworkuser/genicam/testbrowserclient.h"
+
+namespace {
+
+using genicamtest::Message;
+using genicamtest::TestBrowserClient;
+using zor::genicam::NodeMapPublisher;
+
+class CountingSink : public zor::genicam::FeatureEventSink {
+ public:
+  void OnEvent(GenApi::INode* node) override {
+    last = node->GetName().c_str();
+    ++events;
+  }
+  std::string last;
+  std::atomic<int> events{0};
+};
+
+bool IsJson(const std::string& text) {
+  rapidjson::Document document;
+  return genicamtest::JsonError(text, document).empty();
+}
+
+class ClientProtocol : public testing::Test {
+ protected:
+  void SetUp() override {
+    publisher = genicamtest::MakePublisher("Sys");
+    Publish("CamB");
+    Publish("CamA");
+  }
+  void Publish(const std::string& name) {
+    maps[name] = genicamtest::MakePublishedMap(name);
+    publisher->AddNodeMap(name, name + " device", genicamtest::DevicePrefixes(name), 0, maps[name],
+                          sink);
+  }
+  // A client that said hello and read the reply.
+  std::unique_ptr<TestBrowserClient> Hello() {
+    auto client = std::make_unique<TestBrowserClient>();
+    EXPECT_TRUE(client->Attach(L"Sys"));
+    client->Send(NodeMapPublisher::kHello, "");
+    EXPECT_TRUE(client->WaitFor(NodeMapPublisher::kMapsAdded).has_value());
+    return client;
+  }
+  GenApi::INode* Node(const std::string& map, const char* name) {
+    return maps[map]->_GetNode(name);
+  }
+  int64_t Width(const std::string& map) {
+    return GenApi::CIntegerPtr(Node(map, "Width"))->GetValue();
+  }
+
+  std::map<std::string, std::shared_ptr<GenApi::CNodeMapRef>> maps;
+  std::shared_ptr<CountingSink> sink = std::make_shared<CountingSink>();
+  std::unique_ptr<NodeMapPublisher> publisher;
+};
+
+TEST_F(ClientProtocol, HelloActivatesTheClientAndListsMapsInOrder) {
+  TestBrowserClient client;
+  ASSERT_TRUE(client.Attach(L"Sys"));
+  EXPECT_GT(client.Id(), int64_t{1} << 32);  // the host's ids do not fit 32 bits
+  // Before the hello nothing is served.
+  client.Send(NodeMapPublisher::kSnapshot, "CamA");
+  client.Send(NodeMapPublisher::kSet, "CamA:Width:700");
+  EXPECT_TRUE(client.Take().empty());
+  EXPECT_EQ(Width("CamA"), 640);
+  client.Send(NodeMapPublisher::kHello, "ignored");
+  const auto messages = client.Take();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].tag, NodeMapPublisher::kMapsAdded);
+  EXPECT_EQ(messages[0].body, R"(["CamA","CamB"])");
+  // A second hello from an active client is answered again.
+  client.Send(NodeMapPublisher::kHello, "");
+  EXPECT_EQ(client.Take().size(), 1u);
+  EXPECT_EQ(zor::genicam::MapNamesJson({}), "[]");
+  EXPECT_EQ(zor::genicam::MapNamesJson({"a\"b"}), R"(["a\"b"])");
+}
+
+TEST_F(ClientProtocol, MapsAddedAndRemovedReachActiveClients) {
+  auto client = Hello();
+  Publish("CamC");
+  Publish("CamC");  // kept once, told once
+  auto added = client->Take();
+  ASSERT_EQ(added.size(), 1u);
+  EXPECT_EQ(added[0].tag, NodeMapPublisher::kMapsAdded);
+  EXPECT_EQ(added[0].body, R"(["CamC"])");
+  publisher->RemoveDevice("CamC");
+  publisher->RemoveDevice("Unknown");
+  auto removed = client->Take();
+  ASSERT_EQ(removed.size(), 1u);
+  EXPECT_EQ(removed[0].tag, NodeMapPublisher::kMapRemoved);
+  EXPECT_EQ(removed[0].body, R"(["CamC"])");
+  EXPECT_EQ(publisher->PublishedCount(), 2u);
+}
+
+TEST_F(ClientProtocol, SnapshotRepliesCarryTheRequestTagAndCurrentValues) {
+  auto client = Hello();
+  GenApi::CIntegerPtr(Node("CamA", "Width"))->SetValue(800);
+  for (QINT64 tag : {NodeMapPublisher::kSnapshot, NodeMapPublisher::kSnapshotAgain}) {
+    client->Send(tag, "CamA");
+    auto reply = client->WaitFor(tag);
+    ASSERT_TRUE(reply.has_value());
+    rapidjson::Document document;
+    ASSERT_EQ(genicamtest::JsonError(reply->body, document), "");
+    EXPECT_TRUE(document.HasMember("Data"));
+    EXPECT_TRUE(document.HasMember("Schema"));
+    EXPECT_NE(reply->body.find("800"), std::string::npos);
+    // The node that failed to read follows as a single-node update with its error.
+    auto update = client->WaitFor(NodeMapPublisher::kNodeUpdate);
+    ASSERT_TRUE(update.has_value());
+    EXPECT_TRUE(IsJson(update->body));
+    EXPECT_NE(update->body.find("Broken"), std::string::npos);
+    EXPECT_NE(update->body.find("The device does not answer"), std::string::npos);
+  }
+  client->Send(NodeMapPublisher::kSnapshot, "CamZ");
+  client->Send(NodeMapPublisher::kSnapshot, "CamA:");
+  client->Send(0, "CamA");
+  client->Send(10, "CamA");
+  EXPECT_TRUE(client->Take().empty());
+}
+
+TEST_F(ClientProtocol, SetWritesEachKindOfFeatureWithoutReply) {
+  auto client = Hello();
+  client->Send(NodeMapPublisher::kSet, "CamA::Width:700");  // two colons count as one
+  EXPECT_EQ(Width("CamA"), 700);
+  EXPECT_EQ(sink->last, "Width");
+  client->Send(NodeMapPublisher::kSet, "CamA:Lut:1,2,,300");
+  uint8_t lut[3] = {};
+  GenApi::CRegisterPtr(Node("CamA", "Lut"))->Get(lut, 3);
+  EXPECT_EQ(lut[0], 1);
+  EXPECT_EQ(lut[1], 2);
+  EXPECT_EQ(lut[2], 44);
+  client->Send(NodeMapPublisher::kSet, "CamA:Address:3232235777");
+  EXPECT_EQ(GenApi::CIntegerPtr(Node("CamA", "Address"))->GetValue(), 3232235777);
+  client->Send(NodeMapPublisher::kSet, "CamA:Start");
+  EXPECT_EQ(GenApi::CIntegerPtr(Node("CamA", "StartReg"))->GetValue(), 1);
+  EXPECT_TRUE(client->Take().empty());
+  EXPECT_EQ(Width("CamB"), 640);
+}
+
+TEST_F(ClientProtocol, BadSetsAreDroppedOrAnsweredWithTheError) {
+  auto client = Hello();
+  const int before = sink->events;
+  // Not decimal, out of range of their type, unknown feature, too few pieces: dropped.
+  client->Send(NodeMapPublisher::kSet, "CamA:Address:12x");
+  client->Send(NodeMapPublisher::kSet, "CamA:Lut:1,4294967296");
+  client->Send(NodeMapPublisher::kSet, "CamA:NoSuchFeature:1");
+  client->Send(NodeMapPublisher::kSet, "CamA");
+  client->Send(NodeMapPublisher::kSet, "CamZ:Width:700");
+  EXPECT_TRUE(client->Take().empty());
+  EXPECT_EQ(sink->events, before);
+  // GenICam refuses these: the requesting client gets the node with the error text.
+  client->Send(NodeMapPublisher::kSet, "CamA:Width:");
+  client->Send(NodeMapPublisher::kSet, "CamA:Width:5000");
+  const auto errors = client->Take();
+  ASSERT_EQ(errors.size(), 2u);
+  for (const Message& error : errors) {
+    EXPECT_EQ(error.tag, NodeMapPublisher::kNodeUpdate);
+    EXPECT_TRUE(IsJson(error.body));
+    EXPECT_NE(error.body.find("GenICamError"), std::string::npos);
+  }
+  EXPECT_EQ(Width("CamA"), 640);
+}
+
+TEST_F(ClientProtocol, GetRepliesWithTheNodeDescription) {
+  auto client = Hello();
+  client->Send(NodeMapPublisher::kGet, "CamA:Width");
+  auto reply = client->Take();
+  ASSERT_EQ(reply.size(), 1u);
+  EXPECT_EQ(reply[0].tag, NodeMapPublisher::kGet);
+  EXPECT_TRUE(IsJson(reply[0].body));
+  EXPECT_NE(reply[0].body.find("640"), std::string::npos);
+  client->Send(NodeMapPublisher::kGet, "CamA:Broken");
+  auto broken = client->Take();
+  ASSERT_EQ(broken.size(), 2u);
+  EXPECT_EQ(broken[1].tag, NodeMapPublisher::kNodeUpdate);
+  client->Send(NodeMapPublisher::kGet, "CamA:Nothing");
+  client->Send(NodeMapPublisher::kGet, "CamA");
+  EXPECT_TRUE(client->Take().empty());
+}
+
+TEST_F(ClientProtocol, ExampleCodeIsTheGeneratorsText) {
+  auto client = Hello();
+  client->Send(NodeMapPublisher::kExampleCode, "CamA:Width");
+  auto reply = client->WaitFor(NodeMapPublisher::kExampleCode);
+  ASSERT_TRUE(reply.has_value());
+  zor::genicam::FeatureCodeGenerator generator(genicamtest::DevicePrefixes("CamA"), 0);
+  generator.FillNodeList(Node("CamA", "Width"));
+  EXPECT_EQ(reply->body, generator.Generate());
+  EXPECT_NE(reply->body.find("ZOR_TEXT(\"CamA:Width\")"), std::string::npos);
+  client->Send(NodeMapPublisher::kExampleCode, "CamA:Nothing");
+  EXPECT_TRUE(client->Take().empty());
+}
+
+TEST_F(ClientProtocol, SubscribedMapsNotifyEveryActiveClient) {
+  auto first = Hello();
+  auto second = Hello();
+  first->Send(NodeMapPublisher::kSubscribe, "CamA");
+  first->Send(NodeMapPublisher::kSubscribe, "CamA");  // registered once
+  GenApi::CIntegerPtr(Node("CamA", "Width"))->SetValue(900);
+  for (auto* client : {first.get(), second.get()}) {
+    auto notice = client->WaitFor(NodeMapPublisher::kNodesChanged);
+    ASSERT_TRUE(notice.has_value());
+    EXPECT_TRUE(IsJson(notice->body));
+    EXPECT_NE(notice->body.find("900"), std::string::npos);
+  }
+  first->Send(NodeMapPublisher::kUnsubscribe, "CamA");
+  first->Send(NodeMapPublisher::kSubscribe, "CamA");  // subscribes again
+  GenApi::CIntegerPtr(Node("CamA", "Width"))->SetValue(910);
+  auto again = first->WaitFor(NodeMapPublisher::kNodesChanged);
+  ASSERT_TRUE(again.has_value());
+  EXPECT_NE(again->body.find("910"), std::string::npos);
+}
+
+TEST_F(ClientProtocol, PollingSwitchesOnlyOnAWellFormedBody) {
+  auto client = Hello();
+  client->Send(NodeMapPublisher::kPolling, "poll:");
+  client->Send(NodeMapPublisher::kPolling, "poll:true:x");
+  client->Send(NodeMapPublisher::kPolling, "pol:true");
+  EXPECT_FALSE(publisher->IsPolling());
+  client->Send(NodeMapPublisher::kPolling, "poll:true");
+  EXPECT_TRUE(publisher->IsPolling());
+  client->Send(NodeMapPublisher::kPolling, "poll:false");
+  EXPECT_FALSE(publisher->IsPolling());
+  client->Send(NodeMapPublisher::kPolling, "poll:true");
+  client->Send(NodeMapPublisher::kPolling, "poll:yes");
+  EXPECT_FALSE(publisher->IsPolling());
+  EXPECT_TRUE(client->Take().empty());
+}
+
+TEST_F(ClientProtocol, ClientsComeAndGoIndependently) {
+  auto staying = Hello();
+  auto leaving = Hello();
+  const QINT64 gone = leaving->Id();
+  leaving->Leave();
+  EXPECT_EQ(TestBrowserClient::FindMailbox(L"Sys:FBClientToServer:" + std::to_wstring(gone)), 0);
+  Publish("CamC");
+  EXPECT_EQ(staying->Take().size(), 1u);
+  // Connected without a hello, then gone: the pair stays until the publisher stops.
+  QINT64 silent = 0;
+  {
+    TestBrowserClient quiet;
+    silent = quiet.Id();
+  }
+  EXPECT_NE(TestBrowserClient::FindMailbox(L"Sys:FBClientToServer:" + std::to_wstring(silent)), 0);
+  publisher.reset();
+  EXPECT_EQ(TestBrowserClient::FindMailbox(L"Sys:FBClientToServer:" + std::to_wstring(silent)), 0);
+}
+
+// A client whose end arrives while its request is being served gets nothing, and the server
+// goes on.
+class LeavingSink : public zor::genicam::FeatureEventSink {
+ public:
+  void OnEvent(GenApi::INode*) override {
+    if (clientId == 0) return;
+    HostAppClientDisconnect(Q_DEFAULT, clientId);
+    clientId = 0;
+    throw RUNTIME_EXCEPTION("A user hook failed");  // the error has no one to go to
+  }
+  QINT64 clientId = 0;
+};
+
+TEST_F(ClientProtocol, ClientLeavingMidRequest) {
+  auto leaving = std::make_shared<LeavingSink>();
+  auto map = genicamtest::MakePublishedMap("CamL");
+  publisher->AddNodeMap("CamL", "device", genicamtest::DevicePrefixes("CamL"), 0, map, leaving);
+  auto client = Hello();
+  client->Take();
+  leaving->clientId = client->Id();
+  client->Send(NodeMapPublisher::kSet, "CamL:Width:700");
+  EXPECT_TRUE(client->Take().empty());
+  EXPECT_EQ(GenApi::CIntegerPtr(map->_GetNode("Width"))->GetValue(), 700);
+  auto other = Hello();
+  other->Send(NodeMapPublisher::kGet, "CamL:Width");
+  EXPECT_EQ(other->Take().size(), 1u);
+}
+
+TEST_F(ClientProtocol, MapWhoseSnapshotFailsIsNotAnsweredAndServingGoesOn) {
+  // Without "Root" the snapshot's schema cannot be written.
+  struct Device {
+    genapitest::MemoryPort port;
+    GenApi::CNodeMapRef ref{"Device"};
+  };
+  auto device = std::make_shared<Device>();
+  device->ref._LoadXMLFromString(
+      "<RegisterDescription ModelName='NoRoot'><Port Name='Device'/>"
+      "<Integer Name='Value'><Value>1</Value></Integer></RegisterDescription>");
+  publisher->AddNodeMap("NoRoot", "d", genicamtest::DevicePrefixes("NoRoot"), 0,
+                        std::shared_ptr<GenApi::CNodeMapRef>(device, &device->ref), nullptr);
+  auto client = Hello();
+  client->Send(NodeMapPublisher::kSnapshot, "NoRoot");
+  client->Send(NodeMapPublisher::kSnapshot, "NoRoot");
+  EXPECT_TRUE(client->Take().empty());
+  client->Send(NodeMapPublisher::kGet, "NoRoot:Value");
+  EXPECT_EQ(client->Take().size(), 1u);
+}
+
+TEST_F(ClientProtocol, WithdrawingWhileChangesFlushDoesNotHang) {
+  auto client = Hello();
+  for (int round = 0; round < 20; ++round) {
+    const std::string name = "Busy" + std::to_string(round);
+    Publish(name);
+    client->Send(NodeMapPublisher::kSubscribe, name);
+    std::thread writer([&] {
+      for (int i = 0; i < 20; ++i) GenApi::CIntegerPtr(Node(name, "Width"))->SetValue(100 + i);
+    });
+    publisher->RemoveDevice(name);
+    writer.join();
+  }
+  EXPECT_EQ(publisher->PublishedCount(), 2u);
+}
+
+TEST(NodeMapPublisher, MissingBrowserProgramIsReported) {
+  genicamtest::TestInstallFolder();
+  zor::genicam::PublisherSystem system;
+  system.hostId = genicamtest::kTestSystem;
+  system.name = "Sys";
+  try {
+    zor::genicam::NodeMapPublisher publisher(system, L"featurebrowser/missing.exe");
+    FAIL() << "no exception";
+  } catch (const zor::foundation::ZorDrvException& e) {
+    EXPECT_EQ(e.GetCodeA(), 4436u);
+    EXPECT_NE(std::wstring(e.GetDescription()).find(L"Could not find file: \""),
+              std::wstring::npos);
+  }
+}
+
+TEST(NodeMapPublisher, MasterAndSlaveServeTheSameClient) {
+  auto master = genicamtest::MakePublisher("SysM");
+  master->AddNodeMap("MapM", "d", genicamtest::DevicePrefixes("MapM"), 0,
+                     genicamtest::MakePublishedMap("MapM"), nullptr);
+  EXPECT_EQ(master->SessionValue(), 0);
+  TestBrowserClient client;
+  ASSERT_TRUE(client.Attach(L"SysM"));
+  // The slave starts after the client came and finds it by its mailboxes.
+  auto slave = genicamtest::MakePublisher("SysS");
+  slave->AddNodeMap("MapS", "d", genicamtest::DevicePrefixes("MapS"), 0,
+                    genicamtest::MakePublishedMap("MapS"), nullptr);
+  client.Send(NodeMapPublisher::kHello, "");
+  auto masterReply = client.Take();
+  ASSERT_EQ(masterReply.size(), 1u);
+  EXPECT_EQ(masterReply[0].body, R"(["MapM"])");
+  ASSERT_TRUE(client.Attach(L"SysS"));
+  client.Send(NodeMapPublisher::kHello, "");
+  auto reply = client.Take();
+  ASSERT_EQ(reply.size(), 1u);
+  EXPECT_EQ(reply[0].body, R"(["MapS"])");
+  slave.reset();
+  master.reset();
+  // Both gone: the next publisher is master again.
+  auto next = genicamtest::MakePublisher("SysN");
+  next->AddNodeMap("MapN", "d", genicamtest::DevicePrefixes("MapN"), 0,
+                   genicamtest::MakePublishedMap("MapN"), nullptr);
+  EXPECT_EQ(next->SessionValue(), 0);
+}
+
+TEST(NodeMapPublisher, WithdrawingTheLastMapStopsAndFreesTheClients) {
+  auto publisher = genicamtest::MakePublisher("SysW");
+  publisher->AddNodeMap("Only", "d", genicamtest::DevicePrefixes("Only"), 0,
+                        genicamtest::MakePublishedMap("Only"), nullptr);
+  TestBrowserClient client;
+  ASSERT_TRUE(client.Attach(L"SysW"));
+  publisher->RemoveDevice("Only");
+  EXPECT_EQ(publisher->PublishedCount(), 0u);
+  EXPECT_FALSE(client.Attach(L"SysW"));
+  publisher->AddNodeMap("Only", "d", genicamtest::DevicePrefixes("Only"), 0,
+                        genicamtest::MakePublishedMap("Only"), nullptr);
+  TestBrowserClient later;
+  EXPECT_TRUE(later.Attach(L"SysW"));
+}
+
+}  // namespace
