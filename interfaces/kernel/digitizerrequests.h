@@ -140,6 +140,18 @@ static_assert(offsetof(DigReferenceRequest, level6658) == 3696);
 
 inline constexpr uint64_t kPendingGrabCount = 6926;
 
+// The digitizer's firmware region and identity, reached through the
+// digitizer's control and inquire requests. Firmware data controls append
+// eight bytes (the value, little-endian) to the staged image, which a reset
+// makes the running firmware; an allocation drops what an earlier one staged.
+inline constexpr uint64_t kDigFirmwareData = 9100;
+inline constexpr uint64_t kDigFirmwareReset = 9101;
+inline constexpr uint64_t kDigFirmwareSize = 9102;      // inquire: bytes of the running image
+inline constexpr uint64_t kDigFirmwareChecksum = 9103;  // inquire: its 64-bit FNV-1a
+inline constexpr uint64_t kDigIdentity = 9104;          // inquire: 0 when the device has none
+// Acquisition mode, start, status selector and status: values the board keeps
+// for the GenICam layer (9105 to 9108); they start no grab.
+
 // objectId 0 asks about every digitizer of the system, else the digitizer
 // whose kernelWord1 it holds.
 struct DigInquireValueRequest {

@@ -74,6 +74,15 @@ class Board {
   // The grab module behind the JTAG register: its firmware code and update flag fill the
   // information block of each system allocation.
   virtual CSimGrabModule& GrabModule();
+  // A digitizer channel's running firmware, and its identity (0: none); the
+  // identity can be made to change with the next reset (setting it drops
+  // such a change).
+  virtual std::string DigitizerFirmware(uint64_t channel);
+  virtual void SetDigitizerFirmware(uint64_t channel, const std::string& firmware);
+  virtual void SetDigitizerIdentity(uint64_t channel, uint64_t identity);
+  virtual void ChangeIdentityOnReset(uint64_t channel, uint64_t identity);
+  // How often a digitizer of the channel was allocated.
+  virtual uint64_t DigitizerAllocations(uint64_t channel);
 
  private:
   struct Call {
@@ -123,6 +132,9 @@ class Board {
   void DigChannelInit(Call& call);
   void DigReference(Call& call);
   void DigInquireValue(Call& call);
+  // Firmware and identity types of a digitizer; false for every other type.
+  bool DigFirmwareControl(Digitizer& dig, uint64_t type, uint64_t value);
+  bool DigFirmwareInquire(Digitizer& dig, uint64_t type, uint64_t& value);
   // Grabs and grab processing.
   bool MakeJob(const Call& call, const Digitizer& dig, const zor::kernel::DigChannelRecord& record,
                const zor::kernel::GrabBufferPart& part, GrabJob& job);

@@ -55,6 +55,8 @@ void Board::DigAlloc(Call& call) {
   Adv7180& decoder = channels_[channel].decoder;
   decoder.ResetRegisters();
   decoder.LoadDcf(r.dcfBlock);
+  channels_[channel].stagedFirmware.clear();
+  ++channels_[channel].allocations;
   r.record.kernelWord1 = dig.id;
   r.record.kernelWord2 = dig.check;
   digitizers_.emplace(dig.id, std::move(dig));
@@ -80,6 +82,7 @@ void Board::DigControl(Call& call) {
     return;
   }
   if (type == kTriggerState && r.value == kSoftwareTrigger) return;
+  if (DigFirmwareControl(*dig, type, r.value)) return;
   dig->controls[type] = r.value;
 }
 
@@ -96,6 +99,7 @@ void Board::DigInquire(Call& call) {
     r.value = dig->referenceLevels[r.type - kFirstReference];
     return;
   }
+  if (DigFirmwareInquire(*dig, r.type, r.value)) return;
   auto it = dig->controls.find(r.type);
   if (it != dig->controls.end())
     r.value = it->second;

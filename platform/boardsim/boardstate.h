@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "interfaces/kernel/digitizerrequests.h"
@@ -74,6 +75,12 @@ struct SingleGrab {
 struct ChannelState {
   Adv7180 decoder;
   uint64_t frames = 0;
+  // The digitizer's firmware region: what runs, and what a reset will run.
+  std::string firmware;
+  std::string stagedFirmware;
+  uint64_t identity = 0;
+  std::optional<uint64_t> identityAfterReset;
+  uint64_t allocations = 0;
 };
 
 struct Digitizer {

@@ -1,7 +1,10 @@
 // The board system's digitizer inquire: what the driver answers from the
 // digitizer's record, and what it asks of the board.
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
+#include <iterator>
+#include <string>
 
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/digitizer/strips.h"
@@ -17,6 +20,7 @@ constexpr int64_t kBoardBit = 0x200000000;
 constexpr int64_t kLengthFlag = 0x50000000000;
 constexpr int64_t kInquireNotSupported = 4310;
 constexpr int64_t kCameraError = 4316;
+constexpr int64_t kIdentity = 7714;
 
 bool In(int64_t value, int64_t first, int64_t last) { return value >= first && value <= last; }
 
@@ -70,6 +74,16 @@ int64_t QDHwSpecSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
   }
   switch (t) {
     case 6906:
+      // The GenICam layer's node map of the digitizer, when it has one.
+      return answer(DigitizerNodeMapAddress(args.Int(0)));
+    case kIdentity:
+      if (out != nullptr) {
+        const std::wstring identity = DigitizerIdentity(*digitizer, ctx);
+        std::wmemcpy(static_cast<wchar_t*>(out), identity.c_str(), identity.size() + 1);
+      }
+      return 1;
+    case kIdentity + kLengthFlag:
+      return answer(static_cast<int64_t>(DigitizerIdentity(*digitizer, ctx).size()) + 1);
     case 4069:
     case 4226:
       return answer(0);
@@ -177,6 +191,22 @@ int64_t QDHwSpecSystem::InquireBoardDigitizer(QDHwSpecDigitizerInfo& digitizer, 
     }
   }
   return 1;
+}
+
+std::wstring QDHwSpecSystem::DigitizerIdentity(QDHwSpecDigitizerInfo& digitizer,
+                                               QDDriverThreadContext& ctx) {
+  foundation::CError error;
+  kernel::DigChannelRequest request{};
+  request.header = frame::FreshHeader(error);
+  request.header.objectId = CallerKernelId(ctx);
+  request.record = digitizer.Channel().Block();
+  request.type = kernel::kDigIdentity;
+  frame::LLsysRequest(handles_, kernel::kDigInquire, request, error, &ctx);
+  if (error.errorSet != 0 || request.value == 0) return std::wstring();
+  wchar_t text[24];
+  std::swprintf(text, std::size(text), L"DLYN-%012llX",
+                static_cast<unsigned long long>(request.value));
+  return text;
 }
 
 }  // namespace zor::board

@@ -134,6 +134,8 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
                            const OperationArgs& args, QDDriverThreadContext& ctx);
   int64_t InquireBoardDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t type, void* out,
                                 const OperationArgs& args, QDDriverThreadContext& ctx);
+  // What the digitizer's device calls itself; empty when it does not say.
+  std::wstring DigitizerIdentity(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext& ctx);
   void SetDigEventNotification(int64_t hookType, QDHwSpecDigitizerInfo& digitizer, bool enable,
                                QDDriverThreadContext& ctx);
 

@@ -5,6 +5,7 @@
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
+#include <filesystem>
 #include <memory>
 
 #include "platform/genapi/base/exceptions.h"
@@ -13,6 +14,11 @@
 namespace GenApi {
 
 std::string ApplyXslt(const std::string& xml, const std::string& styleSheetPath) {
+  // libxslt would print its own complaint about a missing file on stderr.
+  std::error_code ignored;
+  if (!std::filesystem::is_regular_file(styleSheetPath, ignored)) {
+    throw RUNTIME_EXCEPTION("Cannot load the style sheet '%s'", styleSheetPath.c_str());
+  }
   std::unique_ptr<xsltStylesheet, void (*)(xsltStylesheetPtr)> sheet(
       xsltParseStylesheetFile(reinterpret_cast<const xmlChar*>(styleSheetPath.c_str())),
       xsltFreeStylesheet);

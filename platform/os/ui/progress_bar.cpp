@@ -26,6 +26,13 @@ ProgressBar::~ProgressBar() {
   std::fflush(out_);
 }
 
+void ProgressBar::SetTitle(const wchar_t* title) {
+  title_ = WideToUtf8(title == nullptr ? L"" : title);
+  if (out_ == nullptr) return;
+  std::fprintf(out_, "\n%s\n", title_.c_str());
+  Draw();
+}
+
 void ProgressBar::SetPosition(uint32_t position) {
   position_ = position;
   if (out_ != nullptr) Draw();

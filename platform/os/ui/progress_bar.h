@@ -17,6 +17,9 @@ class ProgressBar {
   ProgressBar(const ProgressBar&) = delete;
   ProgressBar& operator=(const ProgressBar&) = delete;
 
+  // The window's title; the bar is drawn again under the new one.
+  void SetTitle(const wchar_t* title);
+  const std::string& Title() const { return title_; }
   // The window's set-position message (1026); positions above the range show it full.
   void SetPosition(uint32_t position);
   uint32_t Position() const { return position_; }

@@ -4,6 +4,7 @@
 // browser publisher.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -88,6 +89,19 @@ class GenICamControl : public GenICamProxy,
   void AddEntry(const GenTLManifestEntry& entry) override;
   GenTLManifestEntry GetEntry(size_t index) const override;
 
+  // Acquisition mode as digitizer control 6908 left it: 1 single frame, -1
+  // continuous, 0 not known yet.
+  int64_t AcquisitionMode() const { return acquisitionMode_; }
+  void SetAcquisitionMode(int64_t mode) { acquisitionMode_ = mode; }
+  // The keep-alive values of digitizer controls 6929 and 6930.
+  uint32_t KeepAliveValue(size_t index) const { return keepAliveValues_[index]; }
+  void SetKeepAliveValue(size_t index, uint32_t value) { keepAliveValues_[index] = value; }
+  // The values of digitizer controls 6937 to 6941, kept for their inquiries.
+  int64_t StoredValue(size_t index) const { return storedValues_[index]; }
+  void SetStoredValue(size_t index, int64_t value) { storedValues_[index] = value; }
+  const std::wstring& NameText() const { return nameText_; }
+  void SetNameText(const std::wstring& text) { nameText_ = text; }
+
   int64_t HostObjectId() const { return hostObjectId_; }
   uint32_t Kind() const { return kind_; }
   const GenICamSystemFacts& System() const { return system_; }
@@ -106,6 +120,10 @@ class GenICamControl : public GenICamProxy,
   uint32_t keepAliveEnabled_ = 1;
   int64_t hostObjectId_;
   uint32_t kind_;
+  std::atomic<int64_t> acquisitionMode_ = 0;
+  std::atomic<uint32_t> keepAliveValues_[2] = {1000, 0};
+  std::atomic<int64_t> storedValues_[5] = {0, 0, 0, 0, 0};
+  std::wstring nameText_;
   std::mutex namesMutex_;
   std::string displayPath_;
   std::string userName_;

@@ -132,6 +132,13 @@ GenICamControl* NodeMapRegistry::FindEntry(int64_t digitizerIndex) const {
   return it != digitizerEntries_.end() ? it->second : nullptr;
 }
 
+void NodeMapRegistry::ForEachEntry(const std::function<void(GenICamControl&)>& fn) const {
+  std::lock_guard lock(lock_);
+  for (const auto& [index, control] : digitizerEntries_) {
+    if (control != nullptr) fn(*control);
+  }
+}
+
 void NodeMapRegistry::EraseEntry(int64_t digitizerIndex) {
   std::lock_guard<std::recursive_mutex> lock(lock_);
   digitizerEntries_.erase(digitizerIndex);

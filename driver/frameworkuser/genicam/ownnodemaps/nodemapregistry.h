@@ -48,6 +48,8 @@ class NodeMapRegistry {
   // The digitizer-index map; nothing in this driver fills it.
   GenICamControl* FindEntry(int64_t digitizerIndex) const;
   void EraseEntry(int64_t digitizerIndex);
+  // Calls fn with each control of the digitizer-index map, under the lock.
+  void ForEachEntry(const std::function<void(GenICamControl&)>& fn) const;
 
   void SetDropHandler(DropHandler handler);
 

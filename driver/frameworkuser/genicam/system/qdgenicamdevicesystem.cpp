@@ -8,6 +8,8 @@
 #include "driver/foundation/folders.h"
 #include "driver/foundation/registrykey.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/featureheaders/featureheaders.h"
+#include "driver/frameworkuser/genicam/genicamzortransportlayer/quietbracket.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/named_mutex.h"
@@ -18,12 +20,6 @@ namespace {
 constexpr int32_t kImagingBoardLocation = 6;
 constexpr const wchar_t* kParametersKey = L"DravionLyn\\Parameters";
 constexpr int32_t kShortestCheckPeriodMs = 10;
-constexpr int64_t kHostObjectIdControl = 1049;
-constexpr int64_t kCreateNodeMapsControl = 1105;
-constexpr int64_t kEraseNodeMapControl = 1106;
-constexpr int64_t kPortIndexBits = 0xFF0000;
-constexpr int64_t kFeatureBrowserControl = 6905;
-constexpr int64_t kObjectTypeInquire = 136;
 constexpr int64_t kSystemNameInquire = 7702;
 
 // A value is taken only when it exists as a DWORD.
@@ -99,9 +95,15 @@ genicam::TransportLayers QDGeniCamDeviceSystem::CreateTransportLayers(
   return genicam::CreateTransportLayers(hostObjectId, record);
 }
 
-void QDGeniCamDeviceSystem::GenerateFeatureHeaders() {}
+void QDGeniCamDeviceSystem::GenerateFeatureHeaders() {
+  std::vector<genicam::GenICamXmlResource> resources;
+  genicam::LoadGenICamXmlResources(resources);
+  genicam::GenerateFeatureHeaders(resources, genicam::GenICamRootFolder());
+}
 
 std::string QDGeniCamDeviceSystem::MakeSystemDisplayName() const {
+  // A system without a name leaves no error behind.
+  genicam::QuietHostBracket quiet;
   int64_t length = 0;
   HostSysInquire(GetHostObjectId(), kSystemNameInquire + Q_STRING_SIZE, &length);
   std::vector<wchar_t> name(static_cast<size_t>(std::max<int64_t>(length, 0)) + 1, L'\0');
@@ -127,37 +129,6 @@ std::vector<std::shared_ptr<genicam::GenICamControl>> QDGeniCamDeviceSystem::Fin
   return registry_->Find(modules, objectId, secondId);
 }
 
-// No GenICam type is served before the node maps exist: everything goes on
-// to the device layer.
-int64_t QDGeniCamDeviceSystem::SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  return QDDeviceSystem::SysInquire(args, ctx);
-}
-
-int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  const int64_t type = args.Int(0) & ~kPortIndexBits;
-  const int64_t object = args.Value(1).value;
-  if (type == kCreateNodeMapsControl) {
-    CreateOwnNodeMaps(object);
-    return 1;
-  }
-  if (type == kFeatureBrowserControl && newFeatureBrowser_) {
-    ControlFeatureBrowser(0, args.Value(1), ctx);
-    return 1;
-  }
-  if (type == kEraseNodeMapControl) {
-    if (object == 0) return 1;
-    int64_t objectType = 0;
-    HostObjInquire(object, kObjectTypeInquire, &objectType);
-    const wchar_t* module = objectType == 0x800000        ? L"QsysControl"
-                            : objectType == 0x100000      ? L"QdigControl"
-                            : objectType == 0x40000000000 ? L"QseqControl"
-                                                          : nullptr;
-    if (module != nullptr) registry_->Erase(object, module);
-    return 1;
-  }
-  return QDDeviceSystem::SysControl(args, ctx);
-}
-
 int64_t QDGeniCamDeviceSystem::DigFree(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t index = args.Int(0);
   registry_->EraseEntry(index);
@@ -166,28 +137,6 @@ int64_t QDGeniCamDeviceSystem::DigFree(const OperationArgs& args, QDDriverThread
     registry_->Erase(digitizer->GetHostId(), L"QdigControl");
   }
   return QDDeviceSystem::DigFree(args, ctx);
-}
-
-int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  // The host names a new digitizer's host object; the node maps that come with
-  // it are not made here yet.
-  if (args.Int(1) == kHostObjectIdControl) {
-    if (std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(args.Int(0))) {
-      const int64_t hostId = args.Value(2).value;
-      digitizer->SetHostId(hostId);
-      CreateOwnNodeMaps(hostId);
-      return 1;
-    }
-  }
-  if (args.Int(1) == kFeatureBrowserControl && newFeatureBrowser_) {
-    ControlFeatureBrowser(args.Int(0), args.Value(2), ctx);
-    return 1;
-  }
-  return QDDeviceSystem::DigControl(args, ctx);
-}
-
-int64_t QDGeniCamDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  return QDDeviceSystem::DigInquire(args, ctx);
 }
 
 int64_t QDGeniCamDeviceSystem::DigHookFunction(const OperationArgs& args,

@@ -4,8 +4,10 @@
 // the device layer.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,8 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
       const std::wstring& modules, int64_t objectId, int64_t secondId);
 
   genicam::NodeMapRegistry& NodeMaps() { return *registry_; }
+  // The address of the digitizer's node-map reference, 0 when it has none.
+  int64_t DigitizerNodeMapAddress(int64_t digitizerIndex) const;
   // "System <board name> <number>{<host id>}", and a digitizer's name under it.
   std::string MakeSystemDisplayName() const;
   std::string MakeDigitizerDisplayName(int64_t digitizerIndex) const;
@@ -87,6 +91,27 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   // repository is not named.
   bool SetGenICamEnvironment(QDDriverThreadContext& ctx);
 
+  // The device layer's result for a type passed on while GenICam is missing;
+  // an error it recorded for a GenICam type becomes "not installed".
+  int64_t PassOn(int64_t type, int64_t result, QDDriverThreadContext& ctx);
+  static int64_t NodeMapAddress(const genicam::GenICamControl* control);
+  void EraseObjectNodeMap(int64_t object);
+  void UpdateFirmware(int64_t type, const ValueRecord& record, QDDriverThreadContext& ctx);
+
+  // The digitizer-index entry, else the registry's (host id, "QdigControl").
+  std::shared_ptr<genicam::GenICamControl> DigitizerControl(int64_t index,
+                                                            const QDDigitizerInfo& digitizer) const;
+  void SetSingleFrame(int64_t index, QDDigitizerInfo& digitizer, genicam::GenICamControl& control,
+                      QDDriverThreadContext& ctx);
+  void WaitForAcquisitionStop(genicam::GenICamControl& control, QDDriverThreadContext& ctx);
+  static int64_t ReadAcquisitionMode(genicam::GenICamControl& control);
+  void StoreFeatureBag(genicam::GenICamControl& control, QDDriverThreadContext& ctx);
+  std::wstring FeatureBagText() const;
+  void ApplyFeatureSettings(const QDDigitizerInfo& digitizer, const std::wstring& filter,
+                            int64_t hostId, QDDriverThreadContext& ctx);
+  void ExportJson(int64_t index, const QDDigitizerInfo& digitizer, genicam::GenICamControl* own,
+                  QDDriverThreadContext& ctx);
+
   os::Handle xmlMutex_ = os::INVALID_HANDLE_VALUE;
   int32_t streamStopCheckPeriod_ = 1000;
   int32_t streamStopDelay_ = 1000;
@@ -97,6 +122,9 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   bool newFeatureBrowser_ = true;
   foundation::CZORString featureBrowserSuffix_;
   bool genicamAvailable_ = false;
+  std::atomic<bool> keepAliveControlMode_ = false;
+  mutable std::mutex featureBagLock_;
+  std::wstring featureBagText_;
   std::unique_ptr<genicam::NodeMapRegistry> registry_;
   // After the registry: it goes first, while the controls it publishes still exist.
   std::unique_ptr<genicam::NodeMapPublisher> publisher_;

@@ -62,6 +62,29 @@ TEST_F(FeatureBrowserCommand, OpenPublishCloseReopen) {
   QdigFree(digitizer);
 }
 
+// With the web browser the session and the polling are the publisher's: none before it exists.
+TEST_F(FeatureBrowserCommand, SessionAndPollingFollowThePublisher) {
+  const QID digitizer = Digitizer(L"Q_NTSC");
+  ASSERT_NE(digitizer, 0) << ErrorCode();
+  QINT64 value = -1;
+  QsysInquire(system_, 6950, &value);
+  EXPECT_EQ(value, 0);
+  QdigControl(digitizer, 6973, -9997);  // no publisher: nothing to poll
+  QdigInquire(digitizer, 6973, &value);
+  EXPECT_EQ(value, 0);
+  QsysControl(system_, kFeatureBrowser, 16);
+  // The own maps have no polled nodes, so the publisher's polling may not run; its state answers.
+  QdigControl(digitizer, 6973, -9997);
+  QdigInquire(digitizer, 6973, &value);
+  EXPECT_TRUE(value == -9997 || value == -9999) << value;
+  QdigControl(digitizer, 6973, Q_DEFAULT);
+  QdigInquire(digitizer, 6973, &value);
+  EXPECT_EQ(value, -9999);
+  EXPECT_EQ(ErrorCode(), 0);
+  QsysControl(system_, kFeatureBrowser, 34);
+  QdigFree(digitizer);
+}
+
 TEST_F(FeatureBrowserCommand, BadValuesAndEmptySearches) {
   QsysControl(system_, kFeatureBrowser, 99);
   EXPECT_EQ(ErrorCode(), 4307);

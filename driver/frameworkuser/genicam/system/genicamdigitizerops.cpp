@@ -1,0 +1,546 @@
+// Digitizer control and inquire of the GenICam layer: acquisition mode and
+// start, keep-alive values and control mode, the GenTL manifest, node-map
+// addresses, the feature bag and the JSON export. Other types go on to the
+// device layer.
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <sstream>
+
+#include "driver/foundation/conversions.h"
+#include "driver/foundation/drvtimer.h"
+#include "driver/foundation/folders.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/featurebrowser/jsonexport.h"
+#include "driver/frameworkuser/genicam/system/genicamtypes.h"
+#include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
+#include "driver/frameworkuser/genicam/zorgenicamfeaturebag/czorfeaturebag.h"
+#include "driver/frameworkuser/genicam/zorgenicamfeaturebag/featurebagtext.h"
+#include "driver/frameworkuser/records/qddigitizerinfo.h"
+#include "platform/host/hostservices.h"
+
+namespace zor::frame {
+namespace {
+
+constexpr int64_t kHostObjectId = 1049;
+constexpr int64_t kControlMode = 4133;
+constexpr int64_t kGrabTimeout = 4127;
+constexpr int64_t kAcquisitionMode = 6908;
+constexpr int64_t kAcquisitionStop = 6928;
+constexpr int64_t kFirstKeepAlive = 6929;
+constexpr int64_t kSecondKeepAlive = 6930;
+constexpr int64_t kAcquisitionStart = 6931;
+constexpr int64_t kJsonExport = 6935;
+constexpr int64_t kFeatureBrowser = 6905;
+constexpr int64_t kPolling = 6973;
+constexpr int64_t kDeviceName = 7709;
+constexpr int64_t kFeatureBag = 7712;
+constexpr int64_t kStartCode = 29;
+constexpr int64_t kContinuous = -1;
+constexpr int64_t kSingleFrame = 1;
+constexpr int64_t kFirstStoredValue = 6937;
+constexpr int64_t kManifestCount = 5455;
+constexpr int64_t kManifestEntry = 6805;
+constexpr int64_t kManifestText = 7862;
+constexpr int64_t kBrowserWindow = 6922;
+constexpr int64_t kNodeMapHolder = 6906;
+constexpr int64_t kOwnNodeMap = 6951;
+constexpr int64_t kReportsOne = 1079;
+constexpr int64_t kNameText = 7861;
+constexpr int64_t kInvalidParameter = 4307;
+constexpr int64_t kInvalidValue = 3;
+constexpr int64_t kFeatureError = 4422;
+constexpr int64_t kBagError = 4425;
+constexpr int64_t kStopWaitNs = 1'000'000'000;
+constexpr uint32_t kRetryMs = 5;
+
+// Register accesses come back into the driver as nested commands, which record
+// their own errors on this thread; where this layer answers a failure itself,
+// those records are withdrawn (unless the command had failed before).
+class NestedErrors {
+ public:
+  explicit NestedErrors(QDDriverThreadContext& ctx) : ctx_(ctx), held_(ctx.ErrorCode() != 0) {}
+  void Withdraw() {
+    if (!held_ && ctx_.ErrorCode() != 0) ctx_.SetError(0, 0, 0, 0);
+  }
+
+ private:
+  QDDriverThreadContext& ctx_;
+  bool held_;
+};
+
+int64_t IntegerOf(const ValueRecord& record) {
+  return record.kind == kValueDouble ? static_cast<int64_t>(std::bit_cast<double>(record.value))
+                                     : record.value;
+}
+
+std::wstring Wide(const std::string& text) { return foundation::Utf8ToWString(text); }
+
+bool Invalid(QDDriverThreadContext& ctx) {
+  ctx.SetError(kInvalidParameter, kInvalidValue, 0, 0);
+  return true;
+}
+
+void RecordFeatureError(const char* name, const GenICam::GenericException& e,
+                        QDDriverThreadContext& ctx) {
+  const std::wstring text =
+      L"GenICam exception occurred accessing feature \"" + Wide(name) + L"\".";
+  const std::wstring description = L"Description: " + Wide(e.GetDescription());
+  ctx.SetErrorText(kFeatureError, text.c_str(), description.c_str(), nullptr);
+}
+
+void RecordMissingFeature(genicam::GenICamControl& control, const char* name,
+                          QDDriverThreadContext& ctx) {
+  const std::wstring where = L"Camera specific info: Error occurred on the " +
+                             Wide(control.GetDeviceModelName()) + L" " +
+                             Wide(control.GetDeviceVendorName()) + L".";
+  const std::wstring missing = L"The device does not have a \"" + Wide(name) + L"\" feature.";
+  ctx.SetErrorText(kFeatureError, where.c_str(), missing.c_str(), nullptr);
+}
+
+GenApi::INode* FindNode(genicam::GenICamControl& control, const char* name,
+                        QDDriverThreadContext& ctx) {
+  const std::shared_ptr<GenApi::CNodeMapRef>& map = control.NodeMap();
+  if (map == nullptr || map->_Ptr == nullptr) {
+    ctx.SetErrorText(kFeatureError, L"The camera's node map is not yet initialized.", nullptr,
+                     nullptr);
+    return nullptr;
+  }
+  GenApi::INode* node = map->_GetNode(name);
+  if (node == nullptr) RecordMissingFeature(control, name, ctx);
+  return node;
+}
+
+// The enumeration's entry by its symbolic name; the error is recorded on failure.
+bool SetEnumeration(genicam::GenICamControl& control, const char* name, const char* entry,
+                    QDDriverThreadContext& ctx) {
+  NestedErrors nested(ctx);
+  try {
+    GenApi::CEnumerationPtr enumeration(FindNode(control, name, ctx));
+    if (!enumeration.IsValid()) return false;
+    enumeration->FromString(entry);
+    return true;
+  } catch (const GenICam::GenericException& e) {
+    nested.Withdraw();
+    RecordFeatureError(name, e, ctx);
+    return false;
+  }
+}
+
+// Remembers a selector's value and puts it back when it goes; a failure on
+// either side is swallowed.
+class SelectorValueKeeper {
+ public:
+  SelectorValueKeeper(std::shared_ptr<GenApi::CNodeMapRef> map, const char* name)
+      : map_(std::move(map)) {
+    try {
+      node_ = map_ != nullptr ? GenApi::CValuePtr(map_->_GetNode(name)) : nullptr;
+      if (node_.IsValid() && GenApi::IsReadable(node_)) value_ = node_->ToString();
+    } catch (const GenICam::GenericException&) {
+      value_.clear();
+    }
+  }
+  ~SelectorValueKeeper() {
+    try {
+      if (node_.IsValid() && GenApi::IsWritable(node_) && !value_.empty()) {
+        node_->FromString(value_);
+      }
+    } catch (const GenICam::GenericException&) {
+      // The selector stays where the work left it.
+    }
+  }
+  SelectorValueKeeper(const SelectorValueKeeper&) = delete;
+  SelectorValueKeeper& operator=(const SelectorValueKeeper&) = delete;
+
+ private:
+  std::shared_ptr<GenApi::CNodeMapRef> map_;
+  GenApi::CValuePtr node_;
+  GenICam::gcstring value_;
+};
+
+}  // namespace
+
+std::shared_ptr<genicam::GenICamControl> QDGeniCamDeviceSystem::DigitizerControl(
+    int64_t index, const QDDigitizerInfo& digitizer) const {
+  if (genicam::GenICamControl* entry = registry_->FindEntry(index)) {
+    // Entries are the registry's own controls; share the one registered.
+    for (const auto& control : registry_->Find(L"*", digitizer.GetHostId(), -1)) {
+      if (control.get() == entry) return control;
+    }
+  }
+  return registry_->Get(digitizer.GetHostId(), L"QdigControl");
+}
+
+int64_t QDGeniCamDeviceSystem::DigitizerNodeMapAddress(int64_t index) const {
+  std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(index);
+  return digitizer == nullptr ? 0 : NodeMapAddress(DigitizerControl(index, *digitizer).get());
+}
+
+int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const int64_t index = args.Int(0);
+  const int64_t type = args.Int(1);
+  if (!genicamAvailable_) return PassOn(type, QDDeviceSystem::DigControl(args, ctx), ctx);
+  std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(index);
+  if (digitizer == nullptr) return QDDeviceSystem::DigControl(args, ctx);
+  const ValueRecord record = args.Value(2);
+  const int64_t value = IntegerOf(record);
+  if (type == kHostObjectId) {
+    digitizer->SetHostId(value);
+    CreateOwnNodeMaps(value);
+    ApplyFeatureSettings(*digitizer, L"QdigControl", value, ctx);
+    return 1;
+  }
+  if (type == kDeviceName) {
+    // The value is the address of a wide text; no address is no text.
+    if (record.kind == kValueDouble || value == 0 || value == Q_DEFAULT) {
+      Invalid(ctx);
+    } else {
+      digitizer->SetDeviceName(reinterpret_cast<const wchar_t*>(static_cast<intptr_t>(value)));
+    }
+    return 1;
+  }
+  if (type == kFeatureBrowser) {
+    // Only the web browser's road is built; the in-process one stays with the device layer.
+    if (!newFeatureBrowser_) return QDDeviceSystem::DigControl(args, ctx);
+    ControlFeatureBrowser(index, record, ctx);
+    return 1;
+  }
+  const std::shared_ptr<genicam::GenICamControl> control = DigitizerControl(index, *digitizer);
+  if (type == kJsonExport) {
+    ExportJson(index, *digitizer, control.get(), ctx);
+    return 1;
+  }
+  if (control == nullptr) return QDDeviceSystem::DigControl(args, ctx);
+  switch (type) {
+    case kControlMode:
+      if (value == 1) {
+        control->SetControlMode(1);
+      } else if (value == genicam::GenICamControl::kKeepAliveMode || value == Q_DEFAULT) {
+        control->SetControlMode(genicam::GenICamControl::kKeepAliveMode);
+      } else {
+        Invalid(ctx);
+      }
+      return 1;
+    case kAcquisitionMode:
+      if (value == kContinuous || value == Q_DEFAULT) {
+        if (SetEnumeration(*control, "AcquisitionMode", "Continuous", ctx)) {
+          control->SetAcquisitionMode(kContinuous);
+        }
+      } else if (value == kSingleFrame) {
+        SetSingleFrame(index, *digitizer, *control, ctx);
+      } else {
+        Invalid(ctx);
+      }
+      return 1;
+    case kAcquisitionStop:
+      if (value != kStartCode && value != Q_DEFAULT) return Invalid(ctx);
+      digitizer->LockFirst();
+      digitizer->SpareOperation1(value == kStartCode ? kStartCode : 0);
+      digitizer->UnlockFirst();
+      if (GetPendingError(ctx) == 0) WaitForAcquisitionStop(*control, ctx);
+      return 1;
+    case kFirstKeepAlive:
+    case kSecondKeepAlive: {
+      const int64_t fallback = type == kFirstKeepAlive ? 1000 : 0;
+      const int64_t kept = value == Q_DEFAULT ? fallback : std::max<int64_t>(value, 0);
+      control->SetKeepAliveValue(type - kFirstKeepAlive, static_cast<uint32_t>(kept));
+      return 1;
+    }
+    case kAcquisitionStart:
+      if (value == kStartCode) {
+        control->ExecuteCommand("AcquisitionStart", &ctx);
+      } else if (value == Q_DEFAULT) {
+        digitizer->LockFirst();
+        digitizer->SetProcessRequestState(0);
+        digitizer->UnlockFirst();
+      } else {
+        Invalid(ctx);
+      }
+      return 1;
+    case kPolling:
+      if (value != kEnabled && value != kDisabled && value != Q_DEFAULT) return Invalid(ctx);
+      if (newFeatureBrowser_) {
+        if (publisher_ == nullptr) return 1;
+        if (value == kEnabled) {
+          publisher_->StartPolling();
+        } else {
+          publisher_->StopPolling();
+        }
+        return 1;
+      }
+      if (value == kEnabled && control->NodeMap() != nullptr) {
+        control->Browser().StartPolling(control->NodeMap()->_Ptr);
+      } else if (value != kEnabled) {
+        control->Browser().StopPolling();
+      }
+      return 1;
+    case kFeatureBag:
+      StoreFeatureBag(*control, ctx);
+      return 1;
+    default:
+      return QDDeviceSystem::DigControl(args, ctx);
+  }
+}
+
+void QDGeniCamDeviceSystem::SetSingleFrame(int64_t index, QDDigitizerInfo& digitizer,
+                                           genicam::GenICamControl& control,
+                                           QDDriverThreadContext& ctx) {
+  int64_t timeoutMs = 0;
+  OperationArgs inquire;
+  inquire.Push(index);
+  inquire.Push(kGrabTimeout);
+  inquire.Push(reinterpret_cast<int64_t>(&timeoutMs));
+  DigInquire(inquire, ctx);
+  const uint64_t timeoutNs =
+      timeoutMs == -1 ? 1'000'000'000ull
+                      : static_cast<uint64_t>(std::max<int64_t>(timeoutMs, 0)) * 1'000'000ull;
+  if (control.AcquisitionMode() == kContinuous) {
+    digitizer.LockFirst();
+    if (control.GetControlMode() == genicam::GenICamControl::kKeepAliveMode) {
+      digitizer.SpareOperation1(0);
+    }
+    digitizer.UnlockFirst();
+  }
+  foundation::CDrvTimer timer;
+  timer.Start(false);
+  while (true) {
+    SetEnumeration(control, "AcquisitionMode", "SingleFrame", ctx);
+    if (GetPendingError(ctx) == 0 || timer.ElapsedNs() > timeoutNs) break;
+    ctx.SetError(0, 0, 0, 0);
+    HostSleep(kRetryMs);
+  }
+  if (GetPendingError(ctx) == 0) control.SetAcquisitionMode(kSingleFrame);
+}
+
+void QDGeniCamDeviceSystem::WaitForAcquisitionStop(genicam::GenICamControl& control,
+                                                   QDDriverThreadContext& ctx) {
+  const std::shared_ptr<GenApi::CNodeMapRef> map = control.NodeMap();
+  if (map == nullptr || map->_Ptr == nullptr) return;
+  // Declared first, so that what the selector's restoring records goes too.
+  struct Withdrawal {
+    NestedErrors nested;
+    ~Withdrawal() { nested.Withdraw(); }
+  } withdrawal{NestedErrors(ctx)};
+  SelectorValueKeeper keeper(map, "AcquisitionStatusSelector");
+  try {
+    GenApi::CEnumerationPtr selector(map->_GetNode("AcquisitionStatusSelector"));
+    if (!selector.IsValid()) return;
+    selector->FromString("AcquisitionActive");
+  } catch (const GenICam::GenericException&) {
+    return;
+  }
+  foundation::CDrvTimer timer;
+  timer.Start(false);
+  while (true) {
+    try {
+      GenApi::CValuePtr status(map->_GetNode("AcquisitionStatus"));
+      if (!status.IsValid() || status->ToString() == "0" || status->ToString() == "false") break;
+    } catch (const GenICam::GenericException&) {
+      break;
+    }
+    if (timer.ElapsedNs() > static_cast<uint64_t>(kStopWaitNs)) break;
+    HostSleep(0);
+  }
+}
+
+void QDGeniCamDeviceSystem::StoreFeatureBag(genicam::GenICamControl& control,
+                                            QDDriverThreadContext& ctx) {
+  const std::shared_ptr<GenApi::CNodeMapRef> map = control.NodeMap();
+  if (map == nullptr || map->_Ptr == nullptr) return;
+  NestedErrors nested(ctx);
+  try {
+    genicam::CZorFeatureBag bag;
+    bag.StoreFromNodeMap(map->_Ptr);
+    std::ostringstream text;
+    genicam::CZorFeatureBag::WritePersistenceFile(text, bag);
+    std::wstring listing = genicam::MakeFeatureBagText(text.str(), *map->_Ptr);
+    std::lock_guard lock(featureBagLock_);
+    featureBagText_ = std::move(listing);
+  } catch (const GenICam::GenericException& e) {
+    nested.Withdraw();
+    const std::wstring description = L"Description: " + Wide(e.GetDescription());
+    ctx.SetErrorText(kBagError, L"A GenICam exception occurred.", description.c_str(),
+                     L"GenICam exception occurred while storing streamable features to bag.");
+  }
+}
+
+void QDGeniCamDeviceSystem::ApplyFeatureSettings(const QDDigitizerInfo& digitizer,
+                                                 const std::wstring& filter, int64_t hostId,
+                                                 QDDriverThreadContext& ctx) {
+  const std::vector<std::wstring> filterPieces = foundation::SplitWString(filter, L":");
+  for (std::wstring setting : digitizer.FeatureSettings()) {
+    std::erase(setting, L'"');
+    const std::vector<std::wstring> parts = foundation::SplitWString(setting, L" ");
+    if (parts.size() != 2) continue;
+    const std::vector<std::wstring> reference = foundation::SplitWString(parts[0], L":");
+    if (reference.size() != 2) continue;
+    if (!filterPieces.empty() && filterPieces[0] != reference[0]) continue;
+    if (filterPieces.size() > 1 && filterPieces[1] != reference[1]) continue;
+    const std::shared_ptr<genicam::GenICamControl> control = registry_->Get(hostId, reference[0]);
+    if (control == nullptr || control->NodeMap() == nullptr) continue;
+    const std::string feature = foundation::WStringToUtf8(reference[1]);
+    try {
+      GenApi::CValuePtr node(FindNode(*control, feature.c_str(), ctx));
+      if (node.IsValid()) node->FromString(foundation::WStringToUtf8(parts[1]).c_str());
+    } catch (const GenICam::GenericException& e) {
+      RecordFeatureError(feature.c_str(), e, ctx);
+    }
+  }
+}
+
+void QDGeniCamDeviceSystem::ExportJson(int64_t index, const QDDigitizerInfo& digitizer,
+                                       genicam::GenICamControl* own, QDDriverThreadContext& ctx) {
+  // Values that cannot be read are written as the writer's fallbacks.
+  struct Withdrawal {
+    NestedErrors nested;
+    ~Withdrawal() { nested.Withdraw(); }
+  } withdrawal{NestedErrors(ctx)};
+  foundation::CZORString temp;
+  if (!foundation::GetFolderVariable(temp, L"TEMP")) return;
+  const std::string folder = foundation::WStringToUtf8(temp.CStr());
+  for (const auto& control : FindNodeMaps(digitizer.GetDeviceName(), digitizer.GetHostId(), -1)) {
+    const std::string model = control->GetDeviceModelName();
+    if (model.empty() || control->NodeMap() == nullptr || control->NodeMap()->_Ptr == nullptr) {
+      continue;
+    }
+    try {
+      genicam::ExportNodeMapJson(*control->NodeMap()->_Ptr, folder, model, model);
+    } catch (const GenICam::GenericException&) {
+      // What was written stays; the next map is tried.
+    }
+  }
+  if (own == nullptr || own->NodeMap() == nullptr || own->NodeMap()->_Ptr == nullptr) return;
+  const std::string label = own->GetDeviceModelName();
+  const std::string name = MakeDigitizerDisplayName(index) + "\\" + label;
+  try {
+    genicam::ExportNodeMapJson(*own->NodeMap()->_Ptr, folder, label, name);
+  } catch (const GenICam::GenericException&) {
+    // The files stay as far as they were written.
+  }
+}
+
+int64_t QDGeniCamDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const int64_t index = args.Int(0);
+  const int64_t type = args.Int(1);
+  if (!genicamAvailable_) return PassOn(type, QDDeviceSystem::DigInquire(args, ctx), ctx);
+  std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(index);
+  if (digitizer == nullptr) return QDDeviceSystem::DigInquire(args, ctx);
+  const std::shared_ptr<genicam::GenICamControl> control = DigitizerControl(index, *digitizer);
+  if (control == nullptr) return QDDeviceSystem::DigInquire(args, ctx);
+  void* out = args.Pointer<void>(2);
+  const bool lengthForm = IsStringLengthType(type);
+  const auto answer = [out](int64_t value) {
+    if (out != nullptr) std::memcpy(out, &value, sizeof(value));
+    return int64_t{1};
+  };
+  const auto text = [&](const std::wstring& value) {
+    if (lengthForm) return answer(static_cast<int64_t>(value.size()) + 1);
+    if (out != nullptr) std::wmemcpy(static_cast<wchar_t*>(out), value.c_str(), value.size() + 1);
+    return int64_t{1};
+  };
+  const int64_t bare = lengthForm ? StripStringLengthFlag(type) : type;
+  if (bare == kManifestCount || (bare >= 5456 && bare < 5536) || bare == kManifestEntry ||
+      (bare >= kManifestText && bare < kManifestText + 16)) {
+    ReadManifestTable();
+  }
+  if (lengthForm) {
+    switch (bare) {
+      case kDeviceName:
+        return text(digitizer->GetDeviceName());
+      case kFeatureBag:
+        return text(FeatureBagText());
+      case kNameText:
+        return text(control->NameText());
+      default:
+        if (bare >= kManifestText && bare < kManifestText + 16) {
+          const size_t entry = static_cast<size_t>(bare - kManifestText);
+          return text(entry < control->GetCount() ? control->GetEntry(entry).name : L"");
+        }
+        return QDDeviceSystem::DigInquire(args, ctx);
+    }
+  }
+  switch (type) {
+    case kReportsOne:
+      return answer(1);
+    case kControlMode:
+      return answer(control->GetControlMode());
+    case kManifestCount:
+      return answer(static_cast<int64_t>(control->GetCount()));
+    case kManifestEntry:
+      if (control->GetCount() > 0 && out != nullptr) {
+        const genicam::GenTLManifestEntry entry = control->GetEntry(0);
+        std::memcpy(out, entry.words, 8);
+        std::memcpy(static_cast<char*>(out) + 8, entry.value, 16);
+      }
+      return 1;
+    case kNodeMapHolder:
+      return answer(NodeMapAddress(control.get()));
+    case kAcquisitionMode: {
+      NestedErrors nested(ctx);
+      const int64_t mode = ReadAcquisitionMode(*control);
+      nested.Withdraw();
+      return answer(mode);
+    }
+    case kBrowserWindow:
+      // The in-process browser has no window of its own to find.
+      return answer(0);
+    case kFirstKeepAlive:
+    case kSecondKeepAlive:
+      return answer(control->KeepAliveValue(static_cast<size_t>(type - kFirstKeepAlive)));
+    case kOwnNodeMap:
+      return answer(NodeMapAddress(registry_->Get(digitizer->GetHostId(), L"QdigControl").get()));
+    case kPolling:
+      if (newFeatureBrowser_) {
+        if (publisher_ == nullptr) return answer(0);
+        return answer(publisher_->IsPolling() ? kEnabled : kDisabled);
+      }
+      return answer(control->Browser().Polling() != nullptr ? kEnabled : kDisabled);
+    case kDeviceName:
+      return text(digitizer->GetDeviceName());
+    case kFeatureBag:
+      return control->NodeMap() != nullptr ? text(FeatureBagText()) : text(L"");
+    case kNameText:
+      return text(control->NameText());
+    default:
+      if (type >= kFirstStoredValue && type < kFirstStoredValue + 5) {
+        return answer(control->StoredValue(static_cast<size_t>(type - kFirstStoredValue)));
+      }
+      if (type >= 5456 && type < 5536) {
+        const size_t entry = static_cast<size_t>((type - 5456) % 16);
+        const size_t field = static_cast<size_t>((type - 5456) / 16);
+        return answer(entry < control->GetCount() ? control->GetEntry(entry).words[field] : 0);
+      }
+      if (type >= kManifestText && type < kManifestText + 16) {
+        const size_t entry = static_cast<size_t>(type - kManifestText);
+        return text(entry < control->GetCount() ? control->GetEntry(entry).name : L"");
+      }
+      return QDDeviceSystem::DigInquire(args, ctx);
+  }
+}
+
+int64_t QDGeniCamDeviceSystem::ReadAcquisitionMode(genicam::GenICamControl& control) {
+  try {
+    const std::shared_ptr<GenApi::CNodeMapRef> map = control.NodeMap();
+    GenApi::CEnumerationPtr mode(
+        map != nullptr && map->_Ptr != nullptr ? map->_GetNode("AcquisitionMode") : nullptr);
+    const GenICam::gcstring value = mode->ToString();
+    if (value == "Continuous") {
+      control.SetAcquisitionMode(kContinuous);
+      return kContinuous;
+    }
+    if (value == "SingleFrame") {
+      control.SetAcquisitionMode(kSingleFrame);
+      return kSingleFrame;
+    }
+    return 0;
+  } catch (const GenICam::GenericException&) {
+    return kContinuous;
+  }
+}
+
+std::wstring QDGeniCamDeviceSystem::FeatureBagText() const {
+  std::lock_guard lock(featureBagLock_);
+  return featureBagText_;
+}
+
+}  // namespace zor::frame

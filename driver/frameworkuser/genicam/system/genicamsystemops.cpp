@@ -1,0 +1,165 @@
+// System control and inquire of the GenICam layer: node maps of host objects,
+// settings, the keep-alive control mode, firmware updates from GUF files and
+// what the layer tells of itself. Other types go on to the device layer.
+#include <bit>
+#include <cstring>
+
+#include "driver/foundation/conversions.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/genicamfirmwareupdate/cdigitizerfirmwareupdater.h"
+#include "driver/frameworkuser/genicam/system/genicamtypes.h"
+#include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
+#include "platform/host/hostservices.h"
+
+namespace zor::frame {
+namespace {
+
+constexpr int64_t kCreateNodeMaps = 1105;
+constexpr int64_t kEraseNodeMap = 1106;
+constexpr int64_t kReadRegistry = 2005;
+constexpr int64_t kKeepAliveMode = 4813;
+constexpr int64_t kFirmwareUpdate = 7798;
+constexpr int64_t kFeatureBrowser = 6905;
+constexpr int64_t kDeviceBits = 0xFF0000;
+constexpr int64_t kObjectTypeInquire = 136;
+constexpr int64_t kInvalidParameter = 4307;
+constexpr int64_t kInvalidValue = 3;
+constexpr int64_t kGenICamError = 4421;
+constexpr int64_t kNotInstalled = 1;
+constexpr int64_t kOperationError = 4423;
+constexpr double kGenICamVersion = 3.1;
+
+int64_t IntegerOf(const ValueRecord& record) {
+  return record.kind == kValueDouble ? static_cast<int64_t>(std::bit_cast<double>(record.value))
+                                     : record.value;
+}
+
+}  // namespace
+
+int64_t QDGeniCamDeviceSystem::PassOn(int64_t type, int64_t result, QDDriverThreadContext& ctx) {
+  if (GetPendingError(ctx) != 0 && IsGenICamControlType(type)) {
+    ctx.SetError(0, 0, 0, 0);
+    ctx.SetError(kGenICamError, kNotInstalled, 0, 0);
+  }
+  return result;
+}
+
+int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  if (!genicamAvailable_) return PassOn(args.Int(0), QDDeviceSystem::SysControl(args, ctx), ctx);
+  const int64_t type = args.Int(0) & ~kDeviceBits;
+  const ValueRecord record = args.Value(1);
+  const int64_t value = IntegerOf(record);
+  switch (type) {
+    case kCreateNodeMaps:
+      CreateOwnNodeMaps(value);
+      return 1;
+    case kEraseNodeMap:
+      EraseObjectNodeMap(value);
+      return 1;
+    case kReadRegistry:
+      if (value != Q_DEFAULT) {
+        ctx.SetError(kInvalidParameter, kInvalidValue, 0, 0);
+      } else {
+        ReadRegistryParameters();
+      }
+      return 1;
+    case kKeepAliveMode:
+      if (value != 1 && value != Q_DEFAULT && value != genicam::GenICamControl::kKeepAliveMode) {
+        ctx.SetError(kInvalidParameter, kInvalidValue, 0, 0);
+        return 1;
+      }
+      keepAliveControlMode_ = value == genicam::GenICamControl::kKeepAliveMode;
+      registry_->ForEachEntry([this](genicam::GenICamControl& control) {
+        control.SetKeepAliveEnabled(keepAliveControlMode_);
+      });
+      return 1;
+    case kFirmwareUpdate:
+      UpdateFirmware(args.Int(0), record, ctx);
+      return 1;
+    case kFeatureBrowser:
+      // Only the web browser's road is built; the in-process one stays with the device layer.
+      if (!newFeatureBrowser_) return QDDeviceSystem::SysControl(args, ctx);
+      ControlFeatureBrowser(0, record, ctx);
+      return 1;
+    default:
+      return QDDeviceSystem::SysControl(args, ctx);
+  }
+}
+
+void QDGeniCamDeviceSystem::EraseObjectNodeMap(int64_t object) {
+  if (object == 0) return;
+  int64_t objectType = 0;
+  HostObjInquire(object, kObjectTypeInquire, &objectType);
+  const wchar_t* module = objectType == 0x800000        ? L"QsysControl"
+                          : objectType == 0x100000      ? L"QdigControl"
+                          : objectType == 0x40000000000 ? L"QseqControl"
+                                                        : nullptr;
+  if (module != nullptr) registry_->Erase(object, module);
+}
+
+void QDGeniCamDeviceSystem::UpdateFirmware(int64_t type, const ValueRecord& record,
+                                           QDDriverThreadContext& ctx) {
+  // The value is the address of the GUF file's wide path; no address is no path.
+  if (record.kind == kValueDouble || record.value == 0 || record.value == Q_DEFAULT) {
+    ctx.SetError(kInvalidParameter, kInvalidValue, 0, 0);
+    return;
+  }
+  const auto* path = reinterpret_cast<const wchar_t*>(static_cast<intptr_t>(record.value));
+  const int64_t device = (type & kDeviceBits) >> 16;
+  try {
+    genicam::CDigitizerFirmwareUpdater updater(GetHostObjectId(),
+                                               foundation::WStringToUtf8(path).c_str(), &ctx);
+    if (device != 0) {
+      genicam::UpdateDigitizerFirmware(updater, device - 1);
+    } else {
+      genicam::UpdateDigitizersFirmware(updater);
+    }
+  } catch (const GenICam::GenericException& e) {
+    const std::wstring description =
+        L"Description: " + foundation::Utf8ToWString(e.GetDescription());
+    ctx.SetErrorText(kOperationError, L"A GenICam exception occurred.", description.c_str(),
+                     nullptr);
+  }
+}
+
+int64_t QDGeniCamDeviceSystem::SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const int64_t type = args.Int(0);
+  if (!genicamAvailable_) return PassOn(type, QDDeviceSystem::SysInquire(args, ctx), ctx);
+  void* out = args.Pointer<void>(1);
+  const auto answer = [out](int64_t value) {
+    if (out != nullptr) std::memcpy(out, &value, sizeof(value));
+    return int64_t{1};
+  };
+  switch (type) {
+    case 1079:
+    case 4390:
+    case 4397:
+      return answer(1);
+    case 4402:
+      return answer(newFeatureBrowser_ ? 1 : 0);
+    case kKeepAliveMode:
+      return answer(keepAliveControlMode_ ? genicam::GenICamControl::kKeepAliveMode : 1);
+    case 6950:
+      return answer(publisher_ != nullptr ? publisher_->SessionValue() : 0);
+    case 6951:
+      return answer(NodeMapAddress(registry_->Get(GetHostObjectId(), L"QsysControl").get()));
+    case 7311:
+      if (out != nullptr) std::memcpy(out, &kGenICamVersion, sizeof(kGenICamVersion));
+      return 1;
+    case 7707:
+      if (out != nullptr) *static_cast<wchar_t*>(out) = L'\0';
+      return 1;
+    case kStringLengthFlag + 7707:
+      return answer(1);
+    default:
+      return QDDeviceSystem::SysInquire(args, ctx);
+  }
+}
+
+int64_t QDGeniCamDeviceSystem::NodeMapAddress(const genicam::GenICamControl* control) {
+  if (control == nullptr) return 0;
+  const std::shared_ptr<GenApi::CNodeMapRef>& map = control->NodeMap();
+  return map != nullptr && map->_Ptr != nullptr ? reinterpret_cast<int64_t>(map.get()) : 0;
+}
+
+}  // namespace zor::frame

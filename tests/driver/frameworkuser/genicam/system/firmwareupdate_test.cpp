@@ -1,0 +1,135 @@
+// Firmware updates of the system's digitizers from GUF files through the
+// system control, on the simulated board's digitizer firmware regions.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/driver/frameworkuser/genicam/system/genicamsystemfixture.h"
+
+namespace zor::genicam {
+namespace {
+
+constexpr QINT64 kFirmwareSize = 9102;
+
+class FirmwareUpdateTest : public GenICamSystemFixture {
+ protected:
+  void ExpectUnchanged() {
+    for (int64_t channel = 0; channel < kChannels; ++channel) {
+      EXPECT_TRUE(SimBoard().DigitizerFirmware(channel) == "") << channel;
+    }
+  }
+  // Every channel can be allocated again: no digitizer of the update stays.
+  void ExpectNoDigitizerLeft() {
+    for (int64_t channel = 0; channel < kChannels; ++channel) {
+      const QID digitizer = QdigAlloc(system_, channel, L"Q_DEFAULT", Q_DEFAULT, nullptr);
+      EXPECT_NE(digitizer, 0) << channel;
+      if (digitizer != 0) QdigFree(digitizer);
+    }
+  }
+};
+
+TEST_F(FirmwareUpdateTest, MatchingFileUpdatesEveryDigitizerAndTheNewFirmwareRuns) {
+  const std::string firmware = Firmware(4096, 1);
+  Update(WriteGuf("all.guf", {firmware}));
+  EXPECT_EQ(ErrorCode(), 0);
+  for (int64_t channel = 0; channel < kChannels; ++channel) {
+    EXPECT_TRUE(SimBoard().DigitizerFirmware(channel) == firmware) << channel;
+    const QID digitizer = QdigAlloc(system_, channel, L"Q_DEFAULT", Q_DEFAULT, nullptr);
+    ASSERT_NE(digitizer, 0);
+    QINT64 size = 0;
+    QdigInquire(digitizer, kFirmwareSize, &size);
+    EXPECT_EQ(size, 4096);
+    QdigFree(digitizer);
+  }
+}
+
+TEST_F(FirmwareUpdateTest, DeviceBitsSelectOneDigitizerAndOnlyTheFirstFittingEntryIsApplied) {
+  const std::string first = Firmware(1001, 2);
+  Update(WriteGuf("two.guf", {first, Firmware(64, 3)}), 3);
+  EXPECT_EQ(ErrorCode(), 0);
+  // The last eight-byte chunk is padded with zeros.
+  EXPECT_TRUE(SimBoard().DigitizerFirmware(2) == first + std::string(1008 - 1001, '\0'));
+  for (int64_t channel : {0, 1, 3}) EXPECT_TRUE(SimBoard().DigitizerFirmware(channel) == "");
+  // Digitizers the application holds are passed over; the others are updated.
+  const QID held = QdigAlloc(system_, 1, L"Q_DEFAULT", Q_DEFAULT, nullptr);
+  ASSERT_NE(held, 0);
+  const std::string second = Firmware(16, 4);
+  Update(WriteGuf("again.guf", {second}));
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_TRUE(SimBoard().DigitizerFirmware(0) == second);
+  EXPECT_TRUE(SimBoard().DigitizerFirmware(1) == "");
+  QdigFree(held);
+}
+
+TEST_F(FirmwareUpdateTest, FileForAnotherModelUpdatesNothing) {
+  Update(WriteGuf("camera.guf", {Firmware(64, 5)}, "SomeCamera"));
+  EXPECT_EQ(ErrorCode(), 4423);
+  EXPECT_EQ(SubText(1), L"A GenICam exception occurred.");
+  EXPECT_EQ(SubText(2).rfind(L"Description: No matching device found.", 0), 0u) << SubText(2);
+  ExpectUnchanged();
+  ExpectNoDigitizerLeft();
+}
+
+TEST_F(FirmwareUpdateTest, CorruptOrMissingFileFailsBeforeAnyDigitizerIsAllocated) {
+  const std::filesystem::path corrupt = genicam_ / "corrupt.guf";
+  std::ofstream(corrupt) << "not a zip archive";
+  for (const std::string& path : {corrupt.string(), (genicam_ / "missing.guf").string()}) {
+    Update(path);
+    EXPECT_EQ(ErrorCode(), 4423) << path;
+    EXPECT_EQ(SubText(1), L"A GenICam exception occurred.");
+    EXPECT_EQ(SubText(2).rfind(L"Description: ", 0), 0u);
+    EXPECT_GT(SubText(2).size(), std::wstring(L"Description: ").size());
+  }
+  for (int64_t channel = 0; channel < kChannels; ++channel) {
+    EXPECT_EQ(Allocations(channel), 0u) << channel;
+  }
+  ExpectUnchanged();
+}
+
+TEST_F(FirmwareUpdateTest, NoPathIsRefusedAsAnInvalidValue) {
+  for (QINT64 value : {QINT64{0}, Q_DEFAULT}) {
+    QsysControl(system_, 7798, value);
+    EXPECT_EQ(ErrorCode(), 4307);
+    EXPECT_EQ(SubCode(1), 3);
+  }
+  ExpectUnchanged();
+}
+
+TEST_F(FirmwareUpdateTest, DeviceThatComesBackAsAnotherFailsAndIsNotLeftAllocated) {
+  SimBoard().ChangeIdentityOnReset(0, 0x1234);
+  Update(WriteGuf("changed.guf", {Firmware(32, 6)}), 1);
+  EXPECT_EQ(ErrorCode(), 4423);
+  EXPECT_EQ(SubText(2), L"Description: Error, unable to find the device after a reset.");
+  ExpectNoDigitizerLeft();
+}
+
+TEST_F(FirmwareUpdateTest, DeviceFoundAgainUnderAnotherNumberByItsIdentity) {
+  // Device 1 comes back as device 3: its old place names another device now.
+  SimBoard().ChangeIdentityOnReset(1, 0x99);
+  SimBoard().SetDigitizerIdentity(3, DefaultIdentity(1));
+  const std::string firmware = Firmware(24, 7);
+  Update(WriteGuf("moved.guf", {firmware}), 2);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_TRUE(SimBoard().DigitizerFirmware(1) == firmware);
+  EXPECT_EQ(Allocations(3), 1u);
+  ExpectNoDigitizerLeft();
+}
+
+// Without identities only the device's own place tells it apart.
+TEST_F(FirmwareUpdateTest, DevicesWithoutIdentityAreFoundAgainWhereTheyWere) {
+  for (int64_t channel = 0; channel < kChannels; ++channel) {
+    SimBoard().SetDigitizerIdentity(channel, 0);
+  }
+  const std::string firmware = Firmware(40, 8);
+  Update(WriteGuf("anonymous.guf", {firmware}), 3);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_TRUE(SimBoard().DigitizerFirmware(2) == firmware);
+  EXPECT_EQ(Allocations(0), 0u);
+  EXPECT_EQ(Allocations(1), 0u);
+  EXPECT_EQ(Allocations(2), 2u);
+  ExpectNoDigitizerLeft();
+}
+
+}  // namespace
+}  // namespace zor::genicam

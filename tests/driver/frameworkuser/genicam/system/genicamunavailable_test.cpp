@@ -1,0 +1,93 @@
+// Which types belong to the GenICam layer, and what becomes of an error that
+// the device layer records for one of them while GenICam is not installed.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <initializer_list>
+#include <memory>
+
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/system/genicamtypes.h"
+#include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
+#include "tests/driver/frameworkuser/support/testdriver.h"
+
+namespace zor::frame {
+namespace {
+
+constexpr int64_t kLength = 0x50000000000;
+
+TEST(GenICamTypes, WholeTypesDecideAndOnlyTwoTextsHaveLengthForms) {
+  for (int64_t type :
+       std::initializer_list<int64_t>{4390, 4402, 4813, 6905, 6906, 6951, 7311, 7707, 7709, 7712,
+                                      7730, 7858, kLength + 7707, kLength + 7712}) {
+    EXPECT_TRUE(IsGenICamControlType(type)) << type;
+  }
+  for (int64_t type :
+       std::initializer_list<int64_t>{7729, 7859, 4022, kLength + 7709, 4397, 4813 + 0x10000}) {
+    EXPECT_FALSE(IsGenICamControlType(type)) << type;
+  }
+  EXPECT_TRUE(IsStringLengthType(kLength + 7862));
+  EXPECT_FALSE(IsStringLengthType(0x30000000000 + 7862));
+  EXPECT_EQ(StripStringLengthFlag(kLength + 7862), 7862);
+}
+
+// A device layer whose unserved operations record an error, as a host that
+// refuses the type would.
+class RefusingSystem : public QDGeniCamDeviceSystem {
+ public:
+  RefusingSystem(int64_t& status, QDDriverThreadContext& ctx)
+      : QDGeniCamDeviceSystem(L"", 0, Q_DEFAULT, nullptr, status, ctx) {}
+  void ReadManifestTable() override {}
+  int64_t Unserved(SystemOp, const OperationArgs&, QDDriverThreadContext& ctx) override {
+    ctx.SetError(4307, 1, 0, 0);
+    return -1;
+  }
+};
+
+class GenICamUnavailableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    unsetenv("ZOR_GENICAM_PATH");
+    int64_t status = 0;
+    system_ = std::make_unique<RefusingSystem>(status, ctx_);
+    EXPECT_NE(status, 0);
+    EXPECT_EQ(ctx_.ErrorCode(), 4421);
+    EXPECT_FALSE(system_->GenICamAvailable());
+  }
+  int64_t Inquire(int64_t type) {
+    ctx_.SetError(0, 0, 0, 0);
+    OperationArgs args;
+    args.Push(0);
+    args.Push(type);
+    args.Push(reinterpret_cast<intptr_t>(&answer_));
+    return system_->DigInquire(args, ctx_);
+  }
+
+  bool constructionError_ = false;
+  TestDriver driver_{constructionError_};
+  QDDriverThreadContext ctx_{driver_, 1};
+  std::unique_ptr<RefusingSystem> system_;
+  int64_t answer_ = 0;
+};
+
+TEST_F(GenICamUnavailableTest, ErrorOfAGenICamTypeBecomesNotInstalled) {
+  EXPECT_EQ(Inquire(6906), -1);
+  EXPECT_EQ(ctx_.ErrorCode(), 4421);
+  EXPECT_EQ(Inquire(kLength + 7712), -1);
+  EXPECT_EQ(ctx_.ErrorCode(), 4421);
+}
+
+TEST_F(GenICamUnavailableTest, ErrorOfAnotherTypeStays) {
+  EXPECT_EQ(Inquire(4022), -1);
+  EXPECT_EQ(ctx_.ErrorCode(), 4307);
+  ctx_.SetError(0, 0, 0, 0);
+  OperationArgs args;
+  args.Push(0);
+  args.Push(6935);
+  args.Push(ValueRecord{Q_DEFAULT, kValueInteger});
+  EXPECT_EQ(system_->DigControl(args, ctx_), -1);
+  EXPECT_EQ(ctx_.ErrorCode(), 4307);
+}
+
+}  // namespace
+}  // namespace zor::frame
