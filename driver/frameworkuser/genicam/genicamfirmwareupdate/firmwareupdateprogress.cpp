@@ -9,7 +9,7 @@ namespace zor::genicam {
 
 void CDigitizerFirmwareUpdaterProgress::BeginProgress(const GenICam::gcstring&, int64_t) {
   auto window = std::make_unique<FirmwareUpdateProgressWindow>();
-  const foundation::CRuntimeConfig* config = foundation::CRuntimeConfig::Instance();
+  const auto config = foundation::CRuntimeConfig::Instance();
   constexpr int32_t kDriver = foundation::CRuntimeConfig::kDriverSection;
   window->graphicSwitch = config->GetInt(kDriver, L"EnableFirmwareUpdateProgressGraphic", 1);
   window->textSwitch = config->GetInt(kDriver, L"EnableFirmwareUpdateProgressText", 1);
