@@ -17,6 +17,7 @@
 #include "driver/frameworkuser/hooks/bufmodifiedhook.h"
 #include "driver/frameworkuser/hooks/userhook.h"
 #include "driver/frameworkuser/records/digchannelrecord.h"
+#include "interfaces/kernel/bufferrequests.h"
 #include "interfaces/kernel/digitizerrequests.h"
 
 namespace zor::board {
@@ -67,6 +68,15 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   bool BuildGrabBufferRequest(int64_t buffer, const QDHwSpecDigitizerInfo& digitizer,
                               kernel::GrabBufferPart& part, int64_t value) const;
 
+  // Buffers (driver/board/buffer): children, free, control, inquire, and the
+  // copies and transfers the board makes.
+  int64_t BufChildBand(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufFree(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufCopyRegion(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufCopyClip(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+
   // What the firmware check reads and calls.
   uint32_t CapabilityWord() const override { return static_cast<uint32_t>(capabilityReport_); }
   uint32_t FirmwareCode() const override;
@@ -90,6 +100,15 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   uint32_t StripRatio(std::size_t channel) const { return stripRatio_[channel]; }
   // The current sub-code of the thread's error (the code: GetPendingError).
   static int64_t GetThreadErrorSubCode(QDDriverThreadContext& ctx);
+
+ protected:
+  uint64_t GetPrivateBufAttributes() const override { return 0x100002001180008; }
+  void CheckBufAllocParams(frame::BufAllocParams& p, foundation::CError& error) override;
+  void CheckGrabBufParams(const frame::BufAllocParams& p, foundation::CError& error) override;
+  bool AllocOnBoardBuffer(frame::QDBufferInfo& record, uint64_t& handle, foundation::CError& error,
+                          QDDriverThreadContext& ctx) override;
+  bool FreeOnBoardBuffer(frame::QDBufferInfo& record, uint64_t handle, foundation::CError& error,
+                         QDDriverThreadContext* ctx) override;
 
  private:
   void Construct(int64_t allocationFlags, QDDriverThreadContext& ctx);
@@ -131,6 +150,13 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   void SendWaitingRequest(uint32_t function, Request& request, foundation::CError& error,
                           QDDriverThreadContext& ctx);
   void RecoverFromTimeout(int64_t digitizer, QDDriverThreadContext& ctx);
+  // Board copies: the kernel transfer request, sent with its grab mark; false
+  // when the kernel refused it.
+  bool SendTransfer(kernel::BufTransferRequest& request, const frame::QDBufferInfo& destination,
+                    bool markGrab, QDDriverThreadContext& ctx);
+  void QueueBufferGrab(const frame::QDBufferInfo* first, const frame::QDBufferInfo& second,
+                       int64_t stepX, int64_t stepY, QDDriverThreadContext& ctx,
+                       const std::array<int64_t, 4>& offsets, int64_t maxWidth, int64_t maxHeight);
   int64_t ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t callerType, int64_t type,
                            const OperationArgs& args, QDDriverThreadContext& ctx);
   int64_t InquireBoardDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t type, void* out,
