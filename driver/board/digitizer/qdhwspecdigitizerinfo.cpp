@@ -1,6 +1,7 @@
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 
 #include "driver/board/dcf/dcfregistertable.h"
+#include "driver/board/process/cdigprocesshdler.h"
 
 namespace zor::board {
 
@@ -16,6 +17,12 @@ uint32_t Info(const uint8_t* dcf, const wchar_t* key) {
 }
 
 }  // namespace
+
+QDHwSpecDigitizerInfo::~QDHwSpecDigitizerInfo() = default;
+
+void QDHwSpecDigitizerInfo::SetProcessHandler(std::unique_ptr<CDigProcessHdler> handler) {
+  processHandler_ = std::move(handler);
+}
 
 uint32_t QDHwSpecDigitizerInfo::DcfWidth() const {
   return ReadDcfInfo(Dcf().data(), kDcfInfoXSize);

@@ -4,14 +4,22 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 
 namespace zor::board {
 
+class CDigProcessHdler;
+
 class QDHwSpecDigitizerInfo : public frame::QDDigitizerInfo {
  public:
   using QDDigitizerInfo::QDDigitizerInfo;
+  ~QDHwSpecDigitizerInfo() override;
+
+  // The grab-processing handler, made by the first processing start.
+  CDigProcessHdler* ProcessHandler() const { return processHandler_.get(); }
+  void SetProcessHandler(std::unique_ptr<CDigProcessHdler> handler);
 
   // The buffer a continuous grab runs into, restarted after controls and hooks.
   int64_t ContinuousGrabBuffer() const { return continuousBuffer_.load(); }
@@ -23,6 +31,7 @@ class QDHwSpecDigitizerInfo : public frame::QDDigitizerInfo {
 
  private:
   std::atomic<int64_t> continuousBuffer_{0};
+  std::unique_ptr<CDigProcessHdler> processHandler_;
 };
 
 // Frame period in milliseconds of the DCF's standard: the decoder's forced

@@ -42,10 +42,6 @@ void QDDeviceSystem::ReportKernelPerformance(QDDriverThreadContext& ctx) {
   PrintDriverPerformanceReport(record.performance);
 }
 
-int64_t QDDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  return Unserved(SystemOp::DigControlEntry, args, ctx);
-}
-
 int64_t QDDeviceSystem::SysFree(const OperationArgs&, QDDriverThreadContext& ctx) {
   // No hook object exists before the board's hook threads do; nothing to stop.
   if (TimingStatisticsOn()) ReportKernelPerformance(ctx);
