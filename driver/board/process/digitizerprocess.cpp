@@ -50,6 +50,17 @@ void QDHwSpecSystem::StopProcessing(QDHwSpecDigitizerInfo& digitizer, QDDriverTh
   if (ctx != nullptr) error.Report(*ctx);
 }
 
+int64_t QDHwSpecSystem::SysFree(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  // The board stops writing into the buffers before they go with the system.
+  for (int64_t index = 1; index < digitizers_.Size(); ++index) {
+    if (auto digitizer = FindDigitizer(index)) {
+      StopProcessing(*digitizer, nullptr);
+      DigStopGrab(index, ctx);
+    }
+  }
+  return QDGeniCamDeviceSystem::SysFree(args, ctx);
+}
+
 void QDHwSpecSystem::StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
                                     int64_t operation, bool& inHookThread,
                                     QDDriverThreadContext& ctx) {

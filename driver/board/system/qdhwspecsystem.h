@@ -38,6 +38,7 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
                  int64_t& status, QDDriverThreadContext& ctx);
   ~QDHwSpecSystem() override;
 
+  int64_t SysFree(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t SysIoCommand(const OperationArgs& args, QDDriverThreadContext& ctx) override;
