@@ -318,7 +318,13 @@ void CDigProcessHdler::Halt(int flag) {
   frame::LLsysObjectInquire(system_.Handles(), kernelObject_, kernel::kObjectWaitIdle, ignored,
                             nullptr);
   if (TriggerDriven()) SetTriggerState(kEnabled);
-  if (flag == 0) halting_ = false;
+  // The board dropped the grabs it held: none of them will end the run.
+  pending_ = false;
+  os::SetEvent(haltEvent_);
+  if (flag == 0) {
+    os::SetEvent(endEvent_);
+    halting_ = false;
+  }
 }
 
 int CDigProcessHdler::WaitForEnd(int64_t timeoutMs) {

@@ -14,6 +14,9 @@ constexpr QINT64 kSynchronous = 1;
 constexpr QINT64 kAsynchronous = 2;
 constexpr QINT64 kInProgress = 5337;
 constexpr QINT64 kFrameCount = 5335;
+constexpr QINT64 kTriggerState = 4200;
+constexpr QINT64 kEnabled = -9997;
+constexpr QINT64 kSoftwareTrigger = 1;
 
 QINT64 SequenceOf(QINT64 frames) { return kSequence + (frames << 5); }
 
@@ -181,6 +184,29 @@ TEST_F(DigProcess, FreeingTheSystemWhileProcessing) {
   EXPECT_EQ(ErrorCode(), 0);
   const int64_t calls = Settled(recorder);
   EXPECT_GE(calls, 3);
+}
+
+TEST_F(DigProcess, WithTheTriggerOnEachTriggerGivesOneFrame) {
+  const std::vector<QID> ring = Ring(system_, 3);
+  QdigControl(digitizer_, kTriggerState, kEnabled);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 3, kContinuous, kAsynchronous, &Process, &recorder);
+  ASSERT_EQ(ErrorCode(), 0);
+  // Frames go by; without a trigger none is grabbed.
+  const uint64_t frames = SimBoard().FrameCount(0);
+  while (SimBoard().FrameCount(0) < frames + 5) std::this_thread::yield();
+  EXPECT_EQ(recorder.calls.load(), 0);
+  QdigControl(digitizer_, kTriggerState, kSoftwareTrigger);
+  SimBoard().RaiseTrigger(0);
+  ASSERT_TRUE(WaitForCalls(recorder, 2));
+  SimBoard().RaiseTrigger(0);
+  ASSERT_TRUE(WaitForCalls(recorder, 3));
+  const uint64_t later = SimBoard().FrameCount(0);
+  while (SimBoard().FrameCount(0) < later + 5) std::this_thread::yield();
+  EXPECT_EQ(recorder.calls.load(), 3);
+  ExpectRingOrder(recorder.Copy(), ring);
+  QdigProcess(digitizer_, ring.data(), 3, kStop, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
 }
 
 }  // namespace
