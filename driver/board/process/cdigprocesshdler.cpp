@@ -212,7 +212,10 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
     StopWatchdog();
     return;
   }
-  firstFrame_ = digitizer_.GrabStatus()[0];
+  if (!restart) {
+    firstFrame_ = digitizer_.GrabStatus()[0];
+    digitizer_.Counters().missed = 0;
+  }
   digitizer_.SetProcessingRunning(true);
   pending_ = true;
 }
@@ -229,6 +232,12 @@ void CDigProcessHdler::OnBufferDone(QINT64 type, QID event) {
     if (type == kNormalEvent) {
       ++normal_;
       digitizer_.Counters().frames = normal_.load();
+      // Frames the board made since the run began that no grab took.
+      const uint64_t frame = digitizer_.GrabStatus()[0];
+      if (frame > firstFrame_) {
+        const int64_t made = static_cast<int64_t>(frame - firstFrame_);
+        digitizer_.Counters().missed = std::max<int64_t>(0, made - normal_.load());
+      }
     } else if (type == kOtherEvent || (type & kOtherEventBit) != 0) {
       ++other_;
     }
