@@ -42,6 +42,12 @@ void QDDeviceSystem::ReportKernelPerformance(QDDriverThreadContext& ctx) {
   PrintDriverPerformanceReport(record.performance);
 }
 
+void QDDeviceSystem::RecordSerialError(const foundation::CError& error,
+                                       QDDriverThreadContext& ctx) {
+  if (ctx.ErrorCode() != 0) ctx.SetError(0, 0, 0, 0);
+  ctx.SetError(static_cast<int64_t>(error.code), static_cast<int64_t>(error.subCode), 0, 0);
+}
+
 int64_t QDDeviceSystem::SysFree(const OperationArgs&, QDDriverThreadContext& ctx) {
   // No hook object exists before the board's hook threads do; nothing to stop.
   if (TimingStatisticsOn()) ReportKernelPerformance(ctx);
