@@ -359,6 +359,12 @@ void CDigProcessHdler::PrepareStop() {
 
 void CDigProcessHdler::SignalEnd() { os::SetEvent(endEvent_); }
 
+void CDigProcessHdler::WaitForDeliveries() {
+  // The hook thread that stops from inside a delivery does not wait for itself.
+  if (system_.IsInHookThread(kDigitizerHookBase + static_cast<uint64_t>(digitizerIndex_))) return;
+  std::unique_lock delivery(digitizer_.DeliveryLock());
+}
+
 foundation::CError CDigProcessHdler::Stop(frame::QDDriverThreadContext* ctx, bool keepRunning) {
   foundation::CError result;
   if (!keepRunning) StopWatchdog();
@@ -394,11 +400,6 @@ foundation::CError CDigProcessHdler::Stop(frame::QDDriverThreadContext* ctx, boo
     halting_ = false;
   }
   digitizer_.SetProcessingRunning(false);
-  // Deliveries under way end before the stop returns; the hook thread that
-  // stops from inside one does not wait for itself.
-  if (!system_.IsInHookThread(kDigitizerHookBase + static_cast<uint64_t>(digitizerIndex_))) {
-    std::unique_lock delivery(digitizer_.DeliveryLock());
-  }
   os::SetEvent(endEvent_);
   os::SetEvent(haltEvent_);
   return result;
