@@ -23,8 +23,8 @@ struct DigitizerObject : HostObject {
 struct BufferObject : HostObject {
   BufferObject(QID system, std::unique_ptr<HostBuffer> hostMemory, QID parentId)
       : HostObject(Q_IMAGE, system), memory(std::move(hostMemory)), parent(parentId) {}
-  BufferObject(QID system, int64_t index, QID backingId)
-      : HostObject(Q_IMAGE, system), driverIndex(index), backing(backingId) {}
+  BufferObject(QID system, int64_t index, QID backingId, QID parentId = 0)
+      : HostObject(Q_IMAGE, system), parent(parentId), driverIndex(index), backing(backingId) {}
 
   const std::unique_ptr<HostBuffer> memory;
   const QID parent = 0;

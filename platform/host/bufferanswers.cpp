@@ -8,6 +8,7 @@ namespace {
 
 constexpr QINT64 kRegionCopyFlags = 6703;  // bit 64: the id stands for another buffer
 constexpr QINT64 kRegionCopyTarget = 1192;
+constexpr QINT64 kBoardImageAddress = 0x4004;  // where a board-image buffer's pixels start
 
 }  // namespace
 
@@ -78,6 +79,7 @@ bool AnswerMemory(const HostBuffer& memory, QINT64 type, void* out, QINT64* answ
       value = static_cast<QINT64>(d.hostAddress[2]);
       break;
     case Q_PHYSICAL_ADDRESS:
+    case kBoardImageAddress:
       value = 0;  // host memory has no bus address
       break;
     default:

@@ -1,4 +1,5 @@
 // Qbuf and Qthr: buffers, and the thread and event objects of board systems.
+#include "interfaces/hostcommand/opcodes.h"
 #include "platform/host/answer.h"
 #include "platform/host/bufferops.h"
 #include "platform/host/threadcontext.h"
@@ -45,6 +46,32 @@ ZOR_API QID QbufChild2d(QID parent, QINT64 offsetX, QINT64 offsetY, QINT64 sizeX
                         QID* out) {
   ApiScope scope(L"QbufChild2d");
   return AllocateChild(parent, -1, offsetX, offsetY, sizeX, sizeY, out);
+}
+
+ZOR_API QID QbufChildColor2d(QID parent, QINT64 band, QINT64 offsetX, QINT64 offsetY, QINT64 sizeX,
+                             QINT64 sizeY, QID* out) {
+  ApiScope scope(L"QbufChildColor2d");
+  return AllocateChild(parent, band, offsetX, offsetY, sizeX, sizeY, out);
+}
+
+ZOR_API void QbufCopy(QID source, QID destination) {
+  ApiScope scope(L"QbufCopy");
+  CopyBuffers(source, destination, {zor::hostcommand::kBufCopy, {}});
+}
+
+ZOR_API void QbufCopyClip(QID source, QID destination, QINT64 offsetX, QINT64 offsetY) {
+  ApiScope scope(L"QbufCopyClip");
+  CopyBuffers(source, destination, {zor::hostcommand::kBufCopyClip, {offsetX, offsetY}});
+}
+
+ZOR_API void QbufCopyColor2d(QID source, QID destination, QINT64 sourceBand, QINT64 sourceX,
+                             QINT64 sourceY, QINT64 destinationBand, QINT64 destinationX,
+                             QINT64 destinationY, QINT64 sizeX, QINT64 sizeY) {
+  ApiScope scope(L"QbufCopyColor2d");
+  CopyBuffers(
+      source, destination,
+      {zor::hostcommand::kBufCopyRegion,
+       {sourceBand, sourceX, sourceY, destinationBand, destinationX, destinationY, sizeX, sizeY}});
 }
 
 ZOR_API void QbufFree(QID buffer) {

@@ -1,5 +1,6 @@
 #include "platform/host/bufferops.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "interfaces/hostcommand/opcodes.h"
@@ -13,13 +14,33 @@
 namespace zorhost {
 namespace {
 
-QID AllocateBoardBuffer(const std::shared_ptr<SystemObject>& system, const BufferShape& shape,
-                        void* const* addresses) {
-  QINT64 index = 0;
+// Runs a command that makes a driver buffer: the driver answers its index and
+// makes the host buffer that holds the memory, captured here.
+QID RunBufferCommand(const std::shared_ptr<SystemObject>& system, Command& command, QINT64& index,
+                     QID parent) {
   QID backing = 0;
   ThreadContext& thread = CurrentThread();
   QID* outerCapture = thread.capturedBuffer;
   thread.capturedBuffer = &backing;
+  const bool done = Execute(*system, command);
+  thread.capturedBuffer = outerCapture;
+  if (!done) return 0;
+  if (index <= 0 || backing == 0) {
+    RecordError(Q_ERR_DRIVER, L"The driver gave no buffer.");
+    return 0;
+  }
+  auto buffer = std::make_shared<BufferObject>(system->id, index, backing, parent);
+  const QID id = ObjectRegistry::Instance().Add(buffer);
+  if (auto memory =
+          std::dynamic_pointer_cast<BufferObject>(ObjectRegistry::Instance().Find(backing))) {
+    memory->boardBuffer = id;
+  }
+  return id;
+}
+
+QID AllocateBoardBuffer(const std::shared_ptr<SystemObject>& system, const BufferShape& shape,
+                        void* const* addresses) {
+  QINT64 index = 0;
   Command command(zor::hostcommand::kBufAlloc, system->driverIndex);
   command.Object(system->id, system->driverIndex)
       .Integer(shape.bands)
@@ -31,20 +52,7 @@ QID AllocateBoardBuffer(const std::shared_ptr<SystemObject>& system, const Buffe
       .Integer(shape.pitch)
       .Address(addresses)
       .Slot(QD_TYPE_ADDRESS, reinterpret_cast<int64_t>(&index), reinterpret_cast<int64_t>(&index));
-  const bool done = Execute(*system, command);
-  thread.capturedBuffer = outerCapture;
-  if (!done) return 0;
-  if (index <= 0 || backing == 0) {
-    RecordError(Q_ERR_DRIVER, L"The driver gave no buffer.");
-    return 0;
-  }
-  auto buffer = std::make_shared<BufferObject>(system->id, index, backing);
-  const QID id = ObjectRegistry::Instance().Add(buffer);
-  if (auto memory =
-          std::dynamic_pointer_cast<BufferObject>(ObjectRegistry::Instance().Find(backing))) {
-    memory->boardBuffer = id;
-  }
-  return id;
+  return RunBufferCommand(system, command, index, 0);
 }
 
 // A board buffer's command, or null when the buffer has host memory.
@@ -132,8 +140,15 @@ QID AllocateChild(QID parentId, QINT64 band, QINT64 offsetX, QINT64 offsetY, QIN
   auto parent = Lookup<BufferObject>(parentId, Q_IMAGE);
   if (parent == nullptr) return 0;
   if (parent->memory == nullptr) {
-    RecordError(Q_ERR_NOT_SUPPORTED, L"Children of board buffers.");
-    return 0;
+    BoardTarget target = BoardTargetOf(parent);
+    if (target.system == nullptr) return 0;
+    QINT64 index = 0;
+    Command command = BufferCommand(zor::hostcommand::kBufChildBand, target);
+    command.Integer(band).Integer(offsetX).Integer(offsetY).Integer(sizeX).Integer(sizeY).Slot(
+        QD_TYPE_ADDRESS, reinterpret_cast<int64_t>(&index), reinterpret_cast<int64_t>(&index));
+    const QID id = RunBufferCommand(target.system, command, index, parent->id);
+    if (out != nullptr) *out = id;
+    return id;
   }
   HostError error;
   std::unique_ptr<HostBuffer> memory =
@@ -144,8 +159,52 @@ QID AllocateChild(QID parentId, QINT64 band, QINT64 offsetX, QINT64 offsetY, QIN
   }
   const QID id = ObjectRegistry::Instance().Add(
       std::make_shared<BufferObject>(parent->owner, std::move(memory), parent->id));
+  ThreadContext& thread = CurrentThread();
+  if (thread.capturedBuffer != nullptr && *thread.capturedBuffer == 0) *thread.capturedBuffer = id;
   if (out != nullptr) *out = id;
   return id;
+}
+
+void CopyBuffers(QID sourceId, QID destinationId, const CopyRegion& region) {
+  auto source = Lookup<BufferObject>(sourceId, Q_IMAGE);
+  auto destination = source != nullptr ? Lookup<BufferObject>(destinationId, Q_IMAGE) : nullptr;
+  if (destination == nullptr) return;
+  if (source->memory == nullptr && destination->memory == nullptr &&
+      source->owner == destination->owner) {
+    // Both are the driver's: it decides whether the board moves the pixels.
+    BoardTarget target = BoardTargetOf(source);
+    if (target.system == nullptr) return;
+    Command command(region.opcode, target.system->driverIndex);
+    command.Object(source->id, source->driverIndex)
+        .Object(destination->id, destination->driverIndex);
+    for (QINT64 word : region.words) command.Integer(word);
+    Execute(*target.system, command);
+    return;
+  }
+  auto from = BufferWithMemory(sourceId);
+  auto to = BufferWithMemory(destinationId);
+  if (from == nullptr || to == nullptr) return;
+  QINT64 w = std::min(from->memory->SizeX(), to->memory->SizeX());
+  QINT64 h = std::min(from->memory->SizeY(), to->memory->SizeY());
+  switch (region.opcode) {
+    case zor::hostcommand::kBufCopyClip: {
+      const QINT64 x = region.words[0];
+      const QINT64 y = region.words[1];
+      w = std::min(to->memory->SizeX() - x, from->memory->SizeX());
+      h = std::min(to->memory->SizeY() - y, from->memory->SizeY());
+      if (w > 0 && h > 0) TransferBuffer(sourceId, destinationId, 0, 0, w, h, -1, x, y, w, h, -1);
+      return;
+    }
+    case zor::hostcommand::kBufCopyRegion: {
+      const std::vector<QINT64>& a = region.words;
+      auto band = [](QINT64 b) { return b == 8 ? 0 : b == 16 ? 1 : b == 32 ? 2 : b; };
+      TransferBuffer(sourceId, destinationId, a[1], a[2], a[6], a[7], band(a[0]), a[4], a[5], a[6],
+                     a[7], band(a[3]));
+      return;
+    }
+    default:
+      TransferBuffer(sourceId, destinationId, 0, 0, w, h, -1, 0, 0, w, h, -1);
+  }
 }
 
 void FreeBuffer(QID id) {

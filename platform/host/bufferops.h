@@ -1,7 +1,9 @@
 // Buffers: host memory on the host's systems, the driver's buffers on a board system.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/host/boardobjects.h"
 
@@ -12,6 +14,13 @@ QID AllocateBuffer(QID system, const BufferShape& shape, void* const* addresses,
 QID AllocateChild(QID parent, QINT64 band, QINT64 offsetX, QINT64 offsetY, QINT64 sizeX,
                   QINT64 sizeY, QID* out);
 void FreeBuffer(QID buffer);
+// A copy between two buffers: the opcode names the kind (kBufCopy, kBufCopyClip with the
+// destination offset, kBufCopyRegion with source band, x, y, destination band, x, y, size x, y).
+struct CopyRegion {
+  uint16_t opcode;
+  std::vector<QINT64> words;
+};
+void CopyBuffers(QID source, QID destination, const CopyRegion& region);
 QINT64 InquireBuffer(QID buffer, QINT64 type, void* out);
 void ControlBuffer(QID buffer, QINT64 type, QINT64 value);
 void ControlBufferDouble(QID buffer, QINT64 type, double value);

@@ -45,6 +45,8 @@ ZOR_API void QdigGrab(QID digitizer, QID buffer);
 ZOR_API void QdigGrabContinuous(QID digitizer, QID buffer);
 ZOR_API void QdigGrabWait(QID digitizer, QINT64 flag);
 ZOR_API void QdigHalt(QID digitizer);
+// Ends the digitizer's grabs at once (the driver's default abort).
+ZOR_API void QdigGrabAbort(QID digitizer);
 // Processes into the buffers; function(hook flags, event, user) runs for each modified
 // buffer, HostBufGetHookInfo/QbufGetHookInfo(event, Q_OBJECT_ID) names it.
 ZOR_API void QdigProcess(QID digitizer, const QID* buffers, QINT64 count, QINT64 operation,
@@ -66,7 +68,17 @@ ZOR_API QID QbufCreate2d(QID system, QINT64 sizeX, QINT64 sizeY, QINT64 type, QI
                          QINT64 pitch, void* address, QID* out);
 ZOR_API QID QbufChild2d(QID parent, QINT64 offsetX, QINT64 offsetY, QINT64 sizeX, QINT64 sizeY,
                         QID* out);
+// A child of one band (-1: all bands; a board buffer also takes 8, 16 and 32 for its first three).
+ZOR_API QID QbufChildColor2d(QID parent, QINT64 band, QINT64 offsetX, QINT64 offsetY, QINT64 sizeX,
+                             QINT64 sizeY, QID* out);
 ZOR_API void QbufFree(QID buffer);
+// Copies: the common region from the origin, the source placed at an offset of the
+// destination (clipped), and a region with bands (-1 all, or 8, 16, 32, or a band number).
+ZOR_API void QbufCopy(QID source, QID destination);
+ZOR_API void QbufCopyClip(QID source, QID destination, QINT64 offsetX, QINT64 offsetY);
+ZOR_API void QbufCopyColor2d(QID source, QID destination, QINT64 sourceBand, QINT64 sourceX,
+                             QINT64 sourceY, QINT64 destinationBand, QINT64 destinationX,
+                             QINT64 destinationY, QINT64 sizeX, QINT64 sizeY);
 ZOR_API QINT64 QbufInquire(QID buffer, QINT64 type, void* out);
 ZOR_API void QbufControl(QID buffer, QINT64 type, QINT64 value);
 ZOR_API void QbufClear(QID buffer, double value);

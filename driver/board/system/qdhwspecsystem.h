@@ -16,11 +16,14 @@
 #include "driver/frameworkuser/hooks/bufmodifiedhook.h"
 #include "driver/frameworkuser/hooks/userhook.h"
 #include "driver/frameworkuser/records/digchannelrecord.h"
+#include "interfaces/kernel/bufferrequests.h"
 #include "interfaces/kernel/digitizerrequests.h"
 
 namespace zor::board {
 
 class QDHwSpecDigitizerInfo;
+class CDigProcessHdler;
+class GrabControlBinding;
 using frame::OperationArgs;
 using frame::QDDriverThreadContext;
 
@@ -35,6 +38,7 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
                  int64_t& status, QDDriverThreadContext& ctx);
   ~QDHwSpecSystem() override;
 
+  int64_t SysFree(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t SysIoCommand(const OperationArgs& args, QDDriverThreadContext& ctx) override;
@@ -55,6 +59,15 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   int64_t DigChannel(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t DigReference(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t DigStopGrab(int64_t digitizer, QDDriverThreadContext& ctx);
+  // The grab-control library's road (driver/board/grabcontrol).
+  int64_t DigGrabContinuous(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigHalt(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigGrabAbort(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  bool HasDigitizer(int64_t index) const { return FindDigitizer(index) != nullptr; }
+  // Grab processing (driver/board/process).
+  int64_t DigProcess(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  // Ends the digitizer's processing run, if any; a null context records nothing.
+  void StopProcessing(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext* ctx);
   // 1 when the digitizer's source window lies in its camera frame, else -1.
   int64_t CheckDigSourceWindow(int64_t digitizer);
   // Whether the caller is one of this system's hook threads (of the type, any for 0).
@@ -65,6 +78,15 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
                         kernel::GrabRequest& request) const;
   bool BuildGrabBufferRequest(int64_t buffer, const QDHwSpecDigitizerInfo& digitizer,
                               kernel::GrabBufferPart& part, int64_t value) const;
+
+  // Buffers (driver/board/buffer): children, free, control, inquire, and the
+  // copies and transfers the board makes.
+  int64_t BufChildBand(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufFree(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufCopyRegion(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufCopyClip(const OperationArgs& args, QDDriverThreadContext& ctx) override;
 
   // What the firmware check reads and calls.
   uint32_t CapabilityWord() const override { return static_cast<uint32_t>(capabilityReport_); }
@@ -89,6 +111,15 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   uint32_t StripRatio(std::size_t channel) const { return stripRatio_[channel]; }
   // The current sub-code of the thread's error (the code: GetPendingError).
   static int64_t GetThreadErrorSubCode(QDDriverThreadContext& ctx);
+
+ protected:
+  uint64_t GetPrivateBufAttributes() const override { return 0x100002001180008; }
+  void CheckBufAllocParams(frame::BufAllocParams& p, foundation::CError& error) override;
+  void CheckGrabBufParams(const frame::BufAllocParams& p, foundation::CError& error) override;
+  bool AllocOnBoardBuffer(frame::QDBufferInfo& record, uint64_t& handle, foundation::CError& error,
+                          QDDriverThreadContext& ctx) override;
+  bool FreeOnBoardBuffer(frame::QDBufferInfo& record, uint64_t handle, foundation::CError& error,
+                         QDDriverThreadContext* ctx) override;
 
  private:
   void Construct(int64_t allocationFlags, QDDriverThreadContext& ctx);
@@ -130,6 +161,17 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   void SendWaitingRequest(uint32_t function, Request& request, foundation::CError& error,
                           QDDriverThreadContext& ctx);
   void RecoverFromTimeout(int64_t digitizer, QDDriverThreadContext& ctx);
+  GrabControlBinding& GetGrabControlBinding(QDHwSpecDigitizerInfo& digitizer);
+  CDigProcessHdler* StartDigProcess(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext& ctx);
+  void StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
+                      int64_t operation, bool& inHookThread, QDDriverThreadContext& ctx);
+  // Board copies: the kernel transfer request, sent with its grab mark; false
+  // when the kernel refused it.
+  bool SendTransfer(kernel::BufTransferRequest& request, const frame::QDBufferInfo& destination,
+                    bool markGrab, QDDriverThreadContext& ctx);
+  void QueueBufferGrab(const frame::QDBufferInfo* first, const frame::QDBufferInfo& second,
+                       int64_t stepX, int64_t stepY, QDDriverThreadContext& ctx,
+                       const std::array<int64_t, 4>& offsets, int64_t maxWidth, int64_t maxHeight);
   int64_t ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t callerType, int64_t type,
                            const OperationArgs& args, QDDriverThreadContext& ctx);
   int64_t InquireBoardDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t type, void* out,

@@ -4,6 +4,7 @@
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/timing/opcodetiming.h"
 
 namespace zor::frame {
@@ -47,13 +48,15 @@ void QDDeviceSystem::RecordSerialError(const foundation::CError& error,
   ctx.SetError(static_cast<int64_t>(error.code), static_cast<int64_t>(error.subCode), 0, 0);
 }
 
-int64_t QDDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  return Unserved(SystemOp::DigControlEntry, args, ctx);
-}
-
 int64_t QDDeviceSystem::SysFree(const OperationArgs&, QDDriverThreadContext& ctx) {
   // No hook object exists before the board's hook threads do; nothing to stop.
   if (TimingStatisticsOn()) ReportKernelPerformance(ctx);
+  // Buffers still alive go with the system: their kernel and host memory too.
+  for (int64_t index = buffers_.Size() - 1; index > 0; --index) {
+    if (std::shared_ptr<QDBufferInfo> record = RemoveBufferInfo(index)) {
+      ReleaseBuffer(*record, &ctx);
+    }
+  }
   if (Index() != 0) {
     // Other threads may still be inside a command on this system: their
     // contexts are taken from them but kept until the system goes.

@@ -19,6 +19,20 @@ namespace zor::frame {
 class QDDigitizerInfo;
 class QDBufferInfo;
 
+// One buffer allocation's arguments, as the checks may adjust them.
+struct BufAllocParams {
+  int64_t bands = 0;
+  int64_t sizeX = 0;
+  int64_t sizeY = 0;
+  int64_t type = 0;
+  uint64_t attributes = 0;
+  uint64_t flags = 0;
+  int64_t pitch = 0;
+  int64_t byteSize = 0;
+  void** addresses = nullptr;
+  uint64_t physicalAddress = 0;
+};
+
 class QDDeviceSystem : public QDBaseSystem {
  public:
   QDDeviceSystem(const wchar_t* name, int64_t deviceNumber, int64_t initWord,
@@ -30,9 +44,25 @@ class QDDeviceSystem : public QDBaseSystem {
   int64_t SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   // (type, value record)
   int64_t SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
-  // The digitizer control that DigControlEntry leads to; the digitizer
-  // operations serve it.
+  // The digitizer control that DigControlEntry leads to, and the inquire: the
+  // settings every device system keeps (devicedigitizers.cpp).
   virtual int64_t DigControl(const OperationArgs& args, QDDriverThreadContext& ctx);
+  int64_t DigInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+
+  // Buffers (devicebuffers.cpp, devicebufferalloc.cpp).
+  int64_t BufAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufChild(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufFree(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufCopy(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufGetRegion(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufPutRegion(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufGetBand(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufPutBand(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufGetBandRegion(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufPutBandRegion(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  std::shared_ptr<QDBufferInfo> FindBuffer(int64_t index) const;
 
   // Whether a shutdown after a firmware update is pending; a mark that can be
   // neither read nor created counts as pending.
@@ -48,6 +78,26 @@ class QDDeviceSystem : public QDBaseSystem {
   const SysSettingsBlock& Settings() const { return settings_; }
 
  protected:
+  // What a system class adds to the buffer allocation.
+  virtual uint64_t GetPrivateBufAttributes() const { return 0; }
+  virtual std::shared_ptr<QDBufferInfo> MakeBufferInfo();
+  virtual void CheckBufAllocParams(BufAllocParams&, foundation::CError&) {}
+  virtual void CheckGrabBufParams(const BufAllocParams&, foundation::CError&) {}
+  // True when the buffer lives in the board's own memory and the kernel was asked.
+  virtual bool AllocOnBoardBuffer(QDBufferInfo&, uint64_t&, foundation::CError&,
+                                  QDDriverThreadContext&) {
+    return false;
+  }
+  virtual bool FreeOnBoardBuffer(QDBufferInfo&, uint64_t, foundation::CError&,
+                                 QDDriverThreadContext*) {
+    return false;
+  }
+  // Takes the record out of the list; null when it was gone already.
+  std::shared_ptr<QDBufferInfo> RemoveBufferInfo(int64_t index);
+  // Frees what the record holds besides itself: the kernel buffer and the
+  // host buffer the driver made.
+  void ReleaseBuffer(QDBufferInfo& record, QDDriverThreadContext* ctx);
+
   // The error of the command that runs on the calling thread: the thread's
   // context, found without changing its current system.
   QDDriverThreadContext* CallingThreadContext() const;
@@ -65,6 +115,15 @@ class QDDeviceSystem : public QDBaseSystem {
   std::atomic<int64_t> grabControlState_{-1};
 
  private:
+  void AllocateBuffer(BufAllocParams p, int64_t* outIndex, QDDriverThreadContext& ctx);
+  void CheckAttributes(BufAllocParams& p, foundation::CError& error) const;
+  int64_t CreateDeviceMemoryBuffer(BufAllocParams& p, int64_t hostSystem, int64_t context,
+                                   uint64_t& kernelHandle, bool& memoryGiven,
+                                   foundation::CError& error, QDDriverThreadContext& ctx);
+  int64_t CreateHostMemoryBuffer(BufAllocParams& p, int64_t hostSystem, bool& memoryGiven,
+                                 bool& dropped, foundation::CError& error);
+  // Region and band access first lets a grab into device memory finish.
+  bool WaitForDeviceMemory(const QDBufferInfo& record, QDDriverThreadContext& ctx);
   bool AnswerInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);
   // Serial-port types, served by the serial-port manager.
   int64_t SerialInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);

@@ -68,6 +68,12 @@ class QDInfoList {
     return object;
   }
 
+  // Entries, empty ones and the placeholder included.
+  int64_t Size() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int64_t>(entries_.size());
+  }
+
   // Entries in use, the placeholder included.
   int64_t InUse() const {
     std::lock_guard lock(mutex_);

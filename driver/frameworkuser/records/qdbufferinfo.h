@@ -13,6 +13,27 @@
 
 namespace zor::frame {
 
+// What the buffer operations keep beside the kernel descriptor.
+struct BufferState {
+  uint64_t requestedAttributes = 0;
+  uint64_t attributes = 0;   // as finally used
+  uint64_t privateBits = 0;  // the driver's own attribute bits the buffer carries
+  int64_t context = 0;       // the allocation's context word
+  bool memoryGiven = false;  // the caller or the kernel supplied the addresses
+  bool addressesDropped = false;
+  int64_t associatedHostId = 0;  // control 1037
+  int64_t grabState = 0;         // controls 5080 and 5085
+  int64_t modeWord = 3;          // control 5079
+  bool flag1072 = false;
+  int64_t value1193 = 0;
+  int64_t maxValue = 0;  // control 0x4000000
+  int64_t depthInUse = 0;
+  int64_t parentIndex = 0;
+  int64_t ownHostBuffer = 0;  // a host buffer the driver made for a child
+  int64_t boardWord = 0;      // control and inquire 5278
+  uint64_t onBoardAddress = 0;
+};
+
 class QDBufferInfo : public foundation::CLogProvider {
  public:
   // (the owning system's device number, the owning system)
@@ -36,6 +57,9 @@ class QDBufferInfo : public foundation::CLogProvider {
   int64_t HostId() const { return hostId_; }
   const void* System() const { return system_; }
 
+  BufferState& State() { return state_; }
+  const BufferState& State() const { return state_; }
+
   bool OwnEnabledFlag() const { return enabled_.load(); }
   void SetOwnEnabledFlag(bool value) { enabled_.store(value); }
 
@@ -44,6 +68,7 @@ class QDBufferInfo : public foundation::CLogProvider {
   friend bool RefreshKernelBufferDescriptor(QDBufferInfo& record);
 
   kernel::KernelBufferDescriptor descriptor_{};
+  BufferState state_;
   int64_t index_ = 0;
   int64_t rootIndex_ = 0;
   std::atomic<bool> enabled_{true};

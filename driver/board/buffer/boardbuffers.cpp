@@ -1,0 +1,288 @@
+// The board's own buffer operations: on-board memory, children with their
+// kernel buffers, free, and the controls and inquiries the board keeps.
+#include <limits>
+
+#include "driver/board/system/qdhwspecsystem.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/records/bufferformat.h"
+#include "driver/frameworkuser/records/qdbufferinfo.h"
+#include "driver/frameworkuser/transport/llsysrequests.h"
+#include "platform/host/hostservices.h"
+
+namespace zor::board {
+namespace {
+
+constexpr uint64_t kFormatBits = 0x3F00;
+constexpr int64_t kInvalidBand = 4327;
+constexpr int64_t kInvalidAttribute = 4326;
+constexpr int64_t kInvalidControl = 4307;
+constexpr uint64_t kMaxOnBoardBytes = 0xFFFFFFFF;
+
+bool Has(uint64_t word, uint64_t bits) { return (word & bits) == bits; }
+
+bool IsBoardImage(uint64_t attributes) {
+  return Has(attributes, 0x4004) && (attributes & 0x8C08000) == 0x8C00000;
+}
+
+bool IsOnBoard(uint64_t attributes) {
+  return IsBoardImage(attributes) && (attributes & 0x200000) != 0;
+}
+
+// The bytes of on-board memory a buffer needs: packed formats hold every band
+// in one plane, planar ones a plane per band.
+uint64_t OnBoardBytes(const kernel::KernelBufferDescriptor& d) {
+  const uint64_t depth = d.bitDepth & 0xFF;
+  const uint64_t bits = d.bitsPerPixel > 0 ? static_cast<uint64_t>(d.bitsPerPixel) : depth;
+  const uint64_t planes = bits > depth ? 1 : d.bandCount;
+  const uint64_t rowBytes = (bits * d.pitch + 7) / 8;
+  if (d.sizeY != 0 && rowBytes > kMaxOnBoardBytes / d.sizeY) return kMaxOnBoardBytes + 1;
+  const uint64_t plane = rowBytes * d.sizeY;
+  if (planes != 0 && plane > kMaxOnBoardBytes / planes) return kMaxOnBoardBytes + 1;
+  return plane * planes;
+}
+
+// The kernel's band selector for a child's band, or -2 when the band is invalid.
+int64_t BandSelector(int64_t band, uint64_t format, int64_t parentBands) {
+  if (band == -1) return -1;
+  if (band == 8 || band == 16 || band == 32) {
+    const int64_t rank = band == 8 ? 0 : band == 16 ? 1 : 2;
+    switch (format) {
+      case 0x100:
+      case 0x200:
+      case 0x300:
+      case 0x400:
+        return band == 8 ? 0 : -2;
+      case 0x1000:
+      case 0x1100:
+        return 3 - rank;
+      case 0x800:
+      case 0x900:
+      case 0xB00:
+      case 0xC00:
+      case 0xD00:
+      case 0x1700:
+        return rank;
+      default:
+        return parentBands >= 3 ? rank : 0;
+    }
+  }
+  return band >= 0 && band < parentBands ? band : -2;
+}
+
+void Answer(void* out, int64_t value) {
+  if (out != nullptr) *static_cast<int64_t*>(out) = value;
+}
+
+}  // namespace
+
+bool QDHwSpecSystem::AllocOnBoardBuffer(frame::QDBufferInfo& record, uint64_t& handle,
+                                        foundation::CError& error, QDDriverThreadContext& ctx) {
+  const uint64_t attributes = record.State().attributes;
+  if (!IsOnBoard(attributes)) return false;
+  const kernel::KernelBufferDescriptor& d = record.Descriptor();
+  const uint64_t bytes = OnBoardBytes(d);
+  if (bytes > kMaxOnBoardBytes) {
+    error.SetError(4328, 2);
+    return true;
+  }
+  kernel::OnBoardAllocRequest request{};
+  request.header = frame::FreshHeader(error);
+  request.header.objectId = CallerKernelId(ctx);
+  request.attributes = attributes;
+  request.sizeX = d.sizeX;
+  request.sizeY = d.sizeY;
+  request.bandCount = d.bandCount;
+  request.pitch = d.pitch;
+  request.bitDepth = d.bitDepth & 0xFF;
+  request.formatWord = d.formatWord;
+  request.byteSize = bytes;
+  frame::LLsysRequest(handles_, kernel::kAllocOnBoardBuffer, request, error, &ctx);
+  if (error.errorSet == 0) {
+    handle = request.kernelHandle;
+    record.State().onBoardAddress = request.physicalAddress;
+    record.Descriptor().physicalAddress[0] = request.physicalAddress;
+  }
+  return true;
+}
+
+bool QDHwSpecSystem::FreeOnBoardBuffer(frame::QDBufferInfo& record, uint64_t handle,
+                                       foundation::CError& error, QDDriverThreadContext* ctx) {
+  if (handle == 0 || !IsOnBoard(record.State().attributes)) return false;
+  kernel::BufHandleRequest request{};
+  request.header = frame::FreshHeader(error);
+  request.kernelHandle = handle;
+  frame::LLsysRequest(handles_, kernel::kFreeOnBoardBuffer, request, error, ctx);
+  return true;
+}
+
+int64_t QDHwSpecSystem::BufFree(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  std::shared_ptr<frame::QDBufferInfo> record = FindBuffer(args.Int(0));
+  if (record == nullptr) return 1;
+  const int64_t before = ctx.ErrorCode();
+  foundation::CError error;
+  if (record->GetKernelHandle() != 0 &&
+      FreeOnBoardBuffer(*record, record->GetKernelHandle(), error, &ctx)) {
+    if (error.errorSet != 0 && before == 0) return 1;
+    record->SetKernelHandle(0);
+  }
+  if (RemoveBufferInfo(args.Int(0)) != nullptr) ReleaseBuffer(*record, &ctx);
+  return 1;
+}
+
+int64_t QDHwSpecSystem::BufChildBand(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const int64_t band = args.Int(1);
+  const int64_t offsetX = args.Int(2);
+  const int64_t offsetY = args.Int(3);
+  const int64_t sizeX = args.Int(4);
+  const int64_t sizeY = args.Int(5);
+  auto* outIndex = args.Pointer<int64_t>(6);
+  if (outIndex != nullptr) *outIndex = 0;
+  std::shared_ptr<frame::QDBufferInfo> parent = FindBuffer(args.Int(0));
+  if (parent == nullptr) return 1;
+  const kernel::KernelBufferDescriptor& pd = parent->Descriptor();
+  const int64_t selector =
+      BandSelector(band, pd.formatWord & kFormatBits, static_cast<int64_t>(pd.bandCount));
+  if (selector == -2) {
+    ctx.SetError(kInvalidBand, 1, 0, 0);
+    return -1;
+  }
+  // The host knows bands by number.
+  QID child = 0;
+  HostBufChildAlloc(parent->HostId(), selector, offsetX, offsetY, sizeX, sizeY, &child);
+  if (child == 0) return -1;
+
+  uint64_t childHandle = 0;
+  foundation::CError error;
+  if (parent->GetKernelHandle() != 0) {
+    const uint64_t attributes = pd.attributeWord | parent->State().attributes;
+    const bool whole = offsetX == 0 && offsetY == 0 && static_cast<uint64_t>(sizeX) == pd.sizeX &&
+                       static_cast<uint64_t>(sizeY) == pd.sizeY;
+    const bool partsAllowed =
+        ((attributes & 0x20000) != 0 && (Has(attributes, 0x1C00) || Has(attributes, 0x1700))) ||
+        ((attributes & 0x800) != 0 && (attributes & 0x20000) == 0);
+    if (!whole && (attributes & 0x8) != 0 && !partsAllowed) {
+      error.SetError(4408, 3);
+    } else {
+      kernel::BufChildAllocRequest request{};
+      request.header = frame::FreshHeader(error);
+      request.header.objectId = CallerKernelId(ctx);
+      request.parentHandle = parent->GetKernelHandle();
+      request.band = selector;
+      request.offsetX = static_cast<uint64_t>(offsetX);
+      request.offsetY = static_cast<uint64_t>(offsetY);
+      request.sizeX = static_cast<uint64_t>(sizeX);
+      request.sizeY = static_cast<uint64_t>(sizeY);
+      frame::LLsysRequest(handles_, kernel::kBufChildAlloc, request, error, &ctx);
+      childHandle = request.childHandle;
+    }
+  }
+  if (error.errorSet != 0) {
+    error.Report(ctx);
+    HostBufFree(child);
+    return -1;
+  }
+  std::shared_ptr<frame::QDBufferInfo> record = MakeBufferInfo();
+  const int64_t index = buffers_.Add(record);
+  record->SetIndex(index);
+  frame::FillKernelBufferDescriptor(*record, child);
+  frame::BufferState& state = record->State();
+  const frame::BufferState& parentState = parent->State();
+  state.parentIndex = parent->Index();
+  record->SetRootIndex(parent->RootIndex());
+  state.ownHostBuffer = child;
+  state.attributes = parentState.attributes;
+  state.requestedAttributes = parentState.requestedAttributes;
+  state.privateBits = parentState.privateBits;
+  state.memoryGiven = parentState.memoryGiven;
+  state.grabState = parentState.grabState == -9999 ? 0 : parentState.grabState;
+  state.maxValue = parentState.maxValue;
+  state.depthInUse = parentState.depthInUse;
+  record->Descriptor().attributeWord |= parentState.privateBits;
+  record->Descriptor().formatWord |= parentState.privateBits;
+  record->SetKernelHandle(childHandle);
+  if (outIndex != nullptr) *outIndex = index;
+  return 1;
+}
+
+int64_t QDHwSpecSystem::BufControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  std::shared_ptr<frame::QDBufferInfo> record = FindBuffer(args.Int(0));
+  if (record == nullptr) return 1;
+  const int64_t type = args.Int(1);
+  const int64_t value = args.Value(2).kind == frame::kValueDouble
+                            ? static_cast<int64_t>(args.Double(2))
+                            : args.Int(2);
+  const uint64_t attributes = record->State().attributes;
+  switch (type) {
+    case 5278:
+      if (Has(attributes, 0x221100)) {
+        const int64_t word = value == Q_DEFAULT ? 0 : value;
+        if (word < 0 || word > 255) {
+          ctx.SetError(kInvalidControl, 3, 0, 0);
+        } else {
+          record->State().boardWord = word;
+        }
+        return 1;
+      }
+      ctx.SetError(kInvalidAttribute, 1, 0, 0);
+      break;
+    case 8226:
+      if (!IsBoardImage(attributes)) {
+        ctx.SetError(kInvalidControl, 1, 0, 0);
+      } else if (value < 0 || value >= 17) {
+        ctx.SetError(kInvalidControl, 3, 0, 0);
+      }
+      return 1;
+    case 0x10000:
+    case 0x40000000:
+      if (Has(attributes, 0x4004)) {
+        kernel::KernelBufferDescriptor& d = record->Descriptor();
+        (type == 0x10000 ? d.hostAddress[0] : d.physicalAddress[0]) = static_cast<uint64_t>(value);
+      }
+      break;
+    default:
+      break;
+  }
+  return QDDeviceSystem::BufControl(args, ctx);
+}
+
+int64_t QDHwSpecSystem::BufInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  std::shared_ptr<frame::QDBufferInfo> record = FindBuffer(args.Int(0));
+  void* out = args.Pointer<void>(2);
+  if (record == nullptr) {
+    ctx.SetError(kInvalidAttribute, 4, 0, 0);
+    return 1;
+  }
+  const kernel::KernelBufferDescriptor& d = record->Descriptor();
+  switch (args.Int(1)) {
+    case 5278:
+      Answer(out, record->State().boardWord);
+      return 1;
+    case 5222:
+    case 0x40000000:
+      Answer(out, static_cast<int64_t>(d.physicalAddress[0]));
+      return 1;
+    case 0x10000: {
+      int64_t address = 0;
+      HostBufInquire(record->HostId(), 0x10000, &address);
+      if (Has(record->State().attributes, 0x80000000040)) address += 16;
+      Answer(out, address);
+      return 1;
+    }
+    case 0x400000: {
+      if (record->GetKernelHandle() == 0) break;
+      foundation::CError error;
+      kernel::BufInquireRequest request{};
+      request.header = frame::FreshHeader(error);
+      request.kernelHandle = record->GetKernelHandle();
+      request.type = kernel::kBufInquirePhysicalAddress;
+      frame::LLsysRequest(handles_, kernel::kBufInquire, request, error, &ctx);
+      Answer(out, error.errorSet != 0 ? 0 : static_cast<int64_t>(request.value));
+      return 1;
+    }
+    default:
+      break;
+  }
+  return QDDeviceSystem::BufInquire(args, ctx);
+}
+
+}  // namespace zor::board

@@ -1,0 +1,115 @@
+// The board's checks of a buffer allocation: the format a grab or
+// processing buffer gets when the caller leaves it open, and the layouts the
+// board's grab and copy engines take.
+#include "driver/board/system/qdhwspecsystem.h"
+
+namespace zor::board {
+namespace {
+
+constexpr uint64_t kImage = 0x4;
+constexpr uint64_t kProcessing = 0x8;
+constexpr uint64_t kGrabBits = 0x100000000080000;
+constexpr uint64_t kFormatBits = 0x3F00;
+constexpr uint64_t kOnBoard = 0x200000;
+constexpr int64_t kAllocationError = 4328;
+constexpr int64_t kInvalidAttribute = 4326;
+constexpr int64_t kSizeError = 4407;
+
+bool Has(uint64_t word, uint64_t bits) { return (word & bits) == bits; }
+
+bool OneOf(uint64_t value, std::initializer_list<uint64_t> set) {
+  for (uint64_t v : set) {
+    if (v == value) return true;
+  }
+  return false;
+}
+
+uint64_t DefaultFormat(int64_t bands, int64_t depth, uint64_t attributes) {
+  if (bands == 3) {
+    switch (depth) {
+      case 1:
+        return 0xD00;
+      case 8:
+        if ((attributes & 0x40000) != 0) return 0x40800;
+        return (attributes & kGrabBits) != 0 ? 0x21700 : 0x21100;
+      case 16:
+        return 0x40B00;
+      case 32:
+        return 0xC00;
+      default:
+        return 0;
+    }
+  }
+  switch (depth) {
+    case 1:
+      return 0x100;
+    case 8:
+      return 0x200;
+    case 16:
+      return 0x300;
+    case 32:
+      return 0x400;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::CError& error) {
+  uint64_t& a = p.attributes;
+  const int64_t depth = p.type & 0xFF;
+  if (Has(a, 0x20004) && (a & kFormatBits) == 0) return error.SetError(4331, 3);
+  const bool image = (a & kImage) != 0;
+  const bool grab = (a & kGrabBits) != 0;
+  if (image && (a & (kGrabBits | kProcessing)) != 0) {
+    if ((a & kFormatBits) == 0) a |= DefaultFormat(p.bands, depth, a);
+    if ((a & 0x60000) == 0) {
+      const uint64_t format = a & kFormatBits;
+      const bool plain = format == 0 || OneOf(format, {0x100, 0x200, 0x300, 0x400, 0x800, 0xB00,
+                                                       0xC00, 0xD00, 0x1500, 0x1600, 0x1B00});
+      a |= plain ? 0x40000 : 0x20000;
+    }
+  }
+  const bool boardImage = Has(a, 0x4004) && (a & 0x8C08000) == 0x8C00000;
+  if (image && boardImage && p.addresses == nullptr) a |= kOnBoard;
+  if (grab && (a & kProcessing) == 0) {
+    if (!image) return error.SetError(kAllocationError, 2);
+    if ((p.type & 0x8000000) != 0) return error.SetError(kAllocationError, 4);
+    if (depth != 8) return error.SetError(kSizeError, 1);
+    if (!OneOf(a & 0x8C67F00, {0x40200, 0x20700, 0x21700, 0x21C00, 0x40300, 0x40B00})) {
+      return error.SetError(kAllocationError, 2);
+    }
+  }
+  if (Has(a, 0x80000000040)) {
+    if ((capabilityWord_ & (1u << 20)) == 0) return error.SetError(4416, 2);
+    if (p.sizeX < 65536 || p.sizeY != 1) return error.SetError(kSizeError, 4);
+    if (p.bands != 1) return error.SetError(kAllocationError, 1);
+    if (depth != 8) return error.SetError(4330, 3);
+    a |= kOnBoard;
+  }
+  if (grab) {
+    a |= 0x2000000000;
+    if (p.sizeX >= 1024 || p.sizeY >= 1024) return error.SetError(4409, 1);
+  }
+}
+
+void QDHwSpecSystem::CheckGrabBufParams(const frame::BufAllocParams& p, foundation::CError& error) {
+  const uint64_t a = p.attributes;
+  if (!Has(a, kImage | kProcessing)) return;
+  if ((a & 0x4000) != 0) return error.SetError(4331, 1);
+  if (p.type == 0x48000020 || (a & 0x2010000) != 0) return error.SetError(kAllocationError, 2);
+  if ((p.type & 0x8000000) != 0) return error.SetError(kAllocationError, 4);
+  if ((p.type & 0xFF) != 8) return error.SetError(kAllocationError, 3);
+  if (!OneOf(a & 0x63F00, {0x21000, 0x21100, 0x21700, 0x21C00, 0x40200})) {
+    return error.SetError(kAllocationError, 2);
+  }
+  if ((a & kGrabBits) == 0) return;
+  const uint64_t format = a & kFormatBits;
+  if (format < 0x1500 || (format > 0x2800 && format < 0x3800)) {
+    return error.SetError(kInvalidAttribute, 1);
+  }
+  if (p.bands != 3) error.SetError(kAllocationError, 1);
+}
+
+}  // namespace zor::board

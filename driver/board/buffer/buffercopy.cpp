@@ -1,0 +1,258 @@
+// Region copies: the board's engine moves the pixels when both buffers suit
+// it, else the host library copies. Either way the caller sees a copy.
+#include <algorithm>
+
+#include "driver/board/system/qdhwspecsystem.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/context/qdzorthreadcontext.h"
+#include "driver/frameworkuser/records/qdbufferinfo.h"
+#include "driver/frameworkuser/transport/llsysrequests.h"
+#include "platform/host/hostservices.h"
+
+namespace zor::board {
+namespace {
+
+using frame::QDBufferInfo;
+
+constexpr uint64_t kDeviceMemory = 0x100000000080000;
+constexpr uint64_t kMapped = 0x200000;
+constexpr uint64_t kFormatBits = 0x3F00;
+constexpr QINT64 kMarkGrab = 1060;
+constexpr QINT64 kTransferSetting = 15059;
+constexpr QINT64 kLastCopyControl = 15007;
+constexpr QINT64 kBoardCopied = 59;
+
+bool InDeviceMemory(const QDBufferInfo& b) {
+  return (b.Descriptor().formatWord & kDeviceMemory) != 0;
+}
+
+bool PackedFormatPair(const QDBufferInfo& other, const QDBufferInfo& device) {
+  const uint64_t o = other.Descriptor().formatWord & 0x63F00;
+  const uint64_t code = device.Descriptor().formatWord & kFormatBits;
+  return (o == 0x21000 || o == 0x21100 || o == 0x21700 || o == 0x21C00 || o == 0x40200 ||
+          o == 0x40800) &&
+         (code == 0x1700 || code == 0x1C00);
+}
+
+bool IdleGrabState(const QDBufferInfo& b) {
+  return b.State().grabState == 0 || b.State().grabState == -9999;
+}
+
+// What every board copy needs of the two buffers.
+bool BoardCanMove(const QDBufferInfo& source, const QDBufferInfo& destination,
+                  const QDBufferInfo& other, const QDBufferInfo& device) {
+  const kernel::KernelBufferDescriptor& s = source.Descriptor();
+  const kernel::KernelBufferDescriptor& d = destination.Descriptor();
+  const uint64_t depth = s.bitDepth & 0xFF;
+  if (depth != 8 && depth != 16) return false;
+  if ((s.formatWord & kMapped) == 0 || (d.formatWord & kMapped) == 0) return false;
+  if (s.needsMapping != 0 || s.mapped != 1 || d.needsMapping != 0 || d.mapped != 1) return false;
+  if (s.pitch % 4 != 0 || d.pitch % 4 != 0) return false;
+  if (!IdleGrabState(source) || !IdleGrabState(destination)) return false;
+  if ((s.formatWord & kFormatBits) != (d.formatWord & kFormatBits)) {
+    return PackedFormatPair(other, device);
+  }
+  return true;
+}
+
+// Host bands are numbered; the named bands 8, 16 and 32 are the first three.
+QINT64 HostBand(int64_t band) {
+  switch (band) {
+    case 8:
+      return 0;
+    case 16:
+      return 1;
+    case 32:
+      return 2;
+    default:
+      return band;
+  }
+}
+
+}  // namespace
+
+void QDHwSpecSystem::QueueBufferGrab(const QDBufferInfo* first, const QDBufferInfo& second,
+                                     int64_t stepX, int64_t stepY, QDDriverThreadContext& ctx,
+                                     const std::array<int64_t, 4>& offsets, int64_t maxWidth,
+                                     int64_t maxHeight) {
+  QINT64 setting = 0;
+  HostAppInquire(Q_DEFAULT, kTransferSetting, &setting);
+  if (setting != 0 || !frame::GetEnabledFlag(buffers_, second)) return;
+  std::shared_ptr<QDBufferInfo> root = FindBuffer(second.RootIndex());
+  if (root == nullptr || root->State().associatedHostId == 0 ||
+      second.State().associatedHostId == 0 || stepX <= 0 || stepY <= 0) {
+    return;
+  }
+  const kernel::KernelBufferDescriptor& s = second.Descriptor();
+  const int64_t availableX = static_cast<int64_t>(s.sizeX) - offsets[2];
+  const int64_t availableY = static_cast<int64_t>(s.sizeY) - offsets[3];
+  int64_t width = availableX;
+  int64_t height = availableY;
+  if (first != nullptr || stepX != 1 || stepY != 1) {
+    const kernel::KernelBufferDescriptor& f = first != nullptr ? first->Descriptor() : s;
+    width = std::min((static_cast<int64_t>(f.sizeX) - offsets[0] + stepX - 1) / stepX, availableX);
+    height = std::min((static_cast<int64_t>(f.sizeY) - offsets[1] + stepY - 1) / stepY, availableY);
+    if (maxWidth != -1) width = std::min(width, maxWidth);
+    if (maxHeight != -1) height = std::min(height, maxHeight);
+  }
+  HostBufControl(root->State().associatedHostId, kMarkGrab, 1);
+  foundation::CError error;
+  kernel::BufQueueGrabRequest request{};
+  request.header = frame::FreshHeader(error);
+  request.header.objectId = CallerKernelId(ctx);
+  request.kernelHandle = root->GetKernelHandle();
+  request.bufferIndex = static_cast<uint64_t>(root->Index());
+  request.hostBuffer = static_cast<uint64_t>(second.State().associatedHostId);
+  request.minusOne = -1;
+  request.offsetX = static_cast<uint64_t>(offsets[2]);
+  request.offsetY = static_cast<uint64_t>(offsets[3]);
+  request.width = static_cast<uint64_t>(std::max<int64_t>(width, 0));
+  request.height = static_cast<uint64_t>(std::max<int64_t>(height, 0));
+  frame::LLsysRequest(handles_, kernel::kBufQueueGrab, request, error, &ctx);
+}
+
+bool QDHwSpecSystem::SendTransfer(kernel::BufTransferRequest& request,
+                                  const QDBufferInfo& destination, bool markGrab,
+                                  QDDriverThreadContext& ctx) {
+  QINT64 mark = 0;
+  if (markGrab) {
+    QINT64 setting = 0;
+    HostAppInquire(Q_DEFAULT, kTransferSetting, &setting);
+    frame::QDZorThreadContext* caller = CallerContext(ctx);
+    std::shared_ptr<QDBufferInfo> root = FindBuffer(destination.RootIndex());
+    if (setting == 0 && caller != nullptr && caller->Setting1815() == 2 &&
+        frame::GetEnabledFlag(buffers_, destination) && root != nullptr &&
+        root->State().associatedHostId != 0 && destination.State().associatedHostId != 0) {
+      mark = root->State().associatedHostId;
+      HostBufControl(mark, kMarkGrab, 1);
+      request.grabMark = 1;
+    }
+  }
+  foundation::CError error;
+  request.header = frame::FreshHeader(error);
+  request.header.objectId = CallerKernelId(ctx);
+  frame::LLsysRequest(handles_, kernel::kBufTransfer, request, error, &ctx);
+  if (error.errorSet != 0 && mark != 0) HostBufControl(mark, kMarkGrab, 2);
+  return error.errorSet == 0;
+}
+
+int64_t QDHwSpecSystem::BufCopyRegion(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  if (ctx.Command().noOperation != 0) return 1;
+  std::shared_ptr<QDBufferInfo> source = FindBuffer(args.Int(0));
+  std::shared_ptr<QDBufferInfo> destination = FindBuffer(args.Int(1));
+  if (source == nullptr || destination == nullptr) return 1;
+  const int64_t srcBand = args.Int(2);
+  const int64_t srcX = args.Int(3);
+  const int64_t srcY = args.Int(4);
+  const int64_t dstBand = args.Int(5);
+  const int64_t dstX = args.Int(6);
+  const int64_t dstY = args.Int(7);
+  const int64_t sizeX = args.Int(8);
+  const int64_t sizeY = args.Int(9);
+  auto namedBand = [](int64_t band) { return band == -1 || band == 8 || band == 16 || band == 32; };
+
+  bool boardCopied = false;
+  if (!namedBand(srcBand) || !namedBand(dstBand)) {
+    ctx.SetError(4327, 1, 0, 0);
+  } else {
+    const kernel::KernelBufferDescriptor& s = source->Descriptor();
+    const kernel::KernelBufferDescriptor& d = destination->Descriptor();
+    const bool srcDevice = InDeviceMemory(*source);
+    const bool dstDevice = InDeviceMemory(*destination);
+    uint32_t direction = 0;
+    const QDBufferInfo* device = nullptr;
+    const QDBufferInfo* other = nullptr;
+    if (!srcDevice && dstDevice) {
+      const int64_t rowBytes = s.bitsPerPixel * sizeX / 8;
+      const uint64_t end = s.hostAddress[0] + s.sizeY * s.pitch;
+      if ((s.formatWord & kFormatBits) == (d.formatWord & kFormatBits) &&
+          d.hostAddress[0] % 2 == 0 && d.pitch % 8 == 0 && d.pitch < 65536 &&
+          (s.hostAddress[0] >> 32) == (end >> 32) && s.pitch < 16384 && rowBytes % 2 == 0 &&
+          rowBytes >= 32 && rowBytes <= 2040 && sizeY >= 1 && sizeY <= 1023) {
+        direction = 1;
+        device = destination.get();
+        other = source.get();
+      }
+    } else if (srcDevice && !dstDevice) {
+      const bool byPixel = (d.formatWord & 0x4) != 0 && (d.formatWord & 0x4000) != 0;
+      const int64_t byteOffset = byPixel ? srcX : s.bitsPerPixel * srcX / 8;
+      if ((d.formatWord & kMapped) != 0 && (s.hostAddress[0] + byteOffset) % 4 == 0) {
+        device = source.get();
+        other = destination.get();
+      }
+    } else if (srcDevice && dstDevice) {
+      if ((s.formatWord & 0x1000000) != 0 && (d.formatWord & kMapped) != 0) {
+        device = source.get();
+        other = destination.get();
+      }
+    }
+    if (device != nullptr && BoardCanMove(*source, *destination, *other, *device)) {
+      kernel::BufTransferRequest request{};
+      request.direction = direction;
+      request.deviceHandle = device->GetKernelHandle();
+      request.other = other->Descriptor();
+      request.otherFinalWord = other->Descriptor().finalWord;
+      request.otherMaxValue = other->Descriptor().maxPixelValue;
+      request.destOffsetX = static_cast<uint64_t>(dstX);
+      request.destOffsetY = static_cast<uint64_t>(dstY);
+      request.destBand = dstBand;
+      request.srcOffsetX = static_cast<uint64_t>(srcX);
+      request.srcOffsetY = static_cast<uint64_t>(srcY);
+      request.srcBand = srcBand;
+      request.sizeX = static_cast<uint64_t>(sizeX);
+      request.sizeY = static_cast<uint64_t>(sizeY);
+      request.destBoardWord = static_cast<uint64_t>(destination->State().boardWord);
+      if (SendTransfer(request, *destination, direction == 0, ctx)) {
+        boardCopied = true;
+        frame::QDZorThreadContext* caller = CallerContext(ctx);
+        const int64_t setting = caller != nullptr ? caller->Setting1815() : 1;
+        if (setting == 1) {
+          OperationArgs wait;
+          wait.Push(Q_DEFAULT);
+          wait.Push(0x1000000);
+          wait.Push(0);
+          ThreadWait(wait, ctx);
+        }
+        if (setting == 1 || direction == 1) {
+          QueueBufferGrab(source.get(), *destination, 1, 1, ctx, {srcX, srcY, dstX, dstY}, sizeX,
+                          sizeY);
+        }
+      }
+    }
+  }
+  if (ctx.ErrorCode() == 0 && boardCopied) {
+    HostAppControl(Q_DEFAULT, kLastCopyControl, kBoardCopied);
+    return 1;
+  }
+  // Whatever stopped the board, the host copies.
+  if (ctx.ErrorCode() != 0) ctx.SetError(0, 0, 0, 0);
+  HostBufTransfer(source->HostId(), destination->HostId(), srcX, srcY, sizeX, sizeY,
+                  HostBand(srcBand), dstX, dstY, sizeX, sizeY, HostBand(dstBand), 0x20000,
+                  0x1000080, 0, nullptr);
+  return 1;
+}
+
+int64_t QDHwSpecSystem::BufCopyClip(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  if (ctx.Command().noOperation != 0) return 1;
+  std::shared_ptr<QDBufferInfo> source = FindBuffer(args.Int(0));
+  std::shared_ptr<QDBufferInfo> destination = FindBuffer(args.Int(1));
+  if (source == nullptr || destination == nullptr) return 1;
+  const int64_t offsetX = args.Int(2);
+  const int64_t offsetY = args.Int(3);
+  const kernel::KernelBufferDescriptor& s = source->Descriptor();
+  const kernel::KernelBufferDescriptor& d = destination->Descriptor();
+  const int64_t sizeX =
+      std::min(static_cast<int64_t>(d.sizeX) - offsetX, static_cast<int64_t>(s.sizeX));
+  const int64_t sizeY =
+      std::min(static_cast<int64_t>(d.sizeY) - offsetY, static_cast<int64_t>(s.sizeY));
+  // Nothing of the source lands inside the destination.
+  if (sizeX <= 0 || sizeY <= 0) return 1;
+  OperationArgs copy;
+  for (int64_t word : {args.Int(0), args.Int(1), int64_t{-1}, int64_t{0}, int64_t{0}, int64_t{-1},
+                       offsetX, offsetY, sizeX, sizeY}) {
+    copy.Push(word);
+  }
+  return BufCopyRegion(copy, ctx);
+}
+
+}  // namespace zor::board

@@ -1,0 +1,249 @@
+// The device layer's buffer allocation: the attribute checks every system
+// shares, the kernel buffer for device memory, the host buffer, and the
+// record in the system's buffer list. A refused allocation leaves nothing.
+#include <algorithm>
+#include <new>
+
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "driver/frameworkuser/records/qdbufferinfo.h"
+#include "driver/frameworkuser/transport/llsysrequests.h"
+#include "interfaces/kernel/bufferrequests.h"
+#include "platform/host/hostservices.h"
+
+namespace zor::frame {
+namespace {
+
+constexpr uint64_t kDeviceMemory = 0x100000000080000;
+constexpr uint64_t kPhysicalGiven = 0x300000;
+constexpr uint64_t kImage = 0x4;
+constexpr uint64_t kFormatBits = 0x3F00;
+constexpr uint64_t kOnBoardKind = 0x4004;
+constexpr uint64_t kHostAddressFlag = 0x10000;
+constexpr uint64_t kBandAddressFlag = 0x2000000000;
+constexpr uint64_t kNoAddressFlag = 0x4000000;
+constexpr int64_t kAllocationError = 4328;
+constexpr int64_t kInvalidAttribute = 4326;
+constexpr int64_t kNoHostMemory = 4306;
+
+bool Has(uint64_t word, uint64_t bits) { return (word & bits) == bits; }
+
+bool OneBandFormat(uint64_t format) {
+  return (format >= 0x100 && format <= 0x500) || (format >= 0x2900 && format <= 0x2F00);
+}
+
+}  // namespace
+
+std::shared_ptr<QDBufferInfo> QDDeviceSystem::MakeBufferInfo() {
+  return std::make_shared<QDBufferInfo>(DeviceNumber(), this);
+}
+
+int64_t QDDeviceSystem::BufAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  BufAllocParams p;
+  p.bands = args.Int(0);
+  p.sizeX = args.Int(1);
+  p.sizeY = args.Int(2);
+  p.type = args.Int(3);
+  p.attributes = static_cast<uint64_t>(args.Int(4));
+  p.flags = static_cast<uint64_t>(args.Int(5));
+  p.pitch = args.Int(6);
+  p.addresses = args.Pointer<void*>(7);
+  AllocateBuffer(p, args.Pointer<int64_t>(8), ctx);
+  return 1;
+}
+
+void QDDeviceSystem::CheckAttributes(BufAllocParams& p, foundation::CError& error) const {
+  if (p.bands != 1 && p.bands != 3) return error.SetError(kAllocationError, 1);
+  uint64_t& a = p.attributes;
+  if ((a & 0x100000000080008) != 0) a |= 0x200000;
+  if ((a & 0x2) != 0) return error.SetError(kInvalidAttribute, 1);
+  if ((a & 0x8) != 0) {
+    a |= 0x4000000;
+    if (p.type == 0x48000020 || p.type == 0x48000040) return error.SetError(kAllocationError, 2);
+    if ((p.flags & kHostAddressFlag) != 0) return error.SetError(4333, 4);
+  }
+  if ((a & kDeviceMemory) != 0) {
+    if ((a & 0x2010000) != 0) return error.SetError(kAllocationError, 2);
+    if ((a & 0x4000) != 0 && p.byteSize == 0) return error.SetError(kInvalidAttribute, 1);
+    if (!Has(a, kOnBoardKind) && ((a & 0x2884178100000080) != 0 || Has(a, 0x400080000))) {
+      return error.SetError(kAllocationError, 2);
+    }
+  }
+  const uint64_t format = a & kFormatBits;
+  if (format != 0 && (p.bands == 1) != OneBandFormat(format)) {
+    error.SetError(kAllocationError, 1);
+  }
+}
+
+int64_t QDDeviceSystem::CreateDeviceMemoryBuffer(BufAllocParams& p, int64_t hostSystem,
+                                                 int64_t context, uint64_t& kernelHandle,
+                                                 bool& memoryGiven, foundation::CError& error,
+                                                 QDDriverThreadContext& ctx) {
+  CheckGrabBufParams(p, error);
+  if (error.errorSet != 0) return 0;
+  if ((p.flags & 0x200000) != 0) {
+    error.SetError(4371, 3);
+    return 0;
+  }
+  if (p.addresses != nullptr && (p.flags & kHostAddressFlag) != 0) {
+    error.SetError(4329, 2);
+    return 0;
+  }
+  kernel::BufAllocRequest request{};
+  request.header = FreshHeader(error);
+  request.header.objectId = CallerKernelId(ctx);
+  request.bandCount = static_cast<uint64_t>(p.bands);
+  request.sizeX = static_cast<uint64_t>(p.sizeX);
+  request.sizeY = static_cast<uint64_t>(p.sizeY);
+  request.type = static_cast<uint64_t>(p.type);
+  request.context = static_cast<uint64_t>(context);
+  request.attributes = p.attributes;
+  request.flags = p.flags;
+  request.pitch = static_cast<uint64_t>(p.pitch);
+  request.byteSize = static_cast<uint64_t>(p.byteSize);
+  const bool single =
+      (p.flags & 0x800000) != 0 || (p.attributes & 0x20000) != 0 || Has(p.attributes, kOnBoardKind);
+  const int64_t given = single ? 1 : std::min<int64_t>(p.bands, kernel::kMaxBands);
+  for (int64_t band = 0; p.addresses != nullptr && band < given; ++band) {
+    request.givenAddress[band] = reinterpret_cast<uint64_t>(p.addresses[band]);
+  }
+  LLsysRequest(handles_, kernel::kBufAlloc, request, error, &ctx);
+  if (error.errorSet != 0) return 0;
+  kernelHandle = request.kernelHandle;
+
+  const bool perBand = (p.attributes & 0x40000) != 0 && (p.attributes & 0x4000) == 0;
+  const int64_t bands = perBand ? std::min<int64_t>(p.bands, kernel::kMaxBands) : 1;
+  void* addresses[kernel::kMaxBands] = {};
+  bool every = true;
+  for (int64_t band = 0; band < bands; ++band) {
+    addresses[band] = reinterpret_cast<void*>(request.hostAddress[band]);
+    if (addresses[band] == nullptr) every = false;
+  }
+  uint64_t hostFlags = (p.flags & ~uint64_t{0x20110F00}) | 0x48000000 | 0x4000;
+  if (every) {
+    p.attributes |= kBandAddressFlag;
+    memoryGiven = true;
+  } else {
+    hostFlags |= kNoAddressFlag;
+  }
+  QID id = 0;
+  HostBufCreateColor(hostSystem, p.bands, p.sizeX, p.sizeY, p.type,
+                     static_cast<QINT64>(p.attributes & ~GetPrivateBufAttributes()),
+                     static_cast<QINT64>(hostFlags), static_cast<QINT64>(request.kernelPitch),
+                     every ? addresses : nullptr, &id);
+  return id;
+}
+
+int64_t QDDeviceSystem::CreateHostMemoryBuffer(BufAllocParams& p, int64_t hostSystem,
+                                               bool& memoryGiven, bool& dropped,
+                                               foundation::CError& error) {
+  const uint64_t hostAttributes = p.attributes & ~GetPrivateBufAttributes();
+  QID id = 0;
+  if (p.addresses != nullptr) {
+    void* cleared[kernel::kMaxBands] = {};
+    dropped = Has(p.flags, 0x4008000);
+    memoryGiven = !dropped;
+    HostBufCreateColor(hostSystem, p.bands, p.sizeX, p.sizeY, p.type,
+                       static_cast<QINT64>(hostAttributes), static_cast<QINT64>(p.flags), p.pitch,
+                       dropped ? cleared : p.addresses, &id);
+  } else {
+    void* physical[kernel::kMaxBands] = {reinterpret_cast<void*>(p.physicalAddress)};
+    HostBufCreateColor(hostSystem, p.bands, p.sizeX, p.sizeY, p.type,
+                       static_cast<QINT64>(hostAttributes), static_cast<QINT64>(p.flags | 0x100000),
+                       p.pitch, p.physicalAddress != 0 ? physical : nullptr, &id);
+  }
+  if (id == 0 || (p.attributes & kImage) == 0) return id;
+  // The host may have settled a format the caller left open.
+  QINT64 hostFormat = 0;
+  HostBufInquire(id, 7701, &hostFormat);
+  if ((p.attributes & kFormatBits) == 0) {
+    p.attributes |= static_cast<uint64_t>(hostFormat) & (kFormatBits | 0x60000);
+  }
+  if ((p.attributes & 0x2) == 0) CheckGrabBufParams(p, error);
+  return id;
+}
+
+void QDDeviceSystem::AllocateBuffer(BufAllocParams p, int64_t* outIndex,
+                                    QDDriverThreadContext& ctx) {
+  if (outIndex != nullptr) *outIndex = 0;
+  const uint64_t requested = p.attributes;
+  if (Has(p.flags, kPhysicalGiven)) {
+    p.physicalAddress = p.addresses != nullptr ? reinterpret_cast<uint64_t>(p.addresses[0]) : 0;
+    p.addresses = nullptr;
+  }
+  foundation::CError error;
+  QID hostId = 0;
+  uint64_t kernelHandle = 0;
+  bool memoryGiven = false;
+  bool dropped = false;
+  bool onBoardDone = false;
+  std::shared_ptr<QDBufferInfo> record;
+  int64_t index = 0;
+
+  CheckBufAllocParams(p, error);
+  if (error.errorSet == 0 && (p.attributes & kImage) != 0) CheckAttributes(p, error);
+  const int64_t context = 0;
+  const int64_t hostSystem = GetHostSystemId(0);
+  if (error.errorSet == 0) {
+    hostId = (p.attributes & kDeviceMemory) != 0
+                 ? CreateDeviceMemoryBuffer(p, hostSystem, context, kernelHandle, memoryGiven,
+                                            error, ctx)
+                 : CreateHostMemoryBuffer(p, hostSystem, memoryGiven, dropped, error);
+    // A host that made no buffer has recorded why.
+    if (hostId == 0 && error.errorSet == 0) error.SetError(kNoHostMemory, 1);
+  }
+  if (error.errorSet == 0) {
+    try {
+      record = MakeBufferInfo();
+    } catch (const std::bad_alloc&) {
+      error.SetError(kNoHostMemory, 1);
+    }
+  }
+  if (error.errorSet == 0) {
+    index = buffers_.Add(record);
+    record->SetIndex(index);
+    if (outIndex != nullptr) *outIndex = index;
+    FillKernelBufferDescriptor(*record, hostId);
+    BufferState& state = record->State();
+    state.requestedAttributes = requested;
+    state.attributes = p.attributes;
+    state.privateBits = p.attributes & (GetPrivateBufAttributes() | 0x80000000000);
+    state.memoryGiven = memoryGiven;
+    state.addressesDropped = dropped;
+    state.context = context;
+    state.maxValue = static_cast<int64_t>(record->Descriptor().maxPixelValue);
+    state.depthInUse = static_cast<int64_t>(record->Descriptor().bitDepth & 0xFF);
+    // The host never sees the driver's own bits; the copies and grabs test them.
+    record->Descriptor().attributeWord |= state.privateBits;
+    record->Descriptor().formatWord |= state.privateBits;
+    const foundation::CError invalid = record->Validate();
+    if (invalid.errorSet != 0) error.SetError(invalid.code, invalid.subCode);
+  }
+  if (error.errorSet == 0) {
+    uint64_t onBoardHandle = 0;
+    onBoardDone = AllocOnBoardBuffer(*record, onBoardHandle, error, ctx);
+    if (onBoardDone) kernelHandle = onBoardHandle;
+    if (error.errorSet == 0) record->SetKernelHandle(kernelHandle);
+  }
+  if (error.errorSet == 0) return;
+
+  // Undo what was made, newest first.
+  error.Report(ctx);
+  if (hostId != 0) HostBufFree(hostId);
+  if (kernelHandle != 0) {
+    foundation::CError ignored;
+    if (!onBoardDone || record == nullptr ||
+        !FreeOnBoardBuffer(*record, kernelHandle, ignored, nullptr)) {
+      kernel::BufHandleRequest request{};
+      request.header = FreshHeader(ignored);
+      request.kernelHandle = kernelHandle;
+      LLsysRequest(handles_, kernel::kBufFree, request, ignored, nullptr);
+    }
+  }
+  if (index != 0) {
+    RemoveBufferInfo(index);
+    if (outIndex != nullptr) *outIndex = 0;
+  }
+}
+
+}  // namespace zor::frame

@@ -1,0 +1,326 @@
+// The device layer's buffer operations besides the allocation: children,
+// free, control, inquire, copy, and region and band access, which the host
+// library serves on the buffer's host memory.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/context/qdzorthreadcontext.h"
+#include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "driver/frameworkuser/records/qdbufferinfo.h"
+#include "driver/frameworkuser/transport/llsysrequests.h"
+#include "interfaces/kernel/bufferrequests.h"
+#include "platform/host/hostservices.h"
+
+namespace zor::frame {
+namespace {
+
+constexpr uint64_t kDeviceMemory = 0x100000000080000;
+constexpr uint64_t kOnBoardMemory = 0x80000;
+constexpr int64_t kInvalidControl = 4307;
+constexpr int64_t kInquireNotSupported = 4310;
+constexpr int64_t kNotOnBoard = 4332;
+constexpr int64_t kEnabled = -9997;
+constexpr int64_t kDisabled = -9999;
+constexpr int64_t kWaitForThread = 0x1000000;
+
+int64_t IntegerOf(const ValueRecord& record) {
+  return record.kind == kValueDouble ? static_cast<int64_t>(std::bit_cast<double>(record.value))
+                                     : record.value;
+}
+
+bool InDeviceMemory(const QDBufferInfo& record) {
+  return (record.Descriptor().formatWord & kDeviceMemory) != 0 ||
+         (record.State().attributes & kDeviceMemory) != 0;
+}
+
+void Answer(void* out, int64_t value) {
+  if (out != nullptr) *static_cast<int64_t*>(out) = value;
+}
+
+}  // namespace
+
+std::shared_ptr<QDBufferInfo> QDDeviceSystem::FindBuffer(int64_t index) const {
+  return buffers_.GetAt(index);
+}
+
+std::shared_ptr<QDBufferInfo> QDDeviceSystem::RemoveBufferInfo(int64_t index) {
+  return buffers_.Remove(index);
+}
+
+void QDDeviceSystem::ReleaseBuffer(QDBufferInfo& record, QDDriverThreadContext* ctx) {
+  foundation::CError error;
+  const uint64_t handle = record.GetKernelHandle();
+  if (handle != 0 && FreeOnBoardBuffer(record, handle, error, ctx)) {
+    record.SetKernelHandle(0);
+  } else if (handle != 0) {
+    kernel::BufHandleRequest request{};
+    request.header = FreshHeader(error);
+    request.kernelHandle = handle;
+    LLsysRequest(handles_, kernel::kBufFree, request, error, ctx);
+    record.SetKernelHandle(0);
+  }
+  // The host buffer the driver made for the record: the host frees only the
+  // application's handle of it.
+  if (record.HostId() != 0) HostBufFree(record.HostId());
+  record.State().ownHostBuffer = 0;
+}
+
+int64_t QDDeviceSystem::BufFree(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  std::shared_ptr<QDBufferInfo> record = RemoveBufferInfo(args.Int(0));
+  if (record != nullptr) ReleaseBuffer(*record, &ctx);
+  return 1;
+}
+
+int64_t QDDeviceSystem::BufChild(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  OperationArgs child;
+  child.Push(args.Int(0));
+  child.Push(-1);
+  for (std::size_t i = 1; i < args.Count(); ++i) child.Push(args.Value(i));
+  return BufChildBand(child, ctx);
+}
+
+bool QDDeviceSystem::WaitForDeviceMemory(const QDBufferInfo& record, QDDriverThreadContext& ctx) {
+  QDZorThreadContext* caller = CallerContext(ctx);
+  if (caller == nullptr || caller->Setting1805() != 1 || !InDeviceMemory(record)) return true;
+  OperationArgs wait;
+  wait.Push(Q_DEFAULT);
+  wait.Push(kWaitForThread);
+  wait.Push(0);
+  const int64_t before = ctx.ErrorCode();
+  ThreadWait(wait, ctx);
+  return before != 0 || ctx.ErrorCode() == 0;
+}
+
+#define ZOR_BUFFER_ACCESS(Operation, HostCall, ...)                                          \
+  int64_t QDDeviceSystem::Operation(const OperationArgs& args, QDDriverThreadContext& ctx) { \
+    std::shared_ptr<QDBufferInfo> record = FindBuffer(args.Int(0));                          \
+    if (record == nullptr || !WaitForDeviceMemory(*record, ctx)) return 1;                   \
+    HostCall(record->HostId(), __VA_ARGS__);                                                 \
+    return 1;                                                                                \
+  }
+
+ZOR_BUFFER_ACCESS(BufGetRegion, HostBufGetRegion, args.Int(1), args.Int(2), args.Int(3),
+                  args.Int(4), args.Pointer<void>(5))
+ZOR_BUFFER_ACCESS(BufPutRegion, HostBufPutRegion, args.Int(1), args.Int(2), args.Int(3),
+                  args.Int(4), args.Pointer<const void>(5))
+ZOR_BUFFER_ACCESS(BufGetBand, HostBufGetBand, args.Int(1), args.Int(2), args.Pointer<void>(3))
+ZOR_BUFFER_ACCESS(BufPutBand, HostBufPutBand, args.Int(1), args.Int(2), args.Pointer<const void>(3))
+ZOR_BUFFER_ACCESS(BufGetBandRegion, HostBufGetBandRegion, args.Int(1), args.Int(2), args.Int(3),
+                  args.Int(4), args.Int(5), args.Int(6), args.Pointer<void>(7))
+ZOR_BUFFER_ACCESS(BufPutBandRegion, HostBufPutBandRegion, args.Int(1), args.Int(2), args.Int(3),
+                  args.Int(4), args.Int(5), args.Int(6), args.Pointer<const void>(7))
+#undef ZOR_BUFFER_ACCESS
+
+int64_t QDDeviceSystem::BufCopy(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  if (ctx.Command().extended != 0) return -1;
+  if (ctx.Command().noOperation != 0) return 1;
+  std::shared_ptr<QDBufferInfo> source = FindBuffer(args.Int(0));
+  std::shared_ptr<QDBufferInfo> destination = FindBuffer(args.Int(1));
+  if (source == nullptr || destination == nullptr) return 1;
+  OperationArgs copy;
+  copy.Push(args.Int(0));
+  copy.Push(args.Int(1));
+  copy.Push(-1);
+  copy.Push(0);
+  copy.Push(0);
+  copy.Push(-1);
+  copy.Push(0);
+  copy.Push(0);
+  copy.Push(
+      static_cast<int64_t>(std::min(source->Descriptor().sizeX, destination->Descriptor().sizeX)));
+  copy.Push(
+      static_cast<int64_t>(std::min(source->Descriptor().sizeY, destination->Descriptor().sizeY)));
+  return BufCopyRegion(copy, ctx);
+}
+
+int64_t QDDeviceSystem::BufControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  std::shared_ptr<QDBufferInfo> record = FindBuffer(args.Int(0));
+  if (record == nullptr) return 1;
+  const int64_t type = args.Int(1);
+  const ValueRecord valueRecord = args.Value(2);
+  const int64_t value = IntegerOf(valueRecord);
+  BufferState& state = record->State();
+  const int64_t host = record->HostId();
+  const bool onBoard = (state.attributes & kOnBoardMemory) != 0;
+  bool passOn = true;
+  auto invalid = [&ctx] { ctx.SetError(kInvalidControl, 3, 0, 0); };
+  auto kernelControl = [&](int64_t kernelType) {
+    if (!onBoard || record->GetKernelHandle() == 0) return true;
+    foundation::CError error;
+    kernel::BufControlRequest request{};
+    request.header = FreshHeader(error);
+    request.kernelHandle = record->GetKernelHandle();
+    request.type = static_cast<uint64_t>(kernelType);
+    request.value = static_cast<uint64_t>(value);
+    LLsysRequest(handles_, kernel::kBufControl, request, error, &ctx);
+    return error.errorSet == 0;
+  };
+  switch (type) {
+    case 1018:
+      passOn = false;
+      if (host == 0) {
+        invalid();
+        break;
+      }
+      HostBufControl(host, 1018, value);
+      RefreshKernelBufferDescriptor(*record);
+      break;
+    case 1030:
+      if (value == 0 || value == 1 || value == Q_DEFAULT) {
+        SetEnabledFlag(buffers_, *record, value != 0);
+      } else {
+        invalid();
+        passOn = false;
+      }
+      break;
+    case 1037:
+      state.associatedHostId = value;
+      passOn = false;
+      break;
+    case 1072:
+      if (value == 1) {
+        state.flag1072 = true;
+        HostBufInquire(state.associatedHostId, 1193, &state.value1193);
+      } else if (value == 0 || value == Q_DEFAULT) {
+        state.flag1072 = false;
+      }
+      passOn = false;
+      break;
+    case 5079:
+      passOn = false;
+      if (value >= 1 && value <= 3) {
+        state.modeWord = value;
+      } else if (value == Q_DEFAULT) {
+        state.modeWord = 3;
+      } else {
+        invalid();
+      }
+      break;
+    case 5080:
+    case 5085:
+      if (!kernelControl(type)) return 1;
+      if (type == 5085 && value >= 1 && value <= 3) {
+        state.grabState = value;
+      } else if (value == kEnabled) {
+        state.grabState = 1;
+      } else if (value == kDisabled || value == Q_DEFAULT) {
+        state.grabState = kDisabled;
+      } else {
+        invalid();
+        passOn = false;
+      }
+      break;
+    case 0x4000000: {
+      state.maxValue = value;
+      const int64_t depth = static_cast<int64_t>(record->Descriptor().bitDepth & 0xFF);
+      const double bits =
+          std::log10(std::max(1.0, static_cast<double>(value) + 1.0)) / std::log10(2.0);
+      int64_t inUse = static_cast<int64_t>(bits);
+      if (inUse <= 0 || inUse > depth) inUse = depth;
+      state.depthInUse = inUse;
+      break;
+    }
+    default:
+      if (host == 0) {
+        invalid();
+        return 2;
+      }
+      break;
+  }
+  if (passOn && host != 0) {
+    if (valueRecord.kind == kValueDouble) {
+      HostBufControlDouble(host, type, std::bit_cast<double>(valueRecord.value));
+    } else {
+      HostBufControl(host, type, value);
+    }
+  }
+  return 1;
+}
+
+int64_t QDDeviceSystem::BufInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  std::shared_ptr<QDBufferInfo> record = FindBuffer(args.Int(0));
+  if (record == nullptr) return 1;
+  const int64_t type = args.Int(1);
+  void* out = args.Pointer<void>(2);
+  const kernel::KernelBufferDescriptor& d = record->Descriptor();
+  const BufferState& state = record->State();
+  switch (type) {
+    case 1536:
+      Answer(out, static_cast<int64_t>(d.sizeX));
+      return 1;
+    case 1537:
+      Answer(out, static_cast<int64_t>(d.sizeY));
+      return 1;
+    case 1005:
+      Answer(out, static_cast<int64_t>(d.bandCount));
+      return 1;
+    case 1007:
+      Answer(out, static_cast<int64_t>(d.bitDepth & 0xFF));
+      return 1;
+    case 1008:
+      Answer(out, static_cast<int64_t>(d.descriptionWord8));
+      return 1;
+    case 1540:
+      Answer(out, static_cast<int64_t>(d.pitch));
+      return 1;
+    case 6702:
+    case 7701:
+      Answer(out, static_cast<int64_t>(d.formatWord));
+      return 1;
+    case 5061:
+      Answer(out, static_cast<int64_t>(d.byteSize));
+      return 1;
+    case 0x10008:
+    case 0x10010:
+    case 0x10020: {
+      const std::size_t band = type == 0x10008 ? 0 : type == 0x10010 ? 1 : 2;
+      Answer(out, static_cast<int64_t>(d.hostAddress[band]));
+      return 1;
+    }
+    case 0x40000000:
+      Answer(out, static_cast<int64_t>(d.physicalAddress[0]));
+      return 1;
+    case 1037:
+      Answer(out, state.associatedHostId);
+      return 1;
+    case 1030:
+      Answer(out, GetEnabledFlag(buffers_, *record) ? 1 : 0);
+      return 1;
+    case 5080:
+    case 5085:
+      Answer(out, state.grabState);
+      return 1;
+    case 5079:
+      Answer(out, state.modeWord);
+      return 1;
+    case 1072:
+      Answer(out, state.flag1072 ? 1 : 0);
+      return 1;
+    case 0x4000000:
+      Answer(out, state.maxValue);
+      return 1;
+    case 6708:
+    case 6716:
+    case 6732:
+      if ((state.attributes & kOnBoardMemory) == 0 || state.onBoardAddress == 0) {
+        Answer(out, 0);
+        ctx.SetError(kNotOnBoard, 3, 0, 0);
+      } else {
+        Answer(out, static_cast<int64_t>(state.onBoardAddress));
+      }
+      return 1;
+    default:
+      break;
+  }
+  if (record->HostId() == 0) {
+    Answer(out, 0);
+    ctx.SetError(kInquireNotSupported, 1, 0, 0);
+    return 2;
+  }
+  HostBufInquire(record->HostId(), type, out);
+  return 1;
+}
+
+}  // namespace zor::frame

@@ -1,0 +1,201 @@
+// Buffer allocation on a board system in every layout the board takes, the
+// layouts it refuses, children and bands, and frees in any order.
+#include <cstdint>
+#include <numeric>
+#include <vector>
+
+#include "tests/driver/board/boardfixture.h"
+
+namespace zor::board {
+namespace {
+
+constexpr QINT64 kImage = 0x4;
+constexpr QINT64 kProcessing = 0x8;
+constexpr QINT64 kDeviceMemory = 0x80000;
+constexpr QINT64 kBoardImage = 0x4004 | 0x8C00000;
+constexpr QINT64 kMapped = 0x200000;
+constexpr QINT64 kFormatWord = 7701;
+
+class BufferAlloc : public BoardFixture {
+ protected:
+  void SetUp() override {
+    BoardFixture::SetUp();
+    system_ = Alloc();
+    ASSERT_NE(system_, 0);
+  }
+  void TearDown() override {
+    if (system_ != 0) QsysFree(system_);
+    BoardFixture::TearDown();
+  }
+
+  // Writes a ramp into every band and reads it back.
+  static bool RoundTrips(QID buffer, QINT64 bands, QINT64 sizeX, QINT64 sizeY, QINT64 bytes) {
+    std::vector<uint8_t> in(static_cast<size_t>(bands * sizeX * sizeY * bytes));
+    std::iota(in.begin(), in.end(), uint8_t{7});
+    QbufPut(buffer, in.data());
+    std::vector<uint8_t> out(in.size(), 0);
+    QbufGet(buffer, out.data());
+    return in == out;
+  }
+
+  QID system_ = 0;
+};
+
+struct Layout {
+  QINT64 bands;
+  QINT64 depth;
+  QINT64 attribute;
+  const char* what;
+};
+
+TEST_F(BufferAlloc, EveryAcceptedLayoutHoldsItsPixels) {
+  const Layout layouts[] = {
+      {1, 8, kImage, "host memory, mono 8"},
+      {1, 16, kImage, "host memory, mono 16"},
+      {1, 32, kImage, "host memory, mono 32"},
+      {3, 8, kImage, "host memory, colour 8"},
+      {3, 8, kImage | kProcessing, "processing, colour 8"},
+      {3, 8, kImage | 0x800, "packed colour"},
+      {1, 8, kImage | kDeviceMemory, "device memory, mono 8"},
+      {3, 8, kImage | kDeviceMemory, "device memory, colour 8"},
+      {1, 8, kBoardImage | 0x200, "on-board, mono 8"},
+      {3, 8, kBoardImage | 0x1700, "on-board, colour 8"},
+  };
+  for (const Layout& l : layouts) {
+    SCOPED_TRACE(l.what);
+    const QID buffer = QbufAllocColor(system_, l.bands, 64, 48, l.depth, l.attribute, nullptr);
+    ASSERT_NE(buffer, 0);
+    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(QbufInquire(buffer, Q_SIZE_X, nullptr), 64);
+    EXPECT_EQ(QbufInquire(buffer, Q_SIZE_Y, nullptr), 48);
+    EXPECT_EQ(QbufInquire(buffer, Q_SIZE_BAND, nullptr), l.bands);
+    EXPECT_TRUE(RoundTrips(buffer, l.bands, 64, 48, l.depth / 8));
+    QbufFree(buffer);
+  }
+}
+
+TEST_F(BufferAlloc, GrabBuffersGetTheFormatTheBoardGrabsInto) {
+  const QID mono = QbufAllocColor(system_, 1, 64, 48, 8, kImage | kDeviceMemory, nullptr);
+  const QID colour = QbufAllocColor(system_, 3, 64, 48, 8, kImage | kDeviceMemory, nullptr);
+  ASSERT_NE(mono, 0);
+  ASSERT_NE(colour, 0);
+  EXPECT_EQ(QbufInquire(mono, kFormatWord, nullptr) & 0x63F00, 0x40200);
+  EXPECT_EQ(QbufInquire(colour, kFormatWord, nullptr) & 0x63F00, 0x21700);
+  // The board's memory: the kernel knows a board address for it.
+  EXPECT_NE(QbufInquire(mono, 0x400000, nullptr), 0);
+  QbufFree(mono);
+  QbufFree(colour);
+}
+
+TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
+  struct Refused {
+    QINT64 bands, sizeX, depth, attribute, code, subCode;
+    const char* what;
+  };
+  const Refused refused[] = {
+      {3, 64, 8, kImage | 0x200, 4328, 1, "three bands of a mono format"},
+      {2, 64, 8, kImage, 4328, 1, "two bands"},
+      {1, 64, 8, kImage | 0x2, 4326, 1, "attribute bit 1"},
+      {1, 64, 16, kImage | kDeviceMemory, 4407, 1, "16-bit grab buffer"},
+      {1, 1024, 8, kImage | kDeviceMemory, 4409, 1, "grab buffer 1024 wide"},
+      {1, 64, 8, 0x20004, 4331, 3, "format asked for but not given"},
+      {1, 64, 8, kImage | kProcessing | 0x4000, 4331, 1, "processing with bit 14"},
+  };
+  for (const Refused& r : refused) {
+    SCOPED_TRACE(r.what);
+    QID out = 1;
+    EXPECT_EQ(QbufAllocColor(system_, r.bands, r.sizeX, 48, r.depth, r.attribute, &out), 0);
+    EXPECT_EQ(out, 0);
+    EXPECT_EQ(ErrorCode(), r.code);
+    EXPECT_EQ(SubCode(1), r.subCode);
+  }
+  // No record was kept: the next buffer takes the first index.
+  const QID buffer = QbufAllocColor(system_, 1, 64, 48, 8, kImage, nullptr);
+  EXPECT_EQ(QbufInquire(buffer, Q_DRIVER_INDEX, nullptr), 1);
+  QbufFree(buffer);
+}
+
+TEST_F(BufferAlloc, FreedIndexesAreReusedFromTheFirst) {
+  QID a = QbufAllocColor(system_, 1, 32, 32, 8, kImage, nullptr);
+  QID b = QbufAllocColor(system_, 1, 32, 32, 8, kImage, nullptr);
+  QID c = QbufAllocColor(system_, 1, 32, 32, 8, kImage, nullptr);
+  QbufFree(a);
+  QbufFree(b);
+  QID d = QbufAllocColor(system_, 1, 32, 32, 8, kImage, nullptr);
+  QID e = QbufAllocColor(system_, 1, 32, 32, 8, kImage, nullptr);
+  QID f = QbufAllocColor(system_, 1, 32, 32, 8, kImage, nullptr);
+  EXPECT_EQ(QbufInquire(d, Q_DRIVER_INDEX, nullptr), 1);
+  EXPECT_EQ(QbufInquire(e, Q_DRIVER_INDEX, nullptr), 2);
+  EXPECT_EQ(QbufInquire(f, Q_DRIVER_INDEX, nullptr), 4);
+  for (QID id : {c, d, e, f}) QbufFree(id);
+}
+
+TEST_F(BufferAlloc, ChildrenSeeTheirParentsPixels) {
+  for (QINT64 attribute : {kImage, kImage | kDeviceMemory}) {
+    SCOPED_TRACE(attribute);
+    const QID parent = QbufAllocColor(system_, 3, 64, 48, 8, attribute, nullptr);
+    ASSERT_NE(parent, 0);
+    std::vector<uint8_t> planes(3 * 64 * 48);
+    for (size_t i = 0; i < planes.size(); ++i) planes[i] = static_cast<uint8_t>(i / (64 * 48) + 1);
+    QbufPut(parent, planes.data());
+    // Band 16 names the second plane; a band number names itself.
+    const QID green = QbufChildColor2d(parent, 16, 8, 4, 16, 8, nullptr);
+    const QID blue = QbufChildColor2d(parent, 2, 0, 0, 64, 48, nullptr);
+    const QID whole = QbufChild2d(parent, 0, 0, 64, 48, nullptr);
+    ASSERT_NE(green, 0);
+    ASSERT_NE(blue, 0);
+    ASSERT_NE(whole, 0);
+    EXPECT_EQ(QbufInquire(green, Q_SIZE_X, nullptr), 16);
+    EXPECT_EQ(QbufInquire(green, Q_PARENT_ID, nullptr), parent);
+    std::vector<uint8_t> seen(16 * 8);
+    QbufGet(green, seen.data());
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), 2), 16 * 8);
+    // Writes through a child land in the parent; the parent goes first.
+    std::vector<uint8_t> nine(64 * 48, 9);
+    QbufPut(blue, nine.data());
+    QbufFree(parent);
+    std::vector<uint8_t> all(3 * 64 * 48);
+    QbufGet(whole, all.data());
+    EXPECT_EQ(all[2 * 64 * 48], 9);
+    EXPECT_EQ(all[0], 1);
+    for (QID child : {whole, green, blue}) QbufFree(child);
+    EXPECT_EQ(ErrorCode(), 0);
+  }
+}
+
+TEST_F(BufferAlloc, InvalidChildBandsAreRefused) {
+  const QID mono = QbufAllocColor(system_, 1, 64, 48, 8, kImage | 0x200, nullptr);
+  EXPECT_EQ(QbufChildColor2d(mono, 16, 0, 0, 8, 8, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), 4327);
+  EXPECT_EQ(QbufChildColor2d(mono, 1, 0, 0, 8, 8, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), 4327);
+  QbufFree(mono);
+}
+
+TEST_F(BufferAlloc, ControlsTheRecordKeeps) {
+  const QID buffer = QbufAllocColor(system_, 1, 64, 48, 8, kImage, nullptr);
+  QbufControl(buffer, 0x4000000, 255);
+  EXPECT_EQ(QbufInquire(buffer, 0x4000000, nullptr), 255);
+  QbufControl(buffer, 5079, 7);
+  EXPECT_EQ(ErrorCode(), 4307);
+  QbufControl(buffer, 5079, Q_DEFAULT);
+  EXPECT_EQ(QbufInquire(buffer, 5079, nullptr), 3);
+  // Not on the board's memory.
+  EXPECT_EQ(QbufInquire(buffer, 6708, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), 4332);
+  QbufFree(buffer);
+}
+
+TEST_F(BufferAlloc, SystemFreeTakesLiveBuffersAlong) {
+  QID parent = QbufAllocColor(system_, 1, 64, 48, 8, kImage | kDeviceMemory, nullptr);
+  QID onBoard = QbufAllocColor(system_, 1, 64, 48, 8, kBoardImage | 0x200, nullptr);
+  ASSERT_NE(onBoard, 0) << ErrorCode() << "/" << SubCode(1);
+  ASSERT_NE(QbufChild2d(parent, 0, 0, 32, 32, nullptr), 0);
+  QsysFree(system_);
+  system_ = 0;
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(QbufInquire(parent, Q_SIZE_X, nullptr), 0);
+}
+
+}  // namespace
+}  // namespace zor::board

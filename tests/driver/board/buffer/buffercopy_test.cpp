@@ -1,0 +1,159 @@
+// Copies between board buffers: whatever moves the pixels, the board's
+// engine or the host library, the destination holds what a copy made on the
+// host holds.
+#include <cstdint>
+#include <vector>
+
+#include "interfaces/kernel/kernelcodes.h"
+#include "platform/boardsim/faults.h"
+#include "tests/driver/board/boardfixture.h"
+
+namespace zor::board {
+namespace {
+
+constexpr QINT64 kImage = 0x4;
+constexpr QINT64 kDeviceMemory = 0x80000;
+constexpr QINT64 kMappedMono = kImage | 0x200 | 0x200000;
+constexpr QINT64 kLastCopy = 15007;
+constexpr QINT64 kBoardCopied = 59;
+
+class BufferCopy : public BoardFixture {
+ protected:
+  void SetUp() override {
+    BoardFixture::SetUp();
+    system_ = Alloc();
+    ASSERT_NE(system_, 0);
+    QappControl(Q_DEFAULT, kLastCopy, 0);
+  }
+  void TearDown() override {
+    for (QID buffer : buffers_) QbufFree(buffer);
+    if (system_ != 0) QsysFree(system_);
+    BoardFixture::TearDown();
+  }
+
+  QID Buffer(QID system, QINT64 bands, QINT64 sizeX, QINT64 sizeY, QINT64 attribute) {
+    const QID id = QbufAllocColor(system, bands, sizeX, sizeY, 8, attribute, nullptr);
+    EXPECT_NE(id, 0);
+    buffers_.push_back(id);
+    return id;
+  }
+  // A pattern no two rows or bands share.
+  static std::vector<uint8_t> Pattern(QINT64 bands, QINT64 sizeX, QINT64 sizeY) {
+    std::vector<uint8_t> pixels(static_cast<size_t>(bands * sizeX * sizeY));
+    for (size_t i = 0; i < pixels.size(); ++i) {
+      pixels[i] = static_cast<uint8_t>((i * 7 + i / static_cast<size_t>(sizeX) * 13) & 0xFF);
+    }
+    return pixels;
+  }
+  static std::vector<uint8_t> Pixels(QID buffer) {
+    std::vector<uint8_t> pixels(static_cast<size_t>(QbufInquire(buffer, Q_SIZE_BAND, nullptr) *
+                                                    QbufInquire(buffer, Q_SIZE_X, nullptr) *
+                                                    QbufInquire(buffer, Q_SIZE_Y, nullptr)));
+    QbufGet(buffer, pixels.data());
+    return pixels;
+  }
+  // The same source and destination on the host's own system.
+  std::pair<QID, QID> HostPair(QID source, QID destination) {
+    const QID s = Buffer(Q_DEFAULT, QbufInquire(source, Q_SIZE_BAND, nullptr),
+                         QbufInquire(source, Q_SIZE_X, nullptr),
+                         QbufInquire(source, Q_SIZE_Y, nullptr), kImage);
+    const QID d = Buffer(Q_DEFAULT, QbufInquire(destination, Q_SIZE_BAND, nullptr),
+                         QbufInquire(destination, Q_SIZE_X, nullptr),
+                         QbufInquire(destination, Q_SIZE_Y, nullptr), kImage);
+    QbufPut(s, Pixels(source).data());
+    QbufPut(d, Pixels(destination).data());
+    return {s, d};
+  }
+  static bool BoardCopied() { return QappInquire(Q_DEFAULT, kLastCopy, nullptr) == kBoardCopied; }
+
+  QID system_ = 0;
+  std::vector<QID> buffers_;
+};
+
+TEST_F(BufferCopy, PlainCopyOutOfDeviceMemoryIsTheBoards) {
+  const QID source = Buffer(system_, 1, 320, 240, kImage | kDeviceMemory);
+  const QID destination = Buffer(system_, 1, 160, 120, kMappedMono);
+  QbufPut(source, Pattern(1, 320, 240).data());
+  auto [hostSource, hostDestination] = HostPair(source, destination);
+  QbufCopy(source, destination);
+  QbufCopy(hostSource, hostDestination);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_TRUE(BoardCopied());
+  EXPECT_EQ(Pixels(destination), Pixels(hostDestination));
+}
+
+TEST_F(BufferCopy, ClippedCopyPlacesTheSourceAtTheOffset) {
+  const QID source = Buffer(system_, 1, 128, 64, kImage | kDeviceMemory);
+  const QID destination = Buffer(system_, 1, 160, 96, kMappedMono);
+  QbufPut(source, Pattern(1, 128, 64).data());
+  auto [hostSource, hostDestination] = HostPair(source, destination);
+  QbufCopyClip(source, destination, 64, 40);
+  QbufCopyClip(hostSource, hostDestination, 64, 40);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_TRUE(BoardCopied());
+  EXPECT_EQ(Pixels(destination), Pixels(hostDestination));
+}
+
+TEST_F(BufferCopy, RegionIntoDeviceMemoryIsTheBoards) {
+  const QID source = Buffer(system_, 1, 256, 64, kMappedMono);
+  const QID destination = Buffer(system_, 1, 256, 64, kImage | kDeviceMemory);
+  QbufPut(source, Pattern(1, 256, 64).data());
+  auto [hostSource, hostDestination] = HostPair(source, destination);
+  QbufCopyColor2d(source, destination, -1, 16, 8, -1, 32, 4, 64, 32);
+  QbufCopyColor2d(hostSource, hostDestination, -1, 16, 8, -1, 32, 4, 64, 32);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_TRUE(BoardCopied());
+  EXPECT_EQ(Pixels(destination), Pixels(hostDestination));
+}
+
+TEST_F(BufferCopy, OneBandOfAColourBuffer) {
+  const QID source = Buffer(system_, 3, 64, 32, kImage | kDeviceMemory);
+  const QID destination = Buffer(system_, 1, 64, 32, kMappedMono);
+  QbufPut(source, Pattern(3, 64, 32).data());
+  auto [hostSource, hostDestination] = HostPair(source, destination);
+  QbufCopyColor2d(source, destination, 16, 0, 0, 8, 0, 0, 64, 32);
+  QbufCopyColor2d(hostSource, hostDestination, 16, 0, 0, 8, 0, 0, 64, 32);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Pixels(destination), Pixels(hostDestination));
+}
+
+TEST_F(BufferCopy, WhatTheBoardCannotMoveTheHostCopies) {
+  struct Case {
+    QINT64 sourceAttribute, destinationAttribute, sizeX;
+    const char* what;
+  };
+  const Case cases[] = {
+      {kImage, kImage, 64, "two host-memory buffers"},
+      {kImage | 0x200 | 0x200000, kImage | kDeviceMemory, 16, "a row of 16 bytes"},
+      {kImage | kDeviceMemory, kImage, 64, "a destination the board cannot write"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QappControl(Q_DEFAULT, kLastCopy, 0);
+    const QID source = Buffer(system_, 1, c.sizeX, 32, c.sourceAttribute);
+    const QID destination = Buffer(system_, 1, c.sizeX, 32, c.destinationAttribute);
+    QbufPut(source, Pattern(1, c.sizeX, 32).data());
+    QbufCopy(source, destination);
+    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_FALSE(BoardCopied());
+    EXPECT_EQ(Pixels(destination), Pixels(source));
+  }
+}
+
+TEST_F(BufferCopy, AKernelRefusalEndsInTheHostsCopy) {
+  const QID source = Buffer(system_, 1, 128, 64, kImage | kDeviceMemory);
+  const QID destination = Buffer(system_, 1, 128, 64, kMappedMono);
+  QbufPut(source, Pattern(1, 128, 64).data());
+  boardsim::Fault fault;
+  fault.code = 4300;
+  fault.subCode = 2;
+  SimBoard().ArmFault(zor::kernel::kBufTransfer, fault);
+  QbufCopy(source, destination);
+  SimBoard().ClearFaults();
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_FALSE(BoardCopied());
+  EXPECT_EQ(Pixels(destination), Pixels(source));
+}
+
+}  // namespace
+}  // namespace zor::board
