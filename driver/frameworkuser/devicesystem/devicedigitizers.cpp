@@ -34,6 +34,7 @@ int64_t QDDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
   std::map<int64_t, int64_t>& kept = digitizer->KeptSettings();
   bool valid = true;
   std::lock_guard lock(*digitizer);
+  std::lock_guard settingsLock(digitizer->SettingsLock());
   switch (type) {
     case 1049:
       digitizer->SetHostId(value);
@@ -113,7 +114,7 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
       return 1;
     }
   }
-  std::lock_guard lock(*digitizer);
+  std::lock_guard lock(digitizer->SettingsLock());
   std::map<int64_t, int64_t>& kept = digitizer->KeptSettings();
   const auto keptOr = [&kept](int64_t t, int64_t fallback) {
     auto it = kept.find(t);

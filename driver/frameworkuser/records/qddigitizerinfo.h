@@ -122,6 +122,10 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   void SetGrabMonitorSetting(int64_t value) { grabMonitor_.store(value); }
   // Values of the controls the device layer keeps as they are given, by type.
   std::map<int64_t, int64_t>& KeptSettings() { return keptSettings_; }
+  // Guards the device layer's settings. Not the channel lock: an inquiry must
+  // not wait for a control that holds the channel while it waits on work that
+  // itself inquires (a feature-browser snapshot, say).
+  std::mutex& SettingsLock() const { return settingsLock_; }
 
   // Held shared while a processing event is delivered; a run's stop takes it
   // once exclusively so that no delivery outlasts the stop.
@@ -159,6 +163,7 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   int64_t processTimeout_ = -1;
   std::atomic<int64_t> grabMonitor_{-9997};
   std::map<int64_t, int64_t> keptSettings_;
+  mutable std::mutex settingsLock_;
   ProcessCounters counters_;
   mutable std::shared_mutex deliveryLock_;
   std::array<std::recursive_mutex, 2> channelLocks_;
