@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config clang-format python3
           rapidjson-dev libxml2-dev libxslt1-dev libzip-dev libpng-dev
-          libgtest-dev libgmock-dev libbenchmark-dev srecord urjtag)
+          libgtest-dev libgmock-dev libbenchmark-dev srecord urjtag
+          libaravis-dev libusb-1.0-0-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

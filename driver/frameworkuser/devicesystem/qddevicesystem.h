@@ -3,11 +3,13 @@
 // and control, and the shutdown after a firmware update.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "driver/board/serial/uartmanager.h"
 #include "driver/frameworkuser/driver/qdinfolist.h"
 #include "driver/frameworkuser/system/qdbasesystem.h"
 #include "driver/frameworkuser/transport/llsysalloc.h"
@@ -103,11 +105,13 @@ class QDDeviceSystem : public QDBaseSystem {
   QDInfoList<QDDigitizerInfo> digitizers_;
   std::recursive_mutex systemLock_;
   SysSettingsBlock settings_;
+  // The ports that the machine lists when the system is made.
+  board::CUartManager serialPorts_;
   int64_t systemEventHookThreads_ = 1;
   int64_t systemEventHookMode_ = 8192;
   bool systemEventHookFlag_ = false;
   int64_t digitizerCount_ = 0;
-  int64_t grabControlState_ = -1;
+  std::atomic<int64_t> grabControlState_{-1};
 
  private:
   void AllocateBuffer(BufAllocParams p, int64_t* outIndex, QDDriverThreadContext& ctx);
@@ -120,16 +124,16 @@ class QDDeviceSystem : public QDBaseSystem {
   // Region and band access first lets a grab into device memory finish.
   bool WaitForDeviceMemory(const QDBufferInfo& record, QDDriverThreadContext& ctx);
   bool AnswerInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);
-  // Serial-port types: the serial-port manager's slot.
+  // Serial-port types, served by the serial-port manager.
   int64_t SerialInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);
   int64_t SerialControl(int64_t type, int64_t value, QDDriverThreadContext& ctx);
+  // A serial-port error replaces whatever the command had recorded before.
+  static void RecordSerialError(const foundation::CError& error, QDDriverThreadContext& ctx);
   void ReportKernelPerformance(QDDriverThreadContext& ctx);
 };
 
 // Type classes that this layer refuses with -1.
 bool RefusedSystemInquire(int64_t type);
 bool RefusedSystemControl(int64_t type);
-// Serial-port types (bits 16 to 23: the port index).
-bool IsSerialType(int64_t type);
 
 }  // namespace zor::frame

@@ -146,5 +146,32 @@ TEST_F(BoardSystemTest, KernelWaitOfAThreadObjectWithdrawsOnlyItsOwnError) {
   board_->ClearFaults();
 }
 
+TEST_F(BoardSystemTest, SystemHooksSwitchTheirBoardEvents) {
+  auto system = Make();
+  const auto hook = [&](int64_t type) {
+    OperationArgs args;
+    args.Push(type);
+    args.Push(0x1234);
+    args.Push(0);
+    system->SysHookFunction(args, *ctx_);
+  };
+  const auto state = [&](int64_t type) {
+    int64_t answer = 0;
+    OperationArgs args;
+    args.Push(type);
+    args.Push(reinterpret_cast<intptr_t>(&answer));
+    system->SysInquire(args, *ctx_);
+    return answer;
+  };
+  hook(2244);
+  EXPECT_EQ(state(2244), -9997);
+  hook(0x8B000 | Q_UNHOOK);
+  EXPECT_EQ(state(0x8B000), -9999);
+  EXPECT_EQ(ctx_->ErrorCode(), 0);
+  hook(5);
+  EXPECT_EQ(ctx_->ErrorCode(), 4305);
+  EXPECT_EQ(ctx_->SubCode(1), 1);
+}
+
 }  // namespace
 }  // namespace zor::board

@@ -194,25 +194,38 @@ TEST_F(SystemAllocTest, KernelErrorOfTheCapabilityRequestFailsTheAllocation) {
   ExpectFailure(4304, 1);
 }
 
-TEST_F(SystemAllocTest, StalledAllocationEndsWithTheAbort) {
-  SimBoard().ArmFault(kernel::kSysAlloc, Fault{FaultKind::kStall});
-  std::atomic<bool> done{false};
-  QID system = 1;
-  std::thread allocating([&] {
-    system = Alloc();
-    EXPECT_EQ(ErrorCode(), 4318);
-    EXPECT_EQ(SubCode(1), 1);
-    done = true;
-  });
-  // The request stays with the board until it is aborted; an abort that
-  // comes before it does nothing, so it is repeated.
-  for (int i = 0; i < 10000 && !done; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    SimBoard().Abort();
+TEST_F(SystemAllocTest, StalledConstructionRequestsEndWithTheAbort) {
+  struct Step {
+    uint32_t function;
+    QINT64 code;
+    QINT64 sub;
+  };
+  // The version request is judged by its version word alone.
+  const Step steps[] = {{kernel::kGetDriverVersion, 4351, 2},
+                        {kernel::kSysAlloc, 4318, 1},
+                        {kernel::kSysRequest, 4318, 1},
+                        {kernel::kKernelObjectAlloc, 4318, 1}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.function);
+    SimBoard().ArmFault(step.function, Fault{FaultKind::kStall});
+    std::atomic<bool> done{false};
+    QID system = 1;
+    std::thread allocating([&] {
+      system = Alloc();
+      EXPECT_EQ(ErrorCode(), step.code);
+      EXPECT_EQ(SubCode(1), step.sub);
+      done = true;
+    });
+    // The request stays with the board until it is aborted; an abort that
+    // comes before it does nothing, so it is repeated.
+    for (int i = 0; i < 10000 && !done; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      SimBoard().Abort();
+    }
+    allocating.join();
+    EXPECT_EQ(system, 0);
+    ExpectBoardUsable();
   }
-  allocating.join();
-  EXPECT_EQ(system, 0);
-  ExpectBoardUsable();
 }
 
 TEST_F(SystemAllocTest, MissingGenICamRuntimeFailsWithItsText) {

@@ -2,9 +2,13 @@
 // road of a type that the kernel leaves to the user-mode layers.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/boardsim/faults.h"
 #include "tests/driver/board/boardfixture.h"
@@ -68,6 +72,33 @@ TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
   EXPECT_EQ(Inquire(1804), 2);
   QsysControl(system_, 2301, 0x7F000001);
   EXPECT_EQ(Inquire(2301), 0x7F000001);
+  EXPECT_EQ(Inquire(7708 + Q_STRING_SIZE), 260);
+}
+
+TEST_F(SystemControlTest, CommandsOfOtherThreadsMeetAFreeSafely) {
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> threads;
+  const QID system = system_;
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back([system, &stop] {
+      QID event = 0;
+      QthrAlloc(system, 128, Q_DEFAULT, &event);
+      while (!stop) {
+        QINT64 value = 0;
+        QsysInquire(system, 2004, &value);
+        QINT64 result = 0;
+        QthrWait(event, 0x20000000 | 1, &result);
+      }
+    });
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  QsysFree(system_);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  stop = true;
+  for (std::thread& thread : threads) thread.join();
+  system_ = Alloc();
+  EXPECT_NE(system_, 0) << "error " << ErrorCode();
+  EXPECT_EQ(Inquire(2004), 4);
 }
 
 TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
@@ -82,6 +113,41 @@ TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
   EXPECT_EQ(ErrorCode(), 0);
   EXPECT_EQ(number, 0);
   QsysFree(host);
+}
+
+TEST_F(SystemControlTest, EveryLayerAnswersItsOwnTypes) {
+  struct Answer {
+    QINT64 type;
+    QINT64 value;
+  };
+  const Answer answers[] = {// The board's own.
+                            {2034, -9997},
+                            {2113, 1},
+                            {2131, 0},
+                            {2134, 0x8C00000},
+                            {2342, 0x20260101},
+                            {2346, 3},
+                            {4375, 1},
+                            {0x40000000, 1},
+                            {4517, 0},
+                            {4548, 0},
+                            // The device layer's, which the kernel leaves to it.
+                            {1012, Q_DEFAULT},
+                            {2008, 1},
+                            {2009, 1000},
+                            {2044, -9999},
+                            {2132, 0},
+                            {2378, 0},
+                            {4374, 0},
+                            {4379, 1},
+                            {4440, 1},
+                            {4500, 1},
+                            {4518, -9999}};
+  for (const Answer& answer : answers) {
+    EXPECT_EQ(Inquire(answer.type), answer.value) << "type " << answer.type;
+  }
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_NE(Inquire(2024), 0);
 }
 
 TEST_F(SystemControlTest, TypesNoLayerServesFail) {
