@@ -60,6 +60,8 @@ class Board {
   virtual void SetInputStandard(uint64_t channel, VideoStandard standard);
   virtual uint8_t DecoderRegister(uint64_t channel, uint8_t reg);
   virtual uint64_t FrameCount(uint64_t channel);
+  // A trigger on the channel's trigger input (an I/O event), as a software trigger gives.
+  virtual void RaiseTrigger(uint64_t channel);
   // A board event of a device-event type (hook base OR channel, or a system hook type).
   virtual bool RaiseEvent(uint64_t type, const zor::kernel::BoardEventPayload& payload);
   // The same with another event code in the reply than the type waited for.

@@ -79,8 +79,14 @@ void Board::DigControl(Call& call) {
     ReleaseStalled(*call.out);
     return;
   }
-  if (type == kTriggerState && r.value == kSoftwareTrigger) return;
+  if (type == kTriggerState && r.value == kSoftwareTrigger) {
+    ++dig->triggers;
+    changed_.notify_all();
+    return;
+  }
   dig->controls[type] = r.value;
+  // Triggers that came while the trigger was off serve nothing later.
+  if (type == kTriggerState) dig->triggers = 0;
 }
 
 void Board::DigInquire(Call& call) {

@@ -11,6 +11,8 @@ constexpr uint64_t kGrabStart = 0x10070000;
 constexpr uint64_t kGrabEnd = 0x10080000;
 constexpr uint64_t kFrameStart = 0x10090000;
 constexpr uint64_t kFrameEnd = 0x100A0000;
+constexpr uint64_t kTriggerState = 4200;
+constexpr uint64_t kTriggerEnabled = static_cast<uint64_t>(-9997);
 constexpr auto kPeriod60Hz = std::chrono::microseconds(33367);
 constexpr auto kPeriod50Hz = std::chrono::microseconds(40000);
 }  // namespace
@@ -136,6 +138,17 @@ void Board::ProduceFrame(Digitizer& dig, Deferred& out) {
   RaiseBoardEvent(dig, kFrameStart, nullptr, out);
   RaiseBoardEvent(dig, kFieldOne, nullptr, out);
   WrittenSize size;
+  // With the trigger on, a frame reaches the grabs only after a trigger.
+  const auto trigger = dig.controls.find(kTriggerState);
+  const bool gated = trigger != dig.controls.end() && trigger->second == kTriggerEnabled;
+  if (gated && dig.triggers == 0) {
+    RaiseBoardEvent(dig, kFieldTwo, nullptr, out);
+    for (const EventRef& event : dig.nextFrameWaiters) event.Set();
+    dig.nextFrameWaiters.clear();
+    RaiseBoardEvent(dig, kFrameEnd, nullptr, out);
+    return;
+  }
+  if (gated) --dig.triggers;
   if (dig.continuous) WriteJob(*dig.continuous, frame, decoder, size);
   if (!dig.grabs.empty()) {
     SingleGrab grab = std::move(dig.grabs.front());

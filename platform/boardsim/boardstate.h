@@ -88,6 +88,7 @@ struct Digitizer {
   std::set<uint64_t> enabledHooks;
   uint64_t referenceLevels[4] = {};  // types 6655 to 6658
   uint64_t grabsDone = 0;
+  uint64_t triggers = 0;  // received and not yet served by a frame
   std::optional<GrabJob> continuous;
   std::deque<SingleGrab> grabs;
   std::vector<EventRef> endWaiters;        // signalled when no grab is left

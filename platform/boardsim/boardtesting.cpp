@@ -66,6 +66,14 @@ uint64_t Board::FrameCount(uint64_t channel) {
   return channel < kMaxChannels ? channels_[channel].frames : 0;
 }
 
+void Board::RaiseTrigger(uint64_t channel) {
+  std::lock_guard lock(mutex_);
+  for (auto& [id, dig] : digitizers_) {
+    if (dig.channel == channel) ++dig.triggers;
+  }
+  changed_.notify_all();
+}
+
 bool Board::RaiseEvent(uint64_t type, const zor::kernel::BoardEventPayload& payload) {
   return RaiseEventWithCode(type, type, payload);
 }

@@ -6,6 +6,7 @@
 #include "driver/board/dcf/dcfregisterparser.h"
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/digitizer/strips.h"
+#include "driver/board/process/cdigprocesshdler.h"
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "platform/host/qtypes.h"
@@ -150,6 +151,7 @@ int64_t QDHwSpecSystem::DigFree(const OperationArgs& args, QDDriverThreadContext
   const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(args.Int(0));
   if (digitizer == nullptr) return 1;
   const int64_t index = digitizer->GetIndex();
+  StopProcessing(*digitizer, &ctx);
   DigGrabWaitFor(index, kernel::kWaitGrabEnd, ctx);
   if (ctx.ErrorCode() != 0) {
     ctx.SetError(0, 0, 0, 0);

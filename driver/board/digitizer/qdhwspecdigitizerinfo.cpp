@@ -1,6 +1,7 @@
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 
 #include "driver/board/dcf/dcfregistertable.h"
+#include "driver/board/process/cdigprocesshdler.h"
 
 namespace zor::board {
 
@@ -23,6 +24,12 @@ QDHwSpecDigitizerInfo::QDHwSpecDigitizerInfo(uint32_t logSource, const std::wstr
                                              const DcfBlock& dcfBlock)
     : ChannelRecordHolder{std::move(record)},
       QDDigitizerInfo(logSource, dcfName, deviceNumber, initFlag, *channelRecord, dcfBlock) {}
+
+QDHwSpecDigitizerInfo::~QDHwSpecDigitizerInfo() = default;
+
+void QDHwSpecDigitizerInfo::SetProcessHandler(std::unique_ptr<CDigProcessHdler> handler) {
+  processHandler_ = std::move(handler);
+}
 
 uint32_t QDHwSpecDigitizerInfo::DcfWidth() const {
   return ReadDcfInfo(Dcf().data(), kDcfInfoXSize);

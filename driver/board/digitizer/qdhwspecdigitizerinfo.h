@@ -11,6 +11,8 @@
 
 namespace zor::board {
 
+class CDigProcessHdler;
+
 // Holds the channel record, so that it is made before the digitizer's base and
 // lives exactly as long as the digitizer.
 struct ChannelRecordHolder {
@@ -24,6 +26,11 @@ class QDHwSpecDigitizerInfo : private ChannelRecordHolder, public frame::QDDigit
   QDHwSpecDigitizerInfo(uint32_t logSource, const std::wstring& dcfName, int64_t deviceNumber,
                         int64_t initFlag, std::unique_ptr<frame::DigChannelRecord> record,
                         const DcfBlock& dcfBlock);
+  ~QDHwSpecDigitizerInfo() override;
+
+  // The grab-processing handler, made by the first processing start.
+  CDigProcessHdler* ProcessHandler() const { return processHandler_.get(); }
+  void SetProcessHandler(std::unique_ptr<CDigProcessHdler> handler);
 
   // The buffer a continuous grab runs into, restarted after controls and hooks.
   int64_t ContinuousGrabBuffer() const { return continuousBuffer_.load(); }
@@ -35,6 +42,7 @@ class QDHwSpecDigitizerInfo : private ChannelRecordHolder, public frame::QDDigit
 
  private:
   std::atomic<int64_t> continuousBuffer_{0};
+  std::unique_ptr<CDigProcessHdler> processHandler_;
 };
 
 // Frame period in milliseconds of the DCF's standard: the decoder's forced

@@ -120,8 +120,12 @@ void QDHwSpecSystem::ReleaseKernelSystem(QDDriverThreadContext* ctx) {
 }
 
 QDHwSpecSystem::~QDHwSpecSystem() {
-  // Hook threads wait on the device and call into the channel records: they
-  // end first.
+  // Processing runs call into this system from their watchdogs: they end
+  // first, then the hook threads that wait on the device and call into the
+  // channel records.
+  for (int64_t index = 1; index < digitizers_.Size(); ++index) {
+    if (auto digitizer = FindDigitizer(index)) StopProcessing(*digitizer, nullptr);
+  }
   userHook_.reset();
   // May run on any thread, after the command that freed the system.
   if (systemObjectId_ != 0) {

@@ -22,6 +22,7 @@
 namespace zor::board {
 
 class QDHwSpecDigitizerInfo;
+class CDigProcessHdler;
 using frame::OperationArgs;
 using frame::QDDriverThreadContext;
 
@@ -36,6 +37,7 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
                  int64_t& status, QDDriverThreadContext& ctx);
   ~QDHwSpecSystem() override;
 
+  int64_t SysFree(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t SysIoCommand(const OperationArgs& args, QDDriverThreadContext& ctx) override;
@@ -56,6 +58,10 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   int64_t DigChannel(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t DigReference(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t DigStopGrab(int64_t digitizer, QDDriverThreadContext& ctx);
+  // Grab processing (driver/board/process).
+  int64_t DigProcess(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  // Ends the digitizer's processing run, if any; a null context records nothing.
+  void StopProcessing(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext* ctx);
   // 1 when the digitizer's source window lies in its camera frame, else -1.
   int64_t CheckDigSourceWindow(int64_t digitizer);
   // Whether the caller is one of this system's hook threads (of the type, any for 0).
@@ -149,6 +155,9 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   void SendWaitingRequest(uint32_t function, Request& request, foundation::CError& error,
                           QDDriverThreadContext& ctx);
   void RecoverFromTimeout(int64_t digitizer, QDDriverThreadContext& ctx);
+  CDigProcessHdler* StartDigProcess(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext& ctx);
+  void StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
+                      int64_t operation, bool& inHookThread, QDDriverThreadContext& ctx);
   // Board copies: the kernel transfer request, sent with its grab mark; false
   // when the kernel refused it.
   bool SendTransfer(kernel::BufTransferRequest& request, const frame::QDBufferInfo& destination,

@@ -48,10 +48,6 @@ void QDDeviceSystem::RecordSerialError(const foundation::CError& error,
   ctx.SetError(static_cast<int64_t>(error.code), static_cast<int64_t>(error.subCode), 0, 0);
 }
 
-int64_t QDDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  return Unserved(SystemOp::DigControlEntry, args, ctx);
-}
-
 int64_t QDDeviceSystem::SysFree(const OperationArgs&, QDDriverThreadContext& ctx) {
   // No hook object exists before the board's hook threads do; nothing to stop.
   if (TimingStatisticsOn()) ReportKernelPerformance(ctx);

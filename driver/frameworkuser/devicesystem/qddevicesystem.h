@@ -44,9 +44,10 @@ class QDDeviceSystem : public QDBaseSystem {
   int64_t SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   // (type, value record)
   int64_t SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
-  // The digitizer control that DigControlEntry leads to; the digitizer
-  // operations serve it.
+  // The digitizer control that DigControlEntry leads to, and the inquire: the
+  // settings every device system keeps (devicedigitizers.cpp).
   virtual int64_t DigControl(const OperationArgs& args, QDDriverThreadContext& ctx);
+  int64_t DigInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
 
   // Buffers (devicebuffers.cpp, devicebufferalloc.cpp).
   int64_t BufAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) override;

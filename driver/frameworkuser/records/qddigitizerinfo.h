@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -115,9 +116,23 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   int64_t ProcessEnableSetting() const { return processEnable_; }
   void SetProcessEnableSetting(int64_t value) { processEnable_ = value; }
 
+  // Control 5351: the grab monitor of grab processing, -9997 (enabled) or -9999.
+  int64_t GrabMonitorSetting() const { return grabMonitor_.load(); }
+  void SetGrabMonitorSetting(int64_t value) { grabMonitor_.store(value); }
+  // Values of the controls the device layer keeps as they are given, by type.
+  std::map<int64_t, int64_t>& KeptSettings() { return keptSettings_; }
+
   // Set while the digitizer's grab processing runs.
   bool ProcessingRunning() const { return processing_.load(); }
   void SetProcessingRunning(bool running) { processing_.store(running); }
+  // What grab processing counts: frames processed and missed, buffers in the run.
+  struct ProcessCounters {
+    std::atomic<int64_t> frames{0};
+    std::atomic<int64_t> missed{0};
+    std::atomic<int64_t> buffers{0};
+  };
+  ProcessCounters& Counters() { return counters_; }
+  const ProcessCounters& Counters() const { return counters_; }
 
   DigChannelRecord& Channel() { return channel_; }
   const DigChannelRecord& Channel() const { return channel_; }
@@ -137,6 +152,9 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   int64_t initFlag_;
   int64_t index_ = 0;
   int64_t processTimeout_ = -1;
+  std::atomic<int64_t> grabMonitor_{-9997};
+  std::map<int64_t, int64_t> keptSettings_;
+  ProcessCounters counters_;
   std::array<std::recursive_mutex, 2> channelLocks_;
   mutable std::mutex nameLock_;
   std::wstring deviceName_;

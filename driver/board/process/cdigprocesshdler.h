@@ -1,0 +1,126 @@
+// One digitizer's grab processing: the grabs of a ring of buffers queued on
+// the board, continued buffer after buffer as the application's processing
+// function returns, counted, ended at the requested count or when told, and
+// watched by a thread that restarts a stalled grab.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "driver/foundation/error.h"
+#include "driver/frameworkuser/records/qddigitizerinfo.h"
+#include "platform/os/core/handle.h"
+
+namespace zor::frame {
+class QDDriverThreadContext;
+}
+
+namespace zor::board {
+
+class QDHwSpecSystem;
+class QDHwSpecDigitizerInfo;
+
+class CDigProcessHdler {
+ public:
+  static constexpr int64_t kFlagReportAtEnd = 2;
+  static constexpr int64_t kFlagTriggered = 16;
+
+  // (system, digitizer record, the run's kernel object)
+  CDigProcessHdler(QDHwSpecSystem& system, QDHwSpecDigitizerInfo& digitizer, uint64_t kernelObject);
+  CDigProcessHdler(const CDigProcessHdler&) = delete;
+  CDigProcessHdler& operator=(const CDigProcessHdler&) = delete;
+  ~CDigProcessHdler();
+
+  void SetBuffers(const std::vector<frame::ProcessBufferEntry>& buffers);
+  // First start (restart false) or the watchdog's restart from a position.
+  foundation::CError Start(int64_t operation, int64_t flags, int64_t count, int64_t startPosition,
+                           bool restart, frame::QDDriverThreadContext* ctx);
+  // Starts the kernel's processing of the queued grabs (and the watchdog).
+  void IssueProcessRequest(foundation::CError& error, frame::QDDriverThreadContext* ctx,
+                           bool restart);
+  // Forgets the queued grabs; unless keepRunning, ends the run.
+  foundation::CError Stop(frame::QDDriverThreadContext* ctx, bool keepRunning);
+  // Stops the board's grabs of the run; flag 1 while the watchdog restarts.
+  void Halt(int flag);
+  // 1 when the run ended within the time-out (-1: no limit), else 0.
+  int WaitForEnd(int64_t timeoutMs);
+  // A stop asked for while a run goes on: grabs still queued end it.
+  void PrepareStop();
+  // Sets the end event: a synchronous starter stops waiting.
+  void SignalEnd();
+
+  std::recursive_mutex& Lock() { return handlerLock_; }
+  bool Active() const { return active_.load(); }
+  bool Pending() const { return pending_.load(); }
+  int64_t RequestedCount() const { return requested_; }
+  int64_t Operation() const { return operation_; }
+  void SetOperation(int64_t operation) { operation_ = operation; }
+  int64_t Flags() const { return flags_; }
+  int64_t BufferCount() const { return static_cast<int64_t>(buffers_.size()); }
+
+ private:
+  struct ProcessBuffer {
+    int64_t hostId = 0;       // the application's buffer
+    int64_t driverIndex = 0;  // its record in the system's buffer list
+    uint64_t grabRecord = 0;  // the kernel's queued grab, 0 when none
+  };
+
+  static QINT64 BufferHook(QINT64 type, QID event, void* user);
+  static QUINT32 WatchdogProcedure(void* user);
+  static QUINT32 ReportProcedure(void* user);
+
+  void Prepare(int64_t operation, int64_t flags, int64_t count);
+  foundation::CError HookBuffers();
+  void UnhookBuffers();
+  bool QueueGrab(ProcessBuffer& buffer, foundation::CError& error,
+                 frame::QDDriverThreadContext* ctx);
+  void OnBufferDone(QINT64 type, QID event);
+  void ContinueGrab(ProcessBuffer& buffer);
+  // True when the run is over and the watchdog is to stop.
+  bool FinishFrame();
+  void SetTriggerState(int64_t state);
+  bool TriggerDriven() const;
+  void StartWatchdog(foundation::CError& error);
+  void StopWatchdog();
+  void Watch();
+  void OnStall(bool& wasActive);
+  void Restart(bool wasActive);
+  int64_t GrabTimeout() const;
+
+  QDHwSpecSystem& system_;
+  QDHwSpecDigitizerInfo& digitizer_;
+  const int64_t digitizerIndex_;
+  const uint64_t kernelObject_;
+  std::vector<ProcessBuffer> buffers_;
+
+  int64_t started_ = 0;
+  std::atomic<int64_t> queued_{0};
+  std::atomic<int64_t> normal_{0};
+  std::atomic<int64_t> other_{0};
+  int64_t requested_ = -1;
+  int64_t togglePeriod_ = 1;
+  int64_t operation_ = 0;
+  int64_t flags_ = 0;
+  int64_t triggerState_ = 0;
+  std::atomic<bool> active_{false};
+  std::atomic<bool> pending_{false};
+  std::atomic<bool> halting_{false};
+  std::atomic<bool> stall_{false};
+  std::atomic<bool> hooked_{false};
+  uint64_t firstFrame_ = 0;
+
+  std::recursive_mutex handlerLock_;
+  std::recursive_mutex hookLock_;
+  std::mutex watchdogLock_;
+  os::Handle endEvent_;
+  os::Handle haltEvent_;
+  os::Handle stopEvent_;
+  os::Handle reportEvent_;
+  QID watchdog_ = 0;
+  std::atomic<QID> reporter_{0};
+};
+
+}  // namespace zor::board

@@ -1,0 +1,189 @@
+// The board system's grab processing: the request is checked, the
+// digitizer's handler made on first use, and the run started, stopped or
+// waited for.
+#include <vector>
+
+#include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
+#include "driver/board/process/cdigprocesshdler.h"
+#include "driver/board/system/qdhwspecsystem.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/transport/llsysrequests.h"
+
+namespace zor::board {
+namespace {
+
+constexpr int64_t kWait = 1;
+constexpr int64_t kContinuous = 2;
+constexpr int64_t kStop = 4;
+constexpr int64_t kSequence = 8;
+constexpr int64_t kSynchronous = 1;
+constexpr int64_t kAsynchronous = 2;
+constexpr int64_t kTriggerForFirstGrab = 16;
+constexpr int64_t kCountShift = 5;
+constexpr int64_t kUnboundedCount = 0x7FFFFFF;
+constexpr int64_t kInvalidCombination = 4315;
+constexpr int64_t kInProgress = 4314;
+constexpr int64_t kSyncLost = 4318;
+constexpr int32_t kProcessObjectKind = 254;
+constexpr uint64_t kDigitizerHookBase = 0x90000000;
+
+}  // namespace
+
+CDigProcessHdler* QDHwSpecSystem::StartDigProcess(QDHwSpecDigitizerInfo& digitizer,
+                                                  QDDriverThreadContext& ctx) {
+  foundation::CError error;
+  const uint64_t object = frame::LLsysObjectAlloc(handles_, kProcessObjectKind, error, &ctx);
+  if (object == 0) {
+    ctx.SetError(4302, 2, 0, 0);
+    return nullptr;
+  }
+  digitizer.SetProcessHandler(std::make_unique<CDigProcessHdler>(*this, digitizer, object));
+  return digitizer.ProcessHandler();
+}
+
+void QDHwSpecSystem::StopProcessing(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext* ctx) {
+  CDigProcessHdler* handler = digitizer.ProcessHandler();
+  if (handler == nullptr) return;
+  std::lock_guard lock(handler->Lock());
+  if (handler->Active() || handler->Pending()) handler->Halt(0);
+  const foundation::CError error = handler->Stop(ctx, false);
+  if (ctx != nullptr) error.Report(*ctx);
+}
+
+int64_t QDHwSpecSystem::SysFree(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  // The board stops writing into the buffers before they go with the system.
+  for (int64_t index = 1; index < digitizers_.Size(); ++index) {
+    if (auto digitizer = FindDigitizer(index)) {
+      StopProcessing(*digitizer, nullptr);
+      DigStopGrab(index, ctx);
+    }
+  }
+  return QDGeniCamDeviceSystem::SysFree(args, ctx);
+}
+
+void QDHwSpecSystem::StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
+                                    int64_t operation, bool& inHookThread,
+                                    QDDriverThreadContext& ctx) {
+  handler.SetOperation(operation);
+  handler.PrepareStop();
+  const bool wait = (operation & kWait) != 0;
+  inHookThread = IsInHookThread(kDigitizerHookBase + static_cast<uint64_t>(digitizer.GetIndex()));
+  if (wait && !inHookThread) handler.WaitForEnd(digitizer.GetProcessTimeout());
+  std::lock_guard lock(handler.Lock());
+  handler.Halt(0);
+  if (!wait && !inHookThread) handler.WaitForEnd(digitizer.GetProcessTimeout());
+  const foundation::CError error = handler.Stop(&ctx, false);
+  error.Report(ctx);
+}
+
+int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(args.Int(0));
+  if (digitizer == nullptr) return 1;
+  const auto* ids = args.Pointer<const int64_t>(1);
+  const int64_t count = args.Int(2);
+  const int64_t operation = args.Int(3);
+  int64_t flag = args.Int(4);
+  std::vector<frame::ProcessBufferEntry> buffers;
+  for (int64_t i = 0; ids != nullptr && i < count; ++i) {
+    frame::ProcessBufferEntry entry;
+    entry.hostBuffer = ids[i];
+    buffers.push_back(entry);
+  }
+
+  if (operation == 6 || operation == 10) {
+    ctx.SetError(kInvalidCombination, 1, 0, 0);
+    return 1;
+  }
+  const bool starts = (operation & (kContinuous | kSequence)) != 0;
+  if (flag == kTriggerForFirstGrab) {
+    flag = (operation & kContinuous) != 0 ? kAsynchronous | kTriggerForFirstGrab
+                                          : kSynchronous | kTriggerForFirstGrab;
+  } else if (flag != kSynchronous && flag != kAsynchronous && flag != Q_DEFAULT &&
+             flag != (kSynchronous | kTriggerForFirstGrab) &&
+             flag != (kAsynchronous | kTriggerForFirstGrab)) {
+    ctx.SetError(kInvalidCombination, 2, 0, 0);
+    return 1;
+  }
+
+  if (!starts) {
+    CDigProcessHdler* handler = digitizer->ProcessHandler();
+    if ((operation & kStop) == 0 || handler == nullptr) return 1;
+    bool inHookThread = false;
+    StopDigProcess(*digitizer, *handler, operation, inHookThread, ctx);
+    // A synchronous starter waits for this run's end.
+    if (inHookThread && (handler->Flags() & kSynchronous) != 0) handler->SignalEnd();
+    return 1;
+  }
+
+  int64_t frames = -1;
+  if ((operation & kSequence) != 0) {
+    frames = operation >> kCountShift;
+    if (frames == 0) frames = count;
+    if (flag == Q_DEFAULT) flag = kSynchronous;
+  } else {
+    if ((operation & ~int64_t{kContinuous}) != 0 && (flag & kTriggerForFirstGrab) == 0) {
+      ctx.SetError(kInvalidCombination, 1, 0, 0);
+      return 1;
+    }
+    if (flag == Q_DEFAULT) flag = kAsynchronous;
+    if ((flag & kTriggerForFirstGrab) != 0) {
+      frames = operation >> kCountShift;
+      if (frames == kUnboundedCount || frames == 0) frames = -1;
+    }
+  }
+
+  digitizer->Lock(0);
+  CDigProcessHdler* handler = digitizer->ProcessHandler();
+  if (handler == nullptr) handler = StartDigProcess(*digitizer, ctx);
+  digitizer->Unlock(0);
+  if (handler == nullptr || ctx.ErrorCode() != 0) return 1;
+
+  if (handler->Active()) {
+    ctx.SetError(kInProgress, 4, 0, 0);
+    return 1;
+  }
+  foundation::CError invalid;
+  digitizer->SetProcessBuffers(buffers);
+  digitizer->ValidateProcessBuffers(invalid);
+  if (invalid.errorSet != 0) {
+    invalid.Report(ctx);
+    return 1;
+  }
+  if (buffers.empty()) {
+    ctx.SetError(kInProgress, 3, 0, 0);
+    return 1;
+  }
+  // The window the digitizer grabs must fit its camera frame.
+  if (CheckDigSourceWindow(digitizer->GetIndex()) == -1) {
+    ctx.SetError(kInProgress, 3, 0, 0);
+    return 1;
+  }
+
+  {
+    std::lock_guard lock(handler->Lock());
+    digitizer->ClearGrabStatus();
+    digitizer->Counters().frames = 0;
+    handler->SetBuffers(buffers);
+    foundation::CError error =
+        handler->Start(operation & (kContinuous | kSequence), flag, frames, 0, false, &ctx);
+    if (error.errorSet == 0) handler->IssueProcessRequest(error, &ctx, false);
+    if (error.errorSet != 0) {
+      // Nothing runs: the grabs queued so far go and the flags with them.
+      handler->Stop(&ctx, false);
+      error.Report(ctx);
+      return 1;
+    }
+  }
+
+  if ((flag & kSynchronous) == 0) return 1;
+  const bool bounded = frames != -1;
+  const int ended = handler->WaitForEnd(bounded ? digitizer->GetProcessTimeout() : -1);
+  if (ended == 0) ctx.SetError(kSyncLost, 1, 0, 0);
+  std::lock_guard lock(handler->Lock());
+  if (ended == 0) handler->Halt(0);
+  const foundation::CError error = handler->Stop(&ctx, false);
+  error.Report(ctx);
+  return 1;
+}
+
+}  // namespace zor::board

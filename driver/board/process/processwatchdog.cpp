@@ -1,0 +1,161 @@
+// The watchdog of grab processing: when no frame completes during one grab
+// time-out it halts and aborts the grab, reports the stall to the host from a
+// thread of its own, and restarts the run from the next buffer.
+#include <algorithm>
+#include <cstdio>
+
+#include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
+#include "driver/board/process/cdigprocesshdler.h"
+#include "driver/board/system/qdhwspecsystem.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/driver/driverwrapper.h"
+#include "platform/host/hostservices.h"
+#include "platform/os/sync/event.h"
+#include "platform/os/sync/thread.h"
+#include "platform/os/sync/wait.h"
+
+namespace zor::board {
+namespace {
+
+constexpr QINT64 kWatchdogFlags = 0x10000;
+constexpr QINT64 kForeignEnter = 219;
+constexpr QINT64 kForeignLeave = 220;
+constexpr QINT64 kQuietEnter = 221;
+constexpr QINT64 kQuietLeave = 222;
+constexpr int64_t kThreadCreation = 4334;
+constexpr int64_t kNoGrabActivity = 4348;
+
+}  // namespace
+
+int64_t CDigProcessHdler::GrabTimeout() const {
+  const kernel::DigPropertiesBlock& p = digitizer_.Channel().Properties();
+  int64_t timeout = p.grabTimeout;
+  if (timeout == Q_DEFAULT) {
+    timeout = p.grabTriggerState == -9997 ? -1 : static_cast<int64_t>(p.timeoutWord);
+  }
+  return timeout < 0 ? -1 : timeout;
+}
+
+void CDigProcessHdler::StartWatchdog(foundation::CError& error) {
+  std::lock_guard lock(watchdogLock_);
+  if (watchdog_ != 0) return;
+  os::ResetEvent(stopEvent_);
+  watchdog_ =
+      HostThrAlloc(Q_DEFAULT_HOST, Q_THREAD, kWatchdogFlags, &WatchdogProcedure, this, nullptr);
+  if (watchdog_ == 0) error.SetError(kThreadCreation, 3);
+}
+
+void CDigProcessHdler::StopWatchdog() {
+  std::lock_guard lock(watchdogLock_);
+  if (watchdog_ == 0) return;
+  os::SetEvent(stopEvent_);
+  HostThrWait(watchdog_, Q_THREAD_WAIT, nullptr);
+  HostThrFree(watchdog_);
+  watchdog_ = 0;
+}
+
+QUINT32 CDigProcessHdler::WatchdogProcedure(void* user) {
+  QINT64 bracket = 0;
+  HostInternalInquire(0, kForeignEnter, &bracket);
+  static_cast<CDigProcessHdler*>(user)->Watch();
+  HostInternalControl(0, kForeignLeave, bracket);
+  return 0;
+}
+
+void CDigProcessHdler::Watch() {
+  const int64_t timeout = GrabTimeout();
+  const uint32_t wait = timeout < 0 ? os::INFINITE : static_cast<uint32_t>(timeout);
+  int64_t lastSeen = normal_.load();
+  bool wasActive = false;
+  for (;;) {
+    const bool reporting = reporter_.load() != 0;
+    const os::Handle events[2] = {stopEvent_, reportEvent_};
+    const uint32_t woke = os::WaitForMultipleObjects(reporting ? 2 : 1, events, false, wait);
+    if (woke == os::WAIT_OBJECT_0) {
+      if (QID reporter = reporter_.exchange(0)) {
+        HostThrWait(reporter, Q_THREAD_WAIT, nullptr);
+        HostThrFree(reporter);
+      }
+      return;
+    }
+    if (woke == os::WAIT_OBJECT_0 + 1) {
+      if (handlerLock_.try_lock()) {
+        if (QID reporter = reporter_.exchange(0)) {
+          HostThrWait(reporter, Q_THREAD_WAIT, nullptr);
+          HostThrFree(reporter);
+        }
+        os::ResetEvent(reportEvent_);
+        Restart(wasActive);
+        handlerLock_.unlock();
+      }
+    } else if (woke == os::WAIT_TIMEOUT && !reporting && normal_.load() == lastSeen) {
+      if (handlerLock_.try_lock()) {
+        OnStall(wasActive);
+        handlerLock_.unlock();
+      }
+    }
+    lastSeen = normal_.load();
+  }
+}
+
+void CDigProcessHdler::OnStall(bool& wasActive) {
+  wasActive = active_.load();
+  active_ = false;
+  stall_ = true;
+  Halt(1);
+  frame::OperationArgs abort;
+  abort.Push(digitizerIndex_);
+  abort.Push(static_cast<int64_t>(kernel::kGrabAbort));
+  abort.Push(Q_DEFAULT);
+  frame::QDDeviceDriver* driver = frame::CQDDeviceDriverWrapper::Instance().GetDriver();
+  if (driver != nullptr) {
+    frame::QDDriverThreadContext ctx(*driver, os::GetCurrentThreadId());
+    system_.DigControl(abort, ctx);
+  }
+  const int64_t timeout = GrabTimeout();
+  const int64_t haltWait = std::max<int64_t>(system_.ThreadTimeout() * 1000, timeout);
+  os::WaitForSingleObject(haltEvent_, static_cast<uint32_t>(haltWait));
+  if (timeout >= 0) {
+    os::ResetEvent(reportEvent_);
+    reporter_ =
+        HostThrAlloc(Q_DEFAULT_HOST, Q_THREAD, kWatchdogFlags, &ReportProcedure, this, nullptr);
+    // Without a reporter the restart still comes: the report is only lost.
+    if (reporter_.load() == 0) os::SetEvent(reportEvent_);
+  }
+}
+
+void CDigProcessHdler::Restart(bool wasActive) {
+  const int64_t total = BufferCount();
+  const int64_t restartAt = total > 0 ? normal_.load() % total : 0;
+  Stop(nullptr, true);
+  if (wasActive) active_ = true;
+  const int64_t remaining = requested_ == -1 ? -1 : requested_ - normal_.load();
+  {
+    std::lock_guard lock(hookLock_);
+    halting_ = false;
+    queued_ = normal_.load() + other_.load();
+  }
+  foundation::CError error = Start(operation_, flags_, remaining, restartAt, true, nullptr);
+  pending_ = true;
+  stall_ = false;
+  if (error.errorSet == 0) IssueProcessRequest(error, nullptr, true);
+}
+
+QUINT32 CDigProcessHdler::ReportProcedure(void* user) {
+  auto* handler = static_cast<CDigProcessHdler*>(user);
+  wchar_t first[320];
+  wchar_t second[320];
+  std::swprintf(first, 320, L"%ls %lld", L"No grab activity was detected on the digitizer.",
+                static_cast<long long>(handler->digitizer_.GetHostId()));
+  std::swprintf(second, 320, L"(Error detected on %ls system)", L"DravionLyn");
+  QID function = HostFuncAlloc(L"QdigProcess()Grab Monitor thread:", Q_DEFAULT, nullptr);
+  QINT64 saved = 0;
+  HostInternalInquire(0, kQuietEnter, &saved);
+  HostFuncErrorReport(function, kNoGrabActivity, L" ", first, second, nullptr);
+  HostInternalControl(0, kQuietLeave, reinterpret_cast<QINT64>(&saved));
+  HostFuncFree(function);
+  os::SetEvent(handler->reportEvent_);
+  return 0;
+}
+
+}  // namespace zor::board

@@ -1,0 +1,213 @@
+// Grab processing through libZOR.so as an application runs it.
+#include <thread>
+
+#include "tests/driver/board/process/processfixture.h"
+
+namespace zor::board {
+namespace {
+
+constexpr QINT64 kWait = 1;
+constexpr QINT64 kContinuous = 2;
+constexpr QINT64 kStop = 4;
+constexpr QINT64 kSequence = 8;
+constexpr QINT64 kSynchronous = 1;
+constexpr QINT64 kAsynchronous = 2;
+constexpr QINT64 kInProgress = 5337;
+constexpr QINT64 kFrameCount = 5335;
+constexpr QINT64 kTriggerState = 4200;
+constexpr QINT64 kEnabled = -9997;
+constexpr QINT64 kSoftwareTrigger = 1;
+
+QINT64 SequenceOf(QINT64 frames) { return kSequence + (frames << 5); }
+
+class DigProcess : public ProcessFixture {};
+
+// Each frame once, in order, in the buffer the ring gives it.
+void ExpectRingOrder(const std::vector<Seen>& seen, const std::vector<QID>& ring) {
+  for (size_t i = 0; i < seen.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(seen[i].position, static_cast<QINT64>(i % ring.size()));
+    EXPECT_EQ(seen[i].buffer, ring[i % ring.size()]);
+    EXPECT_GE(seen[i].frame, 0);
+    if (i > 0) {
+      EXPECT_GT(seen[i].frame, seen[i - 1].frame);
+    }
+  }
+}
+
+TEST_F(DigProcess, SequenceSeesEveryFrameOnceInOrder) {
+  for (size_t size : {2u, 5u, 16u}) {
+    SCOPED_TRACE(size);
+    const std::vector<QID> ring = Ring(system_, size);
+    Recorder recorder;
+    QdigProcess(digitizer_, ring.data(), static_cast<QINT64>(ring.size()), SequenceOf(23),
+                kSynchronous, &Process, &recorder);
+    EXPECT_EQ(ErrorCode(), 0);
+    const std::vector<Seen> seen = recorder.Copy();
+    ASSERT_EQ(seen.size(), 23u);
+    ExpectRingOrder(seen, ring);
+    EXPECT_EQ(Inquire(digitizer_, kFrameCount), 23);
+    EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+  }
+}
+
+TEST_F(DigProcess, SequenceOfTheBufferCountByDefault) {
+  const std::vector<QID> ring = Ring(system_, 3);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 3, kSequence, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(recorder.Copy().size(), 3u);
+}
+
+TEST_F(DigProcess, ContinuousUntilStoppedThenNothingMore) {
+  const std::vector<QID> ring = Ring(system_, 4);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 4, kContinuous, kAsynchronous, &Process, &recorder);
+  ASSERT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(digitizer_, kInProgress), 1);
+  ASSERT_TRUE(WaitForCalls(recorder, 12));
+  QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+  const int64_t after = Settled(recorder);
+  ExpectRingOrder(recorder.Copy(), ring);
+  // A new run starts from the first buffer again.
+  Recorder again;
+  QdigProcess(digitizer_, ring.data(), 4, SequenceOf(6), kSynchronous, &Process, &again);
+  EXPECT_EQ(again.Copy().size(), 6u);
+  EXPECT_EQ(recorder.calls.load(), after);
+}
+
+TEST_F(DigProcess, AsynchronousSequenceEndsWithTheWaitingStop) {
+  const std::vector<QID> ring = Ring(system_, 2);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 2, SequenceOf(9), kAsynchronous, &Process, &recorder);
+  QdigProcess(digitizer_, ring.data(), 2, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(recorder.calls.load(), 9);
+}
+
+TEST_F(DigProcess, RefusedRequests) {
+  const std::vector<QID> ring = Ring(system_, 2);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 2, 6, kSynchronous, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 4315);
+  EXPECT_EQ(SubCode(1), 1);
+  QdigProcess(digitizer_, ring.data(), 2, kContinuous, 3, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 4315);
+  EXPECT_EQ(SubCode(1), 2);
+  // A stop with nothing running does nothing.
+  QdigProcess(digitizer_, ring.data(), 2, kStop, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  QdigProcess(digitizer_, ring.data(), 2, kContinuous, kAsynchronous, &Process, &recorder);
+  QdigProcess(digitizer_, ring.data(), 2, kContinuous, kAsynchronous, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 4314);
+  EXPECT_EQ(SubCode(1), 4);
+  // The first run goes on.
+  const int64_t before = recorder.calls.load();
+  EXPECT_TRUE(WaitForCalls(recorder, before + 4));
+  QdigProcess(digitizer_, ring.data(), 2, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(recorder.calls.load(), Settled(recorder));
+}
+
+TEST_F(DigProcess, StopFromInsideTheProcessingFunction) {
+  const std::vector<QID> ring = Ring(system_, 4);
+  Recorder recorder;
+  recorder.onCall = [&](int64_t calls) {
+    if (calls == 5) QdigProcess(digitizer_, nullptr, 0, kStop, Q_DEFAULT, nullptr, nullptr);
+  };
+  QdigProcess(digitizer_, ring.data(), 4, kContinuous, kAsynchronous, &Process, &recorder);
+  ASSERT_TRUE(WaitForCalls(recorder, 5));
+  const int64_t calls = Settled(recorder);
+  EXPECT_GE(calls, 5);
+  EXPECT_LE(calls, 5 + 4);
+  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+}
+
+TEST_F(DigProcess, SynchronousRunStoppedFromInside) {
+  const std::vector<QID> ring = Ring(system_, 3);
+  Recorder recorder;
+  recorder.onCall = [&](int64_t calls) {
+    if (calls == 4) QdigProcess(digitizer_, nullptr, 0, kStop, Q_DEFAULT, nullptr, nullptr);
+  };
+  // Unbounded and synchronous: only the stop ends the wait.
+  QdigProcess(digitizer_, ring.data(), 3, kContinuous, kSynchronous, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_GE(recorder.calls.load(), 4);
+}
+
+TEST_F(DigProcess, TwoDigitizersAtOnce) {
+  const QID second = Digitizer(L"Q_NTSC", 1);
+  ASSERT_NE(second, 0);
+  const std::vector<QID> ringA = Ring(system_, 3);
+  const std::vector<QID> ringB = Ring(system_, 3);
+  Recorder a;
+  Recorder b;
+  QdigProcess(digitizer_, ringA.data(), 3, SequenceOf(10), kAsynchronous, &Process, &a);
+  QdigProcess(second, ringB.data(), 3, SequenceOf(10), kAsynchronous, &Process, &b);
+  QdigProcess(digitizer_, ringA.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &a);
+  QdigProcess(second, ringB.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &b);
+  EXPECT_EQ(ErrorCode(), 0);
+  ExpectRingOrder(a.Copy(), ringA);
+  ExpectRingOrder(b.Copy(), ringB);
+  EXPECT_EQ(a.calls.load(), 10);
+  EXPECT_EQ(b.calls.load(), 10);
+  QdigFree(second);
+}
+
+TEST_F(DigProcess, FreeingTheDigitizerWhileProcessing) {
+  const std::vector<QID> ring = Ring(system_, 4);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 4, kContinuous, kAsynchronous, &Process, &recorder);
+  ASSERT_TRUE(WaitForCalls(recorder, 3));
+  QdigFree(digitizer_);
+  digitizer_ = 0;
+  EXPECT_EQ(ErrorCode(), 0);
+  const int64_t calls = Settled(recorder);
+  // The board is free for a new digitizer's run.
+  digitizer_ = Digitizer(L"Q_NTSC");
+  Recorder next;
+  QdigProcess(digitizer_, ring.data(), 4, SequenceOf(5), kSynchronous, &Process, &next);
+  EXPECT_EQ(next.calls.load(), 5);
+  EXPECT_EQ(recorder.calls.load(), calls);
+}
+
+TEST_F(DigProcess, FreeingTheSystemWhileProcessing) {
+  const std::vector<QID> ring = Ring(system_, 4);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 4, kContinuous, kAsynchronous, &Process, &recorder);
+  ASSERT_TRUE(WaitForCalls(recorder, 3));
+  QsysFree(system_);
+  system_ = 0;
+  digitizer_ = 0;
+  buffers_.clear();
+  EXPECT_EQ(ErrorCode(), 0);
+  const int64_t calls = Settled(recorder);
+  EXPECT_GE(calls, 3);
+}
+
+TEST_F(DigProcess, WithTheTriggerOnEachTriggerGivesOneFrame) {
+  const std::vector<QID> ring = Ring(system_, 3);
+  QdigControl(digitizer_, kTriggerState, kEnabled);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 3, kContinuous, kAsynchronous, &Process, &recorder);
+  ASSERT_EQ(ErrorCode(), 0);
+  // Frames go by; without a trigger none is grabbed.
+  const uint64_t frames = SimBoard().FrameCount(0);
+  while (SimBoard().FrameCount(0) < frames + 5) std::this_thread::yield();
+  EXPECT_EQ(recorder.calls.load(), 0);
+  QdigControl(digitizer_, kTriggerState, kSoftwareTrigger);
+  SimBoard().RaiseTrigger(0);
+  ASSERT_TRUE(WaitForCalls(recorder, 2));
+  SimBoard().RaiseTrigger(0);
+  ASSERT_TRUE(WaitForCalls(recorder, 3));
+  const uint64_t later = SimBoard().FrameCount(0);
+  while (SimBoard().FrameCount(0) < later + 5) std::this_thread::yield();
+  EXPECT_EQ(recorder.calls.load(), 3);
+  ExpectRingOrder(recorder.Copy(), ring);
+  QdigProcess(digitizer_, ring.data(), 3, kStop, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+}  // namespace
+}  // namespace zor::board

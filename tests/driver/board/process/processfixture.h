@@ -1,0 +1,52 @@
+// A board system with a digitizer and a ring of grab buffers, and a
+// processing function that records what it sees.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "tests/driver/board/digitizer/digitizerfixture.h"
+
+namespace zor::board {
+
+// What one call of the processing function saw.
+struct Seen {
+  QID buffer;
+  QINT64 position;  // in the processing list
+  int64_t frame;    // drawn by the simulator into the buffer
+};
+
+struct Recorder {
+  std::mutex lock;
+  std::vector<Seen> seen;
+  std::atomic<int64_t> calls{0};
+  // Called with the number of calls so far; may stop the run.
+  std::function<void(int64_t)> onCall;
+
+  std::vector<Seen> Copy() {
+    std::lock_guard guard(lock);
+    return seen;
+  }
+};
+
+class ProcessFixture : public DigitizerFixture {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  std::vector<QID> Ring(QID system, size_t count);
+  static QINT64 Process(QINT64 flags, QID event, void* user);
+  // Waits (without asserting on time) until the recorder has seen so many calls.
+  static bool WaitForCalls(const Recorder& recorder, int64_t calls);
+  // Waits until no call came for a while.
+  static int64_t Settled(const Recorder& recorder);
+  static int64_t FrameNumber(QID buffer);
+
+  QID digitizer_ = 0;
+  std::vector<QID> buffers_;
+};
+
+}  // namespace zor::board
