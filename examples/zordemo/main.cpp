@@ -1,6 +1,7 @@
 // zordemo: allocates a Dravion Lyn system through the host library, which loads the driver,
 // prints the board's facts and what the driver tells about itself, allocates a digitizer from a
-// camera file (NTSC unless a DCF name is given) and counts a few of its frames with a hook.
+// camera file (NTSC unless a DCF name is given), counts a few of its frames with a hook and
+// writes a few grabbed frames as PNG files.
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -10,9 +11,12 @@
 #include <cstring>
 #include <string>
 
+#include "examples/zordemo/framefiles.h"
 #include "platform/host/zor.h"
 
 namespace {
+
+constexpr int kSavedFrames = 3;
 
 using ErrorRangeFunction = int32_t (*)(int32_t, uint32_t*, uint32_t*, uint32_t*, const wchar_t**);
 
@@ -119,6 +123,7 @@ void ShowDigitizer(QID system, const wchar_t* dcf) {
   for (int i = 0; i < 100 && frames.load() < 5; ++i) usleep(10000);
   QdigHookFunction(digitizer, 5 + Q_UNHOOK, &CountFrame, &frames);
   std::printf("zordemo: %d frames ended while it waited for 5\n", frames.load());
+  if (zordemo::SaveFrames(system, digitizer, kSavedFrames) < kSavedFrames) PrintHostError();
   QdigFree(digitizer);
 }
 
