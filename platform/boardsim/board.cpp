@@ -1,5 +1,7 @@
 #include "platform/boardsim/board.h"
 
+#include <sys/prctl.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -12,7 +14,12 @@ Board::Board(const BoardConfig& config)
     : config_(config), capabilities_(config.capabilities), grabModule_(config.firmwareCode) {
   const uint32_t serial = SerialNumber();
   std::memcpy(io_ + zor::kernel::kIoSerialNumberAddress, &serial, sizeof(serial));
-  clock_ = std::thread([this] { ClockLoop(); });
+  clock_ = std::thread([this] {
+    // Frames may be microseconds apart: the clock wakes when asked, not up to the
+    // default 50 us later.
+    prctl(PR_SET_TIMERSLACK, 1UL);
+    ClockLoop();
+  });
 }
 
 Board::~Board() {

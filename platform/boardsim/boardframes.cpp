@@ -156,9 +156,15 @@ void Board::ProduceFrame(Digitizer& dig, Deferred& out) {
     RaiseBoardEvent(dig, kGrabStart, &grab.job, out);
     WriteJob(grab.job, frame, decoder, size);
     ++dig.grabsDone;
-    auto object = objects_.find(grab.job.objectId);
-    if (object != objects_.end()) --object->second.pendingGrabs;
-    grab.done.Set();
+    // Ended once the board's lock is released, so that the woken caller's next request
+    // does not wait for the rest of the frame; the object is idle only after that.
+    out.push_back([this, done = grab.done, objectId = grab.job.objectId] {
+      done.Set();
+      std::lock_guard lock(mutex_);
+      auto object = objects_.find(objectId);
+      if (object != objects_.end()) --object->second.pendingGrabs;
+      changed_.notify_all();
+    });
     RaiseBoardEvent(dig, kGrabEnd, &grab.job, out);
     if (dig.grabs.empty()) {
       for (const EventRef& event : dig.endWaiters) event.Set();
