@@ -161,7 +161,7 @@ TEST_F(DigitizerGrab, GrabsIntoTheBoardsMemory) {
   QdigGrab(digitizer, device);
   ASSERT_EQ(ErrorCode(), 0);
   CheckFrame(Pixels(device).data());
-  // The board's own memory takes the frame; the host sees it only through a copy.
+  // The board's own memory takes a frame too; no host road reads it back.
   const QID onBoard = Buffer(1, 640, 480, 8, kOnBoard | 0x200);
   QdigGrab(digitizer, onBoard);
   EXPECT_EQ(ErrorCode(), 0);
