@@ -123,7 +123,10 @@ void ShowDigitizer(QID system, const wchar_t* dcf) {
   for (int i = 0; i < 100 && frames.load() < 5; ++i) usleep(10000);
   QdigHookFunction(digitizer, 5 + Q_UNHOOK, &CountFrame, &frames);
   std::printf("zordemo: %d frames ended while it waited for 5\n", frames.load());
-  if (zordemo::SaveFrames(system, digitizer, kSavedFrames) < kSavedFrames) PrintHostError();
+  if (zordemo::SaveFrames(system, digitizer, kSavedFrames) < kSavedFrames &&
+      QappGetError(Q_DEFAULT, Q_CURRENT, nullptr) != 0) {
+    PrintHostError();
+  }
   QdigFree(digitizer);
 }
 
