@@ -2,14 +2,19 @@
 // prints the board's facts and what the driver tells about itself, allocates a digitizer from a
 // camera file (NTSC unless a DCF name is given), counts a few of its frames with a hook and
 // writes a few grabbed frames as PNG files.
+// With --continuous FRAMES [RING] it also processes FRAMES frames into a ring of RING buffers
+// (8 by default) and reports frames per second and frames lost.
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "examples/zordemo/framefiles.h"
 #include "platform/host/zor.h"
@@ -130,17 +135,71 @@ void ShowDigitizer(QID system, const wchar_t* dcf) {
   QdigFree(digitizer);
 }
 
+QINT64 CountProcessed(QINT64, QID, void* user) {
+  ++*static_cast<std::atomic<int64_t>*>(user);
+  return 0;
+}
+
+// Continuous mode: frames processed into a ring of buffers until the count is reached.
+void ProcessContinuously(QID system, QINT64 frames, QINT64 ringSize) {
+  const QID digitizer = QdigAlloc(system, 0, L"Q_NTSC", Q_DEFAULT, nullptr);
+  if (digitizer == 0) {
+    PrintHostError();
+    return;
+  }
+  std::vector<QID> ring;
+  for (QINT64 i = 0; i < ringSize; ++i) {
+    // 0x40000: one byte a pixel, as the depth says.
+    const QID buffer = QbufAllocColor(system, 1, 640, 480, 8, Q_IMAGE | Q_GRAB | 0x40000, nullptr);
+    if (buffer == 0) break;
+    ring.push_back(buffer);
+  }
+  if (static_cast<QINT64>(ring.size()) == ringSize) {
+    std::atomic<int64_t> processed{0};
+    const auto start = std::chrono::steady_clock::now();
+    QdigProcess(digitizer, ring.data(), ringSize, 8 + (frames << 5), 1, &CountProcessed,
+                &processed);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    if (QappGetError(Q_DEFAULT, Q_CURRENT, nullptr) != 0) PrintHostError();
+    QINT64 missed = 0;
+    QdigInquire(digitizer, 5334, &missed);
+    std::printf(
+        "zordemo: %lld frames into a ring of %lld in %.3f s: %.1f frames per second, "
+        "%lld frames lost\n",
+        static_cast<long long>(processed.load()), static_cast<long long>(ringSize), elapsed.count(),
+        static_cast<double>(processed.load()) / elapsed.count(), static_cast<long long>(missed));
+  } else {
+    PrintHostError();
+  }
+  for (QID buffer : ring) QbufFree(buffer);
+  QdigFree(digitizer);
+}
+
 }  // namespace
 
+// zordemo [DCF] | zordemo --continuous FRAMES [RING]
 int main(int argc, char** argv) {
-  const std::wstring dcf =
-      argc > 1 ? std::wstring(argv[1], argv[1] + std::strlen(argv[1])) : std::wstring(L"Q_NTSC");
+  QINT64 frames = 0;
+  QINT64 ringSize = 8;
+  const bool continuous = argc >= 3 && std::strcmp(argv[1], "--continuous") == 0;
+  if (continuous) {
+    frames = std::strtoll(argv[2], nullptr, 10);
+    if (argc >= 4) ringSize = std::strtoll(argv[3], nullptr, 10);
+    if (frames < 1 || ringSize < 2 || ringSize > 16) {
+      std::printf("zordemo: --continuous FRAMES [RING]: at least 1 frame, a ring of 2 to 16\n");
+      return 2;
+    }
+  }
+  const std::wstring dcf = argc > 1 && !continuous
+                               ? std::wstring(argv[1], argv[1] + std::strlen(argv[1]))
+                               : std::wstring(L"Q_NTSC");
   QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
   QID system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, nullptr);
   if (system != 0) {
     std::printf("zordemo: Dravion Lyn system allocated\n");
     PrintBoardFacts(system);
     ShowDigitizer(system, dcf.c_str());
+    if (frames > 0) ProcessContinuously(system, frames, ringSize);
   } else {
     std::printf("zordemo: no Dravion Lyn system\n");
     PrintHostError();

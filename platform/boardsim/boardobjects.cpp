@@ -46,6 +46,7 @@ void Board::ObjectControl(Call& call) {
     it->second.timeoutMs = static_cast<int64_t>(r.value);
   } else if (r.type == zor::kernel::kObjectHalt) {
     HaltObject(r.header.objectId);
+    ReleaseStalled(*call.out);
   } else {
     it->second.settings[r.type] = r.value;
   }

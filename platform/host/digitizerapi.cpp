@@ -45,6 +45,11 @@ ZOR_API void QdigGrabWait(QID digitizer, QINT64 flag) {
   WaitDigitizer(digitizer, flag);
 }
 
+ZOR_API void QdigGrabAbort(QID digitizer) {
+  ApiScope scope(L"QdigGrabAbort");
+  AbortDigitizerGrab(digitizer);
+}
+
 ZOR_API void QdigHalt(QID digitizer) {
   ApiScope scope(L"QdigHalt");
   HaltDigitizer(digitizer);

@@ -149,6 +149,14 @@ void WaitDigitizer(QID id, QINT64 flag) {
   Execute(*target.system, command);
 }
 
+void AbortDigitizerGrab(QID id) {
+  Target target = Find(id);
+  if (!target) return;
+  // Without a value the driver takes the default.
+  Command command = DigitizerCommand(zor::hostcommand::kDigGrabAbort, target);
+  Execute(*target.system, command);
+}
+
 void HaltDigitizer(QID id) {
   Target target = Find(id);
   if (!target) return;

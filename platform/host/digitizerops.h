@@ -13,6 +13,7 @@ void ControlDigitizerDouble(QID digitizer, QINT64 type, double value);
 void GrabDigitizer(QID digitizer, QID buffer, bool continuous);
 void WaitDigitizer(QID digitizer, QINT64 flag);
 void HaltDigitizer(QID digitizer);
+void AbortDigitizerGrab(QID digitizer);
 void ProcessDigitizer(QID digitizer, const QID* buffers, QINT64 count, QINT64 operation,
                       QINT64 operationFlag, QHOOK_FUNCTION function, void* user);
 QINT64 HookDigitizer(QID digitizer, QINT64 type, QHOOK_FUNCTION function, void* user);

@@ -34,6 +34,7 @@ constexpr OpcodeName kNames[] = {
     {zor::hostcommand::kDigFree, L"QdigFree"},
     {zor::hostcommand::kDigGrab, L"QdigGrab"},
     {zor::hostcommand::kDigHalt, L"QdigHalt"},
+    {zor::hostcommand::kDigGrabAbort, L"QdigGrabAbort"},
     {zor::hostcommand::kDigInquire, L"QdigInquire"},
     {zor::hostcommand::kDigControl, L"QdigControl"},
     {zor::hostcommand::kDigGrabWait, L"QdigGrabWait"},

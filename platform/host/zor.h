@@ -47,6 +47,8 @@ ZOR_API void QdigGrab(QID digitizer, QID buffer);
 ZOR_API void QdigGrabContinuous(QID digitizer, QID buffer);
 ZOR_API void QdigGrabWait(QID digitizer, QINT64 flag);
 ZOR_API void QdigHalt(QID digitizer);
+// Ends the digitizer's grabs at once (the driver's default abort).
+ZOR_API void QdigGrabAbort(QID digitizer);
 // Processes into the buffers; function(hook flags, event, user) runs for each modified
 // buffer, HostBufGetHookInfo/QbufGetHookInfo(event, Q_OBJECT_ID) names it.
 ZOR_API void QdigProcess(QID digitizer, const QID* buffers, QINT64 count, QINT64 operation,

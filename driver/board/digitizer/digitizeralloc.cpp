@@ -6,6 +6,7 @@
 #include "driver/board/dcf/dcfregisterparser.h"
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/digitizer/strips.h"
+#include "driver/board/grabcontrol/grabcontrolbinding.h"
 #include "driver/board/process/cdigprocesshdler.h"
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"

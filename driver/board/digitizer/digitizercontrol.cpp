@@ -49,12 +49,6 @@ bool KeepsGrabRunning(int64_t t, int64_t value) {
 
 }  // namespace
 
-int64_t QDHwSpecSystem::DigControlEntry(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  // Without the grab-control library every control is the digitizer's own.
-  DigControl(args, ctx);
-  return 1;
-}
-
 void QDHwSpecSystem::ControlDigitizerInteger(int64_t digitizer, int64_t type, int64_t value,
                                              QDDriverThreadContext& ctx) {
   OperationArgs args;

@@ -1,6 +1,7 @@
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 
 #include "driver/board/dcf/dcfregistertable.h"
+#include "driver/board/grabcontrol/grabcontrolbinding.h"
 #include "driver/board/process/cdigprocesshdler.h"
 
 namespace zor::board {
@@ -29,6 +30,10 @@ QDHwSpecDigitizerInfo::~QDHwSpecDigitizerInfo() = default;
 
 void QDHwSpecDigitizerInfo::SetProcessHandler(std::unique_ptr<CDigProcessHdler> handler) {
   processHandler_ = std::move(handler);
+}
+
+void QDHwSpecDigitizerInfo::SetBinding(std::unique_ptr<GrabControlBinding> binding) {
+  binding_ = std::move(binding);
 }
 
 uint32_t QDHwSpecDigitizerInfo::DcfWidth() const {

@@ -12,6 +12,7 @@
 namespace zor::board {
 
 class CDigProcessHdler;
+class GrabControlBinding;
 
 // Holds the channel record, so that it is made before the digitizer's base and
 // lives exactly as long as the digitizer.
@@ -31,6 +32,9 @@ class QDHwSpecDigitizerInfo : private ChannelRecordHolder, public frame::QDDigit
   // The grab-processing handler, made by the first processing start.
   CDigProcessHdler* ProcessHandler() const { return processHandler_.get(); }
   void SetProcessHandler(std::unique_ptr<CDigProcessHdler> handler);
+  // The grab-control library's binding, made on first use; null before.
+  GrabControlBinding* Binding() const { return binding_.get(); }
+  void SetBinding(std::unique_ptr<GrabControlBinding> binding);
 
   // The buffer a continuous grab runs into, restarted after controls and hooks.
   int64_t ContinuousGrabBuffer() const { return continuousBuffer_.load(); }
@@ -43,6 +47,7 @@ class QDHwSpecDigitizerInfo : private ChannelRecordHolder, public frame::QDDigit
  private:
   std::atomic<int64_t> continuousBuffer_{0};
   std::unique_ptr<CDigProcessHdler> processHandler_;
+  std::unique_ptr<GrabControlBinding> binding_;
 };
 
 // Frame period in milliseconds of the DCF's standard: the decoder's forced

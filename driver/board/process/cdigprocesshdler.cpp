@@ -175,7 +175,7 @@ foundation::CError CDigProcessHdler::Start(int64_t operation, int64_t flags, int
     SetTriggerState(togglePeriod_ == -1 || startPosition % togglePeriod_ != 0 ? kDisabled
                                                                               : kEnabled);
   }
-  const int64_t limit = restart ? count : requested_;
+  const int64_t limit = restart ? count : requested_.load();
   const int64_t wanted = limit == -1 ? total : std::min(total, limit);
   const int64_t firstGrabs = (operation_ & 2) != 0 ? total : wanted;
   os::ResetEvent(endEvent_);
@@ -212,7 +212,10 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
     StopWatchdog();
     return;
   }
-  firstFrame_ = digitizer_.GrabStatus()[0];
+  if (!restart) {
+    firstFrame_ = digitizer_.GrabStatus()[0];
+    digitizer_.Counters().missed = 0;
+  }
   digitizer_.SetProcessingRunning(true);
   pending_ = true;
 }
@@ -229,6 +232,12 @@ void CDigProcessHdler::OnBufferDone(QINT64 type, QID event) {
     if (type == kNormalEvent) {
       ++normal_;
       digitizer_.Counters().frames = normal_.load();
+      // Frames the board made since the run began that no grab took.
+      const uint64_t frame = digitizer_.GrabStatus()[0];
+      if (frame > firstFrame_) {
+        const int64_t made = static_cast<int64_t>(frame - firstFrame_);
+        digitizer_.Counters().missed = std::max<int64_t>(0, made - normal_.load());
+      }
     } else if (type == kOtherEvent || (type & kOtherEventBit) != 0) {
       ++other_;
     }
@@ -336,10 +345,11 @@ int CDigProcessHdler::WaitForEnd(int64_t timeoutMs) {
 }
 
 void CDigProcessHdler::PrepareStop() {
-  // An unbounded run ends with the grabs already on the board.
-  std::lock_guard lock(hookLock_);
-  if (requested_ == -1) requested_ = queued_.load();
-  if (normal_ + other_ == queued_) {
+  // An unbounded run ends with the grabs already on the board. No hook lock:
+  // a hook thread may hold it in a request that only the coming halt ends.
+  int64_t unbounded = -1;
+  requested_.compare_exchange_strong(unbounded, queued_.load());
+  if (normal_ + other_ >= queued_) {
     pending_ = false;
     os::SetEvent(endEvent_);
   }

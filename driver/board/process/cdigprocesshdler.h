@@ -55,7 +55,7 @@ class CDigProcessHdler {
   std::recursive_mutex& Lock() { return handlerLock_; }
   bool Active() const { return active_.load(); }
   bool Pending() const { return pending_.load(); }
-  int64_t RequestedCount() const { return requested_; }
+  int64_t RequestedCount() const { return requested_.load(); }
   int64_t Operation() const { return operation_; }
   void SetOperation(int64_t operation) { operation_ = operation; }
   int64_t Flags() const { return flags_; }
@@ -100,7 +100,7 @@ class CDigProcessHdler {
   std::atomic<int64_t> queued_{0};
   std::atomic<int64_t> normal_{0};
   std::atomic<int64_t> other_{0};
-  int64_t requested_ = -1;
+  std::atomic<int64_t> requested_{-1};
   int64_t togglePeriod_ = 1;
   int64_t operation_ = 0;
   int64_t flags_ = 0;

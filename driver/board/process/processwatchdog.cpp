@@ -129,7 +129,8 @@ void CDigProcessHdler::Restart(bool wasActive) {
   const int64_t restartAt = total > 0 ? normal_.load() % total : 0;
   Stop(nullptr, true);
   if (wasActive) active_ = true;
-  const int64_t remaining = requested_ == -1 ? -1 : requested_ - normal_.load();
+  const int64_t requested = requested_.load();
+  const int64_t remaining = requested == -1 ? -1 : requested - normal_.load();
   {
     std::lock_guard lock(hookLock_);
     halting_ = false;

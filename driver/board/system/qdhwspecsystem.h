@@ -23,6 +23,7 @@ namespace zor::board {
 
 class QDHwSpecDigitizerInfo;
 class CDigProcessHdler;
+class GrabControlBinding;
 using frame::OperationArgs;
 using frame::QDDriverThreadContext;
 
@@ -58,6 +59,11 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   int64_t DigChannel(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t DigReference(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t DigStopGrab(int64_t digitizer, QDDriverThreadContext& ctx);
+  // The grab-control library's road (driver/board/grabcontrol).
+  int64_t DigGrabContinuous(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigHalt(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigGrabAbort(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  bool HasDigitizer(int64_t index) const { return FindDigitizer(index) != nullptr; }
   // Grab processing (driver/board/process).
   int64_t DigProcess(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   // Ends the digitizer's processing run, if any; a null context records nothing.
@@ -155,6 +161,7 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   void SendWaitingRequest(uint32_t function, Request& request, foundation::CError& error,
                           QDDriverThreadContext& ctx);
   void RecoverFromTimeout(int64_t digitizer, QDDriverThreadContext& ctx);
+  GrabControlBinding& GetGrabControlBinding(QDHwSpecDigitizerInfo& digitizer);
   CDigProcessHdler* StartDigProcess(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext& ctx);
   void StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
                       int64_t operation, bool& inHookThread, QDDriverThreadContext& ctx);

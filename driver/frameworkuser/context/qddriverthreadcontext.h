@@ -45,6 +45,9 @@ class QDDriverThreadContext : public foundation::CLogProvider {
   // Texts of an error whose code lies outside the driver's table.
   void SetHeadlineText(const wchar_t* text);
   void SetDetailText(int64_t kind, const wchar_t* text);
+  // The own text buffers: the headline, and the detail texts of kind 1 and 2.
+  const wchar_t* HeadlineText() const { return headline_; }
+  const wchar_t* DetailText(int64_t kind) const { return details_[kind == 1 ? 0 : 1]; }
 
   // Sends one kernel request on this thread's overlapped block and waits for
   // it; returns the bytes written back, 0 after recording a transport failure.

@@ -48,7 +48,8 @@ struct LibraryAlias {
   const char* soname;
 };
 constexpr LibraryAlias kLibraryAliases[] = {
-    {L"xmllite.dll", "libxml2.so.2"},  // the XML reader the GenICam runtime uses
+    {L"xmllite.dll", "libxml2.so.2"},     // the XML reader the GenICam runtime uses
+    {L"zorgrabc.dll", "libzorgrabc.so"},  // the optional grab-control library
 };
 
 std::string LibraryName(const wchar_t* path) {

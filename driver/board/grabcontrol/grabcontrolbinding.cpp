@@ -1,0 +1,305 @@
+#include "driver/board/grabcontrol/grabcontrolbinding.h"
+
+#include <bit>
+#include <memory>
+#include <string>
+
+#include "driver/board/system/qdhwspecsystem.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/driver/driverwrapper.h"
+#include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "platform/host/hostservices.h"
+#include "platform/os/sync/thread.h"
+
+namespace zor::board {
+namespace {
+
+using grabcontrol::GrabCtlCallbackTable;
+
+constexpr const wchar_t* kLibraryName = L"zorgrabc.dll";
+constexpr const wchar_t* kLibraryFile = L"libzorgrabc.so";
+constexpr QINT64 kParentIndex = 1107;
+constexpr int64_t kIndexMask = ~int64_t{0x40000000};
+constexpr int64_t kGrabAbort = 6643;
+
+// The library may call from any thread: one in a command records there, any
+// other on a context of its own for the call.
+class CallContext {
+ public:
+  CallContext() {
+    frame::QDDeviceDriver* driver = frame::CQDDeviceDriverWrapper::Instance().GetDriver();
+    if (driver == nullptr) return;
+    ctx_ = driver->CallingThreadContext();
+    if (ctx_ == nullptr) {
+      own_ = std::make_unique<frame::QDDriverThreadContext>(*driver, os::GetCurrentThreadId());
+      ctx_ = own_.get();
+    }
+  }
+  frame::QDDriverThreadContext* get() const { return ctx_; }
+
+ private:
+  std::unique_ptr<frame::QDDriverThreadContext> own_;
+  frame::QDDriverThreadContext* ctx_ = nullptr;
+};
+
+// The binding behind a callback, when it still names a digitizer of its system.
+GrabControlBinding* Bound(void* binding) {
+  auto* b = static_cast<GrabControlBinding*>(binding);
+  if (b == nullptr || !b->Valid() || b->System() == nullptr) return nullptr;
+  return b->System()->HasDigitizer(b->DigitizerIndex()) ? b : nullptr;
+}
+
+int64_t BufferIndexOf(int64_t hostBuffer) {
+  QINT64 parent = 0;
+  HostBufInquire(hostBuffer, kParentIndex, &parent);
+  return parent & kIndexMask;
+}
+
+frame::OperationArgs Args(std::initializer_list<frame::ValueRecord> values) {
+  frame::OperationArgs args;
+  for (const frame::ValueRecord& v : values) args.Push(v);
+  return args;
+}
+
+frame::ValueRecord Int(int64_t v) { return {v, frame::kValueInteger}; }
+
+int64_t CheckSourceWindow(int64_t, int64_t buffer, int64_t, void* binding) {
+  GrabControlBinding* b = Bound(binding);
+  if (b == nullptr || buffer == 0 || BufferIndexOf(buffer) == 0) return 0;
+  return b->System()->CheckDigSourceWindow(b->DigitizerIndex());
+}
+
+int64_t ControlInt(int64_t, int64_t type, int64_t value, void* binding, int64_t) {
+  GrabControlBinding* b = Bound(binding);
+  CallContext ctx;
+  if (b == nullptr || ctx.get() == nullptr) return 0;
+  return b->System()->DigControl(Args({Int(b->DigitizerIndex()), Int(type), Int(value)}),
+                                 *ctx.get());
+}
+
+int64_t ControlDouble(int64_t, int64_t type, double value, void* binding, int64_t) {
+  GrabControlBinding* b = Bound(binding);
+  CallContext ctx;
+  if (b == nullptr || ctx.get() == nullptr) return 0;
+  const frame::ValueRecord record{std::bit_cast<int64_t>(value), frame::kValueDouble};
+  return b->System()->DigControl(Args({Int(b->DigitizerIndex()), Int(type), record}), *ctx.get());
+}
+
+int64_t Grab(int64_t, int64_t buffer, int64_t value, void* binding) {
+  GrabControlBinding* b = Bound(binding);
+  CallContext ctx;
+  if (b == nullptr || ctx.get() == nullptr) return 0;
+  const int64_t index = BufferIndexOf(buffer);
+  if (index == 0) return 0;
+  return b->System()->DigGrab(Args({Int(b->DigitizerIndex()), Int(index), Int(value)}), *ctx.get());
+}
+
+int64_t GrabWait(int64_t, int64_t value, void* binding) {
+  GrabControlBinding* b = Bound(binding);
+  CallContext ctx;
+  if (b == nullptr || ctx.get() == nullptr) return 0;
+  return b->System()->DigGrabWait(Args({Int(b->DigitizerIndex()), Int(value)}), *ctx.get());
+}
+
+int64_t StopGrab(int64_t, void* binding) {
+  GrabControlBinding* b = Bound(binding);
+  CallContext ctx;
+  if (b == nullptr || ctx.get() == nullptr) return 0;
+  return b->System()->DigStopGrab(b->DigitizerIndex(), *ctx.get());
+}
+
+int64_t InquireCallback(int64_t, int64_t type, void* out, void* binding) {
+  GrabControlBinding* b = Bound(binding);
+  CallContext ctx;
+  if (b == nullptr || ctx.get() == nullptr) return 0;
+  return b->System()->DigInquire(
+      Args({Int(b->DigitizerIndex()), Int(type), Int(reinterpret_cast<intptr_t>(out))}),
+      *ctx.get());
+}
+
+frame::QDDriverThreadContext* ContextOf(void* context) {
+  return static_cast<frame::QDDriverThreadContext*>(context);
+}
+
+int64_t GetErrorCode(void* c) { return c != nullptr ? ContextOf(c)->ErrorCode() : 0; }
+const wchar_t* GetErrorText(void* c) {
+  return c != nullptr ? ContextOf(c)->HeadlineText() : nullptr;
+}
+int64_t GetErrorSubCode(void* c, int64_t index) {
+  if (c == nullptr || index < 1 || index > ContextOf(c)->SubCodeCount()) return 0;
+  return ContextOf(c)->SubCode(static_cast<int>(index));
+}
+const wchar_t* GetErrorSubText(void* c, int64_t kind) {
+  return c != nullptr ? ContextOf(c)->DetailText(kind) : nullptr;
+}
+void SetError(void* c, int64_t code, int64_t s1, int64_t s2, int64_t s3) {
+  if (c != nullptr) ContextOf(c)->SetError(code, s1, s2, s3);
+}
+void SetErrorText(void* c, int64_t code, const wchar_t* t5, const wchar_t* t6, const wchar_t* t7) {
+  if (c != nullptr) ContextOf(c)->SetErrorText(code, t5, t6, t7);
+}
+void SetErrorSubText(void* c, int64_t code, int64_t s1, const wchar_t* t6, const wchar_t* t7) {
+  if (c != nullptr) ContextOf(c)->SetErrorSubText(code, s1, t6, t7);
+}
+int64_t GetError(void* c, int64_t kind, void* o1, void* o2, void* o3, void* o4) {
+  return c != nullptr ? ContextOf(c)->GetError(kind, o1, o2, o3, o4) : 0;
+}
+
+// The driver's folder first, then the library path.
+os::Module LoadLibraryModule() {
+  wchar_t path[4096] = {};
+  const uint32_t length = os::GetModuleFileName(os::ThisModule(), path, 4096);
+  if (length > 0 && length < 4096) {
+    std::wstring folder(path, length);
+    folder = folder.substr(0, folder.rfind(L'/') + 1);
+    if (os::Module module = os::LoadLibrary((folder + kLibraryFile).c_str());
+        module != os::kNullModule) {
+      return module;
+    }
+  }
+  return os::LoadLibrary(kLibraryName);
+}
+
+template <typename Fn>
+Fn Resolve(os::Module module, const char* name) {
+  return reinterpret_cast<Fn>(os::GetProcAddress(module, name));
+}
+
+}  // namespace
+
+void ReportGrabControlEvent(int64_t result, frame::QDDriverThreadContext& ctx) {
+  if (result == 0) return;
+  if (result >= 1 && result <= 3) {
+    ctx.SetError(4345, result, 0, 0);
+  } else if (result >= 4 && result <= 13) {
+    ctx.SetError(4347, 1, 0, 0);
+  } else if (result == 14 || result == 15) {
+    ctx.SetError(4346, 1, 0, 0);
+  } else if (result == 17 || result == 18) {
+    ctx.SetError(4346, result - 15, 0, 0);
+  } else {
+    ctx.SetError(4347, 2, 0, 0);
+  }
+}
+
+void GrabControlBinding::Load(int64_t digitizerIndex, QDHwSpecSystem& system, int64_t hostDigitizer,
+                              int64_t hostSystem) {
+  Unload();
+  digitizerIndex_ = digitizerIndex;
+  system_ = &system;
+  module_ = LoadLibraryModule();
+  if (module_ != os::kNullModule) {
+    alloc_ = Resolve<grabcontrol::QGCdigAllocFn>(module_, "QGCdigAlloc");
+    free_ = Resolve<grabcontrol::QGCdigFreeFn>(module_, "QGCdigFree");
+    control_ = Resolve<grabcontrol::QGCdigControlFn>(module_, "QGCdigControl");
+    controlDouble_ = Resolve<grabcontrol::QGCdigControlDoubleFn>(module_, "QGCdigControlDouble");
+    grabAbort_ = Resolve<grabcontrol::QGCdigGrabAbortExFn>(module_, "QGCdigGrabAbortEx");
+    grabContinuous_ = Resolve<grabcontrol::QGCdigGrabContinuousFn>(module_, "QGCdigGrabContinuous");
+    halt_ = Resolve<grabcontrol::QGCdigHaltFn>(module_, "QGCdigHalt");
+    inquire_ = Resolve<grabcontrol::QGCdigInquireFn>(module_, "QGCdigInquire");
+  }
+  if (digitizerIndex == 0 || alloc_ == nullptr || free_ == nullptr || control_ == nullptr ||
+      controlDouble_ == nullptr || grabAbort_ == nullptr || grabContinuous_ == nullptr ||
+      halt_ == nullptr || inquire_ == nullptr) {
+    return;
+  }
+  valid_ = true;
+  if (hostDigitizer == 0 || hostDigitizer == -1 || hostSystem == 0) {
+    valid_ = false;
+    return;
+  }
+  table_ = GrabCtlCallbackTable{sizeof(GrabCtlCallbackTable),
+                                1,
+                                &CheckSourceWindow,
+                                &ControlInt,
+                                &ControlDouble,
+                                &Grab,
+                                &GrabWait,
+                                &StopGrab,
+                                &InquireCallback,
+                                this,
+                                72,
+                                2,
+                                &GetErrorCode,
+                                &GetErrorText,
+                                &GetErrorSubCode,
+                                &GetErrorSubText,
+                                &SetError,
+                                &SetErrorText,
+                                &SetErrorSubText,
+                                &GetError};
+  int64_t handle = 0;
+  alloc_(hostSystem, hostDigitizer, &table_, &handle);
+  handle_ = handle;
+  if (handle_ == 0) valid_ = false;
+}
+
+void GrabControlBinding::Unload() {
+  if (valid_ && handle_ != 0 && free_ != nullptr) free_(handle_);
+  if (module_ != os::kNullModule) os::FreeLibrary(module_);
+  valid_ = false;
+  handle_ = 0;
+  module_ = os::kNullModule;
+  alloc_ = nullptr;
+  free_ = nullptr;
+  control_ = nullptr;
+  controlDouble_ = nullptr;
+  grabAbort_ = nullptr;
+  grabContinuous_ = nullptr;
+  halt_ = nullptr;
+  inquire_ = nullptr;
+  table_ = {};
+}
+
+void GrabControlBinding::GrabContinuous(int64_t hostBuffer, int64_t value,
+                                        frame::QDDriverThreadContext& ctx) {
+  if (!Valid()) return ctx.SetError(4344, 2, 0, 0);
+  ReportGrabControlEvent(grabContinuous_(handle_, hostBuffer, value), ctx);
+}
+
+void GrabControlBinding::Halt(int64_t value, frame::QDDriverThreadContext& ctx) {
+  if (!Valid()) return ctx.SetError(4344, 3, 0, 0);
+  ReportGrabControlEvent(halt_(handle_, value, value), ctx);
+}
+
+void GrabControlBinding::GrabAbort(double value, int64_t word, frame::QDDriverThreadContext& ctx) {
+  if (!Valid()) {
+    const frame::ValueRecord record{std::bit_cast<int64_t>(value), frame::kValueDouble};
+    system_->DigControl(Args({Int(digitizerIndex_), Int(kGrabAbort), record}), ctx);
+    return;
+  }
+  ReportGrabControlEvent(grabAbort_(handle_, value, word), ctx);
+}
+
+void GrabControlBinding::Control(int64_t type, int64_t value, int kind,
+                                 frame::QDDriverThreadContext& ctx) {
+  if (!Valid()) {
+    system_->DigControl(Args({Int(digitizerIndex_), Int(type), frame::ValueRecord{value, kind}}),
+                        ctx);
+    return;
+  }
+  const int64_t result = kind == frame::kValueDouble
+                             ? controlDouble_(handle_, type, std::bit_cast<double>(value))
+                             : control_(handle_, type, value);
+  ReportGrabControlEvent(result, ctx);
+}
+
+int64_t GrabControlBinding::Inquire(int64_t type) {
+  if (!Valid()) return 0;
+  int64_t value = 0;
+  inquire_(handle_, type, &value, 0);
+  return value;
+}
+
+int64_t GrabControlBinding::ProbeInquire() {
+  const os::Module module = LoadLibraryModule();
+  if (module == os::kNullModule) return 0;
+  int64_t value = 0;
+  if (auto inquire = Resolve<grabcontrol::QGCdigInquireFn>(module, "QGCdigInquire")) {
+    inquire(0, grabcontrol::kLibraryInquire, &value, 0);
+  }
+  os::FreeLibrary(module);
+  return value;
+}
+
+}  // namespace zor::board

@@ -1,0 +1,30 @@
+// Without the grab-control library: continuous grab and halt have no road,
+// abort and controls are the driver's own.
+#include "tests/driver/board/digitizer/digitizerfixture.h"
+
+namespace zor::board {
+namespace {
+
+class GrabControlFallback : public DigitizerFixture {};
+
+TEST_F(GrabControlFallback, EveryOperationTakesItsFallback) {
+  const QID digitizer = Digitizer(L"Q_NTSC");
+  ASSERT_NE(digitizer, 0);
+  const QID buffer = QbufAllocColor(system_, 1, 640, 480, 8, Q_IMAGE | Q_GRAB, nullptr);
+  QdigGrabContinuous(digitizer, buffer);
+  EXPECT_EQ(ErrorCode(), 4344);
+  EXPECT_EQ(SubCode(1), 2);
+  QdigHalt(digitizer);
+  EXPECT_EQ(ErrorCode(), 4344);
+  EXPECT_EQ(SubCode(1), 3);
+  QdigGrabAbort(digitizer);
+  EXPECT_EQ(ErrorCode(), 0);
+  QdigControl(digitizer, 4127, 640);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(digitizer, 4127), 640);
+  QbufFree(buffer);
+  QdigFree(digitizer);
+}
+
+}  // namespace
+}  // namespace zor::board

@@ -1,0 +1,93 @@
+// With the grab-control library on the library path: continuous grab, halt,
+// abort and controls go through it, and it drives the digitizer back through
+// the driver's callbacks.
+#include <stdlib.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "tests/driver/board/digitizer/digitizerfixture.h"
+
+namespace zor::board {
+namespace {
+
+constexpr QINT64 kResultControl = 99;
+constexpr QINT64 kGrabTimeout = 4127;
+
+class GrabControlLibrary : public DigitizerFixture {
+ protected:
+  void SetUp() override {
+    DigitizerFixture::SetUp();
+    digitizer_ = Digitizer(L"Q_NTSC");
+    ASSERT_NE(digitizer_, 0);
+  }
+  void TearDown() override {
+    if (digitizer_ != 0) QdigFree(digitizer_);
+    DigitizerFixture::TearDown();
+  }
+  QID digitizer_ = 0;
+};
+
+TEST_F(GrabControlLibrary, ResultsBecomeTheirErrors) {
+  struct Case {
+    QINT64 result, code, subCode;
+  };
+  for (const Case& c :
+       {Case{1, 4345, 1}, Case{3, 4345, 3}, Case{4, 4347, 1}, Case{13, 4347, 1}, Case{15, 4346, 1},
+        Case{16, 4347, 2}, Case{17, 4346, 2}, Case{18, 4346, 3}, Case{19, 4347, 2}}) {
+    SCOPED_TRACE(c.result);
+    QdigControl(digitizer_, kResultControl, c.result);
+    EXPECT_EQ(ErrorCode(), c.code);
+    EXPECT_EQ(SubCode(1), c.subCode);
+  }
+  QdigControl(digitizer_, kResultControl, 0);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+TEST_F(GrabControlLibrary, ControlsComeBackThroughTheCallbacks) {
+  QdigControl(digitizer_, kGrabTimeout, 750);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 750);
+}
+
+TEST_F(GrabControlLibrary, ContinuousGrabAndHaltThroughTheLibrary) {
+  const QID buffer = QbufAllocColor(system_, 1, 640, 480, 8, Q_IMAGE | Q_GRAB | 0x40000, nullptr);
+  ASSERT_NE(buffer, 0);
+  QdigGrabContinuous(digitizer_, buffer);
+  EXPECT_EQ(ErrorCode(), 0);
+  // Frames arrive: the ramp leaves the zeroed buffer.
+  std::vector<uint8_t> row(640);
+  for (int i = 0; i < 400; ++i) {
+    QbufGet2d(buffer, 0, 200, 640, 1, row.data());
+    if (row[300] != 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_NE(row[300], 0);
+  QdigHalt(digitizer_);
+  EXPECT_EQ(ErrorCode(), 0);
+  QbufFree(buffer);
+}
+
+TEST_F(GrabControlLibrary, AbortGoesThroughTheLibrary) {
+  QdigGrabAbort(digitizer_);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+TEST_F(GrabControlLibrary, NoHandleFromTheLibraryLeavesTheFallbacks) {
+  const QID second = Digitizer(L"Q_NTSC", 1);
+  ASSERT_NE(second, 0);
+  // The binding is made on the digitizer's first use.
+  setenv("ZORGRABC_NO_HANDLE", "1", 1);
+  QdigHalt(second);
+  unsetenv("ZORGRABC_NO_HANDLE");
+  EXPECT_EQ(ErrorCode(), 4344);
+  EXPECT_EQ(SubCode(1), 3);
+  // The driver's own control serves it.
+  QdigControl(second, kResultControl, 16);
+  EXPECT_NE(ErrorCode(), 4347);
+  QdigFree(second);
+}
+
+}  // namespace
+}  // namespace zor::board

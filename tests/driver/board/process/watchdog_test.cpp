@@ -1,0 +1,98 @@
+// The grab monitor of grab processing: a stalled grab is reported, the run
+// restarts by itself and goes on.
+#include <atomic>
+#include <thread>
+
+#include "interfaces/kernel/kernelcodes.h"
+#include "platform/boardsim/faults.h"
+#include "tests/driver/board/process/processfixture.h"
+
+namespace zor::board {
+namespace {
+
+constexpr QINT64 kContinuous = 2;
+constexpr QINT64 kSequence = 8;
+constexpr QINT64 kStop = 4;
+constexpr QINT64 kWait = 1;
+constexpr QINT64 kAsynchronous = 2;
+constexpr QINT64 kSynchronous = 1;
+constexpr QINT64 kGrabTimeout = 4127;
+constexpr QINT64 kGrabMonitor = 5351;
+constexpr QINT64 kNoGrabActivity = 4348;
+
+std::atomic<int> stallReports{0};
+
+QINT64 OnError(QINT64 /*type*/, QID /*event*/, void* /*user*/) {
+  if (QappGetError(Q_DEFAULT, Q_CURRENT, nullptr) == kNoGrabActivity) ++stallReports;
+  return 0;
+}
+
+class Watchdog : public ProcessFixture {
+ protected:
+  void SetUp() override {
+    ProcessFixture::SetUp();
+    stallReports = 0;
+    QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &OnError, nullptr);
+    // A short halt wait: the system's time-out, in seconds.
+    QsysControl(system_, 2077, 1);
+    QdigControl(digitizer_, kGrabTimeout, 100);
+  }
+  void TearDown() override {
+    QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT | 0x4000000, &OnError, nullptr);
+    SimBoard().ClearFaults();
+    ProcessFixture::TearDown();
+  }
+  static void StallNextContinuation() {
+    boardsim::Fault stall;
+    stall.kind = boardsim::FaultKind::kStall;
+    SimBoard().ArmFault(zor::kernel::kDigContinueGrab, stall);
+  }
+};
+
+TEST_F(Watchdog, AStalledContinuousRunIsReportedAndRestarts) {
+  const std::vector<QID> ring = Ring(system_, 4);
+  Recorder recorder;
+  StallNextContinuation();
+  QdigProcess(digitizer_, ring.data(), 4, kContinuous, kAsynchronous, &Process, &recorder);
+  ASSERT_EQ(ErrorCode(), 0);
+  // The first continuation stalls: the buffers already queued still come.
+  ASSERT_TRUE(WaitForCalls(recorder, 4));
+  for (int i = 0; i < 400 && stallReports.load() == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(stallReports.load(), 1);
+  // Restarted with no count: it runs until stopped.
+  ASSERT_TRUE(WaitForCalls(recorder, 20));
+  QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  const std::vector<Seen> seen = recorder.Copy();
+  for (size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i].frame, seen[i - 1].frame);
+}
+
+TEST_F(Watchdog, AStalledSequenceStillDeliversItsCount) {
+  const std::vector<QID> ring = Ring(system_, 3);
+  Recorder recorder;
+  StallNextContinuation();
+  QdigProcess(digitizer_, ring.data(), 3, kSequence + (12 << 5), kSynchronous, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(stallReports.load(), 1);
+  EXPECT_EQ(recorder.calls.load(), 12);
+}
+
+TEST_F(Watchdog, WithoutTheMonitorAStallIsNotWatched) {
+  QdigControl(digitizer_, kGrabMonitor, -9999);
+  const std::vector<QID> ring = Ring(system_, 2);
+  Recorder recorder;
+  StallNextContinuation();
+  QdigProcess(digitizer_, ring.data(), 2, kContinuous, kAsynchronous, &Process, &recorder);
+  // The first continuation never comes back: nothing after the first frame.
+  ASSERT_TRUE(WaitForCalls(recorder, 1));
+  EXPECT_EQ(Settled(recorder), 1);
+  EXPECT_EQ(stallReports.load(), 0);
+  // Only the stop ends it, releasing the stalled continuation.
+  QdigProcess(digitizer_, ring.data(), 2, kStop, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+}  // namespace
+}  // namespace zor::board
