@@ -107,13 +107,6 @@ class ContinuousGrab : public ::testing::Test {
     args.Push(frame::ValueRecord{value, frame::kValueInteger});
     system_->DigControl(args, *ctx_);
   }
-  void ControlDouble(int64_t digitizer, int64_t type, double value) {
-    frame::OperationArgs args;
-    args.Push(digitizer);
-    args.Push(type);
-    args.Push(frame::ValueRecord{std::bit_cast<int64_t>(value), frame::kValueDouble});
-    system_->DigControl(args, *ctx_);
-  }
 
   fs::path root_;
   boardsim::Board* board_ = nullptr;
