@@ -1,6 +1,7 @@
 #include "driver/board/process/cdigprocesshdler.h"
 
 #include <algorithm>
+#include <shared_mutex>
 
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/system/qdhwspecsystem.h"
@@ -29,6 +30,7 @@ constexpr int64_t kDisabled = -9999;
 constexpr int64_t kProcessBufferLimit = 1000;
 constexpr int64_t kTooManyBuffers = 4349;
 constexpr uint64_t kHaltValue = 0x1001000;
+constexpr uint64_t kDigitizerHookBase = 0x90000000;
 
 // A thread outside any command records its errors on a context of its own.
 class ThreadContextFor {
@@ -357,11 +359,25 @@ void CDigProcessHdler::PrepareStop() {
 
 void CDigProcessHdler::SignalEnd() { os::SetEvent(endEvent_); }
 
+void CDigProcessHdler::WaitForDeliveries() {
+  // The hook thread that stops from inside a delivery does not wait for itself.
+  if (system_.IsInHookThread(kDigitizerHookBase + static_cast<uint64_t>(digitizerIndex_))) return;
+  std::unique_lock delivery(digitizer_.DeliveryLock());
+}
+
 foundation::CError CDigProcessHdler::Stop(frame::QDDriverThreadContext* ctx, bool keepRunning) {
   foundation::CError result;
   if (!keepRunning) StopWatchdog();
   {
-    std::lock_guard lock(hookLock_);
+    // A hook thread may hold the hook lock in a continuation that the board
+    // took after the halt: halting again releases it.
+    std::unique_lock lock(hookLock_, std::defer_lock);
+    while (!lock.try_lock()) {
+      foundation::CError ignored;
+      frame::LLsysObjectControl(system_.Handles(), kernelObject_, kernel::kObjectHalt, kHaltValue,
+                                ignored, nullptr);
+      os::Sleep(1);
+    }
     for (ProcessBuffer& buffer : buffers_) {
       if (buffer.grabRecord == 0) continue;
       foundation::CError error;

@@ -49,6 +49,9 @@ class CDigProcessHdler {
   int WaitForEnd(int64_t timeoutMs);
   // A stop asked for while a run goes on: grabs still queued end it.
   void PrepareStop();
+  // Returns once no processing event of a stopped run is being delivered; called
+  // without the handler lock, which a delivery may be waiting for.
+  void WaitForDeliveries();
   // Sets the end event: a synchronous starter stops waiting.
   void SignalEnd();
 

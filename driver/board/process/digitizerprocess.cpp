@@ -44,10 +44,13 @@ CDigProcessHdler* QDHwSpecSystem::StartDigProcess(QDHwSpecDigitizerInfo& digitiz
 void QDHwSpecSystem::StopProcessing(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext* ctx) {
   CDigProcessHdler* handler = digitizer.ProcessHandler();
   if (handler == nullptr) return;
-  std::lock_guard lock(handler->Lock());
-  if (handler->Active() || handler->Pending()) handler->Halt(0);
-  const foundation::CError error = handler->Stop(ctx, false);
-  if (ctx != nullptr) error.Report(*ctx);
+  {
+    std::lock_guard lock(handler->Lock());
+    if (handler->Active() || handler->Pending()) handler->Halt(0);
+    const foundation::CError error = handler->Stop(ctx, false);
+    if (ctx != nullptr) error.Report(*ctx);
+  }
+  handler->WaitForDeliveries();
 }
 
 int64_t QDHwSpecSystem::SysFree(const OperationArgs& args, QDDriverThreadContext& ctx) {
@@ -69,11 +72,14 @@ void QDHwSpecSystem::StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProces
   const bool wait = (operation & kWait) != 0;
   inHookThread = IsInHookThread(kDigitizerHookBase + static_cast<uint64_t>(digitizer.GetIndex()));
   if (wait && !inHookThread) handler.WaitForEnd(digitizer.GetProcessTimeout());
-  std::lock_guard lock(handler.Lock());
-  handler.Halt(0);
-  if (!wait && !inHookThread) handler.WaitForEnd(digitizer.GetProcessTimeout());
-  const foundation::CError error = handler.Stop(&ctx, false);
-  error.Report(ctx);
+  {
+    std::lock_guard lock(handler.Lock());
+    handler.Halt(0);
+    if (!wait && !inHookThread) handler.WaitForEnd(digitizer.GetProcessTimeout());
+    const foundation::CError error = handler.Stop(&ctx, false);
+    error.Report(ctx);
+  }
+  handler.WaitForDeliveries();
 }
 
 int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadContext& ctx) {
@@ -171,18 +177,24 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
       // Nothing runs: the grabs queued so far go and the flags with them.
       handler->Stop(&ctx, false);
       error.Report(ctx);
-      return 1;
     }
+  }
+  if (ctx.ErrorCode() != 0) {
+    handler->WaitForDeliveries();
+    return 1;
   }
 
   if ((flag & kSynchronous) == 0) return 1;
   const bool bounded = frames != -1;
   const int ended = handler->WaitForEnd(bounded ? digitizer->GetProcessTimeout() : -1);
   if (ended == 0) ctx.SetError(kSyncLost, 1, 0, 0);
-  std::lock_guard lock(handler->Lock());
-  if (ended == 0) handler->Halt(0);
-  const foundation::CError error = handler->Stop(&ctx, false);
-  error.Report(ctx);
+  {
+    std::lock_guard lock(handler->Lock());
+    if (ended == 0) handler->Halt(0);
+    const foundation::CError error = handler->Stop(&ctx, false);
+    error.Report(ctx);
+  }
+  handler->WaitForDeliveries();
   return 1;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <shared_mutex>
 
 #include "driver/frameworkuser/errortable/messagetable.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
@@ -68,6 +69,13 @@ int64_t CBufModifiedHook::Invoke(void* /*userData*/, QID eventId, const HOOK_ELE
       kNotifyFlags;
   auto function = reinterpret_cast<QHOOK_FUNCTION>(p.hookFunction);
   auto hookData = reinterpret_cast<void*>(p.hookData);
+  // A processing event without a function of its own goes to the run's
+  // processing function: none once the run has stopped.
+  std::shared_lock<std::shared_mutex> delivery;
+  if (digitizer != nullptr && function == nullptr) {
+    delivery = std::shared_lock(digitizer->DeliveryLock());
+    if (!digitizer->ProcessingRunning()) return 0;
+  }
   QINT64 count = static_cast<QINT64>(p.count);
   QINT64 further = static_cast<QINT64>(p.further);
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,10 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   // Values of the controls the device layer keeps as they are given, by type.
   std::map<int64_t, int64_t>& KeptSettings() { return keptSettings_; }
 
+  // Held shared while a processing event is delivered; a run's stop takes it
+  // once exclusively so that no delivery outlasts the stop.
+  std::shared_mutex& DeliveryLock() const { return deliveryLock_; }
+
   // Set while the digitizer's grab processing runs.
   bool ProcessingRunning() const { return processing_.load(); }
   void SetProcessingRunning(bool running) { processing_.store(running); }
@@ -155,6 +160,7 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   std::atomic<int64_t> grabMonitor_{-9997};
   std::map<int64_t, int64_t> keptSettings_;
   ProcessCounters counters_;
+  mutable std::shared_mutex deliveryLock_;
   std::array<std::recursive_mutex, 2> channelLocks_;
   mutable std::mutex nameLock_;
   std::wstring deviceName_;

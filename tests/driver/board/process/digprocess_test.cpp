@@ -110,6 +110,38 @@ TEST_F(DigProcess, RefusedRequests) {
   EXPECT_EQ(recorder.calls.load(), Settled(recorder));
 }
 
+TEST_F(DigProcess, AnEmptyBufferListIsRefused) {
+  Recorder recorder;
+  QdigProcess(digitizer_, nullptr, 0, kContinuous, kAsynchronous, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 4314);
+  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+  // Nothing was left pending: a real run starts.
+  const std::vector<QID> ring = Ring(system_, 2);
+  QdigProcess(digitizer_, ring.data(), 2, SequenceOf(3), kSynchronous, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(recorder.calls.load(), 3);
+}
+
+// The settings the device layer keeps answer through the board, which leaves
+// them to it.
+TEST_F(DigProcess, ProcessSettingsOfTheDeviceLayer) {
+  QdigControl(digitizer_, 5364, 0);
+  EXPECT_EQ(ErrorCode(), 4307);
+  EXPECT_EQ(SubCode(1), 3);
+  QdigControl(digitizer_, 5364, Q_DEFAULT);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(digitizer_, 5364), -1);
+  QdigControl(digitizer_, 5364, 2500);
+  EXPECT_EQ(Inquire(digitizer_, 5364), 2500);
+  QdigControl(digitizer_, 5351, -9999);
+  EXPECT_EQ(Inquire(digitizer_, 5351), -9999);
+  EXPECT_EQ(Inquire(digitizer_, 0x451A32), 0);
+  Inquire(digitizer_, 0x4503ED);
+  EXPECT_EQ(ErrorCode(), 4310);
+  EXPECT_EQ(SubCode(1), 1);
+}
+
 TEST_F(DigProcess, StopFromInsideTheProcessingFunction) {
   const std::vector<QID> ring = Ring(system_, 4);
   Recorder recorder;
