@@ -11,7 +11,7 @@ if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
 fi
 seconds=$1
 shift
-all=(genicamxml stapl bsdl iscdata commandtext mcs registrykey commandrecord)
+all=(genicamxml stapl bsdl iscdata commandtext mcs registrykey commandrecord dcf)
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 for target in "${targets[@]}"; do
@@ -37,6 +37,7 @@ for target in "${targets[@]}"; do
     genicamxml) seeds+=("$root/tests/data/genicam"); max_len=32768 ;;
     stapl) seeds+=("$root/tests/data/stapl"); max_len=16384 ;;
     bsdl) seeds+=("$root/tests/data/bsdl"); max_len=65536 ;;
+    dcf) max_len=65536 ;;
     commandtext | registrykey) max_len=1024 ;;
     *) max_len=4096 ;;
   esac

@@ -1,6 +1,7 @@
 // zordemo: allocates a Dravion Lyn system through the host library, which loads the driver,
 // prints the board's facts and what the driver tells about itself, allocates a digitizer from a
-// camera file (NTSC unless a DCF name is given) and counts a few of its frames with a hook.
+// camera file (NTSC unless a DCF name is given), counts a few of its frames with a hook and
+// writes a few grabbed frames as PNG files.
 // With --browser it opens the feature browser of the system and the digitizer instead, prints
 // the page's address and grabs until interrupted.
 // With --continuous FRAMES [RING] it also processes FRAMES frames into a ring of RING buffers
@@ -18,9 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "examples/zordemo/framefiles.h"
 #include "platform/host/zor.h"
 
 namespace {
+
+constexpr int kSavedFrames = 3;
 
 using ErrorRangeFunction = int32_t (*)(int32_t, uint32_t*, uint32_t*, uint32_t*, const wchar_t**);
 
@@ -127,6 +131,10 @@ void ShowDigitizer(QID system, const wchar_t* dcf) {
   for (int i = 0; i < 100 && frames.load() < 5; ++i) usleep(10000);
   QdigHookFunction(digitizer, 5 + Q_UNHOOK, &CountFrame, &frames);
   std::printf("zordemo: %d frames ended while it waited for 5\n", frames.load());
+  if (zordemo::SaveFrames(system, digitizer, kSavedFrames) < kSavedFrames &&
+      QappGetError(Q_DEFAULT, Q_CURRENT, nullptr) != 0) {
+    PrintHostError();
+  }
   QdigFree(digitizer);
 }
 

@@ -1,5 +1,7 @@
 #include "platform/boardsim/board.h"
 
+#include <sys/prctl.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -16,7 +18,12 @@ Board::Board(const BoardConfig& config)
   for (uint64_t channel = 0; channel < kMaxChannels; ++channel) {
     channels_[channel].identity = uint64_t{serial} << 16 | (channel + 1);
   }
-  clock_ = std::thread([this] { ClockLoop(); });
+  clock_ = std::thread([this] {
+    // Frames may be microseconds apart: the clock wakes when asked, not up to the
+    // default 50 us later.
+    prctl(PR_SET_TIMERSLACK, 1UL);
+    ClockLoop();
+  });
 }
 
 Board::~Board() {

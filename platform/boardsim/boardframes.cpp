@@ -1,5 +1,7 @@
 // The board's clock: produces the frames of every channel that has grabs to
 // serve, writes them and raises the frame and grab events.
+#include <thread>
+
 #include "platform/boardsim/board.h"
 
 namespace boardsim {
@@ -15,6 +17,7 @@ constexpr uint64_t kTriggerState = 4200;
 constexpr uint64_t kTriggerEnabled = static_cast<uint64_t>(-9997);
 constexpr auto kPeriod60Hz = std::chrono::microseconds(33367);
 constexpr auto kPeriod50Hz = std::chrono::microseconds(40000);
+constexpr auto kShortestSleep = std::chrono::microseconds(50);
 }  // namespace
 
 bool Board::HasWork(const Digitizer& dig) const {
@@ -53,10 +56,16 @@ void Board::ClockLoop() {
       lock.lock();
       continue;
     }
-    if (next == Clock::time_point::max())
+    if (next == Clock::time_point::max()) {
       changed_.wait(lock);
-    else
+    } else if (next - now < kShortestSleep) {
+      // Frames microseconds apart: a sleep would end late, so the clock waits awake.
+      lock.unlock();
+      while (Clock::now() < next) std::this_thread::yield();
+      lock.lock();
+    } else {
       changed_.wait_until(lock, next);
+    }
   }
 }
 
@@ -156,9 +165,15 @@ void Board::ProduceFrame(Digitizer& dig, Deferred& out) {
     RaiseBoardEvent(dig, kGrabStart, &grab.job, out);
     WriteJob(grab.job, frame, decoder, size);
     ++dig.grabsDone;
-    auto object = objects_.find(grab.job.objectId);
-    if (object != objects_.end()) --object->second.pendingGrabs;
-    grab.done.Set();
+    // Ended once the board's lock is released, so that the woken caller's next request
+    // does not wait for the rest of the frame; the object is idle only after that.
+    out.push_back([this, done = grab.done, objectId = grab.job.objectId] {
+      done.Set();
+      std::lock_guard lock(mutex_);
+      auto object = objects_.find(objectId);
+      if (object != objects_.end()) --object->second.pendingGrabs;
+      changed_.notify_all();
+    });
     RaiseBoardEvent(dig, kGrabEnd, &grab.job, out);
     if (dig.grabs.empty()) {
       for (const EventRef& event : dig.endWaiters) event.Set();

@@ -82,3 +82,8 @@ ZOR_API QINT64 QsysHookFunction(QID system, QINT64 type, QHOOK_FUNCTION function
   ApiScope scope(L"QsysHookFunction");
   return HookSystem(system, type, function, user);
 }
+
+ZOR_API QINT64 QsysGetHookInfo(QID event, QINT64 type, void* out) {
+  ApiScope scope(L"QsysGetHookInfo");
+  return SystemHookInfo(event, type, out);
+}

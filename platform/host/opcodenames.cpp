@@ -17,6 +17,7 @@ constexpr OpcodeName kNames[] = {
     {zor::hostcommand::kSysIoCommand, L"QsysIoCommand"},
     {zor::hostcommand::kSysControl, L"QsysControl"},
     {zor::hostcommand::kSysHookFunction, L"QsysHookFunction"},
+    {zor::hostcommand::kSysGetHookInfo, L"QsysGetHookInfo"},
     {zor::hostcommand::kBufFree, L"QbufFree"},
     {zor::hostcommand::kBufGetRegion, L"QbufGet2d"},
     {zor::hostcommand::kBufPutRegion, L"QbufPut2d"},

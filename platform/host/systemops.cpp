@@ -136,6 +136,25 @@ QINT64 HookSystem(QID id, QINT64 type, QHOOK_FUNCTION function, void* user) {
   return Execute(*system, command) ? 1 : 0;
 }
 
+QINT64 SystemHookInfo(QID eventId, QINT64 type, void* out) {
+  auto event = LookupObject(eventId, 0);
+  if (event == nullptr) return 0;
+  auto system = BoardSystemOf(*event);
+  if (system == nullptr) {
+    RecordError(Q_ERR_INVALID_PARAMETER, L"The event has no such information.");
+    return 0;
+  }
+  AnswerRoom room;
+  QINT64 flag = 0;
+  Command command(zor::hostcommand::kSysGetHookInfo, system->driverIndex);
+  command.Object(system->id, system->driverIndex)
+      .Integer(eventId)
+      .Integer(type)
+      .Address(room.For(out))
+      .Address(&flag);
+  return Execute(*system, command) ? room.Result(out) : 0;
+}
+
 QINT64 InquireSystem(QID id, QINT64 type, void* out) {
   SystemObject* system = LookupSystemForCall(id);
   if (system == nullptr) return 0;

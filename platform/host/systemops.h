@@ -15,6 +15,7 @@ void ControlSystemDouble(QID system, QINT64 type, double value);
 void IoCommandSystem(QID system, QINT64 operation, QINT64 direction, QINT64 address, QINT64 count,
                      void* data);
 QINT64 HookSystem(QID system, QINT64 type, QHOOK_FUNCTION function, void* user);
+QINT64 SystemHookInfo(QID event, QINT64 type, void* out);
 
 // The board system that owns an object, or null (no error) for the host's own systems.
 std::shared_ptr<SystemObject> BoardSystemOf(const HostObject& object);

@@ -34,6 +34,8 @@ ZOR_API void QsysIoCommand(QID system, QINT64 operation, QINT64 direction, QINT6
 // System hooks of a board system: bit 0x4000000 of the type unhooks. function(type, event,
 // user) runs on the driver's thread of that hook (type 17: characters reached a serial port).
 ZOR_API QINT64 QsysHookFunction(QID system, QINT64 type, QHOOK_FUNCTION function, void* user);
+// What a system hook's event tells: 0x81000 the I/O source, 0x8A000 the I/O state.
+ZOR_API QINT64 QsysGetHookInfo(QID event, QINT64 type, void* out);
 
 // Digitizers.
 ZOR_API QID QdigAlloc(QID system, QINT64 number, const wchar_t* format, QINT64 initFlag, QID* out);

@@ -115,5 +115,28 @@ TEST_F(DigitizerControl, ChannelAndReferenceLevels) {
   ExpectError(4323, 3, "colour reference on a mono camera");
 }
 
+TEST_F(DigitizerControl, ChannelWordsAndTheReferenceRequest) {
+  for (QINT64 type : {4000, 4000 + 0x1000, 4000 + 0x3000}) {
+    QdigControl(digitizer_, type, Q_DEFAULT);
+    EXPECT_EQ(ErrorCode(), 0) << type;
+  }
+  QdigControl(digitizer_, 4000, 0x40000000);
+  EXPECT_EQ(ErrorCode(), 0);
+  QdigControl(digitizer_, 4000 + 0x1000, 0x40000000);
+  ExpectError(4406, 1, "the type's bits join the channel");
+  QdigControl(digitizer_, 4000, 0x40000000 | kCamera);
+  EXPECT_EQ(ErrorCode(), 4324);
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"Q_CAMERA is not supported on this system.");
+  // One level set, the other three slots of the request left at the default word.
+  QdigControl(digitizer_, 6657, Q_DEFAULT);
+  EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6657), 128.0);
+  for (QINT64 type : {6655, 6656, 6658}) {
+    EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, type), static_cast<double>(Q_DEFAULT)) << type;
+  }
+  // A channel at the digitizer's own channel bit or beyond it.
+  QdigControl(digitizer_, 6658 | 0x2000000, 10);
+  ExpectError(4322, 3, "a channel outside the digitizer's");
+}
+
 }  // namespace
 }  // namespace zor::board

@@ -3,6 +3,7 @@
 // the driver's callbacks.
 #include <stdlib.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "tests/driver/board/digitizer/digitizerfixture.h"
@@ -59,10 +60,10 @@ TEST_F(GrabControlLibrary, ContinuousGrabAndHaltThroughTheLibrary) {
   QdigGrabWait(digitizer_, 5);
   QdigHalt(digitizer_);
   EXPECT_EQ(ErrorCode(), 0);
-  // The ramp left the zeroed buffer.
+  // The ramp left the zeroed buffer; any one pixel of it is 0 on one frame in 64.
   std::vector<uint8_t> row(640);
   QbufGet2d(buffer, 0, 200, 640, 1, row.data());
-  EXPECT_NE(row[300], 0);
+  EXPECT_NE(std::count(row.begin(), row.end(), 0), 640);
   QbufFree(buffer);
 }
 

@@ -1,0 +1,123 @@
+// System hooks of the board through libZOR.so: board events reach the user's
+// function with their I/O information, stop when unhooked, and end with the
+// system.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "interfaces/kernel/deviceevent.h"
+#include "platform/os/sync/wait.h"
+#include "tests/driver/board/boardfixture.h"
+
+namespace zor::board {
+namespace {
+
+struct SystemEvent {
+  QINT64 hook;
+  uint64_t boardType;
+};
+// The three system hooks and the board events that reach them.
+constexpr SystemEvent kSystemEvents[] = {
+    {2244, 0x20000000}, {2372, 0x40000000}, {0x8B000, 0x21000000}};
+
+struct Seen {
+  std::atomic<int> calls{0};
+  std::atomic<QINT64> hookType{0};
+  std::atomic<QINT64> source{0};
+  std::atomic<QINT64> state{0};
+  std::atomic<QINT64> stateError{0};
+};
+
+QINT64 OnSystemEvent(QINT64 hookType, QID event, void* user) {
+  auto* seen = static_cast<Seen*>(user);
+  QINT64 source = 0;
+  QINT64 state = 0;
+  QsysGetHookInfo(event, 0x81000, &source);
+  QsysGetHookInfo(event, 0x8A000, &state);
+  seen->stateError = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  seen->hookType = hookType;
+  seen->source = source;
+  seen->state = state;
+  ++seen->calls;
+  return 0;
+}
+
+class SystemHooks : public BoardFixture {
+ protected:
+  void SetUp() override {
+    BoardFixture::SetUp();
+    system_ = Alloc();
+    ASSERT_NE(system_, 0) << "error " << ErrorCode();
+  }
+  void TearDown() override {
+    if (system_ != 0) QsysFree(system_);
+    BoardFixture::TearDown();
+  }
+  static kernel::BoardEventPayload Payload(uint64_t source, uint64_t state) {
+    kernel::BoardEventPayload payload{};
+    payload.size = kernel::kBoardEventSize;
+    payload.ioSource = source;
+    payload.ioState = state;
+    return payload;
+  }
+  static void WaitForCalls(const Seen& seen, int calls) {
+    for (int i = 0; i < 5000 && seen.calls < calls; ++i) os::Sleep(1);
+  }
+
+  QID system_ = 0;
+};
+
+TEST_F(SystemHooks, EachHookGetsItsEventsWithTheirIoWords) {
+  for (const SystemEvent& e : kSystemEvents) {
+    SCOPED_TRACE(e.hook);
+    Seen seen;
+    EXPECT_EQ(QsysHookFunction(system_, e.hook, &OnSystemEvent, &seen), 1);
+    ASSERT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(SimBoard().PendingEventWaits(e.boardType), 1u);
+    ASSERT_TRUE(SimBoard().RaiseEvent(e.boardType, Payload(3, 0x5A)));
+    WaitForCalls(seen, 1);
+    EXPECT_EQ(seen.calls, 1);
+    EXPECT_EQ(seen.hookType, e.hook);
+    EXPECT_EQ(seen.source, 3);
+    EXPECT_EQ(seen.state, 0x5A);
+    EXPECT_EQ(seen.stateError, 0);
+    QsysHookFunction(system_, e.hook + Q_UNHOOK, &OnSystemEvent, &seen);
+    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(SimBoard().PendingEventWaits(e.boardType), 0u);
+    EXPECT_FALSE(SimBoard().RaiseEvent(e.boardType, Payload(3, 0x5A))) << "no one waits";
+  }
+}
+
+TEST_F(SystemHooks, InformationTheEventDoesNotCarry) {
+  Seen seen;
+  QsysHookFunction(system_, 2244, &OnSystemEvent, &seen);
+  ASSERT_TRUE(SimBoard().RaiseEvent(0x20000000, Payload(1, ~uint64_t{0})));
+  WaitForCalls(seen, 1);
+  EXPECT_EQ(seen.stateError, 4359) << "an I/O state of -1 is no state";
+  EXPECT_EQ(seen.source, 1);
+  QsysHookFunction(system_, 2244 + Q_UNHOOK, &OnSystemEvent, &seen);
+  EXPECT_EQ(QsysHookFunction(system_, 1234, &OnSystemEvent, &seen), 0);
+  EXPECT_EQ(ErrorCode(), 4305);
+  EXPECT_EQ(SubCode(1), 1);
+}
+
+TEST_F(SystemHooks, HookingTwiceKeepsOneThreadAndTheSystemEndsIt) {
+  Seen first, second;
+  QsysHookFunction(system_, 2372, &OnSystemEvent, &first);
+  QsysHookFunction(system_, 2372, &OnSystemEvent, &second);
+  EXPECT_EQ(SimBoard().PendingEventWaits(0x40000000), 1u);
+  ASSERT_TRUE(SimBoard().RaiseEvent(0x40000000, Payload(0, 0)));
+  WaitForCalls(second, 1);
+  EXPECT_EQ(second.calls, 1) << "the second hook replaced the first";
+  EXPECT_EQ(first.calls, 0);
+  QsysHookFunction(system_, 0x8B000, &OnSystemEvent, &first);
+  QsysFree(system_);
+  system_ = 0;
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(SimBoard().PendingEventWaits(0x40000000), 0u);
+  EXPECT_EQ(SimBoard().PendingEventWaits(0x21000000), 0u);
+}
+
+}  // namespace
+}  // namespace zor::board
