@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
 #include "platform/genapi/genapi.h"
 #include "platform/host/qtypes.h"
@@ -99,6 +101,48 @@ TEST(FeatureBrowser, MissingControllerLibraryIsAnInvalidParameter) {
   EXPECT_EQ(error.code, 4307u);
   EXPECT_EQ(error.subCode, 1u);
   EXPECT_FALSE(browser.IsRunning());
+}
+
+TEST(FeatureBrowser, CloseFromAnotherThreadEndsAnOpenThatWaitsForTheBrowser) {
+  TestControllerReset(0, true);
+  FeatureBrowser browser(5, ControllerPath());
+  std::vector<BrowserDescriptor> descriptors(1);
+  descriptors[0].name = "System";
+  foundation::CError error;
+  std::thread opener([&] { browser.Open(error, "Held", descriptors, false); });
+  // Closes racing the open: every one ends the browser it finds and none joins twice.
+  std::thread closer([&] { browser.Close(); });
+  closer.join();
+  browser.Close();
+  opener.join();
+  EXPECT_EQ(error.errorSet, 0);
+  EXPECT_FALSE(browser.IsRunning());
+  // The held controller only ends on its delete, so every call made was ended.
+  EXPECT_EQ(TestControllerDeletedHandles().size(), TestControllerCalls().size());
+  TestControllerReset(0);
+}
+
+TEST(FeatureBrowser, OpenOnARunningBrowserEndsItFirst) {
+  TestControllerReset(0, true);
+  FeatureBrowser browser(5, ControllerPath());
+  std::vector<BrowserDescriptor> descriptors(1);
+  foundation::CError first;
+  std::thread opener([&] { browser.Open(first, "First", descriptors, false); });
+  while (TestControllerCalls().empty()) std::this_thread::yield();
+  foundation::CError second;
+  std::thread reopener([&] { browser.Open(second, "Second", descriptors, false); });
+  opener.join();  // the second open ended the first browser
+  EXPECT_EQ(TestControllerDeletedHandles().size(), 1u);
+  while (TestControllerCalls().size() < 2) std::this_thread::yield();
+  EXPECT_TRUE(browser.IsRunning());
+  browser.Close();
+  reopener.join();
+  EXPECT_FALSE(browser.IsRunning());
+  const std::vector<SeenControllerCall> calls = TestControllerCalls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[1].records[0].title, "Second");
+  EXPECT_EQ(TestControllerDeletedHandles().size(), 2u);
+  TestControllerReset(0);
 }
 
 TEST(FeatureBrowser, StartingPollingTwiceKeepsTheFirstPoller) {
