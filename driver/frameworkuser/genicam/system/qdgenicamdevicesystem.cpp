@@ -140,7 +140,7 @@ int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThr
     CreateOwnNodeMaps(object);
     return 1;
   }
-  if (type == kFeatureBrowserControl && newFeatureBrowser_) {
+  if (type == kFeatureBrowserControl) {
     ControlFeatureBrowser(0, args.Value(1), ctx);
     return 1;
   }
@@ -179,7 +179,7 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
       return 1;
     }
   }
-  if (args.Int(1) == kFeatureBrowserControl && newFeatureBrowser_) {
+  if (args.Int(1) == kFeatureBrowserControl) {
     ControlFeatureBrowser(args.Int(0), args.Value(2), ctx);
     return 1;
   }
