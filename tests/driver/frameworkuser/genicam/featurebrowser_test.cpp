@@ -110,10 +110,11 @@ TEST(FeatureBrowser, CloseFromAnotherThreadEndsAnOpenThatWaitsForTheBrowser) {
   descriptors[0].name = "System";
   foundation::CError error;
   std::thread opener([&] { browser.Open(error, "Held", descriptors, false); });
+  while (TestControllerCalls().empty()) std::this_thread::yield();
   // Closes racing the open: every one ends the browser it finds and none joins twice.
   std::thread closer([&] { browser.Close(); });
-  closer.join();
   browser.Close();
+  closer.join();
   opener.join();
   EXPECT_EQ(error.errorSet, 0);
   EXPECT_FALSE(browser.IsRunning());
