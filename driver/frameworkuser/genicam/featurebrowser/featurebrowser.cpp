@@ -1,6 +1,8 @@
 #include "driver/frameworkuser/genicam/featurebrowser/featurebrowser.h"
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <list>
 
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
@@ -34,6 +36,21 @@ int DecodeBrowserControlWait(int64_t value) {
   if (value == 18) return 1;
   if (value == 16 || value == 17 || value == Q_DEFAULT || (value >= 32 && value <= 34)) return 0;
   return 2;
+}
+
+std::vector<BrowserDescriptor> OrderBrowserDescriptors(std::vector<BrowserDescriptor> descriptors) {
+  std::vector<BrowserDescriptor> ordered;
+  for (const char* name : {"QsysControl", "QdigControl", "DCFInfo", "QseqControl"}) {
+    auto it = std::find_if(descriptors.begin(), descriptors.end(),
+                           [name](const auto& descriptor) { return descriptor.name == name; });
+    if (it == descriptors.end()) continue;
+    ordered.push_back(std::move(*it));
+    descriptors.erase(it);
+  }
+  std::stable_sort(descriptors.begin(), descriptors.end(),
+                   [](const auto& a, const auto& b) { return a.name < b.name; });
+  std::move(descriptors.begin(), descriptors.end(), std::back_inserter(ordered));
+  return ordered;
 }
 
 FeatureBrowser::FeatureBrowser(int64_t owner, std::wstring libraryName)

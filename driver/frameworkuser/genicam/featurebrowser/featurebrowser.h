@@ -32,6 +32,10 @@ struct BrowserDescriptor {
   int64_t owner = 0;
 };
 
+// The maps users look for first lead ("QsysControl", "QdigControl", "DCFInfo", "QseqControl", the
+// first of each name); the rest follow by name, in a stable order.
+std::vector<BrowserDescriptor> OrderBrowserDescriptors(std::vector<BrowserDescriptor> descriptors);
+
 enum class BrowserAction { kOpen = 0, kClose = 1, kInvalid = 2 };
 BrowserAction DecodeBrowserControlAction(int64_t value);
 // 1 wait, 0 no wait, 2 invalid.

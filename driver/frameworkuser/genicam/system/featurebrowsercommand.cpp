@@ -2,12 +2,12 @@
 // clients and withdrawing them, or showing them in the in-process browser.
 #include <algorithm>
 #include <bit>
-#include <iterator>
 #include <sstream>
 
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/zordrvexception.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/featurebrowser/featurebrowser.h"
 #include "driver/frameworkuser/genicam/featurebrowser/nodemappublisher.h"
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
@@ -61,23 +61,6 @@ genicam::BrowserDescriptor MakeDescriptor(genicam::GenICamControl& control, int6
     descriptor.inquirePrefix = "QdigInquireFeature(ZorDigitizer, ";
   }
   return descriptor;
-}
-
-// The maps users look for first lead, in this order; the rest follow by name.
-std::vector<genicam::BrowserDescriptor> OrderDescriptors(
-    std::vector<genicam::BrowserDescriptor> descriptors) {
-  std::vector<genicam::BrowserDescriptor> ordered;
-  for (const char* name : {"QsysControl", "QdigControl", "DCFInfo", "QseqControl"}) {
-    auto it = std::find_if(descriptors.begin(), descriptors.end(),
-                           [name](const auto& descriptor) { return descriptor.name == name; });
-    if (it == descriptors.end()) continue;
-    ordered.push_back(std::move(*it));
-    descriptors.erase(it);
-  }
-  std::stable_sort(descriptors.begin(), descriptors.end(),
-                   [](const auto& a, const auto& b) { return a.name < b.name; });
-  std::move(descriptors.begin(), descriptors.end(), std::back_inserter(ordered));
-  return ordered;
 }
 
 std::string SystemName(int64_t systemHostId) {
@@ -194,7 +177,8 @@ bool QDGeniCamDeviceSystem::ControlInProcessBrowser(
   foundation::CError error;
   // Opening may wait for the window, or for the browser to end; the digitizer stays free meanwhile.
   if (digitizer != nullptr) digitizer->Unlock(0);
-  addressed->Browser().Open(error, title.str(), OrderDescriptors(std::move(descriptors)), wait);
+  addressed->Browser().Open(error, title.str(),
+                            genicam::OrderBrowserDescriptors(std::move(descriptors)), wait);
   if (digitizer != nullptr) digitizer->Lock(0);
   if (error.errorSet != 0) {
     ctx.SetError(static_cast<int64_t>(error.code), static_cast<int64_t>(error.subCode), 0, 0);

@@ -41,6 +41,28 @@ TEST(FeatureBrowserControl, DecodesActionAndWait) {
   }
 }
 
+TEST(FeatureBrowserControl, KnownMapsLeadAndTheRestFollowByName) {
+  std::vector<BrowserDescriptor> descriptors;
+  for (const char* name :
+       {"Zeta", "DCFInfo", "Alpha", "QdigControl", "QsysControl", "Alpha", "QdigControl"}) {
+    BrowserDescriptor descriptor;
+    descriptor.name = name;
+    descriptor.id = static_cast<int64_t>(descriptors.size());
+    descriptors.push_back(descriptor);
+  }
+  std::vector<std::string> names;
+  std::vector<int64_t> ids;
+  for (const BrowserDescriptor& descriptor : OrderBrowserDescriptors(descriptors)) {
+    names.push_back(descriptor.name);
+    ids.push_back(descriptor.id);
+  }
+  // Only the first of a known name leads; a second one sorts with the rest, equal names stay in
+  // their order.
+  EXPECT_EQ(names, (std::vector<std::string>{"QsysControl", "QdigControl", "DCFInfo", "Alpha",
+                                             "Alpha", "QdigControl", "Zeta"}));
+  EXPECT_EQ(ids, (std::vector<int64_t>{4, 3, 1, 2, 5, 6, 0}));
+}
+
 TEST(FeatureBrowser, HandsTheControllerOneRecordPerMapAndForwardsItsEvents) {
   TestControllerReset(4242);
   GenICamSystemFacts facts;
