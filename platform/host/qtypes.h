@@ -8,6 +8,12 @@ typedef int64_t QINT64;
 typedef uint32_t QUINT32;
 typedef int64_t QID;  // 0 is never a valid object
 
+// Variable types of the feature browser's example code.
+typedef QINT64 ZOR_INT;
+typedef int64_t ZOR_INT64;
+typedef double ZOR_DOUBLE;
+typedef QID ZOR_ID;
+
 // Hook functions: (hook type, event id, user data); the event id is read with the
 // matching GetHookInfo call.
 typedef QINT64 (*QHOOK_FUNCTION)(QINT64 hookType, QID eventId, void* userData);
@@ -54,6 +60,9 @@ inline constexpr QINT64 Q_SYSTEM_TYPE = 2000;
 inline constexpr QINT64 Q_DIGITIZER_NUM = 2004;
 inline constexpr QINT64 Q_HOST_OBJECT_ID =
     1049;  // control telling a driver the host id of its object
+
+// Digitizer control and inquire types.
+inline constexpr QINT64 Q_GRAB_TIMEOUT = 4127;
 
 // Internal inquire and control types of the host binding.
 inline constexpr QINT64 Q_ENTER_THREAD_CONTEXT = 219;

@@ -28,7 +28,7 @@ struct SeenControllerCall {
 };
 
 // Forgets what was seen; every record then gets one feature event with the
-// value.
-ZOR_TEST_CONTROLLER_API void TestControllerReset(int64_t eventValue);
+// value. A held controller runs until its handle is deleted, as a window would.
+ZOR_TEST_CONTROLLER_API void TestControllerReset(int64_t eventValue, bool holdUntilDeleted = false);
 ZOR_TEST_CONTROLLER_API std::vector<SeenControllerCall> TestControllerCalls();
 ZOR_TEST_CONTROLLER_API std::vector<int64_t> TestControllerDeletedHandles();

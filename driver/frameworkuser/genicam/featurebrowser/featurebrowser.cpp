@@ -1,5 +1,8 @@
 #include "driver/frameworkuser/genicam/featurebrowser/featurebrowser.h"
 
+#include <algorithm>
+#include <chrono>
+#include <iterator>
 #include <list>
 
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
@@ -35,6 +38,21 @@ int DecodeBrowserControlWait(int64_t value) {
   return 2;
 }
 
+std::vector<BrowserDescriptor> OrderBrowserDescriptors(std::vector<BrowserDescriptor> descriptors) {
+  std::vector<BrowserDescriptor> ordered;
+  for (const char* name : {"QsysControl", "QdigControl", "DCFInfo", "QseqControl"}) {
+    auto it = std::find_if(descriptors.begin(), descriptors.end(),
+                           [name](const auto& descriptor) { return descriptor.name == name; });
+    if (it == descriptors.end()) continue;
+    ordered.push_back(std::move(*it));
+    descriptors.erase(it);
+  }
+  std::stable_sort(descriptors.begin(), descriptors.end(),
+                   [](const auto& a, const auto& b) { return a.name < b.name; });
+  std::move(descriptors.begin(), descriptors.end(), std::back_inserter(ordered));
+  return ordered;
+}
+
 FeatureBrowser::FeatureBrowser(int64_t owner, std::wstring libraryName)
     : owner_(owner), libraryName_(std::move(libraryName)) {}
 
@@ -59,61 +77,113 @@ bool FeatureBrowser::LoadController() {
 void FeatureBrowser::Open(foundation::CError& error, const std::string& title,
                           const std::vector<BrowserDescriptor>& descriptors, bool wait) {
   error = foundation::CError();
-  if (running_) Close();
-  if (!LoadController()) {
-    error.SetError(kInvalidParameter, 1);
-    return;
+  uint64_t generation = 0;
+  {
+    std::lock_guard operation(operationMutex_);
+    if (IsRunning()) CloseLocked();
+    if (!LoadController()) {
+      error.SetError(kInvalidParameter, 1);
+      return;
+    }
+    std::lock_guard state(stateMutex_);
+    running_ = true;
+    title_ = title;
+    descriptors_ = descriptors;
+    generation = ++generation_;
+    workerRunning_ = true;
+    worker_ = std::make_unique<std::thread>(&FeatureBrowser::WorkerThread, this, generation, title,
+                                            descriptors, create_);
   }
-  running_ = true;
-  title_ = title;
-  descriptors_ = descriptors;
-  worker_ = std::make_unique<std::thread>(&FeatureBrowser::WorkerThread, this);
   if (wait) {
     HostSleep(kFirstPauseMs);
-    for (int look = 0; look < kWindowLooks && !FindWindowTitled(title_); ++look) {
+    for (int look = 0; look < kWindowLooks && !FindWindowTitled(title); ++look) {
       HostSleep(kLookPauseMs);
     }
     return;
   }
-  if (worker_->joinable()) worker_->join();
-  worker_.reset();
-  running_ = false;
-  title_.clear();
+  std::unique_lock state(stateMutex_);
+  WaitForWorker(state, generation);
+  // A close or a newer open may have come meanwhile; their state stays.
+  if (generation_ == generation && running_) {
+    running_ = false;
+    title_.clear();
+  }
 }
 
-void FeatureBrowser::WorkerThread() {
-  // The texts live in this frame for as long as the controller runs.
-  std::list<std::string> texts;
-  auto keep = [&texts](const std::string& text) { return texts.emplace_back(text).c_str(); };
-  std::vector<ControllerRecord> records;
-  for (const BrowserDescriptor& descriptor : descriptors_) {
-    ControllerRecord record{};
-    record.kind = descriptor.featureStyle ? 3 : 2;
-    record.owner = descriptor.owner;
-    record.id = descriptor.id;
-    record.name = keep(descriptor.name);
-    record.userData = this;
-    record.callback = &FeatureBrowser::OnControllerEvent;
-    record.four = 4;
-    record.title = keep(title_);
-    record.controlPrefix = keep(descriptor.controlPrefix);
-    record.inquirePrefix = keep(descriptor.inquirePrefix);
-    record.fourthText = keep(descriptor.fourthText);
-    records.push_back(record);
+void FeatureBrowser::WaitForWorker(std::unique_lock<std::mutex>& lock, uint64_t generation) {
+  workerEnded_.wait(lock, [&] { return generation_ != generation || !workerRunning_; });
+  if (generation_ != generation || worker_ == nullptr) return;
+  std::unique_ptr<std::thread> worker = std::move(worker_);
+  lock.unlock();
+  if (worker->joinable()) worker->join();
+  lock.lock();
+}
+
+bool FeatureBrowser::IsRunning() const {
+  std::lock_guard state(stateMutex_);
+  return running_;
+}
+
+void FeatureBrowser::WorkerThread(uint64_t generation, std::string title,
+                                  std::vector<BrowserDescriptor> descriptors,
+                                  CreateControllerFunction create) {
+  {
+    // The texts live in this frame for as long as the controller runs.
+    std::list<std::string> texts;
+    auto keep = [&texts](const std::string& text) { return texts.emplace_back(text).c_str(); };
+    std::vector<ControllerRecord> records;
+    for (const BrowserDescriptor& descriptor : descriptors) {
+      ControllerRecord record{};
+      record.kind = descriptor.featureStyle ? 3 : 2;
+      record.owner = descriptor.owner;
+      record.id = descriptor.id;
+      record.name = keep(descriptor.name);
+      record.userData = this;
+      record.callback = &FeatureBrowser::OnControllerEvent;
+      record.four = 4;
+      record.title = keep(title);
+      record.controlPrefix = keep(descriptor.controlPrefix);
+      record.inquirePrefix = keep(descriptor.inquirePrefix);
+      record.fourthText = keep(descriptor.fourthText);
+      records.push_back(record);
+    }
+    create(owner_, 0, records.data(), static_cast<int64_t>(records.size()), 0, 0,
+           &controllerHandle_);
   }
-  create_(owner_, 0, records.data(), static_cast<int64_t>(records.size()), 0, 0,
-          &controllerHandle_);
+  {
+    std::lock_guard state(stateMutex_);
+    if (generation_ == generation) workerRunning_ = false;
+  }
+  workerEnded_.notify_all();
 }
 
 void FeatureBrowser::Close() {
-  StopPolling();
-  if (library_ != os::kNullModule && controllerHandle_ != 0 && delete_ != nullptr) {
-    delete_(controllerHandle_, 0);
+  std::lock_guard operation(operationMutex_);
+  CloseLocked();
+}
+
+void FeatureBrowser::CloseLocked() {
+  StopPollingLocked();
+  std::unique_lock state(stateMutex_);
+  // The controller may name its handle only after a while: ask it to end once it has one.
+  bool deleteSent = false;
+  while (true) {
+    if (!deleteSent && library_ != os::kNullModule && delete_ != nullptr &&
+        controllerHandle_ != 0) {
+      const int64_t handle = controllerHandle_;
+      state.unlock();
+      delete_(handle, 0);
+      state.lock();
+      deleteSent = true;
+    }
+    if (!workerRunning_) break;
+    workerEnded_.wait_for(state, std::chrono::milliseconds(kLookPauseMs));
   }
-  if (worker_ != nullptr) {
-    if (worker_->joinable()) worker_->join();
-    worker_.reset();
-  }
+  // An open that waits for the browser may have joined the worker already.
+  std::unique_ptr<std::thread> worker = std::move(worker_);
+  state.unlock();
+  if (worker != nullptr && worker->joinable()) worker->join();
+  state.lock();
   // The library stays loaded in the process; it is asked for again on the
   // next open.
   library_ = os::kNullModule;
@@ -137,11 +207,17 @@ void FeatureBrowser::ForwardEvent(int64_t id, int64_t value) {
 }
 
 void FeatureBrowser::StartPolling(GenApi::INodeMap* nodeMap) {
+  std::lock_guard operation(operationMutex_);
   if (polling_ == nullptr) polling_ = std::make_unique<GenICamPollingNodes>(nodeMap);
   polling_->Start();
 }
 
 void FeatureBrowser::StopPolling() {
+  std::lock_guard operation(operationMutex_);
+  StopPollingLocked();
+}
+
+void FeatureBrowser::StopPollingLocked() {
   if (polling_ == nullptr) return;
   polling_->Stop();
   polling_.reset();

@@ -2,8 +2,10 @@
 // loaded on first use, shows the node maps and reports feature events back.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,6 +32,10 @@ struct BrowserDescriptor {
   int64_t owner = 0;
 };
 
+// The maps users look for first lead ("QsysControl", "QdigControl", "DCFInfo", "QseqControl", the
+// first of each name); the rest follow by name, in a stable order.
+std::vector<BrowserDescriptor> OrderBrowserDescriptors(std::vector<BrowserDescriptor> descriptors);
+
 enum class BrowserAction { kOpen = 0, kClose = 1, kInvalid = 2 };
 BrowserAction DecodeBrowserControlAction(int64_t value);
 // 1 wait, 0 no wait, 2 invalid.
@@ -53,12 +59,19 @@ class FeatureBrowser {
   static void OnControllerEvent(void* userData, int64_t id, int64_t value);
   void ForwardEvent(int64_t id, int64_t value);
 
-  bool IsRunning() const { return running_; }
+  bool IsRunning() const;
   const GenICamPollingNodes* Polling() const { return polling_.get(); }
 
  private:
-  void WorkerThread();
+  void WorkerThread(uint64_t generation, std::string title,
+                    std::vector<BrowserDescriptor> descriptors, CreateControllerFunction create);
   bool LoadController();
+  // Callers hold operationMutex_.
+  void CloseLocked();
+  void StopPollingLocked();
+  // Waits until the worker of that generation has ended, then joins it unless another caller
+  // already took it.
+  void WaitForWorker(std::unique_lock<std::mutex>& lock, uint64_t generation);
 
   int64_t owner_;
   std::wstring libraryName_;
@@ -71,6 +84,13 @@ class FeatureBrowser {
   std::unique_ptr<std::thread> worker_;
   std::unique_ptr<GenICamPollingNodes> polling_;
   std::vector<BrowserDescriptor> descriptors_;
+  // Open and Close come from application threads: opening and closing run one at a time, while
+  // an open that waits for the browser to end leaves Close free to end it.
+  std::mutex operationMutex_;
+  mutable std::mutex stateMutex_;
+  std::condition_variable workerEnded_;
+  uint64_t generation_ = 0;
+  bool workerRunning_ = false;
 };
 
 }  // namespace zor::genicam

@@ -1,13 +1,17 @@
 // Control type 6905: publishing the node maps of the system or of one digitizer to browser
-// clients, and withdrawing them.
+// clients and withdrawing them, or showing them in the in-process browser.
+#include <algorithm>
 #include <bit>
+#include <sstream>
 
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/zordrvexception.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/featurebrowser/featurebrowser.h"
 #include "driver/frameworkuser/genicam/featurebrowser/nodemappublisher.h"
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
+#include "platform/host/hostservices.h"
 
 namespace zor::frame {
 namespace {
@@ -31,7 +35,41 @@ BrowserCommand DecodeBrowserCommand(int64_t value) {
 }
 
 constexpr int64_t kInvalidValueError = 4307;
+constexpr int64_t kNoBrowserMapsError = 4429;
 constexpr int64_t kFeatureBrowserError = 4436;
+constexpr int64_t kWriteHeadersValue = 5071;
+constexpr int64_t kSystemNameInquire = 7702;
+
+using ControlPtr = std::shared_ptr<genicam::GenICamControl>;
+
+genicam::BrowserDescriptor MakeDescriptor(genicam::GenICamControl& control, int64_t systemHostId) {
+  genicam::BrowserDescriptor descriptor;
+  descriptor.name = control.GetDeviceModelName();
+  descriptor.id = reinterpret_cast<int64_t>(control.NodeMap().get());
+  descriptor.control = &control;
+  if (descriptor.name == "QsysControl") {
+    descriptor.controlPrefix = "QsysControl(ZorSystem, ";
+    descriptor.inquirePrefix = "QsysInquire(ZorSystem, ";
+    descriptor.owner = systemHostId;
+  } else if (descriptor.name == "QdigControl") {
+    descriptor.controlPrefix = "QdigControl(ZorDigitizer, ";
+    descriptor.inquirePrefix = "QdigInquire(ZorDigitizer, ";
+    descriptor.owner = control.HostObjectId();
+  } else {
+    descriptor.featureStyle = true;
+    descriptor.controlPrefix = "QdigControlFeature(ZorDigitizer, ";
+    descriptor.inquirePrefix = "QdigInquireFeature(ZorDigitizer, ";
+  }
+  return descriptor;
+}
+
+std::string SystemName(int64_t systemHostId) {
+  int64_t length = 0;
+  HostSysInquire(systemHostId, kSystemNameInquire + Q_STRING_SIZE, &length);
+  std::vector<wchar_t> name(static_cast<size_t>(std::max<int64_t>(length, 0)) + 1, L'\0');
+  if (length > 0) HostSysInquire(systemHostId, kSystemNameInquire, name.data());
+  return foundation::WStringToAnsi(name.data());
+}
 
 }  // namespace
 
@@ -42,16 +80,19 @@ bool QDGeniCamDeviceSystem::ControlFeatureBrowser(int64_t digitizerIndex, ValueR
                            : static_cast<int64_t>(std::bit_cast<double>(value.value));
   // Decoded first: a bad value makes no publisher.
   const BrowserCommand command = DecodeBrowserCommand(code);
-  if (command == BrowserCommand::kInvalid) {
+  if (command == BrowserCommand::kInvalid && (newFeatureBrowser_ || code != kWriteHeadersValue)) {
     ctx.SetError(kInvalidValueError, 3, 0, 0);
     return false;
   }
-  std::vector<std::shared_ptr<genicam::GenICamControl>> controls;
+  std::shared_ptr<QDDigitizerInfo> digitizer;
+  if (digitizerIndex != 0) digitizer = digitizers_.GetAt(digitizerIndex);
+  if (!newFeatureBrowser_) return ControlInProcessBrowser(digitizerIndex, digitizer, code, ctx);
+  std::vector<ControlPtr> controls;
   if (digitizerIndex == 0) {
     controls = FindNodeMaps(L"", 0, -1);
-  } else if (std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(digitizerIndex)) {
+  } else if (digitizer != nullptr) {
     // The system's own map comes along in every search; a digitizer leaves it alone.
-    for (auto& control : FindNodeMaps(L"", digitizer->GetHostId(), -1)) {
+    for (auto& control : FindNodeMaps(digitizer->GetDeviceName(), digitizer->GetHostId(), -1)) {
       if (control->GetDeviceModelName() != "QsysControl") controls.push_back(control);
     }
   }
@@ -89,6 +130,58 @@ bool QDGeniCamDeviceSystem::ControlFeatureBrowser(int64_t digitizerIndex, ValueR
   } catch (const GenICam::GenericException& e) {
     const std::wstring text = L"Description: " + foundation::Utf8ToWString(e.GetDescription());
     ctx.SetErrorSubText(kFeatureBrowserError, 3, text.c_str(), nullptr);
+  }
+  return GetPendingError(ctx) == 0;
+}
+
+bool QDGeniCamDeviceSystem::ControlInProcessBrowser(
+    int64_t digitizerIndex, const std::shared_ptr<QDDigitizerInfo>& digitizer, int64_t value,
+    QDDriverThreadContext& ctx) {
+  if (value == kWriteHeadersValue) GenerateFeatureHeaders();
+  const genicam::BrowserAction action = genicam::DecodeBrowserControlAction(value);
+  if (action == genicam::BrowserAction::kInvalid) {
+    ctx.SetError(kInvalidValueError, 3, 0, 0);
+    return false;
+  }
+  // A digitizer index outside the list, or a map never registered, has no browser.
+  const bool addressesDigitizer = digitizerIndex != 0;
+  ControlPtr addressed;
+  if (!addressesDigitizer) {
+    addressed = registry_->Get(GetHostObjectId(), L"QsysControl");
+  } else if (digitizer != nullptr) {
+    addressed = registry_->Get(digitizer->GetHostId(), L"QdigControl");
+  }
+  if (action == genicam::BrowserAction::kClose) {
+    if (addressed != nullptr) addressed->Browser().Close();
+    return GetPendingError(ctx) == 0;
+  }
+  std::vector<ControlPtr> controls;
+  if (!addressesDigitizer) {
+    controls = FindNodeMaps(L"", 0, -1);
+  } else if (digitizer != nullptr) {
+    controls = FindNodeMaps(digitizer->GetDeviceName(), digitizer->GetHostId(), -1);
+  }
+  std::vector<genicam::BrowserDescriptor> descriptors;
+  for (const ControlPtr& control : controls) {
+    if (control != nullptr) descriptors.push_back(MakeDescriptor(*control, GetHostObjectId()));
+  }
+  // Nothing to show, or no browser to show it in: no window opens for an error.
+  if (descriptors.empty() || addressed == nullptr) {
+    ctx.SetError(kNoBrowserMapsError, 3, 0, 0);
+    return false;
+  }
+  std::ostringstream title;
+  title << SystemName(GetHostObjectId()) << " " << DeviceNumber() << " Digitizer "
+        << (digitizer != nullptr ? digitizer->DeviceNumber() : -1);
+  const bool wait = genicam::DecodeBrowserControlWait(value) == 1;
+  foundation::CError error;
+  // Opening may wait for the window, or for the browser to end; the digitizer stays free meanwhile.
+  if (digitizer != nullptr) digitizer->Unlock(0);
+  addressed->Browser().Open(error, title.str(),
+                            genicam::OrderBrowserDescriptors(std::move(descriptors)), wait);
+  if (digitizer != nullptr) digitizer->Lock(0);
+  if (error.errorSet != 0) {
+    ctx.SetError(static_cast<int64_t>(error.code), static_cast<int64_t>(error.subCode), 0, 0);
   }
   return GetPendingError(ctx) == 0;
 }

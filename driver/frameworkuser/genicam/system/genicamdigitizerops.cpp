@@ -200,8 +200,6 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
     return 1;
   }
   if (type == kFeatureBrowser) {
-    // Only the web browser's road is built; the in-process one stays with the device layer.
-    if (!newFeatureBrowser_) return QDDeviceSystem::DigControl(args, ctx);
     ControlFeatureBrowser(index, record, ctx);
     return 1;
   }

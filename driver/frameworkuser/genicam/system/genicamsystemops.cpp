@@ -77,8 +77,6 @@ int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThr
       UpdateFirmware(args.Int(0), record, ctx);
       return 1;
     case kFeatureBrowser:
-      // Only the web browser's road is built; the in-process one stays with the device layer.
-      if (!newFeatureBrowser_) return QDDeviceSystem::SysControl(args, ctx);
       ControlFeatureBrowser(0, record, ctx);
       return 1;
     default:

@@ -69,8 +69,8 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   // What the system's GenICam controls take of it.
   genicam::GenICamSystemFacts ControlFacts() const;
 
-  // Control type 6905 of the system (index 0) or of a digitizer: opens or closes the web feature
-  // browser of its node maps. False when an error was recorded.
+  // Control type 6905 of the system (index 0) or of a digitizer: opens or closes the web or the
+  // in-process feature browser of its node maps. False when an error was recorded.
   bool ControlFeatureBrowser(int64_t digitizerIndex, ValueRecord value, QDDriverThreadContext& ctx);
 
   void ReadRegistryParameters();
@@ -87,6 +87,9 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   int32_t FeatureBrowserServerPort() const { return featureBrowserServerPort_; }
 
  private:
+  bool ControlInProcessBrowser(int64_t digitizerIndex,
+                               const std::shared_ptr<QDDigitizerInfo>& digitizer, int64_t value,
+                               QDDriverThreadContext& ctx);
   // Sets the GenICam variables; false (with the error recorded) when the XML
   // repository is not named.
   bool SetGenICamEnvironment(QDDriverThreadContext& ctx);

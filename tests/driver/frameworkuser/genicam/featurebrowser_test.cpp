@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
 #include "platform/genapi/genapi.h"
 #include "platform/host/qtypes.h"
@@ -37,6 +39,28 @@ TEST(FeatureBrowserControl, DecodesActionAndWait) {
     EXPECT_EQ(DecodeBrowserControlAction(value), BrowserAction::kInvalid) << value;
     EXPECT_EQ(DecodeBrowserControlWait(value), 2) << value;
   }
+}
+
+TEST(FeatureBrowserControl, KnownMapsLeadAndTheRestFollowByName) {
+  std::vector<BrowserDescriptor> descriptors;
+  for (const char* name :
+       {"Zeta", "DCFInfo", "Alpha", "QdigControl", "QsysControl", "Alpha", "QdigControl"}) {
+    BrowserDescriptor descriptor;
+    descriptor.name = name;
+    descriptor.id = static_cast<int64_t>(descriptors.size());
+    descriptors.push_back(descriptor);
+  }
+  std::vector<std::string> names;
+  std::vector<int64_t> ids;
+  for (const BrowserDescriptor& descriptor : OrderBrowserDescriptors(descriptors)) {
+    names.push_back(descriptor.name);
+    ids.push_back(descriptor.id);
+  }
+  // Only the first of a known name leads; a second one sorts with the rest, equal names stay in
+  // their order.
+  EXPECT_EQ(names, (std::vector<std::string>{"QsysControl", "QdigControl", "DCFInfo", "Alpha",
+                                             "Alpha", "QdigControl", "Zeta"}));
+  EXPECT_EQ(ids, (std::vector<int64_t>{4, 3, 1, 2, 5, 6, 0}));
 }
 
 TEST(FeatureBrowser, HandsTheControllerOneRecordPerMapAndForwardsItsEvents) {
@@ -99,6 +123,49 @@ TEST(FeatureBrowser, MissingControllerLibraryIsAnInvalidParameter) {
   EXPECT_EQ(error.code, 4307u);
   EXPECT_EQ(error.subCode, 1u);
   EXPECT_FALSE(browser.IsRunning());
+}
+
+TEST(FeatureBrowser, CloseFromAnotherThreadEndsAnOpenThatWaitsForTheBrowser) {
+  TestControllerReset(0, true);
+  FeatureBrowser browser(5, ControllerPath());
+  std::vector<BrowserDescriptor> descriptors(1);
+  descriptors[0].name = "System";
+  foundation::CError error;
+  std::thread opener([&] { browser.Open(error, "Held", descriptors, false); });
+  while (TestControllerCalls().empty()) std::this_thread::yield();
+  // Closes racing the open: every one ends the browser it finds and none joins twice.
+  std::thread closer([&] { browser.Close(); });
+  browser.Close();
+  closer.join();
+  opener.join();
+  EXPECT_EQ(error.errorSet, 0);
+  EXPECT_FALSE(browser.IsRunning());
+  // The held controller only ends on its delete, so every call made was ended.
+  EXPECT_EQ(TestControllerDeletedHandles().size(), TestControllerCalls().size());
+  TestControllerReset(0);
+}
+
+TEST(FeatureBrowser, OpenOnARunningBrowserEndsItFirst) {
+  TestControllerReset(0, true);
+  FeatureBrowser browser(5, ControllerPath());
+  std::vector<BrowserDescriptor> descriptors(1);
+  foundation::CError first;
+  std::thread opener([&] { browser.Open(first, "First", descriptors, false); });
+  while (TestControllerCalls().empty()) std::this_thread::yield();
+  foundation::CError second;
+  std::thread reopener([&] { browser.Open(second, "Second", descriptors, false); });
+  opener.join();  // the second open ended the first browser
+  EXPECT_EQ(TestControllerDeletedHandles().size(), 1u);
+  while (TestControllerCalls().size() < 2) std::this_thread::yield();
+  EXPECT_TRUE(browser.IsRunning());
+  browser.Close();
+  reopener.join();
+  EXPECT_FALSE(browser.IsRunning());
+  const std::vector<SeenControllerCall> calls = TestControllerCalls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[1].records[0].title, "Second");
+  EXPECT_EQ(TestControllerDeletedHandles().size(), 2u);
+  TestControllerReset(0);
 }
 
 TEST(FeatureBrowser, StartingPollingTwiceKeepsTheFirstPoller) {
