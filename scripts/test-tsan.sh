@@ -6,5 +6,5 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/tsan"
 "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Debug -DZOR_TSAN=ON
-export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/support/sanitizers/tsan.supp}
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" "$@"

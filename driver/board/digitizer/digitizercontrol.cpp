@@ -20,6 +20,7 @@ constexpr int64_t kChannelBits = 0x6FC00000;
 constexpr int64_t kNotSupported = 4307;
 constexpr int64_t kInvalidBits = 4324;
 constexpr int64_t kCameraError = 4316;
+constexpr int64_t kHostObjectId = 1049;
 
 int64_t IntegerOf(const frame::ValueRecord& record) {
   return record.kind == frame::kValueDouble
@@ -68,7 +69,10 @@ int64_t QDHwSpecSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
   }
   const int64_t t = callerType & ~(kBoardBit | kForceBoard);
   const int64_t value = IntegerOf(args.Value(2));
-  const bool locks = !(t == kernel::kGrabAbort || ((t == 4200 || t == 4209) && value == 1));
+  // 1049 names a digitizer still being allocated, which no other thread can reach yet; its node
+  // maps are built then, and a map's lock must never be taken under the channel lock.
+  const bool locks =
+      !(t == kernel::kGrabAbort || t == kHostObjectId || ((t == 4200 || t == 4209) && value == 1));
   if (locks) digitizer->Lock(0);
   const int64_t index = digitizer->GetIndex();
   bool restart = false;
