@@ -82,6 +82,33 @@ void BM_Parse5000LineBsdl(benchmark::State& state) {
 }
 BENCHMARK(BM_Parse5000LineBsdl)->Unit(benchmark::kMillisecond);
 
+// The example device with state.range(0) more ports, each on a pin of its own and in a boundary
+// cell: the parse time should grow in proportion to the ports.
+void BM_ParseManyPorts(benchmark::State& state) {
+  const int64_t ports = state.range(0);
+  std::string text = ReadText(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.bsd");
+  std::string declared, pins, cells;
+  for (int64_t i = 0; i < ports; ++i) {
+    const std::string name = "P" + std::to_string(i);
+    declared += "    " + name + " : inout bit;\n";
+    pins += "    \", " + name + " : " + std::to_string(100 + i) + "\" &\n";
+    cells += "    \"" + std::to_string(i + 4) + " (BC_1, " + name + ", bidir, X), \" &\n";
+  }
+  text = Replace(text, "    GND           : linkage bit",
+                 declared + "    GND           : linkage bit");
+  text =
+      Replace(text, "\"D : (5, 6), GND : 8\"", "\"D : (5, 6), GND : 8\" &\n" + pins + "    \"\"");
+  text = Replace(text, "    \"3 (BC_1, D(0)", cells + "    \"3 (BC_1, D(0)");
+  text = Replace(text, "BOUNDARY_LENGTH of ZORFLASH : entity is 4;",
+                 "BOUNDARY_LENGTH of ZORFLASH : entity is " + std::to_string(ports + 4) + ";");
+  std::string path = TempPath(std::to_string(ports) + "ports.bsd");
+  std::ofstream(path, std::ios::binary) << text;
+  state.counters["ports"] = static_cast<double>(ports);
+  ParseFile(state, path);
+  std::filesystem::remove(path);
+}
+BENCHMARK(BM_ParseManyPorts)->Arg(2000)->Arg(4000)->Arg(8000)->Unit(benchmark::kMillisecond);
+
 // Program and verify 4,096 words of 32 bits between two bypassed devices.
 void BM_ProgramThroughput(benchmark::State& state) {
   const int words = 4096;

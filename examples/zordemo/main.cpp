@@ -1,5 +1,5 @@
 // zordemo: allocates a Dravion Lyn system through the host library, which loads the driver,
-// and prints what the driver tells about itself.
+// and prints the board's facts and what the driver tells about itself.
 #include <dlfcn.h>
 
 #include <cstdint>
@@ -48,6 +48,36 @@ void PrintErrorRanges(void* driver) {
   }
 }
 
+const char* Variant(QINT64 capabilities) {
+  if ((capabilities & (1 << 18)) != 0) return "standard";
+  if ((capabilities & (1 << 17)) != 0) {
+    return (capabilities & (1 << 19)) != 0 ? "four decoders, MPEG-4" : "four decoders";
+  }
+  return (capabilities & (1 << 19)) != 0 ? "MPEG-4" : "unknown";
+}
+
+QINT64 Inquire(QID system, QINT64 type) {
+  QINT64 value = 0;
+  QsysInquire(system, type, &value);
+  return value;
+}
+
+void PrintBoardFacts(QID system) {
+  const QINT64 capabilities = Inquire(system, 2014);
+  std::printf("zordemo: serial number %lld\n", static_cast<long long>(Inquire(system, 2093)));
+  std::printf("zordemo: board revision %lld\n", static_cast<long long>(Inquire(system, 2345)));
+  std::printf("zordemo: grab-module firmware code %08llX\n",
+              static_cast<unsigned long long>(Inquire(system, 2155)));
+  std::printf("zordemo: variant %s (capabilities %06llX)\n", Variant(capabilities),
+              static_cast<unsigned long long>(capabilities));
+  std::printf("zordemo: %lld channels\n", static_cast<long long>(Inquire(system, 2004)));
+  wchar_t name[32] = {};
+  QsysInquire(system, 7702, name);
+  std::printf("zordemo: board name %ls, system number %lld, thread time-out %lld s\n", name,
+              static_cast<long long>(Inquire(system, 1009)),
+              static_cast<long long>(Inquire(system, 2077)));
+}
+
 }  // namespace
 
 int main() {
@@ -55,6 +85,7 @@ int main() {
   QID system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, nullptr);
   if (system != 0) {
     std::printf("zordemo: Dravion Lyn system allocated\n");
+    PrintBoardFacts(system);
   } else {
     std::printf("zordemo: no Dravion Lyn system\n");
     PrintHostError();

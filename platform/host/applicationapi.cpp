@@ -71,3 +71,9 @@ ZOR_API void QsysControlDouble(QID system, QINT64 type, double value) {
   ApiScope scope(L"QsysControlDouble");
   ControlSystemDouble(system, type, value);
 }
+
+ZOR_API void QsysIoCommand(QID system, QINT64 operation, QINT64 direction, QINT64 address,
+                           QINT64 count, void* data) {
+  ApiScope scope(L"QsysIoCommand");
+  IoCommandSystem(system, operation, direction, address, count, data);
+}

@@ -125,3 +125,8 @@ ZOR_API QINT64 QthrWait(QID object, QINT64 waitWord, QINT64* result) {
   ApiScope scope(L"QthrWait");
   return WaitSystemThread(object, waitWord, result);
 }
+
+ZOR_API QINT64 QthrWaitMultiple(const QID* objects, QINT64 count, QINT64 waitWord, QINT64* result) {
+  ApiScope scope(L"QthrWaitMultiple");
+  return WaitSystemThreads(objects, count, waitWord, result);
+}

@@ -14,6 +14,7 @@ constexpr OpcodeName kNames[] = {
     {zor::hostcommand::kSysAlloc, L"QsysAlloc"},
     {zor::hostcommand::kSysFree, L"QsysFree"},
     {zor::hostcommand::kSysInquire, L"QsysInquire"},
+    {zor::hostcommand::kSysIoCommand, L"QsysIoCommand"},
     {zor::hostcommand::kSysControl, L"QsysControl"},
     {zor::hostcommand::kBufFree, L"QbufFree"},
     {zor::hostcommand::kBufGetRegion, L"QbufGet2d"},
@@ -41,6 +42,7 @@ constexpr OpcodeName kNames[] = {
     {zor::hostcommand::kThrFree, L"QthrFree"},
     {zor::hostcommand::kThrInquire, L"QthrInquire"},
     {zor::hostcommand::kThrWait, L"QthrWait"},
+    {zor::hostcommand::kThrWaitMultiple, L"QthrWaitMultiple"},
 };
 
 }  // namespace

@@ -104,6 +104,26 @@ void FreeSystem(QID id) {
   FreeObject(system);
 }
 
+void IoCommandSystem(QID id, QINT64 operation, QINT64 direction, QINT64 address, QINT64 count,
+                     void* data) {
+  SystemObject* system = LookupSystemForCall(id);
+  if (system == nullptr) return;
+  if (system->driver == nullptr) {
+    RecordError(Q_ERR_NOT_SUPPORTED, L"The host system has no I/O space.");
+    return;
+  }
+  Command command(zor::hostcommand::kSysIoCommand, system->driverIndex);
+  command.Object(system->id, system->driverIndex)
+      .Integer(0)
+      .Integer(0)
+      .Integer(operation)
+      .Integer(direction)
+      .Integer(address)
+      .Integer(count)
+      .Address(data);
+  Execute(*system, command);
+}
+
 QINT64 InquireSystem(QID id, QINT64 type, void* out) {
   SystemObject* system = LookupSystemForCall(id);
   if (system == nullptr) return 0;

@@ -12,6 +12,8 @@ void FreeSystem(QID system);
 QINT64 InquireSystem(QID system, QINT64 type, void* out);
 void ControlSystem(QID system, QINT64 type, QINT64 value);
 void ControlSystemDouble(QID system, QINT64 type, double value);
+void IoCommandSystem(QID system, QINT64 operation, QINT64 direction, QINT64 address, QINT64 count,
+                     void* data);
 
 // The board system that owns an object, or null (no error) for the host's own systems.
 std::shared_ptr<SystemObject> BoardSystemOf(const HostObject& object);

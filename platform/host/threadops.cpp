@@ -174,4 +174,20 @@ QINT64 WaitSystemThread(QID id, QINT64 waitWord, QINT64* result) {
   return answer;
 }
 
+QINT64 WaitSystemThreads(const QID* objects, QINT64 count, QINT64 waitWord, QINT64* result) {
+  if (objects == nullptr || count <= 0) {
+    RecordError(Q_ERR_INVALID_PARAMETER, L"No object to wait on.");
+    return 0;
+  }
+  // The first object names the system; the driver checks the others.
+  Target target = FindSystemThread(objects[0]);
+  if (target.system == nullptr) return 0;
+  QINT64 answer = 0;
+  Command command(zor::hostcommand::kThrWaitMultiple, target.system->driverIndex);
+  command.Address(objects).Integer(count).Integer(waitWord).Address(&answer);
+  if (!Execute(*target.system, command)) return 0;
+  if (result != nullptr) *result = answer;
+  return answer;
+}
+
 }  // namespace zorhost

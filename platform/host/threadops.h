@@ -17,5 +17,6 @@ void FreeSystemThread(QID object);
 QINT64 InquireSystemThread(QID object, QINT64 type, void* out);
 void ControlSystemThread(QID object, QINT64 type, QINT64 value);
 QINT64 WaitSystemThread(QID object, QINT64 waitWord, QINT64* result);
+QINT64 WaitSystemThreads(const QID* objects, QINT64 count, QINT64 waitWord, QINT64* result);
 
 }  // namespace zorhost

@@ -27,6 +27,10 @@ ZOR_API void QsysFree(QID system);
 ZOR_API QINT64 QsysInquire(QID system, QINT64 type, void* out);
 ZOR_API void QsysControl(QID system, QINT64 type, QINT64 value);
 ZOR_API void QsysControlDouble(QID system, QINT64 type, double value);
+// The board's I/O space: operation 3, direction 1 reads and 2 writes count bytes (at most 256)
+// at the address.
+ZOR_API void QsysIoCommand(QID system, QINT64 operation, QINT64 direction, QINT64 address,
+                           QINT64 count, void* data);
 
 // Digitizers.
 ZOR_API QID QdigAlloc(QID system, QINT64 number, const wchar_t* format, QINT64 initFlag, QID* out);
@@ -79,3 +83,6 @@ ZOR_API void QthrFree(QID object);
 ZOR_API QINT64 QthrInquire(QID object, QINT64 type, void* out);
 ZOR_API void QthrControl(QID object, QINT64 type, QINT64 value);
 ZOR_API QINT64 QthrWait(QID object, QINT64 waitWord, QINT64* result);
+// Waits on up to 16 events of one system (add 0x4000000 to the wait word to wait for all);
+// the result is the index of the signalled event, Q_WAIT_ENDED or Q_WAIT_TIMEOUT.
+ZOR_API QINT64 QthrWaitMultiple(const QID* objects, QINT64 count, QINT64 waitWord, QINT64* result);

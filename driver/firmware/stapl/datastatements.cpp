@@ -17,6 +17,15 @@ namespace {
 
 constexpr size_t kMaxPrint = 8192;
 constexpr int64_t kMaxIntegerElements = int64_t{1} << 25;  // 256 MB of 64-bit values
+// All arrays of a run together: each below its own limit, many could still exhaust memory.
+constexpr int64_t kMaxArrayBytes = int64_t{1} << 28;
+
+int64_t ArrayBytes(bool boolean, int64_t size) { return boolean ? (size + 31) / 32 * 4 : size * 8; }
+
+int64_t ArrayBytes(const StaplArray& array) {
+  return static_cast<int64_t>(array.bits.size() * sizeof(uint32_t) +
+                              array.integers.size() * sizeof(int64_t));
+}
 
 // Splits "name[...]..." into the name and the text inside the brackets.
 bool SplitIndexed(std::string_view text, std::string_view* inside, std::string_view* after) {
@@ -170,6 +179,10 @@ int CStaplInterpreter::DoDeclaration(bool boolean, std::string_view rest) {
     if (!inProcedure) return boolean ? kStaplSuccess : kStaplSyntaxError;
     symbol->kind = kind;
   }
+  // A procedure's array declared again replaces the one of its last call.
+  const int64_t replaced = symbol->array ? ArrayBytes(*symbol->array) : 0;
+  const int64_t bytes = ArrayBytes(boolean, size);
+  if (arrayBytes_ - replaced + bytes > kMaxArrayBytes) return kStaplOutOfMemory;
   auto array = std::make_unique<StaplArray>();
   array->dimension = size;
   if (boolean) {
@@ -183,6 +196,7 @@ int CStaplInterpreter::DoDeclaration(bool boolean, std::string_view rest) {
     if (boolean) symbol->kind = StaplKind::kBooleanArrayInit;
   }
   symbol->array = std::move(array);
+  arrayBytes_ += bytes - replaced;
   return kStaplSuccess;
 }
 

@@ -366,11 +366,9 @@ class CParser {
 
   static Operand Ceil(const Operand& a) {
     NeedInteger(a);
-    if (a.op == TopOp::kDivide && a.value * a.right != a.left) {
-      // Truncation already rounds a negative quotient up.
-      const bool positive = (a.left < 0) == (a.right < 0);
-      return Integer(positive ? a.value + 1 : a.value);
-    }
+    // Any inexact quotient goes up by one, negative ones too: stored programs were written
+    // against this rule. The product cannot overflow, being no larger than the dividend.
+    if (a.op == TopOp::kDivide && a.value * a.right != a.left) return Integer(a.value + 1);
     if (a.op == TopOp::kSqrt && a.value * a.value < a.left) return Integer(a.value + 1);
     return Integer(a.value);
   }

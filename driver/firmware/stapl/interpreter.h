@@ -121,6 +121,7 @@ class CStaplInterpreter : public IStaplSymbolResolver {
   int32_t exitCode_ = 0;
   int vectorCount_ = 0;
   int32_t failStart_ = 0;
+  int64_t arrayBytes_ = 0;  // of every array declared, against the run's limit
 };
 
 }  // namespace zor::firmware

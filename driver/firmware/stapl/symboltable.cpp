@@ -23,16 +23,6 @@ bool IsValidStaplName(std::string_view name) {
 
 CStaplSymbolTable::CStaplSymbolTable() : buckets_(kBuckets, nullptr) {}
 
-CStaplSymbolTable::~CStaplSymbolTable() {
-  for (StaplSymbol* head : buckets_) {
-    while (head != nullptr) {
-      StaplSymbol* next = head->next;
-      delete head;
-      head = next;
-    }
-  }
-}
-
 StaplSymbol* CStaplSymbolTable::Find(std::string_view name) const {
   for (StaplSymbol* s = buckets_[StaplSymbolBucket(name)]; s != nullptr; s = s->next) {
     if (s->name == name) return s;
@@ -42,7 +32,7 @@ StaplSymbol* CStaplSymbolTable::Find(std::string_view name) const {
 
 StaplSymbol* CStaplSymbolTable::Add(std::string_view name, StaplKind kind, int64_t value,
                                     int32_t position, StaplSymbol* owner) {
-  auto* symbol = new StaplSymbol;
+  StaplSymbol* symbol = symbols_.emplace_back(std::make_unique<StaplSymbol>()).get();
   symbol->name = std::string(name);
   symbol->kind = kind;
   symbol->value = value;

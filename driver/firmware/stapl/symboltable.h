@@ -48,7 +48,7 @@ struct StaplSymbol {
   // The USES list of a procedure.
   bool hasUses = false;
   std::vector<std::string> uses;
-  StaplSymbol* next = nullptr;
+  StaplSymbol* next = nullptr;  // in the same bucket; the table owns both
 };
 
 // Bucket of a name: the first 32 characters hashed as h = 2h + (c & 31) in 32 bits.
@@ -63,7 +63,6 @@ class CStaplSymbolTable {
   static constexpr size_t kMaxName = 32;
 
   CStaplSymbolTable();
-  ~CStaplSymbolTable();
   CStaplSymbolTable(const CStaplSymbolTable&) = delete;
   CStaplSymbolTable& operator=(const CStaplSymbolTable&) = delete;
 
@@ -73,7 +72,8 @@ class CStaplSymbolTable {
                    StaplSymbol* owner);
 
  private:
-  std::vector<StaplSymbol*> buckets_;
+  std::vector<std::unique_ptr<StaplSymbol>> symbols_;
+  std::vector<StaplSymbol*> buckets_;  // first symbol of each bucket's chain
 };
 
 }  // namespace zor::firmware

@@ -45,6 +45,20 @@ class QDZorThreadContext {
   int64_t HostThreadId() const { return hostThreadId_; }
   void SetHostThreadId(int64_t id) { hostThreadId_ = id; }
 
+  // The kernel object of a thread object (0: none) and its time-out; -1 s
+  // waits without limit.
+  uint64_t KernelObjectId() const { return kernelObjectId_; }
+  void SetKernelObjectId(uint64_t id) { kernelObjectId_ = id; }
+  double TimeoutSeconds() const { return timeoutSeconds_; }
+  void SetTimeoutSeconds(double seconds) { timeoutSeconds_ = seconds; }
+  // Settings the host stores on a thread object (control types 1805, 1815, 1819).
+  int64_t Setting1805() const { return setting1805_; }
+  void SetSetting1805(int64_t value) { setting1805_ = value; }
+  int64_t Setting1815() const { return setting1815_; }
+  void SetSetting1815(int64_t value) { setting1815_ = value; }
+  int64_t Value1819() const { return value1819_; }
+  void SetValue1819(int64_t value) { value1819_ = value; }
+
  private:
   QDDriverThreadContext& owner_;
   CSystemZorThreadContext* item_ = nullptr;
@@ -57,6 +71,11 @@ class QDZorThreadContext {
   int64_t waitWord_ = 2;
   bool guardFlag_ = true;
   int64_t hostThreadId_ = 0;
+  uint64_t kernelObjectId_ = 0;
+  double timeoutSeconds_ = 20;
+  int64_t setting1805_ = 1;
+  int64_t setting1815_ = 1;
+  int64_t value1819_ = 0;
 };
 
 // One per system that a thread has addressed: the thread's own per-system

@@ -43,10 +43,9 @@ void CQDDeviceDriverWrapper::ReplaceDriverForTests(DriverFactory factory) {
   factory_ = factory;
 }
 
-CQDDeviceDriverWrapper::~CQDDeviceDriverWrapper() {
-  QDDeviceDriver* driver = driver_.load(std::memory_order_acquire);
-  // A system still allocated may be in use; its driver stays.
-  if (driver != nullptr && driver->Systems().InUse() == 1) delete driver;
-}
+// Runs at process exit, when the host library's per-thread state may be gone
+// already: the driver, whose release calls into the host (its log buffer, its
+// systems), stays until the process ends.
+CQDDeviceDriverWrapper::~CQDDeviceDriverWrapper() = default;
 
 }  // namespace zor::frame

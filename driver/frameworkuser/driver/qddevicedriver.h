@@ -54,10 +54,12 @@ class QDDeviceDriver {
   QDZorThreadContext* FindSystemItem(QDDriverThreadContext& ctx, int64_t systemIndex);
   void SetSystemThreadContext(QDDriverThreadContext& ctx, int64_t systemIndex,
                               QDZorThreadContext* context);
-  // System free: every thread gives up its per-system context of that system.
-  // Other threads' contexts are freed at once, so no command of another thread
-  // may still run on the system: end them before calling it.
-  void ForEachThreadContext(int64_t systemIndex);
+  // System free while other threads may still be inside a command on it:
+  // every thread gives up its per-system context of that system, which is
+  // handed back unfreed for the system to keep until it is deleted.
+  std::vector<QDZorThreadContext*> DetachThreadContexts(int64_t systemIndex);
+  // The calling thread's context, or null; its current system stays as it is.
+  QDDriverThreadContext* CallingThreadContext() const;
   // A thread or event object of a system is about to be freed: no thread
   // context may keep it as its current or selected context.
   void ReleaseThreadObject(int64_t systemIndex, const void* object);

@@ -151,19 +151,25 @@ void QDDeviceDriver::ReleaseItem(QDDriverThreadContext& ctx,
   delete own;
 }
 
-void QDDeviceDriver::ForEachThreadContext(int64_t systemIndex) {
+std::vector<QDZorThreadContext*> QDDeviceDriver::DetachThreadContexts(int64_t systemIndex) {
+  std::vector<QDZorThreadContext*> detached;
   std::lock_guard lock(GlobalDriverLock());
   for (auto& [threadId, ctx] : threadContexts_) {
-    std::unique_ptr<CSystemZorThreadContext> item;
-    {
-      std::lock_guard itemLock(ctx->ItemLock());
-      item = ctx->RemoveItem(systemIndex);
-      if (item == nullptr) continue;
-      const QDZorThreadContext* current = ctx->Current();
-      if (current == item->Own() || current == item->Selected()) ctx->SetCurrent(nullptr);
-    }
-    ReleaseItem(*ctx, std::move(item));
+    std::lock_guard itemLock(ctx->ItemLock());
+    std::unique_ptr<CSystemZorThreadContext> item = ctx->RemoveItem(systemIndex);
+    if (item == nullptr) continue;
+    const QDZorThreadContext* current = ctx->Current();
+    if (current == item->Own() || current == item->Selected()) ctx->SetCurrent(nullptr);
+    if (QDZorThreadContext* own = item->ReleaseOwn()) detached.push_back(own);
   }
+  return detached;
+}
+
+QDDriverThreadContext* QDDeviceDriver::CallingThreadContext() const {
+  if (QDDriverThreadContext* ctx = CachedFor(this)) return ctx;
+  std::lock_guard lock(GlobalDriverLock());
+  auto it = threadContexts_.find(os::GetCurrentThreadId());
+  return it != threadContexts_.end() ? it->second.get() : nullptr;
 }
 
 void QDDeviceDriver::ReleaseThreadObject(int64_t systemIndex, const void* object) {

@@ -3,54 +3,64 @@
 
 #include <cstdint>
 
-// The operations that a system class may serve by name, in interface order.
-#define ZOR_NAMED_SYSTEM_OPERATIONS(X) \
-  X(SysFree)                           \
-  X(SysInquire)                        \
-  X(SysControl)                        \
-  X(SysIoCommand)                      \
-  X(SysHookFunction)                   \
-  X(SysGetHookInfo)                    \
-  X(BufChild)                          \
-  X(BufChildBand)                      \
-  X(BufOp0237)                         \
-  X(BufControl)                        \
-  X(BufOp020F)                         \
-  X(BufTransfer)                       \
-  X(BufCopyClip)                       \
-  X(BufCopy)                           \
-  X(BufCopyRegion)                     \
-  X(BufAlloc)                          \
-  X(BufFree)                           \
-  X(BufGetRegion)                      \
-  X(BufGetBand)                        \
-  X(BufGetBandRegion)                  \
-  X(BufInquire)                        \
-  X(BufPutRegion)                      \
-  X(BufPutBand)                        \
-  X(BufPutBandRegion)                  \
-  X(ThreadAlloc)                       \
-  X(ThreadControl)                     \
-  X(ThreadFree)                        \
-  X(ThreadInquire)                     \
-  X(ThreadWait)                        \
-  X(ThreadWaitMultiple)                \
-  X(DigGrabContinuous)                 \
-  X(DigHalt)                           \
-  X(DigGrabAbort)                      \
-  X(DigControlEntry)                   \
-  X(DigAlloc)                          \
-  X(DigFree)                           \
-  X(DigGrab)                           \
-  X(DigProcess)                        \
-  X(DigGetHookInfo)                    \
-  X(DigChannel)                        \
-  X(DigReference)                      \
-  X(DigInquire)                        \
-  X(DigGrabWait)                       \
-  X(DigHookFunction)                   \
-  X(ControlFeature)                    \
+// The operations that a system class may serve by name, in interface order:
+// those before the thread and event services, the services, and the rest.
+#define ZOR_SYSTEM_OPERATIONS_BEFORE_THREADS(X) \
+  X(SysFree)                                    \
+  X(SysInquire)                                 \
+  X(SysControl)                                 \
+  X(SysIoCommand)                               \
+  X(SysHookFunction)                            \
+  X(SysGetHookInfo)                             \
+  X(BufChild)                                   \
+  X(BufChildBand)                               \
+  X(BufOp0237)                                  \
+  X(BufControl)                                 \
+  X(BufOp020F)                                  \
+  X(BufTransfer)                                \
+  X(BufCopyClip)                                \
+  X(BufCopy)                                    \
+  X(BufCopyRegion)                              \
+  X(BufAlloc)                                   \
+  X(BufFree)                                    \
+  X(BufGetRegion)                               \
+  X(BufGetBand)                                 \
+  X(BufGetBandRegion)                           \
+  X(BufInquire)                                 \
+  X(BufPutRegion)                               \
+  X(BufPutBand)                                 \
+  X(BufPutBandRegion)
+
+#define ZOR_THREAD_SYSTEM_OPERATIONS(X) \
+  X(ThreadAlloc)                        \
+  X(ThreadControl)                      \
+  X(ThreadFree)                         \
+  X(ThreadInquire)                      \
+  X(ThreadWait)                         \
+  X(ThreadWaitMultiple)
+
+#define ZOR_SYSTEM_OPERATIONS_AFTER_THREADS(X) \
+  X(DigGrabContinuous)                         \
+  X(DigHalt)                                   \
+  X(DigGrabAbort)                              \
+  X(DigControlEntry)                           \
+  X(DigAlloc)                                  \
+  X(DigFree)                                   \
+  X(DigGrab)                                   \
+  X(DigProcess)                                \
+  X(DigGetHookInfo)                            \
+  X(DigChannel)                                \
+  X(DigReference)                              \
+  X(DigInquire)                                \
+  X(DigGrabWait)                               \
+  X(DigHookFunction)                           \
+  X(ControlFeature)                            \
   X(InquireFeature)
+
+#define ZOR_NAMED_SYSTEM_OPERATIONS(X)    \
+  ZOR_SYSTEM_OPERATIONS_BEFORE_THREADS(X) \
+  ZOR_THREAD_SYSTEM_OPERATIONS(X)         \
+  ZOR_SYSTEM_OPERATIONS_AFTER_THREADS(X)
 
 namespace zor::frame {
 

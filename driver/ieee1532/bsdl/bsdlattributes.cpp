@@ -96,7 +96,7 @@ void ParseOpcodes(BsdlEntity& entity, IscInputFile& value) {
       if (BsdlIsChar(value, ')')) break;
       if (!BsdlIsChar(value, ',')) BsdlError(value, "Expecting ',' or ')'");
     }
-    entity.opcodes.push_back(opcode);
+    entity.AddOpcode(opcode);
     BsdlNext(value);
     if (value.eof) break;
     if (!BsdlIsChar(value, ',')) BsdlError(value, "Expecting ',' or ';'");

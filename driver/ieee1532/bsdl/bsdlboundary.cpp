@@ -91,7 +91,7 @@ void ParseCellFunctionAndSafe(IscInputFile& value, BsdlCell& cell) {
 void ParseCellDisable(IscInputFile& value, BsdlCell& cell) {
   BsdlNext(value);
   if (value.tokenKind != kIscTokenNumber) BsdlError(value, "Expected a control cell number");
-  cell.controlCell = strtoll(value.token.c_str(), nullptr, 10);
+  cell.controlCell = InputFileTokenValue(value);
   BsdlExpect(value, ',');
   BsdlNext(value);
   if (value.token != "0" && value.token != "1") BsdlError(value, "DisableVal must be 0 or 1");
@@ -165,7 +165,7 @@ void BsdlParseBoundaryRegister(BsdlEntity& entity, IscInputFile& value) {
     BsdlNext(value);
     if (value.eof) break;
     if (value.tokenKind != kIscTokenNumber) BsdlError(value, "Positive number expected");
-    int64_t number = strtoll(value.token.c_str(), nullptr, 10);
+    int64_t number = InputFileTokenValue(value);
     if (number >= entity.boundaryLength) {
       BsdlError(value, "BSC [%ld] out of range", static_cast<long>(number));
     }

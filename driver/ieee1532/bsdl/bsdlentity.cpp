@@ -2,50 +2,69 @@
 
 namespace zor::isc {
 
-int BsdlEntity::FindOpcode(const std::string& lowerName) const {
-  for (size_t i = 0; i < opcodes.size(); ++i) {
-    if (opcodes[i].name == lowerName) return static_cast<int>(i);
-  }
-  return -1;
+namespace {
+
+// Names are tokens, which never hold a line feed.
+std::string Key(const std::string& name, const std::string& data) { return name + '\n' + data; }
+
+int Find(const std::unordered_map<std::string, int>& index, const std::string& key) {
+  auto found = index.find(key);
+  return found == index.end() ? -1 : found->second;
 }
 
-int BsdlEntity::FindPort(const std::string& lowerName) const {
-  for (size_t i = 0; i < ports.size(); ++i) {
-    if (ports[i].name == lowerName) return static_cast<int>(i);
-  }
-  return -1;
+}  // namespace
+
+void BsdlEntity::AddPort(const BsdlPort& port) {
+  portIndex.emplace(port.name, static_cast<int>(ports.size()));
+  ports.push_back(port);
 }
+
+void BsdlEntity::AddOpcode(const BsdlOpcode& opcode) {
+  opcodeIndex.emplace(opcode.name, static_cast<int>(opcodes.size()));
+  opcodes.push_back(opcode);
+}
+
+void BsdlEntity::AddRegister(const BsdlDataRegister& reg) {
+  registerIndex.emplace(reg.name, static_cast<int>(registers.size()));
+  registers.push_back(reg);
+}
+
+void BsdlEntity::AddFlow(BsdlFlow flow) {
+  flowIndex.emplace(Key(flow.name, flow.dataName), static_cast<int>(flows.size()));
+  flows.push_back(std::move(flow));
+}
+
+void BsdlEntity::AddProcedure(const BsdlProcedure& procedure) {
+  procedureIndex.emplace(Key(procedure.name, procedure.dataName),
+                         static_cast<int>(procedures.size()));
+  procedures.push_back(procedure);
+}
+
+void BsdlEntity::AddAction(const BsdlAction& action) {
+  actionIndex.emplace(Key(action.name, action.dataName), static_cast<int>(actions.size()));
+  actions.push_back(action);
+}
+
+int BsdlEntity::FindOpcode(const std::string& lowerName) const {
+  return Find(opcodeIndex, lowerName);
+}
+
+int BsdlEntity::FindPort(const std::string& lowerName) const { return Find(portIndex, lowerName); }
 
 int BsdlEntity::FindRegister(const std::string& lowerName) const {
-  for (size_t i = 0; i < registers.size(); ++i) {
-    if (registers[i].name == lowerName) return static_cast<int>(i);
-  }
-  return -1;
+  return Find(registerIndex, lowerName);
 }
 
 int BsdlEntity::FindFlow(const std::string& lowerName, const std::string& lowerData) const {
-  for (size_t i = 0; i < flows.size(); ++i) {
-    if (flows[i].name == lowerName && flows[i].dataName == lowerData) return static_cast<int>(i);
-  }
-  return -1;
+  return Find(flowIndex, Key(lowerName, lowerData));
 }
 
 int BsdlEntity::FindProcedure(const std::string& lowerName, const std::string& lowerData) const {
-  for (size_t i = 0; i < procedures.size(); ++i) {
-    if (procedures[i].name == lowerName && procedures[i].dataName == lowerData) {
-      return static_cast<int>(i);
-    }
-  }
-  return -1;
+  return Find(procedureIndex, Key(lowerName, lowerData));
 }
 
 int BsdlEntity::FindAction(const std::string& lowerName, const std::string& lowerData) const {
-  for (size_t i = 0; i < actions.size(); ++i) {
-    if (actions[i].name == lowerName && actions[i].dataName == lowerData) {
-      return static_cast<int>(i);
-    }
-  }
-  return -1;
+  return Find(actionIndex, Key(lowerName, lowerData));
 }
 
 int BsdlEntity::ErrorExitProcedure() const { return FindProcedure("proc_error_exit", ""); }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace zor::isc {
@@ -169,9 +170,19 @@ struct BsdlAction {
   std::vector<BsdlActionProcedure> procedures;
 };
 
-// Longest instruction, data or boundary register taken from a file: far beyond any device, and
-// small enough that the scan buffers and shifts of a corrupt file stay bounded.
+// What a BSDL file may ask for: far beyond any device, and small enough that a corrupt file's
+// memory and run time stay bounded. Larger values stop the parse before anything is allocated.
+// Bits of an instruction, data or boundary register, and of a field of one.
 constexpr int64_t kBsdlMaxRegisterLength = 1 << 20;
+// Ports and port vector elements of one entity.
+constexpr int64_t kBsdlMaxPortElements = 1 << 16;
+// Minimum and maximum count of a flow loop, and the iterations of loops nested in one another.
+constexpr int64_t kBsdlMaxLoopCount = 1 << 20;
+// Repeat count of a flow.
+constexpr int64_t kBsdlMaxRepeatCount = 1 << 24;
+// TCK cycles and seconds of a wait.
+constexpr int64_t kBsdlMaxWaitCycles = INT32_MAX;
+constexpr double kBsdlMaxWaitSeconds = 3600;
 
 // One BSDL file: the device's ports, instructions, registers, cells and IEEE 1532 flows.
 struct BsdlEntity {
@@ -209,7 +220,21 @@ struct BsdlEntity {
   bool tckDefined = false, statusDefined = false, pinBehaviorDefined = false;
   bool privateDefined = false;
   bool ended = false;
+  std::unordered_map<std::string, int> portIndex;
+  std::unordered_map<std::string, int> opcodeIndex;
+  std::unordered_map<std::string, int> registerIndex;
+  std::unordered_map<std::string, int> flowIndex;  // by name and data name
+  std::unordered_map<std::string, int> procedureIndex;
+  std::unordered_map<std::string, int> actionIndex;
 
+  // Records are found by name (and data name) through an index, so that a parse takes time in
+  // proportion to the file.
+  void AddPort(const BsdlPort& port);
+  void AddOpcode(const BsdlOpcode& opcode);
+  void AddRegister(const BsdlDataRegister& reg);
+  void AddFlow(BsdlFlow flow);
+  void AddProcedure(const BsdlProcedure& procedure);
+  void AddAction(const BsdlAction& action);
   int FindOpcode(const std::string& lowerName) const;
   int FindPort(const std::string& lowerName) const;
   int FindRegister(const std::string& lowerName) const;

@@ -192,7 +192,12 @@ void ReadValue(BsdlFlow& flow, IscInputFile& value, BsdlFieldValue& field, int64
 // WIDTH ':' value ['*' mask]; the current token is the width. Leaves the token after the field.
 void BsdlParseActivityField(BsdlFlow& flow, IscInputFile& value, BsdlField& field) {
   if (value.tokenKind != kIscTokenNumber) BsdlError(value, "Positive number expected");
-  field.width = strtoll(value.token.c_str(), nullptr, 10);
+  field.width = InputFileTokenValue(value);
+  // No field is wider than the register it is part of; the width sizes its value words.
+  if (field.width > kBsdlMaxRegisterLength) {
+    BsdlError(value, "Field width [%ld] exceeds [%ld] bits", static_cast<long>(field.width),
+              static_cast<long>(kBsdlMaxRegisterLength));
+  }
   BsdlExpect(value, ':');
   BsdlNext(value);
   if (!BsdlIsChar(value, '*')) ReadValue(flow, value, field.value, field.width, false);

@@ -1,4 +1,6 @@
-#include <cstdlib>
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
 
 #include "driver/ieee1532/bsdl/bsdlparsing.h"
 
@@ -16,6 +18,7 @@ struct FlowParser {
   IscInputFile& value;
   BsdlFlow& flow;
   int depth = 0;
+  int64_t enclosingIterations = 1;  // of the loops around the list being read
 
   void ReadWaitSpec(int32_t& tck, float& time) {
     BsdlNext(value);
@@ -29,7 +32,12 @@ struct FlowParser {
       if (BsdlIsChar(value, '-') || value.tokenKind != kIscTokenNumber) {
         BsdlError(value, "Positive number expected");
       }
-      tck = static_cast<int32_t>(strtol(value.token.c_str(), nullptr, 10));
+      const int64_t cycles = InputFileTokenValue(value);
+      if (cycles > kBsdlMaxWaitCycles) {
+        BsdlError(value, "Wait of [%ld] TCK cycles exceeds [%ld]", static_cast<long>(cycles),
+                  static_cast<long>(kBsdlMaxWaitCycles));
+      }
+      tck = static_cast<int32_t>(cycles);
       BsdlNext(value);
       if (!BsdlIsChar(value, ',')) {
         InputFilePushBackToken(value);
@@ -47,6 +55,9 @@ struct FlowParser {
     double real = 0;
     int64_t integer = 0;
     InputFileReadNumber(value, real, integer);
+    if (real > kBsdlMaxWaitSeconds) {
+      BsdlError(value, "Wait of [%g] seconds exceeds [%g]", real, kBsdlMaxWaitSeconds);
+    }
     time = static_cast<float>(real);
   }
 
@@ -128,6 +139,10 @@ struct FlowParser {
     while (BsdlIs(value, "min") || BsdlIs(value, "max")) {
       bool isMin = BsdlIs(value, "min");
       int64_t count = BsdlPositive(value);
+      if (count > kBsdlMaxLoopCount) {
+        BsdlError(value, "Loop count [%ld] exceeds [%ld]", static_cast<long>(count),
+                  static_cast<long>(kBsdlMaxLoopCount));
+      }
       (isMin ? loop.minLoop : loop.maxLoop) = count;
       hasMax = hasMax || !isMin;
       BsdlNext(value);
@@ -139,6 +154,20 @@ struct FlowParser {
     if (!hasMax) loop.maxLoop = loop.minLoop + kDefaultLoopRetries;
     if (loop.minLoop > loop.maxLoop) BsdlError(value, "Min loop count > Max loop count");
     InputFilePushBackToken(value);
+  }
+
+  // Reads a loop's list with the loop counted among the enclosing ones: loops nested in one
+  // another multiply their iterations.
+  void ReadLoopItems(BsdlActivity& loop) {
+    const int64_t outer = enclosingIterations;
+    const int64_t iterations = outer * std::max<int64_t>(loop.maxLoop, 1);
+    if (outer > 1 && iterations > kBsdlMaxLoopCount) {
+      BsdlError(value, "Nested loops run up to [%ld] iterations, more than [%ld]",
+                static_cast<long>(iterations), static_cast<long>(kBsdlMaxLoopCount));
+    }
+    enclosingIterations = iterations;
+    ReadItems(loop.loop, true);
+    enclosingIterations = outer;
   }
 
   // Items of an activity list: "(instr ...)", "(loop ... items)" or "loop ... (items)".
@@ -156,7 +185,7 @@ struct FlowParser {
         BsdlActivity loop;
         ReadLoopHeader(loop);
         BsdlExpect(value, '(');
-        ReadItems(loop.loop, true);
+        ReadLoopItems(loop);
         list.push_back(loop);
         continue;
       }
@@ -165,7 +194,7 @@ struct FlowParser {
       BsdlActivity activity;
       if (BsdlIs(value, "loop")) {
         ReadLoopHeader(activity);
-        ReadItems(activity.loop, true);
+        ReadLoopItems(activity);
       } else if (BsdlIsChar(value, '(')) {
         if (!inLoop) BsdlError(value, "activity list is not part of a loop");
         InputFilePushBackToken(value);
@@ -202,7 +231,11 @@ struct FlowParser {
       if (phase == kBsdlRepeat) {
         BsdlNext(value);
         if (value.tokenKind != kIscTokenNumber) BsdlError(value, "Expecting repeat count");
-        flow.repeatCount = strtoll(value.token.c_str(), nullptr, 10);
+        flow.repeatCount = InputFileTokenValue(value);
+        if (flow.repeatCount > kBsdlMaxRepeatCount) {
+          BsdlError(value, "Repeat count [%ld] exceeds [%ld]", static_cast<long>(flow.repeatCount),
+                    static_cast<long>(kBsdlMaxRepeatCount));
+        }
       }
       flow.hasPhase[phase] = true;
       any = true;
@@ -251,7 +284,7 @@ void BsdlParseFlows(BsdlEntity& entity, IscInputFile& value) {
     if (flow.dataCount > 0 && flow.dataName.empty()) {
       BsdlError(value, "Flow [%s] has '?' or '?!' operator but no data name", flow.name.c_str());
     }
-    entity.flows.push_back(std::move(flow));
+    entity.AddFlow(std::move(flow));
     BsdlNext(value);
     if (value.eof) break;
     if (!BsdlIsChar(value, ',')) BsdlError(value, "',' or ')' expected");

@@ -28,7 +28,7 @@ void BsdlExpect(IscInputFile& file, char c) {
 int64_t BsdlPositive(IscInputFile& file) {
   BsdlNext(file);
   if (file.tokenKind != kIscTokenNumber) BsdlError(file, "Positive number expected");
-  return strtoll(file.token.c_str(), nullptr, 10);
+  return InputFileTokenValue(file);
 }
 
 int64_t BsdlRegisterLength(IscInputFile& file) {

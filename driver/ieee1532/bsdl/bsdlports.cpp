@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <map>
+#include <unordered_set>
 
 #include "driver/ieee1532/bsdl/bsdlparsing.h"
 
@@ -46,18 +47,28 @@ void ParseVectorRange(IscInputFile& file, BsdlPort& port) {
   port.isVector = true;
   port.low = port.downto ? second : first;
   port.high = port.downto ? first : second;
+  // Both bounds are at least 0, so the difference cannot overflow; the count is checked before
+  // the elements are made.
+  if (port.high - port.low >= kBsdlMaxPortElements) {
+    BsdlError(file, "Port vector of [%ld] to [%ld] has more than [%ld] elements",
+              static_cast<long>(port.low), static_cast<long>(port.high),
+              static_cast<long>(kBsdlMaxPortElements));
+  }
 }
 
 }  // namespace
 
 void BsdlParsePortList(BsdlEntity& entity, IscInputFile& file) {
   BsdlExpect(file, '(');
+  int64_t elements = 0;
+  for (const BsdlPort& port : entity.ports) elements += static_cast<int64_t>(port.elements.size());
   while (true) {
     std::vector<std::string> names;
+    std::unordered_set<std::string> group;
     while (true) {
       BsdlNext(file);
       if (!BsdlIsName(file)) BsdlError(file, "Expecting port name");
-      if (entity.FindPort(file.lowerToken) >= 0) {
+      if (entity.FindPort(file.lowerToken) >= 0 || !group.insert(file.lowerToken).second) {
         BsdlError(file, "[%s] already defined", file.token.c_str());
       }
       names.push_back(file.lowerToken);
@@ -73,10 +84,16 @@ void BsdlParsePortList(BsdlEntity& entity, IscInputFile& file) {
     } else if (!BsdlIs(file, "bit")) {
       BsdlError(file, "Unknown port size [%s]", file.token.c_str());
     }
-    port.elements.resize(static_cast<size_t>(port.high - port.low + 1));
+    const int64_t count = port.high - port.low + 1;
+    elements += count * static_cast<int64_t>(names.size());
+    if (elements > kBsdlMaxPortElements) {
+      BsdlError(file, "Ports of [%s] have more than [%ld] elements", entity.name.c_str(),
+                static_cast<long>(kBsdlMaxPortElements));
+    }
+    port.elements.resize(static_cast<size_t>(count));
     for (const std::string& name : names) {
       port.name = name;
-      entity.ports.push_back(port);
+      entity.AddPort(port);
     }
     BsdlNext(file);
     if (BsdlIsChar(file, ')')) break;

@@ -98,7 +98,7 @@ void BsdlParseProcedures(BsdlEntity& entity, IscInputFile& value) {
     if (!BsdlIsChar(value, '=')) BsdlError(value, "Expected [%c] in BSDL file", '=');
     BsdlExpect(value, '(');
     ReadProcedureFlows(entity, value, procedure);
-    entity.procedures.push_back(procedure);
+    entity.AddProcedure(procedure);
     BsdlNext(value);
     if (value.eof) break;
     if (!BsdlIsChar(value, ',')) BsdlError(value, "',' or ';' expected");
@@ -125,7 +125,7 @@ void BsdlParseActions(BsdlEntity& entity, IscInputFile& value) {
     if (!BsdlIsChar(value, '=')) BsdlError(value, "Invalid keyword or '=' expected");
     BsdlExpect(value, '(');
     ReadActionProcedures(entity, value, action);
-    entity.actions.push_back(action);
+    entity.AddAction(action);
     BsdlNext(value);
     if (value.eof) break;
     if (!BsdlIsChar(value, ',')) BsdlError(value, "',' or ';' expected");

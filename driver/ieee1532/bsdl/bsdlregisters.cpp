@@ -27,7 +27,7 @@ int AddRegister(BsdlEntity& entity, const std::string& name) {
   reg.name = name;
   if (name == "bypass") reg.length = 1;
   if (name == "device_id") reg.length = 32;
-  entity.registers.push_back(reg);
+  entity.AddRegister(reg);
   return static_cast<int>(entity.registers.size() - 1);
 }
 

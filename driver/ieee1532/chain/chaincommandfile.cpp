@@ -1,5 +1,4 @@
 #include <cctype>
-#include <cstdlib>
 
 #include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "driver/ieee1532/chain/chaindevice.h"
@@ -104,7 +103,9 @@ void ReadInstructionLength(IscInputFile& in, ChainDevice& device) {
     for (char c : digits) {
       if (!std::isdigit(static_cast<unsigned char>(c))) Fail(in, "use decimal numbers only");
     }
-    device.irLength = strtoll(digits.c_str(), nullptr, 10);
+    if (!IscDecimalValue(digits, device.irLength)) {
+      IscReportf(kIscError, true, &in, "Number [%s] out of range", digits.c_str());
+    }
   }
   // The length sizes the scan buffers and every instruction shift.
   if (device.irLength < 0) Fail(in, "Positive number expected");
@@ -148,6 +149,10 @@ int ChainReadCommandFile(IscInputFile& record) {
     Next(record);
     if (record.eof) break;
     if (record.tokenKind != kIscTokenName) Fail(record, "JTAG device description expected");
+    if (chain.devices.size() >= kChainMaxDevices) {
+      IscReportf(kIscError, true, &record, "More than [%ld] devices in the chain",
+                 static_cast<long>(kChainMaxDevices));
+    }
     for (const auto& known : chain.devices) {
       if (known->name == record.lowerToken) Fail(record, "Device name already exists");
     }

@@ -1,5 +1,6 @@
 #include "driver/ieee1532/chain/chaindevice.h"
 
+#include "driver/ieee1532/engine/iscenginestate.h"
 #include "driver/ieee1532/flow/iscconcurrentstate.h"
 
 namespace zor::isc {
@@ -7,10 +8,7 @@ namespace zor::isc {
 ChainDevice::ChainDevice() = default;
 ChainDevice::~ChainDevice() = default;
 
-Chain& IscEngineChain() {
-  static Chain chain;
-  return chain;
-}
+Chain& IscEngineChain() { return IscState().chain; }
 
 void ChainFree(Chain& chain) {
   chain.devices.clear();

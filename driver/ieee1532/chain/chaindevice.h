@@ -13,6 +13,11 @@ namespace zor::isc {
 
 struct ChainConcurrentState;
 
+// A chain holds at most this many devices, and its scans at most this many bits; real chains hold
+// a few devices of some thousand bits.
+constexpr size_t kChainMaxDevices = 1024;
+constexpr int64_t kChainMaxScanBits = int64_t{1} << 24;
+
 // One device of the JTAG chain, as the command file names it.
 struct ChainDevice {
   std::string name;  // lower case

@@ -148,6 +148,10 @@ void ChainPrintSummary(Chain& chain, int mode) {
   IscMessagef(kIscLinePlain, "-> Max Reg Size: IR %6ld | DR %6ld (%s mode) TDI (%ld)",
               static_cast<long>(irTotal), static_cast<long>(drTotal),
               mode == 1 ? "concurrent" : "sequential", static_cast<long>(size));
+  if (size > kChainMaxScanBits) {
+    IscReportf(kIscError, false, nullptr, "Chain scans of [%ld] bits exceed [%ld]",
+               static_cast<long>(size), static_cast<long>(kChainMaxScanBits));
+  }
   chain.maxRegister = size;
   for (std::string* buffer : {&chain.tdiText, &chain.tdoText, &chain.expected, &chain.mask}) {
     buffer->assign(static_cast<size_t>(size + 1), '\0');

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <exception>
 #include <new>
 #include <string>
 
@@ -58,8 +59,7 @@ int CheckBsdl() {
   return result;
 }
 
-int Run(int argc, char** argv) {
-  IscEngineInitGlobals();
+void Run(int argc, char** argv) {
   IscPortSetFailureWord(0);
   IscPortSetCommandSource(0);
   if (!IscEngineParseOptions(argc, argv)) {
@@ -92,8 +92,6 @@ int Run(int argc, char** argv) {
     IscMessagef(kIscLinePlain, "   => passed %ld of %ld iteration%s", static_cast<long>(passes), 1L,
                 " ");
   }
-  IscEngineFreeGlobals();
-  return 0;
 }
 
 }  // namespace
@@ -104,13 +102,24 @@ int IscEngineMain(int argc, char** argv) {
   struct Running {
     ~Running() { g_running = false; }
   } running;
+  IscEngineInitGlobals();
+  bool stopped = false;
   try {
-    return Run(argc, argv);
-  } catch (const std::bad_alloc&) {
-    // Leaves like every other fatal stop: state freed, integer thrown.
-    IscReportf(kIscError, false, nullptr, "Null [%s]", "*NoMsg*");
+    try {
+      Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+      // Leaves like every other fatal stop.
+      IscReportf(kIscError, false, nullptr, "Null [%s]", "*NoMsg*");
+    } catch (const std::exception& error) {
+      IscReportf(kIscError, false, nullptr, "Null [%s]", error.what());
+    }
+  } catch (int) {
+    stopped = true;
   }
-  return 0;  // not reached
+  // Only here has every frame that referred to the state unwound.
+  IscEngineFreeGlobals();
+  if (stopped) throw 1;
+  return 0;
 }
 
 }  // namespace zor::isc

@@ -8,6 +8,8 @@ int IscEngineMain(int argc, char** argv);
 bool IscEngineParseOptions(int argc, char** argv);
 int IscEngineParseToolOption(int& argc, char**& argv);
 void IscEnginePrintUsage();
+// A fresh engine state (settings at their defaults, no chain, no files), and its release, which
+// closes the files it holds.
 void IscEngineInitGlobals();
 void IscEngineFreeGlobals();
 

@@ -1,57 +1,41 @@
 #include "driver/ieee1532/engine/iscengineglobals.h"
 
-#include "driver/ieee1532/chain/chaindevice.h"
 #include "driver/ieee1532/engine/iscengine.h"
-#include "driver/ieee1532/engine/iscoptions.h"
-#include "driver/ieee1532/engine/iscsettings.h"
-#include "driver/ieee1532/flow/iscflow.h"
-#include "driver/ieee1532/tap/isctap.h"
-#include "driver/ieee1532/text/iscmessages.h"
+#include "driver/ieee1532/engine/iscenginestate.h"
 
 namespace zor::isc {
 
 namespace {
 
-std::vector<std::unique_ptr<BsdlEntity>> g_entities;
-std::vector<std::unique_ptr<IscDataFile>> g_dataFiles;
+std::unique_ptr<IscEngineState> g_state;
 
 }  // namespace
 
+IscEngineState& IscState() {
+  if (!g_state) g_state = std::make_unique<IscEngineState>();
+  return *g_state;
+}
+
 BsdlEntity& IscEngineNewEntity() {
-  g_entities.push_back(std::make_unique<BsdlEntity>());
-  return *g_entities.back();
+  auto& entities = IscState().entities;
+  entities.push_back(std::make_unique<BsdlEntity>());
+  return *entities.back();
 }
 
 IscDataFile& IscEngineNewDataFile() {
-  g_dataFiles.push_back(std::make_unique<IscDataFile>());
-  return *g_dataFiles.back();
+  auto& files = IscState().dataFiles;
+  files.push_back(std::make_unique<IscDataFile>());
+  return *files.back();
 }
 
 std::vector<IscDataFile*> IscEngineDataFiles() {
   std::vector<IscDataFile*> files;
-  for (const auto& file : g_dataFiles) files.push_back(file.get());
+  for (const auto& file : IscState().dataFiles) files.push_back(file.get());
   return files;
 }
 
-void IscEngineFreeRecords() {
-  g_dataFiles.clear();
-  g_entities.clear();
-}
+void IscEngineInitGlobals() { g_state = std::make_unique<IscEngineState>(); }
 
-void IscEngineInitGlobals() { IscEngineFreeGlobals(); }
-
-void IscEngineFreeGlobals() {
-  if (FILE* log = IscLogFile()) {
-    fclose(log);
-    IscSetLogFile(nullptr);
-  }
-  ChainFree(IscEngineChain());
-  IscEngineFreeRecords();
-  TapFreeTransitions();
-  TapBypass() = TapBypassCounts{};
-  IscChainStop() = false;
-  IscEngineCommandLine() = IscCommandLine{};
-  IscResetSettings();
-}
+void IscEngineFreeGlobals() { g_state.reset(); }
 
 }  // namespace zor::isc

@@ -12,6 +12,5 @@ namespace zor::isc {
 BsdlEntity& IscEngineNewEntity();
 IscDataFile& IscEngineNewDataFile();
 std::vector<IscDataFile*> IscEngineDataFiles();
-void IscEngineFreeRecords();
 
 }  // namespace zor::isc

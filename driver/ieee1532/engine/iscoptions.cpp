@@ -1,11 +1,13 @@
 #include "driver/ieee1532/engine/iscoptions.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 
 #include "driver/ieee1532/chain/chaindevice.h"
 #include "driver/ieee1532/engine/iscengine.h"
+#include "driver/ieee1532/engine/iscenginestate.h"
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "driver/ieee1532/host/iscport.h"
 #include "driver/ieee1532/text/iscinputfile.h"
@@ -42,8 +44,12 @@ const char* TakeValue(int& argc, char**& argv) {
   return argv[0];
 }
 
-int64_t BufferSize(const char* value) {
+int64_t BufferSize(const char* value, bool read) {
   int64_t size = strtoll(value, nullptr, 10);
+  if (size > kIscMaxBufferSize) {
+    IscReportf(kIscError, false, nullptr, "%s: %s buffer size above [%ld] bytes", kProgram,
+               read ? "read" : "write", static_cast<long>(kIscMaxBufferSize));
+  }
   return size < 1024 ? kDefaultBufferSize : size;
 }
 
@@ -73,6 +79,9 @@ bool ParseGenericOption(const std::string& name, int& argc, char**& argv) {
     if (!line.outputFile.empty() && line.outputFile == file) {
       IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, "Input filename same as output");
     }
+    if (!line.logFile.empty() && line.logFile == file) {
+      IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, "Input filename same as log");
+    }
     if (IscPortCommandSource() == 1 && file[0] != '\0') {
       fclose(OpenFileChecked(file, "r"));
     }
@@ -81,15 +90,16 @@ bool ParseGenericOption(const std::string& name, int& argc, char**& argv) {
   } else if (name == "l") {
     const char* file = TakeValue(argc, argv);
     if (file == nullptr) Stop("missing [%s] filename", "LogFile");
-    if (FILE* old = IscLogFile()) fclose(old);
-    IscSetLogFile(OpenForWriting(file));
+    if (line.commandFile == file) {
+      IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, "Log filename same as input");
+    }
+    line.logFile = file;
   } else if (name == "o") {
     const char* file = TakeValue(argc, argv);
     if (file == nullptr) Stop("missing [%s] filename", "OutFile");
     if (line.commandFile == file) {
       IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, "Output filename same as input");
     }
-    fclose(OpenForWriting(file));
     line.outputFile = file;
   } else if (name == "xopt") {
     const char* value = TakeValue(argc, argv);
@@ -101,7 +111,7 @@ bool ParseGenericOption(const std::string& name, int& argc, char**& argv) {
     if (value == nullptr) {
       Stop(read ? "%s: specify read buffer size" : "%s: specify write buffer size", kProgram);
     }
-    (read ? settings.readBufferSize : settings.writeBufferSize) = BufferSize(value);
+    (read ? settings.readBufferSize : settings.writeBufferSize) = BufferSize(value, read);
   } else if (name == "nobufread") {
     settings.bufferedRead = false;
   } else if (name == "nobufwrite") {
@@ -116,12 +126,16 @@ void UsageLine(const char* text) { IscWriteMessageLine(text, kIscLinePlain); }
 
 void PausePrompt() { UsageLine("-==< Press ENTER to continue >==-"); }
 
+// Output and log files are opened once every option is read, so that a name that turns out to be
+// the command file's is refused before that file is emptied.
+void OpenOutputs(const IscCommandLine& line) {
+  if (!line.logFile.empty()) IscSetLogFile(OpenForWriting(line.logFile.c_str()));
+  if (!line.outputFile.empty()) fclose(OpenForWriting(line.outputFile.c_str()));
+}
+
 }  // namespace
 
-IscCommandLine& IscEngineCommandLine() {
-  static IscCommandLine line;
-  return line;
-}
+IscCommandLine& IscEngineCommandLine() { return IscState().commandLine; }
 
 int IscEngineParseToolOption(int& argc, char**& argv) {
   IscSettings& settings = IscGetSettings();
@@ -163,7 +177,7 @@ int IscEngineParseToolOption(int& argc, char**& argv) {
     const char* value = TakeValue(argc, argv);
     if (value == nullptr)
       IscReportf(kIscError, false, nullptr, "Specify max # of bit errors to display");
-    settings.maxBitErrors = strtoll(value, nullptr, 10);
+    settings.maxBitErrors = std::max<int64_t>(strtoll(value, nullptr, 10), 0);
     return 1;
   }
   if (SameText(name, "m")) {
@@ -192,7 +206,10 @@ bool IscEngineParseOptions(int argc, char** argv) {
     IscReportf(kIscError, false, nullptr, "%s: unknown option [%s]\n", kProgram, argv[0]);
   }
   const IscCommandLine& line = IscEngineCommandLine();
-  if ((line.commandFileGiven || IscGetSettings().checkOnly) && argc == 0) return true;
+  if ((line.commandFileGiven || IscGetSettings().checkOnly) && argc == 0) {
+    OpenOutputs(line);
+    return true;
+  }
   IscGetSettings().statusDisplay = true;
   IscMessagef(kIscLinePlain, "%s version 4.06", kProgram);
   if (argc > 0) {

@@ -9,6 +9,7 @@ struct IscCommandLine {
   bool commandFileGiven = false;
   std::string commandFile;  // empty: the command text is in the port's lines
   std::string outputFile;
+  std::string logFile;
   std::string checkBsdlFile;
 };
 

@@ -1,13 +1,11 @@
 #include "driver/ieee1532/engine/iscsettings.h"
 
+#include "driver/ieee1532/engine/iscenginestate.h"
+
 namespace zor::isc {
 
-namespace {
-IscSettings g_settings;
-}
+IscSettings& IscGetSettings() { return IscState().settings; }
 
-IscSettings& IscGetSettings() { return g_settings; }
-
-void IscResetSettings() { g_settings = IscSettings{}; }
+void IscResetSettings() { IscState().settings = IscSettings{}; }
 
 }  // namespace zor::isc

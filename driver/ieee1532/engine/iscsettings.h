@@ -4,6 +4,9 @@
 
 namespace zor::isc {
 
+// Largest read or write buffer an option may ask for; every open file gets one.
+constexpr int64_t kIscMaxBufferSize = int64_t{1} << 26;
+
 // Engine settings: process-global, reset to these defaults at the start of every run.
 struct IscSettings {
   bool commitOnWrite = true;

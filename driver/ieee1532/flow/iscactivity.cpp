@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "driver/ieee1532/engine/iscsettings.h"
+#include "driver/ieee1532/engine/iscenginestate.h"
 #include "driver/ieee1532/flow/iscfieldbits.h"
 #include "driver/ieee1532/flow/iscflow.h"
 #include "driver/ieee1532/host/iscport.h"
@@ -11,16 +11,15 @@ namespace zor::isc {
 
 namespace {
 
-int64_t g_mismatches = 0;
-
 bool Output(ChainDevice& device) { return device.output && device.output->stream != nullptr; }
 
 void ReportMismatch(const ChainDevice& device, int64_t bit, int64_t length, int64_t repeatIndex,
                     int64_t fieldBit, int64_t fieldWidth, int64_t fieldNumber) {
-  ++g_mismatches;
+  int64_t& mismatches = IscState().mismatches;
+  ++mismatches;
   int64_t limit = IscGetSettings().maxBitErrors;
-  if (g_mismatches > limit) {
-    if (g_mismatches == limit + 1) {
+  if (mismatches > limit) {
+    if (mismatches - 1 == limit) {
       IscReportf(kIscWarning, false, nullptr,
                  "\n=> Other mismatches suppressed (more than %ld mismatches)",
                  static_cast<long>(limit));
@@ -39,12 +38,9 @@ void ReportMismatch(const ChainDevice& device, int64_t bit, int64_t length, int6
 
 }  // namespace
 
-void IscResetMismatchCount() { g_mismatches = 0; }
+void IscResetMismatchCount() { IscState().mismatches = 0; }
 
-bool& IscChainStop() {
-  static bool stop = false;
-  return stop;
-}
+bool& IscChainStop() { return IscState().chainStop; }
 
 std::string IscOpcodeText(const ChainDevice& device, int opcode) {
   const BsdlEntity& entity = *device.entity;

@@ -1,5 +1,7 @@
 #include <cctype>
 #include <cstdlib>
+#include <string>
+#include <unordered_set>
 
 #include "driver/ieee1532/engine/iscengineglobals.h"
 #include "driver/ieee1532/engine/iscsettings.h"
@@ -104,6 +106,9 @@ void ReadTransmissionCrc(IscDataFile& data, IscInputFile& in) {
 
 // Data arrays up to the closing ')'. With only set, keeps that array alone.
 void ReadArrays(IscDataFile& data, IscInputFile& in, const std::string* only, IscDataArray* found) {
+  // Names seen, so that a file of many arrays is not checked against all before each.
+  std::unordered_set<std::string> names;
+  for (const IscDataArray& known : data.arrays) names.insert(known.name);
   bool first = true;
   while (true) {
     IscDataNext(in);
@@ -126,11 +131,9 @@ void ReadArrays(IscDataFile& data, IscInputFile& in, const std::string* only, Is
     IscDataNext(in);
     if (in.tokenKind != kIscTokenName) IscDataFail(in, "data array name expected");
     array.name = in.lowerToken;
-    for (const IscDataArray& known : data.arrays) {
-      if (only == nullptr && known.name == array.name) {
-        IscReportf(kIscError, true, &in, "Data array (%s) already defined in ISC file [%s]",
-                   array.name.c_str(), in.name.c_str());
-      }
+    if (only == nullptr && !names.insert(array.name).second) {
+      IscReportf(kIscError, true, &in, "Data array (%s) already defined in ISC file [%s]",
+                 array.name.c_str(), in.name.c_str());
     }
     ReadArray(data, in, array);
     if (only == nullptr) {

@@ -82,6 +82,8 @@ std::string IscPinLettersToBits(const std::string& letters) {
 
 uint64_t IscBitsToNumber(const std::string& bits) {
   uint64_t value = 0;
+  // More digits than the value holds would drop the high ones without a word.
+  if (bits.size() > 64) IscReportf(kIscError, false, nullptr, "bin2long(%s)", bits.c_str());
   for (char c : bits) {
     if (c != '0' && c != '1') IscReportf(kIscError, false, nullptr, "bin2long(%s)", bits.c_str());
     value = value * 2 + static_cast<uint64_t>(c - '0');
@@ -91,6 +93,7 @@ uint64_t IscBitsToNumber(const std::string& bits) {
 
 uint64_t IscHexToNumber(const std::string& hex) {
   uint64_t value = 0;
+  if (hex.size() > 16) IscReportf(kIscError, false, nullptr, "hex2ulong(%s)", hex.c_str());
   for (char c : hex) {
     if (!std::isxdigit(static_cast<unsigned char>(c))) {
       IscReportf(kIscError, false, nullptr, "hex2ulong(%s)", hex.c_str());

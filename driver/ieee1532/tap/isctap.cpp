@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "driver/ieee1532/engine/iscenginestate.h"
 #include "driver/ieee1532/tap/iscpins.h"
 #include "driver/ieee1532/tap/isctransitions.h"
 #include "driver/ieee1532/text/iscmessages.h"
@@ -9,8 +10,6 @@
 namespace zor::isc {
 
 namespace {
-
-TapBypassCounts g_bypass;
 
 // Bits captured in one batch at most, so that a capture never fills the transition buffer.
 constexpr int64_t kCaptureBatch = 65534;
@@ -40,7 +39,7 @@ void Collect(std::string* capture, int64_t length, int64_t& filled) {
 
 }  // namespace
 
-TapBypassCounts& TapBypass() { return g_bypass; }
+TapBypassCounts& TapBypass() { return IscState().bypass; }
 
 void TapReset(bool toIdle) {
   for (int i = 0; i < 5; ++i) Queue(1, 0, false);
@@ -50,8 +49,9 @@ void TapReset(bool toIdle) {
 
 void TapShiftBypass(bool trailer, int reg) {
   bool isIr = reg == kTapInstructionRegister;
-  int64_t count = trailer ? (isIr ? g_bypass.irTrailer : g_bypass.drTrailer)
-                          : (isIr ? g_bypass.irHeader : g_bypass.drHeader);
+  const TapBypassCounts& bypass = TapBypass();
+  int64_t count = trailer ? (isIr ? bypass.irTrailer : bypass.drTrailer)
+                          : (isIr ? bypass.irHeader : bypass.drHeader);
   for (int64_t i = 0; i < count; ++i) Queue(trailer && i == count - 1 ? 1 : 0, 1, false);
   Flush();
 }
@@ -64,7 +64,7 @@ void TapShiftString(int reg, int64_t length, const char* tdiText, std::string* t
   DirectCycle(0);
   DirectCycle(0);
   TapShiftBypass(false, reg);
-  int64_t trailer = isIr ? g_bypass.irTrailer : g_bypass.drTrailer;
+  int64_t trailer = isIr ? TapBypass().irTrailer : TapBypass().drTrailer;
   bool capturing = readTdo && tdoText != nullptr;
   if (capturing) tdoText->assign(static_cast<size_t>(length), '0');
   int64_t filled = 0;

@@ -1,5 +1,6 @@
 #include "driver/ieee1532/tap/isctransitions.h"
 
+#include "driver/ieee1532/engine/iscenginestate.h"
 #include "driver/ieee1532/host/iscport.h"
 #include "driver/ieee1532/tap/iscpins.h"
 #include "driver/ieee1532/text/iscmessages.h"
@@ -8,30 +9,27 @@ namespace zor::isc {
 
 namespace {
 
-std::vector<TapTransition> g_transitions;
-size_t g_count = 0;
-bool g_readsQueued = false;
-uint8_t g_state = 0;
-
-void Append(uint32_t kind) {
-  TapTransition& entry = g_transitions[g_count++];
+void Append(TapQueue& queue, uint32_t kind) {
+  TapTransition& entry = queue.transitions[queue.count++];
   entry.kind = kind;
-  entry.state = g_state;
+  entry.state = queue.state;
 }
 
 }  // namespace
 
 void TapAllocateTransitions() {
-  g_transitions.assign(kTapTransitionCount, TapTransition{});
-  g_count = 0;
-  g_readsQueued = false;
+  TapQueue& queue = IscState().queue;
+  queue.transitions.assign(kTapTransitionCount, TapTransition{});
+  queue.count = 0;
+  queue.readsQueued = false;
 }
 
 void TapFreeTransitions() {
-  g_transitions.clear();
-  g_transitions.shrink_to_fit();
-  g_count = 0;
-  g_readsQueued = false;
+  TapQueue& queue = IscState().queue;
+  queue.transitions.clear();
+  queue.transitions.shrink_to_fit();
+  queue.count = 0;
+  queue.readsQueued = false;
 }
 
 void TapPlayBuffer(TapTransition* entries, size_t count) {
@@ -56,43 +54,44 @@ void TapPlayBuffer(TapTransition* entries, size_t count) {
 
 int TapQueueShift(bool flush, bool checkBurst, bool readTdo, int tms, int tdi,
                   std::vector<uint8_t>* tdoBytes, int64_t* tdoBits) {
-  if (g_transitions.empty()) TapAllocateTransitions();
+  TapQueue& queue = IscState().queue;
+  if (queue.transitions.empty()) TapAllocateTransitions();
   if (!flush) {
-    g_state = static_cast<uint8_t>((g_state & ~(kTapStateTms | kTapStateTdi)) |
-                                   (tms ? kTapStateTms : 0) | (tdi ? kTapStateTdi : 0));
-    Append(kTapTransitionWrite);
+    queue.state = static_cast<uint8_t>((queue.state & ~(kTapStateTms | kTapStateTdi)) |
+                                       (tms ? kTapStateTms : 0) | (tdi ? kTapStateTdi : 0));
+    Append(queue, kTapTransitionWrite);
     if (readTdo) {
-      Append(kTapTransitionRead);
-      g_readsQueued = true;
+      Append(queue, kTapTransitionRead);
+      queue.readsQueued = true;
     }
-    g_state |= kTapStateTck;
-    Append(kTapTransitionWrite);
-    g_state &= static_cast<uint8_t>(~kTapStateTck);
-    Append(kTapTransitionWrite);
-    if (g_count >= kTapFlushThreshold) {
+    queue.state |= kTapStateTck;
+    Append(queue, kTapTransitionWrite);
+    queue.state &= static_cast<uint8_t>(~kTapStateTck);
+    Append(queue, kTapTransitionWrite);
+    if (queue.count >= kTapFlushThreshold) {
       // The TDO bits of a capture must fit in one buffer; playing now would lose them.
-      if (g_readsQueued) IscReportf(kIscError, false, nullptr, "iReadTdo = 1");
-      TapPlayBuffer(g_transitions.data(), g_count);
-      g_count = 0;
+      if (queue.readsQueued) IscReportf(kIscError, false, nullptr, "iReadTdo = 1");
+      TapPlayBuffer(queue.transitions.data(), queue.count);
+      queue.count = 0;
     }
     return 0;
   }
-  if (g_count > 0) TapPlayBuffer(g_transitions.data(), g_count);
-  if (readTdo && g_readsQueued) {
-    int64_t bits = static_cast<int64_t>(g_count / 4);
+  if (queue.count > 0) TapPlayBuffer(queue.transitions.data(), queue.count);
+  if (readTdo && queue.readsQueued) {
+    int64_t bits = static_cast<int64_t>(queue.count / 4);
     if (checkBurst && bits % 8 != 0) {
       IscReportf(kIscError, false, nullptr, "DataBurst != multiple of 8\n");
     }
     tdoBytes->assign(static_cast<size_t>((bits + 7) / 8), 0);
     for (int64_t bit = 0; bit < bits; ++bit) {
-      if (g_transitions[static_cast<size_t>(bit * 4 + 1)].state & kTapStateTdo) {
+      if (queue.transitions[static_cast<size_t>(bit * 4 + 1)].state & kTapStateTdo) {
         (*tdoBytes)[static_cast<size_t>(bit / 8)] |= static_cast<uint8_t>(1u << (bit % 8));
       }
     }
     *tdoBits = bits;
   }
-  g_count = 0;
-  g_readsQueued = false;
+  queue.count = 0;
+  queue.readsQueued = false;
   return 1;
 }
 

@@ -26,6 +26,14 @@ constexpr uint8_t kTapStateTdo = 1u << 4;
 constexpr size_t kTapTransitionCount = 0x4000000 / sizeof(TapTransition);
 constexpr size_t kTapFlushThreshold = 0x1FFFFB;
 
+// Transitions queued for one play, and the pin state the next one starts from.
+struct TapQueue {
+  std::vector<TapTransition> transitions;
+  size_t count = 0;
+  bool readsQueued = false;
+  uint8_t state = 0;
+};
+
 // Queues one TCK cycle, or with flush plays the queue and collects the TDO bits it read, least
 // significant bit first into bytes. Returns 1 after a flush.
 int TapQueueShift(bool flush, bool checkBurst, bool readTdo, int tms, int tdi,

@@ -77,6 +77,10 @@ inline void InputFilePushBackToken(IscInputFile& record) { record.newToken = fal
 void InputFileExpectWord(IscInputFile& record, const char* word, bool search);
 void InputFileExpectChar(IscInputFile& record, char c, bool search);
 int64_t InputFileReadInteger(IscInputFile& record);
+// The leading decimal digits of text; false when there are none or they exceed 64 bits.
+bool IscDecimalValue(const std::string& text, int64_t& value);
+// The value of the current number token; one beyond 64 bits stops the run.
+int64_t InputFileTokenValue(IscInputFile& record);
 
 constexpr int kIscNumberReal = 110;
 constexpr int kIscNumberInteger = 111;

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <string>
 
-#include "driver/ieee1532/engine/iscengine.h"
+#include "driver/ieee1532/engine/iscenginestate.h"
 #include "driver/ieee1532/host/iscport.h"
 #include "driver/ieee1532/text/iscinputfile.h"
 
@@ -13,14 +13,12 @@ namespace zor::isc {
 
 namespace {
 
-FILE* g_log = nullptr;
-
 void Emit(const std::string& text) {
   for (size_t at = 0; at < text.size(); at += kIscMessagePieceSize - 1) {
     std::string piece = text.substr(at, kIscMessagePieceSize - 1);
     IscPortMessage(piece.c_str());
   }
-  if (g_log != nullptr) fputs(text.c_str(), g_log);
+  if (FILE* log = IscLogFile()) fputs(text.c_str(), log);
 }
 
 std::string VFormat(const char* format, va_list args) {
@@ -43,8 +41,8 @@ std::string NowText() {
 
 }  // namespace
 
-void IscSetLogFile(FILE* log) { g_log = log; }
-FILE* IscLogFile() { return g_log; }
+void IscSetLogFile(FILE* log) { IscState().log.reset(log); }
+FILE* IscLogFile() { return IscState().log.get(); }
 
 void IscWriteMessageLine(const char* text, int flags) {
   std::string line;
@@ -89,7 +87,8 @@ void IscReportMessage(int code, const char* text, bool showLine, IscInputFile* r
     // A run that stops has not passed, whatever the last action did.
     IscPortSetFailureWord(1);
     IscMessagef(kIscLinePlain, "*** Program stopped at %s", NowText().c_str());
-    IscEngineFreeGlobals();
+    // The engine releases its state once this has unwound out of it: callers up the stack still
+    // hold references into it.
     throw 1;
   }
 }

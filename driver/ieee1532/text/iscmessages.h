@@ -25,7 +25,8 @@ void IscWriteMessageLine(const char* text, int flags);
 // printf-style message line; the text is measured first, so nothing is cut.
 void IscMessagef(int flags, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-// Warnings count and print; errors print, free the engine state and throw the integer 1.
+// Warnings count and print; errors print and throw the integer 1, and the engine frees its state
+// once that has unwound out of it.
 void IscReportMessage(int code, const char* text, bool showLine, IscInputFile* record);
 void IscReportf(int code, bool showLine, IscInputFile* record, const char* format, ...)
     __attribute__((format(printf, 4, 5)));

@@ -1,4 +1,6 @@
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 
 #include "driver/ieee1532/text/iscinputfile.h"
@@ -12,6 +14,22 @@ int IscHexDigit(char c) {
   return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : -1;
 }
 
+bool IscDecimalValue(const std::string& text, int64_t& value) {
+  value = 0;
+  const char* end = text.data() + text.size();
+  auto [stop, error] = std::from_chars(text.data(), end, value);
+  return error == std::errc() && stop != text.data();
+}
+
+int64_t InputFileTokenValue(IscInputFile& record) {
+  int64_t value = 0;
+  if (!IscDecimalValue(record.token, value) && !record.token.empty() &&
+      std::isdigit(static_cast<unsigned char>(record.token[0]))) {
+    IscReportf(kIscError, true, &record, "Number [%s] out of range", record.token.c_str());
+  }
+  return value;
+}
+
 int64_t InputFileReadInteger(IscInputFile& record) {
   InputFileNextToken(record, kIscTokenSkipSpace);
   bool negative = InputFileTokenIsChar(record, '-');
@@ -19,7 +37,7 @@ int64_t InputFileReadInteger(IscInputFile& record) {
   if (record.tokenKind != kIscTokenNumber) {
     IscReportf(kIscError, true, &record, "expected a number");
   }
-  int64_t value = strtoll(record.token.c_str(), nullptr, 10);
+  int64_t value = InputFileTokenValue(record);
   return negative ? -value : value;
 }
 
@@ -98,8 +116,11 @@ int InputFileReadNumber(IscInputFile& record, double& real, int64_t& integer) {
     SplitDigitsAndExponent(record, text, record.token);
   }
   real = strtod(text.c_str(), nullptr);
-  integer = static_cast<int64_t>(real);
-  if (!isReal) integer = strtoll(text.c_str(), nullptr, 10);
+  // Every number read must convert to an integer as well: anything larger is no BSDL value.
+  if (!std::isfinite(real) || real >= 0x1p63 || (!isReal && !IscDecimalValue(text, integer))) {
+    IscReportf(kIscError, true, &record, "Number [%s] out of range", text.c_str());
+  }
+  if (isReal) integer = static_cast<int64_t>(real);
   return isReal ? kIscNumberReal : kIscNumberInteger;
 }
 

@@ -1,8 +1,8 @@
 #include "platform/genapi/formula/formula.h"
 
-#include <algorithm>
 #include <numbers>
 #include <set>
+#include <string_view>
 #include <vector>
 
 #include "platform/genapi/formula/expr.h"
@@ -17,10 +17,35 @@ const std::set<std::string> kFunctions = {"SGN",   "NEG",  "ATAN",  "COS",  "SIN
                                           "ABS",   "EXP",  "LN",    "LG",   "SQRT", "TRUNC",
                                           "FLOOR", "CEIL", "ROUND", "ASIN", "ACOS"};
 
-// Binary operator levels, loosest first.
-const std::vector<std::vector<std::string>> kLevels = {
-    {"||"},       {"&&"},     {"|"},          {"^"}, {"&"}, {"=", "<>"}, {"<", ">", "<=", ">="},
-    {"<<", ">>"}, {"+", "-"}, {"*", "/", "%"}};
+// The level of a binary operator, loosest first (|| is 0, * / % are 9), or -1
+// for any other text.
+int LevelOf(std::string_view op) {
+  if (op.empty() || op.size() > 2) return -1;
+  const char second = op.size() == 2 ? op[1] : '\0';
+  switch (op[0]) {
+    case '|':
+      return second == '|' ? 0 : second == '\0' ? 2 : -1;
+    case '&':
+      return second == '&' ? 1 : second == '\0' ? 4 : -1;
+    case '^':
+      return second == '\0' ? 3 : -1;
+    case '=':
+      return second == '\0' ? 5 : -1;
+    case '<':
+      return second == '>' ? 5 : second == '\0' || second == '=' ? 6 : second == '<' ? 7 : -1;
+    case '>':
+      return second == '\0' || second == '=' ? 6 : second == '>' ? 7 : -1;
+    case '+':
+    case '-':
+      return second == '\0' ? 8 : -1;
+    case '*':
+    case '/':
+    case '%':
+      return second == '\0' ? 9 : -1;  // "**" binds tighter, below the levels
+    default:
+      return -1;
+  }
+}
 
 class Parser {
  public:
@@ -37,12 +62,12 @@ class Parser {
 
  private:
   void Advance() { token_ = lexer_.Next(); }
-  bool IsOp(const char* op) const {
+  bool IsOp(std::string_view op) const {
     return token_.kind == TokenKind::Operator && token_.text == op;
   }
-  void Expect(const char* op) {
+  void Expect(std::string_view op) {
     if (!IsOp(op)) {
-      throw FormulaError(std::string("expected '") + op + "' but found '" +
+      throw FormulaError("expected '" + std::string(op) + "' but found '" +
                          (token_.kind == TokenKind::End ? "end of formula" : token_.text) + "'");
     }
     Advance();
@@ -82,17 +107,18 @@ class Parser {
     return expr;
   }
 
-  ExprPtr ParseLevel(size_t level) {
-    if (level == kLevels.size()) return ParseUnary();
-    ExprPtr left = ParseLevel(level + 1);
+  // Operators of the same level associate to the left; an operand of a
+  // level's operator is an expression of the tighter levels only.
+  ExprPtr ParseLevel(int level) {
+    ExprPtr left = ParseUnary();
     for (;;) {
       if (token_.kind != TokenKind::Operator) return left;
-      const auto& ops = kLevels[level];
-      if (std::find(ops.begin(), ops.end(), token_.text) == ops.end()) return left;
+      const int found = LevelOf(token_.text);
+      if (found < level) return left;
       ExprPtr expr = Make(ExprKind::Binary, token_.text);
       Advance();
       expr->a = std::move(left);
-      expr->b = ParseLevel(level + 1);
+      expr->b = ParseLevel(found + 1);
       left = std::move(expr);
     }
   }

@@ -35,7 +35,7 @@ Token Lexer::Next() {
     return Token{TokenKind::Name, std::string(text_.substr(start, pos_ - start)), {}};
   }
   for (std::string_view op : kOperators) {
-    if (text_.substr(pos_, op.size()) == op) {
+    if (op[0] == c && text_.substr(pos_, op.size()) == op) {
       pos_ += op.size();
       return Token{TokenKind::Operator, std::string(op), {}};
     }

@@ -14,17 +14,25 @@ NodeMap::NodeMap(const gcstring& deviceName, DeviceInfoData info)
 
 NodeMap::~NodeMap() = default;
 
+void NodeMap::Reserve(size_t nodes) {
+  nodes_.reserve(nodes);
+  order_.reserve(nodes);
+}
+
 void NodeMap::AddNode(std::unique_ptr<NodeBase> node) {
-  const std::string name = node->Name();
-  if (name.empty()) throw RUNTIME_EXCEPTION("A %s node has no name", node->Kind().c_str());
-  NodeBase* raw = node.get();
-  if (!nodes_.emplace(name, std::move(node)).second) {
-    throw RUNTIME_EXCEPTION("Node '%s' is defined twice", name.c_str());
+  if (node->Name().empty()) {
+    throw RUNTIME_EXCEPTION("A %s node has no name", node->Kind().c_str());
   }
+  NodeBase* raw = node.get();
+  const std::string_view name = raw->Name();
+  if (nodes_.find(name) != nodes_.end()) {
+    throw RUNTIME_EXCEPTION("Node '%s' is defined twice", raw->Name().c_str());
+  }
+  nodes_.emplace(name, std::move(node));
   order_.push_back(raw);
 }
 
-NodeBase* NodeMap::FindNode(const std::string& name) const {
+NodeBase* NodeMap::FindNode(std::string_view name) const {
   const auto it = nodes_.find(name);
   return it == nodes_.end() ? nullptr : it->second.get();
 }
@@ -59,7 +67,7 @@ void NodeMap::MarkFeatures() {
 void NodeMap::NodeChanged(NodeBase& node) {
   for (NodeBase* affected : node.Affected()) {
     if (affected != &node) affected->InvalidateCache();
-    queued_.push_back(affected);
+    if (affected->HasCallbacks()) queued_.push_back(affected);
   }
 }
 
@@ -82,12 +90,13 @@ NodeMap::Guard::~Guard() {
 }
 
 void NodeMap::FlushInsideLock(std::vector<NodeBase*>& fired) {
-  std::unordered_set<NodeBase*> seen;
+  const uint64_t flush = ++flushes_;
+  std::vector<NodeBase*> batch;
   while (!queued_.empty()) {
-    std::vector<NodeBase*> batch;
+    batch.clear();
     batch.swap(queued_);
     for (NodeBase* node : batch) {
-      if (!seen.insert(node).second) continue;
+      if (!node->MarkFlushed(flush)) continue;
       fired.push_back(node);
       node->FireCallbacks(cbPostInsideLock);
     }

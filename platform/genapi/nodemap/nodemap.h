@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -25,8 +26,9 @@ class NodeMap : public INodeMap, public IDeviceInfo {
   NodeMap(const gcstring& deviceName, DeviceInfoData info);
   ~NodeMap() override;
 
+  void Reserve(size_t nodes);
   void AddNode(std::unique_ptr<NodeBase> node);
-  NodeBase* FindNode(const std::string& name) const;
+  NodeBase* FindNode(std::string_view name) const;
   // A stand-in for a node the file references but does not define.
   NodeBase* AddMissing(const std::string& missing, const std::string& referrer,
                        const std::string& link);
@@ -36,6 +38,8 @@ class NodeMap : public INodeMap, public IDeviceInfo {
   // A node's stored value changed: invalidate what depends on it and queue
   // the callbacks of every affected node.
   void NodeChanged(NodeBase& node);
+  // How deep the running evaluation nests; guarded by the lock.
+  int& EvaluationDepth() { return evaluationDepth_; }
 
   // Holds the node-map lock for one operation; when the outermost guard ends
   // it fires the queued callbacks, the outside-lock ones after unlocking.
@@ -79,12 +83,15 @@ class NodeMap : public INodeMap, public IDeviceInfo {
 
   gcstring deviceName_;
   DeviceInfoData info_;
-  std::unordered_map<std::string, std::unique_ptr<NodeBase>> nodes_;
+  // Keyed by a view of the node's own name.
+  std::unordered_map<std::string_view, std::unique_ptr<NodeBase>> nodes_;
   std::vector<NodeBase*> order_;
   std::vector<std::unique_ptr<NodeBase>> missing_;
   mutable CLock lock_;
   int depth_ = 0;
-  std::vector<NodeBase*> queued_;
+  int evaluationDepth_ = 0;
+  uint64_t flushes_ = 0;
+  std::vector<NodeBase*> queued_;  // changed nodes that have callbacks
 };
 
 }  // namespace GenApi

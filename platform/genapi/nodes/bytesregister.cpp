@@ -50,7 +50,7 @@ void StringRegNode::SetValue(const gcstring& Value, bool) {
   }
   std::vector<uint8_t> bytes(static_cast<size_t>(length), 0);
   std::memcpy(bytes.data(), Value.c_str(), Value.size());
-  register_.Write(bytes);
+  register_.Write(bytes.data(), bytes.size());
 }
 
 gcstring StringRegNode::GetValue(bool, bool IgnoreCache) {

@@ -10,12 +10,6 @@ void CommandNode::Link() {
   commandValue_.Configure(*this, "CommandValue", "pCommandValue", false);
 }
 
-EAccessMode CommandNode::OwnAccessMode() const {
-  // Reading a command means nothing; it is written to run it.
-  const EAccessMode mode = slot_.AccessMode();
-  return IsWritable(mode) ? WO : mode == RO ? NA : mode;
-}
-
 int64_t CommandNode::CommandValue() {
   return commandValue_.IsSet() ? commandValue_.Get().AsInt() : 1;
 }
@@ -29,7 +23,7 @@ void CommandNode::Execute(bool Verify) {
 bool CommandNode::IsDone(bool) {
   NodeMap::Guard guard(Map());
   NodeBase* target = slot_.Target();
-  if (target == nullptr || !IsReadable(target->GetAccessMode())) return true;
+  if (target == nullptr || !IsReadable(target->AccessMode())) return true;
   return slot_.Read(false, true).AsInt() != CommandValue();
 }
 

@@ -6,7 +6,7 @@
 namespace GenApi {
 
 // <Command>: executing writes the command value; the command is done once
-// the device has changed the value again.
+// the device has changed the value again. Its access is its value node's.
 class CommandNode : public ValueNode, public virtual ICommand {
  public:
   using ValueNode::ValueNode;
@@ -19,7 +19,11 @@ class CommandNode : public ValueNode, public virtual ICommand {
   EInterfaceType GetPrincipalInterfaceType() const override { return intfICommand; }
 
  protected:
-  EAccessMode OwnAccessMode() const override;
+  EAccessMode OwnAccessMode() const override { return slot_.AccessMode(); }
+  // A locked command can still be asked whether it is done.
+  EAccessMode LockedAccessMode(EAccessMode mode) const override {
+    return IsWritable(mode) ? RO : mode;
+  }
 
  private:
   int64_t CommandValue();

@@ -30,13 +30,14 @@ void ConverterCore::Configure(NodeBase& owner, bool floatMode) {
 Number ConverterCore::Read(bool verify, bool ignoreCache) {
   RecursionGuard recursion(busy_, *owner_);
   context_.SetInput(kTo, target_->ReadNumber(verify, ignoreCache));
-  return context_.Evaluate(from_, "FormulaFrom");
+  return context_.Evaluate(from_, "FormulaFrom", ignoreCache);
 }
 
 void ConverterCore::Write(const Number& value, bool verify) {
   RecursionGuard recursion(busy_, *owner_);
   context_.SetInput(kFrom, value);
-  target_->WriteNumber(context_.Evaluate(to_, "FormulaTo"), verify);
+  // The converter's access is its target's, checked already.
+  target_->WriteNumberTrusted(context_.Evaluate(to_, "FormulaTo"), verify);
 }
 
 bool ConverterCore::Limits(Number& min, Number& max) {

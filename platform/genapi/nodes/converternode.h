@@ -13,7 +13,7 @@ class ConverterCore {
   void Configure(NodeBase& owner, bool floatMode);
   Number Read(bool verify, bool ignoreCache);
   void Write(const Number& value, bool verify);
-  EAccessMode AccessMode() const { return target_->GetAccessMode(); }
+  EAccessMode AccessMode() const { return target_->AccessMode(); }
   // The converter's limits: the target's limits taken through FormulaFrom;
   // false when they cannot be computed (a limit the formula cannot take).
   bool Limits(Number& min, Number& max);

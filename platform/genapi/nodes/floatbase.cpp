@@ -26,7 +26,7 @@ void FloatBase::Link() {
 void FloatBase::SetValue(double Value, bool Verify) {
   NodeMap::Guard guard(Map());
   CheckWritable();
-  CheckRange(Value);
+  if (Verify) CheckRange(Value);
   RawWrite(Value, Verify);
 }
 
@@ -93,17 +93,23 @@ void FloatBase::FromString(const gcstring& ValueStr, bool Verify) {
 }
 
 Number FloatBase::ReadNumber(bool verify, bool ignoreCache) {
-  return Number::Float(GetValue(verify, ignoreCache));
+  CheckReadable();
+  return ReadNumberTrusted(verify, ignoreCache);
 }
 
 Number FloatBase::ReadNumberTrusted(bool verify, bool ignoreCache) {
-  NodeMap::Guard guard(Map());
   const double value = RawRead(verify, ignoreCache);
   if (verify) CheckRange(value);
   return Number::Float(value);
 }
 
 void FloatBase::WriteNumber(const Number& value, bool verify) { SetValue(value.AsFloat(), verify); }
+
+void FloatBase::WriteNumberTrusted(const Number& value, bool verify) {
+  const double v = value.AsFloat();
+  if (verify) CheckRange(v);
+  RawWrite(v, verify);
+}
 
 void FloatBase::RawWrite(double, bool) {
   throw ACCESS_EXCEPTION("Node '%s' is not writable", Name().c_str());

@@ -33,6 +33,7 @@ class FloatBase : public ValueNode, public virtual IFloat {
 
   Number ReadNumber(bool verify, bool ignoreCache) override;
   void WriteNumber(const Number& value, bool verify) override;
+  void WriteNumberTrusted(const Number& value, bool verify) override;
   Number ReadNumberTrusted(bool verify, bool ignoreCache) override;
   Number MinNumber() override { return Number::Float(GetMin()); }
   Number MaxNumber() override { return Number::Float(GetMax()); }

@@ -5,7 +5,8 @@
 
 namespace GenApi {
 
-// <FloatReg>: an IEEE 754 single or double in a register.
+// <FloatReg>: an IEEE 754 single or double in a register. Its range is
+// what the register's type can hold.
 class FloatRegNode : public RegisterBacked<FloatBase> {
  public:
   using RegisterBacked::RegisterBacked;
@@ -14,6 +15,11 @@ class FloatRegNode : public RegisterBacked<FloatBase> {
  protected:
   double RawRead(bool verify, bool ignoreCache) override;
   void RawWrite(double value, bool verify) override;
+  double DefaultMin() override;
+  double DefaultMax() override;
+
+ private:
+  double Largest();
 };
 
 }  // namespace GenApi

@@ -57,8 +57,9 @@ Formula FormulaContext::Compile(const std::string& text, const char* what) const
   return formula;
 }
 
-Number FormulaContext::Evaluate(const Formula& formula, const char* what) {
+Number FormulaContext::Evaluate(const Formula& formula, const char* what, bool ignoreCache) {
   for (Variable& v : variables_) v.known = false;
+  ignoreCache_ = ignoreCache;
   try {
     return formula.Evaluate(*this);
   } catch (const FormulaError& error) {
@@ -71,7 +72,7 @@ Number FormulaContext::Value(int slot) {
   if (v.known) return v.value;
   Number value = v.constant;
   if (v.node != nullptr) {
-    value = v.node->ReadNumber(false, false);
+    value = v.node->ReadNumber(false, ignoreCache_);
   } else if (!v.expression.IsEmpty()) {
     if (v.busy) throw FormulaError("expression '" + v.name + "' uses itself");
     // Expressions using expressions are bounded like nested parentheses.

@@ -16,7 +16,8 @@ class FormulaContext : public VariableSource {
   // Parses a formula; a bad one raises an exception naming the node.
   Formula Compile(const std::string& text, const char* what) const;
   void SetInput(int slot, const Number& value) { variables_[slot].constant = value; }
-  Number Evaluate(const Formula& formula, const char* what);
+  // ignoreCache reaches the variables read for this evaluation.
+  Number Evaluate(const Formula& formula, const char* what, bool ignoreCache = false);
   Number Value(int slot) override;
 
  private:
@@ -36,6 +37,7 @@ class FormulaContext : public VariableSource {
   NodeBase* owner_ = nullptr;
   bool floatMode_ = false;
   int expressionDepth_ = 0;
+  bool ignoreCache_ = false;
   std::vector<Variable> variables_;
 };
 

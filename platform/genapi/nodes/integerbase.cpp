@@ -21,7 +21,7 @@ void IntegerBase::Link() {
 void IntegerBase::SetValue(int64_t Value, bool Verify) {
   NodeMap::Guard guard(Map());
   CheckWritable();
-  CheckRange(Value);
+  if (Verify) CheckRange(Value);
   RawWrite(Value, Verify);
 }
 
@@ -94,11 +94,11 @@ void IntegerBase::FromString(const gcstring& ValueStr, bool Verify) {
 }
 
 Number IntegerBase::ReadNumber(bool verify, bool ignoreCache) {
-  return Number::Int(GetValue(verify, ignoreCache));
+  CheckReadable();
+  return ReadNumberTrusted(verify, ignoreCache);
 }
 
 Number IntegerBase::ReadNumberTrusted(bool verify, bool ignoreCache) {
-  NodeMap::Guard guard(Map());
   const int64_t value = RawRead(verify, ignoreCache);
   if (verify) CheckRange(value);
   return Number::Int(value);
@@ -106,6 +106,12 @@ Number IntegerBase::ReadNumberTrusted(bool verify, bool ignoreCache) {
 
 void IntegerBase::WriteNumber(const Number& value, bool verify) {
   SetValue(value.Rounded(), verify);
+}
+
+void IntegerBase::WriteNumberTrusted(const Number& value, bool verify) {
+  const int64_t v = value.Rounded();
+  if (verify) CheckRange(v);
+  RawWrite(v, verify);
 }
 
 void IntegerBase::RawWrite(int64_t, bool) {

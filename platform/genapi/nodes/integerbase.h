@@ -31,6 +31,7 @@ class IntegerBase : public ValueNode, public virtual IInteger {
 
   Number ReadNumber(bool verify, bool ignoreCache) override;
   void WriteNumber(const Number& value, bool verify) override;
+  void WriteNumberTrusted(const Number& value, bool verify) override;
   Number ReadNumberTrusted(bool verify, bool ignoreCache) override;
   Number MinNumber() override { return Number::Int(GetMin()); }
   Number MaxNumber() override { return Number::Int(GetMax()); }

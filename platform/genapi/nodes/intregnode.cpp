@@ -74,7 +74,9 @@ void IntRegNode::RawWrite(int64_t value, bool) {
     }
     bits = (current & ~mask) | ((bits << low) & mask);
   }
-  register_.Write(UnsignedToBytes(bits, length, register_.Endianess()));
+  RegisterBytes bytes(length);
+  UnsignedToBytes(bits, bytes.data(), length, register_.Endianess());
+  register_.Write(bytes.data(), length);
 }
 
 int64_t IntRegNode::DefaultMin() {

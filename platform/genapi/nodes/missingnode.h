@@ -14,7 +14,7 @@ class MissingNode : public NodeBase {
   MissingNode(NodeMap& map, const std::string& missing, const std::string& referrer,
               const std::string& link);
 
-  EAccessMode GetAccessMode() const override { Fail(); }
+  EAccessMode AccessMode() const override { Fail(); }
   Number ReadNumber(bool, bool) override { Fail(); }
   void WriteNumber(const Number&, bool) override { Fail(); }
   Number MinNumber() override { Fail(); }

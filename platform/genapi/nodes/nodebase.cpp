@@ -28,55 +28,52 @@ EAccessMode ParseAccessMode(const std::string& text) {
   return RW;
 }
 
-bool IsWritingLink(const std::string& name) {
+bool IsWritingLink(std::string_view name) {
   return name == "pValue" || name == "pValueIndexed" || name == "pValueDefault";
 }
 
-bool IsValueLink(const std::string& name) {
+bool IsValueLink(std::string_view name) {
   return IsWritingLink(name) || name == "pVariable" || name == "pIndex";
 }
 
 }  // namespace
 
-RecursionGuard::RecursionGuard(bool& busy, const NodeBase& node) : busy_(busy) {
+RecursionGuard::RecursionGuard(bool& busy, const NodeBase& node)
+    : busy_(busy), depth_(node.Map().EvaluationDepth()) {
   if (busy_) {
     throw LOGICAL_ERROR_EXCEPTION("Node '%s': its references form a cycle", node.Name().c_str());
   }
-  if (Depth() >= kMaxDepth) {
+  if (depth_ >= kMaxDepth) {
     throw LOGICAL_ERROR_EXCEPTION("Node '%s': its references nest deeper than %d nodes",
                                   node.Name().c_str(), kMaxDepth);
   }
   busy_ = true;
-  ++Depth();
-}
-
-int& RecursionGuard::Depth() {
-  thread_local int depth = 0;
-  return depth;
+  ++depth_;
 }
 
 NodeBase::NodeBase(NodeMap& map, NodeXml xml) : map_(map), xml_(std::move(xml)) {
   nameSpace_ = xml_.nameSpace == "Standard" ? Standard : Custom;
   for (const XmlProperty& p : xml_.properties) {
-    if (p.name == "Visibility")
+    const std::string_view name = p.name;
+    if (name == "Visibility")
       visibility_ = ParseVisibility(p.text);
-    else if (p.name == "ToolTip")
-      toolTip_ = p.text;
-    else if (p.name == "Description")
-      description_ = p.text;
-    else if (p.name == "DisplayName")
-      displayName_ = p.text;
-    else if (p.name == "DocuURL")
-      docuUrl_ = p.text;
-    else if (p.name == "EventID")
-      eventId_ = p.text;
-    else if (p.name == "IsDeprecated")
+    else if (name == "ToolTip")
+      toolTip_ = &p.text;
+    else if (name == "Description")
+      description_ = &p.text;
+    else if (name == "DisplayName")
+      displayName_ = &p.text;
+    else if (name == "DocuURL")
+      docuUrl_ = &p.text;
+    else if (name == "EventID")
+      eventId_ = &p.text;
+    else if (name == "IsDeprecated")
       deprecated_ = p.text == "Yes";
-    else if (p.name == "Streamable")
+    else if (name == "Streamable")
       streamable_ = p.text == "Yes";
-    else if (p.name == "ImposedAccessMode")
+    else if (name == "ImposedAccessMode")
       imposed_ = ParseAccessMode(p.text);
-    else if (p.name == "PollingTime")
+    else if (name == "PollingTime")
       pollingTime_ = ParseInteger(p.text, *this);
   }
 }
@@ -95,17 +92,19 @@ void NodeBase::Link() {
   for (const XmlProperty* p : Properties("pInvalidator")) invalidators_.push_back(Resolve(*p));
 }
 
-const XmlProperty* NodeBase::Property(const char* name) const {
+// Names compare by length first, so most of a node's elements are passed over
+// without comparing text.
+const XmlProperty* NodeBase::Property(std::string_view name) const {
   for (const XmlProperty& p : xml_.properties) {
-    if (p.name == name) return &p;
+    if (std::string_view(p.name) == name) return &p;
   }
   return nullptr;
 }
 
-std::vector<const XmlProperty*> NodeBase::Properties(const char* name) const {
+std::vector<const XmlProperty*> NodeBase::Properties(std::string_view name) const {
   std::vector<const XmlProperty*> found;
   for (const XmlProperty& p : xml_.properties) {
-    if (p.name == name) found.push_back(&p);
+    if (std::string_view(p.name) == name) found.push_back(&p);
   }
   return found;
 }
@@ -113,7 +112,7 @@ std::vector<const XmlProperty*> NodeBase::Properties(const char* name) const {
 NodeBase* NodeBase::Resolve(const XmlProperty& property) {
   NodeBase* target = map_.FindNode(property.text);
   if (target == nullptr) target = map_.AddMissing(property.text, Name(), property.name);
-  const std::string& link = property.name;
+  const std::string_view link = property.name;
   if (link == "pSelected") {
     AddDependent(target);
     target->AddSelecting(this);
@@ -128,7 +127,7 @@ NodeBase* NodeBase::Resolve(const XmlProperty& property) {
   return target;
 }
 
-NodeBase* NodeBase::ResolveOptional(const char* propertyName) {
+NodeBase* NodeBase::ResolveOptional(std::string_view propertyName) {
   const XmlProperty* p = Property(propertyName);
   return p ? Resolve(*p) : nullptr;
 }
@@ -209,21 +208,48 @@ void NodeBase::InvalidateNode() {
 }
 
 ECachingMode NodeBase::GetCachingMode() const {
+  if (std::optional<ECachingMode> own = OwnCachingMode()) return *own;
   NodeMap::Guard guard(map_);
-  if (cachingBusy_) return WriteThrough;  // a cycle adds nothing new
+  if (cachingMode_) return *cachingMode_;
+  // A walk with its own stack: a chain of any length neither exhausts the
+  // thread's stack nor is walked again for each of its nodes.
+  struct Frame {
+    const NodeBase* node;
+    size_t next;
+    ECachingMode mode;
+  };
+  const auto weaker = [](ECachingMode a, ECachingMode b) {
+    if (a == NoCache || b == NoCache) return NoCache;
+    return a == WriteAround || b == WriteAround ? WriteAround : WriteThrough;
+  };
+  std::vector<Frame> stack{{this, 0, WriteThrough}};
   cachingBusy_ = true;
-  ECachingMode mode = WriteThrough;
-  for (const NodeBase* child : valueChildren_) {
-    const ECachingMode childMode = child->GetCachingMode();
-    if (childMode == NoCache || (childMode == WriteAround && mode == WriteThrough)) {
-      mode = childMode;
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    if (top.next < top.node->valueChildren_.size()) {
+      const NodeBase* child = top.node->valueChildren_[top.next++];
+      if (std::optional<ECachingMode> own = child->OwnCachingMode()) {
+        top.mode = weaker(top.mode, *own);
+      } else if (child->cachingMode_) {
+        top.mode = weaker(top.mode, *child->cachingMode_);
+      } else if (!child->cachingBusy_) {  // a node met again on a cycle adds nothing
+        child->cachingBusy_ = true;
+        stack.push_back(Frame{child, 0, WriteThrough});
+      }
+      continue;
     }
+    const Frame done = top;
+    stack.pop_back();
+    done.node->cachingBusy_ = false;
+    done.node->cachingMode_ = done.mode;
+    if (!stack.empty()) stack.back().mode = weaker(stack.back().mode, done.mode);
   }
-  cachingBusy_ = false;
-  return mode;
+  return *cachingMode_;
 }
 
-gcstring NodeBase::GetDisplayName() const { return displayName_.empty() ? Name() : displayName_; }
+gcstring NodeBase::GetDisplayName() const {
+  return displayName_ && !displayName_->empty() ? *displayName_ : Name();
+}
 
 gcstring NodeBase::GetDeviceName() const { return map_.GetDeviceName(); }
 
@@ -300,17 +326,21 @@ void NodeBase::ImposeAccessMode(EAccessMode AccessMode) { imposed_ = AccessMode;
 
 EAccessMode NodeBase::GetAccessMode() const {
   NodeMap::Guard guard(map_);
+  return AccessMode();
+}
+
+EAccessMode NodeBase::AccessMode() const {
   RecursionGuard recursion(accessBusy_, *this);
   if (isImplemented_ && !FlagIsSet(isImplemented_)) return NI;
   EAccessMode mode = OwnAccessMode();
   if (mode == NI) return NI;
   if (isAvailable_ && !FlagIsSet(isAvailable_)) return NA;
-  if (isLocked_ && FlagIsSet(isLocked_)) mode = Combine(mode, RO);
+  if (isLocked_ && FlagIsSet(isLocked_)) mode = LockedAccessMode(mode);
   return Combine(mode, imposed_);
 }
 
 bool NodeBase::FlagIsSet(NodeBase* flag) const {
-  return IsReadable(flag->GetAccessMode()) && flag->ReadNumber(false, false).IsTrue();
+  return IsReadable(flag->AccessMode()) && flag->ReadNumberTrusted(false, false).IsTrue();
 }
 
 void NodeBase::GetSelectedFeatures(FeatureList_t& Features) const {
@@ -328,13 +358,13 @@ void NodeBase::GetSelectingFeatures(FeatureList_t& Features) const {
 }
 
 void NodeBase::CheckReadable() const {
-  if (!IsReadable(GetAccessMode())) {
+  if (!IsReadable(AccessMode())) {
     throw ACCESS_EXCEPTION("Node '%s' is not readable", Name().c_str());
   }
 }
 
 void NodeBase::CheckWritable() const {
-  if (!IsWritable(GetAccessMode())) {
+  if (!IsWritable(AccessMode())) {
     throw ACCESS_EXCEPTION("Node '%s' is not writable", Name().c_str());
   }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/genapi/api/callback.h"
@@ -26,11 +28,16 @@ class NodeBase : public virtual INode, public virtual ISelector {
   virtual void InvalidateCache() {}
 
   // The node's value as other nodes see it through a reference; raises when
-  // the node has no numeric value or is not readable.
+  // the node has no numeric value or is not readable. Like every operation
+  // between nodes, it runs under the node map's lock its caller holds.
   virtual Number ReadNumber(bool verify, bool ignoreCache);
   virtual void WriteNumber(const Number& value, bool verify);
+  // The same write for a caller whose own writability already covers this
+  // node (a pValue target).
+  virtual void WriteNumberTrusted(const Number& value, bool verify) { WriteNumber(value, verify); }
   // The same read for a caller whose own readability already covers this
-  // node (a pValue target); it skips the repeated access check.
+  // node (a pValue target); it skips the repeated access check. The caller
+  // holds the node map's lock.
   virtual Number ReadNumberTrusted(bool verify, bool ignoreCache) {
     return ReadNumber(verify, ignoreCache);
   }
@@ -41,16 +48,24 @@ class NodeBase : public virtual INode, public virtual ISelector {
   const std::string& Name() const { return xml_.name; }
   const std::string& Kind() const { return xml_.kind; }
   NodeMap& Map() const { return map_; }
-  const XmlProperty* Property(const char* name) const;
-  std::vector<const XmlProperty*> Properties(const char* name) const;
+  // The first element of that name, in document order; null when none.
+  const XmlProperty* Property(std::string_view name) const;
+  std::vector<const XmlProperty*> Properties(std::string_view name) const;
   // Resolves a reference by node name and records the link it makes.
   NodeBase* Resolve(const XmlProperty& property);
-  NodeBase* ResolveOptional(const char* propertyName);
+  NodeBase* ResolveOptional(std::string_view propertyName);
   void AddDependent(NodeBase* node);
   void AddSelecting(NodeBase* node) { selecting_.push_back(node); }
   const std::vector<NodeBase*>& Affected();
   void MarkFeature() { isFeature_ = true; }
   void FireCallbacks(ECallbackType type);
+  bool HasCallbacks() const { return !callbacks_.empty(); }
+  // True the first time a flush marks the node; flushes are numbered.
+  bool MarkFlushed(uint64_t flush) {
+    if (flushed_ == flush) return false;
+    flushed_ = flush;
+    return true;
+  }
   // Polling: true when the node's polling time has run out.
   bool AdvancePolling(int64_t elapsed);
 
@@ -62,10 +77,10 @@ class NodeBase : public virtual INode, public virtual ISelector {
   bool IsCachable() const override { return GetCachingMode() != NoCache; }
   // Nodes without a register of their own cache as well as the values they
   // are computed from: the weakest mode among them.
-  ECachingMode GetCachingMode() const override;
+  ECachingMode GetCachingMode() const final;
   int64_t GetPollingTime() const override { return pollingTime_; }
-  gcstring GetToolTip() const override { return toolTip_; }
-  gcstring GetDescription() const override { return description_; }
+  gcstring GetToolTip() const override { return Text(toolTip_); }
+  gcstring GetDescription() const override { return Text(description_); }
   gcstring GetDisplayName() const override;
   gcstring GetDeviceName() const override;
   void GetChildren(NodeList_t& Children, ELinkType LinkType) const override;
@@ -73,7 +88,7 @@ class NodeBase : public virtual INode, public virtual ISelector {
   CallbackHandleType RegisterCallback(CNodeCallback* pCallback) override;
   bool DeregisterCallback(CallbackHandleType hCallback) override;
   INodeMap* GetNodeMap() const override;
-  gcstring GetEventID() const override { return eventId_; }
+  gcstring GetEventID() const override { return Text(eventId_); }
   bool IsStreamable() const override { return streamable_; }
   void GetPropertyNames(gcstring_vector& PropertyNames) const override;
   bool GetProperty(const gcstring& PropertyName, gcstring& ValueStr,
@@ -82,12 +97,14 @@ class NodeBase : public virtual INode, public virtual ISelector {
   void ImposeVisibility(EVisibility Visibility) override { visibility_ = Visibility; }
   INode* GetAlias() const override { return alias_; }
   INode* GetCastAlias() const override { return castAlias_; }
-  gcstring GetDocuURL() const override { return docuUrl_; }
+  gcstring GetDocuURL() const override { return Text(docuUrl_); }
   bool IsDeprecated() const override { return deprecated_; }
   bool IsFeature() const override { return isFeature_; }
 
   // IBase
   EAccessMode GetAccessMode() const override;
+  // The same under the lock the caller holds.
+  virtual EAccessMode AccessMode() const;
 
   // ISelector
   bool IsSelector() const override { return !selected_.empty(); }
@@ -97,6 +114,10 @@ class NodeBase : public virtual INode, public virtual ISelector {
  protected:
   // The access the node has before the common rules apply.
   virtual EAccessMode OwnAccessMode() const { return RW; }
+  // The caching mode of a node that decides it itself (a register).
+  virtual std::optional<ECachingMode> OwnCachingMode() const { return std::nullopt; }
+  // What a lock leaves of the node's access.
+  virtual EAccessMode LockedAccessMode(EAccessMode mode) const { return Combine(mode, RO); }
   // Raises the exceptions of an access check, naming the node.
   void CheckReadable() const;
   void CheckWritable() const;
@@ -114,7 +135,13 @@ class NodeBase : public virtual INode, public virtual ISelector {
   NodeXml xml_;
   ENameSpace nameSpace_ = Custom;
   EVisibility visibility_ = Beginner;
-  std::string toolTip_, description_, displayName_, docuUrl_, eventId_;
+  // Texts stay in the node's XML properties, which never change after loading.
+  static gcstring Text(const std::string* text) { return text ? gcstring(*text) : gcstring(); }
+  const std::string* toolTip_ = nullptr;
+  const std::string* description_ = nullptr;
+  const std::string* displayName_ = nullptr;
+  const std::string* docuUrl_ = nullptr;
+  const std::string* eventId_ = nullptr;
   bool deprecated_ = false;
   bool streamable_ = false;
   bool isFeature_ = false;
@@ -134,12 +161,15 @@ class NodeBase : public virtual INode, public virtual ISelector {
   std::vector<NodeBase*> affected_;
   bool affectedKnown_ = false;
   mutable bool accessBusy_ = false;
+  // The links never change after loading, so the walk is done once per node.
   mutable bool cachingBusy_ = false;
+  mutable std::optional<ECachingMode> cachingMode_;
   struct Callback {
     CallbackHandleType handle;
     std::shared_ptr<CNodeCallback> callback;
   };
   std::vector<Callback> callbacks_;
+  uint64_t flushed_ = 0;
 
   friend class RecursionGuard;
 };
@@ -151,17 +181,18 @@ class RecursionGuard {
  public:
   static constexpr int kMaxDepth = 256;
 
+  // Evaluations run under the node map's lock, so the map keeps the depth.
   RecursionGuard(bool& busy, const NodeBase& node);
   ~RecursionGuard() {
     busy_ = false;
-    --Depth();
+    --depth_;
   }
   RecursionGuard(const RecursionGuard&) = delete;
   RecursionGuard& operator=(const RecursionGuard&) = delete;
 
  private:
-  static int& Depth();
   bool& busy_;
+  int& depth_;
 };
 
 }  // namespace GenApi

@@ -1,34 +1,48 @@
 #include "platform/genapi/nodes/registeraccess.h"
 
+#include "platform/genapi/base/log.h"
 #include "platform/genapi/nodemap/nodemap.h"
 #include "platform/genapi/nodes/portnode.h"
 #include "platform/genapi/nodes/textconvert.h"
 
 namespace GenApi {
+namespace {
+
+// A text the schema does not allow must not grant write access.
+EAccessMode ParseAccess(const std::string& text, const NodeBase& owner) {
+  if (text == "RO") return RO;
+  if (text == "WO") return WO;
+  if (text == "RW") return RW;
+  GenICam::LogWarning("Node '%s': AccessMode '%s' is not RO, WO or RW; taken as RO",
+                      owner.Name().c_str(), text.c_str());
+  return RO;
+}
+
+}  // namespace
 
 void RegisterAccess::Configure(NodeBase& owner) {
   owner_ = &owner;
   for (const XmlProperty* p : owner.Properties("Address")) {
-    constantAddress_ += ParseInteger(p->text, owner);
+    // Addresses wrap like the port's 64-bit address space.
+    constantAddress_ += static_cast<uint64_t>(ParseInteger(p->text, owner));
   }
   for (const XmlProperty* p : owner.Properties("pAddress")) {
     addressNodes_.push_back(owner.Resolve(*p));
   }
-  if (const XmlProperty* p = owner.Property("pIndex")) {
-    index_ = owner.Resolve(*p);
+  for (const XmlProperty* p : owner.Properties("pIndex")) {
+    Index index{owner.Resolve(*p), std::nullopt, nullptr};
     if (const std::string* offset = p->Attribute("Offset")) {
-      indexOffset_ = ParseInteger(*offset, owner);
+      index.offset = ParseInteger(*offset, owner);
     }
     if (const std::string* offsetNode = p->Attribute("pOffset")) {
       XmlProperty reference{"pOffset", *offsetNode, {}};
-      indexOffsetNode_ = owner.Resolve(reference);
+      index.offsetNode = owner.Resolve(reference);
     }
+    indexes_.push_back(index);
   }
   if (const XmlProperty* p = owner.Property("Length")) length_ = ParseInteger(p->text, owner);
   lengthNode_ = owner.ResolveOptional("pLength");
-  if (const XmlProperty* p = owner.Property("AccessMode")) {
-    access_ = p->text == "RO" ? RO : p->text == "WO" ? WO : RW;
-  }
+  if (const XmlProperty* p = owner.Property("AccessMode")) access_ = ParseAccess(p->text, owner);
   if (const XmlProperty* p = owner.Property("pPort")) {
     port_ = dynamic_cast<PortNode*>(owner.Resolve(*p));
     if (port_ == nullptr) {
@@ -50,14 +64,15 @@ void RegisterAccess::Configure(NodeBase& owner) {
 }
 
 int64_t RegisterAccess::Address() {
-  uint64_t address = static_cast<uint64_t>(constantAddress_);
+  uint64_t address = constantAddress_;
   for (NodeBase* node : addressNodes_) {
     address += static_cast<uint64_t>(node->ReadNumber(false, false).AsInt());
   }
-  if (index_ != nullptr) {
-    const int64_t offset =
-        indexOffsetNode_ ? indexOffsetNode_->ReadNumber(false, false).AsInt() : indexOffset_;
-    address += static_cast<uint64_t>(index_->ReadNumber(false, false).AsInt()) *
+  for (const Index& index : indexes_) {
+    const int64_t offset = index.offsetNode ? index.offsetNode->ReadNumber(false, false).AsInt()
+                           : index.offset   ? *index.offset
+                                            : Length();
+    address += static_cast<uint64_t>(index.node->ReadNumber(false, false).AsInt()) *
                static_cast<uint64_t>(offset);
   }
   return static_cast<int64_t>(address);
@@ -73,7 +88,7 @@ int64_t RegisterAccess::Length() {
 }
 
 EAccessMode RegisterAccess::AccessMode() const {
-  return port_ ? Combine(access_, port_->GetAccessMode()) : NA;
+  return port_ ? Combine(access_, port_->AccessMode()) : NA;
 }
 
 PortNode& RegisterAccess::Port() const {
@@ -96,12 +111,12 @@ const std::vector<uint8_t>& RegisterAccess::Read(bool ignoreCache) {
   return cache_;
 }
 
-void RegisterAccess::Write(const std::vector<uint8_t>& bytes) {
+void RegisterAccess::Write(const uint8_t* bytes, size_t length) {
   const int64_t address = Address();
-  Port().Write(bytes.data(), address, static_cast<int64_t>(bytes.size()));
+  Port().Write(bytes, address, static_cast<int64_t>(length));
   cacheValid_ = caching_ == WriteThrough;
   if (cacheValid_) {
-    cache_ = bytes;
+    cache_.assign(bytes, bytes + length);
     cacheAddress_ = address;
   }
   owner_->Map().NodeChanged(*owner_);
@@ -117,13 +132,11 @@ uint64_t BytesToUnsigned(const std::vector<uint8_t>& bytes, EEndianess endianess
   return value;
 }
 
-std::vector<uint8_t> UnsignedToBytes(uint64_t value, size_t length, EEndianess endianess) {
-  std::vector<uint8_t> bytes(length, 0);
-  for (size_t i = 0; i < length && i < 8; ++i) {
-    const uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
+void UnsignedToBytes(uint64_t value, uint8_t* bytes, size_t length, EEndianess endianess) {
+  for (size_t i = 0; i < length; ++i) {
+    const uint8_t byte = i < 8 ? static_cast<uint8_t>(value >> (8 * i)) : 0;
     bytes[endianess == BigEndian ? length - 1 - i : i] = byte;
   }
-  return bytes;
 }
 
 }  // namespace GenApi

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/genapi/nodes/nodebase.h"
@@ -26,17 +27,22 @@ class RegisterAccess {
   // Reads the whole register; serves it from the cache when allowed. The
   // bytes stay valid until the next access of this register.
   const std::vector<uint8_t>& Read(bool ignoreCache);
-  void Write(const std::vector<uint8_t>& bytes);
+  void Write(const uint8_t* bytes, size_t length);
 
  private:
   PortNode& Port() const;
 
   NodeBase* owner_ = nullptr;
-  int64_t constantAddress_ = 0;
+  uint64_t constantAddress_ = 0;
   std::vector<NodeBase*> addressNodes_;
-  NodeBase* index_ = nullptr;
-  int64_t indexOffset_ = 1;
-  NodeBase* indexOffsetNode_ = nullptr;
+  // Each pIndex adds its index times its offset; without an Offset or
+  // pOffset the offset is the register's length.
+  struct Index {
+    NodeBase* node;
+    std::optional<int64_t> offset;
+    NodeBase* offsetNode;
+  };
+  std::vector<Index> indexes_;
   int64_t length_ = 0;
   NodeBase* lengthNode_ = nullptr;
   EAccessMode access_ = RW;
@@ -50,6 +56,21 @@ class RegisterAccess {
 
 // Register bytes to and from an unsigned number in the register's byte order.
 uint64_t BytesToUnsigned(const std::vector<uint8_t>& bytes, EEndianess endianess);
-std::vector<uint8_t> UnsignedToBytes(uint64_t value, size_t length, EEndianess endianess);
+void UnsignedToBytes(uint64_t value, uint8_t* bytes, size_t length, EEndianess endianess);
+
+// Room for a register's bytes: on the stack for the usual 8 bytes or fewer.
+class RegisterBytes {
+ public:
+  explicit RegisterBytes(size_t length) : length_(length) {
+    if (length > sizeof small_) large_.resize(length);
+  }
+  uint8_t* data() { return length_ > sizeof small_ ? large_.data() : small_; }
+  size_t size() const { return length_; }
+
+ private:
+  size_t length_;
+  uint8_t small_[8] = {};
+  std::vector<uint8_t> large_;
+};
 
 }  // namespace GenApi

@@ -33,7 +33,7 @@ void RegisterBacked<Base>::Set(const uint8_t* pBuffer, int64_t Length, bool) {
                                  this->Name().c_str(), static_cast<long long>(Length),
                                  static_cast<long long>(register_.Length()));
   }
-  register_.Write(std::vector<uint8_t>(pBuffer, pBuffer + Length));
+  register_.Write(pBuffer, static_cast<size_t>(Length));
 }
 
 template <class Base>

@@ -14,7 +14,6 @@ class RegisterBacked : public Base, public virtual IRegister {
   void Link() override;
   void InvalidateCache() override { register_.Invalidate(); }
   bool IsValueCacheValid() const override { return register_.CacheValid(); }
-  ECachingMode GetCachingMode() const override { return register_.Caching(); }
 
   void Set(const uint8_t* pBuffer, int64_t Length, bool Verify = true) override;
   void Get(uint8_t* pBuffer, int64_t Length, bool Verify = false,
@@ -24,6 +23,7 @@ class RegisterBacked : public Base, public virtual IRegister {
 
  protected:
   EAccessMode OwnAccessMode() const override { return register_.AccessMode(); }
+  std::optional<ECachingMode> OwnCachingMode() const override { return register_.Caching(); }
   RegisterAccess register_;
 
  private:

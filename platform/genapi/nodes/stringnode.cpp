@@ -20,7 +20,7 @@ void StringNode::Link() {
 }
 
 EAccessMode StringNode::OwnAccessMode() const {
-  return targetNode_ ? targetNode_->GetAccessMode() : RW;
+  return targetNode_ ? targetNode_->AccessMode() : RW;
 }
 
 void StringNode::SetValue(const gcstring& Value, bool Verify) {

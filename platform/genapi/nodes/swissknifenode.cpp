@@ -19,9 +19,12 @@ void SwissKnifeNode::Link() {
   formula_ = context_.Compile(FormulaText(*this), "Formula");
 }
 
-double SwissKnifeNode::RawRead(bool, bool) {
+double SwissKnifeNode::RawRead(bool, bool ignoreCache) {
+  if (cached_ && !ignoreCache) return cached_->AsFloat();
   RecursionGuard recursion(valueBusy_, *this);
-  return context_.Evaluate(formula_, "Formula").AsFloat();
+  const Number value = context_.Evaluate(formula_, "Formula", ignoreCache);
+  if (GetCachingMode() != NoCache) cached_ = value;
+  return value.AsFloat();
 }
 
 void IntSwissKnifeNode::Link() {
@@ -30,9 +33,12 @@ void IntSwissKnifeNode::Link() {
   formula_ = context_.Compile(FormulaText(*this), "Formula");
 }
 
-int64_t IntSwissKnifeNode::RawRead(bool, bool) {
+int64_t IntSwissKnifeNode::RawRead(bool, bool ignoreCache) {
+  if (cached_ && !ignoreCache) return cached_->AsInt();
   RecursionGuard recursion(valueBusy_, *this);
-  return context_.Evaluate(formula_, "Formula").AsInt();
+  const Number value = context_.Evaluate(formula_, "Formula", ignoreCache);
+  if (GetCachingMode() != NoCache) cached_ = value;
+  return value.AsInt();
 }
 
 }  // namespace GenApi

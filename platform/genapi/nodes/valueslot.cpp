@@ -63,7 +63,8 @@ Number ValueSlot::Read(bool verify, bool ignoreCache) {
 void ValueSlot::Write(const Number& value, bool verify) {
   Entry& entry = Current();
   if (entry.node) {
-    entry.node->WriteNumber(value, verify);
+    // The owner checked its own access, which includes the target's.
+    entry.node->WriteNumberTrusted(value, verify);
     return;
   }
   entry.constant = Convert(value);
@@ -71,9 +72,9 @@ void ValueSlot::Write(const Number& value, bool verify) {
 }
 
 EAccessMode ValueSlot::AccessMode() const {
-  if (index_ && !IsReadable(index_->GetAccessMode())) return NA;
+  if (index_ && !IsReadable(index_->AccessMode())) return NA;
   NodeBase* target = const_cast<ValueSlot*>(this)->Target();
-  return target ? target->GetAccessMode() : RW;
+  return target ? target->AccessMode() : RW;
 }
 
 NodeBase* ValueSlot::Target() { return Current().node; }

@@ -1,10 +1,7 @@
 #include "platform/genapi/xml/xmlloader.h"
 
-#include <libxml/parser.h>
-#include <libxml/tree.h>
-
-#include <cstring>
-#include <functional>
+#include <string>
+#include <string_view>
 
 #include "platform/genapi/nodes/booleannode.h"
 #include "platform/genapi/nodes/bytesregister.h"
@@ -18,37 +15,41 @@
 #include "platform/genapi/nodes/stringnode.h"
 #include "platform/genapi/nodes/swissknifenode.h"
 #include "platform/genapi/nodes/textconvert.h"
-#include "platform/genapi/xml/xmldocument.h"
+#include "platform/genapi/xml/elementtree.h"
 
 namespace GenApi {
 namespace {
 
-std::string Name(const xmlNode* node) { return reinterpret_cast<const char*>(node->name); }
-
-std::string Trimmed(const xmlNode* node) {
-  const std::string text = XmlContent(node);
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-XmlProperty ReadProperty(const xmlNode* element) {
-  XmlProperty property{Name(element), Trimmed(element), {}};
-  for (const xmlAttr* a = element->properties; a != nullptr; a = a->next) {
-    property.attributes.emplace_back(reinterpret_cast<const char*>(a->name),
-                                     XmlAttribute(element, reinterpret_cast<const char*>(a->name)));
+void Trim(std::string& text) {
+  const size_t last = text.find_last_not_of(" \t\r\n");
+  if (last == std::string::npos) {
+    text.clear();
+    return;
   }
-  return property;
+  text.erase(last + 1);
+  text.erase(0, text.find_first_not_of(" \t\r\n"));
 }
 
-template <class F>
-void ForEachElement(const xmlNode* parent, F&& f) {
-  for (const xmlNode* child = parent->children; child != nullptr; child = child->next) {
-    if (child->type == XML_ELEMENT_NODE) f(child);
+// About the number of nodes the file defines, to size the map once.
+size_t NamedElements(const XmlElement& parent) {
+  size_t count = 0;
+  for (const XmlElement& child : parent.children) {
+    for (const auto& attribute : child.attributes) {
+      if (attribute.first == "Name") ++count;
+    }
+    count += NamedElements(child);
   }
+  return count;
 }
 
-bool IsNodeKind(const std::string& kind) {
+// The element's name, text and attributes move into the property.
+XmlProperty ReadProperty(XmlElement& element) {
+  Trim(element.text);
+  return XmlProperty{std::move(element.name), std::move(element.text),
+                     std::move(element.attributes)};
+}
+
+bool IsNodeKind(std::string_view kind) {
   static const char* const kKinds[] = {"Category",     "Integer",      "Float",         "Boolean",
                                        "Command",      "Enumeration",  "String",        "Register",
                                        "IntReg",       "MaskedIntReg", "FloatReg",      "StringReg",
@@ -64,10 +65,10 @@ class Loader {
  public:
   explicit Loader(NodeMap& map) : map_(map) {}
 
-  void Element(const xmlNode* element) {
-    const std::string kind = Name(element);
+  void Element(XmlElement& element) {
+    const std::string_view kind = element.name;
     if (kind == "Group") {
-      ForEachElement(element, [this](const xmlNode* child) { Element(child); });
+      for (XmlElement& child : element.children) Element(child);
     } else if (kind == "StructReg") {
       StructReg(element);
     } else if (kind == "Enumeration") {
@@ -76,52 +77,54 @@ class Loader {
       NodeXml xml = Describe(element);
       map_.AddNode(Create(std::move(xml)));
     } else {
-      throw RUNTIME_EXCEPTION("Unknown element '%s' (line %u)", kind.c_str(),
-                              static_cast<unsigned>(xmlGetLineNo(element)));
+      throw RUNTIME_EXCEPTION("Unknown element '%s' (line %d)", element.name.c_str(), element.line);
     }
   }
 
  private:
-  NodeXml Describe(const xmlNode* element) {
+  NodeXml Describe(XmlElement& element) {
     NodeXml xml{
-        Name(element), XmlAttribute(element, "Name"), XmlAttribute(element, "NameSpace"), {}};
-    ForEachElement(element, [&](const xmlNode* child) {
-      if (Name(child) == "IntSwissKnife" && XmlAttribute(child, "Name").empty()) {
-        // An address computed in place: keep it as a node of its own.
+        std::move(element.name), element.Attribute("Name"), element.Attribute("NameSpace"), {}};
+    xml.properties.reserve(element.children.size());
+    for (XmlElement& child : element.children) {
+      if (child.name == "IntSwissKnife") {
+        // An address term computed in place: a node of its own, named by the
+        // file or after its register.
         NodeXml address = Describe(child);
-        address.name = xml.name + "_Address" + std::to_string(++anonymous_);
+        if (address.name.empty()) {
+          address.name = xml.name + "_Address" + std::to_string(++anonymous_);
+        }
         xml.properties.push_back(XmlProperty{"pAddress", address.name, {}});
         map_.AddNode(Create(std::move(address)));
       } else {
         xml.properties.push_back(ReadProperty(child));
       }
-    });
+    }
     return xml;
   }
 
-  void StructReg(const xmlNode* element) {
+  void StructReg(XmlElement& element) {
     std::vector<XmlProperty> shared;
-    ForEachElement(element, [&](const xmlNode* child) {
-      if (Name(child) != "StructEntry") shared.push_back(ReadProperty(child));
-    });
-    ForEachElement(element, [&](const xmlNode* child) {
-      if (Name(child) != "StructEntry") return;
+    for (XmlElement& child : element.children) {
+      if (child.name != "StructEntry") shared.push_back(ReadProperty(child));
+    }
+    for (XmlElement& child : element.children) {
+      if (child.name != "StructEntry") continue;
       NodeXml xml = Describe(child);
       xml.kind = "StructEntry";
       // The entry's own elements come first, so they win over the shared ones.
       xml.properties.insert(xml.properties.end(), shared.begin(), shared.end());
       map_.AddNode(std::make_unique<IntRegNode>(map_, std::move(xml), true));
-    });
+    }
   }
 
-  void Enumeration(const xmlNode* element) {
-    NodeXml xml{
-        "Enumeration", XmlAttribute(element, "Name"), XmlAttribute(element, "NameSpace"), {}};
+  void Enumeration(XmlElement& element) {
+    NodeXml xml{"Enumeration", element.Attribute("Name"), element.Attribute("NameSpace"), {}};
     std::vector<EnumEntryNode*> entries;
-    ForEachElement(element, [&](const xmlNode* child) {
-      if (Name(child) != "EnumEntry") {
+    for (XmlElement& child : element.children) {
+      if (child.name != "EnumEntry") {
         xml.properties.push_back(ReadProperty(child));
-        return;
+        continue;
       }
       NodeXml entryXml = Describe(child);
       const std::string symbolic = entryXml.name;
@@ -129,12 +132,12 @@ class Loader {
       auto entry = std::make_unique<EnumEntryNode>(map_, std::move(entryXml), symbolic);
       entries.push_back(entry.get());
       map_.AddNode(std::move(entry));
-    });
+    }
     map_.AddNode(std::make_unique<EnumerationNode>(map_, std::move(xml), std::move(entries)));
   }
 
   std::unique_ptr<NodeBase> Create(NodeXml xml) {
-    const std::string kind = xml.kind;
+    const std::string_view kind = xml.kind;
     if (kind == "Category") return std::make_unique<CategoryNode>(map_, std::move(xml));
     if (kind == "Integer") return std::make_unique<IntegerNode>(map_, std::move(xml));
     if (kind == "Float") return std::make_unique<FloatNode>(map_, std::move(xml));
@@ -157,23 +160,23 @@ class Loader {
   int anonymous_ = 0;
 };
 
-Version_t ReadVersion(const xmlNode* root, const char* major, const char* minor,
+Version_t ReadVersion(const XmlElement& root, const char* major, const char* minor,
                       const char* subMinor) {
   auto number = [&](const char* name) {
-    const auto value = TryParseInteger(XmlAttribute(root, name));
+    const auto value = TryParseInteger(root.Attribute(name));
     return static_cast<uint16_t>(value ? *value : 0);
   };
   return Version_t{number(major), number(minor), number(subMinor)};
 }
 
-DeviceInfoData ReadDeviceInfo(const xmlNode* root) {
+DeviceInfoData ReadDeviceInfo(const XmlElement& root) {
   DeviceInfoData info;
-  info.modelName = XmlAttribute(root, "ModelName");
-  info.vendorName = XmlAttribute(root, "VendorName");
-  info.toolTip = XmlAttribute(root, "ToolTip");
-  info.productGuid = XmlAttribute(root, "ProductGuid");
-  info.versionGuid = XmlAttribute(root, "VersionGuid");
-  const std::string space = XmlAttribute(root, "StandardNameSpace");
+  info.modelName = root.Attribute("ModelName");
+  info.vendorName = root.Attribute("VendorName");
+  info.toolTip = root.Attribute("ToolTip");
+  info.productGuid = root.Attribute("ProductGuid");
+  info.versionGuid = root.Attribute("VersionGuid");
+  const std::string space = root.Attribute("StandardNameSpace");
   info.standardNameSpace = space == "IIDC"  ? IIDC
                            : space == "GEV" ? GEV
                            : space == "CL"  ? CL
@@ -188,21 +191,14 @@ DeviceInfoData ReadDeviceInfo(const xmlNode* root) {
 }  // namespace
 
 std::unique_ptr<NodeMap> LoadNodeMap(const std::string& xml, const gcstring& deviceName) {
-  xmlInitParser();  // once per process; node maps may be loaded on several threads
-  XmlDocument doc = ParseXml(xml, "genicam.xml");
-  if (!doc) {
-    const xmlError* error = xmlGetLastError();
-    throw RUNTIME_EXCEPTION("The XML does not parse: %s (line %d)",
-                            error && error->message ? error->message : "unknown error",
-                            error ? error->line : 0);
-  }
-  const xmlNode* root = xmlDocGetRootElement(doc.get());
-  if (root == nullptr || Name(root) != "RegisterDescription") {
+  XmlElement root = ParseElements(xml);
+  if (root.name != "RegisterDescription") {
     throw RUNTIME_EXCEPTION("The XML is not a RegisterDescription");
   }
   auto map = std::make_unique<NodeMap>(deviceName, ReadDeviceInfo(root));
+  map->Reserve(NamedElements(root));
   Loader loader(*map);
-  ForEachElement(root, [&](const xmlNode* element) { loader.Element(element); });
+  for (XmlElement& element : root.children) loader.Element(element);
   map->Finish();
   return map;
 }

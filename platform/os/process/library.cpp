@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cwchar>
 #include <map>
 #include <mutex>
 #include <string>
@@ -41,6 +42,22 @@ Module MainModule() {
   return module;
 }
 
+// Windows system libraries that have a counterpart here; names ignore case.
+struct LibraryAlias {
+  const wchar_t* windowsName;
+  const char* soname;
+};
+constexpr LibraryAlias kLibraryAliases[] = {
+    {L"xmllite.dll", "libxml2.so.2"},  // the XML reader the GenICam runtime uses
+};
+
+std::string LibraryName(const wchar_t* path) {
+  for (const LibraryAlias& alias : kLibraryAliases) {
+    if (wcscasecmp(path, alias.windowsName) == 0) return alias.soname;
+  }
+  return WideToUtf8(path);
+}
+
 }  // namespace
 
 Module ModuleFromAddress(const void* address) {
@@ -66,7 +83,7 @@ Module LoadLibrary(const wchar_t* path) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return kNullModule;
   }
-  void* handle = dlopen(WideToUtf8(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(LibraryName(path).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return kNullModule;

@@ -7,7 +7,9 @@
 namespace {
 
 TEST(DriverExportsTest, ErrorTableThroughTheLoadedLibrary) {
-  void* library = dlopen(ZOR_DRIVER_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+  // Kept loaded, as the host keeps it: the simulated board it carries lives
+  // as long as the process.
+  void* library = dlopen(ZOR_DRIVER_LIBRARY, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   ASSERT_NE(library, nullptr) << dlerror();
   EXPECT_NE(dlsym(library, "QDDravionLynCommandDecoder"), nullptr);
   using RangeFunction = int32_t (*)(int32_t, uint32_t*, uint32_t*, uint32_t*, const wchar_t**);

@@ -1,7 +1,8 @@
 // Checks and defaults of the BSDL parser, on variants of the example device's file.
+#include "driver/ieee1532/bsdl/bsdlparser.h"
+
 #include <gtest/gtest.h>
 
-#include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "tests/driver/ieee1532/testsupport.h"
 
 using namespace zor::isc;
@@ -107,7 +108,7 @@ TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
 // Nested loops are read recursively: a file must not be able to exhaust the stack.
 TEST(BsdlParser, DeeplyNestedLoopsStop) {
   std::string loops;
-  for (int i = 0; i < 20000; ++i) loops += "(loop max 2 ";
+  for (int i = 0; i < 20000; ++i) loops += "(loop max 1 ";
   Parsed parsed = ParseText(Replace(
       ExampleBsdl(), "flow_erase initialize (ISC_ERASE WAIT TCK 120)",
       "flow_erase initialize " + loops + "(ISC_ERASE WAIT TCK 120)" + std::string(20000, ')')));

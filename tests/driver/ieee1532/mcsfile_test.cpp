@@ -1,4 +1,6 @@
 // MCS PROM files against srecord's tools, and the bit-text conversions.
+#include "driver/ieee1532/mcs/mcsfile.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -6,7 +8,6 @@
 #include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "driver/ieee1532/engine/iscengine.h"
 #include "driver/ieee1532/mcs/bittext.h"
-#include "driver/ieee1532/mcs/mcsfile.h"
 #include "driver/ieee1532/tap/isctap.h"
 #include "platform/boardsim/jtag/chainfile.h"
 #include "tests/driver/ieee1532/enginerun.h"
@@ -123,6 +124,10 @@ TEST(BitText, ConversionsAndTheirRejections) {
   EXPECT_TRUE(port.Saw("Incomplete byte [123]"));
   EXPECT_THROW(McsChecksum("12G4"), int);  // the engine's stop, not a library exception
   EXPECT_TRUE(port.Saw("hex2ulong(G4)"));
+  // A text beyond 64 bits stops instead of losing its high digits.
+  EXPECT_EQ(IscHexToNumber("FFFFFFFFFFFFFFFF"), UINT64_MAX);
+  EXPECT_THROW(IscHexToNumber("10000000000000000"), int);
+  EXPECT_THROW(IscBitsToNumber("1" + std::string(64, '0')), int);
 }
 
 TEST(BitText, EntityShiftsAndSafeValues) {

@@ -55,6 +55,14 @@ TEST(Formula, IntegerArithmeticAndPrecedence) {
   EXPECT_EQ(Int("-2 ** 2"), -4);
   EXPECT_EQ(Int("0x10 + 0xff"), 271);
   EXPECT_EQ(Int("9223372036854775807 + 1"), INT64_MIN);  // wraps, no overflow trap
+  // Operators of one level associate to the left; each level binds as in C.
+  EXPECT_EQ(Int("10 - 4 - 3"), 3);
+  EXPECT_EQ(Int("64 / 4 / 2"), 8);
+  EXPECT_EQ(Int("1 | 2 ^ 3 & 1"), 3);
+  EXPECT_EQ(Int("1 < 2 = 1"), 1);
+  EXPECT_EQ(Int("2 + 3 << 1"), 10);
+  EXPECT_EQ(Int("1 << 2 < 5"), 1);
+  EXPECT_EQ(Int("1 || 0 && 0"), 1);
 }
 
 TEST(Formula, BitLogicalAndComparisonOperators) {

@@ -54,3 +54,16 @@ TEST(NodeTexts, PropertiesAndDescriptiveTexts) {
   m.Node("One")->GetParents(children);
   EXPECT_EQ(children.size(), 2u);
 }
+
+TEST(XmlReading, EntitiesCdataAndCommentsReadAsAnyXmlReaderWould) {
+  genapitest::TestMap m(
+      "<Integer Name='A'><ToolTip>\n  a &amp; b <!-- note --> c\n</ToolTip>"
+      "<Value><![CDATA[ 12 ]]></Value></Integer>"
+      "<IntReg Name='R'><Address>0x10</Address><pIndex Offset='&#x31;&#54;'>A</pIndex>"
+      "<Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort></IntReg>"
+      "<Integer Name='Q&amp;A'><Value>1</Value></Integer>");
+  EXPECT_EQ(m.Node("A")->GetToolTip(), "a & b  c");
+  EXPECT_EQ(CIntegerPtr(m.Node("A"))->GetValue(), 12);
+  EXPECT_EQ(CRegisterPtr(m.Node("R"))->GetAddress(), 0x10 + 12 * 16);
+  EXPECT_NE(m.Node("Q&A"), nullptr);
+}

@@ -3,40 +3,11 @@
 #include <string>
 
 #include "platform/genapi/genapi.h"
-#include "tests/platform/genapi/memoryport.h"
-#include "tests/support/testdata/testdata.h"
+#include "tests/platform/genapi/realdevice.h"
 
 using namespace GenApi;
-
-namespace {
-
-const char* const kFiles[] = {"aravis-arv-v4l2.xml", "aravis-tests-genicam.xml",
-                              "avt-mako-g030b.xml", "pgr-flea3-ge-28s4c.xml",
-                              "tucsen-dhyana6060bsi-cxp.xml"};
-
-// A real device file over memory-backed registers.
-struct Device {
-  explicit Device(const char* file) {
-    ref._LoadXMLFromFile(zortest::TestDataPath(std::string("genicam/") + file).c_str());
-    EXPECT_TRUE(ref._Connect(&port, "Device"));
-  }
-  INode* Node(const char* name) {
-    INode* node = ref._GetNode(name);
-    EXPECT_NE(node, nullptr) << name;
-    return node;
-  }
-  int64_t Address(const char* registerNode) {
-    return CRegisterPtr(Node(registerNode))->GetAddress();
-  }
-  void Put32(const char* registerNode, uint32_t value) {
-    port.Put32(Address(registerNode), value, true);
-  }
-
-  CNodeMapRef ref;
-  genapitest::MemoryPort port;
-};
-
-}  // namespace
+using genapitest::Device;
+using genapitest::kFiles;
 
 TEST(RealFiles, EveryNodeOfEveryFileReadsOrRaisesAGenICamException) {
   for (const char* file : kFiles) {

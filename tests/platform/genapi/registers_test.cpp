@@ -198,3 +198,43 @@ TEST(Caching, ComputedNodesCacheLikeWhatTheyAreComputedFrom) {
   EXPECT_FALSE(m.Node("Mixed")->IsCachable());
   EXPECT_EQ(m.Node("OnKept")->GetCachingMode(), WriteThrough);
 }
+
+TEST(Caching, FormulaResultsFollowTheirInputs) {
+  TestMap m(Reg("IntReg", "Live", "0x0", "4", "<Cachable>NoCache</Cachable>") +
+            Reg("IntReg", "Kept", "0x4", "4") +
+            Reg("IntReg", "Inv", "0x8", "4", "<pInvalidator>Trigger</pInvalidator>") +
+            "<Integer Name='Trigger'><Value>0</Value></Integer>"
+            "<Integer Name='Factor'><Value>2</Value></Integer>"
+            "<IntSwissKnife Name='Mixed'><pVariable Name='A'>Kept</pVariable>"
+            "<pVariable Name='B'>Live</pVariable><Formula>A + B</Formula></IntSwissKnife>"
+            "<IntSwissKnife Name='Scaled'><pVariable Name='A'>Kept</pVariable>"
+            "<pVariable Name='F'>Factor</pVariable><Formula>A * F</Formula></IntSwissKnife>"
+            "<SwissKnife Name='Half'><pVariable Name='A'>Inv</pVariable><Formula>A / 2</Formula>"
+            "</SwissKnife>");
+  m.port.Put32(0x0, 1, false);
+  m.port.Put32(0x4, 10, false);
+  CIntegerPtr scaled(m.Node("Scaled"));
+  EXPECT_EQ(scaled->GetValue(), 20);
+  EXPECT_TRUE(scaled->IsValueCacheValid());
+  CIntegerPtr(m.Node("Kept"))->SetValue(11);
+  EXPECT_EQ(scaled->GetValue(), 22);
+  CIntegerPtr(m.Node("Factor"))->SetValue(3);
+  EXPECT_EQ(scaled->GetValue(), 33);
+
+  CIntegerPtr mixed(m.Node("Mixed"));  // reads a register that is never cached
+  EXPECT_EQ(mixed->GetValue(), 12);
+  m.port.Put32(0x0, 5, false);
+  EXPECT_EQ(mixed->GetValue(), 16);
+  EXPECT_FALSE(mixed->IsValueCacheValid());
+
+  CFloatPtr half(m.Node("Half"));
+  EXPECT_DOUBLE_EQ(half->GetValue(), 0.0);
+  m.port.Put32(0x8, 9, false);
+  EXPECT_DOUBLE_EQ(half->GetValue(), 0.0);  // kept, like the register it reads
+  CIntegerPtr(m.Node("Trigger"))->SetValue(1);
+  EXPECT_DOUBLE_EQ(half->GetValue(), 4.5);
+
+  m.port.Put32(0x4, 40, false);
+  m.ref._InvalidateNodes();
+  EXPECT_EQ(scaled->GetValue(), 120);
+}

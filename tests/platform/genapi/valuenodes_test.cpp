@@ -88,7 +88,7 @@ TEST(BooleanAndCommand, OnOffValuesAndExecution) {
   EXPECT_EQ(b->ToString(), "1");
 
   CCommandPtr c(m.Node("C"));
-  EXPECT_EQ(c->GetAccessMode(), WO);
+  EXPECT_EQ(c->GetAccessMode(), RW);  // its register can be read back for IsDone
   c->Execute();
   EXPECT_EQ(m.port.Get32(0x40, false), 5u);
   EXPECT_FALSE(c->IsDone());

@@ -55,6 +55,15 @@ TEST(StaplArrays, InitialiserErrors) {
   EXPECT_EQ(RunProc("", "INTEGER A[2000000000];").rc, kStaplOutOfMemory);
 }
 
+// Each array within its own limit, together beyond what one run may hold: the next declaration
+// fails before it takes memory.
+TEST(StaplArrays, ArraysShareOneMemoryLimit) {
+  EXPECT_EQ(RunProc("", "BOOLEAN A[2147483647];\nBOOLEAN B[32];\n").rc, kStaplOutOfMemory);
+  EXPECT_EQ(RunProc("", "BOOLEAN A[2147483647];\nINTEGER B[1];\n").rc, kStaplOutOfMemory);
+  EXPECT_EQ(Printed("PRINT B[0];", "BOOLEAN A[1048576];\nBOOLEAN B[32];\n"),
+            (std::vector<std::string>{"0"}));
+}
+
 TEST(StaplArrays, CompressedInitialiser) {
   // Header length 2, then a literal group of 0xA5, 0x01 (the third field is beyond the length).
   // Bits: 0x02 0 0 0 | flag 0 | 0xA5 | 0x01 packed six at a time.

@@ -127,11 +127,13 @@ TEST(StaplExpression, Functions) {
   EXPECT_EQ(Error("SQRT(-1)"), kStaplIntegerOverflow);
 }
 
-// Truncation already rounds a negative quotient up; adding one more would give -2 for -3.5.
-TEST(StaplExpression, CeilOfNegativeQuotient) {
-  EXPECT_EQ(Value("CEIL(-7/2)"), -3);
-  EXPECT_EQ(Value("CEIL(7/-2)"), -3);
+// Every inexact quotient goes up by one, whatever its sign, as stored programs expect: -7/2
+// truncates to -3 and CEIL makes it -2.
+TEST(StaplExpression, CeilAddsOneToEveryInexactQuotient) {
+  EXPECT_EQ(Value("CEIL(-7/2)"), -2);
+  EXPECT_EQ(Value("CEIL(7/-2)"), -2);
   EXPECT_EQ(Value("CEIL(-7/-2)"), 4);
+  EXPECT_EQ(Value("CEIL(-8/2)"), -4);
 }
 
 TEST(StaplExpression, ArithmeticErrors) {

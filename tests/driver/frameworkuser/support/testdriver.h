@@ -12,6 +12,13 @@ class TestSystem : public QDBaseSystem {
   ~TestSystem() override;
 
   int64_t Unserved(SystemOp op, const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  // The thread and event services are recorded like every other operation.
+#define ZOR_TEST_THREAD_OPERATION(name)                                          \
+  int64_t name(const OperationArgs& args, QDDriverThreadContext& ctx) override { \
+    return Unserved(SystemOp::name, args, ctx);                                  \
+  }
+  ZOR_THREAD_SYSTEM_OPERATIONS(ZOR_TEST_THREAD_OPERATION)
+#undef ZOR_TEST_THREAD_OPERATION
 
  private:
   FrameworkProbe& probe_;

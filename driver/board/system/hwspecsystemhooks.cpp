@@ -1,0 +1,75 @@
+// The board's system hooks and their hook information. The hook threads that
+// deliver the events come with the board's hook object.
+#include "driver/board/system/qdhwspecsystem.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "platform/host/hostservices.h"
+
+namespace zor::board {
+namespace {
+
+constexpr int64_t kUnhook = 0x4000000;
+constexpr int64_t kHookNotSupported = 4305;
+constexpr int64_t kInfoNotSupported = 4359;
+constexpr int64_t kNoInformation = 0x40000000;
+constexpr int64_t kSerialPortHook = 17;
+
+}  // namespace
+
+SystemHookElement* QDHwSpecSystem::HookElement(int64_t type) {
+  for (SystemHookElement& element : hooks_) {
+    if (element.type == type) return &element;
+  }
+  return nullptr;
+}
+
+int64_t QDHwSpecSystem::SysHookFunction(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const int64_t requested = args.Int(0);
+  const bool unhook = (requested & kUnhook) != 0;
+  const int64_t type = requested & ~kUnhook;
+  // Serial-port hooks (17 with the port in bits 16 to 23) belong to the
+  // serial-port manager.
+  SystemHookElement* element =
+      (type & ~int64_t{0xFF0000}) == kSerialPortHook ? nullptr : HookElement(type);
+  if (element == nullptr) {
+    ctx.SetError(kHookNotSupported, 1, 0, 0);
+    return 1;
+  }
+  element->function = unhook ? 0 : args.Int(1);
+  element->user = unhook ? 0 : args.Int(2);
+  foundation::CError error;
+  frame::LLsysControl(handles_, CallerKernelId(ctx), static_cast<uint64_t>(type),
+                      static_cast<uint64_t>(unhook ? -9999 : -9997), error, &ctx);
+  return 1;
+}
+
+int64_t QDHwSpecSystem::SysGetHookInfo(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const int64_t event = args.Int(0);
+  const int64_t infoType = args.Int(1);
+  auto* out = args.Pointer<int64_t>(2);
+  auto* flag = args.Pointer<int64_t>(3);
+  const auto* record = reinterpret_cast<const kernel::BoardEventPayload*>(
+      HostInternalInquire(event, Q_DRIVER_DATA, nullptr));
+  if (record == nullptr) {
+    if (flag != nullptr) *flag = kNoInformation;
+    return 1;
+  }
+  int64_t word = 0;
+  if (infoType == 0x81000) {
+    word = static_cast<int64_t>(record->ioSource);
+  } else if (infoType == 0x8A000 || infoType == 0xA0000000) {
+    word = static_cast<int64_t>(record->ioState);
+  } else {
+    if (flag != nullptr) *flag = kNoInformation;
+    ctx.SetError(kInfoNotSupported, 1, 0, 0);
+    return 1;
+  }
+  if (word == -1) {
+    if (flag != nullptr) *flag = kNoInformation;
+    ctx.SetError(kInfoNotSupported, 2, 0, 0);
+    return 1;
+  }
+  if (out != nullptr) *out = word;
+  return 1;
+}
+
+}  // namespace zor::board

@@ -1,0 +1,149 @@
+#include "driver/board/system/qdhwspecsystem.h"
+
+#include <cstring>
+#include <memory>
+
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/driver/qdhwspecdriver.h"
+#include "driver/frameworkuser/timing/opcodetiming.h"
+#include "platform/os/core/handle.h"
+
+namespace zor::board {
+namespace {
+
+constexpr const wchar_t* kBoardName = L"DRAVIONLYN";
+constexpr int64_t kSystemNotFound = 4302;
+constexpr int64_t kNoMemory = 4306;
+constexpr int64_t kNoFirmwareUpdate = 0x20000000;
+constexpr int64_t kCheckFirmware = 0x10000000;
+constexpr int64_t kCompareOnly = 0x30000000;
+
+std::unique_ptr<frame::QDBaseSystem> MakeBoardSystem(const wchar_t* name, int64_t number,
+                                                     int64_t flags, int64_t& status,
+                                                     QDDriverThreadContext& ctx) {
+  return std::make_unique<QDHwSpecSystem>(name, number, flags, status, ctx);
+}
+
+// The driver builds this system for every allocation once the library is loaded.
+[[maybe_unused]] const bool kRegistered =
+    (frame::QDHwSpecDriver::RegisterBoardSystem(&MakeBoardSystem), true);
+
+}  // namespace
+
+QDHwSpecSystem::QDHwSpecSystem(const wchar_t* name, int64_t deviceNumber, int64_t allocationFlags,
+                               int64_t& status, QDDriverThreadContext& ctx)
+    : QDGeniCamDeviceSystem(name, deviceNumber, allocationFlags, nullptr, status, ctx) {
+  stripRatio_.fill(kDefaultStripRatio);
+  SetGuardByte(true);
+  // A failed GenICam set-up fails the allocation already: the board is not
+  // touched.
+  if (status == 0) Construct(allocationFlags, ctx);
+  status = ctx.ErrorCode();
+}
+
+void QDHwSpecSystem::Construct(int64_t allocationFlags, QDDriverThreadContext& ctx) {
+  foundation::CError error;
+  OpenDevice(kBoardName, ctx);
+  if (handles_.device == kernel::kNoHandle) error.SetError(kSystemNotFound, 1);
+  // A refused kernel driver is not asked for anything more.
+  if (error.errorSet == 0 && GetPendingError(ctx) == 0) {
+    frame::LLsysAllocate(0, static_cast<uint64_t>(allocationFlags), handles_, &settings_, &info_,
+                         error, &ctx);
+  }
+  if (error.errorSet == 0 && GetPendingError(ctx) == 0) ReadCapabilities(error, ctx);
+  if (error.errorSet == 0 && GetPendingError(ctx) == 0) {
+    SetUpDriverLog(ctx);
+    if (frame::SettingWord(settings_, kernel::kSettingTimingStatistics) != 0) {
+      frame::EnableTimingStatistics();
+    }
+    const bool compareOnly = (allocationFlags & kNoFirmwareUpdate) != 0;
+    RunFirmwareCheck(compareOnly ? kCompareOnly : kCheckFirmware, error);
+  }
+  if (error.errorSet != 0 || GetPendingError(ctx) != 0) {
+    FailConstruction(error, ctx);
+    return;
+  }
+  systemObjectId_ = frame::LLsysObjectAlloc(handles_, kernel::kObjectKindSystem, error, &ctx);
+  if (systemObjectId_ == 0) {
+    ctx.SetError(kNoMemory, 1, 0, 0);
+    FailConstruction(error, ctx);
+    return;
+  }
+  firstFieldStrips_.fill(0);
+  secondFieldStrips_.fill(0);
+  stripRatio_.fill(kDefaultStripRatio);
+}
+
+void QDHwSpecSystem::ReadCapabilities(foundation::CError& error, QDDriverThreadContext& ctx) {
+  const uint64_t word = SystemRequest(kernel::kSysRequestCapabilities, error, ctx);
+  if (error.errorSet != 0) return;
+  capabilityWord_ = word;
+  capabilityReport_ = word;
+  if ((word & kernel::kCapSixteenChannels) != 0) {
+    digitizerCount_ = 16;
+  } else if ((word & kernel::kCapFourChannels) != 0) {
+    digitizerCount_ = 4;
+  }
+}
+
+uint64_t QDHwSpecSystem::SystemRequest(uint64_t word, foundation::CError& error,
+                                       QDDriverThreadContext& ctx, kernel::SysRequest* reply) {
+  kernel::SysRequest record{};
+  record.header = frame::FreshHeader(error);
+  record.requestWord = word;
+  frame::DeviceRequest(handles_, CallerKernelId(ctx), record, error, &ctx);
+  if (reply != nullptr) *reply = record;
+  return record.value;
+}
+
+void QDHwSpecSystem::FailConstruction(const foundation::CError& error, QDDriverThreadContext& ctx) {
+  error.Report(ctx);
+  if (systemObjectId_ != 0) {
+    foundation::CError ignored;
+    frame::LLsysObjectFree(handles_, systemObjectId_, ignored, &ctx);
+    systemObjectId_ = 0;
+  }
+  ReleaseKernelSystem(&ctx);
+}
+
+void QDHwSpecSystem::ReleaseKernelSystem(QDDriverThreadContext* ctx) {
+  if (handles_.device == 0 || handles_.device == kernel::kNoHandle) return;
+  if (handles_.systemId == kernel::kNoHandle) {
+    // Opened, but no kernel system was made on it.
+    os::CloseHandle(os::HandleFromValue(handles_.device));
+    handles_.device = 0;
+    return;
+  }
+  // The error of a release concerns no command: the one held stays first.
+  foundation::CError ignored;
+  frame::LLsysRelease(handles_, 0, ignored, ctx);
+}
+
+QDHwSpecSystem::~QDHwSpecSystem() {
+  // May run on any thread, after the command that freed the system.
+  if (systemObjectId_ != 0) {
+    foundation::CError ignored;
+    frame::LLsysObjectFree(handles_, systemObjectId_, ignored, nullptr);
+  }
+  ReleaseKernelSystem(nullptr);
+}
+
+int64_t QDHwSpecSystem::GetThreadErrorSubCode(QDDriverThreadContext& ctx) {
+  return ctx.SubCodeCount() > 0 ? ctx.SubCode(1) : 0;
+}
+
+uint32_t QDHwSpecSystem::FirmwareCode() const {
+  uint32_t code = 0;
+  std::memcpy(&code, info_.bytes, sizeof(code));
+  return code;
+}
+
+uint8_t QDHwSpecSystem::FirmwareUpdateFlag() const { return info_.bytes[24]; }
+
+uint64_t QDHwSpecSystem::JtagRegisterAddress() const {
+  uint64_t address = 0;
+  std::memcpy(&address, info_.bytes + 8, sizeof(address));
+  return address;
+}
+
+}  // namespace zor::board

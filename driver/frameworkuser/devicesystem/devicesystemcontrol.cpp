@@ -1,0 +1,95 @@
+// The device layer's system control: what it keeps itself, the driver-log
+// controls, and everything else passed on to the host's own system object.
+#include <bit>
+#include <cwchar>
+
+#include "driver/foundation/log.h"
+#include "driver/foundation/logtag.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "platform/host/hostservices.h"
+
+namespace zor::frame {
+namespace {
+
+constexpr int64_t kInvalidControl = 4307;
+constexpr uint32_t kLogMarkerKind = 439;
+constexpr int64_t kTypeFlagBits = 0xF0000000000;
+
+int64_t IntegerOf(const ValueRecord& record) {
+  return record.kind == kValueDouble ? static_cast<int64_t>(std::bit_cast<double>(record.value))
+                                     : record.value;
+}
+
+// Types whose value the host takes as a double.
+bool IsDoubleType(int64_t type) {
+  const int64_t plain = type & ~kTypeFlagBits;
+  return (plain >= 7300 && plain <= 7399) || (plain >= 133072 && plain <= 134072) || plain == 5136;
+}
+
+}  // namespace
+
+int64_t QDDeviceSystem::SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const int64_t type = args.Int(0);
+  const ValueRecord record = args.Value(1);
+  const int64_t value = IntegerOf(record);
+  if (IsSerialType(type)) return SerialControl(type, value, ctx);
+  switch (type) {
+    case 1049:
+      SetHostObjectId(value);
+      return 1;
+    case 2301:
+      SetExternalHostSystemId(value);
+      return 1;
+    case 2077:
+      if (value == Q_DEFAULT) {
+        SetThreadTimeout(kDefaultThreadTimeoutSeconds);
+      } else if (value < -1) {
+        ctx.SetError(kInvalidControl, 3, 0, 0);
+      } else {
+        SetThreadTimeout(value);
+      }
+      return 1;
+    case 1804:
+      if (value == 1 || value == 2 || value == Q_DEFAULT) {
+        SetEndOfCommandMode(value == Q_DEFAULT ? 2 : value);
+        return 1;
+      }
+      break;
+    case 2101: {
+      wchar_t name[64];
+      std::swprintf(name, 64, L"%ls%lld.zim", L"DebugDump", static_cast<long long>(value));
+      foundation::CLog::Instance()->WriteEvent(*this, kLogMarkerKind);
+      foundation::CLog::Instance()->Save(name);
+      return 1;
+    }
+    case 2100:
+      foundation::CLog::Instance()->Reset();
+      return 1;
+    case 7708:
+      foundation::CLog::Instance()->SetFolder(reinterpret_cast<const wchar_t*>(value));
+      return 1;
+    case 1051:
+      if (foundation::CLog::Instance()->Ring() != nullptr) {
+        foundation::CLog::Instance()->Write(*this, kLogMarkerKind, foundation::LogTag("VALU"),
+                                            static_cast<uint64_t>(value), foundation::kEmptyLogTag,
+                                            0, foundation::kEmptyLogTag, 0);
+      }
+      return 1;
+    case 2093:
+      ctx.SetError(kInvalidControl, 2, 0, 0);
+      return 1;
+    default:
+      break;
+  }
+  if (RefusedSystemControl(type)) return -1;
+  const int64_t hostSystem = GetHostSystemId(0);
+  if (IsDoubleType(type)) {
+    HostSysControlDouble(hostSystem, type, std::bit_cast<double>(record.value));
+  } else {
+    HostSysControl(hostSystem, type, value);
+  }
+  return 1;
+}
+
+}  // namespace zor::frame

@@ -1,0 +1,80 @@
+// The layer of the system classes that gives a system GenICam support: its
+// settings, the GenICam installation check and environment, and the
+// operations the GenICam layer overrides. Types it does not serve go on to
+// the device layer.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/foundation/zorstring.h"
+#include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "platform/os/core/handle.h"
+
+namespace zor::frame {
+
+// The board system reads a GenTL manifest table through this slot.
+class IGenTLManifestTableReader {
+ public:
+  virtual ~IGenTLManifestTableReader() = default;
+  virtual void ReadManifestTable() = 0;
+};
+
+// Start-up status of a system whose GenICam set-up failed.
+inline constexpr int64_t kGenICamStartupFailed = 0x40000000;
+
+class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableReader {
+ public:
+  // startupStatus gets kGenICamStartupFailed when the set-up failed; the
+  // error is then recorded on ctx.
+  QDGeniCamDeviceSystem(const wchar_t* name, int64_t deviceNumber, int64_t initWord,
+                        const wchar_t* wideName, int64_t& startupStatus,
+                        QDDriverThreadContext& ctx);
+  ~QDGeniCamDeviceSystem() override;
+
+  int64_t SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigFree(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigHookFunction(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t ControlFeature(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t InquireFeature(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+
+  virtual bool SupportsGenICam() const { return true; }
+  // Node maps of the own objects, built on request (system control 1049).
+  virtual void CreateOwnNodeMaps(int64_t hostSystemId);
+  virtual void CreateTransportLayers();
+  virtual void GenerateFeatureHeaders();
+  virtual void FindNodeMaps();
+
+  void ReadRegistryParameters();
+  void CheckGenICamInstallation(QDDriverThreadContext& ctx);
+  // The error already recorded for the running command on this thread.
+  static int64_t GetPendingError(QDDriverThreadContext& ctx);
+
+  bool GenICamAvailable() const { return genicamAvailable_; }
+  bool UsesNewFeatureBrowser() const { return newFeatureBrowser_; }
+  int32_t StreamStopCheckPeriodMs() const { return streamStopCheckPeriod_; }
+  int32_t StreamStopDelayMs() const { return streamStopDelay_; }
+  int32_t StreamStopIdleExitTimeMs() const { return streamStopIdleExitTime_; }
+  int32_t FeatureBrowserServer() const { return featureBrowserServer_; }
+  int32_t FeatureBrowserServerPort() const { return featureBrowserServerPort_; }
+
+ private:
+  // Sets the GenICam variables; false (with the error recorded) when the XML
+  // repository is not named.
+  bool SetGenICamEnvironment(QDDriverThreadContext& ctx);
+
+  os::Handle xmlMutex_ = os::INVALID_HANDLE_VALUE;
+  int32_t streamStopCheckPeriod_ = 1000;
+  int32_t streamStopDelay_ = 1000;
+  int32_t streamStopIdleExitTime_ = 10000;
+  int32_t useNewFeatureBrowser_ = 1;
+  int32_t featureBrowserServer_ = 0;
+  int32_t featureBrowserServerPort_ = 0;
+  bool newFeatureBrowser_ = true;
+  foundation::CZORString featureBrowserSuffix_;
+  bool genicamAvailable_ = false;
+};
+
+}  // namespace zor::frame

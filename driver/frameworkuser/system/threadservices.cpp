@@ -1,0 +1,454 @@
+// Thread and event services of every system: events registered with the
+// kernel driver and per-(thread, system) thread objects that own a kernel
+// object. The kernel takes part in every operation.
+#include <algorithm>
+
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/context/qdzorthreadcontext.h"
+#include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "driver/frameworkuser/system/qdbasesystem.h"
+#include "platform/host/hostservices.h"
+#include "platform/os/sync/event.h"
+#include "platform/os/sync/wait.h"
+
+namespace zor::frame {
+namespace {
+
+constexpr int64_t kEventType = 128;
+constexpr int64_t kHostThreadObjectKind = 2048;
+// Threads here all run at the normal priority: kind 136 - 8.
+constexpr int32_t kThreadObjectKind = kernel::kObjectKindThreadBase - 8;
+
+constexpr int64_t kInvalidId = 4300;
+constexpr int64_t kThreadResources = 4302;
+constexpr int64_t kInvalidControl = 4307;
+constexpr int64_t kInvalidInquire = 4310;
+constexpr int64_t kTooManyObjects = 4338;
+
+constexpr int64_t kControlEventState = 1707;
+constexpr int64_t kControlSelectContext = 1708;
+constexpr int64_t kSettingWaitWord = 1804;
+constexpr int64_t kSetting1805 = 1805;
+constexpr int64_t kSetting1815 = 1815;
+constexpr int64_t kGuardFlag = 1813;
+constexpr int64_t kSetting1819 = 1819;
+constexpr int64_t kHostThreadId = 1103;
+constexpr int64_t kInquireLastEvent = 1019;
+
+constexpr int64_t kWaitKindThread = 0x1000000;
+constexpr int64_t kWaitKindBlocking = 0x20000000;
+constexpr int64_t kWaitKindNonBlocking = 0x8000000;
+constexpr int64_t kWaitAllBit = 0x4000000;
+constexpr int64_t kWaitTimeMask = 0xFFFFFF;
+constexpr int64_t kWaitKindMask = ~kWaitTimeMask;
+constexpr int64_t kEnded = 16;
+constexpr int64_t kTimedOut = 2077;
+constexpr int64_t kNotWaited = -9999;
+constexpr int64_t kEnabled = -9997;
+constexpr int64_t kDisabled = -9999;
+constexpr int64_t kInfinite = -1;
+
+bool IsThreadType(int64_t type) { return type == kThreadObject || type == kThreadObjectAlternate; }
+
+bool IsEventInitWord(int64_t init) {
+  return init == 0x2010 || init == 0x2020 || init == 0x4010 || init == 0x4020 || init == Q_DEFAULT;
+}
+
+// The kernel's time-out word: milliseconds, or all ones for no limit.
+uint64_t KernelTimeout(int64_t milliseconds) {
+  return milliseconds == 0 ? kernel::kNoTimeout : static_cast<uint64_t>(milliseconds);
+}
+
+uint32_t UserTimeout(int64_t milliseconds) {
+  return milliseconds == 0 ? os::INFINITE : static_cast<uint32_t>(milliseconds);
+}
+
+// Seconds as the kernel object's milliseconds; "infinite" stays -1.
+int64_t TimeoutMilliseconds(double seconds) {
+  return seconds < 0 ? kInfinite : static_cast<int64_t>(seconds * 1000);
+}
+
+}  // namespace
+
+QDBaseSystem::Target QDBaseSystem::FindTarget(int64_t id, QDDriverThreadContext& ctx) const {
+  Target target;
+  if (id == Q_DEFAULT) {
+    target.thread = CallerContext(ctx);
+    if (target.thread != nullptr) target.kind = ObjectKind::kThread;
+    return target;
+  }
+  if (id == 0) return target;
+  const int64_t type = HostInternalInquire(id, Q_INTERNAL_OBJECT_TYPE, nullptr);
+  void* data = reinterpret_cast<void*>(HostInternalInquire(id, Q_DRIVER_DATA, nullptr));
+  if (data == nullptr) return target;
+  if (type == kEventType) {
+    target.kind = ObjectKind::kEvent;
+    target.event = static_cast<CEventInfo*>(data);
+  } else if (IsThreadType(type)) {
+    target.kind = ObjectKind::kThread;
+    target.thread = static_cast<QDZorThreadContext*>(data);
+  }
+  return target;
+}
+
+QDZorThreadContext* QDBaseSystem::MakeThreadContext(int64_t systemIndex,
+                                                    QDDriverThreadContext& ctx) {
+  auto context = std::make_unique<QDZorThreadContext>(ctx, systemIndex);
+  context->SetTimeoutSeconds(static_cast<double>(threadTimeout_));
+  // A system without a kernel device makes contexts without kernel objects.
+  if (handles_.device != kernel::kNoHandle && handles_.device != 0) {
+    foundation::CError error;
+    const uint64_t id = LLsysObjectAlloc(handles_, kThreadObjectKind, error, &ctx);
+    if (id == 0) {
+      ctx.SetError(kThreadResources, 2, 0, 0);
+      return nullptr;
+    }
+    context->SetKernelObjectId(id);
+    LLsysObjectControl(handles_, id, kernel::kObjectTimeout,
+                       static_cast<uint64_t>(TimeoutMilliseconds(context->TimeoutSeconds())), error,
+                       &ctx);
+  }
+  return context.release();
+}
+
+int64_t QDBaseSystem::ThreadAllocCurrent(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const int64_t type = args.Int(0);
+  if (!IsThreadType(type)) return -1;
+  if (ctx.Command().checkArgs != 0 && args.Int(2) != Q_DEFAULT) {
+    ctx.SetError(kThreadResources, 2, 0, 0);
+  }
+  if (ctx.Command().noOperation != 0) return 1;
+  auto** out = args.Pointer<QDZorThreadContext*>(3);
+  if (out == nullptr) return -1;
+  *out = MakeThreadContext(args.Int(1), ctx);
+  return 1;
+}
+
+int64_t QDBaseSystem::AllocHostThread(QDZorThreadContext& context) {
+  QID id = 0;
+  HostThrAlloc(hostObjectId_, kHostThreadObjectKind, Q_DEFAULT, nullptr, &context, &id);
+  context.SetHostThreadId(id);
+  return id;
+}
+
+int64_t QDBaseSystem::AllocEvent(int64_t initWord, int64_t* out, QDDriverThreadContext& ctx) {
+  const int64_t flags = initWord == Q_DEFAULT ? 0x2020 : initWord;
+  auto info = std::make_unique<CEventInfo>();
+  const os::Handle event = os::CreateEvent((flags & kernel::kEventManualReset) != 0,
+                                           (flags & kernel::kEventSignalled) != 0);
+  kernel::ThreadAllocRequest record{};
+  foundation::CError error;
+  record.header = FreshHeader(error);
+  record.header.objectId = CallerKernelId(ctx);
+  record.initWord = static_cast<uint64_t>(flags);
+  record.eventHandle = os::HandleValue(event);
+  LLsysRequest(handles_, kernel::kThreadAlloc, record, error, &ctx);
+  if (error.errorSet != 0) {
+    os::CloseHandle(event);
+    return 1;
+  }
+  info->kernelEventId_ = record.eventId;
+  info->eventHandle_ = os::HandleValue(event);
+  info->hostId_ = HostEventAttach(0, kEventType, info.get());
+  if (out != nullptr) *out = info->hostId_;
+  std::lock_guard lock(objectsLock_);
+  events_.push_back(std::move(info));
+  return 1;
+}
+
+int64_t QDBaseSystem::ThreadAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const int64_t type = args.Int(0);
+  const int64_t init = args.Int(2);
+  auto* out = args.Pointer<int64_t>(3);
+  if (out != nullptr) *out = 0;
+  if (type != kEventType && !IsThreadType(type)) return -1;
+  if (ctx.Command().checkArgs != 0) {
+    const bool valid = type == kEventType ? IsEventInitWord(init) : init == Q_DEFAULT;
+    if (!valid) ctx.SetError(kThreadResources, 2, 0, 0);
+  }
+  if (ctx.Command().noOperation != 0) return 1;
+  if (type == kEventType) return AllocEvent(init, out, ctx);
+  QDZorThreadContext* context = MakeThreadContext(args.Int(1), ctx);
+  if (context == nullptr) return 1;
+  std::unique_ptr<QDZorThreadContext> owned(context);
+  const int64_t id = AllocHostThread(*context);
+  if (out != nullptr) *out = id;
+  std::lock_guard lock(objectsLock_);
+  threadObjects_.push_back(std::move(owned));
+  return 1;
+}
+
+int64_t QDBaseSystem::ThreadControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  if (ctx.Command().noOperation != 0) return 1;
+  const Target target = FindTarget(args.Int(0), ctx);
+  const int64_t type = args.Int(1);
+  const int64_t value = args.Int(2);
+  if (target.kind == ObjectKind::kNone) {
+    ctx.SetError(kInvalidId, 3, 0, 0);
+    return 1;
+  }
+  if (target.kind == ObjectKind::kEvent) {
+    // An event has no kernel object: only its state can be set.
+    if (type != kControlEventState) {
+      ctx.SetError(kInvalidControl, 2, 0, 0);
+      return 1;
+    }
+    kernel::ThreadControlRequest record{};
+    foundation::CError error;
+    record.header = FreshHeader(error);
+    record.header.objectId = CallerKernelId(ctx);
+    record.eventId = target.event->kernelEventId_;
+    record.value = static_cast<uint64_t>(value);
+    LLsysRequest(handles_, kernel::kThreadControl, record, error, &ctx);
+    return 1;
+  }
+  QDZorThreadContext& thread = *target.thread;
+  foundation::CError error;
+  switch (type) {
+    case kSetting1819:
+      if (value < 16 || value == Q_DEFAULT) {
+        thread.SetValue1819(value);
+      } else {
+        ctx.SetError(kInvalidControl, 3, 0, 0);
+      }
+      return 1;
+    case kControlSelectContext:
+      ctx.Driver().SetSystemThreadContext(ctx, index_, &thread);
+      return 1;
+    case kSettingWaitWord:
+    case kSetting1805:
+    case kSetting1815: {
+      if (value == 1 || value == 2 || value == Q_DEFAULT) {
+        const int64_t stored = value != Q_DEFAULT ? value : (type == kSettingWaitWord ? 2 : 1);
+        if (type == kSettingWaitWord) thread.SetWaitWord(stored);
+        if (type == kSetting1805) thread.SetSetting1805(stored);
+        if (type == kSetting1815) thread.SetSetting1815(stored);
+        return 1;
+      }
+      break;
+    }
+    case kGuardFlag:
+      thread.SetGuardFlag(value == Q_DEFAULT || value == kEnabled);
+      return 1;
+    default:
+      break;
+  }
+  LLsysObjectControl(handles_, thread.KernelObjectId(), static_cast<uint64_t>(type),
+                     static_cast<uint64_t>(value), error, &ctx);
+  return 1;
+}
+
+std::unique_ptr<QDZorThreadContext> QDBaseSystem::TakeThreadObject(QDZorThreadContext* context) {
+  std::lock_guard lock(objectsLock_);
+  auto it = std::find_if(threadObjects_.begin(), threadObjects_.end(),
+                         [context](const auto& owned) { return owned.get() == context; });
+  if (it == threadObjects_.end()) return std::unique_ptr<QDZorThreadContext>(context);
+  std::unique_ptr<QDZorThreadContext> owned = std::move(*it);
+  threadObjects_.erase(it);
+  return owned;
+}
+
+int64_t QDBaseSystem::ThreadFree(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const Target target = FindTarget(args.Int(0), ctx);
+  foundation::CError error;
+  if (target.kind == ObjectKind::kEvent) {
+    kernel::ThreadFreeRequest record{};
+    record.header = FreshHeader(error);
+    record.header.objectId = CallerKernelId(ctx);
+    record.eventId = target.event->kernelEventId_;
+    LLsysRequest(handles_, kernel::kThreadFree, record, error, &ctx);
+    os::CloseHandle(os::HandleFromValue(target.event->eventHandle_));
+    HostEventFree(0, target.event->hostId_);
+    std::lock_guard lock(objectsLock_);
+    std::erase_if(events_, [&target](const auto& info) { return info.get() == target.event; });
+    return 1;
+  }
+  if (target.kind != ObjectKind::kThread) return -1;
+  std::unique_ptr<QDZorThreadContext> thread = TakeThreadObject(target.thread);
+  if (thread->KernelObjectId() != 0) {
+    LLsysObjectFree(handles_, thread->KernelObjectId(), error, &ctx);
+  }
+  // Its destructor frees the host thread object.
+  return 1;
+}
+
+int64_t QDBaseSystem::ThreadInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  if (ctx.Command().noOperation != 0) return 1;
+  const Target target = FindTarget(args.Int(0), ctx);
+  const int64_t type = args.Int(1);
+  auto* out = args.Pointer<int64_t>(2);
+  int64_t answer = 0;
+  foundation::CError error;
+  if (target.kind == ObjectKind::kEvent) {
+    if (type == kernel::kEventInquireState) {
+      kernel::ThreadWaitRequest record{};
+      record.header = FreshHeader(error);
+      record.header.objectId = CallerKernelId(ctx);
+      record.eventId = target.event->kernelEventId_;
+      record.kind = 1;
+      LLsysRequest(handles_, kernel::kThreadInquire, record, error, &ctx);
+      if (error.errorSet == 0) answer = static_cast<int64_t>(record.result);
+    } else {
+      ctx.SetError(kInvalidInquire, 1, 0, 0);
+    }
+  } else if (target.kind == ObjectKind::kThread) {
+    QDZorThreadContext& thread = *target.thread;
+    switch (type) {
+      case kernel::kObjectTimeout:
+      case kInquireLastEvent:
+      case static_cast<int64_t>(kernel::kObjectWaitIdle):
+        answer = static_cast<int64_t>(LLsysObjectInquire(handles_, thread.KernelObjectId(),
+                                                         static_cast<uint64_t>(type), error, &ctx));
+        break;
+      case kHostThreadId:
+        answer = thread.HostThreadId() != 0 ? thread.HostThreadId() : AllocHostThread(thread);
+        break;
+      case kSettingWaitWord:
+        answer = thread.WaitWord();
+        break;
+      case kSetting1805:
+        answer = thread.Setting1805();
+        break;
+      case kSetting1815:
+        answer = thread.Setting1815();
+        break;
+      case kGuardFlag:
+        answer = thread.GuardFlag() ? kEnabled : kDisabled;
+        break;
+      case kSetting1819:
+        answer = thread.Value1819();
+        break;
+      default:
+        ctx.SetError(kInvalidInquire, 1, 0, 0);
+        break;
+    }
+  } else {
+    ctx.SetError(kInvalidId, 3, 0, 0);
+  }
+  if (out != nullptr) *out = answer;
+  return 1;
+}
+
+int64_t QDBaseSystem::WaitThreadObject(QDZorThreadContext& thread, int64_t timeout,
+                                       QDDriverThreadContext& ctx) {
+  foundation::CError error;
+  if (timeout != 0) {
+    LLsysObjectControl(handles_, thread.KernelObjectId(), kernel::kObjectTimeout,
+                       static_cast<uint64_t>(timeout), error, &ctx);
+  }
+  // Only an error of the wait itself is withdrawn below.
+  const bool heldBefore = ctx.ErrorCode() != 0;
+  foundation::CError waitError;
+  const auto answer = static_cast<int64_t>(LLsysObjectInquire(
+      handles_, thread.KernelObjectId(), kernel::kObjectWaitIdle, waitError, &ctx));
+  foundation::CError restoreError;
+  LLsysObjectControl(handles_, thread.KernelObjectId(), kernel::kObjectTimeout,
+                     static_cast<uint64_t>(TimeoutMilliseconds(thread.TimeoutSeconds())),
+                     restoreError, &ctx);
+  if (waitError.errorSet != 0 && answer != kEnded) {
+    if (!heldBefore) ctx.SetError(0, 0, 0, 0);
+    return kTimedOut;
+  }
+  return kEnded;
+}
+
+int64_t QDBaseSystem::WaitEvent(const CEventInfo& event, int64_t kind, int64_t timeout,
+                                QDDriverThreadContext& ctx) {
+  kernel::ThreadWaitRequest record{};
+  foundation::CError error;
+  record.header = FreshHeader(error);
+  const uint64_t contextId = CallerKernelId(ctx);
+  record.header.objectId = contextId;
+  record.eventId = event.kernelEventId_;
+  record.kind = kind == kWaitKindBlocking ? kernel::kWaitBlocking : kernel::kWaitNonBlocking;
+  record.timeout = KernelTimeout(timeout);
+  LLsysRequest(handles_, kernel::kThreadWait, record, error, &ctx);
+  int64_t result = static_cast<int64_t>(record.result);
+  if (record.kind == kernel::kWaitInUserMode) {
+    const uint32_t waited =
+        os::WaitForSingleObject(os::HandleFromValue(record.eventHandle), UserTimeout(timeout));
+    LLsysEventWaitEnd(handles_, contextId, error, &ctx);
+    result = waited == os::WAIT_OBJECT_0 ? kEnded : kTimedOut;
+  }
+  return kind == kWaitKindNonBlocking ? kNotWaited : result;
+}
+
+int64_t QDBaseSystem::ThreadWait(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const int64_t word = args.Int(1);
+  auto* out = args.Pointer<int64_t>(2);
+  const int64_t kind = word & kWaitKindMask;
+  const int64_t timeout = word & kWaitTimeMask;
+  const Target target = FindTarget(args.Int(0), ctx);
+  int64_t result = 32;
+  if (kind == kWaitKindThread && target.kind == ObjectKind::kThread) {
+    result = WaitThreadObject(*target.thread, timeout, ctx);
+  } else if ((kind == kWaitKindBlocking || kind == kWaitKindNonBlocking) &&
+             target.kind == ObjectKind::kEvent) {
+    result = WaitEvent(*target.event, kind, timeout, ctx);
+  } else if (kind == kWaitKindThread || kind == kWaitKindBlocking || kind == kWaitKindNonBlocking) {
+    // The kind names an object of another type.
+    ctx.SetError(kInvalidId, 3, 0, 0);
+  } else {
+    ctx.SetError(kInvalidControl, 1, 0, 0);
+  }
+  if (out != nullptr) *out = result;
+  return 1;
+}
+
+int64_t QDBaseSystem::ThreadWaitMultiple(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const auto* ids = args.Pointer<const int64_t>(0);
+  const int64_t count = args.Int(1);
+  const int64_t word = args.Int(2);
+  auto* out = args.Pointer<int64_t>(3);
+  const bool heldBefore = ctx.ErrorCode() != 0;
+  bool failed = false;
+  if (count < 0 || count > static_cast<int64_t>(kernel::kMaxWaitEvents)) {
+    ctx.SetError(kTooManyObjects, 3, 0, 0);
+    failed = true;
+  }
+  kernel::ThreadWaitMultipleRequest record{};
+  for (int64_t i = 0; !failed && i < count; ++i) {
+    const Target target = ids != nullptr ? FindTarget(ids[i], ctx) : Target{};
+    if (target.kind != ObjectKind::kEvent) {
+      ctx.SetError(kInvalidId, 3, 0, 0);
+      failed = true;
+      break;
+    }
+    record.eventIds[i] = target.event->kernelEventId_;
+  }
+  const int64_t kind = word & kWaitKindMask & ~kWaitAllBit;
+  const int64_t timeout = word & kWaitTimeMask;
+  if (!failed && !heldBefore && kind != kWaitKindBlocking && kind != kWaitKindNonBlocking) {
+    ctx.SetError(kInvalidControl, 1, 0, 0);
+    failed = true;
+  }
+  if (failed) return 1;
+  const bool waitAll = (word & kWaitAllBit) != 0;
+  foundation::CError error;
+  record.header = FreshHeader(error);
+  const uint64_t contextId = CallerKernelId(ctx);
+  record.header.objectId = contextId;
+  record.count = static_cast<int32_t>(count);
+  record.waitAll = waitAll ? 1 : 0;
+  record.kind = kind == kWaitKindBlocking ? kernel::kWaitBlocking : kernel::kWaitNonBlocking;
+  record.timeout = KernelTimeout(timeout);
+  LLsysRequest(handles_, kernel::kThreadWaitMultiple, record, error, &ctx);
+  int64_t result = static_cast<int64_t>(record.result);
+  if (error.errorSet == 0 && record.kind == kernel::kWaitInUserMode && count > 0) {
+    os::Handle handles[kernel::kMaxWaitEvents];
+    for (int64_t i = 0; i < count; ++i) handles[i] = os::HandleFromValue(record.eventHandles[i]);
+    const uint32_t waited = os::WaitForMultipleObjects(static_cast<uint32_t>(count), handles,
+                                                       waitAll, UserTimeout(timeout));
+    LLsysEventWaitEnd(handles_, contextId, error, &ctx);
+    if (waited == os::WAIT_TIMEOUT || waited == os::WAIT_FAILED) {
+      result = kTimedOut;
+    } else {
+      result = waitAll ? kEnded : static_cast<int64_t>(waited - os::WAIT_OBJECT_0);
+    }
+  }
+  if (kind == kWaitKindNonBlocking) result = kNotWaited;
+  if (out != nullptr) *out = result;
+  return 1;
+}
+
+}  // namespace zor::frame

@@ -1,0 +1,55 @@
+#include "tests/driver/board/boardfixture.h"
+
+#include <stdlib.h>
+
+#include "platform/boardsim/deviceprovider.h"
+
+namespace zor::board {
+
+void BoardFixture::SetUp() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zorgenicam.XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  genicam_ = pattern;
+  InstallGenICam();
+  // Board 1 is there for the tests that use two; the others use board 0.
+  setenv("ZOR_BOARDSIM_BOARDS", "2", 1);
+  boardsim::ShareBoards();
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+}
+
+void BoardFixture::TearDown() {
+  std::error_code ignored;
+  std::filesystem::remove_all(genicam_, ignored);
+}
+
+void BoardFixture::InstallGenICam() {
+  std::filesystem::create_directories(genicam_ / "genicam" / "v3_1");
+  std::filesystem::create_directories(genicam_ / "xml");
+  setenv("ZOR_GENICAM_PATH", (genicam_ / "genicam").c_str(), 1);
+  setenv("ZOR_XML_REPOSITORY", (genicam_ / "xml").c_str(), 1);
+}
+
+QID BoardFixture::Alloc(QINT64 number, QINT64 flags) {
+  return QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", number, flags, nullptr);
+}
+
+boardsim::Board& BoardFixture::SimBoard(uint32_t unit) {
+  return *boardsim::LocalBoards().Find(unit);
+}
+
+QINT64 BoardFixture::ErrorCode() { return QappGetError(Q_DEFAULT, Q_CURRENT, nullptr); }
+
+QINT64 BoardFixture::SubCode(int index) {
+  const QINT64 types[] = {Q_CURRENT_SUB_1, Q_CURRENT_SUB_2, Q_CURRENT_SUB_3};
+  QINT64 value = 0;
+  QappGetError(Q_DEFAULT, types[index - 1], &value);
+  return value;
+}
+
+std::wstring BoardFixture::ErrorText(QINT64 type) {
+  wchar_t text[Q_ERROR_TEXT_SIZE] = {};
+  QappGetError(Q_DEFAULT, type, text);
+  return text;
+}
+
+}  // namespace zor::board

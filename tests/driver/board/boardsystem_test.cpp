@@ -1,0 +1,177 @@
+// The board system built in the test's own process: the driver log set up in
+// the kernel's shared memory, the channel count from the capabilities, and
+// the GenICam layer's registry parameters.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "driver/board/system/qdhwspecsystem.h"
+#include "driver/foundation/log.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/driver/driverwrapper.h"
+#include "platform/boardsim/deviceprovider.h"
+#include "platform/boardsim/faults.h"
+#include "platform/host/qtypes.h"
+#include "platform/os/registry/registry.h"
+#include "platform/os/sync/thread.h"
+#include "platform/os/ui/window.h"
+
+namespace zor::board {
+namespace {
+
+namespace fs = std::filesystem;
+using frame::OperationArgs;
+
+constexpr const wchar_t* kParameters = L"Software\\Velant\\Imaging Board\\DravionLyn\\Parameters";
+
+class BoardSystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "zorgenicam.XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    fs::create_directories(root_ / "v3_1");
+    setenv("ZOR_GENICAM_PATH", root_.c_str(), 1);
+    setenv("ZOR_XML_REPOSITORY", root_.c_str(), 1);
+    board_ = boardsim::LocalBoards().Find(0);
+    frame::QDDeviceDriver* driver = frame::CQDDeviceDriverWrapper::Instance().GetDriver();
+    ctx_ = std::make_unique<QDDriverThreadContext>(*driver, os::GetCurrentThreadId());
+    os::TakeSentMessages();
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+
+  std::unique_ptr<QDHwSpecSystem> Make() {
+    int64_t status = -1;
+    auto system =
+        std::make_unique<QDHwSpecSystem>(L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, status, *ctx_);
+    EXPECT_EQ(status, 0) << "error " << ctx_->ErrorCode();
+    return system;
+  }
+
+  static void SetParameter(const wchar_t* name, uint32_t type, const void* data, uint32_t size) {
+    os::Handle key = os::kNullHandle;
+    os::RegCreateKey(os::HKEY_LOCAL_MACHINE, kParameters, 0, os::KEY_ALL_ACCESS, &key, nullptr);
+    os::RegSetValue(key, name, type, data, size);
+    os::RegCloseKey(key);
+  }
+
+  fs::path root_;
+  boardsim::Board* board_ = nullptr;
+  std::unique_ptr<QDDriverThreadContext> ctx_;
+};
+
+TEST_F(BoardSystemTest, DriverLogIsSetUpOnceAndTheViewerIsTold) {
+  board_->SetAllocationSetting(24, 1);
+  auto first = Make();
+  const std::vector<os::SentMessage> messages = os::TakeSentMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].message, os::WM_COPYDATA);
+  EXPECT_EQ(messages[0].dwData, 1u);
+  ASSERT_EQ(messages[0].bytes.size(), 24u);
+  uint64_t size = 0;
+  uint64_t address = 0;
+  std::memcpy(&size, messages[0].bytes.data(), 8);
+  std::memcpy(&address, messages[0].bytes.data() + 8, 8);
+  EXPECT_EQ(address, foundation::CLog::Instance()->BufferAddress());
+  EXPECT_GT(size, 88u);
+  // Every category but the one only its own switch turns on.
+  EXPECT_TRUE(foundation::CLog::Instance()->IsCategoryEnabled(0));
+  EXPECT_TRUE(foundation::CLog::Instance()->IsCategoryEnabled(23));
+  EXPECT_FALSE(foundation::CLog::Instance()->IsCategoryEnabled(12));
+  auto second = Make();
+  EXPECT_TRUE(os::TakeSentMessages().empty());
+}
+
+TEST_F(BoardSystemTest, ChannelCountFollowsTheCapabilities) {
+  board_->SetCapabilities(0);
+  EXPECT_EQ(Make()->ChannelCount(), 0);
+  board_->SetCapabilities(0x60000);
+  EXPECT_EQ(Make()->ChannelCount(), 16);
+  board_->SetCapabilities(0x20000);
+  auto system = Make();
+  EXPECT_EQ(system->ChannelCount(), 4);
+  EXPECT_EQ(system->StripRatio(15), QDHwSpecSystem::kDefaultStripRatio);
+  EXPECT_NE(system->SystemObjectId(), 0u);
+}
+
+TEST_F(BoardSystemTest, StreamStopSettingsComeFromTheRegistry) {
+  const int32_t five = 5;
+  SetParameter(L"StreamStopCheckPeriodInMS", os::REG_DWORD, &five, 4);
+  const int32_t delay = 250;
+  SetParameter(L"StreamStopDelayInMS", os::REG_DWORD, &delay, 4);
+  const wchar_t text[] = L"7";
+  SetParameter(L"StreamStopThreadIdleExitTimeInMS", os::REG_SZ, text, sizeof(text));
+  auto system = Make();
+  EXPECT_EQ(system->StreamStopCheckPeriodMs(), 10);
+  EXPECT_EQ(system->StreamStopDelayMs(), 250);
+  EXPECT_EQ(system->StreamStopIdleExitTimeMs(), 10000);
+  const int32_t negative = -1;
+  SetParameter(L"StreamStopCheckPeriodInMS", os::REG_DWORD, &negative, 4);
+  system->ReadRegistryParameters();
+  EXPECT_EQ(system->StreamStopCheckPeriodMs(), 10);
+  EXPECT_FALSE(system->UsesNewFeatureBrowser());
+}
+
+TEST_F(BoardSystemTest, KernelWaitOfAThreadObjectWithdrawsOnlyItsOwnError) {
+  auto system = Make();
+  int64_t thread = 0;
+  OperationArgs alloc;
+  alloc.Push(256);
+  alloc.Push(0);
+  alloc.Push(Q_DEFAULT);
+  alloc.Push(reinterpret_cast<intptr_t>(&thread));
+  system->ThreadAlloc(alloc, *ctx_);
+  ASSERT_NE(thread, 0);
+  board_->ArmFault(kernel::kKernelObjectInquire,
+                   boardsim::Fault{boardsim::FaultKind::kErrorTriple, 4318, 1, 0, 0, 31, -1});
+  int64_t result = 0;
+  OperationArgs wait;
+  wait.Push(thread);
+  wait.Push(0x1000000 | 10);
+  wait.Push(reinterpret_cast<intptr_t>(&result));
+  system->ThreadWait(wait, *ctx_);
+  EXPECT_EQ(result, 2077);
+  EXPECT_EQ(ctx_->ErrorCode(), 0);
+  ctx_->SetError(4302, 1, 0, 0);
+  system->ThreadWait(wait, *ctx_);
+  EXPECT_EQ(result, 2077);
+  EXPECT_EQ(ctx_->ErrorCode(), 4302);
+  board_->ClearFaults();
+}
+
+TEST_F(BoardSystemTest, SystemHooksSwitchTheirBoardEvents) {
+  auto system = Make();
+  const auto hook = [&](int64_t type) {
+    OperationArgs args;
+    args.Push(type);
+    args.Push(0x1234);
+    args.Push(0);
+    system->SysHookFunction(args, *ctx_);
+  };
+  const auto state = [&](int64_t type) {
+    int64_t answer = 0;
+    OperationArgs args;
+    args.Push(type);
+    args.Push(reinterpret_cast<intptr_t>(&answer));
+    system->SysInquire(args, *ctx_);
+    return answer;
+  };
+  hook(2244);
+  EXPECT_EQ(state(2244), -9997);
+  hook(0x8B000 | Q_UNHOOK);
+  EXPECT_EQ(state(0x8B000), -9999);
+  EXPECT_EQ(ctx_->ErrorCode(), 0);
+  hook(5);
+  EXPECT_EQ(ctx_->ErrorCode(), 4305);
+  EXPECT_EQ(ctx_->SubCode(1), 1);
+}
+
+}  // namespace
+}  // namespace zor::board

@@ -1,0 +1,132 @@
+// The kernel request wrappers and the low-level system allocation and
+// release, on a simulated board of the test's own.
+#include <gtest/gtest.h>
+
+#include "driver/frameworkuser/transport/llsysalloc.h"
+#include "platform/boardsim/deviceprovider.h"
+#include "platform/boardsim/faults.h"
+#include "platform/os/device/device.h"
+
+namespace zor::frame {
+namespace {
+
+using boardsim::Fault;
+using boardsim::FaultKind;
+using foundation::CError;
+
+class LLsysRequestsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    board_ = boardsim::LocalBoards().Find(0);
+    ASSERT_NE(board_, nullptr);
+    pair_.device =
+        os::HandleValue(os::CreateFile(L"\\\\.\\DRAVIONLYN_0", os::GENERIC_READ | os::GENERIC_WRITE,
+                                       0, os::OPEN_EXISTING, os::FILE_FLAG_OVERLAPPED));
+    ASSERT_NE(pair_.device, kernel::kNoHandle);
+  }
+
+  void Allocate() {
+    CError error;
+    LLsysAllocate(0, 0, pair_, &settings_, &info_, error, nullptr);
+    ASSERT_EQ(error.errorSet, 0);
+  }
+
+  boardsim::Board* board_ = nullptr;
+  LLsysHandlePair pair_;
+  SysSettingsBlock settings_{};
+  SysInfoBlock info_{};
+};
+
+TEST_F(LLsysRequestsTest, HeldErrorStaysWhileAnUnsetExtraIsFilled) {
+  CError error(4302, 1);
+  kernel::ErrorTriple reply{};
+  reply.code = 4318;
+  reply.subCode = 1;
+  reply.extra = 77;
+  reply.errorSet = 1;
+  reply.extraSet = 1;
+  MergeStatus(error, reply);
+  EXPECT_EQ(error.code, 4302u);
+  EXPECT_EQ(error.subCode, 1u);
+  EXPECT_EQ(error.extra, 77u);
+  EXPECT_EQ(error.extraSet, 1);
+}
+
+TEST_F(LLsysRequestsTest, AllocationReturnsTheBoardsSettingsAndInformation) {
+  board_->SetAllocationSetting(180, 5);
+  Allocate();
+  EXPECT_NE(pair_.systemId, kernel::kNoHandle);
+  EXPECT_EQ(SettingWord(settings_, 180), 5u);
+  EXPECT_EQ(SettingWord(settings_, 0x0C), 1000u);
+  EXPECT_EQ(SettingWord(settings_, 0x04), 16u);
+  const std::string serial(reinterpret_cast<const char*>(info_.bytes + kernel::kSysInfoTextOffset));
+  EXPECT_EQ(serial, std::to_string(board_->SerialNumber()));
+  CError error;
+  LLsysRelease(pair_, 0, error, nullptr);
+  EXPECT_EQ(error.errorSet, 0);
+  EXPECT_EQ(pair_.device, 0u);
+}
+
+TEST_F(LLsysRequestsTest, ShortAllocationReplyClosesTheDevice) {
+  Fault fault{FaultKind::kShortReply};
+  fault.bytes = 96;
+  board_->ArmFault(kernel::kSysAlloc, fault);
+  const os::Handle device = os::HandleFromValue(pair_.device);
+  CError error;
+  LLsysAllocate(0, 0, pair_, &settings_, &info_, error, nullptr);
+  EXPECT_EQ(error.code, 4351u);
+  EXPECT_EQ(error.subCode, 2u);
+  EXPECT_EQ(pair_.device, 0u);
+  // Closed already: nobody is left holding it.
+  EXPECT_FALSE(os::CloseHandle(device));
+}
+
+TEST_F(LLsysRequestsTest, NothingIsSentOnADeviceNeverOpened) {
+  os::CloseHandle(os::HandleFromValue(pair_.device));
+  pair_.device = kernel::kNoHandle;
+  CError error;
+  LLsysAllocate(0, 0, pair_, &settings_, &info_, error, nullptr);
+  EXPECT_EQ(error.errorSet, 0);
+  kernel::SysRequest record{};
+  DeviceRequest(pair_, 0, record, error, nullptr);
+  EXPECT_EQ(error.code, 4336u);
+  EXPECT_EQ(error.subCode, 1u);
+}
+
+TEST_F(LLsysRequestsTest, ClosedDeviceSendsNothingAndRaisesOnlyWhatIsHeld) {
+  Allocate();
+  CError error;
+  LLsysRelease(pair_, 0, error, nullptr);
+  LLsysRelease(pair_, 0, error, nullptr);
+  kernel::SysRequest record{};
+  DeviceRequest(pair_, 0, record, error, nullptr);
+  LLsysControl(pair_, 0, 5000, 1, error, nullptr);
+  EXPECT_EQ(error.errorSet, 0);
+  EXPECT_EQ(pair_.device, 0u);
+}
+
+TEST_F(LLsysRequestsTest, ReleaseFreesOnlyTheObjectItMadeForTheClose) {
+  Allocate();
+  CError error;
+  const uint64_t callers = LLsysObjectAlloc(pair_, kernel::kObjectKindPlain, error, nullptr);
+  ASSERT_NE(callers, 0u);
+  // Any object free would carry this error back.
+  board_->ArmFault(kernel::kKernelObjectFree,
+                   Fault{FaultKind::kErrorTriple, 4303, 4, 0, 0, 31, -1});
+  LLsysRelease(pair_, callers, error, nullptr);
+  EXPECT_EQ(error.errorSet, 0);
+  board_->ClearFaults();
+}
+
+TEST_F(LLsysRequestsTest, ObjectInquireOfIdZeroIsRefusedUnsent) {
+  Allocate();
+  board_->ArmFault(kernel::kKernelObjectInquire, Fault{FaultKind::kErrorTriple, 4304, 1});
+  CError error;
+  LLsysObjectInquire(pair_, 0, kernel::kObjectTimeout, error, nullptr);
+  EXPECT_EQ(error.code, 4300u);
+  EXPECT_EQ(error.subCode, 3u);
+  board_->ClearFaults();
+}
+
+}  // namespace
+}  // namespace zor::frame

@@ -1,0 +1,294 @@
+// Allocation and free of board systems, and every construction failure the
+// simulated board can bring, through libZOR.so.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/boardsim/faults.h"
+#include "platform/os/core/error.h"
+#include "platform/os/registry/registry.h"
+#include "tests/driver/board/boardfixture.h"
+
+namespace zor::board {
+namespace {
+
+constexpr const wchar_t* kMachineControls =
+    L"Software\\Velant\\Velant Zor Library\\Runtime\\Controls\\Driver";
+constexpr const wchar_t* kUserConfig =
+    L"Software\\Velant\\Velant Zor Library\\Runtime\\Controls\\ZORConfig";
+
+using boardsim::Fault;
+using boardsim::FaultKind;
+
+class SystemAllocTest : public BoardFixture {
+ protected:
+  // After a failure the board serves the next allocation.
+  void ExpectBoardUsable(uint32_t unit = 0) {
+    SimBoard(unit).ClearFaults();
+    const QID system = Alloc(unit);
+    EXPECT_NE(system, 0) << "error " << ErrorCode();
+    QsysFree(system);
+    EXPECT_EQ(ErrorCode(), 0);
+  }
+
+  void ExpectFailure(QINT64 code, QINT64 sub) {
+    EXPECT_EQ(Alloc(), 0);
+    EXPECT_EQ(ErrorCode(), code);
+    EXPECT_EQ(SubCode(1), sub);
+    ExpectBoardUsable();
+  }
+};
+
+TEST_F(SystemAllocTest, OneSystemAllocatesAndFrees) {
+  const QID system = Alloc();
+  ASSERT_NE(system, 0) << "error " << ErrorCode();
+  QINT64 number = -1;
+  EXPECT_EQ(QsysInquire(system, 1009, &number), 0);
+  QsysFree(system);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+TEST_F(SystemAllocTest, SeveralSystemsShareOneBoard) {
+  std::vector<QID> systems;
+  for (int i = 0; i < 3; ++i) systems.push_back(Alloc());
+  for (QID system : systems) EXPECT_NE(system, 0);
+  EXPECT_NE(systems[0], systems[1]);
+  for (QID system : systems) QsysFree(system);
+  EXPECT_EQ(ErrorCode(), 0);
+  ExpectBoardUsable();
+}
+
+TEST_F(SystemAllocTest, TwoBoardsGiveTwoSystemsWithTheirOwnFacts) {
+  SimBoard(1).SetCapabilities(0x40000);
+  const QID first = Alloc(0);
+  const QID second = Alloc(1);
+  ASSERT_NE(first, 0);
+  ASSERT_NE(second, 0);
+  QINT64 channels[2] = {};
+  QsysInquire(first, 2004, &channels[0]);
+  QsysInquire(second, 2004, &channels[1]);
+  EXPECT_EQ(channels[0], 4);
+  EXPECT_EQ(channels[1], 16);
+  QINT64 serials[2] = {};
+  QsysInquire(first, 2093, &serials[0]);
+  QsysInquire(second, 2093, &serials[1]);
+  EXPECT_EQ(serials[0], SimBoard(0).SerialNumber());
+  EXPECT_EQ(serials[1], SimBoard(1).SerialNumber());
+  QsysFree(first);
+  QsysFree(second);
+  EXPECT_EQ(Alloc(2), 0);
+  EXPECT_EQ(ErrorCode(), 4302);
+  EXPECT_EQ(SubCode(1), 1);
+}
+
+TEST_F(SystemAllocTest, ThreadsAllocateAndFreeTogether) {
+  constexpr int kThreads = 8;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([i, &failures] {
+      for (int round = 0; round < 5; ++round) {
+        const QID system = Alloc(i % 2);
+        if (system == 0) {
+          ADD_FAILURE() << "error " << ErrorCode() << "/" << SubCode(1);
+          ++failures;
+          continue;
+        }
+        QINT64 answer = 0;
+        QsysInquire(system, 2004, &answer);
+        if (answer != 4) {
+          ADD_FAILURE() << "answer " << answer << " error " << ErrorCode();
+          ++failures;
+        }
+        QsysFree(system);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
+  ExpectBoardUsable(1);
+}
+
+TEST_F(SystemAllocTest, FreeWithTimingStatisticsOnPrintsTheKernelReport) {
+  // The driver's debugger output, copied to the standard error.
+  setenv("ZOR_DEBUG_OUTPUT", "1", 1);
+  SimBoard().SetAllocationSetting(180, 1);
+  const QID system = Alloc();
+  ASSERT_NE(system, 0) << "error " << ErrorCode();
+  testing::internal::CaptureStderr();
+  QsysFree(system);
+  const std::string output = testing::internal::GetCapturedStderr();
+  unsetenv("ZOR_DEBUG_OUTPUT");
+  EXPECT_NE(output.find("Performance Report:"), std::string::npos);
+  EXPECT_NE(output.find("Average ISR Time:"), std::string::npos);
+  EXPECT_NE(output.find("Number of Passive calls:"), std::string::npos);
+}
+
+TEST_F(SystemAllocTest, MismatchedKernelDriverIsRefusedAndNothingMoreIsAsked) {
+  SimBoard().SetDriverVersion(0x9DF200);
+  // A refused driver gets no system allocation: the fault would show otherwise.
+  SimBoard().ArmFault(kernel::kSysAlloc, Fault{FaultKind::kErrorTriple, 4357, 1});
+  EXPECT_EQ(Alloc(), 0);
+  EXPECT_EQ(ErrorCode(), 4351);
+  EXPECT_EQ(SubCode(1), 2);
+  SimBoard().SetDriverVersion(0x9DF201);
+  ExpectBoardUsable();
+}
+
+TEST_F(SystemAllocTest, VersionCheckCanBeTurnedOff) {
+  os::Handle key = os::kNullHandle;
+  ASSERT_EQ(os::RegCreateKey(os::HKEY_LOCAL_MACHINE, kMachineControls, 0, os::KEY_ALL_ACCESS, &key,
+                             nullptr),
+            os::ERROR_SUCCESS);
+  const uint32_t off = 0;
+  os::RegSetValue(key, L"CheckDriverAndDLLVersion", os::REG_DWORD, &off, sizeof(off));
+  os::RegCloseKey(key);
+  SimBoard().SetDriverVersion(0x9DF200);
+  const QID system = Alloc();
+  EXPECT_NE(system, 0) << "error " << ErrorCode();
+  QsysFree(system);
+}
+
+TEST_F(SystemAllocTest, RefusedAllocationAsksForTheAspmPageNextTime) {
+  SimBoard().ArmFault(kernel::kSysAlloc, Fault{FaultKind::kErrorTriple, 4357, 1});
+  ExpectFailure(4357, 1);
+  os::Handle key = os::kNullHandle;
+  ASSERT_EQ(os::RegOpenKey(os::HKEY_CURRENT_USER, kUserConfig, os::KEY_READ, &key),
+            os::ERROR_SUCCESS);
+  uint32_t value = 0;
+  uint32_t size = sizeof(value);
+  EXPECT_EQ(os::RegQueryValue(key, L"ASPMPageRequest", nullptr, &value, &size), os::ERROR_SUCCESS);
+  EXPECT_EQ(value, 1u);
+  os::RegCloseKey(key);
+}
+
+TEST_F(SystemAllocTest, EveryConstructionRequestThatFailsFailsTheAllocation) {
+  const uint32_t functions[] = {kernel::kGetDriverVersion, kernel::kSysAlloc, kernel::kSysRequest,
+                                kernel::kKernelObjectAlloc};
+  for (uint32_t function : functions) {
+    SCOPED_TRACE(function);
+    SimBoard().ArmFault(function, Fault{FaultKind::kTransportFailure});
+    ExpectFailure(4336, 2);
+  }
+}
+
+TEST_F(SystemAllocTest, ShortRepliesFailTheAllocation) {
+  for (uint32_t function : {kernel::kGetDriverVersion, kernel::kSysAlloc}) {
+    SCOPED_TRACE(function);
+    Fault fault{FaultKind::kShortReply};
+    fault.bytes = 96;
+    if (function == kernel::kGetDriverVersion) fault.bytes = 88;
+    SimBoard().ArmFault(function, fault);
+    ExpectFailure(4351, 2);
+  }
+}
+
+TEST_F(SystemAllocTest, KernelErrorOfTheCapabilityRequestFailsTheAllocation) {
+  SimBoard().ArmFault(kernel::kSysRequest, Fault{FaultKind::kErrorTriple, 4304, 1});
+  ExpectFailure(4304, 1);
+}
+
+TEST_F(SystemAllocTest, StalledConstructionRequestsEndWithTheAbort) {
+  struct Step {
+    uint32_t function;
+    QINT64 code;
+    QINT64 sub;
+  };
+  // The version request is judged by its version word alone.
+  const Step steps[] = {{kernel::kGetDriverVersion, 4351, 2},
+                        {kernel::kSysAlloc, 4318, 1},
+                        {kernel::kSysRequest, 4318, 1},
+                        {kernel::kKernelObjectAlloc, 4318, 1}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.function);
+    SimBoard().ArmFault(step.function, Fault{FaultKind::kStall});
+    std::atomic<bool> done{false};
+    QID system = 1;
+    std::thread allocating([&] {
+      system = Alloc();
+      EXPECT_EQ(ErrorCode(), step.code);
+      EXPECT_EQ(SubCode(1), step.sub);
+      done = true;
+    });
+    // The request stays with the board until it is aborted; an abort that
+    // comes before it does nothing, so it is repeated.
+    for (int i = 0; i < 10000 && !done; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      SimBoard().Abort();
+    }
+    allocating.join();
+    EXPECT_EQ(system, 0);
+    ExpectBoardUsable();
+  }
+}
+
+TEST_F(SystemAllocTest, MissingGenICamRuntimeFailsWithItsText) {
+  unsetenv("ZOR_GENICAM_PATH");
+  EXPECT_EQ(Alloc(), 0);
+  EXPECT_EQ(ErrorCode(), 4421);
+  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT),
+            L"ZOR_GENICAM_PATH environment variable does not exist.");
+  InstallGenICam();
+  std::filesystem::remove_all(genicam_ / "genicam" / "v3_1");
+  EXPECT_EQ(Alloc(), 0);
+  EXPECT_EQ(ErrorCode(), 4421);
+  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"GenICam is not properly installed.");
+  InstallGenICam();
+  ExpectBoardUsable();
+}
+
+TEST_F(SystemAllocTest, MissingXmlRepositoryFailsAfterTheRuntimeVariables) {
+  unsetenv("ZOR_XML_REPOSITORY");
+  unsetenv("GENICAM_CACHE_V3_1");
+  EXPECT_EQ(Alloc(), 0);
+  EXPECT_EQ(ErrorCode(), 4421);
+  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT),
+            L"ZOR_XML_REPOSITORY environment variable does not exist.");
+  EXPECT_NE(getenv("GENICAM_ROOT"), nullptr);
+  EXPECT_EQ(getenv("GENICAM_CACHE_V3_1"), nullptr);
+  InstallGenICam();
+  ExpectBoardUsable();
+}
+
+TEST_F(SystemAllocTest, GenICamVariablesAreSetAndThePathKeptWhenItHoldsTheRuntime) {
+  const std::string root = (genicam_ / "genicam" / "v3_1").string();
+  std::string upper = root + "/BIN/WIN64_X64/";
+  for (char& c : upper) c = static_cast<char>(std::toupper(c));
+  const std::string path = std::string(getenv("PATH")) + ":" + upper;
+  setenv("PATH", path.c_str(), 1);
+  const QID system = Alloc();
+  ASSERT_NE(system, 0);
+  EXPECT_EQ(std::string(getenv("GENICAM_ROOT")), root);
+  EXPECT_EQ(std::string(getenv("PATH")), path);
+  EXPECT_EQ(std::string(getenv("GENICAM_CACHE_V3_1")), (genicam_ / "xml" / "Cache").string());
+  EXPECT_TRUE(std::filesystem::is_directory(genicam_ / "xml" / "Cache"));
+  EXPECT_EQ(std::string(getenv("GENICAM_LOG_CONFIG_V3_1")),
+            root + "/log/config/DebugLogging.properties");
+  QsysFree(system);
+}
+
+TEST_F(SystemAllocTest, PathGetsTheRuntimeFolderOnce) {
+  const QID first = Alloc();
+  const QID second = Alloc();
+  ASSERT_NE(first, 0);
+  ASSERT_NE(second, 0);
+  const std::string path = getenv("PATH");
+  const std::string runtime = (genicam_ / "genicam" / "v3_1" / "bin" / "Win64_x64").string();
+  const std::size_t at = path.find(runtime);
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(path.find(runtime, at + 1), std::string::npos);
+  QsysFree(first);
+  QsysFree(second);
+}
+
+}  // namespace
+}  // namespace zor::board

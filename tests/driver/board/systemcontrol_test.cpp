@@ -1,0 +1,252 @@
+// System inquire and control of the board system, its I/O space and the
+// road of a type that the kernel leaves to the user-mode layers.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/boardsim/faults.h"
+#include "tests/driver/board/boardfixture.h"
+
+namespace zor::board {
+namespace {
+
+class SystemControlTest : public BoardFixture {
+ protected:
+  void SetUp() override {
+    BoardFixture::SetUp();
+    system_ = Alloc();
+    ASSERT_NE(system_, 0) << "error " << ErrorCode();
+  }
+  void TearDown() override {
+    QsysFree(system_);
+    BoardFixture::TearDown();
+  }
+
+  QINT64 Inquire(QINT64 type) {
+    QINT64 value = -12345;
+    QsysInquire(system_, type, &value);
+    return value;
+  }
+
+  QID system_ = 0;
+};
+
+TEST_F(SystemControlTest, BoardFactsComeFromTheBoard) {
+  EXPECT_EQ(Inquire(2000), 59);
+  EXPECT_EQ(Inquire(2004), 4);
+  EXPECT_EQ(Inquire(2014), 0x20000);
+  EXPECT_EQ(Inquire(2006), 0);
+  EXPECT_EQ(Inquire(2155), 0x20260101);
+  EXPECT_EQ(Inquire(2345), 3);
+  EXPECT_EQ(Inquire(2093), SimBoard().SerialNumber());
+  EXPECT_EQ(Inquire(4369), 256);
+  EXPECT_EQ(Inquire(2447), 8192);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+TEST_F(SystemControlTest, TextAnswersAndTheirLengths) {
+  EXPECT_EQ(Inquire(7702 + Q_STRING_SIZE), 11);
+  wchar_t text[64] = {};
+  QsysInquire(system_, 7702, text);
+  EXPECT_STREQ(text, L"DravionLyn");
+  const std::wstring serial = std::to_wstring(SimBoard().SerialNumber());
+  EXPECT_EQ(Inquire(7703 + Q_STRING_SIZE), static_cast<QINT64>(serial.size() + 1));
+  QsysInquire(system_, 7703, text);
+  EXPECT_EQ(std::wstring(text), serial);
+}
+
+TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
+  // The kernel leaves these to the user-mode layers; its refusal is withdrawn.
+  EXPECT_EQ(Inquire(1009), 0);
+  EXPECT_EQ(Inquire(4362), 13952006);
+  EXPECT_EQ(Inquire(2331), 0);
+  EXPECT_EQ(ErrorCode(), 0);
+  QsysControl(system_, 1804, Q_DEFAULT);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(1804), 2);
+  QsysControl(system_, 2301, 0x7F000001);
+  EXPECT_EQ(Inquire(2301), 0x7F000001);
+  EXPECT_EQ(Inquire(7708 + Q_STRING_SIZE), 260);
+}
+
+TEST_F(SystemControlTest, CommandsOfOtherThreadsMeetAFreeSafely) {
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> threads;
+  const QID system = system_;
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back([system, &stop] {
+      QID event = 0;
+      QthrAlloc(system, 128, Q_DEFAULT, &event);
+      while (!stop) {
+        QINT64 value = 0;
+        QsysInquire(system, 2004, &value);
+        QINT64 result = 0;
+        QthrWait(event, 0x20000000 | 1, &result);
+      }
+    });
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  QsysFree(system_);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  stop = true;
+  for (std::thread& thread : threads) thread.join();
+  system_ = Alloc();
+  EXPECT_NE(system_, 0) << "error " << ErrorCode();
+  EXPECT_EQ(Inquire(2004), 4);
+}
+
+TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
+  const QID host = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
+  ASSERT_NE(host, 0);
+  QsysControl(system_, 2301, host);
+  EXPECT_EQ(Inquire(2316), 0);
+  QsysFree(system_);
+  system_ = Alloc();
+  QINT64 number = -1;
+  QsysInquire(host, 1009, &number);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(number, 0);
+  QsysFree(host);
+}
+
+TEST_F(SystemControlTest, EveryLayerAnswersItsOwnTypes) {
+  struct Answer {
+    QINT64 type;
+    QINT64 value;
+  };
+  const Answer answers[] = {// The board's own.
+                            {2034, -9997},
+                            {2113, 1},
+                            {2131, 0},
+                            {2134, 0x8C00000},
+                            {2342, 0x20260101},
+                            {2346, 3},
+                            {4375, 1},
+                            {0x40000000, 1},
+                            {4517, 0},
+                            {4548, 0},
+                            // The device layer's, which the kernel leaves to it.
+                            {1012, Q_DEFAULT},
+                            {2008, 1},
+                            {2009, 1000},
+                            {2044, -9999},
+                            {2132, 0},
+                            {2378, 0},
+                            {4374, 0},
+                            {4379, 1},
+                            {4440, 1},
+                            {4500, 1},
+                            {4518, -9999}};
+  for (const Answer& answer : answers) {
+    EXPECT_EQ(Inquire(answer.type), answer.value) << "type " << answer.type;
+  }
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_NE(Inquire(2024), 0);
+}
+
+TEST_F(SystemControlTest, TypesNoLayerServesFail) {
+  QINT64 value = 0;
+  EXPECT_EQ(QsysInquire(system_, 0x84510, &value), 0);
+  EXPECT_NE(ErrorCode(), 0);
+  QsysControl(system_, 0x81510, 1);
+  EXPECT_NE(ErrorCode(), 0);
+  // A device-layer error is not withdrawn with the kernel's refusal.
+  QsysInquire(system_, 7450, &value);
+  EXPECT_EQ(ErrorCode(), 4310);
+  EXPECT_EQ(SubCode(1), 1);
+}
+
+TEST_F(SystemControlTest, KernelKeepsTheTypesItServes) {
+  QsysControl(system_, 5000, 77);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(5000), 77);
+}
+
+TEST_F(SystemControlTest, KernelErrorOfAControlFailsTheCall) {
+  SimBoard().ArmFault(kernel::kSysControl,
+                      boardsim::Fault{boardsim::FaultKind::kErrorTriple, 4304, 2});
+  QsysControl(system_, 5000, 1);
+  EXPECT_EQ(ErrorCode(), 4304);
+  EXPECT_EQ(SubCode(1), 2);
+}
+
+TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
+  QsysControl(system_, 2077, 5);
+  EXPECT_EQ(Inquire(2077), 5);
+  QsysControl(system_, 2077, -1);
+  EXPECT_EQ(Inquire(2077), -1);
+  QsysControl(system_, 2077, Q_DEFAULT);
+  EXPECT_EQ(Inquire(2077), 20);
+  QsysControl(system_, 2077, -2);
+  EXPECT_EQ(ErrorCode(), 4307);
+  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(Inquire(2077), 20);
+}
+
+TEST_F(SystemControlTest, SerialNumberCanBeWrittenToTheIoSpace) {
+  QsysControl(system_, 2093, 424242);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(2093), 424242);
+}
+
+TEST_F(SystemControlTest, HookThreadCountIsCheckedAndKept) {
+  QsysControl(system_, 2447, 0x5002);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(2447), 4098);
+  // Fewer threads than run stop none.
+  QsysControl(system_, 2447, 0x5001);
+  EXPECT_EQ(Inquire(2447), 4098);
+  QsysControl(system_, 2447, 8192);
+  EXPECT_EQ(Inquire(2447), 8192);
+  QsysControl(system_, 2447, 0x5000 | 0xFFF);
+  EXPECT_EQ(ErrorCode(), 4307);
+  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(Inquire(2447), 8192);
+  QsysControl(system_, 2447, 7);
+  EXPECT_EQ(ErrorCode(), 4307);
+}
+
+TEST_F(SystemControlTest, PerformanceRecordIsCopiedWhole) {
+  uint64_t words[27] = {};
+  QsysInquire(system_, 4601, words);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(words[0], 1000000000u);  // counter frequency
+}
+
+TEST_F(SystemControlTest, IoCommandReadsAndWritesTheBoardsIoSpace) {
+  uint32_t serial = 0;
+  QsysIoCommand(system_, 3, 1, 120, 4, &serial);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(serial, SimBoard().SerialNumber());
+  const uint8_t written[3] = {7, 8, 9};
+  QsysIoCommand(system_, 3, 2, 10, 3, const_cast<uint8_t*>(written));
+  uint8_t read[3] = {};
+  QsysIoCommand(system_, 3, 1, 10, 3, read);
+  EXPECT_EQ(std::memcmp(read, written, 3), 0);
+  // Outside the I/O space: the board's own error.
+  QsysIoCommand(system_, 3, 1, 250, 8, read);
+  EXPECT_EQ(ErrorCode(), 4300);
+  EXPECT_EQ(SubCode(1), 2);
+}
+
+TEST_F(SystemControlTest, IoCommandRefusesWhatItCannotCarry) {
+  uint8_t data[300] = {};
+  std::memset(data, 0xAB, sizeof(data));
+  // Too many bytes, or a negative count, do nothing and report nothing.
+  QsysIoCommand(system_, 3, 1, 0, 300, data);
+  QsysIoCommand(system_, 3, 1, 0, -1, data);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(data[0], 0xAB);
+  QsysIoCommand(system_, 2, 1, 0, 4, data);
+  EXPECT_EQ(ErrorCode(), 4303);
+  EXPECT_EQ(SubCode(1), 2);
+}
+
+}  // namespace
+}  // namespace zor::board

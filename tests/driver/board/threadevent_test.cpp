@@ -1,0 +1,197 @@
+// Thread and event objects of a board system, with the kernel taking part:
+// allocation, signal, waits with time-outs, waits on several, free.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/boardsim/faults.h"
+#include "tests/driver/board/boardfixture.h"
+
+namespace zor::board {
+namespace {
+
+constexpr QINT64 kEvent = 128;
+constexpr QINT64 kThreadObject = 256;
+constexpr QINT64 kWaitEvent = 0x20000000;
+constexpr QINT64 kPollEvent = 0x8000000;
+constexpr QINT64 kWaitThread = 0x1000000;
+constexpr QINT64 kWaitAll = 0x4000000;
+constexpr QINT64 kEventState = 1706;
+constexpr QINT64 kSetEvent = 1707;
+
+class ThreadEventTest : public BoardFixture {
+ protected:
+  void SetUp() override {
+    BoardFixture::SetUp();
+    system_ = Alloc();
+    ASSERT_NE(system_, 0) << "error " << ErrorCode();
+  }
+  void TearDown() override {
+    QsysFree(system_);
+    BoardFixture::TearDown();
+  }
+
+  QID Event(QINT64 init = Q_DEFAULT) {
+    QID event = 0;
+    QthrAlloc(system_, kEvent, init, &event);
+    EXPECT_NE(event, 0) << "error " << ErrorCode();
+    return event;
+  }
+
+  static QINT64 Wait(QID object, QINT64 word) {
+    QINT64 result = 0;
+    QthrWait(object, word, &result);
+    return result;
+  }
+
+  static QINT64 Inquire(QID object, QINT64 type) {
+    QINT64 value = -12345;
+    QthrInquire(object, type, &value);
+    return value;
+  }
+
+  QID system_ = 0;
+};
+
+TEST_F(ThreadEventTest, DefaultEventResetsItselfAfterAWait) {
+  const QID event = Event();
+  EXPECT_EQ(Inquire(event, kEventState), 0);
+  EXPECT_EQ(Wait(event, kWaitEvent | 20), Q_WAIT_TIMEOUT);
+  QthrControl(event, kSetEvent, 1);
+  EXPECT_EQ(Inquire(event, kEventState), 1);
+  EXPECT_EQ(Wait(event, kWaitEvent), Q_WAIT_ENDED);
+  EXPECT_EQ(Wait(event, kWaitEvent | 20), Q_WAIT_TIMEOUT);
+  EXPECT_EQ(ErrorCode(), 0);
+  QthrFree(event);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+TEST_F(ThreadEventTest, ManualSignalledEventStaysSignalled) {
+  const QID event = Event(0x4010);
+  EXPECT_EQ(Wait(event, kWaitEvent | 20), Q_WAIT_ENDED);
+  EXPECT_EQ(Wait(event, kWaitEvent | 20), Q_WAIT_ENDED);
+  QthrControl(event, kSetEvent, 0);
+  EXPECT_EQ(Wait(event, kWaitEvent | 20), Q_WAIT_TIMEOUT);
+  EXPECT_EQ(Wait(event, kPollEvent), -9999);
+  QthrFree(event);
+}
+
+TEST_F(ThreadEventTest, ASignalFromAnotherThreadEndsAWaitWithoutLimit) {
+  const QID event = Event();
+  std::thread signaller([event] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    QthrControl(event, kSetEvent, 1);
+  });
+  EXPECT_EQ(Wait(event, kWaitEvent), Q_WAIT_ENDED);
+  signaller.join();
+  QthrFree(event);
+}
+
+TEST_F(ThreadEventTest, WaitOnSeveralGivesTheSignalledOneOrAll) {
+  const QID events[3] = {Event(), Event(), Event(0x4010)};
+  QINT64 result = -1;
+  QthrWaitMultiple(events, 2, kWaitEvent | 20, &result);
+  EXPECT_EQ(result, Q_WAIT_TIMEOUT);
+  QthrControl(events[1], kSetEvent, 1);
+  QthrWaitMultiple(events, 2, kWaitEvent | 1000, &result);
+  EXPECT_EQ(result, 1);
+  QthrControl(events[0], kSetEvent, 1);
+  QthrControl(events[1], kSetEvent, 1);
+  QthrWaitMultiple(events, 3, kWaitEvent | kWaitAll | 1000, &result);
+  EXPECT_EQ(result, Q_WAIT_ENDED);
+  EXPECT_EQ(ErrorCode(), 0);
+  for (QID event : events) QthrFree(event);
+}
+
+TEST_F(ThreadEventTest, WaitOnSeveralRefusesTooManyAndNonEvents) {
+  QID events[17];
+  for (QID& event : events) event = Event();
+  QINT64 result = 0;
+  QthrWaitMultiple(events, 17, kWaitEvent | 10, &result);
+  EXPECT_EQ(ErrorCode(), 4338);
+  EXPECT_EQ(SubCode(1), 3);
+  QID thread = 0;
+  QthrAlloc(system_, kThreadObject, Q_DEFAULT, &thread);
+  const QID mixed[2] = {events[0], thread};
+  QthrWaitMultiple(mixed, 2, kWaitEvent | 10, &result);
+  EXPECT_EQ(ErrorCode(), 4300);
+  EXPECT_EQ(SubCode(1), 3);
+  QthrWaitMultiple(events, 1, 0x12345678, &result);
+  EXPECT_EQ(ErrorCode(), 4307);
+  EXPECT_EQ(SubCode(1), 1);
+}
+
+TEST_F(ThreadEventTest, ThreadObjectKeepsItsSettingsAndWaitsInTheKernel) {
+  QID thread = 0;
+  QthrAlloc(system_, kThreadObject, Q_DEFAULT, &thread);
+  ASSERT_NE(thread, 0) << "error " << ErrorCode();
+  EXPECT_EQ(Inquire(thread, 2077), 20000);
+  EXPECT_EQ(Inquire(thread, 1804), 2);
+  EXPECT_EQ(Inquire(thread, 1805), 1);
+  EXPECT_EQ(Inquire(thread, 1103), thread);
+  QthrControl(thread, 1805, 2);
+  EXPECT_EQ(Inquire(thread, 1805), 2);
+  QthrControl(thread, 1819, 5);
+  EXPECT_EQ(Inquire(thread, 1819), 5);
+  QthrControl(thread, 1819, 16);
+  EXPECT_EQ(ErrorCode(), 4307);
+  EXPECT_EQ(SubCode(1), 3);
+  QthrControl(thread, 1813, Q_DISABLE);
+  EXPECT_EQ(Inquire(thread, 1813), Q_DISABLE);
+  // Nothing is grabbing: the kernel wait ends at once, with a time-out given.
+  EXPECT_EQ(Wait(thread, kWaitThread | 100), Q_WAIT_ENDED);
+  EXPECT_EQ(Inquire(thread, 2077), 20000);
+  EXPECT_EQ(ErrorCode(), 0);
+  QthrFree(thread);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+TEST_F(ThreadEventTest, ObjectsOfTheWrongTypeAreRefused) {
+  const QID event = Event();
+  QthrControl(event, 1804, 1);
+  EXPECT_EQ(ErrorCode(), 4307);
+  EXPECT_EQ(SubCode(1), 2);
+  Wait(event, kWaitThread);
+  EXPECT_EQ(ErrorCode(), 4300);
+  QthrInquire(event, 1804, nullptr);
+  EXPECT_EQ(ErrorCode(), 4310);
+  QthrFree(event);
+}
+
+TEST_F(ThreadEventTest, SystemFreeReleasesObjectsTheApplicationKept) {
+  Event();
+  QID thread = 0;
+  QthrAlloc(system_, kThreadObject, Q_DEFAULT, &thread);
+  QsysFree(system_);
+  EXPECT_EQ(ErrorCode(), 0);
+  system_ = Alloc();
+  EXPECT_NE(system_, 0);
+}
+
+TEST_F(ThreadEventTest, RefusedKernelObjectMakesNoThreadObject) {
+  SimBoard().ArmFault(kernel::kKernelObjectAlloc,
+                      boardsim::Fault{boardsim::FaultKind::kErrorTriple, 4302, 2});
+  QID thread = 0;
+  QthrAlloc(system_, kThreadObject, Q_DEFAULT, &thread);
+  EXPECT_EQ(thread, 0);
+  EXPECT_EQ(ErrorCode(), 4302);
+  EXPECT_EQ(SubCode(1), 2);
+}
+
+TEST_F(ThreadEventTest, FreeingTheSystemWhileAnotherThreadWaitsOnIt) {
+  const QID event = Event();
+  std::thread waiter([event] {
+    QINT64 result = 0;
+    QthrWait(event, kWaitEvent | 300, &result);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The waiting thread's context stays until the system is gone.
+  QsysFree(system_);
+  waiter.join();
+  system_ = Alloc();
+  EXPECT_NE(system_, 0);
+}
+
+}  // namespace
+}  // namespace zor::board

@@ -1,0 +1,252 @@
+// Inputs that once crashed the engine, passed a failing check, emptied a file or asked for
+// unbounded memory or time, and the stops of a run: each must end with its own message, the
+// failure word set and the engine's state released only after the stop has unwound.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <new>
+#include <stdexcept>
+
+#include "driver/ieee1532/chain/chaindevice.h"
+#include "driver/ieee1532/text/iscmessages.h"
+#include "platform/boardsim/jtag/chainfile.h"
+#include "tests/driver/ieee1532/enginerun.h"
+#include "tests/driver/ieee1532/testsupport.h"
+
+using namespace zor::isc;
+
+namespace {
+
+const std::string kCorpus = std::string(ZOR_TESTDATA_DIR) + "/ieee1532/badinput";
+
+std::vector<std::string> CorpusFiles(const std::string& kind) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(kCorpus)) {
+    std::string name = entry.path().filename().string();
+    if (name.rfind(kind + "-", 0) == 0) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Each corpus file names the message it stops with on a comment line.
+std::string StopMessage(const std::string& text) {
+  const std::string marker = "-- stops with: ";
+  size_t at = text.find(marker);
+  if (at == std::string::npos) return "(no stop message in the file)";
+  at += marker.size();
+  return text.substr(at, text.find('\n', at) - at);
+}
+
+std::string FlashLine(const std::string& bsdl, const std::string& more = "") {
+  return "flash -b\"" + bsdl + "\" " + more + "-a\"verify_idcode\";";
+}
+
+class BadInputCorpus : public testing::TestWithParam<const char*> {};
+
+TEST_P(BadInputCorpus, EveryFileStopsWithItsMessage) {
+  const std::vector<std::string> names = CorpusFiles(GetParam());
+  ASSERT_FALSE(names.empty());
+  for (const std::string& name : names) {
+    auto chain = ExampleChain();
+    SimBoardPort port(chain.get());
+    port.bsdlFolder_.Assign((kCorpus + "/").c_str());
+    port.SetLines({"fpga -i6;", FlashLine(name), "buffer -i4;"});
+    EXPECT_FALSE(RunEngineOnLines()) << name;
+    const std::string message = StopMessage(ReadText(kCorpus + "/" + name));
+    EXPECT_TRUE(port.Saw("Error  : " + message)) << name << "\n" << port.text_;
+    EXPECT_FALSE(port.Saw("[ PASS ]")) << name;
+    EXPECT_EQ(port.failure_, 1u) << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, BadInputCorpus,
+                         testing::Values("fieldwidth", "loopcount", "portrange", "number"));
+
+class BadRun : public testing::Test {
+ protected:
+  void SetUp() override {
+    chain_ = ExampleChain();
+    port_ = std::make_unique<SimBoardPort>(chain_.get());
+    port_->bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+    port_->SetLines({"fpga -i6;", FlashLine("zorflash.bsd"), "buffer -i4;"});
+  }
+
+  ScratchFolder folder_;
+  std::unique_ptr<boardsim::CSimJtagChain> chain_;
+  std::unique_ptr<SimBoardPort> port_;
+};
+
+TEST_F(BadRun, OutputOrLogNamedLikeTheCommandFileLeavesItWhole) {
+  const std::string text = "fpga -i6;\n" + FlashLine("zorflash.bsd") + "\nbuffer -i4;\n";
+  const std::string command = folder_.Write("chain.cmd", text);
+  const std::vector<std::vector<std::string>> orders = {
+      {"-o", command, "-i", command},
+      {"-i", command, "-o", command},
+      {"-l", command, "-i", command},
+      {"-i", command, "-l", command},
+      {"-o", folder_.Path("out.txt"), "-m", "parallel", "-i", command},
+  };
+  for (const std::vector<std::string>& options : orders) {
+    std::vector<std::string> arguments = {"rurura"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    EXPECT_FALSE(RunEngine(arguments)) << options[0];
+    EXPECT_EQ(ReadText(command), text) << options[0];
+    EXPECT_EQ(port_->failure_, 1u);
+  }
+  EXPECT_TRUE(port_->Saw("(rurura) Input filename same as output"));
+  EXPECT_TRUE(port_->Saw("(rurura) Output filename same as input"));
+  EXPECT_TRUE(port_->Saw("(rurura) Input filename same as log"));
+  EXPECT_TRUE(port_->Saw("(rurura) Log filename same as input"));
+  // A run refused for its options opens none of its output files.
+  EXPECT_FALSE(std::filesystem::exists(folder_.Path("out.txt")));
+
+  ASSERT_TRUE(RunEngine({"rurura", "-o", folder_.Path("out.txt"), "-i", command}));
+  EXPECT_TRUE(std::filesystem::exists(folder_.Path("out.txt")));
+}
+
+TEST_F(BadRun, BufferSizesAndChainsBeyondTheirLimitsStop) {
+  EXPECT_FALSE(RunEngine({"rurura", "-readbufsize", "9223372036854775807", "-i", ""}));
+  EXPECT_TRUE(port_->Saw("rurura: read buffer size above [67108864] bytes"));
+  EXPECT_FALSE(RunEngine({"rurura", "-writebufsize", "67108865", "-i", ""}));
+  EXPECT_TRUE(port_->Saw("rurura: write buffer size above [67108864] bytes"));
+
+  port_->SetLines({"fpga -i99999999999999999999;"});
+  EXPECT_FALSE(RunEngineOnLines());
+  EXPECT_TRUE(port_->Saw("Number [99999999999999999999] out of range"));
+
+  // Twenty devices of a million instruction bits: within each device's limit, not the chain's.
+  std::string devices;
+  for (int i = 0; i < 20; ++i) devices += "d" + std::to_string(i) + " -i1048576; ";
+  port_->SetLines({devices, FlashLine("zorflash.bsd")});
+  EXPECT_FALSE(RunEngineOnLines());
+  EXPECT_TRUE(port_->Saw("Chain scans of [20971528] bits exceed [16777216]")) << port_->text_;
+
+  std::string many;
+  for (int i = 0; i <= 1024; ++i) many += "d" + std::to_string(i) + " -i1; ";
+  port_->SetLines({many});
+  EXPECT_FALSE(RunEngineOnLines());
+  EXPECT_TRUE(port_->Saw("More than [1024] devices in the chain"));
+  EXPECT_EQ(port_->failure_, 1u);
+}
+
+// The flash's IDCODE differs from its BSDL's in bit 1: the check fails with one mismatch.
+class MismatchRun : public testing::Test {
+ protected:
+  void SetUp() override {
+    chain_ = boardsim::ParseChainJson(
+        R"({"devices": [{"name": "flash", "type": "isc", "irLength": 8, "idcode": "0x01234565",
+            "boundaryLength": 4, "words": 64, "wordBits": 32}]})");
+    port_ = std::make_unique<SimBoardPort>(chain_.get());
+    port_->bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+    port_->SetLines({FlashLine("zorflash.bsd")});
+  }
+  std::unique_ptr<boardsim::CSimJtagChain> chain_;
+  std::unique_ptr<SimBoardPort> port_;
+};
+
+TEST_F(MismatchRun, MismatchLinesShowUpToTheLimitAtAnyLimit) {
+  ASSERT_TRUE(RunEngine({"rurura", "-maxbiterr", "9223372036854775807", "-i", ""}));
+  EXPECT_TRUE(port_->Saw("[flash] mismatch: bit [1] in [31:0] bit field")) << port_->text_;
+  EXPECT_FALSE(port_->Saw("Other mismatches suppressed"));
+  EXPECT_EQ(port_->failure_, 1u);
+
+  // A negative limit shows none, as 0 does.
+  port_->text_.clear();
+  ASSERT_TRUE(RunEngine({"rurura", "-maxbiterr", "-5", "-i", ""}));
+  EXPECT_FALSE(port_->Saw("mismatch: bit"));
+  EXPECT_TRUE(port_->Saw("=> Other mismatches suppressed (more than 0 mismatches)"));
+  EXPECT_EQ(port_->failure_, 1u);
+}
+
+// Stops the run with an exception of the standard library once a message holds `after`.
+class ThrowingPort : public SimBoardPort {
+ public:
+  ThrowingPort(boardsim::CSimJtagChain* chain, std::string after, bool lengthError)
+      : SimBoardPort(chain), after_(std::move(after)), lengthError_(lengthError) {}
+  void Message(const char* text) override {
+    SimBoardPort::Message(text);
+    if (thrown_ || !Saw(after_)) return;
+    thrown_ = true;
+    if (lengthError_) throw std::length_error("vector::_M_default_append");
+    throw std::bad_alloc();
+  }
+
+ private:
+  std::string after_;
+  bool lengthError_;
+  bool thrown_ = false;
+};
+
+// Every kind of stop, from the deepest frames of the run: the stop is reported, the log holds it
+// (so it was closed), and the next run starts from a fresh state. Under AddressSanitizer a stop
+// that touched released state on its way out fails here.
+TEST_F(BadRun, EveryStopReleasesTheStateOnlyAfterUnwinding) {
+  const std::string bsdl = ReadText(ExampleData("zorflash.bsd"));
+  const std::string verify = "(IDCODE WAIT TCK 1 32:01234567*FFFFFFFF)";
+  std::string failingLoop = bsdl;
+  failingLoop.replace(failingLoop.find(verify), verify.size(),
+                      "(loop min 1 max 2 (IDCODE WAIT TCK 1 32:01234566*FFFFFFFF))");
+  folder_.Write("loop.bsd", failingLoop);
+  const std::string cutAt = "INSTRUCTION_LENGTH of ZORFLASH : entity is 8";
+  folder_.Write("cut.bsd", bsdl.substr(0, bsdl.find(cutAt) + cutAt.size()));
+  const std::string badData =
+      folder_.Write("bad.isc",
+                    "IEEE_1532_Data (Header (STD_Version STD_1532_2001 Entity zorflash)\n"
+                    "DATA array (repeat (0123456G)))\n");
+  const std::string shortData =
+      folder_.Write("short.isc",
+                    "IEEE_1532_Data (Header (STD_Version STD_1532_2001 Entity zorflash)\n"
+                    "DATA array (repeat (01234567, 89ABCDEF)))\n");
+  port_->bsdlFolder_.Assign((folder_.path() + "/").c_str());
+  folder_.Write("zorflash.bsd", bsdl);
+
+  struct Stop {
+    std::vector<std::string> lines;
+    std::string message;
+    std::vector<std::string> options = {};
+  };
+  const std::vector<Stop> stops = {
+      {{"fpga -i6;", "flash -b\"zorflash.bsd\" -a\"verify_idcode\""},
+       "Terminate device description with ';'"},
+      {{"fpga -i6;", FlashLine("cut.bsd"), "buffer -i4;"}, "Invalid entity termination format"},
+      {{"fpga -i6;", "flash -b\"zorflash.bsd\" -d\"" + badData + "\" -a\"program\";",
+        "buffer -i4;"},
+       "[G]: data record must have hex digits only"},
+      {{"fpga -i6;", FlashLine("loop.bsd"), "buffer -i4;"},
+       "*** ==> Max flow loop count [2] reached"},
+      {{"fpga -i6;", "flash -b\"zorflash.bsd\" -d\"" + shortData + "\" -a\"program\";",
+        "buffer -i4;"},
+       "Not enough data in array (array) for flow flow_program(array)",
+       {"-m", "concurrent"}},
+      {{}, "Invalid entity termination format", {"-checkbsdl", folder_.Path("cut.bsd")}},
+  };
+  for (const Stop& stop : stops) {
+    port_->SetLines(stop.lines);
+    const std::string log = folder_.Path("run.log");
+    std::vector<std::string> arguments = {"rurura", "-l", log};
+    arguments.insert(arguments.end(), stop.options.begin(), stop.options.end());
+    if (!stop.lines.empty()) arguments.insert(arguments.end(), {"-i", ""});
+    EXPECT_FALSE(RunEngine(arguments)) << stop.message;
+    EXPECT_EQ(port_->failure_, 1u);
+    const std::string logged = ReadText(log);
+    EXPECT_NE(logged.find(stop.message), std::string::npos) << logged;
+    EXPECT_NE(logged.find("*** Program stopped at"), std::string::npos) << stop.message;
+    EXPECT_EQ(IscLogFile(), nullptr);
+    EXPECT_TRUE(IscEngineChain().devices.empty());
+  }
+
+  for (bool lengthError : {false, true}) {
+    ThrowingPort port(chain_.get(), "--> Performing action", lengthError);
+    port.bsdlFolder_.Assign((folder_.path() + "/").c_str());
+    port.SetLines({"fpga -i6;", FlashLine("zorflash.bsd"), "buffer -i4;"});
+    EXPECT_FALSE(RunEngineOnLines());
+    EXPECT_TRUE(port.Saw(lengthError ? "Null [vector::_M_default_append]" : "Null [*NoMsg*]"))
+        << port.text_;
+    EXPECT_EQ(port.failure_, 1u);
+    EXPECT_TRUE(IscEngineChain().devices.empty());
+  }
+}
+
+}  // namespace
