@@ -1,9 +1,13 @@
 // zordemo: allocates a Dravion Lyn system through the host library, which loads the driver,
-// and prints the board's facts and what the driver tells about itself.
+// prints the board's facts and what the driver tells about itself, allocates a digitizer from a
+// camera file (NTSC unless a DCF name is given) and counts a few of its frames with a hook.
 #include <dlfcn.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/host/zor.h"
@@ -78,14 +82,57 @@ void PrintBoardFacts(QID system) {
               static_cast<long long>(Inquire(system, 2077)));
 }
 
+// Standard families as the decoder reports them (status register 1, bits 6:4).
+const char* StandardName(QINT64 status) {
+  static const char* const kNames[8] = {"NTSC-M/J",      "NTSC 4.43", "PAL-M",     "PAL-60",
+                                        "PAL-B/G/H/I/D", "SECAM",     "PAL-CombN", "SECAM 525"};
+  return kNames[(status >> 4) & 7];
+}
+
+QINT64 CountFrame(QINT64, QID, void* user) {
+  ++*static_cast<std::atomic<int>*>(user);
+  return 0;
+}
+
+void ShowDigitizer(QID system, const wchar_t* dcf) {
+  QID digitizer = 0;
+  if (QdigAlloc(system, 0, dcf, Q_DEFAULT, &digitizer) == 0) {
+    std::printf("zordemo: no digitizer from %ls\n", dcf);
+    PrintHostError();
+    return;
+  }
+  QINT64 width = 0, height = 0, bands = 0, period = 0, status = 0;
+  QdigInquire(digitizer, 1536, &width);
+  QdigInquire(digitizer, 1537, &height);
+  QdigInquire(digitizer, 1005, &bands);
+  QdigInquire(digitizer, 4142, &period);
+  QdigInquire(digitizer, 6801, &status);
+  std::printf("zordemo: digitizer from %ls: %lld x %lld, %lld band%s, %s\n", dcf,
+              static_cast<long long>(width), static_cast<long long>(height),
+              static_cast<long long>(bands), bands == 1 ? "" : "s", StandardName(status));
+  std::printf("zordemo: frame period %lld ms, %.2f frames a second\n",
+              static_cast<long long>(period), period > 0 ? 1000.0 / period : 0.0);
+  std::atomic<int> frames{0};
+  QdigHookFunction(digitizer, 5, &CountFrame, &frames);  // end of each frame
+  for (int i = 0; i < 5; ++i) QdigGrabWait(digitizer, 5);
+  // The events reach the hook thread a moment after the wait has ended.
+  for (int i = 0; i < 100 && frames.load() < 5; ++i) usleep(10000);
+  QdigHookFunction(digitizer, 5 + Q_UNHOOK, &CountFrame, &frames);
+  std::printf("zordemo: %d frames ended while it waited for 5\n", frames.load());
+  QdigFree(digitizer);
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const std::wstring dcf =
+      argc > 1 ? std::wstring(argv[1], argv[1] + std::strlen(argv[1])) : std::wstring(L"Q_NTSC");
   QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
   QID system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, nullptr);
   if (system != 0) {
     std::printf("zordemo: Dravion Lyn system allocated\n");
     PrintBoardFacts(system);
+    ShowDigitizer(system, dcf.c_str());
   } else {
     std::printf("zordemo: no Dravion Lyn system\n");
     PrintHostError();

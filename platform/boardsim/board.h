@@ -62,6 +62,9 @@ class Board {
   virtual uint64_t FrameCount(uint64_t channel);
   // A board event of a device-event type (hook base OR channel, or a system hook type).
   virtual bool RaiseEvent(uint64_t type, const zor::kernel::BoardEventPayload& payload);
+  // The same with another event code in the reply than the type waited for.
+  virtual bool RaiseEventWithCode(uint64_t type, uint64_t code,
+                                  const zor::kernel::BoardEventPayload& payload);
   virtual bool RaiseBufferModified(uint64_t type,
                                    const zor::kernel::BufferModifiedPayload& payload);
   virtual void ReturnFromSleep();

@@ -67,6 +67,11 @@ uint64_t Board::FrameCount(uint64_t channel) {
 }
 
 bool Board::RaiseEvent(uint64_t type, const zor::kernel::BoardEventPayload& payload) {
+  return RaiseEventWithCode(type, type, payload);
+}
+
+bool Board::RaiseEventWithCode(uint64_t type, uint64_t code,
+                               const zor::kernel::BoardEventPayload& payload) {
   // Event bases that the driver enables per digitizer, with their host hook types.
   static constexpr std::pair<uint64_t, uint64_t> kEnabledByDriver[] = {
       {0x100C0000, 20},   {0x100D0000, 21}, {0x100E0000, 22},
@@ -82,7 +87,7 @@ bool Board::RaiseEvent(uint64_t type, const zor::kernel::BoardEventPayload& payl
       });
       if (!enabled) return false;
     }
-    delivered = events_.Raise(type, DeviceEvent::Of(type, payload), out);
+    delivered = events_.Raise(type, DeviceEvent::Of(code, payload), out);
   }
   for (auto& action : out) action();
   return delivered;

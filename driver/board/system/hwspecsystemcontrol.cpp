@@ -55,7 +55,10 @@ int64_t QDHwSpecSystem::SysControl(const OperationArgs& args, QDDriverThreadCont
       break;
     case 1049:
       SetHostObjectId(value);
-      // The buffer-modified hook threads start here once the hook object exists.
+      // The first thread of the system's buffer-modified events.
+      if (UserHook().ActiveCount(kernel::kHookBufferModified) == 0) {
+        StartHookThreads(kernel::kHookBufferModified, 1, ctx);
+      }
       CreateOwnNodeMaps(value);
       break;
     case 2077:
@@ -132,6 +135,10 @@ int64_t QDHwSpecSystem::SetHookThreads(int64_t value, QDDriverThreadContext& ctx
     return 1;
   }
   if (value == kSingleThread || value == Q_DEFAULT) {
+    foundation::CError ignored;
+    while (UserHook().ActiveCount(kernel::kHookBufferModified) > 1) {
+      UserHook().Stop(kernel::kHookBufferModified, ignored);
+    }
     systemEventHookThreads_ = 1;
     systemEventHookMode_ = kSingleThread;
     systemEventHookFlag_ = false;
@@ -151,6 +158,8 @@ int64_t QDHwSpecSystem::SetHookThreads(int64_t value, QDDriverThreadContext& ctx
     ctx.SetError(kInvalidControl, 3, 0, 0);
     return 1;
   }
+  const auto running = static_cast<int64_t>(UserHook().ActiveCount(kernel::kHookBufferModified));
+  StartHookThreads(kernel::kHookBufferModified, wanted - running, ctx);
   if (wanted > systemEventHookThreads_) systemEventHookThreads_ = wanted;
   systemEventHookMode_ = 4096;
   systemEventHookFlag_ = true;

@@ -1,5 +1,7 @@
 // The board's system hooks and their hook information. The hook threads that
 // deliver the events come with the board's hook object.
+#include <type_traits>
+
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "platform/host/hostservices.h"
@@ -13,11 +15,23 @@ constexpr int64_t kInfoNotSupported = 4359;
 constexpr int64_t kNoInformation = 0x40000000;
 constexpr int64_t kSerialPortHook = 17;
 
+// The device-event type a system hook's thread waits for.
+uint64_t SystemEventType(int64_t hookType) {
+  switch (hookType) {
+    case 2372:
+      return 0x40000000;
+    case 0x8B000:
+      return 0x21000000;
+    default:
+      return 0x20000000;
+  }
+}
+
 }  // namespace
 
-SystemHookElement* QDHwSpecSystem::HookElement(int64_t type) {
-  for (SystemHookElement& element : hooks_) {
-    if (element.type == type) return &element;
+frame::CSingleHook* QDHwSpecSystem::HookElement(int64_t type) {
+  for (frame::CSingleHook& element : hooks_) {
+    if (element.HookType() == type) return &element;
   }
   return nullptr;
 }
@@ -28,17 +42,30 @@ int64_t QDHwSpecSystem::SysHookFunction(const OperationArgs& args, QDDriverThrea
   const int64_t type = requested & ~kUnhook;
   // Serial-port hooks (17 with the port in bits 16 to 23) belong to the
   // serial-port manager.
-  SystemHookElement* element =
+  frame::CSingleHook* element =
       (type & ~int64_t{0xFF0000}) == kSerialPortHook ? nullptr : HookElement(type);
   if (element == nullptr) {
     ctx.SetError(kHookNotSupported, 1, 0, 0);
     return 1;
   }
-  element->function = unhook ? 0 : args.Int(1);
-  element->user = unhook ? 0 : args.Int(2);
+  std::lock_guard lock(digitizerHookLock_);
+  const bool running = element->Function() != nullptr;
+  if (unhook) {
+    element->Set(nullptr, nullptr);
+  } else {
+    element->Set(args.Pointer<std::remove_pointer_t<QHOOK_FUNCTION>>(1), args.Pointer<void>(2));
+  }
   foundation::CError error;
   frame::LLsysControl(handles_, CallerKernelId(ctx), static_cast<uint64_t>(type),
                       static_cast<uint64_t>(unhook ? -9999 : -9997), error, &ctx);
+  // One thread per system hook type, however often it is hooked.
+  foundation::CError threadError;
+  if (!unhook && !running) {
+    UserHook().Start(SystemEventType(type), this, element, HostObjectId(), threadError);
+  } else if (unhook && running) {
+    UserHook().Stop(SystemEventType(type), threadError);
+  }
+  threadError.Report(ctx);
   return 1;
 }
 

@@ -120,6 +120,9 @@ void QDHwSpecSystem::ReleaseKernelSystem(QDDriverThreadContext* ctx) {
 }
 
 QDHwSpecSystem::~QDHwSpecSystem() {
+  // Hook threads wait on the device and call into the channel records: they
+  // end first.
+  userHook_.reset();
   // May run on any thread, after the command that freed the system.
   if (systemObjectId_ != 0) {
     foundation::CError ignored;

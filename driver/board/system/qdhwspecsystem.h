@@ -7,22 +7,23 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "driver/firmware/check/firmwarechecksystem.h"
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
+#include "driver/frameworkuser/hooks/bufmodifiedhook.h"
+#include "driver/frameworkuser/hooks/userhook.h"
+#include "driver/frameworkuser/records/digchannelrecord.h"
+#include "interfaces/kernel/digitizerrequests.h"
 
 namespace zor::board {
 
+class QDHwSpecDigitizerInfo;
 using frame::OperationArgs;
 using frame::QDDriverThreadContext;
-
-// A system hook: the hook type it serves and the user's function and data.
-struct SystemHookElement {
-  int64_t type = 0;
-  int64_t function = 0;
-  int64_t user = 0;
-};
 
 class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFirmwareCheckSystem {
  public:
@@ -41,6 +42,30 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   int64_t SysHookFunction(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t SysGetHookInfo(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   void ReadManifestTable() override {}
+
+  // Digitizers (driver/board/digitizer): allocation, control, inquire, hooks, grabs.
+  int64_t DigAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigFree(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigControlEntry(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigHookFunction(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigGetHookInfo(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigGrab(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigGrabWait(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigChannel(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigReference(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t DigStopGrab(int64_t digitizer, QDDriverThreadContext& ctx);
+  // 1 when the digitizer's source window lies in its camera frame, else -1.
+  int64_t CheckDigSourceWindow(int64_t digitizer);
+  // Whether the caller is one of this system's hook threads (of the type, any for 0).
+  bool IsInHookThread(uint64_t type) const;
+  // The request parts a grab sends: header and record (true for a continuous
+  // grab), and the buffer part.
+  bool BuildGrabRequest(const QDHwSpecDigitizerInfo& digitizer, int64_t count, uint64_t kernelEvent,
+                        kernel::GrabRequest& request) const;
+  bool BuildGrabBufferRequest(int64_t buffer, const QDHwSpecDigitizerInfo& digitizer,
+                              kernel::GrabBufferPart& part, int64_t value) const;
 
   // What the firmware check reads and calls.
   uint32_t CapabilityWord() const override { return static_cast<uint32_t>(capabilityReport_); }
@@ -85,17 +110,52 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   // I/O space of the board: direction 1 reads, 2 writes.
   void IoCommand(uint32_t direction, uint32_t address, uint32_t count, void* data,
                  QDDriverThreadContext& ctx);
-  SystemHookElement* HookElement(int64_t type);
+  frame::CSingleHook* HookElement(int64_t type);
+  std::shared_ptr<QDHwSpecDigitizerInfo> FindDigitizer(int64_t index) const;
+  frame::CUserHook& UserHook();
+  // The device-event type of a digitizer hook type: the event base OR the channel.
+  static uint64_t DeviceEventType(int64_t hookType, const QDHwSpecDigitizerInfo& digitizer);
+  void DigGrabWaitFor(int64_t digitizer, uint64_t flag, QDDriverThreadContext& ctx);
+  void ControlDigitizerInteger(int64_t digitizer, int64_t type, int64_t value,
+                               QDDriverThreadContext& ctx);
+  void ReferenceDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t type, double level,
+                          QDDriverThreadContext& ctx);
+  void ChannelDigitizer(int64_t channel, QDDriverThreadContext& ctx);
+  void StartHookThreads(uint64_t type, int64_t count, QDDriverThreadContext& ctx);
+  void RemoveDigitizer(const std::shared_ptr<QDHwSpecDigitizerInfo>& digitizer);
+  void StopDigitizerHooks(QDHwSpecDigitizerInfo& digitizer);
+  int64_t GrabInto(int64_t digitizer, int64_t buffer, int64_t count, QDDriverThreadContext& ctx);
+  // Sends a grab or grab-wait request and waits on the caller's event when the
+  // reply asks for it.
+  template <typename Request>
+  void SendWaitingRequest(uint32_t function, Request& request, foundation::CError& error,
+                          QDDriverThreadContext& ctx);
+  void RecoverFromTimeout(int64_t digitizer, QDDriverThreadContext& ctx);
+  int64_t ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t callerType, int64_t type,
+                           const OperationArgs& args, QDDriverThreadContext& ctx);
+  int64_t InquireBoardDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t type, void* out,
+                                const OperationArgs& args, QDDriverThreadContext& ctx);
+  void SetDigEventNotification(int64_t hookType, QDHwSpecDigitizerInfo& digitizer, bool enable,
+                               QDDriverThreadContext& ctx);
 
   frame::SysInfoBlock info_{};
   uint64_t capabilityWord_ = 0;
   uint64_t capabilityReport_ = 0;
   uint64_t systemObjectId_ = 0;
-  std::array<SystemHookElement, 3> hooks_{{{2244}, {2372}, {0x8B000}}};
+  std::array<frame::CSingleHook, 3> hooks_{frame::CSingleHook(2244), frame::CSingleHook(2372),
+                                           frame::CSingleHook(0x8B000)};
   std::array<uint32_t, kChannels> firstFieldStrips_{};
   std::array<uint32_t, kChannels> secondFieldStrips_{};
   std::array<uint32_t, kChannels> stripRatio_{};
   firmware::CBoardJtagPort* jtagPort_ = nullptr;
+  // Hook threads and the element of buffer-modified events; channel records of
+  // the digitizers, by digitizer index.
+  std::unique_ptr<frame::CUserHook> userHook_;
+  frame::CBufModifiedHook bufModifiedHook_{digitizers_, buffers_};
+  mutable std::mutex hookLock_;
+  std::mutex digitizerHookLock_;
+  std::mutex channelsLock_;
+  std::map<int64_t, std::unique_ptr<frame::DigChannelRecord>> channels_;
 };
 
 }  // namespace zor::board

@@ -3,6 +3,7 @@
 #include "driver/foundation/folders.h"
 #include "driver/foundation/registrykey.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "platform/os/sync/named_mutex.h"
 
 namespace zor::frame {
@@ -11,6 +12,7 @@ namespace {
 constexpr int32_t kImagingBoardLocation = 6;
 constexpr const wchar_t* kParametersKey = L"DravionLyn\\Parameters";
 constexpr int32_t kShortestCheckPeriodMs = 10;
+constexpr int64_t kHostObjectIdControl = 1049;
 
 // A value is taken only when it exists as a DWORD.
 void ReadDword(foundation::CRegistryKey& key, const wchar_t* name, int32_t& field) {
@@ -80,6 +82,14 @@ int64_t QDGeniCamDeviceSystem::DigFree(const OperationArgs& args, QDDriverThread
 }
 
 int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  // The host names a new digitizer's host object; the node maps that come with
+  // it are not made here yet.
+  if (args.Int(1) == kHostObjectIdControl) {
+    if (std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(args.Int(0))) {
+      digitizer->SetHostId(args.Value(2).value);
+      return 1;
+    }
+  }
   return QDDeviceSystem::DigControl(args, ctx);
 }
 

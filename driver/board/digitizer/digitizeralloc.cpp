@@ -1,0 +1,173 @@
+// The board system's digitizer allocation and free, and the hook threads that
+// deliver a digitizer's buffer-modified events.
+#include <cstring>
+
+#include "driver/board/dcf/dcfregisterparser.h"
+#include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
+#include "driver/board/digitizer/strips.h"
+#include "driver/board/system/qdhwspecsystem.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "platform/host/qtypes.h"
+#include "platform/os/sync/wait.h"
+
+namespace zor::board {
+
+namespace {
+
+constexpr int64_t kInvalidDevice = 4311;
+constexpr int64_t kNoMemory = 4306;
+constexpr int64_t kInvalidHandle = 4312;
+constexpr uint64_t kDigitizerHookBase = 0x90000000;
+constexpr uint64_t kStatusInquire = 6801;
+constexpr uint64_t kTriggerInquire = 4200;
+constexpr uint32_t kAllocationSettleMs = 400;
+
+uint64_t InquireKernel(const frame::LLsysHandlePair& handles,
+                       const QDHwSpecDigitizerInfo& digitizer, uint64_t type, uint64_t event,
+                       foundation::CError& error, QDDriverThreadContext& ctx) {
+  kernel::DigChannelRequest request{};
+  request.header = frame::FreshHeader(error);
+  request.header.objectId = event;
+  request.record = digitizer.Channel().Block();
+  request.type = type;
+  frame::LLsysRequest(handles, kernel::kDigInquire, request, error, &ctx);
+  return request.value;
+}
+
+}  // namespace
+
+std::shared_ptr<QDHwSpecDigitizerInfo> QDHwSpecSystem::FindDigitizer(int64_t index) const {
+  return std::static_pointer_cast<QDHwSpecDigitizerInfo>(digitizers_.GetAt(index));
+}
+
+frame::CUserHook& QDHwSpecSystem::UserHook() {
+  std::lock_guard lock(hookLock_);
+  if (!userHook_) {
+    userHook_ = std::make_unique<frame::CUserHook>(SourceId(), os::HandleFromValue(handles_.device),
+                                                   InitWord());
+  }
+  return *userHook_;
+}
+
+bool QDHwSpecSystem::IsInHookThread(uint64_t type) const {
+  std::lock_guard lock(hookLock_);
+  return userHook_ && userHook_->IsInHookThread(type);
+}
+
+void QDHwSpecSystem::StartHookThreads(uint64_t type, int64_t count, QDDriverThreadContext& ctx) {
+  for (int64_t i = 0; i < count && ctx.ErrorCode() == 0; ++i) {
+    foundation::CError error;
+    UserHook().Start(type, this, &bufModifiedHook_, HostObjectId(), error);
+    error.Report(ctx);
+  }
+}
+
+void QDHwSpecSystem::RemoveDigitizer(const std::shared_ptr<QDHwSpecDigitizerInfo>& digitizer) {
+  const int64_t index = digitizer->GetIndex();
+  digitizers_.Remove(index);
+  std::lock_guard lock(channelsLock_);
+  channels_.erase(index);
+}
+
+void QDHwSpecSystem::StopDigitizerHooks(QDHwSpecDigitizerInfo& digitizer) {
+  // Every thread that may call into the channel record's hook elements ends
+  // before the record goes.
+  frame::DigitizerHookSet& hooks = digitizer.Channel().Hooks();
+  foundation::CError ignored;
+  for (size_t n = 1; n <= frame::DigitizerHookSet::kSingles; ++n) {
+    frame::CSingleHook* element = hooks.Single(n);
+    if (element->Function() == nullptr) continue;
+    element->Set(nullptr, nullptr);
+    UserHook().Stop(DeviceEventType(element->HookType(), digitizer), ignored);
+  }
+  const uint64_t own = kDigitizerHookBase | static_cast<uint64_t>(digitizer.GetIndex());
+  while (UserHook().ActiveCount(own) != 0) UserHook().Stop(own, ignored);
+}
+
+int64_t QDHwSpecSystem::DigAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const auto* name = args.Pointer<const wchar_t>(0);
+  const int64_t device = args.Int(1);
+  const int64_t initFlag = args.Int(2);
+  auto* out = args.Pointer<int64_t>(3);
+  if (out != nullptr) *out = 0;
+  if (initFlag != Q_DEFAULT) {
+    ctx.SetError(kInvalidDevice, 2, 0, 0);
+    return 1;
+  }
+  if (device < 0 || device >= ChannelCount()) {
+    ctx.SetError(kInvalidDevice, 1, 0, 0);
+    return 1;
+  }
+  frame::QDDigitizerInfo::DcfBlock dcf{};
+  DcfRegisterParser parser(name, dcf.data(), 0);
+  if (parser.errorSet != 0) {
+    parser.Report(ctx);
+    return 1;
+  }
+
+  auto record = std::make_unique<frame::DigChannelRecord>();
+  FillChannelFromDcf(*record, dcf.data(), device);
+  auto digitizer =
+      std::make_shared<QDHwSpecDigitizerInfo>(SourceId(), name, device, initFlag, *record, dcf);
+  const int64_t index = digitizers_.Add(digitizer);
+  digitizer->SetIndex(index);
+  record->Block().digitizerIndex = index;
+  const uint64_t height = record->Properties().maxHeight;
+  const auto channel = static_cast<size_t>(device);
+  LayOutStrips(record->Block(), height, 1, StripRatio(channel));
+  std::tie(firstFieldStrips_[channel], secondFieldStrips_[channel]) = StripCounts(height);
+  {
+    std::lock_guard lock(channelsLock_);
+    channels_[index] = std::move(record);
+  }
+
+  foundation::CError error;
+  kernel::DigAllocRequest request{};
+  request.header = frame::FreshHeader(error);
+  request.record = digitizer->Channel().Block();
+  request.kernelEvent = CallerKernelId(ctx);
+  std::memcpy(request.dcfBlock, dcf.data(), dcf.size());
+  frame::LLsysRequest(handles_, kernel::kDigAlloc, request, error, &ctx);
+  if (error.errorSet == 0 && (request.record.kernelWord1 == 0 || request.record.kernelWord2 == 0)) {
+    error.SetError(kInvalidHandle, 2);
+    error.Report(ctx);
+  }
+  if (error.errorSet != 0 || ctx.ErrorCode() != 0) {
+    RemoveDigitizer(digitizer);
+    return 1;
+  }
+  digitizer->Channel().Block().kernelWord1 = request.record.kernelWord1;
+  digitizer->Channel().Block().kernelWord2 = request.record.kernelWord2;
+
+  InquireKernel(handles_, *digitizer, kStatusInquire, CallerKernelId(ctx), error, ctx);
+  StartHookThreads(kDigitizerHookBase | static_cast<uint64_t>(index), systemEventHookThreads_, ctx);
+  if (ctx.ErrorCode() == 0) {
+    const auto trigger = static_cast<int64_t>(
+        InquireKernel(handles_, *digitizer, kTriggerInquire, CallerKernelId(ctx), error, ctx));
+    digitizer->SetGrabTriggerState(trigger == frame::kEnabled ? frame::kEnabled : frame::kDisabled);
+  }
+  if (out != nullptr) *out = index;
+  if (ctx.ErrorCode() == 0) os::Sleep(kAllocationSettleMs);
+  return 1;
+}
+
+int64_t QDHwSpecSystem::DigFree(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(args.Int(0));
+  if (digitizer == nullptr) return 1;
+  const int64_t index = digitizer->GetIndex();
+  DigGrabWaitFor(index, kernel::kWaitGrabEnd, ctx);
+  if (ctx.ErrorCode() != 0) {
+    ctx.SetError(0, 0, 0, 0);
+    ControlDigitizerInteger(index, kernel::kGrabAbort, Q_DEFAULT, ctx);
+  }
+  foundation::CError error;
+  kernel::DigRecordRequest request{};
+  request.header = frame::FreshHeader(error);
+  request.record = digitizer->Channel().Block();
+  frame::LLsysRequest(handles_, kernel::kDigFree, request, error, &ctx);
+  StopDigitizerHooks(*digitizer);
+  RemoveDigitizer(digitizer);
+  return 1;
+}
+
+}  // namespace zor::board

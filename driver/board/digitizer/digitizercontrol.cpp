@@ -1,0 +1,227 @@
+// The board system's digitizer control: the values the driver keeps, the
+// checks of each, and the controls the board or the GenICam layer serve.
+#include <bit>
+#include <cmath>
+
+#include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
+#include "driver/board/digitizer/strips.h"
+#include "driver/board/system/qdhwspecsystem.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "platform/host/qtypes.h"
+
+namespace zor::board {
+
+namespace {
+
+constexpr int64_t kCameraBit = 0x100000000;
+constexpr int64_t kBoardBit = 0x200000000;
+constexpr int64_t kForceBoard = 0x800000000000000;
+constexpr int64_t kChannelBits = 0x6FC00000;
+constexpr int64_t kNotSupported = 4307;
+constexpr int64_t kInvalidBits = 4324;
+constexpr int64_t kCameraError = 4316;
+
+int64_t IntegerOf(const frame::ValueRecord& record) {
+  return record.kind == frame::kValueDouble
+             ? static_cast<int64_t>(std::bit_cast<double>(record.value))
+             : record.value;
+}
+
+double DoubleOf(const frame::ValueRecord& record) {
+  return record.kind == frame::kValueDouble ? std::bit_cast<double>(record.value)
+                                            : static_cast<double>(record.value);
+}
+
+bool In(int64_t value, int64_t first, int64_t last) { return value >= first && value <= last; }
+
+bool Refused(int64_t t) {
+  return In(t, 0x20000, 0x20BB8) || t == 4054 || t == 5186 || In(t, 69555, 69559) || t == 4379 ||
+         t == 4380 || t == 7730;
+}
+
+// Controls during which a continuous grab goes on.
+bool KeepsGrabRunning(int64_t t, int64_t value) {
+  if (t == 4328 || t == 4023 || t == 4360 || t == 4126 || t == 6643 || t == 4016) return true;
+  const bool trigger = t == 4200 || t == 4209 || In(t, 0x20000, 0x20004) || In(t, 69745, 69749) ||
+                       In(t, 132172, 132176);
+  return trigger && value == 1;
+}
+
+}  // namespace
+
+int64_t QDHwSpecSystem::DigControlEntry(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  // Without the grab-control library every control is the digitizer's own.
+  DigControl(args, ctx);
+  return 1;
+}
+
+void QDHwSpecSystem::ControlDigitizerInteger(int64_t digitizer, int64_t type, int64_t value,
+                                             QDDriverThreadContext& ctx) {
+  OperationArgs args;
+  args.Push(digitizer);
+  args.Push(type);
+  args.Push(frame::ValueRecord{value, frame::kValueInteger});
+  DigControl(args, ctx);
+}
+
+int64_t QDHwSpecSystem::DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(args.Int(0));
+  if (digitizer == nullptr) return 1;
+  const int64_t callerType = args.Int(1);
+  if ((callerType & kCameraBit) != 0) {
+    ctx.SetError(kCameraError, (callerType & kBoardBit) != 0 ? 1 : 2, 0, 0);
+    return 1;
+  }
+  const int64_t t = callerType & ~(kBoardBit | kForceBoard);
+  const int64_t value = IntegerOf(args.Value(2));
+  const bool locks = !(t == kernel::kGrabAbort || ((t == 4200 || t == 4209) && value == 1));
+  if (locks) digitizer->Lock(0);
+  const int64_t index = digitizer->GetIndex();
+  bool restart = false;
+  const int64_t buffer = digitizer->ContinuousGrabBuffer();
+  if (digitizer->Channel().Block().continuousGrab != 0 && !KeepsGrabRunning(t, value)) {
+    DigStopGrab(index, ctx);
+    if (ctx.ErrorCode() != 0) ctx.SetError(0, 0, 0, 0);
+    restart = true;
+  }
+  ControlDigitizer(*digitizer, callerType, t, args, ctx);
+  if (restart && ctx.ErrorCode() == 0) GrabInto(index, buffer, -1, ctx);
+  if (locks) digitizer->Unlock(0);
+  return 1;
+}
+
+int64_t QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t callerType,
+                                         int64_t t, const OperationArgs& args,
+                                         QDDriverThreadContext& ctx) {
+  kernel::DigPropertiesBlock& p = digitizer.Channel().Properties();
+  const frame::ValueRecord record = args.Value(2);
+  int64_t value = IntegerOf(record);
+  const auto invalid = [&] {
+    ctx.SetError(kNotSupported, 3, 0, 0);
+    return 1;
+  };
+  if (Refused(t)) {
+    ctx.SetError(kNotSupported, 1, 0, 0);
+    return 1;
+  }
+  if ((t & ~kChannelBits) == 4019) {
+    if (!In(value, 0, 255) && value != Q_DEFAULT) return invalid();
+    if ((t & kChannelBits & ~int64_t{0x40000000}) != 0) {
+      ctx.SetError(kInvalidBits, 1, 0, 0);
+      return 1;
+    }
+    t = 4019;
+  } else if ((t & ~int64_t{0x6FC30000}) == 6650 || (t & ~int64_t{0x6FC30000}) == 6651 ||
+             In(t & ~kChannelBits, 6655, 6658)) {
+    ReferenceDigitizer(digitizer, t, DoubleOf(record), ctx);
+    return 1;
+  } else if (t == 4000 || t == 4000 + 0x1000 || t == 4000 + 0x2000 || t == 4000 + 0x3000) {
+    ChannelDigitizer(value == Q_DEFAULT ? value : value | (t - 4000), ctx);
+    return 1;
+  } else {
+    switch (t) {
+      case 6600:
+      case 6601:
+      case 6602: {
+        const double factor = DoubleOf(record);
+        if (!IsSupportedDecimation(factor)) return invalid();
+        if (t != 6602) p.decimationX = factor;
+        if (t != 6601) p.decimationY = factor;
+        return 1;
+      }
+      case 4127:
+        if (value == 0) return invalid();
+        digitizer.SetGrabTimeout(value);
+        return 1;
+      case 4024:
+        if (value < 0 || value >= static_cast<int64_t>(p.maxWidth) - 1) return invalid();
+        digitizer.SetSourceOffsetX(value);
+        return 1;
+      case 4025:
+        if (value < 0 || value >= static_cast<int64_t>(p.maxHeight) - 1) return invalid();
+        digitizer.SetSourceOffsetY(value);
+        return 1;
+      case 4022:
+        if (value < 2 || value > static_cast<int64_t>(p.maxWidth)) return invalid();
+        digitizer.SetSourceSizeX(value);
+        return 1;
+      case 4023:
+        if (value < 2 || value > static_cast<int64_t>(p.maxHeight)) return invalid();
+        digitizer.SetSourceSizeY(value);
+        return 1;
+      case 4016:
+        if (value == Q_DEFAULT) value = 1;
+        if (!In(value, 1, 3)) return invalid();
+        p.grabMode = static_cast<uint64_t>(value);
+        return 1;
+      case 4775:
+        if (value == Q_DEFAULT) value = 0x4000000;
+        if (value != 10 && value != 0x4000000) return invalid();
+        digitizer.SetControlFlagMode(value);
+        return 1;
+      case 1018:
+        if (value != 0 && value != 1) return invalid();
+        p.bandSwitch = static_cast<uint64_t>(value);
+        return 1;
+      case 4325:
+        if (value != frame::kDisabled && value != frame::kEnabled && value != Q_DEFAULT) {
+          return invalid();
+        }
+        p.bandSwitch = value == frame::kDisabled ? 0 : 1;
+        return 1;
+      case 4209:
+        if (value != 1) return invalid();
+        t = 4200;
+        value = 1;
+        break;
+      case 4018:
+        if (value == Q_DEFAULT) value = 2;
+        if (value != 1 && value != 2) return invalid();
+        p.fieldNum = static_cast<uint64_t>(value);
+        break;
+      case 4074:
+        if (value == Q_DEFAULT) value = 21;
+        if (!In(value, 20, 22)) return invalid();
+        digitizer.SetGrabStartMode(value);
+        break;
+      case 4230:
+      case 4231:
+        if (value == Q_DEFAULT) value = 1;
+        if (value != 1 && value != 4) return invalid();
+        if (t == 4230) {
+          digitizer.SetGrabDirectionX(value);
+        } else {
+          digitizer.SetGrabDirectionY(value);
+        }
+        break;
+      case 4053:
+        if (value != 0 && value != 0x10000 && value != 0x10000000) return invalid();
+        break;
+      case 4200:
+        if (value != 1) digitizer.SetGrabTriggerState(value);
+        break;
+      default:
+        break;
+    }
+  }
+
+  // Sent to the board; what it leaves to the user-mode layers goes to the
+  // GenICam layer with the caller's own type and value.
+  const bool heldBefore = GetPendingError(ctx) != 0;
+  foundation::CError error;
+  kernel::DigChannelRequest request{};
+  request.header = frame::FreshHeader(error);
+  request.record = digitizer.Channel().Block();
+  request.type = static_cast<uint64_t>(t);
+  if (digitizer.GetControlFlagMode() == 10 || (callerType & kForceBoard) != 0) {
+    request.type |= kernel::kForceBoardBit;
+  }
+  request.value = static_cast<uint64_t>(value);
+  frame::LLsysRequest(handles_, kernel::kDigControl, request, error, &ctx);
+  if (frame::NotServedByKernel(request.header) && !heldBefore) {
+    return FallBack([&] { return QDGeniCamDeviceSystem::DigControl(args, ctx); }, error, ctx);
+  }
+  return 1;
+}
+
+}  // namespace zor::board

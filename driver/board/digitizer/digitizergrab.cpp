@@ -1,0 +1,291 @@
+// The board system's grabs, grab wait and stop, and the channel and reference
+// settings that need a request of their own.
+#include <cmath>
+
+#include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
+#include "driver/board/digitizer/strips.h"
+#include "driver/board/system/qdhwspecsystem.h"
+#include "driver/foundation/log.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/records/qdbufferinfo.h"
+#include "platform/host/hostservices.h"
+#include "platform/os/sync/event.h"
+#include "platform/os/sync/wait.h"
+
+namespace zor::board {
+
+namespace {
+
+constexpr int64_t kInvalidAttribute = 4326;
+constexpr int64_t kInvalidSource = 4311;
+constexpr int64_t kTimeout = 4318;
+constexpr int64_t kInvalidWaitFlag = 4314;
+constexpr int64_t kReferenceError = 4322;
+constexpr int64_t kReferenceCamera = 4323;
+constexpr int64_t kChannelCamera = 4324;
+constexpr int64_t kInvalidChannel = 4406;
+constexpr int64_t kCameraBit = 0x100000000;
+constexpr int64_t kBoardBit = 0x200000000;
+constexpr uint64_t kContinuousAttributes = 0x100000000080000;
+constexpr int64_t kChannelBits = 0x6FC00000;
+constexpr int64_t kAnyChannel = 0x40000000;
+constexpr QINT64 kMarkBuffer = 1060;
+constexpr int64_t kHaltGrabs = 1810;
+constexpr int64_t kHaltAll = 0x1000000;
+constexpr uint32_t kGrabLogCategory = 9;
+
+// The wait a grab reply asks for: the record's time-out, where the default
+// waits without limit unless the trigger is off, which takes the time-out word.
+uint32_t UserWaitTimeout(const kernel::DigChannelRecord& record) {
+  const kernel::DigPropertiesBlock& p = record.properties;
+  int64_t timeout = p.grabTimeout;
+  if (timeout == frame::kHostDefault) {
+    timeout = p.grabTriggerState != frame::kEnabled ? p.timeoutWord : -1;
+  }
+  return timeout < 0 || timeout > 0xFFFFFFFE ? os::INFINITE : static_cast<uint32_t>(timeout);
+}
+
+uint64_t AsksForWait(const kernel::GrabRequest& request) { return request.waitInUserMode; }
+uint64_t AsksForWait(const kernel::GrabWaitRequest& request) { return request.waitFlag; }
+
+void LogGrabWait(const foundation::CLogProvider& source, uint32_t kind) {
+  foundation::CLog* log = foundation::CLog::Instance();
+  if (log->IsCategoryEnabled(kGrabLogCategory)) log->WriteEvent(source, kind);
+}
+
+}  // namespace
+
+bool QDHwSpecSystem::BuildGrabRequest(const QDHwSpecDigitizerInfo& digitizer, int64_t count,
+                                      uint64_t kernelEvent, kernel::GrabRequest& request) const {
+  foundation::CError error;
+  request.header = frame::FreshHeader(error);
+  request.header.deviceHandle = handles_.device;
+  request.header.systemId = handles_.systemId;
+  request.header.objectId = kernelEvent;
+  request.record = digitizer.Channel().Block();
+  request.continuous = count == -1 ? 1 : 0;
+  return count == -1;
+}
+
+bool QDHwSpecSystem::BuildGrabBufferRequest(int64_t buffer, const QDHwSpecDigitizerInfo& digitizer,
+                                            kernel::GrabBufferPart& part, int64_t value) const {
+  part = {};
+  const std::shared_ptr<frame::QDBufferInfo> record = buffers_.GetAt(buffer);
+  if (record != nullptr) {
+    part.descriptor = record->Descriptor();
+    part.kernelHandle = record->GetKernelHandle();
+  }
+  part.value = value;
+  part.minusOne416 = -1;
+  part.minusOne440 = -1;
+  const kernel::DigPropertiesBlock& p = digitizer.Channel().Properties();
+  double decimationX = p.decimationX;
+  double decimationY = p.decimationY;
+  if (decimationX == -1.0 && p.maxWidth != 0) {
+    decimationX = QuantizeDecimation(static_cast<double>(part.descriptor.sizeX) / p.maxWidth);
+  }
+  if (decimationY == -1.0 && p.maxHeight != 0) {
+    decimationY = QuantizeDecimation(static_cast<double>(part.descriptor.sizeY) / p.maxHeight);
+  }
+  part.skipX = decimationX > 0 ? static_cast<uint64_t>(1.0 / decimationX - 1.0) : 0;
+  part.skipY = decimationY > 0 ? static_cast<uint64_t>(1.0 / decimationY - 1.0) : 0;
+  part.oneBandPerPlane = p.bandCount == 3 && p.bandSwitch == 1 ? 0 : 1;
+  const bool unflipped = (part.descriptor.attributeWord & kernel::kAttributeUnflipped) != 0;
+  part.flipX = p.grabDirectionX == 4 && !unflipped ? 1 : 0;
+  part.flipY = p.grabDirectionY == 4 && !unflipped ? 1 : 0;
+  part.bothFields = p.fieldNum == 2 ? 1 : 0;
+  return record != nullptr;
+}
+
+template <typename Request>
+void QDHwSpecSystem::SendWaitingRequest(uint32_t function, Request& request,
+                                        foundation::CError& error, QDDriverThreadContext& ctx) {
+  frame::QDZorThreadContext* context = CallerContext(ctx);
+  if (context != nullptr && context->Registration() == 0) {
+    context->RegisterEvent(os::HandleFromValue(handles_.device), handles_.systemId, true);
+  }
+  const os::Handle event = context != nullptr ? context->Event() : os::kNullHandle;
+  if (event != os::kNullHandle) os::ResetEvent(event);
+  request.eventRegistration = context != nullptr ? context->Registration() : 0;
+  request.header.deviceHandle = handles_.device;
+  request.header.systemId = handles_.systemId;
+  request.header.status = {};
+  frame::SendKernelRequest(handles_.device, function, &request, sizeof(request), &ctx);
+  if (AsksForWait(request) != 0 && event != os::kNullHandle) {
+    const uint32_t waited = os::WaitForSingleObject(event, UserWaitTimeout(request.record));
+    foundation::CError endError;
+    frame::LLsysEventWaitEnd(handles_, CallerKernelId(ctx), endError, &ctx);
+    if (waited != os::WAIT_OBJECT_0 && request.header.status.errorSet == 0) {
+      request.header.status.code = kTimeout;
+      request.header.status.subCode = 1;
+      request.header.status.errorSet = 1;
+    }
+  }
+  frame::MergeStatus(error, request.header.status);
+}
+
+void QDHwSpecSystem::RecoverFromTimeout(int64_t digitizer, QDDriverThreadContext& ctx) {
+  foundation::CError error;
+  frame::LLsysControl(handles_, CallerKernelId(ctx), kHaltGrabs, kHaltAll, error, &ctx);
+  ControlDigitizerInteger(digitizer, kernel::kGrabAbort, Q_DEFAULT, ctx);
+}
+
+int64_t QDHwSpecSystem::DigGrab(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  return GrabInto(args.Int(0), args.Int(1), args.Int(2), ctx);
+}
+
+int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t count,
+                                 QDDriverThreadContext& ctx) {
+  const std::shared_ptr<frame::QDBufferInfo> record = buffers_.GetAt(buffer);
+  const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(digitizerIndex);
+  if (digitizer == nullptr) return 1;
+  const bool continuous = count == -1;
+  auto request = std::make_unique<kernel::GrabRequest>();
+  {
+    std::lock_guard lock(*digitizer);
+    foundation::CError error;
+    if (continuous && record != nullptr &&
+        (record->Descriptor().attributeWord & kContinuousAttributes) != 0) {
+      error.SetError(kInvalidAttribute, 1);
+    }
+    const kernel::DigPropertiesBlock& p = digitizer->Channel().Properties();
+    if (p.sourceOffsetX + p.sourceWidth > digitizer->DcfWidth() ||
+        p.sourceOffsetY + p.sourceHeight > digitizer->DcfHeight()) {
+      error.SetError(kInvalidSource, 4);
+    }
+    error.Report(ctx);
+    if (ctx.ErrorCode() != 0) return 1;
+    if (continuous) {
+      digitizer->Channel().Block().continuousGrab = 1;
+      digitizer->SetContinuousGrabBuffer(buffer);
+    }
+    BuildGrabRequest(*digitizer, count, CallerKernelId(ctx), *request);
+    BuildGrabBufferRequest(buffer, *digitizer, request->buffer, -1);
+    if (!continuous && record != nullptr && record->HostId() != 0) {
+      HostBufControl(record->HostId(), kMarkBuffer, 1);
+    }
+  }
+  foundation::CError error;
+  SendWaitingRequest(kernel::kDigGrab, *request, error, ctx);
+  if (error.errorSet != 0) {
+    if (continuous) digitizer->Channel().Block().continuousGrab = 0;
+    frame::Raise(error, &ctx);
+    if (error.code == kTimeout && error.subCode == 1) RecoverFromTimeout(digitizerIndex, ctx);
+  }
+  return 1;
+}
+
+void QDHwSpecSystem::DigGrabWaitFor(int64_t digitizerIndex, uint64_t flag,
+                                    QDDriverThreadContext& ctx) {
+  const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(digitizerIndex);
+  if (digitizer == nullptr) return;
+  if (flag != kernel::kWaitGrabEnd && flag != kernel::kWaitNextFrame) {
+    ctx.SetError(kInvalidWaitFlag, 1, 0, 0);
+    return;
+  }
+  LogGrabWait(*this, flag == kernel::kWaitGrabEnd ? 470 : 471);
+  auto request = std::make_unique<kernel::GrabWaitRequest>();
+  foundation::CError ignored;
+  request->header = frame::FreshHeader(ignored);
+  request->record = digitizer->Channel().Block();
+  request->waitFlag = flag;
+  // Raised directly: the request's own error is the one reported.
+  foundation::CError error;
+  SendWaitingRequest(kernel::kDigGrabWait, *request, error, ctx);
+  frame::Raise(error, &ctx);
+  if (ctx.ErrorCode() == kTimeout && GetThreadErrorSubCode(ctx) == 1) {
+    RecoverFromTimeout(digitizerIndex, ctx);
+  }
+  LogGrabWait(*this, 473);
+}
+
+int64_t QDHwSpecSystem::DigGrabWait(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  DigGrabWaitFor(args.Int(0), static_cast<uint64_t>(args.Int(1)), ctx);
+  return 1;
+}
+
+int64_t QDHwSpecSystem::DigStopGrab(int64_t digitizerIndex, QDDriverThreadContext& ctx) {
+  const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(digitizerIndex);
+  if (digitizer == nullptr) return 1;
+  foundation::CError error;
+  kernel::DigRecordRequest request{};
+  request.header = frame::FreshHeader(error);
+  request.record = digitizer->Channel().Block();
+  frame::LLsysRequest(handles_, kernel::kDigStopGrab, request, error, &ctx);
+  digitizer->Channel().Block().continuousGrab = 0;
+  return 1;
+}
+
+int64_t QDHwSpecSystem::CheckDigSourceWindow(int64_t digitizerIndex) {
+  const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(digitizerIndex);
+  if (digitizer == nullptr) return -1;
+  const kernel::DigPropertiesBlock& p = digitizer->Channel().Properties();
+  const bool fits = p.sourceWidth >= 1 && p.sourceHeight >= 1 &&
+                    p.sourceOffsetX + p.sourceWidth <= p.maxWidth &&
+                    p.sourceOffsetY + p.sourceHeight <= p.maxHeight;
+  return fits ? 1 : -1;
+}
+
+int64_t QDHwSpecSystem::DigChannel(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  ChannelDigitizer(args.Int(1), ctx);
+  return 1;
+}
+
+void QDHwSpecSystem::ChannelDigitizer(int64_t channel, QDDriverThreadContext& ctx) {
+  if ((channel & kCameraBit) != 0) {
+    ctx.SetErrorText(kChannelCamera, L"Q_CAMERA is not supported on this system.", nullptr,
+                     nullptr);
+    return;
+  }
+  const int64_t bare = channel & ~kBoardBit;
+  if (bare != kAnyChannel && bare != Q_DEFAULT) ctx.SetError(kInvalidChannel, 1, 0, 0);
+}
+
+int64_t QDHwSpecSystem::DigReference(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(args.Int(0));
+  if (digitizer == nullptr) return 1;
+  ReferenceDigitizer(*digitizer, args.Int(1), args.Double(2), ctx);
+  return 1;
+}
+
+void QDHwSpecSystem::ReferenceDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t type,
+                                        double level, QDDriverThreadContext& ctx) {
+  std::lock_guard lock(digitizer);
+  if ((type & kCameraBit) != 0) {
+    ctx.SetErrorText(kReferenceCamera, L"Q_CAMERA is not supported on this system.", nullptr,
+                     nullptr);
+    return;
+  }
+  const int64_t t = type & ~kBoardBit;
+  const uint64_t recordChannel = digitizer.Channel().Properties().channel;
+  uint64_t channelBits = static_cast<uint64_t>(t & kChannelBits);
+  if (channelBits != 0 && (channelBits & ~recordChannel) != 0) {
+    ctx.SetError(kReferenceError, 3, 0, 0);
+  }
+  if (channelBits == 0) channelBits = recordChannel;
+  const int64_t kind = t & ~kChannelBits;
+  const bool isDefault = level == static_cast<double>(Q_DEFAULT);
+  if (kind < 6655 || kind > 6658) {
+    ctx.SetError(kReferenceError, 1, 0, 0);
+  } else if (!isDefault && !(level >= 0.0 && std::trunc(level) < 256.0)) {
+    // Negative levels are as invalid as those above the range.
+    ctx.SetError(kReferenceError, 2, 0, 0);
+  } else if ((kind == 6655 || kind == 6656) && digitizer.DcfBands() == 1) {
+    ctx.SetError(kReferenceCamera, 3, 0, 0);
+  }
+  if (ctx.ErrorCode() != 0) return;
+  const uint64_t value = isDefault ? 128 : static_cast<uint64_t>(level);
+  foundation::CError error;
+  kernel::DigReferenceRequest request{};
+  request.header = frame::FreshHeader(error);
+  request.record = digitizer.Channel().Block();
+  request.channelBits = channelBits;
+  request.level6655 = request.level6656 = request.level6657 = request.level6658 = Q_DEFAULT;
+  if (kind == 6655) request.level6655 = value;
+  if (kind == 6656) request.level6656 = value;
+  if (kind == 6657) request.level6657 = value;
+  if (kind == 6658) request.level6658 = value;
+  frame::LLsysRequest(handles_, kernel::kDigReference, request, error, &ctx);
+}
+
+}  // namespace zor::board

@@ -1,0 +1,189 @@
+// The board system's digitizer hooks: each host hook type is an element of the
+// digitizer's hook set and a device-event type that a hook thread waits for.
+#include <algorithm>
+#include <cstring>
+
+#include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
+#include "driver/board/system/qdhwspecsystem.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "platform/host/hostservices.h"
+
+namespace zor::board {
+
+namespace {
+
+constexpr int64_t kUnhook = 0x4000000;
+constexpr int64_t kInvalidHookType = 4325;
+constexpr int64_t kInfoError = 4359;
+constexpr int64_t kNoInformation = 0x40000000;
+constexpr int64_t kGenICamHookType = 26;
+
+struct HookRow {
+  int64_t hookType;
+  uint64_t eventBase;
+  bool notify;
+};
+
+constexpr HookRow kHookRows[] = {
+    {4, 0x10070000, false},   {3, 0x10080000, false},   {13, 0x10090000, false},
+    {5, 0x100A0000, false},   {14, 0x10010000, false},  {15, 0x10020000, false},
+    {16, 0x10030000, false},  {20, 0x100C0000, true},   {21, 0x100D0000, true},
+    {22, 0x100E0000, true},   {8, 0x10040000, false},   {6, 0x10050000, false},
+    {7, 0x10060000, false},   {5315, 0x10110000, true}, {9, 0x100B0000, true},
+    {5300, 0x10120000, true},
+};
+
+const HookRow* FindRow(int64_t hookType) {
+  for (const HookRow& row : kHookRows) {
+    if (row.hookType == hookType) return &row;
+  }
+  return nullptr;
+}
+
+bool IsGenICamHookType(int64_t type) {
+  return ((type - kGenICamHookType) & ~int64_t{0x41000000}) == 0 && type != 0x4100001A;
+}
+
+}  // namespace
+
+uint64_t QDHwSpecSystem::DeviceEventType(int64_t hookType, const QDHwSpecDigitizerInfo& digitizer) {
+  const HookRow* row = FindRow(hookType);
+  return (row != nullptr ? row->eventBase : 0) | digitizer.Channel().Properties().channel;
+}
+
+void QDHwSpecSystem::SetDigEventNotification(int64_t hookType, QDHwSpecDigitizerInfo& digitizer,
+                                             bool enable, QDDriverThreadContext& ctx) {
+  foundation::CError error;
+  kernel::DigChannelRequest request{};
+  request.header = frame::FreshHeader(error);
+  request.header.objectId = CallerKernelId(ctx);
+  request.record = digitizer.Channel().Block();
+  request.type = static_cast<uint64_t>(hookType);
+  request.value = enable ? kernel::kHookEnable : kernel::kHookDisable;
+  frame::LLsysRequest(handles_, kernel::kDigChannelInit, request, error, &ctx);
+}
+
+int64_t QDHwSpecSystem::DigHookFunction(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(args.Int(0));
+  if (digitizer == nullptr) return 1;
+  int64_t type = args.Int(1);
+  auto function = args.Pointer<std::remove_pointer_t<QHOOK_FUNCTION>>(2);
+  void* user = args.Pointer<void>(3);
+  if ((type & kUnhook) != 0) {
+    type &= ~kUnhook;
+    function = nullptr;
+    user = nullptr;
+  }
+  const int64_t index = digitizer->GetIndex();
+  const bool restart = digitizer->Channel().Block().continuousGrab != 0;
+  const int64_t buffer = digitizer->ContinuousGrabBuffer();
+  if (restart) {
+    DigStopGrab(index, ctx);
+    if (ctx.ErrorCode() != 0) ctx.SetError(0, 0, 0, 0);
+  }
+
+  if (IsGenICamHookType(type)) {
+    QDGeniCamDeviceSystem::DigHookFunction(args, ctx);
+  } else if (const HookRow* row = FindRow(type); row == nullptr) {
+    ctx.SetError(kInvalidHookType, 1, 0, 0);
+  } else {
+    std::lock_guard lock(digitizerHookLock_);
+    frame::CSingleHook* element = digitizer->Channel().Hooks().ForHookType(type);
+    const bool running = element->Function() != nullptr;
+    element->Set(function, user);
+    const uint64_t eventType = row->eventBase | digitizer->Channel().Properties().channel;
+    foundation::CError error;
+    if (function != nullptr && !running) {
+      // A second hook of the same type only replaces the function: one thread
+      // per type.
+      UserHook().Start(eventType, this, element, HostObjectId(), error);
+      error.Report(ctx);
+      if (row->notify) SetDigEventNotification(type, *digitizer, true, ctx);
+    } else if (function == nullptr && running) {
+      if (row->notify) SetDigEventNotification(type, *digitizer, false, ctx);
+      UserHook().Stop(eventType, error);
+      error.Report(ctx);
+    }
+  }
+  if (restart) GrabInto(index, buffer, -1, ctx);
+  return 1;
+}
+
+int64_t QDHwSpecSystem::DigGetHookInfo(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const int64_t event = args.Int(0);
+  const int64_t infoType = args.Int(1);
+  auto* out = args.Pointer<int64_t>(2);
+  auto* flag = args.Pointer<int64_t>(3);
+  if (flag != nullptr) *flag = 0;
+  const auto* data =
+      reinterpret_cast<const uint8_t*>(HostInternalInquire(event, Q_DRIVER_DATA, nullptr));
+  if (data == nullptr) {
+    if (flag != nullptr) *flag = kNoInformation;
+    return 1;
+  }
+  kernel::BoardEventPayload record;
+  std::memcpy(&record, data, sizeof(record));
+  if (record.size != kernel::kBoardEventSize) {
+    // Feature events of the GenICam layer answer their own information.
+    return QDGeniCamDeviceSystem::DigGetHookInfo(args, ctx);
+  }
+  const auto write = [&](uint64_t word) {
+    if (out != nullptr) *out = static_cast<int64_t>(word);
+  };
+  const auto notValid = [&] { ctx.SetError(kInfoError, 2, 0, 0); };
+  switch (infoType) {
+    case 0x40160000:
+      write(record.hostBuffer);
+      if (record.hostBuffer == 0) notValid();
+      break;
+    case 0x401B0000:
+      write(static_cast<uint64_t>(record.bufferIndex));
+      if (record.bufferIndex == -1) notValid();
+      break;
+    case 0x40410000:
+    case 0x40420000:
+    case 0x40430000:
+    case 0x40480000: {
+      const uint64_t words[] = {record.frameCount, record.field, record.channel, record.grabCount};
+      const int which = infoType == 0x40480000 ? 3 : static_cast<int>((infoType >> 16) - 0x4041);
+      write(words[which]);
+      if (record.hostBuffer == 0) notValid();
+      break;
+    }
+    case 0x1C0000:
+      write(record.timeStamp);
+      break;
+    case 64:
+      write(record.eventType);
+      break;
+    case 66:
+      write(record.hostDigitizer);
+      break;
+    case 6923:
+      write(record.sequence);
+      break;
+    case 0x8A000:
+    case 0xA0000000:
+      write(record.ioState);
+      break;
+    case 0x81000:
+      write(record.ioSource);
+      break;
+    case 0x1D0000: {
+      // The caller's variable is one 64-bit word: no copy may go beyond it.
+      const int64_t bytes = out != nullptr ? *out : 0;
+      if (bytes < 1 || bytes > static_cast<int64_t>(sizeof(int64_t))) {
+        notValid();
+        break;
+      }
+      std::memcpy(out, data, static_cast<size_t>(bytes));
+      break;
+    }
+    default:
+      ctx.SetError(kInfoError, 1, 0, 0);
+      break;
+  }
+  return 1;
+}
+
+}  // namespace zor::board

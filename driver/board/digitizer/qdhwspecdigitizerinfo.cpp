@@ -1,0 +1,92 @@
+#include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
+
+#include "driver/board/dcf/dcfregistertable.h"
+
+namespace zor::board {
+
+namespace {
+
+constexpr double kPeriod60Hz = 33.33333;
+constexpr double kPeriod50Hz = 40.0;
+constexpr uint64_t kMost525Lines = 486;
+constexpr size_t kInputControl = kernel::kDcfAdv7180Offset;
+
+uint32_t Info(const uint8_t* dcf, const wchar_t* key) {
+  return ReadDcfInfo(dcf, FindDcfRow(key)->position);
+}
+
+}  // namespace
+
+uint32_t QDHwSpecDigitizerInfo::DcfWidth() const {
+  return ReadDcfInfo(Dcf().data(), kDcfInfoXSize);
+}
+uint32_t QDHwSpecDigitizerInfo::DcfHeight() const {
+  return ReadDcfInfo(Dcf().data(), kDcfInfoYSize);
+}
+uint32_t QDHwSpecDigitizerInfo::DcfBands() const { return Info(Dcf().data(), L"INFO_BAND"); }
+
+double GrabPeriodFor(const uint8_t* dcf) {
+  if (dcf[kDcfFlagsOffset + kInputControl] != 0) {
+    // VID_SEL values 4 to 7 and 10, 11 force 525-line standards, 8, 9 and 12 to
+    // 15 the 625-line ones; 0 to 3 autodetect.
+    switch (dcf[kInputControl] >> 4) {
+      case 0x4:
+      case 0x5:
+      case 0x6:
+      case 0x7:
+      case 0xA:
+      case 0xB:
+        return kPeriod60Hz;
+      case 0x8:
+      case 0x9:
+      case 0xC:
+      case 0xD:
+      case 0xE:
+      case 0xF:
+        return kPeriod50Hz;
+      default:
+        break;
+    }
+  }
+  return ReadDcfInfo(dcf, kDcfInfoYSize) <= kMost525Lines ? kPeriod60Hz : kPeriod50Hz;
+}
+
+void FillChannelFromDcf(frame::DigChannelRecord& record, const uint8_t* dcf, int64_t deviceNumber) {
+  kernel::DigPropertiesBlock& p = record.Properties();
+  const uint32_t width = ReadDcfInfo(dcf, kDcfInfoXSize);
+  const uint32_t height = ReadDcfInfo(dcf, kDcfInfoYSize);
+  const uint32_t bands = Info(dcf, L"INFO_BAND");
+  p.channel = static_cast<uint64_t>(deviceNumber);
+  p.inputMode = frame::kHostDefault;
+  p.maxWidth = width;
+  p.maxHeight = height;
+  p.pixelDepth = Info(dcf, L"INFO_DEPTH");
+  p.bandCount = bands;
+  p.lutBandCount = 0;
+  p.decimationX = 1.0;
+  p.decimationY = 1.0;
+  p.grabMode = 1;
+  p.word4017 = 1;
+  p.fieldNum = 2;
+  p.bandSwitch = bands == 3 ? 1 : 0;
+  p.sourceWidth = width;
+  p.sourceOffsetX = 0;
+  p.sourceHeight = height;
+  p.sourceOffsetY = 0;
+  p.grabDirectionX = 1;
+  p.grabDirectionY = 1;
+  p.grabPeriod = GrabPeriodFor(dcf);
+  p.grabTimeout = frame::kHostDefault;
+  p.timeoutWord = static_cast<int64_t>(p.grabPeriod) * 60;
+  p.grabStartMode = 21;
+  p.extraSetting3 = 0;
+  p.words232To288[0] = 0;
+  p.words232To288[1] = static_cast<uint64_t>(frame::kEnabled);
+  p.words232To288[2] = frame::kHostDefault;
+  p.words232To288[3] = static_cast<uint64_t>(frame::kDisabled);
+  p.words232To288[4] = static_cast<uint64_t>(frame::kEnabled);
+  p.words232To288[5] = static_cast<uint64_t>(frame::kEnabled);
+  p.words232To288[6] = 0;
+}
+
+}  // namespace zor::board

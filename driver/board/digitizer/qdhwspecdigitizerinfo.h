@@ -1,0 +1,36 @@
+// The board's digitizer record, and the settings a digitizer takes from its DCF
+// when it is allocated.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "driver/frameworkuser/records/qddigitizerinfo.h"
+
+namespace zor::board {
+
+class QDHwSpecDigitizerInfo : public frame::QDDigitizerInfo {
+ public:
+  using QDDigitizerInfo::QDDigitizerInfo;
+
+  // The buffer a continuous grab runs into, restarted after controls and hooks.
+  int64_t ContinuousGrabBuffer() const { return continuousBuffer_.load(); }
+  void SetContinuousGrabBuffer(int64_t buffer) { continuousBuffer_.store(buffer); }
+
+  uint32_t DcfWidth() const;
+  uint32_t DcfHeight() const;
+  uint32_t DcfBands() const;
+
+ private:
+  std::atomic<int64_t> continuousBuffer_{0};
+};
+
+// Frame period in milliseconds of the DCF's standard: the decoder's forced
+// standard when the DCF sets one, else the frame height (525-line frames
+// carry at most 486 lines).
+double GrabPeriodFor(const uint8_t* dcf);
+
+// The allocation values of a channel's settings, taken from the DCF.
+void FillChannelFromDcf(frame::DigChannelRecord& record, const uint8_t* dcf, int64_t deviceNumber);
+
+}  // namespace zor::board

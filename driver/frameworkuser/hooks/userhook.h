@@ -1,0 +1,64 @@
+// The hook threads of a system: one per active hook type (several for the
+// buffer-modified type), each delivering the board's events of that type.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+
+#include "driver/foundation/error.h"
+#include "driver/foundation/logprovider.h"
+#include "driver/frameworkuser/hooks/hookelement.h"
+#include "platform/os/core/handle.h"
+
+namespace zor::frame {
+
+class CHookThread;
+
+inline constexpr uint64_t kHookError = 4354;
+inline constexpr uint64_t kNoHookResources = 1;
+inline constexpr uint64_t kNoHookThread = 2;
+inline constexpr int64_t kNoRestartMessage = 0x400;
+
+class CUserHook : public foundation::CLogProvider {
+ public:
+  // (creator's log word, the kernel device the threads wait on, the system's
+  // initialisation word)
+  CUserHook(uint32_t ownerWord, os::Handle device, int64_t initWord);
+  CUserHook(const CUserHook&) = delete;
+  CUserHook& operator=(const CUserHook&) = delete;
+  // Stops and frees every thread.
+  ~CUserHook() override;
+
+  // Starts a thread for the type and returns once its first request is pending.
+  // 4354/1 when its events could not be made, 4354/2 when no thread runs.
+  void Start(uint64_t hookType, void* userData, CBaseHook<HOOK_ELEMENT_INFO>* element,
+             QID hostObject, foundation::CError& sink);
+  // Stops one active thread of the type; from that thread itself it is parked and
+  // freed later.
+  void Stop(uint64_t hookType, foundation::CError& sink);
+  // Whether the caller is an active hook thread (of the type, or of any type for 0).
+  bool IsInHookThread(uint64_t hookType) const;
+  // Active threads of the type, and those of them whose procedure still runs.
+  size_t ActiveCount(uint64_t hookType) const;
+  size_t RunningCount(uint64_t hookType) const;
+
+  os::Handle Device() const { return device_; }
+  int64_t InitWord() const { return initWord_; }
+
+ private:
+  using ThreadList = std::list<std::unique_ptr<CHookThread>>;
+  // Takes the threads that are not the caller out of a list (under the lock), to
+  // be purged without it: a thread may be in a user function that calls back here.
+  ThreadList TakeOthers(ThreadList& list);
+  static void PurgeThreads(ThreadList& threads);
+
+  os::Handle device_;
+  int64_t initWord_;
+  mutable std::recursive_mutex lock_;
+  ThreadList active_;
+  ThreadList parked_;
+};
+
+}  // namespace zor::frame

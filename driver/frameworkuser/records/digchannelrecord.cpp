@@ -1,0 +1,47 @@
+#include "driver/frameworkuser/records/digchannelrecord.h"
+
+namespace zor::frame {
+
+kernel::DigPropertiesBlock InitialProperties() {
+  kernel::DigPropertiesBlock p{};
+  p.word120 = kDisabled;
+  p.grabTimeout = kHostDefault;
+  p.grabErrorReporting = kDisabled;
+  p.grabTriggerState = kDisabled;
+  // The words at 232 to 288 that only the kernel reads.
+  const int64_t words[8] = {0, kEnabled, kHostDefault, kDisabled, kEnabled, kEnabled, 0, kDisabled};
+  for (size_t i = 0; i < 8; ++i) p.words232To288[i] = static_cast<uint64_t>(words[i]);
+  p.controlFlagMode = 0x4000000;
+  p.word304 = 1;
+  p.doubles344[0] = 1.0;
+  p.doubles344[1] = 1.0;
+  p.extraSetting1 = 1;
+  return p;
+}
+
+DigChannelRecord::DigChannelRecord() {
+  block_.digitizerIndex = -1;
+  block_.hostDigitizer = -1;
+  block_.properties = InitialProperties();
+  block_.word3536 = kDisabled;
+}
+
+DigChannelRecord& DigChannelRecord::operator=(const DigChannelRecord& other) {
+  if (&other == this) return *this;
+  block_.digitizerIndex = other.block_.digitizerIndex;
+  block_.hostDigitizer = other.block_.hostDigitizer;
+  block_.kernelWord1 = other.block_.kernelWord1;
+  block_.kernelWord2 = other.block_.kernelWord2;
+  block_.reserved32 = other.block_.reserved32;
+  const uint64_t classPointer = block_.properties.classPointer;
+  block_.properties = other.block_.properties;
+  block_.properties.classPointer = classPointer;
+  block_.continuousGrab = other.block_.continuousGrab;
+  block_.word3536 = other.block_.word3536;
+  block_.word3560 = other.block_.word3560;
+  hooks_ = other.hooks_;
+  for (size_t i = 0; i < kernel::kStripRows; ++i) block_.strips[i] = other.block_.strips[i];
+  return *this;
+}
+
+}  // namespace zor::frame

@@ -1,0 +1,151 @@
+// A system's record of one allocated digitizer: its DCF block, its channel record
+// (owned by the system), the channel locks grab operations take, and the grab
+// status. The accessors read and write the channel record's settings.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "driver/foundation/error.h"
+#include "driver/foundation/logprovider.h"
+#include "driver/frameworkuser/records/digchannelrecord.h"
+#include "interfaces/kernel/digitizerrequests.h"
+
+namespace zor::frame {
+
+class QDDriverThreadContext;
+
+inline constexpr int64_t kDigitizerInfoType = 0x20000;
+
+struct ProcessBufferEntry {
+  int64_t hostBuffer = 0;
+  int64_t secondHostId = 0;
+  uint8_t flag = 0;
+  bool operator==(const ProcessBufferEntry&) const = default;
+};
+
+class QDDigitizerInfo : public foundation::CLogProvider {
+ public:
+  using DcfBlock = std::array<uint8_t, kernel::kDcfBlockSize>;
+
+  // (log source word, DCF name, device number, init flag, channel record, DCF block)
+  QDDigitizerInfo(uint32_t logSource, const std::wstring& dcfName, int64_t deviceNumber,
+                  int64_t initFlag, DigChannelRecord& record, const DcfBlock& dcfBlock);
+  QDDigitizerInfo(const QDDigitizerInfo&) = delete;
+  QDDigitizerInfo& operator=(const QDDigitizerInfo&) = delete;
+  ~QDDigitizerInfo() override = default;
+
+  virtual void SetIndex(int64_t index);
+  virtual int64_t GetIndex() const;
+  virtual void SetHostId(int64_t id);
+  virtual int64_t GetHostId() const;
+  virtual void SetSourceSizeX(int64_t value);
+  virtual int64_t GetSourceSizeX() const;
+  virtual void SetSourceOffsetX(int64_t value);
+  virtual int64_t GetSourceOffsetX() const;
+  virtual void SetSourceSizeY(int64_t value);
+  virtual int64_t GetSourceSizeY() const;
+  virtual void SetSourceOffsetY(int64_t value);
+  virtual int64_t GetSourceOffsetY() const;
+  virtual void SetGrabDirectionX(int64_t value);
+  virtual int64_t GetGrabDirectionX() const;
+  virtual void SetGrabDirectionY(int64_t value);
+  virtual int64_t GetGrabDirectionY() const;
+  virtual void SetGrabPeriod(double milliseconds);
+  virtual int64_t GetGrabPeriod() const;
+  virtual double GetSelectedFrameRate() const;
+  virtual void SetGrabTimeout(int64_t value);
+  // Q_DEFAULT resolves to -1 with the trigger enabled, else the period times 60.
+  virtual int64_t GetGrabTimeout() const;
+  virtual void SetGrabStartMode(int64_t value);
+  virtual int64_t GetGrabStartMode() const;
+  virtual int64_t SetGrabTriggerState(int64_t value);
+  virtual int64_t GetGrabTriggerState() const;
+  virtual void SetControlFlagMode(int64_t value);
+  virtual int64_t GetControlFlagMode() const;
+  // -1 and Q_DEFAULT mean no limit; any other value is at least 1 ms.
+  virtual void SetProcessTimeout(int64_t value);
+  virtual int64_t GetProcessTimeout() const;
+  virtual void SetAuxBufferMode(int64_t value);
+  virtual int64_t GetAuxBufferMode() const;
+  virtual void SetAuxBufferSize(int64_t value);
+  virtual int64_t GetAuxBufferSize() const;
+  virtual void SetExtraSetting1(int64_t value);
+  virtual int64_t GetExtraSetting1() const;
+  virtual void SetExtraSetting2(int64_t value);
+  virtual int64_t GetExtraSetting2() const;
+  virtual int64_t GetGrabErrorReporting() const;
+  virtual void SetGrabErrorReporting(int64_t value);
+  virtual void SetExtraSetting3(int64_t value);
+  virtual int64_t GetExtraSetting3() const;
+  // Channel locks 0 and 1; other indexes do nothing.
+  virtual void Lock(int index);
+  virtual void Unlock(int index);
+  virtual void ClearGrabStatus();
+  virtual std::vector<ProcessBufferEntry>& GetProcessBuffers();
+  virtual void SetProcessBuffers(const std::vector<ProcessBufferEntry>& buffers);
+  virtual int64_t GetInfoType() const { return kDigitizerInfoType; }
+  // The first channel lock, for std::lock_guard.
+  void lock() { Lock(0); }
+  void unlock() { Unlock(0); }
+  virtual void LockFirst() { Lock(0); }
+  virtual void UnlockFirst() { Unlock(0); }
+  virtual void SetDeviceName(const std::wstring& name);
+  virtual std::wstring GetDeviceName() const;
+  // Grab processing and the GenICam layer tell the record about their state; this
+  // board keeps nothing of it.
+  virtual void SetProcessRequestState(int64_t) {}
+  virtual void SpareOperation1(int64_t) {}
+  // Records 4372 sub-code 2 at the first process buffer that is flagged.
+  virtual void ValidateProcessBuffers(foundation::CError& error) const;
+
+  // Feature settings ("module:feature value") the GenICam layer applies to the
+  // digitizer's node maps; this board's digitizers bring none.
+  const std::vector<std::wstring>& FeatureSettings() const { return featureSettings_; }
+
+  // Grab status block, written by the buffer-modified events of a grab.
+  void StoreGrabStatus(const uint64_t (&status)[8]);
+  std::array<uint64_t, 8> GrabStatus() const;
+
+  // Control 4372: -9997 (enabled) or -9999.
+  int64_t ProcessEnableSetting() const { return processEnable_; }
+  void SetProcessEnableSetting(int64_t value) { processEnable_ = value; }
+
+  // Set while the digitizer's grab processing runs.
+  bool ProcessingRunning() const { return processing_.load(); }
+  void SetProcessingRunning(bool running) { processing_.store(running); }
+
+  DigChannelRecord& Channel() { return channel_; }
+  const DigChannelRecord& Channel() const { return channel_; }
+  const DcfBlock& Dcf() const { return dcf_; }
+  const std::wstring& DcfName() const { return dcfName_; }
+  int64_t DeviceNumber() const { return deviceNumber_; }
+  int64_t InitFlag() const { return initFlag_; }
+
+ private:
+  kernel::DigPropertiesBlock& P() { return channel_.Properties(); }
+  const kernel::DigPropertiesBlock& P() const { return channel_.Properties(); }
+
+  DcfBlock dcf_;
+  DigChannelRecord& channel_;
+  std::wstring dcfName_;
+  int64_t deviceNumber_;
+  int64_t initFlag_;
+  int64_t index_ = 0;
+  int64_t processTimeout_ = -1;
+  std::array<std::recursive_mutex, 2> channelLocks_;
+  mutable std::mutex nameLock_;
+  std::wstring deviceName_;
+  std::vector<ProcessBufferEntry> processBuffers_;
+  std::vector<std::wstring> featureSettings_;
+  int64_t processEnable_ = kEnabled;
+  std::atomic<bool> processing_{false};
+  mutable std::mutex statusLock_;
+  std::array<uint64_t, 8> grabStatus_{};
+};
+
+}  // namespace zor::frame

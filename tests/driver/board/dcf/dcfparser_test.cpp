@@ -1,0 +1,126 @@
+// Key/value pairs of the section: where values land, what counts as a bad pair.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/board/dcf/dcfregisterparser.h"
+#include "driver/board/dcf/dcfregistertable.h"
+#include "tests/driver/board/dcf/dcftestfiles.h"
+
+using namespace zor::board;
+using namespace dcftest;
+
+namespace {
+
+constexpr size_t kBrightness = 336 + 0x0A;
+constexpr size_t kHue = 336 + 0x0B;
+constexpr size_t kContrast = 336 + 0x08;
+constexpr size_t kGain = 4 * 13;
+
+// Parses a normalised section text; true when the parser holds no error.
+bool ParseText(const std::wstring& pairs, Block& block) {
+  const std::wstring text = L"[REG_DIGIT]\n" + pairs + L"[EOF]\n";
+  DcfRegisterParser parser(text.c_str(), block.data(), kDcfNameIsText);
+  if (parser.errorSet != 0) {
+    EXPECT_EQ(parser.code, 4312u);
+    EXPECT_EQ(parser.subCode, 1u);
+  }
+  return parser.errorSet == 0;
+}
+
+TEST(DcfRegisterTable, LaysOutInfoWordsAndDecoderRegisters) {
+  const auto table = DcfRegisterTable();
+  ASSERT_EQ(table.size(), 167u);
+  EXPECT_EQ(table[15].position, 60u);
+  EXPECT_EQ(table[16].position, 68u);  // offset 64 belongs to no key
+  EXPECT_EQ(table[82].position, 332u);
+  EXPECT_STREQ(FindDcfRow(L"ADV7180_CORINGTHRES")->name, L"ADV7180_CORINGTHRES");
+  EXPECT_EQ(FindDcfRow(L"ADV7180_CORINGTHRES")->position, 336u + 0xFC);
+  EXPECT_EQ(FindDcfRow(L"INFO_Q_GRAB_EXPOSURE_3_TRIGGER_SOURCE")->position, 4u * 79);
+  EXPECT_EQ(table[166].kind, kDcfKindEnd);
+  EXPECT_EQ(FindDcfRow(L"LAST_REGISTER"), nullptr);
+}
+
+TEST(DcfPairs, StoreValuesWithTheirWidthAndFlagThem) {
+  Block block = NewBlock();
+  block[kContrast] = 0x55;  // a caller's preset survives when the file is silent
+  ASSERT_TRUE(ParseText(L"ADV7180_BRIGHTCTL 1F\nINFO_XSIZE 280\nADV7180_HUECTL ffffffff\n", block));
+  EXPECT_EQ(block[kBrightness], 0x1F);
+  EXPECT_EQ(block[kDcfFlagsOffset + kBrightness], 1);
+  EXPECT_EQ(Word(block, 4), 0x280u);
+  EXPECT_EQ(block[kDcfFlagsOffset + 4], 1);
+  EXPECT_EQ(block[kHue], 0xFF);
+  EXPECT_EQ(block[kHue + 1], 0) << "an 8-bit register writes one byte";
+  EXPECT_EQ(block[kContrast], 0x55);
+  EXPECT_EQ(block[kDcfFlagsOffset + kContrast], 0);
+}
+
+TEST(DcfPairs, AcceptPrefixedValuesAndSeveralPairsOnALine) {
+  Block block = NewBlock();
+  ASSERT_TRUE(
+      ParseText(L"INFO_GAIN 0x10 ADV7180_BRIGHTCTL 0X2a  \nINFO_YSIZE 00000000000001E0\n", block));
+  EXPECT_EQ(Word(block, kGain), 0x10u);
+  EXPECT_EQ(block[kBrightness], 0x2A);
+  EXPECT_EQ(Word(block, 8), 0x1E0u);
+}
+
+TEST(DcfPairs, IgnoreUnknownAndRepeatedInfoKeys) {
+  Block block = NewBlock();
+  ASSERT_TRUE(ParseText(L"INFO_NOT_A_KEY 5\nINFO_GAIN 7\nINFO_GAIN 9\nADV7180_HUECTL 3\n", block));
+  EXPECT_EQ(Word(block, kGain), 7u) << "the first occurrence of an INFO_ key wins";
+  EXPECT_EQ(block[kHue], 3);
+}
+
+// A bad pair fails the whole file instead of silently dropping the registers after it.
+TEST(DcfPairs, BadPairsFailTheParseAndStoreNothingAfterThem) {
+  struct Case {
+    const wchar_t* bad;
+    const char* why;
+  };
+  const Case cases[] = {
+      {L"ADV7180_NOSUCH 1\n", "a key no row names"},
+      {L"ADV7180_BRIGHTCTL 2\n", "a repeated register"},
+      {L"ADV7180_CONTCTL 1234567890123456789\n", "a 19-character value"},
+      {L"ADV7180_CONTCTL zz\n", "a value without digits"},
+      {L"ADV7180_CONTCTL 1G\n", "trailing non-digits"},
+      {L"ADV7180_CONTCTL 0x\n", "a bare prefix"},
+      {L"ADV7180_CONTCTL -1\n", "a sign"},
+      {L"ADV7180_CONTCTL 100000000\n", "an overflow that spells no f"},
+      {L"ADV7180_CONTCTL\n", "a key without value"},
+  };
+  for (const Case& c : cases) {
+    Block block = NewBlock();
+    EXPECT_FALSE(
+        ParseText(std::wstring(L"ADV7180_BRIGHTCTL 1\n") + c.bad + L"ADV7180_HUECTL 4\n", block))
+        << c.why;
+    EXPECT_EQ(block[kHue], 0) << c.why;
+    EXPECT_EQ(block[kDcfFlagsOffset + kHue], 0) << c.why;
+  }
+}
+
+TEST(DcfPairs, SaturateOnlyForValuesThatSpellF) {
+  Block block = NewBlock();
+  ASSERT_TRUE(ParseText(L"INFO_GAIN 1FFFFFFFF\n", block));
+  EXPECT_EQ(Word(block, kGain), 0xFFFFFFFFu);
+}
+
+TEST(DcfPairs, SectionWithoutPairsIsFound) {
+  Block block = NewBlock();
+  EXPECT_TRUE(ParseText(L"", block));
+  for (const DcfRegisterRow& row : DcfRegisterTable()) {
+    if (row.kind == kDcfKindEnd) break;
+    EXPECT_EQ(block[kDcfFlagsOffset + row.position], 0) << row.name;
+  }
+}
+
+TEST(DcfPairs, GivenTextNeedsTheSectionHeader) {
+  Block block = NewBlock();
+  DcfRegisterParser noSection(L"[OTHER]\nINFO_GAIN 1\n", block.data(), kDcfNameIsText);
+  EXPECT_EQ(noSection.code, 4312u);
+  DcfRegisterParser noBracket(L"INFO_GAIN 1\n", block.data(), kDcfNameIsText);
+  EXPECT_EQ(noBracket.code, 4312u);
+  DcfRegisterParser noName(nullptr, block.data(), 0);
+  EXPECT_EQ(noName.code, 4312u);
+}
+
+}  // namespace

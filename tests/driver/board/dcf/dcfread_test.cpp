@@ -1,0 +1,94 @@
+// The file format: board line, section, comments, line limits, and what fails a file.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/board/dcf/dcffile.h"
+#include "driver/board/dcf/dcfregisterparser.h"
+#include "tests/driver/board/dcf/dcftestfiles.h"
+
+using namespace zor::board;
+using namespace dcftest;
+
+namespace {
+
+class DcfRead : public testing::Test {
+ protected:
+  std::optional<std::wstring> Read(const std::string& text) {
+    return ReadDcfFile(folder_.Write("cam.dcf", text).wstring(), kDcfSearchFolders);
+  }
+  DcfFolder folder_;
+};
+
+TEST_F(DcfRead, NormalisesTheSectionAndDropsComments) {
+  const auto text = Read(
+      "/ header comment\n"
+      "DRAVIONLYN\n"
+      "[OTHER]\n"
+      "ignored line\n"
+      "[REG_DIGIT]\r\n"
+      "/ comment line\n"
+      "INFO_GAIN 10 / trailing comment\r\n"
+      "XmlFile a/b.xml\n"
+      "ADV7180_HUECTL 3\n"
+      "[EOF]\n"
+      "anything after the end\n\n");
+  ASSERT_TRUE(text.has_value());
+  EXPECT_EQ(*text, L"[REG_DIGIT]\nINFO_GAIN 10 \nXmlFile a/b.xml\nADV7180_HUECTL 3\n[EOF]\n");
+}
+
+TEST_F(DcfRead, BoardLineMayFollowTheSection) {
+  EXPECT_TRUE(Read("[REG_DIGIT]\nINFO_GAIN 1\n[X]\nDRAVIONLYN\n[EOF]").has_value());
+}
+
+TEST_F(DcfRead, CutsLongLinesAt127Characters) {
+  const std::string longValue = "INFO_GAIN 1" + std::string(200, ' ') + "ADV7180_HUECTL 5";
+  const auto text = Read(DcfWith(longValue + "\nADV7180_CONTCTL 7\n"));
+  ASSERT_TRUE(text.has_value());
+  EXPECT_EQ(text->find(L"ADV7180_HUECTL"), std::wstring::npos);
+  EXPECT_NE(text->find(L"ADV7180_CONTCTL 7\n"), std::wstring::npos);
+}
+
+TEST_F(DcfRead, MalformedFilesGiveNoText) {
+  const struct {
+    const char* text;
+    const char* why;
+  } cases[] = {
+      {"[REG_DIGIT]\nINFO_GAIN 1\n[EOF]\n", "no board line"},
+      {"DRAVIONLYN \n[REG_DIGIT]\nINFO_GAIN 1\n[EOF]\n", "board line with a trailing blank"},
+      {"dravionlyn\n[REG_DIGIT]\nINFO_GAIN 1\n[EOF]\n", "board line in lower case"},
+      {"DRAVIONLYN\n[OTHER]\nINFO_GAIN 1\n[EOF]\n", "no section"},
+      {"DRAVIONLYN\n[REG_DIGIT]\n\nINFO_GAIN 1\n[EOF]\n", "blank line in the section"},
+      {"DRAVIONLYN\n\n[REG_DIGIT]\nINFO_GAIN 1\n[EOF]\n", "blank line outside the section"},
+      {"DRAVIONLYN\n[REG_DIGIT]\nINFO_GAIN 1\n", "no [EOF]"},
+      {"[EOF]\nDRAVIONLYN\n[REG_DIGIT]\n[EOF]\n", "[EOF] first"},
+      {"DRAVIONLYN\n[REG_DIGIT]\n/ comment\n/ comment", "a file that ends in comments"},
+      {"DRAVIONLYN\n[REG_DIGIT]\nINFO_GAIN 1 /\n/ c\n", "a section that runs to the end"},
+      {"", "an empty file"},
+  };
+  for (const auto& c : cases) EXPECT_FALSE(Read(c.text).has_value()) << c.why;
+}
+
+TEST_F(DcfRead, RefusesATextBeyondItsBound) {
+  std::string lines;
+  // 600 lines of 104 characters with their line feed come to more than 62,080.
+  for (int i = 0; i < 600; ++i) lines += "INFO_GAIN 1" + std::string(92, ' ') + "\n";
+  EXPECT_FALSE(Read(DcfWith(lines)).has_value());
+  lines.resize(500 * 104);
+  EXPECT_TRUE(Read(DcfWith(lines)).has_value());
+}
+
+TEST_F(DcfRead, EveryFailureOfTheParserIs4312Sub1) {
+  Block block = NewBlock();
+  const std::wstring missing = (folder_.Path() / "missing.dcf").wstring();
+  DcfRegisterParser parser(missing.c_str(), block.data(), 0);
+  EXPECT_EQ(parser.errorSet, 1);
+  EXPECT_EQ(parser.code, 4312u);
+  EXPECT_EQ(parser.subCode, 1u);
+  const std::wstring malformed = folder_.Write("bad.dcf", "DRAVIONLYN\n[EOF]\n").wstring();
+  DcfRegisterParser second(malformed.c_str(), block.data(), 0);
+  EXPECT_EQ(second.code, 4312u);
+  EXPECT_EQ(second.subCode, 1u);
+}
+
+}  // namespace

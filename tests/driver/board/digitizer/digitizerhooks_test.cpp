@@ -1,0 +1,154 @@
+// Digitizer and system hooks through libZOR.so: events of the simulated
+// board reach the user's functions with their information, on several
+// digitizers at once, and stop when unhooked or freed.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include "interfaces/kernel/deviceevent.h"
+#include "platform/os/sync/wait.h"
+#include "tests/driver/board/digitizer/digitizerfixture.h"
+
+namespace zor::board {
+namespace {
+
+constexpr QINT64 kFrameStart = 13;
+constexpr QINT64 kFrameEnd = 5;
+constexpr QINT64 kFirstField = 14;
+constexpr QINT64 kWaitNextFrame = 5;
+constexpr uint64_t kFrameStartBase = 0x10090000;
+
+struct Seen {
+  QINT64 hookType;
+  QINT64 eventType;
+  QINT64 channel;
+  QINT64 frames;
+  QINT64 bufferError;
+};
+
+struct Recorder {
+  std::mutex lock;
+  std::vector<Seen> seen;
+  std::vector<Seen> Take() {
+    std::lock_guard guard(lock);
+    return seen;
+  }
+};
+
+QINT64 OnEvent(QINT64 hookType, QID event, void* user) {
+  Seen s{hookType, 0, 0, 0, 0};
+  QdigGetHookInfo(event, 64, &s.eventType);
+  QdigGetHookInfo(event, 0x40430000, &s.channel);
+  s.bufferError = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);  // no buffer on frame events
+  auto* recorder = static_cast<Recorder*>(user);
+  std::lock_guard guard(recorder->lock);
+  recorder->seen.push_back(s);
+  return 0;
+}
+
+using DigitizerHooks = DigitizerFixture;
+
+TEST_F(DigitizerHooks, FrameEventsReachTheFunctionsOfSeveralDigitizers) {
+  const QID first = Digitizer(L"Q_NTSC", 0);
+  const QID second = Digitizer(L"Q_PAL", 2);
+  ASSERT_NE(first, 0);
+  ASSERT_NE(second, 0);
+  Recorder one, two;
+  QdigHookFunction(first, kFrameStart, &OnEvent, &one);
+  QdigHookFunction(first, kFrameEnd, &OnEvent, &one);
+  QdigHookFunction(second, kFirstField, &OnEvent, &two);
+  ASSERT_EQ(ErrorCode(), 0);
+  for (int i = 0; i < 3; ++i) {
+    QdigGrabWait(first, kWaitNextFrame);
+    QdigGrabWait(second, kWaitNextFrame);
+  }
+  ASSERT_EQ(ErrorCode(), 0);
+  // Deliveries run on the hook threads; a frame's end event may still be on its way.
+  for (int i = 0; i < 5000 && (one.Take().size() < 6 || two.Take().size() < 3); ++i) os::Sleep(1);
+  const std::vector<Seen> seenOne = one.Take();
+  const std::vector<Seen> seenTwo = two.Take();
+  ASSERT_GE(seenOne.size(), 6u);
+  ASSERT_GE(seenTwo.size(), 3u);
+  for (const Seen& s : seenOne) {
+    const QINT64 base = s.hookType == kFrameStart ? 0x10090000 : 0x100A0000;
+    EXPECT_EQ(s.eventType, base | 0);
+    EXPECT_EQ(s.channel, 0);
+    EXPECT_EQ(s.bufferError, 4359) << "frame events name no buffer";
+  }
+  for (const Seen& s : seenTwo) {
+    EXPECT_EQ(s.hookType, kFirstField);
+    EXPECT_EQ(s.eventType, 0x10010000 | 2);
+    EXPECT_EQ(s.channel, 2);
+  }
+  // Unhooking stops delivery and the wait behind it.
+  QdigHookFunction(first, kFrameStart + Q_UNHOOK, &OnEvent, &one);
+  EXPECT_EQ(SimBoard().PendingEventWaits(kFrameStartBase | 0), 0u);
+  EXPECT_EQ(SimBoard().PendingEventWaits(0x100A0000 | 0), 1u);
+}
+
+TEST_F(DigitizerHooks, HookingATypeTwiceKeepsOneThread) {
+  const QID digitizer = Digitizer(L"Q_NTSC");
+  Recorder a, b;
+  QdigHookFunction(digitizer, kFrameStart, &OnEvent, &a);
+  QdigHookFunction(digitizer, kFrameStart, &OnEvent, &b);
+  EXPECT_EQ(SimBoard().PendingEventWaits(kFrameStartBase), 1u);
+  QdigGrabWait(digitizer, kWaitNextFrame);
+  for (int i = 0; i < 5000 && b.Take().empty(); ++i) os::Sleep(1);
+  EXPECT_FALSE(b.Take().empty()) << "the second hook replaced the first";
+  EXPECT_TRUE(a.Take().empty());
+  QdigHookFunction(digitizer, 12345, &OnEvent, &a);
+  EXPECT_EQ(ErrorCode(), 4325);
+}
+
+TEST_F(DigitizerHooks, FreeingEndsEveryHookThread) {
+  const QID digitizer = Digitizer(L"Q_NTSC", 1);
+  Recorder r;
+  QdigHookFunction(digitizer, kFrameStart, &OnEvent, &r);
+  QdigHookFunction(digitizer, kFrameEnd, &OnEvent, &r);
+  EXPECT_EQ(SimBoard().PendingEventWaits(kFrameStartBase | 1), 1u);
+  QdigFree(digitizer);
+  EXPECT_EQ(SimBoard().PendingEventWaits(kFrameStartBase | 1), 0u);
+  EXPECT_EQ(SimBoard().PendingEventWaits(0x100A0000 | 1), 0u);
+  // A digitizer left hooked goes with its system.
+  const QID other = Digitizer(L"Q_PAL", 3);
+  QdigHookFunction(other, kFrameEnd, &OnEvent, &r);
+  EXPECT_EQ(SimBoard().PendingEventWaits(0x100A0000 | 3), 1u);
+  QsysFree(system_);
+  system_ = 0;
+  EXPECT_EQ(SimBoard().PendingEventWaits(0x100A0000 | 3), 0u);
+}
+
+struct Copies {
+  QINT64 words[3] = {};
+  std::atomic<bool> done{false};
+};
+
+QINT64 CopyRecord(QINT64, QID event, void* user) {
+  auto* copies = static_cast<Copies*>(user);
+  copies->words[0] = 8;
+  QdigGetHookInfo(event, 0x1D0000, &copies->words[0]);
+  copies->words[1] = 104;
+  QdigGetHookInfo(event, 0x1D0000, &copies->words[1]);
+  copies->words[2] = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  copies->done = true;
+  return 0;
+}
+
+TEST_F(DigitizerHooks, TheRecordCopyStaysWithinTheCallersWord) {
+  const QID digitizer = Digitizer(L"Q_NTSC");
+  Copies copies;
+  QdigHookFunction(digitizer, kFrameStart, &CopyRecord, &copies);
+  kernel::BoardEventPayload payload{};
+  payload.size = kernel::kBoardEventSize;
+  ASSERT_TRUE(SimBoard().RaiseEvent(kFrameStartBase, payload));
+  for (int i = 0; i < 5000 && !copies.done; ++i) os::Sleep(1);
+  ASSERT_TRUE(copies.done);
+  EXPECT_EQ(copies.words[0], 104) << "the first 8 bytes: the record's size word";
+  EXPECT_EQ(copies.words[1], 104) << "nothing copied";
+  EXPECT_EQ(copies.words[2], 4359);
+}
+
+}  // namespace
+}  // namespace zor::board

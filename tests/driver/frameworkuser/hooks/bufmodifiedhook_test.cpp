@@ -1,0 +1,146 @@
+// Buffer-modified events turned into the host's grab-processing notifications.
+#include "driver/frameworkuser/hooks/bufmodifiedhook.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "driver/frameworkuser/records/qdbufferinfo.h"
+#include "driver/frameworkuser/records/qddigitizerinfo.h"
+#include "interfaces/kernel/deviceevent.h"
+#include "platform/host/hostservices.h"
+#include "platform/host/zor.h"
+
+using namespace zor::frame;
+namespace kernel = zor::kernel;
+
+namespace {
+
+struct Notice {
+  QINT64 flags;
+  void* user;
+};
+
+QINT64 Notified(QINT64 flags, QID, void* user) {
+  static_cast<std::vector<Notice>*>(user)->push_back({flags, user});
+  return 0;
+}
+
+QINT64 CaptureError(QINT64, QID, void* user) {
+  QINT64 code = 0;
+  HostGetError(0, Q_CURRENT, &code);
+  static_cast<std::vector<QINT64>*>(user)->push_back(code);
+  return 0;
+}
+
+class BufModified : public testing::Test {
+ protected:
+  void SetUp() override {
+    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+    QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &CaptureError, &errors_);
+    hostBuffer_ = QbufAlloc2d(Q_DEFAULT, 64, 48, 8, Q_IMAGE | Q_GRAB, nullptr);
+    ASSERT_NE(hostBuffer_, 0);
+    auto buffer = std::make_shared<QDBufferInfo>(0, nullptr);
+    ASSERT_TRUE(FillKernelBufferDescriptor(*buffer, hostBuffer_));
+    buffer->SetIndex(buffers_.Add(buffer));
+    buffer_ = buffer;
+    dcf_.fill(0);
+    auto digitizer = std::make_shared<QDDigitizerInfo>(0, L"Q_NTSC", 0, Q_DEFAULT, channel_, dcf_);
+    digitizer->SetIndex(digitizers_.Add(digitizer));
+    digitizer_ = digitizer;
+  }
+  void TearDown() override {
+    QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &CaptureError, &errors_);
+    QbufFree(hostBuffer_);
+  }
+
+  kernel::BufferModifiedPayload Payload(uint64_t digitizerIndex, uint64_t bufferIndex) {
+    kernel::BufferModifiedPayload p{};
+    p.digitizerIndex = digitizerIndex;
+    p.bufferIndex = bufferIndex;
+    p.hostObject = static_cast<uint64_t>(hostBuffer_);
+    p.hookFunction = reinterpret_cast<uint64_t>(&Notified);
+    p.hookData = reinterpret_cast<uint64_t>(&notices_);
+    p.count = 1000;
+    p.further = 1000;
+    p.eventWord = kernel::kGrabStartWord;
+    return p;
+  }
+  void Invoke(const kernel::BufferModifiedPayload& p) {
+    CBufModifiedHook hook(digitizers_, buffers_);
+    EXPECT_EQ(hook.Invoke(nullptr, 0, {reinterpret_cast<const uint8_t*>(&p)}), 0);
+  }
+
+  QDInfoList<QDDigitizerInfo> digitizers_;
+  QDInfoList<QDBufferInfo> buffers_;
+  DigChannelRecord channel_;
+  QDDigitizerInfo::DcfBlock dcf_;
+  std::shared_ptr<QDDigitizerInfo> digitizer_;
+  std::shared_ptr<QDBufferInfo> buffer_;
+  QID hostBuffer_ = 0;
+  std::vector<Notice> notices_;
+  std::vector<QINT64> errors_;
+};
+
+TEST_F(BufModified, FlagsTellTheGrabEndAndWhetherARateCame) {
+  auto p = Payload(1, 1);
+  Invoke(p);  // no denominator: no rate flag
+  p.eventWord = kernel::kGrabEndWord;
+  p.rateNumerator = 30;
+  p.rateDenominator = 1;
+  Invoke(p);
+  p.digitizerIndex = 0;  // not from a digitizer
+  Invoke(p);
+  ASSERT_EQ(notices_.size(), 3u);
+  EXPECT_EQ(notices_[0].flags, 0x1000000 | 0xC000000);
+  EXPECT_EQ(notices_[1].flags, 64 | 0x800000 | 0xC000000);
+  EXPECT_EQ(notices_[2].flags, 64 | 0x20000000 | 0xC000000);
+}
+
+TEST_F(BufModified, StoresTheGrabStatusOfADigitizer) {
+  auto p = Payload(1, 1);
+  p.grabStatus[0] = 5;
+  p.grabStatus[7] = 9;
+  Invoke(p);
+  EXPECT_EQ(digitizer_->GrabStatus()[0], 5u);
+  EXPECT_EQ(digitizer_->GrabStatus()[7], 9u);
+}
+
+TEST_F(BufModified, GrabErrorsAreReportedOnlyWhenReportingIsOn) {
+  auto p = Payload(1, 1);
+  p.grabError = 1;
+  p.errorCode = 4318;
+  p.errorSubCode = 1;
+  digitizer_->SetGrabErrorReporting(kDisabled);
+  Invoke(p);
+  EXPECT_TRUE(errors_.empty());
+  EXPECT_EQ(notices_.size(), 1u) << "the host is notified all the same";
+  digitizer_->SetGrabErrorReporting(kEnabled);
+  Invoke(p);
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_EQ(errors_[0], 4318);
+  EXPECT_EQ(notices_.size(), 2u);
+  QINT64 current = -1;
+  HostGetError(0, Q_CURRENT, &current);
+  EXPECT_EQ(current, 0) << "the report does not stay on the thread";
+}
+
+TEST_F(BufModified, AnUnknownBufferNotifiesThePayloadsObject) {
+  digitizer_->SetProcessEnableSetting(kDisabled);  // would read the buffer's flag
+  Invoke(Payload(1, 99));
+  Invoke(Payload(5, 99));
+  ASSERT_EQ(notices_.size(), 2u);
+}
+
+TEST_F(BufModified, ADisabledBufferOfAStoppedDigitizerIsOnlyMarked) {
+  digitizer_->SetProcessEnableSetting(kDisabled);
+  SetEnabledFlag(buffers_, *buffer_, false);
+  Invoke(Payload(1, 1));
+  EXPECT_TRUE(notices_.empty());
+  SetEnabledFlag(buffers_, *buffer_, true);
+  Invoke(Payload(1, 1));
+  EXPECT_EQ(notices_.size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+// Single elements and the digitizer's hook set.
+#include <gtest/gtest.h>
+
+#include "driver/frameworkuser/hooks/digitizerhookset.h"
+
+using namespace zor::frame;
+
+namespace {
+
+struct Call {
+  QINT64 type = 0;
+  QID event = 0;
+  void* user = nullptr;
+};
+Call g_call;
+
+QINT64 Remember(QINT64 type, QID event, void* user) {
+  g_call = {type, event, user};
+  return 7;
+}
+
+TEST(SingleHook, WithoutFunctionCallsNothing) {
+  CSingleHook element(4);
+  g_call = {};
+  EXPECT_EQ(element.Invoke(nullptr, 5, {nullptr}), 0);
+  EXPECT_EQ(g_call.type, 0);
+}
+
+TEST(SingleHook, CallsTheFunctionWithItsOwnUserData) {
+  CSingleHook element(13);
+  int mine = 0, threads = 0;
+  element.Set(&Remember, &mine);
+  EXPECT_EQ(element.Invoke(&threads, 0x100123, {nullptr}), 7);
+  EXPECT_EQ(g_call.type, 13);
+  EXPECT_EQ(g_call.event, 0x100123);
+  EXPECT_EQ(g_call.user, &mine);
+  element.Set(nullptr, nullptr);
+  EXPECT_EQ(element.Invoke(&threads, 1, {nullptr}), 0);
+}
+
+TEST(DigitizerHookSet, ElementsFollowTheBoardOrderAndCopyOneByOne) {
+  DigitizerHookSet set;
+  const int64_t expected[] = {4, 3, 13, 5, 14, 15, 16, 20, 21, 22, 8, 6, 7, 5315, 9, 5300};
+  for (size_t n = 1; n <= 16; ++n) {
+    ASSERT_NE(set.Single(n), nullptr);
+    EXPECT_EQ(set.Single(n)->HookType(), expected[n - 1]);
+    EXPECT_EQ(set.ForHookType(expected[n - 1]), set.Single(n));
+    EXPECT_EQ(set.Single(n)->Function(), nullptr);
+  }
+  EXPECT_EQ(set.Single(0), nullptr);
+  EXPECT_EQ(set.Single(17), nullptr);
+  EXPECT_EQ(set.ForHookType(26), nullptr);
+  EXPECT_EQ(set.GrabLine().HookType(), 0x100000);
+  EXPECT_EQ(set.GrabLineEnd().HookType(), 0x200000);
+
+  int user = 0;
+  set.ForHookType(5300)->Set(&Remember, &user);
+  DigitizerHookSet copy;
+  copy = set;
+  EXPECT_EQ(copy.ForHookType(5300)->Function(), &Remember);
+  EXPECT_EQ(copy.ForHookType(5300)->UserData(), &user);
+  EXPECT_EQ(copy.ForHookType(4)->Function(), nullptr);
+  EXPECT_EQ(copy.GrabLine().Invoke(nullptr, 0, {nullptr}), 0);
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+// Digitizer and channel records: construction values and the accessors with rules.
+#include <gtest/gtest.h>
+
+#include "driver/frameworkuser/records/qddigitizerinfo.h"
+
+using namespace zor::frame;
+
+namespace {
+
+class DigitizerRecord : public testing::Test {
+ protected:
+  DigitizerRecord() : dcf_{}, record_(0, L"Ntsc.dcf", 2, kHostDefault, channel_, dcf_) {}
+  DigChannelRecord channel_;
+  QDDigitizerInfo::DcfBlock dcf_;
+  QDDigitizerInfo record_;
+};
+
+TEST(ChannelRecord, StartsWithTheConstructedSettings) {
+  DigChannelRecord channel;
+  const auto& b = channel.Block();
+  EXPECT_EQ(b.digitizerIndex, -1);
+  EXPECT_EQ(b.hostDigitizer, -1);
+  EXPECT_EQ(b.word3536, kDisabled);
+  EXPECT_EQ(b.properties.grabTimeout, kHostDefault);
+  EXPECT_EQ(b.properties.grabTriggerState, kDisabled);
+  EXPECT_EQ(b.properties.controlFlagMode, 0x4000000u);
+  EXPECT_EQ(b.properties.extraSetting1, 1u);
+  EXPECT_DOUBLE_EQ(b.properties.doubles344[1], 1.0);
+  EXPECT_EQ(b.properties.words232To288[2], static_cast<uint64_t>(kHostDefault));
+}
+
+TEST(ChannelRecord, CopyTakesWordsSettingsStripsAndHooks) {
+  DigChannelRecord from;
+  from.Block().kernelWord1 = 11;
+  from.Block().strips[3].lineCount = 240;
+  from.Block().continuousGrab = 1;
+  from.Properties().sourceWidth = 320;
+  from.Properties().classPointer = 0xAAAA;
+  int user = 0;
+  from.Hooks().ForHookType(4)->Set(reinterpret_cast<QHOOK_FUNCTION>(1), &user);
+  DigChannelRecord to;
+  to.Properties().classPointer = 0xBBBB;
+  to = from;
+  EXPECT_EQ(to.Block().kernelWord1, 11u);
+  EXPECT_EQ(to.Block().strips[3].lineCount, 240u);
+  EXPECT_EQ(to.Block().continuousGrab, 1);
+  EXPECT_EQ(to.Properties().sourceWidth, 320u);
+  EXPECT_EQ(to.Properties().classPointer, 0xBBBBu) << "each record keeps its own class word";
+  EXPECT_EQ(to.Hooks().ForHookType(4)->UserData(), &user);
+}
+
+TEST_F(DigitizerRecord, ConstructionEnablesGrabErrorReporting) {
+  EXPECT_EQ(record_.GetGrabErrorReporting(), kEnabled);
+  EXPECT_EQ(record_.GetExtraSetting2(), 0);
+  EXPECT_EQ(record_.GetInfoType(), 0x20000);
+  EXPECT_EQ(record_.GetHostId(), -1);
+  record_.SetHostId(0x100005);
+  EXPECT_EQ(channel_.Block().hostDigitizer, 0x100005);
+}
+
+TEST_F(DigitizerRecord, GrabTimeoutDefaultResolvesFromTriggerAndPeriod) {
+  record_.SetGrabPeriod(40.0);
+  record_.SetGrabTimeout(kHostDefault);
+  record_.SetGrabTriggerState(kDisabled);
+  EXPECT_EQ(record_.GetGrabTimeout(), 2400);
+  EXPECT_EQ(record_.SetGrabTriggerState(kEnabled), kEnabled);
+  EXPECT_EQ(record_.GetGrabTimeout(), -1);
+  record_.SetGrabTimeout(500);
+  EXPECT_EQ(record_.GetGrabTimeout(), 500);
+}
+
+TEST_F(DigitizerRecord, FrameRateOfAZeroPeriodIsZero) {
+  record_.SetGrabPeriod(0.0);
+  EXPECT_EQ(record_.GetSelectedFrameRate(), 0.0);
+  record_.SetGrabPeriod(33.33333);
+  EXPECT_NEAR(record_.GetSelectedFrameRate(), 30.0, 1e-3);
+  EXPECT_EQ(record_.GetGrabPeriod(), 33);
+}
+
+TEST_F(DigitizerRecord, ProcessTimeoutIsInfiniteOrAtLeastOneMillisecond) {
+  record_.SetProcessTimeout(kHostDefault);
+  EXPECT_EQ(record_.GetProcessTimeout(), -1);
+  record_.SetProcessTimeout(0);
+  EXPECT_EQ(record_.GetProcessTimeout(), 1);
+  record_.SetProcessTimeout(250);
+  EXPECT_EQ(record_.GetProcessTimeout(), 250);
+}
+
+TEST_F(DigitizerRecord, ProcessBuffersSelfAssignmentAndValidation) {
+  record_.SetProcessBuffers({{1, 2, 0}, {3, 4, 0}});
+  record_.SetProcessBuffers(record_.GetProcessBuffers());
+  ASSERT_EQ(record_.GetProcessBuffers().size(), 2u);
+  EXPECT_EQ(record_.GetProcessBuffers()[1], (ProcessBufferEntry{3, 4, 0}));
+  zor::foundation::CError clean;
+  record_.ValidateProcessBuffers(clean);
+  EXPECT_EQ(clean.errorSet, 0);
+  record_.GetProcessBuffers()[1].flag = 1;
+  zor::foundation::CError flagged;
+  record_.ValidateProcessBuffers(flagged);
+  EXPECT_EQ(flagged.code, 4372u);
+  EXPECT_EQ(flagged.subCode, 2u);
+}
+
+TEST_F(DigitizerRecord, ChannelLocksAreRecursiveAndIndexed) {
+  record_.LockFirst();
+  record_.Lock(0);
+  record_.Lock(1);
+  record_.Lock(7);  // no such lock: nothing happens
+  record_.Unlock(1);
+  record_.Unlock(0);
+  record_.UnlockFirst();
+  record_.SetDeviceName(L"Camera 1");
+  EXPECT_EQ(record_.GetDeviceName(), L"Camera 1");
+  EXPECT_TRUE(record_.FeatureSettings().empty());
+}
+
+}  // namespace
