@@ -62,7 +62,6 @@ int64_t QDGeniCamDeviceSystem::GetPendingError(QDDriverThreadContext& ctx) {
   return ctx.ErrorCode();
 }
 
-void QDGeniCamDeviceSystem::CreateOwnNodeMaps(int64_t) {}
 void QDGeniCamDeviceSystem::CreateTransportLayers() {}
 void QDGeniCamDeviceSystem::GenerateFeatureHeaders() {}
 void QDGeniCamDeviceSystem::FindNodeMaps() {}
@@ -82,11 +81,11 @@ int64_t QDGeniCamDeviceSystem::DigFree(const OperationArgs& args, QDDriverThread
 }
 
 int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  // The host names a new digitizer's host object; the node maps that come with
-  // it are not made here yet.
+  // The host names a new digitizer's host object: its node maps come with it.
   if (args.Int(1) == kHostObjectIdControl) {
     if (std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(args.Int(0))) {
       digitizer->SetHostId(args.Value(2).value);
+      CreateOwnNodeMaps(args.Value(2).value);
       return 1;
     }
   }
@@ -95,21 +94,6 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
 
 int64_t QDGeniCamDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
   return QDDeviceSystem::DigInquire(args, ctx);
-}
-
-int64_t QDGeniCamDeviceSystem::DigHookFunction(const OperationArgs& args,
-                                               QDDriverThreadContext& ctx) {
-  return QDDeviceSystem::DigHookFunction(args, ctx);
-}
-
-int64_t QDGeniCamDeviceSystem::ControlFeature(const OperationArgs& args,
-                                              QDDriverThreadContext& ctx) {
-  return QDDeviceSystem::ControlFeature(args, ctx);
-}
-
-int64_t QDGeniCamDeviceSystem::InquireFeature(const OperationArgs& args,
-                                              QDDriverThreadContext& ctx) {
-  return QDDeviceSystem::InquireFeature(args, ctx);
 }
 
 }  // namespace zor::frame

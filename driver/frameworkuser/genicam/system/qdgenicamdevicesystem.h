@@ -5,10 +5,20 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "driver/foundation/zorstring.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "platform/os/core/handle.h"
+
+namespace zor::genicam {
+class GenICamControl;
+}
 
 namespace zor::frame {
 
@@ -37,11 +47,14 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   int64_t DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t DigInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t DigHookFunction(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  // Hook information of feature events; other events go on to the device layer.
+  int64_t DigGetHookInfo(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t ControlFeature(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t InquireFeature(const OperationArgs& args, QDDriverThreadContext& ctx) override;
 
   virtual bool SupportsGenICam() const { return true; }
-  // Node maps of the own objects, built on request (system control 1049).
+  // Node maps of the own objects, built on request (host object id control
+  // 1049 of the system and of each digitizer).
   virtual void CreateOwnNodeMaps(int64_t hostSystemId);
   virtual void CreateTransportLayers();
   virtual void GenerateFeatureHeaders();
@@ -51,6 +64,14 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   void CheckGenICamInstallation(QDDriverThreadContext& ctx);
   // The error already recorded for the running command on this thread.
   static int64_t GetPendingError(QDDriverThreadContext& ctx);
+
+  // Node-map registry: (host object id, module name) to the object's control.
+  void RegisterObjectNodeMap(int64_t id, const std::wstring& module,
+                             std::shared_ptr<genicam::GenICamControl> control);
+  std::shared_ptr<genicam::GenICamControl> GetFeatureControl(int64_t id,
+                                                             const std::wstring& module) const;
+  // True for a host event that carries a feature-hook context.
+  static bool IsFeatureEvent(int64_t eventId);
 
   bool GenICamAvailable() const { return genicamAvailable_; }
   bool UsesNewFeatureBrowser() const { return newFeatureBrowser_; }
@@ -64,6 +85,10 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   // Sets the GenICam variables; false (with the error recorded) when the XML
   // repository is not named.
   bool SetGenICamEnvironment(QDDriverThreadContext& ctx);
+  // Feature control (true) or inquiry routed by module name.
+  int64_t RouteFeature(const OperationArgs& args, QDDriverThreadContext& ctx, bool control);
+  // The controls a digitizer's feature hooks reach, in registry order.
+  std::vector<std::shared_ptr<genicam::GenICamControl>> HookedControls(int64_t digitizerIndex);
 
   os::Handle xmlMutex_ = os::INVALID_HANDLE_VALUE;
   int32_t streamStopCheckPeriod_ = 1000;
@@ -75,6 +100,10 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   bool newFeatureBrowser_ = true;
   foundation::CZORString featureBrowserSuffix_;
   bool genicamAvailable_ = false;
+  mutable std::mutex registryLock_;
+  std::map<std::pair<int64_t, std::wstring>, std::shared_ptr<genicam::GenICamControl>> nodeMaps_;
+  // Serialises feature access that names no digitizer (the system's own map).
+  std::recursive_mutex systemFeatureLock_;
 };
 
 }  // namespace zor::frame

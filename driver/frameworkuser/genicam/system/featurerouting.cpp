@@ -1,0 +1,209 @@
+// Feature control, inquiry and hooks by name: the module before a colon picks
+// the registered control of the system or of the addressed digitizer.
+#include <algorithm>
+#include <optional>
+
+#include "driver/foundation/conversions.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/featureaccess/controlfeature.h"
+#include "driver/frameworkuser/genicam/featureaccess/inquirefeature.h"
+#include "driver/frameworkuser/genicam/featureaccess/typedfeatureaccess.h"
+#include "driver/frameworkuser/genicam/featurehooks/featurehookcontroller.h"
+#include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
+#include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
+#include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
+#include "driver/frameworkuser/records/qddigitizerinfo.h"
+
+namespace zor::frame {
+namespace {
+
+constexpr int64_t kGenICamError = 4421;
+constexpr int64_t kUnhookFlag = 0x4000000;
+constexpr const wchar_t* kSystemModule = L"QsysControl";
+
+struct FeatureName {
+  std::wstring module;
+  std::wstring feature;
+};
+
+// Pieces between colons, empty ones dropped: module and feature from the
+// first two; a single piece is a feature without module.
+std::optional<FeatureName> SplitFeatureName(const wchar_t* text) {
+  if (text == nullptr) return std::nullopt;
+  std::vector<std::wstring> pieces;
+  std::wstring piece;
+  for (const wchar_t* c = text; *c != L'\0'; ++c) {
+    if (*c == L':') {
+      if (!piece.empty()) pieces.push_back(std::move(piece));
+      piece.clear();
+    } else {
+      piece += *c;
+    }
+  }
+  if (!piece.empty()) pieces.push_back(std::move(piece));
+  if (pieces.empty()) return std::nullopt;
+  if (pieces.size() == 1) return FeatureName{L"", pieces[0]};
+  return FeatureName{pieces[0], pieces[1]};
+}
+
+std::optional<genicam::FeatureHookKind> HookKindOf(int64_t type) {
+  switch (type) {
+    case genicam::kWatchedFeatureHookType:
+      return genicam::FeatureHookKind::kWatched;
+    case genicam::kBrowserFeatureHookType:
+      return genicam::FeatureHookKind::kBrowser;
+    case genicam::kAnyFeatureHookType:
+      return genicam::FeatureHookKind::kAnyFeature;
+    default:
+      return std::nullopt;
+  }
+}
+
+// The error of a feature that no node map has: the same as a missing node.
+void RecordNoNodeMap(const std::wstring& name, QDDriverThreadContext& ctx) {
+  if (ctx.ErrorCode() != 0) return;
+  const std::wstring text = L"The device does not have a \"" + name + L"\" feature.";
+  ctx.SetErrorSubText(genicam::kFeatureAccessError, 1,
+                      L"Camera specific info: No node map is registered for this module.",
+                      text.c_str());
+}
+
+}  // namespace
+
+int64_t QDGeniCamDeviceSystem::ControlFeature(const OperationArgs& args,
+                                              QDDriverThreadContext& ctx) {
+  return RouteFeature(args, ctx, true);
+}
+
+int64_t QDGeniCamDeviceSystem::InquireFeature(const OperationArgs& args,
+                                              QDDriverThreadContext& ctx) {
+  return RouteFeature(args, ctx, false);
+}
+
+int64_t QDGeniCamDeviceSystem::RouteFeature(const OperationArgs& args, QDDriverThreadContext& ctx,
+                                            bool control) {
+  if (!GenICamAvailable()) {
+    ctx.SetError(kGenICamError, 1, 0, 0);
+    return 1;
+  }
+  const auto* text = args.Pointer<const wchar_t>(2);
+  const std::optional<FeatureName> name = SplitFeatureName(text);
+  const std::wstring whole = text != nullptr ? text : L"";
+  if (!name.has_value()) {
+    RecordNoNodeMap(whole, ctx);
+    return 1;
+  }
+  std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(args.Int(0));
+  // The system's own map is reached whichever digitizer the command names,
+  // also none (the system's own feature calls).
+  int64_t id = 0;
+  if (name->module == kSystemModule) {
+    id = GetHostObjectId();
+  } else if (digitizer != nullptr) {
+    id = genicam::IsOwnControlFunctionName(name->module) ? digitizer->GetHostId()
+                                                         : digitizer->DeviceNumber();
+  }
+  std::shared_ptr<genicam::GenICamControl> found =
+      name->module.empty() ? nullptr : GetFeatureControl(id, name->module);
+  if (found == nullptr) {
+    RecordNoNodeMap(whole, ctx);
+    return 1;
+  }
+  const genicam::UserVariable variable{args.Pointer<void>(4), args.Int(5)};
+  // One digitizer's maps are used by one thread at a time; without a
+  // digitizer the system's lock stands in.
+  std::unique_lock<std::recursive_mutex> systemLock(systemFeatureLock_, std::defer_lock);
+  std::unique_lock<QDDigitizerInfo> digitizerLock;
+  if (digitizer != nullptr) {
+    digitizerLock = std::unique_lock<QDDigitizerInfo>(*digitizer);
+  } else {
+    systemLock.lock();
+  }
+  try {
+    if (control) {
+      genicam::ControlFeature(*found, found->HookController().get(), args.Int(1), name->feature,
+                              args.Int(3), variable, ctx);
+    } else {
+      genicam::InquireFeature(*found, found->HookController().get(), args.Int(1), name->feature,
+                              args.Int(3), variable, ctx);
+    }
+  } catch (const std::exception&) {
+    // Nothing crosses the command boundary.
+    if (ctx.ErrorCode() == 0) ctx.SetError(genicam::kFeatureAccessError, 0, 0, 0);
+  }
+  return 1;
+}
+
+std::vector<std::shared_ptr<genicam::GenICamControl>> QDGeniCamDeviceSystem::HookedControls(
+    int64_t digitizerIndex) {
+  std::vector<std::shared_ptr<genicam::GenICamControl>> controls;
+  std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(digitizerIndex);
+  if (digitizer == nullptr) return controls;
+  std::vector<std::wstring> modules;
+  std::wstring piece;
+  for (wchar_t c : digitizer->GetDeviceName() + L";") {
+    if (c != L';') {
+      piece += c;
+    } else if (!piece.empty()) {
+      modules.push_back(std::move(piece));
+      piece.clear();
+    }
+  }
+  if (modules.empty()) modules = genicam::ControlFunctionList();
+  const bool any = std::find(modules.begin(), modules.end(), L"*") != modules.end();
+  std::lock_guard<std::mutex> lock(registryLock_);
+  for (const auto& [key, control] : nodeMaps_) {
+    const auto& [id, module] = key;
+    const bool own = genicam::IsOwnControlFunctionName(module);
+    const bool idFits = own ? (id == digitizer->GetHostId() || id == GetHostObjectId() || id == -1)
+                            : (id == digitizer->DeviceNumber() || id == -1);
+    const bool named = any || std::find(modules.begin(), modules.end(), module) != modules.end();
+    if (idFits && named) controls.push_back(control);
+  }
+  return controls;
+}
+
+int64_t QDGeniCamDeviceSystem::DigHookFunction(const OperationArgs& args,
+                                               QDDriverThreadContext& ctx) {
+  std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(args.Int(0));
+  if (!GenICamAvailable()) {
+    ctx.SetError(kGenICamError, 1, 0, 0);
+    return 1;
+  }
+  if (digitizer == nullptr) return 1;
+  int64_t type = args.Int(1);
+  auto function = args.Pointer<std::remove_pointer_t<QHOOK_FUNCTION>>(2);
+  void* user = args.Pointer<void>(3);
+  const bool unhook = (type & kUnhookFlag) != 0;
+  if (unhook) {
+    type &= ~kUnhookFlag;
+    function = nullptr;
+    user = nullptr;
+  }
+  const std::optional<genicam::FeatureHookKind> kind = HookKindOf(type);
+  if (!kind.has_value()) return QDDeviceSystem::DigHookFunction(args, ctx);
+  std::lock_guard<QDDigitizerInfo> lock(*digitizer);
+  for (const std::shared_ptr<genicam::GenICamControl>& control : HookedControls(args.Int(0))) {
+    genicam::FeatureHookController& hooks = *control->HookController();
+    if (unhook) {
+      hooks.Unregister(*kind, true, &ctx);
+    } else {
+      hooks.SetHook(*kind, function, user, &ctx);
+    }
+    hooks.SetDeliveryEnabled(!unhook);
+  }
+  return 1;
+}
+
+bool QDGeniCamDeviceSystem::IsFeatureEvent(int64_t eventId) {
+  return genicam::FeatureHookController::FindContext(eventId) != nullptr;
+}
+
+int64_t QDGeniCamDeviceSystem::DigGetHookInfo(const OperationArgs& args,
+                                              QDDriverThreadContext& ctx) {
+  if (!IsFeatureEvent(args.Int(0))) return QDDeviceSystem::DigGetHookInfo(args, ctx);
+  genicam::GenICamControl::InquireGenICam(args.Int(0), args.Int(1), args.Pointer<void>(2));
+  return 1;
+}
+
+}  // namespace zor::frame
