@@ -29,7 +29,11 @@ uint32_t FeatureSlotType(QINT64 dataType) {
   }
 }
 
-bool IsStringType(QINT64 dataType) { return (dataType & Q_TYPE_STRING) == Q_TYPE_STRING; }
+// A string type, or any type with the value-as-text operation: the variable is wide text.
+bool IsText(QINT64 flag, QINT64 dataType) {
+  return (dataType & Q_TYPE_STRING) == Q_TYPE_STRING ||
+         (flag & 0xFF0000) == Q_FEATURE_VALUE_AS_STRING;
+}
 
 // Byte arrays: Q_TYPE_REGISTER, or Q_TYPE_UINT8 with an array size.
 bool IsByteArray(QINT64 dataType) {
@@ -49,7 +53,7 @@ void SendFeatureControl(SystemObject& system, Command& command, QINT64 flag, con
                         QINT64 dataType, const void* value) {
   if (!NameGiven(feature)) return;
   command.Integer(flag).Text(feature).Integer(dataType);
-  if (IsStringType(dataType)) {
+  if (IsText(flag, dataType)) {
     command.Text(static_cast<const wchar_t*>(value));
   } else if (IsByteArray(dataType)) {
     command.Array(QD_TYPE_UINT8, value, dataType & kArraySizeMask);
@@ -67,14 +71,14 @@ void SendFeatureInquire(SystemObject& system, Command& command, QINT64 flag, con
     return;
   }
   command.Integer(flag).Text(feature).Integer(dataType);
-  if (IsStringType(dataType) || IsByteArray(dataType)) {
-    const QINT64 count =
-        dataType == Q_TYPE_REGISTER || IsStringType(dataType) ? size : dataType & kArraySizeMask;
+  const bool text = IsText(flag, dataType);
+  if (text || IsByteArray(dataType)) {
+    const QINT64 count = dataType == Q_TYPE_REGISTER || text ? size : dataType & kArraySizeMask;
     if (count < 1) {
       RecordError(Q_ERR_INVALID_PARAMETER, L"No room for the answer.");
       return;
     }
-    const uint32_t element = IsStringType(dataType) ? QD_TYPE_WIDE | QD_TYPE_TEXT : QD_TYPE_UINT8;
+    const uint32_t element = text ? QD_TYPE_WIDE | QD_TYPE_TEXT : QD_TYPE_UINT8;
     command.Array(element | QD_TYPE_OUTPUT, value, count);
   } else {
     command.Slot(FeatureSlotType(dataType), reinterpret_cast<int64_t>(value), 0);

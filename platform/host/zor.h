@@ -58,7 +58,8 @@ ZOR_API QINT64 QdigHookFunction(QID digitizer, QINT64 type, QHOOK_FUNCTION funct
 ZOR_API QINT64 QdigGetHookInfo(QID event, QINT64 type, void* out);
 // Features by name: "QdigControl:<feature>" (the digitizer's own map) or "QsysControl:<feature>"
 // (its system's). The variable has the data type's size; a string is wide text, a byte array
-// Q_TYPE_UINT8 + Q_FEATURE_USER_ARRAY_SIZE(n) bytes.
+// Q_TYPE_UINT8 + Q_FEATURE_USER_ARRAY_SIZE(n) bytes; with Q_FEATURE_VALUE_AS_STRING the variable
+// is wide text whatever the type.
 ZOR_API void QdigControlFeature(QID digitizer, QINT64 flag, const wchar_t* feature, QINT64 dataType,
                                 const void* value);
 // A string answer needs `size` characters at value, Q_TYPE_REGISTER `size` bytes; other types

@@ -147,10 +147,12 @@ int64_t SpecialCase(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcs
       }
       const GenICam::gcstring entryName = Utf8Text(variable);
       GenApi::IEnumEntry* entry = nullptr;
+      // An entry the enumeration lacks is this request's answer, not a reason
+      // to try the general way with a type it does not take.
       if (proxy.BuildFeatureAccessError(enumeration, entryName, EntryAccess::kAvailable, entry,
                                         &sink) != 0 ||
           entry == nullptr) {
-        return -1;
+        return 1;
       }
       enumeration->FromString(entryName, true);
       return 1;
