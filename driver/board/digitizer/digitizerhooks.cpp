@@ -118,6 +118,14 @@ int64_t QDHwSpecSystem::DigGetHookInfo(const OperationArgs& args, QDDriverThread
   // Feature events of the GenICam layer answer their own information; their
   // data is no board record.
   if (IsFeatureEvent(event)) return QDGeniCamDeviceSystem::DigGetHookInfo(args, ctx);
+  // Only the board's own hook events carry a board record; other events' data
+  // is of another size.
+  int64_t objectType = 0;
+  HostInternalInquire(event, Q_INTERNAL_OBJECT_TYPE, &objectType);
+  if (objectType != Q_HOOK_EVENT) {
+    if (flag != nullptr) *flag = kNoInformation;
+    return 1;
+  }
   const auto* data =
       reinterpret_cast<const uint8_t*>(HostInternalInquire(event, Q_DRIVER_DATA, nullptr));
   if (data == nullptr) {
