@@ -339,9 +339,9 @@ int64_t ControlFeatureSpecial(GenICamProxy& proxy, int64_t controlFlag,
 }
 
 void ControlFeature(GenICamProxy& proxy, FeatureHookController* hooks, int64_t controlFlag,
-                    const std::wstring& feature, int64_t dataType, const UserVariable& variable,
+                    std::wstring_view feature, int64_t dataType, const UserVariable& variable,
                     ErrorSink& sink) {
-  const GenICam::gcstring name = foundation::WStringToUtf8(feature).c_str();
+  const GenICam::gcstring name = FeatureNameToUtf8(feature);
   dataType &= ~kTypeIgnoredBit;
   if (controlFlag == 1 || controlFlag == 2) {
     controlFlag = dataType == kTypeCommand ? kOpExecute : kOpValue;

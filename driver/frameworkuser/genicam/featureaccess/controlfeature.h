@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "driver/frameworkuser/genicam/featureaccess/uservalue.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamproxy.h"
@@ -14,7 +15,7 @@ namespace zor::genicam {
 class FeatureHookController;
 
 void ControlFeature(GenICamProxy& proxy, FeatureHookController* hooks, int64_t controlFlag,
-                    const std::wstring& feature, int64_t dataType, const UserVariable& variable,
+                    std::wstring_view feature, int64_t dataType, const UserVariable& variable,
                     ErrorSink& sink);
 
 // 1 when handled; -1 when not, after withdrawing what it recorded itself.

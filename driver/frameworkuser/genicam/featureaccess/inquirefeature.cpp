@@ -561,9 +561,9 @@ int64_t InquireFeatureSpecial(GenICamProxy& proxy, int64_t inquireFlag,
 }
 
 void InquireFeature(GenICamProxy& proxy, const FeatureHookController* hooks, int64_t inquireFlag,
-                    const std::wstring& feature, int64_t dataType, const UserVariable& variable,
+                    std::wstring_view feature, int64_t dataType, const UserVariable& variable,
                     ErrorSink& sink) {
-  const GenICam::gcstring name = foundation::WStringToUtf8(feature).c_str();
+  const GenICam::gcstring name = FeatureNameToUtf8(feature);
   dataType &= ~kTypeIgnoredBit;
   if (InquireFeatureSpecial(proxy, inquireFlag, name, dataType, variable, sink) == 1) return;
   Inquiry q{proxy,    hooks, inquireFlag & ~kFlagIgnoreCache,      name, dataType,

@@ -80,7 +80,8 @@ const wchar_t* AccessRefusal(GenApi::INode* node, FeatureAccess access) {
 // Finds and checks the node; null after a recorded failure.
 int64_t FindChecked(GenICamProxy& proxy, const GenICam::gcstring& name, FeatureAccess access,
                     GenApi::INode*& node, ErrorSink* sink, int64_t dataType) {
-  const std::wstring feature = foundation::Utf8ToWString(name.c_str());
+  // The wide name is only needed for a report.
+  const auto feature = [&name] { return foundation::Utf8ToWString(name.c_str()); };
   node = nullptr;
   try {
     const auto& map = proxy.NodeMap();
@@ -88,7 +89,7 @@ int64_t FindChecked(GenICamProxy& proxy, const GenICam::gcstring& name, FeatureA
     node = map->_GetNode(name);
     if (node == nullptr) {
       if (sink != nullptr && sink->ErrorCode() == 0) {
-        const std::wstring missing = L"The device does not have a \"" + feature + L"\" feature.";
+        const std::wstring missing = L"The device does not have a \"" + feature() + L"\" feature.";
         sink->SetErrorSubText(kFeatureAccessError, 1, DeviceLine(proxy).c_str(), missing.c_str());
       }
       return kGenICamFailed;
@@ -104,7 +105,7 @@ int64_t FindChecked(GenICamProxy& proxy, const GenICam::gcstring& name, FeatureA
         std::wstring second;
         GetFeatureTypeNames(node, first, second);
         const std::wstring text5 =
-            L"The feature \"" + feature + L"\" requires a FeatureDataType of " + first;
+            L"The feature \"" + feature() + L"\" requires a FeatureDataType of " + first;
         const std::wstring text6 = L"The FeatureValuePtr passed should be " + second;
         sink->SetErrorText(kFeatureAccessError, text5.c_str(), text6.c_str(), nullptr);
       } else {
@@ -116,7 +117,7 @@ int64_t FindChecked(GenICamProxy& proxy, const GenICam::gcstring& name, FeatureA
   } catch (const GenICam::GenericException& e) {
     if (sink != nullptr) {
       const std::wstring text =
-          L"GenICam exception occurred accessing feature \"" + feature + L"\".";
+          L"GenICam exception occurred accessing feature \"" + feature() + L"\".";
       const std::wstring description =
           L"Description: " + foundation::Utf8ToWString(e.GetDescription());
       sink->SetErrorText(kFeatureAccessError, text.c_str(), description.c_str(), nullptr);
@@ -132,6 +133,17 @@ int64_t FindChecked(GenICamProxy& proxy, const GenICam::gcstring& name, FeatureA
 }
 
 }  // namespace
+
+GenICam::gcstring FeatureNameToUtf8(std::wstring_view name) {
+  std::string text;
+  text.reserve(name.size());
+  for (wchar_t c : name) {
+    // Feature names are ASCII; anything else takes the full conversion.
+    if (c <= 0 || c >= 0x80) return foundation::WStringToUtf8(std::wstring(name)).c_str();
+    text.push_back(static_cast<char>(c));
+  }
+  return text.c_str();
+}
 
 std::wstring DeviceLine(GenICamProxy& proxy) {
   return L"Camera specific info: Error occurred on the " +

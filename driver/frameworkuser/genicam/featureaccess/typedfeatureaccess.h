@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamproxy.h"
 
@@ -30,6 +32,9 @@ int64_t GetFeaturePtr(GenICamProxy& proxy, const GenICam::gcstring& name, Featur
 int64_t GetFeatureNodeForUserType(GenICamProxy& proxy, const GenICam::gcstring& name,
                                   FeatureAccess access, GenApi::INode*& out, ErrorSink* sink,
                                   int64_t dataType = 0);
+
+// A wide feature name as GenApi takes it.
+GenICam::gcstring FeatureNameToUtf8(std::wstring_view name);
 
 // The device line of the error texts.
 std::wstring DeviceLine(GenICamProxy& proxy);

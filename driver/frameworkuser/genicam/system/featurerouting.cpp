@@ -2,6 +2,8 @@
 // the registered control of the system or of the addressed digitizer.
 #include <algorithm>
 #include <optional>
+#include <set>
+#include <string_view>
 
 #include "driver/foundation/conversions.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
@@ -22,28 +24,32 @@ constexpr int64_t kUnhookFlag = 0x4000000;
 constexpr const wchar_t* kSystemModule = L"QsysControl";
 
 struct FeatureName {
-  std::wstring module;
-  std::wstring feature;
+  std::wstring_view module;
+  std::wstring_view feature;
 };
 
 // Pieces between colons, empty ones dropped: module and feature from the
 // first two; a single piece is a feature without module.
-std::optional<FeatureName> SplitFeatureName(const wchar_t* text) {
-  if (text == nullptr) return std::nullopt;
-  std::vector<std::wstring> pieces;
-  std::wstring piece;
-  for (const wchar_t* c = text; *c != L'\0'; ++c) {
-    if (*c == L':') {
-      if (!piece.empty()) pieces.push_back(std::move(piece));
-      piece.clear();
-    } else {
-      piece += *c;
-    }
+std::optional<FeatureName> SplitFeatureName(std::wstring_view text) {
+  std::wstring_view pieces[2];
+  size_t count = 0;
+  size_t position = 0;
+  while (count < 2 && position <= text.size()) {
+    const size_t colon = text.find(L':', position);
+    const size_t end = colon == std::wstring_view::npos ? text.size() : colon;
+    if (end > position) pieces[count++] = text.substr(position, end - position);
+    if (colon == std::wstring_view::npos) break;
+    position = colon + 1;
   }
-  if (!piece.empty()) pieces.push_back(std::move(piece));
-  if (pieces.empty()) return std::nullopt;
-  if (pieces.size() == 1) return FeatureName{L"", pieces[0]};
+  if (count == 0) return std::nullopt;
+  if (count == 1) return FeatureName{{}, pieces[0]};
   return FeatureName{pieces[0], pieces[1]};
+}
+
+bool IsOwnModule(std::wstring_view module) {
+  const std::set<std::wstring>& names = genicam::OwnControlFunctionNames();
+  return std::any_of(names.begin(), names.end(),
+                     [module](const std::wstring& name) { return name == module; });
 }
 
 std::optional<genicam::FeatureHookKind> HookKindOf(int64_t type) {
@@ -60,9 +66,9 @@ std::optional<genicam::FeatureHookKind> HookKindOf(int64_t type) {
 }
 
 // The error of a feature that no node map has: the same as a missing node.
-void RecordNoNodeMap(const std::wstring& name, QDDriverThreadContext& ctx) {
+void RecordNoNodeMap(std::wstring_view name, QDDriverThreadContext& ctx) {
   if (ctx.ErrorCode() != 0) return;
-  const std::wstring text = L"The device does not have a \"" + name + L"\" feature.";
+  const std::wstring text = L"The device does not have a \"" + std::wstring(name) + L"\" feature.";
   ctx.SetErrorSubText(genicam::kFeatureAccessError, 1,
                       L"Camera specific info: No node map is registered for this module.",
                       text.c_str());
@@ -87,8 +93,8 @@ int64_t QDGeniCamDeviceSystem::RouteFeature(const OperationArgs& args, QDDriverT
     return 1;
   }
   const auto* text = args.Pointer<const wchar_t>(2);
-  const std::optional<FeatureName> name = SplitFeatureName(text);
-  const std::wstring whole = text != nullptr ? text : L"";
+  const std::wstring_view whole = text != nullptr ? std::wstring_view(text) : std::wstring_view();
+  const std::optional<FeatureName> name = SplitFeatureName(whole);
   if (!name.has_value()) {
     RecordNoNodeMap(whole, ctx);
     return 1;
@@ -100,8 +106,7 @@ int64_t QDGeniCamDeviceSystem::RouteFeature(const OperationArgs& args, QDDriverT
   if (name->module == kSystemModule) {
     id = GetHostObjectId();
   } else if (digitizer != nullptr) {
-    id = genicam::IsOwnControlFunctionName(name->module) ? digitizer->GetHostId()
-                                                         : digitizer->DeviceNumber();
+    id = IsOwnModule(name->module) ? digitizer->GetHostId() : digitizer->DeviceNumber();
   }
   std::shared_ptr<genicam::GenICamControl> found =
       name->module.empty() ? nullptr : GetFeatureControl(id, name->module);

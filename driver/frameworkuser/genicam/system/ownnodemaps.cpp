@@ -94,9 +94,9 @@ void QDGeniCamDeviceSystem::RegisterObjectNodeMap(
 }
 
 std::shared_ptr<genicam::GenICamControl> QDGeniCamDeviceSystem::GetFeatureControl(
-    int64_t id, const std::wstring& module) const {
+    int64_t id, std::wstring_view module) const {
   std::lock_guard<std::mutex> lock(registryLock_);
-  auto found = nodeMaps_.find({id, module});
+  auto found = nodeMaps_.find(std::pair<int64_t, std::wstring_view>(id, module));
   return found != nodeMaps_.end() ? found->second : nullptr;
 }
 

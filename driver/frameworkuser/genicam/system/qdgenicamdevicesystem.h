@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -69,7 +70,7 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   void RegisterObjectNodeMap(int64_t id, const std::wstring& module,
                              std::shared_ptr<genicam::GenICamControl> control);
   std::shared_ptr<genicam::GenICamControl> GetFeatureControl(int64_t id,
-                                                             const std::wstring& module) const;
+                                                             std::wstring_view module) const;
   // True for a host event that carries a feature-hook context.
   static bool IsFeatureEvent(int64_t eventId);
 
@@ -101,7 +102,18 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   foundation::CZORString featureBrowserSuffix_;
   bool genicamAvailable_ = false;
   mutable std::mutex registryLock_;
-  std::map<std::pair<int64_t, std::wstring>, std::shared_ptr<genicam::GenICamControl>> nodeMaps_;
+  // Looked up by (id, module view) without making a key.
+  struct NodeMapKeyLess {
+    using is_transparent = void;
+    template <class A, class B>
+    bool operator()(const A& a, const B& b) const {
+      if (a.first != b.first) return a.first < b.first;
+      return std::wstring_view(a.second) < std::wstring_view(b.second);
+    }
+  };
+  std::map<std::pair<int64_t, std::wstring>, std::shared_ptr<genicam::GenICamControl>,
+           NodeMapKeyLess>
+      nodeMaps_;
   // Serialises feature access that names no digitizer (the system's own map).
   std::recursive_mutex systemFeatureLock_;
 };
