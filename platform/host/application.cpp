@@ -2,6 +2,7 @@
 
 #include "platform/host/answer.h"
 #include "platform/host/systemops.h"
+#include "platform/host/threadcontext.h"
 
 namespace zorhost {
 
@@ -17,6 +18,40 @@ QINT64 InquireApplication(QID app, QINT64 type, void* out) {
 
 void ControlApplication(QID app, QINT64 type, QINT64 value) {
   if (IsApplication(app)) Application::Instance().SetSetting(type, value);
+}
+
+namespace {
+
+bool IsThreadSetting(QINT64 type) { return type == Q_ERROR_PRINT || type == Q_ERROR_SETTING; }
+
+}  // namespace
+
+QINT64 InquireApplicationForDriver(QID app, QINT64 type, void* out) {
+  if (!IsThreadSetting(type)) return InquireApplication(app, type, out);
+  if (!IsApplication(app)) return 0;
+  const auto& quiet = CurrentThread().quietSettings;
+  auto found = quiet.find(type);
+  return AnswerValue(
+      out, found != quiet.end() ? found->second : Application::Instance().ErrorSetting(type));
+}
+
+void ControlApplicationForDriver(QID app, QINT64 type, QINT64 value) {
+  if (!IsThreadSetting(type)) return ControlApplication(app, type, value);
+  if (!IsApplication(app)) return;
+  auto& quiet = CurrentThread().quietSettings;
+  // Back at the application's value, the thread follows the application again.
+  if (value == Application::Instance().ErrorSetting(type)) {
+    quiet.erase(type);
+  } else {
+    quiet[type] = value;
+  }
+}
+
+bool ThreadPrintsErrors() {
+  const auto& quiet = CurrentThread().quietSettings;
+  auto found = quiet.find(Q_ERROR_PRINT);
+  if (found != quiet.end()) return found->second != Q_PRINT_DISABLE;
+  return Application::Instance().PrintsErrors();
 }
 
 }  // namespace zorhost

@@ -38,12 +38,12 @@ std::wstring DriverMessage(QINT64 code) {
 
 ZOR_API QINT64 HostAppInquire(QID app, QINT64 type, void* out) {
   ApiScope scope(L"HostAppInquire");
-  return InquireApplication(app, type, out);
+  return InquireApplicationForDriver(app, type, out);
 }
 
 ZOR_API void HostAppControl(QID app, QINT64 type, QINT64 value) {
   ApiScope scope(L"HostAppControl");
-  ControlApplication(app, type, value);
+  ControlApplicationForDriver(app, type, value);
 }
 
 ZOR_API QINT64 HostAppGetError(QID /*app*/, QINT64 type, void* out) {

@@ -67,7 +67,7 @@ void SetHostError(HostError& error, QINT64 code, const ErrorText& detail,
 
 void PublishError(ThreadContext& thread) {
   if (thread.error.function.empty()) thread.error.function = thread.outerFunction;
-  if (Application::Instance().PrintsErrors()) PrintError(thread.error);
+  if (ThreadPrintsErrors()) PrintError(thread.error);
   CallErrorHooks(thread);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -30,6 +31,9 @@ struct ThreadContext {
   } lastSystem;
   // Systems the cache gave up while a call ran; kept until the outermost call returns.
   std::vector<std::shared_ptr<SystemObject>> retiredSystems;
+  // Error printing and the error setting as a driver set them for this thread
+  // (HostAppControl); other threads keep the application's own.
+  std::map<QINT64, QINT64> quietSettings;
 
   ThreadContext() = default;
   ThreadContext(const ThreadContext&) = delete;

@@ -4,6 +4,7 @@
 
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
 #include "platform/host/hostservices.h"
+#include "platform/os/ui/window.h"
 
 namespace zor::genicam {
 namespace {
@@ -15,8 +16,10 @@ constexpr int kWindowLooks = 201;
 constexpr int64_t kFirstPauseMs = 10;
 constexpr int64_t kLookPauseMs = 100;
 
-// No program of this platform opens windows that a title could find.
-bool FindWindowTitled(const std::string&) { return false; }
+bool FindWindowTitled(const std::string& title) {
+  const std::wstring wide(title.begin(), title.end());
+  return os::FindWindow(nullptr, wide.c_str()) != os::kNullHandle;
+}
 
 }  // namespace
 

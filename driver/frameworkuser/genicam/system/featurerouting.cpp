@@ -109,7 +109,7 @@ int64_t QDGeniCamDeviceSystem::RouteFeature(const OperationArgs& args, QDDriverT
     id = IsOwnModule(name->module) ? digitizer->GetHostId() : digitizer->DeviceNumber();
   }
   std::shared_ptr<genicam::GenICamControl> found =
-      name->module.empty() ? nullptr : GetFeatureControl(id, name->module);
+      name->module.empty() ? nullptr : registry_->Get(id, name->module);
   if (found == nullptr) {
     RecordNoNodeMap(whole, ctx);
     return 1;
@@ -139,35 +139,6 @@ int64_t QDGeniCamDeviceSystem::RouteFeature(const OperationArgs& args, QDDriverT
   return 1;
 }
 
-std::vector<std::shared_ptr<genicam::GenICamControl>> QDGeniCamDeviceSystem::HookedControls(
-    int64_t digitizerIndex) {
-  std::vector<std::shared_ptr<genicam::GenICamControl>> controls;
-  std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(digitizerIndex);
-  if (digitizer == nullptr) return controls;
-  std::vector<std::wstring> modules;
-  std::wstring piece;
-  for (wchar_t c : digitizer->GetDeviceName() + L";") {
-    if (c != L';') {
-      piece += c;
-    } else if (!piece.empty()) {
-      modules.push_back(std::move(piece));
-      piece.clear();
-    }
-  }
-  if (modules.empty()) modules = genicam::ControlFunctionList();
-  const bool any = std::find(modules.begin(), modules.end(), L"*") != modules.end();
-  std::lock_guard<std::mutex> lock(registryLock_);
-  for (const auto& [key, control] : nodeMaps_) {
-    const auto& [id, module] = key;
-    const bool own = genicam::IsOwnControlFunctionName(module);
-    const bool idFits = own ? (id == digitizer->GetHostId() || id == GetHostObjectId() || id == -1)
-                            : (id == digitizer->DeviceNumber() || id == -1);
-    const bool named = any || std::find(modules.begin(), modules.end(), module) != modules.end();
-    if (idFits && named) controls.push_back(control);
-  }
-  return controls;
-}
-
 int64_t QDGeniCamDeviceSystem::DigHookFunction(const OperationArgs& args,
                                                QDDriverThreadContext& ctx) {
   std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(args.Int(0));
@@ -188,7 +159,11 @@ int64_t QDGeniCamDeviceSystem::DigHookFunction(const OperationArgs& args,
   const std::optional<genicam::FeatureHookKind> kind = HookKindOf(type);
   if (!kind.has_value()) return QDDeviceSystem::DigHookFunction(args, ctx);
   std::lock_guard<QDDigitizerInfo> lock(*digitizer);
-  for (const std::shared_ptr<genicam::GenICamControl>& control : HookedControls(args.Int(0))) {
+  // The digitizer's modules (its device name, ";"-separated; none: the own
+  // ones) of the digitizer itself and of its system.
+  const std::vector<std::shared_ptr<genicam::GenICamControl>> controls = registry_->Find(
+      digitizer->GetDeviceName(), digitizer->GetHostId(), digitizer->DeviceNumber());
+  for (const std::shared_ptr<genicam::GenICamControl>& control : controls) {
     genicam::FeatureHookController& hooks = *control->HookController();
     if (unhook) {
       hooks.Unregister(*kind, true, &ctx);

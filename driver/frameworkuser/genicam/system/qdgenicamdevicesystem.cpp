@@ -1,9 +1,15 @@
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
+#include "driver/foundation/conversions.h"
 #include "driver/foundation/folders.h"
 #include "driver/foundation/registrykey.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
+#include "platform/host/hostservices.h"
 #include "platform/os/sync/named_mutex.h"
 
 namespace zor::frame {
@@ -13,6 +19,11 @@ constexpr int32_t kImagingBoardLocation = 6;
 constexpr const wchar_t* kParametersKey = L"DravionLyn\\Parameters";
 constexpr int32_t kShortestCheckPeriodMs = 10;
 constexpr int64_t kHostObjectIdControl = 1049;
+constexpr int64_t kCreateNodeMapsControl = 1105;
+constexpr int64_t kEraseNodeMapControl = 1106;
+constexpr int64_t kPortIndexBits = 0xFF0000;
+constexpr int64_t kObjectTypeInquire = 136;
+constexpr int64_t kSystemNameInquire = 7702;
 
 // A value is taken only when it exists as a DWORD.
 void ReadDword(foundation::CRegistryKey& key, const wchar_t* name, int32_t& field) {
@@ -31,6 +42,8 @@ QDGeniCamDeviceSystem::QDGeniCamDeviceSystem(const wchar_t* name, int64_t device
   ReadRegistryParameters();
   const foundation::CZORString program = foundation::GetToolsDir() + featureBrowserSuffix_;
   newFeatureBrowser_ = foundation::FileExists(program.CStr()) && useNewFeatureBrowser_ != 0;
+  // Freed host objects take their node maps along, whichever browser is used.
+  registry_ = std::make_unique<genicam::NodeMapRegistry>(true);
   xmlMutex_ = os::CreateMutex(false, L"ZOR_XML_Mutex");
   CheckGenICamInstallation(ctx);
   const bool failed = GetPendingError(ctx) != 0 || !SetGenICamEnvironment(ctx);
@@ -38,6 +51,7 @@ QDGeniCamDeviceSystem::QDGeniCamDeviceSystem(const wchar_t* name, int64_t device
 }
 
 QDGeniCamDeviceSystem::~QDGeniCamDeviceSystem() {
+  registry_.reset();
   if (xmlMutex_ != os::kNullHandle && xmlMutex_ != os::INVALID_HANDLE_VALUE) {
     os::CloseHandle(xmlMutex_);
   }
@@ -62,9 +76,55 @@ int64_t QDGeniCamDeviceSystem::GetPendingError(QDDriverThreadContext& ctx) {
   return ctx.ErrorCode();
 }
 
-void QDGeniCamDeviceSystem::CreateTransportLayers() {}
+genicam::GenICamSystemFacts QDGeniCamDeviceSystem::ControlFacts() const {
+  genicam::GenICamSystemFacts facts;
+  facts.hostSystemId = GetHostObjectId();
+  facts.systemNumber = DeviceNumber();
+  facts.streamStopCheckPeriodMs = static_cast<uint32_t>(streamStopCheckPeriod_);
+  facts.streamStopDelayMs = static_cast<uint32_t>(streamStopDelay_);
+  facts.streamStopIdleExitTimeMs = static_cast<uint32_t>(streamStopIdleExitTime_);
+  return facts;
+}
+
+void QDGeniCamDeviceSystem::CreateOwnNodeMaps(int64_t hostObjectId) {
+  genicam::CreateOwnNodeMaps(*registry_, ControlFacts(), hostObjectId, CallingThreadContext(),
+                             [this](int64_t id, const genicam::XmlResourceRecord& record) {
+                               return CreateTransportLayers(id, record);
+                             });
+}
+
+genicam::TransportLayers QDGeniCamDeviceSystem::CreateTransportLayers(
+    int64_t hostObjectId, const genicam::XmlResourceRecord& record) {
+  return genicam::CreateTransportLayers(hostObjectId, record);
+}
+
 void QDGeniCamDeviceSystem::GenerateFeatureHeaders() {}
-void QDGeniCamDeviceSystem::FindNodeMaps() {}
+
+std::string QDGeniCamDeviceSystem::MakeSystemDisplayName() const {
+  int64_t length = 0;
+  HostSysInquire(GetHostObjectId(), kSystemNameInquire + Q_STRING_SIZE, &length);
+  std::vector<wchar_t> name(static_cast<size_t>(std::max<int64_t>(length, 0)) + 1, L'\0');
+  if (length > 0) HostSysInquire(GetHostObjectId(), kSystemNameInquire, name.data());
+  std::ostringstream text;
+  text << "System " << foundation::WStringToUtf8(name.data()) << " " << DeviceNumber() << "{"
+       << GetHostObjectId() << "}";
+  return text.str();
+}
+
+std::string QDGeniCamDeviceSystem::MakeDigitizerDisplayName(int64_t digitizerIndex) const {
+  std::ostringstream text;
+  text << MakeSystemDisplayName();
+  if (std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(digitizerIndex)) {
+    text << "\\Digitizer " << digitizer->DeviceNumber() << "{"
+         << static_cast<const void*>(digitizer.get()) << "}";
+  }
+  return text.str();
+}
+
+std::vector<std::shared_ptr<genicam::GenICamControl>> QDGeniCamDeviceSystem::FindNodeMaps(
+    const std::wstring& modules, int64_t objectId, int64_t secondId) {
+  return registry_->Find(modules, objectId, secondId);
+}
 
 // No GenICam type is served before the node maps exist: everything goes on
 // to the device layer.
@@ -73,10 +133,33 @@ int64_t QDGeniCamDeviceSystem::SysInquire(const OperationArgs& args, QDDriverThr
 }
 
 int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const int64_t type = args.Int(0) & ~kPortIndexBits;
+  const int64_t object = args.Value(1).value;
+  if (type == kCreateNodeMapsControl) {
+    CreateOwnNodeMaps(object);
+    return 1;
+  }
+  if (type == kEraseNodeMapControl) {
+    if (object == 0) return 1;
+    int64_t objectType = 0;
+    HostObjInquire(object, kObjectTypeInquire, &objectType);
+    const wchar_t* module = objectType == 0x800000        ? L"QsysControl"
+                            : objectType == 0x100000      ? L"QdigControl"
+                            : objectType == 0x40000000000 ? L"QseqControl"
+                                                          : nullptr;
+    if (module != nullptr) registry_->Erase(object, module);
+    return 1;
+  }
   return QDDeviceSystem::SysControl(args, ctx);
 }
 
 int64_t QDGeniCamDeviceSystem::DigFree(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const int64_t index = args.Int(0);
+  registry_->EraseEntry(index);
+  // Entries are keyed by the digitizer's host id.
+  if (std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(index)) {
+    registry_->Erase(digitizer->GetHostId(), L"QdigControl");
+  }
   return QDDeviceSystem::DigFree(args, ctx);
 }
 
@@ -84,8 +167,9 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
   // The host names a new digitizer's host object: its node maps come with it.
   if (args.Int(1) == kHostObjectIdControl) {
     if (std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(args.Int(0))) {
-      digitizer->SetHostId(args.Value(2).value);
-      CreateOwnNodeMaps(args.Value(2).value);
+      const int64_t hostId = args.Value(2).value;
+      digitizer->SetHostId(hostId);
+      CreateOwnNodeMaps(hostId);
       return 1;
     }
   }

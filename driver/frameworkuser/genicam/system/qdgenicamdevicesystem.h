@@ -5,16 +5,14 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 #include "driver/foundation/zorstring.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "driver/frameworkuser/genicam/ownnodemaps/ownnodemaps.h"
 #include "platform/os/core/handle.h"
 
 namespace zor::genicam {
@@ -54,23 +52,29 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   int64_t InquireFeature(const OperationArgs& args, QDDriverThreadContext& ctx) override;
 
   virtual bool SupportsGenICam() const { return true; }
-  // Node maps of the own objects, built on request (host object id control
-  // 1049 of the system and of each digitizer).
-  virtual void CreateOwnNodeMaps(int64_t hostSystemId);
-  virtual void CreateTransportLayers();
+  // Node maps of a host object of the system, built on request (system
+  // controls 1049 and 1105, digitizer control 1049).
+  virtual void CreateOwnNodeMaps(int64_t hostObjectId);
+  virtual genicam::TransportLayers CreateTransportLayers(int64_t hostObjectId,
+                                                         const genicam::XmlResourceRecord& record);
   virtual void GenerateFeatureHeaders();
-  virtual void FindNodeMaps();
+  // The registered controls of the ";"-separated modules ("*": all; none: the
+  // own modules) that belong to the object.
+  virtual std::vector<std::shared_ptr<genicam::GenICamControl>> FindNodeMaps(
+      const std::wstring& modules, int64_t objectId, int64_t secondId);
+
+  genicam::NodeMapRegistry& NodeMaps() { return *registry_; }
+  // "System <board name> <number>{<host id>}", and a digitizer's name under it.
+  std::string MakeSystemDisplayName() const;
+  std::string MakeDigitizerDisplayName(int64_t digitizerIndex) const;
+  // What the system's GenICam controls take of it.
+  genicam::GenICamSystemFacts ControlFacts() const;
 
   void ReadRegistryParameters();
   void CheckGenICamInstallation(QDDriverThreadContext& ctx);
   // The error already recorded for the running command on this thread.
   static int64_t GetPendingError(QDDriverThreadContext& ctx);
 
-  // Node-map registry: (host object id, module name) to the object's control.
-  void RegisterObjectNodeMap(int64_t id, const std::wstring& module,
-                             std::shared_ptr<genicam::GenICamControl> control);
-  std::shared_ptr<genicam::GenICamControl> GetFeatureControl(int64_t id,
-                                                             std::wstring_view module) const;
   // True for a host event that carries a feature-hook context.
   static bool IsFeatureEvent(int64_t eventId);
 
@@ -88,8 +92,6 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   bool SetGenICamEnvironment(QDDriverThreadContext& ctx);
   // Feature control (true) or inquiry routed by module name.
   int64_t RouteFeature(const OperationArgs& args, QDDriverThreadContext& ctx, bool control);
-  // The controls a digitizer's feature hooks reach, in registry order.
-  std::vector<std::shared_ptr<genicam::GenICamControl>> HookedControls(int64_t digitizerIndex);
 
   os::Handle xmlMutex_ = os::INVALID_HANDLE_VALUE;
   int32_t streamStopCheckPeriod_ = 1000;
@@ -101,19 +103,7 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   bool newFeatureBrowser_ = true;
   foundation::CZORString featureBrowserSuffix_;
   bool genicamAvailable_ = false;
-  mutable std::mutex registryLock_;
-  // Looked up by (id, module view) without making a key.
-  struct NodeMapKeyLess {
-    using is_transparent = void;
-    template <class A, class B>
-    bool operator()(const A& a, const B& b) const {
-      if (a.first != b.first) return a.first < b.first;
-      return std::wstring_view(a.second) < std::wstring_view(b.second);
-    }
-  };
-  std::map<std::pair<int64_t, std::wstring>, std::shared_ptr<genicam::GenICamControl>,
-           NodeMapKeyLess>
-      nodeMaps_;
+  std::unique_ptr<genicam::NodeMapRegistry> registry_;
   // Serialises feature access that names no digitizer (the system's own map).
   std::recursive_mutex systemFeatureLock_;
 };

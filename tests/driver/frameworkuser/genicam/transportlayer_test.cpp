@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/czortransportlayer.h"
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/xmlfilename.h"
@@ -143,6 +145,27 @@ TEST_F(HostSystemPort, AnErrorHeldBeforeTheAccessSurvivesIt) {
   port.Read(&value, kFreeType, 8);
   EXPECT_EQ(value, 3);
   EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), before);
+}
+
+TEST_F(HostSystemPort, ConcurrentAccessesLeaveTheApplicationsPrintingAlone) {
+  CZorTransportLayer<QsysTLProxy> port(system_);
+  QsysControl(system_, kFreeType, 1);
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
+  QappControl(Q_DEFAULT, Q_ERROR_SETTING, 5);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&port] {
+      for (int i = 0; i < 200; ++i) {
+        int64_t value = 0;
+        port.Read(&value, kAvailabilityRegister + kFreeType + 1, 8);  // a quiet host error
+        port.Read(&value, kFreeType, 8);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(QappInquire(Q_DEFAULT, Q_ERROR_PRINT, nullptr), Q_PRINT_ENABLE);
+  EXPECT_EQ(QappInquire(Q_DEFAULT, Q_ERROR_SETTING, nullptr), 5);
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
 }
 
 TEST_F(HostSystemPort, ZeroLengthReadWritesNothing) {

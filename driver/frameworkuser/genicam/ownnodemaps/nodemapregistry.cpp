@@ -1,0 +1,164 @@
+#include "driver/frameworkuser/genicam/ownnodemaps/nodemapregistry.h"
+
+#include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
+#include "platform/host/hostservices.h"
+
+namespace zor::genicam {
+namespace {
+
+constexpr int64_t kObjectFreeHook = 0x10000;
+constexpr int64_t kObjectIdInfo = 0x1B0000;
+constexpr int64_t kUnhook = 0x4000000;
+constexpr int64_t kSaveErrorState = 221;
+constexpr int64_t kRestoreErrorState = 222;
+constexpr int64_t kSystemKind = 10;
+
+std::vector<std::wstring> SplitModules(const std::wstring& text) {
+  std::vector<std::wstring> names;
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t end = std::min(text.find(L';', start), text.size());
+    if (end > start) names.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
+}  // namespace
+
+NodeMapRegistry::NodeMapRegistry(bool hookFreeEvents) : hookFreeEvents_(hookFreeEvents) {}
+
+NodeMapRegistry::~NodeMapRegistry() {
+  std::map<int64_t, int> hooked;
+  {
+    std::lock_guard<std::recursive_mutex> lock(lock_);
+    hooked.swap(hookCounts_);
+  }
+  if (hooked.empty()) return;
+  // The objects may live on after this registry; their hooks must not.
+  int64_t context = 0;
+  HostInternalInquire(0, kSaveErrorState, &context);
+  for (const auto& [object, count] : hooked) {
+    for (int i = 0; i < count; ++i) {
+      HostObjHookFunction(object, kObjectFreeHook + kUnhook, &NodeMapRegistry::OnObjectFree, this);
+    }
+  }
+  HostInternalControl(0, kRestoreErrorState, reinterpret_cast<int64_t>(&context));
+}
+
+void NodeMapRegistry::HookFreeEvent(int64_t objectId) {
+  if (HostObjHookFunction(objectId, kObjectFreeHook, &NodeMapRegistry::OnObjectFree, this) != 0) {
+    ++hookCounts_[objectId];
+  }
+}
+
+void NodeMapRegistry::Register(int64_t objectId, const std::wstring& module, ControlPtr control) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  const int64_t hooked = control != nullptr ? control->HostObjectId() : 0;
+  entries_[{objectId, module}] = std::move(control);
+  if (hookFreeEvents_ && hooked != 0) HookFreeEvent(hooked);
+}
+
+NodeMapRegistry::ControlPtr NodeMapRegistry::Get(int64_t objectId, std::wstring_view module) const {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  auto it = entries_.find(std::pair<int64_t, std::wstring_view>(objectId, module));
+  return it != entries_.end() ? it->second : nullptr;
+}
+
+void NodeMapRegistry::Erase(int64_t objectId, const std::wstring& module) {
+  ControlPtr dropped;  // released after the lock
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  auto it = entries_.find({objectId, module});
+  if (it == entries_.end()) return;
+  dropped = std::move(it->second);
+  entries_.erase(it);
+}
+
+NodeMapRegistry::ControlPtr NodeMapRegistry::EraseFirstOf(int64_t objectId) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  for (auto it = entries_.lower_bound({objectId, L""}); it != entries_.end(); ++it) {
+    if (it->first.first != objectId) break;
+    ControlPtr control = std::move(it->second);
+    entries_.erase(it);
+    return control;
+  }
+  return nullptr;
+}
+
+std::vector<NodeMapRegistry::ControlPtr> NodeMapRegistry::EraseAllOf(int64_t objectId) {
+  std::vector<ControlPtr> controls;
+  while (ControlPtr control = EraseFirstOf(objectId)) controls.push_back(std::move(control));
+  return controls;
+}
+
+std::vector<NodeMapRegistry::ControlPtr> NodeMapRegistry::Find(const std::wstring& modules,
+                                                               int64_t objectId,
+                                                               int64_t secondId) const {
+  std::vector<ControlPtr> found;
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  if (entries_.empty()) return found;
+  std::vector<std::wstring> names = SplitModules(modules);
+  if (names.empty()) names = ControlFunctionList();
+  for (const auto& [key, control] : entries_) {
+    const int64_t id = key.first;
+    const bool idPasses = id == -1 || objectId == 0 ||
+                          (control != nullptr && control->Kind() == kSystemKind) ||
+                          id == objectId || (secondId != -1 && secondId == id);
+    if (!idPasses) continue;
+    for (const std::wstring& name : names) {
+      if (name == L"*" || name == key.second) {
+        found.push_back(control);
+        break;
+      }
+    }
+  }
+  return found;
+}
+
+bool NodeMapRegistry::Empty() const {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  return entries_.empty();
+}
+
+size_t NodeMapRegistry::Size() const {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  return entries_.size();
+}
+
+GenICamControl* NodeMapRegistry::FindEntry(int64_t digitizerIndex) const {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  auto it = digitizerEntries_.find(digitizerIndex);
+  return it != digitizerEntries_.end() ? it->second : nullptr;
+}
+
+void NodeMapRegistry::EraseEntry(int64_t digitizerIndex) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  digitizerEntries_.erase(digitizerIndex);
+}
+
+void NodeMapRegistry::SetDropHandler(DropHandler handler) {
+  std::lock_guard<std::recursive_mutex> lock(lock_);
+  dropHandler_ = std::move(handler);
+}
+
+QINT64 NodeMapRegistry::OnObjectFree(QINT64, QID eventId, void* userData) {
+  auto* registry = static_cast<NodeMapRegistry*>(userData);
+  int64_t object = 0;
+  HostObjGetHookInfo(eventId, kObjectIdInfo, &object);
+  ControlPtr control;
+  DropHandler handler;
+  {
+    std::lock_guard<std::recursive_mutex> lock(registry->lock_);
+    control = registry->EraseFirstOf(object);
+    // The freed object takes this hook along.
+    auto hooked = registry->hookCounts_.find(object);
+    if (hooked != registry->hookCounts_.end() && --hooked->second == 0) {
+      registry->hookCounts_.erase(hooked);
+    }
+    handler = registry->dropHandler_;
+  }
+  if (control != nullptr && handler) handler(control);
+  return 0;
+}
+
+}  // namespace zor::genicam

@@ -1,0 +1,122 @@
+#include "driver/frameworkuser/genicam/ownnodemaps/ownnodemaps.h"
+
+#include "driver/foundation/conversions.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
+#include "platform/host/hostservices.h"
+
+namespace zor::genicam {
+namespace {
+
+constexpr int64_t kObjectTypeInquire = 136;
+constexpr int64_t kNumberInquire = 1009;
+constexpr int64_t kDigitizerType = 0x100000;
+constexpr int64_t kSystemType = 0x800000;
+constexpr int64_t kAllocationError = 4425;
+
+// Whether the resource describes this object; the device number of an own
+// digitizer comes along.
+bool ResourceFits(int64_t objectId, int64_t objectType, const XmlResourceRecord& record,
+                  uint64_t& deviceNumber) {
+  if (record.zorId) {
+    const ObjectClassInfo* row = FindObjectClass(objectType);
+    if (row == nullptr || row->objectKind != record.kind) return false;
+    if (objectType == kDigitizerType) {
+      int64_t number = 0;
+      HostDigInquire(objectId, kNumberInquire, &number);
+      deviceNumber = static_cast<uint64_t>(number);
+    }
+    return true;
+  }
+  if (objectType == kDigitizerType) return record.kind == 1;
+  if (objectType == kSystemType) return record.kind == 0;
+  return false;
+}
+
+std::shared_ptr<GenApi::CNodeMapRef> NodeMapOf(const GenICamXmlResource& resource) {
+  auto map = std::make_shared<GenApi::CNodeMapRef>("Device");
+  map->_Initialize(GenApi::CNodeMapFactory(GenApi::ContentType_ZippedXml, resource.data,
+                                           resource.size, GenApi::CacheUsage_Automatic, false)
+                       .CreateNodeMap("Device"));
+  return map;
+}
+
+void BuildFromResource(NodeMapRegistry& registry, const GenICamSystemFacts& system,
+                       int64_t objectId, const GenICamXmlResource& resource,
+                       const TransportLayerFactory& createTransportLayers) {
+  XmlResourceRecord record;
+  ParseXmlResourceName(resource.name, record);
+  int64_t objectType = 0;
+  HostObjInquire(objectId, kObjectTypeInquire, &objectType);
+  uint64_t deviceNumber = 0;
+  if (!ResourceFits(objectId, objectType, record, deviceNumber)) return;
+  std::shared_ptr<GenApi::CNodeMapRef> first = NodeMapOf(resource);
+  auto* info = dynamic_cast<GenApi::IDeviceInfo*>(first->_Ptr);
+  const std::wstring module =
+      info != nullptr ? foundation::Utf8ToWString(info->GetModelName().c_str()) : L"";
+  const TransportLayers ports = createTransportLayers(objectId, record);
+  for (size_t i = 0; i < ports.size(); ++i) {
+    const int64_t portObject = ports[i]->GetProxyObjectId();
+    if (registry.Get(portObject, module) != nullptr) continue;
+    std::shared_ptr<GenApi::CNodeMapRef> map = i == 0 ? first : NodeMapOf(resource);
+    auto control = std::make_shared<GenICamControl>(system, record.zorId ? objectId : 0,
+                                                    deviceNumber, record.kind);
+    control->SetResource(record.name, record.kind, record.zorId);
+    control->SetNodeMap(map, ports[i], "Device", false);
+    control->HookController()->SetOwner(objectId, map);
+    registry.Register(portObject, module, std::move(control));
+  }
+}
+
+}  // namespace
+
+TransportLayers CreateTransportLayers(int64_t objectId, const XmlResourceRecord& record) {
+  TransportLayers ports;
+  switch (record.kind) {
+    case 4:
+      ports.push_back(std::make_shared<CZorTransportLayer<QappTLProxy>>(objectId));
+      break;
+    case 5:
+      ports.push_back(std::make_shared<CZorTransportLayer<QbufTLProxy>>(objectId));
+      break;
+    case 7:
+      ports.push_back(std::make_shared<CZorTransportLayer<QdigTLProxy>>(objectId));
+      break;
+    case 8:
+      ports.push_back(std::make_shared<CZorTransportLayer<QdispTLProxy>>(objectId));
+      break;
+    case 9:
+      ports.push_back(std::make_shared<CZorTransportLayer<QseqTLProxy>>(objectId));
+      break;
+    case 10:
+      ports.push_back(std::make_shared<CZorTransportLayer<QsysTLProxy>>(objectId));
+      break;
+    default:
+      break;
+  }
+  return ports;
+}
+
+void CreateOwnNodeMaps(NodeMapRegistry& registry, const GenICamSystemFacts& system,
+                       int64_t objectId, ErrorSink* sink,
+                       const TransportLayerFactory& createTransportLayers,
+                       const std::vector<GenICamXmlResource>* resources) {
+  std::vector<GenICamXmlResource> carried;
+  if (resources == nullptr) {
+    LoadGenICamXmlResources(carried);
+    resources = &carried;
+  }
+  for (const GenICamXmlResource& resource : *resources) {
+    try {
+      BuildFromResource(registry, system, objectId, resource, createTransportLayers);
+    } catch (const GenICam::GenericException& e) {
+      if (sink == nullptr) continue;
+      const std::wstring description =
+          L"Description: " + foundation::Utf8ToWString(e.GetDescription());
+      sink->SetErrorText(kAllocationError, L"A GenICam exception occurred.", description.c_str(),
+                         L"GenICam exception occurred while allocating XMLs.");
+    }
+  }
+}
+
+}  // namespace zor::genicam

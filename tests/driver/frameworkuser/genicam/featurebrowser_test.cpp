@@ -1,0 +1,118 @@
+// The in-process feature browser with the test controller library.
+#include "driver/frameworkuser/genicam/featurebrowser/featurebrowser.h"
+
+#include <gtest/gtest.h>
+
+#include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
+#include "platform/genapi/genapi.h"
+#include "platform/host/qtypes.h"
+#include "tests/support/genicamcontroller/testcontroller.h"
+
+namespace zor::genicam {
+namespace {
+
+class CountingTarget : public FeatureEventTarget {
+ public:
+  void OnEvent(int64_t value) override { values.push_back(value); }
+  std::vector<int64_t> values;
+};
+
+std::wstring ControllerPath() {
+  const std::string path = ZOR_TEST_CONTROLLER_LIBRARY;
+  return std::wstring(path.begin(), path.end());
+}
+
+TEST(FeatureBrowserControl, DecodesActionAndWait) {
+  for (int64_t value : {int64_t{16}, int64_t{17}, Q_DEFAULT}) {
+    EXPECT_EQ(DecodeBrowserControlAction(value), BrowserAction::kOpen) << value;
+    EXPECT_EQ(DecodeBrowserControlWait(value), 0) << value;
+  }
+  EXPECT_EQ(DecodeBrowserControlAction(18), BrowserAction::kOpen);
+  EXPECT_EQ(DecodeBrowserControlWait(18), 1);
+  for (int64_t value : {32, 33, 34}) {
+    EXPECT_EQ(DecodeBrowserControlAction(value), BrowserAction::kClose) << value;
+    EXPECT_EQ(DecodeBrowserControlWait(value), 0) << value;
+  }
+  for (int64_t value : {15, 19, 31, 35, 0}) {
+    EXPECT_EQ(DecodeBrowserControlAction(value), BrowserAction::kInvalid) << value;
+    EXPECT_EQ(DecodeBrowserControlWait(value), 2) << value;
+  }
+}
+
+TEST(FeatureBrowser, HandsTheControllerOneRecordPerMapAndForwardsItsEvents) {
+  TestControllerReset(4242);
+  GenICamSystemFacts facts;
+  facts.hostSystemId = 77;
+  GenICamControl first(facts, 0, 0, 10);
+  GenICamControl second(facts, 0, 0, 7);
+  auto firstTarget = std::make_shared<CountingTarget>();
+  auto secondTarget = std::make_shared<CountingTarget>();
+  first.SetEventTarget(firstTarget);
+  second.SetEventTarget(secondTarget);
+
+  FeatureBrowser browser(77, ControllerPath());
+  std::vector<BrowserDescriptor> descriptors(2);
+  descriptors[0] = {true, "System", "QsysControl", "QsysInquire", "", 11, &first, 1234};
+  descriptors[1] = {false, "Digitizer", "QdigControl", "QdigInquire", "", 22, &second, 5678};
+  foundation::CError error;
+  error.SetError(1, 1);  // Open starts from an empty error
+  browser.Open(error, "Feature Browser", descriptors, false);
+  EXPECT_EQ(error.errorSet, 0);
+  EXPECT_FALSE(browser.IsRunning());
+
+  const std::vector<SeenControllerCall> calls = TestControllerCalls();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].owner, 77);
+  ASSERT_EQ(calls[0].count, 2);
+  const SeenControllerRecord& system = calls[0].records[0];
+  EXPECT_EQ(system.kind, 3u);
+  EXPECT_EQ(system.owner, 1234);
+  EXPECT_EQ(system.id, 11);
+  EXPECT_EQ(system.zero, 0);
+  EXPECT_EQ(system.four, 4u);
+  EXPECT_EQ(system.name, "System");
+  EXPECT_EQ(system.title, "Feature Browser");
+  EXPECT_EQ(system.controlPrefix, "QsysControl");
+  EXPECT_EQ(system.inquirePrefix, "QsysInquire");
+  EXPECT_EQ(system.fourthText, "");
+  EXPECT_EQ(calls[0].records[1].kind, 2u);
+  EXPECT_EQ(calls[0].records[1].id, 22);
+
+  EXPECT_EQ(firstTarget->values, std::vector<int64_t>{4242});
+  EXPECT_EQ(secondTarget->values, std::vector<int64_t>{4242});
+  browser.ForwardEvent(22, 7);
+  browser.ForwardEvent(33, 8);  // no map of that id
+  EXPECT_EQ(firstTarget->values.size(), 1u);
+  EXPECT_EQ(secondTarget->values, (std::vector<int64_t>{4242, 7}));
+
+  browser.Close();
+  EXPECT_EQ(TestControllerDeletedHandles().size(), 1u);
+  browser.Open(error, "Again", descriptors, false);  // the library is asked for again
+  EXPECT_EQ(error.errorSet, 0);
+  EXPECT_EQ(TestControllerCalls().size(), 2u);
+}
+
+TEST(FeatureBrowser, MissingControllerLibraryIsAnInvalidParameter) {
+  FeatureBrowser browser(1, L"libZorNoSuchController.so");
+  foundation::CError error;
+  browser.Open(error, "t", {}, false);
+  EXPECT_EQ(error.code, 4307u);
+  EXPECT_EQ(error.subCode, 1u);
+  EXPECT_FALSE(browser.IsRunning());
+}
+
+TEST(FeatureBrowser, StartingPollingTwiceKeepsTheFirstPoller) {
+  GenApi::CNodeMapRef map("Device");
+  map._LoadXMLFromFile(ZOR_TESTDATA_DIR "/genicam/aravis-arv-v4l2.xml");
+  FeatureBrowser browser(1, ControllerPath());
+  browser.StartPolling(map._Ptr);
+  const GenICamPollingNodes* first = browser.Polling();
+  ASSERT_NE(first, nullptr);
+  browser.StartPolling(map._Ptr);
+  EXPECT_EQ(browser.Polling(), first);
+  browser.StopPolling();
+  EXPECT_EQ(browser.Polling(), nullptr);
+}
+
+}  // namespace
+}  // namespace zor::genicam

@@ -1,0 +1,180 @@
+// The object-class table, the GenICam proxy and the GenICam control.
+#include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
+#include "driver/frameworkuser/genicam/genicamzortransportlayer/genicamxmlresources.h"
+#include "platform/host/zor.h"
+#include "tests/driver/frameworkuser/genicam/memoryport.h"
+#include "tests/driver/frameworkuser/support/testdriver.h"
+
+namespace zor::genicam {
+namespace {
+
+constexpr int64_t kGrabMode = 4016;
+
+std::shared_ptr<GenApi::CNodeMapRef> CarriedMap(size_t index) {
+  std::vector<GenICamXmlResource> resources;
+  LoadGenICamXmlResources(resources);
+  auto map = std::make_shared<GenApi::CNodeMapRef>("Device");
+  map->_Initialize(GenApi::CNodeMapFactory(GenApi::ContentType_ZippedXml, resources.at(index).data,
+                                           resources.at(index).size)
+                       .CreateNodeMap("Device"));
+  return map;
+}
+
+class ProxyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port_ = std::make_shared<MemoryPort>();
+    port_->Set(kGrabMode, 2);
+    control_ = std::make_shared<GenICamControl>(GenICamSystemFacts{}, 0, 0, 7);
+    control_->SetNodeMap(CarriedMap(1), port_, "Device", false);
+  }
+  GenApi::IEnumeration* GrabMode() {
+    return GenApi::CEnumerationPtr(control_->NodeMap()->_GetNode("Q_GRAB_MODE"));
+  }
+  std::array<int64_t, 4> Codes() {
+    std::array<int64_t, 4> codes{};
+    ctx_.GetError(1, &codes[0], &codes[1], &codes[2], &codes[3]);
+    return codes;
+  }
+
+  bool constructionError_ = false;
+  frame::TestDriver driver_{constructionError_};
+  frame::QDDriverThreadContext ctx_{driver_, 1};
+  std::shared_ptr<MemoryPort> port_;
+  std::shared_ptr<GenICamControl> control_;
+};
+
+TEST(ObjectClassTable, RowsByTypeAndTheOwnModules) {
+  const ObjectClassInfo* digitizer = FindObjectClass(0x100000);
+  ASSERT_NE(digitizer, nullptr);
+  EXPECT_EQ(digitizer->shortName, "Digitizer");
+  EXPECT_EQ(digitizer->objectKind, 7);
+  EXPECT_EQ(FindObjectClass(0x4)->controlFunction, "QbufControl");
+  EXPECT_EQ(FindObjectClass(0x80000000)->inquireFunction, "QbufInquire");
+  EXPECT_EQ(FindObjectClass(0x40000000000)->extra, "Q_CONTEXT");
+  EXPECT_EQ(FindObjectClass(0x1000), nullptr);
+  EXPECT_EQ(ObjectClassTable().size(), 12u);
+  EXPECT_EQ(
+      ControlFunctionList(),
+      (std::vector<std::wstring>{L"QbufControl", L"QappControl", L"QdigControl", L"QdispControl",
+                                 L"QsysControl", L"QblobControl", L"QseqControl"}));
+  EXPECT_TRUE(IsOwnControlFunctionName(L"QdigControl"));
+  EXPECT_FALSE(IsOwnControlFunctionName(L"QdigControlFeature"));
+  EXPECT_FALSE(IsOwnControlFunctionName(L"qdigcontrol"));
+}
+
+TEST_F(ProxyTest, EnumerationEntriesAndTheirErrors) {
+  std::vector<GenICam::gcstring> names;
+  EXPECT_EQ(control_->GetEnumEntries(GrabMode(), false, names, &ctx_), 0);
+  EXPECT_EQ(names, (std::vector<GenICam::gcstring>{"Q_SYNCHRONOUS", "Q_ASYNCHRONOUS",
+                                                   "Q_ASYNCHRONOUS_QUEUED"}));
+  names.clear();
+  control_->GetEnumEntries(GrabMode(), true, names, &ctx_);
+  EXPECT_EQ(names.front(), "Synchronous");
+  EXPECT_EQ(control_->GetEnumEntryCount(GrabMode(), &ctx_), 3u);
+
+  GenICam::gcstring name = "unchanged";
+  control_->GetEnumEntryName(3, GrabMode(), false, name, &ctx_);
+  EXPECT_EQ(name, "unchanged");
+  EXPECT_EQ(Codes(), (std::array<int64_t, 4>{4422, 3, 0, 0}));
+  ctx_.SetError(0, 0, 0, 0);
+
+  GenApi::IEnumEntry* entry = nullptr;
+  EXPECT_EQ(control_->BuildFeatureAccessError(GrabMode(), "Q_ASYNCHRONOUS", EntryAccess::kRead,
+                                              entry, &ctx_),
+            0);
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->GetValue(), 2);
+  EXPECT_EQ(
+      control_->BuildFeatureAccessError(GrabMode(), "Q_NONE", EntryAccess::kRead, entry, &ctx_),
+      kGenICamFailed);
+  EXPECT_EQ(Codes()[0], 4422);
+  EXPECT_EQ(Codes()[1], 1);
+}
+
+TEST_F(ProxyTest, ModelAndVendorComeFromTheXmlOnceForEveryThread) {
+  std::vector<std::string> models(8);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < models.size(); ++i) {
+    threads.emplace_back([this, &models, i] { models[i] = control_->GetDeviceModelName(); });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(std::set<std::string>(models.begin(), models.end()),
+            std::set<std::string>{"QdigControl"});
+  EXPECT_EQ(control_->GetDeviceVendorName(), "VelantImagingLtd");
+}
+
+TEST_F(ProxyTest, ExecutingACommandWritesItsValueAndReportsAMissingOne) {
+  const int before = port_->writes;
+  control_->ExecuteCommand("Q_GRAB_ABORT", &ctx_);
+  EXPECT_EQ(port_->writes, before + 1);
+  EXPECT_EQ(ctx_.ErrorCode(), 0);
+  control_->ExecuteCommand("Q_NO_SUCH_COMMAND", &ctx_);
+  EXPECT_EQ(ctx_.ErrorCode(), 4422);
+}
+
+TEST(GenICamControl, ManifestNamesTheOwnModules) {
+  GenICamControl system(GenICamSystemFacts{}, 0, 0, 10);
+  system.SetNodeMap(CarriedMap(0), std::make_shared<MemoryPort>(), "Device", false);
+  const GenICamManifestInfo info = system.GetManifestInfo();
+  EXPECT_EQ(info.objectClass, "ZorSystem");
+  EXPECT_EQ(info.controlFunction, "QsysControl");
+  EXPECT_EQ(info.inquireFunction, "QsysInquire");
+  EXPECT_EQ(info.featurePrefix, "");
+  EXPECT_EQ(info.genTLModules[5], "Q_GENTL_BUFFER");
+
+  GenICamControl camera(GenICamSystemFacts{}, 0, 0, kDeviceNodeMapKind);
+  EXPECT_EQ(camera.GetManifestInfo().controlFunction, "QdigControlFeature");
+
+  GenICamControl empty(GenICamSystemFacts{}, 0, 0, 10);
+  EXPECT_THROW(empty.GetManifestInfo(), GenICam::LogicalErrorException);
+
+  GenTLManifestEntry entry;
+  entry.name = L"first";
+  entry.words[2] = 9;
+  system.AddEntry(entry);
+  ASSERT_EQ(system.GetCount(), 1u);
+  EXPECT_EQ(system.GetEntry(0).name, L"first");
+  EXPECT_EQ(system.GetEntry(0).words[2], 9);
+}
+
+TEST(GenICamControl, ControlModeIsOneWhileKeepAliveIsOff) {
+  GenICamControl control(GenICamSystemFacts{}, 0, 0, 7);
+  EXPECT_EQ(control.GetControlMode(), GenICamControl::kKeepAliveMode);
+  control.SetControlMode(1);
+  EXPECT_EQ(control.GetControlMode(), 1);
+  control.SetControlMode(GenICamControl::kKeepAliveMode);
+  control.SetKeepAliveEnabled(false);
+  EXPECT_EQ(control.GetControlMode(), 1);
+}
+
+TEST(GenICamControl, DisplayPathsOfOwnObjectsAndNodeMapsWithoutOne) {
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+  const QID system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
+  ASSERT_NE(system, 0);
+  GenICamSystemFacts facts;
+  facts.hostSystemId = system;
+  GenICamControl own(facts, system, 0, 10);
+  const std::string path = own.BuildDeviceDisplayName();
+  EXPECT_EQ(path, "System Q_SYSTEM_HOST 0{" + std::to_string(system) + "}");
+  EXPECT_EQ(own.BuildDeviceDisplayName(), path);
+
+  GenICamControl unowned(facts, 0, 0, 1);
+  unowned.SetNodeMap(CarriedMap(1), std::make_shared<MemoryPort>(), "Device", false);
+  const std::string other = unowned.BuildDeviceDisplayName();
+  EXPECT_EQ(other.rfind("\\QdigControl{", 0), 0u) << other;
+  EXPECT_EQ(GenICamControl::GetObjectPath(0), (std::pair<std::string, std::string>{}));
+  QsysFree(system);
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
+}
+
+}  // namespace
+}  // namespace zor::genicam

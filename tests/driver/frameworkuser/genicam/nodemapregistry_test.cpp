@@ -1,0 +1,129 @@
+// The node-map registry and the own node maps, over objects libZOR.so serves
+// itself.
+#include <gtest/gtest.h>
+
+#include "driver/frameworkuser/genicam/ownnodemaps/ownnodemaps.h"
+#include "platform/host/hostservices.h"
+#include "platform/host/zor.h"
+
+namespace zor::genicam {
+namespace {
+
+class NodeMapRegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+    system_ = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
+    ASSERT_NE(system_, 0);
+    facts_.hostSystemId = system_;
+  }
+  void TearDown() override {
+    QsysFree(system_);
+    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
+  }
+  std::shared_ptr<GenICamControl> Control(int64_t hostObject, uint32_t kind = 7) {
+    return std::make_shared<GenICamControl>(facts_, hostObject, 0, kind);
+  }
+
+  QID system_ = 0;
+  GenICamSystemFacts facts_;
+};
+
+TEST_F(NodeMapRegistryTest, OwnSystemGetsOneNodeMapWhoseFeaturesReadThroughTheHost) {
+  NodeMapRegistry registry(false);
+  CreateOwnNodeMaps(registry, facts_, system_, nullptr);
+  ASSERT_EQ(registry.Size(), 1u);
+  std::shared_ptr<GenICamControl> control = registry.Get(system_, L"QsysControl");
+  ASSERT_NE(control, nullptr);
+  EXPECT_EQ(control->Kind(), 10u);
+  EXPECT_EQ(control->HostObjectId(), system_);
+  EXPECT_EQ(control->ResourceName(), L"_SYS_ZORID");
+  auto* port = dynamic_cast<CZorTransportLayer<QsysTLProxy>*>(control->Port().get());
+  ASSERT_NE(port, nullptr);
+  EXPECT_EQ(port->GetObjectId(), system_);
+
+  GenApi::CStringPtr descriptor = control->NodeMap()->_GetNode("Q_SYSTEM_DESCRIPTOR");
+  EXPECT_STREQ(descriptor->GetValue().c_str(), "Q_SYSTEM_HOST");
+  GenApi::CIntegerPtr number = control->NodeMap()->_GetNode("Q_NUMBER");
+  EXPECT_EQ(number->GetValue(), 0);
+  // The host system does not know the board's types: they are not available.
+  GenApi::CIntegerPtr board = control->NodeMap()->_GetNode("Q_BOARD_TYPE");
+  EXPECT_FALSE(GenApi::IsAvailable(board));
+
+  CreateOwnNodeMaps(registry, facts_, system_, nullptr);
+  EXPECT_EQ(registry.Size(), 1u);
+  EXPECT_EQ(registry.Get(system_, L"QsysControl"), control);
+}
+
+TEST_F(NodeMapRegistryTest, ObjectsWithoutAFittingResourceGetNone) {
+  NodeMapRegistry registry(false);
+  const QID sequence = HostObjAlloc(system_, Q_SEQUENCE, 0, nullptr);
+  CreateOwnNodeMaps(registry, facts_, sequence, nullptr);
+  EXPECT_TRUE(registry.Empty());
+  // A digitizer resource on a system object: kinds 7 and 10 differ.
+  std::vector<GenICamXmlResource> resources;
+  LoadGenICamXmlResources(resources);
+  resources.erase(resources.begin());
+  CreateOwnNodeMaps(registry, facts_, system_, nullptr, CreateTransportLayers, &resources);
+  EXPECT_TRUE(registry.Empty());
+  HostObjFree(sequence);
+}
+
+TEST_F(NodeMapRegistryTest, FindTakesNamedModulesOfTheObject) {
+  NodeMapRegistry registry(false);
+  registry.Register(5, L"QdigControl", Control(5));
+  registry.Register(5, L"QsysControl", Control(5));
+  registry.Register(5, L"Camera", Control(5));
+  registry.Register(6, L"QdigControl", Control(6));
+  registry.Register(-1, L"QbufControl", Control(0));
+  EXPECT_EQ(registry.Find(L"*", 5, -1).size(), 4u);
+  EXPECT_EQ(registry.Find(L";QdigControl;;QsysControl", 5, -1).size(), 2u);
+  EXPECT_EQ(registry.Find(L"", 5, -1).size(), 3u);  // the own modules only
+  EXPECT_EQ(registry.Find(L"QdigControl", 5, 6).size(), 2u);
+  EXPECT_EQ(registry.Find(L"QdigControl", 0, -1).size(), 2u);
+  EXPECT_TRUE(NodeMapRegistry(false).Find(L"*", 0, -1).empty());
+}
+
+TEST_F(NodeMapRegistryTest, FreeingAnObjectErasesItsEntriesAndTellsWhoWantsToKnow) {
+  const QID sequence = HostObjAlloc(system_, Q_SEQUENCE, 0, nullptr);
+  NodeMapRegistry registry(true);
+  std::vector<std::shared_ptr<GenICamControl>> dropped;
+  registry.SetDropHandler([&dropped](const auto& control) { dropped.push_back(control); });
+  registry.Register(sequence, L"QseqControl", Control(sequence));
+  registry.Register(sequence, L"Camera", Control(sequence));
+  registry.Register(system_, L"QsysControl", Control(0, 10));
+  HostObjFree(sequence);
+  EXPECT_EQ(dropped.size(), 2u);
+  EXPECT_EQ(registry.Size(), 1u);
+  EXPECT_EQ(registry.Get(sequence, L"QseqControl"), nullptr);
+}
+
+TEST_F(NodeMapRegistryTest, ARegistryThatGoesFirstLeavesNoHookBehind) {
+  const QID sequence = HostObjAlloc(system_, Q_SEQUENCE, 0, nullptr);
+  std::weak_ptr<GenICamControl> watched;
+  {
+    NodeMapRegistry registry(true);
+    auto control = Control(sequence);
+    watched = control;
+    registry.Register(sequence, L"QseqControl", std::move(control));
+  }
+  EXPECT_TRUE(watched.expired());
+  HostObjFree(sequence);  // would call into the gone registry if still hooked
+  EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);
+}
+
+TEST_F(NodeMapRegistryTest, EraseByObjectAndModule) {
+  NodeMapRegistry registry(false);
+  registry.Register(9, L"QdigControl", Control(9));
+  registry.Register(9, L"Camera", Control(9));
+  registry.Register(10, L"QdigControl", Control(10));
+  registry.Erase(9, L"Camera");
+  registry.Erase(9, L"Nothing");
+  EXPECT_EQ(registry.Size(), 2u);
+  EXPECT_EQ(registry.EraseAllOf(9).size(), 1u);
+  EXPECT_NE(registry.Get(10, L"QdigControl"), nullptr);
+  EXPECT_EQ(registry.FindEntry(1), nullptr);
+}
+
+}  // namespace
+}  // namespace zor::genicam
