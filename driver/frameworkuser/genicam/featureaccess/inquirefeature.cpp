@@ -65,7 +65,10 @@ struct Inquiry {
   }
 };
 
-void ReportFeatureDataTypeMismatch(GenApi::INode* node, ErrorSink& sink) {
+// Replaces the conversion error this inquiry recorded; an error the command
+// held before stays.
+void ReportFeatureDataTypeMismatch(GenApi::INode* node, ErrorSink& sink, bool heldBefore) {
+  if (heldBefore) return;
   sink.SetError(0, 0, 0, 0);
   std::wstring first;
   std::wstring second;
@@ -185,7 +188,7 @@ void AnswerValue(const Inquiry& q) {
       int64_t reduced = q.dataType;
       if (((reduced >> 40) & 0xF) == 6) reduced &= ~(kFieldMask40 | int64_t{0x7FFFFFFF});
       if (reduced == kTypeString) return InquireFeatureNumeric(q, node);
-      return ReportFeatureDataTypeMismatch(node, q.sink);
+      return ReportFeatureDataTypeMismatch(node, q.sink, heldBefore);
     }
     case GenApi::intfIRegister: {
       if ((q.dataType & kTypeRegister) == 0 && (q.dataType & kTypeUInt8) != kTypeUInt8) {
@@ -193,7 +196,7 @@ void AnswerValue(const Inquiry& q) {
         return;
       }
       auto* reg = dynamic_cast<GenApi::IRegister*>(node);
-      if (reg == nullptr) return ReportFeatureDataTypeMismatch(node, q.sink);
+      if (reg == nullptr) return ReportFeatureDataTypeMismatch(node, q.sink, heldBefore);
       if (q.flag == kFlagLength) {
         WriteUserValueFromInt64(kTypeInt64, q.variable, reg->GetLength(), &q.sink);
       } else if (q.Op() == kOpValue) {
@@ -212,8 +215,7 @@ void AnswerValue(const Inquiry& q) {
       return;
   }
   // A variable that cannot take the answer is a data-type mismatch.
-  if (!heldBefore && q.sink.ErrorCode() == kUserVarError)
-    ReportFeatureDataTypeMismatch(node, q.sink);
+  if (q.sink.ErrorCode() == kUserVarError) ReportFeatureDataTypeMismatch(node, q.sink, heldBefore);
 }
 
 void AnswerOperation(const Inquiry& q, GenApi::INode* node) {

@@ -222,10 +222,6 @@ void FeatureHookController::OnEvent(int64_t value) {
   Deliver(FeatureHookKind::kBrowser, nullptr, value);
 }
 
-void FeatureHookController::OnNodeEvent(GenApi::INode* node) {
-  Deliver(FeatureHookKind::kBrowser, node, 0);
-}
-
 FeatureHookController::PoolEntry* FeatureHookController::AcquireContext() {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   for (auto& entry : pool_) {

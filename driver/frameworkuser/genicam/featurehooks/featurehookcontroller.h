@@ -61,10 +61,8 @@ class FeatureHookController : public FeatureEventTarget {
 
   void OnAnyFeatureChanged(GenApi::INode* node);
   void OnWatchedFeatureChanged(GenApi::INode* node);
-  // Browser changes: a node written by a client, or a value the in-process
-  // browser reports.
+  // Browser changes: a value the in-process browser reports.
   void OnEvent(int64_t value) override;
-  void OnNodeEvent(GenApi::INode* node);
 
   // The context of a host event that one of the controllers made, or null:
   // an event of any other kind is never taken for one.

@@ -179,6 +179,11 @@ TEST(FeatureErrors, TrialsWithdrawOnlyWhatTheyRecorded) {
   int32_t present = 5;
   InquireFeature(m.proxy, nullptr, kOpExists, L"Nope", kTypeInt32, Var(present), m.ctx);
   EXPECT_EQ(m.Code(), 4300);
+  // A mismatch report replaces only the conversion error of its own inquiry.
+  int64_t number = 0;
+  InquireFeature(m.proxy, nullptr, kOpValue, L"Text", kTypeInt64, Var(number), m.ctx);
+  InquireFeature(m.proxy, nullptr, kOpValue, L"Int", kTypeAnyText + 1, Var(number), m.ctx);
+  EXPECT_EQ(m.Code(), 4300);
   EXPECT_EQ(m.Sub(), 7);
 }
 
