@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs; silent when all are there.
+# With "fuzz", also what fuzz campaigns need (scripts/fuzz.sh): clang and libFuzzer's runtime.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config clang-format python3
           rapidjson-dev libxml2-dev libxslt1-dev libzip-dev libpng-dev
           libgtest-dev libgmock-dev libbenchmark-dev srecord urjtag
           libaravis-dev libusb-1.0-0-dev)
+if [ "${1:-}" = fuzz ]; then
+  packages+=(clang libclang-rt-dev)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -80,8 +80,10 @@ bool Board::RaiseEventWithCode(uint64_t type, uint64_t code,
   bool delivered;
   {
     std::lock_guard lock(mutex_);
-    for (const auto& [base, hook] : kEnabledByDriver) {
-      if ((type & ~0xFFFFull) != base) continue;
+    // A plain variable, not a structured binding: clang 14 (fuzz builds) cannot capture those.
+    for (const auto& entry : kEnabledByDriver) {
+      const uint64_t hook = entry.second;
+      if ((type & ~0xFFFFull) != entry.first) continue;
       const bool enabled = std::any_of(digitizers_.begin(), digitizers_.end(), [&](const auto& d) {
         return d.second.channel == (type & 0xFFFF) && d.second.enabledHooks.count(hook) != 0;
       });

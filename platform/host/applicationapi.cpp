@@ -90,3 +90,8 @@ ZOR_API void QsysIoCommand(QID system, QINT64 operation, QINT64 direction, QINT6
   ApiScope scope(L"QsysIoCommand");
   IoCommandSystem(system, operation, direction, address, count, data);
 }
+
+ZOR_API QINT64 QsysHookFunction(QID system, QINT64 type, QHOOK_FUNCTION function, void* user) {
+  ApiScope scope(L"QsysHookFunction");
+  return HookSystem(system, type, function, user);
+}

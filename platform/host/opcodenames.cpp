@@ -16,6 +16,7 @@ constexpr OpcodeName kNames[] = {
     {zor::hostcommand::kSysInquire, L"QsysInquire"},
     {zor::hostcommand::kSysIoCommand, L"QsysIoCommand"},
     {zor::hostcommand::kSysControl, L"QsysControl"},
+    {zor::hostcommand::kSysHookFunction, L"QsysHookFunction"},
     {zor::hostcommand::kBufFree, L"QbufFree"},
     {zor::hostcommand::kBufGetRegion, L"QbufGet2d"},
     {zor::hostcommand::kBufPutRegion, L"QbufPut2d"},

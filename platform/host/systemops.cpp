@@ -124,6 +124,18 @@ void IoCommandSystem(QID id, QINT64 operation, QINT64 direction, QINT64 address,
   Execute(*system, command);
 }
 
+QINT64 HookSystem(QID id, QINT64 type, QHOOK_FUNCTION function, void* user) {
+  SystemObject* system = LookupSystemForCall(id);
+  if (system == nullptr) return 0;
+  if (system->driver == nullptr) {
+    RecordError(Q_ERR_NOT_SUPPORTED, L"The host system has no system hooks.");
+    return 0;
+  }
+  Command command(zor::hostcommand::kSysHookFunction, system->driverIndex);
+  command.Integer(type).Function(reinterpret_cast<void*>(function)).Address(user);
+  return Execute(*system, command) ? 1 : 0;
+}
+
 QINT64 InquireSystem(QID id, QINT64 type, void* out) {
   SystemObject* system = LookupSystemForCall(id);
   if (system == nullptr) return 0;

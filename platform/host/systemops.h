@@ -14,6 +14,7 @@ void ControlSystem(QID system, QINT64 type, QINT64 value);
 void ControlSystemDouble(QID system, QINT64 type, double value);
 void IoCommandSystem(QID system, QINT64 operation, QINT64 direction, QINT64 address, QINT64 count,
                      void* data);
+QINT64 HookSystem(QID system, QINT64 type, QHOOK_FUNCTION function, void* user);
 
 // The board system that owns an object, or null (no error) for the host's own systems.
 std::shared_ptr<SystemObject> BoardSystemOf(const HostObject& object);

@@ -37,6 +37,9 @@ ZOR_API void QsysInquireFeature(QID system, QINT64 flag, const wchar_t* feature,
                                 void* value, QINT64 size);
 ZOR_API void QsysIoCommand(QID system, QINT64 operation, QINT64 direction, QINT64 address,
                            QINT64 count, void* data);
+// System hooks of a board system: bit 0x4000000 of the type unhooks. function(type, event,
+// user) runs on the driver's thread of that hook (type 17: characters reached a serial port).
+ZOR_API QINT64 QsysHookFunction(QID system, QINT64 type, QHOOK_FUNCTION function, void* user);
 
 // Digitizers.
 ZOR_API QID QdigAlloc(QID system, QINT64 number, const wchar_t* format, QINT64 initFlag, QID* out);

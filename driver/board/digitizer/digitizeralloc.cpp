@@ -1,6 +1,7 @@
 // The board system's digitizer allocation and free, and the hook threads that
 // deliver a digitizer's buffer-modified events.
 #include <cstring>
+#include <tuple>
 
 #include "driver/board/dcf/dcfregisterparser.h"
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
@@ -63,10 +64,7 @@ void QDHwSpecSystem::StartHookThreads(uint64_t type, int64_t count, QDDriverThre
 }
 
 void QDHwSpecSystem::RemoveDigitizer(const std::shared_ptr<QDHwSpecDigitizerInfo>& digitizer) {
-  const int64_t index = digitizer->GetIndex();
-  digitizers_.Remove(index);
-  std::lock_guard lock(channelsLock_);
-  channels_.erase(index);
+  digitizers_.Remove(digitizer->GetIndex());
 }
 
 void QDHwSpecSystem::StopDigitizerHooks(QDHwSpecDigitizerInfo& digitizer) {
@@ -107,19 +105,16 @@ int64_t QDHwSpecSystem::DigAlloc(const OperationArgs& args, QDDriverThreadContex
 
   auto record = std::make_unique<frame::DigChannelRecord>();
   FillChannelFromDcf(*record, dcf.data(), device);
-  auto digitizer =
-      std::make_shared<QDHwSpecDigitizerInfo>(SourceId(), name, device, initFlag, *record, dcf);
+  auto digitizer = std::make_shared<QDHwSpecDigitizerInfo>(SourceId(), name, device, initFlag,
+                                                           std::move(record), dcf);
   const int64_t index = digitizers_.Add(digitizer);
   digitizer->SetIndex(index);
-  record->Block().digitizerIndex = index;
-  const uint64_t height = record->Properties().maxHeight;
+  kernel::DigChannelRecord& block = digitizer->Channel().Block();
+  block.digitizerIndex = index;
+  const uint64_t height = block.properties.maxHeight;
   const auto channel = static_cast<size_t>(device);
-  LayOutStrips(record->Block(), height, 1, StripRatio(channel));
+  LayOutStrips(block, height, 1, StripRatio(channel));
   std::tie(firstFieldStrips_[channel], secondFieldStrips_[channel]) = StripCounts(height);
-  {
-    std::lock_guard lock(channelsLock_);
-    channels_[index] = std::move(record);
-  }
 
   foundation::CError error;
   kernel::DigAllocRequest request{};

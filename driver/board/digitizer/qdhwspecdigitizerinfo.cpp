@@ -17,6 +17,13 @@ uint32_t Info(const uint8_t* dcf, const wchar_t* key) {
 
 }  // namespace
 
+QDHwSpecDigitizerInfo::QDHwSpecDigitizerInfo(uint32_t logSource, const std::wstring& dcfName,
+                                             int64_t deviceNumber, int64_t initFlag,
+                                             std::unique_ptr<frame::DigChannelRecord> record,
+                                             const DcfBlock& dcfBlock)
+    : ChannelRecordHolder{std::move(record)},
+      QDDigitizerInfo(logSource, dcfName, deviceNumber, initFlag, *channelRecord, dcfBlock) {}
+
 uint32_t QDHwSpecDigitizerInfo::DcfWidth() const {
   return ReadDcfInfo(Dcf().data(), kDcfInfoXSize);
 }

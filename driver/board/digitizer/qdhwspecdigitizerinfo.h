@@ -4,14 +4,26 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 
 namespace zor::board {
 
-class QDHwSpecDigitizerInfo : public frame::QDDigitizerInfo {
+// Holds the channel record, so that it is made before the digitizer's base and
+// lives exactly as long as the digitizer.
+struct ChannelRecordHolder {
+  std::unique_ptr<frame::DigChannelRecord> channelRecord;
+};
+
+// The digitizer owns its channel record: a command that still holds the
+// digitizer after its free can never reach a freed record.
+class QDHwSpecDigitizerInfo : private ChannelRecordHolder, public frame::QDDigitizerInfo {
  public:
-  using QDDigitizerInfo::QDDigitizerInfo;
+  QDHwSpecDigitizerInfo(uint32_t logSource, const std::wstring& dcfName, int64_t deviceNumber,
+                        int64_t initFlag, std::unique_ptr<frame::DigChannelRecord> record,
+                        const DcfBlock& dcfBlock);
 
   // The buffer a continuous grab runs into, restarted after controls and hooks.
   int64_t ContinuousGrabBuffer() const { return continuousBuffer_.load(); }

@@ -13,7 +13,6 @@ constexpr int64_t kUnhook = 0x4000000;
 constexpr int64_t kHookNotSupported = 4305;
 constexpr int64_t kInfoNotSupported = 4359;
 constexpr int64_t kNoInformation = 0x40000000;
-constexpr int64_t kSerialPortHook = 17;
 
 // The device-event type a system hook's thread waits for.
 uint64_t SystemEventType(int64_t hookType) {
@@ -40,10 +39,14 @@ int64_t QDHwSpecSystem::SysHookFunction(const OperationArgs& args, QDDriverThrea
   const int64_t requested = args.Int(0);
   const bool unhook = (requested & kUnhook) != 0;
   const int64_t type = requested & ~kUnhook;
-  // Serial-port hooks (17 with the port in bits 16 to 23) belong to the
-  // serial-port manager.
-  frame::CSingleHook* element =
-      (type & ~int64_t{0xFF0000}) == kSerialPortHook ? nullptr : HookElement(type);
+  // Serial-port hooks (17 with the port in bits 16 to 23): the port's receive thread calls them.
+  if (IsSerialHookType(requested)) {
+    serialPorts_
+        .Hook(requested, reinterpret_cast<UartHookFunction>(args.Int(1)), args.Pointer<void>(2))
+        .Report(ctx);
+    return 1;
+  }
+  frame::CSingleHook* element = HookElement(type);
   if (element == nullptr) {
     ctx.SetError(kHookNotSupported, 1, 0, 0);
     return 1;

@@ -7,7 +7,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -148,14 +147,11 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   std::array<uint32_t, kChannels> secondFieldStrips_{};
   std::array<uint32_t, kChannels> stripRatio_{};
   firmware::CBoardJtagPort* jtagPort_ = nullptr;
-  // Hook threads and the element of buffer-modified events; channel records of
-  // the digitizers, by digitizer index.
+  // Hook threads and the element of buffer-modified events.
   std::unique_ptr<frame::CUserHook> userHook_;
   frame::CBufModifiedHook bufModifiedHook_{digitizers_, buffers_};
   mutable std::mutex hookLock_;
   std::mutex digitizerHookLock_;
-  std::mutex channelsLock_;
-  std::map<int64_t, std::unique_ptr<frame::DigChannelRecord>> channels_;
 };
 
 }  // namespace zor::board

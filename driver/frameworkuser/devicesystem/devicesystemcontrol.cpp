@@ -29,11 +29,18 @@ bool IsDoubleType(int64_t type) {
 
 }  // namespace
 
+int64_t QDDeviceSystem::SerialControl(int64_t type, int64_t value, QDDriverThreadContext& ctx) {
+  const foundation::CError error = serialPorts_.Control(type, value);
+  if (error.errorSet == 0) return 1;
+  RecordSerialError(error, ctx);
+  return -1;
+}
+
 int64_t QDDeviceSystem::SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t type = args.Int(0);
   const ValueRecord record = args.Value(1);
   const int64_t value = IntegerOf(record);
-  if (IsSerialType(type)) return SerialControl(type, value, ctx);
+  if (board::IsSerialType(type)) return SerialControl(type, value, ctx);
   switch (type) {
     case 1049:
       SetHostObjectId(value);

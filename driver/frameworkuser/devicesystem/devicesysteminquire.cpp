@@ -10,7 +10,6 @@ namespace {
 
 constexpr int64_t kStringSize = 0x50000000000;
 constexpr int64_t kInvalidInquire = 4310;
-constexpr int64_t kInvalidControl = 4307;
 constexpr int64_t kFolderCharacters = 260;
 
 bool InBlock(int64_t type, int64_t start) { return type >= start && type < start + 64; }
@@ -114,20 +113,11 @@ bool RefusedSystemControl(int64_t type) {
          InBlock(type, 0x81500) || InBlock(type, 0x85500) || InBlock(type, 0x89500);
 }
 
-bool IsSerialType(int64_t type) {
-  const int64_t plain = type & ~int64_t{0xFF0000};
-  return plain >= 4701 && plain <= 4725;
-}
-
-int64_t QDDeviceSystem::SerialInquire(int64_t, int64_t*, QDDriverThreadContext& ctx) {
-  // The serial-port manager serves these; without it no port exists.
-  ctx.SetError(kInvalidInquire, 1, 0, 0);
+int64_t QDDeviceSystem::SerialInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx) {
+  const foundation::CError error = serialPorts_.Inquire(type, out);
+  if (error.errorSet == 0) return 1;
+  RecordSerialError(error, ctx);
   return 2;
-}
-
-int64_t QDDeviceSystem::SerialControl(int64_t, int64_t, QDDriverThreadContext& ctx) {
-  ctx.SetError(kInvalidControl, 2, 0, 0);
-  return -1;
 }
 
 bool QDDeviceSystem::AnswerInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx) {
@@ -170,7 +160,7 @@ bool QDDeviceSystem::AnswerInquire(int64_t type, int64_t* out, QDDriverThreadCon
       ctx.SetError(kInvalidInquire, 1, 0, 0);
       break;
     case 2132:
-      answer = 0;  // port records of the serial-port manager
+      answer = static_cast<int64_t>(serialPorts_.PortCount());
       break;
     case 2301:
       answer = ExternalHostSystemId();
@@ -212,7 +202,7 @@ bool QDDeviceSystem::AnswerInquire(int64_t type, int64_t* out, QDDriverThreadCon
 int64_t QDDeviceSystem::SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t type = args.Int(0);
   auto* out = args.Pointer<int64_t>(1);
-  if (IsSerialType(type)) return SerialInquire(type, out, ctx);
+  if (board::IsSerialType(type)) return SerialInquire(type, out, ctx);
   if (RefusedSystemInquire(type)) return -1;
   if (AnswerInquire(type, out, ctx)) return 1;
   HostSysInquire(GetHostSystemId(0), type, out);

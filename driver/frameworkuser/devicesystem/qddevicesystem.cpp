@@ -41,6 +41,12 @@ void QDDeviceSystem::ReportKernelPerformance(QDDriverThreadContext& ctx) {
   PrintDriverPerformanceReport(record.performance);
 }
 
+void QDDeviceSystem::RecordSerialError(const foundation::CError& error,
+                                       QDDriverThreadContext& ctx) {
+  if (ctx.ErrorCode() != 0) ctx.SetError(0, 0, 0, 0);
+  ctx.SetError(static_cast<int64_t>(error.code), static_cast<int64_t>(error.subCode), 0, 0);
+}
+
 int64_t QDDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
   return Unserved(SystemOp::DigControlEntry, args, ctx);
 }

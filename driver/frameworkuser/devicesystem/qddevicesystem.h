@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "driver/board/serial/uartmanager.h"
 #include "driver/frameworkuser/driver/qdinfolist.h"
 #include "driver/frameworkuser/system/qdbasesystem.h"
 #include "driver/frameworkuser/transport/llsysalloc.h"
@@ -55,6 +56,8 @@ class QDDeviceSystem : public QDBaseSystem {
   QDInfoList<QDDigitizerInfo> digitizers_;
   std::recursive_mutex systemLock_;
   SysSettingsBlock settings_;
+  // The ports that the machine lists when the system is made.
+  board::CUartManager serialPorts_;
   int64_t systemEventHookThreads_ = 1;
   int64_t systemEventHookMode_ = 8192;
   bool systemEventHookFlag_ = false;
@@ -63,16 +66,16 @@ class QDDeviceSystem : public QDBaseSystem {
 
  private:
   bool AnswerInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);
-  // Serial-port types: the serial-port manager's slot.
+  // Serial-port types, served by the serial-port manager.
   int64_t SerialInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);
   int64_t SerialControl(int64_t type, int64_t value, QDDriverThreadContext& ctx);
+  // A serial-port error replaces whatever the command had recorded before.
+  static void RecordSerialError(const foundation::CError& error, QDDriverThreadContext& ctx);
   void ReportKernelPerformance(QDDriverThreadContext& ctx);
 };
 
 // Type classes that this layer refuses with -1.
 bool RefusedSystemInquire(int64_t type);
 bool RefusedSystemControl(int64_t type);
-// Serial-port types (bits 16 to 23: the port index).
-bool IsSerialType(int64_t type);
 
 }  // namespace zor::frame

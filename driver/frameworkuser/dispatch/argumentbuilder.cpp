@@ -1,5 +1,8 @@
 #include "driver/frameworkuser/dispatch/argumentbuilder.h"
 
+#include <cmath>
+#include <limits>
+
 #include "platform/host/hostservices.h"
 
 namespace zor::frame {
@@ -11,6 +14,16 @@ constexpr int64_t kBufferFlagRedirected = 64;
 constexpr int64_t kBufferRedirection = 1192;
 constexpr int64_t kBufferDriverIndex = 1107;
 constexpr double kDefaultAsDouble = 268435456.0;
+
+// An operation that takes an integer truncates a double; one beyond the integer range is
+// clamped to it and NaN gives 0, since converting those is undefined.
+int64_t TruncateToInteger(double value) {
+  constexpr double kLimit = 9223372036854775808.0;  // 2^63
+  if (std::isnan(value)) return 0;
+  if (value >= kLimit) return std::numeric_limits<int64_t>::max();
+  if (value < -kLimit) return std::numeric_limits<int64_t>::min();
+  return static_cast<int64_t>(value);
+}
 
 int64_t GrabBufferIndex(const QDCommandWrapper& command, int slot) {
   if ((command.Record().params[slot].type & QD_TYPE_HOST_BUFFER) == 0) {
@@ -45,7 +58,7 @@ OperationArgs BuildArguments(const OpcodeEntry& entry, const QDCommandWrapper& c
         break;
       case ArgKind::Integer:
         args.Push(command.ArgType(slot) == QD_TYPE_DOUBLE
-                      ? static_cast<int64_t>(command.GetArgDouble(slot))
+                      ? TruncateToInteger(command.GetArgDouble(slot))
                       : command.GetArgInteger(slot));
         break;
       case ArgKind::OptionalValue:

@@ -83,8 +83,10 @@ void DeviceFile::Remove(const Request* request) {
 
 std::shared_ptr<Request> DeviceFile::Find(const Overlapped* overlapped) {
   std::lock_guard lock(mutex_);
+  // A completed request may linger here a moment after its waiter went on to start the next
+  // one on the same block; the block's own words hold the latest completion.
   for (auto entry = pending_.rbegin(); entry != pending_.rend(); ++entry) {
-    if ((*entry)->overlapped() == overlapped) return *entry;
+    if ((*entry)->overlapped() == overlapped && !(*entry)->IsDone()) return *entry;
   }
   return nullptr;
 }

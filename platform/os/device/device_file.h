@@ -76,7 +76,7 @@ class DeviceFile : public Object {
 
   void Add(std::shared_ptr<Request> request);
   void Remove(const Request* request);
-  // The latest request in flight that uses the block, or null.
+  // The latest request in flight that uses the block, or null once none is.
   std::shared_ptr<Request> Find(const Overlapped* overlapped);
   // Cancels the requests that the thread issued; no thread: all of them.
   void Cancel(std::thread::id thread);

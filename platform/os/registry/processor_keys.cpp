@@ -93,10 +93,6 @@ std::optional<size_t> ProcessorIndex(const std::wstring& part) {
 
 }  // namespace
 
-bool InProcessorView(const std::vector<std::wstring>& parts) {
-  return !parts.empty() && parts[0] == FoldCase(kPath[0]);
-}
-
 std::optional<KeyFile> ProcessorKey(const std::vector<std::wstring>& parts) {
   if (parts.empty() || parts.size() > kPath.size() + 1) return std::nullopt;
   if (parts.size() <= kPath.size()) {

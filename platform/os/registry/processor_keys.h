@@ -15,7 +15,5 @@ namespace os::detail {
 std::optional<KeyFile> ProcessorKey(const std::vector<std::wstring>& parts);
 // The sub-key names of a processor key (parts as above).
 std::vector<std::wstring> ProcessorSubKeys(const std::vector<std::wstring>& parts);
-// Whether the path lies in the processor view (where nothing can be written).
-bool InProcessorView(const std::vector<std::wstring>& parts);
 
 }  // namespace os::detail

@@ -10,8 +10,8 @@
 
 #include "platform/os/core/object.h"
 #include "platform/os/core/paths.h"
+#include "platform/os/registry/hardware_keys.h"
 #include "platform/os/registry/key_file.h"
-#include "platform/os/registry/processor_keys.h"
 
 namespace os::detail {
 namespace {
@@ -33,7 +33,7 @@ struct KeyPath {
     for (const auto& part : parts) folded.push_back(FoldCase(part));
     return folded;
   }
-  bool Overlay() const { return hive == HKEY_LOCAL_MACHINE && InProcessorView(Folded()); }
+  bool Overlay() const { return hive == HKEY_LOCAL_MACHINE && InHardwareView(Folded()); }
   std::filesystem::path Folder(size_t depth) const {
     std::filesystem::path folder = RegistryRoot() / kHives.at(hive);
     for (size_t i = 0; i < depth; ++i) folder /= FolderName(parts[i]);
@@ -76,7 +76,7 @@ uint32_t Append(KeyPath& path, const wchar_t* subKey) {
 
 uint32_t Load(const KeyPath& path, KeyFile* key) {
   if (path.Overlay()) {
-    std::optional<KeyFile> view = ProcessorKey(path.Folded());
+    std::optional<KeyFile> view = HardwareKey(path.Folded());
     if (!view) return ERROR_FILE_NOT_FOUND;
     *key = std::move(*view);
     return ERROR_SUCCESS;
@@ -185,7 +185,7 @@ uint32_t DeliverName(const std::wstring& text, wchar_t* name, uint32_t* nameChar
 std::vector<std::wstring> SubKeyNames(const KeyPath& path) {
   std::vector<std::wstring> names;
   if (path.Overlay()) {
-    names = ProcessorSubKeys(path.Folded());
+    names = HardwareSubKeys(path.Folded());
   } else {
     std::error_code ignored;
     for (const auto& entry : std::filesystem::directory_iterator(path.Folder(), ignored)) {
@@ -195,7 +195,7 @@ std::vector<std::wstring> SubKeyNames(const KeyPath& path) {
       }
     }
     if (path.hive == HKEY_LOCAL_MACHINE && path.parts.empty()) {
-      std::vector<std::wstring> view = ProcessorSubKeys({});
+      std::vector<std::wstring> view = HardwareSubKeys({});
       names.insert(names.end(), view.begin(), view.end());
     }
   }

@@ -2,7 +2,8 @@
 // Functions return a Windows error code, like the Reg* family.
 // HKEY_LOCAL_MACHINE\HARDWARE\DESCRIPTION\System\CentralProcessor\N is a
 // read-only view of /proc/cpuinfo ("~MHz", "VendorIdentifier",
-// "ProcessorNameString", "Identifier").
+// "ProcessorNameString", "Identifier"), and HARDWARE\DEVICEMAP\SERIALCOMM one
+// of the machine's serial ports (serial/port_list.h).
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,8 @@
 
 #include <errno.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 
 #include "platform/os/core/error.h"
@@ -31,6 +33,13 @@ void SetRts(int fd, bool on) {
   (void)ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits);
 }
 
+// The far side of a pseudo-terminal pair (Unix98 slave majors 136 to 143).
+bool IsPseudoTerminal(int fd) {
+  struct stat status = {};
+  return fstat(fd, &status) == 0 && S_ISCHR(status.st_mode) && major(status.st_rdev) >= 136 &&
+         major(status.st_rdev) <= 143;
+}
+
 }  // namespace
 
 uint32_t ApplyLineSettings(int fd, const DCB& dcb) {
@@ -47,6 +56,12 @@ uint32_t ApplyLineSettings(int fd, const DCB& dcb) {
   if (dcb.Parity == ODDPARITY || dcb.Parity == MARKPARITY) settings.c_cflag |= PARODD;
   if (dcb.Parity == MARKPARITY || dcb.Parity == SPACEPARITY) settings.c_cflag |= CMSPAR;
   if (dcb.StopBits != ONESTOPBIT) settings.c_cflag |= CSTOPB;
+  // A pseudo-terminal has no line: it carries 8-bit bytes and refuses other sizes and parity.
+  // The port keeps reporting what was asked.
+  if (IsPseudoTerminal(fd)) {
+    settings.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR);
+    settings.c_cflag |= CS8;
+  }
   if (dcb.fRtsControl == RTS_CONTROL_HANDSHAKE || dcb.fOutxCtsFlow) settings.c_cflag |= CRTSCTS;
   settings.c_iflag &= ~(IXON | IXOFF | INPCK);
   if (dcb.fOutX) settings.c_iflag |= IXON;

@@ -26,6 +26,16 @@ void CompleteAll(std::vector<Completion>& completions) {
   completions.clear();
 }
 
+// Beyond a year a time-out is as good as none; the clock could not hold the sum of larger ones.
+constexpr uint64_t kLongestTimeoutMs = 365ull * 24 * 3600 * 1000;
+
+// Products of 32-bit factors plus a 32-bit constant fit 64 bits.
+PortCore::Clock::time_point Deadline(uint64_t multiplier, uint64_t constant, uint32_t size) {
+  const uint64_t total = multiplier * size + constant;
+  if (total == 0 || total > kLongestTimeoutMs) return PortCore::Clock::time_point::max();
+  return PortCore::Clock::now() + std::chrono::milliseconds(total);
+}
+
 void StoreMask(IoRequest& request, uint32_t events) {
   std::memcpy(request.buffer(), &events, sizeof(events));
 }
@@ -136,8 +146,13 @@ PortCore::Clock::time_point PortCore::Serve(std::vector<Completion>& done) {
                          timeouts_.ReadTotalTimeoutMultiplier == kMaxTimeout && read.done > 0;
     const bool gap = interval != 0 && interval != kMaxTimeout && read.done > 0 &&
                      now >= read.lastByte + std::chrono::milliseconds(interval);
-    if (read.done == request.outputSize() || immediate || anyByte || gap || now >= read.deadline) {
-      done.push_back({read.request, {ERROR_SUCCESS, read.done}});
+    // Nothing more arrives on a line that hung up: a read that got nothing fails.
+    const bool ended = hungUp_ && input_.empty();
+    if (read.done == request.outputSize() || immediate || anyByte || gap || now >= read.deadline ||
+        ended) {
+      const bool failed = ended && read.done == 0 && !immediate;
+      done.push_back(
+          {read.request, {failed ? ERROR_DEVICE_NOT_CONNECTED : ERROR_SUCCESS, read.done}});
       reads_.pop_front();
       continue;
     }
@@ -177,17 +192,12 @@ PortCore::Clock::time_point PortCore::Serve(std::vector<Completion>& done) {
 
 PortCore::Clock::time_point PortCore::ReadDeadline(uint32_t size) const {
   uint64_t multiplier = timeouts_.ReadTotalTimeoutMultiplier;
-  const uint64_t constant = timeouts_.ReadTotalTimeoutConstant;
   if (multiplier == kMaxTimeout && timeouts_.ReadIntervalTimeout == kMaxTimeout) multiplier = 0;
-  if (multiplier == 0 && constant == 0) return Clock::time_point::max();
-  return Clock::now() + std::chrono::milliseconds(multiplier * size + constant);
+  return Deadline(multiplier, timeouts_.ReadTotalTimeoutConstant, size);
 }
 
 PortCore::Clock::time_point PortCore::WriteDeadline(uint32_t size) const {
-  const uint64_t multiplier = timeouts_.WriteTotalTimeoutMultiplier;
-  const uint64_t constant = timeouts_.WriteTotalTimeoutConstant;
-  if (multiplier == 0 && constant == 0) return Clock::time_point::max();
-  return Clock::now() + std::chrono::milliseconds(multiplier * size + constant);
+  return Deadline(timeouts_.WriteTotalTimeoutMultiplier, timeouts_.WriteTotalTimeoutConstant, size);
 }
 
 void PortCore::AddRead(std::shared_ptr<IoRequest> request) {

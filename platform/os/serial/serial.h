@@ -1,5 +1,6 @@
 // Serial ports over termios. "COMn" opens the device path mapped to it
-// (default /dev/ttyS<n-1>; a pseudo-terminal in tests) through CreateFile;
+// (default: the machine device it names, port_paths.h; a pseudo-terminal in
+// tests) through CreateFile;
 // reads, writes and event waits go through ReadFile, WriteFile,
 // DeviceIoControl and GetOverlappedResult like any device request.
 #pragma once
@@ -101,7 +102,8 @@ inline constexpr uint32_t IOCTL_SERIAL_SET_WAIT_MASK = 0x1B0044;
 inline constexpr uint32_t IOCTL_SERIAL_WAIT_ON_MASK = 0x1B0048;
 inline constexpr uint32_t IOCTL_SERIAL_GET_COMMSTATUS = 0x1B006C;
 
-// Maps "COMn" (ignoring case) to a device path for later opens.
+// Maps "COMn" (ignoring case) to a device path for later opens; an empty path
+// removes the mapping.
 void SetSerialPortPath(const std::wstring& name, const std::string& devicePath);
 
 // Any baud rate the line accepts (non-standard ones through BOTHER), byte

@@ -11,6 +11,9 @@ void BoardFixture::SetUp() {
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);
   genicam_ = pattern;
   InstallGenICam();
+  // No serial port of the machine: a test that wants ports makes its own.
+  std::filesystem::create_directories(genicam_ / "dev");
+  setenv("ZOR_SERIAL_DEVICES", (genicam_ / "dev").c_str(), 1);
   // Board 1 is there for the tests that use two; the others use board 0.
   setenv("ZOR_BOARDSIM_BOARDS", "2", 1);
   boardsim::ShareBoards();

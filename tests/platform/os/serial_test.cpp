@@ -7,10 +7,15 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/os/core/error.h"
 #include "platform/os/device/device.h"
+#include "platform/os/registry/registry.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
 
@@ -47,6 +52,8 @@ class SerialPorts : public testing::Test {
     CloseHandle(port_);
     CloseHandle(overlapped_.hEvent);
     close(master_);
+    SetSerialPortPath(L"COM7", "");
+    SetSerialPortPath(L"COM8", "");
   }
 
   std::string ReadMaster(size_t count) {
@@ -200,6 +207,50 @@ TEST_F(SerialPorts, HungUpLineLeavesThePortIdle) {
   EXPECT_EQ(bytes, 0u);
 }
 
+TEST_F(SerialPorts, HangingUpEndsWaitingReads) {
+  Overlapped arrival;
+  arrival.hEvent = CreateEvent(true, false);
+  uint32_t events = 0;
+  ASSERT_TRUE(SetCommMask(port_, EV_RXCHAR));
+  ASSERT_FALSE(WaitCommEvent(port_, &events, &arrival));
+  char partial[4];
+  ASSERT_FALSE(ReadFile(port_, partial, 4, nullptr, &overlapped_));
+  WriteMaster("ab");
+  ASSERT_EQ(WaitForSingleObject(arrival.hEvent, 5000), WAIT_OBJECT_0);
+  CloseHandle(arrival.hEvent);
+  close(master_);
+  master_ = -1;
+  // What arrived before the hang-up is delivered; a read that would wait for more fails.
+  uint32_t bytes = 0;
+  ASSERT_TRUE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
+  EXPECT_EQ(std::string(partial, bytes), "ab");
+  Overlapped later;
+  char nothing[4];
+  EXPECT_FALSE(ReadFile(port_, nothing, 4, &bytes, &later) &&
+               GetOverlappedResult(port_, &later, &bytes, true));
+  EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+}
+
+TEST_F(SerialPorts, PseudoTerminalsKeepLineSettingsTheyCannotApply) {
+  DCB dcb;
+  ASSERT_TRUE(GetCommState(port_, &dcb));
+  dcb.ByteSize = 7;
+  dcb.Parity = ODDPARITY;
+  dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  DCB read;
+  ASSERT_TRUE(GetCommState(port_, &read));
+  EXPECT_EQ(read.ByteSize, 7);
+  EXPECT_EQ(read.Parity, ODDPARITY);
+  WriteMaster("\xff");
+  char byte = 0;
+  uint32_t bytes = 0;
+  if (!ReadFile(port_, &byte, 1, &bytes, &overlapped_)) {
+    ASSERT_TRUE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
+  }
+  EXPECT_EQ(static_cast<unsigned char>(byte), 0xFF);
+}
+
 TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
   EXPECT_EQ(CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
@@ -214,6 +265,79 @@ TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
   ASSERT_TRUE(CloseHandle(port_));
   port_ = CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0);
   EXPECT_NE(port_, INVALID_HANDLE_VALUE);
+}
+
+// (value name, data) of every value of the serial-port map.
+std::vector<std::pair<std::wstring, std::wstring>> SerialCommValues() {
+  std::vector<std::pair<std::wstring, std::wstring>> values;
+  Handle key{};
+  if (RegOpenKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", KEY_READ, &key) !=
+      ERROR_SUCCESS) {
+    return values;
+  }
+  for (uint32_t index = 0;; ++index) {
+    wchar_t name[512];
+    wchar_t data[64];
+    uint32_t nameChars = 512;
+    uint32_t type = 0;
+    uint32_t size = sizeof(data);
+    if (RegEnumValue(key, index, name, &nameChars, &type, data, &size) != ERROR_SUCCESS) break;
+    EXPECT_EQ(type, REG_SZ);
+    values.emplace_back(name, data);
+  }
+  RegCloseKey(key);
+  return values;
+}
+
+TEST(SerialPortMap, ListsTheDevicesOfTheFolderAndTheMappedPorts) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zordev.XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path folder = pattern;
+  setenv("ZOR_SERIAL_DEVICES", folder.c_str(), 1);
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  std::filesystem::create_symlink(ptsname(master), folder / "ttyUSB3");
+  for (const char* other : {"ttyACM0", "ttyUSB100", "ttyX1", "console"}) {
+    std::ofstream(folder / other) << "";
+  }
+  SetSerialPortPath(L"com9", "/dev/zor-mapped");
+  const std::wstring base = folder.wstring();
+  using Values = std::vector<std::pair<std::wstring, std::wstring>>;
+  EXPECT_EQ(SerialCommValues(), (Values{{L"/dev/zor-mapped", L"COM9"},
+                                        {base + L"/ttyACM0", L"COM201"},
+                                        {base + L"/ttyUSB3", L"COM104"}}));
+
+  // A listed device opens by its name without any set-up.
+  const Handle port = CreateFile(L"\\\\.\\COM104", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
+                                 FILE_FLAG_OVERLAPPED);
+  EXPECT_NE(port, INVALID_HANDLE_VALUE);
+  CloseHandle(port);
+
+  Handle key{};
+  ASSERT_EQ(
+      RegOpenKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", KEY_ALL_ACCESS, &key),
+      ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValue(key, L"x", REG_SZ, L"COM1", 10), ERROR_ACCESS_DENIED);
+  RegCloseKey(key);
+  wchar_t name[32];
+  uint32_t nameChars = 32;
+  ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP", KEY_READ, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegEnumKey(key, 0, name, &nameChars), ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(name), L"SERIALCOMM");
+  RegCloseKey(key);
+
+  // A mapping to a listed device takes its place; an empty path removes a mapping.
+  SetSerialPortPath(L"COM9", "");
+  SetSerialPortPath(L"COM5", (folder / "ttyACM0").string());
+  EXPECT_EQ(SerialCommValues(),
+            (Values{{base + L"/ttyACM0", L"COM5"}, {base + L"/ttyUSB3", L"COM104"}}));
+  SetSerialPortPath(L"COM5", "");
+  std::filesystem::remove_all(folder);
+  EXPECT_EQ(SerialCommValues(), Values{});
+  unsetenv("ZOR_SERIAL_DEVICES");
+  close(master);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "platform/host/hostservices.h"
 #include "platform/host/zor.h"
 #include "platform/os/sync/thread.h"
+#include "platform/os/sync/wait.h"
 
 namespace zor::board {
 namespace {
@@ -289,6 +291,47 @@ TEST_F(DigitizerGrab, AStoppedContinuousGrabIsNotRestarted) {
   Control(digitizer, 4074, 21);
   EXPECT_FALSE(system_->ContinuousGrab(digitizer));
   EXPECT_EQ(ctx_->ErrorCode(), 0);
+}
+
+struct GrabEvents {
+  std::atomic<int> starts{0};
+  std::atomic<int> ends{0};
+};
+
+QINT64 OnGrabStart(QINT64, QID, void* user) {
+  ++static_cast<GrabEvents*>(user)->starts;
+  return 0;
+}
+
+QINT64 OnGrabEnd(QINT64, QID, void* user) {
+  ++static_cast<GrabEvents*>(user)->ends;
+  return 0;
+}
+
+TEST_F(DigitizerGrab, GrabStartAndEndReachTheirHooks) {
+  const int64_t digitizer = Digitizer(L"Q_NTSC");
+  const int64_t buffer = system_->AddBuffer(HostBuffer(1, 640, 480, 8));
+  GrabEvents events;
+  const auto hook = [&](int64_t type, QHOOK_FUNCTION function) {
+    frame::OperationArgs args;
+    args.Push(digitizer);
+    args.Push(type);
+    args.Push(reinterpret_cast<intptr_t>(function));
+    args.Push(reinterpret_cast<intptr_t>(&events));
+    system_->DigHookFunction(args, *ctx_);
+  };
+  hook(4, &OnGrabStart);
+  hook(3, &OnGrabEnd);
+  ASSERT_EQ(ctx_->ErrorCode(), 0);
+  Grab(digitizer, buffer);
+  Grab(digitizer, buffer);
+  for (int i = 0; i < 5000 && events.ends < 2; ++i) os::Sleep(1);
+  EXPECT_EQ(events.starts, 2);
+  EXPECT_EQ(events.ends, 2);
+  hook(4 | Q_UNHOOK, &OnGrabStart);
+  hook(3 | Q_UNHOOK, &OnGrabEnd);
+  Grab(digitizer, buffer);
+  EXPECT_EQ(events.starts, 2);
 }
 
 }  // namespace

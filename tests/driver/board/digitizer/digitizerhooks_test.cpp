@@ -117,6 +117,7 @@ TEST_F(DigitizerHooks, FreeingEndsEveryHookThread) {
   EXPECT_EQ(SimBoard().PendingEventWaits(0x100A0000 | 3), 1u);
   QsysFree(system_);
   system_ = 0;
+  EXPECT_EQ(ErrorCode(), 0);
   EXPECT_EQ(SimBoard().PendingEventWaits(0x100A0000 | 3), 0u);
 }
 
@@ -148,6 +149,60 @@ TEST_F(DigitizerHooks, TheRecordCopyStaysWithinTheCallersWord) {
   EXPECT_EQ(copies.words[0], 104) << "the first 8 bytes: the record's size word";
   EXPECT_EQ(copies.words[1], 104) << "nothing copied";
   EXPECT_EQ(copies.words[2], 4359);
+}
+
+struct IoSeen {
+  std::atomic<QINT64> state{0};
+  std::atomic<int> calls{0};
+};
+
+QINT64 OnIo(QINT64, QID event, void* user) {
+  auto* seen = static_cast<IoSeen*>(user);
+  QINT64 state = 0;
+  QdigGetHookInfo(event, 0x8A000, &state);
+  seen->state = state;
+  ++seen->calls;
+  return 0;
+}
+
+TEST_F(DigitizerHooks, IoEventsAreEnabledOnTheBoardWhileHooked) {
+  const QID digitizer = Digitizer(L"Q_NTSC", 1);
+  kernel::BoardEventPayload payload{};
+  payload.size = kernel::kBoardEventSize;
+  payload.ioState = 0x5A;
+  EXPECT_FALSE(SimBoard().RaiseEvent(0x100C0000 | 1, payload)) << "not enabled before the hook";
+  IoSeen seen;
+  QdigHookFunction(digitizer, 20, &OnIo, &seen);
+  ASSERT_EQ(ErrorCode(), 0);
+  ASSERT_TRUE(SimBoard().RaiseEvent(0x100C0000 | 1, payload));
+  for (int i = 0; i < 5000 && seen.calls == 0; ++i) os::Sleep(1);
+  EXPECT_EQ(seen.calls, 1);
+  EXPECT_EQ(seen.state, 0x5A);
+  QdigHookFunction(digitizer, 20 + Q_UNHOOK, &OnIo, &seen);
+  EXPECT_FALSE(SimBoard().RaiseEvent(0x100C0000 | 1, payload)) << "disabled again";
+}
+
+std::atomic<QINT64> g_reported{0};
+
+QINT64 OnError(QINT64, QID, void*) {
+  const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  if (code == 4356) g_reported = code;
+  return 0;
+}
+
+TEST_F(DigitizerHooks, ADroppedEventIsReportedToTheApplication) {
+  const QID digitizer = Digitizer(L"Q_NTSC");
+  Recorder r;
+  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &OnError, nullptr);
+  QdigHookFunction(digitizer, kFrameStart, &OnEvent, &r);
+  SimBoard().DropEvent(kFrameStartBase);
+  for (int i = 0; i < 5000 && g_reported == 0; ++i) os::Sleep(1);
+  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &OnError, nullptr);
+  EXPECT_EQ(g_reported, 4356);
+  EXPECT_TRUE(r.Take().empty());
+  // The thread that reported the loss has ended; unhooking still works.
+  QdigHookFunction(digitizer, kFrameStart + Q_UNHOOK, &OnEvent, &r);
+  EXPECT_EQ(ErrorCode(), 0);
 }
 
 }  // namespace

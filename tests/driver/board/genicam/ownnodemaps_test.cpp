@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/driver/driverwrapper.h"
+#include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "tests/driver/board/genicam/ownnodemapsfixture.h"
 
 namespace zor::board {
@@ -125,6 +129,20 @@ TEST_F(OwnNodeMapsTest, WritesReachTheBoardAndTheBoardsAnswersReachTheMap) {
   QdigFree(digitizer);
 }
 
+TEST_F(OwnNodeMapsTest, TextRegistersTravelAsUtf8BothWays) {
+  const std::string base = genicam_.string();  // plain ASCII
+  const std::string folder = base + "/journal\xC3\xA9\xC3\x9F";
+  const std::wstring wideFolder = std::wstring(base.begin(), base.end()) + L"/journal\u00E9\u00DF";
+  std::filesystem::create_directories(std::filesystem::u8path(folder));
+  GenApi::CStringPtr logFolder = Node(system_, L"QsysControl", "Q_DRIVER_LOG_FOLDER");
+  logFolder->SetValue(folder.c_str());
+  wchar_t wide[300] = {};
+  QsysInquire(system_, 7708, wide);
+  EXPECT_EQ(std::wstring(wide), wideFolder);
+  EXPECT_EQ(std::string(logFolder->GetValue().c_str()), folder);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
 TEST_F(OwnNodeMapsTest, ABoardErrorIsAnAccessExceptionWithTheHostsText) {
   const QID digitizer = Digitizer(L"Q_NTSC");
   ASSERT_NE(digitizer, 0) << ErrorCode();
@@ -157,6 +175,21 @@ TEST_F(OwnNodeMapsTest, FreeingOrErasingAnObjectDropsItsNodeMap) {
   QsysControl(system_, kEraseNodeMap, 0);
   EXPECT_EQ(ErrorCode(), 0);
   QdigFree(second);
+}
+
+TEST_F(OwnNodeMapsTest, TheGenICamDigitizerFreeErasesByHostId) {
+  const QID digitizer = Digitizer(L"Q_NTSC", 2);  // device number 2, list index 1
+  ASSERT_NE(digitizer, 0);
+  ASSERT_NE(Control(digitizer, L"QdigControl"), nullptr);
+  frame::QDDeviceDriver* driver = frame::CQDDeviceDriverWrapper::Instance().GetDriver();
+  frame::QDDriverThreadContext* ctx = driver->GetThreadContext(DriverSystem()->Index());
+  ASSERT_NE(ctx, nullptr);
+  frame::OperationArgs args;
+  args.Push(1);
+  // The board frees its digitizers without this step; called alone it drops the node map.
+  DriverSystem()->frame::QDGeniCamDeviceSystem::DigFree(args, *ctx);
+  EXPECT_EQ(Control(digitizer, L"QdigControl"), nullptr);
+  QdigFree(digitizer);
 }
 
 TEST_F(OwnNodeMapsTest, ReadsOnSeveralThreadsMeetDigitizersComingAndGoing) {

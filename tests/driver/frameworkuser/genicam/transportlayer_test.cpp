@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/czortransportlayer.h"
+#include "driver/frameworkuser/genicam/genicamzortransportlayer/hosterrortext.h"
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/xmlfilename.h"
 #include "platform/host/hostservices.h"
 #include "platform/host/zor.h"
@@ -168,6 +169,29 @@ TEST_F(HostSystemPort, ConcurrentAccessesLeaveTheApplicationsPrintingAlone) {
   QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
 }
 
+TEST_F(HostSystemPort, BufferByteRegistersAreSignExtended) {
+  const QID buffer = QbufAlloc2d(system_, 8, 8, 8, Q_IMAGE, nullptr);
+  ASSERT_NE(buffer, 0);
+  CZorTransportLayer<QbufTLProxy> port(buffer);
+  const unsigned char bytes[8] = {0xFF, 0x12, 0x34, 0, 0, 0, 0, 0};
+  port.Write(bytes, 9002, 8);
+  EXPECT_EQ(QbufInquire(buffer, 9002, nullptr), -1);
+  int64_t read = 0;
+  port.Read(&read, 9002, 8);  // byte types are read through the module's own inquire
+  EXPECT_EQ(read, -1);
+  QbufFree(buffer);
+}
+
+TEST(HostErrorText, LeavesOutMissingAndNullTexts) {
+  const QID function = HostFuncAlloc(L"QdigControl", 0, nullptr);
+  HostFuncErrorReport(function, 4307, nullptr, L"Null.", L"The value is out of range.", nullptr);
+  const std::wstring text = ComposeHostErrorText();
+  EXPECT_EQ(text, L"Error in QdigControl().\nThe value is out of range.\n");
+  ResetHostError(0);
+  EXPECT_EQ(GetHostErrorCode(), 0);
+  HostFuncFree(function);
+}
+
 TEST_F(HostSystemPort, ZeroLengthReadWritesNothing) {
   CZorTransportLayer<QsysTLProxy> port(system_);
   int64_t value = 99;
@@ -191,10 +215,17 @@ TEST_F(HostSystemPort, XmlFileNamesFollowTheObjectKind) {
   // The host files displays under another type code than the driver's table.
   EXPECT_EQ(CZorTransportLayer<QdispTLProxy>(display).GetXmlFileName(), L"");
 
+  const QID buffer = QbufAlloc2d(system_, 4, 4, 8, Q_IMAGE, nullptr);
+  EXPECT_EQ(CZorTransportLayer<QbufTLProxy>(buffer).GetXmlFileName(), L"QbufControl_.xml");
+  const QID thread = HostThrAlloc(system_, 2048, 0, nullptr, nullptr, nullptr);
+  EXPECT_EQ(CZorTransportLayer<QbufTLProxy>(thread).GetXmlFileName(), L"QthrControl_.xml");
+
   EXPECT_EQ(CZorTransportLayer<QappTLProxy>(0).GetXmlFileName(), L"");
   EXPECT_EQ(SystemTypeXmlName(59), L"dravion-lyn");
   EXPECT_EQ(SystemTypeXmlName(1000), L"host_system");
   EXPECT_EQ(SystemTypeXmlName(61), L"");
+  HostThrFree(thread);
+  QbufFree(buffer);
   HostObjFree(display);
   HostObjFree(sequence);
 }
