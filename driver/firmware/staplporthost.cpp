@@ -2,6 +2,7 @@
 
 #include "driver/firmware/busywaittimer.h"
 #include "driver/firmware/stapl/textscan.h"
+#include "driver/foundation/asciitext.h"
 #include "interfaces/jtag/jtagpins.h"
 
 namespace zor::firmware {
@@ -60,7 +61,7 @@ int CStaplPortHost::StaplVectorMap(int count, const char* const* names) {
   int assigned = 0;
   for (int i = 0; i < count; ++i) {
     for (Signal& signal : signals_) {
-      if (signal.index == -1 && staplText::EqualsIgnoreCase(signal.name, names[i])) {
+      if (signal.index == -1 && foundation::EqualsIgnoreCase(signal.name, names[i])) {
         signal.index = i;
         ++assigned;
         break;

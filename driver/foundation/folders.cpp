@@ -20,8 +20,9 @@ constexpr int32_t kMachineRuntimeLocation = 1;
 constexpr int32_t kInstallLocation = 3;
 
 std::mutex g_folderCacheLock;
-CZORString g_installDir;
-CZORString g_toolsDir;
+// Constant-initialised, so that no thread can see them before the library's initialisers ran.
+constinit std::wstring g_installDir;
+constinit std::wstring g_toolsDir;
 
 // Wide or narrow: get is the os call for the character type.
 template <class Char, class String>
@@ -107,25 +108,26 @@ bool ReadDebugFolderSetting(const wchar_t* valueName, CZORString& out, bool asQw
 
 CZORString GetInstallDir() {
   const std::lock_guard<std::mutex> lock(g_folderCacheLock);
-  if (g_installDir.Length() == 0) {
+  if (g_installDir.empty()) {
     CRegistryKey key(kInstallLocation, L"", false);
     CZORString folder;
     if (key.ReadString(L"INSTALLDIR", folder)) {
       if (folder.Length() > 0 && folder.CStr()[folder.Length() - 1] == L'/') folder.TrimRight(1);
-      g_installDir = folder;
+      g_installDir = folder.CStr();
     }
   }
-  return g_installDir;
+  return CZORString(g_installDir.c_str());
 }
 
 CZORString GetToolsDir() {
   const CZORString install = GetInstallDir();
   const std::lock_guard<std::mutex> lock(g_folderCacheLock);
-  if (g_toolsDir.Length() == 0) {
-    g_toolsDir = install;
-    g_toolsDir.AppendPath(L"tools");
+  if (g_toolsDir.empty()) {
+    CZORString tools = install;
+    tools.AppendPath(L"tools");
+    g_toolsDir = tools.CStr();
   }
-  return g_toolsDir;
+  return CZORString(g_toolsDir.c_str());
 }
 
 bool DirectoryExists(const wchar_t* path) {

@@ -16,9 +16,6 @@ namespace zor::foundation {
 
 namespace {
 
-std::atomic<CLog*> g_log{nullptr};
-std::mutex g_logCreation;
-
 constexpr uint64_t kKeptThreadBits = 0xF000000000000000ull;
 
 // Record fields are shared memory that a reader (or the kernel driver) may look at any time.
@@ -30,20 +27,20 @@ void Store(T& field, T value) {
 }  // namespace
 
 CLog* CLog::Instance() {
-  CLog* log = g_log.load(std::memory_order_acquire);
-  if (log != nullptr) return log;
-  const std::lock_guard<std::mutex> lock(g_logCreation);
-  log = g_log.load(std::memory_order_acquire);
-  if (log == nullptr) {
-    log = new CLog();
-    g_log.store(log, std::memory_order_release);
-  }
-  return log;
+  // One object for the library's lifetime: threads may still hold it when the driver goes
+  // away, so Release puts it back to its first-use state instead of deleting it.
+  static CLog log;
+  return &log;
 }
 
 void CLog::Release() {
-  const std::lock_guard<std::mutex> lock(g_logCreation);
-  delete g_log.exchange(nullptr);
+  CLog& log = *Instance();
+  log.FreeBuffer(false);
+  log.requestedSize_ = 0;
+  for (std::atomic<uint8_t>& category : log.categories_) {
+    category.store(0, std::memory_order_relaxed);
+  }
+  log.SetFolder(L".");
 }
 
 CLog::CLog() { SetFolder(L"."); }

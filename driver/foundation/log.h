@@ -16,8 +16,9 @@ class CLog {
   static constexpr int kCategoryCount = 64;
   static constexpr size_t kMaxFolder = 260;
 
-  // Created on first use; never null afterwards (until Release).
+  // Created on first use; never null afterwards, and never deleted while the library is loaded.
   static CLog* Instance();
+  // Frees the ring and returns the log to its first-use state.
   static void Release();
 
   virtual ~CLog() = default;

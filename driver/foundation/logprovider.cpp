@@ -11,10 +11,7 @@ constexpr uint32_t kSequenceMask = 0xFFFFF;
 
 }  // namespace
 
-CLogProvider g_DriverLogProvider(0, 2, 1, 0);
-
-CLogProvider::CLogProvider(uint32_t a, uint32_t b, uint32_t c, uint32_t d)
-    : sourceId_((a & 63) | (b & 63) << 6 | ((c & 0x3FF) | d << 10) << 12) {}
+constinit CLogProvider g_DriverLogProvider(0, 2, 1, 0);
 
 uint32_t CLogProvider::NextSequence() {
   uint32_t counter = g_sequenceCounter.fetch_add(1) + 1;

@@ -9,7 +9,8 @@ namespace zor::foundation {
 class CLogProvider {
  public:
   // bits 0-5 a, 6-11 b, 12-21 c, 22-31 d
-  CLogProvider(uint32_t a, uint32_t b, uint32_t c, uint32_t d);
+  constexpr CLogProvider(uint32_t a, uint32_t b, uint32_t c, uint32_t d)
+      : sourceId_((a & 63) | (b & 63) << 6 | ((c & 0x3FF) | d << 10) << 12) {}
   CLogProvider(const CLogProvider&) = default;
   CLogProvider& operator=(const CLogProvider&) = default;
   virtual ~CLogProvider() = default;
@@ -31,6 +32,7 @@ class CLogProvider {
 };
 
 // Stands for the driver itself in records that no object owns (source id 4224).
-extern CLogProvider g_DriverLogProvider;
+// Constant-initialised: a thread may log before the library's initialisers have run.
+extern constinit CLogProvider g_DriverLogProvider;
 
 }  // namespace zor::foundation

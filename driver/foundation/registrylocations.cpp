@@ -9,7 +9,7 @@ namespace {
 constexpr os::Handle kNoHive{0};
 constexpr const wchar_t* kRuntime = L"Software\\Velant\\Velant Zor Library\\Runtime";
 
-const RegistryLocation kLocations[kRegistryLocationCount] = {
+constexpr RegistryLocation kLocations[kRegistryLocationCount] = {
     {kNoHive, L"", 0},
     {os::HKEY_LOCAL_MACHINE, kRuntime, 0},
     {os::HKEY_CURRENT_USER, kRuntime, 0},
@@ -46,7 +46,7 @@ struct HiveName {
   const wchar_t* name;
 };
 
-const HiveName kHiveNames[] = {
+constexpr HiveName kHiveNames[] = {
     {os::HKEY_CLASSES_ROOT, L"HKEY_CLASSES_ROOT"},
     {os::HKEY_CURRENT_USER, L"HKEY_CURRENT_USER"},
     {os::HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE"},

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cwchar>
+#include <memory>
 
 #include "driver/foundation/queuedlock.h"
 
@@ -9,38 +10,28 @@ namespace zor::foundation {
 
 namespace {
 
-std::atomic<CRuntimeConfig*> g_config{nullptr};
+// Constant-initialised like every table of the library: nothing runs before a first caller.
+constinit std::atomic<std::shared_ptr<const CRuntimeConfig>> g_config;
 CQueuedLock g_configLock;
 
 constexpr int32_t kMachineRuntimeLocation = 1;
 
 }  // namespace
 
-CRuntimeConfigSection::~CRuntimeConfigSection() {
-  for (int64_t i = 0; i < keys.Size(); ++i) delete keys[i];
-}
-
-CRuntimeConfig* CRuntimeConfig::Instance() {
-  CRuntimeConfig* config = g_config.load(std::memory_order_acquire);
-  if (config != nullptr) return config;
+std::shared_ptr<const CRuntimeConfig> CRuntimeConfig::Instance() {
+  if (auto config = g_config.load(std::memory_order_acquire)) return config;
   const CQueuedLockGuard guard(g_configLock);
-  config = g_config.load(std::memory_order_acquire);
-  if (config == nullptr) {
-    config = new CRuntimeConfig();
-    config->BuildKeyTable();
-    config->ReadFromRegistry();
-    g_config.store(config, std::memory_order_release);
-  }
+  if (auto config = g_config.load(std::memory_order_acquire)) return config;
+  std::shared_ptr<CRuntimeConfig> config(new CRuntimeConfig());
+  config->BuildKeyTable();
+  config->ReadFromRegistry();
+  g_config.store(config, std::memory_order_release);
   return config;
 }
 
 void CRuntimeConfig::Destroy() {
   const CQueuedLockGuard guard(g_configLock);
-  delete g_config.exchange(nullptr);
-}
-
-CRuntimeConfig::~CRuntimeConfig() {
-  for (int64_t i = 0; i < sections_.Size(); ++i) delete sections_[i];
+  g_config.store(nullptr, std::memory_order_release);
 }
 
 int32_t CRuntimeConfig::GetInt(int32_t section, const wchar_t* keyName,
@@ -55,11 +46,11 @@ int64_t CRuntimeConfig::GetInt64(int32_t section, const wchar_t* keyName,
   return key != nullptr && (key->flags & kConfigKeyRead) != 0 ? int64_t{key->value} : defaultValue;
 }
 
-CRuntimeConfigKey* CRuntimeConfig::FindKey(int32_t section, const wchar_t* keyName) const {
+const CRuntimeConfigKey* CRuntimeConfig::FindKey(int32_t section, const wchar_t* keyName) const {
   if (keyName == nullptr || keyName[0] == L'\0') return nullptr;
   const CRuntimeConfigSection& found = GetSection(section);
   for (int64_t i = 0; i < found.keys.Size(); ++i) {
-    if (wcscasecmp(found.keys[i]->name.CStr(), keyName) == 0) return found.keys[i];
+    if (wcscasecmp(found.keys[i]->name.CStr(), keyName) == 0) return found.keys[i].get();
   }
   return nullptr;
 }
@@ -71,17 +62,17 @@ const CRuntimeConfigSection& CRuntimeConfig::GetSection(int32_t section) const {
 }
 
 void CRuntimeConfig::AddSection(const wchar_t* name) {
-  auto* section = new CRuntimeConfigSection();
+  auto section = std::make_unique<CRuntimeConfigSection>();
   section->name.Assign(name);
-  sections_.Add(section);
+  sections_.Add(std::move(section));
 }
 
 void CRuntimeConfig::AddKey(int32_t section, const wchar_t* name, bool indexed) {
   if (section < 0 || section >= sections_.Size()) return;
-  auto* key = new CRuntimeConfigKey();
+  auto key = std::make_unique<CRuntimeConfigKey>();
   key->name.Assign(name);
   key->flags = kConfigKeyDeclared | (indexed ? kConfigKeyIndexed : 0);
-  sections_[section]->keys.Add(key);
+  sections_[section]->keys.Add(std::move(key));
 }
 
 bool CRuntimeConfig::OpenControlsKey(CRegistryKey& key, bool create) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "driver/foundation/registrykey.h"
 #include "driver/foundation/table1d.h"
@@ -20,13 +21,8 @@ struct CRuntimeConfigKey {
 };
 
 struct CRuntimeConfigSection {
-  CRuntimeConfigSection() = default;
-  CRuntimeConfigSection(const CRuntimeConfigSection&) = delete;
-  CRuntimeConfigSection& operator=(const CRuntimeConfigSection&) = delete;
-  ~CRuntimeConfigSection();
-
   CZORString name;
-  CTable1D<CRuntimeConfigKey*> keys;
+  CTable1D<std::unique_ptr<CRuntimeConfigKey>> keys;
 };
 
 // The library-wide configuration: named 32-bit settings in numbered sections, loaded once
@@ -37,18 +33,19 @@ class CRuntimeConfig {
   static constexpr int32_t kDebugSection = 1;
   static constexpr int32_t kDriverSection = 17;
 
-  // Created on first call, once, under a queued lock.
-  static CRuntimeConfig* Instance();
+  // Created on first call, once, under a queued lock. Readers share the store: Destroy drops
+  // the process-wide reference, and the store goes when its last reader lets it go.
+  static std::shared_ptr<const CRuntimeConfig> Instance();
   static void Destroy();
 
-  virtual ~CRuntimeConfig();
+  virtual ~CRuntimeConfig() = default;
   CRuntimeConfig(const CRuntimeConfig&) = delete;
   CRuntimeConfig& operator=(const CRuntimeConfig&) = delete;
 
   int32_t GetInt(int32_t section, const wchar_t* keyName, int32_t defaultValue) const;
   int64_t GetInt64(int32_t section, const wchar_t* keyName, int64_t defaultValue) const;
   // Names ignore case; null for an unknown section or key.
-  CRuntimeConfigKey* FindKey(int32_t section, const wchar_t* keyName) const;
+  const CRuntimeConfigKey* FindKey(int32_t section, const wchar_t* keyName) const;
   // An index outside the table gives an empty section.
   const CRuntimeConfigSection& GetSection(int32_t section) const;
 
@@ -60,7 +57,7 @@ class CRuntimeConfig {
   void ReadFromRegistry();
   static bool OpenControlsKey(CRegistryKey& key, bool create);
 
-  CTable1D<CRuntimeConfigSection*> sections_;
+  CTable1D<std::unique_ptr<CRuntimeConfigSection>> sections_;
 };
 
 }  // namespace zor::foundation

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -29,7 +30,7 @@ class CTable1D {
     }
     return *this;
   }
-  virtual ~CTable1D() { delete[] data_; }
+  virtual ~CTable1D() = default;
 
   // The only place that allocates: exactly n elements, the first min(size, n) kept on request.
   virtual void SetSize(int64_t n, bool keep) {
@@ -38,22 +39,20 @@ class CTable1D {
       return;
     }
     if (n < 1) {
-      delete[] data_;
-      data_ = nullptr;
+      data_.reset();
       size_ = 0;
       allocated_ = 0;
       growStep_ = initialGrowStep_;
       return;
     }
     if (static_cast<uint64_t>(n) > PTRDIFF_MAX / sizeof(T)) FatalMemoryError(kOutOfMemoryText);
-    T* fresh = new (std::nothrow) T[static_cast<size_t>(n)]();
+    std::unique_ptr<T[]> fresh(new (std::nothrow) T[static_cast<size_t>(n)]());
     if (fresh == nullptr) FatalMemoryError(kOutOfMemoryText);
     if (keep) {
       const int64_t kept = size_ < n ? size_ : n;
-      for (int64_t i = 0; i < kept; ++i) fresh[i] = data_[i];
+      for (int64_t i = 0; i < kept; ++i) fresh[i] = std::move(data_[i]);
     }
-    delete[] data_;
-    data_ = fresh;
+    data_ = std::move(fresh);
     size_ = n;
     allocated_ = n;
   }
@@ -67,7 +66,7 @@ class CTable1D {
   }
 
   void Add(const T& element) {
-    if (&element >= data_ && &element < data_ + allocated_) {
+    if (&element >= data_.get() && &element < data_.get() + allocated_) {
       T copy(element);  // the element may move when the table grows
       Grow(size_ + 1, true);
       data_[size_ - 1] = copy;
@@ -76,12 +75,23 @@ class CTable1D {
     Grow(size_ + 1, true);
     data_[size_ - 1] = element;
   }
+  // Takes the element over (a table of owning pointers).
+  void Add(T&& element) {
+    if (&element >= data_.get() && &element < data_.get() + allocated_) {
+      T kept(std::move(element));  // the element may move when the table grows
+      Grow(size_ + 1, true);
+      data_[size_ - 1] = std::move(kept);
+      return;
+    }
+    Grow(size_ + 1, true);
+    data_[size_ - 1] = std::move(element);
+  }
 
   int64_t Size() const { return size_; }
   int64_t Allocated() const { return allocated_; }
   int64_t GrowStep() const { return growStep_; }
-  T* Data() { return data_; }
-  const T* Data() const { return data_; }
+  T* Data() { return data_.get(); }
+  const T* Data() const { return data_.get(); }
   T& operator[](int64_t i) { return data_[i]; }
   const T& operator[](int64_t i) const { return data_[i]; }
 
@@ -118,7 +128,7 @@ class CTable1D {
     std::swap(growFactor_, other.growFactor_);
   }
 
-  T* data_ = nullptr;
+  std::unique_ptr<T[]> data_;
   int64_t size_ = 0;
   int64_t allocated_ = 0;
   int64_t growStep_ = 1;

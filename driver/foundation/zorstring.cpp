@@ -11,28 +11,13 @@ namespace zor::foundation {
 
 namespace {
 
-constexpr int64_t kStringStep = 32;
 constexpr wchar_t kSeparator = L'/';
 
 }  // namespace
 
-CZORString::CZORString() {
-  SetGrowSteps(kStringStep, 1);
-  SetEmpty();
-}
+CZORString::CZORString(const wchar_t* text, bool) { Assign(text); }
 
-CZORString::CZORString(const CZORString& other) : CZORString() {
-  AssignRange(other.CStr(), other.Length());
-}
-
-CZORString::CZORString(const wchar_t* text, bool) : CZORString() { Assign(text); }
-
-CZORString::CZORString(const char* text) : CZORString() { Assign(text); }
-
-CZORString& CZORString::operator=(const CZORString& other) {
-  if (this != &other) AssignRange(other.CStr(), other.Length());
-  return *this;
-}
+CZORString::CZORString(const char* text) { Assign(text); }
 
 void CZORString::Assign(const wchar_t* text) {
   if (text == nullptr) {
@@ -57,28 +42,10 @@ CZORString CZORString::operator+(const CZORString& right) const {
   return joined;
 }
 
-void CZORString::Append(const CZORString& other) {
-  if (&other == this) {
-    const CZORString copy(other);
-    Append(copy.CStr());
-    return;
-  }
-  Append(other.CStr());
-}
+void CZORString::Append(const CZORString& other) { AppendRange(other.CStr(), other.Length()); }
 
 void CZORString::Append(const wchar_t* text) {
-  if (text == nullptr) return;
-  const int64_t length = Length();
-  const auto extra = static_cast<int64_t>(wcslen(text));
-  if (text >= Data() && text < Data() + Allocated()) {
-    const std::wstring copy(text, static_cast<size_t>(extra));  // own text moves on growth
-    Grow(length + extra + 1, true);
-    wmemcpy(Data() + length, copy.data(), static_cast<size_t>(extra));
-  } else {
-    Grow(length + extra + 1, true);
-    wmemcpy(Data() + length, text, static_cast<size_t>(extra));
-  }
-  Data()[length + extra] = L'\0';
+  if (text != nullptr) AppendRange(text, static_cast<int64_t>(wcslen(text)));
 }
 
 void CZORString::Append(const char* text) {
@@ -112,9 +79,7 @@ bool CZORString::FormatV(const wchar_t* format, va_list args) {
     SetEmpty();
     return false;
   }
-  Grow(length + 1, false);
-  wmemcpy(Data(), text.data(), static_cast<size_t>(length));
-  Data()[length] = L'\0';
+  AssignRange(text.data(), length);
   return true;
 }
 
@@ -157,35 +122,8 @@ CTable1D<CZORString> CZORString::Split(const wchar_t* delimiters, bool dropEmpty
   return pieces;
 }
 
-void CZORString::Resize(int64_t length, wchar_t fill) {
-  if (length < 0) length = 0;
-  if (length == INT64_MAX) FatalMemoryError(kOutOfMemoryText);  // no room for the NUL
-  const int64_t old = Length();
-  Grow(length + 1, true);
-  for (int64_t i = old; i < length; ++i) Data()[i] = fill;
-  Data()[length] = L'\0';
-}
+void CZORString::Resize(int64_t length, wchar_t fill) { ResizeTo(length, fill); }
 
-void CZORString::TrimRight(int64_t count) {
-  if (count <= 0) return;
-  const int64_t length = Length();
-  Resize(count < length ? length - count : 0, L'\0');
-}
-
-void CZORString::AssignRange(const wchar_t* text, int64_t length) {
-  if (text >= Data() && text < Data() + Allocated()) {
-    wmemmove(Data(), text, static_cast<size_t>(length));  // own text: no growth needed
-    Grow(length + 1, true);
-  } else {
-    Grow(length + 1, true);
-    wmemcpy(Data(), text, static_cast<size_t>(length));
-  }
-  Data()[length] = L'\0';
-}
-
-void CZORString::SetEmpty() {
-  Grow(1, true);
-  Data()[0] = L'\0';
-}
+void CZORString::TrimRight(int64_t count) { DropLast(count); }
 
 }  // namespace zor::foundation

@@ -4,18 +4,18 @@
 #include <cstdint>
 
 #include "driver/foundation/table1d.h"
+#include "driver/foundation/zortext.h"
 
 namespace zor::foundation {
 
-// The driver's wide string. Its size counts the terminating NUL, so the empty string
-// has size 1; capacity grows in steps of 32 characters.
-class CZORString : private CTable1D<wchar_t> {
+// The driver's wide string (zortext.h holds what it shares with its narrow twin).
+class CZORString : private CZORText<wchar_t> {
  public:
-  CZORString();
-  CZORString(const CZORString& other);
+  CZORString() = default;
+  CZORString(const CZORString& other) = default;
   CZORString(const wchar_t* text, bool unused = false);
   explicit CZORString(const char* text);
-  CZORString& operator=(const CZORString& other);
+  CZORString& operator=(const CZORString& other) = default;
   ~CZORString() override = default;
 
   void Assign(const wchar_t* text);
@@ -42,15 +42,10 @@ class CZORString : private CTable1D<wchar_t> {
   void Resize(int64_t length, wchar_t fill);
   void TrimRight(int64_t count);
 
-  const wchar_t* CStr() const { return Data(); }
-  wchar_t* CStr() { return Data(); }
-  int64_t Length() const { return Size() - 1; }
-  using CTable1D<wchar_t>::Size;
-  using CTable1D<wchar_t>::Allocated;
-
- private:
-  void AssignRange(const wchar_t* text, int64_t length);
-  void SetEmpty();
+  using CZORText<wchar_t>::CStr;
+  using CZORText<wchar_t>::Length;
+  using CZORText<wchar_t>::Size;
+  using CZORText<wchar_t>::Allocated;
 };
 
 }  // namespace zor::foundation

@@ -2,16 +2,16 @@
 
 #include <cstdint>
 
-#include "driver/foundation/table1d.h"
+#include "driver/foundation/zortext.h"
 
 namespace zor::foundation {
 
-// The narrow twin of CZORString: size counts the NUL, capacity grows in steps of 32 bytes.
-class CZORStringAscii : private CTable1D<char> {
+// The narrow twin of CZORString (zortext.h holds what the two share).
+class CZORStringAscii : private CZORText<char> {
  public:
-  CZORStringAscii();
-  CZORStringAscii(const CZORStringAscii& other);
-  CZORStringAscii& operator=(const CZORStringAscii& other);
+  CZORStringAscii() = default;
+  CZORStringAscii(const CZORStringAscii& other) = default;
+  CZORStringAscii& operator=(const CZORStringAscii& other) = default;
   ~CZORStringAscii() override = default;
 
   // null assigns the empty string
@@ -27,14 +27,10 @@ class CZORStringAscii : private CTable1D<char> {
   // Removes every occurrence of c; returns how many were removed.
   int64_t RemoveChar(char c);
 
-  const char* CStr() const { return Data(); }
-  char* CStr() { return Data(); }
-  int64_t Length() const { return Size() - 1; }
-  using CTable1D<char>::Size;
-  using CTable1D<char>::Allocated;
-
- private:
-  void AssignRange(const char* text, int64_t length);
+  using CZORText<char>::CStr;
+  using CZORText<char>::Length;
+  using CZORText<char>::Size;
+  using CZORText<char>::Allocated;
 };
 
 }  // namespace zor::foundation

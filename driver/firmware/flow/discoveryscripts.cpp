@@ -3,11 +3,11 @@
 namespace zor::firmware {
 namespace {
 
-// 800 hexadecimal digits are 3200 bits.
-const std::string kAllOnes = std::string(800, 'F');
+// 800 hexadecimal digits are 3200 bits. Built on use: the library has no dynamic initialisers.
+std::string AllOnes() { return std::string(800, 'F'); }
 // All ones but the lowest 16 bits: a bypassed device captures 0, so the count is the number of
 // zeros before the first one of the pattern.
-const std::string kPatterns = std::string(796, 'F') + "4321";
+std::string Patterns() { return std::string(796, 'F') + "4321"; }
 
 std::string DataBlock(bool withIdcode) {
   std::string text =
@@ -16,10 +16,10 @@ std::string DataBlock(bool withIdcode) {
       "INTEGER max_ir_length = 1020;"
       "INTEGER max_idlength = max_num_devices * 32;"
       "BOOLEAN all_ones[3200] = $" +
-      kAllOnes +
+      AllOnes() +
       ";"
       "BOOLEAN patterns[3200] = $" +
-      kPatterns +
+      Patterns() +
       ";"
       "INTEGER num_devices = max_num_devices;"
       "BOOLEAN ir_capture[max_ir_length];"
@@ -29,7 +29,7 @@ std::string DataBlock(bool withIdcode) {
     text += "BOOLEAN zeros_ones[2040] = $" + std::string(255, 'F') + std::string(255, '0') +
             ";"
             "BOOLEAN id_capture[3200] = $" +
-            kAllOnes +
+            AllOnes() +
             ";"
             "INTEGER ir_length = 0;"
             "INTEGER i_device;"

@@ -6,6 +6,7 @@
 #include "driver/firmware/stapl/staplresult.h"
 #include "driver/firmware/stapl/textscan.h"
 #include "driver/firmware/stapl/uncompress.h"
+#include "driver/foundation/hextext.h"
 
 namespace zor::firmware {
 
@@ -91,7 +92,7 @@ int CStaplInterpreter::ParseLiteral(std::string_view text, int slot, StaplArrayA
   } else if (introducer == '$') {
     bits = MakeStaplBits(4 * n);
     for (int64_t k = 0; k < n; ++k) {
-      const int value = HexDigitValue(clean[k]);
+      const int value = foundation::HexDigitValue(clean[k]);
       if (value < 0) return kStaplSyntaxError;
       // STAPL proper puts the last digit lowest; the line-oriented form reads in text order.
       const int64_t group = version_ == 2 ? n - 1 - k : k;

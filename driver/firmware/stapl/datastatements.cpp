@@ -8,6 +8,7 @@
 #include "driver/firmware/stapl/staplresult.h"
 #include "driver/firmware/stapl/textscan.h"
 #include "driver/firmware/stapl/uncompress.h"
+#include "driver/foundation/hextext.h"
 
 namespace zor::firmware {
 
@@ -61,12 +62,12 @@ int HexInitialiser(StaplArray& array, std::string_view data, bool lastDigitLow) 
   std::string clean;
   for (char c : data) {
     if (c == ' ') continue;
-    if (HexDigitValue(c) < 0) return kStaplSyntaxError;
+    if (foundation::HexDigitValue(c) < 0) return kStaplSyntaxError;
     clean.push_back(c);
   }
   if (static_cast<int64_t>(clean.size()) != digits) return kStaplSyntaxError;
   for (int64_t k = 0; k < digits; ++k) {
-    const int value = HexDigitValue(clean[lastDigitLow ? digits - 1 - k : k]);
+    const int value = foundation::HexDigitValue(clean[lastDigitLow ? digits - 1 - k : k]);
     for (int b = 0; b < 4 && 4 * k + b < n; ++b) {
       SetStaplBit(array.bits.data(), 4 * k + b, (value >> b) & 1);
     }

@@ -8,6 +8,7 @@
 #include "driver/firmware/stapl/staplresult.h"
 #include "driver/firmware/stapl/symboltable.h"
 #include "driver/firmware/stapl/textscan.h"
+#include "driver/foundation/hextext.h"
 
 namespace zor::firmware {
 
@@ -77,7 +78,7 @@ class CLexer {
     uint32_t value = 0;
     for (; pos_ < end; ++pos_) {
       const char c = text_[pos_];
-      const int digit = staplText::HexDigitValue(c);
+      const int digit = foundation::HexDigitValue(c);
       if (digit >= base) Fail(kStaplSyntaxError);
       value = value * base + digit;
     }

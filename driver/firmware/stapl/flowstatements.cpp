@@ -4,6 +4,7 @@
 #include "driver/firmware/stapl/interpreter.h"
 #include "driver/firmware/stapl/staplresult.h"
 #include "driver/firmware/stapl/textscan.h"
+#include "driver/foundation/asciitext.h"
 
 namespace zor::firmware {
 
@@ -14,7 +15,7 @@ int CStaplInterpreter::DoAction(std::string_view rest) {
   std::string_view text = rest;
   const std::string_view name = TakeName(text);
   if (name.empty()) return kStaplSyntaxError;
-  if (!EqualsIgnoreCase(name, action_)) return kStaplSuccess;
+  if (!foundation::EqualsIgnoreCase(name, action_)) return kStaplSuccess;
   phase_ = kPhaseProcedure;
   std::string_view description;
   TakeQuoted(text, description);
@@ -32,9 +33,9 @@ int CStaplInterpreter::DoAction(std::string_view rest) {
     const bool listed = InitListValue(procedure, &flag);
     if (item.empty()) {
       call = true;
-    } else if (EqualsIgnoreCase(item, "OPTIONAL")) {
+    } else if (foundation::EqualsIgnoreCase(item, "OPTIONAL")) {
       call = listed && flag != 0;
-    } else if (EqualsIgnoreCase(item, "RECOMMENDED")) {
+    } else if (foundation::EqualsIgnoreCase(item, "RECOMMENDED")) {
       call = !listed || flag != 0;
     } else {
       return kStaplSyntaxError;

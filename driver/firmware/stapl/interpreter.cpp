@@ -9,6 +9,7 @@
 #include "driver/firmware/stapl/staplexecute.h"
 #include "driver/firmware/stapl/staplresult.h"
 #include "driver/firmware/stapl/textscan.h"
+#include "driver/foundation/asciitext.h"
 
 namespace zor::firmware {
 
@@ -285,7 +286,7 @@ bool CStaplInterpreter::InitListValue(std::string_view name, int64_t* value) con
     std::string_view text = *entry;
     const size_t equals = text.find('=');
     if (equals == std::string_view::npos) continue;
-    if (!staplText::EqualsIgnoreCase(staplText::Trim(text.substr(0, equals)), name)) continue;
+    if (!foundation::EqualsIgnoreCase(staplText::Trim(text.substr(0, equals)), name)) continue;
     std::string_view number = staplText::Trim(text.substr(equals + 1));
     const bool negative = !number.empty() && number.front() == '-';
     if (negative) number.remove_prefix(1);

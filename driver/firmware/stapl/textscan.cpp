@@ -79,23 +79,6 @@ bool TakeQuoted(std::string_view& text, std::string_view& quoted) {
   return true;
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  const int upper = std::toupper(static_cast<unsigned char>(c));
-  return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : -1;
-}
-
 }  // namespace staplText
 
 }  // namespace zor::firmware

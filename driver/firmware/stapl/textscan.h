@@ -22,9 +22,6 @@ std::string_view TakeName(std::string_view& text);
 bool StripSemicolon(std::string_view& text);
 // Takes a leading quoted text off; false when the text does not start with a complete one.
 bool TakeQuoted(std::string_view& text, std::string_view& quoted);
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
-// Value of a hexadecimal digit of either case; -1 for any other character.
-int HexDigitValue(char c);
 
 }  // namespace staplText
 

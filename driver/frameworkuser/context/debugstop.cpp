@@ -22,15 +22,15 @@ bool DebugStopSettings::Matches(int64_t code, const int64_t subCodes[3]) const {
 
 DebugStopSettings& DebugStop() {
   static DebugStopSettings settings = [] {
-    const CRuntimeConfig& config = *CRuntimeConfig::Instance();
+    const auto config = CRuntimeConfig::Instance();
     constexpr int32_t kSection = CRuntimeConfig::kDebugSection;
     DebugStopSettings loaded;
-    loaded.debugInternalError = config.GetInt(kSection, L"DebugInternalError", 0);
-    loaded.stopOnErrCode = config.GetInt(kSection, L"StopOnErrCode", -1);
-    loaded.stopOnSub[0] = config.GetInt(kSection, L"StopOnSub1ErrCode", -1);
-    loaded.stopOnSub[1] = config.GetInt(kSection, L"StopOnSub2ErrCode", -1);
-    loaded.stopOnSub[2] = config.GetInt(kSection, L"StopOnSub3ErrCode", -1);
-    loaded.dumpErrorCallStack = config.GetInt(kSection, L"DumpErrorCallStack", -1);
+    loaded.debugInternalError = config->GetInt(kSection, L"DebugInternalError", 0);
+    loaded.stopOnErrCode = config->GetInt(kSection, L"StopOnErrCode", -1);
+    loaded.stopOnSub[0] = config->GetInt(kSection, L"StopOnSub1ErrCode", -1);
+    loaded.stopOnSub[1] = config->GetInt(kSection, L"StopOnSub2ErrCode", -1);
+    loaded.stopOnSub[2] = config->GetInt(kSection, L"StopOnSub3ErrCode", -1);
+    loaded.dumpErrorCallStack = config->GetInt(kSection, L"DumpErrorCallStack", -1);
     return loaded;
   }();
   return settings;

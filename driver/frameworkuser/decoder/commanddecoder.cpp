@@ -16,6 +16,8 @@ using zor::frame::QDDeviceDriver;
 using zor::frame::QDDriverThreadContext;
 
 extern "C" void QDDravionLynCommandDecoder(QDCommandRecord* record) {
+  // No record, nowhere to answer: a caller's slip must not become the driver's crash.
+  if (record == nullptr) return;
   // The counter is read only for the statistics: it costs as much as a short command.
   const bool timed = zor::frame::TimingStatisticsOn();
   const uint64_t start = timed ? GetTimeStamp() : 0;

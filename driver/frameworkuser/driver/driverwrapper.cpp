@@ -27,25 +27,27 @@ QDDeviceDriver* CQDDeviceDriverWrapper::GetDriver() {
   driver = driver_.load(std::memory_order_acquire);
   if (driver == nullptr) {
     bool constructionError = false;
-    driver = (factory_ != nullptr ? factory_ : MakeBoardDriver)(constructionError);
-    if (driver != nullptr && constructionError) {
-      delete driver;
-      driver = nullptr;
+    std::unique_ptr<QDDeviceDriver> made(
+        (factory_ != nullptr ? factory_ : MakeBoardDriver)(constructionError));
+    if (made != nullptr && !constructionError) {
+      owned_ = std::move(made);
+      driver = owned_.get();
+      driver_.store(driver, std::memory_order_release);
     }
-    driver_.store(driver, std::memory_order_release);
   }
   return driver;
 }
 
 void CQDDeviceDriverWrapper::ReplaceDriverForTests(DriverFactory factory) {
   CQueuedLockGuard guard(creationLock_);
-  delete driver_.exchange(nullptr, std::memory_order_acq_rel);
+  driver_.store(nullptr, std::memory_order_release);
+  owned_.reset();
   factory_ = factory;
 }
 
 // Runs at process exit, when the host library's per-thread state may be gone
 // already: the driver, whose release calls into the host (its log buffer, its
 // systems), stays until the process ends.
-CQDDeviceDriverWrapper::~CQDDeviceDriverWrapper() = default;
+CQDDeviceDriverWrapper::~CQDDeviceDriverWrapper() { (void)owned_.release(); }
 
 }  // namespace zor::frame

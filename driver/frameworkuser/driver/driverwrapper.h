@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 #include "driver/foundation/queuedlock.h"
@@ -35,11 +36,14 @@ class CQDDeviceDriverWrapper {
  private:
   CQDDeviceDriverWrapper() = default;
 
+  // owned_, published for the lock-free look-up.
   std::atomic<QDDeviceDriver*> driver_{nullptr};
   std::recursive_mutex globalLock_;
   std::recursive_mutex digitizerAllocationLock_;
   foundation::CQueuedLock creationLock_;
   DriverFactory factory_ = nullptr;
+  // Last, so that the driver goes before the locks its destructor takes.
+  std::unique_ptr<QDDeviceDriver> owned_;
 };
 
 inline std::recursive_mutex& GlobalDriverLock() {

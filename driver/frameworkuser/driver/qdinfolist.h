@@ -18,9 +18,6 @@ class QDInfoList {
   QDInfoList() : entries_(1) {}
   QDInfoList(const QDInfoList&) = delete;
   QDInfoList& operator=(const QDInfoList&) = delete;
-  ~QDInfoList() {
-    for (auto& chunk : chunks_) delete chunk.load(std::memory_order_relaxed);
-  }
 
   // The entry at index, or null for an empty entry or an index outside the list.
   std::shared_ptr<T> GetAt(int64_t index) const {
@@ -90,7 +87,9 @@ class QDInfoList {
     std::atomic<Chunk*>& slot = chunks_[index / kChunkSize];
     Chunk* chunk = slot.load(std::memory_order_relaxed);
     if (chunk == nullptr) {
-      chunk = new Chunk{};
+      std::unique_ptr<Chunk>& owner = ownedChunks_[index / kChunkSize];
+      owner = std::make_unique<Chunk>();
+      chunk = owner.get();
       slot.store(chunk, std::memory_order_release);
     }
     (*chunk)[index % kChunkSize].store(object, std::memory_order_seq_cst);
@@ -98,6 +97,8 @@ class QDInfoList {
 
   mutable std::recursive_mutex mutex_;
   std::vector<std::shared_ptr<T>> entries_;
+  // Chunks are made under the lock and published for Peek; the list owns them.
+  std::array<std::unique_ptr<Chunk>, kChunkCount> ownedChunks_;
   std::array<std::atomic<Chunk*>, kChunkCount> chunks_{};
   int64_t inUse_ = 1;
 };

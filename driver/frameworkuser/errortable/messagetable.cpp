@@ -425,7 +425,7 @@ constexpr auto kMessages = BuildTable();
 
 }  // namespace
 
-const ErrorRange kErrorRanges[kErrorRangeCount] = {
+constexpr ErrorRange kErrorRanges[kErrorRangeCount] = {
     {L"Driver general", 4300, 4420, 4300, kMessages.data()},
     {L"Driver GenICam", 4421, 4445, 4300, kMessages.data()},
     {L"Driver Specific", 4446, 4499, 4300, kMessages.data()},

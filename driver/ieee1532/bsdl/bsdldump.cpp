@@ -1,5 +1,6 @@
 #include <string>
 
+#include "driver/foundation/asciitext.h"
 #include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
@@ -9,12 +10,6 @@ namespace {
 
 const char* const kFunctionNames[] = {"",        "input",    "clock",    "output2", "output3",
                                       "control", "controlr", "internal", "bidir",   "observe"};
-
-std::string Upper(const std::string& text) {
-  std::string upper = text;
-  for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-  return upper;
-}
 
 void DumpFrequentOpcode(const BsdlEntity& entity, const char* label, int index) {
   std::string patterns = "[*** none ***]";
@@ -84,7 +79,7 @@ void BsdlDumpInfo(const BsdlEntity& entity) {
     std::string patterns;
     for (const std::string& pattern : entity.opcodes[i].patterns) patterns += "[" + pattern + "]";
     IscMessagef(kIscLinePlain, "  [%2ld] [%18s] = %s", static_cast<long>(i),
-                Upper(entity.opcodes[i].name).c_str(), patterns.c_str());
+                foundation::ToUpperAscii(entity.opcodes[i].name).c_str(), patterns.c_str());
   }
   IscWriteMessageLine("= Frequently-used Opcodes:\n", 0);
   DumpFrequentOpcode(entity, "Sample", entity.sample);

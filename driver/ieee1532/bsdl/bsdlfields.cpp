@@ -1,19 +1,12 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "driver/foundation/hextext.h"
 #include "driver/ieee1532/bsdl/bsdlparsing.h"
 
 namespace zor::isc {
 
 namespace {
-
-bool IsHexText(const std::string& text) {
-  if (text.empty()) return false;
-  for (char c : text) {
-    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-  }
-  return true;
-}
 
 bool IsValueToken(const IscInputFile& value) {
   return value.tokenKind == kIscTokenNumber || value.tokenKind == kIscTokenName;
@@ -22,13 +15,13 @@ bool IsValueToken(const IscInputFile& value) {
 // Hex text into words of width bits; a mask that is too wide is cut with a warning, since real
 // device files write masks such as FFFFF for 18-bit fields.
 std::vector<uint32_t> HexToWords(IscInputFile& value, std::string hex, int64_t width, bool isMask) {
-  if (!IsHexText(hex)) BsdlError(value, "hex string must have hex chars only");
+  if (!foundation::IsHexText(hex)) BsdlError(value, "hex string must have hex chars only");
   size_t first = hex.find_first_not_of('0');
   hex = first == std::string::npos ? "0" : hex.substr(first);
   int64_t digits = static_cast<int64_t>(hex.size());
   int64_t needed = (width + 3) / 4;
   int64_t left = width - (needed - 1) * 4;
-  int msb = IscHexDigit(hex[0]);
+  int msb = foundation::HexDigitValue(hex[0]);
   bool tooWide = digits > needed || (digits == needed && left < 4 && (msb >> left) != 0);
   if (tooWide && !isMask) {
     if (digits > needed) {
@@ -45,7 +38,7 @@ std::vector<uint32_t> HexToWords(IscInputFile& value, std::string hex, int64_t w
   std::vector<uint32_t> words(static_cast<size_t>((width + 31) / 32), 0);
   int64_t bit = 0;
   for (auto it = hex.rbegin(); it != hex.rend(); ++it, bit += 4) {
-    int nibble = IscHexDigit(*it);
+    int nibble = foundation::HexDigitValue(*it);
     for (int b = 0; b < 4; ++b) {
       if (bit + b < width && ((nibble >> b) & 1)) {
         words[static_cast<size_t>((bit + b) / 32)] |= 1u << ((bit + b) % 32);
@@ -171,7 +164,7 @@ void ReadValue(BsdlFlow& flow, IscInputFile& value, BsdlFieldValue& field, int64
     BsdlNext(value);
     return;
   }
-  if (IsValueToken(value) && IsHexText(value.token)) {
+  if (IsValueToken(value) && foundation::IsHexText(value.token)) {
     field.kind = kBsdlFieldLiteral;
     field.words = HexToWords(value, value.token, width, isMask);
     BsdlNext(value);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "driver/foundation/asciitext.h"
 #include "driver/ieee1532/bsdl/bsdlparsing.h"
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "driver/ieee1532/text/iscmessages.h"
@@ -27,7 +28,7 @@ void ParseGeneric(BsdlEntity& entity, IscInputFile& file) {
     if (value.eof) break;
     if (BsdlIsName(value) || value.tokenKind == kIscTokenNumber) last = value.token;
   }
-  entity.genericDefault = BsdlLower(last);
+  entity.genericDefault = foundation::ToLowerAscii(last);
 }
 
 void ParseUse(BsdlEntity& entity, IscInputFile& file) {

@@ -66,12 +66,6 @@ bool BsdlOnlyChars(const std::string& text, const char* allowed) {
   return true;
 }
 
-std::string BsdlLower(const std::string& text) {
-  std::string lower = text;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
 void BsdlCollectValue(IscInputFile& file, IscInputFile& value) {
   std::string text;
   std::vector<int64_t> lines;

@@ -24,7 +24,6 @@ int64_t BsdlRegisterLength(IscInputFile& file);
     __attribute__((format(printf, 2, 3)));
 void BsdlWarn(IscInputFile& file, const char* format, ...) __attribute__((format(printf, 2, 3)));
 bool BsdlOnlyChars(const std::string& text, const char* allowed);
-std::string BsdlLower(const std::string& text);
 
 // Reads an attribute or constant value up to its ';': the strings are joined as VHDL does, so a
 // name or number split over two strings stays whole. The value is read from value afterwards.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "driver/foundation/hextext.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
 namespace zor::isc {
@@ -38,7 +39,7 @@ std::string IscHexRowToBits(const std::string& row, int64_t width) {
     if (!std::isxdigit(static_cast<unsigned char>(*it))) {
       IscReportf(kIscError, false, nullptr, "Invalid hex data char [%c] on line [%ld]", *it, 0L);
     }
-    int nibble = IscHexDigit(*it);
+    int nibble = foundation::HexDigitValue(*it);
     for (int b = 0; b < 4; ++b, ++bit) {
       bool one = (nibble >> b) & 1;
       if (bit < width) {

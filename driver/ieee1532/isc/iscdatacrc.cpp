@@ -1,13 +1,14 @@
 #include <cctype>
 #include <cstdio>
 
+#include "driver/foundation/hextext.h"
 #include "driver/ieee1532/isc/iscdatafile.h"
 
 namespace zor::isc {
 
 uint32_t IscDataCrcUpdate(uint32_t crc, const std::string& record) {
   for (auto it = record.rbegin(); it != record.rend(); ++it) {
-    const unsigned value = static_cast<unsigned>(IscHexDigit(*it));
+    const unsigned value = static_cast<unsigned>(foundation::HexDigitValue(*it));
     for (int b = 0; b < 4; ++b) {
       uint32_t top = crc >> 31;
       crc = (crc << 1) | ((value >> b) & 1u);

@@ -1,8 +1,10 @@
 #include <cctype>
+#include <climits>
 #include <cstdlib>
 #include <string>
 #include <unordered_set>
 
+#include "driver/foundation/hextext.h"
 #include "driver/ieee1532/engine/iscengineglobals.h"
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "driver/ieee1532/isc/iscdatareading.h"
@@ -77,7 +79,7 @@ void ReadArray(IscDataFile& data, IscInputFile& in, IscDataArray& array) {
   if (array.dataCrc.empty()) return;
   char computed[16];
   snprintf(computed, sizeof(computed), "%08x", array.computedCrc);
-  bool ok = strtoul(array.dataCrc.c_str(), nullptr, 16) == array.computedCrc;
+  bool ok = foundation::ParseHex(array.dataCrc) == array.computedCrc;
   if (!ok) ++data.dataCrcMismatches;
   IscMessagef(kIscLinePlain, "    = Data CRC [%s]: %s%s%s", array.dataCrc.c_str(),
               ok ? "OK" : "mismatch (computed [", ok ? "" : computed, ok ? "" : "])");
@@ -94,7 +96,8 @@ void ReadTransmissionCrc(IscDataFile& data, IscInputFile& in) {
     if (!std::isxdigit(static_cast<unsigned char>(c)))
       IscDataFail(in, "CRC must have hex chars only");
   }
-  unsigned long given = strtoul(text.c_str(), nullptr, 16);
+  // Too long to read: a value no 16-bit CRC has.
+  unsigned long given = foundation::ParseHex(text).value_or(ULONG_MAX);
   data.transmissionCrcOk = given == computed;
   if (data.transmissionCrcOk) {
     IscMessagef(kIscLinePlain, "    = ISC transmission CRC [%04lX]: OK", given);

@@ -2,7 +2,9 @@
 
 #include <cctype>
 #include <cstring>
+#include <optional>
 
+#include "driver/foundation/hextext.h"
 #include "driver/ieee1532/tap/isctap.h"
 #include "driver/ieee1532/text/iscinputfile.h"
 #include "driver/ieee1532/text/iscmessages.h"
@@ -92,16 +94,9 @@ uint64_t IscBitsToNumber(const std::string& bits) {
 }
 
 uint64_t IscHexToNumber(const std::string& hex) {
-  uint64_t value = 0;
-  if (hex.size() > 16) IscReportf(kIscError, false, nullptr, "hex2ulong(%s)", hex.c_str());
-  for (char c : hex) {
-    if (!std::isxdigit(static_cast<unsigned char>(c))) {
-      IscReportf(kIscError, false, nullptr, "hex2ulong(%s)", hex.c_str());
-    }
-    int digit = IscHexDigit(c);
-    value = value * 16 + static_cast<uint64_t>(digit);
-  }
-  return value;
+  const std::optional<uint64_t> value = foundation::ParseHex(hex);
+  if (!value) IscReportf(kIscError, false, nullptr, "hex2ulong(%s)", hex.c_str());
+  return value.value_or(0);
 }
 
 void IscShiftBypassInstruction(const BsdlEntity& entity) {

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "driver/foundation/hextext.h"
 #include "driver/ieee1532/mcs/bittext.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
@@ -16,7 +17,7 @@ int HexDigit(IscInputFile& input, const char* message) {
     char text[2] = {static_cast<char>(c), 0};
     IscReportf(kIscError, true, &input, message, text);
   }
-  return IscHexDigit(static_cast<char>(c));
+  return foundation::HexDigitValue(static_cast<char>(c));
 }
 
 int HexValue(IscInputFile& input, int digits, const char* message) {

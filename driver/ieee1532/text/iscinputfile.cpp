@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/foundation/asciitext.h"
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "driver/ieee1532/host/iscport.h"
 #include "driver/ieee1532/text/iscmessages.h"
@@ -13,12 +14,6 @@ namespace zor::isc {
 namespace {
 
 bool IsNameChar(int c) { return std::isalnum(c) || c == '_'; }
-
-std::string Lower(const std::string& text) {
-  std::string lower = text;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
 
 int EndOfText(IscInputFile& record, const char* error) {
   if (record.eof) IscReportf(kIscError, true, &record, "%s", error);
@@ -237,7 +232,8 @@ void InputFileNextToken(IscInputFile& record, int mode) {
     } else {
       record.tokenKind = std::ispunct(c) ? kIscTokenPunct : kIscTokenOther;
     }
-    if (record.tokenKind == kIscTokenName) record.lowerToken = Lower(record.token);
+    if (record.tokenKind == kIscTokenName)
+      record.lowerToken = foundation::ToLowerAscii(record.token);
     return;
   }
 }
@@ -252,10 +248,10 @@ bool InputFileTokenIsChar(const IscInputFile& record, char c) {
 }
 
 void InputFileExpectWord(IscInputFile& record, const char* word, bool search) {
-  std::string lower = Lower(word);
+  std::string lower = foundation::ToLowerAscii(word);
   do {
     InputFileNextToken(record, kIscTokenSkipSpace);
-    if (Lower(record.token) == lower) return;
+    if (foundation::ToLowerAscii(record.token) == lower) return;
   } while (search && !record.eof);
   IscReportf(kIscError, true, &record, "[%s] not found", word);
 }

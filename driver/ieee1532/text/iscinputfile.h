@@ -86,8 +86,6 @@ constexpr int kIscNumberReal = 110;
 constexpr int kIscNumberInteger = 111;
 constexpr int kIscNumberSemicolon = 112;
 int InputFileReadNumber(IscInputFile& record, double& real, int64_t& integer);
-// Value of a hexadecimal digit of either case; -1 for any other character.
-int IscHexDigit(char c);
 
 bool InputFileTokenIs(const IscInputFile& record, const char* lowerWord);
 bool InputFileTokenIsChar(const IscInputFile& record, char c);

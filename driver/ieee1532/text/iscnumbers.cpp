@@ -8,12 +8,6 @@
 
 namespace zor::isc {
 
-int IscHexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  const int upper = std::toupper(static_cast<unsigned char>(c));
-  return upper >= 'A' && upper <= 'F' ? upper - 'A' + 10 : -1;
-}
-
 bool IscDecimalValue(const std::string& text, int64_t& value) {
   value = 0;
   const char* end = text.data() + text.size();

@@ -6,9 +6,10 @@
 namespace os::detail {
 namespace {
 
-const std::wstring kHardware = L"HARDWARE";
-const std::wstring kDeviceMap = L"DEVICEMAP";
-const std::wstring kSerialComm = L"SERIALCOMM";
+// Constant-initialised: a thread may call in while another still loads the library.
+constexpr const wchar_t* kHardware = L"HARDWARE";
+constexpr const wchar_t* kDeviceMap = L"DEVICEMAP";
+constexpr const wchar_t* kSerialComm = L"SERIALCOMM";
 constexpr uint32_t kStringType = 1;  // REG_SZ
 
 bool InDeviceMap(const std::vector<std::wstring>& parts) {

@@ -1,5 +1,6 @@
 #include "platform/os/registry/processor_keys.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -10,8 +11,9 @@
 namespace os::detail {
 namespace {
 
-const std::vector<std::wstring> kPath = {L"HARDWARE", L"DESCRIPTION", L"System",
-                                         L"CentralProcessor"};
+// Constant-initialised: a thread may call in while another still loads the library.
+constexpr std::array<const wchar_t*, 4> kPath = {L"HARDWARE", L"DESCRIPTION", L"System",
+                                                 L"CentralProcessor"};
 
 struct Processor {
   std::map<std::string, std::string> fields;

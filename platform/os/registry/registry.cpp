@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,11 +15,25 @@
 namespace os::detail {
 namespace {
 
-const std::map<Handle, const char*> kHives = {
+struct Hive {
+  Handle handle;
+  const char* folder;
+};
+
+// Constant-initialised: a thread may call in while another still loads the library.
+constexpr Hive kHives[] = {
     {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
     {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},   {HKEY_USERS, "HKEY_USERS"},
     {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
 };
+
+// The folder of a predefined hive; null for any other handle.
+const char* HiveFolder(Handle handle) {
+  for (const Hive& hive : kHives) {
+    if (hive.handle == handle) return hive.folder;
+  }
+  return nullptr;
+}
 
 // An open key: its hive, its path parts as created and its access rights.
 struct KeyPath {
@@ -35,7 +48,7 @@ struct KeyPath {
   }
   bool Overlay() const { return hive == HKEY_LOCAL_MACHINE && InHardwareView(Folded()); }
   std::filesystem::path Folder(size_t depth) const {
-    std::filesystem::path folder = RegistryRoot() / kHives.at(hive);
+    std::filesystem::path folder = RegistryRoot() / HiveFolder(hive);
     for (size_t i = 0; i < depth; ++i) folder /= FolderName(parts[i]);
     return folder;
   }
@@ -50,7 +63,7 @@ class Key : public Object {
 };
 
 std::optional<KeyPath> Resolve(Handle handle) {
-  if (kHives.contains(handle)) return KeyPath{handle, {}, KEY_ALL_ACCESS};
+  if (HiveFolder(handle) != nullptr) return KeyPath{handle, {}, KEY_ALL_ACCESS};
   std::shared_ptr<Key> key = Lookup<Key>(handle);
   if (key == nullptr) return std::nullopt;
   return key->path;
@@ -254,7 +267,7 @@ uint32_t RegOpenCurrentUser(uint32_t access, Handle* result) {
 }
 
 uint32_t RegCloseKey(Handle key) {
-  if (detail::kHives.contains(key)) return ERROR_SUCCESS;
+  if (detail::HiveFolder(key) != nullptr) return ERROR_SUCCESS;
   if (detail::Lookup<detail::Key>(key) == nullptr) return ERROR_INVALID_HANDLE;
   return CloseHandle(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }

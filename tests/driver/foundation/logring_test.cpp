@@ -154,6 +154,49 @@ TEST_F(LogRing, CategoriesSwitchWhileErrorsAreRecorded) {
   });
   for (int i = 0; i < 2000; ++i) CLog::Instance()->SetCategory(13, i % 2 == 0);
   recorder.join();
+  // Whatever landed while the category flipped is a whole error record.
+  for (uint32_t r = 0; r < 3; ++r) {
+    const LogRecord& record = RecordAt(kLogHeaderSize + r * kLogRecordSize);
+    if (record.timeStamp == 0 || record.kind == kLogKindWrap) continue;
+    EXPECT_EQ(record.kind, kLogKindError) << r;
+    EXPECT_EQ(record.pairs[0].tag, LogTag("ERRC")) << r;
+    EXPECT_EQ(record.pairs[0].value, 4301u) << r;
+    EXPECT_LT(record.pairs[1].value, 2000u) << r;
+  }
+  EXPECT_FALSE(CLog::Instance()->IsCategoryEnabled(13));  // the last switch turned it off
+  const uint32_t before = Header().writeOffset;
+  CError(4301, 0);
+  EXPECT_EQ(Header().writeOffset, before);
+}
+
+// Threads that took the log before the driver went away keep a live object.
+TEST_F(LogRing, ReleaseKeepsTheObjectForThreadsThatHoldIt) {
+  Attach(kThreeRecords, kThreeRecords, kLogHeaderSize);
+  CLog* held = CLog::Instance();
+  held->SetCategory(13, true);
+  held->SetFolder(L"/tmp");
+  std::atomic<bool> stop{false};
+  std::atomic<uint64_t> writes{0};
+  std::thread writer([&] {
+    const CLogProvider provider(1, 6, 0, 0);
+    while (!stop.load()) {
+      held->WriteEvent(provider, 300);
+      held->IsCategoryEnabled(13);
+      writes.fetch_add(1);
+    }
+  });
+  while (writes.load() == 0) std::this_thread::yield();
+  CLog::Release();
+  stop.store(true);
+  writer.join();
+
+  EXPECT_EQ(CLog::Instance(), held);
+  EXPECT_EQ(held->Ring(), nullptr);  // back to its first-use state
+  EXPECT_FALSE(held->IsCategoryEnabled(13));
+  wchar_t folder[8] = {};
+  held->GetFolder(folder, 8);
+  EXPECT_STRNE(folder, L"/tmp");
+  EXPECT_EQ(held->FreeBuffer(false), 1);
 }
 
 TEST_F(LogRing, ResetAndFree) {

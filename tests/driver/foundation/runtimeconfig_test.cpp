@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -37,7 +38,7 @@ class RuntimeConfig : public testing::Test {
 }  // namespace
 
 TEST_F(RuntimeConfig, DeclaresEverySection) {
-  const CRuntimeConfig* config = CRuntimeConfig::Instance();
+  const auto config = CRuntimeConfig::Instance();
   EXPECT_STREQ(config->GetSection(0).name.CStr(), L"DirectX");
   EXPECT_STREQ(config->GetSection(17).name.CStr(), L"Driver");
   EXPECT_STREQ(config->GetSection(24).name.CStr(), L"ZORWeb");
@@ -63,7 +64,7 @@ TEST_F(RuntimeConfig, ReadsDwordsOfDeclaredKeysOnly) {
   SetDword(L"Debug", L"StopOnErrCode", 0xFFFFFFFF);
   const wchar_t text[] = L"1";
   SetControl(L"Driver", L"RegisterPowerRequest", os::REG_SZ, text, sizeof(text));
-  const CRuntimeConfig* config = CRuntimeConfig::Instance();
+  const auto config = CRuntimeConfig::Instance();
   EXPECT_EQ(config->GetInt(17, L"dumpdriverlogsonerror", 0), 1);
   EXPECT_EQ(config->GetInt(17, L"RegisterPowerRequest", 7), 7);
   EXPECT_EQ(config->GetInt(17, L"NotDeclared", 3), 3);
@@ -77,7 +78,7 @@ TEST_F(RuntimeConfig, MissingSectionKeepsTheWalkInsideControls) {
   SetDword(nullptr, L"DumpDriverLogsOnError", 9);
   SetDword(L"Driver", L"CheckDriverAndDLLVersion", 0);
   SetDword(L"ZORWeb", L"MaxClients", 12);
-  const CRuntimeConfig* config = CRuntimeConfig::Instance();
+  const auto config = CRuntimeConfig::Instance();
   EXPECT_EQ(config->GetInt(17, L"CheckDriverAndDLLVersion", 1), 0);
   EXPECT_EQ(config->GetInt(24, L"MaxClients", 0), 12);
   EXPECT_EQ(config->GetInt(17, L"DumpDriverLogsOnError", 0), 0);
@@ -88,9 +89,32 @@ TEST_F(RuntimeConfig, ConcurrentFirstCallsBuildOneStore) {
   std::vector<std::thread> threads;
   std::vector<const CRuntimeConfig*> seen(8);
   for (size_t i = 0; i < seen.size(); ++i) {
-    threads.emplace_back([&seen, i] { seen[i] = CRuntimeConfig::Instance(); });
+    threads.emplace_back([&seen, i] { seen[i] = CRuntimeConfig::Instance().get(); });
   }
   for (std::thread& thread : threads) thread.join();
   for (const CRuntimeConfig* config : seen) EXPECT_EQ(config, seen[0]);
   EXPECT_EQ(seen[0]->GetInt(17, L"GigEVisionPacketSize", 0), 1500);
+}
+
+// A reader that took the store before the driver went away reads it to the end; the next
+// store is read from the registry afresh.
+TEST_F(RuntimeConfig, DestroyLeavesHeldStoresReadable) {
+  SetDword(L"Driver", L"GigEVisionPacketSize", 1500);
+  const auto held = CRuntimeConfig::Instance();
+  std::atomic<bool> stop{false};
+  std::atomic<int64_t> reads{0};
+  std::thread reader([&] {
+    while (!stop.load()) {
+      if (held->GetInt(17, L"GigEVisionPacketSize", 0) == 1500) reads.fetch_add(1);
+    }
+  });
+  while (reads.load() == 0) std::this_thread::yield();
+  SetDword(L"Driver", L"GigEVisionPacketSize", 9000);
+  CRuntimeConfig::Destroy();
+  stop.store(true);
+  reader.join();
+  EXPECT_EQ(held->GetInt(17, L"GigEVisionPacketSize", 0), 1500);
+  const auto fresh = CRuntimeConfig::Instance();
+  EXPECT_NE(fresh, held);
+  EXPECT_EQ(fresh->GetInt(17, L"GigEVisionPacketSize", 0), 9000);
 }

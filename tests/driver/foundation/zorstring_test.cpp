@@ -178,3 +178,18 @@ TEST(ZorStringAscii, NarrowOperations) {
   EXPECT_STREQ(copy.CStr(), "n w 3");
   EXPECT_STREQ(CZORStringAscii::Format("%n", nullptr).CStr(), "");
 }
+
+// Text taken from the string's own buffer survives the growth it causes, in both twins.
+TEST(ZorStringTwins, OwnTextAcrossGrowth) {
+  CZORString wide(L"0123456789012345678901234567890");  // 31 characters: the next append grows
+  wide.Append(wide.CStr() + 20);
+  EXPECT_STREQ(wide.CStr(), L"012345678901234567890123456789001234567890");
+  EXPECT_EQ(wide.Allocated(), 64);
+  CZORStringAscii narrow;
+  narrow.Assign("0123456789012345678901234567890");
+  narrow.AppendText(narrow.CStr() + 20);
+  EXPECT_STREQ(narrow.CStr(), "012345678901234567890123456789001234567890");
+  EXPECT_EQ(narrow.Allocated(), 64);
+  narrow.Assign(narrow.CStr() + 30);
+  EXPECT_STREQ(narrow.CStr(), "001234567890");
+}

@@ -163,6 +163,14 @@ TEST_F(DispatcherTest, DriverLevelCommands) {
   EXPECT_TRUE(probe().TakeCalls().empty());
 }
 
+TEST_F(DispatcherTest, NullRecordIsAnsweredWithoutTouchingMemory) {
+  QDDravionLynCommandDecoder(nullptr);
+  EXPECT_TRUE(probe().TakeCalls().empty());
+  double answer = 0;  // the driver goes on serving
+  EXPECT_EQ(CommandBuilder(0x1803).Int(0, 0).Int(1, 15001).Pointer(2, &answer).Run(), 1);
+  EXPECT_EQ(answer, 10.0);
+}
+
 TEST_F(DispatcherTest, UnknownOrFreedSystemsAnswerMinusOne) {
   for (int64_t index : {int64_t{-1}, int64_t{0}, int64_t{99}}) {
     EXPECT_EQ(CommandBuilder(0x0607, index).Run(), QD_STATUS_UNSUPPORTED);

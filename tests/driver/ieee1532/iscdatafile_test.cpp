@@ -1,9 +1,10 @@
 // ISC data files: header checks, data arrays, overrides and both CRCs.
+#include "driver/ieee1532/isc/iscdatafile.h"
+
 #include <gtest/gtest.h>
 
 #include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "driver/ieee1532/engine/iscengine.h"
-#include "driver/ieee1532/isc/iscdatafile.h"
 #include "tests/driver/ieee1532/testsupport.h"
 
 using namespace zor::isc;

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# scripts/check-layering.sh [repository]: checks who may include whom; run by ctest.
+#
+# - interfaces/ holds contracts owned by neither side: it includes only interfaces/.
+# - platform/ stands in for what is not ours: it never includes driver/.
+# - driver/ reaches the platform only through the stand-ins' public headers:
+#     platform/host     zor.h, qtypes.h, hostservices.h, bufferdescription.h (the host
+#                       library's application API, shared types and Host services);
+#     platform/os       every header but the ones that only serve its own sources (handle
+#                       objects, storage paths, registry files, waitable internals, device files,
+#                       case folding, console prompts, the serial port's termios plumbing);
+#     platform/genapi   genapi.h and the api/, base/, nodemap/ and firmwareupdate/ headers (the
+#                       GenICam interfaces), never the node, formula or XML internals;
+#     platform/boardsim nothing: the board is reached through interfaces/kernel and os devices.
+set -euo pipefail
+root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
+cd "$root"
+
+os_internal='^platform/os/(core/object|core/paths|registry/key_file|registry/processor_keys|sync/waitable|device/device_file|text/upper_case|ui/console_message|serial/port_core|serial/port_paths|serial/baud_rate|serial/line_settings|serial/serial_port)\.h$'
+host_public='^platform/host/(zor|qtypes|hostservices|bufferdescription)\.h$'
+genapi_public='^platform/genapi/(genapi\.h|(api|base|nodemap|firmwareupdate)/[^/]+\.h)$'
+
+failures=0
+report() {
+  echo "$1: includes \"$2\" ($3)"
+  failures=$((failures + 1))
+}
+
+# Prints "file<TAB>included path" for every quoted include of the given folder.
+includes() {
+  grep -rHoE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"[^"]+"' --include='*.h' --include='*.cpp' \
+    "$1" 2>/dev/null | sed -E 's/:[[:space:]]*#[[:space:]]*include[[:space:]]+"([^"]+)"/\t\1/' || true
+}
+
+while IFS=$'\t' read -r file path; do
+  [ -n "$file" ] || continue
+  case $path in
+    interfaces/*) ;;
+    *) report "$file" "$path" "a contract includes only other contracts" ;;
+  esac
+done < <(includes interfaces)
+
+while IFS=$'\t' read -r file path; do
+  [ -n "$file" ] || continue
+  case $path in
+    driver/*) report "$file" "$path" "the platform never includes the driver" ;;
+  esac
+done < <(includes platform)
+
+while IFS=$'\t' read -r file path; do
+  [ -n "$file" ] || continue
+  case $path in
+    platform/os/*)
+      if [[ $path =~ $os_internal ]]; then report "$file" "$path" "an os internal"; fi ;;
+    platform/host/*)
+      if ! [[ $path =~ $host_public ]]; then report "$file" "$path" "not a host library header"; fi ;;
+    platform/genapi/*)
+      if ! [[ $path =~ $genapi_public ]]; then report "$file" "$path" "a GenICam runtime internal"; fi ;;
+    platform/*) report "$file" "$path" "the driver does not include this stand-in" ;;
+  esac
+done < <(includes driver)
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures include(s) cross the layers"
+  exit 1
+fi
+echo "layering: clean"
