@@ -6,13 +6,22 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/genapi/genapi.h"
-#include "platform/genapi/xml/zipdata.h"
 
 namespace {
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw RUNTIME_EXCEPTION("Cannot read %s", path.c_str());
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 constexpr int64_t kAvailabilityBit = int64_t{1} << 46;
 constexpr int64_t kObjectTypeAddress = int64_t{1} << 47;
@@ -115,7 +124,7 @@ int main(int argc, char** argv) {
   const std::string input = argv[1];
   const std::string file = BaseName(input);
   try {
-    const std::string xml = GenApi::ReadWholeFile(input);
+    const std::string xml = ReadWholeFile(input);
     GenApi::CNodeMapRef map("Device");
     map._Initialize(
         GenApi::CNodeMapFactory(GenApi::ContentType_Xml, xml.data(), xml.size()).CreateNodeMap());
