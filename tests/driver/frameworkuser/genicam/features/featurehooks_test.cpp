@@ -149,9 +149,14 @@ TEST_F(FeatureHooks, HooksChangeOnSomeThreadsWhileFeaturesChangeOnOthers) {
   std::atomic<bool> stop{false};
   std::vector<std::thread> writers;
   for (QID digitizer : {digitizer_, second}) {
+    // Each writes its digitizer's map and, through it, the system's shared one.
     writers.emplace_back([this, digitizer, &stop] {
       QINT64 value = 1;
-      while (!stop.load()) SetTimeout(digitizer, ++value % 1000);
+      const std::wstring system = Sys("Q_TIMEOUT");
+      while (!stop.load()) {
+        SetTimeout(digitizer, ++value % 1000);
+        QdigControlFeature(digitizer, Q_FEATURE_VALUE, system.c_str(), Q_TYPE_INT64, &value);
+      }
     });
   }
   std::vector<std::thread> hookers;
