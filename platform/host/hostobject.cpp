@@ -78,13 +78,31 @@ std::shared_ptr<SystemObject> ObjectRegistry::DefaultHostSystem() {
 
 bool IsDefaultHostId(QID id) { return (id & ~QID{0xFF}) == 0x7F000000; }
 
+std::shared_ptr<HostObject> FindForThread(QID id) {
+  ThreadContext& thread = CurrentThread();
+  // Read before the lookup: a removal after it makes the entry stale.
+  const uint64_t generation = ObjectRegistry::Instance().Generation();
+  for (const ThreadContext::ObjectCache& entry : thread.recentObjects) {
+    if (entry.object != nullptr && entry.id == id && entry.generation == generation) {
+      return entry.object;
+    }
+  }
+  std::shared_ptr<HostObject> object = ObjectRegistry::Instance().Find(id);
+  // Only objects that let go of nothing when they go: the cache may keep one a little longer.
+  if (object != nullptr && (object->type == Q_SYSTEM || object->type == Q_DIGITIZER)) {
+    thread.recentObjects[thread.nextRecent] = {id, generation, object};
+    thread.nextRecent = (thread.nextRecent + 1) % 2;
+  }
+  return object;
+}
+
 std::shared_ptr<HostObject> LookupObject(QID id, QINT64 type) {
   std::shared_ptr<HostObject> object;
   if ((IsDefaultHostId(id) && type == 0) ||
       ((IsDefaultHostId(id) || id == Q_DEFAULT) && type == Q_SYSTEM)) {
     object = ObjectRegistry::Instance().DefaultHostSystem();
   } else {
-    object = ObjectRegistry::Instance().Find(id);
+    object = FindForThread(id);
   }
   if (object == nullptr) {
     RecordError(Q_ERR_INVALID_ID, L"No object has the identifier " + std::to_wstring(id) + L".");

@@ -77,6 +77,11 @@ class ObjectRegistry {
 
 bool IsDefaultHostId(QID id);
 
+// ObjectRegistry::Find through the calling thread's cache of the systems and digitizers it
+// looked up last, so that threads working on different objects do not meet on the registry's
+// lock.
+std::shared_ptr<HostObject> FindForThread(QID id);
+
 // The object of an id with the given type (0: any); records a host error and returns null when
 // there is none.
 std::shared_ptr<HostObject> LookupObject(QID id, QINT64 type);

@@ -170,7 +170,7 @@ void ControlSystemDouble(QID id, QINT64 type, double value) { ControlSystemValue
 
 std::shared_ptr<SystemObject> BoardSystemOf(const HostObject& object) {
   if (object.owner == 0 || IsDefaultHostId(object.owner)) return nullptr;
-  auto owner = ObjectRegistry::Instance().Find(object.owner);
+  auto owner = FindForThread(object.owner);
   if (owner == nullptr || owner->type != Q_SYSTEM) return nullptr;
   auto system = std::static_pointer_cast<SystemObject>(owner);
   return system->driver != nullptr ? system : nullptr;

@@ -12,6 +12,7 @@
 namespace zorhost {
 
 class DriverLibrary;
+struct HostObject;
 struct SystemObject;
 
 struct ThreadContext {
@@ -29,6 +30,13 @@ struct ThreadContext {
     uint64_t generation = 0;
     std::shared_ptr<SystemObject> system;
   } lastSystem;
+  // Objects this thread looked up last, valid while the registry's generation stays.
+  struct ObjectCache {
+    QID id = 0;
+    uint64_t generation = 0;
+    std::shared_ptr<HostObject> object;
+  } recentObjects[2];
+  int nextRecent = 0;
   // Systems the cache gave up while a call ran; kept until the outermost call returns.
   std::vector<std::shared_ptr<SystemObject>> retiredSystems;
   // Error printing and the error setting as a driver set them for this thread
