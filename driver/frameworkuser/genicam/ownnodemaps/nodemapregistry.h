@@ -4,6 +4,7 @@
 // are taken back when the registry goes, so no host hook outlives it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -43,6 +44,9 @@ class NodeMapRegistry {
   // every own module) whose id passes the id test, in key order.
   std::vector<ControlPtr> Find(const std::wstring& modules, int64_t objectId,
                                int64_t secondId) const;
+  // Changes with every registration and erasure; a look-up remembered with
+  // the generation it was made in holds while the generation does.
+  uint64_t Generation() const { return generation_.load(std::memory_order_acquire); }
   bool Empty() const;
   size_t Size() const;
 
@@ -57,6 +61,7 @@ class NodeMapRegistry {
 
  private:
   void HookFreeEvent(int64_t objectId);
+  void Changed();
 
   mutable std::recursive_mutex lock_;
   // Ordered by id, then module; looked up by a view of the module.
@@ -74,6 +79,7 @@ class NodeMapRegistry {
   std::map<int64_t, int> hookCounts_;
   DropHandler dropHandler_;
   const bool hookFreeEvents_;
+  std::atomic<uint64_t> generation_{0};
 };
 
 }  // namespace zor::genicam

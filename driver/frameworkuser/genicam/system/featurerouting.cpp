@@ -74,6 +74,34 @@ void RecordNoNodeMap(std::wstring_view name, QDDriverThreadContext& ctx) {
                       text.c_str());
 }
 
+// The last control a thread's feature name reached: threads on their own
+// digitizers then do not meet on the registry's lock. It holds while the
+// registry has not changed since.
+struct RouteCache {
+  const genicam::NodeMapRegistry* registry = nullptr;
+  uint64_t generation = 0;
+  int64_t id = 0;
+  std::wstring module;
+  std::weak_ptr<genicam::GenICamControl> control;
+};
+
+std::shared_ptr<genicam::GenICamControl> FindControl(const genicam::NodeMapRegistry& registry,
+                                                     int64_t id, std::wstring_view module) {
+  thread_local RouteCache cache;
+  const uint64_t generation = registry.Generation();
+  if (cache.registry == &registry && cache.generation == generation && cache.id == id &&
+      cache.module == module) {
+    if (std::shared_ptr<genicam::GenICamControl> control = cache.control.lock()) return control;
+  }
+  std::shared_ptr<genicam::GenICamControl> control = registry.Get(id, module);
+  cache.registry = &registry;
+  cache.generation = generation;
+  cache.id = id;
+  cache.module.assign(module);
+  cache.control = control;
+  return control;
+}
+
 }  // namespace
 
 int64_t QDGeniCamDeviceSystem::ControlFeature(const OperationArgs& args,
@@ -109,7 +137,7 @@ int64_t QDGeniCamDeviceSystem::RouteFeature(const OperationArgs& args, QDDriverT
     id = IsOwnModule(name->module) ? digitizer->GetHostId() : digitizer->DeviceNumber();
   }
   std::shared_ptr<genicam::GenICamControl> found =
-      name->module.empty() ? nullptr : registry_->Get(id, name->module);
+      name->module.empty() ? nullptr : FindControl(*registry_, id, name->module);
   if (found == nullptr) {
     RecordNoNodeMap(whole, ctx);
     return 1;
