@@ -1,6 +1,7 @@
 // Qapp and Qsys: the application and its systems.
 #include "platform/host/answer.h"
 #include "platform/host/application.h"
+#include "platform/host/featureops.h"
 #include "platform/host/systemops.h"
 #include "platform/host/threadcontext.h"
 #include "platform/host/zor.h"
@@ -70,6 +71,18 @@ ZOR_API void QsysControl(QID system, QINT64 type, QINT64 value) {
 ZOR_API void QsysControlDouble(QID system, QINT64 type, double value) {
   ApiScope scope(L"QsysControlDouble");
   ControlSystemDouble(system, type, value);
+}
+
+ZOR_API void QsysControlFeature(QID system, QINT64 flag, const wchar_t* feature, QINT64 dataType,
+                                const void* value) {
+  ApiScope scope(L"QsysControlFeature");
+  ControlSystemFeature(system, flag, feature, dataType, value);
+}
+
+ZOR_API void QsysInquireFeature(QID system, QINT64 flag, const wchar_t* feature, QINT64 dataType,
+                                void* value, QINT64 size) {
+  ApiScope scope(L"QsysInquireFeature");
+  InquireSystemFeature(system, flag, feature, dataType, value, size);
 }
 
 ZOR_API void QsysIoCommand(QID system, QINT64 operation, QINT64 direction, QINT64 address,

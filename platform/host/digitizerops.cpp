@@ -5,6 +5,7 @@
 #include "platform/host/boardobjects.h"
 #include "platform/host/command.h"
 #include "platform/host/driverlibrary.h"
+#include "platform/host/featureops.h"
 #include "platform/host/systemops.h"
 
 namespace zorhost {
@@ -34,27 +35,6 @@ Command DigitizerCommand(uint16_t opcode, const Target& target) {
   command.Object(target.digitizer->id, target.digitizer->driverIndex);
   return command;
 }
-
-// The slot type that lets the driver size the caller's variable of a feature data type.
-uint32_t FeatureSlotType(QINT64 dataType) {
-  switch (dataType) {
-    case Q_TYPE_INT32:
-    case Q_TYPE_BOOLEAN:
-      return QD_TYPE_INT32;
-    case Q_TYPE_INT16:
-      return QD_TYPE_INT16;
-    case Q_TYPE_UINT8:
-      return QD_TYPE_UINT8;
-    case Q_TYPE_DOUBLE:
-      return QD_TYPE_DOUBLE;
-    case Q_TYPE_FLOAT:
-      return QD_TYPE_FLOAT;
-    default:
-      return QD_TYPE_INT64;
-  }
-}
-
-bool IsStringType(QINT64 dataType) { return (dataType & Q_TYPE_STRING) == Q_TYPE_STRING; }
 
 template <class Value>
 void ControlDigitizerValue(QID id, QINT64 type, Value value) {
@@ -220,40 +200,16 @@ void ControlFeature(QID id, QINT64 flag, const wchar_t* feature, QINT64 dataType
                     const void* value) {
   Target target = Find(id);
   if (!target) return;
-  if (feature == nullptr) {
-    RecordError(Q_ERR_NULL_POINTER, L"No feature name.");
-    return;
-  }
   Command command = DigitizerCommand(zor::hostcommand::kDigControlFeature, target);
-  command.Integer(flag).Text(feature).Integer(dataType);
-  if (IsStringType(dataType)) {
-    command.Text(static_cast<const wchar_t*>(value));
-  } else {
-    command.Slot(FeatureSlotType(dataType), reinterpret_cast<int64_t>(value), 0);
-  }
-  Execute(*target.system, command);
+  SendFeatureControl(*target.system, command, flag, feature, dataType, value);
 }
 
 void InquireFeature(QID id, QINT64 flag, const wchar_t* feature, QINT64 dataType, void* value,
                     QINT64 size) {
   Target target = Find(id);
   if (!target) return;
-  if (feature == nullptr || value == nullptr) {
-    RecordError(Q_ERR_NULL_POINTER, L"No feature name or variable.");
-    return;
-  }
   Command command = DigitizerCommand(zor::hostcommand::kDigInquireFeature, target);
-  command.Integer(flag).Text(feature).Integer(dataType);
-  if (IsStringType(dataType)) {
-    if (size < 1) {
-      RecordError(Q_ERR_INVALID_PARAMETER, L"No room for the text.");
-      return;
-    }
-    command.Array(QD_TYPE_WIDE | QD_TYPE_OUTPUT | QD_TYPE_TEXT, value, size);
-  } else {
-    command.Slot(FeatureSlotType(dataType), reinterpret_cast<int64_t>(value), 0);
-  }
-  Execute(*target.system, command);
+  SendFeatureInquire(*target.system, command, flag, feature, dataType, value, size);
 }
 
 }  // namespace zorhost

@@ -118,6 +118,27 @@ inline constexpr QINT64 Q_TYPE_ENUMERATION = 0x40000000;
 inline constexpr QINT64 Q_TYPE_COMMAND = 0x8000;
 inline constexpr QINT64 Q_TYPE_CATEGORY = 0x2000;
 inline constexpr QINT64 Q_TYPE_REGISTER = 0x80000000;
+// A byte array of n bytes (below 2^28): Q_TYPE_UINT8 + Q_FEATURE_USER_ARRAY_SIZE(n).
+constexpr QINT64 Q_FEATURE_USER_ARRAY_SIZE(QINT64 n) { return n & 0xFFFFFFF; }
+
+// Feature control and inquire flags (operation in bits 16 to 23).
+inline constexpr QINT64 Q_FEATURE_VALUE = 0xFA0000;
+inline constexpr QINT64 Q_FEATURE_VALUE_AS_STRING = 0xFB0000;
+inline constexpr QINT64 Q_FEATURE_EXECUTE = 0xFC0000;
+inline constexpr QINT64 Q_FEATURE_MIN = 0xFD0000;
+inline constexpr QINT64 Q_FEATURE_MAX = 0xFE0000;
+inline constexpr QINT64 Q_FEATURE_INCREMENT = 0xFF0000;
+inline constexpr QINT64 Q_FEATURE_CHANGE_HOOK = 0x0E0000;
+inline constexpr QINT64 Q_FEATURE_PRESENT = 0x0D0000;
+
+// Feature hook types of QdigHookFunction and their QdigGetHookInfo types.
+inline constexpr QINT64 Q_FEATURE_CHANGE = 0x1A;            // a watched feature changed
+inline constexpr QINT64 Q_FEATURE_ANY_CHANGE = 0x4000001A;  // any feature changed
+inline constexpr QINT64 Q_FEATURE_BROWSER_CHANGE = 0x0100001A;
+inline constexpr QINT64 Q_TIME_STAMP = 64;          // double, seconds
+inline constexpr QINT64 Q_GC_NODEMAP_PTR = 6906;    // the node map
+inline constexpr QINT64 Q_FEATURE_NAME = 0x870000;  // wide text
+inline constexpr QINT64 Q_GC_EVENT_TYPE = 0x880000;
 
 // Buffer data types (bit depth in the low byte) and attributes.
 inline constexpr QINT64 Q_UNSIGNED = 0;

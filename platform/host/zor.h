@@ -29,6 +29,12 @@ ZOR_API void QsysControl(QID system, QINT64 type, QINT64 value);
 ZOR_API void QsysControlDouble(QID system, QINT64 type, double value);
 // The board's I/O space: operation 3, direction 1 reads and 2 writes count bytes (at most 256)
 // at the address.
+// The system's own features by name ("QsysControl:<feature>"), as QdigControlFeature and
+// QdigInquireFeature.
+ZOR_API void QsysControlFeature(QID system, QINT64 flag, const wchar_t* feature, QINT64 dataType,
+                                const void* value);
+ZOR_API void QsysInquireFeature(QID system, QINT64 flag, const wchar_t* feature, QINT64 dataType,
+                                void* value, QINT64 size);
 ZOR_API void QsysIoCommand(QID system, QINT64 operation, QINT64 direction, QINT64 address,
                            QINT64 count, void* data);
 // System hooks of a board system: bit 0x4000000 of the type unhooks. function(type, event,
@@ -54,10 +60,17 @@ ZOR_API void QdigGrabAbort(QID digitizer);
 ZOR_API void QdigProcess(QID digitizer, const QID* buffers, QINT64 count, QINT64 operation,
                          QINT64 operationFlag, QHOOK_FUNCTION function, void* user);
 ZOR_API QINT64 QdigHookFunction(QID digitizer, QINT64 type, QHOOK_FUNCTION function, void* user);
+// Feature hooks (Q_FEATURE_CHANGE and the others in qtypes.h) answer the Q_FEATURE_* information
+// types; size a text with its Q_STRING_SIZE type first.
 ZOR_API QINT64 QdigGetHookInfo(QID event, QINT64 type, void* out);
+// Features by name: "QdigControl:<feature>" (the digitizer's own map) or "QsysControl:<feature>"
+// (its system's). The variable has the data type's size; a string is wide text, a byte array
+// Q_TYPE_UINT8 + Q_FEATURE_USER_ARRAY_SIZE(n) bytes; with Q_FEATURE_VALUE_AS_STRING the variable
+// is wide text whatever the type.
 ZOR_API void QdigControlFeature(QID digitizer, QINT64 flag, const wchar_t* feature, QINT64 dataType,
                                 const void* value);
-// A Q_TYPE_STRING answer needs `size` characters at value; other types ignore size.
+// A string answer needs `size` characters at value, Q_TYPE_REGISTER `size` bytes; other types
+// ignore size.
 ZOR_API void QdigInquireFeature(QID digitizer, QINT64 flag, const wchar_t* feature, QINT64 dataType,
                                 void* value, QINT64 size);
 

@@ -115,6 +115,17 @@ int64_t QDHwSpecSystem::DigGetHookInfo(const OperationArgs& args, QDDriverThread
   auto* out = args.Pointer<int64_t>(2);
   auto* flag = args.Pointer<int64_t>(3);
   if (flag != nullptr) *flag = 0;
+  // Feature events of the GenICam layer answer their own information; their
+  // data is no board record.
+  if (IsFeatureEvent(event)) return QDGeniCamDeviceSystem::DigGetHookInfo(args, ctx);
+  // Only the board's own hook events carry a board record; other events' data
+  // is of another size.
+  int64_t objectType = 0;
+  HostInternalInquire(event, Q_INTERNAL_OBJECT_TYPE, &objectType);
+  if (objectType != Q_HOOK_EVENT) {
+    if (flag != nullptr) *flag = kNoInformation;
+    return 1;
+  }
   const auto* data =
       reinterpret_cast<const uint8_t*>(HostInternalInquire(event, Q_DRIVER_DATA, nullptr));
   if (data == nullptr) {
@@ -124,8 +135,8 @@ int64_t QDHwSpecSystem::DigGetHookInfo(const OperationArgs& args, QDDriverThread
   kernel::BoardEventPayload record;
   std::memcpy(&record, data, sizeof(record));
   if (record.size != kernel::kBoardEventSize) {
-    // Feature events of the GenICam layer answer their own information.
-    return QDGeniCamDeviceSystem::DigGetHookInfo(args, ctx);
+    if (flag != nullptr) *flag = kNoInformation;
+    return 1;
   }
   const auto write = [&](uint64_t word) {
     if (out != nullptr) *out = static_cast<int64_t>(word);

@@ -19,6 +19,7 @@ constexpr int64_t kSystemDescriptorInquire = 7702;
 constexpr int64_t kDigitizerType = 0x100000;
 constexpr int64_t kSystemType = 0x800000;
 constexpr size_t kSystemTextRoom = 128;
+constexpr uint32_t kControlSourceKind = 3;
 
 std::string ObjectName(int64_t id) {
   int64_t length = 0;
@@ -49,9 +50,15 @@ GenICamControl::GenICamControl(const GenICamSystemFacts& system, int64_t hostObj
       system_(system),
       featureBrowser_(system.hostSystemId),
       hostObjectId_(hostObjectId),
-      kind_(kind) {}
+      kind_(kind),
+      hookController_(std::make_shared<FeatureHookController>(kControlSourceKind)) {}
 
 GenICamControl::~GenICamControl() { featureBrowser_.Close(); }
+
+bool GenICamControl::InquireGenICam(int64_t eventId, int64_t infoType, void* out) {
+  const FeatureHookController::Context* context = FeatureHookController::FindContext(eventId);
+  return context != nullptr && FeatureHookController::InquireHookInfo(*context, infoType, out);
+}
 
 std::pair<std::string, std::string> GenICamControl::GetObjectPath(int64_t id) {
   if (id == 0) return {};

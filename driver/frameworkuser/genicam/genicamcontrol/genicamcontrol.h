@@ -9,11 +9,12 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "driver/foundation/logprovider.h"
 #include "driver/frameworkuser/genicam/featurebrowser/featurebrowser.h"
+#include "driver/frameworkuser/genicam/featurehooks/featurehookcontroller.h"
+#include "driver/frameworkuser/genicam/genicamcontrol/featureeventtarget.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamproxy.h"
 
 namespace zor::genicam {
@@ -26,13 +27,6 @@ struct GenICamSystemFacts {
   uint32_t streamStopCheckPeriodMs = 1000;
   uint32_t streamStopDelayMs = 1000;
   uint32_t streamStopIdleExitTimeMs = 10000;
-};
-
-// Told of feature events that the browsers report for this control's map.
-class FeatureEventTarget {
- public:
-  virtual ~FeatureEventTarget() = default;
-  virtual void OnEvent(int64_t value) = 0;
 };
 
 struct GenTLManifestEntry {
@@ -107,11 +101,11 @@ class GenICamControl : public GenICamProxy,
   const GenICamSystemFacts& System() const { return system_; }
   FeatureBrowser& Browser() { return featureBrowser_; }
 
-  // Where browser feature events go; none until feature hooks are set up.
-  FeatureEventTarget* EventTarget() const { return eventTarget_.get(); }
-  void SetEventTarget(std::shared_ptr<FeatureEventTarget> target) {
-    eventTarget_ = std::move(target);
-  }
+  // Where browser feature events go: the control's feature hooks.
+  FeatureEventTarget* EventTarget() const { return hookController_.get(); }
+  const std::shared_ptr<FeatureHookController>& HookController() const { return hookController_; }
+  // Hook information of one of this control's feature events.
+  static bool InquireGenICam(int64_t eventId, int64_t infoType, void* out);
 
  private:
   GenICamSystemFacts system_;
@@ -129,7 +123,7 @@ class GenICamControl : public GenICamProxy,
   std::string userName_;
   mutable std::mutex manifestMutex_;
   std::vector<GenTLManifestEntry> manifest_;
-  std::shared_ptr<FeatureEventTarget> eventTarget_;
+  std::shared_ptr<FeatureHookController> hookController_;
 };
 
 }  // namespace zor::genicam

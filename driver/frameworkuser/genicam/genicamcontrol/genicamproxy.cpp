@@ -10,12 +10,21 @@ namespace zor::genicam {
 namespace {
 
 constexpr int64_t kFeatureError = 4422;
+constexpr int64_t kFeatureExecuteError = 4423;
 constexpr int64_t kDefaultCommandPollMs = 50;
 
 std::wstring Wide(const std::string& text) { return foundation::Utf8ToWString(text); }
 
 std::wstring DescriptionOf(const GenICam::GenericException& e) {
   return L"Description: " + Wide(e.GetDescription());
+}
+
+void RecordWriteError(GenApi::ICommand* command, const GenICam::GenericException& e,
+                      ErrorSink* sink) {
+  if (sink == nullptr) return;
+  const std::wstring text =
+      L"Error writing to feature <" + Wide(command->GetNode()->GetName().c_str()) + L">.";
+  sink->SetErrorText(kFeatureError, text.c_str(), Wide(e.GetDescription()).c_str(), nullptr);
 }
 
 }  // namespace
@@ -87,21 +96,40 @@ void GenICamProxy::ExecuteCommand(const GenICam::gcstring& name, ErrorSink* sink
 void GenICamProxy::ExecuteCommandNode(GenApi::ICommand* command, ErrorSink* sink) {
   try {
     command->Execute(true);
-    WaitForCommandDone(command);
   } catch (const GenICam::GenericException& e) {
-    if (sink != nullptr) {
-      const std::wstring text =
-          L"Error writing to feature <" + Wide(command->GetNode()->GetName().c_str()) + L">.";
-      sink->SetErrorText(kFeatureError, text.c_str(), Wide(e.GetDescription()).c_str(), nullptr);
-    }
+    RecordWriteError(command, e, sink);
+    return;
   }
+  WaitForCommandDone(command, sink);
 }
 
-void GenICamProxy::WaitForCommandDone(GenApi::ICommand* command) {
-  if (!waitForCommandDone_) return;
-  const int64_t polling = command->GetNode()->GetPollingTime();
-  const auto pause = std::chrono::milliseconds(polling > 0 ? polling : kDefaultCommandPollMs);
-  while (!command->IsDone(true)) std::this_thread::sleep_for(pause);
+int64_t NodePollingTime(GenApi::CNodeMapRef* nodeMap, GenApi::INode* node) {
+  if (node == nullptr) return -1;
+  int64_t time = node->GetPollingTime();
+  GenICam::gcstring valueName;
+  GenICam::gcstring attribute;
+  if (time == -1 && nodeMap != nullptr && nodeMap->_Ptr != nullptr &&
+      node->GetProperty("pValue", valueName, attribute)) {
+    if (GenApi::INode* value = nodeMap->_GetNode(valueName)) time = value->GetPollingTime();
+  }
+  return time;
+}
+
+int64_t GenICamProxy::WaitForCommandDone(GenApi::ICommand* command, ErrorSink* sink) {
+  if (!waitForCommandDone_) return 0;
+  try {
+    // A device that never reports done must not hold the caller for ever.
+    const int64_t polling = NodePollingTime(nodeMap_.get(), command->GetNode());
+    const auto pause = std::chrono::milliseconds(polling >= 0 ? polling : kDefaultCommandPollMs);
+    for (int check = 0; check < kCommandDoneChecks; ++check) {
+      if (command->IsDone(true)) return 0;
+      std::this_thread::sleep_for(pause);
+    }
+    if (sink != nullptr) sink->SetError(kFeatureExecuteError, 2, 0, 0);
+  } catch (const GenICam::GenericException& e) {
+    RecordWriteError(command, e, sink);
+  }
+  return kGenICamFailed;
 }
 
 std::string GenICamProxy::CachedName(GenICam::gcstring& cache, const char* feature, bool model) {

@@ -26,6 +26,10 @@ inline constexpr int64_t kGenICamFailed = 0x40000000;
 // Requested operations of BuildFeatureAccessError.
 enum class EntryAccess { kRead = 1, kWrite = 2, kImplemented = 3, kAvailable = 4 };
 
+// The node's polling time, or that of its "pValue" node when it has none;
+// -1 when neither has one.
+int64_t NodePollingTime(GenApi::CNodeMapRef* nodeMap, GenApi::INode* node);
+
 class GenICamProxy {
  public:
   GenICamProxy(uint64_t deviceNumber, bool waitForCommandDone);
@@ -39,6 +43,12 @@ class GenICamProxy {
 
   void ExecuteCommand(const GenICam::gcstring& name, ErrorSink* sink);
   void ExecuteCommandNode(GenApi::ICommand* command, ErrorSink* sink);
+  // Waits while the wait flag is set, checking IsDone at most
+  // kCommandDoneChecks times at the node's polling time (50 ms without one).
+  // 0, or kGenICamFailed after recording 4422 (an exception) or 4423
+  // sub-code 2 (never done).
+  int64_t WaitForCommandDone(GenApi::ICommand* command, ErrorSink* sink);
+  static constexpr int kCommandDoneChecks = 200;
 
   // Read once and kept; safe to ask from several threads at once.
   std::string GetDeviceModelName();
@@ -74,7 +84,6 @@ class GenICamProxy {
 
  private:
   std::string CachedName(GenICam::gcstring& cache, const char* feature, bool model);
-  void WaitForCommandDone(GenApi::ICommand* command);
 
   std::wstring resourceName_;
   int32_t resourceKind_ = 2;

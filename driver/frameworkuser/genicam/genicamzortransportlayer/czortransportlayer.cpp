@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "driver/foundation/conversions.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/driver/driverwrapper.h"
+#include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/quietbracket.h"
 #include "platform/host/hostservices.h"
 
@@ -47,6 +50,11 @@ void StoreText(void* buffer, int64_t length, const std::string& text) {
   char* out = static_cast<char*>(buffer);
   std::memcpy(out, text.data(), count);
   out[count] = '\0';
+}
+
+frame::QDDriverThreadContext* CallingDriverContext() {
+  frame::QDDeviceDriver* driver = frame::CQDDeviceDriverWrapper::Instance().GetDriver();
+  return driver != nullptr ? driver->CallingThreadContext() : nullptr;
 }
 
 }  // namespace
@@ -121,6 +129,10 @@ void CZorTransportLayer<P>::Read(void* buffer, int64_t address, int64_t length) 
   }
   if ((address & kAvailabilityRegister) != 0) {
     const int64_t type = address - kAvailabilityRegister;
+    // A probe of a type the object does not serve fails in the driver too; that
+    // error is the probe's answer and must not fail the command around it.
+    frame::QDDriverThreadContext* ctx = CallingDriverContext();
+    const bool heldBefore = ctx != nullptr && ctx->ErrorCode() != 0;
     bool available = false;
     if (proxy_.IsStringType(type)) {
       available = IsStringAvailable(type);
@@ -131,6 +143,7 @@ void CZorTransportLayer<P>::Read(void* buffer, int64_t address, int64_t length) 
     }
     StoreInteger(buffer, length, available ? 1 : 0);
     if (HasHostError()) ClearHostError();
+    if (ctx != nullptr && !heldBefore && ctx->ErrorCode() != 0) ctx->SetError(0, 0, 0, 0);
     return;
   }
   if (proxy_.IsStringType(address)) {

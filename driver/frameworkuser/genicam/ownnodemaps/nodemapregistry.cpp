@@ -1,5 +1,7 @@
 #include "driver/frameworkuser/genicam/ownnodemaps/nodemapregistry.h"
 
+#include <atomic>
+
 #include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
 #include "platform/host/hostservices.h"
 
@@ -56,13 +58,13 @@ void NodeMapRegistry::Register(int64_t objectId, const std::wstring& module, Con
   std::lock_guard<std::recursive_mutex> lock(lock_);
   const int64_t hooked = control != nullptr ? control->HostObjectId() : 0;
   entries_[{objectId, module}] = std::move(control);
+  Changed();
   if (hookFreeEvents_ && hooked != 0) HookFreeEvent(hooked);
 }
 
-NodeMapRegistry::ControlPtr NodeMapRegistry::Get(int64_t objectId,
-                                                 const std::wstring& module) const {
+NodeMapRegistry::ControlPtr NodeMapRegistry::Get(int64_t objectId, std::wstring_view module) const {
   std::lock_guard<std::recursive_mutex> lock(lock_);
-  auto it = entries_.find({objectId, module});
+  auto it = entries_.find(std::pair<int64_t, std::wstring_view>(objectId, module));
   return it != entries_.end() ? it->second : nullptr;
 }
 
@@ -73,6 +75,7 @@ void NodeMapRegistry::Erase(int64_t objectId, const std::wstring& module) {
   if (it == entries_.end()) return;
   dropped = std::move(it->second);
   entries_.erase(it);
+  Changed();
 }
 
 NodeMapRegistry::ControlPtr NodeMapRegistry::EraseFirstOf(int64_t objectId) {
@@ -81,9 +84,17 @@ NodeMapRegistry::ControlPtr NodeMapRegistry::EraseFirstOf(int64_t objectId) {
     if (it->first.first != objectId) break;
     ControlPtr control = std::move(it->second);
     entries_.erase(it);
+    Changed();
     return control;
   }
   return nullptr;
+}
+
+void NodeMapRegistry::Changed() {
+  // Values come from one counter for all registries, so that a generation
+  // never names two states, whatever registry it was read from.
+  static std::atomic<uint64_t> next{1};
+  generation_.store(next.fetch_add(1), std::memory_order_release);
 }
 
 std::vector<NodeMapRegistry::ControlPtr> NodeMapRegistry::EraseAllOf(int64_t objectId) {

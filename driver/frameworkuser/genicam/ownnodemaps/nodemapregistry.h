@@ -4,12 +4,14 @@
 // are taken back when the registry goes, so no host hook outlives it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -32,7 +34,7 @@ class NodeMapRegistry {
   NodeMapRegistry& operator=(const NodeMapRegistry&) = delete;
 
   void Register(int64_t objectId, const std::wstring& module, ControlPtr control);
-  ControlPtr Get(int64_t objectId, const std::wstring& module) const;
+  ControlPtr Get(int64_t objectId, std::wstring_view module) const;
   void Erase(int64_t objectId, const std::wstring& module);
   // Erases the first entry of the object in key order; returns its control.
   ControlPtr EraseFirstOf(int64_t objectId);
@@ -42,6 +44,9 @@ class NodeMapRegistry {
   // every own module) whose id passes the id test, in key order.
   std::vector<ControlPtr> Find(const std::wstring& modules, int64_t objectId,
                                int64_t secondId) const;
+  // Changes with every registration and erasure; a look-up remembered with
+  // the generation it was made in holds while the generation does.
+  uint64_t Generation() const { return generation_.load(std::memory_order_acquire); }
   bool Empty() const;
   size_t Size() const;
 
@@ -58,14 +63,25 @@ class NodeMapRegistry {
 
  private:
   void HookFreeEvent(int64_t objectId);
+  void Changed();
 
   mutable std::recursive_mutex lock_;
-  std::map<Key, ControlPtr> entries_;
+  // Ordered by id, then module; looked up by a view of the module.
+  struct KeyLess {
+    using is_transparent = void;
+    template <class A, class B>
+    bool operator()(const A& a, const B& b) const {
+      if (a.first != b.first) return a.first < b.first;
+      return std::wstring_view(a.second) < std::wstring_view(b.second);
+    }
+  };
+  std::map<Key, ControlPtr, KeyLess> entries_;
   std::map<int64_t, GenICamControl*> digitizerEntries_;
   // Free hooks set per object, one per registration.
   std::map<int64_t, int> hookCounts_;
   DropHandler dropHandler_;
   const bool hookFreeEvents_;
+  std::atomic<uint64_t> generation_{0};
 };
 
 }  // namespace zor::genicam

@@ -63,6 +63,7 @@ void BuildFromResource(NodeMapRegistry& registry, const GenICamSystemFacts& syst
                                                     deviceNumber, record.kind);
     control->SetResource(record.name, record.kind, record.zorId);
     control->SetNodeMap(map, ports[i], "Device", false);
+    control->HookController()->SetOwner(objectId, map);
     registry.Register(portObject, module, std::move(control));
   }
 }

@@ -139,19 +139,4 @@ int64_t QDGeniCamDeviceSystem::DigFree(const OperationArgs& args, QDDriverThread
   return QDDeviceSystem::DigFree(args, ctx);
 }
 
-int64_t QDGeniCamDeviceSystem::DigHookFunction(const OperationArgs& args,
-                                               QDDriverThreadContext& ctx) {
-  return QDDeviceSystem::DigHookFunction(args, ctx);
-}
-
-int64_t QDGeniCamDeviceSystem::ControlFeature(const OperationArgs& args,
-                                              QDDriverThreadContext& ctx) {
-  return QDDeviceSystem::ControlFeature(args, ctx);
-}
-
-int64_t QDGeniCamDeviceSystem::InquireFeature(const OperationArgs& args,
-                                              QDDriverThreadContext& ctx) {
-  return QDDeviceSystem::InquireFeature(args, ctx);
-}
-
 }  // namespace zor::frame

@@ -18,6 +18,10 @@
 #include "driver/frameworkuser/genicam/ownnodemaps/ownnodemaps.h"
 #include "platform/os/core/handle.h"
 
+namespace zor::genicam {
+class GenICamControl;
+}
+
 namespace zor::frame {
 
 // The board system reads a GenTL manifest table through this slot.
@@ -45,6 +49,8 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   int64_t DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t DigInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t DigHookFunction(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  // Hook information of feature events; other events go on to the device layer.
+  int64_t DigGetHookInfo(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t ControlFeature(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t InquireFeature(const OperationArgs& args, QDDriverThreadContext& ctx) override;
 
@@ -78,6 +84,9 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   // The error already recorded for the running command on this thread.
   static int64_t GetPendingError(QDDriverThreadContext& ctx);
 
+  // True for a host event that carries a feature-hook context.
+  static bool IsFeatureEvent(int64_t eventId);
+
   bool GenICamAvailable() const { return genicamAvailable_; }
   bool UsesNewFeatureBrowser() const { return newFeatureBrowser_; }
   int32_t StreamStopCheckPeriodMs() const { return streamStopCheckPeriod_; }
@@ -93,6 +102,8 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   // Sets the GenICam variables; false (with the error recorded) when the XML
   // repository is not named.
   bool SetGenICamEnvironment(QDDriverThreadContext& ctx);
+  // Feature control (true) or inquiry routed by module name.
+  int64_t RouteFeature(const OperationArgs& args, QDDriverThreadContext& ctx, bool control);
 
   // The device layer's result for a type passed on while GenICam is missing;
   // an error it recorded for a GenICam type becomes "not installed".
@@ -131,6 +142,8 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   std::unique_ptr<genicam::NodeMapRegistry> registry_;
   // After the registry: it goes first, while the controls it publishes still exist.
   std::unique_ptr<genicam::NodeMapPublisher> publisher_;
+  // Serialises feature access that names no digitizer (the system's own map).
+  std::recursive_mutex systemFeatureLock_;
 };
 
 }  // namespace zor::frame

@@ -1,0 +1,367 @@
+#include "driver/frameworkuser/genicam/featureaccess/controlfeature.h"
+
+#include <cstring>
+
+#include "driver/foundation/conversions.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/featureaccess/featureflags.h"
+#include "driver/frameworkuser/genicam/featureaccess/nodeutilities.h"
+#include "driver/frameworkuser/genicam/featureaccess/typedfeatureaccess.h"
+#include "driver/frameworkuser/genicam/featurehooks/featurehookcontroller.h"
+
+namespace zor::genicam {
+namespace {
+
+constexpr int64_t kControlError = 4425;
+constexpr auto kAvailable = FeatureAccess::kAvailable;
+
+bool Held(const ErrorSink& sink) { return sink.ErrorCode() != 0; }
+
+void RecordException(const GenICam::GenericException& e, const GenICam::gcstring& name,
+                     ErrorSink& sink) {
+  const std::wstring description = L"Description: " + foundation::Utf8ToWString(e.GetDescription());
+  const std::wstring where = L"GenICam exception occurred accessing \"" +
+                             foundation::Utf8ToWString(name.c_str()) + L"\" feature.";
+  sink.SetErrorText(kControlError, L"A GenICam exception occurred.", description.c_str(),
+                    where.c_str());
+}
+
+GenICam::gcstring Utf8Text(const UserVariable& variable) {
+  return foundation::WStringToUtf8(ReadUserText(variable)).c_str();
+}
+
+template <typename T>
+bool LoadScalar(const UserVariable& variable, T& value, ErrorSink& sink) {
+  if (variable.data == nullptr || variable.size < static_cast<int64_t>(sizeof(T))) {
+    sink.SetError(kInquireFlagError, 3, 0, 0);
+    return false;
+  }
+  std::memcpy(&value, variable.data, sizeof(T));
+  return true;
+}
+
+// The caller's variable as a double, by its data type.
+bool ReadUserValueAsDouble(int64_t dataType, const UserVariable& variable, double& out,
+                           ErrorSink& sink) {
+  switch (dataType) {
+    case kTypeInt64:
+    case kTypeDefault: {
+      int64_t v = 0;
+      if (!LoadScalar(variable, v, sink)) return false;
+      out = static_cast<double>(v);
+      return true;
+    }
+    case kTypeInt32:
+    case kTypeBoolean: {
+      int32_t v = 0;
+      if (!LoadScalar(variable, v, sink)) return false;
+      out = v;
+      return true;
+    }
+    case kTypeInt16: {
+      int16_t v = 0;
+      if (!LoadScalar(variable, v, sink)) return false;
+      out = v;
+      return true;
+    }
+    case kTypeUInt8: {
+      uint8_t v = 0;
+      if (!LoadScalar(variable, v, sink)) return false;
+      out = v;
+      return true;
+    }
+    case kTypeDouble:
+      return LoadScalar(variable, out, sink);
+    case kTypeFloat: {
+      float v = 0;
+      if (!LoadScalar(variable, v, sink)) return false;
+      out = v;
+      return true;
+    }
+    default:
+      sink.SetError(kUserVarError, 3, 0, 0);
+      return false;
+  }
+}
+
+bool IsRegisterType(int64_t dataType) {
+  return (dataType & kTypeRegister) != 0 || (dataType & kTypeUInt8) == kTypeUInt8;
+}
+
+// Special cases set a value; any other operation goes the general way.
+bool SetsValue(int64_t controlFlag, bool text) {
+  const int64_t op = OperationOf(controlFlag);
+  return controlFlag == kFlagDefault || op == kOpValue || (text && op == kOpValueText);
+}
+
+int64_t SpecialCase(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcstring& name,
+                    int64_t dataType, const UserVariable& variable, ErrorSink& sink) {
+  switch (dataType) {
+    case kTypeInt32: {
+      GenApi::CIntegerPtr integer;
+      if (GetFeaturePtr(proxy, name, kAvailable, integer, &sink, dataType) != 0 ||
+          !integer.IsValid() || Held(sink)) {
+        return -1;
+      }
+      if (controlFlag == kFlagDefault) {
+        const int64_t value = ReadUserValueAsInt64(kTypeInt32, variable, &sink);
+        if (!Held(sink)) integer->SetValue(value, true);
+        return 1;
+      }
+      if (OperationOf(controlFlag) == kOpMax) {
+        integer->SetValue(integer->GetMax(), true);
+        return 1;
+      }
+      if (OperationOf(controlFlag) == kOpMin) {
+        integer->SetValue(integer->GetMin(), true);
+        return 1;
+      }
+      return -1;
+    }
+    case kTypeInt32Enumeration: {
+      if (!SetsValue(controlFlag, false)) return -1;
+      GenApi::CEnumerationPtr enumeration;
+      if (GetFeaturePtr(proxy, name, kAvailable, enumeration, &sink, dataType) != 0 ||
+          !enumeration.IsValid()) {
+        return -1;
+      }
+      const int64_t value = ReadUserValueAsInt64(kTypeInt32, variable, &sink);
+      if (!Held(sink)) enumeration->SetIntValue(value, true);
+      return 1;
+    }
+    case kTypeAnyText: {
+      if (!SetsValue(controlFlag, true)) return -1;
+      GenApi::CValuePtr value;
+      if (GetFeaturePtr(proxy, name, kAvailable, value, &sink) != 0 || !value.IsValid()) {
+        return -1;
+      }
+      value->FromString(Utf8Text(variable), true);
+      return 1;
+    }
+    case kTypeTextEnumeration: {
+      if (!SetsValue(controlFlag, true)) return -1;
+      GenApi::CEnumerationPtr enumeration;
+      if (GetFeaturePtr(proxy, name, kAvailable, enumeration, &sink, dataType) != 0 ||
+          !enumeration.IsValid()) {
+        return -1;
+      }
+      const GenICam::gcstring entryName = Utf8Text(variable);
+      GenApi::IEnumEntry* entry = nullptr;
+      // An entry the enumeration lacks is this request's answer, not a reason
+      // to try the general way with a type it does not take.
+      if (proxy.BuildFeatureAccessError(enumeration, entryName, EntryAccess::kAvailable, entry,
+                                        &sink) != 0 ||
+          entry == nullptr) {
+        return 1;
+      }
+      enumeration->FromString(entryName, true);
+      return 1;
+    }
+    case kTypeRegisterText: {
+      if (!SetsValue(controlFlag, true)) return -1;
+      GenApi::CRegisterPtr reg;
+      if (GetFeaturePtr(proxy, name, kAvailable, reg, &sink) != 0 || !reg.IsValid()) return -1;
+      reg->FromString(Utf8Text(variable), true);
+      return 1;
+    }
+    default:
+      return -1;
+  }
+}
+
+void SetChangeHook(GenICamProxy& proxy, FeatureHookController* hooks, const GenICam::gcstring& name,
+                   int64_t dataType, const UserVariable& variable, ErrorSink& sink) {
+  GenApi::CNodePtr node;
+  GetFeaturePtr(proxy, name, kAvailable, node, &sink);
+  if (Held(sink) || !node.IsValid()) {
+    sink.SetError(kFeatureAccessError, 1, 0, 0);
+    return;
+  }
+  const int64_t value = ReadUserValueAsInt64(dataType, variable, &sink);
+  if (Held(sink)) return;
+  if (value != kEnable && value != kDisable && value != kFlagDefault) {
+    sink.SetError(kControlError, 2, 0, 0);
+    return;
+  }
+  if (hooks != nullptr) hooks->SetFeatureWatched(name, value == kEnable);
+}
+
+void SetFromText(GenICamProxy& proxy, const GenICam::gcstring& name, int64_t dataType,
+                 const UserVariable& variable, ErrorSink& sink) {
+  if (dataType != kTypeDefault && dataType != kTypeEnumeration && dataType != kTypeString) {
+    sink.SetError(kUserVarError, 3, 0, 0);
+    return;
+  }
+  GenApi::CValuePtr value;
+  GetFeaturePtr(proxy, name, kAvailable, value, &sink);
+  if (!Held(sink) && value.IsValid()) value->FromString(Utf8Text(variable), true);
+}
+
+void SetToLimit(GenICamProxy& proxy, const GenICam::gcstring& name, bool maximum, int64_t dataType,
+                ErrorSink& sink) {
+  const int64_t natural = GetFeatureNaturalType(proxy, name, &sink);
+  if (natural == kTypeInt64 || natural == kTypeDouble) {
+    if (dataType != kTypeDefault) {
+      sink.SetError(kUserVarError, 3, 0, 0);
+      return;
+    }
+  }
+  if (natural == kTypeInt64) {
+    GenApi::CIntegerPtr integer;
+    if (GetFeaturePtr(proxy, name, kAvailable, integer, &sink, kTypeInt64) == 0 &&
+        integer.IsValid()) {
+      integer->SetValue(maximum ? integer->GetMax() : integer->GetMin(), true);
+    }
+  } else if (natural == kTypeDouble) {
+    GenApi::CFloatPtr number;
+    if (GetFeaturePtr(proxy, name, kAvailable, number, &sink, kTypeDouble) == 0 &&
+        number.IsValid()) {
+      number->SetValue(maximum ? number->GetMax() : number->GetMin(), true);
+    }
+  } else if (!Held(sink)) {
+    sink.SetError(kUserVarError, 2, 0, 0);
+  }
+}
+
+void SetValue(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcstring& name,
+              int64_t dataType, const UserVariable& variable, ErrorSink& sink) {
+  GenApi::CNodePtr node;
+  if (GetFeaturePtr(proxy, name, kAvailable, node, &sink) != 0 || !node.IsValid()) return;
+  const int64_t op = OperationOf(controlFlag);
+  const bool valueFlag = controlFlag == kFlagDefault || op == kOpValue;
+  if (op == kOpValue && dataType == kTypeString) {
+    if (GenApi::CValuePtr value = node; value.IsValid()) {
+      value->FromString(Utf8Text(variable), true);
+      return;
+    }
+  }
+  switch (node->GetPrincipalInterfaceType()) {
+    case GenApi::intfIInteger: {
+      GenApi::CIntegerPtr integer;
+      GetFeaturePtr(proxy, name, kAvailable, integer, &sink, kTypeInt64);
+      if (Held(sink) || !integer.IsValid()) return;
+      const int64_t value = ReadUserValueAsInt64(dataType, variable, &sink);
+      if (Held(sink)) return;
+      if (valueFlag) {
+        integer->SetValue(value, true);
+      } else {
+        sink.SetError(kUserVarError, 1, 0, 0);
+      }
+      return;
+    }
+    case GenApi::intfIBoolean: {
+      GenApi::CBooleanPtr boolean;
+      GetFeaturePtr(proxy, name, kAvailable, boolean, &sink, kTypeBoolean);
+      if (Held(sink) || !boolean.IsValid()) return;
+      if (!valueFlag) {
+        sink.SetError(kUserVarError, 1, 0, 0);
+        return;
+      }
+      const int64_t value = ReadUserValueAsInt64(dataType, variable, &sink);
+      if (!Held(sink)) boolean->SetValue(value != 0, true);
+      return;
+    }
+    case GenApi::intfICommand: {
+      GenApi::CCommandPtr command;
+      GetFeaturePtr(proxy, name, kAvailable, command, &sink, kTypeCommand);
+      if (Held(sink) || !command.IsValid()) return;
+      if (dataType != kTypeCommand && dataType != kTypeDefault) {
+        sink.SetError(kUserVarError, 3, 0, 0);
+      } else if (controlFlag == kFlagDefault || op == kOpExecute) {
+        proxy.ExecuteCommandNode(command, &sink);
+      } else {
+        sink.SetError(kUserVarError, 1, 0, 0);
+      }
+      return;
+    }
+    case GenApi::intfIFloat: {
+      GenApi::CFloatPtr number;
+      GetFeaturePtr(proxy, name, kAvailable, number, &sink, kTypeDouble);
+      if (Held(sink) || !number.IsValid()) return;
+      if (!valueFlag) {
+        sink.SetError(kUserVarError, 1, 0, 0);
+        return;
+      }
+      double value = 0;
+      if (ReadUserValueAsDouble(dataType, variable, value, sink)) number->SetValue(value, true);
+      return;
+    }
+    case GenApi::intfIRegister: {
+      if (!IsRegisterType(dataType)) {
+        sink.SetError(kUserVarError, 2, 0, 0);
+        return;
+      }
+      GenApi::CRegisterPtr reg;
+      GetFeaturePtr(proxy, name, kAvailable, reg, &sink);
+      if (Held(sink) || !reg.IsValid()) return;
+      if (op != kOpValue) {
+        sink.SetError(kUserVarError, 1, 0, 0);
+      } else if (variable.data == nullptr || variable.size < 1) {
+        sink.SetError(kInquireFlagError, 3, 0, 0);
+      } else {
+        reg->Set(static_cast<const uint8_t*>(variable.data), variable.size, true);
+      }
+      return;
+    }
+    case GenApi::intfIEnumeration: {
+      GenApi::CEnumerationPtr enumeration;
+      GetFeaturePtr(proxy, name, kAvailable, enumeration, &sink, kTypeEnumeration);
+      if (Held(sink) || !enumeration.IsValid()) return;
+      if (op != kOpValue) {
+        sink.SetError(kUserVarError, 3, 0, 0);
+        return;
+      }
+      const int64_t value = ReadUserValueAsInt64(dataType, variable, &sink);
+      if (!Held(sink)) enumeration->SetIntValue(value, true);
+      return;
+    }
+    default:
+      sink.SetError(4434, 1, 0, 0);
+  }
+}
+
+}  // namespace
+
+int64_t ControlFeatureSpecial(GenICamProxy& proxy, int64_t controlFlag,
+                              const GenICam::gcstring& name, int64_t dataType,
+                              const UserVariable& variable, ErrorSink& sink) {
+  const bool heldBefore = Held(sink);
+  int64_t handled = -1;
+  try {
+    handled = SpecialCase(proxy, controlFlag, name, dataType, variable, sink);
+  } catch (const GenICam::GenericException& e) {
+    RecordException(e, name, sink);
+    return 1;
+  }
+  // Only a report of this trial is withdrawn, never one the command held.
+  if (handled != 1 && !heldBefore && Held(sink)) sink.SetError(0, 0, 0, 0);
+  return handled;
+}
+
+void ControlFeature(GenICamProxy& proxy, FeatureHookController* hooks, int64_t controlFlag,
+                    std::wstring_view feature, int64_t dataType, const UserVariable& variable,
+                    ErrorSink& sink) {
+  const GenICam::gcstring name = FeatureNameToUtf8(feature);
+  dataType &= ~kTypeIgnoredBit;
+  if (controlFlag == 1 || controlFlag == 2) {
+    controlFlag = dataType == kTypeCommand ? kOpExecute : kOpValue;
+  }
+  if (ControlFeatureSpecial(proxy, controlFlag, name, dataType, variable, sink) == 1) return;
+  try {
+    switch (OperationOf(controlFlag)) {
+      case kOpChangeHook:
+        return SetChangeHook(proxy, hooks, name, dataType, variable, sink);
+      case kOpValueText:
+        return SetFromText(proxy, name, dataType, variable, sink);
+      case kOpMin:
+      case kOpMax:
+        return SetToLimit(proxy, name, OperationOf(controlFlag) == kOpMax, dataType, sink);
+      default:
+        return SetValue(proxy, controlFlag, name, dataType, variable, sink);
+    }
+  } catch (const GenICam::GenericException& e) {
+    RecordException(e, name, sink);
+  }
+}
+
+}  // namespace zor::genicam

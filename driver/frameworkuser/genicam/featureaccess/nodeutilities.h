@@ -1,0 +1,46 @@
+// Small operations on one node of a proxy's node map: its texts, polling
+// time, natural data type and value size, the features under a category or
+// selector, and the type texts of data-type errors. None lets a GenICam
+// exception out.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "driver/frameworkuser/genicam/genicamcontrol/genicamproxy.h"
+
+namespace zor::genicam {
+
+// The node's short name, display name, tooltip and description; an exception
+// leaves text as it was.
+void GetNodeNameText(GenApi::INode* node, std::wstring& text);
+void GetNodeDisplayName(GenApi::INode* node, std::wstring& text);
+void GetNodeToolTip(GenApi::INode* node, std::wstring& text);
+void GetNodeDescription(GenApi::INode* node, std::wstring& text);
+
+// The expected data type and value pointer, by the node's interface; other
+// interfaces leave both texts unchanged.
+void GetFeatureTypeNames(GenApi::INode* node, std::wstring& first, std::wstring& second);
+
+// The data type the feature takes naturally; 0 when missing (4422 recorded).
+int64_t GetFeatureNaturalType(GenICamProxy& proxy, const GenICam::gcstring& name, ErrorSink* sink);
+// Bytes of the value; texts count sizeof(wchar_t) per character unless narrow.
+int64_t GetFeatureDataSize(GenICamProxy& proxy, const GenICam::gcstring& name, bool narrow,
+                           ErrorSink* sink);
+// 0, or kGenICamFailed after recording 4422.
+int64_t GetNodePollingTime(GenICamProxy& proxy, GenApi::INode* node, int64_t& time,
+                           ErrorSink* sink);
+
+// Implemented features of a category's list or of a selector's selected
+// features, of any visibility.
+int64_t GetCategoryFeatureCount(GenICamProxy& proxy, GenApi::INode* node);
+// The node at the index of that list; null with 4427 sub-code 4 when outside.
+void GetCategoryFeatureAt(GenICamProxy& proxy, GenApi::INode*& out, GenApi::INode* node,
+                          int64_t index, ErrorSink* sink);
+
+// An integer, enumeration or boolean as an integer. 0, the look-up's result,
+// or kGenICamFailed (a node of another type records 4427 sub-code 3).
+int64_t ReadFeatureInteger(GenICamProxy& proxy, const GenICam::gcstring& name, int64_t& value,
+                           ErrorSink* sink);
+
+}  // namespace zor::genicam

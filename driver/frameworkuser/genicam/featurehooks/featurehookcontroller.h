@@ -1,0 +1,109 @@
+// Feature hooks of one node map: GenApi node callbacks (every feature, or the
+// watched ones) and browser changes, each turned into a call of the user's
+// hook function with a host event id whose information is read inside the
+// hook. Contexts and their host events are pooled: once the pool holds as many
+// as there are concurrent deliveries, a delivery allocates nothing.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "driver/frameworkuser/genicam/genicamcontrol/featureeventtarget.h"
+#include "platform/genapi/genapi.h"
+#include "platform/host/qtypes.h"
+
+namespace zor::frame {
+class QDDriverThreadContext;
+}
+
+namespace zor::genicam {
+
+using HookSink = frame::QDDriverThreadContext;
+
+// Hook kinds and the hook types the user's function receives.
+enum class FeatureHookKind : int { kAnyFeature = 0, kWatched = 1, kBrowser = 2 };
+inline constexpr int64_t kAnyFeatureHookType = 0x4000001A;
+inline constexpr int64_t kWatchedFeatureHookType = 0x1A;
+inline constexpr int64_t kBrowserFeatureHookType = 0x0100001A;
+inline constexpr int64_t kFeatureHookError = 4432;
+
+class FeatureHookController : public FeatureEventTarget {
+ public:
+  // What one delivery tells the hook information: kept in a pooled context.
+  struct Context {
+    uint64_t timeStamp = 0;  // performance counter at the event
+    uint64_t frequency = 1;  // counter ticks per second
+    int64_t hookedObject = 0;
+    std::shared_ptr<GenApi::CNodeMapRef> nodeMap;
+    GenApi::INode* node = nullptr;  // the changed node, null for a browser value
+    int64_t value = 0;              // the value a browser reported
+    uint32_t sourceKind = 6;
+    void Reset();
+  };
+
+  explicit FeatureHookController(uint32_t sourceKind);
+  ~FeatureHookController() override;
+  FeatureHookController(const FeatureHookController&) = delete;
+  FeatureHookController& operator=(const FeatureHookController&) = delete;
+
+  // Asks the host for the object's owner system, on which events are made.
+  void SetOwner(int64_t objectId, std::shared_ptr<GenApi::CNodeMapRef> nodeMap);
+  void SetHook(FeatureHookKind kind, QHOOK_FUNCTION function, void* user, HookSink* sink);
+  void Unregister(FeatureHookKind kind, bool clearUser, HookSink* sink);
+  void SetFeatureWatched(const GenICam::gcstring& name, bool watch);
+  bool IsFeatureWatched(const GenICam::gcstring& name) const;
+  void SetDeliveryEnabled(bool enabled) { deliveryEnabled_.store(enabled); }
+
+  void OnAnyFeatureChanged(GenApi::INode* node);
+  void OnWatchedFeatureChanged(GenApi::INode* node);
+  // Browser changes: a value the in-process browser reports.
+  void OnEvent(int64_t value) override;
+
+  // The context of a host event that one of the controllers made, or null:
+  // an event of any other kind is never taken for one.
+  static Context* FindContext(int64_t eventId);
+  // Hook information of a context; false for a type it does not answer.
+  static bool InquireHookInfo(const Context& context, int64_t infoType, void* out);
+
+  size_t PoolSize() const;
+  int64_t OwnerSystem() const { return ownerSystem_; }
+
+ private:
+  struct PoolEntry {
+    int64_t event = 0;
+    std::unique_ptr<Context> context;
+    bool inUse = false;
+  };
+  struct UserSlot {
+    QHOOK_FUNCTION function = nullptr;
+    void* user = nullptr;
+  };
+
+  void RegisterAllFeatures(HookSink* sink);
+  void RegisterCategoryNodes(GenApi::INode* node);
+  void RegisterWatchedFeatures(HookSink* sink);
+  void Deliver(FeatureHookKind kind, GenApi::INode* node, int64_t value);
+  PoolEntry* AcquireContext();
+  void ReleaseContext(PoolEntry* entry);
+  void FreePool();
+
+  int64_t ownerSystem_ = 0;
+  int64_t hookedObject_ = 0;
+  std::map<GenICam::gcstring, GenApi::CallbackHandleType> allFeatureCallbacks_;
+  std::map<GenICam::gcstring, GenApi::CallbackHandleType> watchedCallbacks_;
+  std::set<GenICam::gcstring> watchedNames_;
+  // Entries never move: each is its own allocation, made once.
+  std::vector<std::unique_ptr<PoolEntry>> pool_;
+  UserSlot userHooks_[3];
+  std::shared_ptr<GenApi::CNodeMapRef> nodeMap_;
+  uint32_t sourceKind_;
+  mutable std::recursive_mutex lock_;
+  std::atomic<bool> deliveryEnabled_{false};
+};
+
+}  // namespace zor::genicam

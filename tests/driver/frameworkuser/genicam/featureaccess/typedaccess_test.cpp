@@ -1,0 +1,191 @@
+// Typed feature access, feature control and inquiry on node kinds the own maps
+// lack (booleans, registers), and the node utilities, on a map of the test's
+// own.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "driver/frameworkuser/genicam/featureaccess/controlfeature.h"
+#include "driver/frameworkuser/genicam/featureaccess/featureflags.h"
+#include "driver/frameworkuser/genicam/featureaccess/inquirefeature.h"
+#include "driver/frameworkuser/genicam/featureaccess/nodeutilities.h"
+#include "driver/frameworkuser/genicam/featureaccess/typedfeatureaccess.h"
+#include "tests/driver/frameworkuser/genicam/featureaccess/proxymap.h"
+
+namespace zor::genicam {
+namespace {
+
+template <typename T>
+UserVariable Var(T& value) {
+  return {&value, static_cast<int64_t>(sizeof(T))};
+}
+
+TEST(TypedAccess, MissingNodesAndRefusedAccessNameTheFeature) {
+  ProxyMap m;
+  GenApi::CIntegerPtr integer;
+  EXPECT_EQ(GetFeaturePtr(m.proxy, "Nope", FeatureAccess::kRead, integer, &m.ctx), kGenICamFailed);
+  EXPECT_FALSE(integer.IsValid());
+  EXPECT_EQ(m.Code(), kFeatureAccessError);
+  EXPECT_EQ(m.Sub(), 1);
+  EXPECT_EQ(m.Text(3), L"The device does not have a \"Nope\" feature.");
+  for (FeatureAccess access : {FeatureAccess::kRead, FeatureAccess::kWrite}) {
+    m.Clear();
+    GetFeaturePtr(m.proxy, "Hidden", access, integer, &m.ctx);
+    EXPECT_NE(m.Text(2).find(L"\"Hidden\" feature. It is not available."), std::wstring::npos);
+  }
+  m.Clear();
+  GetFeaturePtr(m.proxy, "Hidden", FeatureAccess::kImplemented, integer, &m.ctx);
+  EXPECT_NE(m.Text(2).find(L"It is not implemented."), std::wstring::npos);
+  m.Clear();
+  GetFeaturePtr(m.proxy, "WriteOnly", FeatureAccess::kRead, integer, &m.ctx);
+  EXPECT_EQ(m.Text(2), L"Cannot access the camera's \"WriteOnly\" feature. It cannot be read.");
+  EXPECT_EQ(m.Text(1), L"Camera specific info: Error occurred on the TestVendor TestModel.");
+  // Without a sink nothing is recorded, and the result is the same.
+  m.Clear();
+  EXPECT_EQ(GetFeaturePtr(m.proxy, "Nope", FeatureAccess::kRead, integer, nullptr), kGenICamFailed);
+  EXPECT_EQ(m.Code(), 0);
+}
+
+TEST(TypedAccess, TheTypeIsCheckedBeforeTheAccessAndOnlyOneIsReported) {
+  ProxyMap m;
+  GenApi::CFloatPtr number;
+  EXPECT_EQ(GetFeaturePtr(m.proxy, "Int", FeatureAccess::kNone, number, &m.ctx), 0);
+  EXPECT_FALSE(number.IsValid());
+  EXPECT_EQ(m.Code(), 0);
+  EXPECT_EQ(GetFeaturePtr(m.proxy, "Int", FeatureAccess::kNone, number, &m.ctx, kTypeDouble),
+            kGenICamFailed);
+  EXPECT_EQ(m.Text(1), L"The feature \"Int\" requires a FeatureDataType of Q_TYPE_INT64.");
+  EXPECT_EQ(m.Text(2), L"The FeatureValuePtr passed should be a pointer to a ZOR_INT64.");
+  m.Clear();
+  // Wrong type and not available: the type is what the caller hears.
+  GetFeaturePtr(m.proxy, "Gone", FeatureAccess::kRead, number, &m.ctx, kTypeDouble);
+  EXPECT_NE(m.Text(1).find(L"requires a FeatureDataType"), std::wstring::npos);
+  GenICamProxy unattached(0, false);
+  unattached.SetNodeMap(std::make_shared<GenApi::CNodeMapRef>("Device"), nullptr, "Device", false);
+  m.Clear();
+  EXPECT_EQ(GetFeaturePtr(unattached, "Int", FeatureAccess::kRead, number, &m.ctx), kGenICamFailed);
+  EXPECT_EQ(m.Text(1), L"The camera's node map is not yet initialized.");
+}
+
+TEST(TypedAccess, BooleansAndRegistersByName) {
+  ProxyMap m;
+  int32_t on = 1;
+  ControlFeature(m.proxy, nullptr, kOpValue, L"Flag", kTypeBoolean, Var(on), m.ctx);
+  int64_t natural = -1;
+  InquireFeature(m.proxy, nullptr, kOpValue, L"Flag", kTypeDefault, Var(natural), m.ctx);
+  EXPECT_EQ(static_cast<int32_t>(natural), 1);
+  int32_t asBool = -1;
+  InquireFeature(m.proxy, nullptr, kOpValue, L"Flag", kTypeBoolean, Var(asBool), m.ctx);
+  EXPECT_EQ(asBool, 1);
+  EXPECT_EQ(m.Code(), 0);
+  uint8_t bytes[4] = {1, 2, 3, 4};
+  ControlFeature(m.proxy, nullptr, kOpValue, L"Bytes", kTypeUInt8 + 4, {bytes, 4}, m.ctx);
+  EXPECT_EQ(m.Code(), 0);
+  EXPECT_EQ(m.port->bytes[256 + 2], 3);
+  uint8_t back[4] = {};
+  InquireFeature(m.proxy, nullptr, kOpValue, L"Bytes", kTypeRegister, {back, 4}, m.ctx);
+  EXPECT_EQ(std::memcmp(back, bytes, 4), 0);
+  int64_t length = 0;
+  InquireFeature(m.proxy, nullptr, kFlagLength, L"Bytes", kTypeRegister, Var(length), m.ctx);
+  EXPECT_EQ(length, 4);
+  EXPECT_EQ(m.Code(), 0);
+  int64_t asInteger = 0;
+  ControlFeature(m.proxy, nullptr, kOpValue, L"Bytes", kTypeInt64, Var(asInteger), m.ctx);
+  EXPECT_EQ(m.Code(), kUserVarError);
+  EXPECT_EQ(m.Sub(), 2);
+  EXPECT_EQ(m.port->bytes[256], 1);
+}
+
+TEST(TypedAccess, InquiriesThatWouldOverrunShortVariablesWriteNothing) {
+  ProxyMap m;
+  wchar_t text[16] = {};
+  ControlFeature(m.proxy, nullptr, kOpValue, L"Text", kTypeString,
+                 {const_cast<wchar_t*>(L"hello"), 24}, m.ctx);
+  EXPECT_EQ(m.Code(), 0);
+  // Ten bytes hold two wide characters here: too few for "hello".
+  InquireFeature(m.proxy, nullptr, kOpValue, L"Text", kTypeString, {text, 10}, m.ctx);
+  EXPECT_EQ(m.Code(), kInquireFlagError);
+  EXPECT_EQ(m.Sub(), 3);
+  EXPECT_EQ(text[0], L'\0');
+  m.Clear();
+  InquireFeature(m.proxy, nullptr, kFlagDefault, L"Text", kTypeAnyText, {text, 16}, m.ctx);
+  EXPECT_EQ(m.Code(), 0);
+  EXPECT_STREQ(text, L"hel");
+  // A register copy takes the caller's size; a register of another length
+  // refuses it and nothing is written.
+  uint8_t two[3] = {9, 9, 9};
+  InquireFeature(m.proxy, nullptr, kOpValue, L"Bytes", kTypeRegister, {two, 2}, m.ctx);
+  EXPECT_EQ(m.Code(), 4427);
+  EXPECT_EQ(two[0], 9);
+  EXPECT_EQ(two[2], 9);
+}
+
+TEST(NodeUtilities, SizesPollingAndIntegersOfEachKind) {
+  ProxyMap m;
+  ControlFeature(m.proxy, nullptr, kOpValue, L"Text", kTypeString,
+                 {const_cast<wchar_t*>(L"abc"), 16}, m.ctx);
+  EXPECT_EQ(GetFeatureDataSize(m.proxy, "Text", true, &m.ctx), 4);
+  EXPECT_EQ(GetFeatureDataSize(m.proxy, "Text", false, &m.ctx),
+            4 * static_cast<int64_t>(sizeof(wchar_t)));
+  EXPECT_EQ(GetFeatureDataSize(m.proxy, "Flag", false, &m.ctx), 4);
+  EXPECT_EQ(GetFeatureDataSize(m.proxy, "Bytes", false, &m.ctx), 4);
+  // A read-only value node lends its polling time without an error.
+  int64_t time = 0;
+  EXPECT_EQ(GetNodePollingTime(m.proxy, m.proxy.NodeMap()->_GetNode("Polled"), time, &m.ctx), 0);
+  EXPECT_EQ(time, 250);
+  EXPECT_EQ(m.Code(), 0);
+  int64_t value = -1;
+  EXPECT_EQ(ReadFeatureInteger(m.proxy, "Int", value, &m.ctx), 0);
+  EXPECT_EQ(value, 5);
+  EXPECT_EQ(ReadFeatureInteger(m.proxy, "Flag", value, &m.ctx), 0);
+  EXPECT_EQ(value, 0);
+  value = 99;
+  EXPECT_EQ(ReadFeatureInteger(m.proxy, "Gain", value, &m.ctx), kGenICamFailed);
+  EXPECT_EQ(value, 99);
+  EXPECT_EQ(m.Code(), 4427);
+  EXPECT_EQ(m.Sub(), 3);
+  GenApi::INode* category = m.proxy.NodeMap()->_GetNode("Second");
+  // "Hidden" is not implemented and is not counted.
+  EXPECT_EQ(GetCategoryFeatureCount(m.proxy, category), 3);
+  m.Clear();
+  GenApi::INode* at = category;
+  GetCategoryFeatureAt(m.proxy, at, category, -1, &m.ctx);
+  EXPECT_EQ(at, nullptr);
+  EXPECT_EQ(m.Code(), 4427);
+  EXPECT_EQ(m.Sub(), 4);
+}
+
+TEST(NodeUtilities, ACommandThatNeverCompletesEndsTheWaitWithAnError) {
+  ProxyMap m(true);
+  ControlFeature(m.proxy, nullptr, kOpExecute, L"Never", kTypeCommand, {}, m.ctx);
+  EXPECT_EQ(m.Code(), 4423);
+  EXPECT_EQ(m.Sub(), 2);
+  ProxyMap quick(false);
+  ControlFeature(quick.proxy, nullptr, kOpExecute, L"Never", kTypeCommand, {}, quick.ctx);
+  EXPECT_EQ(quick.Code(), 0);
+}
+
+TEST(FeatureErrors, TrialsWithdrawOnlyWhatTheyRecorded) {
+  ProxyMap m;
+  m.ctx.SetError(4300, 7, 0, 0);
+  int32_t value = 1;
+  EXPECT_EQ(ControlFeatureSpecial(m.proxy, kFlagDefault, "Nope", kTypeInt32, Var(value), m.ctx),
+            -1);
+  EXPECT_EQ(m.Code(), 4300);
+  EXPECT_EQ(InquireFeatureSpecial(m.proxy, kFlagDefault, "Nope", kTypeInt32, Var(value), m.ctx),
+            -1);
+  EXPECT_EQ(m.Code(), 4300);
+  int32_t present = 5;
+  InquireFeature(m.proxy, nullptr, kOpExists, L"Nope", kTypeInt32, Var(present), m.ctx);
+  EXPECT_EQ(m.Code(), 4300);
+  // A mismatch report replaces only the conversion error of its own inquiry.
+  int64_t number = 0;
+  InquireFeature(m.proxy, nullptr, kOpValue, L"Text", kTypeInt64, Var(number), m.ctx);
+  InquireFeature(m.proxy, nullptr, kOpValue, L"Int", kTypeAnyText + 1, Var(number), m.ctx);
+  EXPECT_EQ(m.Code(), 4300);
+  EXPECT_EQ(m.Sub(), 7);
+}
+
+}  // namespace
+}  // namespace zor::genicam

@@ -1,0 +1,44 @@
+#include "tests/driver/frameworkuser/genicam/features/featurefixture.h"
+
+namespace zor::board {
+
+void FeatureFixture::SetUp() {
+  DigitizerFixture::SetUp();
+  digitizer_ = Digitizer(L"Q_PAL");
+  ASSERT_NE(digitizer_, 0) << "error " << ErrorCode();
+}
+
+std::wstring FeatureFixture::Dig(const char* feature) {
+  return L"QdigControl:" + std::wstring(feature, feature + std::char_traits<char>::length(feature));
+}
+
+std::wstring FeatureFixture::Sys(const char* feature) {
+  return L"QsysControl:" + std::wstring(feature, feature + std::char_traits<char>::length(feature));
+}
+
+QINT64 FeatureFixture::InquireInt(const std::wstring& name, QINT64 flag) const {
+  QINT64 value = -12345;
+  QdigInquireFeature(digitizer_, flag, name.c_str(), Q_TYPE_INT64, &value, 0);
+  return value;
+}
+
+std::wstring FeatureFixture::InquireText(const std::wstring& name, QINT64 flag, QINT64 size) const {
+  std::wstring text(static_cast<size_t>(size), L'#');
+  QdigInquireFeature(digitizer_, flag, name.c_str(), Q_TYPE_STRING, text.data(), size);
+  return text.c_str();
+}
+
+void FeatureFixture::ExpectError(QINT64 code, QINT64 sub, const std::string& what) const {
+  EXPECT_EQ(ErrorCode(), code) << what;
+  if (code != 0) {
+    EXPECT_EQ(SubCode(1), sub) << what;
+  }
+}
+
+std::wstring FeatureFixture::Detail(int index) {
+  static constexpr QINT64 kTypes[] = {Q_CURRENT_SUB_1_TEXT, Q_CURRENT_SUB_2_TEXT,
+                                      Q_CURRENT_SUB_3_TEXT};
+  return ErrorText(kTypes[index - 1]);
+}
+
+}  // namespace zor::board

@@ -1,0 +1,25 @@
+// A board system with one digitizer, for features by name through libZOR.so.
+#pragma once
+
+#include <string>
+
+#include "tests/driver/board/digitizer/digitizerfixture.h"
+
+namespace zor::board {
+
+class FeatureFixture : public DigitizerFixture {
+ protected:
+  void SetUp() override;
+
+  static std::wstring Dig(const char* feature);
+  static std::wstring Sys(const char* feature);
+  QINT64 InquireInt(const std::wstring& name, QINT64 flag = Q_FEATURE_VALUE) const;
+  std::wstring InquireText(const std::wstring& name, QINT64 flag, QINT64 size = 64) const;
+  void ExpectError(QINT64 code, QINT64 sub, const std::string& what) const;
+  // Error texts 5 to 7 (sub-codes 1 to 3 of the host's report).
+  static std::wstring Detail(int index);
+
+  QID digitizer_ = 0;
+};
+
+}  // namespace zor::board

@@ -1,0 +1,189 @@
+// Feature hooks through libZOR.so: every feature, chosen features, the hook
+// information read inside the user's function, unhooking, and hooks changed on
+// some threads while features change on others.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/driver/frameworkuser/genicam/features/featurefixture.h"
+
+namespace zor::board {
+namespace {
+
+constexpr QINT64 kHookedObject = 0x20000;
+
+struct Delivery {
+  QINT64 hookType = 0;
+  std::wstring name;
+  double seconds = -1;
+  QINT64 nodeMap = 0;
+  QINT64 object = 0;
+  QINT64 source = 0;
+  QINT64 error = -1;
+};
+
+struct Recorder {
+  std::mutex lock;
+  std::vector<Delivery> seen;
+  std::atomic<int> count{0};
+
+  std::vector<Delivery> Take() {
+    std::lock_guard guard(lock);
+    return seen;
+  }
+  bool Saw(QINT64 hookType, const std::wstring& name) {
+    for (const Delivery& d : Take()) {
+      if (d.hookType == hookType && d.name == name) return true;
+    }
+    return false;
+  }
+};
+
+QINT64 OnFeature(QINT64 hookType, QID event, void* user) {
+  Delivery d;
+  d.hookType = hookType;
+  QINT64 length = 0;
+  QdigGetHookInfo(event, Q_FEATURE_NAME + Q_STRING_SIZE, &length);
+  if (length > 0) {
+    std::wstring name(static_cast<size_t>(length), L'\0');
+    QdigGetHookInfo(event, Q_FEATURE_NAME, name.data());
+    d.name = name.c_str();
+  }
+  QdigGetHookInfo(event, Q_TIME_STAMP, &d.seconds);
+  QdigGetHookInfo(event, Q_GC_NODEMAP_PTR, &d.nodeMap);
+  QdigGetHookInfo(event, kHookedObject, &d.object);
+  QdigGetHookInfo(event, Q_GC_EVENT_TYPE, &d.source);
+  d.error = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  auto* recorder = static_cast<Recorder*>(user);
+  std::lock_guard guard(recorder->lock);
+  recorder->seen.push_back(d);
+  ++recorder->count;
+  return 0;
+}
+
+QINT64 Count(QINT64, QID, void* user) {
+  ++static_cast<Recorder*>(user)->count;
+  return 0;
+}
+
+class FeatureHooks : public FeatureFixture {
+ protected:
+  void SetTimeout(QID digitizer, QINT64 value) {
+    QdigControlFeature(digitizer, Q_FEATURE_VALUE, Dig("Q_GRAB_TIMEOUT").c_str(), Q_TYPE_INT64,
+                       &value);
+  }
+  void Watch(const char* feature, QINT64 state) {
+    QdigControlFeature(digitizer_, Q_FEATURE_CHANGE_HOOK, Dig(feature).c_str(), Q_TYPE_INT64,
+                       &state);
+  }
+};
+
+TEST_F(FeatureHooks, AnyFeatureChangeCarriesItsInformation) {
+  Recorder recorder;
+  QdigHookFunction(digitizer_, Q_FEATURE_ANY_CHANGE, &OnFeature, &recorder);
+  ExpectError(0, 0, "hook");
+
+  SetTimeout(digitizer_, 2500);
+  ExpectError(0, 0, "write");
+  ASSERT_TRUE(recorder.Saw(Q_FEATURE_ANY_CHANGE, L"Q_GRAB_TIMEOUT"));
+  for (const Delivery& d : recorder.Take()) {
+    if (d.name != L"Q_GRAB_TIMEOUT") continue;
+    EXPECT_GT(d.seconds, 0.0);
+    EXPECT_NE(d.nodeMap, 0);
+    EXPECT_EQ(d.object, digitizer_);
+    EXPECT_EQ(d.source, 0x8000000);
+    EXPECT_EQ(d.error, 0);
+  }
+  // The system's map is hooked through its digitizer as well.
+  const double level = 20;
+  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, Dig("Q_BRIGHTNESS_REF").c_str(), Q_TYPE_DOUBLE,
+                     &level);
+  EXPECT_TRUE(recorder.Saw(Q_FEATURE_ANY_CHANGE, L"Q_BRIGHTNESS_REF"));
+  QdigHookFunction(digitizer_, Q_FEATURE_ANY_CHANGE + Q_UNHOOK, &OnFeature, &recorder);
+  const int before = recorder.count.load();
+  SetTimeout(digitizer_, 2600);
+  EXPECT_EQ(recorder.count.load(), before);
+}
+
+TEST_F(FeatureHooks, WatchedFeaturesOnlyAndOnlyOnceHooked) {
+  Recorder recorder;
+  Watch("Q_GRAB_TIMEOUT", Q_ENABLE);
+  QdigHookFunction(digitizer_, Q_FEATURE_CHANGE, &OnFeature, &recorder);
+  SetTimeout(digitizer_, 100);
+  EXPECT_TRUE(recorder.Saw(Q_FEATURE_CHANGE, L"Q_GRAB_TIMEOUT"));
+  // Watched after the hook was set: heard only once the hook is set again.
+  Watch("Q_BRIGHTNESS_REF", Q_ENABLE);
+  const double level = 30;
+  const std::wstring brightness = Dig("Q_BRIGHTNESS_REF");
+  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, brightness.c_str(), Q_TYPE_DOUBLE, &level);
+  EXPECT_FALSE(recorder.Saw(Q_FEATURE_CHANGE, L"Q_BRIGHTNESS_REF"));
+  QdigHookFunction(digitizer_, Q_FEATURE_CHANGE, &OnFeature, &recorder);
+  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, brightness.c_str(), Q_TYPE_DOUBLE, &level);
+  EXPECT_TRUE(recorder.Saw(Q_FEATURE_CHANGE, L"Q_BRIGHTNESS_REF"));
+  QdigHookFunction(digitizer_, Q_FEATURE_CHANGE + Q_UNHOOK, &OnFeature, &recorder);
+  const int before = recorder.count.load();
+  SetTimeout(digitizer_, 200);
+  EXPECT_EQ(recorder.count.load(), before);
+  ExpectError(0, 0, "watched hooks");
+}
+
+TEST_F(FeatureHooks, InformationOfOtherEventsIsNotTakenForFeatures) {
+  // A host event that is no feature event answers nothing of a feature.
+  QID event = 0;
+  QthrAlloc(system_, Q_EVENT, Q_DEFAULT, &event);
+  ASSERT_NE(event, 0);
+  QINT64 length = -7;
+  QdigGetHookInfo(event, Q_FEATURE_NAME + Q_STRING_SIZE, &length);
+  EXPECT_EQ(length, -7);
+  QthrFree(event);
+}
+
+TEST_F(FeatureHooks, HooksChangeOnSomeThreadsWhileFeaturesChangeOnOthers) {
+  const QID second = Digitizer(L"Q_NTSC", 1);
+  ASSERT_NE(second, 0);
+  Recorder recorder;
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> writers;
+  for (QID digitizer : {digitizer_, second}) {
+    // Each writes its digitizer's map and, through it, the system's shared one.
+    writers.emplace_back([this, digitizer, &stop] {
+      QINT64 value = 1;
+      const std::wstring system = Sys("Q_TIMEOUT");
+      while (!stop.load()) {
+        SetTimeout(digitizer, ++value % 1000);
+        QdigControlFeature(digitizer, Q_FEATURE_VALUE, system.c_str(), Q_TYPE_INT64, &value);
+      }
+    });
+  }
+  std::vector<std::thread> hookers;
+  for (QID digitizer : {digitizer_, second}) {
+    hookers.emplace_back([digitizer, &recorder] {
+      for (int round = 0; round < 20; ++round) {
+        QdigHookFunction(digitizer, Q_FEATURE_ANY_CHANGE, &Count, &recorder);
+        QdigHookFunction(digitizer, Q_FEATURE_ANY_CHANGE + Q_UNHOOK, &Count, &recorder);
+      }
+      QdigHookFunction(digitizer, Q_FEATURE_ANY_CHANGE, &Count, &recorder);
+    });
+  }
+  for (std::thread& t : hookers) t.join();
+  const int hooked = recorder.count.load();
+  while (recorder.count.load() < hooked + 4) std::this_thread::yield();
+  stop = true;
+  for (std::thread& t : writers) t.join();
+  for (QID digitizer : {digitizer_, second}) {
+    QdigHookFunction(digitizer, Q_FEATURE_ANY_CHANGE + Q_UNHOOK, &Count, &recorder);
+  }
+  const int after = recorder.count.load();
+  SetTimeout(digitizer_, 5);
+  SetTimeout(second, 5);
+  EXPECT_EQ(recorder.count.load(), after);
+  ExpectError(0, 0, "threads");
+  QdigFree(second);
+}
+
+}  // namespace
+}  // namespace zor::board

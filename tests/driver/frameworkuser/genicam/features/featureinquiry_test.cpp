@@ -1,0 +1,241 @@
+// Inquiries by name through libZOR.so on each node kind of the digitizer's and
+// the system's own maps, with the data types that fit and those that do not.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "tests/driver/frameworkuser/genicam/features/featurefixture.h"
+
+namespace zor::board {
+namespace {
+
+constexpr QINT64 kGrabTimeout = 4127;
+constexpr QINT64 kCount = 0x010000;
+constexpr QINT64 kName = 0x020000;
+constexpr QINT64 kDisplayName = 0x030000;
+constexpr QINT64 kNaturalType = 0x040000;
+constexpr QINT64 kToolTip = 0x050000;
+constexpr QINT64 kAccessMode = 0x070000;
+constexpr QINT64 kVisibility = 0x080000;
+constexpr QINT64 kCachingMode = 0x090000;
+constexpr QINT64 kStreamable = 0x0A0000;
+constexpr QINT64 kRepresentation = 0x0C0000;
+constexpr QINT64 kPollingTime = 0x0F0000;
+constexpr QINT64 kUnit = 0x100000;
+constexpr QINT64 kByteSize = 0x100000000;
+constexpr QINT64 kNarrow = 0x1000000000000;
+constexpr QINT64 kFeatures = QINT64{1} << 56;
+constexpr QINT64 kEntries = QINT64{2} << 56;
+constexpr QINT64 kSelectors = QINT64{3} << 56;
+constexpr QINT64 kValidValues = QINT64{4} << 56;
+
+using FeatureInquiry = FeatureFixture;
+
+TEST_F(FeatureInquiry, IntegerValueLimitsAndPropertiesInEveryNumericType) {
+  QdigControl(digitizer_, kGrabTimeout, 300);
+  const std::wstring name = Dig("Q_GRAB_TIMEOUT");
+  EXPECT_EQ(InquireInt(name), 300);
+  int32_t i32 = 0;
+  QdigInquireFeature(digitizer_, Q_DEFAULT, name.c_str(), Q_TYPE_INT32, &i32, 0);
+  EXPECT_EQ(i32, 300);
+  int16_t i16 = 0;
+  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, name.c_str(), Q_TYPE_INT16, &i16, 0);
+  EXPECT_EQ(i16, 300);
+  uint8_t u8 = 0;
+  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, name.c_str(), Q_TYPE_UINT8, &u8, 0);
+  EXPECT_EQ(u8, 300 & 0xFF);
+  QINT64 natural = 0;
+  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, name.c_str(), Q_DEFAULT, &natural, 0);
+  EXPECT_EQ(natural, 300);
+  EXPECT_EQ(InquireInt(name, Q_FEATURE_MIN), -1);
+  EXPECT_EQ(InquireInt(name, Q_FEATURE_MAX), 2147483647);
+  EXPECT_EQ(InquireInt(name, Q_FEATURE_INCREMENT), 1);
+  EXPECT_EQ(InquireInt(name, kNaturalType), Q_TYPE_INT64);
+  EXPECT_EQ(InquireInt(name, kAccessMode), 5);             // RW
+  EXPECT_EQ(InquireInt(Dig("Q_SIZE_X"), kAccessMode), 4);  // RO
+  EXPECT_EQ(InquireInt(name, kCachingMode), 1);            // NoCache from its register
+  EXPECT_EQ(InquireInt(name, kRepresentation), 1);
+  EXPECT_EQ(InquireInt(name, kPollingTime), -1);
+  EXPECT_EQ(InquireInt(name, kByteSize), 8);
+  EXPECT_GE(InquireInt(name, kVisibility), 1);
+  EXPECT_EQ(InquireInt(name, kStreamable), 0);
+  ExpectError(0, 0, "integer inquiries");
+}
+
+TEST_F(FeatureInquiry, FloatValueAndLimitsAsDoublesAndConverted) {
+  const double level = 12.75;
+  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, Dig("Q_BRIGHTNESS_REF").c_str(), Q_TYPE_DOUBLE,
+                     &level);
+  const std::wstring name = Dig("Q_BRIGHTNESS_REF");
+  double value = 0;
+  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, name.c_str(), Q_DEFAULT, &value, 0);
+  // The board keeps whole levels.
+  EXPECT_DOUBLE_EQ(value, 12.0);
+  float f = 0;
+  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, name.c_str(), Q_TYPE_FLOAT, &f, 0);
+  EXPECT_FLOAT_EQ(f, 12.0f);
+  EXPECT_EQ(InquireInt(name), 12);
+  double min = -1;
+  QdigInquireFeature(digitizer_, Q_FEATURE_MIN, name.c_str(), Q_DEFAULT, &min, 0);
+  EXPECT_DOUBLE_EQ(min, 0.0);
+  double max = -1;
+  QdigInquireFeature(digitizer_, Q_FEATURE_MAX, name.c_str(), Q_TYPE_DOUBLE, &max, 0);
+  EXPECT_DOUBLE_EQ(max, 255.0);
+  EXPECT_EQ(InquireInt(name, kNaturalType), Q_TYPE_DOUBLE);
+  ExpectError(0, 0, "float inquiries");
+}
+
+TEST_F(FeatureInquiry, EnumerationValueEntriesAndTexts) {
+  const std::wstring name = Dig("Q_GRAB_MODE");
+  EXPECT_EQ(InquireInt(name, kEntries | kCount), 3);
+  EXPECT_EQ(InquireText(name, kEntries | kName | 1), L"Q_ASYNCHRONOUS");
+  const QINT64 value = 2;
+  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, name.c_str(), Q_TYPE_INT64, &value);
+  ExpectError(0, 0, "set by value");
+  EXPECT_EQ(InquireInt(name), 2);
+  EXPECT_EQ(InquireText(name, Q_FEATURE_VALUE_AS_STRING), L"Q_ASYNCHRONOUS");
+  EXPECT_EQ(InquireInt(name, kEntries | Q_FEATURE_VALUE | 2), 3);
+  int32_t asInt32 = 0;
+  QdigInquireFeature(digitizer_, Q_DEFAULT, name.c_str(), 0x3040000000, &asInt32, 0);
+  EXPECT_EQ(asInt32, 2);
+  wchar_t text[32] = {};
+  QdigInquireFeature(digitizer_, Q_DEFAULT, name.c_str(), 0x7040000000, text, 32);
+  EXPECT_STREQ(text, L"Q_ASYNCHRONOUS");
+  EXPECT_EQ(InquireInt(name, kNaturalType), Q_TYPE_ENUMERATION);
+  ExpectError(0, 0, "enumeration inquiries");
+  // Past the last entry.
+  InquireInt(name, kEntries | Q_FEATURE_VALUE | 3);
+  ExpectError(4422, 3, "entry index past the end");
+  // Entries of a feature that is no enumeration.
+  InquireInt(Dig("Q_GRAB_TIMEOUT"), kEntries | kCount);
+  ExpectError(4434, 2, "entries of an integer");
+}
+
+TEST_F(FeatureInquiry, StringValueLengthsAndShortBuffers) {
+  const std::wstring name = Dig("Q_FORMAT");
+  const std::wstring format = InquireText(name, Q_FEATURE_VALUE);
+  ExpectError(0, 0, "string value");
+  ASSERT_FALSE(format.empty());
+  // The register is never cached: its length answer says so with 16 more.
+  EXPECT_EQ(InquireInt(name, Q_FEATURE_VALUE + Q_STRING_SIZE),
+            static_cast<QINT64>(format.size()) + 1 + 16);
+  EXPECT_EQ(InquireInt(name, Q_FEATURE_VALUE | kByteSize),
+            (static_cast<QINT64>(format.size()) + 1) * static_cast<QINT64>(sizeof(wchar_t)));
+  EXPECT_EQ(InquireInt(name, Q_FEATURE_VALUE | kByteSize | kNarrow),
+            static_cast<QINT64>(format.size()) + 1);
+  // A buffer without room for the terminator gets nothing and an error.
+  std::wstring shortText(format.size(), L'#');
+  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, name.c_str(), Q_TYPE_STRING, shortText.data(),
+                     static_cast<QINT64>(format.size()));
+  ExpectError(4430, 3, "buffer one short");
+  EXPECT_EQ(shortText, std::wstring(format.size(), L'#'));
+  // The text of any value is cut to the buffer instead.
+  wchar_t cut[4] = {L'#', L'#', L'#', L'#'};
+  QdigInquireFeature(digitizer_, Q_DEFAULT, name.c_str(), 0x7000004000, cut, 4);
+  ExpectError(0, 0, "any value as text");
+  EXPECT_EQ(std::wstring(cut), format.substr(0, 3));
+  // A string read as a number is a data-type mismatch with both texts.
+  InquireInt(name);
+  ExpectError(4422, 5, "string as integer");
+  EXPECT_NE(Detail(1).find(L"Q_TYPE_STRING."), std::wstring::npos) << Detail(1);
+  EXPECT_NE(Detail(2).find(L"a ZOR_TEXT_PTR."), std::wstring::npos) << Detail(2);
+}
+
+TEST_F(FeatureInquiry, NodeTextsAreCopiedOnlyWhenTheyFit) {
+  const std::wstring name = Dig("Q_GRAB_TIMEOUT");
+  EXPECT_EQ(InquireText(name, kName), L"Q_GRAB_TIMEOUT");
+  EXPECT_FALSE(InquireText(name, kDisplayName).empty());
+  EXPECT_FALSE(InquireText(name, kToolTip, 200).empty());
+  EXPECT_EQ(InquireInt(name, kName + Q_STRING_SIZE), 15);
+  // Q_DEFAULT gives an 8-byte variable: two wide characters, too few.
+  QINT64 small = 0;
+  QdigInquireFeature(digitizer_, kName, name.c_str(), Q_DEFAULT, &small, 0);
+  ExpectError(4430, 3, "name into an integer");
+  EXPECT_EQ(small, 0);
+  InquireText(name, kUnit);
+  ExpectError(0, 0, "unit of an integer");
+  InquireText(Dig("Q_FORMAT"), kUnit);
+  ExpectError(4430, 2, "unit of a string");
+}
+
+TEST_F(FeatureInquiry, CommandsAndCategories) {
+  QINT64 done = -1;
+  QdigInquireFeature(digitizer_, Q_FEATURE_EXECUTE, Dig("Q_GRAB_ABORT").c_str(), Q_DEFAULT, &done,
+                     0);
+  ExpectError(0, 0, "command done");
+  EXPECT_EQ(static_cast<int32_t>(done), 1);
+  EXPECT_EQ(InquireInt(Dig("Q_GRAB_ABORT"), kNaturalType), Q_TYPE_COMMAND);
+  InquireInt(Dig("Q_GRAB_TIMEOUT"), Q_FEATURE_EXECUTE);
+  ExpectError(4430, 4, "done of an integer");
+  // A category lists its features; the steps reach them by index.
+  const QINT64 count = InquireInt(Dig("f_GrabControl"), kFeatures | kCount);
+  EXPECT_GT(count, 1);
+  EXPECT_FALSE(InquireText(Dig("f_GrabControl"), kFeatures | kName | 0).empty());
+  EXPECT_EQ(InquireInt(Dig("f_GrabControl"), kNaturalType), Q_TYPE_CATEGORY);
+  ExpectError(0, 0, "category");
+  // An index past the list stops there, with no node used after it.
+  InquireText(Dig("f_GrabControl"), kFeatures | kName | static_cast<QINT64>(count));
+  ExpectError(4427, 4, "feature index past the end");
+  InquireInt(Dig("Q_GRAB_TIMEOUT"), kSelectors | kCount);
+  ExpectError(0, 0, "no selectors");
+  InquireInt(Dig("Q_GRAB_TIMEOUT"), kValidValues | kCount);
+  ExpectError(0, 0, "valid values of an integer");
+  InquireInt(Dig("Q_FORMAT"), kValidValues | kCount);
+  ExpectError(4434, 3, "valid values of a string");
+}
+
+TEST_F(FeatureInquiry, ExistenceLeavesNoErrorBehind) {
+  EXPECT_EQ(InquireInt(Dig("Q_GRAB_TIMEOUT"), Q_FEATURE_PRESENT) & 0xFFFFFFFF, 1);
+  int32_t present = 7;
+  QdigInquireFeature(digitizer_, Q_FEATURE_PRESENT, Dig("NoSuchFeature").c_str(), Q_TYPE_INT32,
+                     &present, 0);
+  EXPECT_EQ(present, 0);
+  ExpectError(0, 0, "missing feature");
+}
+
+TEST_F(FeatureInquiry, VariablesThatCannotTakeTheAnswerAreMismatches) {
+  // An integer feature asked for as an enumeration's 32-bit value.
+  int32_t value = 0;
+  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, Dig("Q_GRAB_TIMEOUT").c_str(), 0x3040000000,
+                     &value, 0);
+  ExpectError(4422, 5, "integer as enumeration");
+  EXPECT_NE(Detail(1).find(L"\"Q_GRAB_TIMEOUT\" requires a FeatureDataType of Q_TYPE_INT64."),
+            std::wstring::npos)
+      << Detail(1);
+  EXPECT_NE(Detail(2).find(L"a pointer to a ZOR_INT64."), std::wstring::npos) << Detail(2);
+  InquireInt(Dig("NoSuchFeature"));
+  ExpectError(4422, 1, "missing");
+  EXPECT_NE(Detail(3).find(L"The device does not have a \"NoSuchFeature\" feature."),
+            std::wstring::npos)
+      << Detail(3);
+  InquireInt(Dig("Q_GRAB_TIMEOUT"), 0x123456);
+  ExpectError(4430, 1, "unknown operation");
+  QINT64 odd = 0;
+  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, Dig("Q_GRAB_TIMEOUT").c_str(), 0x6000000000, &odd,
+                     0);
+  ExpectError(4422, 5, "unknown variable type");
+}
+
+TEST_F(FeatureInquiry, SystemFeaturesOfEachKind) {
+  QINT64 number = -1;
+  QsysInquireFeature(system_, Q_FEATURE_VALUE, Sys("Q_DIGITIZER_NUM").c_str(), Q_TYPE_INT64,
+                     &number, 0);
+  ExpectError(0, 0, "integer");
+  EXPECT_GT(number, 0);
+  wchar_t descriptor[64] = {};
+  QsysInquireFeature(system_, Q_FEATURE_VALUE, Sys("Q_SYSTEM_DESCRIPTOR").c_str(), Q_TYPE_STRING,
+                     descriptor, 64);
+  ExpectError(0, 0, "string");
+  wchar_t expected[64] = {};
+  QsysInquire(system_, Q_SYSTEM_DESCRIPTOR, expected);
+  EXPECT_STREQ(descriptor, expected);
+  wchar_t type[64] = {};
+  QsysInquireFeature(system_, Q_FEATURE_VALUE_AS_STRING, Sys("Q_SYSTEM_TYPE").c_str(),
+                     Q_TYPE_STRING, type, 64);
+  ExpectError(0, 0, "enumeration as text");
+  EXPECT_GT(std::wcslen(type), 0u);
+}
+
+}  // namespace
+}  // namespace zor::board
