@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/benchenvironment.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/transport/llsysalloc.h"
@@ -20,20 +21,13 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using zor::frame::LLsysHandlePair;
 
 // A registry root and a GenICam installation of the bench's own.
 void PrepareEnvironment() {
   static const bool prepared = [] {
-    std::string pattern = (fs::temp_directory_path() / "zorboardbench.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return false;
-    fs::create_directories(fs::path(pattern) / "registry");
-    fs::create_directories(fs::path(pattern) / "genicam" / "v3_1");
-    fs::create_directories(fs::path(pattern) / "xml");
-    setenv("ZOR_REGISTRY_ROOT", (fs::path(pattern) / "registry").c_str(), 1);
-    setenv("ZOR_GENICAM_PATH", (fs::path(pattern) / "genicam").c_str(), 1);
-    setenv("ZOR_XML_REPOSITORY", (fs::path(pattern) / "xml").c_str(), 1);
+    const std::filesystem::path folder = zorbench::MakeBenchEnvironment("zorboardbench");
+    if (folder.empty()) return false;
     QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
     return true;
   }();

@@ -8,13 +8,12 @@
 #include <filesystem>
 #include <vector>
 
+#include "bench/support/benchenvironment.h"
 #include "platform/boardsim/board.h"
 #include "platform/boardsim/deviceprovider.h"
 #include "platform/host/zor.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // An image in host memory whose planes follow its bit depth.
 constexpr QINT64 kPlanarImage = Q_IMAGE | 0x40000;
@@ -22,14 +21,8 @@ constexpr QINT64 kPlanarImage = Q_IMAGE | 0x40000;
 // The system, made once for the process, with frames as close together as the board allows.
 QID System() {
   static const QID system = [] {
-    std::string pattern = (fs::temp_directory_path() / "zorgrabbench.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return QID{0};
-    fs::create_directories(fs::path(pattern) / "registry");
-    fs::create_directories(fs::path(pattern) / "genicam" / "v3_1");
-    setenv("ZOR_REGISTRY_ROOT", (fs::path(pattern) / "registry").c_str(), 1);
-    setenv("ZOR_GENICAM_PATH", (fs::path(pattern) / "genicam").c_str(), 1);
-    setenv("ZOR_XML_REPOSITORY", pattern.c_str(), 1);
-    setenv("DRAVIONLYNDCF", ZOR_STANDARD_DCF_DIR, 1);
+    const std::filesystem::path folder = zorbench::MakeBenchEnvironment("zorgrabbench");
+    if (folder.empty()) return QID{0};
     boardsim::ShareBoards();
     QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
     const QID id = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, nullptr);

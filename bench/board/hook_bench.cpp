@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "bench/support/benchenvironment.h"
 #include "interfaces/kernel/deviceevent.h"
 #include "platform/boardsim/board.h"
 #include "platform/boardsim/deviceprovider.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr QINT64 kFrameStart = 13;
@@ -31,14 +31,8 @@ QINT64 OnFrameStart(QINT64, QID, void*) {
 
 QID HookedDigitizer() {
   static const QID digitizer = [] {
-    std::string pattern = (fs::temp_directory_path() / "zorhookbench.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return QID{0};
-    fs::create_directories(fs::path(pattern) / "registry");
-    fs::create_directories(fs::path(pattern) / "genicam" / "v3_1");
-    setenv("ZOR_REGISTRY_ROOT", (fs::path(pattern) / "registry").c_str(), 1);
-    setenv("ZOR_GENICAM_PATH", (fs::path(pattern) / "genicam").c_str(), 1);
-    setenv("ZOR_XML_REPOSITORY", pattern.c_str(), 1);
-    setenv("DRAVIONLYNDCF", ZOR_STANDARD_DCF_DIR, 1);
+    const std::filesystem::path folder = zorbench::MakeBenchEnvironment("zorhookbench");
+    if (folder.empty()) return QID{0};
     boardsim::ShareBoards();
     QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
     const QID system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, nullptr);

@@ -10,13 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/benchenvironment.h"
 #include "platform/boardsim/board.h"
 #include "platform/boardsim/deviceprovider.h"
 #include "platform/host/zor.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr QINT64 kWidth = 640;
 constexpr QINT64 kHeight = 480;
@@ -27,15 +26,7 @@ constexpr QINT64 kSynchronous = 1;
 
 struct Bench {
   Bench() {
-    std::string pattern = (fs::temp_directory_path() / "zorprocessbench.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return;
-    fs::create_directories(fs::path(pattern) / "registry");
-    fs::create_directories(fs::path(pattern) / "genicam" / "v3_1");
-    fs::create_directories(fs::path(pattern) / "xml");
-    setenv("ZOR_REGISTRY_ROOT", (fs::path(pattern) / "registry").c_str(), 1);
-    setenv("ZOR_GENICAM_PATH", (fs::path(pattern) / "genicam").c_str(), 1);
-    setenv("ZOR_XML_REPOSITORY", (fs::path(pattern) / "xml").c_str(), 1);
-    setenv("DRAVIONLYNDCF", ZOR_STANDARD_DCF_DIR, 1);
+    if (zorbench::MakeBenchEnvironment("zorprocessbench").empty()) return;
     QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
     // The driver library serves this process's boards, whose clock the bench sets.
     boardsim::ShareBoards();

@@ -14,14 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/benchenvironment.h"
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/czortransportlayer.h"
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/genicamxmlresources.h"
 #include "platform/boardsim/deviceprovider.h"
 #include "platform/host/zor.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr int kDigitizers = 8;
 constexpr QINT64 kGrabTimeout = 4127;
@@ -33,15 +32,7 @@ constexpr const wchar_t* kFeature = L"QdigControl:Q_GRAB_TIMEOUT";
 // process for each.
 struct Setup {
   Setup() {
-    std::string pattern = (fs::temp_directory_path() / "zorfeaturebench.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return;
-    fs::create_directories(fs::path(pattern) / "registry");
-    fs::create_directories(fs::path(pattern) / "genicam" / "v3_1");
-    fs::create_directories(fs::path(pattern) / "xml");
-    setenv("ZOR_REGISTRY_ROOT", (fs::path(pattern) / "registry").c_str(), 1);
-    setenv("ZOR_GENICAM_PATH", (fs::path(pattern) / "genicam").c_str(), 1);
-    setenv("ZOR_XML_REPOSITORY", (fs::path(pattern) / "xml").c_str(), 1);
-    setenv("DRAVIONLYNDCF", ZOR_STANDARD_DCF_DIR, 1);
+    if (zorbench::MakeBenchEnvironment("zorfeaturebench").empty()) return;
     setenv("ZOR_BOARDSIM_BOARDS", "2", 1);
     boardsim::ShareBoards();
     QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);

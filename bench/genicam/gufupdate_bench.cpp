@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/benchenvironment.h"
 #include "platform/genapi/genapi.h"
 #include "platform/host/zor.h"
 
@@ -18,16 +19,10 @@ namespace fs = std::filesystem;
 
 QID System() {
   static const QID system = [] {
-    std::string pattern = (fs::temp_directory_path() / "zorgufbench.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return QID{0};
-    fs::create_directories(fs::path(pattern) / "registry");
-    fs::create_directories(fs::path(pattern) / "genicam" / "v3_1");
-    setenv("ZOR_REGISTRY_ROOT", (fs::path(pattern) / "registry").c_str(), 1);
-    setenv("ZOR_GENICAM_PATH", (fs::path(pattern) / "genicam").c_str(), 1);
-    setenv("ZOR_XML_REPOSITORY", pattern.c_str(), 1);
-    setenv("DRAVIONLYNDCF", ZOR_STANDARD_DCF_DIR, 1);
+    const std::filesystem::path folder = zorbench::MakeBenchEnvironment("zorgufbench");
+    if (folder.empty()) return QID{0};
     setenv("ZOR_SLEEP_PERCENT", "0", 1);
-    setenv("TMPDIR", pattern.c_str(), 1);
+    setenv("TMPDIR", folder.c_str(), 1);
     QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
     return QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, nullptr);
   }();

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "bench/support/benchenvironment.h"
 #include "driver/frameworkuser/decoder/commanddecoder.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
@@ -19,8 +20,6 @@
 #include "platform/host/zor.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr int kDigitizers = 8;
 constexpr uint32_t kSixteenChannels = 0x40000;
@@ -50,14 +49,8 @@ zor::frame::QDGeniCamDeviceSystem* DriverSystem(QID system) {
 const std::vector<GenApi::CEnumerationPtr>& StartModes() {
   static const std::vector<GenApi::CEnumerationPtr> features = [] {
     std::vector<GenApi::CEnumerationPtr> found;
-    std::string pattern = (fs::temp_directory_path() / "zornodemapbench.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return found;
-    fs::create_directories(fs::path(pattern) / "registry");
-    fs::create_directories(fs::path(pattern) / "genicam" / "v3_1");
-    setenv("ZOR_REGISTRY_ROOT", (fs::path(pattern) / "registry").c_str(), 1);
-    setenv("ZOR_GENICAM_PATH", (fs::path(pattern) / "genicam").c_str(), 1);
-    setenv("ZOR_XML_REPOSITORY", pattern.c_str(), 1);
-    setenv("DRAVIONLYNDCF", ZOR_STANDARD_DCF_DIR, 1);
+    const std::filesystem::path folder = zorbench::MakeBenchEnvironment("zornodemapbench");
+    if (folder.empty()) return found;
     HostUseDriverForTests(L"Q_SYSTEM_DRAVIONLYN", &InProcessDriver);
     boardsim::ShareBoards();
     boardsim::LocalBoards().Find(0)->SetCapabilities(kSixteenChannels);
