@@ -1,14 +1,21 @@
 #include "driver/frameworkuser/genicam/featureaccess/nodeutilities.h"
 
+#include <string>
+
 #include "driver/foundation/conversions.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/driver/driverwrapper.h"
+#include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "driver/frameworkuser/genicam/featureaccess/typedfeatureaccess.h"
 #include "driver/frameworkuser/genicam/featureaccess/uservalue.h"
+#include "driver/frameworkuser/system/qdbasesystem.h"
 
 namespace zor::genicam {
 namespace {
 
 constexpr int64_t kIndexError = 4427;
+// Velant's own devices are labelled by their model alone.
+constexpr const char* kOwnVendor = "VelantImagingLtd";
 
 template <typename Read>
 void NodeText(GenApi::INode* node, std::wstring& text, Read read) {
@@ -30,8 +37,23 @@ void RecordException(ErrorSink* sink, const wchar_t* verb, const GenICam::gcstri
                      foundation::Utf8ToWString(e.GetDescription()).c_str(), nullptr);
 }
 
-// The category's features or the selector's selected ones, implemented only.
-GenApi::FeatureList_t SubFeatures(GenApi::INode* node) {
+void RecordWriteException(ErrorSink* sink, const std::string& value, const GenICam::gcstring& name,
+                          const GenICam::GenericException& e) {
+  if (sink == nullptr) return;
+  const std::wstring text = L"Error writing <" + foundation::Utf8ToWString(value.c_str()) +
+                            L"> to feature <" + foundation::Utf8ToWString(name.c_str()) + L">.";
+  sink->SetErrorText(kFeatureAccessError, text.c_str(),
+                     foundation::Utf8ToWString(e.GetDescription()).c_str(), nullptr);
+}
+
+// A node of a type the operation cannot take: 4427 sub-code 3.
+int64_t NotAValue(ErrorSink* sink) {
+  if (sink != nullptr) sink->SetError(kIndexError, 3, 0, 0);
+  return kGenICamFailed;
+}
+
+// The category's features or the selector's selected ones.
+GenApi::FeatureList_t SubFeatures(GenICamProxy& proxy, GenApi::INode* node) {
   GenApi::FeatureList_t all;
   if (auto* category = dynamic_cast<GenApi::ICategory*>(node)) {
     category->GetFeatures(all);
@@ -39,14 +61,7 @@ GenApi::FeatureList_t SubFeatures(GenApi::INode* node) {
     selector->GetSelectedFeatures(all);
   }
   GenApi::FeatureList_t kept;
-  for (GenApi::IValue* value : all) {
-    GenApi::INode* feature = value != nullptr ? value->GetNode() : nullptr;
-    if (feature == nullptr || feature->GetAccessMode() == GenApi::NI || !feature->IsFeature()) {
-      continue;
-    }
-    if (feature->GetVisibility() > GenApi::Invisible) continue;
-    kept.push_back(value);
-  }
+  FilterVisibleFeatures(proxy, kept, all, GenApi::Invisible);
   return kept;
 }
 
@@ -177,19 +192,33 @@ int64_t GetNodePollingTime(GenICamProxy& proxy, GenApi::INode* node, int64_t& ti
   }
 }
 
-int64_t GetCategoryFeatureCount(GenICamProxy&, GenApi::INode* node) {
+void FilterVisibleFeatures(GenICamProxy&, GenApi::FeatureList_t& out,
+                           const GenApi::FeatureList_t& in, GenApi::EVisibility highest) {
+  out.clear();
+  for (GenApi::IValue* value : in) {
+    GenApi::INode* feature = value != nullptr ? value->GetNode() : nullptr;
+    if (feature == nullptr || feature->GetAccessMode() == GenApi::NI || !feature->IsFeature()) {
+      continue;
+    }
+    // An undefined visibility lies above every defined one.
+    if (feature->GetVisibility() > highest) continue;
+    out.push_back(value);
+  }
+}
+
+int64_t GetCategoryFeatureCount(GenICamProxy& proxy, GenApi::INode* node) {
   try {
-    return static_cast<int64_t>(SubFeatures(node).size());
+    return static_cast<int64_t>(SubFeatures(proxy, node).size());
   } catch (const GenICam::GenericException&) {
     return 0;
   }
 }
 
-void GetCategoryFeatureAt(GenICamProxy&, GenApi::INode*& out, GenApi::INode* node, int64_t index,
-                          ErrorSink* sink) {
+void GetCategoryFeatureAt(GenICamProxy& proxy, GenApi::INode*& out, GenApi::INode* node,
+                          int64_t index, ErrorSink* sink) {
   out = nullptr;
   try {
-    const GenApi::FeatureList_t features = SubFeatures(node);
+    const GenApi::FeatureList_t features = SubFeatures(proxy, node);
     if (index < 0 || index >= static_cast<int64_t>(features.size())) {
       if (sink != nullptr) sink->SetError(kIndexError, 4, 0, 0);
       return;
@@ -214,14 +243,79 @@ int64_t ReadFeatureInteger(GenICamProxy& proxy, const GenICam::gcstring& name, i
       value = integer->GetValue();
     } else {
       // A float or text is no integer: say so rather than leave the value unset.
-      if (sink != nullptr) sink->SetError(kIndexError, 3, 0, 0);
-      return kGenICamFailed;
+      return NotAValue(sink);
     }
     return 0;
   } catch (const GenICam::GenericException& e) {
     RecordException(sink, L"Error reading from", name, e);
     return kGenICamFailed;
   }
+}
+
+int64_t ReadFeatureString(GenICamProxy& proxy, const GenICam::gcstring& name,
+                          GenICam::gcstring& value, ErrorSink* sink) {
+  GenApi::CValuePtr node;
+  const int64_t found = GetFeaturePtr(proxy, name, FeatureAccess::kRead, node, sink);
+  if (found != 0) return found;
+  try {
+    if (!node.IsValid()) return NotAValue(sink);
+    value = node->ToString();
+    return 0;
+  } catch (const GenICam::GenericException& e) {
+    RecordException(sink, L"Error reading from", name, e);
+    return kGenICamFailed;
+  }
+}
+
+int64_t WriteFeatureString(GenICamProxy& proxy, const GenICam::gcstring& name,
+                           const GenICam::gcstring& value, ErrorSink* sink, bool verify) {
+  GenApi::CValuePtr node;
+  const int64_t found = GetFeaturePtr(proxy, name, FeatureAccess::kWrite, node, sink);
+  if (found != 0) return found;
+  try {
+    if (!node.IsValid()) return NotAValue(sink);
+    node->FromString(value, verify);
+    return 0;
+  } catch (const GenICam::GenericException& e) {
+    RecordWriteException(sink, value.c_str(), name, e);
+    return kGenICamFailed;
+  }
+}
+
+int64_t WriteFeatureInteger(GenICamProxy& control, const GenICam::gcstring& name, int64_t value,
+                            ErrorSink* sink, bool verify) {
+  GenApi::CNodePtr node;
+  const int64_t found = GetFeaturePtr(control, name, FeatureAccess::kWrite, node, sink);
+  if (found != 0) return found;
+  try {
+    if (GenApi::CBooleanPtr boolean = node; boolean.IsValid()) {
+      boolean->SetValue(value != 0, verify);
+    } else if (GenApi::CEnumerationPtr enumeration = node; enumeration.IsValid()) {
+      enumeration->SetIntValue(value, verify);
+    } else if (GenApi::CIntegerPtr integer = node; integer.IsValid()) {
+      integer->SetValue(value, verify);
+    } else {
+      // Nothing was written: the caller must not take it for done.
+      return NotAValue(sink);
+    }
+    return 0;
+  } catch (const GenICam::GenericException& e) {
+    RecordWriteException(sink, std::to_string(value), name, e);
+    return kGenICamFailed;
+  }
+}
+
+std::string GetDeviceDisplayLabel(GenICamProxy& proxy) {
+  const std::string vendor = proxy.GetDeviceVendorName();
+  const std::string model = proxy.GetDeviceModelName();
+  return vendor == kOwnVendor ? model : vendor + " " + model;
+}
+
+void SetSystemThreadError(const frame::QDBaseSystem& system, const int32_t* code) {
+  if (code == nullptr) return;
+  frame::QDDeviceDriver* driver = frame::CQDDeviceDriverWrapper::Instance().GetDriver();
+  if (driver == nullptr) return;
+  if (ErrorSink* ctx = driver->GetThreadContext(system.Index())) ctx->SetError(*code, 0, 0, 0);
 }
 
 }  // namespace zor::genicam

@@ -1,13 +1,17 @@
 // Small operations on one node of a proxy's node map: its texts, polling
-// time, natural data type and value size, the features under a category or
-// selector, and the type texts of data-type errors. None lets a GenICam
-// exception out.
+// time, natural data type and value size, feature reads and writes by name,
+// the features under a category or selector, and the type texts of data-type
+// errors. None lets a GenICam exception out.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamproxy.h"
+
+namespace zor::frame {
+class QDBaseSystem;
+}
 
 namespace zor::genicam {
 
@@ -31,6 +35,11 @@ int64_t GetFeatureDataSize(GenICamProxy& proxy, const GenICam::gcstring& name, b
 int64_t GetNodePollingTime(GenICamProxy& proxy, GenApi::INode* node, int64_t& time,
                            ErrorSink* sink);
 
+// The features of in that are implemented and no more visible than highest
+// (Invisible lets every defined visibility pass).
+void FilterVisibleFeatures(GenICamProxy& proxy, GenApi::FeatureList_t& out,
+                           const GenApi::FeatureList_t& in, GenApi::EVisibility highest);
+
 // Implemented features of a category's list or of a selector's selected
 // features, of any visibility.
 int64_t GetCategoryFeatureCount(GenICamProxy& proxy, GenApi::INode* node);
@@ -42,5 +51,24 @@ void GetCategoryFeatureAt(GenICamProxy& proxy, GenApi::INode*& out, GenApi::INod
 // or kGenICamFailed (a node of another type records 4427 sub-code 3).
 int64_t ReadFeatureInteger(GenICamProxy& proxy, const GenICam::gcstring& name, int64_t& value,
                            ErrorSink* sink);
+
+// Any value as its text. 0, the look-up's result, or kGenICamFailed.
+int64_t ReadFeatureString(GenICamProxy& proxy, const GenICam::gcstring& name,
+                          GenICam::gcstring& value, ErrorSink* sink);
+// Any value from its text. 0, the look-up's result, or kGenICamFailed.
+int64_t WriteFeatureString(GenICamProxy& proxy, const GenICam::gcstring& name,
+                           const GenICam::gcstring& value, ErrorSink* sink, bool verify);
+// An integer, enumeration (by value) or boolean (non-zero is true). 0, the
+// look-up's result, or kGenICamFailed (a node of another type records 4427
+// sub-code 3).
+int64_t WriteFeatureInteger(GenICamProxy& control, const GenICam::gcstring& name, int64_t value,
+                            ErrorSink* sink, bool verify);
+
+// "Vendor Model", or the model alone for the maker's own devices.
+std::string GetDeviceDisplayLabel(GenICamProxy& proxy);
+
+// Records code on the calling thread's context of the system; a null code
+// records nothing.
+void SetSystemThreadError(const frame::QDBaseSystem& system, const int32_t* code);
 
 }  // namespace zor::genicam

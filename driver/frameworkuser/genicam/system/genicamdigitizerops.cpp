@@ -11,6 +11,7 @@
 #include "driver/foundation/drvtimer.h"
 #include "driver/foundation/folders.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/featureaccess/nodeutilities.h"
 #include "driver/frameworkuser/genicam/featurebrowser/jsonexport.h"
 #include "driver/frameworkuser/genicam/system/genicamtypes.h"
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
@@ -408,7 +409,7 @@ void QDGeniCamDeviceSystem::ExportJson(int64_t index, const QDDigitizerInfo& dig
     }
   }
   if (own == nullptr || own->NodeMap() == nullptr || own->NodeMap()->_Ptr == nullptr) return;
-  const std::string label = own->GetDeviceModelName();
+  const std::string label = genicam::GetDeviceDisplayLabel(*own);
   const std::string name = MakeDigitizerDisplayName(index) + "\\" + label;
   try {
     genicam::ExportNodeMapJson(*own->NodeMap()->_Ptr, folder, label, name);

@@ -11,6 +11,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "driver/frameworkuser/genicam/featureaccess/nodeutilities.h"
 #include "tests/driver/board/genicam/ownnodemapsfixture.h"
 
 namespace zor::board {
@@ -190,6 +191,20 @@ TEST_F(OwnNodeMapsTest, TheGenICamDigitizerFreeErasesByHostId) {
   DriverSystem()->frame::QDGeniCamDeviceSystem::DigFree(args, *ctx);
   EXPECT_EQ(Control(digitizer, L"QdigControl"), nullptr);
   QdigFree(digitizer);
+}
+
+TEST_F(OwnNodeMapsTest, ASystemErrorLandsOnTheCallingThreadsContext) {
+  ASSERT_NE(DriverSystem(), nullptr);
+  frame::QDDeviceDriver* driver = frame::CQDDeviceDriverWrapper::Instance().GetDriver();
+  frame::QDDriverThreadContext* ctx = driver->GetThreadContext(DriverSystem()->Index());
+  ASSERT_NE(ctx, nullptr);
+  ctx->SetError(0, 0, 0, 0);
+  const int32_t code = 4422;
+  genicam::SetSystemThreadError(*DriverSystem(), &code);
+  EXPECT_EQ(ctx->ErrorCode(), 4422);
+  ctx->SetError(0, 0, 0, 0);
+  genicam::SetSystemThreadError(*DriverSystem(), nullptr);
+  EXPECT_EQ(ctx->ErrorCode(), 0);
 }
 
 TEST_F(OwnNodeMapsTest, ReadsOnSeveralThreadsMeetDigitizersComingAndGoing) {
