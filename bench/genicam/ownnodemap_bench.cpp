@@ -1,11 +1,15 @@
 // A feature read through the node map of a board digitizer, end to end: the
 // GenApi node, the transport-layer port, libZOR.so, the nested command and
-// the digitizer's inquire. One thread, and eight threads on eight digitizers.
+// the digitizer's inquire. One thread, and eight threads on eight digitizers;
+// and the snapshot document of a digitizer's whole map.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/support/benchenvironment.h"
@@ -13,6 +17,7 @@
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "driver/frameworkuser/errortable/errorexports.h"
+#include "driver/frameworkuser/genicam/featurebrowser/nodemapjsonwriter.h"
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 #include "platform/boardsim/board.h"
 #include "platform/boardsim/deviceprovider.h"
@@ -45,10 +50,11 @@ zor::frame::QDGeniCamDeviceSystem* DriverSystem(QID system) {
   return nullptr;
 }
 
-// The start-mode feature of eight digitizers on one sixteen-channel board.
-const std::vector<GenApi::CEnumerationPtr>& StartModes() {
-  static const std::vector<GenApi::CEnumerationPtr> features = [] {
-    std::vector<GenApi::CEnumerationPtr> found;
+// The own node maps of eight digitizers on one sixteen-channel board.
+const std::vector<std::shared_ptr<zor::genicam::GenICamControl>>& DigitizerMaps() {
+  using Controls = std::vector<std::shared_ptr<zor::genicam::GenICamControl>>;
+  static const Controls controls = [] {
+    Controls found;
     const std::filesystem::path folder = zorbench::MakeBenchEnvironment("zornodemapbench");
     if (folder.empty()) return found;
     HostUseDriverForTests(L"Q_SYSTEM_DRAVIONLYN", &InProcessDriver);
@@ -62,7 +68,19 @@ const std::vector<GenApi::CEnumerationPtr>& StartModes() {
       QID digitizer = 0;
       QdigAlloc(system, channel, L"Q_NTSC", Q_DEFAULT, &digitizer);
       auto control = driverSystem->NodeMaps().Get(digitizer, L"QdigControl");
-      if (control == nullptr) return std::vector<GenApi::CEnumerationPtr>{};
+      if (control == nullptr) return Controls{};
+      found.push_back(std::move(control));
+    }
+    return found;
+  }();
+  return controls;
+}
+
+// The start-mode feature of each digitizer.
+const std::vector<GenApi::CEnumerationPtr>& StartModes() {
+  static const std::vector<GenApi::CEnumerationPtr> features = [] {
+    std::vector<GenApi::CEnumerationPtr> found;
+    for (const auto& control : DigitizerMaps()) {
       found.emplace_back(control->NodeMap()->_GetNode("Q_GRAB_START_MODE"));
     }
     return found;
@@ -85,5 +103,23 @@ BENCHMARK(BM_DigitizerFeatureRead)
     ->Threads(1)
     ->Threads(8)
     ->UseRealTime();
+
+// The snapshot document of one digitizer's own map, every node read through libZOR.so.
+void BM_SnapshotOfDigitizerOwnMap(benchmark::State& state) {
+  if (DigitizerMaps().empty()) {
+    state.SkipWithError("no digitizers");
+    return;
+  }
+  GenApi::INodeMap& map = *DigitizerMaps().front()->NodeMap()->_Ptr;
+  for (auto _ : state) {
+    zor::genicam::NodeMapJsonWriter writer;
+    const std::string text = writer.WriteNodeMap("Digitizer", "Digitizer", map);
+    benchmark::DoNotOptimize(text.data());
+  }
+  const auto nodes = static_cast<int64_t>(map.GetNumNodes());
+  state.SetItemsProcessed(state.iterations() * nodes);
+  state.counters["nodes"] = static_cast<double>(nodes);
+}
+BENCHMARK(BM_SnapshotOfDigitizerOwnMap)->Unit(benchmark::kMillisecond);
 
 }  // namespace
