@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/board/serial/uartportrecord.h"
 #include "driver/board/serial/uarterror.h"
+#include "driver/board/serial/uartportrecord.h"
 
 namespace zor::board {
 
