@@ -113,6 +113,11 @@ void Board::Serve(Call& call) {
 
 void Board::Dispatch(Call& call) {
   using namespace zor::kernel;
+  // What a processing run asks for every frame touches no pixels.
+  const bool everyFrame = call.function == kWaitDeviceEvent || call.function == kEventWaitEnd ||
+                          call.function == kDigContinueGrab ||
+                          call.function == kDigContinueGrabPrepared;
+  if (!everyFrame) WaitForWrites(call);
   switch (call.function) {
     case kGetDriverVersion:
       return Version(call);

@@ -157,7 +157,12 @@ class Board {
   bool HasWork(const Digitizer& dig) const;
   Clock::duration FramePeriod(const Digitizer& dig);
   void ProduceFrame(Digitizer& dig, Deferred& out);
-  bool WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder, WrittenSize& size);
+  // Resolves where the job's frame goes and queues its pixels to be written once the
+  // board's lock is released; false when the job's buffer is gone.
+  bool WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder, WrittenSize& size,
+                Deferred& out);
+  // Requests that may free or reuse a buffer wait until the clock's writes are done.
+  void WaitForWrites(Call& call);
   void RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, Deferred& out);
   void FinishGrab(Digitizer& dig, Deferred& out);
   // Board memory.
@@ -185,6 +190,7 @@ class Board {
   uint64_t capabilities_;
   std::map<size_t, uint32_t> settingOverrides_;
   uint32_t frameTimeUs_ = 0;
+  bool writing_ = false;  // the clock writes frames outside the lock
   uint64_t nextId_ = 1;
   uint64_t eventSequence_ = 0;
   Clock::time_point started_ = Clock::now();

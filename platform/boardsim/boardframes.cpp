@@ -51,9 +51,14 @@ void Board::ClockLoop() {
       next = std::min(next, dig.nextFrame);
     }
     if (!out.empty()) {
+      // Frames are written here, without the lock, so that the driver's next
+      // requests are not held up by the pixels.
+      writing_ = true;
       lock.unlock();
       for (auto& action : out) action();
       lock.lock();
+      writing_ = false;
+      changed_.notify_all();
       continue;
     }
     if (next == Clock::time_point::max()) {
@@ -105,8 +110,8 @@ bool Board::PlaneTarget(const zor::kernel::KernelBufferDescriptor& desc,
   return true;
 }
 
-bool Board::WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder,
-                     WrittenSize& size) {
+bool Board::WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder, WrittenSize& size,
+                     Deferred& out) {
   FrameTarget target;
   if (job.part.kernelHandle != 0) {
     const BoardBuffer* buffer = FindBuffer(job.part.kernelHandle);
@@ -115,8 +120,16 @@ bool Board::WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder,
   } else if (!PlaneTarget(job.part.descriptor, target)) {
     return false;
   }
-  size = WriteFrame(decoder, frame, job.window, target);
+  size = FrameSize(job.window, target);
+  // The decoder is copied: its registers may change while the frame is written.
+  out.push_back([decoder, frame, window = job.window, target] {
+    WriteFrame(decoder, frame, window, target);
+  });
   return true;
+}
+
+void Board::WaitForWrites(Call& call) {
+  changed_.wait(*call.lock, [this] { return !writing_; });
 }
 
 void Board::RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, Deferred& out) {
@@ -158,12 +171,12 @@ void Board::ProduceFrame(Digitizer& dig, Deferred& out) {
     return;
   }
   if (gated) --dig.triggers;
-  if (dig.continuous) WriteJob(*dig.continuous, frame, decoder, size);
+  if (dig.continuous) WriteJob(*dig.continuous, frame, decoder, size, out);
   if (!dig.grabs.empty()) {
     SingleGrab grab = std::move(dig.grabs.front());
     dig.grabs.pop_front();
     RaiseBoardEvent(dig, kGrabStart, &grab.job, out);
-    WriteJob(grab.job, frame, decoder, size);
+    WriteJob(grab.job, frame, decoder, size, out);
     ++dig.grabsDone;
     // Ended once the board's lock is released, so that the woken caller's next request
     // does not wait for the rest of the frame; the object is idle only after that.
@@ -195,7 +208,7 @@ void Board::FinishGrab(Digitizer& dig, Deferred& out) {
   const GrabJob& job = dig.processGrabs[id];
   const uint64_t frame = channels_[dig.channel].frames;
   WrittenSize size;
-  const bool written = WriteJob(job, frame, channels_[dig.channel].decoder, size);
+  const bool written = WriteJob(job, frame, channels_[dig.channel].decoder, size, out);
   ++dig.grabsDone;
   auto object = objects_.find(job.objectId);
   if (object != objects_.end()) --object->second.pendingGrabs;

@@ -173,6 +173,8 @@ void Board::ProcessStop(Call& call) {
   auto object = objects_.find(grab->second.objectId);
   if (object != objects_.end()) object->second.pendingGrabs -= static_cast<int>(queued);
   dig.processGrabs.erase(grab);
+  // The run is over with its last grab: the next run's grabs wait for its request.
+  if (dig.processGrabs.empty()) dig.processing = false;
   changed_.notify_all();
 }
 

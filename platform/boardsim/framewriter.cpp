@@ -209,12 +209,19 @@ uint8_t PatternLuma(uint64_t frameNumber, uint64_t x, uint64_t y) {
   return static_cast<uint8_t>((x + y + kPixelsPerFrame * frameNumber) & 0xFF);
 }
 
-WrittenSize WriteFrame(const Adv7180& decoder, uint64_t frameNumber, const SourceWindow& window,
-                       const FrameTarget& target) {
+WrittenSize FrameSize(const SourceWindow& window, const FrameTarget& target) {
   const uint64_t stepX = std::max<uint64_t>(window.stepX, 1);
   const uint64_t stepY = std::max<uint64_t>(window.stepY, 1);
   const uint64_t outW = std::min(target.width, (window.width + stepX - 1) / stepX);
   const uint64_t outH = std::min(target.height, (window.height + stepY - 1) / stepY);
+  if (outW == 0 || outH == 0) return {};
+  return {outW, outH};
+}
+
+WrittenSize WriteFrame(const Adv7180& decoder, uint64_t frameNumber, const SourceWindow& window,
+                       const FrameTarget& target) {
+  const uint64_t stepY = std::max<uint64_t>(window.stepY, 1);
+  const auto [outW, outH] = FrameSize(window, target);
   if (outW == 0 || outH == 0) return {};
   const PixelWriter put(target);
   const bool colour = (window.colour && target.bands == 3) || target.bytesPerPixel >= 3;

@@ -44,6 +44,9 @@ struct WrittenSize {
 WrittenSize WriteFrame(const Adv7180& decoder, uint64_t frameNumber, const SourceWindow& window,
                        const FrameTarget& target);
 
+// The columns and lines that WriteFrame writes for the window into the target.
+WrittenSize FrameSize(const SourceWindow& window, const FrameTarget& target);
+
 // The luma the pattern has at a source position before the decoder's
 // adjustments (for tests that check the picture).
 uint8_t PatternLuma(uint64_t frameNumber, uint64_t x, uint64_t y);

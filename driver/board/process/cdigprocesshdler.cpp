@@ -202,6 +202,15 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
     StartWatchdog(error);
     if (error.errorSet != 0) return;
   }
+  if (!restart) {
+    firstFrame_ = digitizer_.GrabStatus()[0];
+    digitizer_.Counters().missed = 0;
+  }
+  // The first frames may be done before the request returns: their events
+  // must find the run going, or their grabs are never continued.
+  const bool wasRunning = digitizer_.ProcessingRunning();
+  digitizer_.SetProcessingRunning(true);
+  pending_ = true;
   digitizer_.LockFirst();
   kernel::DigProcessRequest request{};
   request.header = frame::FreshHeader(error);
@@ -211,15 +220,10 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
   frame::LLsysRequest(system_.Handles(), kernel::kDigProcessRequest, request, error, ctx);
   digitizer_.UnlockFirst();
   if (error.errorSet != 0) {
+    digitizer_.SetProcessingRunning(wasRunning);
+    pending_ = false;
     StopWatchdog();
-    return;
   }
-  if (!restart) {
-    firstFrame_ = digitizer_.GrabStatus()[0];
-    digitizer_.Counters().missed = 0;
-  }
-  digitizer_.SetProcessingRunning(true);
-  pending_ = true;
 }
 
 QINT64 CDigProcessHdler::BufferHook(QINT64 type, QID event, void* user) {

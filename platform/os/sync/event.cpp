@@ -29,7 +29,7 @@ class Event : public Waitable {
 bool SetState(Handle handle, bool signalled) {
   std::shared_ptr<Event> event = Lookup<Event>(handle);
   if (event == nullptr) return false;
-  std::lock_guard lock(SyncMutex());
+  SyncLock lock;
   event->Set(signalled);
   return true;
 }

@@ -140,7 +140,7 @@ MutexNames& Names() {
 }
 
 void Mutex::Closed() {
-  std::lock_guard lock(SyncMutex());
+  SyncLock lock;
   if (--handles_ > 0 || name_.empty()) return;
   // The last handle: give up ownership so other processes can go on.
   owner_ = 0;
@@ -195,7 +195,7 @@ int OpenFile(const std::string& name, bool mayCreate, bool* created) {
 }
 
 Handle OpenNamed(const std::string& name, bool mayCreate, bool initialOwner) {
-  std::lock_guard lock(SyncMutex());
+  SyncLock lock;
   auto& open = Names().open;
   std::shared_ptr<Mutex> mutex;
   bool created = false;
@@ -222,7 +222,7 @@ void AbandonOwnedMutexes() {
   const uint32_t self = GetCurrentThreadId();
   std::vector<std::weak_ptr<Mutex>> owned;
   owned.swap(ThisThreadsMutexes().mutexes);
-  std::lock_guard lock(SyncMutex());
+  SyncLock lock;
   for (const std::weak_ptr<Mutex>& entry : owned) {
     if (std::shared_ptr<Mutex> mutex = entry.lock()) mutex->Abandon(self);
   }
@@ -254,7 +254,7 @@ Handle OpenMutex(const wchar_t* name) {
 bool ReleaseMutex(Handle handle) {
   auto mutex = detail::Lookup<detail::Mutex>(handle);
   if (mutex == nullptr) return false;
-  std::lock_guard lock(detail::SyncMutex());
+  detail::SyncLock lock;
   if (!mutex->Release(GetCurrentThreadId())) {
     SetLastError(ERROR_NOT_OWNER);
     return false;

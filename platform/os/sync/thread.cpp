@@ -21,13 +21,13 @@ class ThreadObject : public Waitable {
   bool Take(uint32_t) override { return false; }
 
   void Finish(uint32_t exitCode) {
-    std::lock_guard lock(SyncMutex());
+    SyncLock lock;
     exitCode_ = exitCode;
     finished_ = true;
     WakeWaiters();
   }
   uint32_t ExitCode() {
-    std::lock_guard lock(SyncMutex());
+    SyncLock lock;
     return exitCode_;
   }
 

@@ -17,6 +17,29 @@ std::mutex& SyncMutex() {
 }
 
 namespace {
+// Filled under SyncMutex() by the thread that holds it; shared ownership keeps
+// a waiter that has already given up alive until it is told.
+std::vector<std::shared_ptr<Waiter>>& WokenByThisThread() {
+  thread_local std::vector<std::shared_ptr<Waiter>> woken;
+  return woken;
+}
+}  // namespace
+
+void Waitable::WakeWaiters() {
+  std::vector<std::shared_ptr<Waiter>>& woken = WokenByThisThread();
+  woken.insert(woken.end(), waiters_.begin(), waiters_.end());
+}
+
+SyncLock::SyncLock() : lock_(SyncMutex()) {}
+
+SyncLock::~SyncLock() {
+  lock_.unlock();
+  std::vector<std::shared_ptr<Waiter>>& woken = WokenByThisThread();
+  for (const std::shared_ptr<Waiter>& waiter : woken) waiter->wake.notify_one();
+  woken.clear();
+}
+
+namespace {
 
 using Clock = std::chrono::steady_clock;
 
@@ -59,9 +82,9 @@ uint32_t Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAl
   std::chrono::milliseconds poll = kFirstPoll;
   for (const auto& object : objects) polling = polling || object->NeedsPolling();
 
+  auto waiter = std::make_shared<Waiter>();
   std::unique_lock lock(SyncMutex());
-  Waiter waiter;
-  for (const auto& object : objects) object->AddWaiter(&waiter);
+  for (const auto& object : objects) object->AddWaiter(waiter);
   uint32_t result;
   while ((result = TryOnce(objects, waitAll, threadId)) == WAIT_TIMEOUT) {
     const bool forever = milliseconds == INFINITE;
@@ -72,12 +95,12 @@ uint32_t Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAl
       poll = std::min(poll * 2, kLongestPoll);
     }
     if (until == Clock::time_point::max()) {
-      waiter.wake.wait(lock);
+      waiter->wake.wait(lock);
     } else {
-      waiter.wake.wait_until(lock, until);
+      waiter->wake.wait_until(lock, until);
     }
   }
-  for (const auto& object : objects) object->RemoveWaiter(&waiter);
+  for (const auto& object : objects) object->RemoveWaiter(waiter);
   return result;
 }
 

@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -31,17 +32,29 @@ class Waitable : public Object {
   // and then instead of relying on wake-ups only.
   virtual bool NeedsPolling() const { return false; }
 
-  void AddWaiter(Waiter* waiter) { waiters_.push_back(waiter); }
-  void RemoveWaiter(Waiter* waiter) { std::erase(waiters_, waiter); }
-  void WakeWaiters() {
-    for (Waiter* waiter : waiters_) waiter->wake.notify_one();
-  }
+  void AddWaiter(const std::shared_ptr<Waiter>& waiter) { waiters_.push_back(waiter); }
+  void RemoveWaiter(const std::shared_ptr<Waiter>& waiter) { std::erase(waiters_, waiter); }
+  // The waiters are told when the SyncLock is released (see there).
+  void WakeWaiters();
 
  private:
-  std::vector<Waiter*> waiters_;
+  std::vector<std::shared_ptr<Waiter>> waiters_;
 };
 
 std::mutex& SyncMutex();
+
+// Holds SyncMutex(). The waiters that a change under it wakes are told after
+// it is released, so that they do not wake only to wait for the lock.
+class SyncLock {
+ public:
+  SyncLock();
+  ~SyncLock();
+  SyncLock(const SyncLock&) = delete;
+  SyncLock& operator=(const SyncLock&) = delete;
+
+ private:
+  std::unique_lock<std::mutex> lock_;
+};
 
 // Gives up the mutexes the calling thread still owns, as abandoned; run when
 // a thread ends, before its handle is signalled.
