@@ -243,6 +243,9 @@ void Board::BufTripleTransfer(Call& call) {
       r.transferFunction != zor::kernel::kTransferFunctionThree) {
     return Fail(r.header, err::kBadArgument, 2);
   }
+  if (r.transferFunction == zor::kernel::kTransferFunctionCopy && r.firstHandle != r.destHandle) {
+    return Fail(r.header, err::kBadArgument, 2);  // a copy's first buffer is its destination
+  }
   Region region;
   region.srcX = r.srcOffsetX;
   region.srcY = r.srcOffsetY;

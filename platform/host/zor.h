@@ -95,10 +95,10 @@ ZOR_API void QbufCopyColor2d(QID source, QID destination, QINT64 sourceBand, QIN
                              QINT64 sourceY, QINT64 destinationBand, QINT64 destinationX,
                              QINT64 destinationY, QINT64 sizeX, QINT64 sizeY);
 // A region of the source into a region of the destination; a smaller destination takes every
-// (sizeX / destSizeX)-th column and (sizeY / destSizeY)-th row. Between two buffers of one
-// board system the driver transfers (transferType 0x2000000; transferFunction 4096 copies,
-// 0x800000 blends the source with the buffer whose id extraParameter points to, operationFlag
-// of 256 parts the third's); between other buffers the host copies.
+// (sizeX / destSizeX)-th column and (sizeY / destSizeY)-th row from the region's origin.
+// Between two buffers of one board system the driver transfers (transfer type 0x2000000: a
+// scaled copy out of device memory, or with transfer function 4096 a copy and with 0x800000 a
+// blend with the buffer whose id extraParameter points to); elsewhere the host copies.
 ZOR_API void QbufTransfer(QID source, QID destination, QINT64 offsetX, QINT64 offsetY, QINT64 sizeX,
                           QINT64 sizeY, QINT64 band, QINT64 destOffsetX, QINT64 destOffsetY,
                           QINT64 destSizeX, QINT64 destSizeY, QINT64 destBand,
