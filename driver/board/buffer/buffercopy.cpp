@@ -86,7 +86,8 @@ void QDHwSpecSystem::QueueBufferGrab(const QDBufferInfo* first, const QDBufferIn
     if (maxWidth != -1) width = std::min(width, maxWidth);
     if (maxHeight != -1) height = std::min(height, maxHeight);
   }
-  HostBufControl(root->State().associatedHostId, kMarkGrab, 1);
+  const int64_t mark = root->State().associatedHostId;
+  HostBufControl(mark, kMarkGrab, 1);
   foundation::CError error;
   kernel::BufQueueGrabRequest request{};
   request.header = frame::FreshHeader(error);
@@ -100,6 +101,8 @@ void QDHwSpecSystem::QueueBufferGrab(const QDBufferInfo* first, const QDBufferIn
   request.width = static_cast<uint64_t>(std::max<int64_t>(width, 0));
   request.height = static_cast<uint64_t>(std::max<int64_t>(height, 0));
   frame::LLsysRequest(handles_, kernel::kBufQueueGrab, request, error, &ctx);
+  // No grab will end it: a mark left at 1 would keep the host buffer pending for good.
+  if (error.errorSet != 0) HostBufControl(mark, kMarkGrab, 2);
 }
 
 bool QDHwSpecSystem::WaitForBoardWork(QDDriverThreadContext& ctx) {

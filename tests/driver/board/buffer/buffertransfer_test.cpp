@@ -23,6 +23,7 @@ constexpr QINT64 kBoardType = 0x2000000;
 constexpr QINT64 kCopy = 4096;
 constexpr QINT64 kBlend = 0x800000;
 constexpr QINT64 kAssociatedHostBuffer = 1037;
+constexpr QINT64 kGrabState = 1060;
 constexpr QINT64 kLastCopy = 15007;
 constexpr QINT64 kBoardCopied = 59;
 
@@ -253,6 +254,7 @@ TEST_F(BufferTransfer, ThreeBufferChecksInTheirOrder) {
   const QID mono = Associated(Buffer(system_, 1, 64, 32, kGrabColour));
   QID small = Associated(Buffer(system_, 3, 32, 32, kGrabColour));
   QID noHandle = Associated(Buffer(system_, 3, 64, 32, kImage | 0x21700));
+  QID notABuffer = system_;
   struct Case {
     QID source, destination;
     QINT64 x, w, function, flag;
@@ -263,6 +265,7 @@ TEST_F(BufferTransfer, ThreeBufferChecksInTheirOrder) {
   const Case cases[] = {
       {source, destination, 0, 64, kBlend, 256, &third, 4332, 2, "operation flag 256"},
       {source, destination, 0, 64, kBlend, 0, nullptr, 4326, 4, "no third buffer"},
+      {source, destination, 0, 64, kBlend, 0, &notABuffer, 4326, 4, "a third that is no buffer"},
       {plain, destination, 0, 64, kCopy, 0, nullptr, 4326, 4, "no associated host buffer"},
       {source, destination, 16, 32, kBlend, 0, &third, 4330, 2, "source offset X of 16"},
       {source, destination, 0, 48, kCopy, 0, nullptr, 4330, 2, "size X of 48"},
@@ -293,6 +296,21 @@ TEST_F(BufferTransfer, ARefusedBlendSendsNothing) {
   Three(source, destination, 0, 0, 64, 32, 0, 0, kBlend, 255, &third);
   SimBoard().ClearFaults();
   ExpectError(4300, 7);
+}
+
+TEST_F(BufferTransfer, AFailedQueueEndsTheHostBuffersPendingGrab) {
+  const QID source = Associated(Patterned(3, 64, 32, kGrabColour, 15));
+  const QID destination = Buffer(system_, 3, 64, 32, kGrabColour);
+  const QID host = Buffer(Q_DEFAULT, 3, 64, 32, kImage);
+  QbufControl(destination, kAssociatedHostBuffer, host);
+  boardsim::Fault fault;
+  fault.code = 4300;
+  fault.subCode = 8;
+  SimBoard().ArmFault(zor::kernel::kBufQueueGrab, fault);
+  Three(source, destination, 0, 0, 64, 32, 0, 0, kCopy, 0, nullptr);
+  SimBoard().ClearFaults();
+  ExpectError(4300, 8);
+  EXPECT_EQ(QbufInquire(host, kGrabState, nullptr), 2);
 }
 
 }  // namespace
