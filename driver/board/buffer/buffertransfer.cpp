@@ -1,7 +1,9 @@
 // Transfers the board makes on its own: a decimating copy out of device
 // memory, and the three-buffer copy and blend. Unlike the region copy, the
 // host library never takes over: what the board cannot do is an error.
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 
 #include "driver/board/buffer/boardcopyrules.h"
@@ -42,7 +44,7 @@ enum Arg : std::size_t {
 
 bool InDeviceMemory(uint64_t attributes) { return (attributes & kDeviceMemoryBits) != 0; }
 
-bool Unmapped(const kernel::KernelBufferDescriptor& d) {
+bool NeedsNoMapping(const kernel::KernelBufferDescriptor& d) {
   return d.needsMapping == 0 && d.mapped == 1;
 }
 
@@ -55,7 +57,7 @@ bool BoardCanScale(const QDBufferInfo& source, const QDBufferInfo& destination, 
   return InDeviceMemory(s.attributeWord) && !InDeviceMemory(d.attributeWord) &&
          (d.attributeWord & kMappedBit) != 0 && (s.attributeWord & kMappedBit) != 0 &&
          scaleX >= 1 && scaleX <= kMaxScaleX && scaleY >= 1 && (depth == 8 || depth == 16) &&
-         Unmapped(s) && Unmapped(d) && s.pitch % 4 == 0 && d.pitch % 4 == 0 &&
+         NeedsNoMapping(s) && NeedsNoMapping(d) && s.pitch % 4 == 0 && d.pitch % 4 == 0 &&
          BoardUnpacksInto(destination, source);
 }
 
