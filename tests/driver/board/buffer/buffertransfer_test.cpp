@@ -6,7 +6,7 @@
 
 #include "interfaces/kernel/kernelcodes.h"
 #include "platform/boardsim/faults.h"
-#include "tests/driver/board/boardfixture.h"
+#include "tests/driver/board/buffer/boardbuffertest.h"
 
 namespace zor::board {
 namespace {
@@ -24,50 +24,24 @@ constexpr QINT64 kCopy = 4096;
 constexpr QINT64 kBlend = 0x800000;
 constexpr QINT64 kAssociatedHostBuffer = 1037;
 constexpr QINT64 kGrabState = 1060;
-constexpr QINT64 kLastCopy = 15007;
-constexpr QINT64 kBoardCopied = 59;
 
 // Band-planar pixels of one buffer, as QbufGet gives them.
 struct Image {
-  QINT64 bands = 0, sizeX = 0, sizeY = 0;
+  QINT64 sizeX = 0, sizeY = 0;
   std::vector<uint8_t> pixels;
   uint8_t At(QINT64 band, QINT64 x, QINT64 y) const {
     return pixels[static_cast<size_t>((band * sizeY + y) * sizeX + x)];
   }
 };
 
-class BufferTransfer : public BoardFixture {
+class BufferTransfer : public BoardBufferTest {
  protected:
-  void SetUp() override {
-    BoardFixture::SetUp();
-    system_ = Alloc();
-    ASSERT_NE(system_, 0);
-    QappControl(Q_DEFAULT, kLastCopy, 0);
-  }
-  void TearDown() override {
-    for (QID buffer : buffers_) QbufFree(buffer);
-    if (system_ != 0) QsysFree(system_);
-    BoardFixture::TearDown();
-  }
-
-  QID Buffer(QID system, QINT64 bands, QINT64 sizeX, QINT64 sizeY, QINT64 attribute) {
-    const QID id = QbufAllocColor(system, bands, sizeX, sizeY, 8, attribute, nullptr);
-    EXPECT_NE(id, 0);
-    buffers_.push_back(id);
-    return id;
-  }
-  // A board buffer holding a pattern that no two rows, columns or bands share.
   QID Patterned(QINT64 bands, QINT64 sizeX, QINT64 sizeY, QINT64 attribute, int seed) {
     const QID id = Buffer(system_, bands, sizeX, sizeY, attribute);
-    std::vector<uint8_t> pixels(static_cast<size_t>(bands * sizeX * sizeY));
-    for (size_t i = 0; i < pixels.size(); ++i) {
-      pixels[i] =
-          static_cast<uint8_t>((i * 7 + i / static_cast<size_t>(sizeX) * 13 + seed * 31) & 0xFF);
-    }
-    QbufPut(id, pixels.data());
+    QbufPut(id, Pattern(bands, sizeX, sizeY, seed).data());
     return id;
   }
-  // A buffer of the three-buffer requests: device-memory colour, with a host buffer of its own.
+  // A buffer of the three-buffer requests carries a host buffer of its own.
   QID Associated(QID buffer) {
     const QID host = Buffer(Q_DEFAULT, 3, QbufInquire(buffer, Q_SIZE_X, nullptr),
                             QbufInquire(buffer, Q_SIZE_Y, nullptr), kImage);
@@ -75,13 +49,8 @@ class BufferTransfer : public BoardFixture {
     return buffer;
   }
   static Image Read(QID buffer) {
-    Image image;
-    image.bands = QbufInquire(buffer, Q_SIZE_BAND, nullptr);
-    image.sizeX = QbufInquire(buffer, Q_SIZE_X, nullptr);
-    image.sizeY = QbufInquire(buffer, Q_SIZE_Y, nullptr);
-    image.pixels.resize(static_cast<size_t>(image.bands * image.sizeX * image.sizeY));
-    QbufGet(buffer, image.pixels.data());
-    return image;
+    return {QbufInquire(buffer, Q_SIZE_X, nullptr), QbufInquire(buffer, Q_SIZE_Y, nullptr),
+            Pixels(buffer)};
   }
   static void Scale(QID source, QID destination, QINT64 x, QINT64 y, QINT64 w, QINT64 h,
                     QINT64 destX, QINT64 destY, QINT64 destW, QINT64 destH) {
@@ -93,14 +62,10 @@ class BufferTransfer : public BoardFixture {
     QbufTransfer(source, destination, x, y, w, h, kAllBands, destX, destY, w, h, kAllBands,
                  function, kBoardType, flag, third);
   }
-  static bool BoardCopied() { return QappInquire(Q_DEFAULT, kLastCopy, nullptr) == kBoardCopied; }
   void ExpectError(QINT64 code, QINT64 subCode) {
     EXPECT_EQ(ErrorCode(), code);
     EXPECT_EQ(SubCode(1), subCode);
   }
-
-  QID system_ = 0;
-  std::vector<QID> buffers_;
 };
 
 TEST_F(BufferTransfer, ScaledTransfersTakeEveryNthPixel) {
