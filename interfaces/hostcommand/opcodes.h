@@ -24,6 +24,7 @@ inline constexpr uint16_t kBufPutRegion = 0x0205;
 inline constexpr uint16_t kBufCopy = 0x0206;
 inline constexpr uint16_t kBufCopyRegion = 0x0215;
 inline constexpr uint16_t kBufCopyClip = 0x0222;
+inline constexpr uint16_t kBufTransfer = 0x0233;
 inline constexpr uint16_t kBufGetBandRegion = 0x0208;
 inline constexpr uint16_t kBufPutBandRegion = 0x0209;
 inline constexpr uint16_t kBufInquire = 0x020A;

@@ -203,16 +203,32 @@ void Board::BufTransfer(Call& call) {
   region.dstY = r.destOffsetY;
   region.width = r.sizeX;
   region.height = r.sizeY;
-  region.stepX = r.skipX + 1;
-  region.stepY = r.skipY + 1;
+  // A skip of all ones would wrap to a step of 0.
+  region.stepX = std::max<uint64_t>(r.skipX + 1, 1);
+  region.stepY = std::max<uint64_t>(r.skipY + 1, 1);
   const bool scaled = r.skipX != 0 || r.skipY != 0;
+  // A scaled transfer names the whole source: it reads from the offset on and
+  // writes what fits the destination.
+  if (scaled && !intoDevice) {
+    if (region.srcX <= src.width) region.width = std::min(region.width, src.width - region.srcX);
+    if (region.srcY <= src.height) {
+      region.height = std::min(region.height, src.height - region.srcY);
+    }
+    if (region.dstX <= dst.width) {
+      region.width = std::min(region.width, (dst.width - region.dstX) * region.stepX);
+    }
+    if (region.dstY <= dst.height) {
+      region.height = std::min(region.height, (dst.height - region.dstY) * region.stepY);
+    }
+  }
   region.srcBand = scaled ? -1 : BandOf(r.srcBand, src.bands);
   region.dstBand = scaled ? -1 : BandOf(r.destBand, dst.bands);
   if (region.srcBand < 0 || region.dstBand < 0) region.srcBand = region.dstBand = -1;
   if (!CopyRegion(src, dst, region)) return Fail(r.header, err::kBadArgument, 2);
   if (r.grabMark == 0 || intoDevice) return;
-  RaiseHostBufferWritten(events_, r.other.hostBufferId, (r.sizeX + r.skipX) / (r.skipX + 1),
-                         (r.sizeY + r.skipY) / (r.skipY + 1), 0, *call.out);
+  RaiseHostBufferWritten(events_, r.other.hostBufferId,
+                         (region.width + region.stepX - 1) / region.stepX,
+                         (region.height + region.stepY - 1) / region.stepY, 0, *call.out);
 }
 
 void Board::BufTripleTransfer(Call& call) {
@@ -226,6 +242,9 @@ void Board::BufTripleTransfer(Call& call) {
   if (r.transferFunction != zor::kernel::kTransferFunctionCopy &&
       r.transferFunction != zor::kernel::kTransferFunctionThree) {
     return Fail(r.header, err::kBadArgument, 2);
+  }
+  if (r.transferFunction == zor::kernel::kTransferFunctionCopy && r.firstHandle != r.destHandle) {
+    return Fail(r.header, err::kBadArgument, 2);  // a copy's first buffer is its destination
   }
   Region region;
   region.srcX = r.srcOffsetX;

@@ -34,6 +34,8 @@ bool CopyRegion(const FrameTarget& src, const FrameTarget& dst, const Region& r)
       uint8_t* d = to + (r.dstY + j) * dst.pitchBytes + r.dstX * bpp;
       if (stepX == 1) {
         std::memmove(d, s, outW * bpp);
+      } else if (bpp == 1) {
+        for (uint64_t i = 0; i < outW; ++i) d[i] = s[i * stepX];
       } else {
         for (uint64_t i = 0; i < outW; ++i) std::memcpy(d + i * bpp, s + i * stepX * bpp, bpp);
       }

@@ -74,6 +74,18 @@ ZOR_API void QbufCopyColor2d(QID source, QID destination, QINT64 sourceBand, QIN
        {sourceBand, sourceX, sourceY, destinationBand, destinationX, destinationY, sizeX, sizeY}});
 }
 
+ZOR_API void QbufTransfer(QID source, QID destination, QINT64 offsetX, QINT64 offsetY, QINT64 sizeX,
+                          QINT64 sizeY, QINT64 band, QINT64 destOffsetX, QINT64 destOffsetY,
+                          QINT64 destSizeX, QINT64 destSizeY, QINT64 destBand,
+                          QINT64 transferFunction, QINT64 transferType, QINT64 operationFlag,
+                          void* extraParameter) {
+  ApiScope scope(L"QbufTransfer");
+  TransferBuffers(
+      source, destination,
+      {offsetX, offsetY, sizeX, sizeY, band, destOffsetX, destOffsetY, destSizeX, destSizeY,
+       destBand, transferFunction, transferType, operationFlag, extraParameter});
+}
+
 ZOR_API void QbufFree(QID buffer) {
   ApiScope scope(L"QbufFree");
   FreeBuffer(buffer);

@@ -1,6 +1,7 @@
 #include "platform/host/bufferops.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "interfaces/hostcommand/opcodes.h"
@@ -308,8 +309,10 @@ QINT64 TransferBuffer(QID sourceId, QID destinationId, QINT64 x, QINT64 y, QINT6
   auto source = BufferWithMemory(sourceId);
   auto destination = source != nullptr ? BufferWithMemory(destinationId) : nullptr;
   if (destination == nullptr) return 0;
-  if (w != destW || h != destH || w < 0 || h < 0 || w > source->memory->SizeX() ||
-      h > source->memory->SizeY() ||
+  // A smaller destination takes every (w / destW)-th column and (h / destH)-th row.
+  const QINT64 stepX = destW > 0 ? w / destW : 0;
+  const QINT64 stepY = destH > 0 ? h / destH : 0;
+  if (stepX < 1 || stepY < 1 || w > source->memory->SizeX() || h > source->memory->SizeY() ||
       source->memory->BytesPerPixel() != destination->memory->BytesPerPixel() ||
       (band < 0) != (destBand < 0) ||
       (band < 0 && source->memory->Bands() != destination->memory->Bands())) {
@@ -317,15 +320,59 @@ QINT64 TransferBuffer(QID sourceId, QID destinationId, QINT64 x, QINT64 y, QINT6
     return 0;
   }
   const QINT64 bands = band < 0 ? source->memory->Bands() : 1;
-  std::vector<std::byte> pixels(
-      static_cast<size_t>(w * h * bands * source->memory->BytesPerPixel()));
+  const auto pixelBytes = static_cast<size_t>(source->memory->BytesPerPixel());
+  std::vector<std::byte> pixels(static_cast<size_t>(w * h * bands) * pixelBytes);
   HostError error;
-  if (!source->memory->GetRegion(band, x, y, w, h, pixels.data(), &error) ||
-      !destination->memory->PutRegion(destBand, destX, destY, w, h, pixels.data(), &error)) {
+  if (!source->memory->GetRegion(band, x, y, w, h, pixels.data(), &error)) {
+    RecordError(error);
+    return 0;
+  }
+  if (stepX != 1 || stepY != 1) {
+    std::vector<std::byte> scaled(static_cast<size_t>(destW * destH * bands) * pixelBytes);
+    std::byte* out = scaled.data();
+    for (QINT64 b = 0; b < bands; ++b) {
+      for (QINT64 row = 0; row < destH; ++row) {
+        const std::byte* in =
+            pixels.data() + static_cast<size_t>((b * h + row * stepY) * w) * pixelBytes;
+        for (QINT64 column = 0; column < destW; ++column, out += pixelBytes) {
+          std::copy_n(in + static_cast<size_t>(column * stepX) * pixelBytes, pixelBytes, out);
+        }
+      }
+    }
+    pixels = std::move(scaled);
+  }
+  if (!destination->memory->PutRegion(destBand, destX, destY, destW, destH, pixels.data(),
+                                      &error)) {
     RecordError(error);
     return 0;
   }
   return 1;
+}
+
+void TransferBuffers(QID sourceId, QID destinationId, const TransferArgs& t) {
+  auto source = Lookup<BufferObject>(sourceId, Q_IMAGE);
+  auto destination = source != nullptr ? Lookup<BufferObject>(destinationId, Q_IMAGE) : nullptr;
+  if (destination == nullptr) return;
+  if (source->memory == nullptr && destination->memory == nullptr &&
+      source->owner == destination->owner) {
+    BoardTarget target = BoardTargetOf(source);
+    if (target.system == nullptr) return;
+    // A record has fourteen slots: the last three arguments travel as one array.
+    const std::array<QINT64, 3> last = {t.transferType, t.operationFlag,
+                                        reinterpret_cast<QINT64>(t.extra)};
+    Command command(zor::hostcommand::kBufTransfer, target.system->driverIndex);
+    command.Object(source->id, source->driverIndex)
+        .Object(destination->id, destination->driverIndex);
+    for (QINT64 word :
+         {t.x, t.y, t.w, t.h, t.band, t.destX, t.destY, t.destW, t.destH, t.destBand, t.function}) {
+      command.Integer(word);
+    }
+    command.Array(QD_TYPE_INT64, last.data(), static_cast<int64_t>(last.size()));
+    Execute(*target.system, command);
+    return;
+  }
+  TransferBuffer(sourceId, destinationId, t.x, t.y, t.w, t.h, t.band, t.destX, t.destY, t.destW,
+                 t.destH, t.destBand);
 }
 
 }  // namespace zorhost

@@ -33,6 +33,15 @@ QINT64 ExportBuffer(const wchar_t* fileName, QINT64 format, QID buffer);
 QINT64 TransferBuffer(QID source, QID destination, QINT64 x, QINT64 y, QINT64 w, QINT64 h,
                       QINT64 band, QINT64 destX, QINT64 destY, QINT64 destW, QINT64 destH,
                       QINT64 destBand);
+// The arguments of an application's transfer after the two buffers.
+struct TransferArgs {
+  QINT64 x, y, w, h, band;
+  QINT64 destX, destY, destW, destH, destBand;
+  QINT64 function, transferType, operationFlag;
+  void* extra;
+};
+// Between two buffers of one board system the driver transfers; else the host copies.
+void TransferBuffers(QID source, QID destination, const TransferArgs& args);
 // The board buffer that a driver's host buffer serves as memory, or the buffer itself.
 std::shared_ptr<BufferObject> BoardBufferOf(std::shared_ptr<BufferObject> buffer);
 // The memory of a buffer (its own or, for a board buffer, its backing); null with an error.

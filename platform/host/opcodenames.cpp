@@ -30,6 +30,7 @@ constexpr OpcodeName kNames[] = {
     {zor::hostcommand::kBufCopy, L"QbufCopy"},
     {zor::hostcommand::kBufCopyRegion, L"QbufCopyColor2d"},
     {zor::hostcommand::kBufCopyClip, L"QbufCopyClip"},
+    {zor::hostcommand::kBufTransfer, L"QbufTransfer"},
     {zor::hostcommand::kDigAlloc, L"QdigAlloc"},
     {zor::hostcommand::kDigFree, L"QdigFree"},
     {zor::hostcommand::kDigGrab, L"QdigGrab"},

@@ -94,6 +94,16 @@ ZOR_API void QbufCopyClip(QID source, QID destination, QINT64 offsetX, QINT64 of
 ZOR_API void QbufCopyColor2d(QID source, QID destination, QINT64 sourceBand, QINT64 sourceX,
                              QINT64 sourceY, QINT64 destinationBand, QINT64 destinationX,
                              QINT64 destinationY, QINT64 sizeX, QINT64 sizeY);
+// A region of the source into a region of the destination; a smaller destination takes every
+// (sizeX / destSizeX)-th column and (sizeY / destSizeY)-th row from the region's origin.
+// Between two buffers of one board system the driver transfers (transfer type 0x2000000: a
+// scaled copy out of device memory, or with transfer function 4096 a copy and with 0x800000 a
+// blend with the buffer whose id extraParameter points to); elsewhere the host copies.
+ZOR_API void QbufTransfer(QID source, QID destination, QINT64 offsetX, QINT64 offsetY, QINT64 sizeX,
+                          QINT64 sizeY, QINT64 band, QINT64 destOffsetX, QINT64 destOffsetY,
+                          QINT64 destSizeX, QINT64 destSizeY, QINT64 destBand,
+                          QINT64 transferFunction, QINT64 transferType, QINT64 operationFlag,
+                          void* extraParameter);
 ZOR_API QINT64 QbufInquire(QID buffer, QINT64 type, void* out);
 ZOR_API void QbufControl(QID buffer, QINT64 type, QINT64 value);
 ZOR_API void QbufClear(QID buffer, double value);

@@ -2,6 +2,7 @@
 // it, else the host library copies. Either way the caller sees a copy.
 #include <algorithm>
 
+#include "driver/board/buffer/boardcopyrules.h"
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
@@ -14,24 +15,14 @@ namespace {
 
 using frame::QDBufferInfo;
 
-constexpr uint64_t kDeviceMemory = 0x100000000080000;
-constexpr uint64_t kMapped = 0x200000;
-constexpr uint64_t kFormatBits = 0x3F00;
+constexpr uint64_t kDeviceMemory = kDeviceMemoryBits;
+constexpr uint64_t kMapped = kMappedBit;
+constexpr uint64_t kFormatBits = kFormatCodeBits;
 constexpr QINT64 kMarkGrab = 1060;
 constexpr QINT64 kTransferSetting = 15059;
-constexpr QINT64 kLastCopyControl = 15007;
-constexpr QINT64 kBoardCopied = 59;
 
 bool InDeviceMemory(const QDBufferInfo& b) {
   return (b.Descriptor().formatWord & kDeviceMemory) != 0;
-}
-
-bool PackedFormatPair(const QDBufferInfo& other, const QDBufferInfo& device) {
-  const uint64_t o = other.Descriptor().formatWord & 0x63F00;
-  const uint64_t code = device.Descriptor().formatWord & kFormatBits;
-  return (o == 0x21000 || o == 0x21100 || o == 0x21700 || o == 0x21C00 || o == 0x40200 ||
-          o == 0x40800) &&
-         (code == 0x1700 || code == 0x1C00);
 }
 
 bool IdleGrabState(const QDBufferInfo& b) {
@@ -50,7 +41,7 @@ bool BoardCanMove(const QDBufferInfo& source, const QDBufferInfo& destination,
   if (s.pitch % 4 != 0 || d.pitch % 4 != 0) return false;
   if (!IdleGrabState(source) || !IdleGrabState(destination)) return false;
   if ((s.formatWord & kFormatBits) != (d.formatWord & kFormatBits)) {
-    return PackedFormatPair(other, device);
+    return BoardUnpacksInto(other, device);
   }
   return true;
 }
@@ -95,7 +86,8 @@ void QDHwSpecSystem::QueueBufferGrab(const QDBufferInfo* first, const QDBufferIn
     if (maxWidth != -1) width = std::min(width, maxWidth);
     if (maxHeight != -1) height = std::min(height, maxHeight);
   }
-  HostBufControl(root->State().associatedHostId, kMarkGrab, 1);
+  const int64_t mark = root->State().associatedHostId;
+  HostBufControl(mark, kMarkGrab, 1);
   foundation::CError error;
   kernel::BufQueueGrabRequest request{};
   request.header = frame::FreshHeader(error);
@@ -109,6 +101,19 @@ void QDHwSpecSystem::QueueBufferGrab(const QDBufferInfo* first, const QDBufferIn
   request.width = static_cast<uint64_t>(std::max<int64_t>(width, 0));
   request.height = static_cast<uint64_t>(std::max<int64_t>(height, 0));
   frame::LLsysRequest(handles_, kernel::kBufQueueGrab, request, error, &ctx);
+  // No grab will end it: a mark left at 1 would keep the host buffer pending for good.
+  if (error.errorSet != 0) HostBufControl(mark, kMarkGrab, 2);
+}
+
+bool QDHwSpecSystem::WaitForBoardWork(QDDriverThreadContext& ctx) {
+  frame::QDZorThreadContext* caller = CallerContext(ctx);
+  if ((caller != nullptr ? caller->Setting1815() : 1) != 1) return false;
+  OperationArgs wait;
+  wait.Push(Q_DEFAULT);
+  wait.Push(0x1000000);
+  wait.Push(0);
+  ThreadWait(wait, ctx);
+  return true;
 }
 
 bool QDHwSpecSystem::SendTransfer(kernel::BufTransferRequest& request,
@@ -204,16 +209,8 @@ int64_t QDHwSpecSystem::BufCopyRegion(const OperationArgs& args, QDDriverThreadC
       request.destBoardWord = static_cast<uint64_t>(destination->State().boardWord);
       if (SendTransfer(request, *destination, direction == 0, ctx)) {
         boardCopied = true;
-        frame::QDZorThreadContext* caller = CallerContext(ctx);
-        const int64_t setting = caller != nullptr ? caller->Setting1815() : 1;
-        if (setting == 1) {
-          OperationArgs wait;
-          wait.Push(Q_DEFAULT);
-          wait.Push(0x1000000);
-          wait.Push(0);
-          ThreadWait(wait, ctx);
-        }
-        if (setting == 1 || direction == 1) {
+        const bool waited = WaitForBoardWork(ctx);
+        if (waited || direction == 1) {
           QueueBufferGrab(source.get(), *destination, 1, 1, ctx, {srcX, srcY, dstX, dstY}, sizeX,
                           sizeY);
         }

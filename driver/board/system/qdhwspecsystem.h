@@ -87,6 +87,7 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   int64_t BufInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t BufCopyRegion(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t BufCopyClip(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  int64_t BufTransfer(const OperationArgs& args, QDDriverThreadContext& ctx) override;
 
   // What the firmware check reads and calls.
   uint32_t CapabilityWord() const override { return static_cast<uint32_t>(capabilityReport_); }
@@ -169,6 +170,11 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   // when the kernel refused it.
   bool SendTransfer(kernel::BufTransferRequest& request, const frame::QDBufferInfo& destination,
                     bool markGrab, QDDriverThreadContext& ctx);
+  // With the caller's transfer setting 1, waits for the system's pending work;
+  // true when it waited.
+  bool WaitForBoardWork(QDDriverThreadContext& ctx);
+  int64_t ScaledTransfer(const OperationArgs& args, QDDriverThreadContext& ctx);
+  int64_t ThreeBufferTransfer(const OperationArgs& args, QDDriverThreadContext& ctx);
   void QueueBufferGrab(const frame::QDBufferInfo* first, const frame::QDBufferInfo& second,
                        int64_t stepX, int64_t stepY, QDDriverThreadContext& ctx,
                        const std::array<int64_t, 4>& offsets, int64_t maxWidth, int64_t maxHeight);

@@ -36,6 +36,18 @@ int64_t GrabBufferIndex(const QDCommandWrapper& command, int slot) {
   return HostBufInquire(hostId, kBufferDriverIndex, nullptr);
 }
 
+// Only a filled slot holding an array of 64-bit integers is read, and only inside its count.
+int64_t ArrayWordOf(const QDCommandWrapper& command, int slot, uint8_t element) {
+  if (slot >= command.ParamCount()) return 0;
+  const QDCommandParam& param = command.Record().params[slot];
+  const uint32_t type = param.type & QD_TYPE_MASK;
+  if (type != (QD_TYPE_ARRAY | QD_TYPE_INT64) || param.value.pointer == nullptr ||
+      param.count <= element) {
+    return 0;
+  }
+  return static_cast<const int64_t*>(param.value.pointer)[element];
+}
+
 }  // namespace
 
 OperationArgs BuildArguments(const OpcodeEntry& entry, const QDCommandWrapper& command) {
@@ -73,6 +85,9 @@ OperationArgs BuildArguments(const OpcodeEntry& entry, const QDCommandWrapper& c
         break;
       case ArgKind::MinusOne:
         args.Push(-1);
+        break;
+      case ArgKind::ArrayWord:
+        args.Push(ArrayWordOf(command, slot, source.element));
         break;
       case ArgKind::AllValues:
         for (int s = 0; s < command.ParamCount() && s < QD_MAX_PARAMS; ++s) {

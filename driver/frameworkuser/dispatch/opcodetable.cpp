@@ -11,6 +11,9 @@ constexpr ArgSource Id(uint8_t slot) { return {ArgKind::Id, slot}; }
 constexpr ArgSource Size(uint8_t slot) { return {ArgKind::ByteSize, slot}; }
 constexpr ArgSource Variant(uint8_t slot) { return {ArgKind::Variant, slot}; }
 constexpr ArgSource kAll{ArgKind::AllValues, 0};
+constexpr ArgSource Word(uint8_t slot, uint8_t element) {
+  return {ArgKind::ArrayWord, slot, element};
+}
 
 using Op = SystemOp;
 
@@ -89,7 +92,11 @@ constexpr void AddBufferGroup(Builder& b) {
   const std::initializer_list<ArgSource> copyRegion = {Id(0), Id(1), V(2), V(3), V(4),
                                                        V(5),  V(6),  V(7), V(8), V(9)};
   b.Plain(0x0215, Op::BufCopyRegion, copyRegion);
-  b.Plain(0x0233, Op::BufTransfer, copyRegion);
+  // Sixteen arguments in fourteen slots: the last slot is an array of the
+  // transfer type, the operation flag and the extra parameter.
+  b.Plain(0x0233, Op::BufTransfer,
+          {Id(0), Id(1), V(2), V(3), V(4), V(5), V(6), V(7), V(8), V(9), V(10), V(11), V(12),
+           Word(13, 0), Word(13, 1), Word(13, 2)});
   b.Plain(0x0222, Op::BufCopyClip, {Id(0), Id(1), V(2), V(3)});
   b.Plain(0x0229, Op::BufGetBand, {Id(0), V(1), V(2), V(3)});
   b.Plain(0x0230, Op::BufPutBand, {Id(0), V(1), V(2), V(3)});

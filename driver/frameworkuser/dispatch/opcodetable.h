@@ -50,11 +50,13 @@ enum class ArgKind : uint8_t {
   GrabBuffer,       // the driver index of a buffer given by driver index or host id
   MinusOne,         // the constant -1
   AllValues,        // the value words of every slot the record fills
+  ArrayWord,        // one 8-byte word of an array slot; 0 beyond its count
 };
 
 struct ArgSource {
   ArgKind kind = ArgKind::Value;
   uint8_t slot = 0;
+  uint8_t element = 0;  // ArrayWord only
 };
 
 inline constexpr SystemOp kNoSystemOp = SystemOp::NamedCount;
@@ -67,7 +69,7 @@ struct OpcodeEntry {
   SystemOp op = kNoSystemOp;
   int8_t indexSlot = kRecordIndex;  // slot whose second word names the system
   uint8_t argCount = 0;
-  std::array<ArgSource, 10> args{};
+  std::array<ArgSource, 16> args{};
 };
 
 // All entries, sorted by opcode.

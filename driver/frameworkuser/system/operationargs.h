@@ -12,7 +12,7 @@ namespace zor::frame {
 
 class OperationArgs {
  public:
-  static constexpr std::size_t kCapacity = 14;
+  static constexpr std::size_t kCapacity = 16;
 
   void Push(int64_t word) { Push({word, 0}); }
   void PushDouble(double value) { Push({std::bit_cast<int64_t>(value), 0}); }

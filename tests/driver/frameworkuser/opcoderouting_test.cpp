@@ -107,7 +107,6 @@ TEST_F(OpcodeRoutingTest, NamedOperationsGetTheirArguments) {
       {0x0222, SystemOp::BufCopyClip, "i0 i1 v2 v3"},
       {0x0229, SystemOp::BufGetBand, "i0 v1 v2 v3"},
       {0x0230, SystemOp::BufPutBand, "i0 v1 v2 v3"},
-      {0x0233, SystemOp::BufTransfer, "i0 i1 v2 v3 v4 v5 v6 v7 v8 v9"},
       {0x0237, SystemOp::BufOp0237, "i0 v1 v2 v3 v4 v5"},
       {0x0601, SystemOp::DigAlloc, "v0 v1 v2 v3"},
       {0x0602, SystemOp::DigFree, "i0"},
@@ -143,6 +142,41 @@ TEST_F(OpcodeRoutingTest, NamedOperationsGetTheirArguments) {
     EXPECT_EQ(calls[0].op, route.op);
     EXPECT_TRUE(calls[0].args == Expected(route.layout));
     EXPECT_EQ(status_, QD_STATUS_UNSUPPORTED);  // -1 of the unserved operation
+  }
+}
+
+// The transfer's sixteen arguments: thirteen slots and an array of the last three.
+TEST_F(OpcodeRoutingTest, TransferTakesItsLastArgumentsFromTheArraySlot) {
+  const int64_t last[] = {0x2000000, 128, 0x7F00};
+  struct Case {
+    uint32_t type;
+    int64_t count;
+    int filled;
+    std::vector<int64_t> expected;
+    const char* what;
+  };
+  const Case cases[] = {
+      {QD_TYPE_ARRAY | QD_TYPE_INT64, 3, 14, {0x2000000, 128, 0x7F00}, "the whole array"},
+      {QD_TYPE_ARRAY | QD_TYPE_INT64, 2, 14, {0x2000000, 128, 0}, "a short array"},
+      {QD_TYPE_ARRAY | QD_TYPE_INT32, 3, 14, {0, 0, 0}, "an array of another type"},
+      {QD_TYPE_INT64, 3, 14, {0, 0, 0}, "a scalar"},
+      {QD_TYPE_ARRAY | QD_TYPE_INT64, 3, 13, {0, 0, 0}, "a slot the record does not fill"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CommandBuilder command(0x0233, system_);
+    for (int slot = 0; slot < 13; ++slot) {
+      command.Param(slot, QD_TYPE_INT64, SlotValue(slot), SlotIndex(slot));
+    }
+    if (c.filled == 14) command.Param(13, c.type, reinterpret_cast<intptr_t>(last));
+    command.Record().params[13].count = c.count;
+    command.Run();
+    std::vector<RecordedCall> calls = probe().TakeCalls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].op, SystemOp::BufTransfer);
+    OperationArgs expected = Expected("i0 i1 v2 v3 v4 v5 v6 v7 v8 v9 v10 v11 v12");
+    for (int64_t word : c.expected) expected.Push(word);
+    EXPECT_TRUE(calls[0].args == expected);
   }
 }
 

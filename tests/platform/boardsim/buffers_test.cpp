@@ -200,9 +200,15 @@ TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
   EXPECT_EQ(d[5], 150);
   EXPECT_EQ(d[40], 0);  // outside the region
 
+  // A copy names the destination as its first buffer too.
   r.header = client.Header();
   r.transferFunction = zor::kernel::kTransferFunctionCopy;
   r.destOffsetX = 32;
+  client.Send(zor::kernel::kBufTripleTransfer, r);
+  EXPECT_EQ(r.header.status.code, 4300u);
+  EXPECT_EQ(d[40], 0);
+  r.header = client.Header();
+  r.firstHandle = dest.kernelHandle;
   client.Send(zor::kernel::kBufTripleTransfer, r);
   EXPECT_EQ(d[40], 200);
   r.header = client.Header();

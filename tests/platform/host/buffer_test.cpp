@@ -156,9 +156,29 @@ TEST_F(BufferTest, TransferCopiesBetweenBands) {
   uint8_t blue[4] = {};
   HostBufGetBand(color, 0, 2, blue);
   EXPECT_EQ(blue[3], 9);
-  EXPECT_EQ(HostBufTransfer(gray, color, 0, 0, 2, 2, 0, 0, 0, 1, 1, 2, 0, 0, 0, nullptr), 0);
+  // A destination larger than the source in X has no scale.
+  EXPECT_EQ(HostBufTransfer(gray, color, 0, 0, 1, 2, 0, 0, 0, 2, 2, 2, 0, 0, 0, nullptr), 0);
   QbufFree(color);
   QbufFree(gray);
+}
+
+// A smaller destination takes every (size / destination size)-th pixel from the region's
+// origin, as the board's scaled transfer does.
+TEST_F(BufferTest, TransferIntoASmallerDestinationDecimates) {
+  const QID source = QbufAllocColor(Q_DEFAULT_HOST, 2, 6, 4, 8, Q_IMAGE, nullptr);
+  const QID destination = QbufAllocColor(Q_DEFAULT_HOST, 2, 3, 2, 8, Q_IMAGE, nullptr);
+  std::vector<uint8_t> pixels(48);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i);
+  QbufPut(source, pixels.data());
+  QbufClear(destination, 0);
+  // From (1, 1), a region of 5 x 3 into 2 x 1: scale 2 in X, 3 in Y.
+  QbufTransfer(source, destination, 1, 1, 5, 3, -1, 1, 1, 2, 1, -1, 0, 0, 0, nullptr);
+  std::vector<uint8_t> out(12);
+  QbufGet(destination, out.data());
+  const std::vector<uint8_t> expected = {0, 0, 0, 0, 7, 9, 0, 0, 0, 0, 31, 33};
+  EXPECT_EQ(out, expected);
+  QbufFree(source);
+  QbufFree(destination);
 }
 
 }  // namespace

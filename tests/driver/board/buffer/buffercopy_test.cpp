@@ -6,7 +6,7 @@
 
 #include "interfaces/kernel/kernelcodes.h"
 #include "platform/boardsim/faults.h"
-#include "tests/driver/board/boardfixture.h"
+#include "tests/driver/board/buffer/boardbuffertest.h"
 
 namespace zor::board {
 namespace {
@@ -14,44 +14,9 @@ namespace {
 constexpr QINT64 kImage = 0x4;
 constexpr QINT64 kDeviceMemory = 0x80000;
 constexpr QINT64 kMappedMono = kImage | 0x200 | 0x200000;
-constexpr QINT64 kLastCopy = 15007;
-constexpr QINT64 kBoardCopied = 59;
 
-class BufferCopy : public BoardFixture {
+class BufferCopy : public BoardBufferTest {
  protected:
-  void SetUp() override {
-    BoardFixture::SetUp();
-    system_ = Alloc();
-    ASSERT_NE(system_, 0);
-    QappControl(Q_DEFAULT, kLastCopy, 0);
-  }
-  void TearDown() override {
-    for (QID buffer : buffers_) QbufFree(buffer);
-    if (system_ != 0) QsysFree(system_);
-    BoardFixture::TearDown();
-  }
-
-  QID Buffer(QID system, QINT64 bands, QINT64 sizeX, QINT64 sizeY, QINT64 attribute) {
-    const QID id = QbufAllocColor(system, bands, sizeX, sizeY, 8, attribute, nullptr);
-    EXPECT_NE(id, 0);
-    buffers_.push_back(id);
-    return id;
-  }
-  // A pattern no two rows or bands share.
-  static std::vector<uint8_t> Pattern(QINT64 bands, QINT64 sizeX, QINT64 sizeY) {
-    std::vector<uint8_t> pixels(static_cast<size_t>(bands * sizeX * sizeY));
-    for (size_t i = 0; i < pixels.size(); ++i) {
-      pixels[i] = static_cast<uint8_t>((i * 7 + i / static_cast<size_t>(sizeX) * 13) & 0xFF);
-    }
-    return pixels;
-  }
-  static std::vector<uint8_t> Pixels(QID buffer) {
-    std::vector<uint8_t> pixels(static_cast<size_t>(QbufInquire(buffer, Q_SIZE_BAND, nullptr) *
-                                                    QbufInquire(buffer, Q_SIZE_X, nullptr) *
-                                                    QbufInquire(buffer, Q_SIZE_Y, nullptr)));
-    QbufGet(buffer, pixels.data());
-    return pixels;
-  }
   // The same source and destination on the host's own system.
   std::pair<QID, QID> HostPair(QID source, QID destination) {
     const QID s = Buffer(Q_DEFAULT, QbufInquire(source, Q_SIZE_BAND, nullptr),
@@ -64,10 +29,6 @@ class BufferCopy : public BoardFixture {
     QbufPut(d, Pixels(destination).data());
     return {s, d};
   }
-  static bool BoardCopied() { return QappInquire(Q_DEFAULT, kLastCopy, nullptr) == kBoardCopied; }
-
-  QID system_ = 0;
-  std::vector<QID> buffers_;
 };
 
 TEST_F(BufferCopy, PlainCopyOutOfDeviceMemoryIsTheBoards) {

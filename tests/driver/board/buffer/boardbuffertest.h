@@ -1,0 +1,32 @@
+// What the board's buffer tests share: a system, buffers freed after the
+// test, patterned pixels, and whether the board made the last copy.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tests/driver/board/boardfixture.h"
+
+namespace zor::board {
+
+class BoardBufferTest : public BoardFixture {
+ protected:
+  // The application setting that says who made the last copy (59: the board).
+  static constexpr QINT64 kLastCopy = 15007;
+
+  void SetUp() override;
+  void TearDown() override;
+
+  // An 8-bit buffer, freed after the test.
+  QID Buffer(QID system, QINT64 bands, QINT64 sizeX, QINT64 sizeY, QINT64 attribute);
+  // A pattern that no two rows or bands share; seeds give different ones.
+  static std::vector<uint8_t> Pattern(QINT64 bands, QINT64 sizeX, QINT64 sizeY, int seed = 0);
+  // Band after band, rows packed.
+  static std::vector<uint8_t> Pixels(QID buffer);
+  static bool BoardCopied();
+
+  QID system_ = 0;
+  std::vector<QID> buffers_;
+};
+
+}  // namespace zor::board
