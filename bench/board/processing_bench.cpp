@@ -1,6 +1,8 @@
 // Sustained grab processing through libZOR.so: 640 x 480 mono frames into a
 // ring of 8 buffers with the simulated board writing frames as fast as it
-// can, and a board region copy beside memcpy of the same bytes.
+// can, and a board region copy beside memcpy of the same bytes. The
+// simulator's own share of a frame, writing the pattern, is bench/boardsim's
+// WriteFrames/640/480; the driver's share is the time per frame less that.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -13,7 +15,6 @@
 #include "bench/support/benchenvironment.h"
 #include "platform/boardsim/board.h"
 #include "platform/boardsim/deviceprovider.h"
-#include "platform/boardsim/framewriter.h"
 #include "platform/host/zor.h"
 
 namespace {
@@ -79,26 +80,6 @@ void BM_ProcessMonoFramesIntoRingOf8(benchmark::State& state) {
   state.counters["lost"] = static_cast<double>(lost);
 }
 BENCHMARK(BM_ProcessMonoFramesIntoRingOf8)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// The simulator's own share of each frame above: writing the pattern. The
-// driver's share is the time per frame above less this.
-void BM_SimulatorWritesOneMonoFrame(benchmark::State& state) {
-  std::vector<uint8_t> pixels(static_cast<size_t>(kWidth * kHeight));
-  boardsim::FrameTarget target;
-  target.planes[0] = pixels.data();
-  target.width = kWidth;
-  target.height = kHeight;
-  target.pitchBytes = kWidth;
-  const boardsim::Adv7180 decoder;
-  const boardsim::SourceWindow window;
-  uint64_t frame = 0;
-  for (auto _ : state) {
-    boardsim::WriteFrame(decoder, ++frame, window, target);
-    benchmark::DoNotOptimize(pixels.data());
-    benchmark::ClobberMemory();
-  }
-}
-BENCHMARK(BM_SimulatorWritesOneMonoFrame)->Unit(benchmark::kMicrosecond);
 
 void BM_BoardRegionCopy(benchmark::State& state) {
   Bench& bench = Setup();

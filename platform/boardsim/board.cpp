@@ -113,9 +113,11 @@ void Board::Serve(Call& call) {
 
 void Board::Dispatch(Call& call) {
   using namespace zor::kernel;
-  // What a processing run asks for every frame touches no pixels.
-  const bool everyFrame = call.function == kWaitDeviceEvent || call.function == kEventWaitEnd ||
-                          call.function == kDigContinueGrab ||
+  // What a processing run asks for every frame touches no pixels, except an
+  // event kept for a wait: it may tell of the frame being written.
+  const bool everyFrame = (call.function == kWaitDeviceEvent &&
+                           !events_.HasQueued(call.As<DeviceEventRecord>().typeOrCode)) ||
+                          call.function == kEventWaitEnd || call.function == kDigContinueGrab ||
                           call.function == kDigContinueGrabPrepared;
   if (!everyFrame) WaitForWrites(call);
   switch (call.function) {

@@ -157,6 +157,7 @@ class Board {
   bool HasWork(const Digitizer& dig) const;
   Clock::duration FramePeriod(const Digitizer& dig);
   void ProduceFrame(Digitizer& dig, Deferred& out);
+  static void SetAfterWrites(std::vector<EventRef>& waiters, Deferred& out);
   // Resolves where the job's frame goes and queues its pixels to be written once the
   // board's lock is released; false when the job's buffer is gone.
   bool WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder, WrittenSize& size,

@@ -150,6 +150,15 @@ void Board::RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, D
   events_.Raise(type, DeviceEvent::Of(type, payload), out);
 }
 
+// Waiters are told in order with the frame's writes, once its pixels are there.
+void Board::SetAfterWrites(std::vector<EventRef>& waiters, Deferred& out) {
+  if (waiters.empty()) return;
+  out.push_back([events = std::move(waiters)] {
+    for (const EventRef& event : events) event.Set();
+  });
+  waiters.clear();
+}
+
 void Board::ProduceFrame(Digitizer& dig, Deferred& out) {
   ChannelState& channel = channels_[dig.channel];
   Adv7180& decoder = channel.decoder;
@@ -165,8 +174,7 @@ void Board::ProduceFrame(Digitizer& dig, Deferred& out) {
   const bool gated = trigger != dig.controls.end() && trigger->second == kTriggerEnabled;
   if (gated && dig.triggers == 0) {
     RaiseBoardEvent(dig, kFieldTwo, nullptr, out);
-    for (const EventRef& event : dig.nextFrameWaiters) event.Set();
-    dig.nextFrameWaiters.clear();
+    SetAfterWrites(dig.nextFrameWaiters, out);
     RaiseBoardEvent(dig, kFrameEnd, nullptr, out);
     return;
   }
@@ -188,15 +196,11 @@ void Board::ProduceFrame(Digitizer& dig, Deferred& out) {
       changed_.notify_all();
     });
     RaiseBoardEvent(dig, kGrabEnd, &grab.job, out);
-    if (dig.grabs.empty()) {
-      for (const EventRef& event : dig.endWaiters) event.Set();
-      dig.endWaiters.clear();
-    }
+    if (dig.grabs.empty()) SetAfterWrites(dig.endWaiters, out);
   }
   if (dig.processing && !dig.processQueue.empty()) FinishGrab(dig, out);
   RaiseBoardEvent(dig, kFieldTwo, nullptr, out);
-  for (const EventRef& event : dig.nextFrameWaiters) event.Set();
-  dig.nextFrameWaiters.clear();
+  SetAfterWrites(dig.nextFrameWaiters, out);
   RaiseBoardEvent(dig, kFrameEnd, nullptr, out);
   changed_.notify_all();
 }

@@ -93,4 +93,9 @@ size_t DeviceEventHub::PendingWaits(uint64_t type) const {
   return it == slots_.end() ? 0 : it->second.waits.size();
 }
 
+bool DeviceEventHub::HasQueued(uint64_t type) const {
+  auto it = slots_.find(type);
+  return it != slots_.end() && (!it->second.queued.empty() || it->second.dropped > 0);
+}
+
 }  // namespace boardsim

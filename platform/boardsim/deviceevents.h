@@ -51,6 +51,8 @@ class DeviceEventHub {
   // Fails every pending wait (the device goes away).
   void AbortAll(Deferred& out);
   size_t PendingWaits(uint64_t type) const;
+  // True when a wait for the type would be answered at once by a kept event.
+  bool HasQueued(uint64_t type) const;
   // Whether a wait of the type was made and not cancelled since.
   bool Watched(uint64_t type) const { return slots_.count(type) != 0; }
 
