@@ -25,6 +25,7 @@ constexpr QINT64 kRing = 8;
 constexpr QINT64 kFrames = 1000;
 constexpr QINT64 kSequence = 8;
 constexpr QINT64 kSynchronous = 1;
+constexpr QINT64 kFramesMissed = 5334;
 
 struct Bench {
   Bench() {
@@ -34,8 +35,6 @@ struct Bench {
     boardsim::ShareBoards();
     system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, nullptr);
     if (system == 0) return;
-    // One microsecond a frame: the board is never what the driver waits for.
-    boardsim::LocalBoards().Find(0)->SetFrameTime(1);
     digitizer = QdigAlloc(system, 0, L"Q_NTSC", Q_DEFAULT, nullptr);
     for (QINT64 i = 0; i < kRing; ++i) {
       ring.push_back(
@@ -57,20 +56,27 @@ QINT64 CountFrame(QINT64, QID, void* user) {
   return 0;
 }
 
+// Argument: the board's frame period in microseconds (1: as fast as it can).
 void BM_ProcessMonoFramesIntoRingOf8(benchmark::State& state) {
   Bench& bench = Setup();
   if (bench.digitizer == 0) {
     state.SkipWithError("no digitizer");
     return;
   }
+  boardsim::LocalBoards().Find(0)->SetFrameTime(static_cast<uint32_t>(state.range(0)));
   std::atomic<int64_t> frames{0};
   int64_t lost = 0;
+  int64_t missed = 0;
   for (auto _ : state) {
     frames = 0;
     QdigProcess(bench.digitizer, bench.ring.data(), kRing, kSequence + (kFrames << 5), kSynchronous,
                 &CountFrame, &frames);
     lost += kFrames - frames.load();
+    QINT64 notGrabbed = 0;
+    QdigInquire(bench.digitizer, kFramesMissed, &notGrabbed);
+    missed += notGrabbed;
   }
+  boardsim::LocalBoards().Find(0)->SetFrameTime(1);
   state.SetItemsProcessed(state.iterations() * kFrames);
   state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations() * kFrames),
                                              benchmark::Counter::kIsRate);
@@ -78,8 +84,15 @@ void BM_ProcessMonoFramesIntoRingOf8(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(state.iterations() * kFrames),
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.counters["lost"] = static_cast<double>(lost);
+  state.counters["missed"] = static_cast<double>(missed);
 }
-BENCHMARK(BM_ProcessMonoFramesIntoRingOf8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ProcessMonoFramesIntoRingOf8)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+// 1000 frames per second: every frame the board makes is processed.
+BENCHMARK(BM_ProcessMonoFramesIntoRingOf8)
+    ->Arg(1000)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_BoardRegionCopy(benchmark::State& state) {
   Bench& bench = Setup();

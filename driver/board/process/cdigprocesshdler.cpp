@@ -203,7 +203,7 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
     if (error.errorSet != 0) return;
   }
   if (!restart) {
-    firstFrame_ = digitizer_.GrabStatus()[0];
+    firstFrameKnown_ = false;
     digitizer_.Counters().missed = 0;
   }
   // The first frames may be done before the request returns: their events
@@ -238,8 +238,13 @@ void CDigProcessHdler::OnBufferDone(QINT64 type, QID event) {
     if (type == kNormalEvent) {
       ++normal_;
       digitizer_.Counters().frames = normal_.load();
-      // Frames the board made since the run began that no grab took.
+      // Frames the board made since the run's first grabbed one that no grab
+      // took; the board's count goes on across runs.
       const uint64_t frame = digitizer_.GrabStatus()[0];
+      if (!firstFrameKnown_ && frame > 0) {
+        firstFrame_ = frame - 1;
+        firstFrameKnown_ = true;
+      }
       if (frame > firstFrame_) {
         const int64_t made = static_cast<int64_t>(frame - firstFrame_);
         digitizer_.Counters().missed = std::max<int64_t>(0, made - normal_.load());

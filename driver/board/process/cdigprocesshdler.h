@@ -113,7 +113,8 @@ class CDigProcessHdler {
   std::atomic<bool> halting_{false};
   std::atomic<bool> stall_{false};
   std::atomic<bool> hooked_{false};
-  uint64_t firstFrame_ = 0;
+  uint64_t firstFrame_ = 0;  // the board's frame before the run's first grabbed one
+  bool firstFrameKnown_ = false;
 
   std::recursive_mutex handlerLock_;
   std::recursive_mutex hookLock_;
