@@ -108,6 +108,25 @@ void ControlBufferValue(QID id, QINT64 type, Value value) {
   Execute(*target.system, command);
 }
 
+// A copy between two buffers that live only in the driver, on one system: the
+// driver decides whether the board moves the pixels. False for other pairs.
+template <typename AddWords>
+bool DriverCopies(const std::shared_ptr<BufferObject>& source,
+                  const std::shared_ptr<BufferObject>& destination, uint16_t opcode,
+                  AddWords addWords) {
+  if (source->memory != nullptr || destination->memory != nullptr ||
+      source->owner != destination->owner) {
+    return false;
+  }
+  BoardTarget target = BoardTargetOf(source);
+  if (target.system == nullptr) return true;
+  Command command = BufferCommand(opcode, target);
+  command.Object(destination->id, destination->driverIndex);
+  addWords(command);
+  Execute(*target.system, command);
+  return true;
+}
+
 }  // namespace
 
 QID AllocateBuffer(QID systemId, const BufferShape& shape, void* const* addresses, QID* out) {
@@ -170,18 +189,10 @@ void CopyBuffers(QID sourceId, QID destinationId, const CopyRegion& region) {
   auto source = Lookup<BufferObject>(sourceId, Q_IMAGE);
   auto destination = source != nullptr ? Lookup<BufferObject>(destinationId, Q_IMAGE) : nullptr;
   if (destination == nullptr) return;
-  if (source->memory == nullptr && destination->memory == nullptr &&
-      source->owner == destination->owner) {
-    // Both are the driver's: it decides whether the board moves the pixels.
-    BoardTarget target = BoardTargetOf(source);
-    if (target.system == nullptr) return;
-    Command command(region.opcode, target.system->driverIndex);
-    command.Object(source->id, source->driverIndex)
-        .Object(destination->id, destination->driverIndex);
+  const bool driverCopies = DriverCopies(source, destination, region.opcode, [&](Command& command) {
     for (QINT64 word : region.words) command.Integer(word);
-    Execute(*target.system, command);
-    return;
-  }
+  });
+  if (driverCopies) return;
   auto from = BufferWithMemory(sourceId);
   auto to = BufferWithMemory(destinationId);
   if (from == nullptr || to == nullptr) return;
@@ -353,24 +364,18 @@ void TransferBuffers(QID sourceId, QID destinationId, const TransferArgs& t) {
   auto source = Lookup<BufferObject>(sourceId, Q_IMAGE);
   auto destination = source != nullptr ? Lookup<BufferObject>(destinationId, Q_IMAGE) : nullptr;
   if (destination == nullptr) return;
-  if (source->memory == nullptr && destination->memory == nullptr &&
-      source->owner == destination->owner) {
-    BoardTarget target = BoardTargetOf(source);
-    if (target.system == nullptr) return;
-    // A record has fourteen slots: the last three arguments travel as one array.
-    const std::array<QINT64, 3> last = {t.transferType, t.operationFlag,
-                                        reinterpret_cast<QINT64>(t.extra)};
-    Command command(zor::hostcommand::kBufTransfer, target.system->driverIndex);
-    command.Object(source->id, source->driverIndex)
-        .Object(destination->id, destination->driverIndex);
-    for (QINT64 word :
-         {t.x, t.y, t.w, t.h, t.band, t.destX, t.destY, t.destW, t.destH, t.destBand, t.function}) {
-      command.Integer(word);
-    }
-    command.Array(QD_TYPE_INT64, last.data(), static_cast<int64_t>(last.size()));
-    Execute(*target.system, command);
-    return;
-  }
+  // A record has fourteen slots: the last three arguments travel as one array.
+  const std::array<QINT64, 3> last = {t.transferType, t.operationFlag,
+                                      reinterpret_cast<QINT64>(t.extra)};
+  const bool driverCopies =
+      DriverCopies(source, destination, zor::hostcommand::kBufTransfer, [&](Command& command) {
+        for (QINT64 word : {t.x, t.y, t.w, t.h, t.band, t.destX, t.destY, t.destW, t.destH,
+                            t.destBand, t.function}) {
+          command.Integer(word);
+        }
+        command.Array(QD_TYPE_INT64, last.data(), static_cast<int64_t>(last.size()));
+      });
+  if (driverCopies) return;
   TransferBuffer(sourceId, destinationId, t.x, t.y, t.w, t.h, t.band, t.destX, t.destY, t.destW,
                  t.destH, t.destBand);
 }
