@@ -337,7 +337,7 @@ CDigProcessHdler::ProcessThread CDigProcessHdler::ThreadEntry(uint32_t id) {
 }
 
 template <typename Request>
-bool CDigProcessHdler::SendContinuation(uint32_t function, Request& request,
+void CDigProcessHdler::SendContinuation(uint32_t function, Request& request,
                                         const ProcessBuffer& buffer, uint32_t threadId) {
   const ProcessThread thread = ThreadEntry(threadId);
   HostBufControl(buffer.hostId, kMarkBuffer, 5);
@@ -351,7 +351,7 @@ bool CDigProcessHdler::SendContinuation(uint32_t function, Request& request,
   if (error.errorSet != 0) {
     // The grab never went back on the board: it will not complete.
     --queued_;
-    return false;
+    return;
   }
   if (TriggerDriven() && togglePeriod_ > 1) {
     if (queued_ % togglePeriod_ == 0) {
@@ -361,7 +361,6 @@ bool CDigProcessHdler::SendContinuation(uint32_t function, Request& request,
     }
   }
   if (requested_ != -1 && queued_ >= requested_) digitizer_.ReleaseProcessContext(thread.ctx);
-  return true;
 }
 
 void CDigProcessHdler::ContinueGrab(ProcessBuffer& buffer) {
@@ -373,17 +372,16 @@ void CDigProcessHdler::ContinueGrab(ProcessBuffer& buffer) {
 void CDigProcessHdler::ContinueGrabPrepared(uint32_t threadId, int64_t position,
                                             uint64_t grabRecord) {
   ProcessBuffer& buffer = buffers_[static_cast<std::size_t>(position)];
-  auto request = std::make_unique<kernel::DigContinuePreparedRequest>();
-  if (!system_.BuildGrabBufferRequest(buffer.driverIndex, digitizer_, request->buffers[0],
+  kernel::DigContinuePreparedRequest request{};
+  if (!system_.BuildGrabBufferRequest(buffer.driverIndex, digitizer_, request.buffers[0],
                                       buffer.driverIndex)) {
+    spare_.push_back(grabRecord);
     return;
   }
-  request->grabRecord = grabRecord;
+  request.grabRecord = grabRecord;
+  // Also when the board refuses it: the stop gives the record back.
   buffer.grabRecord = grabRecord;
-  if (!SendContinuation(kernel::kDigContinueGrabPrepared, *request, buffer, threadId)) {
-    // The record stays with the buffer: the stop gives it back to the board.
-    return;
-  }
+  SendContinuation(kernel::kDigContinueGrabPrepared, request, buffer, threadId);
 }
 
 void CDigProcessHdler::IssueWaiting(uint32_t threadId) {

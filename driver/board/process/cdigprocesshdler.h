@@ -111,9 +111,9 @@ class CDigProcessHdler {
   // The entry of the thread with that id, taken by the calling thread when
   // it has none yet.
   ProcessThread ThreadEntry(uint32_t id);
-  // Sends the continuation and counts it; false when the board refused it.
+  // Sends the continuation and counts it when the board took it.
   template <typename Request>
-  bool SendContinuation(uint32_t function, Request& request, const ProcessBuffer& buffer,
+  void SendContinuation(uint32_t function, Request& request, const ProcessBuffer& buffer,
                         uint32_t threadId);
   // True when the run is over and the watchdog is to stop.
   bool FinishFrame();
