@@ -6,6 +6,8 @@
 
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/foundation/log.h"
+#include "driver/foundation/logtag.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
@@ -34,6 +36,8 @@ constexpr int64_t kProcessBufferLimit = 1000;
 constexpr int64_t kTooManyBuffers = 4349;
 constexpr uint64_t kHaltValue = 0x1001000;
 constexpr uint64_t kDigitizerHookBase = 0x90000000;
+constexpr uint32_t kProcessLogCategory = 9;
+constexpr uint32_t kProcessRecord = 5;
 
 // A thread outside any command records its errors on a context of its own.
 class ThreadContextFor {
@@ -59,7 +63,9 @@ class ThreadContextFor {
 
 CDigProcessHdler::CDigProcessHdler(QDHwSpecSystem& system, QDHwSpecDigitizerInfo& digitizer,
                                    uint64_t kernelObject)
-    : system_(system),
+    : foundation::CLogProvider(static_cast<uint32_t>(digitizer.DeviceNumber()) & 0x3F, 5, 114,
+                               static_cast<uint32_t>(digitizer.GetIndex())),
+      system_(system),
       digitizer_(digitizer),
       digitizerIndex_(digitizer.GetIndex()),
       kernelObject_(kernelObject),
@@ -260,6 +266,9 @@ QINT64 CDigProcessHdler::SingleThreadHook(QINT64 type, QID event, void* user) {
 }
 
 QINT64 CDigProcessHdler::SingleThreadIndexHook(QINT64 type, QID event, void* user) {
+  static_cast<CDigProcessHdler*>(user)->Log(foundation::LogTag("INDX"),
+                                            static_cast<uint64_t>(ProcessIndex(event)),
+                                            foundation::kEmptyLogTag, 0);
   return SingleThreadHook(type, event, user);
 }
 
@@ -269,7 +278,22 @@ QINT64 CDigProcessHdler::MultiThreadHook(QINT64 type, QID event, void* user) {
 }
 
 QINT64 CDigProcessHdler::MultiThreadIndexHook(QINT64 type, QID event, void* user) {
+  static_cast<CDigProcessHdler*>(user)->Log(foundation::LogTag("INDX"),
+                                            static_cast<uint64_t>(ProcessIndex(event)),
+                                            foundation::kEmptyLogTag, 0);
   return MultiThreadHook(type, event, user);
+}
+
+QINT64 CDigProcessHdler::ProcessIndex(QID event) {
+  QINT64 position = -1;
+  HostBufGetHookInfo(event, kProcessIndex, &position);
+  return position;
+}
+
+void CDigProcessHdler::Log(uint32_t tag1, uint64_t value1, uint32_t tag2, uint64_t value2) const {
+  foundation::CLog* log = foundation::CLog::Instance();
+  if (!log->IsCategoryEnabled(kProcessLogCategory)) return;
+  log->Write(*this, kProcessRecord, tag1, value1, tag2, value2, foundation::kEmptyLogTag, 0);
 }
 
 void CDigProcessHdler::OnBufferDone(QINT64 type, QID event, bool multiThread) {
@@ -288,8 +312,10 @@ void CDigProcessHdler::OnBufferDone(QINT64 type, QID event, bool multiThread) {
     } else if (type == kOtherEvent || (type & kOtherEventBit) != 0) {
       ++other_;
     }
-    QINT64 position = -1;
-    HostBufGetHookInfo(event, kProcessIndex, &position);
+    const QINT64 position = ProcessIndex(event);
+    Log(foundation::LogTag("CMDH"),
+        multiThread ? foundation::LogTag("CB_2") : foundation::LogTag("CB_1"),
+        foundation::LogTag("DBID"), static_cast<uint64_t>(position));
     if (position < 0 || position >= BufferCount()) return;
     ProcessBuffer& buffer = buffers_[static_cast<std::size_t>(position)];
     if (buffer.grabRecord == 0) return;

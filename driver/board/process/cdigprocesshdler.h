@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver/foundation/error.h"
+#include "driver/foundation/logprovider.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "platform/os/core/handle.h"
 
@@ -24,7 +25,7 @@ namespace zor::board {
 class QDHwSpecSystem;
 class QDHwSpecDigitizerInfo;
 
-class CDigProcessHdler {
+class CDigProcessHdler : public foundation::CLogProvider {
  public:
   static constexpr int64_t kFlagReportAtEnd = 2;
   static constexpr int64_t kFlagTriggered = 16;
@@ -33,7 +34,7 @@ class CDigProcessHdler {
   CDigProcessHdler(QDHwSpecSystem& system, QDHwSpecDigitizerInfo& digitizer, uint64_t kernelObject);
   CDigProcessHdler(const CDigProcessHdler&) = delete;
   CDigProcessHdler& operator=(const CDigProcessHdler&) = delete;
-  ~CDigProcessHdler();
+  ~CDigProcessHdler() override;
 
   void SetBuffers(const std::vector<frame::ProcessBufferEntry>& buffers);
   // First start (restart false) or the watchdog's restart from a position.
@@ -99,6 +100,9 @@ class CDigProcessHdler {
   bool QueueGrab(ProcessBuffer& buffer, foundation::CError& error,
                  frame::QDDriverThreadContext* ctx);
   void OnBufferDone(QINT64 type, QID event, bool multiThread);
+  // A processing record of the driver log, when its category is on.
+  void Log(uint32_t tag1, uint64_t value1, uint32_t tag2, uint64_t value2) const;
+  static QINT64 ProcessIndex(QID event);
   void ContinueGrab(ProcessBuffer& buffer);
   // The grab record goes back on the board for the buffer at the position.
   void ContinueGrabPrepared(uint32_t threadId, int64_t position, uint64_t grabRecord);
