@@ -113,7 +113,6 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   virtual void ReleaseProcessContext(QDDriverThreadContext* /*ctx*/) {}
   virtual void SetFirstGrabCount(int64_t /*count*/, QDDriverThreadContext* /*ctx*/) {}
   virtual void OnProcessRequestSent(QDDriverThreadContext* /*ctx*/) {}
-  virtual void NotifyFrameFinish(int64_t /*bufferIndex*/) {}
   virtual void OnProcessEnded() {}
   // An object that follows the digitizer's processing runs; none on this board.
   class AttachedObject {
