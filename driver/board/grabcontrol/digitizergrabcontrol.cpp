@@ -23,6 +23,14 @@ GrabControlBinding& QDHwSpecSystem::GetGrabControlBinding(QDHwSpecDigitizerInfo&
   return *digitizer.Binding();
 }
 
+int64_t QDHwSpecSystem::GrabControlInquire(frame::QDDigitizerInfo& digitizer) {
+  // Every digitizer record of this system is the board's own.
+  return GetGrabControlBinding(static_cast<QDHwSpecDigitizerInfo&>(digitizer))
+      .Inquire(grabcontrol::kLibraryInquire);
+}
+
+int64_t QDHwSpecSystem::LoadGrabControlInquire() { return GrabControlBinding::ProbeInquire(); }
+
 int64_t QDHwSpecSystem::DigGrabContinuous(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(args.Int(0));
   if (digitizer == nullptr) return 1;

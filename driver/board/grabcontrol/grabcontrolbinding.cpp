@@ -231,7 +231,13 @@ void GrabControlBinding::Load(int64_t digitizerIndex, QDHwSpecSystem& system, in
   int64_t handle = 0;
   alloc_(hostSystem, hostDigitizer, &table_, &handle);
   handle_ = handle;
-  if (handle_ == 0) valid_ = false;
+  if (handle_ == 0) {
+    valid_ = false;
+    return;
+  }
+  int64_t state = 0;
+  inquire_(handle_, grabcontrol::kLibraryInquire, &state, 0);
+  system.SetGrabControlState(state);
 }
 
 void GrabControlBinding::Unload() {

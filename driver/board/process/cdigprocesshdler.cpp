@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <shared_mutex>
+#include <utility>
 
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/foundation/log.h"
+#include "driver/foundation/logtag.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
+#include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
@@ -17,6 +21,7 @@ namespace zor::board {
 namespace {
 
 constexpr QINT64 kBufferDoneHook = 21;
+constexpr QINT64 kBufferIndexHook = 22;
 constexpr QINT64 kUnhook = 0x4000000;
 constexpr QINT64 kNormalEvent = 0x40000000;
 constexpr QINT64 kOtherEvent = 19;
@@ -31,6 +36,8 @@ constexpr int64_t kProcessBufferLimit = 1000;
 constexpr int64_t kTooManyBuffers = 4349;
 constexpr uint64_t kHaltValue = 0x1001000;
 constexpr uint64_t kDigitizerHookBase = 0x90000000;
+constexpr uint32_t kProcessLogCategory = 9;
+constexpr uint32_t kProcessRecord = 5;
 
 // A thread outside any command records its errors on a context of its own.
 class ThreadContextFor {
@@ -56,10 +63,13 @@ class ThreadContextFor {
 
 CDigProcessHdler::CDigProcessHdler(QDHwSpecSystem& system, QDHwSpecDigitizerInfo& digitizer,
                                    uint64_t kernelObject)
-    : system_(system),
+    : foundation::CLogProvider(static_cast<uint32_t>(digitizer.DeviceNumber()) & 0x3F, 5, 114,
+                               static_cast<uint32_t>(digitizer.GetIndex())),
+      system_(system),
       digitizer_(digitizer),
       digitizerIndex_(digitizer.GetIndex()),
       kernelObject_(kernelObject),
+      threads_(static_cast<std::size_t>(std::max<int64_t>(1, system.EventHookThreadCount()))),
       endEvent_(os::CreateEvent(true, true)),
       haltEvent_(os::CreateEvent(true, true)),
       stopEvent_(os::CreateEvent(true, false)),
@@ -93,7 +103,8 @@ bool CDigProcessHdler::TriggerDriven() const {
 void CDigProcessHdler::Prepare(int64_t operation, int64_t flags, int64_t count) {
   operation_ = operation;
   flags_ = flags;
-  requested_ = count;
+  // A continuous run without a count of its own runs until stopped.
+  requested_ = (operation & 2) != 0 && count == 0 ? -1 : count;
   started_ = 0;
   queued_ = 0;
   normal_ = 0;
@@ -110,6 +121,8 @@ void CDigProcessHdler::Prepare(int64_t operation, int64_t flags, int64_t count) 
       requested_ = (operation & 2) != 0 ? -1 : count;
     }
   }
+  std::lock_guard lock(threadsLock_);
+  for (ProcessThread& entry : threads_) entry = ProcessThread{};
 }
 
 foundation::CError CDigProcessHdler::HookBuffers() {
@@ -120,8 +133,12 @@ foundation::CError CDigProcessHdler::HookBuffers() {
   }
   bool expected = false;
   if (!hooked_.compare_exchange_strong(expected, true)) return error;
+  const bool single = threads_.size() == 1;
+  firstHook_ = single ? &SingleThreadHook : &MultiThreadHook;
+  secondHook_ = single ? &SingleThreadIndexHook : &MultiThreadIndexHook;
   for (const ProcessBuffer& buffer : buffers_) {
-    HostBufHookFunction(buffer.hostId, kBufferDoneHook, &BufferHook, this);
+    HostBufHookFunction(buffer.hostId, kBufferDoneHook, firstHook_, this);
+    HostBufHookFunction(buffer.hostId, kBufferIndexHook, secondHook_, this);
   }
   return error;
 }
@@ -130,7 +147,8 @@ void CDigProcessHdler::UnhookBuffers() {
   bool expected = true;
   if (!hooked_.compare_exchange_strong(expected, false)) return;
   for (const ProcessBuffer& buffer : buffers_) {
-    HostBufHookFunction(buffer.hostId, kBufferDoneHook | kUnhook, &BufferHook, this);
+    HostBufHookFunction(buffer.hostId, kBufferDoneHook | kUnhook, firstHook_, this);
+    HostBufHookFunction(buffer.hostId, kBufferIndexHook | kUnhook, secondHook_, this);
   }
 }
 
@@ -182,16 +200,35 @@ foundation::CError CDigProcessHdler::Start(int64_t operation, int64_t flags, int
   const int64_t firstGrabs = (operation_ & 2) != 0 ? total : wanted;
   os::ResetEvent(endEvent_);
   os::ResetEvent(haltEvent_);
+  {
+    std::lock_guard lock(hookLock_);
+    waiting_.clear();
+  }
   started_ = 0;
+  digitizer_.SetFirstGrabCount(firstGrabs, ctx);
   digitizer_.Counters().buffers = total;
+  const bool toggles = TriggerDriven() && togglePeriod_ > 1;
   for (int64_t step = 0; step < total; ++step) {
     if (started_ >= kProcessBufferLimit || started_ >= firstGrabs) break;
     const int64_t position = (startPosition + step) % total;
     ProcessBuffer& buffer = buffers_[static_cast<std::size_t>(position)];
     if (!QueueGrab(buffer, error, ctx)) break;
+    if (toggles) {
+      // Only the first grab of each period waits for a trigger.
+      if (position % togglePeriod_ == 0) {
+        SetTriggerState(kDisabled);
+      } else if ((position + 1) % total % togglePeriod_ == 0) {
+        SetTriggerState(kEnabled);
+      }
+    }
+    if (!restart && position == 0) digitizer_.OnFirstGrabStarted(ctx);
     HostBufControl(buffer.hostId, kMarkBuffer, 1);
     ++started_;
     ++queued_;
+    nextPosition_ = (position + 1) % total;
+  }
+  if (started_ < kProcessBufferLimit && firstGrabs == requested_.load()) {
+    digitizer_.ReleaseProcessContext(ctx);
   }
   return error;
 }
@@ -218,6 +255,7 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
   request.processObject = kernelObject_;
   request.word = restart ? 0 : 1;
   frame::LLsysRequest(system_.Handles(), kernel::kDigProcessRequest, request, error, ctx);
+  if (error.errorSet == 0) digitizer_.OnProcessRequestSent(ctx);
   digitizer_.UnlockFirst();
   if (error.errorSet != 0) {
     digitizer_.SetProcessingRunning(wasRunning);
@@ -226,12 +264,43 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
   }
 }
 
-QINT64 CDigProcessHdler::BufferHook(QINT64 type, QID event, void* user) {
-  static_cast<CDigProcessHdler*>(user)->OnBufferDone(type, event);
+QINT64 CDigProcessHdler::SingleThreadHook(QINT64 type, QID event, void* user) {
+  static_cast<CDigProcessHdler*>(user)->OnBufferDone(type, event, false);
   return 0;
 }
 
-void CDigProcessHdler::OnBufferDone(QINT64 type, QID event) {
+QINT64 CDigProcessHdler::SingleThreadIndexHook(QINT64 type, QID event, void* user) {
+  static_cast<CDigProcessHdler*>(user)->Log(foundation::LogTag("INDX"),
+                                            static_cast<uint64_t>(ProcessIndex(event)),
+                                            foundation::kEmptyLogTag, 0);
+  return SingleThreadHook(type, event, user);
+}
+
+QINT64 CDigProcessHdler::MultiThreadHook(QINT64 type, QID event, void* user) {
+  static_cast<CDigProcessHdler*>(user)->OnBufferDone(type, event, true);
+  return 0;
+}
+
+QINT64 CDigProcessHdler::MultiThreadIndexHook(QINT64 type, QID event, void* user) {
+  static_cast<CDigProcessHdler*>(user)->Log(foundation::LogTag("INDX"),
+                                            static_cast<uint64_t>(ProcessIndex(event)),
+                                            foundation::kEmptyLogTag, 0);
+  return MultiThreadHook(type, event, user);
+}
+
+QINT64 CDigProcessHdler::ProcessIndex(QID event) {
+  QINT64 position = -1;
+  HostBufGetHookInfo(event, kProcessIndex, &position);
+  return position;
+}
+
+void CDigProcessHdler::Log(uint32_t tag1, uint64_t value1, uint32_t tag2, uint64_t value2) const {
+  foundation::CLog* log = foundation::CLog::Instance();
+  if (!log->IsCategoryEnabled(kProcessLogCategory)) return;
+  log->Write(*this, kProcessRecord, tag1, value1, tag2, value2, foundation::kEmptyLogTag, 0);
+}
+
+void CDigProcessHdler::OnBufferDone(QINT64 type, QID event, bool multiThread) {
   bool stopWatchdog = false;
   {
     std::lock_guard lock(hookLock_);
@@ -252,18 +321,31 @@ void CDigProcessHdler::OnBufferDone(QINT64 type, QID event) {
     } else if (type == kOtherEvent || (type & kOtherEventBit) != 0) {
       ++other_;
     }
-    QINT64 position = -1;
-    HostBufGetHookInfo(event, kProcessIndex, &position);
+    const QINT64 position = ProcessIndex(event);
+    Log(foundation::LogTag("CMDH"),
+        multiThread ? foundation::LogTag("CB_2") : foundation::LogTag("CB_1"),
+        foundation::LogTag("DBID"), static_cast<uint64_t>(position));
     if (position < 0 || position >= BufferCount()) return;
     ProcessBuffer& buffer = buffers_[static_cast<std::size_t>(position)];
     if (buffer.grabRecord == 0) return;
-    const bool framesLeft = requested_ == -1 || queued_ < requested_;
+    // Grabs waiting for their buffers go on the board later: they count as queued.
+    const bool framesLeft =
+        requested_ == -1 || queued_ + static_cast<int64_t>(waiting_.size()) < requested_;
     const bool triggerGoesOn = TriggerDriven() && togglePeriod_ > 0 &&
                                (normal_ + other_) % togglePeriod_ != 0 && operation_ == 5 &&
                                !halting_ && pending_ && !stall_;
     if (active_ && (framesLeft || triggerGoesOn)) {
-      ContinueGrab(buffer);
+      if (multiThread) {
+        ContinueInOrder(position, buffer.grabRecord);
+      } else {
+        ContinueGrab(buffer);
+      }
     } else {
+      if (multiThread && active_ && !waiting_.empty()) {
+        // The waiting grabs are part of the count: they still go on the board.
+        spare_.push_back(std::exchange(buffer.grabRecord, 0));
+        IssueWaiting(os::GetCurrentThreadId());
+      }
       stopWatchdog = FinishFrame();
     }
   }
@@ -271,16 +353,36 @@ void CDigProcessHdler::OnBufferDone(QINT64 type, QID event) {
   if (stopWatchdog) StopWatchdog();
 }
 
-void CDigProcessHdler::ContinueGrab(ProcessBuffer& buffer) {
+CDigProcessHdler::ProcessThread CDigProcessHdler::ThreadEntry(uint32_t id) {
+  std::lock_guard lock(threadsLock_);
+  for (ProcessThread& entry : threads_) {
+    if (entry.taken && entry.id == id) return entry;
+  }
+  auto free = std::find_if(threads_.begin(), threads_.end(),
+                           [](const ProcessThread& entry) { return !entry.taken; });
+  // More delivering threads than entries: the first entry serves the others.
+  if (free == threads_.end()) return threads_.front();
+  free->taken = true;
+  free->id = id;
+  if (frame::QDDeviceDriver* driver = frame::CQDDeviceDriverWrapper::Instance().GetDriver()) {
+    free->ctx = driver->CallingThreadContext();
+  }
+  free->kernelId = free->ctx != nullptr ? system_.CallerKernelId(*free->ctx) : 0;
+  return *free;
+}
+
+template <typename Request>
+void CDigProcessHdler::SendContinuation(uint32_t function, Request& request,
+                                        const ProcessBuffer& buffer, uint32_t threadId) {
+  const ProcessThread thread = ThreadEntry(threadId);
   HostBufControl(buffer.hostId, kMarkBuffer, 5);
   ++queued_;
   foundation::CError error;
-  kernel::DigContinueGrabRequest request{};
   request.header = frame::FreshHeader(error);
   request.kernelDigitizer = digitizer_.Channel().Block().kernelWord1;
   request.processObject = kernelObject_;
-  request.grabRecord = buffer.grabRecord;
-  frame::LLsysRequest(system_.Handles(), kernel::kDigContinueGrab, request, error, nullptr);
+  request.threadObject = thread.kernelId;
+  frame::LLsysRequest(system_.Handles(), function, request, error, nullptr);
   if (error.errorSet != 0) {
     // The grab never went back on the board: it will not complete.
     --queued_;
@@ -292,6 +394,52 @@ void CDigProcessHdler::ContinueGrab(ProcessBuffer& buffer) {
     } else if ((queued_ - 1) % togglePeriod_ == 0) {
       SetTriggerState(kDisabled);
     }
+  }
+  if (requested_ != -1 && queued_ >= requested_) digitizer_.ReleaseProcessContext(thread.ctx);
+}
+
+void CDigProcessHdler::ContinueGrab(ProcessBuffer& buffer) {
+  kernel::DigContinueGrabRequest request{};
+  request.grabRecord = buffer.grabRecord;
+  SendContinuation(kernel::kDigContinueGrab, request, buffer, 0);
+}
+
+void CDigProcessHdler::ContinueGrabPrepared(uint32_t threadId, int64_t position,
+                                            uint64_t grabRecord) {
+  ProcessBuffer& buffer = buffers_[static_cast<std::size_t>(position)];
+  kernel::DigContinuePreparedRequest request{};
+  if (!system_.BuildGrabBufferRequest(buffer.driverIndex, digitizer_, request.buffers[0],
+                                      buffer.driverIndex)) {
+    spare_.push_back(grabRecord);
+    return;
+  }
+  request.grabRecord = grabRecord;
+  // Also when the board refuses it: the stop gives the record back.
+  buffer.grabRecord = grabRecord;
+  SendContinuation(kernel::kDigContinueGrabPrepared, request, buffer, threadId);
+}
+
+void CDigProcessHdler::IssueWaiting(uint32_t threadId) {
+  // Buffers are filled in the ring's order, whichever thread finished first.
+  while (!waiting_.empty() &&
+         buffers_[static_cast<std::size_t>(waiting_.front().position)].grabRecord == 0) {
+    const WaitingGrab next = waiting_.front();
+    waiting_.pop_front();
+    ContinueGrabPrepared(threadId, next.position, next.grabRecord);
+  }
+}
+
+void CDigProcessHdler::ContinueInOrder(int64_t position, uint64_t grabRecord) {
+  const uint32_t threadId = os::GetCurrentThreadId();
+  const auto total = static_cast<int64_t>(buffers_.size());
+  buffers_[static_cast<std::size_t>(position)].grabRecord = 0;
+  IssueWaiting(threadId);
+  const int64_t next = nextPosition_;
+  nextPosition_ = (nextPosition_ + 1) % total;
+  if (buffers_[static_cast<std::size_t>(next)].grabRecord != 0 || !waiting_.empty()) {
+    waiting_.push_back({next, grabRecord});
+  } else {
+    ContinueGrabPrepared(threadId, next, grabRecord);
   }
 }
 
@@ -331,12 +479,26 @@ void CDigProcessHdler::Halt(int flag) {
   // Flags only: a hook thread may hold the hook lock in a kernel request that
   // only this halt ends.
   halting_ = true;
+  std::vector<ProcessThread> threads;
+  {
+    std::lock_guard lock(threadsLock_);
+    threads = threads_;
+  }
+  if (threads.front().taken && threads.front().id == 0) {
+    digitizer_.ReleaseProcessContext(threads.front().ctx);
+  }
   active_ = false;
   foundation::CError ignored;
   frame::LLsysObjectControl(system_.Handles(), kernelObject_, kernel::kObjectHalt, kHaltValue,
                             ignored, nullptr);
   frame::LLsysObjectInquire(system_.Handles(), kernelObject_, kernel::kObjectWaitIdle, ignored,
                             nullptr);
+  // The threads that continued grabs wait until the board let go of theirs.
+  for (const ProcessThread& thread : threads) {
+    if (thread.kernelId == 0) continue;
+    frame::LLsysObjectInquire(system_.Handles(), thread.kernelId, kernel::kObjectWaitIdle, ignored,
+                              nullptr);
+  }
   if (TriggerDriven()) SetTriggerState(kEnabled);
   // The board dropped the grabs it held: none of them will end the run.
   pending_ = false;
@@ -376,7 +538,10 @@ void CDigProcessHdler::WaitForDeliveries() {
 
 foundation::CError CDigProcessHdler::Stop(frame::QDDriverThreadContext* ctx, bool keepRunning) {
   foundation::CError result;
-  if (!keepRunning) StopWatchdog();
+  if (!keepRunning) {
+    digitizer_.ReleaseProcessContext(ctx);
+    StopWatchdog();
+  }
   {
     // A hook thread may hold the hook lock in a continuation that the board
     // took after the halt: halting again releases it.
@@ -387,15 +552,22 @@ foundation::CError CDigProcessHdler::Stop(frame::QDDriverThreadContext* ctx, boo
                                 ignored, nullptr);
       os::Sleep(1);
     }
+    // The records that wait for their buffers are the board's too.
+    std::vector<uint64_t> records;
     for (ProcessBuffer& buffer : buffers_) {
-      if (buffer.grabRecord == 0) continue;
+      if (buffer.grabRecord != 0) records.push_back(std::exchange(buffer.grabRecord, 0));
+    }
+    for (const WaitingGrab& grab : waiting_) records.push_back(grab.grabRecord);
+    waiting_.clear();
+    records.insert(records.end(), spare_.begin(), spare_.end());
+    spare_.clear();
+    for (uint64_t record : records) {
       foundation::CError error;
       kernel::DigProcessRequest request{};
       request.header = frame::FreshHeader(error);
       request.kernelDigitizer = digitizer_.Channel().Block().kernelWord1;
       request.processObject = kernelObject_;
-      request.word = buffer.grabRecord;
-      buffer.grabRecord = 0;
+      request.word = record;
       frame::LLsysRequest(system_.Handles(), kernel::kDigProcessStop, request, error, ctx);
       if (error.errorSet != 0) result.SetError(error.code, error.subCode);
     }
@@ -409,6 +581,8 @@ foundation::CError CDigProcessHdler::Stop(frame::QDDriverThreadContext* ctx, boo
     halting_ = false;
   }
   digitizer_.SetProcessingRunning(false);
+  digitizer_.SetFirstGrabCount(0, ctx);
+  digitizer_.OnProcessEnded();
   os::SetEvent(endEvent_);
   os::SetEvent(haltEvent_);
   return result;

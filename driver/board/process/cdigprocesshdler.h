@@ -6,11 +6,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 #include "driver/foundation/error.h"
+#include "driver/foundation/logprovider.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "platform/os/core/handle.h"
 
@@ -23,7 +25,7 @@ namespace zor::board {
 class QDHwSpecSystem;
 class QDHwSpecDigitizerInfo;
 
-class CDigProcessHdler {
+class CDigProcessHdler : public foundation::CLogProvider {
  public:
   static constexpr int64_t kFlagReportAtEnd = 2;
   static constexpr int64_t kFlagTriggered = 16;
@@ -32,7 +34,7 @@ class CDigProcessHdler {
   CDigProcessHdler(QDHwSpecSystem& system, QDHwSpecDigitizerInfo& digitizer, uint64_t kernelObject);
   CDigProcessHdler(const CDigProcessHdler&) = delete;
   CDigProcessHdler& operator=(const CDigProcessHdler&) = delete;
-  ~CDigProcessHdler();
+  ~CDigProcessHdler() override;
 
   void SetBuffers(const std::vector<frame::ProcessBufferEntry>& buffers);
   // First start (restart false) or the watchdog's restart from a position.
@@ -70,8 +72,25 @@ class CDigProcessHdler {
     int64_t driverIndex = 0;  // its record in the system's buffer list
     uint64_t grabRecord = 0;  // the kernel's queued grab, 0 when none
   };
+  // A thread that continues grabs: its context and that context's kernel object.
+  struct ProcessThread {
+    frame::QDDriverThreadContext* ctx = nullptr;
+    uint64_t kernelId = 0;
+    uint32_t id = 0;
+    bool taken = false;
+  };
+  // A kernel grab record waiting for its buffer, which an earlier grab still fills.
+  struct WaitingGrab {
+    int64_t position = 0;
+    uint64_t grabRecord = 0;
+  };
 
-  static QINT64 BufferHook(QINT64 type, QID event, void* user);
+  // One buffer event reaches the first hook (type 21) or the second (type 22)
+  // of a pair; one hook thread continues in order, several through a queue.
+  static QINT64 SingleThreadHook(QINT64 type, QID event, void* user);
+  static QINT64 SingleThreadIndexHook(QINT64 type, QID event, void* user);
+  static QINT64 MultiThreadHook(QINT64 type, QID event, void* user);
+  static QINT64 MultiThreadIndexHook(QINT64 type, QID event, void* user);
   static QUINT32 WatchdogProcedure(void* user);
   static QUINT32 ReportProcedure(void* user);
 
@@ -80,8 +99,26 @@ class CDigProcessHdler {
   void UnhookBuffers();
   bool QueueGrab(ProcessBuffer& buffer, foundation::CError& error,
                  frame::QDDriverThreadContext* ctx);
-  void OnBufferDone(QINT64 type, QID event);
+  void OnBufferDone(QINT64 type, QID event, bool multiThread);
+  // A processing record of the driver log, when its category is on.
+  void Log(uint32_t tag1, uint64_t value1, uint32_t tag2, uint64_t value2) const;
+  static QINT64 ProcessIndex(QID event);
   void ContinueGrab(ProcessBuffer& buffer);
+  // The grab record goes back on the board for the buffer at the position.
+  void ContinueGrabPrepared(uint32_t threadId, int64_t position, uint64_t grabRecord);
+  // The buffer at the position is done with its grab record: the waiting
+  // grabs whose buffers are free go first, then the record takes the next
+  // buffer of the ring, or waits when that buffer is still being filled.
+  void ContinueInOrder(int64_t position, uint64_t grabRecord);
+  // Issues the waiting grabs, in order, while their buffers are free.
+  void IssueWaiting(uint32_t threadId);
+  // The entry of the thread with that id, taken by the calling thread when
+  // it has none yet.
+  ProcessThread ThreadEntry(uint32_t id);
+  // Sends the continuation and counts it when the board took it.
+  template <typename Request>
+  void SendContinuation(uint32_t function, Request& request, const ProcessBuffer& buffer,
+                        uint32_t threadId);
   // True when the run is over and the watchdog is to stop.
   bool FinishFrame();
   void SetTriggerState(int64_t state);
@@ -98,6 +135,14 @@ class CDigProcessHdler {
   const int64_t digitizerIndex_;
   const uint64_t kernelObject_;
   std::vector<ProcessBuffer> buffers_;
+  // One entry per hook thread that delivers buffer events.
+  std::vector<ProcessThread> threads_;
+  std::deque<WaitingGrab> waiting_;
+  // Records the run no longer needs, given back to the board at the stop.
+  std::vector<uint64_t> spare_;
+  int64_t nextPosition_ = 0;
+  QHOOK_FUNCTION firstHook_ = nullptr;
+  QHOOK_FUNCTION secondHook_ = nullptr;
 
   int64_t started_ = 0;
   std::atomic<int64_t> queued_{0};
@@ -118,6 +163,8 @@ class CDigProcessHdler {
 
   std::recursive_mutex handlerLock_;
   std::recursive_mutex hookLock_;
+  // Guards the thread entries, which a halt reads without the hook lock.
+  std::mutex threadsLock_;
   std::mutex watchdogLock_;
   os::Handle endEvent_;
   os::Handle haltEvent_;

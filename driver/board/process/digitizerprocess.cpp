@@ -8,6 +8,7 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
+#include "platform/host/hostservices.h"
 
 namespace zor::board {
 namespace {
@@ -23,6 +24,8 @@ constexpr int64_t kCountShift = 5;
 constexpr int64_t kUnboundedCount = 0x7FFFFFF;
 constexpr int64_t kInvalidCombination = 4315;
 constexpr int64_t kInProgress = 4314;
+constexpr int64_t kTooManyBuffers = 4349;
+constexpr QINT64 kDriverIndex = 1107;
 constexpr int64_t kSyncLost = 4318;
 constexpr int32_t kProcessObjectKind = 254;
 constexpr uint64_t kDigitizerHookBase = 0x90000000;
@@ -77,6 +80,7 @@ void QDHwSpecSystem::StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProces
     handler.Halt(0);
     if (!wait && !inHookThread) handler.WaitForEnd(digitizer.GetProcessTimeout());
     const foundation::CError error = handler.Stop(&ctx, false);
+    digitizer.OnDigProcessStopped();
     error.Report(ctx);
   }
   handler.WaitForDeliveries();
@@ -101,12 +105,21 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
     return 1;
   }
   const bool starts = (operation & (kContinuous | kSequence)) != 0;
+  const bool firstGrabTrigger = flag == kTriggerForFirstGrab ||
+                                flag == (kSynchronous | kTriggerForFirstGrab) ||
+                                flag == (kAsynchronous | kTriggerForFirstGrab);
+  if (firstGrabTrigger && !SupportsDigProcessMode()) {
+    ctx.SetError(kTooManyBuffers, 2, 0, 0);
+    return 1;
+  }
   if (flag == kTriggerForFirstGrab) {
-    flag = (operation & kContinuous) != 0 ? kAsynchronous | kTriggerForFirstGrab
-                                          : kSynchronous | kTriggerForFirstGrab;
-  } else if (flag != kSynchronous && flag != kAsynchronous && flag != Q_DEFAULT &&
-             flag != (kSynchronous | kTriggerForFirstGrab) &&
-             flag != (kAsynchronous | kTriggerForFirstGrab)) {
+    if ((operation & kContinuous) != 0) {
+      flag = kAsynchronous | kTriggerForFirstGrab;
+    } else if ((operation & kSequence) != 0) {
+      flag = kSynchronous | kTriggerForFirstGrab;
+    }
+  } else if (!firstGrabTrigger && flag != kSynchronous && flag != kAsynchronous &&
+             flag != Q_DEFAULT) {
     ctx.SetError(kInvalidCombination, 2, 0, 0);
     return 1;
   }
@@ -134,7 +147,12 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
     if (flag == Q_DEFAULT) flag = kAsynchronous;
     if ((flag & kTriggerForFirstGrab) != 0) {
       frames = operation >> kCountShift;
-      if (frames == kUnboundedCount || frames == 0) frames = -1;
+      if (frames == kUnboundedCount) frames = -1;
+      const foundation::CError prepared = digitizer->PrepareProcess(1, frames);
+      if (prepared.errorSet != 0) {
+        prepared.Report(ctx);
+        return 1;
+      }
     }
   }
 
@@ -159,20 +177,33 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
     ctx.SetError(kInProgress, 3, 0, 0);
     return 1;
   }
-  // The window the digitizer grabs must fit its camera frame.
-  if (CheckDigSourceWindow(digitizer->GetIndex()) == -1) {
-    ctx.SetError(kInProgress, 3, 0, 0);
-    return 1;
+  bool flagged = false;
+  for (const frame::ProcessBufferEntry& entry : buffers) {
+    QINT64 driverIndex = 0;
+    HostBufInquire(entry.hostBuffer, kDriverIndex, &driverIndex);
+    // The window the digitizer grabs must fit its camera frame.
+    if (CheckDigSourceWindow(digitizer->GetIndex()) == -1) {
+      if (ctx.ErrorCode() == 0) ctx.SetError(kInProgress, 3, 0, 0);
+      return 1;
+    }
+    if (!flagged) flagged = CheckProcessBuffer(driverIndex) != 0;
   }
 
   {
     std::lock_guard lock(handler->Lock());
+    if (flagged) digitizer->OnProcessBufferFlagged();
     digitizer->ClearGrabStatus();
     digitizer->Counters().frames = 0;
     handler->SetBuffers(buffers);
     foundation::CError error =
         handler->Start(operation & (kContinuous | kSequence), flag, frames, 0, false, &ctx);
-    if (error.errorSet == 0) handler->IssueProcessRequest(error, &ctx, false);
+    if (error.errorSet == 0) {
+      OnDigProcessStarted(*digitizer);
+      if (frame::QDDigitizerInfo::AttachedObject* attached = digitizer->GetAttachedObject()) {
+        attached->NotifyProcessStarted();
+      }
+      handler->IssueProcessRequest(error, &ctx, false);
+    }
     if (error.errorSet != 0) {
       // Nothing runs: the grabs queued so far go and the flags with them.
       handler->Stop(&ctx, false);
@@ -192,6 +223,7 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
     std::lock_guard lock(handler->Lock());
     if (ended == 0) handler->Halt(0);
     const foundation::CError error = handler->Stop(&ctx, false);
+    digitizer->OnDigProcessStopped();
     error.Report(ctx);
   }
   handler->WaitForDeliveries();

@@ -121,6 +121,8 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
                           QDDriverThreadContext& ctx) override;
   bool FreeOnBoardBuffer(frame::QDBufferInfo& record, uint64_t handle, foundation::CError& error,
                          QDDriverThreadContext* ctx) override;
+  int64_t GrabControlInquire(frame::QDDigitizerInfo& digitizer) override;
+  int64_t LoadGrabControlInquire() override;
 
  private:
   void Construct(int64_t allocationFlags, QDDriverThreadContext& ctx);

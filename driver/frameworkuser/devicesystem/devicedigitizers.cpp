@@ -114,6 +114,8 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
       return 1;
     }
   }
+  // Not under the settings lock: the library may inquire back.
+  if (type == 4385) return answer(GrabControlInquire(*digitizer));
   std::lock_guard lock(digitizer->SettingsLock());
   std::map<int64_t, int64_t>& kept = digitizer->KeptSettings();
   const auto keptOr = [&kept](int64_t t, int64_t fallback) {

@@ -120,9 +120,25 @@ int64_t QDDeviceSystem::SerialInquire(int64_t type, int64_t* out, QDDriverThread
   return 2;
 }
 
+int64_t QDDeviceSystem::GrabControlStateInquire() {
+  const int64_t known = grabControlState_.load();
+  if (known != -1) return known;
+  // The list lock is held only for the look-up: the library may call back.
+  std::shared_ptr<QDDigitizerInfo> first;
+  for (int64_t index = 1; index < digitizers_.Size() && first == nullptr; ++index) {
+    first = digitizers_.GetAt(index);
+  }
+  const int64_t state = first != nullptr ? GrabControlInquire(*first) : LoadGrabControlInquire();
+  int64_t unknown = -1;
+  grabControlState_.compare_exchange_strong(unknown, state);
+  return grabControlState_.load();
+}
+
 bool QDDeviceSystem::AnswerInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx) {
   int64_t answer = 0;
-  if (FixedAnswer(type, answer)) {
+  // Before the fixed answers: its range answers 0 around it.
+  if (type == 4385) answer = GrabControlStateInquire();
+  if (type == 4385 || FixedAnswer(type, answer)) {
     if (out != nullptr) *out = answer;
     return true;
   }
@@ -173,13 +189,6 @@ bool QDDeviceSystem::AnswerInquire(int64_t type, int64_t* out, QDDriverThreadCon
     case 2331:
       answer = digitizers_.InUse() - 1;
       break;
-    case 4385: {
-      // The optional grab-control library is not loaded on this system.
-      int64_t unknown = -1;
-      grabControlState_.compare_exchange_strong(unknown, 0);
-      answer = grabControlState_.load();
-      break;
-    }
     case 4508:
       answer = HostSysInquire(GetHostSystemId(0), 4508, nullptr);
       break;

@@ -76,12 +76,27 @@ class QDDeviceSystem : public QDBaseSystem {
 
   int64_t DigitizerCount() const { return digitizerCount_; }
   const SysSettingsBlock& Settings() const { return settings_; }
+  // How many hook threads deliver buffer events: grab processing keeps one
+  // thread entry for each.
+  int64_t EventHookThreadCount() const { return systemEventHookThreads_; }
+  // The grab-control library's state word (inquire 4385), cached once known.
+  void SetGrabControlState(int64_t state) { grabControlState_.store(state); }
+
+  // Grab processing's questions to the system class.
+  virtual bool SupportsDigProcessMode() const { return true; }
+  // Non-zero when the buffer (the driver's index) needs the digitizer's attention.
+  virtual int64_t CheckProcessBuffer(int64_t /*buffer*/) { return 0; }
+  virtual void OnDigProcessStarted(QDDigitizerInfo& /*digitizer*/) {}
 
  protected:
   // What a system class adds to the buffer allocation.
   virtual uint64_t GetPrivateBufAttributes() const { return 0; }
   virtual std::shared_ptr<QDBufferInfo> MakeBufferInfo();
   virtual void CheckBufAllocParams(BufAllocParams&, foundation::CError&) {}
+  // The grab-control library's answer to inquire 4385: through the digitizer's
+  // binding, or the library alone; 0 without a library.
+  virtual int64_t GrabControlInquire(QDDigitizerInfo& /*digitizer*/) { return 0; }
+  virtual int64_t LoadGrabControlInquire() { return 0; }
   virtual void CheckGrabBufParams(const BufAllocParams&, foundation::CError&) {}
   // True when the buffer lives in the board's own memory and the kernel was asked.
   virtual bool AllocOnBoardBuffer(QDBufferInfo&, uint64_t&, foundation::CError&,
@@ -125,6 +140,7 @@ class QDDeviceSystem : public QDBaseSystem {
   // Region and band access first lets a grab into device memory finish.
   bool WaitForDeviceMemory(const QDBufferInfo& record, QDDriverThreadContext& ctx);
   bool AnswerInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);
+  int64_t GrabControlStateInquire();
   // Serial-port types, served by the serial-port manager.
   int64_t SerialInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);
   int64_t SerialControl(int64_t type, int64_t value, QDDriverThreadContext& ctx);

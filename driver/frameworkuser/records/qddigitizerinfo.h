@@ -104,6 +104,23 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   virtual void SpareOperation1(int64_t) {}
   // Records 4372 sub-code 2 at the first process buffer that is flagged.
   virtual void ValidateProcessBuffers(foundation::CError& error) const;
+  // Points at which grab processing tells the record about a run; a board that
+  // keeps per-run state of its own overrides them. This one keeps none.
+  virtual foundation::CError PrepareProcess(int64_t /*mode*/, int64_t /*count*/) { return {}; }
+  virtual void OnProcessBufferFlagged() {}
+  virtual void OnDigProcessStopped() {}
+  virtual void OnFirstGrabStarted(QDDriverThreadContext* /*ctx*/) {}
+  virtual void ReleaseProcessContext(QDDriverThreadContext* /*ctx*/) {}
+  virtual void SetFirstGrabCount(int64_t /*count*/, QDDriverThreadContext* /*ctx*/) {}
+  virtual void OnProcessRequestSent(QDDriverThreadContext* /*ctx*/) {}
+  virtual void OnProcessEnded() {}
+  // An object that follows the digitizer's processing runs; none on this board.
+  class AttachedObject {
+   public:
+    virtual ~AttachedObject() = default;
+    virtual void NotifyProcessStarted() = 0;
+  };
+  virtual AttachedObject* GetAttachedObject() const { return nullptr; }
 
   // Feature settings ("module:feature value") the GenICam layer applies to the
   // digitizer's node maps; this board's digitizers bring none.

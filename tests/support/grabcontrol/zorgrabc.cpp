@@ -1,7 +1,9 @@
 // A grab-control library as the driver expects one: it accepts a digitizer
 // when the callback table is whole, keeps the table, and grabs, halts and
 // controls through it. Control type 99 answers its value as the library's
-// result, so that every result the driver maps can be produced.
+// result, so that every result the driver maps can be produced. The tests read
+// how often the library's state word was asked for.
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 
@@ -16,6 +18,7 @@ constexpr int64_t kInquireAnswer = 0x4385;
 constexpr int64_t kGrabAbort = 6643;
 
 const GrabCtlCallbackTable* table = nullptr;
+std::atomic<int64_t> stateInquiries{0};
 
 bool Whole(const GrabCtlCallbackTable* t) {
   return t != nullptr && t->size == sizeof(GrabCtlCallbackTable) && t->version == 1 &&
@@ -78,6 +81,7 @@ ZORGRABC_EXPORT int64_t QGCdigHalt(int64_t, int64_t, int64_t) {
 
 ZORGRABC_EXPORT int64_t QGCdigInquire(int64_t, int64_t type, int64_t* out, int64_t) {
   if (type == zor::grabcontrol::kLibraryInquire) {
+    ++stateInquiries;
     *out = kInquireAnswer;
     return 0;
   }
@@ -85,5 +89,7 @@ ZORGRABC_EXPORT int64_t QGCdigInquire(int64_t, int64_t type, int64_t* out, int64
   table->digInquire(0, type, out, table->binding);
   return 0;
 }
+
+ZORGRABC_EXPORT int64_t ZorgrabcStateInquiries() { return stateInquiries.load(); }
 
 }  // extern "C"

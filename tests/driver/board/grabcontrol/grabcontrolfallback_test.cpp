@@ -26,5 +26,17 @@ TEST_F(GrabControlFallback, EveryOperationTakesItsFallback) {
   QdigFree(digitizer);
 }
 
+TEST_F(GrabControlFallback, StateWordIsZeroWithoutTheLibrary) {
+  // With no digitizer the library alone is probed.
+  QINT64 state = -1;
+  QsysInquire(system_, 4385, &state);
+  EXPECT_EQ(state, 0);
+  const QID digitizer = Digitizer(L"Q_NTSC");
+  ASSERT_NE(digitizer, 0);
+  EXPECT_EQ(Inquire(digitizer, 4385), 0);
+  EXPECT_EQ(ErrorCode(), 0);
+  QdigFree(digitizer);
+}
+
 }  // namespace
 }  // namespace zor::board

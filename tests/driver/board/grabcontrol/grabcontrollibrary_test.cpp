@@ -1,6 +1,7 @@
 // With the grab-control library on the library path: continuous grab, halt,
 // abort and controls go through it, and it drives the digitizer back through
 // the driver's callbacks.
+#include <dlfcn.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -13,6 +14,8 @@ namespace {
 
 constexpr QINT64 kResultControl = 99;
 constexpr QINT64 kGrabTimeout = 4127;
+constexpr QINT64 kGrabControlState = 4385;
+constexpr QINT64 kLibraryState = 0x4385;  // what the test library answers
 
 class GrabControlLibrary : public DigitizerFixture {
  protected:
@@ -85,6 +88,28 @@ TEST_F(GrabControlLibrary, NoHandleFromTheLibraryLeavesTheFallbacks) {
   QdigControl(second, kResultControl, 16);
   EXPECT_NE(ErrorCode(), 4347);
   QdigFree(second);
+}
+
+// The system asks the library for its state word once and keeps the answer;
+// a digitizer asks its binding every time.
+TEST_F(GrabControlLibrary, StateWordIsAskedOnceThenKept) {
+  void* library = dlopen("libzorgrabc.so", RTLD_NOW);
+  ASSERT_NE(library, nullptr);
+  auto inquiries = reinterpret_cast<int64_t (*)()>(dlsym(library, "ZorgrabcStateInquiries"));
+  ASSERT_NE(inquiries, nullptr);
+  QINT64 state = 0;
+  QsysInquire(system_, kGrabControlState, &state);
+  EXPECT_EQ(state, kLibraryState);
+  const int64_t asked = inquiries();
+  EXPECT_GE(asked, 1);
+  state = 0;
+  QsysInquire(system_, kGrabControlState, &state);
+  EXPECT_EQ(state, kLibraryState);
+  EXPECT_EQ(inquiries(), asked);
+  EXPECT_EQ(Inquire(digitizer_, kGrabControlState), kLibraryState);
+  EXPECT_EQ(inquiries(), asked + 1);
+  EXPECT_EQ(ErrorCode(), 0);
+  dlclose(library);
 }
 
 }  // namespace

@@ -1,0 +1,182 @@
+// Grab processing with one or several hook threads delivering the frames,
+// and trigger-driven processing that toggles the trigger.
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "interfaces/kernel/kernelcodes.h"
+#include "platform/boardsim/faults.h"
+#include "tests/driver/board/process/processfixture.h"
+
+namespace zor::board {
+namespace {
+
+constexpr QINT64 kWait = 1;
+constexpr QINT64 kContinuous = 2;
+constexpr QINT64 kStop = 4;
+constexpr QINT64 kSequence = 8;
+constexpr QINT64 kSynchronous = 1;
+constexpr QINT64 kAsynchronous = 2;
+constexpr QINT64 kTriggerForFirstGrab = 16;
+constexpr QINT64 kHookThreads = 2447;
+constexpr QINT64 kSeveralThreads = 0x1000;
+constexpr QINT64 kBeyondProcessors = 0x4000;
+constexpr QINT64 kTriggerState = 4200;
+constexpr QINT64 kEnabled = -9997;
+constexpr QINT64 kInProgress = 5337;
+
+QINT64 SequenceOf(QINT64 frames) { return kSequence + (frames << 5); }
+
+// Each frame went once into the buffer the ring gives it, whatever order the
+// processing function saw them in.
+void ExpectFilledInRingOrder(std::vector<Seen> seen, const std::vector<QID>& ring) {
+  std::sort(seen.begin(), seen.end(),
+            [](const Seen& a, const Seen& b) { return a.frame < b.frame; });
+  for (size_t i = 0; i < seen.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(seen[i].position, static_cast<QINT64>(i % ring.size()));
+    EXPECT_EQ(seen[i].buffer, ring[i % ring.size()]);
+    EXPECT_GE(seen[i].frame, 0);
+    if (i > 0) {
+      EXPECT_GT(seen[i].frame, seen[i - 1].frame);
+    }
+  }
+}
+
+class ProcessThreads : public ProcessFixture {
+ protected:
+  void TearDown() override {
+    SimBoard().ClearFaults();
+    ProcessFixture::TearDown();
+  }
+  // Every continuation of the kind fails on the board.
+  static void RefuseEvery(uint32_t function) {
+    boardsim::Fault refuse{boardsim::FaultKind::kErrorTriple, 4302, 1};
+    refuse.count = -1;
+    SimBoard().ArmFault(function, refuse);
+  }
+  // Several hook threads deliver the digitizer's events: the setting only
+  // changes while no digitizer is allocated.
+  void UseHookThreads(QINT64 count) {
+    QdigFree(digitizer_);
+    QsysControl(system_, kHookThreads, kSeveralThreads | kBeyondProcessors | count);
+    ASSERT_EQ(ErrorCode(), 0);
+    QINT64 mode = 0;
+    QsysInquire(system_, kHookThreads, &mode);
+    EXPECT_EQ(mode, 4096 + count);
+    digitizer_ = Digitizer(L"Q_NTSC");
+    ASSERT_NE(digitizer_, 0);
+  }
+};
+
+TEST_F(ProcessThreads, OneHookThreadContinuesTheSameGrab) {
+  RefuseEvery(kernel::kDigContinueGrabPrepared);
+  const std::vector<QID> ring = Ring(system_, 3);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 3, SequenceOf(12), kSynchronous, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(recorder.calls.load(), 12);
+  ExpectFilledInRingOrder(recorder.Copy(), ring);
+}
+
+TEST_F(ProcessThreads, SeveralHookThreadsFillTheRingInOrder) {
+  UseHookThreads(3);
+  // Only the prepared continuation serves several threads.
+  RefuseEvery(kernel::kDigContinueGrab);
+  for (size_t size : {2u, 4u}) {
+    SCOPED_TRACE(size);
+    const std::vector<QID> ring = Ring(system_, size);
+    Recorder recorder;
+    // A slow frame now and then: the threads finish their buffers out of order.
+    recorder.onCall = [](int64_t calls) {
+      if (calls % 5 == 1) std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    };
+    QdigProcess(digitizer_, ring.data(), static_cast<QINT64>(size), SequenceOf(25), kSynchronous,
+                &Process, &recorder);
+    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(recorder.calls.load(), 25);
+    EXPECT_EQ(Settled(recorder), 25);
+    ExpectFilledInRingOrder(recorder.Copy(), ring);
+  }
+}
+
+TEST_F(ProcessThreads, SeveralHookThreadsStopAndStartAgain) {
+  UseHookThreads(2);
+  const std::vector<QID> ring = Ring(system_, 3);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 3, kContinuous, kAsynchronous, &Process, &recorder);
+  ASSERT_EQ(ErrorCode(), 0);
+  ASSERT_TRUE(WaitForCalls(recorder, 20));
+  QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+  const int64_t calls = Settled(recorder);
+  ExpectFilledInRingOrder(recorder.Copy(), ring);
+  // The board got every grab record back: a new run has all the ring.
+  Recorder again;
+  QdigProcess(digitizer_, ring.data(), 3, SequenceOf(9), kSynchronous, &Process, &again);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(again.calls.load(), 9);
+  ExpectFilledInRingOrder(again.Copy(), ring);
+  EXPECT_EQ(recorder.calls.load(), calls);
+}
+
+TEST_F(ProcessThreads, TriggerForFirstGrabAloneOnASequenceWaitsForItsEnd) {
+  const std::vector<QID> ring = Ring(system_, 2);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 2, SequenceOf(4), kTriggerForFirstGrab, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(recorder.calls.load(), 4);
+}
+
+// Without the trigger a continuous run with no count of its own goes on past
+// the first round of the ring.
+TEST_F(ProcessThreads, ContinuousWithoutCountRunsUntilStopped) {
+  const std::vector<QID> ring = Ring(system_, 3);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 3, kContinuous, kAsynchronous | kTriggerForFirstGrab,
+              &Process, &recorder);
+  ASSERT_EQ(ErrorCode(), 0);
+  EXPECT_TRUE(WaitForCalls(recorder, 10));
+  QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+class TriggerToggling : public ProcessThreads,
+                        public ::testing::WithParamInterface<QINT64 /*hook threads*/> {};
+
+// Each trigger lets one period of frames through: the first grab of the
+// period waits for it, the others follow freely.
+TEST_P(TriggerToggling, EachTriggerGivesOnePeriodOfFrames) {
+  if (GetParam() > 1) UseHookThreads(GetParam());
+  constexpr QINT64 kPeriod = 3;
+  const std::vector<QID> ring = Ring(system_, 3);
+  QdigControl(digitizer_, kTriggerState, kEnabled);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 3, kContinuous + (kPeriod << 5),
+              kAsynchronous | kTriggerForFirstGrab, &Process, &recorder);
+  ASSERT_EQ(ErrorCode(), 0);
+  const uint64_t frames = SimBoard().FrameCount(0);
+  while (SimBoard().FrameCount(0) < frames + 5) std::this_thread::yield();
+  EXPECT_EQ(recorder.calls.load(), 0);
+  for (int trigger = 1; trigger <= 2; ++trigger) {
+    SCOPED_TRACE(trigger);
+    SimBoard().RaiseTrigger(0);
+    ASSERT_TRUE(WaitForCalls(recorder, trigger * kPeriod));
+    // Once the period is through the trigger is back on and the frames wait.
+    const int64_t calls = Settled(recorder);
+    EXPECT_EQ(calls % kPeriod, 0);
+    const uint64_t later = SimBoard().FrameCount(0);
+    while (SimBoard().FrameCount(0) < later + 5) std::this_thread::yield();
+    EXPECT_EQ(recorder.calls.load(), calls);
+  }
+  ExpectFilledInRingOrder(recorder.Copy(), ring);
+  QdigProcess(digitizer_, ring.data(), 3, kStop, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(digitizer_, kTriggerState), kEnabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(HookThreads, TriggerToggling, ::testing::Values(1, 3));
+
+}  // namespace
+}  // namespace zor::board
