@@ -48,6 +48,9 @@ int64_t QDHwSpecSystem::DigHalt(const OperationArgs& args, QDDriverThreadContext
   const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(args.Int(0));
   if (digitizer == nullptr) return 1;
   GetGrabControlBinding(*digitizer).Halt(args.Int(1), ctx);
+  // What the attached object's stop records is not the halt's error.
+  const bool clean = ctx.ErrorCode() == 0;
+  if (TellAttachedOfStop(*digitizer, ctx) && clean) ctx.SetError(0, 0, 0, 0);
   return 1;
 }
 

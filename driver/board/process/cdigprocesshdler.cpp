@@ -346,7 +346,7 @@ void CDigProcessHdler::OnBufferDone(QINT64 type, QID event, bool multiThread) {
         spare_.push_back(std::exchange(buffer.grabRecord, 0));
         IssueWaiting(os::GetCurrentThreadId());
       }
-      stopWatchdog = FinishFrame();
+      stopWatchdog = FinishFrame(position);
     }
   }
   // The watchdog may be waiting for the hook lock: it is stopped outside it.
@@ -377,6 +377,8 @@ void CDigProcessHdler::SendContinuation(uint32_t function, Request& request,
   const ProcessThread thread = ThreadEntry(threadId);
   HostBufControl(buffer.hostId, kMarkBuffer, 5);
   ++queued_;
+  system_.OnProcessBufferQueued(buffer.driverIndex, digitizer_, &buffer - buffers_.data(),
+                                thread.ctx);
   foundation::CError error;
   request.header = frame::FreshHeader(error);
   request.kernelDigitizer = digitizer_.Channel().Block().kernelWord1;
@@ -443,7 +445,8 @@ void CDigProcessHdler::ContinueInOrder(int64_t position, uint64_t grabRecord) {
   }
 }
 
-bool CDigProcessHdler::FinishFrame() {
+bool CDigProcessHdler::FinishFrame(int64_t position) {
+  digitizer_.NotifyFrameFinish(position, halting_ ? 1 : 0);
   const int64_t done = normal_ + other_;
   const bool runsToACount = (flags_ & kFlagReportAtEnd) != 0 && requested_ != -1;
   if (TriggerDriven()) {
@@ -491,6 +494,7 @@ void CDigProcessHdler::Halt(int flag) {
   foundation::CError ignored;
   frame::LLsysObjectControl(system_.Handles(), kernelObject_, kernel::kObjectHalt, kHaltValue,
                             ignored, nullptr);
+  system_.OnDigProcessHalted(digitizer_);
   frame::LLsysObjectInquire(system_.Handles(), kernelObject_, kernel::kObjectWaitIdle, ignored,
                             nullptr);
   // The threads that continued grabs wait until the board let go of theirs.
@@ -514,7 +518,11 @@ int CDigProcessHdler::WaitForEnd(int64_t timeoutMs) {
   const uint32_t wait = timeoutMs < 0
                             ? os::INFINITE
                             : static_cast<uint32_t>(std::min<int64_t>(timeoutMs, 0xFFFFFFFE));
-  return os::WaitForSingleObject(endEvent_, wait) == os::WAIT_OBJECT_0 ? 1 : 0;
+  const auto logged = static_cast<uint64_t>(timeoutMs);
+  Log(foundation::LogTag("BEFO"), 0, foundation::LogTag("TOUT"), logged);
+  const int ended = os::WaitForSingleObject(endEvent_, wait) == os::WAIT_OBJECT_0 ? 1 : 0;
+  Log(foundation::LogTag("AFTR"), static_cast<uint64_t>(ended), foundation::LogTag("TOUT"), logged);
+  return ended;
 }
 
 void CDigProcessHdler::PrepareStop() {

@@ -120,7 +120,7 @@ class CDigProcessHdler : public foundation::CLogProvider {
   void SendContinuation(uint32_t function, Request& request, const ProcessBuffer& buffer,
                         uint32_t threadId);
   // True when the run is over and the watchdog is to stop.
-  bool FinishFrame();
+  bool FinishFrame(int64_t position);
   void SetTriggerState(int64_t state);
   bool TriggerDriven() const;
   void StartWatchdog(foundation::CError& error);

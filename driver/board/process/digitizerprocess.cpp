@@ -29,6 +29,8 @@ constexpr QINT64 kDriverIndex = 1107;
 constexpr int64_t kSyncLost = 4318;
 constexpr int32_t kProcessObjectKind = 254;
 constexpr uint64_t kDigitizerHookBase = 0x90000000;
+constexpr uint64_t kStopFollower = 0x20000;
+constexpr int64_t kAttachedStop = 6928;
 
 }  // namespace
 
@@ -67,6 +69,18 @@ int64_t QDHwSpecSystem::SysFree(const OperationArgs& args, QDDriverThreadContext
   return QDGeniCamDeviceSystem::SysFree(args, ctx);
 }
 
+bool QDHwSpecSystem::TellAttachedOfStop(QDHwSpecDigitizerInfo& digitizer,
+                                        QDDriverThreadContext& ctx) {
+  const frame::QDDigitizerInfo::AttachedObject* attached = digitizer.GetAttachedObject();
+  if (attached == nullptr || attached->ObjectType() != kStopFollower) return false;
+  OperationArgs control;
+  control.Push(digitizer.GetIndex());
+  control.Push(kAttachedStop);
+  control.Push(Q_DEFAULT);
+  DigControl(control, ctx);
+  return true;
+}
+
 void QDHwSpecSystem::StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
                                     int64_t operation, bool& inHookThread,
                                     QDDriverThreadContext& ctx) {
@@ -75,6 +89,7 @@ void QDHwSpecSystem::StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProces
   const bool wait = (operation & kWait) != 0;
   inHookThread = IsInHookThread(kDigitizerHookBase + static_cast<uint64_t>(digitizer.GetIndex()));
   if (wait && !inHookThread) handler.WaitForEnd(digitizer.GetProcessTimeout());
+  TellAttachedOfStop(digitizer, ctx);
   {
     std::lock_guard lock(handler.Lock());
     handler.Halt(0);
@@ -219,6 +234,7 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
   const bool bounded = frames != -1;
   const int ended = handler->WaitForEnd(bounded ? digitizer->GetProcessTimeout() : -1);
   if (ended == 0) ctx.SetError(kSyncLost, 1, 0, 0);
+  TellAttachedOfStop(*digitizer, ctx);
   {
     std::lock_guard lock(handler->Lock());
     if (ended == 0) handler->Halt(0);

@@ -7,6 +7,7 @@
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/process/cdigprocesshdler.h"
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/foundation/logtag.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "platform/host/hostservices.h"
@@ -99,6 +100,8 @@ void CDigProcessHdler::Watch() {
 }
 
 void CDigProcessHdler::OnStall(bool& wasActive) {
+  Log(foundation::LogTag("COMP"), static_cast<uint64_t>(normal_.load()), foundation::LogTag("GRAB"),
+      static_cast<uint64_t>(queued_.load()));
   wasActive = active_.load();
   active_ = false;
   stall_ = true;
@@ -131,6 +134,8 @@ void CDigProcessHdler::Restart(bool wasActive) {
   if (wasActive) active_ = true;
   const int64_t requested = requested_.load();
   const int64_t remaining = requested == -1 ? -1 : requested - normal_.load();
+  Log(foundation::LogTag("ASIZ"), static_cast<uint64_t>(total), foundation::LogTag("RSTI"),
+      static_cast<uint64_t>(restartAt));
   {
     std::lock_guard lock(hookLock_);
     halting_ = false;

@@ -166,6 +166,8 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   void RecoverFromTimeout(int64_t digitizer, QDDriverThreadContext& ctx);
   GrabControlBinding& GetGrabControlBinding(QDHwSpecDigitizerInfo& digitizer);
   CDigProcessHdler* StartDigProcess(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext& ctx);
+  // An attached object that follows the digitizer's stops hears of one; false without it.
+  bool TellAttachedOfStop(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext& ctx);
   void StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
                       int64_t operation, bool& inHookThread, QDDriverThreadContext& ctx);
   // Board copies: the kernel transfer request, sent with its grab mark; false

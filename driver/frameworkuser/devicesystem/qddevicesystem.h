@@ -87,6 +87,10 @@ class QDDeviceSystem : public QDBaseSystem {
   // Non-zero when the buffer (the driver's index) needs the digitizer's attention.
   virtual int64_t CheckProcessBuffer(int64_t /*buffer*/) { return 0; }
   virtual void OnDigProcessStarted(QDDigitizerInfo& /*digitizer*/) {}
+  // A processing grab went back on the board; (buffer's driver index, digitizer, position).
+  virtual void OnProcessBufferQueued(int64_t /*buffer*/, QDDigitizerInfo& /*digitizer*/,
+                                     int64_t /*position*/, QDDriverThreadContext* /*ctx*/) {}
+  virtual void OnDigProcessHalted(QDDigitizerInfo& /*digitizer*/) {}
 
  protected:
   // What a system class adds to the buffer allocation.

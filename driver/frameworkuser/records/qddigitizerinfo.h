@@ -114,11 +114,16 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   virtual void SetFirstGrabCount(int64_t /*count*/, QDDriverThreadContext* /*ctx*/) {}
   virtual void OnProcessRequestSent(QDDriverThreadContext* /*ctx*/) {}
   virtual void OnProcessEnded() {}
+  // A processing run finished a frame in the buffer at the position; `halting`
+  // is 1 while the run halts.
+  virtual void NotifyFrameFinish(int64_t /*position*/, uint8_t /*halting*/) {}
   // An object that follows the digitizer's processing runs; none on this board.
   class AttachedObject {
    public:
     virtual ~AttachedObject() = default;
     virtual void NotifyProcessStarted() = 0;
+    // 0x20000 for an object that must hear of the digitizer's stops.
+    virtual uint64_t ObjectType() const = 0;
   };
   virtual AttachedObject* GetAttachedObject() const { return nullptr; }
 
