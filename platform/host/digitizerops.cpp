@@ -14,16 +14,18 @@ namespace {
 constexpr QINT64 kMaxProcessBuffers = 100000;
 constexpr QINT64 kProcessStop = 4;
 
+// The system is the thread's for the call: threads on digitizers of one system then share no
+// reference count.
 struct Target {
   std::shared_ptr<DigitizerObject> digitizer;
-  std::shared_ptr<SystemObject> system;
+  SystemObject* system = nullptr;
   explicit operator bool() const { return digitizer != nullptr && system != nullptr; }
 };
 
 Target Find(QID id) {
   Target target;
   target.digitizer = Lookup<DigitizerObject>(id, Q_DIGITIZER);
-  if (target.digitizer != nullptr) target.system = BoardSystemOf(*target.digitizer);
+  if (target.digitizer != nullptr) target.system = BoardSystemForCall(*target.digitizer);
   if (target.digitizer != nullptr && target.system == nullptr) {
     RecordError(Q_ERR_INVALID_ID, L"The digitizer's system is gone.");
   }
@@ -70,7 +72,7 @@ QID AllocateDigitizer(QID systemId, QINT64 number, const wchar_t* format, QINT64
   }
   auto digitizer = std::make_shared<DigitizerObject>(system->id, index);
   ObjectRegistry::Instance().Add(digitizer);
-  const Target target{digitizer, system};
+  const Target target{digitizer, system.get()};
   Command announce = DigitizerCommand(zor::hostcommand::kDigControl, target);
   announce.Integer(Q_HOST_OBJECT_ID).Integer(digitizer->id);
   if (!Execute(*system, announce)) {

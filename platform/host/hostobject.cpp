@@ -115,20 +115,50 @@ std::shared_ptr<HostObject> LookupObject(QID id, QINT64 type) {
   return object;
 }
 
-SystemObject* LookupSystemForCall(QID id) {
-  ThreadContext& thread = CurrentThread();
+namespace {
+
+// Keeps the system in the thread's entry until the thread's outermost call returns.
+SystemObject* KeepForCall(ThreadContext& thread, QID id, uint64_t generation,
+                          std::shared_ptr<SystemObject> system) {
   ThreadContext::SystemCache& cache = thread.lastSystem;
-  // Read before the lookup: a removal after it makes the entry stale.
-  const uint64_t generation = ObjectRegistry::Instance().Generation();
-  if (cache.system != nullptr && cache.id == id && cache.generation == generation) {
-    return cache.system.get();
-  }
-  auto system = Lookup<SystemObject>(id, Q_SYSTEM);
-  if (system == nullptr) return nullptr;
   // A call further out on this thread may still use the system the entry holds.
   if (cache.system != nullptr) thread.retiredSystems.push_back(std::move(cache.system));
   cache = {id, generation, std::move(system)};
   return cache.system.get();
+}
+
+SystemObject* CachedSystem(const ThreadContext& thread, QID id, uint64_t generation) {
+  const ThreadContext::SystemCache& cache = thread.lastSystem;
+  if (cache.system != nullptr && cache.id == id && cache.generation == generation) {
+    return cache.system.get();
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+SystemObject* LookupSystemForCall(QID id) {
+  ThreadContext& thread = CurrentThread();
+  // Read before the lookup: a removal after it makes the entry stale.
+  const uint64_t generation = ObjectRegistry::Instance().Generation();
+  if (SystemObject* system = CachedSystem(thread, id, generation)) return system;
+  auto system = Lookup<SystemObject>(id, Q_SYSTEM);
+  if (system == nullptr) return nullptr;
+  return KeepForCall(thread, id, generation, std::move(system));
+}
+
+SystemObject* BoardSystemForCall(const HostObject& object) {
+  if (object.owner == 0 || IsDefaultHostId(object.owner)) return nullptr;
+  ThreadContext& thread = CurrentThread();
+  const uint64_t generation = ObjectRegistry::Instance().Generation();
+  SystemObject* system = CachedSystem(thread, object.owner, generation);
+  if (system == nullptr) {
+    std::shared_ptr<HostObject> owner = ObjectRegistry::Instance().Find(object.owner);
+    if (owner == nullptr || owner->type != Q_SYSTEM) return nullptr;
+    system = KeepForCall(thread, object.owner, generation,
+                         std::static_pointer_cast<SystemObject>(std::move(owner)));
+  }
+  return system->driver != nullptr ? system : nullptr;
 }
 
 QID AddNamedObject(QINT64 type, const wchar_t* name, QID* out) {

@@ -97,6 +97,10 @@ std::shared_ptr<T> Lookup(QID id, QINT64 type) {
 // outermost host call returns.
 SystemObject* LookupSystemForCall(QID id);
 
+// The board system that owns the object, kept for the running call as LookupSystemForCall keeps
+// it; null, with no error recorded, for an object of the host's own systems or of none.
+SystemObject* BoardSystemForCall(const HostObject& object);
+
 // Registers a new host-only object of the type with no owner, named when a name is given.
 QID AddNamedObject(QINT64 type, const wchar_t* name, QID* out);
 

@@ -32,7 +32,8 @@ bool InHostRange(int64_t code) {
 QDDriverThreadContext::QDDriverThreadContext(QDDeviceDriver& driver, uint32_t threadId)
     : CLogProvider(0, 1, 119, 0), driver_(driver), threadId_(threadId) {
   overlapped_.hEvent = os::CreateEvent(true, true);
-  items_.push_back(std::make_unique<CSystemZorThreadContext>(0, new QDZorThreadContext(*this, 0)));
+  items_.push_back(
+      std::make_unique<CSystemZorThreadContext>(0, std::make_unique<QDZorThreadContext>(*this, 0)));
 }
 
 QDDriverThreadContext::~QDDriverThreadContext() {

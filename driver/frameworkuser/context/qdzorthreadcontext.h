@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/os/core/handle.h"
 
@@ -79,12 +80,18 @@ class QDZorThreadContext {
 };
 
 // One per system that a thread has addressed: the thread's own per-system
-// context and the one selected for its commands (which may be another).
+// context and the one selected for its commands (which may be another). The
+// own context is the item's when the driver frame made it, or a thread object
+// that its system owns.
 class CSystemZorThreadContext {
  public:
-  CSystemZorThreadContext(int64_t systemIndex, QDZorThreadContext* own)
-      : selected_(own), own_(own), systemIndex_(systemIndex) {
-    if (own != nullptr) own->SetItem(this);
+  CSystemZorThreadContext(int64_t systemIndex, std::unique_ptr<QDZorThreadContext> own)
+      : CSystemZorThreadContext(systemIndex, own.get()) {
+    owned_ = std::move(own);
+  }
+  CSystemZorThreadContext(int64_t systemIndex, QDZorThreadContext* systemOwned)
+      : selected_(systemOwned), own_(systemOwned), systemIndex_(systemIndex) {
+    if (systemOwned != nullptr) systemOwned->SetItem(this);
   }
   CSystemZorThreadContext(const CSystemZorThreadContext&) = delete;
   CSystemZorThreadContext& operator=(const CSystemZorThreadContext&) = delete;
@@ -93,17 +100,17 @@ class CSystemZorThreadContext {
   QDZorThreadContext* Selected() const { return selected_; }
   void SetSelected(QDZorThreadContext* context) { selected_ = context; }
   QDZorThreadContext* Own() const { return own_; }
-  // Hands the own context over for freeing.
-  QDZorThreadContext* ReleaseOwn() {
-    QDZorThreadContext* own = own_;
+  // Lets go of the own context; returns it when the item owned it.
+  std::unique_ptr<QDZorThreadContext> ReleaseOwn() {
     own_ = nullptr;
-    return own;
+    return std::move(owned_);
   }
   int64_t SystemIndex() const { return systemIndex_; }
 
  private:
   QDZorThreadContext* selected_;
   QDZorThreadContext* own_;
+  std::unique_ptr<QDZorThreadContext> owned_;
   os::Handle event_ = os::kNullHandle;
   uint64_t registration_ = 0;
   os::Handle device_ = os::INVALID_HANDLE_VALUE;

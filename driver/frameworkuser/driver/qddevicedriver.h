@@ -57,7 +57,7 @@ class QDDeviceDriver {
   // System free while other threads may still be inside a command on it:
   // every thread gives up its per-system context of that system, which is
   // handed back unfreed for the system to keep until it is deleted.
-  std::vector<QDZorThreadContext*> DetachThreadContexts(int64_t systemIndex);
+  std::vector<std::unique_ptr<QDZorThreadContext>> DetachThreadContexts(int64_t systemIndex);
   // The calling thread's context, or null; its current system stays as it is.
   QDDriverThreadContext* CallingThreadContext() const;
   // A thread or event object of a system is about to be freed: no thread

@@ -1,6 +1,6 @@
 // A locked list of objects whose index 0 is a placeholder, so ids start at 1.
-// Changes take the list's lock; Peek reads an entry without it, so that the
-// commands of many threads do not meet on the lock.
+// Changes take the list's lock; GetAt and Peek read an entry without it, so
+// that the commands of many threads do not meet on the lock.
 #pragma once
 
 #include <array>
@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace zor::frame {
@@ -21,6 +22,11 @@ class QDInfoList {
 
   // The entry at index, or null for an empty entry or an index outside the list.
   std::shared_ptr<T> GetAt(int64_t index) const {
+    if (const Slot* slot = SlotAt(index)) {
+      std::lock_guard lock(slot->lock);
+      return slot->held;
+    }
+    if (CanPeek(index)) return nullptr;
     std::lock_guard lock(mutex_);
     if (index < 0 || index >= static_cast<int64_t>(entries_.size())) return nullptr;
     return entries_[static_cast<std::size_t>(index)];
@@ -31,11 +37,8 @@ class QDInfoList {
 
   // The entry without the lock; the caller keeps it alive by other means.
   T* Peek(int64_t index) const {
-    if (!CanPeek(index)) return nullptr;
-    const Chunk* chunk =
-        chunks_[static_cast<std::size_t>(index) / kChunkSize].load(std::memory_order_acquire);
-    if (chunk == nullptr) return nullptr;
-    return (*chunk)[static_cast<std::size_t>(index) % kChunkSize].load(std::memory_order_seq_cst);
+    const Slot* slot = SlotAt(index);
+    return slot != nullptr ? slot->raw.load(std::memory_order_seq_cst) : nullptr;
   }
 
   // Stores the object in the first free entry from 1 and returns its index.
@@ -51,7 +54,7 @@ class QDInfoList {
       }
     }
     if (index == entries_.size()) entries_.emplace_back();
-    Publish(index, object.get());
+    Publish(index, object);
     entries_[index] = std::move(object);
     ++inUse_;
     return static_cast<int64_t>(index);
@@ -86,9 +89,23 @@ class QDInfoList {
   static constexpr std::size_t kChunkSize = 256;
   static constexpr std::size_t kChunkCount = 256;
   static constexpr int64_t kCapacity = kChunkSize * kChunkCount;
-  using Chunk = std::array<std::atomic<T*>, kChunkSize>;
+  // A line and a lock of its own per entry: threads that read their own
+  // entries do not bounce a line between them.
+  struct alignas(64) Slot {
+    std::atomic<T*> raw{nullptr};
+    mutable std::mutex lock;
+    std::shared_ptr<T> held;
+  };
+  using Chunk = std::array<Slot, kChunkSize>;
 
-  void Publish(std::size_t index, T* object) {
+  const Slot* SlotAt(int64_t index) const {
+    if (!CanPeek(index)) return nullptr;
+    const Chunk* chunk =
+        chunks_[static_cast<std::size_t>(index) / kChunkSize].load(std::memory_order_acquire);
+    return chunk != nullptr ? &(*chunk)[static_cast<std::size_t>(index) % kChunkSize] : nullptr;
+  }
+
+  void Publish(std::size_t index, const std::shared_ptr<T>& object) {
     if (index >= static_cast<std::size_t>(kCapacity)) return;
     std::atomic<Chunk*>& slot = chunks_[index / kChunkSize];
     Chunk* chunk = slot.load(std::memory_order_relaxed);
@@ -98,7 +115,13 @@ class QDInfoList {
       chunk = owner.get();
       slot.store(chunk, std::memory_order_release);
     }
-    (*chunk)[index % kChunkSize].store(object, std::memory_order_seq_cst);
+    Slot& entry = (*chunk)[index % kChunkSize];
+    std::shared_ptr<T> previous;
+    {
+      std::lock_guard lock(entry.lock);
+      previous = std::exchange(entry.held, object);
+    }
+    entry.raw.store(object.get(), std::memory_order_seq_cst);
   }
 
   mutable std::recursive_mutex mutex_;

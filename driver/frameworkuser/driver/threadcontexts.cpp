@@ -95,25 +95,34 @@ QDZorThreadContext* QDDeviceDriver::GetSystemThreadContext(QDDriverThreadContext
   const QDDriverThreadContext::CommandState saved = ctx.Command();
   ctx.Command().noOperation = 0;
   ctx.Command().checkArgs = 0;
-  QDZorThreadContext* context = nullptr;
+  QDZorThreadContext* systemOwned = nullptr;
+  std::unique_ptr<QDZorThreadContext> made;
   if (system->HostObjectId() != 0) {
     int64_t hostId = 0;
     const OperationArgs args = ThreadAllocArgs(systemIndex, &hostId);
     if (system->ThreadAlloc(args, ctx) != 1) system->QDBaseSystem::ThreadAlloc(args, ctx);
     if (hostId != 0) {
-      context = reinterpret_cast<QDZorThreadContext*>(
+      systemOwned = reinterpret_cast<QDZorThreadContext*>(
           HostInternalInquire(hostId, Q_DRIVER_DATA, nullptr));
     }
   } else {
-    const OperationArgs args = ThreadAllocArgs(systemIndex, &context);
+    const OperationArgs args = ThreadAllocArgs(systemIndex, &made);
     if (system->ThreadAllocCurrent(args, ctx) != 1) {
       system->QDBaseSystem::ThreadAllocCurrent(args, ctx);
     }
   }
   ctx.Command() = saved;
-  if (context == nullptr) return nullptr;
+  std::unique_ptr<CSystemZorThreadContext> item;
+  if (made != nullptr) {
+    item = std::make_unique<CSystemZorThreadContext>(systemIndex, std::move(made));
+  } else if (systemOwned != nullptr) {
+    item = std::make_unique<CSystemZorThreadContext>(systemIndex, systemOwned);
+  } else {
+    return nullptr;
+  }
+  QDZorThreadContext* context = item->Own();
   std::lock_guard itemLock(ctx.ItemLock());
-  ctx.AddItem(std::make_unique<CSystemZorThreadContext>(systemIndex, context));
+  ctx.AddItem(std::move(item));
   return context;
 }
 
@@ -136,23 +145,22 @@ void QDDeviceDriver::SetSystemThreadContext(QDDriverThreadContext& ctx, int64_t 
 
 void QDDeviceDriver::ReleaseItem(QDDriverThreadContext& ctx,
                                  std::unique_ptr<CSystemZorThreadContext> item) {
-  QDZorThreadContext* own = item->ReleaseOwn();
+  const QDZorThreadContext* own = item->Own();
   if (own == nullptr) return;
   const std::shared_ptr<QDBaseSystem> system =
       item->SystemIndex() != 0 ? systems_.GetAt(item->SystemIndex()) : nullptr;
   if (system != nullptr) {
     OperationArgs args;
     args.Push(own->HostThreadId());
-    if (system->ThreadFree(args, ctx) == 1 || system->QDBaseSystem::ThreadFree(args, ctx) == 1) {
-      return;
-    }
+    if (system->ThreadFree(args, ctx) != 1) system->QDBaseSystem::ThreadFree(args, ctx);
   }
-  // Nobody else frees it.
-  delete own;
+  // The system frees a thread object of its own; the item takes a context
+  // that the driver frame made along.
 }
 
-std::vector<QDZorThreadContext*> QDDeviceDriver::DetachThreadContexts(int64_t systemIndex) {
-  std::vector<QDZorThreadContext*> detached;
+std::vector<std::unique_ptr<QDZorThreadContext>> QDDeviceDriver::DetachThreadContexts(
+    int64_t systemIndex) {
+  std::vector<std::unique_ptr<QDZorThreadContext>> detached;
   std::lock_guard lock(GlobalDriverLock());
   for (auto& [threadId, ctx] : threadContexts_) {
     std::lock_guard itemLock(ctx->ItemLock());
@@ -160,7 +168,9 @@ std::vector<QDZorThreadContext*> QDDeviceDriver::DetachThreadContexts(int64_t sy
     if (item == nullptr) continue;
     const QDZorThreadContext* current = ctx->Current();
     if (current == item->Own() || current == item->Selected()) ctx->SetCurrent(nullptr);
-    if (QDZorThreadContext* own = item->ReleaseOwn()) detached.push_back(own);
+    if (std::unique_ptr<QDZorThreadContext> own = item->ReleaseOwn()) {
+      detached.push_back(std::move(own));
+    }
   }
   return detached;
 }
@@ -173,13 +183,15 @@ QDDriverThreadContext* QDDeviceDriver::CallingThreadContext() const {
 }
 
 void QDDeviceDriver::ReleaseThreadObject(int64_t systemIndex, const void* object) {
+  // A thread's own context goes after the locks: its end calls into the host.
+  std::unique_ptr<QDZorThreadContext> freed;
   std::lock_guard lock(GlobalDriverLock());
   // Every thread context is walked: any of them may hold the object.
   for (auto& [threadId, ctx] : threadContexts_) {
     std::lock_guard itemLock(ctx->ItemLock());
     CSystemZorThreadContext* item = ctx->FindItem(systemIndex);
     if (item != nullptr) {
-      if (item->Own() == object) item->ReleaseOwn();
+      if (item->Own() == object) freed = item->ReleaseOwn();
       if (item->Selected() == object) item->SetSelected(item->Own());
     }
     if (ctx->Current() == object) ctx->SetCurrent(item != nullptr ? item->Selected() : nullptr);

@@ -1,6 +1,5 @@
 #include "driver/frameworkuser/system/qdbasesystem.h"
 
-#include <algorithm>
 #include <array>
 
 #include "driver/foundation/runtimeconfig.h"
@@ -136,13 +135,10 @@ uint64_t QDBaseSystem::CallerKernelId(QDDriverThreadContext& ctx) const {
   return context != nullptr ? context->KernelObjectId() : 0;
 }
 
-void QDBaseSystem::KeepDetachedContexts(const std::vector<QDZorThreadContext*>& contexts) {
+void QDBaseSystem::KeepDetachedContexts(std::vector<std::unique_ptr<QDZorThreadContext>> contexts) {
   std::lock_guard lock(objectsLock_);
-  for (QDZorThreadContext* context : contexts) {
-    const bool owned =
-        std::any_of(threadObjects_.begin(), threadObjects_.end(),
-                    [context](const auto& object) { return object.get() == context; });
-    if (!owned) detachedContexts_.emplace_back(context);
+  for (std::unique_ptr<QDZorThreadContext>& context : contexts) {
+    detachedContexts_.push_back(std::move(context));
   }
 }
 

@@ -39,8 +39,8 @@ class QDBaseSystem : public foundation::CLogProvider {
   ZOR_NAMED_SYSTEM_OPERATIONS(ZOR_SYSTEM_OP_DECLARATION)
 #undef ZOR_SYSTEM_OP_DECLARATION
 
-  // (object type, system index, init word, out QDZorThreadContext**): the
-  // calling thread's context for this system, made when it first addresses it.
+  // (object type, system index, init word, out std::unique_ptr<QDZorThreadContext>*):
+  // the calling thread's context for this system, made when it first addresses it.
   virtual int64_t ThreadAllocCurrent(const OperationArgs& args, QDDriverThreadContext& ctx);
 
   // The shared default of every operation that a class does not serve.
@@ -86,7 +86,7 @@ class QDBaseSystem : public foundation::CLogProvider {
   uint64_t CallerKernelId(QDDriverThreadContext& ctx) const;
   // Keeps the per-system contexts that a system free took from their
   // threads until no command can use them any more: until this system goes.
-  void KeepDetachedContexts(const std::vector<QDZorThreadContext*>& contexts);
+  void KeepDetachedContexts(std::vector<std::unique_ptr<QDZorThreadContext>> contexts);
 
  protected:
   LLsysHandlePair handles_;
@@ -104,7 +104,8 @@ class QDBaseSystem : public foundation::CLogProvider {
   };
   Target FindTarget(int64_t id, QDDriverThreadContext& ctx) const;
   int64_t AllocEvent(int64_t initWord, int64_t* out, QDDriverThreadContext& ctx);
-  QDZorThreadContext* MakeThreadContext(int64_t systemIndex, QDDriverThreadContext& ctx);
+  std::unique_ptr<QDZorThreadContext> MakeThreadContext(int64_t systemIndex,
+                                                        QDDriverThreadContext& ctx);
   int64_t AllocHostThread(QDZorThreadContext& context);
   int64_t WaitThreadObject(QDZorThreadContext& context, int64_t timeout,
                            QDDriverThreadContext& ctx);

@@ -91,8 +91,8 @@ QDBaseSystem::Target QDBaseSystem::FindTarget(int64_t id, QDDriverThreadContext&
   return target;
 }
 
-QDZorThreadContext* QDBaseSystem::MakeThreadContext(int64_t systemIndex,
-                                                    QDDriverThreadContext& ctx) {
+std::unique_ptr<QDZorThreadContext> QDBaseSystem::MakeThreadContext(int64_t systemIndex,
+                                                                    QDDriverThreadContext& ctx) {
   auto context = std::make_unique<QDZorThreadContext>(ctx, systemIndex);
   context->SetTimeoutSeconds(static_cast<double>(threadTimeout_));
   // A system without a kernel device makes contexts without kernel objects.
@@ -108,7 +108,7 @@ QDZorThreadContext* QDBaseSystem::MakeThreadContext(int64_t systemIndex,
                        static_cast<uint64_t>(TimeoutMilliseconds(context->TimeoutSeconds())), error,
                        &ctx);
   }
-  return context.release();
+  return context;
 }
 
 int64_t QDBaseSystem::ThreadAllocCurrent(const OperationArgs& args, QDDriverThreadContext& ctx) {
@@ -118,7 +118,7 @@ int64_t QDBaseSystem::ThreadAllocCurrent(const OperationArgs& args, QDDriverThre
     ctx.SetError(kThreadResources, 2, 0, 0);
   }
   if (ctx.Command().noOperation != 0) return 1;
-  auto** out = args.Pointer<QDZorThreadContext*>(3);
+  auto* out = args.Pointer<std::unique_ptr<QDZorThreadContext>>(3);
   if (out == nullptr) return -1;
   *out = MakeThreadContext(args.Int(1), ctx);
   return 1;
@@ -168,13 +168,12 @@ int64_t QDBaseSystem::ThreadAlloc(const OperationArgs& args, QDDriverThreadConte
   }
   if (ctx.Command().noOperation != 0) return 1;
   if (type == kEventType) return AllocEvent(init, out, ctx);
-  QDZorThreadContext* context = MakeThreadContext(args.Int(1), ctx);
+  std::unique_ptr<QDZorThreadContext> context = MakeThreadContext(args.Int(1), ctx);
   if (context == nullptr) return 1;
-  std::unique_ptr<QDZorThreadContext> owned(context);
   const int64_t id = AllocHostThread(*context);
   if (out != nullptr) *out = id;
   std::lock_guard lock(objectsLock_);
-  threadObjects_.push_back(std::move(owned));
+  threadObjects_.push_back(std::move(context));
   return 1;
 }
 
@@ -242,7 +241,7 @@ std::unique_ptr<QDZorThreadContext> QDBaseSystem::TakeThreadObject(QDZorThreadCo
   std::lock_guard lock(objectsLock_);
   auto it = std::find_if(threadObjects_.begin(), threadObjects_.end(),
                          [context](const auto& owned) { return owned.get() == context; });
-  if (it == threadObjects_.end()) return std::unique_ptr<QDZorThreadContext>(context);
+  if (it == threadObjects_.end()) return nullptr;
   std::unique_ptr<QDZorThreadContext> owned = std::move(*it);
   threadObjects_.erase(it);
   return owned;
@@ -264,11 +263,12 @@ int64_t QDBaseSystem::ThreadFree(const OperationArgs& args, QDDriverThreadContex
     return 1;
   }
   if (target.kind != ObjectKind::kThread) return -1;
-  std::unique_ptr<QDZorThreadContext> thread = TakeThreadObject(target.thread);
-  if (thread->KernelObjectId() != 0) {
-    LLsysObjectFree(handles_, thread->KernelObjectId(), error, &ctx);
+  if (target.thread->KernelObjectId() != 0) {
+    LLsysObjectFree(handles_, target.thread->KernelObjectId(), error, &ctx);
   }
-  // Its destructor frees the host thread object.
+  // Its destructor frees the host thread object; a thread's own context goes
+  // with the thread's item when the driver lets go of it.
+  const std::unique_ptr<QDZorThreadContext> owned = TakeThreadObject(target.thread);
   return 1;
 }
 

@@ -160,9 +160,8 @@ TEST_F(DriverObjectTest, FreedThreadObjectLeavesNoContextPointingAtIt) {
 
   probe().onCall = [](QDBaseSystem&, SystemOp op, const OperationArgs&,
                       QDDriverThreadContext& ctx) {
-    if (op != SystemOp::ThreadFree) return int64_t{-1};
-    delete ctx.Current();
-    return int64_t{1};
+    // The freeing thread's item owns the object and lets it go.
+    return op == SystemOp::ThreadFree && ctx.Current() != nullptr ? int64_t{1} : int64_t{-1};
   };
   QDDriverThreadContext* freer = nullptr;
   RunOnNewThread([&] {
@@ -188,7 +187,7 @@ TEST_F(DriverObjectTest, SystemFreeTakesEveryThreadsPerSystemContextWithoutFreei
   for (QDDriverThreadContext*& ctx : contexts) {
     RunOnNewThread([&] { ctx = ContextOn(system); });
   }
-  const std::vector<QDZorThreadContext*> detached = Driver().DetachThreadContexts(system);
+  std::vector<std::unique_ptr<QDZorThreadContext>> detached = Driver().DetachThreadContexts(system);
   EXPECT_EQ(detached.size(), 3u);
   int threadFrees = 0;
   for (const RecordedCall& call : probe().TakeCalls())
@@ -201,7 +200,7 @@ TEST_F(DriverObjectTest, SystemFreeTakesEveryThreadsPerSystemContextWithoutFreei
     EXPECT_NE(ctx->FindItem(0), nullptr);
   }
   // The system keeps them until it goes.
-  Driver().Systems().GetAt(system)->KeepDetachedContexts(detached);
+  Driver().Systems().GetAt(system)->KeepDetachedContexts(std::move(detached));
 }
 
 }  // namespace

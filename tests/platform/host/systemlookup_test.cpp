@@ -1,5 +1,5 @@
-// Systems that threads address again and again while other threads free them, and the error
-// texts of the commands they send.
+// Systems that threads address again and again, directly or through their digitizers, while
+// other threads free them, and the error texts of the commands they send.
 #include <atomic>
 #include <semaphore>
 #include <thread>
@@ -66,6 +66,56 @@ TEST_F(SystemLookupTest, CommandsMeetFreesFromOtherThreadsSafely) {
   done = true;
   for (std::thread& worker : workers) worker.join();
   board_ = current.load();
+  EXPECT_EQ(unexpected.load(), 0);
+}
+
+TEST_F(SystemLookupTest, DigitizersOfTwoSystemsReachTheirOwnSystemInTurn) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID other = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 4, Q_DEFAULT, nullptr);
+  ASSERT_NE(other, 0);
+  // Both are their system's first digitizer: only the system tells them apart.
+  const QID first = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  const QID second = QdigAlloc(other, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(QdigInquire(first, Q_HOST_OBJECT_ID, nullptr), first);
+    EXPECT_EQ(QsysInquire(other, Q_NUMBER, nullptr), 4);
+    EXPECT_EQ(QdigInquire(first, Q_HOST_OBJECT_ID, nullptr), first);
+    EXPECT_EQ(QdigInquire(second, Q_HOST_OBJECT_ID, nullptr), second);
+  }
+  QsysFree(other);
+  // Its digitizer went with it; the other system's still answers.
+  QdigInquire(second, Q_HOST_OBJECT_ID, nullptr);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+  EXPECT_EQ(QdigInquire(first, Q_HOST_OBJECT_ID, nullptr), first);
+}
+
+TEST_F(SystemLookupTest, DigitizerCommandsMeetSystemFreesFromOtherThreadsSafely) {
+  std::atomic<QID> digitizer{0};
+  ASSERT_NE(AllocBoard(), 0);
+  digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  std::atomic<bool> done{false};
+  std::atomic<int> unexpected{0};
+  std::vector<std::thread> workers;
+  for (int i = 0; i < 4; ++i) {
+    workers.emplace_back([&] {
+      while (!done.load()) {
+        const QID id = digitizer.load();
+        const QINT64 answer = QdigInquire(id, Q_HOST_OBJECT_ID, nullptr);
+        const QINT64 code = ErrorCode();
+        if (code == 0 ? answer != id : code != Q_ERR_INVALID_ID && code != Q_ERR_NOT_SUPPORTED) {
+          ++unexpected;
+        }
+      }
+    });
+  }
+  for (int round = 0; round < 40; ++round) {
+    const QID next = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 5, Q_DEFAULT, nullptr);
+    digitizer = QdigAlloc(next, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+    QsysFree(board_);
+    board_ = next;
+  }
+  done = true;
+  for (std::thread& worker : workers) worker.join();
   EXPECT_EQ(unexpected.load(), 0);
 }
 
