@@ -114,11 +114,12 @@ void Board::Serve(Call& call) {
 void Board::Dispatch(Call& call) {
   using namespace zor::kernel;
   // What a processing run asks for every frame touches no pixels, except an
-  // event kept for a wait: it may tell of the frame being written.
-  const bool everyFrame = (call.function == kWaitDeviceEvent &&
-                           !events_.HasQueued(call.As<DeviceEventRecord>().typeOrCode)) ||
-                          call.function == kEventWaitEnd || call.function == kDigContinueGrab ||
-                          call.function == kDigContinueGrabPrepared;
+  // event kept for a wait that tells of a frame still being written.
+  const bool everyFrame =
+      (call.function == kWaitDeviceEvent &&
+       !(writing_ && events_.KeptFrom(call.As<DeviceEventRecord>().typeOrCode, round_))) ||
+      call.function == kEventWaitEnd || call.function == kDigContinueGrab ||
+      call.function == kDigContinueGrabPrepared;
   if (!everyFrame) WaitForWrites(call);
   switch (call.function) {
     case kGetDriverVersion:

@@ -191,7 +191,8 @@ class Board {
   uint64_t capabilities_;
   std::map<size_t, uint32_t> settingOverrides_;
   uint32_t frameTimeUs_ = 0;
-  bool writing_ = false;  // the clock writes frames outside the lock
+  bool writing_ = false;  // the clock writes the frames of round_ outside the lock
+  uint64_t round_ = 0;
   uint64_t nextId_ = 1;
   uint64_t eventSequence_ = 0;
   Clock::time_point started_ = Clock::now();

@@ -37,6 +37,8 @@ void Board::ClockLoop() {
     const auto now = Clock::now();
     auto next = Clock::time_point::max();
     Deferred out;
+    // The events of this round's frames tell of pixels written only after the lock is left.
+    events_.SetRound(++round_);
     for (auto& [id, dig] : digitizers_) {
       if (!HasWork(dig)) {
         dig.nextFrame = {};
@@ -50,6 +52,7 @@ void Board::ClockLoop() {
       }
       next = std::min(next, dig.nextFrame);
     }
+    events_.SetRound(0);
     if (!out.empty()) {
       // Frames are written here, without the lock, so that the driver's next
       // requests are not held up by the pixels.

@@ -24,7 +24,7 @@ void DeviceEventHub::Wait(uint64_t type, std::shared_ptr<os::IoRequest> request,
     return;
   }
   if (!slot.queued.empty()) {
-    Complete(request, slot.queued.front(), out);
+    Complete(request, slot.queued.front().event, out);
     slot.queued.pop_front();
     return;
   }
@@ -46,7 +46,7 @@ bool DeviceEventHub::Raise(uint64_t type, const DeviceEvent& event, Deferred& ou
     ++slot.dropped;
     return false;
   }
-  slot.queued.push_back(event);
+  slot.queued.push_back({event, round_});
   return true;
 }
 
@@ -93,9 +93,10 @@ size_t DeviceEventHub::PendingWaits(uint64_t type) const {
   return it == slots_.end() ? 0 : it->second.waits.size();
 }
 
-bool DeviceEventHub::HasQueued(uint64_t type) const {
+bool DeviceEventHub::KeptFrom(uint64_t type, uint64_t round) const {
   auto it = slots_.find(type);
-  return it != slots_.end() && (!it->second.queued.empty() || it->second.dropped > 0);
+  return it != slots_.end() && it->second.dropped == 0 && !it->second.queued.empty() &&
+         it->second.queued.front().round == round;
 }
 
 }  // namespace boardsim

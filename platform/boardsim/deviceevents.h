@@ -51,21 +51,29 @@ class DeviceEventHub {
   // Fails every pending wait (the device goes away).
   void AbortAll(Deferred& out);
   size_t PendingWaits(uint64_t type) const;
-  // True when a wait for the type would be answered at once by a kept event.
-  bool HasQueued(uint64_t type) const;
+  // Events raised from here on belong to the round (0: none in particular).
+  void SetRound(uint64_t round) { round_ = round; }
+  // True when a wait for the type would be answered at once by an event raised
+  // in the round.
+  bool KeptFrom(uint64_t type, uint64_t round) const;
   // Whether a wait of the type was made and not cancelled since.
   bool Watched(uint64_t type) const { return slots_.count(type) != 0; }
 
  private:
   struct Slot {
     std::deque<std::shared_ptr<os::IoRequest>> waits;
-    std::deque<DeviceEvent> queued;
+    struct Kept {
+      DeviceEvent event;
+      uint64_t round = 0;
+    };
+    std::deque<Kept> queued;
     int dropped = 0;
   };
   static void Complete(const std::shared_ptr<os::IoRequest>& request, const DeviceEvent& event,
                        Deferred& out);
 
   std::map<uint64_t, Slot> slots_;
+  uint64_t round_ = 0;
 };
 
 }  // namespace boardsim
