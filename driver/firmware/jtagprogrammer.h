@@ -48,6 +48,9 @@ class CJtagProgrammer {
   int CountDevices(uint8_t& count);
   // The IDCODE of the device that command line deviceNumber describes (0 without one).
   int ReadIdCodes(uint8_t deviceNumber, uint32_t& idcode);
+  // Runs the "READ_IDCODE" action of a STAPL script file: 1 when the file cannot be opened,
+  // else the player's result.
+  int RunStaplFile(const char* path);
   // Writes the ISC file patched with the ".inf" patch into the temporary file; 1 when a file
   // cannot be opened or written.
   int ApplyPatchFile(const char* iscPath, const char* tempPath, const char* patchPath);

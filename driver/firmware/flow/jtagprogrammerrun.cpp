@@ -102,6 +102,19 @@ int CJtagProgrammer::ReadIdCodes(uint8_t deviceNumber, uint32_t& idcode) {
   return RunStapl(deviceNumber, IdCodeScript(), count, idcode);
 }
 
+int CJtagProgrammer::RunStaplFile(const char* path) {
+  FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return 1;
+  std::string script;
+  // Lines longer than the buffer arrive in pieces, all of them kept.
+  char line[200];
+  while (std::fgets(line, sizeof(line), file) != nullptr) script += line;
+  std::fclose(file);
+  uint8_t count = 0;
+  uint32_t value = 0;
+  return RunStapl(0, script, count, value);
+}
+
 int CJtagProgrammer::Run(const char* descriptionPath, const char* dataPath, ProgressWindow window) {
   progressWindow_ = std::move(window);
   progressCounter_ = 0;

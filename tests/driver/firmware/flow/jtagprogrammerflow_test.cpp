@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "driver/firmware/boardjtagport.h"
+#include "driver/firmware/flow/discoveryscripts.h"
 #include "platform/boardsim/jtag/simgrabmodule.h"
 #include "platform/boardsim/jtag/simiscdevice.h"
 #include "platform/boardsim/jtag/simjtagchain.h"
@@ -216,3 +217,17 @@ TEST_F(ProgrammingFlow, APatchFileProgramsATemporaryCopy) {
 }
 
 }  // namespace
+
+// The discovery script from a file: its one line is thousands of characters long.
+TEST_F(ProgrammingFlow, RunsTheIdcodeActionOfAScriptFile) {
+  folder_.Write("readid.stp", zor::firmware::IdCodeScript());
+  const std::string script = folder_.Path() + "/readid.stp";
+  CSimJtagChain chain;
+  chain.AddDevice(Flash());
+  chain.AddDevice(Bypassed(4, 0x1234567F));
+  EXPECT_EQ(CBoardJtagPort(&chain).RunStaplFile(script.c_str()), 0);
+
+  CSimJtagChain empty;
+  EXPECT_EQ(CBoardJtagPort(&empty).RunStaplFile(script.c_str()), 1);
+  EXPECT_EQ(CBoardJtagPort(&chain).RunStaplFile((folder_.Path() + "/missing.stp").c_str()), 1);
+}
