@@ -64,6 +64,9 @@ NodeMapPublisher::ClientChange NodeMapPublisher::OnClientMessage(QINT64 /*hookTy
 NodeMapPublisher::ClientChange NodeMapPublisher::ServeRequest(
     QINT64 tag, const std::string& body, QID mailbox, std::unique_lock<os::CriticalSection>& hold) {
   const QINT64 clientId = ActiveByMailbox(mailbox)->ClientId();
+  // Reading and writing features goes through the host, whose commands take the object's lock;
+  // done under the main lock it would deadlock with a command that publishes or withdraws maps.
+  if (tag == kSet || tag == kGet || tag == kExampleCode) hold.unlock();
   switch (tag) {
     case kSnapshot:
     case kSnapshotAgain:
@@ -117,11 +120,14 @@ void NodeMapPublisher::ServeSnapshot(QINT64 tag, const std::string& body, QID ma
     if (ActiveByMailbox(mailbox) == nullptr) return;
   }
   Snapshot snapshot;
+  hold.unlock();
   try {
     snapshot = BuildSnapshot(body);
   } catch (const GenICam::GenericException&) {
+    hold.lock();
     return;
   }
+  hold.lock();
   const std::shared_ptr<ClientConnection> client = ActiveByMailbox(mailbox);
   if (client == nullptr || snapshot.first.empty()) return;
   client->Write(tag, snapshot.first);
@@ -184,9 +190,12 @@ void NodeMapPublisher::ServeGet(const std::vector<std::string>& pieces, QINT64 c
   NodeMapJsonWriter writer;
   SetUpSingleNodeWriter(writer, map->mapName);
   const std::string json = writer.WriteNodeList({node}, false);
-  auto client = active_.find(clientId);
-  if (client == active_.end()) return;
-  client->second->Write(kGet, json);
+  {
+    std::lock_guard hold(lock_);
+    auto client = active_.find(clientId);
+    if (client == active_.end()) return;
+    client->second->Write(kGet, json);
+  }
   SendNodeErrors(clientId, map->mapName, writer.NodeErrors());
 }
 
@@ -204,6 +213,7 @@ void NodeMapPublisher::ServeExampleCode(const std::vector<std::string>& pieces, 
   } catch (const GenICam::GenericException&) {
     return;
   }
+  std::lock_guard hold(lock_);
   auto client = active_.find(clientId);
   if (code.empty() || client == active_.end()) return;
   client->second->Write(kExampleCode, code);

@@ -109,7 +109,8 @@ class NodeMapPublisher {
   QINT64 OnClientConnected(QID event);
   QINT64 OnClientDisconnected(QID event);
 
-  // Requests, with the main lock held (clientprotocol.cpp).
+  // Requests (clientprotocol.cpp), entered with the main lock held; features are read and
+  // written with it released.
   ClientChange ServeRequest(QINT64 tag, const std::string& body, QID mailbox,
                             std::unique_lock<os::CriticalSection>& hold);
   void ServeSnapshot(QINT64 tag, const std::string& body, QID mailbox,

@@ -208,7 +208,9 @@ TEST_F(BrowserHooks, HookThatClosesTheBrowser) {
   QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE + Q_UNHOOK, &OnFeatureHook, &recorder);
 }
 
-// Clients write on their threads while the application hooks, unhooks and closes on its own.
+// Clients write and read on their threads while the application hooks, unhooks and opens the
+// digitizer's browser again on its own (which takes the digitizer's lock and then the
+// publisher's): nothing hangs, and every hook names the feature written.
 TEST_F(BrowserHooks, ClientsWriteWhileHooksAndTheBrowserChange) {
   Recorder recorder;
   QdigControl(digitizer_, kFeatureBrowser, 16);
@@ -224,18 +226,19 @@ TEST_F(BrowserHooks, ClientsWriteWhileHooksAndTheBrowserChange) {
     writers.emplace_back([this, &client, &stop, &writes] {
       for (QINT64 value = 100; !stop.load(); ++value) {
         SetTimeout(*client, value % 1000 + 100);
+        client->Send(NodeMapPublisher::kGet, map_ + ":Q_GRAB_TIMEOUT");
         ++writes;
       }
     });
   }
   for (int round = 0; round < 20; ++round) {
     QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE, &OnFeatureHook, &recorder);
+    QdigControl(digitizer_, kFeatureBrowser, 16);
     QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE + Q_UNHOOK, &OnFeatureHook, &recorder);
   }
   QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE, &OnFeatureHook, &recorder);
   const int hooked = writes.load();
   while (writes.load() < hooked + 4) std::this_thread::yield();
-  QdigControl(digitizer_, kFeatureBrowser, 32);
   stop = true;
   for (std::thread& writer : writers) writer.join();
   const std::vector<Delivery> seen = recorder.Take();
@@ -245,6 +248,7 @@ TEST_F(BrowserHooks, ClientsWriteWhileHooksAndTheBrowserChange) {
     EXPECT_EQ(d.name, L"Q_GRAB_TIMEOUT");
     EXPECT_EQ(d.object, digitizer_);
   }
+  QdigControl(digitizer_, kFeatureBrowser, 32);
   SetTimeout(*clients[0], 150);
   EXPECT_TRUE(recorder.Take().empty());
   QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE + Q_UNHOOK, &OnFeatureHook, &recorder);
