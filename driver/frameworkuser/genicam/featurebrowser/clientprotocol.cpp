@@ -64,9 +64,13 @@ NodeMapPublisher::ClientChange NodeMapPublisher::OnClientMessage(QINT64 /*hookTy
 NodeMapPublisher::ClientChange NodeMapPublisher::ServeRequest(
     QINT64 tag, const std::string& body, QID mailbox, std::unique_lock<os::CriticalSection>& hold) {
   const QINT64 clientId = ActiveByMailbox(mailbox)->ClientId();
-  // Reading and writing features goes through the host, whose commands take the object's lock;
-  // done under the main lock it would deadlock with a command that publishes or withdraws maps.
-  if (tag == kSet || tag == kGet || tag == kExampleCode) hold.unlock();
+  // Nodes are touched without the main lock: the node map's lock comes first, then the host
+  // command's object lock (a register access), then this one (a digitizer's 6905 publishes
+  // under its lock).
+  if (tag == kSet || tag == kGet || tag == kSubscribe || tag == kUnsubscribe ||
+      tag == kExampleCode) {
+    hold.unlock();
+  }
   switch (tag) {
     case kSnapshot:
     case kSnapshotAgain:

@@ -126,9 +126,6 @@ TEST_F(BrowserHooks, ClientWritesRaiseTheHookWithTheFeature) {
   client->Send(NodeMapPublisher::kSubscribe, map_);
   client->Send(NodeMapPublisher::kSnapshot, map_);
   client->Send(NodeMapPublisher::kGet, map_ + ":Q_GRAB_TIMEOUT");
-  QINT64 value = 3000;
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, L"QdigControl:Q_GRAB_TIMEOUT", Q_TYPE_INT64,
-                     &value);
   QdigControl(digitizer_, Q_GRAB_TIMEOUT, 3100);
   // Refused by the feature (below its minimum of -1, or not a number): nothing changed.
   SetTimeout(*client, -5);
@@ -158,39 +155,6 @@ TEST_F(BrowserHooks, NothingAfterTheHookIsRemovedOrTheBrowserClosed) {
   EXPECT_TRUE(recorder.Take().empty());
   QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE + Q_UNHOOK, &OnFeatureHook, &recorder);
   EXPECT_EQ(ErrorCode(), 0);
-}
-
-TEST_F(BrowserHooks, RemovingOneKindLeavesTheOthers) {
-  Recorder any;
-  Recorder browser;
-  QdigHookFunction(digitizer_, Q_FEATURE_ANY_CHANGE, &OnFeatureHook, &any);
-  QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE, &OnFeatureHook, &browser);
-  QdigControl(digitizer_, kFeatureBrowser, 16);
-  auto client = Hello();
-  ASSERT_NE(client, nullptr);
-  auto saw = [](Recorder& recorder, QINT64 hookType) {
-    bool found = false;
-    for (const Delivery& d : recorder.Take()) {
-      found = found || (d.hookType == hookType && d.name == L"Q_GRAB_TIMEOUT");
-    }
-    return found;
-  };
-  SetTimeout(*client, 900);
-  EXPECT_TRUE(saw(any, Q_FEATURE_ANY_CHANGE));
-  EXPECT_TRUE(saw(browser, Q_FEATURE_BROWSER_CHANGE));
-  QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE + Q_UNHOOK, &OnFeatureHook, &browser);
-  SetTimeout(*client, 910);
-  EXPECT_TRUE(saw(any, Q_FEATURE_ANY_CHANGE));
-  EXPECT_TRUE(browser.Take().empty());
-  QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE, &OnFeatureHook, &browser);
-  QdigHookFunction(digitizer_, Q_FEATURE_ANY_CHANGE + Q_UNHOOK, &OnFeatureHook, &any);
-  SetTimeout(*client, 920);
-  EXPECT_TRUE(any.Take().empty());
-  EXPECT_TRUE(saw(browser, Q_FEATURE_BROWSER_CHANGE));
-  QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE + Q_UNHOOK, &OnFeatureHook, &browser);
-  SetTimeout(*client, 930);
-  EXPECT_TRUE(browser.Take().empty());
-  EXPECT_EQ(Timeout(), 930);
 }
 
 // The user's hook may close the browser that raised it.
