@@ -109,8 +109,8 @@ class NodeMapPublisher {
   QINT64 OnClientConnected(QID event);
   QINT64 OnClientDisconnected(QID event);
 
-  // Requests (clientprotocol.cpp), entered with the main lock held; features are read and
-  // written with it released.
+  // Requests (clientprotocol.cpp), entered with the main lock held; nodes are read, written
+  // and subscribed with it released.
   ClientChange ServeRequest(QINT64 tag, const std::string& body, QID mailbox,
                             std::unique_lock<os::CriticalSection>& hold);
   void ServeSnapshot(QINT64 tag, const std::string& body, QID mailbox,
