@@ -41,9 +41,9 @@ void SetUpSingleNodeWriter(NodeMapJsonWriter& writer, const std::string& mapName
 
 }  // namespace
 
-QINT64 NodeMapPublisher::OnClientMessage(QINT64 /*hookType*/, QID event) {
+NodeMapPublisher::ClientChange NodeMapPublisher::OnClientMessage(QINT64 /*hookType*/, QID event) {
   std::unique_lock hold(lock_);
-  if (active_.empty() && pending_.empty()) return 0;
+  if (active_.empty() && pending_.empty()) return {};
   QID mailbox = 0;
   HostObjGetHookInfo(event, Q_OBJECT_ID, &mailbox);
   QINT64 size = 0;
@@ -57,50 +57,56 @@ QINT64 NodeMapPublisher::OnClientMessage(QINT64 /*hookType*/, QID event) {
   if (tag == kHello) ActivateClient(mailbox);
   const std::shared_ptr<ClientConnection> client = ActiveByMailbox(mailbox);
   // Clients that have not said hello are not served.
-  if (client == nullptr || client->ToClient() == 0 || tag < kSnapshot || tag > kHello) return 0;
-  ServeRequest(tag, body, mailbox, hold);
-  return 0;
+  if (client == nullptr || client->ToClient() == 0 || tag < kSnapshot || tag > kHello) return {};
+  return ServeRequest(tag, body, mailbox, hold);
 }
 
-void NodeMapPublisher::ServeRequest(QINT64 tag, const std::string& body, QID mailbox,
-                                    std::unique_lock<os::CriticalSection>& hold) {
+NodeMapPublisher::ClientChange NodeMapPublisher::ServeRequest(
+    QINT64 tag, const std::string& body, QID mailbox, std::unique_lock<os::CriticalSection>& hold) {
   const QINT64 clientId = ActiveByMailbox(mailbox)->ClientId();
+  // Nodes are touched without the main lock: the node map's lock comes first, then the host
+  // command's object lock (a register access), then this one (a digitizer's 6905 publishes
+  // under its lock).
+  if (tag == kSet || tag == kGet || tag == kSubscribe || tag == kUnsubscribe ||
+      tag == kExampleCode) {
+    hold.unlock();
+  }
   switch (tag) {
     case kSnapshot:
     case kSnapshotAgain:
       ServeSnapshot(tag, body, mailbox, hold);
-      return;
+      break;
     case kSet:
-      ServeSet(Split(body, ':'), clientId);
-      return;
+      return ServeSet(Split(body, ':'), clientId);
     case kGet:
       ServeGet(Split(body, ':'), clientId);
-      return;
+      break;
     case kSubscribe:
       if (auto map = FindMap(body)) map->Reporter().Subscribe();
-      return;
+      break;
     case kUnsubscribe:
       if (auto map = FindMap(body)) map->Reporter().DeregisterAll();
-      return;
+      break;
     case kExampleCode:
       ServeExampleCode(Split(body, ':'), clientId);
-      return;
+      break;
     case kPolling: {
       const std::vector<std::string> pieces = Split(body, ':');
-      if (pieces.size() != 2 || pieces[0] != "poll") return;
+      if (pieces.size() != 2 || pieces[0] != "poll") break;
       if (pieces[1] == "true") {
         StartPolling();
       } else {
         StopPolling();
       }
-      return;
+      break;
     }
     case kHello:
       ServeHello(clientId);
-      return;
+      break;
     default:
-      return;
+      break;
   }
+  return {};
 }
 
 void NodeMapPublisher::ServeSnapshot(QINT64 tag, const std::string& body, QID mailbox,
@@ -118,26 +124,30 @@ void NodeMapPublisher::ServeSnapshot(QINT64 tag, const std::string& body, QID ma
     if (ActiveByMailbox(mailbox) == nullptr) return;
   }
   Snapshot snapshot;
+  hold.unlock();
   try {
     snapshot = BuildSnapshot(body);
   } catch (const GenICam::GenericException&) {
+    hold.lock();
     return;
   }
+  hold.lock();
   const std::shared_ptr<ClientConnection> client = ActiveByMailbox(mailbox);
   if (client == nullptr || snapshot.first.empty()) return;
   client->Write(tag, snapshot.first);
   SendNodeErrors(client->ClientId(), body, snapshot.second);
 }
 
-void NodeMapPublisher::ServeSet(const std::vector<std::string>& pieces, QINT64 clientId) {
-  if (pieces.size() < 2) return;
+NodeMapPublisher::ClientChange NodeMapPublisher::ServeSet(const std::vector<std::string>& pieces,
+                                                          QINT64 clientId) {
+  if (pieces.size() < 2) return {};
   const std::shared_ptr<NodeMapProxy> map = FindMap(pieces[0]);
-  if (map == nullptr) return;
+  if (map == nullptr) return {};
   const std::string& feature = pieces[1];
   const std::string value = pieces.size() > 2 ? pieces[2] : std::string();
   try {
     GenApi::INode* node = map->Node(feature);
-    if (node == nullptr) return;
+    if (node == nullptr) return {};
     const GenApi::EInterfaceType type = node->GetPrincipalInterfaceType();
     auto* integer = dynamic_cast<GenApi::IInteger*>(node);
     const bool address = type == GenApi::intfIInteger && integer != nullptr &&
@@ -145,29 +155,34 @@ void NodeMapPublisher::ServeSet(const std::vector<std::string>& pieces, QINT64 c
                           integer->GetRepresentation() == GenApi::MACAddress);
     if (address) {
       int64_t number = 0;
-      if (!ParseDecimal(value, &number)) return;
+      if (!ParseDecimal(value, &number)) return {};
       integer->SetValue(number, true);
     } else if (type == GenApi::intfICommand) {
       auto* command = dynamic_cast<GenApi::ICommand*>(node);
-      if (command == nullptr) return;
+      if (command == nullptr) return {};
       command->Execute(true);
     } else if (type == GenApi::intfIRegister) {
       auto* reg = dynamic_cast<GenApi::IRegister*>(node);
-      if (reg == nullptr) return;
+      if (reg == nullptr) return {};
       std::vector<uint8_t> bytes;
       for (const std::string& piece : Split(value, ',')) {
         uint32_t number = 0;
-        if (!ParseDecimal(piece, &number)) return;
+        if (!ParseDecimal(piece, &number)) return {};
         bytes.push_back(static_cast<uint8_t>(number));
       }
       reg->Set(bytes.data(), static_cast<int64_t>(bytes.size()), true);
     } else if (auto* plain = dynamic_cast<GenApi::IValue*>(node)) {
       plain->FromString(value.c_str(), true);
+    } else {
+      // Nothing was written, so nothing changed through the browser.
+      return {};
     }
-    if (map->hooks != nullptr) map->hooks->OnEvent(node);
+    // Told once the publisher is left (OnClientMessageThunk).
+    return {map->hooks, map->Holder(), node};
   } catch (const GenICam::GenericException& e) {
     SendNodeUpdate(clientId, map->mapName, feature, e.GetDescription());
   }
+  return {};
 }
 
 void NodeMapPublisher::ServeGet(const std::vector<std::string>& pieces, QINT64 clientId) {
@@ -179,9 +194,12 @@ void NodeMapPublisher::ServeGet(const std::vector<std::string>& pieces, QINT64 c
   NodeMapJsonWriter writer;
   SetUpSingleNodeWriter(writer, map->mapName);
   const std::string json = writer.WriteNodeList({node}, false);
-  auto client = active_.find(clientId);
-  if (client == active_.end()) return;
-  client->second->Write(kGet, json);
+  {
+    std::lock_guard hold(lock_);
+    auto client = active_.find(clientId);
+    if (client == active_.end()) return;
+    client->second->Write(kGet, json);
+  }
   SendNodeErrors(clientId, map->mapName, writer.NodeErrors());
 }
 
@@ -199,6 +217,7 @@ void NodeMapPublisher::ServeExampleCode(const std::vector<std::string>& pieces, 
   } catch (const GenICam::GenericException&) {
     return;
   }
+  std::lock_guard hold(lock_);
   auto client = active_.find(clientId);
   if (code.empty() || client == active_.end()) return;
   client->second->Write(kExampleCode, code);

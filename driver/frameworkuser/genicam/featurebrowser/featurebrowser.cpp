@@ -202,7 +202,7 @@ void FeatureBrowser::OnControllerEvent(void* userData, int64_t id, int64_t value
 void FeatureBrowser::ForwardEvent(int64_t id, int64_t value) {
   for (const BrowserDescriptor& descriptor : descriptors_) {
     if (descriptor.id != id || descriptor.control == nullptr) continue;
-    if (FeatureEventTarget* target = descriptor.control->EventTarget()) target->OnEvent(value);
+    if (const auto& hooks = descriptor.control->HookController()) hooks->OnEvent(value);
   }
 }
 

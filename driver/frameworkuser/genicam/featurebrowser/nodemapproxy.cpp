@@ -7,7 +7,7 @@ namespace zor::genicam {
 NodeMapProxy::NodeMapProxy(std::string mapName, std::string deviceName,
                            const FeatureCodePrefixes& prefixes, int64_t objectType,
                            std::shared_ptr<GenApi::CNodeMapRef> nodeMap,
-                           std::shared_ptr<FeatureEventSink> hooks, int64_t flushDelayMs)
+                           std::shared_ptr<FeatureHookController> hooks, int64_t flushDelayMs)
     : mapName(std::move(mapName)),
       deviceName(std::move(deviceName)),
       prefixes(prefixes),

@@ -171,7 +171,7 @@ std::wstring NodeMapPublisher::Url() const {
 void NodeMapPublisher::AddNodeMap(const std::string& mapName, const std::string& deviceName,
                                   const FeatureCodePrefixes& prefixes, int64_t objectType,
                                   std::shared_ptr<GenApi::CNodeMapRef> nodeMap,
-                                  std::shared_ptr<FeatureEventSink> hooks) {
+                                  std::shared_ptr<FeatureHookController> hooks) {
   std::unique_lock hold(lock_);
   if (!started_) Start();
   if (system_.webServer) StartWebServer();
@@ -303,7 +303,17 @@ std::shared_ptr<ClientConnection> NodeMapPublisher::CreateClientConnection(QINT6
 }
 
 QINT64 NodeMapPublisher::OnClientMessageThunk(QINT64 hookType, QID event, void* user) {
-  return ThroughGate(user, [&](NodeMapPublisher* p) { p->OnClientMessage(hookType, event); });
+  ClientChange change;
+  ThroughGate(user, [&](NodeMapPublisher* p) { change = p->OnClientMessage(hookType, event); });
+  // The user's hook runs outside the publisher: it may close the browser, which ends it.
+  if (change.hooks != nullptr) {
+    try {
+      change.hooks->OnEvent(change.node);
+    } catch (...) {
+      // A hook of the host must not throw; the change is not told.
+    }
+  }
+  return 0;
 }
 
 QINT64 NodeMapPublisher::OnClientConnectedThunk(QINT64 /*hookType*/, QID event, void* user) {

@@ -13,7 +13,6 @@
 
 #include "driver/frameworkuser/genicam/featurebrowser/clientconnection.h"
 #include "driver/frameworkuser/genicam/featurebrowser/featurecodeprefixes.h"
-#include "driver/frameworkuser/genicam/featurebrowser/featureeventsink.h"
 #include "driver/frameworkuser/genicam/featurebrowser/genicampollingnodes.h"
 #include "driver/frameworkuser/genicam/featurebrowser/nodemapproxy.h"
 #include "platform/genapi/genapi.h"
@@ -69,7 +68,7 @@ class NodeMapPublisher {
   void AddNodeMap(const std::string& mapName, const std::string& deviceName,
                   const FeatureCodePrefixes& prefixes, int64_t objectType,
                   std::shared_ptr<GenApi::CNodeMapRef> nodeMap,
-                  std::shared_ptr<FeatureEventSink> hooks);
+                  std::shared_ptr<FeatureHookController> hooks);
   // The last map withdrawn stops the publisher and its web server.
   void RemoveDevice(const std::string& mapName);
 
@@ -84,6 +83,12 @@ class NodeMapPublisher {
  private:
   using Snapshot = std::pair<std::string, std::map<GenICam::gcstring, std::string>>;
   using Clients = std::map<QINT64, std::shared_ptr<ClientConnection>>;
+  // A feature a client wrote, for the map's hooks; the holder keeps the node alive.
+  struct ClientChange {
+    std::shared_ptr<FeatureHookController> hooks;
+    std::shared_ptr<GenApi::CNodeMapRef> nodeMap;
+    GenApi::INode* node = nullptr;
+  };
 
   void Start();
   // Called with the main lock held once; releases that hold.
@@ -100,16 +105,17 @@ class NodeMapPublisher {
   static QINT64 OnClientMessageThunk(QINT64 hookType, QID event, void* user);
   static QINT64 OnClientConnectedThunk(QINT64 hookType, QID event, void* user);
   static QINT64 OnClientDisconnectedThunk(QINT64 hookType, QID event, void* user);
-  QINT64 OnClientMessage(QINT64 hookType, QID event);
+  ClientChange OnClientMessage(QINT64 hookType, QID event);
   QINT64 OnClientConnected(QID event);
   QINT64 OnClientDisconnected(QID event);
 
-  // Requests, with the main lock held (clientprotocol.cpp).
-  void ServeRequest(QINT64 tag, const std::string& body, QID mailbox,
-                    std::unique_lock<os::CriticalSection>& hold);
+  // Requests (clientprotocol.cpp), entered with the main lock held; nodes are read, written
+  // and subscribed with it released.
+  ClientChange ServeRequest(QINT64 tag, const std::string& body, QID mailbox,
+                            std::unique_lock<os::CriticalSection>& hold);
   void ServeSnapshot(QINT64 tag, const std::string& body, QID mailbox,
                      std::unique_lock<os::CriticalSection>& hold);
-  void ServeSet(const std::vector<std::string>& pieces, QINT64 clientId);
+  ClientChange ServeSet(const std::vector<std::string>& pieces, QINT64 clientId);
   void ServeGet(const std::vector<std::string>& pieces, QINT64 clientId);
   void ServeExampleCode(const std::vector<std::string>& pieces, QINT64 clientId);
   void ServeHello(QINT64 clientId);

@@ -23,7 +23,8 @@ void NodeMapPublisher::Publish(GenICamControl& control) {
   if (control.Kind() > 3 && control.HostObjectId() != 0) {
     HostObjInquire(control.HostObjectId(), Q_OBJECT_TYPE, &objectType);
   }
-  AddNodeMap(mapName, deviceName, prefixes, objectType, control.NodeMap(), nullptr);
+  AddNodeMap(mapName, deviceName, prefixes, objectType, control.NodeMap(),
+             control.HookController());
 }
 
 void NodeMapPublisher::RemoveControl(GenICamControl& control) {

@@ -196,6 +196,14 @@ void FeatureHookController::RegisterWatchedFeatures(HookSink* sink) {
   }
 }
 
+void FeatureHookController::UpdateDelivery() {
+  // Under the lock: the flag follows the slots as the last change left them.
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  bool hooked = false;
+  for (const UserSlot& slot : userHooks_) hooked = hooked || slot.function != nullptr;
+  deliveryEnabled_.store(hooked);
+}
+
 void FeatureHookController::SetFeatureWatched(const GenICam::gcstring& name, bool watch) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   if (watch) {
@@ -220,6 +228,10 @@ void FeatureHookController::OnWatchedFeatureChanged(GenApi::INode* node) {
 
 void FeatureHookController::OnEvent(int64_t value) {
   Deliver(FeatureHookKind::kBrowser, nullptr, value);
+}
+
+void FeatureHookController::OnEvent(GenApi::INode* node) {
+  Deliver(FeatureHookKind::kBrowser, node, 0);
 }
 
 FeatureHookController::PoolEntry* FeatureHookController::AcquireContext() {

@@ -13,7 +13,6 @@
 #include <set>
 #include <vector>
 
-#include "driver/frameworkuser/genicam/genicamcontrol/featureeventtarget.h"
 #include "platform/genapi/genapi.h"
 #include "platform/host/qtypes.h"
 
@@ -32,7 +31,7 @@ inline constexpr int64_t kWatchedFeatureHookType = 0x1A;
 inline constexpr int64_t kBrowserFeatureHookType = 0x0100001A;
 inline constexpr int64_t kFeatureHookError = 4432;
 
-class FeatureHookController : public FeatureEventTarget {
+class FeatureHookController {
  public:
   // What one delivery tells the hook information: kept in a pooled context.
   struct Context {
@@ -40,14 +39,14 @@ class FeatureHookController : public FeatureEventTarget {
     uint64_t frequency = 1;  // counter ticks per second
     int64_t hookedObject = 0;
     std::shared_ptr<GenApi::CNodeMapRef> nodeMap;
-    GenApi::INode* node = nullptr;  // the changed node, null for a browser value
-    int64_t value = 0;              // the value a browser reported
+    GenApi::INode* node = nullptr;  // the changed node, null for an in-process browser value
+    int64_t value = 0;              // the value the in-process browser reported
     uint32_t sourceKind = 6;
     void Reset();
   };
 
   explicit FeatureHookController(uint32_t sourceKind);
-  ~FeatureHookController() override;
+  ~FeatureHookController();
   FeatureHookController(const FeatureHookController&) = delete;
   FeatureHookController& operator=(const FeatureHookController&) = delete;
 
@@ -58,11 +57,15 @@ class FeatureHookController : public FeatureEventTarget {
   void SetFeatureWatched(const GenICam::gcstring& name, bool watch);
   bool IsFeatureWatched(const GenICam::gcstring& name) const;
   void SetDeliveryEnabled(bool enabled) { deliveryEnabled_.store(enabled); }
+  // Delivery on while any kind has a user function, so that removing one kind leaves the others.
+  void UpdateDelivery();
 
   void OnAnyFeatureChanged(GenApi::INode* node);
   void OnWatchedFeatureChanged(GenApi::INode* node);
-  // Browser changes: a value the in-process browser reports.
-  void OnEvent(int64_t value) override;
+  // Browser changes: a value the in-process browser reports, or a node that a client of the
+  // feature-browser server has just written.
+  void OnEvent(int64_t value);
+  void OnEvent(GenApi::INode* node);
 
   // The context of a host event that one of the controllers made, or null:
   // an event of any other kind is never taken for one.

@@ -14,7 +14,6 @@
 #include "driver/foundation/logprovider.h"
 #include "driver/frameworkuser/genicam/featurebrowser/featurebrowser.h"
 #include "driver/frameworkuser/genicam/featurehooks/featurehookcontroller.h"
-#include "driver/frameworkuser/genicam/genicamcontrol/featureeventtarget.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamproxy.h"
 
 namespace zor::genicam {
@@ -101,8 +100,7 @@ class GenICamControl : public GenICamProxy,
   const GenICamSystemFacts& System() const { return system_; }
   FeatureBrowser& Browser() { return featureBrowser_; }
 
-  // Where browser feature events go: the control's feature hooks.
-  FeatureEventTarget* EventTarget() const { return hookController_.get(); }
+  // Feature hooks of the map, browser changes of both browsers included.
   const std::shared_ptr<FeatureHookController>& HookController() const { return hookController_; }
   // Hook information of one of this control's feature events.
   static bool InquireGenICam(int64_t eventId, int64_t infoType, void* out);

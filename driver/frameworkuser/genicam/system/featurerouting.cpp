@@ -198,7 +198,7 @@ int64_t QDGeniCamDeviceSystem::DigHookFunction(const OperationArgs& args,
     } else {
       hooks.SetHook(*kind, function, user, &ctx);
     }
-    hooks.SetDeliveryEnabled(!unhook);
+    hooks.UpdateDelivery();
   }
   return 1;
 }

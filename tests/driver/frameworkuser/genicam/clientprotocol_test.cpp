@@ -1,11 +1,15 @@
 // The feature-browser protocol as a browser program sees it, through libZOR.so's mailboxes.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <functional>
+#include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "driver/foundation/zordrvexception.h"
 #include "driver/frameworkuser/genicam/featurebrowser/featurecodegenerator.h"
+#include "platform/host/zor.h"
 #include "tests/driver/frameworkuser/genicam/jsoncheck.h"
 #include "tests/driver/frameworkuser/genicam/publisherfixture.h"
 #include "tests/driver/frameworkuser/genicam/testbrowserclient.h"
@@ -16,15 +20,33 @@ using genicamtest::Message;
 using genicamtest::TestBrowserClient;
 using zor::genicam::NodeMapPublisher;
 
-class CountingSink : public zor::genicam::FeatureEventSink {
- public:
-  void OnEvent(GenApi::INode* node) override {
-    last = node->GetName().c_str();
-    ++events;
+using zor::genicam::FeatureHookController;
+using zor::genicam::FeatureHookKind;
+
+// The features that a browser-change hook was told of, by name.
+struct BrowserChanges {
+  std::mutex lock;
+  std::vector<std::string> names;
+  std::function<void()> inHook;
+
+  std::vector<std::string> Take() {
+    std::lock_guard guard(lock);
+    return std::exchange(names, {});
   }
-  std::string last;
-  std::atomic<int> events{0};
 };
+
+QINT64 RecordBrowserChange(QINT64 hookType, QID event, void* user) {
+  auto* changes = static_cast<BrowserChanges*>(user);
+  const FeatureHookController::Context* context = FeatureHookController::FindContext(event);
+  const bool named = hookType == zor::genicam::kBrowserFeatureHookType && context != nullptr &&
+                     context->node != nullptr;
+  {
+    std::lock_guard guard(changes->lock);
+    changes->names.push_back(named ? context->node->GetName().c_str() : "(unnamed)");
+  }
+  if (changes->inHook) changes->inHook();
+  return 0;
+}
 
 bool IsJson(const std::string& text) {
   rapidjson::Document document;
@@ -34,14 +56,31 @@ bool IsJson(const std::string& text) {
 class ClientProtocol : public testing::Test {
  protected:
   void SetUp() override {
+    system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
+    ASSERT_NE(system, 0);
+    hooks = BrowserHooks(changes);
     publisher = genicamtest::MakePublisher("Sys");
     Publish("CamB");
     Publish("CamA");
   }
+  void TearDown() override {
+    publisher.reset();
+    hooks.reset();
+    QsysFree(system);
+  }
+  // Feature hooks whose browser-change hook records into changes; their events live on the
+  // test's system.
+  std::shared_ptr<FeatureHookController> BrowserHooks(BrowserChanges& record) {
+    auto controller = std::make_shared<FeatureHookController>(3);
+    controller->SetOwner(system, nullptr);
+    controller->SetHook(FeatureHookKind::kBrowser, &RecordBrowserChange, &record, nullptr);
+    controller->SetDeliveryEnabled(true);
+    return controller;
+  }
   void Publish(const std::string& name) {
     maps[name] = genicamtest::MakePublishedMap(name);
     publisher->AddNodeMap(name, name + " device", genicamtest::DevicePrefixes(name), 0, maps[name],
-                          sink);
+                          hooks);
   }
   // A client that said hello and read the reply.
   std::unique_ptr<TestBrowserClient> Hello() {
@@ -58,8 +97,10 @@ class ClientProtocol : public testing::Test {
     return GenApi::CIntegerPtr(Node(map, "Width"))->GetValue();
   }
 
+  QID system = 0;
   std::map<std::string, std::shared_ptr<GenApi::CNodeMapRef>> maps;
-  std::shared_ptr<CountingSink> sink = std::make_shared<CountingSink>();
+  BrowserChanges changes;
+  std::shared_ptr<FeatureHookController> hooks;
   std::unique_ptr<NodeMapPublisher> publisher;
 };
 
@@ -131,7 +172,6 @@ TEST_F(ClientProtocol, SetWritesEachKindOfFeatureWithoutReply) {
   auto client = Hello();
   client->Send(NodeMapPublisher::kSet, "CamA::Width:700");  // two colons count as one
   EXPECT_EQ(Width("CamA"), 700);
-  EXPECT_EQ(sink->last, "Width");
   client->Send(NodeMapPublisher::kSet, "CamA:Lut:1,2,,300");
   uint8_t lut[3] = {};
   GenApi::CRegisterPtr(Node("CamA", "Lut"))->Get(lut, 3);
@@ -144,11 +184,34 @@ TEST_F(ClientProtocol, SetWritesEachKindOfFeatureWithoutReply) {
   EXPECT_EQ(GenApi::CIntegerPtr(Node("CamA", "StartReg"))->GetValue(), 1);
   EXPECT_TRUE(client->Take().empty());
   EXPECT_EQ(Width("CamB"), 640);
+  // Each write, the command too, is told to the map's hooks once, by the feature's name.
+  EXPECT_EQ(changes.Take(), (std::vector<std::string>{"Width", "Lut", "Address", "Start"}));
+}
+
+TEST_F(ClientProtocol, ReadsAndRefusedWritesAreNoBrowserChanges) {
+  auto client = Hello();
+  client->Send(NodeMapPublisher::kSubscribe, "CamA");
+  client->Send(NodeMapPublisher::kSnapshot, "CamA");
+  client->Send(NodeMapPublisher::kGet, "CamA:Width");
+  client->Send(NodeMapPublisher::kExampleCode, "CamA:Width");
+  client->Send(NodeMapPublisher::kPolling, "poll:true");
+  client->Send(NodeMapPublisher::kPolling, "poll:false");
+  // The application's own write is no browser change either; its notice reaches the client.
+  GenApi::CIntegerPtr(Node("CamA", "Width"))->SetValue(720);
+  EXPECT_TRUE(client->WaitFor(NodeMapPublisher::kNodesChanged).has_value());
+  // GenICam refuses the value: nothing changed.
+  client->Send(NodeMapPublisher::kSet, "CamA:Width:5000");
+  EXPECT_TRUE(client->WaitFor(NodeMapPublisher::kNodeUpdate).has_value());
+  EXPECT_TRUE(changes.Take().empty());
+  // Removed hooks hear nothing more, and the write is made all the same.
+  hooks->Unregister(FeatureHookKind::kBrowser, true, nullptr);
+  client->Send(NodeMapPublisher::kSet, "CamA:Width:700");
+  EXPECT_EQ(Width("CamA"), 700);
+  EXPECT_TRUE(changes.Take().empty());
 }
 
 TEST_F(ClientProtocol, BadSetsAreDroppedOrAnsweredWithTheError) {
   auto client = Hello();
-  const int before = sink->events;
   // Not decimal, out of range of their type, unknown feature, too few pieces: dropped.
   client->Send(NodeMapPublisher::kSet, "CamA:Address:12x");
   client->Send(NodeMapPublisher::kSet, "CamA:Lut:1,4294967296");
@@ -156,7 +219,7 @@ TEST_F(ClientProtocol, BadSetsAreDroppedOrAnsweredWithTheError) {
   client->Send(NodeMapPublisher::kSet, "CamA");
   client->Send(NodeMapPublisher::kSet, "CamZ:Width:700");
   EXPECT_TRUE(client->Take().empty());
-  EXPECT_EQ(sink->events, before);
+  EXPECT_TRUE(changes.Take().empty());
   // GenICam refuses these: the requesting client gets the node with the error text.
   client->Send(NodeMapPublisher::kSet, "CamA:Width:");
   client->Send(NodeMapPublisher::kSet, "CamA:Width:5000");
@@ -255,32 +318,34 @@ TEST_F(ClientProtocol, ClientsComeAndGoIndependently) {
   EXPECT_EQ(TestBrowserClient::FindMailbox(L"Sys:FBClientToServer:" + std::to_wstring(silent)), 0);
 }
 
-// A client whose end arrives while its request is being served gets nothing, and the server
-// goes on.
-class LeavingSink : public zor::genicam::FeatureEventSink {
- public:
-  void OnEvent(GenApi::INode*) override {
-    if (clientId == 0) return;
-    HostAppClientDisconnect(Q_DEFAULT, clientId);
-    clientId = 0;
-    throw RUNTIME_EXCEPTION("A user hook failed");  // the error has no one to go to
-  }
-  QINT64 clientId = 0;
-};
-
-TEST_F(ClientProtocol, ClientLeavingMidRequest) {
-  auto leaving = std::make_shared<LeavingSink>();
+// The user's hook runs once the request is served, outside the publisher: it may end its
+// client, or close the publisher altogether, and the server neither hangs nor goes on in a
+// publisher that is gone.
+TEST_F(ClientProtocol, HookThatEndsItsClientOrThePublisher) {
+  BrowserChanges leavingChanges;
   auto map = genicamtest::MakePublishedMap("CamL");
-  publisher->AddNodeMap("CamL", "device", genicamtest::DevicePrefixes("CamL"), 0, map, leaving);
+  publisher->AddNodeMap("CamL", "device", genicamtest::DevicePrefixes("CamL"), 0, map,
+                        BrowserHooks(leavingChanges));
   auto client = Hello();
   client->Take();
-  leaving->clientId = client->Id();
+  const QINT64 clientId = client->Id();
+  leavingChanges.inHook = [&] { HostAppClientDisconnect(Q_DEFAULT, clientId); };
   client->Send(NodeMapPublisher::kSet, "CamL:Width:700");
-  EXPECT_TRUE(client->Take().empty());
+  EXPECT_EQ(leavingChanges.Take(), std::vector<std::string>{"Width"});
   EXPECT_EQ(GenApi::CIntegerPtr(map->_GetNode("Width"))->GetValue(), 700);
+  EXPECT_EQ(TestBrowserClient::FindMailbox(L"Sys:FBClientToServer:" + std::to_wstring(clientId)),
+            0);
   auto other = Hello();
   other->Send(NodeMapPublisher::kGet, "CamL:Width");
   EXPECT_EQ(other->Take().size(), 1u);
+
+  changes.inHook = [&] { publisher.reset(); };
+  other->Send(NodeMapPublisher::kSet, "CamA:Width:800");
+  EXPECT_EQ(changes.Take(), std::vector<std::string>{"Width"});
+  EXPECT_EQ(publisher, nullptr);
+  EXPECT_EQ(Width("CamA"), 800);
+  TestBrowserClient late;
+  EXPECT_FALSE(late.Attach(L"Sys"));
 }
 
 TEST_F(ClientProtocol, MapWhoseSnapshotFailsIsNotAnsweredAndServingGoesOn) {

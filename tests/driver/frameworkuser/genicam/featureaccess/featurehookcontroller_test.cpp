@@ -102,7 +102,7 @@ TEST_F(HookControllerTest, OverlappingDeliveriesUseTheirOwnEventsAndThePoolIsReu
 TEST_F(HookControllerTest, DeliveriesAllocateNothingOnceThePoolHasGrown) {
   hooks.SetHook(FeatureHookKind::kBrowser, &Nothing, nullptr, &m.ctx);
   hooks.SetDeliveryEnabled(true);
-  hooks.OnEvent(0);
+  hooks.OnEvent(int64_t{0});
   const int before = AllocationCount();
   CountAllocations(true);
   for (int i = 0; i < 100; ++i) hooks.OnEvent(i);
@@ -155,7 +155,7 @@ TEST(GenICamControlHooks, BrowserEventsReachTheControlsHooks) {
       },
       &count, nullptr);
   control.HookController()->SetDeliveryEnabled(true);
-  control.EventTarget()->OnEvent(42);
+  control.HookController()->OnEvent(int64_t{42});
   EXPECT_EQ(count, 1);
 }
 

@@ -131,6 +131,27 @@ TEST_F(FeatureHooks, WatchedFeaturesOnlyAndOnlyOnceHooked) {
   ExpectError(0, 0, "watched hooks");
 }
 
+TEST_F(FeatureHooks, RemovingOneKindLeavesTheOthersDelivering) {
+  Recorder any;
+  Recorder watched;
+  Watch("Q_GRAB_TIMEOUT", Q_ENABLE);
+  QdigHookFunction(digitizer_, Q_FEATURE_ANY_CHANGE, &OnFeature, &any);
+  QdigHookFunction(digitizer_, Q_FEATURE_CHANGE, &OnFeature, &watched);
+  QdigHookFunction(digitizer_, Q_FEATURE_CHANGE + Q_UNHOOK, &OnFeature, &watched);
+  SetTimeout(digitizer_, 1500);
+  EXPECT_TRUE(any.Saw(Q_FEATURE_ANY_CHANGE, L"Q_GRAB_TIMEOUT"));
+  EXPECT_EQ(watched.count.load(), 0);
+  QdigHookFunction(digitizer_, Q_FEATURE_CHANGE, &OnFeature, &watched);
+  QdigHookFunction(digitizer_, Q_FEATURE_ANY_CHANGE + Q_UNHOOK, &OnFeature, &any);
+  const int before = any.count.load();
+  SetTimeout(digitizer_, 1600);
+  EXPECT_TRUE(watched.Saw(Q_FEATURE_CHANGE, L"Q_GRAB_TIMEOUT"));
+  EXPECT_EQ(any.count.load(), before);
+  QdigHookFunction(digitizer_, Q_FEATURE_CHANGE + Q_UNHOOK, &OnFeature, &watched);
+  Watch("Q_GRAB_TIMEOUT", Q_DISABLE);
+  ExpectError(0, 0, "kinds");
+}
+
 TEST_F(FeatureHooks, InformationOfOtherEventsIsNotTakenForFeatures) {
   // A host event that is no feature event answers nothing of a feature.
   QID event = 0;

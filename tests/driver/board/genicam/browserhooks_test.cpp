@@ -1,0 +1,223 @@
+// The browser-change feature hook as an application sets it, raised by a browser client's writes
+// through the feature-browser server of control type 6905.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "tests/driver/board/genicam/ownnodemapsfixture.h"
+#include "tests/driver/frameworkuser/genicam/publisherfixture.h"
+#include "tests/driver/frameworkuser/genicam/testbrowserclient.h"
+
+namespace zor::board {
+namespace {
+
+using genicamtest::TestBrowserClient;
+using zor::genicam::NodeMapPublisher;
+
+constexpr QINT64 kFeatureBrowser = 6905;
+constexpr QINT64 kHookedObject = 0x20000;
+
+struct Delivery {
+  QINT64 hookType = 0;
+  std::wstring name;
+  QINT64 object = 0;
+  QINT64 nodeMap = 0;
+  QINT64 source = 0;
+};
+
+struct Recorder {
+  std::mutex lock;
+  std::vector<Delivery> seen;
+  std::function<void()> inHook;
+
+  std::vector<Delivery> Take() {
+    std::lock_guard guard(lock);
+    return std::exchange(seen, {});
+  }
+};
+
+QINT64 OnFeatureHook(QINT64 hookType, QID event, void* user) {
+  Delivery d;
+  d.hookType = hookType;
+  QINT64 length = 0;
+  QdigGetHookInfo(event, Q_FEATURE_NAME + Q_STRING_SIZE, &length);
+  if (length > 0) {
+    std::wstring name(static_cast<size_t>(length), L'\0');
+    QdigGetHookInfo(event, Q_FEATURE_NAME, name.data());
+    d.name = name.c_str();
+  }
+  QdigGetHookInfo(event, kHookedObject, &d.object);
+  QdigGetHookInfo(event, Q_GC_NODEMAP_PTR, &d.nodeMap);
+  QdigGetHookInfo(event, Q_GC_EVENT_TYPE, &d.source);
+  auto* recorder = static_cast<Recorder*>(user);
+  {
+    std::lock_guard guard(recorder->lock);
+    recorder->seen.push_back(d);
+  }
+  if (recorder->inHook) recorder->inHook();
+  return 0;
+}
+
+class BrowserHooks : public OwnNodeMapsFixture {
+ protected:
+  void SetUp() override {
+    // The browser program in the tools folder chooses the web road; read once per process.
+    genicamtest::TestInstallFolder();
+    OwnNodeMapsFixture::SetUp();
+    // Clients keep writing into mailboxes that a close has freed.
+    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+    digitizer_ = Digitizer(L"Q_NTSC");
+    ASSERT_NE(digitizer_, 0) << ErrorCode();
+    map_ = Control(digitizer_, L"QdigControl")->BuildDeviceDisplayName();
+  }
+  void TearDown() override {
+    QsysControl(system_, kFeatureBrowser, 34);
+    QdigFree(digitizer_);
+    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
+    OwnNodeMapsFixture::TearDown();
+  }
+  std::wstring SystemName() const {
+    const std::string name = DriverSystem()->MakeSystemDisplayName();
+    return std::wstring(name.begin(), name.end());
+  }
+  // A client that said hello to the system's publisher; none when nothing is published.
+  std::unique_ptr<TestBrowserClient> Hello() {
+    auto client = std::make_unique<TestBrowserClient>();
+    if (!client->Attach(SystemName())) return nullptr;
+    client->Send(NodeMapPublisher::kHello, "");
+    client->Take();
+    return client;
+  }
+  void SetTimeout(TestBrowserClient& client, QINT64 value) {
+    client.Send(NodeMapPublisher::kSet, map_ + ":Q_GRAB_TIMEOUT:" + std::to_string(value));
+  }
+  QINT64 Timeout() const { return Inquire(digitizer_, Q_GRAB_TIMEOUT); }
+
+  QID digitizer_ = 0;
+  std::string map_;
+};
+
+TEST_F(BrowserHooks, ClientWritesRaiseTheHookWithTheFeature) {
+  Recorder recorder;
+  QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE, &OnFeatureHook, &recorder);
+  QdigControl(digitizer_, kFeatureBrowser, 16);
+  ASSERT_EQ(ErrorCode(), 0);
+  auto client = Hello();
+  ASSERT_NE(client, nullptr);
+
+  SetTimeout(*client, 2500);
+  EXPECT_EQ(Timeout(), 2500);
+  const std::vector<Delivery> seen = recorder.Take();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].hookType, Q_FEATURE_BROWSER_CHANGE);
+  EXPECT_EQ(seen[0].name, L"Q_GRAB_TIMEOUT");
+  EXPECT_EQ(seen[0].object, digitizer_);
+  EXPECT_NE(seen[0].nodeMap, 0);
+  EXPECT_EQ(seen[0].source, 0x8000000);
+
+  // Reads, subscriptions and the application's own writes are no browser changes.
+  client->Send(NodeMapPublisher::kSubscribe, map_);
+  client->Send(NodeMapPublisher::kSnapshot, map_);
+  client->Send(NodeMapPublisher::kGet, map_ + ":Q_GRAB_TIMEOUT");
+  QdigControl(digitizer_, Q_GRAB_TIMEOUT, 3100);
+  // Refused by the feature (below its minimum of -1, or not a number): nothing changed.
+  SetTimeout(*client, -5);
+  client->Send(NodeMapPublisher::kSet, map_ + ":Q_GRAB_TIMEOUT:soon");
+  EXPECT_TRUE(recorder.Take().empty());
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+TEST_F(BrowserHooks, NothingAfterTheHookIsRemovedOrTheBrowserClosed) {
+  Recorder recorder;
+  QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE, &OnFeatureHook, &recorder);
+  QdigControl(digitizer_, kFeatureBrowser, 16);
+  auto client = Hello();
+  ASSERT_NE(client, nullptr);
+  QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE + Q_UNHOOK, &OnFeatureHook, &recorder);
+  SetTimeout(*client, 1200);
+  EXPECT_EQ(Timeout(), 1200);  // written all the same
+  EXPECT_TRUE(recorder.Take().empty());
+
+  QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE, &OnFeatureHook, &recorder);
+  SetTimeout(*client, 1300);
+  EXPECT_EQ(recorder.Take().size(), 1u);
+  QdigControl(digitizer_, kFeatureBrowser, 32);
+  EXPECT_EQ(Hello(), nullptr);
+  SetTimeout(*client, 1400);
+  EXPECT_EQ(Timeout(), 1300);
+  EXPECT_TRUE(recorder.Take().empty());
+  QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE + Q_UNHOOK, &OnFeatureHook, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+// The user's hook may close the browser that raised it.
+TEST_F(BrowserHooks, HookThatClosesTheBrowser) {
+  Recorder recorder;
+  recorder.inHook = [this] { QsysControl(system_, kFeatureBrowser, 34); };
+  QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE, &OnFeatureHook, &recorder);
+  QsysControl(system_, kFeatureBrowser, 16);
+  auto client = Hello();
+  ASSERT_NE(client, nullptr);
+  SetTimeout(*client, 1700);
+  EXPECT_EQ(recorder.Take().size(), 1u);
+  EXPECT_EQ(Timeout(), 1700);
+  EXPECT_EQ(Hello(), nullptr);
+  QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE + Q_UNHOOK, &OnFeatureHook, &recorder);
+}
+
+// Clients write and read on their threads while the application hooks, unhooks and opens the
+// digitizer's browser again on its own (which takes the digitizer's lock and then the
+// publisher's): nothing hangs, and every hook names the feature written.
+TEST_F(BrowserHooks, ClientsWriteWhileHooksAndTheBrowserChange) {
+  Recorder recorder;
+  QdigControl(digitizer_, kFeatureBrowser, 16);
+  std::vector<std::unique_ptr<TestBrowserClient>> clients;
+  for (int i = 0; i < 2; ++i) {
+    clients.push_back(Hello());
+    ASSERT_NE(clients.back(), nullptr);
+  }
+  std::atomic<bool> stop{false};
+  std::atomic<int> writes{0};
+  std::vector<std::thread> writers;
+  for (auto& client : clients) {
+    writers.emplace_back([this, &client, &stop, &writes] {
+      for (QINT64 value = 100; !stop.load(); ++value) {
+        SetTimeout(*client, value % 1000 + 100);
+        client->Send(NodeMapPublisher::kGet, map_ + ":Q_GRAB_TIMEOUT");
+        ++writes;
+      }
+    });
+  }
+  for (int round = 0; round < 20; ++round) {
+    QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE, &OnFeatureHook, &recorder);
+    QdigControl(digitizer_, kFeatureBrowser, 16);
+    QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE + Q_UNHOOK, &OnFeatureHook, &recorder);
+  }
+  QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE, &OnFeatureHook, &recorder);
+  const int hooked = writes.load();
+  while (writes.load() < hooked + 4) std::this_thread::yield();
+  stop = true;
+  for (std::thread& writer : writers) writer.join();
+  const std::vector<Delivery> seen = recorder.Take();
+  EXPECT_FALSE(seen.empty());
+  for (const Delivery& d : seen) {
+    EXPECT_EQ(d.hookType, Q_FEATURE_BROWSER_CHANGE);
+    EXPECT_EQ(d.name, L"Q_GRAB_TIMEOUT");
+    EXPECT_EQ(d.object, digitizer_);
+  }
+  QdigControl(digitizer_, kFeatureBrowser, 32);
+  SetTimeout(*clients[0], 150);
+  EXPECT_TRUE(recorder.Take().empty());
+  QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE + Q_UNHOOK, &OnFeatureHook, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+}  // namespace
+}  // namespace zor::board
