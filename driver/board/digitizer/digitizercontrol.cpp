@@ -21,6 +21,7 @@ constexpr int64_t kNotSupported = 4307;
 constexpr int64_t kInvalidBits = 4324;
 constexpr int64_t kCameraError = 4316;
 constexpr int64_t kHostObjectId = 1049;
+constexpr int64_t kFeatureBrowser = 6905;
 
 int64_t IntegerOf(const frame::ValueRecord& record) {
   return record.kind == frame::kValueDouble
@@ -82,7 +83,7 @@ int64_t QDHwSpecSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
     if (ctx.ErrorCode() != 0) ctx.SetError(0, 0, 0, 0);
     restart = true;
   }
-  ControlDigitizer(*digitizer, callerType, t, args, ctx);
+  ControlDigitizer(*digitizer, callerType, t, args, ctx, locks);
   if (restart && ctx.ErrorCode() == 0) GrabInto(index, buffer, -1, ctx);
   if (locks) digitizer->Unlock(0);
   return 1;
@@ -90,7 +91,7 @@ int64_t QDHwSpecSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
 
 int64_t QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t callerType,
                                          int64_t t, const OperationArgs& args,
-                                         QDDriverThreadContext& ctx) {
+                                         QDDriverThreadContext& ctx, bool channelLocked) {
   kernel::DigPropertiesBlock& p = digitizer.Channel().Properties();
   const frame::ValueRecord record = args.Value(2);
   int64_t value = IntegerOf(record);
@@ -217,7 +218,14 @@ int64_t QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64
   request.value = static_cast<uint64_t>(value);
   frame::LLsysRequest(handles_, kernel::kDigControl, request, error, &ctx);
   if (frame::NotServedByKernel(request.header) && !heldBefore) {
-    return FallBack([&] { return QDGeniCamDeviceSystem::DigControl(args, ctx); }, error, ctx);
+    // The feature browser's publisher waits for client requests that need the
+    // channel lock: it opens and closes outside it.
+    const bool release = channelLocked && t == kFeatureBrowser;
+    if (release) digitizer.Unlock(0);
+    const int64_t result =
+        FallBack([&] { return QDGeniCamDeviceSystem::DigControl(args, ctx); }, error, ctx);
+    if (release) digitizer.Lock(0);
+    return result;
   }
   return 1;
 }

@@ -183,7 +183,8 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
                        int64_t stepX, int64_t stepY, QDDriverThreadContext& ctx,
                        const std::array<int64_t, 4>& offsets, int64_t maxWidth, int64_t maxHeight);
   int64_t ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t callerType, int64_t type,
-                           const OperationArgs& args, QDDriverThreadContext& ctx);
+                           const OperationArgs& args, QDDriverThreadContext& ctx,
+                           bool channelLocked);
   int64_t InquireBoardDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t type, void* out,
                                 const OperationArgs& args, QDDriverThreadContext& ctx);
   // What the digitizer's device calls itself; empty when it does not say.

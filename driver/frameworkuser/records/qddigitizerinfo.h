@@ -148,6 +148,10 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   // not wait for a control that holds the channel while it waits on work that
   // itself inquires (a feature-browser snapshot, say).
   std::mutex& SettingsLock() const { return settingsLock_; }
+  // Feature access by name to the digitizer's node maps, one thread at a time.
+  // Taken before a map's own lock, which a map's register access holds while
+  // it takes the channel lock: the channel lock never comes first.
+  std::recursive_mutex& FeatureLock() const { return featureLock_; }
 
   // Held shared while a processing event is delivered; a run's stop takes it
   // once exclusively so that no delivery outlasts the stop.
@@ -186,6 +190,7 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   std::atomic<int64_t> grabMonitor_{-9997};
   std::map<int64_t, int64_t> keptSettings_;
   mutable std::mutex settingsLock_;
+  mutable std::recursive_mutex featureLock_;
   ProcessCounters counters_;
   mutable std::shared_mutex deliveryLock_;
   std::array<std::recursive_mutex, 2> channelLocks_;

@@ -219,5 +219,51 @@ TEST_F(BrowserHooks, ClientsWriteWhileHooksAndTheBrowserChange) {
   EXPECT_EQ(ErrorCode(), 0);
 }
 
+// Closing the digitizer's browser waits for the clients' requests in progress,
+// which need the digitizer: the close must not hold it meanwhile.
+TEST_F(BrowserHooks, TheBrowserClosesWhileClientsWrite) {
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE(round);
+    QdigControl(digitizer_, kFeatureBrowser, 16);
+    std::unique_ptr<TestBrowserClient> client = Hello();
+    ASSERT_NE(client, nullptr);
+    std::atomic<bool> stop{false};
+    std::atomic<int> writes{0};
+    std::thread writer([this, &client, &stop, &writes] {
+      for (QINT64 value = 100; !stop.load(); ++value) {
+        SetTimeout(*client, value % 1000 + 100);
+        ++writes;
+      }
+    });
+    while (writes.load() < 2) std::this_thread::yield();
+    QdigControl(digitizer_, kFeatureBrowser, 32);
+    stop = true;
+    writer.join();
+    EXPECT_EQ(ErrorCode(), 0);
+  }
+}
+
+// A client's write holds the map while it reaches the digitizer; a write by
+// name reaches the map from the digitizer's command: the two never wait on
+// each other in opposite order.
+TEST_F(BrowserHooks, ClientWritesBesideWritesByName) {
+  QdigControl(digitizer_, kFeatureBrowser, 16);
+  std::unique_ptr<TestBrowserClient> client = Hello();
+  ASSERT_NE(client, nullptr);
+  std::atomic<bool> stop{false};
+  std::thread writer([this, &client, &stop] {
+    for (QINT64 value = 100; !stop.load(); ++value) SetTimeout(*client, value % 1000 + 100);
+  });
+  for (QINT64 value = 0; value < 200; ++value) {
+    QINT64 timeout = 2000 + value;
+    QdigControlFeature(digitizer_, Q_DEFAULT, L"QdigControl:Q_GRAB_TIMEOUT", Q_TYPE_INT64,
+                       &timeout);
+    ASSERT_EQ(ErrorCode(), 0);
+  }
+  stop = true;
+  writer.join();
+  QdigControl(digitizer_, kFeatureBrowser, 32);
+}
+
 }  // namespace
 }  // namespace zor::board
