@@ -1,6 +1,8 @@
 #include "driver/frameworkuser/genicam/ownnodemaps/nodemapregistry.h"
 
 #include <atomic>
+#include <map>
+#include <mutex>
 
 #include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
 #include "platform/host/hostservices.h"
@@ -15,6 +17,31 @@ constexpr int64_t kSaveErrorState = 221;
 constexpr int64_t kRestoreErrorState = 222;
 constexpr int64_t kSystemKind = 10;
 
+// The registries that a free hook may still reach. The host may run a hook
+// that it copied before a registry took it back, on another thread than the
+// one that destroys the registry: a hook carries the registry's number, and
+// a registry leaves this table before it goes.
+struct LiveRegistries {
+  std::mutex lock;
+  std::map<uint64_t, NodeMapRegistry*> byNumber;
+  uint64_t next = 1;
+};
+
+LiveRegistries& Live() {
+  static LiveRegistries& live = *new LiveRegistries;  // hooks may come at process exit
+  return live;
+}
+
+uint64_t Enter(NodeMapRegistry* registry) {
+  LiveRegistries& live = Live();
+  std::lock_guard lock(live.lock);
+  const uint64_t number = live.next++;
+  live.byNumber[number] = registry;
+  return number;
+}
+
+void* HookData(uint64_t number) { return reinterpret_cast<void*>(static_cast<uintptr_t>(number)); }
+
 std::vector<std::wstring> SplitModules(const std::wstring& text) {
   std::vector<std::wstring> names;
   size_t start = 0;
@@ -28,9 +55,16 @@ std::vector<std::wstring> SplitModules(const std::wstring& text) {
 
 }  // namespace
 
-NodeMapRegistry::NodeMapRegistry(bool hookFreeEvents) : hookFreeEvents_(hookFreeEvents) {}
+NodeMapRegistry::NodeMapRegistry(bool hookFreeEvents)
+    : hookFreeEvents_(hookFreeEvents), number_(Enter(this)) {}
 
 NodeMapRegistry::~NodeMapRegistry() {
+  {
+    // Waits for a free hook that is using this registry.
+    LiveRegistries& live = Live();
+    std::lock_guard lock(live.lock);
+    live.byNumber.erase(number_);
+  }
   std::map<int64_t, int> hooked;
   {
     std::lock_guard<std::recursive_mutex> lock(lock_);
@@ -42,14 +76,16 @@ NodeMapRegistry::~NodeMapRegistry() {
   HostInternalInquire(0, kSaveErrorState, &context);
   for (const auto& [object, count] : hooked) {
     for (int i = 0; i < count; ++i) {
-      HostObjHookFunction(object, kObjectFreeHook + kUnhook, &NodeMapRegistry::OnObjectFree, this);
+      HostObjHookFunction(object, kObjectFreeHook + kUnhook, &NodeMapRegistry::OnObjectFree,
+                          HookData(number_));
     }
   }
   HostInternalControl(0, kRestoreErrorState, reinterpret_cast<int64_t>(&context));
 }
 
 void NodeMapRegistry::HookFreeEvent(int64_t objectId) {
-  if (HostObjHookFunction(objectId, kObjectFreeHook, &NodeMapRegistry::OnObjectFree, this) != 0) {
+  if (HostObjHookFunction(objectId, kObjectFreeHook, &NodeMapRegistry::OnObjectFree,
+                          HookData(number_)) != 0) {
     ++hookCounts_[objectId];
   }
 }
@@ -161,20 +197,24 @@ void NodeMapRegistry::SetDropHandler(DropHandler handler) {
 }
 
 QINT64 NodeMapRegistry::OnObjectFree(QINT64, QID eventId, void* userData) {
-  auto* registry = static_cast<NodeMapRegistry*>(userData);
   int64_t object = 0;
   HostObjGetHookInfo(eventId, kObjectIdInfo, &object);
-  ControlPtr control;
+  ControlPtr control;  // released after the locks
   DropHandler handler;
   {
-    std::lock_guard<std::recursive_mutex> lock(registry->lock_);
-    control = registry->EraseFirstOf(object);
+    LiveRegistries& live = Live();
+    std::lock_guard liveLock(live.lock);
+    auto found = live.byNumber.find(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(userData)));
+    if (found == live.byNumber.end()) return 0;  // the registry went meanwhile
+    NodeMapRegistry& registry = *found->second;
+    std::lock_guard<std::recursive_mutex> lock(registry.lock_);
+    control = registry.EraseFirstOf(object);
     // The freed object takes this hook along.
-    auto hooked = registry->hookCounts_.find(object);
-    if (hooked != registry->hookCounts_.end() && --hooked->second == 0) {
-      registry->hookCounts_.erase(hooked);
+    auto hooked = registry.hookCounts_.find(object);
+    if (hooked != registry.hookCounts_.end() && --hooked->second == 0) {
+      registry.hookCounts_.erase(hooked);
     }
-    handler = registry->dropHandler_;
+    handler = registry.dropHandler_;
   }
   if (control != nullptr && handler) handler(control);
   return 0;

@@ -81,6 +81,8 @@ class NodeMapRegistry {
   std::map<int64_t, int> hookCounts_;
   DropHandler dropHandler_;
   const bool hookFreeEvents_;
+  // What the free hooks carry instead of this registry's address.
+  const uint64_t number_;
   std::atomic<uint64_t> generation_{0};
 };
 
