@@ -175,11 +175,10 @@ bool QDGeniCamDeviceSystem::ControlInProcessBrowser(
         << (digitizer != nullptr ? digitizer->DeviceNumber() : -1);
   const bool wait = genicam::DecodeBrowserControlWait(value) == 1;
   foundation::CError error;
-  // Opening may wait for the window, or for the browser to end; the digitizer stays free meanwhile.
-  if (digitizer != nullptr) digitizer->Unlock(0);
+  // Opening may wait for the window, or for the browser to end; the board
+  // sends 6905 here without the digitizer's channel lock, so it stays free.
   addressed->Browser().Open(error, title.str(),
                             genicam::OrderBrowserDescriptors(std::move(descriptors)), wait);
-  if (digitizer != nullptr) digitizer->Lock(0);
   if (error.errorSet != 0) {
     ctx.SetError(static_cast<int64_t>(error.code), static_cast<int64_t>(error.subCode), 0, 0);
   }
