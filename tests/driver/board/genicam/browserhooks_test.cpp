@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/driver/board/genicam/ownnodemapsfixture.h"
+#include "tests/driver/frameworkuser/genicam/features/featurehookinfo.h"
 #include "tests/driver/frameworkuser/genicam/publisherfixture.h"
 #include "tests/driver/frameworkuser/genicam/testbrowserclient.h"
 
@@ -22,15 +23,8 @@ using genicamtest::TestBrowserClient;
 using zor::genicam::NodeMapPublisher;
 
 constexpr QINT64 kFeatureBrowser = 6905;
-constexpr QINT64 kHookedObject = 0x20000;
 
-struct Delivery {
-  QINT64 hookType = 0;
-  std::wstring name;
-  QINT64 object = 0;
-  QINT64 nodeMap = 0;
-  QINT64 source = 0;
-};
+using Delivery = genicamtest::FeatureHookInfo;
 
 struct Recorder {
   std::mutex lock;
@@ -44,18 +38,7 @@ struct Recorder {
 };
 
 QINT64 OnFeatureHook(QINT64 hookType, QID event, void* user) {
-  Delivery d;
-  d.hookType = hookType;
-  QINT64 length = 0;
-  QdigGetHookInfo(event, Q_FEATURE_NAME + Q_STRING_SIZE, &length);
-  if (length > 0) {
-    std::wstring name(static_cast<size_t>(length), L'\0');
-    QdigGetHookInfo(event, Q_FEATURE_NAME, name.data());
-    d.name = name.c_str();
-  }
-  QdigGetHookInfo(event, kHookedObject, &d.object);
-  QdigGetHookInfo(event, Q_GC_NODEMAP_PTR, &d.nodeMap);
-  QdigGetHookInfo(event, Q_GC_EVENT_TYPE, &d.source);
+  const Delivery d = genicamtest::ReadFeatureHookInfo(hookType, event);
   auto* recorder = static_cast<Recorder*>(user);
   {
     std::lock_guard guard(recorder->lock);

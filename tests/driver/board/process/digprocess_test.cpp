@@ -6,20 +6,9 @@
 namespace zor::board {
 namespace {
 
-constexpr QINT64 kWait = 1;
-constexpr QINT64 kContinuous = 2;
-constexpr QINT64 kStop = 4;
-constexpr QINT64 kSequence = 8;
-constexpr QINT64 kSynchronous = 1;
-constexpr QINT64 kAsynchronous = 2;
-constexpr QINT64 kInProgress = 5337;
 constexpr QINT64 kFrameCount = 5335;
 constexpr QINT64 kFramesMissed = 5334;
-constexpr QINT64 kTriggerState = 4200;
-constexpr QINT64 kEnabled = -9997;
 constexpr QINT64 kSoftwareTrigger = 1;
-
-QINT64 SequenceOf(QINT64 frames) { return kSequence + (frames << 5); }
 
 class DigProcess : public ProcessFixture {};
 

@@ -12,6 +12,20 @@
 
 namespace zor::board {
 
+// QdigProcess operations and flags, and the digitizer words the tests read.
+inline constexpr QINT64 kWait = 1;
+inline constexpr QINT64 kContinuous = 2;
+inline constexpr QINT64 kStop = 4;
+inline constexpr QINT64 kSequence = 8;
+inline constexpr QINT64 kSynchronous = 1;
+inline constexpr QINT64 kAsynchronous = 2;
+inline constexpr QINT64 kInProgress = 5337;
+inline constexpr QINT64 kTriggerState = 4200;
+inline constexpr QINT64 kEnabled = -9997;
+
+// A sequence of so many frames.
+inline QINT64 SequenceOf(QINT64 frames) { return kSequence + (frames << 5); }
+
 // What one call of the processing function saw.
 struct Seen {
   QID buffer;

@@ -11,21 +11,10 @@
 namespace zor::board {
 namespace {
 
-constexpr QINT64 kWait = 1;
-constexpr QINT64 kContinuous = 2;
-constexpr QINT64 kStop = 4;
-constexpr QINT64 kSequence = 8;
-constexpr QINT64 kSynchronous = 1;
-constexpr QINT64 kAsynchronous = 2;
 constexpr QINT64 kTriggerForFirstGrab = 16;
 constexpr QINT64 kHookThreads = 2447;
 constexpr QINT64 kSeveralThreads = 0x1000;
 constexpr QINT64 kBeyondProcessors = 0x4000;
-constexpr QINT64 kTriggerState = 4200;
-constexpr QINT64 kEnabled = -9997;
-constexpr QINT64 kInProgress = 5337;
-
-QINT64 SequenceOf(QINT64 frames) { return kSequence + (frames << 5); }
 
 // Each frame went once into the buffer the ring gives it, whatever order the
 // processing function saw them in.

@@ -10,12 +10,6 @@
 namespace zor::board {
 namespace {
 
-constexpr QINT64 kContinuous = 2;
-constexpr QINT64 kSequence = 8;
-constexpr QINT64 kStop = 4;
-constexpr QINT64 kWait = 1;
-constexpr QINT64 kAsynchronous = 2;
-constexpr QINT64 kSynchronous = 1;
 constexpr QINT64 kGrabTimeout = 4127;
 constexpr QINT64 kGrabMonitor = 5351;
 constexpr QINT64 kNoGrabActivity = 4348;

@@ -10,19 +10,12 @@
 #include <vector>
 
 #include "tests/driver/frameworkuser/genicam/features/featurefixture.h"
+#include "tests/driver/frameworkuser/genicam/features/featurehookinfo.h"
 
 namespace zor::board {
 namespace {
 
-constexpr QINT64 kHookedObject = 0x20000;
-
-struct Delivery {
-  QINT64 hookType = 0;
-  std::wstring name;
-  double seconds = -1;
-  QINT64 nodeMap = 0;
-  QINT64 object = 0;
-  QINT64 source = 0;
+struct Delivery : genicamtest::FeatureHookInfo {
   QINT64 error = -1;
 };
 
@@ -45,18 +38,7 @@ struct Recorder {
 
 QINT64 OnFeature(QINT64 hookType, QID event, void* user) {
   Delivery d;
-  d.hookType = hookType;
-  QINT64 length = 0;
-  QdigGetHookInfo(event, Q_FEATURE_NAME + Q_STRING_SIZE, &length);
-  if (length > 0) {
-    std::wstring name(static_cast<size_t>(length), L'\0');
-    QdigGetHookInfo(event, Q_FEATURE_NAME, name.data());
-    d.name = name.c_str();
-  }
-  QdigGetHookInfo(event, Q_TIME_STAMP, &d.seconds);
-  QdigGetHookInfo(event, Q_GC_NODEMAP_PTR, &d.nodeMap);
-  QdigGetHookInfo(event, kHookedObject, &d.object);
-  QdigGetHookInfo(event, Q_GC_EVENT_TYPE, &d.source);
+  static_cast<genicamtest::FeatureHookInfo&>(d) = genicamtest::ReadFeatureHookInfo(hookType, event);
   d.error = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
   auto* recorder = static_cast<Recorder*>(user);
   std::lock_guard guard(recorder->lock);
