@@ -49,7 +49,7 @@ struct FlowParser {
       BsdlError(value, "Specify cycle, time, or both");
     }
     if (value.token.empty() || !std::isdigit(static_cast<unsigned char>(value.token[0]))) {
-      BsdlError(value, "Unknown wait spec format");
+      BsdlError(value, "Unknown wait format");
     }
     InputFilePushBackToken(value);
     double real = 0;

@@ -66,7 +66,7 @@ void ReadActionProcedures(BsdlEntity& entity, IscInputFile& value, BsdlAction& a
         action.proprietary = true;
       } else {
         if (reference.setting != kBsdlOn) {
-          BsdlWarn(value, "Overriding previous procedure \"Optional | Recommended\" spec");
+          BsdlWarn(value, "Overriding previous procedure \"Optional | Recommended\" setting");
         }
         reference.setting = BsdlIs(value, "optional") ? kBsdlOptional : kBsdlRecommended;
       }
