@@ -1,7 +1,5 @@
 #include "platform/boardsim/board.h"
 
-#include <sys/prctl.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -18,12 +16,6 @@ Board::Board(const BoardConfig& config)
   for (uint64_t channel = 0; channel < kMaxChannels; ++channel) {
     channels_[channel].identity = uint64_t{serial} << 16 | (channel + 1);
   }
-  clock_ = std::thread([this] {
-    // Frames may be microseconds apart: the clock wakes when asked, not up to the
-    // default 50 us later.
-    prctl(PR_SET_TIMERSLACK, 1UL);
-    ClockLoop();
-  });
 }
 
 Board::~Board() {
@@ -38,7 +30,10 @@ Board::~Board() {
     stalled_.clear();
   }
   changed_.notify_all();
-  clock_.join();
+  for (ChannelClock& clock : clocks_) {
+    clock.wake.notify_all();
+    if (clock.thread.joinable()) clock.thread.join();
+  }
   for (auto& action : out) action();
 }
 
@@ -47,6 +42,7 @@ uint64_t Board::NewId(uint32_t kind) { return (uint64_t{kind} << 32) | nextId_++
 void Board::Control(std::shared_ptr<os::IoRequest> request,
                     const std::shared_ptr<EventPort>& port) {
   Deferred out;
+  uint64_t frameDigitizer = 0;
   {
     std::unique_lock lock(mutex_);
     Call call;
@@ -55,8 +51,10 @@ void Board::Control(std::shared_ptr<os::IoRequest> request,
     call.lock = &lock;
     call.out = &out;
     Serve(call);
+    frameDigitizer = call.frameDigitizer;
   }
   for (auto& action : out) action();
+  if (frameDigitizer != 0) WriteFrameOnRequester(frameDigitizer);
 }
 
 void Board::Serve(Call& call) {
@@ -115,11 +113,10 @@ void Board::Dispatch(Call& call) {
   using namespace zor::kernel;
   // What a processing run asks for every frame touches no pixels, except an
   // event kept for a wait that tells of a frame still being written.
-  const bool everyFrame =
-      (call.function == kWaitDeviceEvent &&
-       !(writing_ && events_.KeptFrom(call.As<DeviceEventRecord>().typeOrCode, round_))) ||
-      call.function == kEventWaitEnd || call.function == kDigContinueGrab ||
-      call.function == kDigContinueGrabPrepared;
+  const bool everyFrame = (call.function == kWaitDeviceEvent &&
+                           !events_.KeptFrom(call.As<DeviceEventRecord>().typeOrCode, writing_)) ||
+                          call.function == kEventWaitEnd || call.function == kDigContinueGrab ||
+                          call.function == kDigContinueGrabPrepared;
   if (!everyFrame) WaitForWrites(call);
   switch (call.function) {
     case kGetDriverVersion:

@@ -22,6 +22,9 @@
 
 namespace boardsim {
 
+// The name that each channel's clock thread starts with (the channel's number follows).
+inline constexpr char kClockThreadName[] = "boardclock";
+
 struct BoardConfig {
   uint32_t unit = 0;
   uint64_t capabilities = zor::kernel::kCapFourChannels;
@@ -95,6 +98,9 @@ class Board {
     std::unique_lock<std::mutex>* lock = nullptr;
     Deferred* out = nullptr;
     bool pending = false;
+    // The digitizer whose frame falls due while the request runs: the requesting
+    // thread writes it, rather than hand it to the channel's clock and back.
+    uint64_t frameDigitizer = 0;
     template <typename T>
     T& As() const {
       return *reinterpret_cast<T*>(data);
@@ -153,7 +159,19 @@ class Board {
   void ReleaseStalled(Deferred& out);
   size_t PendingGrabs(const Digitizer& dig) const;
   // Frames.
-  void ClockLoop();
+  void StartClock(uint64_t channel);
+  void ClockLoop(uint64_t channel);
+  // The channel's clock looks at its digitizers again; a request that changes a
+  // digitizer's work calls it.
+  void Wake(const Digitizer& dig);
+  void WakeAll();
+  // Runs the round's writes without the lock; requests that free or reuse a
+  // buffer wait until they are done.
+  void WriteOutsideLock(std::unique_lock<std::mutex>& lock, uint64_t round, Deferred& out);
+  // A single grab on a digitizer with nothing else to do, whose next frame is due
+  // within a clock's awake wait: true when the requesting thread is to write it.
+  bool FrameOnRequester(Digitizer& dig);
+  void WriteFrameOnRequester(uint64_t digitizerId);
   bool HasWork(const Digitizer& dig) const;
   Clock::duration FramePeriod(const Digitizer& dig);
   void ProduceFrame(Digitizer& dig, Deferred& out);
@@ -185,13 +203,19 @@ class Board {
   std::mutex mutex_;
   std::condition_variable changed_;
   bool stopping_ = false;
-  std::thread clock_;
+  // One clock per channel, started with the channel's first digitizer, so that a
+  // channel keeps its frame period whatever the other channels do.
+  struct ChannelClock {
+    std::thread thread;
+    std::condition_variable wake;
+  };
+  ChannelClock clocks_[kMaxChannels];
 
   uint64_t version_ = zor::kernel::kDriverVersion;
   uint64_t capabilities_;
   std::map<size_t, uint32_t> settingOverrides_;
   uint32_t frameTimeUs_ = 0;
-  bool writing_ = false;  // the clock writes the frames of round_ outside the lock
+  std::vector<uint64_t> writing_;  // rounds whose frames are being written outside the lock
   uint64_t round_ = 0;
   uint64_t nextId_ = 1;
   uint64_t eventSequence_ = 0;

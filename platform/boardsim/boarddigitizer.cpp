@@ -60,6 +60,7 @@ void Board::DigAlloc(Call& call) {
   r.record.kernelWord1 = dig.id;
   r.record.kernelWord2 = dig.check;
   digitizers_.emplace(dig.id, std::move(dig));
+  StartClock(channel);
 }
 
 void Board::DigFree(Call& call) {
@@ -83,7 +84,7 @@ void Board::DigControl(Call& call) {
   }
   if (type == kTriggerState && r.value == kSoftwareTrigger) {
     ++dig->triggers;
-    changed_.notify_all();
+    Wake(*dig);
     return;
   }
   if (DigFirmwareControl(*dig, type, r.value)) return;

@@ -1,5 +1,10 @@
 // The board's clock: produces the frames of every channel that has grabs to
 // serve, writes them and raises the frame and grab events.
+#include <pthread.h>
+#include <sys/prctl.h>
+
+#include <algorithm>
+#include <string>
 #include <thread>
 
 #include "platform/boardsim/board.h"
@@ -31,15 +36,41 @@ Clock::duration Board::FramePeriod(const Digitizer& dig) {
                                                  : Clock::duration(kPeriod60Hz);
 }
 
-void Board::ClockLoop() {
+void Board::StartClock(uint64_t channel) {
+  ChannelClock& clock = clocks_[channel];
+  if (clock.thread.joinable()) return;
+  clock.thread = std::thread([this, channel] {
+    // Frames may be microseconds apart: the clock wakes when asked, not up to the
+    // default 50 us later.
+    prctl(PR_SET_TIMERSLACK, 1UL);
+    const std::string name = kClockThreadName + (" " + std::to_string(channel));
+    pthread_setname_np(pthread_self(), name.c_str());
+    ClockLoop(channel);
+  });
+}
+
+void Board::Wake(const Digitizer& dig) {
+  clocks_[dig.channel].wake.notify_all();
+  changed_.notify_all();
+}
+
+void Board::WakeAll() {
+  for (ChannelClock& clock : clocks_) clock.wake.notify_all();
+  changed_.notify_all();
+}
+
+void Board::ClockLoop(uint64_t channel) {
+  std::condition_variable& wake = clocks_[channel].wake;
   std::unique_lock lock(mutex_);
   while (!stopping_) {
     const auto now = Clock::now();
     auto next = Clock::time_point::max();
     Deferred out;
     // The events of this round's frames tell of pixels written only after the lock is left.
-    events_.SetRound(++round_);
+    const uint64_t round = ++round_;
+    events_.SetRound(round);
     for (auto& [id, dig] : digitizers_) {
+      if (dig.channel != channel || dig.frameOnRequester) continue;
       if (!HasWork(dig)) {
         dig.nextFrame = {};
         continue;
@@ -54,27 +85,67 @@ void Board::ClockLoop() {
     }
     events_.SetRound(0);
     if (!out.empty()) {
-      // Frames are written here, without the lock, so that the driver's next
-      // requests are not held up by the pixels.
-      writing_ = true;
-      lock.unlock();
-      for (auto& action : out) action();
-      lock.lock();
-      writing_ = false;
-      changed_.notify_all();
+      WriteOutsideLock(lock, round, out);
       continue;
     }
     if (next == Clock::time_point::max()) {
-      changed_.wait(lock);
+      wake.wait(lock);
     } else if (next - now < kShortestSleep) {
       // Frames microseconds apart: a sleep would end late, so the clock waits awake.
       lock.unlock();
       while (Clock::now() < next) std::this_thread::yield();
       lock.lock();
     } else {
-      changed_.wait_until(lock, next);
+      wake.wait_until(lock, next);
     }
   }
+}
+
+void Board::WriteOutsideLock(std::unique_lock<std::mutex>& lock, uint64_t round, Deferred& out) {
+  // Frames are written without the lock, so that the driver's next requests are
+  // not held up by the pixels.
+  writing_.push_back(round);
+  lock.unlock();
+  for (auto& action : out) action();
+  lock.lock();
+  writing_.erase(std::find(writing_.begin(), writing_.end(), round));
+  changed_.notify_all();
+}
+
+bool Board::FrameOnRequester(Digitizer& dig) {
+  if (HasWork(dig) || dig.frameOnRequester) return false;
+  const auto period = FramePeriod(dig);
+  if (period >= kShortestSleep) return false;
+  dig.frameOnRequester = true;
+  dig.nextFrame = Clock::now() + period;
+  return true;
+}
+
+// The requesting thread waits for the frame and writes it, as the clock would,
+// and finds its grab done when it returns.
+void Board::WriteFrameOnRequester(uint64_t digitizerId) {
+  std::unique_lock lock(mutex_);
+  auto it = digitizers_.find(digitizerId);
+  if (it == digitizers_.end() || !it->second.frameOnRequester) return;
+  const Clock::time_point due = it->second.nextFrame;
+  if (Clock::now() < due) {
+    lock.unlock();
+    while (Clock::now() < due) std::this_thread::yield();
+    lock.lock();
+    it = digitizers_.find(digitizerId);
+    if (it == digitizers_.end() || !it->second.frameOnRequester) return;
+  }
+  Digitizer& dig = it->second;
+  dig.frameOnRequester = false;
+  Deferred out;
+  const uint64_t round = ++round_;
+  events_.SetRound(round);
+  ProduceFrame(dig, out);
+  events_.SetRound(0);
+  dig.nextFrame = std::max(dig.nextFrame + FramePeriod(dig), Clock::now());
+  // What the frame did not serve (no video, a trigger still to come) is the clock's.
+  if (HasWork(dig)) Wake(dig);
+  if (!out.empty()) WriteOutsideLock(lock, round, out);
 }
 
 bool Board::PlaneTarget(const zor::kernel::KernelBufferDescriptor& desc,
@@ -132,7 +203,7 @@ bool Board::WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder,
 }
 
 void Board::WaitForWrites(Call& call) {
-  changed_.wait(*call.lock, [this] { return !writing_; });
+  changed_.wait(*call.lock, [this] { return writing_.empty(); });
 }
 
 void Board::RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, Deferred& out) {

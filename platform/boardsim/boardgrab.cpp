@@ -72,10 +72,12 @@ void Board::DigGrab(Call& call) {
     reg->second.Reset();
     auto object = objects_.find(job.objectId);
     if (object != objects_.end()) ++object->second.pendingGrabs;
+    if (FrameOnRequester(*dig)) call.frameDigitizer = dig->id;
     dig->grabs.push_back({job, reg->second});
     r.waitInUserMode = 1;
+    if (call.frameDigitizer != 0) return;
   }
-  changed_.notify_all();
+  Wake(*dig);
 }
 
 void Board::DigGrabWait(Call& call) {
@@ -95,7 +97,7 @@ void Board::DigGrabWait(Call& call) {
   (r.waitFlag == zor::kernel::kWaitGrabEnd ? dig->endWaiters : dig->nextFrameWaiters)
       .push_back(reg->second);
   r.waitFlag = 1;
-  changed_.notify_all();
+  Wake(*dig);
 }
 
 void Board::DigStopGrab(Call& call) {
@@ -127,7 +129,7 @@ void Board::ProcessRequest(Call& call) {
   if (it == digitizers_.end()) return Fail(r.header, err::kBadId, 3);
   it->second.processing = true;
   it->second.processObject = r.processObject;
-  changed_.notify_all();
+  Wake(it->second);
 }
 
 void Board::ProcessContinue(Call& call) {
@@ -143,7 +145,7 @@ void Board::ProcessContinue(Call& call) {
     auto object = objects_.find(grab->second.objectId);
     if (object != objects_.end()) ++object->second.pendingGrabs;
   }
-  changed_.notify_all();
+  Wake(dig);
 }
 
 void Board::ProcessContinuePrepared(Call& call) {
@@ -175,7 +177,7 @@ void Board::ProcessStop(Call& call) {
   dig.processGrabs.erase(grab);
   // The run is over with its last grab: the next run's grabs wait for its request.
   if (dig.processGrabs.empty()) dig.processing = false;
-  changed_.notify_all();
+  Wake(dig);
 }
 
 void Board::AbortGrabs(Digitizer& dig) {
@@ -196,7 +198,7 @@ void Board::AbortGrabs(Digitizer& dig) {
     for (const EventRef& event : *waiters) event.Set();
     waiters->clear();
   }
-  changed_.notify_all();
+  Wake(dig);
 }
 
 void Board::HaltObject(uint64_t objectId) {
@@ -216,7 +218,7 @@ void Board::HaltObject(uint64_t objectId) {
       return true;
     });
   }
-  changed_.notify_all();
+  WakeAll();
 }
 
 }  // namespace boardsim

@@ -105,6 +105,7 @@ struct Digitizer {
   std::deque<uint64_t> processQueue;
   bool processing = false;
   uint64_t processObject = 0;
+  bool frameOnRequester = false;  // a request's thread writes the next frame, not the clock
   Clock::time_point nextFrame{};
   Clock::time_point started = Clock::now();
 };

@@ -71,7 +71,7 @@ void Board::RaiseTrigger(uint64_t channel) {
   for (auto& [id, dig] : digitizers_) {
     if (dig.channel == channel) ++dig.triggers;
   }
-  changed_.notify_all();
+  WakeAll();
 }
 
 bool Board::RaiseEvent(uint64_t type, const zor::kernel::BoardEventPayload& payload) {

@@ -1,5 +1,6 @@
 #include "platform/boardsim/deviceevents.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/os/core/error.h"
@@ -93,10 +94,10 @@ size_t DeviceEventHub::PendingWaits(uint64_t type) const {
   return it == slots_.end() ? 0 : it->second.waits.size();
 }
 
-bool DeviceEventHub::KeptFrom(uint64_t type, uint64_t round) const {
+bool DeviceEventHub::KeptFrom(uint64_t type, const std::vector<uint64_t>& rounds) const {
   auto it = slots_.find(type);
-  return it != slots_.end() && it->second.dropped == 0 && !it->second.queued.empty() &&
-         it->second.queued.front().round == round;
+  if (it == slots_.end() || it->second.dropped != 0 || it->second.queued.empty()) return false;
+  return std::find(rounds.begin(), rounds.end(), it->second.queued.front().round) != rounds.end();
 }
 
 }  // namespace boardsim

@@ -54,8 +54,8 @@ class DeviceEventHub {
   // Events raised from here on belong to the round (0: none in particular).
   void SetRound(uint64_t round) { round_ = round; }
   // True when a wait for the type would be answered at once by an event raised
-  // in the round.
-  bool KeptFrom(uint64_t type, uint64_t round) const;
+  // in one of the rounds.
+  bool KeptFrom(uint64_t type, const std::vector<uint64_t>& rounds) const;
   // Whether a wait of the type was made and not cancelled since.
   bool Watched(uint64_t type) const { return slots_.count(type) != 0; }
 

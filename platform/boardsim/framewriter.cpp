@@ -203,6 +203,19 @@ const RowTable& Rows(const Adv7180& decoder, const SourceWindow& window, uint64_
   return table;
 }
 
+// Some processors' block copy (memcpy's rep movsb above a few kilobytes) runs
+// many times slower when the destination lies a few bytes past the source
+// within a page; such rows are copied one at a time, below that size.
+void CopyRows(uint8_t* dst, const uint8_t* src, uint64_t rows, uint64_t width) {
+  const uintptr_t distance =
+      (reinterpret_cast<uintptr_t>(dst) - reinterpret_cast<uintptr_t>(src)) & 4095;
+  if (rows == 1 || distance == 0 || distance >= 64) {
+    std::memcpy(dst, src, rows * width);
+    return;
+  }
+  for (uint64_t r = 0; r < rows; ++r) std::memcpy(dst + r * width, src + r * width, width);
+}
+
 }  // namespace
 
 uint8_t PatternLuma(uint64_t frameNumber, uint64_t x, uint64_t y) {
@@ -250,7 +263,7 @@ WrittenSize WriteFrame(const Adv7180& decoder, uint64_t frameNumber, const Sourc
       for (uint64_t j = 0; j < outH;) {
         const uint64_t s = (sourceLine(j) + shift) & 0xFF;
         const uint64_t n = packed ? std::min(outH - j, 256 - s) : 1;
-        std::memcpy(dst + j * target.pitchBytes, rows.Row(plane, s), n * outW);
+        CopyRows(dst + j * target.pitchBytes, rows.Row(plane, s), n, outW);
         j += n;
       }
     }
@@ -266,17 +279,31 @@ WrittenSize WriteFrame(const Adv7180& decoder, uint64_t frameNumber, const Sourc
 
   // The digits, over the rows and columns that show the box.
   const DigitBox box = DrawDigits(frameNumber, static_cast<int>(decoder.Standard()));
+  // Output columns of the box that are consecutive source columns take a copy.
+  const bool consecutive = !window.flipX && std::max<uint64_t>(window.stepX, 1) == 1;
   for (uint64_t j = 0; j < outH; ++j) {
     const uint64_t sy = sourceLine(j);
-    if (sy < kDigitY || sy >= kDigitY + kCellHeight) continue;
+    if (sy < kDigitY || sy >= kDigitY + kCellHeight) {
+      // Source lines run one way: past the box, no later line shows it.
+      if (window.flipY ? sy < kDigitY : sy >= kDigitY + kCellHeight) break;
+      continue;
+    }
     const uint8_t* ink = box.data() + (sy - kDigitY) * kBoxWidth - kDigitX;
-    for (uint64_t i = rows.boxBegin; i < rows.boxEnd; ++i) {
-      const uint8_t y = ink[rows.columnX[i]];
-      if (target.bytesPerPixel == 1) {
-        for (int b = 0; b < target.bands; ++b) target.planes[b][j * target.pitchBytes + i] = y;
-      } else {
+    if (target.bytesPerPixel != 1) {
+      for (uint64_t i = rows.boxBegin; i < rows.boxEnd; ++i) {
+        const uint8_t y = ink[rows.columnX[i]];
         put.Put(i, j, {y, y, y});
       }
+      continue;
+    }
+    for (int b = 0; b < target.bands; ++b) {
+      uint8_t* row = target.planes[b] + j * target.pitchBytes;
+      if (consecutive && rows.boxBegin < rows.boxEnd) {
+        std::memcpy(row + rows.boxBegin, ink + rows.columnX[rows.boxBegin],
+                    rows.boxEnd - rows.boxBegin);
+        continue;
+      }
+      for (uint64_t i = rows.boxBegin; i < rows.boxEnd; ++i) row[i] = ink[rows.columnX[i]];
     }
   }
   return {outW, outH};

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 #include <vector>
 
@@ -151,3 +152,23 @@ TEST(FrameWriterTest, WideAndPackedPixels) {
 }
 
 }  // namespace
+
+// Rows are copied in blocks, or one at a time where a block copy would be slow
+// for where the rows lie; the picture is the same wherever the buffer starts.
+TEST(FrameWriterTest, SamePictureAtEveryPlaceInAPage) {
+  Adv7180 decoder;
+  Image reference(640, 480);
+  for (uint64_t frame : {5, 70}) {
+    boardsim::WriteFrame(decoder, frame, FullWindow(), reference.target);
+    std::vector<uint8_t> block(640 * 480 + 4096 + 64);
+    const uintptr_t start = reinterpret_cast<uintptr_t>(block.data());
+    uint8_t* page = block.data() + ((4096 - start % 4096) % 4096);
+    for (uint64_t offset = 0; offset < 64; ++offset) {
+      boardsim::FrameTarget target = reference.target;
+      target.planes[0] = page + offset;
+      boardsim::WriteFrame(decoder, frame, FullWindow(), target);
+      ASSERT_EQ(std::memcmp(target.planes[0], reference.planes[0].data(), 640 * 480), 0)
+          << "frame " << frame << " at offset " << offset;
+    }
+  }
+}
