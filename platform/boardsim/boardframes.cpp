@@ -50,7 +50,8 @@ void Board::StartClock(uint64_t channel) {
 }
 
 void Board::Wake(const Digitizer& dig) {
-  clocks_[dig.channel].wake.notify_all();
+  // A digitizer whose next frame is set is in the clock's wait already.
+  if (dig.nextFrame == Clock::time_point{}) clocks_[dig.channel].wake.notify_all();
   changed_.notify_all();
 }
 
@@ -142,9 +143,13 @@ void Board::WriteFrameOnRequester(uint64_t digitizerId) {
   events_.SetRound(round);
   ProduceFrame(dig, out);
   events_.SetRound(0);
-  dig.nextFrame = std::max(dig.nextFrame + FramePeriod(dig), Clock::now());
   // What the frame did not serve (no video, a trigger still to come) is the clock's.
-  if (HasWork(dig)) Wake(dig);
+  if (HasWork(dig)) {
+    dig.nextFrame = std::max(dig.nextFrame + FramePeriod(dig), Clock::now());
+    clocks_[dig.channel].wake.notify_all();
+  } else {
+    dig.nextFrame = {};
+  }
   if (!out.empty()) WriteOutsideLock(lock, round, out);
 }
 

@@ -5,11 +5,14 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "platform/host/hostbuffer.h"
 #include "platform/host/hostobject.h"
 
 namespace zorhost {
+
+class ProcessRing;
 
 struct DigitizerObject : HostObject {
   DigitizerObject(QID system, int64_t index)
@@ -18,6 +21,21 @@ struct DigitizerObject : HostObject {
   // The processing function of the running QdigProcess.
   std::atomic<QHOOK_FUNCTION> processFunction{nullptr};
   std::atomic<void*> processUser{nullptr};
+
+  // The buffers of the last QdigProcess that started (processring.h).
+  std::shared_ptr<const ProcessRing> Ring() const {
+    std::lock_guard lock(ringMutex_);
+    return ring_;
+  }
+  std::shared_ptr<const ProcessRing> SwapRing(std::shared_ptr<const ProcessRing> ring) {
+    std::lock_guard lock(ringMutex_);
+    ring_.swap(ring);
+    return ring;
+  }
+
+ private:
+  mutable std::mutex ringMutex_;
+  std::shared_ptr<const ProcessRing> ring_;
 };
 
 struct BufferObject : HostObject {

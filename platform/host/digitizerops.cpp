@@ -6,6 +6,7 @@
 #include "platform/host/command.h"
 #include "platform/host/driverlibrary.h"
 #include "platform/host/featureops.h"
+#include "platform/host/processring.h"
 #include "platform/host/systemops.h"
 
 namespace zorhost {
@@ -90,6 +91,7 @@ void FreeDigitizer(QID id) {
   if (!target) return;
   Command command = DigitizerCommand(zor::hostcommand::kDigFree, target);
   Execute(*target.system, command);
+  ProcessRing::Install(*target.digitizer, nullptr);
   FreeObject(target.digitizer);
 }
 
@@ -163,6 +165,7 @@ void ProcessDigitizer(QID id, const QID* buffers, QINT64 count, QINT64 operation
   if ((operation & kProcessStop) == 0) {
     target.digitizer->processFunction = function;
     target.digitizer->processUser = user;
+    ProcessRing::Install(*target.digitizer, ProcessRing::Make(*target.digitizer, buffers, count));
   }
   Command command = DigitizerCommand(zor::hostcommand::kDigProcess, target);
   command.Array(QD_TYPE_ID, buffers, count)

@@ -3,6 +3,7 @@
 #include "platform/host/bufferops.h"
 #include "platform/host/digitizerops.h"
 #include "platform/host/hostservices.h"
+#include "platform/host/processring.h"
 #include "platform/host/systemops.h"
 #include "platform/host/threadcontext.h"
 
@@ -13,6 +14,15 @@ namespace {
 constexpr QINT64 kProcessDoneEvent = 0x40000000;  // a buffer's processing function returned
 constexpr QINT64 kProcessDoneHook = 21;
 constexpr QINT64 kProcessIndex = 0x401B0000;  // the buffer's place in the processing list
+
+// The processing function, then the buffer's processing-done hooks.
+void NotifyProcessed(const BufferObject& buffer, QID eventId, QHOOK_FUNCTION function, void* user,
+                     QINT64 flags) {
+  if (function != nullptr) function(flags, eventId, user);
+  for (const Hook& hook : buffer.hooks.Matching(kProcessDoneHook)) {
+    hook.function(kProcessDoneEvent, eventId, hook.user);
+  }
+}
 
 }  // namespace
 
@@ -72,6 +82,15 @@ ZOR_API void HostDigProcessNotify(QID bufferId, QHOOK_FUNCTION function, void* u
                                   QINT64 /*count*/, QINT64 /*further*/, QINT64 /*reserved*/,
                                   QINT64 flags, double /*rate*/) {
   ApiScope scope(L"HostDigProcessNotify");
+  // A buffer of a running QdigProcess: its ring was resolved when the run started.
+  if (const ProcessRing::Entry* entry = ProcessRing::Find(bufferId)) {
+    if (function == nullptr) {
+      function = entry->ring->Function();
+      user = entry->ring->User();
+    }
+    NotifyProcessed(*entry->buffer, entry->event, function, user, flags);
+    return;
+  }
   // The driver names the memory it made for its buffer; the application knows the buffer.
   auto buffer = BoardBufferOf(Lookup<BufferObject>(bufferId, Q_IMAGE));
   if (buffer == nullptr) return;
@@ -89,9 +108,6 @@ ZOR_API void HostDigProcessNotify(QID bufferId, QHOOK_FUNCTION function, void* u
   event->settings.Set(Q_OBJECT_ID, buffer->id);
   event->settings.Set(kProcessIndex, buffer->processIndex);
   const QID eventId = ObjectRegistry::Instance().Add(event);
-  if (function != nullptr) function(flags, eventId, user);
-  for (const Hook& hook : buffer->hooks.Matching(kProcessDoneHook)) {
-    hook.function(kProcessDoneEvent, eventId, hook.user);
-  }
+  NotifyProcessed(*buffer, eventId, function, user, flags);
   ObjectRegistry::Instance().Remove(eventId);
 }

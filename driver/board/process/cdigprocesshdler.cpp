@@ -11,6 +11,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
@@ -92,6 +93,9 @@ void CDigProcessHdler::SetBuffers(const std::vector<frame::ProcessBufferEntry>& 
     QINT64 index = 0;
     HostBufInquire(buffer.hostId, kDriverIndex, &index);
     buffer.driverIndex = index;
+    if (const std::shared_ptr<frame::QDBufferInfo> record = system_.FindBuffer(index)) {
+      buffer.memoryId = record->HostId();
+    }
     buffers_.push_back(buffer);
   }
 }
@@ -203,6 +207,7 @@ foundation::CError CDigProcessHdler::Start(int64_t operation, int64_t flags, int
   {
     std::lock_guard lock(hookLock_);
     waiting_.clear();
+    if (!restart) knownEvents_.clear();
   }
   started_ = 0;
   digitizer_.SetFirstGrabCount(firstGrabs, ctx);
@@ -222,7 +227,7 @@ foundation::CError CDigProcessHdler::Start(int64_t operation, int64_t flags, int
       }
     }
     if (!restart && position == 0) digitizer_.OnFirstGrabStarted(ctx);
-    HostBufControl(buffer.hostId, kMarkBuffer, 1);
+    MarkBuffer(buffer, 1);
     ++started_;
     ++queued_;
     nextPosition_ = (position + 1) % total;
@@ -294,6 +299,23 @@ QINT64 CDigProcessHdler::ProcessIndex(QID event) {
   return position;
 }
 
+int64_t CDigProcessHdler::PositionOf(QID event) {
+  auto known = std::lower_bound(knownEvents_.begin(), knownEvents_.end(), event,
+                                [](const KnownEvent& entry, QID id) { return entry.event < id; });
+  if (known != knownEvents_.end() && known->event == event) return known->position;
+  const int64_t position = ProcessIndex(event);
+  // Bounded: a host that makes an event per frame fills it once.
+  if (position >= 0 && knownEvents_.size() < buffers_.size()) {
+    knownEvents_.insert(known, {event, position});
+  }
+  return position;
+}
+
+void CDigProcessHdler::MarkBuffer(const ProcessBuffer& buffer, QINT64 mark) {
+  // The application's buffer passes the mark on to its memory, through the driver.
+  HostBufControl(buffer.memoryId != 0 ? buffer.memoryId : buffer.hostId, kMarkBuffer, mark);
+}
+
 void CDigProcessHdler::Log(uint32_t tag1, uint64_t value1, uint32_t tag2, uint64_t value2) const {
   foundation::CLog* log = foundation::CLog::Instance();
   if (!log->IsCategoryEnabled(kProcessLogCategory)) return;
@@ -321,7 +343,7 @@ void CDigProcessHdler::OnBufferDone(QINT64 type, QID event, bool multiThread) {
     } else if (type == kOtherEvent || (type & kOtherEventBit) != 0) {
       ++other_;
     }
-    const QINT64 position = ProcessIndex(event);
+    const QINT64 position = PositionOf(event);
     Log(foundation::LogTag("CMDH"),
         multiThread ? foundation::LogTag("CB_2") : foundation::LogTag("CB_1"),
         foundation::LogTag("DBID"), static_cast<uint64_t>(position));
@@ -375,7 +397,7 @@ template <typename Request>
 void CDigProcessHdler::SendContinuation(uint32_t function, Request& request,
                                         const ProcessBuffer& buffer, uint32_t threadId) {
   const ProcessThread thread = ThreadEntry(threadId);
-  HostBufControl(buffer.hostId, kMarkBuffer, 5);
+  MarkBuffer(buffer, 5);
   ++queued_;
   system_.OnProcessBufferQueued(buffer.driverIndex, digitizer_, &buffer - buffers_.data(),
                                 thread.ctx);

@@ -70,7 +70,14 @@ class CDigProcessHdler : public foundation::CLogProvider {
   struct ProcessBuffer {
     int64_t hostId = 0;       // the application's buffer
     int64_t driverIndex = 0;  // its record in the system's buffer list
+    int64_t memoryId = 0;     // the host buffer the record's memory is, 0 when none
     uint64_t grabRecord = 0;  // the kernel's queued grab, 0 when none
+  };
+  // A buffer event of this run and the buffer's position: the host keeps one event
+  // per buffer for a run, so its position is asked for once.
+  struct KnownEvent {
+    QID event = 0;
+    int64_t position = -1;
   };
   // A thread that continues grabs: its context and that context's kernel object.
   struct ProcessThread {
@@ -103,6 +110,10 @@ class CDigProcessHdler : public foundation::CLogProvider {
   // A processing record of the driver log, when its category is on.
   void Log(uint32_t tag1, uint64_t value1, uint32_t tag2, uint64_t value2) const;
   static QINT64 ProcessIndex(QID event);
+  // ProcessIndex through the events known from earlier frames; under the hook lock.
+  int64_t PositionOf(QID event);
+  // The grab mark of the buffer, set on its memory, where the mark ends up.
+  static void MarkBuffer(const ProcessBuffer& buffer, QINT64 mark);
   void ContinueGrab(ProcessBuffer& buffer);
   // The grab record goes back on the board for the buffer at the position.
   void ContinueGrabPrepared(uint32_t threadId, int64_t position, uint64_t grabRecord);
@@ -138,6 +149,7 @@ class CDigProcessHdler : public foundation::CLogProvider {
   // One entry per hook thread that delivers buffer events.
   std::vector<ProcessThread> threads_;
   std::deque<WaitingGrab> waiting_;
+  std::vector<KnownEvent> knownEvents_;
   // Records the run no longer needs, given back to the board at the stop.
   std::vector<uint64_t> spare_;
   int64_t nextPosition_ = 0;

@@ -130,10 +130,15 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1]),
                                              "done 1073741824 1"}));
   HostBufHookFunction(buffers[1], 21 + Q_UNHOOK, done, nullptr);
-  EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
+  // The run keeps an event per buffer, the same for each frame; they go with the digitizer.
+  calls.clear();
+  HostDigProcessNotify(memory, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
+  EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1])}));
+  EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 2);
   QbufFree(buffers[0]);
   QbufFree(buffers[1]);
   QdigFree(digitizer);
+  EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
 }
 
 TEST_F(ThreadTest, FreeingASystemTakesItsObjectsAlong) {

@@ -1,4 +1,7 @@
 // Grab processing through libZOR.so as an application runs it.
+#include <map>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "tests/driver/board/process/processfixture.h"
@@ -231,6 +234,48 @@ TEST_F(DigProcess, WithTheTriggerOnEachTriggerGivesOneFrame) {
   ExpectRingOrder(recorder.Copy(), ring);
   QdigProcess(digitizer_, ring.data(), 3, kStop, Q_DEFAULT, &Process, &recorder);
   EXPECT_EQ(ErrorCode(), 0);
+}
+
+// What one run's processing function saw: the event each buffer came with.
+struct EventsSeen {
+  std::mutex lock;
+  std::map<QID, std::set<QID>> ofBuffer;
+};
+
+QINT64 RecordEvent(QINT64, QID event, void* user) {
+  auto* seen = static_cast<EventsSeen*>(user);
+  QID buffer = 0;
+  QbufGetHookInfo(event, Q_OBJECT_ID, &buffer);
+  std::lock_guard guard(seen->lock);
+  seen->ofBuffer[buffer].insert(event);
+  return 0;
+}
+
+// A run gives each buffer one event for all its frames, which goes with the
+// digitizer; two digitizers that take turns with one ring each get their own
+// run's frames.
+TEST_F(DigProcess, OneEventPerBufferForARunAndRunsTakeTurnsWithARing) {
+  const std::vector<QID> ring = Ring(system_, 3);
+  const QID other = Digitizer(L"Q_NTSC", 1);
+  ASSERT_NE(other, 0);
+  EventsSeen first, second, third;
+  QdigProcess(digitizer_, ring.data(), 3, SequenceOf(9), kSynchronous, &RecordEvent, &first);
+  QdigProcess(other, ring.data(), 3, SequenceOf(6), kSynchronous, &RecordEvent, &second);
+  QdigProcess(digitizer_, ring.data(), 3, SequenceOf(3), kSynchronous, &RecordEvent, &third);
+  EXPECT_EQ(ErrorCode(), 0);
+  for (EventsSeen* run : {&first, &second, &third}) {
+    ASSERT_EQ(run->ofBuffer.size(), 3u);
+    for (QID buffer : ring) EXPECT_EQ(run->ofBuffer[buffer].size(), 1u);
+  }
+  const QID secondEvent = *second.ofBuffer[ring[0]].begin();
+  EXPECT_NE(secondEvent, *first.ofBuffer[ring[0]].begin());
+  EXPECT_NE(secondEvent, *third.ofBuffer[ring[0]].begin());
+  QID buffer = 0;
+  QbufGetHookInfo(secondEvent, Q_OBJECT_ID, &buffer);
+  EXPECT_EQ(buffer, ring[0]);
+  QdigFree(other);
+  QbufGetHookInfo(secondEvent, Q_OBJECT_ID, &buffer);
+  EXPECT_NE(ErrorCode(), 0);
 }
 
 }  // namespace

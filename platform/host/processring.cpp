@@ -1,0 +1,98 @@
+#include "platform/host/processring.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
+namespace zorhost {
+
+namespace {
+
+constexpr QINT64 kProcessIndex = 0x401B0000;  // the buffer's place in the processing list
+
+// Counts the rings installed, so that a thread may keep the ring it found while the count stays.
+std::atomic<uint64_t> g_installed{0};
+
+struct ThreadRing {
+  std::shared_ptr<const ProcessRing> ring;
+  uint64_t installed = 0;
+  uint64_t generation = 0;
+};
+
+ThreadRing& CurrentRing() {
+  thread_local ThreadRing current;
+  return current;
+}
+
+}  // namespace
+
+std::shared_ptr<const ProcessRing> ProcessRing::Make(const DigitizerObject& digitizer,
+                                                     const QID* buffers, QINT64 count) {
+  std::shared_ptr<ProcessRing> ring(new ProcessRing);
+  ring->function_ = digitizer.processFunction;
+  ring->user_ = digitizer.processUser;
+  for (QINT64 i = 0; i < count; ++i) {
+    auto buffer =
+        std::dynamic_pointer_cast<BufferObject>(ObjectRegistry::Instance().Find(buffers[i]));
+    if (buffer == nullptr) return nullptr;
+    auto event = std::make_shared<HostObject>(Q_HOOK_EVENT, buffer->owner);
+    event->settings.Set(Q_OBJECT_ID, buffer->id);
+    event->settings.Set(kProcessIndex, i);
+    const QID memory = buffer->backing != 0 ? buffer->backing : buffer->id;
+    ring->entries_.push_back(
+        {memory, std::move(buffer), ObjectRegistry::Instance().Add(event), ring.get()});
+  }
+  std::sort(ring->entries_.begin(), ring->entries_.end(),
+            [](const Entry& a, const Entry& b) { return a.memory < b.memory; });
+  return ring;
+}
+
+ProcessRing::~ProcessRing() { RemoveEvents(); }
+
+const ProcessRing::Entry* ProcessRing::EntryOf(QID memory) const {
+  auto entry = std::lower_bound(entries_.begin(), entries_.end(), memory,
+                                [](const Entry& e, QID m) { return e.memory < m; });
+  return entry != entries_.end() && entry->memory == memory ? &*entry : nullptr;
+}
+
+const ProcessRing::Entry* ProcessRing::Find(QID memory) {
+  ThreadRing& current = CurrentRing();
+  // Read before the look-up: a ring installed or an object removed after it makes it stale.
+  const uint64_t installed = g_installed.load(std::memory_order_acquire);
+  const uint64_t generation = ObjectRegistry::Instance().Generation();
+  if (current.ring != nullptr && current.installed == installed &&
+      current.generation == generation) {
+    if (const Entry* entry = current.ring->EntryOf(memory)) return entry;
+  }
+  auto found = std::dynamic_pointer_cast<BufferObject>(ObjectRegistry::Instance().Find(memory));
+  if (found == nullptr) return nullptr;
+  const QID board = found->boardBuffer;
+  auto buffer =
+      board != 0 ? std::dynamic_pointer_cast<BufferObject>(ObjectRegistry::Instance().Find(board))
+                 : found;
+  if (buffer == nullptr) return nullptr;
+  auto digitizer = std::dynamic_pointer_cast<DigitizerObject>(
+      ObjectRegistry::Instance().Find(buffer->processDigitizer));
+  std::shared_ptr<const ProcessRing> ring = digitizer != nullptr ? digitizer->Ring() : nullptr;
+  const Entry* entry = ring != nullptr ? ring->EntryOf(memory) : nullptr;
+  // Only a ring that serves the buffer is kept: it is the one the next frames need.
+  if (entry != nullptr && entry->buffer == buffer) {
+    current = {std::move(ring), installed, generation};
+    return entry;
+  }
+  return nullptr;
+}
+
+void ProcessRing::Install(DigitizerObject& digitizer, std::shared_ptr<const ProcessRing> ring) {
+  const std::shared_ptr<const ProcessRing> previous = digitizer.SwapRing(std::move(ring));
+  // Counted after the swap: a thread that saw the count before it looks again.
+  g_installed.fetch_add(1, std::memory_order_acq_rel);
+  // The previous run's events go now, though a thread may keep its ring a little longer.
+  if (previous != nullptr) previous->RemoveEvents();
+}
+
+void ProcessRing::RemoveEvents() const {
+  for (const Entry& entry : entries_) ObjectRegistry::Instance().Remove(entry.event);
+}
+
+}  // namespace zorhost
