@@ -111,13 +111,15 @@ void Board::Serve(Call& call) {
 
 void Board::Dispatch(Call& call) {
   using namespace zor::kernel;
-  // What a processing run asks for every frame touches no pixels, except an
-  // event kept for a wait that tells of a frame still being written.
-  const bool everyFrame = (call.function == kWaitDeviceEvent &&
-                           !events_.KeptFrom(call.As<DeviceEventRecord>().typeOrCode, writing_)) ||
-                          call.function == kEventWaitEnd || call.function == kDigContinueGrab ||
-                          call.function == kDigContinueGrabPrepared;
-  if (!everyFrame) WaitForWrites(call);
+  // What a processing run asks for every frame touches no pixels; an event kept
+  // for a wait that tells of a frame waits for that frame's pixels only.
+  if (call.function == kWaitDeviceEvent) {
+    const uint64_t type = call.As<DeviceEventRecord>().typeOrCode;
+    changed_.wait(*call.lock, [&] { return !events_.KeptFrom(type, writing_); });
+  } else if (call.function != kEventWaitEnd && call.function != kDigContinueGrab &&
+             call.function != kDigContinueGrabPrepared) {
+    WaitForWrites(call);
+  }
   switch (call.function) {
     case kGetDriverVersion:
       return Version(call);

@@ -180,7 +180,7 @@ class Board {
   // board's lock is released; false when the job's buffer is gone.
   bool WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder, WrittenSize& size,
                 Deferred& out);
-  // Requests that may free or reuse a buffer wait until the clock's writes are done.
+  // Requests that may free or reuse a buffer wait until the frames being written are.
   void WaitForWrites(Call& call);
   void RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, Deferred& out);
   void FinishGrab(Digitizer& dig, Deferred& out);
@@ -216,6 +216,7 @@ class Board {
   std::map<size_t, uint32_t> settingOverrides_;
   uint32_t frameTimeUs_ = 0;
   std::vector<uint64_t> writing_;  // rounds whose frames are being written outside the lock
+  int writesHeld_ = 0;             // requests that wait for the writes to end
   uint64_t round_ = 0;
   uint64_t nextId_ = 1;
   uint64_t eventSequence_ = 0;

@@ -64,6 +64,10 @@ void Board::ClockLoop(uint64_t channel) {
   std::condition_variable& wake = clocks_[channel].wake;
   std::unique_lock lock(mutex_);
   while (!stopping_) {
+    if (writesHeld_ > 0) {
+      wake.wait(lock);
+      continue;
+    }
     const auto now = Clock::now();
     auto next = Clock::time_point::max();
     Deferred out;
@@ -136,6 +140,9 @@ void Board::WriteFrameOnRequester(uint64_t digitizerId) {
     it = digitizers_.find(digitizerId);
     if (it == digitizers_.end() || !it->second.frameOnRequester) return;
   }
+  changed_.wait(lock, [this] { return writesHeld_ == 0; });
+  it = digitizers_.find(digitizerId);
+  if (it == digitizers_.end() || !it->second.frameOnRequester) return;
   Digitizer& dig = it->second;
   dig.frameOnRequester = false;
   Deferred out;
@@ -208,7 +215,12 @@ bool Board::WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder,
 }
 
 void Board::WaitForWrites(Call& call) {
+  if (writing_.empty()) return;
+  // No round starts while a request waits, so that channels that write one after
+  // the other cannot keep it waiting.
+  ++writesHeld_;
   changed_.wait(*call.lock, [this] { return writing_.empty(); });
+  if (--writesHeld_ == 0) WakeAll();
 }
 
 void Board::RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, Deferred& out) {
