@@ -134,8 +134,10 @@ void Board::WriteFrameOnRequester(uint64_t digitizerId) {
   if (it == digitizers_.end() || !it->second.frameOnRequester) return;
   const Clock::time_point due = it->second.nextFrame;
   if (Clock::now() < due) {
+    // Less than a clock's awake wait: yielding could give the processor away for far longer.
     lock.unlock();
-    while (Clock::now() < due) std::this_thread::yield();
+    while (Clock::now() < due) {
+    }
     lock.lock();
     it = digitizers_.find(digitizerId);
     if (it == digitizers_.end() || !it->second.frameOnRequester) return;
