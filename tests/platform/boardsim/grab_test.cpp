@@ -1,10 +1,7 @@
 // Digitizers and grabs into host memory.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <thread>
-#include <vector>
 
 #include "platform/boardsim/framewriter.h"
 #include "platform/os/sync/event.h"
@@ -247,60 +244,6 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   EXPECT_EQ(PendingGrabs(), 0u);
   EXPECT_EQ(os::WaitForSingleObject(second, 1000), os::WAIT_OBJECT_0);
   os::CloseHandle(second);
-}
-
-// Frames a microsecond apart: the thread that asks for a single grab writes its
-// frame itself, so the grab is done when the request returns. Threads on
-// channels of their own do so at once, beside a channel whose clock grabs
-// continuously; the sixteen channels' clocks each keep their own frames.
-TEST(RequesterFrameTest, SingleGrabsOnManyChannelsAtOnceAreDoneOnReturn) {
-  boardsim::Board board{boardsim::BoardConfig{}};
-  board.SetCapabilities(zor::kernel::kCapSixteenChannels);
-  board.SetFrameTime(1);
-  boardtest::BoardClient setup(board);
-  setup.AllocSystem();
-  auto continuousRecord = setup.AllocDigitizer(15);
-  boardtest::HostImage continuousImage(64, 48);
-  auto continuous = setup.MakeGrab(continuousRecord, continuousImage, 0);
-  continuous->continuous = 1;
-  setup.Send(zor::kernel::kDigGrab, *continuous);
-
-  constexpr int kThreads = 4;
-  std::atomic<int> notDone{0}, wrongPixels{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
-      boardtest::BoardClient client(board);
-      client.systemId = setup.systemId;
-      const os::Handle event = os::CreateEvent(true, false);
-      const uint64_t registration = client.RegisterEvent(event);
-      auto record = client.AllocDigitizer(static_cast<uint64_t>(t));
-      boardtest::HostImage image(640, 480);
-      for (int i = 0; i < 50; ++i) {
-        auto grab = client.MakeGrab(record, image, registration);
-        client.Send(zor::kernel::kDigGrab, *grab);
-        if (grab->header.status.errorSet != 0 ||
-            os::WaitForSingleObject(event, 0) != os::WAIT_OBJECT_0) {
-          ++notDone;
-          continue;
-        }
-        const uint64_t frame = board.FrameCount(static_cast<uint64_t>(t));
-        if (image.At(300, 200) != boardsim::PatternLuma(frame, 300, 200)) ++wrongPixels;
-      }
-      os::CloseHandle(event);
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  while (board.FrameCount(15) < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  zor::kernel::DigRecordRequest stop{};
-  stop.header = setup.Header();
-  stop.record = continuousRecord;
-  setup.Send(zor::kernel::kDigStopGrab, stop);  // before the image goes
-  EXPECT_EQ(notDone.load(), 0);
-  EXPECT_EQ(wrongPixels.load(), 0);
-  for (uint64_t channel = 0; channel < kThreads; ++channel) {
-    EXPECT_EQ(board.FrameCount(channel), 50u) << "channel " << channel;
-  }
 }
 
 }  // namespace
