@@ -7,7 +7,6 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -15,13 +14,14 @@
 
 #include "bench/support/benchenvironment.h"
 #include "bench/support/pagealigned.h"
+#include "bench/support/times.h"
 #include "platform/boardsim/board.h"
 #include "platform/boardsim/deviceprovider.h"
 #include "platform/host/zor.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using zorbench::Times;
 
 // An image in host memory whose planes follow its bit depth.
 constexpr QINT64 kPlanarImage = Q_IMAGE | 0x40000;
@@ -67,30 +67,28 @@ const Target& Colour() {
   return target;
 }
 
-// Microseconds of one memcpy of a frame, from this run's memcpy benchmarks,
-// which run first; 0 until they ran.
-double g_memcpyMonoUs = 0;
-double g_memcpyColourUs = 0;
+// One memcpy of a frame, from this run's memcpy benchmarks, which run first.
+zorbench::Times g_memcpyMono;
+zorbench::Times g_memcpyColour;
 
-void RunMemcpy(benchmark::State& state, size_t bytes, double& perCopyUs) {
+void RunMemcpy(benchmark::State& state, size_t bytes, Times& perCopy) {
   const zorbench::Pages from = zorbench::PageAligned(bytes, 7),
                         to = zorbench::PageAligned(bytes, 0);
-  const Clock::time_point start = Clock::now();
+  const Times start = Times::Now();
   for (auto _ : state) {
     std::memcpy(to.get(), from.get(), bytes);
     benchmark::DoNotOptimize(to.get());
     benchmark::ClobberMemory();
   }
-  perCopyUs = std::chrono::duration<double, std::micro>(Clock::now() - start).count() /
-              static_cast<double>(state.iterations());
+  perCopy = Times::Now().Per(start, static_cast<double>(state.iterations()));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
 
-void BM_MemcpyMono640x480(benchmark::State& state) { RunMemcpy(state, 640 * 480, g_memcpyMonoUs); }
+void BM_MemcpyMono640x480(benchmark::State& state) { RunMemcpy(state, 640 * 480, g_memcpyMono); }
 BENCHMARK(BM_MemcpyMono640x480)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 void BM_MemcpyColour720x576(benchmark::State& state) {
-  RunMemcpy(state, 720 * 576 * 3, g_memcpyColourUs);
+  RunMemcpy(state, 720 * 576 * 3, g_memcpyColour);
 }
 BENCHMARK(BM_MemcpyColour720x576)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
@@ -99,28 +97,32 @@ bool Grab(const Target& target) {
   return QappGetError(Q_DEFAULT, Q_CURRENT, nullptr) == 0;
 }
 
-void ReportAgainstMemcpy(benchmark::State& state, const char* name, double grabUs,
-                         double memcpyUs) {
-  state.counters[name] = grabUs;
-  state.counters["memcpy_us"] = memcpyUs;
-  state.counters[std::string(name) + "_vs_memcpy"] = grabUs / memcpyUs;
+// A grab's wall and CPU time beside memcpy's, as name_us, name_cpu_us and their ratios.
+void ReportAgainstMemcpy(benchmark::State& state, const std::string& name, const Times& grab,
+                         const Times& memcpy) {
+  state.counters[name + "_us"] = grab.wallUs;
+  state.counters[name + "_cpu_us"] = grab.cpuUs;
+  state.counters["memcpy_us"] = memcpy.wallUs;
+  state.counters["memcpy_cpu_us"] = memcpy.cpuUs;
+  if (memcpy.wallUs > 0) state.counters[name + "_vs_memcpy"] = grab.wallUs / memcpy.wallUs;
+  if (memcpy.cpuUs > 0) state.counters[name + "_cpu_vs_memcpy"] = grab.cpuUs / memcpy.cpuUs;
 }
 
-void RunGrabs(benchmark::State& state, const Target& target, double memcpyUs) {
+void RunGrabs(benchmark::State& state, const Target& target, const Times& memcpy) {
   if (target.digitizer == 0 || target.buffer == 0) {
     state.SkipWithError("no digitizer or buffer");
     return;
   }
-  const Clock::time_point start = Clock::now();
+  const Times start = Times::Now();
   for (auto _ : state) {
     if (!Grab(target)) {
       state.SkipWithError("grab failed");
       return;
     }
   }
-  const double us = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+  const Times perGrab = Times::Now().Per(start, static_cast<double>(state.iterations()));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * target.bytes));
-  ReportAgainstMemcpy(state, "grab_us", us / static_cast<double>(state.iterations()), memcpyUs);
+  ReportAgainstMemcpy(state, "grab", perGrab, memcpy);
 }
 
 // Right after memcpy, so that its first grabs are the process's first. One pass of 24,000 grabs:
@@ -131,34 +133,30 @@ void BM_GrabMono640x480LongRun(benchmark::State& state) {
     state.SkipWithError("no digitizer or buffer");
     return;
   }
-  std::vector<Clock::time_point> marks;
+  std::vector<Times> marks;
   for (auto _ : state) {
     for (int64_t grab = 0; grab < kLongRun; ++grab) {
       if (grab == 0 || grab == kLongRunWindow || grab == kLongRun - kLongRunWindow) {
-        marks.push_back(Clock::now());
+        marks.push_back(Times::Now());
       }
       if (!Grab(target)) {
         state.SkipWithError("grab failed");
         return;
       }
     }
-    marks.push_back(Clock::now());
+    marks.push_back(Times::Now());
   }
-  auto windowUs = [&](size_t from) {
-    return std::chrono::duration<double, std::micro>(marks[from + 1] - marks[from]).count() /
-           static_cast<double>(kLongRunWindow);
-  };
   state.SetItemsProcessed(state.iterations() * kLongRun);
-  ReportAgainstMemcpy(state, "first_us", windowUs(0), g_memcpyMonoUs);
-  state.counters["last_us"] = windowUs(2);
-  state.counters["last_us_vs_memcpy"] = windowUs(2) / state.counters["memcpy_us"];
+  const double window = static_cast<double>(kLongRunWindow);
+  ReportAgainstMemcpy(state, "first", marks[1].Per(marks[0], window), g_memcpyMono);
+  ReportAgainstMemcpy(state, "last", marks[3].Per(marks[2], window), g_memcpyMono);
 }
 BENCHMARK(BM_GrabMono640x480LongRun)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_GrabMono640x480(benchmark::State& state) { RunGrabs(state, Mono(), g_memcpyMonoUs); }
+void BM_GrabMono640x480(benchmark::State& state) { RunGrabs(state, Mono(), g_memcpyMono); }
 BENCHMARK(BM_GrabMono640x480)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-void BM_GrabColour720x576(benchmark::State& state) { RunGrabs(state, Colour(), g_memcpyColourUs); }
+void BM_GrabColour720x576(benchmark::State& state) { RunGrabs(state, Colour(), g_memcpyColour); }
 BENCHMARK(BM_GrabColour720x576)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace

@@ -4,13 +4,13 @@
 // reports its CPU per read beside the one-thread run's, and its wall-time
 // ratio beside that.
 #include <benchmark/benchmark.h>
-#include <time.h>
 
 #include <atomic>
 #include <filesystem>
 #include <vector>
 
 #include "bench/support/benchenvironment.h"
+#include "bench/support/times.h"
 #include "platform/boardsim/board.h"
 #include "platform/boardsim/deviceprovider.h"
 #include "platform/host/zor.h"
@@ -38,18 +38,6 @@ std::vector<QID> Digitizers() {
   return digitizers;
 }
 
-double ThreadCpuNs() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e9 + static_cast<double>(now.tv_nsec);
-}
-
-double WallNs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) * 1e9 + static_cast<double>(now.tv_nsec);
-}
-
 // The one-thread run's figures, the reference of the eight-thread run.
 std::atomic<double> g_oneThreadCpuNs{0};
 std::atomic<double> g_oneThreadWallNs{0};
@@ -62,12 +50,12 @@ void BM_DigitizerInquireSizeX(benchmark::State& state) {
   }
   const QID digitizer = digitizers[static_cast<size_t>(state.thread_index()) % kDigitizers];
   QINT64 value = 0;
-  const double cpuStart = ThreadCpuNs();
-  const double wallStart = WallNs();
+  const zorbench::Times start = zorbench::Times::Now();
   for (auto _ : state) benchmark::DoNotOptimize(QdigInquire(digitizer, Q_SIZE_X, &value));
-  const double reads = static_cast<double>(state.iterations());
-  const double cpuPerRead = (ThreadCpuNs() - cpuStart) / reads;
-  const double wallPerRead = (WallNs() - wallStart) / reads;
+  const zorbench::Times perRead =
+      zorbench::Times::Now().Per(start, static_cast<double>(state.iterations()));
+  const double cpuPerRead = perRead.cpuUs * 1000;
+  const double wallPerRead = perRead.wallUs * 1000;
   state.SetItemsProcessed(state.iterations());
   // Averaged over the threads: each ran as many reads.
   state.counters["cpu_ns_per_read"] =

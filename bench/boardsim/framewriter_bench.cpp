@@ -3,38 +3,31 @@
 // first so that the writer reports its time against it.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstring>
 #include <map>
 
 #include "bench/support/pagealigned.h"
+#include "bench/support/times.h"
 #include "platform/boardsim/framewriter.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 using zorbench::PageAligned;
 using zorbench::Pages;
 
-// Nanoseconds of one copy of a frame of that many bytes, from CopyFrames.
-std::map<uint64_t, double> g_copyNs;
-
-double NsPerIteration(Clock::time_point start, const benchmark::State& state) {
-  return std::chrono::duration<double, std::nano>(Clock::now() - start).count() /
-         static_cast<double>(state.iterations());
-}
+// One copy of a frame of that many bytes, from CopyFrames.
+std::map<uint64_t, zorbench::Times> g_copy;
 
 void CopyFrames(benchmark::State& state) {
   const uint64_t bytes = state.range(0) * state.range(1);
   const Pages source = PageAligned(bytes, 0x55), pixels = PageAligned(bytes, 0);
-  const Clock::time_point start = Clock::now();
+  const zorbench::Times start = zorbench::Times::Now();
   for (auto _ : state) {
     std::memcpy(pixels.get(), source.get(), bytes);
     benchmark::DoNotOptimize(pixels.get());
     benchmark::ClobberMemory();
   }
-  g_copyNs[bytes] = NsPerIteration(start, state);
+  g_copy[bytes] = zorbench::Times::Now().Per(start, static_cast<double>(state.iterations()));
   state.counters["frames/s"] = benchmark::Counter(state.iterations(), benchmark::Counter::kIsRate);
   state.SetBytesProcessed(state.iterations() * bytes);
 }
@@ -52,16 +45,18 @@ void WriteFrames(benchmark::State& state) {
   window.fullHeight = window.height = height;
   boardsim::Adv7180 decoder;
   uint64_t frame = 0;
-  const Clock::time_point start = Clock::now();
+  const zorbench::Times start = zorbench::Times::Now();
   for (auto _ : state) {
     boardsim::WriteFrame(decoder, ++frame, window, target);
     benchmark::DoNotOptimize(pixels.get());
   }
-  const double ns = NsPerIteration(start, state);
+  const zorbench::Times write =
+      zorbench::Times::Now().Per(start, static_cast<double>(state.iterations()));
   state.counters["frames/s"] = benchmark::Counter(state.iterations(), benchmark::Counter::kIsRate);
   state.SetBytesProcessed(state.iterations() * width * height);
-  const double copyNs = g_copyNs[width * height];
-  if (copyNs > 0) state.counters["vs_memcpy"] = ns / copyNs;
+  const zorbench::Times copy = g_copy[width * height];
+  if (copy.wallUs > 0) state.counters["vs_memcpy"] = write.wallUs / copy.wallUs;
+  if (copy.cpuUs > 0) state.counters["cpu_vs_memcpy"] = write.cpuUs / copy.cpuUs;
 }
 
 BENCHMARK(CopyFrames)->Args({640, 480})->Args({720, 576});

@@ -1,5 +1,6 @@
-// The board's clock: produces the frames of every channel that has grabs to
-// serve, writes them and raises the frame and grab events.
+// The board's clocks, one per channel: produce the frames of the digitizers that
+// have grabs to serve, write them and raise the frame and grab events; and the
+// frame that a single grab's own thread writes.
 #include <pthread.h>
 #include <sys/prctl.h>
 
@@ -133,15 +134,11 @@ void Board::WriteFrameOnRequester(uint64_t digitizerId) {
   auto it = digitizers_.find(digitizerId);
   if (it == digitizers_.end() || !it->second.frameOnRequester) return;
   const Clock::time_point due = it->second.nextFrame;
-  if (Clock::now() < due) {
-    // Less than a clock's awake wait: yielding could give the processor away for far longer.
-    lock.unlock();
-    while (Clock::now() < due) {
-    }
-    lock.lock();
-    it = digitizers_.find(digitizerId);
-    if (it == digitizers_.end() || !it->second.frameOnRequester) return;
+  lock.unlock();
+  // Less than a clock's awake wait: yielding could give the processor away for far longer.
+  while (Clock::now() < due) {
   }
+  lock.lock();
   changed_.wait(lock, [this] { return writesHeld_ == 0; });
   it = digitizers_.find(digitizerId);
   if (it == digitizers_.end() || !it->second.frameOnRequester) return;

@@ -31,9 +31,9 @@ class ProcessRing {
   QHOOK_FUNCTION Function() const { return function_; }
   void* User() const { return user_; }
 
-  // The entry of the calling thread's current ring for the memory, or null. The
-  // thread keeps the ring it found last while no ring was installed and no object
-  // left the registry since.
+  // The entry of the calling thread's current ring for the memory, or null; valid
+  // until the thread's next Find. The thread keeps the ring it found last while no
+  // ring was installed and no object left the registry since.
   static const Entry* Find(QID memory);
   // The digitizer's ring for its new run, or none (the digitizer goes); the
   // previous ring's events leave the registry, and a thread that still keeps

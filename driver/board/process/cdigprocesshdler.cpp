@@ -312,7 +312,8 @@ int64_t CDigProcessHdler::PositionOf(QID event) {
 }
 
 void CDigProcessHdler::MarkBuffer(const ProcessBuffer& buffer, QINT64 mark) {
-  // The application's buffer passes the mark on to its memory, through the driver.
+  // Set on the application's buffer, the mark would come back through this driver
+  // to the buffer's memory: it goes there directly.
   HostBufControl(buffer.memoryId != 0 ? buffer.memoryId : buffer.hostId, kMarkBuffer, mark);
 }
 
