@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/host/zor.h"
+#include "tests/support/bufferpixels.h"
 
 namespace {
 
@@ -50,12 +51,7 @@ class Application : public ::testing::Test {
   std::vector<Pixel> Grab(QID buffer) {
     QdigGrab(digitizer_, buffer);
     EXPECT_EQ(Error(), 0) << "sub-code " << SubCode();
-    const QINT64 samples = QbufInquire(buffer, Q_SIZE_BAND, nullptr) *
-                           QbufInquire(buffer, Q_SIZE_X, nullptr) *
-                           QbufInquire(buffer, Q_SIZE_Y, nullptr);
-    std::vector<Pixel> pixels(static_cast<size_t>(samples));
-    QbufGet(buffer, pixels.data());
-    return pixels;
+    return zortest::BufferPixels<Pixel>(buffer);
   }
 
   std::filesystem::path folder_;
