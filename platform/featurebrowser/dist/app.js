@@ -14,6 +14,9 @@ const visibilityRank = { Beginner: 0, Expert: 1, Guru: 2 };
 // threads, never the application's.
 const systemMap = /^System [^\\]*$/;
 const perThreadFeatures = ["Q_TIMEOUT"];
+const perThreadNote = "The driver keeps this value per calling thread. A value written here " +
+  "applies to the server's thread that wrote it, not to the application's threads, and a later " +
+  "read may come from another of the server's threads.";
 
 const state = {
   socket: null,
@@ -200,7 +203,7 @@ function makeEntry(entry) {
   const block = document.createElement("div");
   block.className = "selector";
   const selected = document.createElement("div");
-  selected.className = "selected";
+  selected.className = "selected-features";
   entry.Children.forEach((child) => selected.append(makeEntry(child)));
   block.append(row, selected);
   return block;
@@ -225,8 +228,7 @@ function makeRow(name, label) {
   title.append(text, marks);
   if (isPerThread(name)) {
     row.classList.add("per-thread");
-    marks.append(mark("per-thread", "thread", "Kept per calling thread: this is the value of the " +
-      "browser's own threads; the application's threads keep theirs."));
+    marks.append(mark("per-thread", "thread", perThreadNote));
   }
   const editor = makeEditor(name, node.InterfaceType);
   editor.classList.add("value");
@@ -472,8 +474,7 @@ function showDescription() {
   const polling = node.Properties ? Number(node.Properties.PollingTime) : 0;
   add("Polling", polling > 0 ? "every " + polling + " ms while Polling is on" : "not polled");
   if (isPerThread(name)) {
-    add("Per thread", "The driver keeps this value per calling thread. The page reads and sets " +
-      "the value of the browser's own threads; the application's threads keep their own.");
+    add("Per thread", perThreadNote);
   }
   pane.replaceChildren(title, id, text, facts);
 }
