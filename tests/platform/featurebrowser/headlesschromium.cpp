@@ -7,7 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <atomic>  // ahead of asio, whose awaitable.hpp uses std::exchange unincluded
 #include <boost/asio.hpp>
 #include <boost/beast.hpp>
 #include <cstring>
