@@ -24,6 +24,7 @@ const state = {
   current: null,
   nodes: {},     // node name -> the latest JSON entry of the node, state and description merged
   entries: {},   // enumeration name -> names of its entry nodes, from the schema
+  topLevel: [],  // names of the schema's top-level entries
   rows: {},      // feature name -> its row's elements
   writes: {},    // feature name -> "sent", or "failed" once the server refused the write
   messages: {},  // feature name -> its message in the messages list
@@ -133,6 +134,7 @@ function clearMap() {
   state.current = null;
   state.nodes = {};
   state.entries = {};
+  state.topLevel = [];
   state.rows = {};
   state.writes = {};
   state.selected = null;
@@ -164,19 +166,26 @@ function showSnapshot(snapshot) {
   state.nodes = data[mapName].Nodes || {};
   state.entries = {};
   state.rows = {};
+  state.topLevel = [];
   const tree = $("tree");
   tree.replaceChildren();
   (snapshot.Schema || []).forEach((root) => {
     if (root.UserName) $("map-title").textContent = mapDisplayName(mapName) + " (" + root.UserName + ")";
     (root.Children || []).forEach((child) => {
       tree.append(makeEntry(child));
-      // The description of each top-level entry, with everything below it, carries what the
-      // snapshot leaves out: polling times and the entries' descriptions.
-      send(Tag.get, mapName + ":" + child.Name);
+      state.topLevel.push(child.Name);
     });
   });
+  // The descriptions carry what the snapshot leaves out: polling times and the entries'
+  // descriptions.
+  readDescriptions();
   applyFilter();
   showDescription();
+}
+
+// The description of each top-level entry holds everything below it, values included.
+function readDescriptions() {
+  state.topLevel.forEach((name) => send(Tag.get, state.current + ":" + name));
 }
 
 function isCategory(entry) {
@@ -505,6 +514,8 @@ $("search").oninput = applyFilter;
 $("visibility").onchange = applyFilter;
 $("polling").onchange = (event) => {
   send(Tag.polling, "poll:" + (event.target.checked ? "true" : "false"));
+  // What changed while polling was off shows at once, not after the first period.
+  if (event.target.checked) readDescriptions();
 };
 
 showDescription();

@@ -242,8 +242,8 @@ TEST_F(OwnMapsPage, ShowsEditsAndPollsTheBoardsMaps) {
   }
   EXPECT_EQ(mode, 2);
 
-  // A plain control changes no node by name: only polling brings it to the page, within two
-  // polling periods.
+  // A plain control changes no node by name: switching polling on re-reads the page's values,
+  // and while it is on a change shows within two polling periods.
   const std::string shownTimeout = Row("Q_GRAB_TIMEOUT") + ".dataset.value";
   const int64_t period = digitizerControl->NodeMap()->_GetNode("Q_GRAB_TIMEOUT")->GetPollingTime();
   ASSERT_GT(period, 0);
