@@ -85,6 +85,12 @@ std::string Chromium() {
   return "";
 }
 
+int FreePort() {
+  net::io_context io;
+  tcp::acceptor acceptor(io, tcp::endpoint(net::ip::make_address("127.0.0.1"), 0));
+  return acceptor.local_endpoint().port();
+}
+
 Browser::Browser(const std::string& program, int devtoolsPort, const std::string& profile,
                  const std::string& url) {
   std::vector<std::string> args = {program,

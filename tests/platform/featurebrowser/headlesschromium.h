@@ -12,6 +12,9 @@ namespace featurebrowsertest {
 // Debian's chromium, or empty when it is not installed.
 std::string Chromium();
 
+// A loopback port that nothing listens on at the moment.
+int FreePort();
+
 // Chromium showing one address, ended with the object.
 class Browser {
  public:

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <boost/asio.hpp>
 #include <cctype>
 #include <chrono>
 #include <filesystem>
@@ -22,18 +21,12 @@ namespace zor::board {
 namespace {
 
 using featurebrowsertest::Browser;
+using featurebrowsertest::FreePort;
 using featurebrowsertest::PageInspector;
 
 constexpr QINT64 kFeatureBrowser = 6905;
 constexpr QINT64 kGrabTimeout = 4127;
 constexpr QINT64 kGrabMode = 4016;
-
-int FreePort() {
-  boost::asio::io_context io;
-  boost::asio::ip::tcp::acceptor acceptor(
-      io, boost::asio::ip::tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), 0));
-  return acceptor.local_endpoint().port();
-}
 
 std::string UrlEncode(const std::string& text) {
   static const char* const hex = "0123456789ABCDEF";

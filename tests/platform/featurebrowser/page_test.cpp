@@ -52,7 +52,7 @@ TEST(FeatureBrowserPage, ShowsMapsValuesAndChanges) {
     std::filesystem::copy_file(std::filesystem::path(ZOR_PAGE_SOURCE_DIR) / file, dist / file,
                                std::filesystem::copy_options::overwrite_existing);
   }
-  const int port = 30000 + getpid() % 15000;
+  const int port = featurebrowsertest::FreePort();
   auto publisher = genicamtest::MakePublisher("SysPage", true, port);
   auto map = genicamtest::MakePublishedMap("PageCam");
   publisher->AddNodeMap("PageCam", "device", genicamtest::DevicePrefixes("PageCam"), 0, map,
@@ -65,7 +65,7 @@ TEST(FeatureBrowserPage, ShowsMapsValuesAndChanges) {
 
   const std::string output = ZOR_TEST_OUTPUT_DIR;
   std::filesystem::create_directories(output);
-  const int devtools = port + 15000;
+  const int devtools = featurebrowsertest::FreePort();
   Browser browser(chromium, devtools, output + "/profile",
                   "http://localhost:" + std::to_string(port) + "/?map=PageCam");
   ASSERT_TRUE(browser.Started());
@@ -136,6 +136,12 @@ TEST(FeatureBrowserPage, ShowsMapsValuesAndChanges) {
                           ".querySelector('.unit').textContent"),
             "3.14 dB");
   EXPECT_EQ(page.Evaluate(Row("Exposure") + ".querySelector('.value').value"), "1.500e-03");
+  // The widest value and range show whole.
+  const std::string whole =
+      "(e => e.scrollWidth <= e.clientWidth ? 'whole' : e.scrollWidth + ' > ' + e.clientWidth)";
+  EXPECT_EQ(page.Evaluate(whole + "(" + Row("Offset") + ".querySelector('.range'))"), "whole");
+  EXPECT_EQ(page.Evaluate(whole + "(" + Row("Offset") + ".querySelector('.value'))"), "whole");
+  page.SaveScreenshot(output + "/device.png");
 
   // Visibility and search narrow the tree.
   EXPECT_EQ(page.Evaluate(kVisibleRows),
@@ -152,7 +158,7 @@ TEST(FeatureBrowserPage, ShowsMapsValuesAndChanges) {
   EXPECT_EQ(page.Evaluate(kVisibleRows), "PixelFormat,PixelFormat_Info");
   EXPECT_EQ(page.Evaluate("document.documentElement.scrollWidth <= innerWidth ? 'fits' : 'wide'"),
             "fits");
-  page.SaveScreenshot(output + "/device.png");
+  page.SaveScreenshot(output + "/device-filtered.png");
 }
 
 }  // namespace
