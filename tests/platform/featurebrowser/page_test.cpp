@@ -143,6 +143,15 @@ TEST(FeatureBrowserPage, ShowsMapsValuesAndChanges) {
   EXPECT_EQ(page.Evaluate(whole + "(" + Row("Offset") + ".querySelector('.value'))"), "whole");
   page.SaveScreenshot(output + "/device.png");
 
+  // A device's texts are text: no markup of theirs becomes part of the page.
+  page.Evaluate(Row("Shading") + ".click(), ''");
+  EXPECT_EQ(page.Evaluate(Row("Shading") + ".querySelector('.label').textContent"),
+            "Shading <b>table</b>");
+  EXPECT_EQ(
+      page.Evaluate("document.querySelectorAll('#tree b, #description b, img').length + ' ' + "
+                    "document.title"),
+      "0 Feature browser");
+
   // Visibility and search narrow the tree.
   EXPECT_EQ(page.Evaluate(kVisibleRows),
             "PixelFormat,PixelFormat_Info,Offset,Address,Gain,Exposure,Shading,FactoryTrim");
