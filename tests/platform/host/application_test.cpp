@@ -100,6 +100,10 @@ TEST_F(Application, OrdinaryMonoBuffersTakeTheRampAndEachGrabALaterFrame) {
   ASSERT_GE(first, 0);
   ASSERT_GE(second, 0);
   EXPECT_NE(first, second) << "the second grab takes a later frame";
+  // Grab direction X reversed (control 4230, value 4): the ramp falls from left to right.
+  QdigControl(digitizer_, 4230, 4);
+  const std::vector<uint8_t> reversed = Grab<uint8_t>(buffer);
+  EXPECT_EQ(reversed[200 * kWidth + 300], static_cast<uint8_t>(reversed[200 * kWidth + 301] + 1));
   QbufFree(buffer);
 }
 
