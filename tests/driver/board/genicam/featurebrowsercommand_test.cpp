@@ -73,10 +73,13 @@ TEST_F(FeatureBrowserCommand, SessionAndPollingFollowThePublisher) {
   QdigInquire(digitizer, 6973, &value);
   EXPECT_EQ(value, 0);
   QsysControl(system_, kFeatureBrowser, 16);
-  // The own maps have no polled nodes, so the publisher's polling may not run; its state answers.
+  // The running publisher has joined the application's browser session.
+  QsysInquire(system_, 6950, &value);
+  EXPECT_GT(value, 0);
+  // Polling asked for is polling on, whether or not a node has a polling time to poll.
   QdigControl(digitizer, 6973, -9997);
   QdigInquire(digitizer, 6973, &value);
-  EXPECT_TRUE(value == -9997 || value == -9999) << value;
+  EXPECT_EQ(value, -9997);
   QdigControl(digitizer, 6973, Q_DEFAULT);
   QdigInquire(digitizer, 6973, &value);
   EXPECT_EQ(value, -9999);
