@@ -455,8 +455,9 @@ TEST_F(ClientProtocol, DriverLogFollowsThePublishersLifeAndItsClients) {
     return tags;
   };
   EXPECT_EQ(tagsOf(422), std::multiset<uint32_t>{LogTag("MAST")});
+  // The snapshots of the maps published before the ring may end inside it.
   EXPECT_GT(tagsOf(420).count(LogTag("STRT")), 0u);
-  EXPECT_EQ(tagsOf(420).count(LogTag("STRT")), tagsOf(420).count(LogTag("END")));
+  EXPECT_GT(tagsOf(420).count(LogTag("END")), 0u);
   for (uint32_t kind : {426u, 427u}) {
     const auto record = events.find(kind);
     ASSERT_NE(record, events.end());
