@@ -76,7 +76,6 @@ TEST_F(FeatureBrowserCommand, SessionAndPollingFollowThePublisher) {
   // The running publisher has joined the application's browser session.
   QsysInquire(system_, 6950, &value);
   EXPECT_GT(value, 0);
-  // Polling asked for is polling on, whether or not a node has a polling time to poll.
   QdigControl(digitizer, 6973, -9997);
   QdigInquire(digitizer, 6973, &value);
   EXPECT_EQ(value, -9997);

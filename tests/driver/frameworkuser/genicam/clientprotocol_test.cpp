@@ -516,6 +516,20 @@ TEST(NodeMapPublisher, MasterAndSlaveServeTheSameClient) {
   EXPECT_GT(next->SessionValue(), session);
 }
 
+TEST(NodeMapPublisher, PollingAskedForIsOnAlsoWithNothingToPoll) {
+  auto publisher = genicamtest::MakePublisher("SysP");
+  auto map = std::make_shared<GenApi::CNodeMapRef>("Device");
+  map->_LoadXMLFromString(
+      "<RegisterDescription ModelName=\"Still\" VendorName=\"Test\"><Port Name=\"Device\"/>"
+      "<Category Name='Root'><pFeature>Gain</pFeature></Category>"
+      "<Integer Name='Gain'><Value>1</Value></Integer></RegisterDescription>");
+  publisher->AddNodeMap("Still", "d", genicamtest::DevicePrefixes("Still"), 0, map, nullptr);
+  publisher->StartPolling();
+  EXPECT_TRUE(publisher->IsPolling());
+  publisher->StopPolling();
+  EXPECT_FALSE(publisher->IsPolling());
+}
+
 TEST(NodeMapPublisher, WithdrawingTheLastMapStopsAndFreesTheClients) {
   auto publisher = genicamtest::MakePublisher("SysW");
   publisher->AddNodeMap("Only", "d", genicamtest::DevicePrefixes("Only"), 0,
