@@ -98,6 +98,21 @@ class ClientProtocol : public testing::Test {
   GenApi::INode* Node(const std::string& map, const char* name) {
     return maps[map]->_GetNode(name);
   }
+  // Every request that changes nothing through the browser: reads, a subscription, polling,
+  // the application's own write (its notice reaches the client) and a write GenICam refuses.
+  void RequestsThatChangeNothing(TestBrowserClient& client) {
+    client.Send(NodeMapPublisher::kSubscribe, "CamA");
+    client.Send(NodeMapPublisher::kSnapshot, "CamA");
+    client.Send(NodeMapPublisher::kGet, "CamA:Width");
+    client.Send(NodeMapPublisher::kExampleCode, "CamA:Width");
+    client.Send(NodeMapPublisher::kPolling, "poll:true");
+    client.Send(NodeMapPublisher::kPolling, "poll:false");
+    GenApi::CIntegerPtr(Node("CamA", "Width"))->SetValue(720);
+    EXPECT_TRUE(client.WaitFor(NodeMapPublisher::kNodesChanged).has_value());
+    client.Send(NodeMapPublisher::kSet, "CamA:Width:5000");
+    EXPECT_TRUE(client.WaitFor(NodeMapPublisher::kNodeUpdate).has_value());
+    client.Send(NodeMapPublisher::kUnsubscribe, "CamA");
+  }
   int64_t Width(const std::string& map) {
     return GenApi::CIntegerPtr(Node(map, "Width"))->GetValue();
   }
@@ -195,18 +210,7 @@ TEST_F(ClientProtocol, SetWritesEachKindOfFeatureWithoutReply) {
 
 TEST_F(ClientProtocol, ReadsAndRefusedWritesAreNoBrowserChanges) {
   auto client = Hello();
-  client->Send(NodeMapPublisher::kSubscribe, "CamA");
-  client->Send(NodeMapPublisher::kSnapshot, "CamA");
-  client->Send(NodeMapPublisher::kGet, "CamA:Width");
-  client->Send(NodeMapPublisher::kExampleCode, "CamA:Width");
-  client->Send(NodeMapPublisher::kPolling, "poll:true");
-  client->Send(NodeMapPublisher::kPolling, "poll:false");
-  // The application's own write is no browser change either; its notice reaches the client.
-  GenApi::CIntegerPtr(Node("CamA", "Width"))->SetValue(720);
-  EXPECT_TRUE(client->WaitFor(NodeMapPublisher::kNodesChanged).has_value());
-  // GenICam refuses the value: nothing changed.
-  client->Send(NodeMapPublisher::kSet, "CamA:Width:5000");
-  EXPECT_TRUE(client->WaitFor(NodeMapPublisher::kNodeUpdate).has_value());
+  RequestsThatChangeNothing(*client);
   EXPECT_TRUE(changes.Take().empty());
   // Removed hooks hear nothing more, and the write is made all the same.
   hooks->Unregister(FeatureHookKind::kBrowser, true, nullptr);
@@ -430,18 +434,8 @@ TEST_F(ClientProtocol, DriverLogFollowsThePublishersLifeAndItsClients) {
     Publish("CamC");
     auto client = Hello();
     clientId = client->Id();
-    client->Send(NodeMapPublisher::kSnapshot, "CamA");
-    ASSERT_TRUE(client->WaitFor(NodeMapPublisher::kSnapshot).has_value());
-    client->Send(NodeMapPublisher::kSet, "CamA:Width:5000");  // refused: a node update
-    ASSERT_TRUE(client->WaitFor(NodeMapPublisher::kNodeUpdate).has_value());
-    client->Send(NodeMapPublisher::kGet, "CamA:Width");
-    client->Send(NodeMapPublisher::kExampleCode, "CamA:Width");
-    client->Send(NodeMapPublisher::kSubscribe, "CamA");
-    GenApi::CIntegerPtr(Node("CamA", "Width"))->SetValue(720);
-    ASSERT_TRUE(client->WaitFor(NodeMapPublisher::kNodesChanged).has_value());
-    client->Send(NodeMapPublisher::kUnsubscribe, "CamA");
-    client->Send(NodeMapPublisher::kPolling, "poll:true");
-    client->Send(NodeMapPublisher::kPolling, "poll:false");
+    RequestsThatChangeNothing(*client);
+    client->Send(NodeMapPublisher::kSet, "CamA:Width:700");
     client->Leave();
     for (const char* map : {"CamA", "CamB", "CamC"}) publisher->RemoveDevice(map);
     Publish("CamD");  // starts anew
