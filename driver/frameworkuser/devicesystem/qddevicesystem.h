@@ -122,6 +122,9 @@ class QDDeviceSystem : public QDBaseSystem {
   // host buffer the driver made.
   void ReleaseBuffer(QDBufferInfo& record, QDDriverThreadContext* ctx);
 
+  // A digitizer's integer answer through the system's own inquire (the board's
+  // first), 0 when it gives none.
+  int64_t InquireDigitizerWord(int64_t digitizer, int64_t type, QDDriverThreadContext& ctx);
   // The error of the command that runs on the calling thread: the thread's
   // context, found without changing its current system.
   QDDriverThreadContext* CallingThreadContext() const;
@@ -149,9 +152,6 @@ class QDDeviceSystem : public QDBaseSystem {
   // Region and band access first lets a grab into device memory finish.
   bool WaitForDeviceMemory(const QDBufferInfo& record, QDDriverThreadContext& ctx);
   bool AnswerInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);
-  // A digitizer's integer answer through the system's own inquire (the board's
-  // first), 0 when it gives none.
-  int64_t InquireDigitizerWord(int64_t digitizer, int64_t type, QDDriverThreadContext& ctx);
   // The end trigger's default: enabled when the grab trigger is on and its
   // source resolves to the one that ends a continuous grab.
   int64_t ResolveEndTrigger(int64_t digitizer, QDDriverThreadContext& ctx);
