@@ -132,7 +132,7 @@ int64_t QDDeviceSystem::BufOp0237(const OperationArgs& args, QDDriverThreadConte
     if (error.errorSet != 0) return 1;
   }
   HostBufOp0237(record->HostId(), args.Int(1), args.Int(2), args.Int(3), args.Int(4), args.Int(5));
-  FillKernelBufferDescriptor(*record, record->HostId());
+  RefreshKernelBufferDescriptor(*record);
   return 1;
 }
 

@@ -19,6 +19,7 @@
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "driver/frameworkuser/errortable/messagetable.h"
+#include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "platform/boardsim/deviceprovider.h"
 #include "platform/boardsim/faults.h"
 #include "platform/host/hostservices.h"
@@ -227,9 +228,14 @@ TEST_F(BufferOperationsTest, BothOperationsReachTheHostAndTheKernel) {
     EXPECT_EQ(Run(&QDDeviceSystem::BufOp020F, {buffer, 1, 2}), 1);
     EXPECT_EQ(ctx_->ErrorCode(), 0);
     EXPECT_EQ(HostAppGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);
+    const kernel::KernelBufferDescriptor before = system_->FindBuffer(buffer)->Descriptor();
     EXPECT_EQ(Run(&QDDeviceSystem::BufOp0237, {buffer, 1, 2, 3, 4, 5}), 1);
     EXPECT_EQ(ctx_->ErrorCode(), 0);
     EXPECT_EQ(HostAppGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);
+    // The description read again keeps what the driver added to the host's.
+    const kernel::KernelBufferDescriptor& after = system_->FindBuffer(buffer)->Descriptor();
+    EXPECT_EQ(after.attributeWord, before.attributeWord);
+    EXPECT_EQ(after.formatWord, before.formatWord);
   }
   // The kernel's refusal ends the operation on the board's memory; host memory
   // never asks the kernel.
