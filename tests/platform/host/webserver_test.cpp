@@ -21,6 +21,7 @@
 #include "platform/host/hostservices.h"
 #include "platform/host/zor.h"
 #include "tests/platform/host/rawwebclient.h"
+#include "tests/support/mailboxmessage.h"
 
 namespace {
 
@@ -71,12 +72,7 @@ class EchoServer {
   static QINT64 OnMessage(QINT64, QID event, void* user) {
     QID mailbox = 0;
     HostObjGetHookInfo(event, Q_OBJECT_ID, &mailbox);
-    QINT64 size = 0, tag = 0, spare = 0;
-    HostObjMessageRead(mailbox, nullptr, 0, &size, &tag, &spare, Q_DEFAULT);
-    std::string body(static_cast<size_t>(size), '\0');
-    char none = 0;
-    HostObjMessageRead(mailbox, body.empty() ? &none : body.data(), size, &size, &tag, &spare,
-                       Q_DEFAULT);
+    const auto [tag, body] = testsupport::TakeMailboxMessage(mailbox);
     const std::string reply = tag == kSized ? std::string(std::stoul(body), 'x') : body;
     HostObjMessageWrite(reinterpret_cast<QID>(user), reply.data(),
                         static_cast<QINT64>(reply.size()), tag, Q_DEFAULT);
