@@ -12,10 +12,7 @@ namespace zorhost {
 namespace {
 
 namespace beast = boost::beast;
-namespace http = beast::http;
-namespace websocket = beast::websocket;
 namespace net = boost::asio;
-using tcp = net::ip::tcp;
 
 std::string EncodeFrame(QINT64 tag, const std::string& body) {
   rapidjson::StringBuffer text;
@@ -88,7 +85,8 @@ class WebSocketSession::Outbox {
   bool ended_ = false;
 };
 
-WebSocketSession::WebSocketSession(tcp::socket socket, std::shared_ptr<WebServerContext> context)
+WebSocketSession::WebSocketSession(net::ip::tcp::socket socket,
+                                   std::shared_ptr<WebServerContext> context)
     : context_(std::move(context)),
       ws_(std::move(socket)),
       client_(net::make_strand(context_->workers)) {}
@@ -105,14 +103,14 @@ void WebSocketSession::OnWorkers(Work work) {
                       busy = net::make_work_guard(context_->network)]() mutable { work(); });
 }
 
-void WebSocketSession::Accept(http::request<http::string_body> request) {
+void WebSocketSession::Accept(beast::http::request<beast::http::string_body> request) {
   std::weak_ptr<WebSocketSession> weak = weak_from_this();
   connection_ = context_->connections.Add([weak] {
     if (auto self = weak.lock()) self->Close();
   });
   outbox_ = std::make_shared<Outbox>(weak, context_->network, context_->limits.unreadReplyBytes);
   ws_.read_message_max(context_->limits.messageBytes);
-  ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
+  ws_.set_option(beast::websocket::stream_base::timeout::suggested(beast::role_type::server));
   ws_.async_accept(request, [self = shared_from_this()](beast::error_code error) {
     if (error) return self->Close();
     self->OnWorkers([self] {
