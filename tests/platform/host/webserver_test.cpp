@@ -249,19 +249,19 @@ TEST_F(WebServerTest, RefusesFramesBuiltToCrashOrToFillMemory) {
   ASSERT_TRUE(deep.has_value());
   EXPECT_EQ(deep->payload, R"({"tag":1,"body":"deep"})");
   ExpectGoodClientServed();
-  // One byte over the default megabyte: the connection closes as too big (1009).
+  // One byte over the default megabyte: refused at the frame's header. The close (1009) may
+  // come back, or the reset of the rest of the frame left unread may overtake it.
   {
     RawWebClient big(port_);
     ASSERT_EQ(big.Upgrade(host_), 101);
-    const std::string body(size_t{1} << 20, 'b');
-    ASSERT_TRUE(big.SendText(R"({"tag":1,"body":")" + body + "\"}"));
-    const auto closing = big.ReadFrame();
-    ASSERT_TRUE(closing.has_value());
-    EXPECT_EQ(closing->opcode, 8);
-    ASSERT_GE(closing->payload.size(), 2u);
-    EXPECT_EQ((static_cast<unsigned char>(closing->payload[0]) << 8) |
-                  static_cast<unsigned char>(closing->payload[1]),
-              1009);
+    big.SendText(R"({"tag":1,"body":")" + std::string(size_t{1} << 20, 'b') + "\"}");
+    if (const auto closing = big.ReadFrame()) {
+      EXPECT_EQ(closing->opcode, 8);
+      ASSERT_GE(closing->payload.size(), 2u);
+      EXPECT_EQ((static_cast<unsigned char>(closing->payload[0]) << 8) |
+                    static_cast<unsigned char>(closing->payload[1]),
+                1009);
+    }
   }
   EXPECT_TRUE(echo_.WaitEnded(1));
   ExpectGoodClientServed();
