@@ -50,6 +50,18 @@ std::shared_ptr<Device> OpenFromProvider(const std::wstring& device, uint32_t* e
   return opened;
 }
 
+// A request object of the calling thread that nothing else holds. A device may keep a request
+// past its completion, and a request in flight stays with its device: those get a new one.
+// Large buffers are not kept.
+std::shared_ptr<Request> SpareRequest() {
+  constexpr size_t kKeptBufferBytes = 64 * 1024;
+  thread_local std::shared_ptr<Request> spare;
+  if (spare == nullptr || spare.use_count() != 1 || spare->BufferCapacity() > kKeptBufferBytes) {
+    spare = std::make_shared<Request>();
+  }
+  return spare;
+}
+
 // Sends one request and reports it the Windows way.
 bool Send(Handle handle, IoRequest::Kind kind, uint32_t code, const void* input, uint32_t inputSize,
           void* output, uint32_t outputSize, uint32_t* bytes, Overlapped* overlapped) {
@@ -60,8 +72,8 @@ bool Send(Handle handle, IoRequest::Kind kind, uint32_t code, const void* input,
     return false;
   }
   const bool asynchronous = file->overlappedMode && overlapped != nullptr;
-  auto request =
-      std::make_shared<Request>(kind, code, input, inputSize, output, outputSize, overlapped, file);
+  std::shared_ptr<Request> request = SpareRequest();
+  request->Start(kind, code, input, inputSize, output, outputSize, overlapped, file);
   file->Add(request);
   switch (kind) {
     case IoRequest::Kind::kControl:
@@ -76,11 +88,12 @@ bool Send(Handle handle, IoRequest::Kind kind, uint32_t code, const void* input,
   }
   uint32_t error = ERROR_IO_PENDING;
   uint32_t transferred = 0;
-  if (asynchronous && !request->Result(&error, &transferred)) {
+  const bool complete = request->Settle(&error, &transferred);
+  if (asynchronous && !complete) {
     SetLastError(ERROR_IO_PENDING);
     return false;
   }
-  if (!asynchronous) error = request->Wait(&transferred);
+  if (!complete) error = request->Wait(&transferred);
   if (bytes != nullptr) *bytes = transferred;
   SetLastError(error);
   return error == ERROR_SUCCESS;

@@ -5,30 +5,39 @@
 #include <cstring>
 
 #include "platform/os/sync/event.h"
+#include "platform/os/sync/event_signal.h"
 
 namespace os::detail {
 
-Request::Request(Kind kind, uint32_t code, const void* input, uint32_t inputSize, void* output,
-                 uint32_t outputSize, Overlapped* overlapped, std::weak_ptr<DeviceFile> file)
-    : kind_(kind),
-      code_(code),
-      inputSize_(inputSize),
-      outputSize_(outputSize),
-      buffer_(std::max(inputSize, outputSize)),
-      output_(output),
-      overlapped_(overlapped),
-      event_(overlapped != nullptr ? overlapped->hEvent : kNullHandle),
-      file_(std::move(file)),
-      issuer_(std::this_thread::get_id()) {
+void Request::Start(Kind kind, uint32_t code, const void* input, uint32_t inputSize, void* output,
+                    uint32_t outputSize, Overlapped* overlapped, std::weak_ptr<DeviceFile> file) {
+  // The lock orders this use after every access of the previous one's completion.
+  std::lock_guard lock(mutex_);
+  kind_ = kind;
+  code_ = code;
+  inputSize_ = inputSize;
+  outputSize_ = outputSize;
+  buffer_.resize(std::max(inputSize, outputSize));
   if (inputSize > 0) std::memcpy(buffer_.data(), input, inputSize);
+  std::fill(buffer_.begin() + inputSize, buffer_.end(), 0);
+  output_ = output;
+  overlapped_ = overlapped;
+  event_ = overlapped != nullptr ? overlapped->hEvent : kNullHandle;
+  file_ = std::move(file);
+  issuer_ = std::this_thread::get_id();
+  complete_ = false;
+  eventReset_ = false;
+  error_ = ERROR_IO_PENDING;
+  bytes_ = 0;
   if (overlapped_ != nullptr) {
     std::atomic_ref(overlapped_->InternalHigh).store(0);
     std::atomic_ref(overlapped_->Internal).store(STATUS_PENDING);
-    if (event_ != kNullHandle) ResetEvent(event_);
   }
 }
 
 bool Request::Finish(uint32_t error, uint32_t bytes) {
+  Handle event = kNullHandle;
+  std::shared_ptr<DeviceFile> file;
   {
     std::lock_guard lock(mutex_);
     if (complete_) return false;
@@ -44,11 +53,32 @@ bool Request::Finish(uint32_t error, uint32_t bytes) {
       std::atomic_ref(overlapped_->InternalHigh).store(bytes_);
       std::atomic_ref(overlapped_->Internal).store(StatusOf(error));
     }
+    if (eventReset_) event = event_;
+    file = file_.lock();
   }
   // The caller may reuse the block from here on; only copies are used.
-  if (event_ != kNullHandle) SetEvent(event_);
+  if (event != kNullHandle) SetEvent(event);
   done_.notify_all();
-  if (auto file = file_.lock()) file->Remove(this);
+  if (file != nullptr) file->Remove(this);
+  return true;
+}
+
+bool Request::Settle(uint32_t* error, uint32_t* bytes) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!complete_) {
+      if (event_ != kNullHandle) {
+        ResetEvent(event_);
+        eventReset_ = true;
+      }
+      return false;
+    }
+    *error = error_;
+    *bytes = bytes_;
+  }
+  // Completed before anyone could wait: the event ends signalled as if reset and set, and is
+  // touched only when it was not signalled already.
+  if (event_ != kNullHandle) SignalEvent(event_);
   return true;
 }
 
