@@ -9,7 +9,13 @@ namespace zor::isc {
 
 namespace {
 
+[[gnu::noinline]] void Grow(TapQueue& queue) {
+  queue.transitions.resize(2 * queue.transitions.size());
+}
+
 void Append(TapQueue& queue, uint32_t kind) {
+  if (queue.count == queue.transitions.size()) [[unlikely]]
+    Grow(queue);
   TapTransition& entry = queue.transitions[queue.count++];
   entry.kind = kind;
   entry.state = queue.state;
@@ -19,7 +25,7 @@ void Append(TapQueue& queue, uint32_t kind) {
 
 void TapAllocateTransitions() {
   TapQueue& queue = IscState().queue;
-  queue.transitions.assign(kTapTransitionCount, TapTransition{});
+  queue.transitions.assign(kTapFirstTransitions, TapTransition{});
   queue.count = 0;
   queue.readsQueued = false;
 }
@@ -33,19 +39,36 @@ void TapFreeTransitions() {
 }
 
 void TapPlayBuffer(TapTransition* entries, size_t count) {
-  uint32_t word = TapPinWord();
+  // The pins as last written or read, and as the entries so far leave them.
+  uint32_t written = TapPinWord();
+  uint32_t word = written;
+  auto write = [&written](uint32_t pins) {
+    TapWritePinWord(pins);
+    written = pins | kIscPinEngine;
+  };
   for (size_t i = 0; i < count; ++i) {
     TapTransition& entry = entries[i];
-    uint32_t pins = (word & ~(jtag::kPinTms | jtag::kPinTdi)) | kIscPinEngine;
-    if (entry.state & kTapStateTms) pins |= jtag::kPinTms;
-    if (entry.state & kTapStateTdi) pins |= jtag::kPinTdi;
-    // An unchanged word moves no pin; only changes go to the port.
-    if (pins != word) TapWritePinWord(pins);
-    uint32_t clocked = (entry.state & kTapStateTck) ? pins | jtag::kPinTck : pins & ~jtag::kPinTck;
-    if (clocked != pins) TapWritePinWord(clocked);
-    word = clocked;
+    uint32_t data = (word & ~(jtag::kPinTms | jtag::kPinTdi)) | kIscPinEngine;
+    if (entry.state & kTapStateTms) data |= jtag::kPinTms;
+    if (entry.state & kTapStateTdi) data |= jtag::kPinTdi;
+    if (entry.state & kTapStateTck) {
+      // TMS and TDI settle before the clock rises.
+      if (data != written) write(data);
+      if ((data | jtag::kPinTck) != data) write(data | jtag::kPinTck);
+      word = data | jtag::kPinTck;
+    } else {
+      // Devices look at TMS and TDI on rising edges only: a low clock goes out together with
+      // the next write that keeps it low, so a falling edge and the next bit's data take one
+      // write. A read must see the pins as written.
+      word = data & ~jtag::kPinTck;
+      const bool deferred = i + 1 < count && entry.kind == kTapTransitionWrite &&
+                            entries[i + 1].kind == kTapTransitionWrite &&
+                            (entries[i + 1].state & kTapStateTck) == 0;
+      if (!deferred && word != written) write(word);
+    }
     if (entry.kind == kTapTransitionRead) {
       word = TapReadPinWord();
+      written = word;
       entry.state = static_cast<uint8_t>((entry.state & ~kTapStateTdo) |
                                          ((word & jtag::kPinTdo) ? kTapStateTdo : 0));
     }
