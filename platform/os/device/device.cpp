@@ -74,7 +74,6 @@ bool Send(Handle handle, IoRequest::Kind kind, uint32_t code, const void* input,
   const bool asynchronous = file->overlappedMode && overlapped != nullptr;
   std::shared_ptr<Request> request = SpareRequest();
   request->Start(kind, code, input, inputSize, output, outputSize, overlapped, file);
-  file->Add(request);
   switch (kind) {
     case IoRequest::Kind::kControl:
       file->device->Control(request);
@@ -89,6 +88,10 @@ bool Send(Handle handle, IoRequest::Kind kind, uint32_t code, const void* input,
   uint32_t error = ERROR_IO_PENDING;
   uint32_t transferred = 0;
   const bool complete = request->Settle(&error, &transferred);
+  // Only a request the device kept needs listing; the handle may have closed meanwhile.
+  if (!complete && !file->AddPending(request) && request->Finish(ERROR_OPERATION_ABORTED, 0)) {
+    file->device->Cancelled(*request);
+  }
   if (asynchronous && !complete) {
     SetLastError(ERROR_IO_PENDING);
     return false;

@@ -26,6 +26,7 @@ void Request::Start(Kind kind, uint32_t code, const void* input, uint32_t inputS
   file_ = std::move(file);
   issuer_ = std::this_thread::get_id();
   complete_ = false;
+  listed_ = false;
   eventReset_ = false;
   error_ = ERROR_IO_PENDING;
   bytes_ = 0;
@@ -54,7 +55,7 @@ bool Request::Finish(uint32_t error, uint32_t bytes) {
       std::atomic_ref(overlapped_->Internal).store(StatusOf(error));
     }
     if (eventReset_) event = event_;
-    file = file_.lock();
+    if (listed_) file = file_.lock();
   }
   // The caller may reuse the block from here on; only copies are used.
   if (event != kNullHandle) SetEvent(event);
@@ -82,6 +83,12 @@ bool Request::Settle(uint32_t* error, uint32_t* bytes) {
   return true;
 }
 
+bool Request::MarkListed() {
+  std::lock_guard lock(mutex_);
+  listed_ = !complete_;
+  return listed_;
+}
+
 bool Request::IsDone() const {
   std::lock_guard lock(mutex_);
   return complete_;
@@ -101,9 +108,19 @@ bool Request::Result(uint32_t* error, uint32_t* bytes) const {
   return complete_;
 }
 
-void DeviceFile::Add(std::shared_ptr<Request> request) {
+void DeviceFile::Closed() {
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+  }
+  Cancel(std::thread::id());
+}
+
+bool DeviceFile::AddPending(const std::shared_ptr<Request>& request) {
   std::lock_guard lock(mutex_);
-  pending_.push_back(std::move(request));
+  if (closed_) return false;
+  if (request->MarkListed()) pending_.push_back(request);
+  return true;
 }
 
 void DeviceFile::Remove(const Request* request) {

@@ -41,6 +41,8 @@ class Request final : public IoRequest {
   // Once the device has had the request: true with the error and bytes when it completed,
   // leaving the caller's event signalled; else the event is reset until it completes.
   bool Settle(uint32_t* error, uint32_t* bytes);
+  // Under the file's lock: marks a request still running as listed there; false once complete.
+  bool MarkListed();
 
   Overlapped* overlapped() const { return overlapped_; }
   std::thread::id issuer() const { return issuer_; }
@@ -64,6 +66,7 @@ class Request final : public IoRequest {
   mutable std::mutex mutex_;
   std::condition_variable done_;
   bool complete_ = false;
+  bool listed_ = false;
   // The event was reset for a request left pending; its completion sets it.
   bool eventReset_ = false;
   uint32_t error_ = ERROR_IO_PENDING;
@@ -80,9 +83,11 @@ class DeviceFile : public Object {
         overlappedMode(overlappedMode),
         serial(std::move(serial)) {}
 
-  void Closed() override { Cancel(std::thread::id()); }
+  void Closed() override;
 
-  void Add(std::shared_ptr<Request> request);
+  // Lists a request that the device kept, so that CancelIo and closing reach it; one completed
+  // meanwhile is left out. False once the handle is closed: the caller cancels it.
+  bool AddPending(const std::shared_ptr<Request>& request);
   void Remove(const Request* request);
   // The latest request in flight that uses the block, or null once none is.
   std::shared_ptr<Request> Find(const Overlapped* overlapped);
@@ -96,6 +101,7 @@ class DeviceFile : public Object {
 
  private:
   std::mutex mutex_;
+  bool closed_ = false;
   std::vector<std::shared_ptr<Request>> pending_;
 };
 
