@@ -114,7 +114,9 @@ TEST_F(PinLayer, DataSettlesBeforeEachRisingEdgeInTwoWritesAClock) {
   for (size_t i = writesBefore + 1; i < writes.size(); ++i) {
     const bool rising = (writes[i] & zor::jtag::kRegisterTck) != 0 &&
                         (writes[i - 1] & zor::jtag::kRegisterTck) == 0;
-    if (rising) EXPECT_EQ(writes[i] & data, writes[i - 1] & data) << "write " << i;
+    if (rising) {
+      EXPECT_EQ(writes[i] & data, writes[i - 1] & data) << "write " << i;
+    }
   }
   const uint64_t clocks = chain_->ClockCount() - clocksBefore;
   EXPECT_LE(writes.size() - writesBefore, 2 * clocks + 8);
