@@ -221,7 +221,7 @@ TEST_F(Devices, ThreadsSendingAndClosingHandlesAtOnceKeepTheirAnswers) {
       Overlapped block;
       block.hEvent = CreateEvent(true, false);
       for (int round = 0; round < kRounds; ++round) {
-        const Handle own = CreateFile(L"\\.\TestBoard_0", 0, 0, OPEN_EXISTING, 0);
+        const Handle own = CreateFile(L"\\\\.\\TestBoard_0", 0, 0, OPEN_EXISTING, 0);
         unsigned char record[2] = {static_cast<unsigned char>(t),
                                    static_cast<unsigned char>(round)};
         uint32_t bytes = 0;
