@@ -123,7 +123,7 @@ TEST(CNodeMapFactory, MapsOfOneDescriptionAreIndependent) {
       "<Enumeration Name='Mode'><EnumEntry Name='Slow'><Value>0</Value></EnumEntry>"
       "<EnumEntry Name='Fast'><Value>1</Value></EnumEntry><Value>0</Value></Enumeration>"
       "</RegisterDescription>";
-  const CNodeMapFactory factory(ContentType_Xml, xml.data(), xml.size());
+  CNodeMapFactory factory(ContentType_Xml, xml.data(), xml.size());
   std::vector<CNodeMapRef> maps(6);
   std::vector<std::thread> builders;
   for (size_t i = 0; i < maps.size(); ++i) {
