@@ -50,12 +50,23 @@ std::shared_ptr<Device> OpenFromProvider(const std::wstring& device, uint32_t* e
   return opened;
 }
 
+// The calling thread's spare request object. Requests may still be sent while the thread ends,
+// from destructors that run after the slot's: those get a request of their own.
+struct SpareSlot {
+  ~SpareSlot();
+  std::shared_ptr<Request> request;
+};
+thread_local bool spareSlotGone = false;
+SpareSlot::~SpareSlot() { spareSlotGone = true; }
+
 // A request object of the calling thread that nothing else holds. A device may keep a request
 // past its completion, and a request in flight stays with its device: those get a new one.
 // Large buffers are not kept.
 std::shared_ptr<Request> SpareRequest() {
   constexpr size_t kKeptBufferBytes = 64 * 1024;
-  thread_local std::shared_ptr<Request> spare;
+  if (spareSlotGone) return std::make_shared<Request>();
+  thread_local SpareSlot slot;
+  std::shared_ptr<Request>& spare = slot.request;
   if (spare == nullptr || spare.use_count() != 1 || spare->BufferCapacity() > kKeptBufferBytes) {
     spare = std::make_shared<Request>();
   }
