@@ -38,7 +38,9 @@ void Request::Start(Kind kind, uint32_t code, const void* input, uint32_t inputS
 
 bool Request::Finish(uint32_t error, uint32_t bytes) {
   Handle event = kNullHandle;
-  std::shared_ptr<DeviceFile> file;
+  // Copied under the lock; locked only after the waiter is told, so that this thread does not
+  // hold the handle's last reference any longer than it must.
+  std::weak_ptr<DeviceFile> file;
   {
     std::lock_guard lock(mutex_);
     if (complete_) return false;
@@ -55,12 +57,12 @@ bool Request::Finish(uint32_t error, uint32_t bytes) {
       std::atomic_ref(overlapped_->Internal).store(StatusOf(error));
     }
     if (eventReset_) event = event_;
-    if (listed_) file = file_.lock();
+    if (listed_) file = file_;
   }
   // The caller may reuse the block from here on; only copies are used.
   if (event != kNullHandle) SetEvent(event);
   done_.notify_all();
-  if (file != nullptr) file->Remove(this);
+  if (auto listed = file.lock()) listed->Remove(this);
   return true;
 }
 
