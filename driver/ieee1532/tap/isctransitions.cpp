@@ -1,5 +1,7 @@
 #include "driver/ieee1532/tap/isctransitions.h"
 
+#include <algorithm>
+
 #include "driver/ieee1532/engine/iscenginestate.h"
 #include "driver/ieee1532/host/iscport.h"
 #include "driver/ieee1532/tap/iscpins.h"
@@ -9,16 +11,9 @@ namespace zor::isc {
 
 namespace {
 
+// Room for one more cycle: four transitions at most.
 [[gnu::noinline]] void Grow(TapQueue& queue) {
-  queue.transitions.resize(2 * queue.transitions.size());
-}
-
-void Append(TapQueue& queue, uint32_t kind) {
-  if (queue.count == queue.transitions.size()) [[unlikely]]
-    Grow(queue);
-  TapTransition& entry = queue.transitions[queue.count++];
-  entry.kind = kind;
-  entry.state = queue.state;
+  queue.transitions.resize(std::max(2 * queue.transitions.size(), queue.count + 4));
 }
 
 }  // namespace
@@ -80,17 +75,26 @@ int TapQueueShift(bool flush, bool checkBurst, bool readTdo, int tms, int tdi,
   TapQueue& queue = IscState().queue;
   if (queue.transitions.empty()) TapAllocateTransitions();
   if (!flush) {
-    queue.state = static_cast<uint8_t>((queue.state & ~(kTapStateTms | kTapStateTdi)) |
-                                       (tms ? kTapStateTms : 0) | (tdi ? kTapStateTdi : 0));
-    Append(queue, kTapTransitionWrite);
+    if (queue.transitions.size() - queue.count < 4) [[unlikely]]
+      Grow(queue);
+    // Data with the clock low, the TDO read, the clock high, the clock low again.
+    const auto low = static_cast<uint8_t>((queue.state & ~(kTapStateTms | kTapStateTdi)) |
+                                          (tms ? kTapStateTms : 0) | (tdi ? kTapStateTdi : 0));
+    TapTransition* entry = queue.transitions.data() + queue.count;
+    entry->kind = kTapTransitionWrite;
+    entry->state = low;
     if (readTdo) {
-      Append(queue, kTapTransitionRead);
+      ++entry;
+      entry->kind = kTapTransitionRead;
+      entry->state = low;
       queue.readsQueued = true;
     }
-    queue.state |= kTapStateTck;
-    Append(queue, kTapTransitionWrite);
-    queue.state &= static_cast<uint8_t>(~kTapStateTck);
-    Append(queue, kTapTransitionWrite);
+    entry[1].kind = kTapTransitionWrite;
+    entry[1].state = static_cast<uint8_t>(low | kTapStateTck);
+    entry[2].kind = kTapTransitionWrite;
+    entry[2].state = static_cast<uint8_t>(low & ~kTapStateTck);
+    queue.count = static_cast<size_t>(entry + 3 - queue.transitions.data());
+    queue.state = entry[2].state;
     if (queue.count >= kTapFlushThreshold) {
       // The TDO bits of a capture must fit in one buffer; playing now would lose them.
       if (queue.readsQueued) IscReportf(kIscError, false, nullptr, "iReadTdo = 1");
