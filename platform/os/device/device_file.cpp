@@ -31,8 +31,9 @@ void Request::Start(Kind kind, uint32_t code, const void* input, uint32_t inputS
   error_ = ERROR_IO_PENDING;
   bytes_ = 0;
   if (overlapped_ != nullptr) {
-    std::atomic_ref(overlapped_->InternalHigh).store(0);
-    std::atomic_ref(overlapped_->Internal).store(STATUS_PENDING);
+    // Release stores: a reader of the status word sees the byte count that went before it.
+    std::atomic_ref(overlapped_->InternalHigh).store(0, std::memory_order_release);
+    std::atomic_ref(overlapped_->Internal).store(STATUS_PENDING, std::memory_order_release);
   }
 }
 
@@ -53,8 +54,8 @@ bool Request::Finish(uint32_t error, uint32_t bytes) {
       std::memcpy(output_, buffer_.data(), bytes_);
     }
     if (overlapped_ != nullptr) {
-      std::atomic_ref(overlapped_->InternalHigh).store(bytes_);
-      std::atomic_ref(overlapped_->Internal).store(StatusOf(error));
+      std::atomic_ref(overlapped_->InternalHigh).store(bytes_, std::memory_order_release);
+      std::atomic_ref(overlapped_->Internal).store(StatusOf(error), std::memory_order_release);
     }
     if (eventReset_) event = event_;
     if (listed_) file = file_;
