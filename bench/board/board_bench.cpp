@@ -1,9 +1,12 @@
-// A board system's allocation and free through libZOR.so, and one kernel
-// request's round trip (wrapper, transport, device, simulated board and back)
-// beside a direct call of the simulated board's request handler.
+// A board system's allocation and free through libZOR.so on one board and on
+// several, and one kernel request's round trip (wrapper, transport, device,
+// simulated board and back) beside a direct call of the simulated board's
+// request handler. Each prints its reference from the same run as counters.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
+#include <time.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -23,29 +26,75 @@ namespace {
 
 using zor::frame::LLsysHandlePair;
 
-// A registry root and a GenICam installation of the bench's own.
+constexpr int kBoards = 4;
+
+// A registry root and a GenICam installation of the bench's own, and four boards.
 void PrepareEnvironment() {
   static const bool prepared = [] {
     const std::filesystem::path folder = zorbench::MakeBenchEnvironment("zorboardbench");
     if (folder.empty()) return false;
+    setenv(boardsim::kBoardCountVariable, std::to_string(kBoards).c_str(), 1);
     QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
     return true;
   }();
   (void)prepared;
 }
 
+// Seconds of wall time and of the whole process's CPU time (hook and host threads included).
+struct Clocks {
+  double wall = 0;
+  double cpu = 0;
+
+  static Clocks Now() {
+    timespec cpu{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    const auto wall = std::chrono::steady_clock::now().time_since_epoch();
+    return {std::chrono::duration<double>(wall).count(),
+            static_cast<double>(cpu.tv_sec) + static_cast<double>(cpu.tv_nsec) * 1e-9};
+  }
+  Clocks operator-(const Clocks& earlier) const { return {wall - earlier.wall, cpu - earlier.cpu}; }
+};
+
+// Allocates a system on each of the first `boards` boards, then frees them all.
+bool AllocateAndFree(int boards) {
+  QID systems[kBoards] = {};
+  bool allocated = true;
+  for (int board = 0; board < boards; ++board) {
+    systems[board] = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", board, Q_DEFAULT, nullptr);
+    allocated = allocated && systems[board] != 0;
+  }
+  for (int board = 0; board < boards; ++board) {
+    if (systems[board] != 0) QsysFree(systems[board]);
+  }
+  return allocated;
+}
+
+// Per system: wall and process CPU microseconds and their ratio, and the same for one board
+// measured in the same run, so that growth with the boards shows as a ratio.
 void BM_SystemAllocAndFree(benchmark::State& state) {
   PrepareEnvironment();
+  const int boards = static_cast<int>(state.range(0));
+  const Clocks start = Clocks::Now();
   for (auto _ : state) {
-    const QID system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, nullptr);
-    if (system == 0) {
+    if (!AllocateAndFree(boards)) {
       state.SkipWithError("no system");
-      break;
+      return;
     }
-    QsysFree(system);
   }
+  const Clocks spent = Clocks::Now() - start;
+  const auto systems = static_cast<double>(state.iterations()) * boards;
+  const Clocks oneStart = Clocks::Now();
+  for (int64_t i = 0; i < state.iterations(); ++i) AllocateAndFree(1);
+  const Clocks one = Clocks::Now() - oneStart;
+  const auto oneSystems = static_cast<double>(state.iterations());
+  state.counters["wall_us"] = spent.wall * 1e6 / systems;
+  state.counters["cpu_us"] = spent.cpu * 1e6 / systems;
+  state.counters["wall_per_cpu"] = spent.wall / spent.cpu;
+  state.counters["one_board_wall_us"] = one.wall * 1e6 / oneSystems;
+  state.counters["one_board_cpu_us"] = one.cpu * 1e6 / oneSystems;
+  state.counters["wall_per_one_board"] = (spent.wall / systems) / (one.wall / oneSystems);
 }
-BENCHMARK(BM_SystemAllocAndFree)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SystemAllocAndFree)->Arg(1)->Arg(2)->Arg(kBoards)->Unit(benchmark::kMicrosecond);
 
 // A kernel system on board 0 of this process, opened as the driver opens it.
 struct KernelSystem {
@@ -68,19 +117,6 @@ KernelSystem& Kernel() {
   static KernelSystem* kernel = new KernelSystem;  // lives as long as the board
   return *kernel;
 }
-
-void BM_KernelRequestRoundTrip(benchmark::State& state) {
-  KernelSystem& kernel = Kernel();
-  for (auto _ : state) {
-    zor::kernel::SysRequest record{};
-    zor::foundation::CError error;
-    record.header = zor::frame::FreshHeader(error);
-    record.requestWord = zor::kernel::kSysRequestCapabilities;
-    zor::frame::DeviceRequest(kernel.pair, 0, record, error, kernel.ctx.get());
-    benchmark::DoNotOptimize(record.value);
-  }
-}
-BENCHMARK(BM_KernelRequestRoundTrip);
 
 // A request that completes where it is made, as the board's handler sees it.
 class DirectRequest : public os::IoRequest {
@@ -108,19 +144,60 @@ class NoEvents : public boardsim::EventPort {
   bool IsSet(uint64_t) override { return false; }
 };
 
-void BM_SimulatorRequestHandler(benchmark::State& state) {
-  KernelSystem& kernel = Kernel();
-  boardsim::Board& board = *boardsim::LocalBoards().Find(0);
-  const auto port = std::make_shared<NoEvents>();
-  zor::kernel::SysRequest record{};
-  record.header.deviceHandle = kernel.pair.device;
-  record.header.systemId = kernel.pair.systemId;
-  record.requestWord = zor::kernel::kSysRequestCapabilities;
-  for (auto _ : state) {
-    auto request = std::make_shared<DirectRequest>(&record, sizeof(record));
-    board.Control(request, port);
-    benchmark::DoNotOptimize(request->IsDone());
+// Calls the board's request handler directly with the capabilities request.
+class BareHandler {
+ public:
+  explicit BareHandler(const KernelSystem& kernel)
+      : board_(*boardsim::LocalBoards().Find(0)), port_(std::make_shared<NoEvents>()) {
+    record_.header.deviceHandle = kernel.pair.device;
+    record_.header.systemId = kernel.pair.systemId;
+    record_.requestWord = zor::kernel::kSysRequestCapabilities;
   }
+  bool Serve() {
+    auto request = std::make_shared<DirectRequest>(&record_, sizeof(record_));
+    board_.Control(request, port_);
+    return request->IsDone();
+  }
+
+ private:
+  boardsim::Board& board_;
+  const std::shared_ptr<boardsim::EventPort> port_;
+  zor::kernel::SysRequest record_{};
+};
+
+// The thread's CPU seconds: everything of a request that completes at once runs on the caller,
+// and CPU time leaves out the waits for a processor on a busy machine.
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// The round trip, with the bare handler timed for as many calls right after it; per_handler is
+// the round trip's CPU time over the handler's.
+void BM_KernelRequestRoundTrip(benchmark::State& state) {
+  KernelSystem& kernel = Kernel();
+  for (auto _ : state) {
+    zor::kernel::SysRequest record{};
+    zor::foundation::CError error;
+    record.header = zor::frame::FreshHeader(error);
+    record.requestWord = zor::kernel::kSysRequestCapabilities;
+    zor::frame::DeviceRequest(kernel.pair, 0, record, error, kernel.ctx.get());
+    benchmark::DoNotOptimize(record.value);
+  }
+  BareHandler handler(kernel);
+  const double start = ThreadCpuSeconds();
+  for (int64_t i = 0; i < state.iterations(); ++i) benchmark::DoNotOptimize(handler.Serve());
+  const double handlerSeconds = ThreadCpuSeconds() - start;
+  state.counters["handler_ns"] = handlerSeconds * 1e9 / static_cast<double>(state.iterations());
+  state.counters["per_handler"] =
+      benchmark::Counter(handlerSeconds, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_KernelRequestRoundTrip);
+
+void BM_SimulatorRequestHandler(benchmark::State& state) {
+  BareHandler handler(Kernel());
+  for (auto _ : state) benchmark::DoNotOptimize(handler.Serve());
 }
 BENCHMARK(BM_SimulatorRequestHandler);
 

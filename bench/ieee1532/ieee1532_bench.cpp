@@ -109,7 +109,8 @@ void BM_ParseManyPorts(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseManyPorts)->Arg(2000)->Arg(4000)->Arg(8000)->Unit(benchmark::kMillisecond);
 
-// Program and verify 4,096 words of 32 bits between two bypassed devices.
+// Program and verify 4,096 words of 32 bits between two bypassed devices. The engine's whole run
+// is measured (reading the files, programming, verifying); the payload is the words' bits.
 void BM_ProgramThroughput(benchmark::State& state) {
   const int words = 4096;
   std::string folder = std::filesystem::temp_directory_path().string() + "/";
@@ -153,6 +154,9 @@ void BM_ProgramThroughput(benchmark::State& state) {
     clocks += chain->ClockCount();
     state.ResumeTiming();
   }
+  state.counters["payload_bits_per_s"] =
+      benchmark::Counter(static_cast<double>(words) * 32 * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate);
   state.counters["shifted_bits_per_s"] =
       benchmark::Counter(static_cast<double>(clocks), benchmark::Counter::kIsRate);
   std::filesystem::remove(TempPath("big.bsd"));

@@ -60,7 +60,8 @@ bool QDHwSpecSystem::IsInHookThread(uint64_t type) const {
 void QDHwSpecSystem::StartHookThreads(uint64_t type, int64_t count, QDDriverThreadContext& ctx) {
   for (int64_t i = 0; i < count && ctx.ErrorCode() == 0; ++i) {
     foundation::CError error;
-    UserHook().Start(type, this, &bufModifiedHook_, HostObjectId(), error);
+    // Nothing waits for these threads' first requests.
+    UserHook().Start(type, this, &bufModifiedHook_, HostObjectId(), error, false);
     error.Report(ctx);
   }
 }

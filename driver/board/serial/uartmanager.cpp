@@ -23,13 +23,22 @@ CUartManager::Use::Use(const CUartManager& manager, UartPortRecord& record) : re
   ++record_.useCount_;
 }
 
-CUartManager::CUartManager() : CUartManager(ReadSerialPortNames()) {}
+CUartManager::CUartManager() = default;
 
 CUartManager::CUartManager(const std::vector<std::wstring>& names) {
+  std::call_once(listed_, [&] { AddPorts(names); });
+}
+
+void CUartManager::AddPorts(const std::vector<std::wstring>& names) {
   for (const std::wstring& name : names) {
     if (ports_.size() == kMaxUartPorts) break;
     ports_.push_back(std::make_unique<UartPortRecord>(name, 0));
   }
+}
+
+const std::vector<std::unique_ptr<UartPortRecord>>& CUartManager::Ports() {
+  std::call_once(listed_, [this] { AddPorts(ReadSerialPortNames()); });
+  return ports_;
 }
 
 CUartManager::~CUartManager() = default;
@@ -49,9 +58,10 @@ UartPortRecord& CUartManager::GetPort(size_t index) {
 }
 
 UartPortRecord& CUartManager::OpenPort(size_t index) {
-  if (ports_.empty()) RaiseUartError(kUartIoError, 4);
-  if (index >= ports_.size()) RaiseUartError(kUartInstanceError, 1);
-  UartPortRecord& record = *ports_[index];
+  const std::vector<std::unique_ptr<UartPortRecord>>& ports = Ports();
+  if (ports.empty()) RaiseUartError(kUartIoError, 4);
+  if (index >= ports.size()) RaiseUartError(kUartInstanceError, 1);
+  UartPortRecord& record = *ports[index];
   if (record.IsOpen()) RaiseUartError(kUartInstanceError, 2);
   const std::wstring path = L"\\\\.\\" + record.name_;
   record.port_ = os::CreateFile(path.c_str(), os::GENERIC_READ | os::GENERIC_WRITE,

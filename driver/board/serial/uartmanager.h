@@ -1,4 +1,5 @@
-// The serial ports of a board system. Ports are listed once, at construction; a port opens on
+// The serial ports of a board system. Ports are listed once, at construction or, for the
+// machine's ports, on first use, so a system that uses none does not look for them; a port opens on
 // its first use and stays open until closed. Operations on one port are serialised by the
 // caller through Lock/Unlock (the serial commands below do it); different ports run in
 // parallel. Failures are thrown as CError records.
@@ -23,7 +24,7 @@ inline constexpr int64_t kUartNoParity = -9999;
 
 class CUartManager {
  public:
-  // The ports that the machine lists (ReadSerialPortNames).
+  // The ports that the machine lists (ReadSerialPortNames), read on first use.
   CUartManager();
   // The ports of these "COMn" names, in this order, at most kMaxUartPorts.
   explicit CUartManager(const std::vector<std::wstring>& names);
@@ -31,7 +32,7 @@ class CUartManager {
   CUartManager& operator=(const CUartManager&) = delete;
   ~CUartManager();
 
-  size_t PortCount() const { return ports_.size(); }
+  size_t PortCount() { return Ports().size(); }
 
   // One system inquire or control of a serial type (IsSerialType), under the port's lock.
   // An empty record means success. An inquire that had to open the port closes it again.
@@ -100,6 +101,8 @@ class CUartManager {
     UartPortRecord& record_;
   };
 
+  void AddPorts(const std::vector<std::wstring>& names);
+  const std::vector<std::unique_ptr<UartPortRecord>>& Ports();
   void WriteState(UartPortRecord& record, const os::DCB& dcb);
   void WriteTimeouts(UartPortRecord& record, const os::COMMTIMEOUTS& timeouts);
   void StartReceiver(UartPortRecord& record);
@@ -111,6 +114,7 @@ class CUartManager {
   void DispatchControl(UartPortRecord& record, int64_t type, int64_t value);
 
   std::array<std::recursive_mutex, kMaxUartPorts> locks_;
+  std::once_flag listed_;
   std::vector<std::unique_ptr<UartPortRecord>> ports_;
   std::array<UartPortRecord*, kMaxUartPorts> cache_{};
 };

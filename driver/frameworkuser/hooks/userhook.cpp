@@ -28,7 +28,7 @@ CUserHook::~CUserHook() {
 }
 
 void CUserHook::Start(uint64_t hookType, void* userData, CBaseHook<HOOK_ELEMENT_INFO>* element,
-                      QID hostObject, foundation::CError& sink) {
+                      QID hostObject, foundation::CError& sink, bool waitStarted) {
   foundation::CLog* log = foundation::CLog::Instance();
   if (log->IsCategoryEnabled(kHookLogCategory)) {
     log->Write(*this, kHookRecord, foundation::LogTag("TYPE"), hookType, foundation::LogTag("ADDR"),
@@ -47,7 +47,7 @@ void CUserHook::Start(uint64_t hookType, void* userData, CBaseHook<HOOK_ELEMENT_
     active_.push_back(std::move(thread));
   }
   PurgeThreads(parked);
-  const bool running = started->StartThread() && started->WaitStarted();
+  const bool running = started->StartThread() && (!waitStarted || started->WaitStarted());
   if (running) return;
 
   sink.SetError(kHookError, kNoHookThread);

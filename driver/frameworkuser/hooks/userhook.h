@@ -31,10 +31,12 @@ class CUserHook : public foundation::CLogProvider {
   // Stops and frees every thread.
   ~CUserHook() override;
 
-  // Starts a thread for the type and returns once its first request is pending.
-  // 4354/1 when its events could not be made, 4354/2 when no thread runs.
+  // Starts a thread for the type and returns once its first request is pending, or at
+  // once without waitStarted (the board keeps the events until a request comes; a thread
+  // whose request fails ends by itself). 4354/1 when its events could not be made, 4354/2
+  // when no thread runs.
   void Start(uint64_t hookType, void* userData, CBaseHook<HOOK_ELEMENT_INFO>* element,
-             QID hostObject, foundation::CError& sink);
+             QID hostObject, foundation::CError& sink, bool waitStarted = true);
   // Stops one active thread of the type; from that thread itself it is parked and
   // freed later.
   void Stop(uint64_t hookType, foundation::CError& sink);

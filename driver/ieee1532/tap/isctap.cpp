@@ -20,12 +20,6 @@ void Queue(int tms, int tdi, bool readTdo) {
 
 void Flush() { TapQueueShift(true, false, false, 0, 0, nullptr, nullptr); }
 
-void DirectCycle(int tms) {
-  TapSetPin(kTapPinTms, tms);
-  TapSetPin(kTapPinTdi, 0);
-  TapPulseTck(true);
-}
-
 // Collects the queued TDO bits into the capture, filling it from position `filled` backwards.
 void Collect(std::string* capture, int64_t length, int64_t& filled) {
   std::vector<uint8_t> bytes;
@@ -59,10 +53,12 @@ void TapShiftBypass(bool trailer, int reg) {
 void TapShiftString(int reg, int64_t length, const char* tdiText, std::string* tdoText,
                     bool readTdo, bool stayInUpdate) {
   bool isIr = reg == kTapInstructionRegister;
-  if (isIr) DirectCycle(1);
-  DirectCycle(1);
-  DirectCycle(0);
-  DirectCycle(0);
+  // From Run-Test/Idle or an Update state to Shift, queued with the shift: one rising and one
+  // falling edge per step instead of setting each pin on its own.
+  if (isIr) Queue(1, 0, false);
+  Queue(1, 0, false);
+  Queue(0, 0, false);
+  Queue(0, 0, false);
   TapShiftBypass(false, reg);
   int64_t trailer = isIr ? TapBypass().irTrailer : TapBypass().drTrailer;
   bool capturing = readTdo && tdoText != nullptr;

@@ -1,5 +1,7 @@
 #include "driver/ieee1532/tap/isctransitions.h"
 
+#include <algorithm>
+
 #include "driver/ieee1532/engine/iscenginestate.h"
 #include "driver/ieee1532/host/iscport.h"
 #include "driver/ieee1532/tap/iscpins.h"
@@ -9,17 +11,16 @@ namespace zor::isc {
 
 namespace {
 
-void Append(TapQueue& queue, uint32_t kind) {
-  TapTransition& entry = queue.transitions[queue.count++];
-  entry.kind = kind;
-  entry.state = queue.state;
+// Room for one more cycle: four transitions at most.
+[[gnu::noinline]] void Grow(TapQueue& queue) {
+  queue.transitions.resize(std::max(2 * queue.transitions.size(), queue.count + 4));
 }
 
 }  // namespace
 
 void TapAllocateTransitions() {
   TapQueue& queue = IscState().queue;
-  queue.transitions.assign(kTapTransitionCount, TapTransition{});
+  queue.transitions.assign(kTapFirstTransitions, TapTransition{});
   queue.count = 0;
   queue.readsQueued = false;
 }
@@ -33,19 +34,36 @@ void TapFreeTransitions() {
 }
 
 void TapPlayBuffer(TapTransition* entries, size_t count) {
-  uint32_t word = TapPinWord();
+  // The pins as last written or read, and as the entries so far leave them.
+  uint32_t written = TapPinWord();
+  uint32_t word = written;
+  auto write = [&written](uint32_t pins) {
+    TapWritePinWord(pins);
+    written = pins | kIscPinEngine;
+  };
   for (size_t i = 0; i < count; ++i) {
     TapTransition& entry = entries[i];
-    uint32_t pins = (word & ~(jtag::kPinTms | jtag::kPinTdi)) | kIscPinEngine;
-    if (entry.state & kTapStateTms) pins |= jtag::kPinTms;
-    if (entry.state & kTapStateTdi) pins |= jtag::kPinTdi;
-    // An unchanged word moves no pin; only changes go to the port.
-    if (pins != word) TapWritePinWord(pins);
-    uint32_t clocked = (entry.state & kTapStateTck) ? pins | jtag::kPinTck : pins & ~jtag::kPinTck;
-    if (clocked != pins) TapWritePinWord(clocked);
-    word = clocked;
+    uint32_t data = (word & ~(jtag::kPinTms | jtag::kPinTdi)) | kIscPinEngine;
+    if (entry.state & kTapStateTms) data |= jtag::kPinTms;
+    if (entry.state & kTapStateTdi) data |= jtag::kPinTdi;
+    if (entry.state & kTapStateTck) {
+      // TMS and TDI settle before the clock rises.
+      if (data != written) write(data);
+      if ((data | jtag::kPinTck) != data) write(data | jtag::kPinTck);
+      word = data | jtag::kPinTck;
+    } else {
+      // Devices look at TMS and TDI on rising edges only: a low clock goes out together with
+      // the next write that keeps it low, so a falling edge and the next bit's data take one
+      // write. A read must see the pins as written.
+      word = data & ~jtag::kPinTck;
+      const bool deferred = i + 1 < count && entry.kind == kTapTransitionWrite &&
+                            entries[i + 1].kind == kTapTransitionWrite &&
+                            (entries[i + 1].state & kTapStateTck) == 0;
+      if (!deferred && word != written) write(word);
+    }
     if (entry.kind == kTapTransitionRead) {
       word = TapReadPinWord();
+      written = word;
       entry.state = static_cast<uint8_t>((entry.state & ~kTapStateTdo) |
                                          ((word & jtag::kPinTdo) ? kTapStateTdo : 0));
     }
@@ -57,17 +75,26 @@ int TapQueueShift(bool flush, bool checkBurst, bool readTdo, int tms, int tdi,
   TapQueue& queue = IscState().queue;
   if (queue.transitions.empty()) TapAllocateTransitions();
   if (!flush) {
-    queue.state = static_cast<uint8_t>((queue.state & ~(kTapStateTms | kTapStateTdi)) |
-                                       (tms ? kTapStateTms : 0) | (tdi ? kTapStateTdi : 0));
-    Append(queue, kTapTransitionWrite);
+    if (queue.transitions.size() - queue.count < 4) [[unlikely]]
+      Grow(queue);
+    // Data with the clock low, the TDO read, the clock high, the clock low again.
+    const auto low = static_cast<uint8_t>((queue.state & ~(kTapStateTms | kTapStateTdi)) |
+                                          (tms ? kTapStateTms : 0) | (tdi ? kTapStateTdi : 0));
+    TapTransition* entry = queue.transitions.data() + queue.count;
+    entry->kind = kTapTransitionWrite;
+    entry->state = low;
     if (readTdo) {
-      Append(queue, kTapTransitionRead);
+      ++entry;
+      entry->kind = kTapTransitionRead;
+      entry->state = low;
       queue.readsQueued = true;
     }
-    queue.state |= kTapStateTck;
-    Append(queue, kTapTransitionWrite);
-    queue.state &= static_cast<uint8_t>(~kTapStateTck);
-    Append(queue, kTapTransitionWrite);
+    entry[1].kind = kTapTransitionWrite;
+    entry[1].state = static_cast<uint8_t>(low | kTapStateTck);
+    entry[2].kind = kTapTransitionWrite;
+    entry[2].state = static_cast<uint8_t>(low & ~kTapStateTck);
+    queue.count = static_cast<size_t>(entry + 3 - queue.transitions.data());
+    queue.state = entry[2].state;
     if (queue.count >= kTapFlushThreshold) {
       // The TDO bits of a capture must fit in one buffer; playing now would lose them.
       if (queue.readsQueued) IscReportf(kIscError, false, nullptr, "iReadTdo = 1");

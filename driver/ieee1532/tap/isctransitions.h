@@ -23,8 +23,9 @@ constexpr uint8_t kTapStateTck = 1u << 1;
 constexpr uint8_t kTapStateTms = 1u << 2;
 constexpr uint8_t kTapStateTdo = 1u << 4;
 
-constexpr size_t kTapTransitionCount = 0x4000000 / sizeof(TapTransition);
+// The queue plays itself once it holds this many; it grows to what the longest shift needs.
 constexpr size_t kTapFlushThreshold = 0x1FFFFB;
+constexpr size_t kTapFirstTransitions = 4096;
 
 // Transitions queued for one play, and the pin state the next one starts from.
 struct TapQueue {

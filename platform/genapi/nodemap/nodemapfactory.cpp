@@ -1,6 +1,9 @@
 #include "platform/genapi/nodemap/nodemapfactory.h"
 
+#include <mutex>
+
 #include "platform/genapi/base/exceptions.h"
+#include "platform/genapi/xml/elementtree.h"
 #include "platform/genapi/xml/stylesheet.h"
 #include "platform/genapi/xml/xmlloader.h"
 #include "platform/genapi/xml/zipdata.h"
@@ -16,24 +19,45 @@ std::string Unpack(EContentType type, std::string data) {
 
 }  // namespace
 
+struct CNodeMapFactory::Description {
+  explicit Description(std::string text) : xml(std::move(text)) {}
+
+  const std::string xml;
+  std::mutex mutex;
+  std::shared_ptr<const NodeMapDescription> nodes;
+};
+
 CNodeMapFactory::CNodeMapFactory(EContentType ContentType, const gcstring& FileName, ECacheUsage_t,
                                  bool)
-    : xml_(Unpack(ContentType, ReadWholeFile(FileName.str()))) {}
+    : description_(
+          std::make_shared<Description>(Unpack(ContentType, ReadWholeFile(FileName.str())))) {}
 
 CNodeMapFactory::CNodeMapFactory(EContentType ContentType, const void* pData, size_t DataSize,
                                  ECacheUsage_t, bool) {
   if (pData == nullptr && DataSize != 0) {
     throw INVALID_ARGUMENT_EXCEPTION("No data for the node map");
   }
-  xml_ = Unpack(ContentType, std::string(static_cast<const char*>(pData), DataSize));
+  description_ = std::make_shared<Description>(
+      Unpack(ContentType, std::string(static_cast<const char*>(pData), DataSize)));
 }
 
 INodeMap* CNodeMapFactory::CreateNodeMap(const gcstring& DeviceName, bool) {
-  return LoadNodeMap(xml_, DeviceName).release();
+  Description& description = *description_;
+  std::shared_ptr<const NodeMapDescription> nodes;
+  {
+    // A description that does not parse raises here, and again on the next try.
+    std::lock_guard lock(description.mutex);
+    if (description.nodes == nullptr) {
+      description.nodes = std::make_shared<const NodeMapDescription>(
+          DescribeNodeMap(ParseElements(description.xml)));
+    }
+    nodes = description.nodes;
+  }
+  return BuildNodeMap(*nodes, DeviceName).release();
 }
 
 gcstring CNodeMapFactory::ApplyStyleSheet(const gcstring& XSLFileName) {
-  return ApplyXslt(xml_, XSLFileName.str());
+  return ApplyXslt(description_->xml, XSLFileName.str());
 }
 
 }  // namespace GenApi

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "platform/genapi/api/inodemap.h"
@@ -16,7 +17,9 @@ enum ECacheUsage_t {
 };
 
 // Holds one device description (plain or zipped XML, from a file or memory)
-// and builds node maps from it.
+// and builds node maps from it. The description is read on the first map and
+// copies share it, so further maps are built without reading the XML again,
+// from copies on several threads at once.
 class CNodeMapFactory {
  public:
   CNodeMapFactory(EContentType ContentType, const gcstring& FileName,
@@ -32,7 +35,8 @@ class CNodeMapFactory {
   gcstring ApplyStyleSheet(const gcstring& XSLFileName);
 
  private:
-  std::string xml_;
+  struct Description;
+  std::shared_ptr<Description> description_;
 };
 
 }  // namespace GenApi

@@ -5,7 +5,7 @@
 
 namespace GenApi {
 
-EnumEntryNode::EnumEntryNode(NodeMap& map, NodeXml xml, std::string symbolic)
+EnumEntryNode::EnumEntryNode(NodeMap& map, SharedNodeXml xml, std::string symbolic)
     : ValueNode(map, std::move(xml)), symbolic_(std::move(symbolic)) {}
 
 void EnumEntryNode::Link() {
@@ -23,7 +23,8 @@ void EnumEntryNode::FromString(const gcstring&, bool) {
   throw ACCESS_EXCEPTION("Node '%s': an enumeration entry is read-only", Name().c_str());
 }
 
-EnumerationNode::EnumerationNode(NodeMap& map, NodeXml xml, std::vector<EnumEntryNode*> entries)
+EnumerationNode::EnumerationNode(NodeMap& map, SharedNodeXml xml,
+                                 std::vector<EnumEntryNode*> entries)
     : ValueNode(map, std::move(xml)), entries_(std::move(entries)) {}
 
 void EnumerationNode::Link() {

@@ -11,7 +11,7 @@ namespace GenApi {
 // enumeration's name so that entries of different enumerations never clash.
 class EnumEntryNode : public ValueNode, public virtual IEnumEntry {
  public:
-  EnumEntryNode(NodeMap& map, NodeXml xml, std::string symbolic);
+  EnumEntryNode(NodeMap& map, SharedNodeXml xml, std::string symbolic);
   void Link() override;
 
   int64_t GetValue() override { return value_; }
@@ -35,7 +35,7 @@ class EnumEntryNode : public ValueNode, public virtual IEnumEntry {
 // <Enumeration>: an integer value restricted to the values of its entries.
 class EnumerationNode : public ValueNode, public virtual IEnumeration {
  public:
-  EnumerationNode(NodeMap& map, NodeXml xml, std::vector<EnumEntryNode*> entries);
+  EnumerationNode(NodeMap& map, SharedNodeXml xml, std::vector<EnumEntryNode*> entries);
   void Link() override;
 
   void GetSymbolics(StringList_t& Symbolics) override;

@@ -7,7 +7,7 @@
 
 namespace GenApi {
 
-IntRegNode::IntRegNode(NodeMap& map, NodeXml xml, bool masked)
+IntRegNode::IntRegNode(NodeMap& map, SharedNodeXml xml, bool masked)
     : RegisterBacked(map, std::move(xml)), masked_(masked) {}
 
 void IntRegNode::Link() {

@@ -9,7 +9,7 @@ namespace GenApi {
 // in a register, whole or in a bit field.
 class IntRegNode : public RegisterBacked<IntegerBase> {
  public:
-  IntRegNode(NodeMap& map, NodeXml xml, bool masked);
+  IntRegNode(NodeMap& map, SharedNodeXml xml, bool masked);
   void Link() override;
 
  protected:

@@ -51,9 +51,9 @@ RecursionGuard::RecursionGuard(bool& busy, const NodeBase& node)
   ++depth_;
 }
 
-NodeBase::NodeBase(NodeMap& map, NodeXml xml) : map_(map), xml_(std::move(xml)) {
-  nameSpace_ = xml_.nameSpace == "Standard" ? Standard : Custom;
-  for (const XmlProperty& p : xml_.properties) {
+NodeBase::NodeBase(NodeMap& map, SharedNodeXml xml) : map_(map), xml_(std::move(xml)) {
+  nameSpace_ = xml_->nameSpace == "Standard" ? Standard : Custom;
+  for (const XmlProperty& p : xml_->properties) {
     const std::string_view name = p.name;
     if (name == "Visibility")
       visibility_ = ParseVisibility(p.text);
@@ -95,7 +95,7 @@ void NodeBase::Link() {
 // Names compare by length first, so most of a node's elements are passed over
 // without comparing text.
 const XmlProperty* NodeBase::Property(std::string_view name) const {
-  for (const XmlProperty& p : xml_.properties) {
+  for (const XmlProperty& p : xml_->properties) {
     if (std::string_view(p.name) == name) return &p;
   }
   return nullptr;
@@ -103,7 +103,7 @@ const XmlProperty* NodeBase::Property(std::string_view name) const {
 
 std::vector<const XmlProperty*> NodeBase::Properties(std::string_view name) const {
   std::vector<const XmlProperty*> found;
-  for (const XmlProperty& p : xml_.properties) {
+  for (const XmlProperty& p : xml_->properties) {
     if (std::string_view(p.name) == name) found.push_back(&p);
   }
   return found;
@@ -296,7 +296,7 @@ INodeMap* NodeBase::GetNodeMap() const { return &map_; }
 
 void NodeBase::GetPropertyNames(gcstring_vector& PropertyNames) const {
   std::set<std::string> names{"Name"};
-  for (const XmlProperty& p : xml_.properties) names.insert(p.name);
+  for (const XmlProperty& p : xml_->properties) names.insert(p.name);
   PropertyNames.assign(names.begin(), names.end());
 }
 
@@ -309,7 +309,7 @@ bool NodeBase::GetProperty(const gcstring& PropertyName, gcstring& ValueStr,
     return true;
   }
   bool found = false;
-  for (const XmlProperty& p : xml_.properties) {
+  for (const XmlProperty& p : xml_->properties) {
     if (p.name != PropertyName.str()) continue;
     if (found) {
       ValueStr += '\t';

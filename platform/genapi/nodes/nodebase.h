@@ -19,7 +19,7 @@ class NodeMap;
 // other nodes, the access-mode rules, callbacks and the selector links.
 class NodeBase : public virtual INode, public virtual ISelector {
  public:
-  NodeBase(NodeMap& map, NodeXml xml);
+  NodeBase(NodeMap& map, SharedNodeXml xml);
   ~NodeBase() override;
 
   // Resolves the references of the XML once every node exists.
@@ -45,8 +45,8 @@ class NodeBase : public virtual INode, public virtual ISelector {
   virtual Number MaxNumber();
   virtual Number IncNumber();
 
-  const std::string& Name() const { return xml_.name; }
-  const std::string& Kind() const { return xml_.kind; }
+  const std::string& Name() const { return xml_->name; }
+  const std::string& Kind() const { return xml_->kind; }
   NodeMap& Map() const { return map_; }
   // The first element of that name, in document order; null when none.
   const XmlProperty* Property(std::string_view name) const;
@@ -130,7 +130,7 @@ class NodeBase : public virtual INode, public virtual ISelector {
   bool FlagIsSet(NodeBase* flag) const;
 
   NodeMap& map_;
-  NodeXml xml_;
+  SharedNodeXml xml_;
   ENameSpace nameSpace_ = Custom;
   EVisibility visibility_ = Beginner;
   // Texts stay in the node's XML properties, which never change after loading.

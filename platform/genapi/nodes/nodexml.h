@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,5 +28,8 @@ struct NodeXml {
   std::string nameSpace;
   std::vector<XmlProperty> properties;
 };
+
+// Nodes only read their XML, so the maps of one description share it.
+using SharedNodeXml = std::shared_ptr<const NodeXml>;
 
 }  // namespace GenApi

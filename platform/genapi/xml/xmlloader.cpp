@@ -1,7 +1,9 @@
 #include "platform/genapi/xml/xmlloader.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/genapi/nodes/booleannode.h"
 #include "platform/genapi/nodes/bytesregister.h"
@@ -30,18 +32,6 @@ void Trim(std::string& text) {
   text.erase(0, text.find_first_not_of(" \t\r\n"));
 }
 
-// About the number of nodes the file defines, to size the map once.
-size_t NamedElements(const XmlElement& parent) {
-  size_t count = 0;
-  for (const XmlElement& child : parent.children) {
-    for (const auto& attribute : child.attributes) {
-      if (attribute.first == "Name") ++count;
-    }
-    count += NamedElements(child);
-  }
-  return count;
-}
-
 // The element's name, text and attributes move into the property.
 XmlProperty ReadProperty(XmlElement& element) {
   Trim(element.text);
@@ -49,21 +39,38 @@ XmlProperty ReadProperty(XmlElement& element) {
                      std::move(element.attributes)};
 }
 
-bool IsNodeKind(std::string_view kind) {
-  static const char* const kKinds[] = {"Category",     "Integer",      "Float",         "Boolean",
-                                       "Command",      "Enumeration",  "String",        "Register",
-                                       "IntReg",       "MaskedIntReg", "FloatReg",      "StringReg",
-                                       "StructReg",    "SwissKnife",   "IntSwissKnife", "Converter",
-                                       "IntConverter", "Port",         "Group"};
-  for (const char* k : kKinds) {
-    if (kind == k) return true;
+using Form = PreparedNode::Form;
+
+// The node form of an element name, or none for what is not a node.
+std::optional<Form> FormOf(std::string_view kind) {
+  static constexpr std::pair<std::string_view, Form> kForms[] = {
+      {"Category", Form::kCategory},
+      {"Integer", Form::kInteger},
+      {"Float", Form::kFloat},
+      {"Boolean", Form::kBoolean},
+      {"Command", Form::kCommand},
+      {"String", Form::kString},
+      {"Register", Form::kRegister},
+      {"IntReg", Form::kIntReg},
+      {"MaskedIntReg", Form::kMaskedIntReg},
+      {"FloatReg", Form::kFloatReg},
+      {"StringReg", Form::kStringReg},
+      {"SwissKnife", Form::kSwissKnife},
+      {"IntSwissKnife", Form::kIntSwissKnife},
+      {"Converter", Form::kConverter},
+      {"IntConverter", Form::kIntConverter},
+      {"Port", Form::kPort},
+  };
+  for (const auto& [name, form] : kForms) {
+    if (kind == name) return form;
   }
-  return false;
+  return std::nullopt;
 }
 
-class Loader {
+// Reads the elements into node descriptions, in the order a map adds them.
+class Describer {
  public:
-  explicit Loader(NodeMap& map) : map_(map) {}
+  explicit Describer(std::vector<PreparedNode>& nodes) : nodes_(nodes) {}
 
   void Element(XmlElement& element) {
     const std::string_view kind = element.name;
@@ -73,15 +80,21 @@ class Loader {
       StructReg(element);
     } else if (kind == "Enumeration") {
       Enumeration(element);
-    } else if (IsNodeKind(kind)) {
+    } else if (const std::optional<Form> form = FormOf(kind)) {
       NodeXml xml = Describe(element);
-      map_.AddNode(Create(std::move(xml)));
+      Add(*form, std::move(xml));
     } else {
       throw RUNTIME_EXCEPTION("Unknown element '%s' (line %d)", element.name.c_str(), element.line);
     }
   }
 
  private:
+  size_t Add(Form form, NodeXml xml, std::string symbolic = {}, std::vector<size_t> entries = {}) {
+    nodes_.push_back(PreparedNode{form, std::make_shared<const NodeXml>(std::move(xml)),
+                                  std::move(symbolic), std::move(entries)});
+    return nodes_.size() - 1;
+  }
+
   NodeXml Describe(XmlElement& element) {
     NodeXml xml{
         std::move(element.name), element.Attribute("Name"), element.Attribute("NameSpace"), {}};
@@ -95,7 +108,7 @@ class Loader {
           address.name = xml.name + "_Address" + std::to_string(++anonymous_);
         }
         xml.properties.push_back(XmlProperty{"pAddress", address.name, {}});
-        map_.AddNode(Create(std::move(address)));
+        Add(Form::kIntSwissKnife, std::move(address));
       } else {
         xml.properties.push_back(ReadProperty(child));
       }
@@ -114,51 +127,77 @@ class Loader {
       xml.kind = "StructEntry";
       // The entry's own elements come first, so they win over the shared ones.
       xml.properties.insert(xml.properties.end(), shared.begin(), shared.end());
-      map_.AddNode(std::make_unique<IntRegNode>(map_, std::move(xml), true));
+      Add(Form::kStructEntry, std::move(xml));
     }
   }
 
   void Enumeration(XmlElement& element) {
     NodeXml xml{"Enumeration", element.Attribute("Name"), element.Attribute("NameSpace"), {}};
-    std::vector<EnumEntryNode*> entries;
+    std::vector<size_t> entries;
     for (XmlElement& child : element.children) {
       if (child.name != "EnumEntry") {
         xml.properties.push_back(ReadProperty(child));
         continue;
       }
       NodeXml entryXml = Describe(child);
-      const std::string symbolic = entryXml.name;
+      std::string symbolic = entryXml.name;
       entryXml.name = "EnumEntry_" + xml.name + "_" + symbolic;
-      auto entry = std::make_unique<EnumEntryNode>(map_, std::move(entryXml), symbolic);
-      entries.push_back(entry.get());
-      map_.AddNode(std::move(entry));
+      entries.push_back(Add(Form::kEnumEntry, std::move(entryXml), std::move(symbolic)));
     }
-    map_.AddNode(std::make_unique<EnumerationNode>(map_, std::move(xml), std::move(entries)));
+    Add(Form::kEnumeration, std::move(xml), {}, std::move(entries));
   }
 
-  std::unique_ptr<NodeBase> Create(NodeXml xml) {
-    const std::string_view kind = xml.kind;
-    if (kind == "Category") return std::make_unique<CategoryNode>(map_, std::move(xml));
-    if (kind == "Integer") return std::make_unique<IntegerNode>(map_, std::move(xml));
-    if (kind == "Float") return std::make_unique<FloatNode>(map_, std::move(xml));
-    if (kind == "Boolean") return std::make_unique<BooleanNode>(map_, std::move(xml));
-    if (kind == "Command") return std::make_unique<CommandNode>(map_, std::move(xml));
-    if (kind == "String") return std::make_unique<StringNode>(map_, std::move(xml));
-    if (kind == "Register") return std::make_unique<RegisterNode>(map_, std::move(xml));
-    if (kind == "IntReg") return std::make_unique<IntRegNode>(map_, std::move(xml), false);
-    if (kind == "MaskedIntReg") return std::make_unique<IntRegNode>(map_, std::move(xml), true);
-    if (kind == "FloatReg") return std::make_unique<FloatRegNode>(map_, std::move(xml));
-    if (kind == "StringReg") return std::make_unique<StringRegNode>(map_, std::move(xml));
-    if (kind == "SwissKnife") return std::make_unique<SwissKnifeNode>(map_, std::move(xml));
-    if (kind == "IntSwissKnife") return std::make_unique<IntSwissKnifeNode>(map_, std::move(xml));
-    if (kind == "Converter") return std::make_unique<ConverterNode>(map_, std::move(xml));
-    if (kind == "IntConverter") return std::make_unique<IntConverterNode>(map_, std::move(xml));
-    return std::make_unique<PortNode>(map_, std::move(xml));
-  }
-
-  NodeMap& map_;
+  std::vector<PreparedNode>& nodes_;
   int anonymous_ = 0;
 };
+
+std::unique_ptr<NodeBase> Create(NodeMap& map, const PreparedNode& node,
+                                 const std::vector<NodeBase*>& made) {
+  switch (node.form) {
+    case Form::kCategory:
+      return std::make_unique<CategoryNode>(map, node.xml);
+    case Form::kInteger:
+      return std::make_unique<IntegerNode>(map, node.xml);
+    case Form::kFloat:
+      return std::make_unique<FloatNode>(map, node.xml);
+    case Form::kBoolean:
+      return std::make_unique<BooleanNode>(map, node.xml);
+    case Form::kCommand:
+      return std::make_unique<CommandNode>(map, node.xml);
+    case Form::kString:
+      return std::make_unique<StringNode>(map, node.xml);
+    case Form::kRegister:
+      return std::make_unique<RegisterNode>(map, node.xml);
+    case Form::kIntReg:
+      return std::make_unique<IntRegNode>(map, node.xml, false);
+    case Form::kMaskedIntReg:
+    case Form::kStructEntry:
+      return std::make_unique<IntRegNode>(map, node.xml, true);
+    case Form::kFloatReg:
+      return std::make_unique<FloatRegNode>(map, node.xml);
+    case Form::kStringReg:
+      return std::make_unique<StringRegNode>(map, node.xml);
+    case Form::kSwissKnife:
+      return std::make_unique<SwissKnifeNode>(map, node.xml);
+    case Form::kIntSwissKnife:
+      return std::make_unique<IntSwissKnifeNode>(map, node.xml);
+    case Form::kConverter:
+      return std::make_unique<ConverterNode>(map, node.xml);
+    case Form::kIntConverter:
+      return std::make_unique<IntConverterNode>(map, node.xml);
+    case Form::kPort:
+      return std::make_unique<PortNode>(map, node.xml);
+    case Form::kEnumEntry:
+      return std::make_unique<EnumEntryNode>(map, node.xml, node.symbolic);
+    case Form::kEnumeration: {
+      std::vector<EnumEntryNode*> entries;
+      entries.reserve(node.entries.size());
+      for (size_t index : node.entries) entries.push_back(static_cast<EnumEntryNode*>(made[index]));
+      return std::make_unique<EnumerationNode>(map, node.xml, std::move(entries));
+    }
+  }
+  return std::make_unique<PortNode>(map, node.xml);
+}
 
 Version_t ReadVersion(const XmlElement& root, const char* major, const char* minor,
                       const char* subMinor) {
@@ -190,15 +229,28 @@ DeviceInfoData ReadDeviceInfo(const XmlElement& root) {
 
 }  // namespace
 
-std::unique_ptr<NodeMap> LoadNodeMap(const std::string& xml, const gcstring& deviceName) {
-  XmlElement root = ParseElements(xml);
+NodeMapDescription DescribeNodeMap(XmlElement root) {
   if (root.name != "RegisterDescription") {
     throw RUNTIME_EXCEPTION("The XML is not a RegisterDescription");
   }
-  auto map = std::make_unique<NodeMap>(deviceName, ReadDeviceInfo(root));
-  map->Reserve(NamedElements(root));
-  Loader loader(*map);
-  for (XmlElement& element : root.children) loader.Element(element);
+  NodeMapDescription description;
+  description.info = ReadDeviceInfo(root);
+  Describer describer(description.nodes);
+  for (XmlElement& element : root.children) describer.Element(element);
+  return description;
+}
+
+std::unique_ptr<NodeMap> BuildNodeMap(const NodeMapDescription& description,
+                                      const gcstring& deviceName) {
+  auto map = std::make_unique<NodeMap>(deviceName, description.info);
+  map->Reserve(description.nodes.size());
+  std::vector<NodeBase*> made;
+  made.reserve(description.nodes.size());
+  for (const PreparedNode& node : description.nodes) {
+    std::unique_ptr<NodeBase> created = Create(*map, node, made);
+    made.push_back(created.get());
+    map->AddNode(std::move(created));
+  }
   map->Finish();
   return map;
 }

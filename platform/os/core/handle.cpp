@@ -1,6 +1,9 @@
 #include "platform/os/core/handle.h"
 
+#include <array>
+#include <atomic>
 #include <mutex>
+#include <shared_mutex>
 #include <unordered_map>
 
 #include "platform/os/core/object.h"
@@ -10,13 +13,25 @@ namespace {
 
 // Ids are never reused, so a stale handle cannot reach a newer object.
 // They step over the predefined registry roots (0x80000000 to 0x800000FF).
+constexpr std::uintptr_t kFirstId = 0x100;
+constexpr std::uintptr_t kIdStep = 4;
 constexpr std::uintptr_t kReservedStart = 0x80000000;
 constexpr std::uintptr_t kReservedEnd = 0x80000100;
 
-struct HandleTable {
-  std::mutex mutex;
-  std::uintptr_t next = 0x100;
+// Look-ups on every request of every thread: they share a shard's lock for reading, and
+// threads that use different handles rarely meet on one shard.
+constexpr size_t kShards = 64;
+
+struct alignas(64) Shard {
+  std::shared_mutex mutex;
   std::unordered_map<std::uintptr_t, std::shared_ptr<Object>> objects;
+};
+
+struct HandleTable {
+  std::atomic<std::uintptr_t> next{kFirstId};
+  std::array<Shard, kShards> shards;
+
+  Shard& ShardOf(std::uintptr_t id) { return shards[(id / kIdStep) % kShards]; }
 };
 
 // Never destroyed, like every process-wide table here: threads may still
@@ -30,28 +45,30 @@ HandleTable& Table() {
 
 Handle InsertHandle(std::shared_ptr<Object> object) {
   HandleTable& table = Table();
-  std::lock_guard lock(table.mutex);
-  std::uintptr_t id = table.next;
-  table.next += 4;
-  if (table.next == kReservedStart) table.next = kReservedEnd;
-  table.objects.emplace(id, std::move(object));
+  std::uintptr_t id = table.next.fetch_add(kIdStep);
+  while (id >= kReservedStart && id < kReservedEnd) id = table.next.fetch_add(kIdStep);
+  Shard& shard = table.ShardOf(id);
+  std::unique_lock lock(shard.mutex);
+  shard.objects.emplace(id, std::move(object));
   return static_cast<Handle>(id);
 }
 
 std::shared_ptr<Object> FindHandle(Handle handle) {
-  HandleTable& table = Table();
-  std::lock_guard lock(table.mutex);
-  auto found = table.objects.find(static_cast<std::uintptr_t>(handle));
-  return found == table.objects.end() ? nullptr : found->second;
+  const auto id = static_cast<std::uintptr_t>(handle);
+  Shard& shard = Table().ShardOf(id);
+  std::shared_lock lock(shard.mutex);
+  auto found = shard.objects.find(id);
+  return found == shard.objects.end() ? nullptr : found->second;
 }
 
 std::shared_ptr<Object> RemoveHandle(Handle handle) {
-  HandleTable& table = Table();
-  std::lock_guard lock(table.mutex);
-  auto found = table.objects.find(static_cast<std::uintptr_t>(handle));
-  if (found == table.objects.end()) return nullptr;
+  const auto id = static_cast<std::uintptr_t>(handle);
+  Shard& shard = Table().ShardOf(id);
+  std::unique_lock lock(shard.mutex);
+  auto found = shard.objects.find(id);
+  if (found == shard.objects.end()) return nullptr;
   std::shared_ptr<Object> object = std::move(found->second);
-  table.objects.erase(found);
+  shard.objects.erase(found);
   return object;
 }
 

@@ -50,6 +50,29 @@ std::shared_ptr<Device> OpenFromProvider(const std::wstring& device, uint32_t* e
   return opened;
 }
 
+// The calling thread's spare request object. Requests may still be sent while the thread ends,
+// from destructors that run after the slot's: those get a request of their own.
+struct SpareSlot {
+  ~SpareSlot();
+  std::shared_ptr<Request> request;
+};
+thread_local bool spareSlotGone = false;
+SpareSlot::~SpareSlot() { spareSlotGone = true; }
+
+// A request object of the calling thread that nothing else holds. A device may keep a request
+// past its completion, and a request in flight stays with its device: those get a new one.
+// Large buffers are not kept.
+std::shared_ptr<Request> SpareRequest() {
+  constexpr size_t kKeptBufferBytes = 64 * 1024;
+  if (spareSlotGone) return std::make_shared<Request>();
+  thread_local SpareSlot slot;
+  std::shared_ptr<Request>& spare = slot.request;
+  if (spare == nullptr || spare.use_count() != 1 || spare->BufferCapacity() > kKeptBufferBytes) {
+    spare = std::make_shared<Request>();
+  }
+  return spare;
+}
+
 // Sends one request and reports it the Windows way.
 bool Send(Handle handle, IoRequest::Kind kind, uint32_t code, const void* input, uint32_t inputSize,
           void* output, uint32_t outputSize, uint32_t* bytes, Overlapped* overlapped) {
@@ -60,9 +83,8 @@ bool Send(Handle handle, IoRequest::Kind kind, uint32_t code, const void* input,
     return false;
   }
   const bool asynchronous = file->overlappedMode && overlapped != nullptr;
-  auto request =
-      std::make_shared<Request>(kind, code, input, inputSize, output, outputSize, overlapped, file);
-  file->Add(request);
+  std::shared_ptr<Request> request = SpareRequest();
+  request->Start(kind, code, input, inputSize, output, outputSize, overlapped, file);
   switch (kind) {
     case IoRequest::Kind::kControl:
       file->device->Control(request);
@@ -76,11 +98,16 @@ bool Send(Handle handle, IoRequest::Kind kind, uint32_t code, const void* input,
   }
   uint32_t error = ERROR_IO_PENDING;
   uint32_t transferred = 0;
-  if (asynchronous && !request->Result(&error, &transferred)) {
+  const bool complete = request->Settle(&error, &transferred);
+  // Only a request the device kept needs listing; the handle may have closed meanwhile.
+  if (!complete && !file->AddPending(request) && request->Finish(ERROR_OPERATION_ABORTED, 0)) {
+    file->device->Cancelled(*request);
+  }
+  if (asynchronous && !complete) {
     SetLastError(ERROR_IO_PENDING);
     return false;
   }
-  if (!asynchronous) error = request->Wait(&transferred);
+  if (!complete) error = request->Wait(&transferred);
   if (bytes != nullptr) *bytes = transferred;
   SetLastError(error);
   return error == ERROR_SUCCESS;

@@ -5,30 +5,43 @@
 #include <cstring>
 
 #include "platform/os/sync/event.h"
+#include "platform/os/sync/event_signal.h"
 
 namespace os::detail {
 
-Request::Request(Kind kind, uint32_t code, const void* input, uint32_t inputSize, void* output,
-                 uint32_t outputSize, Overlapped* overlapped, std::weak_ptr<DeviceFile> file)
-    : kind_(kind),
-      code_(code),
-      inputSize_(inputSize),
-      outputSize_(outputSize),
-      buffer_(std::max(inputSize, outputSize)),
-      output_(output),
-      overlapped_(overlapped),
-      event_(overlapped != nullptr ? overlapped->hEvent : kNullHandle),
-      file_(std::move(file)),
-      issuer_(std::this_thread::get_id()) {
+void Request::Start(Kind kind, uint32_t code, const void* input, uint32_t inputSize, void* output,
+                    uint32_t outputSize, Overlapped* overlapped, std::weak_ptr<DeviceFile> file) {
+  // The lock orders this use after every access of the previous one's completion.
+  std::lock_guard lock(mutex_);
+  kind_ = kind;
+  code_ = code;
+  inputSize_ = inputSize;
+  outputSize_ = outputSize;
+  buffer_.resize(std::max(inputSize, outputSize));
   if (inputSize > 0) std::memcpy(buffer_.data(), input, inputSize);
+  std::fill(buffer_.begin() + inputSize, buffer_.end(), 0);
+  output_ = output;
+  overlapped_ = overlapped;
+  event_ = overlapped != nullptr ? overlapped->hEvent : kNullHandle;
+  file_ = std::move(file);
+  issuer_ = std::this_thread::get_id();
+  complete_ = false;
+  listed_ = false;
+  eventReset_ = false;
+  error_ = ERROR_IO_PENDING;
+  bytes_ = 0;
   if (overlapped_ != nullptr) {
-    std::atomic_ref(overlapped_->InternalHigh).store(0);
-    std::atomic_ref(overlapped_->Internal).store(STATUS_PENDING);
-    if (event_ != kNullHandle) ResetEvent(event_);
+    // Release stores: a reader of the status word sees the byte count that went before it.
+    std::atomic_ref(overlapped_->InternalHigh).store(0, std::memory_order_release);
+    std::atomic_ref(overlapped_->Internal).store(STATUS_PENDING, std::memory_order_release);
   }
 }
 
 bool Request::Finish(uint32_t error, uint32_t bytes) {
+  Handle event = kNullHandle;
+  // Copied under the lock; locked only after the waiter is told, so that this thread does not
+  // hold the handle's last reference any longer than it must.
+  std::weak_ptr<DeviceFile> file;
   {
     std::lock_guard lock(mutex_);
     if (complete_) return false;
@@ -41,15 +54,42 @@ bool Request::Finish(uint32_t error, uint32_t bytes) {
       std::memcpy(output_, buffer_.data(), bytes_);
     }
     if (overlapped_ != nullptr) {
-      std::atomic_ref(overlapped_->InternalHigh).store(bytes_);
-      std::atomic_ref(overlapped_->Internal).store(StatusOf(error));
+      std::atomic_ref(overlapped_->InternalHigh).store(bytes_, std::memory_order_release);
+      std::atomic_ref(overlapped_->Internal).store(StatusOf(error), std::memory_order_release);
     }
+    if (eventReset_) event = event_;
+    if (listed_) file = file_;
   }
   // The caller may reuse the block from here on; only copies are used.
-  if (event_ != kNullHandle) SetEvent(event_);
+  if (event != kNullHandle) SetEvent(event);
   done_.notify_all();
-  if (auto file = file_.lock()) file->Remove(this);
+  if (auto listed = file.lock()) listed->Remove(this);
   return true;
+}
+
+bool Request::Settle(uint32_t* error, uint32_t* bytes) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!complete_) {
+      if (event_ != kNullHandle) {
+        ResetEvent(event_);
+        eventReset_ = true;
+      }
+      return false;
+    }
+    *error = error_;
+    *bytes = bytes_;
+  }
+  // Completed before anyone could wait: the event ends signalled as if reset and set, and is
+  // touched only when it was not signalled already.
+  if (event_ != kNullHandle) SignalEvent(event_);
+  return true;
+}
+
+bool Request::MarkListed() {
+  std::lock_guard lock(mutex_);
+  listed_ = !complete_;
+  return listed_;
 }
 
 bool Request::IsDone() const {
@@ -71,9 +111,19 @@ bool Request::Result(uint32_t* error, uint32_t* bytes) const {
   return complete_;
 }
 
-void DeviceFile::Add(std::shared_ptr<Request> request) {
+void DeviceFile::Closed() {
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+  }
+  Cancel(std::thread::id());
+}
+
+bool DeviceFile::AddPending(const std::shared_ptr<Request>& request) {
   std::lock_guard lock(mutex_);
-  pending_.push_back(std::move(request));
+  if (closed_) return false;
+  if (request->MarkListed()) pending_.push_back(request);
+  return true;
 }
 
 void DeviceFile::Remove(const Request* request) {

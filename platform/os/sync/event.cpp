@@ -1,5 +1,8 @@
 #include "platform/os/sync/event.h"
 
+#include <atomic>
+
+#include "platform/os/sync/event_signal.h"
 #include "platform/os/sync/waitable.h"
 
 namespace os::detail {
@@ -11,19 +14,22 @@ class Event : public Waitable {
   Event(bool manualReset, bool signalled)
       : Waitable(kKind), manualReset_(manualReset), signalled_(signalled) {}
 
-  bool IsSignalled(uint32_t) override { return signalled_; }
+  bool IsSignalled(uint32_t) override { return signalled_.load(std::memory_order_relaxed); }
   bool Take(uint32_t) override {
-    if (!manualReset_) signalled_ = false;
+    if (!manualReset_) signalled_.store(false, std::memory_order_relaxed);
     return false;
   }
   void Set(bool signalled) {
-    signalled_ = signalled;
+    signalled_.store(signalled, std::memory_order_relaxed);
     if (signalled) WakeWaiters();
   }
+  // Outside SyncMutex(): a hint that may be stale by the time it is used.
+  bool SignalledNow() const { return signalled_.load(std::memory_order_relaxed); }
 
  private:
   const bool manualReset_;
-  bool signalled_;
+  // Changed under SyncMutex() only.
+  std::atomic<bool> signalled_;
 };
 
 bool SetState(Handle handle, bool signalled) {
@@ -35,6 +41,16 @@ bool SetState(Handle handle, bool signalled) {
 }
 
 }  // namespace
+
+bool SignalEvent(Handle handle) {
+  std::shared_ptr<Event> event = Lookup<Event>(handle);
+  if (event == nullptr) return false;
+  if (event->SignalledNow()) return true;
+  SyncLock lock;
+  event->Set(true);
+  return true;
+}
+
 }  // namespace os::detail
 
 namespace os {

@@ -1,6 +1,7 @@
 // The pin layer on the simulated chain: TAP walks, shifts with bypass bits and long captures.
 #include <gtest/gtest.h>
 
+#include "driver/firmware/boardjtagport.h"
 #include "driver/ieee1532/engine/iscengine.h"
 #include "driver/ieee1532/tap/isctap.h"
 #include "platform/boardsim/jtag/chainfile.h"
@@ -72,6 +73,53 @@ TEST_F(PinLayer, LongCapturesComeBackInShiftOrder) {
   std::string captured;
   TapShiftString(kTapDataRegister, 70000, pattern.c_str(), &captured, true, false);
   EXPECT_EQ(captured, pattern);
+}
+
+// The register writes of a port, passed on to the chain.
+class RecordingRegister : public zor::jtag::IJtagRegisterAccess {
+ public:
+  explicit RecordingRegister(boardsim::CSimJtagChain& chain) : chain_(chain) {}
+  uint32_t ReadRegister() override { return chain_.ReadRegister(); }
+  void WriteRegister(uint32_t value) override {
+    writes_.push_back(value);
+    chain_.WriteRegister(value);
+  }
+  const std::vector<uint32_t>& Writes() const { return writes_; }
+
+ private:
+  boardsim::CSimJtagChain& chain_;
+  std::vector<uint32_t> writes_;
+};
+
+// TMS and TDI never change in the write that raises TCK, and a long shift takes two writes a
+// clock: one for the rising edge, one for the falling edge with the next bit's data.
+TEST_F(PinLayer, DataSettlesBeforeEachRisingEdgeInTwoWritesAClock) {
+  Use(boardsim::ParseChainJson(
+      R"({"devices": [{"name": "wide", "irLength": 4, "boundaryLength": 4096}]})"));
+  RecordingRegister recording(*chain_);
+  zor::firmware::CBoardJtagPort port(&recording);
+  std::string pattern(4096, '0');
+  for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = (i * 2654435761u >> 9) & 1 ? '1' : '0';
+  TapReset(true);
+  TapShiftString(kTapInstructionRegister, 4, "0010", nullptr, false, false);  // SAMPLE
+  const uint64_t clocksBefore = chain_->ClockCount();
+  const size_t writesBefore = recording.Writes().size();
+  std::string captured;
+  TapShiftString(kTapDataRegister, 4096, pattern.c_str(), nullptr, false, false);
+  TapShiftString(kTapDataRegister, 4096, pattern.c_str(), &captured, true, false);
+  EXPECT_EQ(captured, pattern);
+
+  const uint32_t data = zor::jtag::kRegisterTms | zor::jtag::kRegisterTdi;
+  const std::vector<uint32_t>& writes = recording.Writes();
+  for (size_t i = writesBefore + 1; i < writes.size(); ++i) {
+    const bool rising = (writes[i] & zor::jtag::kRegisterTck) != 0 &&
+                        (writes[i - 1] & zor::jtag::kRegisterTck) == 0;
+    if (rising) {
+      EXPECT_EQ(writes[i] & data, writes[i - 1] & data) << "write " << i;
+    }
+  }
+  const uint64_t clocks = chain_->ClockCount() - clocksBefore;
+  EXPECT_LE(writes.size() - writesBefore, 2 * clocks + 8);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/genapi/xml/zipdata.h"
 #include "tests/platform/genapi/testmap.h"
@@ -109,6 +111,50 @@ TEST(CNodeMapFactory, AppliesStyleSheets) {
   EXPECT_EQ(factory.ApplyStyleSheet(xsl.c_str()), "int Width;");
   EXPECT_THROW(factory.ApplyStyleSheet("/nonexistent.xsl"), GenICam::RuntimeException);
   std::remove(xsl.c_str());
+}
+
+// The maps of one factory, and of its copies on several threads at once, are built from one
+// reading of the XML and are each other's strangers: values, entries and names stay per map.
+TEST(CNodeMapFactory, MapsOfOneDescriptionAreIndependent) {
+  const std::string xml =
+      "<RegisterDescription ModelName='Cam' VendorName='Maker' SchemaMajorVersion='1' "
+      "SchemaMinorVersion='1' SchemaSubMinorVersion='0'><Port Name='Device'/>"
+      "<Integer Name='Width'><Value>640</Value></Integer>"
+      "<Enumeration Name='Mode'><EnumEntry Name='Slow'><Value>0</Value></EnumEntry>"
+      "<EnumEntry Name='Fast'><Value>1</Value></EnumEntry><Value>0</Value></Enumeration>"
+      "</RegisterDescription>";
+  CNodeMapFactory factory(ContentType_Xml, xml.data(), xml.size());
+  std::vector<CNodeMapRef> maps(6);
+  std::vector<std::thread> builders;
+  for (size_t i = 0; i < maps.size(); ++i) {
+    builders.emplace_back([&maps, factory, i]() mutable {
+      const std::string name = "Camera" + std::to_string(i);
+      maps[i] = CNodeMapRef(name.c_str());
+      maps[i]._Initialize(factory.CreateNodeMap(name.c_str()));
+    });
+  }
+  for (std::thread& builder : builders) builder.join();
+  CIntegerPtr(maps[0]._GetNode("Width"))->SetValue(800);
+  CEnumerationPtr(maps[0]._GetNode("Mode"))->FromString("Fast");
+  for (size_t i = 1; i < maps.size(); ++i) {
+    EXPECT_EQ(CIntegerPtr(maps[i]._GetNode("Width"))->GetValue(), 640);
+    CEnumerationPtr mode(maps[i]._GetNode("Mode"));
+    EXPECT_EQ(mode->ToString(), "Slow");
+    NodeList_t entries;
+    mode->GetEntries(entries);
+    ASSERT_EQ(entries.size(), 2u);
+    for (INode* entry : entries) {
+      EXPECT_EQ(entry->GetDeviceName(), "Camera" + std::to_string(i));
+      EXPECT_EQ(entry, maps[i]._GetNode(entry->GetName()));
+    }
+  }
+  EXPECT_EQ(CIntegerPtr(maps[0]._GetNode("Width"))->GetValue(), 800);
+
+  // A description that does not read fails every map, not only the first.
+  const std::string bad = "<RegisterDescription><Integer Name='W'/><Integer Name='W'/>";
+  CNodeMapFactory broken(ContentType_Xml, bad.data(), bad.size());
+  EXPECT_THROW(broken.CreateNodeMap(), GenICam::RuntimeException);
+  EXPECT_THROW(broken.CreateNodeMap(), GenICam::RuntimeException);
 }
 
 TEST(Exceptions, CarryDescriptionSourceAndLine) {

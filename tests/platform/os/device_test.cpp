@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -16,9 +18,10 @@ namespace {
 
 constexpr uint32_t kEcho = CTL_CODE(0xD8A4, 0x9FB, METHOD_BUFFERED, FILE_ANY_ACCESS);
 constexpr uint32_t kLater = CTL_CODE(0xD8A4, 0x9FC, METHOD_BUFFERED, FILE_ANY_ACCESS);
+constexpr uint32_t kKeep = CTL_CODE(0xD8A4, 0x9FD, METHOD_BUFFERED, FILE_ANY_ACCESS);
 
-// Echoes kEcho at once (adding 1 to every byte) and keeps kLater requests
-// until the test completes them.
+// Echoes kEcho at once (adding 1 to every byte), completes kKeep at once but
+// holds on to it, and keeps kLater requests until the test completes them.
 class TestDevice : public Device {
  public:
   void Control(std::shared_ptr<IoRequest> request) override {
@@ -31,6 +34,11 @@ class TestDevice : public Device {
     if (request->code() == kLater) {
       std::lock_guard lock(mutex);
       kept.push_back(std::move(request));
+      return;
+    }
+    if (request->code() == kKeep) {
+      request->Complete(ERROR_SUCCESS, 0);
+      held = std::move(request);
       return;
     }
     request->Complete(ERROR_INVALID_FUNCTION, 0);
@@ -51,6 +59,7 @@ class TestDevice : public Device {
 
   std::mutex mutex;
   std::vector<std::shared_ptr<IoRequest>> kept;
+  std::shared_ptr<IoRequest> held;
   int cancelled = 0;
 };
 
@@ -169,6 +178,70 @@ TEST_F(Devices, WithoutOverlappedTheCallWaitsForCompletion) {
   completer.join();
   EXPECT_EQ(bytes, 4u);
   EXPECT_EQ(std::string(output, 4), "done");
+}
+
+// Requests of one thread share an object only while nothing else holds it.
+TEST_F(Devices, ARequestTheDeviceStillHoldsIsNotReused) {
+  unsigned char kept[4] = {7, 7, 7, 7};
+  ASSERT_TRUE(DeviceIoControl(handle_, kKeep, kept, 4, kept, 4, nullptr, &overlapped_));
+  const std::shared_ptr<IoRequest> held = provider_->device->held;
+  unsigned char echoed[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  uint32_t bytes = 0;
+  ASSERT_TRUE(DeviceIoControl(handle_, kEcho, echoed, 8, echoed, 8, &bytes, &overlapped_));
+  EXPECT_EQ(echoed[7], 9);
+  EXPECT_EQ(held->code(), kKeep);
+  EXPECT_EQ(held->inputSize(), 4u);
+  EXPECT_EQ(static_cast<unsigned char*>(held->buffer())[0], 7);
+  EXPECT_TRUE(held->IsDone());
+}
+
+// Threads send requests that complete at once and later, on handles of their own and a shared
+// one, while others open and close handles: each gets its own answer (run under TSan).
+TEST_F(Devices, ThreadsSendingAndClosingHandlesAtOnceKeepTheirAnswers) {
+  constexpr int kThreads = 6;
+  constexpr int kRounds = 300;
+  std::atomic<bool> stop{false};
+  std::thread completer([&] {
+    while (!stop.load()) {
+      bool any = false;
+      {
+        std::lock_guard lock(provider_->device->mutex);
+        any = !provider_->device->kept.empty();
+      }
+      if (any) {
+        provider_->device->CompleteKept("late", 4);
+      } else {
+        std::this_thread::yield();
+      }
+    }
+  });
+  std::vector<std::thread> senders;
+  for (int t = 0; t < kThreads; ++t) {
+    senders.emplace_back([&, t] {
+      Overlapped block;
+      block.hEvent = CreateEvent(true, false);
+      for (int round = 0; round < kRounds; ++round) {
+        const Handle own = CreateFile(L"\\\\.\\TestBoard_0", 0, 0, OPEN_EXISTING, 0);
+        unsigned char record[2] = {static_cast<unsigned char>(t),
+                                   static_cast<unsigned char>(round)};
+        uint32_t bytes = 0;
+        EXPECT_TRUE(DeviceIoControl(round % 2 ? own : handle_, kEcho, record, 2, record, 2, &bytes,
+                                    &block));
+        EXPECT_EQ(record[0], static_cast<unsigned char>(t + 1));
+        EXPECT_EQ(record[1], static_cast<unsigned char>(round + 1));
+        char output[4] = {};
+        EXPECT_TRUE(DeviceIoControl(own, kLater, nullptr, 0, output, 4, &bytes, nullptr));
+        EXPECT_EQ(std::string(output, 4), "late");
+        EXPECT_TRUE(CloseHandle(own));
+        EXPECT_FALSE(DeviceIoControl(own, kEcho, record, 2, record, 2, &bytes, &block));
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+      }
+      CloseHandle(block.hEvent);
+    });
+  }
+  for (std::thread& sender : senders) sender.join();
+  stop = true;
+  completer.join();
 }
 
 TEST_F(Devices, UnknownNamesAndBadHandlesAreRefused) {

@@ -184,6 +184,42 @@ TEST(Handles, ClosedNullAndForeignHandlesAreRefused) {
   CloseHandle(mutex);
 }
 
+// Look-ups on many threads meet closes of the same handles: a handle works until it is closed,
+// then is refused, and a new handle never reaches an old object (run under TSan).
+TEST(Handles, LookUpsRacingClosesSeeTheObjectOrNothing) {
+  constexpr int kEvents = 256;
+  std::vector<Handle> events;
+  for (int i = 0; i < kEvents; ++i) events.push_back(CreateEvent(true, false));
+  std::atomic<int> closed{0};
+  std::vector<std::thread> users;
+  for (int t = 0; t < 4; ++t) {
+    users.emplace_back([&] {
+      while (closed.load() < kEvents) {
+        for (Handle event : events) {
+          if (SetEvent(event)) {
+            EXPECT_NE(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+          } else {
+            EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+          }
+        }
+      }
+    });
+  }
+  std::thread closer([&] {
+    for (Handle event : events) {
+      Handle fresh = CreateEvent(true, false);
+      EXPECT_NE(fresh, event);
+      EXPECT_TRUE(CloseHandle(event));
+      EXPECT_EQ(WaitForSingleObject(fresh, 0), WAIT_TIMEOUT);
+      CloseHandle(fresh);
+      ++closed;
+    }
+  });
+  closer.join();
+  for (std::thread& user : users) user.join();
+  for (Handle event : events) EXPECT_FALSE(SetEvent(event));
+}
+
 TEST(Handles, LastErrorIsPerThread) {
   SetLastError(ERROR_MORE_DATA);
   std::thread other([] {

@@ -1,5 +1,8 @@
 #include "driver/frameworkuser/genicam/ownnodemaps/ownnodemaps.h"
 
+#include <map>
+#include <mutex>
+
 #include "driver/foundation/conversions.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
@@ -33,16 +36,43 @@ bool ResourceFits(int64_t objectId, int64_t objectType, const XmlResourceRecord&
   return false;
 }
 
-std::shared_ptr<GenApi::CNodeMapRef> NodeMapOf(const GenICamXmlResource& resource) {
+using FactoryOf = GenApi::CNodeMapFactory (*)(const GenICamXmlResource& resource);
+
+GenApi::CNodeMapFactory FreshFactory(const GenICamXmlResource& resource) {
+  return GenApi::CNodeMapFactory(GenApi::ContentType_ZippedXml, resource.data, resource.size,
+                                 GenApi::CacheUsage_Automatic, false);
+}
+
+// The carried resources are unpacked and parsed once per process: a copy of a factory shares
+// its parsed description, and every object's maps are built from it. Their data lives as long
+// as this code.
+GenApi::CNodeMapFactory CarriedFactory(const GenICamXmlResource& resource) {
+  static std::mutex mutex;
+  static std::map<const void*, GenApi::CNodeMapFactory> factories;
+  std::lock_guard lock(mutex);
+  auto found = factories.find(resource.data);
+  if (found == factories.end())
+    found = factories.emplace(resource.data, FreshFactory(resource)).first;
+  return found->second;
+}
+
+const std::vector<GenICamXmlResource>& CarriedResources() {
+  static const std::vector<GenICamXmlResource> carried = [] {
+    std::vector<GenICamXmlResource> resources;
+    LoadGenICamXmlResources(resources);
+    return resources;
+  }();
+  return carried;
+}
+
+std::shared_ptr<GenApi::CNodeMapRef> NodeMapOf(GenApi::CNodeMapFactory& factory) {
   auto map = std::make_shared<GenApi::CNodeMapRef>("Device");
-  map->_Initialize(GenApi::CNodeMapFactory(GenApi::ContentType_ZippedXml, resource.data,
-                                           resource.size, GenApi::CacheUsage_Automatic, false)
-                       .CreateNodeMap("Device"));
+  map->_Initialize(factory.CreateNodeMap("Device"));
   return map;
 }
 
 void BuildFromResource(NodeMapRegistry& registry, const GenICamSystemFacts& system,
-                       int64_t objectId, const GenICamXmlResource& resource,
+                       int64_t objectId, const GenICamXmlResource& resource, FactoryOf factoryOf,
                        const TransportLayerFactory& createTransportLayers) {
   XmlResourceRecord record;
   ParseXmlResourceName(resource.name, record);
@@ -50,7 +80,8 @@ void BuildFromResource(NodeMapRegistry& registry, const GenICamSystemFacts& syst
   HostObjInquire(objectId, kObjectTypeInquire, &objectType);
   uint64_t deviceNumber = 0;
   if (!ResourceFits(objectId, objectType, record, deviceNumber)) return;
-  std::shared_ptr<GenApi::CNodeMapRef> first = NodeMapOf(resource);
+  GenApi::CNodeMapFactory factory = factoryOf(resource);
+  std::shared_ptr<GenApi::CNodeMapRef> first = NodeMapOf(factory);
   auto* info = dynamic_cast<GenApi::IDeviceInfo*>(first->_Ptr);
   const std::wstring module =
       info != nullptr ? foundation::Utf8ToWString(info->GetModelName().c_str()) : L"";
@@ -58,7 +89,7 @@ void BuildFromResource(NodeMapRegistry& registry, const GenICamSystemFacts& syst
   for (size_t i = 0; i < ports.size(); ++i) {
     const int64_t portObject = ports[i]->GetProxyObjectId();
     if (registry.Get(portObject, module) != nullptr) continue;
-    std::shared_ptr<GenApi::CNodeMapRef> map = i == 0 ? first : NodeMapOf(resource);
+    std::shared_ptr<GenApi::CNodeMapRef> map = i == 0 ? first : NodeMapOf(factory);
     auto control = std::make_shared<GenICamControl>(system, record.zorId ? objectId : 0,
                                                     deviceNumber, record.kind);
     control->SetResource(record.name, record.kind, record.zorId);
@@ -101,14 +132,11 @@ void CreateOwnNodeMaps(NodeMapRegistry& registry, const GenICamSystemFacts& syst
                        int64_t objectId, ErrorSink* sink,
                        const TransportLayerFactory& createTransportLayers,
                        const std::vector<GenICamXmlResource>* resources) {
-  std::vector<GenICamXmlResource> carried;
-  if (resources == nullptr) {
-    LoadGenICamXmlResources(carried);
-    resources = &carried;
-  }
+  const FactoryOf factoryOf = resources == nullptr ? CarriedFactory : FreshFactory;
+  if (resources == nullptr) resources = &CarriedResources();
   for (const GenICamXmlResource& resource : *resources) {
     try {
-      BuildFromResource(registry, system, objectId, resource, createTransportLayers);
+      BuildFromResource(registry, system, objectId, resource, factoryOf, createTransportLayers);
     } catch (const GenICam::GenericException& e) {
       if (sink == nullptr) continue;
       const std::wstring description =

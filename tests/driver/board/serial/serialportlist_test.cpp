@@ -53,5 +53,15 @@ TEST_F(MachinePorts, AnAdapterShowsUpBesideTheMappedPorts) {
   EXPECT_EQ(adapter.Receive(2), "hi");
 }
 
+// A system that never uses a port does not look for them: the list is read on first use.
+TEST_F(MachinePorts, PortsAreListedOnFirstUse) {
+  CUartManager manager;
+  PseudoTerminal adapter;
+  std::filesystem::create_symlink(adapter.farPath(), folder_ / "ttyUSB0");
+  ASSERT_EQ(manager.PortCount(), 1u);
+  std::filesystem::remove(folder_ / "ttyUSB0");
+  EXPECT_EQ(manager.PortCount(), 1u);
+}
+
 }  // namespace
 }  // namespace zor::board::testing
