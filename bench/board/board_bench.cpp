@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench/support/benchenvironment.h"
+#include "bench/support/times.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/transport/llsysalloc.h"
@@ -40,20 +41,8 @@ void PrepareEnvironment() {
   (void)prepared;
 }
 
-// Seconds of wall time and of the whole process's CPU time (hook and host threads included).
-struct Clocks {
-  double wall = 0;
-  double cpu = 0;
-
-  static Clocks Now() {
-    timespec cpu{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
-    const auto wall = std::chrono::steady_clock::now().time_since_epoch();
-    return {std::chrono::duration<double>(wall).count(),
-            static_cast<double>(cpu.tv_sec) + static_cast<double>(cpu.tv_nsec) * 1e-9};
-  }
-  Clocks operator-(const Clocks& earlier) const { return {wall - earlier.wall, cpu - earlier.cpu}; }
-};
+// Hook and host threads work for an allocation too: the process's CPU time counts them.
+zorbench::Times ProcessTimes() { return zorbench::Times::Now(CLOCK_PROCESS_CPUTIME_ID); }
 
 // Allocates a system on each of the first `boards` boards, then frees them all.
 bool AllocateAndFree(int boards) {
@@ -74,25 +63,24 @@ bool AllocateAndFree(int boards) {
 void BM_SystemAllocAndFree(benchmark::State& state) {
   PrepareEnvironment();
   const int boards = static_cast<int>(state.range(0));
-  const Clocks start = Clocks::Now();
+  const zorbench::Times start = ProcessTimes();
   for (auto _ : state) {
     if (!AllocateAndFree(boards)) {
       state.SkipWithError("no system");
       return;
     }
   }
-  const Clocks spent = Clocks::Now() - start;
   const auto systems = static_cast<double>(state.iterations()) * boards;
-  const Clocks oneStart = Clocks::Now();
+  const zorbench::Times spent = ProcessTimes().Per(start, systems);
+  const zorbench::Times oneStart = ProcessTimes();
   for (int64_t i = 0; i < state.iterations(); ++i) AllocateAndFree(1);
-  const Clocks one = Clocks::Now() - oneStart;
-  const auto oneSystems = static_cast<double>(state.iterations());
-  state.counters["wall_us"] = spent.wall * 1e6 / systems;
-  state.counters["cpu_us"] = spent.cpu * 1e6 / systems;
-  state.counters["wall_per_cpu"] = spent.wall / spent.cpu;
-  state.counters["one_board_wall_us"] = one.wall * 1e6 / oneSystems;
-  state.counters["one_board_cpu_us"] = one.cpu * 1e6 / oneSystems;
-  state.counters["wall_per_one_board"] = (spent.wall / systems) / (one.wall / oneSystems);
+  const zorbench::Times one = ProcessTimes().Per(oneStart, static_cast<double>(state.iterations()));
+  state.counters["wall_us"] = spent.wallUs;
+  state.counters["cpu_us"] = spent.cpuUs;
+  state.counters["wall_per_cpu"] = spent.wallUs / spent.cpuUs;
+  state.counters["one_board_wall_us"] = one.wallUs;
+  state.counters["one_board_cpu_us"] = one.cpuUs;
+  state.counters["wall_per_one_board"] = spent.wallUs / one.wallUs;
 }
 BENCHMARK(BM_SystemAllocAndFree)->Arg(1)->Arg(2)->Arg(kBoards)->Unit(benchmark::kMicrosecond);
 
@@ -165,14 +153,6 @@ class BareHandler {
   zor::kernel::SysRequest record_{};
 };
 
-// The thread's CPU seconds: everything of a request that completes at once runs on the caller,
-// and CPU time leaves out the waits for a processor on a busy machine.
-double ThreadCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
 // The round trip, with the bare handler timed for as many calls right after it; per_handler is
 // the round trip's CPU time over the handler's.
 void BM_KernelRequestRoundTrip(benchmark::State& state) {
@@ -186,9 +166,11 @@ void BM_KernelRequestRoundTrip(benchmark::State& state) {
     benchmark::DoNotOptimize(record.value);
   }
   BareHandler handler(kernel);
-  const double start = ThreadCpuSeconds();
+  // Thread CPU time: everything of a request that completes at once runs on the caller, and
+  // CPU time leaves out the waits for a processor on a busy machine.
+  const zorbench::Times start = zorbench::Times::Now();
   for (int64_t i = 0; i < state.iterations(); ++i) benchmark::DoNotOptimize(handler.Serve());
-  const double handlerSeconds = ThreadCpuSeconds() - start;
+  const double handlerSeconds = (zorbench::Times::Now().cpuUs - start.cpuUs) * 1e-6;
   state.counters["handler_ns"] = handlerSeconds * 1e9 / static_cast<double>(state.iterations());
   state.counters["per_handler"] =
       benchmark::Counter(handlerSeconds, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
