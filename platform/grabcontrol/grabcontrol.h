@@ -1,0 +1,30 @@
+// The grab-control library's work: one session per digitizer that the driver
+// hands over, keeping the driver's callback table. libzorgrabc.so exports these under the
+// entry-point names the driver resolves.
+#pragma once
+
+#include <cstdint>
+
+#include "interfaces/grabcontrol/grabcontroltable.h"
+
+namespace zorgrabc {
+
+// Results the driver turns into its continuous-grab errors.
+inline constexpr int64_t kDone = 0;
+inline constexpr int64_t kFailed = 4;          // no such session, or an unusable table
+inline constexpr int64_t kInvalidBuffer = 14;  // a buffer the digitizer cannot grab into
+
+// What inquire 4385 answers: the library serves continuous grab.
+inline constexpr int64_t kServing = 1;
+
+int64_t Alloc(int64_t hostSystem, int64_t hostDigitizer,
+              const zor::grabcontrol::GrabCtlCallbackTable* table, int64_t* handle);
+int64_t Free(int64_t handle);
+int64_t Control(int64_t handle, int64_t type, int64_t value);
+int64_t ControlDouble(int64_t handle, int64_t type, double value);
+int64_t GrabAbort(int64_t handle, double value, int64_t word);
+int64_t GrabContinuous(int64_t handle, int64_t hostBuffer, int64_t value);
+int64_t Halt(int64_t handle);
+int64_t Inquire(int64_t handle, int64_t type, int64_t* out);
+
+}  // namespace zorgrabc
