@@ -47,7 +47,9 @@ build_with_pkgconfig() {
 case $mode in
   install)
     rm -rf "$prefix"
-    cmake --install "$build" --prefix "$prefix" >/dev/null
+    # Stripped, as a packager installs: the debug information of a sanitized build keeps the
+    # assembler's folder.
+    cmake --install "$build" --prefix "$prefix" --strip >/dev/null
     for file in lib/libZOR.so lib/libZorDravionLyn.so lib/libzorgrabc.so include/zor/zor.h \
                 include/zor/qtypes.h bin/zordemo lib/pkgconfig/zor.pc lib/cmake/ZOR/ZORConfig.cmake \
                 share/zor/dravionlyn/dcf/Ntsc.dcf; do
@@ -78,20 +80,22 @@ case $mode in
     ;;
   deb)
     rm -rf "$work/$mode" && mkdir -p "$work/$mode"
-    (cd "$work/$mode" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/$mode" >/dev/null)
+    (cd "$work/$mode" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/$mode" \
+       >cpack.log 2>&1) || fail "cpack failed: $(cat "$work/$mode/cpack.log")"
     package=$(ls "$work/$mode"/*.deb)
     root=$work/$mode/root
     dpkg -x "$package" "$root"
     # Every outside library that the package links comes from a package it depends on.
-    depends=$(dpkg-deb -f "$package" Depends)
+    depends=$(dpkg-deb -f "$package" Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//')
     for library in $(readelf -d "$root"/usr/lib/*.so "$root"/usr/bin/* |
                      sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' | sort -u); do
       [ -e "$root/usr/lib/$library" ] && continue
       path=$(ldconfig -p | awk -v l="$library" '$1 == l { print $NF; exit }')
       [ -n "$path" ] || fail "$library is not on this machine"
-      owner=$(dpkg -S "$(readlink -f "$path")" 2>/dev/null || dpkg -S "/usr$path")
+      owner=$(dpkg -S "$path" 2>/dev/null || dpkg -S "/usr$path" 2>/dev/null ||
+              dpkg -S "$(readlink -f "$path")")
       owner=${owner%%:*}
-      grep -qE "(^|, )$owner( |,|$)" <<<"$depends" || fail "Depends lacks $owner ($library): $depends"
+      grep -qxF "$owner" <<<"$depends" || fail "Depends lacks $owner ($library): $depends"
     done
     [ -e "$root/usr/lib/libZOR.so" ] || fail "the package has no /usr/lib/libZOR.so"
     build_with_pkgconfig "$root/usr/lib/pkgconfig" "$work/$mode/grabapp"

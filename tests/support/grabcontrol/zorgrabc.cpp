@@ -8,6 +8,7 @@
 
 #include "platform/grabcontrol/grabcontrol.h"
 
+namespace zorgrabc {
 namespace {
 
 using zor::grabcontrol::GrabCtlCallbackTable;
@@ -17,49 +18,38 @@ constexpr int64_t kStateAnswer = 0x4385;
 
 std::atomic<int64_t> stateInquiries{0};
 
-}  // namespace
-
-#define ZORGRABC_EXPORT extern "C" __attribute__((visibility("default")))
-
-ZORGRABC_EXPORT int64_t QGCdigAlloc(int64_t hostSystem, int64_t hostDigitizer,
-                                    const GrabCtlCallbackTable* table, int64_t* handle) {
-  if (std::getenv("ZORGRABC_NO_HANDLE") != nullptr) {
+class TestGrabControl : public GrabControl {
+ public:
+  int64_t Alloc(int64_t hostSystem, int64_t hostDigitizer, const GrabCtlCallbackTable* table,
+                int64_t* handle) override {
+    if (std::getenv("ZORGRABC_NO_HANDLE") == nullptr) {
+      return GrabControl::Alloc(hostSystem, hostDigitizer, table, handle);
+    }
     *handle = 0;
-    return zorgrabc::kDone;
+    return kDone;
   }
-  return zorgrabc::Alloc(hostSystem, hostDigitizer, table, handle);
-}
 
-ZORGRABC_EXPORT int64_t QGCdigFree(int64_t handle) { return zorgrabc::Free(handle); }
+  int64_t Control(int64_t handle, int64_t type, int64_t value) override {
+    return type == kResultControl ? value : GrabControl::Control(handle, type, value);
+  }
 
-ZORGRABC_EXPORT int64_t QGCdigControl(int64_t handle, int64_t type, int64_t value) {
-  if (type == kResultControl) return value;
-  return zorgrabc::Control(handle, type, value);
-}
-
-ZORGRABC_EXPORT int64_t QGCdigControlDouble(int64_t handle, int64_t type, double value) {
-  return zorgrabc::ControlDouble(handle, type, value);
-}
-
-ZORGRABC_EXPORT int64_t QGCdigGrabAbortEx(int64_t handle, double value, int64_t word) {
-  return zorgrabc::GrabAbort(handle, value, word);
-}
-
-ZORGRABC_EXPORT int64_t QGCdigGrabContinuous(int64_t handle, int64_t hostBuffer, int64_t value) {
-  return zorgrabc::GrabContinuous(handle, hostBuffer, value);
-}
-
-ZORGRABC_EXPORT int64_t QGCdigHalt(int64_t handle, int64_t, int64_t) {
-  return zorgrabc::Halt(handle);
-}
-
-ZORGRABC_EXPORT int64_t QGCdigInquire(int64_t handle, int64_t type, int64_t* out, int64_t) {
-  if (type == zor::grabcontrol::kLibraryInquire) {
+  int64_t Inquire(int64_t handle, int64_t type, int64_t* out) override {
+    if (type != zor::grabcontrol::kLibraryInquire) return GrabControl::Inquire(handle, type, out);
     ++stateInquiries;
     *out = kStateAnswer;
-    return zorgrabc::kDone;
+    return kDone;
   }
-  return zorgrabc::Inquire(handle, type, out);
+};
+
+}  // namespace
+
+GrabControl& Library() {
+  static TestGrabControl library;
+  return library;
 }
 
-ZORGRABC_EXPORT int64_t ZorgrabcStateInquiries() { return stateInquiries.load(); }
+}  // namespace zorgrabc
+
+extern "C" __attribute__((visibility("default"))) int64_t ZorgrabcStateInquiries() {
+  return zorgrabc::stateInquiries.load();
+}
