@@ -75,7 +75,7 @@ void Board::DigControl(Call& call) {
   Digitizer* dig = FindDigitizer(r.record);
   if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
   const uint64_t type = r.type & ~zor::kernel::kForceBoardBit;
-  if (DigControlNotServed(type)) return NotServed(r.header, true);
+  if (DigControlNotServed(type) || DigitizerTypeReadOnly(type)) return NotServed(r.header, true);
   if (type == zor::kernel::kGrabAbort) {
     AbortGrabs(*dig);
     ReleaseStalled(*call.out);
@@ -107,10 +107,13 @@ void Board::DigInquire(Call& call) {
   }
   if (DigFirmwareInquire(*dig, r.type, r.value)) return;
   auto it = dig->controls.find(r.type);
-  if (it != dig->controls.end())
+  if (it != dig->controls.end()) {
     r.value = it->second;
-  else
+  } else if (DigitizerType(r.type)) {
     r.value = r.type == kTriggerState ? kDisabled : 0;
+  } else {
+    NotServed(r.header, false);
+  }
 }
 
 void Board::DigChannelInit(Call& call) {

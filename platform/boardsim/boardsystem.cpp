@@ -75,12 +75,18 @@ void Board::SysRequest(Call& call) {
   r.value = 0;
   if (system == systems_.end()) return Fail(r.header, err::kBadId, 3);
   auto value = system->second.controls.find(r.requestWord);
-  if (value != system->second.controls.end()) r.value = value->second;
+  if (value != system->second.controls.end()) {
+    r.value = value->second;
+  } else if (!SystemType(r.requestWord)) {
+    NotServed(r.header, false);
+  }
 }
 
 void Board::SysControl(Call& call) {
   auto& r = call.As<zor::kernel::SysControlRequest>();
-  if (SysControlNotServed(r.type)) return NotServed(r.header, true);
+  if (SysControlNotServed(r.type) || SystemTypeReadOnly(r.type)) {
+    return NotServed(r.header, true);
+  }
   auto system = systems_.find(r.header.systemId);
   if (system == systems_.end()) return Fail(r.header, err::kBadId, 3);
   if (r.type == kHaltSystem) {

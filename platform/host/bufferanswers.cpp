@@ -53,14 +53,16 @@ bool AnswerMemory(const HostBuffer& memory, QINT64 type, void* out, QINT64* answ
       value = static_cast<QINT64>(d.dataType);
       break;
     case Q_ATTRIBUTE:
-    case Q_FORMAT_WORD:
       value = static_cast<QINT64>(d.attribute);
+      break;
+    case Q_FORMAT_WORD:
+      value = static_cast<QINT64>(d.formatWord);
       break;
     case Q_PITCH:
       value = static_cast<QINT64>(d.pitch);
       break;
     case Q_PITCH_BYTE:
-      value = static_cast<QINT64>(d.pitch) * memory.BytesPerPixel();
+      value = memory.PitchBytes();
       break;
     case Q_SIZE_BYTE:
       value = static_cast<QINT64>(d.byteSize);

@@ -62,6 +62,8 @@ QID AllocateDigitizer(QID systemId, QINT64 number, const wchar_t* format, QINT64
     RecordError(Q_ERR_NULL_POINTER, L"No digitizer format.");
     return 0;
   }
+  // Applications mean the first device by the default number; drivers know device numbers only.
+  if (number == Q_DEFAULT) number = Q_DEV0;
   QINT64 index = 0;
   Command command(zor::hostcommand::kDigAlloc, system->driverIndex);
   command.Text(format, QD_TYPE_WFILE_NAME).Integer(number).Integer(initFlag).Address(&index);

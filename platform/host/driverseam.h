@@ -5,6 +5,6 @@
 
 #include <cwchar>
 
-#include "platform/host/hostapi.h"
+#include "platform/host/qtypes.h"
 
 ZOR_API void HostUseDriverForTests(const wchar_t* descriptor, void* (*resolve)(const char* symbol));

@@ -5,12 +5,18 @@
 #include <fstream>
 #include <limits>
 #include <new>
+#include <vector>
 
 namespace zorhost {
 namespace {
 
 constexpr QINT64 kMaxBytes = QINT64{1} << 32;  // keeps a mistyped size from exhausting memory
 constexpr char kRawMagic[8] = {'Z', 'O', 'R', 'R', 'A', 'W', '1', '\0'};
+
+constexpr QINT64 kFormatCode = 0x3F00;
+constexpr QINT64 kLayoutBits = Q_PACKED | Q_PLANAR;
+constexpr QINT64 kRgb24 = 0x800;
+constexpr QINT64 kBgr32 = 0x1100;
 
 QINT64 PixelBytes(QINT64 type) {
   const QINT64 depth = type & 0xFF;
@@ -19,11 +25,45 @@ QINT64 PixelBytes(QINT64 type) {
   return depth <= 8 ? 1 : depth <= 16 ? 2 : depth <= 32 ? 4 : 8;
 }
 
+// Bytes of a packed colour pixel, or 0 for a buffer of planes.
+QINT64 PackedPixelBytes(const BufferShape& shape) {
+  const QINT64 format = shape.attribute & (kFormatCode | kLayoutBits);
+  if (shape.bands != 3 || (shape.type & 0xFF) != 8 || (shape.type & Q_FLOAT) != 0) return 0;
+  if (format == (Q_PACKED | kRgb24)) return 3;
+  if (format == (Q_PACKED | kBgr32)) return 4;
+  return 0;
+}
+
+// The format word of an image whose attributes leave the layout open: planes of the bit depth.
+QINT64 PlanarFormat(QINT64 bands, QINT64 type) {
+  const QINT64 depth = type & 0xFF;
+  QINT64 code = 0;
+  if (bands == 3) {
+    code = depth == 1 ? 0xD00 : depth == 8 ? kRgb24 : depth == 16 ? 0xB00 : depth == 32 ? 0xC00 : 0;
+  } else {
+    code = depth == 1 ? 0x100 : depth == 8 ? 0x200 : depth == 16 ? 0x300 : depth == 32 ? 0x400 : 0;
+  }
+  return Q_PLANAR | code;
+}
+
 template <typename T>
-void FillPlane(std::byte* plane, QINT64 pitchBytes, QINT64 sizeX, QINT64 sizeY, T value) {
+void FillPlane(std::byte* plane, QINT64 pitchBytes, QINT64 step, QINT64 sizeX, QINT64 sizeY,
+               T value) {
   for (QINT64 y = 0; y < sizeY; ++y) {
     auto* row = plane + y * pitchBytes;
-    for (QINT64 x = 0; x < sizeX; ++x) std::memcpy(row + x * sizeof(T), &value, sizeof(T));
+    for (QINT64 x = 0; x < sizeX; ++x) std::memcpy(row + x * step, &value, sizeof(T));
+  }
+}
+
+// Copies one row of a band between packed samples (`step` bytes apart) and packed rows.
+void CopyRow(std::byte* to, QINT64 toStep, const std::byte* from, QINT64 fromStep, QINT64 count,
+             QINT64 sampleBytes) {
+  if (toStep == sampleBytes && fromStep == sampleBytes) {
+    std::memcpy(to, from, static_cast<size_t>(count * sampleBytes));
+    return;
+  }
+  for (QINT64 i = 0; i < count; ++i) {
+    std::memcpy(to + i * toStep, from + i * fromStep, static_cast<size_t>(sampleBytes));
   }
 }
 
@@ -55,19 +95,37 @@ std::unique_ptr<HostBuffer> HostBuffer::Create(const BufferShape& shape, void* c
     *error = MakeHostError(Q_ERR_INVALID_PARAMETER, L"Invalid buffer size, type or pitch.");
     return nullptr;
   }
+  const QINT64 packedBytes = PackedPixelBytes(shape);
+  const QINT64 step = packedBytes != 0 ? packedBytes : bytesPerPixel;
+  const QINT64 planes = packedBytes != 0 ? 1 : shape.bands;
   QINT64 planeBytes = 0;
   QINT64 totalBytes = 0;
-  if (__builtin_mul_overflow(pitch, bytesPerPixel, &planeBytes) ||
+  if (__builtin_mul_overflow(pitch, step, &planeBytes) ||
       __builtin_mul_overflow(planeBytes, shape.sizeY, &planeBytes) ||
-      __builtin_mul_overflow(planeBytes, shape.bands, &totalBytes) || totalBytes > kMaxBytes) {
+      __builtin_mul_overflow(planeBytes, planes, &totalBytes) || totalBytes > kMaxBytes) {
     *error = MakeHostError(Q_ERR_OUT_OF_MEMORY, L"The buffer is too large.");
     return nullptr;
   }
   std::unique_ptr<HostBuffer> buffer(new HostBuffer);
   buffer->bytesPerPixel_ = bytesPerPixel;
-  buffer->pitchBytes_ = pitch * bytesPerPixel;
+  buffer->sampleStep_ = step;
+  buffer->pitchBytes_ = pitch * step;
   const bool callerMemory = addresses != nullptr && addresses[0] != nullptr;
-  if (callerMemory) {
+  if (packedBytes != 0) {
+    if (!callerMemory) {
+      try {
+        buffer->memory_ = std::make_shared<std::byte[]>(static_cast<size_t>(totalBytes));
+      } catch (const std::bad_alloc&) {
+        *error = MakeHostError(Q_ERR_OUT_OF_MEMORY);
+        return nullptr;
+      }
+    }
+    std::byte* pixels =
+        callerMemory ? static_cast<std::byte*>(addresses[0]) : buffer->memory_.get();
+    buffer->packedPixels_ = pixels;
+    // Red, green, blue as bands 0, 1, 2 of pixels stored blue first.
+    for (QINT64 band = 0; band < 3; ++band) buffer->planes_[band] = pixels + (2 - band);
+  } else if (callerMemory) {
     for (QINT64 band = 0; band < shape.bands; ++band) {
       void* given = addresses[band];
       buffer->planes_[band] = given != nullptr ? static_cast<std::byte*>(given)
@@ -100,11 +158,13 @@ std::unique_ptr<HostBuffer> HostBuffer::Child(QINT64 band, QINT64 offsetX, QINT6
   std::unique_ptr<HostBuffer> child(new HostBuffer);
   child->memory_ = memory_;
   child->bytesPerPixel_ = bytesPerPixel_;
+  child->sampleStep_ = sampleStep_;
   child->pitchBytes_ = pitchBytes_;
   const QINT64 first = band < 0 ? 0 : band;
   const QINT64 count = band < 0 ? Bands() : 1;
-  const QINT64 offset = offsetY * pitchBytes_ + offsetX * bytesPerPixel_;
+  const QINT64 offset = offsetY * pitchBytes_ + offsetX * sampleStep_;
   for (QINT64 i = 0; i < count; ++i) child->planes_[i] = planes_[first + i] + offset;
+  if (packedPixels_ != nullptr && count == Bands()) child->packedPixels_ = packedPixels_ + offset;
   BufferShape shape{count,
                     sizeX,
                     sizeY,
@@ -124,14 +184,19 @@ void HostBuffer::FillDescription(const BufferShape& shape, bool callerMemory) {
   d.bitDepth = shape.type & 0xFF;
   d.dataType = shape.type;
   d.pitch = shape.pitch;
-  d.byteSize = pitchBytes_ * shape.sizeY * shape.bands;
+  d.byteSize = pitchBytes_ * shape.sizeY * (packedPixels_ != nullptr ? 1 : shape.bands);
   d.depthSigned = (shape.type & 0xFF) | (shape.type & Q_SIGNED);
   d.attribute = shape.attribute;
   d.formatWord = shape.attribute;
+  // The format tells a driver the memory's layout: an image that names none has planes.
+  if ((shape.attribute & Q_IMAGE) != 0 && (shape.attribute & (kFormatCode | kLayoutBits)) == 0) {
+    d.formatWord |= PlanarFormat(shape.bands, shape.type);
+  }
   d.flags = callerMemory ? 1 : 0;
   d.allocFlags = shape.flags;
   for (QINT64 band = 0; band < shape.bands; ++band) {
-    d.hostAddress[band] = reinterpret_cast<uint64_t>(planes_[band]);
+    std::byte* start = packedPixels_ != nullptr ? packedPixels_ : planes_[band];
+    d.hostAddress[band] = reinterpret_cast<uint64_t>(start);
   }
 }
 
@@ -158,7 +223,8 @@ bool HostBuffer::GetRegion(QINT64 band, QINT64 x, QINT64 y, QINT64 w, QINT64 h, 
   const QINT64 last = band < 0 ? Bands() : band + 1;
   for (QINT64 b = first; b < last; ++b) {
     for (QINT64 row = 0; row < h; ++row, out += rowBytes) {
-      std::memcpy(out, planes_[b] + (y + row) * pitchBytes_ + x * bytesPerPixel_, rowBytes);
+      CopyRow(out, bytesPerPixel_, planes_[b] + (y + row) * pitchBytes_ + x * sampleStep_,
+              sampleStep_, w, bytesPerPixel_);
     }
   }
   return true;
@@ -173,7 +239,8 @@ bool HostBuffer::PutRegion(QINT64 band, QINT64 x, QINT64 y, QINT64 w, QINT64 h, 
   const QINT64 last = band < 0 ? Bands() : band + 1;
   for (QINT64 b = first; b < last; ++b) {
     for (QINT64 row = 0; row < h; ++row, in += rowBytes) {
-      std::memcpy(planes_[b] + (y + row) * pitchBytes_ + x * bytesPerPixel_, in, rowBytes);
+      CopyRow(planes_[b] + (y + row) * pitchBytes_ + x * sampleStep_, sampleStep_, in,
+              bytesPerPixel_, w, bytesPerPixel_);
     }
   }
   return true;
@@ -186,9 +253,9 @@ void HostBuffer::Clear(double value) {
   for (QINT64 band = 0; band < Bands(); ++band) {
     std::byte* plane = planes_[band];
     if (isFloat && bytesPerPixel_ == 4) {
-      FillPlane(plane, pitchBytes_, SizeX(), SizeY(), static_cast<float>(value));
+      FillPlane(plane, pitchBytes_, sampleStep_, SizeX(), SizeY(), static_cast<float>(value));
     } else if (isFloat) {
-      FillPlane(plane, pitchBytes_, SizeX(), SizeY(), value);
+      FillPlane(plane, pitchBytes_, sampleStep_, SizeX(), SizeY(), value);
     } else if (bytesPerPixel_ == 1) {
       FillInteger<int8_t, uint8_t>(plane, isSigned, value);
     } else if (bytesPerPixel_ == 2) {
@@ -205,9 +272,9 @@ template <typename S, typename U>
 void HostBuffer::FillInteger(std::byte* plane, bool isSigned, double value) const {
   // Saturate: a value outside the pixel type's range must not wrap around.
   if (isSigned) {
-    FillPlane(plane, pitchBytes_, SizeX(), SizeY(), Saturate<S>(value));
+    FillPlane(plane, pitchBytes_, sampleStep_, SizeX(), SizeY(), Saturate<S>(value));
   } else {
-    FillPlane(plane, pitchBytes_, SizeX(), SizeY(), Saturate<U>(value));
+    FillPlane(plane, pitchBytes_, sampleStep_, SizeX(), SizeY(), Saturate<U>(value));
   }
 }
 
@@ -222,10 +289,13 @@ bool HostBuffer::ExportRaw(const std::string& path) const {
   WriteWord(file, description_.dataType);
   WriteWord(file, static_cast<uint64_t>(bytesPerPixel_));
   WriteWord(file, description_.attribute);
-  const QINT64 rowBytes = SizeX() * bytesPerPixel_;
+  std::vector<std::byte> row(static_cast<size_t>(SizeX() * bytesPerPixel_));
   for (QINT64 band = 0; band < Bands(); ++band) {
-    for (QINT64 row = 0; row < SizeY(); ++row) {
-      file.write(reinterpret_cast<const char*>(planes_[band] + row * pitchBytes_), rowBytes);
+    for (QINT64 y = 0; y < SizeY(); ++y) {
+      CopyRow(row.data(), bytesPerPixel_, planes_[band] + y * pitchBytes_, sampleStep_, SizeX(),
+              bytesPerPixel_);
+      file.write(reinterpret_cast<const char*>(row.data()),
+                 static_cast<std::streamsize>(row.size()));
     }
   }
   return static_cast<bool>(file.flush());

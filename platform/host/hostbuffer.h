@@ -1,5 +1,7 @@
 // The memory of a host buffer: one to four bands of sizeX x sizeY pixels, each band a plane of
-// `pitch` pixels per row. The memory is the host's own (zeroed) or the caller's.
+// `pitch` pixels per row, or, for an 8-bit colour image of a packed format (Q_PACKED with
+// RGB24 0x800 or BGR32 0x1100), one plane of pixels of three or four bytes: blue, green, red
+// (and 0). The memory is the host's own (zeroed) or the caller's.
 #pragma once
 
 #include <cstddef>
@@ -36,6 +38,7 @@ class HostBuffer {
   QINT64 SizeX() const { return static_cast<QINT64>(description_.sizeX); }
   QINT64 SizeY() const { return static_cast<QINT64>(description_.sizeY); }
   QINT64 BytesPerPixel() const { return bytesPerPixel_; }
+  QINT64 PitchBytes() const { return pitchBytes_; }
 
   // Copies a region of one band (or of all bands, band after band, for -1) to or from packed
   // rows. False with `error` filled when the region does not lie inside the buffer.
@@ -56,8 +59,11 @@ class HostBuffer {
   void FillInteger(std::byte* plane, bool isSigned, double value) const;
 
   std::shared_ptr<std::byte[]> memory_;  // shared with children; null for the caller's memory
+  // Where each band's first sample lies; for a packed buffer, inside the first pixel.
   std::byte* planes_[4] = {nullptr, nullptr, nullptr, nullptr};
-  QINT64 bytesPerPixel_ = 1;
+  std::byte* packedPixels_ = nullptr;  // the first pixel of a packed buffer, else null
+  QINT64 bytesPerPixel_ = 1;           // of one band's sample
+  QINT64 sampleStep_ = 1;              // bytes from one sample of a band to the next
   QINT64 pitchBytes_ = 0;
   HostBufferDescription description_{};
 };

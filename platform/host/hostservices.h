@@ -15,7 +15,6 @@
 
 #include <cwchar>
 
-#include "platform/host/hostapi.h"
 #include "platform/host/qtypes.h"
 
 // Application.

@@ -1,18 +1,27 @@
-// Scalar types, callback types and Q_ constants shared by applications, the host library and
-// board drivers.
+// Scalar types, callback types, the export marker and Q_ constants shared by applications, the
+// host library and board drivers. An application header: it includes nothing of the project.
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+// Export marker of libZOR.so's C functions.
+#define ZOR_API extern "C" __attribute__((visibility("default")))
 
 typedef int64_t QINT64;
 typedef uint32_t QUINT32;
 typedef int64_t QID;  // 0 is never a valid object
 
-// Variable types of the feature browser's example code.
+// Variable types and text literals of the feature browser's example code.
 typedef QINT64 ZOR_INT;
 typedef int64_t ZOR_INT64;
 typedef double ZOR_DOUBLE;
 typedef QID ZOR_ID;
+typedef int32_t ZOR_BOOL;  // the size the driver writes for Q_TYPE_BOOLEAN
+typedef uint8_t ZOR_UINT8;
+typedef int8_t ZOR_INT8;
+typedef std::wstring ZOR_STRING;
+#define ZOR_TEXT(quote) L##quote
 
 // Hook functions: (hook type, event id, user data); the event id is read with the
 // matching GetHookInfo call.
@@ -23,6 +32,8 @@ typedef QUINT32 (*QTHREAD_FUNCTION)(void* userData);
 // General values.
 inline constexpr QINT64 Q_DEFAULT = 0x10000000;
 inline constexpr QINT64 Q_NULL = 0;
+inline constexpr QINT64 Q_FALSE = 0;
+inline constexpr QINT64 Q_TRUE = 1;
 inline constexpr QINT64 Q_ENABLE = -9997;
 inline constexpr QINT64 Q_DISABLE = -9999;
 inline constexpr QINT64 Q_INFINITE = -1;
@@ -58,11 +69,34 @@ inline constexpr QINT64 Q_HOST_FEATURE_LEVEL = 15044;
 inline constexpr QINT64 Q_SYSTEM_DESCRIPTOR = 7702;  // wide text
 inline constexpr QINT64 Q_SYSTEM_TYPE = 2000;
 inline constexpr QINT64 Q_DIGITIZER_NUM = 2004;
+
+// Device numbers of QsysAlloc and QdigAlloc; Q_DEFAULT allocates device 0.
+inline constexpr QINT64 Q_DEV0 = 0;
+inline constexpr QINT64 Q_DEV1 = 1;
+inline constexpr QINT64 Q_DEV2 = 2;
+inline constexpr QINT64 Q_DEV3 = 3;
+inline constexpr QINT64 Q_DEV4 = 4;
+inline constexpr QINT64 Q_DEV5 = 5;
+inline constexpr QINT64 Q_DEV6 = 6;
+inline constexpr QINT64 Q_DEV7 = 7;
+inline constexpr QINT64 Q_DEV8 = 8;
+inline constexpr QINT64 Q_DEV9 = 9;
+inline constexpr QINT64 Q_DEV10 = 10;
+inline constexpr QINT64 Q_DEV11 = 11;
+inline constexpr QINT64 Q_DEV12 = 12;
+inline constexpr QINT64 Q_DEV13 = 13;
+inline constexpr QINT64 Q_DEV14 = 14;
+inline constexpr QINT64 Q_DEV15 = 15;
 inline constexpr QINT64 Q_HOST_OBJECT_ID =
     1049;  // control telling a driver the host id of its object
 
 // Digitizer control and inquire types.
 inline constexpr QINT64 Q_GRAB_TIMEOUT = 4127;
+
+// Digitizer hook types of QdigHookFunction.
+inline constexpr QINT64 Q_GRAB_END = 3;        // a single grab ended
+inline constexpr QINT64 Q_GRAB_START = 4;      // a single grab started
+inline constexpr QINT64 Q_GRAB_FRAME_END = 5;  // a frame was grabbed
 
 // Internal inquire and control types of the host binding.
 inline constexpr QINT64 Q_ENTER_THREAD_CONTEXT = 219;
@@ -118,6 +152,7 @@ inline constexpr QINT64 Q_TYPE_ENUMERATION = 0x40000000;
 inline constexpr QINT64 Q_TYPE_COMMAND = 0x8000;
 inline constexpr QINT64 Q_TYPE_CATEGORY = 0x2000;
 inline constexpr QINT64 Q_TYPE_REGISTER = 0x80000000;
+inline constexpr QINT64 Q_TYPE_ZOR_INT = Q_TYPE_INT64;  // a ZOR_INT variable
 // A byte array of n bytes (below 2^28): Q_TYPE_UINT8 + Q_FEATURE_USER_ARRAY_SIZE(n).
 constexpr QINT64 Q_FEATURE_USER_ARRAY_SIZE(QINT64 n) { return n & 0xFFFFFFF; }
 
@@ -130,6 +165,7 @@ inline constexpr QINT64 Q_FEATURE_MAX = 0xFE0000;
 inline constexpr QINT64 Q_FEATURE_INCREMENT = 0xFF0000;
 inline constexpr QINT64 Q_FEATURE_CHANGE_HOOK = 0x0E0000;
 inline constexpr QINT64 Q_FEATURE_PRESENT = 0x0D0000;
+inline constexpr QINT64 Q_FEATURE_SIZE = Q_FEATURE_VALUE + 0x100000000;  // the value's byte size
 
 // Feature hook types of QdigHookFunction and their QdigGetHookInfo types.
 inline constexpr QINT64 Q_FEATURE_CHANGE = 0x1A;            // a watched feature changed
@@ -140,12 +176,17 @@ inline constexpr QINT64 Q_GC_NODEMAP_PTR = 6906;    // the node map
 inline constexpr QINT64 Q_FEATURE_NAME = 0x870000;  // wide text
 inline constexpr QINT64 Q_GC_EVENT_TYPE = 0x880000;
 
-// Buffer data types (bit depth in the low byte) and attributes.
+// Buffer data types (bit depth in the low byte), attributes and layouts. A grab buffer
+// (Q_IMAGE + Q_GRAB) has 8-bit pixels and, in colour, is packed (Q_PACKED: four bytes a pixel,
+// blue, green, red, 0); an image without Q_GRAB of any depth has a plane per band (Q_PLANAR)
+// and takes grabs too.
 inline constexpr QINT64 Q_UNSIGNED = 0;
 inline constexpr QINT64 Q_SIGNED = 0x8000000;
 inline constexpr QINT64 Q_FLOAT = 0x40000000 | Q_SIGNED;
-inline constexpr QINT64 Q_GRAB = 0x40;
+inline constexpr QINT64 Q_GRAB = 0x8;
 inline constexpr QINT64 Q_PROC = 0x10;
+inline constexpr QINT64 Q_PACKED = 0x20000;
+inline constexpr QINT64 Q_PLANAR = 0x40000;
 
 // Buffer inquire types answered by the host.
 inline constexpr QINT64 Q_SIZE_X = 1536;

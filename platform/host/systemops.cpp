@@ -11,6 +11,19 @@ namespace {
 constexpr QINT64 kHostSystemType = 1;
 constexpr QINT64 kBoardSystemType = 2;
 
+// What a host system answers of its own; nobody sets it.
+bool IsAnsweredType(QINT64 type) {
+  switch (PlainType(type)) {
+    case Q_SYSTEM_DESCRIPTOR:
+    case Q_NUMBER:
+    case Q_SYSTEM_TYPE:
+    case Q_DIGITIZER_NUM:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Tells the driver the host id of its new system.
 bool AnnounceHostId(SystemObject& system) {
   Command command(zor::hostcommand::kSysControl, system.driverIndex);
@@ -44,6 +57,11 @@ void ControlSystemValue(QID id, QINT64 type, Value value) {
   SystemObject* system = LookupSystemForCall(id);
   if (system == nullptr) return;
   if (system->driver == nullptr) {
+    if (IsAnsweredType(type)) {
+      RecordError(Q_ERR_NOT_SUPPORTED,
+                  L"Control type " + std::to_wstring(type) + L" is not supported.");
+      return;
+    }
     system->settings.Set(type, SettingValue(value));
     return;
   }

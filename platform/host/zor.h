@@ -4,10 +4,11 @@
 // printing is disabled (QappControl Q_ERROR_PRINT) and returns 0 (or leaves `out` alone).
 #pragma once
 
+#include <concepts>
 #include <cwchar>
 
-#include "platform/host/hostapi.h"
-#include "platform/host/qtypes.h"
+// Relative, as applications find both headers in one folder (include/zor/).
+#include "qtypes.h"
 
 // Application. The default application (Q_DEFAULT) exists without QappAlloc.
 ZOR_API QID QappAlloc(const wchar_t* name, QINT64 initFlag, QID* out);
@@ -126,3 +127,86 @@ ZOR_API QINT64 QthrWait(QID object, QINT64 waitWord, QINT64* result);
 // Waits on up to 16 events of one system (add 0x4000000 to the wait word to wait for all);
 // the result is the index of the signalled event, Q_WAIT_ENDED or Q_WAIT_TIMEOUT.
 ZOR_API QINT64 QthrWaitMultiple(const QID* objects, QINT64 count, QINT64 waitWord, QINT64* result);
+
+// The feature constants of the board's own node maps, where the headers are installed.
+#if __has_include("zorfeatures.h")
+#include "zorfeatures.h"
+#endif
+
+// C++ forms that the feature browser's example code uses: a double or a wide text as a control
+// value, a text answer into a ZOR_STRING, feature calls without a size, and Q_NULL for the
+// value of a command.
+template <std::floating_point Value>
+inline void QsysControl(QID system, QINT64 type, Value value) {
+  QsysControlDouble(system, type, static_cast<double>(value));
+}
+template <std::floating_point Value>
+inline void QdigControl(QID digitizer, QINT64 type, Value value) {
+  QdigControlDouble(digitizer, type, static_cast<double>(value));
+}
+template <std::same_as<wchar_t> Character>
+inline void QsysControl(QID system, QINT64 type, const Character* text) {
+  QsysControl(system, type, reinterpret_cast<QINT64>(text));
+}
+template <std::same_as<wchar_t> Character>
+inline void QdigControl(QID digitizer, QINT64 type, const Character* text) {
+  QdigControl(digitizer, type, reinterpret_cast<QINT64>(text));
+}
+
+namespace zor_detail {
+// Sizes the text with the length form of the inquiry (terminator included), then reads it.
+template <typename Inquire>
+QINT64 InquireText(ZOR_STRING& text, Inquire inquire) {
+  QINT64 length = 0;
+  inquire(Q_STRING_SIZE, &length, 0);
+  text.assign(static_cast<size_t>(length > 0 ? length : 1), L'\0');
+  const QINT64 result = inquire(0, text.data(), static_cast<QINT64>(text.size()));
+  text.resize(std::wcslen(text.c_str()));
+  return result;
+}
+}  // namespace zor_detail
+
+inline QINT64 QsysInquire(QID system, QINT64 type, ZOR_STRING& text) {
+  return zor_detail::InquireText(text, [&](QINT64 length, void* out, QINT64) {
+    return QsysInquire(system, type + length, out);
+  });
+}
+inline QINT64 QdigInquire(QID digitizer, QINT64 type, ZOR_STRING& text) {
+  return zor_detail::InquireText(text, [&](QINT64 length, void* out, QINT64) {
+    return QdigInquire(digitizer, type + length, out);
+  });
+}
+inline void QsysInquireFeature(QID system, QINT64 flag, const wchar_t* feature, QINT64 dataType,
+                               void* value) {
+  QsysInquireFeature(system, flag, feature, dataType, value, 0);
+}
+inline void QdigInquireFeature(QID digitizer, QINT64 flag, const wchar_t* feature, QINT64 dataType,
+                               void* value) {
+  QdigInquireFeature(digitizer, flag, feature, dataType, value, 0);
+}
+inline void QsysInquireFeature(QID system, QINT64 flag, const wchar_t* feature, QINT64 dataType,
+                               ZOR_STRING& text) {
+  zor_detail::InquireText(text, [&](QINT64 length, void* out, QINT64 size) {
+    QsysInquireFeature(system, flag + length, feature, length != 0 ? Q_TYPE_INT64 : dataType, out,
+                       size);
+    return QINT64{0};
+  });
+}
+inline void QdigInquireFeature(QID digitizer, QINT64 flag, const wchar_t* feature, QINT64 dataType,
+                               ZOR_STRING& text) {
+  zor_detail::InquireText(text, [&](QINT64 length, void* out, QINT64 size) {
+    QdigInquireFeature(digitizer, flag + length, feature, length != 0 ? Q_TYPE_INT64 : dataType,
+                       out, size);
+    return QINT64{0};
+  });
+}
+template <std::same_as<QINT64> NoValue>
+inline void QsysControlFeature(QID system, QINT64 flag, const wchar_t* feature, QINT64 dataType,
+                               NoValue) {
+  QsysControlFeature(system, flag, feature, dataType, static_cast<const void*>(nullptr));
+}
+template <std::same_as<QINT64> NoValue>
+inline void QdigControlFeature(QID digitizer, QINT64 flag, const wchar_t* feature, QINT64 dataType,
+                               NoValue) {
+  QdigControlFeature(digitizer, flag, feature, dataType, static_cast<const void*>(nullptr));
+}

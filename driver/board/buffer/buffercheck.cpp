@@ -1,14 +1,14 @@
-// The board's checks of a buffer allocation: the format a grab or
-// processing buffer gets when the caller leaves it open, and the layouts the
-// board's grab and copy engines take.
+// The board's checks of a buffer allocation: the format a grab buffer or a
+// buffer in device memory gets when the caller leaves it open, and the layouts
+// the board's grab and copy engines take.
 #include "driver/board/system/qdhwspecsystem.h"
 
 namespace zor::board {
 namespace {
 
 constexpr uint64_t kImage = 0x4;
-constexpr uint64_t kProcessing = 0x8;
-constexpr uint64_t kGrabBits = 0x100000000080000;
+constexpr uint64_t kGrab = 0x8;
+constexpr uint64_t kDeviceMemory = 0x100000000080000;
 constexpr uint64_t kFormatBits = 0x3F00;
 constexpr uint64_t kOnBoard = 0x200000;
 constexpr int64_t kAllocationError = 4328;
@@ -31,7 +31,7 @@ uint64_t DefaultFormat(int64_t bands, int64_t depth, uint64_t attributes) {
         return 0xD00;
       case 8:
         if ((attributes & 0x40000) != 0) return 0x40800;
-        return (attributes & kGrabBits) != 0 ? 0x21700 : 0x21100;
+        return (attributes & kDeviceMemory) != 0 ? 0x21700 : 0x21100;
       case 16:
         return 0x40B00;
       case 32:
@@ -61,8 +61,8 @@ void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::C
   const int64_t depth = p.type & 0xFF;
   if (Has(a, 0x20004) && (a & kFormatBits) == 0) return error.SetError(4331, 3);
   const bool image = (a & kImage) != 0;
-  const bool grab = (a & kGrabBits) != 0;
-  if (image && (a & (kGrabBits | kProcessing)) != 0) {
+  const bool deviceMemory = (a & kDeviceMemory) != 0;
+  if (image && (a & (kDeviceMemory | kGrab)) != 0) {
     if ((a & kFormatBits) == 0) a |= DefaultFormat(p.bands, depth, a);
     if ((a & 0x60000) == 0) {
       const uint64_t format = a & kFormatBits;
@@ -73,7 +73,7 @@ void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::C
   }
   const bool boardImage = Has(a, 0x4004) && (a & 0x8C08000) == 0x8C00000;
   if (image && boardImage && p.addresses == nullptr) a |= kOnBoard;
-  if (grab && (a & kProcessing) == 0) {
+  if (deviceMemory && (a & kGrab) == 0) {
     if (!image) return error.SetError(kAllocationError, 2);
     if ((p.type & 0x8000000) != 0) return error.SetError(kAllocationError, 4);
     if (depth != 8) return error.SetError(kSizeError, 1);
@@ -88,7 +88,7 @@ void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::C
     if (depth != 8) return error.SetError(4330, 3);
     a |= kOnBoard;
   }
-  if (grab) {
+  if (deviceMemory) {
     a |= 0x2000000000;
     if (p.sizeX >= 1024 || p.sizeY >= 1024) return error.SetError(4409, 1);
   }
@@ -96,7 +96,7 @@ void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::C
 
 void QDHwSpecSystem::CheckGrabBufParams(const frame::BufAllocParams& p, foundation::CError& error) {
   const uint64_t a = p.attributes;
-  if (!Has(a, kImage | kProcessing)) return;
+  if (!Has(a, kImage | kGrab)) return;
   if ((a & 0x4000) != 0) return error.SetError(4331, 1);
   if (p.type == 0x48000020 || (a & 0x2010000) != 0) return error.SetError(kAllocationError, 2);
   if ((p.type & 0x8000000) != 0) return error.SetError(kAllocationError, 4);
@@ -104,7 +104,7 @@ void QDHwSpecSystem::CheckGrabBufParams(const frame::BufAllocParams& p, foundati
   if (!OneOf(a & 0x63F00, {0x21000, 0x21100, 0x21700, 0x21C00, 0x40200})) {
     return error.SetError(kAllocationError, 2);
   }
-  if ((a & kGrabBits) == 0) return;
+  if ((a & kDeviceMemory) == 0) return;
   const uint64_t format = a & kFormatBits;
   if (format < 0x1500 || (format > 0x2800 && format < 0x3800)) {
     return error.SetError(kInvalidAttribute, 1);

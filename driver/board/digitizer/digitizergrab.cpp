@@ -26,7 +26,7 @@ constexpr int64_t kChannelCamera = 4324;
 constexpr int64_t kInvalidChannel = 4406;
 constexpr int64_t kCameraBit = 0x100000000;
 constexpr int64_t kBoardBit = 0x200000000;
-constexpr uint64_t kContinuousAttributes = 0x100000000080000;
+constexpr uint64_t kDeviceMemory = 0x100000000080000;
 constexpr int64_t kChannelBits = 0x6FC00000;
 constexpr int64_t kAnyChannel = 0x40000000;
 constexpr QINT64 kMarkBuffer = 1060;
@@ -145,7 +145,7 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
     std::lock_guard lock(*digitizer);
     foundation::CError error;
     if (continuous && record != nullptr &&
-        (record->Descriptor().attributeWord & kContinuousAttributes) != 0) {
+        (record->Descriptor().attributeWord & kDeviceMemory) != 0) {
       error.SetError(kInvalidAttribute, 1);
     }
     const kernel::DigPropertiesBlock& p = digitizer->Channel().Properties();

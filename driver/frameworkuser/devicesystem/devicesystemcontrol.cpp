@@ -6,6 +6,7 @@
 #include "driver/foundation/log.h"
 #include "driver/foundation/logtag.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/devicesystem/hostrefusal.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "platform/host/hostservices.h"
 
@@ -91,11 +92,15 @@ int64_t QDDeviceSystem::SysControl(const OperationArgs& args, QDDriverThreadCont
   }
   if (RefusedSystemControl(type)) return -1;
   const int64_t hostSystem = GetHostSystemId(0);
-  if (IsDoubleType(type)) {
-    HostSysControlDouble(hostSystem, type, std::bit_cast<double>(record.value));
-  } else {
-    HostSysControl(hostSystem, type, value);
-  }
+  // A type that the host does not take either is served by no layer.
+  const bool refused = HostRefuses([&] {
+    if (IsDoubleType(type)) {
+      HostSysControlDouble(hostSystem, type, std::bit_cast<double>(record.value));
+    } else {
+      HostSysControl(hostSystem, type, value);
+    }
+  });
+  if (refused) ctx.SetError(kInvalidControl, 1, 0, 0);
   return 1;
 }
 

@@ -2,6 +2,7 @@
 // refuses, and everything else passed on to the host's own system object.
 #include "driver/foundation/log.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/devicesystem/hostrefusal.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "platform/host/hostservices.h"
 
@@ -214,7 +215,11 @@ int64_t QDDeviceSystem::SysInquire(const OperationArgs& args, QDDriverThreadCont
   if (board::IsSerialType(type)) return SerialInquire(type, out, ctx);
   if (RefusedSystemInquire(type)) return -1;
   if (AnswerInquire(type, out, ctx)) return 1;
-  HostSysInquire(GetHostSystemId(0), type, out);
+  // A type that the host does not answer either is served by no layer.
+  if (HostRefuses([&] { HostSysInquire(GetHostSystemId(0), type, out); })) {
+    if (out != nullptr) *out = 0;
+    ctx.SetError(kInvalidInquire, 1, 0, 0);
+  }
   return 1;
 }
 

@@ -114,8 +114,16 @@ TEST_F(SystemTest, TypesOfTheUserModeLayersAreNotServed) {
   EXPECT_EQ(control.header.status.errorSet, 0);
   EXPECT_EQ(client.SysRequest(2372, &status), static_cast<uint64_t>(-9997));
   EXPECT_EQ(status.errorSet, 0);
-  EXPECT_EQ(client.SysRequest(5555, &status), 0u);
-  EXPECT_EQ(status.errorSet, 0);
+  // A type of no node map that the board holds nothing of is not served; nor is a control of
+  // a read-only type.
+  client.SysRequest(5555, &status);
+  EXPECT_EQ(status.statusByte, zor::kernel::kStatusNotServed);
+  EXPECT_EQ(status.code, 4310u);
+  control = {};
+  control.header = client.Header();
+  control.type = 2000;
+  client.Send(zor::kernel::kSysControl, control);
+  EXPECT_EQ(control.header.status.statusByte, zor::kernel::kStatusNotServed);
 
   // A kept value of a system that does not exist is an error, not a silent 0.
   client.systemId = 0x777;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "interfaces/hostcommand/opcodes.h"
-#include "platform/host/hostapi.h"
 #include "platform/host/hostservices.h"
+#include "platform/host/qtypes.h"
 
 namespace {
 

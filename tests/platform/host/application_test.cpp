@@ -1,0 +1,188 @@
+// An application as users write it: zor.h alone, libZOR.so loading the board driver, the
+// calls every machine-vision program makes, on the simulated board.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "platform/host/zor.h"
+
+namespace {
+
+class Application : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zorapp.XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+    std::filesystem::create_directories(folder_ / "genicam" / "v3_1");
+    std::filesystem::create_directories(folder_ / "xml");
+    std::filesystem::create_directories(folder_ / "dev");
+    setenv("ZOR_GENICAM_PATH", (folder_ / "genicam").c_str(), 1);
+    setenv("ZOR_XML_REPOSITORY", (folder_ / "xml").c_str(), 1);
+    setenv("ZOR_SERIAL_DEVICES", (folder_ / "dev").c_str(), 1);
+    setenv("DRAVIONLYNDCF", ZOR_STANDARD_DCF_DIR, 1);
+    setenv("ZOR_BOARDSIM_FRAME_US", "2000", 1);
+    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+    QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", Q_DEV0, Q_DEFAULT, &system_);
+    ASSERT_NE(system_, 0) << "error " << Error();
+    QdigAlloc(system_, Q_DEFAULT, L"Q_NTSC", Q_DEFAULT, &digitizer_);
+    ASSERT_NE(digitizer_, 0) << "error " << Error() << "/" << SubCode();
+  }
+
+  void TearDown() override {
+    if (system_ != 0) QsysFree(system_);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+
+  static QINT64 Error() { return QappGetError(Q_DEFAULT, Q_CURRENT, nullptr); }
+  static QINT64 SubCode() {
+    QINT64 sub = 0;
+    QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1, &sub);
+    return sub;
+  }
+
+  // Grabs into the buffer and gives its pixels, band after band.
+  template <typename Pixel>
+  std::vector<Pixel> Grab(QID buffer) {
+    QdigGrab(digitizer_, buffer);
+    EXPECT_EQ(Error(), 0) << "sub-code " << SubCode();
+    const QINT64 samples = QbufInquire(buffer, Q_SIZE_BAND, nullptr) *
+                           QbufInquire(buffer, Q_SIZE_X, nullptr) *
+                           QbufInquire(buffer, Q_SIZE_Y, nullptr);
+    std::vector<Pixel> pixels(static_cast<size_t>(samples));
+    QbufGet(buffer, pixels.data());
+    return pixels;
+  }
+
+  std::filesystem::path folder_;
+  QID system_ = 0;
+  QID digitizer_ = 0;
+};
+
+constexpr size_t kWidth = 640;
+constexpr size_t kHeight = 480;
+constexpr QINT64 kOrdinary = Q_IMAGE + Q_GRAB + Q_PROC;
+
+// The simulator's diagonal ramp left of the colour bars: one step a pixel in X and in Y from
+// a phase that moves with the frame. Returns the phase; -1 when a sample breaks the ramp.
+int RampPhase(const uint8_t* plane) {
+  const int phase = plane[100 * kWidth];
+  for (size_t y = 100; y < kHeight; y += 7) {
+    for (size_t x = 0; x < 480; x += 5) {
+      if (plane[y * kWidth + x] != static_cast<uint8_t>(phase + x + y - 100)) return -1;
+    }
+  }
+  return phase;
+}
+
+TEST_F(Application, TheDefaultDeviceIsDeviceZeroAndOthersOutOfRangeAreRefused) {
+  QINT64 number = -1;
+  QdigInquire(digitizer_, Q_NUMBER, &number);
+  EXPECT_EQ(number, Q_DEV0);
+  QdigFree(digitizer_);
+  for (const QINT64 device : {Q_DEV15 + 1, Q_DEFAULT + 1, QINT64{-1}}) {
+    QID refused = 0;
+    EXPECT_EQ(QdigAlloc(system_, device, L"Q_NTSC", Q_DEFAULT, &refused), 0);
+    EXPECT_EQ(Error(), 4311) << device;
+    EXPECT_EQ(SubCode(), 1) << device;
+  }
+  // Freed, the default device is there to allocate again.
+  EXPECT_NE(QdigAlloc(system_, Q_DEFAULT, L"Q_NTSC", Q_DEFAULT, &digitizer_), 0);
+  EXPECT_EQ(Error(), 0);
+}
+
+TEST_F(Application, OrdinaryMonoBuffersTakeTheRampAndEachGrabALaterFrame) {
+  QID buffer = 0;
+  QbufAlloc2d(system_, kWidth, kHeight, 8 + Q_UNSIGNED, kOrdinary, &buffer);
+  ASSERT_NE(buffer, 0) << "error " << Error() << "/" << SubCode();
+  const int first = RampPhase(Grab<uint8_t>(buffer).data());
+  const int second = RampPhase(Grab<uint8_t>(buffer).data());
+  ASSERT_GE(first, 0);
+  ASSERT_GE(second, 0);
+  EXPECT_NE(first, second) << "the second grab takes a later frame";
+  QbufFree(buffer);
+}
+
+TEST_F(Application, OrdinaryColourBuffersArePackedAndReadBackAsBands) {
+  QID buffer = 0;
+  QbufAllocColor(system_, 3, kWidth, kHeight, 8 + Q_UNSIGNED, kOrdinary, &buffer);
+  ASSERT_NE(buffer, 0) << "error " << Error() << "/" << SubCode();
+  EXPECT_EQ(QbufInquire(buffer, Q_PITCH_BYTE, nullptr), 4 * QINT64{kWidth});
+  const std::vector<uint8_t> first = Grab<uint8_t>(buffer);
+  const uint8_t* red = first.data();
+  const uint8_t* green = red + kWidth * kHeight;
+  const uint8_t* blue = green + kWidth * kHeight;
+  const int phase = RampPhase(green);
+  ASSERT_GE(phase, 0);
+  EXPECT_EQ(RampPhase(red), phase) << "the ramp is grey";
+  EXPECT_EQ(RampPhase(blue), phase);
+  // The yellow bar (the second of eight from x = 480) has red and green but no blue.
+  const size_t yellow = 300 * kWidth + 510;
+  EXPECT_GT(red[yellow], 150);
+  EXPECT_LT(blue[yellow], 40);
+  EXPECT_NE(RampPhase(Grab<uint8_t>(buffer).data() + kWidth * kHeight), phase);
+  // A grab buffer is packed; a processing buffer has planes, which the board fills too.
+  QID refused = 0;
+  QbufAllocColor(system_, 3, kWidth, kHeight, 8, kOrdinary + Q_PLANAR, &refused);
+  EXPECT_EQ(Error(), 4328);
+  QID planar = 0;
+  QbufAllocColor(system_, 3, kWidth, kHeight, 8, Q_IMAGE + Q_PROC, &planar);
+  ASSERT_NE(planar, 0) << "error " << Error() << "/" << SubCode();
+  const std::vector<uint8_t> planes = Grab<uint8_t>(planar);
+  EXPECT_GE(RampPhase(planes.data() + 2 * kWidth * kHeight), 0);
+  EXPECT_GT(planes[yellow], 150);
+}
+
+TEST_F(Application, SixteenBitProcessingBuffersHoldTheRampInTheHighByte) {
+  // The board grabs 8-bit pixels only into grab buffers (Q_GRAB); processing buffers of
+  // other depths take the frame too.
+  QID refused = 0;
+  QbufAlloc2d(system_, kWidth, kHeight, 16, kOrdinary, &refused);
+  EXPECT_EQ(refused, 0);
+  EXPECT_EQ(Error(), 4328);
+  QID buffer = 0;
+  QbufAlloc2d(system_, kWidth, kHeight, 16 + Q_UNSIGNED, Q_IMAGE + Q_PROC, &buffer);
+  ASSERT_NE(buffer, 0) << "error " << Error() << "/" << SubCode();
+  const std::vector<uint16_t> pixels = Grab<uint16_t>(buffer);
+  std::vector<uint8_t> high(pixels.size());
+  size_t lowBits = 0;
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    lowBits += pixels[i] & 0xFF;
+    high[i] = static_cast<uint8_t>(pixels[i] >> 8);
+  }
+  EXPECT_EQ(lowBits, 0u);
+  EXPECT_GE(RampPhase(high.data()), 0);
+}
+
+TEST_F(Application, TypesThatNoLayerServesRecordTheirClassError) {
+  QINT64 value = -1;
+  QsysInquire(system_, Q_DIGITIZER_NUM, &value);
+  EXPECT_EQ(Error(), 0) << "a served type records nothing";
+  QdigInquire(digitizer_, Q_SIZE_X, &value);
+  EXPECT_EQ(Error(), 0);
+  EXPECT_EQ(value, QINT64{kWidth});
+  QdigControl(digitizer_, Q_GRAB_TIMEOUT, 1000);
+  EXPECT_EQ(Error(), 0);
+
+  value = -1;
+  QsysInquire(system_, 999999, &value);
+  EXPECT_EQ(Error(), 4310);
+  EXPECT_EQ(value, 0);
+  value = -1;
+  QdigInquire(digitizer_, 999999, &value);
+  EXPECT_EQ(Error(), 4310);
+  EXPECT_EQ(value, 0);
+  // Types that are only answered refuse a value.
+  QsysControl(system_, Q_SYSTEM_TYPE, -5);
+  EXPECT_EQ(Error(), 4307);
+  QdigControl(digitizer_, Q_SIZE_X, -5);
+  EXPECT_EQ(Error(), 4307);
+  QdigInquire(digitizer_, Q_SIZE_X, &value);
+  EXPECT_EQ(value, QINT64{kWidth}) << "the refused control changed nothing";
+}
+
+}  // namespace
