@@ -6,7 +6,8 @@ if(NOT TARGET ZOR::ZOR)
   set_target_properties(ZOR::ZOR PROPERTIES
     IMPORTED_LOCATION "${_zor_prefix}/lib/libZOR.so"
     IMPORTED_SONAME libZOR.so
-    INTERFACE_INCLUDE_DIRECTORIES "${_zor_prefix}/include")
+    INTERFACE_INCLUDE_DIRECTORIES "${_zor_prefix}/include"
+    INTERFACE_COMPILE_FEATURES cxx_std_20)
 endif()
 set(ZOR_FOUND TRUE)
 unset(_zor_prefix)

@@ -13,8 +13,7 @@ namespace zordemo {
 
 namespace {
 
-// An image in host memory whose planes follow its bit depth, as the board fills it.
-constexpr QINT64 kPlanarImage = Q_IMAGE | 0x40000;
+constexpr QINT64 kGrabbedImage = Q_IMAGE + Q_GRAB + Q_PROC;
 
 QINT64 Inquire(QID digitizer, QINT64 type) {
   QINT64 value = 0;
@@ -31,7 +30,7 @@ int SaveFrames(QID system, QID digitizer, int count, const std::string& folder) 
   std::error_code ignored;  // a folder that cannot be made shows as a file that cannot be written
   std::filesystem::create_directories(folder, ignored);
   QID buffer = 0;
-  if (QbufAllocColor(system, bands, width, height, 8, kPlanarImage, &buffer) == 0) return 0;
+  if (QbufAllocColor(system, bands, width, height, 8, kGrabbedImage, &buffer) == 0) return 0;
   std::vector<uint8_t> planes(static_cast<size_t>(bands * width * height));
   int written = 0;
   for (int frame = 1; frame <= count; ++frame) {

@@ -231,8 +231,8 @@ void ProcessContinuously(QID system, QINT64 frames, QINT64 ringSize) {
   }
   std::vector<QID> ring;
   for (QINT64 i = 0; i < ringSize; ++i) {
-    // 0x40000: one byte a pixel, as the depth says.
-    const QID buffer = QbufAllocColor(system, 1, 640, 480, 8, Q_IMAGE | Q_GRAB | 0x40000, nullptr);
+    const QID buffer =
+        QbufAllocColor(system, 1, 640, 480, 8 + Q_UNSIGNED, Q_IMAGE + Q_GRAB + Q_PROC, nullptr);
     if (buffer == 0) break;
     ring.push_back(buffer);
   }
