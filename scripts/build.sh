@@ -21,5 +21,6 @@ if [ "$first" = 1 ]; then
   echo "Building $build for the first time; this takes a few minutes."
   cmake --build "$build"
 else
-  cmake --build "$build" -- --quiet
+  # ninja says so even when quiet.
+  cmake --build "$build" -- --quiet | { grep -v '^ninja: no work to do\.$' || true; }
 fi
