@@ -90,7 +90,8 @@ case $mode in
     for library in $(readelf -d "$root"/usr/lib/*.so "$root"/usr/bin/* |
                      sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' | sort -u); do
       [ -e "$root/usr/lib/$library" ] && continue
-      path=$(ldconfig -p | awk -v l="$library" '$1 == l { print $NF; exit }')
+      # awk reads to the end: leaving early would break ldconfig's pipe, a failure here.
+      path=$(ldconfig -p | awk -v l="$library" '$1 == l && !found { print $NF; found = 1 }')
       [ -n "$path" ] || fail "$library is not on this machine"
       owner=$(dpkg -S "$path" 2>/dev/null || dpkg -S "/usr$path" 2>/dev/null ||
               dpkg -S "$(readlink -f "$path")")
