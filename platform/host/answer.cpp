@@ -32,7 +32,8 @@ bool AnswerCommon(const HostObject& object, QINT64 type, void* out, QINT64* answ
       *answer = AnswerValue(out, object.type);
       return true;
     case Q_OWNER_SYSTEM:
-      *answer = AnswerValue(out, object.owner);
+      // A system is its own owner, so that its ports reach it like any other object's.
+      *answer = AnswerValue(out, object.type == Q_SYSTEM ? object.id : object.owner);
       return true;
     case Q_OBJECT_NAME:
       *answer = AnswerText(object.Name(), type, out);

@@ -21,14 +21,21 @@ void ControlApplication(QID app, QINT64 type, QINT64 value) {
   Application& application = Application::Instance();
   if (type == Q_BROWSER_SERVERS) {
     // Counts the feature-browser servers: each start takes the role, each stop gives it back.
+    // The first server opens a browser session that every later one joins; the session
+    // closes with the last.
     std::lock_guard lock(application.browserServersMutex);
     const QINT64 count = application.Setting(type);
+    QINT64 servers = 0;
     if (value == Q_DISABLE) {
-      application.SetSetting(type, count > 0 ? count - 1 : 0);
+      servers = count > 0 ? count - 1 : 0;
     } else if (value != 0) {
-      application.SetSetting(type, count + 1);
-    } else {
-      application.SetSetting(type, 0);
+      servers = count + 1;
+    }
+    application.SetSetting(type, servers);
+    if (count == 0 && servers > 0) {
+      application.SetSetting(Q_BROWSER_SESSION, ++application.lastBrowserSession);
+    } else if (servers == 0) {
+      application.SetSetting(Q_BROWSER_SESSION, 0);
     }
     return;
   }

@@ -31,6 +31,8 @@ class Application {
   }
   HookList& Hooks() { return hooks_; }
   std::mutex browserServersMutex;
+  // Numbers the browser sessions: one opens when the first server starts.
+  QINT64 lastBrowserSession = 0;
   // The block a driver registers as its process-wide data.
   std::atomic<QINT64> driverDataBlock{0};
 

@@ -213,8 +213,9 @@ void QDDeviceSystem::AllocateBuffer(BufAllocParams p, int64_t* outIndex,
     state.context = context;
     state.maxValue = static_cast<int64_t>(record->Descriptor().maxPixelValue);
     state.depthInUse = static_cast<int64_t>(record->Descriptor().bitDepth & 0xFF);
-    // The host never sees the driver's own bits; the copies and grabs test them.
-    record->Descriptor().attributeWord |= state.privateBits;
+    // The host never sees the driver's own bits; the copies and grabs test them. The grab
+    // attribute stays out of the attribute word, whose bit 3 would keep grabs from flipping.
+    record->Descriptor().attributeWord |= state.privateBits & ~kernel::kAttributeUnflipped;
     record->Descriptor().formatWord |= state.privateBits;
     const foundation::CError invalid = record->Validate();
     if (invalid.errorSet != 0) error.SetError(invalid.code, invalid.subCode);

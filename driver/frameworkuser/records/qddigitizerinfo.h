@@ -127,10 +127,6 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   };
   virtual AttachedObject* GetAttachedObject() const { return nullptr; }
 
-  // Feature settings ("module:feature value") the GenICam layer applies to the
-  // digitizer's node maps; this board's digitizers bring none.
-  const std::vector<std::wstring>& FeatureSettings() const { return featureSettings_; }
-
   // Grab status block, written by the buffer-modified events of a grab.
   void StoreGrabStatus(const uint64_t (&status)[8]);
   std::array<uint64_t, 8> GrabStatus() const;
@@ -197,7 +193,6 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   mutable std::mutex nameLock_;
   std::wstring deviceName_;
   std::vector<ProcessBufferEntry> processBuffers_;
-  std::vector<std::wstring> featureSettings_;
   int64_t processEnable_ = kEnabled;
   std::atomic<bool> processing_{false};
   mutable std::mutex statusLock_;

@@ -20,10 +20,6 @@ class CommandNode : public ValueNode, public virtual ICommand {
 
  protected:
   EAccessMode OwnAccessMode() const override { return slot_.AccessMode(); }
-  // A locked command can still be asked whether it is done.
-  EAccessMode LockedAccessMode(EAccessMode mode) const override {
-    return IsWritable(mode) ? RO : mode;
-  }
 
  private:
   int64_t CommandValue();

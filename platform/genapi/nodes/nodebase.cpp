@@ -335,7 +335,9 @@ EAccessMode NodeBase::AccessMode() const {
   EAccessMode mode = OwnAccessMode();
   if (mode == NI) return NI;
   if (isAvailable_ && !FlagIsSet(isAvailable_)) return NA;
-  if (isLocked_ && FlagIsSet(isLocked_)) mode = LockedAccessMode(mode);
+  // A lock takes write access away and nothing else: RW becomes RO, and a
+  // write-only node (a locked trigger command, say) has nothing left.
+  if (isLocked_ && FlagIsSet(isLocked_)) mode = Combine(mode, RO);
   return Combine(mode, imposed_);
 }
 

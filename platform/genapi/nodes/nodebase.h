@@ -116,8 +116,6 @@ class NodeBase : public virtual INode, public virtual ISelector {
   virtual EAccessMode OwnAccessMode() const { return RW; }
   // The caching mode of a node that decides it itself (a register).
   virtual std::optional<ECachingMode> OwnCachingMode() const { return std::nullopt; }
-  // What a lock leaves of the node's access.
-  virtual EAccessMode LockedAccessMode(EAccessMode mode) const { return Combine(mode, RO); }
   // Raises the exceptions of an access check, naming the node.
   void CheckReadable() const;
   void CheckWritable() const;

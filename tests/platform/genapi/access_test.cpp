@@ -42,6 +42,37 @@ TEST(AccessMode, FlagsImposedModesAndThePort) {
   EXPECT_EQ(unconnected._GetNode("Reg")->GetAccessMode(), NA);
 }
 
+TEST(AccessMode, ALockTakesWriteAccessAwayOnly) {
+  // Registers of each mode, and integers and commands on them, locked by one
+  // flag; the lock must leave reading alone and take writing away.
+  std::string body = "<Integer Name='Lock'><Value>1</Value></Integer>";
+  for (const char* mode : {"RW", "WO", "RO"}) {
+    const std::string m = mode;
+    body += "<IntReg Name='" + m + "Reg'><Address>0</Address><Length>4</Length><AccessMode>" + m +
+            "</AccessMode><pPort>Device</pPort></IntReg>"
+            "<Integer Name='" +
+            m + "Int'><pIsLocked>Lock</pIsLocked><pValue>" + m +
+            "Reg</pValue></Integer>"
+            "<Command Name='" +
+            m + "Cmd'><pIsLocked>Lock</pIsLocked><pValue>" + m +
+            "Reg</pValue><CommandValue>1</CommandValue></Command>";
+  }
+  TestMap m(body);
+  const std::pair<const char*, EAccessMode> locked[] = {
+      {"RWInt", RO}, {"WOInt", NA}, {"ROInt", RO}, {"RWCmd", RO}, {"WOCmd", NA}, {"ROCmd", RO}};
+  for (const auto& [name, mode] : locked) EXPECT_EQ(m.Node(name)->GetAccessMode(), mode) << name;
+  EXPECT_THROW(CCommandPtr(m.Node("WOCmd"))->Execute(), GenICam::AccessException);
+  EXPECT_THROW(CIntegerPtr(m.Node("WOInt"))->SetValue(3), GenICam::AccessException);
+  EXPECT_TRUE(CCommandPtr(m.Node("RWCmd"))->IsDone());
+
+  CIntegerPtr(m.Node("Lock"))->SetValue(0);
+  const std::pair<const char*, EAccessMode> unlocked[] = {
+      {"RWInt", RW}, {"WOInt", WO}, {"ROInt", RO}, {"RWCmd", RW}, {"WOCmd", WO}, {"ROCmd", RO}};
+  for (const auto& [name, mode] : unlocked) EXPECT_EQ(m.Node(name)->GetAccessMode(), mode) << name;
+  CCommandPtr(m.Node("WOCmd"))->Execute();
+  EXPECT_EQ(m.port.Get32(0, false), 1u);
+}
+
 TEST(AccessMode, CombineTakesTheStricterMode) {
   EXPECT_EQ(Combine(RW, RO), RO);
   EXPECT_EQ(Combine(RO, WO), NA);

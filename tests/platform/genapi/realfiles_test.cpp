@@ -134,6 +134,18 @@ TEST(RealFiles, TucsenWidthLimitsLockAndModelName) {
   CIntegerPtr(d.Node("TLParamsLocked"))->SetValue(1);
   EXPECT_EQ(width->GetAccessMode(), RO);
   EXPECT_THROW(width->SetValue(512), GenICam::AccessException);
+  // The software trigger is locked unless the trigger mode is 2: write-only
+  // and locked, it has no access left; unlocked, it executes.
+  CCommandPtr trigger(d.Node("TrigSoftwareSignal"));
+  d.Put32("TrigModeReg", 1);
+  d.ref._InvalidateNodes();
+  EXPECT_EQ(trigger->GetAccessMode(), NA);
+  EXPECT_THROW(trigger->Execute(), GenICam::AccessException);
+  d.Put32("TrigModeReg", 2);
+  d.ref._InvalidateNodes();
+  EXPECT_EQ(trigger->GetAccessMode(), WO);
+  trigger->Execute();
+  EXPECT_EQ(d.port.Get32(d.Address("TrigSoftwareSignalReg"), true), 1u);
   const char model[] = "Dhyana 6060BSI";
   for (size_t i = 0; i < sizeof model; ++i)
     d.port.bytes[0x2020 + i] = static_cast<uint8_t>(model[i]);

@@ -42,12 +42,12 @@ TEST(SchemaRules, FloatRegRangeIsItsTypesAndIsInheritedByWhatReadsIt) {
   EXPECT_EQ(wide->GetValue(), 1e39);
 }
 
-TEST(SchemaRules, CommandAccessIsItsValueNodesAndALockMakesItReadOnly) {
+TEST(SchemaRules, CommandAccessIsItsValueNodesAndALockTakesWritingAway) {
   Device tucsen("tucsen-dhyana6060bsi-cxp.xml");
   CCommandPtr factoryDefault(tucsen.Node("FactoryDefault"));  // a write-only register
   EXPECT_EQ(factoryDefault->GetAccessMode(), WO);
   CIntegerPtr(tucsen.Node("TLParamsLocked"))->SetValue(1);
-  EXPECT_EQ(factoryDefault->GetAccessMode(), RO);
+  EXPECT_EQ(factoryDefault->GetAccessMode(), NA);  // write-only, and writing is locked
   EXPECT_THROW(factoryDefault->Execute(), GenICam::AccessException);
   EXPECT_TRUE(factoryDefault->IsDone());
   EXPECT_EQ(tucsen.Node("AcquisitionStart")->GetAccessMode(), RW);

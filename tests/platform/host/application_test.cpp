@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/host/zor.h"
+#include "tests/support/bufferpixels.h"
 
 namespace {
 
@@ -50,12 +51,7 @@ class Application : public ::testing::Test {
   std::vector<Pixel> Grab(QID buffer) {
     QdigGrab(digitizer_, buffer);
     EXPECT_EQ(Error(), 0) << "sub-code " << SubCode();
-    const QINT64 samples = QbufInquire(buffer, Q_SIZE_BAND, nullptr) *
-                           QbufInquire(buffer, Q_SIZE_X, nullptr) *
-                           QbufInquire(buffer, Q_SIZE_Y, nullptr);
-    std::vector<Pixel> pixels(static_cast<size_t>(samples));
-    QbufGet(buffer, pixels.data());
-    return pixels;
+    return zortest::BufferPixels<Pixel>(buffer);
   }
 
   std::filesystem::path folder_;
@@ -104,6 +100,10 @@ TEST_F(Application, OrdinaryMonoBuffersTakeTheRampAndEachGrabALaterFrame) {
   ASSERT_GE(first, 0);
   ASSERT_GE(second, 0);
   EXPECT_NE(first, second) << "the second grab takes a later frame";
+  // Grab direction X reversed (control 4230, value 4): the ramp falls from left to right.
+  QdigControl(digitizer_, 4230, 4);
+  const std::vector<uint8_t> reversed = Grab<uint8_t>(buffer);
+  EXPECT_EQ(reversed[200 * kWidth + 300], static_cast<uint8_t>(reversed[200 * kWidth + 301] + 1));
   QbufFree(buffer);
 }
 

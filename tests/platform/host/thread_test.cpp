@@ -61,10 +61,28 @@ TEST_F(ThreadTest, BoardThreadAndEventObjectsAreMadeByTheDriver) {
   EXPECT_EQ(HostInternalInquire(event, Q_INTERNAL_OBJECT_TYPE, nullptr), Q_EVENT);
   EXPECT_EQ(HostInternalInquire(object, Q_INTERNAL_OBJECT_TYPE, nullptr), Q_THREAD_OBJECT);
   EXPECT_EQ(HostObjInquire(event, Q_OWNER_SYSTEM, nullptr), board_);
+  EXPECT_EQ(HostInternalInquire(board_, Q_OWNER_SYSTEM, nullptr), board_);  // its own owner
   EXPECT_EQ(QthrWait(event, 0x20000000, nullptr), Q_WAIT_ENDED);
   QthrFree(event);
   QthrFree(object);
   EXPECT_EQ(CountObjects(Q_EVENT) + CountObjects(Q_THREAD_OBJECT), 0);
+}
+
+TEST_F(ThreadTest, BrowserServersShareTheSessionTheFirstOpened) {
+  const auto session = [] { return HostAppInquire(Q_DEFAULT, Q_BROWSER_SESSION, nullptr); };
+  EXPECT_EQ(session(), 0);
+  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, 7);
+  const QINT64 first = session();
+  EXPECT_GT(first, 0);
+  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, 7);  // a second server joins
+  EXPECT_EQ(session(), first);
+  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, Q_DISABLE);
+  EXPECT_EQ(session(), first);
+  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, Q_DISABLE);
+  EXPECT_EQ(session(), 0);
+  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, 7);
+  EXPECT_GT(session(), first);
+  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, Q_DISABLE);
 }
 
 TEST_F(ThreadTest, DigitizerHookRunsOnAHostThreadWithItsEvent) {

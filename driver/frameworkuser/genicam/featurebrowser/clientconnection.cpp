@@ -1,6 +1,7 @@
 #include "driver/frameworkuser/genicam/featurebrowser/clientconnection.h"
 
 #include "driver/frameworkuser/genicam/featurebrowser/hosterrorcheck.h"
+#include "driver/frameworkuser/genicam/featurebrowser/publisherlog.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::genicam {
@@ -30,8 +31,9 @@ std::wstring ClientConnection::MailboxName(const std::wstring& systemName, const
 }
 
 ClientConnection::ClientConnection(QID system, const std::wstring& systemName, QINT64 clientId,
-                                   QHOOK_FUNCTION callback, void* user)
-    : clientId_(clientId), callback_(callback), user_(user) {
+                                   QHOOK_FUNCTION callback, void* user,
+                                   const foundation::CLogProvider& log)
+    : log_(log), clientId_(clientId), callback_(callback), user_(user) {
   try {
     toClient_ = MakeMailbox(system, MailboxName(systemName, kServerToClientStem, clientId));
     ThrowOnHostError(true);
@@ -44,9 +46,13 @@ ClientConnection::ClientConnection(QID system, const std::wstring& systemName, Q
     Release();
     throw;
   }
+  LogPublisherEvent(log_, PublisherEvent::kConnectionMade);
 }
 
-ClientConnection::~ClientConnection() { Release(); }
+ClientConnection::~ClientConnection() {
+  Release();
+  LogPublisherEvent(log_, PublisherEvent::kConnectionDestroyed);
+}
 
 void ClientConnection::Release() {
   if (hooked_) HostObjHookFunction(toServer_, Q_MAILBOX_MESSAGE + Q_UNHOOK, callback_, user_);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "driver/foundation/logprovider.h"
 #include "platform/host/qtypes.h"
 
 namespace zor::genicam {
@@ -11,8 +12,9 @@ class ClientConnection {
  public:
   // Makes the server-to-client and the client-to-server mailbox and hooks message arrival on
   // the latter. Throws the host's error (4436, sub-code 2); whatever was made is freed again.
+  // The log source is the publisher's, so its records name the same system.
   ClientConnection(QID system, const std::wstring& systemName, QINT64 clientId,
-                   QHOOK_FUNCTION callback, void* user);
+                   QHOOK_FUNCTION callback, void* user, const foundation::CLogProvider& log);
   // Unhooks, then frees both mailboxes.
   ~ClientConnection();
   ClientConnection(const ClientConnection&) = delete;
@@ -29,6 +31,7 @@ class ClientConnection {
  private:
   void Release();
 
+  foundation::CLogProvider log_;
   QINT64 clientId_;
   QID toClient_ = 0;
   QID toServer_ = 0;

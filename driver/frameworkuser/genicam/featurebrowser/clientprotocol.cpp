@@ -5,6 +5,7 @@
 #include "driver/frameworkuser/genicam/featurebrowser/featurecodegenerator.h"
 #include "driver/frameworkuser/genicam/featurebrowser/nodemapjsonwriter.h"
 #include "driver/frameworkuser/genicam/featurebrowser/nodemappublisher.h"
+#include "driver/frameworkuser/genicam/featurebrowser/publisherlog.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::genicam {
@@ -77,25 +78,32 @@ NodeMapPublisher::ClientChange NodeMapPublisher::ServeRequest(
       ServeSnapshot(tag, body, mailbox, hold);
       break;
     case kSet:
+      LogPublisherEvent(*this, PublisherEvent::kSetRequest);
       return ServeSet(Split(body, ':'), clientId);
     case kGet:
+      LogPublisherEvent(*this, PublisherEvent::kGetRequest);
       ServeGet(Split(body, ':'), clientId);
       break;
     case kSubscribe:
+      LogPublisherEvent(*this, PublisherEvent::kSubscribeRequest);
       if (auto map = FindMap(body)) map->Reporter().Subscribe();
       break;
     case kUnsubscribe:
+      LogPublisherEvent(*this, PublisherEvent::kUnsubscribeRequest);
       if (auto map = FindMap(body)) map->Reporter().DeregisterAll();
       break;
     case kExampleCode:
+      LogPublisherEvent(*this, PublisherEvent::kExampleCodeRequest);
       ServeExampleCode(Split(body, ':'), clientId);
       break;
     case kPolling: {
       const std::vector<std::string> pieces = Split(body, ':');
       if (pieces.size() != 2 || pieces[0] != "poll") break;
       if (pieces[1] == "true") {
+        LogPublisherEvent(*this, PublisherEvent::kPollingOnRequest);
         StartPolling();
       } else {
+        LogPublisherEvent(*this, PublisherEvent::kPollingOffRequest);
         StopPolling();
       }
       break;
@@ -135,6 +143,7 @@ void NodeMapPublisher::ServeSnapshot(QINT64 tag, const std::string& body, QID ma
   const std::shared_ptr<ClientConnection> client = ActiveByMailbox(mailbox);
   if (client == nullptr || snapshot.first.empty()) return;
   client->Write(tag, snapshot.first);
+  LogPublisherEvent(*this, PublisherEvent::kSnapshotSent);
   SendNodeErrors(client->ClientId(), body, snapshot.second);
 }
 
@@ -227,7 +236,9 @@ void NodeMapPublisher::ServeHello(QINT64 clientId) {
   std::vector<std::string> names;
   for (const auto& [name, map] : maps_) names.push_back(name);
   auto client = active_.find(clientId);
-  if (client != active_.end()) client->second->Write(kMapsAdded, MapNamesJson(names));
+  if (client == active_.end()) return;
+  client->second->Write(kMapsAdded, MapNamesJson(names));
+  LogPublisherEvent(*this, PublisherEvent::kHelloSent);
 }
 
 std::shared_ptr<ClientConnection> NodeMapPublisher::ActiveByMailbox(QID mailbox) const {
@@ -258,7 +269,9 @@ void NodeMapPublisher::SendNodeUpdate(QINT64 clientId, const std::string& mapNam
   const std::string json = writer.WriteNodeList({node}, false);
   std::lock_guard hold(lock_);
   auto client = active_.find(clientId);
-  if (client != active_.end()) client->second->Write(kNodeUpdate, json);
+  if (client == active_.end()) return;
+  client->second->Write(kNodeUpdate, json);
+  LogPublisherEvent(*this, PublisherEvent::kNodeUpdate);
 }
 
 void NodeMapPublisher::OnNodesChanged(const std::string& mapName,
@@ -284,6 +297,7 @@ void NodeMapPublisher::OnNodesChanged(const std::string& mapName,
     std::lock_guard hold(lock_);
     for (const auto& [id, connection] : active_) clients.push_back(connection);
   }
+  LogPublisherEvent(*this, PublisherEvent::kNodesChanged, foundation::LogTag("NB_F"), nodes.size());
   for (const auto& connection : clients) connection->Write(kNodesChanged, json);
 }
 

@@ -77,6 +77,7 @@ std::string ControlTypeDataType(int64_t objectType, int64_t controlType) {
   if (objectType == kApplication && type == 15021) return "ZOR_ID";
 
   if (objectType == kDigitizer && InAny(type, {{7700, 7999}})) return "ZOR_STRING";
+  if (objectType == kSystem && InAny(type, {{7700, 7799}})) return "ZOR_STRING";
   if (IsBufferLike(objectType) &&
       (IsOneOf(type & ~int64_t{0x38}, {0x10000, 0x80000, 0x400000, 0x40000000}) ||
        IsOneOf(type, {9002, 9031}))) {

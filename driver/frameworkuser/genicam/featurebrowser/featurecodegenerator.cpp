@@ -302,6 +302,7 @@ std::string FeatureCodeGenerator::Generate() {
     return IsInquirableType(TypeOf(node)) && IsReadable(node);
   });
   std::string out;
+  controlsDeclared_ = featureStyle_ && anyControl;
   if (featureStyle_) {
     if (anyControl) {
       out += "// The following code can be used to control feature values.\n";
@@ -386,6 +387,12 @@ void FeatureCodeGenerator::WriteFeatureStyleNode(Section section, INode* node, s
       return;
     case Section::kInquireDeclarations:
       if (!IsReadableValue(node)) return;
+      // A variable of the control section is read back into, not declared a second time.
+      if (DeclaredForControl(node)) {
+        if (scalar)
+          out += VariableName(node) + (type == GenApi::intfIBoolean ? " = Q_FALSE;\n" : " = 0;\n");
+        return;
+      }
       if (type == GenApi::intfIInteger || type == GenApi::intfIFloat) {
         out += VariableType(type) + " " + VariableName(node) + " = 0;\n";
       } else if (type == GenApi::intfIBoolean) {
@@ -408,7 +415,7 @@ void FeatureCodeGenerator::WriteFeatureStyleNode(Section section, INode* node, s
       }
       return;
     case Section::kRegisterCleanUp:
-      if (reg) out += "delete [] " + VariableName(node) + ";\n";
+      if (reg && !DeclaredForControl(node)) out += "delete [] " + VariableName(node) + ";\n";
       return;
     default:
       return;
@@ -472,6 +479,13 @@ void FeatureCodeGenerator::WriteSelectorSettings(INode* node, std::string& out) 
            OperationConstant(selector) + ", ZOR_TEXT(\"" + prefixes_.featureNamePrefix + name +
            "\"), Q_TYPE_STRING, ZOR_TEXT(\"" + CurrentText(selector) + "\"));\n";
   }
+}
+
+bool FeatureCodeGenerator::DeclaredForControl(INode* node) const {
+  const EInterfaceType type = TypeOf(node);
+  const bool declarable = type == GenApi::intfIInteger || type == GenApi::intfIBoolean ||
+                          type == GenApi::intfIFloat || type == GenApi::intfIRegister;
+  return controlsDeclared_ && declarable && IsWritable(node) && IsReadableValue(node);
 }
 
 std::string FeatureCodeGenerator::OperationConstant(INode* node) const {

@@ -48,6 +48,8 @@ class FeatureCodeGenerator {
   void WriteControlTypeNode(Section section, GenApi::INode* node, std::string& out);
   void WriteSelectorSettings(GenApi::INode* node, std::string& out);
 
+  // The feature style declares a writable, readable value once, for the control section.
+  bool DeclaredForControl(GenApi::INode* node) const;
   std::string OperationConstant(GenApi::INode* node) const;
   std::string SelectorSuffix(GenApi::INode* node) const;
   std::string DeclarationType(GenApi::INode* node) const;
@@ -56,6 +58,7 @@ class FeatureCodeGenerator {
   GenApi::node_vector nodes_;
   int64_t objectType_;
   bool featureStyle_;
+  bool controlsDeclared_ = false;
   std::set<std::string> selectorsWritten_;
 };
 

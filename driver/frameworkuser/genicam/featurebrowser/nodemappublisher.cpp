@@ -15,6 +15,7 @@
 #include "driver/foundation/zordrvexception.h"
 #include "driver/frameworkuser/genicam/featurebrowser/hosterrorcheck.h"
 #include "driver/frameworkuser/genicam/featurebrowser/nodemapjsonwriter.h"
+#include "driver/frameworkuser/genicam/featurebrowser/publisherlog.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::genicam {
@@ -118,7 +119,9 @@ std::string MapNamesJson(const std::vector<std::string>& names) {
 }
 
 NodeMapPublisher::NodeMapPublisher(PublisherSystem system, const std::wstring& programPath)
-    : system_(std::move(system)), systemName_(foundation::Utf8ToWString(system_.name)) {
+    : foundation::CLogProvider(system.logSource & 0x3F, 2, 128, 0),
+      system_(std::move(system)),
+      systemName_(foundation::Utf8ToWString(system_.name)) {
   foundation::CZORString program = foundation::GetToolsDir();
   program.AppendPath(programPath.c_str());
   if (!foundation::FileExists(program.CStr())) {
@@ -129,6 +132,7 @@ NodeMapPublisher::NodeMapPublisher(PublisherSystem system, const std::wstring& p
 }
 
 NodeMapPublisher::~NodeMapPublisher() {
+  LogPublisherEvent(*this, PublisherEvent::kDestroyed);
   try {
     StopPolling();
   } catch (...) {
@@ -181,6 +185,7 @@ void NodeMapPublisher::AddNodeMap(const std::string& mapName, const std::string&
                                      std::move(hooks), system_.flushDelayMs);
   proxy->Reporter().SetEventHandler(this, &NodeMapPublisher::OnNodesChanged);
   maps_[mapName] = proxy;
+  LogPublisherEvent(*this, PublisherEvent::kMapPublished);
   pendingSnapshots_[mapName] = std::async(std::launch::async, [this, mapName] {
                                  QINT64 context = 0;
                                  HostInternalInquire(0, Q_ENTER_THREAD_CONTEXT, &context);
@@ -193,7 +198,7 @@ void NodeMapPublisher::AddNodeMap(const std::string& mapName, const std::string&
                                  HostInternalControl(0, Q_LEAVE_THREAD_CONTEXT, context);
                                  return snapshot;
                                }).share();
-  if (polling_.IsRunning()) StartPolling();
+  if (pollingOn_) StartPolling();
   if (!active_.empty()) SendToActive(kMapsAdded, MapNamesJson({mapName}));
 }
 
@@ -207,10 +212,14 @@ void NodeMapPublisher::RemoveDevice(const std::string& mapName) {
     if (found != maps_.end()) {
       if (!active_.empty()) SendToActive(kMapRemoved, MapNamesJson({mapName}));
       if (GenApi::INodeMap* map = found->second->Map()) {
-        if (polling_.Remove(map) == 0) polling_.Stop();
+        if (polling_.Remove(map) == 0) {
+          polling_.Stop();
+          pollingOn_ = false;
+        }
       }
       removed = std::move(found->second);
       maps_.erase(found);
+      LogPublisherEvent(*this, PublisherEvent::kMapWithdrawn);
     }
     auto pendingSnapshot = pendingSnapshots_.find(mapName);
     if (pendingSnapshot != pendingSnapshots_.end()) {
@@ -252,6 +261,8 @@ void NodeMapPublisher::Start() {
   HostAppHookFunction(Q_DEFAULT, Q_BROWSER_CLIENT_DISCONNECTED, &OnClientDisconnectedThunk, this);
   ThrowOnHostError(true);
   started_ = true;
+  LogPublisherEvent(*this, PublisherEvent::kStart,
+                    role != 0 ? foundation::LogTag("SLAV") : foundation::LogTag("MAST"));
 }
 
 void NodeMapPublisher::Stop(std::unique_lock<os::CriticalSection>& hold) {
@@ -269,6 +280,7 @@ void NodeMapPublisher::Stop(std::unique_lock<os::CriticalSection>& hold) {
     HostAppHookFunction(Q_DEFAULT, Q_BROWSER_CLIENT_DISCONNECTED + Q_UNHOOK,
                         &OnClientDisconnectedThunk, this);
     HostAppControl(Q_DEFAULT, kBrowserRole, Q_DISABLE);
+    LogPublisherEvent(*this, PublisherEvent::kStop);
     hold.lock();
   }
   started_ = false;
@@ -299,7 +311,7 @@ std::vector<QINT64> NodeMapPublisher::FindExistingClients() {
 
 std::shared_ptr<ClientConnection> NodeMapPublisher::CreateClientConnection(QINT64 clientId) {
   return std::make_shared<ClientConnection>(system_.hostId, systemName_, clientId,
-                                            &OnClientMessageThunk, this);
+                                            &OnClientMessageThunk, this, *this);
 }
 
 QINT64 NodeMapPublisher::OnClientMessageThunk(QINT64 hookType, QID event, void* user) {
@@ -326,6 +338,8 @@ QINT64 NodeMapPublisher::OnClientDisconnectedThunk(QINT64 /*hookType*/, QID even
 
 QINT64 NodeMapPublisher::OnClientConnected(QID event) {
   const QINT64 clientId = ClientIdOf(event);
+  LogPublisherEvent(*this, PublisherEvent::kClientConnected, foundation::LogTag("C_Id"),
+                    static_cast<uint64_t>(clientId));
   std::lock_guard hold(lock_);
   if (!started_ || pending_.count(clientId) != 0) return 0;
   try {
@@ -338,6 +352,8 @@ QINT64 NodeMapPublisher::OnClientConnected(QID event) {
 
 QINT64 NodeMapPublisher::OnClientDisconnected(QID event) {
   const QINT64 clientId = ClientIdOf(event);
+  LogPublisherEvent(*this, PublisherEvent::kClientDisconnected, foundation::LogTag("C_Id"),
+                    static_cast<uint64_t>(clientId));
   std::shared_ptr<ClientConnection> gone;
   std::lock_guard hold(lock_);
   auto found = active_.find(clientId);
@@ -362,7 +378,9 @@ NodeMapPublisher::Snapshot NodeMapPublisher::BuildSnapshot(const std::string& ma
   NodeMapJsonWriter writer;
   std::shared_ptr<NodeMapProxy> proxy = FindMap(mapName);
   if (proxy == nullptr || proxy->Map() == nullptr) return {};
+  LogPublisherEvent(*this, PublisherEvent::kSnapshot, foundation::LogTag("STRT"));
   std::string json = writer.WriteNodeMap(mapName, proxy->deviceName, *proxy->Map());
+  LogPublisherEvent(*this, PublisherEvent::kSnapshot, foundation::LogTag("END"));
   return {std::move(json), writer.NodeErrors()};
 }
 
@@ -415,6 +433,7 @@ void NodeMapPublisher::StartPolling() {
     }
   }
   polling_.Start();
+  pollingOn_ = true;
 }
 
 void NodeMapPublisher::StopPolling() {
@@ -425,6 +444,7 @@ void NodeMapPublisher::StopPolling() {
     }
   }
   polling_.Stop();
+  pollingOn_ = false;
 }
 
 void NodeMapPublisher::SendToActive(QINT64 tag, const std::string& body) {

@@ -3,6 +3,7 @@
 // host's HTTP server for the browser's web files.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <future>
 #include <map>
@@ -11,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/foundation/logprovider.h"
 #include "driver/frameworkuser/genicam/featurebrowser/clientconnection.h"
 #include "driver/frameworkuser/genicam/featurebrowser/featurecodeprefixes.h"
 #include "driver/frameworkuser/genicam/featurebrowser/genicampollingnodes.h"
@@ -26,13 +28,15 @@ class GenICamControl;
 // What the publisher needs of its system.
 struct PublisherSystem {
   QID hostId = 0;          // owner of every host object the publisher makes
+  uint32_t logSource = 0;  // the system's driver-log source (its device number)
   std::string name;        // display name (UTF-8), the first part of the mailbox names
   bool webServer = false;  // "FeatureBrowserServer"
   int64_t port = 0;        // "FeatureBrowserServerPortNumber"; 0 serves on 9000
   int64_t flushDelayMs = GenICamEventReporter::kFlushDelayMs;
 };
 
-class NodeMapPublisher {
+// Writes its driver-log events as a log provider of its system.
+class NodeMapPublisher : public foundation::CLogProvider {
  public:
   // Client to server.
   static constexpr QINT64 kSnapshot = 1;
@@ -54,7 +58,7 @@ class NodeMapPublisher {
 
   // programPath is relative to the library's tools folder; the file must exist there.
   NodeMapPublisher(PublisherSystem system, const std::wstring& programPath);
-  ~NodeMapPublisher();
+  ~NodeMapPublisher() override;
   NodeMapPublisher(const NodeMapPublisher&) = delete;
   NodeMapPublisher& operator=(const NodeMapPublisher&) = delete;
 
@@ -76,7 +80,8 @@ class NodeMapPublisher {
   void StopPolling();
 
   size_t PublishedCount() const;
-  bool IsPolling() const { return polling_.IsRunning(); }
+  // Whether polling was asked for, also while no node has a polling time to run it.
+  bool IsPolling() const { return pollingOn_; }
   int64_t SessionValue() const { return session_; }
   std::wstring Url() const;
 
@@ -139,6 +144,7 @@ class NodeMapPublisher {
   int64_t session_ = -1;
   bool started_ = false;
   GenICamPollingNodes polling_;
+  std::atomic<bool> pollingOn_{false};
   Clients active_;
   Clients pending_;
   // Last, so that their reporters stop before anything they call into goes.

@@ -5,6 +5,7 @@
 
 #include "driver/foundation/conversions.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/featureaccess/typedfeatureaccess.h"
 
 namespace zor::genicam {
 namespace {
@@ -63,34 +64,10 @@ void GenICamProxy::SetResource(const std::wstring& name, int32_t kind, bool ownO
 }
 
 void GenICamProxy::ExecuteCommand(const GenICam::gcstring& name, ErrorSink* sink) {
-  if (nodeMap_ == nullptr || nodeMap_->_Ptr == nullptr) {
-    if (sink != nullptr) {
-      sink->SetErrorText(kFeatureError, L"The camera's node map is not yet initialized.", nullptr,
-                         nullptr);
-    }
-    return;
-  }
-  try {
-    GenApi::CCommandPtr command = nodeMap_->_GetNode(name);
-    if (!command.IsValid()) {
-      if (sink != nullptr) {
-        const std::wstring where = L"Camera specific info: Error occurred on the " +
-                                   Wide(GetDeviceModelName()) + L" " + Wide(GetDeviceVendorName()) +
-                                   L".";
-        const std::wstring missing =
-            L"The device does not have a \"" + Wide(name.c_str()) + L"\" feature.";
-        sink->SetErrorText(kFeatureError, where.c_str(), missing.c_str(), nullptr);
-      }
-      return;
-    }
-    ExecuteCommandNode(command, sink);
-  } catch (const GenICam::GenericException& e) {
-    if (sink != nullptr) {
-      const std::wstring text =
-          L"GenICam exception occurred accessing feature \"" + Wide(name.c_str()) + L"\".";
-      sink->SetErrorText(kFeatureError, text.c_str(), DescriptionOf(e).c_str(), nullptr);
-    }
-  }
+  // The typed access reports a missing or unwritable command itself.
+  GenApi::CCommandPtr command;
+  if (GetFeaturePtr(*this, name, FeatureAccess::kWrite, command, sink) != 0) return;
+  if (command.IsValid()) ExecuteCommandNode(command, sink);
 }
 
 void GenICamProxy::ExecuteCommandNode(GenApi::ICommand* command, ErrorSink* sink) {

@@ -101,6 +101,7 @@ bool QDGeniCamDeviceSystem::ControlFeatureBrowser(int64_t digitizerIndex, ValueR
       if (publisher_ == nullptr) {
         genicam::PublisherSystem system;
         system.hostId = GetHostObjectId();
+        system.logSource = DeviceNumber();
         system.name = MakeSystemDisplayName();
         system.webServer = featureBrowserServer_ != 0;
         system.port = featureBrowserServerPort_;

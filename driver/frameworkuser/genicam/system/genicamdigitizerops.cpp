@@ -188,7 +188,6 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
   if (type == kHostObjectId) {
     digitizer->SetHostId(value);
     CreateOwnNodeMaps(value);
-    ApplyFeatureSettings(*digitizer, L"QdigControl", value, ctx);
     return 1;
   }
   if (type == kDeviceName) {
@@ -360,30 +359,6 @@ void QDGeniCamDeviceSystem::StoreFeatureBag(genicam::GenICamControl& control,
     const std::wstring description = L"Description: " + Wide(e.GetDescription());
     ctx.SetErrorText(kBagError, L"A GenICam exception occurred.", description.c_str(),
                      L"GenICam exception occurred while storing streamable features to bag.");
-  }
-}
-
-void QDGeniCamDeviceSystem::ApplyFeatureSettings(const QDDigitizerInfo& digitizer,
-                                                 const std::wstring& filter, int64_t hostId,
-                                                 QDDriverThreadContext& ctx) {
-  const std::vector<std::wstring> filterPieces = foundation::SplitWString(filter, L":");
-  for (std::wstring setting : digitizer.FeatureSettings()) {
-    std::erase(setting, L'"');
-    const std::vector<std::wstring> parts = foundation::SplitWString(setting, L" ");
-    if (parts.size() != 2) continue;
-    const std::vector<std::wstring> reference = foundation::SplitWString(parts[0], L":");
-    if (reference.size() != 2) continue;
-    if (!filterPieces.empty() && filterPieces[0] != reference[0]) continue;
-    if (filterPieces.size() > 1 && filterPieces[1] != reference[1]) continue;
-    const std::shared_ptr<genicam::GenICamControl> control = registry_->Get(hostId, reference[0]);
-    if (control == nullptr || control->NodeMap() == nullptr) continue;
-    const std::string feature = foundation::WStringToUtf8(reference[1]);
-    try {
-      GenApi::CValuePtr node(FindNode(*control, feature.c_str(), ctx));
-      if (node.IsValid()) node->FromString(foundation::WStringToUtf8(parts[1]).c_str());
-    } catch (const GenICam::GenericException& e) {
-      RecordFeatureError(feature.c_str(), e, ctx);
-    }
   }
 }
 

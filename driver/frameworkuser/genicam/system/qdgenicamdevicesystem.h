@@ -121,8 +121,6 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   static int64_t ReadAcquisitionMode(genicam::GenICamControl& control);
   void StoreFeatureBag(genicam::GenICamControl& control, QDDriverThreadContext& ctx);
   std::wstring FeatureBagText() const;
-  void ApplyFeatureSettings(const QDDigitizerInfo& digitizer, const std::wstring& filter,
-                            int64_t hostId, QDDriverThreadContext& ctx);
   void ExportJson(int64_t index, const QDDigitizerInfo& digitizer, genicam::GenICamControl* own,
                   QDDriverThreadContext& ctx);
 

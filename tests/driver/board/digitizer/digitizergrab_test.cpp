@@ -10,6 +10,7 @@
 #include "platform/os/sync/wait.h"
 #include "tests/driver/board/digitizer/digitizerfixture.h"
 #include "tests/driver/board/digitizer/simpattern.h"
+#include "tests/support/bufferpixels.h"
 
 namespace zor::board {
 namespace {
@@ -31,12 +32,7 @@ class DigitizerGrab : public DigitizerFixture {
   // The buffer's pixels, band after band, rows packed.
   template <typename Pixel = uint8_t>
   static std::vector<Pixel> Pixels(QID buffer) {
-    const QINT64 size = QbufInquire(buffer, Q_SIZE_BAND, nullptr) *
-                        QbufInquire(buffer, Q_SIZE_X, nullptr) *
-                        QbufInquire(buffer, Q_SIZE_Y, nullptr);
-    std::vector<Pixel> pixels(static_cast<size_t>(size));
-    QbufGet(buffer, pixels.data());
-    return pixels;
+    return zortest::BufferPixels<Pixel>(buffer);
   }
   // A whole 640 x 480 frame in an 8-bit plane: its number, checked against
   // the ramp it draws.

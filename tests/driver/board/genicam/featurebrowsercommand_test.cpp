@@ -73,7 +73,9 @@ TEST_F(FeatureBrowserCommand, SessionAndPollingFollowThePublisher) {
   QdigInquire(digitizer, 6973, &value);
   EXPECT_EQ(value, 0);
   QsysControl(system_, kFeatureBrowser, 16);
-  // The own maps' counters and settings have polling times: the publisher's polling runs.
+  // The running publisher has joined the application's browser session.
+  QsysInquire(system_, 6950, &value);
+  EXPECT_GT(value, 0);
   QdigControl(digitizer, 6973, -9997);
   QdigInquire(digitizer, 6973, &value);
   EXPECT_EQ(value, -9997);

@@ -63,6 +63,9 @@ TEST_F(OwnNodeMapsTest, SystemAndDigitizerHaveOneNodeMapEach) {
   ASSERT_NE(port, nullptr);
   EXPECT_EQ(port->GetXmlFileName(), L"QdigControl_dravion-lyn.xml");
   EXPECT_EQ(port->GetOwnerSystem(), system_);
+  auto* systemPort = dynamic_cast<genicam::CZorTransportLayerBase*>(system->Port().get());
+  ASSERT_NE(systemPort, nullptr);
+  EXPECT_EQ(systemPort->GetXmlFileName(), L"QsysControl_dravion-lyn.xml");
 
   const std::string systemPath = "System DravionLyn 0{" + std::to_string(system_) + "}";
   EXPECT_EQ(system->BuildDeviceDisplayName(), systemPath);

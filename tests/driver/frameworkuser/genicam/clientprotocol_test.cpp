@@ -2,11 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "driver/foundation/log.h"
+#include "driver/foundation/logrecord.h"
+#include "driver/foundation/logtag.h"
 #include "driver/foundation/zordrvexception.h"
 #include "driver/frameworkuser/genicam/featurebrowser/featurecodegenerator.h"
 #include "platform/host/zor.h"
@@ -92,6 +97,21 @@ class ClientProtocol : public testing::Test {
   }
   GenApi::INode* Node(const std::string& map, const char* name) {
     return maps[map]->_GetNode(name);
+  }
+  // Every request that changes nothing through the browser: reads, a subscription, polling,
+  // the application's own write (its notice reaches the client) and a write GenICam refuses.
+  void RequestsThatChangeNothing(TestBrowserClient& client) {
+    client.Send(NodeMapPublisher::kSubscribe, "CamA");
+    client.Send(NodeMapPublisher::kSnapshot, "CamA");
+    client.Send(NodeMapPublisher::kGet, "CamA:Width");
+    client.Send(NodeMapPublisher::kExampleCode, "CamA:Width");
+    client.Send(NodeMapPublisher::kPolling, "poll:true");
+    client.Send(NodeMapPublisher::kPolling, "poll:false");
+    GenApi::CIntegerPtr(Node("CamA", "Width"))->SetValue(720);
+    EXPECT_TRUE(client.WaitFor(NodeMapPublisher::kNodesChanged).has_value());
+    client.Send(NodeMapPublisher::kSet, "CamA:Width:5000");
+    EXPECT_TRUE(client.WaitFor(NodeMapPublisher::kNodeUpdate).has_value());
+    client.Send(NodeMapPublisher::kUnsubscribe, "CamA");
   }
   int64_t Width(const std::string& map) {
     return GenApi::CIntegerPtr(Node(map, "Width"))->GetValue();
@@ -190,18 +210,7 @@ TEST_F(ClientProtocol, SetWritesEachKindOfFeatureWithoutReply) {
 
 TEST_F(ClientProtocol, ReadsAndRefusedWritesAreNoBrowserChanges) {
   auto client = Hello();
-  client->Send(NodeMapPublisher::kSubscribe, "CamA");
-  client->Send(NodeMapPublisher::kSnapshot, "CamA");
-  client->Send(NodeMapPublisher::kGet, "CamA:Width");
-  client->Send(NodeMapPublisher::kExampleCode, "CamA:Width");
-  client->Send(NodeMapPublisher::kPolling, "poll:true");
-  client->Send(NodeMapPublisher::kPolling, "poll:false");
-  // The application's own write is no browser change either; its notice reaches the client.
-  GenApi::CIntegerPtr(Node("CamA", "Width"))->SetValue(720);
-  EXPECT_TRUE(client->WaitFor(NodeMapPublisher::kNodesChanged).has_value());
-  // GenICam refuses the value: nothing changed.
-  client->Send(NodeMapPublisher::kSet, "CamA:Width:5000");
-  EXPECT_TRUE(client->WaitFor(NodeMapPublisher::kNodeUpdate).has_value());
+  RequestsThatChangeNothing(*client);
   EXPECT_TRUE(changes.Take().empty());
   // Removed hooks hear nothing more, and the write is made all the same.
   hooks->Unregister(FeatureHookKind::kBrowser, true, nullptr);
@@ -383,6 +392,78 @@ TEST_F(ClientProtocol, WithdrawingWhileChangesFlushDoesNotHang) {
   EXPECT_EQ(publisher->PublishedCount(), 2u);
 }
 
+// A driver-log ring for one test: the records written meanwhile, by kind.
+class LogRing {
+ public:
+  LogRing() {
+    const uint32_t size =
+        zor::foundation::kLogHeaderSize + kRecords * zor::foundation::kLogRecordSize;
+    memory_.assign(size / 8 + 1, 0);
+    auto& header = *reinterpret_cast<zor::foundation::LogRingHeader*>(memory_.data());
+    header.writeOffset = zor::foundation::kLogHeaderSize;
+    header.totalSize = size;
+    header.ringSize = size;
+    EXPECT_EQ(zor::foundation::CLog::Instance()->AllocBuffer(memory_.data(), size), 0);
+  }
+  ~LogRing() { zor::foundation::CLog::Instance()->FreeBuffer(false); }
+  LogRing(const LogRing&) = delete;
+  LogRing& operator=(const LogRing&) = delete;
+
+  std::multimap<uint32_t, zor::foundation::LogTagPair> Events() const {
+    std::multimap<uint32_t, zor::foundation::LogTagPair> events;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(memory_.data());
+    for (uint32_t i = 0; i < kRecords; ++i) {
+      const auto& record = *reinterpret_cast<const zor::foundation::LogRecord*>(
+          bytes + zor::foundation::kLogHeaderSize + i * zor::foundation::kLogRecordSize);
+      if (record.timeStamp != 0) events.emplace(record.kind, record.pairs[0]);
+    }
+    return events;
+  }
+
+ private:
+  static constexpr uint32_t kRecords = 512;
+  std::vector<uint64_t> memory_;
+};
+
+TEST_F(ClientProtocol, DriverLogFollowsThePublishersLifeAndItsClients) {
+  using zor::foundation::LogTag;
+  std::multimap<uint32_t, zor::foundation::LogTagPair> events;
+  QINT64 clientId = 0;
+  {
+    LogRing ring;
+    Publish("CamC");
+    auto client = Hello();
+    clientId = client->Id();
+    RequestsThatChangeNothing(*client);
+    client->Send(NodeMapPublisher::kSet, "CamA:Width:700");
+    client->Leave();
+    for (const char* map : {"CamA", "CamB", "CamC"}) publisher->RemoveDevice(map);
+    Publish("CamD");  // starts anew
+    publisher.reset();
+    events = ring.Events();
+  }
+  for (uint32_t kind = 418; kind <= 438; ++kind) EXPECT_GT(events.count(kind), 0u) << kind;
+  const auto tagsOf = [&events](uint32_t kind) {
+    std::multiset<uint32_t> tags;
+    for (auto [it, end] = events.equal_range(kind); it != end; ++it) tags.insert(it->second.tag);
+    return tags;
+  };
+  EXPECT_EQ(tagsOf(422), std::multiset<uint32_t>{LogTag("MAST")});
+  // The snapshots of the maps published before the ring may end inside it.
+  EXPECT_GT(tagsOf(420).count(LogTag("STRT")), 0u);
+  EXPECT_GT(tagsOf(420).count(LogTag("END")), 0u);
+  for (uint32_t kind : {426u, 427u}) {
+    const auto record = events.find(kind);
+    ASSERT_NE(record, events.end());
+    EXPECT_EQ(record->second.tag, LogTag("C_Id"));
+    EXPECT_EQ(record->second.value, static_cast<uint64_t>(clientId));
+  }
+  const auto notice = events.find(436);
+  ASSERT_NE(notice, events.end());
+  EXPECT_EQ(notice->second.tag, LogTag("NB_F"));
+  EXPECT_GT(notice->second.value, 0u);
+}
+
 TEST(NodeMapPublisher, MissingBrowserProgramIsReported) {
   genicamtest::TestInstallFolder();
   zor::genicam::PublisherSystem system;
@@ -402,13 +483,15 @@ TEST(NodeMapPublisher, MasterAndSlaveServeTheSameClient) {
   auto master = genicamtest::MakePublisher("SysM");
   master->AddNodeMap("MapM", "d", genicamtest::DevicePrefixes("MapM"), 0,
                      genicamtest::MakePublishedMap("MapM"), nullptr);
-  EXPECT_EQ(master->SessionValue(), 0);
+  const int64_t session = master->SessionValue();
+  EXPECT_GT(session, 0);
   TestBrowserClient client;
   ASSERT_TRUE(client.Attach(L"SysM"));
   // The slave starts after the client came and finds it by its mailboxes.
   auto slave = genicamtest::MakePublisher("SysS");
   slave->AddNodeMap("MapS", "d", genicamtest::DevicePrefixes("MapS"), 0,
                     genicamtest::MakePublishedMap("MapS"), nullptr);
+  EXPECT_EQ(slave->SessionValue(), session);  // the slave joins the master's session
   client.Send(NodeMapPublisher::kHello, "");
   auto masterReply = client.Take();
   ASSERT_EQ(masterReply.size(), 1u);
@@ -420,11 +503,25 @@ TEST(NodeMapPublisher, MasterAndSlaveServeTheSameClient) {
   EXPECT_EQ(reply[0].body, R"(["MapS"])");
   slave.reset();
   master.reset();
-  // Both gone: the next publisher is master again.
+  // Both gone: the next publisher is master again, of a new session.
   auto next = genicamtest::MakePublisher("SysN");
   next->AddNodeMap("MapN", "d", genicamtest::DevicePrefixes("MapN"), 0,
                    genicamtest::MakePublishedMap("MapN"), nullptr);
-  EXPECT_EQ(next->SessionValue(), 0);
+  EXPECT_GT(next->SessionValue(), session);
+}
+
+TEST(NodeMapPublisher, PollingAskedForIsOnAlsoWithNothingToPoll) {
+  auto publisher = genicamtest::MakePublisher("SysP");
+  auto map = std::make_shared<GenApi::CNodeMapRef>("Device");
+  map->_LoadXMLFromString(
+      "<RegisterDescription ModelName=\"Still\" VendorName=\"Test\"><Port Name=\"Device\"/>"
+      "<Category Name='Root'><pFeature>Gain</pFeature></Category>"
+      "<Integer Name='Gain'><Value>1</Value></Integer></RegisterDescription>");
+  publisher->AddNodeMap("Still", "d", genicamtest::DevicePrefixes("Still"), 0, map, nullptr);
+  publisher->StartPolling();
+  EXPECT_TRUE(publisher->IsPolling());
+  publisher->StopPolling();
+  EXPECT_FALSE(publisher->IsPolling());
 }
 
 TEST(NodeMapPublisher, WithdrawingTheLastMapStopsAndFreesTheClients) {

@@ -66,7 +66,7 @@ struct DeviceMap : genapitest::TestMap {
   }
 };
 
-TEST(FeatureCode, ScalarFeaturesAreDeclaredSetAndReadBack) {
+TEST(FeatureCode, ScalarFeaturesAreDeclaredOnceSetAndReadBack) {
   DeviceMap map;
   EXPECT_EQ(map.Code("Width"),
             "// The following code can be used to control feature values.\n"
@@ -75,7 +75,7 @@ TEST(FeatureCode, ScalarFeaturesAreDeclaredSetAndReadBack) {
             "Q_TYPE_INT64, &ImageWidth);\n"
             "\n"
             "// The following code can be used to inquire feature values.\n"
-            "ZOR_INT64 ImageWidth = 0;\n"
+            "ImageWidth = 0;\n"
             "QdigInquireFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"Width\"), "
             "Q_TYPE_INT64, &ImageWidth);\n");
   EXPECT_EQ(map.Code("ReverseX"),
@@ -85,7 +85,7 @@ TEST(FeatureCode, ScalarFeaturesAreDeclaredSetAndReadBack) {
             "Q_TYPE_BOOLEAN, &ReverseX);\n"
             "\n"
             "// The following code can be used to inquire feature values.\n"
-            "ZOR_BOOL ReverseX = Q_FALSE;\n"
+            "ReverseX = Q_FALSE;\n"
             "QdigInquireFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"ReverseX\"), "
             "Q_TYPE_BOOLEAN, &ReverseX);\n");
 }
@@ -126,7 +126,8 @@ TEST(FeatureCode, StringsAndEnumerationsPassTheirText) {
             "Q_TYPE_STRING, UserName);\n");
 }
 
-TEST(FeatureCode, RegisterGetsItsSizeArrayAndCleanUp) {
+// A writable register is read back into the array that its control line wrote.
+TEST(FeatureCode, RegisterGetsItsSizeAndIsReadBackIntoItsArray) {
   DeviceMap map;
   FeatureCodePrefixes prefixes = DevicePrefixes();
   prefixes.featureNamePrefix = "Cam:";
@@ -140,10 +141,8 @@ TEST(FeatureCode, RegisterGetsItsSizeArrayAndCleanUp) {
             "ZOR_INT LUTdataSize = 0;\n"
             "QdigInquireFeature(ZorDigitizer, Q_FEATURE_SIZE, ZOR_TEXT(\"Lut\"), Q_TYPE_ZOR_INT, "
             "&LUTdataSize);\n"
-            "ZOR_UINT8* LUTdata = new ZOR_UINT8[LUTdataSize];\n"
             "QdigInquireFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"Cam:Lut\"), "
-            "Q_TYPE_UINT8 + Q_FEATURE_USER_ARRAY_SIZE(LUTdataSize), LUTdata);\n"
-            "delete [] LUTdata;\n");
+            "Q_TYPE_UINT8 + Q_FEATURE_USER_ARRAY_SIZE(LUTdataSize), LUTdata);\n");
 }
 
 TEST(FeatureCode, SelectorIsSetOncePerSectionBeforeItsFeatures) {
@@ -164,8 +163,8 @@ TEST(FeatureCode, SelectorIsSetOncePerSectionBeforeItsFeatures) {
                 "ZOR_TEXT(\"Black\"), Q_TYPE_DOUBLE, &Blacklevel);\n"
                 "\n"
                 "// The following code can be used to inquire feature values.\n"
-                "ZOR_DOUBLE GaindB = 0;\n"
-                "ZOR_DOUBLE Blacklevel = 0;\n" +
+                "GaindB = 0;\n"
+                "Blacklevel = 0;\n" +
                 selector +
                 "QdigInquireFeature(ZorDigitizer, Q_GENTL_DEVICE + Q_FEATURE_VALUE, "
                 "ZOR_TEXT(\"Gain\"), Q_TYPE_DOUBLE, &GaindB);\n"

@@ -200,8 +200,12 @@ TEST_F(HostSystemPort, ZeroLengthReadWritesNothing) {
 }
 
 TEST_F(HostSystemPort, XmlFileNamesFollowTheObjectKind) {
-  // The host system's type is outside the table: no system name.
-  EXPECT_EQ(CZorTransportLayer<QsysTLProxy>(system_).GetXmlFileName(), L"QsysControl_.xml");
+  // A system port's owner is the system itself; the host system's type is
+  // outside the table, so there is no system name, and no host error is left.
+  CZorTransportLayer<QsysTLProxy> systemPort(system_);
+  EXPECT_EQ(systemPort.GetOwnerSystem(), system_);
+  EXPECT_EQ(systemPort.GetXmlFileName(), L"QsysControl_.xml");
+  EXPECT_EQ(GetHostErrorCode(), 0);
 
   const QID sequence = HostObjAlloc(system_, Q_SEQUENCE, 0, nullptr);
   ASSERT_NE(sequence, 0);

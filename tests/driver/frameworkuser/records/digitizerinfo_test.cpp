@@ -111,7 +111,6 @@ TEST_F(DigitizerRecord, ChannelLocksAreRecursiveAndIndexed) {
   record_.UnlockFirst();
   record_.SetDeviceName(L"Camera 1");
   EXPECT_EQ(record_.GetDeviceName(), L"Camera 1");
-  EXPECT_TRUE(record_.FeatureSettings().empty());
 }
 
 }  // namespace

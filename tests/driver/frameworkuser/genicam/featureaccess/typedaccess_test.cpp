@@ -68,6 +68,28 @@ TEST(TypedAccess, TheTypeIsCheckedBeforeTheAccessAndOnlyOneIsReported) {
   EXPECT_EQ(m.Text(1), L"The camera's node map is not yet initialized.");
 }
 
+TEST(TypedAccess, CommandsByNameAreCheckedForWritingBeforeTheyRun) {
+  ProxyMap m(false, std::string(kTestNodes) +
+                        "<IntReg Name=\"StatusReg\"><Address>1280</Address><Length>4</Length>"
+                        "<AccessMode>RO</AccessMode><pPort>Device</pPort></IntReg>"
+                        "<Command Name=\"ReadOnly\"><pValue>StatusReg</pValue>"
+                        "<CommandValue>1</CommandValue></Command>");
+  m.proxy.ExecuteCommand("Nope", &m.ctx);
+  EXPECT_EQ(m.Code(), kFeatureAccessError);
+  EXPECT_EQ(m.Sub(), 1);
+  EXPECT_EQ(m.Text(2), L"Camera specific info: Error occurred on the TestVendor TestModel.");
+  EXPECT_EQ(m.Text(3), L"The device does not have a \"Nope\" feature.");
+  m.Clear();
+  m.proxy.ExecuteCommand("ReadOnly", &m.ctx);
+  EXPECT_EQ(m.Code(), kFeatureAccessError);
+  EXPECT_EQ(m.Text(2), L"Cannot access the camera's \"ReadOnly\" feature. It cannot be written.");
+  EXPECT_EQ(m.port->writes, 0);
+  m.Clear();
+  m.proxy.ExecuteCommand("Never", &m.ctx);
+  EXPECT_EQ(m.Code(), 0);
+  EXPECT_EQ(m.port->Get32(768, false), 1u);
+}
+
 TEST(TypedAccess, BooleansAndRegistersByName) {
   ProxyMap m;
   int32_t on = 1;
