@@ -19,10 +19,17 @@ constexpr int32_t kUserRuntimeLocation = 2;
 constexpr int32_t kMachineRuntimeLocation = 1;
 constexpr int32_t kInstallLocation = 3;
 
-std::mutex g_folderCacheLock;
-// Constant-initialised, so that no thread can see them before the library's initialisers ran.
-constinit std::wstring g_installDir;
-constinit std::wstring g_toolsDir;
+// Made on first use, so that no thread can see the cache before it is initialised.
+struct FolderCache {
+  std::mutex lock;
+  std::wstring installDir;
+  std::wstring toolsDir;
+};
+
+FolderCache& Cache() {
+  static FolderCache cache;
+  return cache;
+}
 
 // Wide or narrow: get is the os call for the character type.
 template <class Char, class String>
@@ -107,27 +114,29 @@ bool ReadDebugFolderSetting(const wchar_t* valueName, CZORString& out, bool asQw
 }
 
 CZORString GetInstallDir() {
-  const std::lock_guard<std::mutex> lock(g_folderCacheLock);
-  if (g_installDir.empty()) {
+  FolderCache& cache = Cache();
+  const std::lock_guard<std::mutex> lock(cache.lock);
+  if (cache.installDir.empty()) {
     CRegistryKey key(kInstallLocation, L"", false);
     CZORString folder;
     if (key.ReadString(L"INSTALLDIR", folder)) {
       if (folder.Length() > 0 && folder.CStr()[folder.Length() - 1] == L'/') folder.TrimRight(1);
-      g_installDir = folder.CStr();
+      cache.installDir = folder.CStr();
     }
   }
-  return CZORString(g_installDir.c_str());
+  return CZORString(cache.installDir.c_str());
 }
 
 CZORString GetToolsDir() {
   const CZORString install = GetInstallDir();
-  const std::lock_guard<std::mutex> lock(g_folderCacheLock);
-  if (g_toolsDir.empty()) {
+  FolderCache& cache = Cache();
+  const std::lock_guard<std::mutex> lock(cache.lock);
+  if (cache.toolsDir.empty()) {
     CZORString tools = install;
     tools.AppendPath(L"tools");
-    g_toolsDir = tools.CStr();
+    cache.toolsDir = tools.CStr();
   }
-  return CZORString(g_toolsDir.c_str());
+  return CZORString(cache.toolsDir.c_str());
 }
 
 bool DirectoryExists(const wchar_t* path) {

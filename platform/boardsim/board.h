@@ -85,6 +85,8 @@ class Board {
   virtual void ChangeIdentityOnReset(uint64_t channel, uint64_t identity);
   // How often a digitizer of the channel was allocated.
   virtual uint64_t DigitizerAllocations(uint64_t channel);
+  // Kernel objects of the kind that are allocated now.
+  virtual size_t KernelObjects(int32_t kind);
 
  private:
   struct Call {

@@ -15,6 +15,8 @@ constexpr uint64_t kFrameStart = 0x10090000;
 constexpr uint64_t kFrameEnd = 0x100A0000;
 constexpr uint64_t kTriggerState = 4200;
 constexpr uint64_t kTriggerEnabled = static_cast<uint64_t>(-9997);
+// The board's counter runs in microseconds.
+constexpr uint64_t kMicrosecondsPerSecond = 1000000;
 constexpr auto kPeriod60Hz = std::chrono::microseconds(33367);
 constexpr auto kPeriod50Hz = std::chrono::microseconds(40000);
 constexpr auto kShortestSleep = std::chrono::microseconds(50);
@@ -231,11 +233,13 @@ void Board::FinishGrab(Digitizer& dig, Deferred& out) {
     payload.errorCode = 4327;
     payload.errorSubCode = 2;
   }
-  payload.grabStatus[0] = frame;
-  payload.grabStatus[1] = dig.grabsDone;
   const auto elapsed =
       std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - dig.started);
-  payload.rateNumerator = dig.grabsDone * 1000000;
+  payload.grabStatus[zor::kernel::kStatusFrameNumber] = frame;
+  payload.grabStatus[zor::kernel::kStatusFramesCounted] = dig.grabsDone;
+  payload.grabStatus[zor::kernel::kStatusElapsedTicks] = static_cast<uint64_t>(elapsed.count());
+  payload.grabStatus[zor::kernel::kStatusCounterFrequency] = kMicrosecondsPerSecond;
+  payload.rateNumerator = dig.grabsDone * kMicrosecondsPerSecond;
   payload.rateDenominator = static_cast<uint64_t>(elapsed.count());
   // The digitizer's own buffer-modified waits, else the system-wide ones.
   uint64_t code =

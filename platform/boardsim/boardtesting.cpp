@@ -136,4 +136,11 @@ CSimJtagChain& Board::JtagChain() { return grabModule_.Chain(); }
 
 CSimGrabModule& Board::GrabModule() { return grabModule_; }
 
+size_t Board::KernelObjects(int32_t kind) {
+  std::lock_guard lock(mutex_);
+  return static_cast<size_t>(
+      std::count_if(objects_.begin(), objects_.end(),
+                    [kind](const auto& entry) { return entry.second.kind == kind; }));
+}
+
 }  // namespace boardsim

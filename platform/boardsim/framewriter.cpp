@@ -236,7 +236,7 @@ WrittenSize WriteFrame(const Adv7180& decoder, uint64_t frameNumber, const Sourc
 
   const RowTable& rows = Rows(decoder, window, outW, colour);
   const uint64_t shift = kPixelsPerFrame * frameNumber;
-  auto sourceLine = [&](uint64_t j) {
+  auto sourceLine = [&, outH = outH](uint64_t j) {
     return window.offsetY + (window.flipY ? outH - 1 - j : j) * stepY;
   };
 

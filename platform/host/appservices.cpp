@@ -9,6 +9,7 @@
 #include "platform/host/opcodenames.h"
 #include "platform/host/systemops.h"
 #include "platform/host/threadcontext.h"
+#include "platform/host/tracefile.h"
 
 using namespace zorhost;
 
@@ -43,6 +44,10 @@ ZOR_API QINT64 HostAppInquire(QID app, QINT64 type, void* out) {
 
 ZOR_API void HostAppControl(QID app, QINT64 type, QINT64 value) {
   ApiScope scope(L"HostAppControl");
+  if (type == zor::hostcommand::kTraceNoteControl) {
+    if (value != 0) TraceNote(*reinterpret_cast<const zor::hostcommand::TraceNote*>(value));
+    return;
+  }
   ControlApplicationForDriver(app, type, value);
 }
 
@@ -137,6 +142,10 @@ ZOR_API void HostInternalControl(QID object, QINT64 type, QINT64 value) {
       return;
     case Q_DRIVER_DATA_BLOCK:
       Application::Instance().driverDataBlock = value;
+      return;
+    case zor::hostcommand::kLibraryLoading:
+    case zor::hostcommand::kLibraryLoaded:
+      TraceLibraryNote(type, object, reinterpret_cast<const wchar_t*>(value));
       return;
     default:
       break;

@@ -117,17 +117,15 @@ ZOR_API QINT64 HostBufGetHookInfo(QID event, QINT64 type, void* out) {
   return EventInfo(event, type, out);
 }
 
+// Operations a board driver passes on for its buffers; a buffer here keeps
+// nothing that they change, so a known buffer accepts them.
 ZOR_API void HostBufOp020F(QID buffer, QINT64 /*a*/, QINT64 /*b*/) {
   ApiScope scope(L"HostBufOp020F");
-  if (Lookup<BufferObject>(buffer, Q_IMAGE) != nullptr) {
-    RecordError(Q_ERR_NOT_SUPPORTED);
-  }
+  Lookup<BufferObject>(buffer, Q_IMAGE);
 }
 
 ZOR_API void HostBufOp0237(QID buffer, QINT64 /*a*/, QINT64 /*b*/, QINT64 /*c*/, QINT64 /*d*/,
                            QINT64 /*e*/) {
   ApiScope scope(L"HostBufOp0237");
-  if (Lookup<BufferObject>(buffer, Q_IMAGE) != nullptr) {
-    RecordError(Q_ERR_NOT_SUPPORTED);
-  }
+  Lookup<BufferObject>(buffer, Q_IMAGE);
 }

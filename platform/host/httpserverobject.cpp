@@ -1,5 +1,8 @@
 #include "platform/host/httpserverobject.h"
 
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/host/hosterror.h"
@@ -28,13 +31,24 @@ bool ParseUrl(const std::wstring& url, Address* address) {
     if (c > 0x7F) return false;
     address->host.push_back(static_cast<char>(c));
   }
-  // One address, so that the page and the server agree on it.
-  if (address->host == "localhost") address->host = "127.0.0.1";
   address->port = static_cast<uint16_t>(number);
   return true;
 }
 
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+// The largest message a browser client may send: ZOR_BROWSER_MESSAGE_BYTES when it is a
+// positive decimal number, else the server's own.
+WebServerLimits LimitsFromEnvironment() {
+  WebServerLimits limits;
+  if (const char* text = std::getenv("ZOR_BROWSER_MESSAGE_BYTES")) {
+    size_t bytes = 0;
+    const char* end = text + std::strlen(text);
+    const auto [stop, error] = std::from_chars(text, end, bytes, 10);
+    if (error == std::errc() && stop == end && bytes > 0) limits.messageBytes = bytes;
+  }
+  return limits;
+}
 
 }  // namespace
 
@@ -63,7 +77,8 @@ void HttpServerObject::Start() {
     return;
   }
   try {
-    server_ = std::make_unique<WebServer>(address.host, address.port, root);
+    server_ =
+        std::make_unique<WebServer>(address.host, address.port, root, LimitsFromEnvironment());
   } catch (const std::exception& e) {
     RecordError(Q_ERR_INVALID_PARAMETER, L"The HTTP server cannot listen.", Widen(e.what()));
     return;

@@ -1,18 +1,16 @@
 #include "platform/host/webserver.h"
 
-#include <rapidjson/document.h>
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
-
-#include <boost/asio.hpp>
-#include <boost/beast.hpp>
-#include <condition_variable>
-#include <deque>
-#include <functional>
-#include <mutex>
+#include <algorithm>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+#include <chrono>
 #include <thread>
 
-#include "platform/host/browserclientbridge.h"
+#include "platform/host/websocketsession.h"
 
 namespace zorhost {
 namespace {
@@ -23,31 +21,13 @@ namespace websocket = beast::websocket;
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
 
-std::string EncodeFrame(QINT64 tag, const std::string& body) {
-  rapidjson::StringBuffer text;
-  rapidjson::Writer<rapidjson::StringBuffer> writer(text);
-  writer.StartObject();
-  writer.Key("tag");
-  writer.Int64(tag);
-  writer.Key("body");
-  writer.String(body.data(), static_cast<rapidjson::SizeType>(body.size()));
-  writer.EndObject();
-  return std::string(text.GetString(), text.GetSize());
-}
-
-// False for anything but {"tag": integer, "body": text}.
-bool DecodeFrame(const std::string& frame, QINT64* tag, std::string* body) {
-  rapidjson::Document document;
-  document.Parse(frame.data(), frame.size());
-  if (document.HasParseError() || !document.IsObject()) return false;
-  auto tagValue = document.FindMember("tag");
-  auto bodyValue = document.FindMember("body");
-  if (tagValue == document.MemberEnd() || !tagValue->value.IsInt64()) return false;
-  if (bodyValue == document.MemberEnd() || !bodyValue->value.IsString()) return false;
-  *tag = tagValue->value.GetInt64();
-  body->assign(bodyValue->value.GetString(), bodyValue->value.GetStringLength());
-  return true;
-}
+// Threads that run the clients' calls into the servers, whatever the number of clients.
+constexpr unsigned kWorkerThreads = 4;
+// A request that takes longer than this to arrive ends its connection.
+constexpr std::chrono::seconds kRequestTime{30};
+// Waits between failed accepts (no descriptor left, for one), doubled up to the longest.
+constexpr std::chrono::milliseconds kFirstRetry{10};
+constexpr std::chrono::milliseconds kLongestRetry{1000};
 
 const char* MimeType(const std::filesystem::path& path) {
   const std::string ext = path.extension().string();
@@ -80,132 +60,44 @@ std::filesystem::path ResolveTarget(const std::filesystem::path& root, std::stri
   return full;
 }
 
-// Frames written by servers reach the socket only while the session lives.
-struct Outbox {
-  std::mutex mutex;
-  std::function<void(std::string)> deliver;
-};
+std::string_view Text(beast::string_view text) { return {text.data(), text.size()}; }
 
-class WebSocketSession : public std::enable_shared_from_this<WebSocketSession> {
+class HttpSession : public std::enable_shared_from_this<HttpSession> {
  public:
-  explicit WebSocketSession(tcp::socket socket)
-      : ws_(std::move(socket)), outbox_(std::make_shared<Outbox>()) {}
+  HttpSession(tcp::socket socket, std::shared_ptr<WebServerContext> context)
+      : stream_(std::move(socket)), context_(std::move(context)) {}
 
-  ~WebSocketSession() {
-    {
-      std::lock_guard lock(outbox_->mutex);
-      outbox_->deliver = nullptr;
-    }
-    {
-      std::lock_guard lock(mutex_);
-      closing_ = true;
-    }
-    wake_.notify_all();
-    if (forwarder_.joinable()) forwarder_.join();
-  }
+  ~HttpSession() { context_->connections.Remove(connection_); }
 
-  void Accept(http::request<http::string_body> request) {
-    std::weak_ptr<WebSocketSession> weak = weak_from_this();
-    auto executor = ws_.get_executor();
-    outbox_->deliver = [weak, executor](std::string frame) {
-      net::post(executor, [weak, frame = std::move(frame)]() mutable {
-        if (auto self = weak.lock()) self->Queue(std::move(frame));
-      });
-    };
-    forwarder_ = std::thread([this, outbox = outbox_] { Forward(outbox); });
-    ws_.async_accept(request, [self = shared_from_this()](beast::error_code error) {
-      if (!error) self->Read();
+  void Start() {
+    std::weak_ptr<HttpSession> weak = weak_from_this();
+    connection_ = context_->connections.Add([weak] {
+      if (auto self = weak.lock()) self->stream_.close();
     });
+    Read();
   }
 
  private:
   void Read() {
-    ws_.async_read(buffer_, [self = shared_from_this()](beast::error_code error, size_t) {
-      if (error) return;
-      std::string frame = beast::buffers_to_string(self->buffer_.data());
-      self->buffer_.consume(self->buffer_.size());
-      QINT64 tag = 0;
-      std::string body;
-      if (DecodeFrame(frame, &tag, &body)) {
-        std::lock_guard lock(self->mutex_);
-        self->incoming_.emplace_back(tag, std::move(body));
-        self->wake_.notify_all();
-      }
-      self->Read();
-    });
-  }
-
-  void Queue(std::string frame) {
-    outgoing_.push_back(std::move(frame));
-    if (outgoing_.size() == 1) Write();
-  }
-
-  void Write() {
-    ws_.text(true);
-    ws_.async_write(net::buffer(outgoing_.front()),
-                    [self = shared_from_this()](beast::error_code error, size_t) {
-                      if (error) return;
-                      self->outgoing_.pop_front();
-                      if (!self->outgoing_.empty()) self->Write();
-                    });
-  }
-
-  // The client's connect, requests and end run here, off the network thread, as the servers'
-  // hooks may wait for their locks and for snapshots.
-  void Forward(std::shared_ptr<Outbox> outbox) {
-    auto bridge = BrowserClientBridge::Connect([outbox](QINT64 tag, std::string body) {
-      std::lock_guard lock(outbox->mutex);
-      if (outbox->deliver) outbox->deliver(EncodeFrame(tag, body));
-    });
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      wake_.wait(lock, [this] { return closing_ || !incoming_.empty(); });
-      if (closing_) break;
-      auto [tag, body] = std::move(incoming_.front());
-      incoming_.pop_front();
-      lock.unlock();
-      bridge->Send(tag, body);
-      lock.lock();
-    }
-  }
-
-  websocket::stream<beast::tcp_stream> ws_;
-  beast::flat_buffer buffer_;
-  std::deque<std::string> outgoing_;
-  std::shared_ptr<Outbox> outbox_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<std::pair<QINT64, std::string>> incoming_;
-  bool closing_ = false;
-  std::thread forwarder_;
-};
-
-class HttpSession : public std::enable_shared_from_this<HttpSession> {
- public:
-  HttpSession(tcp::socket socket, std::filesystem::path root)
-      : stream_(std::move(socket)), root_(std::move(root)) {}
-
-  void Read() {
     request_ = {};
+    stream_.expires_after(kRequestTime);
     http::async_read(stream_, buffer_, request_,
                      [self = shared_from_this()](beast::error_code error, size_t) {
                        if (!error) self->Serve();
                      });
   }
 
- private:
   void Serve() {
-    if (websocket::is_upgrade(request_)) {
-      if (request_.target() == "/ws") {
-        std::make_shared<WebSocketSession>(stream_.release_socket())->Accept(std::move(request_));
-      }
-      return;
+    // A name of another site made to point at this address (DNS rebinding) is refused.
+    if (!context_->site.IsOwnHost(Text(request_[http::field::host]))) {
+      return Reply(http::status::forbidden, "Not this server's name.\n", false);
     }
+    if (websocket::is_upgrade(request_)) return Upgrade();
     if (request_.method() != http::verb::get && request_.method() != http::verb::head) {
       return Reply(http::status::method_not_allowed, "Only GET and HEAD are served.\n");
     }
     const auto target = request_.target();
-    const auto path = ResolveTarget(root_, std::string_view(target.data(), target.size()));
+    const auto path = ResolveTarget(context_->root, Text(target));
     if (path.empty()) return Reply(http::status::not_found, "Not found.\n");
     http::file_body::value_type file;
     beast::error_code error;
@@ -222,16 +114,29 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
       http::response<http::empty_body> head{http::status::ok, request_.version()};
       head.set(http::field::content_type, MimeType(path));
       head.content_length(response->body().size());
+      head.keep_alive(request_.keep_alive());
       return Send(std::make_shared<http::response<http::empty_body>>(std::move(head)));
     }
     Send(response);
   }
 
-  void Reply(http::status status, const char* text) {
+  void Upgrade() {
+    if (request_.target() != "/ws") return Reply(http::status::not_found, "Not found.\n", false);
+    // A browser names the page that opens the connection; a local program names none.
+    const auto origin = request_.find(http::field::origin);
+    if (origin != request_.end() && !context_->site.IsOwnOrigin(Text(origin->value()))) {
+      return Reply(http::status::forbidden, "Not this server's page.\n", false);
+    }
+    stream_.expires_never();
+    std::make_shared<WebSocketSession>(stream_.release_socket(), context_)
+        ->Accept(std::move(request_));
+  }
+
+  void Reply(http::status status, const char* text, bool keepAlive = true) {
     auto response = std::make_shared<http::response<http::string_body>>(status, request_.version());
     response->set(http::field::content_type, "text/plain; charset=utf-8");
     response->body() = text;
-    response->keep_alive(request_.keep_alive());
+    response->keep_alive(keepAlive && request_.keep_alive());
     response->prepare_payload();
     Send(response);
   }
@@ -250,52 +155,89 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   }
 
   beast::tcp_stream stream_;
+  const std::shared_ptr<WebServerContext> context_;
   beast::flat_buffer buffer_;
   http::request<http::string_body> request_;
-  std::filesystem::path root_;
+  uint64_t connection_ = 0;
 };
+
+tcp::endpoint Resolve(const std::string& host, uint16_t port) {
+  net::io_context io;
+  tcp::resolver resolver(io);
+  beast::error_code error;
+  // One address for "localhost", so that the page and the server agree on it.
+  const auto endpoints =
+      resolver.resolve(host == "localhost" ? "127.0.0.1" : host, std::to_string(port), error);
+  if (error || endpoints.empty()) throw std::runtime_error("Unknown host " + host + ".");
+  return *endpoints.begin();
+}
 
 }  // namespace
 
 struct WebServer::Impl {
   net::io_context io{1};
+  net::thread_pool workers{kWorkerThreads};
   tcp::acceptor acceptor{io};
-  std::filesystem::path root;
+  net::steady_timer retry{io};
+  std::chrono::milliseconds wait{0};
+  uint16_t port = 0;
+  std::shared_ptr<WebServerContext> context;
   std::thread thread;
 
   void Accept() {
     acceptor.async_accept([this](beast::error_code error, tcp::socket socket) {
-      if (error) return;
-      std::make_shared<HttpSession>(std::move(socket), root)->Read();
+      if (!acceptor.is_open()) return;
+      if (error) return Retry();
+      wait = std::chrono::milliseconds(0);
+      std::make_shared<HttpSession>(std::move(socket), context)->Start();
       Accept();
+    });
+  }
+
+  // Every accept error passes: descriptors come back as connections close.
+  void Retry() {
+    wait = std::clamp(wait * 2, kFirstRetry, kLongestRetry);
+    retry.expires_after(wait);
+    retry.async_wait([this](beast::error_code error) {
+      if (!error && acceptor.is_open()) Accept();
     });
   }
 };
 
-WebServer::WebServer(const std::string& host, uint16_t port, const std::filesystem::path& root)
+WebServer::WebServer(const std::string& host, uint16_t port, const std::filesystem::path& root,
+                     WebServerLimits limits)
     : impl_(std::make_unique<Impl>()) {
-  impl_->root = root;
+  const tcp::endpoint endpoint = Resolve(host, port);
   beast::error_code error;
-  tcp::resolver resolver(impl_->io);
-  const auto endpoints = resolver.resolve(host, std::to_string(port), error);
-  if (error || endpoints.empty()) throw std::runtime_error("Unknown host " + host + ".");
-  const tcp::endpoint endpoint = *endpoints.begin();
   impl_->acceptor.open(endpoint.protocol(), error);
   if (!error) impl_->acceptor.set_option(net::socket_base::reuse_address(true), error);
   if (!error) impl_->acceptor.bind(endpoint, error);
   if (!error) impl_->acceptor.listen(net::socket_base::max_listen_connections, error);
-  if (error)
+  if (error) {
     throw std::runtime_error("Cannot listen on " + host + ":" + std::to_string(port) + ": " +
                              error.message());
+  }
+  const auto bound = impl_->acceptor.local_endpoint();
+  impl_->port = bound.port();
+  impl_->context = std::make_shared<WebServerContext>(
+      root, OwnSite(host, bound.address().to_string(), bound.address().is_loopback(), bound.port()),
+      limits, impl_->io.get_executor(), impl_->workers.get_executor());
   impl_->Accept();
   impl_->thread = std::thread([impl = impl_.get()] { impl->io.run(); });
 }
 
 WebServer::~WebServer() {
-  impl_->io.stop();
+  net::post(impl_->io, [impl = impl_.get()] {
+    beast::error_code ignored;
+    impl->acceptor.close(ignored);
+    impl->retry.cancel();
+    impl->context->connections.CloseAll();
+  });
+  // The loop ends once every connection ended and the workers ended their clients.
   impl_->thread.join();
+  impl_->workers.join();
 }
 
-uint16_t WebServer::Port() const { return impl_->acceptor.local_endpoint().port(); }
+uint16_t WebServer::Port() const { return impl_->port; }
 
 }  // namespace zorhost

@@ -8,6 +8,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "interfaces/hostcommand/tracenote.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/thread.h"
 
@@ -15,6 +16,7 @@ namespace zor::board {
 namespace {
 
 using grabcontrol::GrabCtlCallbackTable;
+namespace trace = hostcommand;
 
 constexpr const wchar_t* kLibraryName = L"zorgrabc.dll";
 constexpr const wchar_t* kLibraryFile = L"libzorgrabc.so";
@@ -145,8 +147,23 @@ int64_t GetError(void* c, int64_t kind, void* o1, void* o2, void* o3, void* o4) 
   return c != nullptr ? ContextOf(c)->GetError(kind, o1, o2, o3, o4) : 0;
 }
 
+// What the binding does, for the host library's trace.
+void Trace(int64_t code, int64_t value, int64_t kind) {
+  trace::TraceNote note{code, value, kind};
+  HostAppControl(Q_DEFAULT, trace::kTraceNoteControl, reinterpret_cast<QINT64>(&note));
+}
+
+template <typename Pointer>
+void TraceAddress(int64_t code, Pointer address) {
+  Trace(code, static_cast<int64_t>(reinterpret_cast<intptr_t>(address)), trace::kTraceAddress);
+}
+
+void TraceAddress(int64_t code, os::Module module) {
+  Trace(code, static_cast<int64_t>(module), trace::kTraceAddress);
+}
+
 // The driver's folder first, then the library path.
-os::Module LoadLibraryModule() {
+os::Module FindLibraryModule() {
   wchar_t path[4096] = {};
   const uint32_t length = os::GetModuleFileName(os::ThisModule(), path, 4096);
   if (length > 0 && length < 4096) {
@@ -158,6 +175,16 @@ os::Module LoadLibraryModule() {
     }
   }
   return os::LoadLibrary(kLibraryName);
+}
+
+// Between the host library's load notes.
+os::Module LoadLibraryModule() {
+  HostInternalControl(0, trace::kLibraryLoading, reinterpret_cast<QINT64>(kLibraryName));
+  const os::Module module = FindLibraryModule();
+  HostInternalControl(static_cast<QID>(module), trace::kLibraryLoaded,
+                      reinterpret_cast<QINT64>(kLibraryName));
+  TraceAddress(10987, module);
+  return module;
 }
 
 template <typename Fn>
@@ -184,7 +211,8 @@ void ReportGrabControlEvent(int64_t result, frame::QDDriverThreadContext& ctx) {
 
 void GrabControlBinding::Load(int64_t digitizerIndex, QDHwSpecSystem& system, int64_t hostDigitizer,
                               int64_t hostSystem) {
-  Unload();
+  Trace(10985, digitizerIndex, trace::kTraceNumber);
+  if (module_ != os::kNullModule) Unload();
   digitizerIndex_ = digitizerIndex;
   system_ = &system;
   module_ = LoadLibraryModule();
@@ -197,17 +225,30 @@ void GrabControlBinding::Load(int64_t digitizerIndex, QDHwSpecSystem& system, in
     grabContinuous_ = Resolve<grabcontrol::QGCdigGrabContinuousFn>(module_, "QGCdigGrabContinuous");
     halt_ = Resolve<grabcontrol::QGCdigHaltFn>(module_, "QGCdigHalt");
     inquire_ = Resolve<grabcontrol::QGCdigInquireFn>(module_, "QGCdigInquire");
+    TraceAddress(10988, alloc_);
+    TraceAddress(10989, free_);
+    TraceAddress(10990, control_);
+    TraceAddress(11016, controlDouble_);
+    TraceAddress(10991, grabAbort_);
+    TraceAddress(10992, grabContinuous_);
+    TraceAddress(10993, halt_);
+    TraceAddress(10994, inquire_);
   }
   if (digitizerIndex == 0 || alloc_ == nullptr || free_ == nullptr || control_ == nullptr ||
       controlDouble_ == nullptr || grabAbort_ == nullptr || grabContinuous_ == nullptr ||
       halt_ == nullptr || inquire_ == nullptr) {
+    Trace(10986, 0, trace::kTraceByte);
     return;
   }
   valid_ = true;
-  if (hostDigitizer == 0 || hostDigitizer == -1 || hostSystem == 0) {
-    valid_ = false;
-    return;
-  }
+  Trace(10995, hostDigitizer, trace::kTraceId);
+  Trace(10996, hostSystem, trace::kTraceId);
+  if (hostDigitizer != 0 && hostDigitizer != -1 && hostSystem != 0) Bind(hostDigitizer, hostSystem);
+  if (handle_ == 0) valid_ = false;
+  Trace(10986, valid_ ? 1 : 0, trace::kTraceByte);
+}
+
+void GrabControlBinding::Bind(int64_t hostDigitizer, int64_t hostSystem) {
   table_ = GrabCtlCallbackTable{sizeof(GrabCtlCallbackTable),
                                 1,
                                 &CheckSourceWindow,
@@ -231,16 +272,15 @@ void GrabControlBinding::Load(int64_t digitizerIndex, QDHwSpecSystem& system, in
   int64_t handle = 0;
   alloc_(hostSystem, hostDigitizer, &table_, &handle);
   handle_ = handle;
-  if (handle_ == 0) {
-    valid_ = false;
-    return;
-  }
+  if (handle_ == 0) return;
   int64_t state = 0;
   inquire_(handle_, grabcontrol::kLibraryInquire, &state, 0);
-  system.SetGrabControlState(state);
+  system_->SetGrabControlState(state);
+  Trace(11011, state, trace::kTraceNumber);
 }
 
 void GrabControlBinding::Unload() {
+  Trace(10999, valid_ ? 1 : 0, trace::kTraceByte);
   if (valid_ && handle_ != 0 && free_ != nullptr) free_(handle_);
   if (module_ != os::kNullModule) os::FreeLibrary(module_);
   valid_ = false;
@@ -255,6 +295,7 @@ void GrabControlBinding::Unload() {
   halt_ = nullptr;
   inquire_ = nullptr;
   table_ = {};
+  Trace(11000, 0, trace::kTraceNone);
 }
 
 void GrabControlBinding::GrabContinuous(int64_t hostBuffer, int64_t value,
@@ -298,13 +339,16 @@ int64_t GrabControlBinding::Inquire(int64_t type) {
 }
 
 int64_t GrabControlBinding::ProbeInquire() {
+  Trace(10997, 0, trace::kTraceNone);
   const os::Module module = LoadLibraryModule();
-  if (module == os::kNullModule) return 0;
   int64_t value = 0;
-  if (auto inquire = Resolve<grabcontrol::QGCdigInquireFn>(module, "QGCdigInquire")) {
-    inquire(0, grabcontrol::kLibraryInquire, &value, 0);
+  if (module != os::kNullModule) {
+    auto inquire = Resolve<grabcontrol::QGCdigInquireFn>(module, "QGCdigInquire");
+    TraceAddress(10994, inquire);
+    if (inquire != nullptr) inquire(0, grabcontrol::kLibraryInquire, &value, 0);
+    os::FreeLibrary(module);
   }
-  os::FreeLibrary(module);
+  Trace(10998, value, trace::kTraceNumber);
   return value;
 }
 

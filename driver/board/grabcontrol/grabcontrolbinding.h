@@ -43,6 +43,10 @@ class GrabControlBinding {
   static int64_t ProbeInquire();
 
  private:
+  // Gives the library the digitizer with the table of callbacks; no handle back
+  // leaves the binding without one.
+  void Bind(int64_t hostDigitizer, int64_t hostSystem);
+
   bool valid_ = false;
   int64_t digitizerIndex_ = 0;
   QDHwSpecSystem* system_ = nullptr;

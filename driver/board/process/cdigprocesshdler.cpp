@@ -11,6 +11,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "driver/frameworkuser/transport/llsysalloc.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
@@ -32,7 +33,6 @@ constexpr QINT64 kDriverIndex = 1107;
 constexpr int64_t kTriggerState = 4200;
 constexpr int64_t kEnabled = -9997;
 constexpr int64_t kDisabled = -9999;
-constexpr int64_t kProcessBufferLimit = 1000;
 constexpr int64_t kTooManyBuffers = 4349;
 constexpr uint64_t kHaltValue = 0x1001000;
 constexpr uint64_t kDigitizerHookBase = 0x90000000;
@@ -125,9 +125,13 @@ void CDigProcessHdler::Prepare(int64_t operation, int64_t flags, int64_t count) 
   for (ProcessThread& entry : threads_) entry = ProcessThread{};
 }
 
+int64_t CDigProcessHdler::ProcessBufferLimit() const {
+  return frame::SettingWord(system_.Settings(), kernel::kSettingBufferListLimit);
+}
+
 foundation::CError CDigProcessHdler::HookBuffers() {
   foundation::CError error;
-  if (BufferCount() > kProcessBufferLimit) {
+  if (BufferCount() > ProcessBufferLimit()) {
     error.SetError(kTooManyBuffers, 1);
     return error;
   }
@@ -208,8 +212,9 @@ foundation::CError CDigProcessHdler::Start(int64_t operation, int64_t flags, int
   digitizer_.SetFirstGrabCount(firstGrabs, ctx);
   digitizer_.Counters().buffers = total;
   const bool toggles = TriggerDriven() && togglePeriod_ > 1;
+  const int64_t bufferLimit = ProcessBufferLimit();
   for (int64_t step = 0; step < total; ++step) {
-    if (started_ >= kProcessBufferLimit || started_ >= firstGrabs) break;
+    if (started_ >= bufferLimit || started_ >= firstGrabs) break;
     const int64_t position = (startPosition + step) % total;
     ProcessBuffer& buffer = buffers_[static_cast<std::size_t>(position)];
     if (!QueueGrab(buffer, error, ctx)) break;
@@ -227,7 +232,7 @@ foundation::CError CDigProcessHdler::Start(int64_t operation, int64_t flags, int
     ++queued_;
     nextPosition_ = (position + 1) % total;
   }
-  if (started_ < kProcessBufferLimit && firstGrabs == requested_.load()) {
+  if (started_ < bufferLimit && firstGrabs == requested_.load()) {
     digitizer_.ReleaseProcessContext(ctx);
   }
   return error;
@@ -309,7 +314,7 @@ void CDigProcessHdler::OnBufferDone(QINT64 type, QID event, bool multiThread) {
       digitizer_.Counters().frames = normal_.load();
       // Frames the board made since the run's first grabbed one that no grab
       // took; the board's count goes on across runs.
-      const uint64_t frame = digitizer_.GrabStatus()[0];
+      const uint64_t frame = digitizer_.GrabStatus()[kernel::kStatusFrameNumber];
       if (!firstFrameKnown_ && frame > 0) {
         firstFrame_ = frame - 1;
         firstFrameKnown_ = true;

@@ -65,6 +65,9 @@ class CDigProcessHdler : public foundation::CLogProvider {
   void SetOperation(int64_t operation) { operation_ = operation; }
   int64_t Flags() const { return flags_; }
   int64_t BufferCount() const { return static_cast<int64_t>(buffers_.size()); }
+  // The most process buffers a run takes, and the most grabs it queues at its
+  // start: the kernel's setting.
+  int64_t ProcessBufferLimit() const;
 
  private:
   struct ProcessBuffer {

@@ -18,6 +18,7 @@
 namespace zor::board {
 namespace {
 
+constexpr QID kThreadOwner = 0x7F000003;
 constexpr QINT64 kWatchdogFlags = 0x10000;
 constexpr QINT64 kForeignEnter = 219;
 constexpr QINT64 kForeignLeave = 220;
@@ -42,7 +43,7 @@ void CDigProcessHdler::StartWatchdog(foundation::CError& error) {
   if (watchdog_ != 0) return;
   os::ResetEvent(stopEvent_);
   watchdog_ =
-      HostThrAlloc(Q_DEFAULT_HOST, Q_THREAD, kWatchdogFlags, &WatchdogProcedure, this, nullptr);
+      HostThrAlloc(kThreadOwner, Q_THREAD, kWatchdogFlags, &WatchdogProcedure, this, nullptr);
   if (watchdog_ == 0) error.SetError(kThreadCreation, 3);
 }
 
@@ -121,7 +122,7 @@ void CDigProcessHdler::OnStall(bool& wasActive) {
   if (timeout >= 0) {
     os::ResetEvent(reportEvent_);
     reporter_ =
-        HostThrAlloc(Q_DEFAULT_HOST, Q_THREAD, kWatchdogFlags, &ReportProcedure, this, nullptr);
+        HostThrAlloc(kThreadOwner, Q_THREAD, kWatchdogFlags, &ReportProcedure, this, nullptr);
     // Without a reporter the restart still comes: the report is only lost.
     if (reporter_.load() == 0) os::SetEvent(reportEvent_);
   }

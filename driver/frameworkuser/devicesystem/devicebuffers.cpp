@@ -113,6 +113,29 @@ ZOR_BUFFER_ACCESS(BufPutBandRegion, HostBufPutBandRegion, args.Int(1), args.Int(
                   args.Int(4), args.Int(5), args.Int(6), args.Pointer<const void>(7))
 #undef ZOR_BUFFER_ACCESS
 
+int64_t QDDeviceSystem::BufOp020F(const OperationArgs& args, QDDriverThreadContext& /*ctx*/) {
+  std::shared_ptr<QDBufferInfo> record = FindBuffer(args.Int(0));
+  if (record != nullptr) HostBufOp020F(record->HostId(), args.Int(1), args.Int(2));
+  return 1;
+}
+
+int64_t QDDeviceSystem::BufOp0237(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  std::shared_ptr<QDBufferInfo> record = FindBuffer(args.Int(0));
+  if (record == nullptr) return 1;
+  // The kernel goes first on memory it holds; its refusal ends the operation.
+  if (InDeviceMemory(*record) && record->GetKernelHandle() != 0) {
+    foundation::CError error;
+    const uint64_t words[4] = {
+        static_cast<uint64_t>(args.Int(1)), static_cast<uint64_t>(args.Int(2)),
+        static_cast<uint64_t>(args.Int(3)), static_cast<uint64_t>(args.Int(4))};
+    LLsysBufOp0237(handles_, CallerKernelId(ctx), record->GetKernelHandle(), words, error, &ctx);
+    if (error.errorSet != 0) return 1;
+  }
+  HostBufOp0237(record->HostId(), args.Int(1), args.Int(2), args.Int(3), args.Int(4), args.Int(5));
+  RefreshKernelBufferDescriptor(*record);
+  return 1;
+}
+
 int64_t QDDeviceSystem::BufCopy(const OperationArgs& args, QDDriverThreadContext& ctx) {
   if (ctx.Command().extended != 0) return -1;
   if (ctx.Command().noOperation != 0) return 1;

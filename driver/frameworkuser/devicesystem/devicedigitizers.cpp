@@ -1,11 +1,14 @@
 // The device layer's own digitizer control and inquire: the settings every
 // device system keeps, which the board and the GenICam layer fall back to.
+#include <array>
 #include <bit>
 #include <cwchar>
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
+#include "driver/frameworkuser/transport/llsysrequests.h"
+#include "interfaces/kernel/deviceevent.h"
 
 namespace zor::frame {
 namespace {
@@ -14,6 +17,12 @@ constexpr int64_t kInvalidControl = 4307;
 constexpr int64_t kInquireNotSupported = 4310;
 constexpr int64_t kEnabledValue = -9997;
 constexpr int64_t kDisabledValue = -9999;
+constexpr int64_t kEndTrigger = 2038;
+constexpr int64_t kTriggerState = 4200;
+constexpr int64_t kTriggerSource = 4053;
+constexpr int64_t kSourceOfSource = 1;
+constexpr int64_t kTriggerSourceReached = 0x10000;
+constexpr int64_t kPendingGrabs = 6926;
 
 bool In(int64_t value, int64_t first, int64_t last) { return value >= first && value <= last; }
 
@@ -23,6 +32,16 @@ int64_t IntegerOf(const ValueRecord& record) {
 }
 
 bool EnabledOrDisabled(int64_t value) { return value == kEnabledValue || value == kDisabledValue; }
+
+// Frames the board counted over the seconds its counter measured; 0 before the
+// board gave a counter frequency.
+double MeasuredFrameRate(const std::array<uint64_t, 8>& status) {
+  const uint64_t frequency = status[kernel::kStatusCounterFrequency];
+  const uint64_t ticks = status[kernel::kStatusElapsedTicks];
+  if (frequency == 0 || ticks == 0) return 0.0;
+  return static_cast<double>(status[kernel::kStatusFramesCounted]) /
+         (static_cast<double>(ticks) / static_cast<double>(frequency));
+}
 
 }  // namespace
 
@@ -92,6 +111,30 @@ int64_t QDDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
   return ctx.ErrorCode() != 0 ? 0 : 1;
 }
 
+int64_t QDDeviceSystem::InquireDigitizerWord(int64_t digitizer, int64_t type,
+                                             QDDriverThreadContext& ctx) {
+  int64_t value = 0;
+  OperationArgs inquire;
+  inquire.Push(digitizer);
+  inquire.Push(type);
+  inquire.Push(reinterpret_cast<intptr_t>(&value));
+  DigInquire(inquire, ctx);
+  return value;
+}
+
+int64_t QDDeviceSystem::ResolveEndTrigger(int64_t digitizer, QDDriverThreadContext& ctx) {
+  int64_t state = InquireDigitizerWord(digitizer, kTriggerState, ctx);
+  int64_t source = InquireDigitizerWord(digitizer, kTriggerSource, ctx);
+  if (state == kDisabledValue) return kDisabledValue;
+  // A source that names another source is followed at most twice.
+  for (int step = 0; step < 2 && source == kSourceOfSource; ++step) {
+    state = InquireDigitizerWord(digitizer, source + 0x20000, ctx);
+    source = InquireDigitizerWord(digitizer, source + 0x20064, ctx);
+    if (state == kDisabledValue) return kDisabledValue;
+  }
+  return source == kTriggerSourceReached ? kEnabledValue : kDisabledValue;
+}
+
 int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
   std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(args.Int(0));
   if (digitizer == nullptr) return 1;
@@ -114,19 +157,53 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
       return 1;
     }
   }
-  // Not under the settings lock: the library may inquire back.
+  // Not under the settings lock: the library may inquire back, the kernel is
+  // asked, and the end trigger asks the system's own inquire.
   if (type == 4385) return answer(GrabControlInquire(*digitizer));
+  if (type == kPendingGrabs) {
+    uint64_t pending = 0;
+    LLsysDigInquireValue(handles_, digitizer->Channel().Block().kernelWord1, type, pending, &ctx);
+    return answer(static_cast<int64_t>(pending));
+  }
+  if (type == kEndTrigger) {
+    int64_t stored = Q_DEFAULT;
+    {
+      std::lock_guard lock(digitizer->SettingsLock());
+      auto it = digitizer->KeptSettings().find(type);
+      if (it != digitizer->KeptSettings().end()) stored = it->second;
+    }
+    return answer(stored == Q_DEFAULT ? ResolveEndTrigger(args.Int(0), ctx) : stored);
+  }
   std::lock_guard lock(digitizer->SettingsLock());
   std::map<int64_t, int64_t>& kept = digitizer->KeptSettings();
   const auto keptOr = [&kept](int64_t t, int64_t fallback) {
     auto it = kept.find(t);
     return it != kept.end() ? it->second : fallback;
   };
+  const kernel::DigPropertiesBlock& p = digitizer->Channel().Properties();
   switch (type) {
+    case 17:
+      return answer(static_cast<int64_t>(p.reserved64));
+    case 1102:
+      return answer(p.word120);
+    case 0x20000000600:
+      return answer(static_cast<int64_t>(p.maxWidth));
+    case 0x20000000601:
+      return answer(static_cast<int64_t>(p.maxHeight));
     case 1014:
     case 1079:
     case 1081:
     case 6706:
+    case 4024:
+    case 4025:
+    case kTriggerSource:
+    case 4069:
+    case 4070:
+    case 4226:
+    case 4364:
+    case 4374:
+    case 0xA400110C:
+    case 0xA800110C:
       return answer(0);
     case 1080:
       return answer(-1);
@@ -163,6 +240,10 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
       return answer(digitizer->Counters().missed.load());
     case 5335:
       return answer(digitizer->Counters().frames.load());
+    case 6925:
+      return answer(static_cast<int64_t>(digitizer->GrabStatus()[kernel::kStatusFramesCounted]));
+    case 6607:
+      return answerDouble(MeasuredFrameRate(digitizer->GrabStatus()));
     case 5337:
       return answer(digitizer->ProcessingRunning() ? 1 : 0);
     case 5364:
@@ -180,7 +261,10 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
     default:
       break;
   }
-  if (In(type, 5900, 5949)) return answer(0);
+  if (In(type, 4062, 4065) || In(type, 4453, 4458) || In(type, 4465, 4467) ||
+      In(type, 5900, 5949)) {
+    return answer(0);
+  }
   if (In(type, 5950, 5999)) return answer(1);
   if (out != nullptr) *out = 0;
   ctx.SetError(kInquireNotSupported, 1, 0, 0);

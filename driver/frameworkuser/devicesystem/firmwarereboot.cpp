@@ -17,6 +17,7 @@ constexpr const wchar_t* kUpdateMutexName = L"VelantFirmwareUpdateMutex";
 constexpr uint32_t kShutdownReason = 0x80010002;  // planned, hardware, installation
 constexpr int64_t kOperationError = 4305;
 constexpr int64_t kCannotSynchronize = 2;
+constexpr int64_t kShutdownRefused = 4;
 // Waits for another process's update in slices, so that one whose shutdown
 // already runs (and keeps the mutex for good) is noticed.
 constexpr uint32_t kWaitSliceMs = 200;
@@ -32,13 +33,8 @@ void KeepForTheProcess(os::Handle mutex) {
   }
 }
 
-void Record(int64_t code, int64_t sub, const wchar_t* text, QDDriverThreadContext* ctx) {
-  if (ctx == nullptr) return;
-  if (text != nullptr) {
-    ctx->SetErrorText(code, text, nullptr, nullptr);
-  } else {
-    ctx->SetError(code, sub, 0, 0);
-  }
+void Record(int64_t code, int64_t sub, QDDriverThreadContext* ctx) {
+  if (ctx != nullptr) ctx->SetError(code, sub, 0, 0);
 }
 
 }  // namespace
@@ -64,7 +60,7 @@ int QDDeviceSystem::RebootAfterFirmwareUpdate(const std::wstring& message, uint3
   QDDriverThreadContext* ctx = CallingThreadContext();
   const os::Handle mutex = os::CreateMutex(true, kUpdateMutexName);
   if (mutex == os::kNullHandle) {
-    Record(kOperationError, kCannotSynchronize, nullptr, ctx);
+    Record(kOperationError, kCannotSynchronize, ctx);
     return 0;
   }
   bool owned = true;
@@ -80,11 +76,9 @@ int QDDeviceSystem::RebootAfterFirmwareUpdate(const std::wstring& message, uint3
       break;
     }
   }
+  // Without the privilege no shutdown is asked for at all.
   if (owned && !os::EnableShutdownPrivilege()) {
-    Record(kOperationError, 0,
-           L"The shutdown privilege is not held: the computer cannot be shut down after the "
-           L"firmware update.",
-           ctx);
+    Record(kOperationError, kShutdownRefused, ctx);
     os::ReleaseMutex(mutex);
     os::CloseHandle(mutex);
     return 0;

@@ -54,6 +54,11 @@ class QDDeviceSystem : public QDBaseSystem {
   int64_t BufChild(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t BufFree(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t BufControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  // (buffer, two words): the host library's operation 0x020F.
+  int64_t BufOp020F(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  // (buffer, five words): operation 0x0237 of the kernel (the first four words)
+  // and of the host library, after which the buffer's description is read again.
+  int64_t BufOp0237(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t BufInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t BufCopy(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t BufGetRegion(const OperationArgs& args, QDDriverThreadContext& ctx) override;
@@ -117,6 +122,9 @@ class QDDeviceSystem : public QDBaseSystem {
   // host buffer the driver made.
   void ReleaseBuffer(QDBufferInfo& record, QDDriverThreadContext* ctx);
 
+  // A digitizer's integer answer through the system's own inquire (the board's
+  // first), 0 when it gives none.
+  int64_t InquireDigitizerWord(int64_t digitizer, int64_t type, QDDriverThreadContext& ctx);
   // The error of the command that runs on the calling thread: the thread's
   // context, found without changing its current system.
   QDDriverThreadContext* CallingThreadContext() const;
@@ -144,6 +152,9 @@ class QDDeviceSystem : public QDBaseSystem {
   // Region and band access first lets a grab into device memory finish.
   bool WaitForDeviceMemory(const QDBufferInfo& record, QDDriverThreadContext& ctx);
   bool AnswerInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);
+  // The end trigger's default: enabled when the grab trigger is on and its
+  // source resolves to the one that ends a continuous grab.
+  int64_t ResolveEndTrigger(int64_t digitizer, QDDriverThreadContext& ctx);
   int64_t GrabControlStateInquire();
   // Serial-port types, served by the serial-port manager.
   int64_t SerialInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);

@@ -111,6 +111,9 @@ void CHookThread::Run() {
   kernel::DeviceEventRecord delivered = FreshRecord();
   os::Overlapped overlapped;
   overlapped.hEvent = os::CreateEvent(true, true);
+  // Board events wait for no other thread; where the system refuses, the thread
+  // goes on at its priority.
+  os::SetThreadPriority(os::GetCurrentThread(), os::THREAD_PRIORITY_TIME_CRITICAL);
   threadId_ = os::GetCurrentThreadId();
   if (overlapped.hEvent == os::kNullHandle || !Send(request, overlapped)) {
     // Release the starting thread, which reports that no thread runs.

@@ -87,6 +87,9 @@ bool RefreshKernelBufferDescriptor(QDBufferInfo& record) {
   const HostBufferDescription* h = Describe(record.hostId_);
   if (h == nullptr) return false;
   CopyDescription(*h, record.descriptor_);
+  // The host never sees the driver's own bits: they stay.
+  record.descriptor_.attributeWord |= record.state_.privateBits;
+  record.descriptor_.formatWord |= record.state_.privateBits;
   return true;
 }
 

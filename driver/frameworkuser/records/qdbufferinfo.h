@@ -81,7 +81,7 @@ class QDBufferInfo : public foundation::CLogProvider {
 // the host has no description of the buffer (the descriptor is then cleared).
 bool FillKernelBufferDescriptor(QDBufferInfo& record, int64_t hostBufferId);
 // Re-reads the description of the record's host buffer: sizes, words, addresses,
-// bits per pixel and byte size.
+// bits per pixel and byte size; the driver's own attribute bits are kept.
 bool RefreshKernelBufferDescriptor(QDBufferInfo& record);
 
 // The enabled flag of the record registered at the record's root index, else the

@@ -9,6 +9,7 @@
 #include "driver/frameworkuser/system/qdbasesystem.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
+#include "platform/os/sync/thread.h"
 #include "platform/os/sync/wait.h"
 
 namespace zor::frame {
@@ -16,8 +17,6 @@ namespace {
 
 constexpr int64_t kEventType = 128;
 constexpr int64_t kHostThreadObjectKind = 2048;
-// Threads here all run at the normal priority: kind 136 - 8.
-constexpr int32_t kThreadObjectKind = kernel::kObjectKindThreadBase - 8;
 
 constexpr int64_t kInvalidId = 4300;
 constexpr int64_t kThreadResources = 4302;
@@ -68,6 +67,26 @@ int64_t TimeoutMilliseconds(double seconds) {
   return seconds < 0 ? kInfinite : static_cast<int64_t>(seconds * 1000);
 }
 
+// A thread object's kernel object follows the calling thread's priority:
+// 136 plus the priority's code.
+int32_t ThreadObjectKind(int priority) {
+  int32_t code = -8;
+  if (priority <= os::THREAD_PRIORITY_IDLE) {
+    code = -1;
+  } else if (priority >= os::THREAD_PRIORITY_TIME_CRITICAL) {
+    code = -15;
+  } else if (priority == os::THREAD_PRIORITY_LOWEST) {
+    code = -6;
+  } else if (priority == os::THREAD_PRIORITY_BELOW_NORMAL) {
+    code = -7;
+  } else if (priority == os::THREAD_PRIORITY_ABOVE_NORMAL) {
+    code = -9;
+  } else if (priority == os::THREAD_PRIORITY_HIGHEST) {
+    code = -10;
+  }
+  return kernel::kObjectKindThreadBase + code;
+}
+
 }  // namespace
 
 QDBaseSystem::Target QDBaseSystem::FindTarget(int64_t id, QDDriverThreadContext& ctx) const {
@@ -98,7 +117,8 @@ std::unique_ptr<QDZorThreadContext> QDBaseSystem::MakeThreadContext(int64_t syst
   // A system without a kernel device makes contexts without kernel objects.
   if (handles_.device != kernel::kNoHandle && handles_.device != 0) {
     foundation::CError error;
-    const uint64_t id = LLsysObjectAlloc(handles_, kThreadObjectKind, error, &ctx);
+    const int32_t kind = ThreadObjectKind(os::GetThreadPriority(os::GetCurrentThread()));
+    const uint64_t id = LLsysObjectAlloc(handles_, kind, error, &ctx);
     if (id == 0) {
       ctx.SetError(kThreadResources, 2, 0, 0);
       return nullptr;

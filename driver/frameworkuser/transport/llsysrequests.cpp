@@ -154,6 +154,33 @@ kernel::SysControlRequest LLsysControl(const LLsysHandlePair& pair, uint64_t obj
   return record;
 }
 
+bool LLsysDigInquireValue(const LLsysHandlePair& pair, uint64_t objectId, uint64_t type,
+                          uint64_t& value, QDDriverThreadContext* ctx) {
+  value = 0;
+  kernel::DigInquireValueRequest record{};
+  record.header = FreshHeader(foundation::CError());
+  record.header.objectId = objectId;
+  record.type = type;
+  LLsysRequestRaisedDirectly(pair, kernel::kDigInquireValue, record, ctx);
+  if (record.header.status.errorSet != 0) return false;
+  value = record.value;
+  return true;
+}
+
+void LLsysBufOp0237(const LLsysHandlePair& pair, uint64_t contextId, uint64_t kernelHandle,
+                    const uint64_t (&words)[4], foundation::CError& error,
+                    QDDriverThreadContext* ctx) {
+  kernel::BufOp0237Request record{};
+  record.header = FreshHeader(error);
+  record.header.objectId = contextId;
+  record.kernelHandle = kernelHandle;
+  record.a = words[0];
+  record.b = words[1];
+  record.c = words[2];
+  record.d = words[3];
+  LLsysRequest(pair, kernel::kBufOp0237, record, error, ctx);
+}
+
 void LLsysIoCommand(const LLsysHandlePair& pair, kernel::SysIoRequest& record,
                     QDDriverThreadContext* ctx) {
   record.header.deviceHandle = pair.device;

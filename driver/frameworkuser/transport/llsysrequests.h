@@ -76,6 +76,15 @@ void DeviceRequest(const LLsysHandlePair& pair, uint64_t contextId, kernel::SysR
 kernel::SysControlRequest LLsysControl(const LLsysHandlePair& pair, uint64_t objectId,
                                        uint64_t type, uint64_t value, foundation::CError& error,
                                        QDDriverThreadContext* ctx);
+// A value the kernel keeps for a digitizer (its kernel id) or, for object 0,
+// for every digitizer of the system. Raised directly; the value is 0 and the
+// result false when the kernel answered with an error.
+bool LLsysDigInquireValue(const LLsysHandlePair& pair, uint64_t objectId, uint64_t type,
+                          uint64_t& value, QDDriverThreadContext* ctx);
+// The kernel's part of buffer operation 0x0237 on a buffer of its own.
+void LLsysBufOp0237(const LLsysHandlePair& pair, uint64_t contextId, uint64_t kernelHandle,
+                    const uint64_t (&words)[4], foundation::CError& error,
+                    QDDriverThreadContext* ctx);
 // Raises only when the reply's error flag is set.
 void LLsysIoCommand(const LLsysHandlePair& pair, kernel::SysIoRequest& record,
                     QDDriverThreadContext* ctx);

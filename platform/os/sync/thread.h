@@ -27,4 +27,23 @@ uint32_t GetCurrentProcessId();
 inline constexpr Handle GetCurrentProcess() { return static_cast<Handle>(~std::uintptr_t{0}); }
 inline constexpr Handle GetCurrentThread() { return static_cast<Handle>(~std::uintptr_t{1}); }
 
+// Windows thread priorities (README.md gives their scheduling on Linux).
+inline constexpr int THREAD_PRIORITY_IDLE = -15;
+inline constexpr int THREAD_PRIORITY_LOWEST = -2;
+inline constexpr int THREAD_PRIORITY_BELOW_NORMAL = -1;
+inline constexpr int THREAD_PRIORITY_NORMAL = 0;
+inline constexpr int THREAD_PRIORITY_ABOVE_NORMAL = 1;
+inline constexpr int THREAD_PRIORITY_HIGHEST = 2;
+inline constexpr int THREAD_PRIORITY_TIME_CRITICAL = 15;
+inline constexpr int THREAD_PRIORITY_ERROR_RETURN = 0x7FFFFFFF;
+
+// The calling thread's priority (GetCurrentThread() only; another handle gives
+// ERROR_INVALID_HANDLE). Setting fails with ERROR_INVALID_PARAMETER for a value
+// that is none of the above, and with ERROR_ACCESS_DENIED where the process may
+// not raise its threads that far; the thread keeps its priority then.
+bool SetThreadPriority(Handle thread, int priority);
+// The priority the thread's scheduling stands for, as read back from the
+// system; THREAD_PRIORITY_ERROR_RETURN for another handle.
+int GetThreadPriority(Handle thread);
+
 }  // namespace os

@@ -1,19 +1,34 @@
-// The device layer's shutdown after a firmware update and its kernel
-// performance report.
+// The device layer's shutdown after a firmware update, its kernel performance
+// report and the buffer operations that it passes on.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "driver/board/system/qdhwspecsystem.h"
 #include "driver/foundation/registrykey.h"
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/context/qdzorthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "driver/frameworkuser/driver/driverwrapper.h"
+#include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "driver/frameworkuser/errortable/messagetable.h"
+#include "driver/frameworkuser/records/qdbufferinfo.h"
+#include "platform/boardsim/deviceprovider.h"
+#include "platform/boardsim/faults.h"
+#include "platform/host/hostservices.h"
 #include "platform/host/qtypes.h"
+#include "platform/host/zor.h"
 #include "platform/os/diag/debug_output.h"
 #include "platform/os/power/security.h"
 #include "platform/os/sync/named_mutex.h"
+#include "platform/os/sync/thread.h"
 #include "platform/os/sync/wait.h"
 
 namespace zor::frame {
@@ -56,10 +71,23 @@ TEST_F(DeviceSystemTest, ShutdownIsRequestedAndMarked) {
 }
 
 TEST_F(DeviceSystemTest, NoPrivilegeStartsNoShutdownAndLeavesTheMutex) {
+  // A system of the driver, so that the refusal lands on the calling thread's context.
+  QDDeviceDriver* driver = CQDDeviceDriverWrapper::Instance().GetDriver();
+  ASSERT_NE(driver, nullptr);
+  auto system = std::make_shared<QDDeviceSystem>(L"", 0, Q_DEFAULT, nullptr, nullptr);
+  const int64_t index = driver->Systems().Add(system);
+  system->SetIndex(index);
+  QDDriverThreadContext* ctx = driver->GetThreadContext(index);
+  ASSERT_NE(ctx, nullptr);
   os::SetShutdownPrivilegeHeld(false);
   const size_t before = os::RecordedShutdownRequests().size();
-  EXPECT_EQ(system_.RebootAfterFirmwareUpdate(L"Firmware updated.", 0), 0);
+  EXPECT_EQ(system->RebootAfterFirmwareUpdate(L"Firmware updated.", 0), 0);
   EXPECT_EQ(os::RecordedShutdownRequests().size(), before);
+  EXPECT_EQ(ctx->ErrorCode(), 4305);
+  EXPECT_EQ(ctx->SubCode(1), 4);
+  EXPECT_STREQ(MessageText(4305, 4), L"Shutdown in progress, can't start a new flash update.");
+  driver->FreeThreadContext(index);
+  driver->Systems().Remove(index);
   // Another thread can take the mutex: it was released.
   std::thread other([] {
     const os::Handle mutex = os::CreateMutex(false, kUpdateMutex);
@@ -138,6 +166,93 @@ TEST_F(PerformanceReportTest, LabelAndValuePadding) {
   // 13 characters of label and 12 blanks; 11 characters of value after 14.
   EXPECT_EQ(line.substr(0, 25), L"Min ISR Time:            ");
   EXPECT_EQ(line.substr(25, 25), L"              0.000012345");
+}
+
+// Buffer operations 0x020F and 0x0237 of a board system in the test's own
+// process; the board's memory goes to the kernel first.
+class BufferOperationsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zorbufops.XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    std::filesystem::create_directories(root_ / "v3_1");
+    setenv("ZOR_GENICAM_PATH", root_.c_str(), 1);
+    setenv("ZOR_XML_REPOSITORY", root_.c_str(), 1);
+    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+    board_ = boardsim::LocalBoards().Find(0);
+    QDDeviceDriver* driver = CQDDeviceDriverWrapper::Instance().GetDriver();
+    ctx_ = std::make_unique<QDDriverThreadContext>(*driver, os::GetCurrentThreadId());
+    int64_t status = -1;
+    system_ = std::make_unique<board::QDHwSpecSystem>(L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, status,
+                                                      *ctx_);
+    ASSERT_EQ(status, 0);
+    caller_ = std::make_unique<QDZorThreadContext>(*ctx_, system_->Index());
+    ctx_->SetCurrent(caller_.get());
+  }
+  void TearDown() override {
+    board_->ClearFaults();
+    system_.reset();
+    ctx_->SetCurrent(nullptr);
+    caller_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
+
+  int64_t Buffer(QINT64 attributes) {
+    int64_t index = 0;
+    Run(&QDDeviceSystem::BufAlloc,
+        {1, 64, 32, 8, attributes, 0, 0, 0, reinterpret_cast<intptr_t>(&index)});
+    EXPECT_NE(index, 0) << "error " << ctx_->ErrorCode();
+    return index;
+  }
+  int64_t Run(int64_t (QDDeviceSystem::*operation)(const OperationArgs&, QDDriverThreadContext&),
+              std::initializer_list<int64_t> words) {
+    OperationArgs args;
+    for (int64_t word : words) args.Push(word);
+    ctx_->SetError(0, 0, 0, 0);
+    return (system_.get()->*operation)(args, *ctx_);
+  }
+
+  std::filesystem::path root_;
+  boardsim::Board* board_ = nullptr;
+  std::unique_ptr<QDDriverThreadContext> ctx_;
+  std::unique_ptr<board::QDHwSpecSystem> system_;
+  std::unique_ptr<QDZorThreadContext> caller_;
+};
+
+TEST_F(BufferOperationsTest, BothOperationsReachTheHostAndTheKernel) {
+  for (QINT64 memory : {QINT64{0}, QINT64{0x80000}}) {
+    SCOPED_TRACE(memory);
+    const int64_t buffer = Buffer(Q_IMAGE | memory);
+    EXPECT_EQ(Run(&QDDeviceSystem::BufOp020F, {buffer, 1, 2}), 1);
+    EXPECT_EQ(ctx_->ErrorCode(), 0);
+    EXPECT_EQ(HostAppGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);
+    const kernel::KernelBufferDescriptor before = system_->FindBuffer(buffer)->Descriptor();
+    EXPECT_EQ(Run(&QDDeviceSystem::BufOp0237, {buffer, 1, 2, 3, 4, 5}), 1);
+    EXPECT_EQ(ctx_->ErrorCode(), 0);
+    EXPECT_EQ(HostAppGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);
+    // The description read again keeps what the driver added to the host's.
+    const kernel::KernelBufferDescriptor& after = system_->FindBuffer(buffer)->Descriptor();
+    EXPECT_EQ(after.attributeWord, before.attributeWord);
+    EXPECT_EQ(after.formatWord, before.formatWord);
+  }
+  // The kernel's refusal ends the operation on the board's memory; host memory
+  // never asks the kernel.
+  boardsim::Fault refusal;
+  refusal.code = 4332;
+  refusal.subCode = 2;
+  refusal.count = -1;
+  board_->ArmFault(kernel::kBufOp0237, refusal);
+  EXPECT_EQ(Run(&QDDeviceSystem::BufOp0237, {Buffer(Q_IMAGE | 0x80000), 1, 2, 3, 4, 5}), 1);
+  EXPECT_EQ(ctx_->ErrorCode(), 4332);
+  EXPECT_EQ(ctx_->SubCode(1), 2);
+  EXPECT_EQ(Run(&QDDeviceSystem::BufOp0237, {Buffer(Q_IMAGE), 1, 2, 3, 4, 5}), 1);
+  EXPECT_EQ(ctx_->ErrorCode(), 0);
+  // No buffer at the index: nothing happens.
+  EXPECT_EQ(Run(&QDDeviceSystem::BufOp0237, {999, 1, 2, 3, 4, 5}), 1);
+  EXPECT_EQ(Run(&QDDeviceSystem::BufOp020F, {999, 1, 2}), 1);
+  EXPECT_EQ(ctx_->ErrorCode(), 0);
 }
 
 }  // namespace

@@ -128,5 +128,32 @@ TEST_F(LLsysRequestsTest, ObjectInquireOfIdZeroIsRefusedUnsent) {
   board_->ClearFaults();
 }
 
+// The kernel's value starts from 0 in the caller's word and stays 0 when the
+// kernel refuses the type.
+TEST_F(LLsysRequestsTest, DigitizerValueOfTheKernel) {
+  Allocate();
+  uint64_t value = 77;
+  EXPECT_TRUE(LLsysDigInquireValue(pair_, 0, kernel::kPendingGrabCount, value, nullptr));
+  EXPECT_EQ(value, 0u);
+  board_->ArmFault(kernel::kDigInquireValue, Fault{FaultKind::kErrorTriple, 4310, 1, 5});
+  value = 77;
+  EXPECT_FALSE(LLsysDigInquireValue(pair_, 0, kernel::kPendingGrabCount, value, nullptr));
+  EXPECT_EQ(value, 0u);
+  board_->ClearFaults();
+}
+
+// A buffer the kernel does not know: its error, with the caller's held one kept.
+TEST_F(LLsysRequestsTest, BufferOperationOfTheKernel) {
+  Allocate();
+  const uint64_t words[4] = {1, 2, 3, 4};
+  CError error;
+  LLsysBufOp0237(pair_, 0, 0xBAD, words, error, nullptr);
+  EXPECT_EQ(error.errorSet, 1);
+  EXPECT_NE(error.code, 0u);
+  CError held(4302, 1);
+  LLsysBufOp0237(pair_, 0, 0xBAD, words, held, nullptr);
+  EXPECT_EQ(held.code, 4302u);
+}
+
 }  // namespace
 }  // namespace zor::frame

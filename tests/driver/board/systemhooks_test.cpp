@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <thread>
 
 #include "interfaces/kernel/deviceevent.h"
+#include "platform/os/sync/thread.h"
 #include "platform/os/sync/wait.h"
 #include "tests/driver/board/boardfixture.h"
 
@@ -27,10 +29,12 @@ struct Seen {
   std::atomic<QINT64> source{0};
   std::atomic<QINT64> state{0};
   std::atomic<QINT64> stateError{0};
+  std::atomic<int> priority{0};
 };
 
 QINT64 OnSystemEvent(QINT64 hookType, QID event, void* user) {
   auto* seen = static_cast<Seen*>(user);
+  seen->priority = os::GetThreadPriority(os::GetCurrentThread());
   QINT64 source = 0;
   QINT64 state = 0;
   QsysGetHookInfo(event, 0x81000, &source);
@@ -87,6 +91,29 @@ TEST_F(SystemHooks, EachHookGetsItsEventsWithTheirIoWords) {
     EXPECT_EQ(SimBoard().PendingEventWaits(e.boardType), 0u);
     EXPECT_FALSE(SimBoard().RaiseEvent(e.boardType, Payload(3, 0x5A))) << "no one waits";
   }
+}
+
+// Hook threads run time critical where the process may raise a thread that
+// far, and the kernel object of their context says so (kind 136 - 15).
+TEST_F(SystemHooks, HookThreadsRunTimeCritical) {
+  bool mayRaise = false;
+  std::thread([&] {
+    mayRaise = os::SetThreadPriority(os::GetCurrentThread(), os::THREAD_PRIORITY_TIME_CRITICAL);
+  }).join();
+  const size_t before = SimBoard().KernelObjects(121);
+  Seen seen;
+  QsysHookFunction(system_, 2244, &OnSystemEvent, &seen);
+  ASSERT_TRUE(SimBoard().RaiseEvent(0x20000000, Payload(3, 0)));
+  WaitForCalls(seen, 1);
+  ASSERT_EQ(seen.calls, 1);
+  if (mayRaise) {
+    EXPECT_EQ(seen.priority, os::THREAD_PRIORITY_TIME_CRITICAL);
+    // The function's first command made the thread's context on the system.
+    EXPECT_EQ(SimBoard().KernelObjects(121), before + 1);
+  } else {
+    EXPECT_EQ(seen.priority, os::THREAD_PRIORITY_NORMAL);
+  }
+  QsysHookFunction(system_, 2244 + Q_UNHOOK, &OnSystemEvent, &seen);
 }
 
 TEST_F(SystemHooks, InformationTheEventDoesNotCarry) {

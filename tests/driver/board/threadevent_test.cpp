@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/boardsim/faults.h"
+#include "platform/os/sync/thread.h"
 #include "tests/driver/board/boardfixture.h"
 
 namespace zor::board {
@@ -53,6 +54,21 @@ class ThreadEventTest : public BoardFixture {
 
   QID system_ = 0;
 };
+
+// A thread's kernel objects follow its priority: an idle thread's are of kind
+// 136 - 1, both the context its first command makes and a thread object.
+TEST_F(ThreadEventTest, KernelObjectsFollowTheThreadsPriority) {
+  std::thread([this] {
+    ASSERT_TRUE(os::SetThreadPriority(os::GetCurrentThread(), os::THREAD_PRIORITY_IDLE));
+    const size_t before = SimBoard().KernelObjects(135);
+    QID thread = 0;
+    QthrAlloc(system_, kThreadObject, Q_DEFAULT, &thread);
+    ASSERT_NE(thread, 0) << "error " << ErrorCode();
+    EXPECT_EQ(SimBoard().KernelObjects(135), before + 2);
+    QthrFree(thread);
+    EXPECT_EQ(SimBoard().KernelObjects(135), before + 1);
+  }).join();
+}
 
 TEST_F(ThreadEventTest, DefaultEventResetsItselfAfterAWait) {
   const QID event = Event();

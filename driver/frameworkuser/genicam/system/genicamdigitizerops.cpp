@@ -283,12 +283,7 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
 void QDGeniCamDeviceSystem::SetSingleFrame(int64_t index, QDDigitizerInfo& digitizer,
                                            genicam::GenICamControl& control,
                                            QDDriverThreadContext& ctx) {
-  int64_t timeoutMs = 0;
-  OperationArgs inquire;
-  inquire.Push(index);
-  inquire.Push(kGrabTimeout);
-  inquire.Push(reinterpret_cast<int64_t>(&timeoutMs));
-  DigInquire(inquire, ctx);
+  const int64_t timeoutMs = InquireDigitizerWord(index, kGrabTimeout, ctx);
   const uint64_t timeoutNs =
       timeoutMs == -1 ? 1'000'000'000ull
                       : static_cast<uint64_t>(std::max<int64_t>(timeoutMs, 0)) * 1'000'000ull;

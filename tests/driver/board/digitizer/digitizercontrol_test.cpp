@@ -80,6 +80,32 @@ TEST_F(DigitizerControl, KeptValuesAnswerTheirInquiries) {
   EXPECT_EQ(ErrorCode(), 0);
 }
 
+// Types the board leaves to the device layer's own table.
+TEST_F(DigitizerControl, TheDeviceLayersAnswers) {
+  EXPECT_EQ(Inquire(digitizer_, 17), 0);
+  EXPECT_EQ(Inquire(digitizer_, 0x20000000600), Inquire(digitizer_, 1536));
+  EXPECT_EQ(Inquire(digitizer_, 0x20000000601), Inquire(digitizer_, 1537));
+  for (QINT64 type : {QINT64{4053}, QINT64{4364}, QINT64{4374}, QINT64{0xA400110C},
+                      QINT64{0xA800110C}, QINT64{4458}}) {
+    EXPECT_EQ(Inquire(digitizer_, type), 0) << type;
+  }
+  // Nothing grabbed yet: no frames counted, no rate, nothing pending.
+  EXPECT_EQ(Inquire(digitizer_, 6925), 0);
+  EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6607), 0.0);
+  EXPECT_EQ(Inquire(digitizer_, 6926), 0);
+  EXPECT_EQ(ErrorCode(), 0);
+  // The end trigger as set; by default off while the grab trigger is, and off
+  // with it on too: the trigger source (0) is not the one that ends a grab.
+  QdigControl(digitizer_, 2038, -9997);
+  EXPECT_EQ(Inquire(digitizer_, 2038), -9997);
+  QdigControl(digitizer_, 2038, Q_DEFAULT);
+  QdigControl(digitizer_, kTrigger, -9999);
+  EXPECT_EQ(Inquire(digitizer_, 2038), -9999);
+  QdigControl(digitizer_, kTrigger, -9997);
+  EXPECT_EQ(Inquire(digitizer_, 2038), -9999);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
 TEST_F(DigitizerControl, TheDcfNameAndTheBoardsOwnTypes) {
   const QINT64 length = Inquire(digitizer_, 7701 + 0x50000000000);
   ASSERT_EQ(length, 6);

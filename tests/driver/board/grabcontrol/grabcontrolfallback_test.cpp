@@ -1,5 +1,9 @@
 // Without the grab-control library: continuous grab and halt have no road,
 // abort and controls are the driver's own.
+#include <fstream>
+#include <string>
+#include <vector>
+
 #include "tests/driver/board/digitizer/digitizerfixture.h"
 
 namespace zor::board {
@@ -35,6 +39,25 @@ TEST_F(GrabControlFallback, StateWordIsZeroWithoutTheLibrary) {
   ASSERT_NE(digitizer, 0);
   EXPECT_EQ(Inquire(digitizer, 4385), 0);
   EXPECT_EQ(ErrorCode(), 0);
+  QdigFree(digitizer);
+}
+
+// The host's trace keeps the failed load and the binding left without library.
+TEST_F(GrabControlFallback, TheFailedLoadIsTraced) {
+  const std::filesystem::path path = files_ / "trace.txt";
+  setenv("ZOR_TRACE_FILE", path.c_str(), 1);
+  const QID digitizer = Digitizer(L"Q_NTSC");
+  ASSERT_NE(digitizer, 0);
+  QdigHalt(digitizer);
+  unsetenv("ZOR_TRACE_FILE");
+  std::ifstream file(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) lines.push_back(line);
+  // The system's first digitizer has the driver's index 1.
+  const std::vector<std::string> expected = {
+      "note 10985 kind 5 value 1", "load zorgrabc.dll", "loaded zorgrabc.dll failed",
+      "note 10987 kind 36 value 0", "note 10986 kind 2 value 0"};
+  EXPECT_EQ(lines, expected);
   QdigFree(digitizer);
 }
 

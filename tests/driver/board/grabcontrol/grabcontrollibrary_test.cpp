@@ -5,6 +5,10 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "tests/driver/board/digitizer/digitizerfixture.h"
@@ -110,6 +114,70 @@ TEST_F(GrabControlLibrary, StateWordIsAskedOnceThenKept) {
   EXPECT_EQ(inquiries(), asked + 1);
   EXPECT_EQ(ErrorCode(), 0);
   dlclose(library);
+}
+
+// The host's trace file: the load notes, then code and value of each trace note.
+struct Trace {
+  std::vector<std::string> loads;
+  std::vector<std::pair<int64_t, int64_t>> notes;
+  std::map<int64_t, int64_t> kinds;
+
+  explicit Trace(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    std::string line;
+    while (std::getline(file, line)) {
+      std::istringstream words(line);
+      std::string first, kindWord, valueWord;
+      words >> first;
+      if (first == "note") {
+        int64_t code = 0, kind = 0, value = 0;
+        words >> code >> kindWord >> kind >> valueWord >> value;
+        notes.emplace_back(code, value);
+        kinds[code] = kind;
+      } else {
+        loads.push_back(line);
+      }
+    }
+  }
+  std::vector<int64_t> Codes() const {
+    std::vector<int64_t> codes;
+    for (const auto& note : notes) codes.push_back(note.first);
+    return codes;
+  }
+  int64_t Value(int64_t code) const {
+    for (const auto& note : notes) {
+      if (note.first == code) return note.second;
+    }
+    return -1;
+  }
+};
+
+TEST_F(GrabControlLibrary, LoadAndReleaseAreTraced) {
+  const std::filesystem::path path = files_ / "trace.txt";
+  setenv("ZOR_TRACE_FILE", path.c_str(), 1);
+  const QID second = Digitizer(L"Q_NTSC", 1);
+  ASSERT_NE(second, 0);
+  QdigControl(second, kGrabTimeout, 750);  // the binding is made on first use
+  QdigFree(second);
+  unsetenv("ZOR_TRACE_FILE");
+  const Trace trace(path);
+  EXPECT_EQ(trace.loads,
+            (std::vector<std::string>{"load zorgrabc.dll", "loaded zorgrabc.dll module"}));
+  EXPECT_EQ(trace.Codes(),
+            (std::vector<int64_t>{10985, 10987, 10988, 10989, 10990, 11016, 10991, 10992, 10993,
+                                  10994, 10995, 10996, 11011, 10986, 10999, 11000}));
+  // The entry points and the module are addresses; the library took the digitizer.
+  for (int64_t code : {10987, 10988, 10989, 10990, 11016, 10991, 10992, 10993, 10994}) {
+    SCOPED_TRACE(code);
+    EXPECT_NE(trace.Value(code), 0);
+    EXPECT_EQ(trace.kinds.at(code), 36);
+  }
+  EXPECT_EQ(trace.Value(10995), second);
+  EXPECT_EQ(trace.kinds.at(10995), 38);
+  EXPECT_EQ(trace.Value(10996), system_);
+  EXPECT_EQ(trace.Value(11011), kLibraryState);
+  EXPECT_EQ(trace.Value(10986), 1);
+  EXPECT_EQ(trace.Value(10999), 1);
 }
 
 }  // namespace

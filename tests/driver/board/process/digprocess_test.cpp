@@ -9,6 +9,9 @@ namespace {
 constexpr QINT64 kFrameCount = 5335;
 constexpr QINT64 kFramesMissed = 5334;
 constexpr QINT64 kSoftwareTrigger = 1;
+constexpr QINT64 kFramesGrabbed = 6925;
+constexpr QINT64 kPendingGrabs = 6926;
+constexpr QINT64 kFrameRate = 6607;
 
 class DigProcess : public ProcessFixture {};
 
@@ -100,6 +103,45 @@ TEST_F(DigProcess, RefusedRequests) {
   EXPECT_TRUE(WaitForCalls(recorder, before + 4));
   QdigProcess(digitizer_, ring.data(), 2, kStop + kWait, Q_DEFAULT, &Process, &recorder);
   EXPECT_EQ(recorder.calls.load(), Settled(recorder));
+}
+
+// The kernel's settings word 0x0C is the most buffers one run takes.
+TEST_F(DigProcess, TheKernelLimitsTheProcessBuffers) {
+  SimBoard(1).SetAllocationSetting(0x0C, 2);
+  const QID system = Alloc(1);
+  SimBoard(1).SetAllocationSetting(0x0C, 1000);
+  ASSERT_NE(system, 0);
+  QID digitizer = 0;
+  QdigAlloc(system, 0, L"Q_NTSC", Q_DEFAULT, &digitizer);
+  ASSERT_NE(digitizer, 0);
+  Recorder recorder;
+  const std::vector<QID> three = Ring(system, 3);
+  QdigProcess(digitizer, three.data(), 3, SequenceOf(4), kSynchronous, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 4349);
+  EXPECT_EQ(SubCode(1), 1);
+  EXPECT_EQ(recorder.calls.load(), 0);
+  QdigProcess(digitizer, three.data(), 2, SequenceOf(4), kSynchronous, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(recorder.calls.load(), 4);
+  QdigFree(digitizer);
+  for (QID buffer : three) QbufFree(buffer);
+  buffers_.clear();
+  QsysFree(system);
+}
+
+// What the board counts of a run: grabs pending in the kernel while it runs,
+// frames grabbed and the rate it measured after.
+TEST_F(DigProcess, TheBoardsCountsOfARun) {
+  const std::vector<QID> ring = Ring(system_, 3);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 3, kContinuous, kAsynchronous, &Process, &recorder);
+  ASSERT_TRUE(WaitForCalls(recorder, 2));
+  EXPECT_GE(Inquire(digitizer_, kPendingGrabs), 1);
+  QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(Inquire(digitizer_, kPendingGrabs), 0);
+  EXPECT_GE(Inquire(digitizer_, kFramesGrabbed), recorder.calls.load());
+  EXPECT_GT(InquireDouble(digitizer_, kFrameRate), 0.0);
+  EXPECT_EQ(ErrorCode(), 0);
 }
 
 TEST_F(DigProcess, AnEmptyBufferListIsRefused) {

@@ -5,6 +5,7 @@
 
 #include "interfaces/kernel/kernelcodes.h"
 #include "platform/boardsim/faults.h"
+#include "platform/host/hostservices.h"
 #include "tests/driver/board/process/processfixture.h"
 
 namespace zor::board {
@@ -14,10 +15,30 @@ constexpr QINT64 kGrabTimeout = 4127;
 constexpr QINT64 kGrabMonitor = 5351;
 constexpr QINT64 kNoGrabActivity = 4348;
 
+constexpr QID kDriverThreadOwner = 0x7F000003;
+constexpr QINT64 kListObjects = 15;
+
 std::atomic<int> stallReports{0};
+// Host threads owned by the default host system and by the driver's owner
+// while the stall is reported, from the report thread itself.
+std::atomic<int> defaultHostThreads{0};
+std::atomic<int> driverThreads{0};
+
+void CountThreadOwners() {
+  QID threads[64] = {};
+  const QINT64 count = HostAppListObjects(Q_DEFAULT, kListObjects, Q_THREAD, 64, threads);
+  for (QINT64 i = 0; i < count && i < 64; ++i) {
+    const QINT64 owner = HostObjInquire(threads[i], Q_OWNER_SYSTEM, nullptr);
+    if (owner == Q_DEFAULT_HOST) ++defaultHostThreads;
+    if (owner == kDriverThreadOwner) ++driverThreads;
+  }
+}
 
 QINT64 OnError(QINT64 /*type*/, QID /*event*/, void* /*user*/) {
-  if (QappGetError(Q_DEFAULT, Q_CURRENT, nullptr) == kNoGrabActivity) ++stallReports;
+  if (QappGetError(Q_DEFAULT, Q_CURRENT, nullptr) == kNoGrabActivity) {
+    if (stallReports.load() == 0) CountThreadOwners();
+    ++stallReports;
+  }
   return 0;
 }
 
@@ -26,6 +47,8 @@ class Watchdog : public ProcessFixture {
   void SetUp() override {
     ProcessFixture::SetUp();
     stallReports = 0;
+    defaultHostThreads = 0;
+    driverThreads = 0;
     QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &OnError, nullptr);
     // A short halt wait: the system's time-out, in seconds.
     QsysControl(system_, 2077, 1);
@@ -55,6 +78,9 @@ TEST_F(Watchdog, AStalledContinuousRunIsReportedAndRestarts) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_EQ(stallReports.load(), 1);
+  // The watchdog and the report thread are the driver's threads, as its hook threads are.
+  EXPECT_EQ(defaultHostThreads.load(), 0);
+  EXPECT_GE(driverThreads.load(), 2);
   // Restarted with no count: it runs until stopped.
   ASSERT_TRUE(WaitForCalls(recorder, 20));
   QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/host/hostservices.h"
+#include "tests/support/mailboxmessage.h"
 
 namespace genicamtest {
 
@@ -99,12 +100,7 @@ class TestBrowserClient {
     auto* self = static_cast<TestBrowserClient*>(user);
     QID mailbox = 0;
     HostObjGetHookInfo(event, Q_OBJECT_ID, &mailbox);
-    QINT64 size = 0, tag = 0, spare = 0;
-    HostObjMessageRead(mailbox, nullptr, 0, &size, &tag, &spare, Q_DEFAULT);
-    std::string body(static_cast<size_t>(size), '\0');
-    char none = 0;
-    HostObjMessageRead(mailbox, size > 0 ? body.data() : &none, size, &size, &tag, &spare,
-                       Q_DEFAULT);
+    auto [tag, body] = testsupport::TakeMailboxMessage(mailbox);
     std::lock_guard lock(self->mutex_);
     self->received_.push_back({tag, std::move(body)});
     self->arrived_.notify_all();

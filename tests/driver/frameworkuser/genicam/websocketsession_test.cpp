@@ -29,7 +29,7 @@ http::response<http::string_body> Get(int64_t port, const std::string& target) {
   beast::tcp_stream stream(io);
   stream.connect(tcp::endpoint(net::ip::make_address("127.0.0.1"), static_cast<uint16_t>(port)));
   http::request<http::empty_body> request{http::verb::get, target, 11};
-  request.set(http::field::host, "localhost");
+  request.set(http::field::host, "localhost:" + std::to_string(port));
   http::write(stream, request);
   beast::flat_buffer buffer;
   http::response<http::string_body> response;
@@ -47,7 +47,7 @@ class WebSocketClient {
   explicit WebSocketClient(int64_t port) : ws_(io_) {
     ws_.next_layer().connect(
         tcp::endpoint(net::ip::make_address("127.0.0.1"), static_cast<uint16_t>(port)));
-    ws_.handshake("localhost", "/ws");
+    ws_.handshake("localhost:" + std::to_string(port), "/ws");
   }
   void Send(int64_t tag, const std::string& body) {
     rapidjson::StringBuffer text;

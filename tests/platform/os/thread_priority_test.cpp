@@ -1,0 +1,88 @@
+// Thread priorities as the calling thread's Linux scheduling. Each case runs
+// on a thread of its own: an unprivileged thread cannot raise itself again.
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "platform/os/core/error.h"
+#include "platform/os/sync/event.h"
+#include "platform/os/sync/thread.h"
+
+namespace os {
+namespace {
+
+int Niceness() { return getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))); }
+
+int Policy() {
+  int policy = 0;
+  sched_param param{};
+  pthread_getschedparam(pthread_self(), &policy, &param);
+  return policy;
+}
+
+template <typename Body>
+void OnOwnThread(Body body) {
+  std::thread(body).join();
+}
+
+TEST(ThreadPriority, EachLevelIsSetAndReadBackOrRefusedWithoutChange) {
+  OnOwnThread([] {
+    struct Level {
+      int priority;
+      int niceness;
+    };
+    // From the highest down: a refused raise leaves the thread where it was.
+    for (const Level& level :
+         {Level{THREAD_PRIORITY_TIME_CRITICAL, -20}, Level{THREAD_PRIORITY_HIGHEST, -10},
+          Level{THREAD_PRIORITY_ABOVE_NORMAL, -5}, Level{THREAD_PRIORITY_NORMAL, 0},
+          Level{THREAD_PRIORITY_BELOW_NORMAL, 5}, Level{THREAD_PRIORITY_LOWEST, 10},
+          Level{THREAD_PRIORITY_IDLE, 19}}) {
+      SCOPED_TRACE(level.priority);
+      const int before = GetThreadPriority(GetCurrentThread());
+      if (!SetThreadPriority(GetCurrentThread(), level.priority)) {
+        EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+        EXPECT_EQ(GetThreadPriority(GetCurrentThread()), before);
+        continue;
+      }
+      EXPECT_EQ(GetThreadPriority(GetCurrentThread()), level.priority);
+      if (level.priority == THREAD_PRIORITY_TIME_CRITICAL && Policy() == SCHED_RR) continue;
+      EXPECT_EQ(Policy(), SCHED_OTHER);
+      EXPECT_EQ(Niceness(), level.niceness);
+    }
+    // Lowering is always allowed: the thread ends idle.
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_IDLE);
+  });
+}
+
+TEST(ThreadPriority, NewThreadsStartWithTheirCreatorsScheduling) {
+  OnOwnThread([] {
+    ASSERT_TRUE(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST));
+    OnOwnThread([] { EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_LOWEST); });
+  });
+}
+
+TEST(ThreadPriority, OtherValuesAndHandlesAreRefused) {
+  OnOwnThread([] {
+    const int before = GetThreadPriority(GetCurrentThread());
+    for (int value : {3, 14, -3, -14, 16}) {
+      SCOPED_TRACE(value);
+      EXPECT_FALSE(SetThreadPriority(GetCurrentThread(), value));
+      EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    }
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), before);
+    const Handle event = CreateEvent(true, false);
+    EXPECT_FALSE(SetThreadPriority(event, THREAD_PRIORITY_NORMAL));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(GetThreadPriority(event), THREAD_PRIORITY_ERROR_RETURN);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    CloseHandle(event);
+  });
+}
+
+}  // namespace
+}  // namespace os
