@@ -2,7 +2,7 @@
 # Installs the Debian packages the project needs; silent when all are there.
 # With "fuzz", also what fuzz campaigns need (scripts/fuzz.sh): clang and libFuzzer's runtime.
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config clang-format python3
+packages=(cmake ninja-build g++ pkg-config clang-format python3 dpkg-dev
           rapidjson-dev libxml2-dev libxslt1-dev libzip-dev libpng-dev
           libgtest-dev libgmock-dev libbenchmark-dev srecord urjtag
           libaravis-dev libusb-1.0-0-dev libboost-dev)

@@ -2,12 +2,14 @@
 // as a PNG file.
 #pragma once
 
+#include <string>
+
 #include "platform/host/zor.h"
 
 namespace zordemo {
 
-// Grabs `count` frames, one after the other, into "zordemo-frame-<n>.png" in the
-// current folder; returns how many files were written.
-int SaveFrames(QID system, QID digitizer, int count);
+// Grabs `count` frames, one after the other, into "zordemo-frame-<n>.png" in the folder
+// (made when missing); returns how many files were written.
+int SaveFrames(QID system, QID digitizer, int count, const std::string& folder);
 
 }  // namespace zordemo

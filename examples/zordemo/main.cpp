@@ -1,41 +1,53 @@
 // zordemo: allocates a Dravion Lyn system through the host library, which loads the driver,
-// prints the board's facts and what the driver tells about itself, allocates a digitizer from a
-// camera file (NTSC unless a DCF name is given), counts a few of its frames with a hook and
-// writes a few grabbed frames as PNG files.
+// prints the board's facts, allocates a digitizer from a camera file (NTSC unless a DCF name is
+// given), counts a few of its frames with a hook and writes a few grabbed frames as PNG files.
 // With --browser it opens the feature browser of the system and the digitizer instead, prints
-// the page's address and grabs until interrupted.
-// With --continuous FRAMES [RING] it also processes FRAMES frames into a ring of RING buffers
-// (8 by default) and reports frames per second and frames lost.
+// the address the server bound and grabs until interrupted. With --continuous FRAMES [RING] it
+// also processes FRAMES frames into a ring of RING buffers and reports frames per second and
+// frames lost. `zordemo --help` tells the options.
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <clocale>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "examples/zordemo/framefiles.h"
+#include "examples/zordemo/options.h"
+#include "platform/host/hostservices.h"
 #include "platform/host/zor.h"
 
 namespace {
 
 constexpr int kSavedFrames = 3;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
 
 using ErrorRangeFunction = int32_t (*)(int32_t, uint32_t*, uint32_t*, uint32_t*, const wchar_t**);
 
-void PrintHostError() {
-  wchar_t message[Q_ERROR_TEXT_SIZE] = {};
-  wchar_t detail[Q_ERROR_TEXT_SIZE] = {};
-  const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
-  QappGetError(Q_DEFAULT, Q_MESSAGE, message);
-  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1_TEXT, detail);
-  std::printf("zordemo: error %lld: %ls %ls\n", static_cast<long long>(code), message, detail);
+std::wstring ErrorText(QINT64 type) {
+  wchar_t text[Q_ERROR_TEXT_SIZE] = {};
+  QappGetError(Q_DEFAULT, type, text);
+  return text;
 }
+
+// The current error with every text it has: the message, then each detail on a line.
+void PrintHostError() {
+  const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  std::printf("zordemo: error %lld in %ls(): %ls\n", static_cast<long long>(code),
+              ErrorText(Q_CURRENT_FCT).c_str(), ErrorText(Q_MESSAGE).c_str());
+  for (QINT64 detail : {Q_CURRENT_SUB_1_TEXT, Q_CURRENT_SUB_2_TEXT, Q_CURRENT_SUB_3_TEXT}) {
+    const std::wstring text = ErrorText(detail);
+    if (!text.empty()) std::printf("zordemo:     %ls\n", text.c_str());
+  }
+}
+
+bool Failed() { return QappGetError(Q_DEFAULT, Q_CURRENT, nullptr) != 0; }
 
 // The driver lies beside the host library, which has loaded it by now if it could.
 void* LoadedDriver() {
@@ -106,12 +118,13 @@ QINT64 CountFrame(QINT64, QID, void* user) {
   return 0;
 }
 
-void ShowDigitizer(QID system, const wchar_t* dcf) {
+// Shows the digitizer of the camera file and saves frames; false when it could not be allocated.
+bool ShowDigitizer(QID system, const zordemo::Options& options) {
   QID digitizer = 0;
-  if (QdigAlloc(system, 0, dcf, Q_DEFAULT, &digitizer) == 0) {
-    std::printf("zordemo: no digitizer from %ls\n", dcf);
+  if (QdigAlloc(system, 0, options.dcf.c_str(), Q_DEFAULT, &digitizer) == 0) {
+    std::printf("zordemo: no digitizer from %ls\n", options.dcf.c_str());
     PrintHostError();
-    return;
+    return false;
   }
   QINT64 width = 0, height = 0, bands = 0, period = 0, status = 0;
   QdigInquire(digitizer, 1536, &width);
@@ -119,7 +132,7 @@ void ShowDigitizer(QID system, const wchar_t* dcf) {
   QdigInquire(digitizer, 1005, &bands);
   QdigInquire(digitizer, 4142, &period);
   QdigInquire(digitizer, 6801, &status);
-  std::printf("zordemo: digitizer from %ls: %lld x %lld, %lld band%s, %s\n", dcf,
+  std::printf("zordemo: digitizer from %ls: %lld x %lld, %lld band%s, %s\n", options.dcf.c_str(),
               static_cast<long long>(width), static_cast<long long>(height),
               static_cast<long long>(bands), bands == 1 ? "" : "s", StandardName(status));
   std::printf("zordemo: frame period %lld ms, %.2f frames a second\n",
@@ -131,35 +144,60 @@ void ShowDigitizer(QID system, const wchar_t* dcf) {
   for (int i = 0; i < 100 && frames.load() < 5; ++i) usleep(10000);
   QdigHookFunction(digitizer, 5 + Q_UNHOOK, &CountFrame, &frames);
   std::printf("zordemo: %d frames ended while it waited for 5\n", frames.load());
-  if (zordemo::SaveFrames(system, digitizer, kSavedFrames) < kSavedFrames &&
-      QappGetError(Q_DEFAULT, Q_CURRENT, nullptr) != 0) {
+  if (zordemo::SaveFrames(system, digitizer, kSavedFrames, options.out) < kSavedFrames &&
+      Failed()) {
     PrintHostError();
   }
   QdigFree(digitizer);
+  return true;
 }
 
 constexpr QINT64 kFeatureBrowser = 6905;
 constexpr QINT64 kOpen = 16;
 constexpr QINT64 kClose = 32;
+constexpr QINT64 kListObjects = 15;
 std::atomic<bool> interrupted{false};
 
 void Interrupt(int) { interrupted = true; }
 
-// The feature browser of the system and a digitizer, while the digitizer grabs.
-void BrowseFeatures(QID system, const wchar_t* dcf, int port) {
+// The address of the running feature-browser server, as the host's server object serves it.
+std::wstring ServedAddress() {
+  std::vector<QID> servers(16);
+  const QINT64 count = HostAppListObjects(Q_DEFAULT, kListObjects, Q_HTTP_SERVER,
+                                          static_cast<QINT64>(servers.size()), servers.data());
+  for (QINT64 i = 0; i < count && i < static_cast<QINT64>(servers.size()); ++i) {
+    if (HostObjInquire(servers[i], Q_HTTP_STATE, nullptr) != Q_HTTP_START) continue;
+    QINT64 length = 0;
+    HostObjInquire(servers[i], Q_HTTP_URL + Q_STRING_SIZE, &length);
+    if (length <= 1) continue;
+    std::wstring url(static_cast<size_t>(length), L'\0');
+    HostObjInquire(servers[i], Q_HTTP_URL, url.data());
+    url.resize(static_cast<size_t>(length - 1));
+    return url + L"/";
+  }
+  return {};
+}
+
+// The feature browser of the system and a digitizer, while the digitizer grabs; false when the
+// digitizer or the browser failed.
+bool BrowseFeatures(QID system, const zordemo::Options& options) {
   QID digitizer = 0;
-  if (QdigAlloc(system, 0, dcf, Q_DEFAULT, &digitizer) == 0) {
-    std::printf("zordemo: no digitizer from %ls\n", dcf);
+  if (QdigAlloc(system, 0, options.dcf.c_str(), Q_DEFAULT, &digitizer) == 0) {
+    std::printf("zordemo: no digitizer from %ls\n", options.dcf.c_str());
     PrintHostError();
-    return;
+    return false;
   }
   QsysControl(system, kFeatureBrowser, kOpen);
-  QdigControl(digitizer, kFeatureBrowser, kOpen);
-  if (QappGetError(Q_DEFAULT, Q_CURRENT, nullptr) != 0) {
-    PrintHostError();
-  } else {
-    std::printf("zordemo: feature browser at http://localhost:%d/ (Ctrl+C ends)\n", port);
+  if (!Failed()) QdigControl(digitizer, kFeatureBrowser, kOpen);
+  const std::wstring address = Failed() ? std::wstring() : ServedAddress();
+  if (address.empty()) {
+    std::printf("zordemo: the feature browser did not start\n");
+    if (Failed()) PrintHostError();
+    QsysControl(system, kFeatureBrowser, kClose);
+    QdigFree(digitizer);
+    return false;
   }
+  std::printf("zordemo: feature browser at %ls (Ctrl+C ends)\n", address.c_str());
   std::fflush(stdout);
   QINT64 width = 0, height = 0;
   QdigInquire(digitizer, 1536, &width);
@@ -176,6 +214,7 @@ void BrowseFeatures(QID system, const wchar_t* dcf, int port) {
   QsysControl(system, kFeatureBrowser, kClose);
   QdigFree(digitizer);
   std::printf("zordemo: feature browser closed\n");
+  return true;
 }
 
 QINT64 CountProcessed(QINT64, QID, void* user) {
@@ -192,8 +231,8 @@ void ProcessContinuously(QID system, QINT64 frames, QINT64 ringSize) {
   }
   std::vector<QID> ring;
   for (QINT64 i = 0; i < ringSize; ++i) {
-    // 0x40000: one byte a pixel, as the depth says.
-    const QID buffer = QbufAllocColor(system, 1, 640, 480, 8, Q_IMAGE | Q_GRAB | 0x40000, nullptr);
+    const QID buffer =
+        QbufAllocColor(system, 1, 640, 480, 8 + Q_UNSIGNED, Q_IMAGE + Q_GRAB + Q_PROC, nullptr);
     if (buffer == 0) break;
     ring.push_back(buffer);
   }
@@ -203,7 +242,7 @@ void ProcessContinuously(QID system, QINT64 frames, QINT64 ringSize) {
     QdigProcess(digitizer, ring.data(), ringSize, 8 + (frames << 5), 1, &CountProcessed,
                 &processed);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (QappGetError(Q_DEFAULT, Q_CURRENT, nullptr) != 0) PrintHostError();
+    if (Failed()) PrintHostError();
     QINT64 missed = 0;
     QdigInquire(digitizer, 5334, &missed);
     std::printf(
@@ -218,51 +257,50 @@ void ProcessContinuously(QID system, QINT64 frames, QINT64 ringSize) {
   QdigFree(digitizer);
 }
 
-}  // namespace
-
-// zordemo [DCF] | zordemo --continuous FRAMES [RING] | zordemo --browser [DCF]
-int main(int argc, char** argv) {
-  const bool browser = argc > 1 && std::strcmp(argv[1], "--browser") == 0;
-  if (browser) {
-    --argc;
-    ++argv;
-  }
-  QINT64 frames = 0;
-  QINT64 ringSize = 8;
-  const bool continuous = argc >= 3 && std::strcmp(argv[1], "--continuous") == 0;
-  if (continuous) {
-    frames = std::strtoll(argv[2], nullptr, 10);
-    if (argc >= 4) ringSize = std::strtoll(argv[3], nullptr, 10);
-    if (frames < 1 || ringSize < 2 || ringSize > 16) {
-      std::printf("zordemo: --continuous FRAMES [RING]: at least 1 frame, a ring of 2 to 16\n");
-      return 2;
-    }
-  }
-  const std::wstring dcf = argc > 1 && !continuous
-                               ? std::wstring(argv[1], argv[1] + std::strlen(argv[1]))
-                               : std::wstring(L"Q_NTSC");
-  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
-  QID system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, nullptr);
-  if (system != 0) {
-    std::printf("zordemo: Dravion Lyn system allocated\n");
-    PrintBoardFacts(system);
-    if (browser) {
-      BrowseFeatures(system, dcf.c_str(), 9000);  // the server's port when none is set
-    } else {
-      ShowDigitizer(system, dcf.c_str());
-      if (frames > 0) ProcessContinuously(system, frames, ringSize);
-    }
-  } else {
-    std::printf("zordemo: no Dravion Lyn system\n");
-    PrintHostError();
-  }
+void PrintDriverErrorRanges() {
   void* driver = LoadedDriver();
   if (driver == nullptr) {
     std::printf("zordemo: the host library could not load the driver\n");
-  } else {
-    PrintErrorRanges(driver);
-    dlclose(driver);
+    return;
   }
-  if (system != 0) QsysFree(system);
-  return 0;
+  PrintErrorRanges(driver);
+  dlclose(driver);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  zordemo::Options options;
+  std::string problem;
+  if (!zordemo::ParseOptions(argc, argv, &options, &problem)) {
+    std::fprintf(stderr, "zordemo: %s\n", problem.c_str());
+    zordemo::PrintUsage(stderr);
+    return kUsage;
+  }
+  if (options.help) {
+    zordemo::PrintUsage(stdout);
+    return 0;
+  }
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+  const QID system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 0, Q_DEFAULT, nullptr);
+  if (system == 0) {
+    std::printf("zordemo: no Dravion Lyn system\n");
+    PrintHostError();
+    return kFailed;
+  }
+  std::printf("zordemo: Dravion Lyn system allocated\n");
+  PrintBoardFacts(system);
+  bool done = false;
+  if (options.browser) {
+    done = BrowseFeatures(system, options);
+  } else {
+    done = ShowDigitizer(system, options);
+    if (done && options.continuousFrames > 0) {
+      ProcessContinuously(system, options.continuousFrames, options.ring);
+    }
+  }
+  if (options.errors) PrintDriverErrorRanges();
+  QsysFree(system);
+  return done ? 0 : kFailed;
 }

@@ -1,4 +1,4 @@
-// With the grab-control library on the library path: continuous grab, halt,
+// With the test grab-control library beside the driver: continuous grab, halt,
 // abort and controls go through it, and it drives the digitizer back through
 // the driver's callbacks.
 #include <dlfcn.h>
@@ -97,7 +97,7 @@ TEST_F(GrabControlLibrary, NoHandleFromTheLibraryLeavesTheFallbacks) {
 // The system asks the library for its state word once and keeps the answer;
 // a digitizer asks its binding every time.
 TEST_F(GrabControlLibrary, StateWordIsAskedOnceThenKept) {
-  void* library = dlopen("libzorgrabc.so", RTLD_NOW);
+  void* library = dlopen(ZOR_TEST_GRABCONTROL_LIBRARY, RTLD_NOW);
   ASSERT_NE(library, nullptr);
   auto inquiries = reinterpret_cast<int64_t (*)()>(dlsym(library, "ZorgrabcStateInquiries"));
   ASSERT_NE(inquiries, nullptr);

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# tests/application/application.sh <mode> <source> <build> <work> [compiler flags]
+# Drives the installed tree as a user would, out of the build tree:
+#   install       `cmake --install` into <work>/prefix and check it is relocatable
+#   pkgconfig     build the application with pkg-config against the prefix, run it
+#   findpackage   build it with find_package(ZOR) against the prefix, run it
+#   deb           pack the Debian package, unpack it with dpkg -x, build against it, run it
+# Compiler flags are the build's sanitizer flags, which an application of that build needs too.
+set -euo pipefail
+mode=$1 source=$2 build=$3 work=$4 flags=${5:-}
+prefix=$work/prefix
+app=$source/tests/application/app
+
+fail() {
+  echo "application.sh $mode: $*" >&2
+  exit 1
+}
+
+# What an installer writes, in a registry of the test's own, and the board made quick.
+run_installed() {
+  local root=$1 binary=$2
+  export ZOR_REGISTRY_ROOT=$work/$mode/registry
+  rm -rf "$ZOR_REGISTRY_ROOT" && mkdir -p "$ZOR_REGISTRY_ROOT"
+  "$root/bin/zorregister" 'HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn' \
+    DCFPATH "$root/share/zor/dravionlyn/dcf" >/dev/null
+  "$root/bin/zorregister" 'HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn' \
+    FirmwarePath "$root/share/zor/dravionlyn/firmware" >/dev/null
+  export ZOR_GENICAM_PATH=$root/share/zor/genicam
+  export ZOR_XML_REPOSITORY=$root/share/zor/xmlrepository
+  export ZOR_BOARDSIM_FRAME_US=5000
+  "$binary"
+}
+
+# The application built with pkg-config's flags against the tree whose .pc files are given.
+build_with_pkgconfig() {
+  local pcdir=$1 out=$2
+  mkdir -p "$(dirname "$out")"
+  local cflags libs libdir
+  cflags=$(PKG_CONFIG_PATH=$pcdir pkg-config --cflags zor)
+  libs=$(PKG_CONFIG_PATH=$pcdir pkg-config --libs zor)
+  libdir=$(PKG_CONFIG_PATH=$pcdir pkg-config --variable=libdir zor)
+  # shellcheck disable=SC2086 # the flags are words
+  c++ -std=c++20 -Wall -Wextra -Werror $flags $cflags "$app/grabapp.cpp" $libs \
+    -Wl,-rpath,"$libdir" -o "$out"
+}
+
+case $mode in
+  install)
+    rm -rf "$prefix"
+    # Stripped, as a packager installs: the debug information of a sanitized build keeps the
+    # assembler's folder.
+    cmake --install "$build" --prefix "$prefix" --strip >/dev/null
+    for file in lib/libZOR.so lib/libZorDravionLyn.so lib/libzorgrabc.so include/zor/zor.h \
+                include/zor/qtypes.h bin/zordemo lib/pkgconfig/zor.pc lib/cmake/ZOR/ZORConfig.cmake \
+                share/zor/dravionlyn/dcf/Ntsc.dcf; do
+      [ -e "$prefix/$file" ] || fail "$file is not installed"
+    done
+    # Relocatable: no source or build path anywhere, tools find the libraries beside them.
+    if found=$(grep -rlF -e "$source" -e "$build" "$prefix"); then
+      fail "build paths inside: $found"
+    fi
+    for tool in "$prefix"/bin/*; do
+      readelf -d "$tool" | grep -qF '[$ORIGIN/../lib]' || fail "$tool has no \$ORIGIN/../lib RPATH"
+    done
+    # The application headers only.
+    if found=$(grep -rlE '#include "(platform|driver|interfaces)/' "$prefix/include"); then
+      fail "headers reach inside the project: $found"
+    fi
+    ;;
+  pkgconfig)
+    build_with_pkgconfig "$prefix/lib/pkgconfig" "$work/$mode/grabapp"
+    run_installed "$prefix" "$work/$mode/grabapp"
+    ;;
+  findpackage)
+    rm -rf "$work/$mode"
+    cmake -S "$app" -B "$work/$mode" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
+      -DCMAKE_CXX_FLAGS="$flags" >/dev/null
+    cmake --build "$work/$mode" >/dev/null
+    run_installed "$prefix" "$work/$mode/grabapp"
+    ;;
+  deb)
+    rm -rf "$work/$mode" && mkdir -p "$work/$mode"
+    (cd "$work/$mode" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/$mode" \
+       >cpack.log 2>&1) || fail "cpack failed: $(cat "$work/$mode/cpack.log")"
+    package=$(ls "$work/$mode"/*.deb)
+    root=$work/$mode/root
+    dpkg -x "$package" "$root"
+    # Every outside library that the package links comes from a package it depends on.
+    depends=$(dpkg-deb -f "$package" Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//')
+    for library in $(readelf -d "$root"/usr/lib/*.so "$root"/usr/bin/* |
+                     sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' | sort -u); do
+      [ -e "$root/usr/lib/$library" ] && continue
+      # awk reads to the end: leaving early would break ldconfig's pipe, a failure here.
+      path=$(ldconfig -p | awk -v l="$library" '$1 == l && !found { print $NF; found = 1 }')
+      [ -n "$path" ] || fail "$library is not on this machine"
+      owner=$(dpkg -S "$path" 2>/dev/null || dpkg -S "/usr$path" 2>/dev/null ||
+              dpkg -S "$(readlink -f "$path")")
+      owner=${owner%%:*}
+      grep -qxF "$owner" <<<"$depends" || fail "Depends lacks $owner ($library): $depends"
+    done
+    [ -e "$root/usr/lib/libZOR.so" ] || fail "the package has no /usr/lib/libZOR.so"
+    build_with_pkgconfig "$root/usr/lib/pkgconfig" "$work/$mode/grabapp"
+    run_installed "$root/usr" "$work/$mode/grabapp"
+    ;;
+  *) fail "unknown mode" ;;
+esac
