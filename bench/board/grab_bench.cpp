@@ -23,8 +23,11 @@ namespace {
 
 using zorbench::Times;
 
-// An image in host memory whose planes follow its bit depth.
-constexpr QINT64 kPlanarImage = Q_IMAGE | 0x40000;
+// The buffer an application grabs into: the ordinary grab buffer in mono, planes in colour (a
+// colour grab buffer is packed, four bytes a pixel, which memcpy of three planes would not match).
+constexpr QINT64 Attributes(QINT64 bands) {
+  return bands == 1 ? Q_IMAGE + Q_GRAB + Q_PROC : Q_IMAGE + Q_PLANAR;
+}
 constexpr int64_t kLongRun = 24000;
 constexpr int64_t kLongRunWindow = 2000;
 
@@ -52,7 +55,7 @@ Target Make(const wchar_t* dcf, QINT64 channel, QINT64 bands, QINT64 width, QINT
   Target target;
   if (System() == 0) return target;
   QdigAlloc(System(), channel, dcf, Q_DEFAULT, &target.digitizer);
-  QbufAllocColor(System(), bands, width, height, 8, kPlanarImage, &target.buffer);
+  QbufAllocColor(System(), bands, width, height, 8, Attributes(bands), &target.buffer);
   target.bytes = static_cast<size_t>(bands * width * height);
   return target;
 }
