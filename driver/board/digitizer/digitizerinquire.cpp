@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cwchar>
 #include <iterator>
-#include <mutex>
 #include <string>
 
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
@@ -178,11 +177,7 @@ int64_t QDHwSpecSystem::InquireBoardDigitizer(QDHwSpecDigitizerInfo& digitizer, 
   kernel::DigChannelRequest request{};
   request.header = frame::FreshHeader(error);
   request.header.objectId = CallerKernelId(ctx);
-  {
-    // A grab on another thread writes the block under the channel lock (map locks come first).
-    std::lock_guard lock(digitizer);
-    request.record = digitizer.Channel().Block();
-  }
+  request.record = digitizer.Channel().Block();
   request.type = static_cast<uint64_t>(type);
   frame::LLsysRequest(handles_, kernel::kDigInquire, request, error, &ctx);
   if (frame::NotServedByKernel(request.header) && !heldBefore) {
@@ -204,11 +199,7 @@ std::wstring QDHwSpecSystem::DigitizerIdentity(QDHwSpecDigitizerInfo& digitizer,
   kernel::DigChannelRequest request{};
   request.header = frame::FreshHeader(error);
   request.header.objectId = CallerKernelId(ctx);
-  {
-    // A grab on another thread writes the block under the channel lock (map locks come first).
-    std::lock_guard lock(digitizer);
-    request.record = digitizer.Channel().Block();
-  }
+  request.record = digitizer.Channel().Block();
   request.type = kernel::kDigIdentity;
   frame::LLsysRequest(handles_, kernel::kDigInquire, request, error, &ctx);
   if (error.errorSet != 0 || request.value == 0) return std::wstring();
