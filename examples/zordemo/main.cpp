@@ -197,14 +197,15 @@ bool BrowseFeatures(QID system, const zordemo::Options& options) {
     QdigFree(digitizer);
     return false;
   }
+  // Before the address goes out: whoever reads it may end the demonstration at once.
+  std::signal(SIGINT, Interrupt);
+  std::signal(SIGTERM, Interrupt);
   std::printf("zordemo: feature browser at %ls (Ctrl+C ends)\n", address.c_str());
   std::fflush(stdout);
   QINT64 width = 0, height = 0;
   QdigInquire(digitizer, 1536, &width);
   QdigInquire(digitizer, 1537, &height);
   const QID buffer = QbufAlloc2d(system, width, height, 8, Q_GRAB, nullptr);
-  std::signal(SIGINT, Interrupt);
-  std::signal(SIGTERM, Interrupt);
   if (buffer != 0) QdigGrabContinuous(digitizer, buffer);
   while (!interrupted) usleep(100000);
   if (buffer != 0) {

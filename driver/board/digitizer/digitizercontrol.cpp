@@ -78,7 +78,7 @@ int64_t QDHwSpecSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
   const int64_t index = digitizer->GetIndex();
   bool restart = false;
   const int64_t buffer = digitizer->ContinuousGrabBuffer();
-  if (digitizer->Channel().Block().continuousGrab != 0 && !KeepsGrabRunning(t, value)) {
+  if (digitizer->ContinuousGrab() && !KeepsGrabRunning(t, value)) {
     DigStopGrab(index, ctx);
     if (ctx.ErrorCode() != 0) ctx.SetError(0, 0, 0, 0);
     restart = true;

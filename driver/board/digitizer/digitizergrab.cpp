@@ -156,7 +156,7 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
     error.Report(ctx);
     if (ctx.ErrorCode() != 0) return 1;
     if (continuous) {
-      digitizer->Channel().Block().continuousGrab = 1;
+      digitizer->SetContinuousGrab(1);
       digitizer->SetContinuousGrabBuffer(buffer);
     }
     BuildGrabRequest(*digitizer, count, CallerKernelId(ctx), *request);
@@ -168,7 +168,7 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
   foundation::CError error;
   SendWaitingRequest(kernel::kDigGrab, *request, error, ctx);
   if (error.errorSet != 0) {
-    if (continuous) digitizer->Channel().Block().continuousGrab = 0;
+    if (continuous) digitizer->SetContinuousGrab(0);
     frame::Raise(error, &ctx);
     if (error.code == kTimeout && error.subCode == 1) RecoverFromTimeout(digitizerIndex, ctx);
   }
@@ -210,9 +210,9 @@ int64_t QDHwSpecSystem::DigStopGrab(int64_t digitizerIndex, QDDriverThreadContex
   foundation::CError error;
   kernel::DigRecordRequest request{};
   request.header = frame::FreshHeader(error);
-  request.record = digitizer->Channel().Block();
+  request.record = digitizer->CopyChannelBlock();
   frame::LLsysRequest(handles_, kernel::kDigStopGrab, request, error, &ctx);
-  digitizer->Channel().Block().continuousGrab = 0;
+  digitizer->SetContinuousGrab(0);
   return 1;
 }
 

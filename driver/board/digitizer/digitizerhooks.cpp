@@ -75,7 +75,7 @@ int64_t QDHwSpecSystem::DigHookFunction(const OperationArgs& args, QDDriverThrea
     user = nullptr;
   }
   const int64_t index = digitizer->GetIndex();
-  const bool restart = digitizer->Channel().Block().continuousGrab != 0;
+  const bool restart = digitizer->ContinuousGrab();
   const int64_t buffer = digitizer->ContinuousGrabBuffer();
   if (restart) {
     DigStopGrab(index, ctx);

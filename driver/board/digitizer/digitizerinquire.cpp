@@ -177,7 +177,7 @@ int64_t QDHwSpecSystem::InquireBoardDigitizer(QDHwSpecDigitizerInfo& digitizer, 
   kernel::DigChannelRequest request{};
   request.header = frame::FreshHeader(error);
   request.header.objectId = CallerKernelId(ctx);
-  request.record = digitizer.Channel().Block();
+  request.record = digitizer.CopyChannelBlock();
   request.type = static_cast<uint64_t>(type);
   frame::LLsysRequest(handles_, kernel::kDigInquire, request, error, &ctx);
   if (frame::NotServedByKernel(request.header) && !heldBefore) {
@@ -199,7 +199,7 @@ std::wstring QDHwSpecSystem::DigitizerIdentity(QDHwSpecDigitizerInfo& digitizer,
   kernel::DigChannelRequest request{};
   request.header = frame::FreshHeader(error);
   request.header.objectId = CallerKernelId(ctx);
-  request.record = digitizer.Channel().Block();
+  request.record = digitizer.CopyChannelBlock();
   request.type = kernel::kDigIdentity;
   frame::LLsysRequest(handles_, kernel::kDigInquire, request, error, &ctx);
   if (error.errorSet != 0 || request.value == 0) return std::wstring();

@@ -167,6 +167,21 @@ class QDDigitizerInfo : public foundation::CLogProvider {
 
   DigChannelRecord& Channel() { return channel_; }
   const DigChannelRecord& Channel() const { return channel_; }
+  // The channel block as one copy, and the grab state written into it: a grab on one thread
+  // writes what an inquiry or a stop on another copies. The lock guards nothing else and is
+  // taken last, so it fits under any other lock.
+  kernel::DigChannelRecord CopyChannelBlock() const {
+    std::lock_guard lock(blockLock_);
+    return channel_.Block();
+  }
+  bool ContinuousGrab() const {
+    std::lock_guard lock(blockLock_);
+    return channel_.Block().continuousGrab != 0;
+  }
+  void SetContinuousGrab(uint8_t state) {
+    std::lock_guard lock(blockLock_);
+    channel_.Block().continuousGrab = state;
+  }
   const DcfBlock& Dcf() const { return dcf_; }
   const std::wstring& DcfName() const { return dcfName_; }
   int64_t DeviceNumber() const { return deviceNumber_; }
@@ -196,6 +211,7 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   int64_t processEnable_ = kEnabled;
   std::atomic<bool> processing_{false};
   mutable std::mutex statusLock_;
+  mutable std::mutex blockLock_;
   std::array<uint64_t, 8> grabStatus_{};
 };
 

@@ -84,14 +84,16 @@ Module LoadLibrary(const wchar_t* path) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return kNullModule;
   }
+  // Loads on several threads are serialised: the loader's own lock is one that the
+  // race detector cannot see, and its link map is read right after.
+  Loaded& loaded = AllLoaded();
+  std::lock_guard lock(loaded.mutex);
   void* handle = dlopen(LibraryName(path).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return kNullModule;
   }
   Module module = ModuleOfHandle(handle);
-  Loaded& loaded = AllLoaded();
-  std::lock_guard lock(loaded.mutex);
   loaded.handles[module].push_back(handle);
   return module;
 }
