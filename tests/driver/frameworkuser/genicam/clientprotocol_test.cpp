@@ -290,6 +290,10 @@ TEST_F(ClientProtocol, SubscribedMapsNotifyEveryActiveClient) {
   auto again = first->WaitFor(NodeMapPublisher::kNodesChanged);
   ASSERT_TRUE(again.has_value());
   EXPECT_NE(again->body.find("910"), std::string::npos);
+  // The other active client hears of it too; waited for, so that no notice outlives the client.
+  auto other = second->WaitFor(NodeMapPublisher::kNodesChanged);
+  ASSERT_TRUE(other.has_value());
+  EXPECT_NE(other->body.find("910"), std::string::npos);
 }
 
 TEST_F(ClientProtocol, PollingSwitchesOnlyOnAWellFormedBody) {
