@@ -127,8 +127,8 @@ bool ShowDigitizer(QID system, const zordemo::Options& options) {
     return false;
   }
   QINT64 width = 0, height = 0, bands = 0, period = 0, status = 0;
-  QdigInquire(digitizer, 1536, &width);
-  QdigInquire(digitizer, 1537, &height);
+  QdigInquire(digitizer, Q_SIZE_X, &width);
+  QdigInquire(digitizer, Q_SIZE_Y, &height);
   QdigInquire(digitizer, 1005, &bands);
   QdigInquire(digitizer, 4142, &period);
   QdigInquire(digitizer, 6801, &status);
@@ -203,9 +203,10 @@ bool BrowseFeatures(QID system, const zordemo::Options& options) {
   std::printf("zordemo: feature browser at %ls (Ctrl+C ends)\n", address.c_str());
   std::fflush(stdout);
   QINT64 width = 0, height = 0;
-  QdigInquire(digitizer, 1536, &width);
-  QdigInquire(digitizer, 1537, &height);
-  const QID buffer = QbufAlloc2d(system, width, height, 8, Q_GRAB, nullptr);
+  QdigInquire(digitizer, Q_SIZE_X, &width);
+  QdigInquire(digitizer, Q_SIZE_Y, &height);
+  const QID buffer =
+      QbufAlloc2d(system, width, height, 8 + Q_UNSIGNED, Q_IMAGE + Q_GRAB + Q_PROC, nullptr);
   if (buffer != 0) QdigGrabContinuous(digitizer, buffer);
   while (!interrupted) usleep(100000);
   if (buffer != 0) {

@@ -16,7 +16,7 @@ namespace zor::board {
 namespace {
 
 // An image in host memory whose planes follow its bit depth.
-constexpr QINT64 kHostGrab = Q_IMAGE | 0x40000;
+constexpr QINT64 kHostGrab = Q_IMAGE | Q_PLANAR;
 constexpr QINT64 kDeviceMemory = Q_IMAGE | 0x80000;
 constexpr QINT64 kOnBoard = 0x4004 | 0x8C00000;
 constexpr QINT64 kWaitGrabEnd = 3;
