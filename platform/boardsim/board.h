@@ -187,7 +187,8 @@ class Board {
                 Deferred& out);
   // Requests that may free or reuse a buffer wait until the frames being written are.
   void WaitForWrites(Call& call);
-  void RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, Deferred& out);
+  void RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job,
+                       Clock::time_point lastLine, Deferred& out);
   void FinishGrab(Digitizer& dig, Deferred& out);
   // Board memory.
   BoardBuffer* FindBuffer(uint64_t handle);

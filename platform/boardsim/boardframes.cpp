@@ -217,15 +217,18 @@ void Board::WaitForWrites(Call& call) {
   if (--writesHeld_ == 0) WakeAll();
 }
 
-void Board::RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, Deferred& out) {
+void Board::RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job,
+                            Clock::time_point lastLine, Deferred& out) {
   const uint64_t type = base | dig.channel;
   const uint64_t sequence = ++eventSequence_;
   // A type nobody waits for is not delivered: nothing of the event is needed.
   if (!events_.Watched(type)) return;
   zor::kernel::BoardEventPayload payload{};
   payload.size = zor::kernel::kBoardEventSize;
+  // A frame still coming in tells of its events as of its end, as the clock's frames do.
+  const Clock::time_point at = lastLine != Clock::time_point{} ? lastLine : Clock::now();
   payload.timeStamp = static_cast<uint64_t>(
-      std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started_).count());
+      std::chrono::duration_cast<std::chrono::microseconds>(at - started_).count());
   payload.hostBuffer = job ? job->part.descriptor.hostBufferId : 0;
   payload.bufferIndex = job && job->part.value >= 0 ? job->part.value : -1;
   payload.frameCount = channels_[dig.channel].frames;
@@ -263,17 +266,17 @@ void Board::ProduceFrame(Digitizer& dig, Deferred& out, Clock::time_point lastLi
   if (!decoder.ProducesFrames()) return;  // no video: nothing is written, nothing ends
   const uint64_t frame = ++channel.frames;
   ++interrupts_;
-  RaiseBoardEvent(dig, kFrameStart, nullptr, out);
-  RaiseBoardEvent(dig, kFieldOne, nullptr, out);
+  RaiseBoardEvent(dig, kFrameStart, nullptr, lastLine, out);
+  RaiseBoardEvent(dig, kFieldOne, nullptr, lastLine, out);
   WrittenSize size;
   // With the trigger on, a frame reaches the grabs only after a trigger.
   const auto trigger = dig.controls.find(kTriggerState);
   const bool gated = trigger != dig.controls.end() && trigger->second == kTriggerEnabled;
   if (gated && dig.triggers == 0) {
     AwaitLastLine(lastLine, out);
-    RaiseBoardEvent(dig, kFieldTwo, nullptr, out);
+    RaiseBoardEvent(dig, kFieldTwo, nullptr, lastLine, out);
     SetAfterWrites(dig.nextFrameWaiters, out);
-    RaiseBoardEvent(dig, kFrameEnd, nullptr, out);
+    RaiseBoardEvent(dig, kFrameEnd, nullptr, lastLine, out);
     return;
   }
   if (gated) --dig.triggers;
@@ -282,7 +285,7 @@ void Board::ProduceFrame(Digitizer& dig, Deferred& out, Clock::time_point lastLi
   if (!dig.grabs.empty()) {
     grab = std::move(dig.grabs.front());
     dig.grabs.pop_front();
-    RaiseBoardEvent(dig, kGrabStart, &grab->job, out);
+    RaiseBoardEvent(dig, kGrabStart, &grab->job, lastLine, out);
     WriteJob(grab->job, frame, decoder, size, out);
   }
   AwaitLastLine(lastLine, out);
@@ -297,13 +300,13 @@ void Board::ProduceFrame(Digitizer& dig, Deferred& out, Clock::time_point lastLi
       if (object != objects_.end()) --object->second.pendingGrabs;
       changed_.notify_all();
     });
-    RaiseBoardEvent(dig, kGrabEnd, &grab->job, out);
+    RaiseBoardEvent(dig, kGrabEnd, &grab->job, lastLine, out);
     if (dig.grabs.empty()) SetAfterWrites(dig.endWaiters, out);
   }
   if (dig.processing && !dig.processQueue.empty()) FinishGrab(dig, out);
-  RaiseBoardEvent(dig, kFieldTwo, nullptr, out);
+  RaiseBoardEvent(dig, kFieldTwo, nullptr, lastLine, out);
   SetAfterWrites(dig.nextFrameWaiters, out);
-  RaiseBoardEvent(dig, kFrameEnd, nullptr, out);
+  RaiseBoardEvent(dig, kFrameEnd, nullptr, lastLine, out);
   changed_.notify_all();
 }
 
