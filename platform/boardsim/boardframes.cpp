@@ -26,6 +26,9 @@ constexpr uint64_t kMicrosecondsPerSecond = 1000000;
 constexpr auto kPeriod60Hz = std::chrono::microseconds(33367);
 constexpr auto kPeriod50Hz = std::chrono::microseconds(40000);
 constexpr auto kShortestSleep = std::chrono::microseconds(50);
+// What a grab's frame queues to run outside the lock (its writes, the wait for its last line,
+// the grab's end, the events waited for), in room made once.
+constexpr size_t kFrameActions = 8;
 }  // namespace
 
 bool Board::HasWork(const Digitizer& dig) const {
@@ -140,6 +143,7 @@ void Board::WriteFrameOnRequester(uint64_t digitizerId) {
   Digitizer& dig = it->second;
   dig.frameOnRequester = false;
   Deferred out;
+  out.reserve(kFrameActions);
   const uint64_t round = ++round_;
   events_.SetRound(round);
   ProduceFrame(dig, out, dig.nextFrame);
