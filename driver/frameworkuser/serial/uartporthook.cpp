@@ -1,6 +1,6 @@
-#include "driver/board/serial/uartporthook.h"
+#include "driver/frameworkuser/serial/uartporthook.h"
 
-namespace zor::board {
+namespace zor::frame {
 
 void UartPortHook::Set(UartHookFunction function, void* userData) {
   std::lock_guard lock(mutex_);
@@ -13,4 +13,4 @@ void UartPortHook::Call(int64_t hookType, int64_t eventId) {
   if (function_ != nullptr) function_(hookType, eventId, userData_);
 }
 
-}  // namespace zor::board
+}  // namespace zor::frame

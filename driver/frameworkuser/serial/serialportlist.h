@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace zor::board {
+namespace zor::frame {
 
 // The port names in value-name order; none when the key is missing.
 std::vector<std::wstring> ReadSerialPortNames();
 
-}  // namespace zor::board
+}  // namespace zor::frame

@@ -1,8 +1,8 @@
 // The serial types of system inquire and control, and the serial hook.
-#include "driver/board/serial/uarterror.h"
-#include "driver/board/serial/uartmanager.h"
+#include "driver/frameworkuser/serial/uarterror.h"
+#include "driver/frameworkuser/serial/uartmanager.h"
 
-namespace zor::board {
+namespace zor::frame {
 namespace {
 
 constexpr int64_t kPortBits = 0xFF0000;
@@ -182,4 +182,4 @@ void CUartManager::DispatchControl(UartPortRecord& record, int64_t type, int64_t
   }
 }
 
-}  // namespace zor::board
+}  // namespace zor::frame

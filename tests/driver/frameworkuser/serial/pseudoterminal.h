@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-namespace zor::board::testing {
+namespace zor::frame::testing {
 
 class PseudoTerminal {
  public:
@@ -62,4 +62,4 @@ bool Eventually(Check check) {
   return true;
 }
 
-}  // namespace zor::board::testing
+}  // namespace zor::frame::testing

@@ -1,4 +1,4 @@
-#include "driver/board/serial/serialportlist.h"
+#include "driver/frameworkuser/serial/serialportlist.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <memory>
 
-#include "driver/board/serial/uartmanager.h"
-#include "tests/driver/board/serial/serialfixture.h"
+#include "driver/frameworkuser/serial/uartmanager.h"
+#include "tests/driver/frameworkuser/serial/serialfixture.h"
 
-namespace zor::board::testing {
+namespace zor::frame::testing {
 namespace {
 
 // The machine's device folder replaced by an empty one of the test's own.
@@ -64,4 +64,4 @@ TEST_F(MachinePorts, PortsAreListedOnFirstUse) {
 }
 
 }  // namespace
-}  // namespace zor::board::testing
+}  // namespace zor::frame::testing

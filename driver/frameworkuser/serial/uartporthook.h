@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <mutex>
 
-namespace zor::board {
+namespace zor::frame {
 
 // (hook type, event id, user data), as the host library calls hooks.
 using UartHookFunction = int64_t (*)(int64_t hookType, int64_t eventId, void* userData);
@@ -24,4 +24,4 @@ class UartPortHook {
   void* userData_ = nullptr;
 };
 
-}  // namespace zor::board
+}  // namespace zor::frame

@@ -1,4 +1,4 @@
-#include "tests/driver/board/serial/pseudoterminal.h"
+#include "tests/driver/frameworkuser/serial/pseudoterminal.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 
 #include "platform/os/serial/serial.h"
 
-namespace zor::board::testing {
+namespace zor::frame::testing {
 
 PseudoTerminal::PseudoTerminal(const std::wstring& comName) : comName_(comName) {
   master_ = posix_openpt(O_RDWR | O_NOCTTY);
@@ -97,4 +97,4 @@ size_t ThreadCount() {
   return count;
 }
 
-}  // namespace zor::board::testing
+}  // namespace zor::frame::testing

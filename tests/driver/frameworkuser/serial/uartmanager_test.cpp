@@ -1,13 +1,13 @@
-#include "driver/board/serial/uartmanager.h"
+#include "driver/frameworkuser/serial/uartmanager.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "platform/os/serial/serial.h"
-#include "tests/driver/board/serial/serialfixture.h"
+#include "tests/driver/frameworkuser/serial/serialfixture.h"
 
-namespace zor::board::testing {
+namespace zor::frame::testing {
 namespace {
 
 using SerialPorts = SerialFixture;
@@ -198,4 +198,4 @@ TEST(SerialPortNumber, NeedsComInTheName) {
 }
 
 }  // namespace
-}  // namespace zor::board::testing
+}  // namespace zor::frame::testing

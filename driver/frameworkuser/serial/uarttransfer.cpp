@@ -3,13 +3,13 @@
 #include <cstring>
 #include <utility>
 
-#include "driver/board/serial/uarterror.h"
-#include "driver/board/serial/uartmanager.h"
+#include "driver/frameworkuser/serial/uarterror.h"
+#include "driver/frameworkuser/serial/uartmanager.h"
 #include "platform/os/core/error.h"
 #include "platform/os/device/device.h"
 #include "platform/os/sync/event.h"
 
-namespace zor::board {
+namespace zor::frame {
 namespace {
 
 // Line errors in the order they are reported.
@@ -147,4 +147,4 @@ void CUartManager::WaitWriteComplete(UartPortRecord& record, int64_t& answer) {
   answer = WaitTransfer(record, record.write_, kWriteFailure);
 }
 
-}  // namespace zor::board
+}  // namespace zor::frame

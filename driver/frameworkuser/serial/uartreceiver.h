@@ -7,10 +7,10 @@
 #include <memory>
 #include <thread>
 
-#include "driver/board/serial/uartporthook.h"
+#include "driver/frameworkuser/serial/uartporthook.h"
 #include "platform/os/core/handle.h"
 
-namespace zor::board {
+namespace zor::frame {
 
 class UartReceiver {
  public:
@@ -38,4 +38,4 @@ class UartReceiver {
   std::thread thread_;
 };
 
-}  // namespace zor::board
+}  // namespace zor::frame

@@ -1,4 +1,4 @@
-#include "driver/board/serial/uartreceiver.h"
+#include "driver/frameworkuser/serial/uartreceiver.h"
 
 #include <atomic>
 #include <future>
@@ -13,7 +13,7 @@
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
 
-namespace zor::board {
+namespace zor::frame {
 namespace {
 
 // The host's foreign-thread bracket: the hook may call the host library from here.
@@ -138,4 +138,4 @@ void UartReceiver::Stop() {
 
 bool UartReceiver::Finished() const { return !thread_.joinable() || state_->finished.load(); }
 
-}  // namespace zor::board
+}  // namespace zor::frame

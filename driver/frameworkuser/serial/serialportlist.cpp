@@ -1,4 +1,4 @@
-#include "driver/board/serial/serialportlist.h"
+#include "driver/frameworkuser/serial/serialportlist.h"
 
 #include <algorithm>
 #include <utility>
@@ -6,7 +6,7 @@
 #include "platform/os/core/error.h"
 #include "platform/os/registry/registry.h"
 
-namespace zor::board {
+namespace zor::frame {
 namespace {
 
 constexpr wchar_t kSerialCommKey[] = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
@@ -47,4 +47,4 @@ std::vector<std::wstring> ReadSerialPortNames() {
   return names;
 }
 
-}  // namespace zor::board
+}  // namespace zor::frame

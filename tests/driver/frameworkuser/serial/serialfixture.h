@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "driver/board/serial/uartmanager.h"
-#include "tests/driver/board/serial/pseudoterminal.h"
+#include "driver/frameworkuser/serial/uartmanager.h"
+#include "tests/driver/frameworkuser/serial/pseudoterminal.h"
 
-namespace zor::board::testing {
+namespace zor::frame::testing {
 
 // Code and sub-code of an error record; {0, 0} for none.
 using Codes = std::pair<uint64_t, uint64_t>;
@@ -86,4 +86,4 @@ inline constexpr int64_t kReadComplete = 4723;
 inline constexpr int64_t kPortNumber = 4724;
 inline constexpr int64_t kClose = 4725;
 
-}  // namespace zor::board::testing
+}  // namespace zor::frame::testing

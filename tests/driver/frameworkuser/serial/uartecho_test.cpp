@@ -5,9 +5,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/driver/board/serial/serialfixture.h"
+#include "tests/driver/frameworkuser/serial/serialfixture.h"
 
-namespace zor::board::testing {
+namespace zor::frame::testing {
 namespace {
 
 constexpr size_t kTotal = 1 << 20;
@@ -81,4 +81,4 @@ TEST_F(SerialEcho, TwoPortsEchoAMegabyteEachWhileOtherThreadsAsk) {
 }
 
 }  // namespace
-}  // namespace zor::board::testing
+}  // namespace zor::frame::testing

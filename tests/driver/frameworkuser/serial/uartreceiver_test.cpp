@@ -4,9 +4,9 @@
 #include <mutex>
 #include <vector>
 
-#include "tests/driver/board/serial/serialfixture.h"
+#include "tests/driver/frameworkuser/serial/serialfixture.h"
 
-namespace zor::board::testing {
+namespace zor::frame::testing {
 namespace {
 
 constexpr int64_t kHook = 17;
@@ -140,4 +140,4 @@ TEST_F(SerialHooks, AHungUpLineEndsAWaitingReadWithAnError) {
 }
 
 }  // namespace
-}  // namespace zor::board::testing
+}  // namespace zor::frame::testing

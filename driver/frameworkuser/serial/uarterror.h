@@ -5,7 +5,7 @@
 
 #include "driver/foundation/error.h"
 
-namespace zor::board {
+namespace zor::frame {
 
 using foundation::CError;
 
@@ -20,4 +20,4 @@ inline constexpr uint64_t kUartQueueError = 4343;     // 1 overflow, 2 parity, 3
   throw CError(code, subCode);
 }
 
-}  // namespace zor::board
+}  // namespace zor::frame

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "driver/board/serial/uartporthook.h"
-#include "driver/board/serial/uartreceiver.h"
+#include "driver/frameworkuser/serial/uartporthook.h"
+#include "driver/frameworkuser/serial/uartreceiver.h"
 #include "platform/os/core/handle.h"
 #include "platform/os/device/overlapped.h"
 #include "platform/os/serial/serial.h"
 
-namespace zor::board {
+namespace zor::frame {
 
 // The longest transfer a new port allows until the caller sets lengths of its own: the most
 // bytes that a read or write until the delimiter looks at.
@@ -58,4 +58,4 @@ struct UartPortRecord {
   std::vector<std::unique_ptr<UartReceiver>> stoppedReceivers_;
 };
 
-}  // namespace zor::board
+}  // namespace zor::frame

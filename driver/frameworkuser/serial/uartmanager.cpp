@@ -1,12 +1,12 @@
-#include "driver/board/serial/uartmanager.h"
+#include "driver/frameworkuser/serial/uartmanager.h"
 
 #include <algorithm>
 
-#include "driver/board/serial/serialportlist.h"
-#include "driver/board/serial/uarterror.h"
+#include "driver/frameworkuser/serial/serialportlist.h"
+#include "driver/frameworkuser/serial/uarterror.h"
 #include "platform/os/device/device.h"
 
-namespace zor::board {
+namespace zor::frame {
 namespace {
 
 constexpr uint32_t kPurgeAll =
@@ -132,4 +132,4 @@ void CUartManager::WriteTimeouts(UartPortRecord& record, const os::COMMTIMEOUTS&
   record.timeouts_ = timeouts;
 }
 
-}  // namespace zor::board
+}  // namespace zor::frame

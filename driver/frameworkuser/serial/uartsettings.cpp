@@ -4,14 +4,14 @@
 #include <cwctype>
 #include <limits>
 
-#include "driver/board/serial/uarterror.h"
-#include "driver/board/serial/uartmanager.h"
+#include "driver/frameworkuser/serial/uarterror.h"
+#include "driver/frameworkuser/serial/uartmanager.h"
 #include "platform/os/core/error.h"
 #include "platform/os/device/device.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
 
-namespace zor::board {
+namespace zor::frame {
 namespace {
 
 constexpr std::array<int64_t, 18> kBaudRates = {110,    300,    600,    1200,   2400,   4800,
@@ -198,4 +198,4 @@ void CUartManager::GetBytesPending(UartPortRecord& record, int64_t& answer) {
   answer = status.AmountInInQueue;
 }
 
-}  // namespace zor::board
+}  // namespace zor::frame

@@ -1,8 +1,8 @@
-#include "driver/board/serial/uartportrecord.h"
+#include "driver/frameworkuser/serial/uartportrecord.h"
 
 #include "platform/os/sync/event.h"
 
-namespace zor::board {
+namespace zor::frame {
 
 UartPortRecord::UartPortRecord(std::wstring name, int64_t kind)
     : name_(std::move(name)), kind_(kind) {
@@ -18,4 +18,4 @@ UartPortRecord::~UartPortRecord() {
   os::CloseHandle(write_.hEvent);
 }
 
-}  // namespace zor::board
+}  // namespace zor::frame

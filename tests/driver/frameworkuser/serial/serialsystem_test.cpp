@@ -12,9 +12,9 @@
 
 #include "platform/host/zor.h"
 #include "tests/driver/board/boardfixture.h"
-#include "tests/driver/board/serial/pseudoterminal.h"
+#include "tests/driver/frameworkuser/serial/pseudoterminal.h"
 
-namespace zor::board::testing {
+namespace zor::frame::testing {
 namespace {
 
 constexpr QINT64 kParity = 4701;
@@ -37,16 +37,16 @@ constexpr QINT64 kPortCount = 2132;
 QINT64 OnPort(QINT64 type, QINT64 port) { return type | (port << 16); }
 QINT64 Address(const void* data) { return reinterpret_cast<intptr_t>(data); }
 
-class SerialSystem : public BoardFixture {
+class SerialSystem : public board::BoardFixture {
  protected:
   void SetUp() override {
-    BoardFixture::SetUp();
+    board::BoardFixture::SetUp();
     devices_ = getenv("ZOR_SERIAL_DEVICES");
   }
   void TearDown() override {
     if (system_ != 0) QsysFree(system_);
     terminals_.clear();
-    BoardFixture::TearDown();
+    board::BoardFixture::TearDown();
   }
   // Adapters ttyUSB0... (COM101...) in the fixture's device folder, then the system that
   // lists them.
@@ -216,4 +216,4 @@ TEST_F(SerialSystem, TwoPortsEchoAMegabyteEachWhileOtherThreadsAsk) {
 }
 
 }  // namespace
-}  // namespace zor::board::testing
+}  // namespace zor::frame::testing

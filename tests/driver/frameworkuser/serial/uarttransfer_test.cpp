@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "platform/os/serial/serial.h"
-#include "tests/driver/board/serial/serialfixture.h"
+#include "tests/driver/frameworkuser/serial/serialfixture.h"
 
-namespace zor::board::testing {
+namespace zor::frame::testing {
 namespace {
 
 class SerialTransfers : public SerialFixture {
@@ -148,4 +148,4 @@ TEST_F(SerialTransfers, LineErrorsAreReportedFirstOneFirstAndCleared) {
 }
 
 }  // namespace
-}  // namespace zor::board::testing
+}  // namespace zor::frame::testing

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "driver/board/serial/uarterror.h"
-#include "driver/board/serial/uartportrecord.h"
+#include "driver/frameworkuser/serial/uarterror.h"
+#include "driver/frameworkuser/serial/uartportrecord.h"
 
-namespace zor::board {
+namespace zor::frame {
 
 inline constexpr size_t kMaxUartPorts = 256;
 // The host's default value, and its value for no parity.
@@ -124,4 +124,4 @@ bool IsSerialType(int64_t type);
 // Hook type 17 with the port index in bits 16 to 23, with or without the unhook bit.
 bool IsSerialHookType(int64_t hookType);
 
-}  // namespace zor::board
+}  // namespace zor::frame
