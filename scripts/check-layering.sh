@@ -38,7 +38,8 @@ report() {
 # Prints "file<TAB>included path" for every quoted include of the given folder, in file order.
 includes() {
   grep -rHoE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"[^"]+"' --include='*.h' --include='*.cpp' \
-    "$1" 2>/dev/null | sed -E 's/:[[:space:]]*#[[:space:]]*include[[:space:]]+"([^"]+)"/\t\1/' | LC_ALL=C sort || true
+    "$1" 2>/dev/null | sed -E 's/:[[:space:]]*#[[:space:]]*include[[:space:]]+"([^"]+)"/\t\1/' |
+    LC_ALL=C sort || true
 }
 
 # The layers each layer of driver/ builds on.
