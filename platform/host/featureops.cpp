@@ -9,6 +9,7 @@ namespace zorhost {
 namespace {
 
 constexpr QINT64 kArraySizeMask = 0xFFFFFFF;
+constexpr QINT64 kLengthFieldMask = 0xF0000000000;
 
 // The slot type that lets the driver size a scalar variable.
 uint32_t FeatureSlotType(QINT64 dataType) {
@@ -29,8 +30,10 @@ uint32_t FeatureSlotType(QINT64 dataType) {
   }
 }
 
-// A string type, or any type with the value-as-text operation: the variable is wide text.
+// A string type, or any type with the value-as-text operation: the variable is wide text. The
+// length of a text (Q_STRING_SIZE in the flag) is an integer.
 bool IsText(QINT64 flag, QINT64 dataType) {
+  if ((flag & kLengthFieldMask) == Q_STRING_SIZE) return false;
   return (dataType & Q_TYPE_STRING) == Q_TYPE_STRING ||
          (flag & 0xFF0000) == Q_FEATURE_VALUE_AS_STRING;
 }

@@ -31,7 +31,8 @@ typedef QUINT32 (*QTHREAD_FUNCTION)(void* userData);
 
 // General values.
 inline constexpr QINT64 Q_DEFAULT = 0x10000000;
-inline constexpr QINT64 Q_NULL = 0;
+// A literal, so that it also stands for a null pointer (an `out` left unasked, no user data).
+#define Q_NULL 0L
 inline constexpr QINT64 Q_FALSE = 0;
 inline constexpr QINT64 Q_TRUE = 1;
 inline constexpr QINT64 Q_ENABLE = -9997;

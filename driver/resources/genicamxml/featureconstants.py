@@ -47,7 +47,7 @@ def add(table, name, value, path):
 def main():
     output, qtypes, maps = sys.argv[1], sys.argv[2], sys.argv[3:]
     with open(qtypes, encoding="utf-8") as file:
-        known = set(re.findall(r"inline constexpr QINT64 (\w+) =", file.read()))
+        known = set(re.findall(r"^(?:inline constexpr QINT64|#define) (\w+)", file.read(), re.M))
     features, entries = {}, {}
     for path in maps:
         read_map(path, features, entries)
