@@ -175,6 +175,29 @@ void Processing(QID system, QID digitizer) {
   for (QID buffer : ring) QbufFree(buffer);
 }
 
+// Features by name with the generated constants, as the feature browser's example code reads
+// them; an enumeration also as its entry's name.
+void Features(QID digitizer) {
+  ZOR_INT64 timeout = 2500;
+  QdigControlFeature(digitizer, Q_FEATURE_VALUE, L"QdigControl:Q_GRAB_TIMEOUT", Q_TYPE_INT64,
+                     &timeout);
+  QINT64 applied = 0;
+  QdigInquire(digitizer, Q_GRAB_TIMEOUT, &applied);
+  Check(Error() == 0 && applied == 2500, "a feature written by name reads back by its constant");
+  ZOR_INT scanMode = -1;
+  QdigInquire(digitizer, Q_SCAN_MODE, &scanMode);
+  ZOR_STRING entry;
+  QdigInquireFeature(digitizer, Q_FEATURE_VALUE_AS_STRING, L"QdigControl:Q_SCAN_MODE",
+                     Q_TYPE_STRING, entry);
+  Check(Error() == 0 && scanMode == Q_INTERLACED && entry == L"Q_INTERLACED",
+        "an enumeration reads as its constant and as its entry's name");
+  ZOR_INT64 none = 0;
+  QdigInquireFeature(digitizer, Q_FEATURE_VALUE, L"QdigControl:NoSuchFeature", Q_TYPE_INT64, &none);
+  wchar_t message[Q_ERROR_TEXT_SIZE] = {};
+  QappGetError(Q_DEFAULT, Q_MESSAGE, message);
+  Check(Error() == 4422 && message[0] != L'\0', "an unknown feature records 4422 with a message");
+}
+
 void Refusals(QID system, QID digitizer) {
   QID none = 0;
   QdigAlloc(system, Q_DEFAULT, L"no-such-camera.dcf", Q_DEFAULT, &none);
@@ -197,8 +220,8 @@ bool Run(bool everything) {
   QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", Q_DEFAULT, Q_DEFAULT, &system);
   Check(system != 0, "system allocated");
   if (system == 0) return false;
-  QID digitizer = 0;
-  QdigAlloc(system, Q_DEFAULT, L"Q_NTSC", Q_DEFAULT, &digitizer);
+  // Q_NULL for the unasked out pointer, as most programs write it.
+  const QID digitizer = QdigAlloc(system, Q_DEFAULT, L"Q_NTSC", Q_DEFAULT, Q_NULL);
   Check(digitizer != 0, "digitizer of the default device number allocated");
   if (digitizer != 0) {
     MonoBuffers(system, digitizer);
@@ -207,6 +230,7 @@ bool Run(bool everything) {
       Hooks(system, digitizer);
       ContinuousGrab(system, digitizer);
       Processing(system, digitizer);
+      Features(digitizer);
       Refusals(system, digitizer);
     }
     QdigFree(digitizer);
