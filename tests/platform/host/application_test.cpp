@@ -176,11 +176,16 @@ TEST_F(Application, TypesThatNoLayerServesRecordTheirClassError) {
   QdigInquire(digitizer_, 999999, &value);
   EXPECT_EQ(Error(), 4310);
   EXPECT_EQ(value, 0);
-  // Types that are only answered refuse a value.
+  // Types that are only answered refuse a value, and a digitizer refuses types no layer knows.
   QsysControl(system_, Q_SYSTEM_TYPE, -5);
   EXPECT_EQ(Error(), 4307);
   QdigControl(digitizer_, Q_SIZE_X, -5);
   EXPECT_EQ(Error(), 4307);
+  QdigControl(digitizer_, 999999, 5);
+  EXPECT_EQ(Error(), 4307);
+  EXPECT_EQ(SubCode(), 2);
+  QdigInquire(digitizer_, 999999, &value);
+  EXPECT_EQ(Error(), 4310) << "the refused control kept nothing";
   QdigInquire(digitizer_, Q_SIZE_X, &value);
   EXPECT_EQ(value, QINT64{kWidth}) << "the refused control changed nothing";
 }
