@@ -14,6 +14,7 @@
 #include "platform/os/core/error.h"
 #include "platform/os/registry/registry.h"
 #include "tests/driver/board/boardfixture.h"
+#include "tests/support/ownprocess.h"
 
 namespace zor::board {
 namespace {
@@ -151,14 +152,11 @@ TEST_F(SystemAllocTest, VersionCheckCanBeTurnedOff) {
   os::RegCloseKey(key);
   SimBoard().SetDriverVersion(0x9DF200);
   // The driver reads its configuration once a process: a process of its own reads this one.
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        const QID system = Alloc();
-        fprintf(stderr, "error %lld\n", static_cast<long long>(ErrorCode()));
-        exit(system != 0 ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "error 0");
+  zortest::InProcessOfItsOwn([] {
+    const QID system = Alloc();
+    EXPECT_NE(system, 0) << "error " << ErrorCode();
+    QsysFree(system);
+  });
 }
 
 TEST_F(SystemAllocTest, RefusedAllocationAsksForTheAspmPageNextTime) {
