@@ -67,14 +67,6 @@ class Application : public ::testing::Test {
 constexpr size_t kWidth = 640;
 constexpr size_t kHeight = 480;
 constexpr QINT64 kOrdinary = Q_IMAGE + Q_GRAB + Q_PROC;
-constexpr QINT64 kNextFrame = 5;  // QdigGrabWait: the next frame has ended
-// QdigProcess operations and operation flags.
-constexpr QINT64 kWait = 1;
-constexpr QINT64 kContinuous = 2;
-constexpr QINT64 kStop = 4;
-constexpr QINT64 kSequence = 8;
-constexpr QINT64 kSynchronous = 1;
-constexpr QINT64 kAsynchronous = 2;
 
 QINT64 Count(QINT64, QID, void* user) {
   ++*static_cast<std::atomic<int>*>(user);
@@ -253,14 +245,14 @@ TEST_F(Application, ContinuousGrabFillsTheBufferUntilTheHalt) {
   for (std::vector<uint8_t>& run : runs) {
     QdigGrabContinuous(digitizer_, buffer);
     EXPECT_EQ(Error(), 0);
-    QdigGrabWait(digitizer_, kNextFrame);
-    QdigGrabWait(digitizer_, kNextFrame);
+    QdigGrabWait(digitizer_, Q_GRAB_NEXT_FRAME);
+    QdigGrabWait(digitizer_, Q_GRAB_NEXT_FRAME);
     QdigHalt(digitizer_);
     EXPECT_EQ(Error(), 0);
     run = zortest::BufferPixels<uint8_t>(buffer);
     EXPECT_GE(RampPhase(run.data()), 0);
-    QdigGrabWait(digitizer_, kNextFrame);
-    QdigGrabWait(digitizer_, kNextFrame);
+    QdigGrabWait(digitizer_, Q_GRAB_NEXT_FRAME);
+    QdigGrabWait(digitizer_, Q_GRAB_NEXT_FRAME);
     EXPECT_EQ(zortest::BufferPixels<uint8_t>(buffer), run) << "nothing written after the halt";
   }
   EXPECT_NE(runs[0], runs[1]) << "the second run writes later frames";
@@ -274,14 +266,15 @@ TEST_F(Application, ProcessingRunsASequenceAndContinuouslyUntilStopped) {
   for (QID& buffer : ring)
     QbufAlloc2d(system_, kWidth, kHeight, 8 + Q_UNSIGNED, kOrdinary, &buffer);
   std::atomic<int> calls{0};
-  QdigProcess(digitizer_, ring.data(), 3, kSequence + (7 << 5), kSynchronous, &Count, &calls);
+  QdigProcess(digitizer_, ring.data(), 3, Q_START_SEQUENCE + (7 << 5), Q_SYNCHRONOUS, &Count,
+              &calls);
   EXPECT_EQ(Error(), 0);
   EXPECT_EQ(calls.load(), 7) << "a sequence of 7 frames";
   std::atomic<int> running{0};
-  QdigProcess(digitizer_, ring.data(), 3, kContinuous, kAsynchronous, &Count, &running);
+  QdigProcess(digitizer_, ring.data(), 3, Q_START, Q_ASYNCHRONOUS, &Count, &running);
   EXPECT_EQ(Error(), 0);
   Settle({&running}, 5);
-  QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Count, &running);
+  QdigProcess(digitizer_, ring.data(), 3, Q_STOP + Q_WAIT, Q_DEFAULT, &Count, &running);
   EXPECT_EQ(Error(), 0);
   EXPECT_GE(running.load(), 5);
   const int stopped = running.load();
