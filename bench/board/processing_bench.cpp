@@ -3,15 +3,22 @@
 // can and at 1,000 frames a second, sixteen digitizers at 1,000 frames a
 // second each, and a board region copy beside memcpy of the same bytes. The
 // CPU time of a frame is split between the board's clocks (writing the
-// pattern, the simulator's share) and every other thread (driver and host).
+// pattern, the simulator's share) and every other thread (driver and host),
+// beside the reference of one thread woken by a timed one at the same rate.
 #include <benchmark/benchmark.h>
+#include <pthread.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/support/benchenvironment.h"
@@ -99,6 +106,11 @@ void BM_ProcessMonoFramesIntoRingOf8(benchmark::State& state) {
       static_cast<double>(after.others - before.others) / 1000.0 / frameCount;
   state.counters["board_cpu_us"] =
       static_cast<double>(after.named - before.named) / 1000.0 / frameCount;
+  // Thread switches per frame: each is a wake-up whose code runs cold.
+  state.counters["host_driver_switches"] =
+      static_cast<double>(after.otherSwitches - before.otherSwitches) / frameCount;
+  state.counters["board_switches"] =
+      static_cast<double>(after.namedSwitches - before.namedSwitches) / frameCount;
   state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations() * kFrames),
                                              benchmark::Counter::kIsRate);
   state.counters["us_per_frame"] =
@@ -125,19 +137,35 @@ QINT64 RecordArrival(QINT64, QID, void* user) {
   return 0;
 }
 
-// Frames that reached the application more than a frame period after their
-// place in a schedule that starts with the run's first frame.
-int64_t LateFrames(const Arrivals& arrivals, std::chrono::microseconds period) {
-  int64_t late = 0;
-  for (size_t i = 1; i < arrivals.times.size(); ++i) {
-    const auto due = arrivals.times.front() + period * static_cast<int64_t>(i);
-    if (arrivals.times[i] > due + period) ++late;
+// How late each frame reached the application after its place in a schedule
+// that starts with the run's first frame, of every digitizer's runs.
+struct Lateness {
+  std::mutex mutex;
+  std::vector<double> us;
+
+  void Add(const Arrivals& arrivals, std::chrono::microseconds period) {
+    std::vector<double> run;
+    for (size_t i = 1; i < arrivals.times.size(); ++i) {
+      const auto due = arrivals.times.front() + period * static_cast<int64_t>(i);
+      run.push_back(std::max(
+          0.0, std::chrono::duration<double, std::micro>(arrivals.times[i] - due).count()));
+    }
+    std::lock_guard lock(mutex);
+    us.insert(us.end(), run.begin(), run.end());
   }
-  return late;
-}
+  // The share q of the frames came no later than this.
+  double Quantile(double q) {
+    if (us.empty()) return 0;
+    const auto at =
+        us.begin() + static_cast<std::ptrdiff_t>(q * static_cast<double>(us.size() - 1));
+    std::nth_element(us.begin(), at, us.end());
+    return *at;
+  }
+};
 
 // Sixteen digitizers of one board, each processed by a thread of its own at
-// 1,000 frames a second: every frame arrives, and on time.
+// 1,000 frames a second: every frame arrives, and on time (late: more than a
+// frame period after its place).
 void BM_Process16DigitizersAt1000Fps(benchmark::State& state) {
   Bench& bench = Setup();
   const auto index = static_cast<size_t>(state.thread_index());
@@ -146,28 +174,111 @@ void BM_Process16DigitizersAt1000Fps(benchmark::State& state) {
     return;
   }
   constexpr auto kPeriod = std::chrono::microseconds(1000);
+  static Lateness lateness;
+  static zorbench::ThreadCpu before;
   if (state.thread_index() == 0) {
     boardsim::LocalBoards().Find(0)->SetFrameTime(static_cast<uint32_t>(kPeriod.count()));
+    lateness.us.clear();
+    before = zorbench::ProcessThreadCpu(boardsim::kClockThreadName);
   }
   int64_t lost = 0;
-  int64_t late = 0;
   for (auto _ : state) {
     Arrivals arrivals;
     arrivals.times.reserve(kFrames);
     QdigProcess(bench.digitizers[index], bench.rings[index].data(), kRing,
                 kSequence + (kFrames << 5), kSynchronous, &RecordArrival, &arrivals);
     lost += kFrames - static_cast<int64_t>(arrivals.times.size());
-    late += LateFrames(arrivals, kPeriod);
+    lateness.Add(arrivals, kPeriod);
   }
   state.SetItemsProcessed(state.iterations() * kFrames);
   state.counters["lost"] = static_cast<double>(lost);
+  // Every thread has left the loop: the first reports for all.
+  if (state.thread_index() != 0) return;
+  const zorbench::ThreadCpu after = zorbench::ProcessThreadCpu(boardsim::kClockThreadName);
+  const double frames = static_cast<double>(state.iterations() * kFrames * kDigitizers);
+  const auto late = std::count_if(lateness.us.begin(), lateness.us.end(), [&](double us) {
+    return us > static_cast<double>(kPeriod.count());
+  });
   state.counters["late"] = static_cast<double>(late);
+  state.counters["late_p50_us"] = lateness.Quantile(0.5);
+  state.counters["late_p99_us"] = lateness.Quantile(0.99);
+  state.counters["late_max_us"] = lateness.Quantile(1.0);
+  state.counters["host_driver_cpu_us"] =
+      static_cast<double>(after.others - before.others) / 1000.0 / frames;
+  state.counters["board_cpu_us"] =
+      static_cast<double>(after.named - before.named) / 1000.0 / frames;
+  state.counters["host_driver_switches"] =
+      static_cast<double>(after.otherSwitches - before.otherSwitches) / frames;
+  state.counters["board_switches"] =
+      static_cast<double>(after.namedSwitches - before.namedSwitches) / frames;
 }
 BENCHMARK(BM_Process16DigitizersAt1000Fps)
     ->Threads(kDigitizers)
     ->Iterations(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// The reference for a frame's CPU time at a rate: a thread that sleeps until
+// each period's end wakes another, which does nothing; the CPU time of both per
+// period is what two wake-ups cost on this machine under its present load.
+constexpr char kReferenceThreadName[] = "wakereference";
+
+void BM_WakeReference(benchmark::State& state) {
+  const auto period = std::chrono::microseconds(state.range(0));
+  std::mutex mutex;
+  std::condition_variable woken;
+  int64_t ticks = 0;
+  bool stop = false;
+  auto named = [](auto&& body) {
+    return std::thread([body] {
+      prctl(PR_SET_TIMERSLACK, 1UL);
+      pthread_setname_np(pthread_self(), kReferenceThreadName);
+      body();
+    });
+  };
+  std::thread waiter = named([&] {
+    std::unique_lock lock(mutex);
+    int64_t seen = 0;
+    while (!stop) {
+      woken.wait(lock, [&] { return stop || ticks != seen; });
+      seen = ticks;
+    }
+  });
+  std::atomic<int64_t> periods{0};
+  std::atomic<bool> timing{true};
+  std::thread timer = named([&] {
+    auto next = std::chrono::steady_clock::now();
+    while (timing) {
+      next += period;
+      std::this_thread::sleep_until(next);
+      {
+        std::lock_guard lock(mutex);
+        ++ticks;
+      }
+      woken.notify_one();
+      ++periods;
+    }
+  });
+  const zorbench::ThreadCpu before = zorbench::ProcessThreadCpu(kReferenceThreadName);
+  const int64_t first = periods;
+  for (auto _ : state) {
+    std::this_thread::sleep_for(period * kFrames);
+  }
+  const zorbench::ThreadCpu after = zorbench::ProcessThreadCpu(kReferenceThreadName);
+  const auto count = static_cast<double>(periods - first);
+  timing = false;
+  timer.join();
+  {
+    std::lock_guard lock(mutex);
+    stop = true;
+  }
+  woken.notify_one();
+  waiter.join();
+  state.counters["wake_cpu_us"] = static_cast<double>(after.named - before.named) / 1000.0 / count;
+  state.counters["wake_switches"] =
+      static_cast<double>(after.namedSwitches - before.namedSwitches) / count;
+}
+BENCHMARK(BM_WakeReference)->Arg(1000)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_BoardRegionCopy(benchmark::State& state) {
   Bench& bench = Setup();
