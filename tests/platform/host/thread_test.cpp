@@ -159,6 +159,56 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
 }
 
+// The memory the driver made for a board buffer: the other image with its driver index.
+QID MemoryOf(QID buffer) {
+  const QINT64 index = QbufInquire(buffer, Q_DRIVER_INDEX, nullptr);
+  QID ids[16] = {};
+  const QINT64 count = HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 16, ids);
+  for (QINT64 i = 0; i < count; ++i) {
+    if (ids[i] != buffer && HostBufInquire(ids[i], Q_DRIVER_INDEX, nullptr) == index) {
+      return ids[i];
+    }
+  }
+  return 0;
+}
+
+// While a thread delivers a run's frames, the driver's notes on their memory (the grab mark,
+// the delivery's event) land on the memory named, each buffer's on its own; once a buffer is
+// freed its memory takes no note, while the other's still does.
+TEST_F(ThreadTest, NotesOnTheMemoryOfDeliveredFramesReachThatMemoryOnly) {
+  constexpr QINT64 kMark = 1060;
+  constexpr QINT64 kHookEventNote = 25;
+  ASSERT_NE(AllocBoard(), 0);
+  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  QID buffers[2] = {QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr),
+                    QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr)};
+  auto process = [](QINT64, QID, void*) -> QINT64 { return 0; };
+  QdigProcess(digitizer, buffers, 2, 2, 1, process, nullptr);
+  const QID memory[2] = {MemoryOf(buffers[0]), MemoryOf(buffers[1])};
+  ASSERT_NE(memory[0], 0);
+  ASSERT_NE(memory[1], 0);
+  for (int round = 0; round < 2; ++round) {  // the second round finds what the first kept
+    for (int i = 0; i < 2; ++i) {
+      HostInternalControl(memory[i], kHookEventNote, 100 * round + 10 + i);
+      HostDigProcessNotify(memory[i], nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
+      HostBufControl(memory[i], kMark, 100 * round + 20 + i);
+    }
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(HostInternalInquire(memory[i], kHookEventNote, nullptr), 100 * round + 10 + i);
+      EXPECT_EQ(HostBufInquire(memory[i], kMark, nullptr), 100 * round + 20 + i);
+    }
+    EXPECT_EQ(ErrorCode(), 0);
+  }
+  QbufFree(buffers[0]);
+  HostBufControl(memory[0], kMark, 5);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+  HostBufControl(memory[1], kMark, 6);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(HostBufInquire(memory[1], kMark, nullptr), 6);
+  QbufFree(buffers[1]);
+  QdigFree(digitizer);
+}
+
 TEST_F(ThreadTest, FreeingASystemTakesItsObjectsAlong) {
   ASSERT_NE(AllocBoard(), 0);
   QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
