@@ -77,6 +77,65 @@ QINT64 CountFrame(QINT64, QID, void* user) {
   return 0;
 }
 
+// The reference for a frame's CPU time at a rate: a thread that sleeps until
+// each period's end wakes another, which does nothing. The CPU time of each per
+// period is what a timed wake-up (the board's clock) and a woken thread (the
+// driver's hook thread) cost on this machine under its present load.
+struct WakeCost {
+  double timerUs = 0;
+  double wokenUs = 0;
+};
+
+WakeCost MeasureWakeCost(std::chrono::microseconds period, int64_t periods) {
+  static constexpr char kTimer[] = "waketimer";
+  static constexpr char kWoken[] = "wakewoken";
+  std::mutex mutex;
+  std::condition_variable woken;
+  int64_t ticks = 0;
+  bool read = false;  // both threads' times are read: they may end
+  auto named = [](const char* name, auto body) {
+    return std::thread([name, body] {
+      prctl(PR_SET_TIMERSLACK, 1UL);
+      pthread_setname_np(pthread_self(), name);
+      body();
+    });
+  };
+  std::thread waiter = named(kWoken, [&] {
+    std::unique_lock lock(mutex);
+    for (int64_t seen = 0; seen < periods; seen = ticks) {
+      woken.wait(lock, [&] { return ticks != seen; });
+    }
+    woken.wait(lock, [&] { return read; });
+  });
+  std::thread timer = named(kTimer, [&] {
+    auto next = std::chrono::steady_clock::now();
+    for (int64_t i = 0; i < periods; ++i) {
+      next += period;
+      std::this_thread::sleep_until(next);
+      std::lock_guard lock(mutex);
+      ++ticks;
+      woken.notify_all();
+    }
+    std::unique_lock lock(mutex);
+    woken.wait(lock, [&] { return read; });
+  });
+  std::unique_lock lock(mutex);
+  woken.wait(lock, [&] { return ticks == periods; });
+  lock.unlock();
+  // An ended thread's time is gone: both wait until it is read.
+  const zorbench::ThreadCpu timerCpu = zorbench::ProcessThreadCpu(kTimer);
+  const zorbench::ThreadCpu wokenCpu = zorbench::ProcessThreadCpu(kWoken);
+  lock.lock();
+  read = true;
+  lock.unlock();
+  woken.notify_all();
+  timer.join();
+  waiter.join();
+  const auto count = static_cast<double>(periods);
+  return {static_cast<double>(timerCpu.named) / 1000.0 / count,
+          static_cast<double>(wokenCpu.named) / 1000.0 / count};
+}
+
 // Argument: the board's frame period in microseconds (1: as fast as it can).
 void BM_ProcessMonoFramesIntoRingOf8(benchmark::State& state) {
   Bench& bench = Setup();
@@ -118,6 +177,10 @@ void BM_ProcessMonoFramesIntoRingOf8(benchmark::State& state) {
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.counters["lost"] = static_cast<double>(lost);
   state.counters["missed"] = static_cast<double>(missed);
+  if (state.range(0) < 1000) return;  // a timed wake-up is no reference for shorter periods
+  const WakeCost reference = MeasureWakeCost(std::chrono::microseconds(state.range(0)), kFrames);
+  state.counters["ref_woken_cpu_us"] = reference.wokenUs;
+  state.counters["ref_timer_cpu_us"] = reference.timerUs;
 }
 BENCHMARK(BM_ProcessMonoFramesIntoRingOf8)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 // 1000 frames per second: every frame the board makes is processed.
@@ -217,68 +280,6 @@ BENCHMARK(BM_Process16DigitizersAt1000Fps)
     ->Iterations(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-
-// The reference for a frame's CPU time at a rate: a thread that sleeps until
-// each period's end wakes another, which does nothing; the CPU time of both per
-// period is what two wake-ups cost on this machine under its present load.
-constexpr char kReferenceThreadName[] = "wakereference";
-
-void BM_WakeReference(benchmark::State& state) {
-  const auto period = std::chrono::microseconds(state.range(0));
-  std::mutex mutex;
-  std::condition_variable woken;
-  int64_t ticks = 0;
-  bool stop = false;
-  auto named = [](auto&& body) {
-    return std::thread([body] {
-      prctl(PR_SET_TIMERSLACK, 1UL);
-      pthread_setname_np(pthread_self(), kReferenceThreadName);
-      body();
-    });
-  };
-  std::thread waiter = named([&] {
-    std::unique_lock lock(mutex);
-    int64_t seen = 0;
-    while (!stop) {
-      woken.wait(lock, [&] { return stop || ticks != seen; });
-      seen = ticks;
-    }
-  });
-  std::atomic<int64_t> periods{0};
-  std::atomic<bool> timing{true};
-  std::thread timer = named([&] {
-    auto next = std::chrono::steady_clock::now();
-    while (timing) {
-      next += period;
-      std::this_thread::sleep_until(next);
-      {
-        std::lock_guard lock(mutex);
-        ++ticks;
-      }
-      woken.notify_one();
-      ++periods;
-    }
-  });
-  const zorbench::ThreadCpu before = zorbench::ProcessThreadCpu(kReferenceThreadName);
-  const int64_t first = periods;
-  for (auto _ : state) {
-    std::this_thread::sleep_for(period * kFrames);
-  }
-  const zorbench::ThreadCpu after = zorbench::ProcessThreadCpu(kReferenceThreadName);
-  const auto count = static_cast<double>(periods - first);
-  timing = false;
-  timer.join();
-  {
-    std::lock_guard lock(mutex);
-    stop = true;
-  }
-  woken.notify_one();
-  waiter.join();
-  state.counters["wake_cpu_us"] = static_cast<double>(after.named - before.named) / 1000.0 / count;
-  state.counters["wake_switches"] =
-      static_cast<double>(after.namedSwitches - before.namedSwitches) / count;
-}
-BENCHMARK(BM_WakeReference)->Arg(1000)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_BoardRegionCopy(benchmark::State& state) {
   Bench& bench = Setup();
