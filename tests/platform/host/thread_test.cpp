@@ -209,6 +209,40 @@ TEST_F(ThreadTest, NotesOnTheMemoryOfDeliveredFramesReachThatMemoryOnly) {
   QdigFree(digitizer);
 }
 
+// A delivering thread keeps the ring it found while the application starts new runs on
+// another: every note still lands on the memory named, and the runs' events go.
+TEST_F(ThreadTest, NotesWhileRunsStartOnAnotherThreadLandOnTheirMemory) {
+  constexpr QINT64 kMark = 1060;
+  ASSERT_NE(AllocBoard(), 0);
+  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  QID buffers[2] = {QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr),
+                    QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr)};
+  auto process = [](QINT64, QID, void*) -> QINT64 { return 0; };
+  QdigProcess(digitizer, buffers, 2, 2, 1, process, nullptr);
+  const QID memory[2] = {MemoryOf(buffers[0]), MemoryOf(buffers[1])};
+  ASSERT_NE(memory[0], 0);
+  ASSERT_NE(memory[1], 0);
+  std::atomic<bool> stop{false};
+  std::thread application([&] {
+    while (!stop) QdigProcess(digitizer, buffers, 2, 2, 1, process, nullptr);
+  });
+  int wrong = 0;
+  for (QINT64 frame = 1; frame <= 400; ++frame) {
+    const QID target = memory[frame % 2];
+    HostDigProcessNotify(target, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
+    HostBufControl(target, kMark, frame);
+    if (HostBufInquire(target, kMark, nullptr) != frame) ++wrong;
+  }
+  stop = true;
+  application.join();
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(ErrorCode(), 0);
+  QbufFree(buffers[0]);
+  QbufFree(buffers[1]);
+  QdigFree(digitizer);
+  EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
+}
+
 TEST_F(ThreadTest, FreeingASystemTakesItsObjectsAlong) {
   ASSERT_NE(AllocBoard(), 0);
   QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
