@@ -77,6 +77,20 @@ QINT64 CountFrame(QINT64, QID, void* user) {
   return 0;
 }
 
+// CPU time and thread switches per frame of the board's clocks and of every
+// other thread (driver and host); each switch is a wake-up whose code runs cold.
+void ReportThreadCpu(benchmark::State& state, const zorbench::ThreadCpu& before,
+                     const zorbench::ThreadCpu& after, double frames) {
+  state.counters["host_driver_cpu_us"] =
+      static_cast<double>(after.others - before.others) / 1000.0 / frames;
+  state.counters["board_cpu_us"] =
+      static_cast<double>(after.named - before.named) / 1000.0 / frames;
+  state.counters["host_driver_switches"] =
+      static_cast<double>(after.otherSwitches - before.otherSwitches) / frames;
+  state.counters["board_switches"] =
+      static_cast<double>(after.namedSwitches - before.namedSwitches) / frames;
+}
+
 // The reference for a frame's CPU time at a rate: a thread that sleeps until
 // each period's end wakes another, which does nothing. The CPU time of each per
 // period is what a timed wake-up (the board's clock) and a woken thread (the
@@ -161,15 +175,7 @@ void BM_ProcessMonoFramesIntoRingOf8(benchmark::State& state) {
   boardsim::LocalBoards().Find(0)->SetFrameTime(1);
   state.SetItemsProcessed(state.iterations() * kFrames);
   const double frameCount = static_cast<double>(state.iterations() * kFrames);
-  state.counters["host_driver_cpu_us"] =
-      static_cast<double>(after.others - before.others) / 1000.0 / frameCount;
-  state.counters["board_cpu_us"] =
-      static_cast<double>(after.named - before.named) / 1000.0 / frameCount;
-  // Thread switches per frame: each is a wake-up whose code runs cold.
-  state.counters["host_driver_switches"] =
-      static_cast<double>(after.otherSwitches - before.otherSwitches) / frameCount;
-  state.counters["board_switches"] =
-      static_cast<double>(after.namedSwitches - before.namedSwitches) / frameCount;
+  ReportThreadCpu(state, before, after, frameCount);
   state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations() * kFrames),
                                              benchmark::Counter::kIsRate);
   state.counters["us_per_frame"] =
@@ -266,14 +272,7 @@ void BM_Process16DigitizersAt1000Fps(benchmark::State& state) {
   state.counters["late_p50_us"] = lateness.Quantile(0.5);
   state.counters["late_p99_us"] = lateness.Quantile(0.99);
   state.counters["late_max_us"] = lateness.Quantile(1.0);
-  state.counters["host_driver_cpu_us"] =
-      static_cast<double>(after.others - before.others) / 1000.0 / frames;
-  state.counters["board_cpu_us"] =
-      static_cast<double>(after.named - before.named) / 1000.0 / frames;
-  state.counters["host_driver_switches"] =
-      static_cast<double>(after.otherSwitches - before.otherSwitches) / frames;
-  state.counters["board_switches"] =
-      static_cast<double>(after.namedSwitches - before.namedSwitches) / frames;
+  ReportThreadCpu(state, before, after, frames);
 }
 BENCHMARK(BM_Process16DigitizersAt1000Fps)
     ->Threads(kDigitizers)

@@ -172,74 +172,80 @@ QID MemoryOf(QID buffer) {
   return 0;
 }
 
+QINT64 IgnoreFrame(QINT64, QID, void*) { return 0; }
+
+constexpr QINT64 kGrabMark = 1060;
+
+// A digitizer that processed into two board buffers, and the memory the driver made for each.
+class FrameNotes : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    ASSERT_NE(AllocBoard(), 0);
+    digitizer_ = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+    for (QID& buffer : buffers_) buffer = QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr);
+    QdigProcess(digitizer_, buffers_, 2, 2, 1, IgnoreFrame, nullptr);
+    for (int i = 0; i < 2; ++i) {
+      memory_[i] = MemoryOf(buffers_[i]);
+      ASSERT_NE(memory_[i], 0);
+    }
+  }
+
+  QID digitizer_ = 0;
+  QID buffers_[2] = {};
+  QID memory_[2] = {};
+};
+
 // While a thread delivers a run's frames, the driver's notes on their memory (the grab mark,
 // the delivery's event) land on the memory named, each buffer's on its own; once a buffer is
 // freed its memory takes no note, while the other's still does.
-TEST_F(ThreadTest, NotesOnTheMemoryOfDeliveredFramesReachThatMemoryOnly) {
-  constexpr QINT64 kMark = 1060;
+TEST_F(FrameNotes, LandOnTheMemoryOfTheDeliveredFrameOnly) {
   constexpr QINT64 kHookEventNote = 25;
-  ASSERT_NE(AllocBoard(), 0);
-  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
-  QID buffers[2] = {QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr),
-                    QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr)};
-  auto process = [](QINT64, QID, void*) -> QINT64 { return 0; };
-  QdigProcess(digitizer, buffers, 2, 2, 1, process, nullptr);
-  const QID memory[2] = {MemoryOf(buffers[0]), MemoryOf(buffers[1])};
-  ASSERT_NE(memory[0], 0);
-  ASSERT_NE(memory[1], 0);
+  const QID* memory = memory_;
   for (int round = 0; round < 2; ++round) {  // the second round finds what the first kept
     for (int i = 0; i < 2; ++i) {
       HostInternalControl(memory[i], kHookEventNote, 100 * round + 10 + i);
       HostDigProcessNotify(memory[i], nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
-      HostBufControl(memory[i], kMark, 100 * round + 20 + i);
+      HostBufControl(memory[i], kGrabMark, 100 * round + 20 + i);
     }
     for (int i = 0; i < 2; ++i) {
       EXPECT_EQ(HostInternalInquire(memory[i], kHookEventNote, nullptr), 100 * round + 10 + i);
-      EXPECT_EQ(HostBufInquire(memory[i], kMark, nullptr), 100 * round + 20 + i);
+      EXPECT_EQ(HostBufInquire(memory[i], kGrabMark, nullptr), 100 * round + 20 + i);
     }
     EXPECT_EQ(ErrorCode(), 0);
   }
-  QbufFree(buffers[0]);
-  HostBufControl(memory[0], kMark, 5);
+  QbufFree(buffers_[0]);
+  HostBufControl(memory[0], kGrabMark, 5);
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
-  HostBufControl(memory[1], kMark, 6);
+  HostBufControl(memory[1], kGrabMark, 6);
   EXPECT_EQ(ErrorCode(), 0);
-  EXPECT_EQ(HostBufInquire(memory[1], kMark, nullptr), 6);
-  QbufFree(buffers[1]);
-  QdigFree(digitizer);
+  EXPECT_EQ(HostBufInquire(memory[1], kGrabMark, nullptr), 6);
+  QbufFree(buffers_[1]);
+  QdigFree(digitizer_);
 }
 
 // A delivering thread keeps the ring it found while the application starts new runs on
 // another: every note still lands on the memory named, and the runs' events go.
-TEST_F(ThreadTest, NotesWhileRunsStartOnAnotherThreadLandOnTheirMemory) {
-  constexpr QINT64 kMark = 1060;
-  ASSERT_NE(AllocBoard(), 0);
-  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
-  QID buffers[2] = {QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr),
-                    QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr)};
-  auto process = [](QINT64, QID, void*) -> QINT64 { return 0; };
-  QdigProcess(digitizer, buffers, 2, 2, 1, process, nullptr);
-  const QID memory[2] = {MemoryOf(buffers[0]), MemoryOf(buffers[1])};
-  ASSERT_NE(memory[0], 0);
-  ASSERT_NE(memory[1], 0);
+TEST_F(FrameNotes, LandOnTheirMemoryWhileRunsStartOnAnotherThread) {
+  const QID* memory = memory_;
   std::atomic<bool> stop{false};
   std::thread application([&] {
-    while (!stop) QdigProcess(digitizer, buffers, 2, 2, 1, process, nullptr);
+    while (!stop) QdigProcess(digitizer_, buffers_, 2, 2, 1, IgnoreFrame, nullptr);
   });
   int wrong = 0;
   for (QINT64 frame = 1; frame <= 400; ++frame) {
     const QID target = memory[frame % 2];
     HostDigProcessNotify(target, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
-    HostBufControl(target, kMark, frame);
-    if (HostBufInquire(target, kMark, nullptr) != frame) ++wrong;
+    HostBufControl(target, kGrabMark, frame);
+    if (HostBufInquire(target, kGrabMark, nullptr) != frame) ++wrong;
   }
   stop = true;
   application.join();
   EXPECT_EQ(wrong, 0);
   EXPECT_EQ(ErrorCode(), 0);
-  QbufFree(buffers[0]);
-  QbufFree(buffers[1]);
-  QdigFree(digitizer);
+  QbufFree(buffers_[0]);
+  QbufFree(buffers_[1]);
+  QdigFree(digitizer_);
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
 }
 
