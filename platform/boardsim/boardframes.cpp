@@ -127,6 +127,7 @@ void Board::WriteOutsideLock(std::unique_lock<std::mutex>& lock, uint64_t round,
   for (auto& action : out) action();
   lock.lock();
   writing_.erase(std::find(writing_.begin(), writing_.end(), round));
+  RoundWritten(round).notify_all();
   changed_.notify_all();
 }
 
