@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/boardsim/board.h"
+#include "platform/os/sync/thread.h"
 
 namespace boardsim {
 
@@ -26,6 +27,8 @@ constexpr uint64_t kMicrosecondsPerSecond = 1000000;
 constexpr auto kPeriod60Hz = std::chrono::microseconds(33367);
 constexpr auto kPeriod50Hz = std::chrono::microseconds(40000);
 constexpr auto kShortestSleep = std::chrono::microseconds(50);
+// The most frames a late clock writes at once to come back to its frames' times.
+constexpr int kFramesOwed = 16;
 // What a grab's frame queues to run outside the lock (its writes, the wait for its last line,
 // the grab's end, the events waited for), in room made once.
 constexpr size_t kFrameActions = 8;
@@ -49,6 +52,10 @@ void Board::StartClock(uint64_t channel) {
     // Frames may be microseconds apart: the clock wakes when asked, not up to the
     // default 50 us later.
     prctl(PR_SET_TIMERSLACK, 1UL);
+    // The board's own oscillator does not wait for the host's other work: the clock
+    // runs as the driver's hook threads do (real time where the process may), so that
+    // a loaded machine neither delays its frames nor stops it holding the board's lock.
+    os::SetThreadPriority(os::GetCurrentThread(), os::THREAD_PRIORITY_TIME_CRITICAL);
     const std::string name = kClockThreadName + (" " + std::to_string(channel));
     pthread_setname_np(pthread_self(), name.c_str());
     ClockLoop(channel);
@@ -90,7 +97,10 @@ void Board::ClockLoop(uint64_t channel) {
       if (dig.nextFrame == Clock::time_point{}) dig.nextFrame = now + period;
       if (dig.nextFrame <= now) {
         ProduceFrame(dig, out);
-        dig.nextFrame = std::max(dig.nextFrame + period, now);
+        // The camera's frames keep their times: a clock that woke late writes the frames
+        // it owes one after the other, unless it fell too far behind to catch up.
+        dig.nextFrame += period;
+        if (now - dig.nextFrame > period * kFramesOwed) dig.nextFrame = now;
       }
       next = std::min(next, dig.nextFrame);
     }
@@ -120,6 +130,7 @@ void Board::WriteOutsideLock(std::unique_lock<std::mutex>& lock, uint64_t round,
   for (auto& action : out) action();
   lock.lock();
   writing_.erase(std::find(writing_.begin(), writing_.end(), round));
+  RoundWritten(round).notify_all();
   changed_.notify_all();
 }
 
