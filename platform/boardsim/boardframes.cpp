@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "platform/boardsim/board.h"
-#include "platform/os/sync/thread.h"
 
 namespace boardsim {
 
@@ -52,10 +51,6 @@ void Board::StartClock(uint64_t channel) {
     // Frames may be microseconds apart: the clock wakes when asked, not up to the
     // default 50 us later.
     prctl(PR_SET_TIMERSLACK, 1UL);
-    // The board's own oscillator does not wait for the host's other work: the clock
-    // runs as the driver's hook threads do (real time where the process may), so that
-    // a loaded machine neither delays its frames nor stops it holding the board's lock.
-    os::SetThreadPriority(os::GetCurrentThread(), os::THREAD_PRIORITY_TIME_CRITICAL);
     const std::string name = kClockThreadName + (" " + std::to_string(channel));
     pthread_setname_np(pthread_self(), name.c_str());
     ClockLoop(channel);
