@@ -65,3 +65,43 @@ if [ "$failures" -ne 0 ]; then
   exit 1
 fi
 echo "layering: clean"
+
+# Error codes are named once, in driver/frameworkuser/errortable/errorcodes.h beside the message
+# table. An error-code literal is a decimal number of the table's block (4300 to 4499) that is
+#   - the code handed to an error recorder: the first argument of a call whose name holds
+#     "Error", "Report" or "Record" (SetError, CError, RaiseUartError, Report, ...), or the
+#     second of HostFuncErrorReport;
+#   - compared with or assigned to an error code (a name ending in "code" or "Code", as
+#     error.code, ErrorCode() or GetCodeA());
+#   - the value of a named constant that is handed to a recorder or compared with a code, or
+#     whose name ends in "Error".
+# Inquire and control types share the block's numbers ("case 4385:", "type == 4364"), as do
+# pixel values and opcodes; they are none of these and pass, as do comments.
+code_literal='4[34][0-9]{2}\b'
+recorder_call='\b[[:alnum:]_]*(Error|Report|Record)[[:alnum:]_]*\([[:space:]]*'
+host_report='\bHostFuncErrorReport\([^,]*,[[:space:]]*'
+code_compare='[[:alnum:]_]*[Cc]ode(\(\))?[[:space:]]*(==|!=|=)[[:space:]]*'
+
+# Prints "file:line:text" of the driver's sources outside the table, comments removed.
+driver_code() {
+  [ -d driver ] || return 0
+  find driver -name '*.h' -o -name '*.cpp' 2>/dev/null | sort | while read -r file; do
+    case $file in
+      driver/frameworkuser/errortable/errorcodes.h | driver/frameworkuser/errortable/messagetable.*) ;;
+      *) sed -E 's://.*$::' "$file" | grep -n '' | sed "s|^|$file:|" ;;
+    esac
+  done
+}
+
+code_lines=$(driver_code)
+code_names=$(grep -oE "($recorder_call|$host_report|$code_compare)k[[:alnum:]_]+" <<<"$code_lines" |
+  grep -oE 'k[[:alnum:]_]+$' | sort -u | paste -sd'|' || true)
+named_constant="\\b(${code_names:+$code_names|}k[[:alnum:]_]*Error)[[:space:]]*(=|\\{)[[:space:]]*"
+literals=$(grep -E "($recorder_call|$host_report|$code_compare|$named_constant)$code_literal|\\b$code_literal[[:space:]]*(==|!=)[[:space:]]*[[:alnum:]_.]*[Cc]ode\\b" \
+  <<<"$code_lines" || true)
+if [ -n "$literals" ]; then
+  sed -E 's/^([^:]+:[0-9]+):[[:space:]]*(.*)$/\1: numeric error code: \2/' <<<"$literals"
+  echo "$(wc -l <<<"$literals") numeric error code(s) outside the message table"
+  exit 1
+fi
+echo "error codes: named once"
