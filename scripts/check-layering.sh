@@ -71,8 +71,9 @@ echo "layering: clean"
 #   - the code handed to an error recorder: the first argument of a call whose name holds
 #     "Error", "Report" or "Record" (SetError, CError, RaiseUartError, Report, ...), or the
 #     second of HostFuncErrorReport;
-#   - compared with or assigned to an error code (a name ending in "code" or "Code", as
-#     error.code, ErrorCode() or GetCodeA());
+#   - compared with or assigned to an error code: code, a name ending in ErrorCode or errorCode,
+#     GetCodeA or GetCodeB (error.code, ctx.ErrorCode(), errorCode_, e.GetCodeA()), not opcode
+#     or subCode;
 #   - the value of a named constant that is handed to a recorder or compared with a code, or
 #     whose name ends in "Error".
 # Inquire and control types share the block's numbers ("case 4385:", "type == 4364"), as do
@@ -80,7 +81,8 @@ echo "layering: clean"
 code_literal='4[34][0-9]{2}\b'
 recorder_call='\b[[:alnum:]_]*(Error|Report|Record)[[:alnum:]_]*\([[:space:]]*'
 host_report='\bHostFuncErrorReport\([^,]*,[[:space:]]*'
-code_compare='[[:alnum:]_]*[Cc]ode(\(\))?[[:space:]]*(==|!=|=)[[:space:]]*'
+code_name='\b(code|[[:alnum:]_]*[Ee]rrorCode|GetCode[AB])_?(\(\))?'
+code_compare="$code_name[[:space:]]*(==|!=|=)[[:space:]]*"
 
 # Prints "file:line:text" of the driver's sources outside the table, comments removed.
 driver_code() {
@@ -97,7 +99,7 @@ code_lines=$(driver_code)
 code_names=$(grep -oE "($recorder_call|$host_report|$code_compare)k[[:alnum:]_]+" <<<"$code_lines" |
   grep -oE 'k[[:alnum:]_]+$' | sort -u | paste -sd'|' || true)
 named_constant="\\b(${code_names:+$code_names|}k[[:alnum:]_]*Error)[[:space:]]*(=|\\{)[[:space:]]*"
-literals=$(grep -E "($recorder_call|$host_report|$code_compare|$named_constant)$code_literal|\\b$code_literal[[:space:]]*(==|!=)[[:space:]]*[[:alnum:]_.]*[Cc]ode\\b" \
+literals=$(grep -E "($recorder_call|$host_report|$code_compare|$named_constant)$code_literal|\\b$code_literal[[:space:]]*(==|!=)[[:space:]]*([[:alnum:]_]+\\.)?$code_name" \
   <<<"$code_lines" || true)
 if [ -n "$literals" ]; then
   sed -E 's/^([^:]+:[0-9]+):[[:space:]]*(.*)$/\1: numeric error code: \2/' <<<"$literals"

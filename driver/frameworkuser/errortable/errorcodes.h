@@ -2,13 +2,16 @@
 //
 // A name says what went wrong when the code's texts share one cause ("Invalid ...", "... not
 // allocated"); it names the subject with "Error" when they are a subject's assorted failures
-// (UART, hooks, feature access). Sub-codes stay numbers: a sub-code is the position of its text
-// among the code's detail messages, and the table gives those texts no names.
+// (UART, hooks, feature access). A file takes the names it records with `using errorcode::kName;`.
+// Sub-codes stay numbers: a sub-code is the position of its text among the code's detail
+// messages, and the table gives those texts no names; a file that names a position for its own
+// reading (kDeviceNotOpen) keeps that name to itself.
 #pragma once
 
 #include <cstdint>
 
-// X(name, code) for every code of the message table, in the table's order.
+// X(name, code) for every code of the message table, in the table's order; one list, so that a
+// test can hold every name to the table's texts.
 #define ZOR_ERROR_CODES(X)             \
   X(kInvalidSystemParameter, 4300)     \
   X(kOperationRefused, 4301)           \

@@ -21,6 +21,8 @@ void RecordsByNumber(Context& ctx, Status& status, int64_t type) {
   if (ctx.ErrorCode() == 4318) return;
   if (4321 != status.code) return;
   status.code = 4320;
+  if (exception.GetCodeA() != 4436) return;
+  if (opcode == 4330 || status.subCode == 4331) return;
   switch (type) {
     case 4364:
       return;
