@@ -9,6 +9,7 @@
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/records/bufferattributes.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
 #include "interfaces/kernel/bufferrequests.h"
@@ -17,8 +18,8 @@
 namespace zor::frame {
 namespace {
 
-constexpr uint64_t kDeviceMemory = 0x100000000080000;
-constexpr uint64_t kOnBoardMemory = 0x80000;
+using bufattr::kDeviceMemory;
+using bufattr::kOnBoardMemory;
 using errorcode::kInvalidBufferOperation;
 using errorcode::kInvalidControl;
 using errorcode::kInvalidInquire;
