@@ -10,8 +10,8 @@ namespace boardsim {
 
 Board::Board(const BoardConfig& config)
     : config_(config), capabilities_(config.capabilities), grabModule_(config.firmwareCode) {
+  ClearIoSpace();
   const uint32_t serial = SerialNumber();
-  std::memcpy(io_ + zor::kernel::kIoSerialNumberAddress, &serial, sizeof(serial));
   // Each digitizer channel names itself by the board's serial number and its place.
   for (uint64_t channel = 0; channel < kMaxChannels; ++channel) {
     channels_[channel].identity = uint64_t{serial} << 16 | (channel + 1);

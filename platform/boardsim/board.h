@@ -48,6 +48,10 @@ class Board {
   virtual void Cancelled(const os::IoRequest& request);
 
   // Test interface.
+  // Back to the board as made: driver version, capabilities, allocation settings, faults, the I/O
+  // space and the grab module's firmware code and update flag; so that a test of a process whose
+  // boards an earlier test changed starts from the same board.
+  virtual void RestoreDefaults();
   virtual uint32_t SerialNumber() const;
   virtual void SetDriverVersion(uint64_t version);
   virtual void SetCapabilities(uint64_t word);
@@ -110,6 +114,8 @@ class Board {
     zor::kernel::RequestHeader& Header() const { return As<zor::kernel::RequestHeader>(); }
   };
 
+  // The I/O space as the board starts: zeros, with the serial number at its address.
+  void ClearIoSpace();
   void Serve(Call& call);
   void Dispatch(Call& call);
   uint64_t NewId(uint32_t kind);

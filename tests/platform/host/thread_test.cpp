@@ -1,6 +1,8 @@
 // Host threads and events, hooks delivered on host threads, mailboxes, function reports.
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -256,6 +258,82 @@ TEST_F(ThreadTest, MailboxDeliversTaggedMessagesInOrder) {
   EXPECT_NE(server, 0);
   EXPECT_EQ(HostObjInquire(server, Q_HTTP_STATE, nullptr), Q_HTTP_STOP);
   HostObjFree(server);
+}
+
+// What a hook on another thread uses: freed by the test right after the hook is removed.
+struct HookData {
+  QID mailbox;
+  int calls = 0;
+  std::atomic<bool> called{false};
+};
+
+// Takes the message out, then dwells in the user data so that a removal races a call in flight.
+QINT64 DwellingHook(QINT64, QID, void* user) {
+  auto* data = static_cast<HookData*>(user);
+  char byte = 0;
+  QINT64 size = 0, tag = 0, spare = 0;
+  HostObjMessageRead(data->mailbox, &byte, 1, &size, &tag, &spare, Q_DEFAULT);
+  ++data->calls;
+  data->called = true;
+  std::this_thread::sleep_for(std::chrono::microseconds(200));
+  ++data->calls;
+  return 0;
+}
+
+TEST_F(ThreadTest, RemovingAHookWaitsForItsCallOnAnotherThread) {
+  const QID mailbox = HostObjAlloc(Q_DEFAULT_HOST, Q_MAILBOX, 2048, nullptr);
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    char byte = 0;
+    QINT64 size = 0, tag = 0, spare = 0;
+    while (!stop) {
+      // Without a hook nobody takes the messages out.
+      if (HostObjMessageWrite(mailbox, "x", 1, 1, Q_DEFAULT) == 0) {
+        HostObjMessageRead(mailbox, &byte, 1, &size, &tag, &spare, Q_DEFAULT);
+      }
+    }
+  });
+  for (int round = 0; round < 20; ++round) {
+    auto data = std::make_unique<HookData>();
+    data->mailbox = mailbox;
+    ASSERT_EQ(HostObjHookFunction(mailbox, Q_MAILBOX_MESSAGE, DwellingHook, data.get()), 1);
+    while (!data->called) std::this_thread::yield();
+    ASSERT_EQ(HostObjHookFunction(mailbox, Q_MAILBOX_MESSAGE + Q_UNHOOK, DwellingHook, data.get()),
+              1);
+    EXPECT_EQ(data->calls % 2, 0) << "the removal returned with a call in flight";
+    data.reset();  // the hook must not touch it any more
+  }
+  stop = true;
+  writer.join();
+  HostObjFree(mailbox);
+}
+
+// Hooks that remove hooks from inside a call, on the calling thread.
+QID removingBox = 0;
+int removerCalls = 0;
+int removedCalls = 0;
+
+QINT64 RemovedHook(QINT64, QID, void*) { return ++removedCalls; }
+
+QINT64 RemovingHook(QINT64, QID, void*) {
+  ++removerCalls;
+  EXPECT_EQ(HostObjHookFunction(removingBox, Q_MAILBOX_MESSAGE + Q_UNHOOK, RemovedHook, nullptr),
+            1);
+  EXPECT_EQ(HostObjHookFunction(removingBox, Q_MAILBOX_MESSAGE + Q_UNHOOK, RemovingHook, nullptr),
+            1);
+  return 0;
+}
+
+TEST_F(ThreadTest, HookRemovedFromInsideAHookOnItsThreadIsNotWaitedForNorCalledAgain) {
+  removingBox = HostObjAlloc(Q_DEFAULT_HOST, Q_MAILBOX, 2048, nullptr);
+  removerCalls = removedCalls = 0;
+  HostObjHookFunction(removingBox, Q_MAILBOX_MESSAGE, RemovingHook, nullptr);
+  HostObjHookFunction(removingBox, Q_MAILBOX_MESSAGE, RemovedHook, nullptr);
+  EXPECT_EQ(HostObjMessageWrite(removingBox, "a", 1, 1, Q_DEFAULT), 1);
+  EXPECT_EQ(HostObjMessageWrite(removingBox, "b", 1, 1, Q_DEFAULT), 1);
+  EXPECT_EQ(removerCalls, 1);
+  EXPECT_EQ(removedCalls, 0) << "removed before its turn";
+  HostObjFree(removingBox);
 }
 
 }  // namespace
