@@ -12,6 +12,15 @@
 #     platform/genapi   genapi.h and the api/, base/, nodemap/ and firmwareupdate/ headers (the
 #                       GenICam interfaces), never the node, formula or XML internals;
 #     platform/boardsim nothing: the board is reached through interfaces/kernel and os devices.
+# - driver/'s folders are layers; a layer includes itself and the layers below it, never one
+#   above it or beside it:
+#       foundation < ieee1532 < firmware < board
+#       foundation < frameworkuser < board
+#       foundation < resources
+#   The firmware side runs the IEEE 1532 engine; the engine reaches the firmware side's JTAG
+#   port through interfaces/jtag only. The device layer (frameworkuser) owns the serial ports;
+#   the board builds on it and on the firmware check. Files directly in driver/ assemble the
+#   library and may include any layer.
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root"
@@ -26,39 +35,86 @@ report() {
   failures=$((failures + 1))
 }
 
-# Prints "file<TAB>included path" for every quoted include of the given folder.
+# Prints "file<TAB>included path" for every quoted include of the given folder, in file order.
 includes() {
   grep -rHoE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"[^"]+"' --include='*.h' --include='*.cpp' \
-    "$1" 2>/dev/null | sed -E 's/:[[:space:]]*#[[:space:]]*include[[:space:]]+"([^"]+)"/\t\1/' || true
+    "$1" 2>/dev/null | sed -E 's/:[[:space:]]*#[[:space:]]*include[[:space:]]+"([^"]+)"/\t\1/' |
+    LC_ALL=C sort || true
 }
 
-while IFS=$'\t' read -r file path; do
-  [ -n "$file" ] || continue
-  case $path in
-    interfaces/*) ;;
-    *) report "$file" "$path" "a contract includes only other contracts" ;;
-  esac
-done < <(includes interfaces)
+# The layers each layer of driver/ builds on.
+declare -A layers_below=(
+  [foundation]=""
+  [ieee1532]="foundation"
+  [firmware]="foundation ieee1532"
+  [frameworkuser]="foundation"
+  [board]="foundation ieee1532 firmware frameworkuser"
+  [resources]="foundation"
+)
 
-while IFS=$'\t' read -r file path; do
-  [ -n "$file" ] || continue
-  case $path in
-    driver/*) report "$file" "$path" "the platform never includes the driver" ;;
-  esac
-done < <(includes platform)
+# Sets the variable named $1 to the layer of the path $2 in driver/: its first folder; empty
+# for the files directly in driver/.
+layer_of() {
+  local -n layer=$1
+  local rest=${2#driver/}
+  layer=""
+  if [[ $rest == */* ]]; then layer=${rest%%/*}; fi
+}
 
-while IFS=$'\t' read -r file path; do
-  [ -n "$file" ] || continue
-  case $path in
-    platform/os/*)
-      if [[ $path =~ $os_internal ]]; then report "$file" "$path" "an os internal"; fi ;;
-    platform/host/*)
-      if ! [[ $path =~ $host_public ]]; then report "$file" "$path" "not a host library header"; fi ;;
-    platform/genapi/*)
-      if ! [[ $path =~ $genapi_public ]]; then report "$file" "$path" "a GenICam runtime internal"; fi ;;
-    platform/*) report "$file" "$path" "the driver does not include this stand-in" ;;
-  esac
-done < <(includes driver)
+check_contracts() {
+  while IFS=$'\t' read -r file path; do
+    [ -n "$file" ] || continue
+    case $path in
+      interfaces/*) ;;
+      *) report "$file" "$path" "a contract includes only other contracts" ;;
+    esac
+  done < <(includes interfaces)
+}
+
+check_platform() {
+  while IFS=$'\t' read -r file path; do
+    [ -n "$file" ] || continue
+    case $path in
+      driver/*) report "$file" "$path" "the platform never includes the driver" ;;
+    esac
+  done < <(includes platform)
+}
+
+check_driver_platform() {
+  while IFS=$'\t' read -r file path; do
+    [ -n "$file" ] || continue
+    case $path in
+      platform/os/*)
+        if [[ $path =~ $os_internal ]]; then report "$file" "$path" "an os internal"; fi ;;
+      platform/host/*)
+        if ! [[ $path =~ $host_public ]]; then report "$file" "$path" "not a host library header"; fi ;;
+      platform/genapi/*)
+        if ! [[ $path =~ $genapi_public ]]; then report "$file" "$path" "a GenICam runtime internal"; fi ;;
+      platform/*) report "$file" "$path" "the driver does not include this stand-in" ;;
+    esac
+  done < <(includes driver)
+}
+
+check_driver_layers() {
+  local file path from to
+  while IFS=$'\t' read -r file path; do
+    [ -n "$file" ] || continue
+    case $path in driver/*) ;; *) continue ;; esac
+    layer_of from "$file"
+    layer_of to "$path"
+    [ -n "$from" ] && [ "$from" != "$to" ] || continue
+    if [ -z "${layers_below[$from]+set}" ]; then
+      report "$file" "$path" "driver/$from has no place in the layer order"
+    elif [[ " ${layers_below[$from]} " != *" $to "* ]]; then
+      report "$file" "$path" "$from does not build on ${to:-driver/}"
+    fi
+  done < <(includes driver)
+}
+
+check_contracts
+check_platform
+check_driver_platform
+check_driver_layers
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures include(s) cross the layers"

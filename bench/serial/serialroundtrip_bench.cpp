@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/board/serial/uartmanager.h"
+#include "driver/frameworkuser/serial/uartmanager.h"
 #include "platform/host/zor.h"
 #include "platform/os/serial/serial.h"
 
@@ -122,7 +122,7 @@ BENCHMARK(ThroughLibZor)->UseRealTime();
 void ThroughTheManager(benchmark::State& state) {
   EchoTerminal echo;
   os::SetSerialPortPath(L"COM90", echo.path());
-  zor::board::CUartManager manager({L"COM90"});
+  zor::frame::CUartManager manager({L"COM90"});
   manager.Control(kSpeed, 921600);
   manager.Control(kWriteLength, kBlock);
   manager.Control(kReadLength, kBlock);

@@ -2,6 +2,9 @@
 
 #include <atomic>
 
+#include "driver/firmware/busywaittimer.h"
+#include "driver/ieee1532/host/iscport.h"
+
 namespace zor::firmware {
 
 namespace {
@@ -13,7 +16,10 @@ constexpr uint32_t kStepsPerPosition = 5800;
 
 CJtagProgrammer* CurrentJtagPort() { return g_currentPort; }
 
-void SetCurrentJtagPort(CJtagProgrammer* port) { g_currentPort = port; }
+void SetCurrentJtagPort(CJtagProgrammer* port) {
+  g_currentPort = port;
+  isc::SetIscPort(port);
+}
 
 CJtagProgrammer::~CJtagProgrammer() {
   if (descriptionFile_ != nullptr) fclose(descriptionFile_);
@@ -21,6 +27,21 @@ CJtagProgrammer::~CJtagProgrammer() {
   // A port that is gone must not stay reachable.
   CJtagProgrammer* self = this;
   g_currentPort.compare_exchange_strong(self, nullptr);
+  isc::ReleaseIscPort(this);
+}
+
+void CJtagProgrammer::WaitMicroseconds(double us) { ProcessBusyWaitTimer().WaitMicroseconds(us); }
+
+void CJtagProgrammer::WaitMilliseconds(double ms) { ProcessBusyWaitTimer().WaitMilliseconds(ms); }
+
+std::string CJtagProgrammer::CommandText() {
+  std::string text;
+  for (const foundation::CZORStringAscii& line : lines_) {
+    if (line.Length() == 0) break;
+    text += line.CStr();
+    text += '\n';
+  }
+  return text;
 }
 
 void CJtagProgrammer::Message(const char*) {}

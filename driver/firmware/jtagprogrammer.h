@@ -6,20 +6,13 @@
 #include <string>
 
 #include "driver/foundation/zorstringascii.h"
+#include "interfaces/jtag/jtagengineport.h"
 
 namespace zor::firmware {
 
-// Pin word of the JTAG port: the low four bits carry the pins.
-enum JtagPin : uint32_t {
-  kJtagPinTdo = 1u << 0,
-  kJtagPinTms = 1u << 1,
-  kJtagPinTck = 1u << 2,
-  kJtagPinTdi = 1u << 3,
-};
-
 // The programmer both JTAG engines drive. It carries the engine's command lines and results;
 // derived ports move the pins.
-class CJtagProgrammer {
+class CJtagProgrammer : public jtag::IJtagEnginePort {
  public:
   static constexpr int kLineCount = 100;
   // Receives the new position of the progress bar.
@@ -28,15 +21,20 @@ class CJtagProgrammer {
   CJtagProgrammer() = default;
   CJtagProgrammer(const CJtagProgrammer&) = delete;
   CJtagProgrammer& operator=(const CJtagProgrammer&) = delete;
-  virtual ~CJtagProgrammer();
+  ~CJtagProgrammer() override;
 
-  virtual void WritePins(uint32_t pins) = 0;
-  virtual uint32_t* ReadPins(uint32_t* pins) = 0;
-  // Message lines of the IEEE 1532 engine.
-  virtual void Message(const char* text);
-
-  // Called by the IEEE 1532 engine after each action and instruction.
-  void ProgressTick();
+  // Derived ports move the pins; the waits are the process-wide busy-wait timer's.
+  void WaitMicroseconds(double us) override;
+  void WaitMilliseconds(double ms) override;
+  std::string CommandText() override;
+  uint8_t CommandSource() override { return commandSource_; }
+  void SetCommandSource(uint8_t source) override { commandSource_ = source; }
+  void SetFailureWord(uint32_t word) override { failure_ = word; }
+  std::string BsdlFolder() override { return bsdlFolder_.CStr(); }
+  // Message lines of the IEEE 1532 engine; dropped unless a derived port shows them.
+  void Message(const char* text) override;
+  // Moves the progress window on every so many steps.
+  void ProgressTick() override;
 
   // Programs the chain from one ISC data file with the action "program": discovers the devices,
   // finds each IDCODE in the chain description file and runs the IEEE 1532 engine on one command
@@ -75,7 +73,8 @@ class CJtagProgrammer {
   int RunEngine();
 };
 
-// The port of the board being programmed; null when none exists.
+// The port of the board being programmed, for the STAPL player and the IEEE 1532 engine; null
+// when none exists.
 CJtagProgrammer* CurrentJtagPort();
 void SetCurrentJtagPort(CJtagProgrammer* port);
 

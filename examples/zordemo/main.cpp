@@ -138,11 +138,11 @@ bool ShowDigitizer(QID system, const zordemo::Options& options) {
   std::printf("zordemo: frame period %lld ms, %.2f frames a second\n",
               static_cast<long long>(period), period > 0 ? 1000.0 / period : 0.0);
   std::atomic<int> frames{0};
-  QdigHookFunction(digitizer, 5, &CountFrame, &frames);  // end of each frame
-  for (int i = 0; i < 5; ++i) QdigGrabWait(digitizer, 5);
+  QdigHookFunction(digitizer, Q_GRAB_FRAME_END, &CountFrame, &frames);
+  for (int i = 0; i < 5; ++i) QdigGrabWait(digitizer, Q_GRAB_NEXT_FRAME);
   // The events reach the hook thread a moment after the wait has ended.
   for (int i = 0; i < 100 && frames.load() < 5; ++i) usleep(10000);
-  QdigHookFunction(digitizer, 5 + Q_UNHOOK, &CountFrame, &frames);
+  QdigHookFunction(digitizer, Q_GRAB_FRAME_END + Q_UNHOOK, &CountFrame, &frames);
   std::printf("zordemo: %d frames ended while it waited for 5\n", frames.load());
   if (zordemo::SaveFrames(system, digitizer, kSavedFrames, options.out) < kSavedFrames &&
       Failed()) {
@@ -241,8 +241,8 @@ void ProcessContinuously(QID system, QINT64 frames, QINT64 ringSize) {
   if (static_cast<QINT64>(ring.size()) == ringSize) {
     std::atomic<int64_t> processed{0};
     const auto start = std::chrono::steady_clock::now();
-    QdigProcess(digitizer, ring.data(), ringSize, 8 + (frames << 5), 1, &CountProcessed,
-                &processed);
+    QdigProcess(digitizer, ring.data(), ringSize, Q_START_SEQUENCE + (frames << 5), Q_SYNCHRONOUS,
+                &CountProcessed, &processed);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     if (Failed()) PrintHostError();
     QINT64 missed = 0;

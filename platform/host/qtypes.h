@@ -98,6 +98,20 @@ inline constexpr QINT64 Q_GRAB_END = 3;        // a single grab ended
 inline constexpr QINT64 Q_GRAB_START = 4;      // a single grab started
 inline constexpr QINT64 Q_GRAB_FRAME_END = 5;  // a frame was grabbed
 
+// QdigGrabWait flags: the same numbers as the hook types of those events.
+inline constexpr QINT64 Q_GRAB_NEXT_FRAME = Q_GRAB_FRAME_END;  // the next frame has ended
+// Q_GRAB_END: every grab queued so far has ended.
+
+// QdigProcess operations (a sequence's frame count goes in bits 5 and up:
+// Q_START_SEQUENCE + (n << 5); 0 takes one frame per buffer) and operation flags.
+inline constexpr QINT64 Q_WAIT = 1;  // with Q_STOP: wait until the run has ended
+inline constexpr QINT64 Q_START = 2;
+inline constexpr QINT64 Q_STOP = 4;
+inline constexpr QINT64 Q_START_SEQUENCE = 8;
+inline constexpr QINT64 Q_SYNCHRONOUS = 1;  // returns when the run has ended
+inline constexpr QINT64 Q_ASYNCHRONOUS = 2;
+inline constexpr QINT64 Q_TRIGGER_FOR_FIRST_GRAB = 16;
+
 // Internal inquire and control types of the host binding.
 inline constexpr QINT64 Q_ENTER_THREAD_CONTEXT = 219;
 inline constexpr QINT64 Q_LEAVE_THREAD_CONTEXT = 220;

@@ -58,13 +58,16 @@ case $mode in
     # Relocatable: no source or build path anywhere, tools find the libraries beside them.
     # AddressSanitizer names each instrumented global's source file as the compiler was given
     # it, and GCC maps no prefix there: in a sanitized build, only those paths may stay.
-    for file in $(grep -rlF -e "$source" -e "$build" "$prefix" || true); do
-      while IFS= read -r text; do
-        case $text in
-          "$source"/*.cpp | "$source"/*.h | "$build"/*.cpp | "$build"/*.h) [ -n "$flags" ] && continue ;;
-        esac
-        fail "build path inside $file: $text"
-      done < <(strings -a "$file" | grep -F -e "$source" -e "$build")
+    for root in "$source" "$build"; do
+      for file in $(grep -rlF "$root" "$prefix" || true); do
+        while IFS= read -r text; do
+          text=$root${text#*"$root"}  # strings may join a byte before the path
+          case $text in
+            "$root"/*.cpp | "$root"/*.h) [ -n "$flags" ] && continue ;;
+          esac
+          fail "build path inside $file: $text"
+        done < <(strings -a "$file" | grep -F "$root")
+      done
     done
     for tool in "$prefix"/bin/*; do
       readelf -d "$tool" | grep -qF '[$ORIGIN/../lib]' || fail "$tool has no \$ORIGIN/../lib RPATH"

@@ -4,6 +4,7 @@
 
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/records/bufferattributes.h"
 #include "driver/frameworkuser/records/bufferformat.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
@@ -12,7 +13,13 @@
 namespace zor::board {
 namespace {
 
-constexpr uint64_t kFormatBits = 0x3F00;
+using frame::bufattr::IsBoardImage;
+using frame::bufattr::kFormatCode;
+using frame::bufattr::kGrab;
+using frame::bufattr::kImage;
+using frame::bufattr::kImageKind;
+using frame::bufattr::kNonPaged;
+using frame::bufattr::kPacked;
 constexpr int64_t kInvalidBand = 4327;
 constexpr int64_t kInvalidAttribute = 4326;
 constexpr int64_t kInvalidControl = 4307;
@@ -20,12 +27,8 @@ constexpr uint64_t kMaxOnBoardBytes = 0xFFFFFFFF;
 
 bool Has(uint64_t word, uint64_t bits) { return (word & bits) == bits; }
 
-bool IsBoardImage(uint64_t attributes) {
-  return Has(attributes, 0x4004) && (attributes & 0x8C08000) == 0x8C00000;
-}
-
 bool IsOnBoard(uint64_t attributes) {
-  return IsBoardImage(attributes) && (attributes & 0x200000) != 0;
+  return IsBoardImage(attributes) && (attributes & kNonPaged) != 0;
 }
 
 // The bytes of on-board memory a buffer needs: packed formats hold every band
@@ -141,7 +144,7 @@ int64_t QDHwSpecSystem::BufChildBand(const OperationArgs& args, QDDriverThreadCo
   if (parent == nullptr) return 1;
   const kernel::KernelBufferDescriptor& pd = parent->Descriptor();
   const int64_t selector =
-      BandSelector(band, pd.formatWord & kFormatBits, static_cast<int64_t>(pd.bandCount));
+      BandSelector(band, pd.formatWord & kFormatCode, static_cast<int64_t>(pd.bandCount));
   if (selector == -2) {
     ctx.SetError(kInvalidBand, 1, 0, 0);
     return -1;
@@ -158,9 +161,9 @@ int64_t QDHwSpecSystem::BufChildBand(const OperationArgs& args, QDDriverThreadCo
     const bool whole = offsetX == 0 && offsetY == 0 && static_cast<uint64_t>(sizeX) == pd.sizeX &&
                        static_cast<uint64_t>(sizeY) == pd.sizeY;
     const bool partsAllowed =
-        ((attributes & 0x20000) != 0 && (Has(attributes, 0x1C00) || Has(attributes, 0x1700))) ||
-        ((attributes & 0x800) != 0 && (attributes & 0x20000) == 0);
-    if (!whole && (attributes & 0x8) != 0 && !partsAllowed) {
+        ((attributes & kPacked) != 0 && (Has(attributes, 0x1C00) || Has(attributes, 0x1700))) ||
+        ((attributes & 0x800) != 0 && (attributes & kPacked) == 0);
+    if (!whole && (attributes & kGrab) != 0 && !partsAllowed) {
       error.SetError(4408, 3);
     } else {
       kernel::BufChildAllocRequest request{};
@@ -234,7 +237,7 @@ int64_t QDHwSpecSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
       return 1;
     case 0x10000:
     case 0x40000000:
-      if (Has(attributes, 0x4004)) {
+      if (Has(attributes, kImage | kImageKind)) {
         kernel::KernelBufferDescriptor& d = record->Descriptor();
         (type == 0x10000 ? d.hostAddress[0] : d.physicalAddress[0]) = static_cast<uint64_t>(value);
       }

@@ -2,15 +2,20 @@
 // buffer in device memory gets when the caller leaves it open, and the layouts
 // the board's grab and copy engines take.
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/frameworkuser/records/bufferattributes.h"
 
 namespace zor::board {
 namespace {
 
-constexpr uint64_t kImage = 0x4;
-constexpr uint64_t kGrab = 0x8;
-constexpr uint64_t kDeviceMemory = 0x100000000080000;
-constexpr uint64_t kFormatBits = 0x3F00;
-constexpr uint64_t kOnBoard = 0x200000;
+using frame::bufattr::kDeviceMemory;
+using frame::bufattr::kFormatCode;
+using frame::bufattr::kGrab;
+using frame::bufattr::kImage;
+using frame::bufattr::kImageKind;
+using frame::bufattr::kLayout;
+using frame::bufattr::kNonPaged;
+using frame::bufattr::kPacked;
+using frame::bufattr::kPlanar;
 constexpr int64_t kAllocationError = 4328;
 constexpr int64_t kInvalidAttribute = 4326;
 constexpr int64_t kSizeError = 4407;
@@ -30,7 +35,7 @@ uint64_t DefaultFormat(int64_t bands, int64_t depth, uint64_t attributes) {
       case 1:
         return 0xD00;
       case 8:
-        if ((attributes & 0x40000) != 0) return 0x40800;
+        if ((attributes & kPlanar) != 0) return 0x40800;
         return (attributes & kDeviceMemory) != 0 ? 0x21700 : 0x21100;
       case 16:
         return 0x40B00;
@@ -59,20 +64,19 @@ uint64_t DefaultFormat(int64_t bands, int64_t depth, uint64_t attributes) {
 void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::CError& error) {
   uint64_t& a = p.attributes;
   const int64_t depth = p.type & 0xFF;
-  if (Has(a, 0x20004) && (a & kFormatBits) == 0) return error.SetError(4331, 3);
+  if (Has(a, kPacked | kImage) && (a & kFormatCode) == 0) return error.SetError(4331, 3);
   const bool image = (a & kImage) != 0;
   const bool deviceMemory = (a & kDeviceMemory) != 0;
   if (image && (a & (kDeviceMemory | kGrab)) != 0) {
-    if ((a & kFormatBits) == 0) a |= DefaultFormat(p.bands, depth, a);
-    if ((a & 0x60000) == 0) {
-      const uint64_t format = a & kFormatBits;
+    if ((a & kFormatCode) == 0) a |= DefaultFormat(p.bands, depth, a);
+    if ((a & kLayout) == 0) {
+      const uint64_t format = a & kFormatCode;
       const bool plain = format == 0 || OneOf(format, {0x100, 0x200, 0x300, 0x400, 0x800, 0xB00,
                                                        0xC00, 0xD00, 0x1500, 0x1600, 0x1B00});
-      a |= plain ? 0x40000 : 0x20000;
+      a |= plain ? kPlanar : kPacked;
     }
   }
-  const bool boardImage = Has(a, 0x4004) && (a & 0x8C08000) == 0x8C00000;
-  if (image && boardImage && p.addresses == nullptr) a |= kOnBoard;
+  if (image && frame::bufattr::IsBoardImage(a) && p.addresses == nullptr) a |= kNonPaged;
   if (deviceMemory && (a & kGrab) == 0) {
     if (!image) return error.SetError(kAllocationError, 2);
     if ((p.type & 0x8000000) != 0) return error.SetError(kAllocationError, 4);
@@ -86,7 +90,7 @@ void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::C
     if (p.sizeX < 65536 || p.sizeY != 1) return error.SetError(kSizeError, 4);
     if (p.bands != 1) return error.SetError(kAllocationError, 1);
     if (depth != 8) return error.SetError(4330, 3);
-    a |= kOnBoard;
+    a |= kNonPaged;
   }
   if (deviceMemory) {
     a |= 0x2000000000;
@@ -97,15 +101,15 @@ void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::C
 void QDHwSpecSystem::CheckGrabBufParams(const frame::BufAllocParams& p, foundation::CError& error) {
   const uint64_t a = p.attributes;
   if (!Has(a, kImage | kGrab)) return;
-  if ((a & 0x4000) != 0) return error.SetError(4331, 1);
+  if ((a & kImageKind) != 0) return error.SetError(4331, 1);
   if (p.type == 0x48000020 || (a & 0x2010000) != 0) return error.SetError(kAllocationError, 2);
   if ((p.type & 0x8000000) != 0) return error.SetError(kAllocationError, 4);
   if ((p.type & 0xFF) != 8) return error.SetError(kAllocationError, 3);
-  if (!OneOf(a & 0x63F00, {0x21000, 0x21100, 0x21700, 0x21C00, 0x40200})) {
+  if (!OneOf(a & (kLayout | kFormatCode), {0x21000, 0x21100, 0x21700, 0x21C00, 0x40200})) {
     return error.SetError(kAllocationError, 2);
   }
   if ((a & kDeviceMemory) == 0) return;
-  const uint64_t format = a & kFormatBits;
+  const uint64_t format = a & kFormatCode;
   if (format < 0x1500 || (format > 0x2800 && format < 0x3800)) {
     return error.SetError(kInvalidAttribute, 1);
   }

@@ -15,9 +15,11 @@ namespace {
 
 using frame::QDBufferInfo;
 
-constexpr uint64_t kDeviceMemory = kDeviceMemoryBits;
-constexpr uint64_t kMapped = kMappedBit;
-constexpr uint64_t kFormatBits = kFormatCodeBits;
+using frame::bufattr::kDeviceMemory;
+using frame::bufattr::kFormatCode;
+using frame::bufattr::kImage;
+using frame::bufattr::kImageKind;
+using frame::bufattr::kNonPaged;
 constexpr QINT64 kMarkGrab = 1060;
 constexpr QINT64 kTransferSetting = 15059;
 
@@ -36,11 +38,11 @@ bool BoardCanMove(const QDBufferInfo& source, const QDBufferInfo& destination,
   const kernel::KernelBufferDescriptor& d = destination.Descriptor();
   const uint64_t depth = s.bitDepth & 0xFF;
   if (depth != 8 && depth != 16) return false;
-  if ((s.formatWord & kMapped) == 0 || (d.formatWord & kMapped) == 0) return false;
+  if ((s.formatWord & kNonPaged) == 0 || (d.formatWord & kNonPaged) == 0) return false;
   if (s.needsMapping != 0 || s.mapped != 1 || d.needsMapping != 0 || d.mapped != 1) return false;
   if (s.pitch % 4 != 0 || d.pitch % 4 != 0) return false;
   if (!IdleGrabState(source) || !IdleGrabState(destination)) return false;
-  if ((s.formatWord & kFormatBits) != (d.formatWord & kFormatBits)) {
+  if ((s.formatWord & kFormatCode) != (d.formatWord & kFormatCode)) {
     return BoardUnpacksInto(other, device);
   }
   return true;
@@ -170,7 +172,7 @@ int64_t QDHwSpecSystem::BufCopyRegion(const OperationArgs& args, QDDriverThreadC
     if (!srcDevice && dstDevice) {
       const int64_t rowBytes = s.bitsPerPixel * sizeX / 8;
       const uint64_t end = s.hostAddress[0] + s.sizeY * s.pitch;
-      if ((s.formatWord & kFormatBits) == (d.formatWord & kFormatBits) &&
+      if ((s.formatWord & kFormatCode) == (d.formatWord & kFormatCode) &&
           d.hostAddress[0] % 2 == 0 && d.pitch % 8 == 0 && d.pitch < 65536 &&
           (s.hostAddress[0] >> 32) == (end >> 32) && s.pitch < 16384 && rowBytes % 2 == 0 &&
           rowBytes >= 32 && rowBytes <= 2040 && sizeY >= 1 && sizeY <= 1023) {
@@ -179,14 +181,14 @@ int64_t QDHwSpecSystem::BufCopyRegion(const OperationArgs& args, QDDriverThreadC
         other = source.get();
       }
     } else if (srcDevice && !dstDevice) {
-      const bool byPixel = (d.formatWord & 0x4) != 0 && (d.formatWord & 0x4000) != 0;
+      const bool byPixel = (d.formatWord & kImage) != 0 && (d.formatWord & kImageKind) != 0;
       const int64_t byteOffset = byPixel ? srcX : s.bitsPerPixel * srcX / 8;
-      if ((d.formatWord & kMapped) != 0 && (s.hostAddress[0] + byteOffset) % 4 == 0) {
+      if ((d.formatWord & kNonPaged) != 0 && (s.hostAddress[0] + byteOffset) % 4 == 0) {
         device = source.get();
         other = destination.get();
       }
     } else if (srcDevice && dstDevice) {
-      if ((s.formatWord & 0x1000000) != 0 && (d.formatWord & kMapped) != 0) {
+      if ((s.formatWord & 0x1000000) != 0 && (d.formatWord & kNonPaged) != 0) {
         device = source.get();
         other = destination.get();
       }

@@ -17,6 +17,7 @@ namespace zor::board {
 namespace {
 
 using frame::QDBufferInfo;
+using frame::bufattr::kNonPaged;
 
 constexpr int64_t kBoardTransferType = 0x2000000;
 constexpr int64_t kMaxScaleX = 16;
@@ -42,7 +43,9 @@ enum Arg : std::size_t {
   kExtra,
 };
 
-bool InDeviceMemory(uint64_t attributes) { return (attributes & kDeviceMemoryBits) != 0; }
+bool InDeviceMemory(uint64_t attributes) {
+  return (attributes & frame::bufattr::kDeviceMemory) != 0;
+}
 
 bool NeedsNoMapping(const kernel::KernelBufferDescriptor& d) {
   return d.needsMapping == 0 && d.mapped == 1;
@@ -55,9 +58,9 @@ bool BoardCanScale(const QDBufferInfo& source, const QDBufferInfo& destination, 
   const kernel::KernelBufferDescriptor& d = destination.Descriptor();
   const uint64_t depth = s.bitDepth & 0xFF;
   return InDeviceMemory(s.attributeWord) && !InDeviceMemory(d.attributeWord) &&
-         (d.attributeWord & kMappedBit) != 0 && (s.attributeWord & kMappedBit) != 0 &&
-         scaleX >= 1 && scaleX <= kMaxScaleX && scaleY >= 1 && (depth == 8 || depth == 16) &&
-         NeedsNoMapping(s) && NeedsNoMapping(d) && s.pitch % 4 == 0 && d.pitch % 4 == 0 &&
+         (d.attributeWord & kNonPaged) != 0 && (s.attributeWord & kNonPaged) != 0 && scaleX >= 1 &&
+         scaleX <= kMaxScaleX && scaleY >= 1 && (depth == 8 || depth == 16) && NeedsNoMapping(s) &&
+         NeedsNoMapping(d) && s.pitch % 4 == 0 && d.pitch % 4 == 0 &&
          BoardUnpacksInto(destination, source);
 }
 

@@ -7,6 +7,7 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/foundation/log.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/records/bufferattributes.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
@@ -26,7 +27,7 @@ constexpr int64_t kChannelCamera = 4324;
 constexpr int64_t kInvalidChannel = 4406;
 constexpr int64_t kCameraBit = 0x100000000;
 constexpr int64_t kBoardBit = 0x200000000;
-constexpr uint64_t kDeviceMemory = 0x100000000080000;
+using frame::bufattr::kDeviceMemory;
 constexpr int64_t kChannelBits = 0x6FC00000;
 constexpr int64_t kAnyChannel = 0x40000000;
 constexpr QINT64 kMarkBuffer = 1060;

@@ -40,9 +40,10 @@ int64_t QDHwSpecSystem::SysHookFunction(const OperationArgs& args, QDDriverThrea
   const bool unhook = (requested & kUnhook) != 0;
   const int64_t type = requested & ~kUnhook;
   // Serial-port hooks (17 with the port in bits 16 to 23): the port's receive thread calls them.
-  if (IsSerialHookType(requested)) {
+  if (frame::IsSerialHookType(requested)) {
     serialPorts_
-        .Hook(requested, reinterpret_cast<UartHookFunction>(args.Int(1)), args.Pointer<void>(2))
+        .Hook(requested, reinterpret_cast<frame::UartHookFunction>(args.Int(1)),
+              args.Pointer<void>(2))
         .Report(ctx);
     return 1;
   }

@@ -6,6 +6,7 @@
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "driver/frameworkuser/records/bufferattributes.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
 #include "interfaces/kernel/bufferrequests.h"
@@ -14,11 +15,16 @@
 namespace zor::frame {
 namespace {
 
-constexpr uint64_t kDeviceMemory = 0x100000000080000;
+using bufattr::kDeviceMemory;
+using bufattr::kFormatCode;
+using bufattr::kGrab;
+using bufattr::kImage;
+using bufattr::kImageKind;
+using bufattr::kLayout;
+using bufattr::kNonPaged;
+using bufattr::kPacked;
+using bufattr::kPlanar;
 constexpr uint64_t kPhysicalGiven = 0x300000;
-constexpr uint64_t kImage = 0x4;
-constexpr uint64_t kFormatBits = 0x3F00;
-constexpr uint64_t kOnBoardKind = 0x4004;
 constexpr uint64_t kHostAddressFlag = 0x10000;
 constexpr uint64_t kBandAddressFlag = 0x2000000000;
 constexpr uint64_t kNoAddressFlag = 0x4000000;
@@ -55,21 +61,21 @@ int64_t QDDeviceSystem::BufAlloc(const OperationArgs& args, QDDriverThreadContex
 void QDDeviceSystem::CheckAttributes(BufAllocParams& p, foundation::CError& error) const {
   if (p.bands != 1 && p.bands != 3) return error.SetError(kAllocationError, 1);
   uint64_t& a = p.attributes;
-  if ((a & 0x100000000080008) != 0) a |= 0x200000;
+  if ((a & (kDeviceMemory | kGrab)) != 0) a |= kNonPaged;
   if ((a & 0x2) != 0) return error.SetError(kInvalidAttribute, 1);
-  if ((a & 0x8) != 0) {
+  if ((a & kGrab) != 0) {
     a |= 0x4000000;
     if (p.type == 0x48000020 || p.type == 0x48000040) return error.SetError(kAllocationError, 2);
     if ((p.flags & kHostAddressFlag) != 0) return error.SetError(4333, 4);
   }
   if ((a & kDeviceMemory) != 0) {
     if ((a & 0x2010000) != 0) return error.SetError(kAllocationError, 2);
-    if ((a & 0x4000) != 0 && p.byteSize == 0) return error.SetError(kInvalidAttribute, 1);
-    if (!Has(a, kOnBoardKind) && ((a & 0x2884178100000080) != 0 || Has(a, 0x400080000))) {
+    if ((a & kImageKind) != 0 && p.byteSize == 0) return error.SetError(kInvalidAttribute, 1);
+    if (!Has(a, kImage | kImageKind) && ((a & 0x2884178100000080) != 0 || Has(a, 0x400080000))) {
       return error.SetError(kAllocationError, 2);
     }
   }
-  const uint64_t format = a & kFormatBits;
+  const uint64_t format = a & kFormatCode;
   if (format != 0 && (p.bands == 1) != OneBandFormat(format)) {
     error.SetError(kAllocationError, 1);
   }
@@ -101,8 +107,8 @@ int64_t QDDeviceSystem::CreateDeviceMemoryBuffer(BufAllocParams& p, int64_t host
   request.flags = p.flags;
   request.pitch = static_cast<uint64_t>(p.pitch);
   request.byteSize = static_cast<uint64_t>(p.byteSize);
-  const bool single =
-      (p.flags & 0x800000) != 0 || (p.attributes & 0x20000) != 0 || Has(p.attributes, kOnBoardKind);
+  const bool single = (p.flags & 0x800000) != 0 || (p.attributes & kPacked) != 0 ||
+                      Has(p.attributes, kImage | kImageKind);
   const int64_t given = single ? 1 : std::min<int64_t>(p.bands, kernel::kMaxBands);
   for (int64_t band = 0; p.addresses != nullptr && band < given; ++band) {
     request.givenAddress[band] = reinterpret_cast<uint64_t>(p.addresses[band]);
@@ -111,7 +117,7 @@ int64_t QDDeviceSystem::CreateDeviceMemoryBuffer(BufAllocParams& p, int64_t host
   if (error.errorSet != 0) return 0;
   kernelHandle = request.kernelHandle;
 
-  const bool perBand = (p.attributes & 0x40000) != 0 && (p.attributes & 0x4000) == 0;
+  const bool perBand = (p.attributes & kPlanar) != 0 && (p.attributes & kImageKind) == 0;
   const int64_t bands = perBand ? std::min<int64_t>(p.bands, kernel::kMaxBands) : 1;
   void* addresses[kernel::kMaxBands] = {};
   bool every = true;
@@ -156,8 +162,8 @@ int64_t QDDeviceSystem::CreateHostMemoryBuffer(BufAllocParams& p, int64_t hostSy
   // The host may have settled a format the caller left open.
   QINT64 hostFormat = 0;
   HostBufInquire(id, 7701, &hostFormat);
-  if ((p.attributes & kFormatBits) == 0) {
-    p.attributes |= static_cast<uint64_t>(hostFormat) & (kFormatBits | 0x60000);
+  if ((p.attributes & kFormatCode) == 0) {
+    p.attributes |= static_cast<uint64_t>(hostFormat) & (kFormatCode | kLayout);
   }
   if ((p.attributes & 0x2) == 0) CheckGrabBufParams(p, error);
   return id;

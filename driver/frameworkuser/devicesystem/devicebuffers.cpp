@@ -8,6 +8,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "driver/frameworkuser/records/bufferattributes.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
 #include "interfaces/kernel/bufferrequests.h"
@@ -16,8 +17,8 @@
 namespace zor::frame {
 namespace {
 
-constexpr uint64_t kDeviceMemory = 0x100000000080000;
-constexpr uint64_t kOnBoardMemory = 0x80000;
+using bufattr::kDeviceMemory;
+using bufattr::kOnBoardMemory;
 constexpr int64_t kInvalidControl = 4307;
 constexpr int64_t kInquireNotSupported = 4310;
 constexpr int64_t kNotOnBoard = 4332;

@@ -41,7 +41,7 @@ int64_t QDDeviceSystem::SysControl(const OperationArgs& args, QDDriverThreadCont
   const int64_t type = args.Int(0);
   const ValueRecord record = args.Value(1);
   const int64_t value = IntegerOf(record);
-  if (board::IsSerialType(type)) return SerialControl(type, value, ctx);
+  if (IsSerialType(type)) return SerialControl(type, value, ctx);
   switch (type) {
     case 1049:
       SetHostObjectId(value);

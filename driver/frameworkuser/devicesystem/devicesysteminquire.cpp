@@ -212,7 +212,7 @@ bool QDDeviceSystem::AnswerInquire(int64_t type, int64_t* out, QDDriverThreadCon
 int64_t QDDeviceSystem::SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t type = args.Int(0);
   auto* out = args.Pointer<int64_t>(1);
-  if (board::IsSerialType(type)) return SerialInquire(type, out, ctx);
+  if (IsSerialType(type)) return SerialInquire(type, out, ctx);
   if (RefusedSystemInquire(type)) return -1;
   if (AnswerInquire(type, out, ctx)) return 1;
   // A type that the host does not answer either is served by no layer.

@@ -9,8 +9,8 @@
 #include <mutex>
 #include <string>
 
-#include "driver/board/serial/uartmanager.h"
 #include "driver/frameworkuser/driver/qdinfolist.h"
+#include "driver/frameworkuser/serial/uartmanager.h"
 #include "driver/frameworkuser/system/qdbasesystem.h"
 #include "driver/frameworkuser/transport/llsysalloc.h"
 
@@ -134,7 +134,7 @@ class QDDeviceSystem : public QDBaseSystem {
   std::recursive_mutex systemLock_;
   SysSettingsBlock settings_;
   // The ports that the machine lists when the system is made.
-  board::CUartManager serialPorts_;
+  CUartManager serialPorts_;
   int64_t systemEventHookThreads_ = 1;
   int64_t systemEventHookMode_ = 8192;
   bool systemEventHookFlag_ = false;

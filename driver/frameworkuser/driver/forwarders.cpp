@@ -6,6 +6,7 @@
 #include "driver/frameworkuser/dispatch/opcodetable.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "driver/frameworkuser/records/bufferattributes.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::frame {
@@ -19,17 +20,17 @@ constexpr std::size_t kHostAddressArg = 7;
 constexpr int64_t kAddressGivenAsIs = 0x8000;
 constexpr int64_t kSameAddressForEveryBand = 1 << 21;
 constexpr int64_t kOneAddress = 1 << 23;
-constexpr int64_t kAttributeOneAddress = 0x20000;
-constexpr int64_t kAttributePacked = 0x4004;
 constexpr int64_t kMaxBands = 16;
 
 // The per-band address list that replaces the caller's address argument.
 std::vector<uint64_t> BandAddresses(const OperationArgs& args) {
   const int64_t flags = args.Int(kAllocationFlagsArg);
-  const int64_t attribute = args.Int(kAttributeArg);
+  const auto attribute = static_cast<uint64_t>(args.Int(kAttributeArg));
   const int64_t address = args.Int(kHostAddressArg);
-  const bool one = (flags & kOneAddress) != 0 || (attribute & kAttributeOneAddress) != 0 ||
-                   (attribute & kAttributePacked) == kAttributePacked;
+  // Packed bands, and an image of a kind, lie in one block.
+  constexpr uint64_t kKindImage = bufattr::kImage | bufattr::kImageKind;
+  const bool one = (flags & kOneAddress) != 0 || (attribute & bufattr::kPacked) != 0 ||
+                   (attribute & kKindImage) == kKindImage;
   // A band count outside what a buffer can have is not trusted to size a read.
   const int64_t count = one ? 1 : std::clamp<int64_t>(args.Int(kBandCountArg), 1, kMaxBands);
   std::vector<uint64_t> addresses(static_cast<std::size_t>(count));

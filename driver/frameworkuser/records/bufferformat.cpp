@@ -1,22 +1,19 @@
 #include "driver/frameworkuser/records/bufferformat.h"
 
+#include "driver/frameworkuser/records/bufferattributes.h"
+
 namespace zor::frame {
 
-namespace {
-
-constexpr uint64_t kUseDepth = 0x40000;
-constexpr uint64_t kOnBoardBits = 0x4004;
-constexpr uint64_t kOnBoardMask = 0x8C08000;
-
-}  // namespace
-
 int64_t BitsPerPixel(uint64_t formatWord, uint64_t bitDepth) {
-  const uint64_t onBoard = formatWord & kOnBoardMask;
-  if ((formatWord & kUseDepth) != 0 || ((formatWord & kOnBoardBits) == kOnBoardBits &&
-                                        (onBoard == 0x8C00000 || onBoard == 0x8000))) {
+  constexpr uint64_t kKindImage = bufattr::kImage | bufattr::kImageKind;
+  // A plane per band, and the board's own images, take the buffer's depth.
+  const uint64_t kind = formatWord & bufattr::kKindField;
+  if ((formatWord & bufattr::kPlanar) != 0 ||
+      ((formatWord & kKindImage) == kKindImage &&
+       (kind == bufattr::kBoardImageKind || kind == 0x8000))) {
     return static_cast<int64_t>(bitDepth);
   }
-  switch (formatWord & 0x3F00) {
+  switch (formatWord & bufattr::kFormatCode) {
     case 0x100:
       return 1;
     case 0x200:

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "driver/frameworkuser/records/bufferattributes.h"
 #include "driver/frameworkuser/records/bufferformat.h"
 #include "platform/host/bufferdescription.h"
 #include "platform/host/hostservices.h"
@@ -11,10 +12,8 @@ namespace zor::frame {
 namespace {
 
 constexpr uint64_t kSignedFlag = 0x8000000;
-constexpr uint64_t kOnBoardBits = 0x4004;
-constexpr uint64_t kOnBoardMask = 0x8C08000;
-constexpr uint64_t kMappingBits = 0x2200000;
-constexpr uint64_t kMappedBit = 0x200000;
+using bufattr::kNonPaged;
+using bufattr::kPaged;
 
 const HostBufferDescription* Describe(int64_t hostBufferId) {
   void* address = nullptr;
@@ -65,16 +64,18 @@ bool FillKernelBufferDescriptor(QDBufferInfo& record, int64_t hostBufferId) {
   d.maxPixelValue = MaxPixelValue(h->bitDepth, (h->depthSigned & kSignedFlag) != 0);
 
   const uint64_t format = d.formatWord;
-  if ((format & kMappingBits) != 0) {
-    d.needsMapping = (format & kMappedBit) == 0 ? 1 : 0;
+  if ((format & (kPaged | kNonPaged)) != 0) {
+    d.needsMapping = (format & kNonPaged) == 0 ? 1 : 0;
   } else {
     d.needsMapping = d.physicalAddress[0] == 0 ? 1 : 0;
   }
   d.mapped = d.needsMapping == 0 ? 1 : 0;
 
-  if ((format & kOnBoardBits) == kOnBoardBits && (format & kOnBoardMask) == 0x8C00000) {
+  if (bufattr::IsBoardImage(format)) {
     uint64_t address = 0;
-    HostBufInquire(hostBufferId, static_cast<QINT64>(format & kOnBoardBits), &address);
+    // The host answers the inquire of the image's kind bits with the image's address.
+    HostBufInquire(hostBufferId, static_cast<QINT64>(bufattr::kImage | bufattr::kImageKind),
+                   &address);
     if (address != 0) d.alignedAddress = (address + 191) / 128 * 128;
   }
   d.hostBufferId = static_cast<uint64_t>(hostBufferId);

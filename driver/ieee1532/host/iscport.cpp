@@ -1,64 +1,65 @@
 #include "driver/ieee1532/host/iscport.h"
 
-#include "driver/firmware/busywaittimer.h"
-#include "driver/firmware/jtagprogrammer.h"
+#include <atomic>
 
-using zor::firmware::CJtagProgrammer;
-using zor::firmware::CurrentJtagPort;
-using zor::firmware::ProcessBusyWaitTimer;
-using zor::foundation::CZORStringAscii;
+using zor::jtag::IJtagEnginePort;
 
 namespace zor::isc {
 
+namespace {
+std::atomic<IJtagEnginePort*> g_port{nullptr};
+}  // namespace
+
+void SetIscPort(IJtagEnginePort* port) { g_port = port; }
+
+void ReleaseIscPort(IJtagEnginePort* port) { g_port.compare_exchange_strong(port, nullptr); }
+
 std::string IscPortCommandText() {
-  CJtagProgrammer* port = CurrentJtagPort();
-  std::string text;
-  if (port == nullptr) return text;
-  for (const CZORStringAscii& line : port->lines_) {
-    if (line.Length() == 0) break;
-    text += line.CStr();
-    text += '\n';
-  }
-  return text;
+  IJtagEnginePort* port = g_port;
+  return port != nullptr ? port->CommandText() : std::string();
 }
 
 uint8_t IscPortCommandSource() {
-  CJtagProgrammer* port = CurrentJtagPort();
-  return port != nullptr ? port->commandSource_ : 1;
+  IJtagEnginePort* port = g_port;
+  return port != nullptr ? port->CommandSource() : 1;
 }
 
 void IscPortSetCommandSource(uint8_t source) {
-  if (CJtagProgrammer* port = CurrentJtagPort()) port->commandSource_ = source;
+  if (IJtagEnginePort* port = g_port) port->SetCommandSource(source);
 }
 
 void IscPortSetFailureWord(uint32_t word) {
-  if (CJtagProgrammer* port = CurrentJtagPort()) port->failure_ = word;
+  if (IJtagEnginePort* port = g_port) port->SetFailureWord(word);
 }
 
 std::string IscPortBsdlFolder() {
-  CJtagProgrammer* port = CurrentJtagPort();
-  return port != nullptr ? std::string(port->bsdlFolder_.CStr()) : std::string();
+  IJtagEnginePort* port = g_port;
+  return port != nullptr ? port->BsdlFolder() : std::string();
 }
 
 void IscPortMessage(const char* text) {
-  if (CJtagProgrammer* port = CurrentJtagPort()) port->Message(text);
+  if (IJtagEnginePort* port = g_port) port->Message(text);
 }
 
 void IscPortProgressTick() {
-  if (CJtagProgrammer* port = CurrentJtagPort()) port->ProgressTick();
+  if (IJtagEnginePort* port = g_port) port->ProgressTick();
 }
 
 uint32_t IscPortReadPins(uint32_t word) {
-  if (CJtagProgrammer* port = CurrentJtagPort()) port->ReadPins(&word);
+  if (IJtagEnginePort* port = g_port) port->ReadPins(&word);
   return word;
 }
 
 void IscPortWritePins(uint32_t pins) {
-  if (CJtagProgrammer* port = CurrentJtagPort()) port->WritePins(pins);
+  if (IJtagEnginePort* port = g_port) port->WritePins(pins);
 }
 
-void IscPortWaitMicroseconds(double us) { ProcessBusyWaitTimer().WaitMicroseconds(us); }
+void IscPortWaitMicroseconds(double us) {
+  if (IJtagEnginePort* port = g_port) port->WaitMicroseconds(us);
+}
 
-void IscPortWaitMilliseconds(double ms) { ProcessBusyWaitTimer().WaitMilliseconds(ms); }
+void IscPortWaitMilliseconds(double ms) {
+  if (IJtagEnginePort* port = g_port) port->WaitMilliseconds(ms);
+}
 
 }  // namespace zor::isc

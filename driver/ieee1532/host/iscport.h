@@ -3,10 +3,17 @@
 #include <cstdint>
 #include <string>
 
+#include "interfaces/jtag/jtagengineport.h"
+
 namespace zor::isc {
 
-// The engine's view of the current board JTAG port and the process-wide delay timer.
-// Without a current port, pins read back 0, messages go nowhere and the command text is empty.
+// The engine's view of the port it programs through. Without a current port, pins read back
+// unchanged, nothing waits, messages go nowhere and the command text is empty.
+
+// Makes the port current (null: none). Set and read from different threads.
+void SetIscPort(jtag::IJtagEnginePort* port);
+// Forgets the port when it is the current one, so that a port that is gone is never called.
+void ReleaseIscPort(jtag::IJtagEnginePort* port);
 
 std::string IscPortCommandText();
 uint8_t IscPortCommandSource();

@@ -16,17 +16,6 @@ namespace {
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
-constexpr QINT64 kGrabStart = 4;
-constexpr QINT64 kGrabEnd = 3;
-constexpr QINT64 kFrameEnd = 5;
-constexpr QINT64 kNextFrame = 5;  // QdigGrabWait: the next frame has ended
-// QdigProcess operations and operation flags.
-constexpr QINT64 kWait = 1;
-constexpr QINT64 kContinuous = 2;
-constexpr QINT64 kStop = 4;
-constexpr QINT64 kSequence = 8;
-constexpr QINT64 kSynchronous = 1;
-constexpr QINT64 kAsynchronous = 2;
 constexpr QINT64 kUnknownType = 999999;
 
 int failures = 0;
@@ -121,9 +110,9 @@ void Settle(std::initializer_list<const std::atomic<int>*> counters, int atLeast
 
 void Hooks(QID system, QID digitizer) {
   std::atomic<int> starts{0}, ends{0}, frames{0};
-  QdigHookFunction(digitizer, kGrabStart, &Count, &starts);
-  QdigHookFunction(digitizer, kGrabEnd, &Count, &ends);
-  QdigHookFunction(digitizer, kFrameEnd, &Count, &frames);
+  QdigHookFunction(digitizer, Q_GRAB_START, &Count, &starts);
+  QdigHookFunction(digitizer, Q_GRAB_END, &Count, &ends);
+  QdigHookFunction(digitizer, Q_GRAB_FRAME_END, &Count, &frames);
   Check(Error() == 0, "hooks set");
   QID buffer = 0;
   QbufAlloc2d(system, kWidth, kHeight, 8 + Q_UNSIGNED, Q_IMAGE + Q_GRAB + Q_PROC, &buffer);
@@ -133,9 +122,9 @@ void Hooks(QID system, QID digitizer) {
   Check(starts.load() == kGrabs, "grab-start hook once per grab");
   Check(ends.load() == kGrabs, "grab-end hook once per grab");
   Check(frames.load() >= kGrabs, "frame-end hook for every grabbed frame");
-  QdigHookFunction(digitizer, kGrabStart + Q_UNHOOK, &Count, &starts);
-  QdigHookFunction(digitizer, kGrabEnd + Q_UNHOOK, &Count, &ends);
-  QdigHookFunction(digitizer, kFrameEnd + Q_UNHOOK, &Count, &frames);
+  QdigHookFunction(digitizer, Q_GRAB_START + Q_UNHOOK, &Count, &starts);
+  QdigHookFunction(digitizer, Q_GRAB_END + Q_UNHOOK, &Count, &ends);
+  QdigHookFunction(digitizer, Q_GRAB_FRAME_END + Q_UNHOOK, &Count, &frames);
   QbufFree(buffer);
 }
 
@@ -147,14 +136,14 @@ void ContinuousGrab(QID system, QID digitizer) {
   for (std::vector<uint8_t>& run : runs) {
     QdigGrabContinuous(digitizer, buffer);
     Check(Error() == 0, "continuous grab started");
-    QdigGrabWait(digitizer, kNextFrame);
-    QdigGrabWait(digitizer, kNextFrame);
+    QdigGrabWait(digitizer, Q_GRAB_NEXT_FRAME);
+    QdigGrabWait(digitizer, Q_GRAB_NEXT_FRAME);
     QdigHalt(digitizer);
     Check(Error() == 0, "halt");
     run = Pixels<uint8_t>(buffer, 1);
     Check(Levels(run, 0, 200) > 32, "continuous grab fills the buffer");
-    QdigGrabWait(digitizer, kNextFrame);
-    QdigGrabWait(digitizer, kNextFrame);
+    QdigGrabWait(digitizer, Q_GRAB_NEXT_FRAME);
+    QdigGrabWait(digitizer, Q_GRAB_NEXT_FRAME);
     Check(Pixels<uint8_t>(buffer, 1) == run, "nothing written after the halt");
   }
   Check(runs[0] != runs[1], "the second run writes later frames");
@@ -171,13 +160,14 @@ void Processing(QID system, QID digitizer) {
     QbufAlloc2d(system, kWidth, kHeight, 8 + Q_UNSIGNED, Q_IMAGE + Q_GRAB + Q_PROC, &buffer);
   }
   std::atomic<int> calls{0};
-  QdigProcess(digitizer, ring.data(), 3, kSequence + (7 << 5), kSynchronous, &Processed, &calls);
+  QdigProcess(digitizer, ring.data(), 3, Q_START_SEQUENCE + (7 << 5), Q_SYNCHRONOUS, &Processed,
+              &calls);
   Check(Error() == 0 && calls.load() == 7, "a sequence of 7 frames processed");
   std::atomic<int> running{0};
-  QdigProcess(digitizer, ring.data(), 3, kContinuous, kAsynchronous, &Processed, &running);
+  QdigProcess(digitizer, ring.data(), 3, Q_START, Q_ASYNCHRONOUS, &Processed, &running);
   Check(Error() == 0, "continuous processing started");
   Settle({&running}, 5);
-  QdigProcess(digitizer, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Processed, &running);
+  QdigProcess(digitizer, ring.data(), 3, Q_STOP + Q_WAIT, Q_DEFAULT, &Processed, &running);
   Check(Error() == 0 && running.load() >= 5, "continuous processing ran and stopped");
   const int stopped = running.load();
   Pause(100);

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "driver/ieee1532/host/iscport.h"
 #include "platform/os/registry/registry.h"
 
 using namespace zor::firmware;
@@ -36,8 +37,11 @@ TEST(BoardJtagPort, EnablesThePinsForItsLifetime) {
     EXPECT_EQ(reg.value, 0x00C0FFEEu | zor::jtag::kRegisterEnable);
   }
   EXPECT_EQ(reg.value, 0x00C0FFEEu);
-  // A port that is gone is no longer the current one.
+  // A port that is gone is no longer the current one, for the player nor for the engine.
   EXPECT_EQ(CurrentJtagPort(), nullptr);
+  zor::isc::IscPortWritePins(zor::jtag::kPinTck);
+  EXPECT_EQ(zor::isc::IscPortCommandSource(), 1);
+  EXPECT_EQ(reg.value, 0x00C0FFEEu);
 }
 
 TEST(BoardJtagPort, PinWordMapsToBits24To28) {

@@ -1,0 +1,27 @@
+// The receive hook of one serial port: the user's function and data, swapped as one pair.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+namespace zor::frame {
+
+// (hook type, event id, user data), as the host library calls hooks.
+using UartHookFunction = int64_t (*)(int64_t hookType, int64_t eventId, void* userData);
+
+class UartPortHook {
+ public:
+  // Waits for a call in progress on another thread, so that once this returns the old
+  // function is neither running nor called again.
+  void Set(UartHookFunction function, void* userData);
+  // Calls the function, if one is set, with the data that was set with it.
+  void Call(int64_t hookType, int64_t eventId);
+
+ private:
+  // Held across the call; recursive so that a hook may replace itself.
+  std::recursive_mutex mutex_;
+  UartHookFunction function_ = nullptr;
+  void* userData_ = nullptr;
+};
+
+}  // namespace zor::frame

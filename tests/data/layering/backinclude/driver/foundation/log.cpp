@@ -1,0 +1,2 @@
+// The lowest layer includes only itself.
+#include "driver/foundation/log.h"

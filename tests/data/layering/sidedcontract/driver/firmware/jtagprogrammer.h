@@ -1,0 +1,3 @@
+// The side includes the contract it implements.
+#pragma once
+#include "interfaces/jtag/jtagengineport.h"

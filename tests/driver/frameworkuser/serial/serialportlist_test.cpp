@@ -1,0 +1,67 @@
+#include "driver/frameworkuser/serial/serialportlist.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "driver/frameworkuser/serial/uartmanager.h"
+#include "tests/driver/frameworkuser/serial/serialfixture.h"
+
+namespace zor::frame::testing {
+namespace {
+
+// The machine's device folder replaced by an empty one of the test's own.
+class MachinePorts : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zordev.XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+    setenv("ZOR_SERIAL_DEVICES", folder_.c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("ZOR_SERIAL_DEVICES");
+    std::filesystem::remove_all(folder_);
+  }
+
+  std::filesystem::path folder_;
+};
+
+TEST_F(MachinePorts, NoSerialDeviceMeansNoPort) {
+  EXPECT_TRUE(ReadSerialPortNames().empty());
+  CUartManager manager;
+  EXPECT_EQ(manager.PortCount(), 0u);
+  int64_t answer = 0;
+  EXPECT_EQ(CodesOf(manager.Inquire(kSpeed, &answer)), Codes(4341, 4));
+}
+
+TEST_F(MachinePorts, AnAdapterShowsUpBesideTheMappedPorts) {
+  PseudoTerminal adapter;
+  PseudoTerminal mapped(L"COM61");
+  std::filesystem::create_symlink(adapter.farPath(), folder_ / "ttyUSB0");
+  // Value names are device paths: /dev/pts/... before the test's folder under /tmp.
+  EXPECT_EQ(ReadSerialPortNames(), (std::vector<std::wstring>{L"COM61", L"COM101"}));
+
+  CUartManager manager;
+  ASSERT_EQ(manager.PortCount(), 2u);
+  int64_t number = 0;
+  EXPECT_EQ(CodesOf(manager.Inquire(OnPort(kPortNumber, 1), &number)), kNoError);
+  EXPECT_EQ(number, 101);
+  EXPECT_EQ(CodesOf(manager.Control(OnPort(kWrite, 1), Address("hi"))), kNoError);
+  EXPECT_EQ(adapter.Receive(2), "hi");
+}
+
+// A system that never uses a port does not look for them: the list is read on first use.
+TEST_F(MachinePorts, PortsAreListedOnFirstUse) {
+  CUartManager manager;
+  PseudoTerminal adapter;
+  std::filesystem::create_symlink(adapter.farPath(), folder_ / "ttyUSB0");
+  ASSERT_EQ(manager.PortCount(), 1u);
+  std::filesystem::remove(folder_ / "ttyUSB0");
+  EXPECT_EQ(manager.PortCount(), 1u);
+}
+
+}  // namespace
+}  // namespace zor::frame::testing

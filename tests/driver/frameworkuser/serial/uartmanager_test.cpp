@@ -1,0 +1,201 @@
+#include "driver/frameworkuser/serial/uartmanager.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/os/serial/serial.h"
+#include "tests/driver/frameworkuser/serial/serialfixture.h"
+
+namespace zor::frame::testing {
+namespace {
+
+using SerialPorts = SerialFixture;
+
+TEST(SerialPortList, EveryTypeFailsWithNoPortsAndTheCountIsZero) {
+  CUartManager manager(std::vector<std::wstring>{});
+  EXPECT_EQ(manager.PortCount(), 0u);
+  for (int64_t type = 4701; type <= 4725; ++type) {
+    int64_t answer = 0;
+    EXPECT_EQ(CodesOf(manager.Inquire(type, &answer)), Codes(4341, 4)) << type;
+    EXPECT_EQ(CodesOf(manager.Control(type, 0)), Codes(4341, 4)) << type;
+  }
+  EXPECT_EQ(CodesOf(manager.Hook(17, nullptr, nullptr)), Codes(4341, 4));
+}
+
+TEST(SerialPortList, KeepsAtMost256PortsInTheGivenOrder) {
+  std::vector<std::wstring> names;
+  for (int i = 1; i <= 300; ++i) names.push_back(L"COM" + std::to_wstring(i));
+  CUartManager manager(names);
+  EXPECT_EQ(manager.PortCount(), 256u);
+}
+
+TEST(SerialTypes, TellSerialTypesAndHooksFromOthers) {
+  EXPECT_TRUE(IsSerialType(4701));
+  EXPECT_TRUE(IsSerialType(4725 + (255 << 16)));
+  EXPECT_TRUE(IsSerialType(4715));
+  EXPECT_FALSE(IsSerialType(4700));
+  EXPECT_FALSE(IsSerialType(4726 + (3 << 16)));
+  EXPECT_FALSE(IsSerialType(4701 + (1 << 24)));
+  EXPECT_TRUE(IsSerialHookType(17 + (5 << 16)));
+  EXPECT_TRUE(IsSerialHookType(17 + 0x4000000));
+  EXPECT_FALSE(IsSerialHookType(18));
+  EXPECT_FALSE(IsSerialHookType(17 + 0x1000000));
+}
+
+TEST_F(SerialPorts, OpeningErrors) {
+  EXPECT_EQ(Thrown([&] { manager_->GetPort(256); }), Codes(4339, 1));
+  // An index equal to the list size.
+  int64_t answer = 0;
+  EXPECT_EQ(Inquire(kSpeed, &answer, 1), Codes(4339, 1));
+
+  UartPortRecord& record = manager_->GetPort(0);
+  EXPECT_EQ(Thrown([&] { manager_->OpenPort(0); }), Codes(4339, 2));
+  EXPECT_TRUE(record.IsOpen());
+  manager_->ClosePort(record);
+  EXPECT_EQ(Thrown([&] { manager_->ClosePort(record); }), Codes(4340, 2));
+
+  os::SetSerialPortPath(L"COM49", "/nonexistent/tty");
+  CUartManager missing({L"COM49"});
+  EXPECT_EQ(CodesOf(missing.Control(kSpeed, 9600)), Codes(4339, 3));
+  os::SetSerialPortPath(L"COM49", "");
+}
+
+TEST_F(SerialPorts, RefusedTypesAndInquiriesThatCloseWhatTheyOpened) {
+  UartPortRecord& record = manager_->GetPort(0);
+  manager_->ClosePort(record);
+  int64_t answer = 77;
+  EXPECT_EQ(Inquire(kWriteByte, &answer), Codes(4310, 1));
+  EXPECT_EQ(answer, 77);
+  EXPECT_EQ(Inquire(4715, &answer), Codes(4310, 1));
+  EXPECT_FALSE(record.IsOpen());
+  EXPECT_EQ(Ask(kPortNumber), 41);
+  EXPECT_EQ(Ask(kBytesPending), 0);
+  EXPECT_FALSE(record.IsOpen());
+
+  EXPECT_EQ(Control(4715, 0), Codes(4307, 2));
+  EXPECT_EQ(Control(kBytesPending, 0), Codes(4307, 2));
+  EXPECT_EQ(Control(kPortNumber, 0), Codes(4307, 2));
+  EXPECT_TRUE(record.IsOpen());
+  // An inquiry of an open port leaves it open.
+  EXPECT_EQ(Ask(kPortNumber), 41);
+  EXPECT_TRUE(record.IsOpen());
+}
+
+TEST_F(SerialPorts, CloseControlOpensAClosedPortAndClosesIt) {
+  UartPortRecord& record = manager_->GetPort(0);
+  EXPECT_EQ(Control(kClose, 0), kNoError);
+  EXPECT_FALSE(record.IsOpen());
+  EXPECT_EQ(Control(kClose, 0), kNoError);
+  EXPECT_FALSE(record.IsOpen());
+  EXPECT_EQ(Control(kSpeed, 19200), kNoError);
+  EXPECT_TRUE(record.IsOpen());
+}
+
+TEST_F(SerialPorts, CloseIsRefusedWhileAnotherOperationHoldsThePort) {
+  UartPortRecord& record = manager_->GetPort(0);
+  ASSERT_EQ(Control(kTimeout, 0), kNoError);  // reads wait without end
+  uint8_t line[8] = {};
+  std::thread reader([&] { manager_->Read(record, line); });
+  ASSERT_TRUE(Eventually([&] { return record.useCount_.load() > 0; }));
+  EXPECT_EQ(Thrown([&] { manager_->ClosePort(record); }), Codes(4340, 4));
+  Far().Send(std::string(1, '\0'));
+  reader.join();
+  EXPECT_TRUE(record.IsOpen());
+  manager_->ClosePort(record);
+  EXPECT_FALSE(record.IsOpen());
+}
+
+TEST_F(SerialPorts, SpeedAcceptsTheListedRatesOnly) {
+  for (int64_t rate : {110, 57600, 128000, 256000, 921600}) {
+    EXPECT_EQ(Control(kSpeed, rate), kNoError) << rate;
+    EXPECT_EQ(Ask(kSpeed), rate);
+  }
+  EXPECT_EQ(Control(kSpeed, 57601), Codes(4340, 3));
+  EXPECT_EQ(Control(kSpeed, 0), Codes(4340, 3));
+  EXPECT_EQ(Ask(kSpeed), 921600);
+  EXPECT_EQ(Control(kSpeed, kUartDefault), kNoError);
+  EXPECT_EQ(Ask(kSpeed), 14400);
+}
+
+TEST_F(SerialPorts, PortOpensWithItsDefaults) {
+  EXPECT_EQ(Ask(kSpeed), 9600);
+  EXPECT_EQ(Ask(kDataSize), 8);
+  EXPECT_EQ(Ask(kParity), kUartNoParity);
+  EXPECT_EQ(Ask(kStopBits), 1);
+  EXPECT_EQ(Ask(kTimeout), 50);
+  EXPECT_EQ(Ask(kDelimiter), 0);
+  EXPECT_EQ(Ask(kReadLength), kUartDefault);
+  EXPECT_EQ(Ask(kWriteLength), kDefaultTransferLength);
+  EXPECT_EQ(Ask(kReadMaxLength), kDefaultTransferLength);
+  EXPECT_EQ(Ask(kPortKind), 0);
+  EXPECT_EQ(Ask(kPortNumber), 41);
+}
+
+TEST_F(SerialPorts, LineSettingsAndTheirRefusals) {
+  EXPECT_EQ(Control(kDataSize, 7), kNoError);
+  EXPECT_EQ(Ask(kDataSize), 7);
+  EXPECT_EQ(Control(kDataSize, kUartDefault), kNoError);
+  EXPECT_EQ(Ask(kDataSize), 8);
+  EXPECT_EQ(Control(kDataSize, 6), Codes(4340, 3));
+
+  EXPECT_EQ(Control(kParity, 1), kNoError);
+  EXPECT_EQ(Ask(kParity), 1);
+  EXPECT_EQ(Control(kParity, 2), kNoError);
+  EXPECT_EQ(Ask(kParity), 2);
+  EXPECT_EQ(Control(kParity, kUartNoParity), kNoError);
+  EXPECT_EQ(Ask(kParity), kUartNoParity);
+  EXPECT_EQ(Control(kParity, 2), kNoError);
+  EXPECT_EQ(Control(kParity, kUartDefault), kNoError);
+  EXPECT_EQ(Ask(kParity), kUartNoParity);
+  EXPECT_EQ(Control(kParity, 3), Codes(4340, 3));
+
+  EXPECT_EQ(Control(kStopBits, 2), kNoError);
+  EXPECT_EQ(Ask(kStopBits), 2);
+  EXPECT_EQ(Control(kStopBits, kUartDefault), kNoError);
+  EXPECT_EQ(Ask(kStopBits), 1);
+  EXPECT_EQ(Control(kStopBits, 3), Codes(4340, 3));
+}
+
+TEST_F(SerialPorts, LengthsDelimiterAndTimeout) {
+  EXPECT_EQ(Control(kReadLength, 12), kNoError);
+  EXPECT_EQ(Ask(kReadLength), 12);
+  EXPECT_EQ(Control(kReadLength, kUartDefault), kNoError);
+  EXPECT_EQ(Ask(kReadLength), kUartDefault);
+  EXPECT_EQ(Control(kReadLength, 5), kNoError);
+  EXPECT_EQ(Ask(kReadLength), 5);
+
+  EXPECT_EQ(Control(kWriteLength, 9), kNoError);
+  EXPECT_EQ(Control(kWriteLength, kUartDefault), kNoError);
+  EXPECT_EQ(Ask(kWriteLength), 9);
+
+  // Lengths are 32-bit counts: nothing is cut down to fit.
+  EXPECT_EQ(Control(kReadLength, -1), Codes(4340, 3));
+  EXPECT_EQ(Control(kWriteLength, int64_t{1} << 32), Codes(4340, 3));
+  EXPECT_EQ(Control(kReadMaxLength, -5), Codes(4340, 3));
+  EXPECT_EQ(Ask(kReadLength), 5);
+  EXPECT_EQ(Control(kReadMaxLength, 0xFFFFFFFF), kNoError);
+  EXPECT_EQ(Ask(kReadMaxLength), 0xFFFFFFFF);
+
+  EXPECT_EQ(Control(kDelimiter, 0x1234), kNoError);
+  EXPECT_EQ(Ask(kDelimiter), 0x34);
+  EXPECT_EQ(Control(kDelimiter, kUartDefault), kNoError);
+  EXPECT_EQ(Ask(kDelimiter), 0);
+
+  EXPECT_EQ(Control(kTimeout, 7), kNoError);
+  EXPECT_EQ(Ask(kTimeout), 7);
+  EXPECT_EQ(Control(kTimeout, -1), kNoError);
+  EXPECT_EQ(Ask(kTimeout), 0xFFFFFFFF);
+  EXPECT_EQ(Control(kTimeout, kUartDefault), kNoError);
+  EXPECT_EQ(Ask(kTimeout), kUartDefault);
+}
+
+TEST(SerialPortNumber, NeedsComInTheName) {
+  PseudoTerminal far(L"COM48");
+  CUartManager manager({L"com48"});
+  int64_t answer = 0;
+  EXPECT_EQ(CodesOf(manager.Inquire(kPortNumber, &answer)), Codes(4341, 1));
+}
+
+}  // namespace
+}  // namespace zor::frame::testing

@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include "tests/driver/frameworkuser/serial/serialfixture.h"
+
+namespace zor::frame::testing {
+namespace {
+
+constexpr int64_t kHook = 17;
+constexpr int64_t kUnhook = 17 | 0x4000000;
+
+struct HookCalls {
+  std::atomic<int> count{0};
+  std::mutex mutex;
+  std::vector<std::pair<int64_t, int64_t>> seen;  // hook type and event id
+
+  static int64_t Record(int64_t hookType, int64_t eventId, void* user) {
+    auto* calls = static_cast<HookCalls*>(user);
+    {
+      std::lock_guard lock(calls->mutex);
+      calls->seen.emplace_back(hookType, eventId);
+    }
+    ++calls->count;
+    return 0;
+  }
+};
+
+using SerialHooks = SerialFixture;
+
+TEST_F(SerialHooks, ArrivingCharactersCallTheHookUntilItIsReplaced) {
+  HookCalls first;
+  ASSERT_EQ(CodesOf(manager_->Hook(kHook, &HookCalls::Record, &first)), kNoError);
+  Far().Send("a");
+  ASSERT_TRUE(Eventually([&] { return first.count > 0; }));
+  {
+    std::lock_guard lock(first.mutex);
+    EXPECT_EQ(first.seen.front(), std::make_pair(int64_t{17}, int64_t{0}));
+  }
+
+  ASSERT_EQ(CodesOf(manager_->Hook(kUnhook, &HookCalls::Record, &first)), kNoError);
+  const int unhooked = first.count;
+  HookCalls second;
+  ASSERT_EQ(CodesOf(manager_->Hook(kHook, &HookCalls::Record, &second)), kNoError);
+  Far().Send("b");
+  ASSERT_TRUE(Eventually([&] { return second.count > 0; }));
+  EXPECT_EQ(first.count, unhooked);
+}
+
+TEST_F(SerialHooks, HookOfAPortAddressedInBits16To23) {
+  terminals_.clear();
+  MakePorts(3);
+  HookCalls calls;
+  ASSERT_EQ(CodesOf(manager_->Hook(OnPort(kHook, 2), &HookCalls::Record, &calls)), kNoError);
+  Far(0).Send("x");
+  Far(2).Send("y");
+  ASSERT_TRUE(Eventually([&] { return calls.count > 0; }));
+  EXPECT_EQ(Ask(kBytesPending, 2), 1);
+  EXPECT_EQ(CodesOf(manager_->Hook(OnPort(kHook, 3), &HookCalls::Record, &calls)), Codes(4339, 1));
+}
+
+TEST_F(SerialHooks, ClosingStopsTheReceiveThreadAndOpeningStartsOne) {
+  HookCalls calls;
+  const size_t before = ThreadCount();
+  ASSERT_EQ(CodesOf(manager_->Hook(kHook, &HookCalls::Record, &calls)), kNoError);
+  // The port's I/O thread and its receive thread.
+  EXPECT_TRUE(Eventually([&] { return ThreadCount() == before + 2; }));
+  ASSERT_EQ(Control(kClose, 0), kNoError);
+  EXPECT_TRUE(Eventually([&] { return ThreadCount() == before; }));
+
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_EQ(Control(kSpeed, 9600), kNoError);
+    Far().Send("r");
+    ASSERT_TRUE(Eventually([&] { return calls.count > round; }));
+    ASSERT_EQ(Control(kClose, 0), kNoError);
+  }
+  EXPECT_TRUE(Eventually([&] { return ThreadCount() == before; }));
+}
+
+// Reads what arrived and closes and reopens its own port from inside the hook.
+struct SelfServingHook {
+  CUartManager* manager = nullptr;
+  std::atomic<int> calls{0};
+  std::atomic<int> failures{0};
+
+  static int64_t Run(int64_t, int64_t, void* user) {
+    auto* self = static_cast<SelfServingHook*>(user);
+    uint8_t line[8];
+    CUartManager& manager = *self->manager;
+    if (manager.Control(kReadLength, 1).errorSet != 0 ||
+        manager.Control(kRead, Address(line)).errorSet != 0 ||
+        manager.Control(kClose, 0).errorSet != 0 || manager.Control(kSpeed, 9600).errorSet != 0) {
+      ++self->failures;
+    }
+    ++self->calls;
+    return 0;
+  }
+};
+
+TEST_F(SerialHooks, AHookMayUseCloseAndReopenItsOwnPort) {
+  SelfServingHook hook;
+  hook.manager = manager_.get();
+  const size_t before = ThreadCount();
+  ASSERT_EQ(CodesOf(manager_->Hook(kHook, &SelfServingHook::Run, &hook)), kNoError);
+  for (int round = 1; round <= 3; ++round) {
+    Far().Send("q");
+    ASSERT_TRUE(Eventually([&] { return hook.calls >= round; }));
+  }
+  EXPECT_EQ(hook.failures, 0);
+  ASSERT_EQ(CodesOf(manager_->Hook(kUnhook, nullptr, nullptr)), kNoError);
+  manager_.reset();
+  EXPECT_TRUE(Eventually([&] { return ThreadCount() == before; }));
+}
+
+TEST_F(SerialHooks, DestroyingTheManagerLeavesNoThread) {
+  const size_t before = ThreadCount();
+  terminals_.clear();
+  MakePorts(2);
+  HookCalls calls;
+  ASSERT_EQ(CodesOf(manager_->Hook(kHook, &HookCalls::Record, &calls)), kNoError);
+  ASSERT_EQ(CodesOf(manager_->Hook(OnPort(kHook, 1), &HookCalls::Record, &calls)), kNoError);
+  manager_.reset();
+  EXPECT_TRUE(Eventually([&] { return ThreadCount() == before; }));
+}
+
+TEST_F(SerialHooks, AHungUpLineEndsAWaitingReadWithAnError) {
+  const size_t before = ThreadCount();
+  ASSERT_EQ(Control(kTimeout, 0), kNoError);  // reads wait without end
+  ASSERT_EQ(Control(kReadLength, 8), kNoError);
+  uint8_t data[8] = {};
+  ASSERT_EQ(Control(kRead, Address(data)), kNoError);
+  Far().HangUp();
+  EXPECT_EQ(Inquire(kReadComplete, nullptr), Codes(4339, 4));
+  uint8_t byte = 0;
+  EXPECT_EQ(Control(kReadByte, Address(&byte)), Codes(4339, 4));
+  manager_.reset();
+  EXPECT_TRUE(Eventually([&] { return ThreadCount() == before; }));
+}
+
+}  // namespace
+}  // namespace zor::frame::testing
