@@ -176,7 +176,10 @@ class Board {
   void WriteFrameOnRequester(uint64_t digitizerId);
   bool HasWork(const Digitizer& dig) const;
   Clock::duration FramePeriod(const Digitizer& dig);
-  void ProduceFrame(Digitizer& dig, Deferred& out);
+  // A frame of the digitizer; with its last line's time, the pixels are written while it
+  // comes in and what follows them waits for that time.
+  void ProduceFrame(Digitizer& dig, Deferred& out, Clock::time_point lastLine = {});
+  static void AwaitLastLine(Clock::time_point lastLine, Deferred& out);
   static void SetAfterWrites(std::vector<EventRef>& waiters, Deferred& out);
   // Resolves where the job's frame goes and queues its pixels to be written once the
   // board's lock is released; false when the job's buffer is gone.
@@ -184,7 +187,8 @@ class Board {
                 Deferred& out);
   // Requests that may free or reuse a buffer wait until the frames being written are.
   void WaitForWrites(Call& call);
-  void RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, Deferred& out);
+  void RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job,
+                       Clock::time_point lastLine, Deferred& out);
   void FinishGrab(Digitizer& dig, Deferred& out);
   // Board memory.
   BoardBuffer* FindBuffer(uint64_t handle);

@@ -26,6 +26,9 @@ constexpr uint64_t kMicrosecondsPerSecond = 1000000;
 constexpr auto kPeriod60Hz = std::chrono::microseconds(33367);
 constexpr auto kPeriod50Hz = std::chrono::microseconds(40000);
 constexpr auto kShortestSleep = std::chrono::microseconds(50);
+// What a grab's frame queues to run outside the lock (its writes, the wait for its last line,
+// the grab's end, the events waited for), in room made once.
+constexpr size_t kFrameActions = 8;
 }  // namespace
 
 bool Board::HasWork(const Digitizer& dig) const {
@@ -129,27 +132,21 @@ bool Board::FrameOnRequester(Digitizer& dig) {
   return true;
 }
 
-// The requesting thread waits for the frame and writes it, as the clock would,
-// and finds its grab done when it returns.
+// The requesting thread writes the frame as the clock would, and finds its grab done when it
+// returns. It writes the pixels while the frame comes in, as a DMA engine writes each line as it
+// arrives; what tells of the frame's end waits for its last line.
 void Board::WriteFrameOnRequester(uint64_t digitizerId) {
   std::unique_lock lock(mutex_);
-  auto it = digitizers_.find(digitizerId);
-  if (it == digitizers_.end() || !it->second.frameOnRequester) return;
-  const Clock::time_point due = it->second.nextFrame;
-  lock.unlock();
-  // Less than a clock's awake wait: yielding could give the processor away for far longer.
-  while (Clock::now() < due) {
-  }
-  lock.lock();
   changed_.wait(lock, [this] { return writesHeld_ == 0; });
-  it = digitizers_.find(digitizerId);
+  auto it = digitizers_.find(digitizerId);
   if (it == digitizers_.end() || !it->second.frameOnRequester) return;
   Digitizer& dig = it->second;
   dig.frameOnRequester = false;
   Deferred out;
+  out.reserve(kFrameActions);
   const uint64_t round = ++round_;
   events_.SetRound(round);
-  ProduceFrame(dig, out);
+  ProduceFrame(dig, out, dig.nextFrame);
   events_.SetRound(0);
   // What the frame did not serve (no video, a trigger still to come) is the clock's.
   if (HasWork(dig)) {
@@ -224,12 +221,18 @@ void Board::WaitForWrites(Call& call) {
   if (--writesHeld_ == 0) WakeAll();
 }
 
-void Board::RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, Deferred& out) {
+void Board::RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job,
+                            Clock::time_point lastLine, Deferred& out) {
   const uint64_t type = base | dig.channel;
+  const uint64_t sequence = ++eventSequence_;
+  // A type nobody waits for is not delivered: nothing of the event is needed.
+  if (!events_.Watched(type)) return;
   zor::kernel::BoardEventPayload payload{};
   payload.size = zor::kernel::kBoardEventSize;
+  // A frame still coming in tells of its events as of its end, as the clock's frames do.
+  const Clock::time_point at = lastLine != Clock::time_point{} ? lastLine : Clock::now();
   payload.timeStamp = static_cast<uint64_t>(
-      std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started_).count());
+      std::chrono::duration_cast<std::chrono::microseconds>(at - started_).count());
   payload.hostBuffer = job ? job->part.descriptor.hostBufferId : 0;
   payload.bufferIndex = job && job->part.value >= 0 ? job->part.value : -1;
   payload.frameCount = channels_[dig.channel].frames;
@@ -238,8 +241,17 @@ void Board::RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job, D
   payload.grabCount = dig.grabsDone;
   payload.eventType = type;
   payload.hostDigitizer = static_cast<uint64_t>(dig.hostDigitizer);
-  payload.sequence = ++eventSequence_;
+  payload.sequence = sequence;
   events_.Raise(type, DeviceEvent::Of(type, payload), out);
+}
+
+void Board::AwaitLastLine(Clock::time_point lastLine, Deferred& out) {
+  if (lastLine == Clock::time_point{}) return;
+  // Less than a clock's awake wait: yielding could give the processor away for far longer.
+  out.push_back([lastLine] {
+    while (Clock::now() < lastLine) {
+    }
+  });
 }
 
 // Waiters are told in order with the frame's writes, once its pixels are there.
@@ -251,49 +263,54 @@ void Board::SetAfterWrites(std::vector<EventRef>& waiters, Deferred& out) {
   waiters.clear();
 }
 
-void Board::ProduceFrame(Digitizer& dig, Deferred& out) {
+void Board::ProduceFrame(Digitizer& dig, Deferred& out, Clock::time_point lastLine) {
   ChannelState& channel = channels_[dig.channel];
   Adv7180& decoder = channel.decoder;
   decoder.UpdateStatus();
   if (!decoder.ProducesFrames()) return;  // no video: nothing is written, nothing ends
   const uint64_t frame = ++channel.frames;
   ++interrupts_;
-  RaiseBoardEvent(dig, kFrameStart, nullptr, out);
-  RaiseBoardEvent(dig, kFieldOne, nullptr, out);
+  RaiseBoardEvent(dig, kFrameStart, nullptr, lastLine, out);
+  RaiseBoardEvent(dig, kFieldOne, nullptr, lastLine, out);
   WrittenSize size;
   // With the trigger on, a frame reaches the grabs only after a trigger.
   const auto trigger = dig.controls.find(kTriggerState);
   const bool gated = trigger != dig.controls.end() && trigger->second == kTriggerEnabled;
   if (gated && dig.triggers == 0) {
-    RaiseBoardEvent(dig, kFieldTwo, nullptr, out);
+    AwaitLastLine(lastLine, out);
+    RaiseBoardEvent(dig, kFieldTwo, nullptr, lastLine, out);
     SetAfterWrites(dig.nextFrameWaiters, out);
-    RaiseBoardEvent(dig, kFrameEnd, nullptr, out);
+    RaiseBoardEvent(dig, kFrameEnd, nullptr, lastLine, out);
     return;
   }
   if (gated) --dig.triggers;
   if (dig.continuous) WriteJob(*dig.continuous, frame, decoder, size, out);
+  std::optional<SingleGrab> grab;
   if (!dig.grabs.empty()) {
-    SingleGrab grab = std::move(dig.grabs.front());
+    grab = std::move(dig.grabs.front());
     dig.grabs.pop_front();
-    RaiseBoardEvent(dig, kGrabStart, &grab.job, out);
-    WriteJob(grab.job, frame, decoder, size, out);
+    RaiseBoardEvent(dig, kGrabStart, &grab->job, lastLine, out);
+    WriteJob(grab->job, frame, decoder, size, out);
+  }
+  AwaitLastLine(lastLine, out);
+  if (grab) {
     ++dig.grabsDone;
     // Ended once the board's lock is released, so that the woken caller's next request
     // does not wait for the rest of the frame; the object is idle only after that.
-    out.push_back([this, done = grab.done, objectId = grab.job.objectId] {
+    out.push_back([this, done = grab->done, objectId = grab->job.objectId] {
       done.Set();
       std::lock_guard lock(mutex_);
       auto object = objects_.find(objectId);
       if (object != objects_.end()) --object->second.pendingGrabs;
       changed_.notify_all();
     });
-    RaiseBoardEvent(dig, kGrabEnd, &grab.job, out);
+    RaiseBoardEvent(dig, kGrabEnd, &grab->job, lastLine, out);
     if (dig.grabs.empty()) SetAfterWrites(dig.endWaiters, out);
   }
   if (dig.processing && !dig.processQueue.empty()) FinishGrab(dig, out);
-  RaiseBoardEvent(dig, kFieldTwo, nullptr, out);
+  RaiseBoardEvent(dig, kFieldTwo, nullptr, lastLine, out);
   SetAfterWrites(dig.nextFrameWaiters, out);
-  RaiseBoardEvent(dig, kFrameEnd, nullptr, out);
+  RaiseBoardEvent(dig, kFrameEnd, nullptr, lastLine, out);
   changed_.notify_all();
 }
 

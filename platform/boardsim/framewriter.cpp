@@ -111,25 +111,42 @@ class PixelWriter {
 constexpr uint64_t kBoxWidth = kCells * kCellWidth;
 using DigitBox = std::array<uint8_t, kBoxWidth * kCellHeight>;
 
+// One cell of the box: a glyph with each of its pixels drawn 2 x 2, or none.
+using Cell = std::array<std::array<uint8_t, kCellWidth>, kCellHeight>;
+constexpr int kBlankCell = 10;
+
+constexpr std::array<Cell, kBlankCell + 1> DrawCells() {
+  std::array<Cell, kBlankCell + 1> cells{};
+  for (int digit = 0; digit <= kBlankCell; ++digit) {
+    Cell& cell = cells[digit];
+    for (auto& row : cell) row.fill(16);
+    if (digit == kBlankCell) continue;
+    for (uint64_t gy = 0; gy < 7; ++gy) {
+      for (uint64_t gx = 0; gx < 5; ++gx) {
+        if (((kFont[digit][gy] >> (4 - gx)) & 1) == 0) continue;
+        cell[2 * gy][2 * gx] = cell[2 * gy][2 * gx + 1] = 235;
+        cell[2 * gy + 1][2 * gx] = cell[2 * gy + 1][2 * gx + 1] = 235;
+      }
+    }
+  }
+  return cells;
+}
+constexpr std::array<Cell, kBlankCell + 1> kCellImages = DrawCells();
+
 // The box in source pixels: the frame number in eight digits, a gap and the
-// standard code, each glyph pixel drawn 2 x 2.
+// standard code.
 DigitBox DrawDigits(uint64_t frameNumber, int standard) {
   int digits[kCells] = {};
   for (int cell = kFrameDigits - 1; cell >= 0; --cell, frameNumber /= 10) {
     digits[cell] = static_cast<int>(frameNumber % 10);
   }
-  digits[kFrameDigits] = -1;
+  digits[kFrameDigits] = kBlankCell;
   digits[kFrameDigits + 1] = standard;
   DigitBox box;
-  box.fill(16);
   for (size_t cell = 0; cell < kCells; ++cell) {
-    if (digits[cell] < 0) continue;
-    for (uint64_t gy = 0; gy < 7; ++gy) {
-      for (uint64_t gx = 0; gx < 5; ++gx) {
-        if (((kFont[digits[cell]][gy] >> (4 - gx)) & 1) == 0) continue;
-        const uint64_t at = 2 * gy * kBoxWidth + cell * kCellWidth + 2 * gx;
-        box[at] = box[at + 1] = box[at + kBoxWidth] = box[at + kBoxWidth + 1] = 235;
-      }
+    const Cell& image = kCellImages[digits[cell]];
+    for (uint64_t row = 0; row < kCellHeight; ++row) {
+      std::memcpy(box.data() + row * kBoxWidth + cell * kCellWidth, image[row].data(), kCellWidth);
     }
   }
   return box;

@@ -105,8 +105,8 @@ void QDHwSpecSystem::SendWaitingRequest(uint32_t function, Request& request,
   if (context != nullptr && context->Registration() == 0) {
     context->RegisterEvent(os::HandleFromValue(handles_.device), handles_.systemId, true);
   }
+  // The board resets the event when it asks for the wait, before it can complete.
   const os::Handle event = context != nullptr ? context->Event() : os::kNullHandle;
-  if (event != os::kNullHandle) os::ResetEvent(event);
   request.eventRegistration = context != nullptr ? context->Registration() : 0;
   request.header.deviceHandle = handles_.device;
   request.header.systemId = handles_.systemId;
@@ -141,7 +141,7 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
   const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(digitizerIndex);
   if (digitizer == nullptr) return 1;
   const bool continuous = count == -1;
-  auto request = std::make_unique<kernel::GrabRequest>();
+  kernel::GrabRequest request{};
   {
     std::lock_guard lock(*digitizer);
     foundation::CError error;
@@ -160,14 +160,14 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
       digitizer->SetContinuousGrab(1);
       digitizer->SetContinuousGrabBuffer(buffer);
     }
-    BuildGrabRequest(*digitizer, count, CallerKernelId(ctx), *request);
-    BuildGrabBufferRequest(buffer, *digitizer, request->buffer, -1);
+    BuildGrabRequest(*digitizer, count, CallerKernelId(ctx), request);
+    BuildGrabBufferRequest(buffer, *digitizer, request.buffer, -1);
     if (!continuous && record != nullptr && record->HostId() != 0) {
       HostBufControl(record->HostId(), kMarkBuffer, 1);
     }
   }
   foundation::CError error;
-  SendWaitingRequest(kernel::kDigGrab, *request, error, ctx);
+  SendWaitingRequest(kernel::kDigGrab, request, error, ctx);
   if (error.errorSet != 0) {
     if (continuous) digitizer->SetContinuousGrab(0);
     frame::Raise(error, &ctx);

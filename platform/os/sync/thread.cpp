@@ -1,5 +1,6 @@
 #include "platform/os/sync/thread.h"
 
+#include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -77,7 +78,18 @@ bool GetExitCodeThread(Handle thread, uint32_t* exitCode) {
   return true;
 }
 
-uint32_t GetCurrentThreadId() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
+namespace {
+// Asked for by every wait: the kernel is asked once per thread.
+thread_local uint32_t t_threadId = 0;
+// The thread that forks goes on in the child under an id of its own.
+[[maybe_unused]] const int kThreadIdForgottenOnFork =
+    pthread_atfork(nullptr, nullptr, [] { t_threadId = 0; });
+}  // namespace
+
+uint32_t GetCurrentThreadId() {
+  if (t_threadId == 0) t_threadId = static_cast<uint32_t>(syscall(SYS_gettid));
+  return t_threadId;
+}
 
 uint32_t GetCurrentProcessId() { return static_cast<uint32_t>(getpid()); }
 

@@ -77,6 +77,12 @@ uint32_t TryOnce(const std::vector<std::shared_ptr<Waitable>>& objects, bool wai
 uint32_t Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAll,
               uint32_t milliseconds) {
   const uint32_t threadId = GetCurrentThreadId();
+  {
+    // Signalled already, or no time to wait: no waiter to make and no time-out to reckon.
+    std::lock_guard lock(SyncMutex());
+    const uint32_t result = TryOnce(objects, waitAll, threadId);
+    if (result != WAIT_TIMEOUT || milliseconds == 0) return result;
+  }
   const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
   bool polling = false;
   std::chrono::milliseconds poll = kFirstPoll;

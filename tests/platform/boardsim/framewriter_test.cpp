@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -49,6 +50,28 @@ TEST(FrameWriterTest, RampMovesWithTheFrameNumberAndDigitsShowIt) {
   }
   EXPECT_TRUE(differs);
   EXPECT_EQ(inks, (std::set<uint8_t>{16, 235}));
+}
+
+TEST(FrameWriterTest, DigitsAreTheGlyphsDrawnTwoByTwoWithAGapBeforeTheStandard) {
+  Adv7180 decoder;
+  Image image(640, 480);
+  boardsim::WriteFrame(decoder, 1, FullWindow(), image.target);
+  // The last frame digit's cell: a "1", each glyph pixel 2 x 2, blank below and to the right.
+  const char* const kOne[16] = {"....##......", "....##......", "..####......", "..####......",
+                                "....##......", "....##......", "....##......", "....##......",
+                                "....##......", "....##......", "....##......", "....##......",
+                                "..######....", "..######....", "............", "............"};
+  auto cellRow = [&](int cell, uint64_t row) {
+    std::string text;
+    for (uint64_t x = 0; x < 12; ++x)
+      text += image.At(8 + cell * 12 + x, 8 + row) == 235 ? '#' : '.';
+    return text;
+  };
+  for (uint64_t row = 0; row < 16; ++row) {
+    EXPECT_EQ(cellRow(7, row), kOne[row]) << "row " << row;
+    EXPECT_EQ(cellRow(8, row), "............") << "gap, row " << row;
+  }
+  EXPECT_EQ(cellRow(0, 0), "..######....");  // a leading "0"
 }
 
 TEST(FrameWriterTest, BrightnessAndContrastChangeLuma) {

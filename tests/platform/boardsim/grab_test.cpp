@@ -1,6 +1,7 @@
 // Digitizers and grabs into host memory.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "platform/boardsim/framewriter.h"
@@ -11,6 +12,7 @@
 namespace {
 
 constexpr uint64_t kDefault = 0x10000000;
+constexpr uint64_t kFrameStart = 0x10090000;
 
 struct GrabTest : testing::Test {
   GrabTest() {
@@ -143,6 +145,45 @@ TEST_F(GrabTest, SingleGrabWritesTheFrameAndSignalsTheEvent) {
   EXPECT_GE(frame, 1u);
   EXPECT_EQ(image.At(300, 200), boardsim::PatternLuma(frame, 300, 200));
   EXPECT_EQ(PendingGrabs(), 0u);
+}
+
+// Frames 40 us apart: the thread that asks for a grab writes its frame while the frame comes in.
+// The grab is done on return and not before its frame's end, and the frame's events are numbered
+// as every frame's are, whether anyone waits for them or not.
+TEST_F(GrabTest, AGrabWrittenByItsRequesterEndsWithItsFrame) {
+  constexpr auto kFrame = std::chrono::microseconds(40);
+  board.SetFrameTime(static_cast<uint32_t>(kFrame.count()));
+  auto record = client.AllocDigitizer(0);
+  boardtest::HostImage image(640, 480);
+  auto firstStart = client.WaitDeviceEvent(kFrameStart);  // the only type watched
+  constexpr int kGrabs = 10;
+  for (int i = 0; i < kGrabs; ++i) {
+    auto grab = client.MakeGrab(record, image, registration);
+    const auto asked = std::chrono::steady_clock::now();
+    client.Send(zor::kernel::kDigGrab, *grab);
+    const auto done = std::chrono::steady_clock::now();
+    ASSERT_EQ(grab->header.status.errorSet, 0);
+    EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_OBJECT_0) << "grab " << i;
+    EXPECT_GE(done - asked, kFrame) << "grab " << i;
+    EXPECT_EQ(image.At(300, 200), boardsim::PatternLuma(board.FrameCount(0), 300, 200));
+  }
+  EXPECT_EQ(board.FrameCount(0), static_cast<uint64_t>(kGrabs));
+  EXPECT_EQ(PendingGrabs(), 0u);
+
+  auto sequence = [](boardtest::TestRequest& wait) {
+    return reinterpret_cast<const zor::kernel::BoardEventPayload*>(
+               wait.As<zor::kernel::DeviceEventRecord>().payload)
+        ->sequence;
+  };
+  ASSERT_TRUE(firstStart->WaitFor(2000));
+  uint64_t last = sequence(*firstStart);
+  for (int i = 1; i < kGrabs; ++i) {
+    auto start = client.WaitDeviceEvent(kFrameStart);
+    ASSERT_TRUE(start->WaitFor(2000));
+    // Frame start and end, two fields, grab start and end.
+    EXPECT_EQ(sequence(*start), last + 6) << "frame " << i + 1;
+    last = sequence(*start);
+  }
 }
 
 TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <thread>
@@ -252,6 +255,23 @@ TEST(Threads, HandleSignalsAtExitWithTheBodysResult) {
   EXPECT_EQ(code, 42u);
   CloseHandle(thread);
   CloseHandle(go);
+}
+
+// The id a thread keeps of itself must not follow it into a forked child, where the thread
+// that forked runs under another id (a mutex it takes there would be owned by the parent's).
+TEST(Threads, AForkedChildKnowsItsThreadByItsOwnId) {
+  const uint32_t parent = GetCurrentThreadId();
+  EXPECT_EQ(parent, static_cast<uint32_t>(syscall(SYS_gettid)));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const uint32_t own = GetCurrentThreadId();
+    _exit(own != parent && own == static_cast<uint32_t>(syscall(SYS_gettid)) ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(GetCurrentThreadId(), parent);
 }
 
 TEST(CriticalSections, ReentrantAndTryEnterFailsForOthers) {
