@@ -287,18 +287,6 @@ TEST_F(Devices, ARequestSentWhileServingAnotherOnTheSameThreadKeepsItsOwn) {
   UnregisterDeviceProvider(L"Relay");
 }
 
-// A handle this thread used a moment ago is refused once another thread closed it.
-TEST_F(Devices, AHandleClosedOnAnotherThreadIsRefusedHere) {
-  const Handle own = CreateFile(L"\\\\.\\TestBoard_0", 0, 0, OPEN_EXISTING, 0);
-  unsigned char record[2] = {1, 2};
-  uint32_t bytes = 0;
-  ASSERT_TRUE(DeviceIoControl(own, kEcho, record, 2, record, 2, &bytes, nullptr));
-  std::thread([own] { EXPECT_TRUE(CloseHandle(own)); }).join();
-  EXPECT_FALSE(DeviceIoControl(own, kEcho, record, 2, record, 2, &bytes, nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-  EXPECT_FALSE(CloseHandle(own));
-}
-
 TEST_F(Devices, UnknownNamesAndBadHandlesAreRefused) {
   for (const wchar_t* name : {L"\\\\.\\TestBoard_1", L"\\\\.\\Nothing_0", L"\\\\.\\TestBoard",
                               L"\\\\.\\TestBoard_x", L"TestBoard_0"}) {
