@@ -29,3 +29,15 @@ function(zor_add_subdirectories)
     endif()
   endforeach()
 endfunction()
+
+# zor_link_whole_archive(<target> <library>...)
+# Puts every object of the static libraries into the target, also those that only register
+# themselves when the program loads and that the linker would otherwise drop. Usage requirements
+# and outside libraries still come from target_link_libraries.
+function(zor_link_whole_archive target)
+  set(archives)
+  foreach(library IN LISTS ARGN)
+    list(APPEND archives $<TARGET_FILE:${library}>)
+  endforeach()
+  target_link_options(${target} PRIVATE LINKER:--whole-archive ${archives} LINKER:--no-whole-archive)
+endfunction()

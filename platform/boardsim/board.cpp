@@ -10,8 +10,8 @@ namespace boardsim {
 
 Board::Board(const BoardConfig& config)
     : config_(config), capabilities_(config.capabilities), grabModule_(config.firmwareCode) {
+  ClearIoSpace();
   const uint32_t serial = SerialNumber();
-  std::memcpy(io_ + zor::kernel::kIoSerialNumberAddress, &serial, sizeof(serial));
   // Each digitizer channel names itself by the board's serial number and its place.
   for (uint64_t channel = 0; channel < kMaxChannels; ++channel) {
     channels_[channel].identity = uint64_t{serial} << 16 | (channel + 1);
@@ -115,7 +115,9 @@ void Board::Dispatch(Call& call) {
   // for a wait that tells of a frame waits for that frame's pixels only.
   if (call.function == kWaitDeviceEvent) {
     const uint64_t type = call.As<DeviceEventRecord>().typeOrCode;
-    changed_.wait(*call.lock, [&] { return !events_.KeptFrom(type, writing_); });
+    for (uint64_t round; (round = events_.KeptFrom(type, writing_)) != 0;) {
+      RoundWritten(round).wait(*call.lock);
+    }
   } else if (call.function != kEventWaitEnd && call.function != kDigContinueGrab &&
              call.function != kDigContinueGrabPrepared) {
     WaitForWrites(call);

@@ -48,6 +48,10 @@ class Board {
   virtual void Cancelled(const os::IoRequest& request);
 
   // Test interface.
+  // Back to the board as made: driver version, capabilities, allocation settings, faults, the I/O
+  // space and the grab module's firmware code and update flag; so that a test of a process whose
+  // boards an earlier test changed starts from the same board.
+  virtual void RestoreDefaults();
   virtual uint32_t SerialNumber() const;
   virtual void SetDriverVersion(uint64_t version);
   virtual void SetCapabilities(uint64_t word);
@@ -110,6 +114,8 @@ class Board {
     zor::kernel::RequestHeader& Header() const { return As<zor::kernel::RequestHeader>(); }
   };
 
+  // The I/O space as the board starts: zeros, with the serial number at its address.
+  void ClearIoSpace();
   void Serve(Call& call);
   void Dispatch(Call& call);
   uint64_t NewId(uint32_t kind);
@@ -167,6 +173,11 @@ class Board {
   // digitizer's work calls it.
   void Wake(const Digitizer& dig);
   void WakeAll();
+  // What an event wait waits on while its event's round is written: the end of
+  // that round wakes it, not the end of every channel's rounds.
+  std::condition_variable& RoundWritten(uint64_t round) {
+    return roundWritten_[round % kRoundSignals];
+  }
   // Runs the round's writes without the lock; requests that free or reuse a
   // buffer wait until they are done.
   void WriteOutsideLock(std::unique_lock<std::mutex>& lock, uint64_t round, Deferred& out);
@@ -223,6 +234,8 @@ class Board {
   uint32_t frameTimeUs_ = 0;
   std::vector<uint64_t> writing_;  // rounds whose frames are being written outside the lock
   int writesHeld_ = 0;             // requests that wait for the writes to end
+  static constexpr size_t kRoundSignals = 2 * kMaxChannels;
+  std::condition_variable roundWritten_[kRoundSignals];
   uint64_t round_ = 0;
   uint64_t nextId_ = 1;
   uint64_t eventSequence_ = 0;

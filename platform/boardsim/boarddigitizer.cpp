@@ -76,7 +76,7 @@ void Board::DigControl(Call& call) {
   Digitizer* dig = FindDigitizer(r.record);
   if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
   const uint64_t type = r.type & ~zor::kernel::kForceBoardBit;
-  if (DigControlNotServed(type) || DigitizerTypeReadOnly(type)) return NotServed(r.header, true);
+  if (DigControlNotServed(type) || !DigitizerControlServed(type)) return NotServed(r.header, true);
   if (type == zor::kernel::kGrabAbort) {
     AbortGrabs(*dig);
     ReleaseStalled(*call.out);

@@ -84,7 +84,7 @@ void Board::SysRequest(Call& call) {
 
 void Board::SysControl(Call& call) {
   auto& r = call.As<zor::kernel::SysControlRequest>();
-  if (SysControlNotServed(r.type) || SystemTypeReadOnly(r.type)) {
+  if (SysControlNotServed(r.type) || !SystemControlServed(r.type)) {
     return NotServed(r.header, true);
   }
   auto system = systems_.find(r.header.systemId);

@@ -7,6 +7,25 @@
 
 namespace boardsim {
 
+void Board::RestoreDefaults() {
+  {
+    std::lock_guard lock(mutex_);
+    version_ = zor::kernel::kDriverVersion;
+    capabilities_ = config_.capabilities;
+    settingOverrides_.clear();
+    ClearIoSpace();
+  }
+  faults_.Clear();
+  grabModule_.SetFirmwareCode(config_.firmwareCode);
+  grabModule_.SetUpdateFlag(0);
+}
+
+void Board::ClearIoSpace() {
+  std::memset(io_, 0, sizeof(io_));
+  const uint32_t serial = SerialNumber();
+  std::memcpy(io_ + zor::kernel::kIoSerialNumberAddress, &serial, sizeof(serial));
+}
+
 uint32_t Board::SerialNumber() const { return 100000 + config_.unit; }
 
 void Board::SetDriverVersion(uint64_t version) {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <span>
+
+#include "platform/boardsim/nodemaptypes.h"
 
 namespace boardsim {
 
@@ -89,29 +92,38 @@ bool DigInquireNotServed(uint64_t type) {
          In(type, 7862, 7877);
 }
 
-bool SystemTypeReadOnly(uint64_t type) {
-  return OneOf(type, {1009, 1804, 2000, 2004, 2006, 2008, 2009, 2014, 2034, 2044, 2045, 2050,
-                      2093, 2104, 2114, 2130, 2132, 2134, 2155, 2159, 2301, 2316, 2329, 2331,
-                      2345, 2378, 2447, 4362, 4364, 4369, 4375, 4376, 4379, 4380, 4394, 4395,
-                      4398, 4450, 4451, 4452, 4517, 4518, 4548, 6705, 7702, 7703});
+namespace {
+
+// Controls the board takes besides the maps' writable types: the halt, the bridge update and the
+// switches of the system's event hooks; a digitizer's byte control that the device layer passes on.
+constexpr uint64_t kOwnSystemControls[] = {1810, 2340, 2244, 2372, 0x8B000};
+constexpr uint64_t kOwnDigitizerTypes[] = {4019};
+
+const NodeMapType* Find(std::span<const NodeMapType> map, uint64_t type) {
+  const auto it = std::ranges::lower_bound(map, type, {}, &NodeMapType::type);
+  return it != map.end() && it->type == type ? &*it : nullptr;
 }
 
-bool SystemType(uint64_t type) {
-  return SystemTypeReadOnly(type) || OneOf(type, {2077, 2100, 7708});
+bool Writable(std::span<const NodeMapType> map, uint64_t type) {
+  const NodeMapType* found = Find(map, type);
+  return found != nullptr && !found->readOnly;
 }
 
-bool DigitizerTypeReadOnly(uint64_t type) {
-  return OneOf(type,
-               {1005, 1006, 1007, 1009, 1014, 1080, 1536, 1537, 4001, 4021, 4142, 5334, 5335,
-                5337, 6604, 6605, 6606, 6607, 6705, 6926, 6927, 7701, 9102, 9103, 9108, 12192});
+}  // namespace
+
+bool SystemType(uint64_t type) { return Find(kQsysControlTypes, type) != nullptr; }
+
+bool SystemControlServed(uint64_t type) {
+  return Writable(kQsysControlTypes, type) || std::ranges::count(kOwnSystemControls, type) != 0;
 }
 
 bool DigitizerType(uint64_t type) {
-  return DigitizerTypeReadOnly(type) ||
-         OneOf(type,
-               {1018, 2034, 2038, 2046, 2071, 4000, 4016, 4018, 4019, 4022, 4023, 4024, 4025,
-                4053, 4074, 4127, 4200, 4209, 4230, 4231, 4325, 4330, 4331, 4372, 4775, 5351,
-                5364, 6601, 6602, 6643, 6656, 6657, 6658, 6924, 9100, 9101, 9105, 9106, 9107});
+  return Find(kQdigControlTypes, type) != nullptr ||
+         std::ranges::count(kOwnDigitizerTypes, type) != 0;
+}
+
+bool DigitizerControlServed(uint64_t type) {
+  return Writable(kQdigControlTypes, type) || std::ranges::count(kOwnDigitizerTypes, type) != 0;
 }
 
 }  // namespace boardsim

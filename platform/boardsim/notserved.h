@@ -12,11 +12,12 @@ bool SysControlNotServed(uint64_t type);
 bool DigInquireNotServed(uint64_t type);
 bool DigControlNotServed(uint64_t type);
 
-// The types of the system's and the digitizer's own node maps. The board answers an inquiry of
-// one of them, or of a type it holds a value of; a control of a read-only one is not its own.
+// The types of the system's and the digitizer's own node maps (generated from the maps' XML),
+// and the board's own controls beyond them. The board answers an inquiry of a map type, or of a
+// type it holds a value of; it serves a control of a writable map type or of its own, and no other.
 bool SystemType(uint64_t type);
-bool SystemTypeReadOnly(uint64_t type);
+bool SystemControlServed(uint64_t type);
 bool DigitizerType(uint64_t type);
-bool DigitizerTypeReadOnly(uint64_t type);
+bool DigitizerControlServed(uint64_t type);
 
 }  // namespace boardsim

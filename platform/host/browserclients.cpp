@@ -13,12 +13,12 @@ namespace {
 std::atomic<QINT64> nextClientId{(QINT64{1} << 32) + 1};
 
 void Announce(QINT64 hookType, QINT64 clientId) {
-  const std::vector<Hook> hooks = Application::Instance().Hooks().Matching(hookType);
-  if (hooks.empty()) return;
+  const HookList& hooks = Application::Instance().Hooks();
+  if (!hooks.Has(hookType)) return;
   auto event = std::make_shared<HostObject>(Q_HOOK_EVENT, 0);
   event->settings.Set(Q_BROWSER_CLIENT_ID, clientId);
   const QID eventId = ObjectRegistry::Instance().Add(event);
-  for (const Hook& hook : hooks) hook.function(hookType, eventId, hook.user);
+  hooks.Call(hookType, hookType, eventId);
   ObjectRegistry::Instance().Remove(eventId);
 }
 

@@ -2,8 +2,11 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
+#include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/host/qtypes.h"
@@ -19,13 +22,27 @@ struct Hook {
 class HookList {
  public:
   // Adds the hook, or removes the same function and user data when the type carries Q_UNHOOK.
-  // False when there is nothing to remove or no function to add.
+  // False when there is nothing to remove or no function to add. A removal returns once no other
+  // thread is inside the function, so that the caller may free the user data then; a hook
+  // removed from inside a hook on the same thread is not waited for.
   bool Apply(QINT64 type, QHOOK_FUNCTION function, void* user);
-  std::vector<Hook> Matching(QINT64 type) const;
+  bool Has(QINT64 type) const;
+  // Calls the hooks of the type as function(argument, event, user), in the order they were
+  // added; a hook removed before its turn is not called.
+  void Call(QINT64 type, QINT64 argument, QID event) const;
 
  private:
+  struct Entry {
+    Hook hook;
+    bool removed = false;
+    std::vector<std::thread::id> callers;  // threads inside the function now
+  };
+
+  bool Remove(QINT64 type, QHOOK_FUNCTION function, void* user);
+
   mutable std::mutex mutex_;
-  std::vector<Hook> hooks_;
+  mutable std::condition_variable callEnded_;
+  std::vector<std::shared_ptr<Entry>> hooks_;
   // Lets the many lists without hooks answer without the lock.
   std::atomic<std::size_t> count_{0};
 };

@@ -47,9 +47,7 @@ void PrintError(const HostError& error) {
 void CallErrorHooks(ThreadContext& thread) {
   if (thread.inErrorHook) return;  // an error inside an error hook does not recurse
   thread.inErrorHook = true;
-  for (const Hook& hook : Application::Instance().Hooks().Matching(Q_ERROR_CURRENT)) {
-    hook.function(Q_ERROR_CURRENT, 0, hook.user);
-  }
+  Application::Instance().Hooks().Call(Q_ERROR_CURRENT, Q_ERROR_CURRENT, 0);
   thread.inErrorHook = false;
 }
 

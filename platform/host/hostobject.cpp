@@ -178,12 +178,11 @@ void FreeObject(const std::shared_ptr<HostObject>& object) {
       if (auto child = registry.Find(owned)) FreeObject(child);
     }
   }
-  const std::vector<Hook> hooks = object->hooks.Matching(Q_OBJECT_FREE);
-  if (hooks.empty()) return;
+  if (!object->hooks.Has(Q_OBJECT_FREE)) return;
   auto event = std::make_shared<HostObject>(Q_HOOK_EVENT, object->owner);
   event->settings.Set(Q_OBJECT_ID, object->id);
   const QID eventId = registry.Add(event);
-  for (const Hook& hook : hooks) hook.function(Q_OBJECT_FREE, eventId, hook.user);
+  object->hooks.Call(Q_OBJECT_FREE, Q_OBJECT_FREE, eventId);
   registry.Remove(eventId);
 }
 

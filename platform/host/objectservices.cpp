@@ -132,12 +132,11 @@ ZOR_API QINT64 HostObjMessageWrite(QID mailbox, const void* data, QINT64 length,
     RecordError(std::move(error));
     return 0;
   }
-  const std::vector<Hook> hooks = target->hooks.Matching(Q_MAILBOX_MESSAGE);
-  if (!hooks.empty()) {
+  if (target->hooks.Has(Q_MAILBOX_MESSAGE)) {
     auto event = std::make_shared<HostObject>(Q_HOOK_EVENT, target->owner);
     event->settings.Set(Q_OBJECT_ID, mailbox);
     const QID eventId = ObjectRegistry::Instance().Add(event);
-    for (const Hook& hook : hooks) hook.function(Q_MAILBOX_MESSAGE, eventId, hook.user);
+    target->hooks.Call(Q_MAILBOX_MESSAGE, Q_MAILBOX_MESSAGE, eventId);
     ObjectRegistry::Instance().Remove(eventId);
   }
   return length;

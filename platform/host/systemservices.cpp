@@ -19,9 +19,7 @@ constexpr QINT64 kProcessIndex = 0x401B0000;  // the buffer's place in the proce
 void NotifyProcessed(const BufferObject& buffer, QID eventId, QHOOK_FUNCTION function, void* user,
                      QINT64 flags) {
   if (function != nullptr) function(flags, eventId, user);
-  for (const Hook& hook : buffer.hooks.Matching(kProcessDoneHook)) {
-    hook.function(kProcessDoneEvent, eventId, hook.user);
-  }
+  buffer.hooks.Call(kProcessDoneHook, kProcessDoneEvent, eventId);
 }
 
 }  // namespace

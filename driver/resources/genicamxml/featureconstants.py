@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes the application header of the own node maps' names: one constant per feature (its
-control type, the address of its value register) and per enumeration entry (its value).
+control type, the address of its value register) and per enumeration entry (its value); and the
+simulated board's table of each map's control types with whether each is read-only, so that the
+board serves what the maps hold without a list of its own.
 
-featureconstants.py OUTPUT QTYPES_H XML...
+featureconstants.py OUTPUT TYPES_OUTPUT QTYPES_H XML...
 
 Names that qtypes.h defines already are checked against it at compile time instead."""
 import re
@@ -38,6 +40,36 @@ def read_map(path, features, entries):
                 add(entries, entry.get("Name"), int(text(entry, "Value"), 0), path)
 
 
+def map_types(path):
+    """The control types that a map reads or writes through its port: the registers its value
+    nodes name, and the registers that are features of their own (not invisible)."""
+    root = ET.parse(path).getroot()
+    named = {text(node, "pValue") for node in root if node.tag[len(NS):] in VALUE_NODES}
+    types = {}
+    for node in root:
+        if node.tag[len(NS):] not in REGISTERS:
+            continue
+        if node.get("Name") not in named and text(node, "Visibility") == "Invisible":
+            continue
+        add(types, int(text(node, "Address"), 0), text(node, "AccessMode") == "RO", path)
+    return root.get("ModelName"), types
+
+
+def types_table(maps):
+    lines = ["// The control types of the own node maps, in order, and whether each is read-only.",
+             "// Generated from the node maps' XML; do not edit.",
+             "#pragma once", "", "#include <cstdint>", "", "namespace boardsim {", "",
+             "struct NodeMapType {", "  uint64_t type;", "  bool readOnly;", "};", ""]
+    for path in maps:
+        model, types = map_types(path)
+        lines.append(f"inline constexpr NodeMapType k{model}Types[] = {{")
+        for value, read_only in sorted(types.items()):
+            lines.append(f"    {{{value}, {'true' if read_only else 'false'}}},")
+        lines += ["};", ""]
+    lines += ["}  // namespace boardsim", ""]
+    return lines
+
+
 def add(table, name, value, path):
     if table.get(name, value) != value:
         sys.exit(f"{path}: {name} is {value} here and {table[name]} elsewhere")
@@ -45,7 +77,7 @@ def add(table, name, value, path):
 
 
 def main():
-    output, qtypes, maps = sys.argv[1], sys.argv[2], sys.argv[3:]
+    output, types_output, qtypes, maps = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
     with open(qtypes, encoding="utf-8") as file:
         known = set(re.findall(r"inline constexpr QINT64 (\w+) =", file.read()))
     features, entries = {}, {}
@@ -63,6 +95,8 @@ def main():
         lines.append("")
     with open(output, "w", encoding="utf-8") as file:
         file.write("\n".join(lines))
+    with open(types_output, "w", encoding="utf-8") as file:
+        file.write("\n".join(types_table(maps)))
 
 
 if __name__ == "__main__":

@@ -49,7 +49,8 @@ OwnedMutexes& ThisThreadsMutexes() {
 class Mutex : public Waitable, public std::enable_shared_from_this<Mutex> {
  public:
   static constexpr Kind kKind = Kind::kMutex;
-  Mutex(std::string name, int fd) : Waitable(kKind), name_(std::move(name)), fd_(fd) {}
+  // A named mutex has its file's path; a private one none.
+  Mutex(std::string file, int fd) : Waitable(kKind), file_(std::move(file)), fd_(fd) {}
   ~Mutex() override {
     if (fd_ >= 0) close(fd_);
   }
@@ -114,10 +115,9 @@ class Mutex : public Waitable, public std::enable_shared_from_this<Mutex> {
 
   void AddHandle() { ++handles_; }
   void Closed() override;
-  const std::string& name() const { return name_; }
 
  private:
-  const std::string name_;
+  const std::string file_;
   const int fd_;
   bool fileLocked_ = false;
   uint32_t owner_ = 0;
@@ -128,8 +128,8 @@ class Mutex : public Waitable, public std::enable_shared_from_this<Mutex> {
 
 OwnedMutexes::~OwnedMutexes() { AbandonOwnedMutexes(); }
 
-// The named mutexes this process has open; every handle of one name shares
-// one object.
+// The named mutexes this process has open, by their files; every handle of one
+// shares one object.
 struct MutexNames {
   std::map<std::string, std::shared_ptr<Mutex>> open;
 };
@@ -141,12 +141,12 @@ MutexNames& Names() {
 
 void Mutex::Closed() {
   SyncLock lock;
-  if (--handles_ > 0 || name_.empty()) return;
+  if (--handles_ > 0 || file_.empty()) return;
   // The last handle: give up ownership so other processes can go on.
   owner_ = 0;
   count_ = 0;
   Untaken();
-  Names().open.erase(name_);
+  Names().open.erase(file_);
 }
 
 std::string FileName(const std::string& name) {
@@ -165,15 +165,9 @@ std::string FileName(const std::string& name) {
 }
 
 // Opens the mutex file; sets created when no other process has it open.
-int OpenFile(const std::string& name, bool mayCreate, bool* created) {
+int OpenFile(const std::filesystem::path& path, bool mayCreate, bool* created) {
   std::error_code ignored;
-  std::filesystem::create_directories(ObjectFolder(), ignored);
-  std::string file = FileName(name);
-  if (file.size() > 250) {
-    SetLastError(ERROR_INVALID_NAME);
-    return -1;
-  }
-  std::string path = (ObjectFolder() / file).string();
+  std::filesystem::create_directories(path.parent_path(), ignored);
   int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_CREAT, 0666);
   if (fd < 0) {
     SetLastError(ERROR_ACCESS_DENIED);
@@ -195,17 +189,24 @@ int OpenFile(const std::string& name, bool mayCreate, bool* created) {
 }
 
 Handle OpenNamed(const std::string& name, bool mayCreate, bool initialOwner) {
+  const std::string file = FileName(name);
+  if (file.size() > 250) {
+    SetLastError(ERROR_INVALID_NAME);
+    return kNullHandle;
+  }
+  // The file is the mutex: one name in two object folders is two mutexes.
+  const std::filesystem::path path = ObjectFolder() / file;
   SyncLock lock;
   auto& open = Names().open;
   std::shared_ptr<Mutex> mutex;
   bool created = false;
-  if (auto found = open.find(name); found != open.end()) {
+  if (auto found = open.find(path.string()); found != open.end()) {
     mutex = found->second;
   } else {
-    int fd = OpenFile(name, mayCreate, &created);
+    int fd = OpenFile(path, mayCreate, &created);
     if (fd < 0) return kNullHandle;
-    mutex = std::make_shared<Mutex>(name, fd);
-    open.emplace(name, mutex);
+    mutex = std::make_shared<Mutex>(path.string(), fd);
+    open.emplace(path.string(), mutex);
   }
   mutex->AddHandle();
   if (created && initialOwner) {

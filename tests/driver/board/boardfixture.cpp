@@ -17,6 +17,8 @@ void BoardFixture::SetUp() {
   // Board 1 is there for the tests that use two; the others use board 0.
   setenv("ZOR_BOARDSIM_BOARDS", "2", 1);
   boardsim::ShareBoards();
+  // The boards live as long as the process: what an earlier test set on them goes.
+  for (uint32_t unit : {0u, 1u}) SimBoard(unit).RestoreDefaults();
   QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
 }
 

@@ -11,6 +11,7 @@
 #include "driver/foundation/registrykey.h"
 #include "platform/os/process/environment.h"
 #include "platform/os/registry/registry.h"
+#include "tests/support/ownprocess.h"
 
 using namespace zor::foundation;
 
@@ -127,8 +128,11 @@ TEST_F(Folders, CachesFillOnceUnderConcurrentFirstCalls) {
   for (const std::wstring& tools : seen) EXPECT_EQ(tools, L"/opt/velant/tools");
 }
 
+// A folder found is kept for the process: a process of its own has none yet.
 TEST(FoldersWithoutInstall, ToolsFolderStaysRelative) {
-  EXPECT_STREQ(GetToolsDir().CStr(), L"tools");
-  EXPECT_STREQ(GetInstallDir().CStr(), L"");
-  EXPECT_STREQ(GetToolsDir().CStr(), L"tools");
+  zortest::InProcessOfItsOwn([] {
+    EXPECT_STREQ(GetToolsDir().CStr(), L"tools");
+    EXPECT_STREQ(GetInstallDir().CStr(), L"");
+    EXPECT_STREQ(GetToolsDir().CStr(), L"tools");
+  });
 }

@@ -11,6 +11,7 @@
 #include "platform/os/registry/registry.h"
 #include "platform/os/ui/message_box.h"
 #include "tests/driver/frameworkuser/support/testdriver.h"
+#include "tests/support/ownprocess.h"
 
 using namespace zor::foundation;
 
@@ -28,7 +29,7 @@ void SetDebugValue(const wchar_t* name, uint32_t value) {
 }
 
 // The settings are read once per process, at the first error: each test
-// configures them before it records any.
+// configures them and records its errors in a process of its own.
 class DebugStopTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -71,32 +72,36 @@ class DebugStopTest : public ::testing::Test {
 };
 
 TEST_F(DebugStopTest, PopupForTheChosenErrorUntilCancelled) {
-  Configure();
-  Fail(4320, 2);
-  ASSERT_EQ(shown_.size(), 1u);
-  EXPECT_EQ(shown_[0],
-            L"The following error has been detected in Driver Internal Error::\n\nOperation "
-            L"error:\nThe grab was halted.\n\n\n\nDo you want to "
-            L"break into the debugger?\n\nClicking Cancel will disable this popup for the "
-            L"current process.");
-  Fail(4320, 3);
-  Fail(4321, 2);
-  EXPECT_EQ(shown_.size(), 1u);
-  answer_ = os::IDCANCEL;
-  Fail(4320, 2);
-  Fail(4320, 2);
-  EXPECT_EQ(shown_.size(), 2u);
-  EXPECT_EQ(DumpCount(), 0u);  // no dump unless asked for
+  zortest::InProcessOfItsOwn([this] {
+    Configure();
+    Fail(4320, 2);
+    ASSERT_EQ(shown_.size(), 1u);
+    EXPECT_EQ(shown_[0],
+              L"The following error has been detected in Driver Internal Error::\n\nOperation "
+              L"error:\nThe grab was halted.\n\n\n\nDo you want to "
+              L"break into the debugger?\n\nClicking Cancel will disable this popup for the "
+              L"current process.");
+    Fail(4320, 3);
+    Fail(4321, 2);
+    EXPECT_EQ(shown_.size(), 1u);
+    answer_ = os::IDCANCEL;
+    Fail(4320, 2);
+    Fail(4320, 2);
+    EXPECT_EQ(shown_.size(), 2u);
+    EXPECT_EQ(DumpCount(), 0u);  // no dump unless asked for
+  });
 }
 
 TEST_F(DebugStopTest, CrashDumpOnlyWhenConfigured) {
-  SetDebugValue(L"DumpErrorCallStack", 1);
-  Configure();
-  Fail(4321, 2);
-  EXPECT_EQ(DumpCount(), 0u);
-  Fail(4320, 2);
-  EXPECT_EQ(shown_.size(), 1u);
-  EXPECT_EQ(DumpCount(), 1u);
+  zortest::InProcessOfItsOwn([this] {
+    SetDebugValue(L"DumpErrorCallStack", 1);
+    Configure();
+    Fail(4321, 2);
+    EXPECT_EQ(DumpCount(), 0u);
+    Fail(4320, 2);
+    EXPECT_EQ(shown_.size(), 1u);
+    EXPECT_EQ(DumpCount(), 1u);
+  });
 }
 
 }  // namespace

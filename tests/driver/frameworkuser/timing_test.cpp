@@ -9,6 +9,7 @@
 #include "platform/host/hostservices.h"
 #include "platform/os/diag/debug_output.h"
 #include "tests/driver/frameworkuser/support/frameworktest.h"
+#include "tests/support/ownprocess.h"
 
 namespace zor::frame {
 namespace {
@@ -51,36 +52,39 @@ std::wstring HostName(uint16_t opcode) {
   return name;
 }
 
+// The timings are the process's: a process of its own has only those of this test.
 TEST_F(PerformanceReportTest, ReportListsProcessorsOpcodesAndTotals) {
-  CommandBuilder(0x1803).Run();  // makes the driver
-  const std::wstring name = HostName(0x0607);
-  ASSERT_FALSE(name.empty());
-  RecordOpcodeTiming(0x0607, 0, 1000);
-  RecordOpcodeTiming(0x0607, 0, 2000);
-  RecordOpcodeTiming(0x0400, 0, 5000);  // timed, but without a host function
-  ASSERT_TRUE(HostName(0x0400).empty());
-  os::TakeDebugOutput();
+  zortest::InProcessOfItsOwn([] {
+    CommandBuilder(0x1803).Run();  // makes the driver
+    const std::wstring name = HostName(0x0607);
+    ASSERT_FALSE(name.empty());
+    RecordOpcodeTiming(0x0607, 0, 1000);
+    RecordOpcodeTiming(0x0607, 0, 2000);
+    RecordOpcodeTiming(0x0400, 0, 5000);  // timed, but without a host function
+    ASSERT_TRUE(HostName(0x0400).empty());
+    os::TakeDebugOutput();
 
-  CQDDeviceDriverWrapper::Instance().GetDriver()->PrintPerformanceReport(1e9, 500);
-  const std::vector<std::wstring> pieces = os::TakeDebugOutput();
-  ASSERT_GE(pieces.size(), 8u);
-  EXPECT_EQ(pieces[0], L"\n\nZorDravionLyn.dll Performance Report:\n\n");
-  EXPECT_EQ(pieces[1], L"Processor #0:\n");
-  const std::wstring line = L"         2  " + name + std::wstring(20 - name.size(), L' ') +
-                            L"         0.000001500         0.000001000         0.000002000\n";
-  std::size_t at = 0;
-  while (at < pieces.size() && pieces[at] != line) ++at;
-  ASSERT_LT(at, pieces.size());
-  EXPECT_EQ(pieces[at - 1],
-            L"     Count  Function called      Average Time (Sec.)     Min Time (Sec.)     Max "
-            L"Time (Sec.)\n");
-  EXPECT_EQ(pieces[at + 1], L"\n");
-  EXPECT_EQ(pieces[at + 3], L"Total sleep time:      0.000\n");
-  EXPECT_EQ(pieces[at + 4], L"Total cumulated time:  0.000\n");
-  EXPECT_EQ(pieces[at + 2].rfind(L"Total sample time:     ", 0), 0u);
-  EXPECT_EQ(pieces[at + 5].rfind(L"Total CPU utilization: ", 0), 0u);
-  EXPECT_EQ(pieces.back(), L"\n");
-  EXPECT_EQ(pieces.size(), at + 7);
+    CQDDeviceDriverWrapper::Instance().GetDriver()->PrintPerformanceReport(1e9, 500);
+    const std::vector<std::wstring> pieces = os::TakeDebugOutput();
+    ASSERT_GE(pieces.size(), 8u);
+    EXPECT_EQ(pieces[0], L"\n\nZorDravionLyn.dll Performance Report:\n\n");
+    EXPECT_EQ(pieces[1], L"Processor #0:\n");
+    const std::wstring line = L"         2  " + name + std::wstring(20 - name.size(), L' ') +
+                              L"         0.000001500         0.000001000         0.000002000\n";
+    std::size_t at = 0;
+    while (at < pieces.size() && pieces[at] != line) ++at;
+    ASSERT_LT(at, pieces.size());
+    EXPECT_EQ(pieces[at - 1],
+              L"     Count  Function called      Average Time (Sec.)     Min Time (Sec.)     Max "
+              L"Time (Sec.)\n");
+    EXPECT_EQ(pieces[at + 1], L"\n");
+    EXPECT_EQ(pieces[at + 3], L"Total sleep time:      0.000\n");
+    EXPECT_EQ(pieces[at + 4], L"Total cumulated time:  0.000\n");
+    EXPECT_EQ(pieces[at + 2].rfind(L"Total sample time:     ", 0), 0u);
+    EXPECT_EQ(pieces[at + 5].rfind(L"Total CPU utilization: ", 0), 0u);
+    EXPECT_EQ(pieces.back(), L"\n");
+    EXPECT_EQ(pieces.size(), at + 7);
+  });
 }
 
 }  // namespace

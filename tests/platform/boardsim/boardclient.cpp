@@ -171,6 +171,15 @@ uint64_t BoardClient::SysRequest(uint64_t word, zor::kernel::ErrorTriple* status
   return r.value;
 }
 
+zor::kernel::ErrorTriple BoardClient::SysControl(uint64_t type, uint64_t value) {
+  zor::kernel::SysControlRequest r{};
+  r.header = Header();
+  r.type = type;
+  r.value = value;
+  Send(zor::kernel::kSysControl, r);
+  return r.header.status;
+}
+
 zor::kernel::ErrorTriple BoardClient::DigControl(const zor::kernel::DigChannelRecord& record,
                                                  uint64_t type, uint64_t value) {
   auto r = std::make_unique<zor::kernel::DigChannelRequest>();
@@ -181,6 +190,18 @@ zor::kernel::ErrorTriple BoardClient::DigControl(const zor::kernel::DigChannelRe
   r->value = value;
   Send(zor::kernel::kDigControl, *r);
   return r->header.status;
+}
+
+uint64_t BoardClient::DigInquire(const zor::kernel::DigChannelRecord& record, uint64_t type,
+                                 zor::kernel::ErrorTriple* status) {
+  auto r = std::make_unique<zor::kernel::DigChannelRequest>();
+  std::memset(r.get(), 0, sizeof(*r));
+  r->header = Header();
+  r->record = record;
+  r->type = type;
+  Send(zor::kernel::kDigInquire, *r);
+  if (status) *status = r->header.status;
+  return r->value;
 }
 
 }  // namespace boardtest

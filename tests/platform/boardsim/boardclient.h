@@ -93,8 +93,11 @@ class BoardClient {
                                                      const HostImage& image, uint64_t registration,
                                                      uint64_t objectId = 0);
   uint64_t SysRequest(uint64_t word, zor::kernel::ErrorTriple* status = nullptr);
+  zor::kernel::ErrorTriple SysControl(uint64_t type, uint64_t value);
   zor::kernel::ErrorTriple DigControl(const zor::kernel::DigChannelRecord& record, uint64_t type,
                                       uint64_t value);
+  uint64_t DigInquire(const zor::kernel::DigChannelRecord& record, uint64_t type,
+                      zor::kernel::ErrorTriple* status = nullptr);
 
   std::shared_ptr<boardsim::EventPort> port;
   uint64_t systemId = zor::kernel::kNoHandle;

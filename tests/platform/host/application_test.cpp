@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
+#include <thread>
 #include <vector>
 
 #include "platform/host/zor.h"
@@ -63,6 +68,24 @@ constexpr size_t kWidth = 640;
 constexpr size_t kHeight = 480;
 constexpr QINT64 kOrdinary = Q_IMAGE + Q_GRAB + Q_PROC;
 
+QINT64 Count(QINT64, QID, void* user) {
+  ++*static_cast<std::atomic<int>*>(user);
+  return 0;
+}
+
+// Hook events reach the hook threads a moment after the grab returns; a loaded machine may
+// take seconds.
+void Settle(std::initializer_list<const std::atomic<int>*> counters, int atLeast) {
+  for (int i = 0; i < 1000; ++i) {
+    if (std::all_of(counters.begin(), counters.end(),
+                    [atLeast](const std::atomic<int>* c) { return c->load() >= atLeast; })) {
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
 // The simulator's diagonal ramp left of the colour bars: one step a pixel in X and in Y from
 // a phase that moves with the frame. Returns the phase; -1 when a sample breaks the ramp.
 int RampPhase(const uint8_t* plane) {
@@ -89,6 +112,10 @@ TEST_F(Application, TheDefaultDeviceIsDeviceZeroAndOthersOutOfRangeAreRefused) {
   // Freed, the default device is there to allocate again.
   EXPECT_NE(QdigAlloc(system_, Q_DEFAULT, L"Q_NTSC", Q_DEFAULT, &digitizer_), 0);
   EXPECT_EQ(Error(), 0);
+  QID none = 0;
+  QdigAlloc(system_, Q_DEFAULT, L"no-such-camera.dcf", Q_DEFAULT, &none);
+  EXPECT_EQ(none, 0);
+  EXPECT_EQ(Error(), 4312) << "an unknown camera file";
 }
 
 TEST_F(Application, OrdinaryMonoBuffersTakeTheRampAndEachGrabALaterFrame) {
@@ -176,13 +203,84 @@ TEST_F(Application, TypesThatNoLayerServesRecordTheirClassError) {
   QdigInquire(digitizer_, 999999, &value);
   EXPECT_EQ(Error(), 4310);
   EXPECT_EQ(value, 0);
-  // Types that are only answered refuse a value.
+  // Types that are only answered refuse a value, and a digitizer refuses types no layer knows.
   QsysControl(system_, Q_SYSTEM_TYPE, -5);
   EXPECT_EQ(Error(), 4307);
   QdigControl(digitizer_, Q_SIZE_X, -5);
   EXPECT_EQ(Error(), 4307);
+  QdigControl(digitizer_, 999999, 5);
+  EXPECT_EQ(Error(), 4307);
+  EXPECT_EQ(SubCode(), 2);
+  QdigInquire(digitizer_, 999999, &value);
+  EXPECT_EQ(Error(), 4310) << "the refused control kept nothing";
   QdigInquire(digitizer_, Q_SIZE_X, &value);
   EXPECT_EQ(value, QINT64{kWidth}) << "the refused control changed nothing";
+}
+
+TEST_F(Application, GrabHooksRunOncePerGrabAndForEveryFrame) {
+  std::atomic<int> starts{0}, ends{0}, frames{0};
+  QdigHookFunction(digitizer_, Q_GRAB_START, &Count, &starts);
+  QdigHookFunction(digitizer_, Q_GRAB_END, &Count, &ends);
+  QdigHookFunction(digitizer_, Q_GRAB_FRAME_END, &Count, &frames);
+  EXPECT_EQ(Error(), 0);
+  QID buffer = 0;
+  QbufAlloc2d(system_, kWidth, kHeight, 8 + Q_UNSIGNED, kOrdinary, &buffer);
+  constexpr int kGrabs = 3;
+  for (int i = 0; i < kGrabs; ++i) QdigGrab(digitizer_, buffer);
+  Settle({&starts, &ends, &frames}, kGrabs);
+  EXPECT_EQ(starts.load(), kGrabs);
+  EXPECT_EQ(ends.load(), kGrabs);
+  EXPECT_GE(frames.load(), kGrabs);
+  QdigHookFunction(digitizer_, Q_GRAB_START + Q_UNHOOK, &Count, &starts);
+  QdigHookFunction(digitizer_, Q_GRAB_END + Q_UNHOOK, &Count, &ends);
+  QdigHookFunction(digitizer_, Q_GRAB_FRAME_END + Q_UNHOOK, &Count, &frames);
+  QbufFree(buffer);
+}
+
+// The buffer is read between runs only: while the board writes it, a read races the writing.
+TEST_F(Application, ContinuousGrabFillsTheBufferUntilTheHalt) {
+  QID buffer = 0;
+  QbufAlloc2d(system_, kWidth, kHeight, 8 + Q_UNSIGNED, kOrdinary, &buffer);
+  std::vector<uint8_t> runs[2];
+  for (std::vector<uint8_t>& run : runs) {
+    QdigGrabContinuous(digitizer_, buffer);
+    EXPECT_EQ(Error(), 0);
+    QdigGrabWait(digitizer_, Q_GRAB_NEXT_FRAME);
+    QdigGrabWait(digitizer_, Q_GRAB_NEXT_FRAME);
+    QdigHalt(digitizer_);
+    EXPECT_EQ(Error(), 0);
+    run = zortest::BufferPixels<uint8_t>(buffer);
+    EXPECT_GE(RampPhase(run.data()), 0);
+    QdigGrabWait(digitizer_, Q_GRAB_NEXT_FRAME);
+    QdigGrabWait(digitizer_, Q_GRAB_NEXT_FRAME);
+    EXPECT_EQ(zortest::BufferPixels<uint8_t>(buffer), run) << "nothing written after the halt";
+  }
+  EXPECT_NE(runs[0], runs[1]) << "the second run writes later frames";
+  QdigGrabAbort(digitizer_);
+  EXPECT_EQ(Error(), 0);
+  QbufFree(buffer);
+}
+
+TEST_F(Application, ProcessingRunsASequenceAndContinuouslyUntilStopped) {
+  std::vector<QID> ring(3);
+  for (QID& buffer : ring)
+    QbufAlloc2d(system_, kWidth, kHeight, 8 + Q_UNSIGNED, kOrdinary, &buffer);
+  std::atomic<int> calls{0};
+  QdigProcess(digitizer_, ring.data(), 3, Q_START_SEQUENCE + (7 << 5), Q_SYNCHRONOUS, &Count,
+              &calls);
+  EXPECT_EQ(Error(), 0);
+  EXPECT_EQ(calls.load(), 7) << "a sequence of 7 frames";
+  std::atomic<int> running{0};
+  QdigProcess(digitizer_, ring.data(), 3, Q_START, Q_ASYNCHRONOUS, &Count, &running);
+  EXPECT_EQ(Error(), 0);
+  Settle({&running}, 5);
+  QdigProcess(digitizer_, ring.data(), 3, Q_STOP + Q_WAIT, Q_DEFAULT, &Count, &running);
+  EXPECT_EQ(Error(), 0);
+  EXPECT_GE(running.load(), 5);
+  const int stopped = running.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(running.load(), stopped) << "nothing processed after the stop";
+  for (QID buffer : ring) QbufFree(buffer);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Host threads and events, hooks delivered on host threads, mailboxes, function reports.
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -159,6 +161,96 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
 }
 
+// The memory the driver made for a board buffer: the other image with its driver index.
+QID MemoryOf(QID buffer) {
+  const QINT64 index = QbufInquire(buffer, Q_DRIVER_INDEX, nullptr);
+  QID ids[16] = {};
+  const QINT64 count = HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 16, ids);
+  for (QINT64 i = 0; i < count; ++i) {
+    if (ids[i] != buffer && HostBufInquire(ids[i], Q_DRIVER_INDEX, nullptr) == index) {
+      return ids[i];
+    }
+  }
+  return 0;
+}
+
+QINT64 IgnoreFrame(QINT64, QID, void*) { return 0; }
+
+constexpr QINT64 kGrabMark = 1060;
+
+// A digitizer that processed into two board buffers, and the memory the driver made for each.
+class FrameNotes : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    ASSERT_NE(AllocBoard(), 0);
+    digitizer_ = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+    for (QID& buffer : buffers_) buffer = QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr);
+    QdigProcess(digitizer_, buffers_, 2, 2, 1, IgnoreFrame, nullptr);
+    for (int i = 0; i < 2; ++i) {
+      memory_[i] = MemoryOf(buffers_[i]);
+      ASSERT_NE(memory_[i], 0);
+    }
+  }
+
+  QID digitizer_ = 0;
+  QID buffers_[2] = {};
+  QID memory_[2] = {};
+};
+
+// While a thread delivers a run's frames, the driver's notes on their memory (the grab mark,
+// the delivery's event) land on the memory named, each buffer's on its own; once a buffer is
+// freed its memory takes no note, while the other's still does.
+TEST_F(FrameNotes, LandOnTheMemoryOfTheDeliveredFrameOnly) {
+  constexpr QINT64 kHookEventNote = 25;
+  const QID* memory = memory_;
+  for (int round = 0; round < 2; ++round) {  // the second round finds what the first kept
+    for (int i = 0; i < 2; ++i) {
+      HostInternalControl(memory[i], kHookEventNote, 100 * round + 10 + i);
+      HostDigProcessNotify(memory[i], nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
+      HostBufControl(memory[i], kGrabMark, 100 * round + 20 + i);
+    }
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(HostInternalInquire(memory[i], kHookEventNote, nullptr), 100 * round + 10 + i);
+      EXPECT_EQ(HostBufInquire(memory[i], kGrabMark, nullptr), 100 * round + 20 + i);
+    }
+    EXPECT_EQ(ErrorCode(), 0);
+  }
+  QbufFree(buffers_[0]);
+  HostBufControl(memory[0], kGrabMark, 5);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+  HostBufControl(memory[1], kGrabMark, 6);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(HostBufInquire(memory[1], kGrabMark, nullptr), 6);
+  QbufFree(buffers_[1]);
+  QdigFree(digitizer_);
+}
+
+// A delivering thread keeps the ring it found while the application starts new runs on
+// another: every note still lands on the memory named, and the runs' events go.
+TEST_F(FrameNotes, LandOnTheirMemoryWhileRunsStartOnAnotherThread) {
+  const QID* memory = memory_;
+  std::atomic<bool> stop{false};
+  std::thread application([&] {
+    while (!stop) QdigProcess(digitizer_, buffers_, 2, 2, 1, IgnoreFrame, nullptr);
+  });
+  int wrong = 0;
+  for (QINT64 frame = 1; frame <= 400; ++frame) {
+    const QID target = memory[frame % 2];
+    HostDigProcessNotify(target, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
+    HostBufControl(target, kGrabMark, frame);
+    if (HostBufInquire(target, kGrabMark, nullptr) != frame) ++wrong;
+  }
+  stop = true;
+  application.join();
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(ErrorCode(), 0);
+  QbufFree(buffers_[0]);
+  QbufFree(buffers_[1]);
+  QdigFree(digitizer_);
+  EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
+}
+
 TEST_F(ThreadTest, FreeingASystemTakesItsObjectsAlong) {
   ASSERT_NE(AllocBoard(), 0);
   QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
@@ -256,6 +348,82 @@ TEST_F(ThreadTest, MailboxDeliversTaggedMessagesInOrder) {
   EXPECT_NE(server, 0);
   EXPECT_EQ(HostObjInquire(server, Q_HTTP_STATE, nullptr), Q_HTTP_STOP);
   HostObjFree(server);
+}
+
+// What a hook on another thread uses: freed by the test right after the hook is removed.
+struct HookData {
+  QID mailbox;
+  int calls = 0;
+  std::atomic<bool> called{false};
+};
+
+// Takes the message out, then dwells in the user data so that a removal races a call in flight.
+QINT64 DwellingHook(QINT64, QID, void* user) {
+  auto* data = static_cast<HookData*>(user);
+  char byte = 0;
+  QINT64 size = 0, tag = 0, spare = 0;
+  HostObjMessageRead(data->mailbox, &byte, 1, &size, &tag, &spare, Q_DEFAULT);
+  ++data->calls;
+  data->called = true;
+  std::this_thread::sleep_for(std::chrono::microseconds(200));
+  ++data->calls;
+  return 0;
+}
+
+TEST_F(ThreadTest, RemovingAHookWaitsForItsCallOnAnotherThread) {
+  const QID mailbox = HostObjAlloc(Q_DEFAULT_HOST, Q_MAILBOX, 2048, nullptr);
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    char byte = 0;
+    QINT64 size = 0, tag = 0, spare = 0;
+    while (!stop) {
+      // Without a hook nobody takes the messages out.
+      if (HostObjMessageWrite(mailbox, "x", 1, 1, Q_DEFAULT) == 0) {
+        HostObjMessageRead(mailbox, &byte, 1, &size, &tag, &spare, Q_DEFAULT);
+      }
+    }
+  });
+  for (int round = 0; round < 20; ++round) {
+    auto data = std::make_unique<HookData>();
+    data->mailbox = mailbox;
+    ASSERT_EQ(HostObjHookFunction(mailbox, Q_MAILBOX_MESSAGE, DwellingHook, data.get()), 1);
+    while (!data->called) std::this_thread::yield();
+    ASSERT_EQ(HostObjHookFunction(mailbox, Q_MAILBOX_MESSAGE + Q_UNHOOK, DwellingHook, data.get()),
+              1);
+    EXPECT_EQ(data->calls % 2, 0) << "the removal returned with a call in flight";
+    data.reset();  // the hook must not touch it any more
+  }
+  stop = true;
+  writer.join();
+  HostObjFree(mailbox);
+}
+
+// Hooks that remove hooks from inside a call, on the calling thread.
+QID removingBox = 0;
+int removerCalls = 0;
+int removedCalls = 0;
+
+QINT64 RemovedHook(QINT64, QID, void*) { return ++removedCalls; }
+
+QINT64 RemovingHook(QINT64, QID, void*) {
+  ++removerCalls;
+  EXPECT_EQ(HostObjHookFunction(removingBox, Q_MAILBOX_MESSAGE + Q_UNHOOK, RemovedHook, nullptr),
+            1);
+  EXPECT_EQ(HostObjHookFunction(removingBox, Q_MAILBOX_MESSAGE + Q_UNHOOK, RemovingHook, nullptr),
+            1);
+  return 0;
+}
+
+TEST_F(ThreadTest, HookRemovedFromInsideAHookOnItsThreadIsNotWaitedForNorCalledAgain) {
+  removingBox = HostObjAlloc(Q_DEFAULT_HOST, Q_MAILBOX, 2048, nullptr);
+  removerCalls = removedCalls = 0;
+  HostObjHookFunction(removingBox, Q_MAILBOX_MESSAGE, RemovingHook, nullptr);
+  HostObjHookFunction(removingBox, Q_MAILBOX_MESSAGE, RemovedHook, nullptr);
+  EXPECT_EQ(HostObjMessageWrite(removingBox, "a", 1, 1, Q_DEFAULT), 1);
+  EXPECT_EQ(HostObjMessageWrite(removingBox, "b", 1, 1, Q_DEFAULT), 1);
+  EXPECT_EQ(removerCalls, 1);
+  EXPECT_EQ(removedCalls, 0) << "removed before its turn";
+  HostObjFree(removingBox);
 }
 
 }  // namespace

@@ -80,6 +80,23 @@ TEST(NamedMutexes, SecondCreateInProcessFindsTheSameMutex) {
   CloseHandle(second);
 }
 
+TEST(NamedMutexes, OneNameInTwoObjectFoldersIsTwoMutexes) {
+  const std::string root = getenv("ZOR_REGISTRY_ROOT");
+  Handle first = CreateMutex(true, L"zor.test.folders");
+  setenv("ZOR_REGISTRY_ROOT", (std::filesystem::path(root) / "other").c_str(), 1);
+  EXPECT_EQ(OpenMutex(L"zor.test.folders"), kNullHandle);
+  Handle second = CreateMutex(true, L"zor.test.folders");
+  EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+  std::thread([second] { EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_TIMEOUT); }).join();
+  setenv("ZOR_REGISTRY_ROOT", root.c_str(), 1);
+  // The first folder's mutex is still the first one's, owned by this thread.
+  Handle again = CreateMutex(false, L"zor.test.folders");
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  std::thread([again] { EXPECT_EQ(WaitForSingleObject(again, 0), WAIT_TIMEOUT); }).join();
+  for (Handle mutex : {first, second}) ReleaseMutex(mutex);
+  for (Handle mutex : {first, second, again}) CloseHandle(mutex);
+}
+
 TEST(NamedMutexes, OpenFindsOnlyExistingMutexes) {
   EXPECT_EQ(OpenMutex(L"zor.test.missing"), kNullHandle);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);

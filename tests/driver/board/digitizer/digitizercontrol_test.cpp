@@ -112,10 +112,15 @@ TEST_F(DigitizerControl, TheDcfNameAndTheBoardsOwnTypes) {
   wchar_t name[6] = {};
   QdigInquire(digitizer_, 7701, name);
   EXPECT_STREQ(name, L"Q_PAL");
-  // A type the driver leaves to the board is kept there and answered.
-  QdigControl(digitizer_, 5555, 77);
-  EXPECT_EQ(Inquire(digitizer_, 5555), 77);
+  // A type the driver passes to the board is kept there and answered; a type no layer knows is
+  // refused, not kept.
+  QdigControl(digitizer_, 4019, 77);
+  EXPECT_EQ(Inquire(digitizer_, 4019), 77);
   EXPECT_EQ(ErrorCode(), 0);
+  QdigControl(digitizer_, 5555, 77);
+  ExpectError(4307, 2, "a type of no layer");
+  Inquire(digitizer_, 5555);
+  ExpectError(4310, 1, "nothing kept of it");
   // The decoder's status register 1 shows a locked 625-line signal.
   EXPECT_EQ(Inquire(digitizer_, 6801) & 0x75, 0x45);
 }

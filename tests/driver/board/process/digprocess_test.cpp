@@ -224,6 +224,37 @@ TEST_F(DigProcess, TwoDigitizersAtOnce) {
   QdigFree(second);
 }
 
+// Every channel of the board processed at once, each run waited for on a thread of its own:
+// each sees all its frames, in order, in its own ring, whichever channel's frames are being
+// written when its hook thread asks for the next event.
+TEST_F(DigProcess, EveryChannelAtOnceEachOnItsThread) {
+  constexpr QINT64 kChannels = 4;
+  constexpr QINT64 kFrames = 16;
+  std::vector<QID> digitizers = {digitizer_};
+  for (QINT64 channel = 1; channel < kChannels; ++channel) {
+    digitizers.push_back(Digitizer(L"Q_NTSC", channel));
+    ASSERT_NE(digitizers.back(), 0);
+  }
+  std::vector<std::vector<QID>> rings;
+  for (QINT64 channel = 0; channel < kChannels; ++channel) rings.push_back(Ring(system_, 3));
+  std::vector<Recorder> recorders(kChannels);
+  std::vector<std::thread> runs;
+  for (size_t i = 0; i < digitizers.size(); ++i) {
+    runs.emplace_back([&, i] {
+      QdigProcess(digitizers[i], rings[i].data(), 3, SequenceOf(kFrames), kSynchronous, &Process,
+                  &recorders[i]);
+    });
+  }
+  for (std::thread& run : runs) run.join();
+  for (size_t i = 0; i < digitizers.size(); ++i) {
+    SCOPED_TRACE(i);
+    const std::vector<Seen> seen = recorders[i].Copy();
+    EXPECT_EQ(seen.size(), static_cast<size_t>(kFrames));
+    ExpectRingOrder(seen, rings[i]);
+  }
+  for (size_t i = 1; i < digitizers.size(); ++i) QdigFree(digitizers[i]);
+}
+
 TEST_F(DigProcess, FreeingTheDigitizerWhileProcessing) {
   const std::vector<QID> ring = Ring(system_, 4);
   Recorder recorder;

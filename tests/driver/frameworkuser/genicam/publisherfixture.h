@@ -72,18 +72,19 @@ inline std::filesystem::path TestInstallFolder() {
     std::ofstream(tools / "featurebrowser.exe") << "browser\n";
     std::ofstream(tools / "resources" / "app" / "dist" / "index.html")
         << "<!doctype html><title>Feature browser</title>\n";
-    const std::wstring value = root.wstring();
-    os::Handle key = os::kNullHandle;
-    os::RegCreateKey(os::HKEY_LOCAL_MACHINE,
-                     L"Software\\Velant\\Velant Zor Library\\Runtime\\Install",
-                     os::REG_OPTION_NON_VOLATILE, os::KEY_ALL_ACCESS, &key, nullptr);
-    for (const wchar_t* name : {L"INSTALLDIR", L"InstallDir"}) {
-      os::RegSetValue(key, name, os::REG_SZ, value.c_str(),
-                      static_cast<uint32_t>((value.size() + 1) * sizeof(wchar_t)));
-    }
-    os::RegCloseKey(key);
     return root;
   }();
+  // Into the registry of each test: every test has a registry root of its own.
+  const std::wstring value = folder.wstring();
+  os::Handle key = os::kNullHandle;
+  os::RegCreateKey(os::HKEY_LOCAL_MACHINE,
+                   L"Software\\Velant\\Velant Zor Library\\Runtime\\Install",
+                   os::REG_OPTION_NON_VOLATILE, os::KEY_ALL_ACCESS, &key, nullptr);
+  for (const wchar_t* name : {L"INSTALLDIR", L"InstallDir"}) {
+    os::RegSetValue(key, name, os::REG_SZ, value.c_str(),
+                    static_cast<uint32_t>((value.size() + 1) * sizeof(wchar_t)));
+  }
+  os::RegCloseKey(key);
   return folder;
 }
 
