@@ -100,6 +100,7 @@ int64_t QDHwSpecSystem::DigAlloc(const OperationArgs& args, QDDriverThreadContex
     ctx.SetError(kInvalidDigitizerParameter, 1, 0, 0);
     return 1;
   }
+  StartBufferModifiedThread(ctx);
   frame::QDDigitizerInfo::DcfBlock dcf{};
   DcfRegisterParser parser(name, dcf.data(), 0);
   if (parser.errorSet != 0) {

@@ -58,10 +58,6 @@ int64_t QDHwSpecSystem::SysControl(const OperationArgs& args, QDDriverThreadCont
       break;
     case 1049:
       SetHostObjectId(value);
-      // The first thread of the system's buffer-modified events.
-      if (UserHook().ActiveCount(kernel::kHookBufferModified) == 0) {
-        StartHookThreads(kernel::kHookBufferModified, 1, ctx);
-      }
       CreateOwnNodeMaps(value);
       break;
     case 2077:

@@ -74,6 +74,21 @@ int64_t QDHwSpecSystem::SysHookFunction(const OperationArgs& args, QDDriverThrea
   return 1;
 }
 
+void QDHwSpecSystem::StartBufferModifiedThread(QDDriverThreadContext& ctx) {
+  std::lock_guard lock(bufferModifiedStartLock_);
+  if (UserHook().ActiveCount(kernel::kHookBufferModified) != 0) return;
+  // Its first request is pending before the buffer or digitizer exists, so the
+  // board keeps the first event.
+  foundation::CError error;
+  UserHook().Start(kernel::kHookBufferModified, this, &bufModifiedHook_, HostObjectId(), error);
+  error.Report(ctx);
+}
+
+int64_t QDHwSpecSystem::BufAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  StartBufferModifiedThread(ctx);
+  return QDDeviceSystem::BufAlloc(args, ctx);
+}
+
 int64_t QDHwSpecSystem::SysGetHookInfo(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t event = args.Int(0);
   const int64_t infoType = args.Int(1);
