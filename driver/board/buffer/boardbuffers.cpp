@@ -189,7 +189,6 @@ int64_t QDHwSpecSystem::BufChildBand(const OperationArgs& args, QDDriverThreadCo
   }
   std::shared_ptr<frame::QDBufferInfo> record = MakeBufferInfo();
   const int64_t index = buffers_.Add(record);
-  record->SetIndex(index);
   frame::FillKernelBufferDescriptor(*record, child);
   frame::BufferState& state = record->State();
   const frame::BufferState& parentState = parent->State();

@@ -113,7 +113,6 @@ int64_t QDHwSpecSystem::DigAlloc(const OperationArgs& args, QDDriverThreadContex
   auto digitizer = std::make_shared<QDHwSpecDigitizerInfo>(SourceId(), name, device, initFlag,
                                                            std::move(record), dcf);
   const int64_t index = digitizers_.Add(digitizer);
-  digitizer->SetIndex(index);
   kernel::DigChannelRecord& block = digitizer->Channel().Block();
   block.digitizerIndex = index;
   const uint64_t height = block.properties.maxHeight;

@@ -211,7 +211,6 @@ void QDDeviceSystem::AllocateBuffer(BufAllocParams p, int64_t* outIndex,
   }
   if (error.errorSet == 0) {
     index = buffers_.Add(record);
-    record->SetIndex(index);
     if (outIndex != nullptr) *outIndex = index;
     FillKernelBufferDescriptor(*record, hostId);
     BufferState& state = record->State();

@@ -108,10 +108,8 @@ int64_t QDDeviceDriver::AllocateSystem(const OperationArgs& args, QDDriverThread
     ctx.SetError(kNoHostMemory, 1, 0, 0);
     return 1;
   }
-  QDBaseSystem* raw = system.get();
   std::lock_guard lock(systems_.Lock());
   const int64_t index = systems_.Add(std::shared_ptr<QDBaseSystem>(std::move(system)));
-  raw->SetIndex(index);
   if (outIndex != nullptr) *outIndex = index;
   return 1;
 }

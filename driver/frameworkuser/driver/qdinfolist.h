@@ -41,7 +41,8 @@ class QDInfoList {
     return slot != nullptr ? slot->raw.load(std::memory_order_seq_cst) : nullptr;
   }
 
-  // Stores the object in the first free entry from 1 and returns its index.
+  // Stores the object in the first free entry from 1 and returns its index. An object that
+  // keeps its index learns it before another thread can find it.
   int64_t Add(std::shared_ptr<T> object) {
     std::lock_guard lock(mutex_);
     std::size_t index = entries_.size();
@@ -54,6 +55,9 @@ class QDInfoList {
       }
     }
     if (index == entries_.size()) entries_.emplace_back();
+    if constexpr (requires(T & entry) { entry.SetIndex(int64_t{}); }) {
+      object->SetIndex(static_cast<int64_t>(index));
+    }
     Publish(index, object);
     entries_[index] = std::move(object);
     ++inUse_;
