@@ -101,6 +101,39 @@ TEST_F(SystemControlTest, CommandsOfOtherThreadsMeetAFreeSafely) {
   EXPECT_EQ(Inquire(2004), 4);
 }
 
+// The free lands at every point of the other threads' commands in turn, the
+// end-of-command check among them; more threads than cores get preempted there.
+TEST_F(SystemControlTest, FreesAmidManyThreadsCommandsLeaveNoDanglingContext) {
+  constexpr int kRounds = 120;
+  constexpr int kThreads = 12;
+  for (int round = 0; round < kRounds; ++round) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> commanding{0};
+    std::vector<std::thread> threads;
+    const QID system = system_;
+    for (int i = 0; i < kThreads; ++i) {
+      threads.emplace_back([system, &stop, &commanding] {
+        QID event = 0;
+        QthrAlloc(system, 128, Q_DEFAULT, &event);
+        commanding.fetch_add(1);
+        while (!stop) {
+          QINT64 value = 0;
+          QsysInquire(system, 2004, &value);
+          QINT64 result = 0;
+          QthrWait(event, 0x20000000 | 1, &result);
+        }
+      });
+    }
+    while (commanding.load() < kThreads) std::this_thread::yield();
+    QsysFree(system_);
+    stop = true;
+    for (std::thread& thread : threads) thread.join();
+    system_ = Alloc();
+    ASSERT_NE(system_, 0) << "round " << round << ", error " << ErrorCode();
+  }
+  EXPECT_EQ(Inquire(2004), 4);
+}
+
 TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
   const QID host = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
   ASSERT_NE(host, 0);
