@@ -3,15 +3,22 @@
 // can and at 1,000 frames a second, sixteen digitizers at 1,000 frames a
 // second each, and a board region copy beside memcpy of the same bytes. The
 // CPU time of a frame is split between the board's clocks (writing the
-// pattern, the simulator's share) and every other thread (driver and host).
+// pattern, the simulator's share) and every other thread (driver and host),
+// beside the reference of one thread woken by a timed one at the same rate.
 #include <benchmark/benchmark.h>
+#include <pthread.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/support/benchenvironment.h"
@@ -70,6 +77,79 @@ QINT64 CountFrame(QINT64, QID, void* user) {
   return 0;
 }
 
+// CPU time and thread switches per frame of the board's clocks and of every
+// other thread (driver and host); each switch is a wake-up whose code runs cold.
+void ReportThreadCpu(benchmark::State& state, const zorbench::ThreadCpu& before,
+                     const zorbench::ThreadCpu& after, double frames) {
+  state.counters["host_driver_cpu_us"] =
+      static_cast<double>(after.others - before.others) / 1000.0 / frames;
+  state.counters["board_cpu_us"] =
+      static_cast<double>(after.named - before.named) / 1000.0 / frames;
+  state.counters["host_driver_switches"] =
+      static_cast<double>(after.otherSwitches - before.otherSwitches) / frames;
+  state.counters["board_switches"] =
+      static_cast<double>(after.namedSwitches - before.namedSwitches) / frames;
+}
+
+// The reference for a frame's CPU time at a rate: a thread that sleeps until
+// each period's end wakes another, which does nothing. The CPU time of each per
+// period is what a timed wake-up (the board's clock) and a woken thread (the
+// driver's hook thread) cost on this machine under its present load.
+struct WakeCost {
+  double timerUs = 0;
+  double wokenUs = 0;
+};
+
+WakeCost MeasureWakeCost(std::chrono::microseconds period, int64_t periods) {
+  static constexpr char kTimer[] = "waketimer";
+  static constexpr char kWoken[] = "wakewoken";
+  std::mutex mutex;
+  std::condition_variable woken;
+  int64_t ticks = 0;
+  bool read = false;  // both threads' times are read: they may end
+  auto named = [](const char* name, auto body) {
+    return std::thread([name, body] {
+      prctl(PR_SET_TIMERSLACK, 1UL);
+      pthread_setname_np(pthread_self(), name);
+      body();
+    });
+  };
+  std::thread waiter = named(kWoken, [&] {
+    std::unique_lock lock(mutex);
+    for (int64_t seen = 0; seen < periods; seen = ticks) {
+      woken.wait(lock, [&] { return ticks != seen; });
+    }
+    woken.wait(lock, [&] { return read; });
+  });
+  std::thread timer = named(kTimer, [&] {
+    auto next = std::chrono::steady_clock::now();
+    for (int64_t i = 0; i < periods; ++i) {
+      next += period;
+      std::this_thread::sleep_until(next);
+      std::lock_guard lock(mutex);
+      ++ticks;
+      woken.notify_all();
+    }
+    std::unique_lock lock(mutex);
+    woken.wait(lock, [&] { return read; });
+  });
+  std::unique_lock lock(mutex);
+  woken.wait(lock, [&] { return ticks == periods; });
+  lock.unlock();
+  // An ended thread's time is gone: both wait until it is read.
+  const zorbench::ThreadCpu timerCpu = zorbench::ProcessThreadCpu(kTimer);
+  const zorbench::ThreadCpu wokenCpu = zorbench::ProcessThreadCpu(kWoken);
+  lock.lock();
+  read = true;
+  lock.unlock();
+  woken.notify_all();
+  timer.join();
+  waiter.join();
+  const auto count = static_cast<double>(periods);
+  return {static_cast<double>(timerCpu.named) / 1000.0 / count,
+          static_cast<double>(wokenCpu.named) / 1000.0 / count};
+}
+
 // Argument: the board's frame period in microseconds (1: as fast as it can).
 void BM_ProcessMonoFramesIntoRingOf8(benchmark::State& state) {
   Bench& bench = Setup();
@@ -95,10 +175,7 @@ void BM_ProcessMonoFramesIntoRingOf8(benchmark::State& state) {
   boardsim::LocalBoards().Find(0)->SetFrameTime(1);
   state.SetItemsProcessed(state.iterations() * kFrames);
   const double frameCount = static_cast<double>(state.iterations() * kFrames);
-  state.counters["host_driver_cpu_us"] =
-      static_cast<double>(after.others - before.others) / 1000.0 / frameCount;
-  state.counters["board_cpu_us"] =
-      static_cast<double>(after.named - before.named) / 1000.0 / frameCount;
+  ReportThreadCpu(state, before, after, frameCount);
   state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations() * kFrames),
                                              benchmark::Counter::kIsRate);
   state.counters["us_per_frame"] =
@@ -106,6 +183,10 @@ void BM_ProcessMonoFramesIntoRingOf8(benchmark::State& state) {
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.counters["lost"] = static_cast<double>(lost);
   state.counters["missed"] = static_cast<double>(missed);
+  if (state.range(0) < 1000) return;  // a timed wake-up is no reference for shorter periods
+  const WakeCost reference = MeasureWakeCost(std::chrono::microseconds(state.range(0)), kFrames);
+  state.counters["ref_woken_cpu_us"] = reference.wokenUs;
+  state.counters["ref_timer_cpu_us"] = reference.timerUs;
 }
 BENCHMARK(BM_ProcessMonoFramesIntoRingOf8)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 // 1000 frames per second: every frame the board makes is processed.
@@ -125,19 +206,35 @@ QINT64 RecordArrival(QINT64, QID, void* user) {
   return 0;
 }
 
-// Frames that reached the application more than a frame period after their
-// place in a schedule that starts with the run's first frame.
-int64_t LateFrames(const Arrivals& arrivals, std::chrono::microseconds period) {
-  int64_t late = 0;
-  for (size_t i = 1; i < arrivals.times.size(); ++i) {
-    const auto due = arrivals.times.front() + period * static_cast<int64_t>(i);
-    if (arrivals.times[i] > due + period) ++late;
+// How late each frame reached the application after its place in a schedule
+// that starts with the run's first frame, of every digitizer's runs.
+struct Lateness {
+  std::mutex mutex;
+  std::vector<double> us;
+
+  void Add(const Arrivals& arrivals, std::chrono::microseconds period) {
+    std::vector<double> run;
+    for (size_t i = 1; i < arrivals.times.size(); ++i) {
+      const auto due = arrivals.times.front() + period * static_cast<int64_t>(i);
+      run.push_back(std::max(
+          0.0, std::chrono::duration<double, std::micro>(arrivals.times[i] - due).count()));
+    }
+    std::lock_guard lock(mutex);
+    us.insert(us.end(), run.begin(), run.end());
   }
-  return late;
-}
+  // The share q of the frames came no later than this.
+  double Quantile(double q) {
+    if (us.empty()) return 0;
+    const auto at =
+        us.begin() + static_cast<std::ptrdiff_t>(q * static_cast<double>(us.size() - 1));
+    std::nth_element(us.begin(), at, us.end());
+    return *at;
+  }
+};
 
 // Sixteen digitizers of one board, each processed by a thread of its own at
-// 1,000 frames a second: every frame arrives, and on time.
+// 1,000 frames a second: every frame arrives, and on time (late: more than a
+// frame period after its place).
 void BM_Process16DigitizersAt1000Fps(benchmark::State& state) {
   Bench& bench = Setup();
   const auto index = static_cast<size_t>(state.thread_index());
@@ -146,22 +243,36 @@ void BM_Process16DigitizersAt1000Fps(benchmark::State& state) {
     return;
   }
   constexpr auto kPeriod = std::chrono::microseconds(1000);
+  static Lateness lateness;
+  static zorbench::ThreadCpu before;
   if (state.thread_index() == 0) {
     boardsim::LocalBoards().Find(0)->SetFrameTime(static_cast<uint32_t>(kPeriod.count()));
+    lateness.us.clear();
+    before = zorbench::ProcessThreadCpu(boardsim::kClockThreadName);
   }
   int64_t lost = 0;
-  int64_t late = 0;
   for (auto _ : state) {
     Arrivals arrivals;
     arrivals.times.reserve(kFrames);
     QdigProcess(bench.digitizers[index], bench.rings[index].data(), kRing,
                 kSequence + (kFrames << 5), kSynchronous, &RecordArrival, &arrivals);
     lost += kFrames - static_cast<int64_t>(arrivals.times.size());
-    late += LateFrames(arrivals, kPeriod);
+    lateness.Add(arrivals, kPeriod);
   }
   state.SetItemsProcessed(state.iterations() * kFrames);
   state.counters["lost"] = static_cast<double>(lost);
+  // Every thread has left the loop: the first reports for all.
+  if (state.thread_index() != 0) return;
+  const zorbench::ThreadCpu after = zorbench::ProcessThreadCpu(boardsim::kClockThreadName);
+  const double frames = static_cast<double>(state.iterations() * kFrames * kDigitizers);
+  const auto late = std::count_if(lateness.us.begin(), lateness.us.end(), [&](double us) {
+    return us > static_cast<double>(kPeriod.count());
+  });
   state.counters["late"] = static_cast<double>(late);
+  state.counters["late_p50_us"] = lateness.Quantile(0.5);
+  state.counters["late_p99_us"] = lateness.Quantile(0.99);
+  state.counters["late_max_us"] = lateness.Quantile(1.0);
+  ReportThreadCpu(state, before, after, frames);
 }
 BENCHMARK(BM_Process16DigitizersAt1000Fps)
     ->Threads(kDigitizers)

@@ -1,6 +1,5 @@
 #include "driver/foundation/runtimeconfig.h"
 
-#include <atomic>
 #include <cwchar>
 #include <memory>
 
@@ -11,7 +10,10 @@ namespace zor::foundation {
 namespace {
 
 // Constant-initialised like every table of the library: nothing runs before a first caller.
-constinit std::atomic<std::shared_ptr<const CRuntimeConfig>> g_config;
+// Readers take the lock too: libstdc++ 12's atomic shared_ptr releases its lock bit relaxed
+// after a load, which orders no later store after that load. The configuration is asked for
+// rarely.
+constinit std::shared_ptr<const CRuntimeConfig> g_config;
 CQueuedLock g_configLock;
 
 constexpr int32_t kMachineRuntimeLocation = 1;
@@ -19,19 +21,19 @@ constexpr int32_t kMachineRuntimeLocation = 1;
 }  // namespace
 
 std::shared_ptr<const CRuntimeConfig> CRuntimeConfig::Instance() {
-  if (auto config = g_config.load(std::memory_order_acquire)) return config;
   const CQueuedLockGuard guard(g_configLock);
-  if (auto config = g_config.load(std::memory_order_acquire)) return config;
+  if (g_config) return g_config;
   std::shared_ptr<CRuntimeConfig> config(new CRuntimeConfig());
   config->BuildKeyTable();
   config->ReadFromRegistry();
-  g_config.store(config, std::memory_order_release);
+  g_config = config;
   return config;
 }
 
 void CRuntimeConfig::Destroy() {
+  std::shared_ptr<const CRuntimeConfig> last;
   const CQueuedLockGuard guard(g_configLock);
-  g_config.store(nullptr, std::memory_order_release);
+  last.swap(g_config);
 }
 
 int32_t CRuntimeConfig::GetInt(int32_t section, const wchar_t* keyName,

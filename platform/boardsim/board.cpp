@@ -115,7 +115,9 @@ void Board::Dispatch(Call& call) {
   // for a wait that tells of a frame waits for that frame's pixels only.
   if (call.function == kWaitDeviceEvent) {
     const uint64_t type = call.As<DeviceEventRecord>().typeOrCode;
-    changed_.wait(*call.lock, [&] { return !events_.KeptFrom(type, writing_); });
+    for (uint64_t round; (round = events_.KeptFrom(type, writing_)) != 0;) {
+      RoundWritten(round).wait(*call.lock);
+    }
   } else if (call.function != kEventWaitEnd && call.function != kDigContinueGrab &&
              call.function != kDigContinueGrabPrepared) {
     WaitForWrites(call);

@@ -173,6 +173,11 @@ class Board {
   // digitizer's work calls it.
   void Wake(const Digitizer& dig);
   void WakeAll();
+  // What an event wait waits on while its event's round is written: the end of
+  // that round wakes it, not the end of every channel's rounds.
+  std::condition_variable& RoundWritten(uint64_t round) {
+    return roundWritten_[round % kRoundSignals];
+  }
   // Runs the round's writes without the lock; requests that free or reuse a
   // buffer wait until they are done.
   void WriteOutsideLock(std::unique_lock<std::mutex>& lock, uint64_t round, Deferred& out);
@@ -229,6 +234,8 @@ class Board {
   uint32_t frameTimeUs_ = 0;
   std::vector<uint64_t> writing_;  // rounds whose frames are being written outside the lock
   int writesHeld_ = 0;             // requests that wait for the writes to end
+  static constexpr size_t kRoundSignals = 2 * kMaxChannels;
+  std::condition_variable roundWritten_[kRoundSignals];
   uint64_t round_ = 0;
   uint64_t nextId_ = 1;
   uint64_t eventSequence_ = 0;

@@ -26,6 +26,8 @@ constexpr uint64_t kMicrosecondsPerSecond = 1000000;
 constexpr auto kPeriod60Hz = std::chrono::microseconds(33367);
 constexpr auto kPeriod50Hz = std::chrono::microseconds(40000);
 constexpr auto kShortestSleep = std::chrono::microseconds(50);
+// The most frames a late clock writes at once to come back to its frames' times.
+constexpr int kFramesOwed = 16;
 // What a grab's frame queues to run outside the lock (its writes, the wait for its last line,
 // the grab's end, the events waited for), in room made once.
 constexpr size_t kFrameActions = 8;
@@ -90,7 +92,10 @@ void Board::ClockLoop(uint64_t channel) {
       if (dig.nextFrame == Clock::time_point{}) dig.nextFrame = now + period;
       if (dig.nextFrame <= now) {
         ProduceFrame(dig, out);
-        dig.nextFrame = std::max(dig.nextFrame + period, now);
+        // The camera's frames keep their times: a clock that woke late writes the frames
+        // it owes one after the other, unless it fell too far behind to catch up.
+        dig.nextFrame += period;
+        if (now - dig.nextFrame > period * kFramesOwed) dig.nextFrame = now;
       }
       next = std::min(next, dig.nextFrame);
     }
@@ -120,6 +125,7 @@ void Board::WriteOutsideLock(std::unique_lock<std::mutex>& lock, uint64_t round,
   for (auto& action : out) action();
   lock.lock();
   writing_.erase(std::find(writing_.begin(), writing_.end(), round));
+  RoundWritten(round).notify_all();
   changed_.notify_all();
 }
 

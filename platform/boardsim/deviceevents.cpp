@@ -94,10 +94,11 @@ size_t DeviceEventHub::PendingWaits(uint64_t type) const {
   return it == slots_.end() ? 0 : it->second.waits.size();
 }
 
-bool DeviceEventHub::KeptFrom(uint64_t type, const std::vector<uint64_t>& rounds) const {
+uint64_t DeviceEventHub::KeptFrom(uint64_t type, const std::vector<uint64_t>& rounds) const {
   auto it = slots_.find(type);
-  if (it == slots_.end() || it->second.dropped != 0 || it->second.queued.empty()) return false;
-  return std::find(rounds.begin(), rounds.end(), it->second.queued.front().round) != rounds.end();
+  if (it == slots_.end() || it->second.dropped != 0 || it->second.queued.empty()) return 0;
+  const uint64_t round = it->second.queued.front().round;
+  return std::find(rounds.begin(), rounds.end(), round) != rounds.end() ? round : 0;
 }
 
 }  // namespace boardsim

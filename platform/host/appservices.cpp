@@ -7,6 +7,7 @@
 #include "platform/host/driverlibrary.h"
 #include "platform/host/hostservices.h"
 #include "platform/host/opcodenames.h"
+#include "platform/host/processring.h"
 #include "platform/host/systemops.h"
 #include "platform/host/threadcontext.h"
 #include "platform/host/tracefile.h"
@@ -149,6 +150,13 @@ ZOR_API void HostInternalControl(QID object, QINT64 type, QINT64 value) {
       return;
     default:
       break;
+  }
+  // The driver's note on the memory of a frame it delivers: the thread keeps its ring.
+  if (const ProcessRing::Entry* entry = ProcessRing::Cached(object)) {
+    if (entry->memoryObject != nullptr) {
+      entry->memoryObject->settings.Set(type, value);
+      return;
+    }
   }
   // Notices about objects the host does not know (libraries, brackets) need no answer.
   if (auto target = ObjectRegistry::Instance().Find(object)) target->settings.Set(type, value);

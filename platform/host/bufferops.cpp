@@ -8,6 +8,7 @@
 #include "platform/host/answer.h"
 #include "platform/host/bufferanswers.h"
 #include "platform/host/command.h"
+#include "platform/host/processring.h"
 #include "platform/host/systemops.h"
 #include "platform/host/threadcontext.h"
 #include "platform/os/text/convert.h"
@@ -95,6 +96,13 @@ void TransferBoardRegion(const std::shared_ptr<BufferObject>& buffer, uint16_t w
 
 template <class Value>
 void ControlBufferValue(QID id, QINT64 type, Value value) {
+  // The driver marks the memory of a frame it delivers: the thread keeps its ring.
+  if (const ProcessRing::Entry* entry = ProcessRing::Cached(id)) {
+    if (entry->memoryObject != nullptr && entry->memoryObject->memory != nullptr) {
+      entry->memoryObject->settings.Set(type, SettingValue(value));
+      return;
+    }
+  }
   auto buffer = Lookup<BufferObject>(id, Q_IMAGE);
   if (buffer == nullptr) return;
   if (buffer->memory != nullptr) {

@@ -38,9 +38,12 @@ std::shared_ptr<const ProcessRing> ProcessRing::Make(const DigitizerObject& digi
     auto event = std::make_shared<HostObject>(Q_HOOK_EVENT, buffer->owner);
     event->settings.Set(Q_OBJECT_ID, buffer->id);
     event->settings.Set(kProcessIndex, i);
-    const QID memory = buffer->backing != 0 ? buffer->backing : buffer->id;
-    ring->entries_.push_back(
-        {memory, std::move(buffer), ObjectRegistry::Instance().Add(event), ring.get()});
+    const QID memoryId = buffer->backing != 0 ? buffer->backing : buffer->id;
+    auto memory = buffer->backing != 0 ? std::dynamic_pointer_cast<BufferObject>(
+                                             ObjectRegistry::Instance().Find(buffer->backing))
+                                       : buffer;
+    ring->entries_.push_back({memoryId, std::move(memory), std::move(buffer),
+                              ObjectRegistry::Instance().Add(event), ring.get()});
   }
   std::sort(ring->entries_.begin(), ring->entries_.end(),
             [](const Entry& a, const Entry& b) { return a.memory < b.memory; });
@@ -53,6 +56,15 @@ const ProcessRing::Entry* ProcessRing::EntryOf(QID memory) const {
   auto entry = std::lower_bound(entries_.begin(), entries_.end(), memory,
                                 [](const Entry& e, QID m) { return e.memory < m; });
   return entry != entries_.end() && entry->memory == memory ? &*entry : nullptr;
+}
+
+const ProcessRing::Entry* ProcessRing::Cached(QID memory) {
+  const ThreadRing& current = CurrentRing();
+  if (current.ring == nullptr || current.installed != g_installed.load(std::memory_order_acquire) ||
+      current.generation != ObjectRegistry::Instance().Generation()) {
+    return nullptr;
+  }
+  return current.ring->EntryOf(memory);
 }
 
 const ProcessRing::Entry* ProcessRing::Find(QID memory) {

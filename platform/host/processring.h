@@ -1,8 +1,8 @@
 // The buffers of a running QdigProcess, resolved once when the run starts: for
 // each, the memory the driver names when it tells of a frame, the buffer the
 // application knows, and the hook event that the processing function gets,
-// registered for as long as the run. A frame's notice then needs no registry
-// look-up.
+// registered for as long as the run. A frame's notice, and the driver's notes
+// on the memory while it is delivered, then need no registry look-up.
 #pragma once
 
 #include <memory>
@@ -15,7 +15,8 @@ namespace zorhost {
 class ProcessRing {
  public:
   struct Entry {
-    QID memory = 0;  // what the driver names
+    QID memory = 0;                              // what the driver names
+    std::shared_ptr<BufferObject> memoryObject;  // null when the registry had none
     std::shared_ptr<BufferObject> buffer;
     QID event = 0;
     const ProcessRing* ring = nullptr;
@@ -35,6 +36,9 @@ class ProcessRing {
   // until the thread's next Find. The thread keeps the ring it found last while no
   // ring was installed and no object left the registry since.
   static const Entry* Find(QID memory);
+  // The entry of the ring the calling thread keeps, while that ring is current;
+  // unlike Find it never looks further nor changes what the thread keeps.
+  static const Entry* Cached(QID memory);
   // The digitizer's ring for its new run, or none (the digitizer goes); the
   // previous ring's events leave the registry, and a thread that still keeps
   // that ring does not find it again.

@@ -88,7 +88,11 @@ uint32_t Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAl
   std::chrono::milliseconds poll = kFirstPoll;
   for (const auto& object : objects) polling = polling || object->NeedsPolling();
 
-  auto waiter = std::make_shared<Waiter>();
+  // A thread waits for one thing at a time: its waiter serves every wait, unless a
+  // thread that woke it still holds it (it is told after that thread's lock).
+  thread_local std::shared_ptr<Waiter> own = std::make_shared<Waiter>();
+  if (own.use_count() != 1) own = std::make_shared<Waiter>();
+  const std::shared_ptr<Waiter>& waiter = own;
   std::unique_lock lock(SyncMutex());
   for (const auto& object : objects) object->AddWaiter(waiter);
   uint32_t result;
@@ -125,7 +129,11 @@ uint32_t WaitForMultipleObjects(uint32_t count, const Handle* objects, bool wait
     SetLastError(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;
   }
-  std::vector<std::shared_ptr<detail::Waitable>> waitables;
+  // Kept by the thread, so that a wait allocates nothing; emptied before it returns.
+  thread_local std::vector<std::shared_ptr<detail::Waitable>> waitables;
+  struct Emptied {
+    ~Emptied() { waitables.clear(); }
+  } emptied;
   for (uint32_t i = 0; i < count; ++i) {
     std::shared_ptr<detail::Object> found = detail::FindHandle(objects[i]);
     detail::Waitable* waitable = found == nullptr ? nullptr : found->AsWaitable();

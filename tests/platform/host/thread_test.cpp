@@ -161,6 +161,96 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
 }
 
+// The memory the driver made for a board buffer: the other image with its driver index.
+QID MemoryOf(QID buffer) {
+  const QINT64 index = QbufInquire(buffer, Q_DRIVER_INDEX, nullptr);
+  QID ids[16] = {};
+  const QINT64 count = HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 16, ids);
+  for (QINT64 i = 0; i < count; ++i) {
+    if (ids[i] != buffer && HostBufInquire(ids[i], Q_DRIVER_INDEX, nullptr) == index) {
+      return ids[i];
+    }
+  }
+  return 0;
+}
+
+QINT64 IgnoreFrame(QINT64, QID, void*) { return 0; }
+
+constexpr QINT64 kGrabMark = 1060;
+
+// A digitizer that processed into two board buffers, and the memory the driver made for each.
+class FrameNotes : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    ASSERT_NE(AllocBoard(), 0);
+    digitizer_ = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+    for (QID& buffer : buffers_) buffer = QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr);
+    QdigProcess(digitizer_, buffers_, 2, 2, 1, IgnoreFrame, nullptr);
+    for (int i = 0; i < 2; ++i) {
+      memory_[i] = MemoryOf(buffers_[i]);
+      ASSERT_NE(memory_[i], 0);
+    }
+  }
+
+  QID digitizer_ = 0;
+  QID buffers_[2] = {};
+  QID memory_[2] = {};
+};
+
+// While a thread delivers a run's frames, the driver's notes on their memory (the grab mark,
+// the delivery's event) land on the memory named, each buffer's on its own; once a buffer is
+// freed its memory takes no note, while the other's still does.
+TEST_F(FrameNotes, LandOnTheMemoryOfTheDeliveredFrameOnly) {
+  constexpr QINT64 kHookEventNote = 25;
+  const QID* memory = memory_;
+  for (int round = 0; round < 2; ++round) {  // the second round finds what the first kept
+    for (int i = 0; i < 2; ++i) {
+      HostInternalControl(memory[i], kHookEventNote, 100 * round + 10 + i);
+      HostDigProcessNotify(memory[i], nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
+      HostBufControl(memory[i], kGrabMark, 100 * round + 20 + i);
+    }
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(HostInternalInquire(memory[i], kHookEventNote, nullptr), 100 * round + 10 + i);
+      EXPECT_EQ(HostBufInquire(memory[i], kGrabMark, nullptr), 100 * round + 20 + i);
+    }
+    EXPECT_EQ(ErrorCode(), 0);
+  }
+  QbufFree(buffers_[0]);
+  HostBufControl(memory[0], kGrabMark, 5);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+  HostBufControl(memory[1], kGrabMark, 6);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(HostBufInquire(memory[1], kGrabMark, nullptr), 6);
+  QbufFree(buffers_[1]);
+  QdigFree(digitizer_);
+}
+
+// A delivering thread keeps the ring it found while the application starts new runs on
+// another: every note still lands on the memory named, and the runs' events go.
+TEST_F(FrameNotes, LandOnTheirMemoryWhileRunsStartOnAnotherThread) {
+  const QID* memory = memory_;
+  std::atomic<bool> stop{false};
+  std::thread application([&] {
+    while (!stop) QdigProcess(digitizer_, buffers_, 2, 2, 1, IgnoreFrame, nullptr);
+  });
+  int wrong = 0;
+  for (QINT64 frame = 1; frame <= 400; ++frame) {
+    const QID target = memory[frame % 2];
+    HostDigProcessNotify(target, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
+    HostBufControl(target, kGrabMark, frame);
+    if (HostBufInquire(target, kGrabMark, nullptr) != frame) ++wrong;
+  }
+  stop = true;
+  application.join();
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(ErrorCode(), 0);
+  QbufFree(buffers_[0]);
+  QbufFree(buffers_[1]);
+  QdigFree(digitizer_);
+  EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
+}
+
 TEST_F(ThreadTest, FreeingASystemTakesItsObjectsAlong) {
   ASSERT_NE(AllocBoard(), 0);
   QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);

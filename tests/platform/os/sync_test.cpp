@@ -158,6 +158,22 @@ TEST(WaitMultiple, AllCompetesFairlyWithSingleWaiters) {
   CloseHandle(b);
 }
 
+TEST(WaitMultiple, ARefusedWaitLeavesNothingToTheThreadsNextWait) {
+  Handle set = CreateEvent(true, true);
+  Handle closed = CreateEvent(true, false);
+  Handle clear = CreateEvent(true, false);
+  CloseHandle(closed);
+  Handle refused[2] = {set, closed};
+  EXPECT_EQ(WaitForMultipleObjects(2, refused, false, 0), WAIT_FAILED);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  // Only the object named now: the set event of the refused wait must not answer.
+  EXPECT_EQ(WaitForSingleObject(clear, 0), WAIT_TIMEOUT);
+  Handle both[2] = {clear, set};
+  EXPECT_EQ(WaitForMultipleObjects(2, both, false, 0), WAIT_OBJECT_0 + 1);
+  CloseHandle(set);
+  CloseHandle(clear);
+}
+
 TEST(WaitMultiple, SixtyFourObjectsAndTheLimits) {
   Handle events[65];
   for (Handle& event : events) event = CreateEvent(true, true);
