@@ -20,7 +20,7 @@
 #   The firmware side runs the IEEE 1532 engine; the engine reaches the firmware side's JTAG
 #   port through interfaces/jtag only. The device layer (frameworkuser) owns the serial ports;
 #   the board builds on it and on the firmware check. Files directly in driver/ assemble the
-#   library and may include any layer.
+#   library and may include any layer; every layer may include the error codes' names.
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root"
@@ -100,6 +100,8 @@ check_driver_layers() {
   while IFS=$'\t' read -r file path; do
     [ -n "$file" ] || continue
     case $path in driver/*) ;; *) continue ;; esac
+    # The error codes' names serve every layer that records an error.
+    [ "$path" != driver/frameworkuser/errortable/errorcodes.h ] || continue
     layer_of from "$file"
     layer_of to "$path"
     [ -n "$from" ] && [ "$from" != "$to" ] || continue
@@ -121,3 +123,45 @@ if [ "$failures" -ne 0 ]; then
   exit 1
 fi
 echo "layering: clean"
+
+# Error codes are named once, in driver/frameworkuser/errortable/errorcodes.h beside the message
+# table. An error-code literal is a decimal number of the table's block (4300 to 4499) that is
+#   - the code handed to an error recorder: the first argument of a call whose name holds
+#     "Error", "Report" or "Record" (SetError, CError, RaiseUartError, Report, ...), or the
+#     second of HostFuncErrorReport;
+#   - compared with or assigned to an error code: code, a name ending in ErrorCode or errorCode,
+#     GetCodeA or GetCodeB (error.code, ctx.ErrorCode(), errorCode_, e.GetCodeA()), not opcode
+#     or subCode;
+#   - the value of a named constant that is handed to a recorder or compared with a code, or
+#     whose name ends in "Error".
+# Inquire and control types share the block's numbers ("case 4385:", "type == 4364"), as do
+# pixel values and opcodes; they are none of these and pass, as do comments.
+code_literal='4[34][0-9]{2}\b'
+recorder_call='\b[[:alnum:]_]*(Error|Report|Record)[[:alnum:]_]*\([[:space:]]*'
+host_report='\bHostFuncErrorReport\([^,]*,[[:space:]]*'
+code_name='\b(code|[[:alnum:]_]*[Ee]rrorCode|GetCode[AB])_?(\(\))?'
+code_compare="$code_name[[:space:]]*(==|!=|=)[[:space:]]*"
+
+# Prints "file:line:text" of the driver's sources outside the table, comments removed.
+driver_code() {
+  [ -d driver ] || return 0
+  find driver -name '*.h' -o -name '*.cpp' 2>/dev/null | sort | while read -r file; do
+    case $file in
+      driver/frameworkuser/errortable/errorcodes.h | driver/frameworkuser/errortable/messagetable.*) ;;
+      *) sed -E 's://.*$::' "$file" | grep -n '' | sed "s|^|$file:|" ;;
+    esac
+  done
+}
+
+code_lines=$(driver_code)
+code_names=$(grep -oE "($recorder_call|$host_report|$code_compare)k[[:alnum:]_]+" <<<"$code_lines" |
+  grep -oE 'k[[:alnum:]_]+$' | sort -u | paste -sd'|' || true)
+named_constant="\\b(${code_names:+$code_names|}k[[:alnum:]_]*Error)[[:space:]]*(=|\\{)[[:space:]]*"
+literals=$(grep -E "($recorder_call|$host_report|$code_compare|$named_constant)$code_literal|\\b$code_literal[[:space:]]*(==|!=)[[:space:]]*([[:alnum:]_]+\\.)?$code_name" \
+  <<<"$code_lines" || true)
+if [ -n "$literals" ]; then
+  sed -E 's/^([^:]+:[0-9]+):[[:space:]]*(.*)$/\1: numeric error code: \2/' <<<"$literals"
+  echo "$(wc -l <<<"$literals") numeric error code(s) outside the message table"
+  exit 1
+fi
+echo "error codes: named once"

@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fill(block.begin() + kDcfFlagsOffset, block.end(), uint8_t{0});
   const DcfRegisterParser parser(path.c_str(), block.data(), 0);
   if (parser.errorSet != 0) {
-    if (parser.code != kDcfErrorCode || parser.subCode != kDcfErrorSubCode) {
+    if (parser.code != kDigitizerAllocationError || parser.subCode != kDcfErrorSubCode) {
       Fail("an error other than 4312/1");
     }
     return 0;

@@ -4,6 +4,7 @@
 
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/records/bufferattributes.h"
 #include "driver/frameworkuser/records/bufferformat.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
@@ -13,6 +14,11 @@
 namespace zor::board {
 namespace {
 
+using errorcode::kInvalidBand;
+using errorcode::kInvalidBuffer;
+using errorcode::kInvalidControl;
+using errorcode::kSerialPortAllocationError;
+using errorcode::kUnsupportedBuffer;
 using frame::bufattr::IsBoardImage;
 using frame::bufattr::kFormatCode;
 using frame::bufattr::kGrab;
@@ -20,9 +26,6 @@ using frame::bufattr::kImage;
 using frame::bufattr::kImageKind;
 using frame::bufattr::kNonPaged;
 using frame::bufattr::kPacked;
-constexpr int64_t kInvalidBand = 4327;
-constexpr int64_t kInvalidAttribute = 4326;
-constexpr int64_t kInvalidControl = 4307;
 constexpr uint64_t kMaxOnBoardBytes = 0xFFFFFFFF;
 
 bool Has(uint64_t word, uint64_t bits) { return (word & bits) == bits; }
@@ -85,7 +88,7 @@ bool QDHwSpecSystem::AllocOnBoardBuffer(frame::QDBufferInfo& record, uint64_t& h
   const kernel::KernelBufferDescriptor& d = record.Descriptor();
   const uint64_t bytes = OnBoardBytes(d);
   if (bytes > kMaxOnBoardBytes) {
-    error.SetError(4328, 2);
+    error.SetError(kUnsupportedBuffer, 2);
     return true;
   }
   kernel::OnBoardAllocRequest request{};
@@ -164,7 +167,7 @@ int64_t QDHwSpecSystem::BufChildBand(const OperationArgs& args, QDDriverThreadCo
         ((attributes & kPacked) != 0 && (Has(attributes, 0x1C00) || Has(attributes, 0x1700))) ||
         ((attributes & 0x800) != 0 && (attributes & kPacked) == 0);
     if (!whole && (attributes & kGrab) != 0 && !partsAllowed) {
-      error.SetError(4408, 3);
+      error.SetError(kSerialPortAllocationError, 3);
     } else {
       kernel::BufChildAllocRequest request{};
       request.header = frame::FreshHeader(error);
@@ -226,7 +229,7 @@ int64_t QDHwSpecSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
         }
         return 1;
       }
-      ctx.SetError(kInvalidAttribute, 1, 0, 0);
+      ctx.SetError(kInvalidBuffer, 1, 0, 0);
       break;
     case 8226:
       if (!IsBoardImage(attributes)) {
@@ -252,7 +255,7 @@ int64_t QDHwSpecSystem::BufInquire(const OperationArgs& args, QDDriverThreadCont
   std::shared_ptr<frame::QDBufferInfo> record = FindBuffer(args.Int(0));
   void* out = args.Pointer<void>(2);
   if (record == nullptr) {
-    ctx.SetError(kInvalidAttribute, 4, 0, 0);
+    ctx.SetError(kInvalidBuffer, 4, 0, 0);
     return 1;
   }
   const kernel::KernelBufferDescriptor& d = record->Descriptor();

@@ -2,11 +2,19 @@
 // buffer in device memory gets when the caller leaves it open, and the layouts
 // the board's grab and copy engines take.
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/records/bufferattributes.h"
 
 namespace zor::board {
 namespace {
 
+using errorcode::kBoardHealthError;
+using errorcode::kBufferListAllocationError;
+using errorcode::kInvalidBuffer;
+using errorcode::kInvalidBufferSize;
+using errorcode::kInvalidCopy;
+using errorcode::kInvalidSerialPort;
+using errorcode::kUnsupportedBuffer;
 using frame::bufattr::kDeviceMemory;
 using frame::bufattr::kFormatCode;
 using frame::bufattr::kGrab;
@@ -16,9 +24,6 @@ using frame::bufattr::kLayout;
 using frame::bufattr::kNonPaged;
 using frame::bufattr::kPacked;
 using frame::bufattr::kPlanar;
-constexpr int64_t kAllocationError = 4328;
-constexpr int64_t kInvalidAttribute = 4326;
-constexpr int64_t kSizeError = 4407;
 
 bool Has(uint64_t word, uint64_t bits) { return (word & bits) == bits; }
 
@@ -64,7 +69,8 @@ uint64_t DefaultFormat(int64_t bands, int64_t depth, uint64_t attributes) {
 void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::CError& error) {
   uint64_t& a = p.attributes;
   const int64_t depth = p.type & 0xFF;
-  if (Has(a, kPacked | kImage) && (a & kFormatCode) == 0) return error.SetError(4331, 3);
+  if (Has(a, kPacked | kImage) && (a & kFormatCode) == 0)
+    return error.SetError(kBufferListAllocationError, 3);
   const bool image = (a & kImage) != 0;
   const bool deviceMemory = (a & kDeviceMemory) != 0;
   if (image && (a & (kDeviceMemory | kGrab)) != 0) {
@@ -78,42 +84,42 @@ void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::C
   }
   if (image && frame::bufattr::IsBoardImage(a) && p.addresses == nullptr) a |= kNonPaged;
   if (deviceMemory && (a & kGrab) == 0) {
-    if (!image) return error.SetError(kAllocationError, 2);
-    if ((p.type & 0x8000000) != 0) return error.SetError(kAllocationError, 4);
-    if (depth != 8) return error.SetError(kSizeError, 1);
+    if (!image) return error.SetError(kUnsupportedBuffer, 2);
+    if ((p.type & 0x8000000) != 0) return error.SetError(kUnsupportedBuffer, 4);
+    if (depth != 8) return error.SetError(kInvalidSerialPort, 1);
     if (!OneOf(a & 0x8C67F00, {0x40200, 0x20700, 0x21700, 0x21C00, 0x40300, 0x40B00})) {
-      return error.SetError(kAllocationError, 2);
+      return error.SetError(kUnsupportedBuffer, 2);
     }
   }
   if (Has(a, 0x80000000040)) {
-    if ((capabilityWord_ & (1u << 20)) == 0) return error.SetError(4416, 2);
-    if (p.sizeX < 65536 || p.sizeY != 1) return error.SetError(kSizeError, 4);
-    if (p.bands != 1) return error.SetError(kAllocationError, 1);
-    if (depth != 8) return error.SetError(4330, 3);
+    if ((capabilityWord_ & (1u << 20)) == 0) return error.SetError(kBoardHealthError, 2);
+    if (p.sizeX < 65536 || p.sizeY != 1) return error.SetError(kInvalidSerialPort, 4);
+    if (p.bands != 1) return error.SetError(kUnsupportedBuffer, 1);
+    if (depth != 8) return error.SetError(kInvalidCopy, 3);
     a |= kNonPaged;
   }
   if (deviceMemory) {
     a |= 0x2000000000;
-    if (p.sizeX >= 1024 || p.sizeY >= 1024) return error.SetError(4409, 1);
+    if (p.sizeX >= 1024 || p.sizeY >= 1024) return error.SetError(kInvalidBufferSize, 1);
   }
 }
 
 void QDHwSpecSystem::CheckGrabBufParams(const frame::BufAllocParams& p, foundation::CError& error) {
   const uint64_t a = p.attributes;
   if (!Has(a, kImage | kGrab)) return;
-  if ((a & kImageKind) != 0) return error.SetError(4331, 1);
-  if (p.type == 0x48000020 || (a & 0x2010000) != 0) return error.SetError(kAllocationError, 2);
-  if ((p.type & 0x8000000) != 0) return error.SetError(kAllocationError, 4);
-  if ((p.type & 0xFF) != 8) return error.SetError(kAllocationError, 3);
+  if ((a & kImageKind) != 0) return error.SetError(kBufferListAllocationError, 1);
+  if (p.type == 0x48000020 || (a & 0x2010000) != 0) return error.SetError(kUnsupportedBuffer, 2);
+  if ((p.type & 0x8000000) != 0) return error.SetError(kUnsupportedBuffer, 4);
+  if ((p.type & 0xFF) != 8) return error.SetError(kUnsupportedBuffer, 3);
   if (!OneOf(a & (kLayout | kFormatCode), {0x21000, 0x21100, 0x21700, 0x21C00, 0x40200})) {
-    return error.SetError(kAllocationError, 2);
+    return error.SetError(kUnsupportedBuffer, 2);
   }
   if ((a & kDeviceMemory) == 0) return;
   const uint64_t format = a & kFormatCode;
   if (format < 0x1500 || (format > 0x2800 && format < 0x3800)) {
-    return error.SetError(kInvalidAttribute, 1);
+    return error.SetError(kInvalidBuffer, 1);
   }
-  if (p.bands != 3) error.SetError(kAllocationError, 1);
+  if (p.bands != 3) error.SetError(kUnsupportedBuffer, 1);
 }
 
 }  // namespace zor::board

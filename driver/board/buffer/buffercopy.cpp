@@ -6,6 +6,7 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
 #include "platform/host/hostservices.h"
@@ -13,6 +14,7 @@
 namespace zor::board {
 namespace {
 
+using errorcode::kInvalidBand;
 using frame::QDBufferInfo;
 
 using frame::bufattr::kDeviceMemory;
@@ -160,7 +162,7 @@ int64_t QDHwSpecSystem::BufCopyRegion(const OperationArgs& args, QDDriverThreadC
 
   bool boardCopied = false;
   if (!namedBand(srcBand) || !namedBand(dstBand)) {
-    ctx.SetError(4327, 1, 0, 0);
+    ctx.SetError(kInvalidBand, 1, 0, 0);
   } else {
     const kernel::KernelBufferDescriptor& s = source->Descriptor();
     const kernel::KernelBufferDescriptor& d = destination->Descriptor();

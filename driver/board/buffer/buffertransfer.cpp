@@ -9,6 +9,7 @@
 #include "driver/board/buffer/boardcopyrules.h"
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
 #include "platform/host/hostservices.h"
@@ -16,6 +17,10 @@
 namespace zor::board {
 namespace {
 
+using errorcode::kInvalidBand;
+using errorcode::kInvalidBuffer;
+using errorcode::kInvalidBufferOperation;
+using errorcode::kInvalidCopy;
 using frame::QDBufferInfo;
 using frame::bufattr::kNonPaged;
 
@@ -78,7 +83,7 @@ bool FormatIn(const QDBufferInfo& b, std::initializer_list<uint64_t> formats) {
 
 int64_t QDHwSpecSystem::BufTransfer(const OperationArgs& args, QDDriverThreadContext& ctx) {
   if (args.Int(kType) != kBoardTransferType) {
-    ctx.SetError(4330, 1, 0, 0);
+    ctx.SetError(kInvalidCopy, 1, 0, 0);
     return -1;
   }
   const auto function = static_cast<uint64_t>(args.Int(kFunction));
@@ -93,7 +98,7 @@ int64_t QDHwSpecSystem::ScaledTransfer(const OperationArgs& args, QDDriverThread
   std::shared_ptr<QDBufferInfo> source = FindBuffer(args.Int(kSource));
   std::shared_ptr<QDBufferInfo> destination = FindBuffer(args.Int(kDestination));
   if (source == nullptr || destination == nullptr) {
-    ctx.SetError(4326, 4, 0, 0);
+    ctx.SetError(kInvalidBuffer, 4, 0, 0);
     return 1;
   }
   // An empty destination has no scale, and a source smaller than the
@@ -103,7 +108,7 @@ int64_t QDHwSpecSystem::ScaledTransfer(const OperationArgs& args, QDDriverThread
   const int64_t scaleX = dstSizeX > 0 ? args.Int(kSrcSizeX) / dstSizeX : 0;
   const int64_t scaleY = dstSizeY > 0 ? args.Int(kSrcSizeY) / dstSizeY : 0;
   if (!BoardCanScale(*source, *destination, scaleX, scaleY)) {
-    ctx.SetError(4330, 1, 0, 0);
+    ctx.SetError(kInvalidCopy, 1, 0, 0);
     return 1;
   }
   const int64_t srcX = args.Int(kSrcX);
@@ -148,7 +153,8 @@ int64_t QDHwSpecSystem::ThreeBufferTransfer(const OperationArgs& args, QDDriverT
     if (const auto* extra = args.Pointer<const QID>(kExtra); extra != nullptr) {
       third = FindBuffer(HostBufInquire(*extra, kDriverIndexInquire, nullptr));
     }
-    if (static_cast<uint64_t>(args.Int(kOperationFlag)) > 255) ctx.SetError(4332, 2, 0, 0);
+    if (static_cast<uint64_t>(args.Int(kOperationFlag)) > 255)
+      ctx.SetError(kInvalidBufferOperation, 2, 0, 0);
   } else {
     first = destination;
     third = FindBuffer(args.Int(kSource));
@@ -166,17 +172,17 @@ int64_t QDHwSpecSystem::ThreeBufferTransfer(const OperationArgs& args, QDDriverT
   };
   auto hasHandle = [](const std::shared_ptr<QDBufferInfo>& b) { return b->GetKernelHandle() != 0; };
   if (!present(first) || !present(destination) || !present(third)) {
-    ctx.SetError(4326, 4, 0, 0);
+    ctx.SetError(kInvalidBuffer, 4, 0, 0);
   } else if (!IsMultipleOf32(dstSizeX) || !IsMultipleOf32(dstX) || !IsMultipleOf32(srcSizeX) ||
              !IsMultipleOf32(srcX) || dstSizeX != srcSizeX || dstSizeY != srcSizeY ||
              (blend && (static_cast<uint64_t>(dstSizeX) != third->Descriptor().sizeX ||
                         static_cast<uint64_t>(dstSizeY) != third->Descriptor().sizeY))) {
-    ctx.SetError(4330, 2, 0, 0);
+    ctx.SetError(kInvalidCopy, 2, 0, 0);
   } else if ((blend && !FormatIn(*third, {0x20700, 0x21700, 0x21C00})) ||
              !FormatIn(*destination, {0x21700, 0x21C00}) || !FormatIn(*first, {0x21700, 0x21C00})) {
-    ctx.SetError(4326, 1, 0, 0);
+    ctx.SetError(kInvalidBuffer, 1, 0, 0);
   } else if (!hasHandle(first) || !hasHandle(destination) || !hasHandle(third)) {
-    ctx.SetError(4327, 2, 0, 0);
+    ctx.SetError(kInvalidBand, 2, 0, 0);
   }
   if (ctx.ErrorCode() != 0) return 1;
 

@@ -90,13 +90,13 @@ DcfRegisterParser::DcfRegisterParser(const wchar_t* name, uint8_t* block, uint32
     text = ReadDcfFile(name, kDcfSearchFolders);
   }
   if (!text) {
-    SetError(kDcfErrorCode, kDcfErrorSubCode);
+    SetError(kDigitizerAllocationError, kDcfErrorSubCode);
     return;
   }
   size_t at = text->find(L'[');
   const std::wstring header = at == std::wstring::npos ? L"" : NextToken(*text, at);
   if (header != kSectionToken || !ParseConfigKeyValues(*text, at, block)) {
-    SetError(kDcfErrorCode, kDcfErrorSubCode);
+    SetError(kDigitizerAllocationError, kDcfErrorSubCode);
   }
 }
 

@@ -5,19 +5,20 @@
 #include <string>
 
 #include "driver/foundation/error.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 
 namespace zor::board {
 
 inline constexpr uint32_t kDcfNameIsText = 0x10;     // the name argument is the DCF text
 inline constexpr uint32_t kDcfKeepPositions = 0x20;  // positions are fixed; accepted for callers
 
-inline constexpr uint64_t kDcfErrorCode = 4312;
+using errorcode::kDigitizerAllocationError;
 inline constexpr uint64_t kDcfErrorSubCode = 1;
 
-// Construction reads and parses the file; the record then holds no error, or 4312
-// sub-code 1 for a missing or malformed file or a bad pair in its section. Given keys
-// are written into the block's value image and flagged in its second half; values
-// the file does not give stay as the caller preset them.
+// Construction reads and parses the file; the record then holds no error, or
+// kDigitizerAllocationError sub-code 1 for a missing or malformed file or a bad pair in its
+// section. Given keys are written into the block's value image and flagged in its second half;
+// values the file does not give stay as the caller preset them.
 class DcfRegisterParser : public foundation::CError {
  public:
   DcfRegisterParser(const wchar_t* name, uint8_t* block, uint32_t flags);

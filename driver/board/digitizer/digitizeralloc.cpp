@@ -10,6 +10,7 @@
 #include "driver/board/process/cdigprocesshdler.h"
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/host/qtypes.h"
 #include "platform/os/sync/wait.h"
 
@@ -17,9 +18,9 @@ namespace zor::board {
 
 namespace {
 
-constexpr int64_t kInvalidDevice = 4311;
-constexpr int64_t kNoMemory = 4306;
-constexpr int64_t kInvalidHandle = 4312;
+using errorcode::kDigitizerAllocationError;
+using errorcode::kInvalidDigitizerParameter;
+using errorcode::kNoHostMemory;
 constexpr uint64_t kDigitizerHookBase = 0x90000000;
 constexpr uint64_t kStatusInquire = 6801;
 constexpr uint64_t kTriggerInquire = 4200;
@@ -92,13 +93,14 @@ int64_t QDHwSpecSystem::DigAlloc(const OperationArgs& args, QDDriverThreadContex
   auto* out = args.Pointer<int64_t>(3);
   if (out != nullptr) *out = 0;
   if (initFlag != Q_DEFAULT) {
-    ctx.SetError(kInvalidDevice, 2, 0, 0);
+    ctx.SetError(kInvalidDigitizerParameter, 2, 0, 0);
     return 1;
   }
   if (device < 0 || device >= ChannelCount()) {
-    ctx.SetError(kInvalidDevice, 1, 0, 0);
+    ctx.SetError(kInvalidDigitizerParameter, 1, 0, 0);
     return 1;
   }
+  StartBufferModifiedThread(ctx);
   frame::QDDigitizerInfo::DcfBlock dcf{};
   DcfRegisterParser parser(name, dcf.data(), 0);
   if (parser.errorSet != 0) {
@@ -127,7 +129,7 @@ int64_t QDHwSpecSystem::DigAlloc(const OperationArgs& args, QDDriverThreadContex
   std::memcpy(request.dcfBlock, dcf.data(), dcf.size());
   frame::LLsysRequest(handles_, kernel::kDigAlloc, request, error, &ctx);
   if (error.errorSet == 0 && (request.record.kernelWord1 == 0 || request.record.kernelWord2 == 0)) {
-    error.SetError(kInvalidHandle, 2);
+    error.SetError(kDigitizerAllocationError, 2);
     error.Report(ctx);
   }
   if (error.errorSet != 0 || ctx.ErrorCode() != 0) {

@@ -7,6 +7,7 @@
 #include "driver/board/digitizer/strips.h"
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/host/qtypes.h"
 
 namespace zor::board {
@@ -17,9 +18,9 @@ constexpr int64_t kCameraBit = 0x100000000;
 constexpr int64_t kBoardBit = 0x200000000;
 constexpr int64_t kForceBoard = 0x800000000000000;
 constexpr int64_t kChannelBits = 0x6FC00000;
-constexpr int64_t kNotSupported = 4307;
-constexpr int64_t kInvalidBits = 4324;
-constexpr int64_t kCameraError = 4316;
+using errorcode::kDigitizerChannelError;
+using errorcode::kInvalidCameraFlag;
+using errorcode::kInvalidControl;
 constexpr int64_t kHostObjectId = 1049;
 constexpr int64_t kFeatureBrowser = 6905;
 
@@ -65,7 +66,7 @@ int64_t QDHwSpecSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
   if (digitizer == nullptr) return 1;
   const int64_t callerType = args.Int(1);
   if ((callerType & kCameraBit) != 0) {
-    ctx.SetError(kCameraError, (callerType & kBoardBit) != 0 ? 1 : 2, 0, 0);
+    ctx.SetError(kInvalidCameraFlag, (callerType & kBoardBit) != 0 ? 1 : 2, 0, 0);
     return 1;
   }
   const int64_t t = callerType & ~(kBoardBit | kForceBoard);
@@ -96,17 +97,17 @@ int64_t QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64
   const frame::ValueRecord record = args.Value(2);
   int64_t value = IntegerOf(record);
   const auto invalid = [&] {
-    ctx.SetError(kNotSupported, 3, 0, 0);
+    ctx.SetError(kInvalidControl, 3, 0, 0);
     return 1;
   };
   if (Refused(t)) {
-    ctx.SetError(kNotSupported, 1, 0, 0);
+    ctx.SetError(kInvalidControl, 1, 0, 0);
     return 1;
   }
   if ((t & ~kChannelBits) == 4019) {
     if (!In(value, 0, 255) && value != Q_DEFAULT) return invalid();
     if ((t & kChannelBits & ~int64_t{0x40000000}) != 0) {
-      ctx.SetError(kInvalidBits, 1, 0, 0);
+      ctx.SetError(kDigitizerChannelError, 1, 0, 0);
       return 1;
     }
     t = 4019;

@@ -7,6 +7,7 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/foundation/log.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/records/bufferattributes.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "platform/host/hostservices.h"
@@ -17,14 +18,14 @@ namespace zor::board {
 
 namespace {
 
-constexpr int64_t kInvalidAttribute = 4326;
-constexpr int64_t kInvalidSource = 4311;
-constexpr int64_t kTimeout = 4318;
-constexpr int64_t kInvalidWaitFlag = 4314;
-constexpr int64_t kReferenceError = 4322;
-constexpr int64_t kReferenceCamera = 4323;
-constexpr int64_t kChannelCamera = 4324;
-constexpr int64_t kInvalidChannel = 4406;
+using errorcode::kAcquisitionFailed;
+using errorcode::kDigitizerChannelError;
+using errorcode::kInvalidBuffer;
+using errorcode::kInvalidChannel;
+using errorcode::kInvalidColorReference;
+using errorcode::kInvalidDigitizerParameter;
+using errorcode::kInvalidGrabParameter;
+using errorcode::kInvalidReference;
 constexpr int64_t kCameraBit = 0x100000000;
 constexpr int64_t kBoardBit = 0x200000000;
 using frame::bufattr::kDeviceMemory;
@@ -117,7 +118,7 @@ void QDHwSpecSystem::SendWaitingRequest(uint32_t function, Request& request,
     foundation::CError endError;
     frame::LLsysEventWaitEnd(handles_, CallerKernelId(ctx), endError, &ctx);
     if (waited != os::WAIT_OBJECT_0 && request.header.status.errorSet == 0) {
-      request.header.status.code = kTimeout;
+      request.header.status.code = kAcquisitionFailed;
       request.header.status.subCode = 1;
       request.header.status.errorSet = 1;
     }
@@ -147,12 +148,12 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
     foundation::CError error;
     if (continuous && record != nullptr &&
         (record->Descriptor().attributeWord & kDeviceMemory) != 0) {
-      error.SetError(kInvalidAttribute, 1);
+      error.SetError(kInvalidBuffer, 1);
     }
     const kernel::DigPropertiesBlock& p = digitizer->Channel().Properties();
     if (p.sourceOffsetX + p.sourceWidth > digitizer->DcfWidth() ||
         p.sourceOffsetY + p.sourceHeight > digitizer->DcfHeight()) {
-      error.SetError(kInvalidSource, 4);
+      error.SetError(kInvalidDigitizerParameter, 4);
     }
     error.Report(ctx);
     if (ctx.ErrorCode() != 0) return 1;
@@ -171,7 +172,8 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
   if (error.errorSet != 0) {
     if (continuous) digitizer->SetContinuousGrab(0);
     frame::Raise(error, &ctx);
-    if (error.code == kTimeout && error.subCode == 1) RecoverFromTimeout(digitizerIndex, ctx);
+    if (error.code == kAcquisitionFailed && error.subCode == 1)
+      RecoverFromTimeout(digitizerIndex, ctx);
   }
   return 1;
 }
@@ -181,7 +183,7 @@ void QDHwSpecSystem::DigGrabWaitFor(int64_t digitizerIndex, uint64_t flag,
   const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(digitizerIndex);
   if (digitizer == nullptr) return;
   if (flag != kernel::kWaitGrabEnd && flag != kernel::kWaitNextFrame) {
-    ctx.SetError(kInvalidWaitFlag, 1, 0, 0);
+    ctx.SetError(kInvalidGrabParameter, 1, 0, 0);
     return;
   }
   LogGrabWait(*this, flag == kernel::kWaitGrabEnd ? 470 : 471);
@@ -194,7 +196,7 @@ void QDHwSpecSystem::DigGrabWaitFor(int64_t digitizerIndex, uint64_t flag,
   foundation::CError error;
   SendWaitingRequest(kernel::kDigGrabWait, *request, error, ctx);
   frame::Raise(error, &ctx);
-  if (ctx.ErrorCode() == kTimeout && GetThreadErrorSubCode(ctx) == 1) {
+  if (ctx.ErrorCode() == kAcquisitionFailed && GetThreadErrorSubCode(ctx) == 1) {
     RecoverFromTimeout(digitizerIndex, ctx);
   }
   LogGrabWait(*this, 473);
@@ -234,7 +236,7 @@ int64_t QDHwSpecSystem::DigChannel(const OperationArgs& args, QDDriverThreadCont
 
 void QDHwSpecSystem::ChannelDigitizer(int64_t channel, QDDriverThreadContext& ctx) {
   if ((channel & kCameraBit) != 0) {
-    ctx.SetErrorText(kChannelCamera, L"Q_CAMERA is not supported on this system.", nullptr,
+    ctx.SetErrorText(kDigitizerChannelError, L"Q_CAMERA is not supported on this system.", nullptr,
                      nullptr);
     return;
   }
@@ -253,7 +255,7 @@ void QDHwSpecSystem::ReferenceDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_
                                         double level, QDDriverThreadContext& ctx) {
   std::lock_guard lock(digitizer);
   if ((type & kCameraBit) != 0) {
-    ctx.SetErrorText(kReferenceCamera, L"Q_CAMERA is not supported on this system.", nullptr,
+    ctx.SetErrorText(kInvalidColorReference, L"Q_CAMERA is not supported on this system.", nullptr,
                      nullptr);
     return;
   }
@@ -261,18 +263,18 @@ void QDHwSpecSystem::ReferenceDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_
   const uint64_t recordChannel = digitizer.Channel().Properties().channel;
   uint64_t channelBits = static_cast<uint64_t>(t & kChannelBits);
   if (channelBits != 0 && (channelBits & ~recordChannel) != 0) {
-    ctx.SetError(kReferenceError, 3, 0, 0);
+    ctx.SetError(kInvalidReference, 3, 0, 0);
   }
   if (channelBits == 0) channelBits = recordChannel;
   const int64_t kind = t & ~kChannelBits;
   const bool isDefault = level == static_cast<double>(Q_DEFAULT);
   if (kind < 6655 || kind > 6658) {
-    ctx.SetError(kReferenceError, 1, 0, 0);
+    ctx.SetError(kInvalidReference, 1, 0, 0);
   } else if (!isDefault && !(level >= 0.0 && std::trunc(level) < 256.0)) {
     // Negative levels are as invalid as those above the range.
-    ctx.SetError(kReferenceError, 2, 0, 0);
+    ctx.SetError(kInvalidReference, 2, 0, 0);
   } else if ((kind == 6655 || kind == 6656) && digitizer.DcfBands() == 1) {
-    ctx.SetError(kReferenceCamera, 3, 0, 0);
+    ctx.SetError(kInvalidColorReference, 3, 0, 0);
   }
   if (ctx.ErrorCode() != 0) return;
   const uint64_t value = isDefault ? 128 : static_cast<uint64_t>(level);

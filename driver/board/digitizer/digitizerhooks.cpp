@@ -6,6 +6,7 @@
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::board {
@@ -13,8 +14,8 @@ namespace zor::board {
 namespace {
 
 constexpr int64_t kUnhook = 0x4000000;
-constexpr int64_t kInvalidHookType = 4325;
-constexpr int64_t kInfoError = 4359;
+using errorcode::kDigitizerHookError;
+using errorcode::kInvalidHookInfo;
 constexpr int64_t kNoInformation = 0x40000000;
 constexpr int64_t kGenICamHookType = 26;
 
@@ -85,7 +86,7 @@ int64_t QDHwSpecSystem::DigHookFunction(const OperationArgs& args, QDDriverThrea
   if (IsGenICamHookType(type)) {
     QDGeniCamDeviceSystem::DigHookFunction(args, ctx);
   } else if (const HookRow* row = FindRow(type); row == nullptr) {
-    ctx.SetError(kInvalidHookType, 1, 0, 0);
+    ctx.SetError(kDigitizerHookError, 1, 0, 0);
   } else {
     std::lock_guard lock(digitizerHookLock_);
     frame::CSingleHook* element = digitizer->Channel().Hooks().ForHookType(type);
@@ -141,7 +142,7 @@ int64_t QDHwSpecSystem::DigGetHookInfo(const OperationArgs& args, QDDriverThread
   const auto write = [&](uint64_t word) {
     if (out != nullptr) *out = static_cast<int64_t>(word);
   };
-  const auto notValid = [&] { ctx.SetError(kInfoError, 2, 0, 0); };
+  const auto notValid = [&] { ctx.SetError(kInvalidHookInfo, 2, 0, 0); };
   switch (infoType) {
     case 0x40160000:
       write(record.hostBuffer);
@@ -191,7 +192,7 @@ int64_t QDHwSpecSystem::DigGetHookInfo(const OperationArgs& args, QDDriverThread
       break;
     }
     default:
-      ctx.SetError(kInfoError, 1, 0, 0);
+      ctx.SetError(kInvalidHookInfo, 1, 0, 0);
       break;
   }
   return 1;

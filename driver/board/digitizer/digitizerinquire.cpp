@@ -10,6 +10,7 @@
 #include "driver/board/digitizer/strips.h"
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 
 namespace zor::board {
 
@@ -18,8 +19,8 @@ namespace {
 constexpr int64_t kCameraBit = 0x100000000;
 constexpr int64_t kBoardBit = 0x200000000;
 constexpr int64_t kLengthFlag = 0x50000000000;
-constexpr int64_t kInquireNotSupported = 4310;
-constexpr int64_t kCameraError = 4316;
+using errorcode::kInvalidCameraFlag;
+using errorcode::kInvalidInquire;
 constexpr int64_t kIdentity = 7714;
 
 bool In(int64_t value, int64_t first, int64_t last) { return value >= first && value <= last; }
@@ -48,7 +49,7 @@ int64_t QDHwSpecSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
   const int64_t type = args.Int(1);
   void* out = args.Pointer<void>(2);
   if ((type & kCameraBit) != 0) {
-    ctx.SetError(kCameraError, (type & kBoardBit) != 0 ? 1 : 2, 0, 0);
+    ctx.SetError(kInvalidCameraFlag, (type & kBoardBit) != 0 ? 1 : 2, 0, 0);
     return 1;
   }
   const int64_t t = type & ~kBoardBit;
@@ -65,11 +66,11 @@ int64_t QDHwSpecSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
   };
   if (t == 1102) {
     answer(0);
-    ctx.SetError(kInquireNotSupported, 1, 0, 0);
+    ctx.SetError(kInvalidInquire, 1, 0, 0);
     return 1;
   }
   if (Refused(t)) {
-    ctx.SetError(kInquireNotSupported, 1, 0, 0);
+    ctx.SetError(kInvalidInquire, 1, 0, 0);
     return 1;
   }
   switch (t) {

@@ -8,6 +8,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "interfaces/hostcommand/tracenote.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/thread.h"
@@ -15,6 +16,10 @@
 namespace zor::board {
 namespace {
 
+using errorcode::kGrabContinuousSetupError;
+using errorcode::kGrabContinuousStateError;
+using errorcode::kGrabContinuousStopped;
+using errorcode::kInvalidGrabContinuousList;
 using grabcontrol::GrabCtlCallbackTable;
 namespace trace = hostcommand;
 
@@ -197,15 +202,15 @@ Fn Resolve(os::Module module, const char* name) {
 void ReportGrabControlEvent(int64_t result, frame::QDDriverThreadContext& ctx) {
   if (result == 0) return;
   if (result >= 1 && result <= 3) {
-    ctx.SetError(4345, result, 0, 0);
+    ctx.SetError(kGrabContinuousStateError, result, 0, 0);
   } else if (result >= 4 && result <= 13) {
-    ctx.SetError(4347, 1, 0, 0);
+    ctx.SetError(kGrabContinuousStopped, 1, 0, 0);
   } else if (result == 14 || result == 15) {
-    ctx.SetError(4346, 1, 0, 0);
+    ctx.SetError(kInvalidGrabContinuousList, 1, 0, 0);
   } else if (result == 17 || result == 18) {
-    ctx.SetError(4346, result - 15, 0, 0);
+    ctx.SetError(kInvalidGrabContinuousList, result - 15, 0, 0);
   } else {
-    ctx.SetError(4347, 2, 0, 0);
+    ctx.SetError(kGrabContinuousStopped, 2, 0, 0);
   }
 }
 
@@ -300,12 +305,12 @@ void GrabControlBinding::Unload() {
 
 void GrabControlBinding::GrabContinuous(int64_t hostBuffer, int64_t value,
                                         frame::QDDriverThreadContext& ctx) {
-  if (!Valid()) return ctx.SetError(4344, 2, 0, 0);
+  if (!Valid()) return ctx.SetError(kGrabContinuousSetupError, 2, 0, 0);
   ReportGrabControlEvent(grabContinuous_(handle_, hostBuffer, value), ctx);
 }
 
 void GrabControlBinding::Halt(int64_t value, frame::QDDriverThreadContext& ctx) {
-  if (!Valid()) return ctx.SetError(4344, 3, 0, 0);
+  if (!Valid()) return ctx.SetError(kGrabContinuousSetupError, 3, 0, 0);
   ReportGrabControlEvent(halt_(handle_, value, value), ctx);
 }
 

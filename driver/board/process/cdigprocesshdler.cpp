@@ -11,6 +11,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/transport/llsysalloc.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
@@ -34,7 +35,8 @@ constexpr QINT64 kDriverIndex = 1107;
 constexpr int64_t kTriggerState = 4200;
 constexpr int64_t kEnabled = -9997;
 constexpr int64_t kDisabled = -9999;
-constexpr int64_t kTooManyBuffers = 4349;
+using errorcode::kDigProcessError;
+using errorcode::kInvalidGrabParameter;
 constexpr uint64_t kHaltValue = 0x1001000;
 constexpr uint64_t kDigitizerHookBase = 0x90000000;
 constexpr uint32_t kProcessLogCategory = 9;
@@ -136,7 +138,7 @@ int64_t CDigProcessHdler::ProcessBufferLimit() const {
 foundation::CError CDigProcessHdler::HookBuffers() {
   foundation::CError error;
   if (BufferCount() > ProcessBufferLimit()) {
-    error.SetError(kTooManyBuffers, 1);
+    error.SetError(kDigProcessError, 1);
     return error;
   }
   bool expected = false;
@@ -190,7 +192,7 @@ foundation::CError CDigProcessHdler::Start(int64_t operation, int64_t flags, int
   const int64_t total = BufferCount();
   if (total == 0) {
     // Nothing to grab into; the position arithmetic below needs a buffer.
-    error.SetError(4314, 3);
+    error.SetError(kInvalidGrabParameter, 3);
     return error;
   }
   if (!restart) {

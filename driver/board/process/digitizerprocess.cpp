@@ -7,6 +7,7 @@
 #include "driver/board/process/cdigprocesshdler.h"
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
 #include "platform/host/hostservices.h"
 
@@ -22,11 +23,12 @@ constexpr int64_t kAsynchronous = 2;
 constexpr int64_t kTriggerForFirstGrab = 16;
 constexpr int64_t kCountShift = 5;
 constexpr int64_t kUnboundedCount = 0x7FFFFFF;
-constexpr int64_t kInvalidCombination = 4315;
-constexpr int64_t kInProgress = 4314;
-constexpr int64_t kTooManyBuffers = 4349;
+using errorcode::kDigProcessError;
+using errorcode::kInvalidGrabParameter;
+using errorcode::kInvalidOperationFlag;
 constexpr QINT64 kDriverIndex = 1107;
-constexpr int64_t kSyncLost = 4318;
+using errorcode::kAcquisitionFailed;
+using errorcode::kSystemAllocationError;
 constexpr int32_t kProcessObjectKind = 254;
 constexpr uint64_t kDigitizerHookBase = 0x90000000;
 constexpr uint64_t kStopFollower = 0x20000;
@@ -39,7 +41,7 @@ CDigProcessHdler* QDHwSpecSystem::StartDigProcess(QDHwSpecDigitizerInfo& digitiz
   foundation::CError error;
   const uint64_t object = frame::LLsysObjectAlloc(handles_, kProcessObjectKind, error, &ctx);
   if (object == 0) {
-    ctx.SetError(4302, 2, 0, 0);
+    ctx.SetError(kSystemAllocationError, 2, 0, 0);
     return nullptr;
   }
   digitizer.SetProcessHandler(std::make_unique<CDigProcessHdler>(*this, digitizer, object));
@@ -116,7 +118,7 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
   }
 
   if (operation == 6 || operation == 10) {
-    ctx.SetError(kInvalidCombination, 1, 0, 0);
+    ctx.SetError(kInvalidOperationFlag, 1, 0, 0);
     return 1;
   }
   const bool starts = (operation & (kContinuous | kSequence)) != 0;
@@ -124,7 +126,7 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
                                 flag == (kSynchronous | kTriggerForFirstGrab) ||
                                 flag == (kAsynchronous | kTriggerForFirstGrab);
   if (firstGrabTrigger && !SupportsDigProcessMode()) {
-    ctx.SetError(kTooManyBuffers, 2, 0, 0);
+    ctx.SetError(kDigProcessError, 2, 0, 0);
     return 1;
   }
   if (flag == kTriggerForFirstGrab) {
@@ -135,7 +137,7 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
     }
   } else if (!firstGrabTrigger && flag != kSynchronous && flag != kAsynchronous &&
              flag != Q_DEFAULT) {
-    ctx.SetError(kInvalidCombination, 2, 0, 0);
+    ctx.SetError(kInvalidOperationFlag, 2, 0, 0);
     return 1;
   }
 
@@ -156,7 +158,7 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
     if (flag == Q_DEFAULT) flag = kSynchronous;
   } else {
     if ((operation & ~int64_t{kContinuous}) != 0 && (flag & kTriggerForFirstGrab) == 0) {
-      ctx.SetError(kInvalidCombination, 1, 0, 0);
+      ctx.SetError(kInvalidOperationFlag, 1, 0, 0);
       return 1;
     }
     if (flag == Q_DEFAULT) flag = kAsynchronous;
@@ -178,7 +180,7 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
   if (handler == nullptr || ctx.ErrorCode() != 0) return 1;
 
   if (handler->Active()) {
-    ctx.SetError(kInProgress, 4, 0, 0);
+    ctx.SetError(kInvalidGrabParameter, 4, 0, 0);
     return 1;
   }
   foundation::CError invalid;
@@ -189,7 +191,7 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
     return 1;
   }
   if (buffers.empty()) {
-    ctx.SetError(kInProgress, 3, 0, 0);
+    ctx.SetError(kInvalidGrabParameter, 3, 0, 0);
     return 1;
   }
   bool flagged = false;
@@ -198,7 +200,7 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
     HostBufInquire(entry.hostBuffer, kDriverIndex, &driverIndex);
     // The window the digitizer grabs must fit its camera frame.
     if (CheckDigSourceWindow(digitizer->GetIndex()) == -1) {
-      if (ctx.ErrorCode() == 0) ctx.SetError(kInProgress, 3, 0, 0);
+      if (ctx.ErrorCode() == 0) ctx.SetError(kInvalidGrabParameter, 3, 0, 0);
       return 1;
     }
     if (!flagged) flagged = CheckProcessBuffer(driverIndex) != 0;
@@ -233,7 +235,7 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
   if ((flag & kSynchronous) == 0) return 1;
   const bool bounded = frames != -1;
   const int ended = handler->WaitForEnd(bounded ? digitizer->GetProcessTimeout() : -1);
-  if (ended == 0) ctx.SetError(kSyncLost, 1, 0, 0);
+  if (ended == 0) ctx.SetError(kAcquisitionFailed, 1, 0, 0);
   TellAttachedOfStop(*digitizer, ctx);
   {
     std::lock_guard lock(handler->Lock());

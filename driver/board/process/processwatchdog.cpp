@@ -10,6 +10,7 @@
 #include "driver/foundation/logtag.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/thread.h"
@@ -24,8 +25,8 @@ constexpr QINT64 kForeignEnter = 219;
 constexpr QINT64 kForeignLeave = 220;
 constexpr QINT64 kQuietEnter = 221;
 constexpr QINT64 kQuietLeave = 222;
-constexpr int64_t kThreadCreation = 4334;
-constexpr int64_t kNoGrabActivity = 4348;
+using errorcode::kNoGrabActivity;
+using errorcode::kProcessingAllocationError;
 
 }  // namespace
 
@@ -44,7 +45,7 @@ void CDigProcessHdler::StartWatchdog(foundation::CError& error) {
   os::ResetEvent(stopEvent_);
   watchdog_ =
       HostThrAlloc(kThreadOwner, Q_THREAD, kWatchdogFlags, &WatchdogProcedure, this, nullptr);
-  if (watchdog_ == 0) error.SetError(kThreadCreation, 3);
+  if (watchdog_ == 0) error.SetError(kProcessingAllocationError, 3);
 }
 
 void CDigProcessHdler::StopWatchdog() {

@@ -5,6 +5,7 @@
 
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/host/qtypes.h"
 #include "platform/os/cpu/processor.h"
 #include "platform/os/ui/message_box.h"
@@ -12,9 +13,11 @@
 namespace zor::board {
 namespace {
 
-constexpr int64_t kInvalidControl = 4307;
-constexpr int64_t kDigitizerAllocated = 4301;
-constexpr int64_t kInvalidOperation = 4303;
+using errorcode::kBoardError;
+using errorcode::kInvalidControl;
+using errorcode::kInvalidObject;
+using errorcode::kOnBoardProcessingError;
+using errorcode::kOperationRefused;
 constexpr int64_t kBridgeUpdate = 0x20000;
 constexpr int64_t kSingleThread = 8192;
 constexpr int64_t kSeveralThreads = 0x1000;
@@ -38,8 +41,8 @@ OperationArgs ThreadControlArgs(int64_t type, int64_t value) {
 
 // Errors that leave the control's result as it was.
 bool KeepsResult(int64_t code, int64_t sub) {
-  return (code == 4307 && (sub == 1 || sub == 3)) || (code == 4413 && sub == 1) ||
-         (code == 4304 && sub == 3);
+  return (code == kInvalidControl && (sub == 1 || sub == 3)) ||
+         (code == kOnBoardProcessingError && sub == 1) || (code == kBoardError && sub == 3);
 }
 
 }  // namespace
@@ -55,10 +58,6 @@ int64_t QDHwSpecSystem::SysControl(const OperationArgs& args, QDDriverThreadCont
       break;
     case 1049:
       SetHostObjectId(value);
-      // The first thread of the system's buffer-modified events.
-      if (UserHook().ActiveCount(kernel::kHookBufferModified) == 0) {
-        StartHookThreads(kernel::kHookBufferModified, 1, ctx);
-      }
       CreateOwnNodeMaps(value);
       break;
     case 2077:
@@ -131,7 +130,7 @@ int64_t QDHwSpecSystem::SetHookThreads(int64_t value, QDDriverThreadContext& ctx
   inquire.Push(reinterpret_cast<intptr_t>(&digitizers));
   QDDeviceSystem::SysInquire(inquire, ctx);
   if (digitizers != 0) {
-    ctx.SetError(kDigitizerAllocated, 2, 0, 0);
+    ctx.SetError(kOperationRefused, 2, 0, 0);
     return 1;
   }
   if (value == kSingleThread || value == Q_DEFAULT) {
@@ -189,7 +188,7 @@ int64_t QDHwSpecSystem::SysIoCommand(const OperationArgs& args, QDDriverThreadCo
   const int64_t address = args.Int(5);
   const int64_t count = args.Int(6);
   if (operation != kIoOperation) {
-    ctx.SetError(kInvalidOperation, 2, 0, 0);
+    ctx.SetError(kInvalidObject, 2, 0, 0);
     return 1;
   }
   // A negative count is no small count.

@@ -4,14 +4,15 @@
 
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::board {
 namespace {
 
 constexpr int64_t kUnhook = 0x4000000;
-constexpr int64_t kHookNotSupported = 4305;
-constexpr int64_t kInfoNotSupported = 4359;
+using errorcode::kInvalidHookInfo;
+using errorcode::kSystemOperationError;
 constexpr int64_t kNoInformation = 0x40000000;
 
 // The device-event type a system hook's thread waits for.
@@ -49,7 +50,7 @@ int64_t QDHwSpecSystem::SysHookFunction(const OperationArgs& args, QDDriverThrea
   }
   frame::CSingleHook* element = HookElement(type);
   if (element == nullptr) {
-    ctx.SetError(kHookNotSupported, 1, 0, 0);
+    ctx.SetError(kSystemOperationError, 1, 0, 0);
     return 1;
   }
   std::lock_guard lock(digitizerHookLock_);
@@ -73,6 +74,21 @@ int64_t QDHwSpecSystem::SysHookFunction(const OperationArgs& args, QDDriverThrea
   return 1;
 }
 
+void QDHwSpecSystem::StartBufferModifiedThread(QDDriverThreadContext& ctx) {
+  std::lock_guard lock(bufferModifiedStartLock_);
+  if (UserHook().ActiveCount(kernel::kHookBufferModified) != 0) return;
+  // Its first request is pending before the buffer or digitizer exists, so the
+  // board keeps the first event.
+  foundation::CError error;
+  UserHook().Start(kernel::kHookBufferModified, this, &bufModifiedHook_, HostObjectId(), error);
+  error.Report(ctx);
+}
+
+int64_t QDHwSpecSystem::BufAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  StartBufferModifiedThread(ctx);
+  return QDDeviceSystem::BufAlloc(args, ctx);
+}
+
 int64_t QDHwSpecSystem::SysGetHookInfo(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t event = args.Int(0);
   const int64_t infoType = args.Int(1);
@@ -91,12 +107,12 @@ int64_t QDHwSpecSystem::SysGetHookInfo(const OperationArgs& args, QDDriverThread
     word = static_cast<int64_t>(record->ioState);
   } else {
     if (flag != nullptr) *flag = kNoInformation;
-    ctx.SetError(kInfoNotSupported, 1, 0, 0);
+    ctx.SetError(kInvalidHookInfo, 1, 0, 0);
     return 1;
   }
   if (word == -1) {
     if (flag != nullptr) *flag = kNoInformation;
-    ctx.SetError(kInfoNotSupported, 2, 0, 0);
+    ctx.SetError(kInvalidHookInfo, 2, 0, 0);
     return 1;
   }
   if (out != nullptr) *out = word;

@@ -6,6 +6,7 @@
 
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/os/text/convert.h"
 
 namespace zor::board {
@@ -13,7 +14,7 @@ namespace {
 
 constexpr int64_t kStringSize = 0x50000000000;
 constexpr int64_t kTypeFlagBits = 0xF0000000000;
-constexpr int64_t kInvalidInquire = 4310;
+using errorcode::kInvalidInquire;
 constexpr int64_t kNullPointer = 2;
 constexpr const wchar_t* kBoardName = L"DravionLyn";
 constexpr std::size_t kPerformanceBytes = 216;

@@ -5,6 +5,7 @@
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/qdhwspecdriver.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/timing/opcodetiming.h"
 #include "platform/os/core/handle.h"
 
@@ -12,8 +13,8 @@ namespace zor::board {
 namespace {
 
 constexpr const wchar_t* kBoardName = L"DRAVIONLYN";
-constexpr int64_t kSystemNotFound = 4302;
-constexpr int64_t kNoMemory = 4306;
+using errorcode::kNoHostMemory;
+using errorcode::kSystemAllocationError;
 constexpr int64_t kNoFirmwareUpdate = 0x20000000;
 constexpr int64_t kCheckFirmware = 0x10000000;
 constexpr int64_t kCompareOnly = 0x30000000;
@@ -44,7 +45,7 @@ QDHwSpecSystem::QDHwSpecSystem(const wchar_t* name, int64_t deviceNumber, int64_
 void QDHwSpecSystem::Construct(int64_t allocationFlags, QDDriverThreadContext& ctx) {
   foundation::CError error;
   OpenDevice(kBoardName, ctx);
-  if (handles_.device == kernel::kNoHandle) error.SetError(kSystemNotFound, 1);
+  if (handles_.device == kernel::kNoHandle) error.SetError(kSystemAllocationError, 1);
   // A refused kernel driver is not asked for anything more.
   if (error.errorSet == 0 && GetPendingError(ctx) == 0) {
     frame::LLsysAllocate(0, static_cast<uint64_t>(allocationFlags), handles_, &settings_, &info_,
@@ -65,7 +66,7 @@ void QDHwSpecSystem::Construct(int64_t allocationFlags, QDDriverThreadContext& c
   }
   systemObjectId_ = frame::LLsysObjectAlloc(handles_, kernel::kObjectKindSystem, error, &ctx);
   if (systemObjectId_ == 0) {
-    ctx.SetError(kNoMemory, 1, 0, 0);
+    ctx.SetError(kNoHostMemory, 1, 0, 0);
     FailConstruction(error, ctx);
     return;
   }

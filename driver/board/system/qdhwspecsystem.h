@@ -81,6 +81,7 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
 
   // Buffers (driver/board/buffer): children, free, control, inquire, and the
   // copies and transfers the board makes.
+  int64_t BufAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t BufChildBand(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t BufFree(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t BufControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
@@ -155,6 +156,9 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
                           QDDriverThreadContext& ctx);
   void ChannelDigitizer(int64_t channel, QDDriverThreadContext& ctx);
   void StartHookThreads(uint64_t type, int64_t count, QDDriverThreadContext& ctx);
+  // Buffer-modified events need a buffer or a digitizer of the system: the first
+  // thread of the system's buffer-modified events starts with the first of them.
+  void StartBufferModifiedThread(QDDriverThreadContext& ctx);
   void RemoveDigitizer(const std::shared_ptr<QDHwSpecDigitizerInfo>& digitizer);
   void StopDigitizerHooks(QDHwSpecDigitizerInfo& digitizer);
   int64_t GrabInto(int64_t digitizer, int64_t buffer, int64_t count, QDDriverThreadContext& ctx);
@@ -207,6 +211,7 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   frame::CBufModifiedHook bufModifiedHook_{digitizers_, buffers_};
   mutable std::mutex hookLock_;
   std::mutex digitizerHookLock_;
+  std::mutex bufferModifiedStartLock_;
 };
 
 }  // namespace zor::board

@@ -10,6 +10,7 @@
 #include "driver/firmware/check/jtagregisterwindow.h"
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/messagebox.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/core/error.h"
 #include "platform/os/process/process_launch.h"
@@ -21,6 +22,10 @@
 namespace zor::firmware {
 namespace {
 
+using errorcode::kFirmwareUpdateError;
+using errorcode::kFpgaProgrammingError;
+using errorcode::kSystemOperationError;
+using errorcode::kVersionError;
 using foundation::CError;
 using foundation::CZORString;
 using foundation::CZORStringAscii;
@@ -83,7 +88,7 @@ bool AgreeToUpdate(IFirmwareCheckSystem& system, CError& error) {
              ShowMessageBox(kAskUpdater, kUpdateTitle, os::MB_YESNO | kWarningBox) == os::IDYES) {
     system.LaunchFirmwareUpdater();
   }
-  error.SetError(4401, 2);
+  error.SetError(kFpgaProgrammingError, 2);
   return false;
 }
 
@@ -99,7 +104,7 @@ void ReportUnreachableDevice(const std::string& dataPath, CError& error) {
     ShowMessageBox(opened ? kDeviceUnreachable : kFileMissing, kUpdateTitle,
                    os::MB_OK | kWarningBox);
   }
-  error.SetError(4401, opened ? 4 : 3);
+  error.SetError(kFpgaProgrammingError, opened ? 4 : 3);
 }
 
 // One programming run on the register the window reaches.
@@ -108,7 +113,7 @@ void Program(IFirmwareCheckSystem& system, const CZORString& folder,
   os::ProgressBar progress(kProgressTitle);
   if (window.Register() == nullptr) {
     // Without the register nothing can be programmed: that is a failure, not a success.
-    error.SetError(4401, 1);
+    error.SetError(kFpgaProgrammingError, 1);
     return;
   }
   CZORString description = folder;
@@ -141,10 +146,10 @@ void Program(IFirmwareCheckSystem& system, const CZORString& folder,
       ReportUnreachableDevice(dataPath, error);
       break;
     case 2:
-      error.SetError(4401, 3);
+      error.SetError(kFpgaProgrammingError, 3);
       break;
     default:
-      error.SetError(4401, 1);
+      error.SetError(kFpgaProgrammingError, 1);
       break;
   }
 }
@@ -155,13 +160,13 @@ UpdateOutcome UpdateInProcess(IFirmwareCheckSystem& system, const CZORString& fo
   UpdateOutcome outcome;
   const os::Handle mutex = os::CreateMutex(true, L"VelantFirmwareUpdateMutex");
   if (mutex == os::kNullHandle) {
-    error.SetError(4305, 2);
+    error.SetError(kSystemOperationError, 2);
     outcome.stop = true;
     return outcome;
   }
   bool owned = os::GetLastError() != os::ERROR_ALREADY_EXISTS;
   if (system.GetFirmwareNeedReboot() != 0) {
-    error.SetError(4305, 4);
+    error.SetError(kSystemOperationError, 4);
     outcome.stop = true;
   } else {
     if (!owned) {
@@ -184,7 +189,7 @@ void FinishUpdate(IFirmwareCheckSystem& system, const FirmwareSettings& settings
     system.CallAppControl(kNoDialog, 0);
     os::ExitProcess(0);
   }
-  error.SetError(4402, 4);
+  error.SetError(kFirmwareUpdateError, 4);
   ShowMessageBox(kShutdownFailed, kShutdownFailedTitle, os::MB_OK);
 }
 
@@ -197,7 +202,7 @@ void CheckGrabModuleFirmware(IFirmwareCheckSystem& system, uint64_t flags, CErro
     return;
   }
   if ((flags & kFirmwareReportOnly) != 0) {
-    error.SetError(4351, 1);
+    error.SetError(kVersionError, 1);
     return;
   }
   CZORString folder;
@@ -218,7 +223,7 @@ void CheckGrabModuleFirmware(IFirmwareCheckSystem& system, uint64_t flags, CErro
     const uint32_t code =
         outcome.programmed ? static_cast<uint32_t>(outcome.programmedCode) : system.FirmwareCode();
     if ((system.CapabilityWord() & kCapMpeg4) != 0 && code < kOldestMpeg4Firmware) {
-      error.SetError(4401, 2);
+      error.SetError(kFpgaProgrammingError, 2);
     }
   }
   window.Free();

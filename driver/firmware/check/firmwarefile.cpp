@@ -10,10 +10,13 @@
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/registrykey.h"
 #include "driver/foundation/zorstringascii.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 
 namespace zor::firmware {
 namespace {
 
+using errorcode::kFirmwareUpdateError;
+using errorcode::kFpgaProgrammingError;
 using foundation::CError;
 using foundation::CRegistryKey;
 using foundation::CZORString;
@@ -59,7 +62,7 @@ bool PackFirmwareDate(const char* text, uint64_t& code) {
 CError ReadFirmwareFolder(IFirmwareCheckSystem&, CZORString& folder) {
   CError error;
   CRegistryKey key(kImagingBoardLocation, L"DravionLyn", false);
-  if (!key.ReadString(L"FirmwarePath", folder)) error.SetError(4402, 1);
+  if (!key.ReadString(L"FirmwarePath", folder)) error.SetError(kFirmwareUpdateError, 1);
   return error;
 }
 
@@ -86,7 +89,7 @@ CError ReadFirmwareHeader(IFirmwareCheckSystem&, const wchar_t* path, uint64_t& 
       ++length;
     }
   }
-  if (key == nullptr || !PackFirmwareDate(word, code)) error.SetError(4401, 3);
+  if (key == nullptr || !PackFirmwareDate(word, code)) error.SetError(kFpgaProgrammingError, 3);
   return error;
 }
 

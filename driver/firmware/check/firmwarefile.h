@@ -26,9 +26,11 @@ inline bool SameFirmware(uint64_t fileCode, uint32_t boardCode) {
   return static_cast<uint32_t>(fileCode) == boardCode;
 }
 
-// The registry's firmware folder; 4402/1 when "FirmwarePath" is missing or no string.
+// The registry's firmware folder; kFirmwareUpdateError/1 when "FirmwarePath" is missing or no
+// string.
 foundation::CError ReadFirmwareFolder(IFirmwareCheckSystem& system, foundation::CZORString& folder);
-// The version code of a data file's "Creation_Date " header (0 on failure, 4401/3).
+// The version code of a data file's "Creation_Date " header (0 on failure,
+// kFpgaProgrammingError/3).
 foundation::CError ReadFirmwareHeader(IFirmwareCheckSystem& system, const wchar_t* path,
                                       uint64_t& code);
 // 1 when the grab module needs an update: the board asks for one, or its code differs from the

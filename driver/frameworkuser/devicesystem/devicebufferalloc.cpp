@@ -6,6 +6,7 @@
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/records/bufferattributes.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
@@ -28,9 +29,12 @@ constexpr uint64_t kPhysicalGiven = 0x300000;
 constexpr uint64_t kHostAddressFlag = 0x10000;
 constexpr uint64_t kBandAddressFlag = 0x2000000000;
 constexpr uint64_t kNoAddressFlag = 0x4000000;
-constexpr int64_t kAllocationError = 4328;
-constexpr int64_t kInvalidAttribute = 4326;
-constexpr int64_t kNoHostMemory = 4306;
+using errorcode::kBufferMemoryError;
+using errorcode::kGrabBufferAllocationError;
+using errorcode::kInvalidBuffer;
+using errorcode::kNamedBufferError;
+using errorcode::kNoHostMemory;
+using errorcode::kUnsupportedBuffer;
 
 bool Has(uint64_t word, uint64_t bits) { return (word & bits) == bits; }
 
@@ -59,25 +63,25 @@ int64_t QDDeviceSystem::BufAlloc(const OperationArgs& args, QDDriverThreadContex
 }
 
 void QDDeviceSystem::CheckAttributes(BufAllocParams& p, foundation::CError& error) const {
-  if (p.bands != 1 && p.bands != 3) return error.SetError(kAllocationError, 1);
+  if (p.bands != 1 && p.bands != 3) return error.SetError(kUnsupportedBuffer, 1);
   uint64_t& a = p.attributes;
   if ((a & (kDeviceMemory | kGrab)) != 0) a |= kNonPaged;
-  if ((a & 0x2) != 0) return error.SetError(kInvalidAttribute, 1);
+  if ((a & 0x2) != 0) return error.SetError(kInvalidBuffer, 1);
   if ((a & kGrab) != 0) {
     a |= 0x4000000;
-    if (p.type == 0x48000020 || p.type == 0x48000040) return error.SetError(kAllocationError, 2);
-    if ((p.flags & kHostAddressFlag) != 0) return error.SetError(4333, 4);
+    if (p.type == 0x48000020 || p.type == 0x48000040) return error.SetError(kUnsupportedBuffer, 2);
+    if ((p.flags & kHostAddressFlag) != 0) return error.SetError(kGrabBufferAllocationError, 4);
   }
   if ((a & kDeviceMemory) != 0) {
-    if ((a & 0x2010000) != 0) return error.SetError(kAllocationError, 2);
-    if ((a & kImageKind) != 0 && p.byteSize == 0) return error.SetError(kInvalidAttribute, 1);
+    if ((a & 0x2010000) != 0) return error.SetError(kUnsupportedBuffer, 2);
+    if ((a & kImageKind) != 0 && p.byteSize == 0) return error.SetError(kInvalidBuffer, 1);
     if (!Has(a, kImage | kImageKind) && ((a & 0x2884178100000080) != 0 || Has(a, 0x400080000))) {
-      return error.SetError(kAllocationError, 2);
+      return error.SetError(kUnsupportedBuffer, 2);
     }
   }
   const uint64_t format = a & kFormatCode;
   if (format != 0 && (p.bands == 1) != OneBandFormat(format)) {
-    error.SetError(kAllocationError, 1);
+    error.SetError(kUnsupportedBuffer, 1);
   }
 }
 
@@ -88,11 +92,11 @@ int64_t QDDeviceSystem::CreateDeviceMemoryBuffer(BufAllocParams& p, int64_t host
   CheckGrabBufParams(p, error);
   if (error.errorSet != 0) return 0;
   if ((p.flags & 0x200000) != 0) {
-    error.SetError(4371, 3);
+    error.SetError(kNamedBufferError, 3);
     return 0;
   }
   if (p.addresses != nullptr && (p.flags & kHostAddressFlag) != 0) {
-    error.SetError(4329, 2);
+    error.SetError(kBufferMemoryError, 2);
     return 0;
   }
   kernel::BufAllocRequest request{};

@@ -8,6 +8,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/records/bufferattributes.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
@@ -19,9 +20,9 @@ namespace {
 
 using bufattr::kDeviceMemory;
 using bufattr::kOnBoardMemory;
-constexpr int64_t kInvalidControl = 4307;
-constexpr int64_t kInquireNotSupported = 4310;
-constexpr int64_t kNotOnBoard = 4332;
+using errorcode::kInvalidBufferOperation;
+using errorcode::kInvalidControl;
+using errorcode::kInvalidInquire;
 constexpr int64_t kEnabled = -9997;
 constexpr int64_t kDisabled = -9999;
 constexpr int64_t kWaitForThread = 0x1000000;
@@ -330,7 +331,7 @@ int64_t QDDeviceSystem::BufInquire(const OperationArgs& args, QDDriverThreadCont
     case 6732:
       if ((state.attributes & kOnBoardMemory) == 0 || state.onBoardAddress == 0) {
         Answer(out, 0);
-        ctx.SetError(kNotOnBoard, 3, 0, 0);
+        ctx.SetError(kInvalidBufferOperation, 3, 0, 0);
       } else {
         Answer(out, static_cast<int64_t>(state.onBoardAddress));
       }
@@ -340,7 +341,7 @@ int64_t QDDeviceSystem::BufInquire(const OperationArgs& args, QDDriverThreadCont
   }
   if (record->HostId() == 0) {
     Answer(out, 0);
-    ctx.SetError(kInquireNotSupported, 1, 0, 0);
+    ctx.SetError(kInvalidInquire, 1, 0, 0);
     return 2;
   }
   HostBufInquire(record->HostId(), type, out);

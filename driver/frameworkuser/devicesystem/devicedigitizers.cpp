@@ -6,6 +6,7 @@
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
 #include "interfaces/kernel/deviceevent.h"
@@ -13,8 +14,8 @@
 namespace zor::frame {
 namespace {
 
-constexpr int64_t kInvalidControl = 4307;
-constexpr int64_t kInquireNotSupported = 4310;
+using errorcode::kInvalidControl;
+using errorcode::kInvalidInquire;
 constexpr int64_t kEnabledValue = -9997;
 constexpr int64_t kDisabledValue = -9999;
 constexpr int64_t kEndTrigger = 2038;
@@ -153,7 +154,7 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
     const int64_t low = type & 0xFFFF;
     if (low == 6706) return answer(0);
     if (low == 1005 || low == 1008 || low == 1536 || low == 1537 || low == 6766) {
-      ctx.SetError(kInquireNotSupported, 1, 0, 0);
+      ctx.SetError(kInvalidInquire, 1, 0, 0);
       return 1;
     }
   }
@@ -267,7 +268,7 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
   }
   if (In(type, 5950, 5999)) return answer(1);
   if (out != nullptr) *out = 0;
-  ctx.SetError(kInquireNotSupported, 1, 0, 0);
+  ctx.SetError(kInvalidInquire, 1, 0, 0);
   return 2;
 }
 

@@ -8,12 +8,13 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/hostrefusal.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::frame {
 namespace {
 
-constexpr int64_t kInvalidControl = 4307;
+using errorcode::kInvalidControl;
 constexpr uint32_t kLogMarkerKind = 439;
 constexpr int64_t kTypeFlagBits = 0xF0000000000;
 

@@ -4,13 +4,14 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/hostrefusal.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::frame {
 namespace {
 
 constexpr int64_t kStringSize = 0x50000000000;
-constexpr int64_t kInvalidInquire = 4310;
+using errorcode::kInvalidInquire;
 constexpr int64_t kFolderCharacters = 260;
 
 bool InBlock(int64_t type, int64_t start) { return type >= start && type < start + 64; }

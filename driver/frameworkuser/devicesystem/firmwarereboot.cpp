@@ -3,6 +3,7 @@
 #include "driver/foundation/registrykey.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/os/core/error.h"
 #include "platform/os/power/security.h"
 #include "platform/os/sync/named_mutex.h"
@@ -15,7 +16,7 @@ constexpr int32_t kVolatileRuntimeLocation = 9;
 constexpr const wchar_t* kMarkName = L"FWNeedReboot";
 constexpr const wchar_t* kUpdateMutexName = L"VelantFirmwareUpdateMutex";
 constexpr uint32_t kShutdownReason = 0x80010002;  // planned, hardware, installation
-constexpr int64_t kOperationError = 4305;
+using errorcode::kSystemOperationError;
 constexpr int64_t kCannotSynchronize = 2;
 constexpr int64_t kShutdownRefused = 4;
 // Waits for another process's update in slices, so that one whose shutdown
@@ -60,7 +61,7 @@ int QDDeviceSystem::RebootAfterFirmwareUpdate(const std::wstring& message, uint3
   QDDriverThreadContext* ctx = CallingThreadContext();
   const os::Handle mutex = os::CreateMutex(true, kUpdateMutexName);
   if (mutex == os::kNullHandle) {
-    Record(kOperationError, kCannotSynchronize, ctx);
+    Record(kSystemOperationError, kCannotSynchronize, ctx);
     return 0;
   }
   bool owned = true;
@@ -78,7 +79,7 @@ int QDDeviceSystem::RebootAfterFirmwareUpdate(const std::wstring& message, uint3
   }
   // Without the privilege no shutdown is asked for at all.
   if (owned && !os::EnableShutdownPrivilege()) {
-    Record(kOperationError, kShutdownRefused, ctx);
+    Record(kSystemOperationError, kShutdownRefused, ctx);
     os::ReleaseMutex(mutex);
     os::CloseHandle(mutex);
     return 0;

@@ -7,6 +7,7 @@
 #include "driver/foundation/runtimeconfig.h"
 #include "driver/foundation/timestamp.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/host/hostservices.h"
 
 using zor::foundation::CLog;
@@ -15,6 +16,9 @@ using zor::foundation::GetTimeStamp;
 
 namespace zor::frame {
 namespace {
+
+using errorcode::kInvalidSystemParameter;
+using errorcode::kNoHostMemory;
 
 // Driver inquire types.
 constexpr int64_t kInquireVersion = 2159;
@@ -97,11 +101,11 @@ int64_t QDDeviceDriver::AllocateSystem(const OperationArgs& args, QDDriverThread
   std::unique_ptr<QDBaseSystem> system = make(args, startupStatus, ctx);
   if (startupStatus != 0) {
     system.reset();
-    ctx.SetError(4300, 1, 0, 0);
+    ctx.SetError(kInvalidSystemParameter, 1, 0, 0);
     return 1;
   }
   if (system == nullptr) {
-    ctx.SetError(4306, 1, 0, 0);
+    ctx.SetError(kNoHostMemory, 1, 0, 0);
     return 1;
   }
   QDBaseSystem* raw = system.get();

@@ -12,6 +12,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/qdinfolist.h"
 #include "driver/frameworkuser/driver/systemref.h"
+#include "driver/frameworkuser/errortable/messagetable.h"
 #include "driver/frameworkuser/system/qdbasesystem.h"
 
 namespace zor::frame {
@@ -43,7 +44,7 @@ class QDDeviceDriver {
   virtual int64_t ForwardOpcode1A09(int64_t systemIndex, const OperationArgs& args,
                                     QDDriverThreadContext& ctx);
   virtual QDDriverThreadContext* AllocThreadContext(uint32_t threadId);
-  virtual int64_t GetErrorBase() const { return 4300; }
+  virtual int64_t GetErrorBase() const { return kFirstErrorCode; }
 
   // 0x10000 counts a process attach, 0x20000 a detach; returns 1.
   int64_t ProcessAttachCount(int64_t value);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "driver/frameworkuser/driver/driverwrapper.h"
+#include "driver/frameworkuser/driver/pinfence.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
 
 namespace zor::frame {
@@ -23,7 +24,7 @@ SystemRef QDDeviceDriver::PinSystem(int64_t index, QDDriverThreadContext& ctx) {
   for (;;) {
     QDBaseSystem* system = systems_.Peek(index);
     if (system == nullptr) return SystemRef();
-    pin->store(system, std::memory_order_seq_cst);
+    StorePin(*pin, system);
     if (systems_.Peek(index) == system) return SystemRef(*this, system, pin);
     pin->store(nullptr, std::memory_order_release);
   }
@@ -36,6 +37,8 @@ void QDDeviceDriver::RetireSystem(std::shared_ptr<QDBaseSystem> system) {
     retired_.push_back(std::move(system));
     retiredCount_.fetch_add(1, std::memory_order_seq_cst);
   }
+  // The system left the list before this: a command that pins it from here on sees it gone.
+  FenceBeforePinScan();
   ReclaimRetiredSystems();
 }
 

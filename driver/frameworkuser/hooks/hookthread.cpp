@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/foundation/messagebox.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/hooks/userhook.h"
 #include "interfaces/kernel/kernelcodes.h"
 #include "platform/host/hostservices.h"
@@ -21,7 +22,7 @@ constexpr QINT64 kThreadFlags = 0x10000;
 constexpr QINT64 kHookEventKind = 0x60000002;
 constexpr QINT64 kQuietEnter = 221;
 constexpr QINT64 kQuietLeave = 222;
-constexpr QINT64 kDroppedEventError = 4356;
+using errorcode::kDroppedEventError;
 constexpr QINT64 kApplicationRestart = 0x40000000;
 constexpr uint32_t kRestartBoxStyle = 0x1030;
 constexpr uint64_t kAllOnes = ~uint64_t{0};

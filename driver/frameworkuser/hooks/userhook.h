@@ -9,6 +9,7 @@
 
 #include "driver/foundation/error.h"
 #include "driver/foundation/logprovider.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/hooks/hookelement.h"
 #include "platform/os/core/handle.h"
 
@@ -16,7 +17,7 @@ namespace zor::frame {
 
 class CHookThread;
 
-inline constexpr uint64_t kHookError = 4354;
+using errorcode::kHookError;
 inline constexpr uint64_t kNoHookResources = 1;
 inline constexpr uint64_t kNoHookThread = 2;
 inline constexpr int64_t kNoRestartMessage = 0x400;
@@ -33,8 +34,8 @@ class CUserHook : public foundation::CLogProvider {
 
   // Starts a thread for the type and returns once its first request is pending, or at
   // once without waitStarted (the board keeps the events until a request comes; a thread
-  // whose request fails ends by itself). 4354/1 when its events could not be made, 4354/2
-  // when no thread runs.
+  // whose request fails ends by itself). kHookError/1 when its events could not be made,
+  // kHookError/2 when no thread runs.
   void Start(uint64_t hookType, void* userData, CBaseHook<HOOK_ELEMENT_INFO>* element,
              QID hostObject, foundation::CError& sink, bool waitStarted = true);
   // Stops one active thread of the type; from that thread itself it is parked and

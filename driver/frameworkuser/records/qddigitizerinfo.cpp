@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "driver/frameworkuser/errortable/errorcodes.h"
+
 namespace zor::frame {
 
 namespace {
 
-constexpr uint64_t kNoBuffersError = 4372;
+using errorcode::kUngrabbableBuffer;
 
 }  // namespace
 
@@ -127,7 +129,7 @@ std::wstring QDDigitizerInfo::GetDeviceName() const {
 void QDDigitizerInfo::ValidateProcessBuffers(foundation::CError& error) const {
   for (const ProcessBufferEntry& entry : processBuffers_) {
     if (entry.flag != 0) {
-      error.SetError(kNoBuffersError, 2);
+      error.SetError(kUngrabbableBuffer, 2);
       return;
     }
   }

@@ -102,7 +102,7 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   // board keeps nothing of it.
   virtual void SetProcessRequestState(int64_t) {}
   virtual void SpareOperation1(int64_t) {}
-  // Records 4372 sub-code 2 at the first process buffer that is flagged.
+  // Records kUngrabbableBuffer sub-code 2 at the first process buffer that is flagged.
   virtual void ValidateProcessBuffers(foundation::CError& error) const;
   // Points at which grab processing tells the record about a run; a board that
   // keeps per-run state of its own overrides them. This one keeps none.

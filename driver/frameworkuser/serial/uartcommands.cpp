@@ -1,4 +1,5 @@
 // The serial types of system inquire and control, and the serial hook.
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/serial/uarterror.h"
 #include "driver/frameworkuser/serial/uartmanager.h"
 
@@ -12,8 +13,8 @@ constexpr int64_t kLastSerialType = 4725;
 constexpr int64_t kSerialHookType = 17;
 constexpr int64_t kUnhookBit = 0x4000000;
 // Refused serial types, as the device system reports them.
-constexpr uint64_t kInquireTypeError = 4310;  // 1: inquire type not supported
-constexpr uint64_t kControlError = 4307;      // 2: invalid control type
+using errorcode::kInvalidControl;
+using errorcode::kInvalidInquire;
 
 enum SerialType : int64_t {
   kParity = 4701,
@@ -143,7 +144,7 @@ void CUartManager::DispatchInquire(UartPortRecord& record, int64_t type, int64_t
     case kPortNumber:
       return GetPortNumber(record, answer);
     default:
-      throw CError(kInquireTypeError, 1);
+      throw CError(kInvalidInquire, 1);
   }
 }
 
@@ -178,7 +179,7 @@ void CUartManager::DispatchControl(UartPortRecord& record, int64_t type, int64_t
     case kClose:
       return ClosePort(record);
     default:
-      throw CError(kControlError, 2);
+      throw CError(kInvalidControl, 2);
   }
 }
 

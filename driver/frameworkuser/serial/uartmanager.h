@@ -89,7 +89,7 @@ class CUartManager {
   void CheckCommErrors(UartPortRecord& record);
 
  private:
-  // Counts an operation on an open record of the list; throws 4340/2 otherwise.
+  // Counts an operation on an open record of the list; throws kUartStateError/2 otherwise.
   class Use {
    public:
     Use(const CUartManager& manager, UartPortRecord& record);

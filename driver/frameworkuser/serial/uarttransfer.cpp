@@ -24,8 +24,8 @@ constexpr std::array<std::pair<uint32_t, std::pair<uint64_t, uint64_t>>, 7> kLin
 }};
 
 // What a failed read or write raises when no line error explains it.
-constexpr uint64_t kReadFailure = 4;   // 4339/4
-constexpr uint64_t kWriteFailure = 1;  // 4340/1
+constexpr uint64_t kReadFailure = 4;   // kUartInstanceError/4
+constexpr uint64_t kWriteFailure = 1;  // kUartStateError/1
 
 uint64_t FailureCode(uint64_t failure) {
   return failure == kReadFailure ? kUartInstanceError : kUartStateError;

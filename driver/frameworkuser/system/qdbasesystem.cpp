@@ -6,6 +6,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/core/handle.h"
 #include "platform/os/device/device.h"
@@ -18,7 +19,7 @@ namespace {
 constexpr uint32_t kPowerRequest = 0x80000041;  // continuous, system and away mode required
 constexpr uint32_t kPowerRequestFallback = 0x80000001;
 constexpr uint32_t kPowerRelease = 0x80000000;
-constexpr int64_t kVersionError = 4351;
+using errorcode::kVersionError;
 constexpr int64_t kVersionErrorSub = 2;
 constexpr const wchar_t* kRevisionLine = L"Revision     :  10.35.1105";
 constexpr int64_t kRevisionLabelLength = 16;

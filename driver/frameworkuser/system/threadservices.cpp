@@ -6,6 +6,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/system/qdbasesystem.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
@@ -18,11 +19,11 @@ namespace {
 constexpr int64_t kEventType = 128;
 constexpr int64_t kHostThreadObjectKind = 2048;
 
-constexpr int64_t kInvalidId = 4300;
-constexpr int64_t kThreadResources = 4302;
-constexpr int64_t kInvalidControl = 4307;
-constexpr int64_t kInvalidInquire = 4310;
-constexpr int64_t kTooManyObjects = 4338;
+using errorcode::kEventWaitError;
+using errorcode::kInvalidControl;
+using errorcode::kInvalidInquire;
+using errorcode::kInvalidSystemParameter;
+using errorcode::kSystemAllocationError;
 
 constexpr int64_t kControlEventState = 1707;
 constexpr int64_t kControlSelectContext = 1708;
@@ -120,7 +121,7 @@ std::unique_ptr<QDZorThreadContext> QDBaseSystem::MakeThreadContext(int64_t syst
     const int32_t kind = ThreadObjectKind(os::GetThreadPriority(os::GetCurrentThread()));
     const uint64_t id = LLsysObjectAlloc(handles_, kind, error, &ctx);
     if (id == 0) {
-      ctx.SetError(kThreadResources, 2, 0, 0);
+      ctx.SetError(kSystemAllocationError, 2, 0, 0);
       return nullptr;
     }
     context->SetKernelObjectId(id);
@@ -135,7 +136,7 @@ int64_t QDBaseSystem::ThreadAllocCurrent(const OperationArgs& args, QDDriverThre
   const int64_t type = args.Int(0);
   if (!IsThreadType(type)) return -1;
   if (ctx.Command().checkArgs != 0 && args.Int(2) != Q_DEFAULT) {
-    ctx.SetError(kThreadResources, 2, 0, 0);
+    ctx.SetError(kSystemAllocationError, 2, 0, 0);
   }
   if (ctx.Command().noOperation != 0) return 1;
   auto* out = args.Pointer<std::unique_ptr<QDZorThreadContext>>(3);
@@ -184,7 +185,7 @@ int64_t QDBaseSystem::ThreadAlloc(const OperationArgs& args, QDDriverThreadConte
   if (type != kEventType && !IsThreadType(type)) return -1;
   if (ctx.Command().checkArgs != 0) {
     const bool valid = type == kEventType ? IsEventInitWord(init) : init == Q_DEFAULT;
-    if (!valid) ctx.SetError(kThreadResources, 2, 0, 0);
+    if (!valid) ctx.SetError(kSystemAllocationError, 2, 0, 0);
   }
   if (ctx.Command().noOperation != 0) return 1;
   if (type == kEventType) return AllocEvent(init, out, ctx);
@@ -203,7 +204,7 @@ int64_t QDBaseSystem::ThreadControl(const OperationArgs& args, QDDriverThreadCon
   const int64_t type = args.Int(1);
   const int64_t value = args.Int(2);
   if (target.kind == ObjectKind::kNone) {
-    ctx.SetError(kInvalidId, 3, 0, 0);
+    ctx.SetError(kInvalidSystemParameter, 3, 0, 0);
     return 1;
   }
   if (target.kind == ObjectKind::kEvent) {
@@ -343,7 +344,7 @@ int64_t QDBaseSystem::ThreadInquire(const OperationArgs& args, QDDriverThreadCon
         break;
     }
   } else {
-    ctx.SetError(kInvalidId, 3, 0, 0);
+    ctx.SetError(kInvalidSystemParameter, 3, 0, 0);
   }
   if (out != nullptr) *out = answer;
   return 1;
@@ -407,7 +408,7 @@ int64_t QDBaseSystem::ThreadWait(const OperationArgs& args, QDDriverThreadContex
     result = WaitEvent(*target.event, kind, timeout, ctx);
   } else if (kind == kWaitKindThread || kind == kWaitKindBlocking || kind == kWaitKindNonBlocking) {
     // The kind names an object of another type.
-    ctx.SetError(kInvalidId, 3, 0, 0);
+    ctx.SetError(kInvalidSystemParameter, 3, 0, 0);
   } else {
     ctx.SetError(kInvalidControl, 1, 0, 0);
   }
@@ -423,14 +424,14 @@ int64_t QDBaseSystem::ThreadWaitMultiple(const OperationArgs& args, QDDriverThre
   const bool heldBefore = ctx.ErrorCode() != 0;
   bool failed = false;
   if (count < 0 || count > static_cast<int64_t>(kernel::kMaxWaitEvents)) {
-    ctx.SetError(kTooManyObjects, 3, 0, 0);
+    ctx.SetError(kEventWaitError, 3, 0, 0);
     failed = true;
   }
   kernel::ThreadWaitMultipleRequest record{};
   for (int64_t i = 0; !failed && i < count; ++i) {
     const Target target = ids != nullptr ? FindTarget(ids[i], ctx) : Target{};
     if (target.kind != ObjectKind::kEvent) {
-      ctx.SetError(kInvalidId, 3, 0, 0);
+      ctx.SetError(kInvalidSystemParameter, 3, 0, 0);
       failed = true;
       break;
     }

@@ -3,13 +3,14 @@
 #include <string>
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/os/core/error.h"
 #include "platform/os/device/device.h"
 
 namespace zor::frame {
 namespace {
 
-constexpr int64_t kUnexpectedError = 4336;
+using errorcode::kUnexpectedError;
 constexpr int64_t kDeviceIoControlFailed = 2;
 
 }  // namespace

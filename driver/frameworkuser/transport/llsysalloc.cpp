@@ -3,17 +3,18 @@
 #include <cstring>
 
 #include "driver/foundation/registrykey.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/os/core/handle.h"
 #include "platform/os/sync/thread.h"
 
 namespace zor::frame {
 namespace {
 
-constexpr uint64_t kUnexpectedError = 4336;
+using errorcode::kUnexpectedError;
 constexpr uint64_t kDeviceNotOpen = 1;
-constexpr uint64_t kVersionError = 4351;
+using errorcode::kVersionError;
 constexpr uint64_t kShortReply = 2;
-constexpr uint64_t kAspmRefusal = 4357;
+using errorcode::kAspmRefusal;
 constexpr int32_t kUserRuntimeLocation = 2;
 
 // Defaults by offset in the allocation record; the block starts at 0x6C.

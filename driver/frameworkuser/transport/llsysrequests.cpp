@@ -1,15 +1,16 @@
 #include "driver/frameworkuser/transport/llsysrequests.h"
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/os/core/error.h"
 #include "platform/os/device/device.h"
 
 namespace zor::frame {
 namespace {
 
-constexpr uint64_t kUnexpectedError = 4336;
+using errorcode::kUnexpectedError;
 constexpr uint64_t kDeviceNotOpen = 1;
-constexpr uint64_t kInvalidId = 4300;
+using errorcode::kInvalidSystemParameter;
 constexpr uint64_t kInvalidIdSub = 3;
 
 // True when the request may be sent; a closed device is left alone and one
@@ -100,7 +101,7 @@ void LLsysObjectControl(const LLsysHandlePair& pair, uint64_t objectId, uint64_t
 uint64_t LLsysObjectInquire(const LLsysHandlePair& pair, uint64_t objectId, uint64_t type,
                             foundation::CError& error, QDDriverThreadContext* ctx) {
   if (objectId == 0) {
-    error.SetError(kInvalidId, kInvalidIdSub);
+    error.SetError(kInvalidSystemParameter, kInvalidIdSub);
     Raise(error, ctx);
     return 0;
   }

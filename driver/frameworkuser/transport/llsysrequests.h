@@ -59,7 +59,7 @@ uint64_t LLsysObjectAlloc(const LLsysHandlePair& pair, int32_t kind, foundation:
                           QDDriverThreadContext* ctx);
 void LLsysObjectControl(const LLsysHandlePair& pair, uint64_t objectId, uint64_t type,
                         uint64_t value, foundation::CError& error, QDDriverThreadContext* ctx);
-// Object id 0 sends nothing and gives 4300/3.
+// Object id 0 sends nothing and gives kInvalidSystemParameter/3.
 uint64_t LLsysObjectInquire(const LLsysHandlePair& pair, uint64_t objectId, uint64_t type,
                             foundation::CError& error, QDDriverThreadContext* ctx);
 void LLsysObjectFree(const LLsysHandlePair& pair, uint64_t objectId, foundation::CError& error,
@@ -70,7 +70,7 @@ void LLsysEventWaitEnd(const LLsysHandlePair& pair, uint64_t contextId, foundati
 
 // System request (the record's request word set by the caller) and system
 // control; the reply stays in the record. A closed device sends nothing; one
-// never opened records 4336/1.
+// never opened records kUnexpectedError/1.
 void DeviceRequest(const LLsysHandlePair& pair, uint64_t contextId, kernel::SysRequest& record,
                    foundation::CError& error, QDDriverThreadContext* ctx);
 kernel::SysControlRequest LLsysControl(const LLsysHandlePair& pair, uint64_t objectId,

@@ -29,6 +29,7 @@ class CSimJtagDevice {
   explicit CSimJtagDevice(SimJtagDeviceConfig config);
   virtual ~CSimJtagDevice() = default;
 
+  // Every clock edge of the chain reaches every device: both are inline.
   void Rising(bool tms, bool tdi);
   void Falling();
   bool Tdo() const { return tdo_; }
@@ -51,6 +52,9 @@ class CSimJtagDevice {
   virtual void ResetLogic() {}
 
  private:
+  // The instruction register captures ...01 in its two lowest bits.
+  static constexpr uint64_t kIrCapture = 0x1;
+
   void Reset();
 
   SimJtagDeviceConfig config_;
@@ -61,5 +65,52 @@ class CSimJtagDevice {
   std::vector<uint8_t> boundary_;
   bool tdo_ = true;
 };
+
+inline void CSimJtagDevice::Rising(bool tms, bool tdi) {
+  switch (state_) {
+    case TapState::kDrCapture:
+      dr_.Capture(CaptureDr());
+      break;
+    case TapState::kDrShift:
+      dr_.Shift(tdi);
+      break;
+    case TapState::kIrCapture:
+      ir_.CaptureValue(kIrCapture, config_.irLength);
+      break;
+    case TapState::kIrShift:
+      ir_.Shift(tdi);
+      break;
+    case TapState::kIdle:
+      IdleClock();
+      break;
+    default:
+      break;
+  }
+  state_ = NextTapState(state_, tms);
+  if (state_ == TapState::kReset) {
+    Reset();
+    ResetLogic();
+  }
+}
+
+inline void CSimJtagDevice::Falling() {
+  switch (state_) {
+    case TapState::kDrShift:
+      tdo_ = dr_.Out();
+      break;
+    case TapState::kIrShift:
+      tdo_ = ir_.Out();
+      break;
+    case TapState::kDrUpdate:
+      UpdateDr(dr_);
+      break;
+    case TapState::kIrUpdate:
+      instruction_ = static_cast<uint32_t>(ir_.Value());
+      UpdateIr();
+      break;
+    default:
+      break;
+  }
+}
 
 }  // namespace boardsim

@@ -12,7 +12,38 @@ namespace GenApi {
 NodeMap::NodeMap(const gcstring& deviceName, DeviceInfoData info)
     : deviceName_(deviceName), info_(std::move(info)) {}
 
+NodeMap::NodeMap(const gcstring& deviceName, DeviceInfoData info,
+                 std::shared_ptr<const NodeSource> source)
+    : deviceName_(deviceName), info_(std::move(info)), source_(std::move(source)), built_(false) {}
+
 NodeMap::~NodeMap() = default;
+
+void NodeMap::EnsureBuilt() const {
+  if (built_.load(std::memory_order_acquire)) return;
+  // Nothing outside reaches a node before the map is built, so building
+  // changes what the map is, not what it answers.
+  const_cast<NodeMap*>(this)->Build();
+}
+
+void NodeMap::Build() {
+  std::lock_guard lock(buildMutex_);
+  if (built_.load(std::memory_order_relaxed)) return;
+  try {
+    source_->AddNodes(*this);
+    Finish();
+  } catch (...) {
+    missing_.clear();
+    order_.clear();
+    nodes_.clear();
+    throw;
+  }
+  for (const auto& [name, port] : pendingPorts_) {
+    static_cast<PortNode*>(FindNode(name))->SetPort(port);
+  }
+  pendingPorts_.clear();
+  source_.reset();
+  built_.store(true, std::memory_order_release);
+}
 
 void NodeMap::Reserve(size_t nodes) {
   nodes_.reserve(nodes);
@@ -103,16 +134,39 @@ void NodeMap::FlushInsideLock(std::vector<NodeBase*>& fired) {
   }
 }
 
-void NodeMap::GetNodes(NodeList_t& Nodes) const { Nodes.assign(order_.begin(), order_.end()); }
+void NodeMap::GetNodes(NodeList_t& Nodes) const {
+  EnsureBuilt();
+  Nodes.assign(order_.begin(), order_.end());
+}
 
-INode* NodeMap::GetNode(const gcstring& Name) const { return FindNode(Name.str()); }
+INode* NodeMap::GetNode(const gcstring& Name) const {
+  EnsureBuilt();
+  return FindNode(Name.str());
+}
+
+uint64_t NodeMap::GetNumNodes() const {
+  EnsureBuilt();
+  return order_.size();
+}
 
 void NodeMap::InvalidateNodes() const {
+  // Nodes not yet built hold nothing to invalidate.
+  if (!built_.load(std::memory_order_acquire)) return;
   GenICam::AutoLock lock(lock_);
   for (NodeBase* node : order_) node->InvalidateCache();
 }
 
 bool NodeMap::Connect(IPort* pPort, const gcstring& PortName) const {
+  {
+    std::lock_guard lock(buildMutex_);
+    if (!built_.load(std::memory_order_relaxed)) {
+      if (!source_->HasPort(PortName.str())) return false;
+      const auto same = [&](const auto& pending) { return pending.first == PortName.str(); };
+      std::erase_if(pendingPorts_, same);
+      pendingPorts_.emplace_back(PortName.str(), pPort);
+      return true;
+    }
+  }
   auto* port = dynamic_cast<PortNode*>(FindNode(PortName.str()));
   if (port == nullptr) return false;
   {
@@ -126,6 +180,7 @@ bool NodeMap::Connect(IPort* pPort, const gcstring& PortName) const {
 bool NodeMap::Connect(IPort* pPort) const { return Connect(pPort, "Device"); }
 
 void NodeMap::Poll(int64_t ElapsedTime) {
+  EnsureBuilt();
   Guard guard(*this);
   for (NodeBase* node : order_) {
     if (node->AdvancePolling(ElapsedTime)) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -11,6 +13,16 @@
 namespace GenApi {
 
 class NodeBase;
+class NodeMap;
+
+// What a map that builds its nodes on first use is made from.
+class NodeSource {
+ public:
+  virtual ~NodeSource() = default;
+  // Adds every node, unlinked.
+  virtual void AddNodes(NodeMap& map) const = 0;
+  virtual bool HasPort(std::string_view name) const = 0;
+};
 
 // What the RegisterDescription element declares.
 struct DeviceInfoData {
@@ -24,6 +36,10 @@ struct DeviceInfoData {
 class NodeMap : public INodeMap, public IDeviceInfo {
  public:
   NodeMap(const gcstring& deviceName, DeviceInfoData info);
+  // Nodes come from the source when something first asks for one: a map that
+  // is made and dropped unused costs little.
+  NodeMap(const gcstring& deviceName, DeviceInfoData info,
+          std::shared_ptr<const NodeSource> source);
   ~NodeMap() override;
 
   void Reserve(size_t nodes);
@@ -63,7 +79,7 @@ class NodeMap : public INodeMap, public IDeviceInfo {
   gcstring GetDeviceName() override { return deviceName_; }
   void Poll(int64_t ElapsedTime) override;
   CLock& GetLock() const override { return lock_; }
-  uint64_t GetNumNodes() const override { return order_.size(); }
+  uint64_t GetNumNodes() const override;
 
   // IDeviceInfo
   gcstring GetModelName() override { return info_.modelName; }
@@ -77,6 +93,9 @@ class NodeMap : public INodeMap, public IDeviceInfo {
   gcstring GetVersionGuid() override { return info_.versionGuid; }
 
  private:
+  // Adds and links the source's nodes once, on any thread.
+  void EnsureBuilt() const;
+  void Build();
   void MarkFeatures();
   void Queue(NodeBase* node);
   void FlushInsideLock(std::vector<NodeBase*>& fired);
@@ -91,7 +110,12 @@ class NodeMap : public INodeMap, public IDeviceInfo {
   int depth_ = 0;
   int evaluationDepth_ = 0;
   uint64_t flushes_ = 0;
-  std::vector<NodeBase*> queued_;  // changed nodes that have callbacks
+  std::vector<NodeBase*> queued_;             // changed nodes that have callbacks
+  std::shared_ptr<const NodeSource> source_;  // until the nodes are built
+  std::atomic<bool> built_{true};
+  mutable std::mutex buildMutex_;
+  // Ports connected before the nodes were built, by port name.
+  mutable std::vector<std::pair<std::string, IPort*>> pendingPorts_;
 };
 
 }  // namespace GenApi

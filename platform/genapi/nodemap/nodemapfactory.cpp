@@ -25,6 +25,8 @@ struct CNodeMapFactory::Description {
   const std::string xml;
   std::mutex mutex;
   std::shared_ptr<const NodeMapDescription> nodes;
+  // A map of it has been built: its faults, if any, have shown.
+  bool built = false;
 };
 
 CNodeMapFactory::CNodeMapFactory(EContentType ContentType, const gcstring& FileName, ECacheUsage_t,
@@ -44,6 +46,7 @@ CNodeMapFactory::CNodeMapFactory(EContentType ContentType, const void* pData, si
 INodeMap* CNodeMapFactory::CreateNodeMap(const gcstring& DeviceName, bool) {
   Description& description = *description_;
   std::shared_ptr<const NodeMapDescription> nodes;
+  bool built = false;
   {
     // A description that does not parse raises here, and again on the next try.
     std::lock_guard lock(description.mutex);
@@ -52,8 +55,15 @@ INodeMap* CNodeMapFactory::CreateNodeMap(const gcstring& DeviceName, bool) {
           DescribeNodeMap(ParseElements(description.xml)));
     }
     nodes = description.nodes;
+    built = description.built;
   }
-  return BuildNodeMap(*nodes, DeviceName).release();
+  // The first map is built at once, so that a bad description raises here;
+  // later ones build their nodes when first asked.
+  if (built) return DeferNodeMap(std::move(nodes), DeviceName).release();
+  std::unique_ptr<NodeMap> map = BuildNodeMap(*nodes, DeviceName);
+  std::lock_guard lock(description.mutex);
+  description.built = true;
+  return map.release();
 }
 
 gcstring CNodeMapFactory::ApplyStyleSheet(const gcstring& XSLFileName) {

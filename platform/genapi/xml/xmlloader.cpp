@@ -227,6 +227,34 @@ DeviceInfoData ReadDeviceInfo(const XmlElement& root) {
   return info;
 }
 
+void AddNodes(NodeMap& map, const NodeMapDescription& description) {
+  map.Reserve(description.nodes.size());
+  std::vector<NodeBase*> made;
+  made.reserve(description.nodes.size());
+  for (const PreparedNode& node : description.nodes) {
+    std::unique_ptr<NodeBase> created = Create(map, node, made);
+    made.push_back(created.get());
+    map.AddNode(std::move(created));
+  }
+}
+
+class DescriptionSource : public NodeSource {
+ public:
+  explicit DescriptionSource(std::shared_ptr<const NodeMapDescription> description)
+      : description_(std::move(description)) {}
+
+  void AddNodes(NodeMap& map) const override { GenApi::AddNodes(map, *description_); }
+  bool HasPort(std::string_view name) const override {
+    for (const PreparedNode& node : description_->nodes) {
+      if (node.form == Form::kPort && node.xml->name == name) return true;
+    }
+    return false;
+  }
+
+ private:
+  std::shared_ptr<const NodeMapDescription> description_;
+};
+
 }  // namespace
 
 NodeMapDescription DescribeNodeMap(XmlElement root) {
@@ -243,16 +271,16 @@ NodeMapDescription DescribeNodeMap(XmlElement root) {
 std::unique_ptr<NodeMap> BuildNodeMap(const NodeMapDescription& description,
                                       const gcstring& deviceName) {
   auto map = std::make_unique<NodeMap>(deviceName, description.info);
-  map->Reserve(description.nodes.size());
-  std::vector<NodeBase*> made;
-  made.reserve(description.nodes.size());
-  for (const PreparedNode& node : description.nodes) {
-    std::unique_ptr<NodeBase> created = Create(*map, node, made);
-    made.push_back(created.get());
-    map->AddNode(std::move(created));
-  }
+  AddNodes(*map, description);
   map->Finish();
   return map;
+}
+
+std::unique_ptr<NodeMap> DeferNodeMap(std::shared_ptr<const NodeMapDescription> description,
+                                      const gcstring& deviceName) {
+  DeviceInfoData info = description->info;
+  return std::make_unique<NodeMap>(deviceName, std::move(info),
+                                   std::make_shared<DescriptionSource>(std::move(description)));
 }
 
 }  // namespace GenApi

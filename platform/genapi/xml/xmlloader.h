@@ -52,5 +52,9 @@ NodeMapDescription DescribeNodeMap(XmlElement root);
 // GenICam exception that says what is wrong and, where it can, which node.
 std::unique_ptr<NodeMap> BuildNodeMap(const NodeMapDescription& description,
                                       const gcstring& deviceName);
+// The same map, its nodes built on first use: for a description that has
+// built cleanly before.
+std::unique_ptr<NodeMap> DeferNodeMap(std::shared_ptr<const NodeMapDescription> description,
+                                      const gcstring& deviceName);
 
 }  // namespace GenApi

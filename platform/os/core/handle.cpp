@@ -41,6 +41,27 @@ HandleTable& Table() {
   return table;
 }
 
+// A thread's latest look-ups: most calls use the handles of the call before, and find them
+// again without the shard's lock for as long as no handle of the object is closed.
+struct RecentLookups {
+  ~RecentLookups();
+  struct Entry {
+    std::uintptr_t id = 0;
+    std::weak_ptr<Object> object;
+  };
+  static constexpr size_t kEntries = 4;
+  std::array<Entry, kEntries> entries;
+};
+// Look-ups may still come while the thread ends, after the entries are gone.
+thread_local bool recentLookupsGone = false;
+RecentLookups::~RecentLookups() { recentLookupsGone = true; }
+
+RecentLookups::Entry* RecentEntry(std::uintptr_t id) {
+  if (recentLookupsGone) return nullptr;
+  thread_local RecentLookups recent;
+  return &recent.entries[(id / kIdStep) % RecentLookups::kEntries];
+}
+
 }  // namespace
 
 Handle InsertHandle(std::shared_ptr<Object> object) {
@@ -55,10 +76,25 @@ Handle InsertHandle(std::shared_ptr<Object> object) {
 
 std::shared_ptr<Object> FindHandle(Handle handle) {
   const auto id = static_cast<std::uintptr_t>(handle);
-  Shard& shard = Table().ShardOf(id);
-  std::shared_lock lock(shard.mutex);
-  auto found = shard.objects.find(id);
-  return found == shard.objects.end() ? nullptr : found->second;
+  RecentLookups::Entry* recent = RecentEntry(id);
+  if (recent != nullptr && recent->id == id) {
+    // Ids are never reused: an object still alive whose handles are all open is this id's.
+    std::shared_ptr<Object> object = recent->object.lock();
+    if (object != nullptr && !object->HandleClosed()) return object;
+  }
+  std::shared_ptr<Object> object;
+  {
+    Shard& shard = Table().ShardOf(id);
+    std::shared_lock lock(shard.mutex);
+    auto found = shard.objects.find(id);
+    if (found == shard.objects.end()) return nullptr;
+    object = found->second;
+  }
+  if (recent != nullptr) {
+    recent->id = id;
+    recent->object = object;
+  }
+  return object;
 }
 
 std::shared_ptr<Object> RemoveHandle(Handle handle) {
@@ -69,6 +105,7 @@ std::shared_ptr<Object> RemoveHandle(Handle handle) {
   if (found == shard.objects.end()) return nullptr;
   std::shared_ptr<Object> object = std::move(found->second);
   shard.objects.erase(found);
+  object->MarkHandleClosed();
   return object;
 }
 

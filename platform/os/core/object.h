@@ -1,6 +1,7 @@
 // What a handle refers to: one kind of object, checked on every look-up.
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include "platform/os/core/error.h"
@@ -24,9 +25,13 @@ class Object {
   virtual void Closed() {}
   // The object's waitable side; null for objects no thread can wait on.
   virtual Waitable* AsWaitable() { return nullptr; }
+  // Once a handle of the object is closed, a thread's remembered look-up of it no longer holds.
+  void MarkHandleClosed() { handleClosed_.store(true, std::memory_order_release); }
+  bool HandleClosed() const { return handleClosed_.load(std::memory_order_acquire); }
 
  private:
   const Kind kind_;
+  std::atomic<bool> handleClosed_{false};
 };
 
 Handle InsertHandle(std::shared_ptr<Object> object);
@@ -43,7 +48,7 @@ std::shared_ptr<T> Lookup(Handle handle) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  return std::static_pointer_cast<T>(object);
+  return std::static_pointer_cast<T>(std::move(object));
 }
 
 }  // namespace os::detail

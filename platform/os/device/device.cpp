@@ -55,23 +55,47 @@ std::shared_ptr<Device> OpenFromProvider(const std::wstring& device, uint32_t* e
 struct SpareSlot {
   ~SpareSlot();
   std::shared_ptr<Request> request;
+  // A request of this slot is in flight: one sent meanwhile from inside it gets its own.
+  bool busy = false;
 };
 thread_local bool spareSlotGone = false;
 SpareSlot::~SpareSlot() { spareSlotGone = true; }
 
-// A request object of the calling thread that nothing else holds. A device may keep a request
-// past its completion, and a request in flight stays with its device: those get a new one.
-// Large buffers are not kept.
-std::shared_ptr<Request> SpareRequest() {
-  constexpr size_t kKeptBufferBytes = 64 * 1024;
-  if (spareSlotGone) return std::make_shared<Request>();
-  thread_local SpareSlot slot;
-  std::shared_ptr<Request>& spare = slot.request;
-  if (spare == nullptr || spare.use_count() != 1 || spare->BufferCapacity() > kKeptBufferBytes) {
-    spare = std::make_shared<Request>();
+// The calling thread's request, used without copying its reference: a request object of the
+// thread that nothing else holds. A device may keep a request past its completion, and a request
+// in flight stays with its device: those get a new one. Large buffers are not kept.
+class ThreadRequest {
+ public:
+  ThreadRequest() {
+    constexpr size_t kKeptBufferBytes = 64 * 1024;
+    if (spareSlotGone) {
+      own_ = std::make_shared<Request>();
+      return;
+    }
+    thread_local SpareSlot slot;
+    if (slot.busy) {
+      own_ = std::make_shared<Request>();
+      return;
+    }
+    std::shared_ptr<Request>& spare = slot.request;
+    if (spare == nullptr || spare.use_count() != 1 || spare->BufferCapacity() > kKeptBufferBytes) {
+      spare = std::make_shared<Request>();
+    }
+    slot_ = &slot;
+    slot.busy = true;
   }
-  return spare;
-}
+  ~ThreadRequest() {
+    if (slot_ != nullptr) slot_->busy = false;
+  }
+  ThreadRequest(const ThreadRequest&) = delete;
+  ThreadRequest& operator=(const ThreadRequest&) = delete;
+
+  const std::shared_ptr<Request>& Get() const { return slot_ != nullptr ? slot_->request : own_; }
+
+ private:
+  SpareSlot* slot_ = nullptr;
+  std::shared_ptr<Request> own_;
+};
 
 // Sends one request and reports it the Windows way.
 bool Send(Handle handle, IoRequest::Kind kind, uint32_t code, const void* input, uint32_t inputSize,
@@ -83,7 +107,8 @@ bool Send(Handle handle, IoRequest::Kind kind, uint32_t code, const void* input,
     return false;
   }
   const bool asynchronous = file->overlappedMode && overlapped != nullptr;
-  std::shared_ptr<Request> request = SpareRequest();
+  const ThreadRequest thread;
+  const std::shared_ptr<Request>& request = thread.Get();
   request->Start(kind, code, input, inputSize, output, outputSize, overlapped, file);
   switch (kind) {
     case IoRequest::Kind::kControl:

@@ -10,7 +10,8 @@
 namespace os::detail {
 
 void Request::Start(Kind kind, uint32_t code, const void* input, uint32_t inputSize, void* output,
-                    uint32_t outputSize, Overlapped* overlapped, std::weak_ptr<DeviceFile> file) {
+                    uint32_t outputSize, Overlapped* overlapped,
+                    const std::shared_ptr<DeviceFile>& file) {
   // The lock orders this use after every access of the previous one's completion.
   std::lock_guard lock(mutex_);
   kind_ = kind;
@@ -23,9 +24,10 @@ void Request::Start(Kind kind, uint32_t code, const void* input, uint32_t inputS
   output_ = output;
   overlapped_ = overlapped;
   event_ = overlapped != nullptr ? overlapped->hEvent : kNullHandle;
-  file_ = std::move(file);
+  // A thread's requests mostly go to one handle: the reference is kept then.
+  if (file_.owner_before(file) || file.owner_before(file_)) file_ = file;
   issuer_ = std::this_thread::get_id();
-  complete_ = false;
+  complete_.store(false, std::memory_order_relaxed);
   listed_ = false;
   eventReset_ = false;
   error_ = ERROR_IO_PENDING;
@@ -44,8 +46,7 @@ bool Request::Finish(uint32_t error, uint32_t bytes) {
   std::weak_ptr<DeviceFile> file;
   {
     std::lock_guard lock(mutex_);
-    if (complete_) return false;
-    complete_ = true;
+    if (complete_.load(std::memory_order_relaxed)) return false;
     error_ = error;
     // A device cannot report more than the caller's buffer holds.
     const uint32_t capacity = kind_ == Kind::kWrite ? inputSize_ : outputSize_;
@@ -59,6 +60,7 @@ bool Request::Finish(uint32_t error, uint32_t bytes) {
     }
     if (eventReset_) event = event_;
     if (listed_) file = file_;
+    complete_.store(true, std::memory_order_release);
   }
   // The caller may reuse the block from here on; only copies are used.
   if (event != kNullHandle) SetEvent(event);
@@ -68,18 +70,19 @@ bool Request::Finish(uint32_t error, uint32_t bytes) {
 }
 
 bool Request::Settle(uint32_t* error, uint32_t* bytes) {
-  {
+  // Completed at once, the request has no one else to tell: its results stay as they are.
+  if (!complete_.load(std::memory_order_acquire)) {
     std::lock_guard lock(mutex_);
-    if (!complete_) {
+    if (!complete_.load(std::memory_order_relaxed)) {
       if (event_ != kNullHandle) {
         ResetEvent(event_);
         eventReset_ = true;
       }
       return false;
     }
-    *error = error_;
-    *bytes = bytes_;
   }
+  *error = error_;
+  *bytes = bytes_;
   // Completed before anyone could wait: the event ends signalled as if reset and set, and is
   // touched only when it was not signalled already.
   if (event_ != kNullHandle) SignalEvent(event_);
@@ -88,18 +91,18 @@ bool Request::Settle(uint32_t* error, uint32_t* bytes) {
 
 bool Request::MarkListed() {
   std::lock_guard lock(mutex_);
-  listed_ = !complete_;
+  listed_ = !complete_.load(std::memory_order_relaxed);
   return listed_;
 }
 
 bool Request::IsDone() const {
   std::lock_guard lock(mutex_);
-  return complete_;
+  return complete_.load(std::memory_order_relaxed);
 }
 
 uint32_t Request::Wait(uint32_t* bytes) {
   std::unique_lock lock(mutex_);
-  done_.wait(lock, [this] { return complete_; });
+  done_.wait(lock, [this] { return complete_.load(std::memory_order_relaxed); });
   if (bytes != nullptr) *bytes = bytes_;
   return error_;
 }
@@ -108,7 +111,7 @@ bool Request::Result(uint32_t* error, uint32_t* bytes) const {
   std::lock_guard lock(mutex_);
   *error = error_;
   *bytes = bytes_;
-  return complete_;
+  return complete_.load(std::memory_order_relaxed);
 }
 
 void DeviceFile::Closed() {

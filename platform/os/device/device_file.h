@@ -1,6 +1,7 @@
 // An open device handle and the requests it has in flight.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -26,7 +27,7 @@ inline uint32_t ErrorOf(std::uintptr_t status) { return static_cast<uint32_t>(st
 class Request final : public IoRequest {
  public:
   void Start(Kind kind, uint32_t code, const void* input, uint32_t inputSize, void* output,
-             uint32_t outputSize, Overlapped* overlapped, std::weak_ptr<DeviceFile> file);
+             uint32_t outputSize, Overlapped* overlapped, const std::shared_ptr<DeviceFile>& file);
 
   Kind kind() const override { return kind_; }
   uint32_t code() const override { return code_; }
@@ -65,7 +66,8 @@ class Request final : public IoRequest {
   std::thread::id issuer_;
   mutable std::mutex mutex_;
   std::condition_variable done_;
-  bool complete_ = false;
+  // Written under the lock; read without it once the device has had the request.
+  std::atomic<bool> complete_{false};
   bool listed_ = false;
   // The event was reset for a request left pending; its completion sets it.
   bool eventReset_ = false;

@@ -122,6 +122,32 @@ TEST_F(DriverObjectTest, SystemFreedDuringAnotherThreadsCommandOutlivesIt) {
   EXPECT_EQ(sysFrees, 1);
 }
 
+// Commands of several threads find their systems while another thread frees and allocates
+// them: a command either finds no system or one that lives until it returns (ASan, TSan).
+TEST_F(DriverObjectTest, CommandsRacingFreesUseOnlyLiveSystems) {
+  const int64_t first = AllocSystem();
+  std::atomic<bool> done{false};
+  std::atomic<int> served{0};
+  probe().onCall = [&](QDBaseSystem& system, SystemOp op, const OperationArgs&,
+                       QDDriverThreadContext&) {
+    if (op != SystemOp::DigInquire) return int64_t{-1};
+    if (system.DeviceNumber() == 0) served.fetch_add(1);
+    return int64_t{1};
+  };
+  std::thread freer([&] {
+    for (int round = 0; round < 200; ++round) {
+      CommandBuilder(0x0002, first).Run();
+      EXPECT_EQ(AllocSystem(), first);
+    }
+    done = true;
+  });
+  RunTogether(4, [&](int) {
+    while (!done.load()) CommandBuilder(0x0607, first).Run();
+  });
+  freer.join();
+  EXPECT_GT(served.load(), 0);
+}
+
 TEST_F(DriverObjectTest, DigitizerAllocationsOfAllSystemsRunOneAtATime) {
   const int64_t systems[2] = {AllocSystem(), AllocSystem()};
   std::atomic<int> inside{0};

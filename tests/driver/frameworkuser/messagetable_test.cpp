@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/errortable/errorexports.h"
 
 namespace zor::frame {
@@ -27,6 +29,22 @@ TEST(MessageTableTest, CodesInUseHaveHeadlinesAndTheRestHasNoText) {
   }
   EXPECT_EQ(codesWithText, 107);
   EXPECT_EQ(texts, 465);
+}
+
+TEST(MessageTableTest, EveryCodeWithTextsHasExactlyOneNameAndEveryNameHasTexts) {
+  std::map<int64_t, std::string> names;
+#define ZOR_ADD_NAME(name, code)                                                            \
+  EXPECT_TRUE(names.emplace(code, #name).second)                                            \
+      << #name << " shares " << code << " with another name";                               \
+  EXPECT_NE(MessageText(code, 0), nullptr) << #name << " (" << code << ") has no headline"; \
+  EXPECT_NE(MessageText(code, 1), nullptr) << #name << " (" << code << ") has no detail";
+  ZOR_ERROR_CODES(ZOR_ADD_NAME)
+#undef ZOR_ADD_NAME
+  for (int32_t code = kFirstErrorCode; code <= kLastErrorCode; ++code) {
+    if (MessageText(code, 0) != nullptr) {
+      EXPECT_TRUE(names.contains(code)) << code << " has no name";
+    }
+  }
 }
 
 TEST(MessageTableTest, TextsThatOtherPartsRecord) {

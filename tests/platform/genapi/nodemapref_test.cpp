@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/genapi/xml/zipdata.h"
+#include "tests/platform/genapi/memoryport.h"
 #include "tests/platform/genapi/testmap.h"
 
 using namespace GenApi;
@@ -155,6 +156,71 @@ TEST(CNodeMapFactory, MapsOfOneDescriptionAreIndependent) {
   CNodeMapFactory broken(ContentType_Xml, bad.data(), bad.size());
   EXPECT_THROW(broken.CreateNodeMap(), GenICam::RuntimeException);
   EXPECT_THROW(broken.CreateNodeMap(), GenICam::RuntimeException);
+}
+
+// Maps after the first build their nodes when first asked: until then a port connects by name,
+// and afterwards the map answers as the first one does, however many threads ask at once.
+TEST(CNodeMapFactory, LaterMapsAnswerAsTheFirst) {
+  const std::string xml =
+      "<RegisterDescription ModelName='Cam' VendorName='Maker' SchemaMajorVersion='1' "
+      "SchemaMinorVersion='1' SchemaSubMinorVersion='0'><Port Name='Device'/>"
+      "<Category Name='Root'><pFeature>Gain</pFeature></Category>"
+      "<IntReg Name='Gain'><Address>0x10</Address><Length>4</Length><AccessMode>RW</AccessMode>"
+      "<pPort>Device</pPort><Endianess>LittleEndian</Endianess><pInvalidator>Level</pInvalidator>"
+      "</IntReg><Integer Name='Level'><pValue>Gain</pValue></Integer>"
+      "<Integer Name='Unused'><pValue>Missing</pValue></Integer></RegisterDescription>";
+  CNodeMapFactory factory(ContentType_Xml, xml.data(), xml.size());
+  CNodeMapRef first;
+  first._Initialize(factory.CreateNodeMap());
+  genapitest::MemoryPort firstPort;
+  firstPort.Put32(0x10, 7, false);
+  ASSERT_TRUE(first._Connect(&firstPort, "Device"));
+
+  CNodeMapRef later;
+  later._Initialize(factory.CreateNodeMap());
+  genapitest::MemoryPort unused;
+  genapitest::MemoryPort port;
+  port.Put32(0x10, 9, false);
+  EXPECT_FALSE(later._Connect(&port, "Gain"));  // not a port
+  EXPECT_FALSE(later._Connect(&port, "Nothing"));
+  EXPECT_TRUE(later._Connect(&unused, "Device"));
+  EXPECT_TRUE(later._Connect(&port, "Device"));  // the last connection holds
+  later._InvalidateNodes();
+  EXPECT_EQ(unused.reads, 0);
+
+  std::vector<INode*> seen(4);
+  std::vector<std::thread> readers;
+  for (size_t i = 0; i < seen.size(); ++i) {
+    readers.emplace_back([&later, &seen, i] {
+      seen[i] = later._GetNode("Level");
+      EXPECT_EQ(CIntegerPtr(seen[i])->GetValue(), 9);
+    });
+  }
+  for (std::thread& reader : readers) reader.join();
+  for (INode* node : seen) EXPECT_EQ(node, seen[0]);
+  EXPECT_EQ(unused.reads, 0);
+
+  NodeList_t firstNodes, laterNodes;
+  first._GetNodes(firstNodes);
+  later._GetNodes(laterNodes);
+  ASSERT_EQ(laterNodes.size(), firstNodes.size());
+  EXPECT_EQ(later._Ptr->GetNumNodes(), first._Ptr->GetNumNodes());
+  for (size_t i = 0; i < firstNodes.size(); ++i) {
+    EXPECT_EQ(laterNodes[i]->GetName(), firstNodes[i]->GetName());
+    EXPECT_EQ(laterNodes[i]->IsFeature(), firstNodes[i]->IsFeature());
+    NodeList_t firstChildren, laterChildren;
+    firstNodes[i]->GetChildren(firstChildren, ctDependingNodes);
+    laterNodes[i]->GetChildren(laterChildren, ctDependingNodes);
+    EXPECT_EQ(laterChildren.size(), firstChildren.size()) << firstNodes[i]->GetName();
+  }
+  EXPECT_EQ(CIntegerPtr(first._GetNode("Gain"))->GetValue(), 7);
+  EXPECT_THROW(CIntegerPtr(later._GetNode("Unused"))->GetValue(), GenICam::GenericException);
+
+  // Polling before the first question builds the map too.
+  CNodeMapRef polled;
+  polled._Initialize(factory.CreateNodeMap());
+  polled._Poll(1000);
+  EXPECT_NE(polled._GetNode("Gain"), nullptr);
 }
 
 TEST(Exceptions, CarryDescriptionSourceAndLine) {

@@ -244,6 +244,49 @@ TEST_F(Devices, ThreadsSendingAndClosingHandlesAtOnceKeepTheirAnswers) {
   completer.join();
 }
 
+// A device that serves a request by sending one of its own to another device, on the same
+// thread: each request keeps its own buffer and answer.
+class RelayDevice : public Device {
+ public:
+  explicit RelayDevice(Handle target) : target_(target) {}
+  void Control(std::shared_ptr<IoRequest> request) override {
+    unsigned char inner[3] = {10, 20, 30};
+    uint32_t bytes = 0;
+    innerAnswered = DeviceIoControl(target_, kEcho, inner, 3, inner, 3, &bytes, nullptr) &&
+                    bytes == 3 && inner[0] == 11 && inner[2] == 31;
+    static_cast<unsigned char*>(request->buffer())[0] = 0x5A;
+    request->Complete(ERROR_SUCCESS, 1);
+  }
+  bool innerAnswered = false;
+
+ private:
+  Handle target_;
+};
+
+TEST_F(Devices, ARequestSentWhileServingAnotherOnTheSameThreadKeepsItsOwn) {
+  auto relay = std::make_shared<RelayDevice>(handle_);
+  class RelayProvider : public DeviceProvider {
+   public:
+    explicit RelayProvider(std::shared_ptr<Device> device) : device_(std::move(device)) {}
+    std::shared_ptr<Device> Open(uint32_t) override { return device_; }
+
+   private:
+    std::shared_ptr<Device> device_;
+  };
+  RegisterDeviceProvider(L"Relay", std::make_shared<RelayProvider>(relay));
+  const Handle outer = CreateFile(L"\\\\.\\RELAY_0", 0, 0, OPEN_EXISTING, FILE_FLAG_OVERLAPPED);
+  unsigned char record[6] = {1, 2, 3, 4, 5, 6};
+  uint32_t bytes = 0;
+  ASSERT_TRUE(DeviceIoControl(outer, kEcho, record, 6, record, 6, &bytes, &overlapped_));
+  EXPECT_TRUE(relay->innerAnswered);
+  EXPECT_EQ(bytes, 1u);
+  EXPECT_EQ(record[0], 0x5A);
+  EXPECT_EQ(record[1], 2);
+  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_OBJECT_0);
+  CloseHandle(outer);
+  UnregisterDeviceProvider(L"Relay");
+}
+
 TEST_F(Devices, UnknownNamesAndBadHandlesAreRefused) {
   for (const wchar_t* name : {L"\\\\.\\TestBoard_1", L"\\\\.\\Nothing_0", L"\\\\.\\TestBoard",
                               L"\\\\.\\TestBoard_x", L"TestBoard_0"}) {

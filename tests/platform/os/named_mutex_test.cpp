@@ -69,7 +69,14 @@ TEST(NamedMutexes, SecondCreateInProcessFindsTheSameMutex) {
     EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0);
     ReleaseMutex(second);
   }).join();
+  // Closing one handle leaves the other one working, on a thread that used both before.
+  ASSERT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
+  ASSERT_TRUE(ReleaseMutex(second));
   CloseHandle(first);
+  EXPECT_FALSE(ReleaseMutex(first));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0);
+  EXPECT_TRUE(ReleaseMutex(second));
   CloseHandle(second);
 }
 

@@ -4,6 +4,7 @@
 
 #include "driver/foundation/conversions.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/featureaccess/featureflags.h"
 #include "driver/frameworkuser/genicam/featureaccess/nodeutilities.h"
 #include "driver/frameworkuser/genicam/featureaccess/typedfeatureaccess.h"
@@ -12,7 +13,8 @@
 namespace zor::genicam {
 namespace {
 
-constexpr int64_t kControlError = 4425;
+using errorcode::kFeatureTypeError;
+using errorcode::kInvalidFeatureControl;
 constexpr auto kAvailable = FeatureAccess::kAvailable;
 
 bool Held(const ErrorSink& sink) { return sink.ErrorCode() != 0; }
@@ -22,7 +24,7 @@ void RecordException(const GenICam::GenericException& e, const GenICam::gcstring
   const std::wstring description = L"Description: " + foundation::Utf8ToWString(e.GetDescription());
   const std::wstring where = L"GenICam exception occurred accessing \"" +
                              foundation::Utf8ToWString(name.c_str()) + L"\" feature.";
-  sink.SetErrorText(kControlError, L"A GenICam exception occurred.", description.c_str(),
+  sink.SetErrorText(kInvalidFeatureControl, L"A GenICam exception occurred.", description.c_str(),
                     where.c_str());
 }
 
@@ -79,7 +81,7 @@ bool ReadUserValueAsDouble(int64_t dataType, const UserVariable& variable, doubl
       return true;
     }
     default:
-      sink.SetError(kUserVarError, 3, 0, 0);
+      sink.SetError(kControlFlagError, 3, 0, 0);
       return false;
   }
 }
@@ -180,7 +182,7 @@ void SetChangeHook(GenICamProxy& proxy, FeatureHookController* hooks, const GenI
   const int64_t value = ReadUserValueAsInt64(dataType, variable, &sink);
   if (Held(sink)) return;
   if (value != kEnable && value != kDisable && value != kFlagDefault) {
-    sink.SetError(kControlError, 2, 0, 0);
+    sink.SetError(kInvalidFeatureControl, 2, 0, 0);
     return;
   }
   if (hooks != nullptr) hooks->SetFeatureWatched(name, value == kEnable);
@@ -189,7 +191,7 @@ void SetChangeHook(GenICamProxy& proxy, FeatureHookController* hooks, const GenI
 void SetFromText(GenICamProxy& proxy, const GenICam::gcstring& name, int64_t dataType,
                  const UserVariable& variable, ErrorSink& sink) {
   if (dataType != kTypeDefault && dataType != kTypeEnumeration && dataType != kTypeString) {
-    sink.SetError(kUserVarError, 3, 0, 0);
+    sink.SetError(kControlFlagError, 3, 0, 0);
     return;
   }
   GenApi::CValuePtr value;
@@ -202,7 +204,7 @@ void SetToLimit(GenICamProxy& proxy, const GenICam::gcstring& name, bool maximum
   const int64_t natural = GetFeatureNaturalType(proxy, name, &sink);
   if (natural == kTypeInt64 || natural == kTypeDouble) {
     if (dataType != kTypeDefault) {
-      sink.SetError(kUserVarError, 3, 0, 0);
+      sink.SetError(kControlFlagError, 3, 0, 0);
       return;
     }
   }
@@ -219,7 +221,7 @@ void SetToLimit(GenICamProxy& proxy, const GenICam::gcstring& name, bool maximum
       number->SetValue(maximum ? number->GetMax() : number->GetMin(), true);
     }
   } else if (!Held(sink)) {
-    sink.SetError(kUserVarError, 2, 0, 0);
+    sink.SetError(kControlFlagError, 2, 0, 0);
   }
 }
 
@@ -245,7 +247,7 @@ void SetValue(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcstring&
       if (valueFlag) {
         integer->SetValue(value, true);
       } else {
-        sink.SetError(kUserVarError, 1, 0, 0);
+        sink.SetError(kControlFlagError, 1, 0, 0);
       }
       return;
     }
@@ -254,7 +256,7 @@ void SetValue(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcstring&
       GetFeaturePtr(proxy, name, kAvailable, boolean, &sink, kTypeBoolean);
       if (Held(sink) || !boolean.IsValid()) return;
       if (!valueFlag) {
-        sink.SetError(kUserVarError, 1, 0, 0);
+        sink.SetError(kControlFlagError, 1, 0, 0);
         return;
       }
       const int64_t value = ReadUserValueAsInt64(dataType, variable, &sink);
@@ -266,11 +268,11 @@ void SetValue(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcstring&
       GetFeaturePtr(proxy, name, kAvailable, command, &sink, kTypeCommand);
       if (Held(sink) || !command.IsValid()) return;
       if (dataType != kTypeCommand && dataType != kTypeDefault) {
-        sink.SetError(kUserVarError, 3, 0, 0);
+        sink.SetError(kControlFlagError, 3, 0, 0);
       } else if (controlFlag == kFlagDefault || op == kOpExecute) {
         proxy.ExecuteCommandNode(command, &sink);
       } else {
-        sink.SetError(kUserVarError, 1, 0, 0);
+        sink.SetError(kControlFlagError, 1, 0, 0);
       }
       return;
     }
@@ -279,7 +281,7 @@ void SetValue(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcstring&
       GetFeaturePtr(proxy, name, kAvailable, number, &sink, kTypeDouble);
       if (Held(sink) || !number.IsValid()) return;
       if (!valueFlag) {
-        sink.SetError(kUserVarError, 1, 0, 0);
+        sink.SetError(kControlFlagError, 1, 0, 0);
         return;
       }
       double value = 0;
@@ -288,14 +290,14 @@ void SetValue(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcstring&
     }
     case GenApi::intfIRegister: {
       if (!IsRegisterType(dataType)) {
-        sink.SetError(kUserVarError, 2, 0, 0);
+        sink.SetError(kControlFlagError, 2, 0, 0);
         return;
       }
       GenApi::CRegisterPtr reg;
       GetFeaturePtr(proxy, name, kAvailable, reg, &sink);
       if (Held(sink) || !reg.IsValid()) return;
       if (op != kOpValue) {
-        sink.SetError(kUserVarError, 1, 0, 0);
+        sink.SetError(kControlFlagError, 1, 0, 0);
       } else if (variable.data == nullptr || variable.size < 1) {
         sink.SetError(kInquireFlagError, 3, 0, 0);
       } else {
@@ -308,7 +310,7 @@ void SetValue(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcstring&
       GetFeaturePtr(proxy, name, kAvailable, enumeration, &sink, kTypeEnumeration);
       if (Held(sink) || !enumeration.IsValid()) return;
       if (op != kOpValue) {
-        sink.SetError(kUserVarError, 3, 0, 0);
+        sink.SetError(kControlFlagError, 3, 0, 0);
         return;
       }
       const int64_t value = ReadUserValueAsInt64(dataType, variable, &sink);
@@ -316,7 +318,7 @@ void SetValue(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcstring&
       return;
     }
     default:
-      sink.SetError(4434, 1, 0, 0);
+      sink.SetError(kFeatureTypeError, 1, 0, 0);
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "driver/foundation/conversions.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/featureaccess/featureflags.h"
 #include "driver/frameworkuser/genicam/featureaccess/nodeutilities.h"
 #include "driver/frameworkuser/genicam/featureaccess/typedfeatureaccess.h"
@@ -13,8 +14,8 @@
 namespace zor::genicam {
 namespace {
 
-constexpr int64_t kInquireError = 4427;
-constexpr int64_t kFeatureTypeError = 4434;
+using errorcode::kFeatureTypeError;
+using errorcode::kInvalidFeatureInquire;
 constexpr auto kAvailable = FeatureAccess::kAvailable;
 constexpr int64_t kIndexMask = 0xFFFF;
 
@@ -84,7 +85,7 @@ void RecordException(const GenICam::GenericException& e, const GenICam::gcstring
   const std::wstring description = L"Description: " + foundation::Utf8ToWString(e.GetDescription());
   const std::wstring where =
       L"GenICam exception occurred accessing \"" + Wide(name) + L"\" feature.";
-  sink.SetErrorText(kInquireError, L"A GenICam exception occurred.", description.c_str(),
+  sink.SetErrorText(kInvalidFeatureInquire, L"A GenICam exception occurred.", description.c_str(),
                     where.c_str());
 }
 
@@ -92,7 +93,7 @@ void RecordException(const GenICam::GenericException& e, const GenICam::gcstring
 // buffer is short.
 void CopyEntryText(const Inquiry& q, const std::wstring& text, bool typeFits) {
   if (!typeFits) {
-    q.sink.SetError(kUserVarError, 3, 0, 0);
+    q.sink.SetError(kControlFlagError, 3, 0, 0);
     return;
   }
   if (UserTextRoom(q.variable) < static_cast<int64_t>(text.size()) + 1) {
@@ -164,7 +165,7 @@ void AnswerValue(const Inquiry& q) {
     case GenApi::intfIInteger: {
       auto* integer = dynamic_cast<GenApi::IInteger*>(node);
       if (integer == nullptr) {
-        q.sink.SetError(kInquireError, 0, 0, 0);
+        q.sink.SetError(kInvalidFeatureInquire, 0, 0, 0);
         return;
       }
       q.Int(integer->GetValue(false, q.ignoreCache));
@@ -192,7 +193,7 @@ void AnswerValue(const Inquiry& q) {
     }
     case GenApi::intfIRegister: {
       if ((q.dataType & kTypeRegister) == 0 && (q.dataType & kTypeUInt8) != kTypeUInt8) {
-        q.sink.SetError(kUserVarError, 2, 0, 0);
+        q.sink.SetError(kControlFlagError, 2, 0, 0);
         return;
       }
       auto* reg = dynamic_cast<GenApi::IRegister*>(node);
@@ -215,7 +216,8 @@ void AnswerValue(const Inquiry& q) {
       return;
   }
   // A variable that cannot take the answer is a data-type mismatch.
-  if (q.sink.ErrorCode() == kUserVarError) ReportFeatureDataTypeMismatch(node, q.sink, heldBefore);
+  if (q.sink.ErrorCode() == kControlFlagError)
+    ReportFeatureDataTypeMismatch(node, q.sink, heldBefore);
 }
 
 void AnswerOperation(const Inquiry& q, GenApi::INode* node) {

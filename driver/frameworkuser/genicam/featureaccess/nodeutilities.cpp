@@ -6,6 +6,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/featureaccess/typedfeatureaccess.h"
 #include "driver/frameworkuser/genicam/featureaccess/uservalue.h"
 #include "driver/frameworkuser/system/qdbasesystem.h"
@@ -13,7 +14,7 @@
 namespace zor::genicam {
 namespace {
 
-constexpr int64_t kIndexError = 4427;
+using errorcode::kInvalidFeatureInquire;
 // Velant's own devices are labelled by their model alone.
 constexpr const char* kOwnVendor = "VelantImagingLtd";
 
@@ -46,9 +47,9 @@ void RecordWriteException(ErrorSink* sink, const std::string& value, const GenIC
                      foundation::Utf8ToWString(e.GetDescription()).c_str(), nullptr);
 }
 
-// A node of a type the operation cannot take: 4427 sub-code 3.
+// A node of a type the operation cannot take: kInvalidFeatureInquire sub-code 3.
 int64_t NotAValue(ErrorSink* sink) {
-  if (sink != nullptr) sink->SetError(kIndexError, 3, 0, 0);
+  if (sink != nullptr) sink->SetError(kInvalidFeatureInquire, 3, 0, 0);
   return kGenICamFailed;
 }
 
@@ -220,7 +221,7 @@ void GetCategoryFeatureAt(GenICamProxy& proxy, GenApi::INode*& out, GenApi::INod
   try {
     const GenApi::FeatureList_t features = SubFeatures(proxy, node);
     if (index < 0 || index >= static_cast<int64_t>(features.size())) {
-      if (sink != nullptr) sink->SetError(kIndexError, 4, 0, 0);
+      if (sink != nullptr) sink->SetError(kInvalidFeatureInquire, 4, 0, 0);
       return;
     }
     out = features[static_cast<size_t>(index)]->GetNode();

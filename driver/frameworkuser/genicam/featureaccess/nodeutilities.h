@@ -26,12 +26,12 @@ void GetNodeDescription(GenApi::INode* node, std::wstring& text);
 // interfaces leave both texts unchanged.
 void GetFeatureTypeNames(GenApi::INode* node, std::wstring& first, std::wstring& second);
 
-// The data type the feature takes naturally; 0 when missing (4422 recorded).
+// The data type the feature takes naturally; 0 when missing (kFeatureAccessError recorded).
 int64_t GetFeatureNaturalType(GenICamProxy& proxy, const GenICam::gcstring& name, ErrorSink* sink);
 // Bytes of the value; texts count sizeof(wchar_t) per character unless narrow.
 int64_t GetFeatureDataSize(GenICamProxy& proxy, const GenICam::gcstring& name, bool narrow,
                            ErrorSink* sink);
-// 0, or kGenICamFailed after recording 4422.
+// 0, or kGenICamFailed after recording kFeatureAccessError.
 int64_t GetNodePollingTime(GenICamProxy& proxy, GenApi::INode* node, int64_t& time,
                            ErrorSink* sink);
 
@@ -43,12 +43,12 @@ void FilterVisibleFeatures(GenICamProxy& proxy, GenApi::FeatureList_t& out,
 // Implemented features of a category's list or of a selector's selected
 // features, of any visibility.
 int64_t GetCategoryFeatureCount(GenICamProxy& proxy, GenApi::INode* node);
-// The node at the index of that list; null with 4427 sub-code 4 when outside.
+// The node at the index of that list; null with kInvalidFeatureInquire sub-code 4 when outside.
 void GetCategoryFeatureAt(GenICamProxy& proxy, GenApi::INode*& out, GenApi::INode* node,
                           int64_t index, ErrorSink* sink);
 
 // An integer, enumeration or boolean as an integer. 0, the look-up's result,
-// or kGenICamFailed (a node of another type records 4427 sub-code 3).
+// or kGenICamFailed (a node of another type records kInvalidFeatureInquire sub-code 3).
 int64_t ReadFeatureInteger(GenICamProxy& proxy, const GenICam::gcstring& name, int64_t& value,
                            ErrorSink* sink);
 
@@ -59,7 +59,7 @@ int64_t ReadFeatureString(GenICamProxy& proxy, const GenICam::gcstring& name,
 int64_t WriteFeatureString(GenICamProxy& proxy, const GenICam::gcstring& name,
                            const GenICam::gcstring& value, ErrorSink* sink, bool verify);
 // An integer, enumeration (by value) or boolean (non-zero is true). 0, the
-// look-up's result, or kGenICamFailed (a node of another type records 4427
+// look-up's result, or kGenICamFailed (a node of another type records kInvalidFeatureInquire
 // sub-code 3).
 int64_t WriteFeatureInteger(GenICamProxy& control, const GenICam::gcstring& name, int64_t value,
                             ErrorSink* sink, bool verify);

@@ -1,6 +1,6 @@
 // Getters that turn a feature name into a typed GenApi interface: find the
 // node, check its interface against the caller's data type, then its access
-// mode, and cast. Failures are recorded as 4422 on the sink (when given) and
+// mode, and cast. Failures are recorded as kFeatureAccessError on the sink (when given) and
 // give kGenICamFailed; nothing is thrown.
 #pragma once
 
@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamproxy.h"
 
 namespace zor::genicam {
@@ -21,7 +22,7 @@ enum class FeatureAccess : int32_t {
   kAvailable = 4
 };
 
-inline constexpr int64_t kFeatureAccessError = 4422;
+using errorcode::kFeatureAccessError;
 
 // 0 also when the node exists but is not an I: then out is null and nothing
 // is recorded.

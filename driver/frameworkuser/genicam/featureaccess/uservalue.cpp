@@ -11,7 +11,7 @@ namespace zor::genicam {
 namespace {
 
 void RecordInvalidType(ErrorSink* sink) {
-  if (sink != nullptr) sink->SetError(kUserVarError, 3, 0, 0);
+  if (sink != nullptr) sink->SetError(kControlFlagError, 3, 0, 0);
 }
 
 void RecordTooSmall(ErrorSink* sink) {

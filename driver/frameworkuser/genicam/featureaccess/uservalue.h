@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "driver/frameworkuser/errortable/errorcodes.h"
+
 namespace zor::frame {
 class QDDriverThreadContext;
 }
@@ -37,8 +39,8 @@ inline constexpr int64_t kTypeRegisterText = 0x7080000000;
 // Cleared from every data type before it is tested.
 inline constexpr int64_t kTypeIgnoredBit = 0x1000000000000;
 
-inline constexpr int64_t kUserVarError = 4431;
-inline constexpr int64_t kInquireFlagError = 4430;
+using errorcode::kControlFlagError;
+using errorcode::kInquireFlagError;
 
 struct UserVariable {
   void* data = nullptr;
@@ -48,8 +50,8 @@ struct UserVariable {
 bool IsNumericUserValueType(int64_t code);
 bool IsStringUserType(int64_t code);
 
-// 0 after an error (4431 sub-code 3 for a code not taken, 4430 sub-code 3 for
-// a variable smaller than its type).
+// 0 after an error (kControlFlagError sub-code 3 for a code not taken, kInquireFlagError sub-code 3
+// for a variable smaller than its type).
 int64_t ReadUserValueAsInt64(int64_t code, const UserVariable& variable, ErrorSink* sink);
 void WriteUserValueFromBool(int64_t code, const UserVariable& variable, int32_t value,
                             ErrorSink* sink);
@@ -63,7 +65,7 @@ void WriteUserValueFromUInt64(int64_t code, const UserVariable& variable, uint64
 // Wide characters that the variable holds.
 int64_t UserTextRoom(const UserVariable& variable);
 // Copies text and terminator when they fit; else copies nothing and records
-// 4430 sub-code 3. False when nothing was copied.
+// kInquireFlagError sub-code 3. False when nothing was copied.
 bool CopyUserText(const UserVariable& variable, const std::wstring& text, ErrorSink* sink);
 // Copies as much as fits with a terminator; nothing into a room of no character.
 void CopyUserTextTruncated(const UserVariable& variable, const std::wstring& text);

@@ -11,8 +11,8 @@ namespace zor::genicam {
 class ClientConnection {
  public:
   // Makes the server-to-client and the client-to-server mailbox and hooks message arrival on
-  // the latter. Throws the host's error (4436, sub-code 2); whatever was made is freed again.
-  // The log source is the publisher's, so its records name the same system.
+  // the latter. Throws the host's error (kFeatureBrowserError, sub-code 2); whatever was made is
+  // freed again. The log source is the publisher's, so its records name the same system.
   ClientConnection(QID system, const std::wstring& systemName, QINT64 clientId,
                    QHOOK_FUNCTION callback, void* user, const foundation::CLogProvider& log);
   // Unhooks, then frees both mailboxes.

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <list>
 
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/ui/window.h"
@@ -14,7 +15,7 @@ namespace {
 
 constexpr int64_t kLibraryLoading = 121;
 constexpr int64_t kLibraryLoaded = 122;
-constexpr uint64_t kInvalidParameter = 4307;
+using errorcode::kInvalidControl;
 constexpr int kWindowLooks = 201;
 constexpr int64_t kFirstPauseMs = 10;
 constexpr int64_t kLookPauseMs = 100;
@@ -82,7 +83,7 @@ void FeatureBrowser::Open(foundation::CError& error, const std::string& title,
     std::lock_guard operation(operationMutex_);
     if (IsRunning()) CloseLocked();
     if (!LoadController()) {
-      error.SetError(kInvalidParameter, 1);
+      error.SetError(kInvalidControl, 1);
       return;
     }
     std::lock_guard state(stateMutex_);

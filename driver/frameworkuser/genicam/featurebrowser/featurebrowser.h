@@ -48,7 +48,7 @@ class FeatureBrowser {
   FeatureBrowser(const FeatureBrowser&) = delete;
   FeatureBrowser& operator=(const FeatureBrowser&) = delete;
 
-  // Error 4307 sub-code 1 when the controller library or an entry point is
+  // kInvalidControl sub-code 1 when the controller library or an entry point is
   // missing. Without wait, returns when the browser has ended.
   void Open(foundation::CError& error, const std::string& title,
             const std::vector<BrowserDescriptor>& descriptors, bool wait);

@@ -4,10 +4,13 @@
 #include <vector>
 
 #include "driver/foundation/zordrvexception.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::genicam {
 namespace {
+
+using errorcode::kFeatureBrowserError;
 
 constexpr size_t kTextLimit = 320;
 
@@ -42,7 +45,7 @@ bool ThrowOnHostError(bool throwOnError) {
   }
   static const foundation::ExceptionSource source(L"w:/driver/frameworkuser/genicam/featurebrowser",
                                                   620, L"RuntimeException");
-  throw source.Report(4436, 2, L"%ls", description.c_str());
+  throw source.Report(kFeatureBrowserError, 2, L"%ls", description.c_str());
 }
 
 }  // namespace zor::genicam

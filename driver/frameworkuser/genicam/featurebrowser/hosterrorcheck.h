@@ -4,7 +4,8 @@
 namespace zor::genicam {
 
 // False when the last host call succeeded. With an error: true when throwOnError is clear,
-// otherwise a ZorDrvRuntimeException (4436, sub-code 2) carrying the host's error texts.
+// otherwise a ZorDrvRuntimeException (kFeatureBrowserError, sub-code 2) carrying the host's error
+// texts.
 bool ThrowOnHostError(bool throwOnError);
 
 }  // namespace zor::genicam

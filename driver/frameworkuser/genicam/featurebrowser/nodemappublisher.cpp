@@ -13,6 +13,7 @@
 #include "driver/foundation/folders.h"
 #include "driver/foundation/registrykey.h"
 #include "driver/foundation/zordrvexception.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/featurebrowser/hosterrorcheck.h"
 #include "driver/frameworkuser/genicam/featurebrowser/nodemapjsonwriter.h"
 #include "driver/frameworkuser/genicam/featurebrowser/publisherlog.h"
@@ -20,6 +21,8 @@
 
 namespace zor::genicam {
 namespace {
+
+using errorcode::kFeatureBrowserError;
 
 constexpr QINT64 kBrowserRole = 15526;
 constexpr QINT64 kSessionSetting = 15531;
@@ -125,7 +128,8 @@ NodeMapPublisher::NodeMapPublisher(PublisherSystem system, const std::wstring& p
   foundation::CZORString program = foundation::GetToolsDir();
   program.AppendPath(programPath.c_str());
   if (!foundation::FileExists(program.CStr())) {
-    throw Source(565).Report(4436, L"Could not find file: \"%ls\".", program.CStr());
+    throw Source(565).Report(kFeatureBrowserError, L"Could not find file: \"%ls\".",
+                             program.CStr());
   }
   std::lock_guard lock(gateMutex);
   livePublishers[this] = 0;
@@ -413,7 +417,7 @@ void NodeMapPublisher::StartWebServer() {
     url_ = served;
   }
   if (HostObjInquire(httpServer_, Q_HTTP_STATE, nullptr) != Q_HTTP_START) {
-    throw Source(808).Report(4436, 1, L"URL: %ls", url_.c_str());
+    throw Source(808).Report(kFeatureBrowserError, 1, L"URL: %ls", url_.c_str());
   }
 }
 

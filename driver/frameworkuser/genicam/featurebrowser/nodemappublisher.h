@@ -68,7 +68,7 @@ class NodeMapPublisher : public foundation::CLogProvider {
   void RemoveControl(GenICamControl& control);
 
   // The first map starts the publisher (and its web server); a name published already is kept.
-  // Host errors while starting throw (4436).
+  // Host errors while starting throw (kFeatureBrowserError).
   void AddNodeMap(const std::string& mapName, const std::string& deviceName,
                   const FeatureCodePrefixes& prefixes, int64_t objectType,
                   std::shared_ptr<GenApi::CNodeMapRef> nodeMap,

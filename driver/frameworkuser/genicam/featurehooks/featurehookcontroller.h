@@ -13,6 +13,7 @@
 #include <set>
 #include <vector>
 
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/genapi/genapi.h"
 #include "platform/host/qtypes.h"
 
@@ -29,7 +30,7 @@ enum class FeatureHookKind : int { kAnyFeature = 0, kWatched = 1, kBrowser = 2 }
 inline constexpr int64_t kAnyFeatureHookType = 0x4000001A;
 inline constexpr int64_t kWatchedFeatureHookType = 0x1A;
 inline constexpr int64_t kBrowserFeatureHookType = 0x0100001A;
-inline constexpr int64_t kFeatureHookError = 4432;
+using errorcode::kFeatureHookError;
 
 class FeatureHookController {
  public:

@@ -5,13 +5,14 @@
 
 #include "driver/foundation/conversions.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/featureaccess/typedfeatureaccess.h"
 
 namespace zor::genicam {
 namespace {
 
-constexpr int64_t kFeatureError = 4422;
-constexpr int64_t kFeatureExecuteError = 4423;
+using errorcode::kCameraFeatureError;
+using errorcode::kFeatureAccessError;
 constexpr int64_t kDefaultCommandPollMs = 50;
 
 std::wstring Wide(const std::string& text) { return foundation::Utf8ToWString(text); }
@@ -25,7 +26,7 @@ void RecordWriteError(GenApi::ICommand* command, const GenICam::GenericException
   if (sink == nullptr) return;
   const std::wstring text =
       L"Error writing to feature <" + Wide(command->GetNode()->GetName().c_str()) + L">.";
-  sink->SetErrorText(kFeatureError, text.c_str(), Wide(e.GetDescription()).c_str(), nullptr);
+  sink->SetErrorText(kFeatureAccessError, text.c_str(), Wide(e.GetDescription()).c_str(), nullptr);
 }
 
 }  // namespace
@@ -102,7 +103,7 @@ int64_t GenICamProxy::WaitForCommandDone(GenApi::ICommand* command, ErrorSink* s
       if (command->IsDone(true)) return 0;
       std::this_thread::sleep_for(pause);
     }
-    if (sink != nullptr) sink->SetError(kFeatureExecuteError, 2, 0, 0);
+    if (sink != nullptr) sink->SetError(kCameraFeatureError, 2, 0, 0);
   } catch (const GenICam::GenericException& e) {
     RecordWriteError(command, e, sink);
   }
@@ -156,7 +157,7 @@ int64_t GenICamProxy::GetEnumEntries(GenApi::IEnumeration* enumeration, bool use
     if (sink != nullptr) {
       const std::wstring text =
           L"Cannot access the camera's <" + Wide(feature.c_str()) + L"> feature.";
-      sink->SetErrorText(kFeatureError, L"A GenICam exception occurred", text.c_str(),
+      sink->SetErrorText(kFeatureAccessError, L"A GenICam exception occurred", text.c_str(),
                          DescriptionOf(e).c_str());
     }
     return kGenICamFailed;
@@ -169,7 +170,7 @@ void GenICamProxy::GetEnumEntryName(size_t index, GenApi::IEnumeration* enumerat
   std::vector<GenICam::gcstring> names;
   if (GetEnumEntries(enumeration, useDisplayNames, names, sink) != 0) return;
   if (index >= names.size()) {
-    if (sink != nullptr) sink->SetError(kFeatureError, 3, 0, 0);
+    if (sink != nullptr) sink->SetError(kFeatureAccessError, 3, 0, 0);
     return;
   }
   name = names[index];
@@ -196,7 +197,7 @@ int64_t GenICamProxy::BuildFeatureAccessError(GenApi::IEnumeration* enumeration,
         const std::wstring where = L"Camera specific info: Error occurred on the " +
                                    Wide(GetDeviceModelName()) + L" " + Wide(GetDeviceVendorName()) +
                                    L".";
-        sink->SetErrorSubText(kFeatureError, 1, text.c_str(), where.c_str());
+        sink->SetErrorSubText(kFeatureAccessError, 1, text.c_str(), where.c_str());
       }
       return kGenICamFailed;
     }
@@ -223,7 +224,7 @@ int64_t GenICamProxy::BuildFeatureAccessError(GenApi::IEnumeration* enumeration,
         const std::wstring where = L"Camera specific info: Error occurred on the " +
                                    Wide(GetDeviceModelName()) + L" " + Wide(GetDeviceVendorName()) +
                                    L".";
-        sink->SetErrorText(kFeatureError, text.c_str(), where.c_str(), nullptr);
+        sink->SetErrorText(kFeatureAccessError, text.c_str(), where.c_str(), nullptr);
       }
       return kGenICamFailed;
     }
@@ -233,7 +234,7 @@ int64_t GenICamProxy::BuildFeatureAccessError(GenApi::IEnumeration* enumeration,
     if (sink != nullptr) {
       const std::wstring text = L"Cannot access the camera's <" + name +
                                 L"> enumeration entry in the <" + feature + L"> feature.";
-      sink->SetErrorText(kFeatureError, L"A GenICam exception occurred.", text.c_str(),
+      sink->SetErrorText(kFeatureAccessError, L"A GenICam exception occurred.", text.c_str(),
                          DescriptionOf(e).c_str());
     }
     return kGenICamFailed;

@@ -45,7 +45,7 @@ class GenICamProxy {
   void ExecuteCommandNode(GenApi::ICommand* command, ErrorSink* sink);
   // Waits while the wait flag is set, checking IsDone at most
   // kCommandDoneChecks times at the node's polling time (50 ms without one).
-  // 0, or kGenICamFailed after recording 4422 (an exception) or 4423
+  // 0, or kGenICamFailed after recording kFeatureAccessError (an exception) or kCameraFeatureError
   // sub-code 2 (never done).
   int64_t WaitForCommandDone(GenApi::ICommand* command, ErrorSink* sink);
   static constexpr int kCommandDoneChecks = 200;

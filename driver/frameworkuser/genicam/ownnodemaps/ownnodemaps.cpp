@@ -5,6 +5,7 @@
 
 #include "driver/foundation/conversions.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
 #include "platform/host/hostservices.h"
 
@@ -15,7 +16,7 @@ constexpr int64_t kObjectTypeInquire = 136;
 constexpr int64_t kNumberInquire = 1009;
 constexpr int64_t kDigitizerType = 0x100000;
 constexpr int64_t kSystemType = 0x800000;
-constexpr int64_t kAllocationError = 4425;
+using errorcode::kInvalidFeatureControl;
 
 // Whether the resource describes this object; the device number of an own
 // digitizer comes along.
@@ -141,8 +142,8 @@ void CreateOwnNodeMaps(NodeMapRegistry& registry, const GenICamSystemFacts& syst
       if (sink == nullptr) continue;
       const std::wstring description =
           L"Description: " + foundation::Utf8ToWString(e.GetDescription());
-      sink->SetErrorText(kAllocationError, L"A GenICam exception occurred.", description.c_str(),
-                         L"GenICam exception occurred while allocating XMLs.");
+      sink->SetErrorText(kInvalidFeatureControl, L"A GenICam exception occurred.",
+                         description.c_str(), L"GenICam exception occurred while allocating XMLs.");
     }
   }
 }

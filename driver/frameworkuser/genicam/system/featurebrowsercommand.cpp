@@ -7,6 +7,7 @@
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/zordrvexception.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/featurebrowser/featurebrowser.h"
 #include "driver/frameworkuser/genicam/featurebrowser/nodemappublisher.h"
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
@@ -34,9 +35,9 @@ BrowserCommand DecodeBrowserCommand(int64_t value) {
   }
 }
 
-constexpr int64_t kInvalidValueError = 4307;
-constexpr int64_t kNoBrowserMapsError = 4429;
-constexpr int64_t kFeatureBrowserError = 4436;
+using errorcode::kFeatureBrowserError;
+using errorcode::kGenICamSetupError;
+using errorcode::kInvalidControl;
 constexpr int64_t kWriteHeadersValue = 5071;
 constexpr int64_t kSystemNameInquire = 7702;
 
@@ -81,7 +82,7 @@ bool QDGeniCamDeviceSystem::ControlFeatureBrowser(int64_t digitizerIndex, ValueR
   // Decoded first: a bad value makes no publisher.
   const BrowserCommand command = DecodeBrowserCommand(code);
   if (command == BrowserCommand::kInvalid && (newFeatureBrowser_ || code != kWriteHeadersValue)) {
-    ctx.SetError(kInvalidValueError, 3, 0, 0);
+    ctx.SetError(kInvalidControl, 3, 0, 0);
     return false;
   }
   std::shared_ptr<QDDigitizerInfo> digitizer;
@@ -141,7 +142,7 @@ bool QDGeniCamDeviceSystem::ControlInProcessBrowser(
   if (value == kWriteHeadersValue) GenerateFeatureHeaders();
   const genicam::BrowserAction action = genicam::DecodeBrowserControlAction(value);
   if (action == genicam::BrowserAction::kInvalid) {
-    ctx.SetError(kInvalidValueError, 3, 0, 0);
+    ctx.SetError(kInvalidControl, 3, 0, 0);
     return false;
   }
   // A digitizer index outside the list, or a map never registered, has no browser.
@@ -168,7 +169,7 @@ bool QDGeniCamDeviceSystem::ControlInProcessBrowser(
   }
   // Nothing to show, or no browser to show it in: no window opens for an error.
   if (descriptors.empty() || addressed == nullptr) {
-    ctx.SetError(kNoBrowserMapsError, 3, 0, 0);
+    ctx.SetError(kGenICamSetupError, 3, 0, 0);
     return false;
   }
   std::ostringstream title;

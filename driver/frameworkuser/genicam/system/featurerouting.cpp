@@ -7,6 +7,7 @@
 
 #include "driver/foundation/conversions.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/featureaccess/controlfeature.h"
 #include "driver/frameworkuser/genicam/featureaccess/inquirefeature.h"
 #include "driver/frameworkuser/genicam/featureaccess/typedfeatureaccess.h"
@@ -19,7 +20,7 @@
 namespace zor::frame {
 namespace {
 
-constexpr int64_t kGenICamError = 4421;
+using errorcode::kGenICamError;
 constexpr int64_t kUnhookFlag = 0x4000000;
 constexpr const wchar_t* kSystemModule = L"QsysControl";
 

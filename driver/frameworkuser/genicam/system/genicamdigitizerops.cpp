@@ -11,6 +11,7 @@
 #include "driver/foundation/drvtimer.h"
 #include "driver/foundation/folders.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/featureaccess/nodeutilities.h"
 #include "driver/frameworkuser/genicam/featurebrowser/jsonexport.h"
 #include "driver/frameworkuser/genicam/system/genicamtypes.h"
@@ -48,10 +49,10 @@ constexpr int64_t kNodeMapHolder = 6906;
 constexpr int64_t kOwnNodeMap = 6951;
 constexpr int64_t kReportsOne = 1079;
 constexpr int64_t kNameText = 7861;
-constexpr int64_t kInvalidParameter = 4307;
+using errorcode::kInvalidControl;
 constexpr int64_t kInvalidValue = 3;
-constexpr int64_t kFeatureError = 4422;
-constexpr int64_t kBagError = 4425;
+using errorcode::kFeatureAccessError;
+using errorcode::kInvalidFeatureControl;
 constexpr int64_t kStopWaitNs = 1'000'000'000;
 constexpr uint32_t kRetryMs = 5;
 
@@ -78,7 +79,7 @@ int64_t IntegerOf(const ValueRecord& record) {
 std::wstring Wide(const std::string& text) { return foundation::Utf8ToWString(text); }
 
 bool Invalid(QDDriverThreadContext& ctx) {
-  ctx.SetError(kInvalidParameter, kInvalidValue, 0, 0);
+  ctx.SetError(kInvalidControl, kInvalidValue, 0, 0);
   return true;
 }
 
@@ -87,7 +88,7 @@ void RecordFeatureError(const char* name, const GenICam::GenericException& e,
   const std::wstring text =
       L"GenICam exception occurred accessing feature \"" + Wide(name) + L"\".";
   const std::wstring description = L"Description: " + Wide(e.GetDescription());
-  ctx.SetErrorText(kFeatureError, text.c_str(), description.c_str(), nullptr);
+  ctx.SetErrorText(kFeatureAccessError, text.c_str(), description.c_str(), nullptr);
 }
 
 void RecordMissingFeature(genicam::GenICamControl& control, const char* name,
@@ -96,14 +97,14 @@ void RecordMissingFeature(genicam::GenICamControl& control, const char* name,
                              Wide(control.GetDeviceModelName()) + L" " +
                              Wide(control.GetDeviceVendorName()) + L".";
   const std::wstring missing = L"The device does not have a \"" + Wide(name) + L"\" feature.";
-  ctx.SetErrorText(kFeatureError, where.c_str(), missing.c_str(), nullptr);
+  ctx.SetErrorText(kFeatureAccessError, where.c_str(), missing.c_str(), nullptr);
 }
 
 GenApi::INode* FindNode(genicam::GenICamControl& control, const char* name,
                         QDDriverThreadContext& ctx) {
   const std::shared_ptr<GenApi::CNodeMapRef>& map = control.NodeMap();
   if (map == nullptr || map->_Ptr == nullptr) {
-    ctx.SetErrorText(kFeatureError, L"The camera's node map is not yet initialized.", nullptr,
+    ctx.SetErrorText(kFeatureAccessError, L"The camera's node map is not yet initialized.", nullptr,
                      nullptr);
     return nullptr;
   }
@@ -352,7 +353,7 @@ void QDGeniCamDeviceSystem::StoreFeatureBag(genicam::GenICamControl& control,
   } catch (const GenICam::GenericException& e) {
     nested.Withdraw();
     const std::wstring description = L"Description: " + Wide(e.GetDescription());
-    ctx.SetErrorText(kBagError, L"A GenICam exception occurred.", description.c_str(),
+    ctx.SetErrorText(kInvalidFeatureControl, L"A GenICam exception occurred.", description.c_str(),
                      L"GenICam exception occurred while storing streamable features to bag.");
   }
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 #include "platform/os/process/environment.h"
 #include "platform/os/process/files.h"
@@ -13,7 +14,7 @@
 namespace zor::frame {
 namespace {
 
-constexpr int64_t kGenICamError = 4421;
+using errorcode::kGenICamError;
 constexpr int64_t kEnvironmentError = 2;
 constexpr int64_t kInitialisationError = 3;
 constexpr wchar_t kPathSeparator = L':';

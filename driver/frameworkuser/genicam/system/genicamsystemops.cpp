@@ -6,6 +6,7 @@
 
 #include "driver/foundation/conversions.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/genicamfirmwareupdate/cdigitizerfirmwareupdater.h"
 #include "driver/frameworkuser/genicam/system/genicamtypes.h"
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
@@ -22,11 +23,11 @@ constexpr int64_t kFirmwareUpdate = 7798;
 constexpr int64_t kFeatureBrowser = 6905;
 constexpr int64_t kDeviceBits = 0xFF0000;
 constexpr int64_t kObjectTypeInquire = 136;
-constexpr int64_t kInvalidParameter = 4307;
+using errorcode::kInvalidControl;
 constexpr int64_t kInvalidValue = 3;
-constexpr int64_t kGenICamError = 4421;
+using errorcode::kGenICamError;
 constexpr int64_t kNotInstalled = 1;
-constexpr int64_t kOperationError = 4423;
+using errorcode::kCameraFeatureError;
 constexpr double kGenICamVersion = 3.1;
 
 int64_t IntegerOf(const ValueRecord& record) {
@@ -58,14 +59,14 @@ int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThr
       return 1;
     case kReadRegistry:
       if (value != Q_DEFAULT) {
-        ctx.SetError(kInvalidParameter, kInvalidValue, 0, 0);
+        ctx.SetError(kInvalidControl, kInvalidValue, 0, 0);
       } else {
         ReadRegistryParameters();
       }
       return 1;
     case kKeepAliveMode:
       if (value != 1 && value != Q_DEFAULT && value != genicam::GenICamControl::kKeepAliveMode) {
-        ctx.SetError(kInvalidParameter, kInvalidValue, 0, 0);
+        ctx.SetError(kInvalidControl, kInvalidValue, 0, 0);
         return 1;
       }
       keepAliveControlMode_ = value == genicam::GenICamControl::kKeepAliveMode;
@@ -99,7 +100,7 @@ void QDGeniCamDeviceSystem::UpdateFirmware(int64_t type, const ValueRecord& reco
                                            QDDriverThreadContext& ctx) {
   // The value is the address of the GUF file's wide path; no address is no path.
   if (record.kind == kValueDouble || record.value == 0 || record.value == Q_DEFAULT) {
-    ctx.SetError(kInvalidParameter, kInvalidValue, 0, 0);
+    ctx.SetError(kInvalidControl, kInvalidValue, 0, 0);
     return;
   }
   const auto* path = reinterpret_cast<const wchar_t*>(static_cast<intptr_t>(record.value));
@@ -115,7 +116,7 @@ void QDGeniCamDeviceSystem::UpdateFirmware(int64_t type, const ValueRecord& reco
   } catch (const GenICam::GenericException& e) {
     const std::wstring description =
         L"Description: " + foundation::Utf8ToWString(e.GetDescription());
-    ctx.SetErrorText(kOperationError, L"A GenICam exception occurred.", description.c_str(),
+    ctx.SetErrorText(kCameraFeatureError, L"A GenICam exception occurred.", description.c_str(),
                      nullptr);
   }
 }

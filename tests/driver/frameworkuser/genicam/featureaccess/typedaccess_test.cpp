@@ -114,7 +114,7 @@ TEST(TypedAccess, BooleansAndRegistersByName) {
   EXPECT_EQ(m.Code(), 0);
   int64_t asInteger = 0;
   ControlFeature(m.proxy, nullptr, kOpValue, L"Bytes", kTypeInt64, Var(asInteger), m.ctx);
-  EXPECT_EQ(m.Code(), kUserVarError);
+  EXPECT_EQ(m.Code(), kControlFlagError);
   EXPECT_EQ(m.Sub(), 2);
   EXPECT_EQ(m.port->bytes[256], 1);
 }

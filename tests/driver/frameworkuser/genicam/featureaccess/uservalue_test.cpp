@@ -36,7 +36,7 @@ TEST(UserValue, ReadingSignExtendsNarrowIntegersAndTruncatesFractions) {
   EXPECT_EQ(ReadUserValueAsInt64(kTypeDouble, Var(huge), &m.ctx), INT64_MAX);
   EXPECT_EQ(m.Code(), 0);
   EXPECT_EQ(ReadUserValueAsInt64(kTypeString, Var(natural), &m.ctx), 0);
-  EXPECT_EQ(m.Code(), kUserVarError);
+  EXPECT_EQ(m.Code(), kControlFlagError);
   EXPECT_EQ(m.Sub(), 3);
 }
 
@@ -66,7 +66,7 @@ TEST(UserValue, StoringConvertsByTheVariablesType) {
   int64_t untouched = 42;
   WriteUserValueFromInt64(kTypeDefault, Var(untouched), 5, &m.ctx);
   EXPECT_EQ(untouched, 42);
-  EXPECT_EQ(m.Code(), kUserVarError);
+  EXPECT_EQ(m.Code(), kControlFlagError);
   EXPECT_EQ(m.Sub(), 3);
   EXPECT_TRUE(IsNumericUserValueType(kTypeBoolean));
   EXPECT_FALSE(IsNumericUserValueType(kTypeDefault));
