@@ -54,6 +54,13 @@ bool QDDriverThreadContext::Pins(const void* object) const {
   });
 }
 
+std::optional<QDDriverThreadContext::CurrentFacts> QDDriverThreadContext::ReadCurrent() const {
+  std::lock_guard itemLock(itemLock_);
+  const QDZorThreadContext* current = Current();
+  if (current == nullptr) return std::nullopt;
+  return CurrentFacts{current->SystemIndex(), current->GateBits(), current->WaitWord()};
+}
+
 CSystemZorThreadContext* QDDriverThreadContext::FindItem(int64_t systemIndex) const {
   for (const auto& item : items_) {
     if (item->SystemIndex() == systemIndex) return item.get();
@@ -204,11 +211,12 @@ int64_t QDDriverThreadContext::GetError(int64_t kind, void* out1, void* out2, vo
 }
 
 void QDDriverThreadContext::NotifySystemEnd() {
-  QDZorThreadContext* current = Current();
-  if (current == nullptr || current->SystemIndex() == 0 || command_.noOperation != 0) return;
-  const SystemRef system = driver_.PinSystem(current->SystemIndex(), *this);
+  if (command_.noOperation != 0) return;
+  const std::optional<CurrentFacts> current = ReadCurrent();
+  if (!current || current->systemIndex == 0) return;
+  const SystemRef system = driver_.PinSystem(current->systemIndex, *this);
   if (!system) return;
-  if (system->EndOfCommandMode() != 1 && current->WaitWord() != 1) return;
+  if (system->EndOfCommandMode() != 1 && current->waitWord != 1) return;
   OperationArgs args;
   args.Push(0);
   args.Push(0x1000000);

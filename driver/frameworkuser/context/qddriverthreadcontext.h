@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "driver/foundation/logprovider.h"
@@ -77,6 +78,15 @@ class QDDriverThreadContext : public foundation::CLogProvider {
   void SetCurrent(QDZorThreadContext* context) {
     current_.store(context, std::memory_order_release);
   }
+  // What a command reads of its current per-system context, copied under
+  // ItemLock(): a free on another thread takes the context away under that
+  // lock before the context may go, so it is never read once deleted.
+  struct CurrentFacts {
+    int64_t systemIndex;
+    uint64_t gateBits;
+    int64_t waitWord;
+  };
+  std::optional<CurrentFacts> ReadCurrent() const;
   CSystemZorThreadContext* FindItem(int64_t systemIndex) const;
   void AddItem(std::unique_ptr<CSystemZorThreadContext> item);
   std::unique_ptr<CSystemZorThreadContext> RemoveItem(int64_t systemIndex);

@@ -54,8 +54,8 @@ void CommandDispatcher(QDDeviceDriver& driver, const QDCommandWrapper& command,
 
   bool handle = true;
   if (opcode != hostcommand::kDrvErrorNotify) {
-    QDZorThreadContext* current = ctx.Current();
-    if (current != nullptr && (ctx.GateMask() & current->GateBits()) == 0) {
+    const auto current = ctx.ReadCurrent();
+    if (current && (ctx.GateMask() & current->gateBits) == 0) {
       command.SetStatus(QD_STATUS_OK);
       handle = false;
     } else {

@@ -88,8 +88,10 @@ QDZorThreadContext* QDDeviceDriver::GetSystemThreadContext(QDDriverThreadContext
     std::lock_guard itemLock(ctx.ItemLock());
     ctx.RemoveItem(systemIndex);
   }
+  // A system being freed gets no new contexts: its free has taken or is about
+  // to take those of every thread, and a later one would outlive the system.
   const std::shared_ptr<QDBaseSystem> system = systems_.GetAt(systemIndex);
-  if (system == nullptr) return nullptr;
+  if (system == nullptr || system->Freeing()) return nullptr;
 
   // The system builds the context on behalf of the driver, not of the command.
   const QDDriverThreadContext::CommandState saved = ctx.Command();

@@ -70,6 +70,7 @@ class QDBaseSystem : public foundation::CLogProvider {
   uint32_t DeviceNumber() const { return static_cast<uint32_t>(deviceNumber_); }
   // True for the one caller that frees this system.
   bool BeginFree() { return !freeing_.exchange(true); }
+  bool Freeing() const { return freeing_.load(); }
 
   const LLsysHandlePair& Handles() const { return handles_; }
   const foundation::CZORString& DevicePath() const { return devicePath_; }

@@ -34,6 +34,28 @@ class SystemControlTest : public BoardFixture {
     return value;
   }
 
+  // Threads that command the system, each with an event of its own, until
+  // stopped; returns once every one holds its event.
+  std::vector<std::thread> CommandFromThreads(int count, const std::atomic<bool>& stop) const {
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < count; ++i) {
+      threads.emplace_back([system = system_, &stop, &ready] {
+        QID event = 0;
+        QthrAlloc(system, 128, Q_DEFAULT, &event);
+        ready.fetch_add(1);
+        while (!stop) {
+          QINT64 value = 0;
+          QsysInquire(system, 2004, &value);
+          QINT64 result = 0;
+          QthrWait(event, 0x20000000 | 1, &result);
+        }
+      });
+    }
+    while (ready.load() < count) std::this_thread::yield();
+    return threads;
+  }
+
   QID system_ = 0;
 };
 
@@ -77,20 +99,7 @@ TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
 
 TEST_F(SystemControlTest, CommandsOfOtherThreadsMeetAFreeSafely) {
   std::atomic<bool> stop{false};
-  std::vector<std::thread> threads;
-  const QID system = system_;
-  for (int i = 0; i < 4; ++i) {
-    threads.emplace_back([system, &stop] {
-      QID event = 0;
-      QthrAlloc(system, 128, Q_DEFAULT, &event);
-      while (!stop) {
-        QINT64 value = 0;
-        QsysInquire(system, 2004, &value);
-        QINT64 result = 0;
-        QthrWait(event, 0x20000000 | 1, &result);
-      }
-    });
-  }
+  std::vector<std::thread> threads = CommandFromThreads(4, stop);
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   QsysFree(system_);
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -98,6 +107,27 @@ TEST_F(SystemControlTest, CommandsOfOtherThreadsMeetAFreeSafely) {
   for (std::thread& thread : threads) thread.join();
   system_ = Alloc();
   EXPECT_NE(system_, 0) << "error " << ErrorCode();
+  EXPECT_EQ(Inquire(2004), 4);
+}
+
+// The free lands at every point of the other threads' commands in turn, the
+// end-of-command check among them; more threads than cores get preempted there.
+TEST_F(SystemControlTest, FreesAmidManyThreadsCommandsLeaveNoDanglingContext) {
+#if defined(__SANITIZE_THREAD__)
+  constexpr int kRounds = 8;  // ThreadSanitizer runs the spinning threads one at a time
+#else
+  constexpr int kRounds = 120;
+#endif
+  constexpr int kThreads = 12;
+  for (int round = 0; round < kRounds; ++round) {
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads = CommandFromThreads(kThreads, stop);
+    QsysFree(system_);
+    stop = true;
+    for (std::thread& thread : threads) thread.join();
+    system_ = Alloc();
+    ASSERT_NE(system_, 0) << "round " << round << ", error " << ErrorCode();
+  }
   EXPECT_EQ(Inquire(2004), 4);
 }
 
