@@ -53,8 +53,8 @@ struct Bench {
       digitizers.push_back(QdigAlloc(system, channel, L"Q_NTSC", Q_DEFAULT, nullptr));
       rings.emplace_back();
       for (QINT64 i = 0; i < kRing; ++i) {
-        rings.back().push_back(
-            QbufAllocColor(system, 1, kWidth, kHeight, 8, Q_IMAGE | Q_GRAB | 0x40000, nullptr));
+        rings.back().push_back(QbufAlloc2d(system, kWidth, kHeight, 8 + Q_UNSIGNED,
+                                           Q_IMAGE + Q_GRAB + Q_PROC, nullptr));
       }
     }
     digitizer = digitizers.front();

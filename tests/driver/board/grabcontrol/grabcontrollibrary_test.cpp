@@ -58,13 +58,14 @@ TEST_F(GrabControlLibrary, ControlsComeBackThroughTheCallbacks) {
 }
 
 TEST_F(GrabControlLibrary, ContinuousGrabAndHaltThroughTheLibrary) {
-  const QID buffer = QbufAllocColor(system_, 1, 640, 480, 8, Q_IMAGE | Q_GRAB | 0x40000, nullptr);
+  const QID buffer =
+      QbufAlloc2d(system_, 640, 480, 8 + Q_UNSIGNED, Q_IMAGE + Q_GRAB + Q_PROC, nullptr);
   ASSERT_NE(buffer, 0);
   QdigGrabContinuous(digitizer_, buffer);
   EXPECT_EQ(ErrorCode(), 0);
   // Two frame ends go by, then the halt stops the writing before the buffer is read.
-  QdigGrabWait(digitizer_, 5);
-  QdigGrabWait(digitizer_, 5);
+  QdigGrabWait(digitizer_, Q_GRAB_NEXT_FRAME);
+  QdigGrabWait(digitizer_, Q_GRAB_NEXT_FRAME);
   QdigHalt(digitizer_);
   EXPECT_EQ(ErrorCode(), 0);
   // The ramp left the zeroed buffer; any one pixel of it is 0 on one frame in 64.

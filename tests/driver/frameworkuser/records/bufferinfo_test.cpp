@@ -45,7 +45,7 @@ TEST(BufferFormat, MaxPixelValueForEveryDepth) {
 }
 
 TEST(BufferRecord, DescriptorComesFromTheHostDescription) {
-  const QID colour = QbufAllocColor(Q_DEFAULT, 3, 64, 48, 16, Q_IMAGE | Q_GRAB | 0x40000, nullptr);
+  const QID colour = QbufAllocColor(Q_DEFAULT, 3, 64, 48, 16, Q_IMAGE | Q_GRAB | Q_PLANAR, nullptr);
   ASSERT_NE(colour, 0);
   QDBufferInfo record(0, nullptr);
   ASSERT_TRUE(FillKernelBufferDescriptor(record, colour));
