@@ -72,7 +72,8 @@ void CLog::WriteEvent(const CLogProvider& provider, uint32_t kind) {
   Write(provider, kind, kEmptyLogTag, 0, kEmptyLogTag, 0, kEmptyLogTag, 0);
 }
 
-// Written (or dropped for want of a ring), or the reserved offset lay outside the ring. Of
+// Written (or dropped for want of a ring), or the reserved offset lay outside the ring or its
+// slot is still being filled by a writer that a full lap overtook. Of
 // several writers that reserved past the end only the last one sets the offset back, so no
 // two writers are ever handed the same record.
 CLog::Append CLog::TryAppend(const CLogProvider& provider, uint32_t kind, const uint32_t tags[3],
@@ -94,6 +95,8 @@ CLog::Append CLog::TryAppend(const CLogProvider& provider, uint32_t kind, const 
                                                                      : Append::kRetry;
   }
 
+  std::atomic<bool>& claim = slotClaims_[(at - kLogHeaderSize) / kLogRecordSize % kClaimSlots];
+  if (claim.exchange(true, std::memory_order_acquire)) return Append::kRetry;
   auto* record = reinterpret_cast<LogRecord*>(ring + at);
   std::atomic_ref<uint64_t> timeStamp(record->timeStamp);
   timeStamp.store(0);
@@ -112,6 +115,7 @@ CLog::Append CLog::TryAppend(const CLogProvider& provider, uint32_t kind, const 
     Store(record->pairs[i].value, values[i]);
   }
   timeStamp.store(GetTimeStamp());
+  claim.store(false, std::memory_order_release);
   return Append::kDone;
 }
 

@@ -76,6 +76,10 @@ class CLog {
   std::atomic<uint8_t*> ring_{nullptr};
   std::atomic<uint32_t> ringSize_{0};
   std::atomic<uint32_t> ringUsers_{0};
+  // A record slot being filled, by slot number modulo the table: a writer that wrapped the
+  // whole ring meanwhile takes the next slot instead of writing into the same one.
+  static constexpr uint32_t kClaimSlots = 1024;
+  std::atomic<bool> slotClaims_[kClaimSlots] = {};
   // Switched by control operations while other threads write.
   std::atomic<uint8_t> categories_[kCategoryCount] = {};
   mutable std::mutex folderLock_;
