@@ -1,5 +1,10 @@
 #include "platform/os/sync/wait.h"
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -10,6 +15,37 @@
 #include "platform/os/sync/waitable.h"
 
 namespace os::detail {
+
+static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t) &&
+              std::atomic<uint32_t>::is_always_lock_free);
+
+void Waiter::Sleep(uint32_t seen, std::chrono::steady_clock::time_point deadline) {
+  // Ordered against Wake's count then flag: either the waker sees the flag or the
+  // kernel sees the moved count.
+  sleeping_.store(true, std::memory_order_seq_cst);
+  if (wakes_.load(std::memory_order_seq_cst) == seen) {
+    timespec at{};
+    const bool timed = deadline != std::chrono::steady_clock::time_point::max();
+    if (timed) {
+      const auto ns =
+          std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.time_since_epoch()).count();
+      at.tv_sec = static_cast<time_t>(ns / 1000000000);
+      at.tv_nsec = static_cast<long>(ns % 1000000000);
+    }
+    // The steady clock is CLOCK_MONOTONIC, the clock of a bitset wait's absolute time.
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&wakes_), FUTEX_WAIT_BITSET_PRIVATE, seen,
+            timed ? &at : nullptr, nullptr, FUTEX_BITSET_MATCH_ANY);
+  }
+  sleeping_.store(false, std::memory_order_relaxed);
+}
+
+void Waiter::Wake() {
+  wakes_.fetch_add(1, std::memory_order_seq_cst);
+  if (sleeping_.load(std::memory_order_seq_cst)) {
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&wakes_), FUTEX_WAKE_PRIVATE, 1, nullptr,
+            nullptr, 0);
+  }
+}
 
 std::mutex& SyncMutex() {
   static std::mutex& mutex = *new std::mutex;
@@ -35,7 +71,7 @@ SyncLock::SyncLock() : lock_(SyncMutex()) {}
 SyncLock::~SyncLock() {
   lock_.unlock();
   std::vector<std::shared_ptr<Waiter>>& woken = WokenByThisThread();
-  for (const std::shared_ptr<Waiter>& waiter : woken) waiter->wake.notify_one();
+  for (const std::shared_ptr<Waiter>& waiter : woken) waiter->Wake();
   woken.clear();
 }
 
@@ -104,11 +140,11 @@ uint32_t Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAl
       until = std::min(until, Clock::now() + poll);
       poll = std::min(poll * 2, kLongestPoll);
     }
-    if (until == Clock::time_point::max()) {
-      waiter->wake.wait(lock);
-    } else {
-      waiter->wake.wait_until(lock, until);
-    }
+    // Woken without the lock, which the waker has already released.
+    const uint32_t seen = waiter->Count();
+    lock.unlock();
+    waiter->Sleep(seen, until);
+    lock.lock();
   }
   for (const auto& object : objects) object->RemoveWaiter(waiter);
   return result;

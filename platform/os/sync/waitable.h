@@ -2,7 +2,8 @@
 // a wait on several objects sees and takes them at one moment.
 #pragma once
 
-#include <condition_variable>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -12,8 +13,21 @@
 
 namespace os::detail {
 
-struct Waiter {
-  std::condition_variable wake;
+// A waiting thread, woken by a count that moves. Unlike a condition variable it
+// takes no lock on waking, and a wake finds it asleep only through one flag: a
+// wake-up costs one system call for the waker and none for the woken thread.
+class Waiter {
+ public:
+  // Read under SyncMutex() before it is released for Sleep: a change after that moves the count.
+  uint32_t Count() const { return wakes_.load(std::memory_order_acquire); }
+  // Until the count moves from seen or the deadline passes (time_point::max(): no deadline);
+  // may return early.
+  void Sleep(uint32_t seen, std::chrono::steady_clock::time_point deadline);
+  void Wake();
+
+ private:
+  std::atomic<uint32_t> wakes_{0};
+  std::atomic<bool> sleeping_{false};
 };
 
 class Waitable : public Object {
