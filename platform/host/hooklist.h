@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -34,15 +35,22 @@ class HookList {
  private:
   struct Entry {
     Hook hook;
+    uint64_t order = 0;  // rises with each hook added: hooks_ is in this order
     bool removed = false;
     std::vector<std::thread::id> callers;  // threads inside the function now
   };
 
   bool Remove(QINT64 type, QHOOK_FUNCTION function, void* user);
+  // Under the lock: the first hook of the type after the order `after` and no later than `last`,
+  // with the thread counted among its callers; null when there is none.
+  Entry* EnterNext(QINT64 type, uint64_t after, uint64_t last, std::thread::id self) const;
 
   mutable std::mutex mutex_;
   mutable std::condition_variable callEnded_;
   std::vector<std::shared_ptr<Entry>> hooks_;
+  uint64_t added_ = 0;
+  // Removed by a hook's own function, kept until that call returns.
+  mutable std::vector<std::shared_ptr<Entry>> retired_;
   // Lets the many lists without hooks answer without the lock.
   std::atomic<std::size_t> count_{0};
 };
