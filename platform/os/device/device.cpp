@@ -221,7 +221,11 @@ bool GetOverlappedResult(Handle device, Overlapped* overlapped, uint32_t* bytes,
   }
   uint32_t error = 0;
   uint32_t transferred = 0;
-  if (std::shared_ptr<detail::Request> request = file->Find(overlapped)) {
+  // A completed request's results are in the block, written before its status: there is no
+  // request to look for.
+  std::shared_ptr<detail::Request> request;
+  if (!HasOverlappedIoCompleted(overlapped)) request = file->Find(overlapped);
+  if (request != nullptr) {
     if (wait) {
       error = request->Wait(&transferred);
     } else if (!request->Result(&error, &transferred)) {
