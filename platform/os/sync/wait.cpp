@@ -113,29 +113,27 @@ uint32_t TryOnce(const std::vector<std::shared_ptr<Waitable>>& objects, bool wai
 uint32_t Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAll,
               uint32_t milliseconds) {
   const uint32_t threadId = GetCurrentThreadId();
-  {
-    // Signalled already, or no time to wait: no waiter to make and no time-out to reckon.
-    std::lock_guard lock(SyncMutex());
-    const uint32_t result = TryOnce(objects, waitAll, threadId);
-    if (result != WAIT_TIMEOUT || milliseconds == 0) return result;
-  }
-  const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
-  bool polling = false;
-  std::chrono::milliseconds poll = kFirstPoll;
-  for (const auto& object : objects) polling = polling || object->NeedsPolling();
-
   // A thread waits for one thing at a time: its waiter serves every wait, unless a
   // thread that woke it still holds it (it is told after that thread's lock).
   thread_local std::shared_ptr<Waiter> own = std::make_shared<Waiter>();
   if (own.use_count() != 1) own = std::make_shared<Waiter>();
   const std::shared_ptr<Waiter>& waiter = own;
+  // One hold of the lock from the first look to the waiter's registration: nothing can
+  // change in between.
   std::unique_lock lock(SyncMutex());
+  uint32_t result = TryOnce(objects, waitAll, threadId);
+  // Signalled already, or no time to wait: no waiter to register and no time-out to reckon.
+  if (result != WAIT_TIMEOUT || milliseconds == 0) return result;
+  const bool forever = milliseconds == INFINITE;
+  const auto deadline =
+      forever ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(milliseconds);
+  bool polling = false;
+  std::chrono::milliseconds poll = kFirstPoll;
+  for (const auto& object : objects) polling = polling || object->NeedsPolling();
   for (const auto& object : objects) object->AddWaiter(waiter);
-  uint32_t result;
-  while ((result = TryOnce(objects, waitAll, threadId)) == WAIT_TIMEOUT) {
-    const bool forever = milliseconds == INFINITE;
+  do {
     if (!forever && Clock::now() >= deadline) break;
-    auto until = forever ? Clock::time_point::max() : deadline;
+    auto until = deadline;
     if (polling) {
       until = std::min(until, Clock::now() + poll);
       poll = std::min(poll * 2, kLongestPoll);
@@ -145,7 +143,7 @@ uint32_t Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAl
     lock.unlock();
     waiter->Sleep(seen, until);
     lock.lock();
-  }
+  } while ((result = TryOnce(objects, waitAll, threadId)) == WAIT_TIMEOUT);
   for (const auto& object : objects) object->RemoveWaiter(waiter);
   return result;
 }
