@@ -72,6 +72,29 @@ TEST(Events, EachSetOfAnAutomaticEventReleasesExactlyOneWaiter) {
   for (Handle event : {work, done, quit}) CloseHandle(event);
 }
 
+// Each side sets the other's event just as the other goes to sleep without a time-out: a
+// wake-up lost between a waiter's last look and its sleep stops the exchange.
+TEST(Events, UntimedWaitsTradingSetsLoseNoWakeUp) {
+  Handle ping = CreateEvent(false, false);
+  Handle pong = CreateEvent(false, false);
+  std::atomic<bool> quit = false;
+  std::thread partner([&] {
+    while (WaitForSingleObject(ping, INFINITE) == WAIT_OBJECT_0 && !quit.load()) SetEvent(pong);
+  });
+  constexpr int kRounds = 5000;
+  int answered = 0;
+  for (; answered < kRounds; ++answered) {
+    SetEvent(ping);
+    if (WaitForSingleObject(pong, 5000) != WAIT_OBJECT_0) break;
+  }
+  quit = true;
+  SetEvent(ping);
+  partner.join();
+  EXPECT_EQ(answered, kRounds);
+  CloseHandle(ping);
+  CloseHandle(pong);
+}
+
 TEST(WaitMultiple, AnyReportsLowestSignalledIndex) {
   Handle events[3] = {CreateEvent(true, false), CreateEvent(true, true), CreateEvent(true, true)};
   EXPECT_EQ(WaitForMultipleObjects(3, events, false, 0), WAIT_OBJECT_0 + 1);
