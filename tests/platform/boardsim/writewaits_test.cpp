@@ -32,13 +32,7 @@ struct WriteWaitsTest : testing::Test {
     client.AllocSystem();
   }
   uint64_t AllocBuffer() {
-    zor::kernel::BufAllocRequest r{};
-    r.header = client.Header();
-    r.bandCount = 1;
-    r.sizeX = kWidth;
-    r.sizeY = kHeight;
-    r.type = 8;
-    client.Send(zor::kernel::kBufAlloc, r);
+    const auto r = client.BufAlloc(1, kWidth, kHeight, 8);
     EXPECT_EQ(r.header.status.errorSet, 0);
     return r.kernelHandle;
   }
