@@ -180,7 +180,7 @@ class Board {
   }
   // Runs the round's writes without the lock; requests that stop its channel or touch
   // the memory it writes wait until they are done.
-  void WriteOutsideLock(std::unique_lock<std::mutex>& lock, WriteRound& round, Deferred& out);
+  void WriteOutsideLock(std::unique_lock<std::mutex>& lock, const WriteRound& round, Deferred& out);
   bool Writing(uint64_t round) const;
   bool ChannelWriting(uint64_t channel) const;
   // A single grab on a digitizer with nothing else to do, whose next frame is due

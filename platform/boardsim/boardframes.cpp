@@ -119,7 +119,8 @@ void Board::ClockLoop(uint64_t channel) {
   }
 }
 
-void Board::WriteOutsideLock(std::unique_lock<std::mutex>& lock, WriteRound& round, Deferred& out) {
+void Board::WriteOutsideLock(std::unique_lock<std::mutex>& lock, const WriteRound& round,
+                             Deferred& out) {
   // Frames are written without the lock, so that the driver's next requests are
   // not held up by the pixels.
   writing_.push_back(round);
