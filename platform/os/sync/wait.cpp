@@ -113,17 +113,24 @@ uint32_t TryOnce(const std::vector<std::shared_ptr<Waitable>>& objects, bool wai
 uint32_t Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAll,
               uint32_t milliseconds) {
   const uint32_t threadId = GetCurrentThreadId();
-  // A thread waits for one thing at a time: its waiter serves every wait, unless a
-  // thread that woke it still holds it (it is told after that thread's lock).
-  thread_local std::shared_ptr<Waiter> own = std::make_shared<Waiter>();
-  if (own.use_count() != 1) own = std::make_shared<Waiter>();
-  const std::shared_ptr<Waiter>& waiter = own;
   // One hold of the lock from the first look to the waiter's registration: nothing can
   // change in between.
   std::unique_lock lock(SyncMutex());
   uint32_t result = TryOnce(objects, waitAll, threadId);
   // Signalled already, or no time to wait: no waiter to register and no time-out to reckon.
   if (result != WAIT_TIMEOUT || milliseconds == 0) return result;
+  // A thread waits for one thing at a time: its waiter serves every wait, unless a
+  // thread that woke it still holds it (it is told after that thread's lock). A new
+  // one is made without the lock, and the objects are looked at again.
+  thread_local std::shared_ptr<Waiter> own = std::make_shared<Waiter>();
+  if (own.use_count() != 1) {
+    lock.unlock();
+    own = std::make_shared<Waiter>();
+    lock.lock();
+    result = TryOnce(objects, waitAll, threadId);
+    if (result != WAIT_TIMEOUT) return result;
+  }
+  const std::shared_ptr<Waiter>& waiter = own;
   const bool forever = milliseconds == INFINITE;
   const auto deadline =
       forever ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(milliseconds);
