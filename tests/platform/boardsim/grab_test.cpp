@@ -163,6 +163,7 @@ TEST_F(GrabTest, AGrabWrittenByItsRequesterEndsWithItsFrame) {
     client.Send(zor::kernel::kDigGrab, *grab);
     const auto done = std::chrono::steady_clock::now();
     ASSERT_EQ(grab->header.status.errorSet, 0);
+    EXPECT_EQ(grab->waitInUserMode, 0u) << "grab " << i;  // over: nothing to wait for
     EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_OBJECT_0) << "grab " << i;
     EXPECT_GE(done - asked, kFrame) << "grab " << i;
     EXPECT_EQ(image.At(300, 200), boardsim::PatternLuma(board.FrameCount(0), 300, 200));
@@ -184,6 +185,26 @@ TEST_F(GrabTest, AGrabWrittenByItsRequesterEndsWithItsFrame) {
     EXPECT_EQ(sequence(*start), last + 6) << "frame " << i + 1;
     last = sequence(*start);
   }
+}
+
+// A frame its requester writes without video serves no grab: the reply asks for the wait, which
+// the grab's abort ends.
+TEST_F(GrabTest, ARequesterFrameWithoutVideoLeavesTheGrabToWaitFor) {
+  board.SetFrameTime(40);
+  boardtest::DcfBlock dcf;
+  dcf.Register(0x0C, 0x34);  // no free-run output without a signal
+  auto record = client.AllocDigitizer(0, dcf);
+  board.SetSignal(0, false);
+  boardtest::HostImage image(64, 48);
+  auto grab = client.MakeGrab(record, image, registration);
+  client.Send(zor::kernel::kDigGrab, *grab);
+  ASSERT_EQ(grab->header.status.errorSet, 0);
+  EXPECT_EQ(grab->waitInUserMode, 1u);
+  EXPECT_EQ(os::WaitForSingleObject(event, 20), os::WAIT_TIMEOUT);
+  EXPECT_EQ(PendingGrabs(), 1u);
+  EXPECT_EQ(client.DigControl(record, zor::kernel::kGrabAbort, kDefault).errorSet, 0);
+  EXPECT_EQ(os::WaitForSingleObject(event, 1000), os::WAIT_OBJECT_0);
+  EXPECT_EQ(PendingGrabs(), 0u);
 }
 
 TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
