@@ -32,6 +32,13 @@ struct GrabTest : testing::Test {
     r->value = value;
     return r;
   }
+  // A single grab into the image, sent: its reply tells whether to wait for it.
+  std::unique_ptr<zor::kernel::GrabRequest> SendGrab(const zor::kernel::DigChannelRecord& record,
+                                                     boardtest::HostImage& image) {
+    auto grab = client.MakeGrab(record, image, registration);
+    client.Send(zor::kernel::kDigGrab, *grab);
+    return grab;
+  }
   uint64_t PendingGrabs() {
     zor::kernel::DigInquireValueRequest r{};
     r.header = client.Header();
@@ -136,8 +143,7 @@ TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
 TEST_F(GrabTest, SingleGrabWritesTheFrameAndSignalsTheEvent) {
   auto record = client.AllocDigitizer(0);
   boardtest::HostImage image(640, 480);
-  auto grab = client.MakeGrab(record, image, registration);
-  client.Send(zor::kernel::kDigGrab, *grab);
+  const auto grab = SendGrab(record, image);
   ASSERT_EQ(grab->header.status.errorSet, 0);
   ASSERT_EQ(grab->waitInUserMode, 1u);
   ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
@@ -196,8 +202,7 @@ TEST_F(GrabTest, ARequesterFrameWithoutVideoLeavesTheGrabToWaitFor) {
   auto record = client.AllocDigitizer(0, dcf);
   board.SetSignal(0, false);
   boardtest::HostImage image(64, 48);
-  auto grab = client.MakeGrab(record, image, registration);
-  client.Send(zor::kernel::kDigGrab, *grab);
+  const auto grab = SendGrab(record, image);
   ASSERT_EQ(grab->header.status.errorSet, 0);
   EXPECT_EQ(grab->waitInUserMode, 1u);
   EXPECT_EQ(os::WaitForSingleObject(event, 20), os::WAIT_TIMEOUT);
