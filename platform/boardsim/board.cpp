@@ -42,19 +42,19 @@ uint64_t Board::NewId(uint32_t kind) { return (uint64_t{kind} << 32) | nextId_++
 void Board::Control(std::shared_ptr<os::IoRequest> request,
                     const std::shared_ptr<EventPort>& port) {
   Deferred out;
-  uint64_t frameDigitizer = 0;
+  Call call{request, port};
   {
     std::unique_lock lock(mutex_);
-    Call call;
-    call.request = std::move(request);
-    call.port = port;
     call.lock = &lock;
     call.out = &out;
     Serve(call);
-    frameDigitizer = call.frameDigitizer;
   }
   for (auto& action : out) action();
-  if (frameDigitizer != 0) WriteFrameOnRequester(frameDigitizer);
+  if (call.frameDigitizer != 0 && WriteFrameOnRequester(call.frameDigitizer)) {
+    // The grab is over before its reply: the caller has nothing to wait for.
+    call.As<zor::kernel::GrabRequest>().waitInUserMode = 0;
+  }
+  if (call.completes) request->Complete(call.error, call.bytes);
 }
 
 void Board::Serve(Call& call) {
@@ -69,17 +69,15 @@ void Board::Serve(Call& call) {
   const bool inputOk =
       request.inputSize() == expected ||
       (call.function == zor::kernel::kGetDriverVersion && request.inputSize() == 0);
-  auto shared = call.request;
   if (expected == 0 || !inputOk || request.outputSize() != expected ||
       request.kind() != os::IoRequest::Kind::kControl) {
     // Unknown function or wrong size: an error triple when there is room for one.
     if (size < sizeof(zor::kernel::RequestHeader) || request.outputSize() == 0) {
-      call.out->push_back([shared] { shared->Complete(os::ERROR_INVALID_PARAMETER, 0); });
+      call.CompleteLater(os::ERROR_INVALID_PARAMETER, 0);
       return;
     }
     Fail(call.Header(), err::kProtocol, 3);
-    const uint32_t bytes = std::min<uint32_t>(request.outputSize(), size);
-    call.out->push_back([shared, bytes] { shared->Complete(os::ERROR_SUCCESS, bytes); });
+    call.CompleteLater(os::ERROR_SUCCESS, std::min<uint32_t>(request.outputSize(), size));
     return;
   }
   uint32_t bytes = expected;
@@ -89,13 +87,11 @@ void Board::Serve(Call& call) {
         Fail(call.Header(), fault->code, fault->subCode);
         call.Header().status.extra = fault->extra;
         call.Header().status.extraSet = fault->extra != 0;
-        call.out->push_back([shared, bytes] { shared->Complete(os::ERROR_SUCCESS, bytes); });
+        call.CompleteLater(os::ERROR_SUCCESS, bytes);
         return;
-      case FaultKind::kTransportFailure: {
-        const uint32_t error = fault->windowsError;
-        call.out->push_back([shared, error] { shared->Complete(error, 0); });
+      case FaultKind::kTransportFailure:
+        call.CompleteLater(fault->windowsError, 0);
         return;
-      }
       case FaultKind::kStall:
         stalled_.push_back(call.request);
         return;
@@ -105,8 +101,7 @@ void Board::Serve(Call& call) {
     }
   }
   Dispatch(call);
-  if (call.pending) return;
-  call.out->push_back([shared, bytes] { shared->Complete(os::ERROR_SUCCESS, bytes); });
+  if (!call.pending) call.CompleteLater(os::ERROR_SUCCESS, bytes);
 }
 
 void Board::Dispatch(Call& call) {

@@ -97,13 +97,18 @@ class Board {
 
  private:
   struct Call {
-    uint32_t function = 0;
-    uint8_t* data = nullptr;
-    std::shared_ptr<os::IoRequest> request;
-    std::shared_ptr<EventPort> port;
+    // Held by the caller of Control until it returns; copied only where a request or port is kept.
+    const std::shared_ptr<os::IoRequest>& request;
+    const std::shared_ptr<EventPort>& port;
     std::unique_lock<std::mutex>* lock = nullptr;
     Deferred* out = nullptr;
+    uint32_t function = 0;
+    uint8_t* data = nullptr;
     bool pending = false;
+    // The request completes with these once the lock is released, after what `out` holds.
+    bool completes = false;
+    uint32_t error = 0;
+    uint32_t bytes = 0;
     // The digitizer whose frame falls due while the request runs: the requesting
     // thread writes it, rather than hand it to the channel's clock and back.
     uint64_t frameDigitizer = 0;
@@ -112,6 +117,11 @@ class Board {
       return *reinterpret_cast<T*>(data);
     }
     zor::kernel::RequestHeader& Header() const { return As<zor::kernel::RequestHeader>(); }
+    void CompleteLater(uint32_t result, uint32_t written) {
+      completes = true;
+      error = result;
+      bytes = written;
+    }
   };
 
   // The I/O space as the board starts: zeros, with the serial number at its address.
@@ -186,7 +196,8 @@ class Board {
   // A single grab on a digitizer with nothing else to do, whose next frame is due
   // within a clock's awake wait: true when the requesting thread is to write it.
   bool FrameOnRequester(Digitizer& dig);
-  void WriteFrameOnRequester(uint64_t digitizerId);
+  // True when the frame served the grab: its pixels are written and its end is told.
+  bool WriteFrameOnRequester(uint64_t digitizerId);
   bool HasWork(const Digitizer& dig) const;
   Clock::duration FramePeriod(const Digitizer& dig);
   // A frame of the digitizer; with its last line's time, the pixels are written while it

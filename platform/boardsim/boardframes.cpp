@@ -159,15 +159,15 @@ bool Board::FrameOnRequester(Digitizer& dig) {
 // The requesting thread writes the frame as the clock would, and finds its grab done when it
 // returns. It writes the pixels while the frame comes in, as a DMA engine writes each line as it
 // arrives; what tells of the frame's end waits for its last line.
-void Board::WriteFrameOnRequester(uint64_t digitizerId) {
+bool Board::WriteFrameOnRequester(uint64_t digitizerId) {
   std::unique_lock lock(mutex_);
   auto it = digitizers_.find(digitizerId);
-  if (it == digitizers_.end()) return;
+  if (it == digitizers_.end()) return false;
   // The channel's frames follow one another: the one its clock is still writing ends first.
   const uint64_t channel = it->second.channel;
   changed_.wait(lock, [&] { return held_[channel] == 0 && !ChannelWriting(channel); });
   it = digitizers_.find(digitizerId);
-  if (it == digitizers_.end() || !it->second.frameOnRequester) return;
+  if (it == digitizers_.end() || !it->second.frameOnRequester) return false;
   Digitizer& dig = it->second;
   dig.frameOnRequester = false;
   Deferred out;
@@ -178,6 +178,9 @@ void Board::WriteFrameOnRequester(uint64_t digitizerId) {
   events_.SetRound(round.id);
   ProduceFrame(dig, round, out, dig.nextFrame);
   events_.SetRound(0);
+  // The frame went to the oldest grab, the requester's: it is over unless grabs are still
+  // queued (no video, a trigger to come, another thread's grab behind it).
+  const bool served = dig.grabs.empty();
   // What the frame did not serve (no video, a trigger still to come) is the clock's.
   if (HasWork(dig)) {
     dig.nextFrame = std::max(dig.nextFrame + FramePeriod(dig), Clock::now());
@@ -186,6 +189,7 @@ void Board::WriteFrameOnRequester(uint64_t digitizerId) {
     dig.nextFrame = {};
   }
   if (!out.empty() || round.processObject != 0) WriteOutsideLock(lock, round, out);
+  return served;
 }
 
 bool Board::PlaneTarget(const zor::kernel::KernelBufferDescriptor& desc,
@@ -308,26 +312,28 @@ void Board::ProduceFrame(Digitizer& dig, WriteRound& round, Deferred& out,
   }
   if (gated) --dig.triggers;
   if (dig.continuous) WriteJob(*dig.continuous, frame, decoder, size, round, out);
-  std::optional<SingleGrab> grab;
-  if (!dig.grabs.empty()) {
-    grab = std::move(dig.grabs.front());
-    dig.grabs.pop_front();
-    RaiseBoardEvent(dig, kGrabStart, &grab->job, lastLine, out);
-    WriteJob(grab->job, frame, decoder, size, round, out);
+  // The oldest single grab takes the frame; it leaves the queue once its end is told.
+  const bool grabbed = !dig.grabs.empty();
+  if (grabbed) {
+    const GrabJob& job = dig.grabs.front().job;
+    RaiseBoardEvent(dig, kGrabStart, &job, lastLine, out);
+    WriteJob(job, frame, decoder, size, round, out);
   }
   AwaitLastLine(lastLine, out);
-  if (grab) {
+  if (grabbed) {
+    const SingleGrab& grab = dig.grabs.front();
     ++dig.grabsDone;
     // Ended once the board's lock is released, so that the woken caller's next request
     // does not wait for the rest of the frame; the object is idle only after that.
-    out.push_back([this, done = grab->done, objectId = grab->job.objectId] {
+    out.push_back([this, done = grab.done, objectId = grab.job.objectId] {
       done.Set();
       std::lock_guard lock(mutex_);
       auto object = objects_.find(objectId);
       if (object != objects_.end()) --object->second.pendingGrabs;
       changed_.notify_all();
     });
-    RaiseBoardEvent(dig, kGrabEnd, &grab->job, lastLine, out);
+    RaiseBoardEvent(dig, kGrabEnd, &grab.job, lastLine, out);
+    dig.grabs.pop_front();
     if (dig.grabs.empty()) SetAfterWrites(dig.endWaiters, out);
   }
   if (dig.processing && !dig.processQueue.empty()) FinishGrab(dig, round, out);

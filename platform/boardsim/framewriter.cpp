@@ -152,6 +152,39 @@ DigitBox DrawDigits(uint64_t frameNumber, int standard) {
   return box;
 }
 
+constexpr uintptr_t kCacheLine = 64;
+
+// One plane's rows, kept at the offset within a cache line of the pixels they are copied to, so
+// that the block copy moves whole lines: rows a few bytes off copy about a tenth slower.
+class PlaneRows {
+ public:
+  void Assign(size_t bytes) {
+    storage_.assign(bytes + 2 * kCacheLine, 0);
+    bytes_ = bytes;
+    phase_ = 0;
+  }
+  bool Empty() const { return bytes_ == 0; }
+  uint8_t* Data() { return Aligned(storage_.data()) + phase_; }
+  const uint8_t* Data() const { return Aligned(storage_.data()) + phase_; }
+  void AlignWith(const uint8_t* pixels) {
+    const size_t phase = reinterpret_cast<uintptr_t>(pixels) % kCacheLine;
+    if (phase == phase_ || bytes_ == 0) return;
+    uint8_t* base = Aligned(storage_.data());
+    std::memmove(base + phase, base + phase_, bytes_);
+    phase_ = phase;
+  }
+
+ private:
+  template <typename T>
+  static T* Aligned(T* p) {
+    return p + (kCacheLine - reinterpret_cast<uintptr_t>(p) % kCacheLine) % kCacheLine;
+  }
+
+  std::vector<uint8_t> storage_;
+  size_t bytes_ = 0;
+  size_t phase_ = 0;
+};
+
 // The pattern's rows for one decoder setting and one sampling of the source
 // columns: row s holds the line whose ramp starts at value s. Frames only
 // differ in which rows they take, so a frame is a few copies out of it.
@@ -162,13 +195,12 @@ struct RowTable {
   bool flipX = false;
   std::vector<uint64_t> columnX;      // source column of each output column
   uint64_t boxBegin = 0, boxEnd = 0;  // output columns that show the digit box
-  std::vector<uint8_t> planes[3];     // 256 rows of `width` bytes: luma, or R, G, B
+  PlaneRows planes[3];                // 256 rows of `width` bytes: luma, or R, G, B
 
-  const uint8_t* Row(int plane, uint64_t s) const { return planes[plane].data() + s * width; }
+  const uint8_t* Row(int plane, uint64_t s) const { return planes[plane].Data() + s * width; }
 };
 
-const RowTable& Rows(const Adv7180& decoder, const SourceWindow& window, uint64_t outW,
-                     bool colour) {
+RowTable& Rows(const Adv7180& decoder, const SourceWindow& window, uint64_t outW, bool colour) {
   thread_local RowTable table;
   const std::array<uint8_t, 5> registers = {
       decoder.Read(Adv7180::kContrast), decoder.Read(Adv7180::kBrightness),
@@ -178,7 +210,7 @@ const RowTable& Rows(const Adv7180& decoder, const SourceWindow& window, uint64_
   if (table.registers == registers && table.colour == colour &&
       table.fullWidth == window.fullWidth && table.offsetX == window.offsetX &&
       table.width == outW && table.stepX == stepX && table.flipX == window.flipX &&
-      !table.planes[0].empty()) {
+      !table.planes[0].Empty()) {
     return table;
   }
   table.registers = registers;
@@ -195,7 +227,11 @@ const RowTable& Rows(const Adv7180& decoder, const SourceWindow& window, uint64_
   table.columnX.resize(outW);
   table.boxBegin = table.boxEnd = 0;
   const int planes = colour ? 3 : 1;
-  for (int p = 0; p < 3; ++p) table.planes[p].assign(p < planes ? 256 * outW : 0, 0);
+  uint8_t* rows[3] = {};
+  for (int p = 0; p < 3; ++p) {
+    table.planes[p].Assign(p < planes ? 256 * outW : 0);
+    rows[p] = table.planes[p].Data();
+  }
   for (uint64_t i = 0; i < outW; ++i) {
     const uint64_t sx = window.offsetX + (window.flipX ? outW - 1 - i : i) * stepX;
     table.columnX[i] = sx;
@@ -207,13 +243,13 @@ const RowTable& Rows(const Adv7180& decoder, const SourceWindow& window, uint64_
     if (sx < rampWidth) {
       for (uint64_t row = 0; row < 256; ++row) {
         const uint8_t y = luma[(row + sx) & 0xFF];
-        for (int p = 0; p < planes; ++p) table.planes[p][row * outW + i] = y;
+        for (int p = 0; p < planes; ++p) rows[p][row * outW + i] = y;
       }
     } else {
       const Rgb bar = bars[std::min<uint64_t>((sx - rampWidth) * 8 / barsWidth, 7)];
       const uint8_t values[3] = {colour ? bar.r : bar.g, bar.g, bar.b};
       for (uint64_t row = 0; row < 256; ++row) {
-        for (int p = 0; p < planes; ++p) table.planes[p][row * outW + i] = values[p];
+        for (int p = 0; p < planes; ++p) rows[p][row * outW + i] = values[p];
       }
     }
   }
@@ -264,7 +300,7 @@ WrittenSize WriteFrame(const Adv7180& decoder, uint64_t frameNumber, const Sourc
     return {outW, outH};
   }
 
-  const RowTable& rows = Rows(decoder, window, outW, colour);
+  RowTable& rows = Rows(decoder, window, outW, colour);
   const uint64_t shift = kPixelsPerFrame * frameNumber;
   auto sourceLine = [&, outH = outH](uint64_t j) {
     return window.offsetY + (window.flipY ? outH - 1 - j : j) * stepY;
@@ -277,6 +313,9 @@ WrittenSize WriteFrame(const Adv7180& decoder, uint64_t frameNumber, const Sourc
     for (int b = 0; b < target.bands; ++b) {
       const int plane = rows.colour && target.bands == 3 ? b : 0;
       uint8_t* dst = target.planes[b];
+      // A plane's rows follow the band they belong to; a mono plane copied to three bands
+      // follows the first.
+      if (plane == b) rows.planes[plane].AlignWith(dst);
       for (uint64_t j = 0; j < outH;) {
         const uint64_t s = (sourceLine(j) + shift) & 0xFF;
         const uint64_t n = packed ? std::min(outH - j, 256 - s) : 1;

@@ -1,6 +1,8 @@
 // The board system's grabs, grab wait and stop, and the channel and reference
 // settings that need a request of their own.
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/digitizer/strips.h"
@@ -65,14 +67,22 @@ bool QDHwSpecSystem::BuildGrabRequest(const QDHwSpecDigitizerInfo& digitizer, in
   request.header.systemId = handles_.systemId;
   request.header.objectId = kernelEvent;
   request.record = digitizer.Channel().Block();
+  std::memset(
+      &request.waitInUserMode, 0,
+      offsetof(kernel::GrabRequest, buffer) - offsetof(kernel::GrabRequest, waitInUserMode));
   request.continuous = count == -1 ? 1 : 0;
   return count == -1;
 }
 
 bool QDHwSpecSystem::BuildGrabBufferRequest(int64_t buffer, const QDHwSpecDigitizerInfo& digitizer,
                                             kernel::GrabBufferPart& part, int64_t value) const {
+  return BuildGrabBufferRequest(buffers_.GetAt(buffer).get(), digitizer, part, value);
+}
+
+bool QDHwSpecSystem::BuildGrabBufferRequest(const frame::QDBufferInfo* record,
+                                            const QDHwSpecDigitizerInfo& digitizer,
+                                            kernel::GrabBufferPart& part, int64_t value) const {
   part = {};
-  const std::shared_ptr<frame::QDBufferInfo> record = buffers_.GetAt(buffer);
   if (record != nullptr) {
     part.descriptor = record->Descriptor();
     part.kernelHandle = record->GetKernelHandle();
@@ -142,7 +152,8 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
   const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(digitizerIndex);
   if (digitizer == nullptr) return 1;
   const bool continuous = count == -1;
-  kernel::GrabRequest request{};
+  // Built part by part below: zeroing its 4 KB first would be written over.
+  kernel::GrabRequest request;
   {
     std::lock_guard lock(*digitizer);
     foundation::CError error;
@@ -162,7 +173,7 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
       digitizer->SetContinuousGrabBuffer(buffer);
     }
     BuildGrabRequest(*digitizer, count, CallerKernelId(ctx), request);
-    BuildGrabBufferRequest(buffer, *digitizer, request.buffer, -1);
+    BuildGrabBufferRequest(record.get(), *digitizer, request.buffer, -1);
     if (!continuous && record != nullptr && record->HostId() != 0) {
       HostBufControl(record->HostId(), kMarkBuffer, 1);
     }

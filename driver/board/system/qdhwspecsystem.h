@@ -72,12 +72,15 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   int64_t CheckDigSourceWindow(int64_t digitizer);
   // Whether the caller is one of this system's hook threads (of the type, any for 0).
   bool IsInHookThread(uint64_t type) const;
-  // The request parts a grab sends: header and record (true for a continuous
-  // grab), and the buffer part.
+  // The request parts a grab sends: header, record and the words up to the buffer part (true for
+  // a continuous grab), and the buffer part.
   bool BuildGrabRequest(const QDHwSpecDigitizerInfo& digitizer, int64_t count, uint64_t kernelEvent,
                         kernel::GrabRequest& request) const;
   bool BuildGrabBufferRequest(int64_t buffer, const QDHwSpecDigitizerInfo& digitizer,
                               kernel::GrabBufferPart& part, int64_t value) const;
+  bool BuildGrabBufferRequest(const frame::QDBufferInfo* record,
+                              const QDHwSpecDigitizerInfo& digitizer, kernel::GrabBufferPart& part,
+                              int64_t value) const;
 
   // Buffers (driver/board/buffer): children, free, control, inquire, and the
   // copies and transfers the board makes.

@@ -18,9 +18,12 @@ void Request::Start(Kind kind, uint32_t code, const void* input, uint32_t inputS
   code_ = code;
   inputSize_ = inputSize;
   outputSize_ = outputSize;
-  buffer_.resize(std::max(inputSize, outputSize));
+  // The buffer only grows: a small request between two large ones would have the next large
+  // one zero its bytes twice, once by growing and once for its input.
+  const size_t size = std::max(inputSize, outputSize);
+  if (buffer_.size() < size) buffer_.resize(size);
   if (inputSize > 0) std::memcpy(buffer_.data(), input, inputSize);
-  std::fill(buffer_.begin() + inputSize, buffer_.end(), 0);
+  std::fill(buffer_.begin() + inputSize, buffer_.begin() + size, 0);
   output_ = output;
   overlapped_ = overlapped;
   event_ = overlapped != nullptr ? overlapped->hEvent : kNullHandle;

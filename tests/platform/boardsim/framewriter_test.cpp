@@ -195,3 +195,36 @@ TEST(FrameWriterTest, SamePictureAtEveryPlaceInAPage) {
     }
   }
 }
+
+// Each band's rows follow where that band lies within a cache line: bands of one buffer that lie
+// differently, and a buffer that moves between frames, keep each band's own picture; a mono
+// picture grabbed into three bands is the same in all three.
+TEST(FrameWriterTest, EachBandKeepsItsPictureWhereverItLies) {
+  Adv7180 decoder;
+  constexpr uint64_t kBytes = 640 * 480;
+  std::vector<uint8_t> block(3 * (kBytes + 4096) + 4096);
+  const uintptr_t start = reinterpret_cast<uintptr_t>(block.data());
+  uint8_t* pages = block.data() + ((4096 - start % 4096) % 4096);
+  const uint64_t places[][3] = {{0, 17, 40}, {40, 0, 17}, {5, 5, 63}};
+  for (bool colour : {true, false}) {
+    boardsim::SourceWindow window;
+    window.colour = colour;
+    for (uint64_t frame : {3, 90}) {
+      Image reference(640, 480, 3);
+      boardsim::WriteFrame(decoder, frame, window, reference.target);
+      for (const auto& offsets : places) {
+        boardsim::FrameTarget target = reference.target;
+        for (int band = 0; band < 3; ++band) {
+          target.planes[band] = pages + band * (kBytes + 4096) + offsets[band];
+        }
+        boardsim::WriteFrame(decoder, frame, window, target);
+        for (int band = 0; band < 3; ++band) {
+          const int expected = colour ? band : 0;
+          ASSERT_EQ(std::memcmp(target.planes[band], reference.planes[expected].data(), kBytes), 0)
+              << (colour ? "colour" : "mono") << " frame " << frame << " band " << band
+              << " at offset " << offsets[band];
+        }
+      }
+    }
+  }
+}

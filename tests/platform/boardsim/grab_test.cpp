@@ -32,6 +32,13 @@ struct GrabTest : testing::Test {
     r->value = value;
     return r;
   }
+  // A single grab into the image, sent: its reply tells whether to wait for it.
+  std::unique_ptr<zor::kernel::GrabRequest> SendGrab(const zor::kernel::DigChannelRecord& record,
+                                                     boardtest::HostImage& image) {
+    auto grab = client.MakeGrab(record, image, registration);
+    client.Send(zor::kernel::kDigGrab, *grab);
+    return grab;
+  }
   uint64_t PendingGrabs() {
     zor::kernel::DigInquireValueRequest r{};
     r.header = client.Header();
@@ -136,8 +143,7 @@ TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
 TEST_F(GrabTest, SingleGrabWritesTheFrameAndSignalsTheEvent) {
   auto record = client.AllocDigitizer(0);
   boardtest::HostImage image(640, 480);
-  auto grab = client.MakeGrab(record, image, registration);
-  client.Send(zor::kernel::kDigGrab, *grab);
+  const auto grab = SendGrab(record, image);
   ASSERT_EQ(grab->header.status.errorSet, 0);
   ASSERT_EQ(grab->waitInUserMode, 1u);
   ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
@@ -163,6 +169,7 @@ TEST_F(GrabTest, AGrabWrittenByItsRequesterEndsWithItsFrame) {
     client.Send(zor::kernel::kDigGrab, *grab);
     const auto done = std::chrono::steady_clock::now();
     ASSERT_EQ(grab->header.status.errorSet, 0);
+    EXPECT_EQ(grab->waitInUserMode, 0u) << "grab " << i;  // over: nothing to wait for
     EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_OBJECT_0) << "grab " << i;
     EXPECT_GE(done - asked, kFrame) << "grab " << i;
     EXPECT_EQ(image.At(300, 200), boardsim::PatternLuma(board.FrameCount(0), 300, 200));
@@ -184,6 +191,25 @@ TEST_F(GrabTest, AGrabWrittenByItsRequesterEndsWithItsFrame) {
     EXPECT_EQ(sequence(*start), last + 6) << "frame " << i + 1;
     last = sequence(*start);
   }
+}
+
+// A frame its requester writes without video serves no grab: the reply asks for the wait, which
+// the grab's abort ends.
+TEST_F(GrabTest, ARequesterFrameWithoutVideoLeavesTheGrabToWaitFor) {
+  board.SetFrameTime(40);
+  boardtest::DcfBlock dcf;
+  dcf.Register(0x0C, 0x34);  // no free-run output without a signal
+  auto record = client.AllocDigitizer(0, dcf);
+  board.SetSignal(0, false);
+  boardtest::HostImage image(64, 48);
+  const auto grab = SendGrab(record, image);
+  ASSERT_EQ(grab->header.status.errorSet, 0);
+  EXPECT_EQ(grab->waitInUserMode, 1u);
+  EXPECT_EQ(os::WaitForSingleObject(event, 20), os::WAIT_TIMEOUT);
+  EXPECT_EQ(PendingGrabs(), 1u);
+  EXPECT_EQ(client.DigControl(record, zor::kernel::kGrabAbort, kDefault).errorSet, 0);
+  EXPECT_EQ(os::WaitForSingleObject(event, 1000), os::WAIT_OBJECT_0);
+  EXPECT_EQ(PendingGrabs(), 0u);
 }
 
 TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {

@@ -19,9 +19,11 @@ namespace {
 constexpr uint32_t kEcho = CTL_CODE(0xD8A4, 0x9FB, METHOD_BUFFERED, FILE_ANY_ACCESS);
 constexpr uint32_t kLater = CTL_CODE(0xD8A4, 0x9FC, METHOD_BUFFERED, FILE_ANY_ACCESS);
 constexpr uint32_t kKeep = CTL_CODE(0xD8A4, 0x9FD, METHOD_BUFFERED, FILE_ANY_ACCESS);
+constexpr uint32_t kAsIs = CTL_CODE(0xD8A4, 0x9FE, METHOD_BUFFERED, FILE_ANY_ACCESS);
 
-// Echoes kEcho at once (adding 1 to every byte), completes kKeep at once but
-// holds on to it, and keeps kLater requests until the test completes them.
+// Echoes kEcho at once (adding 1 to every byte), returns kAsIs's whole buffer untouched,
+// completes kKeep at once but holds on to it, and keeps kLater requests until the test
+// completes them.
 class TestDevice : public Device {
  public:
   void Control(std::shared_ptr<IoRequest> request) override {
@@ -29,6 +31,10 @@ class TestDevice : public Device {
       auto* bytes = static_cast<unsigned char*>(request->buffer());
       for (uint32_t i = 0; i < request->inputSize(); ++i) ++bytes[i];
       request->Complete(ERROR_SUCCESS, request->inputSize());
+      return;
+    }
+    if (request->code() == kAsIs) {
+      request->Complete(ERROR_SUCCESS, request->outputSize());
       return;
     }
     if (request->code() == kLater) {
@@ -193,6 +199,28 @@ TEST_F(Devices, ARequestTheDeviceStillHoldsIsNotReused) {
   EXPECT_EQ(held->inputSize(), 4u);
   EXPECT_EQ(static_cast<unsigned char*>(held->buffer())[0], 7);
   EXPECT_TRUE(held->IsDone());
+}
+
+// A thread's requests share one buffer: whatever an earlier, larger request left there, the
+// device sees a request's input followed by zeros, never an earlier request's bytes.
+TEST_F(Devices, ARequestsBufferHoldsItsInputThenZeros) {
+  std::vector<unsigned char> large(64, 0xAB);
+  ASSERT_TRUE(
+      DeviceIoControl(handle_, kEcho, large.data(), 64, large.data(), 64, nullptr, &overlapped_));
+  ASSERT_EQ(large[63], 0xAC);
+  for (uint32_t input : {0u, 4u, 8u}) {
+    unsigned char small[2] = {1, 2};
+    ASSERT_TRUE(DeviceIoControl(handle_, kEcho, small, 2, small, 2, nullptr, &overlapped_));
+    std::vector<unsigned char> reply(64, 0xEE);
+    const std::vector<unsigned char> sent(input, 0x5A);
+    uint32_t bytes = 0;
+    ASSERT_TRUE(DeviceIoControl(handle_, kAsIs, input > 0 ? sent.data() : nullptr, input,
+                                reply.data(), 64, &bytes, &overlapped_));
+    ASSERT_EQ(bytes, 64u);
+    for (uint32_t i = 0; i < 64; ++i) {
+      ASSERT_EQ(reply[i], i < input ? 0x5A : 0) << "input " << input << ", byte " << i;
+    }
+  }
 }
 
 // Threads send requests that complete at once and later, on handles of their own and a shared
