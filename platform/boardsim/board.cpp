@@ -111,15 +111,14 @@ void Board::Serve(Call& call) {
 
 void Board::Dispatch(Call& call) {
   using namespace zor::kernel;
-  // What a processing run asks for every frame touches no pixels; an event kept
-  // for a wait that tells of a frame waits for that frame's pixels only.
+  // An event kept for a wait that tells of a frame waits for that frame's pixels only;
+  // any other request for the writes it must not overlap.
   if (call.function == kWaitDeviceEvent) {
     const uint64_t type = call.As<DeviceEventRecord>().typeOrCode;
-    for (uint64_t round; (round = events_.KeptFrom(type, writing_)) != 0;) {
+    for (uint64_t round; (round = events_.KeptRound(type)) != 0 && Writing(round);) {
       RoundWritten(round).wait(*call.lock);
     }
-  } else if (call.function != kEventWaitEnd && call.function != kDigContinueGrab &&
-             call.function != kDigContinueGrabPrepared) {
+  } else {
     WaitForWrites(call);
   }
   switch (call.function) {

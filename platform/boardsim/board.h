@@ -178,9 +178,11 @@ class Board {
   std::condition_variable& RoundWritten(uint64_t round) {
     return roundWritten_[round % kRoundSignals];
   }
-  // Runs the round's writes without the lock; requests that free or reuse a
-  // buffer wait until they are done.
-  void WriteOutsideLock(std::unique_lock<std::mutex>& lock, uint64_t round, Deferred& out);
+  // Runs the round's writes without the lock; requests that stop its channel or touch
+  // the memory it writes wait until they are done.
+  void WriteOutsideLock(std::unique_lock<std::mutex>& lock, const WriteRound& round, Deferred& out);
+  bool Writing(uint64_t round) const;
+  bool ChannelWriting(uint64_t channel) const;
   // A single grab on a digitizer with nothing else to do, whose next frame is due
   // within a clock's awake wait: true when the requesting thread is to write it.
   bool FrameOnRequester(Digitizer& dig);
@@ -189,18 +191,27 @@ class Board {
   Clock::duration FramePeriod(const Digitizer& dig);
   // A frame of the digitizer; with its last line's time, the pixels are written while it
   // comes in and what follows them waits for that time.
-  void ProduceFrame(Digitizer& dig, Deferred& out, Clock::time_point lastLine = {});
+  void ProduceFrame(Digitizer& dig, WriteRound& round, Deferred& out,
+                    Clock::time_point lastLine = {});
   static void AwaitLastLine(Clock::time_point lastLine, Deferred& out);
   static void SetAfterWrites(std::vector<EventRef>& waiters, Deferred& out);
   // Resolves where the job's frame goes and queues its pixels to be written once the
   // board's lock is released; false when the job's buffer is gone.
   bool WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder, WrittenSize& size,
-                Deferred& out);
-  // Requests that may free or reuse a buffer wait until the frames being written are.
+                WriteRound& round, Deferred& out);
+  // A request waits for the frames being written that it must not overlap: those of the
+  // channels it stops or asks about and those into the memory it reads or frees. Only the
+  // channels it waits for start no new round meanwhile.
   void WaitForWrites(Call& call);
+  WriteConflicts ConflictsOf(const Call& call);
+  void AddSystemChannels(uint64_t systemId, WriteConflicts& conflicts) const;
+  void AddObjectChannels(uint64_t objectId, WriteConflicts& conflicts) const;
+  void AddBuffer(uint64_t handle, WriteConflicts& conflicts);
+  void AddHostBuffer(const zor::kernel::KernelBufferDescriptor& desc,
+                     WriteConflicts& conflicts) const;
   void RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job,
                        Clock::time_point lastLine, Deferred& out);
-  void FinishGrab(Digitizer& dig, Deferred& out);
+  void FinishGrab(Digitizer& dig, WriteRound& round, Deferred& out);
   // Board memory.
   BoardBuffer* FindBuffer(uint64_t handle);
   bool PlaneTarget(const zor::kernel::KernelBufferDescriptor& desc, FrameTarget& target) const;
@@ -232,8 +243,8 @@ class Board {
   uint64_t capabilities_;
   std::map<size_t, uint32_t> settingOverrides_;
   uint32_t frameTimeUs_ = 0;
-  std::vector<uint64_t> writing_;  // rounds whose frames are being written outside the lock
-  int writesHeld_ = 0;             // requests that wait for the writes to end
+  std::vector<WriteRound> writing_;  // rounds whose frames are being written outside the lock
+  int held_[kMaxChannels] = {};      // requests that wait for a channel's writes to end
   static constexpr size_t kRoundSignals = 2 * kMaxChannels;
   std::condition_variable roundWritten_[kRoundSignals];
   uint64_t round_ = 0;

@@ -72,7 +72,7 @@ void Board::ClockLoop(uint64_t channel) {
   std::condition_variable& wake = clocks_[channel].wake;
   std::unique_lock lock(mutex_);
   while (!stopping_) {
-    if (writesHeld_ > 0) {
+    if (held_[channel] > 0) {
       wake.wait(lock);
       continue;
     }
@@ -80,8 +80,10 @@ void Board::ClockLoop(uint64_t channel) {
     auto next = Clock::time_point::max();
     Deferred out;
     // The events of this round's frames tell of pixels written only after the lock is left.
-    const uint64_t round = ++round_;
-    events_.SetRound(round);
+    WriteRound round;
+    round.id = ++round_;
+    round.channel = channel;
+    events_.SetRound(round.id);
     for (auto& [id, dig] : digitizers_) {
       if (dig.channel != channel || dig.frameOnRequester) continue;
       if (!HasWork(dig)) {
@@ -91,7 +93,7 @@ void Board::ClockLoop(uint64_t channel) {
       const auto period = FramePeriod(dig);
       if (dig.nextFrame == Clock::time_point{}) dig.nextFrame = now + period;
       if (dig.nextFrame <= now) {
-        ProduceFrame(dig, out);
+        ProduceFrame(dig, round, out);
         // The camera's frames keep their times: a clock that woke late writes the frames
         // it owes one after the other, unless it fell too far behind to catch up.
         dig.nextFrame += period;
@@ -100,7 +102,7 @@ void Board::ClockLoop(uint64_t channel) {
       next = std::min(next, dig.nextFrame);
     }
     events_.SetRound(0);
-    if (!out.empty()) {
+    if (!out.empty() || round.processObject != 0) {
       WriteOutsideLock(lock, round, out);
       continue;
     }
@@ -117,16 +119,32 @@ void Board::ClockLoop(uint64_t channel) {
   }
 }
 
-void Board::WriteOutsideLock(std::unique_lock<std::mutex>& lock, uint64_t round, Deferred& out) {
+void Board::WriteOutsideLock(std::unique_lock<std::mutex>& lock, const WriteRound& round,
+                             Deferred& out) {
   // Frames are written without the lock, so that the driver's next requests are
   // not held up by the pixels.
   writing_.push_back(round);
   lock.unlock();
   for (auto& action : out) action();
   lock.lock();
-  writing_.erase(std::find(writing_.begin(), writing_.end(), round));
-  RoundWritten(round).notify_all();
+  writing_.erase(std::find_if(writing_.begin(), writing_.end(),
+                              [&](const WriteRound& w) { return w.id == round.id; }));
+  if (round.processObject != 0) {
+    auto object = objects_.find(round.processObject);
+    if (object != objects_.end()) --object->second.pendingGrabs;
+  }
+  RoundWritten(round.id).notify_all();
   changed_.notify_all();
+}
+
+bool Board::Writing(uint64_t round) const {
+  return std::any_of(writing_.begin(), writing_.end(),
+                     [&](const WriteRound& w) { return w.id == round; });
+}
+
+bool Board::ChannelWriting(uint64_t channel) const {
+  return std::any_of(writing_.begin(), writing_.end(),
+                     [&](const WriteRound& w) { return w.channel == channel; });
 }
 
 bool Board::FrameOnRequester(Digitizer& dig) {
@@ -143,16 +161,22 @@ bool Board::FrameOnRequester(Digitizer& dig) {
 // arrives; what tells of the frame's end waits for its last line.
 void Board::WriteFrameOnRequester(uint64_t digitizerId) {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return writesHeld_ == 0; });
   auto it = digitizers_.find(digitizerId);
+  if (it == digitizers_.end()) return;
+  // The channel's frames follow one another: the one its clock is still writing ends first.
+  const uint64_t channel = it->second.channel;
+  changed_.wait(lock, [&] { return held_[channel] == 0 && !ChannelWriting(channel); });
+  it = digitizers_.find(digitizerId);
   if (it == digitizers_.end() || !it->second.frameOnRequester) return;
   Digitizer& dig = it->second;
   dig.frameOnRequester = false;
   Deferred out;
   out.reserve(kFrameActions);
-  const uint64_t round = ++round_;
-  events_.SetRound(round);
-  ProduceFrame(dig, out, dig.nextFrame);
+  WriteRound round;
+  round.id = ++round_;
+  round.channel = channel;
+  events_.SetRound(round.id);
+  ProduceFrame(dig, round, out, dig.nextFrame);
   events_.SetRound(0);
   // What the frame did not serve (no video, a trigger still to come) is the clock's.
   if (HasWork(dig)) {
@@ -161,7 +185,7 @@ void Board::WriteFrameOnRequester(uint64_t digitizerId) {
   } else {
     dig.nextFrame = {};
   }
-  if (!out.empty()) WriteOutsideLock(lock, round, out);
+  if (!out.empty() || round.processObject != 0) WriteOutsideLock(lock, round, out);
 }
 
 bool Board::PlaneTarget(const zor::kernel::KernelBufferDescriptor& desc,
@@ -201,7 +225,7 @@ bool Board::PlaneTarget(const zor::kernel::KernelBufferDescriptor& desc,
 }
 
 bool Board::WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder, WrittenSize& size,
-                     Deferred& out) {
+                     WriteRound& round, Deferred& out) {
   FrameTarget target;
   if (job.part.kernelHandle != 0) {
     const BoardBuffer* buffer = FindBuffer(job.part.kernelHandle);
@@ -211,20 +235,12 @@ bool Board::WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder,
     return false;
   }
   size = FrameSize(job.window, target);
+  round.targets[round.targetCount++] = target;
   // The decoder is copied: its registers may change while the frame is written.
   out.push_back([decoder, frame, window = job.window, target] {
     WriteFrame(decoder, frame, window, target);
   });
   return true;
-}
-
-void Board::WaitForWrites(Call& call) {
-  if (writing_.empty()) return;
-  // No round starts while a request waits, so that channels that write one after
-  // the other cannot keep it waiting.
-  ++writesHeld_;
-  changed_.wait(*call.lock, [this] { return writing_.empty(); });
-  if (--writesHeld_ == 0) WakeAll();
 }
 
 void Board::RaiseBoardEvent(Digitizer& dig, uint64_t base, const GrabJob* job,
@@ -269,7 +285,8 @@ void Board::SetAfterWrites(std::vector<EventRef>& waiters, Deferred& out) {
   waiters.clear();
 }
 
-void Board::ProduceFrame(Digitizer& dig, Deferred& out, Clock::time_point lastLine) {
+void Board::ProduceFrame(Digitizer& dig, WriteRound& round, Deferred& out,
+                         Clock::time_point lastLine) {
   ChannelState& channel = channels_[dig.channel];
   Adv7180& decoder = channel.decoder;
   decoder.UpdateStatus();
@@ -290,13 +307,13 @@ void Board::ProduceFrame(Digitizer& dig, Deferred& out, Clock::time_point lastLi
     return;
   }
   if (gated) --dig.triggers;
-  if (dig.continuous) WriteJob(*dig.continuous, frame, decoder, size, out);
+  if (dig.continuous) WriteJob(*dig.continuous, frame, decoder, size, round, out);
   std::optional<SingleGrab> grab;
   if (!dig.grabs.empty()) {
     grab = std::move(dig.grabs.front());
     dig.grabs.pop_front();
     RaiseBoardEvent(dig, kGrabStart, &grab->job, lastLine, out);
-    WriteJob(grab->job, frame, decoder, size, out);
+    WriteJob(grab->job, frame, decoder, size, round, out);
   }
   AwaitLastLine(lastLine, out);
   if (grab) {
@@ -313,7 +330,7 @@ void Board::ProduceFrame(Digitizer& dig, Deferred& out, Clock::time_point lastLi
     RaiseBoardEvent(dig, kGrabEnd, &grab->job, lastLine, out);
     if (dig.grabs.empty()) SetAfterWrites(dig.endWaiters, out);
   }
-  if (dig.processing && !dig.processQueue.empty()) FinishGrab(dig, out);
+  if (dig.processing && !dig.processQueue.empty()) FinishGrab(dig, round, out);
   RaiseBoardEvent(dig, kFieldTwo, nullptr, lastLine, out);
   SetAfterWrites(dig.nextFrameWaiters, out);
   RaiseBoardEvent(dig, kFrameEnd, nullptr, lastLine, out);
@@ -321,16 +338,15 @@ void Board::ProduceFrame(Digitizer& dig, Deferred& out, Clock::time_point lastLi
 }
 
 // Fills the oldest queued processing grab and tells the driver its buffer was modified.
-void Board::FinishGrab(Digitizer& dig, Deferred& out) {
+void Board::FinishGrab(Digitizer& dig, WriteRound& round, Deferred& out) {
   const uint64_t id = dig.processQueue.front();
   dig.processQueue.pop_front();
   const GrabJob& job = dig.processGrabs[id];
   const uint64_t frame = channels_[dig.channel].frames;
   WrittenSize size;
-  const bool written = WriteJob(job, frame, channels_[dig.channel].decoder, size, out);
+  const bool written = WriteJob(job, frame, channels_[dig.channel].decoder, size, round, out);
   ++dig.grabsDone;
-  auto object = objects_.find(job.objectId);
-  if (object != objects_.end()) --object->second.pendingGrabs;
+  round.processObject = job.objectId;
   zor::kernel::BufferModifiedPayload payload{};
   payload.hostObject = job.part.descriptor.hostBufferId;
   payload.count = size.columns;

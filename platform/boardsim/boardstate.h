@@ -71,6 +71,31 @@ struct SingleGrab {
   EventRef done;
 };
 
+// A frame being written outside the board's lock: its channel and where its pixels go.
+struct WriteRound {
+  // A frame fills its digitizer's continuous grab, one single grab and one processing grab.
+  static constexpr size_t kMaxTargets = 3;
+  uint64_t id = 0;
+  uint64_t channel = 0;
+  FrameTarget targets[kMaxTargets];
+  size_t targetCount = 0;
+  // The kernel object of the processing grab it fills: the grab runs until its pixels are written.
+  uint64_t processObject = 0;
+};
+
+// The writes a request must not overlap: every write of some channels (a bit each), and
+// writes into the memory that it reads, writes or frees.
+struct WriteConflicts {
+  static constexpr size_t kMaxTargets = 3;
+  uint32_t channels = 0;
+  FrameTarget targets[kMaxTargets];
+  size_t targetCount = 0;
+
+  void AddChannel(uint64_t channel) { channels |= 1u << channel; }
+  void AddTarget(const FrameTarget& target) { targets[targetCount++] = target; }
+  bool Any() const { return channels != 0 || targetCount != 0; }
+};
+
 // The video hardware of one channel.
 struct ChannelState {
   Adv7180 decoder;

@@ -94,11 +94,10 @@ size_t DeviceEventHub::PendingWaits(uint64_t type) const {
   return it == slots_.end() ? 0 : it->second.waits.size();
 }
 
-uint64_t DeviceEventHub::KeptFrom(uint64_t type, const std::vector<uint64_t>& rounds) const {
+uint64_t DeviceEventHub::KeptRound(uint64_t type) const {
   auto it = slots_.find(type);
   if (it == slots_.end() || it->second.dropped != 0 || it->second.queued.empty()) return 0;
-  const uint64_t round = it->second.queued.front().round;
-  return std::find(rounds.begin(), rounds.end(), round) != rounds.end() ? round : 0;
+  return it->second.queued.front().round;
 }
 
 }  // namespace boardsim

@@ -53,9 +53,9 @@ class DeviceEventHub {
   size_t PendingWaits(uint64_t type) const;
   // Events raised from here on belong to the round (0: none in particular).
   void SetRound(uint64_t round) { round_ = round; }
-  // The round, one of those given, that raised the event a wait for the type would
-  // be answered with at once; 0 when there is none.
-  uint64_t KeptFrom(uint64_t type, const std::vector<uint64_t>& rounds) const;
+  // The round that raised the event a wait for the type would be answered with at
+  // once; 0 when there is none.
+  uint64_t KeptRound(uint64_t type) const;
   // Whether a wait of the type was made and not cancelled since.
   bool Watched(uint64_t type) const { return slots_.count(type) != 0; }
 

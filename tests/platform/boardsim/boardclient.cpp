@@ -123,6 +123,18 @@ uint64_t BoardClient::AllocObject(int32_t kind) {
   return r.header.objectId;
 }
 
+zor::kernel::BufAllocRequest BoardClient::BufAlloc(uint64_t bands, uint64_t x, uint64_t y,
+                                                   uint64_t depth) {
+  zor::kernel::BufAllocRequest r{};
+  r.header = Header();
+  r.bandCount = bands;
+  r.sizeX = x;
+  r.sizeY = y;
+  r.type = depth;
+  Send(zor::kernel::kBufAlloc, r);
+  return r;
+}
+
 uint64_t BoardClient::RegisterEvent(os::Handle event) {
   zor::kernel::ContextEventRequest r{};
   r.header = Header();

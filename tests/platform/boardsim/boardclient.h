@@ -85,6 +85,8 @@ class BoardClient {
 
   uint64_t AllocSystem();
   uint64_t AllocObject(int32_t kind = zor::kernel::kObjectKindPlain);
+  // Device memory of the board (depth: bits per pixel).
+  zor::kernel::BufAllocRequest BufAlloc(uint64_t bands, uint64_t x, uint64_t y, uint64_t depth);
   uint64_t RegisterEvent(os::Handle event);
   // Allocates a digitizer on a channel; the returned record carries its kernel words.
   zor::kernel::DigChannelRecord AllocDigitizer(uint64_t channel, const DcfBlock& dcf = DcfBlock(),

@@ -15,14 +15,7 @@ struct BuffersTest : testing::Test {
     client.AllocSystem();
   }
   zor::kernel::BufAllocRequest Alloc(uint64_t bands, uint64_t x, uint64_t y, uint64_t depth = 8) {
-    zor::kernel::BufAllocRequest r{};
-    r.header = client.Header();
-    r.bandCount = bands;
-    r.sizeX = x;
-    r.sizeY = y;
-    r.type = depth;
-    client.Send(zor::kernel::kBufAlloc, r);
-    return r;
+    return client.BufAlloc(bands, x, y, depth);
   }
   uint64_t OnBoard(uint64_t x, uint64_t y) {
     zor::kernel::OnBoardAllocRequest r{};

@@ -2,6 +2,7 @@
 // buffer-modified event; continue, stop and halt.
 #include <gtest/gtest.h>
 
+#include "platform/boardsim/framewriter.h"
 #include "platform/os/core/error.h"
 #include "tests/platform/boardsim/boardclient.h"
 
@@ -164,6 +165,27 @@ TEST_F(ProcessingTest, HaltBeforeTheProcessRequestAlsoEmptiesTheQueue) {
   idle.type = zor::kernel::kObjectWaitIdle;
   client.Send(zor::kernel::kKernelObjectInquire, idle);
   EXPECT_EQ(idle.value, zor::kernel::kWaitEnded);
+}
+
+// The object's wait for its grabs ends once the last grab's pixels are written, not when
+// its frame begins: what the driver reads then is one whole frame.
+TEST_F(ProcessingTest, TheObjectTurnsIdleOnceItsGrabsPixelsAreWritten) {
+  boardtest::HostImage image(640, 480);
+  const uint64_t grab = Start(image, 0);
+  Process(zor::kernel::kDigProcessRequest, 1);
+  zor::kernel::ObjectValueRequest idle{};
+  idle.header = client.Header();
+  idle.header.objectId = processObject;
+  idle.type = zor::kernel::kObjectWaitIdle;
+  for (int i = 0; i < 20; ++i) {
+    client.Send(zor::kernel::kKernelObjectInquire, idle);
+    ASSERT_EQ(idle.value, zor::kernel::kWaitEnded);
+    const uint64_t frame = board.FrameCount(0);
+    for (uint64_t y : {0u, 240u, 479u}) {
+      EXPECT_EQ(int{image.At(100, y)}, int{boardsim::PatternLuma(frame, 100, y)}) << "grab " << i;
+    }
+    Continue(grab);
+  }
 }
 
 TEST_F(ProcessingTest, WithoutDigitizerWaitsTheSystemWideWaitGetsTheEvent) {
