@@ -51,28 +51,25 @@ bool IsThreadSetting(QINT64 type) { return type == Q_ERROR_PRINT || type == Q_ER
 QINT64 InquireApplicationForDriver(QID app, QINT64 type, void* out) {
   if (!IsThreadSetting(type)) return InquireApplication(app, type, out);
   if (!IsApplication(app)) return 0;
-  const auto& quiet = CurrentThread().quietSettings;
-  auto found = quiet.find(type);
-  return AnswerValue(
-      out, found != quiet.end() ? found->second : Application::Instance().ErrorSetting(type));
+  const std::optional<QINT64>& quiet = CurrentThread().QuietSetting(type);
+  return AnswerValue(out, quiet ? *quiet : Application::Instance().ErrorSetting(type));
 }
 
 void ControlApplicationForDriver(QID app, QINT64 type, QINT64 value) {
   if (!IsThreadSetting(type)) return ControlApplication(app, type, value);
   if (!IsApplication(app)) return;
-  auto& quiet = CurrentThread().quietSettings;
+  std::optional<QINT64>& quiet = CurrentThread().QuietSetting(type);
   // Back at the application's value, the thread follows the application again.
   if (value == Application::Instance().ErrorSetting(type)) {
-    quiet.erase(type);
+    quiet.reset();
   } else {
-    quiet[type] = value;
+    quiet = value;
   }
 }
 
 bool ThreadPrintsErrors() {
-  const auto& quiet = CurrentThread().quietSettings;
-  auto found = quiet.find(Q_ERROR_PRINT);
-  if (found != quiet.end()) return found->second != Q_PRINT_DISABLE;
+  const std::optional<QINT64>& quiet = CurrentThread().quietPrint;
+  if (quiet) return *quiet != Q_PRINT_DISABLE;
   return Application::Instance().PrintsErrors();
 }
 

@@ -16,15 +16,26 @@ class ErrorText {
   consteval ErrorText(const wchar_t* literal) : text_(literal) {}
   ErrorText(std::wstring text)
       : owned_(std::make_shared<const std::wstring>(std::move(text))), text_(owned_->c_str()) {}
-  // No moves: a moved-from text would keep the address of a string it no longer owns.
   ErrorText(const ErrorText&) = default;
   ErrorText& operator=(const ErrorText&) = default;
+  // A moved-from text is empty: it must not keep the address of a string it no longer owns.
+  ErrorText(ErrorText&& other) noexcept : owned_(std::move(other.owned_)), text_(other.text_) {
+    other.text_ = L"";
+  }
+  ErrorText& operator=(ErrorText&& other) noexcept {
+    if (this == &other) return *this;
+    owned_ = std::move(other.owned_);
+    text_ = other.text_;
+    other.text_ = L"";
+    return *this;
+  }
 
   const wchar_t* c_str() const { return text_; }
   std::size_t size() const { return std::wcslen(text_); }
   bool empty() const { return *text_ == L'\0'; }
+  // Every host call clears its thread's error; most texts own nothing.
   void clear() {
-    owned_.reset();
+    if (owned_) owned_.reset();
     text_ = L"";
   }
 

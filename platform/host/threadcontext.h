@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/host/hosterror.h"
@@ -40,8 +40,13 @@ struct ThreadContext {
   // Systems the cache gave up while a call ran; kept until the outermost call returns.
   std::vector<std::shared_ptr<SystemObject>> retiredSystems;
   // Error printing and the error setting as a driver set them for this thread
-  // (HostAppControl); other threads keep the application's own.
-  std::map<QINT64, QINT64> quietSettings;
+  // (HostAppControl); other threads keep the application's own. Set and taken
+  // back around every register access, so they are fixed slots.
+  std::optional<QINT64> quietPrint;
+  std::optional<QINT64> quietErrorSetting;
+  std::optional<QINT64>& QuietSetting(QINT64 type) {
+    return type == Q_ERROR_PRINT ? quietPrint : quietErrorSetting;
+  }
 
   ThreadContext() = default;
   ThreadContext(const ThreadContext&) = delete;

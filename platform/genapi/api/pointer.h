@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <type_traits>
 
 #include "platform/genapi/api/inodemap.h"
 #include "platform/genapi/api/ivalues.h"
@@ -15,6 +16,10 @@ class CPointer {
  public:
   CPointer() = default;
   CPointer(B* pB) : m_pT(pB ? dynamic_cast<T*>(pB) : nullptr) {}
+  // A pointer that already is a T needs no cast (a cast across the nodes'
+  // virtual bases searches their whole class tree).
+  template <class U, std::enable_if_t<std::is_same_v<U, T> && !std::is_same_v<T, B>, int> = 0>
+  CPointer(U* pT) : m_pT(pT) {}
   template <class T2, class B2>
   CPointer(const CPointer<T2, B2>& other) : m_pT(CastFrom(other.m_pT)) {}
   CPointer(const CPointer&) = default;

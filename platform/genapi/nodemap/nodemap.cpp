@@ -96,6 +96,7 @@ void NodeMap::MarkFeatures() {
 }
 
 void NodeMap::NodeChanged(NodeBase& node) {
+  NewAccessEpoch();
   for (NodeBase* affected : node.Affected()) {
     if (affected != &node) affected->InvalidateCache();
     if (affected->HasCallbacks()) queued_.push_back(affected);
@@ -153,6 +154,7 @@ void NodeMap::InvalidateNodes() const {
   // Nodes not yet built hold nothing to invalidate.
   if (!built_.load(std::memory_order_acquire)) return;
   GenICam::AutoLock lock(lock_);
+  NewAccessEpoch();
   for (NodeBase* node : order_) node->InvalidateCache();
 }
 

@@ -56,6 +56,15 @@ class NodeMap : public INodeMap, public IDeviceInfo {
   void NodeChanged(NodeBase& node);
   // How deep the running evaluation nests; guarded by the lock.
   int& EvaluationDepth() { return evaluationDepth_; }
+  // Access modes computed at the current epoch still hold. Anything that may
+  // change one (a write, an invalidation, a poll, a port, an imposed mode)
+  // starts a new epoch; all of it runs under the lock.
+  uint64_t AccessEpoch() const { return accessEpoch_; }
+  void NewAccessEpoch() const { ++accessEpoch_; }
+  // Counts the values read from the device and kept nowhere: an access mode
+  // that read one may change without notice and is not kept.
+  uint64_t UncachedReads() const { return uncachedReads_; }
+  void NoteUncachedRead() { ++uncachedReads_; }
 
   // Holds the node-map lock for one operation; when the outermost guard ends
   // it fires the queued callbacks, the outside-lock ones after unlocking.
@@ -109,6 +118,8 @@ class NodeMap : public INodeMap, public IDeviceInfo {
   mutable CLock lock_;
   int depth_ = 0;
   int evaluationDepth_ = 0;
+  mutable uint64_t accessEpoch_ = 1;
+  uint64_t uncachedReads_ = 0;
   uint64_t flushes_ = 0;
   std::vector<NodeBase*> queued_;             // changed nodes that have callbacks
   std::shared_ptr<const NodeSource> source_;  // until the nodes are built

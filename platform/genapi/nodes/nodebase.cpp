@@ -322,7 +322,11 @@ bool NodeBase::GetProperty(const gcstring& PropertyName, gcstring& ValueStr,
   return found;
 }
 
-void NodeBase::ImposeAccessMode(EAccessMode AccessMode) { imposed_ = AccessMode; }
+void NodeBase::ImposeAccessMode(EAccessMode AccessMode) {
+  NodeMap::Guard guard(map_);
+  imposed_ = AccessMode;
+  map_.NewAccessEpoch();
+}
 
 EAccessMode NodeBase::GetAccessMode() const {
   NodeMap::Guard guard(map_);
@@ -330,6 +334,18 @@ EAccessMode NodeBase::GetAccessMode() const {
 }
 
 EAccessMode NodeBase::AccessMode() const {
+  const uint64_t epoch = map_.AccessEpoch();
+  if (accessEpoch_ == epoch) return accessMode_;
+  const uint64_t uncachedBefore = map_.UncachedReads();
+  const EAccessMode mode = EvaluateAccessMode();
+  if (map_.UncachedReads() == uncachedBefore) {
+    accessMode_ = mode;
+    accessEpoch_ = epoch;
+  }
+  return mode;
+}
+
+EAccessMode NodeBase::EvaluateAccessMode() const {
   RecursionGuard recursion(accessBusy_, *this);
   if (isImplemented_ && !FlagIsSet(isImplemented_)) return NI;
   EAccessMode mode = OwnAccessMode();

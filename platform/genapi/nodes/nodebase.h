@@ -103,7 +103,8 @@ class NodeBase : public virtual INode, public virtual ISelector {
 
   // IBase
   EAccessMode GetAccessMode() const override;
-  // The same under the lock the caller holds.
+  // The same under the lock the caller holds; kept until the map's access
+  // epoch moves on.
   virtual EAccessMode AccessMode() const;
 
   // ISelector
@@ -127,6 +128,7 @@ class NodeBase : public virtual INode, public virtual ISelector {
   std::vector<NodeBase*> valueChildren_;  // what the value is read from
 
  private:
+  EAccessMode EvaluateAccessMode() const;
   bool FlagIsSet(NodeBase* flag) const;
 
   NodeMap& map_;
@@ -159,6 +161,8 @@ class NodeBase : public virtual INode, public virtual ISelector {
   std::vector<NodeBase*> affected_;
   bool affectedKnown_ = false;
   mutable bool accessBusy_ = false;
+  mutable uint64_t accessEpoch_ = 0;  // the map's epoch at which accessMode_ held
+  mutable EAccessMode accessMode_ = NI;
   // The links never change after loading, so the walk is done once per node.
   mutable bool cachingBusy_ = false;
   mutable std::optional<ECachingMode> cachingMode_;

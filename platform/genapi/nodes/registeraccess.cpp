@@ -108,6 +108,13 @@ const std::vector<uint8_t>& RegisterAccess::Read(bool ignoreCache) {
   Port().Read(cache_.data(), address, length);
   cacheAddress_ = address;
   cacheValid_ = caching_ != NoCache;
+  // A fresh value may be a flag's new one: access modes computed from the old
+  // one no longer hold.
+  if (cacheValid_) {
+    owner_->Map().NewAccessEpoch();
+  } else {
+    owner_->Map().NoteUncachedRead();
+  }
   return cache_;
 }
 

@@ -73,6 +73,61 @@ TEST(AccessMode, ALockTakesWriteAccessAwayOnly) {
   EXPECT_EQ(m.port.Get32(0, false), 1u);
 }
 
+// Access modes are kept between reads; each way a flag or the port can change
+// must still reach them.
+TEST(AccessMode, KeptOnlyWhileNothingItReadsMayHaveChanged) {
+  TestMap m(
+      "<IntReg Name='CachedFlag'><Address>0</Address><Length>4</Length><AccessMode>RO</AccessMode>"
+      "<pPort>Device</pPort></IntReg>"
+      "<IntReg Name='LiveFlag'><Address>4</Address><Length>4</Length><AccessMode>RO</AccessMode>"
+      "<pPort>Device</pPort><Cachable>NoCache</Cachable></IntReg>"
+      "<IntReg Name='Reg'><Address>8</Address><Length>4</Length><AccessMode>RW</AccessMode>"
+      "<pPort>Device</pPort><Cachable>NoCache</Cachable></IntReg>"
+      "<Integer Name='Cached'><pIsAvailable>CachedFlag</pIsAvailable><pValue>Reg</pValue>"
+      "</Integer>"
+      "<Integer Name='Live'><pIsAvailable>LiveFlag</pIsAvailable><pValue>Reg</pValue></Integer>"
+      "<Integer Name='Plain'><pValue>Reg</pValue></Integer>");
+  m.port.Put32(0, 1, false);
+  m.port.Put32(4, 1, false);
+  INode* cached = m.Node("Cached");
+  INode* live = m.Node("Live");
+  EXPECT_EQ(cached->GetAccessMode(), RW);
+  EXPECT_EQ(live->GetAccessMode(), RW);
+
+  // The device takes both flags away unseen: the uncached one counts at once,
+  // the cached one once its cache is given up or read past.
+  m.port.Put32(0, 0, false);
+  m.port.Put32(4, 0, false);
+  EXPECT_EQ(live->GetAccessMode(), NA);
+  EXPECT_EQ(cached->GetAccessMode(), RW);
+  EXPECT_EQ(CIntegerPtr(m.Node("CachedFlag"))->GetValue(false, true), 0);
+  EXPECT_EQ(cached->GetAccessMode(), NA);
+  m.port.Put32(0, 1, false);
+  m.Node("CachedFlag")->InvalidateNode();
+  EXPECT_EQ(cached->GetAccessMode(), RW);
+  m.port.Put32(4, 1, false);
+  EXPECT_EQ(live->GetAccessMode(), RW);
+
+  // Invalidating the whole map reaches a mode kept through value reads.
+  EXPECT_EQ(CIntegerPtr(cached)->GetValue(), 0);
+  m.port.Put32(0, 0, false);
+  m.ref._InvalidateNodes();
+  EXPECT_THROW(CIntegerPtr(cached)->GetValue(), GenICam::AccessException);
+
+  INode* plain = m.Node("Plain");
+  EXPECT_EQ(plain->GetAccessMode(), RW);
+  plain->ImposeAccessMode(RO);
+  EXPECT_EQ(plain->GetAccessMode(), RO);
+  EXPECT_THROW(CIntegerPtr(plain)->SetValue(1), GenICam::AccessException);
+
+  // A port that becomes read-only counts from its next connection.
+  struct ReadOnlyPort : genapitest::MemoryPort {
+    EAccessMode GetAccessMode() const override { return RO; }
+  } readOnly;
+  m.ref._Connect(&readOnly, "Device");
+  EXPECT_EQ(m.Node("Reg")->GetAccessMode(), RO);
+}
+
 TEST(AccessMode, CombineTakesTheStricterMode) {
   EXPECT_EQ(Combine(RW, RO), RO);
   EXPECT_EQ(Combine(RO, WO), NA);

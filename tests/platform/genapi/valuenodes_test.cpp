@@ -188,3 +188,18 @@ TEST(CategoryNode, FeaturesAndIsFeature) {
   EXPECT_EQ(children[0], m.Node("A"));
   EXPECT_EQ(CNodePtr(m.Node("Sub"))->GetAccessMode(), RO);
 }
+
+TEST(Pointer, TakesItsOwnInterfaceAsItIsAndCastsAnyOther) {
+  TestMap m("<Integer Name='Int'><Value>3</Value></Integer>");
+  INode* node = m.Node("Int");
+  IInteger* integer = dynamic_cast<IInteger*>(node);
+  ASSERT_NE(integer, nullptr);
+  const CIntegerPtr same(integer);
+  EXPECT_EQ(same.m_pT, integer);
+  EXPECT_EQ(same->GetValue(), 3);
+  EXPECT_EQ(CIntegerPtr(node).m_pT, integer);
+  EXPECT_FALSE(CFloatPtr(node).IsValid());
+  IInteger* none = nullptr;
+  EXPECT_FALSE(CIntegerPtr(none).IsValid());
+  EXPECT_TRUE(CBasePtr(static_cast<IBase*>(integer)).IsValid());
+}

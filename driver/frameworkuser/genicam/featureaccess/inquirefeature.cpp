@@ -7,6 +7,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/featureaccess/featureflags.h"
+#include "driver/frameworkuser/genicam/featureaccess/nodecast.h"
 #include "driver/frameworkuser/genicam/featureaccess/nodeutilities.h"
 #include "driver/frameworkuser/genicam/featureaccess/typedfeatureaccess.h"
 #include "driver/frameworkuser/genicam/featurehooks/featurehookcontroller.h"
@@ -139,13 +140,13 @@ bool IsNumber(const Inquiry& q, GenApi::INode* node) {
   return natural == kTypeInt64 || natural == kTypeDouble;
 }
 
-void AnswerValue(const Inquiry& q) {
+// The value of the node that the inquiry's name found.
+void AnswerValue(const Inquiry& q, GenApi::INode* node) {
   if ((q.flag & kFlagByteSize) != 0) {
     q.Int(GetFeatureDataSize(q.proxy, q.name, (q.flag & kFlagNarrow) != 0, &q.sink));
     return;
   }
-  GenApi::INode* node = nullptr;
-  if (GetFeatureNodeForUserType(q.proxy, q.name, kAvailable, node, &q.sink) != 0 ||
+  if (CheckFeatureNodeForUserType(q.proxy, q.name, kAvailable, node, &q.sink) != 0 ||
       node == nullptr) {
     return;
   }
@@ -163,7 +164,7 @@ void AnswerValue(const Inquiry& q) {
   }
   switch (type) {
     case GenApi::intfIInteger: {
-      auto* integer = dynamic_cast<GenApi::IInteger*>(node);
+      auto* integer = NodeAs<GenApi::IInteger>(node);
       if (integer == nullptr) {
         q.sink.SetError(kInvalidFeatureInquire, 0, 0, 0);
         return;
@@ -172,14 +173,13 @@ void AnswerValue(const Inquiry& q) {
       break;
     }
     case GenApi::intfIBoolean:
-      q.Bool(dynamic_cast<GenApi::IBoolean&>(*node).GetValue(false, q.ignoreCache));
+      q.Bool(NodeAsRef<GenApi::IBoolean>(node).GetValue(false, q.ignoreCache));
       break;
     case GenApi::intfIFloat:
-      q.Double(dynamic_cast<GenApi::IFloat&>(*node).GetValue(false, q.ignoreCache));
+      q.Double(NodeAsRef<GenApi::IFloat>(node).GetValue(false, q.ignoreCache));
       break;
     case GenApi::intfIEnumeration: {
-      const int64_t value =
-          dynamic_cast<GenApi::IEnumeration&>(*node).GetIntValue(false, q.ignoreCache);
+      const int64_t value = NodeAsRef<GenApi::IEnumeration>(node).GetIntValue(false, q.ignoreCache);
       const int64_t target =
           q.dataType == kTypeDefault || q.dataType == kTypeEnumeration ? kTypeInt64 : q.dataType;
       WriteUserValueFromInt64(target, q.variable, value, &q.sink);
@@ -299,7 +299,7 @@ void AnswerOperation(const Inquiry& q, GenApi::INode* node) {
       return q.sink.SetError(kInquireFlagError, 2, 0, 0);
     }
     default:
-      return AnswerValue(q);
+      return AnswerValue(q, node);
   }
 }
 

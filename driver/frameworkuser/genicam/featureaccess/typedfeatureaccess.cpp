@@ -4,6 +4,7 @@
 
 #include "driver/foundation/conversions.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/featureaccess/nodecast.h"
 #include "driver/frameworkuser/genicam/featureaccess/nodeutilities.h"
 #include "driver/frameworkuser/genicam/featureaccess/uservalue.h"
 
@@ -39,19 +40,19 @@ int RequiredInterface(int64_t dataType) {
 bool CastFits(GenApi::INode* node, int required) {
   switch (required) {
     case GenApi::intfIInteger:
-      return dynamic_cast<GenApi::IInteger*>(node) != nullptr;
+      return NodeAs<GenApi::IInteger>(node) != nullptr;
     case GenApi::intfIFloat:
-      return dynamic_cast<GenApi::IFloat*>(node) != nullptr;
+      return NodeAs<GenApi::IFloat>(node) != nullptr;
     case GenApi::intfIString:
-      return dynamic_cast<GenApi::IString*>(node) != nullptr;
+      return NodeAs<GenApi::IString>(node) != nullptr;
     case GenApi::intfIEnumeration:
-      return dynamic_cast<GenApi::IEnumeration*>(node) != nullptr;
+      return NodeAs<GenApi::IEnumeration>(node) != nullptr;
     case GenApi::intfIBoolean:
-      return dynamic_cast<GenApi::IBoolean*>(node) != nullptr;
+      return NodeAs<GenApi::IBoolean>(node) != nullptr;
     case GenApi::intfICommand:
-      return dynamic_cast<GenApi::ICommand*>(node) != nullptr;
+      return NodeAs<GenApi::ICommand>(node) != nullptr;
     default:
-      return dynamic_cast<GenApi::ICategory*>(node) != nullptr;
+      return NodeAs<GenApi::ICategory>(node) != nullptr;
   }
 }
 
@@ -77,16 +78,19 @@ const wchar_t* AccessRefusal(GenApi::INode* node, FeatureAccess access) {
   }
 }
 
-// Finds and checks the node; null after a recorded failure.
+// Finds the node (or takes the one found by that name) and checks it; null
+// after a recorded failure.
 int64_t FindChecked(GenICamProxy& proxy, const GenICam::gcstring& name, FeatureAccess access,
-                    GenApi::INode*& node, ErrorSink* sink, int64_t dataType) {
+                    GenApi::INode*& node, ErrorSink* sink, int64_t dataType, bool found = false) {
   // The wide name is only needed for a report.
   const auto feature = [&name] { return foundation::Utf8ToWString(name.c_str()); };
-  node = nullptr;
+  if (!found) node = nullptr;
   try {
-    const auto& map = proxy.NodeMap();
-    if (map == nullptr || map->_Ptr == nullptr) throw NotInitialized{};
-    node = map->_GetNode(name);
+    if (!found) {
+      const auto& map = proxy.NodeMap();
+      if (map == nullptr || map->_Ptr == nullptr) throw NotInitialized{};
+      node = map->_GetNode(name);
+    }
     if (node == nullptr) {
       if (sink != nullptr && sink->ErrorCode() == 0) {
         const std::wstring missing = L"The device does not have a \"" + feature() + L"\" feature.";
@@ -135,14 +139,14 @@ int64_t FindChecked(GenICamProxy& proxy, const GenICam::gcstring& name, FeatureA
 }  // namespace
 
 GenICam::gcstring FeatureNameToUtf8(std::wstring_view name) {
-  std::string text;
-  text.reserve(name.size());
-  for (wchar_t c : name) {
+  std::string text(name.size(), '\0');
+  for (size_t i = 0; i < name.size(); ++i) {
     // Feature names are ASCII; anything else takes the full conversion.
+    const wchar_t c = name[i];
     if (c <= 0 || c >= 0x80) return foundation::WStringToUtf8(std::wstring(name)).c_str();
-    text.push_back(static_cast<char>(c));
+    text[i] = static_cast<char>(c);
   }
-  return text.c_str();
+  return text;
 }
 
 std::wstring DeviceLine(GenICamProxy& proxy) {
@@ -156,7 +160,7 @@ int64_t GetFeaturePtr(GenICamProxy& proxy, const GenICam::gcstring& name, Featur
                       GenApi::CPointer<I>& out, ErrorSink* sink, int64_t dataType) {
   GenApi::INode* node = nullptr;
   const int64_t result = FindChecked(proxy, name, access, node, sink, dataType);
-  out = GenApi::CPointer<I>(dynamic_cast<I*>(node));
+  out = GenApi::CPointer<I>(NodeAs<I>(node));
   return result;
 }
 
@@ -164,6 +168,12 @@ int64_t GetFeatureNodeForUserType(GenICamProxy& proxy, const GenICam::gcstring& 
                                   FeatureAccess access, GenApi::INode*& out, ErrorSink* sink,
                                   int64_t dataType) {
   return FindChecked(proxy, name, access, out, sink, dataType);
+}
+
+int64_t CheckFeatureNodeForUserType(GenICamProxy& proxy, const GenICam::gcstring& name,
+                                    FeatureAccess access, GenApi::INode*& node, ErrorSink* sink,
+                                    int64_t dataType) {
+  return FindChecked(proxy, name, access, node, sink, dataType, true);
 }
 
 template int64_t GetFeaturePtr(GenICamProxy&, const GenICam::gcstring&, FeatureAccess,

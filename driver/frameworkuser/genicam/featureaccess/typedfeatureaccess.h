@@ -34,6 +34,11 @@ int64_t GetFeatureNodeForUserType(GenICamProxy& proxy, const GenICam::gcstring& 
                                   FeatureAccess access, GenApi::INode*& out, ErrorSink* sink,
                                   int64_t dataType = 0);
 
+// The same checks of a node already found by that name.
+int64_t CheckFeatureNodeForUserType(GenICamProxy& proxy, const GenICam::gcstring& name,
+                                    FeatureAccess access, GenApi::INode*& node, ErrorSink* sink,
+                                    int64_t dataType = 0);
+
 // A wide feature name as GenApi takes it.
 GenICam::gcstring FeatureNameToUtf8(std::wstring_view name);
 

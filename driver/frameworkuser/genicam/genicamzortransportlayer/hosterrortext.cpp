@@ -18,20 +18,23 @@ struct ErrorTypes {
   int64_t messages[4];
 };
 
+// The host library's feature level stays for the process; every register
+// access asks for its error numbering.
+bool IsOldHost() {
+  static const bool old = [] {
+    int64_t level = 0;
+    HostInternalInquire(0, kFeatureLevelInquire, &level);
+    return level < 1;
+  }();
+  return old;
+}
+
 // Hosts below feature level 1 number their error types the older way.
 ErrorTypes CurrentErrorTypes() {
-  int64_t level = 0;
-  HostInternalInquire(0, kFeatureLevelInquire, &level);
-  if (level >= 1) {
+  if (!IsOldHost()) {
     return {0x10E0000, 0x210F0000, {0x210E0000, 0x21110000, 0x21120000, 0x21130000}};
   }
   return {0x1000002, 0x21030000, {0x21000002, 0x21050000, 0x21060000, 0x21070000}};
-}
-
-bool IsOldHost() {
-  int64_t level = 0;
-  HostInternalInquire(0, kFeatureLevelInquire, &level);
-  return level < 1;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/czortransportlayer.h"
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/hosterrortext.h"
+#include "driver/frameworkuser/genicam/genicamzortransportlayer/quietbracket.h"
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/xmlfilename.h"
 #include "platform/host/hostservices.h"
 #include "platform/host/zor.h"
@@ -146,6 +147,37 @@ TEST_F(HostSystemPort, AnErrorHeldBeforeTheAccessSurvivesIt) {
   port.Read(&value, kFreeType, 8);
   EXPECT_EQ(value, 3);
   EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), before);
+}
+
+// An access inside a stretch that is quiet already (the application's own
+// printing off, an outer access) leaves it as it found it.
+TEST_F(HostSystemPort, AccessesInsideQuietStretchesLeaveThemQuiet) {
+  CZorTransportLayer<QsysTLProxy> port(system_);
+  const auto threadSetting = [](int64_t type) {
+    int64_t value = 0;
+    HostAppInquire(Q_DEFAULT, type, &value);
+    return value;
+  };
+  constexpr int64_t kQuietSetting = -9999;
+  int64_t value = 0;
+  QappControl(Q_DEFAULT, Q_ERROR_SETTING, 7);
+  EXPECT_THROW(port.Read(&value, kFreeType + 1, 8), GenICam::AccessException);
+  EXPECT_EQ(threadSetting(Q_ERROR_PRINT), Q_PRINT_DISABLE);
+  EXPECT_EQ(threadSetting(Q_ERROR_SETTING), 7);
+
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
+  {
+    QuietHostBracket outer;
+    EXPECT_THROW(port.Read(&value, kFreeType + 1, 8), GenICam::AccessException);
+    port.Read(&value, kAvailabilityRegister + kFreeType + 1, 8);
+    EXPECT_EQ(threadSetting(Q_ERROR_PRINT), Q_PRINT_DISABLE);
+    EXPECT_EQ(threadSetting(Q_ERROR_SETTING), kQuietSetting);
+  }
+  EXPECT_EQ(threadSetting(Q_ERROR_PRINT), Q_PRINT_ENABLE);
+  EXPECT_EQ(threadSetting(Q_ERROR_SETTING), 7);
+  EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);
+  QappControl(Q_DEFAULT, Q_ERROR_SETTING, 0);
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
 }
 
 TEST_F(HostSystemPort, ConcurrentAccessesLeaveTheApplicationsPrintingAlone) {
