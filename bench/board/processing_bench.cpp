@@ -96,8 +96,7 @@ void ReportThreadCpu(benchmark::State& state, const zorbench::ThreadCpu& before,
 // each period's end wakes another, which does nothing. The CPU time of each per
 // period is what a timed wake-up (the board's clock) and a woken thread (the
 // driver's hook thread) cost on this machine under its present load. The hook
-// thread runs time critical, real-time where the process may: the woken
-// thread can be given the same priority, which makes a wake-up dearer here.
+// thread runs time critical: the woken thread can be given the same priority.
 struct WakeCost {
   double timerUs = 0;
   double wokenUs = 0;

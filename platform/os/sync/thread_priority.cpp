@@ -1,6 +1,8 @@
-// Windows thread priorities as Linux scheduling: time critical is real-time
-// round-robin scheduling where the process may use it; every other priority,
-// and time critical where it may not, is a niceness of the thread.
+// Windows thread priorities as niceness of the thread. Time critical of a process
+// of normal class is the top of Windows' dynamic range, not its real-time class, so
+// it is the strongest niceness, not real-time scheduling: a real-time thread could
+// starve a small machine, and a woken one costs far more on a virtual machine. A
+// thread that real-time scheduling was given by others reads as time critical.
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
@@ -25,9 +27,6 @@ constexpr Level kLevels[] = {{THREAD_PRIORITY_IDLE, 19},          {THREAD_PRIORI
                              {THREAD_PRIORITY_BELOW_NORMAL, 5},   {THREAD_PRIORITY_NORMAL, 0},
                              {THREAD_PRIORITY_ABOVE_NORMAL, -5},  {THREAD_PRIORITY_HIGHEST, -10},
                              {THREAD_PRIORITY_TIME_CRITICAL, -20}};
-
-// Above every thread of normal scheduling, below the system's own real-time threads.
-constexpr int kRealTimePriority = 1;
 
 const Level* LevelOf(int priority) {
   for (const Level& level : kLevels) {
@@ -55,11 +54,8 @@ bool SetThreadPriority(Handle thread, int priority) {
   int policy = SCHED_OTHER;
   sched_param param{};
   pthread_getschedparam(pthread_self(), &policy, &param);
-  if (priority == THREAD_PRIORITY_TIME_CRITICAL) {
-    sched_param realTime{};
-    realTime.sched_priority = kRealTimePriority;
-    if (pthread_setschedparam(pthread_self(), SCHED_RR, &realTime) == 0) return true;
-  } else if (RealTime(policy)) {
+  if (RealTime(policy)) {
+    if (priority == THREAD_PRIORITY_TIME_CRITICAL) return true;
     // Leaving real-time scheduling is always allowed.
     sched_param normal{};
     pthread_setschedparam(pthread_self(), SCHED_OTHER, &normal);

@@ -50,12 +50,28 @@ TEST(ThreadPriority, EachLevelIsSetAndReadBackOrRefusedWithoutChange) {
         continue;
       }
       EXPECT_EQ(GetThreadPriority(GetCurrentThread()), level.priority);
-      if (level.priority == THREAD_PRIORITY_TIME_CRITICAL && Policy() == SCHED_RR) continue;
       EXPECT_EQ(Policy(), SCHED_OTHER);
       EXPECT_EQ(Niceness(), level.niceness);
     }
     // Lowering is always allowed: the thread ends idle.
     EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_IDLE);
+  });
+}
+
+TEST(ThreadPriority, RealTimeSchedulingGivenByOthersIsTimeCriticalUntilAnotherLevelIsSet) {
+  OnOwnThread([] {
+    sched_param realTime{};
+    realTime.sched_priority = 1;
+    if (pthread_setschedparam(pthread_self(), SCHED_RR, &realTime) != 0) {
+      GTEST_SKIP() << "the process may not use real-time scheduling";
+    }
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_TIME_CRITICAL);
+    EXPECT_TRUE(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL));
+    EXPECT_EQ(Policy(), SCHED_RR);
+    ASSERT_TRUE(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL));
+    EXPECT_EQ(Policy(), SCHED_OTHER);
+    EXPECT_EQ(Niceness(), 5);
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_BELOW_NORMAL);
   });
 }
 
