@@ -239,7 +239,7 @@ bool Board::WriteJob(const GrabJob& job, uint64_t frame, const Adv7180& decoder,
     return false;
   }
   size = FrameSize(job.window, target);
-  round.targets[round.targetCount++] = target;
+  round.targets.Add(target);
   // The decoder is copied: its registers may change while the frame is written.
   out.push_back([decoder, frame, window = job.window, target] {
     WriteFrame(decoder, frame, window, target);

@@ -71,14 +71,30 @@ struct SingleGrab {
   EventRef done;
 };
 
-// A frame being written outside the board's lock: its channel and where its pixels go.
+// Memory that frames are written into, or that a request touches. Past its room it stands
+// for any memory: a wait that is too wide is slower, one that is too narrow is unsafe.
+struct FrameTargets {
+  static constexpr size_t kRoom = 3;
+  FrameTarget items[kRoom];
+  size_t count = 0;
+  bool anyMemory = false;
+
+  void Add(const FrameTarget& target) {
+    if (count == kRoom) {
+      anyMemory = true;
+    } else {
+      items[count++] = target;
+    }
+  }
+  bool Empty() const { return count == 0 && !anyMemory; }
+};
+
+// A frame being written outside the board's lock: its channel and where its pixels go (a
+// digitizer's frame fills its continuous grab, one single grab and one processing grab).
 struct WriteRound {
-  // A frame fills its digitizer's continuous grab, one single grab and one processing grab.
-  static constexpr size_t kMaxTargets = 3;
   uint64_t id = 0;
   uint64_t channel = 0;
-  FrameTarget targets[kMaxTargets];
-  size_t targetCount = 0;
+  FrameTargets targets;
   // The kernel object of the processing grab it fills: the grab runs until its pixels are written.
   uint64_t processObject = 0;
 };
@@ -86,14 +102,12 @@ struct WriteRound {
 // The writes a request must not overlap: every write of some channels (a bit each), and
 // writes into the memory that it reads, writes or frees.
 struct WriteConflicts {
-  static constexpr size_t kMaxTargets = 3;
   uint32_t channels = 0;
-  FrameTarget targets[kMaxTargets];
-  size_t targetCount = 0;
+  FrameTargets targets;
 
   void AddChannel(uint64_t channel) { channels |= 1u << channel; }
-  void AddTarget(const FrameTarget& target) { targets[targetCount++] = target; }
-  bool Any() const { return channels != 0 || targetCount != 0; }
+  void AddTarget(const FrameTarget& target) { targets.Add(target); }
+  bool Any() const { return channels != 0 || !targets.Empty(); }
 };
 
 // The video hardware of one channel.

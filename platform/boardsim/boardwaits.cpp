@@ -22,14 +22,20 @@ bool Overlaps(const FrameTarget& a, const FrameTarget& b) {
   return false;
 }
 
-bool Conflict(const WriteConflicts& conflicts, const WriteRound& round) {
-  if ((conflicts.channels >> round.channel & 1) != 0) return true;
-  for (size_t i = 0; i < conflicts.targetCount; ++i) {
-    for (size_t j = 0; j < round.targetCount; ++j) {
-      if (Overlaps(conflicts.targets[i], round.targets[j])) return true;
+bool Overlaps(const FrameTargets& a, const FrameTargets& b) {
+  if (a.Empty() || b.Empty()) return false;
+  if (a.anyMemory || b.anyMemory) return true;
+  for (size_t i = 0; i < a.count; ++i) {
+    for (size_t j = 0; j < b.count; ++j) {
+      if (Overlaps(a.items[i], b.items[j])) return true;
     }
   }
   return false;
+}
+
+bool Conflict(const WriteConflicts& conflicts, const WriteRound& round) {
+  return (conflicts.channels >> round.channel & 1) != 0 ||
+         Overlaps(conflicts.targets, round.targets);
 }
 }  // namespace
 
