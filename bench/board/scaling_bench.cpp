@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <barrier>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -188,11 +187,33 @@ double ProcessesCpuNsPerRead() {
   return told == static_cast<size_t>(kDigitizers) ? sum / static_cast<double>(told) : 0;
 }
 
+// A barrier whose threads wait awake, so that the machine is as busy in a lone turn as in a turn of
+// eight.
+class SpinBarrier {
+ public:
+  explicit SpinBarrier(int count) : count_(count) {}
+  void arrive_and_wait() {
+    const int phase = phase_.load(std::memory_order_acquire);
+    if (arrived_.fetch_add(1, std::memory_order_acq_rel) + 1 == count_) {
+      arrived_.store(0, std::memory_order_relaxed);
+      phase_.store(phase + 1, std::memory_order_release);
+      return;
+    }
+    while (phase_.load(std::memory_order_acquire) == phase) __builtin_ia32_pause();
+  }
+
+ private:
+  const int count_;
+  alignas(64) std::atomic<int> arrived_{0};
+  alignas(64) std::atomic<int> phase_{0};
+};
+
 // In each turn one thread reads alone, then all eight read at once, a few thousand reads each, so
 // that both meet the same machine: CPU per read on eight threads over one thread's, and the wall
-// time of a turn of eight over a turn of one (8 on eight free cores, 1 on none). The lone reader
-// goes round the threads: every thread waits out the lone turns of the others, and a thread that
-// never waited, on a core of its own, would make the one-thread figure that of its core alone.
+// time of a turn of eight over a turn of one. The seven others wait awake through a lone turn: a
+// lone reader beside idle cores runs faster on this machine whatever it reads (eight processes
+// that share nothing slow down as much), and the figure is to show what the threads cost each
+// other. The lone reader goes round the threads, so that no core's own speed makes the figure.
 void BM_DigitizerInquireSizeX(benchmark::State& state) {
   if (getenv(kReaderProcess) != nullptr) ReadAsProcess();
   const std::vector<QID>& digitizers = Digitizers();
@@ -204,9 +225,9 @@ void BM_DigitizerInquireSizeX(benchmark::State& state) {
   for (size_t i = 0; i < readers.size(); ++i) readers[i].digitizer = digitizers[i];
   double togetherWallUs = 0;
   std::atomic<bool> stop{false};
-  std::barrier start(kDigitizers);
-  std::barrier loneDone(kDigitizers);
-  std::barrier finish(kDigitizers);
+  SpinBarrier start(kDigitizers);
+  SpinBarrier loneDone(kDigitizers);
+  SpinBarrier finish(kDigitizers);
   // The lone turn of `number`, then every thread waits for its end.
   const auto turn = [&](int64_t number, size_t reader) {
     if (number % kDigitizers == static_cast<int64_t>(reader))
