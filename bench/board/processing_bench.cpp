@@ -139,7 +139,10 @@ WakeCost MeasureWakeCost(std::chrono::microseconds period, int64_t periods, bool
   static constexpr char kTimer[] = "waketimer";
   static constexpr char kWoken[] = "wakewoken";
   std::mutex mutex;
-  std::condition_variable woken;
+  // The woken thread alone waits for a tick: a second waiter would wake with it each time and
+  // meet it on the lock.
+  std::condition_variable tick;
+  std::condition_variable finished;
   int64_t ticks = 0;
   bool read = false;  // both threads' times are read: they may end
   auto named = [](const char* name, auto body) {
@@ -155,27 +158,31 @@ WakeCost MeasureWakeCost(std::chrono::microseconds period, int64_t periods, bool
     }
     std::unique_lock lock(mutex);
     for (int64_t seen = 0; seen < periods; seen = ticks) {
-      woken.wait(lock, [&] { return ticks != seen; });
+      tick.wait(lock, [&] { return ticks != seen; });
       if (arrivals != nullptr) {
         arrivals->times.resize(static_cast<size_t>(ticks), std::chrono::steady_clock::now());
       }
     }
-    woken.wait(lock, [&] { return read; });
+    finished.wait(lock, [&] { return read; });
   });
   std::thread timer = named(kTimer, [&] {
     auto next = std::chrono::steady_clock::now();
     for (int64_t i = 0; i < periods; ++i) {
       next += period;
       std::this_thread::sleep_until(next);
-      std::lock_guard lock(mutex);
-      ++ticks;
-      woken.notify_all();
+      {
+        std::lock_guard lock(mutex);
+        ++ticks;
+      }
+      // Told after the lock is left: a thread told under it would wake only to wait for it.
+      tick.notify_one();
     }
     std::unique_lock lock(mutex);
-    woken.wait(lock, [&] { return read; });
+    finished.notify_all();
+    finished.wait(lock, [&] { return read; });
   });
   std::unique_lock lock(mutex);
-  woken.wait(lock, [&] { return ticks == periods; });
+  finished.wait(lock, [&] { return ticks == periods; });
   lock.unlock();
   // An ended thread's time is gone: both wait until it is read.
   const zorbench::ThreadCpu timerCpu = zorbench::ProcessThreadCpu(kTimer);
@@ -183,7 +190,7 @@ WakeCost MeasureWakeCost(std::chrono::microseconds period, int64_t periods, bool
   lock.lock();
   read = true;
   lock.unlock();
-  woken.notify_all();
+  finished.notify_all();
   timer.join();
   waiter.join();
   const auto count = static_cast<double>(periods);
