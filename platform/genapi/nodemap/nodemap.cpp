@@ -96,8 +96,10 @@ void NodeMap::MarkFeatures() {
 }
 
 void NodeMap::NodeChanged(NodeBase& node) {
-  NewAccessEpoch();
+  // A node's access mode reads only the nodes it depends on, so the other
+  // nodes' modes still hold.
   for (NodeBase* affected : node.Affected()) {
+    affected->ForgetAccessMode();
     if (affected != &node) affected->InvalidateCache();
     if (affected->HasCallbacks()) queued_.push_back(affected);
   }

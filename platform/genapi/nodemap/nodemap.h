@@ -51,14 +51,16 @@ class NodeMap : public INodeMap, public IDeviceInfo {
   // Resolves every reference and derives the reverse links.
   void Finish();
 
-  // A node's stored value changed: invalidate what depends on it and queue
-  // the callbacks of every affected node.
+  // A node's stored value changed: invalidate what depends on it, make it
+  // and its dependents compute their access modes again, and queue the
+  // callbacks of every affected node.
   void NodeChanged(NodeBase& node);
   // How deep the running evaluation nests; guarded by the lock.
   int& EvaluationDepth() { return evaluationDepth_; }
-  // Access modes computed at the current epoch still hold. Anything that may
-  // change one (a write, an invalidation, a poll, a port, an imposed mode)
-  // starts a new epoch; all of it runs under the lock.
+  // Access modes computed at the current epoch still hold unless a node they
+  // depend on changed. Whatever may change modes beyond one node's dependents
+  // (an invalidation, a value read fresh from the port, a port, an imposed
+  // mode) starts a new epoch; all of it runs under the lock.
   uint64_t AccessEpoch() const { return accessEpoch_; }
   void NewAccessEpoch() const { ++accessEpoch_; }
   // Counts the values read from the device and kept nowhere: an access mode

@@ -34,7 +34,7 @@ int64_t IntegerBase::GetValue(bool Verify, bool IgnoreCache) {
 }
 
 void IntegerBase::CheckRange(int64_t value) {
-  const int64_t min = GetMin(), max = GetMax();
+  const int64_t min = Min(), max = Max();
   if (value < min) {
     throw OUT_OF_RANGE_EXCEPTION("Node '%s': value %lld is below the minimum %lld", Name().c_str(),
                                  static_cast<long long>(value), static_cast<long long>(min));
@@ -43,7 +43,7 @@ void IntegerBase::CheckRange(int64_t value) {
     throw OUT_OF_RANGE_EXCEPTION("Node '%s': value %lld is above the maximum %lld", Name().c_str(),
                                  static_cast<long long>(value), static_cast<long long>(max));
   }
-  const int64_t inc = GetInc();
+  const int64_t inc = Inc();
   if (inc > 1 &&
       (static_cast<uint64_t>(value) - static_cast<uint64_t>(min)) % static_cast<uint64_t>(inc) !=
           0) {
@@ -55,20 +55,32 @@ void IntegerBase::CheckRange(int64_t value) {
 
 int64_t IntegerBase::GetMin() {
   NodeMap::Guard guard(Map());
+  return Min();
+}
+
+int64_t IntegerBase::GetMax() {
+  NodeMap::Guard guard(Map());
+  return Max();
+}
+
+int64_t IntegerBase::GetInc() {
+  NodeMap::Guard guard(Map());
+  return Inc();
+}
+
+int64_t IntegerBase::Min() {
   RecursionGuard recursion(limitBusy_, *this);
   const int64_t min = min_.IsSet() ? min_.Get().AsInt() : DefaultMin();
   return imposedMin_ && *imposedMin_ > min ? *imposedMin_ : min;
 }
 
-int64_t IntegerBase::GetMax() {
-  NodeMap::Guard guard(Map());
+int64_t IntegerBase::Max() {
   RecursionGuard recursion(limitBusy_, *this);
   const int64_t max = max_.IsSet() ? max_.Get().AsInt() : DefaultMax();
   return imposedMax_ && *imposedMax_ < max ? *imposedMax_ : max;
 }
 
-int64_t IntegerBase::GetInc() {
-  NodeMap::Guard guard(Map());
+int64_t IntegerBase::Inc() {
   RecursionGuard recursion(limitBusy_, *this);
   const int64_t inc = inc_.IsSet() ? inc_.Get().AsInt() : DefaultInc();
   return inc < 1 ? 1 : inc;

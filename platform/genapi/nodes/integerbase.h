@@ -33,11 +33,15 @@ class IntegerBase : public ValueNode, public virtual IInteger {
   void WriteNumber(const Number& value, bool verify) override;
   void WriteNumberTrusted(const Number& value, bool verify) override;
   Number ReadNumberTrusted(bool verify, bool ignoreCache) override;
-  Number MinNumber() override { return Number::Int(GetMin()); }
-  Number MaxNumber() override { return Number::Int(GetMax()); }
-  Number IncNumber() override { return Number::Int(GetInc()); }
+  Number MinNumber() override { return Number::Int(Min()); }
+  Number MaxNumber() override { return Number::Int(Max()); }
+  Number IncNumber() override { return Number::Int(Inc()); }
 
  protected:
+  // The limits for a caller that holds the node map's lock.
+  int64_t Min();
+  int64_t Max();
+  int64_t Inc();
   virtual int64_t RawRead(bool verify, bool ignoreCache) = 0;
   virtual void RawWrite(int64_t value, bool verify);
   virtual int64_t DefaultMin();

@@ -104,8 +104,9 @@ class NodeBase : public virtual INode, public virtual ISelector {
   // IBase
   EAccessMode GetAccessMode() const override;
   // The same under the lock the caller holds; kept until the map's access
-  // epoch moves on.
+  // epoch moves on or a node it depends on changes.
   virtual EAccessMode AccessMode() const;
+  void ForgetAccessMode() { accessEpoch_ = 0; }
 
   // ISelector
   bool IsSelector() const override { return !selected_.empty(); }

@@ -128,6 +128,46 @@ TEST(AccessMode, KeptOnlyWhileNothingItReadsMayHaveChanged) {
   EXPECT_EQ(m.Node("Reg")->GetAccessMode(), RO);
 }
 
+// A write makes only the nodes that read the written one compute their modes
+// again; every kind of link must still carry the change, however far.
+TEST(AccessMode, AWriteReachesEveryModeThatReadsIt) {
+  const auto reg = [](const char* name, int address, const char* mode) {
+    return std::string("<IntReg Name='") + name + "'><Address>" + std::to_string(address) +
+           "</Address><Length>4</Length><AccessMode>" + mode +
+           "</AccessMode><pPort>Device</pPort></IntReg>";
+  };
+  TestMap m(reg("FlagReg", 0, "RW") + reg("RwReg", 4, "RW") + reg("RoReg", 8, "RO") +
+            "<IntSwissKnife Name='Lock'><pVariable Name='F'>FlagReg</pVariable>"
+            "<Formula>F = 1</Formula></IntSwissKnife>"
+            "<Integer Name='Locked'><pIsLocked>Lock</pIsLocked><Value>0</Value></Integer>"
+            "<Integer Name='Outer'><pValue>Locked</pValue></Integer>"
+            "<Integer Name='Sel'><Value>0</Value></Integer>"
+            "<Integer Name='Selected'><pIndex>Sel</pIndex>"
+            "<pValueIndexed Index='0'>RwReg</pValueIndexed>"
+            "<pValueIndexed Index='1'>RoReg</pValueIndexed></Integer>"
+            "<Integer Name='Other'><Value>0</Value></Integer>");
+  INode* outer = m.Node("Outer");
+  INode* selected = m.Node("Selected");
+  const auto modes = [&] { return std::pair(outer->GetAccessMode(), selected->GetAccessMode()); };
+  EXPECT_EQ(modes(), std::pair(RW, RW));
+
+  // Register, formula, lock, pValue: the change travels three links.
+  CIntegerPtr(m.Node("FlagReg"))->SetValue(1);
+  EXPECT_EQ(modes(), std::pair(RO, RW));
+  EXPECT_THROW(CIntegerPtr(outer)->SetValue(2), GenICam::AccessException);
+  // A selector moves its feature onto a register of another mode.
+  CIntegerPtr(m.Node("Sel"))->SetValue(1);
+  EXPECT_EQ(modes(), std::pair(RO, RO));
+  CIntegerPtr(m.Node("Other"))->SetValue(1);
+  EXPECT_EQ(modes(), std::pair(RO, RO));
+
+  CIntegerPtr(m.Node("FlagReg"))->SetValue(0);
+  CIntegerPtr(m.Node("Sel"))->SetValue(0);
+  EXPECT_EQ(modes(), std::pair(RW, RW));
+  CIntegerPtr(outer)->SetValue(2);
+  EXPECT_EQ(CIntegerPtr(m.Node("Locked"))->GetValue(), 2);
+}
+
 TEST(AccessMode, CombineTakesTheStricterMode) {
   EXPECT_EQ(Combine(RW, RO), RO);
   EXPECT_EQ(Combine(RO, WO), NA);
