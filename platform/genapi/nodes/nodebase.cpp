@@ -38,17 +38,12 @@ bool IsValueLink(std::string_view name) {
 
 }  // namespace
 
-RecursionGuard::RecursionGuard(bool& busy, const NodeBase& node)
-    : busy_(busy), depth_(node.Map().EvaluationDepth()) {
+void RecursionGuard::Refuse(const NodeBase& node) const {
   if (busy_) {
     throw LOGICAL_ERROR_EXCEPTION("Node '%s': its references form a cycle", node.Name().c_str());
   }
-  if (depth_ >= kMaxDepth) {
-    throw LOGICAL_ERROR_EXCEPTION("Node '%s': its references nest deeper than %d nodes",
-                                  node.Name().c_str(), kMaxDepth);
-  }
-  busy_ = true;
-  ++depth_;
+  throw LOGICAL_ERROR_EXCEPTION("Node '%s': its references nest deeper than %d nodes",
+                                node.Name().c_str(), kMaxDepth);
 }
 
 NodeBase::NodeBase(NodeMap& map, SharedNodeXml xml) : map_(map), xml_(std::move(xml)) {
@@ -208,8 +203,12 @@ void NodeBase::InvalidateNode() {
 }
 
 ECachingMode NodeBase::GetCachingMode() const {
-  if (std::optional<ECachingMode> own = OwnCachingMode()) return *own;
   NodeMap::Guard guard(map_);
+  return CachingMode();
+}
+
+ECachingMode NodeBase::CachingMode() const {
+  if (std::optional<ECachingMode> own = OwnCachingMode()) return *own;
   if (cachingMode_) return *cachingMode_;
   // A walk with its own stack: a chain of any length neither exhausts the
   // thread's stack nor is walked again for each of its nodes.

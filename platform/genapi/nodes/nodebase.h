@@ -9,11 +9,10 @@
 #include "platform/genapi/api/callback.h"
 #include "platform/genapi/api/pointer.h"
 #include "platform/genapi/formula/number.h"
+#include "platform/genapi/nodemap/nodemap.h"
 #include "platform/genapi/nodes/nodexml.h"
 
 namespace GenApi {
-
-class NodeMap;
 
 // What every node shares: identity and texts from the XML, references to
 // other nodes, the access-mode rules, callbacks and the selector links.
@@ -78,6 +77,8 @@ class NodeBase : public virtual INode, public virtual ISelector {
   // Nodes without a register of their own cache as well as the values they
   // are computed from: the weakest mode among them.
   ECachingMode GetCachingMode() const final;
+  // The same under the lock the caller holds.
+  ECachingMode CachingMode() const;
   int64_t GetPollingTime() const override { return pollingTime_; }
   gcstring GetToolTip() const override { return Text(toolTip_); }
   gcstring GetDescription() const override { return Text(description_); }
@@ -185,7 +186,12 @@ class RecursionGuard {
   static constexpr int kMaxDepth = 256;
 
   // Evaluations run under the node map's lock, so the map keeps the depth.
-  RecursionGuard(bool& busy, const NodeBase& node);
+  RecursionGuard(bool& busy, const NodeBase& node)
+      : busy_(busy), depth_(node.Map().EvaluationDepth()) {
+    if (busy_ || depth_ >= kMaxDepth) Refuse(node);
+    busy_ = true;
+    ++depth_;
+  }
   ~RecursionGuard() {
     busy_ = false;
     --depth_;
@@ -194,6 +200,8 @@ class RecursionGuard {
   RecursionGuard& operator=(const RecursionGuard&) = delete;
 
  private:
+  [[noreturn]] void Refuse(const NodeBase& node) const;
+
   bool& busy_;
   int& depth_;
 };

@@ -6,16 +6,19 @@ namespace GenApi {
 
 EAccessMode PortNode::OwnAccessMode() const { return port_ ? port_->GetAccessMode() : NA; }
 
+IPort& PortNode::Connected() const {
+  if (port_ == nullptr) throw ACCESS_EXCEPTION("Port '%s' is not connected", Name().c_str());
+  return *port_;
+}
+
 void PortNode::Read(void* pBuffer, int64_t Address, int64_t Length) {
   NodeMap::Guard guard(Map());
-  if (port_ == nullptr) throw ACCESS_EXCEPTION("Port '%s' is not connected", Name().c_str());
-  port_->Read(pBuffer, Address, Length);
+  Connected().Read(pBuffer, Address, Length);
 }
 
 void PortNode::Write(const void* pBuffer, int64_t Address, int64_t Length) {
   NodeMap::Guard guard(Map());
-  if (port_ == nullptr) throw ACCESS_EXCEPTION("Port '%s' is not connected", Name().c_str());
-  port_->Write(pBuffer, Address, Length);
+  Connected().Write(pBuffer, Address, Length);
 }
 
 }  // namespace GenApi

@@ -11,6 +11,8 @@ class PortNode : public NodeBase, public virtual IPort {
   using NodeBase::NodeBase;
 
   void SetPort(IPort* port) { port_ = port; }
+  // The application's port, for a caller that holds the node map's lock.
+  IPort& Connected() const;
   void Read(void* pBuffer, int64_t Address, int64_t Length) override;
   void Write(const void* pBuffer, int64_t Address, int64_t Length) override;
   EInterfaceType GetPrincipalInterfaceType() const override { return intfIPort; }

@@ -91,9 +91,9 @@ EAccessMode RegisterAccess::AccessMode() const {
   return port_ ? Combine(access_, port_->AccessMode()) : NA;
 }
 
-PortNode& RegisterAccess::Port() const {
+IPort& RegisterAccess::Port() const {
   if (port_ == nullptr) throw ACCESS_EXCEPTION("Node '%s' has no pPort", owner_->Name().c_str());
-  return *port_;
+  return port_->Connected();
 }
 
 const std::vector<uint8_t>& RegisterAccess::Read(bool ignoreCache) {

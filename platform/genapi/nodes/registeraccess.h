@@ -30,7 +30,8 @@ class RegisterAccess {
   void Write(const uint8_t* bytes, size_t length);
 
  private:
-  PortNode& Port() const;
+  // The application's port behind pPort.
+  IPort& Port() const;
 
   NodeBase* owner_ = nullptr;
   uint64_t constantAddress_ = 0;

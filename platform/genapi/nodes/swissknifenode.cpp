@@ -23,7 +23,7 @@ double SwissKnifeNode::RawRead(bool, bool ignoreCache) {
   if (cached_ && !ignoreCache) return cached_->AsFloat();
   RecursionGuard recursion(valueBusy_, *this);
   const Number value = context_.Evaluate(formula_, "Formula", ignoreCache);
-  if (GetCachingMode() != NoCache) cached_ = value;
+  if (CachingMode() != NoCache) cached_ = value;
   return value.AsFloat();
 }
 
@@ -37,7 +37,7 @@ int64_t IntSwissKnifeNode::RawRead(bool, bool ignoreCache) {
   if (cached_ && !ignoreCache) return cached_->AsInt();
   RecursionGuard recursion(valueBusy_, *this);
   const Number value = context_.Evaluate(formula_, "Formula", ignoreCache);
-  if (GetCachingMode() != NoCache) cached_ = value;
+  if (CachingMode() != NoCache) cached_ = value;
   return value.AsInt();
 }
 
