@@ -5,6 +5,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/os/core/thread_own.h"
 #include "platform/os/device/device_file.h"
 #include "platform/os/serial/serial_port.h"
 #include "platform/os/text/upper_case.h"
@@ -50,16 +51,12 @@ std::shared_ptr<Device> OpenFromProvider(const std::wstring& device, uint32_t* e
   return opened;
 }
 
-// The calling thread's spare request object. Requests may still be sent while the thread ends,
-// from destructors that run after the slot's: those get a request of their own.
+// The calling thread's spare request object.
 struct SpareSlot {
-  ~SpareSlot();
   std::shared_ptr<Request> request;
   // A request of this slot is in flight: one sent meanwhile from inside it gets its own.
   bool busy = false;
 };
-thread_local bool spareSlotGone = false;
-SpareSlot::~SpareSlot() { spareSlotGone = true; }
 
 // The calling thread's request, used without copying its reference: a request object of the
 // thread that nothing else holds. A device may keep a request past its completion, and a request
@@ -68,21 +65,19 @@ class ThreadRequest {
  public:
   ThreadRequest() {
     constexpr size_t kKeptBufferBytes = 64 * 1024;
-    if (spareSlotGone) {
+    // Requests may still be sent while the thread ends, from destructors that run after the
+    // slot's: those get a request of their own.
+    SpareSlot* slot = ThreadOwn<SpareSlot>();
+    if (slot == nullptr || slot->busy) {
       own_ = std::make_shared<Request>();
       return;
     }
-    thread_local SpareSlot slot;
-    if (slot.busy) {
-      own_ = std::make_shared<Request>();
-      return;
-    }
-    std::shared_ptr<Request>& spare = slot.request;
+    std::shared_ptr<Request>& spare = slot->request;
     if (spare == nullptr || spare.use_count() != 1 || spare->BufferCapacity() > kKeptBufferBytes) {
       spare = std::make_shared<Request>();
     }
-    slot_ = &slot;
-    slot.busy = true;
+    slot_ = slot;
+    slot->busy = true;
   }
   ~ThreadRequest() {
     if (slot_ != nullptr) slot_->busy = false;
