@@ -46,6 +46,9 @@ bool DeviceEventHub::Raise(uint64_t type, const DeviceEvent& event, Deferred& ou
     ++slot.dropped;
     return false;
   }
+  if (slot.queued.full()) {
+    slot.queued.set_capacity(std::min(kQueueLimit, std::max<size_t>(4, 2 * slot.queued.size())));
+  }
   slot.queued.push_back({event, round_});
   return true;
 }

@@ -3,6 +3,7 @@
 // until a request comes.
 #pragma once
 
+#include <boost/circular_buffer.hpp>
 #include <boost/container/small_vector.hpp>
 #include <cstdint>
 #include <cstring>
@@ -93,7 +94,9 @@ class DeviceEventHub {
       DeviceEvent event;
       uint64_t round = 0;
     };
-    std::deque<Kept> queued;
+    // A ring that grows to the limit and stays: an event larger than a deque's node would
+    // cost an allocation in the raising thread and a release in the waiting one.
+    boost::circular_buffer<Kept> queued;
     int dropped = 0;
   };
   static void Complete(const std::shared_ptr<os::IoRequest>& request, const DeviceEvent& event,
