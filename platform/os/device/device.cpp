@@ -1,5 +1,6 @@
 #include "platform/os/device/device.h"
 
+#include <array>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -51,9 +52,10 @@ std::shared_ptr<Device> OpenFromProvider(const std::wstring& device, uint32_t* e
   return opened;
 }
 
-// The calling thread's spare request object.
+// The calling thread's spare request objects: two, so that one the device keeps pending (a wait
+// for events) leaves the other to the requests that complete at once.
 struct SpareSlot {
-  std::shared_ptr<Request> request;
+  std::array<std::shared_ptr<Request>, 2> requests;
   // A request of this slot is in flight: one sent meanwhile from inside it gets its own.
   bool busy = false;
 };
@@ -72,9 +74,14 @@ class ThreadRequest {
       own_ = std::make_shared<Request>();
       return;
     }
-    std::shared_ptr<Request>& spare = slot->request;
-    if (spare == nullptr || spare.use_count() != 1 || spare->BufferCapacity() > kKeptBufferBytes) {
-      spare = std::make_shared<Request>();
+    const auto reusable = [](const std::shared_ptr<Request>& spare) {
+      return spare != nullptr && spare.use_count() == 1 &&
+             spare->BufferCapacity() <= kKeptBufferBytes;
+    };
+    std::array<std::shared_ptr<Request>, 2>& spares = slot->requests;
+    if (!reusable(spares[0])) {
+      std::swap(spares[0], spares[1]);
+      if (!reusable(spares[0])) spares[0] = std::make_shared<Request>();
     }
     slot_ = slot;
     slot->busy = true;
@@ -85,7 +92,9 @@ class ThreadRequest {
   ThreadRequest(const ThreadRequest&) = delete;
   ThreadRequest& operator=(const ThreadRequest&) = delete;
 
-  const std::shared_ptr<Request>& Get() const { return slot_ != nullptr ? slot_->request : own_; }
+  const std::shared_ptr<Request>& Get() const {
+    return slot_ != nullptr ? slot_->requests[0] : own_;
+  }
 
  private:
   SpareSlot* slot_ = nullptr;
