@@ -25,7 +25,7 @@ Board::~Board() {
     stopping_ = true;
     events_.AbortAll(out);
     for (auto& request : stalled_) {
-      out.push_back([request] { request->Complete(os::ERROR_OPERATION_ABORTED, 0); });
+      out.emplace_back(request, os::ERROR_OPERATION_ABORTED, 0);
     }
     stalled_.clear();
   }
@@ -221,8 +221,7 @@ void Board::ReleaseStalled(Deferred& out) {
   for (auto& request : stalled_) {
     auto& header = *static_cast<zor::kernel::RequestHeader*>(request->buffer());
     Fail(header, err::kTimeout, 1);
-    const uint32_t bytes = request->outputSize();
-    out.push_back([request, bytes] { request->Complete(os::ERROR_SUCCESS, bytes); });
+    out.emplace_back(request, os::ERROR_SUCCESS, request->outputSize());
   }
   stalled_.clear();
 }

@@ -13,15 +13,14 @@ void DeviceEventHub::Complete(const std::shared_ptr<os::IoRequest>& request,
   record->typeOrCode = event.code;
   std::memcpy(record->payload, event.payload, sizeof(record->payload));
   record->status = {};
-  out.push_back(
-      [request] { request->Complete(os::ERROR_SUCCESS, sizeof(zor::kernel::DeviceEventRecord)); });
+  out.emplace_back(request, os::ERROR_SUCCESS, sizeof(zor::kernel::DeviceEventRecord));
 }
 
 void DeviceEventHub::Wait(uint64_t type, std::shared_ptr<os::IoRequest> request, Deferred& out) {
   Slot& slot = slots_[type];
   if (slot.dropped > 0) {
     --slot.dropped;
-    out.push_back([request] { request->Complete(os::ERROR_GEN_FAILURE, 0); });
+    out.emplace_back(std::move(request), os::ERROR_GEN_FAILURE, 0);
     return;
   }
   if (!slot.queued.empty()) {
@@ -47,6 +46,9 @@ bool DeviceEventHub::Raise(uint64_t type, const DeviceEvent& event, Deferred& ou
     ++slot.dropped;
     return false;
   }
+  if (slot.queued.full()) {
+    slot.queued.set_capacity(std::min(kQueueLimit, std::max<size_t>(4, 2 * slot.queued.size())));
+  }
   slot.queued.push_back({event, round_});
   return true;
 }
@@ -54,9 +56,8 @@ bool DeviceEventHub::Raise(uint64_t type, const DeviceEvent& event, Deferred& ou
 void DeviceEventHub::Drop(uint64_t type, Deferred& out) {
   Slot& slot = slots_[type];
   if (!slot.waits.empty()) {
-    auto request = slot.waits.front();
+    out.emplace_back(std::move(slot.waits.front()), os::ERROR_GEN_FAILURE, 0);
     slot.waits.pop_front();
-    out.push_back([request] { request->Complete(os::ERROR_GEN_FAILURE, 0); });
     return;
   }
   ++slot.dropped;
@@ -83,7 +84,7 @@ void DeviceEventHub::Cancelled(const os::IoRequest& request) {
 void DeviceEventHub::AbortAll(Deferred& out) {
   for (auto& [type, slot] : slots_) {
     for (auto& request : slot.waits) {
-      out.push_back([request] { request->Complete(os::ERROR_OPERATION_ABORTED, 0); });
+      out.emplace_back(request, os::ERROR_OPERATION_ABORTED, 0);
     }
     slot.waits.clear();
   }

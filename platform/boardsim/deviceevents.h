@@ -3,6 +3,8 @@
 // until a request comes.
 #pragma once
 
+#include <boost/circular_buffer.hpp>
+#include <boost/container/small_vector.hpp>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -10,7 +12,7 @@
 #include <map>
 #include <memory>
 #include <type_traits>
-#include <vector>
+#include <utility>
 
 #include "interfaces/kernel/deviceevent.h"
 #include "platform/os/device/device.h"
@@ -32,8 +34,34 @@ struct DeviceEvent {
   }
 };
 
-// Completions run after the board's lock is left.
-using Deferred = std::vector<std::function<void()>>;
+// One step run after the board's lock is left: a request to complete, kept without a closure
+// of its own, or any other action.
+class DeferredStep {
+ public:
+  DeferredStep(std::shared_ptr<os::IoRequest> request, uint32_t error, uint32_t bytes)
+      : request_(std::move(request)), error_(error), bytes_(bytes) {}
+  template <class Action>
+  requires(!std::is_same_v<std::remove_cvref_t<Action>, DeferredStep> &&
+           std::is_invocable_v<Action&>) DeferredStep(Action&& action)
+      : action_(std::forward<Action>(action)) {}
+
+  void operator()() const {
+    if (request_ != nullptr) {
+      request_->Complete(error_, bytes_);
+    } else {
+      action_();
+    }
+  }
+
+ private:
+  std::shared_ptr<os::IoRequest> request_;
+  uint32_t error_ = 0;
+  uint32_t bytes_ = 0;
+  std::function<void()> action_;
+};
+
+// Steps run after the board's lock is left; a request's own few take no allocation.
+using Deferred = boost::container::small_vector<DeferredStep, 2>;
 
 class DeviceEventHub {
  public:
@@ -66,7 +94,9 @@ class DeviceEventHub {
       DeviceEvent event;
       uint64_t round = 0;
     };
-    std::deque<Kept> queued;
+    // A ring that grows to the limit and stays: an event larger than a deque's node would
+    // cost an allocation in the raising thread and a release in the waiting one.
+    boost::circular_buffer<Kept> queued;
     int dropped = 0;
   };
   static void Complete(const std::shared_ptr<os::IoRequest>& request, const DeviceEvent& event,

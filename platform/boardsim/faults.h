@@ -2,6 +2,8 @@
 // requests.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -36,6 +38,8 @@ class FaultTable {
  private:
   std::mutex mutex_;
   std::map<uint32_t, Fault> faults_;
+  // The number of functions with a fault, written under the lock: requests find none without it.
+  std::atomic<size_t> armed_{0};
 };
 
 }  // namespace boardsim

@@ -181,6 +181,8 @@ bool CDigProcessHdler::QueueGrab(ProcessBuffer& buffer, foundation::CError& erro
                                  buffer.driverIndex);
   frame::LLsysRequest(system_.Handles(), kernel::kDigProcessStart, *request, error, ctx);
   if (error.errorSet != 0) return false;
+  // A restart queues while the hook thread may still finish an event of the run before.
+  std::lock_guard lock(hookLock_);
   buffer.grabRecord = request->grabRecord;
   return true;
 }

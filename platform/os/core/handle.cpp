@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "platform/os/core/object.h"
+#include "platform/os/core/thread_own.h"
 
 namespace os::detail {
 namespace {
@@ -44,22 +45,19 @@ HandleTable& Table() {
 // A thread's latest look-ups: most calls use the handles of the call before, and find them
 // again without the shard's lock for as long as no handle of the object is closed.
 struct RecentLookups {
-  ~RecentLookups();
   struct Entry {
     std::uintptr_t id = 0;
     std::weak_ptr<Object> object;
   };
-  static constexpr size_t kEntries = 4;
+  // A thread's road uses a handful of handles: enough slots that they rarely share one.
+  static constexpr size_t kEntries = 16;
   std::array<Entry, kEntries> entries;
 };
-// Look-ups may still come while the thread ends, after the entries are gone.
-thread_local bool recentLookupsGone = false;
-RecentLookups::~RecentLookups() { recentLookupsGone = true; }
 
 RecentLookups::Entry* RecentEntry(std::uintptr_t id) {
-  if (recentLookupsGone) return nullptr;
-  thread_local RecentLookups recent;
-  return &recent.entries[(id / kIdStep) % RecentLookups::kEntries];
+  RecentLookups* recent = ThreadOwn<RecentLookups>();
+  if (recent == nullptr) return nullptr;
+  return &recent->entries[(id / kIdStep) % RecentLookups::kEntries];
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "platform/os/device/device.h"
 
+#include <array>
 #include <atomic>
 #include <map>
 #include <mutex>
 #include <thread>
 
+#include "platform/os/core/thread_own.h"
 #include "platform/os/device/device_file.h"
 #include "platform/os/serial/serial_port.h"
 #include "platform/os/text/upper_case.h"
@@ -50,16 +52,13 @@ std::shared_ptr<Device> OpenFromProvider(const std::wstring& device, uint32_t* e
   return opened;
 }
 
-// The calling thread's spare request object. Requests may still be sent while the thread ends,
-// from destructors that run after the slot's: those get a request of their own.
+// The calling thread's spare request objects: two, so that one the device keeps pending (a wait
+// for events) leaves the other to the requests that complete at once.
 struct SpareSlot {
-  ~SpareSlot();
-  std::shared_ptr<Request> request;
+  std::array<std::shared_ptr<Request>, 2> requests;
   // A request of this slot is in flight: one sent meanwhile from inside it gets its own.
   bool busy = false;
 };
-thread_local bool spareSlotGone = false;
-SpareSlot::~SpareSlot() { spareSlotGone = true; }
 
 // The calling thread's request, used without copying its reference: a request object of the
 // thread that nothing else holds. A device may keep a request past its completion, and a request
@@ -68,21 +67,24 @@ class ThreadRequest {
  public:
   ThreadRequest() {
     constexpr size_t kKeptBufferBytes = 64 * 1024;
-    if (spareSlotGone) {
+    // Requests may still be sent while the thread ends, from destructors that run after the
+    // slot's: those get a request of their own.
+    SpareSlot* slot = ThreadOwn<SpareSlot>();
+    if (slot == nullptr || slot->busy) {
       own_ = std::make_shared<Request>();
       return;
     }
-    thread_local SpareSlot slot;
-    if (slot.busy) {
-      own_ = std::make_shared<Request>();
-      return;
+    const auto reusable = [](const std::shared_ptr<Request>& spare) {
+      return spare != nullptr && spare.use_count() == 1 &&
+             spare->BufferCapacity() <= kKeptBufferBytes;
+    };
+    std::array<std::shared_ptr<Request>, 2>& spares = slot->requests;
+    if (!reusable(spares[0])) {
+      std::swap(spares[0], spares[1]);
+      if (!reusable(spares[0])) spares[0] = std::make_shared<Request>();
     }
-    std::shared_ptr<Request>& spare = slot.request;
-    if (spare == nullptr || spare.use_count() != 1 || spare->BufferCapacity() > kKeptBufferBytes) {
-      spare = std::make_shared<Request>();
-    }
-    slot_ = &slot;
-    slot.busy = true;
+    slot_ = slot;
+    slot->busy = true;
   }
   ~ThreadRequest() {
     if (slot_ != nullptr) slot_->busy = false;
@@ -90,7 +92,9 @@ class ThreadRequest {
   ThreadRequest(const ThreadRequest&) = delete;
   ThreadRequest& operator=(const ThreadRequest&) = delete;
 
-  const std::shared_ptr<Request>& Get() const { return slot_ != nullptr ? slot_->request : own_; }
+  const std::shared_ptr<Request>& Get() const {
+    return slot_ != nullptr ? slot_->requests[0] : own_;
+  }
 
  private:
   SpareSlot* slot_ = nullptr;

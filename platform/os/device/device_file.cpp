@@ -47,6 +47,7 @@ bool Request::Finish(uint32_t error, uint32_t bytes) {
   // Copied under the lock; locked only after the waiter is told, so that this thread does not
   // hold the handle's last reference any longer than it must.
   std::weak_ptr<DeviceFile> file;
+  bool waited = false;
   {
     std::lock_guard lock(mutex_);
     if (complete_.load(std::memory_order_relaxed)) return false;
@@ -63,11 +64,13 @@ bool Request::Finish(uint32_t error, uint32_t bytes) {
     }
     if (eventReset_) event = event_;
     if (listed_) file = file_;
+    waited = waiters_ != 0;
     complete_.store(true, std::memory_order_release);
   }
   // The caller may reuse the block from here on; only copies are used.
   if (event != kNullHandle) SetEvent(event);
-  done_.notify_all();
+  // Most requests complete before anyone waits: a wait that comes later finds them complete.
+  if (waited) done_.notify_all();
   if (auto listed = file.lock()) listed->Remove(this);
   return true;
 }
@@ -105,7 +108,9 @@ bool Request::IsDone() const {
 
 uint32_t Request::Wait(uint32_t* bytes) {
   std::unique_lock lock(mutex_);
+  ++waiters_;
   done_.wait(lock, [this] { return complete_.load(std::memory_order_relaxed); });
+  --waiters_;
   if (bytes != nullptr) *bytes = bytes_;
   return error_;
 }

@@ -66,6 +66,8 @@ class Request final : public IoRequest {
   std::thread::id issuer_;
   mutable std::mutex mutex_;
   std::condition_variable done_;
+  // Threads in Wait, under the lock.
+  int waiters_ = 0;
   // Written under the lock; read without it once the device has had the request.
   std::atomic<bool> complete_{false};
   bool listed_ = false;

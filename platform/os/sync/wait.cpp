@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/os/core/thread_own.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/sync/waitable.h"
 
@@ -170,11 +171,19 @@ uint32_t WaitForMultipleObjects(uint32_t count, const Handle* objects, bool wait
     SetLastError(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;
   }
-  // Kept by the thread, so that a wait allocates nothing; emptied before it returns.
-  thread_local std::vector<std::shared_ptr<detail::Waitable>> waitables;
+  // Kept by the thread, so that a wait allocates nothing; emptied before it returns. A wait
+  // while the thread ends, after the kept list is gone, has one of its own.
+  struct WaitList {
+    std::vector<std::shared_ptr<detail::Waitable>> objects;
+  };
+  WaitList* kept = detail::ThreadOwn<WaitList>();
+  WaitList ending;
+  std::vector<std::shared_ptr<detail::Waitable>>& waitables =
+      (kept != nullptr ? kept : &ending)->objects;
   struct Emptied {
-    ~Emptied() { waitables.clear(); }
-  } emptied;
+    std::vector<std::shared_ptr<detail::Waitable>>& list;
+    ~Emptied() { list.clear(); }
+  } emptied{waitables};
   for (uint32_t i = 0; i < count; ++i) {
     std::shared_ptr<detail::Object> found = detail::FindHandle(objects[i]);
     detail::Waitable* waitable = found == nullptr ? nullptr : found->AsWaitable();

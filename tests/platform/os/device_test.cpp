@@ -167,6 +167,26 @@ TEST_F(Devices, ClosingTheHandleCancelsWhatIsPending) {
   handle_ = CreateFile(L"\\\\.\\TestBoard_0", 0, 0, OPEN_EXISTING, FILE_FLAG_OVERLAPPED);
 }
 
+// Waits that begin before, during and after the completion: none of them misses it.
+TEST_F(Devices, EveryThreadWaitingForARequestSeesItComplete) {
+  for (int round = 0; round < 100; ++round) {
+    char output[4] = {};
+    ASSERT_FALSE(DeviceIoControl(handle_, kLater, nullptr, 0, output, 4, nullptr, &overlapped_));
+    std::atomic<int> answered{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i) {
+      waiters.emplace_back([&] {
+        uint32_t bytes = 0;
+        if (GetOverlappedResult(handle_, &overlapped_, &bytes, true) && bytes == 4) ++answered;
+      });
+    }
+    provider_->device->CompleteKept("done", 4);
+    for (std::thread& waiter : waiters) waiter.join();
+    EXPECT_EQ(answered.load(), 3);
+    EXPECT_EQ(std::string(output, 4), "done");
+  }
+}
+
 TEST_F(Devices, WithoutOverlappedTheCallWaitsForCompletion) {
   char output[4] = {};
   std::thread completer([this] {
