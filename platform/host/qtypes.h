@@ -6,8 +6,8 @@
 // The comment of an inquire type begins with the type of its answer at `out`:
 //   "answer: integer"  a QINT64 (ids and addresses too);
 //   "answer: double"   a double;
-//   "answer: text"     wide text, terminator included; the type + Q_STRING_SIZE answers its length
-//                      in characters (an integer), the room that `out` needs.
+//   "answer: text"     wide text, terminator included; the type + Q_STRING_SIZE answers the room
+//                      that `out` needs, in characters (an integer).
 #pragma once
 
 #include <stdint.h>
@@ -56,7 +56,7 @@ typedef QUINT32 (*QTHREAD_FUNCTION)(void* userData);
 #define Q_DISABLE INT64_C(-9999)
 #define Q_INFINITE INT64_C(-1)
 #define Q_DEFAULT_HOST INT64_C(0x7F000001)    // ids 0x7F000000 to 0x7F0000FF name the host system
-#define Q_STRING_SIZE INT64_C(0x50000000000)  // added to an inquire type: text length
+#define Q_STRING_SIZE INT64_C(0x50000000000)  // added to a text type: the room it needs
 #define Q_UNHOOK INT64_C(0x4000000)           // added to a hook type: remove the hook
 
 // Object types (inquire Q_OBJECT_TYPE).
