@@ -9,6 +9,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/protocol/digitizertypes.h"
+#include "driver/frameworkuser/protocol/genicamtypes.h"
 #include "platform/host/qtypes.h"
 
 namespace zor::board {
@@ -23,7 +24,6 @@ using errorcode::kDigitizerChannelError;
 using errorcode::kInvalidCameraFlag;
 using errorcode::kInvalidControl;
 using namespace protocol;
-constexpr int64_t kFeatureBrowser = 6905;
 
 int64_t IntegerOf(const frame::ValueRecord& record) {
   return record.kind == frame::kValueDouble
