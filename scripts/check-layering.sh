@@ -165,3 +165,39 @@ if [ -n "$literals" ]; then
   exit 1
 fi
 echo "error codes: named once"
+
+# Protocol numbers are named: a case label in driver/ is a name ("case Q_GRAB_TIMEOUT:"), not a
+# number ("case 4127:"). The numbers that stay (bit positions, register field values, bit
+# depths, ...) are listed in scripts/numeric-case-labels.txt, a line per file: the file, the
+# numbers its labels may hold, then " -- " and why they stay numbers.
+allowed_labels=scripts/numeric-case-labels.txt
+numeric_labels=$(awk -v allowed="$allowed_labels" '
+  BEGIN {
+    while ((getline entry < allowed) > 0) {
+      if (entry ~ /^[[:space:]]*(#|$)/) continue
+      split(entry, parts, / -- /)
+      count = split(parts[1], words, /[[:space:]]+/)
+      for (i = 2; i <= count; i++) allow[words[1] " " tolower(words[i])] = 1
+    }
+  }
+  {
+    split($0, where, ":")
+    text = substr($0, length(where[1]) + length(where[2]) + 3)
+    rest = text
+    while (match(rest, /(^|[^[:alnum:]_])case[[:space:]]+-?(0[xX][0-9A-Fa-f]+|[0-9]+)/)) {
+      label = substr(rest, RSTART, RLENGTH)
+      sub(/^[^c]*case[[:space:]]+/, "", label)
+      if (!((where[1] " " tolower(label)) in allow)) {
+        sub(/^[[:space:]]+/, "", text)
+        print where[1] ":" where[2] ": numeric case label: " text
+        break
+      }
+      rest = substr(rest, RSTART + RLENGTH)
+    }
+  }' <<<"$code_lines")
+if [ -n "$numeric_labels" ]; then
+  echo "$numeric_labels"
+  echo "$(wc -l <<<"$numeric_labels") numeric case label(s) that $allowed_labels does not allow"
+  exit 1
+fi
+echo "case labels: named"
