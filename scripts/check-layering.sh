@@ -201,3 +201,57 @@ if [ -n "$numeric_labels" ]; then
   exit 1
 fi
 echo "case labels: named"
+
+# Protocol types are named once. A name of driver/frameworkuser/protocol/ is no name of
+# platform/host/qtypes.h (where that header names a number, the driver uses its name), one
+# header names no number twice, and a name that the digitizer's or system's own node map gives a
+# register names the register's type.
+protocol_names=""
+declare -A node_map=([digitizertypes.h]=QdigControl [systemtypes.h]=QsysControl)
+for header in driver/frameworkuser/protocol/*.h; do
+  [ -f "$header" ] || continue
+  map=driver/resources/genicamxml/${node_map[${header##*/}]:-none}_dravion-lyn.xml
+  protocol_names+=$(awk -v header="$header" -v qtypes=platform/host/qtypes.h -v map="$map" '
+    function number(text,    value, i) {
+      if (text !~ /^0[xX]/) return text + 0
+      value = 0
+      for (i = 3; i <= length(text); i++) value = value * 16 + index("0123456789abcdef", tolower(substr(text, i, 1))) - 1
+      return value
+    }
+    BEGIN {
+      while ((getline line < qtypes) > 0) {
+        if (match(line, /(constexpr QINT64|#define)[[:space:]]+Q_[[:alnum:]_]+/)) {
+          name = substr(line, RSTART, RLENGTH)
+          sub(/.*[[:space:]]/, "", name)
+          public[name] = 1
+        }
+      }
+      while ((getline line < map) > 0) {
+        if (match(line, /Name="Q_[[:alnum:]_]+_Register"/)) {
+          register = substr(line, RSTART + 6, RLENGTH - 7)
+          sub(/_Register$/, "", register)
+        } else if (register != "" && match(line, /<Address>[^<]+<\/Address>/)) {
+          address[register] = number(substr(line, RSTART + 9, RLENGTH - 19))
+          register = ""
+        }
+      }
+    }
+    match($0, /constexpr [[:alnum:]_]+ [[:alnum:]_]+ = (0[xX][0-9A-Fa-f]+|-?[0-9]+);/) {
+      split(substr($0, RSTART, RLENGTH), words, /[[:space:]=;]+/)
+      name = words[3]
+      value = number(words[4])
+      if (name in public) print header ":" FNR ": " name " is named in qtypes.h"
+      if (value in named) print header ":" FNR ": " name " names " words[4] " as " named[value] " does"
+      named[value] = name
+      if ((name in address) && address[name] != value) {
+        print header ":" FNR ": " name " is " address[name] " in " map
+      }
+    }' "$header")$'\n'
+done
+protocol_names=$(grep -v '^$' <<<"$protocol_names" || true)
+if [ -n "$protocol_names" ]; then
+  echo "$protocol_names"
+  echo "$(wc -l <<<"$protocol_names") protocol name(s) given twice or unlike the public ones"
+  exit 1
+fi
+echo "protocol types: named once"
