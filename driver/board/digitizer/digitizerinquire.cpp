@@ -12,6 +12,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/protocol/digitizertypes.h"
+#include "driver/frameworkuser/protocol/fixedanswers.h"
 #include "driver/frameworkuser/protocol/systemtypes.h"
 
 namespace zor::board {
@@ -28,21 +29,11 @@ using namespace protocol;
 constexpr int64_t kRefusedWritingZero = 1102;
 
 // Types the board answers with a fixed value; the host's, with no public name.
-struct FixedAnswer {
-  int64_t type;
-  int64_t answer;
-};
 constexpr FixedAnswer kFixedAnswers[] = {
-    {4069, 0}, {4226, 0}, {4062, 1}, {4063, 1}, {4064, 1}, {4065, 1},
-    {4068, 1}, {4070, 1}, {4227, 1}, {4020, 1}, {4427, 1},
+    Single(4069, 0), Single(4226, 0), Single(4062, 1), Single(4063, 1),
+    Single(4064, 1), Single(4065, 1), Single(4068, 1), Single(4070, 1),
+    Single(4227, 1), Single(4020, 1), Single(4427, 1),
 };
-
-const FixedAnswer* FindFixedAnswer(int64_t type) {
-  for (const FixedAnswer& fixed : kFixedAnswers) {
-    if (fixed.type == type) return &fixed;
-  }
-  return nullptr;
-}
 
 bool In(int64_t value, int64_t first, int64_t last) { return value >= first && value <= last; }
 
@@ -95,7 +86,7 @@ int64_t QDHwSpecSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
     ctx.SetError(kInvalidInquire, 1, 0, 0);
     return 1;
   }
-  if (const FixedAnswer* fixed = FindFixedAnswer(t)) return answer(fixed->answer);
+  if (const FixedAnswer* fixed = FindFixedAnswer(kFixedAnswers, t)) return answer(fixed->answer);
   switch (t) {
     case Q_GC_NODEMAP_PTR:
       // The GenICam layer's node map of the digitizer, when it has one.

@@ -7,6 +7,7 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/fixedanswers.h"
 #include "driver/frameworkuser/protocol/systemtypes.h"
 #include "platform/os/text/convert.h"
 
@@ -21,30 +22,19 @@ constexpr const wchar_t* kBoardName = L"DravionLyn";
 constexpr std::size_t kPerformanceBytes = 216;
 
 // The board's fixed answers. Types with no public name are the host's.
-struct FixedAnswer {
-  int64_t type;
-  int64_t answer;
-};
 constexpr FixedAnswer kFixedAnswers[] = {
-    {Q_SYSTEM_TYPE, 59},
-    {Q_ERROR_TRACE, Q_ENABLE},
-    {2113, 1},
-    {Q_EVENT_SUPPORT, 1},
-    {Q_ASYNCHRONOUS_CALL_SUPPORT, 1},
-    {0x40000000, 1},
-    {2131, 0},
-    {Q_GPU_PRESENT, 0},
-    {Q_DISPLAY_SUPPORT, 0},
-    {Q_ON_BOARD_MEMORY_SIZE, 0x8C00000},
-    {Q_IO_COUNT, 256},
+    Single(Q_SYSTEM_TYPE, 59),
+    Single(Q_ERROR_TRACE, Q_ENABLE),
+    Single(2113, 1),
+    Single(Q_EVENT_SUPPORT, 1),
+    Single(Q_ASYNCHRONOUS_CALL_SUPPORT, 1),
+    Single(0x40000000, 1),
+    Single(2131, 0),
+    Single(Q_GPU_PRESENT, 0),
+    Single(Q_DISPLAY_SUPPORT, 0),
+    Single(Q_ON_BOARD_MEMORY_SIZE, 0x8C00000),
+    Single(Q_IO_COUNT, 256),
 };
-
-const FixedAnswer* FindFixedAnswer(int64_t type) {
-  for (const FixedAnswer& fixed : kFixedAnswers) {
-    if (fixed.type == type) return &fixed;
-  }
-  return nullptr;
-}
 
 bool IsDoubleAnswer(int64_t type) {
   const int64_t plain = type & ~kTypeFlagBits;
@@ -69,7 +59,7 @@ int64_t QDHwSpecSystem::SysInquire(const OperationArgs& args, QDDriverThreadCont
   auto* out = args.Pointer<int64_t>(1);
   int64_t answer = 0;
   foundation::CError error;
-  if (const FixedAnswer* fixed = FindFixedAnswer(type)) {
+  if (const FixedAnswer* fixed = FindFixedAnswer(kFixedAnswers, type)) {
     if (out != nullptr) *out = fixed->answer;
     return 1;
   }

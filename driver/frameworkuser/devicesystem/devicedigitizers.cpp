@@ -8,6 +8,7 @@
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/protocol/digitizertypes.h"
+#include "driver/frameworkuser/protocol/fixedanswers.h"
 #include "driver/frameworkuser/protocol/systemtypes.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
@@ -42,42 +43,37 @@ constexpr KeptSetting kKeptSettings[] = {
 // A control type that is accepted and has no effect; its inquire answers Q_DEFAULT.
 constexpr int64_t kIgnoredControl = 4801;
 
-// Inquire types answered with a fixed value, one type or a range of them.
-struct FixedAnswer {
-  int64_t first;
-  int64_t last;
-  int64_t answer;
-};
+// Inquire types answered with a fixed value.
 constexpr FixedAnswer kFixedAnswers[] = {
-    {Q_SIGN, Q_SIGN, 0},
-    {Q_GENICAM_AVAILABLE, Q_GENICAM_AVAILABLE, 0},
-    {1081, 1081, 0},
-    {Q_SOURCE_NUMBER_OF_FRAMES, Q_SOURCE_NUMBER_OF_FRAMES, Q_INFINITE},
-    {6706, 6706, 0},
+    Single(Q_SIGN, 0),
+    Single(Q_GENICAM_AVAILABLE, 0),
+    Single(1081, 0),
+    Single(Q_SOURCE_NUMBER_OF_FRAMES, Q_INFINITE),
+    Single(6706, 0),
     {Q_SOURCE_OFFSET_X, Q_SOURCE_OFFSET_Y, 0},
-    {Q_GRAB_TRIGGER_SOURCE, Q_GRAB_TRIGGER_SOURCE, 0},
+    Single(Q_GRAB_TRIGGER_SOURCE, 0),
     {4062, 4065, 0},
     {4069, 4070, 0},
-    {4226, 4226, 0},
-    {Q_IO_INTERRUPT_ACTIVATION, Q_IO_INTERRUPT_ACTIVATION, 0},
-    {4374, 4374, 0},
+    Single(4226, 0),
+    Single(Q_IO_INTERRUPT_ACTIVATION, 0),
+    Single(4374, 0),
     {4453, 4458, 0},
     {4465, 4467, 0},
     {5900, 5949, 0},
-    {0xA400110C, 0xA400110C, 0},
-    {0xA800110C, 0xA800110C, 0},
-    {Q_CHANNEL, Q_CHANNEL, 0x40000000},
-    {Q_CHANNEL + kChannelVariantStep, Q_CHANNEL + kChannelVariantStep, 0x40000000},
-    {Q_CHANNEL_SYNC, Q_CHANNEL_SYNC, 0x40000000},
-    {Q_CHANNEL_NUM, Q_CHANNEL_NUM, 1},
-    {Q_SCAN_MODE, Q_SCAN_MODE, 1},
-    {4068, 4068, 1},
-    {4227, 4227, 1},
-    {4427, 4427, 1},
+    Single(0xA400110C, 0),
+    Single(0xA800110C, 0),
+    Single(Q_CHANNEL, 0x40000000),
+    Single(Q_CHANNEL + kChannelVariantStep, 0x40000000),
+    Single(Q_CHANNEL_SYNC, 0x40000000),
+    Single(Q_CHANNEL_NUM, 1),
+    Single(Q_SCAN_MODE, 1),
+    Single(4068, 1),
+    Single(4227, 1),
+    Single(4427, 1),
     {5950, 5999, 1},
-    {kIgnoredControl, kIgnoredControl, Q_DEFAULT},
-    {6750, 6750, 4},
-    {6751, 6751, 8},
+    Single(kIgnoredControl, Q_DEFAULT),
+    Single(6750, 4),
+    Single(6751, 8),
 };
 
 // Inquire types answered with a word of the digitizer's properties.
@@ -135,13 +131,6 @@ bool Accepted(const KeptSetting& setting, int64_t value) {
       return value >= 0;
   }
   return false;
-}
-
-const FixedAnswer* FindFixedAnswer(int64_t type) {
-  for (const FixedAnswer& fixed : kFixedAnswers) {
-    if (In(type, fixed.first, fixed.last)) return &fixed;
-  }
-  return nullptr;
 }
 
 // Frames the board counted over the seconds its counter measured; 0 before the
@@ -314,7 +303,7 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
     default:
       break;
   }
-  if (const FixedAnswer* fixed = FindFixedAnswer(type)) return answer(fixed->answer);
+  if (const FixedAnswer* fixed = FindFixedAnswer(kFixedAnswers, type)) return answer(fixed->answer);
   if (out != nullptr) *out = 0;
   ctx.SetError(kInvalidInquire, 1, 0, 0);
   return 2;

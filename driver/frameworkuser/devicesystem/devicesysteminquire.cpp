@@ -6,6 +6,7 @@
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/protocol/digitizertypes.h"
+#include "driver/frameworkuser/protocol/fixedanswers.h"
 #include "driver/frameworkuser/protocol/systemtypes.h"
 #include "platform/host/hostservices.h"
 
@@ -30,57 +31,47 @@ bool MaskedClassIs(int64_t type, std::initializer_list<int64_t> classes) {
   return false;
 }
 
-// The fixed answers of this layer, for one type or a range of them: the first entry that holds
-// a type answers it. Types with no public name are the host's.
-struct FixedAnswer {
-  int64_t first;
-  int64_t last;
-  int64_t answer;
-};
+// The fixed answers of this layer. Types with no public name are the host's.
 constexpr FixedAnswer kFixedAnswers[] = {
-    {Q_PROCESSOR_NUM, Q_PROCESSOR_NUM, 0},
-    {2029, 2029, 0},
-    {Q_MPEG4_ENCODER_PRESENT, Q_MPEG4_ENCODER_PRESENT, 0},
-    {2113, 2113, 0},
-    {Q_VIDEO_ENCODER_SUPPORT, Q_VIDEO_ENCODER_SUPPORT, 0},
-    {2138, 2138, 0},
-    {Q_PROCESSING_SYSTEM_NUM, Q_PROCESSING_SYSTEM_NUM, 0},
-    {Q_IO_INTERRUPT_ACTIVATION, Q_IO_INTERRUPT_ACTIVATION, 0},
-    {Q_IO_COUNT, Q_IO_COUNT, 0},
+    Single(Q_PROCESSOR_NUM, 0),
+    Single(2029, 0),
+    Single(Q_MPEG4_ENCODER_PRESENT, 0),
+    Single(2113, 0),
+    Single(Q_VIDEO_ENCODER_SUPPORT, 0),
+    Single(2138, 0),
+    Single(Q_PROCESSING_SYSTEM_NUM, 0),
+    Single(Q_IO_INTERRUPT_ACTIVATION, 0),
+    Single(Q_IO_COUNT, 0),
     {Q_AUX_IO_COUNT, Q_AUX_IO_COUNT_OUT, 0},
     {4465, 4467, 0},
-    {Q_GPU_PRESENT, Q_GPU_PRESENT, 0},
-    {Q_DISPLAY_SUPPORT, Q_DISPLAY_SUPPORT, 0},
-    {Q_SERIAL_NUMBER + Q_STRING_SIZE, Q_SERIAL_NUMBER + Q_STRING_SIZE, 0},
-    {7707 + Q_STRING_SIZE, 7707 + Q_STRING_SIZE, 0},
-    {Q_DIGITIZER_SUPPORTED, Q_DIGITIZER_SUPPORTED, 1},
-    {Q_DCF_SUPPORTED, Q_DCF_SUPPORTED, 1},
-    {Q_GRAB_PROCESS_SUPPORTED, Q_GRAB_PROCESS_SUPPORTED, 1},
+    Single(Q_GPU_PRESENT, 0),
+    Single(Q_DISPLAY_SUPPORT, 0),
+    Single(Q_SERIAL_NUMBER + Q_STRING_SIZE, 0),
+    Single(7707 + Q_STRING_SIZE, 0),
+    Single(Q_DIGITIZER_SUPPORTED, 1),
+    Single(Q_DCF_SUPPORTED, 1),
+    Single(Q_GRAB_PROCESS_SUPPORTED, 1),
     {Q_DIGITIZER_HOOK_SUPPORT, Q_SYSTEM_HOOK_SUPPORT, 1},
     {Q_GRAB_TRIGGER_SUPPORT, Q_GRAB_TIMESTAMP_SUPPORT, 1},
-    {Q_SERIAL_PORT_SUPPORT, Q_SERIAL_PORT_SUPPORT, 1},
-    {Q_PROCESS_BUFFER_NUM_MAX, Q_PROCESS_BUFFER_NUM_MAX, 1000},
-    {Q_GRAB_BUFFER_NUM_MAX, Q_GRAB_BUFFER_NUM_MAX, 1000},
-    {Q_BOARD_TYPE, Q_BOARD_TYPE, 0x10000000},
+    Single(Q_SERIAL_PORT_SUPPORT, 1),
+    Single(Q_PROCESS_BUFFER_NUM_MAX, 1000),
+    Single(Q_GRAB_BUFFER_NUM_MAX, 1000),
+    Single(Q_BOARD_TYPE, 0x10000000),
     {Q_MEMORY_PAGING, Q_WRITE_COMBINING, Q_DISABLE},
     {Q_COMPRESSION_SUPPORT, 2131, Q_DISABLE},
-    {Q_DMA_ON_CPU, Q_DMA_ON_CPU, Q_DISABLE},
-    {Q_DRIVER_BUILD, Q_DRIVER_BUILD, 13952006},
-    {Q_DRIVER_LOG_FOLDER + Q_STRING_SIZE, Q_DRIVER_LOG_FOLDER + Q_STRING_SIZE, kFolderCharacters},
+    Single(Q_DMA_ON_CPU, Q_DISABLE),
+    Single(Q_DRIVER_BUILD, 13952006),
+    Single(Q_DRIVER_LOG_FOLDER + Q_STRING_SIZE, kFolderCharacters),
     {4453, 4458, 0},
     {4374, 4439, 0},
     {4440, 4500, 1},
 };
 
 // A fixed answer of this layer, when the type has one.
-bool FindFixedAnswer(int64_t type, int64_t& answer) {
-  for (const FixedAnswer& fixed : kFixedAnswers) {
-    if (type >= fixed.first && type <= fixed.last) {
-      answer = fixed.answer;
-      return true;
-    }
-  }
-  return false;
+bool FixedAnswerOf(int64_t type, int64_t& answer) {
+  const FixedAnswer* fixed = FindFixedAnswer(kFixedAnswers, type);
+  if (fixed != nullptr) answer = fixed->answer;
+  return fixed != nullptr;
 }
 
 // A type that the host system answers for this one.
@@ -130,7 +121,7 @@ bool QDDeviceSystem::AnswerInquire(int64_t type, int64_t* out, QDDriverThreadCon
   int64_t answer = 0;
   // Before the fixed answers: its range answers 0 around it.
   if (type == kGrabControlState) answer = GrabControlStateInquire();
-  if (type == kGrabControlState || FindFixedAnswer(type, answer)) {
+  if (type == kGrabControlState || FixedAnswerOf(type, answer)) {
     if (out != nullptr) *out = answer;
     return true;
   }
