@@ -18,8 +18,9 @@ using zor::frame::QDDriverThreadContext;
 
 namespace {
 
-// The dispatcher hands the thread's command state back as it ends; should an exception leave
-// it, the state is put back here, or the thread's next command would count as a nested one.
+// The dispatcher hands the thread's command state back as it ends and catches what escapes
+// an operation; should anything leave it even so, the state is put back here, or the thread's
+// next command would count as a nested one, and the escape is the command's error.
 void Dispatch(QDDeviceDriver& driver, const QDCommandWrapper& command, QDDriverThreadContext& ctx) {
   const int64_t nesting = ctx.Nesting();
   const QDDriverThreadContext::CommandState state = ctx.Command();
@@ -28,12 +29,14 @@ void Dispatch(QDDeviceDriver& driver, const QDCommandWrapper& command, QDDriverT
   } catch (...) {
     ctx.Nesting() = nesting;
     ctx.Command() = state;
-    throw;
+    zor::frame::RecordCurrentException(ctx);
+    command.SetStatus(QD_STATUS_ERROR);
   }
 }
 
-// What escaped the command becomes its error on the calling thread's context. Without a driver
-// the command fails as when none can be made; without a context only the status tells.
+// What escaped the command before it reached the dispatcher becomes its error on the calling
+// thread's context. Without a driver the command fails as when none can be made; without a
+// context only the status tells.
 void FailCommand(const QDCommandWrapper& command, QDDeviceDriver* driver,
                  QDDriverThreadContext* ctx) noexcept {
   const zor::frame::EscapedException escaped = zor::frame::DescribeCurrentException();
