@@ -47,36 +47,7 @@ TEST(ClientBudget, TheClientThatWouldPassTheBudgetIsTheOneRefused) {
   EXPECT_FALSE(greedy->TakeRequest(1, [] {}));
 }
 
-TEST(ClientBudget, ClientsPastTheMostAreRefusedUntilOneEnds) {
-  auto budget = std::make_shared<ClientBudget>(kBudget, kClients, kBudget);
-  std::vector<std::shared_ptr<ClientBudget::Share>> shares;
-  for (size_t i = 0; i < kClients; ++i) shares.push_back(budget->Join());
-  for (const auto& share : shares) EXPECT_NE(share, nullptr);
-  EXPECT_EQ(budget->Join(), nullptr);
-  shares.front()->End();
-  shares.front()->End();  // once only
-  const auto next = budget->Join();
-  EXPECT_NE(next, nullptr);
-  EXPECT_EQ(budget->Join(), nullptr);
-  // A share let go of ends too.
-  shares.back().reset();
-  EXPECT_NE(budget->Join(), nullptr);
-}
-
-TEST(ClientBudget, UnreadRepliesPastTheClientsOwnBound) {
-  auto budget = std::make_shared<ClientBudget>(size_t{1} << 20, kClients, 100);
-  auto client = budget->Join();
-  // One reply larger than the bound passes when none is queued; a second one does not.
-  EXPECT_EQ(client->TakeReply(150), Refusal::kNone);
-  EXPECT_EQ(client->TakeReply(1), Refusal::kUnreadReplies);
-  client->GiveReply(150);
-  EXPECT_EQ(client->TakeReply(60), Refusal::kNone);
-  EXPECT_EQ(client->TakeReply(40), Refusal::kNone);
-  EXPECT_EQ(client->TakeReply(1), Refusal::kUnreadReplies);
-  // Requests are not replies: they count against the budget only.
-  EXPECT_TRUE(client->TakeRequest(1000, [] {}));
-}
-
+// Room that another client gives back wakes a reader that found none, once.
 TEST(ClientBudget, AReaderWaitingForRoomIsWokenWhenBytesComeBack) {
   auto budget = std::make_shared<ClientBudget>(kBudget, kClients, kBudget);
   auto holder = budget->Join();
