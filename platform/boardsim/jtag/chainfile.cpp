@@ -4,10 +4,10 @@
 #include <rapidjson/error/en.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <stdexcept>
 
 #include "platform/boardsim/jtag/simiscdevice.h"
+#include "platform/os/process/regular_file.h"
 
 namespace boardsim {
 
@@ -103,15 +103,9 @@ std::unique_ptr<CSimJtagChain> ParseChainJson(const std::string& text) {
 }
 
 std::unique_ptr<CSimJtagChain> LoadChainFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) Fail("cannot open " + path);
-  std::string text(kMaxFileBytes + 1, '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  if (in.bad()) Fail("cannot read " + path);
-  if (in.gcount() > static_cast<std::streamsize>(kMaxFileBytes)) {
-    Fail(path + " is larger than " + std::to_string(kMaxFileBytes) + " bytes");
-  }
-  text.resize(static_cast<size_t>(in.gcount()));
+  std::string text;
+  std::string problem;
+  if (!os::ReadRegularFile(path, kMaxFileBytes, &text, &problem)) Fail(path + ": " + problem);
   return ParseChainJson(text);
 }
 

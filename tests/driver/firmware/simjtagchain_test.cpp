@@ -1,6 +1,7 @@
 #include "platform/boardsim/jtag/simjtagchain.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -194,7 +195,7 @@ TEST(SimJtagChain, HostileChainFilesAreRefusedWithAReason) {
             "accepted");
 }
 
-TEST(SimJtagChain, OversizedChainFilesAreNotRead) {
+TEST(SimJtagChain, OversizedChainFilesAndFifosAreNotRead) {
   const std::filesystem::path file =
       std::filesystem::path(getenv("ZOR_REGISTRY_ROOT")) / "chain.json";
   std::ofstream(file) << R"({"devices": []})" << std::string(1 << 20, ' ');
@@ -207,6 +208,9 @@ TEST(SimJtagChain, OversizedChainFilesAreNotRead) {
   }
   std::ofstream(file, std::ios::trunc) << R"({"devices": []})" << std::string((1 << 20) - 20, ' ');
   EXPECT_EQ(boardsim::LoadChainFile(file)->DeviceCount(), 0);
+  const std::filesystem::path fifo = file.parent_path() / "fifo.json";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_THROW(boardsim::LoadChainFile(fifo), std::runtime_error);
 }
 
 }  // namespace
