@@ -15,6 +15,7 @@
 #include "platform/boardsim/jtag/chainfile.h"
 
 using zor::firmware::CBoardJtagPort;
+using zor::isc::EngineStop;
 using zor::isc::IscEngineMain;
 
 namespace {
@@ -53,7 +54,7 @@ int Run(int argc, char** argv) {
   bool stopped = false;
   try {
     IscEngineMain(static_cast<int>(arguments.size() - 1), arguments.data());
-  } catch (int) {
+  } catch (const EngineStop&) {
     stopped = true;
   }
   bool passed = !stopped && port.failure_ == 0;
