@@ -47,6 +47,11 @@ uint32_t ChangeKey(const std::filesystem::path& folder, bool create,
 // sub-keys remain.
 uint32_t RemoveKey(const std::filesystem::path& folder);
 
+// The result of a change that failed with errno error: ERROR_ACCESS_DENIED when
+// the file system refuses it to this user (a user in the machine's hive), else
+// ERROR_CANTWRITE.
+uint32_t WriteFailure(int error);
+
 // The folder name of a key name: case folded and escaped.
 std::string FolderName(const std::wstring& name);
 // Case folding used to compare names.
