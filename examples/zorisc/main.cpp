@@ -14,6 +14,7 @@
 #include "platform/boardsim/jtag/chainfile.h"
 
 using zor::firmware::CBoardJtagPort;
+using zor::isc::EngineStop;
 using zor::isc::IscEngineMain;
 
 namespace {
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
   bool stopped = false;
   try {
     IscEngineMain(static_cast<int>(arguments.size() - 1), arguments.data());
-  } catch (int) {
+  } catch (const EngineStop&) {
     stopped = true;
   }
   bool passed = !stopped && port.failure_ == 0;
