@@ -1,3 +1,4 @@
+// CDigProcessHdler: queues a digitizer's grabs on the board buffer after buffer and stops them.
 #include "driver/board/process/cdigprocesshdler.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// QDHwSpecSystem: builds the board's system at allocation, opening the board and its kernel system.
 #include "driver/board/system/qdhwspecsystem.h"
 
 #include <cstring>

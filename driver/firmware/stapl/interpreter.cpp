@@ -1,3 +1,4 @@
+// CStaplInterpreter's statement loop, keyword dispatch and symbol scopes.
 #include "driver/firmware/stapl/interpreter.h"
 
 #include <algorithm>

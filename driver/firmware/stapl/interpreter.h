@@ -1,3 +1,4 @@
+// CStaplInterpreter: one run of a STAPL program.
 #pragma once
 
 #include <array>

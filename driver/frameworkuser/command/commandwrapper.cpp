@@ -1,3 +1,4 @@
+// QDCommandWrapper: typed reads of a command record's slots, and the sizes of its text arguments.
 #include "driver/frameworkuser/command/commandwrapper.h"
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// QDDriverThreadContext: the thread's per-system items, its first error and its error texts.
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// CUartManager: lists a system's serial ports once and serialises the use of each.
 #include "driver/frameworkuser/serial/uartmanager.h"
 
 #include <algorithm>
