@@ -11,6 +11,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/hostthreads.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/thread.h"
@@ -19,14 +20,10 @@
 namespace zor::board {
 namespace {
 
-constexpr QID kThreadOwner = 0x7F000003;
-constexpr QINT64 kWatchdogFlags = 0x10000;
-constexpr QINT64 kForeignEnter = 219;
-constexpr QINT64 kForeignLeave = 220;
-constexpr QINT64 kQuietEnter = 221;
-constexpr QINT64 kQuietLeave = 222;
 using errorcode::kNoGrabActivity;
 using errorcode::kProcessingAllocationError;
+using protocol::kThreadFlags;
+using protocol::kThreadOwner;
 
 }  // namespace
 
@@ -43,8 +40,7 @@ void CDigProcessHdler::StartWatchdog(foundation::CError& error) {
   std::lock_guard lock(watchdogLock_);
   if (watchdog_ != 0) return;
   os::ResetEvent(stopEvent_);
-  watchdog_ =
-      HostThrAlloc(kThreadOwner, Q_THREAD, kWatchdogFlags, &WatchdogProcedure, this, nullptr);
+  watchdog_ = HostThrAlloc(kThreadOwner, Q_THREAD, kThreadFlags, &WatchdogProcedure, this, nullptr);
   if (watchdog_ == 0) error.SetError(kProcessingAllocationError, 3);
 }
 
@@ -59,9 +55,9 @@ void CDigProcessHdler::StopWatchdog() {
 
 QUINT32 CDigProcessHdler::WatchdogProcedure(void* user) {
   QINT64 bracket = 0;
-  HostInternalInquire(0, kForeignEnter, &bracket);
+  HostInternalInquire(0, Q_ENTER_THREAD_CONTEXT, &bracket);
   static_cast<CDigProcessHdler*>(user)->Watch();
-  HostInternalControl(0, kForeignLeave, bracket);
+  HostInternalControl(0, Q_LEAVE_THREAD_CONTEXT, bracket);
   return 0;
 }
 
@@ -122,8 +118,7 @@ void CDigProcessHdler::OnStall(bool& wasActive) {
   os::WaitForSingleObject(haltEvent_, static_cast<uint32_t>(haltWait));
   if (timeout >= 0) {
     os::ResetEvent(reportEvent_);
-    reporter_ =
-        HostThrAlloc(kThreadOwner, Q_THREAD, kWatchdogFlags, &ReportProcedure, this, nullptr);
+    reporter_ = HostThrAlloc(kThreadOwner, Q_THREAD, kThreadFlags, &ReportProcedure, this, nullptr);
     // Without a reporter the restart still comes: the report is only lost.
     if (reporter_.load() == 0) os::SetEvent(reportEvent_);
   }
@@ -158,9 +153,9 @@ QUINT32 CDigProcessHdler::ReportProcedure(void* user) {
   std::swprintf(second, 320, L"(Error detected on %ls system)", L"DravionLyn");
   QID function = HostFuncAlloc(L"QdigProcess()Grab Monitor thread:", Q_DEFAULT, nullptr);
   QINT64 saved = 0;
-  HostInternalInquire(0, kQuietEnter, &saved);
+  HostInternalInquire(0, Q_SAVE_ERROR_STATE, &saved);
   HostFuncErrorReport(function, kNoGrabActivity, L" ", first, second, nullptr);
-  HostInternalControl(0, kQuietLeave, reinterpret_cast<QINT64>(&saved));
+  HostInternalControl(0, Q_RESTORE_ERROR_STATE, reinterpret_cast<QINT64>(&saved));
   HostFuncFree(function);
   os::SetEvent(handler->reportEvent_);
   return 0;

@@ -1,6 +1,5 @@
 // The board's system control and I/O command.
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "driver/board/system/qdhwspecsystem.h"
@@ -34,12 +33,6 @@ constexpr int64_t kBeyondProcessors = 0x4000;
 constexpr int64_t kMostHookThreads = 16;
 constexpr int64_t kIoOperation = 3;
 
-int64_t IntegerOf(const frame::ValueRecord& record) {
-  return record.kind == frame::kValueDouble
-             ? static_cast<int64_t>(std::bit_cast<double>(record.value))
-             : record.value;
-}
-
 OperationArgs ThreadControlArgs(int64_t type, int64_t value) {
   OperationArgs args;
   args.Push(Q_DEFAULT);
@@ -59,7 +52,7 @@ bool KeepsResult(int64_t code, int64_t sub) {
 int64_t QDHwSpecSystem::SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t type = args.Int(0);
   const frame::ValueRecord record = args.Value(1);
-  int64_t value = IntegerOf(record);
+  int64_t value = record.AsInteger();
   int64_t result = 1;
   switch (type) {
     case Q_HOST_OBJECT_ID:

@@ -5,6 +5,7 @@
 #include "driver/foundation/messagebox.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/hooks/userhook.h"
+#include "driver/frameworkuser/protocol/hostthreads.h"
 #include "interfaces/kernel/kernelcodes.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/core/error.h"
@@ -17,12 +18,9 @@ namespace zor::frame {
 
 namespace {
 
-constexpr QID kThreadOwner = 0x7F000003;
-constexpr QINT64 kThreadFlags = 0x10000;
-constexpr QINT64 kHookEventKind = 0x60000002;
-constexpr QINT64 kQuietEnter = 221;
-constexpr QINT64 kQuietLeave = 222;
 using errorcode::kDroppedEventError;
+using protocol::kThreadFlags;
+using protocol::kThreadOwner;
 constexpr QINT64 kApplicationRestart = 0x40000000;
 constexpr uint32_t kRestartBoxStyle = 0x1030;
 constexpr uint64_t kAllOnes = ~uint64_t{0};
@@ -54,7 +52,7 @@ CHookThread::CHookThread(CUserHook& owner, uint64_t hookType, CBaseHook<HOOK_ELE
       element_(element),
       userData_(userData),
       hookType_(hookType) {
-  hostEvent_ = HostEventAlloc(hostObject, Q_DEFAULT, kHookEventKind, eventData_.data());
+  hostEvent_ = HostEventAlloc(hostObject, Q_DEFAULT, Q_HOOK_EVENT, eventData_.data());
   stopEvent_ = os::CreateEvent(true, false);
   startedEvent_ = os::CreateEvent(true, false);
   if (hostEvent_ == 0 || stopEvent_ == os::kNullHandle || startedEvent_ == os::kNullHandle) {
@@ -185,10 +183,10 @@ void CHookThread::Deliver(const kernel::DeviceEventRecord& delivered) {
 void CHookThread::ReportDroppedEvent() const {
   QID function = HostFuncAlloc(L"Thread function:", Q_DEFAULT, nullptr);
   QINT64 saved = 0;
-  HostInternalInquire(0, kQuietEnter, &saved);
+  HostInternalInquire(0, Q_SAVE_ERROR_STATE, &saved);
   HostFuncErrorReport(function, kDroppedEventError, L" ", L"Dropped interrupt event.",
                       L"(either the Internal FIFO is full or the process was not found).", nullptr);
-  HostInternalControl(0, kQuietLeave, reinterpret_cast<QINT64>(&saved));
+  HostInternalControl(0, Q_RESTORE_ERROR_STATE, reinterpret_cast<QINT64>(&saved));
   HostFuncFree(function);
 }
 

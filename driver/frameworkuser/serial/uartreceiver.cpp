@@ -17,9 +17,6 @@ namespace zor::frame {
 namespace {
 
 // The host's foreign-thread bracket: the hook may call the host library from here.
-constexpr QINT64 kEnterForeignThread = 219;
-constexpr QINT64 kLeaveForeignThread = 220;
-constexpr int64_t kSerialHookType = 17;
 
 }  // namespace
 
@@ -52,9 +49,9 @@ struct UartReceiver::State {
 
 void UartReceiver::State::Run() {
   QINT64 context = 0;
-  HostInternalInquire(0, kEnterForeignThread, &context);
+  HostInternalInquire(0, Q_ENTER_THREAD_CONTEXT, &context);
   Loop();
-  HostInternalControl(0, kLeaveForeignThread, context);
+  HostInternalControl(0, Q_LEAVE_THREAD_CONTEXT, context);
   finished.store(true);
 }
 

@@ -3,21 +3,13 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
 #include "platform/host/qtypes.h"
 
 namespace zor::genicam {
 namespace {
 
-constexpr int64_t kApplication = 0x200;
-constexpr int64_t kImage = 0x4;
-constexpr int64_t kArray = 0x40;
-constexpr int64_t kLut = 0x40000;
-constexpr int64_t kDigitizer = 0x100000;
-constexpr int64_t kDisplay = 0x200000;
-constexpr int64_t kKernel = 0x400000;
-constexpr int64_t kSystem = 0x800000;
-constexpr int64_t kStructElement = 0x8000000;
-constexpr int64_t kContainer = 0x80000000;
+using namespace objecttype;
 
 // Bits 36 to 39 of a control type: its data type (Q_TYPE_DOUBLE, Q_TYPE_INT64, an object id).
 constexpr int64_t kDataTypeField = 0xF000000000;
