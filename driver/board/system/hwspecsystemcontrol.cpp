@@ -1,6 +1,7 @@
 // The board's system control and I/O command.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
@@ -41,6 +42,8 @@ OperationArgs ThreadControlArgs(int64_t type, int64_t value) {
   return args;
 }
 
+constexpr int64_t kLongestTimeoutSeconds = std::numeric_limits<int64_t>::max() / 1000;
+
 // Errors that leave the control's result as it was.
 bool KeepsResult(int64_t code, int64_t sub) {
   return (code == kInvalidControl && (sub == 1 || sub == 3)) ||
@@ -60,7 +63,8 @@ int64_t QDHwSpecSystem::SysControl(const OperationArgs& args, QDDriverThreadCont
       CreateOwnNodeMaps(value);
       break;
     case Q_TIMEOUT:
-      if (value < -1) {
+      // Seconds here, milliseconds for the kernel: more seconds than those can hold are refused.
+      if (value < -1 || value > kLongestTimeoutSeconds) {
         ctx.SetError(kInvalidControl, 3, 0, 0);
         break;
       }
