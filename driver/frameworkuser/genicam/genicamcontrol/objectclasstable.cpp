@@ -14,18 +14,18 @@ ObjectClassInfo Row(const char* className, const char* control, const char* inqu
 
 std::map<int64_t, ObjectClassInfo> BuildTable() {
   const ObjectClassInfo rows[] = {
-      Row("ZorImage", "QbufControl", "QbufInquire", "Image", kImage, 5),
-      Row("ZorArray", "QbufControl", "QbufInquire", "Array", kArray, 5),
+      Row("ZorImage", "QbufControl", "QbufInquire", "Image", 0x4, 5),
+      Row("ZorArray", "QbufControl", "QbufInquire", "Array", 0x40, 5),
       Row("ZorApplication", "QappControl", "QappInquire", "Application", kApplication, 4),
-      Row("ZorLut", "QbufControl", "QbufInquire", "Lut", kLut, 5),
+      Row("ZorLut", "QbufControl", "QbufInquire", "Lut", 0x40000, 5),
       Row("ZorDigitizer", "QdigControl", "QdigInquire", "Digitizer", kDigitizer, 7),
       Row("ZorDisplay", "QdispControl", "QdispInquire", "Display", kDisplay, 8),
-      Row("ZorKernel", "QbufControl", "QbufInquire", "Kernel", kKernel, 5),
+      Row("ZorKernel", "QbufControl", "QbufInquire", "Kernel", 0x400000, 5),
       Row("ZorSystem", "QsysControl", "QsysInquire", "System", kSystem, 10),
-      Row("ZorStructElement", "QbufControl", "QbufInquire", "StructElement", kStructElement, 5),
-      Row("ZorBlobContext", "QblobControl", "QblobInquire", "Blob", kBlobContext, 6),
-      Row("ZorContainer", "QbufControl", "QbufInquire", "Container", kContainer, 5),
-      Row("ZorSequence", "QseqControl", "QseqInquire", "Sequence", kSequence, 9, "Q_CONTEXT"),
+      Row("ZorStructElement", "QbufControl", "QbufInquire", "StructElement", 0x8000000, 5),
+      Row("ZorBlobContext", "QblobControl", "QblobInquire", "Blob", 0x20040004, 6),
+      Row("ZorContainer", "QbufControl", "QbufInquire", "Container", 0x80000000, 5),
+      Row("ZorSequence", "QseqControl", "QseqInquire", "Sequence", 0x40000000000, 9, "Q_CONTEXT"),
   };
   std::map<int64_t, ObjectClassInfo> table;
   for (const ObjectClassInfo& row : rows) table.emplace(row.objectType, row);
@@ -47,6 +47,11 @@ const std::set<std::wstring>& OwnControlFunctionNames() { return kOwnNames; }
 const ObjectClassInfo* FindObjectClass(int64_t objectType) {
   auto it = kObjectClasses.lower_bound(objectType);
   return it != kObjectClasses.end() && it->first == objectType ? &it->second : nullptr;
+}
+
+bool IsBufferObjectType(int64_t objectType) {
+  const ObjectClassInfo* row = FindObjectClass(objectType);
+  return row != nullptr && row->controlFunction == "QbufControl";
 }
 
 std::vector<std::wstring> ControlFunctionList() {
