@@ -8,7 +8,9 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/foundation/log.h"
 #include "driver/foundation/logtag.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
@@ -275,27 +277,34 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
 }
 
 QINT64 CDigProcessHdler::SingleThreadHook(QINT64 type, QID event, void* user) {
-  static_cast<CDigProcessHdler*>(user)->OnBufferDone(type, event, false);
+  OnHook(type, event, user, false, false);
   return 0;
 }
 
 QINT64 CDigProcessHdler::SingleThreadIndexHook(QINT64 type, QID event, void* user) {
-  static_cast<CDigProcessHdler*>(user)->Log(foundation::LogTag("INDX"),
-                                            static_cast<uint64_t>(ProcessIndex(event)),
-                                            foundation::kEmptyLogTag, 0);
-  return SingleThreadHook(type, event, user);
+  OnHook(type, event, user, false, true);
+  return 0;
 }
 
 QINT64 CDigProcessHdler::MultiThreadHook(QINT64 type, QID event, void* user) {
-  static_cast<CDigProcessHdler*>(user)->OnBufferDone(type, event, true);
+  OnHook(type, event, user, true, false);
   return 0;
 }
 
 QINT64 CDigProcessHdler::MultiThreadIndexHook(QINT64 type, QID event, void* user) {
-  static_cast<CDigProcessHdler*>(user)->Log(foundation::LogTag("INDX"),
-                                            static_cast<uint64_t>(ProcessIndex(event)),
-                                            foundation::kEmptyLogTag, 0);
-  return MultiThreadHook(type, event, user);
+  OnHook(type, event, user, true, true);
+  return 0;
+}
+
+void CDigProcessHdler::OnHook(QINT64 type, QID event, void* user, bool multiThread, bool logIndex) {
+  auto* handler = static_cast<CDigProcessHdler*>(user);
+  frame::ReportEscapes(frame::kHookFunctionName, [=] {
+    if (logIndex) {
+      handler->Log(foundation::LogTag("INDX"), static_cast<uint64_t>(ProcessIndex(event)),
+                   foundation::kEmptyLogTag, 0);
+    }
+    handler->OnBufferDone(type, event, multiThread);
+  });
 }
 
 QINT64 CDigProcessHdler::ProcessIndex(QID event) {

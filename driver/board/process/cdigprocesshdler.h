@@ -101,6 +101,8 @@ class CDigProcessHdler : public foundation::CLogProvider {
   static QINT64 SingleThreadIndexHook(QINT64 type, QID event, void* user);
   static QINT64 MultiThreadHook(QINT64 type, QID event, void* user);
   static QINT64 MultiThreadIndexHook(QINT64 type, QID event, void* user);
+  // What the four hooks do; what escapes it is reported, never handed back to the host.
+  static void OnHook(QINT64 type, QID event, void* user, bool multiThread, bool logIndex);
   static QUINT32 WatchdogProcedure(void* user);
   static QUINT32 ReportProcedure(void* user);
 

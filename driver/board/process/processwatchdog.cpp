@@ -3,12 +3,15 @@
 // thread of its own, and restarts the run from the next buffer.
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/process/cdigprocesshdler.h"
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/foundation/logtag.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/protocol/hostthreads.h"
@@ -20,10 +23,12 @@
 namespace zor::board {
 namespace {
 
-using errorcode::kNoGrabActivity;
-using errorcode::kProcessingAllocationError;
+using frame::ReportEscapes;
 using protocol::kThreadFlags;
 using protocol::kThreadOwner;
+constexpr const wchar_t* kGrabMonitorName = L"QdigProcess()Grab Monitor thread:";
+using errorcode::kNoGrabActivity;
+using errorcode::kProcessingAllocationError;
 
 }  // namespace
 
@@ -56,7 +61,7 @@ void CDigProcessHdler::StopWatchdog() {
 QUINT32 CDigProcessHdler::WatchdogProcedure(void* user) {
   QINT64 bracket = 0;
   HostInternalInquire(0, Q_ENTER_THREAD_CONTEXT, &bracket);
-  static_cast<CDigProcessHdler*>(user)->Watch();
+  ReportEscapes(kGrabMonitorName, [user] { static_cast<CDigProcessHdler*>(user)->Watch(); });
   HostInternalControl(0, Q_LEAVE_THREAD_CONTEXT, bracket);
   return 0;
 }
@@ -77,21 +82,20 @@ void CDigProcessHdler::Watch() {
       }
       return;
     }
+    // A stall or restart that fails is reported, and the watchdog goes on watching.
     if (woke == os::WAIT_OBJECT_0 + 1) {
-      if (handlerLock_.try_lock()) {
+      const std::unique_lock handler(handlerLock_, std::try_to_lock);
+      if (handler.owns_lock()) {
         if (QID reporter = reporter_.exchange(0)) {
           HostThrWait(reporter, Q_THREAD_WAIT, nullptr);
           HostThrFree(reporter);
         }
         os::ResetEvent(reportEvent_);
-        Restart(wasActive);
-        handlerLock_.unlock();
+        ReportEscapes(kGrabMonitorName, [&] { Restart(wasActive); });
       }
     } else if (woke == os::WAIT_TIMEOUT && !reporting && normal_.load() == lastSeen) {
-      if (handlerLock_.try_lock()) {
-        OnStall(wasActive);
-        handlerLock_.unlock();
-      }
+      const std::unique_lock handler(handlerLock_, std::try_to_lock);
+      if (handler.owns_lock()) ReportEscapes(kGrabMonitorName, [&] { OnStall(wasActive); });
     }
     lastSeen = normal_.load();
   }
@@ -151,12 +155,10 @@ QUINT32 CDigProcessHdler::ReportProcedure(void* user) {
   std::swprintf(first, 320, L"%ls %lld", L"No grab activity was detected on the digitizer.",
                 static_cast<long long>(handler->digitizer_.GetHostId()));
   std::swprintf(second, 320, L"(Error detected on %ls system)", L"DravionLyn");
-  QID function = HostFuncAlloc(L"QdigProcess()Grab Monitor thread:", Q_DEFAULT, nullptr);
-  QINT64 saved = 0;
-  HostInternalInquire(0, Q_SAVE_ERROR_STATE, &saved);
-  HostFuncErrorReport(function, kNoGrabActivity, L" ", first, second, nullptr);
-  HostInternalControl(0, Q_RESTORE_ERROR_STATE, reinterpret_cast<QINT64>(&saved));
-  HostFuncFree(function);
+  ReportEscapes(kGrabMonitorName, [&] {
+    frame::ReportThreadError(kGrabMonitorName, kNoGrabActivity, first, second);
+  });
+  // The restart waits for this event, also when the report failed.
   os::SetEvent(handler->reportEvent_);
   return 0;
 }

@@ -116,9 +116,10 @@ int64_t QDCommandWrapper::CommandParamByteSize(int i) const {
   const int64_t elementSize = ElementSize(type);
   if (!IsTextType(type) && (type & kArrayBit) == 0) return elementSize;
   const int64_t count = CommandParamStringLength(i);
-  // A negative or oversized count would hand callers a size no buffer has.
-  if (count < 0 || elementSize == 0) return 0;
-  if (count > std::numeric_limits<int64_t>::max() / elementSize) return 0;
+  // A negative count goes on as it is: every reader takes it for a variable too small.
+  if (count < 0) return count;
+  // A count whose size no 64-bit number holds has no buffer behind it.
+  if (elementSize == 0 || count > std::numeric_limits<int64_t>::max() / elementSize) return 0;
   return count * elementSize;
 }
 

@@ -5,6 +5,7 @@
 #include "driver/foundation/log.h"
 #include "driver/foundation/logtag.h"
 #include "driver/frameworkuser/context/debugstop.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/textcopy.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "driver/frameworkuser/errortable/messagetable.h"
@@ -216,11 +217,16 @@ void QDDriverThreadContext::NotifySystemEnd() {
   const SystemRef system = driver_.PinSystem(current->systemIndex, *this);
   if (!system) return;
   if (system->EndOfCommandMode() != 1 && current->waitWord != 1) return;
-  OperationArgs args;
-  args.Push(0);
-  args.Push(0x1000000);
-  args.Push(0);
-  system->ThreadWait(args, *this);
+  try {
+    OperationArgs args;
+    args.Push(0);
+    args.Push(0x1000000);
+    args.Push(0);
+    system->ThreadWait(args, *this);
+  } catch (...) {
+    // The wait is part of the command: what escapes it is the command's error.
+    RecordCurrentException(*this);
+  }
 }
 
 }  // namespace zor::frame

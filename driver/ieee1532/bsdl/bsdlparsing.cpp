@@ -47,7 +47,7 @@ void BsdlError(IscInputFile& file, const char* format, ...) {
   vsnprintf(buffer, sizeof(buffer), format, args);
   va_end(args);
   IscReportMessage(kIscError, buffer, true, &file);
-  throw 1;  // not reached
+  throw EngineStop{};  // not reached
 }
 
 void BsdlWarn(IscInputFile& file, const char* format, ...) {

@@ -12,7 +12,7 @@ namespace {
 
 [[noreturn]] void Fail(IscInputFile& in, const char* text) {
   IscReportMessage(kIscError, text, true, &in);
-  throw 1;
+  throw EngineStop{};
 }
 
 void Next(IscInputFile& in) { InputFileNextToken(in, kIscTokenSkipSpace); }

@@ -33,7 +33,7 @@ bool SameText(const char* a, const char* b) {
 
 [[noreturn]] void Stop(const char* format, const char* argument) {
   IscReportf(kIscError, false, nullptr, format, argument);
-  throw 1;
+  throw EngineStop{};
 }
 
 // Takes the value after an option; null when there is none.

@@ -13,7 +13,7 @@ namespace zor::isc {
 
 [[noreturn]] inline void IscDataFail(IscInputFile& in, const char* text) {
   IscReportMessage(kIscError, text, true, &in);
-  throw 1;
+  throw EngineStop{};
 }
 
 inline void IscDataNext(IscInputFile& in) { InputFileNextToken(in, kIscTokenSkipSpace); }

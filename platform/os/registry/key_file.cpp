@@ -7,11 +7,12 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cstdint>
 #include <fstream>
-#include <sstream>
 
 #include "platform/os/core/error.h"
 #include "platform/os/process/environment.h"
+#include "platform/os/process/regular_file.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/text/convert.h"
 
@@ -136,51 +137,11 @@ std::string Serialize(const KeyFile& key) {
   return out;
 }
 
-// Holds the key's lock file locked for the life of the object. A key is
-// moved away with its lock file while locked, so a waiter that then gets the
-// lock of a removed file starts again (and finds the key gone, or makes it
-// anew when create is set).
-class KeyLock {
- public:
-  KeyLock(const std::filesystem::path& folder, bool create) {
-    const std::filesystem::path file = folder / kLockFile;
-    for (;;) {
-      // A folder that exists may still be moved away before the open.
-      if (create && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return;
-      fd_ = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-      if (fd_ < 0 && create && errno == ENOENT) continue;
-      if (fd_ < 0) return;
-      struct stat held = {};
-      struct stat current = {};
-      const bool locked = flock(fd_, LOCK_EX) == 0 && fstat(fd_, &held) == 0;
-      const int found = locked ? stat(file.c_str(), &current) : -1;
-      if (found == 0 && current.st_ino == held.st_ino && current.st_dev == held.st_dev) return;
-      const bool removed = locked && (found == 0 || errno == ENOENT);
-      close(fd_);
-      fd_ = -1;
-      if (!removed) return;
-    }
-  }
-  ~KeyLock() {
-    if (fd_ >= 0) close(fd_);
-  }
-  KeyLock(const KeyLock&) = delete;
-  KeyLock& operator=(const KeyLock&) = delete;
-  bool locked() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
-
 uint32_t WriteKey(const std::filesystem::path& folder, const KeyFile& key) {
   std::filesystem::path temporary =
       folder / (std::string(kKeyFile) + ".tmp." + std::to_string(getpid()) + "." +
                 std::to_string(GetCurrentThreadId()));
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << Serialize(key);
-    if (!out.flush()) return ERROR_CANTWRITE;
-  }
+  if (!WriteRegularFile(temporary, Serialize(key))) return ERROR_CANTWRITE;
   std::error_code error;
   std::filesystem::rename(temporary, folder / kKeyFile, error);
   if (error) {
@@ -192,6 +153,30 @@ uint32_t WriteKey(const std::filesystem::path& folder, const KeyFile& key) {
 
 }  // namespace
 
+KeyLock::KeyLock(const std::filesystem::path& folder, bool create) {
+  const std::filesystem::path file = folder / kLockFile;
+  for (;;) {
+    // A folder that exists may still be moved away before the open.
+    if (create && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return;
+    fd_ = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0 && create && errno == ENOENT) continue;
+    if (fd_ < 0) return;
+    struct stat held = {};
+    struct stat current = {};
+    const bool locked = flock(fd_, LOCK_EX) == 0 && fstat(fd_, &held) == 0;
+    const int found = locked ? stat(file.c_str(), &current) : -1;
+    if (found == 0 && current.st_ino == held.st_ino && current.st_dev == held.st_dev) return;
+    const bool removed = locked && (found == 0 || errno == ENOENT);
+    close(fd_);
+    fd_ = -1;
+    if (!removed) return;
+  }
+}
+
+KeyLock::~KeyLock() {
+  if (fd_ >= 0) close(fd_);
+}
+
 RegistryValue* KeyFile::FindValue(const std::wstring& valueName) {
   const std::wstring folded = FoldCase(valueName);
   for (RegistryValue& value : values) {
@@ -201,12 +186,14 @@ RegistryValue* KeyFile::FindValue(const std::wstring& valueName) {
 }
 
 uint32_t LoadKey(const std::filesystem::path& folder, KeyFile* key) {
-  std::ifstream in(folder / kKeyFile, std::ios::binary);
-  if (!in) return ERROR_FILE_NOT_FOUND;
-  std::ostringstream text;
-  text << in.rdbuf();
+  // The root comes from the environment: a FIFO or device planted as a key file must not hold
+  // the reader; like a folder there, it is a corrupt key.
+  std::string text;
+  if (!ReadRegularFile(folder / kKeyFile, SIZE_MAX, &text)) {
+    return errno == EINVAL || errno == EISDIR ? ERROR_REGISTRY_CORRUPT : ERROR_FILE_NOT_FOUND;
+  }
   *key = KeyFile();
-  uint32_t result = Parse(text.str(), key);
+  uint32_t result = Parse(text, key);
   if (result == ERROR_SUCCESS && !key->bootId.empty() && key->bootId != CurrentBootId()) {
     return ERROR_FILE_NOT_FOUND;
   }
@@ -214,10 +201,14 @@ uint32_t LoadKey(const std::filesystem::path& folder, KeyFile* key) {
 }
 
 uint32_t ChangeKey(const std::filesystem::path& folder, bool create,
-                   const std::function<uint32_t(KeyFile& key, bool existed)>& change,
-                   const std::function<uint32_t()>& then) {
+                   const std::function<uint32_t(KeyFile& key, bool existed)>& change) {
   KeyLock lock(folder, create);
   if (!lock.locked()) return create ? ERROR_CANTWRITE : ERROR_FILE_NOT_FOUND;
+  return ChangeLockedKey(folder, create, change);
+}
+
+uint32_t ChangeLockedKey(const std::filesystem::path& folder, bool create,
+                         const std::function<uint32_t(KeyFile& key, bool existed)>& change) {
   KeyFile key;
   uint32_t result = LoadKey(folder, &key);
   const bool existed = result == ERROR_SUCCESS;
@@ -232,7 +223,7 @@ uint32_t ChangeKey(const std::filesystem::path& folder, bool create,
   } else if (result == kKeyUnchanged) {
     result = ERROR_SUCCESS;
   }
-  return result == ERROR_SUCCESS && then ? then() : result;
+  return result;
 }
 
 uint32_t RemoveKey(const std::filesystem::path& folder) {

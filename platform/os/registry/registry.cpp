@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,7 +70,8 @@ std::optional<KeyPath> Resolve(Handle handle) {
   return key->path;
 }
 
-// Appends the parts of subKey; a trailing backslash is allowed.
+// Appends the parts of subKey; a trailing backslash is allowed. A path deeper than a registry
+// tree may be is refused before anything is made of it.
 uint32_t Append(KeyPath& path, const wchar_t* subKey) {
   if (subKey == nullptr) return ERROR_SUCCESS;
   std::wstring rest = subKey;
@@ -80,7 +82,9 @@ uint32_t Append(KeyPath& path, const wchar_t* subKey) {
     size_t end = rest.find(L'\\', start);
     if (end == std::wstring::npos) end = rest.size();
     if (end == start) return ERROR_BAD_PATHNAME;
-    if (end - start > kMaxKeyNameChars) return ERROR_INVALID_PARAMETER;
+    if (end - start > kMaxKeyNameChars || path.parts.size() == kMaxKeyDepth) {
+      return ERROR_INVALID_PARAMETER;
+    }
     path.parts.push_back(rest.substr(start, end - start));
     start = end + 1;
   }
@@ -117,29 +121,34 @@ uint32_t LoadForReading(Handle handle, uint32_t right, KeyPath* path, KeyFile* k
   return LoadOpen(*path, key);
 }
 
-// Creates or opens the key at depth, then the keys below it while its lock is
-// held, so that it cannot be deleted under a new sub-key.
-uint32_t CreateFrom(const KeyPath& path, size_t depth, bool parentVolatile, bool isVolatile,
-                    uint32_t* disposition) {
-  bool keyVolatile = false;
-  return ChangeKey(
-      path.Folder(depth), true,
-      [&](KeyFile& key, bool existed) {
-        if (existed) {
-          keyVolatile = !key.bootId.empty();
-          return kKeyUnchanged;
-        }
-        if (parentVolatile && !isVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
-        key.name = path.parts[depth - 1];
-        key.bootId = isVolatile ? CurrentBootId() : std::string();
-        keyVolatile = isVolatile;
-        if (depth == path.parts.size()) *disposition = REG_CREATED_NEW_KEY;
-        return ERROR_SUCCESS;
-      },
-      [&] {
-        if (depth == path.parts.size()) return ERROR_SUCCESS;
-        return CreateFrom(path, depth + 1, keyVolatile, isVolatile, disposition);
-      });
+// Creates or opens each key of the path in turn. A key is made while its parent's lock is held,
+// so that the parent cannot be deleted under it; holding the parent alone is enough, as a key
+// with a live sub-key cannot be deleted.
+uint32_t CreateKeys(const KeyPath& path, bool isVolatile, uint32_t* disposition) {
+  std::unique_ptr<KeyLock> parentLock;
+  bool parentVolatile = false;
+  for (size_t depth = 1; depth <= path.parts.size(); ++depth) {
+    const std::filesystem::path folder = path.Folder(depth);
+    auto lock = std::make_unique<KeyLock>(folder, true);
+    if (!lock->locked()) return ERROR_CANTWRITE;
+    bool keyVolatile = false;
+    const uint32_t result = ChangeLockedKey(folder, true, [&](KeyFile& key, bool existed) {
+      if (existed) {
+        keyVolatile = !key.bootId.empty();
+        return kKeyUnchanged;
+      }
+      if (parentVolatile && !isVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
+      key.name = path.parts[depth - 1];
+      key.bootId = isVolatile ? CurrentBootId() : std::string();
+      keyVolatile = isVolatile;
+      if (depth == path.parts.size()) *disposition = REG_CREATED_NEW_KEY;
+      return ERROR_SUCCESS;
+    });
+    if (result != ERROR_SUCCESS) return result;
+    parentLock = std::move(lock);
+    parentVolatile = keyVolatile;
+  }
+  return ERROR_SUCCESS;
 }
 
 uint32_t CreatePath(const KeyPath& path, bool isVolatile, uint32_t* disposition) {
@@ -150,7 +159,7 @@ uint32_t CreatePath(const KeyPath& path, bool isVolatile, uint32_t* disposition)
   }
   std::error_code ignored;
   std::filesystem::create_directories(path.Folder(0), ignored);
-  return path.parts.empty() ? ERROR_SUCCESS : CreateFrom(path, 1, false, isVolatile, disposition);
+  return CreateKeys(path, isVolatile, disposition);
 }
 
 uint32_t ChangeValues(Handle handle, const std::function<uint32_t(KeyFile&)>& change) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "driver/frameworkuser/context/escapedexception.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/protocol/hostthreads.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
@@ -109,7 +111,10 @@ void GenICamPollingNodes::EndThread() {
 QUINT32 GenICamPollingNodes::ThreadProc(void* polling) {
   QINT64 context = 0;
   HostInternalInquire(0, Q_ENTER_THREAD_CONTEXT, &context);
-  const QUINT32 result = static_cast<GenICamPollingNodes*>(polling)->PollLoop();
+  QUINT32 result = 0;
+  frame::ReportEscapes(frame::kThreadFunctionName, [polling, &result] {
+    result = static_cast<GenICamPollingNodes*>(polling)->PollLoop();
+  });
   HostInternalControl(0, Q_LEAVE_THREAD_CONTEXT, context);
   return result;
 }
@@ -127,6 +132,9 @@ QUINT32 GenICamPollingNodes::PollLoop() {
         nodeMap->Poll(period);
       } catch (const GenICam::GenericException&) {
         // One map's failing node must not stop the polling of the others.
+      } catch (...) {
+        // Nor anything else that escapes a poll, such as a hook of a changed feature.
+        frame::ReportCurrentException(frame::kThreadFunctionName);
       }
     }
   }

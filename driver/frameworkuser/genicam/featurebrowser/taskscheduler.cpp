@@ -6,6 +6,8 @@
 #include <mutex>
 #include <vector>
 
+#include "driver/frameworkuser/context/escapedexception.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/protocol/hostthreads.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
@@ -76,7 +78,8 @@ void TaskScheduler::Stop() {
 }
 
 QUINT32 TaskScheduler::ThreadTrampoline(void* scheduler) {
-  static_cast<TaskScheduler*>(scheduler)->WorkerLoop();
+  frame::ReportEscapes(frame::kThreadFunctionName,
+                       [scheduler] { static_cast<TaskScheduler*>(scheduler)->WorkerLoop(); });
   return 0;
 }
 
@@ -105,11 +108,8 @@ void TaskScheduler::WorkerLoop() {
         }
       }
       for (auto& task : due) {
-        try {
-          task->Run();
-        } catch (...) {
-          // A failing task must not end the worker that the other tasks wait for.
-        }
+        // A failing task must not end the worker that the other tasks wait for.
+        frame::ReportEscapes(frame::kThreadFunctionName, [&task] { task->Run(); });
         task.reset();
       }
       if (!waiting) break;

@@ -81,6 +81,14 @@ TEST(StaplInterpreter, StackStatements) {
   // The call of P holds one record: 15 more fit, the sixteenth push does not.
   EXPECT_EQ(RunProc(pushes).rc, kStaplOutOfMemory);
   EXPECT_EQ(RunProc(pushes.substr(7) + "EXIT 0;").rc, kStaplSuccess);
+  // Calls take records of the same stack: a procedure calling itself, directly or through
+  // another, ends there instead of exhausting the machine's stack.
+  StaplBench bench;
+  for (const char* program : {"ACTION A = Q;\nPROCEDURE Q USES Q;\n CALL Q;\nENDPROC;\n",
+                              "ACTION A = Q;\nPROCEDURE Q USES R;\n CALL R;\nENDPROC;\n"
+                              "PROCEDURE R USES Q;\n CALL Q;\nENDPROC;\n"}) {
+    EXPECT_EQ(bench.Run(program, "A").rc, kStaplOutOfMemory) << program;
+  }
 }
 
 TEST(StaplInterpreter, ExportsGoToTheHost) {
