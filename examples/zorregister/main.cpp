@@ -2,7 +2,9 @@
 //   zorregister <key> <value name> <text>
 //   zorregister <key> <value name> dword:<number>   (a 32-bit value)
 // The key starts with its hive, e.g. HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn.
-// The registry is the one under ZOR_REGISTRY_ROOT, which the driver reads too.
+// The registry is the one the driver reads: ZOR_REGISTRY_ROOT when set, else HKEY_LOCAL_MACHINE
+// is the installation's (PREFIX/var/lib/zor/registry, /var/lib/zor/registry for /usr) and
+// HKEY_CURRENT_USER the user's. zorsetup writes the values an installer writes with it.
 #include <cstdio>
 #include <cstdlib>
 #include <string>

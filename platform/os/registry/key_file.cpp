@@ -141,12 +141,24 @@ uint32_t WriteKey(const std::filesystem::path& folder, const KeyFile& key) {
   std::filesystem::path temporary =
       folder / (std::string(kKeyFile) + ".tmp." + std::to_string(getpid()) + "." +
                 std::to_string(GetCurrentThreadId()));
-  if (!WriteRegularFile(temporary, Serialize(key))) return ERROR_CANTWRITE;
-  std::error_code error;
-  std::filesystem::rename(temporary, folder / kKeyFile, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    return ERROR_CANTWRITE;
+  const int fd = open(temporary.c_str(),
+                      O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666);
+  if (fd < 0) return WriteFailure(errno);
+  const std::string text = Serialize(key);
+  int error = 0;
+  for (size_t written = 0; written < text.size() && error == 0;) {
+    const ssize_t count = write(fd, text.data() + written, text.size() - written);
+    if (count > 0) {
+      written += static_cast<size_t>(count);
+    } else if (count == 0 || errno != EINTR) {
+      error = count == 0 ? EIO : errno;
+    }
+  }
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && rename(temporary.c_str(), (folder / kKeyFile).c_str()) != 0) error = errno;
+  if (error != 0) {
+    unlink(temporary.c_str());
+    return WriteFailure(error);
   }
   return ERROR_SUCCESS;
 }
@@ -157,10 +169,16 @@ KeyLock::KeyLock(const std::filesystem::path& folder, bool create) {
   const std::filesystem::path file = folder / kLockFile;
   for (;;) {
     // A folder that exists may still be moved away before the open.
-    if (create && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return;
+    if (create && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+      error_ = errno;
+      return;
+    }
     fd_ = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0 && create && errno == ENOENT) continue;
-    if (fd_ < 0) return;
+    if (fd_ < 0) {
+      error_ = errno;
+      return;
+    }
     struct stat held = {};
     struct stat current = {};
     const bool locked = flock(fd_, LOCK_EX) == 0 && fstat(fd_, &held) == 0;
@@ -175,6 +193,16 @@ KeyLock::KeyLock(const std::filesystem::path& folder, bool create) {
 
 KeyLock::~KeyLock() {
   if (fd_ >= 0) close(fd_);
+}
+
+uint32_t KeyLock::failure(bool create) const {
+  if (error_ != 0 && WriteFailure(error_) == ERROR_ACCESS_DENIED) return ERROR_ACCESS_DENIED;
+  return create ? ERROR_CANTWRITE : ERROR_FILE_NOT_FOUND;
+}
+
+uint32_t WriteFailure(int error) {
+  return error == EACCES || error == EPERM || error == EROFS ? ERROR_ACCESS_DENIED
+                                                             : ERROR_CANTWRITE;
 }
 
 RegistryValue* KeyFile::FindValue(const std::wstring& valueName) {
@@ -203,7 +231,7 @@ uint32_t LoadKey(const std::filesystem::path& folder, KeyFile* key) {
 uint32_t ChangeKey(const std::filesystem::path& folder, bool create,
                    const std::function<uint32_t(KeyFile& key, bool existed)>& change) {
   KeyLock lock(folder, create);
-  if (!lock.locked()) return create ? ERROR_CANTWRITE : ERROR_FILE_NOT_FOUND;
+  if (!lock.locked()) return lock.failure(create);
   return ChangeLockedKey(folder, create, change);
 }
 
@@ -229,7 +257,7 @@ uint32_t ChangeLockedKey(const std::filesystem::path& folder, bool create,
 uint32_t RemoveKey(const std::filesystem::path& folder) {
   std::error_code error;
   KeyLock lock(folder, false);
-  if (!lock.locked()) return ERROR_FILE_NOT_FOUND;
+  if (!lock.locked()) return lock.failure(false);
   KeyFile key;
   uint32_t result = LoadKey(folder, &key);
   if (result != ERROR_SUCCESS) return result;
@@ -240,7 +268,7 @@ uint32_t RemoveKey(const std::filesystem::path& folder) {
     }
   }
   std::filesystem::remove(folder / kKeyFile, error);
-  if (error) return ERROR_CANTWRITE;
+  if (error) return WriteFailure(error.value());
   // The key is gone. Its folder is moved aside at once, so nothing new is
   // made inside while it goes; stale volatile sub-keys and the lock file go
   // with it.

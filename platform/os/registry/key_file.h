@@ -45,9 +45,12 @@ class KeyLock {
   KeyLock(const KeyLock&) = delete;
   KeyLock& operator=(const KeyLock&) = delete;
   bool locked() const { return fd_ >= 0; }
+  // Why the lock was not taken: a key that is not there, or one this user may not change.
+  uint32_t failure(bool create) const;
 
  private:
   int fd_ = -1;
+  int error_ = 0;
 };
 
 // Under the key's lock: loads the key (missing or stale ones start empty
@@ -63,6 +66,11 @@ uint32_t ChangeLockedKey(const std::filesystem::path& folder, bool create,
 // Removes the key's folder under its lock; ERROR_ACCESS_DENIED when live
 // sub-keys remain.
 uint32_t RemoveKey(const std::filesystem::path& folder);
+
+// The result of a change that failed with errno error: ERROR_ACCESS_DENIED when
+// the file system refuses it to this user (a user in the machine's hive), else
+// ERROR_CANTWRITE.
+uint32_t WriteFailure(int error);
 
 // The folder name of a key name: case folded and escaped.
 std::string FolderName(const std::wstring& name);

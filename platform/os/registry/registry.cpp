@@ -49,7 +49,9 @@ struct KeyPath {
   }
   bool Overlay() const { return hive == HKEY_LOCAL_MACHINE && InHardwareView(Folded()); }
   std::filesystem::path Folder(size_t depth) const {
-    std::filesystem::path folder = RegistryRoot() / HiveFolder(hive);
+    const std::filesystem::path root =
+        hive == HKEY_LOCAL_MACHINE ? MachineRegistryRoot() : RegistryRoot();
+    std::filesystem::path folder = root / HiveFolder(hive);
     for (size_t i = 0; i < depth; ++i) folder /= FolderName(parts[i]);
     return folder;
   }
@@ -130,7 +132,7 @@ uint32_t CreateKeys(const KeyPath& path, bool isVolatile, uint32_t* disposition)
   for (size_t depth = 1; depth <= path.parts.size(); ++depth) {
     const std::filesystem::path folder = path.Folder(depth);
     auto lock = std::make_unique<KeyLock>(folder, true);
-    if (!lock->locked()) return ERROR_CANTWRITE;
+    if (!lock->locked()) return lock->failure(true);
     bool keyVolatile = false;
     const uint32_t result = ChangeLockedKey(folder, true, [&](KeyFile& key, bool existed) {
       if (existed) {
@@ -151,23 +153,37 @@ uint32_t CreateKeys(const KeyPath& path, bool isVolatile, uint32_t* disposition)
   return ERROR_SUCCESS;
 }
 
+// The hive's folder, made when it is missing.
+uint32_t MakeHiveFolder(const KeyPath& path) {
+  std::error_code error;
+  std::filesystem::create_directories(path.Folder(0), error);
+  return error ? WriteFailure(error.value()) : ERROR_SUCCESS;
+}
+
 uint32_t CreatePath(const KeyPath& path, bool isVolatile, uint32_t* disposition) {
   *disposition = REG_OPENED_EXISTING_KEY;
   if (path.Overlay()) {
     KeyFile view;
     return Load(path, &view) == ERROR_SUCCESS ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
   }
-  std::error_code ignored;
-  std::filesystem::create_directories(path.Folder(0), ignored);
-  return CreateKeys(path, isVolatile, disposition);
+  if (uint32_t made = MakeHiveFolder(path); made != ERROR_SUCCESS) return made;
+  if (path.parts.empty()) return ERROR_SUCCESS;
+  const uint32_t status = CreateKeys(path, isVolatile, disposition);
+  // One who may not write there (a user in the machine's hive) still opens a key that exists.
+  KeyFile existing;
+  if (status == ERROR_ACCESS_DENIED && LoadKey(path.Folder(), &existing) == ERROR_SUCCESS) {
+    return ERROR_SUCCESS;
+  }
+  return status;
 }
 
 uint32_t ChangeValues(Handle handle, const std::function<uint32_t(KeyFile&)>& change) {
   std::optional<KeyPath> path = Resolve(handle);
   if (!path) return ERROR_INVALID_HANDLE;
   if ((path->access & KEY_SET_VALUE) == 0 || path->Overlay()) return ERROR_ACCESS_DENIED;
-  std::error_code ignored;
-  if (path->parts.empty()) std::filesystem::create_directories(path->Folder(), ignored);
+  if (path->parts.empty()) {
+    if (uint32_t made = MakeHiveFolder(*path); made != ERROR_SUCCESS) return made;
+  }
   bool found = false;
   uint32_t result = ChangeKey(path->Folder(), path->parts.empty(), [&](KeyFile& key, bool) {
     found = true;
