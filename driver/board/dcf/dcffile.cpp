@@ -1,3 +1,4 @@
+// Maps standard DCF names, finds the file in the registry's and environment's folders, reads it.
 #include "driver/board/dcf/dcffile.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// Buffered writes of the engine's output files and checked opens of regular files.
 #include <cstring>
 
 #include "driver/ieee1532/text/iscinputfile.h"

@@ -1,3 +1,4 @@
+// Writes a node map's schema and state as JSON files, named after the device model.
 #include "driver/frameworkuser/genicam/featurebrowser/jsonexport.h"
 
 #include "driver/frameworkuser/genicam/featurebrowser/nodemapjsonwriter.h"
