@@ -179,6 +179,30 @@ TEST_F(BufferTest, TransferIntoASmallerDestinationDecimates) {
   EXPECT_EQ(out, expected);
   QbufFree(source);
   QbufFree(destination);
+
+  // Steps that differ in X and Y, and a source taller than it is wide taken whole.
+  struct Case {
+    QINT64 sourceX, sourceY, destinationX, destinationY, intoX, intoY;
+    std::vector<uint8_t> expected;
+  };
+  const Case cases[] = {
+      {6, 4, 3, 2, 2, 2, {0, 3, 0, 12, 15, 0, 24, 27, 0, 36, 39, 0}},
+      {2, 6, 2, 3, 2, 3, {0, 1, 4, 5, 8, 9, 12, 13, 16, 17, 20, 21}},
+  };
+  for (const Case& c : cases) {
+    const QID from = QbufAllocColor(Q_DEFAULT_HOST, 2, c.sourceX, c.sourceY, 8, Q_IMAGE, nullptr);
+    const QID to =
+        QbufAllocColor(Q_DEFAULT_HOST, 2, c.destinationX, c.destinationY, 8, Q_IMAGE, nullptr);
+    QbufPut(from, pixels.data());
+    QbufClear(to, 0);
+    QbufTransfer(from, to, 0, 0, c.sourceX, c.sourceY, -1, 0, 0, c.intoX, c.intoY, -1, 0, 0, 0,
+                 nullptr);
+    std::vector<uint8_t> result(c.expected.size());
+    QbufGet(to, result.data());
+    EXPECT_EQ(result, c.expected) << c.sourceX << " x " << c.sourceY;
+    QbufFree(from);
+    QbufFree(to);
+  }
 }
 
 }  // namespace
