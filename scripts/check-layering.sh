@@ -165,3 +165,93 @@ if [ -n "$literals" ]; then
   exit 1
 fi
 echo "error codes: named once"
+
+# Protocol numbers are named: a case label in driver/ is a name ("case Q_GRAB_TIMEOUT:"), not a
+# number ("case 4127:"). The numbers that stay (bit positions, register field values, bit
+# depths, ...) are listed in scripts/numeric-case-labels.txt, a line per file: the file, the
+# numbers its labels may hold, then " -- " and why they stay numbers.
+allowed_labels=scripts/numeric-case-labels.txt
+numeric_labels=$(awk -v allowed="$allowed_labels" '
+  BEGIN {
+    while ((getline entry < allowed) > 0) {
+      if (entry ~ /^[[:space:]]*(#|$)/) continue
+      split(entry, parts, / -- /)
+      count = split(parts[1], words, /[[:space:]]+/)
+      for (i = 2; i <= count; i++) allow[words[1] " " tolower(words[i])] = 1
+    }
+  }
+  {
+    split($0, where, ":")
+    text = substr($0, length(where[1]) + length(where[2]) + 3)
+    rest = text
+    while (match(rest, /(^|[^[:alnum:]_])case[[:space:]]+-?(0[xX][0-9A-Fa-f]+|[0-9]+)/)) {
+      label = substr(rest, RSTART, RLENGTH)
+      sub(/^[^c]*case[[:space:]]+/, "", label)
+      if (!((where[1] " " tolower(label)) in allow)) {
+        sub(/^[[:space:]]+/, "", text)
+        print where[1] ":" where[2] ": numeric case label: " text
+        break
+      }
+      rest = substr(rest, RSTART + RLENGTH)
+    }
+  }' <<<"$code_lines")
+if [ -n "$numeric_labels" ]; then
+  echo "$numeric_labels"
+  echo "$(wc -l <<<"$numeric_labels") numeric case label(s) that $allowed_labels does not allow"
+  exit 1
+fi
+echo "case labels: named"
+
+# Protocol types are named once. A name of driver/frameworkuser/protocol/ is no name of
+# platform/host/qtypes.h (where that header names a number, the driver uses its name), one
+# header names no number twice, and a name that the digitizer's or system's own node map gives a
+# register names the register's type.
+protocol_names=""
+declare -A node_map=([digitizertypes.h]=QdigControl [systemtypes.h]=QsysControl)
+for header in driver/frameworkuser/protocol/*.h; do
+  [ -f "$header" ] || continue
+  map=driver/resources/genicamxml/${node_map[${header##*/}]:-none}_dravion-lyn.xml
+  protocol_names+=$(awk -v header="$header" -v qtypes=platform/host/qtypes.h -v map="$map" '
+    function number(text,    value, i) {
+      if (text !~ /^0[xX]/) return text + 0
+      value = 0
+      for (i = 3; i <= length(text); i++) value = value * 16 + index("0123456789abcdef", tolower(substr(text, i, 1))) - 1
+      return value
+    }
+    BEGIN {
+      while ((getline line < qtypes) > 0) {
+        if (match(line, /(constexpr QINT64|#define)[[:space:]]+Q_[[:alnum:]_]+/)) {
+          name = substr(line, RSTART, RLENGTH)
+          sub(/.*[[:space:]]/, "", name)
+          public[name] = 1
+        }
+      }
+      while ((getline line < map) > 0) {
+        if (match(line, /Name="Q_[[:alnum:]_]+_Register"/)) {
+          register = substr(line, RSTART + 6, RLENGTH - 7)
+          sub(/_Register$/, "", register)
+        } else if (register != "" && match(line, /<Address>[^<]+<\/Address>/)) {
+          address[register] = number(substr(line, RSTART + 9, RLENGTH - 19))
+          register = ""
+        }
+      }
+    }
+    match($0, /constexpr [[:alnum:]_]+ [[:alnum:]_]+ = (0[xX][0-9A-Fa-f]+|-?[0-9]+);/) {
+      split(substr($0, RSTART, RLENGTH), words, /[[:space:]=;]+/)
+      name = words[3]
+      value = number(words[4])
+      if (name in public) print header ":" FNR ": " name " is named in qtypes.h"
+      if (value in named) print header ":" FNR ": " name " names " words[4] " as " named[value] " does"
+      named[value] = name
+      if ((name in address) && address[name] != value) {
+        print header ":" FNR ": " name " is " address[name] " in " map
+      }
+    }' "$header")$'\n'
+done
+protocol_names=$(grep -v '^$' <<<"$protocol_names" || true)
+if [ -n "$protocol_names" ]; then
+  echo "$protocol_names"
+  echo "$(wc -l <<<"$protocol_names") protocol name(s) given twice or unlike the public ones"
+  exit 1
+fi
+echo "protocol types: named once"

@@ -41,6 +41,10 @@ class CJtagProgrammer : public jtag::IJtagEnginePort {
   // line per device. 0 success; 1 failure; 2 no description file; 3 a hundred devices or more.
   // Relative paths stand in the BSDL and firmware folders.
   int Program(const char* descriptionPath, const char* dataPath, ProgressWindow window);
+  static constexpr int kProgrammed = 0;
+  static constexpr int kProgramFailed = 1;
+  static constexpr int kNoDescriptionFile = 2;
+  static constexpr int kTooManyDevices = 3;
   int Run(const char* descriptionPath, const char* dataPath, ProgressWindow window);
   // The discovery scripts through the STAPL player: 0 on success, 1 on failure.
   int CountDevices(uint8_t& count);

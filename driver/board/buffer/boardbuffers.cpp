@@ -5,6 +5,7 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/buffertypes.h"
 #include "driver/frameworkuser/records/bufferattributes.h"
 #include "driver/frameworkuser/records/bufferformat.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
@@ -26,7 +27,11 @@ using frame::bufattr::kImage;
 using frame::bufattr::kImageKind;
 using frame::bufattr::kNonPaged;
 using frame::bufattr::kPacked;
+using namespace frame::bufattr;
+using namespace protocol;
 constexpr uint64_t kMaxOnBoardBytes = 0xFFFFFFFF;
+// The physical address as the kernel buffer reports it.
+constexpr int64_t kKernelPhysicalAddress = 0x400000;
 
 bool Has(uint64_t word, uint64_t bits) { return (word & bits) == bits; }
 
@@ -50,23 +55,23 @@ uint64_t OnBoardBytes(const kernel::KernelBufferDescriptor& d) {
 // The kernel's band selector for a child's band, or -2 when the band is invalid.
 int64_t BandSelector(int64_t band, uint64_t format, int64_t parentBands) {
   if (band == -1) return -1;
-  if (band == 8 || band == 16 || band == 32) {
-    const int64_t rank = band == 8 ? 0 : band == 16 ? 1 : 2;
+  if (band == kFirstBand || band == kSecondBand || band == kThirdBand) {
+    const int64_t rank = band == kFirstBand ? 0 : band == kSecondBand ? 1 : 2;
     switch (format) {
-      case 0x100:
-      case 0x200:
-      case 0x300:
-      case 0x400:
-        return band == 8 ? 0 : -2;
-      case 0x1000:
-      case 0x1100:
+      case kFormatMono1:
+      case kFormatMono8:
+      case kFormatMono16:
+      case kFormatMono32:
+        return band == kFirstBand ? 0 : -2;
+      case kFormatBgr24:
+      case kFormatBgr32:
         return 3 - rank;
-      case 0x800:
-      case 0x900:
-      case 0xB00:
-      case 0xC00:
-      case 0xD00:
-      case 0x1700:
+      case kFormatRgb24:
+      case kFormatRgb32:
+      case kFormatRgb48:
+      case kFormatRgb96:
+      case kFormatRgb3:
+      case kFormatYuv16:
         return rank;
       default:
         return parentBands >= 3 ? rank : 0;
@@ -218,7 +223,7 @@ int64_t QDHwSpecSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
                             : args.Int(2);
   const uint64_t attributes = record->State().attributes;
   switch (type) {
-    case 5278:
+    case kBoardBufferWord:
       if (Has(attributes, 0x221100)) {
         const int64_t word = value == Q_DEFAULT ? 0 : value;
         if (word < 0 || word > 255) {
@@ -230,18 +235,19 @@ int64_t QDHwSpecSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
       }
       ctx.SetError(kInvalidBuffer, 1, 0, 0);
       break;
-    case 8226:
+    case kBoardImageValue:
       if (!IsBoardImage(attributes)) {
         ctx.SetError(kInvalidControl, 1, 0, 0);
       } else if (value < 0 || value >= 17) {
         ctx.SetError(kInvalidControl, 3, 0, 0);
       }
       return 1;
-    case 0x10000:
-    case 0x40000000:
+    case Q_HOST_ADDRESS:
+    case Q_PHYSICAL_ADDRESS:
       if (Has(attributes, kImage | kImageKind)) {
         kernel::KernelBufferDescriptor& d = record->Descriptor();
-        (type == 0x10000 ? d.hostAddress[0] : d.physicalAddress[0]) = static_cast<uint64_t>(value);
+        (type == Q_HOST_ADDRESS ? d.hostAddress[0] : d.physicalAddress[0]) =
+            static_cast<uint64_t>(value);
       }
       break;
     default:
@@ -259,21 +265,21 @@ int64_t QDHwSpecSystem::BufInquire(const OperationArgs& args, QDDriverThreadCont
   }
   const kernel::KernelBufferDescriptor& d = record->Descriptor();
   switch (args.Int(1)) {
-    case 5278:
+    case kBoardBufferWord:
       Answer(out, record->State().boardWord);
       return 1;
-    case 5222:
-    case 0x40000000:
+    case kBoardRecordWords:
+    case Q_PHYSICAL_ADDRESS:
       Answer(out, static_cast<int64_t>(d.physicalAddress[0]));
       return 1;
-    case 0x10000: {
+    case Q_HOST_ADDRESS: {
       int64_t address = 0;
-      HostBufInquire(record->HostId(), 0x10000, &address);
+      HostBufInquire(record->HostId(), Q_HOST_ADDRESS, &address);
       if (Has(record->State().attributes, 0x80000000040)) address += 16;
       Answer(out, address);
       return 1;
     }
-    case 0x400000: {
+    case kKernelPhysicalAddress: {
       if (record->GetKernelHandle() == 0) break;
       foundation::CError error;
       kernel::BufInquireRequest request{};

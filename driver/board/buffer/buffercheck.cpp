@@ -15,6 +15,7 @@ using errorcode::kInvalidBufferSize;
 using errorcode::kInvalidCopy;
 using errorcode::kInvalidSerialPort;
 using errorcode::kUnsupportedBuffer;
+using namespace frame::bufattr;
 using frame::bufattr::kDeviceMemory;
 using frame::bufattr::kFormatCode;
 using frame::bufattr::kGrab;
@@ -38,27 +39,27 @@ uint64_t DefaultFormat(int64_t bands, int64_t depth, uint64_t attributes) {
   if (bands == 3) {
     switch (depth) {
       case 1:
-        return 0xD00;
+        return kFormatRgb3;
       case 8:
-        if ((attributes & kPlanar) != 0) return 0x40800;
-        return (attributes & kDeviceMemory) != 0 ? 0x21700 : 0x21100;
+        if ((attributes & kPlanar) != 0) return kPlanar | kFormatRgb24;
+        return kPacked | ((attributes & kDeviceMemory) != 0 ? kFormatYuv16 : kFormatBgr32);
       case 16:
-        return 0x40B00;
+        return kPlanar | kFormatRgb48;
       case 32:
-        return 0xC00;
+        return kFormatRgb96;
       default:
         return 0;
     }
   }
   switch (depth) {
     case 1:
-      return 0x100;
+      return kFormatMono1;
     case 8:
-      return 0x200;
+      return kFormatMono8;
     case 16:
-      return 0x300;
+      return kFormatMono16;
     case 32:
-      return 0x400;
+      return kFormatMono32;
     default:
       return 0;
   }

@@ -7,6 +7,7 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/buffertypes.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
 #include "platform/host/hostservices.h"
@@ -15,6 +16,7 @@ namespace zor::board {
 namespace {
 
 using errorcode::kInvalidBand;
+using namespace protocol;
 using frame::QDBufferInfo;
 
 using frame::bufattr::kDeviceMemory;
@@ -53,11 +55,11 @@ bool BoardCanMove(const QDBufferInfo& source, const QDBufferInfo& destination,
 // Host bands are numbered; the named bands 8, 16 and 32 are the first three.
 QINT64 HostBand(int64_t band) {
   switch (band) {
-    case 8:
+    case kFirstBand:
       return 0;
-    case 16:
+    case kSecondBand:
       return 1;
-    case 32:
+    case kThirdBand:
       return 2;
     default:
       return band;

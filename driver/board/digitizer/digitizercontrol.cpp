@@ -8,6 +8,8 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/digitizertypes.h"
+#include "driver/frameworkuser/protocol/genicamtypes.h"
 #include "platform/host/qtypes.h"
 
 namespace zor::board {
@@ -21,8 +23,7 @@ constexpr int64_t kChannelBits = 0x6FC00000;
 using errorcode::kDigitizerChannelError;
 using errorcode::kInvalidCameraFlag;
 using errorcode::kInvalidControl;
-constexpr int64_t kHostObjectId = 1049;
-constexpr int64_t kFeatureBrowser = 6905;
+using namespace protocol;
 
 int64_t IntegerOf(const frame::ValueRecord& record) {
   return record.kind == frame::kValueDouble
@@ -42,11 +43,20 @@ bool Refused(int64_t t) {
          t == 4380 || t == 7730;
 }
 
+// The channel control and its variants.
+bool IsChannelControl(int64_t t) {
+  return t >= Q_CHANNEL && t <= Q_CHANNEL + 3 * kChannelVariantStep &&
+         (t - Q_CHANNEL) % kChannelVariantStep == 0;
+}
+
 // Controls during which a continuous grab goes on.
 bool KeepsGrabRunning(int64_t t, int64_t value) {
-  if (t == 4328 || t == 4023 || t == 4360 || t == 4126 || t == 6643 || t == 4016) return true;
-  const bool trigger = t == 4200 || t == 4209 || In(t, 0x20000, 0x20004) || In(t, 69745, 69749) ||
-                       In(t, 132172, 132176);
+  if (t == 4328 || t == Q_SOURCE_SIZE_Y || t == 4360 || t == 4126 || t == kernel::kGrabAbort ||
+      t == Q_GRAB_MODE) {
+    return true;
+  }
+  const bool trigger = t == Q_GRAB_TRIGGER_STATE || t == Q_GRAB_TRIGGER_SOFTWARE ||
+                       In(t, 0x20000, 0x20004) || In(t, 69745, 69749) || In(t, 132172, 132176);
   return trigger && value == 1;
 }
 
@@ -73,8 +83,8 @@ int64_t QDHwSpecSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
   const int64_t value = IntegerOf(args.Value(2));
   // 1049 names a digitizer still being allocated, which no other thread can reach yet; its node
   // maps are built then, and a map's lock must never be taken under the channel lock.
-  const bool locks =
-      !(t == kernel::kGrabAbort || t == kHostObjectId || ((t == 4200 || t == 4209) && value == 1));
+  const bool locks = !(t == kernel::kGrabAbort || t == Q_HOST_OBJECT_ID ||
+                       ((t == Q_GRAB_TRIGGER_STATE || t == Q_GRAB_TRIGGER_SOFTWARE) && value == 1));
   if (locks) digitizer->Lock(0);
   const int64_t index = digitizer->GetIndex();
   bool restart = false;
@@ -104,100 +114,101 @@ int64_t QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64
     ctx.SetError(kInvalidControl, 1, 0, 0);
     return 1;
   }
-  if ((t & ~kChannelBits) == 4019) {
+  if ((t & ~kChannelBits) == kChannelLevel) {
     if (!In(value, 0, 255) && value != Q_DEFAULT) return invalid();
     if ((t & kChannelBits & ~int64_t{0x40000000}) != 0) {
       ctx.SetError(kDigitizerChannelError, 1, 0, 0);
       return 1;
     }
-    t = 4019;
-  } else if ((t & ~int64_t{0x6FC30000}) == 6650 || (t & ~int64_t{0x6FC30000}) == 6651 ||
-             In(t & ~kChannelBits, 6655, 6658)) {
+    t = kChannelLevel;
+  } else if ((t & ~int64_t{0x6FC30000}) == kReferencePairFirst ||
+             (t & ~int64_t{0x6FC30000}) == kReferencePairSecond ||
+             In(t & ~kChannelBits, kReferenceLevelFirst, Q_CONTRAST_REF)) {
     ReferenceDigitizer(digitizer, t, DoubleOf(record), ctx);
     return 1;
-  } else if (t == 4000 || t == 4000 + 0x1000 || t == 4000 + 0x2000 || t == 4000 + 0x3000) {
-    ChannelDigitizer(value == Q_DEFAULT ? value : value | (t - 4000), ctx);
+  } else if (IsChannelControl(t)) {
+    ChannelDigitizer(value == Q_DEFAULT ? value : value | (t - Q_CHANNEL), ctx);
     return 1;
   } else {
     switch (t) {
-      case 6600:
-      case 6601:
-      case 6602: {
+      case kDecimation:
+      case Q_DECIMATION_X:
+      case Q_DECIMATION_Y: {
         const double factor = DoubleOf(record);
         if (!IsSupportedDecimation(factor)) return invalid();
-        if (t != 6602) p.decimationX = factor;
-        if (t != 6601) p.decimationY = factor;
+        if (t != Q_DECIMATION_Y) p.decimationX = factor;
+        if (t != Q_DECIMATION_X) p.decimationY = factor;
         return 1;
       }
-      case 4127:
+      case Q_GRAB_TIMEOUT:
         if (value == 0) return invalid();
         digitizer.SetGrabTimeout(value);
         return 1;
-      case 4024:
+      case Q_SOURCE_OFFSET_X:
         if (value < 0 || value >= static_cast<int64_t>(p.maxWidth) - 1) return invalid();
         digitizer.SetSourceOffsetX(value);
         return 1;
-      case 4025:
+      case Q_SOURCE_OFFSET_Y:
         if (value < 0 || value >= static_cast<int64_t>(p.maxHeight) - 1) return invalid();
         digitizer.SetSourceOffsetY(value);
         return 1;
-      case 4022:
+      case Q_SOURCE_SIZE_X:
         if (value < 2 || value > static_cast<int64_t>(p.maxWidth)) return invalid();
         digitizer.SetSourceSizeX(value);
         return 1;
-      case 4023:
+      case Q_SOURCE_SIZE_Y:
         if (value < 2 || value > static_cast<int64_t>(p.maxHeight)) return invalid();
         digitizer.SetSourceSizeY(value);
         return 1;
-      case 4016:
+      case Q_GRAB_MODE:
         if (value == Q_DEFAULT) value = 1;
         if (!In(value, 1, 3)) return invalid();
         p.grabMode = static_cast<uint64_t>(value);
         return 1;
-      case 4775:
+      case Q_CONTROL_FLAG_MODE:
         if (value == Q_DEFAULT) value = 0x4000000;
         if (value != 10 && value != 0x4000000) return invalid();
         digitizer.SetControlFlagMode(value);
         return 1;
-      case 1018:
+      case Q_BAND_SWITCH:
         if (value != 0 && value != 1) return invalid();
         p.bandSwitch = static_cast<uint64_t>(value);
         return 1;
-      case 4325:
+      case Q_BAND_SWITCH_STATE:
         if (value != frame::kDisabled && value != frame::kEnabled && value != Q_DEFAULT) {
           return invalid();
         }
         p.bandSwitch = value == frame::kDisabled ? 0 : 1;
         return 1;
-      case 4209:
+      case Q_GRAB_TRIGGER_SOFTWARE:
         if (value != 1) return invalid();
-        t = 4200;
+        t = Q_GRAB_TRIGGER_STATE;
         value = 1;
         break;
-      case 4018:
+      case Q_GRAB_FIELD_NUM:
         if (value == Q_DEFAULT) value = 2;
         if (value != 1 && value != 2) return invalid();
         p.fieldNum = static_cast<uint64_t>(value);
         break;
-      case 4074:
+      case Q_GRAB_START_MODE:
         if (value == Q_DEFAULT) value = 21;
         if (!In(value, 20, 22)) return invalid();
         digitizer.SetGrabStartMode(value);
         break;
-      case 4230:
-      case 4231:
+      case Q_GRAB_DIRECTION_X:
+      case Q_GRAB_DIRECTION_Y:
         if (value == Q_DEFAULT) value = 1;
         if (value != 1 && value != 4) return invalid();
-        if (t == 4230) {
+        if (t == Q_GRAB_DIRECTION_X) {
           digitizer.SetGrabDirectionX(value);
         } else {
           digitizer.SetGrabDirectionY(value);
         }
         break;
-      case 4053:
+      case Q_GRAB_TRIGGER_SOURCE:
         if (value != 0 && value != 0x10000 && value != 0x10000000) return invalid();
         break;
-      case 4200:
+      case Q_GRAB_TRIGGER_STATE:
         if (value != 1) digitizer.SetGrabTriggerState(value);
         break;
       default:

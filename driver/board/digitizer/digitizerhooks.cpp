@@ -7,6 +7,7 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/eventinfotypes.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::board {
@@ -17,6 +18,7 @@ constexpr int64_t kUnhook = 0x4000000;
 using errorcode::kDigitizerHookError;
 using errorcode::kInvalidHookInfo;
 constexpr int64_t kNoInformation = 0x40000000;
+using namespace protocol;
 constexpr int64_t kGenICamHookType = 26;
 
 struct HookRow {
@@ -26,11 +28,21 @@ struct HookRow {
 };
 
 constexpr HookRow kHookRows[] = {
-    {4, 0x10070000, false},   {3, 0x10080000, false},   {13, 0x10090000, false},
-    {5, 0x100A0000, false},   {14, 0x10010000, false},  {15, 0x10020000, false},
-    {16, 0x10030000, false},  {20, 0x100C0000, true},   {21, 0x100D0000, true},
-    {22, 0x100E0000, true},   {8, 0x10040000, false},   {6, 0x10050000, false},
-    {7, 0x10060000, false},   {5315, 0x10110000, true}, {9, 0x100B0000, true},
+    {Q_GRAB_START, 0x10070000, false},
+    {Q_GRAB_END, 0x10080000, false},
+    {13, 0x10090000, false},
+    {Q_GRAB_FRAME_END, 0x100A0000, false},
+    {14, 0x10010000, false},
+    {15, 0x10020000, false},
+    {16, 0x10030000, false},
+    {20, 0x100C0000, true},
+    {21, 0x100D0000, true},
+    {22, 0x100E0000, true},
+    {8, 0x10040000, false},
+    {6, 0x10050000, false},
+    {7, 0x10060000, false},
+    {5315, 0x10110000, true},
+    {9, 0x100B0000, true},
     {5300, 0x10120000, true},
 };
 
@@ -39,6 +51,47 @@ const HookRow* FindRow(int64_t hookType) {
     if (row.hookType == hookType) return &row;
   }
   return nullptr;
+}
+
+// The words of a board event's record that the information types answer, and what makes one
+// valid: the event names a buffer. The buffer's index (kEventBufferIndex) and the record's bytes
+// are answered apart.
+enum class ValidWhen { kAlways, kHostBuffer };
+struct EventWord {
+  int64_t infoType;
+  uint64_t kernel::BoardEventPayload::*field;
+  ValidWhen valid;
+};
+constexpr EventWord kEventWords[] = {
+    {kEventHostBuffer, &kernel::BoardEventPayload::hostBuffer, ValidWhen::kHostBuffer},
+    {kEventFrameCount, &kernel::BoardEventPayload::frameCount, ValidWhen::kHostBuffer},
+    {kEventField, &kernel::BoardEventPayload::field, ValidWhen::kHostBuffer},
+    {kEventChannel, &kernel::BoardEventPayload::channel, ValidWhen::kHostBuffer},
+    {kEventGrabCount, &kernel::BoardEventPayload::grabCount, ValidWhen::kHostBuffer},
+    {kEventTimeStamp, &kernel::BoardEventPayload::timeStamp, ValidWhen::kAlways},
+    {kEventType, &kernel::BoardEventPayload::eventType, ValidWhen::kAlways},
+    {kEventHostDigitizer, &kernel::BoardEventPayload::hostDigitizer, ValidWhen::kAlways},
+    {kEventSequence, &kernel::BoardEventPayload::sequence, ValidWhen::kAlways},
+    {kEventIoState, &kernel::BoardEventPayload::ioState, ValidWhen::kAlways},
+    {kEventIoStateAlias, &kernel::BoardEventPayload::ioState, ValidWhen::kAlways},
+    {kEventIoSource, &kernel::BoardEventPayload::ioSource, ValidWhen::kAlways},
+};
+
+const EventWord* FindEventWord(int64_t infoType) {
+  for (const EventWord& word : kEventWords) {
+    if (word.infoType == infoType) return &word;
+  }
+  return nullptr;
+}
+
+bool Valid(const EventWord& word, const kernel::BoardEventPayload& record) {
+  switch (word.valid) {
+    case ValidWhen::kAlways:
+      return true;
+    case ValidWhen::kHostBuffer:
+      return record.hostBuffer != 0;
+  }
+  return true;
 }
 
 bool IsGenICamHookType(int64_t type) {
@@ -139,62 +192,29 @@ int64_t QDHwSpecSystem::DigGetHookInfo(const OperationArgs& args, QDDriverThread
     if (flag != nullptr) *flag = kNoInformation;
     return 1;
   }
-  const auto write = [&](uint64_t word) {
-    if (out != nullptr) *out = static_cast<int64_t>(word);
-  };
-  const auto notValid = [&] { ctx.SetError(kInvalidHookInfo, 2, 0, 0); };
-  switch (infoType) {
-    case 0x40160000:
-      write(record.hostBuffer);
-      if (record.hostBuffer == 0) notValid();
-      break;
-    case 0x401B0000:
-      write(static_cast<uint64_t>(record.bufferIndex));
-      if (record.bufferIndex == -1) notValid();
-      break;
-    case 0x40410000:
-    case 0x40420000:
-    case 0x40430000:
-    case 0x40480000: {
-      const uint64_t words[] = {record.frameCount, record.field, record.channel, record.grabCount};
-      const int which = infoType == 0x40480000 ? 3 : static_cast<int>((infoType >> 16) - 0x4041);
-      write(words[which]);
-      if (record.hostBuffer == 0) notValid();
-      break;
-    }
-    case 0x1C0000:
-      write(record.timeStamp);
-      break;
-    case 64:
-      write(record.eventType);
-      break;
-    case 66:
-      write(record.hostDigitizer);
-      break;
-    case 6923:
-      write(record.sequence);
-      break;
-    case 0x8A000:
-    case 0xA0000000:
-      write(record.ioState);
-      break;
-    case 0x81000:
-      write(record.ioSource);
-      break;
-    case 0x1D0000: {
-      // The caller's variable is one 64-bit word: no copy may go beyond it.
-      const int64_t bytes = out != nullptr ? *out : 0;
-      if (bytes < 1 || bytes > static_cast<int64_t>(sizeof(int64_t))) {
-        notValid();
-        break;
-      }
+  if (infoType == kEventRecordBytes) {
+    // The caller's variable is one 64-bit word: no copy may go beyond it.
+    const int64_t bytes = out != nullptr ? *out : 0;
+    if (bytes < 1 || bytes > static_cast<int64_t>(sizeof(int64_t))) {
+      ctx.SetError(kInvalidHookInfo, 2, 0, 0);
+    } else {
       std::memcpy(out, data, static_cast<size_t>(bytes));
-      break;
     }
-    default:
-      ctx.SetError(kInvalidHookInfo, 1, 0, 0);
-      break;
+    return 1;
   }
+  if (infoType == kEventBufferIndex) {
+    if (out != nullptr) *out = record.bufferIndex;
+    if (record.bufferIndex == -1) ctx.SetError(kInvalidHookInfo, 2, 0, 0);
+    return 1;
+  }
+  const EventWord* word = FindEventWord(infoType);
+  if (word == nullptr) {
+    ctx.SetError(kInvalidHookInfo, 1, 0, 0);
+    return 1;
+  }
+  const uint64_t value = record.*(word->field);
+  if (out != nullptr) *out = static_cast<int64_t>(value);
+  if (!Valid(*word, record)) ctx.SetError(kInvalidHookInfo, 2, 0, 0);
   return 1;
 }
 

@@ -11,6 +11,9 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/digitizertypes.h"
+#include "driver/frameworkuser/protocol/fixedanswers.h"
+#include "driver/frameworkuser/protocol/systemtypes.h"
 
 namespace zor::board {
 
@@ -18,10 +21,19 @@ namespace {
 
 constexpr int64_t kCameraBit = 0x100000000;
 constexpr int64_t kBoardBit = 0x200000000;
-constexpr int64_t kLengthFlag = 0x50000000000;
 using errorcode::kInvalidCameraFlag;
 using errorcode::kInvalidInquire;
-constexpr int64_t kIdentity = 7714;
+using namespace protocol;
+
+// Answered with 0 and refused.
+constexpr int64_t kRefusedWritingZero = 1102;
+
+// Types the board answers with a fixed value; the host's, with no public name.
+constexpr FixedAnswer kFixedAnswers[] = {
+    Single(4069, 0), Single(4226, 0), Single(4062, 1), Single(4063, 1),
+    Single(4064, 1), Single(4065, 1), Single(4068, 1), Single(4070, 1),
+    Single(4227, 1), Single(4020, 1), Single(4427, 1),
+};
 
 bool In(int64_t value, int64_t first, int64_t last) { return value >= first && value <= last; }
 
@@ -31,13 +43,14 @@ bool Refused(int64_t t) {
     if (In(t, first, first + 4)) return true;
   }
   const int64_t bare = t & ~int64_t{0x26FC10000};
-  return bare == 6650 || bare == 6651;
+  return bare == kReferencePairFirst || bare == kReferencePairSecond;
 }
 
 bool IsDoubleAnswer(int64_t t) {
   const int64_t bare = t & ~int64_t{0xF0300000000};
   return In(bare, 6000, 6699) || In(bare, 133072, 134072) || In(bare, 0x3A000, 0x3F800) ||
-         (t & ~int64_t{0xF036FC30000}) == 6650 || (t & ~int64_t{0xF036FC30000}) == 6651 ||
+         (t & ~int64_t{0xF036FC30000}) == kReferencePairFirst ||
+         (t & ~int64_t{0xF036FC30000}) == kReferencePairSecond ||
          (t & ~int64_t{0xF0300090000}) == 6672 || bare == 0x400000;
 }
 
@@ -64,7 +77,7 @@ int64_t QDHwSpecSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
     if (real != nullptr) *real = v;
     return 1;
   };
-  if (t == 1102) {
+  if (t == kRefusedWritingZero) {
     answer(0);
     ctx.SetError(kInvalidInquire, 1, 0, 0);
     return 1;
@@ -73,97 +86,85 @@ int64_t QDHwSpecSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
     ctx.SetError(kInvalidInquire, 1, 0, 0);
     return 1;
   }
+  if (const FixedAnswer* fixed = FindFixedAnswer(kFixedAnswers, t)) return answer(fixed->answer);
   switch (t) {
-    case 6906:
+    case Q_GC_NODEMAP_PTR:
       // The GenICam layer's node map of the digitizer, when it has one.
       return answer(DigitizerNodeMapAddress(args.Int(0)));
-    case kIdentity:
+    case kDeviceIdentity:
       if (out != nullptr) {
         const std::wstring identity = DigitizerIdentity(*digitizer, ctx);
         std::wmemcpy(static_cast<wchar_t*>(out), identity.c_str(), identity.size() + 1);
       }
       return 1;
-    case kIdentity + kLengthFlag:
+    case kDeviceIdentity + Q_STRING_SIZE:
       return answer(static_cast<int64_t>(DigitizerIdentity(*digitizer, ctx).size()) + 1);
-    case 4069:
-    case 4226:
-      return answer(0);
-    case 4062:
-    case 4063:
-    case 4064:
-    case 4065:
-    case 4068:
-    case 4070:
-    case 4227:
-    case 4020:
-    case 4427:
-      return answer(1);
-    case 6648:
-    case 6649:
+    case kDecimationSupportedX:
+    case kDecimationSupportedY:
       return answerDouble(real != nullptr && IsSupportedDecimation(*real) ? 1.0 : 0.0);
-    case 7701:
+    case Q_FORMAT:
       if (out != nullptr) {
         const std::wstring& name = digitizer->DcfName();
         std::wmemcpy(static_cast<wchar_t*>(out), name.c_str(), name.size() + 1);
       }
       return 1;
-    case 7701 + kLengthFlag:
+    case Q_FORMAT + Q_STRING_SIZE:
       return answer(static_cast<int64_t>(digitizer->DcfName().size()) + 1);
-    case 1009:
+    case Q_NUMBER:
       return answer(static_cast<int64_t>(p.channel));
-    case 1012:
-    case 6705:
+    case kInitFlag:
+    case Q_EXTENDED_INIT_FLAG:
       return answer(static_cast<int64_t>(p.inputMode));
-    case 1536:
+    case Q_SIZE_X:
       return answer(static_cast<int64_t>(p.maxWidth));
-    case 1537:
+    case Q_SIZE_Y:
       return answer(static_cast<int64_t>(p.maxHeight));
-    case 1007:
-    case 1008:
+    case Q_SIZE_BIT:
+    case Q_TYPE:
       return answer(static_cast<int64_t>(p.pixelDepth));
-    case 1005:
+    case Q_SIZE_BAND:
       return answer(static_cast<int64_t>(p.bandCount));
-    case 1006:
+    case Q_SIZE_BAND_LUT:
       return answer(static_cast<int64_t>(p.lutBandCount));
-    case 6601:
+    case Q_DECIMATION_X:
       return answerDouble(p.decimationX);
-    case 6602:
+    case Q_DECIMATION_Y:
       return answerDouble(p.decimationY);
-    case 6604:
+    case Q_DECIMATION_FACTOR_X:
       return answerDouble(1.0 / p.decimationX);
-    case 6605:
+    case Q_DECIMATION_FACTOR_Y:
       return answerDouble(1.0 / p.decimationY);
-    case 4016:
+    case Q_GRAB_MODE:
       return answer(static_cast<int64_t>(p.grabMode));
-    case 4017:
+    case kGrabModeWord:
       return answer(static_cast<int64_t>(p.word4017));
-    case 4018:
+    case Q_GRAB_FIELD_NUM:
       return answer(static_cast<int64_t>(p.fieldNum));
-    case 4021:
+    case Q_SCAN_MODE:
       return answer(p.fieldNum == 1 ? 1 : 0);
-    case 4022:
+    case Q_SOURCE_SIZE_X:
       return answer(digitizer->GetSourceSizeX());
-    case 4023:
+    case Q_SOURCE_SIZE_Y:
       return answer(digitizer->GetSourceSizeY());
-    case 4024:
+    case Q_SOURCE_OFFSET_X:
       return answer(digitizer->GetSourceOffsetX());
-    case 4025:
+    case Q_SOURCE_OFFSET_Y:
       return answer(digitizer->GetSourceOffsetY());
-    case 4230:
+    case Q_GRAB_DIRECTION_X:
       return answer(digitizer->GetGrabDirectionX());
-    case 4231:
+    case Q_GRAB_DIRECTION_Y:
       return answer(digitizer->GetGrabDirectionY());
-    case 4142:
+    case Q_GRAB_PERIOD:
       return answer(digitizer->GetGrabPeriod());
-    case 4127:
+    case Q_GRAB_TIMEOUT:
       return answer(digitizer->GetGrabTimeout());
-    case 4074:
+    case Q_GRAB_START_MODE:
       return answer(digitizer->GetGrabStartMode());
-    case 4775:
+    case Q_CONTROL_FLAG_MODE:
       return answer(digitizer->GetControlFlagMode());
-    case 1018:
+    case Q_BAND_SWITCH:
       return answer(static_cast<int64_t>(p.bandSwitch));
-    case 4325:
+    case Q_BAND_SWITCH_STATE:
       return answer(p.bandSwitch == 1 ? frame::kEnabled : frame::kDisabled);
     default:
       return InquireBoardDigitizer(*digitizer, t, out, args, ctx);

@@ -6,6 +6,7 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/systemtypes.h"
 #include "platform/host/qtypes.h"
 #include "platform/os/cpu/processor.h"
 #include "platform/os/ui/message_box.h"
@@ -18,6 +19,14 @@ using errorcode::kInvalidControl;
 using errorcode::kInvalidObject;
 using errorcode::kOnBoardProcessingError;
 using errorcode::kOperationRefused;
+using namespace protocol;
+
+// Controls that the board takes and ignores.
+constexpr int64_t kIgnoredControls[] = {2027, 2028};
+
+bool IsIgnored(int64_t type) {
+  return std::ranges::find(kIgnoredControls, type) != std::end(kIgnoredControls);
+}
 constexpr int64_t kBridgeUpdate = 0x20000;
 constexpr int64_t kSingleThread = 8192;
 constexpr int64_t kSeveralThreads = 0x1000;
@@ -53,30 +62,28 @@ int64_t QDHwSpecSystem::SysControl(const OperationArgs& args, QDDriverThreadCont
   int64_t value = IntegerOf(record);
   int64_t result = 1;
   switch (type) {
-    case 2027:
-    case 2028:
-      break;
-    case 1049:
+    case Q_HOST_OBJECT_ID:
       SetHostObjectId(value);
       CreateOwnNodeMaps(value);
       break;
-    case 2077:
+    case Q_TIMEOUT:
       if (value < -1) {
         ctx.SetError(kInvalidControl, 3, 0, 0);
         break;
       }
       if (value == Q_DEFAULT) value = frame::SettingWord(settings_, kernel::kSettingThreadTimeout);
-      ThreadControl(ThreadControlArgs(2077, value == -1 ? -1 : value * 1000), ctx);
+      ThreadControl(ThreadControlArgs(Q_TIMEOUT, value == -1 ? -1 : value * 1000), ctx);
       break;
-    case 2435:
-    case 2436:
-    case 1019:
+    case kThreadWordFirst:
+    case kThreadWordSecond:
+    case kThreadLastEvent:
       ThreadControl(ThreadControlArgs(type, value), ctx);
       break;
-    case 2340:
+    case kGrabModuleFirmware:
       if (value == kBridgeUpdate) {
         foundation::CError error;
-        frame::LLsysControl(handles_, CallerKernelId(ctx), 2340, kBridgeUpdate, error, &ctx);
+        frame::LLsysControl(handles_, CallerKernelId(ctx), kGrabModuleFirmware, kBridgeUpdate,
+                            error, &ctx);
         if (error.errorSet == 0) {
           os::MessageBox(
               L"Bridge HINT has been Updated, please POWER-DOWN and power up your system.",
@@ -88,16 +95,16 @@ int64_t QDHwSpecSystem::SysControl(const OperationArgs& args, QDDriverThreadCont
         error.Report(ctx);
       }
       break;
-    case 2093: {
+    case Q_BOARD_SERIAL_WORD: {
       auto word = static_cast<uint32_t>(value);
       IoCommand(kernel::kIoWrite, kernel::kIoSerialNumberAddress, 4, &word, ctx);
       break;
     }
-    case 2447:
+    case Q_MODIFIED_BUFFER_HOOK_THREAD_NUM:
       SetHookThreads(value, ctx);
       break;
     default:
-      result = ControlBoard(type, args, value, ctx);
+      if (!IsIgnored(type)) result = ControlBoard(type, args, value, ctx);
       break;
   }
   if (ctx.ErrorCode() != 0 && result != -1 &&
@@ -126,7 +133,7 @@ int64_t QDHwSpecSystem::SetHookThreads(int64_t value, QDDriverThreadContext& ctx
   }
   int64_t digitizers = 0;
   OperationArgs inquire;
-  inquire.Push(2331);
+  inquire.Push(Q_DIGITIZER_ALLOCATED_NUM);
   inquire.Push(reinterpret_cast<intptr_t>(&digitizers));
   QDDeviceSystem::SysInquire(inquire, ctx);
   if (digitizers != 0) {

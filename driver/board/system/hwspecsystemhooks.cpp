@@ -15,16 +15,20 @@ using errorcode::kInvalidHookInfo;
 using errorcode::kSystemOperationError;
 constexpr int64_t kNoInformation = 0x40000000;
 
-// The device-event type a system hook's thread waits for.
+// The system's hook types with no public name, and the device-event type each hook's thread
+// waits for; any other hook element waits for kOtherHookEvent.
+struct SystemHook {
+  int64_t hookType;
+  uint64_t eventType;
+};
+constexpr SystemHook kSystemHooks[] = {{2372, 0x40000000}, {0x8B000, 0x21000000}};
+constexpr uint64_t kOtherHookEvent = 0x20000000;
+
 uint64_t SystemEventType(int64_t hookType) {
-  switch (hookType) {
-    case 2372:
-      return 0x40000000;
-    case 0x8B000:
-      return 0x21000000;
-    default:
-      return 0x20000000;
+  for (const SystemHook& hook : kSystemHooks) {
+    if (hook.hookType == hookType) return hook.eventType;
   }
+  return kOtherHookEvent;
 }
 
 }  // namespace

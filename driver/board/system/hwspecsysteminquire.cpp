@@ -7,17 +7,34 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/fixedanswers.h"
+#include "driver/frameworkuser/protocol/systemtypes.h"
 #include "platform/os/text/convert.h"
 
 namespace zor::board {
 namespace {
 
-constexpr int64_t kStringSize = 0x50000000000;
+using namespace protocol;
 constexpr int64_t kTypeFlagBits = 0xF0000000000;
 using errorcode::kInvalidInquire;
 constexpr int64_t kNullPointer = 2;
 constexpr const wchar_t* kBoardName = L"DravionLyn";
 constexpr std::size_t kPerformanceBytes = 216;
+
+// The board's fixed answers. Types with no public name are the host's.
+constexpr FixedAnswer kFixedAnswers[] = {
+    Single(Q_SYSTEM_TYPE, 59),
+    Single(Q_ERROR_TRACE, Q_ENABLE),
+    Single(2113, 1),
+    Single(Q_EVENT_SUPPORT, 1),
+    Single(Q_ASYNCHRONOUS_CALL_SUPPORT, 1),
+    Single(0x40000000, 1),
+    Single(2131, 0),
+    Single(Q_GPU_PRESENT, 0),
+    Single(Q_DISPLAY_SUPPORT, 0),
+    Single(Q_ON_BOARD_MEMORY_SIZE, 0x8C00000),
+    Single(Q_IO_COUNT, 256),
+};
 
 bool IsDoubleAnswer(int64_t type) {
   const int64_t plain = type & ~kTypeFlagBits;
@@ -37,87 +54,69 @@ void WriteText(const std::wstring& text, bool lengthAsked, int64_t* out) {
 
 int64_t QDHwSpecSystem::SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t requested = args.Int(0);
-  const bool lengthAsked = (requested & kStringSize) == kStringSize;
-  const int64_t type = lengthAsked ? requested & ~kStringSize : requested;
+  const bool lengthAsked = (requested & Q_STRING_SIZE) == Q_STRING_SIZE;
+  const int64_t type = lengthAsked ? requested & ~Q_STRING_SIZE : requested;
   auto* out = args.Pointer<int64_t>(1);
   int64_t answer = 0;
   foundation::CError error;
+  if (const FixedAnswer* fixed = FindFixedAnswer(kFixedAnswers, type)) {
+    if (out != nullptr) *out = fixed->answer;
+    return 1;
+  }
   switch (type) {
-    case 2000:
-      answer = 59;
-      break;
-    case 1016:
-    case 2024:
+    case kDeviceHandle:
+    case kSystemDeviceHandle:
       answer = static_cast<int64_t>(handles_.device);
       break;
-    case 1019:
-    case 2077:
+    case kThreadLastEvent:
+    case Q_TIMEOUT:
       answer = static_cast<int64_t>(frame::LLsysObjectInquire(
           handles_, CallerKernelId(ctx), static_cast<uint64_t>(type), error, &ctx));
-      if (type == 2077 && answer != -1) answer /= 1000;
+      if (type == Q_TIMEOUT && answer != -1) answer /= 1000;
       break;
-    case 2004:
+    case Q_DIGITIZER_NUM:
       answer = ChannelCount();
       break;
-    case 2006:
-    case 2104:
-    case 2114:
-    case 2130:
+    case Q_PROCESSOR_NUM:
+    case Q_MPEG4_ENCODER_PRESENT:
+    case Q_VIDEO_ENCODER_SUPPORT:
+    case Q_COMPRESSION_SUPPORT:
       answer = (capabilityWord_ & kernel::kCapBit19) != 0 ? 1 : 0;
       break;
-    case 2014:
+    case Q_BOARD_TYPE:
       answer = static_cast<int64_t>(capabilityReport_);
       break;
-    case 2034:
-      answer = -9997;
-      break;
-    case 2093: {
+    case Q_BOARD_SERIAL_WORD: {
       uint32_t serial = 0;
       IoCommand(kernel::kIoRead, kernel::kIoSerialNumberAddress, 4, &serial, ctx);
       answer = serial;
       break;
     }
-    case 2113:
-    case 4375:
-    case 4376:
-    case 0x40000000:
-      answer = 1;
-      break;
-    case 2131:
-    case 4517:
-    case 4548:
-      answer = 0;
-      break;
-    case 2134:
-      answer = 0x8C00000;
-      break;
-    case 2155:
-    case 2342:
+    case Q_FIRMWARE_CODE:
+    case kFirmwareCodeWord:
       answer = FirmwareCode();
       break;
-    case 2345:
-    case 2346: {
+    case Q_BOARD_REVISION:
+    case kBoardRevisionWord: {
       uint32_t revision = 0;
       std::memcpy(&revision, info_.bytes + 4, sizeof(revision));
       answer = revision;
       break;
     }
-    case 2447:
+    case Q_MODIFIED_BUFFER_HOOK_THREAD_NUM:
       answer = systemEventHookMode_ == 8192 ? 8192 : 4096 + systemEventHookThreads_;
       break;
-    case 4369:
-      answer = 256;
-      break;
-    case 7702:
-    case 7703: {
+    case Q_SYSTEM_DESCRIPTOR:
+    case Q_SERIAL_NUMBER: {
       if (out == nullptr) {
         ctx.SetError(kInvalidInquire, kNullPointer, 0, 0);
         return 1;
       }
       const char* text = reinterpret_cast<const char*>(info_.bytes + kernel::kSysInfoTextOffset);
       const std::size_t room = kernel::kSysInfoSize - kernel::kSysInfoTextOffset;
-      WriteText(type == 7702 ? std::wstring(kBoardName)
-                             : os::Utf8ToWide(std::string(text, strnlen(text, room))),
+      WriteText(type == Q_SYSTEM_DESCRIPTOR
+                    ? std::wstring(kBoardName)
+                    : os::Utf8ToWide(std::string(text, strnlen(text, room))),
                 lengthAsked, out);
       return 1;
     }

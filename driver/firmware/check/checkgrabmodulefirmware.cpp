@@ -122,7 +122,7 @@ void Program(IFirmwareCheckSystem& system, const CZORString& folder,
   CZORString data = folder;
   if (fileName != nullptr) data.Append(fileName);
   const std::string dataPath = Narrow(data);
-  int result = 2;
+  int result = CJtagProgrammer::kNoDescriptionFile;
   {
     CBoardJtagPort port(window.Register());
     system.SetCurrentJtagPort(&port);
@@ -136,16 +136,16 @@ void Program(IFirmwareCheckSystem& system, const CZORString& folder,
     system.SetCurrentJtagPort(nullptr);
   }
   outcome.ran = true;
-  outcome.skipVersionCheck = result != 0;
+  outcome.skipVersionCheck = result != CJtagProgrammer::kProgrammed;
   switch (result) {
-    case 0:
+    case CJtagProgrammer::kProgrammed:
       outcome.programmed =
           ReadFirmwareHeader(system, data.CStr(), outcome.programmedCode).errorSet == 0;
       break;
-    case 3:
+    case CJtagProgrammer::kTooManyDevices:
       ReportUnreachableDevice(dataPath, error);
       break;
-    case 2:
+    case CJtagProgrammer::kNoDescriptionFile:
       error.SetError(kFpgaProgrammingError, 3);
       break;
     default:

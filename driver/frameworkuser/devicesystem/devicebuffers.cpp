@@ -9,6 +9,7 @@
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/buffertypes.h"
 #include "driver/frameworkuser/records/bufferattributes.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
@@ -23,8 +24,7 @@ using bufattr::kOnBoardMemory;
 using errorcode::kInvalidBufferOperation;
 using errorcode::kInvalidControl;
 using errorcode::kInvalidInquire;
-constexpr int64_t kEnabled = -9997;
-constexpr int64_t kDisabled = -9999;
+using namespace protocol;
 constexpr int64_t kWaitForThread = 0x1000000;
 
 int64_t IntegerOf(const ValueRecord& record) {
@@ -183,16 +183,16 @@ int64_t QDDeviceSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
     return error.errorSet == 0;
   };
   switch (type) {
-    case 1018:
+    case kBandLayout:
       passOn = false;
       if (host == 0) {
         invalid();
         break;
       }
-      HostBufControl(host, 1018, value);
+      HostBufControl(host, kBandLayout, value);
       RefreshKernelBufferDescriptor(*record);
       break;
-    case 1030:
+    case kGrabEnabled:
       if (value == 0 || value == 1 || value == Q_DEFAULT) {
         SetEnabledFlag(buffers_, *record, value != 0);
       } else {
@@ -200,20 +200,20 @@ int64_t QDDeviceSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
         passOn = false;
       }
       break;
-    case 1037:
+    case kAssociatedBuffer:
       state.associatedHostId = value;
       passOn = false;
       break;
-    case 1072:
+    case kTakeAssociatedWord:
       if (value == 1) {
         state.flag1072 = true;
-        HostBufInquire(state.associatedHostId, 1193, &state.value1193);
+        HostBufInquire(state.associatedHostId, kAssociatedWord, &state.value1193);
       } else if (value == 0 || value == Q_DEFAULT) {
         state.flag1072 = false;
       }
       passOn = false;
       break;
-    case 5079:
+    case kBufferMode:
       passOn = false;
       if (value >= 1 && value <= 3) {
         state.modeWord = value;
@@ -223,21 +223,21 @@ int64_t QDDeviceSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
         invalid();
       }
       break;
-    case 5080:
-    case 5085:
+    case kGrabStateSwitch:
+    case kGrabStateLevel:
       if (!kernelControl(type)) return 1;
-      if (type == 5085 && value >= 1 && value <= 3) {
+      if (type == kGrabStateLevel && value >= 1 && value <= 3) {
         state.grabState = value;
-      } else if (value == kEnabled) {
+      } else if (value == Q_ENABLE) {
         state.grabState = 1;
-      } else if (value == kDisabled || value == Q_DEFAULT) {
-        state.grabState = kDisabled;
+      } else if (value == Q_DISABLE || value == Q_DEFAULT) {
+        state.grabState = Q_DISABLE;
       } else {
         invalid();
         passOn = false;
       }
       break;
-    case 0x4000000: {
+    case kMaxValue: {
       state.maxValue = value;
       const int64_t depth = static_cast<int64_t>(record->Descriptor().bitDepth & 0xFF);
       const double bits =
@@ -272,63 +272,64 @@ int64_t QDDeviceSystem::BufInquire(const OperationArgs& args, QDDriverThreadCont
   const kernel::KernelBufferDescriptor& d = record->Descriptor();
   const BufferState& state = record->State();
   switch (type) {
-    case 1536:
+    case Q_SIZE_X:
       Answer(out, static_cast<int64_t>(d.sizeX));
       return 1;
-    case 1537:
+    case Q_SIZE_Y:
       Answer(out, static_cast<int64_t>(d.sizeY));
       return 1;
-    case 1005:
+    case Q_SIZE_BAND:
       Answer(out, static_cast<int64_t>(d.bandCount));
       return 1;
-    case 1007:
+    case Q_SIZE_BIT:
       Answer(out, static_cast<int64_t>(d.bitDepth & 0xFF));
       return 1;
-    case 1008:
+    case Q_TYPE:
       Answer(out, static_cast<int64_t>(d.descriptionWord8));
       return 1;
-    case 1540:
+    case Q_PITCH:
       Answer(out, static_cast<int64_t>(d.pitch));
       return 1;
-    case 6702:
-    case 7701:
+    case kFormatWordAlias:
+    case Q_FORMAT_WORD:
       Answer(out, static_cast<int64_t>(d.formatWord));
       return 1;
-    case 5061:
+    case Q_SIZE_BYTE:
       Answer(out, static_cast<int64_t>(d.byteSize));
       return 1;
-    case 0x10008:
-    case 0x10010:
-    case 0x10020: {
-      const std::size_t band = type == 0x10008 ? 0 : type == 0x10010 ? 1 : 2;
+    case Q_HOST_ADDRESS + kFirstBand:
+    case Q_HOST_ADDRESS + kSecondBand:
+    case Q_HOST_ADDRESS + kThirdBand: {
+      const int64_t named = type - Q_HOST_ADDRESS;
+      const std::size_t band = named == kFirstBand ? 0 : named == kSecondBand ? 1 : 2;
       Answer(out, static_cast<int64_t>(d.hostAddress[band]));
       return 1;
     }
-    case 0x40000000:
+    case Q_PHYSICAL_ADDRESS:
       Answer(out, static_cast<int64_t>(d.physicalAddress[0]));
       return 1;
-    case 1037:
+    case kAssociatedBuffer:
       Answer(out, state.associatedHostId);
       return 1;
-    case 1030:
+    case kGrabEnabled:
       Answer(out, GetEnabledFlag(buffers_, *record) ? 1 : 0);
       return 1;
-    case 5080:
-    case 5085:
+    case kGrabStateSwitch:
+    case kGrabStateLevel:
       Answer(out, state.grabState);
       return 1;
-    case 5079:
+    case kBufferMode:
       Answer(out, state.modeWord);
       return 1;
-    case 1072:
+    case kTakeAssociatedWord:
       Answer(out, state.flag1072 ? 1 : 0);
       return 1;
-    case 0x4000000:
+    case kMaxValue:
       Answer(out, state.maxValue);
       return 1;
-    case 6708:
-    case 6716:
-    case 6732:
+    case kOnBoardAddress:
+    case kOnBoardAddressSecond:
+    case kOnBoardAddressThird:
       if ((state.attributes & kOnBoardMemory) == 0 || state.onBoardAddress == 0) {
         Answer(out, 0);
         ctx.SetError(kInvalidBufferOperation, 3, 0, 0);

@@ -7,6 +7,9 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/digitizertypes.h"
+#include "driver/frameworkuser/protocol/fixedanswers.h"
+#include "driver/frameworkuser/protocol/systemtypes.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
 #include "interfaces/kernel/deviceevent.h"
@@ -16,14 +19,91 @@ namespace {
 
 using errorcode::kInvalidControl;
 using errorcode::kInvalidInquire;
-constexpr int64_t kEnabledValue = -9997;
-constexpr int64_t kDisabledValue = -9999;
-constexpr int64_t kEndTrigger = 2038;
-constexpr int64_t kTriggerState = 4200;
-constexpr int64_t kTriggerSource = 4053;
+using namespace protocol;
+
+// Settings the device layer keeps for the layers above it and gives no meaning of its own: the
+// values each control takes, what it stores for Q_DEFAULT and what the inquire answers before
+// any control. Types with no public name are the host's.
+enum class Accepts { kSwitch, kSwitchOrZero, kCount };
+struct KeptSetting {
+  int64_t type;
+  Accepts accepts;
+  int64_t forDefault;
+  int64_t unset;
+};
+constexpr KeptSetting kKeptSettings[] = {
+    {Q_GRAB_WAIT_FRAME_END, Accepts::kSwitchOrZero, Q_ENABLE, Q_ENABLE},
+    {Q_GRAB_CONTINUOUS_END_TRIGGER, Accepts::kSwitch, Q_DEFAULT, Q_DEFAULT},
+    {Q_LAST_GRAB_IN_TRUE_BUFFER, Accepts::kSwitchOrZero, Q_ENABLE, Q_ENABLE},
+    {Q_GRAB_HALT_ON_NEXT_FIELD, Accepts::kSwitchOrZero, Q_ENABLE, Q_ENABLE},
+    {4375, Accepts::kSwitchOrZero, Q_DISABLE, Q_DISABLE},
+    {4376, Accepts::kCount, Q_DEFAULT, 0},
+};
+
+// A control type that is accepted and has no effect; its inquire answers Q_DEFAULT.
+constexpr int64_t kIgnoredControl = 4801;
+
+// Inquire types answered with a fixed value.
+constexpr FixedAnswer kFixedAnswers[] = {
+    Single(Q_SIGN, 0),
+    Single(Q_GENICAM_AVAILABLE, 0),
+    Single(1081, 0),
+    Single(Q_SOURCE_NUMBER_OF_FRAMES, Q_INFINITE),
+    Single(6706, 0),
+    {Q_SOURCE_OFFSET_X, Q_SOURCE_OFFSET_Y, 0},
+    Single(Q_GRAB_TRIGGER_SOURCE, 0),
+    {4062, 4065, 0},
+    {4069, 4070, 0},
+    Single(4226, 0),
+    Single(Q_IO_INTERRUPT_ACTIVATION, 0),
+    Single(4374, 0),
+    {4453, 4458, 0},
+    {4465, 4467, 0},
+    {5900, 5949, 0},
+    Single(0xA400110C, 0),
+    Single(0xA800110C, 0),
+    Single(Q_CHANNEL, 0x40000000),
+    Single(Q_CHANNEL + kChannelVariantStep, 0x40000000),
+    Single(Q_CHANNEL_SYNC, 0x40000000),
+    Single(Q_CHANNEL_NUM, 1),
+    Single(Q_SCAN_MODE, 1),
+    Single(4068, 1),
+    Single(4227, 1),
+    Single(4427, 1),
+    {5950, 5999, 1},
+    Single(kIgnoredControl, Q_DEFAULT),
+    Single(6750, 4),
+    Single(6751, 8),
+};
+
+// Inquire types answered with a word of the digitizer's properties.
+struct PropertyAnswer {
+  int64_t type;
+  int64_t (*read)(const kernel::DigPropertiesBlock&);
+};
+constexpr PropertyAnswer kPropertyAnswers[] = {
+    {17, [](const kernel::DigPropertiesBlock& p) { return static_cast<int64_t>(p.reserved64); }},
+    {1102, [](const kernel::DigPropertiesBlock& p) { return p.word120; }},
+    {kMaximumForm + Q_SIZE_X,
+     [](const kernel::DigPropertiesBlock& p) { return static_cast<int64_t>(p.maxWidth); }},
+    {kMaximumForm + Q_SIZE_Y,
+     [](const kernel::DigPropertiesBlock& p) { return static_cast<int64_t>(p.maxHeight); }},
+};
+
+// Types whose high word (0x40 to 0x5F) carries a selector: some of them are refused.
+constexpr int64_t kSelectorFirst = 0x40;
+constexpr int64_t kSelectorLast = 0x5F;
+constexpr int64_t kSelectedAnswersZero = 6706;
+bool RefusedWithSelector(int64_t low) {
+  return low == Q_SIZE_BAND || low == Q_TYPE || low == Q_SIZE_X || low == Q_SIZE_Y || low == 6766;
+}
+
+// A trigger source that names another source; the source the end trigger looks for.
 constexpr int64_t kSourceOfSource = 1;
 constexpr int64_t kTriggerSourceReached = 0x10000;
-constexpr int64_t kPendingGrabs = 6926;
+// The state and source of a named source are inquired at these offsets from it.
+constexpr int64_t kSourceStateOffset = 0x20000;
+constexpr int64_t kSourceSourceOffset = 0x20064;
 
 bool In(int64_t value, int64_t first, int64_t last) { return value >= first && value <= last; }
 
@@ -32,7 +112,26 @@ int64_t IntegerOf(const ValueRecord& record) {
                                      : record.value;
 }
 
-bool EnabledOrDisabled(int64_t value) { return value == kEnabledValue || value == kDisabledValue; }
+bool EnabledOrDisabled(int64_t value) { return value == Q_ENABLE || value == Q_DISABLE; }
+
+const KeptSetting* FindKeptSetting(int64_t type) {
+  for (const KeptSetting& setting : kKeptSettings) {
+    if (setting.type == type) return &setting;
+  }
+  return nullptr;
+}
+
+bool Accepted(const KeptSetting& setting, int64_t value) {
+  switch (setting.accepts) {
+    case Accepts::kSwitch:
+      return value == Q_DEFAULT || EnabledOrDisabled(value);
+    case Accepts::kSwitchOrZero:
+      return value == Q_DEFAULT || EnabledOrDisabled(value) || value == 0;
+    case Accepts::kCount:
+      return value >= 0;
+  }
+  return false;
+}
 
 // Frames the board counted over the seconds its counter measured; 0 before the
 // board gave a counter frequency.
@@ -55,54 +154,41 @@ int64_t QDDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
   bool valid = true;
   std::lock_guard lock(*digitizer);
   std::lock_guard settingsLock(digitizer->SettingsLock());
+  if (const KeptSetting* setting = FindKeptSetting(type)) {
+    valid = Accepted(*setting, value);
+    if (valid) kept[type] = value == Q_DEFAULT ? setting->forDefault : value;
+    if (!valid) ctx.SetError(kInvalidControl, 3, 0, 0);
+    return ctx.ErrorCode() != 0 ? 0 : 1;
+  }
   switch (type) {
-    case 1049:
+    case Q_HOST_OBJECT_ID:
       digitizer->SetHostId(value);
       break;
-    case 2034:
-    case 2046:
-    case 2071:
-      valid = value == Q_DEFAULT || EnabledOrDisabled(value) || value == 0;
-      if (valid) kept[type] = value == Q_DEFAULT ? kEnabledValue : value;
-      break;
-    case 2038:
-      valid = value == Q_DEFAULT || EnabledOrDisabled(value);
-      if (valid) kept[type] = value;
-      break;
-    case 4018:
+    case Q_GRAB_FIELD_NUM:
       ctx.SetError(kInvalidControl, 1, 0, 0);
       return 0;
-    case 4330:
-    case 4331:
+    case Q_GRAB_FIELD_CHECK:
+    case Q_GRAB_LINE_CHECK:
       valid = value == Q_DEFAULT || EnabledOrDisabled(value);
-      if (valid) kept[type] = value == kDisabledValue ? 1 : 0;
+      if (valid) kept[type] = value == Q_DISABLE ? 1 : 0;
       break;
-    case 4372:
+    case Q_PROCESS_EVENTS:
       valid = value == Q_DEFAULT || EnabledOrDisabled(value);
-      if (valid)
-        digitizer->SetProcessEnableSetting(value == kDisabledValue ? value : kEnabledValue);
+      if (valid) digitizer->SetProcessEnableSetting(value == Q_DISABLE ? value : Q_ENABLE);
       break;
-    case 4375:
-      valid = value == Q_DEFAULT || EnabledOrDisabled(value) || value == 0;
-      if (valid) kept[type] = value == Q_DEFAULT ? kDisabledValue : value;
+    case kIgnoredControl:
       break;
-    case 4376:
-      valid = value >= 0;
-      if (valid) kept[type] = value;
-      break;
-    case 4801:
-      break;
-    case 5351:
+    case Q_PROCESS_GRAB_MONITOR:
       valid = value == Q_DEFAULT || EnabledOrDisabled(value);
-      if (valid) digitizer->SetGrabMonitorSetting(value == kDisabledValue ? value : kEnabledValue);
+      if (valid) digitizer->SetGrabMonitorSetting(value == Q_DISABLE ? value : Q_ENABLE);
       break;
-    case 5364:
-      valid = value == Q_DEFAULT || value == -1 || value >= 1;
-      if (valid) digitizer->SetProcessTimeout(value == Q_DEFAULT ? -1 : value);
+    case Q_PROCESS_TIMEOUT:
+      valid = value == Q_DEFAULT || value == Q_INFINITE || value >= 1;
+      if (valid) digitizer->SetProcessTimeout(value == Q_DEFAULT ? Q_INFINITE : value);
       break;
-    case 6924:
+    case Q_GRAB_ERROR_REPORTING:
       valid = value == Q_DEFAULT || EnabledOrDisabled(value);
-      if (valid) digitizer->SetGrabErrorReporting(value == kDisabledValue ? value : kEnabledValue);
+      if (valid) digitizer->SetGrabErrorReporting(value == Q_DISABLE ? value : Q_ENABLE);
       break;
     default:
       ctx.SetError(kInvalidControl, 2, 0, 0);
@@ -124,16 +210,16 @@ int64_t QDDeviceSystem::InquireDigitizerWord(int64_t digitizer, int64_t type,
 }
 
 int64_t QDDeviceSystem::ResolveEndTrigger(int64_t digitizer, QDDriverThreadContext& ctx) {
-  int64_t state = InquireDigitizerWord(digitizer, kTriggerState, ctx);
-  int64_t source = InquireDigitizerWord(digitizer, kTriggerSource, ctx);
-  if (state == kDisabledValue) return kDisabledValue;
+  int64_t state = InquireDigitizerWord(digitizer, Q_GRAB_TRIGGER_STATE, ctx);
+  int64_t source = InquireDigitizerWord(digitizer, Q_GRAB_TRIGGER_SOURCE, ctx);
+  if (state == Q_DISABLE) return Q_DISABLE;
   // A source that names another source is followed at most twice.
   for (int step = 0; step < 2 && source == kSourceOfSource; ++step) {
-    state = InquireDigitizerWord(digitizer, source + 0x20000, ctx);
-    source = InquireDigitizerWord(digitizer, source + 0x20064, ctx);
-    if (state == kDisabledValue) return kDisabledValue;
+    state = InquireDigitizerWord(digitizer, source + kSourceStateOffset, ctx);
+    source = InquireDigitizerWord(digitizer, source + kSourceSourceOffset, ctx);
+    if (state == Q_DISABLE) return Q_DISABLE;
   }
-  return source == kTriggerSourceReached ? kEnabledValue : kDisabledValue;
+  return source == kTriggerSourceReached ? Q_ENABLE : Q_DISABLE;
 }
 
 int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
@@ -149,24 +235,23 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
     if (auto* real = args.Pointer<double>(2)) *real = value;
     return 1;
   };
-  const int64_t high = type >> 16;
-  if (In(high, 0x40, 0x5F)) {
+  if (In(type >> 16, kSelectorFirst, kSelectorLast)) {
     const int64_t low = type & 0xFFFF;
-    if (low == 6706) return answer(0);
-    if (low == 1005 || low == 1008 || low == 1536 || low == 1537 || low == 6766) {
+    if (low == kSelectedAnswersZero) return answer(0);
+    if (RefusedWithSelector(low)) {
       ctx.SetError(kInvalidInquire, 1, 0, 0);
       return 1;
     }
   }
   // Not under the settings lock: the library may inquire back, the kernel is
   // asked, and the end trigger asks the system's own inquire.
-  if (type == 4385) return answer(GrabControlInquire(*digitizer));
-  if (type == kPendingGrabs) {
+  if (type == kGrabControlState) return answer(GrabControlInquire(*digitizer));
+  if (type == Q_PROCESS_PENDING_GRAB_NUM) {
     uint64_t pending = 0;
     LLsysDigInquireValue(handles_, digitizer->Channel().Block().kernelWord1, type, pending, &ctx);
     return answer(static_cast<int64_t>(pending));
   }
-  if (type == kEndTrigger) {
+  if (type == Q_GRAB_CONTINUOUS_END_TRIGGER) {
     int64_t stored = Q_DEFAULT;
     {
       std::lock_guard lock(digitizer->SettingsLock());
@@ -181,92 +266,44 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
     auto it = kept.find(t);
     return it != kept.end() ? it->second : fallback;
   };
-  const kernel::DigPropertiesBlock& p = digitizer->Channel().Properties();
+  if (const KeptSetting* setting = FindKeptSetting(type)) {
+    return answer(keptOr(type, setting->unset));
+  }
+  for (const PropertyAnswer& property : kPropertyAnswers) {
+    if (property.type == type) return answer(property.read(digitizer->Channel().Properties()));
+  }
   switch (type) {
-    case 17:
-      return answer(static_cast<int64_t>(p.reserved64));
-    case 1102:
-      return answer(p.word120);
-    case 0x20000000600:
-      return answer(static_cast<int64_t>(p.maxWidth));
-    case 0x20000000601:
-      return answer(static_cast<int64_t>(p.maxHeight));
-    case 1014:
-    case 1079:
-    case 1081:
-    case 6706:
-    case 4024:
-    case 4025:
-    case kTriggerSource:
-    case 4069:
-    case 4070:
-    case 4226:
-    case 4364:
-    case 4374:
-    case 0xA400110C:
-    case 0xA800110C:
-      return answer(0);
-    case 1080:
-      return answer(-1);
-    case 2034:
-    case 2046:
-    case 2071:
-      return answer(keptOr(type, kEnabledValue));
-    case 4375:
-      return answer(keptOr(type, kDisabledValue));
-    case 4376:
-      return answer(keptOr(type, 0));
-    case 4000:
-    case 8096:
-    case 12192:
-      return answer(0x40000000);
-    case 4001:
-    case 4021:
-    case 4068:
-    case 4227:
-    case 4427:
-      return answer(1);
-    case 4142:
+    case Q_GRAB_PERIOD:
       return answer(digitizer->GetGrabPeriod());
-    case 4330:
-    case 4331:
-      return answer(keptOr(type, 0) != 0 ? kDisabledValue : kEnabledValue);
-    case 4372:
+    case Q_GRAB_FIELD_CHECK:
+    case Q_GRAB_LINE_CHECK:
+      return answer(keptOr(type, 0) != 0 ? Q_DISABLE : Q_ENABLE);
+    case Q_PROCESS_EVENTS:
       return answer(digitizer->ProcessEnableSetting());
-    case 5351:
+    case Q_PROCESS_GRAB_MONITOR:
       return answer(digitizer->GrabMonitorSetting());
-    case 4801:
-      return answer(Q_DEFAULT);
-    case 5334:
+    case Q_PROCESS_FRAME_MISSED:
       return answer(digitizer->Counters().missed.load());
-    case 5335:
+    case Q_PROCESS_FRAME_COUNT:
       return answer(digitizer->Counters().frames.load());
-    case 6925:
+    case kGrabFramesCounted:
       return answer(static_cast<int64_t>(digitizer->GrabStatus()[kernel::kStatusFramesCounted]));
-    case 6607:
+    case Q_PROCESS_FRAME_RATE:
       return answerDouble(MeasuredFrameRate(digitizer->GrabStatus()));
-    case 5337:
+    case Q_DIG_PROCESS_IN_PROGRESS:
       return answer(digitizer->ProcessingRunning() ? 1 : 0);
-    case 5364:
+    case Q_PROCESS_TIMEOUT:
       return answer(digitizer->GetProcessTimeout());
-    case 6606:
+    case Q_SELECTED_FRAME_RATE:
       return answerDouble(digitizer->GetSelectedFrameRate());
-    case 6750:
-      return answer(4);
-    case 6751:
-      return answer(8);
-    case 6924:
+    case Q_GRAB_ERROR_REPORTING:
       return answer(digitizer->GetGrabErrorReporting());
-    case 6927:
+    case Q_PROCESS_TOTAL_BUFFER_NUM:
       return answer(digitizer->ProcessingRunning() ? digitizer->Counters().buffers.load() : 0);
     default:
       break;
   }
-  if (In(type, 4062, 4065) || In(type, 4453, 4458) || In(type, 4465, 4467) ||
-      In(type, 5900, 5949)) {
-    return answer(0);
-  }
-  if (In(type, 5950, 5999)) return answer(1);
+  if (const FixedAnswer* fixed = FindFixedAnswer(kFixedAnswers, type)) return answer(fixed->answer);
   if (out != nullptr) *out = 0;
   ctx.SetError(kInvalidInquire, 1, 0, 0);
   return 2;

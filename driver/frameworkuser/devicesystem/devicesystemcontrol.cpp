@@ -9,12 +9,14 @@
 #include "driver/frameworkuser/devicesystem/hostrefusal.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/systemtypes.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::frame {
 namespace {
 
 using errorcode::kInvalidControl;
+using namespace protocol;
 constexpr uint32_t kLogMarkerKind = 439;
 constexpr int64_t kTypeFlagBits = 0xF0000000000;
 
@@ -44,13 +46,13 @@ int64_t QDDeviceSystem::SysControl(const OperationArgs& args, QDDriverThreadCont
   const int64_t value = IntegerOf(record);
   if (IsSerialType(type)) return SerialControl(type, value, ctx);
   switch (type) {
-    case 1049:
+    case Q_HOST_OBJECT_ID:
       SetHostObjectId(value);
       return 1;
-    case 2301:
+    case Q_HOST_SYSTEM_ID:
       SetExternalHostSystemId(value);
       return 1;
-    case 2077:
+    case Q_TIMEOUT:
       if (value == Q_DEFAULT) {
         SetThreadTimeout(kDefaultThreadTimeoutSeconds);
       } else if (value < -1) {
@@ -59,33 +61,33 @@ int64_t QDDeviceSystem::SysControl(const OperationArgs& args, QDDriverThreadCont
         SetThreadTimeout(value);
       }
       return 1;
-    case 1804:
+    case Q_THREAD_MODE:
       if (value == 1 || value == 2 || value == Q_DEFAULT) {
         SetEndOfCommandMode(value == Q_DEFAULT ? 2 : value);
         return 1;
       }
       break;
-    case 2101: {
+    case kDriverLogSave: {
       wchar_t name[64];
       std::swprintf(name, 64, L"%ls%lld.zim", L"DebugDump", static_cast<long long>(value));
       foundation::CLog::Instance()->WriteEvent(*this, kLogMarkerKind);
       foundation::CLog::Instance()->Save(name);
       return 1;
     }
-    case 2100:
+    case Q_DRIVER_LOG_RESET:
       foundation::CLog::Instance()->Reset();
       return 1;
-    case 7708:
+    case Q_DRIVER_LOG_FOLDER:
       foundation::CLog::Instance()->SetFolder(reinterpret_cast<const wchar_t*>(value));
       return 1;
-    case 1051:
+    case kDriverLogValue:
       if (foundation::CLog::Instance()->Ring() != nullptr) {
         foundation::CLog::Instance()->Write(*this, kLogMarkerKind, foundation::LogTag("VALU"),
                                             static_cast<uint64_t>(value), foundation::kEmptyLogTag,
                                             0, foundation::kEmptyLogTag, 0);
       }
       return 1;
-    case 2093:
+    case Q_BOARD_SERIAL_WORD:
       ctx.SetError(kInvalidControl, 2, 0, 0);
       return 1;
     default:

@@ -5,13 +5,16 @@
 #include "driver/frameworkuser/devicesystem/hostrefusal.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/digitizertypes.h"
+#include "driver/frameworkuser/protocol/fixedanswers.h"
+#include "driver/frameworkuser/protocol/systemtypes.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::frame {
 namespace {
 
-constexpr int64_t kStringSize = 0x50000000000;
 using errorcode::kInvalidInquire;
+using namespace protocol;
 constexpr int64_t kFolderCharacters = 260;
 
 bool InBlock(int64_t type, int64_t start) { return type >= start && type < start + 64; }
@@ -28,77 +31,55 @@ bool MaskedClassIs(int64_t type, std::initializer_list<int64_t> classes) {
   return false;
 }
 
+// The fixed answers of this layer. Types with no public name are the host's.
+constexpr FixedAnswer kFixedAnswers[] = {
+    Single(Q_PROCESSOR_NUM, 0),
+    Single(2029, 0),
+    Single(Q_MPEG4_ENCODER_PRESENT, 0),
+    Single(2113, 0),
+    Single(Q_VIDEO_ENCODER_SUPPORT, 0),
+    Single(2138, 0),
+    Single(Q_PROCESSING_SYSTEM_NUM, 0),
+    Single(Q_IO_INTERRUPT_ACTIVATION, 0),
+    Single(Q_IO_COUNT, 0),
+    {Q_AUX_IO_COUNT, Q_AUX_IO_COUNT_OUT, 0},
+    {4465, 4467, 0},
+    Single(Q_GPU_PRESENT, 0),
+    Single(Q_DISPLAY_SUPPORT, 0),
+    Single(Q_SERIAL_NUMBER + Q_STRING_SIZE, 0),
+    Single(7707 + Q_STRING_SIZE, 0),
+    Single(Q_DIGITIZER_SUPPORTED, 1),
+    Single(Q_DCF_SUPPORTED, 1),
+    Single(Q_GRAB_PROCESS_SUPPORTED, 1),
+    {Q_DIGITIZER_HOOK_SUPPORT, Q_SYSTEM_HOOK_SUPPORT, 1},
+    {Q_GRAB_TRIGGER_SUPPORT, Q_GRAB_TIMESTAMP_SUPPORT, 1},
+    Single(Q_SERIAL_PORT_SUPPORT, 1),
+    Single(Q_PROCESS_BUFFER_NUM_MAX, 1000),
+    Single(Q_GRAB_BUFFER_NUM_MAX, 1000),
+    Single(Q_BOARD_TYPE, 0x10000000),
+    {Q_MEMORY_PAGING, Q_WRITE_COMBINING, Q_DISABLE},
+    {Q_COMPRESSION_SUPPORT, 2131, Q_DISABLE},
+    Single(Q_DMA_ON_CPU, Q_DISABLE),
+    Single(Q_DRIVER_BUILD, 13952006),
+    Single(Q_DRIVER_LOG_FOLDER + Q_STRING_SIZE, kFolderCharacters),
+    {4453, 4458, 0},
+    {4374, 4439, 0},
+    {4440, 4500, 1},
+};
+
 // A fixed answer of this layer, when the type has one.
-bool FixedAnswer(int64_t type, int64_t& answer) {
-  switch (type) {
-    case 2006:
-    case 2029:
-    case 2104:
-    case 2113:
-    case 2114:
-    case 2138:
-    case 2378:
-    case 4364:
-    case 4369:
-    case 4450:
-    case 4451:
-    case 4452:
-    case 4465:
-    case 4466:
-    case 4467:
-    case 4517:
-    case 4548:
-    case 7703 + kStringSize:
-    case 7707 + kStringSize:
-      answer = 0;
-      return true;
-    case 2008:
-    case 2050:
-    case 2329:
-    case 4379:
-    case 4380:
-    case 4394:
-    case 4395:
-    case 4398:
-      answer = 1;
-      return true;
-    case 2009:
-    case 2159:
-      answer = 1000;
-      return true;
-    case 2014:
-      answer = 0x10000000;
-      return true;
-    case 2044:
-    case 2045:
-    case 2130:
-    case 2131:
-    case 4518:
-      answer = -9999;
-      return true;
-    case 4362:
-      answer = 13952006;
-      return true;
-    case 7708 + kStringSize:
-      answer = kFolderCharacters;
-      return true;
-    default:
-      break;
-  }
-  if (type >= 4453 && type <= 4458) {
-    answer = 0;
-    return true;
-  }
-  if (type >= 4374 && type <= 4439) {
-    answer = 0;
-    return true;
-  }
-  if (type >= 4440 && type <= 4500) {
-    answer = 1;
-    return true;
-  }
-  return false;
+bool FixedAnswerOf(int64_t type, int64_t& answer) {
+  const FixedAnswer* fixed = FindFixedAnswer(kFixedAnswers, type);
+  if (fixed != nullptr) answer = fixed->answer;
+  return fixed != nullptr;
 }
+
+// A type that the host system answers for this one.
+constexpr int64_t kHostAnswered = 4508;
+
+// Types this layer refuses, nothing written.
+constexpr int64_t kRefusedFirst = 7400;
+constexpr int64_t kRefusedLast = 7499;
 
 }  // namespace
 
@@ -139,68 +120,68 @@ int64_t QDDeviceSystem::GrabControlStateInquire() {
 bool QDDeviceSystem::AnswerInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx) {
   int64_t answer = 0;
   // Before the fixed answers: its range answers 0 around it.
-  if (type == 4385) answer = GrabControlStateInquire();
-  if (type == 4385 || FixedAnswer(type, answer)) {
+  if (type == kGrabControlState) answer = GrabControlStateInquire();
+  if (type == kGrabControlState || FixedAnswerOf(type, answer)) {
     if (out != nullptr) *out = answer;
     return true;
   }
   switch (type) {
-    case 1009:
+    case Q_NUMBER:
       answer = deviceNumber_;
       break;
-    case 1012:
-    case 6705:
+    case kInitFlag:
+    case Q_EXTENDED_INIT_FLAG:
       answer = InitWord();
       break;
-    case 1079:
+    case Q_GENICAM_AVAILABLE:
       answer = 0;
       break;
-    case 1103: {
+    case Q_CURRENT_THREAD_ID: {
       OperationArgs args;
       args.Push(Q_DEFAULT);
-      args.Push(1103);
+      args.Push(Q_CURRENT_THREAD_ID);
       args.Push(reinterpret_cast<intptr_t>(out));
       ThreadInquire(args, ctx);
       return true;
     }
-    case 1804:
+    case Q_THREAD_MODE:
       answer = EndOfCommandMode();
       break;
-    case 2004:
+    case Q_DIGITIZER_NUM:
       answer = digitizerCount_;
       break;
-    case 2077:
+    case Q_TIMEOUT:
       answer = ThreadTimeout();
       break;
-    case 2093:
-    case 7703:
+    case Q_BOARD_SERIAL_WORD:
+    case Q_SERIAL_NUMBER:
       answer = 0;
       ctx.SetError(kInvalidInquire, 1, 0, 0);
       break;
-    case 2132:
+    case Q_UART_PRESENT:
       answer = static_cast<int64_t>(serialPorts_.PortCount());
       break;
-    case 2301:
+    case Q_HOST_SYSTEM_ID:
       answer = ExternalHostSystemId();
       break;
-    case 2316: {
+    case Q_HOST_SYSTEM_NUMBER: {
       const int64_t id = ExternalHostSystemId();
-      answer = id == 0 || id == Q_DEFAULT ? -1 : HostSysInquire(id, 1009, nullptr);
+      answer = id == 0 || id == Q_DEFAULT ? -1 : HostSysInquire(id, Q_NUMBER, nullptr);
       break;
     }
-    case 2331:
+    case Q_DIGITIZER_ALLOCATED_NUM:
       answer = digitizers_.InUse() - 1;
       break;
-    case 4508:
-      answer = HostSysInquire(GetHostSystemId(0), 4508, nullptr);
+    case kHostAnswered:
+      answer = HostSysInquire(GetHostSystemId(0), kHostAnswered, nullptr);
       break;
-    case 7708:
+    case Q_DRIVER_LOG_FOLDER:
       if (out != nullptr) {
         foundation::CLog::Instance()->GetFolder(reinterpret_cast<wchar_t*>(out), kFolderCharacters);
       }
       return true;
     default:
-      if (type >= 7400 && type <= 7499) {
+      if (type >= kRefusedFirst && type <= kRefusedLast) {
         ctx.SetError(kInvalidInquire, 1, 0, 0);
         return true;
       }

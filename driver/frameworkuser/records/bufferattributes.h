@@ -30,8 +30,23 @@ inline constexpr uint64_t kDeviceMemory = 0x100000000080000;
 inline constexpr uint64_t kNonPaged = 0x200000;
 inline constexpr uint64_t kPaged = 0x2000000;
 
-// The format code: the pixels' layout and bits per pixel.
+// The format code: the pixels' layout and bits per pixel. The codes that the driver picks or
+// tells apart: one band of 1 to 32 bits; three bands in red, green, blue order (1 bit a band, 8
+// bits a band alone or with a fourth byte, 16 and 32 bits a band); three 8-bit bands in blue,
+// green, red order, alone or with a fourth byte; and the 16-bit pixels the board grabs colour in.
 inline constexpr uint64_t kFormatCode = 0x3F00;
+inline constexpr uint64_t kFormatMono1 = 0x100;
+inline constexpr uint64_t kFormatMono8 = 0x200;
+inline constexpr uint64_t kFormatMono16 = 0x300;
+inline constexpr uint64_t kFormatMono32 = 0x400;
+inline constexpr uint64_t kFormatRgb3 = 0xD00;
+inline constexpr uint64_t kFormatRgb24 = 0x800;
+inline constexpr uint64_t kFormatRgb32 = 0x900;
+inline constexpr uint64_t kFormatRgb48 = 0xB00;
+inline constexpr uint64_t kFormatRgb96 = 0xC00;
+inline constexpr uint64_t kFormatBgr24 = 0x1000;
+inline constexpr uint64_t kFormatBgr32 = 0x1100;
+inline constexpr uint64_t kFormatYuv16 = 0x1700;
 
 inline constexpr bool IsBoardImage(uint64_t word) {
   return (word & (kImage | kImageKind)) == (kImage | kImageKind) &&

@@ -3,6 +3,26 @@
 #include "driver/frameworkuser/records/bufferattributes.h"
 
 namespace zor::frame {
+namespace {
+
+using namespace bufattr;
+
+// Bits per pixel of each format code the board knows.
+struct FormatBits {
+  uint64_t code;
+  int64_t bits;
+};
+constexpr FormatBits kFormatBits[] = {
+    {kFormatMono1, 1},  {kFormatMono8, 8},   {kFormatMono16, 16}, {0x600, 16},
+    {0x700, 16},        {0xE00, 16},         {0xF00, 16},         {kFormatYuv16, 16},
+    {0x1C00, 16},       {0x1D00, 16},        {kFormatRgb24, 24},  {kFormatBgr24, 24},
+    {0x1B00, 24},       {kFormatMono32, 32}, {kFormatRgb32, 32},  {0xA00, 32},
+    {kFormatBgr32, 32}, {0x1200, 32},        {0x1300, 32},        {kFormatRgb48, 48},
+    {kFormatRgb96, 96}, {kFormatRgb3, 3},    {0x1400, 192},       {0x1500, 9},
+    {0x1600, 12},       {0x1F00, 12},        {0x2900, 64},
+};
+
+}  // namespace
 
 int64_t BitsPerPixel(uint64_t formatWord, uint64_t bitDepth) {
   constexpr uint64_t kKindImage = bufattr::kImage | bufattr::kImageKind;
@@ -13,49 +33,11 @@ int64_t BitsPerPixel(uint64_t formatWord, uint64_t bitDepth) {
        (kind == bufattr::kBoardImageKind || kind == 0x8000))) {
     return static_cast<int64_t>(bitDepth);
   }
-  switch (formatWord & bufattr::kFormatCode) {
-    case 0x100:
-      return 1;
-    case 0x200:
-      return 8;
-    case 0x300:
-    case 0x600:
-    case 0x700:
-    case 0xE00:
-    case 0xF00:
-    case 0x1700:
-    case 0x1C00:
-    case 0x1D00:
-      return 16;
-    case 0x800:
-    case 0x1000:
-    case 0x1B00:
-      return 24;
-    case 0x400:
-    case 0x900:
-    case 0xA00:
-    case 0x1100:
-    case 0x1200:
-    case 0x1300:
-      return 32;
-    case 0xB00:
-      return 48;
-    case 0xC00:
-      return 96;
-    case 0xD00:
-      return 3;
-    case 0x1400:
-      return 192;
-    case 0x1500:
-      return 9;
-    case 0x1600:
-    case 0x1F00:
-      return 12;
-    case 0x2900:
-      return 64;
-    default:
-      return -1;
+  const uint64_t code = formatWord & bufattr::kFormatCode;
+  for (const FormatBits& format : kFormatBits) {
+    if (format.code == code) return format.bits;
   }
+  return -1;
 }
 
 uint64_t BufferByteSize(int64_t bitsPerPixel, uint64_t pitch, uint64_t bands, uint64_t sizeY) {

@@ -38,6 +38,12 @@ inline constexpr int64_t kFieldMask40 = 0xF0000000000;
 inline constexpr int64_t kFlagNarrow = 0x1000000000000;  // bit 48
 inline constexpr int64_t kRelatedShift = 56;
 inline constexpr int64_t kRelatedMask = 0xF00000000000000;
+// What the related field selects: a category's features, an enumeration's entries, a feature's
+// selectors, a feature's valid values.
+inline constexpr int64_t kRelatedCategoryFeatures = 1;
+inline constexpr int64_t kRelatedEnumEntries = 2;
+inline constexpr int64_t kRelatedSelectors = 3;
+inline constexpr int64_t kRelatedValidValues = 4;
 inline constexpr int64_t kFlagEntryAtIndex = int64_t{1} << 57;
 
 inline constexpr int64_t kEnable = -9997;

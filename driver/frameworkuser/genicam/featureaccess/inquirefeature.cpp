@@ -307,7 +307,7 @@ void AnswerOperation(const Inquiry& q, GenApi::INode* node) {
 // selection answered (or failed) already.
 GenApi::INode* SelectRelated(Inquiry& q, GenApi::INode* node) {
   switch ((q.flag & kRelatedMask) >> kRelatedShift) {
-    case 1: {
+    case kRelatedCategoryFeatures: {
       if (q.Op() == kOpCount) {
         q.Int(GetCategoryFeatureCount(q.proxy, node));
         return nullptr;
@@ -318,7 +318,7 @@ GenApi::INode* SelectRelated(Inquiry& q, GenApi::INode* node) {
       if (feature != nullptr) q.name = feature->GetName();
       return feature;
     }
-    case 2: {
+    case kRelatedEnumEntries: {
       auto* enumeration = dynamic_cast<GenApi::IEnumeration*>(node);
       if (enumeration == nullptr) {
         q.sink.SetError(kFeatureTypeError, 2, 0, 0);
@@ -374,7 +374,7 @@ GenApi::INode* SelectRelated(Inquiry& q, GenApi::INode* node) {
           return nullptr;
       }
     }
-    case 3: {
+    case kRelatedSelectors: {
       GenApi::CSelectorSet selectors(node);
       GenApi::FeatureList_t list;
       if (!selectors.IsEmpty()) selectors.GetSelectorList(list, true);
@@ -389,7 +389,7 @@ GenApi::INode* SelectRelated(Inquiry& q, GenApi::INode* node) {
       }
       return list[q.Index()]->GetNode();
     }
-    case 4: {
+    case kRelatedValidValues: {
       std::vector<double> doubles;
       std::vector<int64_t> integers;
       const bool isInteger = node->GetPrincipalInterfaceType() == GenApi::intfIInteger;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "platform/host/qtypes.h"
+
 namespace zor::genicam {
 namespace {
 
@@ -16,6 +18,10 @@ constexpr int64_t kKernel = 0x400000;
 constexpr int64_t kSystem = 0x800000;
 constexpr int64_t kStructElement = 0x8000000;
 constexpr int64_t kContainer = 0x80000000;
+
+// Bits 36 to 39 of a control type: its data type (Q_TYPE_DOUBLE, Q_TYPE_INT64, an object id).
+constexpr int64_t kDataTypeField = 0xF000000000;
+constexpr int64_t kDataTypeId = 0x6000000000;
 
 struct Range {
   int64_t first;
@@ -41,13 +47,12 @@ std::string ControlTypeDataType(int64_t objectType, int64_t controlType) {
   const bool listed = IsBufferLike(objectType) ||
                       IsOneOf(objectType, {kDigitizer, kSystem, kDisplay, kApplication});
   if (!listed) {
-    // Other objects carry the data type in bits 36 to 39 of the control type.
-    switch ((controlType >> 36) & 0xF) {
-      case 5:
+    switch (controlType & kDataTypeField) {
+      case Q_TYPE_DOUBLE:
         return "ZOR_DOUBLE";
-      case 6:
+      case kDataTypeId:
         return "ZOR_ID";
-      case 8:
+      case Q_TYPE_INT64:
         return "ZOR_INT64";
       default:
         return "ZOR_INT";

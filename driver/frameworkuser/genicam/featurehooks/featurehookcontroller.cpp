@@ -19,11 +19,7 @@ constexpr int64_t kHookEventKind = 0x60000002;
 constexpr int64_t kEventInUseControl = 1043;
 constexpr int64_t kTextLength = 0x50000000000;
 
-constexpr int64_t kInfoTimeStamp = 64;
-constexpr int64_t kInfoNodeMap = 6906;
-constexpr int64_t kInfoNodeName = 0x870000;
 constexpr int64_t kInfoModelName = 7711;
-constexpr int64_t kInfoSourceKind = 0x880000;
 
 // Host events that carry a feature-hook context, process-wide: hook
 // information only ever reads a context found here.
@@ -304,14 +300,14 @@ FeatureHookController::Context* FeatureHookController::FindContext(int64_t event
 bool FeatureHookController::InquireHookInfo(const Context& context, int64_t infoType, void* out) {
   if (out == nullptr) return false;
   switch (infoType) {
-    case kInfoTimeStamp: {
+    case Q_TIME_STAMP: {
       const double seconds = context.frequency != 0 ? static_cast<double>(context.timeStamp) /
                                                           static_cast<double>(context.frequency)
                                                     : 0.0;
       std::memcpy(out, &seconds, sizeof(seconds));
       return true;
     }
-    case kInfoNodeMap:
+    case Q_GC_NODEMAP_PTR:
       WriteInt(out, context.nodeMap != nullptr
                         ? static_cast<int64_t>(reinterpret_cast<intptr_t>(context.nodeMap->_Ptr))
                         : 0);
@@ -321,11 +317,11 @@ bool FeatureHookController::InquireHookInfo(const Context& context, int64_t info
     case 0x1C0000:
       WriteInt(out, context.hookedObject);
       return true;
-    case kInfoNodeName:
-    case kInfoNodeName + kTextLength: {
+    case Q_FEATURE_NAME:
+    case Q_FEATURE_NAME + kTextLength: {
       if (context.node == nullptr) return false;
       const std::wstring name = foundation::Utf8ToWString(context.node->GetName().c_str());
-      if (infoType == kInfoNodeName) {
+      if (infoType == Q_FEATURE_NAME) {
         WriteText(out, name);
       } else {
         WriteInt(out, static_cast<int64_t>(name.size()) + 1);
@@ -345,7 +341,7 @@ bool FeatureHookController::InquireHookInfo(const Context& context, int64_t info
       }
       return true;
     }
-    case kInfoSourceKind: {
+    case Q_GC_EVENT_TYPE: {
       static constexpr int64_t kKinds[] = {0x1000000, 0x2000000, 0x3000000,
                                            0x8000000, 0x9000000, 0xA000000};
       if (context.sourceKind > 5) return false;

@@ -29,9 +29,12 @@ void ParseXmlResourceName(const std::wstring& name, XmlResourceRecord& record) {
     int32_t ownKind;
     int32_t otherKind;
   };
-  static constexpr Suffix kSuffixes[] = {{L"_SYS", 10, 0}, {L"_DIG", 7, 1}, {L"_APP", 4, 4},
-                                         {L"_BLOB", 6, 6}, {L"_BUF", 5, 5}, {L"_DISP", 8, 8},
-                                         {L"_SEQ", 9, 9}};
+  using namespace resourcekind;
+  static constexpr Suffix kSuffixes[] = {
+      {L"_SYS", kSystem, kOtherSystem},      {L"_DIG", kDigitizer, kOtherDigitizer},
+      {L"_APP", kApplication, kApplication}, {L"_BLOB", kBlob, kBlob},
+      {L"_BUF", kBuffer, kBuffer},           {L"_DISP", kDisplay, kDisplay},
+      {L"_SEQ", kSequence, kSequence}};
   record.name = name;
   record.zorId = name.find(L"_ZORID") != std::wstring::npos;
   record.kind = -1;

@@ -26,6 +26,20 @@ void LoadGenICamXmlResources(std::vector<GenICamXmlResource>& resources);
 
 // What a resource name says: the object kind it describes and whether it is
 // one of the driver's own objects ("_ZORID"). Kind -1: no kind at all.
+// The object kinds that a resource describes: a system's or digitizer's of another driver, and
+// the driver's own objects.
+namespace resourcekind {
+inline constexpr int32_t kOtherSystem = 0;
+inline constexpr int32_t kOtherDigitizer = 1;
+inline constexpr int32_t kApplication = 4;
+inline constexpr int32_t kBuffer = 5;
+inline constexpr int32_t kBlob = 6;
+inline constexpr int32_t kDigitizer = 7;
+inline constexpr int32_t kDisplay = 8;
+inline constexpr int32_t kSequence = 9;
+inline constexpr int32_t kSystem = 10;
+}  // namespace resourcekind
+
 struct XmlResourceRecord {
   std::wstring name;
   int32_t kind = -1;

@@ -8,7 +8,6 @@
 namespace zor::genicam {
 namespace {
 
-constexpr int64_t kSystemTypeInquire = 2000;
 constexpr int64_t kSequenceFlagsInquire = 1540;
 constexpr int64_t kSequenceHasSystemName = 0x200;
 
@@ -19,32 +18,28 @@ bool OneOf(int64_t value, std::initializer_list<int64_t> values) {
   return false;
 }
 
+// The XML name of each system type (inquire Q_SYSTEM_TYPE) that has node maps of its own.
+struct SystemTypeName {
+  int64_t systemType;
+  const wchar_t* name;
+};
+constexpr SystemTypeName kSystemTypeNames[] = {
+    {22, L"ieee1394iidc"}, {58, L"gpu-display"}, {59, L"dravion-lyn"},   {60, L"gige-vision"},
+    {63, L"usb3vision"},   {65, L"gentl"},       {1000, L"host_system"},
+};
+
 }  // namespace
 
 std::wstring SystemTypeXmlName(int64_t systemType) {
-  switch (systemType) {
-    case 22:
-      return L"ieee1394iidc";
-    case 58:
-      return L"gpu-display";
-    case 59:
-      return L"dravion-lyn";
-    case 60:
-      return L"gige-vision";
-    case 63:
-      return L"usb3vision";
-    case 65:
-      return L"gentl";
-    case 1000:
-      return L"host_system";
-    default:
-      return {};
+  for (const SystemTypeName& entry : kSystemTypeNames) {
+    if (entry.systemType == systemType) return entry.name;
   }
+  return {};
 }
 
 std::wstring GetSystemTypeXmlName(const CZorTransportLayerBase& port) {
   int64_t type = 0;
-  HostSysInquire(port.GetOwnerSystem(), kSystemTypeInquire, &type);
+  HostSysInquire(port.GetOwnerSystem(), Q_SYSTEM_TYPE, &type);
   return SystemTypeXmlName(type);
 }
 
@@ -53,8 +48,8 @@ std::wstring CZorTransportLayerBase::GetXmlFileName() const {
   auto named = [this](const wchar_t* module) {
     return std::wstring(module) + L"_" + GetSystemTypeXmlName(*this) + L".xml";
   };
-  if (type == 0x800000) return named(L"QsysControl");
-  if (type == 0x100000) return named(L"QdigControl");
+  if (type == Q_SYSTEM) return named(L"QsysControl");
+  if (type == Q_DIGITIZER) return named(L"QdigControl");
   if (type == 0x200000) return named(L"QdispControl");
   if (OneOf(type, {0x4, 0x40, 0x40000, 0x400000, 0x8000000, 0x80000000, 0x800000000000,
                    0x2000000000000})) {
@@ -63,7 +58,7 @@ std::wstring CZorTransportLayerBase::GetXmlFileName() const {
   if (OneOf(type, {0x80, 0x100, 0x1000, 0x10000000})) return named(L"QthrControl");
   if (OneOf(type, {0x1000000, 0x200000000})) return named(L"QgraControl");
   if (type == 0x100000000000) return named(L"QsysIoControl");
-  if (type == 0x40000000000) {
+  if (type == Q_SEQUENCE) {
     int64_t flags = 0;
     HostSeqInquire(GetObjectId(), Q_DEFAULT, kSequenceFlagsInquire, &flags);
     return (flags & kSequenceHasSystemName) != 0 ? named(L"QseqControl") : L"QseqControl.xml";

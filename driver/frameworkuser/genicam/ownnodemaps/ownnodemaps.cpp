@@ -105,22 +105,22 @@ void BuildFromResource(NodeMapRegistry& registry, const GenICamSystemFacts& syst
 TransportLayers CreateTransportLayers(int64_t objectId, const XmlResourceRecord& record) {
   TransportLayers ports;
   switch (record.kind) {
-    case 4:
+    case resourcekind::kApplication:
       ports.push_back(std::make_shared<CZorTransportLayer<QappTLProxy>>(objectId));
       break;
-    case 5:
+    case resourcekind::kBuffer:
       ports.push_back(std::make_shared<CZorTransportLayer<QbufTLProxy>>(objectId));
       break;
-    case 7:
+    case resourcekind::kDigitizer:
       ports.push_back(std::make_shared<CZorTransportLayer<QdigTLProxy>>(objectId));
       break;
-    case 8:
+    case resourcekind::kDisplay:
       ports.push_back(std::make_shared<CZorTransportLayer<QdispTLProxy>>(objectId));
       break;
-    case 9:
+    case resourcekind::kSequence:
       ports.push_back(std::make_shared<CZorTransportLayer<QseqTLProxy>>(objectId));
       break;
-    case 10:
+    case resourcekind::kSystem:
       ports.push_back(std::make_shared<CZorTransportLayer<QsysTLProxy>>(objectId));
       break;
     default:

@@ -19,27 +19,29 @@ namespace {
 
 enum class BrowserCommand { kOpen, kClose, kInvalid };
 
+// The values of the feature-browser control and what each asks for.
+struct BrowserValue {
+  int64_t value;
+  BrowserCommand command;
+};
+constexpr BrowserValue kBrowserValues[] = {
+    {16, BrowserCommand::kOpen},        {17, BrowserCommand::kOpen},
+    {18, BrowserCommand::kOpen},  // waits for a window only in the in-process browser
+    {Q_DEFAULT, BrowserCommand::kOpen}, {32, BrowserCommand::kClose},
+    {33, BrowserCommand::kClose},       {34, BrowserCommand::kClose},
+};
+
 BrowserCommand DecodeBrowserCommand(int64_t value) {
-  switch (value) {
-    case 16:
-    case 17:
-    case 18:  // waits for a window only in the in-process browser
-    case 0x10000000:
-      return BrowserCommand::kOpen;
-    case 32:
-    case 33:
-    case 34:
-      return BrowserCommand::kClose;
-    default:
-      return BrowserCommand::kInvalid;
+  for (const BrowserValue& entry : kBrowserValues) {
+    if (entry.value == value) return entry.command;
   }
+  return BrowserCommand::kInvalid;
 }
 
 using errorcode::kFeatureBrowserError;
 using errorcode::kGenICamSetupError;
 using errorcode::kInvalidControl;
 constexpr int64_t kWriteHeadersValue = 5071;
-constexpr int64_t kSystemNameInquire = 7702;
 
 using ControlPtr = std::shared_ptr<genicam::GenICamControl>;
 
@@ -66,9 +68,9 @@ genicam::BrowserDescriptor MakeDescriptor(genicam::GenICamControl& control, int6
 
 std::string SystemName(int64_t systemHostId) {
   int64_t length = 0;
-  HostSysInquire(systemHostId, kSystemNameInquire + Q_STRING_SIZE, &length);
+  HostSysInquire(systemHostId, Q_SYSTEM_DESCRIPTOR + Q_STRING_SIZE, &length);
   std::vector<wchar_t> name(static_cast<size_t>(std::max<int64_t>(length, 0)) + 1, L'\0');
-  if (length > 0) HostSysInquire(systemHostId, kSystemNameInquire, name.data());
+  if (length > 0) HostSysInquire(systemHostId, Q_SYSTEM_DESCRIPTOR, name.data());
   return foundation::WStringToAnsi(name.data());
 }
 

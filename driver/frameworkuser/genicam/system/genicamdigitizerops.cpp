@@ -18,25 +18,23 @@
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 #include "driver/frameworkuser/genicam/zorgenicamfeaturebag/czorfeaturebag.h"
 #include "driver/frameworkuser/genicam/zorgenicamfeaturebag/featurebagtext.h"
+#include "driver/frameworkuser/protocol/genicamtypes.h"
+#include "driver/frameworkuser/protocol/systemtypes.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::frame {
 namespace {
 
-constexpr int64_t kHostObjectId = 1049;
+using namespace protocol;
 constexpr int64_t kControlMode = 4133;
-constexpr int64_t kGrabTimeout = 4127;
 constexpr int64_t kAcquisitionMode = 6908;
 constexpr int64_t kAcquisitionStop = 6928;
 constexpr int64_t kFirstKeepAlive = 6929;
 constexpr int64_t kSecondKeepAlive = 6930;
 constexpr int64_t kAcquisitionStart = 6931;
 constexpr int64_t kJsonExport = 6935;
-constexpr int64_t kFeatureBrowser = 6905;
 constexpr int64_t kPolling = 6973;
-constexpr int64_t kDeviceName = 7709;
-constexpr int64_t kFeatureBag = 7712;
 constexpr int64_t kStartCode = 29;
 constexpr int64_t kContinuous = -1;
 constexpr int64_t kSingleFrame = 1;
@@ -45,9 +43,6 @@ constexpr int64_t kManifestCount = 5455;
 constexpr int64_t kManifestEntry = 6805;
 constexpr int64_t kManifestText = 7862;
 constexpr int64_t kBrowserWindow = 6922;
-constexpr int64_t kNodeMapHolder = 6906;
-constexpr int64_t kOwnNodeMap = 6951;
-constexpr int64_t kReportsOne = 1079;
 constexpr int64_t kNameText = 7861;
 using errorcode::kInvalidControl;
 constexpr int64_t kInvalidValue = 3;
@@ -186,7 +181,7 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
   if (digitizer == nullptr) return QDDeviceSystem::DigControl(args, ctx);
   const ValueRecord record = args.Value(2);
   const int64_t value = IntegerOf(record);
-  if (type == kHostObjectId) {
+  if (type == Q_HOST_OBJECT_ID) {
     digitizer->SetHostId(value);
     CreateOwnNodeMaps(value);
     return 1;
@@ -284,7 +279,7 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
 void QDGeniCamDeviceSystem::SetSingleFrame(int64_t index, QDDigitizerInfo& digitizer,
                                            genicam::GenICamControl& control,
                                            QDDriverThreadContext& ctx) {
-  const int64_t timeoutMs = InquireDigitizerWord(index, kGrabTimeout, ctx);
+  const int64_t timeoutMs = InquireDigitizerWord(index, Q_GRAB_TIMEOUT, ctx);
   const uint64_t timeoutNs =
       timeoutMs == -1 ? 1'000'000'000ull
                       : static_cast<uint64_t>(std::max<int64_t>(timeoutMs, 0)) * 1'000'000ull;
@@ -430,7 +425,7 @@ int64_t QDGeniCamDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThr
     }
   }
   switch (type) {
-    case kReportsOne:
+    case Q_GENICAM_AVAILABLE:
       return answer(1);
     case kControlMode:
       return answer(control->GetControlMode());
@@ -443,7 +438,7 @@ int64_t QDGeniCamDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThr
         std::memcpy(static_cast<char*>(out) + 8, entry.value, 16);
       }
       return 1;
-    case kNodeMapHolder:
+    case Q_GC_NODEMAP_PTR:
       return answer(NodeMapAddress(control.get()));
     case kAcquisitionMode: {
       NestedErrors nested(ctx);

@@ -10,17 +10,14 @@
 #include "driver/frameworkuser/genicam/genicamfirmwareupdate/cdigitizerfirmwareupdater.h"
 #include "driver/frameworkuser/genicam/system/genicamtypes.h"
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
+#include "driver/frameworkuser/protocol/genicamtypes.h"
+#include "driver/frameworkuser/protocol/systemtypes.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::frame {
 namespace {
 
-constexpr int64_t kCreateNodeMaps = 1105;
-constexpr int64_t kEraseNodeMap = 1106;
-constexpr int64_t kReadRegistry = 2005;
-constexpr int64_t kKeepAliveMode = 4813;
-constexpr int64_t kFirmwareUpdate = 7798;
-constexpr int64_t kFeatureBrowser = 6905;
+using namespace protocol;
 constexpr int64_t kDeviceBits = 0xFF0000;
 constexpr int64_t kObjectTypeInquire = 136;
 using errorcode::kInvalidControl;
@@ -28,7 +25,7 @@ constexpr int64_t kInvalidValue = 3;
 using errorcode::kGenICamError;
 constexpr int64_t kNotInstalled = 1;
 using errorcode::kCameraFeatureError;
-constexpr double kGenICamVersion = 3.1;
+constexpr double kGenICamVersionNumber = 3.1;
 
 int64_t IntegerOf(const ValueRecord& record) {
   return record.kind == kValueDouble ? static_cast<int64_t>(std::bit_cast<double>(record.value))
@@ -51,20 +48,20 @@ int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThr
   const ValueRecord record = args.Value(1);
   const int64_t value = IntegerOf(record);
   switch (type) {
-    case kCreateNodeMaps:
+    case kCreateOwnNodeMaps:
       CreateOwnNodeMaps(value);
       return 1;
-    case kEraseNodeMap:
+    case kEraseNodeMapEntry:
       EraseObjectNodeMap(value);
       return 1;
-    case kReadRegistry:
+    case kReadRegistryParameters:
       if (value != Q_DEFAULT) {
         ctx.SetError(kInvalidControl, kInvalidValue, 0, 0);
       } else {
         ReadRegistryParameters();
       }
       return 1;
-    case kKeepAliveMode:
+    case kKeepAliveControlMode:
       if (value != 1 && value != Q_DEFAULT && value != genicam::GenICamControl::kKeepAliveMode) {
         ctx.SetError(kInvalidControl, kInvalidValue, 0, 0);
         return 1;
@@ -74,7 +71,7 @@ int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThr
         control.SetKeepAliveEnabled(keepAliveControlMode_);
       });
       return 1;
-    case kFirmwareUpdate:
+    case kGufFirmwareUpdate:
       UpdateFirmware(args.Int(0), record, ctx);
       return 1;
     case kFeatureBrowser:
@@ -130,25 +127,25 @@ int64_t QDGeniCamDeviceSystem::SysInquire(const OperationArgs& args, QDDriverThr
     return int64_t{1};
   };
   switch (type) {
-    case 1079:
-    case 4390:
-    case 4397:
+    case Q_GENICAM_AVAILABLE:
+    case kGenICamPresent:
+    case kGenICamPresentAlias:
       return answer(1);
-    case 4402:
+    case kNewFeatureBrowser:
       return answer(newFeatureBrowser_ ? 1 : 0);
-    case kKeepAliveMode:
+    case kKeepAliveControlMode:
       return answer(keepAliveControlMode_ ? genicam::GenICamControl::kKeepAliveMode : 1);
-    case 6950:
+    case kBrowserSession:
       return answer(publisher_ != nullptr ? publisher_->SessionValue() : 0);
-    case 6951:
+    case kOwnNodeMap:
       return answer(NodeMapAddress(registry_->Get(GetHostObjectId(), L"QsysControl").get()));
-    case 7311:
-      if (out != nullptr) std::memcpy(out, &kGenICamVersion, sizeof(kGenICamVersion));
+    case kGenICamVersion:
+      if (out != nullptr) std::memcpy(out, &kGenICamVersionNumber, sizeof(kGenICamVersionNumber));
       return 1;
-    case 7707:
+    case kEmptyText:
       if (out != nullptr) *static_cast<wchar_t*>(out) = L'\0';
       return 1;
-    case kStringLengthFlag + 7707:
+    case kStringLengthFlag + kEmptyText:
       return answer(1);
     default:
       return QDDeviceSystem::SysInquire(args, ctx);

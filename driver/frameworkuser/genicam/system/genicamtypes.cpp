@@ -1,24 +1,27 @@
 #include "driver/frameworkuser/genicam/system/genicamtypes.h"
 
+#include "driver/frameworkuser/protocol/genicamtypes.h"
+#include "platform/host/qtypes.h"
+
 namespace zor::frame {
 
 bool IsGenICamControlType(int64_t type) {
   switch (type) {
-    case 4390:
-    case 4402:
-    case 4813:
-    case 6905:
-    case 6906:
-    case 6951:
-    case 7311:
-    case 7707:
-    case 7709:
-    case 7712:
-    case kStringLengthFlag + 7707:
-    case kStringLengthFlag + 7712:
+    case protocol::kGenICamPresent:
+    case protocol::kNewFeatureBrowser:
+    case protocol::kKeepAliveControlMode:
+    case protocol::kFeatureBrowser:
+    case Q_GC_NODEMAP_PTR:
+    case protocol::kOwnNodeMap:
+    case protocol::kGenICamVersion:
+    case protocol::kEmptyText:
+    case protocol::kDeviceName:
+    case protocol::kFeatureBag:
+    case kStringLengthFlag + protocol::kEmptyText:
+    case kStringLengthFlag + protocol::kFeatureBag:
       return true;
     default:
-      return type >= 7730 && type <= 7858;
+      return type >= protocol::kFeatureTypesFirst && type <= protocol::kFeatureTypesLast;
   }
 }
 

@@ -20,7 +20,6 @@ namespace {
 constexpr int32_t kImagingBoardLocation = 6;
 constexpr const wchar_t* kParametersKey = L"DravionLyn\\Parameters";
 constexpr int32_t kShortestCheckPeriodMs = 10;
-constexpr int64_t kSystemNameInquire = 7702;
 
 // A value is taken only when it exists as a DWORD.
 void ReadDword(foundation::CRegistryKey& key, const wchar_t* name, int32_t& field) {
@@ -105,9 +104,9 @@ std::string QDGeniCamDeviceSystem::MakeSystemDisplayName() const {
   // A system without a name leaves no error behind.
   genicam::QuietHostBracket quiet;
   int64_t length = 0;
-  HostSysInquire(GetHostObjectId(), kSystemNameInquire + Q_STRING_SIZE, &length);
+  HostSysInquire(GetHostObjectId(), Q_SYSTEM_DESCRIPTOR + Q_STRING_SIZE, &length);
   std::vector<wchar_t> name(static_cast<size_t>(std::max<int64_t>(length, 0)) + 1, L'\0');
-  if (length > 0) HostSysInquire(GetHostObjectId(), kSystemNameInquire, name.data());
+  if (length > 0) HostSysInquire(GetHostObjectId(), Q_SYSTEM_DESCRIPTOR, name.data());
   std::ostringstream text;
   text << "System " << foundation::WStringToUtf8(name.data()) << " " << DeviceNumber() << "{"
        << GetHostObjectId() << "}";
