@@ -1,5 +1,6 @@
 // Host buffers: memory, children, caller memory, clearing, export; and board buffers, whose
 // memory the driver makes through the host.
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -46,6 +47,18 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
   EXPECT_EQ(window[5], 255);
   QbufFree(child);
   EXPECT_EQ(CountObjects(Q_IMAGE), 0);
+
+  // A packed RGB buffer's child starts at the same pixel: its X offset counts whole pixels.
+  const QID packed =
+      QbufAllocColor(Q_DEFAULT_HOST, 3, 4, 2, 8, Q_IMAGE | Q_PACKED | 0x800, nullptr);
+  ASSERT_NE(packed, 0);
+  QbufPut(packed, data.data());
+  const QID packedChild = QbufChild2d(packed, 1, 1, 2, 1, nullptr);
+  ASSERT_NE(packedChild, 0);
+  QbufGet(packedChild, window);
+  EXPECT_EQ(std::vector<uint8_t>(window, window + 6), (std::vector<uint8_t>{6, 7, 14, 15, 22, 23}));
+  QbufFree(packedChild);
+  QbufFree(packed);
 }
 
 TEST_F(BufferTest, RegionsOutsideTheBufferAreRefused) {
@@ -59,6 +72,14 @@ TEST_F(BufferTest, RegionsOutsideTheBufferAreRefused) {
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
   EXPECT_EQ(QbufChild2d(buffer, 2, 0, INT64_MAX, 1, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  // A child may end on the last row or column, not one past it.
+  const QID lastRow = QbufChild2d(buffer, 0, 3, 4, 1, nullptr);
+  EXPECT_NE(lastRow, 0);
+  QbufFree(lastRow);
+  for (const auto& [x, y, w, h] : {std::array<QINT64, 4>{0, 3, 4, 2}, {3, 0, 2, 4}}) {
+    EXPECT_EQ(QbufChild2d(buffer, x, y, w, h, nullptr), 0) << x << ", " << y;
+    EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  }
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 0, 4, 8, Q_IMAGE, nullptr), 0);
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 4, 4, 12 | Q_FLOAT, Q_IMAGE, nullptr), 0);
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 1 << 30, 1 << 30, 8, Q_IMAGE, nullptr), 0);
