@@ -10,8 +10,12 @@ incrementally (ASan/UBSan Debug like the test build, or ThreadSanitizer for faul
 survived when all pass, not applicable when its original text is not found exactly once,
 a build failure when the copy no longer compiles. Each area's tests first run without a fault
 (failures retried twice, for tests that time out on a loaded machine); an area that still fails
-reports its faults as baseline failed. Equivalent faults are reported apart and not run. -j 2 runs two copies side by side (the machine is shared: at most 2).
-The report goes to stdout and build/mutation/report.txt. Not part of CI: it is slow.
+reports its faults as baseline failed. Equivalent faults are reported apart and not run.
+-j 2 runs two copies side by side (the machine is shared: at most 2). The report goes to
+stdout and build/mutation/report.txt. Not part of CI: it is slow.
+
+Only the programs of the selected labels' tests and the libraries they load are rebuilt for a
+fault (`-L` selections); a test that runs another program of the tree uses it as last built.
 """
 
 import argparse
