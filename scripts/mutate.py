@@ -216,7 +216,9 @@ def try_fault(copy, fault, log):
 
 
 def main():
-    parser = argparse.ArgumentParser(usage=__doc__.split("\n\n")[1].removeprefix("usage: "))
+    parser = argparse.ArgumentParser(usage=__doc__.split("\n\n")[1].removeprefix("usage: "),
+                                     description=__doc__.split("\n\n", 2)[2],
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("-j", type=int, default=1, choices=[1, 2], help="copies side by side")
     parser.add_argument("--faults", default=os.path.join(ROOT, "scripts", "mutations", "faults.txt"))
     parser.add_argument("--layer", help="only the faults of this layer")
