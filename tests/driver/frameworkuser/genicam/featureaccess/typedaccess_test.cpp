@@ -154,15 +154,21 @@ TEST(TypedAccess, ControlsSetEachLimitAndRefuseVariablesShorterThanTheirType) {
     InquireFeature(m.proxy, nullptr, kOpValue, L"Gain", kTypeDouble, Var(gain), m.ctx);
     EXPECT_EQ(gain, expected);
   }
-  // An eight-byte value from a four-byte variable would read past it: refused, nothing set.
-  int32_t small = 7;
-  ControlFeature(m.proxy, nullptr, kOpValue, L"Int", kTypeInt64, Var(small), m.ctx);
-  EXPECT_EQ(m.Code(), kInquireFlagError);
-  EXPECT_EQ(m.Sub(), 3);
-  m.Clear();
-  int64_t value = 0;
-  InquireFeature(m.proxy, nullptr, kOpValue, L"Int", kTypeInt64, Var(value), m.ctx);
-  EXPECT_EQ(value, 5);
+  // An eight-byte value from a four-byte variable would read past it: refused, nothing set,
+  // for an integer feature and a float one alike.
+  for (const wchar_t* name : {L"Int", L"Gain"}) {
+    m.Clear();
+    double before = 0;
+    InquireFeature(m.proxy, nullptr, kOpValue, name, kTypeDouble, Var(before), m.ctx);
+    int32_t small = 7;
+    ControlFeature(m.proxy, nullptr, kOpValue, name, kTypeInt64, Var(small), m.ctx);
+    EXPECT_EQ(m.Code(), kInquireFlagError) << name;
+    EXPECT_EQ(m.Sub(), 3) << name;
+    m.Clear();
+    double after = -1;
+    InquireFeature(m.proxy, nullptr, kOpValue, name, kTypeDouble, Var(after), m.ctx);
+    EXPECT_EQ(after, before) << name;
+  }
 }
 
 TEST(NodeUtilities, SizesPollingAndIntegersOfEachKind) {
