@@ -12,7 +12,9 @@ a build failure when the copy no longer compiles. Each area's tests first run wi
 (failures retried twice, for tests that time out on a loaded machine); an area that still fails
 reports its faults as baseline failed. Equivalent faults are reported apart and not run.
 -j 2 runs two copies side by side (the machine is shared: at most 2). The report goes to
-stdout and build/mutation/report.txt. Not part of CI: it is slow.
+stdout and build/mutation/report.txt: the faults of this run, and all faults by their latest
+run (build/mutation/verdicts.tsv keeps them), so that a rerun of the survivors completes it.
+Not part of CI: it is slow.
 
 Only the programs of the selected labels' tests and the libraries they load are rebuilt for a
 fault (`-L` selections); a test that runs another program of the tree uses it as last built.
@@ -298,28 +300,56 @@ def main():
         for done in [pool.submit(worker, copy) for copy in copies]:
             done.result()
 
-    columns = ["killed", "survived", "equivalent", "not applicable", "build failure", "baseline failed"]
+    # The verdicts of earlier runs stand for the faults this run left out: a rerun of the
+    # survivors gives the report over all faults.
+    verdicts = load_verdicts()
+    verdicts.update(results)
+    verdicts.update({f["id"]: ("equivalent", f["equivalent"]) for f in faults if "equivalent" in f})
+    with open(VERDICTS, "w", encoding="utf-8") as out:
+        for fault_id, (verdict, detail) in sorted(verdicts.items()):
+            out.write(f"{fault_id}\t{verdict}\t{detail}\n")
+    print(summary(chosen, results, "this run"))
+    report = summary(faults, {f["id"]: verdicts.get(f["id"], ("not run", "")) for f in faults},
+                     "all faults, each by its latest run")
+    print(report)
+    with open(os.path.join(WORK, "report.txt"), "w", encoding="utf-8") as out:
+        for fault in faults:
+            verdict, detail = verdicts.get(fault["id"], ("not run", ""))
+            out.write(f"{fault['id']:40} {verdict:15} {detail}\n")
+        out.write(report + "\n")
+
+
+VERDICTS = os.path.join(WORK, "verdicts.tsv")
+
+
+def load_verdicts():
+    verdicts = {}
+    if os.path.exists(VERDICTS):
+        with open(VERDICTS, encoding="utf-8") as handle:
+            for line in handle:
+                fault_id, verdict, detail = line.rstrip("\n").split("\t", 2)
+                verdicts[fault_id] = (verdict, detail)
+    return verdicts
+
+
+def summary(faults, results, title):
+    columns = ["killed", "survived", "equivalent", "not applicable", "build failure",
+               "baseline failed", "not run"]
     table = collections.OrderedDict()
-    for fault in chosen:
+    for fault in faults:
         table.setdefault(fault["layer"], collections.Counter())[results[fault["id"]][0]] += 1
     total = sum(table.values(), collections.Counter())
-    lines = ["", f"{'layer':14} {'faults':>6} " + " ".join(f"{c:>15}" for c in columns)]
+    lines = ["", f"{title}:", f"{'layer':14} {'faults':>6} " + " ".join(f"{c:>15}" for c in columns)]
     for layer, counts in list(table.items()) + [("all", total)]:
         lines.append(f"{layer:14} {sum(counts.values()):6} " + " ".join(f"{counts[c]:15}" for c in columns))
     judged = total["killed"] + total["survived"]
     if judged:
-        lines.append(f"\nkilled {total['killed']} of {judged} non-equivalent faults that ran "
+        lines.append(f"killed {total['killed']} of {judged} non-equivalent faults that ran "
                      f"({100 * total['killed'] / judged:.1f} %)")
-    survivors = [f["id"] for f in chosen if results[f["id"]][0] not in ("killed", "equivalent")]
+    survivors = [f["id"] for f in faults if results[f["id"]][0] not in ("killed", "equivalent")]
     if survivors:
         lines.append("to look at: " + " ".join(survivors))
-    report = "\n".join(lines)
-    print(report)
-    with open(os.path.join(WORK, "report.txt"), "w", encoding="utf-8") as out:
-        for fault in chosen:
-            out.write(f"{fault['id']:40} {results[fault['id']][0]:15} {results[fault['id']][1]}\n")
-        out.write(report + "\n")
-
+    return "\n".join(lines)
 
 if __name__ == "__main__":
     main()
