@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 #include "platform/boardsim/reply.h"
 #include "platform/os/core/error.h"
@@ -98,6 +99,8 @@ void Board::Serve(Call& call) {
       case FaultKind::kShortReply:
         bytes = std::min(fault->bytes, expected);
         break;
+      case FaultKind::kThrow:
+        std::rethrow_exception(fault->exception);
     }
   }
   Dispatch(call);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -16,6 +17,8 @@ enum class FaultKind {
   kShortReply,        // served, but fewer bytes come back
   kTransportFailure,  // the request fails with a Windows error, the record untouched
   kStall,             // no completion until the board aborts (grab abort, halt, Abort())
+  kThrow,             // the request throws `exception` into its sender, as a failure below an
+                      // operation that nothing there expected
 };
 
 struct Fault {
@@ -26,6 +29,7 @@ struct Fault {
   uint32_t bytes = 0;          // short reply length
   uint32_t windowsError = 31;  // ERROR_GEN_FAILURE
   int count = 1;               // requests it applies to; -1 for every one
+  std::exception_ptr exception = nullptr;
 };
 
 class FaultTable {

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       BsdlDumpInfo(entity);
       BsdlDumpFlows(entity);
     }
-  } catch (int) {
+  } catch (const EngineStop&) {
   }
   return 0;
 }

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ChainReadCommandFile(record) == 1 && ChainValidateActions(IscEngineChain()) == 1) {
       ChainPrintSummary(IscEngineChain(), 1);
     }
-  } catch (int) {
+  } catch (const EngineStop&) {
   }
   return 0;
 }

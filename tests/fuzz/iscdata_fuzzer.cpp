@@ -70,7 +70,7 @@ std::vector<Section> ReadAll(const std::string& path, bool inMemory,
       IscDataFindSection(data, section.array, section.phase, lookup);
     }
     return sections;
-  } catch (int) {
+  } catch (const EngineStop&) {
     return {};
   }
 }

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t address = 0;
     while (McsNextWord(iterator, word, address)) {
     }
-  } catch (int) {
+  } catch (const EngineStop&) {
   }
   return 0;
 }

@@ -1,3 +1,4 @@
+// GrabControlBinding: the grab-control library's entry points and callbacks for one digitizer.
 #include "driver/board/grabcontrol/grabcontrolbinding.h"
 
 #include <bit>
@@ -5,7 +6,9 @@
 #include <string>
 
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
@@ -43,6 +46,8 @@ class CallContext {
     }
   }
   frame::QDDriverThreadContext* get() const { return ctx_; }
+  // Whether the context is the calling command's, which outlives the call.
+  bool InCommand() const { return ctx_ != nullptr && own_ == nullptr; }
 
  private:
   std::unique_ptr<frame::QDDriverThreadContext> own_;
@@ -70,58 +75,86 @@ frame::OperationArgs Args(std::initializer_list<frame::ValueRecord> values) {
 
 frame::ValueRecord Int(int64_t v) { return {v, frame::kValueInteger}; }
 
+// The library calls the callbacks below: nothing may escape back into it. What escapes an
+// operation is the error of the command that called the library, or else reported to the host;
+// the callback answers 0.
+template <class Operation>
+int64_t Guarded(Operation operation) {
+  std::unique_ptr<CallContext> ctx;
+  try {
+    ctx = std::make_unique<CallContext>();
+    return operation(ctx->get());
+  } catch (...) {
+    if (ctx != nullptr && ctx->InCommand()) {
+      frame::RecordCurrentException(*ctx->get());
+    } else {
+      frame::ReportCurrentException(frame::kHookFunctionName);
+    }
+    return 0;
+  }
+}
+
 int64_t CheckSourceWindow(int64_t, int64_t buffer, int64_t, void* binding) {
-  GrabControlBinding* b = Bound(binding);
-  if (b == nullptr || buffer == 0 || BufferIndexOf(buffer) == 0) return 0;
-  return b->System()->CheckDigSourceWindow(b->DigitizerIndex());
+  int64_t result = 0;
+  frame::ReportEscapes(frame::kHookFunctionName, [&] {
+    GrabControlBinding* b = Bound(binding);
+    if (b != nullptr && buffer != 0 && BufferIndexOf(buffer) != 0) {
+      result = b->System()->CheckDigSourceWindow(b->DigitizerIndex());
+    }
+  });
+  return result;
 }
 
 int64_t ControlInt(int64_t, int64_t type, int64_t value, void* binding, int64_t) {
-  GrabControlBinding* b = Bound(binding);
-  CallContext ctx;
-  if (b == nullptr || ctx.get() == nullptr) return 0;
-  return b->System()->DigControl(Args({Int(b->DigitizerIndex()), Int(type), Int(value)}),
-                                 *ctx.get());
+  return Guarded([&](frame::QDDriverThreadContext* ctx) -> int64_t {
+    GrabControlBinding* b = Bound(binding);
+    if (b == nullptr || ctx == nullptr) return 0;
+    return b->System()->DigControl(Args({Int(b->DigitizerIndex()), Int(type), Int(value)}), *ctx);
+  });
 }
 
 int64_t ControlDouble(int64_t, int64_t type, double value, void* binding, int64_t) {
-  GrabControlBinding* b = Bound(binding);
-  CallContext ctx;
-  if (b == nullptr || ctx.get() == nullptr) return 0;
-  const frame::ValueRecord record{std::bit_cast<int64_t>(value), frame::kValueDouble};
-  return b->System()->DigControl(Args({Int(b->DigitizerIndex()), Int(type), record}), *ctx.get());
+  return Guarded([&](frame::QDDriverThreadContext* ctx) -> int64_t {
+    GrabControlBinding* b = Bound(binding);
+    if (b == nullptr || ctx == nullptr) return 0;
+    const frame::ValueRecord record{std::bit_cast<int64_t>(value), frame::kValueDouble};
+    return b->System()->DigControl(Args({Int(b->DigitizerIndex()), Int(type), record}), *ctx);
+  });
 }
 
 int64_t Grab(int64_t, int64_t buffer, int64_t value, void* binding) {
-  GrabControlBinding* b = Bound(binding);
-  CallContext ctx;
-  if (b == nullptr || ctx.get() == nullptr) return 0;
-  const int64_t index = BufferIndexOf(buffer);
-  if (index == 0) return 0;
-  return b->System()->DigGrab(Args({Int(b->DigitizerIndex()), Int(index), Int(value)}), *ctx.get());
+  return Guarded([&](frame::QDDriverThreadContext* ctx) -> int64_t {
+    GrabControlBinding* b = Bound(binding);
+    if (b == nullptr || ctx == nullptr) return 0;
+    const int64_t index = BufferIndexOf(buffer);
+    if (index == 0) return 0;
+    return b->System()->DigGrab(Args({Int(b->DigitizerIndex()), Int(index), Int(value)}), *ctx);
+  });
 }
 
 int64_t GrabWait(int64_t, int64_t value, void* binding) {
-  GrabControlBinding* b = Bound(binding);
-  CallContext ctx;
-  if (b == nullptr || ctx.get() == nullptr) return 0;
-  return b->System()->DigGrabWait(Args({Int(b->DigitizerIndex()), Int(value)}), *ctx.get());
+  return Guarded([&](frame::QDDriverThreadContext* ctx) -> int64_t {
+    GrabControlBinding* b = Bound(binding);
+    if (b == nullptr || ctx == nullptr) return 0;
+    return b->System()->DigGrabWait(Args({Int(b->DigitizerIndex()), Int(value)}), *ctx);
+  });
 }
 
 int64_t StopGrab(int64_t, void* binding) {
-  GrabControlBinding* b = Bound(binding);
-  CallContext ctx;
-  if (b == nullptr || ctx.get() == nullptr) return 0;
-  return b->System()->DigStopGrab(b->DigitizerIndex(), *ctx.get());
+  return Guarded([&](frame::QDDriverThreadContext* ctx) -> int64_t {
+    GrabControlBinding* b = Bound(binding);
+    if (b == nullptr || ctx == nullptr) return 0;
+    return b->System()->DigStopGrab(b->DigitizerIndex(), *ctx);
+  });
 }
 
 int64_t InquireCallback(int64_t, int64_t type, void* out, void* binding) {
-  GrabControlBinding* b = Bound(binding);
-  CallContext ctx;
-  if (b == nullptr || ctx.get() == nullptr) return 0;
-  return b->System()->DigInquire(
-      Args({Int(b->DigitizerIndex()), Int(type), Int(reinterpret_cast<intptr_t>(out))}),
-      *ctx.get());
+  return Guarded([&](frame::QDDriverThreadContext* ctx) -> int64_t {
+    GrabControlBinding* b = Bound(binding);
+    if (b == nullptr || ctx == nullptr) return 0;
+    return b->System()->DigInquire(
+        Args({Int(b->DigitizerIndex()), Int(type), Int(reinterpret_cast<intptr_t>(out))}), *ctx);
+  });
 }
 
 frame::QDDriverThreadContext* ContextOf(void* context) {

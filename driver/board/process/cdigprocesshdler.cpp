@@ -1,3 +1,4 @@
+// CDigProcessHdler: queues a digitizer's grabs on the board buffer after buffer and stops them.
 #include "driver/board/process/cdigprocesshdler.h"
 
 #include <algorithm>
@@ -8,7 +9,9 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/foundation/log.h"
 #include "driver/foundation/logtag.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
@@ -172,19 +175,20 @@ void CDigProcessHdler::SetTriggerState(int64_t state) {
   system_.DigControl(args, *ctx.get());
 }
 
-bool CDigProcessHdler::QueueGrab(ProcessBuffer& buffer, foundation::CError& error,
-                                 frame::QDDriverThreadContext* ctx) {
+foundation::CError CDigProcessHdler::QueueGrab(ProcessBuffer& buffer,
+                                               frame::QDDriverThreadContext* ctx) {
   auto request = std::make_unique<kernel::GrabRequest>();
   system_.BuildGrabRequest(digitizer_, 1, kernelObject_, *request);
   // The buffer index travels with the grab and comes back with its event.
   system_.BuildGrabBufferRequest(buffer.driverIndex, digitizer_, request->buffer,
                                  buffer.driverIndex);
+  foundation::CError error;
   frame::LLsysRequest(system_.Handles(), kernel::kDigProcessStart, *request, error, ctx);
-  if (error.errorSet != 0) return false;
+  if (error.errorSet != 0) return error;
   // A restart queues while the hook thread may still finish an event of the run before.
   std::lock_guard lock(hookLock_);
   buffer.grabRecord = request->grabRecord;
-  return true;
+  return error;
 }
 
 foundation::CError CDigProcessHdler::Start(int64_t operation, int64_t flags, int64_t count,
@@ -226,7 +230,8 @@ foundation::CError CDigProcessHdler::Start(int64_t operation, int64_t flags, int
     if (started_ >= bufferLimit || started_ >= firstGrabs) break;
     const int64_t position = (startPosition + step) % total;
     ProcessBuffer& buffer = buffers_[static_cast<std::size_t>(position)];
-    if (!QueueGrab(buffer, error, ctx)) break;
+    error = QueueGrab(buffer, ctx);
+    if (error.errorSet != 0) break;
     if (toggles) {
       // Only the first grab of each period waits for a trigger.
       if (position % togglePeriod_ == 0) {
@@ -279,27 +284,34 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
 }
 
 QINT64 CDigProcessHdler::SingleThreadHook(QINT64 type, QID event, void* user) {
-  static_cast<CDigProcessHdler*>(user)->OnBufferDone(type, event, false);
+  OnHook(type, event, user, false, false);
   return 0;
 }
 
 QINT64 CDigProcessHdler::SingleThreadIndexHook(QINT64 type, QID event, void* user) {
-  static_cast<CDigProcessHdler*>(user)->Log(foundation::LogTag("INDX"),
-                                            static_cast<uint64_t>(ProcessIndex(event)),
-                                            foundation::kEmptyLogTag, 0);
-  return SingleThreadHook(type, event, user);
+  OnHook(type, event, user, false, true);
+  return 0;
 }
 
 QINT64 CDigProcessHdler::MultiThreadHook(QINT64 type, QID event, void* user) {
-  static_cast<CDigProcessHdler*>(user)->OnBufferDone(type, event, true);
+  OnHook(type, event, user, true, false);
   return 0;
 }
 
 QINT64 CDigProcessHdler::MultiThreadIndexHook(QINT64 type, QID event, void* user) {
-  static_cast<CDigProcessHdler*>(user)->Log(foundation::LogTag("INDX"),
-                                            static_cast<uint64_t>(ProcessIndex(event)),
-                                            foundation::kEmptyLogTag, 0);
-  return MultiThreadHook(type, event, user);
+  OnHook(type, event, user, true, true);
+  return 0;
+}
+
+void CDigProcessHdler::OnHook(QINT64 type, QID event, void* user, bool multiThread, bool logIndex) {
+  auto* handler = static_cast<CDigProcessHdler*>(user);
+  frame::ReportEscapes(frame::kHookFunctionName, [=] {
+    if (logIndex) {
+      handler->Log(foundation::LogTag("INDX"), static_cast<uint64_t>(ProcessIndex(event)),
+                   foundation::kEmptyLogTag, 0);
+    }
+    handler->OnBufferDone(type, event, multiThread);
+  });
 }
 
 QINT64 CDigProcessHdler::ProcessIndex(QID event) {

@@ -3,12 +3,15 @@
 // thread of its own, and restarts the run from the next buffer.
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/process/cdigprocesshdler.h"
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/foundation/logtag.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/host/hostservices.h"
@@ -19,12 +22,12 @@
 namespace zor::board {
 namespace {
 
+using frame::ReportEscapes;
 constexpr QID kThreadOwner = 0x7F000003;
 constexpr QINT64 kWatchdogFlags = 0x10000;
 constexpr QINT64 kForeignEnter = 219;
 constexpr QINT64 kForeignLeave = 220;
-constexpr QINT64 kQuietEnter = 221;
-constexpr QINT64 kQuietLeave = 222;
+constexpr const wchar_t* kGrabMonitorName = L"QdigProcess()Grab Monitor thread:";
 using errorcode::kNoGrabActivity;
 using errorcode::kProcessingAllocationError;
 
@@ -60,7 +63,7 @@ void CDigProcessHdler::StopWatchdog() {
 QUINT32 CDigProcessHdler::WatchdogProcedure(void* user) {
   QINT64 bracket = 0;
   HostInternalInquire(0, kForeignEnter, &bracket);
-  static_cast<CDigProcessHdler*>(user)->Watch();
+  ReportEscapes(kGrabMonitorName, [user] { static_cast<CDigProcessHdler*>(user)->Watch(); });
   HostInternalControl(0, kForeignLeave, bracket);
   return 0;
 }
@@ -81,21 +84,20 @@ void CDigProcessHdler::Watch() {
       }
       return;
     }
+    // A stall or restart that fails is reported, and the watchdog goes on watching.
     if (woke == os::WAIT_OBJECT_0 + 1) {
-      if (handlerLock_.try_lock()) {
+      const std::unique_lock handler(handlerLock_, std::try_to_lock);
+      if (handler.owns_lock()) {
         if (QID reporter = reporter_.exchange(0)) {
           HostThrWait(reporter, Q_THREAD_WAIT, nullptr);
           HostThrFree(reporter);
         }
         os::ResetEvent(reportEvent_);
-        Restart(wasActive);
-        handlerLock_.unlock();
+        ReportEscapes(kGrabMonitorName, [&] { Restart(wasActive); });
       }
     } else if (woke == os::WAIT_TIMEOUT && !reporting && normal_.load() == lastSeen) {
-      if (handlerLock_.try_lock()) {
-        OnStall(wasActive);
-        handlerLock_.unlock();
-      }
+      const std::unique_lock handler(handlerLock_, std::try_to_lock);
+      if (handler.owns_lock()) ReportEscapes(kGrabMonitorName, [&] { OnStall(wasActive); });
     }
     lastSeen = normal_.load();
   }
@@ -156,12 +158,10 @@ QUINT32 CDigProcessHdler::ReportProcedure(void* user) {
   std::swprintf(first, 320, L"%ls %lld", L"No grab activity was detected on the digitizer.",
                 static_cast<long long>(handler->digitizer_.GetHostId()));
   std::swprintf(second, 320, L"(Error detected on %ls system)", L"DravionLyn");
-  QID function = HostFuncAlloc(L"QdigProcess()Grab Monitor thread:", Q_DEFAULT, nullptr);
-  QINT64 saved = 0;
-  HostInternalInquire(0, kQuietEnter, &saved);
-  HostFuncErrorReport(function, kNoGrabActivity, L" ", first, second, nullptr);
-  HostInternalControl(0, kQuietLeave, reinterpret_cast<QINT64>(&saved));
-  HostFuncFree(function);
+  ReportEscapes(kGrabMonitorName, [&] {
+    frame::ReportThreadError(kGrabMonitorName, kNoGrabActivity, first, second);
+  });
+  // The restart waits for this event, also when the report failed.
   os::SetEvent(handler->reportEvent_);
   return 0;
 }

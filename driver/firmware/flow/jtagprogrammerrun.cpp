@@ -187,7 +187,7 @@ int CJtagProgrammer::RunEngine() {
   int result = 0;
   try {
     result = isc::IscEngineMain(4, argv);
-  } catch (int) {
+  } catch (const isc::EngineStop&) {
     return 1;
   }
   return failure_ != 0 ? 1 : result;

@@ -4,4 +4,4 @@
 #include "interfaces/hostcommand/commandrecord.h"
 
 extern "C" __attribute__((visibility("default"))) void QDDravionLynCommandDecoder(
-    QDCommandRecord* record);
+    QDCommandRecord* record) noexcept;

@@ -1,5 +1,7 @@
+// CommandDispatcher: the per-thread gate, the opcode's handler, and the command's status.
 #include "driver/frameworkuser/dispatch/commanddispatcher.h"
 
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/dispatch/argumentbuilder.h"
 #include "driver/frameworkuser/dispatch/commandlog.h"
@@ -16,24 +18,31 @@ constexpr int64_t kInquireThreadContext = 0x814;
 // System control type that withdraws the held error.
 constexpr int64_t kControlClearError = 0x833;
 
+// An exception that leaves the operation is the command's error, and the command ends as any
+// failed one does.
 int64_t RunHandler(QDDeviceDriver& driver, const OpcodeEntry& entry,
                    const QDCommandWrapper& command, QDDriverThreadContext& ctx) {
-  const OperationArgs args = BuildArguments(entry, command);
-  switch (entry.route) {
-    case Route::SystemAlloc:
-      return driver.SystemAlloc(args, ctx);
-    case Route::SystemFree:
-      return driver.SystemFree(command.SystemIndex(), ctx);
-    case Route::ErrorNotice:
-      return ErrorNotice(args, ctx);
-    case Route::DriverInquire:
-      return driver.Inquire(args.Int(0), args.Int(1), args.Pointer<int64_t>(2));
-    case Route::DriverControl:
-      return driver.Control(args.Int(0), args.Int(1));
-    case Route::ProcessAttach:
-      return driver.ProcessAttachCount(args.Int(0));
-    default:
-      return driver.Forward(entry, SystemIndexOf(entry, command), args, ctx);
+  try {
+    const OperationArgs args = BuildArguments(entry, command);
+    switch (entry.route) {
+      case Route::SystemAlloc:
+        return driver.SystemAlloc(args, ctx);
+      case Route::SystemFree:
+        return driver.SystemFree(command.SystemIndex(), ctx);
+      case Route::ErrorNotice:
+        return ErrorNotice(args, ctx);
+      case Route::DriverInquire:
+        return driver.Inquire(args.Int(0), args.Int(1), args.Pointer<int64_t>(2));
+      case Route::DriverControl:
+        return driver.Control(args.Int(0), args.Int(1));
+      case Route::ProcessAttach:
+        return driver.ProcessAttachCount(args.Int(0));
+      default:
+        return driver.Forward(entry, SystemIndexOf(entry, command), args, ctx);
+    }
+  } catch (...) {
+    RecordCurrentException(ctx);
+    return -1;
   }
 }
 
@@ -61,8 +70,8 @@ void CommandDispatcher(QDDeviceDriver& driver, const QDCommandWrapper& command,
     } else {
       if (outermost) ctx.SetError(0, 0, 0, 0);
       if (opcode == hostcommand::kSysControl && command.GetArgInteger(1) == kControlClearError) {
-        // Only the outermost command owns the error state.
-        if (outermost) ctx.SetError(0, 0, 0, 0);
+        // The host withdraws the error on purpose: nested too, where it is the outer one's.
+        ctx.SetError(0, 0, 0, 0);
         command.SetStatus(QD_STATUS_OK);
         handle = false;
       }

@@ -1,3 +1,4 @@
+// GetErrorRange and GetErrorMessage: the exported look-ups of the driver's error texts.
 #include "driver/frameworkuser/errortable/errorexports.h"
 
 #include "driver/frameworkuser/errortable/messagetable.h"
@@ -8,7 +9,7 @@ using zor::frame::kErrorRanges;
 using zor::frame::kSubMessagesPerCode;
 
 extern "C" int32_t GetErrorRange(int32_t rangeIndex, uint32_t* firstCode, uint32_t* lastCode,
-                                 uint32_t* subCodeCount, const wchar_t** rangeName) {
+                                 uint32_t* subCodeCount, const wchar_t** rangeName) noexcept {
   if (subCodeCount != nullptr) *subCodeCount = kSubMessagesPerCode;
   if (rangeIndex < 0 || rangeIndex >= kErrorRangeCount) return -1;
   const ErrorRange& range = kErrorRanges[rangeIndex];
@@ -18,7 +19,8 @@ extern "C" int32_t GetErrorRange(int32_t rangeIndex, uint32_t* firstCode, uint32
   return 0;
 }
 
-extern "C" int32_t GetErrorMessage(int32_t code, int32_t subCode, const wchar_t** message) {
+extern "C" int32_t GetErrorMessage(int32_t code, int32_t subCode,
+                                   const wchar_t** message) noexcept {
   int32_t result = -1;
   for (const ErrorRange& range : kErrorRanges) {
     const bool applies = code >= 0 && static_cast<uint32_t>(code) >= range.firstCode &&

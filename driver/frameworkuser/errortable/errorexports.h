@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+// Both read constant data only: nothing in them can throw.
 extern "C" {
 
 // Range 0 to 2: its name, first and last code; the sub-message count (8) is
@@ -11,10 +12,10 @@ __attribute__((visibility("default"))) int32_t GetErrorRange(int32_t rangeIndex,
                                                              uint32_t* firstCode,
                                                              uint32_t* lastCode,
                                                              uint32_t* subCodeCount,
-                                                             const wchar_t** rangeName);
+                                                             const wchar_t** rangeName) noexcept;
 
 // 0 with a pointer to constant text; -1 when no range holds the code and
 // sub-code; -2 when a range holds it but has no text there.
 __attribute__((visibility("default"))) int32_t GetErrorMessage(int32_t code, int32_t subCode,
-                                                               const wchar_t** message);
+                                                               const wchar_t** message) noexcept;
 }

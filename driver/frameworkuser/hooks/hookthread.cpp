@@ -1,8 +1,11 @@
+// CHookThread: keeps a device-event wait pending on the board and delivers each event.
 #include "driver/frameworkuser/hooks/hookthread.h"
 
 #include <cstring>
 
 #include "driver/foundation/messagebox.h"
+#include "driver/frameworkuser/context/escapedexception.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/hooks/userhook.h"
 #include "interfaces/kernel/kernelcodes.h"
@@ -20,8 +23,6 @@ namespace {
 constexpr QID kThreadOwner = 0x7F000003;
 constexpr QINT64 kThreadFlags = 0x10000;
 constexpr QINT64 kHookEventKind = 0x60000002;
-constexpr QINT64 kQuietEnter = 221;
-constexpr QINT64 kQuietLeave = 222;
 using errorcode::kDroppedEventError;
 constexpr QINT64 kApplicationRestart = 0x40000000;
 constexpr uint32_t kRestartBoxStyle = 0x1030;
@@ -90,7 +91,13 @@ void CHookThread::Join() {
 
 QUINT32 CHookThread::Procedure(void* self) {
   auto* thread = static_cast<CHookThread*>(self);
-  thread->Run();
+  if (!ReportEscapes(kThreadFunctionName, [thread] { thread->Run(); })) {
+    // A thread that ended before it ran must still release the one that started it.
+    if (os::WaitForSingleObject(thread->startedEvent_, 0) != os::WAIT_OBJECT_0) {
+      thread->success_ = false;
+      os::SetEvent(thread->startedEvent_);
+    }
+  }
   thread->ended_ = true;
   return 0;
 }
@@ -179,17 +186,18 @@ void CHookThread::Deliver(const kernel::DeviceEventRecord& delivered) {
   const double second = Ratio(delivered.payload, 0x168 - kPayloadStart, 0x170 - kPayloadStart);
   std::memcpy(eventData_.data() + (0x158 - kPayloadStart), &first, sizeof(first));
   std::memcpy(eventData_.data() + (0x168 - kPayloadStart), &second, sizeof(second));
-  if (element_ != nullptr) element_->Invoke(userData_, hostEvent_, {delivered.payload});
+  if (element_ == nullptr) return;
+  try {
+    element_->Invoke(userData_, hostEvent_, {delivered.payload});
+  } catch (...) {
+    // The user's function failed, not the thread: the next event is delivered as usual.
+    ReportHookException();
+  }
 }
 
 void CHookThread::ReportDroppedEvent() const {
-  QID function = HostFuncAlloc(L"Thread function:", Q_DEFAULT, nullptr);
-  QINT64 saved = 0;
-  HostInternalInquire(0, kQuietEnter, &saved);
-  HostFuncErrorReport(function, kDroppedEventError, L" ", L"Dropped interrupt event.",
-                      L"(either the Internal FIFO is full or the process was not found).", nullptr);
-  HostInternalControl(0, kQuietLeave, reinterpret_cast<QINT64>(&saved));
-  HostFuncFree(function);
+  ReportThreadError(kThreadFunctionName, kDroppedEventError, L"Dropped interrupt event.",
+                    L"(either the Internal FIFO is full or the process was not found).");
 }
 
 void CHookThread::ReportReturnFromSleep() const {

@@ -1,3 +1,4 @@
+// UartReceiver: the thread that waits for characters on a port and calls its receive hook.
 #include "driver/frameworkuser/serial/uartreceiver.h"
 
 #include <atomic>
@@ -5,6 +6,8 @@
 #include <mutex>
 #include <system_error>
 
+#include "driver/frameworkuser/context/escapedexception.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/core/error.h"
 #include "platform/os/device/device.h"
@@ -32,6 +35,8 @@ struct UartReceiver::State {
 
   void Run();
   void Loop();
+  // Lets Start go on; once only.
+  void ReleaseStarter();
   // Arms the character wait; false when the port refuses it (closed, or gone).
   bool Arm();
   // Calls the hook unless a stop came first; false once stopped.
@@ -48,14 +53,24 @@ struct UartReceiver::State {
   std::atomic<bool> finished{false};
   // Set once the first wait is armed: characters from then on reach the hook.
   std::promise<void> armed;
+  bool starterReleased = false;
 };
 
 void UartReceiver::State::Run() {
   QINT64 context = 0;
   HostInternalInquire(0, kEnterForeignThread, &context);
-  Loop();
+  // The loop cancels its wait as it ends; one left by an exception must not outlive it either.
+  if (!ReportEscapes(kThreadFunctionName, [this] { Loop(); })) os::CancelIo(port);
+  // A loop that ended before its first wait must still let Start go on.
+  ReleaseStarter();
   HostInternalControl(0, kLeaveForeignThread, context);
   finished.store(true);
+}
+
+void UartReceiver::State::ReleaseStarter() {
+  if (starterReleased) return;
+  starterReleased = true;
+  armed.set_value();
 }
 
 bool UartReceiver::State::Arm() {
@@ -70,7 +85,12 @@ bool UartReceiver::State::CallHook() {
     if (stopping) return false;
     inHook = true;
   }
-  hook->Call(kSerialHookType, 0);
+  try {
+    hook->Call(kSerialHookType, 0);
+  } catch (...) {
+    // The user's function failed, not the port: the next characters reach it as usual.
+    ReportHookException();
+  }
   std::lock_guard lock(mutex);
   inHook = false;
   return !stopping;
@@ -79,7 +99,7 @@ bool UartReceiver::State::CallHook() {
 void UartReceiver::State::Loop() {
   for (bool first = true;; first = false) {
     const bool armed = Arm();
-    if (first) this->armed.set_value();
+    if (first) ReleaseStarter();
     const os::Handle objects[2] = {stop, wait.hEvent};
     const uint32_t woken = os::WaitForMultipleObjects(armed ? 2 : 1, objects, false, os::INFINITE);
     if (woken != os::WAIT_OBJECT_0 + 1) break;

@@ -1,8 +1,10 @@
+// LLsysAlloc and LLsysFree: the kernel-side system's allocation record, defaults and release.
 #include "driver/frameworkuser/transport/llsysalloc.h"
 
 #include <cstring>
 
 #include "driver/foundation/registrykey.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/os/core/handle.h"
 #include "platform/os/sync/thread.h"
@@ -33,6 +35,14 @@ constexpr uint32_t kSettingsOffset = 0x6C;
 void RememberAspmRefusal() {
   foundation::CRegistryKey key(kUserRuntimeLocation, L"Controls\\ZORConfig\\", true);
   if (key.IsOpen()) key.WriteDword(L"ASPMPageRequest", 1);
+}
+
+// The exports are C functions: what escapes the request becomes its error, on the caller's
+// record and on the thread's context.
+void FailRequest(foundation::CError& error, QDDriverThreadContext* ctx) noexcept {
+  const EscapedException escaped = DescribeCurrentException();
+  error.SetError(static_cast<uint64_t>(escaped.code), static_cast<uint64_t>(escaped.subCode));
+  if (ctx != nullptr) RecordException(*ctx, escaped);
 }
 
 }  // namespace
@@ -117,17 +127,27 @@ void LLsysRelease(LLsysHandlePair& pair, uint64_t objectId, foundation::CError& 
 
 void LLsysAlloc(uint64_t callerWord1, uint64_t callerWord2, zor::frame::LLsysHandlePair* pair,
                 void* settings, void* info, zor::foundation::CError* error,
-                zor::frame::QDDriverThreadContext* ctx) {
+                zor::frame::QDDriverThreadContext* ctx) noexcept {
   if (pair == nullptr) return;
   zor::foundation::CError local;
-  zor::frame::LLsysAllocate(
-      callerWord1, callerWord2, *pair, static_cast<zor::frame::SysSettingsBlock*>(settings),
-      static_cast<zor::frame::SysInfoBlock*>(info), error != nullptr ? *error : local, ctx);
+  zor::foundation::CError& target = error != nullptr ? *error : local;
+  try {
+    zor::frame::LLsysAllocate(callerWord1, callerWord2, *pair,
+                              static_cast<zor::frame::SysSettingsBlock*>(settings),
+                              static_cast<zor::frame::SysInfoBlock*>(info), target, ctx);
+  } catch (...) {
+    zor::frame::FailRequest(target, ctx);
+  }
 }
 
 void LLsysFree(zor::frame::LLsysHandlePair* pair, uint64_t objectId, zor::foundation::CError* error,
-               zor::frame::QDDriverThreadContext* ctx) {
+               zor::frame::QDDriverThreadContext* ctx) noexcept {
   if (pair == nullptr) return;
   zor::foundation::CError local;
-  zor::frame::LLsysRelease(*pair, objectId, error != nullptr ? *error : local, ctx);
+  zor::foundation::CError& target = error != nullptr ? *error : local;
+  try {
+    zor::frame::LLsysRelease(*pair, objectId, target, ctx);
+  } catch (...) {
+    zor::frame::FailRequest(target, ctx);
+  }
 }

@@ -38,14 +38,12 @@ void LLsysRelease(LLsysHandlePair& pair, uint64_t objectId, foundation::CError& 
 
 extern "C" {
 // Null arguments are refused (pair) or stand for a local error record and a
-// request outside any command (error, context).
-__attribute__((visibility("default"))) void LLsysAlloc(uint64_t callerWord1, uint64_t callerWord2,
-                                                       zor::frame::LLsysHandlePair* pair,
-                                                       void* settings, void* info,
-                                                       zor::foundation::CError* error,
-                                                       zor::frame::QDDriverThreadContext* ctx);
-__attribute__((visibility("default"))) void LLsysFree(zor::frame::LLsysHandlePair* pair,
-                                                      uint64_t objectId,
-                                                      zor::foundation::CError* error,
-                                                      zor::frame::QDDriverThreadContext* ctx);
+// request outside any command (error, context). Nothing escapes them: an exception
+// becomes the request's error.
+__attribute__((visibility("default"))) void LLsysAlloc(
+    uint64_t callerWord1, uint64_t callerWord2, zor::frame::LLsysHandlePair* pair, void* settings,
+    void* info, zor::foundation::CError* error, zor::frame::QDDriverThreadContext* ctx) noexcept;
+__attribute__((visibility("default"))) void LLsysFree(
+    zor::frame::LLsysHandlePair* pair, uint64_t objectId, zor::foundation::CError* error,
+    zor::frame::QDDriverThreadContext* ctx) noexcept;
 }

@@ -1,3 +1,4 @@
+// Token helpers of the BSDL parsers: expectations, numbers, errors and attribute values.
 #include "driver/ieee1532/bsdl/bsdlparsing.h"
 
 #include <cctype>
@@ -47,7 +48,7 @@ void BsdlError(IscInputFile& file, const char* format, ...) {
   vsnprintf(buffer, sizeof(buffer), format, args);
   va_end(args);
   IscReportMessage(kIscError, buffer, true, &file);
-  throw 1;  // not reached
+  throw EngineStop{};  // not reached
 }
 
 void BsdlWarn(IscInputFile& file, const char* format, ...) {

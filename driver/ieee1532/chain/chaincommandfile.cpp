@@ -1,3 +1,4 @@
+// ChainReadCommandFile: the chain's devices, BSDL, data files and actions, from the command file.
 #include <cctype>
 
 #include "driver/ieee1532/bsdl/bsdlparser.h"
@@ -12,7 +13,7 @@ namespace {
 
 [[noreturn]] void Fail(IscInputFile& in, const char* text) {
   IscReportMessage(kIscError, text, true, &in);
-  throw 1;
+  throw EngineStop{};
 }
 
 void Next(IscInputFile& in) { InputFileNextToken(in, kIscTokenSkipSpace); }

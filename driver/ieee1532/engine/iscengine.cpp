@@ -1,3 +1,4 @@
+// IscEngineMain: one run of the engine, from reading the command file to performing the chain.
 #include "driver/ieee1532/engine/iscengine.h"
 
 #include <atomic>
@@ -98,7 +99,7 @@ void Run(int argc, char** argv) {
 
 int IscEngineMain(int argc, char** argv) {
   // The engine's state is process-wide: a second run meanwhile stops without touching it.
-  if (g_running.exchange(true)) throw 1;
+  if (g_running.exchange(true)) throw EngineStop{};
   struct Running {
     ~Running() { g_running = false; }
   } running;
@@ -113,12 +114,12 @@ int IscEngineMain(int argc, char** argv) {
     } catch (const std::exception& error) {
       IscReportf(kIscError, false, nullptr, "Null [%s]", error.what());
     }
-  } catch (int) {
+  } catch (const EngineStop&) {
     stopped = true;
   }
   // Only here has every frame that referred to the state unwound.
   IscEngineFreeGlobals();
-  if (stopped) throw 1;
+  if (stopped) throw EngineStop{};
   return 0;
 }
 

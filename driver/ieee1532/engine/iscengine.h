@@ -1,9 +1,12 @@
+// The IEEE 1532 engine's entry and its start and end.
 #pragma once
+
+#include "driver/ieee1532/text/enginestop.h"
 
 namespace zor::isc {
 
 // The IEEE 1532 programming engine, run as a function with a command line.
-// Fatal stops close the engine's files, free its state and throw the integer 1.
+// Fatal stops close the engine's files, free its state and throw EngineStop.
 int IscEngineMain(int argc, char** argv);
 bool IscEngineParseOptions(int argc, char** argv);
 int IscEngineParseToolOption(int& argc, char**& argv);

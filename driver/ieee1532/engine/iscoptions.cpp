@@ -1,3 +1,4 @@
+// The engine's command-line options: files, buffers, debug bits and the usage text.
 #include "driver/ieee1532/engine/iscoptions.h"
 
 #include <algorithm>
@@ -33,7 +34,7 @@ bool SameText(const char* a, const char* b) {
 
 [[noreturn]] void Stop(const char* format, const char* argument) {
   IscReportf(kIscError, false, nullptr, format, argument);
-  throw 1;
+  throw EngineStop{};
 }
 
 // Takes the value after an option; null when there is none.

@@ -1,3 +1,4 @@
+// Pieces shared by the ISC data file reader.
 #pragma once
 
 #include <string>
@@ -13,7 +14,7 @@ namespace zor::isc {
 
 [[noreturn]] inline void IscDataFail(IscInputFile& in, const char* text) {
   IscReportMessage(kIscError, text, true, &in);
-  throw 1;
+  throw EngineStop{};
 }
 
 inline void IscDataNext(IscInputFile& in) { InputFileNextToken(in, kIscTokenSkipSpace); }

@@ -1,3 +1,4 @@
+// The engine's messages: lines to the log, warnings counted, errors that stop the run.
 #include "driver/ieee1532/text/iscmessages.h"
 
 #include <cstdarg>
@@ -89,7 +90,7 @@ void IscReportMessage(int code, const char* text, bool showLine, IscInputFile* r
     IscMessagef(kIscLinePlain, "*** Program stopped at %s", NowText().c_str());
     // The engine releases its state once this has unwound out of it: callers up the stack still
     // hold references into it.
-    throw 1;
+    throw EngineStop{};
   }
 }
 
@@ -109,7 +110,7 @@ void IscFatalf(IscInputFile* record, const char* format, ...) {
   vsnprintf(buffer, sizeof(buffer), format, args);
   va_end(args);
   IscReportMessage(kIscError, buffer, record != nullptr, record);
-  throw 1;  // not reached: errors always throw
+  throw EngineStop{};  // not reached: errors always throw
 }
 
 bool IscCheckRange(int code, const char* text, int64_t low, int64_t value, int64_t high) {

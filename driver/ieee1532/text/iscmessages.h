@@ -1,7 +1,10 @@
+// The engine's message lines, warnings and stopping errors.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+
+#include "driver/ieee1532/text/enginestop.h"
 
 namespace zor::isc {
 
@@ -25,7 +28,7 @@ void IscWriteMessageLine(const char* text, int flags);
 // printf-style message line; the text is measured first, so nothing is cut.
 void IscMessagef(int flags, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-// Warnings count and print; errors print and throw the integer 1, and the engine frees its state
+// Warnings count and print; errors print and throw EngineStop, and the engine frees its state
 // once that has unwound out of it.
 void IscReportMessage(int code, const char* text, bool showLine, IscInputFile* record);
 void IscReportf(int code, bool showLine, IscInputFile* record, const char* format, ...)

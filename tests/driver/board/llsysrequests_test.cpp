@@ -2,6 +2,10 @@
 // release, on a simulated board of the test's own.
 #include <gtest/gtest.h>
 
+#include <exception>
+#include <new>
+#include <stdexcept>
+
 #include "driver/frameworkuser/transport/llsysalloc.h"
 #include "platform/boardsim/deviceprovider.h"
 #include "platform/boardsim/faults.h"
@@ -79,6 +83,29 @@ TEST_F(LLsysRequestsTest, ShortAllocationReplyClosesTheDevice) {
   EXPECT_EQ(pair_.device, 0u);
   // Closed already: nobody is left holding it.
   EXPECT_FALSE(os::CloseHandle(device));
+}
+
+// The exports are C functions: what escapes below them is the request's error.
+TEST_F(LLsysRequestsTest, ExportsTurnAnExceptionBelowIntoTheRequestsError) {
+  board_->ArmFault(kernel::kSysAlloc,
+                   Fault{.kind = FaultKind::kThrow,
+                         .exception = std::make_exception_ptr(std::runtime_error("gone"))});
+  CError error;
+  LLsysAlloc(0, 0, &pair_, &settings_, &info_, &error, nullptr);
+  EXPECT_EQ(error.errorSet, 1);
+  EXPECT_EQ(error.code, 4336u);
+  Allocate();
+  board_->ArmFault(
+      kernel::kKernelObjectAlloc,
+      Fault{.kind = FaultKind::kThrow, .exception = std::make_exception_ptr(std::bad_alloc())});
+  CError released;
+  LLsysFree(&pair_, 0, &released, nullptr);
+  EXPECT_EQ(released.code, 4306u);
+  EXPECT_EQ(released.subCode, 1u);
+  CError again;
+  LLsysFree(&pair_, 0, &again, nullptr);
+  EXPECT_EQ(again.errorSet, 0);
+  EXPECT_EQ(pair_.device, 0u);
 }
 
 TEST_F(LLsysRequestsTest, NothingIsSentOnADeviceNeverOpened) {

@@ -6,6 +6,9 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <exception>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -204,6 +207,38 @@ TEST_F(SystemControlTest, KernelErrorOfAControlFailsTheCall) {
   QsysControl(system_, 5000, 1);
   EXPECT_EQ(ErrorCode(), 4304);
   EXPECT_EQ(SubCode(1), 2);
+}
+
+// A failure nothing below the control expected reaches the application as the control's error;
+// the next control works.
+TEST_F(SystemControlTest, ExceptionBelowAControlIsItsErrorAndTheNextControlWorks) {
+  struct Unknown {};
+  const struct {
+    std::exception_ptr exception;
+    QINT64 code;
+    const wchar_t* description;
+  } escapes[] = {
+      {std::make_exception_ptr(std::bad_alloc()), 4306, nullptr},
+      {std::make_exception_ptr(std::length_error("hostile size")), 4336,
+       L"std::length_error: hostile size"},
+      {std::make_exception_ptr(std::runtime_error("lost")), 4336, L"std::runtime_error: lost"},
+      {std::make_exception_ptr(Unknown{}), 4336, nullptr},
+  };
+  QINT64 value = 1;
+  for (const auto& escape : escapes) {
+    SCOPED_TRACE(escape.code);
+    SimBoard().ArmFault(kernel::kSysControl, boardsim::Fault{.kind = boardsim::FaultKind::kThrow,
+                                                             .exception = escape.exception});
+    QsysControl(system_, 5000, ++value);
+    EXPECT_EQ(ErrorCode(), escape.code);
+    EXPECT_EQ(ErrorText(Q_CURRENT_FCT), L"QsysControl");
+    if (escape.description != nullptr) {
+      EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), escape.description);
+    }
+    QsysControl(system_, 5000, value);
+    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(Inquire(5000), value);
+  }
 }
 
 TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {

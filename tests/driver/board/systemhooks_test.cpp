@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "interfaces/kernel/deviceevent.h"
@@ -44,6 +46,35 @@ QINT64 OnSystemEvent(QINT64 hookType, QID event, void* user) {
   seen->source = source;
   seen->state = state;
   ++seen->calls;
+  return 0;
+}
+
+// Throws from its first call on; counts every call.
+QINT64 ThrowingHook(QINT64, QID, void* user) {
+  auto* seen = static_cast<Seen*>(user);
+  if (++seen->calls == 1) throw std::runtime_error("user hook failed");
+  return 0;
+}
+
+struct Reported {
+  std::atomic<int> count{0};
+  std::atomic<QINT64> code{0};
+  std::atomic<uint32_t> thread{0};
+  std::wstring function;  // written before count, read after it
+  std::wstring description;
+};
+
+// The host's error hook: what a hook thread reported.
+QINT64 OnError(QINT64, QID, void* user) {
+  auto* reported = static_cast<Reported*>(user);
+  wchar_t text[Q_ERROR_TEXT_SIZE] = {};
+  QappGetError(Q_DEFAULT, Q_CURRENT_FCT, text);
+  reported->function = text;
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2_TEXT, text);
+  reported->description = text;
+  reported->code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  reported->thread = os::GetCurrentThreadId();
+  ++reported->count;
   return 0;
 }
 
@@ -127,6 +158,29 @@ TEST_F(SystemHooks, InformationTheEventDoesNotCarry) {
   EXPECT_EQ(QsysHookFunction(system_, 1234, &OnSystemEvent, &seen), 0);
   EXPECT_EQ(ErrorCode(), 4305);
   EXPECT_EQ(SubCode(1), 1);
+}
+
+// The user's function failed, not the hook thread: the failure is reported as a hook error
+// from the hook thread, and the next event reaches the function again.
+TEST_F(SystemHooks, HookFunctionThatThrowsIsReportedAndTheThreadGoesOn) {
+  Reported reported;
+  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &OnError, &reported);
+  Seen seen;
+  ASSERT_EQ(QsysHookFunction(system_, 2244, &ThrowingHook, &seen), 1);
+  ASSERT_TRUE(SimBoard().RaiseEvent(0x20000000, Payload(3, 0)));
+  for (int i = 0; i < 5000 && reported.count < 1; ++i) os::Sleep(1);
+  ASSERT_EQ(reported.count, 1);
+  EXPECT_EQ(reported.code, 4354);
+  EXPECT_EQ(reported.function, L"Hook function:");
+  EXPECT_EQ(reported.description, L"std::runtime_error: user hook failed");
+  EXPECT_NE(reported.thread, os::GetCurrentThreadId());
+  EXPECT_EQ(ErrorCode(), 0) << "the application's thread holds no error";
+  ASSERT_TRUE(SimBoard().RaiseEvent(0x20000000, Payload(3, 0)));
+  WaitForCalls(seen, 2);
+  EXPECT_EQ(seen.calls, 2);
+  QsysHookFunction(system_, 2244 + Q_UNHOOK, &ThrowingHook, &seen);
+  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &OnError, &reported);
+  EXPECT_EQ(reported.count, 1);
 }
 
 TEST_F(SystemHooks, HookingTwiceKeepsOneThreadAndTheSystemEndsIt) {

@@ -26,7 +26,7 @@ class CommandFile : public testing::Test {
     InputFileSetText(record, text);
     try {
       return ChainReadCommandFile(record) == 1;
-    } catch (int) {
+    } catch (const EngineStop&) {
       return false;
     }
   }

@@ -28,7 +28,7 @@ bool RunEngine(const std::vector<std::string>& arguments) {
   argv.push_back(nullptr);
   try {
     return IscEngineMain(static_cast<int>(copies.size()), argv.data()) == 0;
-  } catch (int) {
+  } catch (const EngineStop&) {
     return false;
   }
 }

@@ -19,7 +19,7 @@ bool Parse(std::vector<std::string> arguments) {
   for (std::string& text : arguments) argv.push_back(text.data());
   try {
     return IscEngineParseOptions(static_cast<int>(argv.size()), argv.data());
-  } catch (int) {
+  } catch (const EngineStop&) {
     return false;
   }
 }
@@ -98,7 +98,7 @@ TEST(FrontEnd, SecondRunMeanwhileStopsAndLeavesTheFirstAlone) {
   entered.wait();
   std::string args[] = {"rurura", "-checkbsdl", file};
   char* argv[] = {args[0].data(), args[1].data(), args[2].data()};
-  EXPECT_THROW(IscEngineMain(3, argv), int);
+  EXPECT_THROW(IscEngineMain(3, argv), EngineStop);
   port.release_.set_value();
   first.join();
   EXPECT_TRUE(port.Saw("    = File OK")) << port.text_;

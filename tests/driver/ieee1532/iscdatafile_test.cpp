@@ -31,7 +31,7 @@ struct Read {
     InputFileInit(data.input, path);
     try {
       ok = IscDataReadFile(data, kIscDataReadHeader, entity, "", lookup) == 1;
-    } catch (int) {
+    } catch (const EngineStop&) {
       ok = false;
     }
   }
@@ -68,7 +68,7 @@ TEST_F(IscDataFileTest, ExampleFileReadsWithItsCrcAndArrays) {
 
   IscDataFindSection(read.data, "array", kBsdlRepeat, read.lookup);
   EXPECT_EQ(read.lookup.array, &read.data.arrays[0]);
-  EXPECT_THROW(IscDataFindSection(read.data, "array", kBsdlTerminate, read.lookup), int);
+  EXPECT_THROW(IscDataFindSection(read.data, "array", kBsdlTerminate, read.lookup), EngineStop);
   EXPECT_TRUE(port_.Saw("[terminate] section of data array [array] not found"));
 }
 

@@ -109,10 +109,10 @@ TEST(McsFile, BadChecksumWarnsAndKeepsTheRecordBadRecordsStop) {
   EXPECT_TRUE(port.Saw("MCS record checksum [00] != Computed checksum [B8]"));
 
   OpenMcs notMcs(folder.Write("text.mcs", "hello\n"));
-  EXPECT_THROW(McsReadFile(notMcs.input, record), int);
+  EXPECT_THROW(McsReadFile(notMcs.input, record), EngineStop);
   EXPECT_TRUE(port.Saw("Invalid char [h]; may not be an MCS file"));
   OpenMcs shortType(folder.Write("type4.mcs", ":0100000400FB\n"));
-  EXPECT_THROW(McsReadFile(shortType.input, record), int);
+  EXPECT_THROW(McsReadFile(shortType.input, record), EngineStop);
   EXPECT_TRUE(port.Saw("Rec type must have 2 data bytes"));
 }
 
@@ -128,17 +128,17 @@ TEST(BitText, ConversionsAndTheirRejections) {
   EXPECT_EQ(IscBitsToNumber("101101"), 45u);
   EXPECT_EQ(IscHexToNumber("fFfe"), 0xFFFEu);
   EXPECT_EQ(McsChecksum("02000004FFFF"), 0xFC);
-  EXPECT_THROW(IscBitsToHex("10z"), int);
-  EXPECT_THROW(IscPinLettersToBits("HX"), int);
-  EXPECT_THROW(IscBitsToNumber("12"), int);
-  EXPECT_THROW(McsChecksum("123"), int);
+  EXPECT_THROW(IscBitsToHex("10z"), EngineStop);
+  EXPECT_THROW(IscPinLettersToBits("HX"), EngineStop);
+  EXPECT_THROW(IscBitsToNumber("12"), EngineStop);
+  EXPECT_THROW(McsChecksum("123"), EngineStop);
   EXPECT_TRUE(port.Saw("Incomplete byte [123]"));
-  EXPECT_THROW(McsChecksum("12G4"), int);  // the engine's stop, not a library exception
+  EXPECT_THROW(McsChecksum("12G4"), EngineStop);  // the engine's stop, not a library exception
   EXPECT_TRUE(port.Saw("hex2ulong(G4)"));
   // A text beyond 64 bits stops instead of losing its high digits.
   EXPECT_EQ(IscHexToNumber("FFFFFFFFFFFFFFFF"), UINT64_MAX);
-  EXPECT_THROW(IscHexToNumber("10000000000000000"), int);
-  EXPECT_THROW(IscBitsToNumber("1" + std::string(64, '0')), int);
+  EXPECT_THROW(IscHexToNumber("10000000000000000"), EngineStop);
+  EXPECT_THROW(IscBitsToNumber("1" + std::string(64, '0')), EngineStop);
 }
 
 TEST(BitText, EntityShiftsAndSafeValues) {
@@ -149,7 +149,7 @@ TEST(BitText, EntityShiftsAndSafeValues) {
   ASSERT_TRUE(ParseBsdl(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.bsd", entity));
   EXPECT_EQ(IscBoundarySafeText(entity), "X0X0");
   EXPECT_EQ(BsdlRegisterForOpcode(entity, entity.FindOpcode("isc_program")).name, "isc_pdata");
-  EXPECT_THROW(BsdlRegisterForOpcode(entity, -1), int);
+  EXPECT_THROW(BsdlRegisterForOpcode(entity, -1), EngineStop);
   EXPECT_TRUE(port.Saw("No data register for opcode [?]"));
 
   TapReset(true);

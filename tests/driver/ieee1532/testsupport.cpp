@@ -44,7 +44,7 @@ bool ParseBsdl(const std::string& path, BsdlEntity& entity) {
     InputFileInit(input, path);
     InputFileReopen(input, "r");
     return BsdlParseFile(entity, input) == 1;
-  } catch (int) {
+  } catch (const EngineStop&) {
     return false;
   }
 }

@@ -43,10 +43,10 @@ TEST(TextInput, NameLengthLimit) {
   MessagePort port;
   EXPECT_EQ(Text(std::string(197, 'n')).Tokens().front().size(), 197u);
   Text tooLong(std::string(198, 'n') + " x");
-  EXPECT_THROW(tooLong.Tokens(), int);
+  EXPECT_THROW(tooLong.Tokens(), EngineStop);
   EXPECT_TRUE(port.Saw("xParseData bufsize err [198]"));
   Text longNumber(std::string(199, '7'));
-  EXPECT_THROW(longNumber.Tokens(), int);
+  EXPECT_THROW(longNumber.Tokens(), EngineStop);
   EXPECT_TRUE(port.Saw("xParseNumData err [199]"));
 }
 
@@ -55,10 +55,10 @@ TEST(TextInput, ExpectedWordsAndCharacters) {
   Text text("  is  x ; y");
   InputFileExpectWord(text.record, "IS", false);
   InputFileExpectChar(text.record, ';', true);
-  EXPECT_THROW(InputFileExpectChar(text.record, 'q', false), int);
+  EXPECT_THROW(InputFileExpectChar(text.record, 'q', false), EngineStop);
   EXPECT_TRUE(port.Saw("Char [q] not found"));
   Text words("a b c");
-  EXPECT_THROW(InputFileExpectWord(words.record, "d", true), int);
+  EXPECT_THROW(InputFileExpectWord(words.record, "d", true), EngineStop);
   EXPECT_TRUE(port.Saw("[d] not found"));
 }
 
@@ -68,7 +68,7 @@ TEST(TextInput, ReadingPastTheEndStops) {
   InputFileNextToken(text.record, kIscTokenSkipSpace);
   InputFileNextToken(text.record, kIscTokenSkipSpace);
   EXPECT_TRUE(text.record.eof);
-  EXPECT_THROW(InputFileNextToken(text.record, kIscTokenSkipSpace), int);
+  EXPECT_THROW(InputFileNextToken(text.record, kIscTokenSkipSpace), EngineStop);
   EXPECT_TRUE(port.Saw("EOF_dp buf"));
 }
 
@@ -91,10 +91,10 @@ TEST(TextInput, NumberSyntax) {
   Text negative("-3", 0);
   double real = 0;
   int64_t integer = 0;
-  EXPECT_THROW(InputFileReadNumber(negative.record, real, integer), int);
+  EXPECT_THROW(InputFileReadNumber(negative.record, real, integer), EngineStop);
   EXPECT_TRUE(port.Saw("Positive number expected"));
   Text sign("2.0ex", 0);
-  EXPECT_THROW(InputFileReadNumber(sign.record, real, integer), int);
+  EXPECT_THROW(InputFileReadNumber(sign.record, real, integer), EngineStop);
 }
 
 TEST(TextInput, ReportsCutAtTheMessageBufferAndErrorsStop) {
@@ -110,7 +110,7 @@ TEST(TextInput, ReportsCutAtTheMessageBufferAndErrorsStop) {
   EXPECT_TRUE(port.Saw("[text: line 1]:[token]"));
 
   port.text_.clear();
-  EXPECT_THROW(IscReportMessage(kIscError, "plain", false, nullptr), int);
+  EXPECT_THROW(IscReportMessage(kIscError, "plain", false, nullptr), EngineStop);
   EXPECT_EQ(port.text_.find("plain\n"), 0u);  // no prefix without a record
   EXPECT_TRUE(port.Saw("*** Program stopped at "));
 }
@@ -152,7 +152,7 @@ TEST(TextInput, WriteBufferKeepsEveryPiece) {
   InputFileWrite(out, 1, "");
   InputFileClose(out);
   EXPECT_EQ(ReadText(folder.Path("out.txt")), expected);
-  EXPECT_THROW(InputFileWrite(out, 7, ""), int);
+  EXPECT_THROW(InputFileWrite(out, 7, ""), EngineStop);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+// FeatureBrowser: loads the controller library and runs the browser window on a worker thread.
 #include "driver/frameworkuser/genicam/featurebrowser/featurebrowser.h"
 
 #include <algorithm>
@@ -5,6 +6,8 @@
 #include <iterator>
 #include <list>
 
+#include "driver/frameworkuser/context/escapedexception.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
 #include "platform/host/hostservices.h"
@@ -128,7 +131,8 @@ bool FeatureBrowser::IsRunning() const {
 void FeatureBrowser::WorkerThread(uint64_t generation, std::string title,
                                   std::vector<BrowserDescriptor> descriptors,
                                   CreateControllerFunction create) {
-  {
+  // Whatever ends the controller's run, the worker is told done: Open and Close wait for it.
+  frame::ReportEscapes(frame::kThreadFunctionName, [&] {
     // The texts live in this frame for as long as the controller runs.
     std::list<std::string> texts;
     auto keep = [&texts](const std::string& text) { return texts.emplace_back(text).c_str(); };
@@ -150,7 +154,7 @@ void FeatureBrowser::WorkerThread(uint64_t generation, std::string title,
     }
     create(owner_, 0, records.data(), static_cast<int64_t>(records.size()), 0, 0,
            &controllerHandle_);
-  }
+  });
   {
     std::lock_guard state(stateMutex_);
     if (generation_ == generation) workerRunning_ = false;
@@ -197,7 +201,9 @@ void FeatureBrowser::CloseLocked() {
 }
 
 void FeatureBrowser::OnControllerEvent(void* userData, int64_t id, int64_t value) {
-  static_cast<FeatureBrowser*>(userData)->ForwardEvent(id, value);
+  // Called by the controller library: nothing may escape back into it.
+  frame::ReportEscapes(frame::kHookFunctionName,
+                       [=] { static_cast<FeatureBrowser*>(userData)->ForwardEvent(id, value); });
 }
 
 void FeatureBrowser::ForwardEvent(int64_t id, int64_t value) {

@@ -1,7 +1,10 @@
+// GenICamPollingNodes: the thread that polls the nodes of its node maps by their polling times.
 #include "driver/frameworkuser/genicam/featurebrowser/genicampollingnodes.h"
 
 #include <algorithm>
 
+#include "driver/frameworkuser/context/escapedexception.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
@@ -110,7 +113,10 @@ void GenICamPollingNodes::EndThread() {
 QUINT32 GenICamPollingNodes::ThreadProc(void* polling) {
   QINT64 context = 0;
   HostInternalInquire(0, kEnterThreadContext, &context);
-  const QUINT32 result = static_cast<GenICamPollingNodes*>(polling)->PollLoop();
+  QUINT32 result = 0;
+  frame::ReportEscapes(frame::kThreadFunctionName, [polling, &result] {
+    result = static_cast<GenICamPollingNodes*>(polling)->PollLoop();
+  });
   HostInternalControl(0, kLeaveThreadContext, context);
   return result;
 }
@@ -128,6 +134,9 @@ QUINT32 GenICamPollingNodes::PollLoop() {
         nodeMap->Poll(period);
       } catch (const GenICam::GenericException&) {
         // One map's failing node must not stop the polling of the others.
+      } catch (...) {
+        // Nor anything else that escapes a poll, such as a hook of a changed feature.
+        frame::ReportCurrentException(frame::kThreadFunctionName);
       }
     }
   }

@@ -1,3 +1,4 @@
+// NodeMapPublisher: the feature-browser server, its clients, web server, pushes and polling.
 #include "driver/frameworkuser/genicam/featurebrowser/nodemappublisher.h"
 
 #include <rapidjson/stringbuffer.h>
@@ -13,6 +14,8 @@
 #include "driver/foundation/folders.h"
 #include "driver/foundation/registrykey.h"
 #include "driver/foundation/zordrvexception.h"
+#include "driver/frameworkuser/context/escapedexception.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/featurebrowser/hosterrorcheck.h"
 #include "driver/frameworkuser/genicam/featurebrowser/nodemapjsonwriter.h"
@@ -56,11 +59,8 @@ template <class Call>
 QINT64 ThroughGate(void* user, Call call) {
   auto* publisher = static_cast<NodeMapPublisher*>(user);
   if (!EnterGate(publisher)) return 0;
-  try {
-    call(publisher);
-  } catch (...) {
-    // A hook of the host must not throw; the request is dropped.
-  }
+  // A hook of the host must not throw; the request is dropped.
+  frame::ReportEscapes(frame::kHookFunctionName, [&] { call(publisher); });
   LeaveGate(publisher);
   return 0;
 }
@@ -323,11 +323,8 @@ QINT64 NodeMapPublisher::OnClientMessageThunk(QINT64 hookType, QID event, void* 
   ThroughGate(user, [&](NodeMapPublisher* p) { change = p->OnClientMessage(hookType, event); });
   // The user's hook runs outside the publisher: it may close the browser, which ends it.
   if (change.hooks != nullptr) {
-    try {
-      change.hooks->OnEvent(change.node);
-    } catch (...) {
-      // A hook of the host must not throw; the change is not told.
-    }
+    // A hook of the host must not throw; the change is not told.
+    frame::ReportEscapes(frame::kHookFunctionName, [&] { change.hooks->OnEvent(change.node); });
   }
   return 0;
 }

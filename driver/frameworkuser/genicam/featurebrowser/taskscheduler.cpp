@@ -1,3 +1,4 @@
+// TaskScheduler: the worker that runs each posted task once its delay has passed.
 #include "driver/frameworkuser/genicam/featurebrowser/taskscheduler.h"
 
 #include <algorithm>
@@ -6,6 +7,8 @@
 #include <mutex>
 #include <vector>
 
+#include "driver/frameworkuser/context/escapedexception.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
@@ -75,7 +78,8 @@ void TaskScheduler::Stop() {
 }
 
 QUINT32 TaskScheduler::ThreadTrampoline(void* scheduler) {
-  static_cast<TaskScheduler*>(scheduler)->WorkerLoop();
+  frame::ReportEscapes(frame::kThreadFunctionName,
+                       [scheduler] { static_cast<TaskScheduler*>(scheduler)->WorkerLoop(); });
   return 0;
 }
 
@@ -104,11 +108,8 @@ void TaskScheduler::WorkerLoop() {
         }
       }
       for (auto& task : due) {
-        try {
-          task->Run();
-        } catch (...) {
-          // A failing task must not end the worker that the other tasks wait for.
-        }
+        // A failing task must not end the worker that the other tasks wait for.
+        frame::ReportEscapes(frame::kThreadFunctionName, [&task] { task->Run(); });
         task.reset();
       }
       if (!waiting) break;

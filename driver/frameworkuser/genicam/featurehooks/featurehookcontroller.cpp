@@ -1,3 +1,4 @@
+// FeatureHookController: node callbacks and browser changes delivered to the user's hooks.
 #include "driver/frameworkuser/genicam/featurehooks/featurehookcontroller.h"
 
 #include <cstring>
@@ -6,6 +7,7 @@
 #include <unordered_map>
 
 #include "driver/foundation/conversions.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/cpu/timing.h"
@@ -281,7 +283,12 @@ void FeatureHookController::Deliver(FeatureHookKind kind, GenApi::INode* node, i
   static constexpr int64_t kHookTypes[] = {kAnyFeatureHookType, kWatchedFeatureHookType,
                                            kBrowserFeatureHookType};
   if (deliveryEnabled_.load() && slot.function != nullptr) {
-    slot.function(kHookTypes[static_cast<int>(kind)], entry->event, slot.user);
+    try {
+      slot.function(kHookTypes[static_cast<int>(kind)], entry->event, slot.user);
+    } catch (...) {
+      // The user's function failed, not the feature change that it was told of.
+      frame::ReportHookException();
+    }
   }
   ReleaseContext(entry);
 }

@@ -1,9 +1,12 @@
+// NodeMapRegistry: a system's node maps by host object and module, dropped when the host frees one.
 #include "driver/frameworkuser/genicam/ownnodemaps/nodemapregistry.h"
 
 #include <atomic>
 #include <map>
 #include <mutex>
 
+#include "driver/frameworkuser/context/escapedexception.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
 #include "platform/host/hostservices.h"
 
@@ -197,26 +200,29 @@ void NodeMapRegistry::SetDropHandler(DropHandler handler) {
 }
 
 QINT64 NodeMapRegistry::OnObjectFree(QINT64, QID eventId, void* userData) {
-  int64_t object = 0;
-  HostObjGetHookInfo(eventId, kObjectIdInfo, &object);
-  ControlPtr control;  // released after the locks
-  DropHandler handler;
-  {
-    LiveRegistries& live = Live();
-    std::lock_guard liveLock(live.lock);
-    auto found = live.byNumber.find(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(userData)));
-    if (found == live.byNumber.end()) return 0;  // the registry went meanwhile
-    NodeMapRegistry& registry = *found->second;
-    std::lock_guard<std::recursive_mutex> lock(registry.lock_);
-    control = registry.EraseFirstOf(object);
-    // The freed object takes this hook along.
-    auto hooked = registry.hookCounts_.find(object);
-    if (hooked != registry.hookCounts_.end() && --hooked->second == 0) {
-      registry.hookCounts_.erase(hooked);
+  // The host calls it as an object goes: nothing may escape back into the host.
+  frame::ReportEscapes(frame::kHookFunctionName, [=] {
+    int64_t object = 0;
+    HostObjGetHookInfo(eventId, kObjectIdInfo, &object);
+    ControlPtr control;  // released after the locks
+    DropHandler handler;
+    {
+      LiveRegistries& live = Live();
+      std::lock_guard liveLock(live.lock);
+      auto found = live.byNumber.find(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(userData)));
+      if (found == live.byNumber.end()) return;  // the registry went meanwhile
+      NodeMapRegistry& registry = *found->second;
+      std::lock_guard<std::recursive_mutex> lock(registry.lock_);
+      control = registry.EraseFirstOf(object);
+      // The freed object takes this hook along.
+      auto hooked = registry.hookCounts_.find(object);
+      if (hooked != registry.hookCounts_.end() && --hooked->second == 0) {
+        registry.hookCounts_.erase(hooked);
+      }
+      handler = registry.dropHandler_;
     }
-    handler = registry.dropHandler_;
-  }
-  if (control != nullptr && handler) handler(control);
+    if (control != nullptr && handler) handler(control);
+  });
   return 0;
 }
 
