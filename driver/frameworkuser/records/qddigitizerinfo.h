@@ -91,9 +91,9 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   virtual std::vector<ProcessBufferEntry>& GetProcessBuffers();
   virtual void SetProcessBuffers(const std::vector<ProcessBufferEntry>& buffers);
   virtual int64_t GetInfoType() const { return kDigitizerInfoType; }
-  // The first channel lock, for std::lock_guard.
-  void lock() { Lock(0); }
-  void unlock() { Unlock(0); }
+  // The first channel lock, for std::lock_guard and ChannelLock.
+  void lock() { LockFirst(); }
+  void unlock() { UnlockFirst(); }
   virtual void LockFirst() { Lock(0); }
   virtual void UnlockFirst() { Unlock(0); }
   virtual void SetDeviceName(const std::wstring& name);
@@ -214,5 +214,9 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   mutable std::mutex blockLock_;
   std::array<uint64_t, 8> grabStatus_{};
 };
+
+// The first channel lock of a digitizer, held for a scope; handed to a step that may give it up
+// for a while.
+using ChannelLock = std::unique_lock<QDDigitizerInfo>;
 
 }  // namespace zor::frame

@@ -8,7 +8,7 @@
 
 #include "platform/host/qtypes.h"
 #include "platform/os/core/handle.h"
-#include "platform/os/sync/critical_section.h"
+#include "driver/foundation/mutex.h"
 
 namespace zor::genicam {
 
@@ -65,13 +65,15 @@ class TaskScheduler {
   static QUINT32 ThreadTrampoline(void* scheduler);
   void WorkerLoop();
 
-  uint32_t mode_ = kKeepEveryTask;
+  // Guards the mode, the waiting tasks and the worker's id. A leaf: tasks run and the worker is
+  // waited for outside it, so a task may post again.
+  foundation::Mutex lock_;
+  uint32_t mode_ ZOR_GUARDED_BY(lock_) = kKeepEveryTask;
   std::atomic<uint32_t> nextId_{0};
   std::atomic<bool> stop_{false};
-  std::map<uint32_t, std::unique_ptr<Task>> tasks_;
-  QID worker_ = 0;
+  std::map<uint32_t, std::unique_ptr<Task>> tasks_ ZOR_GUARDED_BY(lock_);
+  QID worker_ ZOR_GUARDED_BY(lock_) = 0;
   os::Handle wake_;
-  os::CriticalSection lock_;
 };
 
 }  // namespace zor::genicam

@@ -25,6 +25,7 @@ constexpr int64_t kInfoModelName = 7711;
 // Host events that carry a feature-hook context, process-wide: hook
 // information only ever reads a context found here.
 struct EventRegistry {
+  // Guards the table; a leaf, taken after a controller's lock.
   std::mutex lock;
   std::unordered_map<int64_t, FeatureHookController::Context*> contexts;
 };
@@ -68,7 +69,7 @@ FeatureHookController::~FeatureHookController() {
 }
 
 void FeatureHookController::FreePool() {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   for (auto& entry : pool_) {
     {
       std::lock_guard<std::mutex> events(Events().lock);
@@ -86,7 +87,7 @@ void FeatureHookController::SetOwner(int64_t objectId,
   HostInternalInquire(objectId, Q_INTERNAL_OBJECT_TYPE, &type);
   int64_t owner = objectId;
   if (type != kSystemType) HostInternalInquire(objectId, Q_OWNER_SYSTEM, &owner);
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   ownerSystem_ = owner;
   hookedObject_ = objectId;
   nodeMap_ = std::move(nodeMap);
@@ -94,7 +95,7 @@ void FeatureHookController::SetOwner(int64_t objectId,
 
 void FeatureHookController::SetHook(FeatureHookKind kind, QHOOK_FUNCTION function, void* user,
                                     HookSink* sink) {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   const auto slot = static_cast<int>(kind);
   if (slot < 0 || slot > 2) return;
   userHooks_[slot] = {function, user};
@@ -103,7 +104,12 @@ void FeatureHookController::SetHook(FeatureHookKind kind, QHOOK_FUNCTION functio
 }
 
 void FeatureHookController::Unregister(FeatureHookKind kind, bool clearUser, HookSink* sink) {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
+  UnregisterLocked(kind, clearUser, sink);
+}
+
+void FeatureHookController::UnregisterLocked(FeatureHookKind kind, bool clearUser,
+                                             HookSink* sink) {
   const auto slot = static_cast<int>(kind);
   if (slot < 0 || slot > 2) return;
   if (kind != FeatureHookKind::kBrowser) {
@@ -123,7 +129,7 @@ void FeatureHookController::Unregister(FeatureHookKind kind, bool clearUser, Hoo
 }
 
 void FeatureHookController::RegisterAllFeatures(HookSink* sink) {
-  Unregister(FeatureHookKind::kAnyFeature, false, sink);
+  UnregisterLocked(FeatureHookKind::kAnyFeature, false, sink);
   if (nodeMap_ == nullptr || nodeMap_->_Ptr == nullptr) {
     if (sink != nullptr) sink->SetError(kFeatureHookError, 3, 0, 0);
     return;
@@ -174,7 +180,7 @@ void FeatureHookController::RegisterCategoryNodes(GenApi::INode* category) {
 }
 
 void FeatureHookController::RegisterWatchedFeatures(HookSink* sink) {
-  Unregister(FeatureHookKind::kWatched, false, sink);
+  UnregisterLocked(FeatureHookKind::kWatched, false, sink);
   if (nodeMap_ == nullptr || nodeMap_->_Ptr == nullptr) return;
   try {
     for (const GenICam::gcstring& name : watchedNames_) {
@@ -195,14 +201,14 @@ void FeatureHookController::RegisterWatchedFeatures(HookSink* sink) {
 
 void FeatureHookController::UpdateDelivery() {
   // Under the lock: the flag follows the slots as the last change left them.
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   bool hooked = false;
   for (const UserSlot& slot : userHooks_) hooked = hooked || slot.function != nullptr;
   deliveryEnabled_.store(hooked);
 }
 
 void FeatureHookController::SetFeatureWatched(const GenICam::gcstring& name, bool watch) {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   if (watch) {
     watchedNames_.insert(name);
   } else {
@@ -211,7 +217,7 @@ void FeatureHookController::SetFeatureWatched(const GenICam::gcstring& name, boo
 }
 
 bool FeatureHookController::IsFeatureWatched(const GenICam::gcstring& name) const {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   return watchedNames_.count(name) != 0;
 }
 
@@ -232,7 +238,7 @@ void FeatureHookController::OnEvent(GenApi::INode* node) {
 }
 
 FeatureHookController::PoolEntry* FeatureHookController::AcquireContext() {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   for (auto& entry : pool_) {
     if (!entry->inUse) {
       entry->inUse = true;
@@ -258,7 +264,7 @@ FeatureHookController::PoolEntry* FeatureHookController::AcquireContext() {
 }
 
 void FeatureHookController::ReleaseContext(PoolEntry* entry) {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   entry->inUse = false;
 }
 
@@ -272,7 +278,7 @@ void FeatureHookController::Deliver(FeatureHookKind kind, GenApi::INode* node, i
   context.timeStamp = static_cast<uint64_t>(now);
   UserSlot slot;
   {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    foundation::ScopedLock guard(lock_);
     context.hookedObject = hookedObject_;
     slot = userHooks_[static_cast<int>(kind)];
   }
@@ -292,8 +298,13 @@ void FeatureHookController::Deliver(FeatureHookKind kind, GenApi::INode* node, i
   ReleaseContext(entry);
 }
 
+int64_t FeatureHookController::OwnerSystem() const {
+  foundation::ScopedLock guard(lock_);
+  return ownerSystem_;
+}
+
 size_t FeatureHookController::PoolSize() const {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   return pool_.size();
 }
 
