@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the driver library with clang and its thread-safety analysis as errors: every member
 # that driver/foundation/threadsafety.h marks as guarded is used under its lock, and functions
-# that need a lock are called with it. Only the driver library and what it links are built,
-# into build/clang (no tests); GCC builds ignore the annotations.
+# that need a lock are called with it. Only the driver's own sources are compiled, into
+# build/clang (no linking, no tests); GCC builds ignore the annotations.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/clang"
@@ -17,5 +17,6 @@ if [ ! -f "$build/build.ninja" ]; then
   fi
   rm -f "$log"
 fi
-cmake --build "$build" --target ZorDravionLyn -- --quiet
+mapfile -t objects < <(ninja -C "$build" -t targets all | sed -n 's|^\(driver/[^:]*\.o\): .*|\1|p')
+ninja -C "$build" --quiet ${CMAKE_BUILD_PARALLEL_LEVEL:+-j "$CMAKE_BUILD_PARALLEL_LEVEL"} "${objects[@]}"
 echo "Thread-safety analysis: clean."

@@ -234,8 +234,7 @@ void QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t 
 
 void QDHwSpecSystem::SendDigitizerControl(QDHwSpecDigitizerInfo& digitizer, int64_t callerType,
                                           int64_t t, int64_t value, const OperationArgs& args,
-                                          QDDriverThreadContext& ctx,
-                                          frame::ChannelLock& channel) {
+                                          QDDriverThreadContext& ctx, frame::ChannelLock& channel) {
   // What the board leaves to the user-mode layers goes to the GenICam layer with the caller's
   // own type and value.
   const bool heldBefore = GetPendingError(ctx) != 0;

@@ -16,8 +16,8 @@
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 #include "driver/frameworkuser/hooks/bufmodifiedhook.h"
 #include "driver/frameworkuser/hooks/userhook.h"
-#include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "driver/frameworkuser/records/digchannelrecord.h"
+#include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "interfaces/kernel/bufferrequests.h"
 #include "interfaces/kernel/digitizerrequests.h"
 

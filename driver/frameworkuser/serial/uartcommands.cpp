@@ -97,10 +97,11 @@ CError CUartManager::Control(int64_t type, int64_t value) {
 
 CError CUartManager::Hook(int64_t hookType, UartHookFunction function, void* userData) {
   std::shared_ptr<UartPortHook> hook;
-  CError result = OnPort(*this, PortIndex(hookType), AfterUse::kKeepOpen, [&](UartPortRecord& record) {
-    Use use(*this, record);
-    hook = record.hook_;
-  });
+  CError result =
+      OnPort(*this, PortIndex(hookType), AfterUse::kKeepOpen, [&](UartPortRecord& record) {
+        Use use(*this, record);
+        hook = record.hook_;
+      });
   if (result.errorSet != 0) return result;
   // Outside the port lock: the change waits for a running hook call, which may need that lock.
   if ((hookType & kUnhookBit) != 0) {

@@ -1,7 +1,8 @@
 // The serial ports of a board system. Ports are listed once, at construction or, for the
 // machine's ports, on first use, so a system that uses none does not look for them; a port opens on
 // its first use and stays open until closed. Operations on one port are serialised by the
-// caller under LockPort (the serial commands below do it); different ports run in parallel. Failures are thrown as CError records.
+// caller under LockPort (the serial commands below do it); different ports run in parallel.
+// Failures are thrown as CError records.
 #pragma once
 
 #include <array>

@@ -6,9 +6,9 @@
 #include <map>
 #include <memory>
 
+#include "driver/foundation/mutex.h"
 #include "platform/host/qtypes.h"
 #include "platform/os/core/handle.h"
-#include "driver/foundation/mutex.h"
 
 namespace zor::genicam {
 

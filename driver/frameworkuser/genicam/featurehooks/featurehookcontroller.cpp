@@ -108,8 +108,7 @@ void FeatureHookController::Unregister(FeatureHookKind kind, bool clearUser, Hoo
   UnregisterLocked(kind, clearUser, sink);
 }
 
-void FeatureHookController::UnregisterLocked(FeatureHookKind kind, bool clearUser,
-                                             HookSink* sink) {
+void FeatureHookController::UnregisterLocked(FeatureHookKind kind, bool clearUser, HookSink* sink) {
   const auto slot = static_cast<int>(kind);
   if (slot < 0 || slot > 2) return;
   if (kind != FeatureHookKind::kBrowser) {
