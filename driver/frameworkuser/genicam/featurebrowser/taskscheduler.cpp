@@ -39,6 +39,11 @@ TaskScheduler::~TaskScheduler() {
   os::CloseHandle(wake_);
 }
 
+bool TaskScheduler::IsRunning() const {
+  foundation::ScopedLock hold(lock_);
+  return worker_ != 0;
+}
+
 void TaskScheduler::SetMode(uint32_t mode) {
   foundation::ScopedLock hold(lock_);
   mode_ = mode;

@@ -45,7 +45,7 @@ class TaskScheduler {
   TaskScheduler& operator=(const TaskScheduler&) = delete;
 
   // False when the worker thread could not be started; such a scheduler refuses every task.
-  bool IsRunning() const { return worker_ != 0; }
+  bool IsRunning() const;
   void SetMode(uint32_t mode);
   // The new task's id, or 0 when it was refused.
   template <class T>
@@ -67,7 +67,7 @@ class TaskScheduler {
 
   // Guards the mode, the waiting tasks and the worker's id. A leaf: tasks run and the worker is
   // waited for outside it, so a task may post again.
-  foundation::Mutex lock_;
+  mutable foundation::Mutex lock_;
   uint32_t mode_ ZOR_GUARDED_BY(lock_) = kKeepEveryTask;
   std::atomic<uint32_t> nextId_{0};
   std::atomic<bool> stop_{false};
