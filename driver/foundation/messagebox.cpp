@@ -1,3 +1,4 @@
+// Message boxes the driver shows, in the console session, and the fatal-memory-error exit.
 #include "driver/foundation/messagebox.h"
 
 #include <cstdlib>
@@ -10,24 +11,6 @@
 namespace zor::foundation {
 
 namespace {
-
-constexpr uint32_t kButtonMask = 0xF;
-
-// The answer that commits to nothing, for a box the user could not see.
-int32_t CautiousAnswer(uint32_t style) {
-  switch (style & kButtonMask) {
-    case os::MB_OKCANCEL:
-    case os::MB_YESNOCANCEL:
-    case os::MB_RETRYCANCEL:
-      return os::IDCANCEL;
-    case os::MB_YESNO:
-      return os::IDNO;
-    case os::MB_ABORTRETRYIGNORE:
-      return os::IDABORT;
-    default:
-      return os::IDOK;
-  }
-}
 
 uint32_t ByteLength(const wchar_t* text) {
   return static_cast<uint32_t>((wcslen(text) + 1) * sizeof(wchar_t));
@@ -42,11 +25,12 @@ int32_t ShowMessageBox(const wchar_t* text, const wchar_t* caption, uint32_t sty
   os::ProcessIdToSessionId(os::GetCurrentProcessId(), &processSession);
   const uint32_t consoleSession = os::WTSGetActiveConsoleSessionId();
   if (processSession == 0 && consoleSession != 0) {
-    // A service's own desktop is never seen: ask the user at the console.
+    // A service's own desktop is never seen: ask the user at the console. A send that
+    // fails answers OK, whatever it left in the response.
     int response = 0;
     if (!os::WTSSendMessage(consoleSession, caption, ByteLength(caption), text, ByteLength(text),
                             style, 0, &response, true)) {
-      return CautiousAnswer(style);
+      return os::IDOK;
     }
     return response;
   }

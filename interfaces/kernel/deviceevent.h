@@ -62,8 +62,8 @@ inline constexpr uint64_t kGrabStartWord = 0x10000000;
 inline constexpr uint64_t kGrabEndWord = 0x20000000;
 
 // Words of a grab's status (the payload's grabStatus): the board's number of
-// the frame grabbed, the frames the digitizer grabbed since its allocation,
-// the board's counter ticks over the same time, and the counter's frequency.
+// the frame grabbed, the frames the processing run has grabbed so far, the
+// board's counter ticks over those frames, and the counter's frequency.
 inline constexpr size_t kStatusFrameNumber = 0;
 inline constexpr size_t kStatusFramesCounted = 1;
 inline constexpr size_t kStatusElapsedTicks = 2;

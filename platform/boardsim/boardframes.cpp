@@ -365,13 +365,16 @@ void Board::FinishGrab(Digitizer& dig, WriteRound& round, Deferred& out) {
     payload.errorCode = 4327;
     payload.errorSubCode = 2;
   }
+  // The frame ends at its time on the board's clock (nextFrame until the clock moves on); the
+  // run's time runs from the start of its first frame, one period before that frame's end.
+  if (dig.runFrames++ == 0) dig.runSince = dig.nextFrame - FramePeriod(dig);
   const auto elapsed =
-      std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - dig.started);
+      std::chrono::duration_cast<std::chrono::microseconds>(dig.nextFrame - dig.runSince);
   payload.grabStatus[zor::kernel::kStatusFrameNumber] = frame;
-  payload.grabStatus[zor::kernel::kStatusFramesCounted] = dig.grabsDone;
+  payload.grabStatus[zor::kernel::kStatusFramesCounted] = dig.runFrames;
   payload.grabStatus[zor::kernel::kStatusElapsedTicks] = static_cast<uint64_t>(elapsed.count());
   payload.grabStatus[zor::kernel::kStatusCounterFrequency] = kMicrosecondsPerSecond;
-  payload.rateNumerator = dig.grabsDone * kMicrosecondsPerSecond;
+  payload.rateNumerator = dig.runFrames * kMicrosecondsPerSecond;
   payload.rateDenominator = static_cast<uint64_t>(elapsed.count());
   // The digitizer's own buffer-modified waits, else the system-wide ones.
   uint64_t code =

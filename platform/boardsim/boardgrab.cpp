@@ -127,9 +127,15 @@ void Board::ProcessRequest(Call& call) {
   auto& r = call.As<zor::kernel::DigProcessRequest>();
   auto it = digitizers_.find(r.kernelDigitizer);
   if (it == digitizers_.end()) return Fail(r.header, err::kBadId, 3);
-  it->second.processing = true;
-  it->second.processObject = r.processObject;
-  Wake(it->second);
+  Digitizer& dig = it->second;
+  // A first start counts afresh; the watchdog's restart goes on with the run's count.
+  if (r.word != 0) {
+    dig.runFrames = 0;
+    dig.runSince = {};
+  }
+  dig.processing = true;
+  dig.processObject = r.processObject;
+  Wake(dig);
 }
 
 void Board::ProcessContinue(Call& call) {

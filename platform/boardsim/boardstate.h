@@ -146,7 +146,10 @@ struct Digitizer {
   uint64_t processObject = 0;
   bool frameOnRequester = false;  // a request's thread writes the next frame, not the clock
   Clock::time_point nextFrame{};
-  Clock::time_point started = Clock::now();
+  // The processing run's count for its measured rate: the frames that filled its grabs and the
+  // start of the first of them, so that frames and time cover the same stretch.
+  uint64_t runFrames = 0;
+  Clock::time_point runSince{};
 };
 
 }  // namespace boardsim

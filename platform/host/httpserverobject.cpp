@@ -37,16 +37,22 @@ bool ParseUrl(const std::wstring& url, Address* address) {
 
 std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
-// The largest message a browser client may send: ZOR_BROWSER_MESSAGE_BYTES when it is a
-// positive decimal number, else the server's own.
+// An environment variable that holds a positive decimal number; else `value` stays.
+void ReadSetting(const char* name, size_t* value) {
+  const char* text = std::getenv(name);
+  if (text == nullptr) return;
+  size_t number = 0;
+  const char* end = text + std::strlen(text);
+  const auto [stop, error] = std::from_chars(text, end, number, 10);
+  if (error == std::errc() && stop == end && number > 0) *value = number;
+}
+
+// The server's own limits, where the environment does not set them.
 WebServerLimits LimitsFromEnvironment() {
   WebServerLimits limits;
-  if (const char* text = std::getenv("ZOR_BROWSER_MESSAGE_BYTES")) {
-    size_t bytes = 0;
-    const char* end = text + std::strlen(text);
-    const auto [stop, error] = std::from_chars(text, end, bytes, 10);
-    if (error == std::errc() && stop == end && bytes > 0) limits.messageBytes = bytes;
-  }
+  ReadSetting("ZOR_BROWSER_MESSAGE_BYTES", &limits.messageBytes);
+  ReadSetting("ZOR_BROWSER_MEMORY_BYTES", &limits.clientBytes);
+  ReadSetting("ZOR_BROWSER_CLIENTS", &limits.clients);
   return limits;
 }
 
@@ -94,6 +100,12 @@ void HttpServerObject::Stop() {
     server = std::move(server_);
   }
   // Closing the connections ends their clients, whose servers may call back into the host.
+}
+
+size_t HttpServerObject::ClientBytes(bool most) const {
+  std::lock_guard lock(mutex_);
+  if (server_ == nullptr) return 0;
+  return most ? server_->MostClientBytes() : server_->ClientBytes();
 }
 
 QINT64 HttpServerObject::State() const {

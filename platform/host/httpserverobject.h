@@ -10,6 +10,11 @@
 
 namespace zorhost {
 
+// Inquiries of the server's accounting of its clients' memory: the bytes they hold now
+// (replies queued, requests read), and the most they held at once since the start.
+inline constexpr QINT64 kHttpClientBytes = 115;
+inline constexpr QINT64 kHttpMostClientBytes = 116;
+
 class HttpServerObject : public HostObject {
  public:
   explicit HttpServerObject(QID owner) : HostObject(Q_HTTP_SERVER, owner) {}
@@ -21,6 +26,8 @@ class HttpServerObject : public HostObject {
   void Start();
   void Stop();
   QINT64 State() const;
+  // 0 while stopped.
+  size_t ClientBytes(bool most) const;
   // The URL as served: port 0 becomes the port the system chose.
   std::wstring Url() const;
   std::wstring RootFolder() const;

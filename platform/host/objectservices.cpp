@@ -84,6 +84,10 @@ ZOR_API QINT64 HostObjInquire(QID object, QINT64 type, void* out) {
         return AnswerText(server->Url(), type, out);
       case Q_HTTP_ROOT_FOLDER:
         return AnswerText(server->RootFolder(), type, out);
+      case kHttpClientBytes:
+      case kHttpMostClientBytes:
+        return AnswerValue(
+            out, static_cast<QINT64>(server->ClientBytes(PlainType(type) == kHttpMostClientBytes)));
       default:
         break;
     }

@@ -1,6 +1,7 @@
 #include "platform/host/webserver.h"
 
 #include <algorithm>
+#include <array>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -8,8 +9,10 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 #include <chrono>
+#include <optional>
 #include <thread>
 
+#include "platform/host/requestfaults.h"
 #include "platform/host/websocketsession.h"
 
 namespace zorhost {
@@ -25,6 +28,12 @@ using tcp = net::ip::tcp;
 constexpr unsigned kWorkerThreads = 4;
 // A request that takes longer than this to arrive ends its connection.
 constexpr std::chrono::seconds kRequestTime{30};
+// Only GET and HEAD are served: a body is read past, and only a small one.
+constexpr uint64_t kRequestBodyBytes = 16384;
+// After a refusal, what the client still sends is read (up to this much, for this long) before
+// the connection closes, so that the reset of unread data does not overtake the answer.
+constexpr size_t kLingerBytes = 65536;
+constexpr std::chrono::seconds kLingerTime{2};
 // Waits between failed accepts (no descriptor left, for one), doubled up to the longest.
 constexpr std::chrono::milliseconds kFirstRetry{10};
 constexpr std::chrono::milliseconds kLongestRetry{1000};
@@ -80,14 +89,23 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
  private:
   void Read() {
     request_ = {};
+    parser_.emplace();
+    parser_->body_limit(kRequestBodyBytes);
     stream_.expires_after(kRequestTime);
-    http::async_read(stream_, buffer_, request_,
+    http::async_read(stream_, buffer_, *parser_,
                      [self = shared_from_this()](beast::error_code error, size_t) {
-                       if (!error) self->Serve();
+                       if (!error) {
+                         self->request_ = self->parser_->release();
+                         return self->Serve();
+                       }
+                       if (const auto fault = FaultOf(error)) {
+                         self->Reply(fault->status, fault->text, false);
+                       }
                      });
   }
 
   void Serve() {
+    if (const auto fault = FaultOf(request_)) return Reply(fault->status, fault->text, false);
     // A name of another site made to point at this address (DNS rebinding) is refused.
     if (!context_->site.IsOwnHost(Text(request_[http::field::host]))) {
       return Reply(http::status::forbidden, "Not this server's name.\n", false);
@@ -127,15 +145,22 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     if (origin != request_.end() && !context_->site.IsOwnOrigin(Text(origin->value()))) {
       return Reply(http::status::forbidden, "Not this server's page.\n", false);
     }
+    auto share = context_->budget->Join();
+    if (share == nullptr) {
+      return Reply(http::status::service_unavailable,
+                   "The server serves " + std::to_string(context_->limits.clients) +
+                       " clients at most; try again later.\n",
+                   false);
+    }
     stream_.expires_never();
-    std::make_shared<WebSocketSession>(stream_.release_socket(), context_)
+    std::make_shared<WebSocketSession>(stream_.release_socket(), context_, std::move(share))
         ->Accept(std::move(request_));
   }
 
-  void Reply(http::status status, const char* text, bool keepAlive = true) {
+  void Reply(http::status status, std::string text, bool keepAlive = true) {
     auto response = std::make_shared<http::response<http::string_body>>(status, request_.version());
     response->set(http::field::content_type, "text/plain; charset=utf-8");
-    response->body() = text;
+    response->body() = std::move(text);
     response->keep_alive(keepAlive && request_.keep_alive());
     response->prepare_payload();
     Send(response);
@@ -145,19 +170,31 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   void Send(std::shared_ptr<Response> response) {
     http::async_write(stream_, *response,
                       [self = shared_from_this(), response](beast::error_code error, size_t) {
-                        if (error || !response->keep_alive()) {
+                        if (error) return;
+                        if (!response->keep_alive()) {
                           beast::error_code ignored;
                           self->stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
-                          return;
+                          self->stream_.expires_after(kLingerTime);
+                          return self->Linger(0);
                         }
                         self->Read();
                       });
   }
 
+  void Linger(size_t read) {
+    if (read >= kLingerBytes) return;
+    stream_.async_read_some(net::buffer(scratch_),
+                            [self = shared_from_this(), read](beast::error_code error, size_t n) {
+                              if (!error) self->Linger(read + n);
+                            });
+  }
+
   beast::tcp_stream stream_;
   const std::shared_ptr<WebServerContext> context_;
   beast::flat_buffer buffer_;
+  std::optional<http::request_parser<http::string_body>> parser_;
   http::request<http::string_body> request_;
+  std::array<char, 4096> scratch_;
   uint64_t connection_ = 0;
 };
 
@@ -221,7 +258,8 @@ WebServer::WebServer(const std::string& host, uint16_t port, const std::filesyst
   impl_->port = bound.port();
   impl_->context = std::make_shared<WebServerContext>(
       root, OwnSite(host, bound.address().to_string(), bound.address().is_loopback(), bound.port()),
-      limits, impl_->io.get_executor(), impl_->workers.get_executor());
+      limits, impl_->io.get_executor(), impl_->workers.get_executor(),
+      std::make_shared<ClientBudget>(limits.clientBytes, limits.clients, limits.unreadReplyBytes));
   impl_->Accept();
   impl_->thread = std::thread([impl = impl_.get()] { impl->io.run(); });
 }
@@ -239,5 +277,9 @@ WebServer::~WebServer() {
 }
 
 uint16_t WebServer::Port() const { return impl_->port; }
+
+size_t WebServer::ClientBytes() const { return impl_->context->budget->HeldBytes(); }
+
+size_t WebServer::MostClientBytes() const { return impl_->context->budget->MostHeldBytes(); }
 
 }  // namespace zorhost

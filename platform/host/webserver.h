@@ -10,7 +10,7 @@
 
 namespace zorhost {
 
-// What one client may hold of the server's memory.
+// What the clients may hold of the server's memory, each and together.
 struct WebServerLimits {
   // The largest WebSocket message a client may send; a larger one closes the connection.
   size_t messageBytes = size_t{1} << 20;
@@ -18,6 +18,10 @@ struct WebServerLimits {
   size_t unreadReplyBytes = size_t{16} << 20;
   // Messages read from a client and not yet handed to the servers; reading waits beyond it.
   size_t pendingRequests = 16;
+  // Replies queued and requests read for all clients together (see ClientBudget).
+  size_t clientBytes = size_t{64} << 20;
+  // WebSocket clients served at once; one more is refused.
+  size_t clients = 32;
 };
 
 class WebServer {
@@ -34,6 +38,9 @@ class WebServer {
   WebServer& operator=(const WebServer&) = delete;
 
   uint16_t Port() const;
+  // What the clients hold now (replies queued, requests read), and the most they held at once.
+  size_t ClientBytes() const;
+  size_t MostClientBytes() const;
 
  private:
   struct Impl;

@@ -1,5 +1,6 @@
 // What the connections of one web server share: the files, the site's names, the limits, the
-// network thread and the workers that run the clients' calls into the servers.
+// network thread, the workers that run the clients' calls into the servers and the clients'
+// memory.
 #pragma once
 
 #include <boost/asio/io_context.hpp>
@@ -8,8 +9,10 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 
+#include "platform/host/clientbudget.h"
 #include "platform/host/ownsite.h"
 #include "platform/host/webserver.h"
 
@@ -36,6 +39,7 @@ struct WebServerContext {
   WebServerLimits limits;
   boost::asio::io_context::executor_type network;
   boost::asio::thread_pool::executor_type workers;
+  std::shared_ptr<ClientBudget> budget;
   OpenConnections connections;
 };
 

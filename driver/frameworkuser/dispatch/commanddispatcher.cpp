@@ -1,3 +1,4 @@
+// CommandDispatcher: the per-thread gate, the opcode's handler, and the command's status.
 #include "driver/frameworkuser/dispatch/commanddispatcher.h"
 
 #include "driver/frameworkuser/context/escapedexception.h"
@@ -69,8 +70,8 @@ void CommandDispatcher(QDDeviceDriver& driver, const QDCommandWrapper& command,
     } else {
       if (outermost) ctx.SetError(0, 0, 0, 0);
       if (opcode == hostcommand::kSysControl && command.GetArgInteger(1) == kControlClearError) {
-        // Only the outermost command owns the error state.
-        if (outermost) ctx.SetError(0, 0, 0, 0);
+        // The host withdraws the error on purpose: nested too, where it is the outer one's.
+        ctx.SetError(0, 0, 0, 0);
         command.SetStatus(QD_STATUS_OK);
         handle = false;
       }

@@ -1,3 +1,4 @@
+// CommandLog: the driver-log records written when a command starts and when it ends.
 #include "driver/frameworkuser/dispatch/commandlog.h"
 
 #include "driver/foundation/log.h"
@@ -30,7 +31,8 @@ struct EndTags {
   TagPair second;
 };
 
-constexpr TagPair kNone{kEmptyLogTag, -1};
+// A pair the opcode does not fill: tag 0, value 0.
+constexpr TagPair kNone{0, -1};
 constexpr EndTags kEndTags[] = {
     {0x0001, {LogTag("NUM"), 2}, {LogTag("FLAG"), 3}},
     {0x0003, {LogTag("TYPE"), 1}, kNone},
@@ -65,8 +67,8 @@ CommandLog::CommandLog(QDDeviceDriver& driver, const QDCommandWrapper& command)
 
 void CommandLog::End() const {
   if (!enabled_) return;
-  TagPair first = {0, -1};
-  TagPair second = {0, -1};
+  TagPair first = kNone;
+  TagPair second = kNone;
   for (const EndTags& tags : kEndTags) {
     if (tags.opcode == command_.Opcode()) {
       first = tags.first;

@@ -1,8 +1,9 @@
 // The serial ports of a board system. Ports are listed once, at construction or, for the
 // machine's ports, on first use, so a system that uses none does not look for them; a port opens on
 // its first use and stays open until closed. Operations on one port are serialised by the
-// caller under LockPort (the serial commands below do it); different ports run in parallel.
-// Failures are thrown as CError records.
+// caller under LockPort (the serial commands below do it); different ports run in parallel. The
+// operations on a port record throw their failures as UartFailure; the serial commands catch
+// them and return the error record.
 #pragma once
 
 #include <array>

@@ -12,6 +12,8 @@ using namespace zor::foundation;
 namespace {
 
 int g_sends = 0;
+// What the failing send leaves in the caller's response.
+int g_leftResponse = 0;
 
 }  // namespace
 
@@ -21,21 +23,34 @@ extern "C" bool __wrap__ZN2os14WTSSendMessageEjPKwjS1_jjjPib(uint32_t, const wch
                                                              const wchar_t*, uint32_t, uint32_t,
                                                              uint32_t, int* response, bool) {
   ++g_sends;
-  if (response != nullptr) *response = 0;
+  if (response != nullptr) *response = g_leftResponse;
   return false;
 }
 
-TEST(ConsoleSend, FailedSendGivesTheCautiousAnswerNotOk) {
+TEST(ConsoleSend, FailedSendAnswersOkWhateverTheBoxAndTheLeftResponse) {
   int asked = 0;
   os::SetMessageBoxAnswer([&asked](const std::wstring&, const std::wstring&, uint32_t) {
     ++asked;
-    return os::IDOK;
+    return os::IDCANCEL;
   });
   os::SetSessionFacts(0, 1);  // a service while a user is at the console
-  EXPECT_EQ(ShowMessageBox(L"delete?", L"c", os::MB_OKCANCEL), os::IDCANCEL);
-  EXPECT_EQ(ShowMessageBox(L"delete?", L"c", os::MB_YESNO), os::IDNO);
-  EXPECT_EQ(ShowMessageBox(L"note", L"c", os::MB_OK), os::IDOK);
-  EXPECT_EQ(g_sends, 3);
+  const struct {
+    uint32_t style;
+    int left;
+  } cases[] = {
+      {os::MB_OKCANCEL, 0},
+      {os::MB_YESNO, os::IDNO},
+      {os::MB_OK, os::IDCANCEL},
+      {os::MB_OKCANCEL, -1},
+  };
+  int sends = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.style);
+    g_leftResponse = c.left;
+    EXPECT_EQ(ShowMessageBox(L"question", L"c", c.style), os::IDOK);
+    EXPECT_EQ(g_sends, ++sends);
+  }
+  // The console was asked; no box fell back to the service's own desktop.
   EXPECT_EQ(asked, 0);
   os::SetMessageBoxAnswer(nullptr);
   os::SetSessionFacts(1, 1);

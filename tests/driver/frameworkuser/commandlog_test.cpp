@@ -69,5 +69,47 @@ TEST_F(CommandLogTest, CommandsAndErrorsAreLoggedOnlyWhenTheirCategoryIsOn) {
   EXPECT_EQ(records[2].pairs[1].value, 2001u);
 }
 
+// The start record leaves its two pairs blank; the end record carries the pairs the opcode
+// chose, and tag 0 with value 0 where it chose none, whatever the opcode.
+TEST_F(CommandLogTest, EndRecordsFillThePairsNoTagWasChosenForWithZero) {
+  const int64_t system = AllocSystem();
+  CLog::Instance()->SetCategory(12, true);
+  struct Pair {
+    uint32_t tag;
+    uint64_t value;
+  };
+  const struct {
+    uint16_t opcode;
+    Pair first;
+    Pair second;
+  } cases[] = {
+      {0x0003, {LogTag("TYPE"), 11}, {0, 0}}, {0x0004, {LogTag("TYPE"), 11}, {LogTag("VAL"), 22}},
+      {0x0601, {LogTag("FLAG"), 22}, {0, 0}}, {0x0607, {0, 0}, {0, 0}},
+      {0x2E04, {LogTag("TYPE"), 11}, {0, 0}}, {0x0238, {0, 0}, {0, 0}},
+  };
+  size_t seen = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.opcode);
+    CommandBuilder(c.opcode, system).Int(0, 0).Int(1, 11).Int(2, 22).Run();
+    const std::vector<LogRecord> records = Records();
+    ASSERT_EQ(records.size(), seen + 2);
+    const LogRecord& start = records[seen];
+    const LogRecord& end = records[seen + 1];
+    seen = records.size();
+    EXPECT_EQ(start.kind, 4u);
+    for (int pair : {1, 2}) {
+      EXPECT_EQ(start.pairs[pair].tag, kEmptyLogTag);
+      EXPECT_EQ(start.pairs[pair].value, 0u);
+    }
+    EXPECT_EQ(end.kind, 5u);
+    EXPECT_EQ(end.pairs[0].tag, LogTag("OPCD"));
+    EXPECT_EQ(end.pairs[0].value, c.opcode);
+    EXPECT_EQ(end.pairs[1].tag, c.first.tag);
+    EXPECT_EQ(end.pairs[1].value, c.first.value);
+    EXPECT_EQ(end.pairs[2].tag, c.second.tag);
+    EXPECT_EQ(end.pairs[2].value, c.second.value);
+  }
+}
+
 }  // namespace
 }  // namespace zor::frame

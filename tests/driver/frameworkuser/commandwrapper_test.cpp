@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 namespace zor::frame {
@@ -43,21 +44,48 @@ TEST_F(CommandWrapperTest, TextWithoutTerminatorIsNotReadBeyondTheLimit) {
 }
 
 TEST_F(CommandWrapperTest, ByteSizesOfScalarsAndArrays) {
-  Slot(0, 0x8000005, 10, nullptr);
-  EXPECT_EQ(command_.CommandParamByteSize(0), 40);
-  Slot(1, QD_TYPE_INT16, 0, nullptr);
-  EXPECT_EQ(command_.CommandParamByteSize(1), 2);
-  Slot(2, QD_TYPE_INT16 | 0x10000000, 0, nullptr);
-  EXPECT_EQ(command_.CommandParamByteSize(2), 2);
-  Slot(3, 0x8000003, 1, nullptr);
-  EXPECT_EQ(command_.CommandParamByteSize(3), 8);
-  Slot(4, 0x1F, 3, nullptr);
-  EXPECT_EQ(command_.CommandParamByteSize(4), 0);
-  // Counts that no buffer can have give no size at all.
-  Slot(5, 0x8000005, -3, nullptr);
-  EXPECT_EQ(command_.CommandParamByteSize(5), 0);
-  Slot(6, 0x8000001, INT64_MAX / 4, nullptr);
-  EXPECT_EQ(command_.CommandParamByteSize(6), 0);
+  const struct {
+    uint32_t type;
+    int64_t count;
+    int64_t bytes;
+  } cases[] = {
+      {QD_TYPE_ID, 0, 8},
+      {QD_TYPE_ADDRESS, 0, 8},
+      {QD_TYPE_DOUBLE, 0, 8},
+      {QD_TYPE_INT64, 0, 8},
+      {QD_TYPE_INT32, 0, 4},
+      {QD_TYPE_UINT32, 0, 4},
+      {QD_TYPE_UINT64, 0, 8},
+      {QD_TYPE_FUNCTION, 0, 8},
+      {QD_TYPE_FLOAT, 0, 4},
+      {QD_TYPE_UINT8, 0, 1},
+      {QD_TYPE_BOOL, 0, 1},
+      {QD_TYPE_UINT16, 0, 2},
+      // The text codes as the host writes them: narrow and wide strings, file names and outputs.
+      {0x900000A, 3, 3},
+      {0x9000010, 3, 3},
+      {0xD00000A, 3, 3},
+      {0xA00000A, 3, 3 * sizeof(wchar_t)},
+      {0xA000010, 3, 3 * sizeof(wchar_t)},
+      {0xE00000A | 0x10000000, 3, 3 * sizeof(wchar_t)},
+      {0x8000005, 10, 40},
+      {QD_TYPE_INT16, 0, 2},
+      {QD_TYPE_INT16 | 0x10000000, 0, 2},
+      {0x8000003, 1, 8},
+      {0x1F, 3, 0},
+      // A negative count is the size as it stands, for arrays and texts alike.
+      {0x8000005, -3, -3},
+      {QD_TYPE_WSTRING, -1, -1},
+      {0x8000001, INT64_MIN, INT64_MIN},
+      // A size that overflows has no buffer behind it.
+      {0x8000001, INT64_MAX / 4, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.type << " x " << std::dec << c.count);
+    Slot(0, c.type, c.count, nullptr);
+    EXPECT_EQ(command_.CommandParamByteSize(0), c.bytes);
+    EXPECT_EQ(record_.params[0].count, c.count);
+  }
 }
 
 TEST_F(CommandWrapperTest, VariantsByType) {

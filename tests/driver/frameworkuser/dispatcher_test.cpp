@@ -84,22 +84,35 @@ TEST_F(DispatcherTest, InquireOfTheThreadContextIsAnsweredWithoutTheSystem) {
   EXPECT_TRUE(probe().TakeCalls().empty());
 }
 
-TEST_F(DispatcherTest, ControlClearErrorWithdrawsTheErrorOnlyOfTheOutermostCommand) {
+TEST_F(DispatcherTest, ControlClearErrorWithdrawsTheHeldErrorAtAnyDepth) {
+  // An error held from an earlier command is withdrawn, without calling the system.
+  probe().onCall = [](QDBaseSystem&, SystemOp, const OperationArgs&, QDDriverThreadContext& ctx) {
+    ctx.SetError(4307, 1, 0, 0);
+    return int64_t{1};
+  };
+  EXPECT_EQ(CommandBuilder(0x0607, system_).Run(), QD_STATUS_ERROR);
+  probe().onCall = nullptr;
+  probe().TakeCalls();
   EXPECT_EQ(CommandBuilder(0x0004, system_).Int(1, 0x833).Int(2, 0).Run(), QD_STATUS_OK);
   EXPECT_TRUE(probe().TakeCalls().empty());
+  EXPECT_EQ(HeldError(), 0);
 
-  // Inside a command that has failed, a nested clear must not hide the failure.
+  // Nested, it withdraws the error the outer command recorded before it, which then ends
+  // with its handler's own status.
   uint16_t innerStatus = 0;
+  int64_t errorAfterInner = -1;
   probe().onCall = [&](QDBaseSystem&, SystemOp op, const OperationArgs&,
                        QDDriverThreadContext& ctx) {
     if (op != SystemOp::DigInquire) return int64_t{-1};
     ctx.SetError(4310, 1, 0, 0);
     innerStatus = CommandBuilder(0x0004, system_).Int(1, 0x833).Int(2, 0).Run();
+    errorAfterInner = ctx.ErrorCode();
     return int64_t{1};
   };
-  EXPECT_EQ(CommandBuilder(0x0607, system_).Run(), QD_STATUS_ERROR);
-  EXPECT_EQ(innerStatus, QD_STATUS_ERROR);
-  EXPECT_EQ(HeldError(), 4310);
+  EXPECT_EQ(CommandBuilder(0x0607, system_).Run(), QD_STATUS_OK);
+  EXPECT_EQ(innerStatus, QD_STATUS_OK);
+  EXPECT_EQ(errorAfterInner, 0);
+  EXPECT_EQ(HeldError(), 0);
 }
 
 TEST_F(DispatcherTest, NestedCommandsShareTheErrorAndKeepTheOuterFlags) {

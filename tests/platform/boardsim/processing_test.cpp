@@ -53,6 +53,16 @@ struct ProcessingTest : testing::Test {
         request.As<zor::kernel::DeviceEventRecord>().payload);
   }
 
+  // The grab status counts the run's frames over no less time than the frames take.
+  static void ExpectRunCount(const zor::kernel::BufferModifiedPayload& p, uint64_t frames) {
+    const uint64_t* status = p.grabStatus;
+    EXPECT_EQ(status[zor::kernel::kStatusFramesCounted], frames);
+    EXPECT_GE(status[zor::kernel::kStatusElapsedTicks], frames * 1000);
+    EXPECT_EQ(status[zor::kernel::kStatusCounterFrequency], 1000000u);
+    EXPECT_EQ(p.rateNumerator, frames * 1000000);
+    EXPECT_EQ(p.rateDenominator, status[zor::kernel::kStatusElapsedTicks]);
+  }
+
   boardsim::Board board{boardsim::BoardConfig{}};
   boardtest::BoardClient client{board};
   zor::kernel::DigChannelRecord record{};
@@ -84,12 +94,19 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   EXPECT_NE(p.rateDenominator, 0u);
   EXPECT_EQ(Payload(*second).bufferIndex, 6u);
   EXPECT_EQ(Pending(), 0u);
+  // The run's frames over the run's time, from its first frame's start: the wait before the
+  // process request is not in it.
+  ExpectRunCount(p, 1);
+  EXPECT_EQ(p.grabStatus[zor::kernel::kStatusElapsedTicks], 1000u);
+  ExpectRunCount(Payload(*second), 2);
 
-  // A continued grab fills again; a stopped one is gone.
+  // A continued grab fills again, counted on after the watchdog's restart; a stopped one is gone.
   auto third = client.WaitDeviceEvent(digType);
+  EXPECT_EQ(Process(zor::kernel::kDigProcessRequest, 0).errorSet, 0);
   EXPECT_EQ(Continue(recordA).errorSet, 0);
   ASSERT_TRUE(third->WaitFor(2000));
   EXPECT_EQ(Payload(*third).bufferIndex, 5u);
+  ExpectRunCount(Payload(*third), 3);
 
   // A prepared continuation brings its own buffer.
   auto fourth = client.WaitDeviceEvent(digType);
@@ -110,6 +127,13 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).errorSet, 0);
   EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).code, 4300u);
   EXPECT_EQ(Continue(recordB).code, 4300u);
+
+  // A first start counts afresh.
+  auto fifth = client.WaitDeviceEvent(digType);
+  EXPECT_EQ(Process(zor::kernel::kDigProcessRequest, 1).errorSet, 0);
+  EXPECT_EQ(Continue(recordA).errorSet, 0);
+  ASSERT_TRUE(fifth->WaitFor(2000));
+  ExpectRunCount(Payload(*fifth), 1);
 }
 
 TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {

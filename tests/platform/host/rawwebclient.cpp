@@ -33,6 +33,11 @@ RawWebClient::~RawWebClient() {
   if (fd_ >= 0) close(fd_);
 }
 
+void RawWebClient::ShrinkReceiveBuffer() {
+  const int bytes = 4096;
+  setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
 bool RawWebClient::Connect() {
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -42,6 +47,11 @@ bool RawWebClient::Connect() {
 }
 
 bool RawWebClient::SendAll(const std::string& bytes) {
+  if (!unsent_.empty()) {
+    const std::string rest = std::move(unsent_);
+    unsent_.clear();
+    if (!SendAll(rest)) return false;
+  }
   size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t sent = send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
@@ -80,6 +90,11 @@ int RawWebClient::Get(const std::string& target, const std::string& host) {
   return StatusOf(ReadHead());
 }
 
+int RawWebClient::Request(const std::string& raw) {
+  if (!SendAll(raw)) return 0;
+  return StatusOf(ReadHead());
+}
+
 int RawWebClient::Upgrade(const std::string& host, const std::string& origin) {
   std::string request = "GET /ws HTTP/1.1\r\nHost: " + host +
                         "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
@@ -90,8 +105,32 @@ int RawWebClient::Upgrade(const std::string& host, const std::string& origin) {
   return StatusOf(ReadHead());
 }
 
-bool RawWebClient::SendText(const std::string& payload) {
-  std::string frame(1, static_cast<char>(0x81));
+bool RawWebClient::SendText(const std::string& payload) { return SendAll(MaskedFrame(1, payload)); }
+
+bool RawWebClient::SendClose() { return SendAll(MaskedFrame(8, "")); }
+
+size_t RawWebClient::SendUntilStalled(const std::string& payload, size_t most) {
+  const std::string frame = MaskedFrame(1, payload);
+  size_t sent = 0;
+  for (int idle = 0; sent < most && idle < 50;) {
+    const ssize_t done = send(fd_, frame.data() + sent % frame.size(),
+                              frame.size() - sent % frame.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (done > 0) {
+      sent += static_cast<size_t>(done);
+      idle = 0;
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      ++idle;
+      usleep(10000);
+    } else {
+      break;
+    }
+  }
+  if (sent % frame.size() != 0) unsent_ = frame.substr(sent % frame.size());
+  return sent;
+}
+
+std::string RawWebClient::MaskedFrame(int opcode, const std::string& payload) {
+  std::string frame(1, static_cast<char>(0x80 | opcode));
   const uint64_t size = payload.size();
   if (size < 126) {
     frame.push_back(static_cast<char>(0x80 | size));
@@ -105,7 +144,7 @@ bool RawWebClient::SendText(const std::string& payload) {
   const char mask[4] = {0x12, 0x34, 0x56, 0x78};
   frame.append(mask, 4);
   for (size_t i = 0; i < payload.size(); ++i) frame.push_back(payload[i] ^ mask[i % 4]);
-  return SendAll(frame);
+  return frame;
 }
 
 std::optional<WebFrame> RawWebClient::ReadFrame() {
@@ -121,13 +160,25 @@ std::optional<WebFrame> RawWebClient::ReadFrame() {
       size = 0;
       for (int i = 0; i < extra; ++i) size = size << 8 | length[i];
     }
-    // A message may come in fragments: continuations (opcode 0) up to the one marked final.
-    if ((head[0] & 0x0F) != 0) message.opcode = head[0] & 0x0F;
+    // A message may come in fragments: continuations (opcode 0) up to the one marked final. A
+    // control frame (a close) may come between them; it is returned on its own.
+    const int opcode = head[0] & 0x0F;
+    if (opcode >= 8) message = WebFrame{opcode, {}};
+    if (opcode != 0) message.opcode = opcode;
     const size_t start = message.payload.size();
     message.payload.resize(start + size);
     if (size > 0 && !ReadExactly(message.payload.data() + start, size)) return std::nullopt;
     if ((head[0] & 0x80) != 0) return message;
   }
+}
+
+std::optional<WebFrame> RawWebClient::ReadUntilClose(size_t* bytes) {
+  *bytes = 0;
+  for (auto frame = ReadFrame(); frame.has_value(); frame = ReadFrame()) {
+    if (frame->opcode == 8) return frame;
+    *bytes += frame->payload.size();
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> RawWebClient::Echo(const std::string& body) {
@@ -151,6 +202,16 @@ std::optional<size_t> RawWebClient::DrainUntilClosed() {
       return std::nullopt;
     }
   }
+}
+
+std::string RawWebClient::ReadRest() {
+  std::string rest;
+  char chunk[4096];
+  for (ssize_t got = recv(fd_, chunk, sizeof chunk, 0); got > 0 && rest.size() < 65536;
+       got = recv(fd_, chunk, sizeof chunk, 0)) {
+    rest.append(chunk, static_cast<size_t>(got));
+  }
+  return rest;
 }
 
 }  // namespace hosttest
