@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs; silent when all are there.
 # With "fuzz", also what fuzz campaigns need (scripts/fuzz.sh): clang and libFuzzer's runtime.
+# With "clang", clang alone (scripts/check-thread-safety.sh).
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config clang-format python3 dpkg-dev
           rapidjson-dev libxml2-dev libxslt1-dev libzip-dev libpng-dev
@@ -8,6 +9,8 @@ packages=(cmake ninja-build g++ pkg-config clang-format python3 dpkg-dev
           libaravis-dev libusb-1.0-0-dev libboost-dev lintian)
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-dev)
+elif [ "${1:-}" = clang ]; then
+  packages+=(clang)
 fi
 # Used only by the page test of the feature browser, which is skipped where it is missing.
 optional=(chromium)

@@ -19,6 +19,8 @@ namespace {
 
 // Made on first use, so that no thread can see the cache before it is initialised.
 struct FolderCache {
+  // Guards the two folders; held while they are looked up (the OS's registry and environment
+  // locks come under it).
   std::mutex lock;
   std::wstring installDir;
   std::wstring toolsDir;

@@ -136,14 +136,14 @@ void CLog::SetFolder(const wchar_t* path) {
   const uint32_t length =
       os::GetFullPathName(path != nullptr ? path : L".", kMaxFolder, qualified, nullptr);
   if (length == 0 || length >= kMaxFolder) return;  // a folder that does not fit is refused
-  const std::lock_guard<std::mutex> lock(folderLock_);
+  const ScopedLock lock(folderLock_);
   folder_.assign(qualified, length);
   if (folder_.size() > 1 && folder_.back() == L'/') folder_.pop_back();  // Save adds the separator
 }
 
 void CLog::GetFolder(wchar_t* out, size_t capacity) const {
   if (out == nullptr || capacity == 0) return;
-  const std::lock_guard<std::mutex> lock(folderLock_);
+  const ScopedLock lock(folderLock_);
   const size_t n = std::min(folder_.size(), capacity - 1);
   wmemcpy(out, folder_.data(), n);
   out[n] = L'\0';

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "driver/foundation/logprovider.h"
+#include "driver/foundation/mutex.h"
 
 namespace zor::foundation {
 
@@ -87,8 +88,9 @@ class CLog {
   std::atomic<bool> slotClaims_[kClaimSlots] = {};
   // Switched by control operations while other threads write.
   std::atomic<uint8_t> categories_[kCategoryCount] = {};
-  mutable std::mutex folderLock_;
-  std::wstring folder_;
+  // Guards folder_; a leaf.
+  mutable foundation::Mutex folderLock_;
+  std::wstring folder_ ZOR_GUARDED_BY(folderLock_);
 };
 
 }  // namespace zor::foundation

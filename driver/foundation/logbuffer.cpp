@@ -62,7 +62,7 @@ int32_t CLog::FreeBuffer(bool clear) {
 void CLog::Save(const wchar_t* name) {
   std::wstring folder;
   {
-    const std::lock_guard<std::mutex> lock(folderLock_);
+    const ScopedLock lock(folderLock_);
     folder = folder_;
   }
   SaveToFile(folder.c_str(), name);

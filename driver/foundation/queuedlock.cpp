@@ -34,7 +34,7 @@ void SignalSlot(std::atomic<uintptr_t>& slot) {
 
 }  // namespace
 
-void CQueuedLock::Acquire(Node& node) {
+void CQueuedLock::Acquire(Node& node) ZOR_NO_THREAD_SAFETY_ANALYSIS {
   Node* predecessor = tail_.exchange(&node, std::memory_order_acq_rel);
   if (predecessor == nullptr) return;
   predecessor->next.store(&node, std::memory_order_release);
@@ -42,7 +42,7 @@ void CQueuedLock::Acquire(Node& node) {
   WaitForSlot(node.wake);
 }
 
-void CQueuedLock::Release(Node& node) {
+void CQueuedLock::Release(Node& node) ZOR_NO_THREAD_SAFETY_ANALYSIS {
   Node* self = &node;
   if (tail_.compare_exchange_strong(self, nullptr, std::memory_order_acq_rel)) return;
   // A successor has swapped itself in and is linking itself to this node.

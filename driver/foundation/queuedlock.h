@@ -4,11 +4,13 @@
 #include <atomic>
 #include <cstdint>
 
+#include "driver/foundation/threadsafety.h"
+
 namespace zor::foundation {
 
 // A lock that serves waiters in arrival order from one atomic tail pointer. Waiters spin on
 // nothing: each sleeps on an automatic-reset event that it creates only when it must wait.
-class CQueuedLock {
+class ZOR_CAPABILITY("queued lock") CQueuedLock {
  public:
   CQueuedLock() = default;
   CQueuedLock(const CQueuedLock&) = delete;
@@ -21,18 +23,20 @@ class CQueuedLock {
     std::atomic<uintptr_t> link{0};  // 0, signalled, or the event the holder sleeps on
   };
 
-  void Acquire(Node& node);
-  void Release(Node& node);
+  void Acquire(Node& node) ZOR_ACQUIRE();
+  void Release(Node& node) ZOR_RELEASE();
 
  private:
   std::atomic<Node*> tail_{nullptr};
 };
 
 // Holds a CQueuedLock for a scope, also when the scope is left by an exception.
-class CQueuedLockGuard {
+class ZOR_SCOPED_CAPABILITY CQueuedLockGuard {
  public:
-  explicit CQueuedLockGuard(CQueuedLock& lock) : lock_(lock) { lock_.Acquire(node_); }
-  ~CQueuedLockGuard() { lock_.Release(node_); }
+  explicit CQueuedLockGuard(CQueuedLock& lock) ZOR_ACQUIRE(lock) : lock_(lock) {
+    lock_.Acquire(node_);
+  }
+  ~CQueuedLockGuard() ZOR_RELEASE() { lock_.Release(node_); }
   CQueuedLockGuard(const CQueuedLockGuard&) = delete;
   CQueuedLockGuard& operator=(const CQueuedLockGuard&) = delete;
 

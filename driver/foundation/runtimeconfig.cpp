@@ -15,8 +15,11 @@ namespace {
 // Readers take the lock too: libstdc++ 12's atomic shared_ptr releases its lock bit relaxed
 // after a load, which orders no later store after that load. The configuration is asked for
 // rarely.
-constinit std::shared_ptr<const CRuntimeConfig> g_config;
+// Guards g_config: whether it is made yet, and its swap at the end. A leaf: nothing that holds
+// it takes another lock. A queued lock, not a mutex, so that a start-up burst of threads waits
+// in order without spinning.
 CQueuedLock g_configLock;
+constinit std::shared_ptr<const CRuntimeConfig> g_config ZOR_GUARDED_BY(g_configLock);
 
 }  // namespace
 

@@ -46,7 +46,7 @@ std::shared_ptr<QDHwSpecDigitizerInfo> QDHwSpecSystem::FindDigitizer(int64_t ind
 }
 
 frame::CUserHook& QDHwSpecSystem::UserHook() {
-  std::lock_guard lock(hookLock_);
+  foundation::ScopedLock lock(hookLock_);
   if (!userHook_) {
     userHook_ = std::make_unique<frame::CUserHook>(SourceId(), os::HandleFromValue(handles_.device),
                                                    InitWord());
@@ -55,7 +55,7 @@ frame::CUserHook& QDHwSpecSystem::UserHook() {
 }
 
 bool QDHwSpecSystem::IsInHookThread(uint64_t type) const {
-  std::lock_guard lock(hookLock_);
+  foundation::ScopedLock lock(hookLock_);
   return userHook_ && userHook_->IsInHookThread(type);
 }
 

@@ -47,6 +47,107 @@ bool KeepsGrabRunning(int64_t t, int64_t value) {
   return trigger && value == 1;
 }
 
+// The reference levels and pairs, whatever channel bits they carry.
+bool IsReferenceControl(int64_t t) {
+  return (t & ~int64_t{0x6FC30000}) == kReferencePairFirst ||
+         (t & ~int64_t{0x6FC30000}) == kReferencePairSecond ||
+         InRange(t & ~kChannelBits, kReferenceLevelFirst, Q_CONTRAST_REF);
+}
+
+// What a control of one of the settings the driver keeps without the board came to.
+enum class DriverSetting { kNotOne, kStored, kInvalid };
+
+DriverSetting StoreDecimation(kernel::DigPropertiesBlock& p, int64_t t, double factor) {
+  if (!IsSupportedDecimation(factor)) return DriverSetting::kInvalid;
+  if (t != Q_DECIMATION_Y) p.decimationX = factor;
+  if (t != Q_DECIMATION_X) p.decimationY = factor;
+  return DriverSetting::kStored;
+}
+
+DriverSetting StoreDriverSetting(QDHwSpecDigitizerInfo& digitizer, int64_t t,
+                                 const frame::ValueRecord& record) {
+  kernel::DigPropertiesBlock& p = digitizer.Channel().Properties();
+  const int64_t value = record.AsInteger();
+  const auto store = [](bool valid, auto&& apply) {
+    if (!valid) return DriverSetting::kInvalid;
+    apply();
+    return DriverSetting::kStored;
+  };
+  const int64_t width = static_cast<int64_t>(p.maxWidth);
+  const int64_t height = static_cast<int64_t>(p.maxHeight);
+  switch (t) {
+    case kDecimation:
+    case Q_DECIMATION_X:
+    case Q_DECIMATION_Y:
+      return StoreDecimation(p, t, record.AsDouble());
+    case Q_GRAB_TIMEOUT:
+      return store(value != 0, [&] { digitizer.SetGrabTimeout(value); });
+    case Q_SOURCE_OFFSET_X:
+      return store(InRange(value, 0, width - 2), [&] { digitizer.SetSourceOffsetX(value); });
+    case Q_SOURCE_OFFSET_Y:
+      return store(InRange(value, 0, height - 2), [&] { digitizer.SetSourceOffsetY(value); });
+    case Q_SOURCE_SIZE_X:
+      return store(InRange(value, 2, width), [&] { digitizer.SetSourceSizeX(value); });
+    case Q_SOURCE_SIZE_Y:
+      return store(InRange(value, 2, height), [&] { digitizer.SetSourceSizeY(value); });
+    case Q_GRAB_MODE: {
+      const int64_t mode = value == Q_DEFAULT ? 1 : value;
+      return store(InRange(mode, 1, 3), [&] { p.grabMode = static_cast<uint64_t>(mode); });
+    }
+    case Q_CONTROL_FLAG_MODE: {
+      const int64_t mode = value == Q_DEFAULT ? 0x4000000 : value;
+      return store(mode == 10 || mode == 0x4000000, [&] { digitizer.SetControlFlagMode(mode); });
+    }
+    case Q_BAND_SWITCH:
+      return store(value == 0 || value == 1, [&] { p.bandSwitch = static_cast<uint64_t>(value); });
+    case Q_BAND_SWITCH_STATE:
+      return store(value == frame::kDisabled || value == frame::kEnabled || value == Q_DEFAULT,
+                   [&] { p.bandSwitch = value == frame::kDisabled ? 0 : 1; });
+    default:
+      return DriverSetting::kNotOne;
+  }
+}
+
+// Stores what a control that also goes to the board sets, and settles the type and value the
+// board is sent; false when the value is not one the type takes.
+bool StoreBoardSetting(QDHwSpecDigitizerInfo& digitizer, int64_t& t, int64_t& value) {
+  switch (t) {
+    case Q_GRAB_TRIGGER_SOFTWARE:
+      if (value != 1) return false;
+      t = Q_GRAB_TRIGGER_STATE;
+      return true;
+    case Q_GRAB_FIELD_NUM:
+      if (value == Q_DEFAULT) value = 2;
+      if (value != 1 && value != 2) return false;
+      digitizer.Channel().Properties().fieldNum = static_cast<uint64_t>(value);
+      return true;
+    case Q_GRAB_START_MODE:
+      if (value == Q_DEFAULT) value = 21;
+      if (!InRange(value, 20, 22)) return false;
+      digitizer.SetGrabStartMode(value);
+      return true;
+    case Q_GRAB_DIRECTION_X:
+    case Q_GRAB_DIRECTION_Y:
+      if (value == Q_DEFAULT) value = 1;
+      if (value != 1 && value != 4) return false;
+      if (t == Q_GRAB_DIRECTION_X) {
+        digitizer.SetGrabDirectionX(value);
+      } else {
+        digitizer.SetGrabDirectionY(value);
+      }
+      return true;
+    case Q_GRAB_TRIGGER_SOURCE:
+      return value == 0 || value == 0x10000 || value == 0x10000000;
+    case Q_GRAB_TRIGGER_STATE:
+      if (value != 1) digitizer.SetGrabTriggerState(value);
+      return true;
+    default:
+      return true;
+  }
+}
+
+void RecordInvalidValue(QDDriverThreadContext& ctx) { ctx.SetError(kInvalidControl, 3, 0, 0); }
+
 }  // namespace
 
 void QDHwSpecSystem::ControlDigitizerInteger(int64_t digitizer, int64_t type, int64_t value,
@@ -70,9 +171,11 @@ int64_t QDHwSpecSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
   const int64_t value = args.Value(2).AsInteger();
   // 1049 names a digitizer still being allocated, which no other thread can reach yet; its node
   // maps are built then, and a map's lock must never be taken under the channel lock.
-  const bool locks = !(t == kernel::kGrabAbort || t == Q_HOST_OBJECT_ID ||
-                       ((t == Q_GRAB_TRIGGER_STATE || t == Q_GRAB_TRIGGER_SOFTWARE) && value == 1));
-  if (locks) digitizer->Lock(0);
+  frame::ChannelLock channel(*digitizer, std::defer_lock);
+  if (!(t == kernel::kGrabAbort || t == Q_HOST_OBJECT_ID ||
+        ((t == Q_GRAB_TRIGGER_STATE || t == Q_GRAB_TRIGGER_SOFTWARE) && value == 1))) {
+    channel.lock();
+  }
   const int64_t index = digitizer->GetIndex();
   bool restart = false;
   const int64_t buffer = digitizer->ContinuousGrabBuffer();
@@ -81,130 +184,46 @@ int64_t QDHwSpecSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
     if (ctx.ErrorCode() != 0) ctx.SetError(0, 0, 0, 0);
     restart = true;
   }
-  ControlDigitizer(*digitizer, callerType, t, args, ctx, locks);
+  ControlDigitizer(*digitizer, callerType, t, args, ctx, channel);
   if (restart && ctx.ErrorCode() == 0) GrabInto(index, buffer, -1, ctx);
-  if (locks) digitizer->Unlock(0);
   return 1;
 }
 
-int64_t QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t callerType,
-                                         int64_t t, const OperationArgs& args,
-                                         QDDriverThreadContext& ctx, bool channelLocked) {
-  kernel::DigPropertiesBlock& p = digitizer.Channel().Properties();
-  const frame::ValueRecord record = args.Value(2);
-  int64_t value = record.AsInteger();
-  const auto invalid = [&] {
-    ctx.SetError(kInvalidControl, 3, 0, 0);
-    return 1;
-  };
+void QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t callerType,
+                                      int64_t t, const OperationArgs& args,
+                                      QDDriverThreadContext& ctx, frame::ChannelLock& channel) {
   if (Refused(t)) {
     ctx.SetError(kInvalidControl, 1, 0, 0);
-    return 1;
+    return;
   }
+  const frame::ValueRecord record = args.Value(2);
+  int64_t value = record.AsInteger();
   if ((t & ~kChannelBits) == kChannelLevel) {
-    if (!InRange(value, 0, 255) && value != Q_DEFAULT) return invalid();
+    if (!InRange(value, 0, 255) && value != Q_DEFAULT) return RecordInvalidValue(ctx);
     if ((t & kChannelBits & ~int64_t{0x40000000}) != 0) {
       ctx.SetError(kDigitizerChannelError, 1, 0, 0);
-      return 1;
+      return;
     }
     t = kChannelLevel;
-  } else if ((t & ~int64_t{0x6FC30000}) == kReferencePairFirst ||
-             (t & ~int64_t{0x6FC30000}) == kReferencePairSecond ||
-             InRange(t & ~kChannelBits, kReferenceLevelFirst, Q_CONTRAST_REF)) {
-    ReferenceDigitizer(digitizer, t, record.AsDouble(), ctx);
-    return 1;
+  } else if (IsReferenceControl(t)) {
+    return ReferenceDigitizer(digitizer, t, record.AsDouble(), ctx);
   } else if (IsChannelControl(t)) {
-    ChannelDigitizer(value == Q_DEFAULT ? value : value | (t - Q_CHANNEL), ctx);
-    return 1;
-  } else {
-    switch (t) {
-      case kDecimation:
-      case Q_DECIMATION_X:
-      case Q_DECIMATION_Y: {
-        const double factor = record.AsDouble();
-        if (!IsSupportedDecimation(factor)) return invalid();
-        if (t != Q_DECIMATION_Y) p.decimationX = factor;
-        if (t != Q_DECIMATION_X) p.decimationY = factor;
-        return 1;
-      }
-      case Q_GRAB_TIMEOUT:
-        if (value == 0) return invalid();
-        digitizer.SetGrabTimeout(value);
-        return 1;
-      case Q_SOURCE_OFFSET_X:
-        if (value < 0 || value >= static_cast<int64_t>(p.maxWidth) - 1) return invalid();
-        digitizer.SetSourceOffsetX(value);
-        return 1;
-      case Q_SOURCE_OFFSET_Y:
-        if (value < 0 || value >= static_cast<int64_t>(p.maxHeight) - 1) return invalid();
-        digitizer.SetSourceOffsetY(value);
-        return 1;
-      case Q_SOURCE_SIZE_X:
-        if (value < 2 || value > static_cast<int64_t>(p.maxWidth)) return invalid();
-        digitizer.SetSourceSizeX(value);
-        return 1;
-      case Q_SOURCE_SIZE_Y:
-        if (value < 2 || value > static_cast<int64_t>(p.maxHeight)) return invalid();
-        digitizer.SetSourceSizeY(value);
-        return 1;
-      case Q_GRAB_MODE:
-        if (value == Q_DEFAULT) value = 1;
-        if (!InRange(value, 1, 3)) return invalid();
-        p.grabMode = static_cast<uint64_t>(value);
-        return 1;
-      case Q_CONTROL_FLAG_MODE:
-        if (value == Q_DEFAULT) value = 0x4000000;
-        if (value != 10 && value != 0x4000000) return invalid();
-        digitizer.SetControlFlagMode(value);
-        return 1;
-      case Q_BAND_SWITCH:
-        if (value != 0 && value != 1) return invalid();
-        p.bandSwitch = static_cast<uint64_t>(value);
-        return 1;
-      case Q_BAND_SWITCH_STATE:
-        if (value != frame::kDisabled && value != frame::kEnabled && value != Q_DEFAULT) {
-          return invalid();
-        }
-        p.bandSwitch = value == frame::kDisabled ? 0 : 1;
-        return 1;
-      case Q_GRAB_TRIGGER_SOFTWARE:
-        if (value != 1) return invalid();
-        t = Q_GRAB_TRIGGER_STATE;
-        value = 1;
-        break;
-      case Q_GRAB_FIELD_NUM:
-        if (value == Q_DEFAULT) value = 2;
-        if (value != 1 && value != 2) return invalid();
-        p.fieldNum = static_cast<uint64_t>(value);
-        break;
-      case Q_GRAB_START_MODE:
-        if (value == Q_DEFAULT) value = 21;
-        if (!InRange(value, 20, 22)) return invalid();
-        digitizer.SetGrabStartMode(value);
-        break;
-      case Q_GRAB_DIRECTION_X:
-      case Q_GRAB_DIRECTION_Y:
-        if (value == Q_DEFAULT) value = 1;
-        if (value != 1 && value != 4) return invalid();
-        if (t == Q_GRAB_DIRECTION_X) {
-          digitizer.SetGrabDirectionX(value);
-        } else {
-          digitizer.SetGrabDirectionY(value);
-        }
-        break;
-      case Q_GRAB_TRIGGER_SOURCE:
-        if (value != 0 && value != 0x10000 && value != 0x10000000) return invalid();
-        break;
-      case Q_GRAB_TRIGGER_STATE:
-        if (value != 1) digitizer.SetGrabTriggerState(value);
-        break;
-      default:
-        break;
-    }
+    return ChannelDigitizer(value == Q_DEFAULT ? value : value | (t - Q_CHANNEL), ctx);
+  } else if (const DriverSetting kept = StoreDriverSetting(digitizer, t, record);
+             kept != DriverSetting::kNotOne) {
+    if (kept == DriverSetting::kInvalid) RecordInvalidValue(ctx);
+    return;
+  } else if (!StoreBoardSetting(digitizer, t, value)) {
+    return RecordInvalidValue(ctx);
   }
+  SendDigitizerControl(digitizer, callerType, t, value, args, ctx, channel);
+}
 
-  // Sent to the board; what it leaves to the user-mode layers goes to the
-  // GenICam layer with the caller's own type and value.
+void QDHwSpecSystem::SendDigitizerControl(QDHwSpecDigitizerInfo& digitizer, int64_t callerType,
+                                          int64_t t, int64_t value, const OperationArgs& args,
+                                          QDDriverThreadContext& ctx, frame::ChannelLock& channel) {
+  // What the board leaves to the user-mode layers goes to the GenICam layer with the caller's
+  // own type and value.
   const bool heldBefore = GetPendingError(ctx) != 0;
   foundation::CError error;
   kernel::DigChannelRequest request{};
@@ -216,17 +235,13 @@ int64_t QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64
   }
   request.value = static_cast<uint64_t>(value);
   frame::LLsysRequest(handles_, kernel::kDigControl, request, error, &ctx);
-  if (frame::NotServedByKernel(request.header) && !heldBefore) {
-    // The feature browser's publisher waits for client requests that need the
-    // channel lock: it opens and closes outside it.
-    const bool release = channelLocked && t == kFeatureBrowser;
-    if (release) digitizer.Unlock(0);
-    const int64_t result =
-        FallBack([&] { return QDGeniCamDeviceSystem::DigControl(args, ctx); }, error, ctx);
-    if (release) digitizer.Lock(0);
-    return result;
-  }
-  return 1;
+  if (!frame::NotServedByKernel(request.header) || heldBefore) return;
+  // The feature browser's publisher waits for client requests that need the channel lock: it
+  // opens and closes outside it.
+  const bool release = channel.owns_lock() && t == kFeatureBrowser;
+  if (release) channel.unlock();
+  FallBack([&] { return QDGeniCamDeviceSystem::DigControl(args, ctx); }, error, ctx);
+  if (release) channel.lock();
 }
 
 }  // namespace zor::board

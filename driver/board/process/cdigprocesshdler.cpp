@@ -263,15 +263,16 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
   const bool wasRunning = digitizer_.ProcessingRunning();
   digitizer_.SetProcessingRunning(true);
   pending_ = true;
-  digitizer_.LockFirst();
-  kernel::DigProcessRequest request{};
-  request.header = frame::FreshHeader(error);
-  request.kernelDigitizer = digitizer_.Channel().Block().kernelWord1;
-  request.processObject = kernelObject_;
-  request.word = restart ? 0 : 1;
-  frame::LLsysRequest(system_.Handles(), kernel::kDigProcessRequest, request, error, ctx);
-  if (error.errorSet == 0) digitizer_.OnProcessRequestSent(ctx);
-  digitizer_.UnlockFirst();
+  {
+    std::lock_guard channel(digitizer_);
+    kernel::DigProcessRequest request{};
+    request.header = frame::FreshHeader(error);
+    request.kernelDigitizer = digitizer_.Channel().Block().kernelWord1;
+    request.processObject = kernelObject_;
+    request.word = restart ? 0 : 1;
+    frame::LLsysRequest(system_.Handles(), kernel::kDigProcessRequest, request, error, ctx);
+    if (error.errorSet == 0) digitizer_.OnProcessRequestSent(ctx);
+  }
   if (error.errorSet != 0) {
     digitizer_.SetProcessingRunning(wasRunning);
     pending_ = false;

@@ -164,10 +164,12 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
     }
   }
 
-  digitizer->Lock(0);
-  CDigProcessHdler* handler = digitizer->ProcessHandler();
-  if (handler == nullptr) handler = StartDigProcess(*digitizer, ctx);
-  digitizer->Unlock(0);
+  CDigProcessHdler* handler = nullptr;
+  {
+    std::lock_guard channel(*digitizer);
+    handler = digitizer->ProcessHandler();
+    if (handler == nullptr) handler = StartDigProcess(*digitizer, ctx);
+  }
   if (handler == nullptr || ctx.ErrorCode() != 0) return 1;
 
   if (handler->Active()) {

@@ -31,6 +31,8 @@ constexpr CategorySwitch kCategorySwitches[] = {
 // Only its own switch turns this one on.
 constexpr std::size_t kOwnSwitchOnly = 28;
 
+// One set-up of the driver log at a time (the viewer window, the log folder); taken before the
+// log's folder lock.
 std::mutex g_logSetUpLock;
 
 os::Handle FindOrStartViewer() {

@@ -12,10 +12,12 @@
 #include <string>
 
 #include "driver/firmware/check/firmwarechecksystem.h"
+#include "driver/foundation/mutex.h"
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 #include "driver/frameworkuser/hooks/bufmodifiedhook.h"
 #include "driver/frameworkuser/hooks/userhook.h"
 #include "driver/frameworkuser/records/digchannelrecord.h"
+#include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "interfaces/kernel/bufferrequests.h"
 #include "interfaces/kernel/digitizerrequests.h"
 
@@ -191,9 +193,16 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   void QueueBufferGrab(const frame::QDBufferInfo* first, const frame::QDBufferInfo& second,
                        int64_t stepX, int64_t stepY, QDDriverThreadContext& ctx,
                        const std::array<int64_t, 4>& offsets, int64_t maxWidth, int64_t maxHeight);
-  int64_t ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t callerType, int64_t type,
-                           const OperationArgs& args, QDDriverThreadContext& ctx,
-                           bool channelLocked);
+  // The digitizer control's own steps, under the channel lock that DigControl holds (or not,
+  // for the types that go without it): refusal, the channel level, the driver's settings, and
+  // what goes to the board.
+  void ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t callerType, int64_t type,
+                        const OperationArgs& args, QDDriverThreadContext& ctx,
+                        frame::ChannelLock& channel);
+  // Sends the control to the board; what the board does not serve goes to the GenICam layer.
+  void SendDigitizerControl(QDHwSpecDigitizerInfo& digitizer, int64_t callerType, int64_t type,
+                            int64_t value, const OperationArgs& args, QDDriverThreadContext& ctx,
+                            frame::ChannelLock& channel);
   int64_t InquireBoardDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t type, void* out,
                                 const OperationArgs& args, QDDriverThreadContext& ctx);
   // What the digitizer's device calls itself; empty when it does not say.
@@ -212,10 +221,17 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   std::array<uint32_t, kChannels> stripRatio_{};
   firmware::CBoardJtagPort* jtagPort_ = nullptr;
   // Hook threads and the element of buffer-modified events.
-  std::unique_ptr<frame::CUserHook> userHook_;
+  std::unique_ptr<frame::CUserHook> userHook_ ZOR_GUARDED_BY(hookLock_);
   frame::CBufModifiedHook bufModifiedHook_{digitizers_, buffers_};
-  mutable std::mutex hookLock_;
+  // Guards the making of userHook_; held over CUserHook's calls that ask about threads, so it
+  // comes before the hook threads' own lock. A leaf otherwise.
+  mutable foundation::Mutex hookLock_;
+  // One system or digitizer hook change at a time: the element's function and the start or
+  // stop of its thread go together. Taken first of the system's locks, before hookLock_ and the
+  // hook threads' lock; stopping a thread waits for it under this lock.
   std::mutex digitizerHookLock_;
+  // One start of the buffer-modified thread at a time (BufAlloc, DigAlloc); taken before
+  // hookLock_ and the hook threads' lock.
   std::mutex bufferModifiedStartLock_;
 };
 

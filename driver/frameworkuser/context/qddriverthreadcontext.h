@@ -106,6 +106,7 @@ class QDDriverThreadContext : public foundation::CLogProvider {
   void CopyFreeTexts(const wchar_t* text5, const wchar_t* text6, const wchar_t* text7);
 
   QDDeviceDriver& driver_;
+  // Guards items_ (see ItemLock); a leaf, taken after the driver's global lock.
   mutable std::mutex itemLock_;
   std::vector<std::unique_ptr<CSystemZorThreadContext>> items_;
   os::Overlapped overlapped_;

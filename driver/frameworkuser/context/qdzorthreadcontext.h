@@ -111,10 +111,6 @@ class CSystemZorThreadContext {
   QDZorThreadContext* selected_;
   QDZorThreadContext* own_;
   std::unique_ptr<QDZorThreadContext> owned_;
-  os::Handle event_ = os::kNullHandle;
-  uint64_t registration_ = 0;
-  os::Handle device_ = os::INVALID_HANDLE_VALUE;
-  uint64_t systemId_ = 0;
   int64_t systemIndex_;
 };
 

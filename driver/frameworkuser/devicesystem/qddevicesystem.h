@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "driver/frameworkuser/driver/qdinfolist.h"
@@ -131,7 +130,6 @@ class QDDeviceSystem : public QDBaseSystem {
 
   QDInfoList<QDBufferInfo> buffers_;
   QDInfoList<QDDigitizerInfo> digitizers_;
-  std::recursive_mutex systemLock_;
   SysSettingsBlock settings_;
   // The ports that the machine lists when the system is made.
   CUartManager serialPorts_;

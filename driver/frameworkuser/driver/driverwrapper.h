@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+#include "driver/foundation/mutex.h"
 #include "driver/foundation/queuedlock.h"
 
 namespace zor::frame {
@@ -22,10 +23,10 @@ class CQDDeviceDriverWrapper {
   // The driver, created on first use; null while it cannot be created.
   QDDeviceDriver* GetDriver();
 
-  // Guards the thread-context map and the timing statistics.
   std::recursive_mutex& GlobalLock() { return globalLock_; }
-  // Held around every digitizer allocation of the process.
-  std::recursive_mutex& DigitizerAllocationLock() { return digitizerAllocationLock_; }
+  foundation::Mutex& DigitizerAllocationLock() ZOR_RETURN_CAPABILITY(digitizerAllocationLock_) {
+    return digitizerAllocationLock_;
+  }
 
   // Test seam: drops the current driver and builds the next one with factory
   // (null: the board driver). The product never calls it.
@@ -38,12 +39,21 @@ class CQDDeviceDriverWrapper {
 
   // owned_, published for the lock-free look-up.
   std::atomic<QDDeviceDriver*> driver_{nullptr};
+  // Guards the driver's thread-context map and the timing statistics (opcode timing). Taken
+  // after a system's and a digitizer's locks, before a thread context's item lock. Recursive:
+  // freeing a thread context under it (ClearThreadContexts, FreeThreadContext, GetThreadContext)
+  // runs the context's destructor, which takes it again in FreeSystemItems.
   std::recursive_mutex globalLock_;
-  std::recursive_mutex digitizerAllocationLock_;
+  // Held around every digitizer allocation of the process (one DigAlloc at a time); the first
+  // driver lock such a command takes. Not recursive: an allocation never allocates another.
+  foundation::Mutex digitizerAllocationLock_;
+  // Guards the creation and replacement of the driver (factory_, owned_); readers that find
+  // driver_ set take no lock. Taken first, before any other driver lock (the driver's
+  // construction takes them).
   foundation::CQueuedLock creationLock_;
-  DriverFactory factory_ = nullptr;
+  DriverFactory factory_ ZOR_GUARDED_BY(creationLock_) = nullptr;
   // Last, so that the driver goes before the locks its destructor takes.
-  std::unique_ptr<QDDeviceDriver> owned_;
+  std::unique_ptr<QDDeviceDriver> owned_ ZOR_GUARDED_BY(creationLock_);
 };
 
 inline std::recursive_mutex& GlobalDriverLock() {

@@ -7,7 +7,7 @@ int64_t CSingleHook::Invoke(void* /*userData*/, QID eventId, const HOOK_ELEMENT_
   QHOOK_FUNCTION function;
   void* userData;
   {
-    std::lock_guard lock(lock_);
+    foundation::ScopedLock lock(lock_);
     function = function_;
     userData = userData_;
   }
@@ -15,18 +15,18 @@ int64_t CSingleHook::Invoke(void* /*userData*/, QID eventId, const HOOK_ELEMENT_
 }
 
 void CSingleHook::Set(QHOOK_FUNCTION function, void* userData) {
-  std::lock_guard lock(lock_);
+  foundation::ScopedLock lock(lock_);
   function_ = function;
   userData_ = userData;
 }
 
 QHOOK_FUNCTION CSingleHook::Function() const {
-  std::lock_guard lock(lock_);
+  foundation::ScopedLock lock(lock_);
   return function_;
 }
 
 void* CSingleHook::UserData() const {
-  std::lock_guard lock(lock_);
+  foundation::ScopedLock lock(lock_);
   return userData_;
 }
 
@@ -35,11 +35,11 @@ void CSingleHook::CopyFrom(const CSingleHook& other) {
   QHOOK_FUNCTION function;
   void* userData;
   {
-    std::lock_guard lock(other.lock_);
+    foundation::ScopedLock lock(other.lock_);
     function = other.function_;
     userData = other.userData_;
   }
-  std::lock_guard lock(lock_);
+  foundation::ScopedLock lock(lock_);
   function_ = function;
   userData_ = userData;
   hookType_ = other.hookType_;

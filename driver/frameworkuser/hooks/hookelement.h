@@ -2,8 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 
+#include "driver/foundation/mutex.h"
 #include "platform/host/qtypes.h"
 
 namespace zor::frame {
@@ -41,9 +41,11 @@ class CSingleHook : public CBaseHook<HOOK_ELEMENT_INFO> {
   void CopyFrom(const CSingleHook& other);
 
  private:
-  mutable std::mutex lock_;
-  QHOOK_FUNCTION function_ = nullptr;
-  void* userData_ = nullptr;
+  // Guards the function and its user data, so that they change and are read as a pair; a leaf:
+  // the function is called after it is released.
+  mutable foundation::Mutex lock_;
+  QHOOK_FUNCTION function_ ZOR_GUARDED_BY(lock_) = nullptr;
+  void* userData_ ZOR_GUARDED_BY(lock_) = nullptr;
   int64_t hookType_;
 };
 

@@ -50,11 +50,7 @@ double Ratio(const uint8_t* payload, size_t numerator, size_t denominator) {
 
 CHookThread::CHookThread(CUserHook& owner, uint64_t hookType, CBaseHook<HOOK_ELEMENT_INFO>* element,
                          void* userData, QID hostObject)
-    : owner_(owner),
-      hostObject_(hostObject),
-      element_(element),
-      userData_(userData),
-      hookType_(hookType) {
+    : owner_(owner), element_(element), userData_(userData), hookType_(hookType) {
   hostEvent_ = HostEventAlloc(hostObject, Q_DEFAULT, Q_HOOK_EVENT, eventData_.data());
   stopEvent_ = os::CreateEvent(true, false);
   startedEvent_ = os::CreateEvent(true, false);

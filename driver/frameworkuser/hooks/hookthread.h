@@ -56,7 +56,6 @@ class CHookThread {
   CUserHook& owner_;
   std::array<uint8_t, kernel::kEventPayloadSize> eventData_{};
   QID hostEvent_ = 0;
-  QID hostObject_;
   CBaseHook<HOOK_ELEMENT_INFO>* element_;
   void* userData_;
   uint64_t hookType_;

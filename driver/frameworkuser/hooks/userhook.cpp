@@ -20,7 +20,7 @@ CUserHook::CUserHook(uint32_t ownerWord, os::Handle device, int64_t initWord)
 CUserHook::~CUserHook() {
   ThreadList threads;
   {
-    std::lock_guard lock(lock_);
+    foundation::ScopedLock lock(lock_);
     threads = TakeOthers(active_);
     threads.splice(threads.end(), TakeOthers(parked_));
   }
@@ -42,7 +42,7 @@ void CUserHook::Start(uint64_t hookType, void* userData, CBaseHook<HOOK_ELEMENT_
   CHookThread* started = thread.get();
   ThreadList parked;
   {
-    std::lock_guard lock(lock_);
+    foundation::ScopedLock lock(lock_);
     parked = TakeOthers(parked_);
     active_.push_back(std::move(thread));
   }
@@ -53,7 +53,7 @@ void CUserHook::Start(uint64_t hookType, void* userData, CBaseHook<HOOK_ELEMENT_
   sink.SetError(kHookError, kNoHookThread);
   std::unique_ptr<CHookThread> failed;
   {
-    std::lock_guard lock(lock_);
+    foundation::ScopedLock lock(lock_);
     for (auto it = active_.begin(); it != active_.end(); ++it) {
       if (it->get() == started) {
         failed = std::move(*it);
@@ -68,7 +68,7 @@ void CUserHook::Start(uint64_t hookType, void* userData, CBaseHook<HOOK_ELEMENT_
 void CUserHook::Stop(uint64_t hookType, foundation::CError& /*sink*/) {
   std::unique_ptr<CHookThread> stopping;
   {
-    std::lock_guard lock(lock_);
+    foundation::ScopedLock lock(lock_);
     for (auto it = active_.begin(); it != active_.end(); ++it) {
       if ((*it)->HookType() == hookType) {
         stopping = std::move(*it);
@@ -81,7 +81,7 @@ void CUserHook::Stop(uint64_t hookType, foundation::CError& /*sink*/) {
   stopping->RequestStop();
   if (stopping->ThreadId() == os::GetCurrentThreadId()) {
     // A user function unhooking its own type: its thread cannot wait for itself.
-    std::lock_guard lock(lock_);
+    foundation::ScopedLock lock(lock_);
     parked_.push_back(std::move(stopping));
     return;
   }
@@ -90,7 +90,7 @@ void CUserHook::Stop(uint64_t hookType, foundation::CError& /*sink*/) {
 
 bool CUserHook::IsInHookThread(uint64_t hookType) const {
   const uint32_t self = os::GetCurrentThreadId();
-  std::lock_guard lock(lock_);
+  foundation::ScopedLock lock(lock_);
   for (const auto& thread : active_) {
     if (thread->ThreadId() == self && (hookType == 0 || thread->HookType() == hookType)) {
       return true;
@@ -100,7 +100,7 @@ bool CUserHook::IsInHookThread(uint64_t hookType) const {
 }
 
 size_t CUserHook::ActiveCount(uint64_t hookType) const {
-  std::lock_guard lock(lock_);
+  foundation::ScopedLock lock(lock_);
   size_t count = 0;
   for (const auto& thread : active_) count += thread->HookType() == hookType ? 1 : 0;
   return count;
@@ -118,7 +118,7 @@ CUserHook::ThreadList CUserHook::TakeOthers(ThreadList& list) {
 }
 
 size_t CUserHook::RunningCount(uint64_t hookType) const {
-  std::lock_guard lock(lock_);
+  foundation::ScopedLock lock(lock_);
   size_t count = 0;
   for (const auto& thread : active_) {
     count += thread->HookType() == hookType && !thread->Ended() ? 1 : 0;

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <list>
 #include <memory>
-#include <mutex>
 
 #include "driver/foundation/error.h"
 #include "driver/foundation/logprovider.h"
+#include "driver/foundation/mutex.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/hooks/hookelement.h"
 #include "platform/os/core/handle.h"
@@ -59,9 +59,12 @@ class CUserHook : public foundation::CLogProvider {
 
   os::Handle device_;
   int64_t initWord_;
-  mutable std::recursive_mutex lock_;
-  ThreadList active_;
-  ThreadList parked_;
+  // Guards the thread lists; a leaf, held only to move threads between them. Threads are
+  // started, stopped and joined outside it, since a hook thread's user function may call back
+  // here. Not recursive: nothing under it calls out.
+  mutable foundation::Mutex lock_;
+  ThreadList active_ ZOR_GUARDED_BY(lock_);
+  ThreadList parked_ ZOR_GUARDED_BY(lock_);
 };
 
 }  // namespace zor::frame

@@ -97,17 +97,17 @@ void QDDigitizerInfo::Unlock(int index) {
 }
 
 void QDDigitizerInfo::ClearGrabStatus() {
-  std::lock_guard lock(statusLock_);
+  foundation::ScopedLock lock(statusLock_);
   grabStatus_.fill(0);
 }
 
 void QDDigitizerInfo::StoreGrabStatus(const uint64_t (&status)[8]) {
-  std::lock_guard lock(statusLock_);
+  foundation::ScopedLock lock(statusLock_);
   for (size_t i = 0; i < grabStatus_.size(); ++i) grabStatus_[i] = status[i];
 }
 
 std::array<uint64_t, 8> QDDigitizerInfo::GrabStatus() const {
-  std::lock_guard lock(statusLock_);
+  foundation::ScopedLock lock(statusLock_);
   return grabStatus_;
 }
 
@@ -118,12 +118,12 @@ void QDDigitizerInfo::SetProcessBuffers(const std::vector<ProcessBufferEntry>& b
 }
 
 void QDDigitizerInfo::SetDeviceName(const std::wstring& name) {
-  std::lock_guard lock(nameLock_);
+  foundation::ScopedLock lock(nameLock_);
   deviceName_ = name;
 }
 
 std::wstring QDDigitizerInfo::GetDeviceName() const {
-  std::lock_guard lock(nameLock_);
+  foundation::ScopedLock lock(nameLock_);
   return deviceName_;
 }
 

@@ -14,6 +14,7 @@
 
 #include "driver/foundation/error.h"
 #include "driver/foundation/logprovider.h"
+#include "driver/foundation/mutex.h"
 #include "driver/frameworkuser/records/digchannelrecord.h"
 #include "interfaces/kernel/digitizerrequests.h"
 
@@ -91,9 +92,9 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   virtual std::vector<ProcessBufferEntry>& GetProcessBuffers();
   virtual void SetProcessBuffers(const std::vector<ProcessBufferEntry>& buffers);
   virtual int64_t GetInfoType() const { return kDigitizerInfoType; }
-  // The first channel lock, for std::lock_guard.
-  void lock() { Lock(0); }
-  void unlock() { Unlock(0); }
+  // The first channel lock, for std::lock_guard and ChannelLock.
+  void lock() { LockFirst(); }
+  void unlock() { UnlockFirst(); }
   virtual void LockFirst() { Lock(0); }
   virtual void UnlockFirst() { Unlock(0); }
   virtual void SetDeviceName(const std::wstring& name);
@@ -200,19 +201,40 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   int64_t processTimeout_ = -1;
   std::atomic<int64_t> grabMonitor_{-9997};
   std::map<int64_t, int64_t> keptSettings_;
+  // Guards keptSettings_ (see SettingsLock); taken under the channel lock, before the block
+  // lock. Not recursive.
   mutable std::mutex settingsLock_;
+  // See FeatureLock: taken first, before the node maps' locks, the feature hooks' locks and the
+  // channel lock. Recursive: a feature hook that the application set runs inside the feature
+  // write that fired it, on the same thread, and may read or write features of this digitizer.
   mutable std::recursive_mutex featureLock_;
   ProcessCounters counters_;
+  // See DeliveryLock: shared around a processing event's delivery, which runs the
+  // application's processing function (and so may take any command's locks); exclusive once in
+  // a stop, after the handler lock is released.
   mutable std::shared_mutex deliveryLock_;
+  // The channel locks: 0 serialises the digitizer's controls, grabs and processing starts
+  // (DigControl, DigGrab, DigStopGrab, DigProcess); 1 is kept for boards that use it. Taken
+  // after the feature lock and the processing handler's locks, before the node-map registry,
+  // the settings, block, status and name locks and the driver's global lock. Recursive: a
+  // control holds it while it stops and restarts a continuous grab (DigStopGrab, GrabInto) and
+  // while it reaches the grab-control binding (GetGrabControlBinding), all of which take it.
   std::array<std::recursive_mutex, 2> channelLocks_;
-  mutable std::mutex nameLock_;
-  std::wstring deviceName_;
+  // Guards deviceName_; a leaf.
+  mutable foundation::Mutex nameLock_;
+  std::wstring deviceName_ ZOR_GUARDED_BY(nameLock_);
   std::vector<ProcessBufferEntry> processBuffers_;
   int64_t processEnable_ = kEnabled;
   std::atomic<bool> processing_{false};
-  mutable std::mutex statusLock_;
+  // Guards grabStatus_; a leaf.
+  mutable foundation::Mutex statusLock_;
+  // See CopyChannelBlock; a leaf.
   mutable std::mutex blockLock_;
-  std::array<uint64_t, 8> grabStatus_{};
+  std::array<uint64_t, 8> grabStatus_ ZOR_GUARDED_BY(statusLock_){};
 };
+
+// The first channel lock of a digitizer, held for a scope; handed to a step that may give it up
+// for a while.
+using ChannelLock = std::unique_lock<QDDigitizerInfo>;
 
 }  // namespace zor::frame

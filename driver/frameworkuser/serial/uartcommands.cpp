@@ -47,12 +47,15 @@ T* Address(int64_t value) {
   return reinterpret_cast<T*>(static_cast<intptr_t>(value));
 }
 
-// Runs the operation on the port under its lock; errors come back as the record. An inquiry
-// closes again a port that it had to open.
+// Whether an operation leaves the port open, or closes it again when it had to open it.
+enum class AfterUse { kKeepOpen, kCloseWhatItOpened };
+
+// Runs the operation on the port under its lock; errors come back as the record.
 template <typename Operation>
-CError OnPort(CUartManager& manager, size_t index, bool closeAfter, Operation operation) {
+CError OnPort(CUartManager& manager, size_t index, AfterUse after, Operation operation) {
   CError result;
-  manager.Lock(index);
+  const std::unique_lock<std::mutex> hold = manager.LockPort(index);
+  const bool closeAfter = after == AfterUse::kCloseWhatItOpened && !manager.IsOpenedPort(index);
   try {
     UartPortRecord& record = manager.GetPort(index);
     try {
@@ -64,7 +67,6 @@ CError OnPort(CUartManager& manager, size_t index, bool closeAfter, Operation op
   } catch (const UartFailure& failure) {
     if (result.errorSet == 0) result = failure.error;
   }
-  manager.Unlock(index);
   return result;
 }
 
@@ -80,29 +82,26 @@ bool IsSerialHookType(int64_t hookType) {
 }
 
 CError CUartManager::Inquire(int64_t type, int64_t* answer) {
-  const size_t index = PortIndex(type);
-  Lock(index);
-  const bool wasOpen = cache_[index] != nullptr;
   int64_t value = answer != nullptr ? *answer : 0;
-  CError result = OnPort(*this, index, !wasOpen, [&](UartPortRecord& record) {
-    DispatchInquire(record, type & ~kPortBits, value);
-  });
-  Unlock(index);
+  CError result =
+      OnPort(*this, PortIndex(type), AfterUse::kCloseWhatItOpened,
+             [&](UartPortRecord& record) { DispatchInquire(record, type & ~kPortBits, value); });
   if (result.errorSet == 0 && answer != nullptr) *answer = value;
   return result;
 }
 
 CError CUartManager::Control(int64_t type, int64_t value) {
-  return OnPort(*this, PortIndex(type), false,
+  return OnPort(*this, PortIndex(type), AfterUse::kKeepOpen,
                 [&](UartPortRecord& record) { DispatchControl(record, type & ~kPortBits, value); });
 }
 
 CError CUartManager::Hook(int64_t hookType, UartHookFunction function, void* userData) {
   std::shared_ptr<UartPortHook> hook;
-  CError result = OnPort(*this, PortIndex(hookType), false, [&](UartPortRecord& record) {
-    Use use(*this, record);
-    hook = record.hook_;
-  });
+  CError result =
+      OnPort(*this, PortIndex(hookType), AfterUse::kKeepOpen, [&](UartPortRecord& record) {
+        Use use(*this, record);
+        hook = record.hook_;
+      });
   if (result.errorSet != 0) return result;
   // Outside the port lock: the change waits for a running hook call, which may need that lock.
   if ((hookType & Q_UNHOOK) != 0) {

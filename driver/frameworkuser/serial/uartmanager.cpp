@@ -44,12 +44,13 @@ const std::vector<std::unique_ptr<UartPortRecord>>& CUartManager::Ports() {
 
 CUartManager::~CUartManager() = default;
 
-void CUartManager::Lock(size_t index) {
-  if (index < kMaxUartPorts) locks_[index].lock();
+std::unique_lock<std::mutex> CUartManager::LockPort(size_t index) {
+  if (index >= kMaxUartPorts) return {};
+  return std::unique_lock(locks_[index]);
 }
 
-void CUartManager::Unlock(size_t index) {
-  if (index < kMaxUartPorts) locks_[index].unlock();
+bool CUartManager::IsOpenedPort(size_t index) const {
+  return index < kMaxUartPorts && cache_[index] != nullptr;
 }
 
 UartPortRecord& CUartManager::GetPort(size_t index) {

@@ -1,9 +1,9 @@
 // The serial ports of a board system. Ports are listed once, at construction or, for the
 // machine's ports, on first use, so a system that uses none does not look for them; a port opens on
 // its first use and stays open until closed. Operations on one port are serialised by the
-// caller through Lock/Unlock (the serial commands below do it); different ports run in
-// parallel. The operations on a port record throw their failures as UartFailure; the serial
-// commands catch them and return the error record.
+// caller under LockPort (the serial commands below do it); different ports run in parallel. The
+// operations on a port record throw their failures as UartFailure; the serial commands catch
+// them and return the error record.
 #pragma once
 
 #include <array>
@@ -44,8 +44,11 @@ class CUartManager {
   // call of the hook being replaced runs any more (unless called from inside that hook).
   CError Hook(int64_t hookType, UartHookFunction function, void* userData);
 
-  void Lock(size_t index);
-  void Unlock(size_t index);
+  // The port's lock, held while the port is opened, used or closed; holds nothing for an index
+  // past the last port, which GetPort refuses.
+  std::unique_lock<std::mutex> LockPort(size_t index);
+  // Whether the port of the index is open through this manager; under the port's lock.
+  bool IsOpenedPort(size_t index) const;
   // The open record of the index, opening the port on first use.
   UartPortRecord& GetPort(size_t index);
   UartPortRecord& OpenPort(size_t index);
@@ -114,7 +117,10 @@ class CUartManager {
   void DispatchInquire(UartPortRecord& record, int64_t type, int64_t& answer);
   void DispatchControl(UartPortRecord& record, int64_t type, int64_t value);
 
-  std::array<std::recursive_mutex, kMaxUartPorts> locks_;
+  // One per port index: guards the port's entry in cache_ and its record while one thread opens,
+  // uses or closes it. Taken under no other driver lock but the command's own; a hook runs
+  // outside it. Not recursive: nothing that holds it takes it again.
+  std::array<std::mutex, kMaxUartPorts> locks_;
   std::once_flag listed_;
   std::vector<std::unique_ptr<UartPortRecord>> ports_;
   std::array<UartPortRecord*, kMaxUartPorts> cache_{};

@@ -21,7 +21,9 @@ class UartPortHook {
   void Call(int64_t hookType, int64_t eventId);
 
  private:
-  // Held across the call; recursive so that a hook may replace itself.
+  // Guards the function and its data, and is held across the call so that Set waits for it.
+  // Taken before the port's lock (a hook may use its port) and the receiver's. Recursive: a
+  // hook may replace itself, and Set then runs inside Call on the same thread.
   std::recursive_mutex mutex_;
   UartHookFunction function_ = nullptr;
   void* userData_ = nullptr;

@@ -44,6 +44,7 @@ struct UartReceiver::State {
   os::Handle stop = os::kNullHandle;
   os::Overlapped wait;
   uint32_t events = 0;
+  // Guards stopping, inHook and starterReleased; a leaf, never held across the hook.
   std::mutex mutex;
   bool stopping = false;
   bool inHook = false;

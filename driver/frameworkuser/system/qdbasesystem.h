@@ -128,7 +128,8 @@ class QDBaseSystem : public foundation::CLogProvider {
   std::wstring wideName_;
   std::atomic<bool> freeing_{false};
   // Objects the host holds by pointer; owned here so that none outlives the
-  // system.
+  // system. objectsLock_ guards the three lists; taken after the driver's global lock, with
+  // only the host's object-registry lock under it.
   std::mutex objectsLock_;
   std::vector<std::unique_ptr<CEventInfo>> events_;
   std::vector<std::unique_ptr<QDZorThreadContext>> threadObjects_;

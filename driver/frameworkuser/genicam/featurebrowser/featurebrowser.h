@@ -86,6 +86,9 @@ class FeatureBrowser {
   std::vector<BrowserDescriptor> descriptors_;
   // Open and Close come from application threads: opening and closing run one at a time, while
   // an open that waits for the browser to end leaves Close free to end it.
+  // operationMutex_ is taken first, before a map's polling and the node-map registry;
+  // stateMutex_ guards the worker's state (running_, generation_, workerRunning_), is waited on
+  // for the worker's end and comes after it; neither is recursive.
   std::mutex operationMutex_;
   mutable std::mutex stateMutex_;
   std::condition_variable workerEnded_;

@@ -57,7 +57,7 @@ GenICamEventReporter::~GenICamEventReporter() {
 }
 
 void GenICamEventReporter::SetEvent(std::shared_ptr<Event> handler) {
-  std::lock_guard<os::CriticalSection> hold(lock_);
+  foundation::ScopedLock hold(lock_);
   handler_ = std::move(handler);
 }
 
@@ -99,7 +99,7 @@ void GenICamEventReporter::OnNodeChanged(INode* node) {
     return;  // a node without a name cannot be reported
   }
   {
-    std::lock_guard<os::CriticalSection> hold(lock_);
+    foundation::ScopedLock hold(lock_);
     pending_[name] = node;
   }
   // Refused while a flush waits: that flush takes this node too.
@@ -110,7 +110,7 @@ void GenICamEventReporter::Flush() {
   std::shared_ptr<Event> handler;
   GenApi::node_vector nodes;
   {
-    std::lock_guard<os::CriticalSection> hold(lock_);
+    foundation::ScopedLock hold(lock_);
     if (handler_ == nullptr) return;  // the nodes wait for a handler
     handler = handler_;
     nodes.reserve(pending_.size());

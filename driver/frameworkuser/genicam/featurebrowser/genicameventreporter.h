@@ -9,9 +9,9 @@
 #include <mutex>
 #include <string>
 
+#include "driver/foundation/mutex.h"
 #include "driver/frameworkuser/genicam/featurebrowser/taskscheduler.h"
 #include "platform/genapi/genapi.h"
-#include "platform/os/sync/critical_section.h"
 
 namespace zor::genicam {
 
@@ -80,6 +80,7 @@ class GenICamEventReporter {
     void Close();
 
    private:
+    // Guards reporter_ and running_; a leaf, waited on by Close until no callback runs.
     std::mutex mutex_;
     std::condition_variable idle_;
     GenICamEventReporter* reporter_;
@@ -91,17 +92,20 @@ class GenICamEventReporter {
   void SetEvent(std::shared_ptr<Event> handler);
 
   uint32_t visibilityLimit_ = GenApi::Guru;
+  // Guards the handler and the nodes waiting for the next flush; a leaf, held only to swap
+  // them. Declared before what it guards.
+  mutable foundation::Mutex lock_;
   TaskScheduler scheduler_;
   std::string mapName_;
   int64_t flushDelayMs_;
   // Shared, so that a flush running outside the lock keeps the handler it took.
-  std::shared_ptr<Event> handler_;
-  std::map<GenICam::gcstring, GenApi::INode*> pending_;
+  std::shared_ptr<Event> handler_ ZOR_GUARDED_BY(lock_);
+  std::map<GenICam::gcstring, GenApi::INode*> pending_ ZOR_GUARDED_BY(lock_);
   std::list<GenApi::CallbackHandleType> handles_;
   GenApi::node_vector nodes_;
   std::shared_ptr<CallbackGate> gate_;
-  mutable os::CriticalSection lock_;
-  // Subscribe and DeregisterAll from several threads.
+  // Subscribe and DeregisterAll from several threads: guards handles_. Held while GenApi
+  // registers and deregisters callbacks (the node map's own locks come after it).
   mutable std::mutex subscription_;
 };
 

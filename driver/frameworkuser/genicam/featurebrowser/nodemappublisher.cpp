@@ -39,6 +39,7 @@ constexpr const wchar_t* kWebFolder = L"tools/featurebrowser/resources/app/dist"
 
 // Host hooks reach a publisher only while it lives, and its destruction waits for the hooks
 // already inside it: the host may have copied a hook just before it was removed.
+// Guards livePublishers; a leaf, waited on by a publisher's destruction.
 std::mutex gateMutex;
 std::condition_variable gateIdle;
 std::map<const NodeMapPublisher*, int> livePublishers;  // publisher to hooks running in it

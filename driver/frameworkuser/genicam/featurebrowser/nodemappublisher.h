@@ -136,7 +136,10 @@ class NodeMapPublisher : public foundation::CLogProvider {
 
   const PublisherSystem system_;
   const std::wstring systemName_;
-  // Recursive: the dispatcher holds it while polling starts and stops.
+  // Guards the snapshots, the server, the session and the client lists. Taken after a
+  // digitizer's channel lock (a feature-browser control), before the polling's control lock,
+  // the task scheduler's lock and the log's. Recursive (os::CriticalSection): a client's
+  // message is dispatched under it and stops polling (StopPolling), which takes it again.
   mutable os::CriticalSection lock_;
   std::map<std::string, std::shared_future<Snapshot>> pendingSnapshots_;
   QID httpServer_ = 0;

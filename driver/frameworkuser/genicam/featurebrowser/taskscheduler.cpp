@@ -41,13 +41,18 @@ TaskScheduler::~TaskScheduler() {
   os::CloseHandle(wake_);
 }
 
+bool TaskScheduler::IsRunning() const {
+  foundation::ScopedLock hold(lock_);
+  return worker_ != 0;
+}
+
 void TaskScheduler::SetMode(uint32_t mode) {
-  std::lock_guard<os::CriticalSection> hold(lock_);
+  foundation::ScopedLock hold(lock_);
   mode_ = mode;
 }
 
 uint32_t TaskScheduler::Post(std::unique_ptr<Task> task) {
-  std::lock_guard<os::CriticalSection> hold(lock_);
+  foundation::ScopedLock hold(lock_);
   if (worker_ == 0 || stop_) return 0;
   if (mode_ != kKeepEveryTask && !tasks_.empty()) return 0;
   const uint32_t id = ++nextId_;
@@ -59,7 +64,7 @@ uint32_t TaskScheduler::Post(std::unique_ptr<Task> task) {
 void TaskScheduler::DeleteWaitingTasks() {
   std::map<uint32_t, std::unique_ptr<Task>> dropped;
   {
-    std::lock_guard<os::CriticalSection> hold(lock_);
+    foundation::ScopedLock hold(lock_);
     dropped.swap(tasks_);
   }
 }
@@ -67,7 +72,7 @@ void TaskScheduler::DeleteWaitingTasks() {
 void TaskScheduler::Stop() {
   QID worker = 0;
   {
-    std::lock_guard<os::CriticalSection> hold(lock_);
+    foundation::ScopedLock hold(lock_);
     stop_ = true;
     worker = worker_;
     worker_ = 0;
@@ -93,7 +98,7 @@ void TaskScheduler::WorkerLoop() {
       int64_t smallestLeft = std::numeric_limits<int64_t>::max();
       bool waiting = false;
       {
-        std::lock_guard<os::CriticalSection> hold(lock_);
+        foundation::ScopedLock hold(lock_);
         const int64_t now = NowTicks();
         for (auto it = tasks_.begin(); it != tasks_.end();) {
           const int64_t elapsed = now - it->second->startTicks_;

@@ -6,9 +6,9 @@
 #include <map>
 #include <memory>
 
+#include "driver/foundation/mutex.h"
 #include "platform/host/qtypes.h"
 #include "platform/os/core/handle.h"
-#include "platform/os/sync/critical_section.h"
 
 namespace zor::genicam {
 
@@ -45,7 +45,7 @@ class TaskScheduler {
   TaskScheduler& operator=(const TaskScheduler&) = delete;
 
   // False when the worker thread could not be started; such a scheduler refuses every task.
-  bool IsRunning() const { return worker_ != 0; }
+  bool IsRunning() const;
   void SetMode(uint32_t mode);
   // The new task's id, or 0 when it was refused.
   template <class T>
@@ -65,13 +65,15 @@ class TaskScheduler {
   static QUINT32 ThreadTrampoline(void* scheduler);
   void WorkerLoop();
 
-  uint32_t mode_ = kKeepEveryTask;
+  // Guards the mode, the waiting tasks and the worker's id. A leaf: tasks run and the worker is
+  // waited for outside it, so a task may post again.
+  mutable foundation::Mutex lock_;
+  uint32_t mode_ ZOR_GUARDED_BY(lock_) = kKeepEveryTask;
   std::atomic<uint32_t> nextId_{0};
   std::atomic<bool> stop_{false};
-  std::map<uint32_t, std::unique_ptr<Task>> tasks_;
-  QID worker_ = 0;
+  std::map<uint32_t, std::unique_ptr<Task>> tasks_ ZOR_GUARDED_BY(lock_);
+  QID worker_ ZOR_GUARDED_BY(lock_) = 0;
   os::Handle wake_;
-  os::CriticalSection lock_;
 };
 
 }  // namespace zor::genicam

@@ -24,6 +24,7 @@ constexpr int64_t kInfoModelName = 7711;
 // Host events that carry a feature-hook context, process-wide: hook
 // information only ever reads a context found here.
 struct EventRegistry {
+  // Guards the table; a leaf, taken after a controller's lock.
   std::mutex lock;
   std::unordered_map<int64_t, FeatureHookController::Context*> contexts;
 };
@@ -67,7 +68,7 @@ FeatureHookController::~FeatureHookController() {
 }
 
 void FeatureHookController::FreePool() {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   for (auto& entry : pool_) {
     {
       std::lock_guard<std::mutex> events(Events().lock);
@@ -85,7 +86,7 @@ void FeatureHookController::SetOwner(int64_t objectId,
   HostInternalInquire(objectId, Q_INTERNAL_OBJECT_TYPE, &type);
   int64_t owner = objectId;
   if (type != Q_SYSTEM) HostInternalInquire(objectId, Q_OWNER_SYSTEM, &owner);
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   ownerSystem_ = owner;
   hookedObject_ = objectId;
   nodeMap_ = std::move(nodeMap);
@@ -93,7 +94,7 @@ void FeatureHookController::SetOwner(int64_t objectId,
 
 void FeatureHookController::SetHook(FeatureHookKind kind, QHOOK_FUNCTION function, void* user,
                                     HookSink* sink) {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   const auto slot = static_cast<int>(kind);
   if (slot < 0 || slot > 2) return;
   userHooks_[slot] = {function, user};
@@ -102,7 +103,11 @@ void FeatureHookController::SetHook(FeatureHookKind kind, QHOOK_FUNCTION functio
 }
 
 void FeatureHookController::Unregister(FeatureHookKind kind, bool clearUser, HookSink* sink) {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
+  UnregisterLocked(kind, clearUser, sink);
+}
+
+void FeatureHookController::UnregisterLocked(FeatureHookKind kind, bool clearUser, HookSink* sink) {
   const auto slot = static_cast<int>(kind);
   if (slot < 0 || slot > 2) return;
   if (kind != FeatureHookKind::kBrowser) {
@@ -122,7 +127,7 @@ void FeatureHookController::Unregister(FeatureHookKind kind, bool clearUser, Hoo
 }
 
 void FeatureHookController::RegisterAllFeatures(HookSink* sink) {
-  Unregister(FeatureHookKind::kAnyFeature, false, sink);
+  UnregisterLocked(FeatureHookKind::kAnyFeature, false, sink);
   if (nodeMap_ == nullptr || nodeMap_->_Ptr == nullptr) {
     if (sink != nullptr) sink->SetError(kFeatureHookError, 3, 0, 0);
     return;
@@ -173,7 +178,7 @@ void FeatureHookController::RegisterCategoryNodes(GenApi::INode* category) {
 }
 
 void FeatureHookController::RegisterWatchedFeatures(HookSink* sink) {
-  Unregister(FeatureHookKind::kWatched, false, sink);
+  UnregisterLocked(FeatureHookKind::kWatched, false, sink);
   if (nodeMap_ == nullptr || nodeMap_->_Ptr == nullptr) return;
   try {
     for (const GenICam::gcstring& name : watchedNames_) {
@@ -194,14 +199,14 @@ void FeatureHookController::RegisterWatchedFeatures(HookSink* sink) {
 
 void FeatureHookController::UpdateDelivery() {
   // Under the lock: the flag follows the slots as the last change left them.
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   bool hooked = false;
   for (const UserSlot& slot : userHooks_) hooked = hooked || slot.function != nullptr;
   deliveryEnabled_.store(hooked);
 }
 
 void FeatureHookController::SetFeatureWatched(const GenICam::gcstring& name, bool watch) {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   if (watch) {
     watchedNames_.insert(name);
   } else {
@@ -210,7 +215,7 @@ void FeatureHookController::SetFeatureWatched(const GenICam::gcstring& name, boo
 }
 
 bool FeatureHookController::IsFeatureWatched(const GenICam::gcstring& name) const {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   return watchedNames_.count(name) != 0;
 }
 
@@ -231,7 +236,7 @@ void FeatureHookController::OnEvent(GenApi::INode* node) {
 }
 
 FeatureHookController::PoolEntry* FeatureHookController::AcquireContext() {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   for (auto& entry : pool_) {
     if (!entry->inUse) {
       entry->inUse = true;
@@ -257,7 +262,7 @@ FeatureHookController::PoolEntry* FeatureHookController::AcquireContext() {
 }
 
 void FeatureHookController::ReleaseContext(PoolEntry* entry) {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   entry->inUse = false;
 }
 
@@ -271,7 +276,7 @@ void FeatureHookController::Deliver(FeatureHookKind kind, GenApi::INode* node, i
   context.timeStamp = static_cast<uint64_t>(now);
   UserSlot slot;
   {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    foundation::ScopedLock guard(lock_);
     context.hookedObject = hookedObject_;
     slot = userHooks_[static_cast<int>(kind)];
   }
@@ -291,8 +296,13 @@ void FeatureHookController::Deliver(FeatureHookKind kind, GenApi::INode* node, i
   ReleaseContext(entry);
 }
 
+int64_t FeatureHookController::OwnerSystem() const {
+  foundation::ScopedLock guard(lock_);
+  return ownerSystem_;
+}
+
 size_t FeatureHookController::PoolSize() const {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  foundation::ScopedLock guard(lock_);
   return pool_.size();
 }
 

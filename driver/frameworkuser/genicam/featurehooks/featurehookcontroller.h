@@ -13,6 +13,7 @@
 #include <set>
 #include <vector>
 
+#include "driver/foundation/mutex.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/genapi/genapi.h"
 #include "platform/host/qtypes.h"
@@ -75,7 +76,7 @@ class FeatureHookController {
   static bool InquireHookInfo(const Context& context, int64_t infoType, void* out);
 
   size_t PoolSize() const;
-  int64_t OwnerSystem() const { return ownerSystem_; }
+  int64_t OwnerSystem() const;
 
  private:
   struct PoolEntry {
@@ -88,25 +89,32 @@ class FeatureHookController {
     void* user = nullptr;
   };
 
-  void RegisterAllFeatures(HookSink* sink);
-  void RegisterCategoryNodes(GenApi::INode* node);
-  void RegisterWatchedFeatures(HookSink* sink);
+  void UnregisterLocked(FeatureHookKind kind, bool clearUser, HookSink* sink) ZOR_REQUIRES(lock_);
+  void RegisterAllFeatures(HookSink* sink) ZOR_REQUIRES(lock_);
+  void RegisterCategoryNodes(GenApi::INode* node) ZOR_REQUIRES(lock_);
+  void RegisterWatchedFeatures(HookSink* sink) ZOR_REQUIRES(lock_);
   void Deliver(FeatureHookKind kind, GenApi::INode* node, int64_t value);
   PoolEntry* AcquireContext();
   void ReleaseContext(PoolEntry* entry);
   void FreePool();
 
-  int64_t ownerSystem_ = 0;
-  int64_t hookedObject_ = 0;
-  std::map<GenICam::gcstring, GenApi::CallbackHandleType> allFeatureCallbacks_;
-  std::map<GenICam::gcstring, GenApi::CallbackHandleType> watchedCallbacks_;
-  std::set<GenICam::gcstring> watchedNames_;
+  // Guards the owner, the callbacks, the watched names, the pool and the user's functions.
+  // Held while GenApi registers and deregisters callbacks and while a pooled event is made
+  // (the node map's and the host's locks come after it); taken after a digitizer's feature
+  // lock and before the process-wide event registry's lock. The user's function runs outside
+  // it. Not recursive: SetHook re-registers through UnregisterLocked.
+  mutable foundation::Mutex lock_;
+  int64_t ownerSystem_ ZOR_GUARDED_BY(lock_) = 0;
+  int64_t hookedObject_ ZOR_GUARDED_BY(lock_) = 0;
+  std::map<GenICam::gcstring, GenApi::CallbackHandleType> allFeatureCallbacks_
+      ZOR_GUARDED_BY(lock_);
+  std::map<GenICam::gcstring, GenApi::CallbackHandleType> watchedCallbacks_ ZOR_GUARDED_BY(lock_);
+  std::set<GenICam::gcstring> watchedNames_ ZOR_GUARDED_BY(lock_);
   // Entries never move: each is its own allocation, made once.
-  std::vector<std::unique_ptr<PoolEntry>> pool_;
-  UserSlot userHooks_[3];
-  std::shared_ptr<GenApi::CNodeMapRef> nodeMap_;
+  std::vector<std::unique_ptr<PoolEntry>> pool_ ZOR_GUARDED_BY(lock_);
+  UserSlot userHooks_[3] ZOR_GUARDED_BY(lock_);
+  std::shared_ptr<GenApi::CNodeMapRef> nodeMap_ ZOR_GUARDED_BY(lock_);
   uint32_t sourceKind_;
-  mutable std::recursive_mutex lock_;
   std::atomic<bool> deliveryEnabled_{false};
 };
 

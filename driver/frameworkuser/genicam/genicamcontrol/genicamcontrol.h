@@ -116,9 +116,12 @@ class GenICamControl : public GenICamProxy,
   std::atomic<uint32_t> keepAliveValues_[2] = {1000, 0};
   std::atomic<int64_t> storedValues_[5] = {0, 0, 0, 0, 0};
   std::wstring nameText_;
+  // Guards the two names; held while they are read through the proxy (whose names lock and
+  // the transport layer's driver commands come under it).
   std::mutex namesMutex_;
   std::string displayPath_;
   std::string userName_;
+  // Guards the manifest; a leaf.
   mutable std::mutex manifestMutex_;
   std::vector<GenTLManifestEntry> manifest_;
   std::shared_ptr<FeatureHookController> hookController_;

@@ -93,6 +93,7 @@ class GenICamProxy {
   std::map<GenICam::gcstring, GenApi::CallbackHandleType> nodeCallbacks_;
   bool waitForCommandDone_;
   uint64_t deviceNumber_;
+  // Guards the two names, read from the device once; the node map's lock comes under it.
   std::mutex namesMutex_;
   GenICam::gcstring vendorName_;
   GenICam::gcstring modelName_;

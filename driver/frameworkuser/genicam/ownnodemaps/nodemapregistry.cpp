@@ -20,6 +20,7 @@ constexpr int64_t kSystemKind = 10;
 // one that destroys the registry: a hook carries the registry's number, and
 // a registry leaves this table before it goes.
 struct LiveRegistries {
+  // Guards the table; taken before a registry's own lock (a free hook), never after it.
   std::mutex lock;
   std::map<uint64_t, NodeMapRegistry*> byNumber;
   uint64_t next = 1;
@@ -65,7 +66,7 @@ NodeMapRegistry::~NodeMapRegistry() {
   }
   std::map<int64_t, int> hooked;
   {
-    std::lock_guard<std::recursive_mutex> lock(lock_);
+    foundation::ScopedLock lock(lock_);
     hooked.swap(hookCounts_);
   }
   if (hooked.empty()) return;
@@ -89,22 +90,23 @@ void NodeMapRegistry::HookFreeEvent(int64_t objectId) {
 }
 
 void NodeMapRegistry::Register(int64_t objectId, const std::wstring& module, ControlPtr control) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  ControlPtr replaced;  // released after the lock
+  foundation::ScopedLock lock(lock_);
   const int64_t hooked = control != nullptr ? control->HostObjectId() : 0;
-  entries_[{objectId, module}] = std::move(control);
+  replaced = std::exchange(entries_[{objectId, module}], std::move(control));
   Changed();
   if (hookFreeEvents_ && hooked != 0) HookFreeEvent(hooked);
 }
 
 NodeMapRegistry::ControlPtr NodeMapRegistry::Get(int64_t objectId, std::wstring_view module) const {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  foundation::ScopedLock lock(lock_);
   auto it = entries_.find(std::pair<int64_t, std::wstring_view>(objectId, module));
   return it != entries_.end() ? it->second : nullptr;
 }
 
 void NodeMapRegistry::Erase(int64_t objectId, const std::wstring& module) {
   ControlPtr dropped;  // released after the lock
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  foundation::ScopedLock lock(lock_);
   auto it = entries_.find({objectId, module});
   if (it == entries_.end()) return;
   dropped = std::move(it->second);
@@ -113,7 +115,11 @@ void NodeMapRegistry::Erase(int64_t objectId, const std::wstring& module) {
 }
 
 NodeMapRegistry::ControlPtr NodeMapRegistry::EraseFirstOf(int64_t objectId) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  foundation::ScopedLock lock(lock_);
+  return EraseFirstOfLocked(objectId);
+}
+
+NodeMapRegistry::ControlPtr NodeMapRegistry::EraseFirstOfLocked(int64_t objectId) {
   for (auto it = entries_.lower_bound({objectId, L""}); it != entries_.end(); ++it) {
     if (it->first.first != objectId) break;
     ControlPtr control = std::move(it->second);
@@ -141,7 +147,7 @@ std::vector<NodeMapRegistry::ControlPtr> NodeMapRegistry::Find(const std::wstrin
                                                                int64_t objectId,
                                                                int64_t secondId) const {
   std::vector<ControlPtr> found;
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  foundation::ScopedLock lock(lock_);
   if (entries_.empty()) return found;
   std::vector<std::wstring> names = SplitModules(modules);
   if (names.empty()) names = ControlFunctionList();
@@ -162,35 +168,35 @@ std::vector<NodeMapRegistry::ControlPtr> NodeMapRegistry::Find(const std::wstrin
 }
 
 bool NodeMapRegistry::Empty() const {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  foundation::ScopedLock lock(lock_);
   return entries_.empty();
 }
 
 size_t NodeMapRegistry::Size() const {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  foundation::ScopedLock lock(lock_);
   return entries_.size();
 }
 
 GenICamControl* NodeMapRegistry::FindEntry(int64_t digitizerIndex) const {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  foundation::ScopedLock lock(lock_);
   auto it = digitizerEntries_.find(digitizerIndex);
   return it != digitizerEntries_.end() ? it->second : nullptr;
 }
 
 void NodeMapRegistry::ForEachEntry(const std::function<void(GenICamControl&)>& fn) const {
-  std::lock_guard lock(lock_);
+  foundation::ScopedLock lock(lock_);
   for (const auto& [index, control] : digitizerEntries_) {
     if (control != nullptr) fn(*control);
   }
 }
 
 void NodeMapRegistry::EraseEntry(int64_t digitizerIndex) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  foundation::ScopedLock lock(lock_);
   digitizerEntries_.erase(digitizerIndex);
 }
 
 void NodeMapRegistry::SetDropHandler(DropHandler handler) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  foundation::ScopedLock lock(lock_);
   dropHandler_ = std::move(handler);
 }
 
@@ -207,8 +213,8 @@ QINT64 NodeMapRegistry::OnObjectFree(QINT64, QID eventId, void* userData) {
       auto found = live.byNumber.find(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(userData)));
       if (found == live.byNumber.end()) return;  // the registry went meanwhile
       NodeMapRegistry& registry = *found->second;
-      std::lock_guard<std::recursive_mutex> lock(registry.lock_);
-      control = registry.EraseFirstOf(object);
+      foundation::ScopedLock lock(registry.lock_);
+      control = registry.EraseFirstOfLocked(object);
       // The freed object takes this hook along.
       auto hooked = registry.hookCounts_.find(object);
       if (hooked != registry.hookCounts_.end() && --hooked->second == 0) {

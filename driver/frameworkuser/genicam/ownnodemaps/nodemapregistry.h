@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/foundation/mutex.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
 
 namespace zor::genicam {
@@ -62,10 +63,16 @@ class NodeMapRegistry {
   static QINT64 OnObjectFree(QINT64 hookType, QID eventId, void* userData);
 
  private:
-  void HookFreeEvent(int64_t objectId);
+  void HookFreeEvent(int64_t objectId) ZOR_REQUIRES(lock_);
   void Changed();
+  ControlPtr EraseFirstOfLocked(int64_t objectId) ZOR_REQUIRES(lock_);
 
-  mutable std::recursive_mutex lock_;
+  // Guards the maps, the hook counts and the drop handler. Taken after the live-registry table's
+  // lock (an object-free hook) and after a digitizer's feature lock and channel lock; holds the
+  // host's hook list lock while it hooks a free event, and nothing of the driver's. A control
+  // leaves the maps under it but is released after it. Not recursive: the free hook erases
+  // through EraseFirstOfLocked.
+  mutable foundation::Mutex lock_;
   // Ordered by id, then module; looked up by a view of the module.
   struct KeyLess {
     using is_transparent = void;
@@ -75,11 +82,11 @@ class NodeMapRegistry {
       return std::wstring_view(a.second) < std::wstring_view(b.second);
     }
   };
-  std::map<Key, ControlPtr, KeyLess> entries_;
-  std::map<int64_t, GenICamControl*> digitizerEntries_;
+  std::map<Key, ControlPtr, KeyLess> entries_ ZOR_GUARDED_BY(lock_);
+  std::map<int64_t, GenICamControl*> digitizerEntries_ ZOR_GUARDED_BY(lock_);
   // Free hooks set per object, one per registration.
-  std::map<int64_t, int> hookCounts_;
-  DropHandler dropHandler_;
+  std::map<int64_t, int> hookCounts_ ZOR_GUARDED_BY(lock_);
+  DropHandler dropHandler_ ZOR_GUARDED_BY(lock_);
   const bool hookFreeEvents_;
   // What the free hooks carry instead of this registry's address.
   const uint64_t number_;

@@ -45,6 +45,7 @@ GenApi::CNodeMapFactory FreshFactory(const GenICamXmlResource& resource) {
 // its parsed description, and every object's maps are built from it. Their data lives as long
 // as this code.
 GenApi::CNodeMapFactory CarriedFactory(const GenICamXmlResource& resource) {
+  // Guards the factories; held while one is parsed (GenApi's own locks come under it).
   static std::mutex mutex;
   static std::map<const void*, GenApi::CNodeMapFactory> factories;
   std::lock_guard lock(mutex);

@@ -222,9 +222,10 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
       return 1;
     case kAcquisitionStop:
       if (value != kStartCode && value != Q_DEFAULT) return Invalid(ctx);
-      digitizer->LockFirst();
-      digitizer->SpareOperation1(value == kStartCode ? kStartCode : 0);
-      digitizer->UnlockFirst();
+      {
+        std::lock_guard channel(*digitizer);
+        digitizer->SpareOperation1(value == kStartCode ? kStartCode : 0);
+      }
       if (GetPendingError(ctx) == 0) WaitForAcquisitionStop(*control, ctx);
       return 1;
     case kFirstKeepAlive:
@@ -238,9 +239,8 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
       if (value == kStartCode) {
         control->ExecuteCommand("AcquisitionStart", &ctx);
       } else if (value == Q_DEFAULT) {
-        digitizer->LockFirst();
+        std::lock_guard channel(*digitizer);
         digitizer->SetProcessRequestState(0);
-        digitizer->UnlockFirst();
       } else {
         Invalid(ctx);
       }
@@ -278,11 +278,10 @@ void QDGeniCamDeviceSystem::SetSingleFrame(int64_t index, QDDigitizerInfo& digit
       timeoutMs == -1 ? 1'000'000'000ull
                       : static_cast<uint64_t>(std::max<int64_t>(timeoutMs, 0)) * 1'000'000ull;
   if (control.AcquisitionMode() == kContinuousAcquisition) {
-    digitizer.LockFirst();
+    std::lock_guard channel(digitizer);
     if (control.GetControlMode() == genicam::GenICamControl::kKeepAliveMode) {
       digitizer.SpareOperation1(0);
     }
-    digitizer.UnlockFirst();
   }
   foundation::CDrvTimer timer;
   timer.Start(false);
