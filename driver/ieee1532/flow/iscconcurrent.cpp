@@ -118,10 +118,22 @@ void CloseOutput(ChainDevice& device) {
   InputFileClose(*device.output);
 }
 
-}  // namespace
+using Steppers = std::vector<std::unique_ptr<ConcurrentStepper>>;
 
-int ChainPerformConcurrent(Chain& chain, int64_t iteration) {
-  std::vector<std::unique_ptr<ConcurrentStepper>> steppers(chain.devices.size());
+// The procedures of the device's action that run: every one not switched off or optional.
+void SelectProcedures(ChainDevice& device, const BsdlAction& action) {
+  for (size_t i = 0; i < action.procedures.size(); ++i) {
+    const BsdlActionProcedure& reference = action.procedures[i];
+    int setting = reference.overrideSetting != 0 ? reference.overrideSetting : reference.setting;
+    if (setting != kBsdlOff && setting != kBsdlOptional) {
+      device.concurrent->procedures.push_back(static_cast<int>(i));
+    }
+  }
+}
+
+// Gives every device with an action its stepper; false when an action is proprietary, which
+// cancels concurrent processing.
+bool PrepareDevices(Chain& chain, Steppers& steppers) {
   bool proprietary = false;
   for (const auto& device : chain.devices) {
     if (device->skip) continue;
@@ -143,20 +155,18 @@ int ChainPerformConcurrent(Chain& chain, int64_t iteration) {
                           kIscLinePlain);
       proprietary = true;
     }
-    for (size_t i = 0; i < action->procedures.size(); ++i) {
-      const BsdlActionProcedure& reference = action->procedures[i];
-      int setting = reference.overrideSetting != 0 ? reference.overrideSetting : reference.setting;
-      if (setting != kBsdlOff && setting != kBsdlOptional) {
-        device->concurrent->procedures.push_back(static_cast<int>(i));
-      }
-    }
+    SelectProcedures(*device, *action);
     OpenOutput(*device);
     steppers[static_cast<size_t>(device->position)] =
         std::make_unique<ConcurrentStepper>(*device, *action);
     IscResetMismatchCount();
   }
-  IscWriteMessageLine("    ----------- start concurrent processing -----------", kIscLinePlain);
-  if (proprietary) return 0;
+  return !proprietary;
+}
+
+// Scans until no device has a step ready: one scan when the ready devices share a flow type
+// (or the settings merge them all), else one scan per flow type.
+void RunScans(Chain& chain, Steppers& steppers) {
   while (!IscChainStop()) {
     std::vector<ChainDevice*> ready;
     for (const auto& device : chain.devices) {
@@ -187,6 +197,11 @@ int ChainPerformConcurrent(Chain& chain, int64_t iteration) {
       Scan(chain, group, steppers);
     }
   }
+}
+
+// Closes the outputs and reports each device's result; false when any device failed or did
+// not finish.
+bool Summarize(Chain& chain, const Steppers& steppers, int64_t iteration) {
   bool passed = true;
   IscMessagef(kIscLinePlain, "---[ Concurrent processing summary (iteration %5ld) ]---",
               static_cast<long>(iteration));
@@ -213,7 +228,18 @@ int ChainPerformConcurrent(Chain& chain, int64_t iteration) {
       IscRunErrorExit(chain, *device);
     }
   }
-  return passed ? 1 : 0;
+  return passed;
+}
+
+}  // namespace
+
+int ChainPerformConcurrent(Chain& chain, int64_t iteration) {
+  Steppers steppers(chain.devices.size());
+  const bool concurrent = PrepareDevices(chain, steppers);
+  IscWriteMessageLine("    ----------- start concurrent processing -----------", kIscLinePlain);
+  if (!concurrent) return 0;
+  RunScans(chain, steppers);
+  return Summarize(chain, steppers, iteration) ? 1 : 0;
 }
 
 }  // namespace zor::isc
