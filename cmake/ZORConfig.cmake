@@ -4,8 +4,8 @@ get_filename_component(_zor_prefix "${CMAKE_CURRENT_LIST_DIR}/../../.." ABSOLUTE
 if(NOT TARGET ZOR::ZOR)
   add_library(ZOR::ZOR SHARED IMPORTED)
   set_target_properties(ZOR::ZOR PROPERTIES
-    IMPORTED_LOCATION "${_zor_prefix}/lib/libZOR.so"
-    IMPORTED_SONAME libZOR.so
+    IMPORTED_LOCATION "${_zor_prefix}/lib/libZOR.so.1"
+    IMPORTED_SONAME libZOR.so.1
     INTERFACE_INCLUDE_DIRECTORIES "${_zor_prefix}/include"
     INTERFACE_COMPILE_FEATURES cxx_std_20)
 endif()

@@ -41,3 +41,19 @@ function(zor_link_whole_archive target)
   endforeach()
   target_link_options(${target} PRIVATE LINKER:--whole-archive ${archives} LINKER:--no-whole-archive)
 endfunction()
+
+# zor_compress(<source> <output>): gzip's best compression without name or time stamp, as
+# Debian keeps changelogs and manual pages; made again when the source changes.
+function(zor_compress source output)
+  get_filename_component(folder ${output} DIRECTORY)
+  file(MAKE_DIRECTORY ${folder})
+  execute_process(COMMAND gzip -9nc ${source} OUTPUT_FILE ${output} COMMAND_ERROR_IS_FATAL ANY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+endfunction()
+
+# zor_install_manual(<page.1>): a tool's manual page, installed in share/man/man1.
+function(zor_install_manual page)
+  set(compressed ${PROJECT_BINARY_DIR}/share/man/man1/${page}.gz)
+  zor_compress(${CMAKE_CURRENT_SOURCE_DIR}/${page} ${compressed})
+  install(FILES ${compressed} DESTINATION share/man/man1)
+endfunction()

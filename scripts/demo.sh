@@ -1,25 +1,16 @@
 #!/usr/bin/env bash
-# Builds optimised and runs the demonstration program.
+# Builds optimised what the demonstration runs (not the tests and benchmarks: scripts/test.sh
+# builds those), sets the build tree up as the installer sets an installation up, and runs the
+# demonstration program.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/release"
-"$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release
-# What an installer writes into the registry, in a registry of the demonstration's own.
+# zordemo brings the host library and the driver; the driver loads zorgrabc; zorsetup writes
+# the registry through zorregister. The web files and the resources are copied when configuring.
+"$root/scripts/build.sh" "$build" --target zordemo zorgrabc zorregister -DCMAKE_BUILD_TYPE=Release
+# A registry of the demonstration's own.
 export ZOR_REGISTRY_ROOT="$build/registry"
-mkdir -p "$ZOR_REGISTRY_ROOT"
-"$build/bin/zorregister" 'HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn' \
-  FirmwarePath "$build/share/zor/dravionlyn/firmware"
-"$build/bin/zorregister" 'HKEY_LOCAL_MACHINE\Software\Velant\Velant Zor Library\Runtime\Install' \
-  InstallDir "$build/share/zor"
-"$build/bin/zorregister" 'HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn' \
-  DCFPATH "$build/share/zor/dravionlyn/dcf"
-# The GenICam runtime's root and XML repository, as an installer sets them machine-wide.
-export ZOR_GENICAM_PATH="$build/share/zor/genicam"
-export ZOR_XML_REPOSITORY="$build/share/zor/xmlrepository"
-# The feature browser: its server serves the page, and the browser program (which lies outside
-# the system; the page stands in for it) is marked as installed, as its installer would.
-"$build/bin/zorregister" 'HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn\Parameters' \
-  FeatureBrowserServer dword:1
-mkdir -p "$build/share/zor/tools/featurebrowser"
-touch "$build/share/zor/tools/featurebrowser/featurebrowser.exe"
-"$build/bin/zordemo" "$@"
+"$build/bin/zorsetup" >/dev/null
+# shellcheck source=/dev/null # written by zorsetup
+. "$build/etc/profile.d/zor.sh"
+exec "$build/bin/zordemo" "$@"

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config clang-format python3 dpkg-dev
           rapidjson-dev libxml2-dev libxslt1-dev libzip-dev libpng-dev
           libgtest-dev libgmock-dev libbenchmark-dev srecord urjtag
-          libaravis-dev libusb-1.0-0-dev libboost-dev)
+          libaravis-dev libusb-1.0-0-dev libboost-dev lintian)
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-dev)
 fi

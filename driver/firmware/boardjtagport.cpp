@@ -1,3 +1,4 @@
+// CBoardJtagPort: the board's JTAG pins, and the firmware and BSDL folders from the registry.
 #include "driver/firmware/boardjtagport.h"
 
 #include "driver/foundation/conversions.h"

@@ -1,3 +1,4 @@
+// CBoardJtagPort: the JTAG port that programs the board's own chain.
 #pragma once
 
 #include <cstdint>

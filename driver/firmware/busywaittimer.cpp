@@ -1,3 +1,4 @@
+// CBusyWaitTimer: spins on the time-stamp counter for waits and deadlines.
 #include "driver/firmware/busywaittimer.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// CBusyWaitTimer: the exact short delays JTAG programming needs.
 #pragma once
 
 #include <atomic>

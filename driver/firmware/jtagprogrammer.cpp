@@ -1,3 +1,4 @@
+// CJtagProgrammer: the current port, its files, waits and progress steps.
 #include "driver/firmware/jtagprogrammer.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// CJtagProgrammer: the JTAG port both engines drive, and the process's current port.
 #pragma once
 
 #include <cstdint>

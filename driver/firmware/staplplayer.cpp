@@ -1,3 +1,4 @@
+// RunStaplPlayer: runs a STAPL script on the current JTAG port and captures its results.
 #include "driver/firmware/staplplayer.h"
 
 #include <algorithm>

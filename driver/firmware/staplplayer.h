@@ -1,3 +1,4 @@
+// The STAPL player: runs a script's action on the current JTAG port.
 #pragma once
 
 #include <cstdint>

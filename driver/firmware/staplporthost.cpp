@@ -1,3 +1,4 @@
+// CStaplPortHost: the program bytes from memory and the TAP pins of a JTAG port.
 #include "driver/firmware/staplporthost.h"
 
 #include "driver/firmware/busywaittimer.h"

@@ -1,3 +1,4 @@
+// CStaplPortHost: serves a STAPL program from memory over a JTAG port.
 #pragma once
 
 #include <cstdint>

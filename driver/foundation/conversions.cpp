@@ -1,3 +1,4 @@
+// Text conversions between wide text, the ANSI code page and UTF-8; counts first, then converts.
 #include "driver/foundation/conversions.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// Conversions between wide text, the ANSI code page and UTF-8, and splitting text at delimiters.
 #pragma once
 
 #include <string>

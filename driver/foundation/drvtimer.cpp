@@ -1,3 +1,4 @@
+// CDrvTimer: the time-stamp counter's rate, from the registry or by calibration, and its readings.
 #include "driver/foundation/drvtimer.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// CDrvTimer: time measured with the processor's time-stamp counter.
 #pragma once
 
 #include <cstdint>

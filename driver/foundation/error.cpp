@@ -1,3 +1,4 @@
+// CError: keeps an operation's first error and hands it on.
 #include "driver/foundation/error.h"
 
 #include "driver/foundation/log.h"

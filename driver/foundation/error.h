@@ -1,3 +1,4 @@
+// CError: the error record an operation fills and its caller passes on.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Folder and environment look-ups, with folders named in the registry's debug settings first.
 #include "driver/foundation/folders.h"
 
 #include <strings.h>

@@ -1,3 +1,4 @@
+// Folder variables (TEMP, TRACEFOLDER, ZOR_PATH) and debug settings read from the registry.
 #pragma once
 
 #include "driver/foundation/zorstring.h"

@@ -1,3 +1,4 @@
+// Reads a text attribute of a host-library object, length first.
 #include "driver/foundation/hoststring.h"
 
 #include <cwchar>

@@ -1,3 +1,4 @@
+// Reads a text attribute of a host-library object.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// CLog's writers: records stored into the shared ring without a lock.
 #include "driver/foundation/log.h"
 
 #include <algorithm>

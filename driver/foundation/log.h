@@ -1,3 +1,4 @@
+// CLog: the driver log, a ring of fixed-size records the kernel driver can share.
 #pragma once
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// CLog's ring memory: allocated as a host buffer, freed once its users are gone, saved to a file.
 #include <cwchar>
 #include <string>
 #include <thread>

@@ -1,3 +1,4 @@
+// Saves the driver log under the temporary folder when an error occurs and the registry asks.
 #include "driver/foundation/logdump.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// Saving the driver log on an error, and the host's ask for the calling thread's error.
 #pragma once
 
 #include <cstdint>

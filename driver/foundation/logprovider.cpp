@@ -1,3 +1,4 @@
+// CLogProvider's process-wide sequence counter and the driver's own provider.
 #include "driver/foundation/logprovider.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// CLogProvider: the source identity and sequence number each driver-log record carries.
 #pragma once
 
 #include <cstdint>

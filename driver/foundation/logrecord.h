@@ -1,3 +1,4 @@
+// The layout of the driver-log ring shared with the kernel driver: its header and its records.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// LogTag: packs a short text code into the 32-bit tag of a driver-log record.
 #pragma once
 
 #include <cstddef>

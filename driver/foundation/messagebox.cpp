@@ -1,3 +1,4 @@
+// Message boxes the driver shows, in the console session, and the fatal-memory-error exit.
 #include "driver/foundation/messagebox.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// Message boxes the driver shows, and the fatal-memory-error exit.
 #pragma once
 
 #include <cstdint>

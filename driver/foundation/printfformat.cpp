@@ -1,3 +1,4 @@
+// Translates Windows printf formats into glibc ones, conversion by conversion, and formats text.
 #include "driver/foundation/printfformat.h"
 
 #include <locale.h>

@@ -1,3 +1,4 @@
+// printf-style formatting with Windows conventions, translated for glibc.
 #pragma once
 
 #include <cstdarg>

@@ -1,3 +1,4 @@
+// CQueuedLock: hand-over from each holder to the next waiter through per-waiter events.
 #include "driver/foundation/queuedlock.h"
 
 #include "platform/os/core/handle.h"

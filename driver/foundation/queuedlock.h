@@ -1,3 +1,4 @@
+// CQueuedLock: a first-come first-served lock whose waiters sleep on events.
 #pragma once
 
 #include <atomic>

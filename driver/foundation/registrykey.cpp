@@ -1,3 +1,4 @@
+// CRegistryKey: opening, creating and closing keys, by location index or by text path.
 #include "driver/foundation/registrykey.h"
 
 #include <cwchar>

@@ -1,3 +1,4 @@
+// CRegistryKey: the driver's access to its registry keys and their values.
 #pragma once
 
 #include <cstdint>

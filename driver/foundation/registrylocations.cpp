@@ -1,3 +1,4 @@
+// The table of the driver's registry locations, and hive names to and from handles.
 #include "driver/foundation/registrylocations.h"
 
 #include <cwchar>

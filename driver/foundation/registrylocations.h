@@ -1,3 +1,4 @@
+// The driver's registry locations, addressed by index, and the names of the hives.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Creates a volatile registry location below its parent and stamps it with its creator.
 #include <ctime>
 #include <string>
 

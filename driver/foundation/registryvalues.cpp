@@ -1,3 +1,4 @@
+// CRegistryKey's value reads, writes and listings, with own value types mapped to the registry's.
 #include <cstring>
 #include <string>
 

@@ -1,3 +1,4 @@
+// CRuntimeConfig: the shared store, loaded once under a lock, and its typed reads.
 #include "driver/foundation/runtimeconfig.h"
 
 #include <cwchar>

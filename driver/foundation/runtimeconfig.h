@@ -1,3 +1,4 @@
+// CRuntimeConfig: the library-wide numbered settings, read once from the registry.
 #pragma once
 
 #include <cstdint>

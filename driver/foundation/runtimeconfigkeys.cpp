@@ -1,3 +1,4 @@
+// The keys each section of the runtime configuration declares.
 #include <cwchar>
 
 #include "driver/foundation/runtimeconfig.h"

@@ -1,3 +1,4 @@
+// CTable1D: the driver's growable array.
 #pragma once
 
 #include <cstddef>

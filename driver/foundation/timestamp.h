@@ -1,3 +1,4 @@
+// Reads the processor's time-stamp counter.
 #pragma once
 
 #include <cstdint>

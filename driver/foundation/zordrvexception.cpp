@@ -1,3 +1,4 @@
+// ZorDrvException: composes the message once, naming node, function, file and line.
 #include "driver/foundation/zordrvexception.h"
 
 #include <cstdarg>

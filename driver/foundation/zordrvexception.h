@@ -1,3 +1,4 @@
+// ZorDrvException: the driver's exception, and the helper that raises it with its place.
 #pragma once
 
 #include <cstdarg>

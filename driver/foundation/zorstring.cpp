@@ -1,3 +1,4 @@
+// CZORString: the driver's wide string and its conversions from narrow text.
 #include "driver/foundation/zorstring.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// CZORString: the driver's wide string.
 #pragma once
 
 #include <cstdarg>

@@ -1,3 +1,4 @@
+// CZORStringAscii: the driver's narrow string and its printf-style formatting.
 #include "driver/foundation/zorstringascii.h"
 
 #include <cstdarg>

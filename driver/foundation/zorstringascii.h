@@ -1,3 +1,4 @@
+// CZORStringAscii: the driver's narrow string.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// CZORText: the storage and editing shared by the driver's wide and narrow strings.
 #pragma once
 
 #include <cstdint>

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "examples/mainguard/mainguard.h"
 #include "examples/zordemo/framefiles.h"
 #include "examples/zordemo/options.h"
 #include "platform/host/hostservices.h"
@@ -269,9 +270,7 @@ void PrintDriverErrorRanges() {
   dlclose(driver);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   zordemo::Options options;
   std::string problem;
@@ -305,4 +304,10 @@ int main(int argc, char** argv) {
   if (options.errors) PrintDriverErrorRanges();
   QsysFree(system);
   return done ? 0 : kFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return examples::RunGuarded("zordemo", kFailed, [&] { return Run(argc, argv); });
 }

@@ -11,6 +11,7 @@
 
 #include "driver/firmware/boardjtagport.h"
 #include "driver/ieee1532/engine/iscengine.h"
+#include "examples/mainguard/mainguard.h"
 #include "platform/boardsim/jtag/chainfile.h"
 
 using zor::firmware::CBoardJtagPort;
@@ -18,6 +19,8 @@ using zor::isc::EngineStop;
 using zor::isc::IscEngineMain;
 
 namespace {
+
+constexpr int kCannotRun = 2;
 
 class ConsolePort : public CBoardJtagPort {
  public:
@@ -30,19 +33,17 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   if (argc < 2) {
     fprintf(stderr, "usage: %s <chain file> [engine options] -i <command file>\n", argv[0]);
-    return 2;
+    return kCannotRun;
   }
   std::unique_ptr<boardsim::CSimJtagChain> chain;
   try {
     chain = boardsim::LoadChainFile(argv[1]);
   } catch (const std::exception& error) {
     fprintf(stderr, "%s: %s\n", argv[1], error.what());
-    return 2;
+    return kCannotRun;
   }
   ConsolePort port(chain.get());
   port.bsdlFolder_.Assign(FolderOf(argv[1]).c_str());
@@ -59,4 +60,10 @@ int main(int argc, char** argv) {
   bool passed = !stopped && port.failure_ == 0;
   printf("\nzorisc: %s (failure word %u)\n", passed ? "PASS" : "FAIL", port.failure_);
   return passed ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return examples::RunGuarded("zorisc", kCannotRun, [&] { return Run(argc, argv); });
 }

@@ -2,11 +2,14 @@
 //   zorregister <key> <value name> <text>
 //   zorregister <key> <value name> dword:<number>   (a 32-bit value)
 // The key starts with its hive, e.g. HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn.
-// The registry is the one under ZOR_REGISTRY_ROOT, which the driver reads too.
+// The registry is the one the driver reads: ZOR_REGISTRY_ROOT when set, else HKEY_LOCAL_MACHINE
+// is the installation's (PREFIX/var/lib/zor/registry, /var/lib/zor/registry for /usr) and
+// HKEY_CURRENT_USER the user's. zorsetup writes the values an installer writes with it.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "examples/mainguard/mainguard.h"
 #include "platform/os/core/error.h"
 #include "platform/os/registry/registry.h"
 #include "platform/os/text/convert.h"
@@ -24,9 +27,7 @@ bool FindHive(const std::wstring& name, os::Handle& hive) {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Register(int argc, char** argv) {
   if (argc != 4) {
     std::fprintf(stderr, "usage: %s <key> <value name> <text | dword:number>\n", argv[0]);
     return 2;
@@ -44,6 +45,11 @@ int main(int argc, char** argv) {
   uint32_t result =
       os::RegCreateKey(hive, key.substr(slash + 1).c_str(), os::REG_OPTION_NON_VOLATILE,
                        os::KEY_ALL_ACCESS, &opened, nullptr);
+  if (result == os::ERROR_INVALID_PARAMETER) {
+    std::fprintf(stderr, "%s: a key has at most %zu levels of at most %u characters each\n",
+                 argv[0], os::kMaxKeyDepth, os::kMaxKeyNameChars);
+    return 1;
+  }
   if (result == os::ERROR_SUCCESS) {
     const std::wstring name = os::Utf8ToWide(argv[2]);
     const std::string value = argv[3];
@@ -70,4 +76,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return examples::RunGuarded("zorregister", 1, [&] { return Register(argc, argv); });
 }

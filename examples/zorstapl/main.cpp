@@ -3,15 +3,16 @@
 // The optional flags choose OPTIONAL and RECOMMENDED procedures of the action. The exit status
 // is the program's exit code, or 255 when the program cannot run.
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "driver/firmware/boardjtagport.h"
 #include "driver/firmware/stapl/staplexecute.h"
 #include "driver/firmware/staplplayer.h"
+#include "examples/mainguard/mainguard.h"
 #include "examples/zorstapl/consolehost.h"
 #include "platform/boardsim/jtag/chainfile.h"
 
@@ -34,9 +35,7 @@ bool ReadFile(const char* path, std::string* text) {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   if (argc < 4) {
     std::fprintf(stderr, "usage: %s <chain.json> <program.stp> <action> [PROCEDURE=0|1 ...]\n",
                  argv[0]);
@@ -45,7 +44,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<boardsim::CSimJtagChain> chain;
   try {
     chain = boardsim::LoadChainFile(argv[1]);
-  } catch (const std::runtime_error& e) {
+  } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return kCannotRun;
   }
@@ -67,4 +66,10 @@ int main(int argc, char** argv) {
   }
   std::printf("Exit code = %d ... %s\n", exitCode, StaplExitText(exitCode));
   return exitCode & 0xFF;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return examples::RunGuarded("zorstapl", kCannotRun, [&] { return Run(argc, argv); });
 }

@@ -49,7 +49,10 @@ inline constexpr uint32_t QD_TYPE_HOST_BUFFER = 0x80000000u;  // value word is a
 
 inline constexpr uint32_t QD_TYPE_STRING = QD_TYPE_ARRAY | QD_TYPE_NARROW | QD_TYPE_TEXT;
 inline constexpr uint32_t QD_TYPE_WSTRING = QD_TYPE_ARRAY | QD_TYPE_WIDE | QD_TYPE_TEXT;
+inline constexpr uint32_t QD_TYPE_FILE_NAME_STRING =
+    QD_TYPE_ARRAY | QD_TYPE_NARROW | QD_TYPE_FILE_NAME;
 inline constexpr uint32_t QD_TYPE_WFILE_NAME = QD_TYPE_ARRAY | QD_TYPE_WIDE | QD_TYPE_FILE_NAME;
+inline constexpr uint32_t QD_TYPE_STRING_OUT = QD_TYPE_STRING | QD_TYPE_OUTPUT;
 inline constexpr uint32_t QD_TYPE_WSTRING_OUT = QD_TYPE_WSTRING | QD_TYPE_OUTPUT;
 
 // Slot flags.

@@ -54,6 +54,13 @@ inline constexpr uint16_t kDigInquireFeature = 0x0613;
 
 // Driver level.
 inline constexpr uint16_t kDrvErrorNotify = 0x1802;
+// What kDrvErrorNotify asks of the calling thread's error: its first argument, the kind.
+inline constexpr int64_t kErrorQueryCodes = 1;  // code and sub-codes 1 to 3, 64 bits each
+inline constexpr int64_t kErrorQueryTexts = 2;  // message and sub-code texts, 320 characters each
+inline constexpr int64_t kErrorQueryDriverName = 3;
+// Words a driver may keep beside the error; this driver keeps none and answers 0.
+inline constexpr int64_t kErrorQueryOneWord = 5;
+inline constexpr int64_t kErrorQueryTwoWords = 6;
 inline constexpr uint16_t kDrvInquire = 0x1803;
 inline constexpr uint16_t kDrvThreadEnd = 0x1804;
 inline constexpr uint16_t kDrvControl = 0x1805;

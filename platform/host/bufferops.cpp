@@ -315,8 +315,9 @@ QINT64 ExportBuffer(const wchar_t* fileName, QINT64 format, QID id) {
   }
   auto buffer = BufferWithMemory(id);
   if (buffer == nullptr) return 0;
-  if (!buffer->memory->ExportRaw(os::WideToUtf8(fileName))) {
-    RecordError(Q_ERR_FILE, L"Cannot write " + std::wstring(fileName));
+  std::string problem;
+  if (!buffer->memory->ExportRaw(os::WideToUtf8(fileName), &problem)) {
+    RecordError(Q_ERR_FILE, L"Cannot write " + std::wstring(fileName), os::Utf8ToWide(problem));
     return 0;
   }
   return 1;

@@ -15,14 +15,14 @@ namespace {
 HostError ReadDriverError(DriverLibrary& driver, int64_t systemIndex) {
   QINT64 codes[4] = {0, 0, 0, 0};
   Command codeQuery(zor::hostcommand::kDrvErrorNotify, systemIndex);
-  codeQuery.Integer(1);
+  codeQuery.Integer(zor::hostcommand::kErrorQueryCodes);
   for (QINT64& code : codes) codeQuery.Address(&code);
   codeQuery.Integer(0);
   driver.Decode(codeQuery.Record());
 
   wchar_t texts[4][Q_ERROR_TEXT_SIZE] = {};
   Command textQuery(zor::hostcommand::kDrvErrorNotify, systemIndex);
-  textQuery.Integer(2);
+  textQuery.Integer(zor::hostcommand::kErrorQueryTexts);
   for (auto& text : texts) textQuery.Address(text);
   textQuery.Integer(0);
   driver.Decode(textQuery.Record());

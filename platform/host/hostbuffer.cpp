@@ -1,11 +1,13 @@
 #include "platform/host/hostbuffer.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <new>
 #include <vector>
+
+#include "platform/os/process/regular_file.h"
 
 namespace zorhost {
 namespace {
@@ -78,10 +80,10 @@ T Saturate(double value) {
   return static_cast<T>(value);
 }
 
-void WriteWord(std::ofstream& file, uint64_t word) {
+bool WriteWord(std::FILE* file, uint64_t word) {
   unsigned char bytes[8];
   for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(word >> (8 * i));
-  file.write(reinterpret_cast<const char*>(bytes), 8);
+  return std::fwrite(bytes, 1, 8, file) == 8;
 }
 
 }  // namespace
@@ -278,27 +280,32 @@ void HostBuffer::FillInteger(std::byte* plane, bool isSigned, double value) cons
   }
 }
 
-bool HostBuffer::ExportRaw(const std::string& path) const {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) return false;
-  file.write(kRawMagic, sizeof(kRawMagic));
-  WriteWord(file, 64);  // header size in bytes
-  WriteWord(file, description_.sizeX);
-  WriteWord(file, description_.sizeY);
-  WriteWord(file, description_.bands);
-  WriteWord(file, description_.dataType);
-  WriteWord(file, static_cast<uint64_t>(bytesPerPixel_));
-  WriteWord(file, description_.attribute);
+bool HostBuffer::ExportRaw(const std::string& path, std::string* problem) const {
+  // The path may come from the environment (a driver's log dump in TEMP): never wait on it.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(os::OpenRegularFile(path, "wb", problem),
+                                                       &std::fclose);
+  if (file == nullptr) return false;
+  bool written = std::fwrite(kRawMagic, 1, sizeof(kRawMagic), file.get()) == sizeof(kRawMagic);
+  for (uint64_t word :
+       {uint64_t{64},  // header size in bytes
+        static_cast<uint64_t>(description_.sizeX), static_cast<uint64_t>(description_.sizeY),
+        static_cast<uint64_t>(description_.bands), static_cast<uint64_t>(description_.dataType),
+        static_cast<uint64_t>(bytesPerPixel_), static_cast<uint64_t>(description_.attribute)}) {
+    written = written && WriteWord(file.get(), word);
+  }
   std::vector<std::byte> row(static_cast<size_t>(SizeX() * bytesPerPixel_));
-  for (QINT64 band = 0; band < Bands(); ++band) {
-    for (QINT64 y = 0; y < SizeY(); ++y) {
+  for (QINT64 band = 0; band < Bands() && written; ++band) {
+    for (QINT64 y = 0; y < SizeY() && written; ++y) {
       CopyRow(row.data(), bytesPerPixel_, planes_[band] + y * pitchBytes_, sampleStep_, SizeX(),
               bytesPerPixel_);
-      file.write(reinterpret_cast<const char*>(row.data()),
-                 static_cast<std::streamsize>(row.size()));
+      written = std::fwrite(row.data(), 1, row.size(), file.get()) == row.size();
     }
   }
-  return static_cast<bool>(file.flush());
+  if (std::fclose(file.release()) != 0 || !written) {
+    if (problem != nullptr) *problem = "the file could not be written in full";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace zorhost

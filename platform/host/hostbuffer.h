@@ -47,8 +47,8 @@ class HostBuffer {
   bool PutRegion(QINT64 band, QINT64 x, QINT64 y, QINT64 w, QINT64 h, const void* data,
                  HostError* error);
   void Clear(double value);
-  // Export format Q_RAW: see platform/host/README.md.
-  bool ExportRaw(const std::string& path) const;
+  // Export format Q_RAW: see platform/host/README.md. problem says why it failed.
+  bool ExportRaw(const std::string& path, std::string* problem) const;
 
  private:
   HostBuffer() = default;

@@ -5,21 +5,29 @@
 #include <mutex>
 #include <string>
 
+#include "platform/os/process/regular_file.h"
 #include "platform/os/text/convert.h"
 
 namespace zorhost {
 namespace {
 
 std::mutex g_traceLock;
+// The trace file that last failed: said once on stderr, not on every line.
+std::string g_failedPath;
 
 // Appends one line; lines of two threads never mix.
 void Append(const std::string& line) {
   const char* path = std::getenv("ZOR_TRACE_FILE");
   if (path == nullptr || *path == '\0') return;
   std::lock_guard lock(g_traceLock);
-  if (std::FILE* file = std::fopen(path, "a")) {
+  std::string problem;
+  if (std::FILE* file = os::OpenRegularFile(path, "a", &problem)) {
     std::fputs(line.c_str(), file);
     std::fclose(file);
+    g_failedPath.clear();
+  } else if (g_failedPath != path) {
+    g_failedPath = path;
+    std::fprintf(stderr, "ZOR_TRACE_FILE %s: %s; no trace is written\n", path, problem.c_str());
   }
 }
 

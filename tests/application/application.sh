@@ -26,7 +26,7 @@ run_installed() {
   "$root/bin/zorregister" 'HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn' \
     FirmwarePath "$root/share/zor/dravionlyn/firmware" >/dev/null
   export ZOR_GENICAM_PATH=$root/share/zor/genicam
-  export ZOR_XML_REPOSITORY=$root/share/zor/xmlrepository
+  export ZOR_XML_REPOSITORY=$work/$mode/xmlrepository
   export ZOR_BOARDSIM_FRAME_US=5000
   "$binary"
 }
@@ -52,9 +52,28 @@ case $mode in
     cmake --install "$build" --prefix "$prefix" --strip >/dev/null
     for file in lib/libZOR.so lib/libZorDravionLyn.so lib/libzorgrabc.so include/zor/zor.h \
                 include/zor/qtypes.h bin/zordemo lib/pkgconfig/zor.pc lib/cmake/ZOR/ZORConfig.cmake \
-                share/zor/dravionlyn/dcf/Ntsc.dcf; do
+                lib/cmake/ZOR/ZORConfigVersion.cmake share/zor/dravionlyn/dcf/Ntsc.dcf \
+                share/doc/zor-dravionlyn/copyright; do
       [ -e "$prefix/$file" ] || fail "$file is not installed"
     done
+    # Applications link libZOR.so.1; the plug-ins keep the names the host library loads.
+    [ "$(readlink "$prefix/lib/libZOR.so")" = libZOR.so.1 ] || fail "libZOR.so names no libZOR.so.1"
+    readelf -d "$prefix/lib/libZOR.so.1" | grep -qF 'Library soname: [libZOR.so.1]' ||
+      fail "libZOR.so.1 has another soname"
+    readelf -d "$prefix/lib/libZorDravionLyn.so" | grep -qF 'Shared library: [libZOR.so.1]' ||
+      fail "the driver does not link libZOR.so.1"
+    # What the installer does is the package's own: the set-up command, a browser program.
+    for program in bin/zorsetup share/zor/tools/featurebrowser/featurebrowser.exe; do
+      [ -x "$prefix/$program" ] || fail "$program is not an installed program"
+    done
+    url=$(env -u DISPLAY -u WAYLAND_DISPLAY \
+          "$prefix/share/zor/tools/featurebrowser/featurebrowser.exe" http://localhost:1234/)
+    [ "$url" = "Open http://localhost:1234/ in a web browser." ] || fail "the browser program says $url"
+    # The CMake package's version.
+    rm -rf "$work/version"
+    cmake -S "$source/tests/application/version" -B "$work/version" \
+      -DCMAKE_PREFIX_PATH="$prefix" >"$work/version.log" 2>&1 ||
+      fail "find_package(ZOR <version>): $(cat "$work/version.log")"
     # Relocatable: no source or build path anywhere, tools find the libraries beside them.
     # AddressSanitizer names each instrumented global's source file as the compiler was given
     # it, and GCC maps no prefix there: in a sanitized build, only those paths may stay.
@@ -70,6 +89,7 @@ case $mode in
       done
     done
     for tool in "$prefix"/bin/*; do
+      [ "$(head -c 4 "$tool" | tail -c 3)" = ELF ] || continue  # zorsetup is a script
       readelf -d "$tool" | grep -qF '[$ORIGIN/../lib]' || fail "$tool has no \$ORIGIN/../lib RPATH"
     done
     # The application headers only.

@@ -61,7 +61,7 @@ expect out.txt "error 4421"
 expect out.txt "ZOR_GENICAM_PATH"
 
 export ZOR_GENICAM_PATH=$prefix/share/zor/genicam
-export ZOR_XML_REPOSITORY=$prefix/share/zor/xmlrepository
+export ZOR_XML_REPOSITORY=$work/xmlrepository
 run 1 no-such-camera.dcf
 expect out.txt "zordemo: no digitizer from no-such-camera.dcf"
 expect out.txt "error 4312"
@@ -80,49 +80,27 @@ expect out.txt "error range"
 # taken. Ports come from the system, so that parallel runs do not meet.
 register "" InstallDir "$prefix/share/zor"
 register "\\Parameters" FeatureBrowserServer dword:1
-mkdir -p "$prefix/share/zor/tools/featurebrowser"
-touch "$prefix/share/zor/tools/featurebrowser/featurebrowser.exe"
 "$prefix/bin/zorregister" 'HKEY_LOCAL_MACHINE\Software\Velant\Velant Zor Library\Runtime\Install' \
   InstallDir "$prefix/share/zor" >/dev/null
+# A free port, taken by the system, then given back: the page, and a feature through its
+# WebSocket.
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+register "\\Parameters" FeatureBrowserServerPortNumber "dword:$port"
+python3 "$(dirname "$0")/browsercheck.py" "$port" "$demo" --browser >browser.txt 2>&1 ||
+  fail "zordemo --browser: $(cat browser.txt)"
 python3 - "$demo" "$prefix" <<'PY' || failures=$((failures + 1))
-import socket, subprocess, sys, time, urllib.request
+import socket, subprocess, sys
 
 demo, prefix = sys.argv[1], sys.argv[2]
 registry = ["HKEY_LOCAL_MACHINE\\Software\\Velant\\Imaging Board\\DravionLyn\\Parameters",
             "FeatureBrowserServerPortNumber"]
 
-def port_in_use():
-    s = socket.socket()
-    s.bind(("127.0.0.1", 0))
-    s.listen()
-    return s
-
-def set_port(port):
-    subprocess.run([prefix + "/bin/zorregister", *registry, "dword:%d" % port], check=True,
-                   stdout=subprocess.DEVNULL)
-
-# A free port: taken by the system, then given back.
-probe = port_in_use()
-port = probe.getsockname()[1]
-probe.close()
-set_port(port)
-demo_run = subprocess.Popen([demo, "--browser"], stdout=subprocess.PIPE, text=True)
-line = ""
-for line in demo_run.stdout:
-    if "feature browser" in line:
-        break
-address = "http://localhost:%d/" % port
-assert address in line, "no address in %r" % line
-page = urllib.request.urlopen(address, timeout=10).read()
-assert b"<html" in page.lower(), "no page at " + address
-demo_run.send_signal(2)
-rest = demo_run.stdout.read()
-assert demo_run.wait(timeout=30) == 0, "--browser exited %d" % demo_run.returncode
-assert "feature browser closed" in rest, rest
-
 # The port held by another program: the server's error, no address, exit 1.
-holder = port_in_use()
-set_port(holder.getsockname()[1])
+holder = socket.socket()
+holder.bind(("127.0.0.1", 0))
+holder.listen()
+subprocess.run([prefix + "/bin/zorregister", *registry, "dword:%d" % holder.getsockname()[1]],
+               check=True, stdout=subprocess.DEVNULL)
 taken = subprocess.run([demo, "--browser"], capture_output=True, text=True, timeout=60)
 holder.close()
 assert taken.returncode == 1, "exit %d: %s" % (taken.returncode, taken.stdout)

@@ -1,6 +1,5 @@
+// Maps standard DCF names, finds the file in the registry's and environment's folders, reads it.
 #include "driver/board/dcf/dcffile.h"
-
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cwctype>
@@ -10,6 +9,7 @@
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/registrykey.h"
 #include "platform/os/process/environment.h"
+#include "platform/os/process/regular_file.h"
 
 namespace zor::board {
 
@@ -28,14 +28,11 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Only regular files count: a folder of the same name must not end the search.
+// Only regular files count: a folder of the same name must not end the search, and a FIFO in a
+// folder of the environment's list must not hold it.
 File OpenForReading(const std::wstring& path) {
   const std::string narrow = foundation::WStringToUtf8(path);
-  struct stat facts {};
-  if (narrow.empty() || stat(narrow.c_str(), &facts) != 0 || !S_ISREG(facts.st_mode)) {
-    return nullptr;
-  }
-  return File(std::fopen(narrow.c_str(), "r"));
+  return File(narrow.empty() ? nullptr : os::OpenRegularFile(narrow, "r"));
 }
 
 bool EqualsIgnoringCase(const std::wstring& a, const wchar_t* b) {

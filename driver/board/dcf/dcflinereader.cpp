@@ -1,3 +1,4 @@
+// Reads a DCF file line by line, bytes as characters, with comments and overlong tails dropped.
 #include "driver/board/dcf/dcflinereader.h"
 
 namespace zor::board {

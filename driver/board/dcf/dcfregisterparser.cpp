@@ -1,3 +1,4 @@
+// Parses a DCF file's key and hex value tokens into a digitizer's register block.
 #include "driver/board/dcf/dcfregisterparser.h"
 
 #include <array>

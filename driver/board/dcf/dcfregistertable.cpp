@@ -1,3 +1,4 @@
+// The DCF key table, built at compile time, and the look-up of a key and its INFO_ value.
 #include "driver/board/dcf/dcfregistertable.h"
 
 #include <array>

@@ -26,9 +26,11 @@ constexpr uint64_t kStatusInquire = 6801;
 constexpr uint64_t kTriggerInquire = 4200;
 constexpr uint32_t kAllocationSettleMs = 400;
 
+// The kernel's answer; its error goes to the context.
 uint64_t InquireKernel(const frame::LLsysHandlePair& handles,
                        const QDHwSpecDigitizerInfo& digitizer, uint64_t type, uint64_t event,
-                       foundation::CError& error, QDDriverThreadContext& ctx) {
+                       QDDriverThreadContext& ctx) {
+  foundation::CError error;
   kernel::DigChannelRequest request{};
   request.header = frame::FreshHeader(error);
   request.header.objectId = event;
@@ -138,11 +140,11 @@ int64_t QDHwSpecSystem::DigAlloc(const OperationArgs& args, QDDriverThreadContex
   digitizer->Channel().Block().kernelWord1 = request.record.kernelWord1;
   digitizer->Channel().Block().kernelWord2 = request.record.kernelWord2;
 
-  InquireKernel(handles_, *digitizer, kStatusInquire, CallerKernelId(ctx), error, ctx);
+  InquireKernel(handles_, *digitizer, kStatusInquire, CallerKernelId(ctx), ctx);
   StartHookThreads(kDigitizerHookBase | static_cast<uint64_t>(index), systemEventHookThreads_, ctx);
   if (ctx.ErrorCode() == 0) {
     const auto trigger = static_cast<int64_t>(
-        InquireKernel(handles_, *digitizer, kTriggerInquire, CallerKernelId(ctx), error, ctx));
+        InquireKernel(handles_, *digitizer, kTriggerInquire, CallerKernelId(ctx), ctx));
     digitizer->SetGrabTriggerState(trigger == frame::kEnabled ? frame::kEnabled : frame::kDisabled);
   }
   if (out != nullptr) *out = index;

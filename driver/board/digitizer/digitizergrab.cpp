@@ -110,8 +110,8 @@ bool QDHwSpecSystem::BuildGrabBufferRequest(const frame::QDBufferInfo* record,
 }
 
 template <typename Request>
-void QDHwSpecSystem::SendWaitingRequest(uint32_t function, Request& request,
-                                        foundation::CError& error, QDDriverThreadContext& ctx) {
+foundation::CError QDHwSpecSystem::SendWaitingRequest(uint32_t function, Request& request,
+                                                      QDDriverThreadContext& ctx) {
   frame::QDZorThreadContext* context = CallerContext(ctx);
   if (context != nullptr && context->Registration() == 0) {
     context->RegisterEvent(os::HandleFromValue(handles_.device), handles_.systemId, true);
@@ -133,7 +133,9 @@ void QDHwSpecSystem::SendWaitingRequest(uint32_t function, Request& request,
       request.header.status.errorSet = 1;
     }
   }
+  foundation::CError error;
   frame::MergeStatus(error, request.header.status);
+  return error;
 }
 
 void QDHwSpecSystem::RecoverFromTimeout(int64_t digitizer, QDDriverThreadContext& ctx) {
@@ -178,8 +180,7 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
       HostBufControl(record->HostId(), kMarkBuffer, 1);
     }
   }
-  foundation::CError error;
-  SendWaitingRequest(kernel::kDigGrab, request, error, ctx);
+  const foundation::CError error = SendWaitingRequest(kernel::kDigGrab, request, ctx);
   if (error.errorSet != 0) {
     if (continuous) digitizer->SetContinuousGrab(0);
     frame::Raise(error, &ctx);
@@ -204,9 +205,7 @@ void QDHwSpecSystem::DigGrabWaitFor(int64_t digitizerIndex, uint64_t flag,
   request->record = digitizer->Channel().Block();
   request->waitFlag = flag;
   // Raised directly: the request's own error is the one reported.
-  foundation::CError error;
-  SendWaitingRequest(kernel::kDigGrabWait, *request, error, ctx);
-  frame::Raise(error, &ctx);
+  frame::Raise(SendWaitingRequest(kernel::kDigGrabWait, *request, ctx), &ctx);
   if (ctx.ErrorCode() == kAcquisitionFailed && GetThreadErrorSubCode(ctx) == 1) {
     RecoverFromTimeout(digitizerIndex, ctx);
   }

@@ -1,3 +1,4 @@
+// QDHwSpecDigitizerInfo: the board's digitizer record and the values it reads from its DCF.
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 
 #include "driver/board/dcf/dcfregistertable.h"

@@ -1,3 +1,4 @@
+// Lays a frame out in strips for the board and checks and rounds decimation factors.
 #include "driver/board/digitizer/strips.h"
 
 #include <cmath>

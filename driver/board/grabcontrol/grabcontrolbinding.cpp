@@ -1,3 +1,4 @@
+// GrabControlBinding: the grab-control library's entry points and callbacks for one digitizer.
 #include "driver/board/grabcontrol/grabcontrolbinding.h"
 
 #include <bit>

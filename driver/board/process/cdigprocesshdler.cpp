@@ -1,3 +1,4 @@
+// CDigProcessHdler: queues a digitizer's grabs on the board buffer after buffer and stops them.
 #include "driver/board/process/cdigprocesshdler.h"
 
 #include <algorithm>
@@ -174,19 +175,20 @@ void CDigProcessHdler::SetTriggerState(int64_t state) {
   system_.DigControl(args, *ctx.get());
 }
 
-bool CDigProcessHdler::QueueGrab(ProcessBuffer& buffer, foundation::CError& error,
-                                 frame::QDDriverThreadContext* ctx) {
+foundation::CError CDigProcessHdler::QueueGrab(ProcessBuffer& buffer,
+                                               frame::QDDriverThreadContext* ctx) {
   auto request = std::make_unique<kernel::GrabRequest>();
   system_.BuildGrabRequest(digitizer_, 1, kernelObject_, *request);
   // The buffer index travels with the grab and comes back with its event.
   system_.BuildGrabBufferRequest(buffer.driverIndex, digitizer_, request->buffer,
                                  buffer.driverIndex);
+  foundation::CError error;
   frame::LLsysRequest(system_.Handles(), kernel::kDigProcessStart, *request, error, ctx);
-  if (error.errorSet != 0) return false;
+  if (error.errorSet != 0) return error;
   // A restart queues while the hook thread may still finish an event of the run before.
   std::lock_guard lock(hookLock_);
   buffer.grabRecord = request->grabRecord;
-  return true;
+  return error;
 }
 
 foundation::CError CDigProcessHdler::Start(int64_t operation, int64_t flags, int64_t count,
@@ -228,7 +230,8 @@ foundation::CError CDigProcessHdler::Start(int64_t operation, int64_t flags, int
     if (started_ >= bufferLimit || started_ >= firstGrabs) break;
     const int64_t position = (startPosition + step) % total;
     ProcessBuffer& buffer = buffers_[static_cast<std::size_t>(position)];
-    if (!QueueGrab(buffer, error, ctx)) break;
+    error = QueueGrab(buffer, ctx);
+    if (error.errorSet != 0) break;
     if (toggles) {
       // Only the first grab of each period waits for a trigger.
       if (position % togglePeriod_ == 0) {

@@ -109,8 +109,8 @@ class CDigProcessHdler : public foundation::CLogProvider {
   void Prepare(int64_t operation, int64_t flags, int64_t count);
   foundation::CError HookBuffers();
   void UnhookBuffers();
-  bool QueueGrab(ProcessBuffer& buffer, foundation::CError& error,
-                 frame::QDDriverThreadContext* ctx);
+  // Queues the buffer's grab with the kernel; the kernel's error, raised on the context too.
+  foundation::CError QueueGrab(ProcessBuffer& buffer, frame::QDDriverThreadContext* ctx);
   void OnBufferDone(QINT64 type, QID event, bool multiThread);
   // A processing record of the driver log, when its category is on.
   void Log(uint32_t tag1, uint64_t value1, uint32_t tag2, uint64_t value2) const;

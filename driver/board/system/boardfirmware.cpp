@@ -7,8 +7,10 @@
 
 namespace zor::board {
 
-void QDHwSpecSystem::RunFirmwareCheck(int64_t mode, foundation::CError& error) {
+foundation::CError QDHwSpecSystem::RunFirmwareCheck(int64_t mode) {
+  foundation::CError error;
   firmware::CheckGrabModuleFirmware(*this, static_cast<uint64_t>(mode), error);
+  return error;
 }
 
 uint32_t QDHwSpecSystem::IsFirmwareUpdaterAvailable() {

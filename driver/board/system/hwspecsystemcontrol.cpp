@@ -90,9 +90,7 @@ int64_t QDHwSpecSystem::SysControl(const OperationArgs& args, QDDriverThreadCont
               L"DravionLyn Bridge Update", os::MB_OK);
         }
       } else {
-        foundation::CError error;
-        RunFirmwareCheck(value, error);
-        error.Report(ctx);
+        RunFirmwareCheck(value).Report(ctx);
       }
       break;
     case Q_BOARD_SERIAL_WORD: {

@@ -1,3 +1,4 @@
+// QDHwSpecSystem: builds the board's system at allocation, opening the board and its kernel system.
 #include "driver/board/system/qdhwspecsystem.h"
 
 #include <cstring>
@@ -51,14 +52,14 @@ void QDHwSpecSystem::Construct(int64_t allocationFlags, QDDriverThreadContext& c
     frame::LLsysAllocate(0, static_cast<uint64_t>(allocationFlags), handles_, &settings_, &info_,
                          error, &ctx);
   }
-  if (error.errorSet == 0 && GetPendingError(ctx) == 0) ReadCapabilities(error, ctx);
+  if (error.errorSet == 0 && GetPendingError(ctx) == 0) error = ReadCapabilities(ctx);
   if (error.errorSet == 0 && GetPendingError(ctx) == 0) {
     SetUpDriverLog(ctx);
     if (frame::SettingWord(settings_, kernel::kSettingTimingStatistics) != 0) {
       frame::EnableTimingStatistics();
     }
     const bool compareOnly = (allocationFlags & kNoFirmwareUpdate) != 0;
-    RunFirmwareCheck(compareOnly ? kCompareOnly : kCheckFirmware, error);
+    error = RunFirmwareCheck(compareOnly ? kCompareOnly : kCheckFirmware);
   }
   if (error.errorSet != 0 || GetPendingError(ctx) != 0) {
     FailConstruction(error, ctx);
@@ -75,9 +76,10 @@ void QDHwSpecSystem::Construct(int64_t allocationFlags, QDDriverThreadContext& c
   stripRatio_.fill(kDefaultStripRatio);
 }
 
-void QDHwSpecSystem::ReadCapabilities(foundation::CError& error, QDDriverThreadContext& ctx) {
+foundation::CError QDHwSpecSystem::ReadCapabilities(QDDriverThreadContext& ctx) {
+  foundation::CError error;
   const uint64_t word = SystemRequest(kernel::kSysRequestCapabilities, error, ctx);
-  if (error.errorSet != 0) return;
+  if (error.errorSet != 0) return error;
   capabilityWord_ = word;
   capabilityReport_ = word;
   if ((word & kernel::kCapSixteenChannels) != 0) {
@@ -85,6 +87,7 @@ void QDHwSpecSystem::ReadCapabilities(foundation::CError& error, QDDriverThreadC
   } else if ((word & kernel::kCapFourChannels) != 0) {
     digitizerCount_ = 4;
   }
+  return error;
 }
 
 uint64_t QDHwSpecSystem::SystemRequest(uint64_t word, foundation::CError& error,

@@ -133,9 +133,9 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
 
  private:
   void Construct(int64_t allocationFlags, QDDriverThreadContext& ctx);
-  void ReadCapabilities(foundation::CError& error, QDDriverThreadContext& ctx);
+  foundation::CError ReadCapabilities(QDDriverThreadContext& ctx);
   void SetUpDriverLog(QDDriverThreadContext& ctx);
-  void RunFirmwareCheck(int64_t mode, foundation::CError& error);
+  foundation::CError RunFirmwareCheck(int64_t mode);
   void FailConstruction(const foundation::CError& error, QDDriverThreadContext& ctx);
   void ReleaseKernelSystem(QDDriverThreadContext* ctx);
   uint64_t SystemRequest(uint64_t word, foundation::CError& error, QDDriverThreadContext& ctx,
@@ -169,10 +169,10 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   void StopDigitizerHooks(QDHwSpecDigitizerInfo& digitizer);
   int64_t GrabInto(int64_t digitizer, int64_t buffer, int64_t count, QDDriverThreadContext& ctx);
   // Sends a grab or grab-wait request and waits on the caller's event when the
-  // reply asks for it.
+  // reply asks for it; the reply's error, not raised.
   template <typename Request>
-  void SendWaitingRequest(uint32_t function, Request& request, foundation::CError& error,
-                          QDDriverThreadContext& ctx);
+  foundation::CError SendWaitingRequest(uint32_t function, Request& request,
+                                        QDDriverThreadContext& ctx);
   void RecoverFromTimeout(int64_t digitizer, QDDriverThreadContext& ctx);
   GrabControlBinding& GetGrabControlBinding(QDHwSpecDigitizerInfo& digitizer);
   CDigProcessHdler* StartDigProcess(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext& ctx);

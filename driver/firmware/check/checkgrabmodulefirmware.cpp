@@ -1,3 +1,4 @@
+// CheckGrabModuleFirmware: compares, updates or reprograms the grab module, then asks to restart.
 #include "driver/firmware/check/checkgrabmodulefirmware.h"
 
 #include <cstdio>

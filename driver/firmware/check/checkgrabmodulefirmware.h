@@ -1,3 +1,4 @@
+// The grab-module firmware check that runs when a board system is allocated.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// IFirmwareCheckSystem: what the firmware check asks of the board system running it.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The board variant's firmware data file: its name, its folder and its packed date.
 #include "driver/firmware/check/firmwarefile.h"
 
 #include <strings.h>

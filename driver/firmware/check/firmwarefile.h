@@ -1,3 +1,4 @@
+// The firmware data file of a board variant and the version code its date gives.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Reads the firmware update's popup and restart switches from the board's registry key.
 #include "driver/firmware/check/firmwaresettings.h"
 
 #include "driver/foundation/registrykey.h"

@@ -1,3 +1,4 @@
+// The board's firmware update settings: ask first, show completion, restart after.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Finds the firmware updater program, tells whether it runs, and starts it.
 #include "driver/firmware/check/firmwareupdater.h"
 
 #include "driver/foundation/folders.h"

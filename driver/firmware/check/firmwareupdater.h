@@ -1,3 +1,4 @@
+// The firmware updater program the check can leave an update to.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// CJtagRegisterWindow: maps the board's JTAG register through a host buffer and frees it.
 #include "driver/firmware/check/jtagregisterwindow.h"
 
 #include "platform/host/hostservices.h"

@@ -1,3 +1,4 @@
+// CJtagRegisterWindow: the check's window on the board's JTAG control register.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Matches a device line of the chain description file by IDCODE and reads its options.
 #include "driver/firmware/flow/descriptionline.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// The device lines of the chain description file that the programming flow reads.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Builds the STAPL programs that count the chain's devices and read their IDCODEs.
 #include "driver/firmware/flow/discoveryscripts.h"
 
 namespace zor::firmware {

@@ -1,3 +1,4 @@
+// The STAPL programs that discover the board's JTAG chain.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// The temporary folder the programming flow writes its patched data file into.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// Parses Boolean array arguments: a range of a named array or a literal.
 #include <cctype>
 #include <limits>
 

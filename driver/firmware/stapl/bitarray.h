@@ -1,3 +1,4 @@
+// The bit storage of STAPL Boolean arrays, 32 bits to a word.
 #pragma once
 
 #include <cstdint>

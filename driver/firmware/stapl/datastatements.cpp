@@ -1,3 +1,4 @@
+// The STAPL data statements: declarations with initialisers, assignments, PRINT and EXPORT.
 #include <algorithm>
 #include <cctype>
 #include <limits>

@@ -1,3 +1,4 @@
+// Evaluates STAPL expressions: lexer, precedence climbing and checked arithmetic.
 #include "driver/firmware/stapl/expression.h"
 
 #include <cctype>

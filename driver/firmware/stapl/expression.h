@@ -1,3 +1,4 @@
+// Evaluation of STAPL expressions, with symbols resolved by the caller.
 #pragma once
 
 #include <cstdint>

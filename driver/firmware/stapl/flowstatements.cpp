@@ -1,3 +1,4 @@
+// The STAPL flow statements: ACTION, procedures and data blocks, CALL, GOTO, FOR, IF, PUSH, EXIT.
 #include <string>
 #include <vector>
 

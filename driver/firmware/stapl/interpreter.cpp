@@ -1,9 +1,11 @@
+// CStaplInterpreter's statement loop, keyword dispatch and symbol scopes.
 #include "driver/firmware/stapl/interpreter.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 #include "driver/firmware/stapl/staplexecute.h"
@@ -128,38 +130,37 @@ int CStaplInterpreter::ExecuteStatement() {
   return rc;
 }
 
+// A statement runs in the group that its keyword belongs to; a line that starts with no
+// keyword is an assignment.
 int CStaplInterpreter::Dispatch(int keyword, std::string_view rest) {
-  const bool v2 = version_ == 2;
-  const int needProcedure = v2 && phase_ != kPhaseProcedure ? kStaplPhaseError : kStaplSuccess;
-  auto setVersion = [this](int version) {
-    if (version_ == 0) version_ = version;
-    return version_ == version ? kStaplSuccess : kStaplSyntaxError;
-  };
+  for (const StatementGroup group :
+       {&CStaplInterpreter::RunStructureStatement, &CStaplInterpreter::RunFlowStatement,
+        &CStaplInterpreter::RunDataStatement, &CStaplInterpreter::RunJtagStatement}) {
+    if (const std::optional<int> rc = (this->*group)(keyword, rest)) return *rc;
+  }
+  return DoImplicitAssignment(rest);
+}
+
+int CStaplInterpreter::RequireVersion(int version) {
+  if (version_ == 0) version_ = version;
+  return version_ == version ? kStaplSuccess : kStaplSyntaxError;
+}
+
+int CStaplInterpreter::ProcedureOnly() const {
+  return version_ == 2 && phase_ != kPhaseProcedure ? kStaplPhaseError : kStaplSuccess;
+}
+
+std::optional<int> CStaplInterpreter::RunStructureStatement(int keyword, std::string_view rest) {
   int rc = kStaplSuccess;
   switch (keyword) {
     case kAction:
-      if ((rc = setVersion(2)) != kStaplSuccess) return rc;
+      if ((rc = RequireVersion(2)) != kStaplSuccess) return rc;
       if (phase_ > kPhaseAction) return kStaplPhaseError;
       phase_ = kPhaseAction;
       return DoAction(rest);
-    case kBoolean:
-    case kInteger:
-      if (keyword == kBoolean && version_ == 0) version_ = 1;
-      if (version_ == 2 && phase_ != kPhaseProcedure && phase_ != kPhaseData) {
-        return kStaplPhaseError;
-      }
-      return DoDeclaration(keyword == kBoolean, rest);
-    case kCall:
-    case kGoto:
-      if (version_ == 0) version_ = 1;
-      if (v2 && phase_ != kPhaseProcedure) return kStaplPhaseError;
-      return DoCallOrGoto(rest, keyword == kCall);
-    case kCrc:
-      // The CRC statement ends the program text; running into it is an error.
-      return kStaplPhaseError;
     case kData:
     case kProcedure:
-      if ((rc = setVersion(2)) != kStaplSuccess) return rc;
+      if ((rc = RequireVersion(2)) != kStaplSuccess) return rc;
       if (phase_ == kPhaseAction) return kStaplActionNotFound;
       if (phase_ != kPhaseProcedure && (keyword == kProcedure || phase_ != kPhaseData)) {
         return kStaplPhaseError;
@@ -170,49 +171,82 @@ int CStaplInterpreter::Dispatch(int keyword, std::string_view rest) {
     case kEndproc:
       if (version_ == 0) version_ = 2;
       return DoReturn(rest);
+    case kNote:
+      if (version_ == 2 && phase_ >= kPhaseAction) return kStaplPhaseError;
+      if (phase_ == kPhaseUnknown) phase_ = kPhaseNote;
+      return kStaplSuccess;
+    case kRem:
+      return kStaplSuccess;
+    case kCrc:
+      // The CRC statement ends the program text; running into it is an error.
+      return kStaplPhaseError;
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<int> CStaplInterpreter::RunFlowStatement(int keyword, std::string_view rest) {
+  const int needProcedure = ProcedureOnly();
+  int rc = kStaplSuccess;
+  switch (keyword) {
+    case kCall:
+    case kGoto:
+      if (version_ == 0) version_ = 1;
+      if (needProcedure) return needProcedure;
+      return DoCallOrGoto(rest, keyword == kCall);
+    case kReturn:
+      if ((rc = RequireVersion(1)) != kStaplSuccess) return rc;
+      return DoReturn(rest);
     case kExit:
       return needProcedure ? needProcedure : DoExit(rest);
-    case kExport:
-      return needProcedure ? needProcedure : DoExport(rest);
+    case kIf:
+      return needProcedure ? needProcedure : DoIf(rest);
     case kFor:
       return needProcedure ? needProcedure : DoFor(rest);
     case kNext:
       return needProcedure ? needProcedure : DoNext(rest);
-    case kFrequency:
-      if ((rc = setVersion(2)) != kStaplSuccess) return rc;
-      if (phase_ != kPhaseProcedure) return kStaplPhaseError;
-      return DoFrequency(rest);
-    case kIf:
-      return needProcedure ? needProcedure : DoIf(rest);
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<int> CStaplInterpreter::RunDataStatement(int keyword, std::string_view rest) {
+  const int needProcedure = ProcedureOnly();
+  int rc = kStaplSuccess;
+  switch (keyword) {
+    case kBoolean:
+    case kInteger:
+      if (keyword == kBoolean && version_ == 0) version_ = 1;
+      if (version_ == 2 && phase_ != kPhaseProcedure && phase_ != kPhaseData) {
+        return kStaplPhaseError;
+      }
+      return DoDeclaration(keyword == kBoolean, rest);
     case kLet:
-      if ((rc = setVersion(1)) != kStaplSuccess) return rc;
+      if ((rc = RequireVersion(1)) != kStaplSuccess) return rc;
       return DoAssignment(rest);
-    case kNote:
-      if (v2 && phase_ >= kPhaseAction) return kStaplPhaseError;
-      if (phase_ == kPhaseUnknown) phase_ = kPhaseNote;
-      return kStaplSuccess;
-    case kPadding:
-      if ((rc = setVersion(1)) != kStaplSuccess) return rc;
-      return DoPadding(rest);
-    case kPop:
-      return needProcedure ? needProcedure : DoPop(rest);
     case kPush:
       return needProcedure ? needProcedure : DoPush(rest);
+    case kPop:
+      return needProcedure ? needProcedure : DoPop(rest);
     case kPrint:
       return needProcedure ? needProcedure : DoPrint(rest);
-    case kRem:
-      return kStaplSuccess;
-    case kReturn:
-      if ((rc = setVersion(1)) != kStaplSuccess) return rc;
-      return DoReturn(rest);
+    case kExport:
+      return needProcedure ? needProcedure : DoExport(rest);
+    default:
+      return std::nullopt;
+  }
+}
+
+std::optional<int> CStaplInterpreter::RunJtagStatement(int keyword, std::string_view rest) {
+  const int needProcedure = ProcedureOnly();
+  int rc = kStaplSuccess;
+  switch (keyword) {
     case kDrscan:
     case kIrscan:
       return needProcedure ? needProcedure : DoScan(keyword == kIrscan, rest);
     case kDrstop:
     case kIrstop:
       return needProcedure ? needProcedure : DoStop(keyword == kIrstop, rest);
-    case kState:
-      return needProcedure ? needProcedure : DoState(rest);
     case kPredr:
     case kPostdr:
     case kPreir:
@@ -220,22 +254,33 @@ int CStaplInterpreter::Dispatch(int keyword, std::string_view rest) {
       return needProcedure ? needProcedure
                            : DoAmble(keyword == kPreir || keyword == kPostir,
                                      keyword == kPredr || keyword == kPreir, rest);
+    case kState:
+      return needProcedure ? needProcedure : DoState(rest);
+    case kWait:
+      return needProcedure ? needProcedure : DoWait(rest);
     case kTrst:
       if (version_ == 0) version_ = 2;
       if (version_ == 2 && phase_ != kPhaseProcedure) return kStaplPhaseError;
       return DoWait(rest);
-    case kWait:
-      return needProcedure ? needProcedure : DoWait(rest);
-    case kVmap:
-      return needProcedure ? needProcedure : DoVmap(rest);
     case kVector:
       return needProcedure ? needProcedure : DoVector(rest);
+    case kVmap:
+      return needProcedure ? needProcedure : DoVmap(rest);
+    case kFrequency:
+      if ((rc = RequireVersion(2)) != kStaplSuccess) return rc;
+      if (phase_ != kPhaseProcedure) return kStaplPhaseError;
+      return DoFrequency(rest);
+    case kPadding:
+      if ((rc = RequireVersion(1)) != kStaplSuccess) return rc;
+      return DoPadding(rest);
     default:
-      break;
+      return std::nullopt;
   }
-  // An assignment without LET, in STAPL proper only.
-  if (!v2) return kStaplSyntaxError;
-  if (needProcedure) return needProcedure;
+}
+
+int CStaplInterpreter::DoImplicitAssignment(std::string_view rest) {
+  if (version_ != 2) return kStaplSyntaxError;
+  if (const int needProcedure = ProcedureOnly()) return needProcedure;
   std::string_view text = rest;
   const std::string_view name = staplText::TakeName(text);
   if (name.empty() || name.size() >= CStaplSymbolTable::kMaxName) return kStaplSyntaxError;

@@ -1,7 +1,9 @@
+// CStaplInterpreter: one run of a STAPL program.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +52,23 @@ class CStaplInterpreter : public IStaplSymbolResolver {
   int RunStatements(size_t stopDepth, bool nested);
   int ExecuteStatement();
   int Dispatch(int keyword, std::string_view rest);
+  // The statement groups of the language; each answers nothing for a keyword of another group.
+  using StatementGroup = std::optional<int> (CStaplInterpreter::*)(int, std::string_view);
+  // Program structure: ACTION, PROCEDURE and DATA blocks and their ends, NOTE, REM, CRC.
+  std::optional<int> RunStructureStatement(int keyword, std::string_view rest);
+  // Program flow: CALL, GOTO, RETURN, EXIT, IF, FOR, NEXT.
+  std::optional<int> RunFlowStatement(int keyword, std::string_view rest);
+  // Data management: BOOLEAN and INTEGER declarations, LET, PUSH, POP, PRINT, EXPORT.
+  std::optional<int> RunDataStatement(int keyword, std::string_view rest);
+  // Boundary scan: scans, stop states, pre- and post-ambles, STATE, WAIT, TRST, VECTOR, VMAP,
+  // FREQUENCY, PADDING.
+  std::optional<int> RunJtagStatement(int keyword, std::string_view rest);
+  // A STAPL (version 2) assignment without LET: the statement starts with a variable's name.
+  int DoImplicitAssignment(std::string_view rest);
+  // The first statement that belongs to one version fixes it; the other version's are errors.
+  int RequireVersion(int version);
+  // Version 2 runs most statements inside procedures only: kStaplPhaseError elsewhere.
+  int ProcedureOnly() const;
   int Evaluate(std::string_view text, int64_t* value, int* type);
   int EvaluateInteger(std::string_view text, int64_t* value);
   int AddSymbol(std::string_view name, StaplKind kind, int64_t value, int32_t position,

@@ -1,3 +1,4 @@
+// CStaplJtag: walks the TAP state machine and shifts the registers with their pre- and postambles.
 #include "driver/firmware/stapl/jtaglayer.h"
 
 #include "driver/firmware/stapl/bitarray.h"

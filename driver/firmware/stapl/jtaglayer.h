@@ -1,3 +1,4 @@
+// CStaplJtag: the STAPL interpreter's JTAG layer.
 #pragma once
 
 #include <cstdint>

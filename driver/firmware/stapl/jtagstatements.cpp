@@ -1,3 +1,4 @@
+// The STAPL JTAG statements: SCAN, VECTOR, STATE, WAIT, FREQUENCY, pre- and postambles.
 #include <algorithm>
 #include <string>
 #include <vector>

@@ -1,3 +1,4 @@
+// Unpacks the 6-bit characters of STAPL compressed data into bytes.
 #include "driver/firmware/stapl/sixbit.h"
 
 namespace zor::firmware {

@@ -1,3 +1,4 @@
+// The 6-bit character encoding of STAPL data.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// StaplExecute: the STAPL interpreter's entry, one action of a program.
 #pragma once
 
 #include <cstdint>

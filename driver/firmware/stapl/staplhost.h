@@ -1,3 +1,4 @@
+// IStaplHost: what the STAPL interpreter needs of its host.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The texts of the STAPL interpreter's result codes.
 #include "driver/firmware/stapl/staplresult.h"
 
 namespace zor::firmware {

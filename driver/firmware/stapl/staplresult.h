@@ -1,3 +1,4 @@
+// The STAPL interpreter's result codes and their texts.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// CStaplStack: push and pop within the stack's depth.
 #include "driver/firmware/stapl/staplstack.h"
 
 namespace zor::firmware {

@@ -1,3 +1,4 @@
+// CStaplStack: the STAPL interpreter's stack of FOR, value and CALL records.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// CStaplStatementReader: reads and normalises one statement at a time, and finds line numbers.
 #include "driver/firmware/stapl/statementreader.h"
 
 #include <cctype>

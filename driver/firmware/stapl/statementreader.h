@@ -1,3 +1,4 @@
+// CStaplStatementReader: the program's statements, read one at a time through the host.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// CStaplSymbolTable: name hashing, name checks, look-up and insertion.
 #include "driver/firmware/stapl/symboltable.h"
 
 #include <cctype>

@@ -1,3 +1,4 @@
+// CStaplSymbolTable: the symbols of one STAPL run, their kinds and array storage.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// Scanning helpers over STAPL statement text: trims, top-level splits, names.
 #include "driver/firmware/stapl/textscan.h"
 
 #include <cctype>

@@ -1,3 +1,4 @@
+// Scanning helpers over STAPL statement text.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// Unpacks compressed STAPL Boolean array data.
 #include "driver/firmware/stapl/uncompress.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The decompressor of STAPL Boolean array data.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// QDCommandWrapper: typed reads of a command record's slots, and the sizes of its text arguments.
 #include "driver/frameworkuser/command/commandwrapper.h"
 
 #include <cstddef>
@@ -24,12 +25,12 @@ int64_t CountWithTerminator(const Char* text) {
 
 bool IsTextType(uint32_t maskedType) {
   switch (maskedType & ~kIgnoredTypeBit) {
-    case 0x900000A:
-    case 0x9000010:
-    case 0xD00000A:
-    case 0xA00000A:
-    case 0xA000010:
-    case 0xE00000A:
+    case QD_TYPE_STRING:
+    case QD_TYPE_FILE_NAME_STRING:
+    case QD_TYPE_STRING_OUT:
+    case QD_TYPE_WSTRING:
+    case QD_TYPE_WFILE_NAME:
+    case QD_TYPE_WSTRING_OUT:
       return true;
     default:
       return false;
@@ -46,22 +47,22 @@ int64_t ElementSize(uint32_t maskedType) {
   uint32_t base = type;
   if ((type & ~0xFu) == kArrayBit) base = type & 0xF;
   switch (base) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 7:
-    case 8:
+    case QD_TYPE_ID:
+    case QD_TYPE_ADDRESS:
+    case QD_TYPE_DOUBLE:
+    case QD_TYPE_INT64:
+    case QD_TYPE_UINT64:
+    case QD_TYPE_FUNCTION:
       return 8;
-    case 5:
-    case 6:
-    case 11:
+    case QD_TYPE_INT32:
+    case QD_TYPE_UINT32:
+    case QD_TYPE_FLOAT:
       return 4;
-    case 12:
-    case 13:
+    case QD_TYPE_UINT8:
+    case QD_TYPE_BOOL:
       return 1;
-    case 14:
-    case 15:
+    case QD_TYPE_INT16:
+    case QD_TYPE_UINT16:
       return 2;
     default:
       return 0;
@@ -86,11 +87,11 @@ int64_t QDCommandWrapper::GetArgPointer(int i) const { return record_->params[i]
 
 ValueRecord QDCommandWrapper::GetArgVariant(int i) const {
   switch (ArgType(i)) {
-    case 1:
-    case 4:
-    case 7:
+    case QD_TYPE_ID:
+    case QD_TYPE_INT64:
+    case QD_TYPE_UINT64:
       return {GetArgInteger(i), kValueInteger};
-    case 3:
+    case QD_TYPE_DOUBLE:
       return {GetArgInteger(i), kValueDouble};
     default:
       return {0, kValueDouble};

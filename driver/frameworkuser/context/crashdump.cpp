@@ -1,3 +1,4 @@
+// Writes a crash dump, named by time, under the temporary folder.
 #include "driver/frameworkuser/context/crashdump.h"
 
 #include <ctime>

@@ -1,3 +1,4 @@
+// The debug stop settings, read once from the runtime configuration, and their error match.
 #include "driver/frameworkuser/context/debugstop.h"
 
 #include "driver/foundation/runtimeconfig.h"

@@ -1,3 +1,4 @@
+// Turns an exception that escaped driver code into the driver's error code and texts.
 #include "driver/frameworkuser/context/escapedexception.h"
 
 #include <cxxabi.h>

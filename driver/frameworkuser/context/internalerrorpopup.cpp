@@ -1,3 +1,4 @@
+// The internal-error popup and crash dump shown when the thread's error is the debug stop's.
 #include <csignal>
 #include <string>
 

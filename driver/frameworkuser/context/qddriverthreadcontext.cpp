@@ -1,3 +1,4 @@
+// QDDriverThreadContext: the thread's per-system items, its first error and its error texts.
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include "driver/frameworkuser/context/textcopy.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "driver/frameworkuser/errortable/messagetable.h"
+#include "interfaces/hostcommand/opcodes.h"
 #include "platform/os/sync/event.h"
 
 using zor::foundation::CLog;
@@ -169,14 +171,14 @@ int64_t QDDriverThreadContext::GetError(int64_t kind, void* out1, void* out2, vo
                                         void* out4) {
   void* outs[4] = {out1, out2, out3, out4};
   switch (kind) {
-    case 1: {
+    case hostcommand::kErrorQueryCodes: {
       const int64_t values[4] = {errorCode_, subCodes_[0], subCodes_[1], subCodes_[2]};
       for (int i = 0; i < 4; ++i) {
         if (outs[i] != nullptr) *static_cast<int64_t*>(outs[i]) = values[i];
       }
       break;
     }
-    case 2: {
+    case hostcommand::kErrorQueryTexts: {
       const bool inTable = errorCode_ >= kFirstErrorCode && errorCode_ <= kLastErrorCode;
       const wchar_t* texts[4] = {};
       if (inTable) {
@@ -196,12 +198,12 @@ int64_t QDDriverThreadContext::GetError(int64_t kind, void* out1, void* out2, vo
       }
       break;
     }
-    case 3:
+    case hostcommand::kErrorQueryDriverName:
       CopyBoundedText(static_cast<wchar_t*>(out1), kOwnTextSize, L"DravionLyn");
       break;
-    case 5:
-    case 6:
-      for (int i = 0; i < (kind == 5 ? 1 : 2); ++i) {
+    case hostcommand::kErrorQueryOneWord:
+    case hostcommand::kErrorQueryTwoWords:
+      for (int i = 0; i < (kind == hostcommand::kErrorQueryOneWord ? 1 : 2); ++i) {
         if (outs[i] != nullptr) *static_cast<int64_t*>(outs[i]) = 0;
       }
       break;

@@ -1,3 +1,4 @@
+// QDZorThreadContext: a thread's host thread and the context event registered with the kernel.
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"

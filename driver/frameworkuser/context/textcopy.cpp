@@ -1,3 +1,4 @@
+// Copies a wide text into a fixed buffer, cut to fit and always terminated.
 #include "driver/frameworkuser/context/textcopy.h"
 
 namespace zor::frame {

@@ -1,3 +1,4 @@
+// Reports an error of a driver thread or callback to the host library as a named function's.
 #include "driver/frameworkuser/context/threaderrorreport.h"
 
 #include "platform/host/hostservices.h"

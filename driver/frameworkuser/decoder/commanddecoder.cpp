@@ -1,3 +1,4 @@
+// QDDravionLynCommandDecoder: the exported entry that takes each host command to the dispatcher.
 #include "driver/frameworkuser/decoder/commanddecoder.h"
 
 #include "driver/foundation/timestamp.h"

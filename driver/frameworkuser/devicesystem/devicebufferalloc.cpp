@@ -62,27 +62,26 @@ int64_t QDDeviceSystem::BufAlloc(const OperationArgs& args, QDDriverThreadContex
   return 1;
 }
 
-void QDDeviceSystem::CheckAttributes(BufAllocParams& p, foundation::CError& error) const {
-  if (p.bands != 1 && p.bands != 3) return error.SetError(kUnsupportedBuffer, 1);
+foundation::CError QDDeviceSystem::CheckAttributes(BufAllocParams& p) const {
+  if (p.bands != 1 && p.bands != 3) return {kUnsupportedBuffer, 1};
   uint64_t& a = p.attributes;
   if ((a & (kDeviceMemory | kGrab)) != 0) a |= kNonPaged;
-  if ((a & 0x2) != 0) return error.SetError(kInvalidBuffer, 1);
+  if ((a & 0x2) != 0) return {kInvalidBuffer, 1};
   if ((a & kGrab) != 0) {
     a |= 0x4000000;
-    if (p.type == 0x48000020 || p.type == 0x48000040) return error.SetError(kUnsupportedBuffer, 2);
-    if ((p.flags & kHostAddressFlag) != 0) return error.SetError(kGrabBufferAllocationError, 4);
+    if (p.type == 0x48000020 || p.type == 0x48000040) return {kUnsupportedBuffer, 2};
+    if ((p.flags & kHostAddressFlag) != 0) return {kGrabBufferAllocationError, 4};
   }
   if ((a & kDeviceMemory) != 0) {
-    if ((a & 0x2010000) != 0) return error.SetError(kUnsupportedBuffer, 2);
-    if ((a & kImageKind) != 0 && p.byteSize == 0) return error.SetError(kInvalidBuffer, 1);
+    if ((a & 0x2010000) != 0) return {kUnsupportedBuffer, 2};
+    if ((a & kImageKind) != 0 && p.byteSize == 0) return {kInvalidBuffer, 1};
     if (!Has(a, kImage | kImageKind) && ((a & 0x2884178100000080) != 0 || Has(a, 0x400080000))) {
-      return error.SetError(kUnsupportedBuffer, 2);
+      return {kUnsupportedBuffer, 2};
     }
   }
   const uint64_t format = a & kFormatCode;
-  if (format != 0 && (p.bands == 1) != OneBandFormat(format)) {
-    error.SetError(kUnsupportedBuffer, 1);
-  }
+  if (format != 0 && (p.bands == 1) != OneBandFormat(format)) return {kUnsupportedBuffer, 1};
+  return {};
 }
 
 int64_t QDDeviceSystem::CreateDeviceMemoryBuffer(BufAllocParams& p, int64_t hostSystem,
@@ -191,7 +190,7 @@ void QDDeviceSystem::AllocateBuffer(BufAllocParams p, int64_t* outIndex,
   int64_t index = 0;
 
   CheckBufAllocParams(p, error);
-  if (error.errorSet == 0 && (p.attributes & kImage) != 0) CheckAttributes(p, error);
+  if (error.errorSet == 0 && (p.attributes & kImage) != 0) error = CheckAttributes(p);
   const int64_t context = 0;
   const int64_t hostSystem = GetHostSystemId(0);
   if (error.errorSet == 0) {

@@ -1,3 +1,4 @@
+// Runs a host-library call with its error printing off and tells whether the host refused it.
 #include "driver/frameworkuser/devicesystem/hostrefusal.h"
 
 #include "platform/host/hostservices.h"

@@ -1,3 +1,4 @@
+// QDDeviceSystem: construction, system free, kernel performance report and serial errors.
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"

@@ -143,7 +143,8 @@ class QDDeviceSystem : public QDBaseSystem {
 
  private:
   void AllocateBuffer(BufAllocParams p, int64_t* outIndex, QDDriverThreadContext& ctx);
-  void CheckAttributes(BufAllocParams& p, foundation::CError& error) const;
+  // Settles the attributes of an image buffer; the error when they cannot be served.
+  foundation::CError CheckAttributes(BufAllocParams& p) const;
   int64_t CreateDeviceMemoryBuffer(BufAllocParams& p, int64_t hostSystem, int64_t context,
                                    uint64_t& kernelHandle, bool& memoryGiven,
                                    foundation::CError& error, QDDriverThreadContext& ctx);

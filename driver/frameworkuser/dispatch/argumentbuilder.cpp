@@ -1,3 +1,4 @@
+// Builds an operation's arguments from the command's slots as its opcode entry says.
 #include "driver/frameworkuser/dispatch/argumentbuilder.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// CommandDispatcher: the per-thread gate, the opcode's handler, and the command's status.
 #include "driver/frameworkuser/dispatch/commanddispatcher.h"
 
 #include "driver/frameworkuser/context/escapedexception.h"

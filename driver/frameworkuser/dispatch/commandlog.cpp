@@ -1,3 +1,4 @@
+// CommandLog: the driver-log records written when a command starts and when it ends.
 #include "driver/frameworkuser/dispatch/commandlog.h"
 
 #include "driver/foundation/log.h"

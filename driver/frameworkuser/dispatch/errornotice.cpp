@@ -1,3 +1,4 @@
+// ErrorNotice: answers the host's ask for the calling thread's error.
 #include "driver/frameworkuser/dispatch/errornotice.h"
 
 #include "driver/foundation/logdump.h"

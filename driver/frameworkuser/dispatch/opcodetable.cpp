@@ -1,3 +1,4 @@
+// The opcode table, built at compile time: each opcode's route, operation and argument sources.
 #include "driver/frameworkuser/dispatch/opcodetable.h"
 
 #include <algorithm>

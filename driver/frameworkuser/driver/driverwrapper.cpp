@@ -1,3 +1,4 @@
+// CQDDeviceDriverWrapper: makes the board driver object on first use and keeps it for the process.
 #include "driver/frameworkuser/driver/driverwrapper.h"
 
 #include <new>

@@ -1,3 +1,4 @@
+// The process-wide fence a system's free issues before it scans the threads' pins.
 #include "driver/frameworkuser/driver/pinfence.h"
 
 #include <linux/membarrier.h>

@@ -1,3 +1,4 @@
+// QDDeviceDriver: the driver object's start, inquire, thread contexts and system alloc and free.
 #include "driver/frameworkuser/driver/qddevicedriver.h"
 
 #include <atomic>

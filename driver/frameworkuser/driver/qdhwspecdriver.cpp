@@ -1,3 +1,4 @@
+// QDHwSpecDriver: allocates the board system through the maker the board layer registers.
 #include "driver/frameworkuser/driver/qdhwspecdriver.h"
 
 #include <atomic>

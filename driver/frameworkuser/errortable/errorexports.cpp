@@ -1,3 +1,4 @@
+// GetErrorRange and GetErrorMessage: the exported look-ups of the driver's error texts.
 #include "driver/frameworkuser/errortable/errorexports.h"
 
 #include "driver/frameworkuser/errortable/messagetable.h"

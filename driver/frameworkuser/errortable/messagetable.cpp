@@ -1,3 +1,4 @@
+// The texts of the driver's error codes: a headline and detail messages per code.
 #include "driver/frameworkuser/errortable/messagetable.h"
 
 #include <array>

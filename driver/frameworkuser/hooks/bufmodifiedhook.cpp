@@ -1,3 +1,4 @@
+// Turns buffer-modified events into grab-processing notifications and reports grab errors.
 #include "driver/frameworkuser/hooks/bufmodifiedhook.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// DigitizerHookSet: a digitizer's hook elements, copied as one and found by hook type.
 #include "driver/frameworkuser/hooks/digitizerhookset.h"
 
 namespace zor::frame {

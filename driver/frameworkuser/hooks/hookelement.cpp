@@ -1,3 +1,4 @@
+// CSingleHook: the user's hook function and data, swapped under a lock and called per event.
 #include "driver/frameworkuser/hooks/hookelement.h"
 
 namespace zor::frame {

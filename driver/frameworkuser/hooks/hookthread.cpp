@@ -1,3 +1,4 @@
+// CHookThread: keeps a device-event wait pending on the board and delivers each event.
 #include "driver/frameworkuser/hooks/hookthread.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// CUserHook: starts, stops and counts a system's hook threads by hook type.
 #include "driver/frameworkuser/hooks/userhook.h"
 
 #include "driver/foundation/log.h"

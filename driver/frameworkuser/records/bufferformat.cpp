@@ -1,3 +1,4 @@
+// Bits per pixel, byte size and maximum value of a buffer, from the host's format word.
 #include "driver/frameworkuser/records/bufferformat.h"
 
 #include "driver/frameworkuser/records/bufferattributes.h"

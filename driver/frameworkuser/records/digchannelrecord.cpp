@@ -1,3 +1,4 @@
+// DigChannelRecord: the channel block's initial properties and its copy.
 #include "driver/frameworkuser/records/digchannelrecord.h"
 
 namespace zor::frame {

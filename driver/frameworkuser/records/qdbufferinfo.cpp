@@ -1,3 +1,4 @@
+// QDBufferInfo: the kernel buffer descriptor filled and refreshed from the host's description.
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// QDDigitizerInfo: construction, the channel record's settings and the grab status.
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Reads the machine's serial port names from the registry, in order.
 #include "driver/frameworkuser/serial/serialportlist.h"
 
 #include <algorithm>

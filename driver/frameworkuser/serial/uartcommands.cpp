@@ -57,12 +57,12 @@ CError OnPort(CUartManager& manager, size_t index, bool closeAfter, Operation op
     UartPortRecord& record = manager.GetPort(index);
     try {
       operation(record);
-    } catch (const CError& error) {
-      result = error;
+    } catch (const UartFailure& failure) {
+      result = failure.error;
     }
     if (closeAfter) manager.ClosePort(record);
-  } catch (const CError& error) {
-    if (result.errorSet == 0) result = error;
+  } catch (const UartFailure& failure) {
+    if (result.errorSet == 0) result = failure.error;
   }
   manager.Unlock(index);
   return result;
@@ -144,7 +144,7 @@ void CUartManager::DispatchInquire(UartPortRecord& record, int64_t type, int64_t
     case kPortNumber:
       return GetPortNumber(record, answer);
     default:
-      throw CError(kInvalidInquire, 1);
+      RaiseUartError(kInvalidInquire, 1);
   }
 }
 
@@ -179,7 +179,7 @@ void CUartManager::DispatchControl(UartPortRecord& record, int64_t type, int64_t
     case kClose:
       return ClosePort(record);
     default:
-      throw CError(kInvalidControl, 2);
+      RaiseUartError(kInvalidControl, 2);
   }
 }
 

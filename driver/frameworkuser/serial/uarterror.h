@@ -16,9 +16,14 @@ using errorcode::kUartLineError;
 using errorcode::kUartQueueError;
 using errorcode::kUartStateError;
 
-// Serial operations report failure by throwing the error record to their caller.
+// What a serial operation throws. The serial commands (CUartManager::Inquire, Control, Hook)
+// catch it and hand its error record back, so it never leaves the serial ports.
+struct UartFailure {
+  CError error;
+};
+
 [[noreturn]] inline void RaiseUartError(uint64_t code, uint64_t subCode) {
-  throw CError(code, subCode);
+  throw UartFailure{CError(code, subCode)};
 }
 
 }  // namespace zor::frame

@@ -1,3 +1,4 @@
+// CUartManager: lists a system's serial ports once and serialises the use of each.
 #include "driver/frameworkuser/serial/uartmanager.h"
 
 #include <algorithm>
@@ -85,7 +86,7 @@ UartPortRecord& CUartManager::OpenPort(size_t index) {
     WriteState(record, dcb);
     WriteTimeouts(record, {0, kOpenMsPerByte, 0, kOpenMsPerByte, 0});
     StartReceiver(record);
-  } catch (const CError&) {
+  } catch (const UartFailure&) {
     os::CloseHandle(record.port_);
     record.port_ = os::INVALID_HANDLE_VALUE;
     throw;

@@ -2,7 +2,8 @@
 // machine's ports, on first use, so a system that uses none does not look for them; a port opens on
 // its first use and stays open until closed. Operations on one port are serialised by the
 // caller through Lock/Unlock (the serial commands below do it); different ports run in
-// parallel. Failures are thrown as CError records.
+// parallel. The operations on a port record throw their failures as UartFailure; the serial
+// commands catch them and return the error record.
 #pragma once
 
 #include <array>

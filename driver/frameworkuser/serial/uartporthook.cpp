@@ -1,3 +1,4 @@
+// UartPortHook: the receive hook's function and data, set and called under one lock.
 #include "driver/frameworkuser/serial/uartporthook.h"
 
 namespace zor::frame {

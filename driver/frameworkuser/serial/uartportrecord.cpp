@@ -1,3 +1,4 @@
+// UartPortRecord: a serial port's events and handle, closed with its receive threads.
 #include "driver/frameworkuser/serial/uartportrecord.h"
 
 #include "platform/os/sync/event.h"

@@ -1,3 +1,4 @@
+// UartReceiver: the thread that waits for characters on a port and calls its receive hook.
 #include "driver/frameworkuser/serial/uartreceiver.h"
 
 #include <atomic>

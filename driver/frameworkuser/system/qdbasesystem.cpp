@@ -1,3 +1,4 @@
+// QDBaseSystem: the root system's identity, kernel device, power request and unserved operations.
 #include "driver/frameworkuser/system/qdbasesystem.h"
 
 #include <array>

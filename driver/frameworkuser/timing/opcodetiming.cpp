@@ -1,3 +1,4 @@
+// The per-opcode timing records, laid out by opcode group, and the statistics switch.
 #include "driver/frameworkuser/timing/opcodetiming.h"
 
 #include <array>

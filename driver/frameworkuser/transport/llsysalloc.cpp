@@ -1,3 +1,4 @@
+// LLsysAlloc and LLsysFree: the kernel-side system's allocation record, defaults and release.
 #include "driver/frameworkuser/transport/llsysalloc.h"
 
 #include <cstring>

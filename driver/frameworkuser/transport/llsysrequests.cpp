@@ -1,3 +1,4 @@
+// The LLsys request wrappers: each sends one kernel request and merges its error.
 #include "driver/frameworkuser/transport/llsysrequests.h"
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"

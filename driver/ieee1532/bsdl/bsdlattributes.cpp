@@ -1,3 +1,4 @@
+// BsdlParseAttribute: the BSDL attributes of an entity, from opcodes and TAP clock to ISC status.
 #include <cstdlib>
 #include <string>
 

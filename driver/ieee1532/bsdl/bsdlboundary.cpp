@@ -1,3 +1,4 @@
+// Parses the boundary scan register: each cell's type, port, function, safe value and disable.
 #include <cctype>
 #include <cstdlib>
 

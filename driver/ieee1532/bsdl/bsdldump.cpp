@@ -1,3 +1,4 @@
+// Prints what a BSDL file gave: opcodes, ports, boundary cells and flows.
 #include <string>
 
 #include "driver/foundation/asciitext.h"

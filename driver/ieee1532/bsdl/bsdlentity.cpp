@@ -1,3 +1,4 @@
+// BsdlEntity: adds and finds ports, opcodes, registers, procedures and actions by name.
 #include "driver/ieee1532/bsdl/bsdlentity.h"
 
 namespace zor::isc {

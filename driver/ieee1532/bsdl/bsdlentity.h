@@ -1,3 +1,4 @@
+// BsdlEntity: one device's BSDL description as the engine uses it.
 #pragma once
 
 #include <cstdint>

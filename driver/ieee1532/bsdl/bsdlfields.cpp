@@ -1,3 +1,4 @@
+// Parses the fields of a flow activity: widths, hex values, masks, variables and their operators.
 #include <cctype>
 #include <cstdlib>
 

@@ -1,3 +1,4 @@
+// BsdlParseFlows: the ISC flows of a device, their activities, loops and waits.
 #include <algorithm>
 #include <cctype>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// BsdlParseFile: the statements of a BSDL file, entity, generic, use, ports and attributes.
 #include "driver/ieee1532/bsdl/bsdlparser.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// Reading BSDL files into an entity, and printing what was read.
 #pragma once
 
 #include <string>

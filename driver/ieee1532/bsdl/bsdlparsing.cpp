@@ -1,3 +1,4 @@
+// Token helpers of the BSDL parsers: expectations, numbers, errors and attribute values.
 #include "driver/ieee1532/bsdl/bsdlparsing.h"
 
 #include <cctype>

@@ -1,3 +1,4 @@
+// Token helpers shared by the BSDL parsers.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Parses a BSDL entity's port list and pin map.
 #include <cstdlib>
 #include <map>
 #include <unordered_set>

@@ -1,3 +1,4 @@
+// Parses the ISC procedures and actions of a BSDL entity, and overrides of an action.
 #include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "driver/ieee1532/bsdl/bsdlparsing.h"
 #include "driver/ieee1532/text/iscmessages.h"

@@ -1,3 +1,4 @@
+// Parses register access, adds the standard registers and checks the mandatory opcodes.
 #include <cstdlib>
 
 #include "driver/ieee1532/bsdl/bsdlparser.h"

@@ -1,3 +1,4 @@
+// ChainReadCommandFile: the chain's devices, BSDL, data files and actions, from the command file.
 #include <cctype>
 
 #include "driver/ieee1532/bsdl/bsdlparser.h"

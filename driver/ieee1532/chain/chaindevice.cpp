@@ -1,3 +1,4 @@
+// ChainDevice, the engine's chain, and its release.
 #include "driver/ieee1532/chain/chaindevice.h"
 
 #include "driver/ieee1532/engine/iscenginestate.h"

@@ -1,3 +1,4 @@
+// ChainDevice and Chain: the JTAG chain as the command file describes it.
 #pragma once
 
 #include <cstdint>

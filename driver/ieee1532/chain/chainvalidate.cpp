@@ -1,3 +1,4 @@
+// Checks each device's action against its BSDL entity and prints the chain's summary.
 #include <algorithm>
 #include <cstdio>
 

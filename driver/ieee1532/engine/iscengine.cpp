@@ -1,3 +1,4 @@
+// IscEngineMain: one run of the engine, from reading the command file to performing the chain.
 #include "driver/ieee1532/engine/iscengine.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// The IEEE 1532 engine's entry and its start and end.
 #pragma once
 
 #include "driver/ieee1532/text/enginestop.h"

@@ -1,3 +1,4 @@
+// The engine state, made on first use, and the entities and data files a run reads.
 #include "driver/ieee1532/engine/iscengineglobals.h"
 
 #include "driver/ieee1532/engine/iscengine.h"

@@ -1,3 +1,4 @@
+// The BSDL entities and ISC data files a run of the engine holds.
 #pragma once
 
 #include <memory>

@@ -1,3 +1,4 @@
+// IscEngineState: everything one run of the engine keeps, in one object.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The engine's command-line options: files, buffers, debug bits and the usage text.
 #include "driver/ieee1532/engine/iscoptions.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// IscCommandLine: the file names given on the engine's command line.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// The engine settings of the current run and their reset.
 #include "driver/ieee1532/engine/iscsettings.h"
 
 #include "driver/ieee1532/engine/iscenginestate.h"

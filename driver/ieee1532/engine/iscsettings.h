@@ -1,3 +1,4 @@
+// IscSettings: the engine's settings, reset at the start of every run.
 #pragma once
 
 #include <cstdint>

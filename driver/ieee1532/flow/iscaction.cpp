@@ -1,3 +1,4 @@
+// ActionRun and ProcedureRun: a device's action run flow by flow, with the error-exit procedure.
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "driver/ieee1532/flow/iscfieldbits.h"
 #include "driver/ieee1532/flow/iscflow.h"

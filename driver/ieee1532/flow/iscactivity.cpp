@@ -1,3 +1,4 @@
+// One activity of a flow: instruction and data scans, waits, compares and mismatch reports.
 #include <algorithm>
 
 #include "driver/ieee1532/engine/iscenginestate.h"

@@ -1,3 +1,4 @@
+// ChainPerformActions: runs each device's action in turn, the others bypassed, with banners.
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "driver/ieee1532/flow/iscflow.h"
 #include "driver/ieee1532/host/iscport.h"

@@ -1,3 +1,4 @@
+// ChainPerformConcurrent: runs the devices' actions together, one shared scan per step.
 #include <algorithm>
 #include <memory>
 

@@ -1,3 +1,4 @@
+// ChainConcurrentState: where a device stands while the chain runs concurrently.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// ConcurrentStepper: prepares and counts each activity of one device for the shared scans.
 #include "driver/ieee1532/flow/iscconcurrentstepper.h"
 
 #include <algorithm>

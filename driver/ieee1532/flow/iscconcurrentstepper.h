@@ -1,3 +1,4 @@
+// ConcurrentStepper: one device's action walked activity by activity.
 #pragma once
 
 #include "driver/ieee1532/bsdl/bsdlentity.h"

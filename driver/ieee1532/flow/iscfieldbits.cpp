@@ -1,3 +1,4 @@
+// Resolves activity fields to bits, from data records and variables, and converts bit texts.
 #include "driver/ieee1532/flow/iscfieldbits.h"
 
 #include <cctype>

@@ -1,3 +1,4 @@
+// Field values, data records and variables turned into scan bits.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Running actions, procedures and flows on the chain, sequentially or concurrently.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The engine's current port: its command text, pins, waits, messages and failure word.
 #include "driver/ieee1532/host/iscport.h"
 
 #include <atomic>

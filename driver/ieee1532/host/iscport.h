@@ -1,3 +1,4 @@
+// The port the engine programs through, reached through one current pointer.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// The CRCs of ISC data: per record and over a whole file.
 #include <cctype>
 #include <cstdio>
 

@@ -1,3 +1,4 @@
+// IscDataFile: an ISC data file's arrays, sections and overrides, and its reading and writing.
 #pragma once
 
 #include <cstdint>

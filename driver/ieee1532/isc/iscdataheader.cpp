@@ -1,3 +1,4 @@
+// Reads an ISC data file's header and overrides, and checks its creation date.
 #include <cctype>
 #include <cstdlib>
 

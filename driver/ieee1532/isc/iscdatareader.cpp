@@ -1,3 +1,4 @@
+// IscDataReadFile: an ISC data file's arrays, their sections and CRCs, and finding a section.
 #include <cctype>
 #include <climits>
 #include <cstdlib>

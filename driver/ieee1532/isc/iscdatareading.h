@@ -1,3 +1,4 @@
+// Pieces shared by the ISC data file reader.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// IscDataWriteFile: writes the pieces of an ISC-format output file.
 #include <ctime>
 
 #include "driver/ieee1532/isc/iscdatafile.h"

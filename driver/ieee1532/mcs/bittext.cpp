@@ -1,3 +1,4 @@
+// Conversions between bit texts, pin letters, hex texts and numbers.
 #include "driver/ieee1532/mcs/bittext.h"
 
 #include <cctype>

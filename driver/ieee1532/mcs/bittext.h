@@ -1,3 +1,4 @@
+// Bit texts, hex texts and numbers converted into one another.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Reads and writes MCS PROM files record by record, with their checksums.
 #include "driver/ieee1532/mcs/mcsfile.h"
 
 #include <cctype>

@@ -1,3 +1,4 @@
+// MCS PROM files (Intel hex): records, byte iteration and writing.
 #pragma once
 
 #include <cstdint>

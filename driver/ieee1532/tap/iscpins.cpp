@@ -1,3 +1,4 @@
+// The engine's pin word: written to and read from the port, pin by pin and TCK pulses.
 #include "driver/ieee1532/tap/iscpins.h"
 
 #include "driver/ieee1532/host/iscport.h"

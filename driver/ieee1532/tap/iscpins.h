@@ -1,3 +1,4 @@
+// The engine's pin word on the JTAG port.
 #pragma once
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// TAP reset, bypass and register shifts, queued in batches and captured.
 #include "driver/ieee1532/tap/isctap.h"
 
 #include <vector>

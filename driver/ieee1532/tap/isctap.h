@@ -1,3 +1,4 @@
+// TAP moves and register shifts of the engine, with the bypassed devices around them.
 #pragma once
 
 #include <cstdint>

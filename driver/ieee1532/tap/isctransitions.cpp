@@ -1,3 +1,4 @@
+// The queue of pin transitions, grown on demand and played to the port.
 #include "driver/ieee1532/tap/isctransitions.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// TapQueue: pin transitions queued and played in bursts.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,9 @@
+// Buffered writes of the engine's output files and checked opens of regular files.
 #include <cstring>
 
 #include "driver/ieee1532/text/iscinputfile.h"
 #include "driver/ieee1532/text/iscmessages.h"
+#include "platform/os/process/regular_file.h"
 
 namespace zor::isc {
 
@@ -28,6 +30,8 @@ void InputFileWrite(IscInputFile& record, int mode, const char* text) {
     IscWriteMessageLine("fwrite() + fflush()", kIscLinePlain);
 }
 
+// Every file is a regular file: a FIFO or device named on the command line, or a temporary file
+// in the environment's TEMP, must never hold the engine.
 FILE* OpenFileChecked(const char* name, const char* mode) {
   const char* openMode;
   switch (mode[0]) {
@@ -44,12 +48,12 @@ FILE* OpenFileChecked(const char* name, const char* mode) {
       openMode = "wb";
       break;
     case 't':
-      return fopen(name, "rb");
+      return os::OpenRegularFile(name, "rb");
     default:
       IscReportf(kIscError, false, nullptr, "Unknown MOs_ANSIfopen() mode [%s]", mode);
       return nullptr;
   }
-  FILE* stream = fopen(name, openMode);
+  FILE* stream = os::OpenRegularFile(name, openMode);
   if (stream == nullptr)
     IscReportf(kIscError, false, nullptr, "(%s) cannot open [%s]", "rurura", name);
   return stream;

@@ -1,3 +1,4 @@
+// IscInputFile: characters and tokens read from a file or from text in memory.
 #include "driver/ieee1532/text/iscinputfile.h"
 
 #include <cctype>

@@ -1,3 +1,4 @@
+// IscInputFile: one text the engine reads or writes, and its tokeniser.
 #pragma once
 
 #include <cstdint>

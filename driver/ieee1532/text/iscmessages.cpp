@@ -1,3 +1,4 @@
+// The engine's messages: lines to the log, warnings counted, errors that stop the run.
 #include "driver/ieee1532/text/iscmessages.h"
 
 #include <cstdarg>

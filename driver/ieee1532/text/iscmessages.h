@@ -1,3 +1,4 @@
+// The engine's message lines, warnings and stopping errors.
 #pragma once
 
 #include <cstdint>

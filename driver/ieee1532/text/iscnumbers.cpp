@@ -1,3 +1,4 @@
+// Numbers read from the engine's tokens: decimal and signed integers, and reals with exponents.
 #include <cctype>
 #include <charconv>
 #include <cmath>

@@ -4,17 +4,20 @@
 #include <rapidjson/error/en.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "platform/boardsim/jtag/simiscdevice.h"
+#include "platform/os/process/regular_file.h"
 
 namespace boardsim {
 
 namespace {
 
 using rapidjson::Value;
+
+// A chain file is a few lines per device; far larger ones are refused before they are read.
+constexpr size_t kMaxFileBytes = 1 << 20;
+constexpr rapidjson::SizeType kMaxDevices = 64;
 
 [[noreturn]] void Fail(const std::string& what) { throw std::runtime_error("chain file: " + what); }
 
@@ -75,14 +78,19 @@ std::unique_ptr<CSimJtagDevice> MakeDevice(const Value& d) {
 }  // namespace
 
 std::unique_ptr<CSimJtagChain> ParseChainJson(const std::string& text) {
+  // Parsed iteratively: nesting costs heap, never stack. The pool allocator frees the document
+  // without walking it.
   rapidjson::Document doc;
-  doc.Parse(text.c_str(), text.size());
+  doc.Parse<rapidjson::kParseIterativeFlag>(text.c_str(), text.size());
   if (doc.HasParseError()) {
     Fail(std::string(rapidjson::GetParseError_En(doc.GetParseError())) + " at offset " +
          std::to_string(doc.GetErrorOffset()));
   }
   if (!doc.IsObject() || !doc.HasMember("devices") || !doc["devices"].IsArray()) {
     Fail("expected an object with a \"devices\" array");
+  }
+  if (doc["devices"].Size() > kMaxDevices) {
+    Fail("more than " + std::to_string(kMaxDevices) + " devices");
   }
   auto chain = std::make_unique<CSimJtagChain>();
   try {
@@ -95,11 +103,10 @@ std::unique_ptr<CSimJtagChain> ParseChainJson(const std::string& text) {
 }
 
 std::unique_ptr<CSimJtagChain> LoadChainFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) Fail("cannot open " + path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseChainJson(text.str());
+  std::string text;
+  std::string problem;
+  if (!os::ReadRegularFile(path, kMaxFileBytes, &text, &problem)) Fail(path + ": " + problem);
+  return ParseChainJson(text);
 }
 
 }  // namespace boardsim

@@ -1,6 +1,7 @@
 #include "platform/boardsim/jtag/simiscdevice.h"
 
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace boardsim {
@@ -12,6 +13,11 @@ CSimIscDevice::CSimIscDevice(SimJtagDeviceConfig config, SimIscMemoryConfig memo
   }
   if (memory_.words < 1 || memory_.wordBits < 1 || memory_.eraseCycles < 1) {
     throw std::invalid_argument("bad programmable memory size");
+  }
+  if (memory_.wordBits > kMaxWordBits || int64_t{memory_.words} * memory_.wordBits > kMaxCells) {
+    throw std::invalid_argument("programmable memory larger than " + std::to_string(kMaxCells) +
+                                " cells or words wider than " + std::to_string(kMaxWordBits) +
+                                " bits");
   }
   while ((uint64_t{1} << addressBits_) < static_cast<uint64_t>(memory_.words)) ++addressBits_;
   cells_.assign(static_cast<size_t>(memory_.words) * memory_.wordBits, 1);

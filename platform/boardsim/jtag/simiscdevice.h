@@ -10,6 +10,7 @@
 namespace boardsim {
 
 struct SimIscMemoryConfig {
+  // words x wordBits is at most CSimIscDevice::kMaxCells, wordBits at most kMaxWordBits.
   int words = 64;
   int wordBits = 32;
   // Run-Test/Idle clocks an erase needs before it takes effect.
@@ -32,6 +33,9 @@ class CSimIscDevice : public CSimJtagDevice {
   static constexpr uint32_t kIscAddressShift = 0x13;
   static constexpr uint32_t kIscProgram = 0x14;
   static constexpr uint32_t kIscRead = 0x15;
+  // Far above any real part's; keeps a mistyped size from exhausting memory.
+  static constexpr int64_t kMaxCells = int64_t{1} << 24;
+  static constexpr int kMaxWordBits = 4096;
 
   CSimIscDevice(SimJtagDeviceConfig config, SimIscMemoryConfig memory);
 

@@ -1,6 +1,7 @@
 #include "platform/boardsim/jtag/simjtagdevice.h"
 
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace boardsim {
@@ -12,7 +13,10 @@ CSimJtagDevice::CSimJtagDevice(SimJtagDeviceConfig config) : config_(std::move(c
   if (config_.idcode && (*config_.idcode & 1) == 0) {
     throw std::invalid_argument("an IDCODE must have bit 0 set");
   }
-  if (config_.boundaryLength < 0) throw std::invalid_argument("negative boundary length");
+  if (config_.boundaryLength < 0 || config_.boundaryLength > kMaxBoundaryLength) {
+    throw std::invalid_argument("boundary length must lie in 0.." +
+                                std::to_string(kMaxBoundaryLength));
+  }
   boundary_.assign(config_.boundaryLength, 0);
   Reset();
 }

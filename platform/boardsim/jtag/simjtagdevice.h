@@ -15,7 +15,7 @@ struct SimJtagDeviceConfig {
   int irLength = 2;
   // Devices without an IDCODE register select BYPASS after reset.
   std::optional<uint32_t> idcode;
-  int boundaryLength = 0;
+  int boundaryLength = 0;  // at most kMaxBoundaryLength
   // Opcodes; BYPASS is always all ones, any opcode not listed here selects BYPASS too.
   uint32_t extestOpcode = 0x0;
   uint32_t idcodeOpcode = 0x1;
@@ -26,6 +26,9 @@ struct SimJtagDeviceConfig {
 // registers. Registers shift least significant bit first; TDO changes on the falling edge.
 class CSimJtagDevice {
  public:
+  // Far above any real part's; keeps a mistyped length from exhausting memory.
+  static constexpr int kMaxBoundaryLength = 1 << 20;
+
   explicit CSimJtagDevice(SimJtagDeviceConfig config);
   virtual ~CSimJtagDevice() = default;
 

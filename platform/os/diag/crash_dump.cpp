@@ -1,12 +1,14 @@
 #include "platform/os/diag/crash_dump.h"
 
+#include <errno.h>
 #include <execinfo.h>
 #include <stdlib.h>
 
 #include <ctime>
-#include <fstream>
+#include <sstream>
 
 #include "platform/os/core/error.h"
+#include "platform/os/process/regular_file.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/text/convert.h"
 
@@ -17,11 +19,7 @@ bool WriteCrashDump(const wchar_t* path, const ExceptionFacts* facts) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
-  std::ofstream out(WideToUtf8(path), std::ios::trunc);
-  if (!out) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return false;
-  }
+  std::ostringstream out;
   const std::time_t now = std::time(nullptr);
   char stamp[32] = {};
   std::tm local = {};
@@ -38,8 +36,9 @@ bool WriteCrashDump(const wchar_t* path, const ExceptionFacts* facts) {
   out << "stack:\n";
   for (int i = 0; i < count; ++i) out << "  " << (names != nullptr ? names[i] : "?") << "\n";
   free(names);
-  if (!out.flush()) {
-    SetLastError(ERROR_CANTWRITE);
+  // The folder comes from the environment: a FIFO or device of the report's name is refused.
+  if (!WriteRegularFile(WideToUtf8(path), out.str())) {
+    SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ERROR_CANTWRITE);
     return false;
   }
   return true;

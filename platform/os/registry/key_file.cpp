@@ -7,11 +7,12 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cstdint>
 #include <fstream>
-#include <sstream>
 
 #include "platform/os/core/error.h"
 #include "platform/os/process/environment.h"
+#include "platform/os/process/regular_file.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/text/convert.h"
 
@@ -136,61 +137,73 @@ std::string Serialize(const KeyFile& key) {
   return out;
 }
 
-// Holds the key's lock file locked for the life of the object. A key is
-// moved away with its lock file while locked, so a waiter that then gets the
-// lock of a removed file starts again (and finds the key gone, or makes it
-// anew when create is set).
-class KeyLock {
- public:
-  KeyLock(const std::filesystem::path& folder, bool create) {
-    const std::filesystem::path file = folder / kLockFile;
-    for (;;) {
-      // A folder that exists may still be moved away before the open.
-      if (create && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return;
-      fd_ = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-      if (fd_ < 0 && create && errno == ENOENT) continue;
-      if (fd_ < 0) return;
-      struct stat held = {};
-      struct stat current = {};
-      const bool locked = flock(fd_, LOCK_EX) == 0 && fstat(fd_, &held) == 0;
-      const int found = locked ? stat(file.c_str(), &current) : -1;
-      if (found == 0 && current.st_ino == held.st_ino && current.st_dev == held.st_dev) return;
-      const bool removed = locked && (found == 0 || errno == ENOENT);
-      close(fd_);
-      fd_ = -1;
-      if (!removed) return;
-    }
-  }
-  ~KeyLock() {
-    if (fd_ >= 0) close(fd_);
-  }
-  KeyLock(const KeyLock&) = delete;
-  KeyLock& operator=(const KeyLock&) = delete;
-  bool locked() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
-
 uint32_t WriteKey(const std::filesystem::path& folder, const KeyFile& key) {
   std::filesystem::path temporary =
       folder / (std::string(kKeyFile) + ".tmp." + std::to_string(getpid()) + "." +
                 std::to_string(GetCurrentThreadId()));
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << Serialize(key);
-    if (!out.flush()) return ERROR_CANTWRITE;
+  const int fd = open(temporary.c_str(),
+                      O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666);
+  if (fd < 0) return WriteFailure(errno);
+  const std::string text = Serialize(key);
+  int error = 0;
+  for (size_t written = 0; written < text.size() && error == 0;) {
+    const ssize_t count = write(fd, text.data() + written, text.size() - written);
+    if (count > 0) {
+      written += static_cast<size_t>(count);
+    } else if (count == 0 || errno != EINTR) {
+      error = count == 0 ? EIO : errno;
+    }
   }
-  std::error_code error;
-  std::filesystem::rename(temporary, folder / kKeyFile, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    return ERROR_CANTWRITE;
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && rename(temporary.c_str(), (folder / kKeyFile).c_str()) != 0) error = errno;
+  if (error != 0) {
+    unlink(temporary.c_str());
+    return WriteFailure(error);
   }
   return ERROR_SUCCESS;
 }
 
 }  // namespace
+
+KeyLock::KeyLock(const std::filesystem::path& folder, bool create) {
+  const std::filesystem::path file = folder / kLockFile;
+  for (;;) {
+    // A folder that exists may still be moved away before the open.
+    if (create && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+      error_ = errno;
+      return;
+    }
+    fd_ = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0 && create && errno == ENOENT) continue;
+    if (fd_ < 0) {
+      error_ = errno;
+      return;
+    }
+    struct stat held = {};
+    struct stat current = {};
+    const bool locked = flock(fd_, LOCK_EX) == 0 && fstat(fd_, &held) == 0;
+    const int found = locked ? stat(file.c_str(), &current) : -1;
+    if (found == 0 && current.st_ino == held.st_ino && current.st_dev == held.st_dev) return;
+    const bool removed = locked && (found == 0 || errno == ENOENT);
+    close(fd_);
+    fd_ = -1;
+    if (!removed) return;
+  }
+}
+
+KeyLock::~KeyLock() {
+  if (fd_ >= 0) close(fd_);
+}
+
+uint32_t KeyLock::failure(bool create) const {
+  if (error_ != 0 && WriteFailure(error_) == ERROR_ACCESS_DENIED) return ERROR_ACCESS_DENIED;
+  return create ? ERROR_CANTWRITE : ERROR_FILE_NOT_FOUND;
+}
+
+uint32_t WriteFailure(int error) {
+  return error == EACCES || error == EPERM || error == EROFS ? ERROR_ACCESS_DENIED
+                                                             : ERROR_CANTWRITE;
+}
 
 RegistryValue* KeyFile::FindValue(const std::wstring& valueName) {
   const std::wstring folded = FoldCase(valueName);
@@ -201,12 +214,14 @@ RegistryValue* KeyFile::FindValue(const std::wstring& valueName) {
 }
 
 uint32_t LoadKey(const std::filesystem::path& folder, KeyFile* key) {
-  std::ifstream in(folder / kKeyFile, std::ios::binary);
-  if (!in) return ERROR_FILE_NOT_FOUND;
-  std::ostringstream text;
-  text << in.rdbuf();
+  // The root comes from the environment: a FIFO or device planted as a key file must not hold
+  // the reader; like a folder there, it is a corrupt key.
+  std::string text;
+  if (!ReadRegularFile(folder / kKeyFile, SIZE_MAX, &text)) {
+    return errno == EINVAL || errno == EISDIR ? ERROR_REGISTRY_CORRUPT : ERROR_FILE_NOT_FOUND;
+  }
   *key = KeyFile();
-  uint32_t result = Parse(text.str(), key);
+  uint32_t result = Parse(text, key);
   if (result == ERROR_SUCCESS && !key->bootId.empty() && key->bootId != CurrentBootId()) {
     return ERROR_FILE_NOT_FOUND;
   }
@@ -214,10 +229,14 @@ uint32_t LoadKey(const std::filesystem::path& folder, KeyFile* key) {
 }
 
 uint32_t ChangeKey(const std::filesystem::path& folder, bool create,
-                   const std::function<uint32_t(KeyFile& key, bool existed)>& change,
-                   const std::function<uint32_t()>& then) {
+                   const std::function<uint32_t(KeyFile& key, bool existed)>& change) {
   KeyLock lock(folder, create);
-  if (!lock.locked()) return create ? ERROR_CANTWRITE : ERROR_FILE_NOT_FOUND;
+  if (!lock.locked()) return lock.failure(create);
+  return ChangeLockedKey(folder, create, change);
+}
+
+uint32_t ChangeLockedKey(const std::filesystem::path& folder, bool create,
+                         const std::function<uint32_t(KeyFile& key, bool existed)>& change) {
   KeyFile key;
   uint32_t result = LoadKey(folder, &key);
   const bool existed = result == ERROR_SUCCESS;
@@ -232,13 +251,13 @@ uint32_t ChangeKey(const std::filesystem::path& folder, bool create,
   } else if (result == kKeyUnchanged) {
     result = ERROR_SUCCESS;
   }
-  return result == ERROR_SUCCESS && then ? then() : result;
+  return result;
 }
 
 uint32_t RemoveKey(const std::filesystem::path& folder) {
   std::error_code error;
   KeyLock lock(folder, false);
-  if (!lock.locked()) return ERROR_FILE_NOT_FOUND;
+  if (!lock.locked()) return lock.failure(false);
   KeyFile key;
   uint32_t result = LoadKey(folder, &key);
   if (result != ERROR_SUCCESS) return result;
@@ -249,7 +268,7 @@ uint32_t RemoveKey(const std::filesystem::path& folder) {
     }
   }
   std::filesystem::remove(folder / kKeyFile, error);
-  if (error) return ERROR_CANTWRITE;
+  if (error) return WriteFailure(error.value());
   // The key is gone. Its folder is moved aside at once, so nothing new is
   // made inside while it goes; stale volatile sub-keys and the lock file go
   // with it.

@@ -34,18 +34,43 @@ uint32_t LoadKey(const std::filesystem::path& folder, KeyFile* key);
 // Answered by a change that leaves the key as it is.
 inline constexpr uint32_t kKeyUnchanged = 0xFFFFFFFF;
 
+// Holds the key's lock file locked for the life of the object (create makes
+// the folder when it is missing). A key is moved away with its lock file
+// while locked, so a waiter that then gets the lock of a removed file starts
+// again (and finds the key gone, or makes it anew when create is set).
+class KeyLock {
+ public:
+  KeyLock(const std::filesystem::path& folder, bool create);
+  ~KeyLock();
+  KeyLock(const KeyLock&) = delete;
+  KeyLock& operator=(const KeyLock&) = delete;
+  bool locked() const { return fd_ >= 0; }
+  // Why the lock was not taken: a key that is not there, or one this user may not change.
+  uint32_t failure(bool create) const;
+
+ private:
+  int fd_ = -1;
+  int error_ = 0;
+};
+
 // Under the key's lock: loads the key (missing or stale ones start empty
 // when create is set, else ERROR_FILE_NOT_FOUND), lets change edit it and
 // writes it back when change answers ERROR_SUCCESS. existed tells whether a
-// live key was found. then, when given, runs after that, still under the
-// lock, and gives the result.
+// live key was found.
 uint32_t ChangeKey(const std::filesystem::path& folder, bool create,
-                   const std::function<uint32_t(KeyFile& key, bool existed)>& change,
-                   const std::function<uint32_t()>& then = nullptr);
+                   const std::function<uint32_t(KeyFile& key, bool existed)>& change);
+// The same with the key's lock already held by the caller.
+uint32_t ChangeLockedKey(const std::filesystem::path& folder, bool create,
+                         const std::function<uint32_t(KeyFile& key, bool existed)>& change);
 
 // Removes the key's folder under its lock; ERROR_ACCESS_DENIED when live
 // sub-keys remain.
 uint32_t RemoveKey(const std::filesystem::path& folder);
+
+// The result of a change that failed with errno error: ERROR_ACCESS_DENIED when
+// the file system refuses it to this user (a user in the machine's hive), else
+// ERROR_CANTWRITE.
+uint32_t WriteFailure(int error);
 
 // The folder name of a key name: case folded and escaped.
 std::string FolderName(const std::wstring& name);

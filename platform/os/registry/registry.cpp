@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,7 +49,9 @@ struct KeyPath {
   }
   bool Overlay() const { return hive == HKEY_LOCAL_MACHINE && InHardwareView(Folded()); }
   std::filesystem::path Folder(size_t depth) const {
-    std::filesystem::path folder = RegistryRoot() / HiveFolder(hive);
+    const std::filesystem::path root =
+        hive == HKEY_LOCAL_MACHINE ? MachineRegistryRoot() : RegistryRoot();
+    std::filesystem::path folder = root / HiveFolder(hive);
     for (size_t i = 0; i < depth; ++i) folder /= FolderName(parts[i]);
     return folder;
   }
@@ -69,7 +72,8 @@ std::optional<KeyPath> Resolve(Handle handle) {
   return key->path;
 }
 
-// Appends the parts of subKey; a trailing backslash is allowed.
+// Appends the parts of subKey; a trailing backslash is allowed. A path deeper than a registry
+// tree may be is refused before anything is made of it.
 uint32_t Append(KeyPath& path, const wchar_t* subKey) {
   if (subKey == nullptr) return ERROR_SUCCESS;
   std::wstring rest = subKey;
@@ -80,7 +84,9 @@ uint32_t Append(KeyPath& path, const wchar_t* subKey) {
     size_t end = rest.find(L'\\', start);
     if (end == std::wstring::npos) end = rest.size();
     if (end == start) return ERROR_BAD_PATHNAME;
-    if (end - start > kMaxKeyNameChars) return ERROR_INVALID_PARAMETER;
+    if (end - start > kMaxKeyNameChars || path.parts.size() == kMaxKeyDepth) {
+      return ERROR_INVALID_PARAMETER;
+    }
     path.parts.push_back(rest.substr(start, end - start));
     start = end + 1;
   }
@@ -117,29 +123,41 @@ uint32_t LoadForReading(Handle handle, uint32_t right, KeyPath* path, KeyFile* k
   return LoadOpen(*path, key);
 }
 
-// Creates or opens the key at depth, then the keys below it while its lock is
-// held, so that it cannot be deleted under a new sub-key.
-uint32_t CreateFrom(const KeyPath& path, size_t depth, bool parentVolatile, bool isVolatile,
-                    uint32_t* disposition) {
-  bool keyVolatile = false;
-  return ChangeKey(
-      path.Folder(depth), true,
-      [&](KeyFile& key, bool existed) {
-        if (existed) {
-          keyVolatile = !key.bootId.empty();
-          return kKeyUnchanged;
-        }
-        if (parentVolatile && !isVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
-        key.name = path.parts[depth - 1];
-        key.bootId = isVolatile ? CurrentBootId() : std::string();
-        keyVolatile = isVolatile;
-        if (depth == path.parts.size()) *disposition = REG_CREATED_NEW_KEY;
-        return ERROR_SUCCESS;
-      },
-      [&] {
-        if (depth == path.parts.size()) return ERROR_SUCCESS;
-        return CreateFrom(path, depth + 1, keyVolatile, isVolatile, disposition);
-      });
+// Creates or opens each key of the path in turn. A key is made while its parent's lock is held,
+// so that the parent cannot be deleted under it; holding the parent alone is enough, as a key
+// with a live sub-key cannot be deleted.
+uint32_t CreateKeys(const KeyPath& path, bool isVolatile, uint32_t* disposition) {
+  std::unique_ptr<KeyLock> parentLock;
+  bool parentVolatile = false;
+  for (size_t depth = 1; depth <= path.parts.size(); ++depth) {
+    const std::filesystem::path folder = path.Folder(depth);
+    auto lock = std::make_unique<KeyLock>(folder, true);
+    if (!lock->locked()) return lock->failure(true);
+    bool keyVolatile = false;
+    const uint32_t result = ChangeLockedKey(folder, true, [&](KeyFile& key, bool existed) {
+      if (existed) {
+        keyVolatile = !key.bootId.empty();
+        return kKeyUnchanged;
+      }
+      if (parentVolatile && !isVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
+      key.name = path.parts[depth - 1];
+      key.bootId = isVolatile ? CurrentBootId() : std::string();
+      keyVolatile = isVolatile;
+      if (depth == path.parts.size()) *disposition = REG_CREATED_NEW_KEY;
+      return ERROR_SUCCESS;
+    });
+    if (result != ERROR_SUCCESS) return result;
+    parentLock = std::move(lock);
+    parentVolatile = keyVolatile;
+  }
+  return ERROR_SUCCESS;
+}
+
+// The hive's folder, made when it is missing.
+uint32_t MakeHiveFolder(const KeyPath& path) {
+  std::error_code error;
+  std::filesystem::create_directories(path.Folder(0), error);
+  return error ? WriteFailure(error.value()) : ERROR_SUCCESS;
 }
 
 uint32_t CreatePath(const KeyPath& path, bool isVolatile, uint32_t* disposition) {
@@ -148,17 +166,24 @@ uint32_t CreatePath(const KeyPath& path, bool isVolatile, uint32_t* disposition)
     KeyFile view;
     return Load(path, &view) == ERROR_SUCCESS ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
   }
-  std::error_code ignored;
-  std::filesystem::create_directories(path.Folder(0), ignored);
-  return path.parts.empty() ? ERROR_SUCCESS : CreateFrom(path, 1, false, isVolatile, disposition);
+  if (uint32_t made = MakeHiveFolder(path); made != ERROR_SUCCESS) return made;
+  if (path.parts.empty()) return ERROR_SUCCESS;
+  const uint32_t status = CreateKeys(path, isVolatile, disposition);
+  // One who may not write there (a user in the machine's hive) still opens a key that exists.
+  KeyFile existing;
+  if (status == ERROR_ACCESS_DENIED && LoadKey(path.Folder(), &existing) == ERROR_SUCCESS) {
+    return ERROR_SUCCESS;
+  }
+  return status;
 }
 
 uint32_t ChangeValues(Handle handle, const std::function<uint32_t(KeyFile&)>& change) {
   std::optional<KeyPath> path = Resolve(handle);
   if (!path) return ERROR_INVALID_HANDLE;
   if ((path->access & KEY_SET_VALUE) == 0 || path->Overlay()) return ERROR_ACCESS_DENIED;
-  std::error_code ignored;
-  if (path->parts.empty()) std::filesystem::create_directories(path->Folder(), ignored);
+  if (path->parts.empty()) {
+    if (uint32_t made = MakeHiveFolder(*path); made != ERROR_SUCCESS) return made;
+  }
   bool found = false;
   uint32_t result = ChangeKey(path->Folder(), path->parts.empty(), [&](KeyFile& key, bool) {
     found = true;

@@ -6,6 +6,7 @@
 // of the machine's serial ports (serial/port_list.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/os/core/handle.h"
@@ -44,10 +45,12 @@ inline constexpr uint32_t REG_OPTION_VOLATILE = 1;
 inline constexpr uint32_t REG_CREATED_NEW_KEY = 1;
 inline constexpr uint32_t REG_OPENED_EXISTING_KEY = 2;
 
-// Limits: key name parts and value names in characters, value data in bytes.
+// Limits: key name parts and value names in characters, value data in bytes,
+// and the parts of a key's path below its hive.
 inline constexpr uint32_t kMaxKeyNameChars = 255;
 inline constexpr uint32_t kMaxValueNameChars = 16383;
 inline constexpr uint32_t kMaxValueBytes = 1u << 20;
+inline constexpr size_t kMaxKeyDepth = 512;
 
 // Sub-key paths use '\\' between parts; a null or empty path names the key
 // itself. Names ignore case and keep the case they were created with.

@@ -1,8 +1,13 @@
 #include "platform/boardsim/jtag/simjtagchain.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
+#include <string>
 
 #include "platform/boardsim/jtag/chainfile.h"
 #include "platform/boardsim/jtag/simiscdevice.h"
@@ -137,6 +142,75 @@ TEST(SimJtagChain, ChainFiles) {
     EXPECT_THROW(boardsim::ParseChainJson(bad), std::runtime_error) << bad;
   }
   EXPECT_THROW(boardsim::LoadChainFile("/nonexistent/chain.json"), std::runtime_error);
+}
+
+std::string ChainError(const std::string& text) {
+  try {
+    boardsim::ParseChainJson(text);
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+  return "accepted";
+}
+
+std::string Devices(int count) {
+  std::string list;
+  for (int i = 0; i < count; ++i) list += std::string(i == 0 ? "" : ",") + R"({"irLength": 2})";
+  return R"({"devices": [)" + list + "]}";
+}
+
+// A hostile chain file: nesting is parsed without recursion, and sizes that would exhaust memory
+// are refused with a reason before anything is allocated (under AddressSanitizer an allocation
+// that large aborts instead of throwing).
+TEST(SimJtagChain, HostileChainFilesAreRefusedWithAReason) {
+  const std::string deep(300000, '[');
+  const std::string balanced = deep + std::string(300000, ']');
+  const struct {
+    std::string text;
+    const char* reason;
+  } cases[] = {
+      {deep, "chain file: "},
+      {balanced, "expected an object"},
+      {R"({"devices": [)" + balanced + "]}", "a device must be an object"},
+      {R"({"x": )" + std::string(300000, '{') + "}", "chain file: "},
+      {R"({"devices": [{"type": "isc", "irLength": 8, "words": "0x7FFFFFFF"}]})",
+       "programmable memory larger than"},
+      {R"({"devices": [{"type": "isc", "irLength": 8, "words": 1, "wordBits": 8193}]})",
+       "wider than 4096 bits"},
+      {R"({"devices": [{"type": "isc", "irLength": 8, "words": 65536, "wordBits": 257}]})",
+       "programmable memory larger than"},
+      {R"({"devices": [{"irLength": 4, "boundaryLength": "0x7FFFFFFF"}]})",
+       "boundary length must lie in"},
+      {R"({"devices": [{"irLength": 4, "boundaryLength": "0xFFFFFFFF"}]})",
+       "boundary length must lie in"},
+      {Devices(65), "more than 64 devices"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_NE(ChainError(c.text).find(c.reason), std::string::npos)
+        << c.text.substr(0, 80) << ": " << ChainError(c.text);
+  }
+  EXPECT_EQ(ChainError(Devices(64)), "accepted");
+  EXPECT_EQ(ChainError(R"({"devices": [{"type": "isc", "irLength": 8, "words": 65536,
+                                        "wordBits": 256}]})"),
+            "accepted");
+}
+
+TEST(SimJtagChain, OversizedChainFilesAndFifosAreNotRead) {
+  const std::filesystem::path file =
+      std::filesystem::path(getenv("ZOR_REGISTRY_ROOT")) / "chain.json";
+  std::ofstream(file) << R"({"devices": []})" << std::string(1 << 20, ' ');
+  try {
+    boardsim::LoadChainFile(file);
+    ADD_FAILURE() << "accepted";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("larger than 1048576 bytes"), std::string::npos)
+        << e.what();
+  }
+  std::ofstream(file, std::ios::trunc) << R"({"devices": []})" << std::string((1 << 20) - 20, ' ');
+  EXPECT_EQ(boardsim::LoadChainFile(file)->DeviceCount(), 0);
+  const std::filesystem::path fifo = file.parent_path() / "fifo.json";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_THROW(boardsim::LoadChainFile(fifo), std::runtime_error);
 }
 
 }  // namespace

@@ -49,6 +49,25 @@ TEST_F(CommandWrapperTest, ByteSizesOfScalarsAndArrays) {
     int64_t count;
     int64_t bytes;
   } cases[] = {
+      {QD_TYPE_ID, 0, 8},
+      {QD_TYPE_ADDRESS, 0, 8},
+      {QD_TYPE_DOUBLE, 0, 8},
+      {QD_TYPE_INT64, 0, 8},
+      {QD_TYPE_INT32, 0, 4},
+      {QD_TYPE_UINT32, 0, 4},
+      {QD_TYPE_UINT64, 0, 8},
+      {QD_TYPE_FUNCTION, 0, 8},
+      {QD_TYPE_FLOAT, 0, 4},
+      {QD_TYPE_UINT8, 0, 1},
+      {QD_TYPE_BOOL, 0, 1},
+      {QD_TYPE_UINT16, 0, 2},
+      // The text codes as the host writes them: narrow and wide strings, file names and outputs.
+      {0x900000A, 3, 3},
+      {0x9000010, 3, 3},
+      {0xD00000A, 3, 3},
+      {0xA00000A, 3, 3 * sizeof(wchar_t)},
+      {0xA000010, 3, 3 * sizeof(wchar_t)},
+      {0xE00000A | 0x10000000, 3, 3 * sizeof(wchar_t)},
       {0x8000005, 10, 40},
       {QD_TYPE_INT16, 0, 2},
       {QD_TYPE_INT16 | 0x10000000, 0, 2},

@@ -106,6 +106,13 @@ TEST_F(ErrorRecordingTest, OtherKindsOfGetError) {
   int64_t b = 6;
   ctx_.GetError(6, &a, &b, nullptr, nullptr);
   EXPECT_EQ(a + b, 0);
+  EXPECT_EQ(a, 0);
+  // Kind 5 answers one word: the second variable is the caller's.
+  a = 5;
+  b = 6;
+  EXPECT_EQ(ctx_.GetError(5, &a, &b, nullptr, nullptr), 1);
+  EXPECT_EQ(a, 0);
+  EXPECT_EQ(b, 6);
   a = 5;
   EXPECT_EQ(ctx_.GetError(4, &a, nullptr, nullptr, nullptr), 1);
   EXPECT_EQ(a, 5);

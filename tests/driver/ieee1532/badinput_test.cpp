@@ -2,6 +2,7 @@
 // unbounded memory or time, and the stops of a run: each must end with its own message, the
 // failure word set and the engine's state released only after the stop has unwound.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -129,6 +130,56 @@ TEST_F(BadRun, BufferSizesAndChainsBeyondTheirLimitsStop) {
   EXPECT_FALSE(RunEngineOnLines());
   EXPECT_TRUE(port_->Saw("More than [1024] devices in the chain"));
   EXPECT_EQ(port_->failure_, 1u);
+}
+
+// Hostile files handed to the engine: nesting hundreds of thousands deep in each text it reads,
+// and a FIFO nobody writes in the place of each file. Every one stops with its message; none
+// exhausts the stack or waits.
+TEST_F(BadRun, HostileNestingAndFifosStopWithAMessage) {
+  const std::string deep(300000, '(');
+  const std::string bsdl = ReadText(ExampleData("zorflash.bsd"));
+  const std::string pins = "D : (5, 6)";
+  std::string deepBsdl = bsdl;
+  deepBsdl.replace(deepBsdl.find(pins), pins.size(), "D : " + deep + "5, 6)");
+  folder_.Write("deep.bsd", deepBsdl);
+  folder_.Write("zorflash.bsd", bsdl);
+  const std::string deepData =
+      folder_.Write("deep.isc",
+                    "IEEE_1532_Data (Header (STD_Version STD_1532_2001 Entity zorflash)\n"
+                    "DATA array (repeat " +
+                        deep + "\n");
+  const std::string fifo = folder_.Path("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  port_->bsdlFolder_.Assign((folder_.path() + "/").c_str());
+  struct Stop {
+    std::vector<std::string> lines;
+    std::string message;
+    std::vector<std::string> options = {"-i", ""};
+  };
+  const std::string program = "\" -a\"program\";";
+  const std::vector<Stop> stops = {
+      {{"fpga -i6;", FlashLine("deep.bsd"), "buffer -i4;"}, "Mismatched BSDL string brackets"},
+      {{"fpga -i6;", "flash -b\"zorflash.bsd\" -d\"" + deepData + program, "buffer -i4;"},
+       "[(]: data record must have hex digits only"},
+      {{"fpga -i6;", "flash " + deep, "buffer -i4;"}, "Error  : Unknown command"},
+      {{"fpga -i6;", FlashLine("fifo"), "buffer -i4;"}, "BSDL file [" + fifo + "] does not exist"},
+      {{"fpga -i6;", "flash -b\"zorflash.bsd\" -d\"" + fifo + program, "buffer -i4;"},
+       "ISC data file [" + fifo + "] does not exist"},
+      {{}, "(rurura) cannot open [" + fifo + "]", {"-i", fifo}},
+      {{"fpga -i6;", FlashLine("zorflash.bsd"), "buffer -i4;"},
+       "(rurura) cannot open [" + fifo + "]",
+       {"-o", fifo, "-i", ""}},
+  };
+  for (const Stop& stop : stops) {
+    port_->SetLines(stop.lines);
+    port_->text_.clear();
+    std::vector<std::string> arguments = {"rurura"};
+    arguments.insert(arguments.end(), stop.options.begin(), stop.options.end());
+    EXPECT_FALSE(RunEngine(arguments)) << stop.message;
+    EXPECT_TRUE(port_->Saw(stop.message)) << port_->text_;
+    EXPECT_TRUE(port_->Saw("*** Program stopped at")) << stop.message;
+    EXPECT_EQ(port_->failure_, 1u);
+  }
 }
 
 // The flash's IDCODE differs from its BSDL's in bit 1: the check fails with one mismatch.

@@ -1,6 +1,9 @@
 // Host buffers: memory, children, caller memory, clearing, export; and board buffers, whose
 // memory the driver makes through the host.
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -127,6 +130,12 @@ TEST_F(BufferTest, RawExportWritesHeaderAndPackedRows) {
   std::filesystem::remove(path);
   EXPECT_EQ(QbufExport(L"/nonexistent/dir/x.raw", Q_RAW, buffer), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_FILE);
+  // A driver's log dump names a file in the environment's TEMP: a FIFO there is never waited on.
+  const std::filesystem::path fifo = std::filesystem::path(getenv("ZOR_REGISTRY_ROOT")) / "x.raw";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(QbufExport(fifo.wstring().c_str(), Q_RAW, buffer), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_FILE);
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"not a regular file but a FIFO");
   EXPECT_EQ(QbufExport(path.wstring().c_str(), 2, buffer), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
   QbufFree(buffer);

@@ -1,11 +1,20 @@
 // Loading the board driver by system type, its errors read back, nested commands and the
 // answers to bad input.
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <future>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "interfaces/hostcommand/opcodes.h"
+#include "interfaces/hostcommand/tracenote.h"
 #include "platform/host/driverseam.h"
 #include "platform/host/hostservices.h"
 #include "tests/platform/host/fakeboard/fakeboard.h"
@@ -159,6 +168,43 @@ TEST_F(DriverTest, LoadingTheDriverAnnouncesTheProcessOnce) {
   EXPECT_EQ(attach.params[0].type & QD_TYPE_MASK, QD_TYPE_INT64);
   EXPECT_EQ(attach.params[0].value.integer, 0x10000);
   for (QID board : boards) QsysFree(board);
+}
+
+// ZOR_TRACE_FILE naming a FIFO that nobody reads would hold the driver's call in the open for
+// ever; a folder takes no lines. Each is said once on stderr, its notes are dropped and the call
+// returns.
+TEST_F(DriverTest, TraceFilesThatAreNoFilesAreReportedNotWaitedOn) {
+  const std::filesystem::path root = getenv("ZOR_REGISTRY_ROOT");
+  const std::filesystem::path fifo = root / "trace.fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const zor::hostcommand::TraceNote note{10985, 1, zor::hostcommand::kTraceNumber};
+  const struct {
+    std::filesystem::path path;
+    const char* kind;
+  } cases[] = {{fifo, "a FIFO"}, {root, "a folder"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    setenv("ZOR_TRACE_FILE", c.path.c_str(), 1);
+    testing::internal::CaptureStderr();
+    auto traced = std::async(std::launch::async, [&note] {
+      for (int i = 0; i < 2; ++i) {
+        HostAppControl(Q_DEFAULT, zor::hostcommand::kTraceNoteControl,
+                       reinterpret_cast<QINT64>(&note));
+      }
+    });
+    const bool returned = traced.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (!returned) {
+      // A reader releases the stuck writer, so that the test can end.
+      const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+      traced.wait();
+      close(reader);
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(said, "ZOR_TRACE_FILE " + c.path.string() + ": not a regular file but " + c.kind +
+                        "; no trace is written\n");
+  }
+  unsetenv("ZOR_TRACE_FILE");
 }
 
 TEST_F(DriverTest, EndingThreadIsAnnouncedToTheDriver) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -184,6 +185,41 @@ TEST(Registry, OversizedNamesAndValuesAreRefused) {
   RegCloseKey(key);
 }
 
+// Keys are made one level after another without recursion, many in one call. A path deeper
+// than a registry tree may be is refused up front, one level beyond the limit as well as a
+// hostile installer's thousands, before a single folder is made.
+TEST(Registry, KeyPathsDeeperThanTheTreeAreRefused) {
+  const auto levels = [](size_t depth) {
+    std::wstring path;
+    for (size_t i = 0; i < depth; ++i) path += i == 0 ? L"d" : L"\\d";
+    return path;
+  };
+  Handle base = Create(L"Software\\ZorTest\\Deep");
+  Handle key = kNullHandle;
+  uint32_t disposition = 0;
+  ASSERT_EQ(RegCreateKey(base, levels(64).c_str(), 0, KEY_ALL_ACCESS, &key, &disposition),
+            ERROR_SUCCESS);
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  EXPECT_EQ(SetDword(key, L"v", 1), ERROR_SUCCESS);
+  RegCloseKey(key);
+  // The base lies three levels below the hive.
+  EXPECT_EQ(RegOpenKey(base, levels(kMaxKeyDepth - 3).c_str(), KEY_READ, &key),
+            ERROR_FILE_NOT_FOUND);
+  for (size_t depth : {kMaxKeyDepth - 2, size_t{3000}, size_t{300000}}) {
+    const std::wstring path = levels(depth);
+    EXPECT_EQ(RegCreateKey(base, path.c_str(), 0, KEY_ALL_ACCESS, &key, nullptr),
+              ERROR_INVALID_PARAMETER)
+        << depth;
+    EXPECT_EQ(RegOpenKey(base, path.c_str(), KEY_READ, &key), ERROR_INVALID_PARAMETER) << depth;
+  }
+  size_t made = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(RootFolder())) {
+    made += entry.is_directory() ? 1 : 0;
+  }
+  EXPECT_LT(made, 80u);
+  RegCloseKey(base);
+}
+
 TEST(Registry, VolatileKeysVanishAfterARestart) {
   setenv("ZOR_BOOT_ID", "boot-1", 1);
   Handle key = Create(L"Software\\ZorTest\\Volatile", REG_OPTION_VOLATILE);
@@ -251,6 +287,13 @@ TEST(Registry, MalformedKeyFilesGiveErrorsAndAreNotOverwritten) {
     EXPECT_EQ(RegQueryValue(key, L"v", nullptr, nullptr, &size), ERROR_REGISTRY_CORRUPT) << garbage;
     EXPECT_EQ(SetDword(key, L"w", 2), ERROR_REGISTRY_CORRUPT);
   }
+  // A FIFO in the key file's place would hold a reader that waits for a writer for ever.
+  std::filesystem::remove(file);
+  ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+  uint32_t size = 0;
+  EXPECT_EQ(RegQueryValue(key, L"v", nullptr, nullptr, &size), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(SetDword(key, L"w", 2), ERROR_REGISTRY_CORRUPT);
+  EXPECT_TRUE(std::filesystem::is_fifo(file));
   RegCloseKey(key);
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -93,7 +94,13 @@ TEST(CrashDumps, WrittenToTheNamedFile) {
             std::string::npos);
   EXPECT_NE(text.str().find("0xc0000005"), std::string::npos);
   EXPECT_FALSE(WriteCrashDump(L"/nonexistent/folder/x.dmp", nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
   EXPECT_FALSE(WriteCrashDump(nullptr, nullptr));
+  // The folder comes from the environment: a FIFO of the report's name fails at once, unread.
+  const std::filesystem::path fifo = file.parent_path() / "Imaging-fifo.dmp";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(WriteCrashDump(Utf8ToWide(fifo.string()).c_str(), nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_CANTWRITE);
 }
 
 TEST(Timing, CountersMoveForward) {

@@ -1,3 +1,4 @@
+// Feature control by name: values converted from the caller's variable and written to the node.
 #include "driver/frameworkuser/genicam/featureaccess/controlfeature.h"
 
 #include <cstring>

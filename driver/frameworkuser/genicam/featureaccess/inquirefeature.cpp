@@ -1,3 +1,4 @@
+// Feature inquiry by name: each question about a node answered into the caller's variable.
 #include "driver/frameworkuser/genicam/featureaccess/inquirefeature.h"
 
 #include <cstring>

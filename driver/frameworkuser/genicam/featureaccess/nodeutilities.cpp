@@ -1,3 +1,4 @@
+// Small operations on one node: its texts, type, size, selected features, reads and writes by name.
 #include "driver/frameworkuser/genicam/featureaccess/nodeutilities.h"
 
 #include <string>

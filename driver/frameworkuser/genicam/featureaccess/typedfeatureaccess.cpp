@@ -1,3 +1,4 @@
+// Finds a feature by name and checks its interface and access before a typed use.
 #include "driver/frameworkuser/genicam/featureaccess/typedfeatureaccess.h"
 
 #include <string>

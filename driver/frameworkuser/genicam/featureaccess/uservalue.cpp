@@ -1,3 +1,4 @@
+// Reads and writes the caller's variable by its data type, refusing one too small.
 #include "driver/frameworkuser/genicam/featureaccess/uservalue.h"
 
 #include <cmath>

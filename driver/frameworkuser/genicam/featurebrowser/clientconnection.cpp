@@ -1,3 +1,4 @@
+// ClientConnection: makes and releases the two host mailboxes of one browser client.
 #include "driver/frameworkuser/genicam/featurebrowser/clientconnection.h"
 
 #include "driver/frameworkuser/genicam/featurebrowser/hosterrorcheck.h"

@@ -1,3 +1,4 @@
+// The variable type example code declares for a control type, from the type's number ranges.
 #include "driver/frameworkuser/genicam/featurebrowser/controltypedatatype.h"
 
 #include <algorithm>

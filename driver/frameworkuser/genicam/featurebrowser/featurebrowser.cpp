@@ -1,3 +1,4 @@
+// FeatureBrowser: loads the controller library and runs the browser window on a worker thread.
 #include "driver/frameworkuser/genicam/featurebrowser/featurebrowser.h"
 
 #include <algorithm>

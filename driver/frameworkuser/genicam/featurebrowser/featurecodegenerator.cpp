@@ -1,3 +1,4 @@
+// FeatureCodeGenerator: writes example code that sets and reads one feature, selectors first.
 #include "driver/frameworkuser/genicam/featurebrowser/featurecodegenerator.h"
 
 #include <algorithm>

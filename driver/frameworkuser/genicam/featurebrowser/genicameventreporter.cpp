@@ -1,3 +1,4 @@
+// GenICamEventReporter: collects node changes and sends one notice per window from its worker.
 #include "driver/frameworkuser/genicam/featurebrowser/genicameventreporter.h"
 
 #include <new>

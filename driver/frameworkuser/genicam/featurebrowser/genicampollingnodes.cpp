@@ -1,3 +1,4 @@
+// GenICamPollingNodes: the thread that polls the nodes of its node maps by their polling times.
 #include "driver/frameworkuser/genicam/featurebrowser/genicampollingnodes.h"
 
 #include <algorithm>

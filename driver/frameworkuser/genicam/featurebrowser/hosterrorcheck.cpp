@@ -1,3 +1,4 @@
+// Reads the host library's current error and its texts, and throws it when asked.
 #include "driver/frameworkuser/genicam/featurebrowser/hosterrorcheck.h"
 
 #include <string>

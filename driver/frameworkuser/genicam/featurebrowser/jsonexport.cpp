@@ -1,18 +1,10 @@
+// Writes a node map's schema and state as JSON files, named after the device model.
 #include "driver/frameworkuser/genicam/featurebrowser/jsonexport.h"
 
-#include <fstream>
-
 #include "driver/frameworkuser/genicam/featurebrowser/nodemapjsonwriter.h"
+#include "platform/os/process/regular_file.h"
 
 namespace zor::genicam {
-namespace {
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (file) file << text;
-}
-
-}  // namespace
 
 std::string ExportFileStem(const std::string& modelName) {
   std::string stem = modelName;
@@ -42,14 +34,14 @@ void ExportNodeMapJson(GenApi::INodeMap& nodeMap, const std::string& folder,
     if (root.IsValid()) root->GetFeatures(features);
     GenApi::node_vector children;
     for (GenApi::IValue* feature : features) children.push_back(feature->GetNode());
-    WriteFile(base + "_schema.json", writer.WriteNodeList(children, true));
+    os::WriteRegularFile(base + "_schema.json", writer.WriteNodeList(children, true));
   }
   NodeMapJsonWriter writer;
   writer.SetMode(NodeMapJsonWriter::kStateDocument);
   writer.SetDeviceName(deviceName);
   GenApi::NodeList_t nodes;
   nodeMap.GetNodes(nodes);
-  WriteFile(base + "_data.json", writer.WriteNodeList(nodes, true));
+  os::WriteRegularFile(base + "_data.json", writer.WriteNodeList(nodes, true));
 }
 
 }  // namespace zor::genicam

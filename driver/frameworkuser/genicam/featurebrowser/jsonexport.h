@@ -14,7 +14,7 @@ namespace zor::genicam {
 std::string ExportFileStem(const std::string& modelName);
 
 // Writes <folder>/<stem>_schema.json and <folder>/<stem>_data.json; a file
-// that cannot be opened is skipped.
+// that cannot be opened, or is no regular file (a FIFO, a device), is skipped.
 void ExportNodeMapJson(GenApi::INodeMap& nodeMap, const std::string& folder,
                        const std::string& stem, const std::string& deviceName);
 

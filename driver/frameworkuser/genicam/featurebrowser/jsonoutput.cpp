@@ -1,3 +1,4 @@
+// JsonOutput over rapidjson, with text that is not valid UTF-8 repaired before it is written.
 #include "driver/frameworkuser/genicam/featurebrowser/jsonoutput.h"
 
 #include <rapidjson/prettywriter.h>

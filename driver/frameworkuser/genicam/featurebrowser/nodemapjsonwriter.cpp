@@ -1,3 +1,4 @@
+// NodeMapJsonWriter: writes a node map's nodes, their properties and state as JSON.
 #include "driver/frameworkuser/genicam/featurebrowser/nodemapjsonwriter.h"
 
 namespace zor::genicam {

@@ -1,3 +1,4 @@
+// NodeMapProxy: a published node map, its node look-up and its change reporter.
 #include "driver/frameworkuser/genicam/featurebrowser/nodemapproxy.h"
 
 #include <new>

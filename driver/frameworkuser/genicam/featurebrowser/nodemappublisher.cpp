@@ -1,3 +1,4 @@
+// NodeMapPublisher: the feature-browser server, its clients, web server, pushes and polling.
 #include "driver/frameworkuser/genicam/featurebrowser/nodemappublisher.h"
 
 #include <rapidjson/stringbuffer.h>

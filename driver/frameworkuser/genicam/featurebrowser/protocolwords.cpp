@@ -1,3 +1,4 @@
+// The feature-browser JSON words for GenApi enumeration values, by value.
 #include "driver/frameworkuser/genicam/featurebrowser/protocolwords.h"
 
 #include <array>

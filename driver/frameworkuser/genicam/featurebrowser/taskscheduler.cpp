@@ -1,3 +1,4 @@
+// TaskScheduler: the worker that runs each posted task once its delay has passed.
 #include "driver/frameworkuser/genicam/featurebrowser/taskscheduler.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Writes the feature headers of the XML resources, made by the GenICam installation's style sheets.
 #include "driver/frameworkuser/genicam/featureheaders/featureheaders.h"
 
 #include <fstream>

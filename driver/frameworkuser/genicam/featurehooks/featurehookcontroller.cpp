@@ -1,3 +1,4 @@
+// FeatureHookController: node callbacks and browser changes delivered to the user's hooks.
 #include "driver/frameworkuser/genicam/featurehooks/featurehookcontroller.h"
 
 #include <cstring>

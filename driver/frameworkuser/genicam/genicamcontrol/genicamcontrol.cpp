@@ -1,3 +1,4 @@
+// GenICamControl: an object's node map with its display names, manifest and GenICam inquiries.
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// GenICamProxy: the "Device" node map, its commands, names and enumeration entries.
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamproxy.h"
 
 #include <chrono>

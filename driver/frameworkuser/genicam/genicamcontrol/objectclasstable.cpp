@@ -1,3 +1,4 @@
+// The table of host object kinds the GenICam layer knows, built before the first command.
 #include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
 
 #include <algorithm>

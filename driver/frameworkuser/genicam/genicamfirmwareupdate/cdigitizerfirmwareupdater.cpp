@@ -1,3 +1,4 @@
+// CDigitizerFirmwareUpdater: updates each digitizer of a system in turn from the GUF file.
 #include "driver/frameworkuser/genicam/genicamfirmwareupdate/cdigitizerfirmwareupdater.h"
 
 #include "driver/frameworkuser/genicam/genicamfirmwareupdate/cdigitizerupdateabledevice.h"

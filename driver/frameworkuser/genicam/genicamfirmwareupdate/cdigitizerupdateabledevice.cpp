@@ -1,3 +1,4 @@
+// A host digitizer as the updater sees it: quiet allocation, identity, reset and reconnection.
 #include "driver/frameworkuser/genicam/genicamfirmwareupdate/cdigitizerupdateabledevice.h"
 
 #include <algorithm>

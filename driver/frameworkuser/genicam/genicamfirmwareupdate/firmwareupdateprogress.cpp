@@ -1,3 +1,4 @@
+// The firmware update's progress bar, switched on or off by the runtime configuration.
 #include "driver/frameworkuser/genicam/genicamfirmwareupdate/firmwareupdateprogress.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// CZorTransportLayer: register reads and writes that become host inquires and controls.
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/czortransportlayer.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Loads the GenApi XML resources the library carries and reads what their names say.
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/genicamxmlresources.h"
 
 #include "platform/os/process/resource.h"

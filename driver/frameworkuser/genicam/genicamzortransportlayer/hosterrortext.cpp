@@ -1,3 +1,4 @@
+// The calling thread's host error texts, numbered by the host library's feature level.
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/hosterrortext.h"
 
 #include <vector>

@@ -1,3 +1,4 @@
+// QuietHostBracket: host error printing off and error state saved for one register access.
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/quietbracket.h"
 
 #include "platform/host/hostservices.h"

@@ -1,3 +1,4 @@
+// The transport-layer proxies of each host module: which types are texts, doubles or inputs.
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/tlproxies.h"
 
 #include <initializer_list>

@@ -1,3 +1,4 @@
+// The XML file name of a host object's node map, by object and system type.
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/xmlfilename.h"
 
 #include <initializer_list>

@@ -1,3 +1,4 @@
+// NodeMapRegistry: a system's node maps by host object and module, dropped when the host frees one.
 #include "driver/frameworkuser/genicam/ownnodemaps/nodemapregistry.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// Builds node maps for the host library's own objects from the XML resources the driver carries.
 #include "driver/frameworkuser/genicam/ownnodemaps/ownnodemaps.h"
 
 #include <map>

@@ -1,3 +1,4 @@
+// Which control and inquire types the GenICam layer serves.
 #include "driver/frameworkuser/genicam/system/genicamtypes.h"
 
 #include "driver/frameworkuser/protocol/genicamtypes.h"

@@ -1,3 +1,4 @@
+// QDGeniCamDeviceSystem: GenICam settings, installation check, node maps and display names.
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 
 #include <algorithm>

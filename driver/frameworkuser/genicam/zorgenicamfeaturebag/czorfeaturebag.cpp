@@ -1,3 +1,4 @@
+// CZorFeatureBag: stores a node map's features under every selector setting as persistence text.
 #include "driver/frameworkuser/genicam/zorgenicamfeaturebag/czorfeaturebag.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Tags each feature line of a feature bag's persistence text with its data type.
 #include "driver/frameworkuser/genicam/zorgenicamfeaturebag/featurebagtext.h"
 
 #include <sstream>

@@ -1,3 +1,4 @@
+// The shortest text of a double that reads back as the same value.
 #include "driver/frameworkuser/genicam/zorgenicamfeaturebag/floattotext.h"
 
 #include <locale>

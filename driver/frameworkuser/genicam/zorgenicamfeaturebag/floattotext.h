@@ -1,3 +1,4 @@
+// The shortest text of a double that reads back as the same value, for feature bags.
 #pragma once
 
 #include <string>

@@ -1,3 +1,4 @@
+// Escapes TAB, line breaks and backslashes in a persistence field.
 #include "driver/frameworkuser/genicam/zorgenicamfeaturebag/persistenceescape.h"
 
 namespace zor::genicam {

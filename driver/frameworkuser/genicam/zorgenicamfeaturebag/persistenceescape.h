@@ -1,3 +1,4 @@
+// Escaping of the names and values written into persistence lines.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
 // Where camera files are found: standard names, "DCFPATH", "DRAVIONLYNDCF", '~'.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -109,6 +110,12 @@ TEST_F(DcfSearch, OtherModesDoNotSearchAndFoldersAreNotFiles) {
   std::wstring path;
   EXPECT_EQ(ResolveDcfPath(L"cam.dcf", 1, path), kDcfPathNotFound);
   EXPECT_EQ(FoundMark(L"cam.dcf"), 7);
+  // A FIFO named like the file, which nobody writes, is passed over without waiting.
+  WriteMarked("four/other.dcf", 0);
+  ASSERT_EQ(mkfifo((folder_.Path() / "four/cam.dcf").c_str(), 0600), 0);
+  SetEnv(L"DRAVIONLYNDCF", Folder("four") + L";" + Folder("three"));
+  EXPECT_EQ(FoundMark(L"cam.dcf"), 7);
+  EXPECT_EQ(FoundMark(Folder("four") + L"/cam.dcf"), -1);
 }
 
 TEST_F(DcfSearch, OverlongNamesAndPathsAreRefused) {

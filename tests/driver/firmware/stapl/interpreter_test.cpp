@@ -81,6 +81,14 @@ TEST(StaplInterpreter, StackStatements) {
   // The call of P holds one record: 15 more fit, the sixteenth push does not.
   EXPECT_EQ(RunProc(pushes).rc, kStaplOutOfMemory);
   EXPECT_EQ(RunProc(pushes.substr(7) + "EXIT 0;").rc, kStaplSuccess);
+  // Calls take records of the same stack: a procedure calling itself, directly or through
+  // another, ends there instead of exhausting the machine's stack.
+  StaplBench bench;
+  for (const char* program : {"ACTION A = Q;\nPROCEDURE Q USES Q;\n CALL Q;\nENDPROC;\n",
+                              "ACTION A = Q;\nPROCEDURE Q USES R;\n CALL R;\nENDPROC;\n"
+                              "PROCEDURE R USES Q;\n CALL Q;\nENDPROC;\n"}) {
+    EXPECT_EQ(bench.Run(program, "A").rc, kStaplOutOfMemory) << program;
+  }
 }
 
 TEST(StaplInterpreter, ExportsGoToTheHost) {
@@ -161,6 +169,39 @@ TEST(StaplInterpreter, PhaseAndLanguageLevelErrors) {
   EXPECT_EQ(bench.Run(Proc("RETURN;"), "DO").rc, kStaplSyntaxError);
   EXPECT_EQ(bench.Run(Proc("ENDPROC 1;"), "DO").rc, kStaplSyntaxError);
   EXPECT_EQ(bench.Run(Proc("WHATEVER 1;"), "DO").rc, kStaplSyntaxError);
+}
+
+// STAPL proper runs every statement of program flow, data management (but declarations) and
+// boundary scan inside procedures only: in a data block each one stops the run at its line.
+TEST(StaplInterpreter, ProcedureStatementsInADataBlockArePhaseErrors) {
+  const char* const statements[] = {
+      "CALL P;",       "GOTO L;",       "EXIT 0;",          "IF 1 THEN EXIT 0;", "FOR I = 1 TO 2;",
+      "NEXT I;",       "PUSH 1;",       "POP I;",           "PRINT \"x\";",      "EXPORT \"K\", 1;",
+      "DRSCAN 1, #1;", "IRSCAN 1, #1;", "DRSTOP IDLE;",     "IRSTOP IDLE;",      "PREDR 0;",
+      "POSTDR 0;",     "PREIR 0;",      "POSTIR 0;",        "STATE IDLE;",       "WAIT 1 USEC;",
+      "TRST 1 USEC;",  "VECTOR 1, #1;", "VMAP 1, \"TDI\";", "FREQUENCY 5;",      "I = 1;",
+  };
+  StaplBench bench;
+  for (const char* statement : statements) {
+    const std::string program = std::string("ACTION DO = P;\nDATA D;\n INTEGER I;\n ") + statement +
+                                "\nENDDATA;\nPROCEDURE P USES D;\nENDPROC;\n";
+    const StaplRun run = bench.Run(program, "DO");
+    EXPECT_EQ(run.rc, kStaplPhaseError) << statement;
+    EXPECT_EQ(run.errorLine, 4) << statement;
+  }
+  // Declarations belong in data blocks; a LET is no STAPL statement.
+  EXPECT_EQ(bench
+                .Run("ACTION DO = P;\nDATA D;\n BOOLEAN B;\nENDDATA;\nPROCEDURE P USES D;\n"
+                     "ENDPROC;\n",
+                     "DO")
+                .rc,
+            kStaplSuccess);
+  EXPECT_EQ(bench
+                .Run("ACTION DO = P;\nDATA D;\n INTEGER I;\n LET I = 1;\nENDDATA;\n"
+                     "PROCEDURE P USES D;\nENDPROC;\n",
+                     "DO")
+                .rc,
+            kStaplSyntaxError);
 }
 
 TEST(StaplInterpreter, ErrorLineCountsLineFeeds) {

@@ -25,8 +25,8 @@ template <typename Call>
 Codes Thrown(Call call) {
   try {
     call();
-  } catch (const CError& error) {
-    return CodesOf(error);
+  } catch (const UartFailure& failure) {
+    return CodesOf(failure.error);
   }
   return kNoError;
 }

@@ -1,0 +1,65 @@
+#include "platform/os/process/regular_file.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+namespace os {
+namespace {
+
+std::filesystem::path Folder() { return getenv("ZOR_REGISTRY_ROOT"); }
+
+std::string Content(const std::filesystem::path& path) {
+  std::string text;
+  EXPECT_TRUE(ReadRegularFile(path, 1024, &text));
+  return text;
+}
+
+// What a FIFO nobody opens, a device or a folder would do to fopen: hang, or take the writes.
+// Every mode fails at once and says what the path names.
+TEST(RegularFiles, AnythingButARegularFileFailsWithoutWaiting) {
+  const std::filesystem::path fifo = Folder() / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    const char* kind;
+  } cases[] = {{fifo, "a FIFO"}, {Folder(), "a folder"}, {"/dev/null", "a device"}};
+  for (const auto& c : cases) {
+    for (const char* mode : {"r", "rb", "w", "a", "ab", "r+"}) {
+      SCOPED_TRACE(c.path + " " + mode);
+      std::string problem;
+      EXPECT_EQ(OpenRegularFile(c.path, mode, &problem), nullptr);
+      EXPECT_NE(problem.find(c.kind), std::string::npos) << problem;
+    }
+  }
+  std::string text = "kept";
+  EXPECT_FALSE(ReadRegularFile(fifo, 1024, &text));
+  EXPECT_FALSE(WriteRegularFile(fifo, "lost"));
+  EXPECT_EQ(text, "kept");
+}
+
+TEST(RegularFiles, ModesActAsFopensAndSizesAreBounded) {
+  const std::filesystem::path file = Folder() / "file.txt";
+  ASSERT_TRUE(WriteRegularFile(file, "first"));
+  std::FILE* append = OpenRegularFile(file, "a");
+  ASSERT_NE(append, nullptr);
+  std::fputs(" second", append);
+  std::fclose(append);
+  EXPECT_EQ(Content(file), "first second");
+  ASSERT_TRUE(WriteRegularFile(file, "new"));  // truncates
+  EXPECT_EQ(Content(file), "new");
+  std::string text;
+  std::string problem;
+  EXPECT_FALSE(ReadRegularFile(file, 2, &text, &problem));
+  EXPECT_EQ(problem, "larger than 2 bytes");
+  EXPECT_FALSE(ReadRegularFile(Folder() / "missing", 2, &text, &problem));
+  EXPECT_EQ(problem, "No such file or directory");
+  EXPECT_EQ(OpenRegularFile(file, "x", &problem), nullptr);
+  EXPECT_EQ(OpenRegularFile(file, "rw", &problem), nullptr);
+}
+
+}  // namespace
+}  // namespace os
