@@ -54,9 +54,8 @@ bool IsDoubleAnswer(int64_t t) {
          (t & ~int64_t{0xF0300090000}) == 6672 || bare == 0x400000;
 }
 
-// The settings the digitizer's record holds; false for a type it does not hold.
-bool AnswerFromRecord(QDHwSpecDigitizerInfo& digitizer, int64_t t, void* out) {
-  const kernel::DigPropertiesBlock& p = digitizer.Channel().Properties();
+// What the kernel's property block of the digitizer's channel says; false for anything else.
+bool AnswerFromProperties(const kernel::DigPropertiesBlock& p, int64_t t, void* out) {
   const auto answer = [&](int64_t v) {
     if (out != nullptr) *static_cast<int64_t*>(out) = v;
     return true;
@@ -98,6 +97,23 @@ bool AnswerFromRecord(QDHwSpecDigitizerInfo& digitizer, int64_t t, void* out) {
       return answer(static_cast<int64_t>(p.fieldNum));
     case Q_SCAN_MODE:
       return answer(p.fieldNum == 1 ? 1 : 0);
+    case Q_BAND_SWITCH:
+      return answer(static_cast<int64_t>(p.bandSwitch));
+    case Q_BAND_SWITCH_STATE:
+      return answer(p.bandSwitch == 1 ? frame::kEnabled : frame::kDisabled);
+    default:
+      return false;
+  }
+}
+
+// The settings the digitizer's record holds; false for a type it does not hold.
+bool AnswerFromRecord(QDHwSpecDigitizerInfo& digitizer, int64_t t, void* out) {
+  if (AnswerFromProperties(digitizer.Channel().Properties(), t, out)) return true;
+  const auto answer = [&](int64_t v) {
+    if (out != nullptr) *static_cast<int64_t*>(out) = v;
+    return true;
+  };
+  switch (t) {
     case Q_SOURCE_SIZE_X:
       return answer(digitizer.GetSourceSizeX());
     case Q_SOURCE_SIZE_Y:
@@ -118,10 +134,6 @@ bool AnswerFromRecord(QDHwSpecDigitizerInfo& digitizer, int64_t t, void* out) {
       return answer(digitizer.GetGrabStartMode());
     case Q_CONTROL_FLAG_MODE:
       return answer(digitizer.GetControlFlagMode());
-    case Q_BAND_SWITCH:
-      return answer(static_cast<int64_t>(p.bandSwitch));
-    case Q_BAND_SWITCH_STATE:
-      return answer(p.bandSwitch == 1 ? frame::kEnabled : frame::kDisabled);
     default:
       return false;
   }

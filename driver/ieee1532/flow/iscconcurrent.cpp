@@ -165,38 +165,49 @@ bool PrepareDevices(Chain& chain, Steppers& steppers) {
   return !proprietary;
 }
 
+// The devices whose steppers have a step ready, each prepared for it.
+std::vector<ChainDevice*> ReadyDevices(Chain& chain, Steppers& steppers) {
+  std::vector<ChainDevice*> ready;
+  for (const auto& device : chain.devices) {
+    ConcurrentStepper* stepper = steppers[static_cast<size_t>(device->position)].get();
+    if (stepper == nullptr || !stepper->Settle()) continue;
+    stepper->Prepare();
+    ready.push_back(device.get());
+  }
+  return ready;
+}
+
+// One scan per flow type among the ready devices.
+void ScanByFlowType(Chain& chain, const std::vector<ChainDevice*>& ready, Steppers& steppers) {
+  for (int served = 0; served <= 3; ++served) {
+    std::vector<ChainDevice*> group;
+    for (ChainDevice* device : ready) {
+      if (device->concurrent->flowType == served) group.push_back(device);
+    }
+    if (group.empty()) continue;
+    if (IscGetSettings().debugInfo)
+      IscMessagef(0, "-----> processing flow type [%ld]", static_cast<long>(served));
+    Scan(chain, group, steppers);
+  }
+}
+
 // Scans until no device has a step ready: one scan when the ready devices share a flow type
 // (or the settings merge them all), else one scan per flow type.
 void RunScans(Chain& chain, Steppers& steppers) {
   while (!IscChainStop()) {
-    std::vector<ChainDevice*> ready;
-    for (const auto& device : chain.devices) {
-      ConcurrentStepper* stepper = steppers[static_cast<size_t>(device->position)].get();
-      if (stepper == nullptr || !stepper->Settle()) continue;
-      stepper->Prepare();
-      ready.push_back(device.get());
-    }
+    const std::vector<ChainDevice*> ready = ReadyDevices(chain, steppers);
     if (ready.empty()) break;
     bool common = IscGetSettings().maxConcurrent;
     int type = ready.front()->concurrent->flowType;
     common = common || std::all_of(ready.begin(), ready.end(),
                                    [&](ChainDevice* d) { return d->concurrent->flowType == type; });
-    if (common) {
-      if (IscGetSettings().debugInfo)
-        IscMessagef(0, "-----> common flow type [%ld]", static_cast<long>(type));
-      Scan(chain, ready, steppers);
+    if (!common) {
+      ScanByFlowType(chain, ready, steppers);
       continue;
     }
-    for (int served = 0; served <= 3; ++served) {
-      std::vector<ChainDevice*> group;
-      for (ChainDevice* device : ready) {
-        if (device->concurrent->flowType == served) group.push_back(device);
-      }
-      if (group.empty()) continue;
-      if (IscGetSettings().debugInfo)
-        IscMessagef(0, "-----> processing flow type [%ld]", static_cast<long>(served));
-      Scan(chain, group, steppers);
-    }
+    if (IscGetSettings().debugInfo)
+      IscMessagef(0, "-----> common flow type [%ld]", static_cast<long>(type));
+    Scan(chain, ready, steppers);
   }
 }
 

@@ -165,6 +165,12 @@ void SetControlMode(genicam::GenICamControl& control, int64_t value, QDDriverThr
   }
 }
 
+void SetKeepAlive(genicam::GenICamControl& control, int64_t type, int64_t value) {
+  const int64_t fallback = type == kFirstKeepAlive ? 1000 : 0;
+  const int64_t kept = value == Q_DEFAULT ? fallback : std::max<int64_t>(value, 0);
+  control.SetKeepAliveValue(type - kFirstKeepAlive, static_cast<uint32_t>(kept));
+}
+
 void StartAcquisition(QDDigitizerInfo& digitizer, genicam::GenICamControl& control, int64_t value,
                       QDDriverThreadContext& ctx) {
   if (value == kStartCode) {
@@ -277,12 +283,9 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
       StopAcquisition(*digitizer, *control, value, ctx);
       return 1;
     case kFirstKeepAlive:
-    case kSecondKeepAlive: {
-      const int64_t fallback = type == kFirstKeepAlive ? 1000 : 0;
-      const int64_t kept = value == Q_DEFAULT ? fallback : std::max<int64_t>(value, 0);
-      control->SetKeepAliveValue(type - kFirstKeepAlive, static_cast<uint32_t>(kept));
+    case kSecondKeepAlive:
+      SetKeepAlive(*control, type, value);
       return 1;
-    }
     case kAcquisitionStart:
       StartAcquisition(*digitizer, *control, value, ctx);
       return 1;
