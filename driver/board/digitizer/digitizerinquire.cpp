@@ -54,53 +54,55 @@ bool IsDoubleAnswer(int64_t t) {
          (t & ~int64_t{0xF0300090000}) == 6672 || bare == 0x400000;
 }
 
+bool AnswerWord(void* out, int64_t value) {
+  if (out != nullptr) *static_cast<int64_t*>(out) = value;
+  return true;
+}
+
+bool AnswerDouble(void* out, double value) {
+  if (out != nullptr) *static_cast<double*>(out) = value;
+  return true;
+}
+
 // What the kernel's property block of the digitizer's channel says; false for anything else.
 bool AnswerFromProperties(const kernel::DigPropertiesBlock& p, int64_t t, void* out) {
-  const auto answer = [&](int64_t v) {
-    if (out != nullptr) *static_cast<int64_t*>(out) = v;
-    return true;
-  };
-  const auto answerDouble = [&](double v) {
-    if (out != nullptr) *static_cast<double*>(out) = v;
-    return true;
-  };
   switch (t) {
     case Q_NUMBER:
-      return answer(static_cast<int64_t>(p.channel));
+      return AnswerWord(out, static_cast<int64_t>(p.channel));
     case kInitFlag:
     case Q_EXTENDED_INIT_FLAG:
-      return answer(static_cast<int64_t>(p.inputMode));
+      return AnswerWord(out, static_cast<int64_t>(p.inputMode));
     case Q_SIZE_X:
-      return answer(static_cast<int64_t>(p.maxWidth));
+      return AnswerWord(out, static_cast<int64_t>(p.maxWidth));
     case Q_SIZE_Y:
-      return answer(static_cast<int64_t>(p.maxHeight));
+      return AnswerWord(out, static_cast<int64_t>(p.maxHeight));
     case Q_SIZE_BIT:
     case Q_TYPE:
-      return answer(static_cast<int64_t>(p.pixelDepth));
+      return AnswerWord(out, static_cast<int64_t>(p.pixelDepth));
     case Q_SIZE_BAND:
-      return answer(static_cast<int64_t>(p.bandCount));
+      return AnswerWord(out, static_cast<int64_t>(p.bandCount));
     case Q_SIZE_BAND_LUT:
-      return answer(static_cast<int64_t>(p.lutBandCount));
+      return AnswerWord(out, static_cast<int64_t>(p.lutBandCount));
     case Q_DECIMATION_X:
-      return answerDouble(p.decimationX);
+      return AnswerDouble(out, p.decimationX);
     case Q_DECIMATION_Y:
-      return answerDouble(p.decimationY);
+      return AnswerDouble(out, p.decimationY);
     case Q_DECIMATION_FACTOR_X:
-      return answerDouble(1.0 / p.decimationX);
+      return AnswerDouble(out, 1.0 / p.decimationX);
     case Q_DECIMATION_FACTOR_Y:
-      return answerDouble(1.0 / p.decimationY);
+      return AnswerDouble(out, 1.0 / p.decimationY);
     case Q_GRAB_MODE:
-      return answer(static_cast<int64_t>(p.grabMode));
+      return AnswerWord(out, static_cast<int64_t>(p.grabMode));
     case kGrabModeWord:
-      return answer(static_cast<int64_t>(p.word4017));
+      return AnswerWord(out, static_cast<int64_t>(p.word4017));
     case Q_GRAB_FIELD_NUM:
-      return answer(static_cast<int64_t>(p.fieldNum));
+      return AnswerWord(out, static_cast<int64_t>(p.fieldNum));
     case Q_SCAN_MODE:
-      return answer(p.fieldNum == 1 ? 1 : 0);
+      return AnswerWord(out, p.fieldNum == 1 ? 1 : 0);
     case Q_BAND_SWITCH:
-      return answer(static_cast<int64_t>(p.bandSwitch));
+      return AnswerWord(out, static_cast<int64_t>(p.bandSwitch));
     case Q_BAND_SWITCH_STATE:
-      return answer(p.bandSwitch == 1 ? frame::kEnabled : frame::kDisabled);
+      return AnswerWord(out, p.bandSwitch == 1 ? frame::kEnabled : frame::kDisabled);
     default:
       return false;
   }
@@ -109,31 +111,27 @@ bool AnswerFromProperties(const kernel::DigPropertiesBlock& p, int64_t t, void* 
 // The settings the digitizer's record holds; false for a type it does not hold.
 bool AnswerFromRecord(QDHwSpecDigitizerInfo& digitizer, int64_t t, void* out) {
   if (AnswerFromProperties(digitizer.Channel().Properties(), t, out)) return true;
-  const auto answer = [&](int64_t v) {
-    if (out != nullptr) *static_cast<int64_t*>(out) = v;
-    return true;
-  };
   switch (t) {
     case Q_SOURCE_SIZE_X:
-      return answer(digitizer.GetSourceSizeX());
+      return AnswerWord(out, digitizer.GetSourceSizeX());
     case Q_SOURCE_SIZE_Y:
-      return answer(digitizer.GetSourceSizeY());
+      return AnswerWord(out, digitizer.GetSourceSizeY());
     case Q_SOURCE_OFFSET_X:
-      return answer(digitizer.GetSourceOffsetX());
+      return AnswerWord(out, digitizer.GetSourceOffsetX());
     case Q_SOURCE_OFFSET_Y:
-      return answer(digitizer.GetSourceOffsetY());
+      return AnswerWord(out, digitizer.GetSourceOffsetY());
     case Q_GRAB_DIRECTION_X:
-      return answer(digitizer.GetGrabDirectionX());
+      return AnswerWord(out, digitizer.GetGrabDirectionX());
     case Q_GRAB_DIRECTION_Y:
-      return answer(digitizer.GetGrabDirectionY());
+      return AnswerWord(out, digitizer.GetGrabDirectionY());
     case Q_GRAB_PERIOD:
-      return answer(digitizer.GetGrabPeriod());
+      return AnswerWord(out, digitizer.GetGrabPeriod());
     case Q_GRAB_TIMEOUT:
-      return answer(digitizer.GetGrabTimeout());
+      return AnswerWord(out, digitizer.GetGrabTimeout());
     case Q_GRAB_START_MODE:
-      return answer(digitizer.GetGrabStartMode());
+      return AnswerWord(out, digitizer.GetGrabStartMode());
     case Q_CONTROL_FLAG_MODE:
-      return answer(digitizer.GetControlFlagMode());
+      return AnswerWord(out, digitizer.GetControlFlagMode());
     default:
       return false;
   }

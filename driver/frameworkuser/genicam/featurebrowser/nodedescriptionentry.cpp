@@ -1,5 +1,6 @@
 // The description entry of one node: everything a browser needs to show and edit it.
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "driver/frameworkuser/genicam/featurebrowser/nodemapjsonwriter.h"
@@ -20,26 +21,18 @@ void WriteAccessMode(JsonOutput& out, GenApi::EAccessMode access) {
 // A number that only a readable node has; null for any other. The read comes before the key,
 // so a read that throws leaves no key behind.
 template <class Read>
-void WriteIntegerOrNull(JsonOutput& out, const char* key, bool readable, Read read) {
-  if (readable) {
-    const int64_t v = read();
-    out.Key(key);
-    out.Int64(v);
-  } else {
+void WriteNumberOrNull(JsonOutput& out, const char* key, bool readable, Read read) {
+  if (!readable) {
     out.Key(key);
     out.Null();
+    return;
   }
-}
-
-template <class Read>
-void WriteDoubleOrNull(JsonOutput& out, const char* key, bool readable, Read read) {
-  if (readable) {
-    const double v = read();
-    out.Key(key);
+  const auto v = read();
+  out.Key(key);
+  if constexpr (std::is_floating_point_v<decltype(v)>) {
     out.Double(v);
   } else {
-    out.Key(key);
-    out.Null();
+    out.Int64(v);
   }
 }
 
@@ -49,10 +42,10 @@ void WriteIntegerDescription(JsonOutput& out, GenApi::CIntegerPtr value,
   const GenApi::EIncMode incMode = value->GetIncMode();
   out.Key("IncrementMode");
   out.String(IncrementModeToString(incMode));
-  WriteIntegerOrNull(out, "Increment", readable, [&] { return value->GetInc(); });
-  WriteIntegerOrNull(out, "Max", readable, [&] { return value->GetMax(); });
-  WriteIntegerOrNull(out, "Min", readable, [&] { return value->GetMin(); });
-  WriteIntegerOrNull(out, "Value", readable, [&] { return value->GetValue(); });
+  WriteNumberOrNull(out, "Increment", readable, [&] { return value->GetInc(); });
+  WriteNumberOrNull(out, "Max", readable, [&] { return value->GetMax(); });
+  WriteNumberOrNull(out, "Min", readable, [&] { return value->GetMin(); });
+  WriteNumberOrNull(out, "Value", readable, [&] { return value->GetValue(); });
   WriteAccessMode(out, access);
   out.Key("Representation");
   out.String(RepresentationToString(value->GetRepresentation()));
@@ -92,10 +85,10 @@ void WriteCommandDescription(JsonOutput& out, GenApi::CCommandPtr value,
 
 void WriteFloatDescription(JsonOutput& out, GenApi::CFloatPtr value, GenApi::EAccessMode access) {
   const bool readable = GenApi::IsReadable(access);
-  WriteDoubleOrNull(out, "Increment", readable && value->HasInc(), [&] { return value->GetInc(); });
-  WriteDoubleOrNull(out, "Max", readable, [&] { return value->GetMax(); });
-  WriteDoubleOrNull(out, "Min", readable, [&] { return value->GetMin(); });
-  WriteDoubleOrNull(out, "Value", readable, [&] { return value->GetValue(); });
+  WriteNumberOrNull(out, "Increment", readable && value->HasInc(), [&] { return value->GetInc(); });
+  WriteNumberOrNull(out, "Max", readable, [&] { return value->GetMax(); });
+  WriteNumberOrNull(out, "Min", readable, [&] { return value->GetMin(); });
+  WriteNumberOrNull(out, "Value", readable, [&] { return value->GetValue(); });
   WriteAccessMode(out, access);
   out.Key("DisplayNotation");
   out.String(DisplayNotationToString(value->GetDisplayNotation()));

@@ -74,6 +74,10 @@ class NodeMapJsonWriter {
   void WriteFloatState(GenApi::CFloatPtr value, const GenICam::gcstring& name,
                        GenApi::EAccessMode access);
   void WriteFloatPresentation(GenApi::CFloatPtr value, const GenICam::gcstring& name);
+  // "Unit", then "ValidValuesList" when the increment mode is a list (an integer's or a float's).
+  template <class Number>
+  void WriteUnitAndValidValues(Number value, const GenICam::gcstring& name,
+                               GenApi::EIncMode incMode);
   void WriteEnumerationState(GenApi::CEnumerationPtr value, const GenICam::gcstring& name,
                              GenApi::EAccessMode access);
   void WriteEnumEntryState(GenApi::CEnumEntryPtr value, const GenICam::gcstring& name,

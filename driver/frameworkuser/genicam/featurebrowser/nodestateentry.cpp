@@ -1,5 +1,6 @@
 // The state entry of one node: its values and state, keyed by its name.
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "driver/frameworkuser/genicam/featurebrowser/nodemapjsonwriter.h"
@@ -181,6 +182,30 @@ void NodeMapJsonWriter::WriteIntegerState(GenApi::CIntegerPtr value, const gcstr
   if (valuesOnly_ == 0) WriteIntegerPresentation(value, name);
 }
 
+template <class Number>
+void NodeMapJsonWriter::WriteUnitAndValidValues(Number value, const gcstring& name,
+                                                GenApi::EIncMode incMode) {
+  JsonOutput& out = *out_;
+  out.Key("Unit");
+  out.String(Guarded(
+                 name, [&] { return value->GetUnit(); }, gcstring())
+                 .str());
+  if (incMode != GenApi::listIncrement) return;
+  using List = decltype(value->GetListOfValidValues(true));
+  const List list = Guarded(
+      name, [&] { return value->GetListOfValidValues(true); }, NoValues<List>());
+  out.Key("ValidValuesList");
+  out.StartArray();
+  for (auto v : list) {
+    if constexpr (std::is_same_v<List, GenApi::double_autovector_t>) {
+      out.Double(v);
+    } else {
+      out.Int64(v);
+    }
+  }
+  out.EndArray();
+}
+
 void NodeMapJsonWriter::WriteIntegerPresentation(GenApi::CIntegerPtr value, const gcstring& name) {
   JsonOutput& out = *out_;
   const auto incMode = Guarded(
@@ -190,19 +215,7 @@ void NodeMapJsonWriter::WriteIntegerPresentation(GenApi::CIntegerPtr value, cons
   out.Key("Representation");
   out.String(RepresentationToString(Guarded(
       name, [&] { return value->GetRepresentation(); }, GenApi::Linear)));
-  out.Key("Unit");
-  out.String(Guarded(
-                 name, [&] { return value->GetUnit(); }, gcstring())
-                 .str());
-  if (incMode == GenApi::listIncrement) {
-    const auto list = Guarded(
-        name, [&] { return value->GetListOfValidValues(true); },
-        NoValues<GenApi::int64_autovector_t>());
-    out.Key("ValidValuesList");
-    out.StartArray();
-    for (int64_t v : list) out.Int64(v);
-    out.EndArray();
-  }
+  WriteUnitAndValidValues(value, name, incMode);
 }
 
 void NodeMapJsonWriter::WriteFloatState(GenApi::CFloatPtr value, const gcstring& name,
@@ -254,19 +267,7 @@ void NodeMapJsonWriter::WriteFloatPresentation(GenApi::CFloatPtr value, const gc
       name, [&] { return value->GetIncMode(); }, GenApi::noIncrement);
   out.Key("IncrementMode");
   out.String(IncrementModeToString(incMode));
-  out.Key("Unit");
-  out.String(Guarded(
-                 name, [&] { return value->GetUnit(); }, gcstring())
-                 .str());
-  if (incMode == GenApi::listIncrement) {
-    const auto list = Guarded(
-        name, [&] { return value->GetListOfValidValues(true); },
-        NoValues<GenApi::double_autovector_t>());
-    out.Key("ValidValuesList");
-    out.StartArray();
-    for (double v : list) out.Double(v);
-    out.EndArray();
-  }
+  WriteUnitAndValidValues(value, name, incMode);
 }
 
 void NodeMapJsonWriter::WriteEnumerationState(GenApi::CEnumerationPtr value, const gcstring& name,
