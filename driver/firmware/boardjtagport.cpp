@@ -3,6 +3,7 @@
 
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/registrykey.h"
+#include "driver/foundation/registrylocations.h"
 #include "driver/foundation/zorstring.h"
 
 using zor::foundation::CRegistryKey;
@@ -13,7 +14,7 @@ namespace zor::firmware {
 
 namespace {
 // The imaging-board location of the registry table.
-constexpr int32_t kImagingBoardLocation = 6;
+using foundation::kImagingBoardLocation;
 }  // namespace
 
 CBoardJtagPort::CBoardJtagPort(jtag::IJtagRegisterAccess* reg) : register_(reg) {

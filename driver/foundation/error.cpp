@@ -8,7 +8,6 @@ namespace zor::foundation {
 
 namespace {
 
-constexpr uint32_t kErrorCategory = 13;
 constexpr uint32_t kErrorRecord = 2;
 
 }  // namespace
@@ -21,7 +20,7 @@ void CError::SetError(uint64_t newCode, uint64_t newSubCode) {
   if (errorSet != 0 || newCode == 0) return;
   if (noLog == 0) {
     CLog* log = CLog::Instance();
-    if (log->IsCategoryEnabled(kErrorCategory)) {
+    if (log->IsCategoryEnabled(kErrorLogCategory)) {
       log->Write(*this, kErrorRecord, LogTag("ERRC"), newCode, LogTag("ESUB"), newSubCode,
                  kEmptyLogTag, 0);
     }

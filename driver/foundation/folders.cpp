@@ -9,16 +9,13 @@
 #include <vector>
 
 #include "driver/foundation/registrykey.h"
+#include "driver/foundation/registrylocations.h"
 #include "platform/os/process/environment.h"
 #include "platform/os/process/files.h"
 
 namespace zor::foundation {
 
 namespace {
-
-constexpr int32_t kUserRuntimeLocation = 2;
-constexpr int32_t kMachineRuntimeLocation = 1;
-constexpr int32_t kInstallLocation = 3;
 
 // Made on first use, so that no thread can see the cache before it is initialised.
 struct FolderCache {

@@ -10,6 +10,10 @@
 
 namespace zor::foundation {
 
+// Categories the driver's parts write under (CLog::SetCategory turns each on).
+inline constexpr int kGrabLogCategory = 9;    // grabs, their processing and the hooks they call
+inline constexpr int kErrorLogCategory = 13;  // errors recorded and cleared
+
 // The driver log: a lock-free ring of fixed-size records (logrecord.h) in a host buffer that
 // may wrap the kernel driver's log memory. Without a ring every write is dropped.
 class CLog {

@@ -11,15 +11,12 @@ namespace zor::foundation {
 
 namespace {
 
-constexpr QID kHostSystem = 0x7F000001;
-constexpr QINT64 kEightBits = 8;
+constexpr QINT64 kRingBitDepth = 8;
 constexpr QINT64 kWrappedAttribute = 0x10000004;
 constexpr QINT64 kWrappedFlags = 0x48000000;
 constexpr QINT64 kHostAttribute = 0x10200004;
 constexpr QINT64 kHostFlags = 0x100000;
 constexpr QINT64 kBufferControl1043 = 1043;
-constexpr QINT64 kInquireHostAddress = 0x10000;
-constexpr QINT64 kInquirePhysicalAddress = 0x40000000;
 constexpr QINT64 kExportFormat = 1;
 constexpr size_t kMaxSavePath = 323;
 
@@ -29,18 +26,18 @@ int32_t CLog::AllocBuffer(void* memory, uint32_t size) {
   if (bufferId_ != 0) return RingSize() != 0 ? 0 : 1;  // one buffer at a time
   const QINT64 attribute = memory != nullptr ? kWrappedAttribute : kHostAttribute;
   const QINT64 flags = memory != nullptr ? kWrappedFlags : kHostFlags;
-  const QID buffer =
-      HostBufCreate2d(kHostSystem, size, 1, kEightBits, attribute, flags, size, memory, nullptr);
+  const QID buffer = HostBufCreate2d(Q_DEFAULT_HOST, size, 1, kRingBitDepth, attribute, flags, size,
+                                     memory, nullptr);
   if (buffer == 0) return 1;
   bufferId_ = static_cast<uint64_t>(buffer);
   HostBufControl(buffer, kBufferControl1043, 0);
   void* ring = nullptr;
-  HostBufInquire(buffer, kInquireHostAddress, &ring);
+  HostBufInquire(buffer, Q_HOST_ADDRESS, &ring);
   if (memory != nullptr) {
     bufferAddress_ = reinterpret_cast<uint64_t>(memory);
   } else {
     QINT64 address = 0;
-    HostBufInquire(buffer, kInquirePhysicalAddress, &address);
+    HostBufInquire(buffer, Q_PHYSICAL_ADDRESS, &address);
     bufferAddress_ = static_cast<uint64_t>(address);
   }
   requestedSize_ = size;

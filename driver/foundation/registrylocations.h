@@ -19,6 +19,13 @@ inline constexpr uint32_t kRegLocationVolatile = 0x100;
 inline constexpr uint32_t kRegLocationClosed = 0x10000;  // cannot be opened
 inline constexpr int32_t kRegistryLocationCount = 24;
 
+// The locations the driver's parts open by index.
+inline constexpr int32_t kMachineRuntimeLocation = 1;   // the library's runtime settings
+inline constexpr int32_t kUserRuntimeLocation = 2;      // the same, the user's own
+inline constexpr int32_t kInstallLocation = 3;          // where the library is installed
+inline constexpr int32_t kImagingBoardLocation = 6;     // the imaging boards' settings
+inline constexpr int32_t kVolatileRuntimeLocation = 9;  // the user's, gone at restart
+
 // Hives the registry here does not keep; named so that text paths can still be parsed.
 inline constexpr os::Handle HKEY_PERFORMANCE_DATA{0x80000004};
 inline constexpr os::Handle HKEY_DYN_DATA{0x80000006};

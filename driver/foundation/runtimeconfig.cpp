@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "driver/foundation/queuedlock.h"
+#include "driver/foundation/registrylocations.h"
 
 namespace zor::foundation {
 
@@ -16,8 +17,6 @@ namespace {
 // rarely.
 constinit std::shared_ptr<const CRuntimeConfig> g_config;
 CQueuedLock g_configLock;
-
-constexpr int32_t kMachineRuntimeLocation = 1;
 
 }  // namespace
 

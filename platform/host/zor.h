@@ -2,10 +2,16 @@
 // its digitizers, buffers, threads or events, becomes a command record for the board's driver.
 // A failing call records an error on the calling thread (QappGetError), prints it unless
 // printing is disabled (QappControl Q_ERROR_PRINT) and returns 0 (or leaves `out` alone).
+// C11 and C++11 and later read it alike; C++ adds the overloads at its end.
 #pragma once
 
-#include <concepts>
+#ifdef __cplusplus
+#include <cstddef>
 #include <cwchar>
+#include <type_traits>
+#else
+#include <stddef.h>
+#endif
 
 // Relative, as applications find both headers in one folder (include/zor/).
 #include "qtypes.h"
@@ -129,42 +135,50 @@ ZOR_API QINT64 QthrWait(QID object, QINT64 waitWord, QINT64* result);
 ZOR_API QINT64 QthrWaitMultiple(const QID* objects, QINT64 count, QINT64 waitWord, QINT64* result);
 
 // The feature constants of the board's own node maps, where the headers are installed.
+#if defined(__has_include)
 #if __has_include("zorfeatures.h")
 #include "zorfeatures.h"
 #endif
+#endif
 
+#ifdef __cplusplus
 // C++ forms that the feature browser's example code uses: a double or a wide text as a control
 // value, a text answer into a ZOR_STRING, feature calls without a size, and Q_NULL for the
 // value of a command.
-template <std::floating_point Value>
-inline void QsysControl(QID system, QINT64 type, Value value) {
-  QsysControlDouble(system, type, static_cast<double>(value));
-}
-template <std::floating_point Value>
-inline void QdigControl(QID digitizer, QINT64 type, Value value) {
-  QdigControlDouble(digitizer, type, static_cast<double>(value));
-}
-template <std::same_as<wchar_t> Character>
-inline void QsysControl(QID system, QINT64 type, const Character* text) {
-  QsysControl(system, type, reinterpret_cast<QINT64>(text));
-}
-template <std::same_as<wchar_t> Character>
-inline void QdigControl(QID digitizer, QINT64 type, const Character* text) {
-  QdigControl(digitizer, type, reinterpret_cast<QINT64>(text));
-}
-
 namespace zor_detail {
+template <typename Value>
+using IfFloatingPoint = typename std::enable_if<std::is_floating_point<Value>::value, int>::type;
+template <typename Value, typename Wanted>
+using IfSame = typename std::enable_if<std::is_same<Value, Wanted>::value, int>::type;
+
 // Sizes the text with the length form of the inquiry (terminator included), then reads it.
 template <typename Inquire>
 QINT64 InquireText(ZOR_STRING& text, Inquire inquire) {
   QINT64 length = 0;
   inquire(Q_STRING_SIZE, &length, 0);
   text.assign(static_cast<size_t>(length > 0 ? length : 1), L'\0');
-  const QINT64 result = inquire(0, text.data(), static_cast<QINT64>(text.size()));
+  const QINT64 result = inquire(0, &text[0], static_cast<QINT64>(text.size()));
   text.resize(std::wcslen(text.c_str()));
   return result;
 }
 }  // namespace zor_detail
+
+template <typename Value, zor_detail::IfFloatingPoint<Value> = 0>
+inline void QsysControl(QID system, QINT64 type, Value value) {
+  QsysControlDouble(system, type, static_cast<double>(value));
+}
+template <typename Value, zor_detail::IfFloatingPoint<Value> = 0>
+inline void QdigControl(QID digitizer, QINT64 type, Value value) {
+  QdigControlDouble(digitizer, type, static_cast<double>(value));
+}
+template <typename Character, zor_detail::IfSame<Character, wchar_t> = 0>
+inline void QsysControl(QID system, QINT64 type, const Character* text) {
+  QsysControl(system, type, reinterpret_cast<QINT64>(text));
+}
+template <typename Character, zor_detail::IfSame<Character, wchar_t> = 0>
+inline void QdigControl(QID digitizer, QINT64 type, const Character* text) {
+  QdigControl(digitizer, type, reinterpret_cast<QINT64>(text));
+}
 
 inline QINT64 QsysInquire(QID system, QINT64 type, ZOR_STRING& text) {
   return zor_detail::InquireText(text, [&](QINT64 length, void* out, QINT64) {
@@ -200,13 +214,15 @@ inline void QdigInquireFeature(QID digitizer, QINT64 flag, const wchar_t* featur
     return QINT64{0};
   });
 }
-template <std::same_as<QINT64> NoValue>
+// Exactly a QINT64 (Q_NULL), so that a literal 0 still means a null value pointer.
+template <typename NoValue, zor_detail::IfSame<NoValue, QINT64> = 0>
 inline void QsysControlFeature(QID system, QINT64 flag, const wchar_t* feature, QINT64 dataType,
                                NoValue) {
   QsysControlFeature(system, flag, feature, dataType, static_cast<const void*>(nullptr));
 }
-template <std::same_as<QINT64> NoValue>
+template <typename NoValue, zor_detail::IfSame<NoValue, QINT64> = 0>
 inline void QdigControlFeature(QID digitizer, QINT64 flag, const wchar_t* feature, QINT64 dataType,
                                NoValue) {
   QdigControlFeature(digitizer, flag, feature, dataType, static_cast<const void*>(nullptr));
 }
+#endif  // __cplusplus

@@ -2,8 +2,9 @@
 # tests/application/application.sh <mode> <source> <build> <work> [compiler flags]
 # Drives the installed tree as a user would, out of the build tree:
 #   install       `cmake --install` into <work>/prefix and check it is relocatable
-#   pkgconfig     build the application with pkg-config against the prefix, run it
-#   findpackage   build it with find_package(ZOR) against the prefix, run it
+#   pkgconfig     build the application with pkg-config against the prefix, in C11 and as
+#                 C++11, C++17 and C++20, and run each
+#   findpackage   build it with find_package(ZOR) against the prefix, in C and C++, run both
 #   deb           pack the Debian package, unpack it with dpkg -x, build against it, run it
 # Compiler flags are the build's sanitizer flags, which an application of that build needs too.
 set -euo pipefail
@@ -31,16 +32,18 @@ run_installed() {
   "$binary"
 }
 
-# The application built with pkg-config's flags against the tree whose .pc files are given.
+# The application built with pkg-config's flags against the tree whose .pc files are given:
+# grabapp.cpp as C++20, or the program and language mode given (grabapp.c in C).
 build_with_pkgconfig() {
-  local pcdir=$1 out=$2
+  local pcdir=$1 out=$2 std=${3:-c++20} source=${4:-$app/grabapp.cpp}
   mkdir -p "$(dirname "$out")"
-  local cflags libs libdir
+  local cflags libs libdir compiler=c++
   cflags=$(PKG_CONFIG_PATH=$pcdir pkg-config --cflags zor)
   libs=$(PKG_CONFIG_PATH=$pcdir pkg-config --libs zor)
   libdir=$(PKG_CONFIG_PATH=$pcdir pkg-config --variable=libdir zor)
+  if [ "${source##*.}" = c ]; then compiler=cc; fi
   # shellcheck disable=SC2086 # the flags are words
-  c++ -std=c++20 -Wall -Wextra -Werror $flags $cflags "$app/grabapp.cpp" $libs \
+  $compiler -std="$std" -Wall -Wextra -Werror -pedantic $flags $cflags "$source" $libs \
     -Wl,-rpath,"$libdir" -o "$out"
 }
 
@@ -98,15 +101,21 @@ case $mode in
     fi
     ;;
   pkgconfig)
-    build_with_pkgconfig "$prefix/lib/pkgconfig" "$work/$mode/grabapp"
-    run_installed "$prefix" "$work/$mode/grabapp"
+    # The headers serve C and every C++ from C++11 on alike.
+    for variant in c11:grabapp.c c++11:grabapp.cpp c++17:grabapp.cpp c++20:grabapp.cpp; do
+      std=${variant%%:*}
+      build_with_pkgconfig "$prefix/lib/pkgconfig" "$work/$mode/grabapp-$std" "$std" \
+        "$app/${variant#*:}"
+      run_installed "$prefix" "$work/$mode/grabapp-$std"
+    done
     ;;
   findpackage)
     rm -rf "$work/$mode"
     cmake -S "$app" -B "$work/$mode" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
-      -DCMAKE_CXX_FLAGS="$flags" >/dev/null
+      -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
     cmake --build "$work/$mode" >/dev/null
     run_installed "$prefix" "$work/$mode/grabapp"
+    run_installed "$prefix" "$work/$mode/grabapp_c"
     ;;
   deb)
     rm -rf "$work/$mode" && mkdir -p "$work/$mode"

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/foundation/integerchecks.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/protocol/buffertypes.h"
@@ -33,7 +34,7 @@ constexpr uint64_t kMaxOnBoardBytes = 0xFFFFFFFF;
 // The physical address as the kernel buffer reports it.
 constexpr int64_t kKernelPhysicalAddress = 0x400000;
 
-bool Has(uint64_t word, uint64_t bits) { return (word & bits) == bits; }
+using foundation::HasAllBits;
 
 bool IsOnBoard(uint64_t attributes) {
   return IsBoardImage(attributes) && (attributes & kNonPaged) != 0;
@@ -168,9 +169,9 @@ int64_t QDHwSpecSystem::BufChildBand(const OperationArgs& args, QDDriverThreadCo
     const uint64_t attributes = pd.attributeWord | parent->State().attributes;
     const bool whole = offsetX == 0 && offsetY == 0 && static_cast<uint64_t>(sizeX) == pd.sizeX &&
                        static_cast<uint64_t>(sizeY) == pd.sizeY;
-    const bool partsAllowed =
-        ((attributes & kPacked) != 0 && (Has(attributes, 0x1C00) || Has(attributes, 0x1700))) ||
-        ((attributes & 0x800) != 0 && (attributes & kPacked) == 0);
+    const bool partsAllowed = ((attributes & kPacked) != 0 && (HasAllBits(attributes, 0x1C00) ||
+                                                               HasAllBits(attributes, 0x1700))) ||
+                              ((attributes & 0x800) != 0 && (attributes & kPacked) == 0);
     if (!whole && (attributes & kGrab) != 0 && !partsAllowed) {
       error.SetError(kSerialPortAllocationError, 3);
     } else {
@@ -224,7 +225,7 @@ int64_t QDHwSpecSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
   const uint64_t attributes = record->State().attributes;
   switch (type) {
     case kBoardBufferWord:
-      if (Has(attributes, 0x221100)) {
+      if (HasAllBits(attributes, 0x221100)) {
         const int64_t word = value == Q_DEFAULT ? 0 : value;
         if (word < 0 || word > 255) {
           ctx.SetError(kInvalidControl, 3, 0, 0);
@@ -244,7 +245,7 @@ int64_t QDHwSpecSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
       return 1;
     case Q_HOST_ADDRESS:
     case Q_PHYSICAL_ADDRESS:
-      if (Has(attributes, kImage | kImageKind)) {
+      if (HasAllBits(attributes, kImage | kImageKind)) {
         kernel::KernelBufferDescriptor& d = record->Descriptor();
         (type == Q_HOST_ADDRESS ? d.hostAddress[0] : d.physicalAddress[0]) =
             static_cast<uint64_t>(value);
@@ -275,7 +276,7 @@ int64_t QDHwSpecSystem::BufInquire(const OperationArgs& args, QDDriverThreadCont
     case Q_HOST_ADDRESS: {
       int64_t address = 0;
       HostBufInquire(record->HostId(), Q_HOST_ADDRESS, &address);
-      if (Has(record->State().attributes, 0x80000000040)) address += 16;
+      if (HasAllBits(record->State().attributes, 0x80000000040)) address += 16;
       Answer(out, address);
       return 1;
     }

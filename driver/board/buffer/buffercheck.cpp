@@ -2,6 +2,7 @@
 // buffer in device memory gets when the caller leaves it open, and the layouts
 // the board's grab and copy engines take.
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/foundation/integerchecks.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/records/bufferattributes.h"
 
@@ -26,14 +27,8 @@ using frame::bufattr::kNonPaged;
 using frame::bufattr::kPacked;
 using frame::bufattr::kPlanar;
 
-bool Has(uint64_t word, uint64_t bits) { return (word & bits) == bits; }
-
-bool OneOf(uint64_t value, std::initializer_list<uint64_t> set) {
-  for (uint64_t v : set) {
-    if (v == value) return true;
-  }
-  return false;
-}
+using foundation::HasAllBits;
+using foundation::OneOf;
 
 uint64_t DefaultFormat(int64_t bands, int64_t depth, uint64_t attributes) {
   if (bands == 3) {
@@ -70,7 +65,7 @@ uint64_t DefaultFormat(int64_t bands, int64_t depth, uint64_t attributes) {
 void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::CError& error) {
   uint64_t& a = p.attributes;
   const int64_t depth = p.type & 0xFF;
-  if (Has(a, kPacked | kImage) && (a & kFormatCode) == 0)
+  if (HasAllBits(a, kPacked | kImage) && (a & kFormatCode) == 0)
     return error.SetError(kBufferListAllocationError, 3);
   const bool image = (a & kImage) != 0;
   const bool deviceMemory = (a & kDeviceMemory) != 0;
@@ -92,7 +87,7 @@ void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::C
       return error.SetError(kUnsupportedBuffer, 2);
     }
   }
-  if (Has(a, 0x80000000040)) {
+  if (HasAllBits(a, 0x80000000040)) {
     if ((capabilityWord_ & (1u << 20)) == 0) return error.SetError(kBoardHealthError, 2);
     if (p.sizeX < 65536 || p.sizeY != 1) return error.SetError(kInvalidSerialPort, 4);
     if (p.bands != 1) return error.SetError(kUnsupportedBuffer, 1);
@@ -107,7 +102,7 @@ void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::C
 
 void QDHwSpecSystem::CheckGrabBufParams(const frame::BufAllocParams& p, foundation::CError& error) {
   const uint64_t a = p.attributes;
-  if (!Has(a, kImage | kGrab)) return;
+  if (!HasAllBits(a, kImage | kGrab)) return;
   if ((a & kImageKind) != 0) return error.SetError(kBufferListAllocationError, 1);
   if (p.type == 0x48000020 || (a & 0x2010000) != 0) return error.SetError(kUnsupportedBuffer, 2);
   if ((p.type & 0x8000000) != 0) return error.SetError(kUnsupportedBuffer, 4);

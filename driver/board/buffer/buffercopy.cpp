@@ -24,7 +24,6 @@ using frame::bufattr::kFormatCode;
 using frame::bufattr::kImage;
 using frame::bufattr::kImageKind;
 using frame::bufattr::kNonPaged;
-constexpr QINT64 kMarkGrab = 1060;
 constexpr QINT64 kTransferSetting = 15059;
 
 bool InDeviceMemory(const QDBufferInfo& b) {
@@ -161,7 +160,7 @@ void QDHwSpecSystem::QueueBufferGrab(const QDBufferInfo* first, const QDBufferIn
     if (maxHeight != -1) height = std::min(height, maxHeight);
   }
   const int64_t mark = root->State().associatedHostId;
-  HostBufControl(mark, kMarkGrab, 1);
+  HostBufControl(mark, Q_GRAB_STATE, 1);
   foundation::CError error;
   kernel::BufQueueGrabRequest request{};
   request.header = frame::FreshHeader(error);
@@ -176,7 +175,7 @@ void QDHwSpecSystem::QueueBufferGrab(const QDBufferInfo* first, const QDBufferIn
   request.height = static_cast<uint64_t>(std::max<int64_t>(height, 0));
   frame::LLsysRequest(handles_, kernel::kBufQueueGrab, request, error, &ctx);
   // No grab will end it: a mark left at 1 would keep the host buffer pending for good.
-  if (error.errorSet != 0) HostBufControl(mark, kMarkGrab, 2);
+  if (error.errorSet != 0) HostBufControl(mark, Q_GRAB_STATE, 2);
 }
 
 bool QDHwSpecSystem::WaitForBoardWork(QDDriverThreadContext& ctx) {
@@ -203,7 +202,7 @@ bool QDHwSpecSystem::SendTransfer(kernel::BufTransferRequest& request,
         frame::GetEnabledFlag(buffers_, destination) && root != nullptr &&
         root->State().associatedHostId != 0 && destination.State().associatedHostId != 0) {
       mark = root->State().associatedHostId;
-      HostBufControl(mark, kMarkGrab, 1);
+      HostBufControl(mark, Q_GRAB_STATE, 1);
       request.grabMark = 1;
     }
   }
@@ -211,7 +210,7 @@ bool QDHwSpecSystem::SendTransfer(kernel::BufTransferRequest& request,
   request.header = frame::FreshHeader(error);
   request.header.objectId = CallerKernelId(ctx);
   frame::LLsysRequest(handles_, kernel::kBufTransfer, request, error, &ctx);
-  if (error.errorSet != 0 && mark != 0) HostBufControl(mark, kMarkGrab, 2);
+  if (error.errorSet != 0 && mark != 0) HostBufControl(mark, Q_GRAB_STATE, 2);
   return error.errorSet == 0;
 }
 

@@ -26,7 +26,6 @@ using frame::bufattr::kNonPaged;
 
 constexpr int64_t kBoardTransferType = 0x2000000;
 constexpr int64_t kMaxScaleX = 16;
-constexpr QINT64 kDriverIndexInquire = 1107;
 
 // Argument positions of the transfer.
 enum Arg : std::size_t {
@@ -151,7 +150,7 @@ int64_t QDHwSpecSystem::ThreeBufferTransfer(const OperationArgs& args, QDDriverT
   if (blend) {
     first = FindBuffer(args.Int(kSource));
     if (const auto* extra = args.Pointer<const QID>(kExtra); extra != nullptr) {
-      third = FindBuffer(HostBufInquire(*extra, kDriverIndexInquire, nullptr));
+      third = FindBuffer(HostBufInquire(*extra, Q_DRIVER_INDEX, nullptr));
     }
     if (static_cast<uint64_t>(args.Int(kOperationFlag)) > 255)
       ctx.SetError(kInvalidBufferOperation, 2, 0, 0);

@@ -8,6 +8,7 @@
 #include "driver/board/dcf/dcflinereader.h"
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/registrykey.h"
+#include "driver/foundation/registrylocations.h"
 #include "platform/os/process/environment.h"
 #include "platform/os/process/regular_file.h"
 
@@ -15,7 +16,7 @@ namespace zor::board {
 
 namespace {
 
-constexpr int32_t kImagingBoardLocation = 6;
+using foundation::kImagingBoardLocation;
 constexpr const wchar_t* kBoardKey = L"DravionLyn";
 constexpr const wchar_t* kDcfPathValue = L"DCFPATH";
 constexpr const wchar_t* kDcfPathVariable = L"DRAVIONLYNDCF";

@@ -141,16 +141,17 @@ constexpr std::array<DcfRegisterRow, kDcfRowCount> BuildTable() {
   return rows;
 }
 
-constexpr std::array<DcfRegisterRow, kDcfRowCount> kTable = BuildTable();
-static_assert(kTable[1].position == kDcfInfoXSize && kTable[2].position == kDcfInfoYSize);
-static_assert(kTable[82].position == 332);
+constexpr std::array<DcfRegisterRow, kDcfRowCount> kDcfRegisters = BuildTable();
+static_assert(kDcfRegisters[1].position == kDcfInfoXSize &&
+              kDcfRegisters[2].position == kDcfInfoYSize);
+static_assert(kDcfRegisters[82].position == 332);
 
 }  // namespace
 
-std::span<const DcfRegisterRow> DcfRegisterTable() { return kTable; }
+std::span<const DcfRegisterRow> DcfRegisterTable() { return kDcfRegisters; }
 
 const DcfRegisterRow* FindDcfRow(const wchar_t* name) {
-  for (const DcfRegisterRow& row : kTable) {
+  for (const DcfRegisterRow& row : kDcfRegisters) {
     if (row.kind == kDcfKindEnd) break;
     if (wcscmp(row.name, name) == 0) return &row;
   }

@@ -21,7 +21,6 @@ namespace {
 using errorcode::kDigitizerAllocationError;
 using errorcode::kInvalidDigitizerParameter;
 using errorcode::kNoHostMemory;
-constexpr uint64_t kDigitizerHookBase = 0x90000000;
 constexpr uint64_t kStatusInquire = 6801;
 constexpr uint64_t kTriggerInquire = 4200;
 constexpr uint32_t kAllocationSettleMs = 400;

@@ -1,11 +1,11 @@
 // The board system's digitizer control: the values the driver keeps, the
 // checks of each, and the controls the board or the GenICam layer serve.
-#include <bit>
 #include <cmath>
 
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/digitizer/strips.h"
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/foundation/integerchecks.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/protocol/digitizertypes.h"
@@ -16,31 +16,17 @@ namespace zor::board {
 
 namespace {
 
-constexpr int64_t kCameraBit = 0x100000000;
-constexpr int64_t kBoardBit = 0x200000000;
 constexpr int64_t kForceBoard = 0x800000000000000;
-constexpr int64_t kChannelBits = 0x6FC00000;
 using errorcode::kDigitizerChannelError;
 using errorcode::kInvalidCameraFlag;
 using errorcode::kInvalidControl;
 using namespace protocol;
 
-int64_t IntegerOf(const frame::ValueRecord& record) {
-  return record.kind == frame::kValueDouble
-             ? static_cast<int64_t>(std::bit_cast<double>(record.value))
-             : record.value;
-}
-
-double DoubleOf(const frame::ValueRecord& record) {
-  return record.kind == frame::kValueDouble ? std::bit_cast<double>(record.value)
-                                            : static_cast<double>(record.value);
-}
-
-bool In(int64_t value, int64_t first, int64_t last) { return value >= first && value <= last; }
+using foundation::InRange;
 
 bool Refused(int64_t t) {
-  return In(t, 0x20000, 0x20BB8) || t == 4054 || t == 5186 || In(t, 69555, 69559) || t == 4379 ||
-         t == 4380 || t == 7730;
+  return InRange(t, 0x20000, 0x20BB8) || t == 4054 || t == 5186 || InRange(t, 69555, 69559) ||
+         t == 4379 || t == 4380 || t == 7730;
 }
 
 // The channel control and its variants.
@@ -56,7 +42,8 @@ bool KeepsGrabRunning(int64_t t, int64_t value) {
     return true;
   }
   const bool trigger = t == Q_GRAB_TRIGGER_STATE || t == Q_GRAB_TRIGGER_SOFTWARE ||
-                       In(t, 0x20000, 0x20004) || In(t, 69745, 69749) || In(t, 132172, 132176);
+                       InRange(t, 0x20000, 0x20004) || InRange(t, 69745, 69749) ||
+                       InRange(t, 132172, 132176);
   return trigger && value == 1;
 }
 
@@ -80,7 +67,7 @@ int64_t QDHwSpecSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
     return 1;
   }
   const int64_t t = callerType & ~(kBoardBit | kForceBoard);
-  const int64_t value = IntegerOf(args.Value(2));
+  const int64_t value = args.Value(2).AsInteger();
   // 1049 names a digitizer still being allocated, which no other thread can reach yet; its node
   // maps are built then, and a map's lock must never be taken under the channel lock.
   const bool locks = !(t == kernel::kGrabAbort || t == Q_HOST_OBJECT_ID ||
@@ -105,7 +92,7 @@ int64_t QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64
                                          QDDriverThreadContext& ctx, bool channelLocked) {
   kernel::DigPropertiesBlock& p = digitizer.Channel().Properties();
   const frame::ValueRecord record = args.Value(2);
-  int64_t value = IntegerOf(record);
+  int64_t value = record.AsInteger();
   const auto invalid = [&] {
     ctx.SetError(kInvalidControl, 3, 0, 0);
     return 1;
@@ -115,7 +102,7 @@ int64_t QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64
     return 1;
   }
   if ((t & ~kChannelBits) == kChannelLevel) {
-    if (!In(value, 0, 255) && value != Q_DEFAULT) return invalid();
+    if (!InRange(value, 0, 255) && value != Q_DEFAULT) return invalid();
     if ((t & kChannelBits & ~int64_t{0x40000000}) != 0) {
       ctx.SetError(kDigitizerChannelError, 1, 0, 0);
       return 1;
@@ -123,8 +110,8 @@ int64_t QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64
     t = kChannelLevel;
   } else if ((t & ~int64_t{0x6FC30000}) == kReferencePairFirst ||
              (t & ~int64_t{0x6FC30000}) == kReferencePairSecond ||
-             In(t & ~kChannelBits, kReferenceLevelFirst, Q_CONTRAST_REF)) {
-    ReferenceDigitizer(digitizer, t, DoubleOf(record), ctx);
+             InRange(t & ~kChannelBits, kReferenceLevelFirst, Q_CONTRAST_REF)) {
+    ReferenceDigitizer(digitizer, t, record.AsDouble(), ctx);
     return 1;
   } else if (IsChannelControl(t)) {
     ChannelDigitizer(value == Q_DEFAULT ? value : value | (t - Q_CHANNEL), ctx);
@@ -134,7 +121,7 @@ int64_t QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64
       case kDecimation:
       case Q_DECIMATION_X:
       case Q_DECIMATION_Y: {
-        const double factor = DoubleOf(record);
+        const double factor = record.AsDouble();
         if (!IsSupportedDecimation(factor)) return invalid();
         if (t != Q_DECIMATION_Y) p.decimationX = factor;
         if (t != Q_DECIMATION_X) p.decimationY = factor;
@@ -162,7 +149,7 @@ int64_t QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64
         return 1;
       case Q_GRAB_MODE:
         if (value == Q_DEFAULT) value = 1;
-        if (!In(value, 1, 3)) return invalid();
+        if (!InRange(value, 1, 3)) return invalid();
         p.grabMode = static_cast<uint64_t>(value);
         return 1;
       case Q_CONTROL_FLAG_MODE:
@@ -192,7 +179,7 @@ int64_t QDHwSpecSystem::ControlDigitizer(QDHwSpecDigitizerInfo& digitizer, int64
         break;
       case Q_GRAB_START_MODE:
         if (value == Q_DEFAULT) value = 21;
-        if (!In(value, 20, 22)) return invalid();
+        if (!InRange(value, 20, 22)) return invalid();
         digitizer.SetGrabStartMode(value);
         break;
       case Q_GRAB_DIRECTION_X:

@@ -10,6 +10,7 @@
 #include "driver/foundation/log.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/digitizertypes.h"
 #include "driver/frameworkuser/records/bufferattributes.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "platform/host/hostservices.h"
@@ -28,15 +29,14 @@ using errorcode::kInvalidColorReference;
 using errorcode::kInvalidDigitizerParameter;
 using errorcode::kInvalidGrabParameter;
 using errorcode::kInvalidReference;
-constexpr int64_t kCameraBit = 0x100000000;
-constexpr int64_t kBoardBit = 0x200000000;
 using frame::bufattr::kDeviceMemory;
-constexpr int64_t kChannelBits = 0x6FC00000;
+using protocol::kBoardBit;
+using protocol::kCameraBit;
+using protocol::kChannelBits;
 constexpr int64_t kAnyChannel = 0x40000000;
-constexpr QINT64 kMarkBuffer = 1060;
 constexpr int64_t kHaltGrabs = 1810;
 constexpr int64_t kHaltAll = 0x1000000;
-constexpr uint32_t kGrabLogCategory = 9;
+using foundation::kGrabLogCategory;
 
 // The wait a grab reply asks for: the record's time-out, where the default
 // waits without limit unless the trigger is off, which takes the time-out word.
@@ -177,7 +177,7 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
     BuildGrabRequest(*digitizer, count, CallerKernelId(ctx), request);
     BuildGrabBufferRequest(record.get(), *digitizer, request.buffer, -1);
     if (!continuous && record != nullptr && record->HostId() != 0) {
-      HostBufControl(record->HostId(), kMarkBuffer, 1);
+      HostBufControl(record->HostId(), Q_GRAB_STATE, 1);
     }
   }
   const foundation::CError error = SendWaitingRequest(kernel::kDigGrab, request, ctx);

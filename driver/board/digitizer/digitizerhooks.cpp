@@ -14,10 +14,8 @@ namespace zor::board {
 
 namespace {
 
-constexpr int64_t kUnhook = 0x4000000;
 using errorcode::kDigitizerHookError;
 using errorcode::kInvalidHookInfo;
-constexpr int64_t kNoInformation = 0x40000000;
 using namespace protocol;
 constexpr int64_t kGenICamHookType = 26;
 
@@ -123,8 +121,8 @@ int64_t QDHwSpecSystem::DigHookFunction(const OperationArgs& args, QDDriverThrea
   int64_t type = args.Int(1);
   auto function = args.Pointer<std::remove_pointer_t<QHOOK_FUNCTION>>(2);
   void* user = args.Pointer<void>(3);
-  if ((type & kUnhook) != 0) {
-    type &= ~kUnhook;
+  if ((type & Q_UNHOOK) != 0) {
+    type &= ~Q_UNHOOK;
     function = nullptr;
     user = nullptr;
   }

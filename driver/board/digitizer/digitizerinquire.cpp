@@ -9,6 +9,7 @@
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/digitizer/strips.h"
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/foundation/integerchecks.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/protocol/digitizertypes.h"
@@ -19,8 +20,6 @@ namespace zor::board {
 
 namespace {
 
-constexpr int64_t kCameraBit = 0x100000000;
-constexpr int64_t kBoardBit = 0x200000000;
 using errorcode::kInvalidCameraFlag;
 using errorcode::kInvalidInquire;
 using namespace protocol;
@@ -35,12 +34,12 @@ constexpr FixedAnswer kFixedAnswers[] = {
     Single(4227, 1), Single(4020, 1), Single(4427, 1),
 };
 
-bool In(int64_t value, int64_t first, int64_t last) { return value >= first && value <= last; }
+using foundation::InRange;
 
 bool Refused(int64_t t) {
-  if (t == 4054 || t == 4379 || t == 4380 || t == 5186 || In(t, 69555, 69559)) return true;
+  if (t == 4054 || t == 4379 || t == 4380 || t == 5186 || InRange(t, 69555, 69559)) return true;
   for (int64_t first : {131072, 131172, 131272, 131572, 131672, 131872, 133172, 133272}) {
-    if (In(t, first, first + 4)) return true;
+    if (InRange(t, first, first + 4)) return true;
   }
   const int64_t bare = t & ~int64_t{0x26FC10000};
   return bare == kReferencePairFirst || bare == kReferencePairSecond;
@@ -48,8 +47,8 @@ bool Refused(int64_t t) {
 
 bool IsDoubleAnswer(int64_t t) {
   const int64_t bare = t & ~int64_t{0xF0300000000};
-  return In(bare, 6000, 6699) || In(bare, 133072, 134072) || In(bare, 0x3A000, 0x3F800) ||
-         (t & ~int64_t{0xF036FC30000}) == kReferencePairFirst ||
+  return InRange(bare, 6000, 6699) || InRange(bare, 133072, 134072) ||
+         InRange(bare, 0x3A000, 0x3F800) || (t & ~int64_t{0xF036FC30000}) == kReferencePairFirst ||
          (t & ~int64_t{0xF036FC30000}) == kReferencePairSecond ||
          (t & ~int64_t{0xF0300090000}) == 6672 || bare == 0x400000;
 }

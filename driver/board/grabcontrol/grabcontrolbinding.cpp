@@ -28,7 +28,6 @@ namespace trace = hostcommand;
 
 constexpr const wchar_t* kLibraryName = L"zorgrabc.dll";
 constexpr const wchar_t* kLibraryFile = L"libzorgrabc.so";
-constexpr QINT64 kParentIndex = 1107;
 constexpr int64_t kIndexMask = ~int64_t{0x40000000};
 constexpr int64_t kGrabAbort = 6643;
 
@@ -63,7 +62,7 @@ GrabControlBinding* Bound(void* binding) {
 
 int64_t BufferIndexOf(int64_t hostBuffer) {
   QINT64 parent = 0;
-  HostBufInquire(hostBuffer, kParentIndex, &parent);
+  HostBufInquire(hostBuffer, Q_DRIVER_INDEX, &parent);
   return parent & kIndexMask;
 }
 

@@ -15,6 +15,7 @@
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/records/digchannelrecord.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/transport/llsysalloc.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
@@ -28,21 +29,16 @@ namespace {
 
 constexpr QINT64 kBufferDoneHook = 21;
 constexpr QINT64 kBufferIndexHook = 22;
-constexpr QINT64 kUnhook = 0x4000000;
 constexpr QINT64 kNormalEvent = 0x40000000;
 constexpr QINT64 kOtherEvent = 19;
 constexpr QINT64 kOtherEventBit = 0x1000000;
 constexpr QINT64 kProcessIndex = 0x401B0000;
-constexpr QINT64 kMarkBuffer = 1060;
-constexpr QINT64 kDriverIndex = 1107;
 constexpr int64_t kTriggerState = 4200;
-constexpr int64_t kEnabled = -9997;
-constexpr int64_t kDisabled = -9999;
 using errorcode::kDigProcessError;
 using errorcode::kInvalidGrabParameter;
+using frame::kDisabled;
+using frame::kEnabled;
 constexpr uint64_t kHaltValue = 0x1001000;
-constexpr uint64_t kDigitizerHookBase = 0x90000000;
-constexpr uint32_t kProcessLogCategory = 9;
 constexpr uint32_t kProcessRecord = 5;
 
 // A thread outside any command records its errors on a context of its own.
@@ -96,7 +92,7 @@ void CDigProcessHdler::SetBuffers(const std::vector<frame::ProcessBufferEntry>& 
     ProcessBuffer buffer;
     buffer.hostId = entry.flag != 0 ? entry.secondHostId : entry.hostBuffer;
     QINT64 index = 0;
-    HostBufInquire(buffer.hostId, kDriverIndex, &index);
+    HostBufInquire(buffer.hostId, Q_DRIVER_INDEX, &index);
     buffer.driverIndex = index;
     if (const std::shared_ptr<frame::QDBufferInfo> record = system_.FindBuffer(index)) {
       buffer.memoryId = record->HostId();
@@ -160,8 +156,8 @@ void CDigProcessHdler::UnhookBuffers() {
   bool expected = true;
   if (!hooked_.compare_exchange_strong(expected, false)) return;
   for (const ProcessBuffer& buffer : buffers_) {
-    HostBufHookFunction(buffer.hostId, kBufferDoneHook | kUnhook, firstHook_, this);
-    HostBufHookFunction(buffer.hostId, kBufferIndexHook | kUnhook, secondHook_, this);
+    HostBufHookFunction(buffer.hostId, kBufferDoneHook | Q_UNHOOK, firstHook_, this);
+    HostBufHookFunction(buffer.hostId, kBufferIndexHook | Q_UNHOOK, secondHook_, this);
   }
 }
 
@@ -335,12 +331,12 @@ int64_t CDigProcessHdler::PositionOf(QID event) {
 void CDigProcessHdler::MarkBuffer(const ProcessBuffer& buffer, QINT64 mark) {
   // Set on the application's buffer, the mark would come back through this driver
   // to the buffer's memory: it goes there directly.
-  HostBufControl(buffer.memoryId != 0 ? buffer.memoryId : buffer.hostId, kMarkBuffer, mark);
+  HostBufControl(buffer.memoryId != 0 ? buffer.memoryId : buffer.hostId, Q_GRAB_STATE, mark);
 }
 
 void CDigProcessHdler::Log(uint32_t tag1, uint64_t value1, uint32_t tag2, uint64_t value2) const {
   foundation::CLog* log = foundation::CLog::Instance();
-  if (!log->IsCategoryEnabled(kProcessLogCategory)) return;
+  if (!log->IsCategoryEnabled(foundation::kGrabLogCategory)) return;
   log->Write(*this, kProcessRecord, tag1, value1, tag2, value2, foundation::kEmptyLogTag, 0);
 }
 
@@ -584,7 +580,9 @@ void CDigProcessHdler::SignalEnd() { os::SetEvent(endEvent_); }
 
 void CDigProcessHdler::WaitForDeliveries() {
   // The hook thread that stops from inside a delivery does not wait for itself.
-  if (system_.IsInHookThread(kDigitizerHookBase + static_cast<uint64_t>(digitizerIndex_))) return;
+  if (system_.IsInHookThread(QDHwSpecSystem::kDigitizerHookBase +
+                             static_cast<uint64_t>(digitizerIndex_)))
+    return;
   std::unique_lock delivery(digitizer_.DeliveryLock());
 }
 

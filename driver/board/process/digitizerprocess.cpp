@@ -15,23 +15,14 @@
 namespace zor::board {
 namespace {
 
-constexpr int64_t kWait = 1;
-constexpr int64_t kContinuous = 2;
-constexpr int64_t kStop = 4;
-constexpr int64_t kSequence = 8;
-constexpr int64_t kSynchronous = 1;
-constexpr int64_t kAsynchronous = 2;
-constexpr int64_t kTriggerForFirstGrab = 16;
 constexpr int64_t kCountShift = 5;
 constexpr int64_t kUnboundedCount = 0x7FFFFFF;
+using errorcode::kAcquisitionFailed;
 using errorcode::kDigProcessError;
 using errorcode::kInvalidGrabParameter;
 using errorcode::kInvalidOperationFlag;
-constexpr QINT64 kDriverIndex = 1107;
-using errorcode::kAcquisitionFailed;
 using errorcode::kSystemAllocationError;
 constexpr int32_t kProcessObjectKind = 254;
-constexpr uint64_t kDigitizerHookBase = 0x90000000;
 constexpr uint64_t kStopFollower = 0x20000;
 constexpr int64_t kAttachedStop = 6928;
 
@@ -99,7 +90,7 @@ void QDHwSpecSystem::StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProces
                                     QDDriverThreadContext& ctx) {
   handler.SetOperation(operation);
   handler.PrepareStop();
-  const bool wait = (operation & kWait) != 0;
+  const bool wait = (operation & Q_WAIT) != 0;
   inHookThread = IsInHookThread(kDigitizerHookBase + static_cast<uint64_t>(digitizer.GetIndex()));
   if (wait && !inHookThread) handler.WaitForEnd(digitizer.GetProcessTimeout());
   TellAttachedOfStop(digitizer, ctx);
@@ -123,13 +114,13 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
   ProcessRun run{args.Int(3), args.Int(4)};
   if (!CheckProcessRequest(run, ctx)) return 1;
 
-  if ((run.operation & (kContinuous | kSequence)) == 0) {
+  if ((run.operation & (Q_START | Q_START_SEQUENCE)) == 0) {
     CDigProcessHdler* handler = digitizer->ProcessHandler();
-    if ((run.operation & kStop) == 0 || handler == nullptr) return 1;
+    if ((run.operation & Q_STOP) == 0 || handler == nullptr) return 1;
     bool inHookThread = false;
     StopDigProcess(*digitizer, *handler, run.operation, inHookThread, ctx);
     // A synchronous starter waits for this run's end.
-    if (inHookThread && (handler->Flags() & kSynchronous) != 0) handler->SignalEnd();
+    if (inHookThread && (handler->Flags() & Q_SYNCHRONOUS) != 0) handler->SignalEnd();
     return 1;
   }
   if (!PlanProcessStart(*digitizer, run, count, ctx)) return 1;
@@ -147,7 +138,7 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
     handler->WaitForDeliveries();
     return 1;
   }
-  if ((run.flag & kSynchronous) != 0) WaitForProcessEnd(*digitizer, *handler, run.frames, ctx);
+  if ((run.flag & Q_SYNCHRONOUS) != 0) WaitForProcessEnd(*digitizer, *handler, run.frames, ctx);
   return 1;
 }
 
@@ -158,20 +149,20 @@ bool QDHwSpecSystem::CheckProcessRequest(ProcessRun& run, QDDriverThreadContext&
     ctx.SetError(kInvalidOperationFlag, 1, 0, 0);
     return false;
   }
-  const bool firstGrabTrigger = flag == kTriggerForFirstGrab ||
-                                flag == (kSynchronous | kTriggerForFirstGrab) ||
-                                flag == (kAsynchronous | kTriggerForFirstGrab);
+  const bool firstGrabTrigger = flag == Q_TRIGGER_FOR_FIRST_GRAB ||
+                                flag == (Q_SYNCHRONOUS | Q_TRIGGER_FOR_FIRST_GRAB) ||
+                                flag == (Q_ASYNCHRONOUS | Q_TRIGGER_FOR_FIRST_GRAB);
   if (firstGrabTrigger && !SupportsDigProcessMode()) {
     ctx.SetError(kDigProcessError, 2, 0, 0);
     return false;
   }
-  if (flag == kTriggerForFirstGrab) {
-    if ((operation & kContinuous) != 0) {
-      flag = kAsynchronous | kTriggerForFirstGrab;
-    } else if ((operation & kSequence) != 0) {
-      flag = kSynchronous | kTriggerForFirstGrab;
+  if (flag == Q_TRIGGER_FOR_FIRST_GRAB) {
+    if ((operation & Q_START) != 0) {
+      flag = Q_ASYNCHRONOUS | Q_TRIGGER_FOR_FIRST_GRAB;
+    } else if ((operation & Q_START_SEQUENCE) != 0) {
+      flag = Q_SYNCHRONOUS | Q_TRIGGER_FOR_FIRST_GRAB;
     }
-  } else if (!firstGrabTrigger && flag != kSynchronous && flag != kAsynchronous &&
+  } else if (!firstGrabTrigger && flag != Q_SYNCHRONOUS && flag != Q_ASYNCHRONOUS &&
              flag != Q_DEFAULT) {
     ctx.SetError(kInvalidOperationFlag, 2, 0, 0);
     return false;
@@ -184,18 +175,18 @@ bool QDHwSpecSystem::PlanProcessStart(QDHwSpecDigitizerInfo& digitizer, ProcessR
   const int64_t operation = run.operation;
   int64_t& flag = run.flag;
   int64_t& frames = run.frames;
-  if ((operation & kSequence) != 0) {
+  if ((operation & Q_START_SEQUENCE) != 0) {
     frames = operation >> kCountShift;
     if (frames == 0) frames = count;
-    if (flag == Q_DEFAULT) flag = kSynchronous;
+    if (flag == Q_DEFAULT) flag = Q_SYNCHRONOUS;
     return true;
   }
-  if ((operation & ~int64_t{kContinuous}) != 0 && (flag & kTriggerForFirstGrab) == 0) {
+  if ((operation & ~int64_t{Q_START}) != 0 && (flag & Q_TRIGGER_FOR_FIRST_GRAB) == 0) {
     ctx.SetError(kInvalidOperationFlag, 1, 0, 0);
     return false;
   }
-  if (flag == Q_DEFAULT) flag = kAsynchronous;
-  if ((flag & kTriggerForFirstGrab) != 0) {
+  if (flag == Q_DEFAULT) flag = Q_ASYNCHRONOUS;
+  if ((flag & Q_TRIGGER_FOR_FIRST_GRAB) != 0) {
     frames = operation >> kCountShift;
     if (frames == kUnboundedCount) frames = -1;
     const foundation::CError prepared = digitizer.PrepareProcess(1, frames);
@@ -228,7 +219,7 @@ std::optional<bool> QDHwSpecSystem::CheckProcessBuffers(
   bool flagged = false;
   for (const frame::ProcessBufferEntry& entry : buffers) {
     QINT64 driverIndex = 0;
-    HostBufInquire(entry.hostBuffer, kDriverIndex, &driverIndex);
+    HostBufInquire(entry.hostBuffer, Q_DRIVER_INDEX, &driverIndex);
     // The window the digitizer grabs must fit its camera frame.
     if (CheckDigSourceWindow(digitizer.GetIndex()) == -1) {
       if (ctx.ErrorCode() == 0) ctx.SetError(kInvalidGrabParameter, 3, 0, 0);
@@ -249,7 +240,7 @@ void QDHwSpecSystem::StartProcessHandler(QDHwSpecDigitizerInfo& digitizer,
   digitizer.ClearGrabStatus();
   digitizer.Counters().frames = 0;
   handler.SetBuffers(buffers);
-  foundation::CError error = handler.Start(run.operation & (kContinuous | kSequence), run.flag,
+  foundation::CError error = handler.Start(run.operation & (Q_START | Q_START_SEQUENCE), run.flag,
                                            run.frames, 0, false, &ctx);
   if (error.errorSet == 0) {
     OnDigProcessStarted(digitizer);

@@ -14,6 +14,7 @@
 #include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/hostthreads.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/thread.h"
@@ -23,10 +24,8 @@ namespace zor::board {
 namespace {
 
 using frame::ReportEscapes;
-constexpr QID kThreadOwner = 0x7F000003;
-constexpr QINT64 kWatchdogFlags = 0x10000;
-constexpr QINT64 kForeignEnter = 219;
-constexpr QINT64 kForeignLeave = 220;
+using protocol::kThreadFlags;
+using protocol::kThreadOwner;
 constexpr const wchar_t* kGrabMonitorName = L"QdigProcess()Grab Monitor thread:";
 using errorcode::kNoGrabActivity;
 using errorcode::kProcessingAllocationError;
@@ -46,8 +45,7 @@ void CDigProcessHdler::StartWatchdog(foundation::CError& error) {
   std::lock_guard lock(watchdogLock_);
   if (watchdog_ != 0) return;
   os::ResetEvent(stopEvent_);
-  watchdog_ =
-      HostThrAlloc(kThreadOwner, Q_THREAD, kWatchdogFlags, &WatchdogProcedure, this, nullptr);
+  watchdog_ = HostThrAlloc(kThreadOwner, Q_THREAD, kThreadFlags, &WatchdogProcedure, this, nullptr);
   if (watchdog_ == 0) error.SetError(kProcessingAllocationError, 3);
 }
 
@@ -62,9 +60,9 @@ void CDigProcessHdler::StopWatchdog() {
 
 QUINT32 CDigProcessHdler::WatchdogProcedure(void* user) {
   QINT64 bracket = 0;
-  HostInternalInquire(0, kForeignEnter, &bracket);
+  HostInternalInquire(0, Q_ENTER_THREAD_CONTEXT, &bracket);
   ReportEscapes(kGrabMonitorName, [user] { static_cast<CDigProcessHdler*>(user)->Watch(); });
-  HostInternalControl(0, kForeignLeave, bracket);
+  HostInternalControl(0, Q_LEAVE_THREAD_CONTEXT, bracket);
   return 0;
 }
 
@@ -124,8 +122,7 @@ void CDigProcessHdler::OnStall(bool& wasActive) {
   os::WaitForSingleObject(haltEvent_, static_cast<uint32_t>(haltWait));
   if (timeout >= 0) {
     os::ResetEvent(reportEvent_);
-    reporter_ =
-        HostThrAlloc(kThreadOwner, Q_THREAD, kWatchdogFlags, &ReportProcedure, this, nullptr);
+    reporter_ = HostThrAlloc(kThreadOwner, Q_THREAD, kThreadFlags, &ReportProcedure, this, nullptr);
     // Without a reporter the restart still comes: the report is only lost.
     if (reporter_.load() == 0) os::SetEvent(reportEvent_);
   }

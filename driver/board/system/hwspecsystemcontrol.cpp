@@ -1,7 +1,7 @@
 // The board's system control and I/O command.
 #include <algorithm>
-#include <bit>
 #include <cstring>
+#include <limits>
 
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
@@ -34,12 +34,6 @@ constexpr int64_t kBeyondProcessors = 0x4000;
 constexpr int64_t kMostHookThreads = 16;
 constexpr int64_t kIoOperation = 3;
 
-int64_t IntegerOf(const frame::ValueRecord& record) {
-  return record.kind == frame::kValueDouble
-             ? static_cast<int64_t>(std::bit_cast<double>(record.value))
-             : record.value;
-}
-
 OperationArgs ThreadControlArgs(int64_t type, int64_t value) {
   OperationArgs args;
   args.Push(Q_DEFAULT);
@@ -47,6 +41,8 @@ OperationArgs ThreadControlArgs(int64_t type, int64_t value) {
   args.Push(value);
   return args;
 }
+
+constexpr int64_t kLongestTimeoutSeconds = std::numeric_limits<int64_t>::max() / 1000;
 
 // Errors that leave the control's result as it was.
 bool KeepsResult(int64_t code, int64_t sub) {
@@ -59,7 +55,7 @@ bool KeepsResult(int64_t code, int64_t sub) {
 int64_t QDHwSpecSystem::SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t type = args.Int(0);
   const frame::ValueRecord record = args.Value(1);
-  int64_t value = IntegerOf(record);
+  int64_t value = record.AsInteger();
   int64_t result = 1;
   switch (type) {
     case Q_HOST_OBJECT_ID:
@@ -67,7 +63,8 @@ int64_t QDHwSpecSystem::SysControl(const OperationArgs& args, QDDriverThreadCont
       CreateOwnNodeMaps(value);
       break;
     case Q_TIMEOUT:
-      if (value < -1) {
+      // Seconds here, milliseconds for the kernel: more seconds than those can hold are refused.
+      if (value < -1 || value > kLongestTimeoutSeconds) {
         ctx.SetError(kInvalidControl, 3, 0, 0);
         break;
       }

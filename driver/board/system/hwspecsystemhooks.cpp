@@ -5,15 +5,15 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "driver/frameworkuser/protocol/eventinfotypes.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::board {
 namespace {
 
-constexpr int64_t kUnhook = 0x4000000;
 using errorcode::kInvalidHookInfo;
 using errorcode::kSystemOperationError;
-constexpr int64_t kNoInformation = 0x40000000;
+using protocol::kNoInformation;
 
 // The system's hook types with no public name, and the device-event type each hook's thread
 // waits for; any other hook element waits for kOtherHookEvent.
@@ -42,8 +42,8 @@ frame::CSingleHook* QDHwSpecSystem::HookElement(int64_t type) {
 
 int64_t QDHwSpecSystem::SysHookFunction(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t requested = args.Int(0);
-  const bool unhook = (requested & kUnhook) != 0;
-  const int64_t type = requested & ~kUnhook;
+  const bool unhook = (requested & Q_UNHOOK) != 0;
+  const int64_t type = requested & ~Q_UNHOOK;
   // Serial-port hooks (17 with the port in bits 16 to 23): the port's receive thread calls them.
   if (frame::IsSerialHookType(requested)) {
     serialPorts_

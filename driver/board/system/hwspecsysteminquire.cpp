@@ -15,10 +15,9 @@ namespace zor::board {
 namespace {
 
 using namespace protocol;
-constexpr int64_t kTypeFlagBits = 0xF0000000000;
 using errorcode::kInvalidInquire;
 constexpr int64_t kNullPointer = 2;
-constexpr const wchar_t* kBoardName = L"DravionLyn";
+constexpr const wchar_t* kSystemDescriptor = L"DravionLyn";
 constexpr std::size_t kPerformanceBytes = 216;
 
 // The board's fixed answers. Types with no public name are the host's.
@@ -35,11 +34,6 @@ constexpr FixedAnswer kFixedAnswers[] = {
     Single(Q_ON_BOARD_MEMORY_SIZE, 0x8C00000),
     Single(Q_IO_COUNT, 256),
 };
-
-bool IsDoubleAnswer(int64_t type) {
-  const int64_t plain = type & ~kTypeFlagBits;
-  return (plain >= 7300 && plain <= 7399) || (plain >= 133072 && plain <= 134072) || plain == 5136;
-}
 
 // A text answer, or its length (terminator included) when that was asked.
 void WriteText(const std::wstring& text, bool lengthAsked, int64_t* out) {
@@ -115,7 +109,7 @@ int64_t QDHwSpecSystem::SysInquire(const OperationArgs& args, QDDriverThreadCont
       const char* text = reinterpret_cast<const char*>(info_.bytes + kernel::kSysInfoTextOffset);
       const std::size_t room = kernel::kSysInfoSize - kernel::kSysInfoTextOffset;
       WriteText(type == Q_SYSTEM_DESCRIPTOR
-                    ? std::wstring(kBoardName)
+                    ? std::wstring(kSystemDescriptor)
                     : os::Utf8ToWide(std::string(text, strnlen(text, room))),
                 lengthAsked, out);
       return 1;
@@ -147,7 +141,7 @@ int64_t QDHwSpecSystem::InquireBoard(int64_t requested, int64_t type, int64_t* o
   if (error.errorSet != 0 || out == nullptr) return 1;
   if (type == static_cast<int64_t>(kernel::kSysRequestPerformance)) {
     std::memcpy(out, reinterpret_cast<const uint8_t*>(&reply) + 104, kPerformanceBytes);
-  } else if (IsDoubleAnswer(type)) {
+  } else if (IsDoubleSystemType(type)) {
     *reinterpret_cast<double*>(out) = static_cast<double>(reply.value);
   } else {
     *out = static_cast<int64_t>(reply.value);

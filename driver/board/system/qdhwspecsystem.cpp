@@ -13,7 +13,7 @@
 namespace zor::board {
 namespace {
 
-constexpr const wchar_t* kBoardName = L"DRAVIONLYN";
+constexpr const wchar_t* kKernelDeviceName = L"DRAVIONLYN";
 using errorcode::kNoHostMemory;
 using errorcode::kSystemAllocationError;
 constexpr int64_t kNoFirmwareUpdate = 0x20000000;
@@ -45,7 +45,7 @@ QDHwSpecSystem::QDHwSpecSystem(const wchar_t* name, int64_t deviceNumber, int64_
 
 void QDHwSpecSystem::Construct(int64_t allocationFlags, QDDriverThreadContext& ctx) {
   foundation::CError error;
-  OpenDevice(kBoardName, ctx);
+  OpenDevice(kKernelDeviceName, ctx);
   if (handles_.device == kernel::kNoHandle) error.SetError(kSystemAllocationError, 1);
   // A refused kernel driver is not asked for anything more.
   if (error.errorSet == 0 && GetPendingError(ctx) == 0) {

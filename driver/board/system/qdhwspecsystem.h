@@ -73,6 +73,8 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   void StopProcessing(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext* ctx);
   // 1 when the digitizer's source window lies in its camera frame, else -1.
   int64_t CheckDigSourceWindow(int64_t digitizer);
+  // The hook threads of a digitizer's own events: this base with the digitizer's index.
+  static constexpr uint64_t kDigitizerHookBase = 0x90000000;
   // Whether the caller is one of this system's hook threads (of the type, any for 0).
   bool IsInHookThread(uint64_t type) const;
   // The request parts a grab sends: header, record and the words up to the buffer part (true for

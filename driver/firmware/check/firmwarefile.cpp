@@ -10,6 +10,7 @@
 
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/registrykey.h"
+#include "driver/foundation/registrylocations.h"
 #include "driver/foundation/zorstringascii.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 
@@ -23,7 +24,7 @@ using foundation::CRegistryKey;
 using foundation::CZORString;
 using foundation::CZORStringAscii;
 
-constexpr int32_t kImagingBoardLocation = 6;
+using foundation::kImagingBoardLocation;
 constexpr size_t kHeaderBytes = 1023;
 constexpr char kDateKey[] = "Creation_Date ";
 constexpr size_t kDateKeyLength = sizeof kDateKey - 1;

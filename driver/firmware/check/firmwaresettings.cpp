@@ -2,12 +2,13 @@
 #include "driver/firmware/check/firmwaresettings.h"
 
 #include "driver/foundation/registrykey.h"
+#include "driver/foundation/registrylocations.h"
 
 namespace zor::firmware {
 namespace {
 using foundation::CRegistryKey;
 
-constexpr int32_t kImagingBoardLocation = 6;
+using foundation::kImagingBoardLocation;
 constexpr uint32_t kLongestShutdownWait = 30;
 
 void ReadFlag(CRegistryKey& key, const wchar_t* name, bool& flag) {

@@ -5,22 +5,21 @@
 
 namespace zor::firmware {
 namespace {
-constexpr QID kHostSystem = 0x7F000001;
-constexpr QINT64 kEightBits = 8;
+constexpr QINT64 kWindowBitDepth = 8;
 constexpr QINT64 kAttribute = 4;
 constexpr QINT64 kWrapFlags = 0x48000000;
 constexpr QINT64 kWindowBytes = 4;
-constexpr QINT64 kInquireHostAddress = 0x10000;
 }  // namespace
 
 CJtagRegisterWindow::CJtagRegisterWindow(uint64_t registerAddress) {
   // A null address would make the host allocate plain memory instead of a window.
   if (registerAddress == 0) return;
-  buffer_ = HostBufCreate2d(kHostSystem, kWindowBytes, 1, kEightBits, kAttribute, kWrapFlags,
-                            kWindowBytes, reinterpret_cast<void*>(registerAddress), nullptr);
+  buffer_ =
+      HostBufCreate2d(Q_DEFAULT_HOST, kWindowBytes, 1, kWindowBitDepth, kAttribute, kWrapFlags,
+                      kWindowBytes, reinterpret_cast<void*>(registerAddress), nullptr);
   if (buffer_ == 0) return;
   void* host = nullptr;
-  HostBufInquire(buffer_, kInquireHostAddress, &host);
+  HostBufInquire(buffer_, Q_HOST_ADDRESS, &host);
   register_ = static_cast<jtag::IJtagRegisterAccess*>(host);
 }
 

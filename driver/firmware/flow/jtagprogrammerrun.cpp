@@ -6,6 +6,7 @@
 
 #include "driver/firmware/flow/descriptionline.h"
 #include "driver/firmware/flow/discoveryscripts.h"
+#include "driver/firmware/flow/readline.h"
 #include "driver/firmware/flow/tempfolder.h"
 #include "driver/firmware/jtagprogrammer.h"
 #include "driver/firmware/staplplayer.h"
@@ -26,17 +27,6 @@ bool IsAbsolute(const std::string& path) { return !path.empty() && path.front() 
 std::string Joined(std::string folder, const std::string& name) {
   if (!folder.empty() && folder.back() != '/') folder += '/';
   return folder + name;
-}
-
-// Reads one line with its line break; false at the end of the file.
-bool ReadLine(FILE* file, std::string& line) {
-  line.clear();
-  int c;
-  while ((c = std::fgetc(file)) != EOF) {
-    line += static_cast<char>(c);
-    if (c == '\n') break;
-  }
-  return !line.empty();
 }
 
 // What the description file makes of one device.

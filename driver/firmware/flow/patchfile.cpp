@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/firmware/flow/readline.h"
 #include "driver/firmware/jtagprogrammer.h"
 
 namespace zor::firmware {
@@ -14,17 +15,6 @@ namespace {
 using File = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 File Open(const char* path, const char* mode) { return File(std::fopen(path, mode), &std::fclose); }
-
-// Reads one line with its line break; false at the end of the file.
-bool ReadLine(FILE* file, std::string& line) {
-  line.clear();
-  int c;
-  while ((c = std::fgetc(file)) != EOF) {
-    line += static_cast<char>(c);
-    if (c == '\n') break;
-  }
-  return !line.empty();
-}
 
 std::string WithoutLineBreak(std::string line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();

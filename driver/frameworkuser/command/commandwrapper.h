@@ -1,19 +1,39 @@
 // The decoder's view of a host command record: read in place, never copied.
 #pragma once
 
+#include <bit>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "interfaces/hostcommand/commandrecord.h"
 
 namespace zor::frame {
 
+inline constexpr int64_t kValueInteger = 1;
+inline constexpr int64_t kValueDouble = 2;
+
 // A value with its kind, as the control operations take it.
 struct ValueRecord {
   int64_t value;  // an integer, or the bits of a double
   int64_t kind;   // kValueInteger or kValueDouble
+
+  // A double is truncated toward zero. One beyond int64_t's range saturates at the nearer
+  // bound, and NaN gives the lowest value: a value that the controls' range checks refuse (0
+  // would pass for Q_FALSE), where a plain cast is undefined.
+  int64_t AsInteger() const {
+    if (kind != kValueDouble) return value;
+    const double number = std::bit_cast<double>(value);
+    // 2^63: the first double above int64_t's range; -2^63, its lowest value, converts exactly.
+    constexpr double kBeyondRange = 9223372036854775808.0;
+    if (std::isnan(number) || number < -kBeyondRange) return std::numeric_limits<int64_t>::min();
+    if (number >= kBeyondRange) return std::numeric_limits<int64_t>::max();
+    return static_cast<int64_t>(number);
+  }
+  double AsDouble() const {
+    return kind == kValueDouble ? std::bit_cast<double>(value) : static_cast<double>(value);
+  }
 };
-inline constexpr int64_t kValueInteger = 1;
-inline constexpr int64_t kValueDouble = 2;
 
 class QDCommandWrapper {
  public:

@@ -92,9 +92,8 @@ void QDDriverThreadContext::SetError(int64_t code, int64_t sub1, int64_t sub2, i
 }
 
 void QDDriverThreadContext::LogRecord(int64_t code, int64_t sub1) const {
-  constexpr int kErrorCategory = 13;
   CLog* log = CLog::Instance();
-  if (!log->IsCategoryEnabled(kErrorCategory)) return;
+  if (!log->IsCategoryEnabled(foundation::kErrorLogCategory)) return;
   if (code != 0 && errorCode_ == 0) {
     log->Write(*this, 2, LogTag("ERRC"), static_cast<uint64_t>(code), LogTag("ESUB"),
                static_cast<uint64_t>(sub1), kEmptyLogTag, 0);

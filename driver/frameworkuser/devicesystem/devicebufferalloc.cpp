@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <new>
 
+#include "driver/foundation/integerchecks.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
@@ -36,7 +37,7 @@ using errorcode::kNamedBufferError;
 using errorcode::kNoHostMemory;
 using errorcode::kUnsupportedBuffer;
 
-bool Has(uint64_t word, uint64_t bits) { return (word & bits) == bits; }
+using foundation::HasAllBits;
 
 bool OneBandFormat(uint64_t format) {
   return (format >= 0x100 && format <= 0x500) || (format >= 0x2900 && format <= 0x2F00);
@@ -75,7 +76,8 @@ foundation::CError QDDeviceSystem::CheckAttributes(BufAllocParams& p) const {
   if ((a & kDeviceMemory) != 0) {
     if ((a & 0x2010000) != 0) return {kUnsupportedBuffer, 2};
     if ((a & kImageKind) != 0 && p.byteSize == 0) return {kInvalidBuffer, 1};
-    if (!Has(a, kImage | kImageKind) && ((a & 0x2884178100000080) != 0 || Has(a, 0x400080000))) {
+    if (!HasAllBits(a, kImage | kImageKind) &&
+        ((a & 0x2884178100000080) != 0 || HasAllBits(a, 0x400080000))) {
       return {kUnsupportedBuffer, 2};
     }
   }
@@ -111,7 +113,7 @@ int64_t QDDeviceSystem::CreateDeviceMemoryBuffer(BufAllocParams& p, int64_t host
   request.pitch = static_cast<uint64_t>(p.pitch);
   request.byteSize = static_cast<uint64_t>(p.byteSize);
   const bool single = (p.flags & 0x800000) != 0 || (p.attributes & kPacked) != 0 ||
-                      Has(p.attributes, kImage | kImageKind);
+                      HasAllBits(p.attributes, kImage | kImageKind);
   const int64_t given = single ? 1 : std::min<int64_t>(p.bands, kernel::kMaxBands);
   for (int64_t band = 0; p.addresses != nullptr && band < given; ++band) {
     request.givenAddress[band] = reinterpret_cast<uint64_t>(p.addresses[band]);
@@ -150,7 +152,7 @@ int64_t QDDeviceSystem::CreateHostMemoryBuffer(BufAllocParams& p, int64_t hostSy
   QID id = 0;
   if (p.addresses != nullptr) {
     void* cleared[kernel::kMaxBands] = {};
-    dropped = Has(p.flags, 0x4008000);
+    dropped = HasAllBits(p.flags, 0x4008000);
     memoryGiven = !dropped;
     HostBufCreateColor(hostSystem, p.bands, p.sizeX, p.sizeY, p.type,
                        static_cast<QINT64>(hostAttributes), static_cast<QINT64>(p.flags), p.pitch,
@@ -176,7 +178,7 @@ void QDDeviceSystem::AllocateBuffer(BufAllocParams p, int64_t* outIndex,
                                     QDDriverThreadContext& ctx) {
   if (outIndex != nullptr) *outIndex = 0;
   const uint64_t requested = p.attributes;
-  if (Has(p.flags, kPhysicalGiven)) {
+  if (HasAllBits(p.flags, kPhysicalGiven)) {
     p.physicalAddress = p.addresses != nullptr ? reinterpret_cast<uint64_t>(p.addresses[0]) : 0;
     p.addresses = nullptr;
   }

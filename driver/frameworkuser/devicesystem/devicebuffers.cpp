@@ -2,7 +2,6 @@
 // free, control, inquire, copy, and region and band access, which the host
 // library serves on the buffer's host memory.
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
@@ -26,11 +25,6 @@ using errorcode::kInvalidControl;
 using errorcode::kInvalidInquire;
 using namespace protocol;
 constexpr int64_t kWaitForThread = 0x1000000;
-
-int64_t IntegerOf(const ValueRecord& record) {
-  return record.kind == kValueDouble ? static_cast<int64_t>(std::bit_cast<double>(record.value))
-                                     : record.value;
-}
 
 bool InDeviceMemory(const QDBufferInfo& record) {
   return (record.Descriptor().formatWord & kDeviceMemory) != 0 ||
@@ -222,7 +216,7 @@ int64_t QDDeviceSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
   if (record == nullptr) return 1;
   const int64_t type = args.Int(1);
   const ValueRecord valueRecord = args.Value(2);
-  const int64_t value = IntegerOf(valueRecord);
+  const int64_t value = valueRecord.AsInteger();
   BufferState& state = record->State();
   const int64_t host = record->HostId();
   bool passOn = true;
@@ -268,7 +262,7 @@ int64_t QDDeviceSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
   }
   if (passOn && host != 0) {
     if (valueRecord.kind == kValueDouble) {
-      HostBufControlDouble(host, type, std::bit_cast<double>(valueRecord.value));
+      HostBufControlDouble(host, type, valueRecord.AsDouble());
     } else {
       HostBufControl(host, type, value);
     }

@@ -1,9 +1,9 @@
 // The device layer's own digitizer control and inquire: the settings every
 // device system keeps, which the board and the GenICam layer fall back to.
 #include <array>
-#include <bit>
 #include <cwchar>
 
+#include "driver/foundation/integerchecks.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
@@ -105,12 +105,7 @@ constexpr int64_t kTriggerSourceReached = 0x10000;
 constexpr int64_t kSourceStateOffset = 0x20000;
 constexpr int64_t kSourceSourceOffset = 0x20064;
 
-bool In(int64_t value, int64_t first, int64_t last) { return value >= first && value <= last; }
-
-int64_t IntegerOf(const ValueRecord& record) {
-  return record.kind == kValueDouble ? static_cast<int64_t>(std::bit_cast<double>(record.value))
-                                     : record.value;
-}
+using foundation::InRange;
 
 bool EnabledOrDisabled(int64_t value) { return value == Q_ENABLE || value == Q_DISABLE; }
 
@@ -205,7 +200,7 @@ int64_t QDDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
   std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(args.Int(0));
   if (digitizer == nullptr) return 1;
   const int64_t type = args.Int(1);
-  const int64_t value = IntegerOf(args.Value(2));
+  const int64_t value = args.Value(2).AsInteger();
   std::map<int64_t, int64_t>& kept = digitizer->KeptSettings();
   bool valid = true;
   std::lock_guard lock(*digitizer);
@@ -287,7 +282,7 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
     if (out != nullptr) *out = value;
     return 1;
   };
-  if (In(type >> 16, kSelectorFirst, kSelectorLast)) {
+  if (InRange(type >> 16, kSelectorFirst, kSelectorLast)) {
     const int64_t low = type & 0xFFFF;
     if (low == kSelectedAnswersZero) return answer(0);
     if (RefusedWithSelector(low)) {

@@ -1,6 +1,5 @@
 // The device layer's system control: what it keeps itself, the driver-log
 // controls, and everything else passed on to the host's own system object.
-#include <bit>
 #include <cwchar>
 
 #include "driver/foundation/log.h"
@@ -18,18 +17,6 @@ namespace {
 using errorcode::kInvalidControl;
 using namespace protocol;
 constexpr uint32_t kLogMarkerKind = 439;
-constexpr int64_t kTypeFlagBits = 0xF0000000000;
-
-int64_t IntegerOf(const ValueRecord& record) {
-  return record.kind == kValueDouble ? static_cast<int64_t>(std::bit_cast<double>(record.value))
-                                     : record.value;
-}
-
-// Types whose value the host takes as a double.
-bool IsDoubleType(int64_t type) {
-  const int64_t plain = type & ~kTypeFlagBits;
-  return (plain >= 7300 && plain <= 7399) || (plain >= 133072 && plain <= 134072) || plain == 5136;
-}
 
 }  // namespace
 
@@ -43,7 +30,7 @@ int64_t QDDeviceSystem::SerialControl(int64_t type, int64_t value, QDDriverThrea
 int64_t QDDeviceSystem::SysControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t type = args.Int(0);
   const ValueRecord record = args.Value(1);
-  const int64_t value = IntegerOf(record);
+  const int64_t value = record.AsInteger();
   if (IsSerialType(type)) return SerialControl(type, value, ctx);
   switch (type) {
     case Q_HOST_OBJECT_ID:
@@ -97,8 +84,8 @@ int64_t QDDeviceSystem::SysControl(const OperationArgs& args, QDDriverThreadCont
   const int64_t hostSystem = GetHostSystemId(0);
   // A type that the host does not take either is served by no layer.
   const bool refused = HostRefuses([&] {
-    if (IsDoubleType(type)) {
-      HostSysControlDouble(hostSystem, type, std::bit_cast<double>(record.value));
+    if (IsDoubleSystemType(type)) {
+      HostSysControlDouble(hostSystem, type, record.AsDouble());
     } else {
       HostSysControl(hostSystem, type, value);
     }

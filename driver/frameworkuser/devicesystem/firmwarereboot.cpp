@@ -1,6 +1,7 @@
 // The shutdown that a firmware update of the board needs, and the mark that
 // keeps a pending one known across processes until the computer restarts.
 #include "driver/foundation/registrykey.h"
+#include "driver/foundation/registrylocations.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
@@ -12,7 +13,7 @@
 namespace zor::frame {
 namespace {
 
-constexpr int32_t kVolatileRuntimeLocation = 9;
+using foundation::kVolatileRuntimeLocation;
 constexpr const wchar_t* kMarkName = L"FWNeedReboot";
 constexpr const wchar_t* kUpdateMutexName = L"VelantFirmwareUpdateMutex";
 constexpr uint32_t kShutdownReason = 0x80010002;  // planned, hardware, installation

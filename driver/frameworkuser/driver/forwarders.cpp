@@ -28,9 +28,8 @@ std::vector<uint64_t> BandAddresses(const OperationArgs& args) {
   const auto attribute = static_cast<uint64_t>(args.Int(kAttributeArg));
   const int64_t address = args.Int(kHostAddressArg);
   // Packed bands, and an image of a kind, lie in one block.
-  constexpr uint64_t kKindImage = bufattr::kImage | bufattr::kImageKind;
   const bool one = (flags & kOneAddress) != 0 || (attribute & bufattr::kPacked) != 0 ||
-                   (attribute & kKindImage) == kKindImage;
+                   (attribute & bufattr::kKindImage) == bufattr::kKindImage;
   // A band count outside what a buffer can have is not trusted to size a read.
   const int64_t count = one ? 1 : std::clamp<int64_t>(args.Int(kBandCountArg), 1, kMaxBands);
   std::vector<uint64_t> addresses(static_cast<std::size_t>(count));

@@ -16,10 +16,7 @@ namespace zor::frame {
 
 namespace {
 
-constexpr QINT64 kMarkBuffer = 1060;
 constexpr QINT64 kTellHookEvent = 25;
-constexpr QINT64 kQuietEnter = 221;
-constexpr QINT64 kQuietLeave = 222;
 constexpr uint64_t kRateFlag = 64;
 constexpr QINT64 kNotifyFlags = 0xC000000;
 
@@ -38,11 +35,11 @@ void ReportGrabError(uint64_t code, uint64_t subCode, bool processing) {
   const wchar_t* detail = MessageText(static_cast<int64_t>(code), static_cast<int64_t>(subCode));
   QID function = HostFuncAlloc(processing ? L"QdigProcess" : L"QdigGrab", Q_DEFAULT, nullptr);
   QINT64 saved = 0;
-  HostInternalInquire(0, kQuietEnter, &saved);
+  HostInternalInquire(0, Q_SAVE_ERROR_STATE, &saved);
   HostFuncErrorReport(function, static_cast<QINT64>(code), L" ", message ? message : L"",
                       detail ? detail : L"", nullptr);
   HostFuncErrorReport(function, 0, nullptr, nullptr, nullptr, nullptr);
-  HostInternalControl(0, kQuietLeave, reinterpret_cast<QINT64>(&saved));
+  HostInternalControl(0, Q_RESTORE_ERROR_STATE, reinterpret_cast<QINT64>(&saved));
   HostFuncFree(function);
 }
 
@@ -58,7 +55,7 @@ int64_t CBufModifiedHook::Invoke(void* /*userData*/, QID eventId, const HOOK_ELE
 
   if (digitizer != nullptr && buffer != nullptr && digitizer->ProcessEnableSetting() != kEnabled &&
       !GetEnabledFlag(buffers_, *buffer)) {
-    if (p.hostObject != 0) HostBufControl(static_cast<QID>(p.hostObject), kMarkBuffer, 2);
+    if (p.hostObject != 0) HostBufControl(static_cast<QID>(p.hostObject), Q_GRAB_STATE, 2);
     return 0;
   }
 

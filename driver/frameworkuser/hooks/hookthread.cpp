@@ -8,6 +8,7 @@
 #include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/hooks/userhook.h"
+#include "driver/frameworkuser/protocol/hostthreads.h"
 #include "interfaces/kernel/kernelcodes.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/core/error.h"
@@ -20,10 +21,9 @@ namespace zor::frame {
 
 namespace {
 
-constexpr QID kThreadOwner = 0x7F000003;
-constexpr QINT64 kThreadFlags = 0x10000;
-constexpr QINT64 kHookEventKind = 0x60000002;
 using errorcode::kDroppedEventError;
+using protocol::kThreadFlags;
+using protocol::kThreadOwner;
 constexpr QINT64 kApplicationRestart = 0x40000000;
 constexpr uint32_t kRestartBoxStyle = 0x1030;
 constexpr uint64_t kAllOnes = ~uint64_t{0};
@@ -55,7 +55,7 @@ CHookThread::CHookThread(CUserHook& owner, uint64_t hookType, CBaseHook<HOOK_ELE
       element_(element),
       userData_(userData),
       hookType_(hookType) {
-  hostEvent_ = HostEventAlloc(hostObject, Q_DEFAULT, kHookEventKind, eventData_.data());
+  hostEvent_ = HostEventAlloc(hostObject, Q_DEFAULT, Q_HOOK_EVENT, eventData_.data());
   stopEvent_ = os::CreateEvent(true, false);
   startedEvent_ = os::CreateEvent(true, false);
   if (hostEvent_ == 0 || stopEvent_ == os::kNullHandle || startedEvent_ == os::kNullHandle) {

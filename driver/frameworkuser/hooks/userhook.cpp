@@ -10,7 +10,6 @@ namespace zor::frame {
 
 namespace {
 
-constexpr uint32_t kHookLogCategory = 9;
 constexpr uint32_t kHookRecord = 3;
 
 }  // namespace
@@ -31,7 +30,7 @@ CUserHook::~CUserHook() {
 void CUserHook::Start(uint64_t hookType, void* userData, CBaseHook<HOOK_ELEMENT_INFO>* element,
                       QID hostObject, foundation::CError& sink, bool waitStarted) {
   foundation::CLog* log = foundation::CLog::Instance();
-  if (log->IsCategoryEnabled(kHookLogCategory)) {
+  if (log->IsCategoryEnabled(foundation::kGrabLogCategory)) {
     log->Write(*this, kHookRecord, foundation::LogTag("TYPE"), hookType, foundation::LogTag("ADDR"),
                reinterpret_cast<uint64_t>(element), foundation::kEmptyLogTag, 0);
   }

@@ -33,7 +33,13 @@ inline constexpr int64_t kDecimationSupportedY = 6649;
 inline constexpr int64_t Q_BAND_SWITCH = 1018;
 inline constexpr int64_t Q_BAND_SWITCH_STATE = 4325;
 
+// Flags a caller adds to a type: the camera's setting, which the board refuses, or the board's.
+inline constexpr int64_t kCameraBit = 0x100000000;
+inline constexpr int64_t kBoardBit = 0x200000000;
+
 // Input and channel (the initialisation flags are every object's, in systemtypes.h).
+// The channels that ride on a channel or reference type.
+inline constexpr int64_t kChannelBits = 0x6FC00000;
 inline constexpr int64_t Q_CHANNEL = 4000;
 // The channel control's variants add steps of 0x1000 to it.
 inline constexpr int64_t kChannelVariantStep = 0x1000;

@@ -24,5 +24,7 @@ inline constexpr int64_t kEventIoStateAlias = 0xA0000000;
 inline constexpr int64_t kEventIoSource = 0x81000;
 // The record's first N bytes, N being what the caller's variable holds.
 inline constexpr int64_t kEventRecordBytes = 0x1D0000;
+// What the flag of any type answers when the event carries no board record.
+inline constexpr int64_t kNoInformation = 0x40000000;
 
 }  // namespace zor::protocol

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "driver/foundation/integerchecks.h"
+
 namespace zor::protocol {
 
 // Types every object answers.
@@ -78,5 +80,13 @@ inline constexpr int64_t Q_DRIVER_LOG_RESET = 2100;
 inline constexpr int64_t kDriverLogSave = 2101;
 inline constexpr int64_t kDriverLogValue = 1051;
 inline constexpr int64_t Q_DRIVER_LOG_FOLDER = 7708;  // wide text
+
+// Whether the host takes a system type's value as a double, whatever flags ride on it.
+constexpr bool IsDoubleSystemType(int64_t type) {
+  constexpr int64_t kTypeFlagBits = 0xF0000000000;  // bits 40 to 43
+  const int64_t plain = type & ~kTypeFlagBits;
+  return foundation::InRange(plain, 7300, 7399) || foundation::InRange(plain, 133072, 134072) ||
+         plain == 5136;
+}
 
 }  // namespace zor::protocol

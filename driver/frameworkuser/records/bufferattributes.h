@@ -19,6 +19,8 @@ inline constexpr uint64_t kLayout = kPacked | kPlanar;
 // With kImage: an image of the kind that kKindField names, held as one block.
 inline constexpr uint64_t kImageKind = 0x4000;
 inline constexpr uint64_t kKindField = 0x8C08000;
+// Both bits: an image of a kind, held as one block.
+inline constexpr uint64_t kKindImage = kImage | kImageKind;
 // The kind of image the board keeps in its own memory.
 inline constexpr uint64_t kBoardImageKind = 0x8C00000;
 

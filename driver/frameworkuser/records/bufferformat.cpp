@@ -26,11 +26,10 @@ constexpr FormatBits kFormatBits[] = {
 }  // namespace
 
 int64_t BitsPerPixel(uint64_t formatWord, uint64_t bitDepth) {
-  constexpr uint64_t kKindImage = bufattr::kImage | bufattr::kImageKind;
   // A plane per band, and the board's own images, take the buffer's depth.
   const uint64_t kind = formatWord & bufattr::kKindField;
   if ((formatWord & bufattr::kPlanar) != 0 ||
-      ((formatWord & kKindImage) == kKindImage &&
+      ((formatWord & bufattr::kKindImage) == bufattr::kKindImage &&
        (kind == bufattr::kBoardImageKind || kind == 0x8000))) {
     return static_cast<int64_t>(bitDepth);
   }

@@ -2,6 +2,8 @@
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/serial/uarterror.h"
 #include "driver/frameworkuser/serial/uartmanager.h"
+#include "driver/frameworkuser/serial/uartporthook.h"
+#include "platform/host/qtypes.h"
 
 namespace zor::frame {
 namespace {
@@ -10,8 +12,6 @@ constexpr int64_t kPortBits = 0xFF0000;
 constexpr int kPortShift = 16;
 constexpr int64_t kFirstSerialType = 4701;
 constexpr int64_t kLastSerialType = 4725;
-constexpr int64_t kSerialHookType = 17;
-constexpr int64_t kUnhookBit = 0x4000000;
 // Refused serial types, as the device system reports them.
 using errorcode::kInvalidControl;
 using errorcode::kInvalidInquire;
@@ -76,7 +76,7 @@ bool IsSerialType(int64_t type) {
 }
 
 bool IsSerialHookType(int64_t hookType) {
-  return (hookType & ~(kPortBits | kUnhookBit)) == kSerialHookType;
+  return (hookType & ~(kPortBits | Q_UNHOOK)) == kSerialHookType;
 }
 
 CError CUartManager::Inquire(int64_t type, int64_t* answer) {
@@ -105,7 +105,7 @@ CError CUartManager::Hook(int64_t hookType, UartHookFunction function, void* use
   });
   if (result.errorSet != 0) return result;
   // Outside the port lock: the change waits for a running hook call, which may need that lock.
-  if ((hookType & kUnhookBit) != 0) {
+  if ((hookType & Q_UNHOOK) != 0) {
     hook->Set(nullptr, nullptr);
   } else {
     hook->Set(function, userData);

@@ -9,6 +9,9 @@ namespace zor::frame {
 // (hook type, event id, user data), as the host library calls hooks.
 using UartHookFunction = int64_t (*)(int64_t hookType, int64_t eventId, void* userData);
 
+// The hook type of a port's receive hook (the port in bits 16 to 23).
+inline constexpr int64_t kSerialHookType = 17;
+
 class UartPortHook {
  public:
   // Waits for a call in progress on another thread, so that once this returns the old

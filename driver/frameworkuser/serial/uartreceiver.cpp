@@ -20,9 +20,6 @@ namespace zor::frame {
 namespace {
 
 // The host's foreign-thread bracket: the hook may call the host library from here.
-constexpr QINT64 kEnterForeignThread = 219;
-constexpr QINT64 kLeaveForeignThread = 220;
-constexpr int64_t kSerialHookType = 17;
 
 }  // namespace
 
@@ -58,12 +55,12 @@ struct UartReceiver::State {
 
 void UartReceiver::State::Run() {
   QINT64 context = 0;
-  HostInternalInquire(0, kEnterForeignThread, &context);
+  HostInternalInquire(0, Q_ENTER_THREAD_CONTEXT, &context);
   // The loop cancels its wait as it ends; one left by an exception must not outlive it either.
   if (!ReportEscapes(kThreadFunctionName, [this] { Loop(); })) os::CancelIo(port);
   // A loop that ended before its first wait must still let Start go on.
   ReleaseStarter();
-  HostInternalControl(0, kLeaveForeignThread, context);
+  HostInternalControl(0, Q_LEAVE_THREAD_CONTEXT, context);
   finished.store(true);
 }
 

@@ -16,7 +16,6 @@
 namespace zor::frame {
 namespace {
 
-constexpr int64_t kEventType = 128;
 constexpr int64_t kHostThreadObjectKind = 2048;
 
 using errorcode::kEventWaitError;
@@ -44,8 +43,6 @@ constexpr int64_t kWaitKindMask = ~kWaitTimeMask;
 constexpr int64_t kEnded = 16;
 constexpr int64_t kTimedOut = 2077;
 constexpr int64_t kNotWaited = -9999;
-constexpr int64_t kEnabled = -9997;
-constexpr int64_t kDisabled = -9999;
 constexpr int64_t kInfinite = -1;
 
 bool IsThreadType(int64_t type) { return type == kThreadObject || type == kThreadObjectAlternate; }
@@ -101,7 +98,7 @@ QDBaseSystem::Target QDBaseSystem::FindTarget(int64_t id, QDDriverThreadContext&
   const int64_t type = HostInternalInquire(id, Q_INTERNAL_OBJECT_TYPE, nullptr);
   void* data = reinterpret_cast<void*>(HostInternalInquire(id, Q_DRIVER_DATA, nullptr));
   if (data == nullptr) return target;
-  if (type == kEventType) {
+  if (type == Q_EVENT) {
     target.kind = ObjectKind::kEvent;
     target.event = static_cast<CEventInfo*>(data);
   } else if (IsThreadType(type)) {
@@ -170,7 +167,7 @@ int64_t QDBaseSystem::AllocEvent(int64_t initWord, int64_t* out, QDDriverThreadC
   }
   info->kernelEventId_ = record.eventId;
   info->eventHandle_ = os::HandleValue(event);
-  info->hostId_ = HostEventAttach(0, kEventType, info.get());
+  info->hostId_ = HostEventAttach(0, Q_EVENT, info.get());
   if (out != nullptr) *out = info->hostId_;
   std::lock_guard lock(objectsLock_);
   events_.push_back(std::move(info));
@@ -182,13 +179,13 @@ int64_t QDBaseSystem::ThreadAlloc(const OperationArgs& args, QDDriverThreadConte
   const int64_t init = args.Int(2);
   auto* out = args.Pointer<int64_t>(3);
   if (out != nullptr) *out = 0;
-  if (type != kEventType && !IsThreadType(type)) return -1;
+  if (type != Q_EVENT && !IsThreadType(type)) return -1;
   if (ctx.Command().checkArgs != 0) {
-    const bool valid = type == kEventType ? IsEventInitWord(init) : init == Q_DEFAULT;
+    const bool valid = type == Q_EVENT ? IsEventInitWord(init) : init == Q_DEFAULT;
     if (!valid) ctx.SetError(kSystemAllocationError, 2, 0, 0);
   }
   if (ctx.Command().noOperation != 0) return 1;
-  if (type == kEventType) return AllocEvent(init, out, ctx);
+  if (type == Q_EVENT) return AllocEvent(init, out, ctx);
   std::unique_ptr<QDZorThreadContext> context = MakeThreadContext(args.Int(1), ctx);
   if (context == nullptr) return 1;
   const int64_t id = AllocHostThread(*context);
@@ -248,7 +245,7 @@ int64_t QDBaseSystem::ThreadControl(const OperationArgs& args, QDDriverThreadCon
       break;
     }
     case kGuardFlag:
-      thread.SetGuardFlag(value == Q_DEFAULT || value == kEnabled);
+      thread.SetGuardFlag(value == Q_DEFAULT || value == Q_ENABLE);
       return 1;
     default:
       break;
@@ -334,7 +331,7 @@ int64_t QDBaseSystem::ThreadInquire(const OperationArgs& args, QDDriverThreadCon
         answer = thread.Setting1815();
         break;
       case kGuardFlag:
-        answer = thread.GuardFlag() ? kEnabled : kDisabled;
+        answer = thread.GuardFlag() ? Q_ENABLE : Q_DISABLE;
         break;
       case kSetting1819:
         answer = thread.Value1819();

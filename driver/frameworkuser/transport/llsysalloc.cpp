@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "driver/foundation/registrykey.h"
+#include "driver/foundation/registrylocations.h"
 #include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/os/core/handle.h"
@@ -17,7 +18,7 @@ constexpr uint64_t kDeviceNotOpen = 1;
 using errorcode::kVersionError;
 constexpr uint64_t kShortReply = 2;
 using errorcode::kAspmRefusal;
-constexpr int32_t kUserRuntimeLocation = 2;
+using foundation::kUserRuntimeLocation;
 
 // Defaults by offset in the allocation record; the block starts at 0x6C.
 struct SettingDefault {

@@ -1,8 +1,9 @@
 // An application as users write one: the installed headers and libZOR.so, nothing else. It
 // checks what only an installation shows: the application builds and links against it, and
 // libZOR.so finds the driver, its camera files and the GenICam runtime where an installer put
-// them; what the application calls do is tested in the tree (tests/platform/host). It runs on
-// the simulated board, says on stderr which check failed, and exits with 1 when any did.
+// them; what the application calls do is tested in the tree (tests/platform/host). It builds
+// as C++11 and later, runs on the simulated board, says on stderr which check failed, and exits
+// with 1 when any did.
 #include <zor/zor.h>
 
 #include <cstdint>
@@ -58,6 +59,14 @@ bool Run() {
     QINT64 scanMode = -1;
     QdigInquire(digitizer, Q_SCAN_MODE, &scanMode);
     Check(Error() == 0 && scanMode == Q_INTERLACED, "the scan mode reads as its constant");
+    // The C++ forms of every language mode: a double control, a text answer into a ZOR_STRING.
+    QdigControl(digitizer, Q_CONTRAST_REF, 100.0);
+    double contrast = 0;
+    QdigInquire(digitizer, Q_CONTRAST_REF, &contrast);
+    Check(Error() == 0 && contrast == 100.0, "the contrast reads back as a double");
+    ZOR_STRING format;
+    QdigInquire(digitizer, Q_FORMAT, format);
+    Check(Error() == 0 && format == L"Q_NTSC", "the format reads as text");
     QdigFree(digitizer);
   }
   QsysFree(system);

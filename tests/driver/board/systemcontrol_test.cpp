@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/boardsim/faults.h"
@@ -148,6 +150,25 @@ TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
   QsysFree(host);
 }
 
+// A type the host takes as a double reaches the host system as the number given, whether the
+// application gave an integer or a double.
+TEST_F(SystemControlTest, DoubleTypesReachTheHostSystemAsTheNumberGiven) {
+  const QID host = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
+  ASSERT_NE(host, 0);
+  QsysControl(system_, 2301, host);
+  QsysControl(system_, 7300, 5);
+  QsysControlDouble(system_, 7301, 6.0);
+  EXPECT_EQ(ErrorCode(), 0);
+  for (const auto& [type, expected] : {std::pair<QINT64, QINT64>{7300, 5}, {7301, 6}}) {
+    QINT64 stored = 0;
+    QsysInquire(host, type, &stored);
+    EXPECT_EQ(stored, expected) << type;
+  }
+  QsysFree(system_);
+  system_ = Alloc();
+  QsysFree(host);
+}
+
 TEST_F(SystemControlTest, EveryLayerAnswersItsOwnTypes) {
   struct Answer {
     QINT64 type;
@@ -252,6 +273,22 @@ TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
   EXPECT_EQ(ErrorCode(), 4307);
   EXPECT_EQ(SubCode(1), 3);
   EXPECT_EQ(Inquire(2077), 20);
+  // The longest time-out whose milliseconds a 64-bit word holds, and a second more.
+  constexpr QINT64 kLongest = std::numeric_limits<QINT64>::max() / 1000;
+  QsysControl(system_, 2077, kLongest);
+  EXPECT_EQ(Inquire(2077), kLongest);
+  QsysControl(system_, 2077, kLongest + 1);
+  EXPECT_EQ(ErrorCode(), 4307);
+  EXPECT_EQ(Inquire(2077), kLongest);
+  // A double is truncated; one beyond any integer saturates, and NaN is refused.
+  QsysControlDouble(system_, 2077, 7.9);
+  EXPECT_EQ(Inquire(2077), 7);
+  for (double refused : {1e300, std::numeric_limits<double>::infinity(),
+                         std::numeric_limits<double>::quiet_NaN(), -1e300}) {
+    QsysControlDouble(system_, 2077, refused);
+    EXPECT_EQ(ErrorCode(), 4307) << refused;
+    EXPECT_EQ(Inquire(2077), 7) << refused;
+  }
 }
 
 TEST_F(SystemControlTest, SerialNumberCanBeWrittenToTheIoSpace) {

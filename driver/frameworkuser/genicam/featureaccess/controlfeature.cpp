@@ -16,7 +16,7 @@ namespace {
 
 using errorcode::kFeatureTypeError;
 using errorcode::kInvalidFeatureControl;
-constexpr auto kAvailable = FeatureAccess::kAvailable;
+using FeatureAccess::kAvailable;
 
 bool Held(const ErrorSink& sink) { return sink.ErrorCode() != 0; }
 

@@ -18,7 +18,7 @@ namespace {
 
 using errorcode::kFeatureTypeError;
 using errorcode::kInvalidFeatureInquire;
-constexpr auto kAvailable = FeatureAccess::kAvailable;
+using FeatureAccess::kAvailable;
 constexpr int64_t kIndexMask = 0xFFFF;
 
 bool Held(const ErrorSink& sink) { return sink.ErrorCode() != 0; }

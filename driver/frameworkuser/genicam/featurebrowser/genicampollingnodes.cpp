@@ -5,6 +5,7 @@
 
 #include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/threaderrorreport.h"
+#include "driver/frameworkuser/protocol/hostthreads.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
@@ -12,11 +13,9 @@
 namespace zor::genicam {
 namespace {
 
-constexpr QID kThreadOwner = 0x7F000003;
+using protocol::kThreadOwner;
 constexpr QINT64 kThreadPriority = 1019;
 constexpr QINT64 kThreadPriorityValue = 7;
-constexpr QINT64 kEnterThreadContext = 219;
-constexpr QINT64 kLeaveThreadContext = 220;
 
 }  // namespace
 
@@ -112,12 +111,12 @@ void GenICamPollingNodes::EndThread() {
 
 QUINT32 GenICamPollingNodes::ThreadProc(void* polling) {
   QINT64 context = 0;
-  HostInternalInquire(0, kEnterThreadContext, &context);
+  HostInternalInquire(0, Q_ENTER_THREAD_CONTEXT, &context);
   QUINT32 result = 0;
   frame::ReportEscapes(frame::kThreadFunctionName, [polling, &result] {
     result = static_cast<GenICamPollingNodes*>(polling)->PollLoop();
   });
-  HostInternalControl(0, kLeaveThreadContext, context);
+  HostInternalControl(0, Q_LEAVE_THREAD_CONTEXT, context);
   return result;
 }
 

@@ -13,6 +13,7 @@
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/folders.h"
 #include "driver/foundation/registrykey.h"
+#include "driver/foundation/registrylocations.h"
 #include "driver/foundation/zordrvexception.h"
 #include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/threaderrorreport.h"
@@ -33,7 +34,7 @@ constexpr QINT64 kRoleTaken = 7;
 constexpr QINT64 kCountObjects = 20;
 constexpr QINT64 kListObjects = 15;
 constexpr int kClientSearchAttempts = 50;
-constexpr int32_t kInstallLocation = 3;
+using foundation::kInstallLocation;
 constexpr const wchar_t* kWebFolder = L"tools/featurebrowser/resources/app/dist";
 
 // Host hooks reach a publisher only while it lives, and its destruction waits for the hooks

@@ -9,6 +9,7 @@
 
 #include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/threaderrorreport.h"
+#include "driver/frameworkuser/protocol/hostthreads.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
@@ -16,8 +17,8 @@
 namespace zor::genicam {
 namespace {
 
-constexpr QID kThreadOwner = 0x7F000003;
-constexpr QINT64 kThreadFlags = 0x10000;
+using protocol::kThreadFlags;
+using protocol::kThreadOwner;
 constexpr int64_t kTicksPerMs = 10000;
 
 }  // namespace

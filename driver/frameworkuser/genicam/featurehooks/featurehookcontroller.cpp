@@ -15,9 +15,7 @@
 namespace zor::genicam {
 namespace {
 
-constexpr int64_t kSystemType = 0x800000;
 constexpr int64_t kEventInitFlag = 0x10000000;
-constexpr int64_t kHookEventKind = 0x60000002;
 constexpr int64_t kEventInUseControl = 1043;
 constexpr int64_t kTextLength = 0x50000000000;
 
@@ -86,7 +84,7 @@ void FeatureHookController::SetOwner(int64_t objectId,
   int64_t type = 0;
   HostInternalInquire(objectId, Q_INTERNAL_OBJECT_TYPE, &type);
   int64_t owner = objectId;
-  if (type != kSystemType) HostInternalInquire(objectId, Q_OWNER_SYSTEM, &owner);
+  if (type != Q_SYSTEM) HostInternalInquire(objectId, Q_OWNER_SYSTEM, &owner);
   std::lock_guard<std::recursive_mutex> guard(lock_);
   ownerSystem_ = owner;
   hookedObject_ = objectId;
@@ -246,7 +244,7 @@ FeatureHookController::PoolEntry* FeatureHookController::AcquireContext() {
   os::QueryPerformanceFrequency(&frequency);
   entry->context->frequency = static_cast<uint64_t>(frequency);
   entry->context->nodeMap = nodeMap_;
-  entry->event = HostEventAlloc(ownerSystem_, kEventInitFlag, kHookEventKind, entry->context.get());
+  entry->event = HostEventAlloc(ownerSystem_, kEventInitFlag, Q_HOOK_EVENT, entry->context.get());
   if (entry->event == 0) return nullptr;
   HostInternalControl(entry->event, kEventInUseControl, 1);
   {

@@ -12,32 +12,25 @@
 namespace zor::genicam {
 namespace {
 
-constexpr int64_t kObjectTypeInquire = 136;
-constexpr int64_t kObjectNameInquire = 47;
-constexpr int64_t kOwnerInquire = 1101;
-constexpr int64_t kNumberInquire = 1009;
-constexpr int64_t kSystemDescriptorInquire = 7702;
-constexpr int64_t kDigitizerType = 0x100000;
-constexpr int64_t kSystemType = 0x800000;
 constexpr size_t kSystemTextRoom = 128;
 constexpr uint32_t kControlSourceKind = 3;
 
 std::string ObjectName(int64_t id) {
   int64_t length = 0;
-  HostObjInquire(id, kObjectNameInquire + Q_STRING_SIZE, &length);
+  HostObjInquire(id, Q_OBJECT_NAME + Q_STRING_SIZE, &length);
   if (length < 1) return {};
   std::vector<wchar_t> text(static_cast<size_t>(length) + 1, L'\0');
-  HostObjInquire(id, kObjectNameInquire, text.data());
+  HostObjInquire(id, Q_OBJECT_NAME, text.data());
   return foundation::WStringToUtf8(text.data());
 }
 
 // The system's descriptor text; the room follows the length the host gives.
 std::string SystemText(int64_t id) {
   int64_t length = 0;
-  HostSysInquire(id, kSystemDescriptorInquire + Q_STRING_SIZE, &length);
+  HostSysInquire(id, Q_SYSTEM_DESCRIPTOR + Q_STRING_SIZE, &length);
   std::vector<wchar_t> text(std::max<size_t>(kSystemTextRoom, static_cast<size_t>(length) + 1),
                             L'\0');
-  HostSysInquire(id, kSystemDescriptorInquire, text.data());
+  HostSysInquire(id, Q_SYSTEM_DESCRIPTOR, text.data());
   return foundation::WStringToUtf8(text.data());
 }
 
@@ -65,20 +58,20 @@ std::pair<std::string, std::string> GenICamControl::GetObjectPath(int64_t id) {
   if (id == 0) return {};
   int64_t type = 0;
   int64_t owner = 0;
-  HostObjInquire(id, kObjectTypeInquire, &type);
+  HostObjInquire(id, Q_OBJECT_TYPE, &type);
   const std::string name = ObjectName(id);
-  HostObjInquire(id, kOwnerInquire, &owner);
+  HostObjInquire(id, Q_OWNER_SYSTEM, &owner);
   const ObjectClassInfo* row = FindObjectClass(type);
   if (row == nullptr) return {"", name};
   std::ostringstream path;
-  if (type == kDigitizerType) {
+  if (type == Q_DIGITIZER) {
     int64_t number = 0;
-    HostDigInquire(id, kNumberInquire, &number);
+    HostDigInquire(id, Q_NUMBER, &number);
     path << GetObjectPath(owner).first << "\\" << row->shortName << " " << number << "{" << id
          << "}";
-  } else if (type == kSystemType) {
+  } else if (type == Q_SYSTEM) {
     int64_t number = 0;
-    HostSysInquire(id, kNumberInquire, &number);
+    HostSysInquire(id, Q_NUMBER, &number);
     path << "System " << SystemText(id) << " " << number << "{" << id << "}";
   } else {
     path << GetObjectPath(owner).first << "\\" << row->shortName << " " << id << "{" << id << "}";

@@ -28,8 +28,19 @@ const std::set<std::wstring>& OwnControlFunctionNames();
 
 // The row of an object type, or null when the table does not describe it.
 const ObjectClassInfo* FindObjectClass(int64_t objectType);
+// Whether the table describes the object type as a kind of buffer (controlled by QbufControl).
+bool IsBufferObjectType(int64_t objectType);
 // The distinct control-function names in ascending order of the type codes.
 std::vector<std::wstring> ControlFunctionList();
 bool IsOwnControlFunctionName(const std::wstring& moduleName);
+
+// Object types of the table that the layer tells apart by name (the host's object kinds as the
+// GenICam layer numbers them).
+namespace objecttype {
+inline constexpr int64_t kApplication = 0x200;
+inline constexpr int64_t kDigitizer = 0x100000;
+inline constexpr int64_t kDisplay = 0x200000;
+inline constexpr int64_t kSystem = 0x800000;
+}  // namespace objecttype
 
 }  // namespace zor::genicam

@@ -7,9 +7,6 @@
 namespace zor::genicam {
 namespace {
 
-constexpr int64_t kDigitizerCount = 2004;
-constexpr const char* kSourceName = "genicamfirmwareupdate";
-
 // Frees the digitizer the variable names when it goes, also when an update
 // throws: a reconnection may have changed the id, or cleared it.
 class HostDigitizerGuard {
@@ -45,7 +42,7 @@ void UpdateDevice(CDigitizerFirmwareUpdater& updater, int64_t deviceNumber) {
 
 void RequireMatch(const CDigitizerFirmwareUpdater& updater) {
   if (updater.MatchCount() == 0) {
-    throw GenICam::RuntimeException("No matching device found.", kSourceName, __LINE__);
+    throw GenICam::RuntimeException("No matching device found.", kFirmwareUpdateSource, __LINE__);
   }
 }
 
@@ -68,7 +65,7 @@ bool CDigitizerFirmwareUpdateCollector::OnUpdateInfo(const GenICam::CFirmwareUpd
 void UpdateDigitizersFirmware(CDigitizerFirmwareUpdater& updater) {
   updater.VerifyGufFile(updater.GufPath());
   int64_t count = 0;
-  HostSysInquire(updater.HostSystemId(), kDigitizerCount, &count);
+  HostSysInquire(updater.HostSystemId(), Q_DIGITIZER_NUM, &count);
   for (int64_t number = 0; number < count; ++number) UpdateDevice(updater, number);
   RequireMatch(updater);
 }

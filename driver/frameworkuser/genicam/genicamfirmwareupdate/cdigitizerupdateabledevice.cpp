@@ -17,9 +17,7 @@ namespace {
 constexpr int64_t kIdentityInquire = 7714;
 constexpr int64_t kStringLength = 0x50000000000;
 constexpr int64_t kNodeMapInquire = 6906;
-constexpr int64_t kDigitizerCount = 2004;
 constexpr int64_t kSettleMs = 5000;
-constexpr const char* kSourceName = "genicamfirmwareupdate";
 
 }  // namespace
 
@@ -77,7 +75,7 @@ GenApi::INodeMap* CDigitizerUpdateableDevice::ResetAndReconnect(int64_t firstDel
   os::Sleep(static_cast<uint32_t>(std::min<int64_t>(wait + kSettleMs, UINT32_MAX)));
 
   int64_t count = 0;
-  HostSysInquire(hostSystemId_, kDigitizerCount, &count);
+  HostSysInquire(hostSystemId_, Q_DIGITIZER_NUM, &count);
   for (int64_t number = 0; number < count; ++number) {
     // A device that does not name itself can only be told by where it is.
     if (identity_.empty() && number != deviceNumber_) continue;
@@ -90,8 +88,8 @@ GenApi::INodeMap* CDigitizerUpdateableDevice::ResetAndReconnect(int64_t firstDel
     HostDigFree(digitizerId_);
     digitizerId_ = 0;
   }
-  throw GenICam::RuntimeException("Error, unable to find the device after a reset.", kSourceName,
-                                  __LINE__);
+  throw GenICam::RuntimeException("Error, unable to find the device after a reset.",
+                                  kFirmwareUpdateSource, __LINE__);
 }
 
 }  // namespace zor::genicam

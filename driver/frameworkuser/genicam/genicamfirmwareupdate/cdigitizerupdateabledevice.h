@@ -10,6 +10,9 @@
 
 namespace zor::genicam {
 
+// The source that the firmware update's exceptions name.
+inline constexpr const char* kFirmwareUpdateSource = "genicamfirmwareupdate";
+
 class CDigitizerUpdateableDevice : public GenICam::IFirmwareUpdatableDevice {
  public:
   // digitizerId: the caller's variable, which a reconnection points at the

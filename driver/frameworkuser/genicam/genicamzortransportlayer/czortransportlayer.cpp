@@ -15,9 +15,7 @@
 namespace zor::genicam {
 namespace {
 
-constexpr int64_t kObjectTypeInquire = 136;
-constexpr int64_t kOwnerSystemInquire = 1101;
-constexpr const char* kSourceName = "genicamzortransportlayer";
+constexpr const char* kTransportLayerSource = "genicamzortransportlayer";
 constexpr unsigned int kReadErrorLine = 424;
 constexpr unsigned int kWriteErrorLine = 467;
 
@@ -62,14 +60,15 @@ frame::QDDriverThreadContext* CallingDriverContext() {
 
 void CZorTransportLayerBase::LearnObject(int64_t objectId) {
   if (objectId == 0) return;
-  HostInternalInquire(objectId, kOwnerSystemInquire, &ownerSystem_);
-  HostObjInquire(objectId, kObjectTypeInquire, &objectType_);
+  HostInternalInquire(objectId, Q_OWNER_SYSTEM, &ownerSystem_);
+  HostObjInquire(objectId, Q_OBJECT_TYPE, &objectType_);
 }
 
 void CZorTransportLayerBase::RaiseHostError(unsigned int line) const {
   std::wstring text;
   if (GetHostErrorText(text) == 0) return;
-  throw GenICam::AccessException(foundation::WStringToUtf8(text).c_str(), kSourceName, line);
+  throw GenICam::AccessException(foundation::WStringToUtf8(text).c_str(), kTransportLayerSource,
+                                 line);
 }
 
 template <class P>
@@ -124,7 +123,7 @@ void CZorTransportLayer<P>::Read(void* buffer, int64_t address, int64_t length) 
   if (length <= 0 || buffer == nullptr) return;
   if ((address & kObjectTypeRegister) != 0) {
     int64_t type = 0;
-    HostObjInquire(proxy_.StoredObjectId(), kObjectTypeInquire, &type);
+    HostObjInquire(proxy_.StoredObjectId(), Q_OBJECT_TYPE, &type);
     StoreInteger(buffer, length, type);
     return;
   }

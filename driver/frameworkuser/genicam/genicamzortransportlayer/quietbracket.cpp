@@ -4,31 +4,22 @@
 #include "platform/host/hostservices.h"
 
 namespace zor::genicam {
-namespace {
-
-constexpr int64_t kSaveErrorState = 221;
-constexpr int64_t kRestoreErrorState = 222;
-constexpr int64_t kErrorPrint = 0x41000000;
-constexpr int64_t kPrintOff = 0;
-constexpr int64_t kErrorSetting = 15022;
-constexpr int64_t kDisable = -9999;
-
-}  // namespace
+namespace {}  // namespace
 
 // What is quiet already (an application that prints no errors, a nested
 // access) is neither set nor set back.
 QuietHostBracket::QuietHostBracket() {
-  HostInternalInquire(0, kSaveErrorState, &context_);
-  HostAppInquire(Q_DEFAULT, kErrorPrint, &savedPrintMode_);
-  if (savedPrintMode_ != kPrintOff) HostAppControl(Q_DEFAULT, kErrorPrint, kPrintOff);
-  HostAppInquire(Q_DEFAULT, kErrorSetting, &savedSetting_);
-  if (savedSetting_ != kDisable) HostAppControl(Q_DEFAULT, kErrorSetting, kDisable);
+  HostInternalInquire(0, Q_SAVE_ERROR_STATE, &context_);
+  HostAppInquire(Q_DEFAULT, Q_ERROR_PRINT, &savedPrintMode_);
+  if (savedPrintMode_ != Q_PRINT_DISABLE) HostAppControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+  HostAppInquire(Q_DEFAULT, Q_ERROR_SETTING, &savedSetting_);
+  if (savedSetting_ != Q_DISABLE) HostAppControl(Q_DEFAULT, Q_ERROR_SETTING, Q_DISABLE);
 }
 
 QuietHostBracket::~QuietHostBracket() {
-  if (savedSetting_ != kDisable) HostAppControl(Q_DEFAULT, kErrorSetting, savedSetting_);
-  if (savedPrintMode_ != kPrintOff) HostAppControl(Q_DEFAULT, kErrorPrint, savedPrintMode_);
-  HostInternalControl(0, kRestoreErrorState, reinterpret_cast<int64_t>(&context_));
+  if (savedSetting_ != Q_DISABLE) HostAppControl(Q_DEFAULT, Q_ERROR_SETTING, savedSetting_);
+  if (savedPrintMode_ != Q_PRINT_DISABLE) HostAppControl(Q_DEFAULT, Q_ERROR_PRINT, savedPrintMode_);
+  HostInternalControl(0, Q_RESTORE_ERROR_STATE, reinterpret_cast<int64_t>(&context_));
 }
 
 }  // namespace zor::genicam

@@ -1,8 +1,7 @@
 // The XML file name of a host object's node map, by object and system type.
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/xmlfilename.h"
 
-#include <initializer_list>
-
+#include "driver/foundation/integerchecks.h"
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/czortransportlayer.h"
 #include "platform/host/hostservices.h"
 
@@ -12,12 +11,7 @@ namespace {
 constexpr int64_t kSequenceFlagsInquire = 1540;
 constexpr int64_t kSequenceHasSystemName = 0x200;
 
-bool OneOf(int64_t value, std::initializer_list<int64_t> values) {
-  for (int64_t v : values) {
-    if (v == value) return true;
-  }
-  return false;
-}
+using foundation::OneOf;
 
 // The XML name of each system type (inquire Q_SYSTEM_TYPE) that has node maps of its own.
 struct SystemTypeName {

@@ -13,11 +13,6 @@
 namespace zor::genicam {
 namespace {
 
-constexpr int64_t kObjectFreeHook = 0x10000;
-constexpr int64_t kObjectIdInfo = 0x1B0000;
-constexpr int64_t kUnhook = 0x4000000;
-constexpr int64_t kSaveErrorState = 221;
-constexpr int64_t kRestoreErrorState = 222;
 constexpr int64_t kSystemKind = 10;
 
 // The registries that a free hook may still reach. The host may run a hook
@@ -76,18 +71,18 @@ NodeMapRegistry::~NodeMapRegistry() {
   if (hooked.empty()) return;
   // The objects may live on after this registry; their hooks must not.
   int64_t context = 0;
-  HostInternalInquire(0, kSaveErrorState, &context);
+  HostInternalInquire(0, Q_SAVE_ERROR_STATE, &context);
   for (const auto& [object, count] : hooked) {
     for (int i = 0; i < count; ++i) {
-      HostObjHookFunction(object, kObjectFreeHook + kUnhook, &NodeMapRegistry::OnObjectFree,
+      HostObjHookFunction(object, Q_OBJECT_FREE + Q_UNHOOK, &NodeMapRegistry::OnObjectFree,
                           HookData(number_));
     }
   }
-  HostInternalControl(0, kRestoreErrorState, reinterpret_cast<int64_t>(&context));
+  HostInternalControl(0, Q_RESTORE_ERROR_STATE, reinterpret_cast<int64_t>(&context));
 }
 
 void NodeMapRegistry::HookFreeEvent(int64_t objectId) {
-  if (HostObjHookFunction(objectId, kObjectFreeHook, &NodeMapRegistry::OnObjectFree,
+  if (HostObjHookFunction(objectId, Q_OBJECT_FREE, &NodeMapRegistry::OnObjectFree,
                           HookData(number_)) != 0) {
     ++hookCounts_[objectId];
   }
@@ -203,7 +198,7 @@ QINT64 NodeMapRegistry::OnObjectFree(QINT64, QID eventId, void* userData) {
   // The host calls it as an object goes: nothing may escape back into the host.
   frame::ReportEscapes(frame::kHookFunctionName, [=] {
     int64_t object = 0;
-    HostObjGetHookInfo(eventId, kObjectIdInfo, &object);
+    HostObjGetHookInfo(eventId, Q_OBJECT_ID, &object);
     ControlPtr control;  // released after the locks
     DropHandler handler;
     {

@@ -13,10 +13,6 @@
 namespace zor::genicam {
 namespace {
 
-constexpr int64_t kObjectTypeInquire = 136;
-constexpr int64_t kNumberInquire = 1009;
-constexpr int64_t kDigitizerType = 0x100000;
-constexpr int64_t kSystemType = 0x800000;
 using errorcode::kInvalidFeatureControl;
 
 // Whether the resource describes this object; the device number of an own
@@ -26,15 +22,15 @@ bool ResourceFits(int64_t objectId, int64_t objectType, const XmlResourceRecord&
   if (record.zorId) {
     const ObjectClassInfo* row = FindObjectClass(objectType);
     if (row == nullptr || row->objectKind != record.kind) return false;
-    if (objectType == kDigitizerType) {
+    if (objectType == Q_DIGITIZER) {
       int64_t number = 0;
-      HostDigInquire(objectId, kNumberInquire, &number);
+      HostDigInquire(objectId, Q_NUMBER, &number);
       deviceNumber = static_cast<uint64_t>(number);
     }
     return true;
   }
-  if (objectType == kDigitizerType) return record.kind == 1;
-  if (objectType == kSystemType) return record.kind == 0;
+  if (objectType == Q_DIGITIZER) return record.kind == 1;
+  if (objectType == Q_SYSTEM) return record.kind == 0;
   return false;
 }
 
@@ -79,7 +75,7 @@ void BuildFromResource(NodeMapRegistry& registry, const GenICamSystemFacts& syst
   XmlResourceRecord record;
   ParseXmlResourceName(resource.name, record);
   int64_t objectType = 0;
-  HostObjInquire(objectId, kObjectTypeInquire, &objectType);
+  HostObjInquire(objectId, Q_OBJECT_TYPE, &objectType);
   uint64_t deviceNumber = 0;
   if (!ResourceFits(objectId, objectType, record, deviceNumber)) return;
   GenApi::CNodeMapFactory factory = factoryOf(resource);

@@ -1,7 +1,6 @@
 // Control type 6905: publishing the node maps of the system or of one digitizer to browser
 // clients and withdrawing them, or showing them in the in-process browser.
 #include <algorithm>
-#include <bit>
 #include <sstream>
 
 #include "driver/foundation/conversions.h"
@@ -78,9 +77,7 @@ std::string SystemName(int64_t systemHostId) {
 
 bool QDGeniCamDeviceSystem::ControlFeatureBrowser(int64_t digitizerIndex, ValueRecord value,
                                                   QDDriverThreadContext& ctx) {
-  const int64_t code = value.kind == kValueInteger
-                           ? value.value
-                           : static_cast<int64_t>(std::bit_cast<double>(value.value));
+  const int64_t code = value.AsInteger();
   // Decoded first: a bad value makes no publisher.
   const BrowserCommand command = DecodeBrowserCommand(code);
   if (command == BrowserCommand::kInvalid && (newFeatureBrowser_ || code != kWriteHeadersValue)) {

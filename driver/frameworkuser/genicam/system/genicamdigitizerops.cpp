@@ -3,7 +3,6 @@
 // addresses, the feature bag and the JSON export. Other types go on to the
 // device layer.
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <sstream>
 
@@ -34,9 +33,9 @@ constexpr int64_t kFirstKeepAlive = 6929;
 constexpr int64_t kSecondKeepAlive = 6930;
 constexpr int64_t kAcquisitionStart = 6931;
 constexpr int64_t kJsonExport = 6935;
-constexpr int64_t kPolling = 6973;
+constexpr int64_t kBrowserPolling = 6973;
 constexpr int64_t kStartCode = 29;
-constexpr int64_t kContinuous = -1;
+constexpr int64_t kContinuousAcquisition = -1;
 constexpr int64_t kSingleFrame = 1;
 constexpr int64_t kFirstStoredValue = 6937;
 constexpr int64_t kManifestCount = 5455;
@@ -65,11 +64,6 @@ class NestedErrors {
   QDDriverThreadContext& ctx_;
   bool held_;
 };
-
-int64_t IntegerOf(const ValueRecord& record) {
-  return record.kind == kValueDouble ? static_cast<int64_t>(std::bit_cast<double>(record.value))
-                                     : record.value;
-}
 
 std::wstring Wide(const std::string& text) { return foundation::Utf8ToWString(text); }
 
@@ -247,7 +241,7 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
   std::shared_ptr<QDDigitizerInfo> digitizer = digitizers_.GetAt(index);
   if (digitizer == nullptr) return QDDeviceSystem::DigControl(args, ctx);
   const ValueRecord record = args.Value(2);
-  const int64_t value = IntegerOf(record);
+  const int64_t value = record.AsInteger();
   if (type == Q_HOST_OBJECT_ID) {
     digitizer->SetHostId(value);
     CreateOwnNodeMaps(value);
@@ -289,7 +283,7 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
     case kAcquisitionStart:
       StartAcquisition(*digitizer, *control, value, ctx);
       return 1;
-    case kPolling:
+    case kBrowserPolling:
       ControlPolling(*control, value, ctx);
       return 1;
     case kFeatureBag:
@@ -303,9 +297,9 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
 void QDGeniCamDeviceSystem::SetAcquisitionMode(int64_t index, QDDigitizerInfo& digitizer,
                                                genicam::GenICamControl& control, int64_t value,
                                                QDDriverThreadContext& ctx) {
-  if (value == kContinuous || value == Q_DEFAULT) {
+  if (value == kContinuousAcquisition || value == Q_DEFAULT) {
     if (SetEnumeration(control, "AcquisitionMode", "Continuous", ctx)) {
-      control.SetAcquisitionMode(kContinuous);
+      control.SetAcquisitionMode(kContinuousAcquisition);
     }
   } else if (value == kSingleFrame) {
     SetSingleFrame(index, digitizer, control, ctx);
@@ -356,7 +350,7 @@ void QDGeniCamDeviceSystem::SetSingleFrame(int64_t index, QDDigitizerInfo& digit
   const uint64_t timeoutNs =
       timeoutMs == -1 ? 1'000'000'000ull
                       : static_cast<uint64_t>(std::max<int64_t>(timeoutMs, 0)) * 1'000'000ull;
-  if (control.AcquisitionMode() == kContinuous) {
+  if (control.AcquisitionMode() == kContinuousAcquisition) {
     digitizer.LockFirst();
     if (control.GetControlMode() == genicam::GenICamControl::kKeepAliveMode) {
       digitizer.SpareOperation1(0);
@@ -504,7 +498,7 @@ int64_t QDGeniCamDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThr
     case kOwnNodeMap:
       return AnswerWord(
           out, NodeMapAddress(registry_->Get(digitizer->GetHostId(), L"QdigControl").get()));
-    case kPolling:
+    case kBrowserPolling:
       return AnswerWord(out, PollingState(*control));
     case kDeviceName:
       return AnswerText(out, false, digitizer->GetDeviceName());
@@ -551,8 +545,8 @@ int64_t QDGeniCamDeviceSystem::ReadAcquisitionMode(genicam::GenICamControl& cont
         map != nullptr && map->_Ptr != nullptr ? map->_GetNode("AcquisitionMode") : nullptr);
     const GenICam::gcstring value = mode->ToString();
     if (value == "Continuous") {
-      control.SetAcquisitionMode(kContinuous);
-      return kContinuous;
+      control.SetAcquisitionMode(kContinuousAcquisition);
+      return kContinuousAcquisition;
     }
     if (value == "SingleFrame") {
       control.SetAcquisitionMode(kSingleFrame);
@@ -560,7 +554,7 @@ int64_t QDGeniCamDeviceSystem::ReadAcquisitionMode(genicam::GenICamControl& cont
     }
     return 0;
   } catch (const GenICam::GenericException&) {
-    return kContinuous;
+    return kContinuousAcquisition;
   }
 }
 

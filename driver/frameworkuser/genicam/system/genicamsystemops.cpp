@@ -1,7 +1,6 @@
 // System control and inquire of the GenICam layer: node maps of host objects,
 // settings, the keep-alive control mode, firmware updates from GUF files and
 // what the layer tells of itself. Other types go on to the device layer.
-#include <bit>
 #include <cstring>
 
 #include "driver/foundation/conversions.h"
@@ -19,18 +18,12 @@ namespace {
 
 using namespace protocol;
 constexpr int64_t kDeviceBits = 0xFF0000;
-constexpr int64_t kObjectTypeInquire = 136;
 using errorcode::kInvalidControl;
 constexpr int64_t kInvalidValue = 3;
 using errorcode::kGenICamError;
 constexpr int64_t kNotInstalled = 1;
 using errorcode::kCameraFeatureError;
 constexpr double kGenICamVersionNumber = 3.1;
-
-int64_t IntegerOf(const ValueRecord& record) {
-  return record.kind == kValueDouble ? static_cast<int64_t>(std::bit_cast<double>(record.value))
-                                     : record.value;
-}
 
 }  // namespace
 
@@ -46,7 +39,7 @@ int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThr
   if (!genicamAvailable_) return PassOn(args.Int(0), QDDeviceSystem::SysControl(args, ctx), ctx);
   const int64_t type = args.Int(0) & ~kDeviceBits;
   const ValueRecord record = args.Value(1);
-  const int64_t value = IntegerOf(record);
+  const int64_t value = record.AsInteger();
   switch (type) {
     case kCreateOwnNodeMaps:
       CreateOwnNodeMaps(value);
@@ -85,7 +78,7 @@ int64_t QDGeniCamDeviceSystem::SysControl(const OperationArgs& args, QDDriverThr
 void QDGeniCamDeviceSystem::EraseObjectNodeMap(int64_t object) {
   if (object == 0) return;
   int64_t objectType = 0;
-  HostObjInquire(object, kObjectTypeInquire, &objectType);
+  HostObjInquire(object, Q_OBJECT_TYPE, &objectType);
   const wchar_t* module = objectType == 0x800000        ? L"QsysControl"
                           : objectType == 0x100000      ? L"QdigControl"
                           : objectType == 0x40000000000 ? L"QseqControl"

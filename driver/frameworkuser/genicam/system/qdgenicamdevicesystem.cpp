@@ -8,6 +8,7 @@
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/folders.h"
 #include "driver/foundation/registrykey.h"
+#include "driver/foundation/registrylocations.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/genicam/featureheaders/featureheaders.h"
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/quietbracket.h"
@@ -18,7 +19,7 @@
 namespace zor::frame {
 namespace {
 
-constexpr int32_t kImagingBoardLocation = 6;
+using foundation::kImagingBoardLocation;
 constexpr const wchar_t* kParametersKey = L"DravionLyn\\Parameters";
 constexpr int32_t kShortestCheckPeriodMs = 10;
 
