@@ -246,6 +246,10 @@ void Board::BufTripleTransfer(Call& call) {
   if (r.transferFunction == zor::kernel::kTransferFunctionCopy && r.firstHandle != r.destHandle) {
     return Fail(r.header, err::kBadArgument, 2);  // a copy's first buffer is its destination
   }
+  // The request carries the source offsets twice, once for each engine: they must agree.
+  if (r.srcOffsetX2 != r.srcOffsetX || r.srcOffsetY2 != r.srcOffsetY) {
+    return Fail(r.header, err::kBadArgument, 2);
+  }
   Region region;
   region.srcX = r.srcOffsetX;
   region.srcY = r.srcOffsetY;

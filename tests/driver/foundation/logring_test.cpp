@@ -92,6 +92,19 @@ TEST_F(LogRing, DamagedHeaderNeverLeadsOutsideTheRecords) {
   EXPECT_EQ(RecordAt(168).pairs[0].value, 11u);
 }
 
+// Memory that ends inside the third record: that record would reach past it, so the ring
+// starts again instead.
+TEST_F(LogRing, ARecordThatWouldEndPastTheMemoryIsNeverWritten) {
+  constexpr uint32_t kMemory = kLogHeaderSize + 2 * kLogRecordSize + kLogRecordSize / 2 + 4;
+  Attach(kMemory, kMemory, kLogHeaderSize);
+  for (uint64_t i = 1; i <= 3; ++i) WriteValue(i);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(memory_.data());
+  for (uint32_t at = kLogHeaderSize + 2 * kLogRecordSize; at < kMemory; ++at) {
+    ASSERT_EQ(bytes[at], 0) << at;
+  }
+  EXPECT_LE(Header().writeOffset, kMemory);
+}
+
 TEST_F(LogRing, ConcurrentWritersLeaveNoTornRecord) {
   // A ring shorter than the writers are many, so that a writer still filling its record is
   // often overtaken by a full lap of the others.
@@ -169,6 +182,11 @@ TEST_F(LogRing, CategoriesSwitchWhileErrorsAreRecorded) {
   const uint32_t before = Header().writeOffset;
   CError(4301, 0);
   EXPECT_EQ(Header().writeOffset, before);
+  // Categories outside the table are neither kept nor reported.
+  for (int category : {-1, CLog::kCategoryCount, CLog::kCategoryCount + 1}) {
+    CLog::Instance()->SetCategory(category, true);
+    EXPECT_FALSE(CLog::Instance()->IsCategoryEnabled(category)) << category;
+  }
 }
 
 // Threads that took the log before the driver went away keep a live object.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
+#include <string>
 
 #include "driver/ieee1532/bsdl/bsdlparser.h"
 #include "driver/ieee1532/engine/iscengine.h"
@@ -51,6 +53,13 @@ TEST(McsFile, WrittenFileMatchesSrecordAcrossThe64kBoundary) {
   std::string text = ReadText(ours);
   EXPECT_NE(text.find(":020000040001F9\n"), std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 12), ":00000001FF\n");
+  // Data records hold sixteen bytes each: the first one, and none longer.
+  EXPECT_EQ(text.substr(0, 9), ":10000000");
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    ASSERT_GE(line.size(), 3u);
+    EXPECT_LE(IscHexToNumber(line.substr(1, 2)), 16u) << line;
+  }
 
   std::string binary = folder.Write("data.bin", std::string(bytes.begin(), bytes.end()));
   std::string reference = folder.Path("reference.hex");
@@ -86,6 +95,8 @@ TEST(McsFile, ReadsWhatSrecordWritesWithGapsAndLinearAddresses) {
   ASSERT_TRUE(McsNextWord(iterator, word, address));
   EXPECT_EQ(address, 0x2012Cu);
   EXPECT_EQ(word, bytes[0] | (bytes[1] << 8));
+  // srecord's checksums hold, the address's high byte included.
+  EXPECT_FALSE(port.Saw("checksum"));
 }
 
 TEST(McsFile, BadChecksumWarnsAndKeepsTheRecordBadRecordsStop) {

@@ -60,6 +60,11 @@ TEST_F(PinLayer, ShiftsThroughTheBypassBitsOfTheOtherDevices) {
   ASSERT_EQ(trace.size(), 3u + 1 + 3 + 1 + 2);
   EXPECT_FALSE(trace[6].tms);  // the last data bit stays in Shift-DR: a trailer bit follows
   EXPECT_TRUE(trace[7].tms);   // the trailer bit exits
+  // An instruction goes through the other devices' instruction registers: six bits before
+  // it and four after, not their data bypass bits.
+  chain_->ClearTrace();
+  TapShiftString(kTapInstructionRegister, 8, "00000001", nullptr, false, false);
+  EXPECT_EQ(chain_->Trace().size(), 4u + 6 + 8 + 4 + 2);
 }
 
 TEST_F(PinLayer, LongCapturesComeBackInShiftOrder) {

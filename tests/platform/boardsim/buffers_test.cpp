@@ -114,6 +114,22 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   out->skipX = out->skipY = 1;
   client.Send(zor::kernel::kBufTransfer, *out);
   EXPECT_EQ(half.At(15, 20), host.At(30, 40));
+  // Steps that differ in X and Y: each skip steps its own axis.
+  for (const auto& [skipX, skipY] : {std::pair<uint64_t, uint64_t>{1, 3}, {3, 1}}) {
+    boardtest::HostImage scaled(64 / (skipX + 1), 48 / (skipY + 1));
+    out = Transfer(onBoard, scaled, 0, 64, 48);
+    out->skipX = skipX;
+    out->skipY = skipY;
+    client.Send(zor::kernel::kBufTransfer, *out);
+    ASSERT_EQ(out->header.status.errorSet, 0);
+    int wrong = 0;
+    for (uint64_t y = 0; y < 48 / (skipY + 1); ++y) {
+      for (uint64_t x = 0; x < 64 / (skipX + 1); ++x) {
+        wrong += scaled.At(x, y) != host.At(x * (skipX + 1), y * (skipY + 1));
+      }
+    }
+    EXPECT_EQ(wrong, 0) << skipX << ", " << skipY;
+  }
 
   // Into device memory at an offset, out of range refused.
   auto in = Transfer(onBoard, half, 1, 32, 24);
@@ -204,6 +220,15 @@ TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
   r.firstHandle = dest.kernelHandle;
   client.Send(zor::kernel::kBufTripleTransfer, r);
   EXPECT_EQ(d[40], 200);
+  // Source offsets given twice that disagree in X or in Y are refused.
+  for (const auto& [x2, y2] : {std::pair<uint32_t, uint32_t>{8, 0}, {0, 8}}) {
+    r.header = client.Header();
+    r.srcOffsetX2 = x2;
+    r.srcOffsetY2 = y2;
+    client.Send(zor::kernel::kBufTripleTransfer, r);
+    EXPECT_EQ(r.header.status.code, 4300u) << x2 << ", " << y2;
+  }
+  r.srcOffsetX2 = r.srcOffsetY2 = 0;
   r.header = client.Header();
   r.thirdHandle = 12345;
   client.Send(zor::kernel::kBufTripleTransfer, r);

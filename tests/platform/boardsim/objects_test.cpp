@@ -45,6 +45,7 @@ TEST_F(ObjectsTest, ObjectsKeepTheirSettingsUntilFreed) {
   EXPECT_EQ(free.header.status.errorSet, 0);
   client.Send(zor::kernel::kKernelObjectFree, free);
   EXPECT_EQ(free.header.status.code, 4300u);
+  EXPECT_EQ(free.header.status.subCode, 3u);
   auto again = Value(id, zor::kernel::kObjectTimeout);
   client.Send(zor::kernel::kKernelObjectInquire, again);
   EXPECT_EQ(again.header.status.code, 4300u);
@@ -82,8 +83,16 @@ TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
   idle = Value(object, zor::kernel::kObjectWaitIdle);
   client.Send(zor::kernel::kKernelObjectInquire, idle);
   EXPECT_EQ(idle.header.status.code, 4318u);
+  EXPECT_EQ(idle.header.status.subCode, 1u);
   EXPECT_EQ(idle.value, zor::kernel::kWaitTimedOut);
   EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_TIMEOUT);
+  // A time-out of 0 looks once and does not wait.
+  control = Value(object, zor::kernel::kObjectTimeout, 0);
+  client.Send(zor::kernel::kKernelObjectControl, control);
+  idle = Value(object, zor::kernel::kObjectWaitIdle);
+  client.Send(zor::kernel::kKernelObjectInquire, idle);
+  EXPECT_EQ(idle.header.status.code, 4318u);
+  EXPECT_EQ(idle.value, zor::kernel::kWaitTimedOut);
 
   // Halting the object ends its grab.
   control = Value(object, zor::kernel::kObjectHalt, 0x1001000);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -40,6 +41,34 @@ TEST(Concurrency, ReadersWritersPollingAndCallbacksShareOneMap) {
   for (auto& thread : threads) thread.join();
   EXPECT_GE(callbacks.load(), 500);
   Deregister(handle);
+}
+
+// Maps of two devices, each served by a thread of its own, register and drop callbacks at
+// once: every registration gets a handle of its own and finds its node again.
+TEST(Concurrency, CallbacksRegisteredFromTwoThreadsKeepTheirHandlesApart) {
+  genapitest::TestMap first("<Integer Name='A'><Value>1</Value></Integer>");
+  genapitest::TestMap second("<Integer Name='A'><Value>2</Value></Integer>");
+  genapitest::TestMap* maps[2] = {&first, &second};
+  struct Nothing {
+    void On(INode*) {}
+  } nothing;
+  std::vector<CallbackHandleType> handles[2];
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 2; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 300; ++i) {
+        handles[t].push_back(Register(maps[t]->Node("A"), nothing, &Nothing::On, cbPostInsideLock));
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  std::vector<CallbackHandleType> all(handles[0]);
+  all.insert(all.end(), handles[1].begin(), handles[1].end());
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
+  for (const auto& list : handles) {
+    for (CallbackHandleType handle : list) Deregister(handle);
+  }
 }
 
 TEST(Concurrency, AFailingCallbackDoesNotStopTheWriteOrTheOthers) {

@@ -30,6 +30,15 @@ TEST(IntegerNode, LimitsIncrementAndVerification) {
   EXPECT_EQ(p->GetMax(), 20);
   i->ImposeMax(6);
   EXPECT_THROW(i->SetValue(8), GenICam::OutOfRangeException);
+  // Imposed limits narrow the node's own on each side and never widen them.
+  i->ImposeMin(-4);
+  EXPECT_EQ(i->GetMin(), -4);
+  EXPECT_THROW(i->SetValue(-6), GenICam::OutOfRangeException);
+  i->ImposeMin(-20);
+  EXPECT_EQ(i->GetMin(), -10);
+  EXPECT_EQ(i->GetMax(), 6);
+  i->ImposeMax(30);
+  EXPECT_EQ(i->GetMax(), 20);
 }
 
 TEST(IntegerNode, TextFormsFollowTheRepresentation) {

@@ -2,6 +2,7 @@
 // memory the driver makes through the host.
 #include <sys/stat.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -49,6 +50,18 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
   EXPECT_EQ(window[5], 255);
   QbufFree(child);
   EXPECT_EQ(CountObjects(Q_IMAGE), 0);
+
+  // A packed RGB buffer's child starts at the same pixel: its X offset counts whole pixels.
+  const QID packed =
+      QbufAllocColor(Q_DEFAULT_HOST, 3, 4, 2, 8, Q_IMAGE | Q_PACKED | 0x800, nullptr);
+  ASSERT_NE(packed, 0);
+  QbufPut(packed, data.data());
+  const QID packedChild = QbufChild2d(packed, 1, 1, 2, 1, nullptr);
+  ASSERT_NE(packedChild, 0);
+  QbufGet(packedChild, window);
+  EXPECT_EQ(std::vector<uint8_t>(window, window + 6), (std::vector<uint8_t>{6, 7, 14, 15, 22, 23}));
+  QbufFree(packedChild);
+  QbufFree(packed);
 }
 
 TEST_F(BufferTest, RegionsOutsideTheBufferAreRefused) {
@@ -62,6 +75,14 @@ TEST_F(BufferTest, RegionsOutsideTheBufferAreRefused) {
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
   EXPECT_EQ(QbufChild2d(buffer, 2, 0, INT64_MAX, 1, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  // A child may end on the last row or column, not one past it.
+  const QID lastRow = QbufChild2d(buffer, 0, 3, 4, 1, nullptr);
+  EXPECT_NE(lastRow, 0);
+  QbufFree(lastRow);
+  for (const auto& [x, y, w, h] : {std::array<QINT64, 4>{0, 3, 4, 2}, {3, 0, 2, 4}}) {
+    EXPECT_EQ(QbufChild2d(buffer, x, y, w, h, nullptr), 0) << x << ", " << y;
+    EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  }
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 0, 4, 8, Q_IMAGE, nullptr), 0);
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 4, 4, 12 | Q_FLOAT, Q_IMAGE, nullptr), 0);
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 1 << 30, 1 << 30, 8, Q_IMAGE, nullptr), 0);
@@ -188,6 +209,30 @@ TEST_F(BufferTest, TransferIntoASmallerDestinationDecimates) {
   EXPECT_EQ(out, expected);
   QbufFree(source);
   QbufFree(destination);
+
+  // Steps that differ in X and Y, and a source taller than it is wide taken whole.
+  struct Case {
+    QINT64 sourceX, sourceY, destinationX, destinationY, intoX, intoY;
+    std::vector<uint8_t> expected;
+  };
+  const Case cases[] = {
+      {6, 4, 3, 2, 2, 2, {0, 3, 0, 12, 15, 0, 24, 27, 0, 36, 39, 0}},
+      {2, 6, 2, 3, 2, 3, {0, 1, 4, 5, 8, 9, 12, 13, 16, 17, 20, 21}},
+  };
+  for (const Case& c : cases) {
+    const QID from = QbufAllocColor(Q_DEFAULT_HOST, 2, c.sourceX, c.sourceY, 8, Q_IMAGE, nullptr);
+    const QID to =
+        QbufAllocColor(Q_DEFAULT_HOST, 2, c.destinationX, c.destinationY, 8, Q_IMAGE, nullptr);
+    QbufPut(from, pixels.data());
+    QbufClear(to, 0);
+    QbufTransfer(from, to, 0, 0, c.sourceX, c.sourceY, -1, 0, 0, c.intoX, c.intoY, -1, 0, 0, 0,
+                 nullptr);
+    std::vector<uint8_t> result(c.expected.size());
+    QbufGet(to, result.data());
+    EXPECT_EQ(result, c.expected) << c.sourceX << " x " << c.sourceY;
+    QbufFree(from);
+    QbufFree(to);
+  }
 }
 
 }  // namespace

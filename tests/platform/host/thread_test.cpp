@@ -28,7 +28,13 @@ TEST_F(ThreadTest, HostThreadRunsAndIsWaitedFor) {
   QINT64 result = 0;
   EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT + 1, &result), Q_WAIT_TIMEOUT);
   EXPECT_EQ(result, Q_WAIT_TIMEOUT);
-  release = true;
+  // A limit beyond 16 bits of milliseconds (65.5 s) outlasts the thread, which ends soon.
+  std::thread releaser([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    release = true;
+  });
+  EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT + 0x10001, &result), Q_WAIT_ENDED);
+  releaser.join();
   EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT, &result), Q_WAIT_ENDED);
   EXPECT_NE(ranOn.load(), std::this_thread::get_id());
   HostThrFree(thread);

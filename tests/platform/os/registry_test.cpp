@@ -60,6 +60,11 @@ TEST(Registry, NamesIgnoreCaseAndKeepIt) {
   uint32_t size = sizeof(value);
   EXPECT_EQ(RegQueryValue(again, L"COUNT", nullptr, &value, &size), ERROR_SUCCESS);
   EXPECT_EQ(value, 7u);
+  // Blanks inside a name, as in "Frame Rate", survive the key's file.
+  EXPECT_EQ(SetDword(key, L"Frame Rate", 25), ERROR_SUCCESS);
+  size = sizeof(value);
+  EXPECT_EQ(RegQueryValue(again, L"frame rate", nullptr, &value, &size), ERROR_SUCCESS);
+  EXPECT_EQ(value, 25u);
   Handle base = Create(kBase);
   EXPECT_EQ(SubKeys(base), std::vector<std::wstring>{L"MixedCase"});
   for (Handle h : {key, again, base}) EXPECT_EQ(RegCloseKey(h), ERROR_SUCCESS);
@@ -130,6 +135,13 @@ TEST(Registry, EnumerationEndsWithNoMoreItems) {
   EXPECT_EQ(std::wstring(name, chars), L"second");
   chars = 3;
   EXPECT_EQ(RegEnumValue(key, 1, name, &chars, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+  // "first" needs six characters with its terminator: five are too few, six just do.
+  chars = 5;
+  EXPECT_EQ(RegEnumValue(key, 1, name, &chars, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+  chars = 6;
+  ASSERT_EQ(RegEnumValue(key, 1, name, &chars, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+  EXPECT_EQ(chars, 5u);
+  EXPECT_STREQ(name, L"first");
   chars = 16;
   EXPECT_EQ(RegEnumValue(key, 2, name, &chars, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
   Handle empty = Create(L"Software\\ZorTest\\Enum\\A");

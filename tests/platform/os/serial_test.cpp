@@ -1,12 +1,15 @@
 #include "platform/os/serial/serial.h"
 
+#include <asm/termbits.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -21,6 +24,8 @@
 
 namespace os {
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // Processor time the whole process has used, in seconds.
 double ProcessorSeconds() {
@@ -76,6 +81,28 @@ class SerialPorts : public testing::Test {
   Handle port_{};
   Overlapped overlapped_;
 };
+
+// The terminal settings of a pseudo-terminal's far side, as the kernel holds them.
+termios2 FarTerminal(int master) {
+  termios2 settings = {};
+  const int far = open(ptsname(master), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  EXPECT_GE(far, 0);
+  EXPECT_EQ(ioctl(far, TCGETS2, &settings), 0);
+  close(far);
+  return settings;
+}
+
+// Whether a transfer just started completes within the time given; one that does not is
+// purged.
+bool Finishes(Handle port, Overlapped& overlapped, bool done, uint32_t milliseconds,
+              uint32_t* bytes) {
+  if (!done && GetLastError() != ERROR_IO_PENDING) return false;
+  if (!done && WaitForSingleObject(overlapped.hEvent, milliseconds) != WAIT_OBJECT_0) {
+    PurgeComm(port, PURGE_RXABORT | PURGE_TXABORT | PURGE_RXCLEAR | PURGE_TXCLEAR);
+    return false;
+  }
+  return GetOverlappedResult(port, &overlapped, bytes, true);
+}
 
 TEST_F(SerialPorts, RoundTripOverAPseudoTerminal) {
   uint32_t bytes = 0;
@@ -249,6 +276,102 @@ TEST_F(SerialPorts, PseudoTerminalsKeepLineSettingsTheyCannotApply) {
     ASSERT_TRUE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
   }
   EXPECT_EQ(static_cast<unsigned char>(byte), 0xFF);
+}
+
+// What the settings make of the line, read back from the terminal rather than the port's record.
+TEST_F(SerialPorts, SettingsReachTheTerminal) {
+  struct Case {
+    const char* what;
+    uint32_t baud;
+    uint8_t byteSize;
+    uint8_t stopBits;
+    bool outX, inX, handshake;
+    bool stopFlag, ixon, ixoff, crtscts;
+  };
+  const Case cases[] = {
+      {"one stop bit", 9600, 8, ONESTOPBIT, false, false, false, false, false, false, false},
+      {"two stop bits", 19200, 8, TWOSTOPBITS, false, false, false, true, false, false, false},
+      {"one and a half", 2400, 5, ONE5STOPBITS, false, false, false, true, false, false, false},
+      {"XON/XOFF out", 115200, 8, ONESTOPBIT, true, false, false, false, true, false, false},
+      {"XON/XOFF in", 57600, 8, ONESTOPBIT, false, true, false, false, false, true, false},
+      {"RTS/CTS", 250000, 8, ONESTOPBIT, false, false, true, false, false, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DCB dcb;
+    ASSERT_TRUE(GetCommState(port_, &dcb));
+    dcb.BaudRate = c.baud;
+    dcb.ByteSize = c.byteSize;
+    dcb.StopBits = c.stopBits;
+    dcb.fOutX = c.outX;
+    dcb.fInX = c.inX;
+    dcb.fRtsControl = c.handshake ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+    ASSERT_TRUE(SetCommState(port_, &dcb));
+    const termios2 t = FarTerminal(master_);
+    EXPECT_EQ(t.c_ospeed, c.baud);
+    EXPECT_EQ(t.c_ispeed, c.baud);
+    EXPECT_EQ((t.c_cflag & CSTOPB) != 0, c.stopFlag);
+    EXPECT_EQ((t.c_iflag & IXON) != 0, c.ixon);
+    EXPECT_EQ((t.c_iflag & IXOFF) != 0, c.ixoff);
+    EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, c.crtscts);
+  }
+}
+
+// A total read time-out grows with the bytes asked for; the write side keeps its own.
+TEST_F(SerialPorts, TimeOutsEndTransfersWhenTheyShould) {
+  struct Case {
+    const char* what;
+    COMMTIMEOUTS timeouts;
+    uint32_t size;
+    int atLeastMs, atMostMs;
+  };
+  const Case cases[] = {
+      {"per byte", {0, 20, 0, 0, 0}, 10, 150, 1500},
+      {"per byte and constant", {0, 10, 100, 0, 0}, 5, 120, 1500},
+      {"constant only", {0, 0, 60, 5000, 5000}, 10, 40, 1500},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(SetCommTimeouts(port_, &c.timeouts));
+    std::vector<char> buffer(c.size);
+    uint32_t bytes = 99;
+    const auto start = Clock::now();
+    ASSERT_TRUE(Finishes(port_, overlapped_,
+                         ReadFile(port_, buffer.data(), c.size, &bytes, &overlapped_), 3000,
+                         &bytes));
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    EXPECT_EQ(bytes, 0u);
+    EXPECT_GE(ms, c.atLeastMs);
+    EXPECT_LE(ms, c.atMostMs);
+  }
+}
+
+TEST_F(SerialPorts, AGapBetweenBytesEndsARead) {
+  COMMTIMEOUTS timeouts{30, 0, 0, 0, 0};
+  ASSERT_TRUE(SetCommTimeouts(port_, &timeouts));
+  char buffer[8];
+  uint32_t bytes = 0;
+  const bool done = ReadFile(port_, buffer, sizeof(buffer), &bytes, &overlapped_);
+  ASSERT_EQ(write(master_, "ab", 2), 2);
+  ASSERT_TRUE(Finishes(port_, overlapped_, done, 2000, &bytes));
+  EXPECT_EQ(std::string(buffer, bytes), "ab");
+}
+
+// Nobody reads the far side: the line fills and only the write's own time-out ends it.
+TEST_F(SerialPorts, AWriteThatCannotFinishEndsAtItsOwnTimeOut) {
+  COMMTIMEOUTS timeouts{0, 0, 0, 0, 80};
+  ASSERT_TRUE(SetCommTimeouts(port_, &timeouts));
+  const std::vector<char> data(1 << 20, 'x');
+  uint32_t bytes = 0;
+  const auto start = Clock::now();
+  ASSERT_TRUE(Finishes(
+      port_, overlapped_,
+      WriteFile(port_, data.data(), static_cast<uint32_t>(data.size()), &bytes, &overlapped_), 3000,
+      &bytes));
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(60));
+  EXPECT_GT(bytes, 0u);
+  EXPECT_LT(bytes, data.size());
 }
 
 TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/os/core/error.h"
 #include "platform/os/cpu/processor.h"
@@ -135,6 +138,32 @@ TEST(Processors, CountAndAffinityRoundTrip) {
   EXPECT_EQ(SetThreadAffinityMask(GetCurrentThread(), 0), 0u);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_FALSE(GetProcessAffinityMask(kNullHandle, &process, &system));
+  EXPECT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process));
+}
+
+// The process's mask reaches every thread the kernel schedules, not only the caller.
+TEST(Processors, ProcessAffinityReachesTheOtherThreads) {
+  uint64_t process = 0, system = 0;
+  ASSERT_TRUE(GetProcessAffinityMask(GetCurrentProcess(), &process, &system));
+  const uint64_t last = uint64_t{1} << (63 - __builtin_clzll(process));
+  if (last == process) GTEST_SKIP() << "one processor only";
+  std::atomic<int> step{0};
+  uint64_t seen = 0;
+  std::thread other([&] {
+    step.store(1);
+    while (step.load() != 2) std::this_thread::yield();
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    sched_getaffinity(0, sizeof(set), &set);
+    for (int cpu = 0; cpu < 64; ++cpu) {
+      if (CPU_ISSET(cpu, &set)) seen |= uint64_t{1} << cpu;
+    }
+  });
+  while (step.load() != 1) std::this_thread::yield();
+  EXPECT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), last));
+  step.store(2);
+  other.join();
+  EXPECT_EQ(seen, last);
   EXPECT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process));
 }
 

@@ -4,8 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/foundation/registrykey.h"
@@ -297,6 +299,25 @@ TEST_F(FirmwareCheck, OldMpeg4Firmware) {
   EXPECT_EQ(Check().errorSet, 0);
   EXPECT_TRUE(FlashHolds("DravionLyn4VDMpeg4.firmware"));
   EXPECT_TRUE(Shown(L"Finished"));
+}
+
+// A file dated at the oldest firmware an MPEG-4 board runs passes the version check once
+// programmed; one a minute older does not.
+TEST_F(FirmwareCheck, TheOldestMpeg4FirmwareIsTheLimit) {
+  board_->SetCapabilities(kFourDecodersMpeg4);
+  const std::string name = "DravionLyn4VDMpeg4.firmware";
+  std::ifstream in(folder_.Path() + "/" + name, std::ios::binary);
+  std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t date = image.find("Creation_Date ");
+  ASSERT_NE(date, std::string::npos);
+  for (const auto& [text, refused] :
+       {std::pair<const char*, bool>{"20061114.1536", false}, {"20061114.1535", true}}) {
+    image.replace(date + 14, 13, text);
+    folder_.Write(name, image);
+    board_->GrabModule().SetFirmwareCode(kOldCode);
+    const CError error = Check();
+    EXPECT_EQ(error.errorSet != 0 && error.code == 4401 && error.subCode == 2, refused) << text;
+  }
 }
 
 TEST_F(FirmwareCheck, TheUpdateFlagAsksForAnUpdateOfAnyVariant) {

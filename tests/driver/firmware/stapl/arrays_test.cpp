@@ -122,6 +122,10 @@ TEST(StaplArrays, AssignmentsAndRanges) {
   EXPECT_EQ(RunProc("N[2] = 1;", "INTEGER N[2];").rc, kStaplBoundsError);
   EXPECT_EQ(RunProc("A[0..3] = #1111;", "BOOLEAN A[8];").rc, kStaplBoundsError);
   EXPECT_EQ(RunProc("A[9..3] = #1111;", "BOOLEAN A[8];").rc, kStaplBoundsError);
+  // Older programs write ranges low..high: the high end may be the last element, not past it.
+  StaplBench bench;
+  EXPECT_EQ(bench.Run("BOOLEAN A[8];\nLET A[5..7] = 7;\nEXIT 0;\n").rc, kStaplSuccess);
+  EXPECT_EQ(bench.Run("BOOLEAN A[8];\nLET A[6..8] = 7;\nEXIT 0;\n").rc, kStaplBoundsError);
   EXPECT_EQ(RunProc("A[1] = 2;", "BOOLEAN A[8];").rc, kStaplTypeMismatch);
   EXPECT_EQ(RunProc("I = A[0];", "INTEGER I; BOOLEAN A[8];").rc, kStaplTypeMismatch);
 }

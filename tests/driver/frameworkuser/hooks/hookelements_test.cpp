@@ -1,6 +1,9 @@
 // Single elements and the digitizer's hook set.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "driver/frameworkuser/hooks/digitizerhookset.h"
 
 using namespace zor::frame;
@@ -36,6 +39,32 @@ TEST(SingleHook, CallsTheFunctionWithItsOwnUserData) {
   EXPECT_EQ(g_call.user, &mine);
   element.Set(nullptr, nullptr);
   EXPECT_EQ(element.Invoke(&threads, 1, {nullptr}), 0);
+}
+
+// An application hooks and unhooks while the board's thread calls the hook: every call goes
+// to a function with its own user data, never to one with the other's.
+TEST(SingleHook, SetWhileAnotherThreadCallsIt) {
+  CSingleHook element(4);
+  static int first = 1, second = 2;
+  struct Check {
+    static QINT64 First(QINT64, QID, void* user) { return user == &first ? 1 : -1; }
+    static QINT64 Second(QINT64, QID, void* user) { return user == &second ? 2 : -1; }
+  };
+  std::atomic<bool> stop{false};
+  std::thread caller([&] {
+    int mismatches = 0;
+    while (!stop.load()) mismatches += element.Invoke(nullptr, 1, {nullptr}) < 0;
+    EXPECT_EQ(mismatches, 0);
+  });
+  for (int i = 0; i < 2000; ++i) {
+    if (i % 2 == 0) {
+      element.Set(&Check::First, &first);
+    } else {
+      element.Set(&Check::Second, &second);
+    }
+  }
+  stop.store(true);
+  caller.join();
 }
 
 TEST(DigitizerHookSet, ElementsFollowTheBoardOrderAndCopyOneByOne) {

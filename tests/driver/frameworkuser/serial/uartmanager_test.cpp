@@ -182,10 +182,18 @@ TEST_F(SerialPorts, LengthsDelimiterAndTimeout) {
   EXPECT_EQ(Control(kDelimiter, kUartDefault), kNoError);
   EXPECT_EQ(Ask(kDelimiter), 0);
 
-  EXPECT_EQ(Control(kTimeout, 7), kNoError);
-  EXPECT_EQ(Ask(kTimeout), 7);
-  EXPECT_EQ(Control(kTimeout, -1), kNoError);
-  EXPECT_EQ(Ask(kTimeout), 0xFFFFFFFF);
+  // The time-out per byte is the port's, for reads and writes alike.
+  for (const int64_t perByte : {int64_t{7}, int64_t{-1}}) {
+    EXPECT_EQ(Control(kTimeout, perByte), kNoError);
+    EXPECT_EQ(Ask(kTimeout), static_cast<uint32_t>(perByte));
+    os::COMMTIMEOUTS port;
+    ASSERT_TRUE(os::GetCommTimeouts(manager_->GetPort(0).port_, &port));
+    EXPECT_EQ(port.ReadTotalTimeoutMultiplier, static_cast<uint32_t>(perByte));
+    EXPECT_EQ(port.WriteTotalTimeoutMultiplier, static_cast<uint32_t>(perByte));
+    EXPECT_EQ(
+        port.ReadIntervalTimeout + port.ReadTotalTimeoutConstant + port.WriteTotalTimeoutConstant,
+        0u);
+  }
   EXPECT_EQ(Control(kTimeout, kUartDefault), kNoError);
   EXPECT_EQ(Ask(kTimeout), kUartDefault);
 }
@@ -195,6 +203,18 @@ TEST(SerialPortNumber, NeedsComInTheName) {
   CUartManager manager({L"com48"});
   int64_t answer = 0;
   EXPECT_EQ(CodesOf(manager.Inquire(kPortNumber, &answer)), Codes(4341, 1));
+}
+
+TEST(SerialPortNumber, TakesAtMostSevenDigits) {
+  const std::pair<const wchar_t*, int64_t> cases[] = {
+      {L"COM3", 3}, {L"COM1234567", 1234567}, {L"COM123456789", 1234567}};
+  for (const auto& [name, number] : cases) {
+    PseudoTerminal far(name);
+    CUartManager manager({name});
+    int64_t answer = 0;
+    EXPECT_EQ(CodesOf(manager.Inquire(kPortNumber, &answer)), kNoError);
+    EXPECT_EQ(answer, number);
+  }
 }
 
 }  // namespace

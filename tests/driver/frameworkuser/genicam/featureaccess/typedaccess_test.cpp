@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "driver/frameworkuser/genicam/featureaccess/controlfeature.h"
 #include "driver/frameworkuser/genicam/featureaccess/featureflags.h"
@@ -141,6 +142,33 @@ TEST(TypedAccess, InquiriesThatWouldOverrunShortVariablesWriteNothing) {
   EXPECT_EQ(m.Code(), 4427);
   EXPECT_EQ(two[0], 9);
   EXPECT_EQ(two[2], 9);
+}
+
+TEST(TypedAccess, ControlsSetEachLimitAndRefuseVariablesShorterThanTheirType) {
+  ProxyMap m;
+  double gain = -1;
+  int64_t unused = 0;
+  for (const auto& [op, expected] : {std::pair<int64_t, double>{kOpMax, 10.0}, {kOpMin, 0.0}}) {
+    ControlFeature(m.proxy, nullptr, op, L"Gain", kTypeDefault, Var(unused), m.ctx);
+    EXPECT_EQ(m.Code(), 0);
+    InquireFeature(m.proxy, nullptr, kOpValue, L"Gain", kTypeDouble, Var(gain), m.ctx);
+    EXPECT_EQ(gain, expected);
+  }
+  // An eight-byte value from a four-byte variable would read past it: refused, nothing set,
+  // for an integer feature and a float one alike.
+  for (const wchar_t* name : {L"Int", L"Gain"}) {
+    m.Clear();
+    double before = 0;
+    InquireFeature(m.proxy, nullptr, kOpValue, name, kTypeDouble, Var(before), m.ctx);
+    int32_t small = 7;
+    ControlFeature(m.proxy, nullptr, kOpValue, name, kTypeInt64, Var(small), m.ctx);
+    EXPECT_EQ(m.Code(), kInquireFlagError) << name;
+    EXPECT_EQ(m.Sub(), 3) << name;
+    m.Clear();
+    double after = -1;
+    InquireFeature(m.proxy, nullptr, kOpValue, name, kTypeDouble, Var(after), m.ctx);
+    EXPECT_EQ(after, before) << name;
+  }
 }
 
 TEST(NodeUtilities, SizesPollingAndIntegersOfEachKind) {

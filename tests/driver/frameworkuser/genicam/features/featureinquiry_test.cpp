@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 
 #include "tests/driver/frameworkuser/genicam/features/featurefixture.h"
 
@@ -108,6 +109,12 @@ TEST_F(FeatureInquiry, EnumerationValueEntriesAndTexts) {
   // Past the last entry.
   InquireInt(name, kEntries | Q_FEATURE_VALUE | 3);
   ExpectError(4422, 3, "entry index past the end");
+  // An entry's name needs room for its terminator too: without it, it is cut and reported.
+  const auto exact = static_cast<QINT64>(std::wcslen(L"Q_ASYNCHRONOUS"));
+  EXPECT_EQ(InquireText(name, kEntries | kName | 1, exact + 1), L"Q_ASYNCHRONOUS");
+  ExpectError(0, 0, "entry name with its terminator");
+  InquireText(name, kEntries | kName | 1, exact);
+  ExpectError(4430, 3, "entry name without room for its terminator");
   // Entries of a feature that is no enumeration.
   InquireInt(Dig("Q_GRAB_TIMEOUT"), kEntries | kCount);
   ExpectError(4434, 2, "entries of an integer");
@@ -182,6 +189,8 @@ TEST_F(FeatureInquiry, CommandsAndCategories) {
   ExpectError(0, 0, "no selectors");
   InquireInt(Dig("Q_GRAB_TIMEOUT"), kValidValues | kCount);
   ExpectError(0, 0, "valid values of an integer");
+  InquireInt(Dig("Q_GRAB_TIMEOUT"), kValidValues | Q_FEATURE_VALUE | 0);
+  ExpectError(4422, 3, "valid value past the end of the list");
   InquireInt(Dig("Q_FORMAT"), kValidValues | kCount);
   ExpectError(4434, 3, "valid values of a string");
 }
