@@ -65,6 +65,74 @@ QINT64 HostBand(int64_t band) {
   }
 }
 
+struct CopyRegion {
+  int64_t srcBand;
+  int64_t srcX;
+  int64_t srcY;
+  int64_t dstBand;
+  int64_t dstX;
+  int64_t dstY;
+  int64_t sizeX;
+  int64_t sizeY;
+};
+
+// The buffer in device memory that the board's engine drives, and the other one; no device
+// buffer when the pair does not suit the engine.
+struct BoardRoute {
+  uint32_t direction = 0;  // 1: into device memory
+  const QDBufferInfo* device = nullptr;
+  const QDBufferInfo* other = nullptr;
+};
+
+BoardRoute ChooseBoardRoute(const QDBufferInfo& source, const QDBufferInfo& destination,
+                            const CopyRegion& r) {
+  const kernel::KernelBufferDescriptor& s = source.Descriptor();
+  const kernel::KernelBufferDescriptor& d = destination.Descriptor();
+  const bool srcDevice = InDeviceMemory(source);
+  const bool dstDevice = InDeviceMemory(destination);
+  if (!srcDevice && dstDevice) {
+    const int64_t rowBytes = s.bitsPerPixel * r.sizeX / 8;
+    const uint64_t end = s.hostAddress[0] + s.sizeY * s.pitch;
+    if ((s.formatWord & kFormatCode) == (d.formatWord & kFormatCode) && d.hostAddress[0] % 2 == 0 &&
+        d.pitch % 8 == 0 && d.pitch < 65536 && (s.hostAddress[0] >> 32) == (end >> 32) &&
+        s.pitch < 16384 && rowBytes % 2 == 0 && rowBytes >= 32 && rowBytes <= 2040 &&
+        r.sizeY >= 1 && r.sizeY <= 1023) {
+      return {1, &destination, &source};
+    }
+  } else if (srcDevice && !dstDevice) {
+    const bool byPixel = (d.formatWord & kImage) != 0 && (d.formatWord & kImageKind) != 0;
+    const int64_t byteOffset = byPixel ? r.srcX : s.bitsPerPixel * r.srcX / 8;
+    if ((d.formatWord & kNonPaged) != 0 && (s.hostAddress[0] + byteOffset) % 4 == 0) {
+      return {0, &source, &destination};
+    }
+  } else if (srcDevice && dstDevice) {
+    if ((s.formatWord & 0x1000000) != 0 && (d.formatWord & kNonPaged) != 0) {
+      return {0, &source, &destination};
+    }
+  }
+  return {};
+}
+
+kernel::BufTransferRequest TransferRequest(const BoardRoute& route, const QDBufferInfo& destination,
+                                           const CopyRegion& r) {
+  kernel::BufTransferRequest request{};
+  request.direction = route.direction;
+  request.deviceHandle = route.device->GetKernelHandle();
+  request.other = route.other->Descriptor();
+  request.otherFinalWord = route.other->Descriptor().finalWord;
+  request.otherMaxValue = route.other->Descriptor().maxPixelValue;
+  request.destOffsetX = static_cast<uint64_t>(r.dstX);
+  request.destOffsetY = static_cast<uint64_t>(r.dstY);
+  request.destBand = r.dstBand;
+  request.srcOffsetX = static_cast<uint64_t>(r.srcX);
+  request.srcOffsetY = static_cast<uint64_t>(r.srcY);
+  request.srcBand = r.srcBand;
+  request.sizeX = static_cast<uint64_t>(r.sizeX);
+  request.sizeY = static_cast<uint64_t>(r.sizeY);
+  request.destBoardWord = static_cast<uint64_t>(destination.State().boardWord);
+  return request;
+}
+
 }  // namespace
 
 void QDHwSpecSystem::QueueBufferGrab(const QDBufferInfo* first, const QDBufferInfo& second,
@@ -151,73 +219,24 @@ int64_t QDHwSpecSystem::BufCopyRegion(const OperationArgs& args, QDDriverThreadC
   std::shared_ptr<QDBufferInfo> source = FindBuffer(args.Int(0));
   std::shared_ptr<QDBufferInfo> destination = FindBuffer(args.Int(1));
   if (source == nullptr || destination == nullptr) return 1;
-  const int64_t srcBand = args.Int(2);
-  const int64_t srcX = args.Int(3);
-  const int64_t srcY = args.Int(4);
-  const int64_t dstBand = args.Int(5);
-  const int64_t dstX = args.Int(6);
-  const int64_t dstY = args.Int(7);
-  const int64_t sizeX = args.Int(8);
-  const int64_t sizeY = args.Int(9);
+  const CopyRegion r{args.Int(2), args.Int(3), args.Int(4), args.Int(5),
+                     args.Int(6), args.Int(7), args.Int(8), args.Int(9)};
   auto namedBand = [](int64_t band) { return band == -1 || band == 8 || band == 16 || band == 32; };
 
   bool boardCopied = false;
-  if (!namedBand(srcBand) || !namedBand(dstBand)) {
+  if (!namedBand(r.srcBand) || !namedBand(r.dstBand)) {
     ctx.SetError(kInvalidBand, 1, 0, 0);
   } else {
-    const kernel::KernelBufferDescriptor& s = source->Descriptor();
-    const kernel::KernelBufferDescriptor& d = destination->Descriptor();
-    const bool srcDevice = InDeviceMemory(*source);
-    const bool dstDevice = InDeviceMemory(*destination);
-    uint32_t direction = 0;
-    const QDBufferInfo* device = nullptr;
-    const QDBufferInfo* other = nullptr;
-    if (!srcDevice && dstDevice) {
-      const int64_t rowBytes = s.bitsPerPixel * sizeX / 8;
-      const uint64_t end = s.hostAddress[0] + s.sizeY * s.pitch;
-      if ((s.formatWord & kFormatCode) == (d.formatWord & kFormatCode) &&
-          d.hostAddress[0] % 2 == 0 && d.pitch % 8 == 0 && d.pitch < 65536 &&
-          (s.hostAddress[0] >> 32) == (end >> 32) && s.pitch < 16384 && rowBytes % 2 == 0 &&
-          rowBytes >= 32 && rowBytes <= 2040 && sizeY >= 1 && sizeY <= 1023) {
-        direction = 1;
-        device = destination.get();
-        other = source.get();
-      }
-    } else if (srcDevice && !dstDevice) {
-      const bool byPixel = (d.formatWord & kImage) != 0 && (d.formatWord & kImageKind) != 0;
-      const int64_t byteOffset = byPixel ? srcX : s.bitsPerPixel * srcX / 8;
-      if ((d.formatWord & kNonPaged) != 0 && (s.hostAddress[0] + byteOffset) % 4 == 0) {
-        device = source.get();
-        other = destination.get();
-      }
-    } else if (srcDevice && dstDevice) {
-      if ((s.formatWord & 0x1000000) != 0 && (d.formatWord & kNonPaged) != 0) {
-        device = source.get();
-        other = destination.get();
-      }
-    }
-    if (device != nullptr && BoardCanMove(*source, *destination, *other, *device)) {
-      kernel::BufTransferRequest request{};
-      request.direction = direction;
-      request.deviceHandle = device->GetKernelHandle();
-      request.other = other->Descriptor();
-      request.otherFinalWord = other->Descriptor().finalWord;
-      request.otherMaxValue = other->Descriptor().maxPixelValue;
-      request.destOffsetX = static_cast<uint64_t>(dstX);
-      request.destOffsetY = static_cast<uint64_t>(dstY);
-      request.destBand = dstBand;
-      request.srcOffsetX = static_cast<uint64_t>(srcX);
-      request.srcOffsetY = static_cast<uint64_t>(srcY);
-      request.srcBand = srcBand;
-      request.sizeX = static_cast<uint64_t>(sizeX);
-      request.sizeY = static_cast<uint64_t>(sizeY);
-      request.destBoardWord = static_cast<uint64_t>(destination->State().boardWord);
-      if (SendTransfer(request, *destination, direction == 0, ctx)) {
+    const BoardRoute route = ChooseBoardRoute(*source, *destination, r);
+    if (route.device != nullptr &&
+        BoardCanMove(*source, *destination, *route.other, *route.device)) {
+      kernel::BufTransferRequest request = TransferRequest(route, *destination, r);
+      if (SendTransfer(request, *destination, route.direction == 0, ctx)) {
         boardCopied = true;
         const bool waited = WaitForBoardWork(ctx);
-        if (waited || direction == 1) {
-          QueueBufferGrab(source.get(), *destination, 1, 1, ctx, {srcX, srcY, dstX, dstY}, sizeX,
-                          sizeY);
+        if (waited || route.direction == 1) {
+          QueueBufferGrab(source.get(), *destination, 1, 1, ctx, {r.srcX, r.srcY, r.dstX, r.dstY},
+                          r.sizeX, r.sizeY);
         }
       }
     }
@@ -228,9 +247,9 @@ int64_t QDHwSpecSystem::BufCopyRegion(const OperationArgs& args, QDDriverThreadC
   }
   // Whatever stopped the board, the host copies.
   if (ctx.ErrorCode() != 0) ctx.SetError(0, 0, 0, 0);
-  HostBufTransfer(source->HostId(), destination->HostId(), srcX, srcY, sizeX, sizeY,
-                  HostBand(srcBand), dstX, dstY, sizeX, sizeY, HostBand(dstBand), 0x20000,
-                  0x1000080, 0, nullptr);
+  HostBufTransfer(source->HostId(), destination->HostId(), r.srcX, r.srcY, r.sizeX, r.sizeY,
+                  HostBand(r.srcBand), r.dstX, r.dstY, r.sizeX, r.sizeY, HostBand(r.dstBand),
+                  0x20000, 0x1000080, 0, nullptr);
   return 1;
 }
 

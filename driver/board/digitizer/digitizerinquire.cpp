@@ -53,6 +53,89 @@ bool IsDoubleAnswer(int64_t t) {
          (t & ~int64_t{0xF0300090000}) == 6672 || bare == 0x400000;
 }
 
+bool AnswerWord(void* out, int64_t value) {
+  if (out != nullptr) *static_cast<int64_t*>(out) = value;
+  return true;
+}
+
+bool AnswerDouble(void* out, double value) {
+  if (out != nullptr) *static_cast<double*>(out) = value;
+  return true;
+}
+
+// What the kernel's property block of the digitizer's channel says; false for anything else.
+bool AnswerFromProperties(const kernel::DigPropertiesBlock& p, int64_t t, void* out) {
+  switch (t) {
+    case Q_NUMBER:
+      return AnswerWord(out, static_cast<int64_t>(p.channel));
+    case kInitFlag:
+    case Q_EXTENDED_INIT_FLAG:
+      return AnswerWord(out, static_cast<int64_t>(p.inputMode));
+    case Q_SIZE_X:
+      return AnswerWord(out, static_cast<int64_t>(p.maxWidth));
+    case Q_SIZE_Y:
+      return AnswerWord(out, static_cast<int64_t>(p.maxHeight));
+    case Q_SIZE_BIT:
+    case Q_TYPE:
+      return AnswerWord(out, static_cast<int64_t>(p.pixelDepth));
+    case Q_SIZE_BAND:
+      return AnswerWord(out, static_cast<int64_t>(p.bandCount));
+    case Q_SIZE_BAND_LUT:
+      return AnswerWord(out, static_cast<int64_t>(p.lutBandCount));
+    case Q_DECIMATION_X:
+      return AnswerDouble(out, p.decimationX);
+    case Q_DECIMATION_Y:
+      return AnswerDouble(out, p.decimationY);
+    case Q_DECIMATION_FACTOR_X:
+      return AnswerDouble(out, 1.0 / p.decimationX);
+    case Q_DECIMATION_FACTOR_Y:
+      return AnswerDouble(out, 1.0 / p.decimationY);
+    case Q_GRAB_MODE:
+      return AnswerWord(out, static_cast<int64_t>(p.grabMode));
+    case kGrabModeWord:
+      return AnswerWord(out, static_cast<int64_t>(p.word4017));
+    case Q_GRAB_FIELD_NUM:
+      return AnswerWord(out, static_cast<int64_t>(p.fieldNum));
+    case Q_SCAN_MODE:
+      return AnswerWord(out, p.fieldNum == 1 ? 1 : 0);
+    case Q_BAND_SWITCH:
+      return AnswerWord(out, static_cast<int64_t>(p.bandSwitch));
+    case Q_BAND_SWITCH_STATE:
+      return AnswerWord(out, p.bandSwitch == 1 ? frame::kEnabled : frame::kDisabled);
+    default:
+      return false;
+  }
+}
+
+// The settings the digitizer's record holds; false for a type it does not hold.
+bool AnswerFromRecord(QDHwSpecDigitizerInfo& digitizer, int64_t t, void* out) {
+  if (AnswerFromProperties(digitizer.Channel().Properties(), t, out)) return true;
+  switch (t) {
+    case Q_SOURCE_SIZE_X:
+      return AnswerWord(out, digitizer.GetSourceSizeX());
+    case Q_SOURCE_SIZE_Y:
+      return AnswerWord(out, digitizer.GetSourceSizeY());
+    case Q_SOURCE_OFFSET_X:
+      return AnswerWord(out, digitizer.GetSourceOffsetX());
+    case Q_SOURCE_OFFSET_Y:
+      return AnswerWord(out, digitizer.GetSourceOffsetY());
+    case Q_GRAB_DIRECTION_X:
+      return AnswerWord(out, digitizer.GetGrabDirectionX());
+    case Q_GRAB_DIRECTION_Y:
+      return AnswerWord(out, digitizer.GetGrabDirectionY());
+    case Q_GRAB_PERIOD:
+      return AnswerWord(out, digitizer.GetGrabPeriod());
+    case Q_GRAB_TIMEOUT:
+      return AnswerWord(out, digitizer.GetGrabTimeout());
+    case Q_GRAB_START_MODE:
+      return AnswerWord(out, digitizer.GetGrabStartMode());
+    case Q_CONTROL_FLAG_MODE:
+      return AnswerWord(out, digitizer.GetControlFlagMode());
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 int64_t QDHwSpecSystem::DigInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
@@ -65,7 +148,6 @@ int64_t QDHwSpecSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
     return 1;
   }
   const int64_t t = type & ~kBoardBit;
-  const kernel::DigPropertiesBlock& p = digitizer->Channel().Properties();
   auto* integer = static_cast<int64_t*>(out);
   auto* real = static_cast<double*>(out);
   const auto answer = [&](int64_t v) {
@@ -109,63 +191,8 @@ int64_t QDHwSpecSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
       return 1;
     case Q_FORMAT + Q_STRING_SIZE:
       return answer(static_cast<int64_t>(digitizer->DcfName().size()) + 1);
-    case Q_NUMBER:
-      return answer(static_cast<int64_t>(p.channel));
-    case kInitFlag:
-    case Q_EXTENDED_INIT_FLAG:
-      return answer(static_cast<int64_t>(p.inputMode));
-    case Q_SIZE_X:
-      return answer(static_cast<int64_t>(p.maxWidth));
-    case Q_SIZE_Y:
-      return answer(static_cast<int64_t>(p.maxHeight));
-    case Q_SIZE_BIT:
-    case Q_TYPE:
-      return answer(static_cast<int64_t>(p.pixelDepth));
-    case Q_SIZE_BAND:
-      return answer(static_cast<int64_t>(p.bandCount));
-    case Q_SIZE_BAND_LUT:
-      return answer(static_cast<int64_t>(p.lutBandCount));
-    case Q_DECIMATION_X:
-      return answerDouble(p.decimationX);
-    case Q_DECIMATION_Y:
-      return answerDouble(p.decimationY);
-    case Q_DECIMATION_FACTOR_X:
-      return answerDouble(1.0 / p.decimationX);
-    case Q_DECIMATION_FACTOR_Y:
-      return answerDouble(1.0 / p.decimationY);
-    case Q_GRAB_MODE:
-      return answer(static_cast<int64_t>(p.grabMode));
-    case kGrabModeWord:
-      return answer(static_cast<int64_t>(p.word4017));
-    case Q_GRAB_FIELD_NUM:
-      return answer(static_cast<int64_t>(p.fieldNum));
-    case Q_SCAN_MODE:
-      return answer(p.fieldNum == 1 ? 1 : 0);
-    case Q_SOURCE_SIZE_X:
-      return answer(digitizer->GetSourceSizeX());
-    case Q_SOURCE_SIZE_Y:
-      return answer(digitizer->GetSourceSizeY());
-    case Q_SOURCE_OFFSET_X:
-      return answer(digitizer->GetSourceOffsetX());
-    case Q_SOURCE_OFFSET_Y:
-      return answer(digitizer->GetSourceOffsetY());
-    case Q_GRAB_DIRECTION_X:
-      return answer(digitizer->GetGrabDirectionX());
-    case Q_GRAB_DIRECTION_Y:
-      return answer(digitizer->GetGrabDirectionY());
-    case Q_GRAB_PERIOD:
-      return answer(digitizer->GetGrabPeriod());
-    case Q_GRAB_TIMEOUT:
-      return answer(digitizer->GetGrabTimeout());
-    case Q_GRAB_START_MODE:
-      return answer(digitizer->GetGrabStartMode());
-    case Q_CONTROL_FLAG_MODE:
-      return answer(digitizer->GetControlFlagMode());
-    case Q_BAND_SWITCH:
-      return answer(static_cast<int64_t>(p.bandSwitch));
-    case Q_BAND_SWITCH_STATE:
-      return answer(p.bandSwitch == 1 ? frame::kEnabled : frame::kDisabled);
     default:
+      if (AnswerFromRecord(*digitizer, t, out)) return 1;
       return InquireBoardDigitizer(*digitizer, t, out, args, ctx);
   }
 }

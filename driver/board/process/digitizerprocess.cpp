@@ -1,6 +1,7 @@
 // The board system's grab processing: the request is checked, the
 // digitizer's handler made on first use, and the run started, stopped or
 // waited for.
+#include <optional>
 #include <vector>
 
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
@@ -24,6 +25,16 @@ using errorcode::kSystemAllocationError;
 constexpr int32_t kProcessObjectKind = 254;
 constexpr uint64_t kStopFollower = 0x20000;
 constexpr int64_t kAttachedStop = 6928;
+
+std::vector<frame::ProcessBufferEntry> CopyProcessBuffers(const int64_t* ids, int64_t count) {
+  std::vector<frame::ProcessBufferEntry> buffers;
+  for (int64_t i = 0; ids != nullptr && i < count; ++i) {
+    frame::ProcessBufferEntry entry;
+    entry.hostBuffer = ids[i];
+    buffers.push_back(entry);
+  }
+  return buffers;
+}
 
 }  // namespace
 
@@ -97,28 +108,55 @@ void QDHwSpecSystem::StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProces
 int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(args.Int(0));
   if (digitizer == nullptr) return 1;
-  const auto* ids = args.Pointer<const int64_t>(1);
   const int64_t count = args.Int(2);
-  const int64_t operation = args.Int(3);
-  int64_t flag = args.Int(4);
-  std::vector<frame::ProcessBufferEntry> buffers;
-  for (int64_t i = 0; ids != nullptr && i < count; ++i) {
-    frame::ProcessBufferEntry entry;
-    entry.hostBuffer = ids[i];
-    buffers.push_back(entry);
-  }
+  std::vector<frame::ProcessBufferEntry> buffers =
+      CopyProcessBuffers(args.Pointer<const int64_t>(1), count);
+  ProcessRun run{args.Int(3), args.Int(4)};
+  if (!CheckProcessRequest(run, ctx)) return 1;
 
-  if (operation == 6 || operation == 10) {
-    ctx.SetError(kInvalidOperationFlag, 1, 0, 0);
+  if ((run.operation & (Q_START | Q_START_SEQUENCE)) == 0) {
+    CDigProcessHdler* handler = digitizer->ProcessHandler();
+    if ((run.operation & Q_STOP) == 0 || handler == nullptr) return 1;
+    bool inHookThread = false;
+    StopDigProcess(*digitizer, *handler, run.operation, inHookThread, ctx);
+    // A synchronous starter waits for this run's end.
+    if (inHookThread && (handler->Flags() & Q_SYNCHRONOUS) != 0) handler->SignalEnd();
     return 1;
   }
-  const bool starts = (operation & (Q_START | Q_START_SEQUENCE)) != 0;
+  if (!PlanProcessStart(*digitizer, run, count, ctx)) return 1;
+
+  CDigProcessHdler* handler = nullptr;
+  {
+    std::lock_guard channel(*digitizer);
+    handler = digitizer->ProcessHandler();
+    if (handler == nullptr) handler = StartDigProcess(*digitizer, ctx);
+  }
+  if (handler == nullptr || ctx.ErrorCode() != 0) return 1;
+
+  const std::optional<bool> flagged = CheckProcessBuffers(*digitizer, *handler, buffers, ctx);
+  if (!flagged.has_value()) return 1;
+  StartProcessHandler(*digitizer, *handler, buffers, *flagged, run, ctx);
+  if (ctx.ErrorCode() != 0) {
+    handler->WaitForDeliveries();
+    return 1;
+  }
+  if ((run.flag & Q_SYNCHRONOUS) != 0) WaitForProcessEnd(*digitizer, *handler, run.frames, ctx);
+  return 1;
+}
+
+bool QDHwSpecSystem::CheckProcessRequest(ProcessRun& run, QDDriverThreadContext& ctx) {
+  const int64_t operation = run.operation;
+  int64_t& flag = run.flag;
+  if (operation == 6 || operation == 10) {
+    ctx.SetError(kInvalidOperationFlag, 1, 0, 0);
+    return false;
+  }
   const bool firstGrabTrigger = flag == Q_TRIGGER_FOR_FIRST_GRAB ||
                                 flag == (Q_SYNCHRONOUS | Q_TRIGGER_FOR_FIRST_GRAB) ||
                                 flag == (Q_ASYNCHRONOUS | Q_TRIGGER_FOR_FIRST_GRAB);
   if (firstGrabTrigger && !SupportsDigProcessMode()) {
     ctx.SetError(kDigProcessError, 2, 0, 0);
-    return 1;
+    return false;
   }
   if (flag == Q_TRIGGER_FOR_FIRST_GRAB) {
     if ((operation & Q_START) != 0) {
@@ -129,116 +167,111 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
   } else if (!firstGrabTrigger && flag != Q_SYNCHRONOUS && flag != Q_ASYNCHRONOUS &&
              flag != Q_DEFAULT) {
     ctx.SetError(kInvalidOperationFlag, 2, 0, 0);
-    return 1;
+    return false;
   }
+  return true;
+}
 
-  if (!starts) {
-    CDigProcessHdler* handler = digitizer->ProcessHandler();
-    if ((operation & Q_STOP) == 0 || handler == nullptr) return 1;
-    bool inHookThread = false;
-    StopDigProcess(*digitizer, *handler, operation, inHookThread, ctx);
-    // A synchronous starter waits for this run's end.
-    if (inHookThread && (handler->Flags() & Q_SYNCHRONOUS) != 0) handler->SignalEnd();
-    return 1;
-  }
-
-  int64_t frames = -1;
+bool QDHwSpecSystem::PlanProcessStart(QDHwSpecDigitizerInfo& digitizer, ProcessRun& run,
+                                      int64_t count, QDDriverThreadContext& ctx) {
+  const int64_t operation = run.operation;
+  int64_t& flag = run.flag;
+  int64_t& frames = run.frames;
   if ((operation & Q_START_SEQUENCE) != 0) {
     frames = operation >> kCountShift;
     if (frames == 0) frames = count;
     if (flag == Q_DEFAULT) flag = Q_SYNCHRONOUS;
-  } else {
-    if ((operation & ~int64_t{Q_START}) != 0 && (flag & Q_TRIGGER_FOR_FIRST_GRAB) == 0) {
-      ctx.SetError(kInvalidOperationFlag, 1, 0, 0);
-      return 1;
-    }
-    if (flag == Q_DEFAULT) flag = Q_ASYNCHRONOUS;
-    if ((flag & Q_TRIGGER_FOR_FIRST_GRAB) != 0) {
-      frames = operation >> kCountShift;
-      if (frames == kUnboundedCount) frames = -1;
-      const foundation::CError prepared = digitizer->PrepareProcess(1, frames);
-      if (prepared.errorSet != 0) {
-        prepared.Report(ctx);
-        return 1;
-      }
+    return true;
+  }
+  if ((operation & ~int64_t{Q_START}) != 0 && (flag & Q_TRIGGER_FOR_FIRST_GRAB) == 0) {
+    ctx.SetError(kInvalidOperationFlag, 1, 0, 0);
+    return false;
+  }
+  if (flag == Q_DEFAULT) flag = Q_ASYNCHRONOUS;
+  if ((flag & Q_TRIGGER_FOR_FIRST_GRAB) != 0) {
+    frames = operation >> kCountShift;
+    if (frames == kUnboundedCount) frames = -1;
+    const foundation::CError prepared = digitizer.PrepareProcess(1, frames);
+    if (prepared.errorSet != 0) {
+      prepared.Report(ctx);
+      return false;
     }
   }
+  return true;
+}
 
-  CDigProcessHdler* handler = nullptr;
-  {
-    std::lock_guard channel(*digitizer);
-    handler = digitizer->ProcessHandler();
-    if (handler == nullptr) handler = StartDigProcess(*digitizer, ctx);
-  }
-  if (handler == nullptr || ctx.ErrorCode() != 0) return 1;
-
-  if (handler->Active()) {
+std::optional<bool> QDHwSpecSystem::CheckProcessBuffers(
+    QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
+    const std::vector<frame::ProcessBufferEntry>& buffers, QDDriverThreadContext& ctx) {
+  if (handler.Active()) {
     ctx.SetError(kInvalidGrabParameter, 4, 0, 0);
-    return 1;
+    return std::nullopt;
   }
   foundation::CError invalid;
-  digitizer->SetProcessBuffers(buffers);
-  digitizer->ValidateProcessBuffers(invalid);
+  digitizer.SetProcessBuffers(buffers);
+  digitizer.ValidateProcessBuffers(invalid);
   if (invalid.errorSet != 0) {
     invalid.Report(ctx);
-    return 1;
+    return std::nullopt;
   }
   if (buffers.empty()) {
     ctx.SetError(kInvalidGrabParameter, 3, 0, 0);
-    return 1;
+    return std::nullopt;
   }
   bool flagged = false;
   for (const frame::ProcessBufferEntry& entry : buffers) {
     QINT64 driverIndex = 0;
     HostBufInquire(entry.hostBuffer, Q_DRIVER_INDEX, &driverIndex);
     // The window the digitizer grabs must fit its camera frame.
-    if (CheckDigSourceWindow(digitizer->GetIndex()) == -1) {
+    if (CheckDigSourceWindow(digitizer.GetIndex()) == -1) {
       if (ctx.ErrorCode() == 0) ctx.SetError(kInvalidGrabParameter, 3, 0, 0);
-      return 1;
+      return std::nullopt;
     }
     if (!flagged) flagged = CheckProcessBuffer(driverIndex) != 0;
   }
+  return flagged;
+}
 
-  {
-    std::lock_guard lock(handler->Lock());
-    if (flagged) digitizer->OnProcessBufferFlagged();
-    digitizer->ClearGrabStatus();
-    digitizer->Counters().frames = 0;
-    handler->SetBuffers(buffers);
-    foundation::CError error =
-        handler->Start(operation & (Q_START | Q_START_SEQUENCE), flag, frames, 0, false, &ctx);
-    if (error.errorSet == 0) {
-      OnDigProcessStarted(*digitizer);
-      if (frame::QDDigitizerInfo::AttachedObject* attached = digitizer->GetAttachedObject()) {
-        attached->NotifyProcessStarted();
-      }
-      handler->IssueProcessRequest(error, &ctx, false);
+void QDHwSpecSystem::StartProcessHandler(QDHwSpecDigitizerInfo& digitizer,
+                                         CDigProcessHdler& handler,
+                                         const std::vector<frame::ProcessBufferEntry>& buffers,
+                                         bool flagged, const ProcessRun& run,
+                                         QDDriverThreadContext& ctx) {
+  std::lock_guard lock(handler.Lock());
+  if (flagged) digitizer.OnProcessBufferFlagged();
+  digitizer.ClearGrabStatus();
+  digitizer.Counters().frames = 0;
+  handler.SetBuffers(buffers);
+  foundation::CError error = handler.Start(run.operation & (Q_START | Q_START_SEQUENCE), run.flag,
+                                           run.frames, 0, false, &ctx);
+  if (error.errorSet == 0) {
+    OnDigProcessStarted(digitizer);
+    if (frame::QDDigitizerInfo::AttachedObject* attached = digitizer.GetAttachedObject()) {
+      attached->NotifyProcessStarted();
     }
-    if (error.errorSet != 0) {
-      // Nothing runs: the grabs queued so far go and the flags with them.
-      handler->Stop(&ctx, false);
-      error.Report(ctx);
-    }
+    handler.IssueProcessRequest(error, &ctx, false);
   }
-  if (ctx.ErrorCode() != 0) {
-    handler->WaitForDeliveries();
-    return 1;
-  }
-
-  if ((flag & Q_SYNCHRONOUS) == 0) return 1;
-  const bool bounded = frames != -1;
-  const int ended = handler->WaitForEnd(bounded ? digitizer->GetProcessTimeout() : -1);
-  if (ended == 0) ctx.SetError(kAcquisitionFailed, 1, 0, 0);
-  TellAttachedOfStop(*digitizer, ctx);
-  {
-    std::lock_guard lock(handler->Lock());
-    if (ended == 0) handler->Halt(0);
-    const foundation::CError error = handler->Stop(&ctx, false);
-    digitizer->OnDigProcessStopped();
+  if (error.errorSet != 0) {
+    // Nothing runs: the grabs queued so far go and the flags with them.
+    handler.Stop(&ctx, false);
     error.Report(ctx);
   }
-  handler->WaitForDeliveries();
-  return 1;
+}
+
+void QDHwSpecSystem::WaitForProcessEnd(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
+                                       int64_t frames, QDDriverThreadContext& ctx) {
+  const bool bounded = frames != -1;
+  const int ended = handler.WaitForEnd(bounded ? digitizer.GetProcessTimeout() : -1);
+  if (ended == 0) ctx.SetError(kAcquisitionFailed, 1, 0, 0);
+  TellAttachedOfStop(digitizer, ctx);
+  {
+    std::lock_guard lock(handler.Lock());
+    if (ended == 0) handler.Halt(0);
+    const foundation::CError error = handler.Stop(&ctx, false);
+    digitizer.OnDigProcessStopped();
+    error.Report(ctx);
+  }
+  handler.WaitForDeliveries();
 }
 
 }  // namespace zor::board

@@ -9,7 +9,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "driver/firmware/check/firmwarechecksystem.h"
 #include "driver/foundation/mutex.h"
@@ -181,6 +183,29 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   bool TellAttachedOfStop(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext& ctx);
   void StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
                       int64_t operation, bool& inHookThread, QDDriverThreadContext& ctx);
+  // A grab-processing request's operation and flag words, and the frames a start asks for
+  // (-1: until stopped).
+  struct ProcessRun {
+    int64_t operation = 0;
+    int64_t flag = 0;
+    int64_t frames = -1;
+  };
+  // Refuses a bad operation or flag and resolves a first-grab trigger's flag.
+  bool CheckProcessRequest(ProcessRun& run, QDDriverThreadContext& ctx);
+  // A start's frame count and default flag; a triggered continuous start prepares the digitizer.
+  bool PlanProcessStart(QDHwSpecDigitizerInfo& digitizer, ProcessRun& run, int64_t count,
+                        QDDriverThreadContext& ctx);
+  // Whether a buffer asks for the flagged path; nothing when the start is refused.
+  std::optional<bool> CheckProcessBuffers(QDHwSpecDigitizerInfo& digitizer,
+                                          CDigProcessHdler& handler,
+                                          const std::vector<frame::ProcessBufferEntry>& buffers,
+                                          QDDriverThreadContext& ctx);
+  void StartProcessHandler(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
+                           const std::vector<frame::ProcessBufferEntry>& buffers, bool flagged,
+                           const ProcessRun& run, QDDriverThreadContext& ctx);
+  // A synchronous start's wait for its run to end, then the stop.
+  void WaitForProcessEnd(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
+                         int64_t frames, QDDriverThreadContext& ctx);
   // Board copies: the kernel transfer request, sent with its grab mark; false
   // when the kernel refused it.
   bool SendTransfer(kernel::BufTransferRequest& request, const frame::QDBufferInfo& destination,

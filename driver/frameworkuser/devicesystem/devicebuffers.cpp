@@ -35,6 +35,63 @@ void Answer(void* out, int64_t value) {
   if (out != nullptr) *static_cast<int64_t*>(out) = value;
 }
 
+void Invalid(QDDriverThreadContext& ctx) { ctx.SetError(kInvalidControl, 3, 0, 0); }
+
+// Each setting below answers whether the host's buffer takes the control too.
+bool SetGrabEnabled(QDInfoList<QDBufferInfo>& buffers, QDBufferInfo& record, int64_t value,
+                    QDDriverThreadContext& ctx) {
+  if (value == 0 || value == 1 || value == Q_DEFAULT) {
+    SetEnabledFlag(buffers, record, value != 0);
+    return true;
+  }
+  Invalid(ctx);
+  return false;
+}
+
+void TakeAssociatedWord(BufferState& state, int64_t value) {
+  if (value == 1) {
+    state.flag1072 = true;
+    HostBufInquire(state.associatedHostId, kAssociatedWord, &state.value1193);
+  } else if (value == 0 || value == Q_DEFAULT) {
+    state.flag1072 = false;
+  }
+}
+
+void SetBufferMode(BufferState& state, int64_t value, QDDriverThreadContext& ctx) {
+  if (value >= 1 && value <= 3) {
+    state.modeWord = value;
+  } else if (value == Q_DEFAULT) {
+    state.modeWord = 3;
+  } else {
+    Invalid(ctx);
+  }
+}
+
+bool SetGrabState(BufferState& state, int64_t type, int64_t value, QDDriverThreadContext& ctx) {
+  if (type == kGrabStateLevel && value >= 1 && value <= 3) {
+    state.grabState = value;
+  } else if (value == Q_ENABLE) {
+    state.grabState = 1;
+  } else if (value == Q_DISABLE || value == Q_DEFAULT) {
+    state.grabState = Q_DISABLE;
+  } else {
+    Invalid(ctx);
+    return false;
+  }
+  return true;
+}
+
+// The bits the maximum value needs, within the buffer's depth.
+void SetMaxValue(QDBufferInfo& record, int64_t value) {
+  BufferState& state = record.State();
+  state.maxValue = value;
+  const int64_t depth = static_cast<int64_t>(record.Descriptor().bitDepth & 0xFF);
+  const double bits = std::log10(std::max(1.0, static_cast<double>(value) + 1.0)) / std::log10(2.0);
+  int64_t inUse = static_cast<int64_t>(bits);
+  if (inUse <= 0 || inUse > depth) inUse = depth;
+  state.depthInUse = inUse;
+}
+
 }  // namespace
 
 std::shared_ptr<QDBufferInfo> QDDeviceSystem::FindBuffer(int64_t index) const {
@@ -162,88 +219,43 @@ int64_t QDDeviceSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
   const int64_t value = valueRecord.AsInteger();
   BufferState& state = record->State();
   const int64_t host = record->HostId();
-  const bool onBoard = (state.attributes & kOnBoardMemory) != 0;
   bool passOn = true;
-  auto invalid = [&ctx] { ctx.SetError(kInvalidControl, 3, 0, 0); };
-  auto kernelControl = [&](int64_t kernelType) {
-    if (!onBoard || record->GetKernelHandle() == 0) return true;
-    foundation::CError error;
-    kernel::BufControlRequest request{};
-    request.header = FreshHeader(error);
-    request.kernelHandle = record->GetKernelHandle();
-    request.type = static_cast<uint64_t>(kernelType);
-    request.value = static_cast<uint64_t>(value);
-    LLsysRequest(handles_, kernel::kBufControl, request, error, &ctx);
-    return error.errorSet == 0;
-  };
   switch (type) {
     case kBandLayout:
       passOn = false;
       if (host == 0) {
-        invalid();
+        Invalid(ctx);
         break;
       }
       HostBufControl(host, kBandLayout, value);
       RefreshKernelBufferDescriptor(*record);
       break;
     case kGrabEnabled:
-      if (value == 0 || value == 1 || value == Q_DEFAULT) {
-        SetEnabledFlag(buffers_, *record, value != 0);
-      } else {
-        invalid();
-        passOn = false;
-      }
+      passOn = SetGrabEnabled(buffers_, *record, value, ctx);
       break;
     case kAssociatedBuffer:
       state.associatedHostId = value;
       passOn = false;
       break;
     case kTakeAssociatedWord:
-      if (value == 1) {
-        state.flag1072 = true;
-        HostBufInquire(state.associatedHostId, kAssociatedWord, &state.value1193);
-      } else if (value == 0 || value == Q_DEFAULT) {
-        state.flag1072 = false;
-      }
+      TakeAssociatedWord(state, value);
       passOn = false;
       break;
     case kBufferMode:
+      SetBufferMode(state, value, ctx);
       passOn = false;
-      if (value >= 1 && value <= 3) {
-        state.modeWord = value;
-      } else if (value == Q_DEFAULT) {
-        state.modeWord = 3;
-      } else {
-        invalid();
-      }
       break;
     case kGrabStateSwitch:
     case kGrabStateLevel:
-      if (!kernelControl(type)) return 1;
-      if (type == kGrabStateLevel && value >= 1 && value <= 3) {
-        state.grabState = value;
-      } else if (value == Q_ENABLE) {
-        state.grabState = 1;
-      } else if (value == Q_DISABLE || value == Q_DEFAULT) {
-        state.grabState = Q_DISABLE;
-      } else {
-        invalid();
-        passOn = false;
-      }
+      if (!ControlOnBoardBuffer(*record, type, value, ctx)) return 1;
+      passOn = SetGrabState(state, type, value, ctx);
       break;
-    case kMaxValue: {
-      state.maxValue = value;
-      const int64_t depth = static_cast<int64_t>(record->Descriptor().bitDepth & 0xFF);
-      const double bits =
-          std::log10(std::max(1.0, static_cast<double>(value) + 1.0)) / std::log10(2.0);
-      int64_t inUse = static_cast<int64_t>(bits);
-      if (inUse <= 0 || inUse > depth) inUse = depth;
-      state.depthInUse = inUse;
+    case kMaxValue:
+      SetMaxValue(*record, value);
       break;
-    }
     default:
       if (host == 0) {
-        invalid();
+        Invalid(ctx);
         return 2;
       }
       break;
@@ -256,6 +268,20 @@ int64_t QDDeviceSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
     }
   }
   return 1;
+}
+
+bool QDDeviceSystem::ControlOnBoardBuffer(const QDBufferInfo& record, int64_t type, int64_t value,
+                                          QDDriverThreadContext& ctx) {
+  const bool onBoard = (record.State().attributes & kOnBoardMemory) != 0;
+  if (!onBoard || record.GetKernelHandle() == 0) return true;
+  foundation::CError error;
+  kernel::BufControlRequest request{};
+  request.header = FreshHeader(error);
+  request.kernelHandle = record.GetKernelHandle();
+  request.type = static_cast<uint64_t>(type);
+  request.value = static_cast<uint64_t>(value);
+  LLsysRequest(handles_, kernel::kBufControl, request, error, &ctx);
+  return error.errorSet == 0;
 }
 
 int64_t QDDeviceSystem::BufInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {

@@ -138,6 +138,62 @@ double MeasuredFrameRate(const std::array<uint64_t, 8>& status) {
          (static_cast<double>(ticks) / static_cast<double>(frequency));
 }
 
+// The settings the digitizer's record keeps and the counts it holds; false for a type it
+// does not hold.
+bool AnswerFromRecord(QDDigitizerInfo& digitizer, int64_t type, void* out) {
+  const auto answer = [out](int64_t value) {
+    if (out != nullptr) *static_cast<int64_t*>(out) = value;
+    return true;
+  };
+  const auto answerDouble = [out](double value) {
+    if (out != nullptr) *static_cast<double*>(out) = value;
+    return true;
+  };
+  std::lock_guard lock(digitizer.SettingsLock());
+  std::map<int64_t, int64_t>& kept = digitizer.KeptSettings();
+  const auto keptOr = [&kept](int64_t t, int64_t fallback) {
+    auto it = kept.find(t);
+    return it != kept.end() ? it->second : fallback;
+  };
+  if (const KeptSetting* setting = FindKeptSetting(type)) {
+    return answer(keptOr(type, setting->unset));
+  }
+  for (const PropertyAnswer& property : kPropertyAnswers) {
+    if (property.type == type) return answer(property.read(digitizer.Channel().Properties()));
+  }
+  switch (type) {
+    case Q_GRAB_PERIOD:
+      return answer(digitizer.GetGrabPeriod());
+    case Q_GRAB_FIELD_CHECK:
+    case Q_GRAB_LINE_CHECK:
+      return answer(keptOr(type, 0) != 0 ? Q_DISABLE : Q_ENABLE);
+    case Q_PROCESS_EVENTS:
+      return answer(digitizer.ProcessEnableSetting());
+    case Q_PROCESS_GRAB_MONITOR:
+      return answer(digitizer.GrabMonitorSetting());
+    case Q_PROCESS_FRAME_MISSED:
+      return answer(digitizer.Counters().missed.load());
+    case Q_PROCESS_FRAME_COUNT:
+      return answer(digitizer.Counters().frames.load());
+    case kGrabFramesCounted:
+      return answer(static_cast<int64_t>(digitizer.GrabStatus()[kernel::kStatusFramesCounted]));
+    case Q_PROCESS_FRAME_RATE:
+      return answerDouble(MeasuredFrameRate(digitizer.GrabStatus()));
+    case Q_DIG_PROCESS_IN_PROGRESS:
+      return answer(digitizer.ProcessingRunning() ? 1 : 0);
+    case Q_PROCESS_TIMEOUT:
+      return answer(digitizer.GetProcessTimeout());
+    case Q_SELECTED_FRAME_RATE:
+      return answerDouble(digitizer.GetSelectedFrameRate());
+    case Q_GRAB_ERROR_REPORTING:
+      return answer(digitizer.GetGrabErrorReporting());
+    case Q_PROCESS_TOTAL_BUFFER_NUM:
+      return answer(digitizer.ProcessingRunning() ? digitizer.Counters().buffers.load() : 0);
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 int64_t QDDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
@@ -226,10 +282,6 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
     if (out != nullptr) *out = value;
     return 1;
   };
-  const auto answerDouble = [&args](double value) {
-    if (auto* real = args.Pointer<double>(2)) *real = value;
-    return 1;
-  };
   if (InRange(type >> 16, kSelectorFirst, kSelectorLast)) {
     const int64_t low = type & 0xFFFF;
     if (low == kSelectedAnswersZero) return answer(0);
@@ -255,49 +307,7 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
     }
     return answer(stored == Q_DEFAULT ? ResolveEndTrigger(args.Int(0), ctx) : stored);
   }
-  std::lock_guard lock(digitizer->SettingsLock());
-  std::map<int64_t, int64_t>& kept = digitizer->KeptSettings();
-  const auto keptOr = [&kept](int64_t t, int64_t fallback) {
-    auto it = kept.find(t);
-    return it != kept.end() ? it->second : fallback;
-  };
-  if (const KeptSetting* setting = FindKeptSetting(type)) {
-    return answer(keptOr(type, setting->unset));
-  }
-  for (const PropertyAnswer& property : kPropertyAnswers) {
-    if (property.type == type) return answer(property.read(digitizer->Channel().Properties()));
-  }
-  switch (type) {
-    case Q_GRAB_PERIOD:
-      return answer(digitizer->GetGrabPeriod());
-    case Q_GRAB_FIELD_CHECK:
-    case Q_GRAB_LINE_CHECK:
-      return answer(keptOr(type, 0) != 0 ? Q_DISABLE : Q_ENABLE);
-    case Q_PROCESS_EVENTS:
-      return answer(digitizer->ProcessEnableSetting());
-    case Q_PROCESS_GRAB_MONITOR:
-      return answer(digitizer->GrabMonitorSetting());
-    case Q_PROCESS_FRAME_MISSED:
-      return answer(digitizer->Counters().missed.load());
-    case Q_PROCESS_FRAME_COUNT:
-      return answer(digitizer->Counters().frames.load());
-    case kGrabFramesCounted:
-      return answer(static_cast<int64_t>(digitizer->GrabStatus()[kernel::kStatusFramesCounted]));
-    case Q_PROCESS_FRAME_RATE:
-      return answerDouble(MeasuredFrameRate(digitizer->GrabStatus()));
-    case Q_DIG_PROCESS_IN_PROGRESS:
-      return answer(digitizer->ProcessingRunning() ? 1 : 0);
-    case Q_PROCESS_TIMEOUT:
-      return answer(digitizer->GetProcessTimeout());
-    case Q_SELECTED_FRAME_RATE:
-      return answerDouble(digitizer->GetSelectedFrameRate());
-    case Q_GRAB_ERROR_REPORTING:
-      return answer(digitizer->GetGrabErrorReporting());
-    case Q_PROCESS_TOTAL_BUFFER_NUM:
-      return answer(digitizer->ProcessingRunning() ? digitizer->Counters().buffers.load() : 0);
-    default:
-      break;
-  }
+  if (AnswerFromRecord(*digitizer, type, args.Pointer<void>(2))) return 1;
   if (const FixedAnswer* fixed = FindFixedAnswer(kFixedAnswers, type)) return answer(fixed->answer);
   if (out != nullptr) *out = 0;
   ctx.SetError(kInvalidInquire, 1, 0, 0);

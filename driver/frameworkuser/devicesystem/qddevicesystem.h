@@ -150,6 +150,10 @@ class QDDeviceSystem : public QDBaseSystem {
                                  bool& dropped, foundation::CError& error);
   // Region and band access first lets a grab into device memory finish.
   bool WaitForDeviceMemory(const QDBufferInfo& record, QDDriverThreadContext& ctx);
+  // A control that the kernel keeps for a buffer in on-board memory; true when it took it or
+  // the buffer is not there.
+  bool ControlOnBoardBuffer(const QDBufferInfo& record, int64_t type, int64_t value,
+                            QDDriverThreadContext& ctx);
   bool AnswerInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);
   // The end trigger's default: enabled when the grab trigger is on and its
   // source resolves to the one that ends a continuous grab.

@@ -119,10 +119,22 @@ void CloseOutput(ChainDevice& device) {
   InputFileClose(*device.output);
 }
 
-}  // namespace
+using Steppers = std::vector<std::unique_ptr<ConcurrentStepper>>;
 
-int ChainPerformConcurrent(Chain& chain, int64_t iteration) {
-  std::vector<std::unique_ptr<ConcurrentStepper>> steppers(chain.devices.size());
+// The procedures of the device's action that run: every one not switched off or optional.
+void SelectProcedures(ChainDevice& device, const BsdlAction& action) {
+  for (size_t i = 0; i < action.procedures.size(); ++i) {
+    const BsdlActionProcedure& reference = action.procedures[i];
+    int setting = reference.overrideSetting != 0 ? reference.overrideSetting : reference.setting;
+    if (setting != kBsdlOff && setting != kBsdlOptional) {
+      device.concurrent->procedures.push_back(static_cast<int>(i));
+    }
+  }
+}
+
+// Gives every device with an action its stepper; false when an action is proprietary, which
+// cancels concurrent processing.
+bool PrepareDevices(Chain& chain, Steppers& steppers) {
   bool proprietary = false;
   for (const auto& device : chain.devices) {
     if (device->skip) continue;
@@ -144,50 +156,64 @@ int ChainPerformConcurrent(Chain& chain, int64_t iteration) {
                           kIscLinePlain);
       proprietary = true;
     }
-    for (size_t i = 0; i < action->procedures.size(); ++i) {
-      const BsdlActionProcedure& reference = action->procedures[i];
-      int setting = reference.overrideSetting != 0 ? reference.overrideSetting : reference.setting;
-      if (setting != kBsdlOff && setting != kBsdlOptional) {
-        device->concurrent->procedures.push_back(static_cast<int>(i));
-      }
-    }
+    SelectProcedures(*device, *action);
     OpenOutput(*device);
     steppers[static_cast<size_t>(device->position)] =
         std::make_unique<ConcurrentStepper>(*device, *action);
     IscResetMismatchCount();
   }
-  IscWriteMessageLine("    ----------- start concurrent processing -----------", kIscLinePlain);
-  if (proprietary) return 0;
-  while (!IscChainStop()) {
-    std::vector<ChainDevice*> ready;
-    for (const auto& device : chain.devices) {
-      ConcurrentStepper* stepper = steppers[static_cast<size_t>(device->position)].get();
-      if (stepper == nullptr || !stepper->Settle()) continue;
-      stepper->Prepare();
-      ready.push_back(device.get());
+  return !proprietary;
+}
+
+// The devices whose steppers have a step ready, each prepared for it.
+std::vector<ChainDevice*> ReadyDevices(Chain& chain, Steppers& steppers) {
+  std::vector<ChainDevice*> ready;
+  for (const auto& device : chain.devices) {
+    ConcurrentStepper* stepper = steppers[static_cast<size_t>(device->position)].get();
+    if (stepper == nullptr || !stepper->Settle()) continue;
+    stepper->Prepare();
+    ready.push_back(device.get());
+  }
+  return ready;
+}
+
+// One scan per flow type among the ready devices.
+void ScanByFlowType(Chain& chain, const std::vector<ChainDevice*>& ready, Steppers& steppers) {
+  for (int served = 0; served <= 3; ++served) {
+    std::vector<ChainDevice*> group;
+    for (ChainDevice* device : ready) {
+      if (device->concurrent->flowType == served) group.push_back(device);
     }
+    if (group.empty()) continue;
+    if (IscGetSettings().debugInfo)
+      IscMessagef(0, "-----> processing flow type [%ld]", static_cast<long>(served));
+    Scan(chain, group, steppers);
+  }
+}
+
+// Scans until no device has a step ready: one scan when the ready devices share a flow type
+// (or the settings merge them all), else one scan per flow type.
+void RunScans(Chain& chain, Steppers& steppers) {
+  while (!IscChainStop()) {
+    const std::vector<ChainDevice*> ready = ReadyDevices(chain, steppers);
     if (ready.empty()) break;
     bool common = IscGetSettings().maxConcurrent;
     int type = ready.front()->concurrent->flowType;
     common = common || std::all_of(ready.begin(), ready.end(),
                                    [&](ChainDevice* d) { return d->concurrent->flowType == type; });
-    if (common) {
-      if (IscGetSettings().debugInfo)
-        IscMessagef(0, "-----> common flow type [%ld]", static_cast<long>(type));
-      Scan(chain, ready, steppers);
+    if (!common) {
+      ScanByFlowType(chain, ready, steppers);
       continue;
     }
-    for (int served = 0; served <= 3; ++served) {
-      std::vector<ChainDevice*> group;
-      for (ChainDevice* device : ready) {
-        if (device->concurrent->flowType == served) group.push_back(device);
-      }
-      if (group.empty()) continue;
-      if (IscGetSettings().debugInfo)
-        IscMessagef(0, "-----> processing flow type [%ld]", static_cast<long>(served));
-      Scan(chain, group, steppers);
-    }
+    if (IscGetSettings().debugInfo)
+      IscMessagef(0, "-----> common flow type [%ld]", static_cast<long>(type));
+    Scan(chain, ready, steppers);
   }
+}
+
+// Closes the outputs and reports each device's result; false when any device failed or did
+// not finish.
+bool Summarize(Chain& chain, const Steppers& steppers, int64_t iteration) {
   bool passed = true;
   IscMessagef(kIscLinePlain, "---[ Concurrent processing summary (iteration %5ld) ]---",
               static_cast<long>(iteration));
@@ -214,7 +240,18 @@ int ChainPerformConcurrent(Chain& chain, int64_t iteration) {
       IscRunErrorExit(chain, *device);
     }
   }
-  return passed ? 1 : 0;
+  return passed;
+}
+
+}  // namespace
+
+int ChainPerformConcurrent(Chain& chain, int64_t iteration) {
+  Steppers steppers(chain.devices.size());
+  const bool concurrent = PrepareDevices(chain, steppers);
+  IscWriteMessageLine("    ----------- start concurrent processing -----------", kIscLinePlain);
+  if (!concurrent) return 0;
+  RunScans(chain, steppers);
+  return Summarize(chain, steppers, iteration) ? 1 : 0;
 }
 
 }  // namespace zor::isc

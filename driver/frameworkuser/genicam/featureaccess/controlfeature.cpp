@@ -97,30 +97,55 @@ bool SetsValue(int64_t controlFlag, bool text) {
   return controlFlag == kFlagDefault || op == kOpValue || (text && op == kOpValueText);
 }
 
+int64_t SpecialInt32(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcstring& name,
+                     const UserVariable& variable, ErrorSink& sink) {
+  GenApi::CIntegerPtr integer;
+  if (GetFeaturePtr(proxy, name, kAvailable, integer, &sink, kTypeInt32) != 0 ||
+      !integer.IsValid() || Held(sink)) {
+    return -1;
+  }
+  if (controlFlag == kFlagDefault) {
+    const int64_t value = ReadUserValueAsInt64(kTypeInt32, variable, &sink);
+    if (!Held(sink)) integer->SetValue(value, true);
+    return 1;
+  }
+  if (OperationOf(controlFlag) == kOpMax) {
+    integer->SetValue(integer->GetMax(), true);
+    return 1;
+  }
+  if (OperationOf(controlFlag) == kOpMin) {
+    integer->SetValue(integer->GetMin(), true);
+    return 1;
+  }
+  return -1;
+}
+
+// An enumeration set by the name of one of its entries.
+int64_t SpecialTextEnumeration(GenICamProxy& proxy, const GenICam::gcstring& name,
+                               const UserVariable& variable, ErrorSink& sink) {
+  GenApi::CEnumerationPtr enumeration;
+  if (GetFeaturePtr(proxy, name, kAvailable, enumeration, &sink, kTypeTextEnumeration) != 0 ||
+      !enumeration.IsValid()) {
+    return -1;
+  }
+  const GenICam::gcstring entryName = Utf8Text(variable);
+  GenApi::IEnumEntry* entry = nullptr;
+  // An entry the enumeration lacks is this request's answer, not a reason
+  // to try the general way with a type it does not take.
+  if (proxy.BuildFeatureAccessError(enumeration, entryName, EntryAccess::kAvailable, entry,
+                                    &sink) != 0 ||
+      entry == nullptr) {
+    return 1;
+  }
+  enumeration->FromString(entryName, true);
+  return 1;
+}
+
 int64_t SpecialCase(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcstring& name,
                     int64_t dataType, const UserVariable& variable, ErrorSink& sink) {
   switch (dataType) {
-    case kTypeInt32: {
-      GenApi::CIntegerPtr integer;
-      if (GetFeaturePtr(proxy, name, kAvailable, integer, &sink, dataType) != 0 ||
-          !integer.IsValid() || Held(sink)) {
-        return -1;
-      }
-      if (controlFlag == kFlagDefault) {
-        const int64_t value = ReadUserValueAsInt64(kTypeInt32, variable, &sink);
-        if (!Held(sink)) integer->SetValue(value, true);
-        return 1;
-      }
-      if (OperationOf(controlFlag) == kOpMax) {
-        integer->SetValue(integer->GetMax(), true);
-        return 1;
-      }
-      if (OperationOf(controlFlag) == kOpMin) {
-        integer->SetValue(integer->GetMin(), true);
-        return 1;
-      }
-      return -1;
-    }
+    case kTypeInt32:
+      return SpecialInt32(proxy, controlFlag, name, variable, sink);
     case kTypeInt32Enumeration: {
       if (!SetsValue(controlFlag, false)) return -1;
       GenApi::CEnumerationPtr enumeration;
@@ -141,25 +166,9 @@ int64_t SpecialCase(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcs
       value->FromString(Utf8Text(variable), true);
       return 1;
     }
-    case kTypeTextEnumeration: {
+    case kTypeTextEnumeration:
       if (!SetsValue(controlFlag, true)) return -1;
-      GenApi::CEnumerationPtr enumeration;
-      if (GetFeaturePtr(proxy, name, kAvailable, enumeration, &sink, dataType) != 0 ||
-          !enumeration.IsValid()) {
-        return -1;
-      }
-      const GenICam::gcstring entryName = Utf8Text(variable);
-      GenApi::IEnumEntry* entry = nullptr;
-      // An entry the enumeration lacks is this request's answer, not a reason
-      // to try the general way with a type it does not take.
-      if (proxy.BuildFeatureAccessError(enumeration, entryName, EntryAccess::kAvailable, entry,
-                                        &sink) != 0 ||
-          entry == nullptr) {
-        return 1;
-      }
-      enumeration->FromString(entryName, true);
-      return 1;
-    }
+      return SpecialTextEnumeration(proxy, name, variable, sink);
     case kTypeRegisterText: {
       if (!SetsValue(controlFlag, true)) return -1;
       GenApi::CRegisterPtr reg;
@@ -226,98 +235,122 @@ void SetToLimit(GenICamProxy& proxy, const GenICam::gcstring& name, bool maximum
   }
 }
 
+// What one value-setting request works with.
+struct ValueRequest {
+  GenICamProxy& proxy;
+  int64_t controlFlag;
+  const GenICam::gcstring& name;
+  int64_t dataType;
+  const UserVariable& variable;
+  ErrorSink& sink;
+
+  int64_t Op() const { return OperationOf(controlFlag); }
+  bool ValueFlag() const { return controlFlag == kFlagDefault || Op() == kOpValue; }
+};
+
+void SetInteger(const ValueRequest& r) {
+  GenApi::CIntegerPtr integer;
+  GetFeaturePtr(r.proxy, r.name, kAvailable, integer, &r.sink, kTypeInt64);
+  if (Held(r.sink) || !integer.IsValid()) return;
+  const int64_t value = ReadUserValueAsInt64(r.dataType, r.variable, &r.sink);
+  if (Held(r.sink)) return;
+  if (r.ValueFlag()) {
+    integer->SetValue(value, true);
+  } else {
+    r.sink.SetError(kControlFlagError, 1, 0, 0);
+  }
+}
+
+void SetBoolean(const ValueRequest& r) {
+  GenApi::CBooleanPtr boolean;
+  GetFeaturePtr(r.proxy, r.name, kAvailable, boolean, &r.sink, kTypeBoolean);
+  if (Held(r.sink) || !boolean.IsValid()) return;
+  if (!r.ValueFlag()) {
+    r.sink.SetError(kControlFlagError, 1, 0, 0);
+    return;
+  }
+  const int64_t value = ReadUserValueAsInt64(r.dataType, r.variable, &r.sink);
+  if (!Held(r.sink)) boolean->SetValue(value != 0, true);
+}
+
+void ExecuteCommand(const ValueRequest& r) {
+  GenApi::CCommandPtr command;
+  GetFeaturePtr(r.proxy, r.name, kAvailable, command, &r.sink, kTypeCommand);
+  if (Held(r.sink) || !command.IsValid()) return;
+  if (r.dataType != kTypeCommand && r.dataType != kTypeDefault) {
+    r.sink.SetError(kControlFlagError, 3, 0, 0);
+  } else if (r.controlFlag == kFlagDefault || r.Op() == kOpExecute) {
+    r.proxy.ExecuteCommandNode(command, &r.sink);
+  } else {
+    r.sink.SetError(kControlFlagError, 1, 0, 0);
+  }
+}
+
+void SetFloat(const ValueRequest& r) {
+  GenApi::CFloatPtr number;
+  GetFeaturePtr(r.proxy, r.name, kAvailable, number, &r.sink, kTypeDouble);
+  if (Held(r.sink) || !number.IsValid()) return;
+  if (!r.ValueFlag()) {
+    r.sink.SetError(kControlFlagError, 1, 0, 0);
+    return;
+  }
+  double value = 0;
+  if (ReadUserValueAsDouble(r.dataType, r.variable, value, r.sink)) number->SetValue(value, true);
+}
+
+void SetRegister(const ValueRequest& r) {
+  if (!IsRegisterType(r.dataType)) {
+    r.sink.SetError(kControlFlagError, 2, 0, 0);
+    return;
+  }
+  GenApi::CRegisterPtr reg;
+  GetFeaturePtr(r.proxy, r.name, kAvailable, reg, &r.sink);
+  if (Held(r.sink) || !reg.IsValid()) return;
+  if (r.Op() != kOpValue) {
+    r.sink.SetError(kControlFlagError, 1, 0, 0);
+  } else if (r.variable.data == nullptr || r.variable.size < 1) {
+    r.sink.SetError(kInquireFlagError, 3, 0, 0);
+  } else {
+    reg->Set(static_cast<const uint8_t*>(r.variable.data), r.variable.size, true);
+  }
+}
+
+void SetEnumeration(const ValueRequest& r) {
+  GenApi::CEnumerationPtr enumeration;
+  GetFeaturePtr(r.proxy, r.name, kAvailable, enumeration, &r.sink, kTypeEnumeration);
+  if (Held(r.sink) || !enumeration.IsValid()) return;
+  if (r.Op() != kOpValue) {
+    r.sink.SetError(kControlFlagError, 3, 0, 0);
+    return;
+  }
+  const int64_t value = ReadUserValueAsInt64(r.dataType, r.variable, &r.sink);
+  if (!Held(r.sink)) enumeration->SetIntValue(value, true);
+}
+
 void SetValue(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcstring& name,
               int64_t dataType, const UserVariable& variable, ErrorSink& sink) {
   GenApi::CNodePtr node;
   if (GetFeaturePtr(proxy, name, kAvailable, node, &sink) != 0 || !node.IsValid()) return;
-  const int64_t op = OperationOf(controlFlag);
-  const bool valueFlag = controlFlag == kFlagDefault || op == kOpValue;
-  if (op == kOpValue && dataType == kTypeString) {
+  const ValueRequest request{proxy, controlFlag, name, dataType, variable, sink};
+  if (request.Op() == kOpValue && dataType == kTypeString) {
     if (GenApi::CValuePtr value = node; value.IsValid()) {
       value->FromString(Utf8Text(variable), true);
       return;
     }
   }
   switch (node->GetPrincipalInterfaceType()) {
-    case GenApi::intfIInteger: {
-      GenApi::CIntegerPtr integer;
-      GetFeaturePtr(proxy, name, kAvailable, integer, &sink, kTypeInt64);
-      if (Held(sink) || !integer.IsValid()) return;
-      const int64_t value = ReadUserValueAsInt64(dataType, variable, &sink);
-      if (Held(sink)) return;
-      if (valueFlag) {
-        integer->SetValue(value, true);
-      } else {
-        sink.SetError(kControlFlagError, 1, 0, 0);
-      }
-      return;
-    }
-    case GenApi::intfIBoolean: {
-      GenApi::CBooleanPtr boolean;
-      GetFeaturePtr(proxy, name, kAvailable, boolean, &sink, kTypeBoolean);
-      if (Held(sink) || !boolean.IsValid()) return;
-      if (!valueFlag) {
-        sink.SetError(kControlFlagError, 1, 0, 0);
-        return;
-      }
-      const int64_t value = ReadUserValueAsInt64(dataType, variable, &sink);
-      if (!Held(sink)) boolean->SetValue(value != 0, true);
-      return;
-    }
-    case GenApi::intfICommand: {
-      GenApi::CCommandPtr command;
-      GetFeaturePtr(proxy, name, kAvailable, command, &sink, kTypeCommand);
-      if (Held(sink) || !command.IsValid()) return;
-      if (dataType != kTypeCommand && dataType != kTypeDefault) {
-        sink.SetError(kControlFlagError, 3, 0, 0);
-      } else if (controlFlag == kFlagDefault || op == kOpExecute) {
-        proxy.ExecuteCommandNode(command, &sink);
-      } else {
-        sink.SetError(kControlFlagError, 1, 0, 0);
-      }
-      return;
-    }
-    case GenApi::intfIFloat: {
-      GenApi::CFloatPtr number;
-      GetFeaturePtr(proxy, name, kAvailable, number, &sink, kTypeDouble);
-      if (Held(sink) || !number.IsValid()) return;
-      if (!valueFlag) {
-        sink.SetError(kControlFlagError, 1, 0, 0);
-        return;
-      }
-      double value = 0;
-      if (ReadUserValueAsDouble(dataType, variable, value, sink)) number->SetValue(value, true);
-      return;
-    }
-    case GenApi::intfIRegister: {
-      if (!IsRegisterType(dataType)) {
-        sink.SetError(kControlFlagError, 2, 0, 0);
-        return;
-      }
-      GenApi::CRegisterPtr reg;
-      GetFeaturePtr(proxy, name, kAvailable, reg, &sink);
-      if (Held(sink) || !reg.IsValid()) return;
-      if (op != kOpValue) {
-        sink.SetError(kControlFlagError, 1, 0, 0);
-      } else if (variable.data == nullptr || variable.size < 1) {
-        sink.SetError(kInquireFlagError, 3, 0, 0);
-      } else {
-        reg->Set(static_cast<const uint8_t*>(variable.data), variable.size, true);
-      }
-      return;
-    }
-    case GenApi::intfIEnumeration: {
-      GenApi::CEnumerationPtr enumeration;
-      GetFeaturePtr(proxy, name, kAvailable, enumeration, &sink, kTypeEnumeration);
-      if (Held(sink) || !enumeration.IsValid()) return;
-      if (op != kOpValue) {
-        sink.SetError(kControlFlagError, 3, 0, 0);
-        return;
-      }
-      const int64_t value = ReadUserValueAsInt64(dataType, variable, &sink);
-      if (!Held(sink)) enumeration->SetIntValue(value, true);
-      return;
-    }
+    case GenApi::intfIInteger:
+      return SetInteger(request);
+    case GenApi::intfIBoolean:
+      return SetBoolean(request);
+    case GenApi::intfICommand:
+      return ExecuteCommand(request);
+    case GenApi::intfIFloat:
+      return SetFloat(request);
+    case GenApi::intfIRegister:
+      return SetRegister(request);
+    case GenApi::intfIEnumeration:
+      return SetEnumeration(request);
     default:
       sink.SetError(kFeatureTypeError, 1, 0, 0);
   }

@@ -141,6 +141,34 @@ bool IsNumber(const Inquiry& q, GenApi::INode* node) {
   return natural == kTypeInt64 || natural == kTypeDouble;
 }
 
+void AnswerString(const Inquiry& q, GenApi::INode* node, bool heldBefore) {
+  int64_t reduced = q.dataType;
+  if (((reduced >> 40) & 0xF) == 6) reduced &= ~(kFieldMask40 | int64_t{0x7FFFFFFF});
+  if (reduced == kTypeString) return InquireFeatureNumeric(q, node);
+  ReportFeatureDataTypeMismatch(node, q.sink, heldBefore);
+}
+
+// A register's length, or its bytes copied into the caller's buffer.
+void AnswerRegister(const Inquiry& q, GenApi::INode* node, bool heldBefore) {
+  if ((q.dataType & kTypeRegister) == 0 && (q.dataType & kTypeUInt8) != kTypeUInt8) {
+    q.sink.SetError(kControlFlagError, 2, 0, 0);
+    return;
+  }
+  auto* reg = dynamic_cast<GenApi::IRegister*>(node);
+  if (reg == nullptr) return ReportFeatureDataTypeMismatch(node, q.sink, heldBefore);
+  if (q.flag == kFlagLength) {
+    WriteUserValueFromInt64(kTypeInt64, q.variable, reg->GetLength(), &q.sink);
+  } else if (q.Op() == kOpValue) {
+    if (q.variable.data == nullptr || q.variable.size < 1) {
+      q.sink.SetError(kInquireFlagError, 3, 0, 0);
+    } else {
+      reg->Get(static_cast<uint8_t*>(q.variable.data), q.variable.size, false, q.ignoreCache);
+    }
+  } else {
+    q.sink.SetError(kInquireFlagError, 1, 0, 0);
+  }
+}
+
 // The value of the node that the inquiry's name found.
 void AnswerValue(const Inquiry& q, GenApi::INode* node) {
   if ((q.flag & kFlagByteSize) != 0) {
@@ -186,32 +214,10 @@ void AnswerValue(const Inquiry& q, GenApi::INode* node) {
       WriteUserValueFromInt64(target, q.variable, value, &q.sink);
       break;
     }
-    case GenApi::intfIString: {
-      int64_t reduced = q.dataType;
-      if (((reduced >> 40) & 0xF) == 6) reduced &= ~(kFieldMask40 | int64_t{0x7FFFFFFF});
-      if (reduced == kTypeString) return InquireFeatureNumeric(q, node);
-      return ReportFeatureDataTypeMismatch(node, q.sink, heldBefore);
-    }
-    case GenApi::intfIRegister: {
-      if ((q.dataType & kTypeRegister) == 0 && (q.dataType & kTypeUInt8) != kTypeUInt8) {
-        q.sink.SetError(kControlFlagError, 2, 0, 0);
-        return;
-      }
-      auto* reg = dynamic_cast<GenApi::IRegister*>(node);
-      if (reg == nullptr) return ReportFeatureDataTypeMismatch(node, q.sink, heldBefore);
-      if (q.flag == kFlagLength) {
-        WriteUserValueFromInt64(kTypeInt64, q.variable, reg->GetLength(), &q.sink);
-      } else if (q.Op() == kOpValue) {
-        if (q.variable.data == nullptr || q.variable.size < 1) {
-          q.sink.SetError(kInquireFlagError, 3, 0, 0);
-        } else {
-          reg->Get(static_cast<uint8_t*>(q.variable.data), q.variable.size, false, q.ignoreCache);
-        }
-      } else {
-        q.sink.SetError(kInquireFlagError, 1, 0, 0);
-      }
-      return;
-    }
+    case GenApi::intfIString:
+      return AnswerString(q, node, heldBefore);
+    case GenApi::intfIRegister:
+      return AnswerRegister(q, node, heldBefore);
     default:
       q.sink.SetError(kFeatureTypeError, 1, 0, 0);
       return;
@@ -221,8 +227,8 @@ void AnswerValue(const Inquiry& q, GenApi::INode* node) {
     ReportFeatureDataTypeMismatch(node, q.sink, heldBefore);
 }
 
-void AnswerOperation(const Inquiry& q, GenApi::INode* node) {
-  if (Held(q.sink)) return;
+// Name, display name, tool tip, description or unit.
+void AnswerText(const Inquiry& q, GenApi::INode* node) {
   std::wstring text;
   switch (q.Op()) {
     case kOpName:
@@ -237,13 +243,60 @@ void AnswerOperation(const Inquiry& q, GenApi::INode* node) {
     case kOpDescription:
       GetNodeDescription(node, text);
       return q.Text(text);
-    case kOpUnit: {
+    default: {  // the unit
       if (!IsNumber(q, node)) return q.sink.SetError(kInquireFlagError, 2, 0, 0);
       if (auto* integer = dynamic_cast<GenApi::IInteger*>(node)) {
         return q.Text(Wide(integer->GetUnit()));
       }
       return q.Text(Wide(dynamic_cast<GenApi::IFloat&>(*node).GetUnit()));
     }
+  }
+}
+
+void AnswerRepresentation(const Inquiry& q, GenApi::INode* node) {
+  if (auto* integer = dynamic_cast<GenApi::IInteger*>(node)) {
+    return q.Int(static_cast<int64_t>(integer->GetRepresentation()) + 1);
+  }
+  if (auto* number = dynamic_cast<GenApi::IFloat*>(node)) {
+    return q.Int(static_cast<int64_t>(number->GetRepresentation()) + 1);
+  }
+  q.sink.SetError(kInquireFlagError, 2, 0, 0);
+}
+
+void AnswerChangeHook(const Inquiry& q, GenApi::INode* node) {
+  const bool on = q.hooks != nullptr && q.hooks->IsFeatureWatched(node->GetName());
+  // A boolean variable reads the state as true or false.
+  if (q.dataType == kTypeBoolean) return q.Bool(on);
+  WriteUserValueFromBool(Typed(q.dataType, kTypeInt64), q.variable, on ? kEnable : kDisable,
+                         &q.sink);
+}
+
+// Minimum, maximum or increment of an integer or a float.
+void AnswerLimit(const Inquiry& q, GenApi::INode* node) {
+  if (auto* integer = dynamic_cast<GenApi::IInteger*>(node);
+      integer != nullptr && node->GetPrincipalInterfaceType() == GenApi::intfIInteger) {
+    return q.Int(q.Op() == kOpMin   ? integer->GetMin()
+                 : q.Op() == kOpMax ? integer->GetMax()
+                                    : integer->GetInc());
+  }
+  if (auto* number = dynamic_cast<GenApi::IFloat*>(node);
+      number != nullptr && node->GetPrincipalInterfaceType() == GenApi::intfIFloat) {
+    return q.Double(q.Op() == kOpMin   ? number->GetMin()
+                    : q.Op() == kOpMax ? number->GetMax()
+                                       : number->GetInc());
+  }
+  q.sink.SetError(kInquireFlagError, 2, 0, 0);
+}
+
+void AnswerOperation(const Inquiry& q, GenApi::INode* node) {
+  if (Held(q.sink)) return;
+  switch (q.Op()) {
+    case kOpName:
+    case kOpDisplayName:
+    case kOpToolTip:
+    case kOpDescription:
+    case kOpUnit:
+      return AnswerText(q, node);
     case kOpNaturalType:
       return q.Int(GetFeatureNaturalType(q.proxy, node->GetName(), &q.sink));
     case kOpAccessMode:
@@ -256,22 +309,10 @@ void AnswerOperation(const Inquiry& q, GenApi::INode* node) {
       return q.Bool(node->IsStreamable());
     case kOpDeprecated:
       return q.Bool(node->IsDeprecated());
-    case kOpRepresentation: {
-      if (auto* integer = dynamic_cast<GenApi::IInteger*>(node)) {
-        return q.Int(static_cast<int64_t>(integer->GetRepresentation()) + 1);
-      }
-      if (auto* number = dynamic_cast<GenApi::IFloat*>(node)) {
-        return q.Int(static_cast<int64_t>(number->GetRepresentation()) + 1);
-      }
-      return q.sink.SetError(kInquireFlagError, 2, 0, 0);
-    }
-    case kOpChangeHook: {
-      const bool on = q.hooks != nullptr && q.hooks->IsFeatureWatched(node->GetName());
-      // A boolean variable reads the state as true or false.
-      if (q.dataType == kTypeBoolean) return q.Bool(on);
-      return WriteUserValueFromBool(Typed(q.dataType, kTypeInt64), q.variable,
-                                    on ? kEnable : kDisable, &q.sink);
-    }
+    case kOpRepresentation:
+      return AnswerRepresentation(q, node);
+    case kOpChangeHook:
+      return AnswerChangeHook(q, node);
     case kOpPollingTime: {
       int64_t time = 0;
       if (GetNodePollingTime(q.proxy, node, time, &q.sink) == 0) q.Int(time);
@@ -284,23 +325,127 @@ void AnswerOperation(const Inquiry& q, GenApi::INode* node) {
     }
     case kOpMin:
     case kOpMax:
-    case kOpInc: {
-      if (auto* integer = dynamic_cast<GenApi::IInteger*>(node);
-          integer != nullptr && node->GetPrincipalInterfaceType() == GenApi::intfIInteger) {
-        return q.Int(q.Op() == kOpMin   ? integer->GetMin()
-                     : q.Op() == kOpMax ? integer->GetMax()
-                                        : integer->GetInc());
-      }
-      if (auto* number = dynamic_cast<GenApi::IFloat*>(node);
-          number != nullptr && node->GetPrincipalInterfaceType() == GenApi::intfIFloat) {
-        return q.Double(q.Op() == kOpMin   ? number->GetMin()
-                        : q.Op() == kOpMax ? number->GetMax()
-                                           : number->GetInc());
-      }
-      return q.sink.SetError(kInquireFlagError, 2, 0, 0);
-    }
+    case kOpInc:
+      return AnswerLimit(q, node);
     default:
       return AnswerValue(q, node);
+  }
+}
+
+// A feature of a category, at the index; it names the feature from here on.
+GenApi::INode* SelectCategoryFeature(Inquiry& q, GenApi::INode* node) {
+  if (q.Op() == kOpCount) {
+    q.Int(GetCategoryFeatureCount(q.proxy, node));
+    return nullptr;
+  }
+  GenApi::INode* feature = nullptr;
+  GetCategoryFeatureAt(q.proxy, feature, node, static_cast<int64_t>(q.Index()), &q.sink);
+  // An index outside the list leaves no node to go on with.
+  if (feature != nullptr) q.name = feature->GetName();
+  return feature;
+}
+
+void AnswerEnumEntryName(const Inquiry& q, GenApi::IEnumeration* enumeration) {
+  GenICam::gcstring entry;
+  q.proxy.GetEnumEntryName(q.Index(), enumeration, q.Op() == kOpDisplayName, entry, &q.sink);
+  if (Held(q.sink)) return;
+  const bool fits = q.dataType == kTypeDefault ||
+                    (q.Op() == kOpName ? IsStringUserType(q.dataType) : q.dataType == kTypeString);
+  CopyEntryText(q, Wide(entry), fits);
+}
+
+// The entry at the index: its value is answered here, its other properties by its node.
+GenApi::INode* SelectEnumEntryAt(const Inquiry& q, GenApi::IEnumeration* enumeration) {
+  std::vector<GenICam::gcstring> names;
+  if (q.proxy.GetEnumEntries(enumeration, false, names, &q.sink) != 0) return nullptr;
+  if (q.Index() >= names.size()) {
+    q.sink.SetError(kFeatureAccessError, 3, 0, 0);
+    return nullptr;
+  }
+  GenApi::IEnumEntry* entry = nullptr;
+  const EntryAccess access =
+      q.Op() == kOpValue ? EntryAccess::kAvailable : EntryAccess::kImplemented;
+  if (q.proxy.BuildFeatureAccessError(enumeration, names[q.Index()], access, entry, &q.sink) != 0 ||
+      entry == nullptr) {
+    return nullptr;
+  }
+  if (q.Op() == kOpValue) {
+    const int64_t type =
+        q.dataType == kTypeDefault || q.dataType == kTypeEnumeration ? kTypeInt64 : q.dataType;
+    WriteUserValueFromInt64(type, q.variable, entry->GetValue(), &q.sink);
+    return nullptr;
+  }
+  return entry->GetNode();
+}
+
+GenApi::INode* SelectEnumEntry(const Inquiry& q, GenApi::INode* node) {
+  auto* enumeration = dynamic_cast<GenApi::IEnumeration*>(node);
+  if (enumeration == nullptr) {
+    q.sink.SetError(kFeatureTypeError, 2, 0, 0);
+    return nullptr;
+  }
+  switch (q.Op()) {
+    case kOpCount:
+      q.Int(static_cast<int64_t>(q.proxy.GetEnumEntryCount(enumeration, &q.sink)));
+      return nullptr;
+    case kOpName:
+    case kOpDisplayName:
+      AnswerEnumEntryName(q, enumeration);
+      return nullptr;
+    case kOpToolTip:
+    case kOpDescription:
+    case kOpAccessMode:
+    case kOpVisibility:
+    case kOpCachingMode:
+    case kOpStreamable:
+    case kOpValue:
+      return SelectEnumEntryAt(q, enumeration);
+    default:
+      return nullptr;
+  }
+}
+
+GenApi::INode* SelectSelector(const Inquiry& q, GenApi::INode* node) {
+  GenApi::CSelectorSet selectors(node);
+  GenApi::FeatureList_t list;
+  if (!selectors.IsEmpty()) selectors.GetSelectorList(list, true);
+  if (q.Op() == kOpCount) {
+    q.Unsigned(list.size());
+    return nullptr;
+  }
+  if (q.Op() != kOpName) return nullptr;
+  if (q.Index() >= list.size()) {
+    q.sink.SetError(kFeatureAccessError, 3, 0, 0);
+    return nullptr;
+  }
+  return list[q.Index()]->GetNode();
+}
+
+// The count of an integer's or a float's valid values, or the one at the index.
+void AnswerValidValue(const Inquiry& q, GenApi::INode* node) {
+  std::vector<double> doubles;
+  std::vector<int64_t> integers;
+  const bool isInteger = node->GetPrincipalInterfaceType() == GenApi::intfIInteger;
+  if (isInteger) {
+    integers = dynamic_cast<GenApi::IInteger&>(*node).GetListOfValidValues(true);
+  } else if (node->GetPrincipalInterfaceType() == GenApi::intfIFloat) {
+    doubles = dynamic_cast<GenApi::IFloat&>(*node).GetListOfValidValues(true);
+  } else {
+    q.sink.SetError(kFeatureTypeError, 3, 0, 0);
+    return;
+  }
+  const size_t size = isInteger ? integers.size() : doubles.size();
+  if (q.Op() == kOpCount) {
+    q.Unsigned(size);
+  } else if (q.Op() == kOpValue) {
+    if (q.Index() >= size) {
+      q.sink.SetError(kFeatureAccessError, 3, 0, 0);
+    } else if (isInteger) {
+      q.Int(integers[q.Index()]);
+    } else {
+      WriteUserValueFromDouble(Typed(q.dataType, kTypeInt64), q.variable, doubles[q.Index()],
+                               &q.sink);
+    }
   }
 }
 
@@ -308,115 +453,15 @@ void AnswerOperation(const Inquiry& q, GenApi::INode* node) {
 // selection answered (or failed) already.
 GenApi::INode* SelectRelated(Inquiry& q, GenApi::INode* node) {
   switch ((q.flag & kRelatedMask) >> kRelatedShift) {
-    case kRelatedCategoryFeatures: {
-      if (q.Op() == kOpCount) {
-        q.Int(GetCategoryFeatureCount(q.proxy, node));
-        return nullptr;
-      }
-      GenApi::INode* feature = nullptr;
-      GetCategoryFeatureAt(q.proxy, feature, node, static_cast<int64_t>(q.Index()), &q.sink);
-      // An index outside the list leaves no node to go on with.
-      if (feature != nullptr) q.name = feature->GetName();
-      return feature;
-    }
-    case kRelatedEnumEntries: {
-      auto* enumeration = dynamic_cast<GenApi::IEnumeration*>(node);
-      if (enumeration == nullptr) {
-        q.sink.SetError(kFeatureTypeError, 2, 0, 0);
-        return nullptr;
-      }
-      switch (q.Op()) {
-        case kOpCount:
-          q.Int(static_cast<int64_t>(q.proxy.GetEnumEntryCount(enumeration, &q.sink)));
-          return nullptr;
-        case kOpName:
-        case kOpDisplayName: {
-          GenICam::gcstring entry;
-          q.proxy.GetEnumEntryName(q.Index(), enumeration, q.Op() == kOpDisplayName, entry,
-                                   &q.sink);
-          if (Held(q.sink)) return nullptr;
-          const bool fits =
-              q.dataType == kTypeDefault ||
-              (q.Op() == kOpName ? IsStringUserType(q.dataType) : q.dataType == kTypeString);
-          CopyEntryText(q, Wide(entry), fits);
-          return nullptr;
-        }
-        case kOpToolTip:
-        case kOpDescription:
-        case kOpAccessMode:
-        case kOpVisibility:
-        case kOpCachingMode:
-        case kOpStreamable:
-        case kOpValue: {
-          std::vector<GenICam::gcstring> names;
-          if (q.proxy.GetEnumEntries(enumeration, false, names, &q.sink) != 0) return nullptr;
-          if (q.Index() >= names.size()) {
-            q.sink.SetError(kFeatureAccessError, 3, 0, 0);
-            return nullptr;
-          }
-          GenApi::IEnumEntry* entry = nullptr;
-          const EntryAccess access =
-              q.Op() == kOpValue ? EntryAccess::kAvailable : EntryAccess::kImplemented;
-          if (q.proxy.BuildFeatureAccessError(enumeration, names[q.Index()], access, entry,
-                                              &q.sink) != 0 ||
-              entry == nullptr) {
-            return nullptr;
-          }
-          if (q.Op() == kOpValue) {
-            const int64_t type = q.dataType == kTypeDefault || q.dataType == kTypeEnumeration
-                                     ? kTypeInt64
-                                     : q.dataType;
-            WriteUserValueFromInt64(type, q.variable, entry->GetValue(), &q.sink);
-            return nullptr;
-          }
-          return entry->GetNode();
-        }
-        default:
-          return nullptr;
-      }
-    }
-    case kRelatedSelectors: {
-      GenApi::CSelectorSet selectors(node);
-      GenApi::FeatureList_t list;
-      if (!selectors.IsEmpty()) selectors.GetSelectorList(list, true);
-      if (q.Op() == kOpCount) {
-        q.Unsigned(list.size());
-        return nullptr;
-      }
-      if (q.Op() != kOpName) return nullptr;
-      if (q.Index() >= list.size()) {
-        q.sink.SetError(kFeatureAccessError, 3, 0, 0);
-        return nullptr;
-      }
-      return list[q.Index()]->GetNode();
-    }
-    case kRelatedValidValues: {
-      std::vector<double> doubles;
-      std::vector<int64_t> integers;
-      const bool isInteger = node->GetPrincipalInterfaceType() == GenApi::intfIInteger;
-      if (isInteger) {
-        integers = dynamic_cast<GenApi::IInteger&>(*node).GetListOfValidValues(true);
-      } else if (node->GetPrincipalInterfaceType() == GenApi::intfIFloat) {
-        doubles = dynamic_cast<GenApi::IFloat&>(*node).GetListOfValidValues(true);
-      } else {
-        q.sink.SetError(kFeatureTypeError, 3, 0, 0);
-        return nullptr;
-      }
-      const size_t size = isInteger ? integers.size() : doubles.size();
-      if (q.Op() == kOpCount) {
-        q.Unsigned(size);
-      } else if (q.Op() == kOpValue) {
-        if (q.Index() >= size) {
-          q.sink.SetError(kFeatureAccessError, 3, 0, 0);
-        } else if (isInteger) {
-          q.Int(integers[q.Index()]);
-        } else {
-          WriteUserValueFromDouble(Typed(q.dataType, kTypeInt64), q.variable, doubles[q.Index()],
-                                   &q.sink);
-        }
-      }
+    case kRelatedCategoryFeatures:
+      return SelectCategoryFeature(q, node);
+    case kRelatedEnumEntries:
+      return SelectEnumEntry(q, node);
+    case kRelatedSelectors:
+      return SelectSelector(q, node);
+    case kRelatedValidValues:
+      AnswerValidValue(q, node);
       return nullptr;
-    }
     default:
       return node;
   }
@@ -437,110 +482,122 @@ void Inquire(Inquiry& q) {
   AnswerOperation(q, node);
 }
 
+// A special case's text, or its length + 1 when the flag asks for that.
+void AnswerSpecialText(const Inquiry& q, const std::wstring& text) {
+  const bool lengthAsked = q.flag == kFlagLength || HasLengthField(q.flag);
+  if (lengthAsked) {
+    WriteUserValueFromInt64(kTypeInt64, q.variable, static_cast<int64_t>(text.size()) + 1, &q.sink);
+  } else {
+    CopyUserTextTruncated(q.variable, text);
+  }
+}
+
+int64_t SpecialInt32(const Inquiry& q) {
+  GenApi::CIntegerPtr integer;
+  if (GetFeaturePtr(q.proxy, q.name, kAvailable, integer, &q.sink, q.dataType) != 0 ||
+      !integer.IsValid()) {
+    return -1;
+  }
+  int64_t value = 0;
+  if (q.flag == kFlagDefault) {
+    value = integer->GetValue(false, q.ignoreCache);
+  } else if (q.Op() == kOpMax) {
+    value = integer->GetMax();
+  } else if (q.Op() == kOpMin) {
+    value = integer->GetMin();
+  } else if (q.Op() == kOpInc) {
+    value = integer->GetInc();
+  } else {
+    return -1;
+  }
+  WriteUserValueFromInt64(kTypeInt32, q.variable, value, &q.sink);
+  return 1;
+}
+
+int64_t SpecialInt32Enumeration(const Inquiry& q) {
+  GenApi::CEnumerationPtr enumeration;
+  if (GetFeaturePtr(q.proxy, q.name, kAvailable, enumeration, &q.sink, q.dataType) != 0 ||
+      !enumeration.IsValid()) {
+    return -1;
+  }
+  int64_t value = 0;
+  if (q.flag == kFlagDefault) {
+    value = enumeration->GetIntValue(false, q.ignoreCache);
+  } else if (q.Op() == kOpCount && (q.flag & kFlagEntryAtIndex) == 0) {
+    value = static_cast<int64_t>(q.proxy.GetEnumEntryCount(enumeration, &q.sink));
+  } else if ((q.flag & kFlagEntryAtIndex) != 0) {
+    GenICam::gcstring entryName;
+    q.proxy.GetEnumEntryName(static_cast<size_t>(q.flag & ~kFlagEntryAtIndex), enumeration, false,
+                             entryName, &q.sink);
+    GenApi::IEnumEntry* entry = nullptr;
+    if (q.sink.ErrorCode() != 0 ||
+        q.proxy.BuildFeatureAccessError(enumeration, entryName, EntryAccess::kAvailable, entry,
+                                        &q.sink) != 0) {
+      return 1;
+    }
+    value = entry->GetValue();
+  } else {
+    return -1;
+  }
+  WriteUserValueFromInt64(kTypeInt32, q.variable, value, &q.sink);
+  return 1;
+}
+
+int64_t SpecialTextEnumeration(const Inquiry& q) {
+  GenApi::CEnumerationPtr enumeration;
+  if (GetFeaturePtr(q.proxy, q.name, kAvailable, enumeration, &q.sink, q.dataType) != 0 ||
+      !enumeration.IsValid()) {
+    return -1;
+  }
+  const bool atIndex = (q.flag & kFlagEntryAtIndex) != 0;
+  if (q.flag == kFlagDefault) {
+    CopyUserTextTruncated(q.variable, Wide(enumeration->ToString(false, q.ignoreCache)));
+  } else if (!atIndex && q.Op() == kOpCount) {
+    WriteUserValueFromInt64(kTypeInt64, q.variable,
+                            static_cast<int64_t>(q.proxy.GetEnumEntryCount(enumeration, &q.sink)),
+                            &q.sink);
+  } else if (atIndex) {
+    GenICam::gcstring entryName;
+    q.proxy.GetEnumEntryName(static_cast<size_t>(q.flag & kIndexMask), enumeration, false,
+                             entryName, &q.sink);
+    if (q.sink.ErrorCode() != 0) return 1;
+    const bool length = (q.flag & kFlagLength) != 0 || HasLengthField(q.flag);
+    if (length) {
+      WriteUserValueFromInt64(kTypeInt64, q.variable, static_cast<int64_t>(entryName.size()) + 1,
+                              &q.sink);
+    } else {
+      CopyUserTextTruncated(q.variable, Wide(entryName));
+    }
+  } else if (q.flag == kFlagLength || HasLengthField(q.flag)) {
+    AnswerSpecialText(q, Wide(enumeration->ToString(false, q.ignoreCache)));
+  } else {
+    return -1;
+  }
+  return 1;
+}
+
 int64_t SpecialCase(GenICamProxy& proxy, int64_t flag, const GenICam::gcstring& name,
                     int64_t dataType, const UserVariable& variable, ErrorSink& sink) {
   const bool ignoreCache = (flag & kFlagIgnoreCache) != 0;
-  flag &= ~kFlagIgnoreCache;
-  const bool lengthAsked = flag == kFlagLength || HasLengthField(flag);
-  const auto answerText = [&](const std::wstring& text) {
-    if (lengthAsked) {
-      WriteUserValueFromInt64(kTypeInt64, variable, static_cast<int64_t>(text.size()) + 1, &sink);
-    } else {
-      CopyUserTextTruncated(variable, text);
-    }
-  };
+  const Inquiry q{proxy, nullptr,    flag & ~kFlagIgnoreCache, name, dataType, variable,
+                  sink,  ignoreCache};
   switch (dataType) {
-    case kTypeInt32: {
-      GenApi::CIntegerPtr integer;
-      if (GetFeaturePtr(proxy, name, kAvailable, integer, &sink, dataType) != 0 ||
-          !integer.IsValid()) {
-        return -1;
-      }
-      int64_t value = 0;
-      if (flag == kFlagDefault) {
-        value = integer->GetValue(false, ignoreCache);
-      } else if (OperationOf(flag) == kOpMax) {
-        value = integer->GetMax();
-      } else if (OperationOf(flag) == kOpMin) {
-        value = integer->GetMin();
-      } else if (OperationOf(flag) == kOpInc) {
-        value = integer->GetInc();
-      } else {
-        return -1;
-      }
-      WriteUserValueFromInt64(kTypeInt32, variable, value, &sink);
-      return 1;
-    }
-    case kTypeInt32Enumeration: {
-      GenApi::CEnumerationPtr enumeration;
-      if (GetFeaturePtr(proxy, name, kAvailable, enumeration, &sink, dataType) != 0 ||
-          !enumeration.IsValid()) {
-        return -1;
-      }
-      int64_t value = 0;
-      if (flag == kFlagDefault) {
-        value = enumeration->GetIntValue(false, ignoreCache);
-      } else if (OperationOf(flag) == kOpCount && (flag & kFlagEntryAtIndex) == 0) {
-        value = static_cast<int64_t>(proxy.GetEnumEntryCount(enumeration, &sink));
-      } else if ((flag & kFlagEntryAtIndex) != 0) {
-        GenICam::gcstring entryName;
-        proxy.GetEnumEntryName(static_cast<size_t>(flag & ~kFlagEntryAtIndex), enumeration, false,
-                               entryName, &sink);
-        GenApi::IEnumEntry* entry = nullptr;
-        if (sink.ErrorCode() != 0 ||
-            proxy.BuildFeatureAccessError(enumeration, entryName, EntryAccess::kAvailable, entry,
-                                          &sink) != 0) {
-          return 1;
-        }
-        value = entry->GetValue();
-      } else {
-        return -1;
-      }
-      WriteUserValueFromInt64(kTypeInt32, variable, value, &sink);
-      return 1;
-    }
+    case kTypeInt32:
+      return SpecialInt32(q);
+    case kTypeInt32Enumeration:
+      return SpecialInt32Enumeration(q);
     case kTypeAnyText: {
       GenApi::CValuePtr value;
       if (GetFeaturePtr(proxy, name, kAvailable, value, &sink) != 0 || !value.IsValid()) return -1;
-      answerText(Wide(value->ToString(false, ignoreCache)));
+      AnswerSpecialText(q, Wide(value->ToString(false, ignoreCache)));
       return 1;
     }
-    case kTypeTextEnumeration: {
-      GenApi::CEnumerationPtr enumeration;
-      if (GetFeaturePtr(proxy, name, kAvailable, enumeration, &sink, dataType) != 0 ||
-          !enumeration.IsValid()) {
-        return -1;
-      }
-      const bool atIndex = (flag & kFlagEntryAtIndex) != 0;
-      if (flag == kFlagDefault) {
-        CopyUserTextTruncated(variable, Wide(enumeration->ToString(false, ignoreCache)));
-      } else if (!atIndex && OperationOf(flag) == kOpCount) {
-        WriteUserValueFromInt64(kTypeInt64, variable,
-                                static_cast<int64_t>(proxy.GetEnumEntryCount(enumeration, &sink)),
-                                &sink);
-      } else if (atIndex) {
-        GenICam::gcstring entryName;
-        proxy.GetEnumEntryName(static_cast<size_t>(flag & kIndexMask), enumeration, false,
-                               entryName, &sink);
-        if (sink.ErrorCode() != 0) return 1;
-        const bool length = (flag & kFlagLength) != 0 || HasLengthField(flag);
-        if (length) {
-          WriteUserValueFromInt64(kTypeInt64, variable, static_cast<int64_t>(entryName.size()) + 1,
-                                  &sink);
-        } else {
-          CopyUserTextTruncated(variable, Wide(entryName));
-        }
-      } else if (lengthAsked) {
-        answerText(Wide(enumeration->ToString(false, ignoreCache)));
-      } else {
-        return -1;
-      }
-      return 1;
-    }
+    case kTypeTextEnumeration:
+      return SpecialTextEnumeration(q);
     case kTypeRegisterText: {
       GenApi::CRegisterPtr reg;
       if (GetFeaturePtr(proxy, name, kAvailable, reg, &sink) != 0 || !reg.IsValid()) return -1;
-      answerText(Wide(reg->ToString(false, ignoreCache)));
+      AnswerSpecialText(q, Wide(reg->ToString(false, ignoreCache)));
       return 1;
     }
     default:

@@ -353,16 +353,8 @@ void FeatureCodeGenerator::WriteNode(Section section, INode* node, std::string& 
 
 void FeatureCodeGenerator::WriteFeatureStyleNode(Section section, INode* node, std::string& out) {
   const EInterfaceType type = TypeOf(node);
-  const std::string& cf = prefixes_.controlFunction;
-  const std::string& inq = prefixes_.inquireFunction;
-  const std::string& ob = prefixes_.objectVariable;
-  auto call = [&](const std::string& function, const std::string& tail) {
-    return function + "(" + ob + ", " + OperationConstant(node) + ", ZOR_TEXT(\"" +
-           prefixes_.featureNamePrefix + NodeName(node) + "\"), " + tail + ");\n";
-  };
   const bool scalar =
       type == GenApi::intfIInteger || type == GenApi::intfIBoolean || type == GenApi::intfIFloat;
-  const bool text = type == GenApi::intfIString || type == GenApi::intfIEnumeration;
   const bool reg = type == GenApi::intfIRegister;
   switch (section) {
     case Section::kControlDeclarations:
@@ -373,53 +365,83 @@ void FeatureCodeGenerator::WriteFeatureStyleNode(Section section, INode* node, s
         out += VariableType(type) + " " + VariableName(node) + "[] = " + ValueLiteral(node) + ";\n";
       return;
     case Section::kFeatureControls:
-      if (!IsControllableType(type) || !IsWritable(node)) return;
-      WriteSelectorSettings(node, out);
-      if (type == GenApi::intfICommand) out += call(cf, TypeConstant(type) + ", Q_NULL");
-      if (scalar) out += call(cf, TypeConstant(type) + ", &" + VariableName(node));
-      if (text) out += call(cf, TypeConstant(type) + ", " + ValueLiteral(node));
-      if (reg) out += call(cf, TypeConstant(type) + ", " + VariableName(node));
-      return;
+      return WriteFeatureControl(node, out);
     case Section::kRegisterSizes:
       if (!reg) return;
       out += "ZOR_INT " + VariableName(node) + "Size = 0;\n";
-      out += inq + "(" + ob + ", Q_FEATURE_SIZE, ZOR_TEXT(\"" + NodeName(node) +
-             "\"), Q_TYPE_ZOR_INT, &" + VariableName(node) + "Size);\n";
+      out += prefixes_.inquireFunction + "(" + prefixes_.objectVariable +
+             ", Q_FEATURE_SIZE, ZOR_TEXT(\"" + NodeName(node) + "\"), Q_TYPE_ZOR_INT, &" +
+             VariableName(node) + "Size);\n";
       return;
     case Section::kInquireDeclarations:
-      if (!IsReadableValue(node)) return;
-      // A variable of the control section is read back into, not declared a second time.
-      if (DeclaredForControl(node)) {
-        if (scalar)
-          out += VariableName(node) + (type == GenApi::intfIBoolean ? " = Q_FALSE;\n" : " = 0;\n");
-        return;
-      }
-      if (type == GenApi::intfIInteger || type == GenApi::intfIFloat) {
-        out += VariableType(type) + " " + VariableName(node) + " = 0;\n";
-      } else if (type == GenApi::intfIBoolean) {
-        out += VariableType(type) + " " + VariableName(node) + " = Q_FALSE;\n";
-      } else if (text) {
-        out += VariableType(type) + " " + VariableName(node) + ";\n";
-      } else if (reg) {
-        out += VariableType(type) + "* " + VariableName(node) + " = new ZOR_UINT8[" +
-               VariableName(node) + "Size];\n";
-      }
-      return;
+      return WriteInquireDeclaration(node, out);
     case Section::kFeatureInquiries:
-      if (!IsInquirableType(type)) return;
-      WriteSelectorSettings(node, out);
-      if (scalar) out += call(inq, TypeConstant(type) + ", &" + VariableName(node));
-      if (text) out += call(inq, TypeConstant(type) + ", " + VariableName(node));
-      if (reg) {
-        out += call(inq, TypeConstant(type) + " + Q_FEATURE_USER_ARRAY_SIZE(" + VariableName(node) +
-                             "Size), " + VariableName(node));
-      }
-      return;
+      return WriteFeatureInquiry(node, out);
     case Section::kRegisterCleanUp:
       if (reg && !DeclaredForControl(node)) out += "delete [] " + VariableName(node) + ";\n";
       return;
     default:
       return;
+  }
+}
+
+std::string FeatureCodeGenerator::FeatureCall(const std::string& function, INode* node,
+                                              const std::string& tail) const {
+  return function + "(" + prefixes_.objectVariable + ", " + OperationConstant(node) +
+         ", ZOR_TEXT(\"" + prefixes_.featureNamePrefix + NodeName(node) + "\"), " + tail + ");\n";
+}
+
+void FeatureCodeGenerator::WriteFeatureControl(INode* node, std::string& out) {
+  const EInterfaceType type = TypeOf(node);
+  if (!IsControllableType(type) || !IsWritable(node)) return;
+  WriteSelectorSettings(node, out);
+  const std::string& cf = prefixes_.controlFunction;
+  if (type == GenApi::intfICommand) out += FeatureCall(cf, node, TypeConstant(type) + ", Q_NULL");
+  if (type == GenApi::intfIInteger || type == GenApi::intfIBoolean || type == GenApi::intfIFloat)
+    out += FeatureCall(cf, node, TypeConstant(type) + ", &" + VariableName(node));
+  if (type == GenApi::intfIString || type == GenApi::intfIEnumeration)
+    out += FeatureCall(cf, node, TypeConstant(type) + ", " + ValueLiteral(node));
+  if (type == GenApi::intfIRegister)
+    out += FeatureCall(cf, node, TypeConstant(type) + ", " + VariableName(node));
+}
+
+void FeatureCodeGenerator::WriteInquireDeclaration(INode* node, std::string& out) const {
+  if (!IsReadableValue(node)) return;
+  const EInterfaceType type = TypeOf(node);
+  // A variable of the control section is read back into, not declared a second time.
+  if (DeclaredForControl(node)) {
+    if (type == GenApi::intfIInteger || type == GenApi::intfIFloat) {
+      out += VariableName(node) + " = 0;\n";
+    } else if (type == GenApi::intfIBoolean) {
+      out += VariableName(node) + " = Q_FALSE;\n";
+    }
+    return;
+  }
+  if (type == GenApi::intfIInteger || type == GenApi::intfIFloat) {
+    out += VariableType(type) + " " + VariableName(node) + " = 0;\n";
+  } else if (type == GenApi::intfIBoolean) {
+    out += VariableType(type) + " " + VariableName(node) + " = Q_FALSE;\n";
+  } else if (type == GenApi::intfIString || type == GenApi::intfIEnumeration) {
+    out += VariableType(type) + " " + VariableName(node) + ";\n";
+  } else if (type == GenApi::intfIRegister) {
+    out += VariableType(type) + "* " + VariableName(node) + " = new ZOR_UINT8[" +
+           VariableName(node) + "Size];\n";
+  }
+}
+
+void FeatureCodeGenerator::WriteFeatureInquiry(INode* node, std::string& out) {
+  const EInterfaceType type = TypeOf(node);
+  if (!IsInquirableType(type)) return;
+  WriteSelectorSettings(node, out);
+  const std::string& inq = prefixes_.inquireFunction;
+  if (type == GenApi::intfIInteger || type == GenApi::intfIBoolean || type == GenApi::intfIFloat)
+    out += FeatureCall(inq, node, TypeConstant(type) + ", &" + VariableName(node));
+  if (type == GenApi::intfIString || type == GenApi::intfIEnumeration)
+    out += FeatureCall(inq, node, TypeConstant(type) + ", " + VariableName(node));
+  if (type == GenApi::intfIRegister) {
+    out += FeatureCall(inq, node,
+                       TypeConstant(type) + " + Q_FEATURE_USER_ARRAY_SIZE(" + VariableName(node) +
+                           "Size), " + VariableName(node));
   }
 }
 

@@ -45,6 +45,12 @@ class FeatureCodeGenerator {
   void WriteSection(Section section, std::string& out);
   void WriteNode(Section section, GenApi::INode* node, std::string& out);
   void WriteFeatureStyleNode(Section section, GenApi::INode* node, std::string& out);
+  // One call of the control or inquire function on the node's feature.
+  std::string FeatureCall(const std::string& function, GenApi::INode* node,
+                          const std::string& tail) const;
+  void WriteFeatureControl(GenApi::INode* node, std::string& out);
+  void WriteInquireDeclaration(GenApi::INode* node, std::string& out) const;
+  void WriteFeatureInquiry(GenApi::INode* node, std::string& out);
   void WriteControlTypeNode(Section section, GenApi::INode* node, std::string& out);
   void WriteSelectorSettings(GenApi::INode* node, std::string& out);
 

@@ -64,9 +64,37 @@ class NodeMapJsonWriter {
   // Entries of one node (nodestateentry.cpp, nodedescriptionentry.cpp).
   void WriteNodeState(GenApi::INode* node);
   void WriteNodeStateBody(GenApi::INode* node, const GenICam::gcstring& name);
+  void WriteStateTexts(GenApi::INode* node, const GenICam::gcstring& name);
+  // The keys that depend on the node's interface type.
+  void WriteStateValue(GenApi::INode* node, const GenICam::gcstring& name);
+  void WriteIntegerState(GenApi::CIntegerPtr value, const GenICam::gcstring& name,
+                         GenApi::EAccessMode access);
+  // The keys that a change notice (values only) leaves out.
+  void WriteIntegerPresentation(GenApi::CIntegerPtr value, const GenICam::gcstring& name);
+  void WriteFloatState(GenApi::CFloatPtr value, const GenICam::gcstring& name,
+                       GenApi::EAccessMode access);
+  void WriteFloatPresentation(GenApi::CFloatPtr value, const GenICam::gcstring& name);
+  // "Unit", then "ValidValuesList" when the increment mode is a list (an integer's or a float's).
+  template <class Number>
+  void WriteUnitAndValidValues(Number value, const GenICam::gcstring& name,
+                               GenApi::EIncMode incMode);
+  void WriteEnumerationState(GenApi::CEnumerationPtr value, const GenICam::gcstring& name,
+                             GenApi::EAccessMode access);
+  void WriteEnumEntryState(GenApi::CEnumEntryPtr value, const GenICam::gcstring& name,
+                           GenApi::EAccessMode access);
   void WriteNodeDescription(GenApi::INode* node);
   void WriteNodeDescriptionBody(GenApi::INode* node, const GenICam::gcstring& name,
                                 bool withNested);
+  void WriteDescriptionTexts(GenApi::INode* node, const GenICam::gcstring& name);
+  void WriteDescriptionProperties(GenApi::INode* node);
+  // The keys that depend on the node's interface type.
+  void WriteDescriptionValue(GenApi::INode* node, const GenICam::gcstring& name, bool withNested);
+  void WriteCategoryDescription(GenApi::INode* node, GenApi::EAccessMode access, bool withNested);
+  void WriteEnumerationDescription(GenApi::INode* node, const GenICam::gcstring& name,
+                                   GenApi::EAccessMode access, bool withNested);
+  void WriteCurrentEnumValue(GenApi::CEnumerationPtr value, const GenICam::gcstring& name,
+                             bool readable);
+  void WriteSelectedFeatures(GenApi::INode* selector);
   void WriteDescriptionList(const char* key, const GenApi::node_vector& nodes, bool evenEmpty);
 
   // The nodes that a list shows: visible enough, not "Root", features or enumeration entries.

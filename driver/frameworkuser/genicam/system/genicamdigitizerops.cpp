@@ -149,6 +149,72 @@ class SelectorValueKeeper {
   GenICam::gcstring value_;
 };
 
+void SetControlMode(genicam::GenICamControl& control, int64_t value, QDDriverThreadContext& ctx) {
+  if (value == 1) {
+    control.SetControlMode(1);
+  } else if (value == genicam::GenICamControl::kKeepAliveMode || value == Q_DEFAULT) {
+    control.SetControlMode(genicam::GenICamControl::kKeepAliveMode);
+  } else {
+    Invalid(ctx);
+  }
+}
+
+void SetKeepAlive(genicam::GenICamControl& control, int64_t type, int64_t value) {
+  const int64_t fallback = type == kFirstKeepAlive ? 1000 : 0;
+  const int64_t kept = value == Q_DEFAULT ? fallback : std::max<int64_t>(value, 0);
+  control.SetKeepAliveValue(type - kFirstKeepAlive, static_cast<uint32_t>(kept));
+}
+
+void StartAcquisition(QDDigitizerInfo& digitizer, genicam::GenICamControl& control, int64_t value,
+                      QDDriverThreadContext& ctx) {
+  if (value == kStartCode) {
+    control.ExecuteCommand("AcquisitionStart", &ctx);
+  } else if (value == Q_DEFAULT) {
+    std::lock_guard channel(digitizer);
+    digitizer.SetProcessRequestState(0);
+  } else {
+    Invalid(ctx);
+  }
+}
+
+int64_t AnswerWord(void* out, int64_t value) {
+  if (out != nullptr) std::memcpy(out, &value, sizeof(value));
+  return 1;
+}
+
+// A text, or its length + 1 for the string-length form of the type.
+int64_t AnswerText(void* out, bool lengthForm, const std::wstring& value) {
+  if (lengthForm) return AnswerWord(out, static_cast<int64_t>(value.size()) + 1);
+  if (out != nullptr) std::wmemcpy(static_cast<wchar_t*>(out), value.c_str(), value.size() + 1);
+  return 1;
+}
+
+bool IsManifestText(int64_t type) { return type >= kManifestText && type < kManifestText + 16; }
+
+std::wstring ManifestName(genicam::GenICamControl& control, int64_t type) {
+  const size_t entry = static_cast<size_t>(type - kManifestText);
+  return entry < control.GetCount() ? control.GetEntry(entry).name : L"";
+}
+
+// The stored values and the manifest's words and names; false for any other type.
+bool AnswerStoredOrManifest(genicam::GenICamControl& control, int64_t type, void* out) {
+  if (type >= kFirstStoredValue && type < kFirstStoredValue + 5) {
+    AnswerWord(out, control.StoredValue(static_cast<size_t>(type - kFirstStoredValue)));
+    return true;
+  }
+  if (type >= 5456 && type < 5536) {
+    const size_t entry = static_cast<size_t>((type - 5456) % 16);
+    const size_t field = static_cast<size_t>((type - 5456) / 16);
+    AnswerWord(out, entry < control.GetCount() ? control.GetEntry(entry).words[field] : 0);
+    return true;
+  }
+  if (IsManifestText(type)) {
+    AnswerText(out, false, ManifestName(control, type));
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::shared_ptr<genicam::GenICamControl> QDGeniCamDeviceSystem::DigitizerControl(
@@ -201,72 +267,79 @@ int64_t QDGeniCamDeviceSystem::DigControl(const OperationArgs& args, QDDriverThr
   if (control == nullptr) return QDDeviceSystem::DigControl(args, ctx);
   switch (type) {
     case kControlMode:
-      if (value == 1) {
-        control->SetControlMode(1);
-      } else if (value == genicam::GenICamControl::kKeepAliveMode || value == Q_DEFAULT) {
-        control->SetControlMode(genicam::GenICamControl::kKeepAliveMode);
-      } else {
-        Invalid(ctx);
-      }
+      SetControlMode(*control, value, ctx);
       return 1;
     case kAcquisitionMode:
-      if (value == kContinuousAcquisition || value == Q_DEFAULT) {
-        if (SetEnumeration(*control, "AcquisitionMode", "Continuous", ctx)) {
-          control->SetAcquisitionMode(kContinuousAcquisition);
-        }
-      } else if (value == kSingleFrame) {
-        SetSingleFrame(index, *digitizer, *control, ctx);
-      } else {
-        Invalid(ctx);
-      }
+      SetAcquisitionMode(index, *digitizer, *control, value, ctx);
       return 1;
     case kAcquisitionStop:
-      if (value != kStartCode && value != Q_DEFAULT) return Invalid(ctx);
-      {
-        std::lock_guard channel(*digitizer);
-        digitizer->SpareOperation1(value == kStartCode ? kStartCode : 0);
-      }
-      if (GetPendingError(ctx) == 0) WaitForAcquisitionStop(*control, ctx);
+      StopAcquisition(*digitizer, *control, value, ctx);
       return 1;
     case kFirstKeepAlive:
-    case kSecondKeepAlive: {
-      const int64_t fallback = type == kFirstKeepAlive ? 1000 : 0;
-      const int64_t kept = value == Q_DEFAULT ? fallback : std::max<int64_t>(value, 0);
-      control->SetKeepAliveValue(type - kFirstKeepAlive, static_cast<uint32_t>(kept));
+    case kSecondKeepAlive:
+      SetKeepAlive(*control, type, value);
       return 1;
-    }
     case kAcquisitionStart:
-      if (value == kStartCode) {
-        control->ExecuteCommand("AcquisitionStart", &ctx);
-      } else if (value == Q_DEFAULT) {
-        std::lock_guard channel(*digitizer);
-        digitizer->SetProcessRequestState(0);
-      } else {
-        Invalid(ctx);
-      }
+      StartAcquisition(*digitizer, *control, value, ctx);
       return 1;
     case kBrowserPolling:
-      if (value != kEnabled && value != kDisabled && value != Q_DEFAULT) return Invalid(ctx);
-      if (newFeatureBrowser_) {
-        if (publisher_ == nullptr) return 1;
-        if (value == kEnabled) {
-          publisher_->StartPolling();
-        } else {
-          publisher_->StopPolling();
-        }
-        return 1;
-      }
-      if (value == kEnabled && control->NodeMap() != nullptr) {
-        control->Browser().StartPolling(control->NodeMap()->_Ptr);
-      } else if (value != kEnabled) {
-        control->Browser().StopPolling();
-      }
+      ControlPolling(*control, value, ctx);
       return 1;
     case kFeatureBag:
       StoreFeatureBag(*control, ctx);
       return 1;
     default:
       return QDDeviceSystem::DigControl(args, ctx);
+  }
+}
+
+void QDGeniCamDeviceSystem::SetAcquisitionMode(int64_t index, QDDigitizerInfo& digitizer,
+                                               genicam::GenICamControl& control, int64_t value,
+                                               QDDriverThreadContext& ctx) {
+  if (value == kContinuousAcquisition || value == Q_DEFAULT) {
+    if (SetEnumeration(control, "AcquisitionMode", "Continuous", ctx)) {
+      control.SetAcquisitionMode(kContinuousAcquisition);
+    }
+  } else if (value == kSingleFrame) {
+    SetSingleFrame(index, digitizer, control, ctx);
+  } else {
+    Invalid(ctx);
+  }
+}
+
+void QDGeniCamDeviceSystem::StopAcquisition(QDDigitizerInfo& digitizer,
+                                            genicam::GenICamControl& control, int64_t value,
+                                            QDDriverThreadContext& ctx) {
+  if (value != kStartCode && value != Q_DEFAULT) {
+    Invalid(ctx);
+    return;
+  }
+  {
+    std::lock_guard channel(digitizer);
+    digitizer.SpareOperation1(value == kStartCode ? kStartCode : 0);
+  }
+  if (GetPendingError(ctx) == 0) WaitForAcquisitionStop(control, ctx);
+}
+
+void QDGeniCamDeviceSystem::ControlPolling(genicam::GenICamControl& control, int64_t value,
+                                           QDDriverThreadContext& ctx) {
+  if (value != kEnabled && value != kDisabled && value != Q_DEFAULT) {
+    Invalid(ctx);
+    return;
+  }
+  if (newFeatureBrowser_) {
+    if (publisher_ == nullptr) return;
+    if (value == kEnabled) {
+      publisher_->StartPolling();
+    } else {
+      publisher_->StopPolling();
+    }
+    return;
+  }
+  if (value == kEnabled && control.NodeMap() != nullptr) {
+    control.Browser().StartPolling(control.NodeMap()->_Ptr);
+  } else if (value != kEnabled) {
+    control.Browser().StopPolling();
   }
 }
 
@@ -387,43 +460,19 @@ int64_t QDGeniCamDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThr
   if (control == nullptr) return QDDeviceSystem::DigInquire(args, ctx);
   void* out = args.Pointer<void>(2);
   const bool lengthForm = IsStringLengthType(type);
-  const auto answer = [out](int64_t value) {
-    if (out != nullptr) std::memcpy(out, &value, sizeof(value));
-    return int64_t{1};
-  };
-  const auto text = [&](const std::wstring& value) {
-    if (lengthForm) return answer(static_cast<int64_t>(value.size()) + 1);
-    if (out != nullptr) std::wmemcpy(static_cast<wchar_t*>(out), value.c_str(), value.size() + 1);
-    return int64_t{1};
-  };
   const int64_t bare = lengthForm ? StripStringLengthFlag(type) : type;
   if (bare == kManifestCount || (bare >= 5456 && bare < 5536) || bare == kManifestEntry ||
-      (bare >= kManifestText && bare < kManifestText + 16)) {
+      IsManifestText(bare)) {
     ReadManifestTable();
   }
-  if (lengthForm) {
-    switch (bare) {
-      case kDeviceName:
-        return text(digitizer->GetDeviceName());
-      case kFeatureBag:
-        return text(FeatureBagText());
-      case kNameText:
-        return text(control->NameText());
-      default:
-        if (bare >= kManifestText && bare < kManifestText + 16) {
-          const size_t entry = static_cast<size_t>(bare - kManifestText);
-          return text(entry < control->GetCount() ? control->GetEntry(entry).name : L"");
-        }
-        return QDDeviceSystem::DigInquire(args, ctx);
-    }
-  }
+  if (lengthForm) return InquireTextLength(bare, *digitizer, *control, args, ctx);
   switch (type) {
     case Q_GENICAM_AVAILABLE:
-      return answer(1);
+      return AnswerWord(out, 1);
     case kControlMode:
-      return answer(control->GetControlMode());
+      return AnswerWord(out, control->GetControlMode());
     case kManifestCount:
-      return answer(static_cast<int64_t>(control->GetCount()));
+      return AnswerWord(out, static_cast<int64_t>(control->GetCount()));
     case kManifestEntry:
       if (control->GetCount() > 0 && out != nullptr) {
         const genicam::GenTLManifestEntry entry = control->GetEntry(0);
@@ -432,48 +481,60 @@ int64_t QDGeniCamDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThr
       }
       return 1;
     case Q_GC_NODEMAP_PTR:
-      return answer(NodeMapAddress(control.get()));
+      return AnswerWord(out, NodeMapAddress(control.get()));
     case kAcquisitionMode: {
       NestedErrors nested(ctx);
       const int64_t mode = ReadAcquisitionMode(*control);
       nested.Withdraw();
-      return answer(mode);
+      return AnswerWord(out, mode);
     }
     case kBrowserWindow:
       // The in-process browser has no window of its own to find.
-      return answer(0);
+      return AnswerWord(out, 0);
     case kFirstKeepAlive:
     case kSecondKeepAlive:
-      return answer(control->KeepAliveValue(static_cast<size_t>(type - kFirstKeepAlive)));
+      return AnswerWord(out, control->KeepAliveValue(static_cast<size_t>(type - kFirstKeepAlive)));
     case kOwnNodeMap:
-      return answer(NodeMapAddress(registry_->Get(digitizer->GetHostId(), L"QdigControl").get()));
+      return AnswerWord(
+          out, NodeMapAddress(registry_->Get(digitizer->GetHostId(), L"QdigControl").get()));
     case kBrowserPolling:
-      if (newFeatureBrowser_) {
-        if (publisher_ == nullptr) return answer(0);
-        return answer(publisher_->IsPolling() ? kEnabled : kDisabled);
-      }
-      return answer(control->Browser().Polling() != nullptr ? kEnabled : kDisabled);
+      return AnswerWord(out, PollingState(*control));
     case kDeviceName:
-      return text(digitizer->GetDeviceName());
+      return AnswerText(out, false, digitizer->GetDeviceName());
     case kFeatureBag:
-      return control->NodeMap() != nullptr ? text(FeatureBagText()) : text(L"");
+      return AnswerText(out, false, control->NodeMap() != nullptr ? FeatureBagText() : L"");
     case kNameText:
-      return text(control->NameText());
+      return AnswerText(out, false, control->NameText());
     default:
-      if (type >= kFirstStoredValue && type < kFirstStoredValue + 5) {
-        return answer(control->StoredValue(static_cast<size_t>(type - kFirstStoredValue)));
-      }
-      if (type >= 5456 && type < 5536) {
-        const size_t entry = static_cast<size_t>((type - 5456) % 16);
-        const size_t field = static_cast<size_t>((type - 5456) / 16);
-        return answer(entry < control->GetCount() ? control->GetEntry(entry).words[field] : 0);
-      }
-      if (type >= kManifestText && type < kManifestText + 16) {
-        const size_t entry = static_cast<size_t>(type - kManifestText);
-        return text(entry < control->GetCount() ? control->GetEntry(entry).name : L"");
-      }
+      if (AnswerStoredOrManifest(*control, type, out)) return 1;
       return QDDeviceSystem::DigInquire(args, ctx);
   }
+}
+
+int64_t QDGeniCamDeviceSystem::InquireTextLength(int64_t bare, QDDigitizerInfo& digitizer,
+                                                 genicam::GenICamControl& control,
+                                                 const OperationArgs& args,
+                                                 QDDriverThreadContext& ctx) {
+  void* out = args.Pointer<void>(2);
+  switch (bare) {
+    case kDeviceName:
+      return AnswerText(out, true, digitizer.GetDeviceName());
+    case kFeatureBag:
+      return AnswerText(out, true, FeatureBagText());
+    case kNameText:
+      return AnswerText(out, true, control.NameText());
+    default:
+      if (IsManifestText(bare)) return AnswerText(out, true, ManifestName(control, bare));
+      return QDDeviceSystem::DigInquire(args, ctx);
+  }
+}
+
+int64_t QDGeniCamDeviceSystem::PollingState(genicam::GenICamControl& control) const {
+  if (newFeatureBrowser_) {
+    if (publisher_ == nullptr) return 0;
+    return publisher_->IsPolling() ? kEnabled : kDisabled;
+  }
+  return control.Browser().Polling() != nullptr ? kEnabled : kDisabled;
 }
 
 int64_t QDGeniCamDeviceSystem::ReadAcquisitionMode(genicam::GenICamControl& control) {

@@ -118,6 +118,18 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   void SetSingleFrame(int64_t index, QDDigitizerInfo& digitizer, genicam::GenICamControl& control,
                       QDDriverThreadContext& ctx);
   void WaitForAcquisitionStop(genicam::GenICamControl& control, QDDriverThreadContext& ctx);
+  void SetAcquisitionMode(int64_t index, QDDigitizerInfo& digitizer,
+                          genicam::GenICamControl& control, int64_t value,
+                          QDDriverThreadContext& ctx);
+  void StopAcquisition(QDDigitizerInfo& digitizer, genicam::GenICamControl& control, int64_t value,
+                       QDDriverThreadContext& ctx);
+  void ControlPolling(genicam::GenICamControl& control, int64_t value, QDDriverThreadContext& ctx);
+  // kEnabled or kDisabled; 0 while the new browser has no publisher.
+  int64_t PollingState(genicam::GenICamControl& control) const;
+  // The string-length form of a digitizer inquire: a text's length + 1.
+  int64_t InquireTextLength(int64_t bare, QDDigitizerInfo& digitizer,
+                            genicam::GenICamControl& control, const OperationArgs& args,
+                            QDDriverThreadContext& ctx);
   static int64_t ReadAcquisitionMode(genicam::GenICamControl& control);
   void StoreFeatureBag(genicam::GenICamControl& control, QDDriverThreadContext& ctx);
   std::wstring FeatureBagText() const;
