@@ -61,9 +61,9 @@ case $mode in
     done
     # Applications link libZOR.so.1; the plug-ins keep the names the host library loads.
     [ "$(readlink "$prefix/lib/libZOR.so")" = libZOR.so.1 ] || fail "libZOR.so names no libZOR.so.1"
-    readelf -d "$prefix/lib/libZOR.so.1" | grep -qF 'Library soname: [libZOR.so.1]' ||
+    grep -qF 'Library soname: [libZOR.so.1]' <<<"$(readelf -d "$prefix/lib/libZOR.so.1")" ||
       fail "libZOR.so.1 has another soname"
-    readelf -d "$prefix/lib/libZorDravionLyn.so" | grep -qF 'Shared library: [libZOR.so.1]' ||
+    grep -qF 'Shared library: [libZOR.so.1]' <<<"$(readelf -d "$prefix/lib/libZorDravionLyn.so")" ||
       fail "the driver does not link libZOR.so.1"
     # What the installer does is the package's own: the set-up command, a browser program.
     for program in bin/zorsetup share/zor/tools/featurebrowser/featurebrowser.exe; do
@@ -93,7 +93,7 @@ case $mode in
     done
     for tool in "$prefix"/bin/*; do
       [ "$(head -c 4 "$tool" | tail -c 3)" = ELF ] || continue  # zorsetup is a script
-      readelf -d "$tool" | grep -qF '[$ORIGIN/../lib]' || fail "$tool has no \$ORIGIN/../lib RPATH"
+      grep -qF '[$ORIGIN/../lib]' <<<"$(readelf -d "$tool")" || fail "$tool has no \$ORIGIN/../lib RPATH"
     done
     # The application headers only.
     if found=$(grep -rlE '#include "(platform|driver|interfaces)/' "$prefix/include"); then

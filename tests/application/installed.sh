@@ -135,9 +135,9 @@ case $mode in
     dpkg_root=(dpkg --root="$root" --force-script-chrootless --force-depends)
     "${dpkg_root[@]}" -i "$package" >"$dir/dpkg.log" 2>&1 ||
       fail "dpkg -i failed: $(cat "$dir/dpkg.log")"
-    readelf -d "$root/usr/lib/libZOR.so.1" | grep -qF 'Library soname: [libZOR.so.1]' ||
+    grep -qF 'Library soname: [libZOR.so.1]' <<<"$(readelf -d "$root/usr/lib/libZOR.so.1")" ||
       fail "libZOR.so.1 has another soname"
-    ldd "$root/usr/bin/zordemo" | grep -qF "libZOR.so.1 => $root/usr/bin/../lib/libZOR.so.1" ||
+    grep -qF "libZOR.so.1 => $root/usr/bin/../lib/libZOR.so.1" <<<"$(ldd "$root/usr/bin/zordemo")" ||
       fail "zordemo does not find libZOR.so.1 of the package: $(ldd "$root/usr/bin/zordemo")"
     check_registry "$root/var/lib/zor/registry"
     [ -f "$root/etc/profile.d/zor.sh" ] || fail "no /etc/profile.d/zor.sh"
