@@ -141,21 +141,12 @@ uint32_t WriteKey(const std::filesystem::path& folder, const KeyFile& key) {
   std::filesystem::path temporary =
       folder / (std::string(kKeyFile) + ".tmp." + std::to_string(getpid()) + "." +
                 std::to_string(GetCurrentThreadId()));
-  const int fd = open(temporary.c_str(),
-                      O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666);
-  if (fd < 0) return WriteFailure(errno);
-  const std::string text = Serialize(key);
   int error = 0;
-  for (size_t written = 0; written < text.size() && error == 0;) {
-    const ssize_t count = write(fd, text.data() + written, text.size() - written);
-    if (count > 0) {
-      written += static_cast<size_t>(count);
-    } else if (count == 0 || errno != EINTR) {
-      error = count == 0 ? EIO : errno;
-    }
+  if (!WriteRegularFile(temporary, Serialize(key))) {
+    error = errno;
+  } else if (rename(temporary.c_str(), (folder / kKeyFile).c_str()) != 0) {
+    error = errno;
   }
-  if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && rename(temporary.c_str(), (folder / kKeyFile).c_str()) != 0) error = errno;
   if (error != 0) {
     unlink(temporary.c_str());
     return WriteFailure(error);
