@@ -6,6 +6,7 @@
 #include <concepts>
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <type_traits>
 
 namespace zor::foundation {
@@ -13,6 +14,18 @@ namespace zor::foundation {
 // Whether value lies between first and last, both included.
 constexpr bool InRange(int64_t value, int64_t first, int64_t last) {
   return value >= first && value <= last;
+}
+
+// A range of a table of ranges, both ends included.
+struct IntRange {
+  int64_t first;
+  int64_t last;
+};
+
+// Whether value lies in one of ranges.
+constexpr bool InAnyRange(int64_t value, std::span<const IntRange> ranges) {
+  return std::ranges::any_of(
+      ranges, [value](const IntRange& r) { return InRange(value, r.first, r.last); });
 }
 
 // Whether value is one of values; the values take value's type.

@@ -41,39 +41,61 @@ std::string ReadModifier(const Char* p) {
   return {};
 }
 
+// %s and %c with their upper-case forms. An unmodified lower-case one takes the format family's
+// own width, an upper-case one the other; "h" makes either narrow, "l" and "w" wide.
+struct TextConversion {
+  char conversion;
+  const char* narrow;
+  const char* wide;
+  bool familyWidth;
+};
+constexpr TextConversion kTextConversions[] = {{'s', "s", "ls", true},
+                                               {'S', "s", "ls", false},
+                                               {'c', "c", "lc", true},
+                                               {'C', "c", "lc", false}};
+
+// The Windows length modifiers of the integer conversions and their glibc forms; any other
+// modifier is refused.
+struct IntegerModifier {
+  const char* windows;
+  const char* glibc;
+};
+constexpr IntegerModifier kIntegerModifiers[] = {
+    {"", ""},   {"I64", "ll"}, {"ll", "ll"}, {"I", "z"}, {"h", "h"}, {"hh", "hh"},
+    {"z", "z"}, {"j", "j"},    {"t", "t"},   {"l", ""},  {"I32", ""}};
+
+const TextConversion* FindTextConversion(char conversion) {
+  for (const TextConversion& text : kTextConversions) {
+    if (text.conversion == conversion) return &text;
+  }
+  return nullptr;
+}
+
+std::string TextForm(const TextConversion& text, const std::string& modifier, bool wide) {
+  bool narrow = text.familyWidth ? !wide : wide;
+  if (modifier == "h") {
+    narrow = true;
+  } else if (modifier == "l" || modifier == "w") {
+    narrow = false;
+  }
+  return narrow ? text.narrow : text.wide;
+}
+
+std::string IntegerForm(const std::string& modifier, char conversion) {
+  for (const IntegerModifier& entry : kIntegerModifiers) {
+    if (modifier == entry.windows) return entry.glibc + std::string(1, conversion);
+  }
+  return {};
+}
+
 // The glibc conversion for one Windows conversion; empty when refused. `wide` tells
 // whether the format belongs to the wide family, which decides the unmodified %s and %c.
 std::string MapConversion(const std::string& modifier, char conversion, bool wide) {
-  const bool asNarrow = modifier == "h";
-  const bool asWide = modifier == "l" || modifier == "w";
-  switch (conversion) {
-    case 's':
-      return asNarrow || (!asWide && !wide) ? "s" : "ls";
-    case 'S':
-      return asNarrow || (!asWide && wide) ? "s" : "ls";
-    case 'c':
-      return asNarrow || (!asWide && !wide) ? "c" : "lc";
-    case 'C':
-      return asNarrow || (!asWide && wide) ? "c" : "lc";
-    case 'p':
-      return "p";
-    default:
-      break;
+  if (const TextConversion* text = FindTextConversion(conversion)) {
+    return TextForm(*text, modifier, wide);
   }
-  if (IsIntegerConversion(conversion)) {
-    std::string glibc;
-    if (modifier == "I64" || modifier == "ll") {
-      glibc = "ll";
-    } else if (modifier == "I") {
-      glibc = "z";
-    } else if (modifier == "h" || modifier == "hh" || modifier == "z" || modifier == "j" ||
-               modifier == "t") {
-      glibc = modifier;
-    } else if (!modifier.empty() && modifier != "l" && modifier != "I32") {
-      return {};
-    }
-    return glibc + conversion;
-  }
+  if (conversion == 'p') return "p";
+  if (IsIntegerConversion(conversion)) return IntegerForm(modifier, conversion);
   // Windows' long double is a double, so the argument is always a double here.
   if (IsFloatConversion(conversion)) return std::string(1, conversion);
   return {};

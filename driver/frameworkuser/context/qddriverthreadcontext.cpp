@@ -30,6 +30,13 @@ bool InHostRange(int64_t code) {
                      [code](const int64_t* range) { return code >= range[0] && code <= range[1]; });
 }
 
+// The first count words into the outputs that are given.
+void WriteWords(void* const (&outs)[4], const int64_t (&values)[4], int count) {
+  for (int i = 0; i < count; ++i) {
+    if (outs[i] != nullptr) *static_cast<int64_t*>(outs[i]) = values[i];
+  }
+}
+
 }  // namespace
 
 QDDriverThreadContext::QDDriverThreadContext(QDDeviceDriver& driver, uint32_t threadId)
@@ -166,45 +173,44 @@ void QDDriverThreadContext::SetDetailText(int64_t kind, const wchar_t* text) {
   CopyBoundedText(details_[kind == 1 ? 0 : 1], kOwnTextSize, text);
 }
 
+const wchar_t* QDDriverThreadContext::SubCodeText(int64_t sub) const {
+  if (sub >= 5 && sub <= 7) return freeTexts_[sub - 5].CStr();
+  return sub != 0 ? MessageText(errorCode_, sub) : nullptr;
+}
+
+void QDDriverThreadContext::WriteErrorTexts(void* const (&outs)[4]) const {
+  const wchar_t* texts[4] = {};
+  if (errorCode_ >= kFirstErrorCode && errorCode_ <= kLastErrorCode) {
+    texts[0] = MessageText(errorCode_, 0);
+    for (int i = 0; i < 3; ++i) texts[i + 1] = SubCodeText(subCodes_[i]);
+  } else {
+    texts[0] = headline_;
+    texts[1] = details_[0];
+    texts[2] = details_[1];
+  }
+  for (int i = 0; i < 4; ++i) {
+    CopyBoundedText(static_cast<wchar_t*>(outs[i]), kOwnTextSize, texts[i]);
+  }
+}
+
 int64_t QDDriverThreadContext::GetError(int64_t kind, void* out1, void* out2, void* out3,
                                         void* out4) {
-  void* outs[4] = {out1, out2, out3, out4};
+  void* const outs[4] = {out1, out2, out3, out4};
   switch (kind) {
-    case hostcommand::kErrorQueryCodes: {
-      const int64_t values[4] = {errorCode_, subCodes_[0], subCodes_[1], subCodes_[2]};
-      for (int i = 0; i < 4; ++i) {
-        if (outs[i] != nullptr) *static_cast<int64_t*>(outs[i]) = values[i];
-      }
+    case hostcommand::kErrorQueryCodes:
+      WriteWords(outs, {errorCode_, subCodes_[0], subCodes_[1], subCodes_[2]}, 4);
       break;
-    }
-    case hostcommand::kErrorQueryTexts: {
-      const bool inTable = errorCode_ >= kFirstErrorCode && errorCode_ <= kLastErrorCode;
-      const wchar_t* texts[4] = {};
-      if (inTable) {
-        texts[0] = MessageText(errorCode_, 0);
-        for (int i = 0; i < 3; ++i) {
-          const int64_t sub = subCodes_[i];
-          texts[i + 1] = sub >= 5 && sub <= 7 ? freeTexts_[sub - 5].CStr()
-                                              : (sub != 0 ? MessageText(errorCode_, sub) : nullptr);
-        }
-      } else {
-        texts[0] = headline_;
-        texts[1] = details_[0];
-        texts[2] = details_[1];
-      }
-      for (int i = 0; i < 4; ++i) {
-        CopyBoundedText(static_cast<wchar_t*>(outs[i]), kOwnTextSize, texts[i]);
-      }
+    case hostcommand::kErrorQueryTexts:
+      WriteErrorTexts(outs);
       break;
-    }
     case hostcommand::kErrorQueryDriverName:
       CopyBoundedText(static_cast<wchar_t*>(out1), kOwnTextSize, L"DravionLyn");
       break;
     case hostcommand::kErrorQueryOneWord:
+      WriteWords(outs, {}, 1);
+      break;
     case hostcommand::kErrorQueryTwoWords:
-      for (int i = 0; i < (kind == hostcommand::kErrorQueryOneWord ? 1 : 2); ++i) {
-        if (outs[i] != nullptr) *static_cast<int64_t*>(outs[i]) = 0;
-      }
+      WriteWords(outs, {}, 2);
       break;
     default:
       break;

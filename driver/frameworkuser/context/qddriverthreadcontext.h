@@ -104,6 +104,9 @@ class QDDriverThreadContext : public foundation::CLogProvider {
   void Record(int64_t code, int64_t sub1, int64_t sub2, int64_t sub3);
   void LogRecord(int64_t code, int64_t sub1) const;
   void CopyFreeTexts(const wchar_t* text5, const wchar_t* text6, const wchar_t* text7);
+  // Free text 5 to 7, or the table's text of the held code; none for sub-code 0.
+  const wchar_t* SubCodeText(int64_t sub) const;
+  void WriteErrorTexts(void* const (&outs)[4]) const;
 
   QDDeviceDriver& driver_;
   // Guards items_ (see ItemLock); a leaf, taken after the driver's global lock.

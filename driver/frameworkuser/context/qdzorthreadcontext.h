@@ -52,6 +52,10 @@ class QDZorThreadContext {
   void SetKernelObjectId(uint64_t id) { kernelObjectId_ = id; }
   double TimeoutSeconds() const { return timeoutSeconds_; }
   void SetTimeoutSeconds(double seconds) { timeoutSeconds_ = seconds; }
+  // The time-out as the kernel object takes it: milliseconds, -1 without limit.
+  int64_t TimeoutMilliseconds() const {
+    return timeoutSeconds_ < 0 ? -1 : static_cast<int64_t>(timeoutSeconds_ * 1000);
+  }
   // Settings the host stores on a thread object (control types 1805, 1815, 1819).
   int64_t Setting1805() const { return setting1805_; }
   void SetSetting1805(int64_t value) { setting1805_ = value; }

@@ -81,12 +81,14 @@ inline constexpr int64_t kDriverLogSave = 2101;
 inline constexpr int64_t kDriverLogValue = 1051;
 inline constexpr int64_t Q_DRIVER_LOG_FOLDER = 7708;  // wide text
 
+// The system types whose value the host takes as a double.
+inline constexpr foundation::IntRange kDoubleSystemTypes[] = {
+    {7300, 7399}, {133072, 134072}, {5136, 5136}};
+
 // Whether the host takes a system type's value as a double, whatever flags ride on it.
 constexpr bool IsDoubleSystemType(int64_t type) {
   constexpr int64_t kTypeFlagBits = 0xF0000000000;  // bits 40 to 43
-  const int64_t plain = type & ~kTypeFlagBits;
-  return foundation::InRange(plain, 7300, 7399) || foundation::InRange(plain, 133072, 134072) ||
-         plain == 5136;
+  return foundation::InAnyRange(type & ~kTypeFlagBits, kDoubleSystemTypes);
 }
 
 }  // namespace zor::protocol

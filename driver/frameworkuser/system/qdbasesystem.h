@@ -108,10 +108,21 @@ class QDBaseSystem : public foundation::CLogProvider {
   std::unique_ptr<QDZorThreadContext> MakeThreadContext(int64_t systemIndex,
                                                         QDDriverThreadContext& ctx);
   int64_t AllocHostThread(QDZorThreadContext& context);
+  void ControlEvent(const CEventInfo& event, int64_t type, int64_t value,
+                    QDDriverThreadContext& ctx);
+  // The thread-object controls the driver serves itself; false for one the kernel object takes.
+  bool ServeThreadControl(QDZorThreadContext& thread, int64_t type, int64_t value,
+                          QDDriverThreadContext& ctx);
   int64_t WaitThreadObject(QDZorThreadContext& context, int64_t timeout,
                            QDDriverThreadContext& ctx);
   int64_t WaitEvent(const CEventInfo& event, int64_t kind, int64_t timeout,
                     QDDriverThreadContext& ctx);
+  // The kernel ids of the events a multiple wait names; false after recording the error.
+  bool CollectWaitEvents(const int64_t* ids, int64_t count,
+                         kernel::ThreadWaitMultipleRequest& record,
+                         QDDriverThreadContext& ctx) const;
+  int64_t SendWaitMultiple(kernel::ThreadWaitMultipleRequest& record, int64_t count, int64_t word,
+                           QDDriverThreadContext& ctx);
   std::unique_ptr<QDZorThreadContext> TakeThreadObject(QDZorThreadContext* context);
 
   foundation::CZORString devicePath_;

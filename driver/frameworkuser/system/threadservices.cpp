@@ -1,6 +1,6 @@
 // Thread and event services of every system: events registered with the
 // kernel driver and per-(thread, system) thread objects that own a kernel
-// object. The kernel takes part in every operation.
+// object. The kernel takes part in every operation; the waits are in threadwaits.cpp.
 #include <algorithm>
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
@@ -11,14 +11,12 @@
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/thread.h"
-#include "platform/os/sync/wait.h"
 
 namespace zor::frame {
 namespace {
 
 constexpr int64_t kHostThreadObjectKind = 2048;
 
-using errorcode::kEventWaitError;
 using errorcode::kInvalidControl;
 using errorcode::kInvalidInquire;
 using errorcode::kInvalidSystemParameter;
@@ -27,42 +25,46 @@ using errorcode::kSystemAllocationError;
 constexpr int64_t kControlEventState = 1707;
 constexpr int64_t kControlSelectContext = 1708;
 constexpr int64_t kSettingWaitWord = 1804;
-constexpr int64_t kSetting1805 = 1805;
-constexpr int64_t kSetting1815 = 1815;
+// 1: a region or band access of a buffer in device memory first waits for the system's work.
+constexpr int64_t kRegionAccessWait = 1805;
+// 1: a buffer copy waits for the system's work and is queued; 2: it marks the destination's grab.
+constexpr int64_t kCopyWaitMode = 1815;
 constexpr int64_t kGuardFlag = 1813;
-constexpr int64_t kSetting1819 = 1819;
+// A value below 16 that the host keeps on the thread object and reads back.
+constexpr int64_t kThreadUserValue = 1819;
 constexpr int64_t kHostThreadId = 1103;
 constexpr int64_t kInquireLastEvent = 1019;
 
-constexpr int64_t kWaitKindThread = 0x1000000;
-constexpr int64_t kWaitKindBlocking = 0x20000000;
-constexpr int64_t kWaitKindNonBlocking = 0x8000000;
-constexpr int64_t kWaitAllBit = 0x4000000;
-constexpr int64_t kWaitTimeMask = 0xFFFFFF;
-constexpr int64_t kWaitKindMask = ~kWaitTimeMask;
-constexpr int64_t kEnded = 16;
-constexpr int64_t kTimedOut = 2077;
-constexpr int64_t kNotWaited = -9999;
-constexpr int64_t kInfinite = -1;
+// A setting the thread object keeps: the values 1 and 2 are stored, Q_DEFAULT stores the
+// default; any other value goes to the kernel object.
+struct ThreadSetting {
+  int64_t type;
+  int64_t defaultValue;
+  void (QDZorThreadContext::*store)(int64_t);
+};
+constexpr ThreadSetting kThreadSettings[] = {
+    {kSettingWaitWord, 2, &QDZorThreadContext::SetWaitWord},
+    {kRegionAccessWait, 1, &QDZorThreadContext::SetSetting1805},
+    {kCopyWaitMode, 1, &QDZorThreadContext::SetSetting1815},
+};
+
+const ThreadSetting* FindThreadSetting(int64_t type) {
+  for (const ThreadSetting& setting : kThreadSettings) {
+    if (setting.type == type) return &setting;
+  }
+  return nullptr;
+}
+
+bool StoreThreadSetting(QDZorThreadContext& thread, const ThreadSetting& setting, int64_t value) {
+  if (value != 1 && value != 2 && value != Q_DEFAULT) return false;
+  (thread.*setting.store)(value != Q_DEFAULT ? value : setting.defaultValue);
+  return true;
+}
 
 bool IsThreadType(int64_t type) { return type == kThreadObject || type == kThreadObjectAlternate; }
 
 bool IsEventInitWord(int64_t init) {
   return init == 0x2010 || init == 0x2020 || init == 0x4010 || init == 0x4020 || init == Q_DEFAULT;
-}
-
-// The kernel's time-out word: milliseconds, or all ones for no limit.
-uint64_t KernelTimeout(int64_t milliseconds) {
-  return milliseconds == 0 ? kernel::kNoTimeout : static_cast<uint64_t>(milliseconds);
-}
-
-uint32_t UserTimeout(int64_t milliseconds) {
-  return milliseconds == 0 ? os::INFINITE : static_cast<uint32_t>(milliseconds);
-}
-
-// Seconds as the kernel object's milliseconds; "infinite" stays -1.
-int64_t TimeoutMilliseconds(double seconds) {
-  return seconds < 0 ? kInfinite : static_cast<int64_t>(seconds * 1000);
 }
 
 // A thread object's kernel object follows the calling thread's priority:
@@ -123,8 +125,7 @@ std::unique_ptr<QDZorThreadContext> QDBaseSystem::MakeThreadContext(int64_t syst
     }
     context->SetKernelObjectId(id);
     LLsysObjectControl(handles_, id, kernel::kObjectTimeout,
-                       static_cast<uint64_t>(TimeoutMilliseconds(context->TimeoutSeconds())), error,
-                       &ctx);
+                       static_cast<uint64_t>(context->TimeoutMilliseconds()), error, &ctx);
   }
   return context;
 }
@@ -195,6 +196,46 @@ int64_t QDBaseSystem::ThreadAlloc(const OperationArgs& args, QDDriverThreadConte
   return 1;
 }
 
+void QDBaseSystem::ControlEvent(const CEventInfo& event, int64_t type, int64_t value,
+                                QDDriverThreadContext& ctx) {
+  // An event has no kernel object: only its state can be set.
+  if (type != kControlEventState) {
+    ctx.SetError(kInvalidControl, 2, 0, 0);
+    return;
+  }
+  kernel::ThreadControlRequest record{};
+  foundation::CError error;
+  record.header = FreshHeader(error);
+  record.header.objectId = CallerKernelId(ctx);
+  record.eventId = event.kernelEventId_;
+  record.value = static_cast<uint64_t>(value);
+  LLsysRequest(handles_, kernel::kThreadControl, record, error, &ctx);
+}
+
+bool QDBaseSystem::ServeThreadControl(QDZorThreadContext& thread, int64_t type, int64_t value,
+                                      QDDriverThreadContext& ctx) {
+  if (const ThreadSetting* setting = FindThreadSetting(type)) {
+    return StoreThreadSetting(thread, *setting, value);
+  }
+  switch (type) {
+    case kThreadUserValue:
+      if (value < 16 || value == Q_DEFAULT) {
+        thread.SetValue1819(value);
+      } else {
+        ctx.SetError(kInvalidControl, 3, 0, 0);
+      }
+      return true;
+    case kControlSelectContext:
+      ctx.Driver().SetSystemThreadContext(ctx, index_, &thread);
+      return true;
+    case kGuardFlag:
+      thread.SetGuardFlag(value == Q_DEFAULT || value == Q_ENABLE);
+      return true;
+    default:
+      return false;
+  }
+}
+
 int64_t QDBaseSystem::ThreadControl(const OperationArgs& args, QDDriverThreadContext& ctx) {
   if (ctx.Command().noOperation != 0) return 1;
   const Target target = FindTarget(args.Int(0), ctx);
@@ -205,52 +246,12 @@ int64_t QDBaseSystem::ThreadControl(const OperationArgs& args, QDDriverThreadCon
     return 1;
   }
   if (target.kind == ObjectKind::kEvent) {
-    // An event has no kernel object: only its state can be set.
-    if (type != kControlEventState) {
-      ctx.SetError(kInvalidControl, 2, 0, 0);
-      return 1;
-    }
-    kernel::ThreadControlRequest record{};
-    foundation::CError error;
-    record.header = FreshHeader(error);
-    record.header.objectId = CallerKernelId(ctx);
-    record.eventId = target.event->kernelEventId_;
-    record.value = static_cast<uint64_t>(value);
-    LLsysRequest(handles_, kernel::kThreadControl, record, error, &ctx);
+    ControlEvent(*target.event, type, value, ctx);
     return 1;
   }
-  QDZorThreadContext& thread = *target.thread;
+  if (ServeThreadControl(*target.thread, type, value, ctx)) return 1;
   foundation::CError error;
-  switch (type) {
-    case kSetting1819:
-      if (value < 16 || value == Q_DEFAULT) {
-        thread.SetValue1819(value);
-      } else {
-        ctx.SetError(kInvalidControl, 3, 0, 0);
-      }
-      return 1;
-    case kControlSelectContext:
-      ctx.Driver().SetSystemThreadContext(ctx, index_, &thread);
-      return 1;
-    case kSettingWaitWord:
-    case kSetting1805:
-    case kSetting1815: {
-      if (value == 1 || value == 2 || value == Q_DEFAULT) {
-        const int64_t stored = value != Q_DEFAULT ? value : (type == kSettingWaitWord ? 2 : 1);
-        if (type == kSettingWaitWord) thread.SetWaitWord(stored);
-        if (type == kSetting1805) thread.SetSetting1805(stored);
-        if (type == kSetting1815) thread.SetSetting1815(stored);
-        return 1;
-      }
-      break;
-    }
-    case kGuardFlag:
-      thread.SetGuardFlag(value == Q_DEFAULT || value == Q_ENABLE);
-      return 1;
-    default:
-      break;
-  }
-  LLsysObjectControl(handles_, thread.KernelObjectId(), static_cast<uint64_t>(type),
+  LLsysObjectControl(handles_, target.thread->KernelObjectId(), static_cast<uint64_t>(type),
                      static_cast<uint64_t>(value), error, &ctx);
   return 1;
 }
@@ -324,16 +325,16 @@ int64_t QDBaseSystem::ThreadInquire(const OperationArgs& args, QDDriverThreadCon
       case kSettingWaitWord:
         answer = thread.WaitWord();
         break;
-      case kSetting1805:
+      case kRegionAccessWait:
         answer = thread.Setting1805();
         break;
-      case kSetting1815:
+      case kCopyWaitMode:
         answer = thread.Setting1815();
         break;
       case kGuardFlag:
         answer = thread.GuardFlag() ? Q_ENABLE : Q_DISABLE;
         break;
-      case kSetting1819:
+      case kThreadUserValue:
         answer = thread.Value1819();
         break;
       default:
@@ -344,128 +345,6 @@ int64_t QDBaseSystem::ThreadInquire(const OperationArgs& args, QDDriverThreadCon
     ctx.SetError(kInvalidSystemParameter, 3, 0, 0);
   }
   if (out != nullptr) *out = answer;
-  return 1;
-}
-
-int64_t QDBaseSystem::WaitThreadObject(QDZorThreadContext& thread, int64_t timeout,
-                                       QDDriverThreadContext& ctx) {
-  foundation::CError error;
-  if (timeout != 0) {
-    LLsysObjectControl(handles_, thread.KernelObjectId(), kernel::kObjectTimeout,
-                       static_cast<uint64_t>(timeout), error, &ctx);
-  }
-  // Only an error of the wait itself is withdrawn below.
-  const bool heldBefore = ctx.ErrorCode() != 0;
-  foundation::CError waitError;
-  const auto answer = static_cast<int64_t>(LLsysObjectInquire(
-      handles_, thread.KernelObjectId(), kernel::kObjectWaitIdle, waitError, &ctx));
-  foundation::CError restoreError;
-  LLsysObjectControl(handles_, thread.KernelObjectId(), kernel::kObjectTimeout,
-                     static_cast<uint64_t>(TimeoutMilliseconds(thread.TimeoutSeconds())),
-                     restoreError, &ctx);
-  if (waitError.errorSet != 0 && answer != kEnded) {
-    if (!heldBefore) ctx.SetError(0, 0, 0, 0);
-    return kTimedOut;
-  }
-  return kEnded;
-}
-
-int64_t QDBaseSystem::WaitEvent(const CEventInfo& event, int64_t kind, int64_t timeout,
-                                QDDriverThreadContext& ctx) {
-  kernel::ThreadWaitRequest record{};
-  foundation::CError error;
-  record.header = FreshHeader(error);
-  const uint64_t contextId = CallerKernelId(ctx);
-  record.header.objectId = contextId;
-  record.eventId = event.kernelEventId_;
-  record.kind = kind == kWaitKindBlocking ? kernel::kWaitBlocking : kernel::kWaitNonBlocking;
-  record.timeout = KernelTimeout(timeout);
-  LLsysRequest(handles_, kernel::kThreadWait, record, error, &ctx);
-  int64_t result = static_cast<int64_t>(record.result);
-  if (record.kind == kernel::kWaitInUserMode) {
-    const uint32_t waited =
-        os::WaitForSingleObject(os::HandleFromValue(record.eventHandle), UserTimeout(timeout));
-    LLsysEventWaitEnd(handles_, contextId, error, &ctx);
-    result = waited == os::WAIT_OBJECT_0 ? kEnded : kTimedOut;
-  }
-  return kind == kWaitKindNonBlocking ? kNotWaited : result;
-}
-
-int64_t QDBaseSystem::ThreadWait(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  const int64_t word = args.Int(1);
-  auto* out = args.Pointer<int64_t>(2);
-  const int64_t kind = word & kWaitKindMask;
-  const int64_t timeout = word & kWaitTimeMask;
-  const Target target = FindTarget(args.Int(0), ctx);
-  int64_t result = 32;
-  if (kind == kWaitKindThread && target.kind == ObjectKind::kThread) {
-    result = WaitThreadObject(*target.thread, timeout, ctx);
-  } else if ((kind == kWaitKindBlocking || kind == kWaitKindNonBlocking) &&
-             target.kind == ObjectKind::kEvent) {
-    result = WaitEvent(*target.event, kind, timeout, ctx);
-  } else if (kind == kWaitKindThread || kind == kWaitKindBlocking || kind == kWaitKindNonBlocking) {
-    // The kind names an object of another type.
-    ctx.SetError(kInvalidSystemParameter, 3, 0, 0);
-  } else {
-    ctx.SetError(kInvalidControl, 1, 0, 0);
-  }
-  if (out != nullptr) *out = result;
-  return 1;
-}
-
-int64_t QDBaseSystem::ThreadWaitMultiple(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  const auto* ids = args.Pointer<const int64_t>(0);
-  const int64_t count = args.Int(1);
-  const int64_t word = args.Int(2);
-  auto* out = args.Pointer<int64_t>(3);
-  const bool heldBefore = ctx.ErrorCode() != 0;
-  bool failed = false;
-  if (count < 0 || count > static_cast<int64_t>(kernel::kMaxWaitEvents)) {
-    ctx.SetError(kEventWaitError, 3, 0, 0);
-    failed = true;
-  }
-  kernel::ThreadWaitMultipleRequest record{};
-  for (int64_t i = 0; !failed && i < count; ++i) {
-    const Target target = ids != nullptr ? FindTarget(ids[i], ctx) : Target{};
-    if (target.kind != ObjectKind::kEvent) {
-      ctx.SetError(kInvalidSystemParameter, 3, 0, 0);
-      failed = true;
-      break;
-    }
-    record.eventIds[i] = target.event->kernelEventId_;
-  }
-  const int64_t kind = word & kWaitKindMask & ~kWaitAllBit;
-  const int64_t timeout = word & kWaitTimeMask;
-  if (!failed && !heldBefore && kind != kWaitKindBlocking && kind != kWaitKindNonBlocking) {
-    ctx.SetError(kInvalidControl, 1, 0, 0);
-    failed = true;
-  }
-  if (failed) return 1;
-  const bool waitAll = (word & kWaitAllBit) != 0;
-  foundation::CError error;
-  record.header = FreshHeader(error);
-  const uint64_t contextId = CallerKernelId(ctx);
-  record.header.objectId = contextId;
-  record.count = static_cast<int32_t>(count);
-  record.waitAll = waitAll ? 1 : 0;
-  record.kind = kind == kWaitKindBlocking ? kernel::kWaitBlocking : kernel::kWaitNonBlocking;
-  record.timeout = KernelTimeout(timeout);
-  LLsysRequest(handles_, kernel::kThreadWaitMultiple, record, error, &ctx);
-  int64_t result = static_cast<int64_t>(record.result);
-  if (error.errorSet == 0 && record.kind == kernel::kWaitInUserMode && count > 0) {
-    os::Handle handles[kernel::kMaxWaitEvents];
-    for (int64_t i = 0; i < count; ++i) handles[i] = os::HandleFromValue(record.eventHandles[i]);
-    const uint32_t waited = os::WaitForMultipleObjects(static_cast<uint32_t>(count), handles,
-                                                       waitAll, UserTimeout(timeout));
-    LLsysEventWaitEnd(handles_, contextId, error, &ctx);
-    if (waited == os::WAIT_TIMEOUT || waited == os::WAIT_FAILED) {
-      result = kTimedOut;
-    } else {
-      result = waitAll ? kEnded : static_cast<int64_t>(waited - os::WAIT_OBJECT_0);
-    }
-  }
-  if (kind == kWaitKindNonBlocking) result = kNotWaited;
-  if (out != nullptr) *out = result;
   return 1;
 }
 

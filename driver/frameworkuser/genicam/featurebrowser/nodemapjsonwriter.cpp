@@ -185,54 +185,65 @@ void NodeMapJsonWriter::WriteSchemaNode(const gcstring& parent, const gcstring& 
   const gcstring name = Guarded(
       gcstring(), [&] { return node->GetName(); }, gcstring());
   try {
-    if (grouping.empty() && IsSelectedFeature(node) &&
-        node->GetPrincipalInterfaceType() != GenApi::intfIEnumEntry) {
-      return;  // written under its selector
-    }
-    if (!emittedChildren_[parent].insert(name).second) return;
-
-    const gcstring displayName = Guarded(
-        name, [&] { return node->GetDisplayName(); }, gcstring());
-    out_->StartObject();
-    out_->Key("Name");
-    out_->String(name.str());
-    out_->Key("DisplayName");
-    out_->String(displayName.str());
-
-    const GenApi::EInterfaceType type = Guarded(
-        name, [&] { return node->GetPrincipalInterfaceType(); }, GenApi::intfIValue);
-    if (expandChildren_) {
-      if (type == GenApi::intfICategory) {
-        node_vector children;
-        node->GetChildren(children, GenApi::ctReadingChildren);
-        const node_vector shown = Select(children, kNestedVisibilityLimit);
-        if (!shown.empty()) WriteSchemaChildren(name, gcstring(), shown);
-      } else if (type == GenApi::intfIEnumeration || type == GenApi::intfIInteger) {
-        const bool selector = IsSelector(node);
-        if (type == GenApi::intfIEnumeration) {
-          node_vector entries;
-          GenApi::CEnumerationPtr(node)->GetEntries(entries);
-          const gcstring entryGrouping = selector ? name : gcstring();
-          out_->Key("ValidValuesList");
-          out_->StartArray();
-          for (INode* entry : Select(entries, kNestedVisibilityLimit)) {
-            WriteSchemaNode(parent, entryGrouping, entry);
-          }
-          out_->EndArray();
-        }
-        if (selector) {
-          const node_vector selected = SelectedFeatures(node);
-          if (!selected.empty()) WriteSchemaChildren(parent, name, selected);
-        }
-      }
-    }
-    out_->EndObject();
+    WriteSchemaNodeBody(parent, grouping, node, name);
   } catch (const GenICam::GenericException& e) {
     RecordError(name, e);
     out_->CloseTo(depth);
   } catch (...) {
     out_->CloseTo(depth);
   }
+}
+
+void NodeMapJsonWriter::WriteSchemaNodeBody(const gcstring& parent, const gcstring& grouping,
+                                            INode* node, const gcstring& name) {
+  if (grouping.empty() && IsSelectedFeature(node) &&
+      node->GetPrincipalInterfaceType() != GenApi::intfIEnumEntry) {
+    return;  // written under its selector
+  }
+  if (!emittedChildren_[parent].insert(name).second) return;
+
+  const gcstring displayName = Guarded(
+      name, [&] { return node->GetDisplayName(); }, gcstring());
+  out_->StartObject();
+  out_->Key("Name");
+  out_->String(name.str());
+  out_->Key("DisplayName");
+  out_->String(displayName.str());
+  const GenApi::EInterfaceType type = Guarded(
+      name, [&] { return node->GetPrincipalInterfaceType(); }, GenApi::intfIValue);
+  if (expandChildren_) WriteSchemaNested(parent, node, name, type);
+  out_->EndObject();
+}
+
+void NodeMapJsonWriter::WriteSchemaNested(const gcstring& parent, INode* node, const gcstring& name,
+                                          GenApi::EInterfaceType type) {
+  if (type == GenApi::intfICategory) {
+    node_vector children;
+    node->GetChildren(children, GenApi::ctReadingChildren);
+    const node_vector shown = Select(children, kNestedVisibilityLimit);
+    if (!shown.empty()) WriteSchemaChildren(name, gcstring(), shown);
+    return;
+  }
+  if (type != GenApi::intfIEnumeration && type != GenApi::intfIInteger) return;
+  const bool selector = IsSelector(node);
+  if (type == GenApi::intfIEnumeration)
+    WriteSchemaEntries(parent, node, selector ? name : gcstring());
+  if (selector) {
+    const node_vector selected = SelectedFeatures(node);
+    if (!selected.empty()) WriteSchemaChildren(parent, name, selected);
+  }
+}
+
+void NodeMapJsonWriter::WriteSchemaEntries(const gcstring& parent, INode* enumeration,
+                                           const gcstring& grouping) {
+  node_vector entries;
+  GenApi::CEnumerationPtr(enumeration)->GetEntries(entries);
+  out_->Key("ValidValuesList");
+  out_->StartArray();
+  for (INode* entry : Select(entries, kNestedVisibilityLimit)) {
+    WriteSchemaNode(parent, grouping, entry);
+  }
+  out_->EndArray();
 }
 
 }  // namespace zor::genicam

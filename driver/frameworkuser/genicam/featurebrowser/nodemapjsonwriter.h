@@ -60,6 +60,14 @@ class NodeMapJsonWriter {
                        GenApi::INode* node);
   void WriteSchemaChildren(const GenICam::gcstring& parent, const GenICam::gcstring& grouping,
                            const GenApi::node_vector& children);
+  // The schema tree walk's steps: the skips and the node's object, then what it nests.
+  void WriteSchemaNodeBody(const GenICam::gcstring& parent, const GenICam::gcstring& grouping,
+                           GenApi::INode* node, const GenICam::gcstring& name);
+  void WriteSchemaNested(const GenICam::gcstring& parent, GenApi::INode* node,
+                         const GenICam::gcstring& name, GenApi::EInterfaceType type);
+  // "ValidValuesList" of an enumeration, its entries grouped under the selector's name.
+  void WriteSchemaEntries(const GenICam::gcstring& parent, GenApi::INode* enumeration,
+                          const GenICam::gcstring& grouping);
 
   // Entries of one node (nodestateentry.cpp, nodedescriptionentry.cpp).
   void WriteNodeState(GenApi::INode* node);

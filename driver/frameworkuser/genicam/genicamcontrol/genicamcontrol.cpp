@@ -79,32 +79,35 @@ std::pair<std::string, std::string> GenICamControl::GetObjectPath(int64_t id) {
   return {path.str(), name};
 }
 
+std::string GenICamControl::ReadDeviceUserName() {
+  for (const char* feature : {"DeviceUserID", "DeviceID"}) {
+    GenApi::CStringPtr value = NodeMap()->_Ptr != nullptr ? NodeMap()->_GetNode(feature) : nullptr;
+    try {
+      if (value.IsValid() && GenApi::IsReadable(value)) return value->GetValue().c_str();
+    } catch (const GenICam::GenericException&) {
+      // Try the next feature.
+    }
+  }
+  return {};
+}
+
 std::string GenICamControl::BuildDeviceDisplayName() {
   std::lock_guard<std::mutex> lock(namesMutex_);
   if (!displayPath_.empty()) return displayPath_;
-  std::ostringstream path;
   if (kind_ >= 4) {
     auto [objectPath, objectName] = GetObjectPath(hostObjectId_);
-    path << objectPath;
-    userName_ = objectName;
-  } else {
-    const int64_t object = kind_ == 0 ? system_.hostSystemId : hostObjectId_;
-    path << GetObjectPath(object).first << "\\" << GetDeviceModelName() << "{"
-         << static_cast<const void*>(this) << "}";
-    if (kind_ == kDeviceNodeMapKind) {
-      for (const char* feature : {"DeviceUserID", "DeviceID"}) {
-        GenApi::CStringPtr value =
-            NodeMap()->_Ptr != nullptr ? NodeMap()->_GetNode(feature) : nullptr;
-        try {
-          if (!value.IsValid() || !GenApi::IsReadable(value)) continue;
-          const std::string text = value->GetValue().c_str();
-          if (!text.empty()) userName_ = text;
-          break;
-        } catch (const GenICam::GenericException&) {
-          // Try the next feature.
-        }
-      }
-    }
+    displayPath_ = std::move(objectPath);
+    userName_ = std::move(objectName);
+    return displayPath_;
+  }
+  const int64_t object = kind_ == 0 ? system_.hostSystemId : hostObjectId_;
+  std::ostringstream path;
+  // The control's address keeps the path of each map apart.
+  path << GetObjectPath(object).first << "\\" << GetDeviceModelName() << "{"
+       << static_cast<const void*>(this) << "}";
+  if (kind_ == kDeviceNodeMapKind) {
+    std::string userName = ReadDeviceUserName();
+    if (!userName.empty()) userName_ = std::move(userName);
   }
   displayPath_ = path.str();
   return displayPath_;

@@ -106,6 +106,9 @@ class GenICamControl : public GenICamProxy,
   static bool InquireGenICam(int64_t eventId, int64_t infoType, void* out);
 
  private:
+  // The text of "DeviceUserID", else of "DeviceID": the first of the two that can be read.
+  std::string ReadDeviceUserName();
+
   GenICamSystemFacts system_;
   FeatureBrowser featureBrowser_;
   int64_t controlMode_ = kKeepAliveMode;

@@ -75,6 +75,46 @@ std::string SystemName(int64_t systemHostId) {
 
 }  // namespace
 
+std::vector<ControlPtr> QDGeniCamDeviceSystem::FindAddressedMaps(int64_t digitizerIndex,
+                                                                 const QDDigitizerInfo* digitizer) {
+  if (digitizerIndex == 0) return FindNodeMaps(L"", 0, -1);
+  if (digitizer == nullptr) return {};
+  return FindNodeMaps(digitizer->GetDeviceName(), digitizer->GetHostId(), -1);
+}
+
+void QDGeniCamDeviceSystem::PublishMaps(const std::vector<ControlPtr>& controls,
+                                        QDDriverThreadContext& ctx) {
+  if (publisher_ == nullptr) {
+    genicam::PublisherSystem system;
+    system.hostId = GetHostObjectId();
+    system.logSource = DeviceNumber();
+    system.name = MakeSystemDisplayName();
+    system.webServer = featureBrowserServer_ != 0;
+    system.port = featureBrowserServerPort_;
+    publisher_ =
+        std::make_unique<genicam::NodeMapPublisher>(system, L"featurebrowser/featurebrowser.exe");
+  }
+  for (const ControlPtr& control : controls) publisher_->Publish(*control);
+  if (controls.empty()) ctx.SetError(kFeatureBrowserError, 3, 0, 0);
+}
+
+void QDGeniCamDeviceSystem::WithdrawMaps(const std::vector<ControlPtr>& controls) {
+  if (publisher_ == nullptr) return;
+  ControlPtr systemControl;
+  for (const ControlPtr& control : controls) {
+    if (control->GetDeviceModelName() == "QsysControl") {
+      systemControl = control;
+    } else {
+      publisher_->RemoveControl(*control);
+    }
+  }
+  // The system's own map goes last, and the publisher with it once nothing is left.
+  if (systemControl != nullptr && publisher_->PublishedCount() == 1) {
+    publisher_->RemoveControl(*systemControl);
+  }
+  if (publisher_->PublishedCount() == 0) publisher_.reset();
+}
+
 bool QDGeniCamDeviceSystem::ControlFeatureBrowser(int64_t digitizerIndex, ValueRecord value,
                                                   QDDriverThreadContext& ctx) {
   const int64_t code = value.AsInteger();
@@ -87,43 +127,18 @@ bool QDGeniCamDeviceSystem::ControlFeatureBrowser(int64_t digitizerIndex, ValueR
   std::shared_ptr<QDDigitizerInfo> digitizer;
   if (digitizerIndex != 0) digitizer = digitizers_.GetAt(digitizerIndex);
   if (!newFeatureBrowser_) return ControlInProcessBrowser(digitizerIndex, digitizer, code, ctx);
-  std::vector<ControlPtr> controls;
-  if (digitizerIndex == 0) {
-    controls = FindNodeMaps(L"", 0, -1);
-  } else if (digitizer != nullptr) {
-    // The system's own map comes along in every search; a digitizer leaves it alone.
-    for (auto& control : FindNodeMaps(digitizer->GetDeviceName(), digitizer->GetHostId(), -1)) {
-      if (control->GetDeviceModelName() != "QsysControl") controls.push_back(control);
-    }
+  std::vector<ControlPtr> controls = FindAddressedMaps(digitizerIndex, digitizer.get());
+  // The system's own map comes along in every search; a digitizer leaves it alone.
+  if (digitizerIndex != 0) {
+    std::erase_if(controls, [](const ControlPtr& control) {
+      return control->GetDeviceModelName() == "QsysControl";
+    });
   }
   try {
     if (command == BrowserCommand::kOpen) {
-      if (publisher_ == nullptr) {
-        genicam::PublisherSystem system;
-        system.hostId = GetHostObjectId();
-        system.logSource = DeviceNumber();
-        system.name = MakeSystemDisplayName();
-        system.webServer = featureBrowserServer_ != 0;
-        system.port = featureBrowserServerPort_;
-        publisher_ = std::make_unique<genicam::NodeMapPublisher>(
-            system, L"featurebrowser/featurebrowser.exe");
-      }
-      for (auto& control : controls) publisher_->Publish(*control);
-      if (controls.empty()) ctx.SetError(kFeatureBrowserError, 3, 0, 0);
-    } else if (publisher_ != nullptr) {
-      std::shared_ptr<genicam::GenICamControl> systemControl;
-      for (auto& control : controls) {
-        if (control->GetDeviceModelName() == "QsysControl") {
-          systemControl = control;
-        } else {
-          publisher_->RemoveControl(*control);
-        }
-      }
-      // The system's own map goes last, and the publisher with it once nothing is left.
-      if (systemControl != nullptr && publisher_->PublishedCount() == 1) {
-        publisher_->RemoveControl(*systemControl);
-      }
-      if (publisher_->PublishedCount() == 0) publisher_.reset();
+      PublishMaps(controls, ctx);
+    } else {
+      WithdrawMaps(controls);
     }
   } catch (const foundation::ZorDrvException& e) {
     ctx.SetErrorSubText(static_cast<int64_t>(e.GetCodeA()), static_cast<int64_t>(e.GetCodeB()),
@@ -156,12 +171,7 @@ bool QDGeniCamDeviceSystem::ControlInProcessBrowser(
     if (addressed != nullptr) addressed->Browser().Close();
     return GetPendingError(ctx) == 0;
   }
-  std::vector<ControlPtr> controls;
-  if (!addressesDigitizer) {
-    controls = FindNodeMaps(L"", 0, -1);
-  } else if (digitizer != nullptr) {
-    controls = FindNodeMaps(digitizer->GetDeviceName(), digitizer->GetHostId(), -1);
-  }
+  const std::vector<ControlPtr> controls = FindAddressedMaps(digitizerIndex, digitizer.get());
   std::vector<genicam::BrowserDescriptor> descriptors;
   for (const ControlPtr& control : controls) {
     if (control != nullptr) descriptors.push_back(MakeDescriptor(*control, GetHostObjectId()));

@@ -99,6 +99,13 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   bool ControlInProcessBrowser(int64_t digitizerIndex,
                                const std::shared_ptr<QDDigitizerInfo>& digitizer, int64_t value,
                                QDDriverThreadContext& ctx);
+  // The registered maps of the system and all its digitizers (index 0), or of one digitizer.
+  std::vector<std::shared_ptr<genicam::GenICamControl>> FindAddressedMaps(
+      int64_t digitizerIndex, const QDDigitizerInfo* digitizer);
+  // The web browser's maps, published by the system's one publisher, made on first use.
+  void PublishMaps(const std::vector<std::shared_ptr<genicam::GenICamControl>>& controls,
+                   QDDriverThreadContext& ctx);
+  void WithdrawMaps(const std::vector<std::shared_ptr<genicam::GenICamControl>>& controls);
   // Sets the GenICam variables; false (with the error recorded) when the XML
   // repository is not named.
   bool SetGenICamEnvironment(QDDriverThreadContext& ctx);
