@@ -35,6 +35,12 @@ constexpr int64_t kThreadUserValue = 1819;
 constexpr int64_t kHostThreadId = 1103;
 constexpr int64_t kInquireLastEvent = 1019;
 
+bool IsThreadType(int64_t type) { return type == kThreadObject || type == kThreadObjectAlternate; }
+
+bool IsEventInitWord(int64_t init) {
+  return init == 0x2010 || init == 0x2020 || init == 0x4010 || init == 0x4020 || init == Q_DEFAULT;
+}
+
 // A setting the thread object keeps: the values 1 and 2 are stored, Q_DEFAULT stores the
 // default; any other value goes to the kernel object.
 struct ThreadSetting {
@@ -59,12 +65,6 @@ bool StoreThreadSetting(QDZorThreadContext& thread, const ThreadSetting& setting
   if (value != 1 && value != 2 && value != Q_DEFAULT) return false;
   (thread.*setting.store)(value != Q_DEFAULT ? value : setting.defaultValue);
   return true;
-}
-
-bool IsThreadType(int64_t type) { return type == kThreadObject || type == kThreadObjectAlternate; }
-
-bool IsEventInitWord(int64_t init) {
-  return init == 0x2010 || init == 0x2020 || init == 0x4010 || init == 0x4020 || init == Q_DEFAULT;
 }
 
 // A thread object's kernel object follows the calling thread's priority:
