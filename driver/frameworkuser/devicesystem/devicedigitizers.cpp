@@ -139,18 +139,15 @@ struct RecordSetting {
   void (*store)(QDDigitizerInfo& digitizer, int64_t type, int64_t value);
 };
 int64_t EnabledUnlessDisabled(int64_t value) { return value == Q_DISABLE ? value : Q_ENABLE; }
+// The record keeps whether the check is off.
+void KeepCheckOff(QDDigitizerInfo& digitizer, int64_t type, int64_t value) {
+  digitizer.KeptSettings()[type] = value == Q_DISABLE ? 1 : 0;
+}
 constexpr RecordSetting kRecordSettings[] = {
     {Q_HOST_OBJECT_ID, Accepts::kAnyValue,
      [](QDDigitizerInfo& d, int64_t /*type*/, int64_t value) { d.SetHostId(value); }},
-    // The record keeps whether the check is off.
-    {Q_GRAB_FIELD_CHECK, Accepts::kSwitch,
-     [](QDDigitizerInfo& d, int64_t type, int64_t value) {
-       d.KeptSettings()[type] = value == Q_DISABLE ? 1 : 0;
-     }},
-    {Q_GRAB_LINE_CHECK, Accepts::kSwitch,
-     [](QDDigitizerInfo& d, int64_t type, int64_t value) {
-       d.KeptSettings()[type] = value == Q_DISABLE ? 1 : 0;
-     }},
+    {Q_GRAB_FIELD_CHECK, Accepts::kSwitch, KeepCheckOff},
+    {Q_GRAB_LINE_CHECK, Accepts::kSwitch, KeepCheckOff},
     {Q_PROCESS_EVENTS, Accepts::kSwitch,
      [](QDDigitizerInfo& d, int64_t /*type*/, int64_t value) {
        d.SetProcessEnableSetting(EnabledUnlessDisabled(value));

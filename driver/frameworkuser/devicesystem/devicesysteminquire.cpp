@@ -157,9 +157,9 @@ bool QDDeviceSystem::AnswerFromSystem(int64_t type, int64_t& answer) {
          return HostSysInquire(s.GetHostSystemId(0), kHostAnswered, nullptr);
        }},
   };
-  for (const SystemAnswer& system : kSystemAnswers) {
-    if (system.type != type) continue;
-    answer = system.read(*this);
+  for (const SystemAnswer& entry : kSystemAnswers) {
+    if (entry.type != type) continue;
+    answer = entry.read(*this);
     return true;
   }
   return false;
