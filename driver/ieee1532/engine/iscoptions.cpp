@@ -88,24 +88,25 @@ void TakeCommandFile(int& argc, char**& argv) {
   line.commandFileGiven = true;
 }
 
-void TakeLogFile(int& argc, char**& argv) {
-  IscCommandLine& line = IscEngineCommandLine();
+// The file name after "-l" or "-o", which must not be the command file's.
+const char* TakeFileBesideInput(int& argc, char**& argv, const char* what,
+                                const char* sameAsInput) {
   const char* file = TakeValue(argc, argv);
-  if (file == nullptr) Stop("missing [%s] filename", "LogFile");
-  if (line.commandFile == file) {
-    IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, "Log filename same as input");
+  if (file == nullptr) Stop("missing [%s] filename", what);
+  if (IscEngineCommandLine().commandFile == file) {
+    IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, sameAsInput);
   }
-  line.logFile = file;
+  return file;
+}
+
+void TakeLogFile(int& argc, char**& argv) {
+  IscEngineCommandLine().logFile =
+      TakeFileBesideInput(argc, argv, "LogFile", "Log filename same as input");
 }
 
 void TakeOutputFile(int& argc, char**& argv) {
-  IscCommandLine& line = IscEngineCommandLine();
-  const char* file = TakeValue(argc, argv);
-  if (file == nullptr) Stop("missing [%s] filename", "OutFile");
-  if (line.commandFile == file) {
-    IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, "Output filename same as input");
-  }
-  line.outputFile = file;
+  IscEngineCommandLine().outputFile =
+      TakeFileBesideInput(argc, argv, "OutFile", "Output filename same as input");
 }
 
 void TakeDebugBits(int& argc, char**& argv) {
