@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs; silent when all are there.
 # With "fuzz", also what fuzz campaigns need (scripts/fuzz.sh): clang and libFuzzer's runtime.
-# With "clang", clang alone (scripts/check-thread-safety.sh).
+# With "clang", clang and clang-tidy (scripts/check-thread-safety.sh, scripts/check-function-size.sh).
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config clang-format python3 dpkg-dev
           rapidjson-dev libxml2-dev libxslt1-dev libzip-dev libpng-dev
@@ -10,7 +10,7 @@ packages=(cmake ninja-build g++ pkg-config clang-format python3 dpkg-dev
 if [ "${1:-}" = fuzz ]; then
   packages+=(clang libclang-rt-dev)
 elif [ "${1:-}" = clang ]; then
-  packages+=(clang)
+  packages+=(clang clang-tidy)
 fi
 # Used only by the page test of the feature browser, which is skipped where it is missing.
 optional=(chromium)

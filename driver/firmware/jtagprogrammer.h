@@ -11,6 +11,8 @@
 
 namespace zor::firmware {
 
+struct DescriptionOption;
+
 // The programmer both JTAG engines drive. It carries the engine's command lines and results;
 // derived ports move the pins.
 class CJtagProgrammer : public jtag::IJtagEnginePort {
@@ -73,8 +75,11 @@ class CJtagProgrammer : public jtag::IJtagEnginePort {
   uint32_t progressCounter_ = 0;
 
  private:
+  struct ChainDataFiles;
   int RunChain(const std::string& description, const std::string& callerData,
                const std::string& tempPath, bool& madeTemp);
+  int WriteDeviceLine(int n, uint8_t count, ChainDataFiles& files);
+  int AppendOption(const DescriptionOption& option, ChainDataFiles& files, std::string& line);
   int RunEngine();
 };
 

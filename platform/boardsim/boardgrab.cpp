@@ -73,7 +73,7 @@ void Board::DigGrab(Call& call) {
     auto object = objects_.find(job.objectId);
     if (object != objects_.end()) ++object->second.pendingGrabs;
     if (FrameOnRequester(*dig)) call.frameDigitizer = dig->id;
-    dig->grabs.emplace_back(job, reg->second);
+    dig->grabs.push_back(SingleGrab{job, reg->second});
     r.waitInUserMode = 1;
     if (call.frameDigitizer != 0) return;
   }

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "platform/host/clientbudget.h"
 #include "platform/host/ownsite.h"
@@ -34,6 +35,18 @@ class OpenConnections {
 };
 
 struct WebServerContext {
+  // Spelled out: clang does not yet build aggregates from parentheses (make_shared).
+  WebServerContext(std::filesystem::path rootFolder, OwnSite ownSite, WebServerLimits serverLimits,
+                   boost::asio::io_context::executor_type networkExecutor,
+                   boost::asio::thread_pool::executor_type workerExecutor,
+                   std::shared_ptr<ClientBudget> clientBudget)
+      : root(std::move(rootFolder)),
+        site(std::move(ownSite)),
+        limits(serverLimits),
+        network(std::move(networkExecutor)),
+        workers(std::move(workerExecutor)),
+        budget(std::move(clientBudget)) {}
+
   std::filesystem::path root;
   OwnSite site;
   WebServerLimits limits;

@@ -42,12 +42,14 @@ bool DecodeFrame(std::string_view frame, QINT64* tag, std::string* body) {
   rapidjson::Document document;
   document.Parse<rapidjson::kParseIterativeFlag>(frame.data(), frame.size());
   if (document.HasParseError() || !document.IsObject()) return false;
-  auto tagValue = document.FindMember("tag");
-  auto bodyValue = document.FindMember("body");
-  if (tagValue == document.MemberEnd() || !tagValue->value.IsInt64()) return false;
-  if (bodyValue == document.MemberEnd() || !bodyValue->value.IsString()) return false;
-  *tag = tagValue->value.GetInt64();
-  body->assign(bodyValue->value.GetString(), bodyValue->value.GetStringLength());
+  // HasMember, not FindMember: comparing RapidJSON's member iterators is ambiguous to clang
+  // in C++20.
+  if (!document.HasMember("tag") || !document.HasMember("body")) return false;
+  const rapidjson::Value& tagValue = document["tag"];
+  const rapidjson::Value& bodyValue = document["body"];
+  if (!tagValue.IsInt64() || !bodyValue.IsString()) return false;
+  *tag = tagValue.GetInt64();
+  body->assign(bodyValue.GetString(), bodyValue.GetStringLength());
   return true;
 }
 

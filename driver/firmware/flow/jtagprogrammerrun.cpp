@@ -129,6 +129,15 @@ int CJtagProgrammer::Run(const char* descriptionPath, const char* dataPath, Prog
   return result;
 }
 
+// The data file the device lines name: the caller's until a data option patches it into the
+// temporary file.
+struct CJtagProgrammer::ChainDataFiles {
+  const std::string& caller;
+  const std::string& temp;
+  std::string current;
+  bool& madeTemp;
+};
+
 int CJtagProgrammer::RunChain(const std::string& description, const std::string& callerData,
                               const std::string& tempPath, bool& madeTemp) {
   descriptionFile_ = std::fopen(description.c_str(), "r");
@@ -137,36 +146,50 @@ int CJtagProgrammer::RunChain(const std::string& description, const std::string&
   const int counted = CountDevices(count);
   if (count >= kLineCount) return 3;
   if (counted != 0) return 1;
-  std::string dataFile = callerData;
+  ChainDataFiles files{callerData, tempPath, callerData, madeTemp};
   for (int n = count; n >= 1; --n) {
-    uint32_t idcode = 0;
-    if (ReadIdCodes(static_cast<uint8_t>(n), idcode) != 0) return 1;
-    const DeviceLine device = FindDevice(descriptionFile_, idcode);
-    if (!device.found) return 1;
-    std::string line = "D" + std::to_string(n);
-    for (const DescriptionOption& option : device.options) {
-      if (option.kind == 'i') {
-        line += " -i" + option.value;
-      } else if (option.kind == 'b') {
-        line += " -b\"" + option.value + "\"";
-      } else {
-        if (option.value.find('*') == std::string::npos) {
-          // Always from the caller's file, so a second patch never reads its own output.
-          const std::string patch = bsdlFolder_.CStr() + option.value + ".inf";
-          madeTemp = true;
-          if (ApplyPatchFile(callerData.c_str(), tempPath.c_str(), patch.c_str()) != 0) return 1;
-          dataFile = tempPath;
-        }
-        line += " -d\"" + dataFile + "\" -a\"" + actionName_.CStr() + "\"";
-      }
-    }
-    lines_[count - n].Assign((line + ";").c_str());
+    if (WriteDeviceLine(n, count, files) != 0) return 1;
   }
   if (count < kLineCount) lines_[count].Assign("");
   if (CountDevices(count) != 0) return 1;
   std::fclose(descriptionFile_);
   descriptionFile_ = nullptr;
   return RunEngine();
+}
+
+// Lines are numbered from the chain count down to 1: line n stands at lines_[count - n].
+int CJtagProgrammer::WriteDeviceLine(int n, uint8_t count, ChainDataFiles& files) {
+  uint32_t idcode = 0;
+  if (ReadIdCodes(static_cast<uint8_t>(n), idcode) != 0) return 1;
+  const DeviceLine device = FindDevice(descriptionFile_, idcode);
+  if (!device.found) return 1;
+  std::string line = "D" + std::to_string(n);
+  for (const DescriptionOption& option : device.options) {
+    if (AppendOption(option, files, line) != 0) return 1;
+  }
+  lines_[count - n].Assign((line + ";").c_str());
+  return 0;
+}
+
+int CJtagProgrammer::AppendOption(const DescriptionOption& option, ChainDataFiles& files,
+                                  std::string& line) {
+  if (option.kind == 'i') {
+    line += " -i" + option.value;
+    return 0;
+  }
+  if (option.kind == 'b') {
+    line += " -b\"" + option.value + "\"";
+    return 0;
+  }
+  if (option.value.find('*') == std::string::npos) {
+    // Always from the caller's file, so a second patch never reads its own output.
+    const std::string patch = bsdlFolder_.CStr() + option.value + ".inf";
+    files.madeTemp = true;
+    if (ApplyPatchFile(files.caller.c_str(), files.temp.c_str(), patch.c_str()) != 0) return 1;
+    files.current = files.temp;
+  }
+  line += " -d\"" + files.current + "\" -a\"" + actionName_.CStr() + "\"";
+  return 0;
 }
 
 int CJtagProgrammer::RunEngine() {

@@ -1,6 +1,9 @@
 // Parses Boolean array arguments: a range of a named array or a literal.
 #include <cctype>
+#include <cstdint>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "driver/firmware/stapl/interpreter.h"
 #include "driver/firmware/stapl/sixbit.h"
@@ -61,20 +64,61 @@ int CStaplInterpreter::ParseRange(StaplSymbol& array, std::string_view inside, S
   return kStaplSuccess;
 }
 
+namespace {
+
+// "#" data: the last character is bit 0. The end bit of the literal, or -1 for a syntax error.
+int64_t BinaryLiteral(const std::string& clean, StaplBits& bits) {
+  const int64_t n = static_cast<int64_t>(clean.size());
+  bits = MakeStaplBits(n);
+  for (int64_t k = 0; k < n; ++k) {
+    if (clean[k] != '0' && clean[k] != '1') return -1;
+    SetStaplBit(bits.data(), n - 1 - k, clean[k] == '1');
+  }
+  return n - 1;
+}
+
+// "$" data, four bits a digit. STAPL proper puts the last digit lowest; the line-oriented form
+// reads in text order.
+int64_t HexLiteral(const std::string& clean, bool lastDigitLow, StaplBits& bits) {
+  const int64_t n = static_cast<int64_t>(clean.size());
+  bits = MakeStaplBits(4 * n);
+  for (int64_t k = 0; k < n; ++k) {
+    const int value = foundation::HexDigitValue(clean[k]);
+    if (value < 0) return -1;
+    const int64_t group = lastDigitLow ? n - 1 - k : k;
+    for (int b = 0; b < 4; ++b) SetStaplBit(bits.data(), 4 * group + b, (value >> b) & 1);
+  }
+  return 4 * n - 1;
+}
+
+// "@" data: 6-bit characters of a compressed stream whose header gives its length in bytes.
+int64_t CompressedLiteral(const std::string& clean, int version, StaplBits& bits) {
+  std::vector<uint8_t> packed;
+  if (!StaplUnpackSixBit(clean, &packed) || packed.size() < 4) return -1;
+  const int64_t length =
+      packed[0] | packed[1] << 8 | packed[2] << 16 | static_cast<int64_t>(packed[3]) << 24;
+  if (length < 1 || length > std::numeric_limits<int32_t>::max() / 8) return -1;
+  // A token of at least ten bits yields at most 255 bytes: a larger header is corrupt data,
+  // not a size to allocate.
+  if (length > (static_cast<int64_t>(packed.size()) * 8 / 10 + 1) * 255) return -1;
+  std::vector<uint8_t> out(length);
+  if (StaplUncompress(packed.data(), static_cast<int64_t>(packed.size()), out.data(), length,
+                      version) != length) {
+    return -1;
+  }
+  bits = MakeStaplBits(8 * length);
+  for (int64_t i = 0; i < length; ++i)
+    bits[i / 4] |= static_cast<uint32_t>(out[i]) << (8 * (i % 4));
+  return 8 * length - 1;
+}
+
+}  // namespace
+
 int CStaplInterpreter::ParseLiteral(std::string_view text, int slot, StaplArrayArg* arg) {
   StaplBits& bits = literals_[slot];
   arg->literal = true;
   arg->start = 0;
-  if (text.substr(0, 5) == "BOOL(") {
-    if (text.back() != ')') return kStaplSyntaxError;
-    int64_t value = 0;
-    const int rc = EvaluateInteger(text.substr(5, text.size() - 6), &value);
-    if (rc != kStaplSuccess) return rc;
-    bits.assign(1, static_cast<uint32_t>(value));
-    arg->words = bits.data();
-    arg->end = 31;
-    return kStaplSuccess;
-  }
+  if (text.substr(0, 5) == "BOOL(") return ParseBoolLiteral(text, bits, arg);
   const char introducer = version_ == 2 ? text.front() : '$';
   std::string_view data = version_ == 2 ? text.substr(1) : text;
   std::string clean;
@@ -82,44 +126,30 @@ int CStaplInterpreter::ParseLiteral(std::string_view text, int slot, StaplArrayA
     if (c != ' ') clean.push_back(c);
   }
   if (clean.empty()) return kStaplSyntaxError;
-  const int64_t n = static_cast<int64_t>(clean.size());
+  int64_t end;
   if (introducer == '#') {
-    bits = MakeStaplBits(n);
-    for (int64_t k = 0; k < n; ++k) {
-      if (clean[k] != '0' && clean[k] != '1') return kStaplSyntaxError;
-      SetStaplBit(bits.data(), n - 1 - k, clean[k] == '1');
-    }
-    arg->end = n - 1;
+    end = BinaryLiteral(clean, bits);
   } else if (introducer == '$') {
-    bits = MakeStaplBits(4 * n);
-    for (int64_t k = 0; k < n; ++k) {
-      const int value = foundation::HexDigitValue(clean[k]);
-      if (value < 0) return kStaplSyntaxError;
-      // STAPL proper puts the last digit lowest; the line-oriented form reads in text order.
-      const int64_t group = version_ == 2 ? n - 1 - k : k;
-      for (int b = 0; b < 4; ++b) SetStaplBit(bits.data(), 4 * group + b, (value >> b) & 1);
-    }
-    arg->end = 4 * n - 1;
+    end = HexLiteral(clean, version_ == 2, bits);
   } else {
-    std::vector<uint8_t> packed;
-    if (!StaplUnpackSixBit(clean, &packed) || packed.size() < 4) return kStaplSyntaxError;
-    const int64_t length =
-        packed[0] | packed[1] << 8 | packed[2] << 16 | static_cast<int64_t>(packed[3]) << 24;
-    if (length < 1 || length > std::numeric_limits<int32_t>::max() / 8) return kStaplSyntaxError;
-    // A token of at least ten bits yields at most 255 bytes: a larger header is corrupt data,
-    // not a size to allocate.
-    if (length > (static_cast<int64_t>(packed.size()) * 8 / 10 + 1) * 255) return kStaplSyntaxError;
-    std::vector<uint8_t> out(length);
-    if (StaplUncompress(packed.data(), static_cast<int64_t>(packed.size()), out.data(), length,
-                        version_) != length) {
-      return kStaplSyntaxError;
-    }
-    bits = MakeStaplBits(8 * length);
-    for (int64_t i = 0; i < length; ++i)
-      bits[i / 4] |= static_cast<uint32_t>(out[i]) << (8 * (i % 4));
-    arg->end = 8 * length - 1;
+    end = CompressedLiteral(clean, version_, bits);
   }
+  if (end < 0) return kStaplSyntaxError;
+  arg->end = end;
   arg->words = bits.data();
+  return kStaplSuccess;
+}
+
+// BOOL(expression): the 32 low bits of an integer.
+int CStaplInterpreter::ParseBoolLiteral(std::string_view text, StaplBits& bits,
+                                        StaplArrayArg* arg) {
+  if (text.back() != ')') return kStaplSyntaxError;
+  int64_t value = 0;
+  const int rc = EvaluateInteger(text.substr(5, text.size() - 6), &value);
+  if (rc != kStaplSuccess) return rc;
+  bits.assign(1, static_cast<uint32_t>(value));
+  arg->words = bits.data();
+  arg->end = 31;
   return kStaplSuccess;
 }
 

@@ -225,25 +225,33 @@ class CParser {
   static Operand Boolean(bool v) { return Operand{v ? 1 : 0, kStaplBoolean}; }
 
   static Operand Apply(std::string_view op, const Operand& a, const Operand& b) {
-    if (op == "||" || op == "&&") {
-      NeedBoolean(a);
-      NeedBoolean(b);
-      return Boolean(op == "||" ? (a.value || b.value) : (a.value && b.value));
-    }
-    if (op == "==" || op == "!=") {
-      bool equal;
-      if (IsIntegerType(a.type) && IsIntegerType(b.type)) {
-        equal = a.value == b.value;
-      } else if (IsBooleanType(a.type) && IsBooleanType(b.type)) {
-        equal = (a.value != 0) == (b.value != 0);
-      } else {
-        Fail(kStaplTypeMismatch);
-      }
-      return Boolean(op == "==" ? equal : !equal);
-    }
+    if (op == "||" || op == "&&") return Logical(op, a, b);
+    if (op == "==" || op == "!=") return Equality(op, a, b);
     NeedInteger(a);
     NeedInteger(b);
-    const int64_t x = a.value, y = b.value;
+    return Arithmetic(op, a.value, b.value);
+  }
+
+  static Operand Logical(std::string_view op, const Operand& a, const Operand& b) {
+    NeedBoolean(a);
+    NeedBoolean(b);
+    return Boolean(op == "||" ? (a.value || b.value) : (a.value && b.value));
+  }
+
+  // Integers compare by value, Booleans by truth.
+  static Operand Equality(std::string_view op, const Operand& a, const Operand& b) {
+    bool equal;
+    if (IsIntegerType(a.type) && IsIntegerType(b.type)) {
+      equal = a.value == b.value;
+    } else if (IsBooleanType(a.type) && IsBooleanType(b.type)) {
+      equal = (a.value != 0) == (b.value != 0);
+    } else {
+      Fail(kStaplTypeMismatch);
+    }
+    return Boolean(op == "==" ? equal : !equal);
+  }
+
+  static Operand Arithmetic(std::string_view op, int64_t x, int64_t y) {
     if (op == "|") return Integer(x | y);
     if (op == "^") return Integer(x ^ y);
     if (op == "&") return Integer(x & y);
@@ -256,6 +264,11 @@ class CParser {
     if (op == "+") return Integer(CheckedAdd(x, y));
     if (op == "-") return Integer(CheckedSub(x, y));
     if (op == "*") return Integer(CheckedMul(x, y));
+    return Division(op, x, y);
+  }
+
+  // "/" and "%"; a quotient carries its operands for CEIL.
+  static Operand Division(std::string_view op, int64_t x, int64_t y) {
     if (y == 0) Fail(kStaplDivideByZero);
     if (x == std::numeric_limits<int64_t>::min() && y == -1) Fail(kStaplIntegerOverflow);
     if (op == "%") return Integer(x % y);
@@ -397,36 +410,50 @@ class CParser {
       const int base = lex_.Next().text == "#" ? 2 : 16;
       value = lex_.NumberInBase(base);
     } else {
-      const Token t = lex_.Next();
-      if (t.kind != Tok::kName) Fail(kStaplSyntaxError);
-      StaplSymbol* symbol = Resolve(t.text);
-      if (!IsArrayKind(symbol->kind)) Fail(kStaplSyntaxError);
-      if (!IsBooleanArrayKind(symbol->kind)) Fail(kStaplTypeMismatch);
-      if (!symbol->array) Fail(kStaplInternalError);
-      const int64_t dimension = symbol->array->dimension;
-      lex_.Expect("[");
-      int64_t first = dimension - 1, second = 0;
-      if (!lex_.IsOp("]")) {
-        first = IndexOf(Binary(1));
-        lex_.Expect("..");
-        second = IndexOf(Binary(1));
-      }
-      lex_.Expect("]");
-      if (first < 0 || second < 0 || first >= dimension || second >= dimension) {
-        Fail(kStaplBoundsError);
-      }
-      // The second index written is bit 0; bits count toward the first.
-      const int64_t step = first >= second ? 1 : -1;
-      const int64_t count = (first - second) * step + 1;
-      if (count > 64) Fail(kStaplIntegerOverflow);
-      uint64_t bits = 0;
-      for (int64_t n = 0; n < count; ++n) {
-        if (GetStaplBit(symbol->array->bits.data(), second + n * step)) bits |= uint64_t{1} << n;
-      }
-      value = static_cast<int64_t>(bits);
+      value = BooleanRangeValue();
     }
     lex_.Expect(")");
     return Operand{value, value == 0 || value == 1 ? kStaplEither : kStaplInteger};
+  }
+
+  // A Boolean array range "name[first..second]", or the whole array "name[]".
+  int64_t BooleanRangeValue() {
+    const StaplArray& array = BooleanArrayNamed();
+    const int64_t dimension = array.dimension;
+    lex_.Expect("[");
+    int64_t first = dimension - 1, second = 0;
+    if (!lex_.IsOp("]")) {
+      first = IndexOf(Binary(1));
+      lex_.Expect("..");
+      second = IndexOf(Binary(1));
+    }
+    lex_.Expect("]");
+    if (first < 0 || second < 0 || first >= dimension || second >= dimension) {
+      Fail(kStaplBoundsError);
+    }
+    return RangeAsInteger(array, first, second);
+  }
+
+  const StaplArray& BooleanArrayNamed() {
+    const Token t = lex_.Next();
+    if (t.kind != Tok::kName) Fail(kStaplSyntaxError);
+    const StaplSymbol* symbol = Resolve(t.text);
+    if (!IsArrayKind(symbol->kind)) Fail(kStaplSyntaxError);
+    if (!IsBooleanArrayKind(symbol->kind)) Fail(kStaplTypeMismatch);
+    if (!symbol->array) Fail(kStaplInternalError);
+    return *symbol->array;
+  }
+
+  // The second index written is bit 0; bits count toward the first.
+  static int64_t RangeAsInteger(const StaplArray& array, int64_t first, int64_t second) {
+    const int64_t step = first >= second ? 1 : -1;
+    const int64_t count = (first - second) * step + 1;
+    if (count > 64) Fail(kStaplIntegerOverflow);
+    uint64_t bits = 0;
+    for (int64_t n = 0; n < count; ++n) {
+      if (GetStaplBit(array.bits.data(), second + n * step)) bits |= uint64_t{1} << n;
+    }
+    return static_cast<int64_t>(bits);
   }
 
   static int64_t IndexOf(const Operand& a) {

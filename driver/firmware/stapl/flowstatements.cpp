@@ -83,36 +83,57 @@ int CStaplInterpreter::FindOrDeclareForward(std::string_view name, bool label,
   int rc = ResolveSymbol(name, symbol);
   if (rc != kStaplUndefinedSymbol) return rc;
   const int32_t resume = reader_.Position();
-  std::string statement, statementLabel;
-  for (;;) {
-    rc = reader_.Read(statement, statementLabel);
-    if (rc == kStaplUnexpectedEnd) break;
-    if (rc != kStaplSuccess) return rc;
-    const int32_t start = reader_.StatementStart();
-    std::string_view text = statement;
-    const std::string_view word = TakeName(text);
-    if (label) {
-      if (!statementLabel.empty()) {
-        StaplSymbol* found = nullptr;
-        rc = AddSymbol(statementLabel, StaplKind::kLabel, 0, start, &found);
-        if (rc != kStaplSuccess) return rc;
-        if (statementLabel == name) {
-          *symbol = found;
-          return reader_.Seek(resume);
-        }
-      }
-      // A label must lie inside the current procedure.
-      if (version_ == 2 && word == "ENDPROC") break;
-    } else if (word == "PROCEDURE" || word == "DATA") {
-      rc =
-          DeclareBlock(word == "DATA" ? StaplKind::kDataBlock : StaplKind::kProcedure, text, start);
-      if (rc != kStaplSuccess) return rc;
-      if (symbols_.Find(name) != nullptr) break;
-    }
+  StaplSymbol* found = nullptr;
+  rc = label ? ReadForwardToLabel(name, &found) : ReadForwardToBlock(name);
+  if (rc != kStaplSuccess) return rc;
+  if (found != nullptr) {
+    *symbol = found;
+    return reader_.Seek(resume);
   }
   rc = reader_.Seek(resume);
   if (rc != kStaplSuccess) return rc;
   return ResolveSymbol(name, symbol);
+}
+
+// Declares the labels of the statements it reads until it reads the one named; found stays null
+// when the program, or in STAPL proper the procedure, ends first.
+int CStaplInterpreter::ReadForwardToLabel(std::string_view name, StaplSymbol** found) {
+  std::string statement, statementLabel;
+  for (;;) {
+    int rc = reader_.Read(statement, statementLabel);
+    if (rc == kStaplUnexpectedEnd) return kStaplSuccess;
+    if (rc != kStaplSuccess) return rc;
+    if (!statementLabel.empty()) {
+      StaplSymbol* declared = nullptr;
+      rc = AddSymbol(statementLabel, StaplKind::kLabel, 0, reader_.StatementStart(), &declared);
+      if (rc != kStaplSuccess) return rc;
+      if (statementLabel == name) {
+        *found = declared;
+        return kStaplSuccess;
+      }
+    }
+    std::string_view text = statement;
+    // A label must lie inside the current procedure.
+    if (version_ == 2 && TakeName(text) == "ENDPROC") return kStaplSuccess;
+  }
+}
+
+// Declares the procedures and data blocks it reads until the one named is declared or the
+// program ends.
+int CStaplInterpreter::ReadForwardToBlock(std::string_view name) {
+  std::string statement, statementLabel;
+  for (;;) {
+    int rc = reader_.Read(statement, statementLabel);
+    if (rc == kStaplUnexpectedEnd) return kStaplSuccess;
+    if (rc != kStaplSuccess) return rc;
+    std::string_view text = statement;
+    const std::string_view word = TakeName(text);
+    if (word != "PROCEDURE" && word != "DATA") continue;
+    const StaplKind kind = word == "DATA" ? StaplKind::kDataBlock : StaplKind::kProcedure;
+    rc = DeclareBlock(kind, text, reader_.StatementStart());
+    if (rc != kStaplSuccess) return rc;
+    if (symbols_.Find(name) != nullptr) return kStaplSuccess;
+  }
 }
 
 int CStaplInterpreter::RunBlock(StaplSymbol& block, Phase phase) {

@@ -238,34 +238,26 @@ std::optional<int> CStaplInterpreter::RunDataStatement(int keyword, std::string_
 }
 
 std::optional<int> CStaplInterpreter::RunJtagStatement(int keyword, std::string_view rest) {
-  const int needProcedure = ProcedureOnly();
   int rc = kStaplSuccess;
   switch (keyword) {
     case kDrscan:
     case kIrscan:
-      return needProcedure ? needProcedure : DoScan(keyword == kIrscan, rest);
     case kDrstop:
     case kIrstop:
-      return needProcedure ? needProcedure : DoStop(keyword == kIrstop, rest);
     case kPredr:
     case kPostdr:
     case kPreir:
     case kPostir:
-      return needProcedure ? needProcedure
-                           : DoAmble(keyword == kPreir || keyword == kPostir,
-                                     keyword == kPredr || keyword == kPreir, rest);
     case kState:
-      return needProcedure ? needProcedure : DoState(rest);
     case kWait:
-      return needProcedure ? needProcedure : DoWait(rest);
+    case kVector:
+    case kVmap:
+      if (const int needProcedure = ProcedureOnly()) return needProcedure;
+      return RunTapStatement(keyword, rest);
     case kTrst:
       if (version_ == 0) version_ = 2;
       if (version_ == 2 && phase_ != kPhaseProcedure) return kStaplPhaseError;
       return DoWait(rest);
-    case kVector:
-      return needProcedure ? needProcedure : DoVector(rest);
-    case kVmap:
-      return needProcedure ? needProcedure : DoVmap(rest);
     case kFrequency:
       if ((rc = RequireVersion(2)) != kStaplSuccess) return rc;
       if (phase_ != kPhaseProcedure) return kStaplPhaseError;
@@ -275,6 +267,33 @@ std::optional<int> CStaplInterpreter::RunJtagStatement(int keyword, std::string_
       return DoPadding(rest);
     default:
       return std::nullopt;
+  }
+}
+
+int CStaplInterpreter::RunTapStatement(int keyword, std::string_view rest) {
+  switch (keyword) {
+    case kDrscan:
+    case kIrscan:
+      return DoScan(keyword == kIrscan, rest);
+    case kDrstop:
+    case kIrstop:
+      return DoStop(keyword == kIrstop, rest);
+    case kPredr:
+    case kPostdr:
+    case kPreir:
+    case kPostir:
+      return DoAmble(keyword == kPreir || keyword == kPostir,
+                     keyword == kPredr || keyword == kPreir, rest);
+    case kState:
+      return DoState(rest);
+    case kWait:
+      return DoWait(rest);
+    case kVector:
+      return DoVector(rest);
+    case kVmap:
+      return DoVmap(rest);
+    default:
+      return kStaplInternalError;
   }
 }
 

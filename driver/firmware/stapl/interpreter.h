@@ -36,6 +36,9 @@ struct StaplScanTail {
   StaplSymbol* result = nullptr;
 };
 
+struct StaplDeclaration;
+struct StaplWaitPlan;
+
 // One run of a STAPL program: the statement loop, the dispatcher and the statement handlers.
 class CStaplInterpreter : public IStaplSymbolResolver {
  public:
@@ -63,6 +66,8 @@ class CStaplInterpreter : public IStaplSymbolResolver {
   // Boundary scan: scans, stop states, pre- and post-ambles, STATE, WAIT, TRST, VECTOR, VMAP,
   // FREQUENCY, PADDING.
   std::optional<int> RunJtagStatement(int keyword, std::string_view rest);
+  // The boundary-scan statements that STAPL proper runs inside procedures only.
+  int RunTapStatement(int keyword, std::string_view rest);
   // A STAPL (version 2) assignment without LET: the statement starts with a variable's name.
   int DoImplicitAssignment(std::string_view rest);
   // The first statement that belongs to one version fixes it; the other version's are errors.
@@ -80,6 +85,8 @@ class CStaplInterpreter : public IStaplSymbolResolver {
   int DoAction(std::string_view rest);
   int DeclareBlock(StaplKind kind, std::string_view rest, int32_t position);
   int FindOrDeclareForward(std::string_view name, bool label, StaplSymbol** symbol);
+  int ReadForwardToLabel(std::string_view name, StaplSymbol** found);
+  int ReadForwardToBlock(std::string_view name);
   int CallProcedure(std::string_view name);
   int ProcessUses(const StaplSymbol& procedure);
   int RunBlock(StaplSymbol& block, Phase phase);
@@ -94,15 +101,26 @@ class CStaplInterpreter : public IStaplSymbolResolver {
 
   // values (datastatements.cpp)
   int DoDeclaration(bool boolean, std::string_view rest);
-  int InitialiseIntegers(StaplArray& array, std::string_view text);
-  int InitialiseBooleans(StaplArray& array, std::string_view text);
+  int ReadDeclaration(std::string_view rest, StaplDeclaration& declaration);
+  int DeclareScalar(const StaplDeclaration& declaration, int32_t position);
+  int DeclareArray(const StaplDeclaration& declaration, int32_t position);
+  int EvaluateArraySize(const StaplDeclaration& declaration, int64_t* size);
+  int StoreArray(StaplSymbol& symbol, const StaplDeclaration& declaration, int64_t size);
   int DoAssignment(std::string_view text);
+  int AssignVariable(StaplSymbol& variable, std::string_view source);
+  int AssignRange(StaplSymbol& array, std::string_view inside, std::string_view source);
+  int AssignElement(StaplSymbol& array, std::string_view index, std::string_view source);
   int DoPrint(std::string_view rest);
   int DoExport(std::string_view rest);
+
+  // array initialisers (initialisers.cpp)
+  int InitialiseIntegers(StaplArray& array, std::string_view text);
+  int InitialiseBooleans(StaplArray& array, std::string_view text);
 
   // array arguments (arrayargs.cpp)
   int ParseArrayArg(std::string_view text, int slot, StaplArrayArg* arg);
   int ParseLiteral(std::string_view text, int slot, StaplArrayArg* arg);
+  int ParseBoolLiteral(std::string_view text, StaplBits& bits, StaplArrayArg* arg);
   int ParseRange(StaplSymbol& array, std::string_view inside, StaplArrayArg* arg);
 
   // JTAG statements (jtagstatements.cpp)
@@ -114,6 +132,9 @@ class CStaplInterpreter : public IStaplSymbolResolver {
   int DoState(std::string_view rest);
   int DoAmble(bool ir, bool pre, std::string_view rest);
   int DoWait(std::string_view rest);
+  int ReadWaitItem(std::string_view item, StaplWaitPlan& plan);
+  int WaitCycles(int64_t cycles, jtag::TapState waitState);
+  int WaitMicroseconds(int64_t microseconds, jtag::TapState waitState);
   int DoVmap(std::string_view rest);
   int DoVector(std::string_view rest);
   int DoFrequency(std::string_view rest);

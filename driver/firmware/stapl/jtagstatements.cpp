@@ -160,51 +160,84 @@ int CStaplInterpreter::DoAmble(bool ir, bool pre, std::string_view rest) {
   return kStaplSuccess;
 }
 
+// The items of a WAIT or TRST statement: counts to wait, the state to wait in and the state to
+// end in.
+struct StaplWaitPlan {
+  struct Count {
+    int64_t amount;
+    bool cycles;  // else microseconds
+  };
+  std::vector<Count> counts;
+  jtag::TapState waitState = jtag::TapState::kIdle;
+  jtag::TapState endState = jtag::TapState::kIdle;
+  bool waitNamed = false;
+  bool endNamed = false;
+};
+
+namespace {
+
+// A state named before the first count is the wait state, one after it the end state.
+int NameWaitState(StaplWaitPlan& plan, jtag::TapState state) {
+  const bool beforeCounts = plan.counts.empty();
+  bool& named = beforeCounts ? plan.waitNamed : plan.endNamed;
+  if (named) return kStaplSyntaxError;
+  named = true;
+  (beforeCounts ? plan.waitState : plan.endState) = state;
+  return kStaplSuccess;
+}
+
+}  // namespace
+
 int CStaplInterpreter::DoWait(std::string_view rest) {
   std::string_view text = rest;
   if (!StripSemicolon(text)) return kStaplSyntaxError;
-  struct Count {
-    int64_t amount;
-    bool cycles;
-  };
-  std::vector<Count> counts;
-  jtag::TapState waitState = jtag::TapState::kIdle, endState = jtag::TapState::kIdle;
-  bool waitNamed = false, endNamed = false;
+  StaplWaitPlan plan;
   for (std::string_view item : SplitTopLevel(text)) {
-    const jtag::TapState state = StaplTapStateByName(item);
-    if (state != jtag::TapState::kUnknown) {
-      bool& named = counts.empty() ? waitNamed : endNamed;
-      if (named) return kStaplSyntaxError;
-      named = true;
-      (counts.empty() ? waitState : endState) = state;
-      continue;
-    }
-    if (endNamed) return kStaplSyntaxError;
-    const size_t blank = item.rfind(' ');
-    if (blank == std::string_view::npos) return kStaplSyntaxError;
-    const std::string_view unit = item.substr(blank + 1);
-    if (unit != "CYCLES" && unit != "USEC") return kStaplSyntaxError;
-    Count count{0, unit == "CYCLES"};
-    const int rc = EvaluateInteger(item.substr(0, blank), &count.amount);
+    const int rc = ReadWaitItem(item, plan);
     if (rc != kStaplSuccess) return rc;
-    counts.push_back(count);
   }
-  if (counts.empty()) return kStaplSyntaxError;
-  for (const Count& count : counts) {
-    if (count.cycles) {
-      const int rc = jtag_.GotoStateIfDifferent(waitState);
-      if (rc != kStaplSuccess) return rc;
-      const bool tms = waitState == jtag::TapState::kReset;
-      for (int64_t i = 0; i < count.amount; ++i) jtag_.Clock(tms);
-    } else {
-      if (jtag_.State() != jtag::TapState::kUnknown) {
-        const int rc = jtag_.GotoStateIfDifferent(waitState);
-        if (rc != kStaplSuccess) return rc;
-      }
-      host_.StaplDelay(count.amount);
-    }
+  if (plan.counts.empty()) return kStaplSyntaxError;
+  for (const StaplWaitPlan::Count& count : plan.counts) {
+    const int rc = count.cycles ? WaitCycles(count.amount, plan.waitState)
+                                : WaitMicroseconds(count.amount, plan.waitState);
+    if (rc != kStaplSuccess) return rc;
   }
-  return endState == jtag::TapState::kIdle ? kStaplSuccess : jtag_.GotoState(endState);
+  return plan.endState == jtag::TapState::kIdle ? kStaplSuccess : jtag_.GotoState(plan.endState);
+}
+
+// A state name, or a count followed by "CYCLES" or "USEC".
+int CStaplInterpreter::ReadWaitItem(std::string_view item, StaplWaitPlan& plan) {
+  const jtag::TapState state = StaplTapStateByName(item);
+  if (state != jtag::TapState::kUnknown) return NameWaitState(plan, state);
+  if (plan.endNamed) return kStaplSyntaxError;
+  const size_t blank = item.rfind(' ');
+  if (blank == std::string_view::npos) return kStaplSyntaxError;
+  const std::string_view unit = item.substr(blank + 1);
+  if (unit != "CYCLES" && unit != "USEC") return kStaplSyntaxError;
+  StaplWaitPlan::Count count{0, unit == "CYCLES"};
+  const int rc = EvaluateInteger(item.substr(0, blank), &count.amount);
+  if (rc != kStaplSuccess) return rc;
+  plan.counts.push_back(count);
+  return kStaplSuccess;
+}
+
+// Only TMS high holds the TAP in RESET; the other wait states hold with TMS low.
+int CStaplInterpreter::WaitCycles(int64_t cycles, jtag::TapState waitState) {
+  const int rc = jtag_.GotoStateIfDifferent(waitState);
+  if (rc != kStaplSuccess) return rc;
+  const bool tms = waitState == jtag::TapState::kReset;
+  for (int64_t i = 0; i < cycles; ++i) jtag_.Clock(tms);
+  return kStaplSuccess;
+}
+
+// A delay does not reset a TAP whose state is still unknown.
+int CStaplInterpreter::WaitMicroseconds(int64_t microseconds, jtag::TapState waitState) {
+  if (jtag_.State() != jtag::TapState::kUnknown) {
+    const int rc = jtag_.GotoStateIfDifferent(waitState);
+    if (rc != kStaplSuccess) return rc;
+  }
+  host_.StaplDelay(microseconds);
+  return kStaplSuccess;
 }
 
 int CStaplInterpreter::DoVmap(std::string_view rest) {

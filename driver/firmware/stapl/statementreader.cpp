@@ -12,6 +12,70 @@ namespace {
 
 bool KeepsCaseAfterAt(int c) { return std::isalnum(c) || c == ' ' || c == '@' || c == '_'; }
 
+// What one character read does to the statement.
+enum class Fold { kStore, kDrop, kFail };
+
+struct StatementScan {
+  std::string& statement;
+  std::string& label;
+  bool inString = false;
+  bool inComment = false;
+  bool atData = false;       // a compressed literal: case kept
+  bool booleanData = false;  // a BOOLEAN's initialiser: case kept
+  bool labelSeen = false;
+  int error = kStaplSuccess;
+};
+
+// True for the characters of a comment, the "'" that opens it included.
+bool InComment(StatementScan& scan, int c) {
+  if (scan.inComment) {
+    if (c != '\n' && c != '\r') return true;
+    scan.inComment = false;
+  }
+  if (!scan.inString && c == '\'') {
+    scan.inComment = true;
+    return true;
+  }
+  return false;
+}
+
+// The text before a ":" is the statement's label; the statement starts again after it.
+Fold TakeLabel(StatementScan& scan) {
+  std::string& statement = scan.statement;
+  if (scan.labelSeen) {
+    scan.error = kStaplSyntaxError;
+    return Fold::kFail;
+  }
+  while (!statement.empty() && statement.back() == ' ') statement.pop_back();
+  if (statement.size() > CStaplStatementReader::kMaxLabel) {
+    scan.error = kStaplIllegalSymbol;
+    return Fold::kFail;
+  }
+  scan.label = statement;
+  scan.labelSeen = true;
+  statement.clear();
+  return Fold::kDrop;
+}
+
+Fold FoldOutsideString(StatementScan& scan, int& c) {
+  if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  if (c == ' ' && (scan.statement.empty() || scan.statement.back() == ' ')) return Fold::kDrop;
+  if (scan.atData && !KeepsCaseAfterAt(c)) scan.atData = false;
+  if (c == '@') scan.atData = true;
+  if (c >= 'a' && c <= 'z' && !scan.atData && !scan.booleanData) c = c - 'a' + 'A';
+  if (c == ':') return TakeLabel(scan);
+  if (c == ']' && scan.statement.compare(0, 7, "BOOLEAN") == 0) scan.booleanData = true;
+  return Fold::kStore;
+}
+
+// Comments dropped; outside strings blanks folded and letters upper-cased.
+Fold FoldCharacter(StatementScan& scan, int& c) {
+  if (InComment(scan, c)) return Fold::kDrop;
+  if (c == '"') scan.inString = !scan.inString;
+  if (scan.inString || c == '"') return Fold::kStore;
+  return FoldOutsideString(scan, c);
+}
+
 }  // namespace
 
 int CStaplStatementReader::GetChar() {
@@ -29,45 +93,22 @@ int CStaplStatementReader::Seek(int32_t position) {
 int CStaplStatementReader::Read(std::string& statement, std::string& label) {
   statement.clear();
   label.clear();
-  bool inString = false, inComment = false, atData = false, booleanData = false;
-  bool labelSeen = false, started = false;
+  StatementScan scan{statement, label};
+  bool started = false;
   statementStart_ = position_;
   for (;;) {
     int c = GetChar();
     if (c < 0) return kStaplUnexpectedEnd;
-    if (inComment) {
-      if (c != '\n' && c != '\r') continue;
-      inComment = false;
-    }
-    if (!inString && c == '\'') {
-      inComment = true;
-      continue;
-    }
-    if (c == '"') inString = !inString;
-    if (!inString && c != '"') {
-      if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-      if (c == ' ' && (statement.empty() || statement.back() == ' ')) continue;
-      if (atData && !KeepsCaseAfterAt(c)) atData = false;
-      if (c == '@') atData = true;
-      if (c >= 'a' && c <= 'z' && !atData && !booleanData) c = c - 'a' + 'A';
-      if (c == ':') {
-        if (labelSeen) return kStaplSyntaxError;
-        while (!statement.empty() && statement.back() == ' ') statement.pop_back();
-        if (statement.size() > kMaxLabel) return kStaplIllegalSymbol;
-        label = statement;
-        labelSeen = true;
-        statement.clear();
-        continue;
-      }
-      if (c == ']' && statement.compare(0, 7, "BOOLEAN") == 0) booleanData = true;
-    }
+    const Fold fold = FoldCharacter(scan, c);
+    if (fold == Fold::kFail) return scan.error;
+    if (fold == Fold::kDrop) continue;
     if (!started) {
       started = true;
       statementStart_ = position_ - 1;
     }
     // Characters past the limit are dropped; a statement cut short has no ";".
     if (statement.size() < kMaxStatement) statement.push_back(static_cast<char>(c));
-    if (c == ';' && !inString) {
+    if (c == ';' && !scan.inString) {
       statementEnd_ = position_;
       return kStaplSuccess;
     }

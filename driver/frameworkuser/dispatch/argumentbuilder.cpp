@@ -13,7 +13,6 @@ namespace {
 constexpr int64_t kBufferFlags = 6703;
 constexpr int64_t kBufferFlagRedirected = 64;
 constexpr int64_t kBufferRedirection = 1192;
-constexpr int64_t kBufferDriverIndex = 1107;
 constexpr double kDefaultAsDouble = 268435456.0;
 
 // An operation that takes an integer truncates a double; one beyond the integer range is
@@ -34,7 +33,7 @@ int64_t GrabBufferIndex(const QDCommandWrapper& command, int slot) {
   if ((HostBufInquire(hostId, kBufferFlags, nullptr) & kBufferFlagRedirected) != 0) {
     hostId = HostBufInquire(hostId, kBufferRedirection, nullptr);
   }
-  return HostBufInquire(hostId, kBufferDriverIndex, nullptr);
+  return HostBufInquire(hostId, Q_DRIVER_INDEX, nullptr);
 }
 
 // Only a filled slot holding an array of 64-bit integers is read, and only inside its count.

@@ -18,17 +18,6 @@ using errorcode::kFeatureTypeError;
 using errorcode::kInvalidFeatureControl;
 using FeatureAccess::kAvailable;
 
-bool Held(const ErrorSink& sink) { return sink.ErrorCode() != 0; }
-
-void RecordException(const GenICam::GenericException& e, const GenICam::gcstring& name,
-                     ErrorSink& sink) {
-  const std::wstring description = L"Description: " + foundation::Utf8ToWString(e.GetDescription());
-  const std::wstring where = L"GenICam exception occurred accessing \"" +
-                             foundation::Utf8ToWString(name.c_str()) + L"\" feature.";
-  sink.SetErrorText(kInvalidFeatureControl, L"A GenICam exception occurred.", description.c_str(),
-                    where.c_str());
-}
-
 GenICam::gcstring Utf8Text(const UserVariable& variable) {
   return foundation::WStringToUtf8(ReadUserText(variable)).c_str();
 }
@@ -101,12 +90,12 @@ int64_t SpecialInt32(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gc
                      const UserVariable& variable, ErrorSink& sink) {
   GenApi::CIntegerPtr integer;
   if (GetFeaturePtr(proxy, name, kAvailable, integer, &sink, kTypeInt32) != 0 ||
-      !integer.IsValid() || Held(sink)) {
+      !integer.IsValid() || ErrorRecorded(sink)) {
     return -1;
   }
   if (controlFlag == kFlagDefault) {
     const int64_t value = ReadUserValueAsInt64(kTypeInt32, variable, &sink);
-    if (!Held(sink)) integer->SetValue(value, true);
+    if (!ErrorRecorded(sink)) integer->SetValue(value, true);
     return 1;
   }
   if (OperationOf(controlFlag) == kOpMax) {
@@ -154,7 +143,7 @@ int64_t SpecialCase(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcs
         return -1;
       }
       const int64_t value = ReadUserValueAsInt64(kTypeInt32, variable, &sink);
-      if (!Held(sink)) enumeration->SetIntValue(value, true);
+      if (!ErrorRecorded(sink)) enumeration->SetIntValue(value, true);
       return 1;
     }
     case kTypeAnyText: {
@@ -185,12 +174,12 @@ void SetChangeHook(GenICamProxy& proxy, FeatureHookController* hooks, const GenI
                    int64_t dataType, const UserVariable& variable, ErrorSink& sink) {
   GenApi::CNodePtr node;
   GetFeaturePtr(proxy, name, kAvailable, node, &sink);
-  if (Held(sink) || !node.IsValid()) {
+  if (ErrorRecorded(sink) || !node.IsValid()) {
     sink.SetError(kFeatureAccessError, 1, 0, 0);
     return;
   }
   const int64_t value = ReadUserValueAsInt64(dataType, variable, &sink);
-  if (Held(sink)) return;
+  if (ErrorRecorded(sink)) return;
   if (value != kEnable && value != kDisable && value != kFlagDefault) {
     sink.SetError(kInvalidFeatureControl, 2, 0, 0);
     return;
@@ -206,7 +195,7 @@ void SetFromText(GenICamProxy& proxy, const GenICam::gcstring& name, int64_t dat
   }
   GenApi::CValuePtr value;
   GetFeaturePtr(proxy, name, kAvailable, value, &sink);
-  if (!Held(sink) && value.IsValid()) value->FromString(Utf8Text(variable), true);
+  if (!ErrorRecorded(sink) && value.IsValid()) value->FromString(Utf8Text(variable), true);
 }
 
 void SetToLimit(GenICamProxy& proxy, const GenICam::gcstring& name, bool maximum, int64_t dataType,
@@ -230,7 +219,7 @@ void SetToLimit(GenICamProxy& proxy, const GenICam::gcstring& name, bool maximum
         number.IsValid()) {
       number->SetValue(maximum ? number->GetMax() : number->GetMin(), true);
     }
-  } else if (!Held(sink)) {
+  } else if (!ErrorRecorded(sink)) {
     sink.SetError(kControlFlagError, 2, 0, 0);
   }
 }
@@ -251,9 +240,9 @@ struct ValueRequest {
 void SetInteger(const ValueRequest& r) {
   GenApi::CIntegerPtr integer;
   GetFeaturePtr(r.proxy, r.name, kAvailable, integer, &r.sink, kTypeInt64);
-  if (Held(r.sink) || !integer.IsValid()) return;
+  if (ErrorRecorded(r.sink) || !integer.IsValid()) return;
   const int64_t value = ReadUserValueAsInt64(r.dataType, r.variable, &r.sink);
-  if (Held(r.sink)) return;
+  if (ErrorRecorded(r.sink)) return;
   if (r.ValueFlag()) {
     integer->SetValue(value, true);
   } else {
@@ -264,19 +253,19 @@ void SetInteger(const ValueRequest& r) {
 void SetBoolean(const ValueRequest& r) {
   GenApi::CBooleanPtr boolean;
   GetFeaturePtr(r.proxy, r.name, kAvailable, boolean, &r.sink, kTypeBoolean);
-  if (Held(r.sink) || !boolean.IsValid()) return;
+  if (ErrorRecorded(r.sink) || !boolean.IsValid()) return;
   if (!r.ValueFlag()) {
     r.sink.SetError(kControlFlagError, 1, 0, 0);
     return;
   }
   const int64_t value = ReadUserValueAsInt64(r.dataType, r.variable, &r.sink);
-  if (!Held(r.sink)) boolean->SetValue(value != 0, true);
+  if (!ErrorRecorded(r.sink)) boolean->SetValue(value != 0, true);
 }
 
 void ExecuteCommand(const ValueRequest& r) {
   GenApi::CCommandPtr command;
   GetFeaturePtr(r.proxy, r.name, kAvailable, command, &r.sink, kTypeCommand);
-  if (Held(r.sink) || !command.IsValid()) return;
+  if (ErrorRecorded(r.sink) || !command.IsValid()) return;
   if (r.dataType != kTypeCommand && r.dataType != kTypeDefault) {
     r.sink.SetError(kControlFlagError, 3, 0, 0);
   } else if (r.controlFlag == kFlagDefault || r.Op() == kOpExecute) {
@@ -289,7 +278,7 @@ void ExecuteCommand(const ValueRequest& r) {
 void SetFloat(const ValueRequest& r) {
   GenApi::CFloatPtr number;
   GetFeaturePtr(r.proxy, r.name, kAvailable, number, &r.sink, kTypeDouble);
-  if (Held(r.sink) || !number.IsValid()) return;
+  if (ErrorRecorded(r.sink) || !number.IsValid()) return;
   if (!r.ValueFlag()) {
     r.sink.SetError(kControlFlagError, 1, 0, 0);
     return;
@@ -305,7 +294,7 @@ void SetRegister(const ValueRequest& r) {
   }
   GenApi::CRegisterPtr reg;
   GetFeaturePtr(r.proxy, r.name, kAvailable, reg, &r.sink);
-  if (Held(r.sink) || !reg.IsValid()) return;
+  if (ErrorRecorded(r.sink) || !reg.IsValid()) return;
   if (r.Op() != kOpValue) {
     r.sink.SetError(kControlFlagError, 1, 0, 0);
   } else if (r.variable.data == nullptr || r.variable.size < 1) {
@@ -318,13 +307,13 @@ void SetRegister(const ValueRequest& r) {
 void SetEnumeration(const ValueRequest& r) {
   GenApi::CEnumerationPtr enumeration;
   GetFeaturePtr(r.proxy, r.name, kAvailable, enumeration, &r.sink, kTypeEnumeration);
-  if (Held(r.sink) || !enumeration.IsValid()) return;
+  if (ErrorRecorded(r.sink) || !enumeration.IsValid()) return;
   if (r.Op() != kOpValue) {
     r.sink.SetError(kControlFlagError, 3, 0, 0);
     return;
   }
   const int64_t value = ReadUserValueAsInt64(r.dataType, r.variable, &r.sink);
-  if (!Held(r.sink)) enumeration->SetIntValue(value, true);
+  if (!ErrorRecorded(r.sink)) enumeration->SetIntValue(value, true);
 }
 
 void SetValue(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcstring& name,
@@ -361,16 +350,16 @@ void SetValue(GenICamProxy& proxy, int64_t controlFlag, const GenICam::gcstring&
 int64_t ControlFeatureSpecial(GenICamProxy& proxy, int64_t controlFlag,
                               const GenICam::gcstring& name, int64_t dataType,
                               const UserVariable& variable, ErrorSink& sink) {
-  const bool heldBefore = Held(sink);
+  const bool heldBefore = ErrorRecorded(sink);
   int64_t handled = -1;
   try {
     handled = SpecialCase(proxy, controlFlag, name, dataType, variable, sink);
   } catch (const GenICam::GenericException& e) {
-    RecordException(e, name, sink);
+    RecordFeatureException(kInvalidFeatureControl, e, name, sink);
     return 1;
   }
   // Only a report of this trial is withdrawn, never one the command held.
-  if (handled != 1 && !heldBefore && Held(sink)) sink.SetError(0, 0, 0, 0);
+  if (handled != 1 && !heldBefore && ErrorRecorded(sink)) sink.SetError(0, 0, 0, 0);
   return handled;
 }
 
@@ -396,7 +385,7 @@ void ControlFeature(GenICamProxy& proxy, FeatureHookController* hooks, int64_t c
         return SetValue(proxy, controlFlag, name, dataType, variable, sink);
     }
   } catch (const GenICam::GenericException& e) {
-    RecordException(e, name, sink);
+    RecordFeatureException(kInvalidFeatureControl, e, name, sink);
   }
 }
 

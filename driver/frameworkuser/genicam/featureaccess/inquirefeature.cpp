@@ -21,8 +21,6 @@ using errorcode::kInvalidFeatureInquire;
 using FeatureAccess::kAvailable;
 constexpr int64_t kIndexMask = 0xFFFF;
 
-bool Held(const ErrorSink& sink) { return sink.ErrorCode() != 0; }
-
 int64_t Typed(int64_t dataType, int64_t natural) {
   return dataType == kTypeDefault ? natural : dataType;
 }
@@ -82,15 +80,6 @@ void ReportFeatureDataTypeMismatch(GenApi::INode* node, ErrorSink& sink, bool he
   sink.SetErrorText(kFeatureAccessError, text5.c_str(), text6.c_str(), nullptr);
 }
 
-void RecordException(const GenICam::GenericException& e, const GenICam::gcstring& name,
-                     ErrorSink& sink) {
-  const std::wstring description = L"Description: " + foundation::Utf8ToWString(e.GetDescription());
-  const std::wstring where =
-      L"GenICam exception occurred accessing \"" + Wide(name) + L"\" feature.";
-  sink.SetErrorText(kInvalidFeatureInquire, L"A GenICam exception occurred.", description.c_str(),
-                    where.c_str());
-}
-
 // A text that a related-node answer copies: truncated with an error when the
 // buffer is short.
 void CopyEntryText(const Inquiry& q, const std::wstring& text, bool typeFits) {
@@ -114,7 +103,7 @@ void AnswerExists(const Inquiry& q, GenApi::INode* node, bool heldBefore) {
 
 void InquireFeatureNumeric(const Inquiry& q, GenApi::INode* node) {
   auto* value = dynamic_cast<GenApi::IValue*>(node);
-  if (Held(q.sink) || value == nullptr) return;
+  if (ErrorRecorded(q.sink) || value == nullptr) return;
   const std::wstring text = Wide(value->ToString(false, q.ignoreCache));
   const auto length = static_cast<int64_t>(text.size());
   if (HasLengthField(q.flag)) {
@@ -183,7 +172,7 @@ void AnswerValue(const Inquiry& q, GenApi::INode* node) {
   if (q.Op() == kOpValueText || (q.Op() == kOpValue && stringType) || HasLengthField(q.flag)) {
     return InquireFeatureNumeric(q, node);
   }
-  const bool heldBefore = Held(q.sink);
+  const bool heldBefore = ErrorRecorded(q.sink);
   const GenApi::EInterfaceType type = node->GetPrincipalInterfaceType();
   const bool needsValueOp = type == GenApi::intfIInteger || type == GenApi::intfIBoolean ||
                             type == GenApi::intfIFloat || type == GenApi::intfIEnumeration;
@@ -289,7 +278,7 @@ void AnswerLimit(const Inquiry& q, GenApi::INode* node) {
 }
 
 void AnswerOperation(const Inquiry& q, GenApi::INode* node) {
-  if (Held(q.sink)) return;
+  if (ErrorRecorded(q.sink)) return;
   switch (q.Op()) {
     case kOpName:
     case kOpDisplayName:
@@ -348,7 +337,7 @@ GenApi::INode* SelectCategoryFeature(Inquiry& q, GenApi::INode* node) {
 void AnswerEnumEntryName(const Inquiry& q, GenApi::IEnumeration* enumeration) {
   GenICam::gcstring entry;
   q.proxy.GetEnumEntryName(q.Index(), enumeration, q.Op() == kOpDisplayName, entry, &q.sink);
-  if (Held(q.sink)) return;
+  if (ErrorRecorded(q.sink)) return;
   const bool fits = q.dataType == kTypeDefault ||
                     (q.Op() == kOpName ? IsStringUserType(q.dataType) : q.dataType == kTypeString);
   CopyEntryText(q, Wide(entry), fits);
@@ -468,7 +457,7 @@ GenApi::INode* SelectRelated(Inquiry& q, GenApi::INode* node) {
 }
 
 void Inquire(Inquiry& q) {
-  const bool heldBefore = Held(q.sink);
+  const bool heldBefore = ErrorRecorded(q.sink);
   GenApi::INode* node = nullptr;
   const int64_t found =
       GetFeatureNodeForUserType(q.proxy, q.name, FeatureAccess::kNone, node, &q.sink);
@@ -477,7 +466,7 @@ void Inquire(Inquiry& q) {
     return;
   }
   node = SelectRelated(q, node);
-  if (node == nullptr || Held(q.sink)) return;
+  if (node == nullptr || ErrorRecorded(q.sink)) return;
   if (q.Op() == kOpExists) return AnswerExists(q, node, heldBefore);
   AnswerOperation(q, node);
 }
@@ -610,15 +599,15 @@ int64_t SpecialCase(GenICamProxy& proxy, int64_t flag, const GenICam::gcstring& 
 int64_t InquireFeatureSpecial(GenICamProxy& proxy, int64_t inquireFlag,
                               const GenICam::gcstring& name, int64_t dataType,
                               const UserVariable& variable, ErrorSink& sink) {
-  const bool heldBefore = Held(sink);
+  const bool heldBefore = ErrorRecorded(sink);
   int64_t handled = -1;
   try {
     handled = SpecialCase(proxy, inquireFlag, name, dataType, variable, sink);
   } catch (const GenICam::GenericException& e) {
-    RecordException(e, name, sink);
+    RecordFeatureException(kInvalidFeatureInquire, e, name, sink);
     return 1;
   }
-  if (handled != 1 && !heldBefore && Held(sink)) sink.SetError(0, 0, 0, 0);
+  if (handled != 1 && !heldBefore && ErrorRecorded(sink)) sink.SetError(0, 0, 0, 0);
   return handled;
 }
 
@@ -633,7 +622,7 @@ void InquireFeature(GenICamProxy& proxy, const FeatureHookController* hooks, int
   try {
     Inquire(q);
   } catch (const GenICam::GenericException& e) {
-    RecordException(e, name, sink);
+    RecordFeatureException(kInvalidFeatureInquire, e, name, sink);
   }
 }
 

@@ -313,6 +313,16 @@ std::string GetDeviceDisplayLabel(GenICamProxy& proxy) {
   return vendor == kOwnVendor ? model : vendor + " " + model;
 }
 
+bool ErrorRecorded(const ErrorSink& sink) { return sink.ErrorCode() != 0; }
+
+void RecordFeatureException(int64_t code, const GenICam::GenericException& e,
+                            const GenICam::gcstring& name, ErrorSink& sink) {
+  const std::wstring description = L"Description: " + foundation::Utf8ToWString(e.GetDescription());
+  const std::wstring where = L"GenICam exception occurred accessing \"" +
+                             foundation::Utf8ToWString(name.c_str()) + L"\" feature.";
+  sink.SetErrorText(code, L"A GenICam exception occurred.", description.c_str(), where.c_str());
+}
+
 void SetSystemThreadError(const frame::QDBaseSystem& system, const int32_t* code) {
   if (code == nullptr) return;
   frame::QDDeviceDriver* driver = frame::CQDDeviceDriverWrapper::Instance().GetDriver();

@@ -67,6 +67,14 @@ int64_t WriteFeatureInteger(GenICamProxy& control, const GenICam::gcstring& name
 // "Vendor Model", or the model alone for the maker's own devices.
 std::string GetDeviceDisplayLabel(GenICamProxy& proxy);
 
+// True once the sink holds an error; later steps of a feature access then do nothing.
+bool ErrorRecorded(const ErrorSink& sink);
+
+// A GenICam exception met while controlling or inquiring the feature, recorded under code
+// (kInvalidFeatureControl or kInvalidFeatureInquire) with the exception's description.
+void RecordFeatureException(int64_t code, const GenICam::GenericException& e,
+                            const GenICam::gcstring& name, ErrorSink& sink);
+
 // Records code on the calling thread's context of the system; a null code
 // records nothing.
 void SetSystemThreadError(const frame::QDBaseSystem& system, const int32_t* code);

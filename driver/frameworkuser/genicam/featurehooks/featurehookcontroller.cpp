@@ -17,7 +17,6 @@ namespace {
 
 constexpr int64_t kEventInitFlag = 0x10000000;
 constexpr int64_t kEventInUseControl = 1043;
-constexpr int64_t kTextLength = 0x50000000000;
 
 constexpr int64_t kInfoModelName = 7711;
 
@@ -333,7 +332,7 @@ bool FeatureHookController::InquireHookInfo(const Context& context, int64_t info
       WriteInt(out, context.hookedObject);
       return true;
     case Q_FEATURE_NAME:
-    case Q_FEATURE_NAME + kTextLength: {
+    case Q_FEATURE_NAME + Q_STRING_SIZE: {
       if (context.node == nullptr) return false;
       const std::wstring name = foundation::Utf8ToWString(context.node->GetName().c_str());
       if (infoType == Q_FEATURE_NAME) {
@@ -344,7 +343,7 @@ bool FeatureHookController::InquireHookInfo(const Context& context, int64_t info
       return true;
     }
     case kInfoModelName:
-    case kInfoModelName + kTextLength: {
+    case kInfoModelName + Q_STRING_SIZE: {
       if (infoType != kInfoModelName) WriteInt(out, 0);
       bool known = false;
       const std::wstring model = ModelNameOf(context, known);

@@ -13,7 +13,6 @@ constexpr QINT64 kImage = 0x4;
 constexpr QINT64 kProcessing = 0x8;
 constexpr QINT64 kDeviceMemory = 0x80000;
 constexpr QINT64 kBoardImage = 0x4004 | 0x8C00000;
-constexpr QINT64 kMapped = 0x200000;
 constexpr QINT64 kFormatWord = 7701;
 
 class BufferAlloc : public BoardFixture {
