@@ -116,8 +116,8 @@ void AnswerRecordBytes(const uint8_t* data, int64_t* out, QDDriverThreadContext&
   }
 }
 
-void AnswerFromRecord(int64_t infoType, const kernel::BoardEventPayload& record, int64_t* out,
-                      QDDriverThreadContext& ctx) {
+void AnswerEventWord(int64_t infoType, const kernel::BoardEventPayload& record, int64_t* out,
+                     QDDriverThreadContext& ctx) {
   if (infoType == kEventBufferIndex) {
     if (out != nullptr) *out = record.bufferIndex;
     if (record.bufferIndex == -1) ctx.SetError(kInvalidHookInfo, 2, 0, 0);
@@ -218,7 +218,7 @@ int64_t QDHwSpecSystem::DigGetHookInfo(const OperationArgs& args, QDDriverThread
   } else if (infoType == kEventRecordBytes) {
     AnswerRecordBytes(data, out, ctx);
   } else {
-    AnswerFromRecord(infoType, record, out, ctx);
+    AnswerEventWord(infoType, record, out, ctx);
   }
   return 1;
 }
