@@ -49,22 +49,53 @@ void ParseLength(IscInputFile& value, int64_t& length, const char* message) {
   length = BsdlRegisterLength(value);
 }
 
+struct StandardOpcode {
+  const char* name;
+  int BsdlEntity::*index;
+  const char* message;
+};
+
+constexpr StandardOpcode kStandardOpcodes[] = {
+    {"sample", &BsdlEntity::sample, "SAMPLE opcode already defined"},
+    {"extest", &BsdlEntity::extest, "EXTEST opcode already defined"},
+    {"bypass", &BsdlEntity::bypass, "BYPASS opcode already defined"},
+    {"idcode", &BsdlEntity::idcode, "IDCODE opcode already defined"},
+    {"usercode", &BsdlEntity::usercode, "USERCODE opcode already defined"},
+    {"user1", &BsdlEntity::user1, "USER1 opcode already defined"},
+    {"user2", &BsdlEntity::user2, "USER2 opcode already defined"},
+};
+
+void MarkStandardOpcode(BsdlEntity& entity, IscInputFile& value, const std::string& name,
+                        int index) {
+  for (const StandardOpcode& standard : kStandardOpcodes) {
+    if (name != standard.name) continue;
+    if (entity.*standard.index >= 0) BsdlError(value, "%s", standard.message);
+    entity.*standard.index = index;
+  }
+}
+
+// The opcode's patterns up to its ')'; the '(' is read already.
+void ReadOpcodePatterns(const BsdlEntity& entity, IscInputFile& value, BsdlOpcode& opcode) {
+  while (true) {
+    BsdlNext(value);
+    std::string pattern = value.token;
+    if (!BsdlOnlyChars(pattern, "01xX")) {
+      BsdlError(value, "[%s] must contain only chars [%s]", pattern.c_str(), "01xX");
+    }
+    if (entity.instructionLength != 0 &&
+        static_cast<int64_t>(pattern.size()) != entity.instructionLength) {
+      BsdlError(value, "Opcode (%s) != specified IR length [%ld]", pattern.c_str(),
+                static_cast<long>(entity.instructionLength));
+    }
+    opcode.patterns.push_back(pattern);
+    BsdlNext(value);
+    if (BsdlIsChar(value, ')')) return;
+    if (!BsdlIsChar(value, ',')) BsdlError(value, "Expecting ',' or ')'");
+  }
+}
+
 void ParseOpcodes(BsdlEntity& entity, IscInputFile& value) {
   if (!entity.opcodes.empty()) BsdlError(value, "Instruction_opcode(s) already defined");
-  struct Known {
-    const char* name;
-    int BsdlEntity::*index;
-    const char* message;
-  };
-  static const Known kKnown[] = {
-      {"sample", &BsdlEntity::sample, "SAMPLE opcode already defined"},
-      {"extest", &BsdlEntity::extest, "EXTEST opcode already defined"},
-      {"bypass", &BsdlEntity::bypass, "BYPASS opcode already defined"},
-      {"idcode", &BsdlEntity::idcode, "IDCODE opcode already defined"},
-      {"usercode", &BsdlEntity::usercode, "USERCODE opcode already defined"},
-      {"user1", &BsdlEntity::user1, "USER1 opcode already defined"},
-      {"user2", &BsdlEntity::user2, "USER2 opcode already defined"},
-  };
   while (true) {
     BsdlNext(value);
     if (value.eof) break;
@@ -74,29 +105,9 @@ void ParseOpcodes(BsdlEntity& entity, IscInputFile& value) {
     }
     BsdlOpcode opcode;
     opcode.name = value.lowerToken;
-    int index = static_cast<int>(entity.opcodes.size());
-    for (const Known& known : kKnown) {
-      if (opcode.name != known.name) continue;
-      if (entity.*known.index >= 0) BsdlError(value, "%s", known.message);
-      entity.*known.index = index;
-    }
+    MarkStandardOpcode(entity, value, opcode.name, static_cast<int>(entity.opcodes.size()));
     BsdlExpect(value, '(');
-    while (true) {
-      BsdlNext(value);
-      std::string pattern = value.token;
-      if (!BsdlOnlyChars(pattern, "01xX")) {
-        BsdlError(value, "[%s] must contain only chars [%s]", pattern.c_str(), "01xX");
-      }
-      if (entity.instructionLength != 0 &&
-          static_cast<int64_t>(pattern.size()) != entity.instructionLength) {
-        BsdlError(value, "Opcode (%s) != specified IR length [%ld]", pattern.c_str(),
-                  static_cast<long>(entity.instructionLength));
-      }
-      opcode.patterns.push_back(pattern);
-      BsdlNext(value);
-      if (BsdlIsChar(value, ')')) break;
-      if (!BsdlIsChar(value, ',')) BsdlError(value, "Expecting ',' or ')'");
-    }
+    ReadOpcodePatterns(entity, value, opcode);
     entity.AddOpcode(opcode);
     BsdlNext(value);
     if (value.eof) break;

@@ -251,35 +251,45 @@ bool IsReserved(const std::string& name) {
   return name == "initialize" || name == "repeat" || name == "terminate";
 }
 
+// The flow's name and data name, new to the entity; leaves the token after them.
+void ReadFlowName(const BsdlEntity& entity, IscInputFile& value, BsdlFlow& flow) {
+  if (!BsdlIsName(value)) BsdlError(value, "Flow name expected");
+  if (IsReserved(value.lowerToken)) {
+    BsdlError(value, "Cannot use reserved word [%s] as a flow name", value.token.c_str());
+  }
+  flow.name = value.lowerToken;
+  BsdlNext(value);
+  if (BsdlIsChar(value, '(')) {
+    BsdlNext(value);
+    if (!BsdlIsName(value)) BsdlError(value, "Flow data name expected");
+    flow.dataName = value.lowerToken;
+    BsdlExpect(value, ')');
+    BsdlNext(value);
+  }
+  if (entity.FindFlow(flow.name, flow.dataName) >= 0) {
+    if (flow.dataName.empty()) BsdlError(value, "Flow [%s] already defined", flow.name.c_str());
+    BsdlError(value, "Flow [%s(%s)] already defined", flow.name.c_str(), flow.dataName.c_str());
+  }
+}
+
+// "unprocessed" and "exit_on_error", from the current token on.
+void ReadFlowMarks(IscInputFile& value, BsdlFlow& flow) {
+  while (BsdlIs(value, "unprocessed") || BsdlIs(value, "exit_on_error")) {
+    (BsdlIs(value, "unprocessed") ? flow.unprocessed : flow.exitOnError) = true;
+    BsdlNext(value);
+  }
+  InputFilePushBackToken(value);
+}
+
 }  // namespace
 
 void BsdlParseFlows(BsdlEntity& entity, IscInputFile& value) {
   while (true) {
     BsdlNext(value);
     if (value.eof) break;
-    if (!BsdlIsName(value)) BsdlError(value, "Flow name expected");
-    if (IsReserved(value.lowerToken)) {
-      BsdlError(value, "Cannot use reserved word [%s] as a flow name", value.token.c_str());
-    }
     BsdlFlow flow;
-    flow.name = value.lowerToken;
-    BsdlNext(value);
-    if (BsdlIsChar(value, '(')) {
-      BsdlNext(value);
-      if (!BsdlIsName(value)) BsdlError(value, "Flow data name expected");
-      flow.dataName = value.lowerToken;
-      BsdlExpect(value, ')');
-      BsdlNext(value);
-    }
-    if (entity.FindFlow(flow.name, flow.dataName) >= 0) {
-      if (flow.dataName.empty()) BsdlError(value, "Flow [%s] already defined", flow.name.c_str());
-      BsdlError(value, "Flow [%s(%s)] already defined", flow.name.c_str(), flow.dataName.c_str());
-    }
-    while (BsdlIs(value, "unprocessed") || BsdlIs(value, "exit_on_error")) {
-      (BsdlIs(value, "unprocessed") ? flow.unprocessed : flow.exitOnError) = true;
-      BsdlNext(value);
-    }
-    InputFilePushBackToken(value);
+    ReadFlowName(entity, value, flow);
+    ReadFlowMarks(value, flow);
     FlowParser parser{entity, value, flow};
     parser.ReadPhases();
     if (flow.dataCount > 0 && flow.dataName.empty()) {

@@ -67,64 +67,86 @@ bool BsdlOnlyChars(const std::string& text, const char* allowed) {
   return true;
 }
 
-void BsdlCollectValue(IscInputFile& file, IscInputFile& value) {
-  std::string text;
-  std::vector<int64_t> lines;
+namespace {
+
+// An attribute value as it is collected, character by character.
+struct ValueCollector {
+  IscInputFile& file;
+  std::string text{};
+  std::vector<int64_t> lines{};
   bool inString = false;
   bool pendingSpace = false;
   bool lastUnquoted = false;
   int stringDepth = 0;
-  auto append = [&](char c) {
+
+  void Append(char c) {
     text += c;
     lines.push_back(file.line);
-  };
-  while (true) {
-    InputFileGetChar(file, false);
-    if (file.eof) BsdlError(file, "Invalid entity termination format");
-    int c = file.current;
-    if (inString) {
-      if (c == '"') {
-        inString = false;
-        lastUnquoted = false;
-        continue;
-      }
-      if (c == '\n' || c == '\r') continue;
-      stringDepth += (c == '(') - (c == ')');
-      append(static_cast<char>(c));
-      continue;
+  }
+
+  void TakeQuoted(int c) {
+    if (c == '"') {
+      inString = false;
+      lastUnquoted = false;
+      return;
     }
+    if (c == '\n' || c == '\r') return;
+    stringDepth += (c == '(') - (c == ')');
+    Append(static_cast<char>(c));
+  }
+
+  // After a '-': true when a "--" comment was skipped to its line's end.
+  bool SkipComment() {
+    InputFileGetChar(file, false);
+    if (file.current == '-') {
+      InputFileSkipLine(file);
+      return true;
+    }
+    file.newChar = false;
+    return false;
+  }
+
+  // False at the ';' that ends the value.
+  bool TakeUnquoted(int c) {
     if (c == '"') {
       inString = true;
       pendingSpace = false;
-      continue;
+      return true;
     }
     if (c == ';') {
       // A bracket may open in one string and close in a later one.
       if (stringDepth != 0) BsdlError(file, "Mismatched BSDL string brackets");
-      break;
+      return false;
     }
-    if (c == '-') {
-      InputFileGetChar(file, false);
-      if (file.current == '-') {
-        InputFileSkipLine(file);
-        pendingSpace = true;
-        continue;
-      }
-      file.newChar = false;
-    }
-    if (std::isspace(c) || c == '&') {
+    if ((c == '-' && SkipComment()) || std::isspace(c) || c == '&') {
       pendingSpace = true;
-      continue;
+      return true;
     }
-    if (pendingSpace && lastUnquoted) append(' ');
+    if (pendingSpace && lastUnquoted) Append(' ');
     pendingSpace = false;
     lastUnquoted = true;
-    append(static_cast<char>(c));
+    Append(static_cast<char>(c));
+    return true;
+  }
+};
+
+}  // namespace
+
+void BsdlCollectValue(IscInputFile& file, IscInputFile& value) {
+  ValueCollector collector{file};
+  while (true) {
+    InputFileGetChar(file, false);
+    if (file.eof) BsdlError(file, "Invalid entity termination format");
+    if (collector.inString) {
+      collector.TakeQuoted(file.current);
+    } else if (!collector.TakeUnquoted(file.current)) {
+      break;
+    }
   }
   value.name = file.name;
   value.commentChar = 0;
   InputFileResetReading(value);
-  InputFileSetText(value, std::move(text), std::move(lines));
+  InputFileSetText(value, std::move(collector.text), std::move(collector.lines));
   if (!value.memoryLines.empty()) value.line = value.memoryLines.front();
 }
 

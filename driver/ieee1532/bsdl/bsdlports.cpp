@@ -57,6 +57,49 @@ void ParseVectorRange(IscInputFile& file, BsdlPort& port) {
   }
 }
 
+// Names up to the ':' of one declaration, new to the entity and to one another.
+void ReadPortNames(const BsdlEntity& entity, IscInputFile& file, std::vector<std::string>& names) {
+  std::unordered_set<std::string> group;
+  while (true) {
+    BsdlNext(file);
+    if (!BsdlIsName(file)) BsdlError(file, "Expecting port name");
+    if (entity.FindPort(file.lowerToken) >= 0 || !group.insert(file.lowerToken).second) {
+      BsdlError(file, "[%s] already defined", file.token.c_str());
+    }
+    names.push_back(file.lowerToken);
+    BsdlNext(file);
+    if (BsdlIsChar(file, ':')) return;
+    if (!BsdlIsChar(file, ',')) BsdlError(file, "Expected [%c] in BSDL file", ':');
+  }
+}
+
+// The direction, then "bit" or "bit_vector" with its range.
+void ReadPortType(IscInputFile& file, BsdlPort& port) {
+  port.direction = ParseDirection(file);
+  BsdlNext(file);
+  if (BsdlIs(file, "bit_vector")) {
+    ParseVectorRange(file, port);
+  } else if (!BsdlIs(file, "bit")) {
+    BsdlError(file, "Unknown port size [%s]", file.token.c_str());
+  }
+}
+
+// One port of the type for each name; elements counts the entity's port elements.
+void AddPorts(BsdlEntity& entity, IscInputFile& file, BsdlPort& port,
+              const std::vector<std::string>& names, int64_t& elements) {
+  const int64_t count = port.high - port.low + 1;
+  elements += count * static_cast<int64_t>(names.size());
+  if (elements > kBsdlMaxPortElements) {
+    BsdlError(file, "Ports of [%s] have more than [%ld] elements", entity.name.c_str(),
+              static_cast<long>(kBsdlMaxPortElements));
+  }
+  port.elements.resize(static_cast<size_t>(count));
+  for (const std::string& name : names) {
+    port.name = name;
+    entity.AddPort(port);
+  }
+}
+
 }  // namespace
 
 void BsdlParsePortList(BsdlEntity& entity, IscInputFile& file) {
@@ -65,37 +108,10 @@ void BsdlParsePortList(BsdlEntity& entity, IscInputFile& file) {
   for (const BsdlPort& port : entity.ports) elements += static_cast<int64_t>(port.elements.size());
   while (true) {
     std::vector<std::string> names;
-    std::unordered_set<std::string> group;
-    while (true) {
-      BsdlNext(file);
-      if (!BsdlIsName(file)) BsdlError(file, "Expecting port name");
-      if (entity.FindPort(file.lowerToken) >= 0 || !group.insert(file.lowerToken).second) {
-        BsdlError(file, "[%s] already defined", file.token.c_str());
-      }
-      names.push_back(file.lowerToken);
-      BsdlNext(file);
-      if (BsdlIsChar(file, ':')) break;
-      if (!BsdlIsChar(file, ',')) BsdlError(file, "Expected [%c] in BSDL file", ':');
-    }
+    ReadPortNames(entity, file, names);
     BsdlPort port;
-    port.direction = ParseDirection(file);
-    BsdlNext(file);
-    if (BsdlIs(file, "bit_vector")) {
-      ParseVectorRange(file, port);
-    } else if (!BsdlIs(file, "bit")) {
-      BsdlError(file, "Unknown port size [%s]", file.token.c_str());
-    }
-    const int64_t count = port.high - port.low + 1;
-    elements += count * static_cast<int64_t>(names.size());
-    if (elements > kBsdlMaxPortElements) {
-      BsdlError(file, "Ports of [%s] have more than [%ld] elements", entity.name.c_str(),
-                static_cast<long>(kBsdlMaxPortElements));
-    }
-    port.elements.resize(static_cast<size_t>(count));
-    for (const std::string& name : names) {
-      port.name = name;
-      entity.AddPort(port);
-    }
+    ReadPortType(file, port);
+    AddPorts(entity, file, port, names, elements);
     BsdlNext(file);
     if (BsdlIsChar(file, ')')) break;
     if (!BsdlIsChar(file, ';'))

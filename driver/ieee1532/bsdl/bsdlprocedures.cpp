@@ -45,34 +45,42 @@ void ReadProcedureFlows(BsdlEntity& entity, IscInputFile& value, BsdlProcedure& 
   }
 }
 
+void FindActionProcedure(const BsdlEntity& entity, IscInputFile& value,
+                         BsdlActionProcedure& reference) {
+  reference.procedure = entity.FindProcedure(reference.name, reference.data);
+  if (reference.procedure >= 0) return;
+  if (reference.data.empty()) {
+    BsdlError(value, "Procedure [%s] not in ISC_PROCEDURE attribute list", reference.name.c_str());
+  }
+  BsdlError(value, "Procedure [%s(%s)] not in ISC_PROCEDURE attribute list", reference.name.c_str(),
+            reference.data.c_str());
+}
+
+// "optional", "recommended" and "proprietary" after a procedure, from the current token on.
+void ReadProcedureMarks(IscInputFile& value, BsdlAction& action, BsdlActionProcedure& reference) {
+  while (BsdlIs(value, "optional") || BsdlIs(value, "recommended") ||
+         BsdlIs(value, "proprietary")) {
+    if (BsdlIs(value, "proprietary")) {
+      if (action.proprietary) BsdlWarn(value, "Procedure exclusivity already specified");
+      action.proprietary = true;
+    } else {
+      if (reference.setting != kBsdlOn) {
+        BsdlWarn(value, "Overriding previous procedure \"Optional | Recommended\" setting");
+      }
+      reference.setting = BsdlIs(value, "optional") ? kBsdlOptional : kBsdlRecommended;
+    }
+    BsdlNext(value);
+  }
+}
+
 void ReadActionProcedures(BsdlEntity& entity, IscInputFile& value, BsdlAction& action) {
   while (true) {
     BsdlNext(value);
     BsdlActionProcedure reference;
     ReadNameAndData(value, reference.name, reference.data, "Procedure descriptor/name expected",
                     "Procedure data parameter expected");
-    reference.procedure = entity.FindProcedure(reference.name, reference.data);
-    if (reference.procedure < 0) {
-      if (reference.data.empty()) {
-        BsdlError(value, "Procedure [%s] not in ISC_PROCEDURE attribute list",
-                  reference.name.c_str());
-      }
-      BsdlError(value, "Procedure [%s(%s)] not in ISC_PROCEDURE attribute list",
-                reference.name.c_str(), reference.data.c_str());
-    }
-    while (BsdlIs(value, "optional") || BsdlIs(value, "recommended") ||
-           BsdlIs(value, "proprietary")) {
-      if (BsdlIs(value, "proprietary")) {
-        if (action.proprietary) BsdlWarn(value, "Procedure exclusivity already specified");
-        action.proprietary = true;
-      } else {
-        if (reference.setting != kBsdlOn) {
-          BsdlWarn(value, "Overriding previous procedure \"Optional | Recommended\" setting");
-        }
-        reference.setting = BsdlIs(value, "optional") ? kBsdlOptional : kBsdlRecommended;
-      }
-      BsdlNext(value);
-    }
+    FindActionProcedure(entity, value, reference);
+    ReadProcedureMarks(value, action, reference);
     action.procedures.push_back(reference);
     if (BsdlIsChar(value, ')')) return;
     if (!BsdlIsChar(value, ','))

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "driver/ieee1532/chain/chaindevice.h"
 #include "driver/ieee1532/engine/iscengine.h"
@@ -68,59 +69,96 @@ void ApplyDebugBits(int64_t bits) {
   if (bits & 32) settings.actionRepeatDisplay = true;
 }
 
-// One generic option (name lower-cased); false when the tool options must have it.
-bool ParseGenericOption(const std::string& name, int& argc, char**& argv) {
-  IscSettings& settings = IscGetSettings();
+void ClearCommitFlag(int& /*argc*/, char**& /*argv*/) { IscGetSettings().commitOnWrite = false; }
+
+void TakeCommandFile(int& argc, char**& argv) {
   IscCommandLine& line = IscEngineCommandLine();
-  if (name == "d" || name == "w") {
-    settings.commitOnWrite = false;
-  } else if (name == "i") {
-    const char* file = TakeValue(argc, argv);
-    if (file == nullptr) Stop("missing [%s] filename", "InputFile");
-    if (!line.outputFile.empty() && line.outputFile == file) {
-      IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, "Input filename same as output");
-    }
-    if (!line.logFile.empty() && line.logFile == file) {
-      IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, "Input filename same as log");
-    }
-    if (IscPortCommandSource() == 1 && file[0] != '\0') {
-      fclose(OpenFileChecked(file, "r"));
-    }
-    line.commandFile = file;
-    line.commandFileGiven = true;
-  } else if (name == "l") {
-    const char* file = TakeValue(argc, argv);
-    if (file == nullptr) Stop("missing [%s] filename", "LogFile");
-    if (line.commandFile == file) {
-      IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, "Log filename same as input");
-    }
-    line.logFile = file;
-  } else if (name == "o") {
-    const char* file = TakeValue(argc, argv);
-    if (file == nullptr) Stop("missing [%s] filename", "OutFile");
-    if (line.commandFile == file) {
-      IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, "Output filename same as input");
-    }
-    line.outputFile = file;
-  } else if (name == "xopt") {
-    const char* value = TakeValue(argc, argv);
-    if (value == nullptr) Stop("%s: specify option(s)", kProgram);
-    ApplyDebugBits(strtoll(value, nullptr, 10));
-  } else if (name == "readbufsize" || name == "writebufsize") {
-    bool read = name == "readbufsize";
-    const char* value = TakeValue(argc, argv);
-    if (value == nullptr) {
-      Stop(read ? "%s: specify read buffer size" : "%s: specify write buffer size", kProgram);
-    }
-    (read ? settings.readBufferSize : settings.writeBufferSize) = BufferSize(value, read);
-  } else if (name == "nobufread") {
-    settings.bufferedRead = false;
-  } else if (name == "nobufwrite") {
-    settings.bufferedWrite = false;
-  } else {
-    return false;
+  const char* file = TakeValue(argc, argv);
+  if (file == nullptr) Stop("missing [%s] filename", "InputFile");
+  if (!line.outputFile.empty() && line.outputFile == file) {
+    IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, "Input filename same as output");
   }
-  return true;
+  if (!line.logFile.empty() && line.logFile == file) {
+    IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, "Input filename same as log");
+  }
+  if (IscPortCommandSource() == 1 && file[0] != '\0') {
+    fclose(OpenFileChecked(file, "r"));
+  }
+  line.commandFile = file;
+  line.commandFileGiven = true;
+}
+
+// The file name after "-l" or "-o", which must not be the command file's.
+const char* TakeFileBesideInput(int& argc, char**& argv, const char* what,
+                                const char* sameAsInput) {
+  const char* file = TakeValue(argc, argv);
+  if (file == nullptr) Stop("missing [%s] filename", what);
+  if (IscEngineCommandLine().commandFile == file) {
+    IscReportf(kIscError, false, nullptr, "(%s) %s", kProgram, sameAsInput);
+  }
+  return file;
+}
+
+void TakeLogFile(int& argc, char**& argv) {
+  IscEngineCommandLine().logFile =
+      TakeFileBesideInput(argc, argv, "LogFile", "Log filename same as input");
+}
+
+void TakeOutputFile(int& argc, char**& argv) {
+  IscEngineCommandLine().outputFile =
+      TakeFileBesideInput(argc, argv, "OutFile", "Output filename same as input");
+}
+
+void TakeDebugBits(int& argc, char**& argv) {
+  const char* value = TakeValue(argc, argv);
+  if (value == nullptr) Stop("%s: specify option(s)", kProgram);
+  ApplyDebugBits(strtoll(value, nullptr, 10));
+}
+
+void TakeReadBufferSize(int& argc, char**& argv) {
+  const char* value = TakeValue(argc, argv);
+  if (value == nullptr) Stop("%s: specify read buffer size", kProgram);
+  IscGetSettings().readBufferSize = BufferSize(value, true);
+}
+
+void TakeWriteBufferSize(int& argc, char**& argv) {
+  const char* value = TakeValue(argc, argv);
+  if (value == nullptr) Stop("%s: specify write buffer size", kProgram);
+  IscGetSettings().writeBufferSize = BufferSize(value, false);
+}
+
+void TurnOffBufferedRead(int& /*argc*/, char**& /*argv*/) { IscGetSettings().bufferedRead = false; }
+
+void TurnOffBufferedWrite(int& /*argc*/, char**& /*argv*/) {
+  IscGetSettings().bufferedWrite = false;
+}
+
+struct GenericOption {
+  std::string_view name;
+  void (*take)(int& argc, char**& argv);
+};
+
+constexpr GenericOption kGenericOptions[] = {
+    {"d", ClearCommitFlag},
+    {"w", ClearCommitFlag},
+    {"i", TakeCommandFile},
+    {"l", TakeLogFile},
+    {"o", TakeOutputFile},
+    {"xopt", TakeDebugBits},
+    {"readbufsize", TakeReadBufferSize},
+    {"writebufsize", TakeWriteBufferSize},
+    {"nobufread", TurnOffBufferedRead},
+    {"nobufwrite", TurnOffBufferedWrite},
+};
+
+// One generic option (name lower-cased); false when the tool options must have it.
+bool ParseGenericOption(std::string_view name, int& argc, char**& argv) {
+  for (const GenericOption& option : kGenericOptions) {
+    if (name != option.name) continue;
+    option.take(argc, argv);
+    return true;
+  }
+  return false;
 }
 
 void UsageLine(const char* text) { IscWriteMessageLine(text, kIscLinePlain); }

@@ -10,29 +10,41 @@ namespace zor::isc {
 
 namespace {
 
+// Every repetition of a phase's activities; false at the first that failed.
+bool RunRepetitions(ChainDevice& device, BsdlFlow& flow, const std::vector<BsdlActivity>& list,
+                    int64_t repeats) {
+  for (int64_t repeat = 1; repeat <= repeats; ++repeat) {
+    for (const BsdlActivity& activity : list) {
+      if (FlowRunLoop(device, activity, flow, repeat, false) != 0) return false;
+    }
+  }
+  return true;
+}
+
+// One phase with its data section; false when an activity failed.
+bool RunPhase(ChainDevice& device, BsdlFlow& flow, int phase, bool output) {
+  const std::vector<BsdlActivity>& list = flow.phases[phase];
+  const bool takesData = IscActivitiesTakeData(list);
+  if (takesData) IscDataFindSection(*device.data, flow.dataName, phase, device.lookup);
+  if (output) IscDataWriteFile(*device.output, kIscWriteSection, nullptr, phase);
+  const int64_t repeats = phase == kBsdlRepeat ? flow.repeatCount : 1;
+  if (!RunRepetitions(device, flow, list, repeats)) return false;
+  if (takesData && device.lookup.next < device.lookup.array->sections[phase].size()) {
+    IscReportf(kIscError, false, nullptr, "Data block has too many data records");
+  }
+  if (output) IscDataWriteFile(*device.output, kIscWriteSection, nullptr, kIscWriteSectionEnd);
+  return true;
+}
+
 // Runs the phases of one flow; false when an activity failed.
 bool RunFlow(ChainDevice& device, BsdlFlow& flow) {
-  bool output = IscWritesIscFormat(device) && !flow.dataName.empty();
+  const bool output = IscWritesIscFormat(device) && !flow.dataName.empty();
   if (flow.dataCount > 0) {
     IscDataReadFile(*device.data, kIscDataFindArray, device.entity, flow.dataName, device.lookup);
   }
   if (output) IscDataWriteFile(*device.output, kIscWriteArray, flow.dataName.c_str(), 0);
   for (int phase = kBsdlInitialize; phase <= kBsdlTerminate; ++phase) {
-    if (!flow.hasPhase[phase]) continue;
-    const std::vector<BsdlActivity>& list = flow.phases[phase];
-    bool takesData = IscActivitiesTakeData(list);
-    if (takesData) IscDataFindSection(*device.data, flow.dataName, phase, device.lookup);
-    if (output) IscDataWriteFile(*device.output, kIscWriteSection, nullptr, phase);
-    int64_t repeats = phase == kBsdlRepeat ? flow.repeatCount : 1;
-    for (int64_t repeat = 1; repeat <= repeats; ++repeat) {
-      for (const BsdlActivity& activity : list) {
-        if (FlowRunLoop(device, activity, flow, repeat, false) != 0) return false;
-      }
-    }
-    if (takesData && device.lookup.next < device.lookup.array->sections[phase].size()) {
-      IscReportf(kIscError, false, nullptr, "Data block has too many data records");
-    }
-    if (output) IscDataWriteFile(*device.output, kIscWriteSection, nullptr, kIscWriteSectionEnd);
+    if (flow.hasPhase[phase] && !RunPhase(device, flow, phase, output)) return false;
   }
   if (output) IscDataWriteFile(*device.output, kIscWriteArrayEnd, nullptr, 0);
   return true;

@@ -55,45 +55,63 @@ void AppendTransmissionCrcs(const Chain& chain) {
   }
 }
 
+bool PerformConcurrently(Chain& chain, int64_t iteration) {
+  IscWriteMessageLine("--> Performing actions concurrently", kIscLinePlain);
+  const bool passed = ChainPerformConcurrent(chain, iteration) == 1;
+  ResultBanner(passed,
+               "]: concurrent processing mode (iteration " + std::to_string(iteration) + ")");
+  IscPortSetFailureWord(passed ? 0 : 1);
+  return passed;
+}
+
+// False, with its note, for a device that is skipped or has no action.
+bool TakesPart(const ChainDevice& device) {
+  if (device.skip) {
+    IscMessagef(kIscLinePlain, "-+> Skipping device [%s]", device.name.c_str());
+    return false;
+  }
+  if (device.action.empty()) {
+    IscMessagef(kIscLinePlain, "-*> No action specified for [%s]", device.name.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool PerformDeviceAction(Chain& chain, ChainDevice& device) {
+  IscSetBypassCounts(chain, device);
+  IscWriteMessageLine("  /~~~~~~~~~~~~~~~~~~\\", kIscLinePlain);
+  IscMessagef(kIscLinePlain, "--> Performing action %s", DeviceTitle(device).c_str());
+  IscWriteMessageLine("  \\__________________/", kIscLinePlain);
+  if (device.output) {
+    IscMessagef(kIscLinePlain, "    = outputs from action to file [%s] %s",
+                device.output->name.c_str(), device.iscOutput ? "in ISC format" : "");
+  }
+  const bool passed = ActionRun(chain, device) == 1;
+  IscPortProgressTick();
+  ResultBanner(passed, "]: Action " + DeviceTitle(device));
+  return passed;
+}
+
+bool PerformSequentially(Chain& chain) {
+  bool passed = true;
+  for (const auto& device : chain.devices) {
+    if (!TakesPart(*device)) continue;
+    const bool devicePassed = PerformDeviceAction(chain, *device);
+    // A later device that passes must not hide an earlier failure.
+    passed = passed && devicePassed;
+    IscPortSetFailureWord(passed ? 0 : 1);
+    if ((!devicePassed && !IscGetSettings().continueOnFail) || IscChainStop()) break;
+  }
+  return passed;
+}
+
 }  // namespace
 
 int ChainPerformActions(Chain& chain, int64_t iteration) {
   IscChainStop() = false;
   TapReset(true);
-  bool passed = true;
-  if (IscGetSettings().concurrent) {
-    IscWriteMessageLine("--> Performing actions concurrently", kIscLinePlain);
-    passed = ChainPerformConcurrent(chain, iteration) == 1;
-    ResultBanner(passed,
-                 "]: concurrent processing mode (iteration " + std::to_string(iteration) + ")");
-    IscPortSetFailureWord(passed ? 0 : 1);
-  } else {
-    for (const auto& device : chain.devices) {
-      if (device->skip) {
-        IscMessagef(kIscLinePlain, "-+> Skipping device [%s]", device->name.c_str());
-        continue;
-      }
-      if (device->action.empty()) {
-        IscMessagef(kIscLinePlain, "-*> No action specified for [%s]", device->name.c_str());
-        continue;
-      }
-      IscSetBypassCounts(chain, *device);
-      IscWriteMessageLine("  /~~~~~~~~~~~~~~~~~~\\", kIscLinePlain);
-      IscMessagef(kIscLinePlain, "--> Performing action %s", DeviceTitle(*device).c_str());
-      IscWriteMessageLine("  \\__________________/", kIscLinePlain);
-      if (device->output) {
-        IscMessagef(kIscLinePlain, "    = outputs from action to file [%s] %s",
-                    device->output->name.c_str(), device->iscOutput ? "in ISC format" : "");
-      }
-      bool devicePassed = ActionRun(chain, *device) == 1;
-      IscPortProgressTick();
-      ResultBanner(devicePassed, "]: Action " + DeviceTitle(*device));
-      // A later device that passes must not hide an earlier failure.
-      passed = passed && devicePassed;
-      IscPortSetFailureWord(passed ? 0 : 1);
-      if ((!devicePassed && !IscGetSettings().continueOnFail) || IscChainStop()) break;
-    }
-  }
+  const bool passed = IscGetSettings().concurrent ? PerformConcurrently(chain, iteration)
+                                                  : PerformSequentially(chain);
   AppendTransmissionCrcs(chain);
   TapReset(false);
   return passed ? 1 : 0;

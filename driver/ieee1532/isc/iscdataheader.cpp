@@ -21,6 +21,40 @@ std::string ReadQuoted(IscInputFile& in) {
   return text;
 }
 
+void ReadVersion(IscDataFile& data, IscInputFile& in) {
+  IscDataNext(in);
+  if (in.tokenKind != kIscTokenName) IscDataFail(in, "version expected");
+  data.version = in.lowerToken;
+  if (data.version != "std_1532_2000" && data.version != "std_1532_2001") {
+    IscReportf(kIscWarning, true, &in, "Unsupported version [%s]", in.token.c_str());
+  }
+}
+
+// The date, and the time after a '.' when there is one.
+void ReadCreationDate(IscDataFile& data, IscInputFile& in) {
+  IscDataNext(in);
+  if (in.tokenKind != kIscTokenNumber) IscDataFail(in, "creation date expected");
+  data.creationDate = in.token;
+  IscDataNext(in);
+  if (!InputFileTokenIsChar(in, '.')) {
+    InputFilePushBackToken(in);
+    return;
+  }
+  IscDataNext(in);
+  if (in.tokenKind != kIscTokenNumber) IscDataFail(in, "hours:mins part expected");
+  data.creationDate += "." + in.token;
+}
+
+void ReadEntityNames(IscDataFile& data, IscInputFile& in) {
+  do {
+    IscDataNext(in);
+    if (in.tokenKind != kIscTokenName) IscDataFail(in, "device entity name expected");
+    data.entities.push_back(in.lowerToken);
+    IscDataNext(in);
+  } while (InputFileTokenIsChar(in, ','));
+  InputFilePushBackToken(in);
+}
+
 void ReadNameWithData(IscInputFile& in, std::string& name, std::string& dataName,
                       const char* nameMessage, const char* dataMessage) {
   IscDataNext(in);
@@ -88,43 +122,19 @@ void IscDataCheckDate(const std::string& date) {
 }
 
 void IscDataReadHeader(IscDataFile& data, IscInputFile& in) {
-  InputFileExpectWord(in, "IEEE_1532_Data", true);
-  InputFileExpectWord(in, "(", true);
-  InputFileExpectWord(in, "Header", true);
-  InputFileExpectWord(in, "(", true);
-  InputFileExpectWord(in, "STD_Version", true);
-  IscDataNext(in);
-  if (in.tokenKind != kIscTokenName) IscDataFail(in, "version expected");
-  data.version = in.lowerToken;
-  if (data.version != "std_1532_2000" && data.version != "std_1532_2001") {
-    IscReportf(kIscWarning, true, &in, "Unsupported version [%s]", in.token.c_str());
-  }
+  static constexpr const char* kOpening[] = {"IEEE_1532_Data", "(", "Header", "(", "STD_Version"};
+  for (const char* word : kOpening) InputFileExpectWord(in, word, true);
+  ReadVersion(data, in);
   while (true) {
     IscDataNext(in);
     if (in.eof) IscDataFail(in, "[)] not found");
     if (InputFileTokenIsChar(in, ')')) break;
     if (InputFileTokenIs(in, "creation_date")) {
-      IscDataNext(in);
-      if (in.tokenKind != kIscTokenNumber) IscDataFail(in, "creation date expected");
-      data.creationDate = in.token;
-      IscDataNext(in);
-      if (InputFileTokenIsChar(in, '.')) {
-        IscDataNext(in);
-        if (in.tokenKind != kIscTokenNumber) IscDataFail(in, "hours:mins part expected");
-        data.creationDate += "." + in.token;
-      } else {
-        InputFilePushBackToken(in);
-      }
+      ReadCreationDate(data, in);
     } else if (InputFileTokenIs(in, "creator")) {
       data.creator = ReadQuoted(in);
     } else if (InputFileTokenIs(in, "entity")) {
-      do {
-        IscDataNext(in);
-        if (in.tokenKind != kIscTokenName) IscDataFail(in, "device entity name expected");
-        data.entities.push_back(in.lowerToken);
-        IscDataNext(in);
-      } while (InputFileTokenIsChar(in, ','));
-      InputFilePushBackToken(in);
+      ReadEntityNames(data, in);
     }
   }
 }

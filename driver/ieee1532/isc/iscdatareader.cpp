@@ -155,66 +155,81 @@ const IscDataFile* AlreadyRead(const IscDataFile& data) {
   return nullptr;
 }
 
+// The array among those held in memory.
+bool FindHeldArray(const IscDataFile& data, const std::string& arrayName, IscDataLookup& lookup) {
+  for (const IscDataArray& array : data.arrays) {
+    if (array.name == arrayName) {
+      lookup.array = &array;
+      lookup.phase = -1;
+      return true;
+    }
+  }
+  IscReportf(kIscError, false, nullptr, "rdIDH():dataArray [%s] not found", arrayName.c_str());
+  return false;
+}
+
+// A file another device has read already lends its arrays.
+void StartHeaderRead(IscDataFile& data, bool inMemory) {
+  IscMessagef(kIscLinePlain, "--> Reading ISC data file [%s]", data.input.name.c_str());
+  if (!inMemory) return;
+  if (const IscDataFile* other = AlreadyRead(data)) data.arrays = other->arrays;
+}
+
+void CheckHeader(const IscDataFile& data, const BsdlEntity* entity) {
+  if (entity != nullptr) {
+    bool named = false;
+    for (const std::string& name : data.entities) named = named || name == entity->name;
+    if (!named) {
+      IscMessagef(kIscLinePlain, "  = ISC datafile [%s] being used with BSDL entity [%s]",
+                  data.input.name.c_str(), entity->name.c_str());
+    }
+  }
+  IscDataCheckDate(data.creationDate);
+}
+
+// The file read again for one array, kept in the look-up state.
+void RereadArray(IscDataFile& data, const std::string& arrayName, IscDataLookup& lookup) {
+  lookup.reread = IscDataArray{};
+  lookup.reread.name.clear();
+  ReadArrays(data, data.input, &arrayName, &lookup.reread);
+  InputFileClose(data.input);
+  if (lookup.reread.name != arrayName) {
+    IscReportf(kIscError, false, nullptr, "Data record [%s] not found", arrayName.c_str());
+  }
+  lookup.array = &lookup.reread;
+  lookup.phase = -1;
+}
+
+// Arrays are kept when held in memory and not lent by another file; otherwise only checked.
+void ReadAllArrays(IscDataFile& data, bool inMemory) {
+  if (inMemory && data.arrays.empty()) {
+    ReadArrays(data, data.input, nullptr, nullptr);
+    return;
+  }
+  IscDataArray ignored;
+  std::string none = "\x01";
+  ReadArrays(data, data.input, &none, &ignored);
+}
+
 }  // namespace
 
 int IscDataReadFile(IscDataFile& data, int mode, BsdlEntity* entity, const std::string& arrayName,
                     IscDataLookup& lookup) {
-  bool inMemory = IscGetSettings().holdIscDataInMemory;
-  if (mode == kIscDataFindArray && inMemory) {
-    for (const IscDataArray& array : data.arrays) {
-      if (array.name == arrayName) {
-        lookup.array = &array;
-        lookup.phase = -1;
-        return 1;
-      }
-    }
-    IscReportf(kIscError, false, nullptr, "rdIDH():dataArray [%s] not found", arrayName.c_str());
-  }
+  const bool inMemory = IscGetSettings().holdIscDataInMemory;
+  if (mode == kIscDataFindArray && inMemory && FindHeldArray(data, arrayName, lookup)) return 1;
   IscInputFile& in = data.input;
-  if (mode == kIscDataReadHeader) {
-    IscMessagef(kIscLinePlain, "--> Reading ISC data file [%s]", in.name.c_str());
-    if (inMemory) {
-      if (const IscDataFile* other = AlreadyRead(data)) {
-        data.arrays = other->arrays;
-      }
-    }
-  }
+  if (mode == kIscDataReadHeader) StartHeaderRead(data, inMemory);
   InputFileReopen(in, "r");
   in.commentChar = '-';
   data.entities.clear();
   IscDataReadHeader(data, in);
-  if (mode == kIscDataReadHeader) {
-    if (entity != nullptr) {
-      bool named = false;
-      for (const std::string& name : data.entities) named = named || name == entity->name;
-      if (!named) {
-        IscMessagef(kIscLinePlain, "  = ISC datafile [%s] being used with BSDL entity [%s]",
-                    in.name.c_str(), entity->name.c_str());
-      }
-    }
-    IscDataCheckDate(data.creationDate);
-  }
+  if (mode == kIscDataReadHeader) CheckHeader(data, entity);
   IscDataReadOverrides(data, in, entity, mode == kIscDataReadHeader);
   if (mode == kIscDataFindArray) {
-    lookup.reread = IscDataArray{};
-    lookup.reread.name.clear();
-    ReadArrays(data, in, &arrayName, &lookup.reread);
-    InputFileClose(in);
-    if (lookup.reread.name != arrayName) {
-      IscReportf(kIscError, false, nullptr, "Data record [%s] not found", arrayName.c_str());
-    }
-    lookup.array = &lookup.reread;
-    lookup.phase = -1;
+    RereadArray(data, arrayName, lookup);
     return 1;
   }
-  bool keep = inMemory && data.arrays.empty();
-  if (keep) {
-    ReadArrays(data, in, nullptr, nullptr);
-  } else {
-    IscDataArray ignored;
-    std::string none = "\x01";
-    ReadArrays(data, in, &none, &ignored);
-  }
+  ReadAllArrays(data, inMemory);
   ReadTransmissionCrc(data, in);
   InputFileClose(in);
   data.headerRead = true;

@@ -17,6 +17,51 @@ namespace {
   queue.transitions.resize(std::max(2 * queue.transitions.size(), queue.count + 4));
 }
 
+// Data with the clock low, the TDO read, the clock high, the clock low again.
+void QueueCycle(TapQueue& queue, bool readTdo, int tms, int tdi) {
+  if (queue.transitions.size() - queue.count < 4) [[unlikely]]
+    Grow(queue);
+  const auto low = static_cast<uint8_t>((queue.state & ~(kTapStateTms | kTapStateTdi)) |
+                                        (tms ? kTapStateTms : 0) | (tdi ? kTapStateTdi : 0));
+  TapTransition* entry = queue.transitions.data() + queue.count;
+  entry->kind = kTapTransitionWrite;
+  entry->state = low;
+  if (readTdo) {
+    ++entry;
+    entry->kind = kTapTransitionRead;
+    entry->state = low;
+    queue.readsQueued = true;
+  }
+  entry[1].kind = kTapTransitionWrite;
+  entry[1].state = static_cast<uint8_t>(low | kTapStateTck);
+  entry[2].kind = kTapTransitionWrite;
+  entry[2].state = static_cast<uint8_t>(low & ~kTapStateTck);
+  queue.count = static_cast<size_t>(entry + 3 - queue.transitions.data());
+  queue.state = entry[2].state;
+  if (queue.count >= kTapFlushThreshold) {
+    // The TDO bits of a capture must fit in one buffer; playing now would lose them.
+    if (queue.readsQueued) IscReportf(kIscError, false, nullptr, "iReadTdo = 1");
+    TapPlayBuffer(queue.transitions.data(), queue.count);
+    queue.count = 0;
+  }
+}
+
+// The TDO bit of every read entry, packed least significant bit first.
+void CollectTdo(const TapQueue& queue, bool checkBurst, std::vector<uint8_t>& tdoBytes,
+                int64_t& tdoBits) {
+  const auto bits = static_cast<int64_t>(queue.count / 4);
+  if (checkBurst && bits % 8 != 0) {
+    IscReportf(kIscError, false, nullptr, "DataBurst != multiple of 8\n");
+  }
+  tdoBytes.assign(static_cast<size_t>((bits + 7) / 8), 0);
+  for (int64_t bit = 0; bit < bits; ++bit) {
+    if (queue.transitions[static_cast<size_t>(bit * 4 + 1)].state & kTapStateTdo) {
+      tdoBytes[static_cast<size_t>(bit / 8)] |= static_cast<uint8_t>(1u << (bit % 8));
+    }
+  }
+  tdoBits = bits;
+}
+
 }  // namespace
 
 void TapAllocateTransitions() {
@@ -76,48 +121,11 @@ int TapQueueShift(bool flush, bool checkBurst, bool readTdo, int tms, int tdi,
   TapQueue& queue = IscState().queue;
   if (queue.transitions.empty()) TapAllocateTransitions();
   if (!flush) {
-    if (queue.transitions.size() - queue.count < 4) [[unlikely]]
-      Grow(queue);
-    // Data with the clock low, the TDO read, the clock high, the clock low again.
-    const auto low = static_cast<uint8_t>((queue.state & ~(kTapStateTms | kTapStateTdi)) |
-                                          (tms ? kTapStateTms : 0) | (tdi ? kTapStateTdi : 0));
-    TapTransition* entry = queue.transitions.data() + queue.count;
-    entry->kind = kTapTransitionWrite;
-    entry->state = low;
-    if (readTdo) {
-      ++entry;
-      entry->kind = kTapTransitionRead;
-      entry->state = low;
-      queue.readsQueued = true;
-    }
-    entry[1].kind = kTapTransitionWrite;
-    entry[1].state = static_cast<uint8_t>(low | kTapStateTck);
-    entry[2].kind = kTapTransitionWrite;
-    entry[2].state = static_cast<uint8_t>(low & ~kTapStateTck);
-    queue.count = static_cast<size_t>(entry + 3 - queue.transitions.data());
-    queue.state = entry[2].state;
-    if (queue.count >= kTapFlushThreshold) {
-      // The TDO bits of a capture must fit in one buffer; playing now would lose them.
-      if (queue.readsQueued) IscReportf(kIscError, false, nullptr, "iReadTdo = 1");
-      TapPlayBuffer(queue.transitions.data(), queue.count);
-      queue.count = 0;
-    }
+    QueueCycle(queue, readTdo, tms, tdi);
     return 0;
   }
   if (queue.count > 0) TapPlayBuffer(queue.transitions.data(), queue.count);
-  if (readTdo && queue.readsQueued) {
-    int64_t bits = static_cast<int64_t>(queue.count / 4);
-    if (checkBurst && bits % 8 != 0) {
-      IscReportf(kIscError, false, nullptr, "DataBurst != multiple of 8\n");
-    }
-    tdoBytes->assign(static_cast<size_t>((bits + 7) / 8), 0);
-    for (int64_t bit = 0; bit < bits; ++bit) {
-      if (queue.transitions[static_cast<size_t>(bit * 4 + 1)].state & kTapStateTdo) {
-        (*tdoBytes)[static_cast<size_t>(bit / 8)] |= static_cast<uint8_t>(1u << (bit % 8));
-      }
-    }
-    *tdoBits = bits;
-  }
+  if (readTdo && queue.readsQueued) CollectTdo(queue, checkBurst, *tdoBytes, *tdoBits);
   queue.count = 0;
   queue.readsQueued = false;
   return 1;

@@ -3,6 +3,7 @@
 
 #include <future>
 #include <thread>
+#include <utility>
 
 #include "driver/ieee1532/engine/iscengine.h"
 #include "driver/ieee1532/engine/iscsettings.h"
@@ -44,6 +45,35 @@ TEST(FrontEnd, OptionNamesIgnoreCaseButMustBeWhole) {
   EXPECT_TRUE(port.Saw("Specify -m [sequential | concurrent]"));
   EXPECT_FALSE(Parse({"rurura", "-i"}));
   EXPECT_TRUE(port.Saw("missing [InputFile] filename"));
+
+  // Read and write each reach their own setting.
+  ASSERT_TRUE(Parse({"rurura", "-nobufwrite", "-writebufsize", "4096", "-i", "cmd"}));
+  EXPECT_TRUE(IscGetSettings().bufferedRead);
+  EXPECT_FALSE(IscGetSettings().bufferedWrite);
+  EXPECT_EQ(IscGetSettings().readBufferSize, 0x40000);
+  EXPECT_EQ(IscGetSettings().writeBufferSize, 4096);
+  EXPECT_TRUE(IscGetSettings().commitOnWrite);
+  ASSERT_TRUE(Parse({"rurura", "-nobufread", "-readbufsize", "2048", "-d", "-i", "cmd"}));
+  EXPECT_FALSE(IscGetSettings().bufferedRead);
+  EXPECT_TRUE(IscGetSettings().bufferedWrite);
+  EXPECT_EQ(IscGetSettings().readBufferSize, 2048);
+  EXPECT_EQ(IscGetSettings().writeBufferSize, 0x40000);
+  EXPECT_FALSE(IscGetSettings().commitOnWrite);
+  ASSERT_TRUE(Parse({"rurura", "-w", "-i", "cmd"}));
+  EXPECT_FALSE(IscGetSettings().commitOnWrite);
+
+  // An option whose value is missing stops with its own message.
+  const std::pair<const char*, const char*> kMissing[] = {
+      {"-l", "missing [LogFile] filename"},
+      {"-o", "missing [OutFile] filename"},
+      {"-xopt", "rurura: specify option(s)"},
+      {"-readbufsize", "rurura: specify read buffer size"},
+      {"-writebufsize", "rurura: specify write buffer size"},
+  };
+  for (const auto& [option, message] : kMissing) {
+    EXPECT_FALSE(Parse({"rurura", "-i", "cmd", option})) << option;
+    EXPECT_TRUE(port.Saw(message)) << option;
+  }
 }
 
 TEST(FrontEnd, MissingInputPrintsTheUsageAndStops) {
