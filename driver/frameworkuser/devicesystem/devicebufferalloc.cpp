@@ -43,6 +43,16 @@ bool OneBandFormat(uint64_t format) {
   return (format >= 0x100 && format <= 0x500) || (format >= 0x2900 && format <= 0x2F00);
 }
 
+// This layer gives the kernel and the record no context word of its own.
+constexpr int64_t kAllocationContext = 0;
+
+// Both bits: the first address is a physical one, and no band address is given.
+void TakePhysicalAddress(BufAllocParams& p) {
+  if (!HasAllBits(p.flags, kPhysicalGiven)) return;
+  p.physicalAddress = p.addresses != nullptr ? reinterpret_cast<uint64_t>(p.addresses[0]) : 0;
+  p.addresses = nullptr;
+}
+
 }  // namespace
 
 std::shared_ptr<QDBufferInfo> QDDeviceSystem::MakeBufferInfo() {
@@ -174,14 +184,8 @@ int64_t QDDeviceSystem::CreateHostMemoryBuffer(BufAllocParams& p, int64_t hostSy
   return id;
 }
 
-void QDDeviceSystem::AllocateBuffer(BufAllocParams p, int64_t* outIndex,
-                                    QDDriverThreadContext& ctx) {
-  if (outIndex != nullptr) *outIndex = 0;
-  const uint64_t requested = p.attributes;
-  if (HasAllBits(p.flags, kPhysicalGiven)) {
-    p.physicalAddress = p.addresses != nullptr ? reinterpret_cast<uint64_t>(p.addresses[0]) : 0;
-    p.addresses = nullptr;
-  }
+// What an allocation has made so far; a failed step undoes it, newest first.
+struct BufAllocProgress {
   foundation::CError error;
   QID hostId = 0;
   uint64_t kernelHandle = 0;
@@ -190,69 +194,87 @@ void QDDeviceSystem::AllocateBuffer(BufAllocParams p, int64_t* outIndex,
   bool onBoardDone = false;
   std::shared_ptr<QDBufferInfo> record;
   int64_t index = 0;
+};
 
-  CheckBufAllocParams(p, error);
-  if (error.errorSet == 0 && (p.attributes & kImage) != 0) error = CheckAttributes(p);
-  const int64_t context = 0;
+void QDDeviceSystem::AllocateBuffer(BufAllocParams p, int64_t* outIndex,
+                                    QDDriverThreadContext& ctx) {
+  if (outIndex != nullptr) *outIndex = 0;
+  const uint64_t requested = p.attributes;
+  TakePhysicalAddress(p);
+  BufAllocProgress made;
+  CheckBufAllocParams(p, made.error);
+  if (made.error.errorSet == 0 && (p.attributes & kImage) != 0) made.error = CheckAttributes(p);
   const int64_t hostSystem = GetHostSystemId(0);
-  if (error.errorSet == 0) {
-    hostId = (p.attributes & kDeviceMemory) != 0
-                 ? CreateDeviceMemoryBuffer(p, hostSystem, context, kernelHandle, memoryGiven,
-                                            error, ctx)
-                 : CreateHostMemoryBuffer(p, hostSystem, memoryGiven, dropped, error);
-    // A host that made no buffer has recorded why.
-    if (hostId == 0 && error.errorSet == 0) error.SetError(kNoHostMemory, 1);
-  }
-  if (error.errorSet == 0) {
-    try {
-      record = MakeBufferInfo();
-    } catch (const std::bad_alloc&) {
-      error.SetError(kNoHostMemory, 1);
-    }
-  }
-  if (error.errorSet == 0) {
-    index = buffers_.Add(record);
-    if (outIndex != nullptr) *outIndex = index;
-    FillKernelBufferDescriptor(*record, hostId);
-    BufferState& state = record->State();
-    state.requestedAttributes = requested;
-    state.attributes = p.attributes;
-    state.privateBits = p.attributes & (GetPrivateBufAttributes() | 0x80000000000);
-    state.memoryGiven = memoryGiven;
-    state.addressesDropped = dropped;
-    state.context = context;
-    state.maxValue = static_cast<int64_t>(record->Descriptor().maxPixelValue);
-    state.depthInUse = static_cast<int64_t>(record->Descriptor().bitDepth & 0xFF);
-    // The host never sees the driver's own bits; the copies and grabs test them. The grab
-    // attribute stays out of the attribute word, whose bit 3 would keep grabs from flipping.
-    record->Descriptor().attributeWord |= state.privateBits & ~kernel::kAttributeUnflipped;
-    record->Descriptor().formatWord |= state.privateBits;
-    const foundation::CError invalid = record->Validate();
-    if (invalid.errorSet != 0) error.SetError(invalid.code, invalid.subCode);
-  }
-  if (error.errorSet == 0) {
-    uint64_t onBoardHandle = 0;
-    onBoardDone = AllocOnBoardBuffer(*record, onBoardHandle, error, ctx);
-    if (onBoardDone) kernelHandle = onBoardHandle;
-    if (error.errorSet == 0) record->SetKernelHandle(kernelHandle);
-  }
-  if (error.errorSet == 0) return;
+  if (made.error.errorSet == 0) CreateBuffer(p, hostSystem, made, ctx);
+  if (made.error.errorSet == 0) PlaceBufferInfo(made, outIndex);
+  if (made.error.errorSet == 0) FillBufferInfo(p, requested, made);
+  if (made.error.errorSet == 0) TakeOnBoardMemory(made, ctx);
+  if (made.error.errorSet != 0) UndoAllocation(made, outIndex, ctx);
+}
 
-  // Undo what was made, newest first.
-  error.Report(ctx);
-  if (hostId != 0) HostBufFree(hostId);
-  if (kernelHandle != 0) {
+void QDDeviceSystem::CreateBuffer(BufAllocParams& p, int64_t hostSystem, BufAllocProgress& made,
+                                  QDDriverThreadContext& ctx) {
+  made.hostId =
+      (p.attributes & kDeviceMemory) != 0
+          ? CreateDeviceMemoryBuffer(p, hostSystem, kAllocationContext, made.kernelHandle,
+                                     made.memoryGiven, made.error, ctx)
+          : CreateHostMemoryBuffer(p, hostSystem, made.memoryGiven, made.dropped, made.error);
+  // A host that made no buffer has recorded why.
+  if (made.hostId == 0 && made.error.errorSet == 0) made.error.SetError(kNoHostMemory, 1);
+}
+
+void QDDeviceSystem::PlaceBufferInfo(BufAllocProgress& made, int64_t* outIndex) {
+  try {
+    made.record = MakeBufferInfo();
+  } catch (const std::bad_alloc&) {
+    made.error.SetError(kNoHostMemory, 1);
+    return;
+  }
+  made.index = buffers_.Add(made.record);
+  if (outIndex != nullptr) *outIndex = made.index;
+}
+
+void QDDeviceSystem::FillBufferInfo(const BufAllocParams& p, uint64_t requested,
+                                    BufAllocProgress& made) {
+  QDBufferInfo& record = *made.record;
+  FillKernelBufferDescriptor(record, made.hostId);
+  BufferState& state = record.State();
+  state.requestedAttributes = requested;
+  state.attributes = p.attributes;
+  state.privateBits = p.attributes & (GetPrivateBufAttributes() | 0x80000000000);
+  state.memoryGiven = made.memoryGiven;
+  state.addressesDropped = made.dropped;
+  state.context = kAllocationContext;
+  state.maxValue = static_cast<int64_t>(record.Descriptor().maxPixelValue);
+  state.depthInUse = static_cast<int64_t>(record.Descriptor().bitDepth & 0xFF);
+  // The host never sees the driver's own bits; the copies and grabs test them. The grab
+  // attribute stays out of the attribute word, whose bit 3 would keep grabs from flipping.
+  record.Descriptor().attributeWord |= state.privateBits & ~kernel::kAttributeUnflipped;
+  record.Descriptor().formatWord |= state.privateBits;
+  const foundation::CError invalid = record.Validate();
+  if (invalid.errorSet != 0) made.error.SetError(invalid.code, invalid.subCode);
+}
+
+void QDDeviceSystem::TakeOnBoardMemory(BufAllocProgress& made, QDDriverThreadContext& ctx) {
+  uint64_t onBoardHandle = 0;
+  made.onBoardDone = AllocOnBoardBuffer(*made.record, onBoardHandle, made.error, ctx);
+  if (made.onBoardDone) made.kernelHandle = onBoardHandle;
+  if (made.error.errorSet == 0) made.record->SetKernelHandle(made.kernelHandle);
+}
+
+void QDDeviceSystem::UndoAllocation(const BufAllocProgress& made, int64_t* outIndex,
+                                    QDDriverThreadContext& ctx) {
+  made.error.Report(ctx);
+  if (made.hostId != 0) HostBufFree(made.hostId);
+  if (made.kernelHandle != 0) {
     foundation::CError ignored;
-    if (!onBoardDone || record == nullptr ||
-        !FreeOnBoardBuffer(*record, kernelHandle, ignored, nullptr)) {
-      kernel::BufHandleRequest request{};
-      request.header = FreshHeader(ignored);
-      request.kernelHandle = kernelHandle;
-      LLsysRequest(handles_, kernel::kBufFree, request, ignored, nullptr);
+    if (!made.onBoardDone || made.record == nullptr ||
+        !FreeOnBoardBuffer(*made.record, made.kernelHandle, ignored, nullptr)) {
+      FreeKernelBuffer(made.kernelHandle, ignored, nullptr);
     }
   }
-  if (index != 0) {
-    RemoveBufferInfo(index);
+  if (made.index != 0) {
+    RemoveBufferInfo(made.index);
     if (outIndex != nullptr) *outIndex = 0;
   }
 }

@@ -92,6 +92,100 @@ void SetMaxValue(QDBufferInfo& record, int64_t value) {
   state.depthInUse = inUse;
 }
 
+// The types the record keeps, answered from it; a null answer address is allowed for them.
+using BufferList = QDInfoList<QDBufferInfo>;
+using Descriptor = kernel::KernelBufferDescriptor;
+struct KeptAnswer {
+  int64_t type;
+  int64_t (*read)(const BufferList& buffers, const QDBufferInfo& record);
+};
+
+template <uint64_t Descriptor::*Word>
+int64_t DescriptorWord(const BufferList& /*buffers*/, const QDBufferInfo& record) {
+  return static_cast<int64_t>(record.Descriptor().*Word);
+}
+
+template <std::size_t Band>
+int64_t HostAddress(const BufferList& /*buffers*/, const QDBufferInfo& record) {
+  return static_cast<int64_t>(record.Descriptor().hostAddress[Band]);
+}
+
+template <int64_t BufferState::*Word>
+int64_t StateWord(const BufferList& /*buffers*/, const QDBufferInfo& record) {
+  return record.State().*Word;
+}
+
+int64_t BitDepth(const BufferList& /*buffers*/, const QDBufferInfo& record) {
+  return static_cast<int64_t>(record.Descriptor().bitDepth & 0xFF);
+}
+
+int64_t PhysicalAddress(const BufferList& /*buffers*/, const QDBufferInfo& record) {
+  return static_cast<int64_t>(record.Descriptor().physicalAddress[0]);
+}
+
+int64_t Enabled(const BufferList& buffers, const QDBufferInfo& record) {
+  return GetEnabledFlag(buffers, record) ? 1 : 0;
+}
+
+int64_t TakesAssociatedWord(const BufferList& /*buffers*/, const QDBufferInfo& record) {
+  return record.State().flag1072 ? 1 : 0;
+}
+
+constexpr KeptAnswer kKeptAnswers[] = {
+    {Q_SIZE_X, DescriptorWord<&Descriptor::sizeX>},
+    {Q_SIZE_Y, DescriptorWord<&Descriptor::sizeY>},
+    {Q_SIZE_BAND, DescriptorWord<&Descriptor::bandCount>},
+    {Q_SIZE_BIT, BitDepth},
+    {Q_TYPE, DescriptorWord<&Descriptor::descriptionWord8>},
+    {Q_PITCH, DescriptorWord<&Descriptor::pitch>},
+    {kFormatWordAlias, DescriptorWord<&Descriptor::formatWord>},
+    {Q_FORMAT_WORD, DescriptorWord<&Descriptor::formatWord>},
+    {Q_SIZE_BYTE, DescriptorWord<&Descriptor::byteSize>},
+    {Q_HOST_ADDRESS + kFirstBand, HostAddress<0>},
+    {Q_HOST_ADDRESS + kSecondBand, HostAddress<1>},
+    {Q_HOST_ADDRESS + kThirdBand, HostAddress<2>},
+    {Q_PHYSICAL_ADDRESS, PhysicalAddress},
+    {kAssociatedBuffer, StateWord<&BufferState::associatedHostId>},
+    {kGrabEnabled, Enabled},
+    {kGrabStateSwitch, StateWord<&BufferState::grabState>},
+    {kGrabStateLevel, StateWord<&BufferState::grabState>},
+    {kBufferMode, StateWord<&BufferState::modeWord>},
+    {kTakeAssociatedWord, TakesAssociatedWord},
+    {kMaxValue, StateWord<&BufferState::maxValue>},
+};
+
+const KeptAnswer* FindKeptAnswer(int64_t type) {
+  for (const KeptAnswer& kept : kKeptAnswers) {
+    if (kept.type == type) return &kept;
+  }
+  return nullptr;
+}
+
+bool IsOnBoardAddressType(int64_t type) {
+  return type == kOnBoardAddress || type == kOnBoardAddressSecond || type == kOnBoardAddressThird;
+}
+
+// A buffer outside on-board memory answers 0 and records why.
+void AnswerOnBoardAddress(const BufferState& state, void* out, QDDriverThreadContext& ctx) {
+  if ((state.attributes & kOnBoardMemory) == 0 || state.onBoardAddress == 0) {
+    Answer(out, 0);
+    ctx.SetError(kInvalidBufferOperation, 3, 0, 0);
+  } else {
+    Answer(out, static_cast<int64_t>(state.onBoardAddress));
+  }
+}
+
+// A type the record does not keep is the host buffer's; without one no layer serves it.
+int64_t AskHostBuffer(int64_t host, int64_t type, void* out, QDDriverThreadContext& ctx) {
+  if (host == 0) {
+    Answer(out, 0);
+    ctx.SetError(kInvalidInquire, 1, 0, 0);
+    return 2;
+  }
+  HostBufInquire(host, type, out);
+  return 1;
+}
+
 }  // namespace
 
 std::shared_ptr<QDBufferInfo> QDDeviceSystem::FindBuffer(int64_t index) const {
@@ -102,16 +196,21 @@ std::shared_ptr<QDBufferInfo> QDDeviceSystem::RemoveBufferInfo(int64_t index) {
   return buffers_.Remove(index);
 }
 
+void QDDeviceSystem::FreeKernelBuffer(uint64_t handle, foundation::CError& error,
+                                      QDDriverThreadContext* ctx) {
+  kernel::BufHandleRequest request{};
+  request.header = FreshHeader(error);
+  request.kernelHandle = handle;
+  LLsysRequest(handles_, kernel::kBufFree, request, error, ctx);
+}
+
 void QDDeviceSystem::ReleaseBuffer(QDBufferInfo& record, QDDriverThreadContext* ctx) {
   foundation::CError error;
   const uint64_t handle = record.GetKernelHandle();
   if (handle != 0 && FreeOnBoardBuffer(record, handle, error, ctx)) {
     record.SetKernelHandle(0);
   } else if (handle != 0) {
-    kernel::BufHandleRequest request{};
-    request.header = FreshHeader(error);
-    request.kernelHandle = handle;
-    LLsysRequest(handles_, kernel::kBufFree, request, error, ctx);
+    FreeKernelBuffer(handle, error, ctx);
     record.SetKernelHandle(0);
   }
   // The host buffer the driver made for the record: the host frees only the
@@ -289,84 +388,15 @@ int64_t QDDeviceSystem::BufInquire(const OperationArgs& args, QDDriverThreadCont
   if (record == nullptr) return 1;
   const int64_t type = args.Int(1);
   void* out = args.Pointer<void>(2);
-  const kernel::KernelBufferDescriptor& d = record->Descriptor();
-  const BufferState& state = record->State();
-  switch (type) {
-    case Q_SIZE_X:
-      Answer(out, static_cast<int64_t>(d.sizeX));
-      return 1;
-    case Q_SIZE_Y:
-      Answer(out, static_cast<int64_t>(d.sizeY));
-      return 1;
-    case Q_SIZE_BAND:
-      Answer(out, static_cast<int64_t>(d.bandCount));
-      return 1;
-    case Q_SIZE_BIT:
-      Answer(out, static_cast<int64_t>(d.bitDepth & 0xFF));
-      return 1;
-    case Q_TYPE:
-      Answer(out, static_cast<int64_t>(d.descriptionWord8));
-      return 1;
-    case Q_PITCH:
-      Answer(out, static_cast<int64_t>(d.pitch));
-      return 1;
-    case kFormatWordAlias:
-    case Q_FORMAT_WORD:
-      Answer(out, static_cast<int64_t>(d.formatWord));
-      return 1;
-    case Q_SIZE_BYTE:
-      Answer(out, static_cast<int64_t>(d.byteSize));
-      return 1;
-    case Q_HOST_ADDRESS + kFirstBand:
-    case Q_HOST_ADDRESS + kSecondBand:
-    case Q_HOST_ADDRESS + kThirdBand: {
-      const int64_t named = type - Q_HOST_ADDRESS;
-      const std::size_t band = named == kFirstBand ? 0 : named == kSecondBand ? 1 : 2;
-      Answer(out, static_cast<int64_t>(d.hostAddress[band]));
-      return 1;
-    }
-    case Q_PHYSICAL_ADDRESS:
-      Answer(out, static_cast<int64_t>(d.physicalAddress[0]));
-      return 1;
-    case kAssociatedBuffer:
-      Answer(out, state.associatedHostId);
-      return 1;
-    case kGrabEnabled:
-      Answer(out, GetEnabledFlag(buffers_, *record) ? 1 : 0);
-      return 1;
-    case kGrabStateSwitch:
-    case kGrabStateLevel:
-      Answer(out, state.grabState);
-      return 1;
-    case kBufferMode:
-      Answer(out, state.modeWord);
-      return 1;
-    case kTakeAssociatedWord:
-      Answer(out, state.flag1072 ? 1 : 0);
-      return 1;
-    case kMaxValue:
-      Answer(out, state.maxValue);
-      return 1;
-    case kOnBoardAddress:
-    case kOnBoardAddressSecond:
-    case kOnBoardAddressThird:
-      if ((state.attributes & kOnBoardMemory) == 0 || state.onBoardAddress == 0) {
-        Answer(out, 0);
-        ctx.SetError(kInvalidBufferOperation, 3, 0, 0);
-      } else {
-        Answer(out, static_cast<int64_t>(state.onBoardAddress));
-      }
-      return 1;
-    default:
-      break;
+  if (const KeptAnswer* kept = FindKeptAnswer(type)) {
+    Answer(out, kept->read(buffers_, *record));
+    return 1;
   }
-  if (record->HostId() == 0) {
-    Answer(out, 0);
-    ctx.SetError(kInvalidInquire, 1, 0, 0);
-    return 2;
+  if (IsOnBoardAddressType(type)) {
+    AnswerOnBoardAddress(record->State(), out, ctx);
+    return 1;
   }
-  HostBufInquire(record->HostId(), type, out);
-  return 1;
+  return AskHostBuffer(record->HostId(), type, out, ctx);
 }
 
 }  // namespace zor::frame

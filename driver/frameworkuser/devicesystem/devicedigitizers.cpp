@@ -24,7 +24,7 @@ using namespace protocol;
 // Settings the device layer keeps for the layers above it and gives no meaning of its own: the
 // values each control takes, what it stores for Q_DEFAULT and what the inquire answers before
 // any control. Types with no public name are the host's.
-enum class Accepts { kSwitch, kSwitchOrZero, kCount };
+enum class Accepts { kSwitch, kSwitchOrZero, kCount, kAnyValue, kTimeout };
 struct KeptSetting {
   int64_t type;
   Accepts accepts;
@@ -116,16 +116,80 @@ const KeptSetting* FindKeptSetting(int64_t type) {
   return nullptr;
 }
 
-bool Accepted(const KeptSetting& setting, int64_t value) {
-  switch (setting.accepts) {
+bool Accepted(Accepts accepts, int64_t value) {
+  switch (accepts) {
     case Accepts::kSwitch:
       return value == Q_DEFAULT || EnabledOrDisabled(value);
     case Accepts::kSwitchOrZero:
       return value == Q_DEFAULT || EnabledOrDisabled(value) || value == 0;
     case Accepts::kCount:
       return value >= 0;
+    case Accepts::kAnyValue:
+      return true;
+    case Accepts::kTimeout:
+      return value == Q_DEFAULT || value == Q_INFINITE || value >= 1;
   }
   return false;
+}
+
+// Settings the digitizer's record keeps (under the settings lock), in the form each takes.
+struct RecordSetting {
+  int64_t type;
+  Accepts accepts;
+  void (*store)(QDDigitizerInfo& digitizer, int64_t type, int64_t value);
+};
+int64_t EnabledUnlessDisabled(int64_t value) { return value == Q_DISABLE ? value : Q_ENABLE; }
+// The record keeps whether the check is off.
+void KeepCheckOff(QDDigitizerInfo& digitizer, int64_t type, int64_t value) {
+  digitizer.KeptSettings()[type] = value == Q_DISABLE ? 1 : 0;
+}
+constexpr RecordSetting kRecordSettings[] = {
+    {Q_HOST_OBJECT_ID, Accepts::kAnyValue,
+     [](QDDigitizerInfo& d, int64_t /*type*/, int64_t value) { d.SetHostId(value); }},
+    {Q_GRAB_FIELD_CHECK, Accepts::kSwitch, KeepCheckOff},
+    {Q_GRAB_LINE_CHECK, Accepts::kSwitch, KeepCheckOff},
+    {Q_PROCESS_EVENTS, Accepts::kSwitch,
+     [](QDDigitizerInfo& d, int64_t /*type*/, int64_t value) {
+       d.SetProcessEnableSetting(EnabledUnlessDisabled(value));
+     }},
+    {kIgnoredControl, Accepts::kAnyValue, [](QDDigitizerInfo&, int64_t, int64_t) {}},
+    {Q_PROCESS_GRAB_MONITOR, Accepts::kSwitch,
+     [](QDDigitizerInfo& d, int64_t /*type*/, int64_t value) {
+       d.SetGrabMonitorSetting(EnabledUnlessDisabled(value));
+     }},
+    {Q_PROCESS_TIMEOUT, Accepts::kTimeout,
+     [](QDDigitizerInfo& d, int64_t /*type*/, int64_t value) {
+       d.SetProcessTimeout(value == Q_DEFAULT ? Q_INFINITE : value);
+     }},
+    {Q_GRAB_ERROR_REPORTING, Accepts::kSwitch,
+     [](QDDigitizerInfo& d, int64_t /*type*/, int64_t value) {
+       d.SetGrabErrorReporting(EnabledUnlessDisabled(value));
+     }},
+};
+
+const RecordSetting* FindRecordSetting(int64_t type) {
+  for (const RecordSetting& setting : kRecordSettings) {
+    if (setting.type == type) return &setting;
+  }
+  return nullptr;
+}
+
+enum class Stored { kYes, kValueRefused, kTypeNotTaken, kTypeUnknown };
+
+// The digitizer control's own settings, stored when the value is one the setting takes.
+Stored StoreSetting(QDDigitizerInfo& digitizer, int64_t type, int64_t value) {
+  if (const KeptSetting* kept = FindKeptSetting(type)) {
+    if (!Accepted(kept->accepts, value)) return Stored::kValueRefused;
+    digitizer.KeptSettings()[type] = value == Q_DEFAULT ? kept->forDefault : value;
+    return Stored::kYes;
+  }
+  // Named by the digitizer, never taken by this layer.
+  if (type == Q_GRAB_FIELD_NUM) return Stored::kTypeNotTaken;
+  const RecordSetting* setting = FindRecordSetting(type);
+  if (setting == nullptr) return Stored::kTypeUnknown;
+  if (!Accepted(setting->accepts, value)) return Stored::kValueRefused;
+  setting->store(digitizer, type, value);
+  return Stored::kYes;
 }
 
 // Frames the board counted over the seconds its counter measured; 0 before the
@@ -201,51 +265,22 @@ int64_t QDDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
   if (digitizer == nullptr) return 1;
   const int64_t type = args.Int(1);
   const int64_t value = args.Value(2).AsInteger();
-  std::map<int64_t, int64_t>& kept = digitizer->KeptSettings();
-  bool valid = true;
   std::lock_guard lock(*digitizer);
   std::lock_guard settingsLock(digitizer->SettingsLock());
-  if (const KeptSetting* setting = FindKeptSetting(type)) {
-    valid = Accepted(*setting, value);
-    if (valid) kept[type] = value == Q_DEFAULT ? setting->forDefault : value;
-    if (!valid) ctx.SetError(kInvalidControl, 3, 0, 0);
-    return ctx.ErrorCode() != 0 ? 0 : 1;
-  }
-  switch (type) {
-    case Q_HOST_OBJECT_ID:
-      digitizer->SetHostId(value);
+  switch (StoreSetting(*digitizer, type, value)) {
+    case Stored::kYes:
       break;
-    case Q_GRAB_FIELD_NUM:
+    case Stored::kValueRefused:
+      ctx.SetError(kInvalidControl, 3, 0, 0);
+      break;
+    case Stored::kTypeNotTaken:
       ctx.SetError(kInvalidControl, 1, 0, 0);
       return 0;
-    case Q_GRAB_FIELD_CHECK:
-    case Q_GRAB_LINE_CHECK:
-      valid = value == Q_DEFAULT || EnabledOrDisabled(value);
-      if (valid) kept[type] = value == Q_DISABLE ? 1 : 0;
-      break;
-    case Q_PROCESS_EVENTS:
-      valid = value == Q_DEFAULT || EnabledOrDisabled(value);
-      if (valid) digitizer->SetProcessEnableSetting(value == Q_DISABLE ? value : Q_ENABLE);
-      break;
-    case kIgnoredControl:
-      break;
-    case Q_PROCESS_GRAB_MONITOR:
-      valid = value == Q_DEFAULT || EnabledOrDisabled(value);
-      if (valid) digitizer->SetGrabMonitorSetting(value == Q_DISABLE ? value : Q_ENABLE);
-      break;
-    case Q_PROCESS_TIMEOUT:
-      valid = value == Q_DEFAULT || value == Q_INFINITE || value >= 1;
-      if (valid) digitizer->SetProcessTimeout(value == Q_DEFAULT ? Q_INFINITE : value);
-      break;
-    case Q_GRAB_ERROR_REPORTING:
-      valid = value == Q_DEFAULT || EnabledOrDisabled(value);
-      if (valid) digitizer->SetGrabErrorReporting(value == Q_DISABLE ? value : Q_ENABLE);
-      break;
-    default:
+    case Stored::kTypeUnknown:
       ctx.SetError(kInvalidControl, 2, 0, 0);
       return 0;
   }
-  if (!valid) ctx.SetError(kInvalidControl, 3, 0, 0);
+  // An error held from earlier in the command fails the control too.
   return ctx.ErrorCode() != 0 ? 0 : 1;
 }
 

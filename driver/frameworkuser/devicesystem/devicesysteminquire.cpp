@@ -33,6 +33,7 @@ bool MaskedClassIs(int64_t type, std::initializer_list<int64_t> classes) {
 
 // The fixed answers of this layer. Types with no public name are the host's.
 constexpr FixedAnswer kFixedAnswers[] = {
+    Single(Q_GENICAM_AVAILABLE, 0),
     Single(Q_PROCESSOR_NUM, 0),
     Single(2029, 0),
     Single(Q_MPEG4_ENCODER_PRESENT, 0),
@@ -72,6 +73,11 @@ bool FixedAnswerOf(int64_t type, int64_t& answer) {
   const FixedAnswer* fixed = FindFixedAnswer(kFixedAnswers, type);
   if (fixed != nullptr) answer = fixed->answer;
   return fixed != nullptr;
+}
+
+// The number of the host system given from outside; -1 when none was given.
+int64_t HostSystemNumber(int64_t id) {
+  return id == 0 || id == Q_DEFAULT ? -1 : HostSysInquire(id, Q_NUMBER, nullptr);
 }
 
 // A type that the host system answers for this one.
@@ -119,23 +125,48 @@ int64_t QDDeviceSystem::GrabControlStateInquire() {
 
 bool QDDeviceSystem::AnswerInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx) {
   int64_t answer = 0;
-  // Before the fixed answers: its range answers 0 around it.
-  if (type == kGrabControlState) answer = GrabControlStateInquire();
-  if (type == kGrabControlState || FixedAnswerOf(type, answer)) {
+  // The system's own answers come first: the fixed range around the grab-control state answers 0.
+  if (AnswerFromSystem(type, answer) || FixedAnswerOf(type, answer)) {
     if (out != nullptr) *out = answer;
     return true;
   }
+  return AnswerSpecialInquire(type, out, ctx);
+}
+
+bool QDDeviceSystem::AnswerFromSystem(int64_t type, int64_t& answer) {
+  struct SystemAnswer {
+    int64_t type;
+    int64_t (*read)(QDDeviceSystem& system);
+  };
+  static constexpr SystemAnswer kSystemAnswers[] = {
+      {kGrabControlState, [](QDDeviceSystem& s) { return s.GrabControlStateInquire(); }},
+      {Q_NUMBER, [](QDDeviceSystem& s) { return s.deviceNumber_; }},
+      {kInitFlag, [](QDDeviceSystem& s) { return s.InitWord(); }},
+      {Q_EXTENDED_INIT_FLAG, [](QDDeviceSystem& s) { return s.InitWord(); }},
+      {Q_THREAD_MODE, [](QDDeviceSystem& s) { return s.EndOfCommandMode(); }},
+      {Q_DIGITIZER_NUM, [](QDDeviceSystem& s) { return s.digitizerCount_; }},
+      {Q_TIMEOUT, [](QDDeviceSystem& s) { return s.ThreadTimeout(); }},
+      {Q_UART_PRESENT,
+       [](QDDeviceSystem& s) { return static_cast<int64_t>(s.serialPorts_.PortCount()); }},
+      {Q_HOST_SYSTEM_ID, [](QDDeviceSystem& s) { return s.ExternalHostSystemId(); }},
+      {Q_HOST_SYSTEM_NUMBER,
+       [](QDDeviceSystem& s) { return HostSystemNumber(s.ExternalHostSystemId()); }},
+      {Q_DIGITIZER_ALLOCATED_NUM, [](QDDeviceSystem& s) { return s.digitizers_.InUse() - 1; }},
+      {kHostAnswered,
+       [](QDDeviceSystem& s) {
+         return HostSysInquire(s.GetHostSystemId(0), kHostAnswered, nullptr);
+       }},
+  };
+  for (const SystemAnswer& entry : kSystemAnswers) {
+    if (entry.type != type) continue;
+    answer = entry.read(*this);
+    return true;
+  }
+  return false;
+}
+
+bool QDDeviceSystem::AnswerSpecialInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx) {
   switch (type) {
-    case Q_NUMBER:
-      answer = deviceNumber_;
-      break;
-    case kInitFlag:
-    case Q_EXTENDED_INIT_FLAG:
-      answer = InitWord();
-      break;
-    case Q_GENICAM_AVAILABLE:
-      answer = 0;
-      break;
     case Q_CURRENT_THREAD_ID: {
       OperationArgs args;
       args.Push(Q_DEFAULT);
@@ -144,51 +175,21 @@ bool QDDeviceSystem::AnswerInquire(int64_t type, int64_t* out, QDDriverThreadCon
       ThreadInquire(args, ctx);
       return true;
     }
-    case Q_THREAD_MODE:
-      answer = EndOfCommandMode();
-      break;
-    case Q_DIGITIZER_NUM:
-      answer = digitizerCount_;
-      break;
-    case Q_TIMEOUT:
-      answer = ThreadTimeout();
-      break;
     case Q_BOARD_SERIAL_WORD:
     case Q_SERIAL_NUMBER:
-      answer = 0;
       ctx.SetError(kInvalidInquire, 1, 0, 0);
-      break;
-    case Q_UART_PRESENT:
-      answer = static_cast<int64_t>(serialPorts_.PortCount());
-      break;
-    case Q_HOST_SYSTEM_ID:
-      answer = ExternalHostSystemId();
-      break;
-    case Q_HOST_SYSTEM_NUMBER: {
-      const int64_t id = ExternalHostSystemId();
-      answer = id == 0 || id == Q_DEFAULT ? -1 : HostSysInquire(id, Q_NUMBER, nullptr);
-      break;
-    }
-    case Q_DIGITIZER_ALLOCATED_NUM:
-      answer = digitizers_.InUse() - 1;
-      break;
-    case kHostAnswered:
-      answer = HostSysInquire(GetHostSystemId(0), kHostAnswered, nullptr);
-      break;
+      if (out != nullptr) *out = 0;
+      return true;
     case Q_DRIVER_LOG_FOLDER:
       if (out != nullptr) {
         foundation::CLog::Instance()->GetFolder(reinterpret_cast<wchar_t*>(out), kFolderCharacters);
       }
       return true;
     default:
-      if (type >= kRefusedFirst && type <= kRefusedLast) {
-        ctx.SetError(kInvalidInquire, 1, 0, 0);
-        return true;
-      }
-      return false;
+      if (type < kRefusedFirst || type > kRefusedLast) return false;
+      ctx.SetError(kInvalidInquire, 1, 0, 0);
+      return true;
   }
-  if (out != nullptr) *out = answer;
-  return true;
 }
 
 int64_t QDDeviceSystem::SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {

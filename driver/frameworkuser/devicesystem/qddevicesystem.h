@@ -17,6 +17,7 @@ namespace zor::frame {
 
 class QDDigitizerInfo;
 class QDBufferInfo;
+struct BufAllocProgress;
 
 // One buffer allocation's arguments, as the checks may adjust them.
 struct BufAllocParams {
@@ -140,7 +141,16 @@ class QDDeviceSystem : public QDBaseSystem {
   std::atomic<int64_t> grabControlState_{-1};
 
  private:
+  // The buffer allocation and its steps.
   void AllocateBuffer(BufAllocParams p, int64_t* outIndex, QDDriverThreadContext& ctx);
+  void CreateBuffer(BufAllocParams& p, int64_t hostSystem, BufAllocProgress& made,
+                    QDDriverThreadContext& ctx);
+  void PlaceBufferInfo(BufAllocProgress& made, int64_t* outIndex);
+  void FillBufferInfo(const BufAllocParams& p, uint64_t requested, BufAllocProgress& made);
+  void TakeOnBoardMemory(BufAllocProgress& made, QDDriverThreadContext& ctx);
+  void UndoAllocation(const BufAllocProgress& made, int64_t* outIndex, QDDriverThreadContext& ctx);
+  // The kernel's free of a buffer it allocated; the kernel's error joins the record's.
+  void FreeKernelBuffer(uint64_t handle, foundation::CError& error, QDDriverThreadContext* ctx);
   // Settles the attributes of an image buffer; the error when they cannot be served.
   foundation::CError CheckAttributes(BufAllocParams& p) const;
   int64_t CreateDeviceMemoryBuffer(BufAllocParams& p, int64_t hostSystem, int64_t context,
@@ -154,11 +164,19 @@ class QDDeviceSystem : public QDBaseSystem {
   // the buffer is not there.
   bool ControlOnBoardBuffer(const QDBufferInfo& record, int64_t type, int64_t value,
                             QDDriverThreadContext& ctx);
+  // The system inquire's answers of this layer: read from the system, fixed, or (special)
+  // through the thread inquire, as text, or refused.
   bool AnswerInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);
+  bool AnswerFromSystem(int64_t type, int64_t& answer);
+  bool AnswerSpecialInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);
   // The end trigger's default: enabled when the grab trigger is on and its
   // source resolves to the one that ends a continuous grab.
   int64_t ResolveEndTrigger(int64_t digitizer, QDDriverThreadContext& ctx);
   int64_t GrabControlStateInquire();
+  // The system control's settings that this layer keeps, and the driver-log controls; false
+  // for a type they do not take.
+  bool KeepSystemSetting(int64_t type, int64_t value, QDDriverThreadContext& ctx);
+  bool ControlDriverLog(int64_t type, int64_t value) const;
   // Serial-port types, served by the serial-port manager.
   int64_t SerialInquire(int64_t type, int64_t* out, QDDriverThreadContext& ctx);
   int64_t SerialControl(int64_t type, int64_t value, QDDriverThreadContext& ctx);

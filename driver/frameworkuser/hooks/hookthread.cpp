@@ -46,6 +46,35 @@ double Ratio(const uint8_t* payload, size_t numerator, size_t denominator) {
   return n == 0 || d == 0 ? 0.0 : static_cast<double>(n) / static_cast<double>(d);
 }
 
+enum class Reply { kArrived, kNotYet, kFailed };
+
+Reply TakeReply(os::Handle device, os::Overlapped& overlapped) {
+  uint32_t bytes = 0;
+  if (os::GetOverlappedResult(device, &overlapped, &bytes, false)) return Reply::kArrived;
+  const uint32_t error = os::GetLastError();
+  // Still pending: the event was seen early; nothing arrived, so wait again.
+  if (error == os::ERROR_IO_INCOMPLETE || error == os::ERROR_IO_PENDING) return Reply::kNotYet;
+  return Reply::kFailed;
+}
+
+// The reply's words go to the delivered record; its error stays the first one.
+void CopyReply(const kernel::DeviceEventRecord& reply, kernel::DeviceEventRecord& delivered) {
+  delivered.objectWords[0] = reply.objectWords[0];
+  delivered.objectWords[1] = reply.objectWords[1];
+  if (delivered.status.errorSet == 0) delivered.status = reply.status;
+  delivered.word60 = reply.word60;
+  delivered.typeOrCode = reply.typeOrCode;
+  std::memcpy(delivered.payload, reply.payload, sizeof(delivered.payload));
+  delivered.lastWord = reply.lastWord;
+}
+
+// Cancels the pending request and waits until it is over.
+void EndRequest(os::Handle device, os::Overlapped& overlapped) {
+  os::CancelIo(device);
+  uint32_t bytes = 0;
+  os::GetOverlappedResult(device, &overlapped, &bytes, true);
+}
+
 }  // namespace
 
 CHookThread::CHookThread(CUserHook& owner, uint64_t hookType, CBaseHook<HOOK_ELEMENT_INFO>* element,
@@ -112,66 +141,54 @@ bool CHookThread::Send(kernel::DeviceEventRecord& request, os::Overlapped& overl
 
 void CHookThread::Run() {
   kernel::DeviceEventRecord request = FreshRecord();
-  kernel::DeviceEventRecord delivered = FreshRecord();
   os::Overlapped overlapped;
   overlapped.hEvent = os::CreateEvent(true, true);
   // Board events wait for no other thread; where the system refuses, the thread
   // goes on at its priority.
   os::SetThreadPriority(os::GetCurrentThread(), os::THREAD_PRIORITY_TIME_CRITICAL);
   threadId_ = os::GetCurrentThreadId();
-  if (overlapped.hEvent == os::kNullHandle || !Send(request, overlapped)) {
-    // Release the starting thread, which reports that no thread runs.
-    success_ = false;
-    if (overlapped.hEvent != os::kNullHandle) os::CloseHandle(overlapped.hEvent);
-    os::SetEvent(startedEvent_);
-    return;
-  }
-  os::SetEvent(startedEvent_);
+  if (!SendFirstRequest(request, overlapped)) return;
+  const bool returnFromSleep = DeliverEvents(request, overlapped);
+  if (!HasOverlappedIoCompleted(&overlapped)) EndRequest(owner_.Device(), overlapped);
+  os::CloseHandle(overlapped.hEvent);
+  if (returnFromSleep) ReportReturnFromSleep();
+}
 
-  bool returnFromSleep = false;
+bool CHookThread::SendFirstRequest(kernel::DeviceEventRecord& request, os::Overlapped& overlapped) {
+  if (overlapped.hEvent != os::kNullHandle && Send(request, overlapped)) {
+    os::SetEvent(startedEvent_);
+    return true;
+  }
+  // Release the starting thread, which reports that no thread runs.
+  success_ = false;
+  if (overlapped.hEvent != os::kNullHandle) os::CloseHandle(overlapped.hEvent);
+  os::SetEvent(startedEvent_);
+  return false;
+}
+
+bool CHookThread::DeliverEvents(kernel::DeviceEventRecord& request, os::Overlapped& overlapped) {
+  kernel::DeviceEventRecord delivered = FreshRecord();
   const os::Handle handles[2] = {stopEvent_, overlapped.hEvent};
   while (true) {
     const uint32_t wait = os::WaitForMultipleObjects(2, handles, false, os::INFINITE);
-    const bool fired = wait == os::WAIT_OBJECT_0 + 1;
-    if (fired) {
-      uint32_t bytes = 0;
-      if (!os::GetOverlappedResult(owner_.Device(), &overlapped, &bytes, false)) {
-        const uint32_t error = os::GetLastError();
-        // Still pending: the event was seen early; nothing arrived, so wait again.
-        if (error == os::ERROR_IO_INCOMPLETE || error == os::ERROR_IO_PENDING) continue;
-        ReportDroppedEvent();
-        break;
-      }
-      delivered.objectWords[0] = request.objectWords[0];
-      delivered.objectWords[1] = request.objectWords[1];
-      if (delivered.status.errorSet == 0) delivered.status = request.status;
-      delivered.word60 = request.word60;
-      delivered.typeOrCode = request.typeOrCode;
-      std::memcpy(delivered.payload, request.payload, sizeof(delivered.payload));
-      delivered.lastWord = request.lastWord;
-    } else {
+    if (wait != os::WAIT_OBJECT_0 + 1) {
       // Stopped, or the wait failed: the request must be over before its
       // buffer and event go.
-      os::CancelIo(owner_.Device());
-      uint32_t bytes = 0;
-      os::GetOverlappedResult(owner_.Device(), &overlapped, &bytes, true);
-      break;
+      EndRequest(owner_.Device(), overlapped);
+      return false;
     }
-    if (delivered.typeOrCode == kernel::kEventReturnFromSleep) {
-      returnFromSleep = true;
-      break;
+    const Reply reply = TakeReply(owner_.Device(), overlapped);
+    if (reply == Reply::kNotYet) continue;
+    if (reply == Reply::kFailed) {
+      ReportDroppedEvent();
+      return false;
     }
+    CopyReply(request, delivered);
+    if (delivered.typeOrCode == kernel::kEventReturnFromSleep) return true;
     // The next request is pending while the user's function runs.
-    if (!Send(request, overlapped)) break;
+    if (!Send(request, overlapped)) return false;
     Deliver(delivered);
   }
-  if (!HasOverlappedIoCompleted(&overlapped)) {
-    os::CancelIo(owner_.Device());
-    uint32_t bytes = 0;
-    os::GetOverlappedResult(owner_.Device(), &overlapped, &bytes, true);
-  }
-  os::CloseHandle(overlapped.hEvent);
-  if (returnFromSleep) ReportReturnFromSleep();
 }
 
 void CHookThread::Deliver(const kernel::DeviceEventRecord& delivered) {

@@ -46,6 +46,10 @@ class CHookThread {
  private:
   static QUINT32 Procedure(void* self);
   void Run();
+  // Sends the first request and releases the starting thread; false when none is pending.
+  bool SendFirstRequest(kernel::DeviceEventRecord& request, os::Overlapped& overlapped);
+  // Delivers the events until the thread stops or gives up; true on a return from sleep.
+  bool DeliverEvents(kernel::DeviceEventRecord& request, os::Overlapped& overlapped);
   // Sends the device-event request for this thread's type; a pending request counts
   // as sent.
   bool Send(kernel::DeviceEventRecord& request, os::Overlapped& overlapped);
