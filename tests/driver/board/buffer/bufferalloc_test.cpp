@@ -4,6 +4,8 @@
 #include <numeric>
 #include <vector>
 
+#include "interfaces/kernel/kernelcodes.h"
+#include "platform/boardsim/faults.h"
 #include "tests/driver/board/boardfixture.h"
 
 namespace zor::board {
@@ -107,6 +109,36 @@ TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
     EXPECT_EQ(out, 0);
     EXPECT_EQ(ErrorCode(), r.code);
     EXPECT_EQ(SubCode(1), r.subCode);
+  }
+  // The board refuses, or its request is lost, after the record was placed: the code of a lost
+  // request is the driver's own.
+  using boardsim::FaultKind;
+  struct BoardRefusal {
+    uint32_t function;
+    FaultKind kind;
+    QINT64 attribute, code, subCode;
+    const char* what;
+  };
+  const BoardRefusal boardRefusals[] = {
+      {kernel::kAllocOnBoardBuffer, FaultKind::kErrorTriple, kBoardImage | 0x200, 4302, 2,
+       "on-board memory short"},
+      {kernel::kAllocOnBoardBuffer, FaultKind::kTransportFailure, kBoardImage | 0x200, 4336, 2,
+       "on-board request lost"},
+      {kernel::kBufAlloc, FaultKind::kTransportFailure, kImage | kDeviceMemory, 4336, 2,
+       "device memory request lost"},
+  };
+  for (const BoardRefusal& r : boardRefusals) {
+    SCOPED_TRACE(r.what);
+    SimBoard().ArmFault(r.function, boardsim::Fault{r.kind, static_cast<uint64_t>(r.code),
+                                                    static_cast<uint64_t>(r.subCode)});
+    QID out = 1;
+    EXPECT_EQ(QbufAllocColor(system_, 1, 64, 48, 8, r.attribute, &out), 0);
+    EXPECT_EQ(out, 0);
+    EXPECT_EQ(ErrorCode(), r.code);
+    EXPECT_EQ(SubCode(1), r.subCode);
+    const QID next = QbufAllocColor(system_, 1, 64, 48, 8, kImage, nullptr);
+    EXPECT_EQ(QbufInquire(next, Q_DRIVER_INDEX, nullptr), 1);
+    QbufFree(next);
   }
   // No record was kept: the next buffer takes the first index.
   const QID buffer = QbufAllocColor(system_, 1, 64, 48, 8, kImage, nullptr);
