@@ -49,6 +49,30 @@ struct Layout {
   const char* what;
 };
 
+// Each band's host address holds that band, filled with its own number; bands interleaved in
+// one row share one address.
+void ExpectBandAddresses(QID buffer, const Layout& l, QINT64 sizeX, QINT64 sizeY) {
+  const QINT64 rowBytes = sizeX * l.depth / 8;
+  const size_t bandBytes = static_cast<size_t>(rowBytes * sizeY);
+  std::vector<uint8_t> in(static_cast<size_t>(l.bands) * bandBytes);
+  for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<uint8_t>(i / bandBytes + 1);
+  QbufPut(buffer, in.data());
+  const bool interleaved = QbufInquire(buffer, Q_PITCH_BYTE, nullptr) > rowBytes;
+  const QINT64 first = QbufInquire(buffer, Q_HOST_ADDRESS + 0x8, nullptr);
+  for (QINT64 band = 0; band < l.bands; ++band) {
+    SCOPED_TRACE(band);
+    const QINT64 address = QbufInquire(buffer, Q_HOST_ADDRESS + (0x8 << band), nullptr);
+    ASSERT_NE(address, 0);
+    if (interleaved) {
+      EXPECT_EQ(address, first);
+      continue;
+    }
+    const auto* row = reinterpret_cast<const uint8_t*>(address);
+    EXPECT_EQ(row[0], band + 1);
+    EXPECT_EQ(row[rowBytes - 1], band + 1);
+  }
+}
+
 TEST_F(BufferAlloc, EveryAcceptedLayoutHoldsItsPixels) {
   const Layout layouts[] = {
       {1, 8, kImage, "host memory, mono 8"},
@@ -71,6 +95,7 @@ TEST_F(BufferAlloc, EveryAcceptedLayoutHoldsItsPixels) {
     EXPECT_EQ(QbufInquire(buffer, Q_SIZE_Y, nullptr), 48);
     EXPECT_EQ(QbufInquire(buffer, Q_SIZE_BAND, nullptr), l.bands);
     EXPECT_TRUE(RoundTrips(buffer, l.bands, 64, 48, l.depth / 8));
+    ExpectBandAddresses(buffer, l, 64, 48);
     QbufFree(buffer);
   }
 }
