@@ -85,6 +85,70 @@ void Answer(void* out, int64_t value) {
   if (out != nullptr) *static_cast<int64_t*>(out) = value;
 }
 
+struct ChildRegion {
+  int64_t offsetX;
+  int64_t offsetY;
+  int64_t sizeX;
+  int64_t sizeY;
+};
+
+// A grab parent lends part of itself only in the layouts the board's engine splits.
+bool RefusesPart(const frame::QDBufferInfo& parent, const ChildRegion& r) {
+  const kernel::KernelBufferDescriptor& pd = parent.Descriptor();
+  const uint64_t attributes = pd.attributeWord | parent.State().attributes;
+  const bool whole = r.offsetX == 0 && r.offsetY == 0 &&
+                     static_cast<uint64_t>(r.sizeX) == pd.sizeX &&
+                     static_cast<uint64_t>(r.sizeY) == pd.sizeY;
+  const bool partsAllowed = ((attributes & kPacked) != 0 &&
+                             (HasAllBits(attributes, 0x1C00) || HasAllBits(attributes, 0x1700))) ||
+                            ((attributes & 0x800) != 0 && (attributes & kPacked) == 0);
+  return !whole && (attributes & kGrab) != 0 && !partsAllowed;
+}
+
+// The kernel's child buffer, made when the parent has a kernel buffer; 0 when none was made.
+uint64_t AllocKernelChild(const QDHwSpecSystem& system, const frame::QDBufferInfo& parent,
+                          int64_t selector, const ChildRegion& r, foundation::CError& error,
+                          QDDriverThreadContext& ctx) {
+  if (parent.GetKernelHandle() == 0) return 0;
+  if (RefusesPart(parent, r)) {
+    error.SetError(kSerialPortAllocationError, 3);
+    return 0;
+  }
+  kernel::BufChildAllocRequest request{};
+  request.header = frame::FreshHeader(error);
+  request.header.objectId = system.CallerKernelId(ctx);
+  request.parentHandle = parent.GetKernelHandle();
+  request.band = selector;
+  request.offsetX = static_cast<uint64_t>(r.offsetX);
+  request.offsetY = static_cast<uint64_t>(r.offsetY);
+  request.sizeX = static_cast<uint64_t>(r.sizeX);
+  request.sizeY = static_cast<uint64_t>(r.sizeY);
+  frame::LLsysRequest(system.Handles(), kernel::kBufChildAlloc, request, error, &ctx);
+  return request.childHandle;
+}
+
+// The child's record: its host and kernel buffers, its place under the parent, and what the
+// parent says of its memory and grabs.
+void FillChildRecord(frame::QDBufferInfo& record, const frame::QDBufferInfo& parent, QID child,
+                     uint64_t childHandle) {
+  frame::FillKernelBufferDescriptor(record, child);
+  frame::BufferState& state = record.State();
+  const frame::BufferState& parentState = parent.State();
+  state.parentIndex = parent.Index();
+  record.SetRootIndex(parent.RootIndex());
+  state.ownHostBuffer = child;
+  state.attributes = parentState.attributes;
+  state.requestedAttributes = parentState.requestedAttributes;
+  state.privateBits = parentState.privateBits;
+  state.memoryGiven = parentState.memoryGiven;
+  state.grabState = parentState.grabState == -9999 ? 0 : parentState.grabState;
+  state.maxValue = parentState.maxValue;
+  state.depthInUse = parentState.depthInUse;
+  record.Descriptor().attributeWord |= parentState.privateBits;
+  record.Descriptor().formatWord |= parentState.privateBits;
+  record.SetKernelHandle(childHandle);
+}
+
 }  // namespace
 
 bool QDHwSpecSystem::AllocOnBoardBuffer(frame::QDBufferInfo& record, uint64_t& handle,
@@ -143,10 +207,7 @@ int64_t QDHwSpecSystem::BufFree(const OperationArgs& args, QDDriverThreadContext
 
 int64_t QDHwSpecSystem::BufChildBand(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t band = args.Int(1);
-  const int64_t offsetX = args.Int(2);
-  const int64_t offsetY = args.Int(3);
-  const int64_t sizeX = args.Int(4);
-  const int64_t sizeY = args.Int(5);
+  const ChildRegion region{args.Int(2), args.Int(3), args.Int(4), args.Int(5)};
   auto* outIndex = args.Pointer<int64_t>(6);
   if (outIndex != nullptr) *outIndex = 0;
   std::shared_ptr<frame::QDBufferInfo> parent = FindBuffer(args.Int(0));
@@ -160,34 +221,12 @@ int64_t QDHwSpecSystem::BufChildBand(const OperationArgs& args, QDDriverThreadCo
   }
   // The host knows bands by number.
   QID child = 0;
-  HostBufChildAlloc(parent->HostId(), selector, offsetX, offsetY, sizeX, sizeY, &child);
+  HostBufChildAlloc(parent->HostId(), selector, region.offsetX, region.offsetY, region.sizeX,
+                    region.sizeY, &child);
   if (child == 0) return -1;
 
-  uint64_t childHandle = 0;
   foundation::CError error;
-  if (parent->GetKernelHandle() != 0) {
-    const uint64_t attributes = pd.attributeWord | parent->State().attributes;
-    const bool whole = offsetX == 0 && offsetY == 0 && static_cast<uint64_t>(sizeX) == pd.sizeX &&
-                       static_cast<uint64_t>(sizeY) == pd.sizeY;
-    const bool partsAllowed = ((attributes & kPacked) != 0 && (HasAllBits(attributes, 0x1C00) ||
-                                                               HasAllBits(attributes, 0x1700))) ||
-                              ((attributes & 0x800) != 0 && (attributes & kPacked) == 0);
-    if (!whole && (attributes & kGrab) != 0 && !partsAllowed) {
-      error.SetError(kSerialPortAllocationError, 3);
-    } else {
-      kernel::BufChildAllocRequest request{};
-      request.header = frame::FreshHeader(error);
-      request.header.objectId = CallerKernelId(ctx);
-      request.parentHandle = parent->GetKernelHandle();
-      request.band = selector;
-      request.offsetX = static_cast<uint64_t>(offsetX);
-      request.offsetY = static_cast<uint64_t>(offsetY);
-      request.sizeX = static_cast<uint64_t>(sizeX);
-      request.sizeY = static_cast<uint64_t>(sizeY);
-      frame::LLsysRequest(handles_, kernel::kBufChildAlloc, request, error, &ctx);
-      childHandle = request.childHandle;
-    }
-  }
+  const uint64_t childHandle = AllocKernelChild(*this, *parent, selector, region, error, ctx);
   if (error.errorSet != 0) {
     error.Report(ctx);
     HostBufFree(child);
@@ -195,22 +234,7 @@ int64_t QDHwSpecSystem::BufChildBand(const OperationArgs& args, QDDriverThreadCo
   }
   std::shared_ptr<frame::QDBufferInfo> record = MakeBufferInfo();
   const int64_t index = buffers_.Add(record);
-  frame::FillKernelBufferDescriptor(*record, child);
-  frame::BufferState& state = record->State();
-  const frame::BufferState& parentState = parent->State();
-  state.parentIndex = parent->Index();
-  record->SetRootIndex(parent->RootIndex());
-  state.ownHostBuffer = child;
-  state.attributes = parentState.attributes;
-  state.requestedAttributes = parentState.requestedAttributes;
-  state.privateBits = parentState.privateBits;
-  state.memoryGiven = parentState.memoryGiven;
-  state.grabState = parentState.grabState == -9999 ? 0 : parentState.grabState;
-  state.maxValue = parentState.maxValue;
-  state.depthInUse = parentState.depthInUse;
-  record->Descriptor().attributeWord |= parentState.privateBits;
-  record->Descriptor().formatWord |= parentState.privateBits;
-  record->SetKernelHandle(childHandle);
+  FillChildRecord(*record, *parent, child, childHandle);
   if (outIndex != nullptr) *outIndex = index;
   return 1;
 }

@@ -60,6 +60,48 @@ uint64_t DefaultFormat(int64_t bands, int64_t depth, uint64_t attributes) {
   }
 }
 
+// A buffer the board grabs into or keeps in device memory gets the format its bands and depth
+// call for, and the layout that format has, when the caller leaves them open.
+void ChooseFormatAndLayout(frame::BufAllocParams& p, int64_t depth) {
+  uint64_t& a = p.attributes;
+  if ((a & kFormatCode) == 0) a |= DefaultFormat(p.bands, depth, a);
+  if ((a & kLayout) != 0) return;
+  const uint64_t format = a & kFormatCode;
+  const bool plain = format == 0 || OneOf(format, {0x100, 0x200, 0x300, 0x400, 0x800, 0xB00, 0xC00,
+                                                   0xD00, 0x1500, 0x1600, 0x1B00});
+  a |= plain ? kPlanar : kPacked;
+}
+
+bool Refuse(foundation::CError& error, uint64_t code, uint64_t subCode) {
+  error.SetError(code, subCode);
+  return false;
+}
+
+// A buffer in device memory that is no grab buffer: an 8-bit image in a layout the copy engine
+// takes. False with the error set.
+bool CheckDeviceMemoryBuffer(const frame::BufAllocParams& p, int64_t depth,
+                             foundation::CError& error) {
+  const uint64_t a = p.attributes;
+  if ((a & kImage) == 0) return Refuse(error, kUnsupportedBuffer, 2);
+  if ((p.type & 0x8000000) != 0) return Refuse(error, kUnsupportedBuffer, 4);
+  if (depth != 8) return Refuse(error, kInvalidSerialPort, 1);
+  if (!OneOf(a & 0x8C67F00, {0x40200, 0x20700, 0x21700, 0x21C00, 0x40300, 0x40B00})) {
+    return Refuse(error, kUnsupportedBuffer, 2);
+  }
+  return true;
+}
+
+// A line buffer: one 8-bit band, one line of at least 65536 pixels, on a board that has them.
+// False with the error set.
+bool CheckLineBuffer(const frame::BufAllocParams& p, int64_t depth, uint64_t capabilities,
+                     foundation::CError& error) {
+  if ((capabilities & (1u << 20)) == 0) return Refuse(error, kBoardHealthError, 2);
+  if (p.sizeX < 65536 || p.sizeY != 1) return Refuse(error, kInvalidSerialPort, 4);
+  if (p.bands != 1) return Refuse(error, kUnsupportedBuffer, 1);
+  if (depth != 8) return Refuse(error, kInvalidCopy, 3);
+  return true;
+}
+
 }  // namespace
 
 void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::CError& error) {
@@ -69,29 +111,11 @@ void QDHwSpecSystem::CheckBufAllocParams(frame::BufAllocParams& p, foundation::C
     return error.SetError(kBufferListAllocationError, 3);
   const bool image = (a & kImage) != 0;
   const bool deviceMemory = (a & kDeviceMemory) != 0;
-  if (image && (a & (kDeviceMemory | kGrab)) != 0) {
-    if ((a & kFormatCode) == 0) a |= DefaultFormat(p.bands, depth, a);
-    if ((a & kLayout) == 0) {
-      const uint64_t format = a & kFormatCode;
-      const bool plain = format == 0 || OneOf(format, {0x100, 0x200, 0x300, 0x400, 0x800, 0xB00,
-                                                       0xC00, 0xD00, 0x1500, 0x1600, 0x1B00});
-      a |= plain ? kPlanar : kPacked;
-    }
-  }
+  if (image && (a & (kDeviceMemory | kGrab)) != 0) ChooseFormatAndLayout(p, depth);
   if (image && frame::bufattr::IsBoardImage(a) && p.addresses == nullptr) a |= kNonPaged;
-  if (deviceMemory && (a & kGrab) == 0) {
-    if (!image) return error.SetError(kUnsupportedBuffer, 2);
-    if ((p.type & 0x8000000) != 0) return error.SetError(kUnsupportedBuffer, 4);
-    if (depth != 8) return error.SetError(kInvalidSerialPort, 1);
-    if (!OneOf(a & 0x8C67F00, {0x40200, 0x20700, 0x21700, 0x21C00, 0x40300, 0x40B00})) {
-      return error.SetError(kUnsupportedBuffer, 2);
-    }
-  }
+  if (deviceMemory && (a & kGrab) == 0 && !CheckDeviceMemoryBuffer(p, depth, error)) return;
   if (HasAllBits(a, 0x80000000040)) {
-    if ((capabilityWord_ & (1u << 20)) == 0) return error.SetError(kBoardHealthError, 2);
-    if (p.sizeX < 65536 || p.sizeY != 1) return error.SetError(kInvalidSerialPort, 4);
-    if (p.bands != 1) return error.SetError(kUnsupportedBuffer, 1);
-    if (depth != 8) return error.SetError(kInvalidCopy, 3);
+    if (!CheckLineBuffer(p, depth, capabilityWord_, error)) return;
     a |= kNonPaged;
   }
   if (deviceMemory) {

@@ -78,6 +78,102 @@ bool FormatIn(const QDBufferInfo& b, std::initializer_list<uint64_t> formats) {
   return false;
 }
 
+struct TransferRegion {
+  int64_t srcX;
+  int64_t srcY;
+  int64_t srcSizeX;
+  int64_t srcSizeY;
+  int64_t dstX;
+  int64_t dstY;
+  int64_t dstSizeX;
+  int64_t dstSizeY;
+};
+
+TransferRegion ReadRegion(const OperationArgs& args) {
+  return {args.Int(kSrcX), args.Int(kSrcY), args.Int(kSrcSizeX), args.Int(kSrcSizeY),
+          args.Int(kDstX), args.Int(kDstY), args.Int(kDstSizeX), args.Int(kDstSizeY)};
+}
+
+// The buffers of a three-buffer transfer; the blend reads the first and the third into the
+// destination, the copy the third.
+struct ThreeBuffers {
+  std::shared_ptr<QDBufferInfo> first;
+  std::shared_ptr<QDBufferInfo> destination;
+  std::shared_ptr<QDBufferInfo> third;
+};
+
+// The blend's third buffer is the one whose host id the extra argument points to.
+ThreeBuffers FindThreeBuffers(const QDHwSpecSystem& system, const OperationArgs& args, bool blend,
+                              QDDriverThreadContext& ctx) {
+  ThreeBuffers buffers;
+  buffers.destination = system.FindBuffer(args.Int(kDestination));
+  if (blend) {
+    buffers.first = system.FindBuffer(args.Int(kSource));
+    if (const auto* extra = args.Pointer<const QID>(kExtra); extra != nullptr) {
+      buffers.third = system.FindBuffer(HostBufInquire(*extra, Q_DRIVER_INDEX, nullptr));
+    }
+    if (static_cast<uint64_t>(args.Int(kOperationFlag)) > 255)
+      ctx.SetError(kInvalidBufferOperation, 2, 0, 0);
+  } else {
+    buffers.first = buffers.destination;
+    buffers.third = system.FindBuffer(args.Int(kSource));
+  }
+  return buffers;
+}
+
+bool SizesFit(const ThreeBuffers& b, const TransferRegion& r, bool blend) {
+  return IsMultipleOf32(r.dstSizeX) && IsMultipleOf32(r.dstX) && IsMultipleOf32(r.srcSizeX) &&
+         IsMultipleOf32(r.srcX) && r.dstSizeX == r.srcSizeX && r.dstSizeY == r.srcSizeY &&
+         (!blend || (static_cast<uint64_t>(r.dstSizeX) == b.third->Descriptor().sizeX &&
+                     static_cast<uint64_t>(r.dstSizeY) == b.third->Descriptor().sizeY));
+}
+
+bool FormatsFit(const ThreeBuffers& b, bool blend) {
+  return (!blend || FormatIn(*b.third, {0x20700, 0x21700, 0x21C00})) &&
+         FormatIn(*b.destination, {0x21700, 0x21C00}) && FormatIn(*b.first, {0x21700, 0x21C00});
+}
+
+// Records the error of the first check the buffers fail.
+void CheckThreeBuffers(const ThreeBuffers& b, const TransferRegion& r, bool blend,
+                       QDDriverThreadContext& ctx) {
+  auto present = [](const std::shared_ptr<QDBufferInfo>& buffer) {
+    return buffer != nullptr && buffer->State().associatedHostId != 0;
+  };
+  auto hasHandle = [](const std::shared_ptr<QDBufferInfo>& buffer) {
+    return buffer->GetKernelHandle() != 0;
+  };
+  if (!present(b.first) || !present(b.destination) || !present(b.third)) {
+    ctx.SetError(kInvalidBuffer, 4, 0, 0);
+  } else if (!SizesFit(b, r, blend)) {
+    ctx.SetError(kInvalidCopy, 2, 0, 0);
+  } else if (!FormatsFit(b, blend)) {
+    ctx.SetError(kInvalidBuffer, 1, 0, 0);
+  } else if (!hasHandle(b.first) || !hasHandle(b.destination) || !hasHandle(b.third)) {
+    ctx.SetError(kInvalidBand, 2, 0, 0);
+  }
+}
+
+void SendThreeBufferRequest(const QDHwSpecSystem& system, const ThreeBuffers& b,
+                            const TransferRegion& r, uint64_t function, uint64_t operationFlag,
+                            QDDriverThreadContext& ctx) {
+  foundation::CError error;
+  kernel::BufTripleTransferRequest request{};
+  request.header = frame::FreshHeader(error);
+  request.header.objectId = system.CallerKernelId(ctx);
+  request.firstHandle = b.first->GetKernelHandle();
+  request.thirdHandle = b.third->GetKernelHandle();
+  request.destHandle = b.destination->GetKernelHandle();
+  request.destOffsetX = static_cast<uint32_t>(r.dstX);
+  request.destOffsetY = static_cast<uint32_t>(r.dstY);
+  request.srcOffsetX = request.srcOffsetX2 = static_cast<uint32_t>(r.srcX);
+  request.srcOffsetY = request.srcOffsetY2 = static_cast<uint32_t>(r.srcY);
+  request.srcSizeX = static_cast<uint32_t>(r.srcSizeX);
+  request.srcSizeY = static_cast<uint32_t>(r.srcSizeY);
+  request.transferFunction = function;
+  request.operationFlag = operationFlag;
+  frame::LLsysRequest(system.Handles(), kernel::kBufTripleTransfer, request, error, &ctx);
+}
+
 }  // namespace
 
 int64_t QDHwSpecSystem::BufTransfer(const OperationArgs& args, QDDriverThreadContext& ctx) {
@@ -144,67 +240,17 @@ int64_t QDHwSpecSystem::ScaledTransfer(const OperationArgs& args, QDDriverThread
 int64_t QDHwSpecSystem::ThreeBufferTransfer(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const auto function = static_cast<uint64_t>(args.Int(kFunction));
   const bool blend = function == kernel::kTransferFunctionThree;
-  std::shared_ptr<QDBufferInfo> destination = FindBuffer(args.Int(kDestination));
-  std::shared_ptr<QDBufferInfo> first;
-  std::shared_ptr<QDBufferInfo> third;
-  if (blend) {
-    first = FindBuffer(args.Int(kSource));
-    if (const auto* extra = args.Pointer<const QID>(kExtra); extra != nullptr) {
-      third = FindBuffer(HostBufInquire(*extra, Q_DRIVER_INDEX, nullptr));
-    }
-    if (static_cast<uint64_t>(args.Int(kOperationFlag)) > 255)
-      ctx.SetError(kInvalidBufferOperation, 2, 0, 0);
-  } else {
-    first = destination;
-    third = FindBuffer(args.Int(kSource));
-  }
-  const int64_t srcX = args.Int(kSrcX);
-  const int64_t srcY = args.Int(kSrcY);
-  const int64_t srcSizeX = args.Int(kSrcSizeX);
-  const int64_t srcSizeY = args.Int(kSrcSizeY);
-  const int64_t dstX = args.Int(kDstX);
-  const int64_t dstY = args.Int(kDstY);
-  const int64_t dstSizeX = args.Int(kDstSizeX);
-  const int64_t dstSizeY = args.Int(kDstSizeY);
-  auto present = [](const std::shared_ptr<QDBufferInfo>& b) {
-    return b != nullptr && b->State().associatedHostId != 0;
-  };
-  auto hasHandle = [](const std::shared_ptr<QDBufferInfo>& b) { return b->GetKernelHandle() != 0; };
-  if (!present(first) || !present(destination) || !present(third)) {
-    ctx.SetError(kInvalidBuffer, 4, 0, 0);
-  } else if (!IsMultipleOf32(dstSizeX) || !IsMultipleOf32(dstX) || !IsMultipleOf32(srcSizeX) ||
-             !IsMultipleOf32(srcX) || dstSizeX != srcSizeX || dstSizeY != srcSizeY ||
-             (blend && (static_cast<uint64_t>(dstSizeX) != third->Descriptor().sizeX ||
-                        static_cast<uint64_t>(dstSizeY) != third->Descriptor().sizeY))) {
-    ctx.SetError(kInvalidCopy, 2, 0, 0);
-  } else if ((blend && !FormatIn(*third, {0x20700, 0x21700, 0x21C00})) ||
-             !FormatIn(*destination, {0x21700, 0x21C00}) || !FormatIn(*first, {0x21700, 0x21C00})) {
-    ctx.SetError(kInvalidBuffer, 1, 0, 0);
-  } else if (!hasHandle(first) || !hasHandle(destination) || !hasHandle(third)) {
-    ctx.SetError(kInvalidBand, 2, 0, 0);
-  }
+  const ThreeBuffers buffers = FindThreeBuffers(*this, args, blend, ctx);
+  const TransferRegion r = ReadRegion(args);
+  CheckThreeBuffers(buffers, r, blend, ctx);
   if (ctx.ErrorCode() != 0) return 1;
 
-  foundation::CError error;
-  kernel::BufTripleTransferRequest request{};
-  request.header = frame::FreshHeader(error);
-  request.header.objectId = CallerKernelId(ctx);
-  request.firstHandle = first->GetKernelHandle();
-  request.thirdHandle = third->GetKernelHandle();
-  request.destHandle = destination->GetKernelHandle();
-  request.destOffsetX = static_cast<uint32_t>(dstX);
-  request.destOffsetY = static_cast<uint32_t>(dstY);
-  request.srcOffsetX = request.srcOffsetX2 = static_cast<uint32_t>(srcX);
-  request.srcOffsetY = request.srcOffsetY2 = static_cast<uint32_t>(srcY);
-  request.srcSizeX = static_cast<uint32_t>(srcSizeX);
-  request.srcSizeY = static_cast<uint32_t>(srcSizeY);
-  request.transferFunction = function;
-  request.operationFlag = static_cast<uint64_t>(args.Int(kOperationFlag));
-  frame::LLsysRequest(handles_, kernel::kBufTripleTransfer, request, error, &ctx);
+  SendThreeBufferRequest(*this, buffers, r, function,
+                         static_cast<uint64_t>(args.Int(kOperationFlag)), ctx);
   WaitForBoardWork(ctx);
   // Queued even after a kernel error: the host learns of whatever the board wrote.
-  QueueBufferGrab(first.get(), *destination, 1, 1, ctx, {srcX, srcY, dstX, dstY}, srcSizeX,
-                  srcSizeY);
+  QueueBufferGrab(buffers.first.get(), *buffers.destination, 1, 1, ctx,
+                  {r.srcX, r.srcY, r.dstX, r.dstY}, r.srcSizeX, r.srcSizeY);
   HostAppControl(Q_DEFAULT, kLastCopyControl, kBoardCopied);
   return 1;
 }

@@ -77,6 +77,33 @@ void ExpandHome(std::wstring& candidate) {
   candidate.replace(0, 1, home);
 }
 
+// Appends the section's lines to the text, between its header and "[EOF]"; the error of the
+// reads.
+uint32_t ReadSection(std::FILE* file, std::wstring& line, std::wstring& text) {
+  text += kSectionLine;
+  text += L'\n';
+  uint32_t error = 0;
+  while (true) {
+    const uint32_t result =
+        ReadConfigLine(file, line, kConfigLineCapacity, kConfigModeSection, kConfigSkipComments);
+    if (result == kConfigSectionEnd) break;
+    error |= result;
+    if (error != 0) return error;
+    text += line;
+    text += L'\n';
+    // The text must stay within its size with the closing "[EOF]\n" and terminator.
+    if (text.size() + 6 + 1 > kDcfTextCapacity) error |= kConfigLineFailed;
+  }
+  if (error != 0) return error;
+  text += kEndLine;
+  text += L'\n';
+  return 0;
+}
+
+uint32_t ReadLine(std::FILE* file, std::wstring& line) {
+  return ReadConfigLine(file, line, kConfigLineCapacity, kConfigModeAny, kConfigSkipComments);
+}
+
 }  // namespace
 
 std::wstring MapStandardDcfName(const std::wstring& name) {
@@ -127,32 +154,16 @@ std::optional<std::wstring> ReadDcfFile(const std::wstring& name, int searchMode
   std::wstring line;
   bool boardLineSeen = false;
   bool sectionFound = false;
-  uint32_t error =
-      ReadConfigLine(file.get(), line, kConfigLineCapacity, kConfigModeAny, kConfigSkipComments);
+  uint32_t error = ReadLine(file.get(), line);
   if (error == 0 && line == kEndLine) return std::nullopt;
   while (error == 0) {
     if (line == kBoardLine) boardLineSeen = true;
     if (line == kSectionLine) {
-      text += kSectionLine;
-      text += L'\n';
-      while (true) {
-        const uint32_t result = ReadConfigLine(file.get(), line, kConfigLineCapacity,
-                                               kConfigModeSection, kConfigSkipComments);
-        if (result == kConfigSectionEnd) break;
-        error |= result;
-        if (error != 0) break;
-        text += line;
-        text += L'\n';
-        // The text must stay within its size with the closing "[EOF]\n" and terminator.
-        if (text.size() + 6 + 1 > kDcfTextCapacity) error |= kConfigLineFailed;
-      }
+      error |= ReadSection(file.get(), line, text);
       if (error != 0) break;
-      text += kEndLine;
-      text += L'\n';
       sectionFound = true;
     }
-    error |=
-        ReadConfigLine(file.get(), line, kConfigLineCapacity, kConfigModeAny, kConfigSkipComments);
+    error |= ReadLine(file.get(), line);
     if (error == 0 && line == kEndLine) break;
   }
   if (error != 0 || !boardLineSeen || !sectionFound) return std::nullopt;

@@ -39,6 +39,40 @@ uint64_t InquireKernel(const frame::LLsysHandlePair& handles,
   return request.value;
 }
 
+bool CheckAllocationParameters(int64_t initFlag, int64_t device, int64_t channels,
+                               QDDriverThreadContext& ctx) {
+  if (initFlag != Q_DEFAULT) {
+    ctx.SetError(kInvalidDigitizerParameter, 2, 0, 0);
+    return false;
+  }
+  if (device < 0 || device >= channels) {
+    ctx.SetError(kInvalidDigitizerParameter, 1, 0, 0);
+    return false;
+  }
+  return true;
+}
+
+// The kernel's side of the digitizer, its two words stored in the record; false when the kernel
+// refused it or the context holds an error.
+bool AllocateOnBoard(const QDHwSpecSystem& system, QDHwSpecDigitizerInfo& digitizer,
+                     const frame::QDDigitizerInfo::DcfBlock& dcf, QDDriverThreadContext& ctx) {
+  foundation::CError error;
+  kernel::DigAllocRequest request{};
+  request.header = frame::FreshHeader(error);
+  request.record = digitizer.Channel().Block();
+  request.kernelEvent = system.CallerKernelId(ctx);
+  std::memcpy(request.dcfBlock, dcf.data(), dcf.size());
+  frame::LLsysRequest(system.Handles(), kernel::kDigAlloc, request, error, &ctx);
+  if (error.errorSet == 0 && (request.record.kernelWord1 == 0 || request.record.kernelWord2 == 0)) {
+    error.SetError(kDigitizerAllocationError, 2);
+    error.Report(ctx);
+  }
+  if (error.errorSet != 0 || ctx.ErrorCode() != 0) return false;
+  digitizer.Channel().Block().kernelWord1 = request.record.kernelWord1;
+  digitizer.Channel().Block().kernelWord2 = request.record.kernelWord2;
+  return true;
+}
+
 }  // namespace
 
 std::shared_ptr<QDHwSpecDigitizerInfo> QDHwSpecSystem::FindDigitizer(int64_t index) const {
@@ -87,28 +121,9 @@ void QDHwSpecSystem::StopDigitizerHooks(QDHwSpecDigitizerInfo& digitizer) {
   while (UserHook().ActiveCount(own) != 0) UserHook().Stop(own, ignored);
 }
 
-int64_t QDHwSpecSystem::DigAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) {
-  const auto* name = args.Pointer<const wchar_t>(0);
-  const int64_t device = args.Int(1);
-  const int64_t initFlag = args.Int(2);
-  auto* out = args.Pointer<int64_t>(3);
-  if (out != nullptr) *out = 0;
-  if (initFlag != Q_DEFAULT) {
-    ctx.SetError(kInvalidDigitizerParameter, 2, 0, 0);
-    return 1;
-  }
-  if (device < 0 || device >= ChannelCount()) {
-    ctx.SetError(kInvalidDigitizerParameter, 1, 0, 0);
-    return 1;
-  }
-  StartBufferModifiedThread(ctx);
-  frame::QDDigitizerInfo::DcfBlock dcf{};
-  DcfRegisterParser parser(name, dcf.data(), 0);
-  if (parser.errorSet != 0) {
-    parser.Report(ctx);
-    return 1;
-  }
-
+std::shared_ptr<QDHwSpecDigitizerInfo> QDHwSpecSystem::CreateDigitizer(
+    const wchar_t* name, int64_t device, int64_t initFlag,
+    const frame::QDDigitizerInfo::DcfBlock& dcf) {
   auto record = std::make_unique<frame::DigChannelRecord>();
   FillChannelFromDcf(*record, dcf.data(), device);
   auto digitizer = std::make_shared<QDHwSpecDigitizerInfo>(SourceId(), name, device, initFlag,
@@ -120,25 +135,30 @@ int64_t QDHwSpecSystem::DigAlloc(const OperationArgs& args, QDDriverThreadContex
   const auto channel = static_cast<size_t>(device);
   LayOutStrips(block, height, 1, StripRatio(channel));
   std::tie(firstFieldStrips_[channel], secondFieldStrips_[channel]) = StripCounts(height);
+  return digitizer;
+}
 
-  foundation::CError error;
-  kernel::DigAllocRequest request{};
-  request.header = frame::FreshHeader(error);
-  request.record = digitizer->Channel().Block();
-  request.kernelEvent = CallerKernelId(ctx);
-  std::memcpy(request.dcfBlock, dcf.data(), dcf.size());
-  frame::LLsysRequest(handles_, kernel::kDigAlloc, request, error, &ctx);
-  if (error.errorSet == 0 && (request.record.kernelWord1 == 0 || request.record.kernelWord2 == 0)) {
-    error.SetError(kDigitizerAllocationError, 2);
-    error.Report(ctx);
+int64_t QDHwSpecSystem::DigAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) {
+  const auto* name = args.Pointer<const wchar_t>(0);
+  const int64_t device = args.Int(1);
+  const int64_t initFlag = args.Int(2);
+  auto* out = args.Pointer<int64_t>(3);
+  if (out != nullptr) *out = 0;
+  if (!CheckAllocationParameters(initFlag, device, ChannelCount(), ctx)) return 1;
+  StartBufferModifiedThread(ctx);
+  frame::QDDigitizerInfo::DcfBlock dcf{};
+  DcfRegisterParser parser(name, dcf.data(), 0);
+  if (parser.errorSet != 0) {
+    parser.Report(ctx);
+    return 1;
   }
-  if (error.errorSet != 0 || ctx.ErrorCode() != 0) {
+  const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer =
+      CreateDigitizer(name, device, initFlag, dcf);
+  if (!AllocateOnBoard(*this, *digitizer, dcf, ctx)) {
     RemoveDigitizer(digitizer);
     return 1;
   }
-  digitizer->Channel().Block().kernelWord1 = request.record.kernelWord1;
-  digitizer->Channel().Block().kernelWord2 = request.record.kernelWord2;
-
+  const int64_t index = digitizer->GetIndex();
   InquireKernel(handles_, *digitizer, kStatusInquire, CallerKernelId(ctx), ctx);
   StartHookThreads(kDigitizerHookBase | static_cast<uint64_t>(index), systemEventHookThreads_, ctx);
   if (ctx.ErrorCode() == 0) {

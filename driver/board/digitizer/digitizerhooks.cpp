@@ -92,6 +92,47 @@ bool Valid(const EventWord& word, const kernel::BoardEventPayload& record) {
   return true;
 }
 
+// The record of one of the board's own hook events, and its bytes; null for any other event,
+// whose data is no board record.
+const uint8_t* ReadBoardEvent(int64_t event, kernel::BoardEventPayload& record) {
+  int64_t objectType = 0;
+  HostInternalInquire(event, Q_INTERNAL_OBJECT_TYPE, &objectType);
+  if (objectType != Q_HOOK_EVENT) return nullptr;
+  const auto* data =
+      reinterpret_cast<const uint8_t*>(HostInternalInquire(event, Q_DRIVER_DATA, nullptr));
+  if (data == nullptr) return nullptr;
+  std::memcpy(&record, data, sizeof(record));
+  return record.size == kernel::kBoardEventSize ? data : nullptr;
+}
+
+// The record's leading bytes, as many as the caller's variable holds on entry.
+void AnswerRecordBytes(const uint8_t* data, int64_t* out, QDDriverThreadContext& ctx) {
+  // The caller's variable is one 64-bit word: no copy may go beyond it.
+  const int64_t bytes = out != nullptr ? *out : 0;
+  if (bytes < 1 || bytes > static_cast<int64_t>(sizeof(int64_t))) {
+    ctx.SetError(kInvalidHookInfo, 2, 0, 0);
+  } else {
+    std::memcpy(out, data, static_cast<size_t>(bytes));
+  }
+}
+
+void AnswerEventWord(int64_t infoType, const kernel::BoardEventPayload& record, int64_t* out,
+                     QDDriverThreadContext& ctx) {
+  if (infoType == kEventBufferIndex) {
+    if (out != nullptr) *out = record.bufferIndex;
+    if (record.bufferIndex == -1) ctx.SetError(kInvalidHookInfo, 2, 0, 0);
+    return;
+  }
+  const EventWord* word = FindEventWord(infoType);
+  if (word == nullptr) {
+    ctx.SetError(kInvalidHookInfo, 1, 0, 0);
+    return;
+  }
+  const uint64_t value = record.*(word->field);
+  if (out != nullptr) *out = static_cast<int64_t>(value);
+  if (!Valid(*word, record)) ctx.SetError(kInvalidHookInfo, 2, 0, 0);
+}
+
 bool IsGenICamHookType(int64_t type) {
   return ((type - kGenICamHookType) & ~int64_t{0x41000000}) == 0 && type != 0x4100001A;
 }
@@ -170,49 +211,15 @@ int64_t QDHwSpecSystem::DigGetHookInfo(const OperationArgs& args, QDDriverThread
   // Feature events of the GenICam layer answer their own information; their
   // data is no board record.
   if (IsFeatureEvent(event)) return QDGeniCamDeviceSystem::DigGetHookInfo(args, ctx);
-  // Only the board's own hook events carry a board record; other events' data
-  // is of another size.
-  int64_t objectType = 0;
-  HostInternalInquire(event, Q_INTERNAL_OBJECT_TYPE, &objectType);
-  if (objectType != Q_HOOK_EVENT) {
-    if (flag != nullptr) *flag = kNoInformation;
-    return 1;
-  }
-  const auto* data =
-      reinterpret_cast<const uint8_t*>(HostInternalInquire(event, Q_DRIVER_DATA, nullptr));
+  kernel::BoardEventPayload record;
+  const uint8_t* data = ReadBoardEvent(event, record);
   if (data == nullptr) {
     if (flag != nullptr) *flag = kNoInformation;
-    return 1;
+  } else if (infoType == kEventRecordBytes) {
+    AnswerRecordBytes(data, out, ctx);
+  } else {
+    AnswerEventWord(infoType, record, out, ctx);
   }
-  kernel::BoardEventPayload record;
-  std::memcpy(&record, data, sizeof(record));
-  if (record.size != kernel::kBoardEventSize) {
-    if (flag != nullptr) *flag = kNoInformation;
-    return 1;
-  }
-  if (infoType == kEventRecordBytes) {
-    // The caller's variable is one 64-bit word: no copy may go beyond it.
-    const int64_t bytes = out != nullptr ? *out : 0;
-    if (bytes < 1 || bytes > static_cast<int64_t>(sizeof(int64_t))) {
-      ctx.SetError(kInvalidHookInfo, 2, 0, 0);
-    } else {
-      std::memcpy(out, data, static_cast<size_t>(bytes));
-    }
-    return 1;
-  }
-  if (infoType == kEventBufferIndex) {
-    if (out != nullptr) *out = record.bufferIndex;
-    if (record.bufferIndex == -1) ctx.SetError(kInvalidHookInfo, 2, 0, 0);
-    return 1;
-  }
-  const EventWord* word = FindEventWord(infoType);
-  if (word == nullptr) {
-    ctx.SetError(kInvalidHookInfo, 1, 0, 0);
-    return 1;
-  }
-  const uint64_t value = record.*(word->field);
-  if (out != nullptr) *out = static_cast<int64_t>(value);
-  if (!Valid(*word, record)) ctx.SetError(kInvalidHookInfo, 2, 0, 0);
   return 1;
 }
 

@@ -197,55 +197,74 @@ foundation::CError CDigProcessHdler::Start(int64_t operation, int64_t flags, int
     error.SetError(kInvalidGrabParameter, 3);
     return error;
   }
+  error = PrepareStart(operation, flags, count, startPosition, restart);
+  if (error.errorSet != 0) return error;
+  const int64_t limit = restart ? count : requested_.load();
+  const int64_t wanted = limit == -1 ? total : std::min(total, limit);
+  const int64_t firstGrabs = (operation_ & 2) != 0 ? total : wanted;
+  ResetQueues(restart);
+  started_ = 0;
+  digitizer_.SetFirstGrabCount(firstGrabs, ctx);
+  digitizer_.Counters().buffers = total;
+  const int64_t bufferLimit = ProcessBufferLimit();
+  error = QueueFirstGrabs(startPosition, std::min(bufferLimit, firstGrabs), restart, ctx);
+  if (started_ < bufferLimit && firstGrabs == requested_.load()) {
+    digitizer_.ReleaseProcessContext(ctx);
+  }
+  return error;
+}
+
+foundation::CError CDigProcessHdler::PrepareStart(int64_t operation, int64_t flags, int64_t count,
+                                                  int64_t startPosition, bool restart) {
   if (!restart) {
     stall_ = false;
     UnhookBuffers();
     Prepare(operation, flags, count);
-    error = HookBuffers();
-    if (error.errorSet != 0) return error;
-  } else if (TriggerDriven()) {
+    return HookBuffers();
+  }
+  if (TriggerDriven()) {
     SetTriggerState(togglePeriod_ == -1 || startPosition % togglePeriod_ != 0 ? kDisabled
                                                                               : kEnabled);
   }
-  const int64_t limit = restart ? count : requested_.load();
-  const int64_t wanted = limit == -1 ? total : std::min(total, limit);
-  const int64_t firstGrabs = (operation_ & 2) != 0 ? total : wanted;
+  return {};
+}
+
+void CDigProcessHdler::ResetQueues(bool restart) {
   os::ResetEvent(endEvent_);
   os::ResetEvent(haltEvent_);
-  {
-    std::lock_guard lock(hookLock_);
-    waiting_.clear();
-    if (!restart) knownEvents_.clear();
-  }
-  started_ = 0;
-  digitizer_.SetFirstGrabCount(firstGrabs, ctx);
-  digitizer_.Counters().buffers = total;
+  std::lock_guard lock(hookLock_);
+  waiting_.clear();
+  if (!restart) knownEvents_.clear();
+}
+
+foundation::CError CDigProcessHdler::QueueFirstGrabs(int64_t startPosition, int64_t grabs,
+                                                     bool restart,
+                                                     frame::QDDriverThreadContext* ctx) {
+  foundation::CError error;
+  const int64_t total = BufferCount();
   const bool toggles = TriggerDriven() && togglePeriod_ > 1;
-  const int64_t bufferLimit = ProcessBufferLimit();
-  for (int64_t step = 0; step < total; ++step) {
-    if (started_ >= bufferLimit || started_ >= firstGrabs) break;
+  for (int64_t step = 0; step < total && started_ < grabs; ++step) {
     const int64_t position = (startPosition + step) % total;
     ProcessBuffer& buffer = buffers_[static_cast<std::size_t>(position)];
     error = QueueGrab(buffer, ctx);
     if (error.errorSet != 0) break;
-    if (toggles) {
-      // Only the first grab of each period waits for a trigger.
-      if (position % togglePeriod_ == 0) {
-        SetTriggerState(kDisabled);
-      } else if ((position + 1) % total % togglePeriod_ == 0) {
-        SetTriggerState(kEnabled);
-      }
-    }
+    if (toggles) ToggleTrigger(position);
     if (!restart && position == 0) digitizer_.OnFirstGrabStarted(ctx);
     MarkBuffer(buffer, 1);
     ++started_;
     ++queued_;
     nextPosition_ = (position + 1) % total;
   }
-  if (started_ < bufferLimit && firstGrabs == requested_.load()) {
-    digitizer_.ReleaseProcessContext(ctx);
-  }
   return error;
+}
+
+void CDigProcessHdler::ToggleTrigger(int64_t position) {
+  // Only the first grab of each period waits for a trigger.
+  if (position % togglePeriod_ == 0) {
+    SetTriggerState(kDisabled);
+  } else if ((position + 1) % BufferCount() % togglePeriod_ == 0) {
+    SetTriggerState(kEnabled);
+  }
 }
 
 void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,

@@ -107,6 +107,18 @@ class CDigProcessHdler : public foundation::CLogProvider {
   static QUINT32 ReportProcedure(void* user);
 
   void Prepare(int64_t operation, int64_t flags, int64_t count);
+  // A first start prepares the run and hooks its buffers; a restart of a trigger-driven run
+  // sets the trigger for the position it starts from.
+  foundation::CError PrepareStart(int64_t operation, int64_t flags, int64_t count,
+                                  int64_t startPosition, bool restart);
+  // Resets the end and halt events and empties the waiting grabs; a restart keeps the known
+  // events.
+  void ResetQueues(bool restart);
+  // Queues up to `grabs` grabs around the ring from the start position; the first error.
+  foundation::CError QueueFirstGrabs(int64_t startPosition, int64_t grabs, bool restart,
+                                     frame::QDDriverThreadContext* ctx);
+  // A trigger-driven run's trigger state after the grab at the position was queued.
+  void ToggleTrigger(int64_t position);
   foundation::CError HookBuffers();
   void UnhookBuffers();
   // Queues the buffer's grab with the kernel; the kernel's error, raised on the context too.

@@ -44,81 +44,106 @@ void WriteText(const std::wstring& text, bool lengthAsked, int64_t* out) {
   }
 }
 
+bool IsTextType(int64_t type) { return type == Q_SYSTEM_DESCRIPTOR || type == Q_SERIAL_NUMBER; }
+
+// The board's name, or the text of the low-level allocation's block.
+std::wstring SystemText(int64_t type, const frame::SysInfoBlock& info) {
+  if (type == Q_SYSTEM_DESCRIPTOR) return kSystemDescriptor;
+  const char* text = reinterpret_cast<const char*>(info.bytes + kernel::kSysInfoTextOffset);
+  const std::size_t room = kernel::kSysInfoSize - kernel::kSysInfoTextOffset;
+  return os::Utf8ToWide(std::string(text, strnlen(text, room)));
+}
+
 }  // namespace
+
+// The answers that the board's state gives, a row per type.
+struct QDHwSpecSystem::StateAnswers {
+  using Answer = int64_t (*)(QDHwSpecSystem& system, int64_t type, QDDriverThreadContext& ctx);
+  struct Row {
+    int64_t type;
+    Answer answer;
+  };
+
+  static int64_t DeviceHandle(QDHwSpecSystem& system, int64_t, QDDriverThreadContext&) {
+    return static_cast<int64_t>(system.handles_.device);
+  }
+  static int64_t KernelObject(QDHwSpecSystem& system, int64_t type, QDDriverThreadContext& ctx) {
+    foundation::CError error;
+    return static_cast<int64_t>(frame::LLsysObjectInquire(
+        system.handles_, system.CallerKernelId(ctx), static_cast<uint64_t>(type), error, &ctx));
+  }
+  // The kernel keeps the time-out in milliseconds; -1 stays infinite.
+  static int64_t TimeoutSeconds(QDHwSpecSystem& system, int64_t type, QDDriverThreadContext& ctx) {
+    const int64_t milliseconds = KernelObject(system, type, ctx);
+    return milliseconds != -1 ? milliseconds / 1000 : milliseconds;
+  }
+  static int64_t ChannelCount(QDHwSpecSystem& system, int64_t, QDDriverThreadContext&) {
+    return system.ChannelCount();
+  }
+  static int64_t EncoderBit(QDHwSpecSystem& system, int64_t, QDDriverThreadContext&) {
+    return (system.capabilityWord_ & kernel::kCapBit19) != 0 ? 1 : 0;
+  }
+  static int64_t CapabilityReport(QDHwSpecSystem& system, int64_t, QDDriverThreadContext&) {
+    return static_cast<int64_t>(system.capabilityReport_);
+  }
+  static int64_t SerialWord(QDHwSpecSystem& system, int64_t, QDDriverThreadContext& ctx) {
+    uint32_t serial = 0;
+    system.IoCommand(kernel::kIoRead, kernel::kIoSerialNumberAddress, 4, &serial, ctx);
+    return serial;
+  }
+  static int64_t FirmwareCode(QDHwSpecSystem& system, int64_t, QDDriverThreadContext&) {
+    return system.FirmwareCode();
+  }
+  static int64_t Revision(QDHwSpecSystem& system, int64_t, QDDriverThreadContext&) {
+    uint32_t revision = 0;
+    std::memcpy(&revision, system.info_.bytes + 4, sizeof(revision));
+    return revision;
+  }
+  static int64_t HookThreads(QDHwSpecSystem& system, int64_t, QDDriverThreadContext&) {
+    return system.systemEventHookMode_ == 8192 ? 8192 : 4096 + system.systemEventHookThreads_;
+  }
+
+  static const Row* Find(int64_t type) {
+    static constexpr Row kRows[] = {
+        {kDeviceHandle, DeviceHandle},         {kSystemDeviceHandle, DeviceHandle},
+        {kThreadLastEvent, KernelObject},      {Q_TIMEOUT, TimeoutSeconds},
+        {Q_DIGITIZER_NUM, ChannelCount},       {Q_PROCESSOR_NUM, EncoderBit},
+        {Q_MPEG4_ENCODER_PRESENT, EncoderBit}, {Q_VIDEO_ENCODER_SUPPORT, EncoderBit},
+        {Q_COMPRESSION_SUPPORT, EncoderBit},   {Q_BOARD_TYPE, CapabilityReport},
+        {Q_BOARD_SERIAL_WORD, SerialWord},     {Q_FIRMWARE_CODE, FirmwareCode},
+        {kFirmwareCodeWord, FirmwareCode},     {Q_BOARD_REVISION, Revision},
+        {kBoardRevisionWord, Revision},        {Q_MODIFIED_BUFFER_HOOK_THREAD_NUM, HookThreads},
+    };
+    for (const Row& row : kRows) {
+      if (row.type == type) return &row;
+    }
+    return nullptr;
+  }
+};
 
 int64_t QDHwSpecSystem::SysInquire(const OperationArgs& args, QDDriverThreadContext& ctx) {
   const int64_t requested = args.Int(0);
   const bool lengthAsked = (requested & Q_STRING_SIZE) == Q_STRING_SIZE;
   const int64_t type = lengthAsked ? requested & ~Q_STRING_SIZE : requested;
   auto* out = args.Pointer<int64_t>(1);
-  int64_t answer = 0;
-  foundation::CError error;
   if (const FixedAnswer* fixed = FindFixedAnswer(kFixedAnswers, type)) {
     if (out != nullptr) *out = fixed->answer;
     return 1;
   }
-  switch (type) {
-    case kDeviceHandle:
-    case kSystemDeviceHandle:
-      answer = static_cast<int64_t>(handles_.device);
-      break;
-    case kThreadLastEvent:
-    case Q_TIMEOUT:
-      answer = static_cast<int64_t>(frame::LLsysObjectInquire(
-          handles_, CallerKernelId(ctx), static_cast<uint64_t>(type), error, &ctx));
-      if (type == Q_TIMEOUT && answer != -1) answer /= 1000;
-      break;
-    case Q_DIGITIZER_NUM:
-      answer = ChannelCount();
-      break;
-    case Q_PROCESSOR_NUM:
-    case Q_MPEG4_ENCODER_PRESENT:
-    case Q_VIDEO_ENCODER_SUPPORT:
-    case Q_COMPRESSION_SUPPORT:
-      answer = (capabilityWord_ & kernel::kCapBit19) != 0 ? 1 : 0;
-      break;
-    case Q_BOARD_TYPE:
-      answer = static_cast<int64_t>(capabilityReport_);
-      break;
-    case Q_BOARD_SERIAL_WORD: {
-      uint32_t serial = 0;
-      IoCommand(kernel::kIoRead, kernel::kIoSerialNumberAddress, 4, &serial, ctx);
-      answer = serial;
-      break;
-    }
-    case Q_FIRMWARE_CODE:
-    case kFirmwareCodeWord:
-      answer = FirmwareCode();
-      break;
-    case Q_BOARD_REVISION:
-    case kBoardRevisionWord: {
-      uint32_t revision = 0;
-      std::memcpy(&revision, info_.bytes + 4, sizeof(revision));
-      answer = revision;
-      break;
-    }
-    case Q_MODIFIED_BUFFER_HOOK_THREAD_NUM:
-      answer = systemEventHookMode_ == 8192 ? 8192 : 4096 + systemEventHookThreads_;
-      break;
-    case Q_SYSTEM_DESCRIPTOR:
-    case Q_SERIAL_NUMBER: {
-      if (out == nullptr) {
-        ctx.SetError(kInvalidInquire, kNullPointer, 0, 0);
-        return 1;
-      }
-      const char* text = reinterpret_cast<const char*>(info_.bytes + kernel::kSysInfoTextOffset);
-      const std::size_t room = kernel::kSysInfoSize - kernel::kSysInfoTextOffset;
-      WriteText(type == Q_SYSTEM_DESCRIPTOR
-                    ? std::wstring(kSystemDescriptor)
-                    : os::Utf8ToWide(std::string(text, strnlen(text, room))),
-                lengthAsked, out);
+  if (const StateAnswers::Row* row = StateAnswers::Find(type)) {
+    const int64_t answer = row->answer(*this, type, ctx);
+    if (out != nullptr) *out = answer;
+    return 1;
+  }
+  if (IsTextType(type)) {
+    if (out == nullptr) {
+      ctx.SetError(kInvalidInquire, kNullPointer, 0, 0);
       return 1;
     }
-    default:
-      return InquireBoard(requested, type, out, ctx);
+    WriteText(SystemText(type, info_), lengthAsked, out);
+    return 1;
   }
-  if (out != nullptr) *out = answer;
-  return 1;
+  return InquireBoard(requested, type, out, ctx);
 }
 
 int64_t QDHwSpecSystem::InquireBoard(int64_t requested, int64_t type, int64_t* out,

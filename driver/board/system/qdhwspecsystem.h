@@ -143,6 +143,8 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   void ReleaseKernelSystem(QDDriverThreadContext* ctx);
   uint64_t SystemRequest(uint64_t word, foundation::CError& error, QDDriverThreadContext& ctx,
                          kernel::SysRequest* reply = nullptr);
+  // The system inquire's answers that the board's state gives.
+  struct StateAnswers;
   int64_t InquireBoard(int64_t requested, int64_t type, int64_t* out, QDDriverThreadContext& ctx);
   // The GenICam layer's answer for a type the kernel does not serve.
   static int64_t FallBack(const std::function<int64_t()>& layer,
@@ -168,6 +170,10 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   // Buffer-modified events need a buffer or a digitizer of the system: the first
   // thread of the system's buffer-modified events starts with the first of them.
   void StartBufferModifiedThread(QDDriverThreadContext& ctx);
+  // A digitizer of the DCF's settings in the system's list, its strips laid out whole.
+  std::shared_ptr<QDHwSpecDigitizerInfo> CreateDigitizer(
+      const wchar_t* name, int64_t device, int64_t initFlag,
+      const frame::QDDigitizerInfo::DcfBlock& dcf);
   void RemoveDigitizer(const std::shared_ptr<QDHwSpecDigitizerInfo>& digitizer);
   void StopDigitizerHooks(QDHwSpecDigitizerInfo& digitizer);
   int64_t GrabInto(int64_t digitizer, int64_t buffer, int64_t count, QDDriverThreadContext& ctx);
