@@ -202,14 +202,17 @@ void QDDeviceSystem::AllocateBuffer(BufAllocParams p, int64_t* outIndex,
   const uint64_t requested = p.attributes;
   TakePhysicalAddress(p);
   BufAllocProgress made;
+  // A request the device never took fails on the thread alone; the command fails with any
+  // error the thread holds, so the allocation must go too.
+  const auto clean = [&] { return made.error.errorSet == 0 && ctx.ErrorCode() == 0; };
   CheckBufAllocParams(p, made.error);
   if (made.error.errorSet == 0 && (p.attributes & kImage) != 0) made.error = CheckAttributes(p);
   const int64_t hostSystem = GetHostSystemId(0);
-  if (made.error.errorSet == 0) CreateBuffer(p, hostSystem, made, ctx);
-  if (made.error.errorSet == 0) PlaceBufferInfo(made, outIndex);
-  if (made.error.errorSet == 0) FillBufferInfo(p, requested, made);
-  if (made.error.errorSet == 0) TakeOnBoardMemory(made, ctx);
-  if (made.error.errorSet != 0) UndoAllocation(made, outIndex, ctx);
+  if (clean()) CreateBuffer(p, hostSystem, made, ctx);
+  if (clean()) PlaceBufferInfo(made, outIndex);
+  if (clean()) FillBufferInfo(p, requested, made);
+  if (clean()) TakeOnBoardMemory(made, ctx);
+  if (!clean()) UndoAllocation(made, outIndex, ctx);
 }
 
 void QDDeviceSystem::CreateBuffer(BufAllocParams& p, int64_t hostSystem, BufAllocProgress& made,

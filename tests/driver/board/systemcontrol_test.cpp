@@ -94,6 +94,8 @@ TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
   EXPECT_EQ(Inquire(4362), 13952006);
   EXPECT_EQ(Inquire(2331), 0);
   EXPECT_EQ(ErrorCode(), 0);
+  QsysControl(system_, 1804, 1);
+  EXPECT_EQ(Inquire(1804), 1);
   QsysControl(system_, 1804, Q_DEFAULT);
   EXPECT_EQ(ErrorCode(), 0);
   EXPECT_EQ(Inquire(1804), 2);
@@ -137,6 +139,11 @@ TEST_F(SystemControlTest, FreesAmidManyThreadsCommandsLeaveNoDanglingContext) {
 }
 
 TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
+  // None given: no number; one given answers its own.
+  EXPECT_EQ(Inquire(2316), -1);
+  const QID numbered = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 3, Q_DEFAULT, nullptr);
+  QsysControl(system_, 2301, numbered);
+  EXPECT_EQ(Inquire(2316), 3);
   const QID host = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
   ASSERT_NE(host, 0);
   QsysControl(system_, 2301, host);
@@ -148,6 +155,7 @@ TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
   EXPECT_EQ(ErrorCode(), 0);
   EXPECT_EQ(number, 0);
   QsysFree(host);
+  QsysFree(numbered);
 }
 
 // A type the host takes as a double reaches the host system as the number given, whether the
@@ -214,6 +222,23 @@ TEST_F(SystemControlTest, TypesNoLayerServesFail) {
   QsysInquire(system_, 7450, &value);
   EXPECT_EQ(ErrorCode(), 4310);
   EXPECT_EQ(SubCode(1), 1);
+  // That range is refused whole, nothing written, though the host system holds a value for each
+  // type; the types either side reach the host.
+  const QID host = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
+  QsysControl(system_, 2301, host);
+  const struct {
+    QINT64 type;
+    bool refused;
+  } bounds[] = {{7399, false}, {7400, true}, {7499, true}, {7500, false}};
+  for (const auto& bound : bounds) {
+    SCOPED_TRACE(bound.type);
+    QsysControl(host, bound.type, bound.type + 1);
+    EXPECT_EQ(Inquire(bound.type), bound.refused ? -12345 : bound.type + 1);
+    EXPECT_EQ(ErrorCode(), bound.refused ? 4310 : 0);
+  }
+  QsysFree(system_);
+  system_ = Alloc();
+  QsysFree(host);
 }
 
 TEST_F(SystemControlTest, KernelKeepsTheTypesItServes) {

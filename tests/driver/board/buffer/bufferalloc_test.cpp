@@ -4,6 +4,8 @@
 #include <numeric>
 #include <vector>
 
+#include "interfaces/kernel/kernelcodes.h"
+#include "platform/boardsim/faults.h"
 #include "tests/driver/board/boardfixture.h"
 
 namespace zor::board {
@@ -47,6 +49,30 @@ struct Layout {
   const char* what;
 };
 
+// Each band's host address holds that band, filled with its own number; bands interleaved in
+// one row share one address.
+void ExpectBandAddresses(QID buffer, const Layout& l, QINT64 sizeX, QINT64 sizeY) {
+  const QINT64 rowBytes = sizeX * l.depth / 8;
+  const size_t bandBytes = static_cast<size_t>(rowBytes * sizeY);
+  std::vector<uint8_t> in(static_cast<size_t>(l.bands) * bandBytes);
+  for (size_t i = 0; i < in.size(); ++i) in[i] = static_cast<uint8_t>(i / bandBytes + 1);
+  QbufPut(buffer, in.data());
+  const bool interleaved = QbufInquire(buffer, Q_PITCH_BYTE, nullptr) > rowBytes;
+  const QINT64 first = QbufInquire(buffer, Q_HOST_ADDRESS + 0x8, nullptr);
+  for (QINT64 band = 0; band < l.bands; ++band) {
+    SCOPED_TRACE(band);
+    const QINT64 address = QbufInquire(buffer, Q_HOST_ADDRESS + (0x8 << band), nullptr);
+    ASSERT_NE(address, 0);
+    if (interleaved) {
+      EXPECT_EQ(address, first);
+      continue;
+    }
+    const auto* row = reinterpret_cast<const uint8_t*>(address);
+    EXPECT_EQ(row[0], band + 1);
+    EXPECT_EQ(row[rowBytes - 1], band + 1);
+  }
+}
+
 TEST_F(BufferAlloc, EveryAcceptedLayoutHoldsItsPixels) {
   const Layout layouts[] = {
       {1, 8, kImage, "host memory, mono 8"},
@@ -69,6 +95,7 @@ TEST_F(BufferAlloc, EveryAcceptedLayoutHoldsItsPixels) {
     EXPECT_EQ(QbufInquire(buffer, Q_SIZE_Y, nullptr), 48);
     EXPECT_EQ(QbufInquire(buffer, Q_SIZE_BAND, nullptr), l.bands);
     EXPECT_TRUE(RoundTrips(buffer, l.bands, 64, 48, l.depth / 8));
+    ExpectBandAddresses(buffer, l, 64, 48);
     QbufFree(buffer);
   }
 }
@@ -107,6 +134,36 @@ TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
     EXPECT_EQ(out, 0);
     EXPECT_EQ(ErrorCode(), r.code);
     EXPECT_EQ(SubCode(1), r.subCode);
+  }
+  // The board refuses, or its request is lost, after the record was placed: the code of a lost
+  // request is the driver's own.
+  using boardsim::FaultKind;
+  struct BoardRefusal {
+    uint32_t function;
+    FaultKind kind;
+    QINT64 attribute, code, subCode;
+    const char* what;
+  };
+  const BoardRefusal boardRefusals[] = {
+      {kernel::kAllocOnBoardBuffer, FaultKind::kErrorTriple, kBoardImage | 0x200, 4302, 2,
+       "on-board memory short"},
+      {kernel::kAllocOnBoardBuffer, FaultKind::kTransportFailure, kBoardImage | 0x200, 4336, 2,
+       "on-board request lost"},
+      {kernel::kBufAlloc, FaultKind::kTransportFailure, kImage | kDeviceMemory, 4336, 2,
+       "device memory request lost"},
+  };
+  for (const BoardRefusal& r : boardRefusals) {
+    SCOPED_TRACE(r.what);
+    SimBoard().ArmFault(r.function, boardsim::Fault{r.kind, static_cast<uint64_t>(r.code),
+                                                    static_cast<uint64_t>(r.subCode)});
+    QID out = 1;
+    EXPECT_EQ(QbufAllocColor(system_, 1, 64, 48, 8, r.attribute, &out), 0);
+    EXPECT_EQ(out, 0);
+    EXPECT_EQ(ErrorCode(), r.code);
+    EXPECT_EQ(SubCode(1), r.subCode);
+    const QID next = QbufAllocColor(system_, 1, 64, 48, 8, kImage, nullptr);
+    EXPECT_EQ(QbufInquire(next, Q_DRIVER_INDEX, nullptr), 1);
+    QbufFree(next);
   }
   // No record was kept: the next buffer takes the first index.
   const QID buffer = QbufAllocColor(system_, 1, 64, 48, 8, kImage, nullptr);
