@@ -180,7 +180,7 @@ void QDHwSpecSystem::QueueBufferGrab(const QDBufferInfo* first, const QDBufferIn
 
 bool QDHwSpecSystem::WaitForBoardWork(QDDriverThreadContext& ctx) {
   frame::QDZorThreadContext* caller = CallerContext(ctx);
-  if ((caller != nullptr ? caller->Setting1815() : 1) != 1) return false;
+  if ((caller != nullptr ? caller->CopyWaitMode() : 1) != 1) return false;
   OperationArgs wait;
   wait.Push(Q_DEFAULT);
   wait.Push(0x1000000);
@@ -198,7 +198,7 @@ bool QDHwSpecSystem::SendTransfer(kernel::BufTransferRequest& request,
     HostAppInquire(Q_DEFAULT, kTransferSetting, &setting);
     frame::QDZorThreadContext* caller = CallerContext(ctx);
     std::shared_ptr<QDBufferInfo> root = FindBuffer(destination.RootIndex());
-    if (setting == 0 && caller != nullptr && caller->Setting1815() == 2 &&
+    if (setting == 0 && caller != nullptr && caller->CopyWaitMode() == 2 &&
         frame::GetEnabledFlag(buffers_, destination) && root != nullptr &&
         root->State().associatedHostId != 0 && destination.State().associatedHostId != 0) {
       mark = root->State().associatedHostId;

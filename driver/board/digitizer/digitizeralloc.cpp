@@ -164,7 +164,7 @@ int64_t QDHwSpecSystem::DigAlloc(const OperationArgs& args, QDDriverThreadContex
   if (ctx.ErrorCode() == 0) {
     const auto trigger = static_cast<int64_t>(
         InquireKernel(handles_, *digitizer, kTriggerInquire, CallerKernelId(ctx), ctx));
-    digitizer->SetGrabTriggerState(trigger == frame::kEnabled ? frame::kEnabled : frame::kDisabled);
+    digitizer->SetGrabTriggerState(trigger == Q_ENABLE ? Q_ENABLE : Q_DISABLE);
   }
   if (out != nullptr) *out = index;
   if (ctx.ErrorCode() == 0) os::Sleep(kAllocationSettleMs);

@@ -101,8 +101,8 @@ DriverSetting StoreDriverSetting(QDHwSpecDigitizerInfo& digitizer, int64_t t,
     case Q_BAND_SWITCH:
       return store(value == 0 || value == 1, [&] { p.bandSwitch = static_cast<uint64_t>(value); });
     case Q_BAND_SWITCH_STATE:
-      return store(value == frame::kDisabled || value == frame::kEnabled || value == Q_DEFAULT,
-                   [&] { p.bandSwitch = value == frame::kDisabled ? 0 : 1; });
+      return store(value == Q_DISABLE || value == Q_ENABLE || value == Q_DEFAULT,
+                   [&] { p.bandSwitch = value == Q_DISABLE ? 0 : 1; });
     default:
       return DriverSetting::kNotOne;
   }

@@ -43,8 +43,8 @@ using foundation::kGrabLogCategory;
 uint32_t UserWaitTimeout(const kernel::DigChannelRecord& record) {
   const kernel::DigPropertiesBlock& p = record.properties;
   int64_t timeout = p.grabTimeout;
-  if (timeout == frame::kHostDefault) {
-    timeout = p.grabTriggerState != frame::kEnabled ? p.timeoutWord : -1;
+  if (timeout == Q_DEFAULT) {
+    timeout = p.grabTriggerState != Q_ENABLE ? p.timeoutWord : -1;
   }
   return timeout < 0 || timeout > 0xFFFFFFFE ? os::INFINITE : static_cast<uint32_t>(timeout);
 }

@@ -101,7 +101,7 @@ bool AnswerFromProperties(const kernel::DigPropertiesBlock& p, int64_t t, void* 
     case Q_BAND_SWITCH:
       return AnswerWord(out, static_cast<int64_t>(p.bandSwitch));
     case Q_BAND_SWITCH_STATE:
-      return AnswerWord(out, p.bandSwitch == 1 ? frame::kEnabled : frame::kDisabled);
+      return AnswerWord(out, p.bandSwitch == 1 ? Q_ENABLE : Q_DISABLE);
     default:
       return false;
   }

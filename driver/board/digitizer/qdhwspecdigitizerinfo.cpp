@@ -77,7 +77,7 @@ void FillChannelFromDcf(frame::DigChannelRecord& record, const uint8_t* dcf, int
   const uint32_t height = ReadDcfInfo(dcf, kDcfInfoYSize);
   const uint32_t bands = Info(dcf, L"INFO_BAND");
   p.channel = static_cast<uint64_t>(deviceNumber);
-  p.inputMode = frame::kHostDefault;
+  p.inputMode = Q_DEFAULT;
   p.maxWidth = width;
   p.maxHeight = height;
   p.pixelDepth = Info(dcf, L"INFO_DEPTH");
@@ -96,16 +96,16 @@ void FillChannelFromDcf(frame::DigChannelRecord& record, const uint8_t* dcf, int
   p.grabDirectionX = 1;
   p.grabDirectionY = 1;
   p.grabPeriod = GrabPeriodFor(dcf);
-  p.grabTimeout = frame::kHostDefault;
+  p.grabTimeout = Q_DEFAULT;
   p.timeoutWord = static_cast<int64_t>(p.grabPeriod) * 60;
   p.grabStartMode = 21;
   p.extraSetting3 = 0;
   p.words232To288[0] = 0;
-  p.words232To288[1] = static_cast<uint64_t>(frame::kEnabled);
-  p.words232To288[2] = frame::kHostDefault;
-  p.words232To288[3] = static_cast<uint64_t>(frame::kDisabled);
-  p.words232To288[4] = static_cast<uint64_t>(frame::kEnabled);
-  p.words232To288[5] = static_cast<uint64_t>(frame::kEnabled);
+  p.words232To288[1] = static_cast<uint64_t>(Q_ENABLE);
+  p.words232To288[2] = Q_DEFAULT;
+  p.words232To288[3] = static_cast<uint64_t>(Q_DISABLE);
+  p.words232To288[4] = static_cast<uint64_t>(Q_ENABLE);
+  p.words232To288[5] = static_cast<uint64_t>(Q_ENABLE);
   p.words232To288[6] = 0;
 }
 

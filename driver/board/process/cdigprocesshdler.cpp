@@ -36,8 +36,6 @@ constexpr QINT64 kProcessIndex = 0x401B0000;
 constexpr int64_t kTriggerState = 4200;
 using errorcode::kDigProcessError;
 using errorcode::kInvalidGrabParameter;
-using frame::kDisabled;
-using frame::kEnabled;
 constexpr uint64_t kHaltValue = 0x1001000;
 constexpr uint32_t kProcessRecord = 5;
 
@@ -102,7 +100,7 @@ void CDigProcessHdler::SetBuffers(const std::vector<frame::ProcessBufferEntry>& 
 }
 
 bool CDigProcessHdler::TriggerDriven() const {
-  return (flags_ & kFlagTriggered) != 0 && triggerState_ == kEnabled;
+  return (flags_ & kFlagTriggered) != 0 && triggerState_ == Q_ENABLE;
 }
 
 void CDigProcessHdler::Prepare(int64_t operation, int64_t flags, int64_t count) {
@@ -121,7 +119,7 @@ void CDigProcessHdler::Prepare(int64_t operation, int64_t flags, int64_t count) 
   triggerState_ = 0;
   if ((flags & kFlagTriggered) != 0) {
     triggerState_ = digitizer_.Channel().Properties().grabTriggerState;
-    if (triggerState_ == kEnabled) {
+    if (triggerState_ == Q_ENABLE) {
       togglePeriod_ = count != 0 ? count : BufferCount();
       requested_ = (operation & 2) != 0 ? -1 : count;
     }
@@ -223,8 +221,8 @@ foundation::CError CDigProcessHdler::PrepareStart(int64_t operation, int64_t fla
     return HookBuffers();
   }
   if (TriggerDriven()) {
-    SetTriggerState(togglePeriod_ == -1 || startPosition % togglePeriod_ != 0 ? kDisabled
-                                                                              : kEnabled);
+    SetTriggerState(togglePeriod_ == -1 || startPosition % togglePeriod_ != 0 ? Q_DISABLE
+                                                                              : Q_ENABLE);
   }
   return {};
 }
@@ -261,15 +259,15 @@ foundation::CError CDigProcessHdler::QueueFirstGrabs(int64_t startPosition, int6
 void CDigProcessHdler::ToggleTrigger(int64_t position) {
   // Only the first grab of each period waits for a trigger.
   if (position % togglePeriod_ == 0) {
-    SetTriggerState(kDisabled);
+    SetTriggerState(Q_DISABLE);
   } else if ((position + 1) % BufferCount() % togglePeriod_ == 0) {
-    SetTriggerState(kEnabled);
+    SetTriggerState(Q_ENABLE);
   }
 }
 
 void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
                                            frame::QDDriverThreadContext* ctx, bool restart) {
-  if (!restart && digitizer_.GrabMonitorSetting() == kEnabled && GrabTimeout() >= 0) {
+  if (!restart && digitizer_.GrabMonitorSetting() == Q_ENABLE && GrabTimeout() >= 0) {
     StartWatchdog(error);
     if (error.errorSet != 0) return;
   }
@@ -452,9 +450,9 @@ void CDigProcessHdler::SendContinuation(uint32_t function, Request& request,
   }
   if (TriggerDriven() && togglePeriod_ > 1) {
     if (queued_ % togglePeriod_ == 0) {
-      SetTriggerState(kEnabled);
+      SetTriggerState(Q_ENABLE);
     } else if ((queued_ - 1) % togglePeriod_ == 0) {
-      SetTriggerState(kDisabled);
+      SetTriggerState(Q_DISABLE);
     }
   }
   if (requested_ != -1 && queued_ >= requested_) digitizer_.ReleaseProcessContext(thread.ctx);
@@ -563,7 +561,7 @@ void CDigProcessHdler::Halt(int flag) {
     frame::LLsysObjectInquire(system_.Handles(), thread.kernelId, kernel::kObjectWaitIdle, ignored,
                               nullptr);
   }
-  if (TriggerDriven()) SetTriggerState(kEnabled);
+  if (TriggerDriven()) SetTriggerState(Q_ENABLE);
   // The board dropped the grabs it held: none of them will end the run.
   pending_ = false;
   os::SetEvent(haltEvent_);

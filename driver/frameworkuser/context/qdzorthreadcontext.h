@@ -57,12 +57,12 @@ class QDZorThreadContext {
     return timeoutSeconds_ < 0 ? -1 : static_cast<int64_t>(timeoutSeconds_ * 1000);
   }
   // Settings the host stores on a thread object (control types 1805, 1815, 1819).
-  int64_t Setting1805() const { return setting1805_; }
-  void SetSetting1805(int64_t value) { setting1805_ = value; }
-  int64_t Setting1815() const { return setting1815_; }
-  void SetSetting1815(int64_t value) { setting1815_ = value; }
-  int64_t Value1819() const { return value1819_; }
-  void SetValue1819(int64_t value) { value1819_ = value; }
+  int64_t RegionAccessWait() const { return regionAccessWait_; }
+  void SetRegionAccessWait(int64_t value) { regionAccessWait_ = value; }
+  int64_t CopyWaitMode() const { return copyWaitMode_; }
+  void SetCopyWaitMode(int64_t value) { copyWaitMode_ = value; }
+  int64_t UserValue() const { return userValue_; }
+  void SetUserValue(int64_t value) { userValue_ = value; }
 
  private:
   QDDriverThreadContext& owner_;
@@ -78,9 +78,9 @@ class QDZorThreadContext {
   int64_t hostThreadId_ = 0;
   uint64_t kernelObjectId_ = 0;
   double timeoutSeconds_ = 20;
-  int64_t setting1805_ = 1;
-  int64_t setting1815_ = 1;
-  int64_t value1819_ = 0;
+  int64_t regionAccessWait_ = 1;
+  int64_t copyWaitMode_ = 1;
+  int64_t userValue_ = 0;
 };
 
 // One per system that a thread has addressed: the thread's own per-system

@@ -235,7 +235,7 @@ int64_t QDDeviceSystem::BufChild(const OperationArgs& args, QDDriverThreadContex
 
 bool QDDeviceSystem::WaitForDeviceMemory(const QDBufferInfo& record, QDDriverThreadContext& ctx) {
   QDZorThreadContext* caller = CallerContext(ctx);
-  if (caller == nullptr || caller->Setting1805() != 1 || !InDeviceMemory(record)) return true;
+  if (caller == nullptr || caller->RegionAccessWait() != 1 || !InDeviceMemory(record)) return true;
   OperationArgs wait;
   wait.Push(Q_DEFAULT);
   wait.Push(kWaitForThread);

@@ -53,7 +53,7 @@ int64_t CBufModifiedHook::Invoke(void* /*userData*/, QID eventId, const HOOK_ELE
       p.digitizerIndex != 0 ? digitizers_.GetAt(static_cast<int64_t>(p.digitizerIndex)) : nullptr;
   std::shared_ptr<QDBufferInfo> buffer = buffers_.GetAt(static_cast<int64_t>(p.bufferIndex));
 
-  if (digitizer != nullptr && buffer != nullptr && digitizer->ProcessEnableSetting() != kEnabled &&
+  if (digitizer != nullptr && buffer != nullptr && digitizer->ProcessEnableSetting() != Q_ENABLE &&
       !GetEnabledFlag(buffers_, *buffer)) {
     if (p.hostObject != 0) HostBufControl(static_cast<QID>(p.hostObject), Q_GRAB_STATE, 2);
     return 0;
@@ -86,7 +86,7 @@ int64_t CBufModifiedHook::Invoke(void* /*userData*/, QID eventId, const HOOK_ELE
       further = std::min<QINT64>(further, static_cast<QINT64>(d.sizeY));
     }
     if (p.grabError != 0 && digitizer != nullptr &&
-        digitizer->GetGrabErrorReporting() == kEnabled) {
+        digitizer->GetGrabErrorReporting() == Q_ENABLE) {
       ReportGrabError(p.errorCode, p.errorSubCode, digitizer->ProcessingRunning());
     }
     if (digitizer != nullptr) HostInternalControl(hostBuffer, kTellHookEvent, eventId);

@@ -5,12 +5,12 @@ namespace zor::frame {
 
 kernel::DigPropertiesBlock InitialProperties() {
   kernel::DigPropertiesBlock p{};
-  p.word120 = kDisabled;
-  p.grabTimeout = kHostDefault;
-  p.grabErrorReporting = kDisabled;
-  p.grabTriggerState = kDisabled;
+  p.word120 = Q_DISABLE;
+  p.grabTimeout = Q_DEFAULT;
+  p.grabErrorReporting = Q_DISABLE;
+  p.grabTriggerState = Q_DISABLE;
   // The words at 232 to 288 that only the kernel reads.
-  const int64_t words[8] = {0, kEnabled, kHostDefault, kDisabled, kEnabled, kEnabled, 0, kDisabled};
+  const int64_t words[8] = {0, Q_ENABLE, Q_DEFAULT, Q_DISABLE, Q_ENABLE, Q_ENABLE, 0, Q_DISABLE};
   for (size_t i = 0; i < 8; ++i) p.words232To288[i] = static_cast<uint64_t>(words[i]);
   p.controlFlagMode = 0x4000000;
   p.word304 = 1;
@@ -24,7 +24,7 @@ DigChannelRecord::DigChannelRecord() {
   block_.digitizerIndex = -1;
   block_.hostDigitizer = -1;
   block_.properties = InitialProperties();
-  block_.word3536 = kDisabled;
+  block_.word3536 = Q_DISABLE;
 }
 
 DigChannelRecord& DigChannelRecord::operator=(const DigChannelRecord& other) {

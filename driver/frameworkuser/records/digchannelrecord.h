@@ -7,10 +7,6 @@
 
 namespace zor::frame {
 
-inline constexpr int64_t kEnabled = -9997;
-inline constexpr int64_t kDisabled = -9999;
-inline constexpr int64_t kHostDefault = 0x10000000;
-
 class DigChannelRecord {
  public:
   // The initial state: index and host id -1, the settings' constructed values.

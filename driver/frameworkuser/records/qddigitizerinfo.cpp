@@ -22,7 +22,7 @@ QDDigitizerInfo::QDDigitizerInfo(uint32_t logSource, const std::wstring& dcfName
       dcfName_(dcfName),
       deviceNumber_(deviceNumber),
       initFlag_(initFlag) {
-  P().grabErrorReporting = kEnabled;
+  P().grabErrorReporting = Q_ENABLE;
   P().extraSetting2 = 0;
   ClearGrabStatus();
 }
@@ -54,8 +54,8 @@ double QDDigitizerInfo::GetSelectedFrameRate() const {
 void QDDigitizerInfo::SetGrabTimeout(int64_t value) { P().grabTimeout = value; }
 
 int64_t QDDigitizerInfo::GetGrabTimeout() const {
-  if (P().grabTimeout != kHostDefault) return P().grabTimeout;
-  return P().grabTriggerState == kEnabled ? -1 : GetGrabPeriod() * 60;
+  if (P().grabTimeout != Q_DEFAULT) return P().grabTimeout;
+  return P().grabTriggerState == Q_ENABLE ? -1 : GetGrabPeriod() * 60;
 }
 
 void QDDigitizerInfo::SetGrabStartMode(int64_t value) { P().grabStartMode = value; }
@@ -71,7 +71,7 @@ void QDDigitizerInfo::SetControlFlagMode(int64_t value) { P().controlFlagMode = 
 int64_t QDDigitizerInfo::GetControlFlagMode() const { return P().controlFlagMode; }
 
 void QDDigitizerInfo::SetProcessTimeout(int64_t value) {
-  processTimeout_ = value == -1 || value == kHostDefault ? -1 : std::max<int64_t>(value, 1);
+  processTimeout_ = value == -1 || value == Q_DEFAULT ? -1 : std::max<int64_t>(value, 1);
 }
 
 int64_t QDDigitizerInfo::GetProcessTimeout() const { return processTimeout_; }

@@ -224,7 +224,7 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   mutable foundation::Mutex nameLock_;
   std::wstring deviceName_ ZOR_GUARDED_BY(nameLock_);
   std::vector<ProcessBufferEntry> processBuffers_;
-  int64_t processEnable_ = kEnabled;
+  int64_t processEnable_ = Q_ENABLE;
   std::atomic<bool> processing_{false};
   // Guards grabStatus_; a leaf.
   mutable foundation::Mutex statusLock_;

@@ -50,8 +50,8 @@ struct ThreadSetting {
 };
 constexpr ThreadSetting kThreadSettings[] = {
     {kSettingWaitWord, 2, &QDZorThreadContext::SetWaitWord},
-    {kRegionAccessWait, 1, &QDZorThreadContext::SetSetting1805},
-    {kCopyWaitMode, 1, &QDZorThreadContext::SetSetting1815},
+    {kRegionAccessWait, 1, &QDZorThreadContext::SetRegionAccessWait},
+    {kCopyWaitMode, 1, &QDZorThreadContext::SetCopyWaitMode},
 };
 
 const ThreadSetting* FindThreadSetting(int64_t type) {
@@ -220,7 +220,7 @@ bool QDBaseSystem::ServeThreadControl(QDZorThreadContext& thread, int64_t type, 
   switch (type) {
     case kThreadUserValue:
       if (value < 16 || value == Q_DEFAULT) {
-        thread.SetValue1819(value);
+        thread.SetUserValue(value);
       } else {
         ctx.SetError(kInvalidControl, 3, 0, 0);
       }
@@ -326,16 +326,16 @@ int64_t QDBaseSystem::ThreadInquire(const OperationArgs& args, QDDriverThreadCon
         answer = thread.WaitWord();
         break;
       case kRegionAccessWait:
-        answer = thread.Setting1805();
+        answer = thread.RegionAccessWait();
         break;
       case kCopyWaitMode:
-        answer = thread.Setting1815();
+        answer = thread.CopyWaitMode();
         break;
       case kGuardFlag:
         answer = thread.GuardFlag() ? Q_ENABLE : Q_DISABLE;
         break;
       case kThreadUserValue:
-        answer = thread.Value1819();
+        answer = thread.UserValue();
         break;
       default:
         ctx.SetError(kInvalidInquire, 1, 0, 0);

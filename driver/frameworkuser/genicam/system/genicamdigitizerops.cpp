@@ -323,22 +323,22 @@ void QDGeniCamDeviceSystem::StopAcquisition(QDDigitizerInfo& digitizer,
 
 void QDGeniCamDeviceSystem::ControlPolling(genicam::GenICamControl& control, int64_t value,
                                            QDDriverThreadContext& ctx) {
-  if (value != kEnabled && value != kDisabled && value != Q_DEFAULT) {
+  if (value != Q_ENABLE && value != Q_DISABLE && value != Q_DEFAULT) {
     Invalid(ctx);
     return;
   }
   if (newFeatureBrowser_) {
     if (publisher_ == nullptr) return;
-    if (value == kEnabled) {
+    if (value == Q_ENABLE) {
       publisher_->StartPolling();
     } else {
       publisher_->StopPolling();
     }
     return;
   }
-  if (value == kEnabled && control.NodeMap() != nullptr) {
+  if (value == Q_ENABLE && control.NodeMap() != nullptr) {
     control.Browser().StartPolling(control.NodeMap()->_Ptr);
-  } else if (value != kEnabled) {
+  } else if (value != Q_ENABLE) {
     control.Browser().StopPolling();
   }
 }
@@ -532,9 +532,9 @@ int64_t QDGeniCamDeviceSystem::InquireTextLength(int64_t bare, QDDigitizerInfo& 
 int64_t QDGeniCamDeviceSystem::PollingState(genicam::GenICamControl& control) const {
   if (newFeatureBrowser_) {
     if (publisher_ == nullptr) return 0;
-    return publisher_->IsPolling() ? kEnabled : kDisabled;
+    return publisher_->IsPolling() ? Q_ENABLE : Q_DISABLE;
   }
-  return control.Browser().Polling() != nullptr ? kEnabled : kDisabled;
+  return control.Browser().Polling() != nullptr ? Q_ENABLE : Q_DISABLE;
 }
 
 int64_t QDGeniCamDeviceSystem::ReadAcquisitionMode(genicam::GenICamControl& control) {

@@ -131,7 +131,7 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   void StopAcquisition(QDDigitizerInfo& digitizer, genicam::GenICamControl& control, int64_t value,
                        QDDriverThreadContext& ctx);
   void ControlPolling(genicam::GenICamControl& control, int64_t value, QDDriverThreadContext& ctx);
-  // kEnabled or kDisabled; 0 while the new browser has no publisher.
+  // Q_ENABLE or Q_DISABLE; 0 while the new browser has no publisher.
   int64_t PollingState(genicam::GenICamControl& control) const;
   // The string-length form of a digitizer inquire: a text's length + 1.
   int64_t InquireTextLength(int64_t bare, QDDigitizerInfo& digitizer,

@@ -112,11 +112,11 @@ TEST_F(BufModified, GrabErrorsAreReportedOnlyWhenReportingIsOn) {
   p.grabError = 1;
   p.errorCode = 4318;
   p.errorSubCode = 1;
-  digitizer_->SetGrabErrorReporting(kDisabled);
+  digitizer_->SetGrabErrorReporting(Q_DISABLE);
   Invoke(p);
   EXPECT_TRUE(errors_.empty());
   EXPECT_EQ(notices_.size(), 1u) << "the host is notified all the same";
-  digitizer_->SetGrabErrorReporting(kEnabled);
+  digitizer_->SetGrabErrorReporting(Q_ENABLE);
   Invoke(p);
   ASSERT_EQ(errors_.size(), 1u);
   EXPECT_EQ(errors_[0], 4318);
@@ -127,14 +127,14 @@ TEST_F(BufModified, GrabErrorsAreReportedOnlyWhenReportingIsOn) {
 }
 
 TEST_F(BufModified, AnUnknownBufferNotifiesThePayloadsObject) {
-  digitizer_->SetProcessEnableSetting(kDisabled);  // would read the buffer's flag
+  digitizer_->SetProcessEnableSetting(Q_DISABLE);  // would read the buffer's flag
   Invoke(Payload(1, 99));
   Invoke(Payload(5, 99));
   ASSERT_EQ(notices_.size(), 2u);
 }
 
 TEST_F(BufModified, ADisabledBufferOfAStoppedDigitizerIsOnlyMarked) {
-  digitizer_->SetProcessEnableSetting(kDisabled);
+  digitizer_->SetProcessEnableSetting(Q_DISABLE);
   SetEnabledFlag(buffers_, *buffer_, false);
   Invoke(Payload(1, 1));
   EXPECT_TRUE(notices_.empty());

@@ -9,7 +9,7 @@ namespace {
 
 class DigitizerRecord : public testing::Test {
  protected:
-  DigitizerRecord() : dcf_{}, record_(0, L"Ntsc.dcf", 2, kHostDefault, channel_, dcf_) {}
+  DigitizerRecord() : dcf_{}, record_(0, L"Ntsc.dcf", 2, Q_DEFAULT, channel_, dcf_) {}
   DigChannelRecord channel_;
   QDDigitizerInfo::DcfBlock dcf_;
   QDDigitizerInfo record_;
@@ -20,13 +20,13 @@ TEST(ChannelRecord, StartsWithTheConstructedSettings) {
   const auto& b = channel.Block();
   EXPECT_EQ(b.digitizerIndex, -1);
   EXPECT_EQ(b.hostDigitizer, -1);
-  EXPECT_EQ(b.word3536, kDisabled);
-  EXPECT_EQ(b.properties.grabTimeout, kHostDefault);
-  EXPECT_EQ(b.properties.grabTriggerState, kDisabled);
+  EXPECT_EQ(b.word3536, Q_DISABLE);
+  EXPECT_EQ(b.properties.grabTimeout, Q_DEFAULT);
+  EXPECT_EQ(b.properties.grabTriggerState, Q_DISABLE);
   EXPECT_EQ(b.properties.controlFlagMode, 0x4000000u);
   EXPECT_EQ(b.properties.extraSetting1, 1u);
   EXPECT_DOUBLE_EQ(b.properties.doubles344[1], 1.0);
-  EXPECT_EQ(b.properties.words232To288[2], static_cast<uint64_t>(kHostDefault));
+  EXPECT_EQ(b.properties.words232To288[2], static_cast<uint64_t>(Q_DEFAULT));
 }
 
 TEST(ChannelRecord, CopyTakesWordsSettingsStripsAndHooks) {
@@ -50,7 +50,7 @@ TEST(ChannelRecord, CopyTakesWordsSettingsStripsAndHooks) {
 }
 
 TEST_F(DigitizerRecord, ConstructionEnablesGrabErrorReporting) {
-  EXPECT_EQ(record_.GetGrabErrorReporting(), kEnabled);
+  EXPECT_EQ(record_.GetGrabErrorReporting(), Q_ENABLE);
   EXPECT_EQ(record_.GetExtraSetting2(), 0);
   EXPECT_EQ(record_.GetInfoType(), 0x20000);
   EXPECT_EQ(record_.GetHostId(), -1);
@@ -60,10 +60,10 @@ TEST_F(DigitizerRecord, ConstructionEnablesGrabErrorReporting) {
 
 TEST_F(DigitizerRecord, GrabTimeoutDefaultResolvesFromTriggerAndPeriod) {
   record_.SetGrabPeriod(40.0);
-  record_.SetGrabTimeout(kHostDefault);
-  record_.SetGrabTriggerState(kDisabled);
+  record_.SetGrabTimeout(Q_DEFAULT);
+  record_.SetGrabTriggerState(Q_DISABLE);
   EXPECT_EQ(record_.GetGrabTimeout(), 2400);
-  EXPECT_EQ(record_.SetGrabTriggerState(kEnabled), kEnabled);
+  EXPECT_EQ(record_.SetGrabTriggerState(Q_ENABLE), Q_ENABLE);
   EXPECT_EQ(record_.GetGrabTimeout(), -1);
   record_.SetGrabTimeout(500);
   EXPECT_EQ(record_.GetGrabTimeout(), 500);
@@ -78,7 +78,7 @@ TEST_F(DigitizerRecord, FrameRateOfAZeroPeriodIsZero) {
 }
 
 TEST_F(DigitizerRecord, ProcessTimeoutIsInfiniteOrAtLeastOneMillisecond) {
-  record_.SetProcessTimeout(kHostDefault);
+  record_.SetProcessTimeout(Q_DEFAULT);
   EXPECT_EQ(record_.GetProcessTimeout(), -1);
   record_.SetProcessTimeout(0);
   EXPECT_EQ(record_.GetProcessTimeout(), 1);
