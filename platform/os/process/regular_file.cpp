@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <system_error>
+#include <utility>
 
 namespace os {
 namespace {
@@ -59,20 +62,25 @@ std::nullptr_t Fail(std::string* problem, int error, std::string text = {}) {
   return nullptr;
 }
 
-}  // namespace
+int FailOpen(std::string* problem, int error, std::string text = {}) {
+  Fail(problem, error, std::move(text));
+  return -1;
+}
 
-std::FILE* OpenRegularFile(const std::string& path, const char* mode, std::string* problem) {
+// The descriptor of a regular file, checked by the descriptor itself, so that what was checked
+// is what is used; -1 on failure. facts receive the file's status.
+int OpenRegularDescriptor(const std::string& path, const char* mode, std::string* problem,
+                          struct stat& facts) {
   const int flags = OpenFlags(mode);
-  if (flags < 0) return Fail(problem, EINVAL, "unknown open mode");
+  if (flags < 0) return FailOpen(problem, EINVAL, "unknown open mode");
   const int fd = open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-  struct stat facts {};
   if (fd < 0) {
     const int error = errno;
     // A FIFO without a reader refuses a writer with ENXIO: say what the path names instead.
     if (stat(path.c_str(), &facts) == 0 && !S_ISREG(facts.st_mode)) {
-      return Fail(problem, error, NotRegular(facts.st_mode));
+      return FailOpen(problem, error, NotRegular(facts.st_mode));
     }
-    return Fail(problem, error);
+    return FailOpen(problem, error);
   }
   int error = 0;
   std::string text;
@@ -82,57 +90,91 @@ std::FILE* OpenRegularFile(const std::string& path, const char* mode, std::strin
     error = S_ISDIR(facts.st_mode) ? EISDIR : EINVAL;
     text = NotRegular(facts.st_mode);
   } else if ((mode[0] == 'w' && ftruncate(fd, 0) != 0) ||
-             fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+             fcntl(fd, F_SETFL, flags & O_APPEND) != 0) {  // blocking from here on
     error = errno;
   }
-  std::FILE* file = error == 0 ? fdopen(fd, mode) : nullptr;
+  if (error == 0) return fd;
+  close(fd);
+  return FailOpen(problem, error, text);
+}
+
+}  // namespace
+
+std::FILE* OpenRegularFile(const std::string& path, const char* mode, std::string* problem) {
+  struct stat facts {};
+  const int fd = OpenRegularDescriptor(path, mode, problem, facts);
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, mode);
   if (file == nullptr) {
-    if (error == 0) error = errno;
+    const int error = errno;
     close(fd);
-    return Fail(problem, error, text);
+    return Fail(problem, error);
   }
   return file;
 }
 
+// Read and written through the descriptor alone: a registry value is a whole small file, read
+// often, and stdio's buffers would only add system calls.
 bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string* text,
                      std::string* problem) {
-  std::FILE* file = OpenRegularFile(path, "rb", problem);
-  if (file == nullptr) return false;
-  const std::string tooLarge = "larger than " + std::to_string(maxBytes) + " bytes";
   struct stat facts {};
-  if (fstat(fileno(file), &facts) == 0 && static_cast<uintmax_t>(facts.st_size) > maxBytes) {
-    std::fclose(file);
+  const int fd = OpenRegularDescriptor(path, "rb", problem, facts);
+  if (fd < 0) return false;
+  const std::string tooLarge = "larger than " + std::to_string(maxBytes) + " bytes";
+  if (static_cast<uintmax_t>(facts.st_size) > maxBytes) {
+    close(fd);
     Fail(problem, EFBIG, tooLarge);
     return false;
   }
-  std::string content;
-  char chunk[65536];
-  size_t read = 0;
-  // The file may grow while it is read.
-  while (content.size() <= maxBytes && (read = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-    content.append(chunk, read);
+  // Room for one byte past the limit, so that a file that grew past it is refused. A file that
+  // grew, or reports no size (as /proc does), is read on into a growing string.
+  const size_t room = maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes;
+  std::string content(std::min(static_cast<size_t>(facts.st_size) + 1, room), '\0');
+  size_t length = 0;
+  int error = 0;
+  while (length < room) {
+    if (length == content.size()) content.resize(std::min(content.size() * 2, room));
+    const ssize_t got = read(fd, content.data() + length, content.size() - length);
+    if (got > 0) {
+      length += static_cast<size_t>(got);
+    } else if (got == 0) {
+      break;
+    } else if (errno != EINTR) {
+      error = errno;
+      break;
+    }
   }
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) {
-    Fail(problem, EIO);
+  close(fd);
+  if (error != 0) {
+    Fail(problem, error);
     return false;
   }
-  if (content.size() > maxBytes) {
+  if (length > maxBytes) {
     Fail(problem, EFBIG, tooLarge);
     return false;
   }
+  content.resize(length);
   *text = std::move(content);
   return true;
 }
 
 bool WriteRegularFile(const std::string& path, std::string_view text, std::string* problem) {
-  std::FILE* file = OpenRegularFile(path, "wb", problem);
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  const int error = errno;
-  if (std::fclose(file) != 0 || !written) {
-    Fail(problem, written ? errno : error);
+  struct stat facts {};
+  const int fd = OpenRegularDescriptor(path, "wb", problem, facts);
+  if (fd < 0) return false;
+  int error = 0;
+  while (!text.empty()) {
+    const ssize_t put = write(fd, text.data(), text.size());
+    if (put > 0) {
+      text.remove_prefix(static_cast<size_t>(put));
+    } else if (put == 0 || errno != EINTR) {
+      error = put == 0 ? EIO : errno;
+      break;
+    }
+  }
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) {
+    Fail(problem, error);
     return false;
   }
   return true;

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -57,6 +58,12 @@ TEST(RegularFiles, ModesActAsFopensAndSizesAreBounded) {
   EXPECT_EQ(problem, "larger than 2 bytes");
   EXPECT_FALSE(ReadRegularFile(Folder() / "missing", 2, &text, &problem));
   EXPECT_EQ(problem, "No such file or directory");
+  // /proc's files are regular but report no size: read on to their end, bound or no bound.
+  ASSERT_TRUE(ReadRegularFile("/proc/self/status", SIZE_MAX, &text, &problem)) << problem;
+  EXPECT_EQ(text.rfind("Name:", 0), 0u);
+  EXPECT_EQ(text.back(), '\n');
+  EXPECT_FALSE(ReadRegularFile("/proc/self/status", 16, &text, &problem));
+  EXPECT_EQ(problem, "larger than 16 bytes");
   EXPECT_EQ(OpenRegularFile(file, "x", &problem), nullptr);
   EXPECT_EQ(OpenRegularFile(file, "rw", &problem), nullptr);
 }
