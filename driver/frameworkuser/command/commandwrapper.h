@@ -13,22 +13,27 @@ namespace zor::frame {
 inline constexpr int64_t kValueInteger = 1;
 inline constexpr int64_t kValueDouble = 2;
 
+// A double truncated toward zero. One beyond int64_t's range saturates at the nearer bound, and
+// NaN, which no integer stands for, gives forNaN: a plain cast of either is undefined.
+inline int64_t TruncateSaturated(double number, int64_t forNaN) {
+  // 2^63: the first double above int64_t's range; -2^63, its lowest value, converts exactly.
+  constexpr double kBeyondRange = 9223372036854775808.0;
+  if (std::isnan(number)) return forNaN;
+  if (number < -kBeyondRange) return std::numeric_limits<int64_t>::min();
+  if (number >= kBeyondRange) return std::numeric_limits<int64_t>::max();
+  return static_cast<int64_t>(number);
+}
+
 // A value with its kind, as the control operations take it.
 struct ValueRecord {
   int64_t value;  // an integer, or the bits of a double
   int64_t kind;   // kValueInteger or kValueDouble
 
-  // A double is truncated toward zero. One beyond int64_t's range saturates at the nearer
-  // bound, and NaN gives the lowest value: a value that the controls' range checks refuse (0
-  // would pass for Q_FALSE), where a plain cast is undefined.
+  // A double is truncated, saturating; NaN gives the lowest value: a value that the controls'
+  // range checks refuse (0 would pass for Q_FALSE).
   int64_t AsInteger() const {
     if (kind != kValueDouble) return value;
-    const double number = std::bit_cast<double>(value);
-    // 2^63: the first double above int64_t's range; -2^63, its lowest value, converts exactly.
-    constexpr double kBeyondRange = 9223372036854775808.0;
-    if (std::isnan(number) || number < -kBeyondRange) return std::numeric_limits<int64_t>::min();
-    if (number >= kBeyondRange) return std::numeric_limits<int64_t>::max();
-    return static_cast<int64_t>(number);
+    return TruncateSaturated(std::bit_cast<double>(value), std::numeric_limits<int64_t>::min());
   }
   double AsDouble() const {
     return kind == kValueDouble ? std::bit_cast<double>(value) : static_cast<double>(value);

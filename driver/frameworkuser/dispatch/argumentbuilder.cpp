@@ -1,9 +1,6 @@
 // Builds an operation's arguments from the command's slots as its opcode entry says.
 #include "driver/frameworkuser/dispatch/argumentbuilder.h"
 
-#include <cmath>
-#include <limits>
-
 #include "platform/host/hostservices.h"
 
 namespace zor::frame {
@@ -14,16 +11,6 @@ constexpr int64_t kBufferFlags = 6703;
 constexpr int64_t kBufferFlagRedirected = 64;
 constexpr int64_t kBufferRedirection = 1192;
 constexpr double kDefaultAsDouble = 268435456.0;
-
-// An operation that takes an integer truncates a double; one beyond the integer range is
-// clamped to it and NaN gives 0, since converting those is undefined.
-int64_t TruncateToInteger(double value) {
-  constexpr double kLimit = 9223372036854775808.0;  // 2^63
-  if (std::isnan(value)) return 0;
-  if (value >= kLimit) return std::numeric_limits<int64_t>::max();
-  if (value < -kLimit) return std::numeric_limits<int64_t>::min();
-  return static_cast<int64_t>(value);
-}
 
 int64_t GrabBufferIndex(const QDCommandWrapper& command, int slot) {
   if ((command.Record().params[slot].type & QD_TYPE_HOST_BUFFER) == 0) {
@@ -69,8 +56,9 @@ OperationArgs BuildArguments(const OpcodeEntry& entry, const QDCommandWrapper& c
         args.Push(command.GetArgVariant(slot));
         break;
       case ArgKind::Integer:
+        // An operation that takes an integer truncates a double; NaN gives 0.
         args.Push(command.ArgType(slot) == QD_TYPE_DOUBLE
-                      ? TruncateToInteger(command.GetArgDouble(slot))
+                      ? TruncateSaturated(command.GetArgDouble(slot), 0)
                       : command.GetArgInteger(slot));
         break;
       case ArgKind::OptionalValue:
