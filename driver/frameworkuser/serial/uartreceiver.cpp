@@ -44,13 +44,14 @@ struct UartReceiver::State {
   os::Handle stop = os::kNullHandle;
   os::Overlapped wait;
   uint32_t events = 0;
-  // Guards stopping, inHook and starterReleased; a leaf, never held across the hook.
+  // Guards stopping and inHook; a leaf, never held across the hook.
   std::mutex mutex;
   bool stopping = false;
   bool inHook = false;
   std::atomic<bool> finished{false};
   // Set once the first wait is armed: characters from then on reach the hook.
   std::promise<void> armed;
+  // Whether armed is set; the receive thread's own, so it needs no lock.
   bool starterReleased = false;
 };
 
