@@ -2,11 +2,16 @@
 # Builds the driver library with clang and its thread-safety analysis as errors: every member
 # that driver/foundation/threadsafety.h marks as guarded is used under its lock, and functions
 # that need a lock are called with it. Only the driver's own sources are compiled, into
-# build/clang (no linking, no tests); GCC builds ignore the annotations.
+# build/clang (no linking, no tests); GCC builds ignore the annotations. A fixture with one
+# unguarded write is checked first, so that annotations that went empty cannot pass.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/clang"
 "$root/scripts/install-deps.sh" clang
+# A folder configured without the analysis would build clean and check nothing: configure again.
+if ! grep -q '^CMAKE_CXX_FLAGS:STRING=.*-Wthread-safety' "$build/CMakeCache.txt" 2>/dev/null; then
+  rm -f "$build/build.ninja"
+fi
 if [ ! -f "$build/build.ninja" ]; then
   log=$(mktemp)
   if ! CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
@@ -16,6 +21,12 @@ if [ ! -f "$build/build.ninja" ]; then
     exit 1
   fi
   rm -f "$log"
+fi
+# The fixture writes a guarded member without its lock: the analysis must refuse it.
+fixture="$root/tests/data/threadsafety/unguarded.cpp"
+if clang++ -std=c++20 -fsyntax-only -Wthread-safety -Werror -I"$root" "$fixture" 2>/dev/null; then
+  echo "check-thread-safety: the fixture passed; the annotations no longer reach the analysis." >&2
+  exit 1
 fi
 mapfile -t objects < <(ninja -C "$build" -t targets all | sed -n 's|^\(driver/[^:]*\.o\): .*|\1|p')
 ninja -C "$build" --quiet ${CMAKE_BUILD_PARALLEL_LEVEL:+-j "$CMAKE_BUILD_PARALLEL_LEVEL"} "${objects[@]}"

@@ -8,6 +8,7 @@
 
 #include "driver/board/buffer/boardcopyrules.h"
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/foundation/integerchecks.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
@@ -71,11 +72,7 @@ bool BoardCanScale(const QDBufferInfo& source, const QDBufferInfo& destination, 
 bool IsMultipleOf32(int64_t value) { return value % 32 == 0; }
 
 bool FormatIn(const QDBufferInfo& b, std::initializer_list<uint64_t> formats) {
-  const uint64_t f = b.Descriptor().formatWord & 0x23F00;
-  for (uint64_t allowed : formats) {
-    if (f == allowed) return true;
-  }
-  return false;
+  return foundation::OneOf(b.Descriptor().formatWord & 0x23F00, formats);
 }
 
 struct TransferRegion {

@@ -74,15 +74,18 @@ frame::OperationArgs Args(std::initializer_list<frame::ValueRecord> values) {
 
 frame::ValueRecord Int(int64_t v) { return {v, frame::kValueInteger}; }
 
-// The library calls the callbacks below: nothing may escape back into it. What escapes an
-// operation is the error of the command that called the library, or else reported to the host;
-// the callback answers 0.
+// The library calls the callbacks below: nothing may escape back into it. The operation runs
+// on the binding's digitizer and the call's context; without either the callback answers 0.
+// What escapes an operation is the error of the command that called the library, or else
+// reported to the host; the callback answers 0.
 template <class Operation>
-int64_t Guarded(Operation operation) {
+int64_t Guarded(void* binding, Operation operation) {
   std::unique_ptr<CallContext> ctx;
   try {
+    GrabControlBinding* b = Bound(binding);
     ctx = std::make_unique<CallContext>();
-    return operation(ctx->get());
+    if (b == nullptr || ctx->get() == nullptr) return 0;
+    return operation(*b, *ctx->get());
   } catch (...) {
     if (ctx != nullptr && ctx->InCommand()) {
       frame::RecordCurrentException(*ctx->get());
@@ -105,54 +108,42 @@ int64_t CheckSourceWindow(int64_t, int64_t buffer, int64_t, void* binding) {
 }
 
 int64_t ControlInt(int64_t, int64_t type, int64_t value, void* binding, int64_t) {
-  return Guarded([&](frame::QDDriverThreadContext* ctx) -> int64_t {
-    GrabControlBinding* b = Bound(binding);
-    if (b == nullptr || ctx == nullptr) return 0;
-    return b->System()->DigControl(Args({Int(b->DigitizerIndex()), Int(type), Int(value)}), *ctx);
+  return Guarded(binding, [&](GrabControlBinding& b, frame::QDDriverThreadContext& ctx) {
+    return b.System()->DigControl(Args({Int(b.DigitizerIndex()), Int(type), Int(value)}), ctx);
   });
 }
 
 int64_t ControlDouble(int64_t, int64_t type, double value, void* binding, int64_t) {
-  return Guarded([&](frame::QDDriverThreadContext* ctx) -> int64_t {
-    GrabControlBinding* b = Bound(binding);
-    if (b == nullptr || ctx == nullptr) return 0;
+  return Guarded(binding, [&](GrabControlBinding& b, frame::QDDriverThreadContext& ctx) {
     const frame::ValueRecord record{std::bit_cast<int64_t>(value), frame::kValueDouble};
-    return b->System()->DigControl(Args({Int(b->DigitizerIndex()), Int(type), record}), *ctx);
+    return b.System()->DigControl(Args({Int(b.DigitizerIndex()), Int(type), record}), ctx);
   });
 }
 
 int64_t Grab(int64_t, int64_t buffer, int64_t value, void* binding) {
-  return Guarded([&](frame::QDDriverThreadContext* ctx) -> int64_t {
-    GrabControlBinding* b = Bound(binding);
-    if (b == nullptr || ctx == nullptr) return 0;
+  return Guarded(binding, [&](GrabControlBinding& b, frame::QDDriverThreadContext& ctx) {
     const int64_t index = BufferIndexOf(buffer);
-    if (index == 0) return 0;
-    return b->System()->DigGrab(Args({Int(b->DigitizerIndex()), Int(index), Int(value)}), *ctx);
+    if (index == 0) return int64_t{0};
+    return b.System()->DigGrab(Args({Int(b.DigitizerIndex()), Int(index), Int(value)}), ctx);
   });
 }
 
 int64_t GrabWait(int64_t, int64_t value, void* binding) {
-  return Guarded([&](frame::QDDriverThreadContext* ctx) -> int64_t {
-    GrabControlBinding* b = Bound(binding);
-    if (b == nullptr || ctx == nullptr) return 0;
-    return b->System()->DigGrabWait(Args({Int(b->DigitizerIndex()), Int(value)}), *ctx);
+  return Guarded(binding, [&](GrabControlBinding& b, frame::QDDriverThreadContext& ctx) {
+    return b.System()->DigGrabWait(Args({Int(b.DigitizerIndex()), Int(value)}), ctx);
   });
 }
 
 int64_t StopGrab(int64_t, void* binding) {
-  return Guarded([&](frame::QDDriverThreadContext* ctx) -> int64_t {
-    GrabControlBinding* b = Bound(binding);
-    if (b == nullptr || ctx == nullptr) return 0;
-    return b->System()->DigStopGrab(b->DigitizerIndex(), *ctx);
+  return Guarded(binding, [](GrabControlBinding& b, frame::QDDriverThreadContext& ctx) {
+    return b.System()->DigStopGrab(b.DigitizerIndex(), ctx);
   });
 }
 
 int64_t InquireCallback(int64_t, int64_t type, void* out, void* binding) {
-  return Guarded([&](frame::QDDriverThreadContext* ctx) -> int64_t {
-    GrabControlBinding* b = Bound(binding);
-    if (b == nullptr || ctx == nullptr) return 0;
-    return b->System()->DigInquire(
-        Args({Int(b->DigitizerIndex()), Int(type), Int(reinterpret_cast<intptr_t>(out))}), *ctx);
+  return Guarded(binding, [&](GrabControlBinding& b, frame::QDDriverThreadContext& ctx) {
+    return b.System()->DigInquire(
+        Args({Int(b.DigitizerIndex()), Int(type), Int(reinterpret_cast<intptr_t>(out))}), ctx);
   });
 }
 

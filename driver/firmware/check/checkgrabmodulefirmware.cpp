@@ -33,8 +33,6 @@ using foundation::CZORStringAscii;
 using foundation::ShowMessageBox;
 
 constexpr uint32_t kOldestMpeg4Firmware = 0x6B141536;
-constexpr QID kDefaultApplication = 0x10000000;
-constexpr QINT64 kNoDialog = 0x40000000;
 constexpr uint32_t kWarningBox = os::MB_ICONWARNING | os::MB_SYSTEMMODAL;
 
 constexpr wchar_t kUpdateTitle[] = L"Velant DravionLyn Grab Module Firmware Update";
@@ -97,7 +95,7 @@ bool AgreeToUpdate(IFirmwareCheckSystem& system, CError& error) {
 // failed and no shutdown may follow.
 void ReportUnreachableDevice(const std::string& dataPath, CError& error) {
   QINT64 noDialog = 0;
-  HostAppInquire(kDefaultApplication, kNoDialog, &noDialog);
+  HostAppInquire(Q_DEFAULT, Q_NO_DIALOG, &noDialog);
   FILE* data = std::fopen(dataPath.c_str(), "rb");
   const bool opened = data != nullptr;
   if (opened) std::fclose(data);
@@ -187,7 +185,7 @@ void FinishUpdate(IFirmwareCheckSystem& system, const FirmwareSettings& settings
   }
   if (!settings.rebootAfterUpdate) return;
   if (system.RebootAfterFirmwareUpdate(kShutdownMessage, settings.shutdownWaitSeconds) != 0) {
-    system.CallAppControl(kNoDialog, 0);
+    system.CallAppControl(Q_NO_DIALOG, 0);
     os::ExitProcess(0);
   }
   error.SetError(kFirmwareUpdateError, 4);

@@ -107,8 +107,7 @@ int64_t CompressedLiteral(const std::string& clean, int version, StaplBits& bits
     return -1;
   }
   bits = MakeStaplBits(8 * length);
-  for (int64_t i = 0; i < length; ++i)
-    bits[i / 4] |= static_cast<uint32_t>(out[i]) << (8 * (i % 4));
+  PutStaplBytes(bits.data(), out);
   return 8 * length - 1;
 }
 

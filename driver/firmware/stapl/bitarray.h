@@ -1,6 +1,7 @@
 // The bit storage of STAPL Boolean arrays, 32 bits to a word.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -20,6 +21,11 @@ inline void SetStaplBit(uint32_t* bits, int64_t i, bool value) {
   } else {
     bits[i >> 5] &= ~mask;
   }
+}
+
+// Byte i fills bits 8i to 8i + 7, least significant bit first; the bits start cleared.
+inline void PutStaplBytes(uint32_t* bits, const std::vector<uint8_t>& bytes) {
+  for (size_t i = 0; i < bytes.size(); ++i) bits[i / 4] |= uint32_t{bytes[i]} << (8 * (i % 4));
 }
 
 }  // namespace zor::firmware

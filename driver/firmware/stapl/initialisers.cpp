@@ -60,8 +60,7 @@ int AcaInitialiser(StaplArray& array, std::string_view data, int version) {
                       version) != bytes) {
     return kStaplSyntaxError;
   }
-  for (int64_t i = 0; i < bytes; ++i)
-    array.bits[i / 4] |= static_cast<uint32_t>(out[i]) << (8 * (i % 4));
+  PutStaplBytes(array.bits.data(), out);
   return kStaplSuccess;
 }
 

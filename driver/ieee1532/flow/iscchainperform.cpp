@@ -4,6 +4,7 @@
 #include "driver/ieee1532/host/iscport.h"
 #include "driver/ieee1532/tap/isctap.h"
 #include "driver/ieee1532/text/iscmessages.h"
+#include "platform/os/process/regular_file.h"
 
 namespace zor::isc {
 
@@ -43,7 +44,7 @@ void AppendTransmissionCrcs(const Chain& chain) {
     uint16_t crc = 0;
     FILE* stream = nullptr;
     if (IscFileTransmissionCrc(device->output->name, crc)) {
-      stream = fopen(device->output->name.c_str(), "ab");
+      stream = os::OpenRegularFile(device->output->name, "ab");
     }
     if (stream == nullptr) {
       IscReportf(kIscWarning, false, nullptr, "- could not reopen [%s] to write transmission CRC",

@@ -4,6 +4,7 @@
 
 #include "driver/foundation/hextext.h"
 #include "driver/ieee1532/isc/iscdatafile.h"
+#include "platform/os/process/regular_file.h"
 
 namespace zor::isc {
 
@@ -20,7 +21,7 @@ uint32_t IscDataCrcUpdate(uint32_t crc, const std::string& record) {
 }
 
 bool IscFileTransmissionCrc(const std::string& path, uint16_t& crc) {
-  FILE* stream = fopen(path.c_str(), "rb");
+  FILE* stream = os::OpenRegularFile(path, "rb");
   if (stream == nullptr) return false;
   crc = 0xFFFF;
   int c;

@@ -120,11 +120,13 @@ bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string* text
   struct stat facts {};
   const int fd = OpenRegularDescriptor(path, "rb", problem, facts);
   if (fd < 0) return false;
-  const std::string tooLarge = "larger than " + std::to_string(maxBytes) + " bytes";
+  const auto refuseTooLarge = [&] {
+    Fail(problem, EFBIG, "larger than " + std::to_string(maxBytes) + " bytes");
+    return false;
+  };
   if (static_cast<uintmax_t>(facts.st_size) > maxBytes) {
     close(fd);
-    Fail(problem, EFBIG, tooLarge);
-    return false;
+    return refuseTooLarge();
   }
   // Room for one byte past the limit, so that a file that grew past it is refused. A file that
   // grew, or reports no size (as /proc does), is read on into a growing string.
@@ -149,10 +151,7 @@ bool ReadRegularFile(const std::string& path, size_t maxBytes, std::string* text
     Fail(problem, error);
     return false;
   }
-  if (length > maxBytes) {
-    Fail(problem, EFBIG, tooLarge);
-    return false;
-  }
+  if (length > maxBytes) return refuseTooLarge();
   content.resize(length);
   *text = std::move(content);
   return true;

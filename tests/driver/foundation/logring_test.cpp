@@ -103,6 +103,10 @@ TEST_F(LogRing, ARecordThatWouldEndPastTheMemoryIsNeverWritten) {
     ASSERT_EQ(bytes[at], 0) << at;
   }
   EXPECT_LE(Header().writeOffset, kMemory);
+  // Not lost: the wrap is marked and the third record follows it.
+  EXPECT_EQ(RecordAt(kLogHeaderSize).kind, kLogKindWrap);
+  EXPECT_EQ(RecordAt(kLogHeaderSize + kLogRecordSize).pairs[0].value, 3u);
+  EXPECT_EQ(Header().writeOffset, kLogHeaderSize + 2 * kLogRecordSize);
 }
 
 TEST_F(LogRing, ConcurrentWritersLeaveNoTornRecord) {

@@ -54,6 +54,8 @@ TEST(RegularFiles, ModesActAsFopensAndSizesAreBounded) {
   EXPECT_EQ(Content(file), "new");
   std::string text;
   std::string problem;
+  ASSERT_TRUE(ReadRegularFile(file, 3, &text, &problem)) << problem;  // the bound itself
+  EXPECT_EQ(text, "new");
   EXPECT_FALSE(ReadRegularFile(file, 2, &text, &problem));
   EXPECT_EQ(problem, "larger than 2 bytes");
   EXPECT_FALSE(ReadRegularFile(Folder() / "missing", 2, &text, &problem));

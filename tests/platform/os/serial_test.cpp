@@ -314,6 +314,9 @@ TEST_F(SerialPorts, SettingsReachTheTerminal) {
     EXPECT_EQ((t.c_iflag & IXON) != 0, c.ixon);
     EXPECT_EQ((t.c_iflag & IXOFF) != 0, c.ixoff);
     EXPECT_EQ((t.c_cflag & CRTSCTS) != 0, c.crtscts);
+    // A pseudo-terminal carries whole bytes, five bits asked or not, and the line is raw.
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB), tcflag_t{CS8});
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
   }
 }
 

@@ -519,7 +519,7 @@ int64_t SpecialInt32Enumeration(const Inquiry& q) {
     q.proxy.GetEnumEntryName(static_cast<size_t>(q.flag & ~kFlagEntryAtIndex), enumeration, false,
                              entryName, &q.sink);
     GenApi::IEnumEntry* entry = nullptr;
-    if (q.sink.ErrorCode() != 0 ||
+    if (ErrorRecorded(q.sink) ||
         q.proxy.BuildFeatureAccessError(enumeration, entryName, EntryAccess::kAvailable, entry,
                                         &q.sink) != 0) {
       return 1;
@@ -549,7 +549,7 @@ int64_t SpecialTextEnumeration(const Inquiry& q) {
     GenICam::gcstring entryName;
     q.proxy.GetEnumEntryName(static_cast<size_t>(q.flag & kIndexMask), enumeration, false,
                              entryName, &q.sink);
-    if (q.sink.ErrorCode() != 0) return 1;
+    if (ErrorRecorded(q.sink)) return 1;
     const bool length = (q.flag & kFlagLength) != 0 || HasLengthField(q.flag);
     if (length) {
       WriteUserValueFromInt64(kTypeInt64, q.variable, static_cast<int64_t>(entryName.size()) + 1,

@@ -4,7 +4,6 @@
 #include "platform/host/hostservices.h"
 
 namespace zor::genicam {
-namespace {}  // namespace
 
 // What is quiet already (an application that prints no errors, a nested
 // access) is neither set nor set back.

@@ -39,6 +39,8 @@ constexpr int64_t kContinuousAcquisition = -1;
 constexpr int64_t kSingleFrame = 1;
 constexpr int64_t kFirstStoredValue = 6937;
 constexpr int64_t kManifestCount = 5455;
+// Word w of manifest entry e (up to 16 entries, five words each): kManifestWords + 16 * w + e.
+constexpr int64_t kManifestWords = kManifestCount + 1;
 constexpr int64_t kManifestEntry = 6805;
 constexpr int64_t kManifestText = 7862;
 constexpr int64_t kBrowserWindow = 6922;
@@ -191,6 +193,8 @@ int64_t AnswerText(void* out, bool lengthForm, const std::wstring& value) {
 
 bool IsManifestText(int64_t type) { return type >= kManifestText && type < kManifestText + 16; }
 
+bool IsManifestWord(int64_t type) { return type >= kManifestWords && type < kManifestWords + 80; }
+
 std::wstring ManifestName(genicam::GenICamControl& control, int64_t type) {
   const size_t entry = static_cast<size_t>(type - kManifestText);
   return entry < control.GetCount() ? control.GetEntry(entry).name : L"";
@@ -202,9 +206,9 @@ bool AnswerStoredOrManifest(genicam::GenICamControl& control, int64_t type, void
     AnswerWord(out, control.StoredValue(static_cast<size_t>(type - kFirstStoredValue)));
     return true;
   }
-  if (type >= 5456 && type < 5536) {
-    const size_t entry = static_cast<size_t>((type - 5456) % 16);
-    const size_t field = static_cast<size_t>((type - 5456) / 16);
+  if (IsManifestWord(type)) {
+    const size_t entry = static_cast<size_t>((type - kManifestWords) % 16);
+    const size_t field = static_cast<size_t>((type - kManifestWords) / 16);
     AnswerWord(out, entry < control.GetCount() ? control.GetEntry(entry).words[field] : 0);
     return true;
   }
@@ -461,7 +465,7 @@ int64_t QDGeniCamDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThr
   void* out = args.Pointer<void>(2);
   const bool lengthForm = IsStringLengthType(type);
   const int64_t bare = lengthForm ? StripStringLengthFlag(type) : type;
-  if (bare == kManifestCount || (bare >= 5456 && bare < 5536) || bare == kManifestEntry ||
+  if (bare == kManifestCount || IsManifestWord(bare) || bare == kManifestEntry ||
       IsManifestText(bare)) {
     ReadManifestTable();
   }

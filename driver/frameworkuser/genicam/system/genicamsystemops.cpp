@@ -79,10 +79,10 @@ void QDGeniCamDeviceSystem::EraseObjectNodeMap(int64_t object) {
   if (object == 0) return;
   int64_t objectType = 0;
   HostObjInquire(object, Q_OBJECT_TYPE, &objectType);
-  const wchar_t* module = objectType == 0x800000        ? L"QsysControl"
-                          : objectType == 0x100000      ? L"QdigControl"
-                          : objectType == 0x40000000000 ? L"QseqControl"
-                                                        : nullptr;
+  const wchar_t* module = objectType == Q_SYSTEM      ? L"QsysControl"
+                          : objectType == Q_DIGITIZER ? L"QdigControl"
+                          : objectType == Q_SEQUENCE  ? L"QseqControl"
+                                                      : nullptr;
   if (module != nullptr) registry_->Erase(object, module);
 }
 

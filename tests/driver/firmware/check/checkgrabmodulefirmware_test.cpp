@@ -61,7 +61,7 @@ class FirmwareCheck : public testing::Test {
     // The tests stay in their process unless they ask for the shutdown.
     firmwaretest::SetBoardDword(L"EnableRebootOnFirmwareUpdate", 0);
     firmwaretest::SetFirmwareNeedReboot(0);
-    HostAppControl(0x10000000, 0x40000000, 0);
+    HostAppControl(Q_DEFAULT, Q_NO_DIALOG, 0);
     board_ = std::make_unique<boardsim::Board>(boardsim::BoardConfig{});
     board_->SetCapabilities(kStandard);
     board_->GrabModule().SetFirmwareCode(kOldCode);
@@ -259,14 +259,14 @@ TEST_F(FirmwareCheck, AnUnreachableChainIsAFailureWithOrWithoutDialogs) {
   EXPECT_TRUE(Shown(L"Could not access FLASH or EEPROM make sure Jumper is present."));
   EXPECT_TRUE(os::RecordedShutdownRequests().empty());
 
-  HostAppControl(0x10000000, 0x40000000, 1);
+  HostAppControl(Q_DEFAULT, Q_NO_DIALOG, 1);
   boxes_.clear();
   ExpectError(Check(), 4401, 4);
   ASSERT_EQ(boxes_.size(), 1u);  // only the question
   // A data file that cannot be read: forced, as the comparison would not start an update.
   fs::remove(folder_.Path() + "/DravionLyn.firmware");
   ExpectError(Check(1), 4401, 3);
-  HostAppControl(0x10000000, 0x40000000, 0);
+  HostAppControl(Q_DEFAULT, Q_NO_DIALOG, 0);
   boxes_.clear();
   ExpectError(Check(1), 4401, 3);
   EXPECT_TRUE(Shown(L"Could not update FPGA, invalid file or file not found."));

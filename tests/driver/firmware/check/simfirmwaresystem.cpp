@@ -71,7 +71,7 @@ uint32_t SimFirmwareSystem::IsFirmwareUpdaterAvailable() {
 void SimFirmwareSystem::LaunchFirmwareUpdater() { zor::firmware::LaunchFirmwareUpdater(); }
 
 void SimFirmwareSystem::CallAppControl(int64_t type, int64_t value) {
-  HostAppControl(0x10000000, type, value);
+  HostAppControl(Q_DEFAULT, type, value);
 }
 
 bool SimFirmwareSystem::IsUserAdmin() { return os::IsUserAdministrator(); }

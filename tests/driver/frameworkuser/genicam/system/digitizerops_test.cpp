@@ -114,7 +114,9 @@ TEST_F(DigitizerOpsTest, KeptValuesAndTextsOfTheControlStartEmpty) {
 TEST_F(DigitizerOpsTest, ManifestOfThisBoardIsEmpty) {
   EXPECT_EQ(Inquire(5455), 0);
   EXPECT_EQ(Inquire(5456), 0);
+  EXPECT_EQ(Inquire(5535), 0);  // the last word of the last entry
   EXPECT_EQ(Inquire(7862 + kLength), 1);
+  EXPECT_EQ(Inquire(7877 + kLength), 1);  // the last entry's text
   wchar_t text[4] = {L'x', L'x', L'x', L'x'};
   QdigInquire(digitizer_, 7862, text);
   EXPECT_EQ(text[0], L'\0');
