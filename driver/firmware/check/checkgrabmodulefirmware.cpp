@@ -15,6 +15,7 @@
 #include "platform/host/hostservices.h"
 #include "platform/os/core/error.h"
 #include "platform/os/process/process_launch.h"
+#include "platform/os/process/regular_file.h"
 #include "platform/os/sync/named_mutex.h"
 #include "platform/os/sync/wait.h"
 #include "platform/os/ui/message_box.h"
@@ -96,7 +97,7 @@ bool AgreeToUpdate(IFirmwareCheckSystem& system, CError& error) {
 void ReportUnreachableDevice(const std::string& dataPath, CError& error) {
   QINT64 noDialog = 0;
   HostAppInquire(Q_DEFAULT, Q_NO_DIALOG, &noDialog);
-  FILE* data = std::fopen(dataPath.c_str(), "rb");
+  FILE* data = os::OpenRegularFile(dataPath, "rb");
   const bool opened = data != nullptr;
   if (opened) std::fclose(data);
   if (noDialog != 1) {

@@ -13,6 +13,7 @@
 #include "driver/foundation/registrylocations.h"
 #include "driver/foundation/zorstringascii.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
+#include "platform/os/process/regular_file.h"
 
 namespace zor::firmware {
 namespace {
@@ -74,7 +75,7 @@ CError ReadFirmwareHeader(IFirmwareCheckSystem&, const wchar_t* path, uint64_t& 
   CZORStringAscii narrow;
   std::unique_ptr<FILE, int (*)(FILE*)> file(nullptr, &std::fclose);
   if (path != nullptr && foundation::WideToAnsiEx(path, narrow, false))
-    file.reset(std::fopen(narrow.CStr(), "rb"));
+    file.reset(os::OpenRegularFile(narrow.CStr(), "rb"));
   char buffer[kHeaderBytes + 1] = {};
   const size_t read = file != nullptr ? std::fread(buffer, 1, kHeaderBytes, file.get()) : 0;
   const char* key = nullptr;

@@ -13,6 +13,7 @@
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/folders.h"
 #include "driver/ieee1532/engine/iscengine.h"
+#include "platform/os/process/regular_file.h"
 
 namespace zor::firmware {
 namespace {
@@ -93,7 +94,7 @@ int CJtagProgrammer::ReadIdCodes(uint8_t deviceNumber, uint32_t& idcode) {
 }
 
 int CJtagProgrammer::RunStaplFile(const char* path) {
-  FILE* file = std::fopen(path, "rb");
+  FILE* file = os::OpenRegularFile(path, "rb");
   if (file == nullptr) return 1;
   std::string script;
   // Lines longer than the buffer arrive in pieces, all of them kept.
@@ -140,7 +141,7 @@ struct CJtagProgrammer::ChainDataFiles {
 
 int CJtagProgrammer::RunChain(const std::string& description, const std::string& callerData,
                               const std::string& tempPath, bool& madeTemp) {
-  descriptionFile_ = std::fopen(description.c_str(), "r");
+  descriptionFile_ = os::OpenRegularFile(description, "r");
   if (descriptionFile_ == nullptr) return 2;
   uint8_t count = 0;
   const int counted = CountDevices(count);

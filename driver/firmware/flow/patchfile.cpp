@@ -8,13 +8,16 @@
 
 #include "driver/firmware/flow/readline.h"
 #include "driver/firmware/jtagprogrammer.h"
+#include "platform/os/process/regular_file.h"
 
 namespace zor::firmware {
 namespace {
 
 using File = std::unique_ptr<FILE, int (*)(FILE*)>;
 
-File Open(const char* path, const char* mode) { return File(std::fopen(path, mode), &std::fclose); }
+File Open(const char* path, const char* mode) {
+  return File(os::OpenRegularFile(path, mode), &std::fclose);
+}
 
 std::string WithoutLineBreak(std::string line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();

@@ -1,6 +1,7 @@
 #include "driver/firmware/check/firmwarefile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -74,6 +75,12 @@ TEST_F(FirmwareHeader, FindsTheCreationDateInTheFirstKilobyte) {
   EXPECT_TRUE(failed);
   uint64_t code = 1;
   EXPECT_EQ(ReadFirmwareHeader(system_, L"/nonexistent/file", code).subCode, 3u);
+  EXPECT_EQ(code, 0u);
+  // A FIFO in the firmware folder would hold the read for ever: it is no file.
+  const std::string fifo = folder_.Path() + "/fifo.firmware";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  code = 1;
+  EXPECT_EQ(ReadFirmwareHeader(system_, os::Utf8ToWide(fifo).c_str(), code).subCode, 3u);
   EXPECT_EQ(code, 0u);
 }
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <memory>
@@ -230,4 +231,7 @@ TEST_F(ProgrammingFlow, RunsTheIdcodeActionOfAScriptFile) {
   CSimJtagChain empty;
   EXPECT_EQ(CBoardJtagPort(&empty).RunStaplFile(script.c_str()), 1);
   EXPECT_EQ(CBoardJtagPort(&chain).RunStaplFile((folder_.Path() + "/missing.stp").c_str()), 1);
+  const std::string fifo = folder_.Path() + "/fifo.stp";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(CBoardJtagPort(&chain).RunStaplFile(fifo.c_str()), 1);  // refused, not waited on
 }
