@@ -265,13 +265,14 @@ ZOR_BUFFER_ACCESS(BufPutBandRegion, HostBufPutBandRegion, args.Int(1), args.Int(
                   args.Int(4), args.Int(5), args.Int(6), args.Pointer<const void>(7))
 #undef ZOR_BUFFER_ACCESS
 
-int64_t QDDeviceSystem::BufOp020F(const OperationArgs& args, QDDriverThreadContext& /*ctx*/) {
+int64_t QDDeviceSystem::BufPassToHost(const OperationArgs& args, QDDriverThreadContext& /*ctx*/) {
   std::shared_ptr<QDBufferInfo> record = FindBuffer(args.Int(0));
   if (record != nullptr) HostBufOp020F(record->HostId(), args.Int(1), args.Int(2));
   return 1;
 }
 
-int64_t QDDeviceSystem::BufOp0237(const OperationArgs& args, QDDriverThreadContext& ctx) {
+int64_t QDDeviceSystem::BufPassToKernelAndHost(const OperationArgs& args,
+                                               QDDriverThreadContext& ctx) {
   std::shared_ptr<QDBufferInfo> record = FindBuffer(args.Int(0));
   if (record == nullptr) return 1;
   // The kernel goes first on memory it holds; its refusal ends the operation.

@@ -90,7 +90,7 @@ constexpr void AddBufferGroup(Builder& b) {
   b.Plain(kBufPutBandRegion, Op::BufPutBandRegion, bandRegion);
   b.Plain(kBufInquire, Op::BufInquire, {Id(0), V(1), V(2)});
   b.Plain(kBufChildBand, Op::BufChildBand, {Id(0), V(1), V(2), V(3), V(4), V(5), V(6)});
-  b.Plain(0x020F, Op::BufOp020F, {Id(0), V(1), V(2)});
+  b.Plain(0x020F, Op::BufPassToHost, {Id(0), V(1), V(2)});
   b.Plain(kBufControl, Op::BufControl, {Id(0), V(1), Variant(2)});
   b.Add(kBufAlloc, Route::BufferAllocation, Op::BufAlloc,
         {V(1), V(2), V(3), V(4), V(5), V(6), V(7), V(8), Id(9)}, Select::Any, 0);
@@ -105,7 +105,7 @@ constexpr void AddBufferGroup(Builder& b) {
   b.Plain(kBufCopyClip, Op::BufCopyClip, {Id(0), Id(1), V(2), V(3)});
   b.Plain(kBufGetBand, Op::BufGetBand, {Id(0), V(1), V(2), V(3)});
   b.Plain(kBufPutBand, Op::BufPutBand, {Id(0), V(1), V(2), V(3)});
-  b.Plain(0x0237, Op::BufOp0237, region);
+  b.Plain(0x0237, Op::BufPassToKernelAndHost, region);
   for (uint16_t opcode :
        {0x020C, 0x020D, 0x020E, 0x0211, 0x0212, 0x0214, 0x021C, 0x0220, 0x0221, 0x0225, 0x0226,
         0x0227, 0x0228, 0x022B, 0x022C, 0x022D, 0x022E, 0x022F, 0x0232}) {
