@@ -48,8 +48,8 @@ struct DigPropertiesBlock {
   int64_t timeoutWord;
   uint64_t grabStartMode;  // 4074
   int64_t grabErrorReporting;
-  uint64_t extraSetting3;
-  int64_t grabTriggerState;  // 4200
+  uint64_t allocationReserve;  // a reserve (below), preset by the digitizer's allocation
+  int64_t grabTriggerState;    // 4200
   uint64_t words232To288[8];
   uint64_t controlFlagMode;  // 4775
   uint64_t word304;
@@ -57,8 +57,10 @@ struct DigPropertiesBlock {
   double doubles344[2];
   uint64_t auxBufferMode;
   uint64_t auxBufferSize;
-  uint64_t extraSetting1;
-  uint64_t extraSetting2;
+  // Reserves: settings for the kernel that the driver only presets, named by the construction
+  // that presets them; their meaning is the kernel's.
+  uint64_t propertiesReserve;  // preset by the properties' construction
+  uint64_t digitizerReserve;   // preset by the digitizer record's construction
 };
 static_assert(sizeof(DigPropertiesBlock) == 392);
 static_assert(offsetof(DigPropertiesBlock, decimationX) == 72);
@@ -70,7 +72,7 @@ static_assert(offsetof(DigPropertiesBlock, timeoutWord) == 192);
 static_assert(offsetof(DigPropertiesBlock, grabTriggerState) == 224);
 static_assert(offsetof(DigPropertiesBlock, controlFlagMode) == 296);
 static_assert(offsetof(DigPropertiesBlock, auxBufferMode) == 360);
-static_assert(offsetof(DigPropertiesBlock, extraSetting2) == 384);
+static_assert(offsetof(DigPropertiesBlock, digitizerReserve) == 384);
 
 struct DigChannelRecord {
   int64_t digitizerIndex;

@@ -99,7 +99,7 @@ void FillChannelFromDcf(frame::DigChannelRecord& record, const uint8_t* dcf, int
   p.grabTimeout = Q_DEFAULT;
   p.timeoutWord = static_cast<int64_t>(p.grabPeriod) * 60;
   p.grabStartMode = 21;
-  p.extraSetting3 = 0;
+  p.allocationReserve = 0;
   p.words232To288[0] = 0;
   p.words232To288[1] = static_cast<uint64_t>(Q_ENABLE);
   p.words232To288[2] = Q_DEFAULT;

@@ -16,7 +16,7 @@ kernel::DigPropertiesBlock InitialProperties() {
   p.word304 = 1;
   p.doubles344[0] = 1.0;
   p.doubles344[1] = 1.0;
-  p.extraSetting1 = 1;
+  p.propertiesReserve = 1;
   return p;
 }
 

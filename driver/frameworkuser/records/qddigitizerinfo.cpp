@@ -23,7 +23,7 @@ QDDigitizerInfo::QDDigitizerInfo(uint32_t logSource, const std::wstring& dcfName
       deviceNumber_(deviceNumber),
       initFlag_(initFlag) {
   P().grabErrorReporting = Q_ENABLE;
-  P().extraSetting2 = 0;
+  P().digitizerReserve = 0;
   ClearGrabStatus();
 }
 
@@ -79,14 +79,14 @@ void QDDigitizerInfo::SetAuxBufferMode(int64_t value) { P().auxBufferMode = valu
 int64_t QDDigitizerInfo::GetAuxBufferMode() const { return P().auxBufferMode; }
 void QDDigitizerInfo::SetAuxBufferSize(int64_t value) { P().auxBufferSize = value; }
 int64_t QDDigitizerInfo::GetAuxBufferSize() const { return P().auxBufferSize; }
-void QDDigitizerInfo::SetExtraSetting1(int64_t value) { P().extraSetting1 = value; }
-int64_t QDDigitizerInfo::GetExtraSetting1() const { return P().extraSetting1; }
-void QDDigitizerInfo::SetExtraSetting2(int64_t value) { P().extraSetting2 = value; }
-int64_t QDDigitizerInfo::GetExtraSetting2() const { return P().extraSetting2; }
+void QDDigitizerInfo::SetPropertiesReserve(int64_t value) { P().propertiesReserve = value; }
+int64_t QDDigitizerInfo::GetPropertiesReserve() const { return P().propertiesReserve; }
+void QDDigitizerInfo::SetDigitizerReserve(int64_t value) { P().digitizerReserve = value; }
+int64_t QDDigitizerInfo::GetDigitizerReserve() const { return P().digitizerReserve; }
 int64_t QDDigitizerInfo::GetGrabErrorReporting() const { return P().grabErrorReporting; }
 void QDDigitizerInfo::SetGrabErrorReporting(int64_t value) { P().grabErrorReporting = value; }
-void QDDigitizerInfo::SetExtraSetting3(int64_t value) { P().extraSetting3 = value; }
-int64_t QDDigitizerInfo::GetExtraSetting3() const { return P().extraSetting3; }
+void QDDigitizerInfo::SetAllocationReserve(int64_t value) { P().allocationReserve = value; }
+int64_t QDDigitizerInfo::GetAllocationReserve() const { return P().allocationReserve; }
 
 void QDDigitizerInfo::Lock(int index) {
   if (index == 0 || index == 1) channelLocks_[index].lock();

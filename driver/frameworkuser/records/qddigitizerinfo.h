@@ -77,14 +77,16 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   virtual int64_t GetAuxBufferMode() const;
   virtual void SetAuxBufferSize(int64_t value);
   virtual int64_t GetAuxBufferSize() const;
-  virtual void SetExtraSetting1(int64_t value);
-  virtual int64_t GetExtraSetting1() const;
-  virtual void SetExtraSetting2(int64_t value);
-  virtual int64_t GetExtraSetting2() const;
+  // Reserves: channel settings for the kernel, which the driver only presets; each is named by
+  // the construction that presets it (the properties' 1, the record's 0, the allocation's 0).
+  virtual void SetPropertiesReserve(int64_t value);
+  virtual int64_t GetPropertiesReserve() const;
+  virtual void SetDigitizerReserve(int64_t value);
+  virtual int64_t GetDigitizerReserve() const;
   virtual int64_t GetGrabErrorReporting() const;
   virtual void SetGrabErrorReporting(int64_t value);
-  virtual void SetExtraSetting3(int64_t value);
-  virtual int64_t GetExtraSetting3() const;
+  virtual void SetAllocationReserve(int64_t value);
+  virtual int64_t GetAllocationReserve() const;
   // Channel locks 0 and 1; other indexes do nothing.
   virtual void Lock(int index);
   virtual void Unlock(int index);

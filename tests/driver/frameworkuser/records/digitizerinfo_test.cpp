@@ -24,7 +24,7 @@ TEST(ChannelRecord, StartsWithTheConstructedSettings) {
   EXPECT_EQ(b.properties.grabTimeout, Q_DEFAULT);
   EXPECT_EQ(b.properties.grabTriggerState, Q_DISABLE);
   EXPECT_EQ(b.properties.controlFlagMode, 0x4000000u);
-  EXPECT_EQ(b.properties.extraSetting1, 1u);
+  EXPECT_EQ(b.properties.propertiesReserve, 1u);
   EXPECT_DOUBLE_EQ(b.properties.doubles344[1], 1.0);
   EXPECT_EQ(b.properties.words232To288[2], static_cast<uint64_t>(Q_DEFAULT));
 }
@@ -51,7 +51,7 @@ TEST(ChannelRecord, CopyTakesWordsSettingsStripsAndHooks) {
 
 TEST_F(DigitizerRecord, ConstructionEnablesGrabErrorReporting) {
   EXPECT_EQ(record_.GetGrabErrorReporting(), Q_ENABLE);
-  EXPECT_EQ(record_.GetExtraSetting2(), 0);
+  EXPECT_EQ(record_.GetDigitizerReserve(), 0);
   EXPECT_EQ(record_.GetInfoType(), 0x20000);
   EXPECT_EQ(record_.GetHostId(), -1);
   record_.SetHostId(0x100005);
