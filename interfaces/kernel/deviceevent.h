@@ -23,8 +23,8 @@ struct DeviceEventRecord {
   uint64_t objectWords[2];
   uint64_t errorHeader[3];
   ErrorTriple status;
-  uint64_t magic;  // kDeviceEventMagic
-  uint64_t word60;
+  uint64_t magic;       // kDeviceEventMagic
+  uint64_t kernelWord;  // 0x60: the kernel's, handed on from the reply as it stands
   uint64_t typeOrCode;  // in: the hook type; back: the event code
   uint8_t payload[kEventPayloadSize];
   uint64_t lastWord;
@@ -69,7 +69,8 @@ inline constexpr size_t kStatusFramesCounted = 1;
 inline constexpr size_t kStatusElapsedTicks = 2;
 inline constexpr size_t kStatusCounterFrequency = 3;
 
-// Payload of a buffer-modified event.
+// Payload of a buffer-modified event; the reserved words, named by their offset, carry nothing
+// the driver reads.
 struct BufferModifiedPayload {
   uint64_t reserved0[4];
   uint64_t hostObject;  // 32: host buffer (or digitizer) to notify

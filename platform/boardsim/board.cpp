@@ -190,8 +190,8 @@ void Board::Dispatch(Call& call) {
       return BufAlloc(call);
     case kBufChildAlloc:
       return BufChildAlloc(call);
-    case kBufOp0237:
-      return BufOp0237(call);
+    case kBufPassWords:
+      return BufPassWords(call);
     case kBufFree:
     case kFreeOnBoardBuffer:
       return BufFree(call);

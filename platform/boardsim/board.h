@@ -232,7 +232,7 @@ class Board {
   void BufFree(Call& call);
   void BufInquire(Call& call);
   void BufControl(Call& call);
-  void BufOp0237(Call& call);
+  void BufPassWords(Call& call);
   void BufQueueGrab(Call& call);
   void BufTransfer(Call& call);
   void BufTripleTransfer(Call& call);

@@ -51,7 +51,7 @@ bool KeepsGrabRunning(int64_t t, int64_t value) {
 bool IsReferenceControl(int64_t t) {
   return (t & ~int64_t{0x6FC30000}) == kReferencePairFirst ||
          (t & ~int64_t{0x6FC30000}) == kReferencePairSecond ||
-         InRange(t & ~kChannelBits, kReferenceLevelFirst, Q_CONTRAST_REF);
+         InRange(t & ~kChannelBits, kColourReference, Q_CONTRAST_REF);
 }
 
 // What a control of one of the settings the driver keeps without the board came to.

@@ -33,6 +33,10 @@ using frame::bufattr::kDeviceMemory;
 using protocol::kBoardBit;
 using protocol::kCameraBit;
 using protocol::kChannelBits;
+using protocol::kColourReference;
+using protocol::Q_BRIGHTNESS_REF;
+using protocol::Q_CONTRAST_REF;
+using protocol::Q_SATURATION_REF;
 constexpr int64_t kAnyChannel = 0x40000000;
 constexpr int64_t kHaltGrabs = 1810;
 constexpr int64_t kHaltAll = 0x1000000;
@@ -88,8 +92,8 @@ bool QDHwSpecSystem::BuildGrabBufferRequest(const frame::QDBufferInfo* record,
     part.kernelHandle = record->GetKernelHandle();
   }
   part.value = value;
-  part.minusOne416 = -1;
-  part.minusOne440 = -1;
+  part.kernelPresetFirst = -1;
+  part.kernelPresetSecond = -1;
   const kernel::DigPropertiesBlock& p = digitizer.Channel().Properties();
   double decimationX = p.decimationX;
   double decimationY = p.decimationY;
@@ -278,12 +282,12 @@ void QDHwSpecSystem::ReferenceDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_
   if (channelBits == 0) channelBits = recordChannel;
   const int64_t kind = t & ~kChannelBits;
   const bool isDefault = level == static_cast<double>(Q_DEFAULT);
-  if (kind < 6655 || kind > 6658) {
+  if (kind < kColourReference || kind > Q_CONTRAST_REF) {
     ctx.SetError(kInvalidReference, 1, 0, 0);
   } else if (!isDefault && !(level >= 0.0 && std::trunc(level) < 256.0)) {
     // Negative levels are as invalid as those above the range.
     ctx.SetError(kInvalidReference, 2, 0, 0);
-  } else if ((kind == 6655 || kind == 6656) && digitizer.DcfBands() == 1) {
+  } else if ((kind == kColourReference || kind == Q_SATURATION_REF) && digitizer.DcfBands() == 1) {
     ctx.SetError(kInvalidColorReference, 3, 0, 0);
   }
   if (ctx.ErrorCode() != 0) return;
@@ -293,11 +297,12 @@ void QDHwSpecSystem::ReferenceDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_
   request.header = frame::FreshHeader(error);
   request.record = digitizer.Channel().Block();
   request.channelBits = channelBits;
-  request.level6655 = request.level6656 = request.level6657 = request.level6658 = Q_DEFAULT;
-  if (kind == 6655) request.level6655 = value;
-  if (kind == 6656) request.level6656 = value;
-  if (kind == 6657) request.level6657 = value;
-  if (kind == 6658) request.level6658 = value;
+  request.colourLevel = request.saturationLevel = request.brightnessLevel = request.contrastLevel =
+      Q_DEFAULT;
+  if (kind == kColourReference) request.colourLevel = value;
+  if (kind == Q_SATURATION_REF) request.saturationLevel = value;
+  if (kind == Q_BRIGHTNESS_REF) request.brightnessLevel = value;
+  if (kind == Q_CONTRAST_REF) request.contrastLevel = value;
   frame::LLsysRequest(handles_, kernel::kDigReference, request, error, &ctx);
 }
 

@@ -93,7 +93,7 @@ bool AnswerFromProperties(const kernel::DigPropertiesBlock& p, int64_t t, void* 
     case Q_GRAB_MODE:
       return AnswerWord(out, static_cast<int64_t>(p.grabMode));
     case kGrabModeWord:
-      return AnswerWord(out, static_cast<int64_t>(p.word4017));
+      return AnswerWord(out, static_cast<int64_t>(p.grabModeWord));
     case Q_GRAB_FIELD_NUM:
       return AnswerWord(out, static_cast<int64_t>(p.fieldNum));
     case Q_SCAN_MODE:

@@ -86,7 +86,7 @@ void FillChannelFromDcf(frame::DigChannelRecord& record, const uint8_t* dcf, int
   p.decimationX = 1.0;
   p.decimationY = 1.0;
   p.grabMode = 1;
-  p.word4017 = 1;
+  p.grabModeWord = 1;
   p.fieldNum = 2;
   p.bandSwitch = bands == 3 ? 1 : 0;
   p.sourceWidth = width;
@@ -100,13 +100,13 @@ void FillChannelFromDcf(frame::DigChannelRecord& record, const uint8_t* dcf, int
   p.timeoutWord = static_cast<int64_t>(p.grabPeriod) * 60;
   p.grabStartMode = 21;
   p.allocationReserve = 0;
-  p.words232To288[0] = 0;
-  p.words232To288[1] = static_cast<uint64_t>(Q_ENABLE);
-  p.words232To288[2] = Q_DEFAULT;
-  p.words232To288[3] = static_cast<uint64_t>(Q_DISABLE);
-  p.words232To288[4] = static_cast<uint64_t>(Q_ENABLE);
-  p.words232To288[5] = static_cast<uint64_t>(Q_ENABLE);
-  p.words232To288[6] = 0;
+  p.presetWords[0] = 0;
+  p.presetWords[1] = static_cast<uint64_t>(Q_ENABLE);
+  p.presetWords[2] = Q_DEFAULT;
+  p.presetWords[3] = static_cast<uint64_t>(Q_DISABLE);
+  p.presetWords[4] = static_cast<uint64_t>(Q_ENABLE);
+  p.presetWords[5] = static_cast<uint64_t>(Q_ENABLE);
+  p.presetWords[6] = 0;
 }
 
 }  // namespace zor::board

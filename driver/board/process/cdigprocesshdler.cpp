@@ -284,7 +284,7 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
     std::lock_guard channel(digitizer_);
     kernel::DigProcessRequest request{};
     request.header = frame::FreshHeader(error);
-    request.kernelDigitizer = digitizer_.Channel().Block().kernelWord1;
+    request.kernelDigitizer = digitizer_.Channel().Block().kernelDigitizer;
     request.processObject = kernelObject_;
     request.word = restart ? 0 : 1;
     frame::LLsysRequest(system_.Handles(), kernel::kDigProcessRequest, request, error, ctx);
@@ -439,7 +439,7 @@ void CDigProcessHdler::SendContinuation(uint32_t function, Request& request,
                                 thread.ctx);
   foundation::CError error;
   request.header = frame::FreshHeader(error);
-  request.kernelDigitizer = digitizer_.Channel().Block().kernelWord1;
+  request.kernelDigitizer = digitizer_.Channel().Block().kernelDigitizer;
   request.processObject = kernelObject_;
   request.threadObject = thread.kernelId;
   frame::LLsysRequest(system_.Handles(), function, request, error, nullptr);
@@ -633,7 +633,7 @@ foundation::CError CDigProcessHdler::Stop(frame::QDDriverThreadContext* ctx, boo
       foundation::CError error;
       kernel::DigProcessRequest request{};
       request.header = frame::FreshHeader(error);
-      request.kernelDigitizer = digitizer_.Channel().Block().kernelWord1;
+      request.kernelDigitizer = digitizer_.Channel().Block().kernelDigitizer;
       request.processObject = kernelObject_;
       request.word = record;
       frame::LLsysRequest(system_.Handles(), kernel::kDigProcessStop, request, error, ctx);

@@ -136,7 +136,7 @@ constexpr KeptAnswer kKeptAnswers[] = {
     {Q_SIZE_Y, DescriptorWord<&Descriptor::sizeY>},
     {Q_SIZE_BAND, DescriptorWord<&Descriptor::bandCount>},
     {Q_SIZE_BIT, BitDepth},
-    {Q_TYPE, DescriptorWord<&Descriptor::descriptionWord8>},
+    {Q_TYPE, DescriptorWord<&Descriptor::dataType>},
     {Q_PITCH, DescriptorWord<&Descriptor::pitch>},
     {kFormatWordAlias, DescriptorWord<&Descriptor::formatWord>},
     {Q_FORMAT_WORD, DescriptorWord<&Descriptor::formatWord>},
@@ -281,7 +281,7 @@ int64_t QDDeviceSystem::BufPassToKernelAndHost(const OperationArgs& args,
     const uint64_t words[4] = {
         static_cast<uint64_t>(args.Int(1)), static_cast<uint64_t>(args.Int(2)),
         static_cast<uint64_t>(args.Int(3)), static_cast<uint64_t>(args.Int(4))};
-    LLsysBufOp0237(handles_, CallerKernelId(ctx), record->GetKernelHandle(), words, error, &ctx);
+    LLsysBufPassWords(handles_, CallerKernelId(ctx), record->GetKernelHandle(), words, error, &ctx);
     if (error.errorSet != 0) return 1;
   }
   HostBufOp0237(record->HostId(), args.Int(1), args.Int(2), args.Int(3), args.Int(4), args.Int(5));

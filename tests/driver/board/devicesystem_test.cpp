@@ -243,7 +243,7 @@ TEST_F(BufferOperationsTest, BothOperationsReachTheHostAndTheKernel) {
   refusal.code = 4332;
   refusal.subCode = 2;
   refusal.count = -1;
-  board_->ArmFault(kernel::kBufOp0237, refusal);
+  board_->ArmFault(kernel::kBufPassWords, refusal);
   EXPECT_EQ(
       Run(&QDDeviceSystem::BufPassToKernelAndHost, {Buffer(Q_IMAGE | 0x80000), 1, 2, 3, 4, 5}), 1);
   EXPECT_EQ(ctx_->ErrorCode(), 4332);

@@ -174,11 +174,11 @@ TEST_F(LLsysRequestsTest, BufferOperationOfTheKernel) {
   Allocate();
   const uint64_t words[4] = {1, 2, 3, 4};
   CError error;
-  LLsysBufOp0237(pair_, 0, 0xBAD, words, error, nullptr);
+  LLsysBufPassWords(pair_, 0, 0xBAD, words, error, nullptr);
   EXPECT_EQ(error.errorSet, 1);
   EXPECT_NE(error.code, 0u);
   CError held(4302, 1);
-  LLsysBufOp0237(pair_, 0, 0xBAD, words, held, nullptr);
+  LLsysBufPassWords(pair_, 0, 0xBAD, words, held, nullptr);
   EXPECT_EQ(held.code, 4302u);
 }
 
