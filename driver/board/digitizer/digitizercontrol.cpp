@@ -10,6 +10,7 @@
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/protocol/digitizertypes.h"
 #include "driver/frameworkuser/protocol/genicamtypes.h"
+#include "driver/frameworkuser/protocol/systemtypes.h"
 #include "platform/host/qtypes.h"
 
 namespace zor::board {
@@ -24,9 +25,11 @@ using namespace protocol;
 
 using foundation::InRange;
 
+// Controls the digitizer refuses: the systems' hook-support types, and 0x20000 to 0x20BB8, 4054,
+// 5186, 69555 to 69559 and 7730, the host's types with no name.
 bool Refused(int64_t t) {
   return InRange(t, 0x20000, 0x20BB8) || t == 4054 || t == 5186 || InRange(t, 69555, 69559) ||
-         t == 4379 || t == 4380 || t == 7730;
+         t == Q_DIGITIZER_HOOK_SUPPORT || t == Q_SYSTEM_HOOK_SUPPORT || t == 7730;
 }
 
 // The channel control and its variants.
@@ -47,10 +50,11 @@ bool KeepsGrabRunning(int64_t t, int64_t value) {
   return trigger && value == 1;
 }
 
-// The reference levels and pairs, whatever channel bits they carry.
+// The reference levels and pairs, whatever channel bits they carry (and, on a pair, bits 16 and
+// 17, which have no name).
 bool IsReferenceControl(int64_t t) {
-  return (t & ~int64_t{0x6FC30000}) == kReferencePairFirst ||
-         (t & ~int64_t{0x6FC30000}) == kReferencePairSecond ||
+  const int64_t pair = t & ~(kChannelBits | 0x30000);
+  return pair == kReferencePairFirst || pair == kReferencePairSecond ||
          InRange(t & ~kChannelBits, kColourReference, Q_CONTRAST_REF);
 }
 
