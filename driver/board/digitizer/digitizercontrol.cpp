@@ -173,8 +173,8 @@ int64_t QDHwSpecSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
   }
   const int64_t t = callerType & ~(kBoardBit | kForceBoard);
   const int64_t value = args.Value(2).AsInteger();
-  // 1049 names a digitizer still being allocated, which no other thread can reach yet; its node
-  // maps are built then, and a map's lock must never be taken under the channel lock.
+  // Q_HOST_OBJECT_ID names a digitizer still being allocated, which no other thread reaches yet;
+  // its node maps are built then, and a map's lock must never be taken under the channel lock.
   frame::ChannelLock channel(*digitizer, std::defer_lock);
   if (!(t == kernel::kGrabAbort || t == Q_HOST_OBJECT_ID ||
         ((t == Q_GRAB_TRIGGER_STATE || t == Q_GRAB_TRIGGER_SOFTWARE) && value == 1))) {
