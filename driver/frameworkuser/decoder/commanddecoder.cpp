@@ -37,7 +37,10 @@ void Dispatch(QDDeviceDriver& driver, const QDCommandWrapper& command, QDDriverT
 
 // What escaped the command before it reached the dispatcher becomes its error on the calling
 // thread's context. Without a driver the command fails as when none can be made; without a
-// context only the status tells.
+// context only the status tells: QD_STATUS_PENDING, the dispatcher's "not handled yet", which
+// the host takes for a command that the driver did not carry out. QD_STATUS_ERROR would send the
+// host asking for an error that no context holds, and QD_STATUS_UNSUPPORTED would call the opcode
+// unsupported.
 void FailCommand(const QDCommandWrapper& command, QDDeviceDriver* driver,
                  QDDriverThreadContext* ctx) noexcept {
   const zor::frame::EscapedException escaped = zor::frame::DescribeCurrentException();
@@ -50,6 +53,7 @@ void FailCommand(const QDCommandWrapper& command, QDDeviceDriver* driver,
     zor::frame::RecordException(*ctx, escaped);
     command.SetStatus(QD_STATUS_ERROR);
   } catch (...) {
+    // Recording the error failed: the command was not carried out, and no error tells why.
     command.SetStatus(QD_STATUS_PENDING);
   }
 }
