@@ -24,7 +24,7 @@ struct DeviceEventRecord {
   uint64_t errorHeader[3];
   ErrorTriple status;
   uint64_t magic;       // kDeviceEventMagic
-  uint64_t kernelWord;  // 0x60: the kernel's, handed on from the reply as it stands
+  uint64_t kernelWord;  // the kernel's, handed on from the reply as it stands
   uint64_t typeOrCode;  // in: the hook type; back: the event code
   uint8_t payload[kEventPayloadSize];
   uint64_t lastWord;
@@ -32,6 +32,7 @@ struct DeviceEventRecord {
 static_assert(sizeof(DeviceEventRecord) == 392);
 static_assert(offsetof(DeviceEventRecord, status) == 0x38);
 static_assert(offsetof(DeviceEventRecord, magic) == 0x58);
+static_assert(offsetof(DeviceEventRecord, kernelWord) == 0x60);
 static_assert(offsetof(DeviceEventRecord, typeOrCode) == 0x68);
 static_assert(offsetof(DeviceEventRecord, payload) == 0x70);
 static_assert(offsetof(DeviceEventRecord, lastWord) == 0x180);

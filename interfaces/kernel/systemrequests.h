@@ -54,9 +54,10 @@ inline constexpr uint64_t kSysRequestPerformance = 4601;
 // Capability word bits.
 inline constexpr uint64_t kCapFourChannels = 0x20000;
 inline constexpr uint64_t kCapSixteenChannels = 0x40000;
-inline constexpr uint64_t kCapEncoder =
-    0x80000;  // the processor, encoder and compression inquiries
-inline constexpr uint64_t kCapLineBuffers = 0x100000;  // one-line buffers of 65536 pixels or more
+// An encoder on the board: the processor, encoder and compression inquiries answer it.
+inline constexpr uint64_t kCapEncoder = 0x80000;
+// Buffers of a single line of 65536 pixels or more.
+inline constexpr uint64_t kCapLineBuffers = 0x100000;
 
 // Interrupt-timing statistics of request 4601, in counter ticks.
 struct KernelPerformanceRecord {
