@@ -19,7 +19,7 @@ trap 'rm -rf "$scratch"' EXIT
 chmod 755 "$scratch"
 here=$scratch/checks
 mkdir "$here"
-cp "$source"/tests/application/{browsercheck.py,tools.sh} "$here/"
+cp "$source"/tests/application/{browsercheck.py,tools.sh,outcome.sh} "$here/"
 
 fail() {
   echo "installed.sh $mode: $*" >&2

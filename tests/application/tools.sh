@@ -7,21 +7,9 @@
 set -euo pipefail
 prefix=$1 work=$2
 rm -rf "$work" && mkdir -p "$work"
-failures=0
-
-fail() {
-  echo "tools.sh: FAILED: $*" >&2
-  failures=$((failures + 1))
-}
-
-# run <expected status> <program> <args...>: stdout in out.txt, stderr in err.txt.
-run() {
-  local expected=$1 status=0
-  shift
-  "$@" >"$work/out.txt" 2>"$work/err.txt" || status=$?
-  [ "$status" -eq "$expected" ] ||
-    fail "$* exited $status, not $expected: $(cat "$work/out.txt" "$work/err.txt")"
-}
+check=tools.sh outputs=$work
+# shellcheck source=tests/application/outcome.sh
+. "$(dirname "$0")/outcome.sh"
 
 # A wrong command line of each tool: an argument missing, or one too many where none is needed.
 declare -A missing=(
@@ -33,7 +21,7 @@ programs=("$prefix"/bin/* "$prefix/share/zor/tools/featurebrowser/featurebrowser
 for program in "${programs[@]}"; do
   name=$(basename "$program")
   for option in --help -h; do
-    run 0 "$program" "$option"
+    run_program 0 "$program" "$option"
     head -n 1 "$work/out.txt" | grep -q "^usage: $name" || fail "$name $option: $(cat "$work/out.txt")"
     [ -s "$work/err.txt" ] && fail "$name $option wrote to stderr: $(cat "$work/err.txt")"
   done
@@ -41,7 +29,7 @@ for program in "${programs[@]}"; do
   read -ra wrong <<<"${missing[$name]}"
   for args in "--no-such-option" "${wrong[*]}"; do
     read -ra words <<<"$args"
-    run 2 "$program" "${words[@]}"
+    run_program 2 "$program" "${words[@]}"
     grep -q "usage: $name" "$work/err.txt" || fail "$name $args: no usage on stderr: $(cat "$work/err.txt")"
     [ -s "$work/out.txt" ] && fail "$name $args wrote to stdout: $(cat "$work/out.txt")"
   done
@@ -64,7 +52,7 @@ for tool in zorisc zorstapl; do
       "cd /usr/"*) cd "$prefix/${command#cd /usr/}" ;;
       *)
         read -ra words <<<"$command"
-        run 0 "${words[@]}"
+        run_program 0 "${words[@]}"
         shown[$command]=$(cat "$work/out.txt")
         ;;
     esac
