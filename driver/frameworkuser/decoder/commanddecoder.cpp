@@ -37,14 +37,17 @@ void Dispatch(QDDeviceDriver& driver, const QDCommandWrapper& command, QDDriverT
 
 // What escaped the command before it reached the dispatcher becomes its error on the calling
 // thread's context. Without a driver the command fails as when none can be made; without a
-// context only the status tells.
+// context the status fails it, and the host hears what escaped.
 void FailCommand(const QDCommandWrapper& command, QDDeviceDriver* driver,
                  QDDriverThreadContext* ctx) noexcept {
   const zor::frame::EscapedException escaped = zor::frame::DescribeCurrentException();
   try {
     if (driver == nullptr) return command.SetStatus(QD_STATUS_UNSUPPORTED);
     if (ctx == nullptr) ctx = driver->CallingThreadContext();
-    if (ctx == nullptr) return command.SetStatus(QD_STATUS_PENDING);
+    if (ctx == nullptr) {
+      zor::frame::ReportException(L"QDDravionLynCommandDecoder", escaped);
+      return command.SetStatus(QD_STATUS_PENDING);
+    }
     // Outside any command the thread still holds the error of its last one.
     if (ctx->Nesting() == 0) ctx->SetError(0, 0, 0, 0);
     zor::frame::RecordException(*ctx, escaped);
