@@ -7,7 +7,6 @@
 #include <cctype>
 #include <chrono>
 #include <exception>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -19,6 +18,7 @@
 #include "platform/os/core/error.h"
 #include "platform/os/registry/registry.h"
 #include "tests/driver/board/boardfixture.h"
+#include "tests/support/errorreports.h"
 #include "tests/support/ownprocess.h"
 
 namespace zor::board {
@@ -37,28 +37,6 @@ Fault Thrown() {
   return Fault{.kind = FaultKind::kThrow,
                .exception = std::make_exception_ptr(std::runtime_error("the board went away"))};
 }
-
-// What the application's error hook heard: code, function and description of each report.
-struct Reports {
-  std::mutex lock;
-  std::vector<std::wstring> seen;
-
-  static QINT64 Hook(QINT64, QID, void* user) {
-    auto* self = static_cast<Reports*>(user);
-    wchar_t function[Q_ERROR_TEXT_SIZE] = {};
-    wchar_t description[Q_ERROR_TEXT_SIZE] = {};
-    QappGetError(Q_DEFAULT, Q_CURRENT_FCT, function);
-    QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2_TEXT, description);
-    const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
-    std::lock_guard guard(self->lock);
-    self->seen.push_back(std::to_wstring(code) + L" " + function + L" " + description);
-    return 0;
-  }
-  std::vector<std::wstring> Take() {
-    std::lock_guard guard(lock);
-    return std::exchange(seen, {});
-  }
-};
 
 class SystemAllocTest : public BoardFixture {
  protected:
@@ -90,8 +68,7 @@ TEST_F(SystemAllocTest, OneSystemAllocatesAndFrees) {
   QsysFree(system);
   EXPECT_EQ(ErrorCode(), 0);
 
-  Reports reports;
-  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &Reports::Hook, &reports);
+  zortest::ErrorReports reports;
   for (uint32_t function : {kernel::kKernelObjectFree, kernel::kSysClose}) {
     SCOPED_TRACE(function);
     const QID doomed = Alloc();
@@ -106,7 +83,6 @@ TEST_F(SystemAllocTest, OneSystemAllocatesAndFrees) {
     reports.Take();
     ExpectBoardUsable();
   }
-  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &Reports::Hook, &reports);
 }
 
 TEST_F(SystemAllocTest, SeveralSystemsShareOneBoard) {

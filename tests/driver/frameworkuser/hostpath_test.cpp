@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -14,6 +13,7 @@
 #include "platform/host/zor.h"
 #include "tests/driver/frameworkuser/support/frameworkprobe.h"
 #include "tests/driver/frameworkuser/support/threadhelpers.h"
+#include "tests/support/errorreports.h"
 
 namespace zor::frame {
 namespace {
@@ -93,32 +93,13 @@ TEST_F(HostPathTest, EndingThreadLetsItsContextGo) {
   EXPECT_EQ(Probe().threadContextCount(), before);
 }
 
-// What the application's error hook heard.
-struct Reports {
-  std::mutex lock;
-  std::vector<std::wstring> seen;  // code, function and description of each
-
-  static QINT64 Hook(QINT64, QID, void* user) {
-    auto* self = static_cast<Reports*>(user);
-    wchar_t function[Q_ERROR_TEXT_SIZE] = {};
-    wchar_t description[Q_ERROR_TEXT_SIZE] = {};
-    QappGetError(Q_DEFAULT, Q_CURRENT_FCT, function);
-    QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2_TEXT, description);
-    const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
-    std::lock_guard guard(self->lock);
-    self->seen.push_back(std::to_wstring(code) + L" " + function + L" " + description);
-    return 0;
-  }
-};
-
 // An escape before the thread has a context to hold the command's error: the command fails
 // with the host's driver error, the application hears what escaped, no context is left behind,
 // and the thread's next command makes its context and runs.
 TEST_F(HostPathTest, EscapeBeforeTheThreadHasAContextFailsOnlyThatCommand) {
   const QID system = AllocSystem();
   ASSERT_NE(system, 0);
-  Reports reports;
-  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &Reports::Hook, &reports);
+  zortest::ErrorReports reports;
   std::atomic<bool> refuse{true};
   Probe().onThreadContext = [&refuse] {
     if (refuse.exchange(false)) throw std::runtime_error("no room for a context");
@@ -135,13 +116,11 @@ TEST_F(HostPathTest, EscapeBeforeTheThreadHasAContextFailsOnlyThatCommand) {
     EXPECT_EQ(Probe().TakeCalls().size(), 1u);
     EXPECT_EQ(Probe().threadContextCount(), before + 1);
   });
-  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &Reports::Hook, &reports);
   Probe().onThreadContext = nullptr;
-  std::lock_guard guard(reports.lock);
-  ASSERT_GE(reports.seen.size(), 2u);
-  EXPECT_EQ(reports.seen[0],
-            L"4336 QDDravionLynCommandDecoder std::runtime_error: no room for a context");
-  EXPECT_EQ(reports.seen[1].rfind(std::to_wstring(Q_ERR_DRIVER), 0), 0u);
+  const std::vector<std::wstring> seen = reports.Take();
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_EQ(seen[0], L"4336 QDDravionLynCommandDecoder std::runtime_error: no room for a context");
+  EXPECT_EQ(seen[1].rfind(std::to_wstring(Q_ERR_DRIVER), 0), 0u);
 }
 
 TEST_F(HostPathTest, GrabGivenAHostBufferIdFindsTheDriversBuffer) {

@@ -9,7 +9,6 @@
 #include <exception>
 #include <fstream>
 #include <map>
-#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -19,6 +18,7 @@
 #include "interfaces/kernel/kernelcodes.h"
 #include "platform/boardsim/faults.h"
 #include "tests/driver/board/digitizer/digitizerfixture.h"
+#include "tests/support/errorreports.h"
 
 namespace zor::board {
 namespace {
@@ -52,28 +52,6 @@ class GrabControlLibrary : public DigitizerFixture {
   QID digitizer_ = 0;
 };
 
-// What the application's error hook heard: code, function and description of each report.
-struct Reports {
-  std::mutex lock;
-  std::vector<std::wstring> seen;
-
-  static QINT64 Hook(QINT64, QID, void* user) {
-    auto* self = static_cast<Reports*>(user);
-    wchar_t function[Q_ERROR_TEXT_SIZE] = {};
-    wchar_t description[Q_ERROR_TEXT_SIZE] = {};
-    QappGetError(Q_DEFAULT, Q_CURRENT_FCT, function);
-    QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2_TEXT, description);
-    const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
-    std::lock_guard guard(self->lock);
-    self->seen.push_back(std::to_wstring(code) + L" " + function + L" " + description);
-    return 0;
-  }
-  std::vector<std::wstring> Take() {
-    std::lock_guard guard(lock);
-    return std::exchange(seen, {});
-  }
-};
-
 TEST_F(GrabControlLibrary, ResultsBecomeTheirErrors) {
   struct Case {
     QINT64 result, code, subCode;
@@ -98,8 +76,7 @@ TEST_F(GrabControlLibrary, ControlsComeBackThroughTheCallbacks) {
   EXPECT_EQ(ErrorCode(), 0);
   EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 750);
 
-  Reports reports;
-  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &Reports::Hook, &reports);
+  zortest::ErrorReports reports;
   ThrowOnNext(kernel::kDigControl);
   QdigControl(digitizer_, kFieldNumber, Q_DEFAULT);
   EXPECT_EQ(ErrorCode(), 4336);
@@ -117,8 +94,7 @@ TEST_F(GrabControlLibrary, ControlsComeBackThroughTheCallbacks) {
       reports.Take(),
       (std::vector<std::wstring>{L"4336 Hook function: std::runtime_error: the board went away"}));
   QdigControl(digitizer_, kControlFromOwnThread, kFieldNumber);
-  EXPECT_TRUE(reports.Take().empty());
-  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &Reports::Hook, &reports);
+  EXPECT_TRUE(reports.Empty());
 }
 
 TEST_F(GrabControlLibrary, ContinuousGrabAndHaltThroughTheLibrary) {

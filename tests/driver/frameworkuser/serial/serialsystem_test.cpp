@@ -6,7 +6,6 @@
 #include <atomic>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -16,6 +15,7 @@
 #include "platform/host/zor.h"
 #include "tests/driver/board/boardfixture.h"
 #include "tests/driver/frameworkuser/serial/pseudoterminal.h"
+#include "tests/support/errorreports.h"
 
 namespace zor::frame::testing {
 namespace {
@@ -154,28 +154,6 @@ struct Arrivals {
   }
 };
 
-// What the application's error hook heard: code, function and description of each report.
-struct Reports {
-  std::mutex lock;
-  std::vector<std::wstring> seen;
-
-  static QINT64 Hook(QINT64, QID, void* user) {
-    auto* self = static_cast<Reports*>(user);
-    wchar_t function[Q_ERROR_TEXT_SIZE] = {};
-    wchar_t description[Q_ERROR_TEXT_SIZE] = {};
-    QappGetError(Q_DEFAULT, Q_CURRENT_FCT, function);
-    QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2_TEXT, description);
-    const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
-    std::lock_guard guard(self->lock);
-    self->seen.push_back(std::to_wstring(code) + L" " + function + L" " + description);
-    return 0;
-  }
-  std::vector<std::wstring> Copy() {
-    std::lock_guard guard(lock);
-    return seen;
-  }
-};
-
 TEST_F(SerialSystem, TheReceiveHookRunsWhenCharactersArrive) {
   Start(2);
   Arrivals arrivals;
@@ -199,14 +177,15 @@ TEST_F(SerialSystem, TheReceiveHookRunsWhenCharactersArrive) {
 
   // A hook that throws is the application's hook error, told from the port's receive thread,
   // which goes on; closing the port still ends the thread.
-  Reports reports;
-  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &Reports::Hook, &reports);
+  zortest::ErrorReports reports;
   const size_t threads = ThreadCount();
   Arrivals throwing;
   QsysHookFunction(system_, OnPort(17, 1), &Arrivals::Throw, &throwing);
   terminals_[1]->Send("z");
-  ASSERT_TRUE(Eventually([&] { return !reports.Copy().empty(); }));
-  EXPECT_EQ(reports.Copy().front(), L"4354 Hook function: std::runtime_error: the line is garbled");
+  ASSERT_TRUE(Eventually([&] { return !reports.Empty(); }));
+  EXPECT_EQ(
+      reports.Take(),
+      (std::vector<std::wstring>{L"4354 Hook function: std::runtime_error: the line is garbled"}));
   EXPECT_EQ(Error(), kNoError) << "the application's thread holds no error";
   const int calls = throwing.calls;
   terminals_[1]->Send("w");
@@ -215,7 +194,6 @@ TEST_F(SerialSystem, TheReceiveHookRunsWhenCharactersArrive) {
   EXPECT_EQ(Error(), kNoError);
   // The port's I/O thread and its receive thread.
   EXPECT_TRUE(Eventually([&] { return ThreadCount() == threads - 2; }));
-  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + 0x4000000, &Reports::Hook, &reports);
 }
 
 TEST_F(SerialSystem, TwoPortsEchoAMegabyteEachWhileOtherThreadsAsk) {
