@@ -7,6 +7,7 @@
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/digitizer/strips.h"
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/foundation/integerchecks.h"
 #include "driver/foundation/log.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
@@ -103,8 +104,10 @@ bool QDHwSpecSystem::BuildGrabBufferRequest(const frame::QDBufferInfo* record,
   if (decimationY == -1.0 && p.maxHeight != 0) {
     decimationY = QuantizeDecimation(static_cast<double>(part.descriptor.sizeY) / p.maxHeight);
   }
-  part.skipX = decimationX > 0 ? static_cast<uint64_t>(1.0 / decimationX - 1.0) : 0;
-  part.skipY = decimationY > 0 ? static_cast<uint64_t>(1.0 / decimationY - 1.0) : 0;
+  part.skipX =
+      decimationX > 0 ? foundation::TruncateSaturated<uint64_t>(1.0 / decimationX - 1.0, 0) : 0;
+  part.skipY =
+      decimationY > 0 ? foundation::TruncateSaturated<uint64_t>(1.0 / decimationY - 1.0, 0) : 0;
   part.oneBandPerPlane = p.bandCount == 3 && p.bandSwitch == 1 ? 0 : 1;
   const bool unflipped = (part.descriptor.attributeWord & kernel::kAttributeUnflipped) != 0;
   part.flipX = p.grabDirectionX == 4 && !unflipped ? 1 : 0;
@@ -184,7 +187,14 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
       HostBufControl(record->HostId(), Q_GRAB_STATE, 1);
     }
   }
-  const foundation::CError error = SendWaitingRequest(kernel::kDigGrab, request, ctx);
+  foundation::CError error;
+  try {
+    error = SendWaitingRequest(kernel::kDigGrab, request, ctx);
+  } catch (...) {
+    // The command fails with what escaped: no continuous grab is left to restart after a control.
+    if (continuous) digitizer->SetContinuousGrab(0);
+    throw;
+  }
   if (error.errorSet != 0) {
     if (continuous) digitizer->SetContinuousGrab(0);
     frame::Raise(error, &ctx);
@@ -291,7 +301,7 @@ void QDHwSpecSystem::ReferenceDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_
     ctx.SetError(kInvalidColorReference, 3, 0, 0);
   }
   if (ctx.ErrorCode() != 0) return;
-  const uint64_t value = isDefault ? 128 : static_cast<uint64_t>(level);
+  const uint64_t value = isDefault ? 128 : foundation::TruncateSaturated<uint64_t>(level, 0);
   foundation::CError error;
   kernel::DigReferenceRequest request{};
   request.header = frame::FreshHeader(error);

@@ -4,6 +4,8 @@
 #include "driver/board/dcf/dcfregistertable.h"
 #include "driver/board/grabcontrol/grabcontrolbinding.h"
 #include "driver/board/process/cdigprocesshdler.h"
+#include "driver/foundation/integerchecks.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 
 namespace zor::board {
 
@@ -31,6 +33,11 @@ QDHwSpecDigitizerInfo::~QDHwSpecDigitizerInfo() = default;
 
 void QDHwSpecDigitizerInfo::SetProcessHandler(std::unique_ptr<CDigProcessHdler> handler) {
   processHandler_ = std::move(handler);
+}
+
+void QDHwSpecDigitizerInfo::OnProcessingFunctionFailed(const frame::EscapedException& escaped) {
+  if (processHandler_ == nullptr) return QDDigitizerInfo::OnProcessingFunctionFailed(escaped);
+  processHandler_->EndAfterFailure(escaped);
 }
 
 void QDHwSpecDigitizerInfo::SetBinding(std::unique_ptr<GrabControlBinding> binding) {
@@ -97,7 +104,7 @@ void FillChannelFromDcf(frame::DigChannelRecord& record, const uint8_t* dcf, int
   p.grabDirectionY = 1;
   p.grabPeriod = GrabPeriodFor(dcf);
   p.grabTimeout = Q_DEFAULT;
-  p.timeoutWord = static_cast<int64_t>(p.grabPeriod) * 60;
+  p.timeoutWord = foundation::TruncateSaturated(p.grabPeriod, 0) * 60;
   p.grabStartMode = 21;
   p.allocationReserve = 0;
   p.presetWords[0] = 0;

@@ -117,6 +117,11 @@ void CDigProcessHdler::Prepare(int64_t operation, int64_t flags, int64_t count) 
   pending_ = false;
   halting_ = false;
   triggerState_ = 0;
+  {
+    std::lock_guard lock(hookLock_);
+    starterWaits_ = (flags & Q_SYNCHRONOUS) != 0;
+    failure_.reset();
+  }
   if ((flags & kFlagTriggered) != 0) {
     triggerState_ = digitizer_.Channel().Properties().grabTriggerState;
     if (triggerState_ == Q_ENABLE) {
@@ -595,6 +600,25 @@ void CDigProcessHdler::PrepareStop() {
 }
 
 void CDigProcessHdler::SignalEnd() { os::SetEvent(endEvent_); }
+
+void CDigProcessHdler::EndAfterFailure(const frame::EscapedException& escaped) {
+  bool handed = false;
+  {
+    std::lock_guard lock(hookLock_);
+    if (starterWaits_ && !failure_.has_value()) {
+      failure_ = escaped;
+      handed = true;
+    }
+  }
+  if (!handed) frame::ReportHookFailure(escaped);
+  system_.EndProcessAfterFailure(digitizer_, *this);
+}
+
+std::optional<frame::EscapedException> CDigProcessHdler::TakeFailure() {
+  std::lock_guard lock(hookLock_);
+  starterWaits_ = false;
+  return std::exchange(failure_, std::nullopt);
+}
 
 void CDigProcessHdler::WaitForDeliveries() {
   // The hook thread that stops from inside a delivery does not wait for itself.

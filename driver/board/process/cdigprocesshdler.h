@@ -9,10 +9,12 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "driver/foundation/error.h"
 #include "driver/foundation/logprovider.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "platform/os/core/handle.h"
 
@@ -48,7 +50,7 @@ class CDigProcessHdler : public foundation::CLogProvider {
   // Stops the board's grabs of the run; flag 1 while the watchdog restarts.
   void Halt(int flag);
   // 1 when the run ended within the time-out (-1: no limit), else 0.
-  int WaitForEnd(int64_t timeoutMs);
+  [[nodiscard]] int WaitForEnd(int64_t timeoutMs);
   // A stop asked for while a run goes on: grabs still queued end it.
   void PrepareStop();
   // Returns once no processing event of a stopped run is being delivered; called
@@ -56,6 +58,13 @@ class CDigProcessHdler : public foundation::CLogProvider {
   void WaitForDeliveries();
   // Sets the end event: a synchronous starter stops waiting.
   void SignalEnd();
+  // The run's processing function threw, on the delivering thread: the synchronous starter of
+  // the run gets the failure as its command's error, and anyone else hears of it as a hook
+  // error; then the run ends.
+  void EndAfterFailure(const frame::EscapedException& escaped);
+  // The failure handed to the synchronous starter of the run; the starter takes it once it
+  // waits no more, and a later one is reported instead.
+  [[nodiscard]] std::optional<frame::EscapedException> TakeFailure();
 
   std::mutex& Lock() { return handlerLock_; }
   bool Active() const { return active_.load(); }
@@ -196,17 +205,21 @@ class CDigProcessHdler : public foundation::CLogProvider {
   // recursive: nothing it calls starts or stops a run.
   std::mutex handlerLock_;
   // Guards what the hook thread and a start or stop share: the grab records of the buffers,
-  // the waiting grabs, the spare records, the known events, the next position and the run's
-  // flags as a hook reads them together. Taken after the handler lock, before the thread-entry
-  // lock and the channel lock; a stop takes it without waiting, halting the board until a
-  // continuation that holds it returns. Not recursive: the helpers that run under it take
-  // nothing of the handler's.
+  // the waiting grabs, the spare records, the known events, the next position, the run's
+  // flags as a hook reads them together and the failure handed to a synchronous starter. Taken
+  // after the handler lock, before the thread-entry lock and the channel lock; a stop takes it
+  // without waiting, halting the board until a continuation that holds it returns. Not recursive:
+  // the helpers that run under it take nothing of the handler's.
   std::mutex hookLock_;
   // Guards the thread entries, which a halt reads without the hook lock. Taken after the hook
   // lock; the driver's global lock may come after it (a new entry asks for its context).
   std::mutex threadsLock_;
   // Guards watchdog_ while the watchdog starts and stops; a leaf.
   std::mutex watchdogLock_;
+  // Under the hook lock: whether a synchronous starter waits for the run, and the failure of
+  // the processing function handed to it.
+  bool starterWaits_ = false;
+  std::optional<frame::EscapedException> failure_;
   os::Handle endEvent_;
   os::Handle haltEvent_;
   os::Handle stopEvent_;

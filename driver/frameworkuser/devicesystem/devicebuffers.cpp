@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "driver/foundation/integerchecks.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
@@ -87,7 +88,7 @@ void SetMaxValue(QDBufferInfo& record, int64_t value) {
   state.maxValue = value;
   const int64_t depth = static_cast<int64_t>(record.Descriptor().bitDepth & 0xFF);
   const double bits = std::log10(std::max(1.0, static_cast<double>(value) + 1.0)) / std::log10(2.0);
-  int64_t inUse = static_cast<int64_t>(bits);
+  int64_t inUse = foundation::TruncateSaturated(bits, 0);
   if (inUse <= 0 || inUse > depth) inUse = depth;
   state.depthInUse = inUse;
 }

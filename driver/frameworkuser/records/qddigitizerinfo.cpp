@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "driver/foundation/integerchecks.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 
 namespace zor::frame {
@@ -28,6 +30,10 @@ QDDigitizerInfo::QDDigitizerInfo(uint32_t logSource, const std::wstring& dcfName
 }
 
 void QDDigitizerInfo::SetIndex(int64_t index) { index_ = index; }
+
+void QDDigitizerInfo::OnProcessingFunctionFailed(const EscapedException& escaped) {
+  ReportHookFailure(escaped);
+}
 int64_t QDDigitizerInfo::GetIndex() const { return index_; }
 void QDDigitizerInfo::SetHostId(int64_t id) { channel_.Block().hostDigitizer = id; }
 int64_t QDDigitizerInfo::GetHostId() const { return channel_.Block().hostDigitizer; }
@@ -45,7 +51,9 @@ int64_t QDDigitizerInfo::GetGrabDirectionX() const { return P().grabDirectionX; 
 void QDDigitizerInfo::SetGrabDirectionY(int64_t value) { P().grabDirectionY = value; }
 int64_t QDDigitizerInfo::GetGrabDirectionY() const { return P().grabDirectionY; }
 void QDDigitizerInfo::SetGrabPeriod(double milliseconds) { P().grabPeriod = milliseconds; }
-int64_t QDDigitizerInfo::GetGrabPeriod() const { return static_cast<int64_t>(P().grabPeriod); }
+int64_t QDDigitizerInfo::GetGrabPeriod() const {
+  return foundation::TruncateSaturated(P().grabPeriod, 0);
+}
 
 double QDDigitizerInfo::GetSelectedFrameRate() const {
   return P().grabPeriod == 0.0 ? 0.0 : 1000.0 / P().grabPeriod;

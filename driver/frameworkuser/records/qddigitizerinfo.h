@@ -21,6 +21,7 @@
 namespace zor::frame {
 
 class QDDriverThreadContext;
+struct EscapedException;
 
 inline constexpr int64_t kDigitizerInfoType = 0x20000;
 
@@ -120,6 +121,9 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   // A processing run finished a frame in the buffer at the position; `halting`
   // is 1 while the run halts.
   virtual void NotifyFrameFinish(int64_t /*position*/, uint8_t /*halting*/) {}
+  // The run's processing function threw while a frame was delivered, on the delivering
+  // thread. A board that runs processing ends the run; this one reports it as a hook error.
+  virtual void OnProcessingFunctionFailed(const EscapedException& escaped);
   // An object that follows the digitizer's processing runs; none on this board.
   class AttachedObject {
    public:

@@ -311,6 +311,14 @@ TEST_F(OpcodeRoutingTest, ConversionsOfControlsGrabsAndAborts) {
   EXPECT_EQ(calls[1].args.Int(2), 3);
   EXPECT_EQ(calls[2].args.Double(1), 1.5);
   EXPECT_EQ(calls[3].args.Double(1), 268435456.0);
+  // It travels as a double: read back as its value, whichever way it is asked for.
+  for (const size_t call : {2u, 3u}) {
+    const ValueRecord abort = calls[call].args.Value(1);
+    EXPECT_EQ(abort.kind, kValueDouble);
+    EXPECT_EQ(abort.AsDouble(), calls[call].args.Double(1));
+  }
+  EXPECT_EQ(calls[2].args.Value(1).AsInteger(), 1);
+  EXPECT_EQ(calls[3].args.Value(1).AsInteger(), 268435456);
   EXPECT_EQ(calls[4].op, SystemOp::DigGrabContinuous);
   EXPECT_EQ(calls[4].args.Int(1), 5);
 }

@@ -1,6 +1,7 @@
 // Buffer allocation on a board system in every layout the board takes, the
 // layouts it refuses, children and bands, and frees in any order.
 #include <cstdint>
+#include <limits>
 #include <numeric>
 #include <vector>
 
@@ -256,6 +257,24 @@ TEST_F(BufferAlloc, ControlsTheRecordKeeps) {
   EXPECT_EQ(QbufInquire(buffer, 6708, nullptr), 0);
   EXPECT_EQ(ErrorCode(), 4332);
   QbufFree(buffer);
+
+  // A board image's value, given as a double: truncated into 0 to 16; what no integer of the
+  // range stands for is refused as an invalid value, never converted.
+  constexpr QINT64 kBoardImageValue = 8226;
+  const QID onBoard = QbufAllocColor(system_, 1, 64, 48, 8, kBoardImage | 0x200, nullptr);
+  ASSERT_NE(onBoard, 0);
+  for (double accepted : {0.0, 16.0, 16.9, -0.5}) {
+    HostBufControlDouble(onBoard, kBoardImageValue, accepted);
+    EXPECT_EQ(ErrorCode(), 0) << accepted;
+  }
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  for (double refused : {17.0, -1.0, 1e300, -1e300, 9223372036854775808.0, kInfinity, -kInfinity,
+                         std::numeric_limits<double>::quiet_NaN()}) {
+    HostBufControlDouble(onBoard, kBoardImageValue, refused);
+    EXPECT_EQ(ErrorCode(), 4307) << refused;
+    EXPECT_EQ(SubCode(1), 3) << refused;
+  }
+  QbufFree(onBoard);
 }
 
 TEST_F(BufferAlloc, SystemFreeTakesLiveBuffersAlong) {

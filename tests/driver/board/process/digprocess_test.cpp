@@ -3,9 +3,15 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
+#include "interfaces/kernel/kernelcodes.h"
+#include "platform/boardsim/faults.h"
+#include "platform/host/hostservices.h"
 #include "tests/driver/board/process/processfixture.h"
+#include "tests/support/errorreports.h"
 
 namespace zor::board {
 namespace {
@@ -17,7 +23,19 @@ constexpr QINT64 kFramesGrabbed = 6925;
 constexpr QINT64 kPendingGrabs = 6926;
 constexpr QINT64 kFrameRate = 6607;
 
-class DigProcess : public ProcessFixture {};
+class DigProcess : public ProcessFixture {
+ protected:
+  void TearDown() override {
+    SimBoard().ClearFaults();
+    ProcessFixture::TearDown();
+  }
+};
+
+// The host threads of the application: the digitizer's hook threads, and a run's watchdog.
+QINT64 HostThreads() {
+  QID threads[64] = {};
+  return HostAppListObjects(Q_DEFAULT, 15, Q_THREAD, 64, threads);
+}
 
 // Each frame once, in order, in the buffer the ring gives it.
 void ExpectRingOrder(const std::vector<Seen>& seen, const std::vector<QID>& ring) {
@@ -167,14 +185,27 @@ TEST_F(DigProcess, TheBoardsCountsOfARun) {
   }
 }
 
+// A start that is refused, or that fails below with an exception once its grabs are queued,
+// leaves no run behind: the next run starts.
 TEST_F(DigProcess, AnEmptyBufferListIsRefused) {
   Recorder recorder;
   QdigProcess(digitizer_, nullptr, 0, kContinuous, kAsynchronous, &Process, &recorder);
   EXPECT_EQ(ErrorCode(), 4314);
   EXPECT_EQ(SubCode(1), 3);
   EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
-  // Nothing was left pending: a real run starts.
   const std::vector<QID> ring = Ring(system_, 2);
+  const QINT64 threads = HostThreads();
+  SimBoard().ArmFault(kernel::kDigProcessRequest,
+                      boardsim::Fault{.kind = boardsim::FaultKind::kThrow,
+                                      .exception = std::make_exception_ptr(
+                                          std::runtime_error("the board went away"))});
+  QdigProcess(digitizer_, ring.data(), 2, kContinuous, kAsynchronous, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 4336);
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: the board went away");
+  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+  EXPECT_EQ(Inquire(digitizer_, kPendingGrabs), 0);
+  EXPECT_EQ(HostThreads(), threads) << "no watchdog left";
+  // Nothing was left pending: a real run starts.
   QdigProcess(digitizer_, ring.data(), 2, SequenceOf(3), kSynchronous, &Process, &recorder);
   EXPECT_EQ(ErrorCode(), 0);
   EXPECT_EQ(recorder.calls.load(), 3);
@@ -223,6 +254,63 @@ TEST_F(DigProcess, SynchronousRunStoppedFromInside) {
   QdigProcess(digitizer_, ring.data(), 3, kContinuous, kSynchronous, &Process, &recorder);
   EXPECT_EQ(ErrorCode(), 0);
   EXPECT_GE(recorder.calls.load(), 4);
+}
+
+// A processing function that throws fails its run, not the application, in every way a run is
+// started: the run ends (a synchronous starter returns with the failure as its error, anyone
+// else hears of it as a hook error), it leaves no grab on the board and no watchdog behind,
+// and the next run works.
+TEST_F(DigProcess, AProcessingFunctionThatThrowsEndsItsRun) {
+  struct Start {
+    const char* name;
+    QINT64 operation;
+    QINT64 flag;
+  };
+  // The last frame of a sequence fails: nothing else would end the run.
+  const Start starts[] = {{"synchronous sequence of three", SequenceOf(3), kSynchronous},
+                          {"synchronous sequence", SequenceOf(20), kSynchronous},
+                          {"asynchronous sequence", SequenceOf(20), kAsynchronous},
+                          {"continuous", kContinuous, kAsynchronous},
+                          {"synchronous continuous", kContinuous, kSynchronous}};
+  const std::vector<QID> ring = Ring(system_, 3);
+  zortest::ErrorReports errors;
+  const QINT64 threads = HostThreads();
+  for (const Start& start : starts) {
+    SCOPED_TRACE(start.name);
+    Recorder recorder;
+    recorder.onCall = [](int64_t calls) {
+      if (calls == 3) throw std::runtime_error("no room for the frame");
+    };
+    QdigProcess(digitizer_, ring.data(), 3, start.operation, start.flag, &Process, &recorder);
+    if (start.flag == kSynchronous) {
+      EXPECT_EQ(ErrorCode(), 4354);
+      EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"The hook function threw an exception.");
+      EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: no room for the frame");
+    } else {
+      EXPECT_EQ(ErrorCode(), 0);
+      for (int i = 0; i < 2000 && Inquire(digitizer_, kInProgress) != 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    }
+    EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+    EXPECT_EQ(Settled(recorder), 3) << "no frame after the failure";
+    EXPECT_EQ(Inquire(digitizer_, kPendingGrabs), 0);
+    EXPECT_EQ(HostThreads(), threads);
+    // One failure, told once: by the starter's command, or else from the hook thread.
+    const wchar_t* teller = start.flag == kSynchronous ? L"QdigProcess" : L"Hook function:";
+    EXPECT_EQ(errors.Take(),
+              (std::vector<std::wstring>{L"4354 " + std::wstring(teller) +
+                                         L" std::runtime_error: no room for the frame"}));
+    // The ended run needs no stop; one changes nothing, and the next run works.
+    QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+    EXPECT_EQ(ErrorCode(), 0);
+    Recorder next;
+    QdigProcess(digitizer_, ring.data(), 3, SequenceOf(5), kSynchronous, &Process, &next);
+    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(next.calls.load(), 5);
+    ExpectRingOrder(next.Copy(), ring);
+    EXPECT_TRUE(errors.Empty());
+  }
 }
 
 TEST_F(DigProcess, TwoDigitizersAtOnce) {
