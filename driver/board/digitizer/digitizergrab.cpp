@@ -66,7 +66,7 @@ bool QDHwSpecSystem::BuildGrabRequest(const QDHwSpecDigitizerInfo& digitizer, in
   request.header.deviceHandle = handles_.device;
   request.header.systemId = handles_.systemId;
   request.header.objectId = kernelEvent;
-  request.record = digitizer.Channel().Block();
+  request.record = digitizer.CopyChannelBlock();
   std::memset(
       &request.waitInUserMode, 0,
       offsetof(kernel::GrabRequest, buffer) - offsetof(kernel::GrabRequest, waitInUserMode));
@@ -90,7 +90,7 @@ bool QDHwSpecSystem::BuildGrabBufferRequest(const frame::QDBufferInfo* record,
   part.value = value;
   part.minusOne416 = -1;
   part.minusOne440 = -1;
-  const kernel::DigPropertiesBlock& p = digitizer.Channel().Properties();
+  const kernel::DigPropertiesBlock p = digitizer.CopyProperties();
   double decimationX = p.decimationX;
   double decimationY = p.decimationY;
   if (decimationX == -1.0 && p.maxWidth != 0) {
@@ -163,7 +163,7 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
         (record->Descriptor().attributeWord & kDeviceMemory) != 0) {
       error.SetError(kInvalidBuffer, 1);
     }
-    const kernel::DigPropertiesBlock& p = digitizer->Channel().Properties();
+    const kernel::DigPropertiesBlock p = digitizer->CopyProperties();
     if (p.sourceOffsetX + p.sourceWidth > digitizer->DcfWidth() ||
         p.sourceOffsetY + p.sourceHeight > digitizer->DcfHeight()) {
       error.SetError(kInvalidDigitizerParameter, 4);
@@ -202,7 +202,7 @@ void QDHwSpecSystem::DigGrabWaitFor(int64_t digitizerIndex, uint64_t flag,
   auto request = std::make_unique<kernel::GrabWaitRequest>();
   foundation::CError ignored;
   request->header = frame::FreshHeader(ignored);
-  request->record = digitizer->Channel().Block();
+  request->record = digitizer->CopyChannelBlock();
   request->waitFlag = flag;
   // Raised directly: the request's own error is the one reported.
   frame::Raise(SendWaitingRequest(kernel::kDigGrabWait, *request, ctx), &ctx);
@@ -232,7 +232,7 @@ int64_t QDHwSpecSystem::DigStopGrab(int64_t digitizerIndex, QDDriverThreadContex
 int64_t QDHwSpecSystem::CheckDigSourceWindow(int64_t digitizerIndex) {
   const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(digitizerIndex);
   if (digitizer == nullptr) return -1;
-  const kernel::DigPropertiesBlock& p = digitizer->Channel().Properties();
+  const kernel::DigPropertiesBlock p = digitizer->CopyProperties();
   const bool fits = p.sourceWidth >= 1 && p.sourceHeight >= 1 &&
                     p.sourceOffsetX + p.sourceWidth <= p.maxWidth &&
                     p.sourceOffsetY + p.sourceHeight <= p.maxHeight;
@@ -291,7 +291,7 @@ void QDHwSpecSystem::ReferenceDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_
   foundation::CError error;
   kernel::DigReferenceRequest request{};
   request.header = frame::FreshHeader(error);
-  request.record = digitizer.Channel().Block();
+  request.record = digitizer.CopyChannelBlock();
   request.channelBits = channelBits;
   request.level6655 = request.level6656 = request.level6657 = request.level6658 = Q_DEFAULT;
   if (kind == 6655) request.level6655 = value;
