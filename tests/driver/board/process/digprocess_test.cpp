@@ -77,6 +77,35 @@ TEST_F(DigProcess, ContinuousUntilStoppedThenNothingMore) {
   EXPECT_EQ(recorder.calls.load(), after);
 }
 
+// Starts and stops of one digitizer's runs from several threads at once: each call returns,
+// the last stop ends the run, and the next run sees its frames (under ThreadSanitizer, no stop
+// writes what another reads).
+TEST_F(DigProcess, StartsAndStopsFromSeveralThreadsAtOnce) {
+  const std::vector<QID> ring = Ring(system_, 3);
+  Recorder recorder;
+  const QINT64 operations[] = {kContinuous, kStop, kStop + kWait, SequenceOf(4)};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+      for (int i = 0; i < 15; ++i) {
+        const QINT64 operation = operations[(t + i) % 4];
+        const QINT64 flag = (operation & kStop) != 0 ? Q_DEFAULT : kAsynchronous;
+        QdigProcess(digitizer_, ring.data(), 3, operation, flag, &Process, &recorder);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+  Settled(recorder);
+  Recorder again;
+  QdigProcess(digitizer_, ring.data(), 3, SequenceOf(6), kSynchronous, &Process, &again);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(again.calls.load(), 6);
+}
+
 TEST_F(DigProcess, AsynchronousSequenceEndsWithTheWaitingStop) {
   const std::vector<QID> ring = Ring(system_, 2);
   Recorder recorder;
