@@ -185,7 +185,7 @@ int64_t QDHwSpecSystem::DigFree(const OperationArgs& args, QDDriverThreadContext
   foundation::CError error;
   kernel::DigRecordRequest request{};
   request.header = frame::FreshHeader(error);
-  request.record = digitizer->Channel().Block();
+  request.record = digitizer->CopyChannelBlock();
   frame::LLsysRequest(handles_, kernel::kDigFree, request, error, &ctx);
   StopDigitizerHooks(*digitizer);
   RemoveDigitizer(digitizer);

@@ -61,29 +61,31 @@ bool IsReferenceControl(int64_t t) {
 // What a control of one of the settings the driver keeps without the board came to.
 enum class DriverSetting { kNotOne, kStored, kInvalid };
 
-DriverSetting StoreDecimation(kernel::DigPropertiesBlock& p, int64_t t, double factor) {
-  if (!IsSupportedDecimation(factor)) return DriverSetting::kInvalid;
-  if (t != Q_DECIMATION_Y) p.decimationX = factor;
-  if (t != Q_DECIMATION_X) p.decimationY = factor;
-  return DriverSetting::kStored;
-}
-
 DriverSetting StoreDriverSetting(QDHwSpecDigitizerInfo& digitizer, int64_t t,
                                  const frame::ValueRecord& record) {
-  kernel::DigPropertiesBlock& p = digitizer.Channel().Properties();
   const int64_t value = record.AsInteger();
   const auto store = [](bool valid, auto&& apply) {
     if (!valid) return DriverSetting::kInvalid;
     apply();
     return DriverSetting::kStored;
   };
+  // The settings the block holds change under its lock.
+  const auto change = [&digitizer](auto&& apply) { digitizer.ChangeProperties(apply); };
+  const kernel::DigPropertiesBlock p = digitizer.CopyProperties();
   const int64_t width = static_cast<int64_t>(p.maxWidth);
   const int64_t height = static_cast<int64_t>(p.maxHeight);
   switch (t) {
     case kDecimation:
     case Q_DECIMATION_X:
-    case Q_DECIMATION_Y:
-      return StoreDecimation(p, t, record.AsDouble());
+    case Q_DECIMATION_Y: {
+      const double factor = record.AsDouble();
+      return store(IsSupportedDecimation(factor), [&] {
+        change([&](kernel::DigPropertiesBlock& q) {
+          if (t != Q_DECIMATION_Y) q.decimationX = factor;
+          if (t != Q_DECIMATION_X) q.decimationY = factor;
+        });
+      });
+    }
     case Q_GRAB_TIMEOUT:
       return store(value != 0, [&] { digitizer.SetGrabTimeout(value); });
     case Q_SOURCE_OFFSET_X:
@@ -96,17 +98,22 @@ DriverSetting StoreDriverSetting(QDHwSpecDigitizerInfo& digitizer, int64_t t,
       return store(InRange(value, 2, height), [&] { digitizer.SetSourceSizeY(value); });
     case Q_GRAB_MODE: {
       const int64_t mode = value == Q_DEFAULT ? 1 : value;
-      return store(InRange(mode, 1, 3), [&] { p.grabMode = static_cast<uint64_t>(mode); });
+      return store(InRange(mode, 1, 3), [&] {
+        change([&](kernel::DigPropertiesBlock& q) { q.grabMode = static_cast<uint64_t>(mode); });
+      });
     }
     case Q_CONTROL_FLAG_MODE: {
       const int64_t mode = value == Q_DEFAULT ? 0x4000000 : value;
       return store(mode == 10 || mode == 0x4000000, [&] { digitizer.SetControlFlagMode(mode); });
     }
     case Q_BAND_SWITCH:
-      return store(value == 0 || value == 1, [&] { p.bandSwitch = static_cast<uint64_t>(value); });
+      return store(value == 0 || value == 1, [&] {
+        change([&](kernel::DigPropertiesBlock& q) { q.bandSwitch = static_cast<uint64_t>(value); });
+      });
     case Q_BAND_SWITCH_STATE:
-      return store(value == Q_DISABLE || value == Q_ENABLE || value == Q_DEFAULT,
-                   [&] { p.bandSwitch = value == Q_DISABLE ? 0 : 1; });
+      return store(value == Q_DISABLE || value == Q_ENABLE || value == Q_DEFAULT, [&] {
+        change([&](kernel::DigPropertiesBlock& q) { q.bandSwitch = value == Q_DISABLE ? 0 : 1; });
+      });
     default:
       return DriverSetting::kNotOne;
   }
@@ -123,7 +130,8 @@ bool StoreBoardSetting(QDHwSpecDigitizerInfo& digitizer, int64_t& t, int64_t& va
     case Q_GRAB_FIELD_NUM:
       if (value == Q_DEFAULT) value = 2;
       if (value != 1 && value != 2) return false;
-      digitizer.Channel().Properties().fieldNum = static_cast<uint64_t>(value);
+      digitizer.ChangeProperties(
+          [value](kernel::DigPropertiesBlock& p) { p.fieldNum = static_cast<uint64_t>(value); });
       return true;
     case Q_GRAB_START_MODE:
       if (value == Q_DEFAULT) value = 21;
@@ -232,7 +240,7 @@ void QDHwSpecSystem::SendDigitizerControl(QDHwSpecDigitizerInfo& digitizer, int6
   foundation::CError error;
   kernel::DigChannelRequest request{};
   request.header = frame::FreshHeader(error);
-  request.record = digitizer.Channel().Block();
+  request.record = digitizer.CopyChannelBlock();
   request.type = static_cast<uint64_t>(t);
   if (digitizer.GetControlFlagMode() == 10 || (callerType & kForceBoard) != 0) {
     request.type |= kernel::kForceBoardBit;

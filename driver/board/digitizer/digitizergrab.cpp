@@ -71,7 +71,7 @@ bool QDHwSpecSystem::BuildGrabRequest(const QDHwSpecDigitizerInfo& digitizer, in
   request.header.deviceHandle = handles_.device;
   request.header.systemId = handles_.systemId;
   request.header.objectId = kernelEvent;
-  request.record = digitizer.Channel().Block();
+  request.record = digitizer.CopyChannelBlock();
   std::memset(
       &request.waitInUserMode, 0,
       offsetof(kernel::GrabRequest, buffer) - offsetof(kernel::GrabRequest, waitInUserMode));
@@ -95,7 +95,7 @@ bool QDHwSpecSystem::BuildGrabBufferRequest(const frame::QDBufferInfo* record,
   part.value = value;
   part.kernelPresetFirst = -1;
   part.kernelPresetSecond = -1;
-  const kernel::DigPropertiesBlock& p = digitizer.Channel().Properties();
+  const kernel::DigPropertiesBlock p = digitizer.CopyProperties();
   double decimationX = p.decimationX;
   double decimationY = p.decimationY;
   if (decimationX == -1.0 && p.maxWidth != 0) {
@@ -170,7 +170,7 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
         (record->Descriptor().attributeWord & kDeviceMemory) != 0) {
       error.SetError(kInvalidBuffer, 1);
     }
-    const kernel::DigPropertiesBlock& p = digitizer->Channel().Properties();
+    const kernel::DigPropertiesBlock p = digitizer->CopyProperties();
     if (p.sourceOffsetX + p.sourceWidth > digitizer->DcfWidth() ||
         p.sourceOffsetY + p.sourceHeight > digitizer->DcfHeight()) {
       error.SetError(kInvalidDigitizerParameter, 4);
@@ -216,7 +216,7 @@ void QDHwSpecSystem::DigGrabWaitFor(int64_t digitizerIndex, uint64_t flag,
   auto request = std::make_unique<kernel::GrabWaitRequest>();
   foundation::CError ignored;
   request->header = frame::FreshHeader(ignored);
-  request->record = digitizer->Channel().Block();
+  request->record = digitizer->CopyChannelBlock();
   request->waitFlag = flag;
   // Raised directly: the request's own error is the one reported.
   frame::Raise(SendWaitingRequest(kernel::kDigGrabWait, *request, ctx), &ctx);
@@ -246,7 +246,7 @@ int64_t QDHwSpecSystem::DigStopGrab(int64_t digitizerIndex, QDDriverThreadContex
 int64_t QDHwSpecSystem::CheckDigSourceWindow(int64_t digitizerIndex) {
   const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(digitizerIndex);
   if (digitizer == nullptr) return -1;
-  const kernel::DigPropertiesBlock& p = digitizer->Channel().Properties();
+  const kernel::DigPropertiesBlock p = digitizer->CopyProperties();
   const bool fits = p.sourceWidth >= 1 && p.sourceHeight >= 1 &&
                     p.sourceOffsetX + p.sourceWidth <= p.maxWidth &&
                     p.sourceOffsetY + p.sourceHeight <= p.maxHeight;
@@ -305,7 +305,7 @@ void QDHwSpecSystem::ReferenceDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_
   foundation::CError error;
   kernel::DigReferenceRequest request{};
   request.header = frame::FreshHeader(error);
-  request.record = digitizer.Channel().Block();
+  request.record = digitizer.CopyChannelBlock();
   request.channelBits = channelBits;
   request.colourLevel = request.saturationLevel = request.brightnessLevel = request.contrastLevel =
       Q_DEFAULT;

@@ -127,7 +127,7 @@ bool AnswerFromProperties(const kernel::DigPropertiesBlock& p, int64_t t, void* 
 
 // The settings the digitizer's record holds; false for a type it does not hold.
 bool AnswerFromRecord(QDHwSpecDigitizerInfo& digitizer, int64_t t, void* out) {
-  if (AnswerFromProperties(digitizer.Channel().Properties(), t, out)) return true;
+  if (AnswerFromProperties(digitizer.CopyProperties(), t, out)) return true;
   switch (t) {
     case Q_SOURCE_SIZE_X:
       return AnswerWord(out, digitizer.GetSourceSizeX());

@@ -123,7 +123,7 @@ void CDigProcessHdler::Prepare(int64_t operation, int64_t flags, int64_t count) 
     failure_.reset();
   }
   if ((flags & kFlagTriggered) != 0) {
-    triggerState_ = digitizer_.Channel().Properties().grabTriggerState;
+    triggerState_ = digitizer_.GetGrabTriggerState();
     if (triggerState_ == Q_ENABLE) {
       togglePeriod_ = count != 0 ? count : BufferCount();
       requested_ = (operation & 2) != 0 ? -1 : count;

@@ -70,9 +70,9 @@ class CDigProcessHdler : public foundation::CLogProvider {
   bool Active() const { return active_.load(); }
   bool Pending() const { return pending_.load(); }
   int64_t RequestedCount() const { return requested_.load(); }
-  int64_t Operation() const { return operation_; }
-  void SetOperation(int64_t operation) { operation_ = operation; }
-  int64_t Flags() const { return flags_; }
+  int64_t Operation() const { return operation_.load(); }
+  void SetOperation(int64_t operation) { operation_.store(operation); }
+  int64_t Flags() const { return flags_.load(); }
   int64_t BufferCount() const { return static_cast<int64_t>(buffers_.size()); }
   // The most process buffers a run takes, and the most grabs it queues at its
   // start: the kernel's setting.
@@ -188,8 +188,10 @@ class CDigProcessHdler : public foundation::CLogProvider {
   std::atomic<int64_t> other_{0};
   std::atomic<int64_t> requested_{-1};
   int64_t togglePeriod_ = 1;
-  int64_t operation_ = 0;
-  int64_t flags_ = 0;
+  // A stop sets the operation and reads the flags without the handler lock: another thread's
+  // stop or start may run meanwhile.
+  std::atomic<int64_t> operation_{0};
+  std::atomic<int64_t> flags_{0};
   int64_t triggerState_ = 0;
   std::atomic<bool> active_{false};
   std::atomic<bool> pending_{false};

@@ -170,9 +170,14 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
   }
   if (handler == nullptr || ctx.ErrorCode() != 0) return 1;
 
-  const std::optional<bool> flagged = CheckProcessBuffers(*digitizer, *handler, buffers, ctx);
-  if (!flagged.has_value()) return 1;
-  StartProcessHandler(*digitizer, *handler, buffers, *flagged, run, ctx);
+  {
+    // The check that no run is active and the start are one step: another thread's start
+    // finds the run active.
+    std::lock_guard lock(handler->Lock());
+    const std::optional<bool> flagged = CheckProcessBuffers(*digitizer, *handler, buffers, ctx);
+    if (!flagged.has_value()) return 1;
+    StartProcessHandler(*digitizer, *handler, buffers, *flagged, run, ctx);
+  }
   if (ctx.ErrorCode() != 0) {
     handler->WaitForDeliveries();
     TakeFunctionFailure(*handler, ctx);
@@ -275,7 +280,6 @@ void QDHwSpecSystem::StartProcessHandler(QDHwSpecDigitizerInfo& digitizer,
                                          const std::vector<frame::ProcessBufferEntry>& buffers,
                                          bool flagged, const ProcessRun& run,
                                          QDDriverThreadContext& ctx) {
-  std::lock_guard lock(handler.Lock());
   if (flagged) digitizer.OnProcessBufferFlagged();
   digitizer.ClearGrabStatus();
   digitizer.Counters().frames = 0;

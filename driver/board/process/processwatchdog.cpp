@@ -33,7 +33,7 @@ using errorcode::kProcessingAllocationError;
 }  // namespace
 
 int64_t CDigProcessHdler::GrabTimeout() const {
-  const kernel::DigPropertiesBlock& p = digitizer_.Channel().Properties();
+  const kernel::DigPropertiesBlock p = digitizer_.CopyProperties();
   int64_t timeout = p.grabTimeout;
   if (timeout == Q_DEFAULT) {
     timeout = p.grabTriggerState == -9997 ? -1 : static_cast<int64_t>(p.timeoutWord);

@@ -207,7 +207,8 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   // A start's frame count and default flag; a triggered continuous start prepares the digitizer.
   bool PlanProcessStart(QDHwSpecDigitizerInfo& digitizer, ProcessRun& run, int64_t count,
                         QDDriverThreadContext& ctx);
-  // Whether a buffer asks for the flagged path; nothing when the start is refused.
+  // Whether a buffer asks for the flagged path; nothing when the start is refused. It and
+  // StartProcessHandler are called under the handler's lock.
   std::optional<bool> CheckProcessBuffers(QDHwSpecDigitizerInfo& digitizer,
                                           CDigProcessHdler& handler,
                                           const std::vector<frame::ProcessBufferEntry>& buffers,

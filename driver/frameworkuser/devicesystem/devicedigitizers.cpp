@@ -223,7 +223,7 @@ bool AnswerFromRecord(QDDigitizerInfo& digitizer, int64_t type, void* out) {
     return answer(keptOr(type, setting->unset));
   }
   for (const PropertyAnswer& property : kPropertyAnswers) {
-    if (property.type == type) return answer(property.read(digitizer.Channel().Properties()));
+    if (property.type == type) return answer(property.read(digitizer.CopyProperties()));
   }
   switch (type) {
     case Q_GRAB_PERIOD:

@@ -38,63 +38,131 @@ int64_t QDDigitizerInfo::GetIndex() const { return index_; }
 void QDDigitizerInfo::SetHostId(int64_t id) { channel_.Block().hostDigitizer = id; }
 int64_t QDDigitizerInfo::GetHostId() const { return channel_.Block().hostDigitizer; }
 
-void QDDigitizerInfo::SetSourceSizeX(int64_t value) { P().sourceWidth = value; }
-int64_t QDDigitizerInfo::GetSourceSizeX() const { return P().sourceWidth; }
-void QDDigitizerInfo::SetSourceOffsetX(int64_t value) { P().sourceOffsetX = value; }
-int64_t QDDigitizerInfo::GetSourceOffsetX() const { return P().sourceOffsetX; }
-void QDDigitizerInfo::SetSourceSizeY(int64_t value) { P().sourceHeight = value; }
-int64_t QDDigitizerInfo::GetSourceSizeY() const { return P().sourceHeight; }
-void QDDigitizerInfo::SetSourceOffsetY(int64_t value) { P().sourceOffsetY = value; }
-int64_t QDDigitizerInfo::GetSourceOffsetY() const { return P().sourceOffsetY; }
-void QDDigitizerInfo::SetGrabDirectionX(int64_t value) { P().grabDirectionX = value; }
-int64_t QDDigitizerInfo::GetGrabDirectionX() const { return P().grabDirectionX; }
-void QDDigitizerInfo::SetGrabDirectionY(int64_t value) { P().grabDirectionY = value; }
-int64_t QDDigitizerInfo::GetGrabDirectionY() const { return P().grabDirectionY; }
-void QDDigitizerInfo::SetGrabPeriod(double milliseconds) { P().grabPeriod = milliseconds; }
+// The settings go through the block lock (see CopyChannelBlock).
+void QDDigitizerInfo::SetSourceSizeX(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.sourceWidth = value; });
+}
+int64_t QDDigitizerInfo::GetSourceSizeX() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.sourceWidth; });
+}
+void QDDigitizerInfo::SetSourceOffsetX(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.sourceOffsetX = value; });
+}
+int64_t QDDigitizerInfo::GetSourceOffsetX() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.sourceOffsetX; });
+}
+void QDDigitizerInfo::SetSourceSizeY(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.sourceHeight = value; });
+}
+int64_t QDDigitizerInfo::GetSourceSizeY() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.sourceHeight; });
+}
+void QDDigitizerInfo::SetSourceOffsetY(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.sourceOffsetY = value; });
+}
+int64_t QDDigitizerInfo::GetSourceOffsetY() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.sourceOffsetY; });
+}
+void QDDigitizerInfo::SetGrabDirectionX(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.grabDirectionX = value; });
+}
+int64_t QDDigitizerInfo::GetGrabDirectionX() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.grabDirectionX; });
+}
+void QDDigitizerInfo::SetGrabDirectionY(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.grabDirectionY = value; });
+}
+int64_t QDDigitizerInfo::GetGrabDirectionY() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.grabDirectionY; });
+}
+void QDDigitizerInfo::SetGrabPeriod(double milliseconds) {
+  ChangeProperties([milliseconds](kernel::DigPropertiesBlock& p) { p.grabPeriod = milliseconds; });
+}
 int64_t QDDigitizerInfo::GetGrabPeriod() const {
-  return foundation::TruncateSaturated(P().grabPeriod, 0);
+  return ReadProperties(
+      [](const kernel::DigPropertiesBlock& p) { return foundation::TruncateSaturated(p.grabPeriod, 0); });
 }
 
 double QDDigitizerInfo::GetSelectedFrameRate() const {
-  return P().grabPeriod == 0.0 ? 0.0 : 1000.0 / P().grabPeriod;
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) {
+    return p.grabPeriod == 0.0 ? 0.0 : 1000.0 / p.grabPeriod;
+  });
 }
 
-void QDDigitizerInfo::SetGrabTimeout(int64_t value) { P().grabTimeout = value; }
+void QDDigitizerInfo::SetGrabTimeout(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.grabTimeout = value; });
+}
 
 int64_t QDDigitizerInfo::GetGrabTimeout() const {
-  if (P().grabTimeout != Q_DEFAULT) return P().grabTimeout;
-  return P().grabTriggerState == Q_ENABLE ? -1 : GetGrabPeriod() * 60;
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) -> int64_t {
+    if (p.grabTimeout != Q_DEFAULT) return p.grabTimeout;
+    return p.grabTriggerState == Q_ENABLE ? -1 : static_cast<int64_t>(p.grabPeriod) * 60;
+  });
 }
 
-void QDDigitizerInfo::SetGrabStartMode(int64_t value) { P().grabStartMode = value; }
-int64_t QDDigitizerInfo::GetGrabStartMode() const { return P().grabStartMode; }
+void QDDigitizerInfo::SetGrabStartMode(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.grabStartMode = value; });
+}
+int64_t QDDigitizerInfo::GetGrabStartMode() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.grabStartMode; });
+}
 
 int64_t QDDigitizerInfo::SetGrabTriggerState(int64_t value) {
-  P().grabTriggerState = value;
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.grabTriggerState = value; });
   return value;
 }
 
-int64_t QDDigitizerInfo::GetGrabTriggerState() const { return P().grabTriggerState; }
-void QDDigitizerInfo::SetControlFlagMode(int64_t value) { P().controlFlagMode = value; }
-int64_t QDDigitizerInfo::GetControlFlagMode() const { return P().controlFlagMode; }
+int64_t QDDigitizerInfo::GetGrabTriggerState() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.grabTriggerState; });
+}
+void QDDigitizerInfo::SetControlFlagMode(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.controlFlagMode = value; });
+}
+int64_t QDDigitizerInfo::GetControlFlagMode() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.controlFlagMode; });
+}
 
 void QDDigitizerInfo::SetProcessTimeout(int64_t value) {
   processTimeout_ = value == -1 || value == Q_DEFAULT ? -1 : std::max<int64_t>(value, 1);
 }
 
 int64_t QDDigitizerInfo::GetProcessTimeout() const { return processTimeout_; }
-void QDDigitizerInfo::SetAuxBufferMode(int64_t value) { P().auxBufferMode = value; }
-int64_t QDDigitizerInfo::GetAuxBufferMode() const { return P().auxBufferMode; }
-void QDDigitizerInfo::SetAuxBufferSize(int64_t value) { P().auxBufferSize = value; }
-int64_t QDDigitizerInfo::GetAuxBufferSize() const { return P().auxBufferSize; }
-void QDDigitizerInfo::SetPropertiesReserve(int64_t value) { P().propertiesReserve = value; }
-int64_t QDDigitizerInfo::GetPropertiesReserve() const { return P().propertiesReserve; }
-void QDDigitizerInfo::SetDigitizerReserve(int64_t value) { P().digitizerReserve = value; }
-int64_t QDDigitizerInfo::GetDigitizerReserve() const { return P().digitizerReserve; }
-int64_t QDDigitizerInfo::GetGrabErrorReporting() const { return P().grabErrorReporting; }
-void QDDigitizerInfo::SetGrabErrorReporting(int64_t value) { P().grabErrorReporting = value; }
-void QDDigitizerInfo::SetAllocationReserve(int64_t value) { P().allocationReserve = value; }
-int64_t QDDigitizerInfo::GetAllocationReserve() const { return P().allocationReserve; }
+void QDDigitizerInfo::SetAuxBufferMode(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.auxBufferMode = value; });
+}
+int64_t QDDigitizerInfo::GetAuxBufferMode() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.auxBufferMode; });
+}
+void QDDigitizerInfo::SetAuxBufferSize(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.auxBufferSize = value; });
+}
+int64_t QDDigitizerInfo::GetAuxBufferSize() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.auxBufferSize; });
+}
+void QDDigitizerInfo::SetPropertiesReserve(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.propertiesReserve = value; });
+}
+int64_t QDDigitizerInfo::GetPropertiesReserve() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.propertiesReserve; });
+}
+void QDDigitizerInfo::SetDigitizerReserve(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.digitizerReserve = value; });
+}
+int64_t QDDigitizerInfo::GetDigitizerReserve() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.digitizerReserve; });
+}
+int64_t QDDigitizerInfo::GetGrabErrorReporting() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.grabErrorReporting; });
+}
+void QDDigitizerInfo::SetGrabErrorReporting(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.grabErrorReporting = value; });
+}
+void QDDigitizerInfo::SetAllocationReserve(int64_t value) {
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.allocationReserve = value; });
+}
+int64_t QDDigitizerInfo::GetAllocationReserve() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.allocationReserve; });
+}
 
 void QDDigitizerInfo::Lock(int index) {
   if (index == 0 || index == 1) channelLocks_[index].lock();

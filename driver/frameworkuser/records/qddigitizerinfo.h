@@ -174,12 +174,29 @@ class QDDigitizerInfo : public foundation::CLogProvider {
 
   DigChannelRecord& Channel() { return channel_; }
   const DigChannelRecord& Channel() const { return channel_; }
-  // The channel block as one copy, and the grab state written into it: a grab on one thread
-  // writes what an inquiry or a stop on another copies. The lock guards nothing else and is
+  // The channel block as one copy. Controls change its settings under the channel lock, a grab
+  // or a halt its grab state without it, and grabs, waits, inquiries and the processing watchdog
+  // read it on other threads: every change and every read outside the allocation goes through
+  // the block lock (these members and the accessors below). The lock guards nothing else and is
   // taken last, so it fits under any other lock.
   kernel::DigChannelRecord CopyChannelBlock() const {
     std::lock_guard lock(blockLock_);
     return channel_.Block();
+  }
+  kernel::DigPropertiesBlock CopyProperties() const {
+    std::lock_guard lock(blockLock_);
+    return channel_.Properties();
+  }
+  // Runs change on the settings under the block lock; it must take no lock of its own.
+  template <typename Change>
+  void ChangeProperties(Change&& change) {
+    std::lock_guard lock(blockLock_);
+    change(channel_.Properties());
+  }
+  template <typename Read>
+  auto ReadProperties(Read&& read) const {
+    std::lock_guard lock(blockLock_);
+    return read(static_cast<const kernel::DigPropertiesBlock&>(channel_.Properties()));
   }
   bool ContinuousGrab() const {
     std::lock_guard lock(blockLock_);

@@ -1,4 +1,5 @@
 // Grab processing through libZOR.so as an application runs it.
+#include <barrier>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -93,6 +94,70 @@ TEST_F(DigProcess, ContinuousUntilStoppedThenNothingMore) {
   QdigProcess(digitizer_, ring.data(), 4, SequenceOf(6), kSynchronous, &Process, &again);
   EXPECT_EQ(again.Copy().size(), 6u);
   EXPECT_EQ(recorder.calls.load(), after);
+}
+
+// Starts and stops of one digitizer's runs from several threads at once: each call returns,
+// one run goes at a time, the last stop ends it, and the next run sees its frames (under
+// ThreadSanitizer, no start or stop writes what another reads).
+TEST_F(DigProcess, StartsAndStopsFromSeveralThreadsAtOnce) {
+  const std::vector<QID> ring = Ring(system_, 3);
+  Recorder recorder;
+  const QINT64 operations[] = {kContinuous, kStop, kStop + kWait, SequenceOf(4)};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+      for (int i = 0; i < 15; ++i) {
+        const QINT64 operation = operations[(t + i) % 4];
+        const QINT64 flag = (operation & kStop) != 0 ? Q_DEFAULT : kAsynchronous;
+        QdigProcess(digitizer_, ring.data(), 3, operation, flag, &Process, &recorder);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+  Settled(recorder);
+  // One run at a time: every event named a buffer of the ring at its position.
+  for (const Seen& seen : recorder.Copy()) {
+    ASSERT_GE(seen.position, 0);
+    ASSERT_LT(seen.position, 3);
+    EXPECT_EQ(seen.buffer, ring[static_cast<size_t>(seen.position)]);
+  }
+  Recorder again;
+  QdigProcess(digitizer_, ring.data(), 3, SequenceOf(6), kSynchronous, &Process, &again);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(again.calls.load(), 6);
+}
+
+// Starts that meet: one run starts, the others are refused as starts of an active run.
+TEST_F(DigProcess, OfStartsThatMeetOneRunsAndTheOthersAreRefused) {
+  const std::vector<QID> ring = Ring(system_, 3);
+  Recorder recorder;
+  constexpr int kStarters = 4;
+  std::barrier meet(kStarters);
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
+    std::atomic<int> started{0};
+    std::atomic<int> refused{0};
+    std::vector<std::thread> starters;
+    for (int t = 0; t < kStarters; ++t) {
+      starters.emplace_back([&] {
+        QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+        meet.arrive_and_wait();
+        QdigProcess(digitizer_, ring.data(), 3, kContinuous, kAsynchronous, &Process, &recorder);
+        const QINT64 error = ErrorCode();
+        if (error == 0) ++started;
+        if (error == 4314 && SubCode(1) == 4) ++refused;
+      });
+    }
+    for (std::thread& starter : starters) starter.join();
+    EXPECT_EQ(started.load(), 1);
+    EXPECT_EQ(refused.load(), kStarters - 1);
+    QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+    EXPECT_EQ(ErrorCode(), 0);
+  }
 }
 
 TEST_F(DigProcess, AsynchronousSequenceEndsWithTheWaitingStop) {
