@@ -215,11 +215,13 @@ void ExpectReport(const std::vector<ThreadReport>& reports, const ThreadReport& 
 // A first request that fails, or throws: the start fails and does not hang, a thread that an
 // exception ended reports it as its own error with that error's texts, and a later start works.
 TEST_F(HookThreads, AFirstRequestThatFailsDoesNotHangTheStart) {
-  const struct {
+  struct Failure {
     const char* what;
     boardsim::Fault fault;
     std::optional<ThreadReport> report;
-  } failures[] = {
+  };
+  // On the heap: gcc 12 takes the exception pointers of an array on the stack for uninitialised.
+  const std::vector<Failure> failures = {
       {"transport failure",
        {boardsim::FaultKind::kTransportFailure, 0, 0, 0, 0, os::ERROR_GEN_FAILURE, 1},
        std::nullopt},
