@@ -273,7 +273,11 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
     if (error.errorSet != 0) return;
   }
   if (!restart) {
-    firstFrameKnown_ = false;
+    {
+      // A hook thread may still count a frame of the run before.
+      std::lock_guard lock(hookLock_);
+      firstFrameKnown_ = false;
+    }
     digitizer_.Counters().missed = 0;
   }
   // The first frames may be done before the request returns: their events

@@ -194,6 +194,7 @@ class CDigProcessHdler : public foundation::CLogProvider {
   std::atomic<bool> halting_{false};
   std::atomic<bool> stall_{false};
   std::atomic<bool> hooked_{false};
+  // Under the hook lock.
   uint64_t firstFrame_ = 0;  // the board's frame before the run's first grabbed one
   bool firstFrameKnown_ = false;
 
