@@ -244,9 +244,11 @@ void QDHwSpecSystem::SendDigitizerControl(QDHwSpecDigitizerInfo& digitizer, int6
   request.value = static_cast<uint64_t>(value);
   frame::LLsysRequest(handles_, kernel::kDigControl, request, error, &ctx);
   if (!frame::NotServedByKernel(request.header) || heldBefore) return;
-  // The feature browser's publisher waits for client requests that need the channel lock: it
-  // opens and closes outside it.
-  const bool release = channel.owns_lock() && t == kFeatureBrowser;
+  // The GenICam layer calls into node maps, whose register accesses come back into this road
+  // and take the channel lock under the map's lock (and the feature browser's publisher waits
+  // for client requests that need it): the layer runs outside the channel lock and takes it
+  // itself where it touches the digitizer's record.
+  const bool release = channel.owns_lock();
   if (release) channel.unlock();
   FallBack([&] { return QDGeniCamDeviceSystem::DigControl(args, ctx); }, error, ctx);
   if (release) channel.lock();

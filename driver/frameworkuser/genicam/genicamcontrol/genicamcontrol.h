@@ -75,7 +75,7 @@ class GenICamControl : public GenICamProxy,
   GenICamManifestInfo GetManifestInfo();
 
   void SetControlMode(int64_t mode) { controlMode_ = mode; }
-  int64_t GetControlMode() const { return keepAliveEnabled_ != 0 ? controlMode_ : 1; }
+  int64_t GetControlMode() const { return keepAliveEnabled_ != 0 ? controlMode_.load() : 1; }
   void SetKeepAliveEnabled(bool enabled) { keepAliveEnabled_ = enabled ? 1 : 0; }
 
   size_t GetCount() const override;
@@ -111,8 +111,9 @@ class GenICamControl : public GenICamProxy,
 
   GenICamSystemFacts system_;
   FeatureBrowser featureBrowser_;
-  int64_t controlMode_ = kKeepAliveMode;
-  uint32_t keepAliveEnabled_ = 1;
+  // Set by controls and read by inquiries and other controls on any thread.
+  std::atomic<int64_t> controlMode_ = kKeepAliveMode;
+  std::atomic<uint32_t> keepAliveEnabled_ = 1;
   int64_t hostObjectId_;
   uint32_t kind_;
   std::atomic<int64_t> acquisitionMode_ = 0;

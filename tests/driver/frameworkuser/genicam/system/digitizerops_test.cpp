@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "tests/driver/frameworkuser/genicam/jsoncheck.h"
 #include "tests/driver/frameworkuser/genicam/system/genicamsystemfixture.h"
@@ -74,6 +79,53 @@ TEST_F(DigitizerOpsTest, AcquisitionStartAndStopTakeTheirCodesOnly) {
   EXPECT_EQ(ErrorCode(), 0);
   ExpectInvalidValue(6931, 1);
   ExpectInvalidValue(6928, 1);
+}
+
+// AcquisitionStart comes to the GenICam layer from the board's control road, which takes the
+// channel lock; a feature write holds the node map's lock while its register write comes back
+// into that road. Both at once on two threads: each keeps finishing its calls, and both end
+// where they set the digitizer.
+TEST_F(DigitizerOpsTest, AcquisitionStartAndAFeatureWriteRunTogether) {
+  constexpr int kCalls = 5000;
+  std::atomic<int> starts{0};
+  std::atomic<int> writes{0};
+  std::atomic<int> failures{0};
+  std::thread starter([&] {
+    for (int call = 0; call < kCalls; ++call) {
+      QdigControl(digitizer_, 6931, 29);
+      if (ErrorCode() != 0) ++failures;
+      ++starts;
+    }
+  });
+  std::thread writer([&] {
+    for (int call = 0; call < kCalls; ++call) {
+      QdigControlFeature(digitizer_, Q_FEATURE_VALUE_AS_STRING, L"QdigControl:AcquisitionMode",
+                         Q_TYPE_ENUMERATION, L"Continuous");
+      if (ErrorCode() != 0) ++failures;
+      ++writes;
+    }
+  });
+  // Two threads that wait on each other never return: say so and end rather than hang.
+  int seen = 0;
+  auto lastProgress = std::chrono::steady_clock::now();
+  while (starts.load() < kCalls || writes.load() < kCalls) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const int now = starts.load() + writes.load();
+    if (now != seen) {
+      seen = now;
+      lastProgress = std::chrono::steady_clock::now();
+    } else if (std::chrono::steady_clock::now() - lastProgress > std::chrono::seconds(20)) {
+      std::fprintf(stderr, "no call returned for 20 s: %d starts, %d writes\n", starts.load(),
+                   writes.load());
+      std::abort();
+    }
+  }
+  starter.join();
+  writer.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(Inquire(6908), -1);
+  EXPECT_EQ(Inquire(kKeptAcquisitionMode), 0);
+  EXPECT_EQ(Inquire(kKeptAcquisitionStart), 1);
 }
 
 TEST_F(DigitizerOpsTest, KeepAliveValuesAndControlMode) {
