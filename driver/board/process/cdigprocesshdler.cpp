@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <shared_mutex>
+#include <thread>
 #include <utility>
 
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
@@ -277,7 +278,11 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
     if (error.errorSet != 0) return;
   }
   if (!restart) {
-    firstFrameKnown_ = false;
+    {
+      // A hook thread may still count a frame of the run before.
+      std::lock_guard lock(hookLock_);
+      firstFrameKnown_ = false;
+    }
     digitizer_.Counters().missed = 0;
   }
   // The first frames may be done before the request returns: their events
@@ -397,23 +402,38 @@ void CDigProcessHdler::OnBufferDone(QINT64 type, QID event, bool multiThread) {
     const bool triggerGoesOn = TriggerDriven() && togglePeriod_ > 0 &&
                                (normal_ + other_) % togglePeriod_ != 0 && operation_ == 5 &&
                                !halting_ && pending_ && !stall_;
-    if (active_ && (framesLeft || triggerGoesOn)) {
-      if (multiThread) {
-        ContinueInOrder(position, buffer.grabRecord);
-      } else {
-        ContinueGrab(buffer);
-      }
-    } else {
-      if (multiThread && active_ && !waiting_.empty()) {
-        // The waiting grabs are part of the count: they still go on the board.
-        spare_.push_back(std::exchange(buffer.grabRecord, 0));
-        IssueWaiting(os::GetCurrentThreadId());
-      }
+    if (!Continue(buffer, position, multiThread, framesLeft || triggerGoesOn)) {
       stopWatchdog = FinishFrame(position);
     }
   }
   // The watchdog may be waiting for the hook lock: it is stopped outside it.
   if (stopWatchdog) StopWatchdog();
+}
+
+bool CDigProcessHdler::Continue(ProcessBuffer& buffer, int64_t position, bool multiThread,
+                                bool goesOn) {
+  // Counted before active_ is read: a halt that clears it waits for this continuation.
+  struct Counted {
+    std::atomic<int>& count;
+    explicit Counted(std::atomic<int>& c) : count(c) { ++count; }
+    ~Counted() { --count; }
+    Counted(const Counted&) = delete;
+    Counted& operator=(const Counted&) = delete;
+  } counted(continuing_);
+  bool continued = false;
+  if (active_ && goesOn) {
+    if (multiThread) {
+      ContinueInOrder(position, buffer.grabRecord);
+    } else {
+      ContinueGrab(buffer);
+    }
+    continued = true;
+  } else if (multiThread && active_ && !waiting_.empty()) {
+    // The waiting grabs are part of the count: they still go on the board.
+    spare_.push_back(std::exchange(buffer.grabRecord, 0));
+    IssueWaiting(os::GetCurrentThreadId());
+  }
+  return continued;
 }
 
 CDigProcessHdler::ProcessThread CDigProcessHdler::ThreadEntry(uint32_t id) {
@@ -555,6 +575,12 @@ void CDigProcessHdler::Halt(int flag) {
   }
   active_ = false;
   foundation::CError ignored;
+  frame::LLsysObjectControl(system_.Handles(), kernelObject_, kernel::kObjectHalt, kHaltValue,
+                            ignored, nullptr);
+  // A continuation that found the run active may reach the board after the halt (which ends one
+  // the board holds): once none is on its way, the board is halted again, so that it does not
+  // wait for such a grab.
+  while (continuing_.load() != 0) std::this_thread::yield();
   frame::LLsysObjectControl(system_.Handles(), kernelObject_, kernel::kObjectHalt, kHaltValue,
                             ignored, nullptr);
   system_.OnDigProcessHalted(digitizer_);

@@ -141,6 +141,9 @@ class CDigProcessHdler : public foundation::CLogProvider {
   // The grab mark of the buffer, set on its memory, where the mark ends up.
   static void MarkBuffer(const ProcessBuffer& buffer, QINT64 mark);
   void ContinueGrab(ProcessBuffer& buffer);
+  // The buffer's grab goes back on the board while the run is active and goesOn; else waiting
+  // grabs of several hook threads still go. False when the buffer's grab was not continued.
+  bool Continue(ProcessBuffer& buffer, int64_t position, bool multiThread, bool goesOn);
   // The grab record goes back on the board for the buffer at the position.
   void ContinueGrabPrepared(uint32_t threadId, int64_t position, uint64_t grabRecord);
   // The buffer at the position is done with its grab record: the waiting
@@ -194,10 +197,13 @@ class CDigProcessHdler : public foundation::CLogProvider {
   std::atomic<int64_t> flags_{0};
   int64_t triggerState_ = 0;
   std::atomic<bool> active_{false};
+  // Hook threads between reading active_ and handing their continuation to the board.
+  std::atomic<int> continuing_{0};
   std::atomic<bool> pending_{false};
   std::atomic<bool> halting_{false};
   std::atomic<bool> stall_{false};
   std::atomic<bool> hooked_{false};
+  // Under the hook lock.
   uint64_t firstFrame_ = 0;  // the board's frame before the run's first grabbed one
   bool firstFrameKnown_ = false;
 
