@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
@@ -152,7 +153,9 @@ QDHwSpecSystem::~QDHwSpecSystem() {
       frame::ReportEscapes(kFreeFunctionName, [&] { StopProcessing(*digitizer, nullptr); });
     }
   }
-  frame::ReportEscapes(kFreeFunctionName, [&] { userHook_.reset(); });
+  // Taken out here, where the destructor alone reaches it, and ended under the barrier.
+  std::unique_ptr<frame::CUserHook> hook = std::move(userHook_);
+  frame::ReportEscapes(kFreeFunctionName, [&] { hook.reset(); });
   if (systemObjectId_ != 0) {
     frame::ReportEscapes(kFreeFunctionName, [&] {
       foundation::CError error;
