@@ -27,11 +27,14 @@
 #include "tests/platform/host/rawwebclient.h"
 #include "tests/platform/host/slowclients.h"
 #include "tests/support/mailboxmessage.h"
+#include "tests/support/processfacts.h"
 
 namespace {
 
 using hosttest::RawWebClient;
 using hosttest::SlowClients;
+using zortest::CountDescriptors;
+using zortest::ResidentBytes;
 
 constexpr QINT64 kSized = 2;    // the reply holds as many bytes as the body says
 constexpr QINT64 kStall = 3;    // the server takes nothing more from the client till released
@@ -167,24 +170,6 @@ std::string CloseReason(const hosttest::WebFrame& close) {
 size_t CountThreads() {
   return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
                                            std::filesystem::directory_iterator()));
-}
-
-size_t CountDescriptors() {
-  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                           std::filesystem::directory_iterator()));
-}
-
-size_t ResidentBytes() {
-  std::ifstream status("/proc/self/status");
-  std::string word;
-  while (status >> word) {
-    if (word == "VmRSS:") {
-      size_t kilobytes = 0;
-      status >> kilobytes;
-      return kilobytes * 1024;
-    }
-  }
-  return 0;
 }
 
 class WebServerTest : public testing::Test {

@@ -17,6 +17,7 @@
 
 #include "platform/os/core/error.h"
 #include "platform/os/core/handle.h"
+#include "tests/support/processfacts.h"
 
 namespace os {
 namespace {
@@ -52,19 +53,6 @@ std::vector<std::wstring> SubKeys(Handle key) {
 
 std::filesystem::path RootFolder() { return getenv("ZOR_REGISTRY_ROOT"); }
 
-size_t ResidentBytes() {
-  std::ifstream status("/proc/self/status");
-  std::string word;
-  while (status >> word) {
-    if (word == "VmRSS:") {
-      size_t kilobytes = 0;
-      status >> kilobytes;
-      return kilobytes * 1024;
-    }
-  }
-  return 0;
-}
-
 // How far the process's resident memory rose above what it held while `work` ran in a child of
 // its own (at its peak); fails the test when `work` failed.
 size_t PeakGrowthOfChild(const std::function<bool()>& work) {
@@ -75,7 +63,7 @@ size_t PeakGrowthOfChild(const std::function<bool()>& work) {
     close(channel[0]);
     // Starts the peak anew from what the child holds now.
     std::ofstream("/proc/self/clear_refs") << "5";
-    const size_t start = ResidentBytes();
+    const size_t start = zortest::ResidentBytes();
     const bool done = work();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

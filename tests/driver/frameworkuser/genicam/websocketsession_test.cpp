@@ -13,7 +13,6 @@
 #include <boost/beast.hpp>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <thread>
 
 #include "platform/host/hostservices.h"
@@ -21,6 +20,7 @@
 #include "tests/driver/frameworkuser/genicam/publisherfixture.h"
 #include "tests/platform/host/rawwebclient.h"
 #include "tests/platform/host/slowclients.h"
+#include "tests/support/processfacts.h"
 
 namespace {
 
@@ -30,6 +30,7 @@ namespace websocket = beast::websocket;
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
 using zor::genicam::NodeMapPublisher;
+using zortest::CountDescriptors;
 
 // A port of this process's own, so that parallel test runs do not meet.
 int64_t TestPort() { return 20000 + getpid() % 20000; }
@@ -89,11 +90,6 @@ class WebSocketClient {
   net::io_context io_;
   websocket::stream<tcp::socket> ws_;
 };
-
-size_t CountDescriptors() {
-  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                           std::filesystem::directory_iterator()));
-}
 
 // The page and the map list, as a polite browser asks for them; false on anything else.
 bool PageAndMapList(uint16_t port, const std::string& mapList) {
