@@ -87,7 +87,8 @@ class Watchdog : public ProcessFixture {
     QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &OnError, nullptr);
     // A short halt wait: the system's time-out, in seconds.
     QsysControl(system_, 2077, 1);
-    QdigControl(digitizer_, kGrabTimeout, 100);
+    // A stall is a second without a frame: a loaded machine's pause must not count as one.
+    QdigControl(digitizer_, kGrabTimeout, 1000);
   }
   void TearDown() override {
     QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT | 0x4000000, &OnError, nullptr);
