@@ -39,48 +39,39 @@ void QDDigitizerInfo::SetHostId(int64_t id) { channel_.Block().hostDigitizer = i
 int64_t QDDigitizerInfo::GetHostId() const { return channel_.Block().hostDigitizer; }
 
 // The settings go through the block lock (see CopyChannelBlock).
-void QDDigitizerInfo::SetSourceSizeX(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.sourceWidth = value; });
-}
-int64_t QDDigitizerInfo::GetSourceSizeX() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.sourceWidth; });
-}
+using Settings = kernel::DigPropertiesBlock;
+
+void QDDigitizerInfo::SetSourceSizeX(int64_t value) { SetProperty(&Settings::sourceWidth, value); }
+int64_t QDDigitizerInfo::GetSourceSizeX() const { return GetProperty(&Settings::sourceWidth); }
 void QDDigitizerInfo::SetSourceOffsetX(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.sourceOffsetX = value; });
+  SetProperty(&Settings::sourceOffsetX, value);
 }
-int64_t QDDigitizerInfo::GetSourceOffsetX() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.sourceOffsetX; });
-}
-void QDDigitizerInfo::SetSourceSizeY(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.sourceHeight = value; });
-}
-int64_t QDDigitizerInfo::GetSourceSizeY() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.sourceHeight; });
-}
+int64_t QDDigitizerInfo::GetSourceOffsetX() const { return GetProperty(&Settings::sourceOffsetX); }
+void QDDigitizerInfo::SetSourceSizeY(int64_t value) { SetProperty(&Settings::sourceHeight, value); }
+int64_t QDDigitizerInfo::GetSourceSizeY() const { return GetProperty(&Settings::sourceHeight); }
 void QDDigitizerInfo::SetSourceOffsetY(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.sourceOffsetY = value; });
+  SetProperty(&Settings::sourceOffsetY, value);
 }
-int64_t QDDigitizerInfo::GetSourceOffsetY() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.sourceOffsetY; });
-}
+int64_t QDDigitizerInfo::GetSourceOffsetY() const { return GetProperty(&Settings::sourceOffsetY); }
 void QDDigitizerInfo::SetGrabDirectionX(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.grabDirectionX = value; });
+  SetProperty(&Settings::grabDirectionX, value);
 }
 int64_t QDDigitizerInfo::GetGrabDirectionX() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.grabDirectionX; });
+  return GetProperty(&Settings::grabDirectionX);
 }
 void QDDigitizerInfo::SetGrabDirectionY(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.grabDirectionY = value; });
+  SetProperty(&Settings::grabDirectionY, value);
 }
 int64_t QDDigitizerInfo::GetGrabDirectionY() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.grabDirectionY; });
+  return GetProperty(&Settings::grabDirectionY);
 }
 void QDDigitizerInfo::SetGrabPeriod(double milliseconds) {
-  ChangeProperties([milliseconds](kernel::DigPropertiesBlock& p) { p.grabPeriod = milliseconds; });
+  SetProperty(&Settings::grabPeriod, milliseconds);
 }
 int64_t QDDigitizerInfo::GetGrabPeriod() const {
-  return ReadProperties(
-      [](const kernel::DigPropertiesBlock& p) { return foundation::TruncateSaturated(p.grabPeriod, 0); });
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) {
+    return foundation::TruncateSaturated(p.grabPeriod, 0);
+  });
 }
 
 double QDDigitizerInfo::GetSelectedFrameRate() const {
@@ -89,9 +80,7 @@ double QDDigitizerInfo::GetSelectedFrameRate() const {
   });
 }
 
-void QDDigitizerInfo::SetGrabTimeout(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.grabTimeout = value; });
-}
+void QDDigitizerInfo::SetGrabTimeout(int64_t value) { SetProperty(&Settings::grabTimeout, value); }
 
 int64_t QDDigitizerInfo::GetGrabTimeout() const {
   return ReadProperties([](const kernel::DigPropertiesBlock& p) -> int64_t {
@@ -101,11 +90,9 @@ int64_t QDDigitizerInfo::GetGrabTimeout() const {
 }
 
 void QDDigitizerInfo::SetGrabStartMode(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.grabStartMode = value; });
+  SetProperty(&Settings::grabStartMode, value);
 }
-int64_t QDDigitizerInfo::GetGrabStartMode() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.grabStartMode; });
-}
+int64_t QDDigitizerInfo::GetGrabStartMode() const { return GetProperty(&Settings::grabStartMode); }
 
 int64_t QDDigitizerInfo::SetGrabTriggerState(int64_t value) {
   ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.grabTriggerState = value; });
@@ -113,13 +100,13 @@ int64_t QDDigitizerInfo::SetGrabTriggerState(int64_t value) {
 }
 
 int64_t QDDigitizerInfo::GetGrabTriggerState() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.grabTriggerState; });
+  return GetProperty(&Settings::grabTriggerState);
 }
 void QDDigitizerInfo::SetControlFlagMode(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.controlFlagMode = value; });
+  SetProperty(&Settings::controlFlagMode, value);
 }
 int64_t QDDigitizerInfo::GetControlFlagMode() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.controlFlagMode; });
+  return GetProperty(&Settings::controlFlagMode);
 }
 
 void QDDigitizerInfo::SetProcessTimeout(int64_t value) {
@@ -128,40 +115,36 @@ void QDDigitizerInfo::SetProcessTimeout(int64_t value) {
 
 int64_t QDDigitizerInfo::GetProcessTimeout() const { return processTimeout_; }
 void QDDigitizerInfo::SetAuxBufferMode(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.auxBufferMode = value; });
+  SetProperty(&Settings::auxBufferMode, value);
 }
-int64_t QDDigitizerInfo::GetAuxBufferMode() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.auxBufferMode; });
-}
+int64_t QDDigitizerInfo::GetAuxBufferMode() const { return GetProperty(&Settings::auxBufferMode); }
 void QDDigitizerInfo::SetAuxBufferSize(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.auxBufferSize = value; });
+  SetProperty(&Settings::auxBufferSize, value);
 }
-int64_t QDDigitizerInfo::GetAuxBufferSize() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.auxBufferSize; });
-}
+int64_t QDDigitizerInfo::GetAuxBufferSize() const { return GetProperty(&Settings::auxBufferSize); }
 void QDDigitizerInfo::SetPropertiesReserve(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.propertiesReserve = value; });
+  SetProperty(&Settings::propertiesReserve, value);
 }
 int64_t QDDigitizerInfo::GetPropertiesReserve() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.propertiesReserve; });
+  return GetProperty(&Settings::propertiesReserve);
 }
 void QDDigitizerInfo::SetDigitizerReserve(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.digitizerReserve = value; });
+  SetProperty(&Settings::digitizerReserve, value);
 }
 int64_t QDDigitizerInfo::GetDigitizerReserve() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.digitizerReserve; });
+  return GetProperty(&Settings::digitizerReserve);
 }
 int64_t QDDigitizerInfo::GetGrabErrorReporting() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.grabErrorReporting; });
+  return GetProperty(&Settings::grabErrorReporting);
 }
 void QDDigitizerInfo::SetGrabErrorReporting(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.grabErrorReporting = value; });
+  SetProperty(&Settings::grabErrorReporting, value);
 }
 void QDDigitizerInfo::SetAllocationReserve(int64_t value) {
-  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.allocationReserve = value; });
+  SetProperty(&Settings::allocationReserve, value);
 }
 int64_t QDDigitizerInfo::GetAllocationReserve() const {
-  return ReadProperties([](const kernel::DigPropertiesBlock& p) { return p.allocationReserve; });
+  return GetProperty(&Settings::allocationReserve);
 }
 
 void QDDigitizerInfo::Lock(int index) {

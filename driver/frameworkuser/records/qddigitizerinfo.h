@@ -198,6 +198,14 @@ class QDDigitizerInfo : public foundation::CLogProvider {
     std::lock_guard lock(blockLock_);
     return read(static_cast<const kernel::DigPropertiesBlock&>(channel_.Properties()));
   }
+  template <typename T>
+  void SetProperty(T kernel::DigPropertiesBlock::*field, T value) {
+    ChangeProperties([field, value](kernel::DigPropertiesBlock& p) { p.*field = value; });
+  }
+  template <typename T>
+  T GetProperty(T kernel::DigPropertiesBlock::*field) const {
+    return ReadProperties([field](const kernel::DigPropertiesBlock& p) { return p.*field; });
+  }
   bool ContinuousGrab() const {
     std::lock_guard lock(blockLock_);
     return channel_.Block().continuousGrab != 0;
