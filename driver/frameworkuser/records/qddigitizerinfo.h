@@ -10,6 +10,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "driver/foundation/error.h"
@@ -199,7 +200,7 @@ class QDDigitizerInfo : public foundation::CLogProvider {
     return read(static_cast<const kernel::DigPropertiesBlock&>(channel_.Properties()));
   }
   template <typename T>
-  void SetProperty(T kernel::DigPropertiesBlock::*field, T value) {
+  void SetProperty(T kernel::DigPropertiesBlock::*field, std::type_identity_t<T> value) {
     ChangeProperties([field, value](kernel::DigPropertiesBlock& p) { p.*field = value; });
   }
   template <typename T>
