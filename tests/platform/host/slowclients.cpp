@@ -56,14 +56,14 @@ bool SlowClients::ClosedByPeer(int fd) {
   }
 }
 
-void SlowClients::Tick() {
+void SlowClients::Tick(bool reopen) {
   for (Connection& connection : connections_) {
     if (connection.fd >= 0 && ClosedByPeer(connection.fd)) {
       close(connection.fd);
       connection.fd = -1;
       ++closedByServer_;
     }
-    if (connection.fd < 0) Connect(connection);
+    if (connection.fd < 0 && reopen) Connect(connection);
     if (connection.fd < 0 || !connection.dribbling) continue;
     const char next = connection.sent < dribbledHead_.size() ? dribbledHead_[connection.sent] : 'a';
     if (send(connection.fd, &next, 1, MSG_NOSIGNAL | MSG_DONTWAIT) == 1) ++connection.sent;

@@ -1,7 +1,7 @@
 // Slow clients of a web server, as an attacker holds them: connections that send their request
 // head a byte at a time, and connections that send nearly 8 KB of head without its end and then
-// nothing. A connection that the server closes is opened again at once, so that the pressure
-// stays. Plain sockets without threads, so that a forked process may hold them too.
+// nothing. A connection that the server closes is opened again, so that the pressure stays.
+// Plain sockets, driven by the caller's ticks.
 #pragma once
 
 #include <cstddef>
@@ -19,9 +19,9 @@ class SlowClients {
   SlowClients(const SlowClients&) = delete;
   SlowClients& operator=(const SlowClients&) = delete;
 
-  // Sends the next byte of each dribbling head, and opens again the connections that the server
-  // closed since the last tick.
-  void Tick();
+  // Sends the next byte of each dribbling head; opens again the connections that the server
+  // closed, when told to.
+  void Tick(bool reopen = true);
   // Connections open now (descriptors held by this object).
   size_t Open() const;
   // Connections that the server closed so far.
