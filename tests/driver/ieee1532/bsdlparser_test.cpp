@@ -46,6 +46,11 @@ TEST(BsdlParser, ExampleDeviceParsesCleanly) {
   EXPECT_EQ(entity.RegisterLength(entity.FindOpcode("isc_program")), 32);
   EXPECT_EQ(entity.RegisterLength(entity.idcode), 32);  // the standard DEVICE_ID default
   EXPECT_EQ(entity.iscStatus, 1);
+  // The dump names the control cell of each cell that has one, cell 0 among them.
+  MessagePort port;
+  BsdlDumpInfo(entity);
+  EXPECT_TRUE(port.Saw("Safe[X] Dv[0] C [    0]")) << port.text_;
+  EXPECT_TRUE(port.Saw("Safe[X] Dv[0] C [    2]")) << port.text_;
 }
 
 TEST(BsdlParser, PreloadIsMandatoryOnlyForThe2001Edition) {

@@ -105,7 +105,9 @@ TEST(StaplExpression, Conversions) {
   EXPECT_EQ(Error("INT(5)"), kStaplSyntaxError);
   EXPECT_EQ(Error("#101"), kStaplSyntaxError);
   EXPECT_EQ(Error("INT(#102)"), kStaplSyntaxError);
+  EXPECT_EQ(Value("INT(BITS[7..0])"), 0xB4);
   EXPECT_EQ(Error("INT(BITS[8..0])"), kStaplBoundsError);
+  EXPECT_EQ(Error("INT(BITS[0..8])"), kStaplBoundsError);
   EXPECT_EQ(Error("INT(N[])"), kStaplTypeMismatch);
 }
 
