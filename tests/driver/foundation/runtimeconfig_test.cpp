@@ -51,6 +51,7 @@ TEST_F(RuntimeConfig, DeclaresEverySection) {
   EXPECT_EQ(config->FindKey(1, L"Debug")->flags, kConfigKeyDeclared);
   EXPECT_EQ(config->FindKey(-1, L"Debug"), nullptr);
   EXPECT_EQ(config->FindKey(1, L""), nullptr);
+  EXPECT_EQ(config->FindKey(1, nullptr), nullptr);
 }
 
 TEST_F(RuntimeConfig, NoControlsKeyGivesTheDefaults) {

@@ -105,6 +105,13 @@ TEST_F(EngineProgram, ReadActionWritesAnIscFileThatVerifiesTheDevice) {
   std::string written = ReadText(readBack);
   EXPECT_NE(written.find("IEEE_1532_Data"), std::string::npos);
   EXPECT_NE(written.find("DATA array ("), std::string::npos);
+  // The array's register is 32 bits wide: a word a row.
+  const size_t rows = written.find("repeat (\n") + 9;
+  std::istringstream block(written.substr(rows, written.find("    )", rows) - rows));
+  for (std::string row; std::getline(block, row);) {
+    EXPECT_EQ(row.find_first_not_of("0123456789ABCDEF"), 8u) << row;
+    EXPECT_LE(row.size(), 10u) << row;
+  }
 
   port_->text_.clear();
   port_->SetLines({"fpga -i6;", FlashLine("flash", "verify", readBack), "buffer -i4;"});
