@@ -130,6 +130,16 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
     }
     EXPECT_EQ(wrong, 0) << skipX << ", " << skipY;
   }
+  // A scaled transfer writes what fits: at the destination's far edge, nothing.
+  for (const auto& [offsetX, offsetY] : {std::pair<uint64_t, uint64_t>{32, 0}, {0, 24}}) {
+    boardtest::HostImage edge(32, 24);
+    out = Transfer(onBoard, edge, 0, 64, 48);
+    out->skipX = out->skipY = 1;
+    out->destOffsetX = offsetX;
+    out->destOffsetY = offsetY;
+    client.Send(zor::kernel::kBufTransfer, *out);
+    EXPECT_EQ(out->header.status.errorSet, 0) << offsetX << ", " << offsetY;
+  }
 
   // Into device memory at an offset, out of range refused.
   auto in = Transfer(onBoard, half, 1, 32, 24);
