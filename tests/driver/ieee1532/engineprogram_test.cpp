@@ -72,6 +72,16 @@ TEST_F(EngineProgram, StuckBitFailsVerificationAndSetsTheFailureWord) {
   EXPECT_TRUE(port_->Saw("[ FAIL ]: Action [flash (zorflash)]: program"));
   EXPECT_TRUE(port_->Saw("   => passed 0 of 1 iteration"));
   EXPECT_FALSE(Flash(*chain_).Enabled());  // PROC_ERROR_EXIT left ISC mode
+  // A device whose file has no such procedure: the run says so.
+  ScratchFolder folder;
+  std::string bsdl = ReadText(ExampleData("zorflash.bsd"));
+  const std::string errorExit = "\"proc_error_exit      = (flow_disable), \" &";
+  bsdl.erase(bsdl.find(errorExit), errorExit.size());
+  folder.Write("zorflash.bsd", bsdl);
+  port_->bsdlFolder_.Assign((folder.path() + "/").c_str());
+  port_->text_.clear();
+  ASSERT_TRUE(RunEngineOnLines());
+  EXPECT_TRUE(port_->Saw("PROC_ERROR_EXIT not defined for [zorflash]")) << port_->text_;
 }
 
 TEST_F(EngineProgram, ActionTheDeviceDoesNotHaveFailsTheRun) {
