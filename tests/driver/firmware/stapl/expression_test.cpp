@@ -103,6 +103,7 @@ TEST(StaplExpression, Conversions) {
   EXPECT_EQ(Value("INT(#101)"), 5);
   EXPECT_EQ(Value("INT($FF)"), 255);
   EXPECT_EQ(Value("INT($ff)"), 255);
+  EXPECT_EQ(Value("INT(# 101)"), 5);  // blanks may follow the base mark
   EXPECT_EQ(Value("INT(BITS[])"), 0xB4);
   EXPECT_EQ(Value("INT(BITS[7..4])"), 0xB);
   EXPECT_EQ(Value("INT(BITS[4..7])"), 0xD);  // bit 0 is the second index written
