@@ -30,7 +30,7 @@ class Mutant:
         self.line, line_text = line
         digest = hashlib.sha1(line_text.strip().encode()).hexdigest()[:8]
         self.id = f"{path}@{digest}:{site.operator}:{rank}"
-        self.tests = source.tests_of(area)
+        self.tests = source.tests_of(path)
 
     def apply(self, text):
         if text[self.start:self.end] != self.original:

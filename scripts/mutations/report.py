@@ -45,7 +45,7 @@ def _area_counts(mutants, verdicts, equivalents):
 
 
 def _area_line(area, c):
-    built = c["generated"] - c["build failure"] - c["not applicable"]
+    built = c["killed"] + c["survived"] + c["equivalent"]
     judged = c["killed"] + c["survived"]
     share = f"{100 * c['killed'] / judged:6.1f}" if judged else f"{'-':>6}"
     return (f"{area:14} {c['generated']:9} {built:5} {c['killed']:6} {c['time-out']:8} {c['survived']:8} "
@@ -59,9 +59,9 @@ def area_table(mutants, verdicts, equivalents):
              f"{'equivalent':>10} {'not run':>7} {'killed %':>8} {'minutes':>7}"]
     lines += [_area_line(area, counts) for area, counts in table.items()]
     lines.append(_area_line("all", total))
-    lines += ["", "built: generated less those that do not compile; time-out: of the killed, those whose",
-              "tests ran past their time limit; killed %: of the built mutants neither equivalent nor",
-              "unrun; minutes: building and testing the mutants, one copy's time."]
+    lines += ["", "built: killed, survived or equivalent (the others did not compile, or did not run); time-out:",
+              "of the killed, those whose tests ran past their time limit; killed %: of the killed and the",
+              "survivors; minutes: building and testing the mutants, one copy's time."]
     return "\n".join(lines)
 
 

@@ -33,6 +33,8 @@ PROGRAM = re.compile(r"^(\w+)(?![\w:])|\$<TARGET_FILE:(\w+)>")
 TEST_LABEL = re.compile(r"set_tests_properties\((\w+)\s+PROPERTIES\s+LABELS\s+(\w+)")
 # What CMake's gtest_discover_tests says when a test program fails to list its tests.
 LISTING_FAILED = "Error running test executable"
+# A machine whose disk is full says nothing of the change: its verdict waits for a rerun.
+NO_SPACE = "No space left on device"
 
 
 class NotApplicable(Exception):
@@ -121,7 +123,8 @@ class Copy:
         they load among it), or everything when the selection names no label. The build folder, or None when the build
         fails."""
         folder = os.path.join(self.tree, "build", kind)
-        env = dict(os.environ, CMAKE_BUILD_PARALLEL_LEVEL=str(self.jobs))
+        # A compiler cache takes the tree's own objects but would only fill up with the changes'.
+        env = dict(os.environ, CMAKE_BUILD_PARALLEL_LEVEL=str(self.jobs), CCACHE_READONLY="1")
         if not os.path.exists(os.path.join(folder, "build.ninja")):
             if run(["cmake", "-S", self.tree, "-B", folder, "-G", "Ninja"] + CONFIGURE[kind], log, env=env):
                 return None
@@ -171,6 +174,13 @@ class Copy:
                 handle.write(original)
 
     def _build_and_test(self, change, log, time_limit):
+        offset = os.path.getsize(log) if os.path.exists(log) else 0
+        verdict = self._verdict(change, log, time_limit)
+        if verdict[0] != "survived" and NO_SPACE in _log_since(log, offset):
+            return "not run", "no space left on device"
+        return verdict
+
+    def _verdict(self, change, log, time_limit):
         offset = os.path.getsize(log) if os.path.exists(log) else 0
         folder = self.build(change.build, change.tests, log)
         if folder is None:

@@ -26,22 +26,37 @@ AREAS = {
     "driver/ieee1532": "ieee1532",
 }
 SUFFIXES = (".cpp", ".h")
-# Labels whose tests also drive an area's code: the STAPL tests run the firmware side's player.
-ALSO_TESTED_BY = {"firmware": ["stapl"]}
+# Folders whose code the tests of other labels drive too: the STAPL tests run the firmware side's
+# player, the firmware tests the simulated JTAG chain, the board's tests the system layers and the
+# kernel requests that serve under a board system.
+ALSO_TESTED_BY = {
+    "driver/firmware": ["stapl"],
+    "driver/frameworkuser/devicesystem": ["board"],
+    "driver/frameworkuser/system": ["board"],
+    "driver/frameworkuser/transport": ["board"],
+    "platform/boardsim/jtag": ["firmware", "stapl", "ieee1532"],
+}
 
 
-def area_of(path):
+def _nearest(table, path):
+    """The value of the longest folder of the table that holds path."""
     folder = os.path.dirname(path)
     while folder:
-        if folder in AREAS:
-            return AREAS[folder]
+        if folder in table:
+            return table[folder]
         folder = os.path.dirname(folder)
     return None
 
 
-def tests_of(area):
-    """The ctest arguments that select an area's tests."""
-    return "-L " + "|".join(f"^{label}$" for label in [area] + ALSO_TESTED_BY.get(area, []))
+def area_of(path):
+    return _nearest(AREAS, path)
+
+
+def tests_of(path):
+    """The ctest arguments that select the tests of a file's area and of the labels whose tests
+    also drive it."""
+    labels = dict.fromkeys([area_of(path)] + (_nearest(ALSO_TESTED_BY, path) or []))
+    return "-L " + "|".join(f"^{label}$" for label in labels)
 
 
 def source_files(root):

@@ -95,6 +95,15 @@ std::shared_ptr<Object> FindHandle(Handle handle) {
   return object;
 }
 
+size_t HandleCount() {
+  size_t count = 0;
+  for (Shard& shard : Table().shards) {
+    std::shared_lock lock(shard.mutex);
+    count += shard.objects.size();
+  }
+  return count;
+}
+
 std::shared_ptr<Object> RemoveHandle(Handle handle) {
   const auto id = static_cast<std::uintptr_t>(handle);
   Shard& shard = Table().ShardOf(id);
@@ -118,6 +127,16 @@ bool CloseHandle(Handle handle) {
     return false;
   }
   object->Closed();
+  return true;
+}
+
+bool GetProcessHandleCount(Handle process, uint32_t* count) {
+  // Only the current process's own pseudo handle names a process here.
+  if (static_cast<std::uintptr_t>(process) != ~std::uintptr_t{0} || count == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  *count = static_cast<uint32_t>(detail::HandleCount());
   return true;
 }
 

@@ -22,5 +22,7 @@ inline constexpr Handle HandleFromValue(std::uint64_t value) {
 // Closes any handle of the table (events, threads, mutexes, devices, ports).
 // False with ERROR_INVALID_HANDLE for a null, closed or unknown handle.
 bool CloseHandle(Handle handle);
+// The handles open in the process (GetCurrentProcess() only).
+bool GetProcessHandleCount(Handle process, uint32_t* count);
 
 }  // namespace os

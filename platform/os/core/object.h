@@ -38,6 +38,7 @@ Handle InsertHandle(std::shared_ptr<Object> object);
 // Null for a closed or unknown handle.
 std::shared_ptr<Object> FindHandle(Handle handle);
 std::shared_ptr<Object> RemoveHandle(Handle handle);
+size_t HandleCount();
 
 // The object of the handle when it has T's kind; else null with
 // ERROR_INVALID_HANDLE.

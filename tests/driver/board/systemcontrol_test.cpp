@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/boardsim/faults.h"
+#include "platform/host/hostservices.h"
 #include "tests/driver/board/boardfixture.h"
 
 namespace zor::board {
@@ -158,15 +159,26 @@ TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
   QsysFree(numbered);
 }
 
+// How many error states the host keeps saved for this thread.
+QINT64 SavedErrorStates() {
+  QINT64 token = 0;
+  HostInternalInquire(0, Q_SAVE_ERROR_STATE, &token);
+  HostInternalControl(0, Q_RESTORE_ERROR_STATE, reinterpret_cast<QINT64>(&token));
+  return token - 1;
+}
+
 // A type the host takes as a double reaches the host system as the number given, whether the
 // application gave an integer or a double.
 TEST_F(SystemControlTest, DoubleTypesReachTheHostSystemAsTheNumberGiven) {
   const QID host = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
   ASSERT_NE(host, 0);
   QsysControl(system_, 2301, host);
+  const QINT64 saved = SavedErrorStates();
   QsysControl(system_, 7300, 5);
   QsysControlDouble(system_, 7301, 6.0);
   EXPECT_EQ(ErrorCode(), 0);
+  // Asking the host on the way left none of its error states saved.
+  EXPECT_EQ(SavedErrorStates(), saved);
   for (const auto& [type, expected] : {std::pair<QINT64, QINT64>{7300, 5}, {7301, 6}}) {
     QINT64 stored = 0;
     QsysInquire(host, type, &stored);

@@ -195,6 +195,10 @@ TEST_F(ThreadEventTest, ThreadObjectKeepsItsSettingsAndWaitsInTheKernel) {
   QthrControl(thread, 1813, Q_DISABLE);
   EXPECT_EQ(Inquire(thread, 1813), Q_DISABLE);
   ExpectSettingsKeptApart(thread);
+  // A type the driver does not keep goes to the kernel object: its wait's time-out.
+  QthrControl(thread, 2077, 5000);
+  EXPECT_EQ(Inquire(thread, 2077), 5000);
+  QthrControl(thread, 2077, 20000);
   // Nothing is grabbing: the kernel wait ends at once, with a time-out given.
   EXPECT_EQ(Wait(thread, kWaitThread | 100), Q_WAIT_ENDED);
   EXPECT_EQ(Inquire(thread, 2077), 20000);

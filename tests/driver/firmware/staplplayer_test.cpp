@@ -62,6 +62,23 @@ TEST(StaplPlayer, FailuresGiveOne) {
   EXPECT_EQ(tiny, std::string("\0\0", 2));
 }
 
+// What the player prints for each exit code of the standard, and for a code outside them.
+TEST(StaplPlayer, ExitCodesAreNamed) {
+  const char* const expected[] = {"Unknown exit code",
+                                  "Success",
+                                  "Illegal initialization values",
+                                  "Unrecognized device",
+                                  "Device revision is not supported",
+                                  "Device programming failure",
+                                  "Device is not blank",
+                                  "Device verify failure",
+                                  "SRAM configuration failure",
+                                  "Unknown exit code"};
+  for (int32_t code = -1; code <= 8; ++code) {
+    EXPECT_STREQ(StaplExitText(code), expected[code + 1]) << code;
+  }
+}
+
 // Runs share the port: a second run while one is in progress is refused.
 TEST(StaplPlayer, OneRunAtATime) {
   CBoardJtagPort port(nullptr);

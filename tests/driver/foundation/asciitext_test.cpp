@@ -7,6 +7,8 @@ using namespace zor::foundation;
 TEST(AsciiText, CaseChangesTouchAsciiLettersOnly) {
   EXPECT_EQ(ToLowerAscii("Xc2V_Pro[9]@Z"), "xc2v_pro[9]@z");
   EXPECT_EQ(ToUpperAscii("idcode `{|}~"), "IDCODE `{|}~");
+  EXPECT_EQ(ToUpperAscii("az@[AZ"), "AZ@[AZ");  // both ends of each alphabet
+  EXPECT_EQ(ToLowerAscii("AZ`{az"), "az`{az");
   const std::string utf8 = "\xC3\x84rger";  // "Ärger": the UTF-8 bytes stay as they are
   EXPECT_EQ(ToLowerAscii(utf8), "\xC3\x84rger");
   EXPECT_EQ(ToUpperAscii(utf8), "\xC3\x84RGER");

@@ -134,5 +134,8 @@ TEST(FoldersWithoutInstall, ToolsFolderStaysRelative) {
     EXPECT_STREQ(GetToolsDir().CStr(), L"tools");
     EXPECT_STREQ(GetInstallDir().CStr(), L"");
     EXPECT_STREQ(GetToolsDir().CStr(), L"tools");
+    // An install folder written empty is none.
+    SetMachineString(L"Software\\Velant\\Velant Zor Library\\Runtime\\Install", L"INSTALLDIR", L"");
+    EXPECT_STREQ(GetInstallDir().CStr(), L"");
   });
 }

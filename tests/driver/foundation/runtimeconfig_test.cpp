@@ -51,6 +51,15 @@ TEST_F(RuntimeConfig, DeclaresEverySection) {
   EXPECT_EQ(config->FindKey(1, L"Debug")->flags, kConfigKeyDeclared);
   EXPECT_EQ(config->FindKey(-1, L"Debug"), nullptr);
   EXPECT_EQ(config->FindKey(1, L""), nullptr);
+  EXPECT_EQ(config->FindKey(1, nullptr), nullptr);
+  // Every key is found by its own name: no name of a section stands for two keys.
+  for (int32_t section = 0; section < CRuntimeConfig::kSectionCount; ++section) {
+    const CRuntimeConfigSection& keys = config->GetSection(section);
+    for (int64_t i = 0; i < keys.keys.Size(); ++i) {
+      EXPECT_EQ(config->FindKey(section, keys.keys[i]->name.CStr()), keys.keys[i].get())
+          << section << " " << i;
+    }
+  }
 }
 
 TEST_F(RuntimeConfig, NoControlsKeyGivesTheDefaults) {

@@ -46,6 +46,11 @@ TEST(BsdlParser, ExampleDeviceParsesCleanly) {
   EXPECT_EQ(entity.RegisterLength(entity.FindOpcode("isc_program")), 32);
   EXPECT_EQ(entity.RegisterLength(entity.idcode), 32);  // the standard DEVICE_ID default
   EXPECT_EQ(entity.iscStatus, 1);
+  // The dump names the control cell of each cell that has one, cell 0 among them.
+  MessagePort port;
+  BsdlDumpInfo(entity);
+  EXPECT_TRUE(port.Saw("Safe[X] Dv[0] C [    0]")) << port.text_;
+  EXPECT_TRUE(port.Saw("Safe[X] Dv[0] C [    2]")) << port.text_;
 }
 
 TEST(BsdlParser, PreloadIsMandatoryOnlyForThe2001Edition) {
@@ -131,6 +136,14 @@ TEST(BsdlParser, MissingMandatoryProceduresOnlyWarn) {
   EXPECT_TRUE(parsed.ok) << parsed.messages;
   EXPECT_NE(parsed.messages.find("Mandatory proc_error_exit not defined"), std::string::npos);
   EXPECT_NE(parsed.messages.find("Mandatory proc_program_done not defined"), std::string::npos);
+  // Found wherever they stand, first in the list too.
+  std::string first = Replace(ExampleBsdl(), "\"proc_error_exit      = (flow_disable), \" &", "");
+  first = Replace(
+      first, "\"proc_verify(idcode)  = (flow_verify(idcode)), \" &",
+      "\"proc_error_exit = (flow_disable), proc_verify(idcode) = (flow_verify(idcode)), \" &");
+  Parsed front = ParseText(first);
+  EXPECT_TRUE(front.ok) << front.messages;
+  EXPECT_EQ(front.messages.find("Mandatory"), std::string::npos) << front.messages;
 }
 
 TEST(BsdlParser, LoopsKeepTheirCountsAndGetABoundWithoutMax) {

@@ -72,6 +72,16 @@ TEST_F(EngineProgram, StuckBitFailsVerificationAndSetsTheFailureWord) {
   EXPECT_TRUE(port_->Saw("[ FAIL ]: Action [flash (zorflash)]: program"));
   EXPECT_TRUE(port_->Saw("   => passed 0 of 1 iteration"));
   EXPECT_FALSE(Flash(*chain_).Enabled());  // PROC_ERROR_EXIT left ISC mode
+  // A device whose file has no such procedure: the run says so.
+  ScratchFolder folder;
+  std::string bsdl = ReadText(ExampleData("zorflash.bsd"));
+  const std::string errorExit = "\"proc_error_exit      = (flow_disable), \" &";
+  bsdl.erase(bsdl.find(errorExit), errorExit.size());
+  folder.Write("zorflash.bsd", bsdl);
+  port_->bsdlFolder_.Assign((folder.path() + "/").c_str());
+  port_->text_.clear();
+  ASSERT_TRUE(RunEngineOnLines());
+  EXPECT_TRUE(port_->Saw("PROC_ERROR_EXIT not defined for [zorflash]")) << port_->text_;
 }
 
 TEST_F(EngineProgram, ActionTheDeviceDoesNotHaveFailsTheRun) {
@@ -105,6 +115,13 @@ TEST_F(EngineProgram, ReadActionWritesAnIscFileThatVerifiesTheDevice) {
   std::string written = ReadText(readBack);
   EXPECT_NE(written.find("IEEE_1532_Data"), std::string::npos);
   EXPECT_NE(written.find("DATA array ("), std::string::npos);
+  // The array's register is 32 bits wide: a word a row.
+  const size_t rows = written.find("repeat (\n") + 9;
+  std::istringstream block(written.substr(rows, written.find("    )", rows) - rows));
+  for (std::string row; std::getline(block, row);) {
+    EXPECT_EQ(row.find_first_not_of("0123456789ABCDEF"), 8u) << row;
+    EXPECT_LE(row.size(), 10u) << row;
+  }
 
   port_->text_.clear();
   port_->SetLines({"fpga -i6;", FlashLine("flash", "verify", readBack), "buffer -i4;"});

@@ -2,6 +2,8 @@
 // copies that move pixels.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "platform/boardsim/framewriter.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
@@ -129,6 +131,20 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
       }
     }
     EXPECT_EQ(wrong, 0) << skipX << ", " << skipY;
+  }
+  // A scaled transfer reads and writes what fits: at the far edge of either buffer, nothing.
+  const std::array<uint64_t, 4> edges[] = {
+      {64, 0, 0, 0}, {0, 48, 0, 0}, {0, 0, 32, 0}, {0, 0, 0, 24}};
+  for (const auto& [sourceX, sourceY, destinationX, destinationY] : edges) {
+    boardtest::HostImage edge(32, 24);
+    out = Transfer(onBoard, edge, 0, 64, 48);
+    out->skipX = out->skipY = 1;
+    out->srcOffsetX = sourceX;
+    out->srcOffsetY = sourceY;
+    out->destOffsetX = destinationX;
+    out->destOffsetY = destinationY;
+    client.Send(zor::kernel::kBufTransfer, *out);
+    EXPECT_EQ(out->header.status.errorSet, 0) << sourceX << sourceY << destinationX << destinationY;
   }
 
   // Into device memory at an offset, out of range refused.

@@ -43,6 +43,30 @@ TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
             zor::jtag::kRegisterEnable);
 }
 
+// Each channel's digitizer device answers its own identity, and runs a staged firmware image
+// from the next reset on; the identity the tests change is that channel's alone.
+TEST_F(SystemTest, EachChannelKeepsItsFirmwareAndIdentity) {
+  using namespace zor::kernel;
+  const auto first = client.AllocDigitizer(0);
+  const auto second = client.AllocDigitizer(1);
+  const uint64_t serial = board.SerialNumber();
+  EXPECT_EQ(client.DigInquire(first, kDigIdentity), serial << 16 | 1);
+  EXPECT_EQ(client.DigInquire(second, kDigIdentity), serial << 16 | 2);
+  board.SetDigitizerIdentity(1, 0x77);
+  EXPECT_EQ(client.DigInquire(second, kDigIdentity), 0x77u);
+  EXPECT_EQ(client.DigInquire(first, kDigIdentity), serial << 16 | 1);
+  board.ChangeIdentityOnReset(1, 0x99);
+  client.DigControl(second, kDigFirmwareData, 0x0807060504030201);
+  EXPECT_EQ(client.DigInquire(second, kDigFirmwareSize), 0u);
+  EXPECT_EQ(client.DigInquire(second, kDigIdentity), 0x77u);
+  client.DigControl(second, kDigFirmwareReset, 0);
+  EXPECT_EQ(client.DigInquire(second, kDigFirmwareSize), 8u);
+  EXPECT_EQ(board.DigitizerFirmware(1), std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
+  EXPECT_EQ(client.DigInquire(second, kDigIdentity), 0x99u);
+  EXPECT_EQ(client.DigInquire(first, kDigFirmwareSize), 0u);
+  EXPECT_EQ(client.DigInquire(first, kDigIdentity), serial << 16 | 1);
+}
+
 TEST_F(SystemTest, CapabilityWordAndLogMemory) {
   EXPECT_EQ(client.SysRequest(zor::kernel::kSysRequestCapabilities), zor::kernel::kCapFourChannels);
   board.SetCapabilities(zor::kernel::kCapFourChannels | zor::kernel::kCapSixteenChannels |

@@ -282,10 +282,15 @@ TEST(Callbacks, PollFiresForExpiredNodesOnly) {
   } rec{&fired};
   Register(m.Node("Temp"), rec, &Rec::On, cbPostOutsideLock);
   Register(m.Node("Still"), rec, &Rec::On, cbPostOutsideLock);
-  m.ref._Poll(30);
+  m.ref._Poll(49);
   EXPECT_TRUE(fired.empty());
-  m.ref._Poll(30);
+  m.ref._Poll(1);  // the polling time has just run out
   EXPECT_EQ(fired, std::vector<std::string>{"Temp"});
+  // The count starts again at the poll.
+  m.ref._Poll(49);
+  EXPECT_EQ(fired.size(), 1u);
+  m.ref._Poll(1);
+  EXPECT_EQ(fired.size(), 2u);
   EXPECT_EQ(m.Node("Temp")->GetPollingTime(), 50);
 }
 

@@ -85,11 +85,19 @@ TEST(StructReg, EntriesShareTheRegisterAndOverrideItsProperties) {
 
 TEST(FloatRegAndRegister, BytesInAndOut) {
   TestMap m(Reg("FloatReg", "F4", "0x40", "4", "<Endianess>BigEndian</Endianess>") +
-            Reg("FloatReg", "F8", "0x48", "8") + Reg("Register", "R", "0x60", "3"));
+            Reg("FloatReg", "F8", "0x48", "8") + Reg("Register", "R", "0x60", "3") +
+            "<SwissKnife Name='Twice'><pVariable Name='X'>F4</pVariable><Formula>X*2</Formula>"
+            "</SwissKnife>");
   CFloatPtr f4(m.Node("F4"));
   f4->SetValue(1.5);
   EXPECT_EQ(m.port.Get32(0x40, true), 0x3FC00000u);
   EXPECT_DOUBLE_EQ(f4->GetValue(), 1.5);
+  // Changed behind the map: the cached value until the cache is passed by.
+  m.port.Put32(0x40, 0x40200000, true);  // 2.5
+  EXPECT_DOUBLE_EQ(f4->GetValue(), 1.5);
+  EXPECT_DOUBLE_EQ(f4->GetValue(false, true), 2.5);
+  m.port.Put32(0x40, 0x40600000, true);  // 3.5, read through a formula past the cache
+  EXPECT_DOUBLE_EQ(CFloatPtr(m.Node("Twice"))->GetValue(false, true), 7.0);
   CFloatPtr(m.Node("F8"))->SetValue(-2.25);
   EXPECT_DOUBLE_EQ(CFloatPtr(m.Node("F8"))->GetValue(false, true), -2.25);
   CRegisterPtr r(m.Node("R"));

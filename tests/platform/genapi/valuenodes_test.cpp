@@ -58,6 +58,13 @@ TEST(IntegerNode, TextFormsFollowTheRepresentation) {
   CValuePtr(m.Node("Plain"))->FromString("0x10");
   EXPECT_EQ(CIntegerPtr(m.Node("Plain"))->GetValue(), 16);
   EXPECT_THROW(CValuePtr(m.Node("Plain"))->FromString("12abc"), GenICam::InvalidArgumentException);
+  // Both ends of the integers, and one past the top.
+  CValuePtr(m.Node("Plain"))->FromString("9223372036854775807");
+  EXPECT_EQ(CIntegerPtr(m.Node("Plain"))->GetValue(), INT64_MAX);
+  CValuePtr(m.Node("Plain"))->FromString("-9223372036854775808");
+  EXPECT_EQ(CIntegerPtr(m.Node("Plain"))->GetValue(), INT64_MIN);
+  EXPECT_THROW(CValuePtr(m.Node("Plain"))->FromString("9223372036854775808"),
+               GenICam::InvalidArgumentException);
   EXPECT_THROW(CValuePtr(m.Node("Ip"))->FromString("1.2.3.256"), GenICam::InvalidArgumentException);
 }
 

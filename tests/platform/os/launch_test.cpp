@@ -66,6 +66,7 @@ TEST(ProgressBar, DrawsTitleAndPositionsOnItsStream) {
     bar.SetPosition(25);
     bar.SetPosition(250);  // beyond the range: full
     EXPECT_EQ(bar.Position(), 250u);
+    bar.SetTitle(L"Verifying");
   }
   std::rewind(out);
   std::string text;
@@ -74,6 +75,7 @@ TEST(ProgressBar, DrawsTitleAndPositionsOnItsStream) {
   EXPECT_EQ(text.rfind("Updating, please wait\n", 0), 0u);
   EXPECT_NE(text.find(std::string(10, '#') + std::string(30, '.') + "]  25%"), std::string::npos);
   EXPECT_NE(text.find(std::string(40, '#') + "] 100%"), std::string::npos);
+  EXPECT_NE(text.find("\nVerifying\n"), std::string::npos);  // a new title on a line of its own
   EXPECT_EQ(text.back(), '\n');
 }
 

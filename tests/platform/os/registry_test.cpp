@@ -206,6 +206,10 @@ TEST(Registry, AccessRightsDeletionAndBadHandles) {
   EXPECT_EQ(SetDword(writable, L"x", 1), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegOpenKey(kNullHandle, L"Software", KEY_READ, &missing), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegOpenKey(HKEY_CURRENT_USER, L"\\Software", KEY_READ, &missing), ERROR_BAD_PATHNAME);
+  // An empty sub-key names the key itself.
+  Handle same = kNullHandle;
+  EXPECT_EQ(RegOpenKey(readOnly, L"", KEY_READ, &same), ERROR_SUCCESS);
+  RegCloseKey(same);
   EXPECT_EQ(RegOpenKey(HKEY_CURRENT_USER, L"Software", KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
   RegCloseKey(readOnly);
   RegCloseKey(parent);

@@ -383,8 +383,18 @@ TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
   SetSerialPortPath(L"COM8", "/nonexistent/tty");
   EXPECT_EQ(CreateFile(L"\\\\.\\COM8", 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-  DCB dcb;
-  EXPECT_FALSE(GetCommState(overlapped_.hEvent, &dcb));
+  // Every call on a handle that is no port is refused.
+  const Handle event = overlapped_.hEvent;
+  DCB dcb{};
+  COMMTIMEOUTS timeouts{};
+  uint32_t events = 0;
+  for (const bool done :
+       {GetCommState(event, &dcb), SetCommState(event, &dcb), GetCommTimeouts(event, &timeouts),
+        SetCommTimeouts(event, &timeouts), PurgeComm(event, 0),
+        ClearCommError(event, &events, nullptr), SetCommMask(event, 0),
+        WaitCommEvent(event, &events, nullptr), InjectCommErrors(event, 0)}) {
+    EXPECT_FALSE(done);
+  }
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   EXPECT_FALSE(SetCommState(port_, nullptr));
   // The port can be opened again once closed.

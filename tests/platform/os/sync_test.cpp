@@ -211,8 +211,16 @@ TEST(WaitMultiple, SixtyFourObjectsAndTheLimits) {
 }
 
 TEST(Handles, ClosedNullAndForeignHandlesAreRefused) {
+  uint32_t before = 0, open = 0, after = 0;
+  ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
   Handle event = CreateEvent(true, true);
+  GetProcessHandleCount(GetCurrentProcess(), &open);
+  EXPECT_EQ(open, before + 1);
   ASSERT_TRUE(CloseHandle(event));
+  GetProcessHandleCount(GetCurrentProcess(), &after);
+  EXPECT_EQ(after, before);
+  EXPECT_FALSE(GetProcessHandleCount(event, &after));
+  EXPECT_FALSE(GetProcessHandleCount(GetCurrentProcess(), nullptr));
   EXPECT_FALSE(CloseHandle(event));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   EXPECT_FALSE(SetEvent(event));

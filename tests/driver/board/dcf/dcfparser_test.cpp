@@ -39,6 +39,10 @@ TEST(DcfRegisterTable, LaysOutInfoWordsAndDecoderRegisters) {
   EXPECT_EQ(FindDcfRow(L"INFO_Q_GRAB_EXPOSURE_3_TRIGGER_SOURCE")->position, 4u * 79);
   EXPECT_EQ(table[166].kind, kDcfKindEnd);
   EXPECT_EQ(FindDcfRow(L"LAST_REGISTER"), nullptr);
+  // Every key finds its own row: no name stands for two places.
+  for (size_t row = 0; row + 1 < table.size(); ++row) {
+    EXPECT_EQ(FindDcfRow(table[row].name), &table[row]) << row;
+  }
 }
 
 TEST(DcfPairs, StoreValuesWithTheirWidthAndFlagThem) {

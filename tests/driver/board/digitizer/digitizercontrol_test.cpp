@@ -149,46 +149,6 @@ TEST_F(DigitizerControl, KeptValuesAnswerTheirInquiries) {
   EXPECT_EQ(ErrorCode(), 0);
 }
 
-// Each setting the driver checks, with the values it takes and those it refuses: a refused value
-// records 4307 with sub-code 3 and leaves the setting as it was.
-TEST_F(DigitizerControl, EachCheckedSettingTakesItsValuesAndRefusesTheOthers) {
-  struct Row {
-    QINT64 type;
-    std::vector<QINT64> taken;
-    std::vector<QINT64> refused;
-  };
-  const Row rows[] = {
-      {4016, {1, 3, 2}, {0, 4}},                       // grab mode
-      {4018, {1, 2}, {0, 3}},                          // field count
-      {4074, {20, 22, 21}, {19, 23}},                  // grab start mode
-      {4230, {4, 1}, {0, 2}},                          // direction X
-      {4231, {4, 1}, {0, 2}},                          // direction Y
-      {4775, {10, 0x4000000}, {9, 11}},                // control flag mode
-      {1018, {1, 0}, {-1, 2}},                         // band switch
-      {4053, {0x10000, 0x10000000, 0}, {1, 0x10001}},  // trigger source
-  };
-  for (const Row& row : rows) {
-    for (QINT64 value : row.taken) {
-      QdigControl(digitizer_, row.type, value);
-      EXPECT_EQ(ErrorCode(), 0) << row.type << " " << value;
-      if (row.type != 4053) {
-        EXPECT_EQ(Inquire(digitizer_, row.type), value) << row.type;
-      }
-    }
-    const QINT64 kept = Inquire(digitizer_, row.type);
-    for (QINT64 value : row.refused) {
-      QdigControl(digitizer_, row.type, value);
-      ExpectError(4307, 3, "a refused value");
-      EXPECT_EQ(Inquire(digitizer_, row.type), kept) << row.type << " " << value;
-    }
-  }
-  // The software trigger fires with 1 only.
-  QdigControl(digitizer_, 4209, 1);
-  EXPECT_EQ(ErrorCode(), 0);
-  QdigControl(digitizer_, 4209, 0);
-  ExpectError(4307, 3, "software trigger 0");
-}
-
 // Types the board leaves to the device layer's own table.
 TEST_F(DigitizerControl, TheDeviceLayersAnswers) {
   EXPECT_EQ(Inquire(digitizer_, 17), 0);

@@ -120,6 +120,7 @@ TEST_F(ProgrammingFlow, ProgramsTheFlashOnChainsOfOneToFourDevices) {
 
 TEST_F(ProgrammingFlow, TheAuthoredDescriptionProgramsTheGrabModule) {
   CSimGrabModule module(0x11111111);
+  EXPECT_EQ(module.Flash().ReadWord(0), 0x11111111u);  // the flash holds the image that runs
   ASSERT_EQ(Program(module.Chain(), "jtag_file.inf"), 0);
   ExpectProgrammed(module.Flash());
   // The FPGA loads the new image when the flash leaves ISC mode.

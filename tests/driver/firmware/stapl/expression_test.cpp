@@ -21,6 +21,10 @@ class CResolver : public IStaplSymbolResolver {
     bits->array = std::make_unique<StaplArray>();
     bits->array->dimension = 8;
     bits->array->bits = {0xB4};  // 1011 0100
+    StaplSymbol* wide = table_.Add("WIDE", StaplKind::kBooleanArray, 0, 0, nullptr);
+    wide->array = std::make_unique<StaplArray>();
+    wide->array->dimension = 65;
+    wide->array->bits.assign(3, 0xFFFFFFFF);
     StaplSymbol* ints = table_.Add("N", StaplKind::kIntegerArray, 0, 0, nullptr);
     ints->array = std::make_unique<StaplArray>();
     ints->array->dimension = 2;
@@ -99,13 +103,18 @@ TEST(StaplExpression, Conversions) {
   EXPECT_EQ(Value("INT(#101)"), 5);
   EXPECT_EQ(Value("INT($FF)"), 255);
   EXPECT_EQ(Value("INT($ff)"), 255);
+  EXPECT_EQ(Value("INT(# 101)"), 5);  // blanks may follow the base mark
   EXPECT_EQ(Value("INT(BITS[])"), 0xB4);
   EXPECT_EQ(Value("INT(BITS[7..4])"), 0xB);
   EXPECT_EQ(Value("INT(BITS[4..7])"), 0xD);  // bit 0 is the second index written
   EXPECT_EQ(Error("INT(5)"), kStaplSyntaxError);
   EXPECT_EQ(Error("#101"), kStaplSyntaxError);
   EXPECT_EQ(Error("INT(#102)"), kStaplSyntaxError);
+  EXPECT_EQ(Value("INT(BITS[7..0])"), 0xB4);
   EXPECT_EQ(Error("INT(BITS[8..0])"), kStaplBoundsError);
+  EXPECT_EQ(Error("INT(BITS[0..8])"), kStaplBoundsError);
+  EXPECT_EQ(Value("INT(WIDE[63..0])"), -1);  // as many bits as an integer holds
+  EXPECT_EQ(Error("INT(WIDE[64..0])"), kStaplIntegerOverflow);
   EXPECT_EQ(Error("INT(N[])"), kStaplTypeMismatch);
 }
 

@@ -31,6 +31,10 @@ TEST(StaplInterpreter, CommentsStringsAndCase) {
       "\tPRINT\t\"x\",\n   1;");
   ASSERT_EQ(run.rc, kStaplSuccess);
   EXPECT_EQ(run.messages, (std::vector<std::string>{"Mixed ;Case: kept", "x1"}));
+  // Names are upper-cased up to a boolean array's data, which keeps its case.
+  run = RunProc("print int(flags[]);", "boolean flags[8] = $a5;");
+  ASSERT_EQ(run.rc, kStaplSuccess);
+  EXPECT_EQ(run.messages, (std::vector<std::string>{"165"}));
 }
 
 TEST(StaplInterpreter, LoopsRunTheirBodyAtLeastOnce) {

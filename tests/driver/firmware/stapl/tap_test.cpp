@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "driver/firmware/stapl/jtaglayer.h"
 #include "driver/firmware/stapl/staplresult.h"
 #include "tests/driver/firmware/stapl/stapltesthost.h"
 
@@ -66,6 +67,15 @@ TEST(StaplTap, StableStatesTakeOneClock) {
   EXPECT_EQ(RunTraced("STATE IRPAUSE, DRSHIFT IDLE;").tms,
             kReset + "11010" + "11100" + "110" + kReset);
   EXPECT_EQ(RunTraced("STATE NOWHERE;").run.rc, kStaplSyntaxError);
+  // Each of the sixteen names is its own state.
+  const char* const names[] = {"RESET",    "IDLE",     "DRSELECT",  "DRCAPTURE",
+                               "DRSHIFT",  "DREXIT1",  "DRPAUSE",   "DREXIT2",
+                               "DRUPDATE", "IRSELECT", "IRCAPTURE", "IRSHIFT",
+                               "IREXIT1",  "IRPAUSE",  "IREXIT2",   "IRUPDATE"};
+  for (int state = 0; state < 16; ++state) {
+    EXPECT_EQ(StaplTapStateByName(names[state]), static_cast<zor::jtag::TapState>(state))
+        << names[state];
+  }
 }
 
 TEST(StaplTap, WaitCyclesAndTime) {

@@ -331,6 +331,14 @@ TEST_F(ClientProtocol, PollingSwitchesOnlyOnAWellFormedBody) {
   client->Send(NodeMapPublisher::kPolling, "poll:yes");
   EXPECT_FALSE(publisher->IsPolling());
   EXPECT_TRUE(client->Take().empty());
+  // While it is on, a polled feature's new value reaches a client that looks at its map.
+  client->Send(NodeMapPublisher::kSubscribe, "CamA");
+  client->Send(NodeMapPublisher::kPolling, "poll:true");
+  const uint32_t temperature = 4321;
+  GenApi::CPortPtr(Node("CamA", "Device"))->Write(&temperature, 0x20, 4);
+  auto polled = client->WaitFor(NodeMapPublisher::kNodesChanged);
+  ASSERT_TRUE(polled.has_value());
+  EXPECT_NE(polled->body.find("4321"), std::string::npos) << polled->body;
 }
 
 TEST_F(ClientProtocol, ClientsComeAndGoIndependently) {

@@ -106,6 +106,13 @@ TEST_F(SerialSystem, SettingsTransfersAndErrors) {
   Control(kSpeed, 57601, 1);
   EXPECT_EQ(Error(), Codes(4340, 3));
   EXPECT_EQ(Inquire(kSpeed, 1), 256000);
+  // Every standard rate is taken.
+  for (QINT64 rate : {110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600,
+                      115200, 128000, 230400, 460800, 921600, 256000}) {
+    Control(kSpeed, rate, 1);
+    EXPECT_EQ(Inquire(kSpeed, 1), rate);
+  }
+  EXPECT_EQ(Error(), kNoError);
 
   Control(kWrite, Address("AT\r\n\0"), 1);
   EXPECT_EQ(Inquire(kWriteComplete, 1), 4);

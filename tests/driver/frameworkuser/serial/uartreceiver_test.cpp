@@ -4,6 +4,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/os/core/handle.h"
+#include "platform/os/sync/thread.h"
 #include "tests/driver/frameworkuser/serial/serialfixture.h"
 
 namespace zor::frame::testing {
@@ -61,9 +63,16 @@ TEST_F(SerialHooks, HookOfAPortAddressedInBits16To23) {
   EXPECT_EQ(CodesOf(manager_->Hook(OnPort(kHook, 3), &HookCalls::Record, &calls)), Codes(4339, 1));
 }
 
+uint32_t HandleCount() {
+  uint32_t count = 0;
+  os::GetProcessHandleCount(os::GetCurrentProcess(), &count);
+  return count;
+}
+
 TEST_F(SerialHooks, ClosingStopsTheReceiveThreadAndOpeningStartsOne) {
   HookCalls calls;
   const size_t before = ThreadCount();
+  const uint32_t handles = HandleCount();
   ASSERT_EQ(CodesOf(manager_->Hook(kHook, &HookCalls::Record, &calls)), kNoError);
   // The port's I/O thread and its receive thread.
   EXPECT_TRUE(Eventually([&] { return ThreadCount() == before + 2; }));
@@ -77,6 +86,8 @@ TEST_F(SerialHooks, ClosingStopsTheReceiveThreadAndOpeningStartsOne) {
     ASSERT_EQ(Control(kClose, 0), kNoError);
   }
   EXPECT_TRUE(Eventually([&] { return ThreadCount() == before; }));
+  // Their events and the port's handles went with them.
+  EXPECT_TRUE(Eventually([&] { return HandleCount() == handles; })) << HandleCount() - handles;
 }
 
 // Reads what arrived and closes and reopens its own port from inside the hook.
