@@ -53,7 +53,7 @@ void SetRegistryWord(const wchar_t* path, const wchar_t* name, uint32_t word) {
   os::RegCloseKey(key);
 }
 
-QINT64 InquireSystem(QID system, QINT64 type) {
+QINT64 SystemWord(QID system, QINT64 type) {
   QINT64 value = -1;
   QsysInquire(system, type, &value);
   return value;
@@ -138,8 +138,8 @@ bool World::AllocateSystem(QINT64 board, int digitizers) {
     Note("board " + std::to_string(board) + ": no system, error " + std::to_string(ErrorCode()));
     return false;
   }
-  system.digitizerCount = InquireSystem(system.id, Q_DIGITIZER_NUM);
-  system.revision = InquireSystem(system.id, Q_BOARD_REVISION);
+  system.digitizerCount = SystemWord(system.id, Q_DIGITIZER_NUM);
+  system.revision = SystemWord(system.id, Q_BOARD_REVISION);
   for (QINT64 channel = 0; channel < std::min<QINT64>(digitizers, system.digitizerCount);
        ++channel) {
     if (!AllocateDigitizer(system, channel)) return false;
