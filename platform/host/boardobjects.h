@@ -32,13 +32,12 @@ struct DigitizerObject : HostObject {
 
  private:
   friend class ProcessRing;
-  // Guards the ring, the rings it replaced and the withdrawn ones (ProcessRing::Install and
-  // Settle); a leaf.
+  // Guards the ring and the list of rings (ProcessRing::Install, Settle and Remove); a leaf.
   mutable std::mutex ringMutex_;
   std::shared_ptr<const ProcessRing> ring_;
-  // Refused starts' rings that a thread may still deliver from: their events go with the next
-  // run that starts, or with the digitizer.
-  std::vector<std::weak_ptr<const ProcessRing>> withdrawn_;
+  // Every ring of the digitizer that still lives (a delivering thread may keep one): their
+  // events go with the digitizer.
+  std::vector<std::weak_ptr<const ProcessRing>> rings_;
 };
 
 struct BufferObject : HostObject {

@@ -102,6 +102,8 @@ void ProcessRing::Install(DigitizerObject& digitizer,
   ring->replaced_ = std::exchange(digitizer.ring_, ring);
   digitizer.processFunction = ring->function_;
   digitizer.processUser = ring->user_;
+  std::erase_if(digitizer.rings_, [](const auto& kept) { return kept.expired(); });
+  digitizer.rings_.push_back(ring);
   // Counted after the swap: a thread that saw the count before it looks again.
   g_installed.fetch_add(1, std::memory_order_acq_rel);
 }
@@ -110,9 +112,7 @@ void ProcessRing::Settle(DigitizerObject& digitizer, const std::shared_ptr<const
                          bool taken) {
   std::lock_guard lock(digitizer.ringMutex_);
   if (taken) {
-    // The runs before are over: their rings' events go.
-    if (const auto replaced = std::exchange(ring->replaced_, nullptr)) replaced->RemoveChain(false);
-    RemoveWithdrawn(digitizer);
+    ring->replaced_.reset();
     return;
   }
   ring->refused_ = true;
@@ -124,29 +124,15 @@ void ProcessRing::Settle(DigitizerObject& digitizer, const std::shared_ptr<const
   digitizer.processUser = back != nullptr ? back->user_ : nullptr;
   digitizer.ring_ = std::move(back);
   g_installed.fetch_add(1, std::memory_order_acq_rel);
-  std::erase_if(digitizer.withdrawn_, [](const auto& kept) { return kept.expired(); });
-  digitizer.withdrawn_.push_back(ring);
 }
 
 void ProcessRing::Remove(DigitizerObject& digitizer) {
   std::lock_guard lock(digitizer.ringMutex_);
-  if (const auto previous = std::exchange(digitizer.ring_, nullptr)) previous->RemoveChain(false);
-  RemoveWithdrawn(digitizer);
+  digitizer.ring_.reset();
+  for (const auto& kept : std::exchange(digitizer.rings_, {})) {
+    if (const auto ring = kept.lock()) ring->RemoveEvents();
+  }
   g_installed.fetch_add(1, std::memory_order_acq_rel);
-}
-
-void ProcessRing::RemoveChain(bool refusedOnly) const {
-  for (const ProcessRing* ring = this; ring != nullptr && (ring->refused_ || !refusedOnly);
-       ring = ring->replaced_.get()) {
-    ring->RemoveEvents();
-  }
-}
-
-void ProcessRing::RemoveWithdrawn(DigitizerObject& digitizer) {
-  // The rings they replaced that the driver did not refuse are not theirs to end.
-  for (const auto& kept : std::exchange(digitizer.withdrawn_, {})) {
-    if (const auto ring = kept.lock()) ring->RemoveChain(true);
-  }
 }
 
 void ProcessRing::RemoveEvents() const {

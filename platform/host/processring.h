@@ -43,29 +43,25 @@ class ProcessRing {
   // A start's ring, installed before the driver answers, so that the run's first frames find it;
   // a thread that keeps the ring it replaces does not find that ring again. Settle follows once
   // the driver answered: a ring the driver refused (a run is active) gives way to the one it
-  // replaced, or to the last one before that the driver did not refuse, with its function.
+  // replaced, or to the last one before that the driver did not refuse, with its function. A
+  // ring's events go when the ring goes, once no thread delivers from it any more.
   static void Install(DigitizerObject& digitizer, const std::shared_ptr<const ProcessRing>& ring);
   static void Settle(DigitizerObject& digitizer, const std::shared_ptr<const ProcessRing>& ring,
                      bool taken);
-  // The digitizer goes: its ring's events leave the registry with it. The events of rings it
-  // replaced go with those rings, which threads that delivered from them may keep a while.
+  // The digitizer goes (its frames are over): the events of all its rings leave the registry,
+  // also of those that threads still keep.
   static void Remove(DigitizerObject& digitizer);
 
  private:
   ProcessRing() = default;
   const Entry* EntryOf(QID memory) const;
   void RemoveEvents() const;
-  // The events of the ring and of the rings it replaced (or only of those the driver refused,
-  // up to the first it did not); under the digitizer's ring mutex.
-  void RemoveChain(bool refusedOnly) const;
-  // The events of the digitizer's withdrawn rings; under its ring mutex.
-  static void RemoveWithdrawn(DigitizerObject& digitizer);
 
   std::vector<Entry> entries_;  // sorted by memory
   QHOOK_FUNCTION function_ = nullptr;
   void* user_ = nullptr;
   // Under the digitizer's ring mutex: the ring this start's replaced, kept until the driver
-  // answered (or, for a refused ring, as long as it is), and whether the driver refused it.
+  // answered (or, for a refused ring, as long as it lives), and whether the driver refused it.
   mutable std::shared_ptr<const ProcessRing> replaced_;
   mutable bool refused_ = false;
 };

@@ -33,6 +33,7 @@ QDHwSpecDigitizerInfo::~QDHwSpecDigitizerInfo() = default;
 
 void QDHwSpecDigitizerInfo::SetProcessHandler(std::unique_ptr<CDigProcessHdler> handler) {
   processHandler_ = std::move(handler);
+  handler_.store(processHandler_.get(), std::memory_order_release);
 }
 
 void QDHwSpecDigitizerInfo::OnProcessingFunctionFailed(const frame::EscapedException& escaped) {

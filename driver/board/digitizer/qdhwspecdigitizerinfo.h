@@ -29,8 +29,9 @@ class QDHwSpecDigitizerInfo : private ChannelRecordHolder, public frame::QDDigit
                         const DcfBlock& dcfBlock);
   ~QDHwSpecDigitizerInfo() override;
 
-  // The grab-processing handler, made by the first processing start.
-  CDigProcessHdler* ProcessHandler() const { return processHandler_.get(); }
+  // The grab-processing handler, made by the first processing start (under the channel lock);
+  // stops and frees on other threads read it without that lock.
+  CDigProcessHdler* ProcessHandler() const { return handler_.load(std::memory_order_acquire); }
   void SetProcessHandler(std::unique_ptr<CDigProcessHdler> handler);
   // The grab-control library's binding, made on first use; null before.
   GrabControlBinding* Binding() const { return binding_.get(); }
@@ -50,6 +51,7 @@ class QDHwSpecDigitizerInfo : private ChannelRecordHolder, public frame::QDDigit
  private:
   std::atomic<int64_t> continuousBuffer_{0};
   std::unique_ptr<CDigProcessHdler> processHandler_;
+  std::atomic<CDigProcessHdler*> handler_{nullptr};
   std::unique_ptr<GrabControlBinding> binding_;
 };
 

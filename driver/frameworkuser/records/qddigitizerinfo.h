@@ -237,8 +237,8 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   // lock. Not recursive.
   mutable std::mutex settingsLock_;
   // See FeatureLock: taken first, before the node maps' locks, the feature hooks' locks and the
-  // channel lock. Recursive: a feature hook that the application set runs inside the feature
-  // write that fired it, on the same thread, and may read or write features of this digitizer.
+  // channel lock. The feature hooks that an access fires run once it is released
+  // (DeferredFeatureHooks), so that a hook may use any object's features; recursive all the same.
   mutable std::recursive_mutex featureLock_;
   ProcessCounters counters_;
   // See DeliveryLock: shared around a processing event's delivery, which runs the

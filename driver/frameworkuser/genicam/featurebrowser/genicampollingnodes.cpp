@@ -5,6 +5,7 @@
 
 #include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/threaderrorreport.h"
+#include "driver/frameworkuser/genicam/featurehooks/featurehookcontroller.h"
 #include "driver/frameworkuser/protocol/hostthreads.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/sync/event.h"
@@ -127,6 +128,8 @@ QUINT32 GenICamPollingNodes::PollLoop() {
     if (os::WaitForSingleObject(stopEvent_, waitMs) != os::WAIT_TIMEOUT) {
       return 0;
     }
+    // The hooks of polled changes run once the polled maps' lock is released.
+    const DeferredFeatureHooks deferred;
     std::lock_guard<os::CriticalSection> hold(lock_);
     for (GenApi::INodeMap* nodeMap : nodeMaps_) {
       try {

@@ -252,11 +252,12 @@ void NodeMapPublisher::RemoveDevice(const std::string& mapName) {
 void NodeMapPublisher::Start() {
   if (started_) return;
   QINT64 role = Q_DISABLE;
+  QINT64 session = -1;
   HostAppInquire(Q_DEFAULT, kBrowserRole, &role);
   ThrowOnHostError(true);
   if (role != 0) {
     HostAppControl(Q_DEFAULT, kBrowserRole, kRoleTaken);
-    HostAppInquire(Q_DEFAULT, kSessionSetting, &session_);
+    HostAppInquire(Q_DEFAULT, kSessionSetting, &session);
     for (QINT64 clientId : FindExistingClients()) {
       pending_[clientId] = CreateClientConnection(clientId);
     }
@@ -265,8 +266,9 @@ void NodeMapPublisher::Start() {
     ThrowOnHostError(false);
     HostAppControl(Q_DEFAULT, kBrowserRole, kRoleTaken);
     ThrowOnHostError(true);
-    HostAppInquire(Q_DEFAULT, kSessionSetting, &session_);
+    HostAppInquire(Q_DEFAULT, kSessionSetting, &session);
   }
+  session_ = session;
   HostAppHookFunction(Q_DEFAULT, Q_BROWSER_CLIENT_CONNECTED, &OnClientConnectedThunk, this);
   ThrowOnHostError(true);
   HostAppHookFunction(Q_DEFAULT, Q_BROWSER_CLIENT_DISCONNECTED, &OnClientDisconnectedThunk, this);

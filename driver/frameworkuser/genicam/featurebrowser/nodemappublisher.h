@@ -82,7 +82,7 @@ class NodeMapPublisher : public foundation::CLogProvider {
   size_t PublishedCount() const;
   // Whether polling was asked for, also while no node has a polling time to run it.
   bool IsPolling() const { return pollingOn_; }
-  int64_t SessionValue() const { return session_; }
+  int64_t SessionValue() const { return session_.load(); }
   std::wstring Url() const;
 
  private:
@@ -150,7 +150,8 @@ class NodeMapPublisher : public foundation::CLogProvider {
   std::map<std::string, std::shared_future<Snapshot>> pendingSnapshots_;
   QID httpServer_ = 0;
   std::wstring url_;
-  int64_t session_ = -1;
+  // Written while the publisher starts, read by inquiries on any thread.
+  std::atomic<int64_t> session_{-1};
   bool started_ = false;
   GenICamPollingNodes polling_;
   std::atomic<bool> pollingOn_{false};

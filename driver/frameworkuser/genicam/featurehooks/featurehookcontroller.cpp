@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "driver/foundation/conversions.h"
 #include "driver/frameworkuser/context/escapedexception.h"
@@ -265,6 +267,29 @@ void FeatureHookController::ReleaseContext(PoolEntry* entry) {
   entry->inUse = false;
 }
 
+namespace {
+
+// The hooks held back on this thread (DeferredFeatureHooks), with their pooled events.
+struct HeldHook {
+  std::shared_ptr<FeatureHookController> owner;
+  void* entry;
+  QHOOK_FUNCTION function;
+  void* user;
+  int64_t hookType;
+};
+
+struct HeldHooks {
+  int depth = 0;
+  std::vector<HeldHook> hooks;
+};
+
+HeldHooks& Held() {
+  thread_local HeldHooks held;
+  return held;
+}
+
+}  // namespace
+
 void FeatureHookController::Deliver(FeatureHookKind kind, GenApi::INode* node, int64_t value) {
   PoolEntry* entry = AcquireContext();
   if (entry == nullptr) return;
@@ -284,15 +309,36 @@ void FeatureHookController::Deliver(FeatureHookKind kind, GenApi::INode* node, i
   context.sourceKind = sourceKind_;
   static constexpr int64_t kHookTypes[] = {kAnyFeatureHookType, kWatchedFeatureHookType,
                                            kBrowserFeatureHookType};
-  if (deliveryEnabled_.load() && slot.function != nullptr) {
-    try {
-      slot.function(kHookTypes[static_cast<int>(kind)], entry->event, slot.user);
-    } catch (...) {
-      // The user's function failed, not the feature change that it was told of.
-      frame::ReportHookException();
-    }
+  const int64_t hookType = kHookTypes[static_cast<int>(kind)];
+  if (!deliveryEnabled_.load() || slot.function == nullptr) {
+    ReleaseContext(entry);
+  } else if (Held().depth > 0) {
+    Held().hooks.push_back({shared_from_this(), entry, slot.function, slot.user, hookType});
+  } else {
+    Call(entry, slot, hookType);
+  }
+}
+
+void FeatureHookController::Call(PoolEntry* entry, const UserSlot& slot, int64_t hookType) {
+  try {
+    slot.function(hookType, entry->event, slot.user);
+  } catch (...) {
+    // The user's function failed, not the feature change that it was told of.
+    frame::ReportHookException();
   }
   ReleaseContext(entry);
+}
+
+DeferredFeatureHooks::DeferredFeatureHooks() { ++Held().depth; }
+
+DeferredFeatureHooks::~DeferredFeatureHooks() {
+  if (--Held().depth > 0) return;
+  // A function that changes features again holds its own hooks back and calls them itself.
+  std::vector<HeldHook> hooks = std::exchange(Held().hooks, {});
+  for (const HeldHook& held : hooks) {
+    held.owner->Call(static_cast<FeatureHookController::PoolEntry*>(held.entry),
+                     {held.function, held.user}, held.hookType);
+  }
 }
 
 int64_t FeatureHookController::OwnerSystem() const {

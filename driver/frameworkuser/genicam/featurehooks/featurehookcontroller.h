@@ -33,7 +33,7 @@ inline constexpr int64_t kWatchedFeatureHookType = 0x1A;
 inline constexpr int64_t kBrowserFeatureHookType = 0x0100001A;
 using errorcode::kFeatureHookError;
 
-class FeatureHookController {
+class FeatureHookController : public std::enable_shared_from_this<FeatureHookController> {
  public:
   // What one delivery tells the hook information: kept in a pooled context.
   struct Context {
@@ -94,6 +94,9 @@ class FeatureHookController {
   void RegisterCategoryNodes(GenApi::INode* node) ZOR_REQUIRES(lock_);
   void RegisterWatchedFeatures(HookSink* sink) ZOR_REQUIRES(lock_);
   void Deliver(FeatureHookKind kind, GenApi::INode* node, int64_t value);
+  // Calls the user's function with the pooled event and gives the event back.
+  void Call(PoolEntry* entry, const UserSlot& slot, int64_t hookType);
+  friend class DeferredFeatureHooks;
   PoolEntry* AcquireContext();
   void ReleaseContext(PoolEntry* entry);
   void FreePool();
@@ -116,6 +119,18 @@ class FeatureHookController {
   std::shared_ptr<GenApi::CNodeMapRef> nodeMap_ ZOR_GUARDED_BY(lock_);
   uint32_t sourceKind_;
   std::atomic<bool> deliveryEnabled_{false};
+};
+
+// Holds back the feature hooks that fire on the calling thread while it lives and calls them
+// when the outermost one ends. Feature access by name and the browser's polling hold driver
+// locks while node callbacks fire; the application's function, which may use any feature of
+// any object, runs after those locks are released, still before the access returns.
+class DeferredFeatureHooks {
+ public:
+  DeferredFeatureHooks();
+  ~DeferredFeatureHooks();
+  DeferredFeatureHooks(const DeferredFeatureHooks&) = delete;
+  DeferredFeatureHooks& operator=(const DeferredFeatureHooks&) = delete;
 };
 
 }  // namespace zor::genicam

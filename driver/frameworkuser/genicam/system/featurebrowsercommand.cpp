@@ -82,37 +82,58 @@ std::vector<ControlPtr> QDGeniCamDeviceSystem::FindAddressedMaps(int64_t digitiz
   return FindNodeMaps(digitizer->GetDeviceName(), digitizer->GetHostId(), -1);
 }
 
+std::shared_ptr<genicam::NodeMapPublisher> QDGeniCamDeviceSystem::Publisher() const {
+  std::lock_guard lock(publisherLock_);
+  return publisher_;
+}
+
+void QDGeniCamDeviceSystem::SetPublisher(std::shared_ptr<genicam::NodeMapPublisher> publisher) {
+  std::lock_guard lock(publisherLock_);
+  publisher_ = std::move(publisher);
+}
+
 void QDGeniCamDeviceSystem::PublishMaps(const std::vector<ControlPtr>& controls,
                                         QDDriverThreadContext& ctx) {
-  if (publisher_ == nullptr) {
+  std::shared_ptr<genicam::NodeMapPublisher> publisher = Publisher();
+  if (publisher == nullptr) {
     genicam::PublisherSystem system;
     system.hostId = GetHostObjectId();
     system.logSource = DeviceNumber();
     system.name = MakeSystemDisplayName();
     system.webServer = featureBrowserServer_ != 0;
     system.port = featureBrowserServerPort_;
-    publisher_ =
-        std::make_unique<genicam::NodeMapPublisher>(system, L"featurebrowser/featurebrowser.exe");
+    publisher =
+        std::make_shared<genicam::NodeMapPublisher>(system, L"featurebrowser/featurebrowser.exe");
+    SetPublisher(publisher);
   }
-  for (const ControlPtr& control : controls) publisher_->Publish(*control);
+  for (const ControlPtr& control : controls) publisher->Publish(*control);
   if (controls.empty()) ctx.SetError(kFeatureBrowserError, 3, 0, 0);
 }
 
 void QDGeniCamDeviceSystem::WithdrawMaps(const std::vector<ControlPtr>& controls) {
-  if (publisher_ == nullptr) return;
+  const std::shared_ptr<genicam::NodeMapPublisher> publisher = Publisher();
+  if (publisher == nullptr) return;
   ControlPtr systemControl;
   for (const ControlPtr& control : controls) {
     if (control->GetDeviceModelName() == "QsysControl") {
       systemControl = control;
     } else {
-      publisher_->RemoveControl(*control);
+      publisher->RemoveControl(*control);
     }
   }
   // The system's own map goes last, and the publisher with it once nothing is left.
-  if (systemControl != nullptr && publisher_->PublishedCount() == 1) {
-    publisher_->RemoveControl(*systemControl);
+  if (systemControl != nullptr && publisher->PublishedCount() == 1) {
+    publisher->RemoveControl(*systemControl);
   }
-  if (publisher_->PublishedCount() == 0) publisher_.reset();
+  if (publisher->PublishedCount() == 0) SetPublisher(nullptr);
+}
+
+void QDGeniCamDeviceSystem::WithdrawFreedMaps(const ControlPtr& control) {
+  std::lock_guard publishing(publishingLock_);
+  const std::shared_ptr<genicam::NodeMapPublisher> publisher = Publisher();
+  if (publisher == nullptr) return;
+  publisher->RemoveControl(*control);
+  if (publisher->PublishedCount() == 0) SetPublisher(nullptr);
 }
 
 bool QDGeniCamDeviceSystem::ControlFeatureBrowser(int64_t digitizerIndex, ValueRecord value,
@@ -135,6 +156,7 @@ bool QDGeniCamDeviceSystem::ControlFeatureBrowser(int64_t digitizerIndex, ValueR
     });
   }
   try {
+    std::lock_guard publishing(publishingLock_);
     if (command == BrowserCommand::kOpen) {
       PublishMaps(controls, ctx);
     } else {

@@ -144,6 +144,8 @@ int64_t QDGeniCamDeviceSystem::RouteFeature(const OperationArgs& args, QDDriverT
     return 1;
   }
   const genicam::UserVariable variable{args.Pointer<void>(4), args.Int(5)};
+  // The hooks the access fires run once the feature lock is released.
+  const genicam::DeferredFeatureHooks deferred;
   // One digitizer's maps are used by one thread at a time; without a
   // digitizer the system's lock stands in.
   std::lock_guard<std::recursive_mutex> featureLock(digitizer != nullptr ? digitizer->FeatureLock()

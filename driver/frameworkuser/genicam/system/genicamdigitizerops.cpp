@@ -332,11 +332,12 @@ void QDGeniCamDeviceSystem::ControlPolling(genicam::GenICamControl& control, int
     return;
   }
   if (newFeatureBrowser_) {
-    if (publisher_ == nullptr) return;
+    const std::shared_ptr<genicam::NodeMapPublisher> publisher = Publisher();
+    if (publisher == nullptr) return;
     if (value == Q_ENABLE) {
-      publisher_->StartPolling();
+      publisher->StartPolling();
     } else {
-      publisher_->StopPolling();
+      publisher->StopPolling();
     }
     return;
   }
@@ -535,8 +536,9 @@ int64_t QDGeniCamDeviceSystem::InquireTextLength(int64_t bare, QDDigitizerInfo& 
 
 int64_t QDGeniCamDeviceSystem::PollingState(genicam::GenICamControl& control) const {
   if (newFeatureBrowser_) {
-    if (publisher_ == nullptr) return 0;
-    return publisher_->IsPolling() ? Q_ENABLE : Q_DISABLE;
+    const std::shared_ptr<genicam::NodeMapPublisher> publisher = Publisher();
+    if (publisher == nullptr) return 0;
+    return publisher->IsPolling() ? Q_ENABLE : Q_DISABLE;
   }
   return control.Browser().Polling() != nullptr ? Q_ENABLE : Q_DISABLE;
 }

@@ -128,8 +128,10 @@ int64_t QDGeniCamDeviceSystem::SysInquire(const OperationArgs& args, QDDriverThr
       return answer(newFeatureBrowser_ ? 1 : 0);
     case kKeepAliveControlMode:
       return answer(keepAliveControlMode_ ? genicam::GenICamControl::kKeepAliveMode : 1);
-    case kBrowserSession:
-      return answer(publisher_ != nullptr ? publisher_->SessionValue() : 0);
+    case kBrowserSession: {
+      const std::shared_ptr<genicam::NodeMapPublisher> publisher = Publisher();
+      return answer(publisher != nullptr ? publisher->SessionValue() : 0);
+    }
     case kOwnNodeMap:
       return answer(NodeMapAddress(registry_->Get(GetHostObjectId(), L"QsysControl").get()));
     case kGenICamVersion:

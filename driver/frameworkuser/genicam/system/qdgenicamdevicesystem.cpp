@@ -40,8 +40,12 @@ QDGeniCamDeviceSystem::QDGeniCamDeviceSystem(const wchar_t* name, int64_t device
   ReadRegistryParameters();
   const foundation::CZORString program = foundation::GetToolsDir() + featureBrowserSuffix_;
   newFeatureBrowser_ = foundation::FileExists(program.CStr()) && useNewFeatureBrowser_ != 0;
-  // Freed host objects take their node maps along, whichever browser is used.
+  // Freed host objects take their node maps along, whichever browser is used, and out of the
+  // browser's publisher too.
   registry_ = std::make_unique<genicam::NodeMapRegistry>(true);
+  registry_->SetDropHandler([this](const std::shared_ptr<genicam::GenICamControl>& control) {
+    WithdrawFreedMaps(control);
+  });
   xmlMutex_ = os::CreateMutex(false, L"ZOR_XML_Mutex");
   CheckGenICamInstallation(ctx);
   const bool failed = GetPendingError(ctx) != 0 || !SetGenICamEnvironment(ctx);

@@ -2,6 +2,8 @@
 // browser client and withdrawn again.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "tests/driver/board/genicam/ownnodemapsfixture.h"
 #include "tests/driver/frameworkuser/genicam/publisherfixture.h"
 #include "tests/driver/frameworkuser/genicam/testbrowserclient.h"
@@ -74,8 +76,45 @@ TEST_F(FeatureBrowserCommand, DigitizersFreedRightAfterTheirMapsWerePublished) {
     EXPECT_EQ(ErrorCode(), 0);
     QdigFree(digitizer);
   }
-  EXPECT_NE(PublishedNames().find(systemMap), std::string::npos);
+  // The freed digitizers' maps went with them.
+  EXPECT_EQ(PublishedNames(), zor::genicam::MapNamesJson({systemMap}));
   QsysControl(system_, kFeatureBrowser, 34);
+}
+
+// The browser opened and closed on one thread, a digitizer's map on another, while a third
+// switches the polling and asks for the session: each sees a publisher or none, never one
+// that goes meanwhile; when all is closed no session is left.
+TEST_F(FeatureBrowserCommand, OpenAndCloseWhileOtherThreadsPollAndAskForTheSession) {
+  const QID digitizer = Digitizer(L"Q_NTSC");
+  ASSERT_NE(digitizer, 0) << ErrorCode();
+  constexpr int kRounds = 15;
+  std::thread opener([&] {
+    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+    for (int i = 0; i < kRounds; ++i) {
+      QsysControl(system_, kFeatureBrowser, 16);
+      QsysControl(system_, kFeatureBrowser, 34);
+    }
+  });
+  std::thread digitizerOpener([&] {
+    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+    for (int i = 0; i < kRounds; ++i) {
+      QdigControl(digitizer, kFeatureBrowser, 16);
+      QdigControl(digitizer, kFeatureBrowser, 32);
+    }
+  });
+  QINT64 value = 0;
+  for (int i = 0; i < 4 * kRounds; ++i) {
+    QdigControl(digitizer, 6973, i % 2 == 0 ? Q_ENABLE : Q_DISABLE);
+    QdigInquire(digitizer, 6973, &value);
+    QsysInquire(system_, 6950, &value);
+  }
+  opener.join();
+  digitizerOpener.join();
+  QsysControl(system_, kFeatureBrowser, 34);
+  QsysInquire(system_, 6950, &value);
+  EXPECT_EQ(value, 0);
+  EXPECT_EQ(PublishedNames(), "(no mailboxes)");
+  QdigFree(digitizer);
 }
 
 // With the web browser the session and the polling are the publisher's: none before it exists.

@@ -47,11 +47,6 @@ QINT64 OnFeature(QINT64 hookType, QID event, void* user) {
   return 0;
 }
 
-QINT64 Count(QINT64, QID, void* user) {
-  ++static_cast<Recorder*>(user)->count;
-  return 0;
-}
-
 class FeatureHooks : public FeatureFixture {
  protected:
   void SetTimeout(QID digitizer, QINT64 value) {
@@ -145,10 +140,32 @@ TEST_F(FeatureHooks, InformationOfOtherEventsIsNotTakenForFeatures) {
   QthrFree(event);
 }
 
+// What one digitizer's hook counts; it reads a feature of its digitizer as it is called.
+struct DigitizerHook {
+  QID digitizer = 0;
+  std::atomic<int> count{0};
+};
+
+QINT64 CountAndRead(QINT64, QID, void* user) {
+  auto* hook = static_cast<DigitizerHook*>(user);
+  ++hook->count;
+  QINT64 timeout = 0;
+  QdigInquireFeature(hook->digitizer, Q_FEATURE_VALUE, L"QdigControl:Q_GRAB_TIMEOUT", Q_TYPE_INT64,
+                     &timeout, 0);
+  return 0;
+}
+
+// Hooks set and removed while features change on other threads. The system's map is written
+// through either digitizer, and its hook (whichever digitizer set it last) reads a feature of
+// its own digitizer: the hooks run outside the feature locks, or two writers would each hold
+// one digitizer's and wait for the other's.
 TEST_F(FeatureHooks, HooksChangeOnSomeThreadsWhileFeaturesChangeOnOthers) {
   const QID second = Digitizer(L"Q_NTSC", 1);
   ASSERT_NE(second, 0);
-  Recorder recorder;
+  DigitizerHook hooks[2];
+  hooks[0].digitizer = digitizer_;
+  hooks[1].digitizer = second;
+  const auto total = [&hooks] { return hooks[0].count.load() + hooks[1].count.load(); };
   std::atomic<bool> stop{false};
   std::vector<std::thread> writers;
   for (QID digitizer : {digitizer_, second}) {
@@ -163,27 +180,27 @@ TEST_F(FeatureHooks, HooksChangeOnSomeThreadsWhileFeaturesChangeOnOthers) {
     });
   }
   std::vector<std::thread> hookers;
-  for (QID digitizer : {digitizer_, second}) {
-    hookers.emplace_back([digitizer, &recorder] {
+  for (DigitizerHook& hook : hooks) {
+    hookers.emplace_back([&hook] {
       for (int round = 0; round < 20; ++round) {
-        QdigHookFunction(digitizer, Q_FEATURE_ANY_CHANGE, &Count, &recorder);
-        QdigHookFunction(digitizer, Q_FEATURE_ANY_CHANGE + Q_UNHOOK, &Count, &recorder);
+        QdigHookFunction(hook.digitizer, Q_FEATURE_ANY_CHANGE, &CountAndRead, &hook);
+        QdigHookFunction(hook.digitizer, Q_FEATURE_ANY_CHANGE + Q_UNHOOK, &CountAndRead, &hook);
       }
-      QdigHookFunction(digitizer, Q_FEATURE_ANY_CHANGE, &Count, &recorder);
+      QdigHookFunction(hook.digitizer, Q_FEATURE_ANY_CHANGE, &CountAndRead, &hook);
     });
   }
   for (std::thread& t : hookers) t.join();
-  const int hooked = recorder.count.load();
-  while (recorder.count.load() < hooked + 4) std::this_thread::yield();
+  const int hooked = total();
+  while (total() < hooked + 4) std::this_thread::yield();
   stop = true;
   for (std::thread& t : writers) t.join();
-  for (QID digitizer : {digitizer_, second}) {
-    QdigHookFunction(digitizer, Q_FEATURE_ANY_CHANGE + Q_UNHOOK, &Count, &recorder);
+  for (DigitizerHook& hook : hooks) {
+    QdigHookFunction(hook.digitizer, Q_FEATURE_ANY_CHANGE + Q_UNHOOK, &CountAndRead, &hook);
   }
-  const int after = recorder.count.load();
+  const int after = total();
   SetTimeout(digitizer_, 5);
   SetTimeout(second, 5);
-  EXPECT_EQ(recorder.count.load(), after);
+  EXPECT_EQ(total(), after);
   ExpectError(0, 0, "threads");
   QdigFree(second);
 }
