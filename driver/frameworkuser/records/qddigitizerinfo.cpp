@@ -88,12 +88,14 @@ void QDDigitizerInfo::SetGrabErrorReporting(int64_t value) { P().grabErrorReport
 void QDDigitizerInfo::SetExtraSetting3(int64_t value) { P().extraSetting3 = value; }
 int64_t QDDigitizerInfo::GetExtraSetting3() const { return P().extraSetting3; }
 
-void QDDigitizerInfo::Lock(int index) {
-  if (index == 0 || index == 1) channelLocks_[index].lock();
+void QDDigitizerInfo::Lock(int index) ZOR_NO_THREAD_SAFETY_ANALYSIS {
+  if (index == 0) channelLock_.lock();
+  if (index == 1) secondChannelLock_.lock();
 }
 
-void QDDigitizerInfo::Unlock(int index) {
-  if (index == 0 || index == 1) channelLocks_[index].unlock();
+void QDDigitizerInfo::Unlock(int index) ZOR_NO_THREAD_SAFETY_ANALYSIS {
+  if (index == 0) channelLock_.unlock();
+  if (index == 1) secondChannelLock_.unlock();
 }
 
 void QDDigitizerInfo::ClearGrabStatus() {

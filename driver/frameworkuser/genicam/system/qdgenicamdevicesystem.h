@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/zorstring.h"
 #include "driver/frameworkuser/command/commandwrapper.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
@@ -155,14 +156,14 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   bool genicamAvailable_ = false;
   std::atomic<bool> keepAliveControlMode_ = false;
   // Guards featureBagText_; a leaf, taken under a digitizer's channel lock.
-  mutable std::mutex featureBagLock_;
+  mutable foundation::Ranked<std::mutex, foundation::LockId::kFeatureBag> featureBagLock_;
   std::wstring featureBagText_;
   std::unique_ptr<genicam::NodeMapRegistry> registry_;
   // After the registry: it goes first, while the controls it publishes still exist.
   std::unique_ptr<genicam::NodeMapPublisher> publisher_;
   // Serialises feature access that names no digitizer (the system's own map); stands where a
   // digitizer's feature lock stands in the order, and is recursive for the same reason.
-  std::recursive_mutex systemFeatureLock_;
+  foundation::Ranked<std::recursive_mutex, foundation::LockId::kFeature> systemFeatureLock_;
 };
 
 }  // namespace zor::frame
