@@ -57,3 +57,9 @@ function(zor_install_manual page)
   zor_compress(${CMAKE_CURRENT_SOURCE_DIR}/${page} ${compressed})
   install(FILES ${compressed} DESTINATION share/man/man1)
 endfunction()
+
+# zor_install_examples(<file>...): files to try the tools with, installed with the package's
+# documentation (share/doc/zor-dravionlyn/examples), where the manual pages show them run.
+function(zor_install_examples)
+  install(FILES ${ARGN} DESTINATION share/doc/zor-dravionlyn/examples)
+endfunction()

@@ -1,355 +1,178 @@
 #!/usr/bin/env python3
-"""Plants hand-written faults one at a time and tells which ones the tests catch.
+"""Plants faults one at a time and tells which ones the tests catch.
 
 usage: scripts/mutate.py [-j N] [--faults FILE] [--layer LAYER] [--list | --check] [FAULT_ID...]
+       scripts/mutate.py --generate [--seed S] [--per-area N] [--area AREA]... [-j N]
+                         [--resume | --survivors] [--list | --report-only] [--report FILE] [MUTANT_ID...]
 
-Each fault (scripts/mutations/faults.txt) is applied to a copy of the tree under
+Hand-written faults (scripts/mutations/faults.txt) are each applied to a copy of the tree under
 build/mutation/copy-<n> (never the working tree), the copy's build folder is rebuilt
 incrementally (ASan/UBSan Debug like the test build, or ThreadSanitizer for faults whose
-`build` is tsan), and the tests of the fault's area run. A fault is killed when a test fails,
-survived when all pass, not applicable when its original text is not found exactly once,
-a build failure when the copy no longer compiles. Each area's tests first run without a fault
-(failures retried twice, for tests that time out on a loaded machine); an area that still fails
-reports its faults as baseline failed. Equivalent faults are reported apart and not run.
--j 2 runs two copies side by side (the machine is shared: at most 2). The report goes to
-stdout and build/mutation/report.txt: the faults of this run, and all faults by their latest
-run (build/mutation/verdicts.tsv keeps them), so that a rerun of the survivors completes it.
-Not part of CI: it is slow.
+`build` is tsan), and the tests of the fault's area run. A fault is killed when a test fails (or
+a test program cannot list its tests, or the tests hang past their time limit), survived when
+all pass, not applicable when its original text is not found exactly once, a build failure when
+the copy no longer compiles. Each area's tests first run without a fault (failures retried
+twice, for tests that time out on a loaded machine); an area that still fails reports its faults
+as baseline failed. Equivalent faults are reported apart and not run.
 
-Only the programs of the selected labels' tests and the libraries they load are rebuilt for a
-fault (`-L` selections); a test that runs another program of the tree uses it as last built.
+--generate makes the faults instead (scripts/mutations/operators.py): at sites of every source
+of driver/ and platform/ that the seed samples, per area and with the operators taken in turn,
+it turns `<` and `<=`, `>` and `>=`, `==` and `!=`, `&&` and `||` into each other, moves an
+integer literal or an index by one, replaces a value of a table row or constant list by its
+neighbour, removes a statement that is only a call, swaps two neighbouring arguments that look
+of the same type, and inverts a boolean result. Comments, string literals, preprocessor lines
+and static_asserts are left alone. The same seed on the same tree gives the same mutants; each
+runs the tests of its file's area (stopping at the first failure). Mutants listed in
+scripts/mutations/equivalents.txt are reported with their reason and not run. The report
+(default build/mutation/generated-report.txt) gives per area the mutants generated, built,
+killed, survived and equivalent, and the time, then each survivor with its change.
+
+-j 3 runs three copies side by side (the machine is shared: at most 3). The verdicts are kept
+(build/mutation/verdicts.tsv, generated-verdicts.tsv), so that a rerun of the survivors
+completes the report. Not part of CI: it is slow.
+
+Only the programs of the selected labels' tests (those a test runs by $<TARGET_FILE:...> among
+them) and what they depend on are rebuilt for a fault (`-L` selections): a library that a test
+loads must be named as its dependency (add_dependencies), or the test loads it as last built.
 """
 
 import argparse
-import collections
-import concurrent.futures
-import filecmp
 import os
-import queue
-import re
-import shutil
 import subprocess
 import sys
-import time
+import threading
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-WORK = os.path.join(ROOT, "build", "mutation")
-BUILD_JOBS = 3
-CONFIGURE = {
-    "asan": ["-DCMAKE_BUILD_TYPE=Debug", "-DZOR_SANITIZE=ON"],
-    "tsan": ["-DCMAKE_BUILD_TYPE=Debug", "-DZOR_TSAN=ON"],
-}
-# Loaded at run time rather than linked: always built with the tests' programs.
-LIBRARIES = ["ZOR", "ZorDravionLyn", "zorgrabc"]
-TEST_TARGET = re.compile(r"(?:zor_add_test|gtest_discover_tests)\((\w+)[^)]*?\bLABELS? (\w+)", re.S)
-# A test of a program of the tree: add_test(NAME <test> COMMAND <target>), labelled apart.
-PROGRAM_TEST = re.compile(r"add_test\(NAME (\w+)\s+COMMAND (\w+)")
-TEST_LABEL = re.compile(r"set_tests_properties\((\w+) PROPERTIES LABELS (\w+)")
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from mutations import faults as handwritten  # noqa: E402
+from mutations import generated, report, runner  # noqa: E402
+from mutations.verdicts import Verdicts  # noqa: E402
+
+MUTATIONS = os.path.join(runner.ROOT, "scripts", "mutations")
 
 
-def label_targets(tree, selection):
-    """The test programs whose label the selection's -L expression matches."""
-    words = selection.split()
-    if "-L" not in words or words.index("-L") + 1 >= len(words):
-        return []
-    pattern = re.compile(words[words.index("-L") + 1])
-    found = set()
-    for folder, dirs, files in os.walk(tree):
-        dirs[:] = [d for d in dirs if d not in (".git", "build") and not d.startswith("build-")]
-        if "CMakeLists.txt" in files:
-            with open(os.path.join(folder, "CMakeLists.txt"), encoding="utf-8") as handle:
-                text = handle.read()
-                for name, label in TEST_TARGET.findall(text):
-                    if pattern.search(label):
-                        found.add(name)
-                labels = dict(TEST_LABEL.findall(text))
-                for test, program in PROGRAM_TEST.findall(text):
-                    if pattern.search(labels.get(test, "")):
-                        found.add(program)
-    return sorted(found)
-KEYS = {"id", "layer", "file", "original", "replacement", "tests", "build", "description", "equivalent"}
-
-
-def unescape(text):
-    out, i = [], 0
-    while i < len(text):
-        if text[i] == "\\" and i + 1 < len(text) and text[i + 1] in "nt\\":
-            out.append({"n": "\n", "t": "\t", "\\": "\\"}[text[i + 1]])
-            i += 2
-        else:
-            out.append(text[i])
-            i += 1
-    return "".join(out)
-
-
-def parse_faults(path):
-    """Stanzas of `key: value` lines, separated by blank lines; `#` starts a comment line.
-    In original and replacement, `\\n` stands for a line break, `\\t` for a tab and `\\\\` for a
-    backslash."""
-    faults, current = [], {}
-    with open(path, encoding="utf-8") as handle:
-        lines = handle.read().splitlines() + [""]
-    for number, line in enumerate(lines, 1):
-        if line.startswith("#"):
-            continue
-        if not line.strip():
-            if current:
-                faults.append(current)
-                current = {}
-            continue
-        key, sep, value = line.partition(":")
-        if not sep or key not in KEYS or key in current:
-            sys.exit(f"{path}:{number}: expected one of {sorted(KEYS)} once per fault, then ':'")
-        current[key] = value.removeprefix(" ")
-    ids = set()
-    for fault in faults:
-        missing = {"id", "layer", "file", "original", "replacement", "tests", "description"} - fault.keys()
-        if missing:
-            sys.exit(f"{path}: fault {fault.get('id', '?')} lacks {sorted(missing)}")
-        if fault["id"] in ids:
-            sys.exit(f"{path}: fault {fault['id']} given twice")
-        ids.add(fault["id"])
-        for key in ("original", "replacement"):
-            fault[key] = unescape(fault[key])
-        fault.setdefault("build", "asan")
-        if fault["build"] not in CONFIGURE:
-            sys.exit(f"{path}: fault {fault['id']}: build is asan or tsan")
-    return faults
-
-
-def run(command, log, cwd=None, env=None, timeout=None):
-    with open(log, "a", encoding="utf-8") as out:
-        out.write("$ " + " ".join(command) + "\n")
-        out.flush()
-        try:
-            return subprocess.run(command, cwd=cwd, env=env, stdout=out, stderr=subprocess.STDOUT,
-                                  timeout=timeout).returncode
-        except subprocess.TimeoutExpired:
-            out.write("(timed out)\n")
-            return -1
-
-
-class Copy:
-    """One copy of the tree with its build folders, reused from fault to fault."""
-
-    def __init__(self, slot, jobs):
-        self.tree = os.path.join(WORK, f"copy-{slot}")
-        self.jobs = jobs
-
-    def refresh(self):
-        """Makes the copy's files those of the working tree. Files whose content is unchanged are
-        left alone and changed ones get a new time: the build stays incremental and never keeps
-        an object compiled from a fault's text."""
-        wanted = set()
-        for folder, dirs, files in os.walk(ROOT):
-            relative = os.path.relpath(folder, ROOT)
-            if relative == ".":
-                dirs[:] = [d for d in dirs if d != ".git" and d != "build" and not d.startswith("build-")]
-            for name in files:
-                path = os.path.normpath(os.path.join(relative, name))
-                wanted.add(path)
-                source, target = os.path.join(ROOT, path), os.path.join(self.tree, path)
-                if os.path.exists(target) and filecmp.cmp(source, target, shallow=False):
-                    continue
-                os.makedirs(os.path.dirname(target), exist_ok=True)
-                shutil.copyfile(source, target)
-                shutil.copymode(source, target)
-        for folder, dirs, files in os.walk(self.tree):
-            relative = os.path.relpath(folder, self.tree)
-            if relative == ".":
-                dirs[:] = [d for d in dirs if d != "build"]
-            for name in files:
-                if os.path.normpath(os.path.join(relative, name)) not in wanted:
-                    os.remove(os.path.join(folder, name))
-
-    def build(self, kind, selection, log):
-        """Builds the test programs of the selected labels and the libraries they load, or
-        everything when the selection names no label."""
-        folder = os.path.join(self.tree, "build", kind)
-        env = dict(os.environ, CMAKE_BUILD_PARALLEL_LEVEL=str(self.jobs))
-        if not os.path.exists(os.path.join(folder, "build.ninja")):
-            if run(["cmake", "-S", self.tree, "-B", folder, "-G", "Ninja"] + CONFIGURE[kind], log, env=env):
-                return None
-        targets = label_targets(self.tree, selection)
-        command = ["cmake", "--build", folder]
-        if targets:
-            command = ["ninja", "-C", folder, "-j", str(self.jobs)] + targets + LIBRARIES
-        if run(command, log, env=env):
-            return None
-        return folder
-
-    def test(self, kind, folder, selection, log, retries=0):
-        env = dict(os.environ)
-        env.setdefault("ASAN_OPTIONS", "detect_leaks=1")
-        env.setdefault("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1")
-        supp = os.path.join(self.tree, "tests", "support", "sanitizers", "tsan.supp")
-        env.setdefault("TSAN_OPTIONS", f"halt_on_error=1:second_deadlock_stack=1:suppressions={supp}")
-        command = ["ctest", "--test-dir", folder, "-j", str(self.jobs), "--timeout", "120",
-                   "--output-on-failure", "--no-tests=error"] + selection.split()
-        code = run(command, log, env=env, timeout=1800)
-        # Tests that fail only now and then on a loaded machine get more tries.
-        for _ in range(retries):
-            if code == 0:
-                break
-            code = run(command[:3] + ["--rerun-failed", "--output-on-failure"], log, env=env, timeout=1800)
-        return code
-
-
-def try_fault(copy, fault, log):
-    path = os.path.join(copy.tree, fault["file"])
-    if not os.path.exists(path):
-        return "not applicable", "file not found"
-    with open(path, encoding="utf-8") as handle:
-        original = handle.read()
-    count = original.count(fault["original"])
-    if count != 1:
-        return "not applicable", f"original text found {count} times"
-    try:
-        with open(path, "w", encoding="utf-8") as handle:
-            handle.write(original.replace(fault["original"], fault["replacement"]))
-        folder = copy.build(fault["build"], fault["tests"], log)
-        if folder is None:
-            return "build failure", "see log"
-        code = copy.test(fault["build"], folder, fault["tests"], log)
-        return ("survived", "every test passed") if code == 0 else ("killed", "a test failed")
-    finally:
-        with open(path, "w", encoding="utf-8") as handle:
-            handle.write(original)
-
-
-def main():
+def arguments():
     parser = argparse.ArgumentParser(usage=__doc__.split("\n\n")[1].removeprefix("usage: "),
                                      description=__doc__.split("\n\n", 2)[2],
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("-j", type=int, default=1, choices=[1, 2], help="copies side by side")
-    parser.add_argument("--faults", default=os.path.join(ROOT, "scripts", "mutations", "faults.txt"))
-    parser.add_argument("--layer", help="only the faults of this layer")
-    parser.add_argument("--list", action="store_true", help="list the faults and stop")
-    parser.add_argument("--check", action="store_true",
-                        help="tell which faults' original text is not found exactly once, and stop")
+    parser.add_argument("-j", type=int, default=1, choices=[1, 2, 3], help="copies side by side")
+    parser.add_argument("--list", action="store_true", help="list the faults or mutants and stop")
     parser.add_argument("--no-baseline", action="store_true",
                         help="skip the run of each area's tests on the tree without faults")
-    parser.add_argument("ids", nargs="*", help="only these faults")
-    args = parser.parse_args()
+    written = parser.add_argument_group("hand-written faults")
+    written.add_argument("--faults", default=os.path.join(MUTATIONS, "faults.txt"))
+    written.add_argument("--layer", help="only the faults of this layer")
+    written.add_argument("--check", action="store_true",
+                         help="tell which faults' original text is not found exactly once, and stop")
+    made = parser.add_argument_group("generated mutants")
+    made.add_argument("--generate", action="store_true", help="generate the faults")
+    made.add_argument("--seed", default="1", help="the sample's seed (default 1)")
+    made.add_argument("--per-area", type=int, default=40, help="mutants per area (default 40)")
+    made.add_argument("--area", action="append", help="only this area (again for more)")
+    made.add_argument("--resume", action="store_true", help="only the mutants without a verdict")
+    made.add_argument("--survivors", action="store_true", help="only the mutants that survived")
+    made.add_argument("--report-only", action="store_true", help="write the report from the kept verdicts")
+    made.add_argument("--report", default=os.path.join(runner.WORK, "generated-report.txt"))
+    made.add_argument("--equivalents", default=os.path.join(MUTATIONS, "equivalents.txt"))
+    parser.add_argument("ids", nargs="*", help="only these faults or mutants")
+    return parser.parse_args()
 
-    faults = parse_faults(args.faults)
-    unknown = set(args.ids) - {fault["id"] for fault in faults}
+
+def printer(verdicts):
+    """Keeps and prints each verdict as it comes."""
+    lock = threading.Lock()
+
+    def record(change, verdict, detail, seconds):
+        verdicts.record(change.id, verdict, detail, seconds)
+        with lock:
+            print(f"{change.id:60} {verdict:15} {seconds:6.0f} s  {detail}", flush=True)
+
+    return record
+
+
+def run_changes(args, changes, verdicts):
+    copies = runner.prepare_copies(args.j)
+    times, broken = ({}, set()) if args.no_baseline else runner.baseline(copies[0], changes)
+    runner.run_all(changes, copies, times, broken, printer(verdicts))
+    verdicts.compact()
+
+
+def main_handwritten(args):
+    faults = handwritten.parse(args.faults)
+    unknown = set(args.ids) - {fault.id for fault in faults}
     if unknown:
         sys.exit(f"unknown fault ids: {sorted(unknown)}")
-    chosen = [f for f in faults if (not args.ids or f["id"] in args.ids)
-              and (not args.layer or f["layer"] == args.layer)]
+    chosen = [f for f in faults if (not args.ids or f.id in args.ids) and (not args.layer or f.layer == args.layer)]
     if args.list:
         for fault in chosen:
-            print(f"{fault['id']:40} {fault['layer']:14} {fault['description']}")
+            print(f"{fault.id:40} {fault.layer:14} {fault.description}")
         return
-
     if args.check:
         for fault in chosen:
-            path = os.path.join(ROOT, fault["file"])
-            with open(path, encoding="utf-8") if os.path.exists(path) else open(os.devnull) as handle:
-                count = handle.read().count(fault["original"])
+            count = handwritten.occurrences(fault, runner.ROOT)
             if count != 1:
-                print(f"{fault['id']}: original text found {count} times in {fault['file']}")
+                print(f"{fault.id}: original text found {count} times in {fault.file}")
         return
-
-    os.makedirs(WORK, exist_ok=True)
-    jobs = max(1, BUILD_JOBS // args.j)
-    copies = [Copy(slot, jobs) for slot in range(args.j)]
-    for copy in copies:
-        copy.refresh()
-    results = {}
-    pending = queue.SimpleQueue()
+    verdicts = Verdicts(os.path.join(runner.WORK, "verdicts.tsv"))
     for fault in chosen:
-        if "equivalent" not in fault:
-            pending.put(fault)
-    for fault in chosen:
-        if "equivalent" in fault:
-            results[fault["id"]] = ("equivalent", fault["equivalent"])
-
-    # The tests of each area must pass without a fault, or a failure kills nothing.
-    broken = set()
-    if not args.no_baseline:
-        for kind, selection in sorted({(f["build"], f["tests"]) for f in chosen if "equivalent" not in f}):
-            log = os.path.join(WORK, f"baseline-{kind}-{re.sub(r'[^a-z0-9]+', '_', selection)}.log")
-            if os.path.exists(log):
-                os.remove(log)
-            folder = copies[0].build(kind, selection, log)
-            if folder is None or copies[0].test(kind, folder, selection, log, retries=2) != 0:
-                print(f"baseline {kind} {selection}: fails without a fault, see {log}", flush=True)
-                broken.add((kind, selection))
-
-    def worker(copy):
-        while True:
-            try:
-                fault = pending.get_nowait()
-            except queue.Empty:
-                return
-            log = os.path.join(WORK, f"{fault['id']}.log")
-            if os.path.exists(log):
-                os.remove(log)
-            started = time.monotonic()
-            if (fault["build"], fault["tests"]) in broken:
-                verdict = ("baseline failed", "the area's tests fail without the fault")
-            else:
-                verdict = try_fault(copy, fault, log)
-            results[fault["id"]] = verdict
-            print(f"{fault['id']:40} {verdict[0]:15} {time.monotonic() - started:6.0f} s  {verdict[1]}",
-                  flush=True)
-
-    with concurrent.futures.ThreadPoolExecutor(len(copies)) as pool:
-        for done in [pool.submit(worker, copy) for copy in copies]:
-            done.result()
-
-    # The verdicts of earlier runs stand for the faults this run left out: a rerun of the
-    # survivors gives the report over all faults.
-    verdicts = load_verdicts()
-    verdicts.update(results)
-    verdicts.update({f["id"]: ("equivalent", f["equivalent"]) for f in faults if "equivalent" in f})
-    with open(VERDICTS, "w", encoding="utf-8") as out:
-        for fault_id, (verdict, detail) in sorted(verdicts.items()):
-            out.write(f"{fault_id}\t{verdict}\t{detail}\n")
-    print(summary(chosen, results, "this run"))
-    report = summary(faults, {f["id"]: verdicts.get(f["id"], ("not run", "")) for f in faults},
-                     "all faults, each by its latest run")
-    print(report)
-    with open(os.path.join(WORK, "report.txt"), "w", encoding="utf-8") as out:
+        if fault.equivalent:
+            verdicts.record(fault.id, "equivalent", fault.equivalent, 0)
+    run_changes(args, [f for f in chosen if not f.equivalent], verdicts)
+    latest = {f.id: (verdicts.get(f.id) or ("not run", ""))[:2] for f in faults}
+    print(report.fault_summary(chosen, latest, "this run"))
+    summary = report.fault_summary(faults, latest, "all faults, each by its latest run")
+    print(summary)
+    with open(os.path.join(runner.WORK, "report.txt"), "w", encoding="utf-8") as out:
         for fault in faults:
-            verdict, detail = verdicts.get(fault["id"], ("not run", ""))
-            out.write(f"{fault['id']:40} {verdict:15} {detail}\n")
-        out.write(report + "\n")
+            out.write(f"{fault.id:40} {latest[fault.id][0]:15} {latest[fault.id][1]}\n")
+        out.write(summary + "\n")
 
 
-VERDICTS = os.path.join(WORK, "verdicts.tsv")
+def chosen_mutants(args, mutants, verdicts, equivalents):
+    unknown = set(args.ids) - {m.id for m in mutants}
+    if unknown:
+        sys.exit(f"not in the sample: {sorted(unknown)}")
+    chosen = [m for m in mutants if (not args.ids or m.id in args.ids) and m.id not in equivalents]
+    if args.resume:
+        chosen = [m for m in chosen if verdicts.get(m.id) is None]
+    if args.survivors:
+        chosen = [m for m in chosen if (verdicts.get(m.id) or ("",))[0] == "survived"]
+    return generated.interleaved(chosen)
 
 
-def load_verdicts():
-    verdicts = {}
-    if os.path.exists(VERDICTS):
-        with open(VERDICTS, encoding="utf-8") as handle:
-            for line in handle:
-                fault_id, verdict, detail = line.rstrip("\n").split("\t", 2)
-                verdicts[fault_id] = (verdict, detail)
-    return verdicts
+def tree_state():
+    def git(*words):
+        return subprocess.run(["git", "-C", runner.ROOT] + list(words), capture_output=True, text=True).stdout.strip()
+    return git("rev-parse", "--short", "HEAD") + (" with changes" if git("status", "--porcelain", "--", "driver", "platform") else "")
 
 
-def summary(faults, results, title):
-    columns = ["killed", "survived", "equivalent", "not applicable", "build failure",
-               "baseline failed", "not run"]
-    table = collections.OrderedDict()
-    for fault in faults:
-        table.setdefault(fault["layer"], collections.Counter())[results[fault["id"]][0]] += 1
-    total = sum(table.values(), collections.Counter())
-    lines = ["", f"{title}:", f"{'layer':14} {'faults':>6} " + " ".join(f"{c:>15}" for c in columns)]
-    for layer, counts in list(table.items()) + [("all", total)]:
-        lines.append(f"{layer:14} {sum(counts.values()):6} " + " ".join(f"{counts[c]:15}" for c in columns))
-    judged = total["killed"] + total["survived"]
-    if judged:
-        lines.append(f"killed {total['killed']} of {judged} non-equivalent faults that ran "
-                     f"({100 * total['killed'] / judged:.1f} %)")
-    survivors = [f["id"] for f in faults if results[f["id"]][0] not in ("killed", "equivalent")]
-    if survivors:
-        lines.append("to look at: " + " ".join(survivors))
-    return "\n".join(lines)
+def main_generated(args):
+    mutants = generated.sample(runner.ROOT, args.seed, args.per_area, args.area)
+    equivalents = generated.read_equivalents(args.equivalents)
+    verdicts = Verdicts(os.path.join(runner.WORK, "generated-verdicts.tsv"))
+    chosen = chosen_mutants(args, mutants, verdicts, equivalents)
+    if args.list:
+        for mutant in chosen:
+            print(f"{mutant.id}  line {mutant.line}\n    {mutant.original!r} -> {mutant.replacement!r}")
+        return
+    if not args.report_only:
+        run_changes(args, chosen, verdicts)
+    heading = [f"Generated mutants: scripts/mutate.py --generate --seed {args.seed} --per-area {args.per_area}"
+               + "".join(f" --area {a}" for a in args.area or []), f"Sources of {tree_state()}."]
+    text = report.generated_report(mutants, verdicts, equivalents, runner.ROOT, heading)
+    os.makedirs(os.path.dirname(os.path.abspath(args.report)), exist_ok=True)
+    with open(args.report, "w", encoding="utf-8") as out:
+        out.write(text)
+    print(report.area_table(mutants, verdicts, equivalents))
+
+
+def main():
+    args = arguments()
+    if args.generate:
+        main_generated(args)
+    else:
+        main_handwritten(args)
+
 
 if __name__ == "__main__":
     main()

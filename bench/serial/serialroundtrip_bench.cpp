@@ -123,18 +123,20 @@ void ThroughTheManager(benchmark::State& state) {
   EchoTerminal echo;
   os::SetSerialPortPath(L"COM90", echo.path());
   zor::frame::CUartManager manager({L"COM90"});
-  manager.Control(kSpeed, 921600);
-  manager.Control(kWriteLength, kBlock);
-  manager.Control(kReadLength, kBlock);
+  const bool ready = manager.Control(kSpeed, 921600).errorSet == 0 &&
+                     manager.Control(kWriteLength, kBlock).errorSet == 0 &&
+                     manager.Control(kReadLength, kBlock).errorSet == 0;
+  if (!ready) state.SkipWithError("the port refused its settings");
   std::vector<uint8_t> out(kBlock, 0x5A);
   std::vector<uint8_t> in(kBlock);
   for (auto _ : state) {
     int64_t written = 0;
     int64_t read = 0;
-    manager.Control(kRead, Address(in.data()));
-    manager.Control(kWrite, Address(out.data()));
-    manager.Inquire(kWriteComplete, &written);
-    manager.Inquire(kReadComplete, &read);
+    const bool moved = manager.Control(kRead, Address(in.data())).errorSet == 0 &&
+                       manager.Control(kWrite, Address(out.data())).errorSet == 0 &&
+                       manager.Inquire(kWriteComplete, &written).errorSet == 0 &&
+                       manager.Inquire(kReadComplete, &read).errorSet == 0;
+    if (!moved) state.SkipWithError("the port refused a transfer");
     if (read != static_cast<int64_t>(kBlock)) state.SkipWithError("short read");
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBlock * 2));

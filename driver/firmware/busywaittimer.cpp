@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "driver/foundation/drvtimer.h"
+#include "driver/foundation/integerchecks.h"
 #include "driver/foundation/timestamp.h"
 
 using zor::foundation::CDrvTimer;
@@ -17,7 +18,7 @@ namespace {
 
 // Waits are minimum times: a part of a tick counts as a whole one. Nothing to wait for gives 0.
 uint64_t WholeTicks(double ticks) {
-  return ticks > 0 ? static_cast<uint64_t>(std::ceil(ticks)) : 0;
+  return ticks > 0 ? foundation::TruncateSaturated<uint64_t>(std::ceil(ticks), 0) : 0;
 }
 
 }  // namespace

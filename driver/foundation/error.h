@@ -8,8 +8,9 @@
 namespace zor::foundation {
 
 // An operation's error record. Code, sub-code, extra and the three flag bytes have the order
-// and widths of a kernel request's error triple, which is copied in field by field.
-class CError : public CLogProvider {
+// and widths of a kernel request's error triple, which is copied in field by field. A record
+// handed back is the caller's to look at: dropping one unread is a compile error.
+class [[nodiscard]] CError : public CLogProvider {
  public:
   CError();
   CError(uint64_t code, uint64_t subCode);

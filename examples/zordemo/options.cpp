@@ -89,7 +89,7 @@ void PrintUsage(std::FILE* to) {
       "  --browser            opens the feature browser of the system and the digitizer, prints\n"
       "                       its address and grabs until Ctrl+C\n"
       "  --errors             also prints the driver's error ranges\n"
-      "  --help               prints this text\n"
+      "  -h, --help           prints this text\n"
       "\n"
       "Exit status: 0 done, 1 the system, the digitizer or the browser failed, 2 a usage error.\n",
       to);

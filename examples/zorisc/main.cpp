@@ -1,8 +1,7 @@
 // Runs the IEEE 1532 engine with its argument list against a simulated JTAG chain, as a user runs
-// the engine without a board:
-//   zorisc <chain file> [engine options] -i <command file>
-// The chain file describes the simulated devices (platform/boardsim/jtag/README.md); BSDL files
-// named with -b are looked up in the chain file's folder.
+// the engine without a board (kUsage below, zorisc.1). The chain file describes the simulated
+// devices (platform/boardsim/jtag/README.md); BSDL files named with -b are looked up in the chain
+// file's folder.
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -12,6 +11,7 @@
 #include "driver/firmware/boardjtagport.h"
 #include "driver/ieee1532/engine/iscengine.h"
 #include "examples/mainguard/mainguard.h"
+#include "examples/usage/usage.h"
 #include "platform/boardsim/jtag/chainfile.h"
 
 using zor::firmware::CBoardJtagPort;
@@ -21,6 +21,21 @@ using zor::isc::IscEngineMain;
 namespace {
 
 constexpr int kCannotRun = 2;
+
+constexpr examples::Usage kUsage = {
+    "zorisc",
+    "usage: zorisc CHAIN [ENGINE OPTIONS] -i COMMAND-FILE\n"
+    "       zorisc CHAIN -checkbsdl BSDL-FILE\n"
+    "\n"
+    "Runs the driver's IEEE 1532 programming engine against the simulated JTAG chain that the\n"
+    "chain file CHAIN (JSON) describes. The command file names each device from TDO to TDI with\n"
+    "its options (-iN, -b\"BSDL file\", -d\"ISC data file\", -a\"action\"), one per line, each\n"
+    "ending with ';'. BSDL files are read from the chain file's folder, data files as written.\n"
+    "`zorisc CHAIN -xshowallopts -xshowcmdfileopts` lists every engine option and the command\n"
+    "file's format; zorisc(1) shows the example in share/doc/zor-dravionlyn/examples.\n"
+    "\n"
+    "Exit status: 0 passed, 1 failed, 2 a usage error or a chain file that cannot be read.\n",
+    2, -1};
 
 class ConsolePort : public CBoardJtagPort {
  public:
@@ -34,22 +49,22 @@ std::string FolderOf(const std::string& path) {
 }
 
 int Run(int argc, char** argv) {
-  if (argc < 2) {
-    fprintf(stderr, "usage: %s <chain file> [engine options] -i <command file>\n", argv[0]);
-    return kCannotRun;
-  }
+  int first = 0;
+  const int status = examples::ReadCommandLine(argc, argv, kUsage, &first);
+  if (status >= 0) return status;
+  const char* chainFile = argv[first];
   std::unique_ptr<boardsim::CSimJtagChain> chain;
   try {
-    chain = boardsim::LoadChainFile(argv[1]);
+    chain = boardsim::LoadChainFile(chainFile);
   } catch (const std::exception& error) {
-    fprintf(stderr, "%s: %s\n", argv[1], error.what());
+    fprintf(stderr, "%s: %s\n", chainFile, error.what());
     return kCannotRun;
   }
   ConsolePort port(chain.get());
-  port.bsdlFolder_.Assign(FolderOf(argv[1]).c_str());
+  port.bsdlFolder_.Assign(FolderOf(chainFile).c_str());
   // The engine sees its own name first, then the options after the chain file.
   std::vector<char*> arguments = {argv[0]};
-  for (int i = 2; i < argc; ++i) arguments.push_back(argv[i]);
+  for (int i = first + 1; i < argc; ++i) arguments.push_back(argv[i]);
   arguments.push_back(nullptr);
   bool stopped = false;
   try {

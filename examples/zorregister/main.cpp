@@ -1,20 +1,32 @@
-// zorregister: writes one text value into the registry, as an installer does.
-//   zorregister <key> <value name> <text>
-//   zorregister <key> <value name> dword:<number>   (a 32-bit value)
-// The key starts with its hive, e.g. HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn.
-// The registry is the one the driver reads: ZOR_REGISTRY_ROOT when set, else HKEY_LOCAL_MACHINE
-// is the installation's (PREFIX/var/lib/zor/registry, /var/lib/zor/registry for /usr) and
-// HKEY_CURRENT_USER the user's. zorsetup writes the values an installer writes with it.
+// zorregister: writes one value into the registry, as an installer does (kUsage below,
+// zorregister.1). zorsetup writes the values an installer writes with it.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "examples/mainguard/mainguard.h"
+#include "examples/usage/usage.h"
 #include "platform/os/core/error.h"
 #include "platform/os/registry/registry.h"
 #include "platform/os/text/convert.h"
 
 namespace {
+
+constexpr examples::Usage kUsage = {
+    "zorregister",
+    "usage: zorregister KEY NAME TEXT\n"
+    "       zorregister KEY NAME dword:NUMBER\n"
+    "\n"
+    "Writes the text value, or the 32-bit value, NAME under KEY into the registry that the\n"
+    "Dravion Lyn driver reads. KEY starts with its hive, HKEY_LOCAL_MACHINE\\ (the\n"
+    "installation's registry: PREFIX/var/lib/zor/registry, /var/lib/zor/registry for /usr) or\n"
+    "HKEY_CURRENT_USER\\ (the user's, ~/.config/zor/registry); ZOR_REGISTRY_ROOT, when set,\n"
+    "names a registry that holds both. Example:\n"
+    "  zorregister 'HKEY_LOCAL_MACHINE\\Software\\Velant\\Imaging Board\\DravionLyn' \\\n"
+    "    DCFPATH /opt/zor/share/zor/dravionlyn/dcf\n"
+    "\n"
+    "Exit status: 0 written, 1 the registry refused the value, 2 a usage error.\n",
+    3, 3};
 
 bool FindHive(const std::wstring& name, os::Handle& hive) {
   if (name == L"HKEY_LOCAL_MACHINE") {
@@ -28,17 +40,17 @@ bool FindHive(const std::wstring& name, os::Handle& hive) {
 }
 
 int Register(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: %s <key> <value name> <text | dword:number>\n", argv[0]);
-    return 2;
-  }
-  const std::wstring key = os::Utf8ToWide(argv[1]);
+  int first = 0;
+  const int status = examples::ReadCommandLine(argc, argv, kUsage, &first);
+  if (status >= 0) return status;
+  const char* const tool = argv[0];
+  char** operands = argv + first;
+  const std::wstring key = os::Utf8ToWide(operands[0]);
   const size_t slash = key.find(L'\\');
   os::Handle hive = os::kNullHandle;
   if (slash == std::wstring::npos || !FindHive(key.substr(0, slash), hive)) {
     std::fprintf(stderr,
-                 "%s: the key must start with HKEY_LOCAL_MACHINE\\ or HKEY_CURRENT_USER\\\n",
-                 argv[0]);
+                 "%s: the key must start with HKEY_LOCAL_MACHINE\\ or HKEY_CURRENT_USER\\\n", tool);
     return 2;
   }
   os::Handle opened = os::kNullHandle;
@@ -46,18 +58,18 @@ int Register(int argc, char** argv) {
       os::RegCreateKey(hive, key.substr(slash + 1).c_str(), os::REG_OPTION_NON_VOLATILE,
                        os::KEY_ALL_ACCESS, &opened, nullptr);
   if (result == os::ERROR_INVALID_PARAMETER) {
-    std::fprintf(stderr, "%s: a key has at most %zu levels of at most %u characters each\n",
-                 argv[0], os::kMaxKeyDepth, os::kMaxKeyNameChars);
+    std::fprintf(stderr, "%s: a key has at most %zu levels of at most %u characters each\n", tool,
+                 os::kMaxKeyDepth, os::kMaxKeyNameChars);
     return 1;
   }
   if (result == os::ERROR_SUCCESS) {
-    const std::wstring name = os::Utf8ToWide(argv[2]);
-    const std::string value = argv[3];
+    const std::wstring name = os::Utf8ToWide(operands[1]);
+    const std::string value = operands[2];
     if (value.rfind("dword:", 0) == 0) {
       char* end = nullptr;
       const unsigned long number = std::strtoul(value.c_str() + 6, &end, 0);
       if (end == value.c_str() + 6 || *end != '\0' || number > 0xFFFFFFFFul) {
-        std::fprintf(stderr, "%s: not a 32-bit number: %s\n", argv[0], value.c_str() + 6);
+        std::fprintf(stderr, "%s: not a 32-bit number: %s\n", tool, value.c_str() + 6);
         os::RegCloseKey(opened);
         return 2;
       }
@@ -71,8 +83,7 @@ int Register(int argc, char** argv) {
     os::RegCloseKey(opened);
   }
   if (result != os::ERROR_SUCCESS) {
-    std::fprintf(stderr, "%s: %s\n", argv[0],
-                 os::WideToUtf8(os::FormatErrorMessage(result)).c_str());
+    std::fprintf(stderr, "%s: %s\n", tool, os::WideToUtf8(os::FormatErrorMessage(result)).c_str());
     return 1;
   }
   return 0;

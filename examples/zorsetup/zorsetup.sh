@@ -1,38 +1,52 @@
 #!/bin/sh
-# zorsetup [--etc DIR]: what the driver's installer does, for the installation that holds this
-# program (PREFIX/bin/zorsetup). The Debian package runs it when it is configured.
+# usage: zorsetup [--etc DIR]
+#
+# What the driver's installer does, for the installation that holds this program
+# (PREFIX/bin/zorsetup). The Debian package runs it when it is configured.
 #  - The registry values the driver reads, in the machine's registry (HKEY_LOCAL_MACHINE:
 #    PREFIX/var/lib/zor/registry, /var/lib/zor/registry for /usr; ZOR_REGISTRY_ROOT when set),
 #    readable by every user.
 #  - The GenICam runtime's environment: DIR/profile.d/zor.sh for login shells and
 #    DIR/environment.d/60-zor.conf for systemd user sessions. DIR is /etc for /usr (ROOT/etc for
 #    ROOT/usr), else PREFIX/etc; `--etc /etc` sets it machine-wide for another prefix.
-# Run it again after moving the installation.
+# Run it again after moving the installation. Exit status: 0 done, 1 failed, 2 a usage error.
 set -eu
 
+self=$(readlink -f "$0")
+help() {
+  sed -n '2,12s/^# \{0,1\}//p' "$self"
+}
+
 usage() {
-  echo "usage: zorsetup [--etc DIR]" >&2
+  echo "zorsetup: $1" >&2
+  help >&2
   exit 2
 }
 
-self=$(readlink -f "$0")
 prefix=$(dirname "$(dirname "$self")")
 case $prefix in
-  */usr) etc=${prefix%/usr}/etc ;;
-  *) etc=$prefix/etc ;;
+  */usr)
+    etc=${prefix%/usr}/etc
+    state=${prefix%/usr}/var/lib/zor
+    ;;
+  *)
+    etc=$prefix/etc
+    state=$prefix/var/lib/zor
+    ;;
 esac
 while [ $# -gt 0 ]; do
   case $1 in
     --etc)
-      [ $# -ge 2 ] || usage
+      [ $# -ge 2 ] || usage "--etc needs a folder"
       etc=$2
       shift 2
       ;;
     -h | --help)
-      sed -n '2,10s/^# \{0,1\}//p' "$self"
+      help
       exit 0
       ;;
-    *) usage ;;
+    -*) usage "unknown option $1" ;;
+    *) usage "no arguments are taken: $1" ;;
   esac
 done
 # The environment files take the prefix as it stands.
@@ -55,8 +69,20 @@ register 'Velant Zor Library\Runtime\Install' InstallDir "$prefix/share/zor"
 # The feature browser's server; its program is share/zor/tools/featurebrowser/featurebrowser.exe.
 register 'Imaging Board\DravionLyn\Parameters' FeatureBrowserServer dword:1
 
+# The folders made here are recorded beside the registry, so that purging the package removes
+# them and leaves those that were there before (debian/postrm).
+mkdir -p "$state"
+made_folders=$state/zorsetup-folders
+make_folder() {
+  [ -d "$1" ] && return 0
+  make_folder "$(dirname "$1")"
+  mkdir "$1"
+  printf '%s\n' "$1" >>"$made_folders"
+}
+
 # The GenICam runtime's root, and its XML repository in each user's cache.
-mkdir -p "$etc/profile.d" "$etc/environment.d"
+make_folder "$etc/profile.d"
+make_folder "$etc/environment.d"
 cat >"$etc/profile.d/zor.sh" <<PROFILE
 # The GenICam runtime of the Dravion Lyn driver in $prefix (written by zorsetup).
 export ZOR_GENICAM_PATH="$prefix/share/zor/genicam"

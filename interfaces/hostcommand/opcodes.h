@@ -22,6 +22,7 @@ inline constexpr uint16_t kBufFree = 0x0203;
 inline constexpr uint16_t kBufGetRegion = 0x0204;
 inline constexpr uint16_t kBufPutRegion = 0x0205;
 inline constexpr uint16_t kBufCopy = 0x0206;
+inline constexpr uint16_t kBufCopyCondition = 0x0207;  // a copy with a condition word
 inline constexpr uint16_t kBufCopyRegion = 0x0215;
 inline constexpr uint16_t kBufCopyClip = 0x0222;
 inline constexpr uint16_t kBufTransfer = 0x0233;

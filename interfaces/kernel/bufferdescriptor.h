@@ -1,5 +1,6 @@
 // The kernel's view of a buffer, built by the driver from the host library's
-// buffer description and carried by grab and transfer requests.
+// buffer description and carried by grab and transfer requests. Fields named zero, pad or
+// reserved by their byte offset carry nothing that either side reads.
 #pragma once
 
 #include <cstddef>
@@ -19,9 +20,9 @@ struct KernelBufferDescriptor {
   uint64_t zero30;
   uint64_t attributeWord;  // bit 3: the buffer is not flipped by grabs
   uint64_t formatWord;
-  uint64_t descriptionWords16To22[7];
-  uint64_t descriptionWord8;
-  uint64_t pitch;  // in pixels
+  uint64_t allocationWords[7];  // the description's allocation flags and the six words after them
+  uint64_t dataType;            // depth with the signed and float flags
+  uint64_t pitch;               // in pixels
   uint64_t hostAddress[kMaxBands];
   uint64_t physicalAddress[kMaxBands];
   uint64_t physicalAddressCopy[kMaxBands];

@@ -1,5 +1,6 @@
 // Buffer requests: device-memory and on-board buffers, children, transfers
-// and the region grabs that move pixels between buffers.
+// and the region grabs that move pixels between buffers. Fields named pad or reserved by their
+// byte offset carry nothing.
 #pragma once
 
 #include <cstddef>
@@ -47,7 +48,9 @@ struct BufChildAllocRequest {
 static_assert(sizeof(BufChildAllocRequest) == 176);
 static_assert(offsetof(BufChildAllocRequest, childHandle) == 0x88);
 
-struct BufOp0237Request {
+// Four words that buffer opcode 0x0237 passes on for a buffer in the kernel's memory; what they
+// ask is the kernel's affair.
+struct BufPassWordsRequest {
   RequestHeader header;
   uint64_t kernelHandle;
   uint64_t a;
@@ -55,7 +58,7 @@ struct BufOp0237Request {
   uint64_t c;
   uint64_t d;
 };
-static_assert(sizeof(BufOp0237Request) == 128);
+static_assert(sizeof(BufPassWordsRequest) == 128);
 
 // Buffer free and on-board buffer free.
 struct BufHandleRequest {
@@ -142,8 +145,8 @@ struct BufTripleTransferRequest {
   uint32_t destOffsetY;
   uint32_t srcOffsetX;
   uint32_t srcOffsetY;
-  uint32_t srcOffsetX2;
-  uint32_t srcOffsetY2;
+  uint32_t srcOffsetXAgain;  // the source offsets once more
+  uint32_t srcOffsetYAgain;
   uint32_t srcSizeX;
   uint32_t srcSizeY;
   uint64_t reserved90;

@@ -23,8 +23,8 @@ struct DeviceEventRecord {
   uint64_t objectWords[2];
   uint64_t errorHeader[3];
   ErrorTriple status;
-  uint64_t magic;  // kDeviceEventMagic
-  uint64_t word60;
+  uint64_t magic;       // kDeviceEventMagic
+  uint64_t kernelWord;  // the kernel's, handed on from the reply as it stands
   uint64_t typeOrCode;  // in: the hook type; back: the event code
   uint8_t payload[kEventPayloadSize];
   uint64_t lastWord;
@@ -32,6 +32,7 @@ struct DeviceEventRecord {
 static_assert(sizeof(DeviceEventRecord) == 392);
 static_assert(offsetof(DeviceEventRecord, status) == 0x38);
 static_assert(offsetof(DeviceEventRecord, magic) == 0x58);
+static_assert(offsetof(DeviceEventRecord, kernelWord) == 0x60);
 static_assert(offsetof(DeviceEventRecord, typeOrCode) == 0x68);
 static_assert(offsetof(DeviceEventRecord, payload) == 0x70);
 static_assert(offsetof(DeviceEventRecord, lastWord) == 0x180);
@@ -69,7 +70,8 @@ inline constexpr size_t kStatusFramesCounted = 1;
 inline constexpr size_t kStatusElapsedTicks = 2;
 inline constexpr size_t kStatusCounterFrequency = 3;
 
-// Payload of a buffer-modified event.
+// Payload of a buffer-modified event; the reserved words, named by their offset, carry nothing
+// the driver reads.
 struct BufferModifiedPayload {
   uint64_t reserved0[4];
   uint64_t hostObject;  // 32: host buffer (or digitizer) to notify

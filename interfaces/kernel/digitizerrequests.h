@@ -1,5 +1,6 @@
 // Digitizer requests: allocation, free, control and inquire, grabs, grab
-// processing and reference levels.
+// processing and reference levels. Fields named zero, pad or flag by their byte
+// offset are sent as zero and carry nothing the driver knows of.
 #pragma once
 
 #include <cstddef>
@@ -24,7 +25,7 @@ static_assert(sizeof(DigRecordRequest) == 3656);
 
 struct DigAllocRequest {
   RequestHeader header;
-  DigChannelRecord record;  // back: kernelWord1 and kernelWord2
+  DigChannelRecord record;  // back: kernelDigitizer and kernelCheck
   uint64_t kernelEvent;
   uint64_t reserved[2];
   uint8_t dcfBlock[kDcfBlockSize];
@@ -56,9 +57,9 @@ struct GrabBufferPart {
   uint64_t zero384;
   uint64_t kernelHandle;  // on-board buffer, 0 for host memory
   uint64_t zero400[2];
-  int64_t minusOne416;
+  int64_t kernelPresetFirst;  // this and kernelPresetSecond: the kernel's, sent as -1
   uint64_t zero424[2];
-  int64_t minusOne440;
+  int64_t kernelPresetSecond;
   uint64_t zero448[2];
   uint64_t skipX;  // 1/decimation - 1
   uint64_t skipY;
@@ -73,6 +74,8 @@ struct GrabBufferPart {
 static_assert(sizeof(GrabBufferPart) == 496);
 static_assert(offsetof(GrabBufferPart, value) == 376);
 static_assert(offsetof(GrabBufferPart, kernelHandle) == 392);
+static_assert(offsetof(GrabBufferPart, kernelPresetFirst) == 416);
+static_assert(offsetof(GrabBufferPart, kernelPresetSecond) == 440);
 static_assert(offsetof(GrabBufferPart, skipX) == 464);
 static_assert(offsetof(GrabBufferPart, oneBandPerPlane) == 480);
 static_assert(offsetof(GrabBufferPart, bothFields) == 484);
@@ -129,14 +132,17 @@ struct DigReferenceRequest {
   uint64_t zero3656[3];
   uint64_t channelBits;
   uint64_t zero3688;
-  uint64_t level6658;
-  uint64_t level6657;
-  uint64_t level6655;
-  uint64_t level6656;
+  // The levels of the four reference types (Q_CONTRAST_REF, Q_BRIGHTNESS_REF, the colour
+  // reference 6655 and Q_SATURATION_REF), each 0x10000000 unless the request sets it.
+  uint64_t contrastLevel;
+  uint64_t brightnessLevel;
+  uint64_t colourLevel;
+  uint64_t saturationLevel;
 };
 static_assert(sizeof(DigReferenceRequest) == 3728);
 static_assert(offsetof(DigReferenceRequest, channelBits) == 3680);
-static_assert(offsetof(DigReferenceRequest, level6658) == 3696);
+static_assert(offsetof(DigReferenceRequest, contrastLevel) == 3696);
+static_assert(offsetof(DigReferenceRequest, colourLevel) == 3712);
 
 inline constexpr uint64_t kPendingGrabCount = 6926;
 
@@ -153,7 +159,7 @@ inline constexpr uint64_t kDigIdentity = 9104;          // inquire: 0 when the d
 // for the GenICam layer (9105 to 9108); they start no grab.
 
 // objectId 0 asks about every digitizer of the system, else the digitizer
-// whose kernelWord1 it holds.
+// whose kernelDigitizer it holds.
 struct DigInquireValueRequest {
   RequestHeader header;
   uint64_t type;
@@ -164,7 +170,7 @@ static_assert(sizeof(DigInquireValueRequest) == 104);
 // Grab processing: start processing, stop a queued grab, continue a grab.
 struct DigProcessRequest {
   RequestHeader header;
-  uint64_t kernelDigitizer;  // record kernelWord1
+  uint64_t kernelDigitizer;  // the channel record's
   uint64_t processObject;    // the run's kernel object
   uint64_t word;             // request: 1 for a first start; stop: the grab record
 };

@@ -48,7 +48,7 @@ enum Function : uint32_t {
   kDigInquireValue = 0xA21,
   kBufAlloc = 0xA22,
   kBufChildAlloc = 0xA23,
-  kBufOp0237 = 0xA24,
+  kBufPassWords = 0xA24,
   kBufFree = 0xA25,
   kBufInquire = 0xA26,
   kBufControl = 0xA27,

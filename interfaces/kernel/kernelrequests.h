@@ -77,8 +77,8 @@ constexpr uint32_t RecordSize(uint32_t function) {
       return sizeof(BufAllocRequest);
     case kBufChildAlloc:
       return sizeof(BufChildAllocRequest);
-    case kBufOp0237:
-      return sizeof(BufOp0237Request);
+    case kBufPassWords:
+      return sizeof(BufPassWordsRequest);
     case kBufFree:
     case kFreeOnBoardBuffer:
       return sizeof(BufHandleRequest);

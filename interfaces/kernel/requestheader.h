@@ -25,11 +25,11 @@ struct ErrorTriple {
 static_assert(sizeof(ErrorTriple) == 32);
 
 struct RequestHeader {
-  uint64_t deviceHandle;    // word 0 of the system's handle pair
-  uint64_t systemId;        // word 1: kernel system id from the system allocation
-  uint64_t objectId;        // kernel id of the object the request addresses
-  uint64_t word18;          // request-specific
-  uint64_t errorHeader[3];  // user-mode error record header; not read by the kernel
+  uint64_t deviceHandle;     // word 0 of the system's handle pair
+  uint64_t systemId;         // word 1: kernel system id from the system allocation
+  uint64_t objectId;         // kernel id of the object the request addresses
+  uint64_t requestSpecific;  // no request of this driver fills it
+  uint64_t errorHeader[3];   // user-mode error record header; not read by the kernel
   ErrorTriple status;
 };
 static_assert(sizeof(RequestHeader) == 0x58);

@@ -1,4 +1,5 @@
-// Requests that address the kernel-side system as a whole.
+// Requests that address the kernel-side system as a whole. Fields named zero or pad by their
+// byte offset carry nothing.
 #pragma once
 
 #include <cstddef>
@@ -53,8 +54,10 @@ inline constexpr uint64_t kSysRequestPerformance = 4601;
 // Capability word bits.
 inline constexpr uint64_t kCapFourChannels = 0x20000;
 inline constexpr uint64_t kCapSixteenChannels = 0x40000;
-inline constexpr uint64_t kCapBit19 = 0x80000;
-inline constexpr uint64_t kCapBit20 = 0x100000;
+// An encoder on the board: the processor, encoder and compression inquiries answer it.
+inline constexpr uint64_t kCapEncoder = 0x80000;
+// Buffers of a single line of 65536 pixels or more.
+inline constexpr uint64_t kCapLineBuffers = 0x100000;
 
 // Interrupt-timing statistics of request 4601, in counter ticks.
 struct KernelPerformanceRecord {
@@ -66,11 +69,11 @@ struct KernelPerformanceRecord {
   uint64_t isrTotalWithout, isrMinWithout, isrMaxWithout;  // without it
   uint64_t dpcTotalWithout, dpcMinWithout, dpcMaxWithout;
   uint64_t passiveTotal, passiveMin, passiveMax;
-  uint64_t word18;  // for the driver's host-call report
+  uint64_t sleepTicks;  // for the driver's host-call report
   uint64_t isrCount, dpcCount, passiveCount;
 };
 static_assert(sizeof(KernelPerformanceRecord) == 22 * 8);
-static_assert(offsetof(KernelPerformanceRecord, word18) == 18 * 8);
+static_assert(offsetof(KernelPerformanceRecord, sleepTicks) == 18 * 8);
 
 struct SysRequest {
   RequestHeader header;  // objectId: the caller's per-system kernel id

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 #include "platform/boardsim/reply.h"
 #include "platform/os/core/error.h"
@@ -95,6 +96,9 @@ void Board::Serve(Call& call) {
         return;
       case FaultKind::kStall:
         stalled_.push_back(call.request);
+        return;
+      case FaultKind::kCrossesHalt:
+        crossing_.emplace_back(call.request, call.port);
         return;
       case FaultKind::kShortReply:
         bytes = std::min(fault->bytes, expected);
@@ -190,8 +194,8 @@ void Board::Dispatch(Call& call) {
       return BufAlloc(call);
     case kBufChildAlloc:
       return BufChildAlloc(call);
-    case kBufOp0237:
-      return BufOp0237(call);
+    case kBufPassWords:
+      return BufPassWords(call);
     case kBufFree:
     case kFreeOnBoardBuffer:
       return BufFree(call);
@@ -218,6 +222,18 @@ void Board::Cancelled(const os::IoRequest& request) {
   std::lock_guard lock(mutex_);
   events_.Cancelled(request);
   std::erase_if(stalled_, [&](const auto& r) { return r.get() == &request; });
+}
+
+void Board::ServeCrossing(Call& halt) {
+  for (auto& [request, port] : std::exchange(crossing_, {})) {
+    Call late{request, port};
+    late.lock = halt.lock;
+    late.out = halt.out;
+    late.function = zor::kernel::FunctionOf(request->code());
+    late.data = static_cast<uint8_t*>(request->buffer());
+    Dispatch(late);
+    halt.out->emplace_back(request, os::ERROR_SUCCESS, request->outputSize());
+  }
 }
 
 void Board::ReleaseStalled(Deferred& out) {

@@ -61,6 +61,8 @@ class Board {
   virtual void ClearFaults();
   // Completes every stalled request (with 4318/1) as a grab abort does.
   virtual void Abort();
+  // Requests held until the next halt (FaultKind::kCrossesHalt).
+  virtual size_t HeldForHalt();
   // Frame period for every channel; 0 uses the decoder's standard.
   virtual void SetFrameTime(uint32_t microseconds);
   virtual void SetSignal(uint64_t channel, bool present);
@@ -175,6 +177,8 @@ class Board {
   void AbortGrabs(Digitizer& dig);
   void HaltObject(uint64_t objectId);
   void ReleaseStalled(Deferred& out);
+  // Serves the requests held for a halt (FaultKind::kCrossesHalt), the halt's call's lock held.
+  void ServeCrossing(Call& halt);
   size_t PendingGrabs(const Digitizer& dig) const;
   // Frames.
   void StartClock(uint64_t channel);
@@ -232,7 +236,7 @@ class Board {
   void BufFree(Call& call);
   void BufInquire(Call& call);
   void BufControl(Call& call);
-  void BufOp0237(Call& call);
+  void BufPassWords(Call& call);
   void BufQueueGrab(Call& call);
   void BufTransfer(Call& call);
   void BufTripleTransfer(Call& call);
@@ -267,6 +271,7 @@ class Board {
   CSimGrabModule grabModule_;
   DeviceEventHub events_;
   std::vector<std::shared_ptr<os::IoRequest>> stalled_;
+  std::vector<std::pair<std::shared_ptr<os::IoRequest>, std::shared_ptr<EventPort>>> crossing_;
   std::map<uint64_t, SystemState> systems_;
   std::map<uint64_t, KernelObject> objects_;
   std::map<uint64_t, EventRef> kernelEvents_;

@@ -157,8 +157,8 @@ void Board::BufControl(Call& call) {
   b->controls[r.type] = r.value;
 }
 
-void Board::BufOp0237(Call& call) {
-  auto& r = call.As<zor::kernel::BufOp0237Request>();
+void Board::BufPassWords(Call& call) {
+  auto& r = call.As<zor::kernel::BufPassWordsRequest>();
   if (FindBuffer(r.kernelHandle) == nullptr) Fail(r.header, err::kBufferHandle, 2);
 }
 
@@ -247,7 +247,7 @@ void Board::BufTripleTransfer(Call& call) {
     return Fail(r.header, err::kBadArgument, 2);  // a copy's first buffer is its destination
   }
   // The request carries the source offsets twice, once for each engine: they must agree.
-  if (r.srcOffsetX2 != r.srcOffsetX || r.srcOffsetY2 != r.srcOffsetY) {
+  if (r.srcOffsetXAgain != r.srcOffsetX || r.srcOffsetYAgain != r.srcOffsetY) {
     return Fail(r.header, err::kBadArgument, 2);
   }
   Region region;

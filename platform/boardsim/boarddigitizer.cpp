@@ -22,8 +22,8 @@ constexpr size_t kDcfYSize = 8;
 }  // namespace
 
 Digitizer* Board::FindDigitizer(const zor::kernel::DigChannelRecord& record) {
-  auto it = digitizers_.find(record.kernelWord1);
-  if (it == digitizers_.end() || it->second.check != record.kernelWord2) return nullptr;
+  auto it = digitizers_.find(record.kernelDigitizer);
+  if (it == digitizers_.end() || it->second.check != record.kernelCheck) return nullptr;
   return &it->second;
 }
 
@@ -57,8 +57,8 @@ void Board::DigAlloc(Call& call) {
   decoder.LoadDcf(r.dcfBlock);
   channels_[channel].stagedFirmware.clear();
   ++channels_[channel].allocations;
-  r.record.kernelWord1 = dig.id;
-  r.record.kernelWord2 = dig.check;
+  r.record.kernelDigitizer = dig.id;
+  r.record.kernelCheck = dig.check;
   digitizers_.emplace(dig.id, std::move(dig));
   StartClock(channel);
 }
@@ -133,7 +133,7 @@ void Board::DigReference(Call& call) {
   auto& r = call.As<zor::kernel::DigReferenceRequest>();
   Digitizer* dig = FindDigitizer(r.record);
   if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
-  const uint64_t levels[4] = {r.level6655, r.level6656, r.level6657, r.level6658};
+  const uint64_t levels[4] = {r.colourLevel, r.saturationLevel, r.brightnessLevel, r.contrastLevel};
   for (uint64_t level : levels) {
     if (level > 255 && level != kDefault) return Fail(r.header, err::kReference, 2);
   }

@@ -47,6 +47,7 @@ void Board::ObjectControl(Call& call) {
   } else if (r.type == zor::kernel::kObjectHalt) {
     HaltObject(r.header.objectId);
     ReleaseStalled(*call.out);
+    ServeCrossing(call);
   } else {
     it->second.settings[r.type] = r.value;
   }

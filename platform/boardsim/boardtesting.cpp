@@ -56,6 +56,11 @@ void Board::Abort() {
   for (auto& action : out) action();
 }
 
+size_t Board::HeldForHalt() {
+  std::lock_guard lock(mutex_);
+  return crossing_.size();
+}
+
 void Board::SetFrameTime(uint32_t microseconds) {
   std::lock_guard lock(mutex_);
   frameTimeUs_ = microseconds;

@@ -19,6 +19,8 @@ enum class FaultKind {
   kStall,             // no completion until the board aborts (grab abort, halt, Abort())
   kThrow,             // the request throws `exception` into its sender, as a failure below an
                       // operation that nothing there expected
+  kCrossesHalt,       // held until the next halt of a kernel object, then served just after it, as
+                      // a request that was on its way while the halt ran
 };
 
 struct Fault {

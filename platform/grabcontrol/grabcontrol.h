@@ -33,10 +33,11 @@ class GrabControl {
   int64_t Halt(int64_t handle);
   virtual int64_t Inquire(int64_t handle, int64_t type, int64_t* out);
 
- private:
+ protected:
   // The session's table; the driver keeps it until it frees the session.
   const zor::grabcontrol::GrabCtlCallbackTable* TableOf(int64_t handle);
 
+ private:
   // Digitizers of several systems and threads share the library.
   std::mutex mutex_;
   std::map<int64_t, const zor::grabcontrol::GrabCtlCallbackTable*> sessions_;

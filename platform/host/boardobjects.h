@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "platform/host/hostbuffer.h"
 #include "platform/host/hostobject.h"
@@ -22,20 +23,22 @@ struct DigitizerObject : HostObject {
   std::atomic<QHOOK_FUNCTION> processFunction{nullptr};
   std::atomic<void*> processUser{nullptr};
 
-  // The buffers of the last QdigProcess that started (processring.h).
+  // The buffers of the QdigProcess that runs, or of the start the driver has not answered yet
+  // (processring.h, which changes it).
   std::shared_ptr<const ProcessRing> Ring() const {
     std::lock_guard lock(ringMutex_);
     return ring_;
   }
-  std::shared_ptr<const ProcessRing> SwapRing(std::shared_ptr<const ProcessRing> ring) {
-    std::lock_guard lock(ringMutex_);
-    ring_.swap(ring);
-    return ring;
-  }
 
  private:
+  friend class ProcessRing;
+  // Guards the ring, the rings it replaced and the withdrawn ones (ProcessRing::Install and
+  // Settle); a leaf.
   mutable std::mutex ringMutex_;
   std::shared_ptr<const ProcessRing> ring_;
+  // Refused starts' rings that a thread may still deliver from: their events go with the next
+  // run that starts, or with the digitizer.
+  std::vector<std::weak_ptr<const ProcessRing>> withdrawn_;
 };
 
 struct BufferObject : HostObject {

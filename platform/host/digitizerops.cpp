@@ -93,7 +93,7 @@ void FreeDigitizer(QID id) {
   if (!target) return;
   Command command = DigitizerCommand(zor::hostcommand::kDigFree, target);
   Execute(*target.system, command);
-  ProcessRing::Install(*target.digitizer, nullptr);
+  ProcessRing::Remove(*target.digitizer);
   FreeObject(target.digitizer);
 }
 
@@ -164,17 +164,17 @@ void ProcessDigitizer(QID id, const QID* buffers, QINT64 count, QINT64 operation
     buffer->processDigitizer = id;
     buffer->processIndex = i;
   }
-  if ((operation & kProcessStop) == 0) {
-    target.digitizer->processFunction = function;
-    target.digitizer->processUser = user;
-    ProcessRing::Install(*target.digitizer, ProcessRing::Make(*target.digitizer, buffers, count));
-  }
+  // A start's ring goes in before the driver starts the run, and out again if it refuses.
+  std::shared_ptr<const ProcessRing> ring;
+  if ((operation & kProcessStop) == 0) ring = ProcessRing::Make(buffers, count, function, user);
+  if (ring != nullptr) ProcessRing::Install(*target.digitizer, ring);
   Command command = DigitizerCommand(zor::hostcommand::kDigProcess, target);
   command.Array(QD_TYPE_ID, buffers, count)
       .Integer(count)
       .Integer(operation)
       .Integer(operationFlag);
-  Execute(*target.system, command);
+  const bool taken = Execute(*target.system, command);
+  if (ring != nullptr) ProcessRing::Settle(*target.digitizer, ring, taken);
 }
 
 QINT64 HookDigitizer(QID id, QINT64 type, QHOOK_FUNCTION function, void* user) {

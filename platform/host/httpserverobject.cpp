@@ -1,6 +1,9 @@
 #include "platform/host/httpserverobject.h"
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -53,6 +56,11 @@ WebServerLimits LimitsFromEnvironment() {
   ReadSetting("ZOR_BROWSER_MESSAGE_BYTES", &limits.messageBytes);
   ReadSetting("ZOR_BROWSER_MEMORY_BYTES", &limits.clientBytes);
   ReadSetting("ZOR_BROWSER_CLIENTS", &limits.clients);
+  ReadSetting("ZOR_BROWSER_CONNECTIONS", &limits.connections);
+  size_t requestMs = static_cast<size_t>(limits.requestTime.count());
+  ReadSetting("ZOR_BROWSER_REQUEST_MS", &requestMs);
+  // Held within what the clock's arithmetic takes (24 days).
+  limits.requestTime = std::chrono::milliseconds(std::min<size_t>(requestMs, INT32_MAX));
   return limits;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <utility>
 
 namespace zorhost {
 
@@ -26,11 +27,11 @@ ThreadRing& CurrentRing() {
 
 }  // namespace
 
-std::shared_ptr<const ProcessRing> ProcessRing::Make(const DigitizerObject& digitizer,
-                                                     const QID* buffers, QINT64 count) {
+std::shared_ptr<const ProcessRing> ProcessRing::Make(const QID* buffers, QINT64 count,
+                                                     QHOOK_FUNCTION function, void* user) {
   std::shared_ptr<ProcessRing> ring(new ProcessRing);
-  ring->function_ = digitizer.processFunction;
-  ring->user_ = digitizer.processUser;
+  ring->function_ = function;
+  ring->user_ = user;
   for (QINT64 i = 0; i < count; ++i) {
     auto buffer =
         std::dynamic_pointer_cast<BufferObject>(ObjectRegistry::Instance().Find(buffers[i]));
@@ -95,12 +96,57 @@ const ProcessRing::Entry* ProcessRing::Find(QID memory) {
   return nullptr;
 }
 
-void ProcessRing::Install(DigitizerObject& digitizer, std::shared_ptr<const ProcessRing> ring) {
-  const std::shared_ptr<const ProcessRing> previous = digitizer.SwapRing(std::move(ring));
+void ProcessRing::Install(DigitizerObject& digitizer,
+                          const std::shared_ptr<const ProcessRing>& ring) {
+  std::lock_guard lock(digitizer.ringMutex_);
+  ring->replaced_ = std::exchange(digitizer.ring_, ring);
+  digitizer.processFunction = ring->function_;
+  digitizer.processUser = ring->user_;
   // Counted after the swap: a thread that saw the count before it looks again.
   g_installed.fetch_add(1, std::memory_order_acq_rel);
-  // The previous run's events go now, though a thread may keep its ring a little longer.
-  if (previous != nullptr) previous->RemoveEvents();
+}
+
+void ProcessRing::Settle(DigitizerObject& digitizer, const std::shared_ptr<const ProcessRing>& ring,
+                         bool taken) {
+  std::lock_guard lock(digitizer.ringMutex_);
+  if (taken) {
+    // The runs before are over: their rings' events go.
+    if (const auto replaced = std::exchange(ring->replaced_, nullptr)) replaced->RemoveChain(false);
+    RemoveWithdrawn(digitizer);
+    return;
+  }
+  ring->refused_ = true;
+  // Another start came since: its own answer decides.
+  if (digitizer.ring_ != ring) return;
+  std::shared_ptr<const ProcessRing> back = ring->replaced_;
+  while (back != nullptr && back->refused_) back = back->replaced_;
+  digitizer.processFunction = back != nullptr ? back->function_ : nullptr;
+  digitizer.processUser = back != nullptr ? back->user_ : nullptr;
+  digitizer.ring_ = std::move(back);
+  g_installed.fetch_add(1, std::memory_order_acq_rel);
+  std::erase_if(digitizer.withdrawn_, [](const auto& kept) { return kept.expired(); });
+  digitizer.withdrawn_.push_back(ring);
+}
+
+void ProcessRing::Remove(DigitizerObject& digitizer) {
+  std::lock_guard lock(digitizer.ringMutex_);
+  if (const auto previous = std::exchange(digitizer.ring_, nullptr)) previous->RemoveChain(false);
+  RemoveWithdrawn(digitizer);
+  g_installed.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void ProcessRing::RemoveChain(bool refusedOnly) const {
+  for (const ProcessRing* ring = this; ring != nullptr && (ring->refused_ || !refusedOnly);
+       ring = ring->replaced_.get()) {
+    ring->RemoveEvents();
+  }
+}
+
+void ProcessRing::RemoveWithdrawn(DigitizerObject& digitizer) {
+  // The rings they replaced that the driver did not refuse are not theirs to end.
+  for (const auto& kept : std::exchange(digitizer.withdrawn_, {})) {
+    if (const auto ring = kept.lock()) ring->RemoveChain(true);
+  }
 }
 
 void ProcessRing::RemoveEvents() const {

@@ -1,5 +1,7 @@
 #include "platform/host/webserver.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <array>
 #include <boost/asio/ip/tcp.hpp>
@@ -26,8 +28,8 @@ using tcp = net::ip::tcp;
 
 // Threads that run the clients' calls into the servers, whatever the number of clients.
 constexpr unsigned kWorkerThreads = 4;
-// A request that takes longer than this to arrive ends its connection.
-constexpr std::chrono::seconds kRequestTime{30};
+// A reply that the client does not take within this ends its connection.
+constexpr std::chrono::seconds kReplyTime{30};
 // Only GET and HEAD are served: a body is read past, and only a small one.
 constexpr uint64_t kRequestBodyBytes = 16384;
 // After a refusal, what the client still sends is read (up to this much, for this long) before
@@ -76,22 +78,29 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   HttpSession(tcp::socket socket, std::shared_ptr<WebServerContext> context)
       : stream_(std::move(socket)), context_(std::move(context)) {}
 
-  ~HttpSession() { context_->connections.Remove(connection_); }
+  ~HttpSession() {
+    context_->places.Give(place_);
+    context_->connections.Remove(connection_);
+  }
 
   void Start() {
     std::weak_ptr<HttpSession> weak = weak_from_this();
-    connection_ = context_->connections.Add([weak] {
+    const auto close = [weak] {
       if (auto self = weak.lock()) self->stream_.close();
-    });
+    };
+    place_ = context_->places.Take(close);
+    connection_ = context_->connections.Add(close);
     Read();
   }
 
  private:
+  // The whole request, head and body, within the request time.
   void Read() {
     request_ = {};
     parser_.emplace();
     parser_->body_limit(kRequestBodyBytes);
-    stream_.expires_after(kRequestTime);
+    context_->places.Restart(place_);
+    stream_.expires_after(context_->limits.requestTime);
     http::async_read(stream_, buffer_, *parser_,
                      [self = shared_from_this()](beast::error_code error, size_t) {
                        if (!error) {
@@ -153,6 +162,8 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
                    false);
     }
     stream_.expires_never();
+    // The connection leaves the plain ones: the clients' count holds it from here.
+    context_->places.Give(std::exchange(place_, 0));
     std::make_shared<WebSocketSession>(stream_.release_socket(), context_, std::move(share))
         ->Accept(std::move(request_));
   }
@@ -168,6 +179,8 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
 
   template <class Response>
   void Send(std::shared_ptr<Response> response) {
+    context_->places.Restart(place_);
+    stream_.expires_after(kReplyTime);
     http::async_write(stream_, *response,
                       [self = shared_from_this(), response](beast::error_code error, size_t) {
                         if (error) return;
@@ -196,7 +209,21 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
   http::request<http::string_body> request_;
   std::array<char, 4096> scratch_;
   uint64_t connection_ = 0;
+  uint64_t place_ = 0;
 };
+
+// Connections and clients each within a quarter of the process's descriptor limit, so that the
+// process keeps descriptors for its files and a new client finds one to be accepted with.
+WebServerLimits WithinDescriptors(WebServerLimits limits) {
+  rlimit descriptors{};
+  if (getrlimit(RLIMIT_NOFILE, &descriptors) != 0 || descriptors.rlim_cur == RLIM_INFINITY) {
+    return limits;
+  }
+  const auto quarter = std::max<size_t>(static_cast<size_t>(descriptors.rlim_cur / 4), 1);
+  limits.connections = std::min(limits.connections, quarter);
+  limits.clients = std::min(limits.clients, quarter);
+  return limits;
+}
 
 tcp::endpoint Resolve(const std::string& host, uint16_t port) {
   net::io_context io;
@@ -242,8 +269,9 @@ struct WebServer::Impl {
 };
 
 WebServer::WebServer(const std::string& host, uint16_t port, const std::filesystem::path& root,
-                     WebServerLimits limits)
+                     WebServerLimits wanted)
     : impl_(std::make_unique<Impl>()) {
+  const WebServerLimits limits = WithinDescriptors(wanted);
   const tcp::endpoint endpoint = Resolve(host, port);
   beast::error_code error;
   impl_->acceptor.open(endpoint.protocol(), error);

@@ -2,6 +2,7 @@
 // endpoint ("/ws") where each connection is one browser client of the feature-browser servers.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -22,6 +23,11 @@ struct WebServerLimits {
   size_t clientBytes = size_t{64} << 20;
   // WebSocket clients served at once; one more is refused.
   size_t clients = 32;
+  // Plain HTTP connections at once; one more takes the place of the one that waited longest.
+  size_t connections = 256;
+  // The time a request has to arrive whole, from the connection's start or the end of the reply
+  // before it; a connection that sends nothing, or not its whole head, for so long is closed.
+  std::chrono::milliseconds requestTime{10000};
 };
 
 class WebServer {
@@ -29,7 +35,8 @@ class WebServer {
   // Listens on the host's address and port (0: any free port; "localhost" is 127.0.0.1) and
   // answers only requests addressed to that name or address and port, so that a web site that
   // the user opens cannot reach it. Serves from a fixed set of threads, whatever the number of
-  // clients. Throws std::runtime_error when it cannot listen.
+  // clients. The connections and clients are each held to a quarter of the process's descriptor
+  // limit. Throws std::runtime_error when it cannot listen.
   WebServer(const std::string& host, uint16_t port, const std::filesystem::path& root,
             WebServerLimits limits = {});
   // Closes every connection and waits until their clients ended.

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/host/clientbudget.h"
+#include "platform/host/connectionplaces.h"
 #include "platform/host/ownsite.h"
 #include "platform/host/webserver.h"
 
@@ -45,7 +46,8 @@ struct WebServerContext {
         limits(serverLimits),
         network(std::move(networkExecutor)),
         workers(std::move(workerExecutor)),
-        budget(std::move(clientBudget)) {}
+        budget(std::move(clientBudget)),
+        places(serverLimits.connections) {}
 
   std::filesystem::path root;
   OwnSite site;
@@ -54,6 +56,7 @@ struct WebServerContext {
   boost::asio::thread_pool::executor_type workers;
   std::shared_ptr<ClientBudget> budget;
   OpenConnections connections;
+  ConnectionPlaces places;  // the plain HTTP connections
 };
 
 }  // namespace zorhost

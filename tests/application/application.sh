@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # tests/application/application.sh <mode> <source> <build> <work> [compiler flags]
 # Drives the installed tree as a user would, out of the build tree:
-#   install       `cmake --install` into <work>/prefix and check it is relocatable
+#   install       `cmake --install` into <work>/prefix and check it is relocatable; its tools
+#                 (tools.sh)
 #   pkgconfig     build the application with pkg-config against the prefix, in C11 and as
-#                 C++11, C++17 and C++20, and run each
+#                 C++11, C++17 and C++20, and run each; then the README's application with
+#                 the README's build line
 #   findpackage   build it with find_package(ZOR) against the prefix, in C and C++, run both
-#   deb           pack the Debian package, unpack it with dpkg -x, build against it, run it
+#   deb           pack the Debian package, unpack it with dpkg -x, build against it and the
+#                 README's application, run both
 # Compiler flags are the build's sanitizer flags, which an application of that build needs too.
 set -euo pipefail
 mode=$1 source=$2 build=$3 work=$4 flags=${5:-}
@@ -45,6 +48,34 @@ build_with_pkgconfig() {
   # shellcheck disable=SC2086 # the flags are words
   $compiler -std="$std" -Wall -Wextra -Werror -pedantic $flags $cflags "$source" $libs \
     -Wl,-rpath,"$libdir" -o "$out"
+}
+
+# readme_block <language>: the text of the README's one code block in that language.
+readme_block() {
+  local fence='```'
+  [ "$(grep -cx "$fence$1" "$source/README.md")" -eq 1 ] || fail "the README has no one $1 block"
+  awk -v opening="$fence$1" -v closing="$fence" \
+    '$0 == closing && inside { exit } inside { print } $0 == opening { inside = 1 }' "$source/README.md"
+}
+
+# The README's application (its C block) built with the README's build line (its sh block), the
+# prefix /opt/zor that it names being the root given, and run.
+run_readme_app() {
+  local root=$1 folder=$work/$mode/readme
+  rm -rf "$folder" && mkdir -p "$folder"
+  readme_block c >"$folder/grab.c"
+  local build_line
+  build_line=$(readme_block sh | sed -e ':a' -e '/\\$/N; s/\\\n//; ta' | grep '^cc ') ||
+    fail "the README's sh block has no cc line"
+  build_line=${build_line//\/opt\/zor/$root}
+  (cd "$folder" && eval "cc $flags ${build_line#cc }") || fail "the README's application: $build_line"
+  local said
+  said=$(run_installed "$root" "$folder/grab") || fail "the README's application failed: $said"
+  if ! [[ $said =~ ^grab:\ 640\ x\ 480\ pixels,\ levels\ ([0-9]+)\ to\ ([0-9]+)$ ]] ||
+    [ "${BASH_REMATCH[1]}" -ge "${BASH_REMATCH[2]}" ]; then
+    fail "the README's application read no picture back: $said"
+  fi
+  echo "application.sh $mode: README's grab.c: $said"
 }
 
 case $mode in
@@ -99,6 +130,8 @@ case $mode in
     if found=$(grep -rlE '#include "(platform|driver|interfaces)/' "$prefix/include"); then
       fail "headers reach inside the project: $found"
     fi
+    # Every tool's usage, and the examples its manual page shows.
+    "$source/tests/application/tools.sh" "$prefix" "$work/$mode/tools" || fail "the tools failed"
     ;;
   pkgconfig)
     # The headers serve C and every C++ from C++11 on alike.
@@ -108,6 +141,7 @@ case $mode in
         "$app/${variant#*:}"
       run_installed "$prefix" "$work/$mode/grabapp-$std"
     done
+    run_readme_app "$prefix"
     ;;
   findpackage)
     rm -rf "$work/$mode"
@@ -140,6 +174,7 @@ case $mode in
     [ -e "$root/usr/lib/libZOR.so" ] || fail "the package has no /usr/lib/libZOR.so"
     build_with_pkgconfig "$root/usr/lib/pkgconfig" "$work/$mode/grabapp"
     run_installed "$root/usr" "$work/$mode/grabapp"
+    run_readme_app "$root/usr"
     ;;
   *) fail "unknown mode" ;;
 esac

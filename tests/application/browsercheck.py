@@ -2,7 +2,9 @@
 """browsercheck.py <port> <program> [arguments...]: runs `zordemo --browser` (the program and
 its arguments) whose server listens on port, as a user's browser meets it: the page from the
 address the program prints, then a feature of the system's map read through the page's
-WebSocket. Ends the program with Ctrl-C and expects it to close the browser and succeed."""
+WebSocket. Then asks for the whole map and drops the connection as it ends the program with
+Ctrl-C (the server's reply meets a closed connection while the maps are withdrawn), and expects
+the program to close the browser and succeed."""
 import base64
 import hashlib
 import json
@@ -12,7 +14,7 @@ import subprocess
 import sys
 import urllib.request
 
-HELLO, GET, MAPS_ADDED = 9, 4, 0x10000000
+SNAPSHOT, HELLO, GET, MAPS_ADDED = 1, 9, 4, 0x10000000
 FEATURE = "Q_NUMBER"  # the system's device number: 0, the first board
 
 
@@ -120,11 +122,12 @@ def main():
         assert found, "no %s in the reply: %s" % (FEATURE, body)
         value = found[0].get("Value")
         assert str(value) == "0", "%s reads %r: %s" % (FEATURE, value, body)
-        socket_.sock.close()
+        socket_.send(SNAPSHOT, system)
     except BaseException:
         demo.kill()
         demo.wait()
         raise
+    socket_.sock.close()
     demo.send_signal(2)
     rest = demo.stdout.read()
     assert demo.wait(timeout=30) == 0, "--browser exited %d" % demo.returncode

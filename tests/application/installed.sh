@@ -5,14 +5,21 @@
 #   debinstall  the Debian package: lintian, its files, installed with dpkg into a scratch root
 #               (maintainer scripts included), then purged
 # In both, zordemo grabs frames and serves the feature browser, also to another user when the
-# test runs as root (the installer's registry is then root's).
+# test runs as root (the installer's registry is then root's). What that user reaches (the
+# installation, its home, the checks it runs) lies in a scratch folder that every user may
+# enter, since the build tree may lie where no other user can.
 set -euo pipefail
 mode=$1 source=$2 build=$3 work=$4
 dir=$work/$mode
-here=$source/tests/application
 # As an installer runs: the machine's registry, readable by every user.
 unset ZOR_REGISTRY_ROOT
 umask 022
+scratch=$(mktemp -d /tmp/zor-installed.XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+chmod 755 "$scratch"
+here=$scratch/checks
+mkdir "$here"
+cp "$source"/tests/application/{browsercheck.py,tools.sh,outcome.sh} "$here/"
 
 fail() {
   echo "installed.sh $mode: $*" >&2
@@ -35,16 +42,17 @@ fresh_shell() {
     bash -lc '. "$0" && exec "$@"' "$profile" "$@"
 }
 
-# run_demo <prefix> <profile> <who>: frames and the feature browser, in a fresh shell.
+# run_demo <prefix> <profile> <who> [tools]: frames and the feature browser, in a fresh shell;
+# with "tools", the tools' usage and the examples of their manual pages too (tools.sh).
 run_demo() {
-  local prefix=$1 profile=$2 who=$3
-  local home=$dir/home-$who
+  local prefix=$1 profile=$2 who=$3 tools=${4:-}
+  local home=$scratch/home-$who log=$dir/demo-$who.log
   rm -rf "$home" && mkdir -p "$home"
   fresh_shell "$who" "$home" "$profile" sh -c 'cd "$HOME" && exec "$0" --out frames' \
-    "$prefix/bin/zordemo" >"$home.log" 2>&1 || fail "zordemo --out as $who: $(cat "$home.log")"
+    "$prefix/bin/zordemo" >"$log" 2>&1 || fail "zordemo --out as $who: $(cat "$log")"
   for n in 1 2 3; do
     [ "$(head -c 4 "$home/frames/zordemo-frame-$n.png" | tail -c 3)" = PNG ] ||
-      fail "frame $n of $who is no PNG: $(cat "$home.log")"
+      fail "frame $n of $who is no PNG: $(cat "$log")"
   done
   # The GenICam runtime's XML repository is the user's own.
   [ -d "$home/.cache/zor/xmlrepository" ] || fail "no XML repository in the cache of $who"
@@ -56,14 +64,35 @@ run_demo() {
     'HKEY_LOCAL_MACHINE\Software\Velant\Imaging Board\DravionLyn\Parameters' \
     FeatureBrowserServerPortNumber "dword:$port"
   fresh_shell "$who" "$home" "$profile" python3 "$here/browsercheck.py" "$port" \
-    "$prefix/bin/zordemo" --browser >"$home.log" 2>&1 ||
-    fail "zordemo --browser as $who: $(cat "$home.log")"
+    "$prefix/bin/zordemo" --browser >"$log" 2>&1 ||
+    fail "zordemo --browser as $who: $(cat "$log")"
+  if [ "$tools" = tools ]; then
+    fresh_shell "$who" "$home" "$profile" bash "$here/tools.sh" "$prefix" "$home/tools" \
+      >"$log" 2>&1 || fail "the tools as $who: $(cat "$log")"
+  fi
 }
 
 # Both users when the test runs as root; else the one.
 run_demos() {
-  run_demo "$1" "$2" installer
-  if [ "$(id -u)" -eq 0 ]; then run_demo "$1" "$2" other; fi
+  run_demo "$1" "$2" installer "${3:-}"
+  if [ "$(id -u)" -eq 0 ]; then run_demo "$1" "$2" other "${3:-}"; fi
+}
+
+# neighbour <name> <folder>...: another package that owns only these folders; gives its file.
+neighbour() {
+  local name=$1 tree=$dir/$1
+  shift
+  rm -rf "$tree" && mkdir -p "$tree/DEBIAN"
+  for folder in "$@"; do mkdir -p "$tree$folder"; done
+  printf 'Package: %s\nVersion: 1\nArchitecture: all\nMaintainer: Test <test@test.invalid>\nDescription: owns %s\n' \
+    "$name" "$*" >"$tree/DEBIAN/control"
+  dpkg-deb --root-owner-group --build "$tree" "$tree.deb" >/dev/null
+  echo "$tree.deb"
+}
+
+# tree_of <root>: every path below the root but dpkg's database, with its kind.
+tree_of() {
+  (cd "$1" && find . -path ./var/lib/dpkg -prune -o -printf '%y %p\n' | sort)
 }
 
 # The machine's registry: written by the installer alone, read by every user.
@@ -95,8 +124,8 @@ check_environment_d() {
 case $mode in
   setup)
     # The installed tree, moved: its zorsetup takes it where it lies.
-    prefix=$dir/opt/zor
-    rm -rf "$dir" && mkdir -p "$(dirname "$prefix")"
+    prefix=$scratch/opt/zor
+    rm -rf "$dir" && mkdir -p "$dir" "$(dirname "$prefix")"
     cp -a "$work/prefix" "$prefix"
     "$prefix/bin/zorsetup" >"$dir/zorsetup.log" ||
       fail "zorsetup failed: $(cat "$dir/zorsetup.log")"
@@ -129,12 +158,17 @@ case $mode in
 
     # dpkg installs into the scratch root and runs the maintainer scripts outside a chroot,
     # with DPKG_ROOT naming the root; the machine's other packages are not in its database.
-    root=$dir/root
+    # A neighbour owns /etc/profile.d, as base-files does.
+    root=$scratch/root
     mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
     touch "$root/var/lib/dpkg/status"
     dpkg_root=(dpkg --root="$root" --force-script-chrootless --force-depends)
-    "${dpkg_root[@]}" -i "$package" >"$dir/dpkg.log" 2>&1 ||
-      fail "dpkg -i failed: $(cat "$dir/dpkg.log")"
+    dpkg_run() {
+      "${dpkg_root[@]}" "$@" >>"$dir/dpkg.log" 2>&1 || fail "dpkg $*: $(cat "$dir/dpkg.log")"
+    }
+    dpkg_run -i "$(neighbour zor-test-base /etc/profile.d)"
+    before=$(tree_of "$root")
+    dpkg_run -i "$package"
     grep -qF 'Library soname: [libZOR.so.1]' <<<"$(readelf -d "$root/usr/lib/libZOR.so.1")" ||
       fail "libZOR.so.1 has another soname"
     grep -qF "libZOR.so.1 => $root/usr/bin/../lib/libZOR.so.1" <<<"$(ldd "$root/usr/bin/zordemo")" ||
@@ -142,12 +176,19 @@ case $mode in
     check_registry "$root/var/lib/zor/registry"
     [ -f "$root/etc/profile.d/zor.sh" ] || fail "no /etc/profile.d/zor.sh"
     check_environment_d "$root/etc/environment.d/60-zor.conf" "$root/usr/share/zor/genicam"
-    run_demos "$root/usr" "$root/etc/profile.d/zor.sh"
+    run_demos "$root/usr" "$root/etc/profile.d/zor.sh" tools
 
-    "${dpkg_root[@]}" --purge zor-dravionlyn >>"$dir/dpkg.log" 2>&1 ||
-      fail "dpkg --purge failed: $(cat "$dir/dpkg.log")"
-    left=$(find "$root" -path "$root/var/lib/dpkg" -prune -o \( ! -type d -o -name '*zor*' \) -print)
-    [ -z "$left" ] || fail "purging left: $left"
+    # Purged, the root is as it was: /etc/environment.d, which zorsetup made, is gone, and the
+    # neighbour's /etc/profile.d stays.
+    dpkg_run --purge zor-dravionlyn
+    left=$(diff <(echo "$before") <(tree_of "$root")) || fail "purging left: $left"
+    # A folder that zorsetup made and a package installed since owns stays, until that one goes.
+    dpkg_run -i "$package"
+    dpkg_run -i "$(neighbour zor-test-latecomer /etc/environment.d)"
+    dpkg_run --purge zor-dravionlyn
+    [ -d "$root/etc/environment.d" ] || fail "purging removed the latecomer's /etc/environment.d"
+    dpkg_run --purge zor-test-latecomer
+    left=$(diff <(echo "$before") <(tree_of "$root")) || fail "purging left: $left"
     ;;
   *) fail "unknown mode" ;;
 esac

@@ -6,19 +6,13 @@ prefix=$1 work=$2/zordemo
 demo=$prefix/bin/zordemo
 rm -rf "$work" && mkdir -p "$work"
 cd "$work"
-failures=0
-
-fail() {
-  echo "zordemo.sh: FAILED: $*" >&2
-  failures=$((failures + 1))
-}
+check=zordemo.sh
+# shellcheck source=tests/application/outcome.sh
+. "$(dirname "$0")/outcome.sh"
 
 # run <expected status> <args...>: runs zordemo, keeps stdout in out.txt and stderr in err.txt.
 run() {
-  local expected=$1 status=0
-  shift
-  "$demo" "$@" >out.txt 2>err.txt || status=$?
-  [ "$status" -eq "$expected" ] || fail "zordemo $* exited $status, not $expected: $(cat out.txt err.txt)"
+  run_program "$1" "$demo" "${@:2}"
 }
 
 expect() {  # expect <file> <text>

@@ -243,9 +243,8 @@ int64_t QDHwSpecSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
   std::shared_ptr<frame::QDBufferInfo> record = FindBuffer(args.Int(0));
   if (record == nullptr) return 1;
   const int64_t type = args.Int(1);
-  const int64_t value = args.Value(2).kind == frame::kValueDouble
-                            ? static_cast<int64_t>(args.Double(2))
-                            : args.Int(2);
+  // A double is truncated, saturating; NaN becomes a value every range below refuses.
+  const int64_t value = args.Value(2).AsInteger();
   const uint64_t attributes = record->State().attributes;
   switch (type) {
     case kBoardBufferWord:

@@ -5,6 +5,7 @@
 #include "driver/foundation/integerchecks.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/records/bufferattributes.h"
+#include "interfaces/kernel/systemrequests.h"
 
 namespace zor::board {
 namespace {
@@ -95,7 +96,7 @@ bool CheckDeviceMemoryBuffer(const frame::BufAllocParams& p, int64_t depth,
 // False with the error set.
 bool CheckLineBuffer(const frame::BufAllocParams& p, int64_t depth, uint64_t capabilities,
                      foundation::CError& error) {
-  if ((capabilities & (1u << 20)) == 0) return Refuse(error, kBoardHealthError, 2);
+  if ((capabilities & kernel::kCapLineBuffers) == 0) return Refuse(error, kBoardHealthError, 2);
   if (p.sizeX < 65536 || p.sizeY != 1) return Refuse(error, kInvalidSerialPort, 4);
   if (p.bands != 1) return Refuse(error, kUnsupportedBuffer, 1);
   if (depth != 8) return Refuse(error, kInvalidCopy, 3);

@@ -162,8 +162,8 @@ void SendThreeBufferRequest(const QDHwSpecSystem& system, const ThreeBuffers& b,
   request.destHandle = b.destination->GetKernelHandle();
   request.destOffsetX = static_cast<uint32_t>(r.dstX);
   request.destOffsetY = static_cast<uint32_t>(r.dstY);
-  request.srcOffsetX = request.srcOffsetX2 = static_cast<uint32_t>(r.srcX);
-  request.srcOffsetY = request.srcOffsetY2 = static_cast<uint32_t>(r.srcY);
+  request.srcOffsetX = request.srcOffsetXAgain = static_cast<uint32_t>(r.srcX);
+  request.srcOffsetY = request.srcOffsetYAgain = static_cast<uint32_t>(r.srcY);
   request.srcSizeX = static_cast<uint32_t>(r.srcSizeX);
   request.srcSizeY = static_cast<uint32_t>(r.srcSizeY);
   request.transferFunction = function;

@@ -63,13 +63,14 @@ bool AllocateOnBoard(const QDHwSpecSystem& system, QDHwSpecDigitizerInfo& digiti
   request.kernelEvent = system.CallerKernelId(ctx);
   std::memcpy(request.dcfBlock, dcf.data(), dcf.size());
   frame::LLsysRequest(system.Handles(), kernel::kDigAlloc, request, error, &ctx);
-  if (error.errorSet == 0 && (request.record.kernelWord1 == 0 || request.record.kernelWord2 == 0)) {
+  if (error.errorSet == 0 &&
+      (request.record.kernelDigitizer == 0 || request.record.kernelCheck == 0)) {
     error.SetError(kDigitizerAllocationError, 2);
     error.Report(ctx);
   }
   if (error.errorSet != 0 || ctx.ErrorCode() != 0) return false;
-  digitizer.Channel().Block().kernelWord1 = request.record.kernelWord1;
-  digitizer.Channel().Block().kernelWord2 = request.record.kernelWord2;
+  digitizer.Channel().Block().kernelDigitizer = request.record.kernelDigitizer;
+  digitizer.Channel().Block().kernelCheck = request.record.kernelCheck;
   return true;
 }
 
@@ -184,7 +185,7 @@ int64_t QDHwSpecSystem::DigFree(const OperationArgs& args, QDDriverThreadContext
   foundation::CError error;
   kernel::DigRecordRequest request{};
   request.header = frame::FreshHeader(error);
-  request.record = digitizer->Channel().Block();
+  request.record = digitizer->CopyChannelBlock();
   frame::LLsysRequest(handles_, kernel::kDigFree, request, error, &ctx);
   StopDigitizerHooks(*digitizer);
   RemoveDigitizer(digitizer);

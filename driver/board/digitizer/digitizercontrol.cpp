@@ -10,6 +10,7 @@
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/protocol/digitizertypes.h"
 #include "driver/frameworkuser/protocol/genicamtypes.h"
+#include "driver/frameworkuser/protocol/systemtypes.h"
 #include "platform/host/qtypes.h"
 
 namespace zor::board {
@@ -24,9 +25,11 @@ using namespace protocol;
 
 using foundation::InRange;
 
+// Controls the digitizer refuses: the systems' hook-support types, and 0x20000 to 0x20BB8, 4054,
+// 5186, 69555 to 69559 and 7730, the host's types with no name.
 bool Refused(int64_t t) {
   return InRange(t, 0x20000, 0x20BB8) || t == 4054 || t == 5186 || InRange(t, 69555, 69559) ||
-         t == 4379 || t == 4380 || t == 7730;
+         t == Q_DIGITIZER_HOOK_SUPPORT || t == Q_SYSTEM_HOOK_SUPPORT || t == 7730;
 }
 
 // The channel control and its variants.
@@ -47,39 +50,42 @@ bool KeepsGrabRunning(int64_t t, int64_t value) {
   return trigger && value == 1;
 }
 
-// The reference levels and pairs, whatever channel bits they carry.
+// The reference levels and pairs, whatever channel bits they carry (and, on a pair, bits 16 and
+// 17, which have no name).
 bool IsReferenceControl(int64_t t) {
-  return (t & ~int64_t{0x6FC30000}) == kReferencePairFirst ||
-         (t & ~int64_t{0x6FC30000}) == kReferencePairSecond ||
-         InRange(t & ~kChannelBits, kReferenceLevelFirst, Q_CONTRAST_REF);
+  const int64_t pair = t & ~(kChannelBits | 0x30000);
+  return pair == kReferencePairFirst || pair == kReferencePairSecond ||
+         InRange(t & ~kChannelBits, kColourReference, Q_CONTRAST_REF);
 }
 
 // What a control of one of the settings the driver keeps without the board came to.
 enum class DriverSetting { kNotOne, kStored, kInvalid };
 
-DriverSetting StoreDecimation(kernel::DigPropertiesBlock& p, int64_t t, double factor) {
-  if (!IsSupportedDecimation(factor)) return DriverSetting::kInvalid;
-  if (t != Q_DECIMATION_Y) p.decimationX = factor;
-  if (t != Q_DECIMATION_X) p.decimationY = factor;
-  return DriverSetting::kStored;
-}
-
 DriverSetting StoreDriverSetting(QDHwSpecDigitizerInfo& digitizer, int64_t t,
                                  const frame::ValueRecord& record) {
-  kernel::DigPropertiesBlock& p = digitizer.Channel().Properties();
   const int64_t value = record.AsInteger();
   const auto store = [](bool valid, auto&& apply) {
     if (!valid) return DriverSetting::kInvalid;
     apply();
     return DriverSetting::kStored;
   };
+  // The settings the block holds change under its lock.
+  const auto change = [&digitizer](auto&& apply) { digitizer.ChangeProperties(apply); };
+  const kernel::DigPropertiesBlock p = digitizer.CopyProperties();
   const int64_t width = static_cast<int64_t>(p.maxWidth);
   const int64_t height = static_cast<int64_t>(p.maxHeight);
   switch (t) {
     case kDecimation:
     case Q_DECIMATION_X:
-    case Q_DECIMATION_Y:
-      return StoreDecimation(p, t, record.AsDouble());
+    case Q_DECIMATION_Y: {
+      const double factor = record.AsDouble();
+      return store(IsSupportedDecimation(factor), [&] {
+        change([&](kernel::DigPropertiesBlock& q) {
+          if (t != Q_DECIMATION_Y) q.decimationX = factor;
+          if (t != Q_DECIMATION_X) q.decimationY = factor;
+        });
+      });
+    }
     case Q_GRAB_TIMEOUT:
       return store(value != 0, [&] { digitizer.SetGrabTimeout(value); });
     case Q_SOURCE_OFFSET_X:
@@ -92,17 +98,22 @@ DriverSetting StoreDriverSetting(QDHwSpecDigitizerInfo& digitizer, int64_t t,
       return store(InRange(value, 2, height), [&] { digitizer.SetSourceSizeY(value); });
     case Q_GRAB_MODE: {
       const int64_t mode = value == Q_DEFAULT ? 1 : value;
-      return store(InRange(mode, 1, 3), [&] { p.grabMode = static_cast<uint64_t>(mode); });
+      return store(InRange(mode, 1, 3), [&] {
+        change([&](kernel::DigPropertiesBlock& q) { q.grabMode = static_cast<uint64_t>(mode); });
+      });
     }
     case Q_CONTROL_FLAG_MODE: {
       const int64_t mode = value == Q_DEFAULT ? 0x4000000 : value;
       return store(mode == 10 || mode == 0x4000000, [&] { digitizer.SetControlFlagMode(mode); });
     }
     case Q_BAND_SWITCH:
-      return store(value == 0 || value == 1, [&] { p.bandSwitch = static_cast<uint64_t>(value); });
+      return store(value == 0 || value == 1, [&] {
+        change([&](kernel::DigPropertiesBlock& q) { q.bandSwitch = static_cast<uint64_t>(value); });
+      });
     case Q_BAND_SWITCH_STATE:
-      return store(value == Q_DISABLE || value == Q_ENABLE || value == Q_DEFAULT,
-                   [&] { p.bandSwitch = value == Q_DISABLE ? 0 : 1; });
+      return store(value == Q_DISABLE || value == Q_ENABLE || value == Q_DEFAULT, [&] {
+        change([&](kernel::DigPropertiesBlock& q) { q.bandSwitch = value == Q_DISABLE ? 0 : 1; });
+      });
     default:
       return DriverSetting::kNotOne;
   }
@@ -119,7 +130,8 @@ bool StoreBoardSetting(QDHwSpecDigitizerInfo& digitizer, int64_t& t, int64_t& va
     case Q_GRAB_FIELD_NUM:
       if (value == Q_DEFAULT) value = 2;
       if (value != 1 && value != 2) return false;
-      digitizer.Channel().Properties().fieldNum = static_cast<uint64_t>(value);
+      digitizer.ChangeProperties(
+          [value](kernel::DigPropertiesBlock& p) { p.fieldNum = static_cast<uint64_t>(value); });
       return true;
     case Q_GRAB_START_MODE:
       if (value == Q_DEFAULT) value = 21;
@@ -169,8 +181,8 @@ int64_t QDHwSpecSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
   }
   const int64_t t = callerType & ~(kBoardBit | kForceBoard);
   const int64_t value = args.Value(2).AsInteger();
-  // 1049 names a digitizer still being allocated, which no other thread can reach yet; its node
-  // maps are built then, and a map's lock must never be taken under the channel lock.
+  // Q_HOST_OBJECT_ID names a digitizer still being allocated, which no other thread reaches yet;
+  // its node maps are built then, and a map's lock must never be taken under the channel lock.
   frame::ChannelLock channel(*digitizer, std::defer_lock);
   if (!(t == kernel::kGrabAbort || t == Q_HOST_OBJECT_ID ||
         ((t == Q_GRAB_TRIGGER_STATE || t == Q_GRAB_TRIGGER_SOFTWARE) && value == 1))) {
@@ -228,7 +240,7 @@ void QDHwSpecSystem::SendDigitizerControl(QDHwSpecDigitizerInfo& digitizer, int6
   foundation::CError error;
   kernel::DigChannelRequest request{};
   request.header = frame::FreshHeader(error);
-  request.record = digitizer.Channel().Block();
+  request.record = digitizer.CopyChannelBlock();
   request.type = static_cast<uint64_t>(t);
   if (digitizer.GetControlFlagMode() == 10 || (callerType & kForceBoard) != 0) {
     request.type |= kernel::kForceBoardBit;

@@ -7,6 +7,7 @@
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/digitizer/strips.h"
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/foundation/integerchecks.h"
 #include "driver/foundation/log.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
@@ -33,6 +34,10 @@ using frame::bufattr::kDeviceMemory;
 using protocol::kBoardBit;
 using protocol::kCameraBit;
 using protocol::kChannelBits;
+using protocol::kColourReference;
+using protocol::Q_BRIGHTNESS_REF;
+using protocol::Q_CONTRAST_REF;
+using protocol::Q_SATURATION_REF;
 constexpr int64_t kAnyChannel = 0x40000000;
 constexpr int64_t kHaltGrabs = 1810;
 constexpr int64_t kHaltAll = 0x1000000;
@@ -66,7 +71,7 @@ bool QDHwSpecSystem::BuildGrabRequest(const QDHwSpecDigitizerInfo& digitizer, in
   request.header.deviceHandle = handles_.device;
   request.header.systemId = handles_.systemId;
   request.header.objectId = kernelEvent;
-  request.record = digitizer.Channel().Block();
+  request.record = digitizer.CopyChannelBlock();
   std::memset(
       &request.waitInUserMode, 0,
       offsetof(kernel::GrabRequest, buffer) - offsetof(kernel::GrabRequest, waitInUserMode));
@@ -88,9 +93,9 @@ bool QDHwSpecSystem::BuildGrabBufferRequest(const frame::QDBufferInfo* record,
     part.kernelHandle = record->GetKernelHandle();
   }
   part.value = value;
-  part.minusOne416 = -1;
-  part.minusOne440 = -1;
-  const kernel::DigPropertiesBlock& p = digitizer.Channel().Properties();
+  part.kernelPresetFirst = -1;
+  part.kernelPresetSecond = -1;
+  const kernel::DigPropertiesBlock p = digitizer.CopyProperties();
   double decimationX = p.decimationX;
   double decimationY = p.decimationY;
   if (decimationX == -1.0 && p.maxWidth != 0) {
@@ -99,8 +104,10 @@ bool QDHwSpecSystem::BuildGrabBufferRequest(const frame::QDBufferInfo* record,
   if (decimationY == -1.0 && p.maxHeight != 0) {
     decimationY = QuantizeDecimation(static_cast<double>(part.descriptor.sizeY) / p.maxHeight);
   }
-  part.skipX = decimationX > 0 ? static_cast<uint64_t>(1.0 / decimationX - 1.0) : 0;
-  part.skipY = decimationY > 0 ? static_cast<uint64_t>(1.0 / decimationY - 1.0) : 0;
+  part.skipX =
+      decimationX > 0 ? foundation::TruncateSaturated<uint64_t>(1.0 / decimationX - 1.0, 0) : 0;
+  part.skipY =
+      decimationY > 0 ? foundation::TruncateSaturated<uint64_t>(1.0 / decimationY - 1.0, 0) : 0;
   part.oneBandPerPlane = p.bandCount == 3 && p.bandSwitch == 1 ? 0 : 1;
   const bool unflipped = (part.descriptor.attributeWord & kernel::kAttributeUnflipped) != 0;
   part.flipX = p.grabDirectionX == 4 && !unflipped ? 1 : 0;
@@ -163,7 +170,7 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
         (record->Descriptor().attributeWord & kDeviceMemory) != 0) {
       error.SetError(kInvalidBuffer, 1);
     }
-    const kernel::DigPropertiesBlock& p = digitizer->Channel().Properties();
+    const kernel::DigPropertiesBlock p = digitizer->CopyProperties();
     if (p.sourceOffsetX + p.sourceWidth > digitizer->DcfWidth() ||
         p.sourceOffsetY + p.sourceHeight > digitizer->DcfHeight()) {
       error.SetError(kInvalidDigitizerParameter, 4);
@@ -180,7 +187,14 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
       HostBufControl(record->HostId(), Q_GRAB_STATE, 1);
     }
   }
-  const foundation::CError error = SendWaitingRequest(kernel::kDigGrab, request, ctx);
+  foundation::CError error;
+  try {
+    error = SendWaitingRequest(kernel::kDigGrab, request, ctx);
+  } catch (...) {
+    // The command fails with what escaped: no continuous grab is left to restart after a control.
+    if (continuous) digitizer->SetContinuousGrab(0);
+    throw;
+  }
   if (error.errorSet != 0) {
     if (continuous) digitizer->SetContinuousGrab(0);
     frame::Raise(error, &ctx);
@@ -202,7 +216,7 @@ void QDHwSpecSystem::DigGrabWaitFor(int64_t digitizerIndex, uint64_t flag,
   auto request = std::make_unique<kernel::GrabWaitRequest>();
   foundation::CError ignored;
   request->header = frame::FreshHeader(ignored);
-  request->record = digitizer->Channel().Block();
+  request->record = digitizer->CopyChannelBlock();
   request->waitFlag = flag;
   // Raised directly: the request's own error is the one reported.
   frame::Raise(SendWaitingRequest(kernel::kDigGrabWait, *request, ctx), &ctx);
@@ -232,7 +246,7 @@ int64_t QDHwSpecSystem::DigStopGrab(int64_t digitizerIndex, QDDriverThreadContex
 int64_t QDHwSpecSystem::CheckDigSourceWindow(int64_t digitizerIndex) {
   const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(digitizerIndex);
   if (digitizer == nullptr) return -1;
-  const kernel::DigPropertiesBlock& p = digitizer->Channel().Properties();
+  const kernel::DigPropertiesBlock p = digitizer->CopyProperties();
   const bool fits = p.sourceWidth >= 1 && p.sourceHeight >= 1 &&
                     p.sourceOffsetX + p.sourceWidth <= p.maxWidth &&
                     p.sourceOffsetY + p.sourceHeight <= p.maxHeight;
@@ -278,26 +292,27 @@ void QDHwSpecSystem::ReferenceDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_
   if (channelBits == 0) channelBits = recordChannel;
   const int64_t kind = t & ~kChannelBits;
   const bool isDefault = level == static_cast<double>(Q_DEFAULT);
-  if (kind < 6655 || kind > 6658) {
+  if (kind < kColourReference || kind > Q_CONTRAST_REF) {
     ctx.SetError(kInvalidReference, 1, 0, 0);
   } else if (!isDefault && !(level >= 0.0 && std::trunc(level) < 256.0)) {
     // Negative levels are as invalid as those above the range.
     ctx.SetError(kInvalidReference, 2, 0, 0);
-  } else if ((kind == 6655 || kind == 6656) && digitizer.DcfBands() == 1) {
+  } else if ((kind == kColourReference || kind == Q_SATURATION_REF) && digitizer.DcfBands() == 1) {
     ctx.SetError(kInvalidColorReference, 3, 0, 0);
   }
   if (ctx.ErrorCode() != 0) return;
-  const uint64_t value = isDefault ? 128 : static_cast<uint64_t>(level);
+  const uint64_t value = isDefault ? 128 : foundation::TruncateSaturated<uint64_t>(level, 0);
   foundation::CError error;
   kernel::DigReferenceRequest request{};
   request.header = frame::FreshHeader(error);
-  request.record = digitizer.Channel().Block();
+  request.record = digitizer.CopyChannelBlock();
   request.channelBits = channelBits;
-  request.level6655 = request.level6656 = request.level6657 = request.level6658 = Q_DEFAULT;
-  if (kind == 6655) request.level6655 = value;
-  if (kind == 6656) request.level6656 = value;
-  if (kind == 6657) request.level6657 = value;
-  if (kind == 6658) request.level6658 = value;
+  request.colourLevel = request.saturationLevel = request.brightnessLevel = request.contrastLevel =
+      Q_DEFAULT;
+  if (kind == kColourReference) request.colourLevel = value;
+  if (kind == Q_SATURATION_REF) request.saturationLevel = value;
+  if (kind == Q_BRIGHTNESS_REF) request.brightnessLevel = value;
+  if (kind == Q_CONTRAST_REF) request.contrastLevel = value;
   frame::LLsysRequest(handles_, kernel::kDigReference, request, error, &ctx);
 }
 

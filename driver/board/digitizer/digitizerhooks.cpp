@@ -150,7 +150,7 @@ void QDHwSpecSystem::SetDigEventNotification(int64_t hookType, QDHwSpecDigitizer
   kernel::DigChannelRequest request{};
   request.header = frame::FreshHeader(error);
   request.header.objectId = CallerKernelId(ctx);
-  request.record = digitizer.Channel().Block();
+  request.record = digitizer.CopyChannelBlock();
   request.type = static_cast<uint64_t>(hookType);
   request.value = enable ? kernel::kHookEnable : kernel::kHookDisable;
   frame::LLsysRequest(handles_, kernel::kDigChannelInit, request, error, &ctx);

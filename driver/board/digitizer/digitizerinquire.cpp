@@ -36,21 +36,39 @@ constexpr FixedAnswer kFixedAnswers[] = {
 
 using foundation::InRange;
 
-bool Refused(int64_t t) {
-  if (t == 4054 || t == 4379 || t == 4380 || t == 5186 || InRange(t, 69555, 69559)) return true;
-  for (int64_t first : {131072, 131172, 131272, 131572, 131672, 131872, 133172, 133272}) {
-    if (InRange(t, first, first + 4)) return true;
-  }
-  const int64_t bare = t & ~int64_t{0x26FC10000};
+// Bits 40 to 43 of a type: flags of the host's that change nothing of what the type asks.
+constexpr int64_t kHostFlagBits = 0xF0000000000;
+
+// The reference pair, whatever channel bits and the given further bits ride on it.
+bool IsReferencePair(int64_t t, int64_t furtherBits) {
+  const int64_t bare = t & ~(kChannelBits | furtherBits);
   return bare == kReferencePairFirst || bare == kReferencePairSecond;
 }
 
+// Inquiries the digitizer refuses: the systems' hook-support types, the reference pair (with bit
+// 16, which has no name), and 4054, 5186, 69555 to 69559 and the runs of five from 131072 on,
+// the host's types with no name.
+bool Refused(int64_t t) {
+  if (t == 4054 || t == Q_DIGITIZER_HOOK_SUPPORT || t == Q_SYSTEM_HOOK_SUPPORT || t == 5186 ||
+      InRange(t, 69555, 69559)) {
+    return true;
+  }
+  for (int64_t first : {131072, 131172, 131272, 131572, 131672, 131872, 133172, 133272}) {
+    if (InRange(t, first, first + 4)) return true;
+  }
+  return IsReferencePair(t, kBoardBit | 0x10000);
+}
+
+// The board's answers that the host takes as doubles, whatever flags ride on the type: the
+// reference pair (with bits 16 and 17) and the host's double classes 6000 to 6699, 133072 to
+// 134072, 0x3A000 to 0x3F800, 6672 (with bits 16 and 19) and 0x400000; neither these classes nor
+// those bits have a name.
 bool IsDoubleAnswer(int64_t t) {
-  const int64_t bare = t & ~int64_t{0xF0300000000};
+  const int64_t flags = kHostFlagBits | kCameraBit | kBoardBit;
+  const int64_t bare = t & ~flags;
   return InRange(bare, 6000, 6699) || InRange(bare, 133072, 134072) ||
-         InRange(bare, 0x3A000, 0x3F800) || (t & ~int64_t{0xF036FC30000}) == kReferencePairFirst ||
-         (t & ~int64_t{0xF036FC30000}) == kReferencePairSecond ||
-         (t & ~int64_t{0xF0300090000}) == 6672 || bare == 0x400000;
+         InRange(bare, 0x3A000, 0x3F800) || IsReferencePair(t, flags | 0x30000) ||
+         (t & ~(flags | 0x90000)) == 6672 || bare == 0x400000;
 }
 
 bool AnswerWord(void* out, int64_t value) {
@@ -93,7 +111,7 @@ bool AnswerFromProperties(const kernel::DigPropertiesBlock& p, int64_t t, void* 
     case Q_GRAB_MODE:
       return AnswerWord(out, static_cast<int64_t>(p.grabMode));
     case kGrabModeWord:
-      return AnswerWord(out, static_cast<int64_t>(p.word4017));
+      return AnswerWord(out, static_cast<int64_t>(p.grabModeWord));
     case Q_GRAB_FIELD_NUM:
       return AnswerWord(out, static_cast<int64_t>(p.fieldNum));
     case Q_SCAN_MODE:
@@ -109,7 +127,7 @@ bool AnswerFromProperties(const kernel::DigPropertiesBlock& p, int64_t t, void* 
 
 // The settings the digitizer's record holds; false for a type it does not hold.
 bool AnswerFromRecord(QDHwSpecDigitizerInfo& digitizer, int64_t t, void* out) {
-  if (AnswerFromProperties(digitizer.Channel().Properties(), t, out)) return true;
+  if (AnswerFromProperties(digitizer.CopyProperties(), t, out)) return true;
   switch (t) {
     case Q_SOURCE_SIZE_X:
       return AnswerWord(out, digitizer.GetSourceSizeX());

@@ -4,6 +4,8 @@
 #include "driver/board/dcf/dcfregistertable.h"
 #include "driver/board/grabcontrol/grabcontrolbinding.h"
 #include "driver/board/process/cdigprocesshdler.h"
+#include "driver/foundation/integerchecks.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 
 namespace zor::board {
 
@@ -31,6 +33,11 @@ QDHwSpecDigitizerInfo::~QDHwSpecDigitizerInfo() = default;
 
 void QDHwSpecDigitizerInfo::SetProcessHandler(std::unique_ptr<CDigProcessHdler> handler) {
   processHandler_ = std::move(handler);
+}
+
+void QDHwSpecDigitizerInfo::OnProcessingFunctionFailed(const frame::EscapedException& escaped) {
+  if (processHandler_ == nullptr) return QDDigitizerInfo::OnProcessingFunctionFailed(escaped);
+  processHandler_->EndAfterFailure(escaped);
 }
 
 void QDHwSpecDigitizerInfo::SetBinding(std::unique_ptr<GrabControlBinding> binding) {
@@ -86,7 +93,7 @@ void FillChannelFromDcf(frame::DigChannelRecord& record, const uint8_t* dcf, int
   p.decimationX = 1.0;
   p.decimationY = 1.0;
   p.grabMode = 1;
-  p.word4017 = 1;
+  p.grabModeWord = 1;
   p.fieldNum = 2;
   p.bandSwitch = bands == 3 ? 1 : 0;
   p.sourceWidth = width;
@@ -97,16 +104,16 @@ void FillChannelFromDcf(frame::DigChannelRecord& record, const uint8_t* dcf, int
   p.grabDirectionY = 1;
   p.grabPeriod = GrabPeriodFor(dcf);
   p.grabTimeout = Q_DEFAULT;
-  p.timeoutWord = static_cast<int64_t>(p.grabPeriod) * 60;
+  p.timeoutWord = foundation::TruncateSaturated(p.grabPeriod, 0) * 60;
   p.grabStartMode = 21;
-  p.extraSetting3 = 0;
-  p.words232To288[0] = 0;
-  p.words232To288[1] = static_cast<uint64_t>(Q_ENABLE);
-  p.words232To288[2] = Q_DEFAULT;
-  p.words232To288[3] = static_cast<uint64_t>(Q_DISABLE);
-  p.words232To288[4] = static_cast<uint64_t>(Q_ENABLE);
-  p.words232To288[5] = static_cast<uint64_t>(Q_ENABLE);
-  p.words232To288[6] = 0;
+  p.allocationReserve = 0;
+  p.presetWords[0] = 0;
+  p.presetWords[1] = static_cast<uint64_t>(Q_ENABLE);
+  p.presetWords[2] = Q_DEFAULT;
+  p.presetWords[3] = static_cast<uint64_t>(Q_DISABLE);
+  p.presetWords[4] = static_cast<uint64_t>(Q_ENABLE);
+  p.presetWords[5] = static_cast<uint64_t>(Q_ENABLE);
+  p.presetWords[6] = 0;
 }
 
 }  // namespace zor::board

@@ -40,6 +40,9 @@ class QDHwSpecDigitizerInfo : private ChannelRecordHolder, public frame::QDDigit
   int64_t ContinuousGrabBuffer() const { return continuousBuffer_.load(); }
   void SetContinuousGrabBuffer(int64_t buffer) { continuousBuffer_.store(buffer); }
 
+  // Ends the run whose processing function threw; without a run, reports the failure.
+  void OnProcessingFunctionFailed(const frame::EscapedException& escaped) override;
+
   uint32_t DcfWidth() const;
   uint32_t DcfHeight() const;
   uint32_t DcfBands() const;

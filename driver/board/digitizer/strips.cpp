@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "driver/foundation/integerchecks.h"
+
 namespace zor::board {
 
 namespace {
@@ -21,7 +23,8 @@ void LayOutPart(kernel::DigChannelRecord& record, size_t firstRow, uint64_t tota
                 uint32_t ratio, bool roundToEven) {
   uint64_t sum = 0;
   for (int i = 0; i < count; ++i) {
-    auto size = static_cast<uint64_t>(StripSize(ratio, total, count - i, count));
+    uint64_t size =
+        foundation::TruncateSaturated<uint64_t>(StripSize(ratio, total, count - i, count), 0);
     if (roundToEven && size % 2 != 0) ++size;
     kernel::StripRow& row = record.strips[firstRow + static_cast<size_t>(i)];
     row.lineCount = size;

@@ -5,13 +5,9 @@
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
+#include "platform/host/qtypes.h"
 
 namespace zor::board {
-namespace {
-
-constexpr int64_t kHostObjectId = 1049;
-
-}  // namespace
 
 GrabControlBinding& QDHwSpecSystem::GetGrabControlBinding(QDHwSpecDigitizerInfo& digitizer) {
   std::lock_guard lock(digitizer);
@@ -65,7 +61,7 @@ int64_t QDHwSpecSystem::DigControlEntry(const OperationArgs& args, QDDriverThrea
   const std::shared_ptr<QDHwSpecDigitizerInfo> digitizer = FindDigitizer(args.Int(0));
   if (digitizer == nullptr) return 1;
   const int64_t type = args.Int(1);
-  if (type == kHostObjectId) {
+  if (type == Q_HOST_OBJECT_ID) {
     DigControl(args, ctx);
     return 1;
   }

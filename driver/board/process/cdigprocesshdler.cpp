@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <shared_mutex>
+#include <thread>
 #include <utility>
 
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
@@ -117,8 +118,13 @@ void CDigProcessHdler::Prepare(int64_t operation, int64_t flags, int64_t count) 
   pending_ = false;
   halting_ = false;
   triggerState_ = 0;
+  {
+    std::lock_guard lock(hookLock_);
+    starterWaits_ = (flags & Q_SYNCHRONOUS) != 0;
+    failure_.reset();
+  }
   if ((flags & kFlagTriggered) != 0) {
-    triggerState_ = digitizer_.Channel().Properties().grabTriggerState;
+    triggerState_ = digitizer_.GetGrabTriggerState();
     if (triggerState_ == Q_ENABLE) {
       togglePeriod_ = count != 0 ? count : BufferCount();
       requested_ = (operation & 2) != 0 ? -1 : count;
@@ -272,7 +278,11 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
     if (error.errorSet != 0) return;
   }
   if (!restart) {
-    firstFrameKnown_ = false;
+    {
+      // A hook thread may still count a frame of the run before.
+      std::lock_guard lock(hookLock_);
+      firstFrameKnown_ = false;
+    }
     digitizer_.Counters().missed = 0;
   }
   // The first frames may be done before the request returns: their events
@@ -284,7 +294,7 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
     std::lock_guard channel(digitizer_);
     kernel::DigProcessRequest request{};
     request.header = frame::FreshHeader(error);
-    request.kernelDigitizer = digitizer_.Channel().Block().kernelWord1;
+    request.kernelDigitizer = digitizer_.Channel().Block().kernelDigitizer;
     request.processObject = kernelObject_;
     request.word = restart ? 0 : 1;
     frame::LLsysRequest(system_.Handles(), kernel::kDigProcessRequest, request, error, ctx);
@@ -392,23 +402,38 @@ void CDigProcessHdler::OnBufferDone(QINT64 type, QID event, bool multiThread) {
     const bool triggerGoesOn = TriggerDriven() && togglePeriod_ > 0 &&
                                (normal_ + other_) % togglePeriod_ != 0 && operation_ == 5 &&
                                !halting_ && pending_ && !stall_;
-    if (active_ && (framesLeft || triggerGoesOn)) {
-      if (multiThread) {
-        ContinueInOrder(position, buffer.grabRecord);
-      } else {
-        ContinueGrab(buffer);
-      }
-    } else {
-      if (multiThread && active_ && !waiting_.empty()) {
-        // The waiting grabs are part of the count: they still go on the board.
-        spare_.push_back(std::exchange(buffer.grabRecord, 0));
-        IssueWaiting(os::GetCurrentThreadId());
-      }
+    if (!Continue(buffer, position, multiThread, framesLeft || triggerGoesOn)) {
       stopWatchdog = FinishFrame(position);
     }
   }
   // The watchdog may be waiting for the hook lock: it is stopped outside it.
   if (stopWatchdog) StopWatchdog();
+}
+
+bool CDigProcessHdler::Continue(ProcessBuffer& buffer, int64_t position, bool multiThread,
+                                bool goesOn) {
+  // Counted before active_ is read: a halt that clears it waits for this continuation.
+  struct Counted {
+    std::atomic<int>& count;
+    explicit Counted(std::atomic<int>& c) : count(c) { ++count; }
+    ~Counted() { --count; }
+    Counted(const Counted&) = delete;
+    Counted& operator=(const Counted&) = delete;
+  } counted(continuing_);
+  bool continued = false;
+  if (active_ && goesOn) {
+    if (multiThread) {
+      ContinueInOrder(position, buffer.grabRecord);
+    } else {
+      ContinueGrab(buffer);
+    }
+    continued = true;
+  } else if (multiThread && active_ && !waiting_.empty()) {
+    // The waiting grabs are part of the count: they still go on the board.
+    spare_.push_back(std::exchange(buffer.grabRecord, 0));
+    IssueWaiting(os::GetCurrentThreadId());
+  }
+  return continued;
 }
 
 CDigProcessHdler::ProcessThread CDigProcessHdler::ThreadEntry(uint32_t id) {
@@ -439,7 +464,7 @@ void CDigProcessHdler::SendContinuation(uint32_t function, Request& request,
                                 thread.ctx);
   foundation::CError error;
   request.header = frame::FreshHeader(error);
-  request.kernelDigitizer = digitizer_.Channel().Block().kernelWord1;
+  request.kernelDigitizer = digitizer_.Channel().Block().kernelDigitizer;
   request.processObject = kernelObject_;
   request.threadObject = thread.kernelId;
   frame::LLsysRequest(system_.Handles(), function, request, error, nullptr);
@@ -552,6 +577,12 @@ void CDigProcessHdler::Halt(int flag) {
   foundation::CError ignored;
   frame::LLsysObjectControl(system_.Handles(), kernelObject_, kernel::kObjectHalt, kHaltValue,
                             ignored, nullptr);
+  // A continuation that found the run active may reach the board after the halt (which ends one
+  // the board holds): once none is on its way, the board is halted again, so that it does not
+  // wait for such a grab.
+  while (continuing_.load() != 0) std::this_thread::yield();
+  frame::LLsysObjectControl(system_.Handles(), kernelObject_, kernel::kObjectHalt, kHaltValue,
+                            ignored, nullptr);
   system_.OnDigProcessHalted(digitizer_);
   frame::LLsysObjectInquire(system_.Handles(), kernelObject_, kernel::kObjectWaitIdle, ignored,
                             nullptr);
@@ -596,6 +627,25 @@ void CDigProcessHdler::PrepareStop() {
 
 void CDigProcessHdler::SignalEnd() { os::SetEvent(endEvent_); }
 
+void CDigProcessHdler::EndAfterFailure(const frame::EscapedException& escaped) {
+  bool handed = false;
+  {
+    std::lock_guard lock(hookLock_);
+    if (starterWaits_ && !failure_.has_value()) {
+      failure_ = escaped;
+      handed = true;
+    }
+  }
+  if (!handed) frame::ReportHookFailure(escaped);
+  system_.EndProcessAfterFailure(digitizer_, *this);
+}
+
+std::optional<frame::EscapedException> CDigProcessHdler::TakeFailure() {
+  std::lock_guard lock(hookLock_);
+  starterWaits_ = false;
+  return std::exchange(failure_, std::nullopt);
+}
+
 void CDigProcessHdler::WaitForDeliveries() {
   // The hook thread that stops from inside a delivery does not wait for itself.
   if (system_.IsInHookThread(QDHwSpecSystem::kDigitizerHookBase +
@@ -633,7 +683,7 @@ foundation::CError CDigProcessHdler::Stop(frame::QDDriverThreadContext* ctx, boo
       foundation::CError error;
       kernel::DigProcessRequest request{};
       request.header = frame::FreshHeader(error);
-      request.kernelDigitizer = digitizer_.Channel().Block().kernelWord1;
+      request.kernelDigitizer = digitizer_.Channel().Block().kernelDigitizer;
       request.processObject = kernelObject_;
       request.word = record;
       frame::LLsysRequest(system_.Handles(), kernel::kDigProcessStop, request, error, ctx);

@@ -9,11 +9,13 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "driver/foundation/error.h"
 #include "driver/foundation/lockorder.h"
 #include "driver/foundation/logprovider.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "platform/os/core/handle.h"
 
@@ -49,7 +51,7 @@ class CDigProcessHdler : public foundation::CLogProvider {
   // Stops the board's grabs of the run; flag 1 while the watchdog restarts.
   void Halt(int flag);
   // 1 when the run ended within the time-out (-1: no limit), else 0.
-  int WaitForEnd(int64_t timeoutMs);
+  [[nodiscard]] int WaitForEnd(int64_t timeoutMs);
   // A stop asked for while a run goes on: grabs still queued end it.
   void PrepareStop();
   // Returns once no processing event of a stopped run is being delivered; called
@@ -57,15 +59,22 @@ class CDigProcessHdler : public foundation::CLogProvider {
   void WaitForDeliveries();
   // Sets the end event: a synchronous starter stops waiting.
   void SignalEnd();
+  // The run's processing function threw, on the delivering thread: the synchronous starter of
+  // the run gets the failure as its command's error, and anyone else hears of it as a hook
+  // error; then the run ends.
+  void EndAfterFailure(const frame::EscapedException& escaped);
+  // The failure handed to the synchronous starter of the run; the starter takes it once it
+  // waits no more, and a later one is reported instead.
+  [[nodiscard]] std::optional<frame::EscapedException> TakeFailure();
 
   using HandlerLock = foundation::Ranked<std::mutex, foundation::LockId::kProcessHandler>;
   HandlerLock& Lock() { return handlerLock_; }
   bool Active() const { return active_.load(); }
   bool Pending() const { return pending_.load(); }
   int64_t RequestedCount() const { return requested_.load(); }
-  int64_t Operation() const { return operation_; }
-  void SetOperation(int64_t operation) { operation_ = operation; }
-  int64_t Flags() const { return flags_; }
+  int64_t Operation() const { return operation_.load(); }
+  void SetOperation(int64_t operation) { operation_.store(operation); }
+  int64_t Flags() const { return flags_.load(); }
   int64_t BufferCount() const { return static_cast<int64_t>(buffers_.size()); }
   // The most process buffers a run takes, and the most grabs it queues at its
   // start: the kernel's setting.
@@ -134,6 +143,9 @@ class CDigProcessHdler : public foundation::CLogProvider {
   // The grab mark of the buffer, set on its memory, where the mark ends up.
   static void MarkBuffer(const ProcessBuffer& buffer, QINT64 mark);
   void ContinueGrab(ProcessBuffer& buffer);
+  // The buffer's grab goes back on the board while the run is active and goesOn; else waiting
+  // grabs of several hook threads still go. False when the buffer's grab was not continued.
+  bool Continue(ProcessBuffer& buffer, int64_t position, bool multiThread, bool goesOn);
   // The grab record goes back on the board for the buffer at the position.
   void ContinueGrabPrepared(uint32_t threadId, int64_t position, uint64_t grabRecord);
   // The buffer at the position is done with its grab record: the waiting
@@ -181,14 +193,19 @@ class CDigProcessHdler : public foundation::CLogProvider {
   std::atomic<int64_t> other_{0};
   std::atomic<int64_t> requested_{-1};
   int64_t togglePeriod_ = 1;
-  int64_t operation_ = 0;
-  int64_t flags_ = 0;
+  // A stop sets the operation and reads the flags without the handler lock: another thread's
+  // stop or start may run meanwhile.
+  std::atomic<int64_t> operation_{0};
+  std::atomic<int64_t> flags_{0};
   int64_t triggerState_ = 0;
   std::atomic<bool> active_{false};
+  // Hook threads between reading active_ and handing their continuation to the board.
+  std::atomic<int> continuing_{0};
   std::atomic<bool> pending_{false};
   std::atomic<bool> halting_{false};
   std::atomic<bool> stall_{false};
   std::atomic<bool> hooked_{false};
+  // Under the hook lock.
   uint64_t firstFrame_ = 0;  // the board's frame before the run's first grabbed one
   bool firstFrameKnown_ = false;
 
@@ -198,17 +215,21 @@ class CDigProcessHdler : public foundation::CLogProvider {
   // recursive: nothing it calls starts or stops a run.
   HandlerLock handlerLock_;
   // Guards what the hook thread and a start or stop share: the grab records of the buffers,
-  // the waiting grabs, the spare records, the known events, the next position and the run's
-  // flags as a hook reads them together. Taken after the handler lock, before the thread-entry
-  // lock and the channel lock; a stop takes it without waiting, halting the board until a
-  // continuation that holds it returns. Not recursive: the helpers that run under it take
-  // nothing of the handler's.
+  // the waiting grabs, the spare records, the known events, the next position, the run's
+  // flags as a hook reads them together and the failure handed to a synchronous starter. Taken
+  // after the handler lock, before the thread-entry lock and the channel lock; a stop takes it
+  // without waiting, halting the board until a continuation that holds it returns. Not recursive:
+  // the helpers that run under it take nothing of the handler's.
   foundation::Ranked<std::mutex, foundation::LockId::kProcessHook> hookLock_;
   // Guards the thread entries, which a halt reads without the hook lock. Taken after the hook
   // lock; the driver's global lock may come after it (a new entry asks for its context).
   foundation::Ranked<std::mutex, foundation::LockId::kProcessThreads> threadsLock_;
   // Guards watchdog_ while the watchdog starts and stops; a leaf.
   foundation::Ranked<std::mutex, foundation::LockId::kWatchdog> watchdogLock_;
+  // Under the hook lock: whether a synchronous starter waits for the run, and the failure of
+  // the processing function handed to it.
+  bool starterWaits_ = false;
+  std::optional<frame::EscapedException> failure_;
   os::Handle endEvent_;
   os::Handle haltEvent_;
   os::Handle stopEvent_;

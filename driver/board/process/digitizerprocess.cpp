@@ -7,10 +7,15 @@
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
 #include "driver/board/process/cdigprocesshdler.h"
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
+#include "driver/frameworkuser/driver/driverwrapper.h"
+#include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
 #include "platform/host/hostservices.h"
+#include "platform/os/sync/thread.h"
 
 namespace zor::board {
 namespace {
@@ -25,6 +30,8 @@ using errorcode::kSystemAllocationError;
 constexpr int32_t kProcessObjectKind = 254;
 constexpr uint64_t kStopFollower = 0x20000;
 constexpr int64_t kAttachedStop = 6928;
+// The function a run's errors are reported under when no command is there to fail.
+constexpr const wchar_t* kProcessFunctionName = L"QdigProcess";
 
 std::vector<frame::ProcessBufferEntry> CopyProcessBuffers(const int64_t* ids, int64_t count) {
   std::vector<frame::ProcessBufferEntry> buffers;
@@ -57,9 +64,35 @@ void QDHwSpecSystem::StopProcessing(QDHwSpecDigitizerInfo& digitizer, QDDriverTh
     std::lock_guard lock(handler->Lock());
     if (handler->Active() || handler->Pending()) handler->Halt(0);
     const foundation::CError error = handler->Stop(ctx, false);
-    if (ctx != nullptr) error.Report(*ctx);
+    if (ctx != nullptr) {
+      error.Report(*ctx);
+    } else {
+      frame::ReportThreadError(kProcessFunctionName, error);
+    }
   }
   handler->WaitForDeliveries();
+}
+
+void QDHwSpecSystem::EndProcessAfterFailure(QDHwSpecDigitizerInfo& digitizer,
+                                            CDigProcessHdler& handler) {
+  frame::QDDeviceDriver* driver = frame::CQDDeviceDriverWrapper::Instance().GetDriver();
+  if (driver == nullptr) return;
+  // The delivering thread runs no command: the stop records on a context of its own.
+  QDDriverThreadContext ctx(*driver, os::GetCurrentThreadId());
+  bool inHookThread = false;
+  StopDigProcess(digitizer, handler, Q_STOP, inHookThread, ctx);
+  if ((handler.Flags() & Q_SYNCHRONOUS) != 0) handler.SignalEnd();
+  frame::ReportHeldError(kProcessFunctionName, ctx);
+}
+
+void QDHwSpecSystem::TakeFunctionFailure(CDigProcessHdler& handler, QDDriverThreadContext& ctx) {
+  const std::optional<frame::EscapedException> failure = handler.TakeFailure();
+  if (!failure.has_value()) return;
+  if (ctx.ErrorCode() == 0) {
+    frame::RecordHookFailure(ctx, *failure);
+  } else {
+    frame::ReportHookFailure(*failure);
+  }
 }
 
 int64_t QDHwSpecSystem::SysFree(const OperationArgs& args, QDDriverThreadContext& ctx) {
@@ -92,12 +125,16 @@ void QDHwSpecSystem::StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProces
   handler.PrepareStop();
   const bool wait = (operation & Q_WAIT) != 0;
   inHookThread = IsInHookThread(kDigitizerHookBase + static_cast<uint64_t>(digitizer.GetIndex()));
-  if (wait && !inHookThread) handler.WaitForEnd(digitizer.GetProcessTimeout());
+  // A stop waits for the grabs on the board at most the process time-out: the halt below ends
+  // the run whether they ended or not, so the wait's outcome is no error of the stop.
+  if (wait && !inHookThread) static_cast<void>(handler.WaitForEnd(digitizer.GetProcessTimeout()));
   TellAttachedOfStop(digitizer, ctx);
   {
     std::lock_guard lock(handler.Lock());
     handler.Halt(0);
-    if (!wait && !inHookThread) handler.WaitForEnd(digitizer.GetProcessTimeout());
+    if (!wait && !inHookThread) {
+      static_cast<void>(handler.WaitForEnd(digitizer.GetProcessTimeout()));
+    }
     const foundation::CError error = handler.Stop(&ctx, false);
     digitizer.OnDigProcessStopped();
     error.Report(ctx);
@@ -133,11 +170,17 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
   }
   if (handler == nullptr || ctx.ErrorCode() != 0) return 1;
 
-  const std::optional<bool> flagged = CheckProcessBuffers(*digitizer, *handler, buffers, ctx);
-  if (!flagged.has_value()) return 1;
-  StartProcessHandler(*digitizer, *handler, buffers, *flagged, run, ctx);
+  {
+    // The check that no run is active and the start are one step: another thread's start
+    // finds the run active.
+    std::lock_guard lock(handler->Lock());
+    const std::optional<bool> flagged = CheckProcessBuffers(*digitizer, *handler, buffers, ctx);
+    if (!flagged.has_value()) return 1;
+    StartProcessHandler(*digitizer, *handler, buffers, *flagged, run, ctx);
+  }
   if (ctx.ErrorCode() != 0) {
     handler->WaitForDeliveries();
+    TakeFunctionFailure(*handler, ctx);
     return 1;
   }
   if ((run.flag & Q_SYNCHRONOUS) != 0) WaitForProcessEnd(*digitizer, *handler, run.frames, ctx);
@@ -237,24 +280,33 @@ void QDHwSpecSystem::StartProcessHandler(QDHwSpecDigitizerInfo& digitizer,
                                          const std::vector<frame::ProcessBufferEntry>& buffers,
                                          bool flagged, const ProcessRun& run,
                                          QDDriverThreadContext& ctx) {
-  std::lock_guard lock(handler.Lock());
   if (flagged) digitizer.OnProcessBufferFlagged();
   digitizer.ClearGrabStatus();
   digitizer.Counters().frames = 0;
   handler.SetBuffers(buffers);
-  foundation::CError error = handler.Start(run.operation & (Q_START | Q_START_SEQUENCE), run.flag,
-                                           run.frames, 0, false, &ctx);
-  if (error.errorSet == 0) {
-    OnDigProcessStarted(digitizer);
-    if (frame::QDDigitizerInfo::AttachedObject* attached = digitizer.GetAttachedObject()) {
-      attached->NotifyProcessStarted();
+  foundation::CError error;
+  try {
+    error = handler.Start(run.operation & (Q_START | Q_START_SEQUENCE), run.flag, run.frames, 0,
+                          false, &ctx);
+    if (error.errorSet == 0) {
+      OnDigProcessStarted(digitizer);
+      if (frame::QDDigitizerInfo::AttachedObject* attached = digitizer.GetAttachedObject()) {
+        attached->NotifyProcessStarted();
+      }
+      handler.IssueProcessRequest(error, &ctx, false);
     }
-    handler.IssueProcessRequest(error, &ctx, false);
+  } catch (...) {
+    // What escaped is the command's error; the run it began must not stay as if it ran. The
+    // stop records nothing on the command, whose error the escape is to be.
+    frame::ReportThreadError(kProcessFunctionName, handler.Stop(nullptr, false));
+    throw;
   }
   if (error.errorSet != 0) {
-    // Nothing runs: the grabs queued so far go and the flags with them.
-    handler.Stop(&ctx, false);
+    // Nothing runs: the grabs queued so far go and the flags with them. The start's error is
+    // the command's; a stop that fails too is told to the host beside it.
+    const foundation::CError stopped = handler.Stop(&ctx, false);
     error.Report(ctx);
+    frame::ReportThreadError(kProcessFunctionName, stopped);
   }
 }
 
@@ -263,6 +315,8 @@ void QDHwSpecSystem::WaitForProcessEnd(QDHwSpecDigitizerInfo& digitizer, CDigPro
   const bool bounded = frames != -1;
   const int ended = handler.WaitForEnd(bounded ? digitizer.GetProcessTimeout() : -1);
   if (ended == 0) ctx.SetError(kAcquisitionFailed, 1, 0, 0);
+  // A processing function that threw ended the run: its failure is what the command reports.
+  TakeFunctionFailure(handler, ctx);
   TellAttachedOfStop(digitizer, ctx);
   {
     std::lock_guard lock(handler.Lock());

@@ -33,7 +33,7 @@ using errorcode::kProcessingAllocationError;
 }  // namespace
 
 int64_t CDigProcessHdler::GrabTimeout() const {
-  const kernel::DigPropertiesBlock& p = digitizer_.Channel().Properties();
+  const kernel::DigPropertiesBlock p = digitizer_.CopyProperties();
   int64_t timeout = p.grabTimeout;
   if (timeout == Q_DEFAULT) {
     timeout = p.grabTriggerState == -9997 ? -1 : static_cast<int64_t>(p.timeoutWord);
@@ -104,7 +104,9 @@ void CDigProcessHdler::Watch() {
 void CDigProcessHdler::OnStall(bool& wasActive) {
   Log(foundation::LogTag("COMP"), static_cast<uint64_t>(normal_.load()), foundation::LogTag("GRAB"),
       static_cast<uint64_t>(queued_.load()));
-  wasActive = active_.load();
+  // A round that failed after this point left the run inactive: its state before the stall is
+  // the one the restart goes back to.
+  if (!stall_) wasActive = active_.load();
   active_ = false;
   stall_ = true;
   Halt(1);
@@ -116,6 +118,7 @@ void CDigProcessHdler::OnStall(bool& wasActive) {
   if (driver != nullptr) {
     frame::QDDriverThreadContext ctx(*driver, os::GetCurrentThreadId());
     system_.DigControl(abort, ctx);
+    frame::ReportHeldError(kGrabMonitorName, ctx);
   }
   const int64_t timeout = GrabTimeout();
   const int64_t haltWait = std::max<int64_t>(system_.ThreadTimeout() * 1000, timeout);
@@ -131,7 +134,8 @@ void CDigProcessHdler::OnStall(bool& wasActive) {
 void CDigProcessHdler::Restart(bool wasActive) {
   const int64_t total = BufferCount();
   const int64_t restartAt = total > 0 ? normal_.load() % total : 0;
-  Stop(nullptr, true);
+  // The watchdog runs no command: what the restart fails in goes to the host.
+  frame::ReportThreadError(kGrabMonitorName, Stop(nullptr, true));
   if (wasActive) active_ = true;
   const int64_t requested = requested_.load();
   const int64_t remaining = requested == -1 ? -1 : requested - normal_.load();
@@ -146,6 +150,7 @@ void CDigProcessHdler::Restart(bool wasActive) {
   pending_ = true;
   stall_ = false;
   if (error.errorSet == 0) IssueProcessRequest(error, nullptr, true);
+  frame::ReportThreadError(kGrabMonitorName, error);
 }
 
 QUINT32 CDigProcessHdler::ReportProcedure(void* user) {

@@ -81,7 +81,7 @@ struct QDHwSpecSystem::StateAnswers {
     return system.ChannelCount();
   }
   static int64_t EncoderBit(QDHwSpecSystem& system, int64_t, QDDriverThreadContext&) {
-    return (system.capabilityWord_ & kernel::kCapBit19) != 0 ? 1 : 0;
+    return (system.capabilityWord_ & kernel::kCapEncoder) != 0 ? 1 : 0;
   }
   static int64_t CapabilityReport(QDHwSpecSystem& system, int64_t, QDDriverThreadContext&) {
     return static_cast<int64_t>(system.capabilityReport_);

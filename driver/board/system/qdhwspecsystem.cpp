@@ -3,11 +3,15 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/driver/qdhwspecdriver.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/timing/opcodetiming.h"
+#include "driver/frameworkuser/transport/llsysalloc.h"
 #include "platform/os/core/handle.h"
 
 namespace zor::board {
@@ -19,6 +23,8 @@ using errorcode::kSystemAllocationError;
 constexpr int64_t kNoFirmwareUpdate = 0x20000000;
 constexpr int64_t kCheckFirmware = 0x10000000;
 constexpr int64_t kCompareOnly = 0x30000000;
+// What goes wrong while a system goes, when no command is there to fail.
+constexpr const wchar_t* kFreeFunctionName = L"QsysFree";
 
 std::unique_ptr<frame::QDBaseSystem> MakeBoardSystem(const wchar_t* name, int64_t number,
                                                      int64_t flags, int64_t& status,
@@ -39,7 +45,16 @@ QDHwSpecSystem::QDHwSpecSystem(const wchar_t* name, int64_t deviceNumber, int64_
   SetGuardByte(true);
   // A failed GenICam set-up fails the allocation already: the board is not
   // touched.
-  if (status == 0) Construct(allocationFlags, ctx);
+  if (status == 0) {
+    try {
+      Construct(allocationFlags, ctx);
+    } catch (...) {
+      // The allocation's command makes the escape its error; the board opened so far is closed
+      // here, for no destructor of this class will run, and what that fails in goes to the host.
+      ReleaseKernelSystem(nullptr);
+      throw;
+    }
+  }
   status = ctx.ErrorCode();
 }
 
@@ -110,31 +125,43 @@ void QDHwSpecSystem::FailConstruction(const foundation::CError& error, QDDriverT
   ReleaseKernelSystem(&ctx);
 }
 
-void QDHwSpecSystem::ReleaseKernelSystem(QDDriverThreadContext* ctx) {
+void QDHwSpecSystem::ReleaseKernelSystem(QDDriverThreadContext* ctx) noexcept {
   if (handles_.device == 0 || handles_.device == kernel::kNoHandle) return;
-  if (handles_.systemId == kernel::kNoHandle) {
-    // Opened, but no kernel system was made on it.
+  if (handles_.systemId != kernel::kNoHandle) {
+    frame::ReportEscapes(kFreeFunctionName, [&] {
+      // The release raises its error on the context, where the error held stays first.
+      foundation::CError error;
+      frame::LLsysRelease(handles_, 0, error, ctx);
+      if (ctx == nullptr) frame::ReportThreadError(kFreeFunctionName, error);
+    });
+  }
+  // Opened but no kernel system made on it, or a release that failed half way: the system goes
+  // all the same, and its device with it.
+  if (handles_.device != 0) {
     os::CloseHandle(os::HandleFromValue(handles_.device));
     handles_.device = 0;
-    return;
   }
-  // The error of a release concerns no command: the one held stays first.
-  foundation::CError ignored;
-  frame::LLsysRelease(handles_, 0, ignored, ctx);
 }
 
 QDHwSpecSystem::~QDHwSpecSystem() {
-  // Processing runs call into this system from their watchdogs: they end
-  // first, then the hook threads that wait on the device and call into the
+  // May run on any thread, after the command that freed the system: what fails is told to the
+  // host, and the steps after it still run. Processing runs call into this system from their
+  // watchdogs: they end first, then the hook threads that wait on the device and call into the
   // channel records.
   for (int64_t index = 1; index < digitizers_.Size(); ++index) {
-    if (auto digitizer = FindDigitizer(index)) StopProcessing(*digitizer, nullptr);
+    if (auto digitizer = FindDigitizer(index)) {
+      frame::ReportEscapes(kFreeFunctionName, [&] { StopProcessing(*digitizer, nullptr); });
+    }
   }
-  userHook_.reset();
-  // May run on any thread, after the command that freed the system.
+  // Taken out here, where the destructor alone reaches it, and ended under the barrier.
+  std::unique_ptr<frame::CUserHook> hook = std::move(userHook_);
+  frame::ReportEscapes(kFreeFunctionName, [&] { hook.reset(); });
   if (systemObjectId_ != 0) {
-    foundation::CError ignored;
-    frame::LLsysObjectFree(handles_, systemObjectId_, ignored, nullptr);
+    frame::ReportEscapes(kFreeFunctionName, [&] {
+      foundation::CError error;
+      frame::LLsysObjectFree(handles_, systemObjectId_, error, nullptr);
+      frame::ReportThreadError(kFreeFunctionName, error);
+    });
   }
   ReleaseKernelSystem(nullptr);
 }

@@ -71,8 +71,12 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   bool HasDigitizer(int64_t index) const { return FindDigitizer(index) != nullptr; }
   // Grab processing (driver/board/process).
   int64_t DigProcess(const OperationArgs& args, QDDriverThreadContext& ctx) override;
-  // Ends the digitizer's processing run, if any; a null context records nothing.
+  // Ends the digitizer's processing run, if any; without a context the stop's error goes to
+  // the host.
   void StopProcessing(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext* ctx);
+  // Ends the run whose processing function failed, from the thread that delivered its frame;
+  // what the stop records goes to the host.
+  void EndProcessAfterFailure(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler);
   // 1 when the digitizer's source window lies in its camera frame, else -1.
   int64_t CheckDigSourceWindow(int64_t digitizer);
   // The hook threads of a digitizer's own events: this base with the digitizer's index.
@@ -141,7 +145,9 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   void SetUpDriverLog(QDDriverThreadContext& ctx);
   foundation::CError RunFirmwareCheck(int64_t mode);
   void FailConstruction(const foundation::CError& error, QDDriverThreadContext& ctx);
-  void ReleaseKernelSystem(QDDriverThreadContext* ctx);
+  // Closes the kernel system and the device, whatever fails on the way; without a context the
+  // failure goes to the host.
+  void ReleaseKernelSystem(QDDriverThreadContext* ctx) noexcept;
   uint64_t SystemRequest(uint64_t word, foundation::CError& error, QDDriverThreadContext& ctx,
                          kernel::SysRequest* reply = nullptr);
   // The system inquire's answers that the board's state gives.
@@ -202,7 +208,8 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   // A start's frame count and default flag; a triggered continuous start prepares the digitizer.
   bool PlanProcessStart(QDHwSpecDigitizerInfo& digitizer, ProcessRun& run, int64_t count,
                         QDDriverThreadContext& ctx);
-  // Whether a buffer asks for the flagged path; nothing when the start is refused.
+  // Whether a buffer asks for the flagged path; nothing when the start is refused. It and
+  // StartProcessHandler are called under the handler's lock.
   std::optional<bool> CheckProcessBuffers(QDHwSpecDigitizerInfo& digitizer,
                                           CDigProcessHdler& handler,
                                           const std::vector<frame::ProcessBufferEntry>& buffers,
@@ -213,6 +220,9 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   // A synchronous start's wait for its run to end, then the stop.
   void WaitForProcessEnd(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
                          int64_t frames, QDDriverThreadContext& ctx);
+  // The failure of the run's processing function that the synchronous starter waited for
+  // becomes its command's error, or a hook error when the command failed already.
+  static void TakeFunctionFailure(CDigProcessHdler& handler, QDDriverThreadContext& ctx);
   // Board copies: the kernel transfer request, sent with its grab mark; false
   // when the kernel refused it.
   bool SendTransfer(kernel::BufTransferRequest& request, const frame::QDBufferInfo& destination,

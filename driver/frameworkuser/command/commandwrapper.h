@@ -2,10 +2,10 @@
 #pragma once
 
 #include <bit>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 
+#include "driver/foundation/integerchecks.h"
 #include "interfaces/hostcommand/commandrecord.h"
 
 namespace zor::frame {
@@ -13,16 +13,7 @@ namespace zor::frame {
 inline constexpr int64_t kValueInteger = 1;
 inline constexpr int64_t kValueDouble = 2;
 
-// A double truncated toward zero. One beyond int64_t's range saturates at the nearer bound, and
-// NaN, which no integer stands for, gives forNaN: a plain cast of either is undefined.
-inline int64_t TruncateSaturated(double number, int64_t forNaN) {
-  // 2^63: the first double above int64_t's range; -2^63, its lowest value, converts exactly.
-  constexpr double kBeyondRange = 9223372036854775808.0;
-  if (std::isnan(number)) return forNaN;
-  if (number < -kBeyondRange) return std::numeric_limits<int64_t>::min();
-  if (number >= kBeyondRange) return std::numeric_limits<int64_t>::max();
-  return static_cast<int64_t>(number);
-}
+using foundation::TruncateSaturated;
 
 // A value with its kind, as the control operations take it.
 struct ValueRecord {

@@ -98,7 +98,10 @@ void RecordCurrentException(QDDriverThreadContext& ctx) noexcept {
 }
 
 void ReportCurrentException(const wchar_t* function) noexcept {
-  const EscapedException escaped = DescribeCurrentException();
+  ReportException(function, DescribeCurrentException());
+}
+
+void ReportException(const wchar_t* function, const EscapedException& escaped) noexcept {
   try {
     if (escaped.code == kNoHostMemory) {
       ReportThreadError(function, escaped.code, MessageText(escaped.code, escaped.subCode),
@@ -111,12 +114,21 @@ void ReportCurrentException(const wchar_t* function) noexcept {
   }
 }
 
-void ReportHookException() noexcept {
-  const EscapedException escaped = DescribeCurrentException();
+void ReportHookException() noexcept { ReportHookFailure(DescribeCurrentException()); }
+
+void ReportHookFailure(const EscapedException& escaped) noexcept {
   try {
     ReportThreadError(kHookFunctionName, kHookError, kHookThrewText, TextOrNull(escaped));
   } catch (...) {
     // Nobody is left to tell.
+  }
+}
+
+void RecordHookFailure(QDDriverThreadContext& ctx, const EscapedException& escaped) noexcept {
+  try {
+    ctx.SetErrorText(kHookError, kHookThrewText, TextOrNull(escaped), nullptr);
+  } catch (...) {
+    // Even recording failed: the command's status is all that tells of it.
   }
 }
 

@@ -27,10 +27,15 @@ void RecordException(QDDriverThreadContext& ctx, const EscapedException& escaped
 
 // Reports the exception to the host library as a failure of the named function.
 void ReportCurrentException(const wchar_t* function) noexcept;
+void ReportException(const wchar_t* function, const EscapedException& escaped) noexcept;
 
 // Reports an exception that a user's hook function threw, as a hook error: the hook's caller
 // goes on with its next event.
 void ReportHookException() noexcept;
+void ReportHookFailure(const EscapedException& escaped) noexcept;
+// Records a hook function's exception, described earlier, as the hook error of the command that
+// runs on ctx: the command waited for what the hook ended.
+void RecordHookFailure(QDDriverThreadContext& ctx, const EscapedException& escaped) noexcept;
 
 // Runs step; what escapes it is reported under the function's name. False when step threw.
 template <class Step>

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "driver/foundation/integerchecks.h"
 #include "platform/os/core/handle.h"
 
 namespace zor::frame {
@@ -54,7 +55,7 @@ class QDZorThreadContext {
   void SetTimeoutSeconds(double seconds) { timeoutSeconds_ = seconds; }
   // The time-out as the kernel object takes it: milliseconds, -1 without limit.
   int64_t TimeoutMilliseconds() const {
-    return timeoutSeconds_ < 0 ? -1 : static_cast<int64_t>(timeoutSeconds_ * 1000);
+    return timeoutSeconds_ < 0 ? -1 : foundation::TruncateSaturated(timeoutSeconds_ * 1000, -1);
   }
   // Settings the host stores on a thread object (control types 1805, 1815, 1819).
   int64_t RegionAccessWait() const { return regionAccessWait_; }

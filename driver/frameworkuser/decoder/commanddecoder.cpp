@@ -37,19 +37,26 @@ void Dispatch(QDDeviceDriver& driver, const QDCommandWrapper& command, QDDriverT
 
 // What escaped the command before it reached the dispatcher becomes its error on the calling
 // thread's context. Without a driver the command fails as when none can be made; without a
-// context only the status tells.
+// context only the status tells: QD_STATUS_PENDING, the dispatcher's "not handled yet", which
+// the host takes for a command that the driver did not carry out. QD_STATUS_ERROR would send the
+// host asking for an error that no context holds, and QD_STATUS_UNSUPPORTED would call the opcode
+// unsupported. The host still hears what escaped.
 void FailCommand(const QDCommandWrapper& command, QDDeviceDriver* driver,
                  QDDriverThreadContext* ctx) noexcept {
   const zor::frame::EscapedException escaped = zor::frame::DescribeCurrentException();
   try {
     if (driver == nullptr) return command.SetStatus(QD_STATUS_UNSUPPORTED);
     if (ctx == nullptr) ctx = driver->CallingThreadContext();
-    if (ctx == nullptr) return command.SetStatus(QD_STATUS_PENDING);
+    if (ctx == nullptr) {
+      zor::frame::ReportException(L"QDDravionLynCommandDecoder", escaped);
+      return command.SetStatus(QD_STATUS_PENDING);
+    }
     // Outside any command the thread still holds the error of its last one.
     if (ctx->Nesting() == 0) ctx->SetError(0, 0, 0, 0);
     zor::frame::RecordException(*ctx, escaped);
     command.SetStatus(QD_STATUS_ERROR);
   } catch (...) {
+    // Recording the error failed: the command was not carried out, and no error tells why.
     command.SetStatus(QD_STATUS_PENDING);
   }
 }

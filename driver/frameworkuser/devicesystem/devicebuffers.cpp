@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "driver/foundation/integerchecks.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
@@ -87,7 +88,7 @@ void SetMaxValue(QDBufferInfo& record, int64_t value) {
   state.maxValue = value;
   const int64_t depth = static_cast<int64_t>(record.Descriptor().bitDepth & 0xFF);
   const double bits = std::log10(std::max(1.0, static_cast<double>(value) + 1.0)) / std::log10(2.0);
-  int64_t inUse = static_cast<int64_t>(bits);
+  int64_t inUse = foundation::TruncateSaturated(bits, 0);
   if (inUse <= 0 || inUse > depth) inUse = depth;
   state.depthInUse = inUse;
 }
@@ -136,7 +137,7 @@ constexpr KeptAnswer kKeptAnswers[] = {
     {Q_SIZE_Y, DescriptorWord<&Descriptor::sizeY>},
     {Q_SIZE_BAND, DescriptorWord<&Descriptor::bandCount>},
     {Q_SIZE_BIT, BitDepth},
-    {Q_TYPE, DescriptorWord<&Descriptor::descriptionWord8>},
+    {Q_TYPE, DescriptorWord<&Descriptor::dataType>},
     {Q_PITCH, DescriptorWord<&Descriptor::pitch>},
     {kFormatWordAlias, DescriptorWord<&Descriptor::formatWord>},
     {Q_FORMAT_WORD, DescriptorWord<&Descriptor::formatWord>},
@@ -265,13 +266,14 @@ ZOR_BUFFER_ACCESS(BufPutBandRegion, HostBufPutBandRegion, args.Int(1), args.Int(
                   args.Int(4), args.Int(5), args.Int(6), args.Pointer<const void>(7))
 #undef ZOR_BUFFER_ACCESS
 
-int64_t QDDeviceSystem::BufOp020F(const OperationArgs& args, QDDriverThreadContext& /*ctx*/) {
+int64_t QDDeviceSystem::BufPassToHost(const OperationArgs& args, QDDriverThreadContext& /*ctx*/) {
   std::shared_ptr<QDBufferInfo> record = FindBuffer(args.Int(0));
   if (record != nullptr) HostBufOp020F(record->HostId(), args.Int(1), args.Int(2));
   return 1;
 }
 
-int64_t QDDeviceSystem::BufOp0237(const OperationArgs& args, QDDriverThreadContext& ctx) {
+int64_t QDDeviceSystem::BufPassToKernelAndHost(const OperationArgs& args,
+                                               QDDriverThreadContext& ctx) {
   std::shared_ptr<QDBufferInfo> record = FindBuffer(args.Int(0));
   if (record == nullptr) return 1;
   // The kernel goes first on memory it holds; its refusal ends the operation.
@@ -280,7 +282,7 @@ int64_t QDDeviceSystem::BufOp0237(const OperationArgs& args, QDDriverThreadConte
     const uint64_t words[4] = {
         static_cast<uint64_t>(args.Int(1)), static_cast<uint64_t>(args.Int(2)),
         static_cast<uint64_t>(args.Int(3)), static_cast<uint64_t>(args.Int(4))};
-    LLsysBufOp0237(handles_, CallerKernelId(ctx), record->GetKernelHandle(), words, error, &ctx);
+    LLsysBufPassWords(handles_, CallerKernelId(ctx), record->GetKernelHandle(), words, error, &ctx);
     if (error.errorSet != 0) return 1;
   }
   HostBufOp0237(record->HostId(), args.Int(1), args.Int(2), args.Int(3), args.Int(4), args.Int(5));

@@ -83,7 +83,7 @@ struct PropertyAnswer {
 };
 constexpr PropertyAnswer kPropertyAnswers[] = {
     {17, [](const kernel::DigPropertiesBlock& p) { return static_cast<int64_t>(p.reserved64); }},
-    {1102, [](const kernel::DigPropertiesBlock& p) { return p.word120; }},
+    {1102, [](const kernel::DigPropertiesBlock& p) { return p.signedWord; }},
     {kMaximumForm + Q_SIZE_X,
      [](const kernel::DigPropertiesBlock& p) { return static_cast<int64_t>(p.maxWidth); }},
     {kMaximumForm + Q_SIZE_Y,
@@ -223,7 +223,7 @@ bool AnswerFromRecord(QDDigitizerInfo& digitizer, int64_t type, void* out) {
     return answer(keptOr(type, setting->unset));
   }
   for (const PropertyAnswer& property : kPropertyAnswers) {
-    if (property.type == type) return answer(property.read(digitizer.Channel().Properties()));
+    if (property.type == type) return answer(property.read(digitizer.CopyProperties()));
   }
   switch (type) {
     case Q_GRAB_PERIOD:
@@ -330,7 +330,8 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
   if (type == kGrabControlState) return answer(GrabControlInquire(*digitizer));
   if (type == Q_PROCESS_PENDING_GRAB_NUM) {
     uint64_t pending = 0;
-    LLsysDigInquireValue(handles_, digitizer->Channel().Block().kernelWord1, type, pending, &ctx);
+    LLsysDigInquireValue(handles_, digitizer->Channel().Block().kernelDigitizer, type, pending,
+                         &ctx);
     return answer(static_cast<int64_t>(pending));
   }
   if (type == Q_GRAB_CONTINUOUS_END_TRIGGER) {

@@ -39,7 +39,7 @@ void QDDeviceSystem::ReportKernelPerformance(QDDriverThreadContext& ctx) {
   DeviceRequest(handles_, CallerKernelId(ctx), record, error, &ctx);
   if (error.errorSet != 0) return;
   ctx.Driver().PrintPerformanceReport(static_cast<double>(record.performance.frequency),
-                                      static_cast<int64_t>(record.performance.word18));
+                                      static_cast<int64_t>(record.performance.sleepTicks));
   PrintDriverPerformanceReport(record.performance);
 }
 

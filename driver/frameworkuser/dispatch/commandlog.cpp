@@ -34,21 +34,21 @@ struct EndTags {
 // A pair the opcode does not fill: tag 0, value 0.
 constexpr TagPair kNone{0, -1};
 constexpr EndTags kEndTags[] = {
-    {0x0001, {LogTag("NUM"), 2}, {LogTag("FLAG"), 3}},
-    {0x0003, {LogTag("TYPE"), 1}, kNone},
-    {0x0004, {LogTag("TYPE"), 1}, {LogTag("VAL"), 2}},
-    {0x0007, {LogTag("TYPE"), 0}, kNone},
-    {0x0008, {LogTag("TYPE"), 1}, kNone},
-    {0x0210, {LogTag("TYPE"), 1}, {LogTag("VAL"), 2}},
-    {0x0213, {LogTag("ATTR"), 5}, {LogTag("FLAG"), 6}},
-    {0x0601, {LogTag("FLAG"), 2}, kNone},
-    {0x0609, {LogTag("TYPE"), 1}, {LogTag("VAL"), 2}},
-    {0x060C, {LogTag("TYPE"), 1}, kNone},
-    {0x0610, {LogTag("OPER"), 3}, {LogTag("FLAG"), 4}},
-    {0x0612, {LogTag("FLAG"), 1}, {LogTag("TYPE"), 3}},
-    {0x0613, {LogTag("FLAG"), 1}, {LogTag("TYPE"), 3}},
-    {0x2E02, {LogTag("TYPE"), 1}, {LogTag("VAL"), 2}},
-    {0x2E04, {LogTag("TYPE"), 1}, kNone},
+    {hostcommand::kSysAlloc, {LogTag("NUM"), 2}, {LogTag("FLAG"), 3}},
+    {hostcommand::kSysInquire, {LogTag("TYPE"), 1}, kNone},
+    {hostcommand::kSysControl, {LogTag("TYPE"), 1}, {LogTag("VAL"), 2}},
+    {hostcommand::kSysHookFunction, {LogTag("TYPE"), 0}, kNone},
+    {hostcommand::kSysGetHookInfo, {LogTag("TYPE"), 1}, kNone},
+    {hostcommand::kBufControl, {LogTag("TYPE"), 1}, {LogTag("VAL"), 2}},
+    {hostcommand::kBufAlloc, {LogTag("ATTR"), 5}, {LogTag("FLAG"), 6}},
+    {hostcommand::kDigAlloc, {LogTag("FLAG"), 2}, kNone},
+    {hostcommand::kDigControl, {LogTag("TYPE"), 1}, {LogTag("VAL"), 2}},
+    {hostcommand::kDigHookFunction, {LogTag("TYPE"), 1}, kNone},
+    {hostcommand::kDigProcess, {LogTag("OPER"), 3}, {LogTag("FLAG"), 4}},
+    {hostcommand::kDigControlFeature, {LogTag("FLAG"), 1}, {LogTag("TYPE"), 3}},
+    {hostcommand::kDigInquireFeature, {LogTag("FLAG"), 1}, {LogTag("TYPE"), 3}},
+    {hostcommand::kThrControl, {LogTag("TYPE"), 1}, {LogTag("VAL"), 2}},
+    {hostcommand::kThrInquire, {LogTag("TYPE"), 1}, kNone},
 };
 
 }  // namespace

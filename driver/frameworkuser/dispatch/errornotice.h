@@ -1,4 +1,4 @@
-// The host's request for the calling thread's error (opcode 0x1802).
+// The host's request for the calling thread's error (hostcommand::kDrvErrorNotify).
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "interfaces/hostcommand/opcodes.h"
+
 namespace zor::frame {
 namespace {
 
@@ -17,6 +19,8 @@ constexpr ArgSource Word(uint8_t slot, uint8_t element) {
 }
 
 using Op = SystemOp;
+// The opcodes that the host library's modules name; the others of the table have no name.
+using namespace hostcommand;
 
 struct Builder {
   std::array<OpcodeEntry, 400> entries{};
@@ -57,14 +61,14 @@ struct Builder {
 };
 
 constexpr void AddSystemGroup(Builder& b) {
-  b.Add(0x0001, Route::SystemAlloc, kNoSystemOp,
+  b.Add(kSysAlloc, Route::SystemAlloc, kNoSystemOp,
         {V(1), V(2), V(3), V(4), {ArgKind::OptionalValue, 5}});
-  b.Add(0x0002, Route::SystemFree, kNoSystemOp, {});
-  b.Plain(0x0003, Op::SysInquire, {V(1), V(2)});
-  b.Plain(0x0004, Op::SysControl, {V(1), Variant(2)});
-  b.Plain(0x0005, Op::SysIoCommand, {V(0), V(1), V(2), V(3), V(4), V(5), V(6), V(7)});
-  b.Plain(0x0007, Op::SysHookFunction, {V(0), V(1), V(2)});
-  b.Plain(0x0008, Op::SysGetHookInfo, {V(1), V(2), V(3), V(4)});
+  b.Add(kSysFree, Route::SystemFree, kNoSystemOp, {});
+  b.Plain(kSysInquire, Op::SysInquire, {V(1), V(2)});
+  b.Plain(kSysControl, Op::SysControl, {V(1), Variant(2)});
+  b.Plain(kSysIoCommand, Op::SysIoCommand, {V(0), V(1), V(2), V(3), V(4), V(5), V(6), V(7)});
+  b.Plain(kSysHookFunction, Op::SysHookFunction, {V(0), V(1), V(2)});
+  b.Plain(kSysGetHookInfo, Op::SysGetHookInfo, {V(1), V(2), V(3), V(4)});
   b.UnnamedRange(0x0009, 0x000D, Route::Plain);
   for (uint16_t opcode : {0x000E, 0x000F}) {
     b.Plain(opcode, UnnamedOp(opcode), {V(1), V(2), V(3), V(4), Size(4)});
@@ -74,34 +78,34 @@ constexpr void AddSystemGroup(Builder& b) {
 
 constexpr void AddBufferGroup(Builder& b) {
   const std::initializer_list<ArgSource> region = {Id(0), V(1), V(2), V(3), V(4), V(5)};
-  b.Plain(0x0202, Op::BufChild, region);
-  b.Plain(0x0203, Op::BufFree, {Id(0)});
-  b.Plain(0x0204, Op::BufGetRegion, region);
-  b.Plain(0x0205, Op::BufPutRegion, region);
-  b.Plain(0x0206, Op::BufCopy, {Id(0), Id(1)});
-  b.Plain(0x0207, Op::BufCopy, {Id(0), Id(1), V(2)});
+  b.Plain(kBufChild, Op::BufChild, region);
+  b.Plain(kBufFree, Op::BufFree, {Id(0)});
+  b.Plain(kBufGetRegion, Op::BufGetRegion, region);
+  b.Plain(kBufPutRegion, Op::BufPutRegion, region);
+  b.Plain(kBufCopy, Op::BufCopy, {Id(0), Id(1)});
+  b.Plain(kBufCopyCondition, Op::BufCopy, {Id(0), Id(1), V(2)});
   const std::initializer_list<ArgSource> bandRegion = {Id(0), V(1), V(2), V(3),
                                                        V(4),  V(5), V(6), V(7)};
-  b.Plain(0x0208, Op::BufGetBandRegion, bandRegion);
-  b.Plain(0x0209, Op::BufPutBandRegion, bandRegion);
-  b.Plain(0x020A, Op::BufInquire, {Id(0), V(1), V(2)});
-  b.Plain(0x020B, Op::BufChildBand, {Id(0), V(1), V(2), V(3), V(4), V(5), V(6)});
-  b.Plain(0x020F, Op::BufOp020F, {Id(0), V(1), V(2)});
-  b.Plain(0x0210, Op::BufControl, {Id(0), V(1), Variant(2)});
-  b.Add(0x0213, Route::BufferAllocation, Op::BufAlloc,
+  b.Plain(kBufGetBandRegion, Op::BufGetBandRegion, bandRegion);
+  b.Plain(kBufPutBandRegion, Op::BufPutBandRegion, bandRegion);
+  b.Plain(kBufInquire, Op::BufInquire, {Id(0), V(1), V(2)});
+  b.Plain(kBufChildBand, Op::BufChildBand, {Id(0), V(1), V(2), V(3), V(4), V(5), V(6)});
+  b.Plain(0x020F, Op::BufPassToHost, {Id(0), V(1), V(2)});
+  b.Plain(kBufControl, Op::BufControl, {Id(0), V(1), Variant(2)});
+  b.Add(kBufAlloc, Route::BufferAllocation, Op::BufAlloc,
         {V(1), V(2), V(3), V(4), V(5), V(6), V(7), V(8), Id(9)}, Select::Any, 0);
   const std::initializer_list<ArgSource> copyRegion = {Id(0), Id(1), V(2), V(3), V(4),
                                                        V(5),  V(6),  V(7), V(8), V(9)};
-  b.Plain(0x0215, Op::BufCopyRegion, copyRegion);
+  b.Plain(kBufCopyRegion, Op::BufCopyRegion, copyRegion);
   // Sixteen arguments in fourteen slots: the last slot is an array of the
   // transfer type, the operation flag and the extra parameter.
-  b.Plain(0x0233, Op::BufTransfer,
+  b.Plain(kBufTransfer, Op::BufTransfer,
           {Id(0), Id(1), V(2), V(3), V(4), V(5), V(6), V(7), V(8), V(9), V(10), V(11), V(12),
            Word(13, 0), Word(13, 1), Word(13, 2)});
-  b.Plain(0x0222, Op::BufCopyClip, {Id(0), Id(1), V(2), V(3)});
-  b.Plain(0x0229, Op::BufGetBand, {Id(0), V(1), V(2), V(3)});
-  b.Plain(0x0230, Op::BufPutBand, {Id(0), V(1), V(2), V(3)});
-  b.Plain(0x0237, Op::BufOp0237, region);
+  b.Plain(kBufCopyClip, Op::BufCopyClip, {Id(0), Id(1), V(2), V(3)});
+  b.Plain(kBufGetBand, Op::BufGetBand, {Id(0), V(1), V(2), V(3)});
+  b.Plain(kBufPutBand, Op::BufPutBand, {Id(0), V(1), V(2), V(3)});
+  b.Plain(0x0237, Op::BufPassToKernelAndHost, region);
   for (uint16_t opcode :
        {0x020C, 0x020D, 0x020E, 0x0211, 0x0212, 0x0214, 0x021C, 0x0220, 0x0221, 0x0225, 0x0226,
         0x0227, 0x0228, 0x022B, 0x022C, 0x022D, 0x022E, 0x022F, 0x0232}) {
@@ -116,24 +120,24 @@ constexpr void AddBufferGroup(Builder& b) {
 }
 
 constexpr void AddDigitizerGroup(Builder& b) {
-  b.Add(0x0601, Route::DigitizerAllocation, Op::DigAlloc, {V(0), V(1), V(2), V(3)});
-  b.Plain(0x0602, Op::DigFree, {Id(0)});
-  b.Add(0x0603, Route::GrabChooser, kNoSystemOp, {Id(0), {ArgKind::GrabBuffer, 1}, V(2)});
-  b.Add(0x060E, Route::GrabChooser, kNoSystemOp,
+  b.Add(kDigAlloc, Route::DigitizerAllocation, Op::DigAlloc, {V(0), V(1), V(2), V(3)});
+  b.Plain(kDigFree, Op::DigFree, {Id(0)});
+  b.Add(kDigGrab, Route::GrabChooser, kNoSystemOp, {Id(0), {ArgKind::GrabBuffer, 1}, V(2)});
+  b.Add(kDigGrabContinuous, Route::GrabChooser, kNoSystemOp,
         {Id(0), {ArgKind::GrabBuffer, 1}, {ArgKind::MinusOne, 0}});
-  b.Plain(0x0604, Op::DigChannel, {Id(0), V(1)});
-  b.Plain(0x0605, Op::DigHalt, {Id(0)});
+  b.Plain(kDigChannel, Op::DigChannel, {Id(0), V(1)});
+  b.Plain(kDigHalt, Op::DigHalt, {Id(0)});
   b.Plain(0x0606, UnnamedOp(0x0606), {Id(0), V(1)});
-  b.Plain(0x0607, Op::DigInquire, {Id(0), V(1), V(2)});
-  b.Plain(0x0608, Op::DigReference, {Id(0), V(1), V(2)});
-  b.Plain(0x0609, Op::DigControlEntry, {Id(0), V(1), Variant(2)});
-  b.Plain(0x060A, Op::DigGrabWait, {Id(0), V(1)});
-  b.Plain(0x060C, Op::DigHookFunction, {Id(0), V(1), V(2), V(3)});
-  b.Plain(0x060F, Op::DigGrabAbort, {Id(0), {ArgKind::DoubleOrDefault, 1}});
-  b.Plain(0x0610, Op::DigProcess, {Id(0), V(1), V(2), V(3), V(4)});
-  b.Plain(0x0611, Op::DigGetHookInfo, {V(0), V(1), V(2), V(3)});
-  b.Plain(0x0612, Op::ControlFeature, {Id(0), V(1), V(2), V(3), V(4), Size(4)});
-  b.Plain(0x0613, Op::InquireFeature, {Id(0), V(1), V(2), V(3), V(4), Size(4)});
+  b.Plain(kDigInquire, Op::DigInquire, {Id(0), V(1), V(2)});
+  b.Plain(kDigReference, Op::DigReference, {Id(0), V(1), V(2)});
+  b.Plain(kDigControl, Op::DigControlEntry, {Id(0), V(1), Variant(2)});
+  b.Plain(kDigGrabWait, Op::DigGrabWait, {Id(0), V(1)});
+  b.Plain(kDigHookFunction, Op::DigHookFunction, {Id(0), V(1), V(2), V(3)});
+  b.Plain(kDigGrabAbort, Op::DigGrabAbort, {Id(0), {ArgKind::DoubleOrDefault, 1}});
+  b.Plain(kDigProcess, Op::DigProcess, {Id(0), V(1), V(2), V(3), V(4)});
+  b.Plain(kDigGetHookInfo, Op::DigGetHookInfo, {V(0), V(1), V(2), V(3)});
+  b.Plain(kDigControlFeature, Op::ControlFeature, {Id(0), V(1), V(2), V(3), V(4), Size(4)});
+  b.Plain(kDigInquireFeature, Op::InquireFeature, {Id(0), V(1), V(2), V(3), V(4), Size(4)});
 }
 
 constexpr void AddGroup0800(Builder& b) {
@@ -176,10 +180,10 @@ constexpr void AddGroup0A00(Builder& b) {
 }
 
 constexpr void AddDriverGroups(Builder& b) {
-  b.Add(0x1802, Route::ErrorNotice, kNoSystemOp, {V(0), V(1), V(2), V(3), V(4), V(5)});
-  b.Add(0x1803, Route::DriverInquire, kNoSystemOp, {V(0), V(1), V(2)});
-  b.Add(0x1805, Route::DriverControl, kNoSystemOp, {Id(0), V(1)});
-  b.Add(0x1806, Route::ProcessAttach, kNoSystemOp, {V(0)});
+  b.Add(kDrvErrorNotify, Route::ErrorNotice, kNoSystemOp, {V(0), V(1), V(2), V(3), V(4), V(5)});
+  b.Add(kDrvInquire, Route::DriverInquire, kNoSystemOp, {V(0), V(1), V(2)});
+  b.Add(kDrvControl, Route::DriverControl, kNoSystemOp, {Id(0), V(1)});
+  b.Add(kDrvProcessAttach, Route::ProcessAttach, kNoSystemOp, {V(0)});
   for (uint16_t opcode : {0x1A02, 0x1A03, 0x1A04, 0x1A06, 0x1A07, 0x1A08, 0x1A0C, 0x1A0D}) {
     b.Variants(opcode);
   }
@@ -188,12 +192,12 @@ constexpr void AddDriverGroups(Builder& b) {
 }
 
 constexpr void AddThreadGroup(Builder& b) {
-  b.Add(0x2E01, Route::Plain, Op::ThreadAlloc, {V(1), V(2), V(3), V(4), V(5)}, Select::Any, 0);
-  b.Plain(0x2E02, Op::ThreadControl, {V(0), V(1), {ArgKind::Integer, 2}});
-  b.Add(0x2E03, Route::ThreadFree, Op::ThreadFree, {V(0)});
-  b.Plain(0x2E04, Op::ThreadInquire, {V(0), V(1), V(2)});
-  b.Plain(0x2E05, Op::ThreadWait, {V(0), V(1), V(2)});
-  b.Plain(0x2E06, Op::ThreadWaitMultiple, {V(0), V(1), V(2), V(3)});
+  b.Add(kThrAlloc, Route::Plain, Op::ThreadAlloc, {V(1), V(2), V(3), V(4), V(5)}, Select::Any, 0);
+  b.Plain(kThrControl, Op::ThreadControl, {V(0), V(1), {ArgKind::Integer, 2}});
+  b.Add(kThrFree, Route::ThreadFree, Op::ThreadFree, {V(0)});
+  b.Plain(kThrInquire, Op::ThreadInquire, {V(0), V(1), V(2)});
+  b.Plain(kThrWait, Op::ThreadWait, {V(0), V(1), V(2)});
+  b.Plain(kThrWaitMultiple, Op::ThreadWaitMultiple, {V(0), V(1), V(2), V(3)});
 }
 
 constexpr Builder BuildTable() {

@@ -70,19 +70,10 @@ int64_t QDDeviceDriver::ForwardGuarded(SystemOp op, int64_t systemIndex, const O
   return CallSystem(*system, op, args, ctx);
 }
 
-int64_t QDDeviceDriver::ForwardOpcode1A01(int64_t systemIndex, const OperationArgs& args,
-                                          QDDriverThreadContext& ctx) {
-  return ForwardGuarded(UnnamedOp(0x1A01, kPlainVariant), systemIndex, args, ctx);
-}
-
-int64_t QDDeviceDriver::ForwardOpcode1A05(int64_t systemIndex, const OperationArgs& args,
-                                          QDDriverThreadContext& ctx) {
-  return ForwardGuarded(UnnamedOp(0x1A05, kPlainVariant), systemIndex, args, ctx);
-}
-
-int64_t QDDeviceDriver::ForwardOpcode1A09(int64_t systemIndex, const OperationArgs& args,
-                                          QDDriverThreadContext& ctx) {
-  return ForwardGuarded(UnnamedOp(0x1A09, kPlainVariant), systemIndex, args, ctx);
+int64_t QDDeviceDriver::ForwardOwnPlainVariant(uint16_t opcode, int64_t systemIndex,
+                                               const OperationArgs& args,
+                                               QDDriverThreadContext& ctx) {
+  return ForwardGuarded(UnnamedOp(opcode, kPlainVariant), systemIndex, args, ctx);
 }
 
 int64_t QDDeviceDriver::Forward(const OpcodeEntry& entry, int64_t systemIndex,
@@ -91,9 +82,7 @@ int64_t QDDeviceDriver::Forward(const OpcodeEntry& entry, int64_t systemIndex,
     case Route::Guarded:
       return ForwardGuarded(entry.op, systemIndex, args, ctx);
     case Route::DriverForward:
-      if (entry.opcode == 0x1A01) return ForwardOpcode1A01(systemIndex, args, ctx);
-      if (entry.opcode == 0x1A05) return ForwardOpcode1A05(systemIndex, args, ctx);
-      return ForwardOpcode1A09(systemIndex, args, ctx);
+      return ForwardOwnPlainVariant(entry.opcode, systemIndex, args, ctx);
     case Route::NoOperation: {
       std::lock_guard lock(systems_.Lock());
       return -1;

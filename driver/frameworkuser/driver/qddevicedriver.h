@@ -37,12 +37,10 @@ class QDDeviceDriver {
   // system's index goes to the out index, 0 when it could not be made.
   virtual int64_t SystemAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) = 0;
   virtual int64_t SystemFree(int64_t systemIndex, QDDriverThreadContext& ctx);
-  virtual int64_t ForwardOpcode1A01(int64_t systemIndex, const OperationArgs& args,
-                                    QDDriverThreadContext& ctx);
-  virtual int64_t ForwardOpcode1A05(int64_t systemIndex, const OperationArgs& args,
-                                    QDDriverThreadContext& ctx);
-  virtual int64_t ForwardOpcode1A09(int64_t systemIndex, const OperationArgs& args,
-                                    QDDriverThreadContext& ctx);
+  // The driver's own guarded forward of the plain variant of opcode 0x1A01, 0x1A05 or 0x1A09,
+  // to the system operation that no class serves.
+  virtual int64_t ForwardOwnPlainVariant(uint16_t opcode, int64_t systemIndex,
+                                         const OperationArgs& args, QDDriverThreadContext& ctx);
   virtual QDDriverThreadContext* AllocThreadContext(uint32_t threadId);
   virtual int64_t GetErrorBase() const { return kFirstErrorCode; }
 

@@ -60,7 +60,8 @@ QDDriverThreadContext* QDDeviceDriver::GetThreadContext(int64_t systemIndex) {
   } else {
     ctx = AllocThreadContext(threadId);
     if (ctx == nullptr) return nullptr;
-    threadContexts_.emplace(threadId, ctx);
+    // Owned before the map allocates its node, which may throw.
+    threadContexts_.emplace(threadId, std::unique_ptr<QDDriverThreadContext>(ctx));
     created = true;
   }
   QDZorThreadContext* current = GetSystemThreadContext(*ctx, systemIndex);

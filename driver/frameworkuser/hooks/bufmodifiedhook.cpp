@@ -6,6 +6,7 @@
 #include <memory>
 #include <shared_mutex>
 
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/errortable/messagetable.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
@@ -43,6 +44,15 @@ void ReportGrabError(uint64_t code, uint64_t subCode, bool processing) {
   HostFuncFree(function);
 }
 
+// The grab's status goes to the digitizer; the notice covers no more than the buffer holds.
+void TakeGrabState(QDDigitizerInfo& digitizer, const QDBufferInfo& buffer,
+                   const kernel::BufferModifiedPayload& p, QINT64& count, QINT64& further) {
+  if (p.grabStatus[0] != 0) digitizer.StoreGrabStatus(p.grabStatus);
+  const auto& d = buffer.Descriptor();
+  count = std::min<QINT64>(count, static_cast<QINT64>(d.sizeX));
+  further = std::min<QINT64>(further, static_cast<QINT64>(d.sizeY));
+}
+
 }  // namespace
 
 int64_t CBufModifiedHook::Invoke(void* /*userData*/, QID eventId, const HOOK_ELEMENT_INFO& info) {
@@ -78,22 +88,26 @@ int64_t CBufModifiedHook::Invoke(void* /*userData*/, QID eventId, const HOOK_ELE
   QINT64 further = static_cast<QINT64>(p.further);
 
   const QID hostBuffer = buffer != nullptr ? static_cast<QID>(buffer->HostId()) : 0;
+  QID target = static_cast<QID>(p.hostObject);
   if (hostBuffer != 0) {
-    if (digitizer != nullptr) {
-      if (p.grabStatus[0] != 0) digitizer->StoreGrabStatus(p.grabStatus);
-      const auto& d = buffer->Descriptor();
-      count = std::min<QINT64>(count, static_cast<QINT64>(d.sizeX));
-      further = std::min<QINT64>(further, static_cast<QINT64>(d.sizeY));
-    }
+    target = hostBuffer;
+    if (digitizer != nullptr) TakeGrabState(*digitizer, *buffer, p, count, further);
     if (p.grabError != 0 && digitizer != nullptr &&
         digitizer->GetGrabErrorReporting() == Q_ENABLE) {
       ReportGrabError(p.errorCode, p.errorSubCode, digitizer->ProcessingRunning());
     }
     if (digitizer != nullptr) HostInternalControl(hostBuffer, kTellHookEvent, eventId);
-    HostDigProcessNotify(hostBuffer, function, hookData, count, further, -1, flags, rate);
-  } else if (p.hostObject != 0) {
-    HostDigProcessNotify(static_cast<QID>(p.hostObject), function, hookData, count, further, -1,
-                         flags, rate);
+  }
+  if (target == 0) return 0;
+  try {
+    HostDigProcessNotify(target, function, hookData, count, further, -1, flags, rate);
+  } catch (...) {
+    // A function of its own failed alone: the hook thread reports it and goes on. The run's
+    // processing function failed its run, which would otherwise wait for this frame for ever.
+    if (!delivery.owns_lock()) throw;
+    const EscapedException escaped = DescribeCurrentException();
+    delivery.unlock();
+    digitizer->OnProcessingFunctionFailed(escaped);
   }
   return 0;
 }

@@ -62,7 +62,7 @@ void CopyReply(const kernel::DeviceEventRecord& reply, kernel::DeviceEventRecord
   delivered.objectWords[0] = reply.objectWords[0];
   delivered.objectWords[1] = reply.objectWords[1];
   if (delivered.status.errorSet == 0) delivered.status = reply.status;
-  delivered.word60 = reply.word60;
+  delivered.kernelWord = reply.kernelWord;
   delivered.typeOrCode = reply.typeOrCode;
   std::memcpy(delivered.payload, reply.payload, sizeof(delivered.payload));
   delivered.lastWord = reply.lastWord;

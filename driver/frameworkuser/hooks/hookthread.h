@@ -27,10 +27,10 @@ class CHookThread {
   // Whether the host event and both events were made.
   bool Created() const { return success_.load(); }
   // Starts the host thread; false when the host made none.
-  bool StartThread();
+  [[nodiscard]] bool StartThread();
   // Waits until the first request is pending or the thread has given up; true when
   // it runs.
-  bool WaitStarted();
+  [[nodiscard]] bool WaitStarted();
   void RequestStop();
   // Waits for the host thread to end and frees it.
   void Join();
@@ -47,7 +47,8 @@ class CHookThread {
   static QUINT32 Procedure(void* self);
   void Run();
   // Sends the first request and releases the starting thread; false when none is pending.
-  bool SendFirstRequest(kernel::DeviceEventRecord& request, os::Overlapped& overlapped);
+  [[nodiscard]] bool SendFirstRequest(kernel::DeviceEventRecord& request,
+                                      os::Overlapped& overlapped);
   // Delivers the events until the thread stops or gives up; true on a return from sleep.
   bool DeliverEvents(kernel::DeviceEventRecord& request, os::Overlapped& overlapped);
   // Sends the device-event request for this thread's type; a pending request counts

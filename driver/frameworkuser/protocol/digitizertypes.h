@@ -48,11 +48,12 @@ inline constexpr int64_t Q_CHANNEL_NUM = 4001;
 inline constexpr int64_t Q_SCAN_MODE = 4021;
 // A level of 0 to 255 that the board applies; channel bits may ride on the type.
 inline constexpr int64_t kChannelLevel = 4019;
-// Reference levels: the pair that channel bits may ride on, and the saturation, brightness and
-// contrast references of the reference request.
+// Reference levels: the pair that channel bits may ride on, and the four references of the
+// reference request, kColourReference to Q_CONTRAST_REF. The colour reference is, like
+// saturation, one that only a colour DCF takes; no node map carries it, so it has no public name.
 inline constexpr int64_t kReferencePairFirst = 6650;
 inline constexpr int64_t kReferencePairSecond = 6651;
-inline constexpr int64_t kReferenceLevelFirst = 6655;
+inline constexpr int64_t kColourReference = 6655;
 inline constexpr int64_t Q_SATURATION_REF = 6656;
 inline constexpr int64_t Q_BRIGHTNESS_REF = 6657;
 inline constexpr int64_t Q_CONTRAST_REF = 6658;

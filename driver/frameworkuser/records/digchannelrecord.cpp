@@ -5,18 +5,18 @@ namespace zor::frame {
 
 kernel::DigPropertiesBlock InitialProperties() {
   kernel::DigPropertiesBlock p{};
-  p.word120 = Q_DISABLE;
+  p.signedWord = Q_DISABLE;
   p.grabTimeout = Q_DEFAULT;
   p.grabErrorReporting = Q_DISABLE;
   p.grabTriggerState = Q_DISABLE;
-  // The words at 232 to 288 that only the kernel reads.
+  // The preset words that only the kernel reads.
   const int64_t words[8] = {0, Q_ENABLE, Q_DEFAULT, Q_DISABLE, Q_ENABLE, Q_ENABLE, 0, Q_DISABLE};
-  for (size_t i = 0; i < 8; ++i) p.words232To288[i] = static_cast<uint64_t>(words[i]);
+  for (size_t i = 0; i < 8; ++i) p.presetWords[i] = static_cast<uint64_t>(words[i]);
   p.controlFlagMode = 0x4000000;
-  p.word304 = 1;
-  p.doubles344[0] = 1.0;
-  p.doubles344[1] = 1.0;
-  p.extraSetting1 = 1;
+  p.presetWord = 1;
+  p.presetDoubles[0] = 1.0;
+  p.presetDoubles[1] = 1.0;
+  p.propertiesReserve = 1;
   return p;
 }
 
@@ -24,22 +24,22 @@ DigChannelRecord::DigChannelRecord() {
   block_.digitizerIndex = -1;
   block_.hostDigitizer = -1;
   block_.properties = InitialProperties();
-  block_.word3536 = Q_DISABLE;
+  block_.signedWord = Q_DISABLE;
 }
 
 DigChannelRecord& DigChannelRecord::operator=(const DigChannelRecord& other) {
   if (&other == this) return *this;
   block_.digitizerIndex = other.block_.digitizerIndex;
   block_.hostDigitizer = other.block_.hostDigitizer;
-  block_.kernelWord1 = other.block_.kernelWord1;
-  block_.kernelWord2 = other.block_.kernelWord2;
+  block_.kernelDigitizer = other.block_.kernelDigitizer;
+  block_.kernelCheck = other.block_.kernelCheck;
   block_.reserved32 = other.block_.reserved32;
   const uint64_t classPointer = block_.properties.classPointer;
   block_.properties = other.block_.properties;
   block_.properties.classPointer = classPointer;
   block_.continuousGrab = other.block_.continuousGrab;
-  block_.word3536 = other.block_.word3536;
-  block_.word3560 = other.block_.word3560;
+  block_.signedWord = other.block_.signedWord;
+  block_.lastWord = other.block_.lastWord;
   hooks_ = other.hooks_;
   for (size_t i = 0; i < kernel::kStripRows; ++i) block_.strips[i] = other.block_.strips[i];
   return *this;

@@ -35,8 +35,8 @@ void CopyDescription(const HostBufferDescription& h, kernel::KernelBufferDescrip
   d.attributeWord = h.attribute;
   d.formatWord = h.formatWord;
   const uint64_t* words = reinterpret_cast<const uint64_t*>(&h);
-  std::memcpy(d.descriptionWords16To22, words + 16, sizeof(d.descriptionWords16To22));
-  d.descriptionWord8 = h.dataType;
+  std::memcpy(d.allocationWords, words + 16, sizeof(d.allocationWords));
+  d.dataType = h.dataType;
   d.pitch = h.pitch;
   for (size_t band = 0; band < kernel::kMaxBands; ++band) {
     const bool present = band < h.bands;

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "driver/foundation/integerchecks.h"
+#include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 
 namespace zor::frame {
@@ -23,70 +25,127 @@ QDDigitizerInfo::QDDigitizerInfo(uint32_t logSource, const std::wstring& dcfName
       deviceNumber_(deviceNumber),
       initFlag_(initFlag) {
   P().grabErrorReporting = Q_ENABLE;
-  P().extraSetting2 = 0;
+  P().digitizerReserve = 0;
   ClearGrabStatus();
 }
 
 void QDDigitizerInfo::SetIndex(int64_t index) { index_ = index; }
+
+void QDDigitizerInfo::OnProcessingFunctionFailed(const EscapedException& escaped) {
+  ReportHookFailure(escaped);
+}
 int64_t QDDigitizerInfo::GetIndex() const { return index_; }
 void QDDigitizerInfo::SetHostId(int64_t id) { channel_.Block().hostDigitizer = id; }
 int64_t QDDigitizerInfo::GetHostId() const { return channel_.Block().hostDigitizer; }
 
-void QDDigitizerInfo::SetSourceSizeX(int64_t value) { P().sourceWidth = value; }
-int64_t QDDigitizerInfo::GetSourceSizeX() const { return P().sourceWidth; }
-void QDDigitizerInfo::SetSourceOffsetX(int64_t value) { P().sourceOffsetX = value; }
-int64_t QDDigitizerInfo::GetSourceOffsetX() const { return P().sourceOffsetX; }
-void QDDigitizerInfo::SetSourceSizeY(int64_t value) { P().sourceHeight = value; }
-int64_t QDDigitizerInfo::GetSourceSizeY() const { return P().sourceHeight; }
-void QDDigitizerInfo::SetSourceOffsetY(int64_t value) { P().sourceOffsetY = value; }
-int64_t QDDigitizerInfo::GetSourceOffsetY() const { return P().sourceOffsetY; }
-void QDDigitizerInfo::SetGrabDirectionX(int64_t value) { P().grabDirectionX = value; }
-int64_t QDDigitizerInfo::GetGrabDirectionX() const { return P().grabDirectionX; }
-void QDDigitizerInfo::SetGrabDirectionY(int64_t value) { P().grabDirectionY = value; }
-int64_t QDDigitizerInfo::GetGrabDirectionY() const { return P().grabDirectionY; }
-void QDDigitizerInfo::SetGrabPeriod(double milliseconds) { P().grabPeriod = milliseconds; }
-int64_t QDDigitizerInfo::GetGrabPeriod() const { return static_cast<int64_t>(P().grabPeriod); }
+// The settings go through the block lock (see CopyChannelBlock).
+using Settings = kernel::DigPropertiesBlock;
+
+void QDDigitizerInfo::SetSourceSizeX(int64_t value) { SetProperty(&Settings::sourceWidth, value); }
+int64_t QDDigitizerInfo::GetSourceSizeX() const { return GetProperty(&Settings::sourceWidth); }
+void QDDigitizerInfo::SetSourceOffsetX(int64_t value) {
+  SetProperty(&Settings::sourceOffsetX, value);
+}
+int64_t QDDigitizerInfo::GetSourceOffsetX() const { return GetProperty(&Settings::sourceOffsetX); }
+void QDDigitizerInfo::SetSourceSizeY(int64_t value) { SetProperty(&Settings::sourceHeight, value); }
+int64_t QDDigitizerInfo::GetSourceSizeY() const { return GetProperty(&Settings::sourceHeight); }
+void QDDigitizerInfo::SetSourceOffsetY(int64_t value) {
+  SetProperty(&Settings::sourceOffsetY, value);
+}
+int64_t QDDigitizerInfo::GetSourceOffsetY() const { return GetProperty(&Settings::sourceOffsetY); }
+void QDDigitizerInfo::SetGrabDirectionX(int64_t value) {
+  SetProperty(&Settings::grabDirectionX, value);
+}
+int64_t QDDigitizerInfo::GetGrabDirectionX() const {
+  return GetProperty(&Settings::grabDirectionX);
+}
+void QDDigitizerInfo::SetGrabDirectionY(int64_t value) {
+  SetProperty(&Settings::grabDirectionY, value);
+}
+int64_t QDDigitizerInfo::GetGrabDirectionY() const {
+  return GetProperty(&Settings::grabDirectionY);
+}
+void QDDigitizerInfo::SetGrabPeriod(double milliseconds) {
+  SetProperty(&Settings::grabPeriod, milliseconds);
+}
+int64_t QDDigitizerInfo::GetGrabPeriod() const {
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) {
+    return foundation::TruncateSaturated(p.grabPeriod, 0);
+  });
+}
 
 double QDDigitizerInfo::GetSelectedFrameRate() const {
-  return P().grabPeriod == 0.0 ? 0.0 : 1000.0 / P().grabPeriod;
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) {
+    return p.grabPeriod == 0.0 ? 0.0 : 1000.0 / p.grabPeriod;
+  });
 }
 
-void QDDigitizerInfo::SetGrabTimeout(int64_t value) { P().grabTimeout = value; }
+void QDDigitizerInfo::SetGrabTimeout(int64_t value) { SetProperty(&Settings::grabTimeout, value); }
 
 int64_t QDDigitizerInfo::GetGrabTimeout() const {
-  if (P().grabTimeout != Q_DEFAULT) return P().grabTimeout;
-  return P().grabTriggerState == Q_ENABLE ? -1 : GetGrabPeriod() * 60;
+  return ReadProperties([](const kernel::DigPropertiesBlock& p) -> int64_t {
+    if (p.grabTimeout != Q_DEFAULT) return p.grabTimeout;
+    return p.grabTriggerState == Q_ENABLE ? -1 : static_cast<int64_t>(p.grabPeriod) * 60;
+  });
 }
 
-void QDDigitizerInfo::SetGrabStartMode(int64_t value) { P().grabStartMode = value; }
-int64_t QDDigitizerInfo::GetGrabStartMode() const { return P().grabStartMode; }
+void QDDigitizerInfo::SetGrabStartMode(int64_t value) {
+  SetProperty(&Settings::grabStartMode, value);
+}
+int64_t QDDigitizerInfo::GetGrabStartMode() const { return GetProperty(&Settings::grabStartMode); }
 
 int64_t QDDigitizerInfo::SetGrabTriggerState(int64_t value) {
-  P().grabTriggerState = value;
+  ChangeProperties([value](kernel::DigPropertiesBlock& p) { p.grabTriggerState = value; });
   return value;
 }
 
-int64_t QDDigitizerInfo::GetGrabTriggerState() const { return P().grabTriggerState; }
-void QDDigitizerInfo::SetControlFlagMode(int64_t value) { P().controlFlagMode = value; }
-int64_t QDDigitizerInfo::GetControlFlagMode() const { return P().controlFlagMode; }
+int64_t QDDigitizerInfo::GetGrabTriggerState() const {
+  return GetProperty(&Settings::grabTriggerState);
+}
+void QDDigitizerInfo::SetControlFlagMode(int64_t value) {
+  SetProperty(&Settings::controlFlagMode, value);
+}
+int64_t QDDigitizerInfo::GetControlFlagMode() const {
+  return GetProperty(&Settings::controlFlagMode);
+}
 
 void QDDigitizerInfo::SetProcessTimeout(int64_t value) {
   processTimeout_ = value == -1 || value == Q_DEFAULT ? -1 : std::max<int64_t>(value, 1);
 }
 
 int64_t QDDigitizerInfo::GetProcessTimeout() const { return processTimeout_; }
-void QDDigitizerInfo::SetAuxBufferMode(int64_t value) { P().auxBufferMode = value; }
-int64_t QDDigitizerInfo::GetAuxBufferMode() const { return P().auxBufferMode; }
-void QDDigitizerInfo::SetAuxBufferSize(int64_t value) { P().auxBufferSize = value; }
-int64_t QDDigitizerInfo::GetAuxBufferSize() const { return P().auxBufferSize; }
-void QDDigitizerInfo::SetExtraSetting1(int64_t value) { P().extraSetting1 = value; }
-int64_t QDDigitizerInfo::GetExtraSetting1() const { return P().extraSetting1; }
-void QDDigitizerInfo::SetExtraSetting2(int64_t value) { P().extraSetting2 = value; }
-int64_t QDDigitizerInfo::GetExtraSetting2() const { return P().extraSetting2; }
-int64_t QDDigitizerInfo::GetGrabErrorReporting() const { return P().grabErrorReporting; }
-void QDDigitizerInfo::SetGrabErrorReporting(int64_t value) { P().grabErrorReporting = value; }
-void QDDigitizerInfo::SetExtraSetting3(int64_t value) { P().extraSetting3 = value; }
-int64_t QDDigitizerInfo::GetExtraSetting3() const { return P().extraSetting3; }
+void QDDigitizerInfo::SetAuxBufferMode(int64_t value) {
+  SetProperty(&Settings::auxBufferMode, value);
+}
+int64_t QDDigitizerInfo::GetAuxBufferMode() const { return GetProperty(&Settings::auxBufferMode); }
+void QDDigitizerInfo::SetAuxBufferSize(int64_t value) {
+  SetProperty(&Settings::auxBufferSize, value);
+}
+int64_t QDDigitizerInfo::GetAuxBufferSize() const { return GetProperty(&Settings::auxBufferSize); }
+void QDDigitizerInfo::SetPropertiesReserve(int64_t value) {
+  SetProperty(&Settings::propertiesReserve, value);
+}
+int64_t QDDigitizerInfo::GetPropertiesReserve() const {
+  return GetProperty(&Settings::propertiesReserve);
+}
+void QDDigitizerInfo::SetDigitizerReserve(int64_t value) {
+  SetProperty(&Settings::digitizerReserve, value);
+}
+int64_t QDDigitizerInfo::GetDigitizerReserve() const {
+  return GetProperty(&Settings::digitizerReserve);
+}
+int64_t QDDigitizerInfo::GetGrabErrorReporting() const {
+  return GetProperty(&Settings::grabErrorReporting);
+}
+void QDDigitizerInfo::SetGrabErrorReporting(int64_t value) {
+  SetProperty(&Settings::grabErrorReporting, value);
+}
+void QDDigitizerInfo::SetAllocationReserve(int64_t value) {
+  SetProperty(&Settings::allocationReserve, value);
+}
+int64_t QDDigitizerInfo::GetAllocationReserve() const {
+  return GetProperty(&Settings::allocationReserve);
+}
 
 void QDDigitizerInfo::Lock(int index) ZOR_NO_THREAD_SAFETY_ANALYSIS {
   if (index == 0) channelLock_.lock();

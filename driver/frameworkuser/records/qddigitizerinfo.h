@@ -10,6 +10,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "driver/foundation/error.h"
@@ -22,6 +23,7 @@
 namespace zor::frame {
 
 class QDDriverThreadContext;
+struct EscapedException;
 
 inline constexpr int64_t kDigitizerInfoType = 0x20000;
 
@@ -82,14 +84,16 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   virtual int64_t GetAuxBufferMode() const;
   virtual void SetAuxBufferSize(int64_t value);
   virtual int64_t GetAuxBufferSize() const;
-  virtual void SetExtraSetting1(int64_t value);
-  virtual int64_t GetExtraSetting1() const;
-  virtual void SetExtraSetting2(int64_t value);
-  virtual int64_t GetExtraSetting2() const;
+  // Reserves: channel settings for the kernel, which the driver only presets; each is named by
+  // the construction that presets it (the properties' 1, the record's 0, the allocation's 0).
+  virtual void SetPropertiesReserve(int64_t value);
+  virtual int64_t GetPropertiesReserve() const;
+  virtual void SetDigitizerReserve(int64_t value);
+  virtual int64_t GetDigitizerReserve() const;
   virtual int64_t GetGrabErrorReporting() const;
   virtual void SetGrabErrorReporting(int64_t value);
-  virtual void SetExtraSetting3(int64_t value);
-  virtual int64_t GetExtraSetting3() const;
+  virtual void SetAllocationReserve(int64_t value);
+  virtual int64_t GetAllocationReserve() const;
   // Channel locks 0 and 1; other indexes do nothing.
   virtual void Lock(int index);
   virtual void Unlock(int index);
@@ -123,6 +127,9 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   // A processing run finished a frame in the buffer at the position; `halting`
   // is 1 while the run halts.
   virtual void NotifyFrameFinish(int64_t /*position*/, uint8_t /*halting*/) {}
+  // The run's processing function threw while a frame was delivered, on the delivering
+  // thread. A board that runs processing ends the run; this one reports it as a hook error.
+  virtual void OnProcessingFunctionFailed(const EscapedException& escaped);
   // An object that follows the digitizer's processing runs; none on this board.
   class AttachedObject {
    public:
@@ -173,12 +180,37 @@ class QDDigitizerInfo : public foundation::CLogProvider {
 
   DigChannelRecord& Channel() { return channel_; }
   const DigChannelRecord& Channel() const { return channel_; }
-  // The channel block as one copy, and the grab state written into it: a grab on one thread
-  // writes what an inquiry or a stop on another copies. The lock guards nothing else and is
+  // The channel block as one copy. Controls change its settings under the channel lock, a grab
+  // or a halt its grab state without it, and grabs, waits, inquiries and the processing watchdog
+  // read it on other threads: every change and every read outside the allocation goes through
+  // the block lock (these members and the accessors below). The lock guards nothing else and is
   // taken last, so it fits under any other lock.
   kernel::DigChannelRecord CopyChannelBlock() const {
     std::lock_guard lock(blockLock_);
     return channel_.Block();
+  }
+  kernel::DigPropertiesBlock CopyProperties() const {
+    std::lock_guard lock(blockLock_);
+    return channel_.Properties();
+  }
+  // Runs change on the settings under the block lock; it must take no lock of its own.
+  template <typename Change>
+  void ChangeProperties(Change&& change) {
+    std::lock_guard lock(blockLock_);
+    change(channel_.Properties());
+  }
+  template <typename Read>
+  auto ReadProperties(Read&& read) const {
+    std::lock_guard lock(blockLock_);
+    return read(static_cast<const kernel::DigPropertiesBlock&>(channel_.Properties()));
+  }
+  template <typename T>
+  void SetProperty(T kernel::DigPropertiesBlock::*field, std::type_identity_t<T> value) {
+    ChangeProperties([field, value](kernel::DigPropertiesBlock& p) { p.*field = value; });
+  }
+  template <typename T>
+  T GetProperty(T kernel::DigPropertiesBlock::*field) const {
+    return ReadProperties([field](const kernel::DigPropertiesBlock& p) { return p.*field; });
   }
   bool ContinuousGrab() const {
     std::lock_guard lock(blockLock_);

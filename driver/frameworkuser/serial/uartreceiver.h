@@ -23,7 +23,7 @@ class UartReceiver {
 
   // Starts the thread on the open port and returns once it waits for characters; false when
   // the thread or its events cannot be made.
-  bool Start(os::Handle port, std::shared_ptr<UartPortHook> hook);
+  [[nodiscard]] bool Start(os::Handle port, std::shared_ptr<UartPortHook> hook);
   // Tells the thread to end and waits for it, unless it is inside the hook: then it ends
   // when the hook returns (see Finished). Waiting there could meet a hook that waits for the
   // port lock that the caller holds.

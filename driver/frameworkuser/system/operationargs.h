@@ -15,7 +15,7 @@ class OperationArgs {
   static constexpr std::size_t kCapacity = 16;
 
   void Push(int64_t word) { Push({word, 0}); }
-  void PushDouble(double value) { Push({std::bit_cast<int64_t>(value), 0}); }
+  void PushDouble(double value) { Push({std::bit_cast<int64_t>(value), kValueDouble}); }
   void Push(ValueRecord record) {
     if (count_ < kCapacity) args_[count_++] = record;
   }

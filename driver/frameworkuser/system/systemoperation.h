@@ -14,9 +14,9 @@
   X(SysGetHookInfo)                             \
   X(BufChild)                                   \
   X(BufChildBand)                               \
-  X(BufOp0237)                                  \
+  X(BufPassToKernelAndHost)                     \
   X(BufControl)                                 \
-  X(BufOp020F)                                  \
+  X(BufPassToHost)                              \
   X(BufTransfer)                                \
   X(BufCopyClip)                                \
   X(BufCopy)                                    \

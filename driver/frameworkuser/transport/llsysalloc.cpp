@@ -138,6 +138,11 @@ void LLsysAlloc(uint64_t callerWord1, uint64_t callerWord2, zor::frame::LLsysHan
                               static_cast<zor::frame::SysInfoBlock*>(info), target, ctx);
   } catch (...) {
     zor::frame::FailRequest(target, ctx);
+    // Refused, as by the kernel: the caller only sees a closed device.
+    if (pair->device != 0 && pair->device != zor::kernel::kNoHandle) {
+      os::CloseHandle(os::HandleFromValue(pair->device));
+    }
+    pair->device = 0;
   }
 }
 

@@ -39,7 +39,7 @@ void LLsysRelease(LLsysHandlePair& pair, uint64_t objectId, foundation::CError& 
 extern "C" {
 // Null arguments are refused (pair) or stand for a local error record and a
 // request outside any command (error, context). Nothing escapes them: an exception
-// becomes the request's error.
+// becomes the request's error, and an allocation it ends closes the device as a refused one.
 __attribute__((visibility("default"))) void LLsysAlloc(
     uint64_t callerWord1, uint64_t callerWord2, zor::frame::LLsysHandlePair* pair, void* settings,
     void* info, zor::foundation::CError* error, zor::frame::QDDriverThreadContext* ctx) noexcept;

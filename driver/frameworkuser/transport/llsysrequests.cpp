@@ -169,10 +169,10 @@ bool LLsysDigInquireValue(const LLsysHandlePair& pair, uint64_t objectId, uint64
   return true;
 }
 
-void LLsysBufOp0237(const LLsysHandlePair& pair, uint64_t contextId, uint64_t kernelHandle,
-                    const uint64_t (&words)[4], foundation::CError& error,
-                    QDDriverThreadContext* ctx) {
-  kernel::BufOp0237Request record{};
+void LLsysBufPassWords(const LLsysHandlePair& pair, uint64_t contextId, uint64_t kernelHandle,
+                       const uint64_t (&words)[4], foundation::CError& error,
+                       QDDriverThreadContext* ctx) {
+  kernel::BufPassWordsRequest record{};
   record.header = FreshHeader(error);
   record.header.objectId = contextId;
   record.kernelHandle = kernelHandle;
@@ -180,7 +180,7 @@ void LLsysBufOp0237(const LLsysHandlePair& pair, uint64_t contextId, uint64_t ke
   record.b = words[1];
   record.c = words[2];
   record.d = words[3];
-  LLsysRequest(pair, kernel::kBufOp0237, record, error, ctx);
+  LLsysRequest(pair, kernel::kBufPassWords, record, error, ctx);
 }
 
 void LLsysIoCommand(const LLsysHandlePair& pair, kernel::SysIoRequest& record,

@@ -82,9 +82,9 @@ kernel::SysControlRequest LLsysControl(const LLsysHandlePair& pair, uint64_t obj
 bool LLsysDigInquireValue(const LLsysHandlePair& pair, uint64_t objectId, uint64_t type,
                           uint64_t& value, QDDriverThreadContext* ctx);
 // The kernel's part of buffer operation 0x0237 on a buffer of its own.
-void LLsysBufOp0237(const LLsysHandlePair& pair, uint64_t contextId, uint64_t kernelHandle,
-                    const uint64_t (&words)[4], foundation::CError& error,
-                    QDDriverThreadContext* ctx);
+void LLsysBufPassWords(const LLsysHandlePair& pair, uint64_t contextId, uint64_t kernelHandle,
+                       const uint64_t (&words)[4], foundation::CError& error,
+                       QDDriverThreadContext* ctx);
 // Raises only when the reply's error flag is set.
 void LLsysIoCommand(const LLsysHandlePair& pair, kernel::SysIoRequest& record,
                     QDDriverThreadContext* ctx);

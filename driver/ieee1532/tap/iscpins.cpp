@@ -1,6 +1,7 @@
 // The engine's pin word: written to and read from the port, pin by pin and TCK pulses.
 #include "driver/ieee1532/tap/iscpins.h"
 
+#include "driver/foundation/integerchecks.h"
 #include "driver/ieee1532/host/iscport.h"
 
 namespace zor::isc {
@@ -45,7 +46,8 @@ void TapWaitMicroseconds(double us) {
   TapWritePinWord(g_pins | jtag::kPinTck);
   TapWritePinWord(g_pins & ~jtag::kPinTck);
   if (us >= 1000) {
-    IscPortWaitMilliseconds(static_cast<double>((static_cast<int64_t>(us) + 999) / 1000));
+    const int64_t whole = foundation::TruncateSaturated(us, 0);
+    IscPortWaitMilliseconds(static_cast<double>(whole / 1000 + (whole % 1000 != 0 ? 1 : 0)));
   } else {
     IscPortWaitMicroseconds(us);
   }

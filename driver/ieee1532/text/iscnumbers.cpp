@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "driver/foundation/integerchecks.h"
 #include "driver/ieee1532/text/iscinputfile.h"
 #include "driver/ieee1532/text/iscmessages.h"
 
@@ -115,7 +116,7 @@ int InputFileReadNumber(IscInputFile& record, double& real, int64_t& integer) {
   if (!std::isfinite(real) || real >= 0x1p63 || (!isReal && !IscDecimalValue(text, integer))) {
     IscReportf(kIscError, true, &record, "Number [%s] out of range", text.c_str());
   }
-  if (isReal) integer = static_cast<int64_t>(real);
+  if (isReal) integer = foundation::TruncateSaturated(real, 0);
   return isReal ? kIscNumberReal : kIscNumberInteger;
 }
 

@@ -1,5 +1,5 @@
 // The feature browser's page: one WebSocket to the host's HTTP server, carrying the
-// feature-browser messages as {tag, body} frames.
+// feature-browser messages as {tag, body} frames (README.md lists them).
 "use strict";
 
 const Tag = {
@@ -105,8 +105,9 @@ function clearNote(key) {
   delete state.messages[key];
 }
 
-// "System Dravion Lyn 0{4294967297}\Digitizer 0{4294967298}\QdigControl{0x51}": the ids in
-// braces tell maps apart for the server; the user reads the path without them.
+// "System DravionLyn 0{1048577}\Digitizer 0{1048583}": the host ids in braces (and a device
+// map's address, "\<model name>{0x…}") tell maps apart for the server; the user reads the path
+// without them (README.md, "The WebSocket messages").
 function mapDisplayName(name) {
   return name.split("\\").map((part) => part.replace(/\{[^}]*\}/g, "").trim()).filter(Boolean).join(" › ");
 }

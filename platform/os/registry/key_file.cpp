@@ -13,6 +13,7 @@
 #include "platform/os/core/error.h"
 #include "platform/os/process/environment.h"
 #include "platform/os/process/regular_file.h"
+#include "platform/os/registry/registry.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/text/convert.h"
 
@@ -141,8 +142,11 @@ uint32_t WriteKey(const std::filesystem::path& folder, const KeyFile& key) {
   std::filesystem::path temporary =
       folder / (std::string(kKeyFile) + ".tmp." + std::to_string(getpid()) + "." +
                 std::to_string(GetCurrentThreadId()));
+  const std::string text = Serialize(key);
+  // Written, it would read as corrupt and could never be changed again.
+  if (text.size() > kMaxKeyFileBytes) return ERROR_CANTWRITE;
   int error = 0;
-  if (!WriteRegularFile(temporary, Serialize(key))) {
+  if (!WriteRegularFile(temporary, text)) {
     error = errno;
   } else if (rename(temporary.c_str(), (folder / kKeyFile).c_str()) != 0) {
     error = errno;
@@ -206,10 +210,11 @@ RegistryValue* KeyFile::FindValue(const std::wstring& valueName) {
 
 uint32_t LoadKey(const std::filesystem::path& folder, KeyFile* key) {
   // The root comes from the environment: a FIFO or device planted as a key file must not hold
-  // the reader; like a folder there, it is a corrupt key.
+  // the reader, nor a huge file fill its memory; like a folder there, it is a corrupt key.
   std::string text;
-  if (!ReadRegularFile(folder / kKeyFile, SIZE_MAX, &text)) {
-    return errno == EINVAL || errno == EISDIR ? ERROR_REGISTRY_CORRUPT : ERROR_FILE_NOT_FOUND;
+  if (!ReadRegularFile(folder / kKeyFile, kMaxKeyFileBytes, &text)) {
+    return errno == EINVAL || errno == EISDIR || errno == EFBIG ? ERROR_REGISTRY_CORRUPT
+                                                                : ERROR_FILE_NOT_FOUND;
   }
   *key = KeyFile();
   uint32_t result = Parse(text, key);

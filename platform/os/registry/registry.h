@@ -51,6 +51,9 @@ inline constexpr uint32_t kMaxKeyNameChars = 255;
 inline constexpr uint32_t kMaxValueNameChars = 16383;
 inline constexpr uint32_t kMaxValueBytes = 1u << 20;
 inline constexpr size_t kMaxKeyDepth = 512;
+// A key's file in bytes: a larger one reads as corrupt without being read, and a change that
+// would make one is refused (ERROR_CANTWRITE).
+inline constexpr size_t kMaxKeyFileBytes = size_t{4} << 20;
 
 // Sub-key paths use '\\' between parts; a null or empty path names the key
 // itself. Names ignore case and keep the case they were created with.

@@ -225,11 +225,11 @@ TEST_F(BufferOperationsTest, BothOperationsReachTheHostAndTheKernel) {
   for (QINT64 memory : {QINT64{0}, QINT64{0x80000}}) {
     SCOPED_TRACE(memory);
     const int64_t buffer = Buffer(Q_IMAGE | memory);
-    EXPECT_EQ(Run(&QDDeviceSystem::BufOp020F, {buffer, 1, 2}), 1);
+    EXPECT_EQ(Run(&QDDeviceSystem::BufPassToHost, {buffer, 1, 2}), 1);
     EXPECT_EQ(ctx_->ErrorCode(), 0);
     EXPECT_EQ(HostAppGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);
     const kernel::KernelBufferDescriptor before = system_->FindBuffer(buffer)->Descriptor();
-    EXPECT_EQ(Run(&QDDeviceSystem::BufOp0237, {buffer, 1, 2, 3, 4, 5}), 1);
+    EXPECT_EQ(Run(&QDDeviceSystem::BufPassToKernelAndHost, {buffer, 1, 2, 3, 4, 5}), 1);
     EXPECT_EQ(ctx_->ErrorCode(), 0);
     EXPECT_EQ(HostAppGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);
     // The description read again keeps what the driver added to the host's.
@@ -243,15 +243,16 @@ TEST_F(BufferOperationsTest, BothOperationsReachTheHostAndTheKernel) {
   refusal.code = 4332;
   refusal.subCode = 2;
   refusal.count = -1;
-  board_->ArmFault(kernel::kBufOp0237, refusal);
-  EXPECT_EQ(Run(&QDDeviceSystem::BufOp0237, {Buffer(Q_IMAGE | 0x80000), 1, 2, 3, 4, 5}), 1);
+  board_->ArmFault(kernel::kBufPassWords, refusal);
+  EXPECT_EQ(
+      Run(&QDDeviceSystem::BufPassToKernelAndHost, {Buffer(Q_IMAGE | 0x80000), 1, 2, 3, 4, 5}), 1);
   EXPECT_EQ(ctx_->ErrorCode(), 4332);
   EXPECT_EQ(ctx_->SubCode(1), 2);
-  EXPECT_EQ(Run(&QDDeviceSystem::BufOp0237, {Buffer(Q_IMAGE), 1, 2, 3, 4, 5}), 1);
+  EXPECT_EQ(Run(&QDDeviceSystem::BufPassToKernelAndHost, {Buffer(Q_IMAGE), 1, 2, 3, 4, 5}), 1);
   EXPECT_EQ(ctx_->ErrorCode(), 0);
   // No buffer at the index: nothing happens.
-  EXPECT_EQ(Run(&QDDeviceSystem::BufOp0237, {999, 1, 2, 3, 4, 5}), 1);
-  EXPECT_EQ(Run(&QDDeviceSystem::BufOp020F, {999, 1, 2}), 1);
+  EXPECT_EQ(Run(&QDDeviceSystem::BufPassToKernelAndHost, {999, 1, 2, 3, 4, 5}), 1);
+  EXPECT_EQ(Run(&QDDeviceSystem::BufPassToHost, {999, 1, 2}), 1);
   EXPECT_EQ(ctx_->ErrorCode(), 0);
 }
 

@@ -23,6 +23,10 @@ class LLsysRequestsTest : public ::testing::Test {
   void SetUp() override {
     board_ = boardsim::LocalBoards().Find(0);
     ASSERT_NE(board_, nullptr);
+    OpenDevice();
+  }
+
+  void OpenDevice() {
     pair_.device =
         os::HandleValue(os::CreateFile(L"\\\\.\\DRAVIONLYN_0", os::GENERIC_READ | os::GENERIC_WRITE,
                                        0, os::OPEN_EXISTING, os::FILE_FLAG_OVERLAPPED));
@@ -85,15 +89,20 @@ TEST_F(LLsysRequestsTest, ShortAllocationReplyClosesTheDevice) {
   EXPECT_FALSE(os::CloseHandle(device));
 }
 
-// The exports are C functions: what escapes below them is the request's error.
+// The exports are C functions: what escapes below them is the request's error. An allocation
+// it ends is refused: the device is closed, as for a kernel's refusal.
 TEST_F(LLsysRequestsTest, ExportsTurnAnExceptionBelowIntoTheRequestsError) {
   board_->ArmFault(kernel::kSysAlloc,
                    Fault{.kind = FaultKind::kThrow,
                          .exception = std::make_exception_ptr(std::runtime_error("gone"))});
+  const os::Handle device = os::HandleFromValue(pair_.device);
   CError error;
   LLsysAlloc(0, 0, &pair_, &settings_, &info_, &error, nullptr);
   EXPECT_EQ(error.errorSet, 1);
   EXPECT_EQ(error.code, 4336u);
+  EXPECT_EQ(pair_.device, 0u);
+  EXPECT_FALSE(os::CloseHandle(device)) << "closed already";
+  OpenDevice();
   Allocate();
   board_->ArmFault(
       kernel::kKernelObjectAlloc,
@@ -174,11 +183,11 @@ TEST_F(LLsysRequestsTest, BufferOperationOfTheKernel) {
   Allocate();
   const uint64_t words[4] = {1, 2, 3, 4};
   CError error;
-  LLsysBufOp0237(pair_, 0, 0xBAD, words, error, nullptr);
+  LLsysBufPassWords(pair_, 0, 0xBAD, words, error, nullptr);
   EXPECT_EQ(error.errorSet, 1);
   EXPECT_NE(error.code, 0u);
   CError held(4302, 1);
-  LLsysBufOp0237(pair_, 0, 0xBAD, words, held, nullptr);
+  LLsysBufPassWords(pair_, 0, 0xBAD, words, held, nullptr);
   EXPECT_EQ(held.code, 4302u);
 }
 

@@ -6,14 +6,19 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <exception>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "interfaces/kernel/kernelcodes.h"
+#include "interfaces/kernel/objectrequests.h"
 #include "platform/boardsim/faults.h"
 #include "platform/os/core/error.h"
 #include "platform/os/registry/registry.h"
 #include "tests/driver/board/boardfixture.h"
+#include "tests/support/errorreports.h"
 #include "tests/support/ownprocess.h"
 
 namespace zor::board {
@@ -26,6 +31,12 @@ constexpr const wchar_t* kUserConfig =
 
 using boardsim::Fault;
 using boardsim::FaultKind;
+
+// The board's next request of the function throws, as a failure below the operation.
+Fault Thrown() {
+  return Fault{.kind = FaultKind::kThrow,
+               .exception = std::make_exception_ptr(std::runtime_error("the board went away"))};
+}
 
 class SystemAllocTest : public BoardFixture {
  protected:
@@ -46,6 +57,9 @@ class SystemAllocTest : public BoardFixture {
   }
 };
 
+// A system allocates and frees. What escapes a kernel request while the system goes is told to
+// the application, and the free goes on to its end: the system is gone and the board serves the
+// next allocation.
 TEST_F(SystemAllocTest, OneSystemAllocatesAndFrees) {
   const QID system = Alloc();
   ASSERT_NE(system, 0) << "error " << ErrorCode();
@@ -53,6 +67,22 @@ TEST_F(SystemAllocTest, OneSystemAllocatesAndFrees) {
   EXPECT_EQ(QsysInquire(system, 1009, &number), 0);
   QsysFree(system);
   EXPECT_EQ(ErrorCode(), 0);
+
+  zortest::ErrorReports reports;
+  for (uint32_t function : {kernel::kKernelObjectFree, kernel::kSysClose}) {
+    SCOPED_TRACE(function);
+    const QID doomed = Alloc();
+    ASSERT_NE(doomed, 0) << "error " << ErrorCode();
+    SimBoard().ArmFault(function, Thrown());
+    QsysFree(doomed);
+    EXPECT_EQ(ErrorCode(), 0) << "the free itself went through";
+    EXPECT_EQ(
+        reports.Take(),
+        (std::vector<std::wstring>{L"4336 QsysFree std::runtime_error: the board went away"}));
+    EXPECT_EQ(QsysInquire(doomed, 1009, &number), 0) << "the system went";
+    reports.Take();
+    ExpectBoardUsable();
+  }
 }
 
 TEST_F(SystemAllocTest, SeveralSystemsShareOneBoard) {
@@ -172,6 +202,8 @@ TEST_F(SystemAllocTest, RefusedAllocationAsksForTheAspmPageNextTime) {
   os::RegCloseKey(key);
 }
 
+// A construction request that fails, or that throws below the driver, fails the allocation with
+// its error; the board opened so far is closed again and serves the next allocation.
 TEST_F(SystemAllocTest, EveryConstructionRequestThatFailsFailsTheAllocation) {
   const uint32_t functions[] = {kernel::kGetDriverVersion, kernel::kSysAlloc, kernel::kSysRequest,
                                 kernel::kKernelObjectAlloc};
@@ -179,6 +211,17 @@ TEST_F(SystemAllocTest, EveryConstructionRequestThatFailsFailsTheAllocation) {
     SCOPED_TRACE(function);
     SimBoard().ArmFault(function, Fault{FaultKind::kTransportFailure});
     ExpectFailure(4336, 2);
+  }
+  const size_t systemObjects = SimBoard().KernelObjects(kernel::kObjectKindSystem);
+  for (uint32_t function : functions) {
+    SCOPED_TRACE(function);
+    SimBoard().ArmFault(function, Thrown());
+    EXPECT_EQ(Alloc(), 0);
+    EXPECT_EQ(ErrorCode(), 4336);
+    EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"An exception ended the operation.");
+    EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: the board went away");
+    EXPECT_EQ(SimBoard().KernelObjects(kernel::kObjectKindSystem), systemObjects);
+    ExpectBoardUsable();
   }
 }
 

@@ -61,6 +61,9 @@ struct Reported {
   std::atomic<QINT64> code{0};
   std::atomic<uint32_t> thread{0};
   std::wstring function;  // written before count, read after it
+  std::wstring message;
+  QINT64 subs[2] = {};
+  std::wstring reason;
   std::wstring description;
 };
 
@@ -70,8 +73,14 @@ QINT64 OnError(QINT64, QID, void* user) {
   wchar_t text[Q_ERROR_TEXT_SIZE] = {};
   QappGetError(Q_DEFAULT, Q_CURRENT_FCT, text);
   reported->function = text;
+  QappGetError(Q_DEFAULT, Q_MESSAGE, text);
+  reported->message = text;
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1_TEXT, text);
+  reported->reason = text;
   QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2_TEXT, text);
   reported->description = text;
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1, &reported->subs[0]);
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2, &reported->subs[1]);
   reported->code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
   reported->thread = os::GetCurrentThreadId();
   ++reported->count;
@@ -172,6 +181,10 @@ TEST_F(SystemHooks, HookFunctionThatThrowsIsReportedAndTheThreadGoesOn) {
   ASSERT_EQ(reported.count, 1);
   EXPECT_EQ(reported.code, 4354);
   EXPECT_EQ(reported.function, L"Hook function:");
+  EXPECT_EQ(reported.message, L"Hook error:");
+  EXPECT_EQ(reported.subs[0], 5);
+  EXPECT_EQ(reported.reason, L"The hook function threw an exception.");
+  EXPECT_EQ(reported.subs[1], 6);
   EXPECT_EQ(reported.description, L"std::runtime_error: user hook failed");
   EXPECT_NE(reported.thread, os::GetCurrentThreadId());
   EXPECT_EQ(ErrorCode(), 0) << "the application's thread holds no error";

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <thread>
 
 #include "platform/boardsim/faults.h"
@@ -50,6 +51,44 @@ class ThreadEventTest : public BoardFixture {
     QINT64 value = -12345;
     QthrInquire(object, type, &value);
     return value;
+  }
+
+  // Each setting the thread object keeps, written alone, reads back what was written while every
+  // other one keeps its value; the default brings it back.
+  static void ExpectSettingsKeptApart(QID thread) {
+    struct Setting {
+      QINT64 type, byDefault, written;
+    };
+    const Setting settings[] = {{1804, 2, 1},
+                                {1805, 1, 2},
+                                {1815, 1, 2},
+                                {1813, Q_ENABLE, Q_DISABLE},
+                                {1819, Q_DEFAULT, 7}};
+    std::map<QINT64, QINT64> expected;
+    for (const Setting& s : settings) {
+      QthrControl(thread, s.type, Q_DEFAULT);
+      expected[s.type] = s.byDefault;
+    }
+    const auto expectAll = [&](const char* step, QINT64 type) {
+      for (const auto& [other, value] : expected) {
+        EXPECT_EQ(Inquire(thread, other), value) << step << " " << type << ", read " << other;
+      }
+    };
+    expectAll("defaults", 0);
+    for (const Setting& s : settings) {
+      QthrControl(thread, s.type, s.written);
+      expected[s.type] = s.written;
+      expectAll("written", s.type);
+      QthrControl(thread, s.type, Q_DEFAULT);
+      expected[s.type] = s.byDefault;
+      expectAll("default", s.type);
+    }
+    // Another value of the first three is the kernel object's: the kept ones stay.
+    for (QINT64 type : {1804, 1805, 1815}) {
+      QthrControl(thread, type, 3);
+      expectAll("3 to the kernel object", type);
+    }
+    EXPECT_EQ(ErrorCode(), 0);
   }
 
   QID system_ = 0;
@@ -155,6 +194,7 @@ TEST_F(ThreadEventTest, ThreadObjectKeepsItsSettingsAndWaitsInTheKernel) {
   EXPECT_EQ(SubCode(1), 3);
   QthrControl(thread, 1813, Q_DISABLE);
   EXPECT_EQ(Inquire(thread, 1813), Q_DISABLE);
+  ExpectSettingsKeptApart(thread);
   // Nothing is grabbing: the kernel wait ends at once, with a time-out given.
   EXPECT_EQ(Wait(thread, kWaitThread | 100), Q_WAIT_ENDED);
   EXPECT_EQ(Inquire(thread, 2077), 20000);

@@ -29,6 +29,26 @@ using Settings = Ranked<std::mutex, LockId::kSettings>;
 using Block = Ranked<std::mutex, LockId::kBlock>;
 using Status = Ranked<Mutex, LockId::kStatus>;
 
+// Takes a lock as the driver's code takes one of its kind; the process ends before any is left.
+template <typename Lock>
+void Take(Lock& lock) {
+  lock.lock();
+}
+void Take(GenICam::CLock& lock) { lock.Lock(); }
+void Take(Delivery& lock) { lock.lock_shared(); }
+void Take(Creation& lock) {
+  CQueuedLock::Node node;
+  lock.Acquire(node);
+}
+
+template <typename Held, typename Taken>
+void TakeWhileHolding() {
+  Held held;
+  Taken taken;
+  Take(held);
+  Take(taken);
+}
+
 class LockOrderDeathTest : public testing::Test {
  protected:
   void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
@@ -36,65 +56,29 @@ class LockOrderDeathTest : public testing::Test {
 
 TEST_F(LockOrderDeathTest, ALockAgainstTheTableStopsTheProcessNamingBoth) {
   // The road of a digitizer control that went into a node map under its channel lock.
-  EXPECT_DEATH(
-      {
-        Channel channel;
-        GenICam::CLock nodeMap;
-        std::lock_guard hold(channel);
-        nodeMap.Lock();
-      },
-      "taking a GenICam node map's lock \\(rank 20\\) while holding "
-      "QDDigitizerInfo::channelLock_ \\(rank 22\\)");
-  EXPECT_DEATH(
-      {
-        Channel channel;
-        Feature feature;
-        std::lock_guard hold(channel);
-        std::lock_guard take(feature);
-      },
-      "taking QDDigitizerInfo::featureLock_.*\\(rank 4\\) while holding "
-      "QDDigitizerInfo::channelLock_ \\(rank 22\\)");
+  EXPECT_DEATH((TakeWhileHolding<Channel, GenICam::CLock>()),
+               "taking a GenICam node map's lock \\(rank 20\\) while holding "
+               "QDDigitizerInfo::channelLock_ \\(rank 22\\)");
+  EXPECT_DEATH((TakeWhileHolding<Channel, Feature>()),
+               "taking QDDigitizerInfo::featureLock_.*\\(rank 4\\) while holding "
+               "QDDigitizerInfo::channelLock_ \\(rank 22\\)");
   // A shared hold waits as an exclusive one does, and so does a queued lock.
-  EXPECT_DEATH(
-      {
-        Handler handler;
-        Delivery delivery;
-        std::lock_guard hold(handler);
-        std::shared_lock take(delivery);
-      },
-      "taking QDDigitizerInfo::deliveryLock_ \\(rank 2\\) while holding "
-      "CDigProcessHdler::handlerLock_ \\(rank 5\\)");
-  EXPECT_DEATH(
-      {
-        Global global;
-        Creation creation;
-        std::lock_guard hold(global);
-        CQueuedLockGuard take(creation);
-      },
-      "taking CQDDeviceDriverWrapper::creationLock_ \\(rank 21\\) while holding "
-      "CQDDeviceDriverWrapper::globalLock_ \\(rank 25\\)");
+  EXPECT_DEATH((TakeWhileHolding<Handler, Delivery>()),
+               "taking QDDigitizerInfo::deliveryLock_ \\(rank 2\\) while holding "
+               "CDigProcessHdler::handlerLock_ \\(rank 5\\)");
+  EXPECT_DEATH((TakeWhileHolding<Global, Creation>()),
+               "taking CQDDeviceDriverWrapper::creationLock_ \\(rank 21\\) while holding "
+               "CQDDeviceDriverWrapper::globalLock_ \\(rank 25\\)");
 }
 
 TEST_F(LockOrderDeathTest, LocksOfOneRowAreNeverHeldTogetherNorALockTwice) {
-  EXPECT_DEATH(
-      {
-        Block block;
-        Status status;
-        std::lock_guard hold(block);
-        ScopedLock take(status);
-      },
-      "taking QDDigitizerInfo::statusLock_ \\(rank 30\\) while holding "
-      "QDDigitizerInfo::blockLock_ \\(rank 30\\)");
+  EXPECT_DEATH((TakeWhileHolding<Block, Status>()),
+               "taking QDDigitizerInfo::statusLock_ \\(rank 30\\) while holding "
+               "QDDigitizerInfo::blockLock_ \\(rank 30\\)");
   // Two records' locks of one kind are two locks of one row.
-  EXPECT_DEATH(
-      {
-        Channel first;
-        Channel second;
-        std::lock_guard hold(first);
-        std::lock_guard take(second);
-      },
-      "taking QDDigitizerInfo::channelLock_ \\(rank 22\\) while holding "
-      "QDDigitizerInfo::channelLock_ \\(rank 22\\)");
+  EXPECT_DEATH((TakeWhileHolding<Channel, Channel>()),
+               "taking QDDigitizerInfo::channelLock_ \\(rank 22\\) while holding "
+               "QDDigitizerInfo::channelLock_ \\(rank 22\\)");
   EXPECT_DEATH(
       {
         Settings settings;

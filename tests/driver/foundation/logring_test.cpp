@@ -186,9 +186,15 @@ TEST_F(LogRing, CategoriesSwitchWhileErrorsAreRecorded) {
   const uint32_t before = Header().writeOffset;
   CError(4301, 0);
   EXPECT_EQ(Header().writeOffset, before);
-  // Categories outside the table are neither kept nor reported.
+  // Categories outside the table are neither kept nor reported; those at its two ends are.
   for (int category : {-1, CLog::kCategoryCount, CLog::kCategoryCount + 1}) {
     CLog::Instance()->SetCategory(category, true);
+    EXPECT_FALSE(CLog::Instance()->IsCategoryEnabled(category)) << category;
+  }
+  for (int category : {0, CLog::kCategoryCount - 1}) {
+    CLog::Instance()->SetCategory(category, true);
+    EXPECT_TRUE(CLog::Instance()->IsCategoryEnabled(category)) << category;
+    CLog::Instance()->SetCategory(category, false);
     EXPECT_FALSE(CLog::Instance()->IsCategoryEnabled(category)) << category;
   }
 }

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 using namespace zor::foundation;
 
@@ -42,6 +44,37 @@ TEST(PrintfFormat, TranslatesWindowsConventions) {
   for (const wchar_t* refused : {L"%n", L"%", L"%5", L"%q", L"%lln"}) {
     EXPECT_FALSE(TranslateFormat(refused, glibc)) << refused;
   }
+  // Every length modifier on every integer conversion.
+  const std::pair<const char*, const char*> modifiers[] = {
+      {"hh", "hh"},  {"h", "h"}, {"", ""},   {"l", ""},  {"I32", ""}, {"ll", "ll"},
+      {"I64", "ll"}, {"I", "z"}, {"z", "z"}, {"j", "j"}, {"t", "t"}};
+  for (const auto& [windows, expected] : modifiers) {
+    for (const char conversion : std::string("diuxXo")) {
+      const std::string format = std::string("%") + windows + conversion;
+      ASSERT_TRUE(TranslateFormat(format.c_str(), narrow)) << format;
+      EXPECT_EQ(narrow, std::string("%") + expected + conversion) << format;
+    }
+  }
+}
+
+// Each length modifier with a value that only a reading of its own width prints as written: a
+// narrower one cuts it, a wider one reads beyond the argument.
+TEST(PrintfFormat, LengthModifiersReadTheirOwnWidth) {
+  EXPECT_EQ(Narrow("%hhd %hhu %hhx", 300, 511, 0x1AB), "44 255 ab");
+  EXPECT_EQ(Wide(L"%hhd", 300), L"44");
+  EXPECT_EQ(Narrow("%hd %hu", 70000, 0x1FFFF), "4464 65535");
+  EXPECT_EQ(Wide(L"%hd", 70000), L"4464");
+  EXPECT_EQ(Narrow("%ld %I32d", int32_t{-5}, int32_t{-7}), "-5 -7");
+  constexpr int64_t kWide = (int64_t{1} << 40) + 5;
+  EXPECT_EQ(Narrow("%lld %I64d", kWide, -kWide), "1099511627781 -1099511627781");
+  EXPECT_EQ(Narrow("%zu %Iu", size_t{1} << 40, size_t{1} << 41), "1099511627776 2199023255552");
+  EXPECT_EQ(Narrow("%jd", intmax_t{-kWide}), "-1099511627781");
+  EXPECT_EQ(Narrow("%td", ptrdiff_t{kWide}), "1099511627781");
+  EXPECT_EQ(Wide(L"%lld %zu %jd %td", kWide, size_t{1} << 40, intmax_t{-kWide}, ptrdiff_t{kWide}),
+            L"1099511627781 1099511627776 -1099511627781 1099511627781");
+  // Windows' long double is a double: %Lf and %lf take one.
+  EXPECT_EQ(Narrow("%Lf %lf %.2Lg", 0.5, 0.25, 1.5), "0.500000 0.250000 1.5");
+  EXPECT_EQ(Wide(L"%Lf", 0.5), L"0.500000");
 }
 
 TEST(PrintfFormat, WideFormatsMixedArgumentsAndLongText) {

@@ -1,4 +1,4 @@
-// A double given where an operation takes an integer.
+// A double given where an operation takes an integer, and the words an operation is handed.
 #include "driver/frameworkuser/dispatch/argumentbuilder.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +41,19 @@ TEST(ArgumentBuilder, DoubleIsTruncatedAndClampedToTheIntegerRange) {
   EXPECT_EQ(ThreadControlValue(std::numeric_limits<double>::infinity()), kMax);
   EXPECT_EQ(ThreadControlValue(-std::numeric_limits<double>::infinity()), kMin);
   EXPECT_EQ(ThreadControlValue(std::numeric_limits<double>::quiet_NaN()), 0);
+}
+
+// The arguments an operation is handed hold at most kCapacity words; more are dropped, and a
+// word beyond the count reads as 0.
+TEST(OperationArgs, WordsBeyondTheCapacityAreDropped) {
+  OperationArgs args;
+  for (int64_t i = 0; i <= static_cast<int64_t>(OperationArgs::kCapacity); ++i) args.Push(100 + i);
+  EXPECT_EQ(args.Count(), OperationArgs::kCapacity);
+  EXPECT_EQ(args.Int(OperationArgs::kCapacity - 1),
+            99 + static_cast<int64_t>(OperationArgs::kCapacity));
+  EXPECT_EQ(args.Int(OperationArgs::kCapacity), 0);
+  EXPECT_EQ(args.Value(OperationArgs::kCapacity).value, 0);
+  EXPECT_EQ(args.Value(OperationArgs::kCapacity).kind, 0);
 }
 
 }  // namespace

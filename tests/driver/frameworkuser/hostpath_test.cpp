@@ -2,7 +2,9 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "platform/host/zor.h"
 #include "tests/driver/frameworkuser/support/frameworkprobe.h"
 #include "tests/driver/frameworkuser/support/threadhelpers.h"
+#include "tests/support/errorreports.h"
 
 namespace zor::frame {
 namespace {
@@ -88,6 +91,36 @@ TEST_F(HostPathTest, EndingThreadLetsItsContextGo) {
     EXPECT_EQ(Probe().threadContextCount(), before + 1);
   });
   EXPECT_EQ(Probe().threadContextCount(), before);
+}
+
+// An escape before the thread has a context to hold the command's error: the command fails
+// with the host's driver error, the application hears what escaped, no context is left behind,
+// and the thread's next command makes its context and runs.
+TEST_F(HostPathTest, EscapeBeforeTheThreadHasAContextFailsOnlyThatCommand) {
+  const QID system = AllocSystem();
+  ASSERT_NE(system, 0);
+  zortest::ErrorReports reports;
+  std::atomic<bool> refuse{true};
+  Probe().onThreadContext = [&refuse] {
+    if (refuse.exchange(false)) throw std::runtime_error("no room for a context");
+  };
+  const std::size_t before = Probe().threadContextCount();
+  RunOnNewThread([system, before] {
+    Probe().TakeCalls();
+    QINT64 value = 0;
+    EXPECT_EQ(QsysInquire(system, 1, &value), 0);
+    EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), Q_ERR_DRIVER);
+    EXPECT_EQ(Probe().threadContextCount(), before);
+    EXPECT_TRUE(Probe().TakeCalls().empty());
+    QsysInquire(system, 12345, &value);
+    EXPECT_EQ(Probe().TakeCalls().size(), 1u);
+    EXPECT_EQ(Probe().threadContextCount(), before + 1);
+  });
+  Probe().onThreadContext = nullptr;
+  const std::vector<std::wstring> seen = reports.Take();
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_EQ(seen[0], L"4336 QDDravionLynCommandDecoder std::runtime_error: no room for a context");
+  EXPECT_EQ(seen[1].rfind(std::to_wstring(Q_ERR_DRIVER), 0), 0u);
 }
 
 TEST_F(HostPathTest, GrabGivenAHostBufferIdFindsTheDriversBuffer) {

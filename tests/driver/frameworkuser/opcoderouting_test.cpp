@@ -101,13 +101,13 @@ TEST_F(OpcodeRoutingTest, NamedOperationsGetTheirArguments) {
       {0x0209, SystemOp::BufPutBandRegion, "i0 v1 v2 v3 v4 v5 v6 v7"},
       {0x020A, SystemOp::BufInquire, "i0 v1 v2"},
       {0x020B, SystemOp::BufChildBand, "i0 v1 v2 v3 v4 v5 v6"},
-      {0x020F, SystemOp::BufOp020F, "i0 v1 v2"},
+      {0x020F, SystemOp::BufPassToHost, "i0 v1 v2"},
       {0x0210, SystemOp::BufControl, "i0 v1 r2"},
       {0x0215, SystemOp::BufCopyRegion, "i0 i1 v2 v3 v4 v5 v6 v7 v8 v9"},
       {0x0222, SystemOp::BufCopyClip, "i0 i1 v2 v3"},
       {0x0229, SystemOp::BufGetBand, "i0 v1 v2 v3"},
       {0x0230, SystemOp::BufPutBand, "i0 v1 v2 v3"},
-      {0x0237, SystemOp::BufOp0237, "i0 v1 v2 v3 v4 v5"},
+      {0x0237, SystemOp::BufPassToKernelAndHost, "i0 v1 v2 v3 v4 v5"},
       {0x0601, SystemOp::DigAlloc, "v0 v1 v2 v3"},
       {0x0602, SystemOp::DigFree, "i0"},
       {0x0603, SystemOp::DigGrab, "i0 g1 v2"},
@@ -311,6 +311,14 @@ TEST_F(OpcodeRoutingTest, ConversionsOfControlsGrabsAndAborts) {
   EXPECT_EQ(calls[1].args.Int(2), 3);
   EXPECT_EQ(calls[2].args.Double(1), 1.5);
   EXPECT_EQ(calls[3].args.Double(1), 268435456.0);
+  // It travels as a double: read back as its value, whichever way it is asked for.
+  for (const size_t call : {2u, 3u}) {
+    const ValueRecord abort = calls[call].args.Value(1);
+    EXPECT_EQ(abort.kind, kValueDouble);
+    EXPECT_EQ(abort.AsDouble(), calls[call].args.Double(1));
+  }
+  EXPECT_EQ(calls[2].args.Value(1).AsInteger(), 1);
+  EXPECT_EQ(calls[3].args.Value(1).AsInteger(), 268435456);
   EXPECT_EQ(calls[4].op, SystemOp::DigGrabContinuous);
   EXPECT_EQ(calls[4].args.Int(1), 5);
 }

@@ -223,12 +223,12 @@ TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
   // Source offsets given twice that disagree in X or in Y are refused.
   for (const auto& [x2, y2] : {std::pair<uint32_t, uint32_t>{8, 0}, {0, 8}}) {
     r.header = client.Header();
-    r.srcOffsetX2 = x2;
-    r.srcOffsetY2 = y2;
+    r.srcOffsetXAgain = x2;
+    r.srcOffsetYAgain = y2;
     client.Send(zor::kernel::kBufTripleTransfer, r);
     EXPECT_EQ(r.header.status.code, 4300u) << x2 << ", " << y2;
   }
-  r.srcOffsetX2 = r.srcOffsetY2 = 0;
+  r.srcOffsetXAgain = r.srcOffsetYAgain = 0;
   r.header = client.Header();
   r.thirdHandle = 12345;
   client.Send(zor::kernel::kBufTripleTransfer, r);

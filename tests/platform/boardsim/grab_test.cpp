@@ -59,8 +59,8 @@ TEST_F(GrabTest, AllocationLoadsTheDecoderAndClaimsTheChannel) {
   zor::kernel::ErrorTriple status{};
   auto record = client.AllocDigitizer(1, dcf, &status);
   EXPECT_EQ(status.errorSet, 0);
-  EXPECT_NE(record.kernelWord1, 0u);
-  EXPECT_NE(record.kernelWord2, 0u);
+  EXPECT_NE(record.kernelDigitizer, 0u);
+  EXPECT_NE(record.kernelCheck, 0u);
   EXPECT_EQ(board.DecoderRegister(1, 0x0A), 0x1F);
   EXPECT_EQ(board.DecoderRegister(1, 0x08), 0x80);    // power-on value where the DCF is silent
   EXPECT_EQ(board.DecoderRegister(1, 0x10) >> 4, 4);  // forced PAL shows in the status
@@ -124,19 +124,19 @@ TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
   std::memset(reference.get(), 0, sizeof(*reference));
   reference->header = client.Header();
   reference->record = record;
-  reference->level6655 = reference->level6656 = reference->level6658 = kDefault;
-  reference->level6657 = 300;
+  reference->colourLevel = reference->saturationLevel = reference->contrastLevel = kDefault;
+  reference->brightnessLevel = 300;
   client.Send(zor::kernel::kDigReference, *reference);
   EXPECT_EQ(reference->header.status.code, 4322u);
   reference->header = client.Header();
-  reference->level6657 = 128;
+  reference->brightnessLevel = 128;
   client.Send(zor::kernel::kDigReference, *reference);
   EXPECT_EQ(reference->header.status.errorSet, 0);
   inquire = Request(record, 6657);
   client.Send(zor::kernel::kDigInquire, *inquire);
   EXPECT_EQ(inquire->value, 128u);
 
-  record.kernelWord2 ^= 1;  // a record the board never handed out
+  record.kernelCheck ^= 1;  // a record the board never handed out
   EXPECT_EQ(client.DigControl(record, 4074, 21).code, 4300u);
 }
 

@@ -23,8 +23,8 @@ TEST(MalformedTest, GarbageRecordsNeverCrash) {
       header.systemId = client.systemId;
       if (size >= sizeof(zor::kernel::DigChannelRequest) && round % 2 == 0) {
         auto& record = reinterpret_cast<zor::kernel::DigChannelRequest*>(bytes.data())->record;
-        record.kernelWord1 = dig.kernelWord1;
-        record.kernelWord2 = dig.kernelWord2;
+        record.kernelDigitizer = dig.kernelDigitizer;
+        record.kernelCheck = dig.kernelCheck;
       }
       // Every reply comes at once; none is left pending or crashes the board.
       EXPECT_TRUE(client.Start(function, bytes.data(), size)->WaitFor(1000)) << function;

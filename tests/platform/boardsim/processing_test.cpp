@@ -25,7 +25,7 @@ struct ProcessingTest : testing::Test {
   zor::kernel::ErrorTriple Process(uint32_t function, uint64_t word) {
     zor::kernel::DigProcessRequest r{};
     r.header = client.Header();
-    r.kernelDigitizer = record.kernelWord1;
+    r.kernelDigitizer = record.kernelDigitizer;
     r.processObject = processObject;
     r.word = word;
     client.Send(function, r);
@@ -34,7 +34,7 @@ struct ProcessingTest : testing::Test {
   zor::kernel::ErrorTriple Continue(uint64_t grabRecord) {
     zor::kernel::DigContinueGrabRequest r{};
     r.header = client.Header();
-    r.kernelDigitizer = record.kernelWord1;
+    r.kernelDigitizer = record.kernelDigitizer;
     r.processObject = processObject;
     r.grabRecord = grabRecord;
     client.Send(zor::kernel::kDigContinueGrab, r);
@@ -43,7 +43,7 @@ struct ProcessingTest : testing::Test {
   uint64_t Pending() {
     zor::kernel::DigInquireValueRequest r{};
     r.header = client.Header();
-    r.header.objectId = record.kernelWord1;
+    r.header.objectId = record.kernelDigitizer;
     r.type = zor::kernel::kPendingGrabCount;
     client.Send(zor::kernel::kDigInquireValue, r);
     return r.value;
@@ -113,7 +113,7 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   auto prepared = std::make_unique<zor::kernel::DigContinuePreparedRequest>();
   std::memset(prepared.get(), 0, sizeof(*prepared));
   prepared->header = client.Header();
-  prepared->kernelDigitizer = record.kernelWord1;
+  prepared->kernelDigitizer = record.kernelDigitizer;
   prepared->processObject = processObject;
   prepared->grabRecord = recordA;
   prepared->buffers[0].descriptor = b.descriptor;

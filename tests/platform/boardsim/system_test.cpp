@@ -46,7 +46,7 @@ TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
 TEST_F(SystemTest, CapabilityWordAndLogMemory) {
   EXPECT_EQ(client.SysRequest(zor::kernel::kSysRequestCapabilities), zor::kernel::kCapFourChannels);
   board.SetCapabilities(zor::kernel::kCapFourChannels | zor::kernel::kCapSixteenChannels |
-                        zor::kernel::kCapBit19 | zor::kernel::kCapBit20);
+                        zor::kernel::kCapEncoder | zor::kernel::kCapLineBuffers);
   EXPECT_EQ(client.SysRequest(zor::kernel::kSysRequestCapabilities), 0x1E0000u);
 
   const uint64_t address = client.SysRequest(zor::kernel::kSysRequestLogMemoryAddress);

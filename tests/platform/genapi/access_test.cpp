@@ -27,6 +27,19 @@ TEST(AccessMode, FlagsImposedModesAndThePort) {
   EXPECT_FALSE(IsImplemented(m.Node("NotImpl")));
   EXPECT_TRUE(IsImplemented(m.Node("NotAvail")));
   EXPECT_FALSE(IsAvailable(m.Node("NotAvail")));
+  // The same through the smart pointers, and nothing through an empty one.
+  EXPECT_TRUE(IsAvailable(CIntegerPtr(m.Node("One"))));
+  EXPECT_FALSE(IsAvailable(CIntegerPtr(m.Node("NotAvail"))));
+  EXPECT_TRUE(IsImplemented(CIntegerPtr(m.Node("NotAvail"))));
+  EXPECT_FALSE(IsImplemented(CIntegerPtr(m.Node("NotImpl"))));
+  EXPECT_TRUE(IsReadable(CIntegerPtr(m.Node("Locked"))));
+  EXPECT_FALSE(IsReadable(CIntegerPtr(m.Node("WoReg"))));
+  EXPECT_TRUE(IsWritable(CIntegerPtr(m.Node("WoReg"))));
+  EXPECT_FALSE(IsWritable(CIntegerPtr(m.Node("Locked"))));
+  for (const bool answer : {IsAvailable(CIntegerPtr()), IsImplemented(CIntegerPtr()),
+                            IsReadable(CIntegerPtr()), IsWritable(CIntegerPtr())}) {
+    EXPECT_FALSE(answer);
+  }
   EXPECT_THROW(CIntegerPtr(m.Node("NotAvail"))->GetValue(), GenICam::AccessException);
   EXPECT_THROW(CIntegerPtr(m.Node("Locked"))->SetValue(2), GenICam::AccessException);
   EXPECT_THROW(CIntegerPtr(m.Node("WoReg"))->GetValue(), GenICam::AccessException);

@@ -21,7 +21,8 @@ std::string Reg(const char* kind, const char* name, const char* address, const c
 TEST(IntReg, ByteOrderSignAndDerivedLimits) {
   TestMap m(Reg("IntReg", "BE", "0x10", "4", "<Endianess>BigEndian</Endianess>") +
             Reg("IntReg", "LE", "0x10", "4", "<Cachable>NoCache</Cachable>") +
-            Reg("IntReg", "S16", "0x20", "2", "<Sign>Signed</Sign>"));
+            Reg("IntReg", "S16", "0x20", "2", "<Sign>Signed</Sign>") +
+            Reg("IntReg", "S64", "0x30", "8", "<Sign>Signed</Sign><Cachable>NoCache</Cachable>"));
   CIntegerPtr be(m.Node("BE"));
   be->SetValue(0x01020304);
   EXPECT_EQ(m.port.bytes[0x10], 0x01);
@@ -37,6 +38,13 @@ TEST(IntReg, ByteOrderSignAndDerivedLimits) {
   EXPECT_EQ(s16->GetMax(), 32767);
   EXPECT_THROW(s16->SetValue(40000), GenICam::OutOfRangeException);
   EXPECT_EQ(CRegisterPtr(m.Node("BE"))->GetAddress(), 0x10);
+  // A register as wide as the value, both ways.
+  CIntegerPtr s64(m.Node("S64"));
+  s64->SetValue(-2);
+  EXPECT_EQ(m.port.bytes[0x30], 0xFE);
+  EXPECT_EQ(m.port.bytes[0x37], 0xFF);
+  m.port.bytes[0x37] = 0x7F;
+  EXPECT_EQ(s64->GetValue(), 0x7FFFFFFFFFFFFFFE);
 }
 
 TEST(MaskedIntReg, BitFieldsInBothByteOrders) {

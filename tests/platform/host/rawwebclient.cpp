@@ -90,6 +90,12 @@ int RawWebClient::Get(const std::string& target, const std::string& host) {
   return StatusOf(ReadHead());
 }
 
+bool RawWebClient::StillOpen() const {
+  char byte = 0;
+  const ssize_t got = recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  return got > 0 || (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK));
+}
+
 int RawWebClient::Request(const std::string& raw) {
   if (!SendAll(raw)) return 0;
   return StatusOf(ReadHead());

@@ -28,6 +28,10 @@ class RawWebClient {
   bool Connect();
   // Sends the bytes as they are and returns the response's status code (0: no response).
   int Request(const std::string& raw);
+  // Sends the bytes as they are (a piece of a request); false when the connection refused them.
+  bool Send(const std::string& raw) { return SendAll(raw); }
+  // Whether the server has kept the connection, asked without waiting.
+  bool StillOpen() const;
   // Sends a request and returns the response's status code (0: no response).
   int Get(const std::string& target, const std::string& host);
   // Asks for the WebSocket upgrade of /ws; an empty origin sends none. Returns the status code.

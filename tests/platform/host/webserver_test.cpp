@@ -1,7 +1,8 @@
 // The HTTP server object attacked from plain sockets: other sites' names and pages, requests
 // framed to be read two ways, frames built to crash or to fill memory, clients that never read,
-// a server that stops taking requests, more clients than served, descriptors run out and
-// hundreds of clients. A good client is served before, during and after each attack.
+// a server that stops taking requests, more clients than served, requests that come too slowly,
+// more connections than kept, descriptors run out and hundreds of clients. A good client is
+// served before, during and after each attack.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -24,11 +25,16 @@
 #include "platform/host/httpserverobject.h"
 #include "platform/host/zor.h"
 #include "tests/platform/host/rawwebclient.h"
+#include "tests/platform/host/slowclients.h"
 #include "tests/support/mailboxmessage.h"
+#include "tests/support/processfacts.h"
 
 namespace {
 
 using hosttest::RawWebClient;
+using hosttest::SlowClients;
+using zortest::CountDescriptors;
+using zortest::ResidentBytes;
 
 constexpr QINT64 kSized = 2;    // the reply holds as many bytes as the body says
 constexpr QINT64 kStall = 3;    // the server takes nothing more from the client till released
@@ -164,24 +170,6 @@ std::string CloseReason(const hosttest::WebFrame& close) {
 size_t CountThreads() {
   return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
                                            std::filesystem::directory_iterator()));
-}
-
-size_t CountDescriptors() {
-  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                                           std::filesystem::directory_iterator()));
-}
-
-size_t ResidentBytes() {
-  std::ifstream status("/proc/self/status");
-  std::string word;
-  while (status >> word) {
-    if (word == "VmRSS:") {
-      size_t kilobytes = 0;
-      status >> kilobytes;
-      return kilobytes * 1024;
-    }
-  }
-  return 0;
 }
 
 class WebServerTest : public testing::Test {
@@ -576,6 +564,120 @@ TEST_F(WebServerTest, RefusesClientsPastTheMost) {
     }
   }
   EXPECT_EQ(status, 101);
+}
+
+// A request must arrive whole within the request time, counted from the connection's start or
+// the end of the reply before it: a connection that sends nothing, dribbles its head a byte at a
+// time, holds its head without the end, or idles after a reply is closed, and one whose head
+// comes in pieces within the time is served.
+TEST_F(WebServerTest, ClosesConnectionsWhoseRequestDoesNotArriveInTime) {
+  const QID quick = StartWith({{"ZOR_BROWSER_REQUEST_MS", "2000"}});
+  const uint16_t port = PortOf(quick);
+  const std::string host = "localhost:" + std::to_string(port);
+  RawWebClient silent(port);
+  RawWebClient idle(port);
+  const std::string get = "GET / HTTP/1.1\r\nHost: " + host + "\r\n";
+  ASSERT_EQ(idle.Request(get + "\r\n"), 200);
+  RawWebClient pieces(port);
+  for (const char* piece : {"GET / HTTP/1.1\r\n", "Host: ", "\r\nConnection: close\r\n"}) {
+    ASSERT_TRUE(pieces.Send(piece == std::string("Host: ") ? piece + host : piece));
+    usleep(100000);
+  }
+  EXPECT_EQ(pieces.Request("\r\n"), 200);
+  SlowClients slow(port, 1, 1);
+  for (int tick = 0; tick < 50 && slow.ClosedByServer() < 2; ++tick) {
+    slow.Tick();
+    usleep(100000);
+  }
+  EXPECT_GE(slow.ClosedByServer(), 2u);
+  EXPECT_TRUE(silent.DrainUntilClosed().has_value());
+  EXPECT_TRUE(idle.DrainUntilClosed().has_value());
+  ExpectGoodClientServed();
+  HostObjFree(quick);
+}
+
+// Plain connections past the most take the place of the one that waited longest; WebSocket
+// clients count apart. At the most nobody is closed; one more closes the oldest and only it.
+TEST_F(WebServerTest, ConnectionsPastTheMostTakeThePlaceOfTheLongestWaiting) {
+  const QID few = StartWith({{"ZOR_BROWSER_CONNECTIONS", "8"}});
+  const uint16_t port = PortOf(few);
+  const std::string host = "localhost:" + std::to_string(port);
+  const size_t before = CountDescriptors();
+  std::vector<std::unique_ptr<RawWebClient>> held;
+  std::unique_ptr<RawWebClient> socket;
+  // The server's own sockets, once it has taken `count`; false after five seconds.
+  const auto serverHolds = [&](size_t count) {
+    const auto server = [&] {
+      return CountDescriptors() - before - held.size() - (socket != nullptr ? 1 : 0);
+    };
+    for (int i = 0; i < 500 && server() != count; ++i) usleep(10000);
+    return server() == count;
+  };
+  const auto hold = [&] {
+    held.push_back(std::make_unique<RawWebClient>(port));
+    return held.back()->Send("GET / HTTP/1.1\r\nHost: " + host + "\r\n");
+  };
+  const auto stillOpen = [&](size_t from) {
+    std::vector<size_t> closed;
+    for (size_t i = from; i < held.size(); ++i) {
+      if (!held[i]->StillOpen()) closed.push_back(i);
+    }
+    return closed;
+  };
+  // Each accepted before the next, so that their waits began in this order.
+  for (size_t i = 0; i < 8; ++i) ASSERT_TRUE(hold() && serverHolds(i + 1)) << i;
+  EXPECT_EQ(stillOpen(0), std::vector<size_t>{});
+  // A ninth: the page is served, and the first held connection made room for it.
+  EXPECT_EQ(RawWebClient(port).Get("/", host), 200);
+  EXPECT_TRUE(held[0]->DrainUntilClosed().has_value());
+  EXPECT_EQ(stillOpen(1), std::vector<size_t>{});
+  ASSERT_TRUE(serverHolds(7));
+  // A WebSocket client passes through a place and leaves it: one more held connection fits.
+  socket = std::make_unique<RawWebClient>(port);
+  ASSERT_EQ(socket->Upgrade(host), 101);
+  ASSERT_TRUE(serverHolds(8));
+  ASSERT_TRUE(hold() && serverHolds(9));
+  EXPECT_EQ(stillOpen(1), std::vector<size_t>{});
+  // Forty more: the server keeps eight of them, and its descriptors with them.
+  for (int i = 0; i < 40; ++i) ASSERT_TRUE(hold());
+  for (int i = 0; i < 500 && stillOpen(0).size() < held.size() - 8; ++i) usleep(10000);
+  EXPECT_EQ(stillOpen(0).size(), held.size() - 8);
+  EXPECT_TRUE(serverHolds(9));
+  EXPECT_EQ(socket->Echo("apart"), "apart");
+  HostObjFree(few);
+}
+
+// However many connections and clients are asked for, a server keeps each within a quarter of
+// the process's descriptor limit, so that a new connection always has a descriptor to be
+// accepted with and the process one for its files.
+TEST_F(WebServerTest, ConnectionsAndClientsStayWithinTheDescriptorLimit) {
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const rlimit low{CountDescriptors() + 60, saved.rlim_max};
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  const QID bounded =
+      StartWith({{"ZOR_BROWSER_CONNECTIONS", "100000"}, {"ZOR_BROWSER_CLIENTS", "100000"}});
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+  const size_t quarter = low.rlim_cur / 4;
+  const uint16_t port = PortOf(bounded);
+  const std::string host = "localhost:" + std::to_string(port);
+  const size_t before = CountDescriptors();
+  // Three times as many held connections as kept: at least two thirds of them lose their place.
+  SlowClients slow(port, 0, 3 * quarter);
+  for (int tick = 0; tick < 250 && slow.ClosedByServer() < 2 * quarter; ++tick) {
+    slow.Tick();
+    usleep(20000);
+  }
+  EXPECT_GE(slow.ClosedByServer(), 2 * quarter);
+  EXPECT_LE(CountDescriptors(), before + slow.Open() + quarter + 1);
+  EXPECT_EQ(RawWebClient(port).Get("/", host), 200);
+  std::vector<std::unique_ptr<RawWebClient>> clients;
+  for (size_t i = 0; i < quarter; ++i) {
+    clients.push_back(std::make_unique<RawWebClient>(port));
+    ASSERT_EQ(clients.back()->Upgrade(host), 101) << i;
+  }
+  EXPECT_EQ(RawWebClient(port).Upgrade(host), 503);
+  HostObjFree(bounded);
 }
 
 TEST_F(WebServerTest, AcceptsAgainAfterDescriptorsRanOut) {

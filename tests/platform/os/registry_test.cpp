@@ -2,18 +2,22 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/os/core/error.h"
 #include "platform/os/core/handle.h"
+#include "tests/support/processfacts.h"
 
 namespace os {
 namespace {
@@ -48,6 +52,35 @@ std::vector<std::wstring> SubKeys(Handle key) {
 }
 
 std::filesystem::path RootFolder() { return getenv("ZOR_REGISTRY_ROOT"); }
+
+// How far the process's resident memory rose above what it held while `work` ran in a child of
+// its own (at its peak); fails the test when `work` failed.
+size_t PeakGrowthOfChild(const std::function<bool()>& work) {
+  int channel[2];
+  if (pipe(channel) != 0) return SIZE_MAX;
+  const pid_t child = fork();
+  if (child == 0) {
+    close(channel[0]);
+    // Starts the peak anew from what the child holds now.
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const size_t start = zortest::ResidentBytes();
+    const bool done = work();
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const size_t peak = static_cast<size_t>(usage.ru_maxrss) * 1024;
+    const size_t growth = peak > start ? peak - start : 0;
+    const bool told = write(channel[1], &growth, sizeof(growth)) == sizeof(growth);
+    _exit(done && told ? 0 : 1);
+  }
+  close(channel[1]);
+  size_t growth = SIZE_MAX;
+  if (child < 0 || read(channel[0], &growth, sizeof(growth)) != sizeof(growth)) growth = SIZE_MAX;
+  close(channel[0]);
+  int status = 0;
+  if (child > 0) waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  return growth;
+}
 
 TEST(Registry, NamesIgnoreCaseAndKeepIt) {
   uint32_t disposition = 0;
@@ -192,6 +225,17 @@ TEST(Registry, OversizedNamesAndValuesAreRefused) {
   EXPECT_EQ(RegSetValue(key, L"big", REG_BINARY, big.data(), static_cast<uint32_t>(big.size())),
             ERROR_INVALID_PARAMETER);
   EXPECT_EQ(RegSetValue(key, L"null", REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
+  // Values of the most bytes each, until the key's file would pass its bound: that change is
+  // refused, and the key stays readable with what it held.
+  big.pop_back();
+  const auto setBig = [&](const wchar_t* name) {
+    return RegSetValue(key, name, REG_BINARY, big.data(), static_cast<uint32_t>(big.size()));
+  };
+  EXPECT_EQ(setBig(L"first"), ERROR_SUCCESS);
+  EXPECT_EQ(setBig(L"second"), ERROR_CANTWRITE);
+  uint32_t size = 0;
+  EXPECT_EQ(RegQueryValue(key, L"first", nullptr, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, kMaxValueBytes);
   std::wstring longValue(kMaxValueNameChars + 1, L'v');
   EXPECT_EQ(SetDword(key, longValue.c_str(), 1), ERROR_INVALID_PARAMETER);
   RegCloseKey(key);
@@ -306,6 +350,30 @@ TEST(Registry, MalformedKeyFilesGiveErrorsAndAreNotOverwritten) {
   EXPECT_EQ(RegQueryValue(key, L"v", nullptr, nullptr, &size), ERROR_REGISTRY_CORRUPT);
   EXPECT_EQ(SetDword(key, L"w", 2), ERROR_REGISTRY_CORRUPT);
   EXPECT_TRUE(std::filesystem::is_fifo(file));
+  // A key file of 2 GB (sparse) is refused by its size, unread: the process that asks stays
+  // small, and the file stays as it was.
+  std::filesystem::remove(file);
+  std::ofstream(file) << "zor-registry-key 1\nname Broken\nvalue 4 01000000 =v\n";
+  std::filesystem::resize_file(file, uintmax_t{2} << 30);
+  const size_t grown = PeakGrowthOfChild([key] {
+    uint32_t size = 0;
+    return RegQueryValue(key, L"v", nullptr, nullptr, &size) == ERROR_REGISTRY_CORRUPT &&
+           SetDword(key, L"w", 2) == ERROR_REGISTRY_CORRUPT;
+  });
+  std::printf("a 2 GB key file refused; the process grew by %zu bytes at most\n", grown);
+  EXPECT_LT(grown, size_t{64} << 20);
+  EXPECT_EQ(std::filesystem::file_size(file), uintmax_t{2} << 30);
+  // A well-formed key of the bound's size is read; one byte more is refused.
+  const std::string head = "zor-registry-key 1\nname Broken\nvalue 3 ";
+  const std::string tail = (kMaxKeyFileBytes - head.size()) % 2 == 0 ? " =big\n" : " =bigg\n";
+  std::string hex(kMaxKeyFileBytes - head.size() - tail.size(), '0');
+  const std::wstring big = tail.size() == 6 ? L"big" : L"bigg";
+  std::ofstream(file, std::ios::trunc) << head << hex << tail;
+  ASSERT_EQ(std::filesystem::file_size(file), kMaxKeyFileBytes);
+  EXPECT_EQ(RegQueryValue(key, big.c_str(), nullptr, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(size, hex.size() / 2);
+  std::ofstream(file, std::ios::trunc) << head << hex << "00" << tail;
+  EXPECT_EQ(RegQueryValue(key, big.c_str(), nullptr, nullptr, &size), ERROR_REGISTRY_CORRUPT);
   RegCloseKey(key);
 }
 

@@ -1,10 +1,13 @@
 // The grab-control library for the binding's tests: control type 99 answers its value as the
-// library's result, so that every result the driver maps can be produced; with
-// ZORGRABC_NO_HANDLE set it accepts a digitizer without a handle; the tests read how often
-// the library's state word was asked for. Everything else is the platform's library.
+// library's result, so that every result the driver maps can be produced; control type 98
+// sends the digitizer control of the type its value names (with Q_DEFAULT) from a thread of
+// the library's own, as a library may call back outside any command; with ZORGRABC_NO_HANDLE
+// set it accepts a digitizer without a handle; the tests read how often the library's state
+// word was asked for. Everything else is the platform's library.
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <thread>
 
 #include "platform/grabcontrol/grabcontrol.h"
 
@@ -14,6 +17,8 @@ namespace {
 using zor::grabcontrol::GrabCtlCallbackTable;
 
 constexpr int64_t kResultControl = 99;
+constexpr int64_t kControlFromOwnThread = 98;
+constexpr int64_t kDefault = 0x10000000;
 constexpr int64_t kStateAnswer = 0x4385;
 
 std::atomic<int64_t> stateInquiries{0};
@@ -30,7 +35,14 @@ class TestGrabControl : public GrabControl {
   }
 
   int64_t Control(int64_t handle, int64_t type, int64_t value) override {
-    return type == kResultControl ? value : GrabControl::Control(handle, type, value);
+    if (type == kResultControl) return value;
+    if (type != kControlFromOwnThread) return GrabControl::Control(handle, type, value);
+    const GrabCtlCallbackTable* table = TableOf(handle);
+    if (table == nullptr) return kFailed;
+    std::thread([table, value] {
+      table->digControlInt(0, value, kDefault, table->binding, 0);
+    }).join();
+    return kDone;
   }
 
   int64_t Inquire(int64_t handle, int64_t type, int64_t* out) override {

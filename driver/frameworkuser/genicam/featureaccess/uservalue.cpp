@@ -1,11 +1,10 @@
 // Reads and writes the caller's variable by its data type, refusing one too small.
 #include "driver/frameworkuser/genicam/featureaccess/uservalue.h"
 
-#include <cmath>
 #include <cstring>
 #include <cwchar>
-#include <limits>
 
+#include "driver/foundation/integerchecks.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 
 namespace zor::genicam {
@@ -38,14 +37,10 @@ T Load(const UserVariable& variable) {
   return value;
 }
 
-// Truncation toward zero without the undefined cases of a plain cast.
+// Truncation toward zero without the undefined cases of a plain cast; NaN gives 0.
 template <typename T>
 T Truncate(double value) {
-  if (std::isnan(value)) return 0;
-  const double t = std::trunc(value);
-  if (t <= static_cast<double>(std::numeric_limits<T>::min())) return std::numeric_limits<T>::min();
-  if (t >= static_cast<double>(std::numeric_limits<T>::max())) return std::numeric_limits<T>::max();
-  return static_cast<T>(t);
+  return foundation::TruncateSaturated<T>(value, 0);
 }
 
 // Stores an integer result of either signedness; the narrow codes keep the

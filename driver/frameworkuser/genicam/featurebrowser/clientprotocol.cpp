@@ -109,7 +109,7 @@ NodeMapPublisher::ClientChange NodeMapPublisher::ServeRequest(
       break;
     }
     case kHello:
-      ServeHello(clientId);
+      ServeHello(clientId, hold);
       break;
     default:
       break;
@@ -141,6 +141,7 @@ void NodeMapPublisher::ServeSnapshot(QINT64 tag, const std::string& body, QID ma
   }
   hold.lock();
   const std::shared_ptr<ClientConnection> client = ActiveByMailbox(mailbox);
+  hold.unlock();
   if (client == nullptr || snapshot.first.empty()) return;
   client->Write(tag, snapshot.first);
   LogPublisherEvent(*this, PublisherEvent::kSnapshotSent);
@@ -203,12 +204,9 @@ void NodeMapPublisher::ServeGet(const std::vector<std::string>& pieces, QINT64 c
   NodeMapJsonWriter writer;
   SetUpSingleNodeWriter(writer, map->mapName);
   const std::string json = writer.WriteNodeList({node}, false);
-  {
-    std::lock_guard hold(lock_);
-    auto client = active_.find(clientId);
-    if (client == active_.end()) return;
-    client->second->Write(kGet, json);
-  }
+  const auto client = ActiveClient(clientId);
+  if (client == nullptr) return;
+  client->Write(kGet, json);
   SendNodeErrors(clientId, map->mapName, writer.NodeErrors());
 }
 
@@ -226,18 +224,18 @@ void NodeMapPublisher::ServeExampleCode(const std::vector<std::string>& pieces, 
   } catch (const GenICam::GenericException&) {
     return;
   }
-  std::lock_guard hold(lock_);
-  auto client = active_.find(clientId);
-  if (code.empty() || client == active_.end()) return;
-  client->second->Write(kExampleCode, code);
+  const auto client = ActiveClient(clientId);
+  if (code.empty() || client == nullptr) return;
+  client->Write(kExampleCode, code);
 }
 
-void NodeMapPublisher::ServeHello(QINT64 clientId) {
+void NodeMapPublisher::ServeHello(QINT64 clientId, std::unique_lock<os::CriticalSection>& hold) {
   std::vector<std::string> names;
   for (const auto& [name, map] : maps_) names.push_back(name);
-  auto client = active_.find(clientId);
-  if (client == active_.end()) return;
-  client->second->Write(kMapsAdded, MapNamesJson(names));
+  const auto client = ActiveClient(clientId);
+  hold.unlock();
+  if (client == nullptr) return;
+  client->Write(kMapsAdded, MapNamesJson(names));
   LogPublisherEvent(*this, PublisherEvent::kHelloSent);
 }
 
@@ -267,10 +265,9 @@ void NodeMapPublisher::SendNodeUpdate(QINT64 clientId, const std::string& mapNam
   SetUpSingleNodeWriter(writer, mapName);
   writer.SetErrorText(errorText);
   const std::string json = writer.WriteNodeList({node}, false);
-  std::lock_guard hold(lock_);
-  auto client = active_.find(clientId);
-  if (client == active_.end()) return;
-  client->second->Write(kNodeUpdate, json);
+  const auto client = ActiveClient(clientId);
+  if (client == nullptr) return;
+  client->Write(kNodeUpdate, json);
   LogPublisherEvent(*this, PublisherEvent::kNodeUpdate);
 }
 
@@ -292,13 +289,9 @@ void NodeMapPublisher::OnNodesChanged(const std::string& mapName,
   } catch (const GenICam::GenericException&) {
     return;
   }
-  std::vector<std::shared_ptr<ClientConnection>> clients;
-  {
-    std::lock_guard hold(lock_);
-    for (const auto& [id, connection] : active_) clients.push_back(connection);
-  }
+  const auto clients = ActiveClients();
   LogPublisherEvent(*this, PublisherEvent::kNodesChanged, foundation::LogTag("NB_F"), nodes.size());
-  for (const auto& connection : clients) connection->Write(kNodesChanged, json);
+  SendTo(clients, kNodesChanged, json);
 }
 
 }  // namespace zor::genicam

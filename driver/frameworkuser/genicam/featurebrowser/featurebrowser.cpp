@@ -206,10 +206,20 @@ void FeatureBrowser::OnControllerEvent(void* userData, int64_t id, int64_t value
                        [=] { static_cast<FeatureBrowser*>(userData)->ForwardEvent(id, value); });
 }
 
+// The user's hook may close or reopen the browser, which changes the descriptors: it runs on a
+// copy of the controls addressed.
 void FeatureBrowser::ForwardEvent(int64_t id, int64_t value) {
-  for (const BrowserDescriptor& descriptor : descriptors_) {
-    if (descriptor.id != id || descriptor.control == nullptr) continue;
-    if (const auto& hooks = descriptor.control->HookController()) hooks->OnEvent(value);
+  std::vector<GenICamControl*> addressed;
+  {
+    std::lock_guard state(stateMutex_);
+    for (const BrowserDescriptor& descriptor : descriptors_) {
+      if (descriptor.id == id && descriptor.control != nullptr) {
+        addressed.push_back(descriptor.control);
+      }
+    }
+  }
+  for (GenICamControl* control : addressed) {
+    if (const auto hooks = control->HookController()) hooks->OnEvent(value);
   }
 }
 

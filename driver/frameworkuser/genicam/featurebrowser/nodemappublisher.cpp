@@ -206,18 +206,21 @@ void NodeMapPublisher::AddNodeMap(const std::string& mapName, const std::string&
                                  return snapshot;
                                }).share();
   if (pollingOn_) StartPolling();
-  if (!active_.empty()) SendToActive(kMapsAdded, MapNamesJson({mapName}));
+  const auto clients = ActiveClients();
+  hold.unlock();
+  SendTo(clients, kMapsAdded, MapNamesJson({mapName}));
 }
 
 void NodeMapPublisher::RemoveDevice(const std::string& mapName) {
   std::shared_ptr<NodeMapProxy> removed;
   std::shared_future<Snapshot> snapshot;
   QID server = 0;
+  std::vector<std::shared_ptr<ClientConnection>> told;
   {
     std::unique_lock hold(lock_);
     auto found = maps_.find(mapName);
     if (found != maps_.end()) {
-      if (!active_.empty()) SendToActive(kMapRemoved, MapNamesJson({mapName}));
+      told = ActiveClients();
       if (GenApi::INodeMap* map = found->second->Map()) {
         if (polling_.Remove(map) == 0) {
           polling_.Stop();
@@ -238,6 +241,8 @@ void NodeMapPublisher::RemoveDevice(const std::string& mapName) {
       server = std::exchange(httpServer_, 0);
     }
   }
+  SendTo(told, kMapRemoved, MapNamesJson({mapName}));
+  told.clear();
   // Its connections end their clients, whose hooks take the lock.
   StopWebServer(server);
   // Outside the lock: the snapshot task and the reporter's worker both take it.
@@ -451,8 +456,22 @@ void NodeMapPublisher::StopPolling() {
   pollingOn_ = false;
 }
 
-void NodeMapPublisher::SendToActive(QINT64 tag, const std::string& body) {
-  for (const auto& [id, connection] : active_) connection->Write(tag, body);
+std::shared_ptr<ClientConnection> NodeMapPublisher::ActiveClient(QINT64 clientId) const {
+  std::lock_guard hold(lock_);
+  auto found = active_.find(clientId);
+  return found != active_.end() ? found->second : nullptr;
+}
+
+std::vector<std::shared_ptr<ClientConnection>> NodeMapPublisher::ActiveClients() const {
+  std::lock_guard hold(lock_);
+  std::vector<std::shared_ptr<ClientConnection>> clients;
+  for (const auto& [id, connection] : active_) clients.push_back(connection);
+  return clients;
+}
+
+void NodeMapPublisher::SendTo(const std::vector<std::shared_ptr<ClientConnection>>& clients,
+                              QINT64 tag, const std::string& body) {
+  for (const auto& connection : clients) connection->Write(tag, body);
 }
 
 }  // namespace zor::genicam

@@ -126,8 +126,12 @@ class NodeMapPublisher : public foundation::CLogProvider {
   ClientChange ServeSet(const std::vector<std::string>& pieces, QINT64 clientId);
   void ServeGet(const std::vector<std::string>& pieces, QINT64 clientId);
   void ServeExampleCode(const std::vector<std::string>& pieces, QINT64 clientId);
-  void ServeHello(QINT64 clientId);
+  void ServeHello(QINT64 clientId, std::unique_lock<os::CriticalSection>& hold);
   std::shared_ptr<ClientConnection> ActiveByMailbox(QID mailbox) const;
+  // Writes go to these copies, outside the main lock: a write runs the client's hooks, which
+  // may end the client (and change the lists) on this thread or another.
+  std::shared_ptr<ClientConnection> ActiveClient(QINT64 clientId) const;
+  std::vector<std::shared_ptr<ClientConnection>> ActiveClients() const;
   std::shared_ptr<NodeMapProxy> FindMap(const std::string& name) const;
 
   void SendNodeUpdate(QINT64 clientId, const std::string& mapName, const std::string& nodeName,
@@ -135,7 +139,9 @@ class NodeMapPublisher : public foundation::CLogProvider {
   void SendNodeErrors(QINT64 clientId, const std::string& mapName,
                       const std::map<GenICam::gcstring, std::string>& errors);
   void OnNodesChanged(const std::string& mapName, const GenApi::node_vector& nodes);
-  void SendToActive(QINT64 tag, const std::string& body);
+  // Called without the main lock.
+  static void SendTo(const std::vector<std::shared_ptr<ClientConnection>>& clients, QINT64 tag,
+                     const std::string& body);
 
   const PublisherSystem system_;
   const std::wstring systemName_;

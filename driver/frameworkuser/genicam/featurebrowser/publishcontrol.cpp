@@ -4,6 +4,22 @@
 #include "platform/host/hostservices.h"
 
 namespace zor::genicam {
+namespace {
+
+// The map as the publisher holds it: with its port, so that the snapshot or a client that reads
+// it after its object was freed meets the host's error instead of a port that went with the
+// object's control.
+std::shared_ptr<GenApi::CNodeMapRef> MapWithPort(const GenICamControl& control) {
+  struct Held {
+    std::shared_ptr<GenApi::CNodeMapRef> map;
+    std::shared_ptr<GenApi::IPort> port;
+  };
+  auto held = std::make_shared<Held>(Held{control.NodeMap(), control.Port()});
+  if (held->map == nullptr) return nullptr;
+  return std::shared_ptr<GenApi::CNodeMapRef>(held, held->map.get());
+}
+
+}  // namespace
 
 void NodeMapPublisher::Publish(GenICamControl& control) {
   const GenICamManifestInfo info = control.GetManifestInfo();
@@ -23,7 +39,7 @@ void NodeMapPublisher::Publish(GenICamControl& control) {
   if (control.Kind() > 3 && control.HostObjectId() != 0) {
     HostObjInquire(control.HostObjectId(), Q_OBJECT_TYPE, &objectType);
   }
-  AddNodeMap(mapName, deviceName, prefixes, objectType, control.NodeMap(),
+  AddNodeMap(mapName, deviceName, prefixes, objectType, MapWithPort(control),
              control.HookController());
 }
 

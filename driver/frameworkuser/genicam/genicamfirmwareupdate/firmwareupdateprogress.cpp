@@ -1,9 +1,10 @@
 // The firmware update's progress bar, switched on or off by the runtime configuration.
 #include "driver/frameworkuser/genicam/genicamfirmwareupdate/firmwareupdateprogress.h"
 
-#include <cmath>
+#include <algorithm>
 
 #include "driver/foundation/conversions.h"
+#include "driver/foundation/integerchecks.h"
 #include "driver/foundation/runtimeconfig.h"
 
 namespace zor::genicam {
@@ -37,8 +38,7 @@ void CDigitizerFirmwareUpdaterProgress::ReportProgressText(int64_t, const GenICa
 
 void CDigitizerFirmwareUpdaterProgress::ReportProgressValue(int64_t, double percent) {
   // Truncated toward zero; what lies outside the bar's range shows as its ends.
-  const double value = std::isnan(percent) ? 0.0 : std::trunc(percent);
-  SetPosition(value <= 0.0 ? 0 : value >= 100.0 ? 100 : static_cast<uint32_t>(value));
+  SetPosition(std::min<uint32_t>(foundation::TruncateSaturated<uint32_t>(percent, 0), 100));
 }
 
 void CDigitizerFirmwareUpdaterProgress::CompleteProgressStep(int64_t) { SetPosition(100); }

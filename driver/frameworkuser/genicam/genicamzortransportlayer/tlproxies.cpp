@@ -53,7 +53,9 @@ bool QbufTLProxy::IsDefaultInputType(int64_t type) const {
   const int64_t t = Clear(type, kBits40To43);
   return InRange(t, 6700, 6799) || t == 8453 || t == 32768;
 }
-bool QbufTLProxy::IsIdType(int64_t type) const { return InRange(type, 1100, 1199) || type == 1049; }
+bool QbufTLProxy::IsIdType(int64_t type) const {
+  return InRange(type, 1100, 1199) || type == Q_HOST_OBJECT_ID;
+}
 bool QbufTLProxy::IsByteType(int64_t type) const {
   return OneOf(Clear(type, 0x38), {0x10000, 0x80000, 0x400000, 0x40000000}) || type == 9002 ||
          type == 9031;
@@ -90,7 +92,7 @@ bool QdigTLProxy::IsDefaultInputType(int64_t type) const {
 }
 bool QdigTLProxy::IsIdType(int64_t type) const {
   const int64_t t = Clear(type, kBits32To33);
-  return InRange(t, 1100, 1199) || t == 1049 || t == 5328;
+  return InRange(t, 1100, 1199) || t == Q_HOST_OBJECT_ID || t == 5328;
 }
 bool QdigTLProxy::IsByteType(int64_t) const { return false; }
 int64_t QdigTLProxy::Inquire(int64_t type, void* out) const {
@@ -117,7 +119,7 @@ bool QdispTLProxy::IsDefaultInputType(int64_t type) const {
 }
 bool QdispTLProxy::IsIdType(int64_t type) const {
   return InRange(Clear(type, kBits27To28), 1100, 1199) || InRange(type & 0x3E7FFFFFF, 8600, 8663) ||
-         OneOf(type, {15302, 15323, 3210, 1049, 1045});
+         OneOf(type, {15302, 15323, 3210, Q_HOST_OBJECT_ID, 1045});
 }
 bool QdispTLProxy::IsByteType(int64_t) const { return false; }
 int64_t QdispTLProxy::Inquire(int64_t type, void* out) const {
@@ -164,7 +166,9 @@ bool QsysTLProxy::IsDefaultInputType(int64_t type) const {
   const int64_t t = Clear(type, kBits40To43);
   return InRange(t, 6700, 6799) || OneOf(t, {0x10080000, 0x10081000, 0x10081500, 0xB0080000});
 }
-bool QsysTLProxy::IsIdType(int64_t type) const { return InRange(type, 1100, 1199) || type == 1049; }
+bool QsysTLProxy::IsIdType(int64_t type) const {
+  return InRange(type, 1100, 1199) || type == Q_HOST_OBJECT_ID;
+}
 bool QsysTLProxy::IsByteType(int64_t) const { return false; }
 int64_t QsysTLProxy::Inquire(int64_t type, void* out) const {
   return HostSysInquire(objectId_, type, out);

@@ -1,11 +1,13 @@
 // Buffer allocation on a board system in every layout the board takes, the
 // layouts it refuses, children and bands, and frees in any order.
 #include <cstdint>
+#include <limits>
 #include <numeric>
 #include <vector>
 
 #include "interfaces/kernel/kernelcodes.h"
 #include "platform/boardsim/faults.h"
+#include "platform/host/hostservices.h"
 #include "tests/driver/board/boardfixture.h"
 
 namespace zor::board {
@@ -37,6 +39,16 @@ class BufferAlloc : public BoardFixture {
     std::vector<uint8_t> out(in.size(), 0);
     QbufGet(buffer, out.data());
     return in == out;
+  }
+
+  // The images the host holds: the application's buffers and the memory the driver made them.
+  static QINT64 HostImages() { return HostAppListObjects(Q_DEFAULT, 20, Q_IMAGE, 0, nullptr); }
+
+  // No record of a refused allocation was kept: the next buffer takes the first index.
+  void ExpectNextIndexIsTheFirst() const {
+    const QID next = QbufAllocColor(system_, 1, 64, 48, 8, kImage, nullptr);
+    EXPECT_EQ(QbufInquire(next, Q_DRIVER_INDEX, nullptr), 1);
+    QbufFree(next);
   }
 
   QID system_ = 0;
@@ -125,15 +137,20 @@ TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
       {1, 64, 16, kImage | kDeviceMemory, 4407, 1, "16-bit grab buffer"},
       {1, 1024, 8, kImage | kDeviceMemory, 4409, 1, "grab buffer 1024 wide"},
       {1, 64, 8, 0x20004, 4331, 3, "format asked for but not given"},
+      // Refused after the host buffer was made.
       {1, 64, 8, kImage | kProcessing | 0x4000, 4331, 1, "processing with bit 14"},
+      {1, 64, 16, kImage | kProcessing, 4328, 3, "16-bit grab buffer in host memory"},
   };
   for (const Refused& r : refused) {
     SCOPED_TRACE(r.what);
+    const QINT64 images = HostImages();
     QID out = 1;
     EXPECT_EQ(QbufAllocColor(system_, r.bands, r.sizeX, 48, r.depth, r.attribute, &out), 0);
     EXPECT_EQ(out, 0);
     EXPECT_EQ(ErrorCode(), r.code);
     EXPECT_EQ(SubCode(1), r.subCode);
+    EXPECT_EQ(HostImages(), images) << "a host buffer was left behind";
+    ExpectNextIndexIsTheFirst();
   }
   // The board refuses, or its request is lost, after the record was placed: the code of a lost
   // request is the driver's own.
@@ -141,29 +158,29 @@ TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
   struct BoardRefusal {
     uint32_t function;
     FaultKind kind;
-    QINT64 attribute, code, subCode;
+    QINT64 attribute, size, code, subCode;
     const char* what;
   };
   const BoardRefusal boardRefusals[] = {
-      {kernel::kAllocOnBoardBuffer, FaultKind::kErrorTriple, kBoardImage | 0x200, 4302, 2,
+      {kernel::kAllocOnBoardBuffer, FaultKind::kErrorTriple, kBoardImage | 0x200, 2048, 4302, 2,
        "on-board memory short"},
-      {kernel::kAllocOnBoardBuffer, FaultKind::kTransportFailure, kBoardImage | 0x200, 4336, 2,
-       "on-board request lost"},
-      {kernel::kBufAlloc, FaultKind::kTransportFailure, kImage | kDeviceMemory, 4336, 2,
+      {kernel::kAllocOnBoardBuffer, FaultKind::kTransportFailure, kBoardImage | 0x200, 2048, 4336,
+       2, "on-board request lost"},
+      {kernel::kBufAlloc, FaultKind::kTransportFailure, kImage | kDeviceMemory, 64, 4336, 2,
        "device memory request lost"},
   };
   for (const BoardRefusal& r : boardRefusals) {
     SCOPED_TRACE(r.what);
     SimBoard().ArmFault(r.function, boardsim::Fault{r.kind, static_cast<uint64_t>(r.code),
                                                     static_cast<uint64_t>(r.subCode)});
+    const QINT64 images = HostImages();
     QID out = 1;
-    EXPECT_EQ(QbufAllocColor(system_, 1, 64, 48, 8, r.attribute, &out), 0);
+    EXPECT_EQ(QbufAllocColor(system_, 1, r.size, r.size, 8, r.attribute, &out), 0);
     EXPECT_EQ(out, 0);
     EXPECT_EQ(ErrorCode(), r.code);
     EXPECT_EQ(SubCode(1), r.subCode);
-    const QID next = QbufAllocColor(system_, 1, 64, 48, 8, kImage, nullptr);
-    EXPECT_EQ(QbufInquire(next, Q_DRIVER_INDEX, nullptr), 1);
-    QbufFree(next);
+    EXPECT_EQ(HostImages(), images) << "a host buffer was left behind";
+    ExpectNextIndexIsTheFirst();
   }
   // No record was kept: the next buffer takes the first index.
   const QID buffer = QbufAllocColor(system_, 1, 64, 48, 8, kImage, nullptr);
@@ -240,6 +257,24 @@ TEST_F(BufferAlloc, ControlsTheRecordKeeps) {
   EXPECT_EQ(QbufInquire(buffer, 6708, nullptr), 0);
   EXPECT_EQ(ErrorCode(), 4332);
   QbufFree(buffer);
+
+  // A board image's value, given as a double: truncated into 0 to 16; what no integer of the
+  // range stands for is refused as an invalid value, never converted.
+  constexpr QINT64 kBoardImageValue = 8226;
+  const QID onBoard = QbufAllocColor(system_, 1, 64, 48, 8, kBoardImage | 0x200, nullptr);
+  ASSERT_NE(onBoard, 0);
+  for (double accepted : {0.0, 16.0, 16.9, -0.5}) {
+    HostBufControlDouble(onBoard, kBoardImageValue, accepted);
+    EXPECT_EQ(ErrorCode(), 0) << accepted;
+  }
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  for (double refused : {17.0, -1.0, 1e300, -1e300, 9223372036854775808.0, kInfinity, -kInfinity,
+                         std::numeric_limits<double>::quiet_NaN()}) {
+    HostBufControlDouble(onBoard, kBoardImageValue, refused);
+    EXPECT_EQ(ErrorCode(), 4307) << refused;
+    EXPECT_EQ(SubCode(1), 3) << refused;
+  }
+  QbufFree(onBoard);
 }
 
 TEST_F(BufferAlloc, SystemFreeTakesLiveBuffersAlong) {

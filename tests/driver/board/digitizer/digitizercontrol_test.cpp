@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <utility>
+#include <vector>
 
 #include "tests/driver/board/digitizer/digitizerfixture.h"
 
@@ -28,6 +30,25 @@ class DigitizerControl : public DigitizerFixture {
     EXPECT_EQ(ErrorCode(), code) << what;
     EXPECT_EQ(SubCode(1), sub) << what;
   }
+  struct CheckedSetting {
+    QINT64 type;
+    std::vector<std::pair<QINT64, QINT64>> taken;  // value written, value read back
+    std::vector<QINT64> refused;
+  };
+  // Each value taken reads back; each refused one is error 4307 sub 3 and leaves the last.
+  void ExpectChecked(const CheckedSetting& setting) {
+    SCOPED_TRACE(setting.type);
+    for (const auto& [value, read] : setting.taken) {
+      QdigControl(digitizer_, setting.type, value);
+      EXPECT_EQ(ErrorCode(), 0) << value;
+      EXPECT_EQ(Inquire(digitizer_, setting.type), read) << value;
+    }
+    for (QINT64 value : setting.refused) {
+      QdigControl(digitizer_, setting.type, value);
+      ExpectError(4307, 3, "refused");
+      EXPECT_EQ(Inquire(digitizer_, setting.type), setting.taken.back().second) << value;
+    }
+  }
   QID digitizer_ = 0;
 };
 
@@ -49,6 +70,54 @@ TEST_F(DigitizerControl, RefusedValuesStoreNothing) {
   ExpectError(4316, 2, "camera bit");
   QdigControl(digitizer_, 4000 | kCamera | kBoard, Q_DEFAULT);
   ExpectError(4316, 1, "camera and board bits");
+  // Every setting the driver checks: what it takes reads back, what it refuses changes nothing.
+  const QINT64 width = Inquire(digitizer_, Q_SIZE_X);
+  const QINT64 height = Inquire(digitizer_, Q_SIZE_Y);
+  ASSERT_EQ(width, 720);
+  const CheckedSetting settings[] = {
+      {kTimeout, {{500, 500}, {-1, -1}}, {0}},
+      {kSourceWidth, {{2, 2}, {width, width}}, {1, width + 1, 0}},
+      {kSourceHeight, {{2, 2}, {height, height}}, {1, height + 1, 0}},
+      {kOffsetX, {{width - 2, width - 2}, {0, 0}}, {-1, width - 1}},
+      {4025, {{height - 2, height - 2}, {0, 0}}, {-1, height - 1}},
+      {4016, {{3, 3}, {2, 2}, {Q_DEFAULT, 1}}, {0, 4}},
+      {4018, {{1, 1}, {Q_DEFAULT, 2}}, {0, 3}},
+      {4074, {{20, 20}, {22, 22}, {Q_DEFAULT, 21}}, {0, 19, 23}},
+      {4230, {{4, 4}, {Q_DEFAULT, 1}}, {0, 2}},
+      {4231, {{4, 4}, {Q_DEFAULT, 1}}, {0, 2}},
+      {4775, {{10, 10}, {Q_DEFAULT, 0x4000000}}, {0, 11}},
+      {1018, {{1, 1}, {0, 0}}, {2, -1}},
+      {4325, {{Q_ENABLE, Q_ENABLE}, {Q_DISABLE, Q_DISABLE}}, {0, 1}},
+      {4019, {{255, 255}, {0, 0}}, {-1, 256}},
+  };
+  for (const CheckedSetting& setting : settings) ExpectChecked(setting);
+  // The trigger source and the software trigger go to the board without a value of their own.
+  for (QINT64 source : {QINT64{0x10000}, QINT64{0x10000000}, QINT64{0}}) {
+    QdigControl(digitizer_, 4053, source);
+    EXPECT_EQ(ErrorCode(), 0) << source;
+  }
+  QdigControl(digitizer_, 4053, 1);
+  ExpectError(4307, 3, "trigger source 1");
+  QdigControl(digitizer_, 4209, 1);
+  EXPECT_EQ(ErrorCode(), 0);
+  for (QINT64 refused : {0, 2}) {
+    QdigControl(digitizer_, 4209, refused);
+    ExpectError(4307, 3, "software trigger other than 1");
+  }
+  // Decimation 1/n up to 1/16, of both axes or one.
+  QdigControlDouble(digitizer_, 6600, 1.0 / 16);
+  QdigControlDouble(digitizer_, 6601, 0.5);
+  EXPECT_EQ(ErrorCode(), 0);
+  QdigControlDouble(digitizer_, 6602, 1.0);
+  EXPECT_EQ(ErrorCode(), 0);
+  for (QINT64 type : {6600, 6601, 6602}) {
+    for (double refused : {0.0, 0.3, 1.0 / 17, 2.0}) {
+      QdigControlDouble(digitizer_, type, refused);
+      ExpectError(4307, 3, "decimation refused");
+      EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6601), 0.5) << type << " " << refused;
+      EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6602), 1.0) << type << " " << refused;
+    }
+  }
 }
 
 TEST_F(DigitizerControl, KeptValuesAnswerTheirInquiries) {
@@ -78,6 +147,46 @@ TEST_F(DigitizerControl, KeptValuesAnswerTheirInquiries) {
   QdigControl(digitizer_, kTrigger, -9997);
   EXPECT_EQ(Inquire(digitizer_, kTimeout), -1);
   EXPECT_EQ(ErrorCode(), 0);
+}
+
+// Each setting the driver checks, with the values it takes and those it refuses: a refused value
+// records 4307 with sub-code 3 and leaves the setting as it was.
+TEST_F(DigitizerControl, EachCheckedSettingTakesItsValuesAndRefusesTheOthers) {
+  struct Row {
+    QINT64 type;
+    std::vector<QINT64> taken;
+    std::vector<QINT64> refused;
+  };
+  const Row rows[] = {
+      {4016, {1, 3, 2}, {0, 4}},                       // grab mode
+      {4018, {1, 2}, {0, 3}},                          // field count
+      {4074, {20, 22, 21}, {19, 23}},                  // grab start mode
+      {4230, {4, 1}, {0, 2}},                          // direction X
+      {4231, {4, 1}, {0, 2}},                          // direction Y
+      {4775, {10, 0x4000000}, {9, 11}},                // control flag mode
+      {1018, {1, 0}, {-1, 2}},                         // band switch
+      {4053, {0x10000, 0x10000000, 0}, {1, 0x10001}},  // trigger source
+  };
+  for (const Row& row : rows) {
+    for (QINT64 value : row.taken) {
+      QdigControl(digitizer_, row.type, value);
+      EXPECT_EQ(ErrorCode(), 0) << row.type << " " << value;
+      if (row.type != 4053) {
+        EXPECT_EQ(Inquire(digitizer_, row.type), value) << row.type;
+      }
+    }
+    const QINT64 kept = Inquire(digitizer_, row.type);
+    for (QINT64 value : row.refused) {
+      QdigControl(digitizer_, row.type, value);
+      ExpectError(4307, 3, "a refused value");
+      EXPECT_EQ(Inquire(digitizer_, row.type), kept) << row.type << " " << value;
+    }
+  }
+  // The software trigger fires with 1 only.
+  QdigControl(digitizer_, 4209, 1);
+  EXPECT_EQ(ErrorCode(), 0);
+  QdigControl(digitizer_, 4209, 0);
+  ExpectError(4307, 3, "software trigger 0");
 }
 
 // Types the board leaves to the device layer's own table.
@@ -140,6 +249,20 @@ TEST_F(DigitizerControl, ChannelAndReferenceLevels) {
   QdigControlDouble(digitizer_, 6658, 256.0);
   ExpectError(4322, 2, "a level above 255");
   EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6658), 40.0);
+  // Each reference takes both ends of 0 to 255 and refuses one past either.
+  for (QINT64 type : {6655, 6656, 6657, 6658}) {
+    SCOPED_TRACE(type);
+    for (double level : {0.0, 255.0}) {
+      QdigControlDouble(digitizer_, type, level);
+      EXPECT_EQ(ErrorCode(), 0);
+      EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, type), level);
+    }
+    for (double refused : {-1.0, 256.0}) {
+      QdigControlDouble(digitizer_, type, refused);
+      ExpectError(4322, 2, "a level outside 0 to 255");
+      EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, type), 255.0);
+    }
+  }
   const QID mono = Digitizer(L"Q_CCIR", 1);
   ASSERT_NE(mono, 0);
   QdigControlDouble(mono, 6655, 10.0);

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "platform/os/sync/wait.h"
@@ -195,6 +197,61 @@ TEST_F(DigitizerGrab, GrabStartAndEndReachTheirHooks) {
   QdigHookFunction(digitizer, 3 | Q_UNHOOK, &OnGrabEnd, &events);
   QdigGrab(digitizer, buffer);
   EXPECT_EQ(events.starts, 2);
+}
+
+// Controls change the digitizer's settings while other threads grab, wait, start and halt
+// continuous grabs and inquire: every inquiry answers a value some control wrote, and (under
+// ThreadSanitizer) no thread reads the settings while another writes them.
+TEST_F(DigitizerGrab, ControlsWhileOtherThreadsGrabWaitAndInquire) {
+  const QID digitizer = Digitizer(L"Q_NTSC");
+  const QID buffer = Buffer(1, 640, 480, 8, kHostGrab);
+  const QID continuous = Buffer(1, 640, 480, 8, kHostGrab);
+  constexpr QINT64 kTimeout = 4127;
+  constexpr QINT64 kOffsetX = 4024;
+  constexpr QINT64 kDirectionX = 4230;
+  constexpr int kRounds = 60;
+  std::atomic<int> wrong{0};
+  QdigControl(digitizer, kTimeout, 1000);
+  const std::vector<std::function<void(int)>> roads = {
+      [&](int i) {
+        QdigControl(digitizer, kTimeout, 1000 + 1000 * (i % 2));
+        QdigControl(digitizer, kOffsetX, 8 * (i % 2));
+        QdigControl(digitizer, kDirectionX, i % 2 == 0 ? 1 : 4);
+      },
+      [&](int) {
+        QdigGrab(digitizer, buffer);
+        QdigGrabWait(digitizer, kWaitGrabEnd);
+      },
+      [&](int i) {
+        if (i % 2 == 0) {
+          QdigGrabContinuous(digitizer, continuous);
+        } else {
+          QdigHalt(digitizer);
+        }
+      },
+      [&](int) {
+        QINT64 timeout = 0;
+        QINT64 offset = -1;
+        QdigInquire(digitizer, kTimeout, &timeout);
+        QdigInquire(digitizer, kOffsetX, &offset);
+        if ((timeout != 1000 && timeout != 2000) || (offset != 0 && offset != 8)) {
+          ++wrong;
+        }
+      },
+  };
+  std::vector<std::thread> threads;
+  for (const auto& road : roads) {
+    threads.emplace_back([&road] {
+      QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+      for (int i = 0; i < kRounds; ++i) road(i);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  QdigHalt(digitizer);
+  EXPECT_EQ(wrong.load(), 0);
+  QdigControl(digitizer, kOffsetX, 0);
+  QdigGrab(digitizer, buffer);
+  EXPECT_EQ(ErrorCode(), 0);
 }
 
 }  // namespace

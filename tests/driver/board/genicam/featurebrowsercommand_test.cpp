@@ -62,6 +62,22 @@ TEST_F(FeatureBrowserCommand, OpenPublishCloseReopen) {
   QdigFree(digitizer);
 }
 
+// Digitizers freed at once after their maps were published: the snapshot that publishing
+// started still reads each map, through a port that stays as long as the publisher holds it.
+TEST_F(FeatureBrowserCommand, DigitizersFreedRightAfterTheirMapsWerePublished) {
+  const std::string systemMap = DriverSystem()->MakeSystemDisplayName();
+  QsysControl(system_, kFeatureBrowser, 16);
+  for (int round = 0; round < 4; ++round) {
+    const QID digitizer = Digitizer(L"Q_NTSC");
+    ASSERT_NE(digitizer, 0) << ErrorCode();
+    QdigControl(digitizer, kFeatureBrowser, 16);
+    EXPECT_EQ(ErrorCode(), 0);
+    QdigFree(digitizer);
+  }
+  EXPECT_NE(PublishedNames().find(systemMap), std::string::npos);
+  QsysControl(system_, kFeatureBrowser, 34);
+}
+
 // With the web browser the session and the polling are the publisher's: none before it exists.
 TEST_F(FeatureBrowserCommand, SessionAndPollingFollowThePublisher) {
   const QID digitizer = Digitizer(L"Q_NTSC");

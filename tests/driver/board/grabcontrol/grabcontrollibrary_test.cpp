@@ -5,18 +5,27 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <chrono>
+#include <exception>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "interfaces/kernel/kernelcodes.h"
+#include "platform/boardsim/faults.h"
 #include "tests/driver/board/digitizer/digitizerfixture.h"
+#include "tests/support/errorreports.h"
 
 namespace zor::board {
 namespace {
 
 constexpr QINT64 kResultControl = 99;
+constexpr QINT64 kControlFromOwnThread = 98;  // the test library's
+constexpr QINT64 kFieldNumber = 4018;         // a control the board is sent
 constexpr QINT64 kGrabTimeout = 4127;
 constexpr QINT64 kGrabControlState = 4385;
 constexpr QINT64 kLibraryState = 0x4385;  // what the test library answers
@@ -29,8 +38,16 @@ class GrabControlLibrary : public DigitizerFixture {
     ASSERT_NE(digitizer_, 0);
   }
   void TearDown() override {
+    SimBoard().ClearFaults();
     if (digitizer_ != 0) QdigFree(digitizer_);
     DigitizerFixture::TearDown();
+  }
+  // The board's next request of the function throws, as a failure below the operation that
+  // the library's callback runs.
+  static void ThrowOnNext(uint32_t function) {
+    SimBoard().ArmFault(function, boardsim::Fault{.kind = boardsim::FaultKind::kThrow,
+                                                  .exception = std::make_exception_ptr(
+                                                      std::runtime_error("the board went away"))});
   }
   QID digitizer_ = 0;
 };
@@ -51,16 +68,54 @@ TEST_F(GrabControlLibrary, ResultsBecomeTheirErrors) {
   EXPECT_EQ(ErrorCode(), 0);
 }
 
+// Controls come back through the callbacks. What escapes below a callback fails the command
+// that called the library, and only that one; a callback the library makes from a thread of
+// its own, outside any command, tells the application.
 TEST_F(GrabControlLibrary, ControlsComeBackThroughTheCallbacks) {
   QdigControl(digitizer_, kGrabTimeout, 750);
   EXPECT_EQ(ErrorCode(), 0);
   EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 750);
+
+  zortest::ErrorReports reports;
+  ThrowOnNext(kernel::kDigControl);
+  QdigControl(digitizer_, kFieldNumber, Q_DEFAULT);
+  EXPECT_EQ(ErrorCode(), 4336);
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"An exception ended the operation.");
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: the board went away");
+  QdigControl(digitizer_, kGrabTimeout, 500);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 500);
+  EXPECT_EQ(reports.Take().size(), 1u) << "the command's error, and nothing else";
+
+  ThrowOnNext(kernel::kDigControl);
+  QdigControl(digitizer_, kControlFromOwnThread, kFieldNumber);
+  EXPECT_EQ(ErrorCode(), 0) << "the library's thread failed, not this command";
+  EXPECT_EQ(
+      reports.Take(),
+      (std::vector<std::wstring>{L"4336 Hook function: std::runtime_error: the board went away"}));
+  QdigControl(digitizer_, kControlFromOwnThread, kFieldNumber);
+  EXPECT_TRUE(reports.Empty());
 }
 
 TEST_F(GrabControlLibrary, ContinuousGrabAndHaltThroughTheLibrary) {
   const QID buffer =
       QbufAlloc2d(system_, 640, 480, 8 + Q_UNSIGNED, Q_IMAGE + Q_GRAB + Q_PROC, nullptr);
   ASSERT_NE(buffer, 0);
+  // The grab the library calls back for fails below: the command fails, nothing is left
+  // grabbing, and the next start grabs.
+  ThrowOnNext(kernel::kDigGrab);
+  QdigGrabContinuous(digitizer_, buffer);
+  EXPECT_EQ(ErrorCode(), 4336);
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: the board went away");
+  // A control stops and restarts a continuous grab: none is restarted, and frames go by without
+  // writing into the buffer.
+  QbufClear(buffer, 0);
+  QdigControl(digitizer_, kGrabTimeout, 750);
+  EXPECT_EQ(ErrorCode(), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::vector<uint8_t> untouched(640);
+  QbufGet2d(buffer, 0, 200, 640, 1, untouched.data());
+  EXPECT_EQ(std::count(untouched.begin(), untouched.end(), 0), 640);
   QdigGrabContinuous(digitizer_, buffer);
   EXPECT_EQ(ErrorCode(), 0);
   // Two frame ends go by, then the halt stops the writing before the buffer is read.

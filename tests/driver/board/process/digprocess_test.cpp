@@ -1,11 +1,19 @@
 // Grab processing through libZOR.so as an application runs it.
+#include <array>
+#include <barrier>
 #include <chrono>
 #include <map>
 #include <mutex>
 #include <set>
+#include <stdexcept>
+#include <string>
 #include <thread>
 
+#include "interfaces/kernel/kernelcodes.h"
+#include "platform/boardsim/faults.h"
+#include "platform/host/hostservices.h"
 #include "tests/driver/board/process/processfixture.h"
+#include "tests/support/errorreports.h"
 
 namespace zor::board {
 namespace {
@@ -17,7 +25,19 @@ constexpr QINT64 kFramesGrabbed = 6925;
 constexpr QINT64 kPendingGrabs = 6926;
 constexpr QINT64 kFrameRate = 6607;
 
-class DigProcess : public ProcessFixture {};
+class DigProcess : public ProcessFixture {
+ protected:
+  void TearDown() override {
+    SimBoard().ClearFaults();
+    ProcessFixture::TearDown();
+  }
+};
+
+// The host threads of the application: the digitizer's hook threads, and a run's watchdog.
+QINT64 HostThreads() {
+  QID threads[64] = {};
+  return HostAppListObjects(Q_DEFAULT, 15, Q_THREAD, 64, threads);
+}
 
 // Each frame once, in order, in the buffer the ring gives it.
 void ExpectRingOrder(const std::vector<Seen>& seen, const std::vector<QID>& ring) {
@@ -75,6 +95,90 @@ TEST_F(DigProcess, ContinuousUntilStoppedThenNothingMore) {
   QdigProcess(digitizer_, ring.data(), 4, SequenceOf(6), kSynchronous, &Process, &again);
   EXPECT_EQ(again.Copy().size(), 6u);
   EXPECT_EQ(recorder.calls.load(), after);
+}
+
+// Starts and stops of one digitizer's runs from several threads at once: each call returns,
+// one run goes at a time, the last stop ends it, and the next run sees its frames (under
+// ThreadSanitizer, no start or stop writes what another reads).
+TEST_F(DigProcess, StartsAndStopsFromSeveralThreadsAtOnce) {
+  const std::vector<QID> ring = Ring(system_, 3);
+  Recorder recorder;
+  const QINT64 operations[] = {kContinuous, kStop, kStop + kWait, SequenceOf(4)};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+      for (int i = 0; i < 15; ++i) {
+        const QINT64 operation = operations[(t + i) % 4];
+        const QINT64 flag = (operation & kStop) != 0 ? Q_DEFAULT : kAsynchronous;
+        QdigProcess(digitizer_, ring.data(), 3, operation, flag, &Process, &recorder);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+  Settled(recorder);
+  // One run at a time: every event named a buffer of the ring at its position.
+  for (const Seen& seen : recorder.Copy()) {
+    ASSERT_GE(seen.position, 0);
+    ASSERT_LT(seen.position, 3);
+    EXPECT_EQ(seen.buffer, ring[static_cast<size_t>(seen.position)]);
+  }
+  Recorder again;
+  QdigProcess(digitizer_, ring.data(), 3, SequenceOf(6), kSynchronous, &Process, &again);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(again.calls.load(), 6);
+}
+
+// Starts that meet: one run starts, the others are refused as starts of an active run and leave
+// it alone: its frames go on to its own processing function (a frame that comes while a start is
+// being refused may reach the refused function), each with its buffer's event.
+TEST_F(DigProcess, OfStartsThatMeetOneRunsAndTheOthersAreRefused) {
+  const std::vector<QID> ring = Ring(system_, 3);
+  constexpr int kStarters = 4;
+  std::barrier meet(kStarters);
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
+    std::array<Recorder, kStarters> recorders;
+    std::atomic<int> started{-1};
+    std::atomic<int> refused{0};
+    std::vector<std::thread> starters;
+    for (int t = 0; t < kStarters; ++t) {
+      starters.emplace_back([&, t] {
+        QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+        meet.arrive_and_wait();
+        QdigProcess(digitizer_, ring.data(), 3, kContinuous, kAsynchronous, &Process,
+                    &recorders[static_cast<size_t>(t)]);
+        const QINT64 error = ErrorCode();
+        if (error == 0) started = t;
+        if (error == 4314 && SubCode(1) == 4) ++refused;
+      });
+    }
+    for (std::thread& starter : starters) starter.join();
+    ASSERT_GE(started.load(), 0);
+    EXPECT_EQ(refused.load(), kStarters - 1);
+    Recorder& running = recorders[static_cast<size_t>(started.load())];
+    // Frames delivered while the starts were refused are through once the next ones come.
+    EXPECT_TRUE(WaitForCalls(running, running.calls.load() + 2));
+    std::array<int64_t, kStarters> callsWhenRefused{};
+    for (size_t t = 0; t < recorders.size(); ++t) callsWhenRefused[t] = recorders[t].calls.load();
+    EXPECT_TRUE(WaitForCalls(running, running.calls.load() + 6));
+    QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &running);
+    EXPECT_EQ(ErrorCode(), 0);
+    Settled(running);
+    for (size_t t = 0; t < recorders.size(); ++t) {
+      if (&recorders[t] != &running) {
+        EXPECT_EQ(recorders[t].calls.load(), callsWhenRefused[t]);
+      }
+    }
+    for (const Seen& seen : running.Copy()) {
+      ASSERT_GE(seen.position, 0);
+      ASSERT_LT(seen.position, 3);
+      EXPECT_EQ(seen.buffer, ring[static_cast<size_t>(seen.position)]);
+    }
+  }
 }
 
 TEST_F(DigProcess, AsynchronousSequenceEndsWithTheWaitingStop) {
@@ -167,14 +271,27 @@ TEST_F(DigProcess, TheBoardsCountsOfARun) {
   }
 }
 
+// A start that is refused, or that fails below with an exception once its grabs are queued,
+// leaves no run behind: the next run starts.
 TEST_F(DigProcess, AnEmptyBufferListIsRefused) {
   Recorder recorder;
   QdigProcess(digitizer_, nullptr, 0, kContinuous, kAsynchronous, &Process, &recorder);
   EXPECT_EQ(ErrorCode(), 4314);
   EXPECT_EQ(SubCode(1), 3);
   EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
-  // Nothing was left pending: a real run starts.
   const std::vector<QID> ring = Ring(system_, 2);
+  const QINT64 threads = HostThreads();
+  SimBoard().ArmFault(kernel::kDigProcessRequest,
+                      boardsim::Fault{.kind = boardsim::FaultKind::kThrow,
+                                      .exception = std::make_exception_ptr(
+                                          std::runtime_error("the board went away"))});
+  QdigProcess(digitizer_, ring.data(), 2, kContinuous, kAsynchronous, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 4336);
+  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: the board went away");
+  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+  EXPECT_EQ(Inquire(digitizer_, kPendingGrabs), 0);
+  EXPECT_EQ(HostThreads(), threads) << "no watchdog left";
+  // Nothing was left pending: a real run starts.
   QdigProcess(digitizer_, ring.data(), 2, SequenceOf(3), kSynchronous, &Process, &recorder);
   EXPECT_EQ(ErrorCode(), 0);
   EXPECT_EQ(recorder.calls.load(), 3);
@@ -223,6 +340,63 @@ TEST_F(DigProcess, SynchronousRunStoppedFromInside) {
   QdigProcess(digitizer_, ring.data(), 3, kContinuous, kSynchronous, &Process, &recorder);
   EXPECT_EQ(ErrorCode(), 0);
   EXPECT_GE(recorder.calls.load(), 4);
+}
+
+// A processing function that throws fails its run, not the application, in every way a run is
+// started: the run ends (a synchronous starter returns with the failure as its error, anyone
+// else hears of it as a hook error), it leaves no grab on the board and no watchdog behind,
+// and the next run works.
+TEST_F(DigProcess, AProcessingFunctionThatThrowsEndsItsRun) {
+  struct Start {
+    const char* name;
+    QINT64 operation;
+    QINT64 flag;
+  };
+  // The last frame of a sequence fails: nothing else would end the run.
+  const Start starts[] = {{"synchronous sequence of three", SequenceOf(3), kSynchronous},
+                          {"synchronous sequence", SequenceOf(20), kSynchronous},
+                          {"asynchronous sequence", SequenceOf(20), kAsynchronous},
+                          {"continuous", kContinuous, kAsynchronous},
+                          {"synchronous continuous", kContinuous, kSynchronous}};
+  const std::vector<QID> ring = Ring(system_, 3);
+  zortest::ErrorReports errors;
+  const QINT64 threads = HostThreads();
+  for (const Start& start : starts) {
+    SCOPED_TRACE(start.name);
+    Recorder recorder;
+    recorder.onCall = [](int64_t calls) {
+      if (calls == 3) throw std::runtime_error("no room for the frame");
+    };
+    QdigProcess(digitizer_, ring.data(), 3, start.operation, start.flag, &Process, &recorder);
+    if (start.flag == kSynchronous) {
+      EXPECT_EQ(ErrorCode(), 4354);
+      EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"The hook function threw an exception.");
+      EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: no room for the frame");
+    } else {
+      EXPECT_EQ(ErrorCode(), 0);
+      for (int i = 0; i < 2000 && Inquire(digitizer_, kInProgress) != 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    }
+    EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+    EXPECT_EQ(Settled(recorder), 3) << "no frame after the failure";
+    EXPECT_EQ(Inquire(digitizer_, kPendingGrabs), 0);
+    EXPECT_EQ(HostThreads(), threads);
+    // One failure, told once: by the starter's command, or else from the hook thread.
+    const wchar_t* teller = start.flag == kSynchronous ? L"QdigProcess" : L"Hook function:";
+    EXPECT_EQ(errors.Take(),
+              (std::vector<std::wstring>{L"4354 " + std::wstring(teller) +
+                                         L" std::runtime_error: no room for the frame"}));
+    // The ended run needs no stop; one changes nothing, and the next run works.
+    QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+    EXPECT_EQ(ErrorCode(), 0);
+    Recorder next;
+    QdigProcess(digitizer_, ring.data(), 3, SequenceOf(5), kSynchronous, &Process, &next);
+    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(next.calls.load(), 5);
+    ExpectRingOrder(next.Copy(), ring);
+    EXPECT_TRUE(errors.Empty());
+  }
 }
 
 TEST_F(DigProcess, TwoDigitizersAtOnce) {

@@ -110,6 +110,29 @@ TEST_F(ProcessThreads, SeveralHookThreadsStopAndStartAgain) {
   EXPECT_EQ(recorder.calls.load(), calls);
 }
 
+// A continuation on its way to the board while a stop halts the run: the board takes it just
+// after the halt, and the stop must halt that grab too rather than wait out the board's idle
+// time-out (20 s) for a grab nobody runs.
+TEST_F(ProcessThreads, AContinuationThatComesAfterTheHaltIsHaltedToo) {
+  SimBoard().ArmFault(kernel::kDigContinueGrab, boardsim::Fault{boardsim::FaultKind::kCrossesHalt});
+  const std::vector<QID> ring = Ring(system_, 2);
+  Recorder recorder;
+  QdigProcess(digitizer_, ring.data(), 2, kContinuous, kAsynchronous, &Process, &recorder);
+  ASSERT_EQ(ErrorCode(), 0);
+  for (int i = 0; i < 2000 && SimBoard().HeldForHalt() == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(SimBoard().HeldForHalt(), 1u);
+  const auto start = std::chrono::steady_clock::now();
+  QdigProcess(digitizer_, ring.data(), 2, kStop, Q_DEFAULT, &Process, &recorder);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(ErrorCode(), 0);
+  SimBoard().ClearFaults();
+  Recorder again;
+  QdigProcess(digitizer_, ring.data(), 2, SequenceOf(4), kSynchronous, &Process, &again);
+  EXPECT_EQ(again.calls.load(), 4);
+}
+
 TEST_F(ProcessThreads, TriggerForFirstGrabAloneOnASequenceWaitsForItsEnd) {
   const std::vector<QID> ring = Ring(system_, 2);
   Recorder recorder;

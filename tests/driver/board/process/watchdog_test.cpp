@@ -1,7 +1,11 @@
 // The grab monitor of grab processing: a stalled grab is reported, the run
 // restarts by itself and goes on.
 #include <atomic>
+#include <mutex>
+#include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "interfaces/kernel/kernelcodes.h"
 #include "platform/boardsim/faults.h"
@@ -19,6 +23,9 @@ constexpr QID kDriverThreadOwner = 0x7F000003;
 constexpr QINT64 kListObjects = 15;
 
 std::atomic<int> stallReports{0};
+// Every other report: code, function and description.
+std::mutex otherLock;
+std::vector<std::wstring> otherReports;
 // Host threads owned by the default host system and by the driver's owner
 // while the stall is reported, from the report thread itself.
 std::atomic<int> defaultHostThreads{0};
@@ -35,11 +42,35 @@ void CountThreadOwners() {
 }
 
 QINT64 OnError(QINT64 /*type*/, QID /*event*/, void* /*user*/) {
-  if (QappGetError(Q_DEFAULT, Q_CURRENT, nullptr) == kNoGrabActivity) {
+  const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  if (code == kNoGrabActivity) {
     if (stallReports.load() == 0) CountThreadOwners();
     ++stallReports;
+    return 0;
   }
+  wchar_t function[Q_ERROR_TEXT_SIZE] = {};
+  wchar_t description[Q_ERROR_TEXT_SIZE] = {};
+  QappGetError(Q_DEFAULT, Q_CURRENT_FCT, function);
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2_TEXT, description);
+  std::lock_guard guard(otherLock);
+  otherReports.push_back(std::to_wstring(code) + L" " + function + L" " + description);
   return 0;
+}
+
+std::vector<std::wstring> OtherReports() {
+  std::lock_guard guard(otherLock);
+  return otherReports;
+}
+
+// The host threads of the application that the driver owns.
+QINT64 DriverThreads() {
+  QID threads[64] = {};
+  const QINT64 count = HostAppListObjects(Q_DEFAULT, kListObjects, Q_THREAD, 64, threads);
+  QINT64 owned = 0;
+  for (QINT64 i = 0; i < count && i < 64; ++i) {
+    if (HostObjInquire(threads[i], Q_OWNER_SYSTEM, nullptr) == kDriverThreadOwner) ++owned;
+  }
+  return owned;
 }
 
 class Watchdog : public ProcessFixture {
@@ -49,10 +80,15 @@ class Watchdog : public ProcessFixture {
     stallReports = 0;
     defaultHostThreads = 0;
     driverThreads = 0;
+    {
+      std::lock_guard guard(otherLock);
+      otherReports.clear();
+    }
     QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &OnError, nullptr);
     // A short halt wait: the system's time-out, in seconds.
     QsysControl(system_, 2077, 1);
-    QdigControl(digitizer_, kGrabTimeout, 100);
+    // A stall is a second without a frame: a loaded machine's pause must not count as one.
+    QdigControl(digitizer_, kGrabTimeout, 1000);
   }
   void TearDown() override {
     QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT | 0x4000000, &OnError, nullptr);
@@ -87,6 +123,32 @@ TEST_F(Watchdog, AStalledContinuousRunIsReportedAndRestarts) {
   EXPECT_EQ(ErrorCode(), 0);
   const std::vector<Seen> seen = recorder.Copy();
   for (size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i].frame, seen[i - 1].frame);
+}
+
+// The watchdog's round fails while it aborts the stalled grab: the failure is reported under the
+// monitor's name, the next round handles the stall as the first would have, and the run goes
+// on; its stop leaves none of the monitor's threads.
+TEST_F(Watchdog, ARoundThatThrowsIsReportedAndTheNextRoundRestarts) {
+  const std::vector<QID> ring = Ring(system_, 4);
+  const QINT64 threads = DriverThreads();
+  Recorder recorder;
+  StallNextContinuation();
+  // The abort is the run's first digitizer control.
+  SimBoard().ArmFault(zor::kernel::kDigControl,
+                      boardsim::Fault{.kind = boardsim::FaultKind::kThrow,
+                                      .exception = std::make_exception_ptr(
+                                          std::runtime_error("the abort went astray"))});
+  QdigProcess(digitizer_, ring.data(), 4, kContinuous, kAsynchronous, &Process, &recorder);
+  ASSERT_EQ(ErrorCode(), 0);
+  ASSERT_TRUE(WaitForCalls(recorder, 20)) << "restarted after the failed round";
+  EXPECT_EQ(stallReports.load(), 1);
+  EXPECT_EQ(OtherReports(), (std::vector<std::wstring>{
+                                L"4336 QdigProcess()Grab Monitor thread: std::runtime_error: the "
+                                L"abort went astray"}));
+  QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+  EXPECT_EQ(DriverThreads(), threads);
 }
 
 TEST_F(Watchdog, AStalledSequenceStillDeliversItsCount) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "driver/firmware/stapl/staplresult.h"
 #include "tests/driver/firmware/stapl/stapltesthost.h"
@@ -53,6 +55,20 @@ TEST(StaplArrays, InitialiserErrors) {
   EXPECT_EQ(RunProc("", "INTEGER " + std::string(33, 'X') + ";").rc, kStaplIllegalSymbol);
   // Sizes no program needs fail before memory is touched.
   EXPECT_EQ(RunProc("", "INTEGER A[2000000000];").rc, kStaplOutOfMemory);
+  // Every refused form of a declaration, next to the smallest one taken.
+  const std::pair<const char*, int> refused[] = {
+      {"INTEGER A[0];", kStaplBoundsError},        {"BOOLEAN A[0];", kStaplBoundsError},
+      {"INTEGER A[-1];", kStaplBoundsError},       {"BOOLEAN A[1 - 2];", kStaplBoundsError},
+      {"INTEGER A[33554433];", kStaplOutOfMemory}, {"BOOLEAN A[2147483647 + 1];", kStaplOutOfMemory},
+      {"INTEGER A[];", kStaplSyntaxError},         {"INTEGER A[1 == 1];", kStaplTypeMismatch},
+      {"INTEGER A[2] 1, 2;", kStaplSyntaxError},   {"INTEGER A[2] = 1, 2, 3;", kStaplSyntaxError},
+      {"INTEGER S 5;", kStaplSyntaxError},         {"INTEGER S; BOOLEAN S;", kStaplRedefinedSymbol},
+  };
+  for (const auto& [declaration, rc] : refused) {
+    EXPECT_EQ(RunProc("", declaration).rc, rc) << declaration;
+  }
+  EXPECT_EQ(Printed("PRINT A[0], B[0];", "INTEGER A[1] = 7; BOOLEAN B[1] = #1;"),
+            (std::vector<std::string>{"71"}));
 }
 
 // Each array within its own limit, together beyond what one run may hold: the next declaration

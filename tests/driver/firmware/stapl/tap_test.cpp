@@ -89,9 +89,28 @@ TEST(StaplTap, WaitCyclesAndTime) {
   t = RunTraced("WAIT 1000 USEC;");
   EXPECT_EQ(t.run.delays, (std::vector<int64_t>{1000}));
   EXPECT_EQ(t.tms, "");  // the state stays unknown: no reset at the end either
-  EXPECT_EQ(RunTraced("WAIT IDLE;").run.rc, kStaplSyntaxError);
-  EXPECT_EQ(RunTraced("WAIT 5 SECONDS;").run.rc, kStaplSyntaxError);
-  EXPECT_EQ(RunTraced("WAIT IDLE, IDLE, 5 CYCLES;").run.rc, kStaplSyntaxError);
+  // Each refused form: no count, an unknown unit or state, a second wait or end state, a count
+  // after the end state, a count that is no integer, no semicolon.
+  const std::pair<const char*, int> refused[] = {
+      {"WAIT IDLE;", kStaplSyntaxError},
+      {"WAIT;", kStaplSyntaxError},
+      {"WAIT 5 SECONDS;", kStaplSyntaxError},
+      {"WAIT 5;", kStaplSyntaxError},
+      {"WAIT NOWHERE, 5 CYCLES;", kStaplSyntaxError},
+      {"WAIT IDLE, IDLE, 5 CYCLES;", kStaplSyntaxError},
+      {"WAIT IDLE, 5 CYCLES, DRPAUSE, IDLE;", kStaplSyntaxError},
+      {"WAIT 5 CYCLES, DRPAUSE, 3 CYCLES;", kStaplSyntaxError},
+      {"WAIT 5 CYCLES, DRPAUSE, 3 USEC;", kStaplSyntaxError},
+      {"WAIT (1 == 1) CYCLES;", kStaplTypeMismatch},
+      {"WAIT N CYCLES;", kStaplUndefinedSymbol},
+      {"WAIT 5 CYCLES", kStaplSyntaxError},
+  };
+  for (const auto& [statement, rc] : refused) {
+    t = RunTraced(statement);
+    EXPECT_EQ(t.run.rc, rc) << statement;
+    EXPECT_EQ(t.tms, "") << statement << ": a refused wait clocks nothing";
+    EXPECT_TRUE(t.run.delays.empty()) << statement;
+  }
   EXPECT_EQ(RunTraced("TRST 2 CYCLES;").tms, kReset + "00" + kReset);
 }
 

@@ -1,6 +1,7 @@
 // The feature-browser protocol as a browser program sees it, through libZOR.so's mailboxes.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -145,20 +146,40 @@ TEST_F(ClientProtocol, HelloActivatesTheClientAndListsMapsInOrder) {
   EXPECT_EQ(zor::genicam::MapNamesJson({"a\"b"}), R"(["a\"b"])");
 }
 
+// A notice runs each client's hooks on the writing thread, and a hook may end its client there
+// (a browser's connection whose write failed): the notice still reaches every other client, in
+// the middle of the list or after it, and the one that left is dropped.
 TEST_F(ClientProtocol, MapsAddedAndRemovedReachActiveClients) {
   auto client = Hello();
+  auto leavingOnAdd = Hello();
+  auto leavingOnRemove = Hello();
+  auto last = Hello();
+  const auto expectTold = [](TestBrowserClient& told, QINT64 tag) {
+    auto messages = told.Take();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].tag, tag);
+    EXPECT_EQ(messages[0].body, R"(["CamC"])");
+  };
+  const auto gone = [](const TestBrowserClient& left) {
+    return TestBrowserClient::FindMailbox(L"Sys:FBServerToClient:" + std::to_wstring(left.Id())) ==
+           0;
+  };
+  leavingOnAdd->LeaveOnNextMessage();
   Publish("CamC");
   Publish("CamC");  // kept once, told once
-  auto added = client->Take();
-  ASSERT_EQ(added.size(), 1u);
-  EXPECT_EQ(added[0].tag, NodeMapPublisher::kMapsAdded);
-  EXPECT_EQ(added[0].body, R"(["CamC"])");
+  for (TestBrowserClient* told :
+       {client.get(), leavingOnAdd.get(), leavingOnRemove.get(), last.get()}) {
+    expectTold(*told, NodeMapPublisher::kMapsAdded);
+  }
+  EXPECT_TRUE(gone(*leavingOnAdd));
+  leavingOnRemove->LeaveOnNextMessage();
   publisher->RemoveDevice("CamC");
   publisher->RemoveDevice("Unknown");
-  auto removed = client->Take();
-  ASSERT_EQ(removed.size(), 1u);
-  EXPECT_EQ(removed[0].tag, NodeMapPublisher::kMapRemoved);
-  EXPECT_EQ(removed[0].body, R"(["CamC"])");
+  for (TestBrowserClient* told : {client.get(), leavingOnRemove.get(), last.get()}) {
+    expectTold(*told, NodeMapPublisher::kMapRemoved);
+  }
+  EXPECT_TRUE(gone(*leavingOnRemove));
+  EXPECT_TRUE(leavingOnAdd->Take().empty());
   EXPECT_EQ(publisher->PublishedCount(), 2u);
 }
 
@@ -329,6 +350,35 @@ TEST_F(ClientProtocol, ClientsComeAndGoIndependently) {
   EXPECT_NE(TestBrowserClient::FindMailbox(L"Sys:FBClientToServer:" + std::to_wstring(silent)), 0);
   publisher.reset();
   EXPECT_EQ(TestBrowserClient::FindMailbox(L"Sys:FBClientToServer:" + std::to_wstring(silent)), 0);
+}
+
+// Clients come and go on another thread, some from inside their hooks, while maps are added and
+// removed and each change is told to the clients there are: every notice goes out, nobody meets
+// a client list that changes under it, and a client that comes afterwards is served.
+TEST_F(ClientProtocol, ClientsComeAndGoWhileMapsChange) {
+  // A client that looks for its mailboxes may meet those of one that is leaving.
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+  std::atomic<bool> changing{true};
+  std::thread churn([&] {
+    for (int round = 0; changing; ++round) {
+      auto client = std::make_unique<TestBrowserClient>();
+      if (!client->Attach(L"Sys")) continue;
+      client->Send(NodeMapPublisher::kHello, "");
+      if (round % 2 == 0) client->LeaveOnNextMessage();
+    }
+  });
+  for (int round = 0; round < 100; ++round) {
+    Publish("CamC");
+    publisher->RemoveDevice("CamC");
+  }
+  changing = false;
+  churn.join();
+  auto late = Hello();
+  late->Send(NodeMapPublisher::kHello, "");
+  const auto maps = late->WaitFor(NodeMapPublisher::kMapsAdded);
+  ASSERT_TRUE(maps.has_value());
+  EXPECT_EQ(maps->body, R"(["CamA","CamB"])");
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
 }
 
 // The user's hook runs once the request is served, outside the publisher: it may end its

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -80,6 +81,10 @@ class TestBrowserClient {
     connected_ = false;
   }
 
+  // The next message ends the client from inside its hook, on the thread that wrote it, as a
+  // browser's connection ends when a write to it fails.
+  void LeaveOnNextMessage() { leaveOnMessage_ = true; }
+
   static QID FindMailbox(const std::wstring& name) {
     const QINT64 count = HostAppListObjects(Q_DEFAULT, 20, Q_MAILBOX, 0, nullptr);
     std::vector<QID> ids(static_cast<size_t>(count), 0);
@@ -101,9 +106,15 @@ class TestBrowserClient {
     QID mailbox = 0;
     HostObjGetHookInfo(event, Q_OBJECT_ID, &mailbox);
     auto [tag, body] = testsupport::TakeMailboxMessage(mailbox);
-    std::lock_guard lock(self->mutex_);
-    self->received_.push_back({tag, std::move(body)});
-    self->arrived_.notify_all();
+    {
+      std::lock_guard lock(self->mutex_);
+      self->received_.push_back({tag, std::move(body)});
+      self->arrived_.notify_all();
+    }
+    if (self->leaveOnMessage_.exchange(false)) {
+      self->connected_ = false;
+      HostAppClientDisconnect(Q_DEFAULT, self->id_);
+    }
     return 0;
   }
 
@@ -121,7 +132,8 @@ class TestBrowserClient {
   }
 
   QINT64 id_;
-  bool connected_ = true;
+  std::atomic<bool> connected_{true};
+  std::atomic<bool> leaveOnMessage_{false};
   QID toServer_ = 0;
   QID toClient_ = 0;
   std::mutex mutex_;

@@ -3,14 +3,24 @@
 #include <gtest/gtest.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
+#include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <boost/asio.hpp>
 #include <boost/beast.hpp>
+#include <chrono>
+#include <cstdio>
+#include <thread>
 
 #include "platform/host/hostservices.h"
 #include "tests/driver/frameworkuser/genicam/jsoncheck.h"
 #include "tests/driver/frameworkuser/genicam/publisherfixture.h"
+#include "tests/platform/host/rawwebclient.h"
+#include "tests/platform/host/slowclients.h"
+#include "tests/support/processfacts.h"
 
 namespace {
 
@@ -20,6 +30,7 @@ namespace websocket = beast::websocket;
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
 using zor::genicam::NodeMapPublisher;
+using zortest::CountDescriptors;
 
 // A port of this process's own, so that parallel test runs do not meet.
 int64_t TestPort() { return 20000 + getpid() % 20000; }
@@ -79,6 +90,20 @@ class WebSocketClient {
   net::io_context io_;
   websocket::stream<tcp::socket> ws_;
 };
+
+// The page and the map list, as a polite browser asks for them; false on anything else.
+bool PageAndMapList(uint16_t port, const std::string& mapList) {
+  const std::string host = "localhost:" + std::to_string(port);
+  if (hosttest::RawWebClient(port).Get("/", host) != 200) return false;
+  hosttest::RawWebClient page(port);
+  if (page.Upgrade(host) != 101) return false;
+  if (!page.SendText(R"({"tag":9,"body":""})")) return false;
+  const auto reply = page.ReadFrame();
+  rapidjson::Document document;
+  return reply.has_value() && genicamtest::JsonError(reply->payload, document).empty() &&
+         document["tag"].GetInt64() == NodeMapPublisher::kMapsAdded &&
+         document["body"].GetString() == mapList;
+}
 
 size_t MailboxCount() {
   return static_cast<size_t>(HostAppListObjects(Q_DEFAULT, 20, Q_MAILBOX, 0, nullptr));
@@ -143,6 +168,62 @@ TEST_F(WebSession, WithdrawingTheLastMapEndsOpenPages) {
   EXPECT_EQ(publisher->PublishedCount(), 0u);
   EXPECT_EQ(MailboxCount(), before - 2);
   EXPECT_THROW(client.WaitFor(-1), std::exception);
+}
+
+// A thousand connections that dribble their request head and five hundred that hold one without
+// its end, opened again whenever the server closes them: a polite browser still gets the page and
+// the map list at every look, the server keeps its connections within their bound, and its
+// descriptors come back once the slow clients go. The request time is shortened to a second.
+TEST_F(WebSession, SlowClientsLeaveRoomForThePageAndTheMapList) {
+  constexpr size_t kDribbling = 1000;
+  constexpr size_t kHolding = 500;
+  constexpr size_t kKept = 256;  // the server's connections by default
+  rlimit descriptors{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &descriptors), 0);
+  const rlim_t needed = CountDescriptors() + kDribbling + kHolding + 2 * kKept;
+  if (descriptors.rlim_cur < needed) {
+    ASSERT_GE(descriptors.rlim_max, needed) << "the test needs this many descriptors";
+    descriptors.rlim_cur = needed;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &descriptors), 0);
+  }
+  publisher.reset();
+  setenv("ZOR_BROWSER_REQUEST_MS", "1000", 1);
+  publisher = genicamtest::MakePublisher("SysW", true, TestPort());
+  publisher->AddNodeMap("CamW", "device", genicamtest::DevicePrefixes("CamW"), 0, map, nullptr);
+  unsetenv("ZOR_BROWSER_REQUEST_MS");
+  const auto port = static_cast<uint16_t>(TestPort());
+  ASSERT_TRUE(PageAndMapList(port, R"(["CamW"])"));
+  const size_t before = CountDescriptors();
+  std::atomic<bool> attacking{true};
+  size_t closed = 0;
+  std::thread attack([&] {
+    hosttest::SlowClients slow(port, kDribbling, kHolding);
+    while (attacking) {
+      slow.Tick();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    closed = slow.ClosedByServer();
+  });
+  std::chrono::steady_clock::duration longest{};
+  for (int look = 0; look < 15; ++look) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(PageAndMapList(port, R"(["CamW"])")) << "look " << look;
+    longest = std::max(longest, std::chrono::steady_clock::now() - start);
+    // The slow clients' descriptors, the server's kept connections, the page's client.
+    EXPECT_LE(CountDescriptors(), before + kDribbling + kHolding + kKept + 8) << "look " << look;
+  }
+  attacking = false;
+  attack.join();
+  std::printf("slow clients: %zu closed by the server; the longest look took %lld ms\n", closed,
+              static_cast<long long>(
+                  std::chrono::duration_cast<std::chrono::milliseconds>(longest).count()));
+  EXPECT_LT(longest, std::chrono::seconds(10));
+  // Every slow client was closed once at least, by its time or for a newer connection.
+  EXPECT_GE(closed, kDribbling + kHolding);
+  for (int i = 0; i < 500 && CountDescriptors() > before; ++i) usleep(10000);
+  EXPECT_LE(CountDescriptors(), before);
+  EXPECT_TRUE(PageAndMapList(port, R"(["CamW"])"));
 }
 
 TEST(HttpServerObject, RefusesBadUrlsAndMissingFolders) {

@@ -8,6 +8,11 @@
 #include <cstring>
 #include <functional>
 #include <mutex>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "interfaces/kernel/kernelcodes.h"
@@ -172,33 +177,95 @@ TEST_F(HookThreads, AFunctionThatUnhooksItsOwnTypeParksItsThread) {
   EXPECT_EQ(board_->PendingEventWaits(kType), 0u);
 }
 
-TEST_F(HookThreads, AFirstRequestThatFailsDoesNotHangTheStart) {
-  board_->ArmFault(zor::kernel::kWaitDeviceEvent,
-                   {boardsim::FaultKind::kTransportFailure, 0, 0, 0, 0, os::ERROR_GEN_FAILURE, 1});
-  RecordingElement element;
-  CUserHook hook(1, device_, 0);
-  zor::foundation::CError error;
-  hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
-  EXPECT_EQ(error.code, kHookError);
-  EXPECT_EQ(error.subCode, kNoHookThread);
-  EXPECT_EQ(hook.ActiveCount(kType), 0u);
-  // A later start works again.
-  zor::foundation::CError second;
-  hook.Start(kType, nullptr, &element, Q_DEFAULT, second);
-  EXPECT_EQ(second.errorSet, 0);
-  EXPECT_EQ(hook.ActiveCount(kType), 1u);
-}
-
-QINT64 CaptureError(QINT64, QID, void* user) {
+// An error a driver thread reported, as the application's error hook reads it.
+struct ThreadReport {
   QINT64 code = 0;
-  HostGetError(0, 0x10E0000, &code);
-  static_cast<std::vector<QINT64>*>(user)->push_back(code);
+  std::wstring function;
+  std::vector<std::pair<QINT64, std::wstring>> subs;  // sub-code and its text
+};
+
+QINT64 CaptureReport(QINT64, QID, void* user) {
+  ThreadReport report;
+  HostGetError(0, Q_CURRENT, &report.code);
+  wchar_t text[Q_ERROR_TEXT_SIZE] = {};
+  HostGetError(0, Q_CURRENT_FCT, text);
+  report.function = text;
+  QINT64 count = 0;
+  HostGetError(0, Q_CURRENT_SUB_NB, &count);
+  const QINT64 subTypes[] = {Q_CURRENT_SUB_1, Q_CURRENT_SUB_2, Q_CURRENT_SUB_3};
+  for (QINT64 i = 0; i < count && i < 3; ++i) {
+    QINT64 sub = 0;
+    HostGetError(0, subTypes[i], &sub);
+    text[0] = L'\0';
+    HostGetError(0, Q_ERROR_TEXT | subTypes[i], text);
+    report.subs.emplace_back(sub, text);
+  }
+  static_cast<std::vector<ThreadReport>*>(user)->push_back(report);
   return 0;
 }
 
+void ExpectReport(const std::vector<ThreadReport>& reports, const ThreadReport& expected) {
+  ASSERT_EQ(reports.size(), 1u);
+  const ThreadReport& report = reports.front();
+  EXPECT_EQ(report.code, expected.code);
+  EXPECT_EQ(report.function, expected.function);
+  EXPECT_EQ(report.subs, expected.subs);
+}
+
+// A first request that fails, or throws: the start fails and does not hang, a thread that an
+// exception ended reports it as its own error with that error's texts, and a later start works.
+TEST_F(HookThreads, AFirstRequestThatFailsDoesNotHangTheStart) {
+  // A failure that throws nothing fails the request as a lost one.
+  const struct {
+    const char* what;
+    std::exception_ptr thrown;
+    std::optional<ThreadReport> report;
+  } failures[] = {
+      {"transport failure", nullptr, std::nullopt},
+      {"out of memory", std::make_exception_ptr(std::bad_alloc()),
+       ThreadReport{4306, L"Thread function:", {{5, L"Insufficient Host memory."}}}},
+      {"unexpected", std::make_exception_ptr(std::runtime_error("device gone")),
+       ThreadReport{
+           4336,
+           L"Thread function:",
+           {{5, L"An exception ended the operation."}, {6, L"std::runtime_error: device gone"}}}},
+  };
+  for (const auto& failure : failures) {
+    SCOPED_TRACE(failure.what);
+    std::vector<ThreadReport> reports;
+    HostAppHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &CaptureReport, &reports);
+    boardsim::Fault fault{
+        boardsim::FaultKind::kTransportFailure, 0, 0, 0, 0, os::ERROR_GEN_FAILURE, 1};
+    if (failure.thrown != nullptr) {
+      fault.kind = boardsim::FaultKind::kThrow;
+      fault.exception = failure.thrown;
+    }
+    board_->ArmFault(zor::kernel::kWaitDeviceEvent, fault);
+    RecordingElement element;
+    CUserHook hook(1, device_, 0);
+    zor::foundation::CError error;
+    hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
+    HostAppHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &CaptureReport, &reports);
+    EXPECT_EQ(error.code, kHookError);
+    EXPECT_EQ(error.subCode, kNoHookThread);
+    EXPECT_EQ(hook.ActiveCount(kType), 0u);
+    if (failure.report) {
+      ExpectReport(reports, *failure.report);
+    } else {
+      EXPECT_TRUE(reports.empty());
+    }
+    // A later start works again.
+    zor::foundation::CError second;
+    hook.Start(kType, nullptr, &element, Q_DEFAULT, second);
+    EXPECT_EQ(second.errorSet, 0);
+    EXPECT_EQ(hook.ActiveCount(kType), 1u);
+    hook.Stop(kType, second);
+  }
+}
+
 TEST_F(HookThreads, ADroppedEventIsReportedAndEndsTheThread) {
-  std::vector<QINT64> codes;
-  HostAppHookFunction(Q_DEFAULT, 1, &CaptureError, &codes);
+  std::vector<ThreadReport> reports;
+  HostAppHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &CaptureReport, &reports);
   HostAppControl(Q_DEFAULT, 0x41000000, 0);  // no printing
   RecordingElement element;
   CUserHook hook(1, device_, 0);
@@ -207,9 +274,12 @@ TEST_F(HookThreads, ADroppedEventIsReportedAndEndsTheThread) {
   board_->DropEvent(kType);
   ASSERT_TRUE(WaitUntilEnded(hook, kType));
   hook.Stop(kType, error);
-  HostAppHookFunction(Q_DEFAULT, 1 + Q_UNHOOK, &CaptureError, &codes);
-  ASSERT_FALSE(codes.empty());
-  EXPECT_EQ(codes.front(), 4356);
+  HostAppHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &CaptureReport, &reports);
+  ExpectReport(reports,
+               {4356,
+                L"Thread function:",
+                {{5, L"Dropped interrupt event."},
+                 {6, L"(either the Internal FIFO is full or the process was not found)."}}});
   EXPECT_TRUE(element.Deliveries().empty());
   QINT64 current = -1;
   HostGetError(0, 0x10E0000, &current);

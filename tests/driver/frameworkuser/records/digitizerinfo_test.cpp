@@ -20,18 +20,18 @@ TEST(ChannelRecord, StartsWithTheConstructedSettings) {
   const auto& b = channel.Block();
   EXPECT_EQ(b.digitizerIndex, -1);
   EXPECT_EQ(b.hostDigitizer, -1);
-  EXPECT_EQ(b.word3536, Q_DISABLE);
+  EXPECT_EQ(b.signedWord, Q_DISABLE);
   EXPECT_EQ(b.properties.grabTimeout, Q_DEFAULT);
   EXPECT_EQ(b.properties.grabTriggerState, Q_DISABLE);
   EXPECT_EQ(b.properties.controlFlagMode, 0x4000000u);
-  EXPECT_EQ(b.properties.extraSetting1, 1u);
-  EXPECT_DOUBLE_EQ(b.properties.doubles344[1], 1.0);
-  EXPECT_EQ(b.properties.words232To288[2], static_cast<uint64_t>(Q_DEFAULT));
+  EXPECT_EQ(b.properties.propertiesReserve, 1u);
+  EXPECT_DOUBLE_EQ(b.properties.presetDoubles[1], 1.0);
+  EXPECT_EQ(b.properties.presetWords[2], static_cast<uint64_t>(Q_DEFAULT));
 }
 
 TEST(ChannelRecord, CopyTakesWordsSettingsStripsAndHooks) {
   DigChannelRecord from;
-  from.Block().kernelWord1 = 11;
+  from.Block().kernelDigitizer = 11;
   from.Block().strips[3].lineCount = 240;
   from.Block().continuousGrab = 1;
   from.Properties().sourceWidth = 320;
@@ -41,7 +41,7 @@ TEST(ChannelRecord, CopyTakesWordsSettingsStripsAndHooks) {
   DigChannelRecord to;
   to.Properties().classPointer = 0xBBBB;
   to = from;
-  EXPECT_EQ(to.Block().kernelWord1, 11u);
+  EXPECT_EQ(to.Block().kernelDigitizer, 11u);
   EXPECT_EQ(to.Block().strips[3].lineCount, 240u);
   EXPECT_EQ(to.Block().continuousGrab, 1);
   EXPECT_EQ(to.Properties().sourceWidth, 320u);
@@ -51,7 +51,7 @@ TEST(ChannelRecord, CopyTakesWordsSettingsStripsAndHooks) {
 
 TEST_F(DigitizerRecord, ConstructionEnablesGrabErrorReporting) {
   EXPECT_EQ(record_.GetGrabErrorReporting(), Q_ENABLE);
-  EXPECT_EQ(record_.GetExtraSetting2(), 0);
+  EXPECT_EQ(record_.GetDigitizerReserve(), 0);
   EXPECT_EQ(record_.GetInfoType(), 0x20000);
   EXPECT_EQ(record_.GetHostId(), -1);
   record_.SetHostId(0x100005);

@@ -7,12 +7,15 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/host/zor.h"
 #include "tests/driver/board/boardfixture.h"
 #include "tests/driver/frameworkuser/serial/pseudoterminal.h"
+#include "tests/support/errorreports.h"
 
 namespace zor::frame::testing {
 namespace {
@@ -144,6 +147,11 @@ struct Arrivals {
     ++self->calls;
     return 0;
   }
+  // Counts, then fails.
+  static QINT64 Throw(QINT64 type, QID event, void* user) {
+    Hook(type, event, user);
+    throw std::runtime_error("the line is garbled");
+  }
 };
 
 TEST_F(SerialSystem, TheReceiveHookRunsWhenCharactersArrive) {
@@ -166,6 +174,26 @@ TEST_F(SerialSystem, TheReceiveHookRunsWhenCharactersArrive) {
 
   EXPECT_EQ(QsysHookFunction(system_, OnPort(17, 7), &Arrivals::Hook, &later), 0);
   EXPECT_EQ(Error(), Codes(4339, 1));
+
+  // A hook that throws is the application's hook error, told from the port's receive thread,
+  // which goes on; closing the port still ends the thread.
+  zortest::ErrorReports reports;
+  const size_t threads = ThreadCount();
+  Arrivals throwing;
+  QsysHookFunction(system_, OnPort(17, 1), &Arrivals::Throw, &throwing);
+  terminals_[1]->Send("z");
+  ASSERT_TRUE(Eventually([&] { return !reports.Empty(); }));
+  EXPECT_EQ(
+      reports.Take(),
+      (std::vector<std::wstring>{L"4354 Hook function: std::runtime_error: the line is garbled"}));
+  EXPECT_EQ(Error(), kNoError) << "the application's thread holds no error";
+  const int calls = throwing.calls;
+  terminals_[1]->Send("w");
+  EXPECT_TRUE(Eventually([&] { return throwing.calls > calls; }));
+  Control(kClose, 0, 1);
+  EXPECT_EQ(Error(), kNoError);
+  // The port's I/O thread and its receive thread.
+  EXPECT_TRUE(Eventually([&] { return ThreadCount() == threads - 2; }));
 }
 
 TEST_F(SerialSystem, TwoPortsEchoAMegabyteEachWhileOtherThreadsAsk) {

@@ -38,6 +38,8 @@ struct FrameworkProbe {
   int64_t endOfCommandMode = 2;
   // Runs while a system is built.
   std::function<void()> onConstruct;
+  // Runs before a thread's driver context is made.
+  std::function<void()> onThreadContext;
   // Runs inside every system operation; answers for it (default -1).
   std::function<int64_t(QDBaseSystem& system, SystemOp op, const OperationArgs& args,
                         QDDriverThreadContext& ctx)>
@@ -53,6 +55,7 @@ struct FrameworkProbe {
     endOfCommandMode = 2;
     onCall = nullptr;
     onConstruct = nullptr;
+    onThreadContext = nullptr;
     recording = true;
   }
 

@@ -52,6 +52,17 @@ int64_t TestDriver::SystemAlloc(const OperationArgs& args, QDDriverThreadContext
                         });
 }
 
+QDDriverThreadContext* TestDriver::AllocThreadContext(uint32_t threadId) {
+  FrameworkProbe& probe = *FrameworkTestProbe();
+  std::function<void()> onThreadContext;
+  {
+    std::lock_guard lock(probe.mutex);
+    onThreadContext = probe.onThreadContext;
+  }
+  if (onThreadContext) onThreadContext();
+  return QDDeviceDriver::AllocThreadContext(threadId);
+}
+
 void TestDriver::OnFirstProcessAttach() {
   FrameworkProbe& probe = *FrameworkTestProbe();
   std::lock_guard lock(probe.mutex);

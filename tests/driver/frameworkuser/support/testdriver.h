@@ -29,6 +29,7 @@ class TestDriver : public QDDeviceDriver {
   explicit TestDriver(bool& constructionError);
 
   int64_t SystemAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  QDDriverThreadContext* AllocThreadContext(uint32_t threadId) override;
   void OnFirstProcessAttach() override;
   void OnLastProcessDetach() override;
 };
