@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/registrykey.h"
 #include "driver/foundation/registrylocations.h"
 #include "platform/os/process/environment.h"
@@ -21,7 +22,7 @@ namespace {
 struct FolderCache {
   // Guards the two folders; held while they are looked up (the OS's registry and environment
   // locks come under it).
-  std::mutex lock;
+  Ranked<std::mutex, LockId::kFolderCache> lock;
   std::wstring installDir;
   std::wstring toolsDir;
 };
@@ -115,7 +116,7 @@ bool ReadDebugFolderSetting(const wchar_t* valueName, CZORString& out, bool asQw
 
 CZORString GetInstallDir() {
   FolderCache& cache = Cache();
-  const std::lock_guard<std::mutex> lock(cache.lock);
+  const std::lock_guard lock(cache.lock);
   if (cache.installDir.empty()) {
     CRegistryKey key(kInstallLocation, L"", false);
     CZORString folder;
@@ -130,7 +131,7 @@ CZORString GetInstallDir() {
 CZORString GetToolsDir() {
   const CZORString install = GetInstallDir();
   FolderCache& cache = Cache();
-  const std::lock_guard<std::mutex> lock(cache.lock);
+  const std::lock_guard lock(cache.lock);
   if (cache.toolsDir.empty()) {
     CZORString tools = install;
     tools.AppendPath(L"tools");

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/logprovider.h"
 #include "driver/foundation/mutex.h"
 
@@ -89,7 +90,7 @@ class CLog {
   // Switched by control operations while other threads write.
   std::atomic<uint8_t> categories_[kCategoryCount] = {};
   // Guards folder_; a leaf.
-  mutable foundation::Mutex folderLock_;
+  mutable foundation::Ranked<foundation::Mutex, foundation::LockId::kLogFolder> folderLock_;
   std::wstring folder_ ZOR_GUARDED_BY(folderLock_);
 };
 

@@ -30,18 +30,18 @@ class ZOR_CAPABILITY("queued lock") CQueuedLock {
   std::atomic<Node*> tail_{nullptr};
 };
 
-// Holds a CQueuedLock for a scope, also when the scope is left by an exception.
+// Holds a CQueuedLock (or a ranked one, lockorder.h) for a scope, also when the scope is left by
+// an exception.
+template <typename Lock>
 class ZOR_SCOPED_CAPABILITY CQueuedLockGuard {
  public:
-  explicit CQueuedLockGuard(CQueuedLock& lock) ZOR_ACQUIRE(lock) : lock_(lock) {
-    lock_.Acquire(node_);
-  }
+  explicit CQueuedLockGuard(Lock& lock) ZOR_ACQUIRE(lock) : lock_(lock) { lock_.Acquire(node_); }
   ~CQueuedLockGuard() ZOR_RELEASE() { lock_.Release(node_); }
   CQueuedLockGuard(const CQueuedLockGuard&) = delete;
   CQueuedLockGuard& operator=(const CQueuedLockGuard&) = delete;
 
  private:
-  CQueuedLock& lock_;
+  Lock& lock_;
   CQueuedLock::Node node_;
 };
 

@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <memory>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/queuedlock.h"
 #include "driver/foundation/registrylocations.h"
 
@@ -18,7 +19,7 @@ namespace {
 // Guards g_config: whether it is made yet, and its swap at the end. A leaf: nothing that holds
 // it takes another lock. A queued lock, not a mutex, so that a start-up burst of threads waits
 // in order without spinning.
-CQueuedLock g_configLock;
+Ranked<CQueuedLock, LockId::kConfig> g_configLock;
 constinit std::shared_ptr<const CRuntimeConfig> g_config ZOR_GUARDED_BY(g_configLock);
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "driver/foundation/error.h"
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/logprovider.h"
 #include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
@@ -66,7 +67,8 @@ class CDigProcessHdler : public foundation::CLogProvider {
   // waits no more, and a later one is reported instead.
   [[nodiscard]] std::optional<frame::EscapedException> TakeFailure();
 
-  std::mutex& Lock() { return handlerLock_; }
+  using HandlerLock = foundation::Ranked<std::mutex, foundation::LockId::kProcessHandler>;
+  HandlerLock& Lock() { return handlerLock_; }
   bool Active() const { return active_.load(); }
   bool Pending() const { return pending_.load(); }
   int64_t RequestedCount() const { return requested_.load(); }
@@ -211,19 +213,19 @@ class CDigProcessHdler : public foundation::CLogProvider {
   // Halt and Stop, and the watchdog takes it without waiting (a command that holds it wins).
   // Taken before the hook lock and the channel lock (a restart's trigger control). Not
   // recursive: nothing it calls starts or stops a run.
-  std::mutex handlerLock_;
+  HandlerLock handlerLock_;
   // Guards what the hook thread and a start or stop share: the grab records of the buffers,
   // the waiting grabs, the spare records, the known events, the next position, the run's
   // flags as a hook reads them together and the failure handed to a synchronous starter. Taken
   // after the handler lock, before the thread-entry lock and the channel lock; a stop takes it
   // without waiting, halting the board until a continuation that holds it returns. Not recursive:
   // the helpers that run under it take nothing of the handler's.
-  std::mutex hookLock_;
+  foundation::Ranked<std::mutex, foundation::LockId::kProcessHook> hookLock_;
   // Guards the thread entries, which a halt reads without the hook lock. Taken after the hook
   // lock; the driver's global lock may come after it (a new entry asks for its context).
-  std::mutex threadsLock_;
+  foundation::Ranked<std::mutex, foundation::LockId::kProcessThreads> threadsLock_;
   // Guards watchdog_ while the watchdog starts and stops; a leaf.
-  std::mutex watchdogLock_;
+  foundation::Ranked<std::mutex, foundation::LockId::kWatchdog> watchdogLock_;
   // Under the hook lock: whether a synchronous starter waits for the run, and the failure of
   // the processing function handed to it.
   bool starterWaits_ = false;

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "driver/board/system/qdhwspecsystem.h"
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/log.h"
 #include "platform/os/process/process_launch.h"
 #include "platform/os/ui/window.h"
@@ -33,7 +34,7 @@ constexpr std::size_t kOwnSwitchOnly = 28;
 
 // One set-up of the driver log at a time (the viewer window, the log folder); taken before the
 // log's folder lock.
-std::mutex g_logSetUpLock;
+foundation::Ranked<std::mutex, foundation::LockId::kLogSetUp> g_logSetUpLock;
 
 os::Handle FindOrStartViewer() {
   os::Handle window = os::FindWindow(nullptr, kViewerTitle);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "driver/firmware/check/firmwarechecksystem.h"
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/mutex.h"
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 #include "driver/frameworkuser/hooks/bufmodifiedhook.h"
@@ -266,14 +267,14 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   frame::CBufModifiedHook bufModifiedHook_{digitizers_, buffers_};
   // Guards the making of userHook_; held over CUserHook's calls that ask about threads, so it
   // comes before the hook threads' own lock. A leaf otherwise.
-  mutable foundation::Mutex hookLock_;
+  mutable foundation::Ranked<foundation::Mutex, foundation::LockId::kSystemUserHook> hookLock_;
   // One system or digitizer hook change at a time: the element's function and the start or
   // stop of its thread go together. Taken first of the system's locks, before hookLock_ and the
   // hook threads' lock; stopping a thread waits for it under this lock.
-  std::mutex digitizerHookLock_;
+  foundation::Ranked<std::mutex, foundation::LockId::kDigitizerHook> digitizerHookLock_;
   // One start of the buffer-modified thread at a time (BufAlloc, DigAlloc); taken before
   // hookLock_ and the hook threads' lock.
-  std::mutex bufferModifiedStartLock_;
+  foundation::Ranked<std::mutex, foundation::LockId::kBufferModifiedStart> bufferModifiedStartLock_;
 };
 
 }  // namespace zor::board

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/logprovider.h"
 #include "driver/foundation/zorstring.h"
 #include "driver/frameworkuser/context/qdzorthreadcontext.h"
@@ -24,6 +25,8 @@ inline constexpr int64_t kOwnTextSize = 320;
 
 class QDDriverThreadContext : public foundation::CLogProvider {
  public:
+  using ItemMutex = foundation::Ranked<std::mutex, foundation::LockId::kThreadItems>;
+
   QDDriverThreadContext(QDDeviceDriver& driver, uint32_t threadId);
   QDDriverThreadContext(const QDDriverThreadContext&) = delete;
   QDDriverThreadContext& operator=(const QDDriverThreadContext&) = delete;
@@ -73,7 +76,7 @@ class QDDriverThreadContext : public foundation::CLogProvider {
 
   // Per-system contexts. The own thread reads them under ItemLock(); changes
   // take the driver's global lock and then ItemLock().
-  std::mutex& ItemLock() const { return itemLock_; }
+  ItemMutex& ItemLock() const { return itemLock_; }
   QDZorThreadContext* Current() const { return current_.load(std::memory_order_acquire); }
   void SetCurrent(QDZorThreadContext* context) {
     current_.store(context, std::memory_order_release);
@@ -110,7 +113,7 @@ class QDDriverThreadContext : public foundation::CLogProvider {
 
   QDDeviceDriver& driver_;
   // Guards items_ (see ItemLock); a leaf, taken after the driver's global lock.
-  mutable std::mutex itemLock_;
+  mutable ItemMutex itemLock_;
   std::vector<std::unique_ptr<CSystemZorThreadContext>> items_;
   os::Overlapped overlapped_;
   uint32_t threadId_;

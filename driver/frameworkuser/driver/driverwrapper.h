@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/mutex.h"
 #include "driver/foundation/queuedlock.h"
 
@@ -17,14 +18,17 @@ class CQDDeviceDriverWrapper {
  public:
   // Builds a driver; sets the flag when construction failed.
   using DriverFactory = QDDeviceDriver* (*)(bool& constructionError);
+  using GlobalMutex = foundation::Ranked<std::recursive_mutex, foundation::LockId::kGlobal>;
+  using AllocationMutex =
+      foundation::Ranked<foundation::Mutex, foundation::LockId::kDigitizerAllocation>;
 
   static CQDDeviceDriverWrapper& Instance();
 
   // The driver, created on first use; null while it cannot be created.
   QDDeviceDriver* GetDriver();
 
-  std::recursive_mutex& GlobalLock() { return globalLock_; }
-  foundation::Mutex& DigitizerAllocationLock() ZOR_RETURN_CAPABILITY(digitizerAllocationLock_) {
+  GlobalMutex& GlobalLock() { return globalLock_; }
+  AllocationMutex& DigitizerAllocationLock() ZOR_RETURN_CAPABILITY(digitizerAllocationLock_) {
     return digitizerAllocationLock_;
   }
 
@@ -43,20 +47,21 @@ class CQDDeviceDriverWrapper {
   // after a system's and a digitizer's locks, before a thread context's item lock. Recursive:
   // freeing a thread context under it (ClearThreadContexts, FreeThreadContext, GetThreadContext)
   // runs the context's destructor, which takes it again in FreeSystemItems.
-  std::recursive_mutex globalLock_;
+  GlobalMutex globalLock_;
   // Held around every digitizer allocation of the process (one DigAlloc at a time); the first
   // driver lock such a command takes. Not recursive: an allocation never allocates another.
-  foundation::Mutex digitizerAllocationLock_;
+  AllocationMutex digitizerAllocationLock_;
   // Guards the creation and replacement of the driver (factory_, owned_); readers that find
-  // driver_ set take no lock. Taken first, before any other driver lock (the driver's
-  // construction takes them).
-  foundation::CQueuedLock creationLock_;
+  // driver_ set take no lock. Taken by the command that finds no driver, under whatever that
+  // command's caller holds (a node map's register access in a process that made the map before
+  // the driver), and before the locks the driver's construction and destruction take.
+  foundation::Ranked<foundation::CQueuedLock, foundation::LockId::kDriverCreation> creationLock_;
   DriverFactory factory_ ZOR_GUARDED_BY(creationLock_) = nullptr;
   // Last, so that the driver goes before the locks its destructor takes.
   std::unique_ptr<QDDeviceDriver> owned_ ZOR_GUARDED_BY(creationLock_);
 };
 
-inline std::recursive_mutex& GlobalDriverLock() {
+inline CQDDeviceDriverWrapper::GlobalMutex& GlobalDriverLock() {
   return CQDDeviceDriverWrapper::Instance().GlobalLock();
 }
 

@@ -11,11 +11,15 @@
 #include <utility>
 #include <vector>
 
+#include "driver/foundation/lockorder.h"
+
 namespace zor::frame {
 
 template <typename T>
 class QDInfoList {
  public:
+  using ListMutex = foundation::Ranked<std::recursive_mutex, foundation::LockId::kInfoList>;
+
   QDInfoList() : entries_(1) {}
   QDInfoList(const QDInfoList&) = delete;
   QDInfoList& operator=(const QDInfoList&) = delete;
@@ -87,7 +91,7 @@ class QDInfoList {
     return inUse_;
   }
 
-  std::recursive_mutex& Lock() const { return mutex_; }
+  ListMutex& Lock() const { return mutex_; }
 
  private:
   static constexpr std::size_t kChunkSize = 256;
@@ -97,7 +101,7 @@ class QDInfoList {
   // entries do not bounce a line between them.
   struct alignas(64) Slot {
     std::atomic<T*> raw{nullptr};
-    mutable std::mutex lock;
+    mutable foundation::Ranked<std::mutex, foundation::LockId::kInfoListSlot> lock;
     std::shared_ptr<T> held;
   };
   using Chunk = std::array<Slot, kChunkSize>;
@@ -128,7 +132,7 @@ class QDInfoList {
     entry.raw.store(object.get(), std::memory_order_seq_cst);
   }
 
-  mutable std::recursive_mutex mutex_;
+  mutable ListMutex mutex_;
   std::vector<std::shared_ptr<T>> entries_;
   // Chunks are made under the lock and published for Peek; the list owns them.
   std::array<std::unique_ptr<Chunk>, kChunkCount> ownedChunks_;

@@ -79,7 +79,7 @@ int64_t CBufModifiedHook::Invoke(void* /*userData*/, QID eventId, const HOOK_ELE
   auto hookData = reinterpret_cast<void*>(p.hookData);
   // A processing event without a function of its own goes to the run's
   // processing function: none once the run has stopped.
-  std::shared_lock<std::shared_mutex> delivery;
+  std::shared_lock<QDDigitizerInfo::DeliveryMutex> delivery;
   if (digitizer != nullptr && function == nullptr) {
     delivery = std::shared_lock(digitizer->DeliveryLock());
     if (!digitizer->ProcessingRunning()) return 0;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/mutex.h"
 #include "platform/host/qtypes.h"
 
@@ -43,7 +44,7 @@ class CSingleHook : public CBaseHook<HOOK_ELEMENT_INFO> {
  private:
   // Guards the function and its user data, so that they change and are read as a pair; a leaf:
   // the function is called after it is released.
-  mutable foundation::Mutex lock_;
+  mutable foundation::Ranked<foundation::Mutex, foundation::LockId::kSingleHook> lock_;
   QHOOK_FUNCTION function_ ZOR_GUARDED_BY(lock_) = nullptr;
   void* userData_ ZOR_GUARDED_BY(lock_) = nullptr;
   int64_t hookType_;

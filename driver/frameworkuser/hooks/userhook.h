@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "driver/foundation/error.h"
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/logprovider.h"
 #include "driver/foundation/mutex.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
@@ -62,7 +63,7 @@ class CUserHook : public foundation::CLogProvider {
   // Guards the thread lists; a leaf, held only to move threads between them. Threads are
   // started, stopped and joined outside it, since a hook thread's user function may call back
   // here. Not recursive: nothing under it calls out.
-  mutable foundation::Mutex lock_;
+  mutable foundation::Ranked<foundation::Mutex, foundation::LockId::kUserHook> lock_;
   ThreadList active_ ZOR_GUARDED_BY(lock_);
   ThreadList parked_ ZOR_GUARDED_BY(lock_);
 };

@@ -147,12 +147,14 @@ int64_t QDDigitizerInfo::GetAllocationReserve() const {
   return GetProperty(&Settings::allocationReserve);
 }
 
-void QDDigitizerInfo::Lock(int index) {
-  if (index == 0 || index == 1) channelLocks_[index].lock();
+void QDDigitizerInfo::Lock(int index) ZOR_NO_THREAD_SAFETY_ANALYSIS {
+  if (index == 0) channelLock_.lock();
+  if (index == 1) secondChannelLock_.lock();
 }
 
-void QDDigitizerInfo::Unlock(int index) {
-  if (index == 0 || index == 1) channelLocks_[index].unlock();
+void QDDigitizerInfo::Unlock(int index) ZOR_NO_THREAD_SAFETY_ANALYSIS {
+  if (index == 0) channelLock_.unlock();
+  if (index == 1) secondChannelLock_.unlock();
 }
 
 void QDDigitizerInfo::ClearGrabStatus() {

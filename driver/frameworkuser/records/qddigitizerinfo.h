@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "driver/foundation/error.h"
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/logprovider.h"
 #include "driver/foundation/mutex.h"
 #include "driver/frameworkuser/records/digchannelrecord.h"
@@ -35,6 +36,10 @@ struct ProcessBufferEntry {
 
 class QDDigitizerInfo : public foundation::CLogProvider {
  public:
+  using SettingsMutex = foundation::Ranked<std::mutex, foundation::LockId::kSettings>;
+  using FeatureMutex = foundation::Ranked<std::recursive_mutex, foundation::LockId::kFeature>;
+  using DeliveryMutex = foundation::Ranked<std::shared_mutex, foundation::LockId::kDelivery>;
+
   using DcfBlock = std::array<uint8_t, kernel::kDcfBlockSize>;
 
   // (log source word, DCF name, device number, init flag, channel record, DCF block)
@@ -151,15 +156,15 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   // Guards the device layer's settings. Not the channel lock: an inquiry must
   // not wait for a control that holds the channel while it waits on work that
   // itself inquires (a feature-browser snapshot, say).
-  std::mutex& SettingsLock() const { return settingsLock_; }
+  SettingsMutex& SettingsLock() const { return settingsLock_; }
   // Feature access by name to the digitizer's node maps, one thread at a time.
   // Taken before a map's own lock, which a map's register access holds while
   // it takes the channel lock: the channel lock never comes first.
-  std::recursive_mutex& FeatureLock() const { return featureLock_; }
+  FeatureMutex& FeatureLock() const { return featureLock_; }
 
   // Held shared while a processing event is delivered; a run's stop takes it
   // once exclusively so that no delivery outlasts the stop.
-  std::shared_mutex& DeliveryLock() const { return deliveryLock_; }
+  DeliveryMutex& DeliveryLock() const { return deliveryLock_; }
 
   // Set while the digitizer's grab processing runs.
   bool ProcessingRunning() const { return processing_.load(); }
@@ -234,34 +239,37 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   std::atomic<int64_t> grabMonitor_{-9997};
   std::map<int64_t, int64_t> keptSettings_;
   // Guards keptSettings_ (see SettingsLock); taken under the channel lock, before the block
-  // lock. Not recursive.
-  mutable std::mutex settingsLock_;
+  // and status locks. Not recursive.
+  mutable SettingsMutex settingsLock_;
   // See FeatureLock: taken first, before the node maps' locks, the feature hooks' locks and the
   // channel lock. The feature hooks that an access fires run once it is released
   // (DeferredFeatureHooks), so that a hook may use any object's features; recursive all the same.
-  mutable std::recursive_mutex featureLock_;
+  mutable FeatureMutex featureLock_;
   ProcessCounters counters_;
   // See DeliveryLock: shared around a processing event's delivery, which runs the
   // application's processing function (and so may take any command's locks); exclusive once in
   // a stop, after the handler lock is released.
-  mutable std::shared_mutex deliveryLock_;
+  mutable DeliveryMutex deliveryLock_;
   // The channel locks: 0 serialises the digitizer's controls, grabs and processing starts
-  // (DigControl, DigGrab, DigStopGrab, DigProcess); 1 is kept for boards that use it. Taken
-  // after the feature lock and the processing handler's locks, before the node-map registry,
-  // the settings, block, status and name locks and the driver's global lock. Recursive: a
-  // control holds it while it stops and restarts a continuous grab (DigStopGrab, GrabInto) and
-  // while it reaches the grab-control binding (GetGrabControlBinding), all of which take it.
-  std::array<std::recursive_mutex, 2> channelLocks_;
+  // (DigControl, DigGrab, DigStopGrab, DigProcess); 1 is kept for boards that use it, taken
+  // after 0. Taken after the feature lock, the processing handler's locks and a node map's lock
+  // (a register access of a feature write), never before a node map's lock; before the node-map
+  // registry, the settings, block, status and name locks and the driver's global lock.
+  // Recursive: a control holds it while it stops and restarts a continuous grab (DigStopGrab,
+  // GrabInto) and while it reaches the grab-control binding (GetGrabControlBinding), all of
+  // which take it.
+  foundation::Ranked<std::recursive_mutex, foundation::LockId::kChannel> channelLock_;
+  foundation::Ranked<std::recursive_mutex, foundation::LockId::kSecondChannel> secondChannelLock_;
   // Guards deviceName_; a leaf.
-  mutable foundation::Mutex nameLock_;
+  mutable foundation::Ranked<foundation::Mutex, foundation::LockId::kName> nameLock_;
   std::wstring deviceName_ ZOR_GUARDED_BY(nameLock_);
   std::vector<ProcessBufferEntry> processBuffers_;
   int64_t processEnable_ = Q_ENABLE;
   std::atomic<bool> processing_{false};
   // Guards grabStatus_; a leaf.
-  mutable foundation::Mutex statusLock_;
+  mutable foundation::Ranked<foundation::Mutex, foundation::LockId::kStatus> statusLock_;
   // See CopyChannelBlock; a leaf.
-  mutable std::mutex blockLock_;
+  mutable foundation::Ranked<std::mutex, foundation::LockId::kBlock> blockLock_;
   std::array<uint64_t, 8> grabStatus_ ZOR_GUARDED_BY(statusLock_){};
 };
 

@@ -54,7 +54,7 @@ enum class AfterUse { kKeepOpen, kCloseWhatItOpened };
 template <typename Operation>
 CError OnPort(CUartManager& manager, size_t index, AfterUse after, Operation operation) {
   CError result;
-  const std::unique_lock<std::mutex> hold = manager.LockPort(index);
+  const std::unique_lock hold = manager.LockPort(index);
   const bool closeAfter = after == AfterUse::kCloseWhatItOpened && !manager.IsOpenedPort(index);
   try {
     UartPortRecord& record = manager.GetPort(index);

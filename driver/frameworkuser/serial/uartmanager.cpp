@@ -44,7 +44,7 @@ const std::vector<std::unique_ptr<UartPortRecord>>& CUartManager::Ports() {
 
 CUartManager::~CUartManager() = default;
 
-std::unique_lock<std::mutex> CUartManager::LockPort(size_t index) {
+std::unique_lock<CUartManager::PortMutex> CUartManager::LockPort(size_t index) {
   if (index >= kMaxUartPorts) return {};
   return std::unique_lock(locks_[index]);
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/frameworkuser/serial/uarterror.h"
 #include "driver/frameworkuser/serial/uartportrecord.h"
 
@@ -25,6 +26,8 @@ inline constexpr int64_t kUartNoParity = -9999;
 
 class CUartManager {
  public:
+  using PortMutex = foundation::Ranked<std::mutex, foundation::LockId::kUartPort>;
+
   // The ports that the machine lists (ReadSerialPortNames), read on first use.
   CUartManager();
   // The ports of these "COMn" names, in this order, at most kMaxUartPorts.
@@ -46,7 +49,7 @@ class CUartManager {
 
   // The port's lock, held while the port is opened, used or closed; holds nothing for an index
   // past the last port, which GetPort refuses.
-  std::unique_lock<std::mutex> LockPort(size_t index);
+  std::unique_lock<PortMutex> LockPort(size_t index);
   // Whether the port of the index is open through this manager; under the port's lock.
   bool IsOpenedPort(size_t index) const;
   // The open record of the index, opening the port on first use.
@@ -120,7 +123,7 @@ class CUartManager {
   // One per port index: guards the port's entry in cache_ and its record while one thread opens,
   // uses or closes it. Taken under no other driver lock but the command's own; a hook runs
   // outside it. Not recursive: nothing that holds it takes it again.
-  std::array<std::mutex, kMaxUartPorts> locks_;
+  std::array<PortMutex, kMaxUartPorts> locks_;
   std::once_flag listed_;
   std::vector<std::unique_ptr<UartPortRecord>> ports_;
   std::array<UartPortRecord*, kMaxUartPorts> cache_{};

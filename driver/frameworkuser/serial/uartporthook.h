@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "driver/foundation/lockorder.h"
+
 namespace zor::frame {
 
 // (hook type, event id, user data), as the host library calls hooks.
@@ -24,7 +26,7 @@ class UartPortHook {
   // Guards the function and its data, and is held across the call so that Set waits for it.
   // Taken before the port's lock (a hook may use its port) and the receiver's. Recursive: a
   // hook may replace itself, and Set then runs inside Call on the same thread.
-  std::recursive_mutex mutex_;
+  foundation::Ranked<std::recursive_mutex, foundation::LockId::kUartHook> mutex_;
   UartHookFunction function_ = nullptr;
   void* userData_ = nullptr;
 };

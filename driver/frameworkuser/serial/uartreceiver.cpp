@@ -6,6 +6,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/threaderrorreport.h"
 #include "platform/host/hostservices.h"
@@ -45,7 +46,7 @@ struct UartReceiver::State {
   os::Overlapped wait;
   uint32_t events = 0;
   // Guards stopping and inHook; a leaf, never held across the hook.
-  std::mutex mutex;
+  foundation::Ranked<std::mutex, foundation::LockId::kUartReceiver> mutex;
   bool stopping = false;
   bool inHook = false;
   std::atomic<bool> finished{false};

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/logprovider.h"
 #include "driver/foundation/zorstring.h"
 #include "driver/frameworkuser/system/ceventinfo.h"
@@ -141,7 +142,7 @@ class QDBaseSystem : public foundation::CLogProvider {
   // Objects the host holds by pointer; owned here so that none outlives the
   // system. objectsLock_ guards the three lists; taken after the driver's global lock, with
   // only the host's object-registry lock under it.
-  std::mutex objectsLock_;
+  foundation::Ranked<std::mutex, foundation::LockId::kSystemObjects> objectsLock_;
   std::vector<std::unique_ptr<CEventInfo>> events_;
   std::vector<std::unique_ptr<QDZorThreadContext>> threadObjects_;
   std::vector<std::unique_ptr<QDZorThreadContext>> detachedContexts_;

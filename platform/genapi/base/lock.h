@@ -6,6 +6,31 @@
 
 namespace GenICam {
 
+#if defined(ZOR_LOCK_ORDER_CHECKS)
+// Test builds let a lock-order checker follow the node maps' locks: it hears when a thread is
+// about to wait for one, when it holds it and when it has left it (outermost only).
+struct LockWatch {
+  void (*taking)(const void* lock);
+  void (*took)(const void* lock);
+  void (*left)(const void* lock);
+};
+inline std::atomic<const LockWatch*> g_lockWatch{nullptr};
+// The watch lives as long as the process.
+inline void WatchLocks(const LockWatch* watch) {
+  g_lockWatch.store(watch, std::memory_order_release);
+}
+#define ZOR_GENICAM_WATCH(event, lock)                                          \
+  do {                                                                          \
+    if (const LockWatch* watch = g_lockWatch.load(std::memory_order_acquire)) { \
+      watch->event(lock);                                                       \
+    }                                                                           \
+  } while (false)
+#else
+#define ZOR_GENICAM_WATCH(event, lock) \
+  do {                                 \
+  } while (false)
+#endif
+
 // Re-entrant lock guarding one node map. One value access takes it many
 // times over on the same thread, so re-entry is a plain count.
 class CLock {
@@ -17,12 +42,15 @@ class CLock {
       ++count_;
       return;
     }
+    ZOR_GENICAM_WATCH(taking, this);
     mutex_.lock();
     owner_.store(self, std::memory_order_relaxed);
     count_ = 1;
+    ZOR_GENICAM_WATCH(took, this);
   }
   void Unlock() {
     if (--count_ > 0) return;
+    ZOR_GENICAM_WATCH(left, this);
     owner_.store(std::thread::id(), std::memory_order_relaxed);
     mutex_.unlock();
   }
@@ -35,6 +63,7 @@ class CLock {
     if (!mutex_.try_lock()) return false;
     owner_.store(self, std::memory_order_relaxed);
     count_ = 1;
+    ZOR_GENICAM_WATCH(took, this);
     return true;
   }
 
@@ -56,3 +85,5 @@ class AutoLock {
 };
 
 }  // namespace GenICam
+
+#undef ZOR_GENICAM_WATCH

@@ -63,7 +63,7 @@ NodeMapPublisher::ClientChange NodeMapPublisher::OnClientMessage(QINT64 /*hookTy
 }
 
 NodeMapPublisher::ClientChange NodeMapPublisher::ServeRequest(
-    QINT64 tag, const std::string& body, QID mailbox, std::unique_lock<os::CriticalSection>& hold) {
+    QINT64 tag, const std::string& body, QID mailbox, std::unique_lock<PublisherLock>& hold) {
   const QINT64 clientId = ActiveByMailbox(mailbox)->ClientId();
   // Nodes are touched without the main lock: the node map's lock comes first, then the host
   // command's object lock (a register access), then this one (a digitizer's 6905 publishes
@@ -118,7 +118,7 @@ NodeMapPublisher::ClientChange NodeMapPublisher::ServeRequest(
 }
 
 void NodeMapPublisher::ServeSnapshot(QINT64 tag, const std::string& body, QID mailbox,
-                                     std::unique_lock<os::CriticalSection>& hold) {
+                                     std::unique_lock<PublisherLock>& hold) {
   if (maps_.count(body) == 0) return;
   auto pending = pendingSnapshots_.find(body);
   if (pending != pendingSnapshots_.end()) {

@@ -114,7 +114,7 @@ void FeatureBrowser::Open(foundation::CError& error, const std::string& title,
   }
 }
 
-void FeatureBrowser::WaitForWorker(std::unique_lock<std::mutex>& lock, uint64_t generation) {
+void FeatureBrowser::WaitForWorker(std::unique_lock<StateMutex>& lock, uint64_t generation) {
   workerEnded_.wait(lock, [&] { return generation_ != generation || !workerRunning_; });
   if (generation_ != generation || worker_ == nullptr) return;
   std::unique_ptr<std::thread> worker = std::move(worker_);

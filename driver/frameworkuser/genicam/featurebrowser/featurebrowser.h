@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver/foundation/error.h"
+#include "driver/foundation/lockorder.h"
 #include "driver/frameworkuser/genicam/featurebrowser/controllerrecord.h"
 #include "driver/frameworkuser/genicam/featurebrowser/genicampollingnodes.h"
 #include "platform/os/process/library.h"
@@ -43,6 +44,8 @@ int DecodeBrowserControlWait(int64_t value);
 
 class FeatureBrowser {
  public:
+  using StateMutex = foundation::Ranked<std::mutex, foundation::LockId::kBrowserState>;
+
   explicit FeatureBrowser(int64_t owner, std::wstring libraryName = kGenICamControllerLibrary);
   virtual ~FeatureBrowser();
   FeatureBrowser(const FeatureBrowser&) = delete;
@@ -71,7 +74,7 @@ class FeatureBrowser {
   void StopPollingLocked();
   // Waits until the worker of that generation has ended, then joins it unless another caller
   // already took it.
-  void WaitForWorker(std::unique_lock<std::mutex>& lock, uint64_t generation);
+  void WaitForWorker(std::unique_lock<StateMutex>& lock, uint64_t generation);
 
   int64_t owner_;
   std::wstring libraryName_;
@@ -89,9 +92,9 @@ class FeatureBrowser {
   // operationMutex_ is taken first, before a map's polling and the node-map registry;
   // stateMutex_ guards the worker's state (running_, generation_, workerRunning_), is waited on
   // for the worker's end and comes after it; neither is recursive.
-  std::mutex operationMutex_;
-  mutable std::mutex stateMutex_;
-  std::condition_variable workerEnded_;
+  foundation::Ranked<std::mutex, foundation::LockId::kBrowserOperation> operationMutex_;
+  mutable StateMutex stateMutex_;
+  foundation::ConditionVariable workerEnded_;
   uint64_t generation_ = 0;
   bool workerRunning_ = false;
 };

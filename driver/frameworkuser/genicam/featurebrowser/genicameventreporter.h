@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/mutex.h"
 #include "driver/frameworkuser/genicam/featurebrowser/taskscheduler.h"
 #include "platform/genapi/genapi.h"
@@ -81,8 +82,8 @@ class GenICamEventReporter {
 
    private:
     // Guards reporter_ and running_; a leaf, waited on by Close until no callback runs.
-    std::mutex mutex_;
-    std::condition_variable idle_;
+    foundation::Ranked<std::mutex, foundation::LockId::kEventReporterIdle> mutex_;
+    foundation::ConditionVariable idle_;
     GenICamEventReporter* reporter_;
     int running_ = 0;
   };
@@ -94,7 +95,7 @@ class GenICamEventReporter {
   uint32_t visibilityLimit_ = GenApi::Guru;
   // Guards the handler and the nodes waiting for the next flush; a leaf, held only to swap
   // them. Declared before what it guards.
-  mutable foundation::Mutex lock_;
+  mutable foundation::Ranked<foundation::Mutex, foundation::LockId::kEventReporter> lock_;
   TaskScheduler scheduler_;
   std::string mapName_;
   int64_t flushDelayMs_;
@@ -106,7 +107,7 @@ class GenICamEventReporter {
   std::shared_ptr<CallbackGate> gate_;
   // Subscribe and DeregisterAll from several threads: guards handles_. Held while GenApi
   // registers and deregisters callbacks (the node map's own locks come after it).
-  mutable std::mutex subscription_;
+  mutable foundation::Ranked<std::mutex, foundation::LockId::kEventSubscription> subscription_;
 };
 
 }  // namespace zor::genicam

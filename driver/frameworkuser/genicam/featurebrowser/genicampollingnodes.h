@@ -6,6 +6,7 @@
 #include <mutex>
 #include <set>
 
+#include "driver/foundation/lockorder.h"
 #include "platform/genapi/genapi.h"
 #include "platform/host/qtypes.h"
 #include "platform/os/core/handle.h"
@@ -45,13 +46,13 @@ class GenICamPollingNodes {
   // With the control lock held.
   void EndThread();
 
-  mutable os::CriticalSection lock_;
+  mutable foundation::Ranked<os::CriticalSection, foundation::LockId::kPollingMaps> lock_;
   os::Handle stopEvent_;
   QID thread_ = 0;
   std::set<GenApi::INodeMap*> nodeMaps_;
   std::atomic<int64_t> periodMs_{0};
   // Start and Stop from several threads; never held by the polling thread.
-  mutable std::mutex control_;
+  mutable foundation::Ranked<std::mutex, foundation::LockId::kPollingControl> control_;
 };
 
 }  // namespace zor::genicam

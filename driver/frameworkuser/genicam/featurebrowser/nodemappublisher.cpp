@@ -12,6 +12,7 @@
 
 #include "driver/foundation/conversions.h"
 #include "driver/foundation/folders.h"
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/registrykey.h"
 #include "driver/foundation/registrylocations.h"
 #include "driver/foundation/zordrvexception.h"
@@ -40,8 +41,8 @@ constexpr const wchar_t* kWebFolder = L"tools/featurebrowser/resources/app/dist"
 // Host hooks reach a publisher only while it lives, and its destruction waits for the hooks
 // already inside it: the host may have copied a hook just before it was removed.
 // Guards livePublishers; a leaf, waited on by a publisher's destruction.
-std::mutex gateMutex;
-std::condition_variable gateIdle;
+foundation::Ranked<std::mutex, foundation::LockId::kGate> gateMutex;
+foundation::ConditionVariable gateIdle;
 std::map<const NodeMapPublisher*, int> livePublishers;  // publisher to hooks running in it
 
 bool EnterGate(const NodeMapPublisher* publisher) {
@@ -278,7 +279,7 @@ void NodeMapPublisher::Start() {
                     role != 0 ? foundation::LogTag("SLAV") : foundation::LogTag("MAST"));
 }
 
-void NodeMapPublisher::Stop(std::unique_lock<os::CriticalSection>& hold) {
+void NodeMapPublisher::Stop(std::unique_lock<PublisherLock>& hold) {
   if (started_) {
     Clients active;
     Clients pending;

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/logprovider.h"
 #include "driver/frameworkuser/genicam/featurebrowser/clientconnection.h"
 #include "driver/frameworkuser/genicam/featurebrowser/featurecodeprefixes.h"
@@ -38,6 +39,8 @@ struct PublisherSystem {
 // Writes its driver-log events as a log provider of its system.
 class NodeMapPublisher : public foundation::CLogProvider {
  public:
+  using PublisherLock = foundation::Ranked<os::CriticalSection, foundation::LockId::kPublisher>;
+
   // Client to server.
   static constexpr QINT64 kSnapshot = 1;
   static constexpr QINT64 kSnapshotAgain = 2;
@@ -97,7 +100,7 @@ class NodeMapPublisher : public foundation::CLogProvider {
 
   void Start();
   // Called with the main lock held once; releases that hold.
-  void Stop(std::unique_lock<os::CriticalSection>& hold);
+  void Stop(std::unique_lock<PublisherLock>& hold);
   void StartWebServer();
   // Called without the main lock: closing its connections ends their clients, whose hooks take it.
   static void StopWebServer(QID server);
@@ -117,9 +120,9 @@ class NodeMapPublisher : public foundation::CLogProvider {
   // Requests (clientprotocol.cpp), entered with the main lock held; nodes are read, written
   // and subscribed with it released.
   ClientChange ServeRequest(QINT64 tag, const std::string& body, QID mailbox,
-                            std::unique_lock<os::CriticalSection>& hold);
+                            std::unique_lock<PublisherLock>& hold);
   void ServeSnapshot(QINT64 tag, const std::string& body, QID mailbox,
-                     std::unique_lock<os::CriticalSection>& hold);
+                     std::unique_lock<PublisherLock>& hold);
   ClientChange ServeSet(const std::vector<std::string>& pieces, QINT64 clientId);
   void ServeGet(const std::vector<std::string>& pieces, QINT64 clientId);
   void ServeExampleCode(const std::vector<std::string>& pieces, QINT64 clientId);
@@ -146,7 +149,7 @@ class NodeMapPublisher : public foundation::CLogProvider {
   // digitizer's channel lock (a feature-browser control), before the polling's control lock,
   // the task scheduler's lock and the log's. Recursive (os::CriticalSection): a client's
   // message is dispatched under it and stops polling (StopPolling), which takes it again.
-  mutable os::CriticalSection lock_;
+  mutable PublisherLock lock_;
   std::map<std::string, std::shared_future<Snapshot>> pendingSnapshots_;
   QID httpServer_ = 0;
   std::wstring url_;

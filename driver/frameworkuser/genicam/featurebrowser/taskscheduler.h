@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/mutex.h"
 #include "platform/host/qtypes.h"
 #include "platform/os/core/handle.h"
@@ -67,7 +68,7 @@ class TaskScheduler {
 
   // Guards the mode, the waiting tasks and the worker's id. A leaf: tasks run and the worker is
   // waited for outside it, so a task may post again.
-  mutable foundation::Mutex lock_;
+  mutable foundation::Ranked<foundation::Mutex, foundation::LockId::kTaskScheduler> lock_;
   uint32_t mode_ ZOR_GUARDED_BY(lock_) = kKeepEveryTask;
   std::atomic<uint32_t> nextId_{0};
   std::atomic<bool> stop_{false};

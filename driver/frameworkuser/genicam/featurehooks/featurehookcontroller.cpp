@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/foundation/conversions.h"
+#include "driver/foundation/lockorder.h"
 #include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "platform/host/hostservices.h"
@@ -26,7 +27,7 @@ constexpr int64_t kInfoModelName = 7711;
 // information only ever reads a context found here.
 struct EventRegistry {
   // Guards the table; a leaf, taken after a controller's lock.
-  std::mutex lock;
+  foundation::Ranked<std::mutex, foundation::LockId::kEventRegistry> lock;
   std::unordered_map<int64_t, FeatureHookController::Context*> contexts;
 };
 
@@ -72,7 +73,7 @@ void FeatureHookController::FreePool() {
   foundation::ScopedLock guard(lock_);
   for (auto& entry : pool_) {
     {
-      std::lock_guard<std::mutex> events(Events().lock);
+      std::lock_guard events(Events().lock);
       Events().contexts.erase(entry->event);
     }
     HostInternalControl(entry->event, kEventInUseControl, 0);
@@ -254,7 +255,7 @@ FeatureHookController::PoolEntry* FeatureHookController::AcquireContext() {
   if (entry->event == 0) return nullptr;
   HostInternalControl(entry->event, kEventInUseControl, 1);
   {
-    std::lock_guard<std::mutex> events(Events().lock);
+    std::lock_guard events(Events().lock);
     Events().contexts[entry->event] = entry->context.get();
   }
   entry->inUse = true;
@@ -352,7 +353,7 @@ size_t FeatureHookController::PoolSize() const {
 }
 
 FeatureHookController::Context* FeatureHookController::FindContext(int64_t eventId) {
-  std::lock_guard<std::mutex> events(Events().lock);
+  std::lock_guard events(Events().lock);
   auto found = Events().contexts.find(eventId);
   return found != Events().contexts.end() ? found->second : nullptr;
 }

@@ -13,6 +13,7 @@
 #include <set>
 #include <vector>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/mutex.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "platform/genapi/genapi.h"
@@ -106,7 +107,7 @@ class FeatureHookController : public std::enable_shared_from_this<FeatureHookCon
   // (the node map's and the host's locks come after it); taken after a digitizer's feature
   // lock and before the process-wide event registry's lock. The user's function runs outside
   // it. Not recursive: SetHook re-registers through UnregisterLocked.
-  mutable foundation::Mutex lock_;
+  mutable foundation::Ranked<foundation::Mutex, foundation::LockId::kFeatureHooks> lock_;
   int64_t ownerSystem_ ZOR_GUARDED_BY(lock_) = 0;
   int64_t hookedObject_ ZOR_GUARDED_BY(lock_) = 0;
   std::map<GenICam::gcstring, GenApi::CallbackHandleType> allFeatureCallbacks_

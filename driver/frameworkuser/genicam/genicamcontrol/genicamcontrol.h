@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/logprovider.h"
 #include "driver/frameworkuser/genicam/featurebrowser/featurebrowser.h"
 #include "driver/frameworkuser/genicam/featurehooks/featurehookcontroller.h"
@@ -122,11 +123,11 @@ class GenICamControl : public GenICamProxy,
   std::wstring nameText_;
   // Guards the two names; held while they are read through the proxy (whose names lock and
   // the transport layer's driver commands come under it).
-  std::mutex namesMutex_;
+  foundation::Ranked<std::mutex, foundation::LockId::kControlNames> namesMutex_;
   std::string displayPath_;
   std::string userName_;
   // Guards the manifest; a leaf.
-  mutable std::mutex manifestMutex_;
+  mutable foundation::Ranked<std::mutex, foundation::LockId::kManifest> manifestMutex_;
   std::vector<GenTLManifestEntry> manifest_;
   std::shared_ptr<FeatureHookController> hookController_;
 };

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/foundation/lockorder.h"
 #include "platform/genapi/genapi.h"
 
 namespace zor::frame {
@@ -94,7 +95,7 @@ class GenICamProxy {
   bool waitForCommandDone_;
   uint64_t deviceNumber_;
   // Guards the two names, read from the device once; the node map's lock comes under it.
-  std::mutex namesMutex_;
+  foundation::Ranked<std::mutex, foundation::LockId::kProxyNames> namesMutex_;
   GenICam::gcstring vendorName_;
   GenICam::gcstring modelName_;
 };

@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/frameworkuser/context/escapedexception.h"
 #include "driver/frameworkuser/context/threaderrorreport.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
@@ -21,7 +22,7 @@ constexpr int64_t kSystemKind = 10;
 // a registry leaves this table before it goes.
 struct LiveRegistries {
   // Guards the table; taken before a registry's own lock (a free hook), never after it.
-  std::mutex lock;
+  foundation::Ranked<std::mutex, foundation::LockId::kLiveRegistries> lock;
   std::map<uint64_t, NodeMapRegistry*> byNumber;
   uint64_t next = 1;
 };

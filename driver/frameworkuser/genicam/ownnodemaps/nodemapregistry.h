@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/mutex.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
 
@@ -72,7 +73,7 @@ class NodeMapRegistry {
   // host's hook list lock while it hooks a free event, and nothing of the driver's. A control
   // leaves the maps under it but is released after it. Not recursive: the free hook erases
   // through EraseFirstOfLocked.
-  mutable foundation::Mutex lock_;
+  mutable foundation::Ranked<foundation::Mutex, foundation::LockId::kNodeMapRegistry> lock_;
   // Ordered by id, then module; looked up by a view of the module.
   struct KeyLess {
     using is_transparent = void;

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "driver/foundation/conversions.h"
+#include "driver/foundation/lockorder.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
@@ -46,7 +47,7 @@ GenApi::CNodeMapFactory FreshFactory(const GenICamXmlResource& resource) {
 // as this code.
 GenApi::CNodeMapFactory CarriedFactory(const GenICamXmlResource& resource) {
   // Guards the factories; held while one is parsed (GenApi's own locks come under it).
-  static std::mutex mutex;
+  static foundation::Ranked<std::mutex, foundation::LockId::kFactoryCache> mutex;
   static std::map<const void*, GenApi::CNodeMapFactory> factories;
   std::lock_guard lock(mutex);
   auto found = factories.find(resource.data);

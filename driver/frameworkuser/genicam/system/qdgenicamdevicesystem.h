@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/foundation/lockorder.h"
 #include "driver/foundation/zorstring.h"
 #include "driver/frameworkuser/command/commandwrapper.h"
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
@@ -155,23 +156,23 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   bool genicamAvailable_ = false;
   std::atomic<bool> keepAliveControlMode_ = false;
   // Guards featureBagText_; a leaf, taken under a digitizer's channel lock.
-  mutable std::mutex featureBagLock_;
+  mutable foundation::Ranked<std::mutex, foundation::LockId::kFeatureBag> featureBagLock_;
   std::wstring featureBagText_;
   std::unique_ptr<genicam::NodeMapRegistry> registry_;
   // The feature browser's publisher, made by the first open and dropped by the last close; a
   // copy is used outside the lock, which guards the pointer alone (a leaf).
   std::shared_ptr<genicam::NodeMapPublisher> Publisher() const;
   void SetPublisher(std::shared_ptr<genicam::NodeMapPublisher> publisher);
-  mutable std::mutex publisherLock_;
+  mutable foundation::Ranked<std::mutex, foundation::LockId::kPublisherPointer> publisherLock_;
   std::shared_ptr<genicam::NodeMapPublisher> publisher_;
   // One open or close of the publisher's maps at a time (control 6905, a freed object's maps);
   // taken before the publisher's own lock, under no lock of the driver's.
-  std::mutex publishingLock_;
+  foundation::Ranked<std::mutex, foundation::LockId::kPublishing> publishingLock_;
   // A freed object's maps leave the publisher with it.
   void WithdrawFreedMaps(const std::shared_ptr<genicam::GenICamControl>& control);
   // Serialises feature access that names no digitizer (the system's own map); stands where a
   // digitizer's feature lock stands in the order, and is recursive for the same reason.
-  std::recursive_mutex systemFeatureLock_;
+  foundation::Ranked<std::recursive_mutex, foundation::LockId::kFeature> systemFeatureLock_;
 };
 
 }  // namespace zor::frame

@@ -1,0 +1,136 @@
+// The lock order as the test builds check it: a lock taken against the table stops the process
+// at once, naming the lock held and the lock taken with their ranks; taken in order, re-entered
+// when recursive, tried, or left in any order, locks pass. A GenICam node map's lock is one rank
+// of the table.
+#include "driver/foundation/lockorder.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <shared_mutex>
+#include <type_traits>
+
+#include "driver/foundation/mutex.h"
+#include "driver/foundation/queuedlock.h"
+#include "platform/genapi/base/lock.h"
+
+namespace zor::foundation {
+namespace {
+
+#if defined(ZOR_LOCK_ORDER_CHECKS)
+
+using Delivery = Ranked<std::shared_mutex, LockId::kDelivery>;
+using Feature = Ranked<std::recursive_mutex, LockId::kFeature>;
+using Handler = Ranked<std::mutex, LockId::kProcessHandler>;
+using Creation = Ranked<CQueuedLock, LockId::kDriverCreation>;
+using Channel = Ranked<std::recursive_mutex, LockId::kChannel>;
+using Global = Ranked<std::recursive_mutex, LockId::kGlobal>;
+using Settings = Ranked<std::mutex, LockId::kSettings>;
+using Block = Ranked<std::mutex, LockId::kBlock>;
+using Status = Ranked<Mutex, LockId::kStatus>;
+
+// Takes a lock as the driver's code takes one of its kind; the process ends before any is left.
+template <typename Lock>
+void Take(Lock& lock) {
+  lock.lock();
+}
+void Take(GenICam::CLock& lock) { lock.Lock(); }
+void Take(Delivery& lock) { lock.lock_shared(); }
+void Take(Creation& lock) {
+  CQueuedLock::Node node;
+  lock.Acquire(node);
+}
+
+template <typename Held, typename Taken>
+void TakeWhileHolding() {
+  Held held;
+  Taken taken;
+  Take(held);
+  Take(taken);
+}
+
+class LockOrderDeathTest : public testing::Test {
+ protected:
+  void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+TEST_F(LockOrderDeathTest, ALockAgainstTheTableStopsTheProcessNamingBoth) {
+  // The road of a digitizer control that went into a node map under its channel lock.
+  EXPECT_DEATH((TakeWhileHolding<Channel, GenICam::CLock>()),
+               "taking a GenICam node map's lock \\(rank 20\\) while holding "
+               "QDDigitizerInfo::channelLock_ \\(rank 22\\)");
+  EXPECT_DEATH((TakeWhileHolding<Channel, Feature>()),
+               "taking QDDigitizerInfo::featureLock_.*\\(rank 4\\) while holding "
+               "QDDigitizerInfo::channelLock_ \\(rank 22\\)");
+  // A shared hold waits as an exclusive one does, and so does a queued lock.
+  EXPECT_DEATH((TakeWhileHolding<Handler, Delivery>()),
+               "taking QDDigitizerInfo::deliveryLock_ \\(rank 2\\) while holding "
+               "CDigProcessHdler::handlerLock_ \\(rank 5\\)");
+  EXPECT_DEATH((TakeWhileHolding<Global, Creation>()),
+               "taking CQDDeviceDriverWrapper::creationLock_ \\(rank 21\\) while holding "
+               "CQDDeviceDriverWrapper::globalLock_ \\(rank 25\\)");
+}
+
+TEST_F(LockOrderDeathTest, LocksOfOneRowAreNeverHeldTogetherNorALockTwice) {
+  EXPECT_DEATH((TakeWhileHolding<Block, Status>()),
+               "taking QDDigitizerInfo::statusLock_ \\(rank 30\\) while holding "
+               "QDDigitizerInfo::blockLock_ \\(rank 30\\)");
+  // Two records' locks of one kind are two locks of one row.
+  EXPECT_DEATH((TakeWhileHolding<Channel, Channel>()),
+               "taking QDDigitizerInfo::channelLock_ \\(rank 22\\) while holding "
+               "QDDigitizerInfo::channelLock_ \\(rank 22\\)");
+  EXPECT_DEATH(
+      {
+        Settings settings;
+        settings.lock();
+        settings.lock();
+      },
+      "taking again QDDigitizerInfo::settingsLock_ \\(rank 29\\)");
+}
+
+TEST(LockOrder, InOrderReenteredTriedAndLeftInAnyOrderPasses) {
+  Feature feature;
+  GenICam::CLock nodeMap;
+  Channel channel;
+  Global global;
+  Handler handler;
+  Settings settings;
+  Block block;
+  {
+    std::lock_guard first(feature);
+    nodeMap.Lock();
+    // A register access of a feature write comes back into the channel road under the map.
+    channel.lock();
+    nodeMap.Lock();
+    channel.lock();
+    std::lock_guard driver(global);
+    feature.lock();  // a feature hook inside the write that fired it
+    feature.unlock();
+    channel.unlock();
+    channel.unlock();
+    nodeMap.Unlock();
+    nodeMap.Unlock();
+    std::lock_guard leaf(settings);
+    {
+      std::lock_guard last(block);
+      // A try waits for nothing: it may go against the order.
+      ASSERT_TRUE(handler.try_lock());
+      handler.unlock();
+    }
+  }
+  // Everything was left: the first rank may be taken again, then any below it.
+  std::lock_guard again(feature);
+  std::lock_guard below(channel);
+}
+
+#else
+
+TEST(LockOrder, OptimisedBuildsCarryNothing) {
+  static_assert(std::is_same_v<Ranked<std::mutex, LockId::kChannel>, std::mutex>);
+  GTEST_SKIP() << "the lock order is checked in the sanitizer builds";
+}
+
+#endif
+
+}  // namespace
+}  // namespace zor::foundation
