@@ -471,6 +471,7 @@ void CDigProcessHdler::SendContinuation(uint32_t function, Request& request,
   if (error.errorSet != 0) {
     // The grab never went back on the board: it will not complete.
     --queued_;
+    if (StopAsked()) EndWaitWhenNoneQueued();
     return;
   }
   if (TriggerDriven() && togglePeriod_ > 1) {
@@ -619,10 +620,16 @@ void CDigProcessHdler::PrepareStop() {
   // a hook thread may hold it in a request that only the coming halt ends.
   int64_t unbounded = -1;
   requested_.compare_exchange_strong(unbounded, queued_.load());
-  if (normal_ + other_ >= queued_) {
-    pending_ = false;
-    os::SetEvent(endEvent_);
-  }
+  EndWaitWhenNoneQueued();
+}
+
+bool CDigProcessHdler::StopAsked() const { return (operation_ & Q_STOP) != 0; }
+
+void CDigProcessHdler::EndWaitWhenNoneQueued() {
+  // No frame will end a run whose grabs all ended or were refused by the board.
+  if (normal_ + other_ < queued_) return;
+  pending_ = false;
+  os::SetEvent(endEvent_);
 }
 
 void CDigProcessHdler::SignalEnd() { os::SetEvent(endEvent_); }

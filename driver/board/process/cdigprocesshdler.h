@@ -163,6 +163,10 @@ class CDigProcessHdler : public foundation::CLogProvider {
                         uint32_t threadId);
   // True when the run is over and the watchdog is to stop.
   bool FinishFrame(int64_t position);
+  // Whether a stop was asked for since the run started.
+  bool StopAsked() const;
+  // Ends the wait for the run's end once the board holds none of its grabs.
+  void EndWaitWhenNoneQueued();
   void SetTriggerState(int64_t state);
   bool TriggerDriven() const;
   void StartWatchdog(foundation::CError& error);

@@ -150,6 +150,8 @@ void CDigProcessHdler::Restart(bool wasActive) {
   pending_ = true;
   stall_ = false;
   if (error.errorSet == 0) IssueProcessRequest(error, nullptr, true);
+  // A restart that the board refused leaves no grab that could end a waiting stop.
+  if (StopAsked()) EndWaitWhenNoneQueued();
   frame::ReportThreadError(kGrabMonitorName, error);
 }
 

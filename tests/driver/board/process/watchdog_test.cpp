@@ -1,6 +1,8 @@
 // The grab monitor of grab processing: a stalled grab is reported, the run
 // restarts by itself and goes on.
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -119,10 +121,34 @@ TEST_F(Watchdog, AStalledContinuousRunIsReportedAndRestarts) {
   EXPECT_GE(driverThreads.load(), 2);
   // Restarted with no count: it runs until stopped.
   ASSERT_TRUE(WaitForCalls(recorder, 20));
-  QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
   const std::vector<Seen> seen = recorder.Copy();
   for (size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i].frame, seen[i - 1].frame);
+  // It stalls again, and a stop waits for the stalled grab; the board refuses the restarts'
+  // grabs, so no grab is left to end the run: the stop returns all the same.
+  SimBoard().ArmFault(zor::kernel::kDigProcessStart,
+                      boardsim::Fault{.code = 4311, .subCode = 4, .count = -1});
+  StallNextContinuation();
+  Settled(recorder);
+  std::promise<QINT64> stopped;
+  std::thread stopper([&] {
+    QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+    stopped.set_value(ErrorCode());
+  });
+  std::future<QINT64> result = stopped.get_future();
+  if (result.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+    ADD_FAILURE() << "the stop still waits for the grabs of a restart the board refused";
+    // A stop that does not wait finds no grab left and releases it.
+    QdigProcess(digitizer_, ring.data(), 4, kStop, Q_DEFAULT, &Process, &recorder);
+  }
+  stopper.join();
+  EXPECT_EQ(result.get(), 0);
+  // Each refused restart is reported under the monitor's name.
+  const std::vector<std::wstring> refused = OtherReports();
+  EXPECT_FALSE(refused.empty());
+  for (const std::wstring& report : refused) {
+    EXPECT_EQ(report, L"4311 QdigProcess()Grab Monitor thread: ");
+  }
+  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
 }
 
 // The watchdog's round fails while it aborts the stalled grab: the failure is reported under the
