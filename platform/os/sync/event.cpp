@@ -21,7 +21,14 @@ class Event : public Waitable {
   }
   void Set(bool signalled) {
     signalled_.store(signalled, std::memory_order_relaxed);
-    if (signalled) WakeWaiters();
+    if (!signalled) return;
+    // A manual-reset event releases every thread that waits on it now, even if it is reset
+    // before they wake; an automatic one is taken by the first that looks.
+    if (manualReset_) {
+      ReleaseWaiters();
+    } else {
+      WakeWaiters();
+    }
   }
   // Outside SyncMutex(): a hint that may be stale by the time it is used.
   bool SignalledNow() const { return signalled_.load(std::memory_order_relaxed); }

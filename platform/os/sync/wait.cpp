@@ -62,6 +62,11 @@ std::vector<std::shared_ptr<Waiter>>& WokenByThisThread() {
 }
 }  // namespace
 
+void Waitable::ReleaseWaiters() {
+  for (const std::shared_ptr<Waiter>& waiter : waiters_) waiter->Release(this);
+  WakeWaiters();
+}
+
 void Waitable::WakeWaiters() {
   std::vector<std::shared_ptr<Waiter>>& woken = WokenByThisThread();
   woken.insert(woken.end(), waiters_.begin(), waiters_.end());
@@ -84,6 +89,17 @@ using Clock = std::chrono::steady_clock;
 // first, then more rarely, so a long wait costs little.
 constexpr auto kFirstPoll = std::chrono::milliseconds(1);
 constexpr auto kLongestPoll = std::chrono::milliseconds(50);
+
+// A wait for any of the objects that one of them released while it slept ends with that object,
+// whatever its state now.
+uint32_t Released(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAll,
+                  const Waiter& waiter) {
+  if (waitAll || waiter.ReleasedBy() == nullptr) return WAIT_TIMEOUT;
+  for (size_t i = 0; i < objects.size(); ++i) {
+    if (objects[i].get() == waiter.ReleasedBy()) return WAIT_OBJECT_0 + static_cast<uint32_t>(i);
+  }
+  return WAIT_TIMEOUT;
+}
 
 // One pass over the objects; WAIT_TIMEOUT when the wait must go on.
 uint32_t TryOnce(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAll,
@@ -138,6 +154,7 @@ uint32_t Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAl
   bool polling = false;
   std::chrono::milliseconds poll = kFirstPoll;
   for (const auto& object : objects) polling = polling || object->NeedsPolling();
+  waiter->ForgetRelease();
   for (const auto& object : objects) object->AddWaiter(waiter);
   do {
     if (!forever && Clock::now() >= deadline) break;
@@ -151,8 +168,10 @@ uint32_t Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAl
     lock.unlock();
     waiter->Sleep(seen, until);
     lock.lock();
-  } while ((result = TryOnce(objects, waitAll, threadId)) == WAIT_TIMEOUT);
+  } while ((result = TryOnce(objects, waitAll, threadId)) == WAIT_TIMEOUT &&
+           (result = Released(objects, waitAll, *waiter)) == WAIT_TIMEOUT);
   for (const auto& object : objects) object->RemoveWaiter(waiter);
+  waiter->ForgetRelease();
   return result;
 }
 

@@ -25,9 +25,18 @@ class Waiter {
   void Sleep(uint32_t seen, std::chrono::steady_clock::time_point deadline);
   void Wake();
 
+  // Under SyncMutex(): the manual-reset event whose setting released the wait, which then ends
+  // even if the event is reset before the thread wakes (as SetEvent releases its waiters).
+  const void* ReleasedBy() const { return releasedBy_; }
+  void Release(const void* object) {
+    if (releasedBy_ == nullptr) releasedBy_ = object;
+  }
+  void ForgetRelease() { releasedBy_ = nullptr; }
+
  private:
   std::atomic<uint32_t> wakes_{0};
   std::atomic<bool> sleeping_{false};
+  const void* releasedBy_ = nullptr;
 };
 
 class Waitable : public Object {
@@ -50,6 +59,8 @@ class Waitable : public Object {
   void RemoveWaiter(const std::shared_ptr<Waiter>& waiter) { std::erase(waiters_, waiter); }
   // The waiters are told when the SyncLock is released (see there).
   void WakeWaiters();
+  // Marks every waiter released by this object, then wakes them.
+  void ReleaseWaiters();
 
  private:
   std::vector<std::shared_ptr<Waiter>> waiters_;

@@ -30,6 +30,8 @@ TEST(Events, AutomaticResetReleasesOneWaitManualResetStaysSet) {
   CloseHandle(manual);
 }
 
+// A manual-reset event set and reset at once still releases the threads that waited on it (a
+// run's end signalled just before the next run resets it): they must not wait for ever.
 TEST(Events, SetFromAnotherThreadWakesWaiter) {
   Handle event = CreateEvent(false, false);
   std::thread setter([event] {
@@ -39,6 +41,27 @@ TEST(Events, SetFromAnotherThreadWakesWaiter) {
   EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
   setter.join();
   CloseHandle(event);
+
+  Handle manual = CreateEvent(true, false);
+  Handle other = CreateEvent(true, false);
+  std::atomic<uint32_t> single = WAIT_FAILED;
+  std::atomic<uint32_t> any = WAIT_FAILED;
+  std::thread singleWaiter([&] { single = WaitForSingleObject(manual, 20000); });
+  std::thread anyWaiter([&] {
+    const Handle both[2] = {other, manual};
+    any = WaitForMultipleObjects(2, both, false, 20000);
+  });
+  Sleep(300);  // both are asleep by now
+  SetEvent(manual);
+  ResetEvent(manual);
+  singleWaiter.join();
+  anyWaiter.join();
+  EXPECT_EQ(single.load(), WAIT_OBJECT_0);
+  EXPECT_EQ(any.load(), WAIT_OBJECT_0 + 1);
+  // A wait begun after the reset is not released by the earlier set.
+  EXPECT_EQ(WaitForSingleObject(manual, 10), WAIT_TIMEOUT);
+  CloseHandle(manual);
+  CloseHandle(other);
 }
 
 TEST(Events, EachSetOfAnAutomaticEventReleasesExactlyOneWaiter) {
