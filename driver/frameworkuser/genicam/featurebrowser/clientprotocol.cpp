@@ -229,7 +229,7 @@ void NodeMapPublisher::ServeExampleCode(const std::vector<std::string>& pieces, 
   client->Write(kExampleCode, code);
 }
 
-void NodeMapPublisher::ServeHello(QINT64 clientId, std::unique_lock<os::CriticalSection>& hold) {
+void NodeMapPublisher::ServeHello(QINT64 clientId, std::unique_lock<PublisherLock>& hold) {
   std::vector<std::string> names;
   for (const auto& [name, map] : maps_) names.push_back(name);
   const auto client = ActiveClient(clientId);

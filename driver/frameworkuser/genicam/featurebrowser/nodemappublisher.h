@@ -126,7 +126,7 @@ class NodeMapPublisher : public foundation::CLogProvider {
   ClientChange ServeSet(const std::vector<std::string>& pieces, QINT64 clientId);
   void ServeGet(const std::vector<std::string>& pieces, QINT64 clientId);
   void ServeExampleCode(const std::vector<std::string>& pieces, QINT64 clientId);
-  void ServeHello(QINT64 clientId, std::unique_lock<os::CriticalSection>& hold);
+  void ServeHello(QINT64 clientId, std::unique_lock<PublisherLock>& hold);
   std::shared_ptr<ClientConnection> ActiveByMailbox(QID mailbox) const;
   // Writes go to these copies, outside the main lock: a write runs the client's hooks, which
   // may end the client (and change the lists) on this thread or another.
