@@ -203,6 +203,9 @@ class Board {
   // True when the frame served the grab: its pixels are written and its end is told.
   bool WriteFrameOnRequester(uint64_t digitizerId);
   bool HasWork(const Digitizer& dig) const;
+  static bool TriggerOn(const Digitizer& dig);
+  // Whether the next frame reaches the grabs only after a trigger.
+  static bool FrameWaitsForTrigger(const Digitizer& dig);
   Clock::duration FramePeriod(const Digitizer& dig);
   // A frame of the digitizer; with its last line's time, the pixels are written while it
   // comes in and what follows them waits for that time.

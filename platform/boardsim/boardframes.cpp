@@ -38,6 +38,20 @@ bool Board::HasWork(const Digitizer& dig) const {
          (dig.processing && !dig.processQueue.empty());
 }
 
+bool Board::TriggerOn(const Digitizer& dig) {
+  const auto trigger = dig.controls.find(kTriggerState);
+  return trigger != dig.controls.end() && trigger->second == kTriggerEnabled;
+}
+
+bool Board::FrameWaitsForTrigger(const Digitizer& dig) {
+  // A processing grab keeps the trigger state it was queued under: a driver that toggles the
+  // trigger between its grabs decides which of them wait, however late its toggles come.
+  if (dig.processing && !dig.processQueue.empty() && !dig.continuous && dig.grabs.empty()) {
+    return dig.processGrabs.at(dig.processQueue.front()).waitsForTrigger;
+  }
+  return TriggerOn(dig);
+}
+
 Clock::duration Board::FramePeriod(const Digitizer& dig) {
   if (frameTimeUs_ != 0) return std::chrono::microseconds(frameTimeUs_);
   return channels_[dig.channel].decoder.Is50Hz() ? Clock::duration(kPeriod50Hz)
@@ -300,9 +314,7 @@ void Board::ProduceFrame(Digitizer& dig, WriteRound& round, Deferred& out,
   RaiseBoardEvent(dig, kFrameStart, nullptr, lastLine, out);
   RaiseBoardEvent(dig, kFieldOne, nullptr, lastLine, out);
   WrittenSize size;
-  // With the trigger on, a frame reaches the grabs only after a trigger.
-  const auto trigger = dig.controls.find(kTriggerState);
-  const bool gated = trigger != dig.controls.end() && trigger->second == kTriggerEnabled;
+  const bool gated = FrameWaitsForTrigger(dig);
   if (gated && dig.triggers == 0) {
     AwaitLastLine(lastLine, out);
     RaiseBoardEvent(dig, kFieldTwo, nullptr, lastLine, out);

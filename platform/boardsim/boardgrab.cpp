@@ -113,6 +113,7 @@ void Board::ProcessStart(Call& call) {
   if (dig == nullptr) return Fail(r.header, err::kBadId, 3);
   GrabJob job;
   if (!MakeJob(call, *dig, r.record, r.buffer, job)) return;
+  job.waitsForTrigger = TriggerOn(*dig);
   const uint64_t id = NewId(kGrabRecordIds);
   dig->processGrabs[id] = job;
   dig->processQueue.push_back(id);
@@ -148,6 +149,7 @@ void Board::ProcessContinue(Call& call) {
   if (std::find(dig.processQueue.begin(), dig.processQueue.end(), r.grabRecord) ==
       dig.processQueue.end()) {
     dig.processQueue.push_back(r.grabRecord);
+    grab->second.waitsForTrigger = TriggerOn(dig);
     auto object = objects_.find(grab->second.objectId);
     if (object != objects_.end()) ++object->second.pendingGrabs;
   }

@@ -64,6 +64,8 @@ struct GrabJob {
   zor::kernel::GrabBufferPart part{};
   int64_t digitizerIndex = 0;
   uint64_t objectId = 0;  // the kernel object the grab runs under
+  // A processing grab waits for a trigger when the trigger was on as it was queued.
+  bool waitsForTrigger = false;
 };
 
 struct SingleGrab {
