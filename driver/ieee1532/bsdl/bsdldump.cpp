@@ -54,7 +54,7 @@ void DumpCells(const BsdlEntity& entity) {
     snprintf(buffer, sizeof(buffer), " Safe[%c] Dv[%c]", cell.safe,
              cell.controlCell >= 0 ? static_cast<char>('0' + cell.disableValue) : '-');
     line += buffer;
-    if (cell.controlCell > 0) {
+    if (cell.controlCell >= 0) {
       snprintf(buffer, sizeof(buffer), " C [%5ld]", static_cast<long>(cell.controlCell));
       line += buffer;
     }
