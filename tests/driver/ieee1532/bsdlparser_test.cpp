@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "tests/driver/ieee1532/testsupport.h"
 
 using namespace zor::isc;
@@ -126,6 +129,19 @@ TEST(BsdlParser, ControlCellBesideAnInputCellIsAccepted) {
   Parsed parsed = ParseText(
       Replace(ExampleBsdl(), "\"0 (BC_1, *,    control, 0)\"", "\"0 (BC_1, D(0), control, 0)\""));
   EXPECT_TRUE(parsed.ok) << parsed.messages;
+}
+
+TEST(BsdlParser, EveryDisableResultIsReadByName) {
+  const std::pair<const char*, int> results[] = {{"Z", kBsdlZ},         {"PULL0", kBsdlPull0},
+                                                 {"PULL1", kBsdlPull1}, {"WEAK0", kBsdlWeak0},
+                                                 {"WEAK1", kBsdlWeak1}, {"KEEPER", kBsdlKeeper}};
+  for (const auto& [name, result] : results) {
+    Parsed parsed =
+        ParseText(Replace(ExampleBsdl(), "X, 2, 0, Z)", std::string("X, 2, 0, ") + name + ")"));
+    ASSERT_TRUE(parsed.ok) << parsed.messages;
+    EXPECT_EQ(parsed.entity.cells[3].disableResult, result) << name;
+    EXPECT_EQ(parsed.messages.find("unknown disable result"), std::string::npos) << name;
+  }
 }
 
 TEST(BsdlParser, MissingMandatoryProceduresOnlyWarn) {

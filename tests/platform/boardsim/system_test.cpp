@@ -111,12 +111,22 @@ TEST_F(SystemTest, PerformanceRecordCountsTheFramesAsInterrupts) {
   client.Send(zor::kernel::kSysRequest, r);
   EXPECT_GE(r.performance.isrCount, 2u);
   EXPECT_EQ(r.performance.isrTotalWith, r.performance.isrCount * 2000);
+  // Each time's minimum and maximum stand at 3/4 and 3/2 of its mean.
+  const auto& p = r.performance;
+  const uint64_t times[][3] = {{p.isrTotalWith, p.isrMinWith, p.isrMaxWith},
+                               {p.dpcTotalWith, p.dpcMinWith, p.dpcMaxWith},
+                               {p.isrTotalWithout, p.isrMinWithout, p.isrMaxWithout},
+                               {p.dpcTotalWithout, p.dpcMinWithout, p.dpcMaxWithout}};
+  for (const auto& [total, least, most] : times) {
+    EXPECT_EQ(least * 4 * p.isrCount, total * 3) << total;
+    EXPECT_EQ(most * 2 * p.isrCount, total * 3) << total;
+  }
 }
 
 TEST_F(SystemTest, TypesOfTheUserModeLayersAreNotServed) {
   zor::kernel::ErrorTriple status{};
-  for (uint64_t type :
-       {2331ull, 1079ull, 7311ull, 4701ull + (3 << 16), 0x84510ull, 4517ull, 4548ull, 7703ull}) {
+  for (uint64_t type : {2331ull, 1079ull, 2009ull, 7311ull, 4701ull + (3 << 16), 0x84510ull,
+                        4517ull, 4548ull, 7703ull}) {
     client.SysRequest(type, &status);
     EXPECT_EQ(status.statusByte, zor::kernel::kStatusNotServed) << type;
     EXPECT_EQ(status.code, 4310u) << type;

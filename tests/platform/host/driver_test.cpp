@@ -11,6 +11,7 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "interfaces/hostcommand/opcodes.h"
@@ -246,6 +247,20 @@ TEST_F(DriverTest, SavedErrorStateComesBackAfterTheQuietBracket) {
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
   // The restored error keeps its own texts, not only the fixed ones.
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"No object has the identifier 125269879.");
+}
+
+// The performance report names each opcode after the host function that sends it.
+TEST_F(DriverTest, OpcodesAreNamedAfterTheHostFunctionThatSendsThem) {
+  const std::pair<uint16_t, std::wstring> named[] = {
+      {zor::hostcommand::kDigHookFunction, L"QdigHookFunction"},
+      {zor::hostcommand::kDigGrabContinuous, L"QdigGrabContinuous"},
+      {zor::hostcommand::kThrWaitMultiple, L"QthrWaitMultiple"},
+      {0x0400, L""}};  // no host function sends it
+  for (const auto& [opcode, name] : named) {
+    wchar_t text[320] = {};
+    HostInternalInquire(opcode, Q_OPCODE_FUNCTION_NAME, text);
+    EXPECT_EQ(text, name) << opcode;
+  }
 }
 
 }  // namespace

@@ -397,6 +397,8 @@ TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
   }
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   EXPECT_FALSE(SetCommState(port_, nullptr));
+  EXPECT_FALSE(GetCommState(port_, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   // The port can be opened again once closed.
   ASSERT_TRUE(CloseHandle(port_));
   port_ = CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0);

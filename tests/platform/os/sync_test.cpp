@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -402,6 +404,22 @@ TEST(Mutexes, OwnerThreadEndingWithoutReleaseAbandonsIt) {
     }).join();
     CloseHandle(mutex);
   }
+}
+
+// Tests shorten the code's fixed waits by a percentage; an empty or out-of-range one leaves them
+// whole. Only bounds that hold on any machine are asserted.
+TEST(Sleeps, APercentageShortensTheWaitAnUnreadableOneLeavesItWhole) {
+  using Clock = std::chrono::steady_clock;
+  const auto slept = [](const char* percent, uint32_t milliseconds) {
+    setenv("ZOR_SLEEP_PERCENT", percent, 1);
+    const auto start = Clock::now();
+    Sleep(milliseconds);
+    unsetenv("ZOR_SLEEP_PERCENT");
+    return Clock::now() - start;
+  };
+  EXPECT_LT(slept("0", 30000), std::chrono::seconds(30));
+  EXPECT_GE(slept("", 20), std::chrono::milliseconds(20));
+  EXPECT_GE(slept("101", 20), std::chrono::milliseconds(20));
 }
 
 }  // namespace

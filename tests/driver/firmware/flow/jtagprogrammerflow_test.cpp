@@ -185,6 +185,19 @@ TEST_F(ProgrammingFlow, FileNamesEndBeforeTheLineBreak) {
   EXPECT_EQ(lines_[0], "D1 -d\"" + DataFile() + "\" -a\"program\" -b\"dlgrabflash.bsd\";");
 }
 
+TEST_F(ProgrammingFlow, ARelativeDataNameIsAnIscFileOfTheFirmwareFolder) {
+  // A folder registered with its slash gets no second one.
+  firmwaretest::SetBoardString(L"FirmwarePath", folder_.Path() + "/");
+  folder_.Write("relative.isc", firmwaretest::ReadFile(DataFile()));
+  CSimJtagChain chain;
+  chain.AddDevice(Flash());
+  EXPECT_EQ(Program(chain, "test.inf", "relative"), 0);
+  ExpectProgrammed(static_cast<CSimIscDevice&>(chain.Device(0)));
+  ASSERT_EQ(lines_.size(), 1u);
+  EXPECT_EQ(lines_[0],
+            "D1 -b\"dlgrabflash.bsd\" -d\"" + folder_.Path() + "/relative.isc\" -a\"program\";");
+}
+
 TEST_F(ProgrammingFlow, APatchFileProgramsATemporaryCopy) {
   // The caller's file holds a line the engine refuses; the patch takes it out again.
   std::string data = firmwaretest::ReadFile(DataFile());

@@ -135,6 +135,7 @@ TEST(StaplArrays, AssignmentsAndRanges) {
             (std::vector<std::string>{"25"}));
   EXPECT_EQ(RunProc("C[0] = 1;", "BOOLEAN C[2] = #01;").rc, kStaplAssignToConst);
   EXPECT_EQ(RunProc("N[0..1] = #11;", "INTEGER N[2];").rc, kStaplSyntaxError);
+  EXPECT_EQ(RunProc("A[3) = #1;", "BOOLEAN A[8];").rc, kStaplSyntaxError);  // never closed
   EXPECT_EQ(RunProc("N[2] = 1;", "INTEGER N[2];").rc, kStaplBoundsError);
   EXPECT_EQ(RunProc("A[0..3] = #1111;", "BOOLEAN A[8];").rc, kStaplBoundsError);
   EXPECT_EQ(RunProc("A[9..3] = #1111;", "BOOLEAN A[8];").rc, kStaplBoundsError);
