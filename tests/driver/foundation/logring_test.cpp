@@ -10,6 +10,7 @@
 #include "driver/foundation/log.h"
 #include "driver/foundation/logrecord.h"
 #include "driver/foundation/logtag.h"
+#include "platform/host/hostservices.h"
 
 using namespace zor::foundation;
 
@@ -238,8 +239,11 @@ TEST_F(LogRing, ResetAndFree) {
   EXPECT_EQ(RecordAt(88).timeStamp, 0u);
   EXPECT_EQ(Header().ringSize, kThreeRecords);
 
+  const auto buffer = static_cast<QID>(CLog::Instance()->BufferId());
+  ASSERT_NE(HostBufInquire(buffer, Q_HOST_ADDRESS, nullptr), 0);
   EXPECT_EQ(CLog::Instance()->FreeBuffer(true), 0);
   EXPECT_EQ(CLog::Instance()->Ring(), nullptr);
+  EXPECT_EQ(HostBufInquire(buffer, Q_HOST_ADDRESS, nullptr), 0);  // the host's buffer went with it
   Header().writeOffset = kLogHeaderSize;
   WriteValue(3);  // no ring: dropped
   EXPECT_EQ(Header().writeOffset, kLogHeaderSize);

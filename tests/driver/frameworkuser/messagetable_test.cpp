@@ -15,6 +15,7 @@ namespace {
 TEST(MessageTableTest, CodesInUseHaveHeadlinesAndTheRestHasNoText) {
   int codesWithText = 0;
   int texts = 0;
+  std::map<std::wstring, int32_t> details;  // no code shows another's texts
   for (int32_t code = kFirstErrorCode; code <= kLastErrorCode; ++code) {
     const bool inUse =
         (code <= 4373) || (code >= 4400 && code <= 4416) || (code >= 4421 && code <= 4436);
@@ -23,6 +24,13 @@ TEST(MessageTableTest, CodesInUseHaveHeadlinesAndTheRestHasNoText) {
     if (headline != nullptr) {
       ++codesWithText;
       EXPECT_EQ(std::wstring(headline).back(), L':') << code;
+      std::wstring all;
+      for (int sub = 0; sub < 5; ++sub) {
+        const wchar_t* text = MessageText(code, sub);
+        all += std::wstring(text == nullptr ? L"" : text) + L'|';
+      }
+      const auto [kept, fresh] = details.emplace(all, code);
+      EXPECT_TRUE(fresh) << code << " shows the texts of " << kept->second;
     }
     for (int sub = 0; sub < 5; ++sub) texts += MessageText(code, sub) != nullptr;
     for (int sub = 5; sub < 8; ++sub) EXPECT_EQ(MessageText(code, sub), nullptr);

@@ -61,8 +61,9 @@ TEST(DcfPairs, StoreValuesWithTheirWidthAndFlagThem) {
 
 TEST(DcfPairs, AcceptPrefixedValuesAndSeveralPairsOnALine) {
   Block block = NewBlock();
+  // 18 characters are the longest value taken (a 19th is refused).
   ASSERT_TRUE(
-      ParseText(L"INFO_GAIN 0x10 ADV7180_BRIGHTCTL 0X2a  \nINFO_YSIZE 00000000000001E0\n", block));
+      ParseText(L"INFO_GAIN 0x10 ADV7180_BRIGHTCTL 0X2a  \nINFO_YSIZE 0000000000000001E0\n", block));
   EXPECT_EQ(Word(block, kGain), 0x10u);
   EXPECT_EQ(block[kBrightness], 0x2A);
   EXPECT_EQ(Word(block, 8), 0x1E0u);

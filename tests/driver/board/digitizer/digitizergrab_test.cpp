@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -151,6 +153,40 @@ TEST_F(DigitizerGrab, WaitsAndAWindowOutsideTheFrame) {
   QdigGrab(digitizer, Buffer(1, 640, 480, 8, kHostGrab));
   EXPECT_EQ(ErrorCode(), 4311);
   EXPECT_EQ(SubCode(1), 4);
+}
+
+// Without video and with the trigger off, a grab of the default time-out ends after the
+// standard's time-out word with 4318 sub 1; the next grab, with video, works again.
+TEST_F(DigitizerGrab, WithoutVideoTheDefaultTimeOutEndsAGrabWhileTheTriggerIsOff) {
+  // A decoder that sends no free-running frames without video.
+  const std::wstring dcf =
+      WriteDcf("novideo.dcf", DcfWith("INFO_XSIZE 140\nINFO_YSIZE F0\nINFO_DEPTH 8\nINFO_BAND 1\n"
+                                      "ADV7180_DEFVALY 34\n"))
+          .wstring();
+  const QID digitizer = Digitizer(dcf.c_str());
+  ASSERT_NE(digitizer, 0) << "error " << ErrorCode();
+  QdigControl(digitizer, 4200, Q_DISABLE);
+  QdigControl(digitizer, 4127, Q_DEFAULT);
+  ASSERT_GT(Inquire(digitizer, 4127), 0);
+  const QID buffer = Buffer(1, 320, 240, 8, kHostGrab);
+  SimBoard().SetSignal(0, false);
+  // Should the wait not end, the video comes back and the grab ends without the error.
+  std::promise<void> ended;
+  std::thread rescue([&, done = ended.get_future()] {
+    if (done.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+      SimBoard().SetSignal(0, true);
+    }
+  });
+  QdigGrab(digitizer, buffer);
+  const QINT64 code = ErrorCode();
+  const QINT64 sub = SubCode(1);
+  ended.set_value();
+  rescue.join();
+  SimBoard().SetSignal(0, true);
+  EXPECT_EQ(code, 4318);
+  EXPECT_EQ(sub, 1);
+  QdigGrab(digitizer, buffer);
+  EXPECT_EQ(ErrorCode(), 0);
 }
 
 TEST_F(DigitizerGrab, GrabsIntoTheBoardsMemory) {

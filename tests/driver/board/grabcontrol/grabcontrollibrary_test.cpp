@@ -172,6 +172,18 @@ TEST_F(GrabControlLibrary, StateWordIsAskedOnceThenKept) {
   dlclose(library);
 }
 
+// Without a digitizer the system's state word loads the library for the question only.
+TEST_F(GrabControlLibrary, WithoutADigitizerTheStateWordLetsTheLibraryGoAgain) {
+  QdigFree(digitizer_);
+  digitizer_ = 0;
+  ASSERT_EQ(dlopen(ZOR_TEST_GRABCONTROL_LIBRARY, RTLD_NOW | RTLD_NOLOAD), nullptr);
+  QINT64 state = 0;
+  QsysInquire(system_, kGrabControlState, &state);
+  EXPECT_EQ(state, kLibraryState);
+  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(dlopen(ZOR_TEST_GRABCONTROL_LIBRARY, RTLD_NOW | RTLD_NOLOAD), nullptr);
+}
+
 // The host's trace file: the load notes, then code and value of each trace note.
 struct Trace {
   std::vector<std::string> loads;

@@ -15,6 +15,7 @@
 #include "driver/foundation/logtag.h"
 #include "driver/foundation/zordrvexception.h"
 #include "driver/frameworkuser/genicam/featurebrowser/featurecodegenerator.h"
+#include "driver/frameworkuser/genicam/featurebrowser/hosterrorcheck.h"
 #include "platform/host/zor.h"
 #include "tests/driver/frameworkuser/genicam/jsoncheck.h"
 #include "tests/driver/frameworkuser/genicam/publisherfixture.h"
@@ -539,6 +540,30 @@ TEST(NodeMapPublisher, MissingBrowserProgramIsReported) {
     EXPECT_NE(std::wstring(e.GetDescription()).find(L"Could not find file: \""),
               std::wstring::npos);
   }
+}
+
+// The host's current error, once asked for, throws with the host's texts, one a line; a call that
+// succeeds leaves nothing to throw.
+TEST(HostErrorCheck, TheHostsErrorIsThrownWithItsTexts) {
+  QINT64 printing = Q_PRINT_ENABLE;
+  HostAppInquire(Q_DEFAULT, Q_ERROR_PRINT, &printing);
+  HostAppControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+  HostBufInquire(0x7FFFFFFF, Q_HOST_ADDRESS, nullptr);  // an id the host never gave
+  EXPECT_TRUE(zor::genicam::ThrowOnHostError(false));
+  try {
+    zor::genicam::ThrowOnHostError(true);
+    ADD_FAILURE() << "no exception";
+  } catch (const zor::foundation::ZorDrvException& e) {
+    EXPECT_EQ(e.GetCodeA(), 4436u);
+    EXPECT_EQ(e.GetCodeB(), 2u);
+    const std::wstring texts = e.GetDescription();
+    EXPECT_EQ(texts.rfind(L"Invalid identifier.\nHostBufInquire\nNo object has the identifier "
+                          L"2147483647.",
+                          0),
+              0u);
+  }
+  HostAppControl(Q_DEFAULT, Q_ERROR_PRINT, printing);
+  EXPECT_FALSE(zor::genicam::ThrowOnHostError(true));
 }
 
 TEST(NodeMapPublisher, MasterAndSlaveServeTheSameClient) {

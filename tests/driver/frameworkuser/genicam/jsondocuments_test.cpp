@@ -33,6 +33,7 @@ TEST(NodeMapJsonRealFiles, EveryDocumentOfEveryNodeKeepsItsKeysInProtocolOrder) 
 
 TEST(NodeMapJsonRealFiles, NodesWhoseValueFailsGetTheFallbackAndAnErrorEntry) {
   int failing = 0;
+  int falseBooleans = 0;
   for (const char* file : genicamtest::kRealFiles) {
     SCOPED_TRACE(file);
     genicamtest::RealDevice device(file);
@@ -63,6 +64,12 @@ TEST(NodeMapJsonRealFiles, NodesWhoseValueFailsGetTheFallbackAndAnErrorEntry) {
       std::string description;
       try {
         CValuePtr(node)->ToString();
+        // A readable boolean shows the value it reads, false ones included.
+        if (type == intfIBoolean) {
+          const bool read = CBooleanPtr(node)->GetValue();
+          EXPECT_EQ(entry["Value"].GetBool(), read) << name;
+          falseBooleans += read ? 0 : 1;
+        }
         continue;
       } catch (const GenICam::GenericException& e) {
         description = e.GetDescription();
@@ -82,4 +89,5 @@ TEST(NodeMapJsonRealFiles, NodesWhoseValueFailsGetTheFallbackAndAnErrorEntry) {
     }
   }
   EXPECT_GT(failing, 0);
+  EXPECT_GT(falseBooleans, 0);
 }
