@@ -25,6 +25,8 @@ constexpr QID kDriverThreadOwner = 0x7F000003;
 constexpr QINT64 kListObjects = 15;
 
 std::atomic<int> stallReports{0};
+// The first stall report's texts, from the report thread itself.
+std::vector<std::wstring> stallTexts;
 // Every other report: code, function and description.
 std::mutex otherLock;
 std::vector<std::wstring> otherReports;
@@ -46,7 +48,14 @@ void CountThreadOwners() {
 QINT64 OnError(QINT64 /*type*/, QID /*event*/, void* /*user*/) {
   const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
   if (code == kNoGrabActivity) {
-    if (stallReports.load() == 0) CountThreadOwners();
+    if (stallReports.load() == 0) {
+      CountThreadOwners();
+      for (const QINT64 sub : {Q_CURRENT_SUB_1_TEXT, Q_CURRENT_SUB_2_TEXT, Q_CURRENT_SUB_3_TEXT}) {
+        wchar_t text[Q_ERROR_TEXT_SIZE] = {};
+        QappGetError(Q_DEFAULT, sub, text);
+        stallTexts.emplace_back(text);
+      }
+    }
     ++stallReports;
     return 0;
   }
@@ -82,6 +91,7 @@ class Watchdog : public ProcessFixture {
     stallReports = 0;
     defaultHostThreads = 0;
     driverThreads = 0;
+    stallTexts.clear();
     {
       std::lock_guard guard(otherLock);
       otherReports.clear();
@@ -116,6 +126,11 @@ TEST_F(Watchdog, AStalledContinuousRunIsReportedAndRestarts) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_EQ(stallReports.load(), 1);
+  // The report names the stalled digitizer.
+  EXPECT_EQ(stallTexts,
+            (std::vector<std::wstring>{
+                L"No grab activity was detected on the digitizer. " + std::to_wstring(digitizer_),
+                L"(Error detected on DravionLyn system)", L""}));
   // The watchdog and the report thread are the driver's threads, as its hook threads are.
   EXPECT_EQ(defaultHostThreads.load(), 0);
   EXPECT_GE(driverThreads.load(), 2);
