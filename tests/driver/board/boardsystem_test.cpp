@@ -41,6 +41,8 @@ class BoardSystemTest : public ::testing::Test {
     frame::QDDeviceDriver* driver = frame::CQDDeviceDriverWrapper::Instance().GetDriver();
     ctx_ = std::make_unique<QDDriverThreadContext>(*driver, os::GetCurrentThreadId());
     os::TakeSentMessages();
+    // Each test's first system sets the driver log up afresh, whatever ran before it.
+    foundation::CLog::Release();
   }
   void TearDown() override {
     std::error_code ignored;
@@ -87,6 +89,22 @@ TEST_F(BoardSystemTest, DriverLogIsSetUpOnceAndTheViewerIsTold) {
   EXPECT_FALSE(foundation::CLog::Instance()->IsCategoryEnabled(12));
   auto second = Make();
   EXPECT_TRUE(os::TakeSentMessages().empty());
+}
+
+// Without the switch for all, each switch turns on its own category alone; a switch is its whole
+// word, so a high byte counts and does not reach the next switch's category.
+TEST_F(BoardSystemTest, EachLogSwitchTurnsOnItsOwnCategory) {
+  board_->SetAllocationSetting(24, 0);
+  board_->SetAllocationSetting(28, 1);
+  board_->SetAllocationSetting(48, 0x01000000);
+  auto system = Make();
+  foundation::CLog* log = foundation::CLog::Instance();
+  EXPECT_TRUE(log->IsCategoryEnabled(12));
+  EXPECT_TRUE(log->IsCategoryEnabled(2));
+  EXPECT_FALSE(log->IsCategoryEnabled(4));
+  EXPECT_FALSE(log->IsCategoryEnabled(0));
+  board_->SetAllocationSetting(28, 0);
+  board_->SetAllocationSetting(48, 0);
 }
 
 TEST_F(BoardSystemTest, ChannelCountFollowsTheCapabilities) {
