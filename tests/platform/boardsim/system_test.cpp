@@ -196,7 +196,9 @@ TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
     r.count = count;
     r.direction = direction;
     client.Send(zor::kernel::kSysIoCommand, r);
+    // An argument out of range, not an unknown object.
     EXPECT_EQ(r.header.status.code, 4300u);
+    EXPECT_EQ(r.header.status.subCode, 2u);
   }
 }
 
