@@ -155,6 +155,13 @@ TEST(FrameWriterTest, WindowDecimationAndFlips) {
     EXPECT_EQ(out.At(i, j), boardsim::PatternLuma(5, x, y)) << i << "," << j;
   }
   EXPECT_EQ(out.At(100, 0), 0);  // beyond the window: untouched
+  // The same window a column further on: no column of the last frame is taken again.
+  window.offsetX = 101;
+  boardsim::WriteFrame(decoder, 5, window, out.target);
+  for (auto [i, j] : {std::pair{0, 0}, std::pair{99, 33}, std::pair{10, 20}}) {
+    const uint64_t x = 101 + (99 - i) * 2, y = 40 + j * 3;
+    EXPECT_EQ(out.At(i, j), boardsim::PatternLuma(5, x, y)) << i << "," << j;
+  }
 
   window = {};
   window.flipY = true;
