@@ -352,8 +352,15 @@ TEST_F(Devices, UnknownNamesAndBadHandlesAreRefused) {
   }
   EXPECT_FALSE(DeviceIoControl(handle_, kEcho, nullptr, 4, buffer, 4, &bytes, &overlapped_));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  // A device without reads or writes refuses both and moves no byte.
+  bytes = 99;
   EXPECT_FALSE(ReadFile(handle_, buffer, 4, &bytes, &overlapped_));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_FUNCTION);
+  EXPECT_EQ(bytes, 0u);
+  bytes = 99;
+  EXPECT_FALSE(WriteFile(handle_, buffer, 4, &bytes, &overlapped_));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_FUNCTION);
+  EXPECT_EQ(bytes, 0u);
 }
 
 }  // namespace
