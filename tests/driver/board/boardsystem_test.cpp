@@ -145,6 +145,19 @@ TEST_F(BoardSystemTest, KernelWaitOfAThreadObjectWithdrawsOnlyItsOwnError) {
   alloc.Push(0);
   alloc.Push(Q_DEFAULT);
   alloc.Push(reinterpret_cast<intptr_t>(&thread));
+  // With argument checks on, a thread object's init word other than the default is refused.
+  OperationArgs checked;
+  for (const int64_t word : {int64_t{256}, int64_t{0}, int64_t{5}}) checked.Push(word);
+  ctx_->Command().checkArgs = 1;
+  ctx_->Command().noOperation = 2;
+  system->ThreadAlloc(checked, *ctx_);
+  EXPECT_EQ(ctx_->ErrorCode(), 4302);
+  EXPECT_EQ(ctx_->SubCodeCount(), 1);
+  EXPECT_EQ(ctx_->SubCode(1), 2);
+  EXPECT_EQ(ctx_->SubCode(2), 0);
+  EXPECT_EQ(ctx_->SubCode(3), 0);
+  ctx_->Command() = {};
+  ctx_->SetError(0, 0, 0, 0);
   system->ThreadAlloc(alloc, *ctx_);
   ASSERT_NE(thread, 0);
   board_->ArmFault(kernel::kKernelObjectInquire,

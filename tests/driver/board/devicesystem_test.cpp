@@ -250,6 +250,13 @@ TEST_F(BufferOperationsTest, BothOperationsReachTheHostAndTheKernel) {
   EXPECT_EQ(ctx_->SubCode(1), 2);
   EXPECT_EQ(Run(&QDDeviceSystem::BufPassToKernelAndHost, {Buffer(Q_IMAGE), 1, 2, 3, 4, 5}), 1);
   EXPECT_EQ(ctx_->ErrorCode(), 0);
+  // Addresses given for a buffer on the board's memory go to the kernel band by band.
+  void* given[3] = {&refusal, &refusal, &refusal};
+  int64_t onBoard = 0;
+  Run(&QDDeviceSystem::BufAlloc,
+      {3, 64, 32, 8, Q_IMAGE | 0x80000, 0, 0, reinterpret_cast<intptr_t>(given),
+       reinterpret_cast<intptr_t>(&onBoard)});
+  EXPECT_NE(onBoard, 0) << "error " << ctx_->ErrorCode();
   // No buffer at the index: nothing happens.
   EXPECT_EQ(Run(&QDDeviceSystem::BufPassToKernelAndHost, {999, 1, 2, 3, 4, 5}), 1);
   EXPECT_EQ(Run(&QDDeviceSystem::BufPassToHost, {999, 1, 2}), 1);

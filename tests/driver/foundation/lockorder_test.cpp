@@ -86,6 +86,20 @@ TEST_F(LockOrderDeathTest, LocksOfOneRowAreNeverHeldTogetherNorALockTwice) {
         settings.lock();
       },
       "taking again QDDigitizerInfo::settingsLock_ \\(rank 29\\)");
+  // A lock left out of order leaves the ones taken after it held.
+  EXPECT_DEATH(
+      {
+        Feature feature;
+        Channel channel;
+        Global global;
+        feature.lock();
+        channel.lock();
+        global.lock();
+        channel.unlock();
+        channel.lock();
+      },
+      "taking QDDigitizerInfo::channelLock_ \\(rank 22\\) while holding "
+      "CQDDeviceDriverWrapper::globalLock_ \\(rank 25\\)");
 }
 
 TEST(LockOrder, InOrderReenteredTriedAndLeftInAnyOrderPasses) {
@@ -96,6 +110,12 @@ TEST(LockOrder, InOrderReenteredTriedAndLeftInAnyOrderPasses) {
   Handler handler;
   Settings settings;
   Block block;
+  Delivery delivery;
+  // A shared hold that was left lets the lock be taken alone.
+  delivery.lock_shared();
+  delivery.unlock_shared();
+  ASSERT_TRUE(delivery.try_lock());
+  delivery.unlock();
   {
     std::lock_guard first(feature);
     nodeMap.Lock();

@@ -152,6 +152,12 @@ TEST_F(LogDump, SaveUsesTheLogFolder) {
   wchar_t folder[CLog::kMaxFolder];
   log->GetFolder(folder, CLog::kMaxFolder);
   EXPECT_EQ(fs::path(folder), temp_);
+  // A folder with no name, or one whose full path would not fit, leaves the folder as it was.
+  for (const std::wstring& refused : {std::wstring(), std::wstring(CLog::kMaxFolder, L'f')}) {
+    log->SetFolder(refused.c_str());
+    log->GetFolder(folder, CLog::kMaxFolder);
+    EXPECT_EQ(fs::path(folder), temp_) << refused.size();
+  }
   log->Save(L"saved.zim");
   EXPECT_EQ(ReadRing(temp_ / "saved.zim").size(), kRingBytes);
   log->Save(std::wstring(400, L'n').c_str());  // a name that would be cut is refused

@@ -12,6 +12,7 @@
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "driver/frameworkuser/genicam/featureaccess/nodeutilities.h"
+#include "platform/boardsim/faults.h"
 #include "tests/driver/board/genicam/ownnodemapsfixture.h"
 
 namespace zor::board {
@@ -130,6 +131,21 @@ TEST_F(OwnNodeMapsTest, WritesReachTheBoardAndTheBoardsAnswersReachTheMap) {
   GenApi::CStringPtr board = Node(system_, L"QsysControl", "Q_SYSTEM_DESCRIPTOR");
   EXPECT_STREQ(board->GetValue().c_str(), "DravionLyn");
   EXPECT_EQ(ErrorCode(), 0);
+  QdigFree(digitizer);
+}
+
+// A stop waits for the board to report no acquisition; what its own reads meet stays with it.
+TEST_F(OwnNodeMapsTest, AcquisitionStopReadsTheBoardsStatusAndKeepsItsErrors) {
+  const QID digitizer = Digitizer(L"Q_NTSC");
+  ASSERT_NE(digitizer, 0) << ErrorCode();
+  SimBoard().ArmFault(kernel::kDigInquire,
+                      boardsim::Fault{boardsim::FaultKind::kErrorTriple, 4310, 1, 0});
+  QdigControl(digitizer, 6928, Q_DEFAULT);
+  EXPECT_EQ(ErrorCode(), 0);
+  // The refused read was the stop's: the next inquiry is served.
+  EXPECT_EQ(Inquire(digitizer, 9108), 0);
+  EXPECT_EQ(ErrorCode(), 0);
+  SimBoard().ClearFaults();
   QdigFree(digitizer);
 }
 

@@ -288,6 +288,8 @@ TEST(FeatureCode, DeclarationTypesOfHostControlTypes) {
   EXPECT_EQ(ControlTypeDataType(0x4, 8453), "ZOR_INT64");
   EXPECT_EQ(ControlTypeDataType(0x4, 0x3000000), "ZOR_DOUBLE");
   EXPECT_EQ(ControlTypeDataType(0x1000, int64_t{6} << 36), "ZOR_ID");
+  EXPECT_EQ(ControlTypeDataType(0x1000, (int64_t{8} << 36) + 2000), "ZOR_INT64");
+  EXPECT_EQ(ControlTypeDataType(0x1000, (int64_t{5} << 36) + 2000), "ZOR_DOUBLE");
   EXPECT_EQ(ControlTypeDataType(0x800000, 2000), "ZOR_INT");
 }
 

@@ -118,6 +118,15 @@ TEST(TypedAccess, BooleansAndRegistersByName) {
   EXPECT_EQ(m.Code(), kControlFlagError);
   EXPECT_EQ(m.Sub(), 2);
   EXPECT_EQ(m.port->bytes[256], 1);
+  // A register write needs bytes to take: none, or no variable, is refused and nothing written.
+  uint8_t other[4] = {5, 6, 7, 8};
+  for (const UserVariable variable : {UserVariable{other, 0}, UserVariable{nullptr, 4}}) {
+    m.Clear();
+    ControlFeature(m.proxy, nullptr, kOpValue, L"Bytes", kTypeRegister, variable, m.ctx);
+    EXPECT_EQ(m.Code(), kInquireFlagError);
+    EXPECT_EQ(m.Sub(), 3);
+    EXPECT_EQ(m.port->bytes[256], 1);
+  }
 }
 
 TEST(TypedAccess, InquiriesThatWouldOverrunShortVariablesWriteNothing) {

@@ -63,9 +63,11 @@ TEST_F(FirmwareProgressTest, BarFollowsTextsValuesAndSteps) {
   EXPECT_EQ(bar->Position(), 100u);
   progress.CompleteProgressStep(1);
   EXPECT_EQ(bar->Position(), 100u);
+  progress.ReportProgressValue(2, 60.0);
   progress.EndProgress(true);
   EXPECT_EQ(progress.Window(), nullptr);
   const std::string drawn = Drawn();
+  EXPECT_GT(drawn.rfind("100%"), drawn.rfind(" 60%"));  // the end fills the bar
   EXPECT_NE(drawn.find("Updating firmware, please wait..."), std::string::npos);
   EXPECT_NE(drawn.find("Writing firmware 2.0"), std::string::npos);
   EXPECT_NE(drawn.find(" 42%"), std::string::npos);
