@@ -69,6 +69,8 @@ TEST(StaplExpression, PrecedenceAndAssociativity) {
   EXPECT_EQ(Value("1 + 2 * 3"), 7);
   EXPECT_EQ(Value("1 << 2 + 1"), 8);
   EXPECT_EQ(Value("5 > 3 == 1"), 1);
+  EXPECT_EQ(Value("I > 6"), 0);
+  EXPECT_EQ(Value("I > 5"), 1);
   EXPECT_EQ(Value("6 & 3 ^ 1"), 3);
   EXPECT_EQ(Value("10 - 4 - 3"), 3);
   EXPECT_EQ(Value("100 / 10 / 5"), 2);
@@ -97,6 +99,7 @@ TEST(StaplExpression, TypesOfLiteralsAndResults) {
   EXPECT_EQ(Error("!I"), kStaplTypeMismatch);
   EXPECT_EQ(Error("B == 2"), kStaplTypeMismatch);
   EXPECT_EQ(Error("I && B"), kStaplTypeMismatch);
+  EXPECT_EQ(Error("N[B]"), kStaplTypeMismatch);
 }
 
 TEST(StaplExpression, Conversions) {

@@ -134,6 +134,10 @@ TEST(StaplInterpreter, ActionsProceduresAndDataBlocks) {
   run = bench.Run(fixed, "RUN", {"P2=1", "p3 = 0"});
   ASSERT_EQ(run.rc, kStaplSuccess);
   EXPECT_EQ(run.messages, (std::vector<std::string>{"P1 11", "P4 1", "P2", "P1 21", "P4 1"}));
+  // A recommended procedure that the list leaves out runs.
+  run = bench.Run(fixed, "RUN", {"P2=1"});
+  ASSERT_EQ(run.rc, kStaplSuccess);
+  EXPECT_EQ(run.messages, (std::vector<std::string>{"P1 11", "P4 1", "P2", "P3", "P1 21", "P4 1"}));
   EXPECT_EQ(bench.Run(fixed, "MISSING").rc, kStaplActionNotFound);
   EXPECT_EQ(bench.Run(fixed, nullptr).rc, kStaplActionNotFound);
 }
