@@ -61,6 +61,9 @@ TEST(RegistryKey, TextPathsNameTheirHive) {
   EXPECT_TRUE(key.Open(13, L"", false));
   EXPECT_TRUE(key.SubKeyExists(L"child"));
   EXPECT_FALSE(key.SubKeyExists(L"Missing"));
+  // No name is no sub-key, not the key itself; a closed key has none.
+  EXPECT_FALSE(key.SubKeyExists(nullptr));
+  EXPECT_FALSE(CRegistryKey().SubKeyExists(L"Software"));
 }
 
 TEST(RegistryKey, VolatileKeysOnlyWhereTheTableSaysAndStamped) {
