@@ -109,6 +109,15 @@ TEST(TypedAccess, BooleansAndRegistersByName) {
   uint8_t back[4] = {};
   InquireFeature(m.proxy, nullptr, kOpValue, L"Bytes", kTypeRegister, {back, 4}, m.ctx);
   EXPECT_EQ(std::memcmp(back, bytes, 4), 0);
+  // A one-byte register is read into a one-byte variable.
+  ProxyMap single(false,
+                  "<Register Name=\"Byte\"><Address>1536</Address><Length>1</Length>"
+                  "<AccessMode>RO</AccessMode><pPort>Device</pPort></Register>");
+  single.port->bytes[1536] = 7;
+  uint8_t only = 0;
+  InquireFeature(single.proxy, nullptr, kOpValue, L"Byte", kTypeRegister, {&only, 1}, single.ctx);
+  EXPECT_EQ(single.Code(), 0);
+  EXPECT_EQ(only, 7);
   int64_t length = 0;
   InquireFeature(m.proxy, nullptr, kFlagLength, L"Bytes", kTypeRegister, Var(length), m.ctx);
   EXPECT_EQ(length, 4);
