@@ -118,6 +118,34 @@ TEST_F(ProgrammingFlow, ProgramsTheFlashOnChainsOfOneToFourDevices) {
   }
 }
 
+// The register access of a connector whose chain can be swapped between two runs.
+class SwappedChain : public zor::jtag::IJtagRegisterAccess {
+ public:
+  explicit SwappedChain(CSimJtagChain* first) : chain(first) {}
+  uint32_t ReadRegister() override { return chain->ReadRegister(); }
+  void WriteRegister(uint32_t value) override { chain->WriteRegister(value); }
+  CSimJtagChain* chain;
+};
+
+// A port programmed again after its chain got shorter keeps none of the longer chain's lines.
+TEST_F(ProgrammingFlow, AShorterChainOnTheSamePortGetsOnlyItsOwnLines) {
+  CSimJtagChain two;
+  two.AddDevice(Flash());
+  two.AddDevice(Bypassed(4, 0x1234567F));
+  CSimJtagChain one;
+  one.AddDevice(Flash());
+  SwappedChain connector(&two);
+  CBoardJtagPort port(&connector);
+  for (CSimJtagChain* chain : {&two, &one}) {
+    connector.chain = chain;
+    ASSERT_EQ(port.Program("test.inf", DataFile().c_str(), nullptr), 0);
+  }
+  ExpectProgrammed(static_cast<CSimIscDevice&>(one.Device(0)));
+  EXPECT_EQ(port.lines_[0].CStr(),
+            "D1 -b\"dlgrabflash.bsd\" -d\"" + DataFile() + "\" -a\"program\";");
+  EXPECT_EQ(port.lines_[1].Length(), 0);
+}
+
 TEST_F(ProgrammingFlow, TheAuthoredDescriptionProgramsTheGrabModule) {
   CSimGrabModule module(0x11111111);
   EXPECT_EQ(module.Flash().ReadWord(0), 0x11111111u);  // the flash holds the image that runs
