@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -257,6 +259,21 @@ TEST_F(ProgrammingFlow, APatchFileProgramsATemporaryCopy) {
   missing.AddDevice(Flash());
   EXPECT_EQ(Program(missing, "badpatch.inf", caller), 1);
   EXPECT_FALSE(fs::exists(folder_.Temp() + "/tempisc.isc"));
+
+  // A copy that cannot be written fails, also when its last line is too long to be buffered.
+  folder_.Write("long.firmware", data + "--" + std::string(65536, 'x') + "\n");
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit noWrites = saved;
+  noWrites.rlim_cur = 0;
+  setrlimit(RLIMIT_FSIZE, &noWrites);
+  const int copied = CBoardJtagPort(nullptr).ApplyPatchFile(
+      (folder_.Path() + "/long.firmware").c_str(), (folder_.Temp() + "/short.isc").c_str(),
+      (folder_.Path() + "/bsdl_1532/fix.inf").c_str());
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(copied, 1);
 }
 
 }  // namespace
