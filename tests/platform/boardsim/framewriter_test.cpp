@@ -72,6 +72,11 @@ TEST(FrameWriterTest, DigitsAreTheGlyphsDrawnTwoByTwoWithAGapBeforeTheStandard) 
     EXPECT_EQ(cellRow(8, row), "............") << "gap, row " << row;
   }
   EXPECT_EQ(cellRow(0, 0), "..######....");  // a leading "0"
+
+  // The full-width bars: the middle of a "4" and the top of a "5".
+  boardsim::WriteFrame(decoder, 45, FullWindow(), image.target);
+  for (uint64_t row : {0, 1}) EXPECT_EQ(cellRow(7, row), "##########..") << "5, row " << row;
+  for (uint64_t row : {8, 9}) EXPECT_EQ(cellRow(6, row), "##########..") << "4, row " << row;
 }
 
 TEST(FrameWriterTest, BrightnessAndContrastChangeLuma) {

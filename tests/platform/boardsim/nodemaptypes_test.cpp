@@ -17,6 +17,11 @@ const std::vector<uint64_t> kSystemReadOnly = {
     2132, 2134, 2155, 2159, 2301, 2316, 2329, 2331, 2345, 2378, 2447, 4362, 4364, 4369, 4375, 4376,
     4379, 4380, 4394, 4395, 4398, 4450, 4451, 4452, 4517, 4518, 4548, 6705, 7702, 7703};
 const std::vector<uint64_t> kSystemWritable = {2077, 2100, 7708};
+// Those that the user-mode layers answer: the board refuses to be asked.
+const std::vector<uint64_t> kSystemAnsweredAbove = {
+    1009, 1804, 2004, 2006, 2008, 2009, 2044, 2045, 2050, 2077, 2093, 2104, 2114, 2130,
+    2132, 2159, 2301, 2316, 2329, 2331, 2378, 4362, 4364, 4369, 4375, 4376, 4379, 4380,
+    4394, 4395, 4398, 4450, 4451, 4452, 4517, 4518, 4548, 6705, 7703, 7708};
 const std::vector<uint64_t> kDigitizerReadOnly = {
     1005, 1006, 1007, 1009, 1014, 1080, 1536, 1537, 4001, 4021, 4142, 5334, 5335,
     5337, 6604, 6605, 6606, 6607, 6705, 6926, 6927, 7701, 9102, 9103, 9108, 12192};
@@ -54,6 +59,10 @@ TEST_F(NodeMapTypesTest, EveryTypeOfTheSystemMapIsServedAndReadOnlyOnesRefuseCon
       EXPECT_EQ(RefusedInquire(status), boardsim::SysInquireNotServed(type)) << type;
       EXPECT_TRUE(boardsim::SysInquireNotServed(type) || status.errorSet == 0) << type;
     }
+  }
+  for (uint64_t type : kSystemAnsweredAbove) {
+    client.SysRequest(type, &status);
+    EXPECT_TRUE(RefusedInquire(status)) << type;
   }
   for (uint64_t type : kSystemReadOnly) EXPECT_TRUE(RefusedControl(client.SysControl(type, 5)));
   for (uint64_t type : kSystemWritable) {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/genapi/xml/zipdata.h"
@@ -22,14 +23,20 @@ const char* kXml =
     "<Port Name='Device'/><Integer Name='Width'><Value>640</Value></Integer>"
     "</RegisterDescription>";
 
-std::string Zipped(const std::string& name, const std::string& content) {
+std::string Zipped(const std::vector<std::pair<std::string, std::string>>& files) {
   const std::string path = testing::TempDir() + "/genapi_ref_test.zip";
   int error = 0;
   zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-  zip_file_add(archive, name.c_str(), zip_source_buffer(archive, content.data(), content.size(), 0),
-               0);
+  for (const auto& [name, content] : files) {
+    zip_file_add(archive, name.c_str(),
+                 zip_source_buffer(archive, content.data(), content.size(), 0), 0);
+  }
   zip_close(archive);
   return ReadWholeFile(path);
+}
+
+std::string Zipped(const std::string& name, const std::string& content) {
+  return Zipped({{name, content}});
 }
 
 }  // namespace
@@ -98,6 +105,13 @@ TEST(CNodeMapRef, ZippedXmlFromDataAndFile) {
   const std::string noXml = Zipped("readme.txt", "hello");
   CNodeMapRef empty;
   EXPECT_THROW(empty._LoadXMLFromZIPData(noXml.data(), noXml.size()), GenICam::RuntimeException);
+
+  // Names differing only in case are different files.
+  const std::string twoCases = Zipped({{"CAMERA.xml", "upper"}, {"camera.xml", "lower"}});
+  const ZipData cases(twoCases.data(), twoCases.size());
+  EXPECT_EQ(cases.Read("camera.xml"), "lower");
+  EXPECT_EQ(cases.Read("CAMERA.xml"), "upper");
+  EXPECT_FALSE(cases.Has("Camera.xml"));
 }
 
 TEST(CNodeMapFactory, AppliesStyleSheets) {

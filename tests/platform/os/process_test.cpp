@@ -78,6 +78,11 @@ TEST(Libraries, LoadResolveFree) {
   EXPECT_FALSE(FreeLibrary(math));
   EXPECT_EQ(LoadLibrary(L"libdoes-not-exist.so"), kNullModule);
   EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+  for (const wchar_t* none : {static_cast<const wchar_t*>(nullptr), L""}) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    EXPECT_EQ(LoadLibrary(none), kNullModule);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  }
   EXPECT_EQ(GetProcAddress(kNullModule, "cos"), nullptr);
 }
 

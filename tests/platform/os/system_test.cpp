@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/os/core/error.h"
 #include "platform/os/cpu/processor.h"
@@ -72,6 +74,12 @@ TEST(DebugOutput, ReadersSeeEveryTextInOrder) {
   OutputDebugString(nullptr);
   EXPECT_EQ(TakeDebugOutput(), (std::vector<std::wstring>{L"first\n", L"second\n", L""}));
   EXPECT_TRUE(TakeDebugOutput().empty());
+  // Nobody reading: only the newest 10000 are kept.
+  for (int i = 0; i <= 10000; ++i) OutputDebugString(std::to_wstring(i).c_str());
+  const std::vector<std::wstring> kept = TakeDebugOutput();
+  ASSERT_EQ(kept.size(), 10000u);
+  EXPECT_EQ(kept.front(), L"1");
+  EXPECT_EQ(kept.back(), L"10000");
 }
 
 TEST(DebugOutput, CopiedToStderrOnlyWhenAsked) {

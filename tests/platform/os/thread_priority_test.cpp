@@ -75,6 +75,25 @@ TEST(ThreadPriority, RealTimeSchedulingGivenByOthersIsTimeCriticalUntilAnotherLe
   });
 }
 
+TEST(ThreadPriority, NicenessGivenByOthersReadsAsTheNearestLevelHalfwayTowardsNormal) {
+  OnOwnThread([] {
+    const id_t self = static_cast<id_t>(syscall(SYS_gettid));
+    struct Reading {
+      int niceness;
+      int priority;
+    };
+    // Strongest first: an unprivileged thread may only weaken itself.
+    for (const Reading& reading :
+         {Reading{-16, THREAD_PRIORITY_TIME_CRITICAL}, Reading{-15, THREAD_PRIORITY_HIGHEST},
+          Reading{-3, THREAD_PRIORITY_ABOVE_NORMAL}, Reading{2, THREAD_PRIORITY_NORMAL},
+          Reading{14, THREAD_PRIORITY_LOWEST}, Reading{15, THREAD_PRIORITY_IDLE}}) {
+      SCOPED_TRACE(reading.niceness);
+      if (setpriority(PRIO_PROCESS, self, reading.niceness) != 0) continue;
+      EXPECT_EQ(GetThreadPriority(GetCurrentThread()), reading.priority);
+    }
+  });
+}
+
 TEST(ThreadPriority, NewThreadsStartWithTheirCreatorsScheduling) {
   OnOwnThread([] {
     ASSERT_TRUE(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST));
