@@ -4,6 +4,7 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <optional>
 
 #include "driver/foundation/lockorder.h"
 #include "driver/frameworkuser/context/escapedexception.h"
@@ -25,6 +26,28 @@ struct LiveRegistries {
   foundation::Ranked<std::mutex, foundation::LockId::kLiveRegistries> lock;
   std::map<uint64_t, NodeMapRegistry*> byNumber;
   uint64_t next = 1;
+  // Drop handlers running outside the lock, by registry: a registry goes only once its own end.
+  std::map<uint64_t, int> handlersRunning;
+  foundation::ConditionVariable handlerEnded;
+};
+
+// Counts a drop handler of the registry as running until it returns, however it returns.
+class RunningHandler {
+ public:
+  RunningHandler(LiveRegistries& live, uint64_t number) : live_(live), number_(number) {
+    ++live_.handlersRunning[number_];  // under live.lock
+  }
+  ~RunningHandler() {
+    std::lock_guard lock(live_.lock);
+    if (--live_.handlersRunning[number_] == 0) live_.handlersRunning.erase(number_);
+    live_.handlerEnded.notify_all();
+  }
+  RunningHandler(const RunningHandler&) = delete;
+  RunningHandler& operator=(const RunningHandler&) = delete;
+
+ private:
+  LiveRegistries& live_;
+  const uint64_t number_;
 };
 
 LiveRegistries& Live() {
@@ -60,10 +83,12 @@ NodeMapRegistry::NodeMapRegistry(bool hookFreeEvents)
 
 NodeMapRegistry::~NodeMapRegistry() {
   {
-    // Waits for a free hook that is using this registry.
+    // Waits for a free hook that is using this registry, and for the drop handlers it started:
+    // they use the registry's owner.
     LiveRegistries& live = Live();
-    std::lock_guard lock(live.lock);
+    std::unique_lock lock(live.lock);
     live.byNumber.erase(number_);
+    live.handlerEnded.wait(lock, [&] { return live.handlersRunning.count(number_) == 0; });
   }
   std::map<int64_t, int> hooked;
   {
@@ -208,8 +233,9 @@ QINT64 NodeMapRegistry::OnObjectFree(QINT64, QID eventId, void* userData) {
     HostObjGetHookInfo(eventId, Q_OBJECT_ID, &object);
     ControlPtr control;  // released after the locks
     DropHandler handler;
+    LiveRegistries& live = Live();
+    std::optional<RunningHandler> running;
     {
-      LiveRegistries& live = Live();
       std::lock_guard liveLock(live.lock);
       auto found = live.byNumber.find(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(userData)));
       if (found == live.byNumber.end()) return;  // the registry went meanwhile
@@ -222,8 +248,9 @@ QINT64 NodeMapRegistry::OnObjectFree(QINT64, QID eventId, void* userData) {
         registry.hookCounts_.erase(hooked);
       }
       handler = registry.dropHandler_;
+      if (control != nullptr && handler) running.emplace(live, found->first);
     }
-    if (control != nullptr && handler) handler(control);
+    if (running.has_value()) handler(control);
   });
   return 0;
 }
