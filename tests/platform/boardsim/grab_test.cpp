@@ -13,6 +13,10 @@ namespace {
 
 constexpr uint64_t kDefault = 0x10000000;
 constexpr uint64_t kFrameStart = 0x10090000;
+constexpr uint64_t kFrameEnd = 0x100A0000;
+constexpr uint64_t kTriggerState = 4200;
+constexpr uint64_t kTriggerEnabled = static_cast<uint64_t>(-9997);
+constexpr uint64_t kSoftwareTrigger = 1;
 
 struct GrabTest : testing::Test {
   GrabTest() {
@@ -150,6 +154,23 @@ TEST_F(GrabTest, SingleGrabWritesTheFrameAndSignalsTheEvent) {
   const uint64_t frame = board.FrameCount(0);
   EXPECT_GE(frame, 1u);
   EXPECT_EQ(image.At(300, 200), boardsim::PatternLuma(frame, 300, 200));
+  EXPECT_EQ(PendingGrabs(), 0u);
+}
+
+// With the trigger on, frames without a trigger end as every frame does and reach no grab; a
+// trigger gives the grab the next frame.
+TEST_F(GrabTest, WithTheTriggerOnAGrabWaitsForATrigger) {
+  auto record = client.AllocDigitizer(0);
+  ASSERT_EQ(client.DigControl(record, kTriggerState, kTriggerEnabled).errorSet, 0);
+  boardtest::HostImage image(64, 48);
+  ASSERT_EQ(SendGrab(record, image)->waitInUserMode, 1u);
+  for (int frame = 0; frame < 3; ++frame) {
+    ASSERT_TRUE(client.WaitDeviceEvent(kFrameEnd)->WaitFor(2000)) << frame;
+  }
+  EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_TIMEOUT);
+  EXPECT_EQ(PendingGrabs(), 1u);
+  EXPECT_EQ(client.DigControl(record, kTriggerState, kSoftwareTrigger).errorSet, 0);
+  ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
   EXPECT_EQ(PendingGrabs(), 0u);
 }
 
