@@ -258,6 +258,13 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
   grab->buffer.descriptor.hostAddress[0] = 0;
   client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(grab->header.status.code, 4326u);
+  EXPECT_EQ(grab->waitInUserMode, 0u) << "a refused grab is not queued";
+  grab = client.MakeGrab(record, image, registration);
+  grab->buffer.skipX = 16;
+  client.Send(zor::kernel::kDigGrab, *grab);
+  EXPECT_EQ(grab->header.status.code, 4300u);
+  EXPECT_EQ(grab->header.status.subCode, 2u);
+  EXPECT_EQ(grab->waitInUserMode, 0u);
   grab = client.MakeGrab(record, image, registration + 1000);
   client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(grab->header.status.code, 4300u);

@@ -164,6 +164,9 @@ TEST_F(SystemTest, TypesOfTheUserModeLayersAreNotServed) {
   client.SysRequest(2372, &status);
   EXPECT_EQ(status.code, 4300u);
   EXPECT_EQ(status.subCode, 3u);
+  // A type of the user-mode layers is theirs whatever the system.
+  client.SysRequest(4701ull + (3 << 16), &status);
+  EXPECT_EQ(status.code, 4310u);
 }
 
 TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
