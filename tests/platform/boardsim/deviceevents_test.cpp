@@ -64,14 +64,7 @@ TEST_F(DeviceEventsTest, TestEventsRespectTheDriversHookEnables) {
     auto wait = client.WaitDeviceEvent(base);
     EXPECT_FALSE(board.RaiseEvent(base, payload));
     EXPECT_FALSE(wait->IsDone());
-
-    auto enable = std::make_unique<zor::kernel::DigChannelRequest>();
-    std::memset(enable.get(), 0, sizeof(*enable));
-    enable->header = client.Header();
-    enable->record = record;
-    enable->type = hook;
-    enable->value = zor::kernel::kHookEnable;
-    client.Send(zor::kernel::kDigChannelInit, *enable);
+    client.DigControl(record, hook, zor::kernel::kHookEnable, zor::kernel::kDigChannelInit);
     EXPECT_TRUE(board.RaiseEvent(base, payload));
     ASSERT_TRUE(wait->IsDone());
     EXPECT_EQ(Payload(*wait).ioSource, 0x81000u);
