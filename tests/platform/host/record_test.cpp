@@ -112,6 +112,9 @@ TEST_F(RecordTest, FeatureValuesAreSizedByTheirDataType) {
   EXPECT_EQ(record.params[3].value.integer, Q_TYPE_INT32);
   EXPECT_EQ(record.params[4].type, 5u);  // a 32-bit variable
   EXPECT_EQ(record.params[4].value.pointer, &value);
+  // A system's feature goes the same way, its flag beside it.
+  QsysControlFeature(board_, 0xFB0000, L"Gain", Q_TYPE_INT32, &value);
+  EXPECT_EQ(Last(zor::hostcommand::kDigControlFeature).params[1].value.integer, 0xFB0000);
 
   wchar_t text[16] = {};
   QdigInquireFeature(digitizer, 0, L"DeviceModelName", Q_TYPE_STRING, text, 16);
