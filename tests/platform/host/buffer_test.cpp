@@ -92,6 +92,11 @@ TEST_F(BufferTest, RegionsOutsideTheBufferAreRefused) {
     EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
   }
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 0, 4, 8, Q_IMAGE, nullptr), 0);
+  for (const QINT64 depth : {0, 65})
+    EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 4, 4, depth, Q_IMAGE, nullptr), 0);
+  const QID binary = QbufAlloc2d(Q_DEFAULT_HOST, 4, 4, 1, Q_IMAGE, nullptr);  // one bit, one byte
+  EXPECT_EQ(QbufInquire(binary, Q_SIZE_BIT, nullptr), 1);
+  QbufFree(binary);
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 4, 4, 12 | Q_FLOAT, Q_IMAGE, nullptr), 0);
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 1 << 30, 1 << 30, 8, Q_IMAGE, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_OUT_OF_MEMORY);
