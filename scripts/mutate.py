@@ -69,7 +69,8 @@ def arguments():
     made.add_argument("--seed", default="1", help="the sample's seed (default 1)")
     made.add_argument("--per-area", type=int, default=40, help="mutants per area (default 40)")
     made.add_argument("--area", action="append", help="only this area (again for more)")
-    made.add_argument("--resume", action="store_true", help="only the mutants not run yet")
+    made.add_argument("--resume", action="store_true",
+                      help="only the mutants not run yet (or whose area's tests failed without them)")
     made.add_argument("--survivors", action="store_true", help="only the mutants that survived")
     made.add_argument("--report-only", action="store_true", help="write the report from the kept verdicts")
     made.add_argument("--report", default=os.path.join(runner.WORK, "generated-report.txt"))
@@ -134,7 +135,8 @@ def chosen_mutants(args, mutants, verdicts, equivalents):
         sys.exit(f"not in the sample: {sorted(unknown)}")
     chosen = [m for m in mutants if (not args.ids or m.id in args.ids) and m.id not in equivalents]
     if args.resume:
-        chosen = [m for m in chosen if (verdicts.get(m.id) or ("not run",))[0] == "not run"]
+        # A baseline failure says nothing of the mutant: it runs again.
+        chosen = [m for m in chosen if (verdicts.get(m.id) or ("not run",))[0] in ("not run", "baseline failed")]
     if args.survivors:
         chosen = [m for m in chosen if (verdicts.get(m.id) or ("",))[0] == "survived"]
     return generated.interleaved(chosen)

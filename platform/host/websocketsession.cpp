@@ -208,8 +208,7 @@ void WebSocketSession::Write() {
 
 void WebSocketSession::Fail(websocket::close_code code, const char* reason) {
   if (!open_ || closing_) return;
-  closing_ = true;
-  outbox_->End();
+  closing_ = true;  // the outbox ended itself before it asked for this
   // Replies not yet begun are dropped; the one being written has to end before the close frame.
   while (outgoing_.size() > 1) {
     share_->GiveReply(outgoing_.back().size());

@@ -43,6 +43,14 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
   QbufGet(child, window);
   EXPECT_EQ(window[0], 6);   // band 0, row 1, column 1
   EXPECT_EQ(window[2], 14);  // band 1
+  // A child of one band, the first as well as a later one, holds that band only.
+  for (const QINT64 band : {0, 2}) {
+    const QID bandChild = QbufChildColor2d(buffer, band, 1, 1, 2, 1, nullptr);
+    EXPECT_EQ(QbufInquire(bandChild, Q_SIZE_BAND, nullptr), 1);
+    QbufGet(bandChild, window);
+    EXPECT_EQ(window[0], 6 + 8 * band);
+    QbufFree(bandChild);
+  }
   const uint8_t ones[6] = {255, 255, 255, 255, 255, 255};
   QbufPut(child, ones);
   QbufFree(buffer);  // the child's memory outlives its parent
@@ -84,6 +92,11 @@ TEST_F(BufferTest, RegionsOutsideTheBufferAreRefused) {
     EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
   }
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 0, 4, 8, Q_IMAGE, nullptr), 0);
+  for (const QINT64 depth : {0, 65})
+    EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 4, 4, depth, Q_IMAGE, nullptr), 0);
+  const QID binary = QbufAlloc2d(Q_DEFAULT_HOST, 4, 4, 1, Q_IMAGE, nullptr);  // one bit, one byte
+  EXPECT_EQ(QbufInquire(binary, Q_SIZE_BIT, nullptr), 1);
+  QbufFree(binary);
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 4, 4, 12 | Q_FLOAT, Q_IMAGE, nullptr), 0);
   EXPECT_EQ(QbufAlloc2d(Q_DEFAULT_HOST, 1 << 30, 1 << 30, 8, Q_IMAGE, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_OUT_OF_MEMORY);

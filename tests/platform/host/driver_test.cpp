@@ -67,6 +67,8 @@ TEST_F(DriverTest, HostCallOnTheDriversObjectRunsAsNestedCommand) {
   ASSERT_NE(digitizer, 0);
   EXPECT_EQ(QdigInquire(digitizer, kFakeNestedInquire, nullptr), kFakeInnerAnswer + 1);
   EXPECT_EQ(ErrorCode(), 0);
+  // An event the command makes for another system belongs to that one, not to the command's.
+  EXPECT_EQ(QdigInquire(digitizer, kFakeEventOwner, nullptr), Q_DEFAULT_HOST);
 
   // An error of the inner command fails the outer one too.
   EXPECT_EQ(QdigInquire(digitizer, kFakeNestedFailure, nullptr), 0);

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "interfaces/hostcommand/opcodes.h"
+#include "platform/host/hostservices.h"
 #include "tests/platform/host/fakeboard/fakeboard.h"
 #include "tests/platform/host/hostfixture.h"
 
@@ -84,6 +85,13 @@ TEST_F(RecordTest, ControlsPassIntegersAndDoublesWithTheirTypeCodes) {
   Last(zor::hostcommand::kSysControl);
   EXPECT_EQ(At<uint32_t>(Slot(2)), 3u);
   EXPECT_EQ(At<double>(Slot(2) + 0x10), 2.5);
+  // The driver's own control of a digitizer keeps its type and value apart too.
+  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  HostDigControl(digitizer, 7002, -6);
+  const QDCommandRecord record = Last(zor::hostcommand::kDigControl);
+  EXPECT_EQ(record.params[1].value.integer, 7002);
+  EXPECT_EQ(record.params[2].value.integer, -6);
+  QdigFree(digitizer);
 }
 
 TEST_F(RecordTest, BufferAllocationSlotsFollowTheDriversOrder) {
@@ -112,6 +120,9 @@ TEST_F(RecordTest, FeatureValuesAreSizedByTheirDataType) {
   EXPECT_EQ(record.params[3].value.integer, Q_TYPE_INT32);
   EXPECT_EQ(record.params[4].type, 5u);  // a 32-bit variable
   EXPECT_EQ(record.params[4].value.pointer, &value);
+  // A system's feature goes the same way, its flag beside it.
+  QsysControlFeature(board_, 0xFB0000, L"Gain", Q_TYPE_INT32, &value);
+  EXPECT_EQ(Last(zor::hostcommand::kDigControlFeature).params[1].value.integer, 0xFB0000);
 
   wchar_t text[16] = {};
   QdigInquireFeature(digitizer, 0, L"DeviceModelName", Q_TYPE_STRING, text, 16);

@@ -317,9 +317,11 @@ TEST_F(ThreadTest, MailboxDeliversTaggedMessagesInOrder) {
   HostObjControl(mailbox, Q_OBJECT_NAME,
                  reinterpret_cast<QINT64>(L"DravionLyn:FBClientToServer:7"));
   HostObjControl(mailbox, 247, 2);
-  static int arrivals = 0;
+  static int arrivals = 0, errors = 0;
   auto hook = [](QINT64, QID, void*) -> QINT64 { return ++arrivals; };
   HostObjHookFunction(mailbox, Q_MAILBOX_MESSAGE, hook, nullptr);
+  auto countError = [](QINT64, QID, void*) -> QINT64 { return ++errors; };
+  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, countError, nullptr);
   EXPECT_EQ(HostObjMessageWrite(mailbox, "hello", 5, 11, Q_DEFAULT), 5);
   EXPECT_EQ(HostObjMessageWrite(mailbox, "", 0, 12, Q_DEFAULT), 0);
   EXPECT_EQ(HostObjMessageWrite(mailbox, "x", 1, 13, Q_DEFAULT), 0);  // full
@@ -346,6 +348,8 @@ TEST_F(ThreadTest, MailboxDeliversTaggedMessagesInOrder) {
   HostObjMessageRead(mailbox, nullptr, 0, &size, &tag, &spare, Q_DEFAULT);
   EXPECT_EQ(tag, 0);
   EXPECT_EQ(HostObjMessageWrite(mailbox, "x", 1, 13, Q_DEFAULT), 1);  // room again
+  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, countError, nullptr);
+  EXPECT_EQ(errors, 2) << "only the full mailbox and the small buffer are errors";
   const QINT64 length = HostObjInquire(mailbox, Q_OBJECT_NAME + Q_STRING_SIZE, nullptr);
   EXPECT_EQ(length, 30);
   HostObjFree(mailbox);

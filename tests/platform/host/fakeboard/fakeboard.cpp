@@ -153,6 +153,10 @@ int64_t DigInquire(QDCommandRecord& r) {
     SetError(4310, 1);
   } else if (type == kFakeNestedFailure) {
     HostDigInquire(self, kFakeNestedFailure + 1, nullptr);
+  } else if (type == kFakeEventOwner) {
+    const QID event = HostEventAlloc(Q_DEFAULT_HOST, Q_DEFAULT, Q_EVENT, nullptr);
+    Write(out, HostObjInquire(event, Q_OWNER_SYSTEM, nullptr));
+    HostEventFree(0, event);
   } else if (type == Q_HOST_OBJECT_ID) {
     Write(out, self);
   } else {
