@@ -98,6 +98,11 @@ TEST(Registry, NamesIgnoreCaseAndKeepIt) {
   size = sizeof(value);
   EXPECT_EQ(RegQueryValue(again, L"frame rate", nullptr, &value, &size), ERROR_SUCCESS);
   EXPECT_EQ(value, 25u);
+  // Greek and Cyrillic capitals fold too; U+03A2, no letter, stays apart from final sigma.
+  EXPECT_EQ(SetDword(key, L"\u03A1\u0416\u03A2", 3), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValue(again, L"\u03C1\u0436\u03A2", nullptr, &value, &size), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValue(again, L"\u03C1\u0436\u03C2", nullptr, &value, &size),
+            ERROR_FILE_NOT_FOUND);
   Handle base = Create(kBase);
   EXPECT_EQ(SubKeys(base), std::vector<std::wstring>{L"MixedCase"});
   for (Handle h : {key, again, base}) EXPECT_EQ(RegCloseKey(h), ERROR_SUCCESS);
@@ -325,6 +330,12 @@ TEST(Registry, ProcessorKeysAreReadOnlyFromCpuInfo) {
   EXPECT_EQ(
       RegCreateKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\Other", 0, KEY_ALL_ACCESS, &created, nullptr),
       ERROR_ACCESS_DENIED);
+  // One key a processor, numbered from 0: none past the last.
+  const std::wstring all = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor";
+  ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, all.c_str(), KEY_READ, &created), ERROR_SUCCESS);
+  const std::wstring past = all + L"\\" + std::to_wstring(SubKeys(created).size());
+  RegCloseKey(created);
+  EXPECT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, past.c_str(), KEY_READ, &created), ERROR_FILE_NOT_FOUND);
   Handle machine = kNullHandle;
   ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, nullptr, KEY_READ, &machine), ERROR_SUCCESS);
   EXPECT_EQ(SubKeys(machine), std::vector<std::wstring>{L"HARDWARE"});

@@ -126,6 +126,7 @@ TEST_F(SerialPorts, RoundTripOverAPseudoTerminal) {
 TEST_F(SerialPorts, LineSettingsIncludingNonStandardRates) {
   DCB dcb;
   ASSERT_TRUE(GetCommState(port_, &dcb));
+  EXPECT_EQ(dcb.StopBits, ONESTOPBIT);  // as the fresh terminal was opened
   dcb.BaudRate = 250000;
   dcb.ByteSize = 7;
   dcb.Parity = EVENPARITY;

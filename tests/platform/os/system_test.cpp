@@ -7,6 +7,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -112,6 +113,17 @@ TEST(CrashDumps, WrittenToTheNamedFile) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_FALSE(WriteCrashDump(Utf8ToWide(fifo.string()).c_str(), nullptr));
   EXPECT_EQ(GetLastError(), ERROR_CANTWRITE);
+}
+
+// Each known code has its own text; any other is named by its number.
+TEST(ErrorTexts, EachKnownCodeHasItsOwn) {
+  std::map<std::wstring, uint32_t> owners;
+  for (uint32_t code = 0; code < 0x10000; ++code) {
+    const std::wstring text = FormatErrorMessage(code);
+    if (text.rfind(L"Unknown error ", 0) == 0) continue;
+    EXPECT_TRUE(owners.emplace(text, code).second) << code << " and " << owners[text];
+  }
+  EXPECT_EQ(FormatErrorMessage(0x12345), L"Unknown error 74565.\r\n");
 }
 
 TEST(Timing, CountersMoveForward) {

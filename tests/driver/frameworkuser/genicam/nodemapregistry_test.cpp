@@ -101,12 +101,20 @@ TEST_F(NodeMapRegistryTest, FreeingAnObjectErasesItsEntriesAndTellsWhoWantsToKno
 TEST_F(NodeMapRegistryTest, ARegistryThatGoesFirstLeavesNoHookBehind) {
   const QID sequence = HostObjAlloc(system_, Q_SEQUENCE, 0, nullptr);
   std::weak_ptr<GenICamControl> watched;
+  int errors = 0;
+  const QHOOK_FUNCTION count = [](QINT64, QID, void* user) -> QINT64 {
+    return ++*static_cast<int*>(user);
+  };
+  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, count, &errors);
   {
     NodeMapRegistry registry(true);
     auto control = Control(sequence);
     watched = control;
     registry.Register(sequence, L"QseqControl", std::move(control));
+    registry.Register(sequence, L"Camera", Control(sequence));
   }
+  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, count, &errors);
+  EXPECT_EQ(errors, 0);  // it unhooked exactly what it hooked
   EXPECT_TRUE(watched.expired());
   HostObjFree(sequence);  // would call into the gone registry if still hooked
   EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);

@@ -255,6 +255,9 @@ TEST_F(HostSystemPort, XmlFileNamesFollowTheObjectKind) {
   EXPECT_EQ(CZorTransportLayer<QbufTLProxy>(buffer).GetXmlFileName(), L"QbufControl_.xml");
   const QID thread = HostThrAlloc(system_, 2048, 0, nullptr, nullptr, nullptr);
   EXPECT_EQ(CZorTransportLayer<QbufTLProxy>(thread).GetXmlFileName(), L"QthrControl_.xml");
+  const QID event = HostEventAlloc(system_, 0, Q_EVENT, nullptr);
+  EXPECT_EQ(CZorTransportLayer<QbufTLProxy>(event).GetXmlFileName(), L"QthrControl_.xml");
+  HostEventFree(system_, event);
 
   EXPECT_EQ(CZorTransportLayer<QappTLProxy>(0).GetXmlFileName(), L"");
   EXPECT_EQ(SystemTypeXmlName(59), L"dravion-lyn");
