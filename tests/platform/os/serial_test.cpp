@@ -266,6 +266,7 @@ TEST_F(SerialPorts, PseudoTerminalsKeepLineSettingsTheyCannotApply) {
   dcb.Parity = ODDPARITY;
   dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
   ASSERT_TRUE(SetCommState(port_, &dcb));
+  EXPECT_EQ(FarTerminal(master_).c_cflag & (CSIZE | PARENB | PARODD | CMSPAR), tcflag_t{CS8});
   DCB read;
   ASSERT_TRUE(GetCommState(port_, &read));
   EXPECT_EQ(read.ByteSize, 7);
@@ -318,6 +319,7 @@ TEST_F(SerialPorts, SettingsReachTheTerminal) {
     // A pseudo-terminal carries whole bytes, five bits asked or not, and the line is raw.
     EXPECT_EQ(t.c_cflag & (CSIZE | PARENB), tcflag_t{CS8});
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(t.c_cc[VMIN] + t.c_cc[VTIME], 0);  // a read takes what has arrived
   }
 }
 
