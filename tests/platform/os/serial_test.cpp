@@ -21,6 +21,7 @@
 #include "platform/os/registry/registry.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
+#include "tests/support/processfacts.h"
 
 namespace os {
 namespace {
@@ -402,8 +403,22 @@ TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
   EXPECT_FALSE(SetCommState(port_, nullptr));
   EXPECT_FALSE(GetCommState(port_, nullptr));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-  // The port can be opened again once closed.
+  // The port can be opened again once closed, and after an open that ran out of descriptors.
   ASSERT_TRUE(CloseHandle(port_));
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const rlimit low{zortest::CountDescriptors() + 8, saved.rlim_max};
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  std::vector<int> filler;
+  for (int fd = open("/dev/null", O_RDONLY); fd >= 0; fd = open("/dev/null", O_RDONLY)) {
+    filler.push_back(fd);
+  }
+  close(filler.back());  // room for the port, none for its wake-up descriptor
+  filler.pop_back();
+  EXPECT_EQ(CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_TOO_MANY_OPEN_FILES);
+  for (int fd : filler) close(fd);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
   port_ = CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0);
   EXPECT_NE(port_, INVALID_HANDLE_VALUE);
 }

@@ -123,6 +123,7 @@ TEST(ErrorTexts, EachKnownCodeHasItsOwn) {
     if (text.rfind(L"Unknown error ", 0) == 0) continue;
     EXPECT_TRUE(owners.emplace(text, code).second) << code << " and " << owners[text];
   }
+  EXPECT_EQ(owners.size(), 27u);  // no row lost to another's code
   EXPECT_EQ(FormatErrorMessage(0x12345), L"Unknown error 74565.\r\n");
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/czortransportlayer.h"
@@ -255,9 +256,24 @@ TEST_F(HostSystemPort, XmlFileNamesFollowTheObjectKind) {
   EXPECT_EQ(CZorTransportLayer<QbufTLProxy>(buffer).GetXmlFileName(), L"QbufControl_.xml");
   const QID thread = HostThrAlloc(system_, 2048, 0, nullptr, nullptr, nullptr);
   EXPECT_EQ(CZorTransportLayer<QbufTLProxy>(thread).GetXmlFileName(), L"QthrControl_.xml");
-  const QID event = HostEventAlloc(system_, 0, Q_EVENT, nullptr);
-  EXPECT_EQ(CZorTransportLayer<QbufTLProxy>(event).GetXmlFileName(), L"QthrControl_.xml");
-  HostEventFree(system_, event);
+  // Every kind of the table, as a port over an object of that type sees it.
+  struct TypedPort : CZorTransportLayer<QbufTLProxy> {
+    TypedPort(QID object, int64_t kind) : CZorTransportLayer(object) { objectType_ = kind; }
+  };
+  const std::pair<const wchar_t*, std::vector<int64_t>> kinds[] = {
+      {L"Qbuf",
+       {0x4, 0x40, 0x40000, 0x400000, 0x8000000, 0x80000000, 0x800000000000, 0x2000000000000}},
+      {L"Qthr", {0x80, 0x100, 0x1000, 0x10000000}},
+      {L"Qgra", {0x1000000, 0x200000000}},
+      {L"QsysIo", {0x100000000000}},
+      {L"Qdisp", {0x200000}}};
+  for (const auto& [module, types] : kinds) {
+    for (int64_t kind : types) {
+      EXPECT_EQ(TypedPort(buffer, kind).GetXmlFileName(), std::wstring(module) + L"Control_.xml");
+    }
+  }
+  EXPECT_EQ(TypedPort(buffer, 0x20040004).GetXmlFileName(), L"QblobControl.xml");
+  EXPECT_EQ(TypedPort(buffer, 0x8).GetXmlFileName(), L"");
 
   EXPECT_EQ(CZorTransportLayer<QappTLProxy>(0).GetXmlFileName(), L"");
   EXPECT_EQ(SystemTypeXmlName(59), L"dravion-lyn");
