@@ -88,6 +88,15 @@ TEST(Registry, NamesIgnoreCaseAndKeepIt) {
   EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
   Handle again = Create(L"SOFTWARE\\zortest\\MIXEDCASE", REG_OPTION_NON_VOLATILE, &disposition);
   EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+  // Each predefined hive is a tree of its own: the same path is new in every one.
+  for (Handle hive : {HKEY_CLASSES_ROOT, HKEY_USERS, HKEY_CURRENT_CONFIG}) {
+    Handle other = kNullHandle;
+    ASSERT_EQ(RegCreateKey(hive, L"Software\\ZorTest\\MixedCase", 0, KEY_ALL_ACCESS, &other,
+                           &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    RegCloseKey(other);
+  }
   EXPECT_EQ(SetDword(key, L"Count", 7), ERROR_SUCCESS);
   uint32_t value = 0;
   uint32_t size = sizeof(value);
