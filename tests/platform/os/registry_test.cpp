@@ -135,6 +135,8 @@ TEST(Registry, TypedValuesRoundTripAndReportTheSizeNeeded) {
   EXPECT_EQ(RegQueryValue(key, L"S", &type, nullptr, &size), ERROR_SUCCESS);
   EXPECT_EQ(type, REG_SZ);
   EXPECT_EQ(size, sizeof(text));
+  EXPECT_EQ(RegQueryValue(key, L"E", &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, 2u);  // REG_EXPAND_SZ as Windows and the key files number it
   wchar_t small[2];
   size = sizeof(small);
   EXPECT_EQ(RegQueryValue(key, L"S", &type, small, &size), ERROR_MORE_DATA);

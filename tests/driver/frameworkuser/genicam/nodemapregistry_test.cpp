@@ -80,6 +80,7 @@ TEST_F(NodeMapRegistryTest, FindTakesNamedModulesOfTheObject) {
   EXPECT_EQ(registry.Find(L";QdigControl;;QsysControl", 5, -1).size(), 2u);
   EXPECT_EQ(registry.Find(L"", 5, -1).size(), 3u);  // the own modules only
   EXPECT_EQ(registry.Find(L"QdigControl", 5, 6).size(), 2u);
+  EXPECT_EQ(registry.Find(L"QdigControl", 6, 7).size(), 1u);  // no entry of the second id
   EXPECT_EQ(registry.Find(L"QdigControl", 0, -1).size(), 2u);
   EXPECT_TRUE(NodeMapRegistry(false).Find(L"*", 0, -1).empty());
 }
