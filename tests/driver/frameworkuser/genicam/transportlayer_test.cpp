@@ -44,6 +44,8 @@ TEST(TransportLayerProxies, ClassifyTypesByTheirModuleMasks) {
   const QseqTLProxy sequence(1);
   EXPECT_TRUE(sequence.IsDoubleType(6607 + 0x1000000));
   EXPECT_FALSE(sequence.IsDoubleType(6607 + 0x100000000000));
+  EXPECT_TRUE(sequence.IsDefaultInputType(6750 + 0x50000000000));
+  EXPECT_FALSE(sequence.IsDefaultInputType(6800));
 
   const QbufTLProxy buffer(1);
   EXPECT_TRUE(buffer.IsByteType(0x10000 + 0x38));
@@ -217,9 +219,9 @@ TEST_F(HostSystemPort, BufferByteRegistersAreSignExtended) {
 
 TEST(HostErrorText, LeavesOutMissingAndNullTexts) {
   const QID function = HostFuncAlloc(L"QdigControl", 0, nullptr);
-  HostFuncErrorReport(function, 4307, nullptr, L"Null.", L"The value is out of range.", nullptr);
+  HostFuncErrorReport(function, 4307, nullptr, L"Null.", L"The value is out of range.", L"Last.");
   const std::wstring text = ComposeHostErrorText();
-  EXPECT_EQ(text, L"Error in QdigControl().\nThe value is out of range.\n");
+  EXPECT_EQ(text, L"Error in QdigControl().\nThe value is out of range.\nLast.");
   ResetHostError(0);
   EXPECT_EQ(GetHostErrorCode(), 0);
   HostFuncFree(function);
