@@ -265,6 +265,7 @@ TEST(Callbacks, SelectorChangeTellsTheSelectedFeature) {
   EXPECT_TRUE(CSelectorPtr(m.Node("Sel"))->IsSelector());
   FeatureList_t selecting;
   CSelectorPtr(m.Node("Gain"))->GetSelectingFeatures(selecting);
+  CSelectorPtr(m.Node("Gain"))->GetSelectingFeatures(selecting);  // replaces, never appends
   ASSERT_EQ(selecting.size(), 1u);
   EXPECT_EQ(selecting[0]->GetNode()->GetName(), "Sel");
 }

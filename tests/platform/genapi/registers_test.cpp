@@ -53,7 +53,8 @@ TEST(MaskedIntReg, BitFieldsInBothByteOrders) {
           "<LSB>31</LSB><MSB>20</MSB><Endianess>BigEndian</Endianess>") +
       Reg("MaskedIntReg", "BeBit0", "0x0", "4",
           "<Bit>0</Bit><Endianess>BigEndian</Endianess><Cachable>NoCache</Cachable>") +
-      Reg("MaskedIntReg", "LeField", "0x8", "4", "<LSB>4</LSB><MSB>7</MSB><Sign>Signed</Sign>"));
+      Reg("MaskedIntReg", "LeField", "0x8", "4", "<LSB>4</LSB><MSB>7</MSB><Sign>Signed</Sign>") +
+      Reg("MaskedIntReg", "Beyond64", "0x10", "9", "<Bit>64</Bit>"));
   CIntegerPtr field(m.Node("BeField"));
   EXPECT_EQ(field->GetMax(), 0xFFF);
   m.port.Put32(0, 0x80000ABC, true);
@@ -67,6 +68,7 @@ TEST(MaskedIntReg, BitFieldsInBothByteOrders) {
   EXPECT_EQ(le->GetMin(), -8);
   le->SetValue(3);
   EXPECT_EQ(m.port.Get32(8, false), 0x30u);
+  EXPECT_THROW(CIntegerPtr(m.Node("Beyond64"))->GetValue(), GenICam::RuntimeException);
 }
 
 TEST(StructReg, EntriesShareTheRegisterAndOverrideItsProperties) {
@@ -247,6 +249,7 @@ TEST(Caching, FormulaResultsFollowTheirInputs) {
   EXPECT_DOUBLE_EQ(half->GetValue(), 0.0);
   m.port.Put32(0x8, 9, false);
   EXPECT_DOUBLE_EQ(half->GetValue(), 0.0);  // kept, like the register it reads
+  EXPECT_TRUE(half->IsValueCacheValid());
   CIntegerPtr(m.Node("Trigger"))->SetValue(1);
   EXPECT_DOUBLE_EQ(half->GetValue(), 4.5);
 

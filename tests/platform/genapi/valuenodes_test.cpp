@@ -162,7 +162,7 @@ TEST(StringNodes, InlineAndRegisterStrings) {
   EXPECT_EQ(sr->GetMaxLength(), 8);
   EXPECT_THROW(sr->SetValue("123456789"), GenICam::OutOfRangeException);
   for (int i = 0; i < 8; ++i) m.port.bytes[0x100 + i] = 'x';  // no terminator on the device
-  EXPECT_EQ(sr->GetValue(false, true), "xxxxxxxx");
+  EXPECT_EQ(sr->GetValue(false, true), GenICam::gcstring(8, 'x'));
 }
 
 TEST(IndexedValues, ValueIndexedWithDefault) {

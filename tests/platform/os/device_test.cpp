@@ -20,10 +20,11 @@ constexpr uint32_t kEcho = CTL_CODE(0xD8A4, 0x9FB, METHOD_BUFFERED, FILE_ANY_ACC
 constexpr uint32_t kLater = CTL_CODE(0xD8A4, 0x9FC, METHOD_BUFFERED, FILE_ANY_ACCESS);
 constexpr uint32_t kKeep = CTL_CODE(0xD8A4, 0x9FD, METHOD_BUFFERED, FILE_ANY_ACCESS);
 constexpr uint32_t kAsIs = CTL_CODE(0xD8A4, 0x9FE, METHOD_BUFFERED, FILE_ANY_ACCESS);
+constexpr uint32_t kClose = CTL_CODE(0xD8A4, 0x9FF, METHOD_BUFFERED, FILE_ANY_ACCESS);
 
 // Echoes kEcho at once (adding 1 to every byte), returns kAsIs's whole buffer untouched,
-// completes kKeep at once but holds on to it, and keeps kLater requests until the test
-// completes them.
+// completes kKeep at once but holds on to it, keeps kLater requests until the test
+// completes them, and answers kClose by closing the handle `closing` first.
 class TestDevice : public Device {
  public:
   void Control(std::shared_ptr<IoRequest> request) override {
@@ -40,6 +41,10 @@ class TestDevice : public Device {
     if (request->code() == kLater) {
       std::lock_guard lock(mutex);
       kept.push_back(std::move(request));
+      return;
+    }
+    if (request->code() == kClose) {
+      CloseHandle(closing);
       return;
     }
     if (request->code() == kKeep) {
@@ -66,6 +71,7 @@ class TestDevice : public Device {
   std::mutex mutex;
   std::vector<std::shared_ptr<IoRequest>> kept;
   std::shared_ptr<IoRequest> held;
+  Handle closing{};
   int cancelled = 0;
 };
 
@@ -164,6 +170,12 @@ TEST_F(Devices, ClosingTheHandleCancelsWhatIsPending) {
   EXPECT_TRUE(HasOverlappedIoCompleted(&overlapped_));
   EXPECT_FALSE(GetOverlappedResult(handle_, &overlapped_, nullptr, true));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  // Closed while its device still serves a request: the request is cancelled, not left waiting.
+  provider_->device->closing = CreateFile(L"\\\\.\\TestBoard_0", 0, 0, OPEN_EXISTING, 0);
+  EXPECT_FALSE(
+      DeviceIoControl(provider_->device->closing, kClose, nullptr, 0, output, 4, nullptr, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
+  EXPECT_EQ(provider_->device->cancelled, 2);
   handle_ = CreateFile(L"\\\\.\\TestBoard_0", 0, 0, OPEN_EXISTING, FILE_FLAG_OVERLAPPED);
 }
 

@@ -88,6 +88,15 @@ TEST(Registry, NamesIgnoreCaseAndKeepIt) {
   EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
   Handle again = Create(L"SOFTWARE\\zortest\\MIXEDCASE", REG_OPTION_NON_VOLATILE, &disposition);
   EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+  // Each predefined hive is a tree of its own: the same path is new in every one.
+  for (Handle hive : {HKEY_CLASSES_ROOT, HKEY_USERS, HKEY_CURRENT_CONFIG}) {
+    Handle other = kNullHandle;
+    ASSERT_EQ(RegCreateKey(hive, L"Software\\ZorTest\\MixedCase", 0, KEY_ALL_ACCESS, &other,
+                           &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    RegCloseKey(other);
+  }
   EXPECT_EQ(SetDword(key, L"Count", 7), ERROR_SUCCESS);
   uint32_t value = 0;
   uint32_t size = sizeof(value);
@@ -98,6 +107,11 @@ TEST(Registry, NamesIgnoreCaseAndKeepIt) {
   size = sizeof(value);
   EXPECT_EQ(RegQueryValue(again, L"frame rate", nullptr, &value, &size), ERROR_SUCCESS);
   EXPECT_EQ(value, 25u);
+  // Greek and Cyrillic capitals fold too; U+03A2, no letter, stays apart from final sigma.
+  EXPECT_EQ(SetDword(key, L"\u03A1\u0416\u03A2", 3), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValue(again, L"\u03C1\u0436\u03A2", nullptr, &value, &size), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValue(again, L"\u03C1\u0436\u03C2", nullptr, &value, &size),
+            ERROR_FILE_NOT_FOUND);
   Handle base = Create(kBase);
   EXPECT_EQ(SubKeys(base), std::vector<std::wstring>{L"MixedCase"});
   for (Handle h : {key, again, base}) EXPECT_EQ(RegCloseKey(h), ERROR_SUCCESS);
@@ -121,6 +135,8 @@ TEST(Registry, TypedValuesRoundTripAndReportTheSizeNeeded) {
   EXPECT_EQ(RegQueryValue(key, L"S", &type, nullptr, &size), ERROR_SUCCESS);
   EXPECT_EQ(type, REG_SZ);
   EXPECT_EQ(size, sizeof(text));
+  EXPECT_EQ(RegQueryValue(key, L"E", &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, 2u);  // REG_EXPAND_SZ as Windows and the key files number it
   wchar_t small[2];
   size = sizeof(small);
   EXPECT_EQ(RegQueryValue(key, L"S", &type, small, &size), ERROR_MORE_DATA);
@@ -325,6 +341,12 @@ TEST(Registry, ProcessorKeysAreReadOnlyFromCpuInfo) {
   EXPECT_EQ(
       RegCreateKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\Other", 0, KEY_ALL_ACCESS, &created, nullptr),
       ERROR_ACCESS_DENIED);
+  // One key a processor, numbered from 0: none past the last.
+  const std::wstring all = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor";
+  ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, all.c_str(), KEY_READ, &created), ERROR_SUCCESS);
+  const std::wstring past = all + L"\\" + std::to_wstring(SubKeys(created).size());
+  RegCloseKey(created);
+  EXPECT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, past.c_str(), KEY_READ, &created), ERROR_FILE_NOT_FOUND);
   Handle machine = kNullHandle;
   ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, nullptr, KEY_READ, &machine), ERROR_SUCCESS);
   EXPECT_EQ(SubKeys(machine), std::vector<std::wstring>{L"HARDWARE"});

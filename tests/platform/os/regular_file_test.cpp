@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -56,6 +57,12 @@ TEST(RegularFiles, ModesActAsFopensAndSizesAreBounded) {
   std::string problem;
   ASSERT_TRUE(ReadRegularFile(file, 3, &text, &problem)) << problem;  // the bound itself
   EXPECT_EQ(text, "new");
+  // A process started without standard input gets descriptor 0 for the file.
+  const int input = dup(0);
+  close(0);
+  EXPECT_TRUE(ReadRegularFile(file, 3, &text, &problem)) << problem;
+  dup2(input, 0);
+  close(input);
   EXPECT_FALSE(ReadRegularFile(file, 2, &text, &problem));
   EXPECT_EQ(problem, "larger than 2 bytes");
   EXPECT_FALSE(ReadRegularFile(Folder() / "missing", 2, &text, &problem));

@@ -21,6 +21,7 @@
 #include "platform/os/registry/registry.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
+#include "tests/support/processfacts.h"
 
 namespace os {
 namespace {
@@ -126,6 +127,7 @@ TEST_F(SerialPorts, RoundTripOverAPseudoTerminal) {
 TEST_F(SerialPorts, LineSettingsIncludingNonStandardRates) {
   DCB dcb;
   ASSERT_TRUE(GetCommState(port_, &dcb));
+  EXPECT_EQ(dcb.StopBits, ONESTOPBIT);  // as the fresh terminal was opened
   dcb.BaudRate = 250000;
   dcb.ByteSize = 7;
   dcb.Parity = EVENPARITY;
@@ -265,6 +267,7 @@ TEST_F(SerialPorts, PseudoTerminalsKeepLineSettingsTheyCannotApply) {
   dcb.Parity = ODDPARITY;
   dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
   ASSERT_TRUE(SetCommState(port_, &dcb));
+  EXPECT_EQ(FarTerminal(master_).c_cflag & (CSIZE | PARENB | PARODD | CMSPAR), tcflag_t{CS8});
   DCB read;
   ASSERT_TRUE(GetCommState(port_, &read));
   EXPECT_EQ(read.ByteSize, 7);
@@ -317,6 +320,7 @@ TEST_F(SerialPorts, SettingsReachTheTerminal) {
     // A pseudo-terminal carries whole bytes, five bits asked or not, and the line is raw.
     EXPECT_EQ(t.c_cflag & (CSIZE | PARENB), tcflag_t{CS8});
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(t.c_cc[VMIN] + t.c_cc[VTIME], 0);  // a read takes what has arrived
   }
 }
 
@@ -399,8 +403,22 @@ TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
   EXPECT_FALSE(SetCommState(port_, nullptr));
   EXPECT_FALSE(GetCommState(port_, nullptr));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-  // The port can be opened again once closed.
+  // The port can be opened again once closed, and after an open that ran out of descriptors.
   ASSERT_TRUE(CloseHandle(port_));
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const rlimit low{zortest::CountDescriptors() + 8, saved.rlim_max};
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  std::vector<int> filler;
+  for (int fd = open("/dev/null", O_RDONLY); fd >= 0; fd = open("/dev/null", O_RDONLY)) {
+    filler.push_back(fd);
+  }
+  close(filler.back());  // room for the port, none for its wake-up descriptor
+  filler.pop_back();
+  EXPECT_EQ(CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_TOO_MANY_OPEN_FILES);
+  for (int fd : filler) close(fd);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
   port_ = CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0);
   EXPECT_NE(port_, INVALID_HANDLE_VALUE);
 }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -24,6 +25,7 @@
 #include "platform/os/text/convert.h"
 #include "platform/os/ui/message_box.h"
 #include "platform/os/ui/session.h"
+#include "platform/os/ui/window.h"
 
 namespace os {
 namespace {
@@ -64,6 +66,11 @@ TEST(MessageBoxes, MessagesToTheConsoleSession) {
       WTSSendMessage(5, title, sizeof(title), text, sizeof(text), MB_YESNO, 0, &response, true));
   EXPECT_FALSE(
       WTSSendMessage(2, title, sizeof(title), text, sizeof(text), MB_OK, 0, nullptr, true));
+  testing::internal::CaptureStderr();  // without waiting, the message is only shown
+  ASSERT_TRUE(
+      WTSSendMessage(2, title, sizeof(title), text, sizeof(text), MB_OK, 0, &response, false));
+  EXPECT_EQ(response, 32001);  // IDASYNC: nobody answered
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "\n== Title ==\nText\n[O]K \n");
   SetMessageBoxAnswer(nullptr);
 }
 
@@ -112,6 +119,31 @@ TEST(CrashDumps, WrittenToTheNamedFile) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_FALSE(WriteCrashDump(Utf8ToWide(fifo.string()).c_str(), nullptr));
   EXPECT_EQ(GetLastError(), ERROR_CANTWRITE);
+}
+
+// Each known code has its own text; any other is named by its number.
+TEST(ErrorTexts, EachKnownCodeHasItsOwn) {
+  std::map<std::wstring, uint32_t> owners;
+  for (uint32_t code = 0; code < 0x10000; ++code) {
+    const std::wstring text = FormatErrorMessage(code);
+    if (text.rfind(L"Unknown error ", 0) == 0) continue;
+    EXPECT_TRUE(owners.emplace(text, code).second) << code << " and " << owners[text];
+  }
+  EXPECT_EQ(owners.size(), 27u);  // no row lost to another's code
+  EXPECT_EQ(FormatErrorMessage(0x12345), L"Unknown error 74565.\r\n");
+}
+
+// Messages sent to a window are kept, with their bytes, until read.
+TEST(Windows, SentMessagesAreKeptUntilRead) {
+  TakeSentMessages();
+  const uint8_t bytes[] = {1, 2, 3};
+  const CopyDataStruct data{7, sizeof(bytes), bytes};
+  EXPECT_EQ(SendMessage(kNullHandle, WM_COPYDATA, 0, &data), 0);
+  const std::vector<SentMessage> sent = TakeSentMessages();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].dwData, 7u);
+  EXPECT_EQ(sent[0].bytes, std::vector<uint8_t>(bytes, bytes + 3));
+  EXPECT_TRUE(TakeSentMessages().empty());
 }
 
 TEST(Timing, CountersMoveForward) {

@@ -7,17 +7,17 @@ namespace os {
 namespace {
 
 TEST(TextConversion, CountsIncludeTheNulWhenLengthIsMinusOne) {
-  const char* text = "gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80";  // "grüß 😀"
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0), 7);
+  const char* text = "gr\xC3\xBC\xC3\x9F \xE2\x82\xAC\xF0\x9F\x98\x80";  // "grüß €😀"
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0), 8);
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, text, 3, nullptr, 0), 3);
-  wchar_t wide[7];
-  ASSERT_EQ(MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wide, 7), 7);
-  EXPECT_STREQ(wide, L"gr\u00fc\u00df \U0001F600");
+  wchar_t wide[8];
+  ASSERT_EQ(MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wide, 8), 8);
+  EXPECT_STREQ(wide, L"gr\u00fc\u00df \u20ac\U0001F600");
   EXPECT_EQ(WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr,
                                 nullptr),
-            12);
-  char back[12];
-  ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, wide, -1, back, 12, nullptr, nullptr), 12);
+            15);
+  char back[15];
+  ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, wide, -1, back, 15, nullptr, nullptr), 15);
   EXPECT_STREQ(back, text);
 }
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <set>
 #include <string>
@@ -152,6 +153,34 @@ TEST(EventReporter, EndingWhileAFlushIsDueNeitherHangsNorCallsAGoneHandler) {
     // A callback from a write after the end must not reach the gone reporter either.
     CIntegerPtr(m.Node("A"))->SetValue(round);
   }
+}
+
+// A flush running as the reporter ends still reads the reporter's name: the end waits for it.
+TEST(EventReporter, TheEndWaitsForARunningFlush) {
+  genapitest::TestMap m("<Integer Name='A'><Value>1</Value></Integer>");
+  struct Blocking {
+    void On(const std::string& mapName, const node_vector&) {
+      entered.set_value();
+      released.wait();
+      name = mapName;
+    }
+    std::promise<void> entered;
+    std::shared_future<void> released;
+    std::string name;
+  };
+  std::promise<void> release;
+  Blocking blocking{{}, release.get_future().share(), {}};
+  const std::string longName(40, 'N');  // on the heap, where a gone reporter's text is freed
+  auto reporter = GenICamEventReporter::Create(longName, {m.Node("A")}, 0);
+  ASSERT_NE(reporter, nullptr);
+  reporter->SetEventHandler(&blocking, &Blocking::On);
+  reporter->OnNodeChanged(m.Node("A"));
+  blocking.entered.get_future().wait();
+  std::thread ending([&] { reporter.reset(); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  release.set_value();
+  ending.join();
+  EXPECT_EQ(blocking.name, longName);
 }
 
 TEST(EventReporter, SubscribedChangesArriveWithTheirNewValues) {

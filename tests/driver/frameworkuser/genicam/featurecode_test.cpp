@@ -12,7 +12,8 @@ using zor::genicam::FeatureCodePrefixes;
 
 const char* const kDeviceXml =
     "<Category Name='Root'><pFeature>Gain</pFeature><pFeature>GainSelector</pFeature>"
-    "<pFeature>Width</pFeature><pFeature>Black</pFeature></Category>"
+    "<pFeature>Width</pFeature><pFeature>Black</pFeature><pFeature>Temp</pFeature></Category>"
+    "<Integer Name='Temp'><ImposedAccessMode>RO</ImposedAccessMode><Value>40</Value></Integer>"
     "<Integer Name='Width'><DisplayName>Image Width</DisplayName><Value>640</Value>"
     "<Min>16</Min><Max>1024</Max></Integer>"
     "<Integer Name='Pulse'><DisplayName>Pulse</DisplayName>"
@@ -178,7 +179,13 @@ TEST(FeatureCode, CategoryCollectsItsFeaturesOnceWithoutSelectors) {
   generator.FillNodeList(map.Node("Root"));
   std::vector<std::string> names;
   for (auto* node : generator.NodeList()) names.push_back(node->GetName().c_str());
-  EXPECT_EQ(names, (std::vector<std::string>{"Gain", "Black", "Width"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"Gain", "Black", "Width", "Temp"}));
+  // The read-only one among them is inquired, never set.
+  const std::string code = map.Code("Root");
+  EXPECT_EQ(code.find("QdigControlFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"Temp\")"),
+            std::string::npos);
+  EXPECT_NE(code.find("QdigInquireFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"Temp\")"),
+            std::string::npos);
 }
 
 // The control-type style of the driver's own objects.

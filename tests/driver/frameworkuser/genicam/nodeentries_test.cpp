@@ -6,6 +6,9 @@
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <set>
+#include <string>
+#include <utility>
 
 #include "driver/frameworkuser/genicam/featurebrowser/nodemapjsonwriter.h"
 #include "driver/frameworkuser/genicam/featurebrowser/protocolwords.h"
@@ -298,4 +301,14 @@ TEST(ProtocolWords, ValuesOutsideTheTables) {
   EXPECT_STREQ(CachingModeToString(-1), "");
   EXPECT_STREQ(NameSpaceToString(2), "Undefined");
   EXPECT_STREQ(DisplayNotationToString(3), "Undefined");
+  // Inside them, each value has a word of its own.
+  const std::pair<const char* (*)(int32_t), int32_t> tables[] = {
+      {AccessModeToString, 6},     {CachingModeToString, 4},    {DisplayNotationToString, 4},
+      {IncrementModeToString, 3},  {InterfaceTypeToString, 12}, {NameSpaceToString, 3},
+      {RepresentationToString, 8}, {VisibilityToString, 4}};
+  for (const auto& [words, count] : tables) {
+    std::set<std::string> seen;
+    for (int32_t value = 0; value < count; ++value) seen.insert(words(value));
+    EXPECT_EQ(seen.size(), static_cast<size_t>(count)) << words(0);
+  }
 }

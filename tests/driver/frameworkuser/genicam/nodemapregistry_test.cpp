@@ -80,6 +80,7 @@ TEST_F(NodeMapRegistryTest, FindTakesNamedModulesOfTheObject) {
   EXPECT_EQ(registry.Find(L";QdigControl;;QsysControl", 5, -1).size(), 2u);
   EXPECT_EQ(registry.Find(L"", 5, -1).size(), 3u);  // the own modules only
   EXPECT_EQ(registry.Find(L"QdigControl", 5, 6).size(), 2u);
+  EXPECT_EQ(registry.Find(L"QdigControl", 6, 7).size(), 1u);  // no entry of the second id
   EXPECT_EQ(registry.Find(L"QdigControl", 0, -1).size(), 2u);
   EXPECT_TRUE(NodeMapRegistry(false).Find(L"*", 0, -1).empty());
 }
@@ -101,12 +102,20 @@ TEST_F(NodeMapRegistryTest, FreeingAnObjectErasesItsEntriesAndTellsWhoWantsToKno
 TEST_F(NodeMapRegistryTest, ARegistryThatGoesFirstLeavesNoHookBehind) {
   const QID sequence = HostObjAlloc(system_, Q_SEQUENCE, 0, nullptr);
   std::weak_ptr<GenICamControl> watched;
+  int errors = 0;
+  const QHOOK_FUNCTION count = [](QINT64, QID, void* user) -> QINT64 {
+    return ++*static_cast<int*>(user);
+  };
+  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, count, &errors);
   {
     NodeMapRegistry registry(true);
     auto control = Control(sequence);
     watched = control;
     registry.Register(sequence, L"QseqControl", std::move(control));
+    registry.Register(sequence, L"Camera", Control(sequence));
   }
+  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, count, &errors);
+  EXPECT_EQ(errors, 0);  // it unhooked exactly what it hooked
   EXPECT_TRUE(watched.expired());
   HostObjFree(sequence);  // would call into the gone registry if still hooked
   EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/czortransportlayer.h"
@@ -43,6 +44,8 @@ TEST(TransportLayerProxies, ClassifyTypesByTheirModuleMasks) {
   const QseqTLProxy sequence(1);
   EXPECT_TRUE(sequence.IsDoubleType(6607 + 0x1000000));
   EXPECT_FALSE(sequence.IsDoubleType(6607 + 0x100000000000));
+  EXPECT_TRUE(sequence.IsDefaultInputType(6750 + 0x50000000000));
+  EXPECT_FALSE(sequence.IsDefaultInputType(6800));
 
   const QbufTLProxy buffer(1);
   EXPECT_TRUE(buffer.IsByteType(0x10000 + 0x38));
@@ -216,9 +219,9 @@ TEST_F(HostSystemPort, BufferByteRegistersAreSignExtended) {
 
 TEST(HostErrorText, LeavesOutMissingAndNullTexts) {
   const QID function = HostFuncAlloc(L"QdigControl", 0, nullptr);
-  HostFuncErrorReport(function, 4307, nullptr, L"Null.", L"The value is out of range.", nullptr);
+  HostFuncErrorReport(function, 4307, nullptr, L"Null.", L"The value is out of range.", L"Last.");
   const std::wstring text = ComposeHostErrorText();
-  EXPECT_EQ(text, L"Error in QdigControl().\nThe value is out of range.\n");
+  EXPECT_EQ(text, L"Error in QdigControl().\nThe value is out of range.\nLast.");
   ResetHostError(0);
   EXPECT_EQ(GetHostErrorCode(), 0);
   HostFuncFree(function);
@@ -255,6 +258,24 @@ TEST_F(HostSystemPort, XmlFileNamesFollowTheObjectKind) {
   EXPECT_EQ(CZorTransportLayer<QbufTLProxy>(buffer).GetXmlFileName(), L"QbufControl_.xml");
   const QID thread = HostThrAlloc(system_, 2048, 0, nullptr, nullptr, nullptr);
   EXPECT_EQ(CZorTransportLayer<QbufTLProxy>(thread).GetXmlFileName(), L"QthrControl_.xml");
+  // Every kind of the table, as a port over an object of that type sees it.
+  struct TypedPort : CZorTransportLayer<QbufTLProxy> {
+    TypedPort(QID object, int64_t kind) : CZorTransportLayer(object) { objectType_ = kind; }
+  };
+  const std::pair<const wchar_t*, std::vector<int64_t>> kinds[] = {
+      {L"Qbuf",
+       {0x4, 0x40, 0x40000, 0x400000, 0x8000000, 0x80000000, 0x800000000000, 0x2000000000000}},
+      {L"Qthr", {0x80, 0x100, 0x1000, 0x10000000}},
+      {L"Qgra", {0x1000000, 0x200000000}},
+      {L"QsysIo", {0x100000000000}},
+      {L"Qdisp", {0x200000}}};
+  for (const auto& [module, types] : kinds) {
+    for (int64_t kind : types) {
+      EXPECT_EQ(TypedPort(buffer, kind).GetXmlFileName(), std::wstring(module) + L"Control_.xml");
+    }
+  }
+  EXPECT_EQ(TypedPort(buffer, 0x20040004).GetXmlFileName(), L"QblobControl.xml");
+  EXPECT_EQ(TypedPort(buffer, 0x8).GetXmlFileName(), L"");
 
   EXPECT_EQ(CZorTransportLayer<QappTLProxy>(0).GetXmlFileName(), L"");
   EXPECT_EQ(SystemTypeXmlName(59), L"dravion-lyn");

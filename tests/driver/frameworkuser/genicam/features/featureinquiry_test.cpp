@@ -156,6 +156,8 @@ TEST_F(FeatureInquiry, NodeTextsAreCopiedOnlyWhenTheyFit) {
   EXPECT_FALSE(InquireText(name, kDisplayName).empty());
   EXPECT_FALSE(InquireText(name, kToolTip, 200).empty());
   EXPECT_EQ(InquireInt(name, kName + Q_STRING_SIZE), 15);
+  EXPECT_EQ(InquireInt(name, kName | kByteSize), 15 * static_cast<QINT64>(sizeof(wchar_t)));
+  EXPECT_EQ(InquireInt(name, kName | kByteSize | kNarrow), 15);
   // Q_DEFAULT gives an 8-byte variable: two wide characters, too few.
   QINT64 small = 0;
   QdigInquireFeature(digitizer_, kName, name.c_str(), Q_DEFAULT, &small, 0);

@@ -178,6 +178,7 @@ TEST_F(DigitizerOpsTest, ManifestOfThisBoardIsEmpty) {
 TEST_F(DigitizerOpsTest, DeviceNameIsKeptAndNoTextIsRefused) {
   const std::wstring modules = L"QdigControl;QsysControl";
   QdigControl(digitizer_, 7709, reinterpret_cast<QINT64>(modules.c_str()));
+  EXPECT_EQ(ErrorCode(), 0);
   EXPECT_EQ(Inquire(7709 + kLength), static_cast<QINT64>(modules.size()) + 1);
   wchar_t text[64] = {};
   QdigInquire(digitizer_, 7709, text);
