@@ -75,7 +75,6 @@ void UartReceiver::State::ReleaseStarter() {
 
 bool UartReceiver::State::Arm() {
   events = 0;
-  if (!os::SetCommMask(port, os::EV_RXCHAR)) return false;
   return os::WaitCommEvent(port, &events, &wait) || os::GetLastError() == os::ERROR_IO_PENDING;
 }
 
@@ -97,8 +96,11 @@ bool UartReceiver::State::CallHook() {
 }
 
 void UartReceiver::State::Loop() {
+  // Set once: a new mask forgets the characters that arrived since the last wait, while the hook
+  // ran, and the next wait would not see them.
+  const bool masked = os::SetCommMask(port, os::EV_RXCHAR);
   for (bool first = true;; first = false) {
-    const bool armed = Arm();
+    const bool armed = masked && Arm();
     if (first) ReleaseStarter();
     const os::Handle objects[2] = {stop, wait.hEvent};
     const uint32_t woken = os::WaitForMultipleObjects(armed ? 2 : 1, objects, false, os::INFINITE);

@@ -25,6 +25,7 @@
 #include "platform/host/hostservices.h"
 #include "platform/host/qtypes.h"
 #include "platform/host/zor.h"
+#include "platform/os/core/handle.h"
 #include "platform/os/diag/debug_output.h"
 #include "platform/os/power/security.h"
 #include "platform/os/sync/named_mutex.h"
@@ -115,6 +116,13 @@ TEST_F(DeviceSystemTest, ShutdownAlreadyUnderWayElsewhereEndsTheWait) {
   EXPECT_EQ(system_.RebootAfterFirmwareUpdate(L"Firmware updated.", 0), 0);
   EXPECT_EQ(os::RecordedShutdownRequests().size(), before);
   EXPECT_EQ(Mark(), 1);
+  // The process keeps one handle of the mutex, however often it finds the shutdown under way.
+  uint32_t kept = 0;
+  uint32_t again = 0;
+  os::GetProcessHandleCount(os::GetCurrentProcess(), &kept);
+  EXPECT_EQ(system_.RebootAfterFirmwareUpdate(L"Firmware updated.", 0), 0);
+  os::GetProcessHandleCount(os::GetCurrentProcess(), &again);
+  EXPECT_EQ(again, kept);
   release = true;
   holder.join();
 }

@@ -234,14 +234,15 @@ TEST_F(SystemControlTest, TypesNoLayerServesFail) {
   QsysInquire(system_, 7450, &value);
   EXPECT_EQ(ErrorCode(), 4310);
   EXPECT_EQ(SubCode(1), 1);
-  // That range is refused whole, nothing written, though the host system holds a value for each
-  // type; the types either side reach the host.
+  // That range and each block of 64 types are refused whole, nothing written, though the host
+  // system holds a value for each type; the types either side reach the host.
   const QID host = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
   QsysControl(system_, 2301, host);
   const struct {
     QINT64 type;
     bool refused;
-  } bounds[] = {{7399, false}, {7400, true}, {7499, true}, {7500, false}};
+  } bounds[] = {{7399, false},    {7400, true},    {7499, true},    {7500, false},
+                {0x844FF, false}, {0x84500, true}, {0x8453F, true}, {0x84540, false}};
   for (const auto& bound : bounds) {
     SCOPED_TRACE(bound.type);
     QsysControl(host, bound.type, bound.type + 1);

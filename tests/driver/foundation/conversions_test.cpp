@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "driver/foundation/integerchecks.h"
+
 using namespace zor::foundation;
 
 TEST(Conversions, Utf8ToWideAcceptsValidAndRejectsInvalid) {
@@ -44,4 +48,17 @@ TEST(Conversions, SplitDropsEmptyPieces) {
   EXPECT_TRUE(SplitString("", ",").empty());
   EXPECT_TRUE(SplitString("", "").empty());
   EXPECT_EQ(SplitWString(L" x  y ", L" "), (std::vector<std::wstring>{L"x", L"y"}));
+}
+
+TEST(IntegerChecks, BothEndsAreInsideAndDoublesSaturate) {
+  EXPECT_TRUE(InRange(3, 3, 5) && InRange(5, 3, 5));
+  EXPECT_FALSE(InRange(2, 3, 5) || InRange(6, 3, 5));
+  EXPECT_TRUE(OneOf(5, {1, 5}));
+  EXPECT_FALSE(OneOf(4, {1, 5}));
+  EXPECT_TRUE(HasAllBits(0xE, 0x6));
+  EXPECT_FALSE(HasAllBits(0xA, 0x6));
+  EXPECT_EQ(TruncateSaturated<int8_t>(127.9, 0), 127);
+  EXPECT_EQ(TruncateSaturated<int8_t>(128.0, 0), 127);
+  EXPECT_EQ(TruncateSaturated<int8_t>(-129.0, 0), -128);
+  EXPECT_EQ(TruncateSaturated<int8_t>(std::nan(""), 7), 7);
 }

@@ -22,6 +22,8 @@ namespace {
 using Delivery = Ranked<std::shared_mutex, LockId::kDelivery>;
 using Feature = Ranked<std::recursive_mutex, LockId::kFeature>;
 using Handler = Ranked<std::mutex, LockId::kProcessHandler>;
+using ProcessHook = Ranked<std::mutex, LockId::kProcessHook>;
+using ProcessThreads = Ranked<std::mutex, LockId::kProcessThreads>;
 using Creation = Ranked<CQueuedLock, LockId::kDriverCreation>;
 using Channel = Ranked<std::recursive_mutex, LockId::kChannel>;
 using Global = Ranked<std::recursive_mutex, LockId::kGlobal>;
@@ -137,6 +139,14 @@ TEST(LockOrder, InOrderReenteredTriedAndLeftInAnyOrderPasses) {
       ASSERT_TRUE(handler.try_lock());
       handler.unlock();
     }
+  }
+  {
+    // A run's end reaches its hook threads under the handler's and the hook's locks.
+    ProcessHook hook;
+    ProcessThreads threads;
+    std::lock_guard run(handler);
+    std::lock_guard records(hook);
+    std::lock_guard entries(threads);
   }
   // Everything was left: the first rank may be taken again, then any below it.
   std::lock_guard again(feature);

@@ -60,7 +60,10 @@ TEST_F(LogRing, RecordLayout) {
   EXPECT_EQ(record.pairs[0].value, 0x613u);
   EXPECT_EQ(record.pairs[1].tag, 0x494Eu);
   EXPECT_EQ(record.pairs[2].tag, 32u);
-  EXPECT_EQ(Header().writeOffset, kLogHeaderSize + kLogRecordSize);
+  CLog::Instance()->Log(provider_, 5, kEmptyLogTag, 0, kEmptyLogTag, 0, LogTag("OUT"), 9);
+  EXPECT_EQ(RecordAt(kLogHeaderSize + kLogRecordSize).pairs[2].tag, LogTag("OUT"));
+  EXPECT_EQ(RecordAt(kLogHeaderSize + kLogRecordSize).pairs[2].value, 9u);
+  EXPECT_EQ(Header().writeOffset, kLogHeaderSize + 2 * kLogRecordSize);
 }
 
 TEST_F(LogRing, WrapRules) {

@@ -161,6 +161,13 @@ TEST_F(ExceptionBarrierTest, DriverThatThrowsWhileBuiltFailsTheCommandAndIsTried
   CQDDeviceDriverWrapper::Instance().ReplaceDriverForTests(
       [](bool&) -> QDDeviceDriver* { throw std::bad_alloc(); });
   EXPECT_EQ(CommandBuilder(0x1805).Object(0, 0).Int(1, 0).Run(), QD_STATUS_UNSUPPORTED);
+  // Nor is a driver kept that was built but reports that its construction failed.
+  CQDDeviceDriverWrapper::Instance().ReplaceDriverForTests([](bool& failed) -> QDDeviceDriver* {
+    auto* driver = new TestDriver(failed);
+    failed = true;
+    return driver;
+  });
+  EXPECT_EQ(CommandBuilder(0x1805).Object(0, 0).Int(1, 0).Run(), QD_STATUS_UNSUPPORTED);
   InstallTestDriver();
   EXPECT_EQ(CommandBuilder(0x1805).Object(0, 0).Int(1, 0).Run(), QD_STATUS_OK);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "driver/frameworkuser/errortable/errorcodes.h"
@@ -25,9 +26,11 @@ TEST(MessageTableTest, CodesInUseHaveHeadlinesAndTheRestHasNoText) {
       ++codesWithText;
       EXPECT_EQ(std::wstring(headline).back(), L':') << code;
       std::wstring all;
+      std::set<std::wstring> own;  // nor shows one text of its own twice
       for (int sub = 0; sub < 5; ++sub) {
         const wchar_t* text = MessageText(code, sub);
         all += std::wstring(text == nullptr ? L"" : text) + L'|';
+        EXPECT_TRUE(text == nullptr || own.insert(text).second) << code << "/" << sub;
       }
       const auto [kept, fresh] = details.emplace(all, code);
       EXPECT_TRUE(fresh) << code << " shows the texts of " << kept->second;

@@ -253,6 +253,8 @@ TEST_F(BufferAlloc, ControlsTheRecordKeeps) {
   EXPECT_EQ(ErrorCode(), 4307);
   QbufControl(buffer, 5079, Q_DEFAULT);
   EXPECT_EQ(QbufInquire(buffer, 5079, nullptr), 3);
+  QbufControl(buffer, 5085, 2);  // the grab state, kept by the record of a host buffer too
+  EXPECT_EQ(QbufInquire(buffer, 5085, nullptr), 2);
   // Not on the board's memory.
   EXPECT_EQ(QbufInquire(buffer, 6708, nullptr), 0);
   EXPECT_EQ(ErrorCode(), 4332);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/os/core/handle.h"
@@ -30,6 +32,22 @@ struct HookCalls {
   }
 };
 
+// Sends the next character itself on its first call and lets the port take it in before it
+// returns: that character must call the hook again.
+struct ArrivalDuringTheHook {
+  PseudoTerminal* far = nullptr;
+  std::atomic<int> calls{0};
+
+  static int64_t Run(int64_t, int64_t, void* user) {
+    auto* self = static_cast<ArrivalDuringTheHook*>(user);
+    if (self->calls++ == 0) {
+      self->far->Send("c");
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return 0;
+  }
+};
+
 using SerialHooks = SerialFixture;
 
 TEST_F(SerialHooks, ArrivingCharactersCallTheHookUntilItIsReplaced) {
@@ -49,6 +67,12 @@ TEST_F(SerialHooks, ArrivingCharactersCallTheHookUntilItIsReplaced) {
   Far().Send("b");
   ASSERT_TRUE(Eventually([&] { return second.count > 0; }));
   EXPECT_EQ(first.count, unhooked);
+
+  ArrivalDuringTheHook third;
+  third.far = &Far();
+  ASSERT_EQ(CodesOf(manager_->Hook(kHook, &ArrivalDuringTheHook::Run, &third)), kNoError);
+  Far().Send("b");
+  EXPECT_TRUE(Eventually([&] { return third.calls == 2; }));
 }
 
 TEST_F(SerialHooks, HookOfAPortAddressedInBits16To23) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/os/serial/serial.h"
@@ -145,6 +146,10 @@ TEST_F(SerialTransfers, LineErrorsAreReportedFirstOneFirstAndCleared) {
     EXPECT_EQ(Inquire(kReadComplete, &count), kNoError);
     EXPECT_EQ(count, 2);
   }
+  // A handle that no longer answers as a port cannot give its error word either.
+  const os::Handle port = std::exchange(record.port_, record.write_.hEvent);
+  EXPECT_EQ(Control(kWrite, Address("x")), Codes(4339, 4));
+  record.port_ = port;
 }
 
 }  // namespace
