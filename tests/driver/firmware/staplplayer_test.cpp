@@ -37,14 +37,14 @@ std::string Script(const std::string& body) {
 TEST(StaplPlayer, CapturesTheCountAndTheRequestedIdcode) {
   CBoardJtagPort port(nullptr);
   const std::string body =
-      "PRINT \"Nombre device: \", 3;"
-      "PRINT \"Numero du device: \", 3, \" Id code: \", 7;"
+      "PRINT \"Nombre device: \", 9;"
+      "PRINT \"Numero du device: \", 9, \" Id code: \", 7;"
       "PRINT \"Numero du device: \", 1, \" Id code: \", 123;";
-  PlayerResult r = Play(Script(body), 3);
+  PlayerResult r = Play(Script(body), 9);
   EXPECT_EQ(r.result, 0);
-  EXPECT_EQ(r.count, 3);
+  EXPECT_EQ(r.count, 9);
   EXPECT_EQ(r.value, 123u);
-  r = Play(Script(body), 1);  // 3 - 1 + 1 = device 3
+  r = Play(Script(body), 1);  // 9 - 1 + 1 = device 9
   EXPECT_EQ(r.value, 7u);
   r = Play(Script("PRINT \"Nombre device: \", 2; PRINT \"Numero du device: 1 Id code: \", -5;"), 2);
   EXPECT_EQ(r.value, static_cast<uint32_t>(-5));
@@ -176,6 +176,11 @@ TEST(StaplPortHost, VectorSignals) {
   capture[0] = 0;
   EXPECT_EQ(host.StaplVectorIo(3, allOut, data, capture), 3);
   EXPECT_EQ(capture[0], 0);
+  // Two rows of different pins: one driven, the other read back.
+  const char* config[] = {"CONF_DONE", "NSTATUS"};
+  EXPECT_EQ(host.StaplVectorMap(2, config), 2);
+  EXPECT_EQ(host.StaplVectorIo(2, direction, data, capture), 2);
+  EXPECT_EQ(capture[0], 0b010);
   EXPECT_EQ(host.StaplSetFrequency(1000000), 0);
 }
 

@@ -103,6 +103,7 @@ TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
        "Register length [2000000000] exceeds [1048576] bits"},
       {"ISC_ADDRESS[6]", "ISC_ADDRESS[99999999999]", "Register length [99999999999] exceeds"},
       {"D : (5, 6)", "D : (5)", "incomplete vector mapping (only 1 of 2 specified)"},
+      {"\"1\";", "\"Z\";", "[0000000100100011010001010110011Z] must contain only chars [01xX]"},
   };
   for (const Case& c : cases) {
     Parsed parsed = ParseText(Replace(ExampleBsdl(), c.from, c.to));

@@ -83,6 +83,13 @@ TEST(FrontEnd, MissingInputPrintsTheUsageAndStops) {
   EXPECT_TRUE(port.Saw("Usage:\n  rurura [options] -i <command file>"));
   EXPECT_TRUE(port.Saw("        =>  32: display ACTION repeat count"));
   EXPECT_TRUE(port.Saw("  -skip_exit_on_error = process other devices even on flow exit_on_error"));
+  for (const char* option :
+       {"-bsdlwarnings", "-checkinpfiles", "-checkbsdl <BSDL file>", "-continue_on_fail",
+        "-min0clk", "-nobufread", "-no_fwrite", "-nomemiscdata", "-readbufsize N",
+        "-writebufsize N", "-xopt N", "-xshowallopts", "-xshowcmdfileopts", "-l <log file>", "-m [",
+        "-maxbiterr N", "-o <output file>", "-skip_error_proc"}) {
+    EXPECT_TRUE(port.Saw("\n  " + std::string(option))) << option;
+  }
   EXPECT_TRUE(port.Saw("*** Program stopped at"));
   EXPECT_EQ(port.failure_, 1u);
 

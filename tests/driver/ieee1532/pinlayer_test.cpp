@@ -97,22 +97,25 @@ class RecordingRegister : public zor::jtag::IJtagRegisterAccess {
 };
 
 // TMS and TDI never change in the write that raises TCK, and a long shift takes two writes a
-// clock: one for the rising edge, one for the falling edge with the next bit's data.
+// clock: one for the rising edge, one for the falling edge with the next bit's data. A capture of
+// one batch is played in one pass: as many writes as the shift without capture.
 TEST_F(PinLayer, DataSettlesBeforeEachRisingEdgeInTwoWritesAClock) {
   Use(boardsim::ParseChainJson(
-      R"({"devices": [{"name": "wide", "irLength": 4, "boundaryLength": 4096}]})"));
+      R"({"devices": [{"name": "wide", "irLength": 4, "boundaryLength": 65534}]})"));
   RecordingRegister recording(*chain_);
   zor::firmware::CBoardJtagPort port(&recording);
-  std::string pattern(4096, '0');
+  std::string pattern(65534, '0');
   for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = (i * 2654435761u >> 9) & 1 ? '1' : '0';
   TapReset(true);
   TapShiftString(kTapInstructionRegister, 4, "0010", nullptr, false, false);  // SAMPLE
   const uint64_t clocksBefore = chain_->ClockCount();
   const size_t writesBefore = recording.Writes().size();
   std::string captured;
-  TapShiftString(kTapDataRegister, 4096, pattern.c_str(), nullptr, false, false);
-  TapShiftString(kTapDataRegister, 4096, pattern.c_str(), &captured, true, false);
+  TapShiftString(kTapDataRegister, 65534, pattern.c_str(), nullptr, false, false);
+  const size_t shiftWrites = recording.Writes().size() - writesBefore;
+  TapShiftString(kTapDataRegister, 65534, pattern.c_str(), &captured, true, false);
   EXPECT_EQ(captured, pattern);
+  EXPECT_EQ(recording.Writes().size() - writesBefore, 2 * shiftWrites);
 
   const uint32_t data = zor::jtag::kRegisterTms | zor::jtag::kRegisterTdi;
   const std::vector<uint32_t>& writes = recording.Writes();

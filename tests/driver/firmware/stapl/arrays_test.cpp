@@ -180,6 +180,14 @@ TEST(StaplArrays, LineOrientedInitialisers) {
   ASSERT_EQ(run.rc, kStaplSuccess) << run.errorLine;
   // Line-oriented data are in text order: the first value is bit 0.
   EXPECT_EQ(run.messages, (std::vector<std::string>{"11 241 12 207 4"}));
+  // A run's letter is one of five in its group; the letter after a group starts no run.
+  const std::pair<const char*, int> runs[] = {
+      {"E00004", kStaplSuccess},      {"M00004", kStaplSuccess},
+      {"U000040", kStaplSuccess},     {"F000004", kStaplSyntaxError},
+      {"N000004", kStaplSyntaxError}, {"V0000040", kStaplSyntaxError}};
+  for (const auto& [data, rc] : runs) {
+    EXPECT_EQ(bench.Run(std::string("BOOLEAN R[4] = RLC ") + data + ";\nEXIT 0;\n").rc, rc) << data;
+  }
 }
 
 }  // namespace
