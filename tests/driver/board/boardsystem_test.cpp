@@ -105,6 +105,20 @@ TEST_F(BoardSystemTest, EachLogSwitchTurnsOnItsOwnCategory) {
   EXPECT_FALSE(log->IsCategoryEnabled(0));
   board_->SetAllocationSetting(28, 0);
   board_->SetAllocationSetting(48, 0);
+  // Each switch alone: its category, and none of the others.
+  const std::pair<size_t, int> switches[] = {
+      {28, 12}, {84, 8}, {44, 0}, {36, 11}, {40, 1},   {76, 6},   {88, 9},   {52, 4},
+      {80, 10}, {92, 7}, {48, 2}, {96, 13}, {100, 18}, {124, 17}, {128, 19}, {196, 23}};
+  for (const auto& [offset, category] : switches) {
+    foundation::CLog::Release();
+    board_->SetAllocationSetting(offset, 1);
+    auto one = Make();
+    for (const auto& [other, otherCategory] : switches) {
+      EXPECT_EQ(foundation::CLog::Instance()->IsCategoryEnabled(otherCategory), other == offset)
+          << offset << " " << otherCategory;
+    }
+    board_->SetAllocationSetting(offset, 0);
+  }
 }
 
 TEST_F(BoardSystemTest, ChannelCountFollowsTheCapabilities) {

@@ -193,14 +193,14 @@ zor::kernel::ErrorTriple BoardClient::SysControl(uint64_t type, uint64_t value) 
 }
 
 zor::kernel::ErrorTriple BoardClient::DigControl(const zor::kernel::DigChannelRecord& record,
-                                                 uint64_t type, uint64_t value) {
+                                                 uint64_t type, uint64_t value, uint32_t function) {
   auto r = std::make_unique<zor::kernel::DigChannelRequest>();
   std::memset(r.get(), 0, sizeof(*r));
   r->header = Header();
   r->record = record;
   r->type = type;
   r->value = value;
-  Send(zor::kernel::kDigControl, *r);
+  Send(function, *r);
   return r->header.status;
 }
 

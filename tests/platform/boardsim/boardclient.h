@@ -96,8 +96,9 @@ class BoardClient {
                                                      uint64_t objectId = 0);
   uint64_t SysRequest(uint64_t word, zor::kernel::ErrorTriple* status = nullptr);
   zor::kernel::ErrorTriple SysControl(uint64_t type, uint64_t value);
+  // A control, or another request of the channel's type and value (the hook enables).
   zor::kernel::ErrorTriple DigControl(const zor::kernel::DigChannelRecord& record, uint64_t type,
-                                      uint64_t value);
+                                      uint64_t value, uint32_t function = zor::kernel::kDigControl);
   uint64_t DigInquire(const zor::kernel::DigChannelRecord& record, uint64_t type,
                       zor::kernel::ErrorTriple* status = nullptr);
 

@@ -70,6 +70,13 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
   const auto* band0 = reinterpret_cast<const uint8_t*>(r.hostAddress[0]);
   EXPECT_EQ(band0[40 * 100 + 30], boardsim::PatternLuma(board.FrameCount(0), 30, 40));
   os::CloseHandle(event);
+  // A band named on one side only: every band moves.
+  boardtest::HostImage copy(100, 50, 3);
+  auto out = Transfer(r.kernelHandle, copy, 0, 100, 50);
+  out->destBand = 16;
+  client.Send(zor::kernel::kBufTransfer, *out);
+  ASSERT_EQ(out->header.status.errorSet, 0);
+  for (int band = 0; band < 3; ++band) EXPECT_EQ(copy.At(30, 40, band), band0[40 * 100 + 30]);
 
   zor::kernel::BufHandleRequest free{};
   free.header = client.Header();

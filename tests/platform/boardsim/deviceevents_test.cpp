@@ -52,23 +52,23 @@ TEST_F(DeviceEventsTest, SeveralWaitsOfATypeCompleteOnePerEventInOrder) {
 
 TEST_F(DeviceEventsTest, TestEventsRespectTheDriversHookEnables) {
   auto record = client.AllocDigitizer(0);
-  auto wait = client.WaitDeviceEvent(kUserHook20);
   zor::kernel::BoardEventPayload payload{};
   payload.size = zor::kernel::kBoardEventSize;
   payload.ioSource = 0x81000;
-  EXPECT_FALSE(board.RaiseEvent(kUserHook20, payload));
-  EXPECT_FALSE(wait->IsDone());
-
-  auto enable = std::make_unique<zor::kernel::DigChannelRequest>();
-  std::memset(enable.get(), 0, sizeof(*enable));
-  enable->header = client.Header();
-  enable->record = record;
-  enable->type = 20;
-  enable->value = zor::kernel::kHookEnable;
-  client.Send(zor::kernel::kDigChannelInit, *enable);
-  EXPECT_TRUE(board.RaiseEvent(kUserHook20, payload));
-  ASSERT_TRUE(wait->IsDone());
-  EXPECT_EQ(Payload(*wait).ioSource, 0x81000u);
+  // Each hook type that the driver enables, with its events' base.
+  const std::pair<uint64_t, uint64_t> hooks[] = {{20, kUserHook20}, {21, 0x100D0000},
+                                                 {22, 0x100E0000},  {5315, 0x10110000},
+                                                 {9, 0x100B0000},   {5300, 0x10120000}};
+  for (const auto& [hook, base] : hooks) {
+    SCOPED_TRACE(hook);
+    auto wait = client.WaitDeviceEvent(base);
+    EXPECT_FALSE(board.RaiseEvent(base, payload));
+    EXPECT_FALSE(wait->IsDone());
+    client.DigControl(record, hook, zor::kernel::kHookEnable, zor::kernel::kDigChannelInit);
+    EXPECT_TRUE(board.RaiseEvent(base, payload));
+    ASSERT_TRUE(wait->IsDone());
+    EXPECT_EQ(Payload(*wait).ioSource, 0x81000u);
+  }
 
   // Watched but nobody waiting: the event waits for the next request.
   EXPECT_TRUE(board.RaiseEvent(kUserHook20, payload));

@@ -173,6 +173,17 @@ TEST(FrameWriterTest, WindowDecimationAndFlips) {
   Image flipped(640, 480);
   boardsim::WriteFrame(decoder, 5, window, flipped.target);
   EXPECT_EQ(flipped.At(300, 0), boardsim::PatternLuma(5, 300, 479));
+  // Mirrored, the digits too: each column is the unflipped frame's column from the other side.
+  window = {};
+  window.flipX = true;
+  Image mirrored(640, 480), straight(640, 480);
+  boardsim::WriteFrame(decoder, 5, window, mirrored.target);
+  boardsim::WriteFrame(decoder, 5, FullWindow(), straight.target);
+  int wrong = 0;
+  for (uint64_t y = 0; y < 32; ++y) {
+    for (uint64_t x = 0; x < 640; ++x) wrong += mirrored.At(x, y) != straight.At(639 - x, y);
+  }
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST(FrameWriterTest, WideAndPackedPixels) {

@@ -13,6 +13,10 @@ namespace {
 
 constexpr uint64_t kDefault = 0x10000000;
 constexpr uint64_t kFrameStart = 0x10090000;
+constexpr uint64_t kFrameEnd = 0x100A0000;
+constexpr uint64_t kTriggerState = 4200;
+constexpr uint64_t kTriggerEnabled = static_cast<uint64_t>(-9997);
+constexpr uint64_t kSoftwareTrigger = 1;
 
 struct GrabTest : testing::Test {
   GrabTest() {
@@ -153,6 +157,23 @@ TEST_F(GrabTest, SingleGrabWritesTheFrameAndSignalsTheEvent) {
   EXPECT_EQ(PendingGrabs(), 0u);
 }
 
+// With the trigger on, frames without a trigger end as every frame does and reach no grab; a
+// trigger gives the grab the next frame.
+TEST_F(GrabTest, WithTheTriggerOnAGrabWaitsForATrigger) {
+  auto record = client.AllocDigitizer(0);
+  ASSERT_EQ(client.DigControl(record, kTriggerState, kTriggerEnabled).errorSet, 0);
+  boardtest::HostImage image(64, 48);
+  ASSERT_EQ(SendGrab(record, image)->waitInUserMode, 1u);
+  for (int frame = 0; frame < 3; ++frame) {
+    ASSERT_TRUE(client.WaitDeviceEvent(kFrameEnd)->WaitFor(2000)) << frame;
+  }
+  EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_TIMEOUT);
+  EXPECT_EQ(PendingGrabs(), 1u);
+  EXPECT_EQ(client.DigControl(record, kTriggerState, kSoftwareTrigger).errorSet, 0);
+  ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
+  EXPECT_EQ(PendingGrabs(), 0u);
+}
+
 // Frames 40 us apart: the thread that asks for a grab writes its frame while the frame comes in.
 // The grab is done on return and not before its frame's end, and the frame's events are numbered
 // as every frame's are, whether anyone waits for them or not.
@@ -237,6 +258,13 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
   grab->buffer.descriptor.hostAddress[0] = 0;
   client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(grab->header.status.code, 4326u);
+  EXPECT_EQ(grab->waitInUserMode, 0u) << "a refused grab is not queued";
+  grab = client.MakeGrab(record, image, registration);
+  grab->buffer.skipX = 16;
+  client.Send(zor::kernel::kDigGrab, *grab);
+  EXPECT_EQ(grab->header.status.code, 4300u);
+  EXPECT_EQ(grab->header.status.subCode, 2u);
+  EXPECT_EQ(grab->waitInUserMode, 0u);
   grab = client.MakeGrab(record, image, registration + 1000);
   client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(grab->header.status.code, 4300u);

@@ -164,6 +164,11 @@ TEST_F(SystemTest, TypesOfTheUserModeLayersAreNotServed) {
   client.SysRequest(2372, &status);
   EXPECT_EQ(status.code, 4300u);
   EXPECT_EQ(status.subCode, 3u);
+  // A type of the user-mode layers is theirs whatever the system.
+  for (uint64_t type : {4701ull + (3 << 16), 0x80001000ull}) {
+    client.SysRequest(type, &status);
+    EXPECT_EQ(status.code, 4310u) << type;
+  }
 }
 
 TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {

@@ -39,9 +39,13 @@ TEST(DcfRegisterTable, LaysOutInfoWordsAndDecoderRegisters) {
   EXPECT_EQ(FindDcfRow(L"INFO_Q_GRAB_EXPOSURE_3_TRIGGER_SOURCE")->position, 4u * 79);
   EXPECT_EQ(table[166].kind, kDcfKindEnd);
   EXPECT_EQ(FindDcfRow(L"LAST_REGISTER"), nullptr);
-  // Every key finds its own row: no name stands for two places.
+  // Every key finds its own row, and the places grow row by row: no name stands for two places,
+  // no place for two names.
   for (size_t row = 0; row + 1 < table.size(); ++row) {
     EXPECT_EQ(FindDcfRow(table[row].name), &table[row]) << row;
+  }
+  for (size_t row = 1; row + 1 < table.size(); ++row) {
+    EXPECT_GT(table[row].position, table[row - 1].position) << row;
   }
 }
 

@@ -165,21 +165,28 @@ QINT64 OnIo(QINT64, QID event, void* user) {
   return 0;
 }
 
+// Each hook type whose events the board sends only while enabled, with its events' base.
 TEST_F(DigitizerHooks, IoEventsAreEnabledOnTheBoardWhileHooked) {
   const QID digitizer = Digitizer(L"Q_NTSC", 1);
   kernel::BoardEventPayload payload{};
   payload.size = kernel::kBoardEventSize;
   payload.ioState = 0x5A;
-  EXPECT_FALSE(SimBoard().RaiseEvent(0x100C0000 | 1, payload)) << "not enabled before the hook";
-  IoSeen seen;
-  QdigHookFunction(digitizer, 20, &OnIo, &seen);
-  ASSERT_EQ(ErrorCode(), 0);
-  ASSERT_TRUE(SimBoard().RaiseEvent(0x100C0000 | 1, payload));
-  for (int i = 0; i < 5000 && seen.calls == 0; ++i) os::Sleep(1);
-  EXPECT_EQ(seen.calls, 1);
-  EXPECT_EQ(seen.state, 0x5A);
-  QdigHookFunction(digitizer, 20 + Q_UNHOOK, &OnIo, &seen);
-  EXPECT_FALSE(SimBoard().RaiseEvent(0x100C0000 | 1, payload)) << "disabled again";
+  const std::pair<QINT64, uint64_t> hooks[] = {{20, 0x100C0000}, {21, 0x100D0000},
+                                               {22, 0x100E0000}, {5315, 0x10110000},
+                                               {9, 0x100B0000},  {5300, 0x10120000}};
+  for (const auto& [hookType, base] : hooks) {
+    SCOPED_TRACE(hookType);
+    EXPECT_FALSE(SimBoard().RaiseEvent(base | 1, payload)) << "not enabled before the hook";
+    IoSeen seen;
+    QdigHookFunction(digitizer, hookType, &OnIo, &seen);
+    ASSERT_EQ(ErrorCode(), 0);
+    ASSERT_TRUE(SimBoard().RaiseEvent(base | 1, payload));
+    for (int i = 0; i < 5000 && seen.calls == 0; ++i) os::Sleep(1);
+    EXPECT_EQ(seen.calls, 1);
+    EXPECT_EQ(seen.state, 0x5A);
+    QdigHookFunction(digitizer, hookType + Q_UNHOOK, &OnIo, &seen);
+    EXPECT_FALSE(SimBoard().RaiseEvent(base | 1, payload)) << "disabled again";
+  }
 }
 
 std::atomic<QINT64> g_reported{0};

@@ -490,6 +490,8 @@ TEST_F(DigProcess, WithTheTriggerOnEachTriggerGivesOneFrame) {
   const uint64_t frames = SimBoard().FrameCount(0);
   while (SimBoard().FrameCount(0) < frames + 5) std::this_thread::yield();
   EXPECT_EQ(recorder.calls.load(), 0);
+  // Every buffer of the ring is marked as queued for a grab.
+  for (QID buffer : ring) EXPECT_EQ(QbufInquire(buffer, Q_GRAB_STATE, nullptr), 1);
   QdigControl(digitizer_, kTriggerState, kSoftwareTrigger);
   SimBoard().RaiseTrigger(0);
   ASSERT_TRUE(WaitForCalls(recorder, 2));
