@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <future>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -263,6 +264,16 @@ TEST_F(DriverTest, OpcodesAreNamedAfterTheHostFunctionThatSendsThem) {
     HostInternalInquire(opcode, Q_OPCODE_FUNCTION_NAME, text);
     EXPECT_EQ(text, name) << opcode;
   }
+  // Each host function sends its own opcodes: no name stands for two.
+  std::set<std::wstring> names;
+  for (uint32_t opcode = 0; opcode <= 0xFFFF; ++opcode) {
+    wchar_t text[320] = {};
+    HostInternalInquire(opcode, Q_OPCODE_FUNCTION_NAME, text);
+    if (text[0] != L'\0') {
+      EXPECT_TRUE(names.insert(text).second) << opcode;
+    }
+  }
+  EXPECT_EQ(names.size(), 40u);
 }
 
 }  // namespace

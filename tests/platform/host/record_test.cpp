@@ -92,6 +92,8 @@ TEST_F(RecordTest, ControlsPassIntegersAndDoublesWithTheirTypeCodes) {
   EXPECT_EQ(record.params[1].value.integer, 7002);
   EXPECT_EQ(record.params[2].value.integer, -6);
   QdigFree(digitizer);
+  QsysIoCommand(board_, 0x51, 2, 0x40, 0, nullptr);
+  EXPECT_EQ(Last(zor::hostcommand::kSysIoCommand).params[3].value.integer, 0x51);
 }
 
 TEST_F(RecordTest, BufferAllocationSlotsFollowTheDriversOrder) {

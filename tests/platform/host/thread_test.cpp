@@ -357,7 +357,23 @@ TEST_F(ThreadTest, MailboxDeliversTaggedMessagesInOrder) {
   const QID server = HostObjAlloc(Q_DEFAULT_HOST, Q_HTTP_SERVER, Q_DEFAULT, nullptr);
   EXPECT_NE(server, 0);
   EXPECT_EQ(HostObjInquire(server, Q_HTTP_STATE, nullptr), Q_HTTP_STOP);
+  // A URL not of the form http://host:port, or naming a host beyond ASCII, starts nothing.
+  for (const wchar_t* url :
+       {L"http://localhost", L"https://localhost:0", L"http://:80", L"http://localhost:65536",
+        L"http://localhost:8x", L"http://l\u00f6calhost:0"}) {
+    HostObjControl(server, Q_HTTP_URL, reinterpret_cast<QINT64>(url));
+    HostObjControl(server, Q_HTTP_START, Q_DEFAULT);
+    EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER) << url;
+    EXPECT_EQ(HostObjInquire(server, Q_HTTP_STATE, nullptr), Q_HTTP_STOP);
+  }
   HostObjFree(server);
+  // Objects belong to a system the host knows, and go with it.
+  EXPECT_EQ(HostObjAlloc(0x12345, Q_MAILBOX, 2048, nullptr), 0);
+  ASSERT_NE(AllocBoard(), 0);
+  EXPECT_NE(HostObjAlloc(board_, Q_MAILBOX, 2048, nullptr), 0);
+  QsysFree(board_);
+  board_ = 0;
+  EXPECT_EQ(CountObjects(Q_MAILBOX), 0);
 }
 
 // What a hook on another thread uses: freed by the test right after the hook is removed.

@@ -264,6 +264,12 @@ TEST_F(WebServerTest, AnswersOnlyItsOwnNamesAndPage) {
        std::vector<std::string>{"localhost:" + port, "LocalHost:" + port, "127.0.0.1:" + port}) {
     EXPECT_EQ(RawWebClient(port_).Get("/", host), 200) << host;
   }
+  // HEAD gives the page's length and none of its bytes.
+  RawWebClient head(port_);
+  head.Send("HEAD / HTTP/1.1\r\nHost: " + host_ + "\r\nConnection: close\r\n\r\n");
+  const std::string headReply = head.ReadRest();
+  EXPECT_NE(headReply.find("Content-Length: 20\r\n"), std::string::npos) << headReply;
+  EXPECT_EQ(headReply.substr(headReply.size() - 4), "\r\n\r\n") << headReply;
   for (const std::string& host :
        std::vector<std::string>{"attacker.example:" + port, "localhost", "127.0.0.1",
                                 "localhost:" + std::to_string(port_ + 1), "localhost:" + port + "x",
