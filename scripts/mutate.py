@@ -27,7 +27,8 @@ scripts/mutations/equivalents.txt are reported with their reason and not run. Th
 (default build/mutation/generated-report.txt) gives per area the mutants generated, built,
 killed, survived and equivalent, and the time, then each survivor with its change.
 
--j 3 runs three copies side by side (the machine is shared: at most 3). The verdicts are kept
+-j 3 runs three copies side by side (the machine is shared: at most 3), sharing 3 build and
+test jobs; ZOR_MUTATION_JOBS=N gives them N on a machine of their own. The verdicts are kept
 (build/mutation/verdicts.tsv, generated-verdicts.tsv), so that a rerun of the survivors
 completes the report. Not part of CI: it is slow.
 

@@ -19,7 +19,8 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 WORK = os.path.join(ROOT, "build", "mutation")
-BUILD_JOBS = 3
+# Build and test jobs of all copies together: 3 on a shared machine, more on one of its own.
+BUILD_JOBS = int(os.environ.get("ZOR_MUTATION_JOBS", "3"))
 TIMED_OUT = "timed out"
 CONFIGURE = {
     "asan": ["-DCMAKE_BUILD_TYPE=Debug", "-DZOR_SANITIZE=ON"],
