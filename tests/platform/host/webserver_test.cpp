@@ -419,6 +419,8 @@ TEST_F(WebServerTest, ClosesAClientThatLeavesItsRepliesUnread) {
   // Nothing read yet: the server ends the client on its own, and says why after the replies.
   EXPECT_TRUE(echo_.WaitEnded(1));
   ExpectGoodClientServed();
+  // The replies it was not yet sent went back to the budget at once, not when its session ends.
+  EXPECT_LT(ClientBytes(server_), size_t{1} << 20);
   size_t received = 0;
   const auto closing = reader.ReadUntilClose(&received);
   ASSERT_TRUE(closing.has_value()) << "no close frame";
