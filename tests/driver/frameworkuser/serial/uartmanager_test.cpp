@@ -28,6 +28,8 @@ TEST(SerialPortList, KeepsAtMost256PortsInTheGivenOrder) {
   for (int i = 1; i <= 300; ++i) names.push_back(L"COM" + std::to_wstring(i));
   CUartManager manager(names);
   EXPECT_EQ(manager.PortCount(), 256u);
+  EXPECT_FALSE(manager.IsOpenedPort(255));
+  EXPECT_FALSE(manager.IsOpenedPort(kMaxUartPorts));
 }
 
 TEST(SerialTypes, TellSerialTypesAndHooksFromOthers) {

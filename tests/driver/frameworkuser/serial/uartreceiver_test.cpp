@@ -1,3 +1,5 @@
+#include "driver/frameworkuser/serial/uartreceiver.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -94,6 +96,7 @@ uint32_t HandleCount() {
 }
 
 TEST_F(SerialHooks, ClosingStopsTheReceiveThreadAndOpeningStartsOne) {
+  EXPECT_TRUE(UartReceiver().Finished()) << "a receiver never started has no thread to wait for";
   HookCalls calls;
   const size_t before = ThreadCount();
   const uint32_t handles = HandleCount();
