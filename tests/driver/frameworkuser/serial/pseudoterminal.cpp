@@ -84,8 +84,13 @@ void Echo::Run() {
 size_t ThreadCount() {
   // ThreadSanitizer starts a thread of its own with the process's first thread: have it
   // running before the first count, so that counts before and after a test compare.
+  // The kernel lists a joined thread a moment longer: the first count waits until it is gone.
   static const bool started = [] {
-    std::thread([] {}).join();
+    pid_t tid = 0;
+    std::thread([&tid] { tid = gettid(); }).join();
+    const auto ended = std::filesystem::path("/proc/self/task") / std::to_string(tid);
+    while (std::filesystem::exists(ended))
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
   }();
   (void)started;
