@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "platform/os/serial/serial_port.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/event_signal.h"
 
@@ -128,6 +129,9 @@ void DeviceFile::Closed() {
     closed_ = true;
   }
   Cancel(std::thread::id());
+  // A thread still finishing a call may hold this file a while longer; the port must not wait
+  // for it, or an opener right after the close is refused.
+  if (serial != nullptr) serial->Close();
 }
 
 bool DeviceFile::AddPending(const std::shared_ptr<Request>& request) {

@@ -45,8 +45,14 @@ void StoreMask(IoRequest& request, uint32_t events) {
 PortCore::PortCore(int fd, int wakeFd) : fd_(fd), wakeFd_(wakeFd) {}
 
 PortCore::~PortCore() {
-  close(fd_);
+  if (fd_ >= 0) close(fd_);
   close(wakeFd_);
+}
+
+void PortCore::ReleaseLine() {
+  std::lock_guard lock(mutex_);
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
 }
 
 uint32_t PortCore::LoadState() {

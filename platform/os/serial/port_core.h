@@ -25,6 +25,8 @@ class PortCore {
   // The I/O thread's loop; returns once Stop was called.
   void Run();
   void Stop();
+  // Once the I/O thread has ended: closes the line, so that the next opener may have it.
+  void ReleaseLine();
 
   void AddRead(std::shared_ptr<IoRequest> request);
   void AddWrite(std::shared_ptr<IoRequest> request);
@@ -59,7 +61,8 @@ class PortCore {
   Clock::time_point ReadDeadline(uint32_t size) const;
   Clock::time_point WriteDeadline(uint32_t size) const;
 
-  const int fd_;
+  // -1 once released; changed only under mutex_ after the I/O thread ended.
+  int fd_;
   const int wakeFd_;
   std::mutex mutex_;
   bool stopped_ = false;

@@ -39,15 +39,20 @@ std::shared_ptr<SerialPort> SerialPort::Open(const std::wstring& name, uint32_t*
 SerialPort::SerialPort(std::shared_ptr<PortCore> core)
     : core_(std::move(core)), thread_([core = core_] { core->Run(); }) {}
 
-SerialPort::~SerialPort() {
+SerialPort::~SerialPort() { Close(); }
+
+void SerialPort::Close() {
   core_->Stop();
-  // The last reference may drop on the I/O thread itself, while it
-  // completes a request; it then ends on its own.
-  if (thread_.get_id() == std::this_thread::get_id()) {
-    thread_.detach();
-  } else {
-    thread_.join();
+  if (thread_.joinable()) {
+    // The last reference may drop on the I/O thread itself, while it
+    // completes a request; it then ends on its own.
+    if (thread_.get_id() == std::this_thread::get_id()) {
+      thread_.detach();
+    } else {
+      thread_.join();
+    }
   }
+  core_->ReleaseLine();
 }
 
 void SerialPort::Control(std::shared_ptr<IoRequest> request) { core_->Control(std::move(request)); }

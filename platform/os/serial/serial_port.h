@@ -19,6 +19,10 @@ class SerialPort : public Device {
   explicit SerialPort(std::shared_ptr<PortCore> core);
   ~SerialPort() override;
 
+  // Ends the I/O thread and frees the line for the next opener; calls still running on the
+  // port fail from here on.
+  void Close();
+
   void Control(std::shared_ptr<IoRequest> request) override;
   void Read(std::shared_ptr<IoRequest> request) override;
   void Write(std::shared_ptr<IoRequest> request) override;

@@ -18,7 +18,10 @@
 
 #include "platform/os/core/error.h"
 #include "platform/os/device/device.h"
+#include "platform/os/device/device_file.h"
 #include "platform/os/registry/registry.h"
+#include "platform/os/serial/port_core.h"
+#include "platform/os/serial/serial_port.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
 #include "tests/support/processfacts.h"
@@ -403,7 +406,18 @@ TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
   EXPECT_FALSE(SetCommState(port_, nullptr));
   EXPECT_FALSE(GetCommState(port_, nullptr));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-  // The port can be opened again once closed, and after an open that ran out of descriptors.
+  // The port can be opened again once closed, even while a call still running on another
+  // thread holds the closed handle's file, and after an open that ran out of descriptors.
+  {
+    DCB line;
+    ASSERT_TRUE(GetCommState(port_, &line));
+    const auto inCall = detail::Lookup<detail::DeviceFile>(port_);
+    ASSERT_TRUE(CloseHandle(port_));
+    port_ = CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0);
+    ASSERT_NE(port_, INVALID_HANDLE_VALUE);
+    // Its calls no longer reach the line that the new opener has.
+    EXPECT_NE(inCall->serial->core().SetState(line), ERROR_SUCCESS);
+  }
   ASSERT_TRUE(CloseHandle(port_));
   rlimit saved{};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);

@@ -144,7 +144,8 @@ TEST_F(SerialHooks, AHookMayUseCloseAndReopenItsOwnPort) {
   ASSERT_EQ(CodesOf(manager_->Hook(kHook, &SelfServingHook::Run, &hook)), kNoError);
   for (int round = 1; round <= 3; ++round) {
     Far().Send("q");
-    ASSERT_TRUE(Eventually([&] { return hook.calls >= round; }));
+    ASSERT_TRUE(Eventually([&] { return hook.calls >= round; }))
+        << hook.failures << " calls of the hook failed";
   }
   EXPECT_EQ(hook.failures, 0);
   ASSERT_EQ(CodesOf(manager_->Hook(kUnhook, nullptr, nullptr)), kNoError);
