@@ -11,7 +11,7 @@ def fault_summary(faults, results, title):
     """The hand-written faults' table by layer; results maps a fault's id to (verdict, detail)."""
     table = collections.OrderedDict()
     for fault in faults:
-        table.setdefault(fault["layer"], collections.Counter())[results[fault["id"]][0]] += 1
+        table.setdefault(fault.layer, collections.Counter())[results[fault.id][0]] += 1
     total = sum(table.values(), collections.Counter())
     lines = ["", f"{title}:", f"{'layer':14} {'faults':>6} " + " ".join(f"{c:>15}" for c in FAULT_COLUMNS)]
     for layer, counts in list(table.items()) + [("all", total)]:
@@ -20,7 +20,7 @@ def fault_summary(faults, results, title):
     if judged:
         lines.append(f"killed {total['killed']} of {judged} non-equivalent faults that ran "
                      f"({100 * total['killed'] / judged:.1f} %)")
-    survivors = [f["id"] for f in faults if results[f["id"]][0] not in ("killed", "equivalent")]
+    survivors = [f.id for f in faults if results[f.id][0] not in ("killed", "equivalent")]
     if survivors:
         lines.append("to look at: " + " ".join(survivors))
     return "\n".join(lines)
