@@ -45,7 +45,7 @@ void StoreMask(IoRequest& request, uint32_t events) {
 PortCore::PortCore(int fd, int wakeFd) : fd_(fd), wakeFd_(wakeFd) {}
 
 PortCore::~PortCore() {
-  if (fd_ >= 0) close(fd_);
+  ReleaseLine();
   close(wakeFd_);
 }
 

@@ -25,7 +25,8 @@ class PortCore {
   // The I/O thread's loop; returns once Stop was called.
   void Run();
   void Stop();
-  // Once the I/O thread has ended: closes the line, so that the next opener may have it.
+  // Once the I/O thread has ended: closes the line, so that the next opener may have it; again
+  // does nothing.
   void ReleaseLine();
 
   void AddRead(std::shared_ptr<IoRequest> request);
