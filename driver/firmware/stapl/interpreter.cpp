@@ -1,11 +1,10 @@
-// CStaplInterpreter's statement loop, keyword dispatch and symbol scopes.
+// CStaplInterpreter's statement loop and symbol scopes.
 #include "driver/firmware/stapl/interpreter.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <new>
-#include <optional>
 #include <stdexcept>
 
 #include "driver/firmware/stapl/staplexecute.h"
@@ -14,72 +13,6 @@
 #include "driver/foundation/asciitext.h"
 
 namespace zor::firmware {
-
-namespace {
-
-enum Keyword {
-  kNone,
-  kAction,
-  kBoolean,
-  kCall,
-  kCrc,
-  kData,
-  kDrscan,
-  kDrstop,
-  kEnddata,
-  kEndproc,
-  kExit,
-  kExport,
-  kFor,
-  kFrequency,
-  kGoto,
-  kIf,
-  kInteger,
-  kIrscan,
-  kIrstop,
-  kLet,
-  kNext,
-  kNote,
-  kPadding,
-  kPop,
-  kPostdr,
-  kPostir,
-  kPredr,
-  kPreir,
-  kPrint,
-  kProcedure,
-  kPush,
-  kRem,
-  kReturn,
-  kState,
-  kTrst,
-  kVector,
-  kVmap,
-  kWait,
-};
-
-constexpr std::string_view kKeywords[] = {
-    "ACTION",  "BOOLEAN", "CALL",   "CRC",   "DATA",      "DRSCAN",  "DRSTOP", "ENDDATA",
-    "ENDPROC", "EXIT",    "EXPORT", "FOR",   "FREQUENCY", "GOTO",    "IF",     "INTEGER",
-    "IRSCAN",  "IRSTOP",  "LET",    "NEXT",  "NOTE",      "PADDING", "POP",    "POSTDR",
-    "POSTIR",  "PREDR",   "PREIR",  "PRINT", "PROCEDURE", "PUSH",    "REM",    "RETURN",
-    "STATE",   "TRST",    "VECTOR", "VMAP",  "WAIT",
-};
-
-// The leading letters of the statement; a word of ten or more letters is no keyword.
-int FindKeyword(std::string_view statement, size_t* length) {
-  size_t n = 0;
-  while (n < statement.size() && std::isalpha(static_cast<unsigned char>(statement[n]))) ++n;
-  *length = n;
-  if (n >= 10) return kNone;
-  const std::string_view word = statement.substr(0, n);
-  for (size_t i = 0; i < std::size(kKeywords); ++i) {
-    if (kKeywords[i] == word) return static_cast<int>(i) + 1;
-  }
-  return kNone;
-}
-
-}  // namespace
 
 CStaplInterpreter::CStaplInterpreter(IStaplHost& host, const char* action,
                                      const char* const* initList)
@@ -117,10 +50,13 @@ int CStaplInterpreter::RunStatements(size_t stopDepth, bool nested) {
 
 int CStaplInterpreter::ExecuteStatement() {
   size_t length = 0;
-  const int keyword = FindKeyword(statement_, &length);
+  const Statement* statement = FindStatement(statement_, &length);
   int rc;
   try {
-    rc = Dispatch(keyword, std::string_view(statement_).substr(keyword == kNone ? 0 : length));
+    // A line that starts with no keyword is an assignment.
+    rc = statement == nullptr
+             ? DoImplicitAssignment(statement_)
+             : RunStatement(*statement, std::string_view(statement_).substr(length));
   } catch (const std::bad_alloc&) {
     rc = kStaplOutOfMemory;
   } catch (const std::length_error&) {
@@ -130,176 +66,9 @@ int CStaplInterpreter::ExecuteStatement() {
   return rc;
 }
 
-// A statement runs in the group that its keyword belongs to; a line that starts with no
-// keyword is an assignment.
-int CStaplInterpreter::Dispatch(int keyword, std::string_view rest) {
-  for (const StatementGroup group :
-       {&CStaplInterpreter::RunStructureStatement, &CStaplInterpreter::RunFlowStatement,
-        &CStaplInterpreter::RunDataStatement, &CStaplInterpreter::RunJtagStatement}) {
-    if (const std::optional<int> rc = (this->*group)(keyword, rest)) return *rc;
-  }
-  return DoImplicitAssignment(rest);
-}
-
-int CStaplInterpreter::RequireVersion(int version) {
-  if (version_ == 0) version_ = version;
-  return version_ == version ? kStaplSuccess : kStaplSyntaxError;
-}
-
-int CStaplInterpreter::ProcedureOnly() const {
-  return version_ == 2 && phase_ != kPhaseProcedure ? kStaplPhaseError : kStaplSuccess;
-}
-
-std::optional<int> CStaplInterpreter::RunStructureStatement(int keyword, std::string_view rest) {
-  int rc = kStaplSuccess;
-  switch (keyword) {
-    case kAction:
-      if ((rc = RequireVersion(2)) != kStaplSuccess) return rc;
-      if (phase_ > kPhaseAction) return kStaplPhaseError;
-      phase_ = kPhaseAction;
-      return DoAction(rest);
-    case kData:
-    case kProcedure:
-      if ((rc = RequireVersion(2)) != kStaplSuccess) return rc;
-      if (phase_ == kPhaseAction) return kStaplActionNotFound;
-      if (phase_ != kPhaseProcedure && (keyword == kProcedure || phase_ != kPhaseData)) {
-        return kStaplPhaseError;
-      }
-      return DeclareBlock(keyword == kData ? StaplKind::kDataBlock : StaplKind::kProcedure, rest,
-                          reader_.StatementStart());
-    case kEnddata:
-    case kEndproc:
-      if (version_ == 0) version_ = 2;
-      return DoReturn(rest);
-    case kNote:
-      if (version_ == 2 && phase_ >= kPhaseAction) return kStaplPhaseError;
-      if (phase_ == kPhaseUnknown) phase_ = kPhaseNote;
-      return kStaplSuccess;
-    case kRem:
-      return kStaplSuccess;
-    case kCrc:
-      // The CRC statement ends the program text; running into it is an error.
-      return kStaplPhaseError;
-    default:
-      return std::nullopt;
-  }
-}
-
-std::optional<int> CStaplInterpreter::RunFlowStatement(int keyword, std::string_view rest) {
-  const int needProcedure = ProcedureOnly();
-  int rc = kStaplSuccess;
-  switch (keyword) {
-    case kCall:
-    case kGoto:
-      if (version_ == 0) version_ = 1;
-      if (needProcedure) return needProcedure;
-      return DoCallOrGoto(rest, keyword == kCall);
-    case kReturn:
-      if ((rc = RequireVersion(1)) != kStaplSuccess) return rc;
-      return DoReturn(rest);
-    case kExit:
-      return needProcedure ? needProcedure : DoExit(rest);
-    case kIf:
-      return needProcedure ? needProcedure : DoIf(rest);
-    case kFor:
-      return needProcedure ? needProcedure : DoFor(rest);
-    case kNext:
-      return needProcedure ? needProcedure : DoNext(rest);
-    default:
-      return std::nullopt;
-  }
-}
-
-std::optional<int> CStaplInterpreter::RunDataStatement(int keyword, std::string_view rest) {
-  const int needProcedure = ProcedureOnly();
-  int rc = kStaplSuccess;
-  switch (keyword) {
-    case kBoolean:
-    case kInteger:
-      if (keyword == kBoolean && version_ == 0) version_ = 1;
-      if (version_ == 2 && phase_ != kPhaseProcedure && phase_ != kPhaseData) {
-        return kStaplPhaseError;
-      }
-      return DoDeclaration(keyword == kBoolean, rest);
-    case kLet:
-      if ((rc = RequireVersion(1)) != kStaplSuccess) return rc;
-      return DoAssignment(rest);
-    case kPush:
-      return needProcedure ? needProcedure : DoPush(rest);
-    case kPop:
-      return needProcedure ? needProcedure : DoPop(rest);
-    case kPrint:
-      return needProcedure ? needProcedure : DoPrint(rest);
-    case kExport:
-      return needProcedure ? needProcedure : DoExport(rest);
-    default:
-      return std::nullopt;
-  }
-}
-
-std::optional<int> CStaplInterpreter::RunJtagStatement(int keyword, std::string_view rest) {
-  int rc = kStaplSuccess;
-  switch (keyword) {
-    case kDrscan:
-    case kIrscan:
-    case kDrstop:
-    case kIrstop:
-    case kPredr:
-    case kPostdr:
-    case kPreir:
-    case kPostir:
-    case kState:
-    case kWait:
-    case kVector:
-    case kVmap:
-      if (const int needProcedure = ProcedureOnly()) return needProcedure;
-      return RunTapStatement(keyword, rest);
-    case kTrst:
-      if (version_ == 0) version_ = 2;
-      if (version_ == 2 && phase_ != kPhaseProcedure) return kStaplPhaseError;
-      return DoWait(rest);
-    case kFrequency:
-      if ((rc = RequireVersion(2)) != kStaplSuccess) return rc;
-      if (phase_ != kPhaseProcedure) return kStaplPhaseError;
-      return DoFrequency(rest);
-    case kPadding:
-      if ((rc = RequireVersion(1)) != kStaplSuccess) return rc;
-      return DoPadding(rest);
-    default:
-      return std::nullopt;
-  }
-}
-
-int CStaplInterpreter::RunTapStatement(int keyword, std::string_view rest) {
-  switch (keyword) {
-    case kDrscan:
-    case kIrscan:
-      return DoScan(keyword == kIrscan, rest);
-    case kDrstop:
-    case kIrstop:
-      return DoStop(keyword == kIrstop, rest);
-    case kPredr:
-    case kPostdr:
-    case kPreir:
-    case kPostir:
-      return DoAmble(keyword == kPreir || keyword == kPostir,
-                     keyword == kPredr || keyword == kPreir, rest);
-    case kState:
-      return DoState(rest);
-    case kWait:
-      return DoWait(rest);
-    case kVector:
-      return DoVector(rest);
-    case kVmap:
-      return DoVmap(rest);
-    default:
-      return kStaplInternalError;
-  }
-}
-
 int CStaplInterpreter::DoImplicitAssignment(std::string_view rest) {
   if (version_ != 2) return kStaplSyntaxError;
-  if (const int needProcedure = ProcedureOnly()) return needProcedure;
+  if (const int rc = ApplyPhaseRule(PhaseRule::kInProcedure); rc != kStaplSuccess) return rc;
   std::string_view text = rest;
   const std::string_view name = staplText::TakeName(text);
   if (name.empty() || name.size() >= CStaplSymbolTable::kMaxName) return kStaplSyntaxError;

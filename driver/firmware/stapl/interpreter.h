@@ -3,7 +3,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,26 +53,34 @@ class CStaplInterpreter : public IStaplSymbolResolver {
   int ReadStatement();
   int RunStatements(size_t stopDepth, bool nested);
   int ExecuteStatement();
-  int Dispatch(int keyword, std::string_view rest);
-  // The statement groups of the language; each answers nothing for a keyword of another group.
-  using StatementGroup = std::optional<int> (CStaplInterpreter::*)(int, std::string_view);
-  // Program structure: ACTION, PROCEDURE and DATA blocks and their ends, NOTE, REM, CRC.
-  std::optional<int> RunStructureStatement(int keyword, std::string_view rest);
-  // Program flow: CALL, GOTO, RETURN, EXIT, IF, FOR, NEXT.
-  std::optional<int> RunFlowStatement(int keyword, std::string_view rest);
-  // Data management: BOOLEAN and INTEGER declarations, LET, PUSH, POP, PRINT, EXPORT.
-  std::optional<int> RunDataStatement(int keyword, std::string_view rest);
-  // Boundary scan: scans, stop states, pre- and post-ambles, STATE, WAIT, TRST, VECTOR, VMAP,
-  // FREQUENCY, PADDING.
-  std::optional<int> RunJtagStatement(int keyword, std::string_view rest);
-  // The boundary-scan statements that STAPL proper runs inside procedures only.
-  int RunTapStatement(int keyword, std::string_view rest);
+  // How a statement's keyword fixes the program's version: a keyword of one version only
+  // implies it when none is fixed yet, or requires it (a syntax error under the other).
+  enum class VersionRule { kAny, kImplies1, kImplies2, kRequires1, kRequires2 };
+  // Where a statement may run: anywhere, inside procedures only (version 2), inside procedures
+  // or data blocks, before the procedures, before the ACTION statements, or as a new block.
+  enum class PhaseRule {
+    kAny,
+    kInProcedure,
+    kInProcedureOrData,
+    kUpToAction,
+    kBeforeAction,
+    kNewProcedure,
+    kNewDataBlock
+  };
+  struct Statement {
+    std::string_view keyword;
+    VersionRule version;
+    PhaseRule phase;
+    int (*run)(CStaplInterpreter& interpreter, std::string_view rest);
+  };
+  static const Statement kStatements[];
+  // statement table (statementtable.cpp)
+  static const Statement* FindStatement(std::string_view statement, size_t* length);
+  int ApplyVersionRule(VersionRule rule);
+  int ApplyPhaseRule(PhaseRule rule) const;
+  int RunStatement(const Statement& statement, std::string_view rest);
   // A STAPL (version 2) assignment without LET: the statement starts with a variable's name.
   int DoImplicitAssignment(std::string_view rest);
-  // The first statement that belongs to one version fixes it; the other version's are errors.
-  int RequireVersion(int version);
-  // Version 2 runs most statements inside procedures only: kStaplPhaseError elsewhere.
-  int ProcedureOnly() const;
   int Evaluate(std::string_view text, int64_t* value, int* type);
   int EvaluateInteger(std::string_view text, int64_t* value);
   int AddSymbol(std::string_view name, StaplKind kind, int64_t value, int32_t position,
