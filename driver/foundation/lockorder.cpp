@@ -128,6 +128,11 @@ constexpr GenICam::LockWatch kNodeMapWatch{&TakingNodeMap, &TookNodeMap, &Left};
 
 }  // namespace
 
+Row RowOf(LockId id) {
+  const Entry& entry = Of(id);
+  return {entry.rank, entry.name, entry.recursive};
+}
+
 void Taking(LockId id, const void* lock) {
   const HeldLocks& held = ThisThread();
   const Entry& taken = Of(id);

@@ -80,6 +80,14 @@ void Taking(LockId id, const void* lock);
 void Took(LockId id, const void* lock);
 void Left(const void* lock);
 
+// A lock's row of the table as the stop message names it.
+struct Row {
+  int rank;
+  const char* name;
+  bool recursive;
+};
+Row RowOf(LockId id);
+
 }  // namespace lockorder
 
 // A lock of the driver with its place in the table. Offers what the wrapped lock offers:

@@ -6,13 +6,19 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <mutex>
+#include <set>
 #include <shared_mutex>
+#include <sstream>
+#include <string>
 #include <type_traits>
+#include <vector>
 
 #include "driver/foundation/mutex.h"
 #include "driver/foundation/queuedlock.h"
 #include "platform/genapi/base/lock.h"
+#include "tests/support/testdata/testdata.h"
 
 namespace zor::foundation {
 namespace {
@@ -151,6 +157,70 @@ TEST(LockOrder, InOrderReenteredTriedAndLeftInAnyOrderPasses) {
   // Everything was left: the first rank may be taken again, then any below it.
   std::lock_guard again(feature);
   std::lock_guard below(channel);
+}
+
+// A lock's name as both tables write it: the last word, without its owner or index.
+std::string Identifier(std::string name) {
+  name = name.substr(name.find_last_of(' ') + 1);
+  name = name.substr(0, name.find('['));
+  const size_t owner = name.rfind("::");
+  return owner == std::string::npos ? name : name.substr(owner + 2);
+}
+
+std::vector<std::string> Split(const std::string& text, const std::string& separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t end; (end = text.find(separator, start)) != std::string::npos;) {
+    parts.push_back(text.substr(start, end - start));
+    start = end + separator.size();
+  }
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+// The quoted names of a cell: what stands between each pair of backquotes.
+std::vector<std::string> Quoted(const std::string& cell) {
+  std::vector<std::string> names;
+  const std::vector<std::string> parts = Split(cell, "`");
+  for (size_t i = 1; i < parts.size(); i += 2) names.push_back(parts[i]);
+  return names;
+}
+
+using RowNames = std::map<int, std::multiset<std::string>>;
+using RowRecursion = std::map<int, bool>;
+
+// The README's table from its heading row to its end; the leaves' row names them as it guards.
+void ReadReadmeTable(RowNames& names, RowRecursion& recursive) {
+  std::istringstream text(zortest::ReadTestData("../../driver/README.md"));
+  std::string line;
+  while (std::getline(text, line) && line.rfind("| # | Lock |", 0) != 0) {
+  }
+  std::getline(text, line);  // the alignment row
+  while (std::getline(text, line) && line.rfind("| ", 0) == 0) {
+    const std::vector<std::string> cells = Split(line.substr(2), " | ");
+    ASSERT_EQ(cells.size(), 7u) << line;
+    const int rank = std::stoi(cells[0]);
+    for (const std::string& name : Quoted(cells[1] == "leaves" ? cells[3] : cells[1])) {
+      names[rank].insert(Identifier(name));
+    }
+    recursive[rank] = cells[6].rfind("yes", 0) == 0;
+  }
+}
+
+// The two tables name the same locks in the same rows, with the same recursion: a row changed
+// on one side alone fails here.
+TEST(LockOrder, ReadmeTableHoldsTheCheckersRows) {
+  RowNames readme, checker;
+  RowRecursion readmeRecursive, checkerRecursive;
+  ReadReadmeTable(readme, readmeRecursive);
+  for (size_t i = 0; i < static_cast<size_t>(LockId::kCount); ++i) {
+    const lockorder::Row row = lockorder::RowOf(static_cast<LockId>(i));
+    for (const std::string& name : Split(row.name, " or "))
+      checker[row.rank].insert(Identifier(name));
+    checkerRecursive[row.rank] = checkerRecursive[row.rank] || row.recursive;
+  }
+  EXPECT_EQ(readme, checker);
+  EXPECT_EQ(readmeRecursive, checkerRecursive);
 }
 
 #else
