@@ -197,6 +197,8 @@ int64_t QDHwSpecSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
     restart = true;
   }
   ControlDigitizer(*digitizer, callerType, t, args, ctx, channel);
+  // The abort dropped a processing run's grabs too.
+  if (t == kernel::kGrabAbort) TellProcessOfDrop(*digitizer);
   if (restart && ctx.ErrorCode() == 0) GrabInto(index, buffer, -1, ctx);
   return 1;
 }

@@ -148,6 +148,12 @@ foundation::CError QDHwSpecSystem::SendWaitingRequest(uint32_t function, Request
 void QDHwSpecSystem::RecoverFromTimeout(int64_t digitizer, QDDriverThreadContext& ctx) {
   foundation::CError error;
   frame::LLsysControl(handles_, CallerKernelId(ctx), kHaltGrabs, kHaltAll, error, &ctx);
+  // The halt dropped the grabs of every digitizer of the system, processing runs' too.
+  for (int64_t index = 1; index < digitizers_.Size(); ++index) {
+    if (const std::shared_ptr<QDHwSpecDigitizerInfo> other = FindDigitizer(index)) {
+      TellProcessOfDrop(*other);
+    }
+  }
   ControlDigitizerInteger(digitizer, kernel::kGrabAbort, Q_DEFAULT, ctx);
 }
 

@@ -236,6 +236,8 @@ foundation::CError CDigProcessHdler::PrepareStart(int64_t operation, int64_t fla
 void CDigProcessHdler::ResetQueues(bool restart) {
   os::ResetEvent(endEvent_);
   os::ResetEvent(haltEvent_);
+  // Before the grabs are queued: a drop from now on drops them.
+  dropped_ = false;
   std::lock_guard lock(hookLock_);
   waiting_.clear();
   if (!restart) knownEvents_.clear();
@@ -623,11 +625,19 @@ void CDigProcessHdler::PrepareStop() {
   EndWaitWhenNoneQueued();
 }
 
+void CDigProcessHdler::OnGrabsDropped() {
+  // The watchdog's own abort of a stalled run: its restart queues the grabs again.
+  if (stall_) return;
+  dropped_ = true;
+  // A stop that already waits ends; a later one finds the flag.
+  if (StopAsked()) EndWaitWhenNoneQueued();
+}
+
 bool CDigProcessHdler::StopAsked() const { return (operation_ & Q_STOP) != 0; }
 
 void CDigProcessHdler::EndWaitWhenNoneQueued() {
-  // No frame will end a run whose grabs all ended or were refused by the board.
-  if (normal_ + other_ < queued_) return;
+  // No frame will end a run whose grabs all ended or were refused or dropped by the board.
+  if (!dropped_ && normal_ + other_ < queued_) return;
   pending_ = false;
   os::SetEvent(endEvent_);
 }

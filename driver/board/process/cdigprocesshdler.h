@@ -54,6 +54,10 @@ class CDigProcessHdler : public foundation::CLogProvider {
   [[nodiscard]] int WaitForEnd(int64_t timeoutMs);
   // A stop asked for while a run goes on: grabs still queued end it.
   void PrepareStop();
+  // The board let go of the run's grabs (an abort, a halt of the system's grabs): no frame
+  // will end them, so a stop no longer waits for them. Takes no lock: a control that holds
+  // the channel lock tells it.
+  void OnGrabsDropped();
   // Returns once no processing event of a stopped run is being delivered; called
   // without the handler lock, which a delivery may be waiting for.
   void WaitForDeliveries();
@@ -209,6 +213,8 @@ class CDigProcessHdler : public foundation::CLogProvider {
   std::atomic<bool> halting_{false};
   std::atomic<bool> stall_{false};
   std::atomic<bool> hooked_{false};
+  // The board dropped the run's grabs since the run's grabs were last queued.
+  std::atomic<bool> dropped_{false};
   // Under the hook lock.
   uint64_t firstFrame_ = 0;  // the board's frame before the run's first grabbed one
   bool firstFrameKnown_ = false;

@@ -73,6 +73,10 @@ void QDHwSpecSystem::StopProcessing(QDHwSpecDigitizerInfo& digitizer, QDDriverTh
   handler->WaitForDeliveries();
 }
 
+void QDHwSpecSystem::TellProcessOfDrop(const QDHwSpecDigitizerInfo& digitizer) {
+  if (CDigProcessHdler* handler = digitizer.ProcessHandler()) handler->OnGrabsDropped();
+}
+
 void QDHwSpecSystem::EndProcessAfterFailure(QDHwSpecDigitizerInfo& digitizer,
                                             CDigProcessHdler& handler) {
   frame::QDDeviceDriver* driver = frame::CQDDeviceDriverWrapper::Instance().GetDriver();
@@ -183,7 +187,7 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
     TakeFunctionFailure(*handler, ctx);
     return 1;
   }
-  if ((run.flag & Q_SYNCHRONOUS) != 0) WaitForProcessEnd(*digitizer, *handler, run.frames, ctx);
+  if ((run.flag & Q_SYNCHRONOUS) != 0) WaitForProcessEnd(*digitizer, *handler, ctx);
   return 1;
 }
 
@@ -311,12 +315,14 @@ void QDHwSpecSystem::StartProcessHandler(QDHwSpecDigitizerInfo& digitizer,
 }
 
 void QDHwSpecSystem::WaitForProcessEnd(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
-                                       int64_t frames, QDDriverThreadContext& ctx) {
-  const bool bounded = frames != -1;
-  const int ended = handler.WaitForEnd(bounded ? digitizer.GetProcessTimeout() : -1);
+                                       QDDriverThreadContext& ctx) {
+  // An unbounded run too ends at the time-out when one is set: a drop may leave it waiting.
+  const int ended = handler.WaitForEnd(digitizer.GetProcessTimeout());
   if (ended == 0) ctx.SetError(kAcquisitionFailed, 1, 0, 0);
   // A processing function that threw ended the run: its failure is what the command reports.
-  TakeFunctionFailure(handler, ctx);
+  // After a time-out it is taken once halted: a stalled continuation holds the hook lock until
+  // then.
+  if (ended != 0) TakeFunctionFailure(handler, ctx);
   TellAttachedOfStop(digitizer, ctx);
   {
     std::lock_guard lock(handler.Lock());
@@ -325,6 +331,7 @@ void QDHwSpecSystem::WaitForProcessEnd(QDHwSpecDigitizerInfo& digitizer, CDigPro
     digitizer.OnDigProcessStopped();
     error.Report(ctx);
   }
+  if (ended == 0) TakeFunctionFailure(handler, ctx);
   handler.WaitForDeliveries();
 }
 

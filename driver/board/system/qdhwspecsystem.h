@@ -77,6 +77,8 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   // Ends the run whose processing function failed, from the thread that delivered its frame;
   // what the stop records goes to the host.
   void EndProcessAfterFailure(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler);
+  // The board dropped the digitizer's grabs: its processing run, if any, hears of it.
+  static void TellProcessOfDrop(const QDHwSpecDigitizerInfo& digitizer);
   // 1 when the digitizer's source window lies in its camera frame, else -1.
   int64_t CheckDigSourceWindow(int64_t digitizer);
   // The hook threads of a digitizer's own events: this base with the digitizer's index.
@@ -217,9 +219,9 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   void StartProcessHandler(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
                            const std::vector<frame::ProcessBufferEntry>& buffers, bool flagged,
                            const ProcessRun& run, QDDriverThreadContext& ctx);
-  // A synchronous start's wait for its run to end, then the stop.
+  // A synchronous start's wait for its run to end, at most the process time-out, then the stop.
   void WaitForProcessEnd(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
-                         int64_t frames, QDDriverThreadContext& ctx);
+                         QDDriverThreadContext& ctx);
   // The failure of the run's processing function that the synchronous starter waited for
   // becomes its command's error, or a hook error when the command failed already.
   static void TakeFunctionFailure(CDigProcessHdler& handler, QDDriverThreadContext& ctx);

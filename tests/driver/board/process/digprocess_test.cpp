@@ -2,6 +2,8 @@
 #include <array>
 #include <barrier>
 #include <chrono>
+#include <functional>
+#include <future>
 #include <map>
 #include <mutex>
 #include <set>
@@ -24,6 +26,8 @@ constexpr QINT64 kSoftwareTrigger = 1;
 constexpr QINT64 kFramesGrabbed = 6925;
 constexpr QINT64 kPendingGrabs = 6926;
 constexpr QINT64 kFrameRate = 6607;
+constexpr QINT64 kGrabMonitor = 5351;
+constexpr QINT64 kProcessTimeout = 5364;
 
 class DigProcess : public ProcessFixture {
  protected:
@@ -188,6 +192,79 @@ TEST_F(DigProcess, AsynchronousSequenceEndsWithTheWaitingStop) {
   QdigProcess(digitizer_, ring.data(), 2, kStop + kWait, Q_DEFAULT, &Process, &recorder);
   EXPECT_EQ(ErrorCode(), 0);
   EXPECT_EQ(recorder.calls.load(), 9);
+}
+
+// A waiting stop after the board dropped the run's grabs, by each road, with the grab monitor on
+// and off, of a synchronous and an asynchronous run: it returns, and the next run works. A wait
+// that nothing else ends returns at the process time-out.
+TEST_F(DigProcess, AWaitingStopReturnsWhateverBecameOfTheGrabs) {
+  struct Road {
+    const char* name;
+    std::function<void()> before;  // the run's start
+    std::function<void()> during;
+    QINT64 synchronousError;  // of the synchronous starter
+  };
+  const auto none = [] {};
+  const Road roads[] = {
+      {"abort by call", none, [&] { QdigGrabAbort(digitizer_); }, 0},
+      {"abort by feature", none,
+       [&] {
+         QdigControlFeature(digitizer_, Q_FEATURE_EXECUTE, L"QdigControl:Q_GRAB_ABORT", Q_DEFAULT,
+                            nullptr);
+       },
+       0},
+      {"halt", none, [&] { QdigHalt(digitizer_); }, 0},
+      {"stalled continuation, process time-out",
+       [&] {
+         QdigControl(digitizer_, kProcessTimeout, 300);
+         SimBoard().ArmFault(kernel::kDigContinueGrab,
+                             boardsim::Fault{.kind = boardsim::FaultKind::kStall});
+       },
+       none, 4318},
+  };
+  const std::vector<QID> ring = Ring(system_, 4);
+  for (const Road& road : roads) {
+    for (const QINT64 monitor : {Q_ENABLE, Q_DISABLE}) {
+      for (const QINT64 flag : {kSynchronous, kAsynchronous}) {
+        SCOPED_TRACE(std::string(road.name) + (monitor == Q_ENABLE ? ", monitor" : "") +
+                     (flag == kSynchronous ? ", synchronous" : ", asynchronous"));
+        QdigControl(digitizer_, kGrabMonitor, monitor);
+        road.before();
+        Recorder recorder;
+        std::promise<QINT64> started;
+        std::future<QINT64> start = started.get_future();
+        std::thread starter([&] {
+          QdigProcess(digitizer_, ring.data(), 4, kContinuous, flag, &Process, &recorder);
+          started.set_value(ErrorCode());
+        });
+        WaitForCalls(recorder, 1);
+        road.during();
+        // A synchronous run that fails returns by itself.
+        if (flag == kSynchronous && road.synchronousError != 0) start.wait();
+        std::promise<QINT64> stopped;
+        std::thread stopper([&] {
+          QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+          stopped.set_value(ErrorCode());
+        });
+        std::future<QINT64> stop = stopped.get_future();
+        if (stop.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+          ADD_FAILURE() << "the stop still waits";
+          QdigProcess(digitizer_, ring.data(), 4, kStop, Q_DEFAULT, &Process, &recorder);
+        }
+        stopper.join();
+        starter.join();
+        EXPECT_EQ(stop.get(), 0);
+        EXPECT_EQ(start.get(), flag == kSynchronous ? road.synchronousError : 0);
+        EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+        QdigControl(digitizer_, kProcessTimeout, Q_DEFAULT);
+        SimBoard().ClearFaults();
+        Recorder next;
+        QdigProcess(digitizer_, ring.data(), 4, SequenceOf(6), kSynchronous, &Process, &next);
+        EXPECT_EQ(ErrorCode(), 0);
+        EXPECT_EQ(next.calls.load(), 6);
+      }
+    }
+  }
 }
 
 TEST_F(DigProcess, RefusedRequests) {
