@@ -81,6 +81,13 @@ int Register(int argc, char** argv) {
                                static_cast<uint32_t>((text.size() + 1) * sizeof(wchar_t)));
     }
     os::RegCloseKey(opened);
+    if (result == os::ERROR_CANTWRITE) {
+      std::fprintf(stderr,
+                   "%s: the key could not be written: with the value its file would be larger "
+                   "than %zu MiB, or the file system refused the file\n",
+                   tool, os::kMaxKeyFileBytes >> 20);
+      return 1;
+    }
   }
   if (result != os::ERROR_SUCCESS) {
     std::fprintf(stderr, "%s: %s\n", tool, os::WideToUtf8(os::FormatErrorMessage(result)).c_str());

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/host/handedcall.h"
+
 namespace zorhost {
 
 bool HookList::Apply(QINT64 type, QHOOK_FUNCTION function, void* user) {
@@ -68,7 +70,7 @@ void HookList::Call(QINT64 type, QINT64 argument, QID event) const {
   while (entry != nullptr) {
     const Hook hook = entry->hook;
     lock.unlock();
-    hook.function(argument, event, hook.user);
+    CallHanded([&] { hook.function(argument, event, hook.user); });
     lock.lock();
     entry->callers.erase(std::find(entry->callers.begin(), entry->callers.end(), self));
     const uint64_t order = entry->order;

@@ -29,7 +29,8 @@ class HookList {
   bool Apply(QINT64 type, QHOOK_FUNCTION function, void* user);
   bool Has(QINT64 type) const;
   // Calls the hooks of the type as function(argument, event, user), in the order they were
-  // added; a hook removed before its turn is not called.
+  // added; a hook removed before its turn is not called. One that throws is reported and the
+  // next one runs.
   void Call(QINT64 type, QINT64 argument, QID event) const;
 
  private:

@@ -3,38 +3,17 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <exception>
 #include <iterator>
 
 #include "platform/host/application.h"
+#include "platform/host/handedcall.h"
+#include "platform/host/hostmessages.h"
 #include "platform/host/threadcontext.h"
+#include "platform/os/text/convert.h"
 
 namespace zorhost {
 namespace {
-
-ErrorText HostMessageText(QINT64 code) {
-  switch (code) {
-    case Q_ERR_INVALID_ID:
-      return L"Invalid identifier.";
-    case Q_ERR_NULL_POINTER:
-      return L"A required pointer is null.";
-    case Q_ERR_INVALID_PARAMETER:
-      return L"Invalid parameter.";
-    case Q_ERR_WRONG_OBJECT_TYPE:
-      return L"The identifier does not name an object of the right type.";
-    case Q_ERR_SYSTEM_NOT_FOUND:
-      return L"The system driver could not be loaded.";
-    case Q_ERR_NOT_SUPPORTED:
-      return L"Operation not supported.";
-    case Q_ERR_OUT_OF_MEMORY:
-      return L"Not enough memory.";
-    case Q_ERR_FILE:
-      return L"File access error.";
-    case Q_ERR_DRIVER:
-      return L"The system driver did not carry out the command.";
-    default:
-      return L"Unknown error.";
-  }
-}
 
 void PrintError(const HostError& error) {
   std::fprintf(stderr, "ZOR error %lld in %ls(): %ls\n", static_cast<long long>(error.code),
@@ -67,6 +46,17 @@ void PublishError(ThreadContext& thread) {
   if (thread.error.function.empty()) thread.error.function = thread.outerFunction;
   if (ThreadPrintsErrors()) PrintError(thread.error);
   CallErrorHooks(thread);
+}
+
+// What the exception being handled says: what() of a standard exception.
+ErrorText DescribeException() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return os::Utf8ToWide(e.what());
+  } catch (...) {
+    return L"An exception that is no std::exception.";
+  }
 }
 
 bool WriteText(const ErrorText& text, QINT64 type, void* out, QINT64* answer) {
@@ -118,6 +108,23 @@ void RecordError(QINT64 code, ErrorText detail, ErrorText detail2) {
   ThreadContext& thread = CurrentThread();
   SetHostError(thread.error, code, detail, detail2);
   PublishError(thread);
+}
+
+void ReportHandedFailure() noexcept {
+  try {
+    ThreadContext& thread = CurrentThread();
+    HostError failure =
+        MakeHostError(Q_ERR_HOOK, L"The function threw an exception.", DescribeException());
+    if (!thread.inErrorHook) {
+      RecordError(failure);
+      return;
+    }
+    // An error hook that throws leaves the error it was told of; its failure is only printed.
+    failure.function = thread.outerFunction;
+    if (ThreadPrintsErrors()) PrintError(failure);
+  } catch (...) {
+    // Not even the report could be made (no memory left): the caller still goes on.
+  }
 }
 
 void ClearError() { CurrentThread().error.Clear(); }

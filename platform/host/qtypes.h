@@ -168,6 +168,7 @@ typedef QUINT32 (*QTHREAD_FUNCTION)(void* userData);
 #define Q_ERR_OUT_OF_MEMORY INT64_C(1007)
 #define Q_ERR_FILE INT64_C(1008)
 #define Q_ERR_DRIVER INT64_C(1009)  // the driver failed without an error of its own
+#define Q_ERR_HOOK INT64_C(1010)    // a hook or thread function handed over threw
 
 // Feature data types of QdigControlFeature and QdigInquireFeature.
 #define Q_TYPE_INT64 INT64_C(0x8000000000)

@@ -2,6 +2,7 @@
 #include "platform/host/boardobjects.h"
 #include "platform/host/bufferops.h"
 #include "platform/host/digitizerops.h"
+#include "platform/host/handedcall.h"
 #include "platform/host/hostservices.h"
 #include "platform/host/processring.h"
 #include "platform/host/systemops.h"
@@ -18,7 +19,7 @@ constexpr QINT64 kProcessIndex = 0x401B0000;  // the buffer's place in the proce
 // The processing function, then the buffer's processing-done hooks.
 void NotifyProcessed(const BufferObject& buffer, QID eventId, QHOOK_FUNCTION function, void* user,
                      QINT64 flags) {
-  if (function != nullptr) function(flags, eventId, user);
+  if (function != nullptr) CallHanded([&] { function(flags, eventId, user); });
   buffer.hooks.Call(kProcessDoneHook, kProcessDoneEvent, eventId);
 }
 

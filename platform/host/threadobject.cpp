@@ -2,12 +2,14 @@
 
 #include <chrono>
 
+#include "platform/host/handedcall.h"
+
 namespace zorhost {
 
 ThreadObject::ThreadObject(QID owner, QTHREAD_FUNCTION function, void* user)
     : HostObject(Q_THREAD, owner) {
   thread_ = std::thread([state = state_, function, user] {
-    function(user);
+    CallHanded([&] { function(user); });
     std::lock_guard lock(state->mutex);
     state->done = true;
     state->ended.notify_all();

@@ -53,6 +53,10 @@ case $tool in
     [ -z "$(ls -A "$ZOR_REGISTRY_ROOT/HKEY_CURRENT_USER" 2>/dev/null)" ] ||
       { echo "hostileinput.sh: FAILED: the refused key left folders behind" >&2; failures=$((failures + 1)); }
     check long-name 1 "of at most 255 characters" "HKEY_CURRENT_USER\\$(brackets x 100000)" Value text
+    # Values of about a MiB each in the key's file, until the file would pass its 4 MiB bound.
+    big=$(brackets v 120000)
+    for n in 1 2 3 4; do "$binary" 'HKEY_CURRENT_USER\Software\Big' "v$n" "$big"; done
+    check too-large 1 "would be larger than 4 MiB" 'HKEY_CURRENT_USER\Software\Big' v5 "$big"
     ;;
   *)
     echo "hostileinput.sh: unknown tool $tool" >&2

@@ -7,6 +7,11 @@
 #include <thread>
 
 namespace zorhost {
+
+// Stands in for the host's report of a hook that threw: the list is linked here alone.
+int reportedFailures = 0;
+void ReportHandedFailure() noexcept { ++reportedFailures; }
+
 namespace {
 
 constexpr QINT64 kType = 21;
@@ -25,6 +30,7 @@ struct Named {
   void* addUser = nullptr;
   QHOOK_FUNCTION removeOnCall = nullptr;  // removed by this hook when it runs
   void* removeUser = nullptr;
+  bool throws = false;  // throws its name once done
 };
 
 QINT64 Note(QINT64, QID, void* user) {
@@ -36,6 +42,7 @@ QINT64 Note(QINT64, QID, void* user) {
   if (named->removeOnCall != nullptr) {
     named->recorder->list->Apply(kType | Q_UNHOOK, named->removeOnCall, named->removeUser);
   }
+  if (named->throws) throw named->name;
   return 0;
 }
 
@@ -76,6 +83,14 @@ TEST(HookList, CallsTheTypesHooksInOrderAndFollowsChangesMadeDuringTheCall) {
   EXPECT_EQ(recorder.calls, "al");
   EXPECT_FALSE(list.Apply(kType | Q_UNHOOK, &Note, &b));
   EXPECT_TRUE(list.Has(kOtherType));
+
+  // A hook that throws is reported, the hooks after it still run, and it can be removed.
+  a.throws = true;
+  recorder.calls.clear();
+  list.Call(kType, 0, 0);
+  EXPECT_EQ(recorder.calls, "al");
+  EXPECT_EQ(reportedFailures, 1);
+  EXPECT_TRUE(list.Apply(kType | Q_UNHOOK, &Note, &a));
 }
 
 // The user data of a hook that a removal may free as soon as the removal returns.

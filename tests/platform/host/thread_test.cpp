@@ -3,10 +3,13 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/host/hostmessages.h"
 #include "platform/host/hostservices.h"
 #include "tests/platform/host/fakeboard/fakeboard.h"
 #include "tests/platform/host/hostfixture.h"
@@ -450,6 +453,119 @@ TEST_F(ThreadTest, HookRemovedFromInsideAHookOnItsThreadIsNotWaitedForNorCalledA
   EXPECT_EQ(removerCalls, 1);
   EXPECT_EQ(removedCalls, 0) << "removed before its turn";
   HostObjFree(removingBox);
+}
+
+// What the handed functions of the table below throw, and the text their report carries.
+struct NotStd {};
+struct Thrown {
+  const char* name;
+  void (*raise)();
+  const wchar_t* text;
+};
+const Thrown kThrown[] = {
+    {"runtime_error", [] { throw std::runtime_error("hook broke"); }, L"hook broke"},
+    {"bad_alloc", [] { throw std::bad_alloc(); }, L"std::bad_alloc"},
+    {"int", [] { throw 7; }, L"An exception that is no std::exception."},
+    {"no std::exception", [] { throw NotStd{}; }, L"An exception that is no std::exception."},
+};
+const Thrown* thrown = nullptr;
+QINT64 ThrowingHook(QINT64, QID, void*) {
+  thrown->raise();
+  return 0;
+}
+QUINT32 ThrowingThread(void*) {
+  thrown->raise();
+  return 0;
+}
+
+// The last error that reached the application's error hook, on whichever thread.
+QINT64 seenCode = 0;
+std::wstring seenText;
+QINT64 SeeError(QINT64, QID, void*) {
+  seenCode = HostGetError(0, Q_CURRENT, nullptr);
+  wchar_t text[Q_ERROR_TEXT_SIZE];
+  HostGetError(0, Q_CURRENT_SUB_2_TEXT, text);
+  seenText = text;
+  return 0;
+}
+
+// A kind of function handed to the host: hooking it (or taking it back with Q_UNHOOK), and the
+// call that runs it. The objects it uses are made afresh for each row.
+QID box = 0, memory = 0, processed = 0;
+struct HandedKind {
+  const char* name;
+  void (*apply)(QINT64 unhook);
+  void (*run)();
+  QINT64 reported;  // the error that reaches the error hook
+};
+const HandedKind kHandedKinds[] = {
+    // The error it reports stays: its failure is not reported again through the hooks.
+    {"error hook",
+     [](QINT64 unhook) {
+       QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + unhook, ThrowingHook, nullptr);
+     },
+     [] { QsysInquire(0x12345, Q_SYSTEM_TYPE, nullptr); }, Q_ERR_INVALID_ID},
+    {"browser client hook",
+     [](QINT64 unhook) {
+       HostAppHookFunction(Q_DEFAULT, Q_BROWSER_CLIENT_CONNECTED + unhook, ThrowingHook, nullptr);
+     },
+     [] { EXPECT_GT(HostAppClientConnect(Q_DEFAULT), 0); }, Q_ERR_HOOK},
+    {"object free hook",
+     [](QINT64 unhook) { HostObjHookFunction(box, Q_OBJECT_FREE + unhook, ThrowingHook, nullptr); },
+     [] { HostObjFree(box); }, Q_ERR_HOOK},
+    {"mailbox hook",
+     [](QINT64 unhook) {
+       HostObjHookFunction(box, Q_MAILBOX_MESSAGE + unhook, ThrowingHook, nullptr);
+     },
+     [] { EXPECT_EQ(HostObjMessageWrite(box, "x", 1, 1, Q_DEFAULT), 1); }, Q_ERR_HOOK},
+    {"processed-buffer hook",
+     [](QINT64 unhook) { HostBufHookFunction(processed, 21 + unhook, ThrowingHook, nullptr); },
+     [] { HostDigProcessNotify(memory, nullptr, nullptr, 4, 4, -1, 0, 0.0); }, Q_ERR_HOOK},
+    {"processing function", [](QINT64) {},
+     [] { HostDigProcessNotify(memory, ThrowingHook, nullptr, 4, 4, -1, 0, 0.0); }, Q_ERR_HOOK},
+    {"thread function", [](QINT64) {},
+     [] {
+       const QID thread =
+           HostThrAlloc(Q_DEFAULT_HOST, Q_THREAD, 0, ThrowingThread, nullptr, nullptr);
+       EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT, nullptr), Q_WAIT_ENDED);
+       HostThrFree(thread);
+     },
+     Q_ERR_HOOK},
+};
+
+TEST_F(ThreadTest, WhatAHandedFunctionThrowsIsReportedAndTheProcessGoesOn) {
+  ASSERT_NE(AllocBoard(), 0);
+  for (const HandedKind& kind : kHandedKinds) {
+    for (const Thrown& throws : kThrown) {
+      SCOPED_TRACE(std::string(kind.name) + " throwing " + throws.name);
+      thrown = &throws;
+      seenCode = 0;
+      box = HostObjAlloc(Q_DEFAULT_HOST, Q_MAILBOX, 2048, nullptr);
+      processed = QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr);
+      memory = MemoryOf(processed);
+      kind.apply(0);
+      QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, SeeError, nullptr);  // after the thrower
+      kind.run();
+      EXPECT_EQ(seenCode, kind.reported);
+      if (kind.reported == Q_ERR_HOOK) {
+        EXPECT_EQ(seenText, throws.text);
+      }
+      kind.apply(Q_UNHOOK);
+      QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, SeeError, nullptr);
+      // The next call works.
+      QbufFree(processed);
+      EXPECT_EQ(ErrorCode(), 0);
+      if (CountObjects(Q_MAILBOX) != 0) HostObjFree(box);
+    }
+  }
+  EXPECT_EQ(CountObjects(Q_THREAD) + CountObjects(Q_MAILBOX) + CountObjects(Q_HOOK_EVENT), 0);
+}
+
+// Each code the host gives has its own text.
+TEST(HostErrorTexts, EveryHostCodeHasItsText) {
+  for (QINT64 code = zorhost::kFirstHostError; code <= zorhost::kLastHostError; ++code) {
+    EXPECT_STRNE(zorhost::HostMessageText(code).c_str(), L"Unknown error.") << code;
+  }
 }
 
 }  // namespace
