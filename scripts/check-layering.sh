@@ -167,11 +167,14 @@ fi
 echo "error codes: named once"
 
 # Protocol numbers are named: a case label in driver/ is a name ("case Q_GRAB_TIMEOUT:"), not a
-# number ("case 4127:"). The numbers that stay (bit positions, register field values, bit
-# depths, ...) are listed in scripts/numeric-case-labels.txt, a line per file: the file, the
-# numbers its labels may hold, then " -- " and why they stay numbers.
-allowed_labels=scripts/numeric-case-labels.txt
-numeric_labels=$(awk -v allowed="$allowed_labels" '
+# number ("case 4127:"), and so is what a value is compared with ("type == 4054", "4054 != type")
+# or tested against in a range ("InRange(type, 69555, 69559)"), where a number of four digits or
+# more, decimal or hexadecimal, is a protocol's: smaller ones are counts, bytes and bit depths.
+# The numbers that stay (bit positions, register field values, bit depths, ...) are listed in
+# scripts/numeric-literals.txt, a line per file: the file, the numbers it may hold in these
+# places, then " -- " and why they stay numbers.
+allowed_numbers=scripts/numeric-literals.txt
+numeric_literals=$(awk -v allowed="$allowed_numbers" '
   BEGIN {
     while ((getline entry < allowed) > 0) {
       if (entry ~ /^[[:space:]]*(#|$)/) continue
@@ -179,28 +182,39 @@ numeric_labels=$(awk -v allowed="$allowed_labels" '
       count = split(parts[1], words, /[[:space:]]+/)
       for (i = 2; i <= count; i++) allow[words[1] " " tolower(words[i])] = 1
     }
+    number = "-?(0[xX][0-9A-Fa-f]+|[0-9]+)"
+    large = "-?(0[xX][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f][0-9A-Fa-f]+|[0-9][0-9][0-9][0-9]+)"
+    compared = "(==|!=)[[:space:]]*" large "|(^|[^[:alnum:]_.])" large "[[:space:]]*(==|!=)"
+    ranged = "InRange\\(([^,;|&?]*,)+[[:space:]]*" large
+  }
+  # Prints the line once when rest holds a match of pattern whose number the file may not hold.
+  function refuse(rest, pattern, what,    found, literal) {
+    while (match(rest, pattern)) {
+      found = substr(rest, RSTART, RLENGTH)
+      rest = substr(rest, RSTART + RLENGTH)
+      match(found, what == "case label" ? number "$" : large)
+      literal = substr(found, RSTART, RLENGTH)
+      if (!((where[1] " " tolower(literal)) in allow)) {
+        gsub(/^[[:space:]]+|[[:space:]]+$/, "", text)
+        print where[1] ":" where[2] ": numeric " what ": " text
+        return 1
+      }
+    }
+    return 0
   }
   {
     split($0, where, ":")
     text = substr($0, length(where[1]) + length(where[2]) + 3)
-    rest = text
-    while (match(rest, /(^|[^[:alnum:]_])case[[:space:]]+-?(0[xX][0-9A-Fa-f]+|[0-9]+)/)) {
-      label = substr(rest, RSTART, RLENGTH)
-      sub(/^[^c]*case[[:space:]]+/, "", label)
-      if (!((where[1] " " tolower(label)) in allow)) {
-        sub(/^[[:space:]]+/, "", text)
-        print where[1] ":" where[2] ": numeric case label: " text
-        break
-      }
-      rest = substr(rest, RSTART + RLENGTH)
-    }
+    if (refuse(text, "(^|[^[:alnum:]_])case[[:space:]]+" number, "case label")) next
+    if (refuse(text, compared, "comparison")) next
+    refuse(text, ranged, "range")
   }' <<<"$code_lines")
-if [ -n "$numeric_labels" ]; then
-  echo "$numeric_labels"
-  echo "$(wc -l <<<"$numeric_labels") numeric case label(s) that $allowed_labels does not allow"
+if [ -n "$numeric_literals" ]; then
+  echo "$numeric_literals"
+  echo "$(wc -l <<<"$numeric_literals") numeric literal(s) that $allowed_numbers does not allow"
   exit 1
 fi
-echo "case labels: named"
+echo "case labels and comparisons: named"
 
 # Protocol types are named once. A name of driver/frameworkuser/protocol/ is no name of
 # platform/host/qtypes.h (where that header names a number, the driver uses its name), one

@@ -16,7 +16,9 @@ constexpr QINT64 kWrappedAttribute = 0x10000004;
 constexpr QINT64 kWrappedFlags = 0x48000000;
 constexpr QINT64 kHostAttribute = 0x10200004;
 constexpr QINT64 kHostFlags = 0x100000;
-constexpr QINT64 kBufferControl1043 = 1043;
+// The host object's in-use control, which the feature hooks set on their events; the log's
+// buffer has it off.
+constexpr QINT64 kInUseControl = 1043;
 constexpr QINT64 kExportFormat = 1;
 constexpr size_t kMaxSavePath = 323;
 
@@ -30,7 +32,7 @@ int32_t CLog::AllocBuffer(void* memory, uint32_t size) {
                                      memory, nullptr);
   if (buffer == 0) return 1;
   bufferId_ = static_cast<uint64_t>(buffer);
-  HostBufControl(buffer, kBufferControl1043, 0);
+  HostBufControl(buffer, kInUseControl, 0);
   void* ring = nullptr;
   HostBufInquire(buffer, Q_HOST_ADDRESS, &ring);
   if (memory != nullptr) {

@@ -30,10 +30,12 @@ inline constexpr uint16_t kBufGetBandRegion = 0x0208;
 inline constexpr uint16_t kBufPutBandRegion = 0x0209;
 inline constexpr uint16_t kBufInquire = 0x020A;
 inline constexpr uint16_t kBufChildBand = 0x020B;
+inline constexpr uint16_t kBufPassToHost = 0x020F;
 inline constexpr uint16_t kBufControl = 0x0210;
 inline constexpr uint16_t kBufAlloc = 0x0213;
 inline constexpr uint16_t kBufGetBand = 0x0229;
 inline constexpr uint16_t kBufPutBand = 0x0230;
+inline constexpr uint16_t kBufPassToKernelAndHost = 0x0237;
 
 // Digitizer module.
 inline constexpr uint16_t kDigAlloc = 0x0601;

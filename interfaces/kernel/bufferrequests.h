@@ -48,8 +48,8 @@ struct BufChildAllocRequest {
 static_assert(sizeof(BufChildAllocRequest) == 176);
 static_assert(offsetof(BufChildAllocRequest, childHandle) == 0x88);
 
-// Four words that buffer opcode 0x0237 passes on for a buffer in the kernel's memory; what they
-// ask is the kernel's affair.
+// Four words that the buffer operation BufPassToKernelAndHost passes on for a buffer in the
+// kernel's memory; what they ask is the kernel's affair.
 struct BufPassWordsRequest {
   RequestHeader header;
   uint64_t kernelHandle;

@@ -53,27 +53,32 @@ inline constexpr uint64_t kHookDisable = 0x4000000;
 
 struct GrabBufferPart {
   KernelBufferDescriptor descriptor;
-  int64_t value;  // -1 from a plain grab
-  uint64_t zero384;
-  uint64_t kernelHandle;  // on-board buffer, 0 for host memory
-  uint64_t zero400[2];
+  int64_t value;                  // -1 from a plain grab
+  uint64_t reservedBeforeHandle;  // the reserved words go as 0
+  uint64_t kernelHandle;          // on-board buffer, 0 for host memory
+  uint64_t reservedAfterHandle[2];
   int64_t kernelPresetFirst;  // this and kernelPresetSecond: the kernel's, sent as -1
-  uint64_t zero424[2];
+  uint64_t reservedBetweenPresets[2];
   int64_t kernelPresetSecond;
-  uint64_t zero448[2];
+  uint64_t reservedAfterPresets[2];
   uint64_t skipX;  // 1/decimation - 1
   uint64_t skipY;
   uint8_t oneBandPerPlane;  // 1 unless three bands with the band switch on
   uint8_t flipX;
   uint8_t flipY;
-  uint8_t pad483;
+  uint8_t padAfterFlips;
   uint8_t bothFields;  // control 4018 value 2
-  uint8_t pad485[3];
+  uint8_t padAfterFields[3];
   uint64_t boardBufferWord;
 };
 static_assert(sizeof(GrabBufferPart) == 496);
 static_assert(offsetof(GrabBufferPart, value) == 376);
+// Reserved by the kernel.
+static_assert(offsetof(GrabBufferPart, reservedBeforeHandle) == 384);
 static_assert(offsetof(GrabBufferPart, kernelHandle) == 392);
+static_assert(offsetof(GrabBufferPart, reservedAfterHandle) == 400);
+static_assert(offsetof(GrabBufferPart, reservedBetweenPresets) == 424);
+static_assert(offsetof(GrabBufferPart, reservedAfterPresets) == 448);
 static_assert(offsetof(GrabBufferPart, kernelPresetFirst) == 416);
 static_assert(offsetof(GrabBufferPart, kernelPresetSecond) == 440);
 static_assert(offsetof(GrabBufferPart, skipX) == 464);
@@ -89,17 +94,20 @@ struct GrabRequest {
   uint64_t grabRecord;         // back for grab processing: the kernel's id of the queued grab
   uint64_t eventRegistration;  // the caller's registered per-system event
   uint64_t continuous;         // 1 when the count is -1
-  uint64_t zero3688;
-  uint8_t flag3696;
-  uint8_t pad3697[7];
-  uint64_t zero3704;
-  uint64_t zero3712;
+  uint64_t reservedWord;       // the reserved fields go as 0
+  uint8_t reservedFlag;
+  uint8_t padAfterFlag[7];
+  uint64_t reservedWords[2];
   GrabBufferPart buffer;
 };
 static_assert(sizeof(GrabRequest) == 4216);
 static_assert(offsetof(GrabRequest, waitInUserMode) == 3656);
 static_assert(offsetof(GrabRequest, eventRegistration) == 3672);
 static_assert(offsetof(GrabRequest, continuous) == 3680);
+// Reserved by the kernel.
+static_assert(offsetof(GrabRequest, reservedWord) == 3688);
+static_assert(offsetof(GrabRequest, reservedFlag) == 3696);
+static_assert(offsetof(GrabRequest, reservedWords) == 3704);
 static_assert(offsetof(GrabRequest, buffer) == 3720);
 // The user-mode wait reads the time-out words through the record copy.
 static_assert(offsetof(GrabRequest, record) + offsetof(DigChannelRecord, properties) +
@@ -129,9 +137,9 @@ static_assert(offsetof(GrabWaitRequest, eventRegistration) == 3672);
 struct DigReferenceRequest {
   RequestHeader header;
   DigChannelRecord record;
-  uint64_t zero3656[3];
+  uint64_t reservedBeforeChannels[3];  // the reserved words go as 0
   uint64_t channelBits;
-  uint64_t zero3688;
+  uint64_t reservedAfterChannels;
   // The levels of the four reference types (Q_CONTRAST_REF, Q_BRIGHTNESS_REF, the colour
   // reference 6655 and Q_SATURATION_REF), each 0x10000000 unless the request sets it.
   uint64_t contrastLevel;
@@ -140,7 +148,10 @@ struct DigReferenceRequest {
   uint64_t saturationLevel;
 };
 static_assert(sizeof(DigReferenceRequest) == 3728);
+// Reserved by the kernel.
+static_assert(offsetof(DigReferenceRequest, reservedBeforeChannels) == 3656);
 static_assert(offsetof(DigReferenceRequest, channelBits) == 3680);
+static_assert(offsetof(DigReferenceRequest, reservedAfterChannels) == 3688);
 static_assert(offsetof(DigReferenceRequest, contrastLevel) == 3696);
 static_assert(offsetof(DigReferenceRequest, colourLevel) == 3712);
 

@@ -119,13 +119,13 @@ ZOR_API QINT64 HostBufGetHookInfo(QID event, QINT64 type, void* out) {
 
 // Operations a board driver passes on for its buffers; a buffer here keeps
 // nothing that they change, so a known buffer accepts them.
-ZOR_API void HostBufOp020F(QID buffer, QINT64 /*a*/, QINT64 /*b*/) {
-  ApiScope scope(L"HostBufOp020F");
+ZOR_API void HostBufPassWords(QID buffer, QINT64 /*a*/, QINT64 /*b*/) {
+  ApiScope scope(L"HostBufPassWords");
   Lookup<BufferObject>(buffer, Q_IMAGE);
 }
 
-ZOR_API void HostBufOp0237(QID buffer, QINT64 /*a*/, QINT64 /*b*/, QINT64 /*c*/, QINT64 /*d*/,
-                           QINT64 /*e*/) {
-  ApiScope scope(L"HostBufOp0237");
+ZOR_API void HostBufPassAfterKernel(QID buffer, QINT64 /*a*/, QINT64 /*b*/, QINT64 /*c*/,
+                                    QINT64 /*d*/, QINT64 /*e*/) {
+  ApiScope scope(L"HostBufPassAfterKernel");
   Lookup<BufferObject>(buffer, Q_IMAGE);
 }

@@ -99,8 +99,8 @@ ZOR_API QINT64 HostBufTransfer(QID source, QID destination, QINT64 offsetX, QINT
                                QINT64 operationFlag, void* extra);
 ZOR_API QINT64 HostBufHookFunction(QID buffer, QINT64 type, QHOOK_FUNCTION function, void* user);
 ZOR_API QINT64 HostBufGetHookInfo(QID event, QINT64 type, void* out);
-ZOR_API void HostBufOp020F(QID buffer, QINT64 a, QINT64 b);
-ZOR_API void HostBufOp0237(QID buffer, QINT64 a, QINT64 b, QINT64 c, QINT64 d, QINT64 e);
+ZOR_API void HostBufPassWords(QID buffer, QINT64 a, QINT64 b);
+ZOR_API void HostBufPassAfterKernel(QID buffer, QINT64 a, QINT64 b, QINT64 c, QINT64 d, QINT64 e);
 
 // Sequences and displays: objects of the host with integer and double settings.
 ZOR_API QINT64 HostSeqInquire(QID sequence, QINT64 index, QINT64 type, void* out);

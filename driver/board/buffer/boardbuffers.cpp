@@ -141,7 +141,7 @@ void FillChildRecord(frame::QDBufferInfo& record, const frame::QDBufferInfo& par
   state.requestedAttributes = parentState.requestedAttributes;
   state.privateBits = parentState.privateBits;
   state.memoryGiven = parentState.memoryGiven;
-  state.grabState = parentState.grabState == -9999 ? 0 : parentState.grabState;
+  state.grabState = parentState.grabState == Q_DISABLE ? 0 : parentState.grabState;
   state.maxValue = parentState.maxValue;
   state.depthInUse = parentState.depthInUse;
   record.Descriptor().attributeWord |= parentState.privateBits;
@@ -248,7 +248,7 @@ int64_t QDHwSpecSystem::BufControl(const OperationArgs& args, QDDriverThreadCont
   const uint64_t attributes = record->State().attributes;
   switch (type) {
     case kBoardBufferWord:
-      if (HasAllBits(attributes, 0x221100)) {
+      if (HasAllBits(attributes, frame::bufattr::kBoardWordBuffer)) {
         const int64_t word = value == Q_DEFAULT ? 0 : value;
         if (word < 0 || word > 255) {
           ctx.SetError(kInvalidControl, 3, 0, 0);

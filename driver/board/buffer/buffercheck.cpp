@@ -129,7 +129,7 @@ void QDHwSpecSystem::CheckGrabBufParams(const frame::BufAllocParams& p, foundati
   const uint64_t a = p.attributes;
   if (!HasAllBits(a, kImage | kGrab)) return;
   if ((a & kImageKind) != 0) return error.SetError(kBufferListAllocationError, 1);
-  if (p.type == 0x48000020 || (a & 0x2010000) != 0) return error.SetError(kUnsupportedBuffer, 2);
+  if (p.type == Q_FLOAT + 32 || (a & 0x2010000) != 0) return error.SetError(kUnsupportedBuffer, 2);
   if ((p.type & 0x8000000) != 0) return error.SetError(kUnsupportedBuffer, 4);
   if ((p.type & 0xFF) != 8) return error.SetError(kUnsupportedBuffer, 3);
   if (!OneOf(a & (kLayout | kFormatCode), {0x21000, 0x21100, 0x21700, 0x21C00, 0x40200})) {

@@ -31,7 +31,7 @@ bool InDeviceMemory(const QDBufferInfo& b) {
 }
 
 bool IdleGrabState(const QDBufferInfo& b) {
-  return b.State().grabState == 0 || b.State().grabState == -9999;
+  return b.State().grabState == 0 || b.State().grabState == Q_DISABLE;
 }
 
 // What every board copy needs of the two buffers.

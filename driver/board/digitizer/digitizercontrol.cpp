@@ -11,6 +11,7 @@
 #include "driver/frameworkuser/protocol/digitizertypes.h"
 #include "driver/frameworkuser/protocol/genicamtypes.h"
 #include "driver/frameworkuser/protocol/systemtypes.h"
+#include "driver/frameworkuser/protocol/typeclasses.h"
 #include "platform/host/qtypes.h"
 
 namespace zor::board {
@@ -23,13 +24,14 @@ using errorcode::kInvalidCameraFlag;
 using errorcode::kInvalidControl;
 using namespace protocol;
 
+using foundation::InAnyRange;
 using foundation::InRange;
 
-// Controls the digitizer refuses: the systems' hook-support types, and 0x20000 to 0x20BB8, 4054,
-// 5186, 69555 to 69559 and 7730, the host's types with no name.
+// Controls the digitizer refuses: the host's own types, the systems' hook-support types and the
+// first type of the GenICam layer's features.
 bool Refused(int64_t t) {
-  return InRange(t, 0x20000, 0x20BB8) || t == 4054 || t == 5186 || InRange(t, 69555, 69559) ||
-         t == Q_DIGITIZER_HOOK_SUPPORT || t == Q_SYSTEM_HOOK_SUPPORT || t == 7730;
+  return InAnyRange(t, kHostBlockedControls) || InAnyRange(t, kHostOnlyDigitizerTypes) ||
+         t == Q_DIGITIZER_HOOK_SUPPORT || t == Q_SYSTEM_HOOK_SUPPORT || t == kFeatureTypesFirst;
 }
 
 // The channel control and its variants.
@@ -40,13 +42,12 @@ bool IsChannelControl(int64_t t) {
 
 // Controls during which a continuous grab goes on.
 bool KeepsGrabRunning(int64_t t, int64_t value) {
-  if (t == 4328 || t == Q_SOURCE_SIZE_Y || t == 4360 || t == 4126 || t == kernel::kGrabAbort ||
+  if (InAnyRange(t, kGrabKeepingControls) || t == Q_SOURCE_SIZE_Y || t == kernel::kGrabAbort ||
       t == Q_GRAB_MODE) {
     return true;
   }
   const bool trigger = t == Q_GRAB_TRIGGER_STATE || t == Q_GRAB_TRIGGER_SOFTWARE ||
-                       InRange(t, 0x20000, 0x20004) || InRange(t, 69745, 69749) ||
-                       InRange(t, 132172, 132176);
+                       InAnyRange(t, kGrabKeepingTriggers);
   return trigger && value == 1;
 }
 

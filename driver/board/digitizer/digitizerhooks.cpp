@@ -18,6 +18,8 @@ using errorcode::kDigitizerHookError;
 using errorcode::kInvalidHookInfo;
 using namespace protocol;
 constexpr int64_t kGenICamHookType = 26;
+// Either flag may ride on the GenICam layer's hook type, not both.
+constexpr int64_t kGenICamHookFlags = 0x41000000;
 
 struct HookRow {
   int64_t hookType;
@@ -134,7 +136,8 @@ void AnswerEventWord(int64_t infoType, const kernel::BoardEventPayload& record, 
 }
 
 bool IsGenICamHookType(int64_t type) {
-  return ((type - kGenICamHookType) & ~int64_t{0x41000000}) == 0 && type != 0x4100001A;
+  return ((type - kGenICamHookType) & ~kGenICamHookFlags) == 0 &&
+         type != kGenICamHookType + kGenICamHookFlags;
 }
 
 }  // namespace

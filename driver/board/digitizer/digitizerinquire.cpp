@@ -15,6 +15,7 @@
 #include "driver/frameworkuser/protocol/digitizertypes.h"
 #include "driver/frameworkuser/protocol/fixedanswers.h"
 #include "driver/frameworkuser/protocol/systemtypes.h"
+#include "driver/frameworkuser/protocol/typeclasses.h"
 
 namespace zor::board {
 
@@ -34,7 +35,7 @@ constexpr FixedAnswer kFixedAnswers[] = {
     Single(4227, 1), Single(4020, 1), Single(4427, 1),
 };
 
-using foundation::InRange;
+using foundation::InAnyRange;
 
 // Bits 40 to 43 of a type: flags of the host's that change nothing of what the type asks.
 constexpr int64_t kHostFlagBits = 0xF0000000000;
@@ -45,30 +46,22 @@ bool IsReferencePair(int64_t t, int64_t furtherBits) {
   return bare == kReferencePairFirst || bare == kReferencePairSecond;
 }
 
-// Inquiries the digitizer refuses: the systems' hook-support types, the reference pair (with bit
-// 16, which has no name), and 4054, 5186, 69555 to 69559 and the runs of five from 131072 on,
-// the host's types with no name.
+// Inquiries the digitizer refuses: the host's own types, the systems' hook-support types and the
+// reference pair (with bit 16, which has no name).
 bool Refused(int64_t t) {
-  if (t == 4054 || t == Q_DIGITIZER_HOOK_SUPPORT || t == Q_SYSTEM_HOOK_SUPPORT || t == 5186 ||
-      InRange(t, 69555, 69559)) {
-    return true;
-  }
-  for (int64_t first : {131072, 131172, 131272, 131572, 131672, 131872, 133172, 133272}) {
-    if (InRange(t, first, first + 4)) return true;
-  }
-  return IsReferencePair(t, kBoardBit | 0x10000);
+  return InAnyRange(t, kHostOnlyDigitizerTypes) || InAnyRange(t, kRefusedInquireRuns) ||
+         t == Q_DIGITIZER_HOOK_SUPPORT || t == Q_SYSTEM_HOOK_SUPPORT ||
+         IsReferencePair(t, kBoardBit | 0x10000);
 }
 
 // The board's answers that the host takes as doubles, whatever flags ride on the type: the
-// reference pair (with bits 16 and 17) and the host's double classes 6000 to 6699, 133072 to
-// 134072, 0x3A000 to 0x3F800, 6672 (with bits 16 and 19) and 0x400000; neither these classes nor
-// those bits have a name.
+// reference pair (with bits 16 and 17, which have no name) and the host's double types.
 bool IsDoubleAnswer(int64_t t) {
   const int64_t flags = kHostFlagBits | kCameraBit | kBoardBit;
   const int64_t bare = t & ~flags;
-  return InRange(bare, 6000, 6699) || InRange(bare, 133072, 134072) ||
-         InRange(bare, 0x3A000, 0x3F800) || IsReferencePair(t, flags | 0x30000) ||
-         (t & ~(flags | 0x90000)) == 6672 || bare == 0x400000;
+  return InAnyRange(bare, kDigitizerDoubleClasses) || bare == kDigitizerDoubleType ||
+         IsReferencePair(t, flags | 0x30000) ||
+         (t & ~(flags | kFlaggedDigitizerDoubleBits)) == kFlaggedDigitizerDouble;
 }
 
 bool AnswerWord(void* out, int64_t value) {

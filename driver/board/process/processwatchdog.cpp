@@ -36,7 +36,7 @@ int64_t CDigProcessHdler::GrabTimeout() const {
   const kernel::DigPropertiesBlock p = digitizer_.CopyProperties();
   int64_t timeout = p.grabTimeout;
   if (timeout == Q_DEFAULT) {
-    timeout = p.grabTriggerState == -9997 ? -1 : static_cast<int64_t>(p.timeoutWord);
+    timeout = p.grabTriggerState == Q_ENABLE ? -1 : static_cast<int64_t>(p.timeoutWord);
   }
   return timeout < 0 ? -1 : timeout;
 }

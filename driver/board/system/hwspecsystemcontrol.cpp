@@ -28,9 +28,6 @@ bool IsIgnored(int64_t type) {
   return std::ranges::find(kIgnoredControls, type) != std::end(kIgnoredControls);
 }
 constexpr int64_t kBridgeUpdate = 0x20000;
-constexpr int64_t kSingleThread = 8192;
-constexpr int64_t kSeveralThreads = 0x1000;
-constexpr int64_t kBeyondProcessors = 0x4000;
 constexpr int64_t kMostHookThreads = 16;
 constexpr int64_t kIoOperation = 3;
 
@@ -135,22 +132,22 @@ int64_t QDHwSpecSystem::SetHookThreads(int64_t value, QDDriverThreadContext& ctx
     ctx.SetError(kOperationRefused, 2, 0, 0);
     return 1;
   }
-  if (value == kSingleThread || value == Q_DEFAULT) {
+  if (value == kSingleHookThread || value == Q_DEFAULT) {
     foundation::CError ignored;
     while (UserHook().ActiveCount(kernel::kHookBufferModified) > 1) {
       UserHook().Stop(kernel::kHookBufferModified, ignored);
     }
     systemEventHookThreads_ = 1;
-    systemEventHookMode_ = kSingleThread;
+    systemEventHookMode_ = kSingleHookThread;
     systemEventHookFlag_ = false;
     return 1;
   }
-  if ((value & kSeveralThreads) == 0) {
+  if ((value & kSeveralHookThreads) == 0) {
     ctx.SetError(kInvalidControl, 3, 0, 0);
     return 1;
   }
   const auto processors = static_cast<int64_t>(os::GetProcessorCount());
-  int64_t wanted = value & ~int64_t{kSeveralThreads | kBeyondProcessors};
+  int64_t wanted = value & ~int64_t{kSeveralHookThreads | kBeyondProcessors};
   if (wanted == 0) wanted = std::min(processors, kMostHookThreads);
   // More threads than the system's events could keep busy are refused.
   const bool allowed =
@@ -162,7 +159,7 @@ int64_t QDHwSpecSystem::SetHookThreads(int64_t value, QDDriverThreadContext& ctx
   const auto running = static_cast<int64_t>(UserHook().ActiveCount(kernel::kHookBufferModified));
   StartHookThreads(kernel::kHookBufferModified, wanted - running, ctx);
   if (wanted > systemEventHookThreads_) systemEventHookThreads_ = wanted;
-  systemEventHookMode_ = 4096;
+  systemEventHookMode_ = kSeveralHookThreads;
   systemEventHookFlag_ = true;
   return 1;
 }

@@ -6,7 +6,9 @@
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/protocol/eventinfotypes.h"
+#include "driver/frameworkuser/protocol/systemtypes.h"
 #include "platform/host/hostservices.h"
+#include "platform/host/qtypes.h"
 
 namespace zor::board {
 namespace {
@@ -21,7 +23,8 @@ struct SystemHook {
   int64_t hookType;
   uint64_t eventType;
 };
-constexpr SystemHook kSystemHooks[] = {{2372, 0x40000000}, {0x8B000, 0x21000000}};
+constexpr SystemHook kSystemHooks[] = {{protocol::kSystemEventHookSecond, 0x40000000},
+                                       {protocol::kSystemEventHookThird, 0x21000000}};
 constexpr uint64_t kOtherHookEvent = 0x20000000;
 
 uint64_t SystemEventType(int64_t hookType) {
@@ -66,7 +69,7 @@ int64_t QDHwSpecSystem::SysHookFunction(const OperationArgs& args, QDDriverThrea
   }
   foundation::CError error;
   frame::LLsysControl(handles_, CallerKernelId(ctx), static_cast<uint64_t>(type),
-                      static_cast<uint64_t>(unhook ? -9999 : -9997), error, &ctx);
+                      static_cast<uint64_t>(unhook ? Q_DISABLE : Q_ENABLE), error, &ctx);
   // One thread per system hook type, however often it is hooked.
   foundation::CError threadError;
   if (!unhook && !running) {
@@ -105,9 +108,9 @@ int64_t QDHwSpecSystem::SysGetHookInfo(const OperationArgs& args, QDDriverThread
     return 1;
   }
   int64_t word = 0;
-  if (infoType == 0x81000) {
+  if (infoType == protocol::kEventIoSource) {
     word = static_cast<int64_t>(record->ioSource);
-  } else if (infoType == 0x8A000 || infoType == 0xA0000000) {
+  } else if (infoType == protocol::kEventIoState || infoType == protocol::kEventIoStateAlias) {
     word = static_cast<int64_t>(record->ioState);
   } else {
     if (flag != nullptr) *flag = kNoInformation;

@@ -100,7 +100,9 @@ struct QDHwSpecSystem::StateAnswers {
     return revision;
   }
   static int64_t HookThreads(QDHwSpecSystem& system, int64_t, QDDriverThreadContext&) {
-    return system.systemEventHookMode_ == 8192 ? 8192 : 4096 + system.systemEventHookThreads_;
+    return system.systemEventHookMode_ == kSingleHookThread
+               ? kSingleHookThread
+               : kSeveralHookThreads + system.systemEventHookThreads_;
   }
 
   static const Row* Find(int64_t type) {

@@ -19,6 +19,8 @@
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 #include "driver/frameworkuser/hooks/bufmodifiedhook.h"
 #include "driver/frameworkuser/hooks/userhook.h"
+#include "driver/frameworkuser/protocol/systemtypes.h"
+#include "driver/frameworkuser/records/bufferattributes.h"
 #include "driver/frameworkuser/records/digchannelrecord.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "interfaces/kernel/bufferrequests.h"
@@ -131,7 +133,7 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   static int64_t GetThreadErrorSubCode(QDDriverThreadContext& ctx);
 
  protected:
-  uint64_t GetPrivateBufAttributes() const override { return 0x100002001180008; }
+  uint64_t GetPrivateBufAttributes() const override { return frame::bufattr::kBoardPrivate; }
   void CheckBufAllocParams(frame::BufAllocParams& p, foundation::CError& error) override;
   void CheckGrabBufParams(const frame::BufAllocParams& p, foundation::CError& error) override;
   bool AllocOnBoardBuffer(frame::QDBufferInfo& record, uint64_t& handle, foundation::CError& error,
@@ -258,8 +260,9 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   uint64_t capabilityWord_ = 0;
   uint64_t capabilityReport_ = 0;
   uint64_t systemObjectId_ = 0;
-  std::array<frame::CSingleHook, 3> hooks_{frame::CSingleHook(2244), frame::CSingleHook(2372),
-                                           frame::CSingleHook(0x8B000)};
+  std::array<frame::CSingleHook, 3> hooks_{frame::CSingleHook(protocol::kSystemEventHookFirst),
+                                           frame::CSingleHook(protocol::kSystemEventHookSecond),
+                                           frame::CSingleHook(protocol::kSystemEventHookThird)};
   std::array<uint32_t, kChannels> firstFieldStrips_{};
   std::array<uint32_t, kChannels> secondFieldStrips_{};
   std::array<uint32_t, kChannels> stripRatio_{};

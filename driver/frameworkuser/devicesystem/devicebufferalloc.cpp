@@ -80,7 +80,7 @@ foundation::CError QDDeviceSystem::CheckAttributes(BufAllocParams& p) const {
   if ((a & 0x2) != 0) return {kInvalidBuffer, 1};
   if ((a & kGrab) != 0) {
     a |= 0x4000000;
-    if (p.type == 0x48000020 || p.type == 0x48000040) return {kUnsupportedBuffer, 2};
+    if (p.type == Q_FLOAT + 32 || p.type == Q_FLOAT + 64) return {kUnsupportedBuffer, 2};
     if ((p.flags & kHostAddressFlag) != 0) return {kGrabBufferAllocationError, 4};
   }
   if ((a & kDeviceMemory) != 0) {

@@ -51,10 +51,10 @@ bool SetGrabEnabled(QDInfoList<QDBufferInfo>& buffers, QDBufferInfo& record, int
 
 void TakeAssociatedWord(BufferState& state, int64_t value) {
   if (value == 1) {
-    state.flag1072 = true;
-    HostBufInquire(state.associatedHostId, kAssociatedWord, &state.value1193);
+    state.takesAssociatedWord = true;
+    HostBufInquire(state.associatedHostId, kAssociatedWord, &state.associatedWord);
   } else if (value == 0 || value == Q_DEFAULT) {
-    state.flag1072 = false;
+    state.takesAssociatedWord = false;
   }
 }
 
@@ -129,7 +129,7 @@ int64_t Enabled(const BufferList& buffers, const QDBufferInfo& record) {
 }
 
 int64_t TakesAssociatedWord(const BufferList& /*buffers*/, const QDBufferInfo& record) {
-  return record.State().flag1072 ? 1 : 0;
+  return record.State().takesAssociatedWord ? 1 : 0;
 }
 
 constexpr KeptAnswer kKeptAnswers[] = {
@@ -268,7 +268,7 @@ ZOR_BUFFER_ACCESS(BufPutBandRegion, HostBufPutBandRegion, args.Int(1), args.Int(
 
 int64_t QDDeviceSystem::BufPassToHost(const OperationArgs& args, QDDriverThreadContext& /*ctx*/) {
   std::shared_ptr<QDBufferInfo> record = FindBuffer(args.Int(0));
-  if (record != nullptr) HostBufOp020F(record->HostId(), args.Int(1), args.Int(2));
+  if (record != nullptr) HostBufPassWords(record->HostId(), args.Int(1), args.Int(2));
   return 1;
 }
 
@@ -285,7 +285,8 @@ int64_t QDDeviceSystem::BufPassToKernelAndHost(const OperationArgs& args,
     LLsysBufPassWords(handles_, CallerKernelId(ctx), record->GetKernelHandle(), words, error, &ctx);
     if (error.errorSet != 0) return 1;
   }
-  HostBufOp0237(record->HostId(), args.Int(1), args.Int(2), args.Int(3), args.Int(4), args.Int(5));
+  HostBufPassAfterKernel(record->HostId(), args.Int(1), args.Int(2), args.Int(3), args.Int(4),
+                         args.Int(5));
   RefreshKernelBufferDescriptor(*record);
   return 1;
 }

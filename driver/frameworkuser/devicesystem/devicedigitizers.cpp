@@ -10,6 +10,7 @@
 #include "driver/frameworkuser/protocol/digitizertypes.h"
 #include "driver/frameworkuser/protocol/fixedanswers.h"
 #include "driver/frameworkuser/protocol/systemtypes.h"
+#include "driver/frameworkuser/protocol/typeclasses.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "driver/frameworkuser/transport/llsysrequests.h"
 #include "interfaces/kernel/deviceevent.h"
@@ -95,7 +96,8 @@ constexpr int64_t kSelectorFirst = 0x40;
 constexpr int64_t kSelectorLast = 0x5F;
 constexpr int64_t kSelectedAnswersZero = 6706;
 bool RefusedWithSelector(int64_t low) {
-  return low == Q_SIZE_BAND || low == Q_TYPE || low == Q_SIZE_X || low == Q_SIZE_Y || low == 6766;
+  return low == Q_SIZE_BAND || low == Q_TYPE || low == Q_SIZE_X || low == Q_SIZE_Y ||
+         low == protocol::kSelectedDigitizerType;
 }
 
 // A trigger source that names another source; the source the end trigger looks for.

@@ -54,12 +54,12 @@ class QDDeviceSystem : public QDBaseSystem {
   int64_t BufChild(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t BufFree(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t BufControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
-  // (buffer, two words): passed on to the host library's buffer (HostBufOp020F); opcode 0x020F
-  // means nothing more to this driver.
+  // (buffer, two words): passed on to the host library's buffer (HostBufPassWords); the words
+  // mean nothing more to this driver.
   int64_t BufPassToHost(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   // (buffer, five words): passed on to the kernel (the first four, for memory it holds) and to
-  // the host library's buffer, after which the buffer's description is read again; opcode 0x0237
-  // means nothing more to this driver.
+  // the host library's buffer (HostBufPassAfterKernel), after which the buffer's description is
+  // read again; the words mean nothing more to this driver.
   int64_t BufPassToKernelAndHost(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t BufInquire(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t BufCopy(const OperationArgs& args, QDDriverThreadContext& ctx) override;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "interfaces/hostcommand/commandrecord.h"
 #include "interfaces/hostcommand/opcodes.h"
 
 namespace zor::frame {
@@ -90,7 +91,7 @@ constexpr void AddBufferGroup(Builder& b) {
   b.Plain(kBufPutBandRegion, Op::BufPutBandRegion, bandRegion);
   b.Plain(kBufInquire, Op::BufInquire, {Id(0), V(1), V(2)});
   b.Plain(kBufChildBand, Op::BufChildBand, {Id(0), V(1), V(2), V(3), V(4), V(5), V(6)});
-  b.Plain(0x020F, Op::BufPassToHost, {Id(0), V(1), V(2)});
+  b.Plain(kBufPassToHost, Op::BufPassToHost, {Id(0), V(1), V(2)});
   b.Plain(kBufControl, Op::BufControl, {Id(0), V(1), Variant(2)});
   b.Add(kBufAlloc, Route::BufferAllocation, Op::BufAlloc,
         {V(1), V(2), V(3), V(4), V(5), V(6), V(7), V(8), Id(9)}, Select::Any, 0);
@@ -105,7 +106,7 @@ constexpr void AddBufferGroup(Builder& b) {
   b.Plain(kBufCopyClip, Op::BufCopyClip, {Id(0), Id(1), V(2), V(3)});
   b.Plain(kBufGetBand, Op::BufGetBand, {Id(0), V(1), V(2), V(3)});
   b.Plain(kBufPutBand, Op::BufPutBand, {Id(0), V(1), V(2), V(3)});
-  b.Plain(0x0237, Op::BufPassToKernelAndHost, region);
+  b.Plain(kBufPassToKernelAndHost, Op::BufPassToKernelAndHost, region);
   for (uint16_t opcode :
        {0x020C, 0x020D, 0x020E, 0x0211, 0x0212, 0x0214, 0x021C, 0x0220, 0x0221, 0x0225, 0x0226,
         0x0227, 0x0228, 0x022B, 0x022C, 0x022D, 0x022E, 0x022F, 0x0232}) {
@@ -140,7 +141,8 @@ constexpr void AddDigitizerGroup(Builder& b) {
   b.Plain(kDigInquireFeature, Op::InquireFeature, {Id(0), V(1), V(2), V(3), V(4), Size(4)});
 }
 
-constexpr void AddGroup0800(Builder& b) {
+// Group 0x0800: guarded operations that no class serves.
+constexpr void AddUnservedGroup(Builder& b) {
   for (uint16_t opcode : {0x0801, 0x0802, 0x0808, 0x0809, 0x080C, 0x080D, 0x0812, 0x0813, 0x0814}) {
     b.Variants(opcode);
   }
@@ -152,11 +154,12 @@ constexpr void AddGroup0800(Builder& b) {
   b.UnnamedRange(0x082B, 0x082F, Route::Guarded);
 }
 
-constexpr void AddGroup0A00(Builder& b) {
-  b.Add(0x0A01, Route::Guarded, UnnamedOp(0x0A01, kNeitherType4), {kAll}, Select::NeitherType4);
-  b.Add(0x0A01, Route::Guarded, UnnamedOp(0x0A01, kFirstType4), {kAll}, Select::FirstType4);
-  b.Add(0x0A01, Route::Guarded, UnnamedOp(0x0A01, kSecondType4), {kAll}, Select::SecondType4);
-  b.Add(0x0A01, Route::Guarded, UnnamedOp(0x0A01, kBothType4), {kAll}, Select::BothType4);
+// Group 0x0A00: operations that no class serves, some shared with buffer opcodes.
+constexpr void AddUnservedAliasGroup(Builder& b) {
+  b.Add(0x0A01, Route::Guarded, UnnamedOp(0x0A01, kNeitherInt64), {kAll}, Select::NeitherInt64);
+  b.Add(0x0A01, Route::Guarded, UnnamedOp(0x0A01, kFirstInt64), {kAll}, Select::FirstInt64);
+  b.Add(0x0A01, Route::Guarded, UnnamedOp(0x0A01, kSecondInt64), {kAll}, Select::SecondInt64);
+  b.Add(0x0A01, Route::Guarded, UnnamedOp(0x0A01, kBothInt64), {kAll}, Select::BothInt64);
   b.Alias(0x0A03, 0x0216);
   b.Alias(0x0A04, 0x0217);
   b.Alias(0x0A05, 0x0218);
@@ -205,8 +208,8 @@ constexpr Builder BuildTable() {
   AddSystemGroup(b);
   AddBufferGroup(b);
   AddDigitizerGroup(b);
-  AddGroup0800(b);
-  AddGroup0A00(b);
+  AddUnservedGroup(b);
+  AddUnservedAliasGroup(b);
   AddDriverGroups(b);
   AddThreadGroup(b);
   std::sort(
@@ -218,7 +221,7 @@ constexpr Builder BuildTable() {
 constexpr Builder kTable = BuildTable();
 
 bool Applies(Select select, const QDCommandWrapper& command, bool extended) {
-  const auto isType4 = [&command](int slot) { return command.ArgType(slot) == 4; };
+  const auto isInt64 = [&command](int slot) { return command.ArgType(slot) == QD_TYPE_INT64; };
   switch (select) {
     case Select::Any:
       return true;
@@ -226,14 +229,14 @@ bool Applies(Select select, const QDCommandWrapper& command, bool extended) {
       return extended;
     case Select::Plain:
       return !extended;
-    case Select::NeitherType4:
-      return !isType4(0) && !isType4(1);
-    case Select::FirstType4:
-      return isType4(0) && !isType4(1);
-    case Select::SecondType4:
-      return !isType4(0) && isType4(1);
-    case Select::BothType4:
-      return isType4(0) && isType4(1);
+    case Select::NeitherInt64:
+      return !isInt64(0) && !isInt64(1);
+    case Select::FirstInt64:
+      return isInt64(0) && !isInt64(1);
+    case Select::SecondInt64:
+      return !isInt64(0) && isInt64(1);
+    case Select::BothInt64:
+      return isInt64(0) && isInt64(1);
   }
   return false;
 }

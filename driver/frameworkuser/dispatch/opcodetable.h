@@ -33,10 +33,11 @@ enum class Select : uint8_t {
   Any,
   Extended,  // the command's extended-variant flag is set
   Plain,     // it is clear
-  NeitherType4,
-  FirstType4,
-  SecondType4,
-  BothType4,
+  // Which of parameters 0 and 1 are 64-bit integers (QD_TYPE_INT64).
+  NeitherInt64,
+  FirstInt64,
+  SecondInt64,
+  BothInt64,
 };
 
 enum class ArgKind : uint8_t {

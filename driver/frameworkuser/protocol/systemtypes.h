@@ -65,6 +65,11 @@ inline constexpr int64_t Q_PROCESSING_SYSTEM_NUM = 2378;
 inline constexpr int64_t Q_HOST_SYSTEM_ID = 2301;
 inline constexpr int64_t Q_HOST_SYSTEM_NUMBER = 2316;
 inline constexpr int64_t Q_MODIFIED_BUFFER_HOOK_THREAD_NUM = 2447;
+// Its values: one thread, or several (their count in the low bits, 0 for as many as processors,
+// with kBeyondProcessors more than that).
+inline constexpr int64_t kSingleHookThread = 8192;
+inline constexpr int64_t kSeveralHookThreads = 0x1000;
+inline constexpr int64_t kBeyondProcessors = 0x4000;
 
 // Threads: the system's default time-out (seconds), the end-of-command mode (1 or 2), and the
 // thread-object types that the system passes on to its thread 0.
@@ -80,6 +85,12 @@ inline constexpr int64_t Q_DRIVER_LOG_RESET = 2100;
 inline constexpr int64_t kDriverLogSave = 2101;
 inline constexpr int64_t kDriverLogValue = 1051;
 inline constexpr int64_t Q_DRIVER_LOG_FOLDER = 7708;  // wide text
+
+// The system's event hooks that have no public name. Each hook type is also the board's system
+// control that switches the hook's events on (Q_ENABLE) and off (Q_DISABLE).
+inline constexpr int64_t kSystemEventHookFirst = 2244;
+inline constexpr int64_t kSystemEventHookSecond = 2372;
+inline constexpr int64_t kSystemEventHookThird = 0x8B000;
 
 // The system types whose value the host takes as a double.
 inline constexpr foundation::IntRange kDoubleSystemTypes[] = {

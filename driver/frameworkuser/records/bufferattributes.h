@@ -50,6 +50,13 @@ inline constexpr uint64_t kFormatBgr24 = 0x1000;
 inline constexpr uint64_t kFormatBgr32 = 0x1100;
 inline constexpr uint64_t kFormatYuv16 = 0x1700;
 
+// The bits the board handles itself and strips before the host allocates: device memory, grab,
+// and bits 20, 24 and 37, which the host does not take.
+inline constexpr uint64_t kBoardPrivate = kDeviceMemory | kGrab | 0x2001100000;
+// A buffer that takes the board buffer word: packed, non-paged, with every bit of BGR32's format
+// code.
+inline constexpr uint64_t kBoardWordBuffer = kNonPaged | kPacked | kFormatBgr32;
+
 inline constexpr bool IsBoardImage(uint64_t word) {
   return (word & (kImage | kImageKind)) == (kImage | kImageKind) &&
          (word & kKindField) == kBoardImageKind;

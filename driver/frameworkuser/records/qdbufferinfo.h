@@ -24,8 +24,8 @@ struct BufferState {
   int64_t associatedHostId = 0;  // control 1037
   int64_t grabState = 0;         // controls 5080 and 5085
   int64_t modeWord = 3;          // control 5079
-  bool flag1072 = false;
-  int64_t value1193 = 0;
+  bool takesAssociatedWord = false;
+  int64_t associatedWord = 0;
   int64_t maxValue = 0;  // control 0x4000000
   int64_t depthInUse = 0;
   int64_t parentIndex = 0;

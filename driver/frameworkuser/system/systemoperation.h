@@ -82,9 +82,9 @@ constexpr SystemOp UnnamedOp(uint16_t opcode, uint32_t variant = 0) {
 // Variants of the operations that an opcode splits.
 inline constexpr uint32_t kPlainVariant = 0;
 inline constexpr uint32_t kExtendedVariant = 1;
-inline constexpr uint32_t kNeitherType4 = 0;
-inline constexpr uint32_t kFirstType4 = 1;
-inline constexpr uint32_t kSecondType4 = 2;
-inline constexpr uint32_t kBothType4 = 3;
+inline constexpr uint32_t kNeitherInt64 = 0;
+inline constexpr uint32_t kFirstInt64 = 1;
+inline constexpr uint32_t kSecondInt64 = 2;
+inline constexpr uint32_t kBothInt64 = 3;
 
 }  // namespace zor::frame

@@ -81,7 +81,7 @@ kernel::SysControlRequest LLsysControl(const LLsysHandlePair& pair, uint64_t obj
 // result false when the kernel answered with an error.
 bool LLsysDigInquireValue(const LLsysHandlePair& pair, uint64_t objectId, uint64_t type,
                           uint64_t& value, QDDriverThreadContext* ctx);
-// The kernel's part of buffer operation 0x0237 on a buffer of its own.
+// The kernel's part of BufPassToKernelAndHost on a buffer of its own.
 void LLsysBufPassWords(const LLsysHandlePair& pair, uint64_t contextId, uint64_t kernelHandle,
                        const uint64_t (&words)[4], foundation::CError& error,
                        QDDriverThreadContext* ctx);

@@ -249,10 +249,10 @@ TEST_F(OpcodeRoutingTest, VariantsSplitByTheExtendedFlag) {
 TEST_F(OpcodeRoutingTest, Opcode0A01ChoosesByTheTypesOfItsFirstTwoSlots) {
   const struct {
     uint32_t type0, type1, variant;
-  } cases[] = {{QD_TYPE_INT64, QD_TYPE_INT64, kBothType4},
-               {QD_TYPE_INT64, QD_TYPE_DOUBLE, kFirstType4},
-               {QD_TYPE_DOUBLE, QD_TYPE_INT64, kSecondType4},
-               {QD_TYPE_ID, QD_TYPE_DOUBLE, kNeitherType4}};
+  } cases[] = {{QD_TYPE_INT64, QD_TYPE_INT64, kBothInt64},
+               {QD_TYPE_INT64, QD_TYPE_DOUBLE, kFirstInt64},
+               {QD_TYPE_DOUBLE, QD_TYPE_INT64, kSecondInt64},
+               {QD_TYPE_ID, QD_TYPE_DOUBLE, kNeitherInt64}};
   for (const auto& c : cases) {
     CommandBuilder(0x0A01, system_).Param(0, c.type0, 1).Param(1, c.type1, 2).Run();
     std::vector<RecordedCall> calls = probe().TakeCalls();

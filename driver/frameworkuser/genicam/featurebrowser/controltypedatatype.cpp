@@ -7,6 +7,7 @@
 #include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
 #include "driver/frameworkuser/protocol/buffertypes.h"
 #include "driver/frameworkuser/protocol/systemtypes.h"
+#include "driver/frameworkuser/protocol/typeclasses.h"
 #include "platform/host/qtypes.h"
 
 namespace zor::genicam {
@@ -53,40 +54,24 @@ struct DataTypeRow {
   int64_t ignoredBits = 0;  // left out of the type before it is compared
 };
 
-constexpr IntRange kAnyInt64[] = {{6700, 6799}};
-constexpr IntRange kBufferInt64[] = {{8453, 8453}, {32768, 32768}};
-constexpr IntRange kDigitizerDoubles[] = {{6000, 6699}, {133072, 134072}, {237568, 260096}};
-constexpr IntRange kApplicationDoubles[] = {{15001, 15001}};
-constexpr IntRange kBufferDoubles[] = {{0x2000000, 0x4000000}};
-constexpr IntRange kDigitizerIds[] = {
-    {1100, 1199}, {Q_HOST_OBJECT_ID, Q_HOST_OBJECT_ID}, {5328, 5328}};
-constexpr IntRange kSystemIds[] = {{1100, 1199}, {Q_HOST_OBJECT_ID, Q_HOST_OBJECT_ID}};
-constexpr IntRange kApplicationIds[] = {{15021, 15021}};
-constexpr IntRange kDigitizerStrings[] = {{7700, 7999}};
-constexpr IntRange kSystemStrings[] = {{7700, 7799}};
-// Buffer addresses, whichever band they name.
-constexpr IntRange kBufferAddresses[] = {{Q_HOST_ADDRESS, Q_HOST_ADDRESS},
-                                         {0x80000, 0x80000},
-                                         {0x400000, 0x400000},
-                                         {Q_PHYSICAL_ADDRESS, Q_PHYSICAL_ADDRESS}};
-constexpr IntRange kBufferByteTypes[] = {{9002, 9002}, {9031, 9031}};
 constexpr int64_t kBandBits = protocol::kFirstBand | protocol::kSecondBand | protocol::kThirdBand;
 
 // Tried in order: 64-bit, double, identifier, string, then byte-array types.
 constexpr DataTypeRow kDataTypeRows[] = {
-    {Objects::kListed, kAnyInt64, "ZOR_INT64"},
-    {Objects::kBuffer, kBufferInt64, "ZOR_INT64"},
-    {Objects::kDigitizer, kDigitizerDoubles, "ZOR_DOUBLE"},
+    {Objects::kListed, protocol::kDefaultInputTypes, "ZOR_INT64"},
+    {Objects::kBuffer, protocol::kBufferInputTypes, "ZOR_INT64"},
+    {Objects::kDigitizer, protocol::kDigitizerDoubleClasses, "ZOR_DOUBLE"},
     {Objects::kSystem, protocol::kDoubleSystemTypes, "ZOR_DOUBLE"},
-    {Objects::kApplication, kApplicationDoubles, "ZOR_DOUBLE"},
-    {Objects::kBuffer, kBufferDoubles, "ZOR_DOUBLE"},
-    {Objects::kDigitizer, kDigitizerIds, "ZOR_ID"},
-    {Objects::kSystemOrDisplay, kSystemIds, "ZOR_ID"},
-    {Objects::kApplication, kApplicationIds, "ZOR_ID"},
-    {Objects::kDigitizer, kDigitizerStrings, "ZOR_STRING"},
-    {Objects::kSystem, kSystemStrings, "ZOR_STRING"},
-    {Objects::kBuffer, kBufferAddresses, "ZOR_INT8*", kBandBits},
-    {Objects::kBuffer, kBufferByteTypes, "ZOR_INT8*"},
+    {Objects::kApplication, protocol::kApplicationDoubleTypes, "ZOR_DOUBLE"},
+    {Objects::kBuffer, protocol::kBufferDoubleTypes, "ZOR_DOUBLE"},
+    {Objects::kDigitizer, protocol::kObjectIdTypes, "ZOR_ID"},
+    {Objects::kDigitizer, protocol::kDigitizerIdTypes, "ZOR_ID"},
+    {Objects::kSystemOrDisplay, protocol::kObjectIdTypes, "ZOR_ID"},
+    {Objects::kApplication, protocol::kApplicationIdTypes, "ZOR_ID"},
+    {Objects::kDigitizer, protocol::kDigitizerMapTextTypes, "ZOR_STRING"},
+    {Objects::kSystem, protocol::kMapTextTypes, "ZOR_STRING"},
+    {Objects::kBuffer, protocol::kBufferAddressTypes, "ZOR_INT8*", kBandBits},
+    {Objects::kBuffer, protocol::kBufferByteTypes, "ZOR_INT8*"},
 };
 
 // An object type outside the rows: the data-type bits of the control type alone decide.

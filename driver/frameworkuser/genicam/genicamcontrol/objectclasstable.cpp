@@ -24,7 +24,7 @@ std::map<int64_t, ObjectClassInfo> BuildTable() {
       Row("ZorKernel", "QbufControl", "QbufInquire", "Kernel", 0x400000, 5),
       Row("ZorSystem", "QsysControl", "QsysInquire", "System", kSystem, 10),
       Row("ZorStructElement", "QbufControl", "QbufInquire", "StructElement", 0x8000000, 5),
-      Row("ZorBlobContext", "QblobControl", "QblobInquire", "Blob", 0x20040004, 6),
+      Row("ZorBlobContext", "QblobControl", "QblobInquire", "Blob", kBlob, 6),
       Row("ZorContainer", "QbufControl", "QbufInquire", "Container", 0x80000000, 5),
       Row("ZorSequence", "QseqControl", "QseqInquire", "Sequence", 0x40000000000, 9, "Q_CONTEXT"),
   };

@@ -41,6 +41,9 @@ inline constexpr int64_t kApplication = 0x200;
 inline constexpr int64_t kDigitizer = 0x100000;
 inline constexpr int64_t kDisplay = 0x200000;
 inline constexpr int64_t kSystem = 0x800000;
+inline constexpr int64_t kBlob = 0x20040004;
+// The system's I/O object, which the table leaves out.
+inline constexpr int64_t kSystemIo = 0x100000000000;
 }  // namespace objecttype
 
 }  // namespace zor::genicam

@@ -2,6 +2,10 @@
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/tlproxies.h"
 
 #include "driver/foundation/integerchecks.h"
+#include "driver/frameworkuser/protocol/buffertypes.h"
+#include "driver/frameworkuser/protocol/digitizertypes.h"
+#include "driver/frameworkuser/protocol/systemtypes.h"
+#include "driver/frameworkuser/protocol/typeclasses.h"
 #include "platform/host/hostservices.h"
 
 namespace zor::genicam {
@@ -13,12 +17,18 @@ constexpr int64_t kBit48 = 0x1000000000000;
 constexpr int64_t kBits27To28 = 0x18000000;
 constexpr int64_t kBits16To23 = 0xFF0000;
 constexpr int64_t kBit24 = 0x1000000;
+constexpr int64_t kBits16To17 = 0x30000;
+// The channel control's three variants; a selector of 0x40 to 0x5F in bits 16 to 22.
+constexpr int64_t kChannelVariants = 3 * protocol::kChannelVariantStep;
+constexpr int64_t kSelectorBits = 0x5F0000;
 // The sequence module takes this index before the type in every call.
 constexpr int64_t kSequenceIndex = 0x8000000;
 
 int64_t Clear(int64_t type, int64_t mask) { return type & ~mask; }
+using foundation::InAnyRange;
 using foundation::InRange;
 using foundation::OneOf;
+using namespace protocol;
 
 }  // namespace
 
@@ -27,15 +37,16 @@ int64_t BaseTLProxy::ModuleInquire(int64_t, void*) const { return -1; }
 // Application.
 bool QappTLProxy::IsStringType(int64_t type) const {
   const int64_t t = Clear(type, kBit48);
-  return InRange(t, 15890, 15949) || InRange(t, 15977, 16296) || InRange(t, 16800, 16999) ||
-         InRange(t, 22000, 22399) || InRange(t, 23000, 23959) || t == 0x1000000000;
+  return InAnyRange(t, kApplicationTextTypes) || InAnyRange(t, kHostTextTypes);
 }
-bool QappTLProxy::IsDoubleType(int64_t type) const { return Clear(type, kBits40To43) == 15001; }
+bool QappTLProxy::IsDoubleType(int64_t type) const {
+  return InAnyRange(Clear(type, kBits40To43), kApplicationDoubleTypes);
+}
 bool QappTLProxy::IsDefaultInputType(int64_t type) const {
   const int64_t t = Clear(type, kBits40To43);
-  return InRange(t, 6700, 6799) || t == 1012;
+  return InAnyRange(t, kDefaultInputTypes) || t == kInitFlag;
 }
-bool QappTLProxy::IsIdType(int64_t type) const { return type == 15021; }
+bool QappTLProxy::IsIdType(int64_t type) const { return InAnyRange(type, kApplicationIdTypes); }
 bool QappTLProxy::IsByteType(int64_t) const { return false; }
 int64_t QappTLProxy::Inquire(int64_t type, void* out) const {
   return HostAppInquire(objectId_, type, out);
@@ -47,18 +58,16 @@ void QappTLProxy::Control(int64_t type, int64_t value) const {
 // Buffer.
 bool QbufTLProxy::IsStringType(int64_t) const { return false; }
 bool QbufTLProxy::IsDoubleType(int64_t type) const {
-  return InRange(Clear(type, kBits40To43), 0x2000000, 0x4000000);
+  return InAnyRange(Clear(type, kBits40To43), kBufferDoubleTypes);
 }
 bool QbufTLProxy::IsDefaultInputType(int64_t type) const {
   const int64_t t = Clear(type, kBits40To43);
-  return InRange(t, 6700, 6799) || t == 8453 || t == 32768;
+  return InAnyRange(t, kDefaultInputTypes) || InAnyRange(t, kBufferInputTypes);
 }
-bool QbufTLProxy::IsIdType(int64_t type) const {
-  return InRange(type, 1100, 1199) || type == Q_HOST_OBJECT_ID;
-}
+bool QbufTLProxy::IsIdType(int64_t type) const { return InAnyRange(type, kObjectIdTypes); }
 bool QbufTLProxy::IsByteType(int64_t type) const {
-  return OneOf(Clear(type, 0x38), {0x10000, 0x80000, 0x400000, 0x40000000}) || type == 9002 ||
-         type == 9031;
+  return InAnyRange(Clear(type, kFirstBand | kSecondBand | kThirdBand), kBufferAddressTypes) ||
+         InAnyRange(type, kBufferByteTypes);
 }
 int64_t QbufTLProxy::ModuleInquire(int64_t type, void* out) const {
   return HostBufInquire(objectId_, type, out);
@@ -75,24 +84,27 @@ void QbufTLProxy::ControlDouble(int64_t type, double value) const {
 
 // Digitizer.
 bool QdigTLProxy::IsStringType(int64_t type) const {
-  return InRange(Clear(type, kBits32To33 | kBit48), 7700, 7999);
+  return InAnyRange(Clear(type, kBits32To33 | kBit48), kDigitizerMapTextTypes);
 }
 bool QdigTLProxy::IsDoubleType(int64_t type) const {
   const int64_t t = Clear(type, kBits40To43 | kBits32To33);
-  return InRange(t, 6000, 6699) || InRange(t, 133072, 134072) || InRange(t, 237568, 260096) ||
-         t == 0x400000 || InRange(Clear(type, 0xF036FC30000), 6650, 6651) ||
-         Clear(type, 0xF0300090000) == 6672;
+  const int64_t pair = Clear(type, kBits40To43 | kBits32To33 | kChannelBits | kBits16To17);
+  return InAnyRange(t, kDigitizerDoubleClasses) || t == kDigitizerDoubleType ||
+         InRange(pair, kReferencePairFirst, kReferencePairSecond) ||
+         Clear(type, kBits40To43 | kBits32To33 | kFlaggedDigitizerDoubleBits) ==
+             kFlaggedDigitizerDouble;
 }
 bool QdigTLProxy::IsDefaultInputType(int64_t type) const {
   const int64_t t = Clear(type, kBits40To43 | kBits32To33);
-  return InRange(t, 6700, 6799) ||
+  return InAnyRange(t, kDefaultInputTypes) ||
          OneOf(t, {0x10080000, 0x10081000, 0x10081100, 0x10081500, 0xB0080000, 0xB0080100,
                    0xB0080300}) ||
-         Clear(type, 0xF0300003000) == 4000 || Clear(type, 0xF03005F0000) == 6766;
+         Clear(type, kBits40To43 | kBits32To33 | kChannelVariants) == Q_CHANNEL ||
+         Clear(type, kBits40To43 | kBits32To33 | kSelectorBits) == kSelectedDigitizerType;
 }
 bool QdigTLProxy::IsIdType(int64_t type) const {
   const int64_t t = Clear(type, kBits32To33);
-  return InRange(t, 1100, 1199) || t == Q_HOST_OBJECT_ID || t == 5328;
+  return InAnyRange(t, kObjectIdTypes) || InAnyRange(t, kDigitizerIdTypes);
 }
 bool QdigTLProxy::IsByteType(int64_t) const { return false; }
 int64_t QdigTLProxy::Inquire(int64_t type, void* out) const {
@@ -107,18 +119,19 @@ void QdigTLProxy::ControlDouble(int64_t type, double value) const {
 
 // Display.
 bool QdispTLProxy::IsStringType(int64_t type) const {
-  return InRange(Clear(type, kBits27To28 | kBit48), 7700, 7799) ||
+  return InAnyRange(Clear(type, kBits27To28 | kBit48), kMapTextTypes) ||
          OneOf(Clear(type, kBit48), {4553, 4565, 8510, 9252});
 }
 bool QdispTLProxy::IsDoubleType(int64_t type) const {
   const int64_t t = Clear(type, kBits40To43 | kBits27To28);
-  return InRange(t, 6600, 6699) || InRange(t, 4534, 4541);
+  return InAnyRange(t, kDisplayDoubleTypes);
 }
 bool QdispTLProxy::IsDefaultInputType(int64_t type) const {
-  return InRange(Clear(type, kBits40To43 | kBits27To28), 6700, 6799);
+  return InAnyRange(Clear(type, kBits40To43 | kBits27To28), kDefaultInputTypes);
 }
 bool QdispTLProxy::IsIdType(int64_t type) const {
-  return InRange(Clear(type, kBits27To28), 1100, 1199) || InRange(type & 0x3E7FFFFFF, 8600, 8663) ||
+  return InAnyRange(Clear(type, kBits27To28), kObjectIdTypes) ||
+         InAnyRange(type & 0x3E7FFFFFF, kDisplayIdTypes) ||
          OneOf(type, {15302, 15323, 3210, Q_HOST_OBJECT_ID, 1045});
 }
 bool QdispTLProxy::IsByteType(int64_t) const { return false; }
@@ -133,12 +146,14 @@ void QdispTLProxy::ControlDouble(int64_t type, double value) const {
 }
 
 // Sequence.
-bool QseqTLProxy::IsStringType(int64_t type) const { return Clear(type, kBit48) == 3904; }
+bool QseqTLProxy::IsStringType(int64_t type) const {
+  return Clear(type, kBit48) == kSequenceTextType;
+}
 bool QseqTLProxy::IsDoubleType(int64_t type) const {
-  return OneOf(Clear(type, kBits40To43 | kBit24), {6607, 3712}) || Clear(type, kBits40To43) == 3712;
+  return OneOf(Clear(type, kBits40To43 | kBit24), {Q_PROCESS_FRAME_RATE, kSequenceDoubleType});
 }
 bool QseqTLProxy::IsDefaultInputType(int64_t type) const {
-  return InRange(Clear(type, kBits40To43), 6700, 6799);
+  return InAnyRange(Clear(type, kBits40To43), kDefaultInputTypes);
 }
 bool QseqTLProxy::IsIdType(int64_t) const { return false; }
 bool QseqTLProxy::IsByteType(int64_t) const { return false; }
@@ -155,20 +170,16 @@ void QseqTLProxy::ControlDouble(int64_t type, double value) const {
 // System.
 bool QsysTLProxy::IsStringType(int64_t type) const {
   const int64_t t = Clear(type, kBit48);
-  return InRange(Clear(type, kBits16To23 | kBit48), 7700, 7799) || InRange(t, 10312, 10371) ||
-         InRange(t, 16800, 16999) || InRange(t, 22000, 22399) || t == 0x1000000000;
+  return InAnyRange(Clear(type, kBits16To23 | kBit48), kMapTextTypes) ||
+         InAnyRange(t, kSystemTextTypes) || InAnyRange(t, kHostTextTypes);
 }
-bool QsysTLProxy::IsDoubleType(int64_t type) const {
-  const int64_t t = Clear(type, kBits40To43);
-  return InRange(t, 7300, 7399) || InRange(t, 133072, 134072) || t == 5136;
-}
+bool QsysTLProxy::IsDoubleType(int64_t type) const { return IsDoubleSystemType(type); }
 bool QsysTLProxy::IsDefaultInputType(int64_t type) const {
   const int64_t t = Clear(type, kBits40To43);
-  return InRange(t, 6700, 6799) || OneOf(t, {0x10080000, 0x10081000, 0x10081500, 0xB0080000});
+  return InAnyRange(t, kDefaultInputTypes) ||
+         OneOf(t, {0x10080000, 0x10081000, 0x10081500, 0xB0080000});
 }
-bool QsysTLProxy::IsIdType(int64_t type) const {
-  return InRange(type, 1100, 1199) || type == Q_HOST_OBJECT_ID;
-}
+bool QsysTLProxy::IsIdType(int64_t type) const { return InAnyRange(type, kObjectIdTypes); }
 bool QsysTLProxy::IsByteType(int64_t) const { return false; }
 int64_t QsysTLProxy::Inquire(int64_t type, void* out) const {
   return HostSysInquire(objectId_, type, out);

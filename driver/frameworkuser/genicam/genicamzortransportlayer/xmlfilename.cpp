@@ -2,6 +2,7 @@
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/xmlfilename.h"
 
 #include "driver/foundation/integerchecks.h"
+#include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/czortransportlayer.h"
 #include "platform/host/hostservices.h"
 
@@ -45,20 +46,20 @@ std::wstring CZorTransportLayerBase::GetXmlFileName() const {
   };
   if (type == Q_SYSTEM) return named(L"QsysControl");
   if (type == Q_DIGITIZER) return named(L"QdigControl");
-  if (type == 0x200000) return named(L"QdispControl");
+  if (type == objecttype::kDisplay) return named(L"QdispControl");
   if (OneOf(type, {0x4, 0x40, 0x40000, 0x400000, 0x8000000, 0x80000000, 0x800000000000,
                    0x2000000000000})) {
     return named(L"QbufControl");
   }
   if (OneOf(type, {0x80, 0x100, 0x1000, 0x10000000})) return named(L"QthrControl");
   if (OneOf(type, {0x1000000, 0x200000000})) return named(L"QgraControl");
-  if (type == 0x100000000000) return named(L"QsysIoControl");
+  if (type == objecttype::kSystemIo) return named(L"QsysIoControl");
   if (type == Q_SEQUENCE) {
     int64_t flags = 0;
     HostSeqInquire(GetObjectId(), Q_DEFAULT, kSequenceFlagsInquire, &flags);
     return (flags & kSequenceHasSystemName) != 0 ? named(L"QseqControl") : L"QseqControl.xml";
   }
-  if (type == 0x20040004) return L"QblobControl.xml";
+  if (type == objecttype::kBlob) return L"QblobControl.xml";
   return {};
 }
 

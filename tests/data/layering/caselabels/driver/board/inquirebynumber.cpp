@@ -29,4 +29,11 @@ int64_t InquireByNumber(int64_t type, int64_t depth) {
   }
 }
 
+// Comparisons and ranges: four digits or more, unless listed, and only outside comments.
+bool Listed(int64_t type) { return type == kNamed || type == 0x10 || type == 0x1000; }
+bool Refused(int64_t type) { return type == 4054; }  // type == 4055 in a comment passes
+bool Reserved(int64_t type) { return 5186 != type; }
+bool Blocked(int64_t type) { return InRange(type, 69555, 69559); }
+bool Run(int64_t type) { return foundation::InRange(Clear(type, kBits), kFirst, 0x20BB8); }
+
 }  // namespace zor::board
