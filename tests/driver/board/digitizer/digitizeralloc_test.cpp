@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <iterator>
 #include <string>
+#include <thread>
 
 #include "platform/os/registry/registry.h"
 #include "tests/driver/board/digitizer/digitizerfixture.h"
@@ -20,6 +25,20 @@ constexpr uint8_t kBrightness = 0x0A;
 
 using DigitizerAlloc = DigitizerFixture;
 
+// The process's threads; with a bound, once they are at most that or a second has passed: the
+// kernel lists a joined thread a moment longer.
+size_t Threads(size_t bound = SIZE_MAX) {
+  size_t count = 0;
+  for (int i = 0; i < 1000; ++i) {
+    count =
+        static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                          std::filesystem::directory_iterator()));
+    if (count <= bound) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return count;
+}
+
 TEST_F(DigitizerAlloc, StandardNamesProgramTheDecoderForTheirStandard) {
   const struct {
     const wchar_t* name;
@@ -30,6 +49,7 @@ TEST_F(DigitizerAlloc, StandardNamesProgramTheDecoderForTheirStandard) {
       {L"Q_CCIR", 768, 576, 1, 40, 0x80},    {L"Q_PAL", 720, 576, 3, 40, 0x80},
       {L"Q_DEFAULT", 640, 480, 1, 33, 0x50},
   };
+  size_t threadsAfterFree = 0;
   for (const auto& c : cases) {
     const QID digitizer = Digitizer(c.name);
     ASSERT_NE(digitizer, 0) << "error " << ErrorCode();
@@ -40,6 +60,9 @@ TEST_F(DigitizerAlloc, StandardNamesProgramTheDecoderForTheirStandard) {
     EXPECT_EQ(SimBoard().DecoderRegister(0, kInputControl), c.inputControl);
     QdigFree(digitizer);
     EXPECT_EQ(ErrorCode(), 0);
+    // The digitizer's hook threads end with it; the system's stay.
+    if (threadsAfterFree == 0) threadsAfterFree = Threads();
+    EXPECT_LE(Threads(threadsAfterFree), threadsAfterFree);
   }
 }
 
