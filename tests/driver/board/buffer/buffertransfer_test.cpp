@@ -134,6 +134,8 @@ TEST_F(BufferTransfer, ScaledTransfersTheBoardCannotMakeAreRefused) {
       {kGrabColour, kHostMono, 640, 480, 320, 0, "destination size Y of 0"},
       {kGrabColour, kHostMono, 640, 480, 0, 240, "destination size X of 0"},
       {kGrabColour, kHostMono, 640, 100, 320, 240, "source smaller than destination in Y"},
+      {kGrabColour, kHostMono, 300, 480, 320, 240, "source smaller than destination in X"},
+      {kGrabColour, kHostMono, 640, 480, 37, 240, "a seventeenth in X"},
       {kHostMono, kHostMono, 640, 480, 320, 240, "source in host memory"},
       {kGrabColour, kGrabColour, 640, 480, 320, 240, "destination in device memory"},
   };

@@ -148,15 +148,23 @@ TEST_F(DigitizerAlloc, DeviceNumberAndInitFlagAreChecked) {
   EXPECT_EQ(Inquire(second, 1009), 1);
 }
 
-TEST_F(DigitizerAlloc, AWideNtscCameraKeepsTheNtscPeriod) {
-  const std::wstring wide = WriteDcf("wide.dcf", DcfWith("INFO_XSIZE 2D0\nINFO_YSIZE 1E0\n"
-                                                         "INFO_DEPTH 8\nINFO_BAND 1\n"
-                                                         "ADV7180_INPUTCTL 50\n"))
-                                .wstring();
-  const QID digitizer = Digitizer(wide.c_str());
-  ASSERT_NE(digitizer, 0) << "error " << ErrorCode();
-  EXPECT_EQ(Inquire(digitizer, kPeriod), 33);
-  QdigFree(digitizer);
+TEST_F(DigitizerAlloc, AForcedStandardDecidesThePeriod) {
+  // Each standard the input control forces wins over the frame height of the other standard;
+  // selections 0 to 3 detect it, and the height decides.
+  for (int select = 0; select < 16; ++select) {
+    const bool forced50 = select >= 8 && select != 10 && select != 11;
+    const bool forced60 = select >= 4 && !forced50;
+    const std::wstring file =
+        WriteDcf("select.dcf",
+                 DcfWith(std::string("INFO_XSIZE 2D0\nINFO_YSIZE ") + (forced60 ? "240" : "1E0") +
+                         "\nINFO_DEPTH 8\nINFO_BAND 1\nADV7180_INPUTCTL " +
+                         "0123456789ABCDEF"[select] + "0\n"))
+            .wstring();
+    const QID digitizer = Digitizer(file.c_str());
+    ASSERT_NE(digitizer, 0) << "error " << ErrorCode();
+    EXPECT_EQ(Inquire(digitizer, kPeriod), forced50 ? 40 : 33) << select;
+    QdigFree(digitizer);
+  }
   // Without a forced standard, the frame height decides.
   const std::wstring autodetect =
       WriteDcf("auto.dcf", DcfWith("INFO_XSIZE 300\nINFO_YSIZE 240\nINFO_BAND 1\n")).wstring();
