@@ -125,6 +125,16 @@ TEST_F(BufferAlloc, GrabBuffersGetTheFormatTheBoardGrabsInto) {
   EXPECT_NE(QbufInquire(mono, 0x400000, nullptr), 0);
   QbufFree(mono);
   QbufFree(colour);
+  // The second band's child starts past the first band in either colour layout the board grabs.
+  for (QINT64 layout : {0x21700, 0x21C00}) {
+    const QID parent =
+        QbufAllocColor(system_, 3, 64, 48, 8, kImage | kDeviceMemory | layout, nullptr);
+    const QID first = QbufChildColor2d(parent, 8, 0, 0, 64, 48, nullptr);
+    const QID second = QbufChildColor2d(parent, 16, 0, 0, 64, 48, nullptr);
+    EXPECT_GT(QbufInquire(second, 0x400000, nullptr), QbufInquire(first, 0x400000, nullptr))
+        << layout;
+    for (QID buffer : {first, second, parent}) QbufFree(buffer);
+  }
 }
 
 TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {

@@ -65,6 +65,8 @@ class BufferTransfer : public BoardBufferTest {
   void ExpectError(QINT64 code, QINT64 subCode) {
     EXPECT_EQ(ErrorCode(), code);
     EXPECT_EQ(SubCode(1), subCode);
+    EXPECT_EQ(SubCode(2), 0);
+    EXPECT_EQ(SubCode(3), 0);
   }
 };
 

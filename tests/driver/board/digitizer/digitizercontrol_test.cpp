@@ -32,6 +32,8 @@ class DigitizerControl : public DigitizerFixture {
   void ExpectError(QINT64 code, QINT64 sub, const char* what) {
     EXPECT_EQ(ErrorCode(), code) << what;
     EXPECT_EQ(SubCode(1), sub) << what;
+    EXPECT_EQ(SubCode(2), 0) << what;
+    EXPECT_EQ(SubCode(3), 0) << what;
   }
   struct CheckedSetting {
     QINT64 type;
