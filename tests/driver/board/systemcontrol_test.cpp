@@ -205,6 +205,16 @@ TEST_F(SystemControlTest, EveryLayerAnswersItsOwnTypes) {
                             {0x40000000, 1},
                             {4517, 0},
                             {4548, 0},
+                            {2004, 4},
+                            {2006, 0},
+                            {2104, 0},
+                            {2114, 0},
+                            {2130, 0},
+                            {2014, 0x20000},
+                            {2155, 0x20260101},
+                            {2345, 3},
+                            {2447, 8192},
+                            {2077, 20},
                             // The device layer's, which the kernel leaves to it.
                             {1012, Q_DEFAULT},
                             {2008, 1},
@@ -222,6 +232,9 @@ TEST_F(SystemControlTest, EveryLayerAnswersItsOwnTypes) {
   }
   EXPECT_EQ(ErrorCode(), 0);
   EXPECT_NE(Inquire(2024), 0);
+  // The device handle under both its types; the thread's last event is another kernel object.
+  EXPECT_EQ(Inquire(1016), Inquire(2024));
+  EXPECT_NE(Inquire(1019), Inquire(2024));
 }
 
 TEST_F(SystemControlTest, TypesNoLayerServesFail) {

@@ -95,6 +95,8 @@ TEST_F(BufferAlloc, EveryAcceptedLayoutHoldsItsPixels) {
       {3, 8, kImage | 0x800, "packed colour"},
       {1, 8, kImage | kDeviceMemory, "device memory, mono 8"},
       {3, 8, kImage | kDeviceMemory, "device memory, colour 8"},
+      {1, 8, kImage | kDeviceMemory | 0x300, "device memory, 8 bits in a 16-bit format"},
+      {3, 8, kImage | kDeviceMemory | 0xB00, "device memory, 8 bits in a 48-bit format"},
       {1, 8, kBoardImage | 0x200, "on-board, mono 8"},
       {3, 8, kBoardImage | 0x1700, "on-board, colour 8"},
   };
@@ -123,29 +125,40 @@ TEST_F(BufferAlloc, GrabBuffersGetTheFormatTheBoardGrabsInto) {
   EXPECT_NE(QbufInquire(mono, 0x400000, nullptr), 0);
   QbufFree(mono);
   QbufFree(colour);
+  // The second band's child starts past the first band in either colour layout the board grabs.
+  for (QINT64 layout : {0x21700, 0x21C00}) {
+    const QID parent =
+        QbufAllocColor(system_, 3, 64, 48, 8, kImage | kDeviceMemory | layout, nullptr);
+    const QID first = QbufChildColor2d(parent, 8, 0, 0, 64, 48, nullptr);
+    const QID second = QbufChildColor2d(parent, 16, 0, 0, 64, 48, nullptr);
+    EXPECT_GT(QbufInquire(second, 0x400000, nullptr), QbufInquire(first, 0x400000, nullptr))
+        << layout;
+    for (QID buffer : {first, second, parent}) QbufFree(buffer);
+  }
 }
 
 TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
   struct Refused {
-    QINT64 bands, sizeX, depth, attribute, code, subCode;
+    QINT64 bands, sizeX, sizeY, depth, attribute, code, subCode;
     const char* what;
   };
   const Refused refused[] = {
-      {3, 64, 8, kImage | 0x200, 4328, 1, "three bands of a mono format"},
-      {2, 64, 8, kImage, 4328, 1, "two bands"},
-      {1, 64, 8, kImage | 0x2, 4326, 1, "attribute bit 1"},
-      {1, 64, 16, kImage | kDeviceMemory, 4407, 1, "16-bit grab buffer"},
-      {1, 1024, 8, kImage | kDeviceMemory, 4409, 1, "grab buffer 1024 wide"},
-      {1, 64, 8, 0x20004, 4331, 3, "format asked for but not given"},
+      {3, 64, 48, 8, kImage | 0x200, 4328, 1, "three bands of a mono format"},
+      {2, 64, 48, 8, kImage, 4328, 1, "two bands"},
+      {1, 64, 48, 8, kImage | 0x2, 4326, 1, "attribute bit 1"},
+      {1, 64, 48, 16, kImage | kDeviceMemory, 4407, 1, "16-bit grab buffer"},
+      {1, 1024, 48, 8, kImage | kDeviceMemory, 4409, 1, "grab buffer 1024 wide"},
+      {1, 64, 1024, 8, kImage | kDeviceMemory, 4409, 1, "grab buffer 1024 high"},
+      {1, 64, 48, 8, 0x20004, 4331, 3, "format asked for but not given"},
       // Refused after the host buffer was made.
-      {1, 64, 8, kImage | kProcessing | 0x4000, 4331, 1, "processing with bit 14"},
-      {1, 64, 16, kImage | kProcessing, 4328, 3, "16-bit grab buffer in host memory"},
+      {1, 64, 48, 8, kImage | kProcessing | 0x4000, 4331, 1, "processing with bit 14"},
+      {1, 64, 48, 16, kImage | kProcessing, 4328, 3, "16-bit grab buffer in host memory"},
   };
   for (const Refused& r : refused) {
     SCOPED_TRACE(r.what);
     const QINT64 images = HostImages();
     QID out = 1;
-    EXPECT_EQ(QbufAllocColor(system_, r.bands, r.sizeX, 48, r.depth, r.attribute, &out), 0);
+    EXPECT_EQ(QbufAllocColor(system_, r.bands, r.sizeX, r.sizeY, r.depth, r.attribute, &out), 0);
     EXPECT_EQ(out, 0);
     EXPECT_EQ(ErrorCode(), r.code);
     EXPECT_EQ(SubCode(1), r.subCode);

@@ -78,26 +78,39 @@ TEST_F(BufferCopy, OneBandOfAColourBuffer) {
   EXPECT_EQ(Pixels(destination), Pixels(hostDestination));
 }
 
+// Each bound of what the board's engine takes, on both sides; either way the destination holds
+// the host's copy.
 TEST_F(BufferCopy, WhatTheBoardCannotMoveTheHostCopies) {
   struct Case {
-    QINT64 sourceAttribute, destinationAttribute, sizeX;
+    QINT64 sourceAttribute, destinationAttribute, sizeX, sizeY, sourceX;
+    bool board;
     const char* what;
   };
+  constexpr QINT64 kDevice = kImage | kDeviceMemory;
   const Case cases[] = {
-      {kImage, kImage, 64, "two host-memory buffers"},
-      {kImage | 0x200 | 0x200000, kImage | kDeviceMemory, 16, "a row of 16 bytes"},
-      {kImage | kDeviceMemory, kImage, 64, "a destination the board cannot write"},
+      {kImage, kImage, 64, 32, 0, false, "two host-memory buffers"},
+      {kMappedMono, kDevice, 16, 32, 0, false, "a row of 16 bytes"},
+      {kMappedMono, kDevice, 30, 32, 0, false, "a row of 30 bytes"},
+      {kMappedMono, kDevice, 32, 32, 0, true, "a row of 32 bytes"},
+      {kMappedMono, kDevice, 64, 1, 0, true, "one row"},
+      {kMappedMono, kDevice, 64, 1023, 0, true, "1023 rows"},
+      {kDevice, kImage, 1023, 32, 0, false, "a destination the board cannot write"},
+      {kDevice, kMappedMono, 64, 32, 4, true, "a source column on a word"},
+      {kDevice, kMappedMono, 64, 32, 2, false, "a source column off a word"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     QappControl(Q_DEFAULT, kLastCopy, 0);
-    const QID source = Buffer(system_, 1, c.sizeX, 32, c.sourceAttribute);
-    const QID destination = Buffer(system_, 1, c.sizeX, 32, c.destinationAttribute);
-    QbufPut(source, Pattern(1, c.sizeX, 32).data());
-    QbufCopy(source, destination);
+    const QID source = Buffer(system_, 1, c.sizeX, c.sizeY, c.sourceAttribute);
+    const QID destination = Buffer(system_, 1, c.sizeX, c.sizeY, c.destinationAttribute);
+    QbufPut(source, Pattern(1, c.sizeX, c.sizeY).data());
+    auto [hostSource, hostDestination] = HostPair(source, destination);
+    const QINT64 width = c.sizeX - c.sourceX;
+    QbufCopyColor2d(source, destination, -1, c.sourceX, 0, -1, 0, 0, width, c.sizeY);
     EXPECT_EQ(ErrorCode(), 0);
-    EXPECT_FALSE(BoardCopied());
-    EXPECT_EQ(Pixels(destination), Pixels(source));
+    EXPECT_EQ(BoardCopied(), c.board);
+    QbufCopyColor2d(hostSource, hostDestination, -1, c.sourceX, 0, -1, 0, 0, width, c.sizeY);
+    EXPECT_EQ(Pixels(destination), Pixels(hostDestination));
   }
 }
 

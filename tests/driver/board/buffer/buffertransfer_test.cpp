@@ -65,6 +65,8 @@ class BufferTransfer : public BoardBufferTest {
   void ExpectError(QINT64 code, QINT64 subCode) {
     EXPECT_EQ(ErrorCode(), code);
     EXPECT_EQ(SubCode(1), subCode);
+    EXPECT_EQ(SubCode(2), 0);
+    EXPECT_EQ(SubCode(3), 0);
   }
 };
 
@@ -134,6 +136,8 @@ TEST_F(BufferTransfer, ScaledTransfersTheBoardCannotMakeAreRefused) {
       {kGrabColour, kHostMono, 640, 480, 320, 0, "destination size Y of 0"},
       {kGrabColour, kHostMono, 640, 480, 0, 240, "destination size X of 0"},
       {kGrabColour, kHostMono, 640, 100, 320, 240, "source smaller than destination in Y"},
+      {kGrabColour, kHostMono, 300, 480, 320, 240, "source smaller than destination in X"},
+      {kGrabColour, kHostMono, 640, 480, 37, 240, "a seventeenth in X"},
       {kHostMono, kHostMono, 640, 480, 320, 240, "source in host memory"},
       {kGrabColour, kGrabColour, 640, 480, 320, 240, "destination in device memory"},
   };

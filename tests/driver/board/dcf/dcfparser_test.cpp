@@ -1,6 +1,7 @@
 // Key/value pairs of the section: where values land, what counts as a bad pair.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
 #include "driver/board/dcf/dcfregisterparser.h"
@@ -39,6 +40,20 @@ TEST(DcfRegisterTable, LaysOutInfoWordsAndDecoderRegisters) {
   EXPECT_EQ(FindDcfRow(L"INFO_Q_GRAB_EXPOSURE_3_TRIGGER_SOURCE")->position, 4u * 79);
   EXPECT_EQ(table[166].kind, kDcfKindEnd);
   EXPECT_EQ(FindDcfRow(L"LAST_REGISTER"), nullptr);
+  // The decoder's sub-addresses, row by row from the first ADV7180_ key.
+  constexpr uint8_t kSubAddresses[] = {
+      0x00, 0x01, 0x03, 0x04, 0x07, 0x08, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x11,
+      0x12, 0x13, 0x14, 0x15, 0x17, 0x18, 0x19, 0x1D, 0x27, 0x2B, 0x2C, 0x2D, 0x2E, 0x2F,
+      0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39, 0x3A, 0x3D, 0x41, 0x48,
+      0x49, 0x4A, 0x4B, 0x4C, 0x4D, 0x4E, 0x50, 0x51, 0x58, 0x59, 0x8F, 0x99, 0x9A, 0x9B,
+      0x9C, 0x9D, 0xB2, 0xC3, 0xC4, 0xDC, 0xDD, 0xDE, 0xDF, 0xE1, 0xE2, 0xE3, 0xE4, 0xE5,
+      0xE6, 0xE7, 0xE8, 0xE9, 0xEA, 0xEB, 0xEC, 0xF3, 0xF4, 0xF8, 0xF9, 0xFB, 0xFC,
+  };
+  ASSERT_EQ(std::size(kSubAddresses), table.size() - kDcfInfoRowCount - 1);
+  for (size_t i = 0; i < std::size(kSubAddresses); ++i) {
+    const DcfRegisterRow& row = table[kDcfInfoRowCount + i];
+    EXPECT_EQ(row.position, 336u + kSubAddresses[i]) << row.name;
+  }
   // Every key finds its own row, and the places grow row by row: no name stands for two places,
   // no place for two names.
   for (size_t row = 0; row + 1 < table.size(); ++row) {
@@ -66,8 +81,8 @@ TEST(DcfPairs, StoreValuesWithTheirWidthAndFlagThem) {
 TEST(DcfPairs, AcceptPrefixedValuesAndSeveralPairsOnALine) {
   Block block = NewBlock();
   // 18 characters are the longest value taken (a 19th is refused).
-  ASSERT_TRUE(
-      ParseText(L"INFO_GAIN 0x10 ADV7180_BRIGHTCTL 0X2a  \nINFO_YSIZE 0000000000000001E0\n", block));
+  ASSERT_TRUE(ParseText(L"INFO_GAIN 0x10 ADV7180_BRIGHTCTL 0X2a  \nINFO_YSIZE 0000000000000001E0\n",
+                        block));
   EXPECT_EQ(Word(block, kGain), 0x10u);
   EXPECT_EQ(block[kBrightness], 0x2A);
   EXPECT_EQ(Word(block, 8), 0x1E0u);

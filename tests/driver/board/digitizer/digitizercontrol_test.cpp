@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "interfaces/kernel/kernelcodes.h"
+#include "platform/boardsim/faults.h"
 #include "tests/driver/board/digitizer/digitizerfixture.h"
 
 namespace zor::board {
@@ -29,6 +32,8 @@ class DigitizerControl : public DigitizerFixture {
   void ExpectError(QINT64 code, QINT64 sub, const char* what) {
     EXPECT_EQ(ErrorCode(), code) << what;
     EXPECT_EQ(SubCode(1), sub) << what;
+    EXPECT_EQ(SubCode(2), 0) << what;
+    EXPECT_EQ(SubCode(3), 0) << what;
   }
   struct CheckedSetting {
     QINT64 type;
@@ -62,8 +67,6 @@ TEST_F(DigitizerControl, RefusedValuesStoreNothing) {
   ExpectError(4307, 3, "offset at the last column");
   QdigControlDouble(digitizer_, 6600, 0.3);
   ExpectError(4307, 3, "decimation 0.3");
-  QdigControl(digitizer_, 4054, 1);
-  ExpectError(4307, 1, "refused type");
   QdigInquire(digitizer_, 4054, nullptr);
   ExpectError(4310, 1, "refused inquire");
   QdigControl(digitizer_, 4000 | kCamera, Q_DEFAULT);
@@ -118,6 +121,15 @@ TEST_F(DigitizerControl, RefusedValuesStoreNothing) {
       EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6602), 1.0) << type << " " << refused;
     }
   }
+  // The refused types at both ends of their ranges, and their neighbours, which are not.
+  for (QINT64 type : {0x20000, 0x20BB8, 4054, 5186, 69555, 69559, 4379, 4380, 7730}) {
+    QdigControl(digitizer_, type, 1);
+    ExpectError(4307, 1, std::to_string(type).c_str());
+  }
+  for (QINT64 type : {0x1FFFF, 0x20BB9, 4055, 5185, 5187, 69554, 69560, 4378, 4381, 7729, 7731}) {
+    QdigControl(digitizer_, type, 1);
+    EXPECT_FALSE(ErrorCode() == 4307 && SubCode(1) == 1) << type;
+  }
 }
 
 TEST_F(DigitizerControl, KeptValuesAnswerTheirInquiries) {
@@ -147,6 +159,56 @@ TEST_F(DigitizerControl, KeptValuesAnswerTheirInquiries) {
   QdigControl(digitizer_, kTrigger, -9997);
   EXPECT_EQ(Inquire(digitizer_, kTimeout), -1);
   EXPECT_EQ(ErrorCode(), 0);
+}
+
+// With the board's inquiries failing (4300), each type shows where it is answered: refused
+// (4310) or sent to the board at both ends of every refused range, or answered by the driver.
+TEST_F(DigitizerControl, EachInquiryIsAnsweredWhereItBelongs) {
+  boardsim::Fault fault;
+  fault.code = 4300;
+  fault.subCode = 2;
+  fault.count = -1;
+  SimBoard().ArmFault(zor::kernel::kDigInquire, fault);
+  // The reference pair also with bit 16, or with a channel bit and the board's.
+  std::vector<QINT64> refused = {1102,  4054,  4379, 4380,           5186,
+                                 69555, 69559, 6650, 6650 + 0x10000, 6651 + 0x400000 + kBoard};
+  std::vector<QINT64> board = {4055, 4378, 4381, 5185, 5187, 69554, 69560, 6652, 6650 | 0x20000};
+  for (QINT64 first : {131072, 131172, 131272, 131572, 131672, 131872, 133172, 133272}) {
+    refused.insert(refused.end(), {first, first + 4});
+    board.insert(board.end(), {first - 1, first + 5});
+  }
+  for (QINT64 type : refused) {
+    Inquire(digitizer_, type);
+    ExpectError(4310, 1, std::to_string(type).c_str());
+  }
+  for (QINT64 type : board) {
+    Inquire(digitizer_, type);
+    ExpectError(4300, 2, std::to_string(type).c_str());
+  }
+  const std::pair<QINT64, QINT64> own[] = {
+      {4069, 0},         {4226, 0},   {4062, 1},          {4063, 1},          {4064, 1},
+      {4065, 1},         {4068, 1},   {4070, 1},          {4227, 1},          {4020, 1},
+      {4427, 1},         {1009, 0},   {1012, 0x10000000}, {6705, 0x10000000}, {1536, 720},
+      {1537, 576},       {1007, 8},   {1008, 8},          {1005, 3},          {1006, 0},
+      {4016, 1},         {4017, 1},   {4018, 2},          {4021, 0},          {1018, 1},
+      {4325, -9997},     {4022, 720}, {4023, 576},        {4024, 0},          {4025, 0},
+      {4230, 1},         {4231, 1},   {4142, 40},         {4127, 2400},       {4074, 21},
+      {4775, 0x4000000},
+  };
+  for (const auto& [type, value] : own) {
+    EXPECT_EQ(Inquire(digitizer_, type), value) << type;
+    EXPECT_EQ(ErrorCode(), 0) << type;
+  }
+  for (QINT64 type : {6601, 6602, 6604, 6605}) {
+    EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, type), 1.0) << type;
+    EXPECT_EQ(ErrorCode(), 0) << type;
+  }
+  for (const auto& [decimation, supported] : {std::pair{0.5, 1.0}, std::pair{0.3, 0.0}}) {
+    double answer = decimation;
+    QdigInquire(digitizer_, 6649, &answer);
+    EXPECT_EQ(answer, supported) << decimation;
+  }
+  SimBoard().ClearFaults();
 }
 
 // Types the board leaves to the device layer's own table.

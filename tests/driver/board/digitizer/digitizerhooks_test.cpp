@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <iterator>
 #include <mutex>
 #include <vector>
 
@@ -121,8 +122,17 @@ TEST_F(DigitizerHooks, FreeingEndsEveryHookThread) {
   EXPECT_EQ(SimBoard().PendingEventWaits(0x100A0000 | 3), 0u);
 }
 
+// The information types of a board event's words, in the record's order from its time stamp, the
+// I/O state's second name, and a type of no word.
+constexpr QINT64 kWordTypes[] = {0x1C0000,   0x40160000, 0x401B0000, 0x40410000, 0x40420000,
+                                 0x40430000, 0x40480000, 64,         66,         6923,
+                                 0x8A000,    0x81000,    0xA0000000, 12345};
+constexpr size_t kWords = std::size(kWordTypes);
+
 struct Copies {
   QINT64 words[3] = {};
+  QINT64 answers[kWords] = {};
+  QINT64 errors[kWords] = {};
   std::atomic<bool> done{false};
 };
 
@@ -133,6 +143,11 @@ QINT64 CopyRecord(QINT64, QID event, void* user) {
   copies->words[1] = 104;
   QdigGetHookInfo(event, 0x1D0000, &copies->words[1]);
   copies->words[2] = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  for (size_t i = 0; i < kWords; ++i) {
+    copies->answers[i] = -7;
+    QdigGetHookInfo(event, kWordTypes[i], &copies->answers[i]);
+    copies->errors[i] = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  }
   copies->done = true;
   return 0;
 }
@@ -149,6 +164,36 @@ TEST_F(DigitizerHooks, TheRecordCopyStaysWithinTheCallersWord) {
   EXPECT_EQ(copies.words[0], 104) << "the first 8 bytes: the record's size word";
   EXPECT_EQ(copies.words[1], 104) << "nothing copied";
   EXPECT_EQ(copies.words[2], 4359);
+  // Each word as the board sent it; the buffer's words are valid only when the event names one.
+  for (QINT64 hostBuffer : {0, 77}) {
+    SCOPED_TRACE(hostBuffer);
+    const QINT64 index = hostBuffer != 0 ? 3 : -1;
+    const QINT64 expected[kWords - 1] = {1000, hostBuffer, index, 1003, 1004, 1005, 1006,
+                                         1007, 1008,       1009,  1010, 1011, 1010};
+    const kernel::BoardEventPayload words{kernel::kBoardEventSize,
+                                          1000,
+                                          static_cast<uint64_t>(hostBuffer),
+                                          index,
+                                          1003,
+                                          1004,
+                                          1005,
+                                          1006,
+                                          1007,
+                                          1008,
+                                          1009,
+                                          1010,
+                                          1011,
+                                          {}};
+    copies.done = false;
+    ASSERT_TRUE(SimBoard().RaiseEvent(kFrameStartBase, words));
+    for (int i = 0; i < 5000 && !copies.done; ++i) os::Sleep(1);
+    ASSERT_TRUE(copies.done);
+    for (size_t i = 0; i < kWords - 1; ++i) {
+      EXPECT_EQ(copies.answers[i], expected[i]) << i;
+      EXPECT_EQ(copies.errors[i], i >= 1 && i <= 6 && hostBuffer == 0 ? 4359 : 0) << i;
+    }
+    EXPECT_EQ(copies.errors[kWords - 1], 4359) << "a type of no word";
+  }
 }
 
 struct IoSeen {
