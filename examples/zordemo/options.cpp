@@ -23,6 +23,16 @@ std::wstring Widen(const char* text) {
   return wide;
 }
 
+bool TakeCameraFile(const char* arg, bool* dcfGiven, Options* options, std::string* problem) {
+  if (*dcfGiven) {
+    *problem = std::string("more than one camera file: ") + arg;
+    return false;
+  }
+  options->dcf = Widen(arg);
+  *dcfGiven = true;
+  return true;
+}
+
 }  // namespace
 
 bool ParseOptions(int argc, char** argv, Options* options, std::string* problem) {
@@ -54,14 +64,14 @@ bool ParseOptions(int argc, char** argv, Options* options, std::string* problem)
           return false;
         }
       }
+    } else if (arg == "--") {  // the rest are operands, even when they start with '-'
+      for (++i; i < argc; ++i) {
+        if (!TakeCameraFile(argv[i], &dcfGiven, options, problem)) return false;
+      }
     } else if (!arg.empty() && arg[0] == '-') {
       *problem = "unknown option " + arg;
       return false;
-    } else if (!dcfGiven) {
-      options->dcf = Widen(argv[i]);
-      dcfGiven = true;
-    } else {
-      *problem = "more than one camera file: " + arg;
+    } else if (!TakeCameraFile(argv[i], &dcfGiven, options, problem)) {
       return false;
     }
   }

@@ -45,6 +45,10 @@ while [ $# -gt 0 ]; do
       help
       exit 0
       ;;
+    --)
+      shift
+      [ $# -eq 0 ] || usage "no arguments are taken: $1"
+      ;;
     -*) usage "unknown option $1" ;;
     *) usage "no arguments are taken: $1" ;;
   esac

@@ -35,6 +35,20 @@ for program in "${programs[@]}"; do
   done
 done
 
+# "--" ends the options: a word after it is an operand even when it starts with '-', and "--"
+# itself is none. Each line is a usage error that only such a reading gives.
+declare -A ended=(
+  [zordemo]="-- -a.dcf -b.dcf|more than one camera file: -b.dcf" [zorisc]="-- -c.json|missing"
+  [zorregister]="-- -k Name|missing" [zorsetup]="-- -x|no arguments are taken: -x"
+  [zorstapl]="-- -c.json flash.stp|missing"
+)
+for name in "${!ended[@]}"; do
+  IFS='|' read -r args text <<<"${ended[$name]}"
+  read -ra words <<<"$args"
+  run_program 2 "$prefix/bin/$name" "${words[@]}"
+  grep -qF -- "$name: $text" "$work/err.txt" || fail "$name $args: no '$text': $(cat "$work/err.txt")"
+done
+
 # The EXAMPLES of a manual page: the lines between .nf and .fi, as the page shows them.
 examples() {
   gzip -dc "$prefix/share/man/man1/$1.1.gz" |

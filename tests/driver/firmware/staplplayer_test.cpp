@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "driver/firmware/boardjtagport.h"
 #include "driver/firmware/staplporthost.h"
@@ -182,6 +183,21 @@ TEST(StaplPortHost, VectorSignals) {
   EXPECT_EQ(host.StaplVectorIo(2, direction, data, capture), 2);
   EXPECT_EQ(capture[0], 0b010);
   EXPECT_EQ(host.StaplSetFrequency(1000000), 0);
+  // Each name's pin, by pairs: a pin read back while another is driven, unless both are one.
+  const std::pair<const char*, int> pins[] = {
+      {"**TCK**", 0}, {"**TMS**", 1},   {"**TDI**", 6}, {"**TDO**", 7}, {"TCK", 0},
+      {"TMS", 1},     {"TDI", 6},       {"TDO", 7},     {"DCLK", 0},    {"NCONFIG", 1},
+      {"DATA", 6},    {"CONF_DONE", 7}, {"NSTATUS", 4}};
+  for (const auto& [driven, drivenPin] : pins) {
+    for (const auto& [read, readPin] : pins) {
+      const char* pair[] = {driven, read};
+      if (driven == read) continue;
+      EXPECT_EQ(host.StaplVectorMap(2, pair), 2);
+      capture[0] = 0;
+      EXPECT_EQ(host.StaplVectorIo(2, direction, data, capture), 2);
+      EXPECT_EQ(capture[0], drivenPin == readPin ? 0 : 0b010) << driven << " " << read;
+    }
+  }
 }
 
 // One TCK cycle: pins with TCK low, TDO read, then TCK high.

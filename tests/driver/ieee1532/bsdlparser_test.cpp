@@ -94,6 +94,14 @@ TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
       {"flow_erase initialize (ISC_ERASE WAIT TCK 120)",
        "flow_erase initialize (loop 5 (ISC_ERASE WAIT TCK 120))",
        "Expecting MIN and/or MAX loopcount"},
+      {"ERASE WAIT TCK 120", "ERASE WAIT TCK 2147483648",
+       "Wait of [2147483648] TCK cycles exceeds [2147483647]"},
+      {"ERASE WAIT TCK 120", "ERASE WAIT 3600.5", "Wait of [3600.5] seconds exceeds [3600]"},
+      {"ERASE WAIT TCK 120", "ERASE WAIT TCK 1 MAX 3601", "Wait of [3601] seconds exceeds"},
+      {"ERASE WAIT TCK 120", "ERASE WAIT TCK 5, late", "Specify cycle, time, or both"},
+      {"ERASE WAIT TCK 120", "ERASE WAIT ,", "Unknown wait format"},
+      {"ERASE WAIT TCK 120", "ERASE WAIT TCK -1", "Positive number expected"},
+      {"ERASE WAIT TCK 120", "ERASE WAIT CLK 1", "Must use TCK port name [tck]"},
       {"end ZORFLASH;",
        "attribute INSTRUCTION_PRIVATE of ZORFLASH : entity is \"1\";\nend ZORFLASH;",
        "Expecting private instruction"},
@@ -164,10 +172,11 @@ TEST(BsdlParser, MissingMandatoryProceduresOnlyWarn) {
 }
 
 TEST(BsdlParser, LoopsKeepTheirCountsAndGetABoundWithoutMax) {
-  Parsed parsed = ParseText(Replace(
-      ExampleBsdl(), "flow_erase initialize (ISC_ERASE WAIT TCK 120)",
-      "flow_erase initialize (loop min 1 max 5 (ISC_ERASE WAIT TCK 120)(ISC_DISABLE WAIT TCK 1)) "
-      "(loop min 2 (ISC_ERASE WAIT 1.5e-3))"));
+  Parsed parsed =
+      ParseText(Replace(ExampleBsdl(), "flow_erase initialize (ISC_ERASE WAIT TCK 120)",
+                        "flow_erase initialize (loop min 1 max 5 (ISC_ERASE WAIT TCK 120)"
+                        "(ISC_DISABLE WAIT TCK 2147483647, 3600.0 MAX TCK 7)) "
+                        "(loop min 2 (ISC_ERASE WAIT 1.5e-3))"));
   ASSERT_TRUE(parsed.ok) << parsed.messages;
   const BsdlFlow& flow =
       parsed.entity.flows[static_cast<size_t>(parsed.entity.FindFlow("flow_erase", ""))];
@@ -176,7 +185,11 @@ TEST(BsdlParser, LoopsKeepTheirCountsAndGetABoundWithoutMax) {
   EXPECT_TRUE(bounded.isLoop);
   EXPECT_EQ(bounded.minLoop, 1);
   EXPECT_EQ(bounded.maxLoop, 5);
-  EXPECT_EQ(bounded.loop.size(), 2u);
+  ASSERT_EQ(bounded.loop.size(), 2u);
+  // Both bounds of a wait are accepted at their limits.
+  EXPECT_EQ(bounded.loop[1].wait.minTck, INT32_MAX);
+  EXPECT_FLOAT_EQ(bounded.loop[1].wait.minTime, 3600);
+  EXPECT_EQ(bounded.loop[1].wait.maxTck, 7);
   const BsdlActivity& open = flow.phases[kBsdlInitialize][1];
   EXPECT_EQ(open.maxLoop, 2 + 1024);
   EXPECT_FLOAT_EQ(open.loop[0].wait.minTime, 1.5e-3f);

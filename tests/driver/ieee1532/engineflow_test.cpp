@@ -75,16 +75,25 @@ TEST_F(EngineFlow, ConcurrentLoopUsedUpFailsTheDeviceWithoutStopping) {
 }
 
 TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
-  // The address walks 1, 2, 4 by shifts and 5 by an add: word 5 holds the last program.
+  // The address walks 1, 2, 4 by shifts and 5 by an add: word 5 holds the last program. The
+  // first word comes from the data file's initialize section.
   folder_.Write(
       "zorflash.bsd",
-      WithExtraFlow("flow_extra initialize (ISC_ENABLE WAIT TCK 2)"
-                    "(ISC_ERASE WAIT TCK 120)(ISC_ADDRESS_SHIFT 6:$a=01 WAIT TCK 1)"
-                    "(ISC_PROGRAM 32:0000000A WAIT TCK 1)"
-                    "(ISC_ADDRESS_SHIFT 6:$a<<1 WAIT TCK 1)(ISC_PROGRAM 32:0000000B WAIT TCK 1)"
-                    "(ISC_ADDRESS_SHIFT 6:$a<<1 WAIT TCK 1)(ISC_ADDRESS_SHIFT 6:$a+1 WAIT TCK 1)"
-                    "(ISC_PROGRAM 32:0000000C WAIT TCK 1)(ISC_DISABLE WAIT TCK 1)"));
-  ASSERT_TRUE(Run("-a\"extra\"")) << port_->text_;
+      Replace(WithExtraFlow(
+                  "flow_extra(array) initialize (ISC_ENABLE WAIT TCK 2)"
+                  "(ISC_ERASE WAIT TCK 120)(ISC_ADDRESS_SHIFT 6:$a=01 WAIT TCK 1)"
+                  "(ISC_PROGRAM 32:? WAIT TCK 1)"
+                  "(ISC_ADDRESS_SHIFT 6:$a<<1 WAIT TCK 1)(ISC_PROGRAM 32:0000000B WAIT TCK 1)"
+                  "(ISC_ADDRESS_SHIFT 6:$a<<1 WAIT TCK 1)(ISC_ADDRESS_SHIFT 6:$a+1 WAIT TCK 1)"
+                  "(ISC_PROGRAM 32:0000000C WAIT TCK 1)(ISC_DISABLE WAIT TCK 1)"),
+              "proc_extra = (flow_extra)", "proc_extra = (flow_extra(array))"));
+  const std::string data =
+      folder_.Write("extra.isc",
+                    "IEEE_1532_Data\n(Header (STD_Version STD_1532_2001\n Creation_Date "
+                    "20261207.0900\n Creator \"tests\"\n Entity zorflash\n )\n"
+                    " DATA array (initialize (0000000A))\n)");
+  ASSERT_TRUE(Run("-d\"" + data + "\" -a\"extra\"")) << port_->text_;
+  EXPECT_EQ(port_->failure_, 0u) << port_->text_;
   EXPECT_EQ(Flash().ReadWord(1), 0xAu);
   EXPECT_EQ(Flash().ReadWord(2), 0xBu);
   EXPECT_EQ(Flash().ReadWord(5), 0xCu);

@@ -65,9 +65,11 @@ class FirmwareHeader : public testing::Test {
 TEST_F(FirmwareHeader, FindsTheCreationDateInTheFirstKilobyte) {
   EXPECT_EQ(Read("Creation_Date 20061114.1536"), 0x6B141536u);
   EXPECT_EQ(Read("(Header (x\n creation_DATE 20061114.1536\n)"), 0x6B141536u);
+  // The date's last digit is the kilobyte's last byte read (1023).
+  EXPECT_EQ(Read(std::string(996, ' ') + "Creation_Date 20061114.1536"), 0x6B141536u);
   bool failed = false;
   // Too far into the file, missing, or malformed: no code and 4401/3.
-  EXPECT_EQ(Read(std::string(1020, ' ') + "Creation_Date 20061114.1536", &failed), 0u);
+  EXPECT_EQ(Read(std::string(997, ' ') + "Creation_Date 20061114.1536", &failed), 0u);
   EXPECT_TRUE(failed);
   EXPECT_EQ(Read("Creation_Date\t20061114.1536", &failed), 0u);
   EXPECT_TRUE(failed);

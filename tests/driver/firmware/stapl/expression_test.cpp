@@ -100,6 +100,11 @@ TEST(StaplExpression, TypesOfLiteralsAndResults) {
   EXPECT_EQ(Error("B == 2"), kStaplTypeMismatch);
   EXPECT_EQ(Error("I && B"), kStaplTypeMismatch);
   EXPECT_EQ(Error("N[B]"), kStaplTypeMismatch);
+  // Each operand of each operator and function is checked, the right one as well as the left.
+  for (const char* text : {"-B", "~B", "ABS(B)", "LOG2(B)", "SQRT(B)", "FLOOR(B)", "CEIL(B)",
+                           "1 + B", "B && I", "BITS[B]", "INT(BITS[B..0])", "INT(BITS[1..B])"}) {
+    EXPECT_EQ(Error(text), kStaplTypeMismatch) << text;
+  }
 }
 
 TEST(StaplExpression, Conversions) {

@@ -100,11 +100,14 @@ TEST(StaplInterpreter, ExportsGoToTheHost) {
   ASSERT_EQ(run.rc, kStaplSuccess);
   EXPECT_EQ(run.exports, (std::vector<std::pair<std::string, int64_t>>{{"Key One", 15}, {"b", 1}}));
   EXPECT_EQ(RunProc("EXPORT KEY, 1;").rc, kStaplSyntaxError);
-  run = RunProc("EXPORT \"ID\", A[]; EXPORT \"LOW\", A[2..0]; EXPORT \"BIT\", A[3];",
-                "BOOLEAN A[6] = #101100;");
+  // A whole word of bits: nothing beyond its end is read or written.
+  run = RunProc(
+      "EXPORT \"ID\", A[]; EXPORT \"LOW\", A[2..0]; EXPORT \"BIT\", A[3]; "
+      "EXPORT \"W\", W[31..0];",
+      "BOOLEAN A[6] = #101100; BOOLEAN W[32] = $FFFFFFFF;");
   ASSERT_EQ(run.rc, kStaplSuccess);
-  EXPECT_EQ(run.bitExports,
-            (std::vector<std::pair<std::string, std::string>>{{"ID", "101100"}, {"LOW", "100"}}));
+  EXPECT_EQ(run.bitExports, (std::vector<std::pair<std::string, std::string>>{
+                                {"ID", "101100"}, {"LOW", "100"}, {"W", std::string(32, '1')}}));
   EXPECT_EQ(run.exports, (std::vector<std::pair<std::string, int64_t>>{{"BIT", 1}}));
   EXPECT_EQ(RunProc("EXPORT \"X\", A[0..2];", "BOOLEAN A[6];").rc, kStaplBoundsError);
 }

@@ -34,11 +34,21 @@ TEST_F(SerialTransfers, FixedLengthWriteAndRead) {
   ASSERT_EQ(Control(kRead, Address(buffer_)), kNoError);
   // The read is under way: a second one must wait for it.
   EXPECT_EQ(Control(kRead, Address(buffer_ + 8)), Codes(4341, 2));
+  EXPECT_EQ(Control(kReadByte, Address(buffer_ + 8)), Codes(4341, 2));
   Far().Send("abcdef");
   ExpectRead("abcd", 4);
   ASSERT_EQ(Control(kReadLength, 2), kNoError);
   ASSERT_EQ(Control(kRead, Address(buffer_)), kNoError);
   ExpectRead("ef", 2);
+
+  // More than the line holds keeps a write under way: another write, or a byte, must wait.
+  const std::string many(size_t{1} << 18, 'w');
+  ASSERT_EQ(Control(kWriteLength, static_cast<int64_t>(many.size())), kNoError);
+  ASSERT_EQ(Control(kWrite, Address(many.data())), kNoError);
+  EXPECT_EQ(Control(kWrite, Address(many.data())), Codes(4341, 2));
+  EXPECT_EQ(Control(kWriteByte, 'x'), Codes(4341, 2));
+  EXPECT_EQ(Far().Receive(many.size()), many);
+  EXPECT_EQ(Ask(kWriteComplete), static_cast<int64_t>(many.size()));
 }
 
 TEST_F(SerialTransfers, ReadUntilDelimiterCountsTheBytesBeforeIt) {
