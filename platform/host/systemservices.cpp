@@ -2,7 +2,6 @@
 #include "platform/host/boardobjects.h"
 #include "platform/host/bufferops.h"
 #include "platform/host/digitizerops.h"
-#include "platform/host/handedcall.h"
 #include "platform/host/hostservices.h"
 #include "platform/host/processring.h"
 #include "platform/host/systemops.h"
@@ -19,7 +18,9 @@ constexpr QINT64 kProcessIndex = 0x401B0000;  // the buffer's place in the proce
 // The processing function, then the buffer's processing-done hooks.
 void NotifyProcessed(const BufferObject& buffer, QID eventId, QHOOK_FUNCTION function, void* user,
                      QINT64 flags) {
-  if (function != nullptr) CallHanded([&] { function(flags, eventId, user); });
+  // The caller of the notice is on the stack and answers for what the function throws: a
+  // driver ends the run it belongs to.
+  if (function != nullptr) function(flags, eventId, user);
   buffer.hooks.Call(kProcessDoneHook, kProcessDoneEvent, eventId);
 }
 

@@ -521,8 +521,6 @@ const HandedKind kHandedKinds[] = {
     {"processed-buffer hook",
      [](QINT64 unhook) { HostBufHookFunction(processed, 21 + unhook, ThrowingHook, nullptr); },
      [] { HostDigProcessNotify(memory, nullptr, nullptr, 4, 4, -1, 0, 0.0); }, Q_ERR_HOOK},
-    {"processing function", [](QINT64) {},
-     [] { HostDigProcessNotify(memory, ThrowingHook, nullptr, 4, 4, -1, 0, 0.0); }, Q_ERR_HOOK},
     {"thread function", [](QINT64) {},
      [] {
        const QID thread =
