@@ -39,6 +39,16 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
 
   const QID child = QbufChild2d(buffer, 1, 1, 2, 1, nullptr);
   ASSERT_NE(child, 0);
+  // A list as long as the caller's room; the count is the whole; no other application has them.
+  QID listed[2] = {};
+  EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 1, listed), 2);
+  EXPECT_NE(listed[0], 0);
+  EXPECT_EQ(listed[1], 0);
+  EXPECT_EQ(HostAppListObjects(0x7777, 20, Q_IMAGE, 0, nullptr), 0);
+  EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 2, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
+  EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 16, Q_IMAGE, 0, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
   uint8_t window[6] = {};
   QbufGet(child, window);
   EXPECT_EQ(window[0], 6);   // band 0, row 1, column 1
