@@ -103,7 +103,7 @@ TEST(Registry, NamesIgnoreCaseAndKeepIt) {
   EXPECT_EQ(RegQueryValue(again, L"COUNT", nullptr, &value, &size), ERROR_SUCCESS);
   EXPECT_EQ(value, 7u);
   // Blanks inside a name, as in "Frame Rate", and the other escaped bytes survive the key's file.
-  for (const wchar_t* name : {L"Frame Rate", L"tab\tnew\nline", L"\x1F" L"100%\x7F"}) {
+  for (const wchar_t* name : {L"Frame Rate", L"tab\tnew\nline", L"100%\x7F\x1F"}) {
     EXPECT_EQ(SetDword(key, name, 25), ERROR_SUCCESS) << name;
     size = sizeof(value);
     value = 0;
