@@ -126,6 +126,7 @@ TEST_F(BufferTest, WrappedMemoryHonoursThePitchAndDescription) {
   ASSERT_NE(description, nullptr);
   EXPECT_EQ(description->sizeX, 4u);
   EXPECT_EQ(description->pitch, 6u);
+  EXPECT_EQ(description->allocFlags, 0u);
   EXPECT_EQ(description->flags & 1, 1u);
   EXPECT_EQ(description->hostAddress[0], reinterpret_cast<uint64_t>(memory.data()));
   QbufFree(buffer);
