@@ -73,6 +73,19 @@ TEST_F(DeviceEventsTest, TestEventsRespectTheDriversHookEnables) {
   // Watched but nobody waiting: the event waits for the next request.
   EXPECT_TRUE(board.RaiseEvent(kUserHook20, payload));
   EXPECT_TRUE(client.WaitDeviceEvent(kUserHook20)->IsDone());
+  // The queue holds 64 events: the 65th is refused, the next wait reports the loss, and the 64
+  // follow.
+  for (int i = 0; i < 64; ++i) EXPECT_TRUE(board.RaiseEvent(kUserHook20, payload)) << i;
+  EXPECT_FALSE(board.RaiseEvent(kUserHook20, payload));
+  auto lost = client.WaitDeviceEvent(kUserHook20);
+  ASSERT_TRUE(lost->IsDone());
+  EXPECT_NE(lost->Error(), os::ERROR_SUCCESS);
+  for (int i = 0; i < 64; ++i) {
+    auto queued = client.WaitDeviceEvent(kUserHook20);
+    ASSERT_TRUE(queued->IsDone());
+    EXPECT_EQ(queued->Error(), os::ERROR_SUCCESS) << i;
+  }
+  EXPECT_FALSE(client.WaitDeviceEvent(kUserHook20)->IsDone());
 }
 
 TEST_F(DeviceEventsTest, ReturnFromSleepDropAndCancel) {

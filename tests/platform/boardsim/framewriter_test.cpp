@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -77,6 +78,29 @@ TEST(FrameWriterTest, DigitsAreTheGlyphsDrawnTwoByTwoWithAGapBeforeTheStandard) 
   boardsim::WriteFrame(decoder, 45, FullWindow(), image.target);
   for (uint64_t row : {0, 1}) EXPECT_EQ(cellRow(7, row), "##########..") << "5, row " << row;
   for (uint64_t row : {8, 9}) EXPECT_EQ(cellRow(6, row), "##########..") << "4, row " << row;
+
+  // Every glyph, read back a glyph row at a time (bit 4 the leftmost column).
+  const std::vector<uint8_t> kGlyphs[10] = {
+      {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}, {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E},
+      {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}, {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E},
+      {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}, {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E},
+      {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}, {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08},
+      {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}, {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C},
+  };
+  auto glyph = [&](int cell) {
+    std::vector<uint8_t> rows(7);
+    for (uint64_t gy = 0; gy < 7; ++gy) {
+      for (uint64_t gx = 0; gx < 5; ++gx) {
+        if (image.At(8 + cell * 12 + 2 * gx, 8 + 2 * gy) == 235) rows[gy] |= 0x10 >> gx;
+      }
+    }
+    return rows;
+  };
+  boardsim::WriteFrame(decoder, 12345678, FullWindow(), image.target);
+  for (int cell = 0; cell < 8; ++cell) EXPECT_EQ(glyph(cell), kGlyphs[cell + 1]) << cell + 1;
+  boardsim::WriteFrame(decoder, 90, FullWindow(), image.target);
+  EXPECT_EQ(glyph(6), kGlyphs[9]);
+  EXPECT_EQ(glyph(7), kGlyphs[0]);
 }
 
 TEST(FrameWriterTest, BrightnessAndContrastChangeLuma) {
@@ -139,6 +163,29 @@ TEST(FrameWriterTest, StandardSelectionAndFreeRun) {
             std::set<uint8_t>{0x34});
   decoder.Write(Adv7180::kDefaultY, 0x34);  // free-run off
   EXPECT_FALSE(decoder.ProducesFrames());
+  // Forced free-run holds with a signal too; the automatic one only without.
+  for (const auto& [signal, defaultY, freeRun] : {std::tuple{true, 0x35, true},
+                                                  {true, 0x36, false},
+                                                  {false, 0x36, true},
+                                                  {false, 0x34, false}}) {
+    decoder.SetSignalPresent(signal);
+    decoder.Write(Adv7180::kDefaultY, static_cast<uint8_t>(defaultY));
+    decoder.UpdateStatus();
+    EXPECT_EQ(decoder.FreeRun(), freeRun) << signal << " " << defaultY;
+    EXPECT_EQ((decoder.Read(Adv7180::kStatus3) & 0x10) != 0, freeRun);
+  }
+
+  // VID_SEL 0 to 3 autodetect (here PAL); the others force a standard.
+  const int kForced[16] = {4, 4, 4, 4, 0, 0, 3, 1, 4, 6, 2, 2, 6, 6, 5, 5};
+  for (int vidSel = 0; vidSel < 16; ++vidSel) {
+    decoder.Write(Adv7180::kInputControl, static_cast<uint8_t>(vidSel << 4));
+    decoder.UpdateStatus();
+    EXPECT_EQ(static_cast<int>(decoder.Standard()), kForced[vidSel]) << vidSel;
+    EXPECT_EQ(decoder.Read(Adv7180::kStatus1) >> 4, kForced[vidSel]) << vidSel;
+    const bool is50Hz = kForced[vidSel] >= 4 && kForced[vidSel] <= 6;
+    EXPECT_EQ(decoder.Is50Hz(), is50Hz) << vidSel;
+    EXPECT_EQ((decoder.Read(Adv7180::kStatus3) & 0x04) != 0, is50Hz) << vidSel;
+  }
 }
 
 TEST(FrameWriterTest, WindowDecimationAndFlips) {

@@ -2,6 +2,8 @@
 // controls of types outside every map.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "platform/boardsim/notserved.h"
@@ -113,6 +115,111 @@ TEST_F(NodeMapTypesTest, ControlsOfTypesOutsideEveryMapAreRefusedAndKeepNothing)
   EXPECT_EQ(client.DigControl(record, 4019, 77).errorSet, 0);
   EXPECT_EQ(client.DigInquire(record, 4019, &status), 77u);
   EXPECT_EQ(status.errorSet, 0);
+}
+
+// What the layers above answer (or refuse) themselves, so the board must not: each listed type
+// and range, their neighbours outside them, and the masked and length forms.
+struct NotServedRow {
+  const char* name;
+  bool (*check)(uint64_t);
+  std::vector<uint64_t> listed;
+  std::vector<std::pair<uint64_t, uint64_t>> ranges;
+  std::vector<uint64_t> yes;
+  std::vector<uint64_t> no;
+};
+
+constexpr uint64_t kLength = 0x50000000000;
+constexpr uint64_t kHigh40 = 0x400000;
+constexpr uint64_t kHigh5F = 0x5F0000;
+// The GenICam layer's own types, which every layer above answers.
+std::vector<uint64_t> WithGenICam(std::vector<uint64_t> types) {
+  types.insert(types.end(), {4390, 4402, 4813, 6905, 6906, 6951, 7311, 7707, 7709, 7712});
+  return types;
+}
+
+const NotServedRow kNotServedRows[] = {
+    {"system inquiry",
+     boardsim::SysInquireNotServed,
+     WithGenICam({1009, 1012, 6705, 1079, 1103, 1804, 2004, 2006, 2008, 2009, 2029, 2044, 2045,
+                  2050, 2077, 2093, 2104, 2113, 2114, 2130, 2131, 2132, 2138, 2159, 2301, 2316,
+                  2329, 2331, 2378, 4362, 4397, 4508, 4517, 4518, 4548, 6950, 7703, 7708}),
+     {{4701, 4725}, {7730, 7858}, {4364, 4500}, {7400, 7499}},
+     {0xA0000000,     0xA8000000,     0xA4000000,    0xE0000000, 0xC0000000,     0x80000000,
+      0x40000000,     0x10080000,     0x84500,       0x8453F,    0x83500,        0x8353F,
+      0x85500,        0x8553F,        0x89500,       0x8953F,    4701 | 0x20000, 7707 + kLength,
+      7712 + kLength, 7703 + kLength, 7708 + kLength},
+     {0x10080001, 0x844FF, 0x84540, 0x81500, 2000, 1009 | 0x10000, 7709 + kLength, 7702 + kLength,
+      7704 + kLength, 7706 + kLength, 7713 + kLength, 7703 + 0x10000000000}},
+    {"system control",
+     boardsim::SysControlNotServed,
+     WithGenICam({1049, 1051, 1804, 2077, 2093, 2100, 2101, 2301, 7708, 1105, 1106, 2005}),
+     {{4701, 4725}, {7730, 7858}},
+     {0xA0000000, 0xC0000000, 0x10080000, 0x81500, 0x8153F, 0x8953F, 4725 | 0x10000, 1106 | 0x10000,
+      2005 | 0xFF0000, 7798 | 0x20000},
+     {0x80000000, 0x40000000, 0x814FF, 0x81540, 2340, 2244, 1049 | 0x10000}},
+    {"digitizer control",
+     boardsim::DigControlNotServed,
+     WithGenICam({1049, 2034, 2038, 2046, 2071, 4133, 4330, 4331, 4372, 4375, 4376,
+                  4801, 5351, 5364, 6908, 6924, 6928, 6929, 6930, 6931, 6935, 6973}),
+     {{7730, 7858}},
+     {},
+     {4000, 4019, 2034 | 0x10000}},
+    {"digitizer inquiry",
+     boardsim::DigInquireNotServed,
+     WithGenICam({17,   1005, 1006, 1007, 1008, 1009, 1012, 1014, 1079, 1080, 1081, 1102, 1536,
+                  1537, 2034, 2038, 2046, 2071, 4000, 4001, 4016, 4017, 4018, 4021, 4022, 4023,
+                  4024, 4025, 4053, 4068, 4069, 4070, 4133, 4142, 4226, 4227, 4330, 4331, 4364,
+                  4372, 4374, 4375, 4376, 4385, 4427, 4801, 5334, 5335, 5337, 5351, 5364, 5455,
+                  6601, 6602, 6604, 6605, 6606, 6607, 6648, 6649, 6705, 6706, 6750, 6751, 6805,
+                  6908, 6922, 6924, 6925, 6926, 6927, 6929, 6930, 6973, 7701, 7861, 8096, 12192}),
+     {{7730, 7858},
+      {4062, 4065},
+      {4453, 4458},
+      {4465, 4467},
+      {5456, 5535},
+      {5900, 5999},
+      {6937, 6941},
+      {7862, 7877}},
+     {7701 + kLength, 7709 + kLength, 7712 + kLength, 7861 + kLength, 7862 + kLength,
+      7877 + kLength, kHigh40 | 1005, kHigh5F | 6706, kHigh40 | 1008, kHigh40 | 1536,
+      kHigh40 | 1537, kHigh40 | 6766, 0xA400110C, 0xA800110C, 0x20000000600, 0x20000000601},
+     {7700 + kLength, 7702 + kLength, 7711 + kLength, 7713 + kLength, 7860 + kLength,
+      7878 + kLength, 0x3F0000 | 1005, 0x600000 | 1005, kHigh40 | 1006, kHigh40 | 6767, 4019,
+      4074}},
+    {"system control served",
+     boardsim::SystemControlServed,
+     {},
+     {},
+     {1810, 2340, 2244, 2372, 0x8B000, 2077, 2100, 7708},
+     {2000, 1809, 0x8B001}},
+    {"digitizer control served",
+     boardsim::DigitizerControlServed,
+     {},
+     {},
+     {4019, 4074, 9100},
+     {1005, 4020}},
+};
+
+TEST(NotServedTest, EveryListedTypeAndRangeIsRefusedAndTheirNeighboursAreNot) {
+  for (const NotServedRow& row : kNotServedRows) {
+    const auto covered = [&](uint64_t type) {
+      return std::ranges::count(row.listed, type) != 0 ||
+             std::ranges::any_of(row.ranges, [&](auto range) {
+               return type >= range.first && type <= range.second;
+             });
+    };
+    std::vector<uint64_t> yes = row.yes;
+    std::vector<uint64_t> no = row.no;
+    for (uint64_t type : row.listed) yes.push_back(type);
+    for (const auto& [first, last] : row.ranges) yes.insert(yes.end(), {first, last});
+    for (uint64_t type : std::vector<uint64_t>(yes.begin() + row.yes.size(), yes.end())) {
+      for (uint64_t next : {type - 1, type + 1}) {
+        if (!covered(next)) no.push_back(next);
+      }
+    }
+    for (uint64_t type : yes) EXPECT_TRUE(row.check(type)) << row.name << " " << type;
+    for (uint64_t type : no) EXPECT_FALSE(row.check(type)) << row.name << " " << type;
+  }
 }
 
 }  // namespace

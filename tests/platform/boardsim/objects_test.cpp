@@ -114,15 +114,18 @@ TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   client.Send(zor::kernel::kThreadAlloc, alloc);
   ASSERT_EQ(alloc.header.status.errorSet, 0);
 
+  zor::kernel::ThreadWaitRequest inquire{};
+  inquire.header = client.Header();
+  inquire.eventId = alloc.eventId;
+  inquire.kind = 1;
+  client.Send(zor::kernel::kThreadInquire, inquire);
+  EXPECT_EQ(inquire.result, 0u);  // not set yet
   zor::kernel::ThreadControlRequest control{};
   control.header = client.Header();
   control.eventId = alloc.eventId;
   control.value = 1;
   client.Send(zor::kernel::kThreadControl, control);
-  zor::kernel::ThreadWaitRequest inquire{};
   inquire.header = client.Header();
-  inquire.eventId = alloc.eventId;
-  inquire.kind = 1;
   client.Send(zor::kernel::kThreadInquire, inquire);
   EXPECT_EQ(inquire.result, 1u);
 
@@ -160,12 +163,16 @@ TEST_F(ObjectsTest, WaitOnSeveralEventsChecksCountAndIds) {
   client.Send(zor::kernel::kThreadAlloc, alloc);
 
   zor::kernel::ThreadWaitMultipleRequest r{};
-  r.header = client.Header();
-  r.count = 17;
-  r.kind = zor::kernel::kWaitBlocking;
-  client.Send(zor::kernel::kThreadWaitMultiple, r);
-  EXPECT_EQ(r.header.status.code, 4338u);
-  EXPECT_EQ(r.header.status.subCode, 3u);
+  for (uint64_t& id : r.eventIds) id = alloc.eventId;
+  for (const int32_t count : {0, 17, 16}) {
+    r.header = client.Header();
+    r.count = count;
+    r.kind = zor::kernel::kWaitBlocking;
+    client.Send(zor::kernel::kThreadWaitMultiple, r);
+    EXPECT_EQ(r.header.status.code, count == 16 ? 0u : 4338u) << count;
+    EXPECT_EQ(r.header.status.subCode, count == 16 ? 0u : 3u) << count;
+  }
+  EXPECT_EQ(r.eventHandles[15], os::HandleValue(handle));
 
   r.header = client.Header();
   r.count = 2;

@@ -39,6 +39,16 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
 
   const QID child = QbufChild2d(buffer, 1, 1, 2, 1, nullptr);
   ASSERT_NE(child, 0);
+  // A list as long as the caller's room; the count is the whole; no other application has them.
+  QID listed[2] = {};
+  EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 1, listed), 2);
+  EXPECT_NE(listed[0], 0);
+  EXPECT_EQ(listed[1], 0);
+  EXPECT_EQ(HostAppListObjects(0x7777, 20, Q_IMAGE, 0, nullptr), 0);
+  EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 2, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
+  EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 16, Q_IMAGE, 0, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
   uint8_t window[6] = {};
   QbufGet(child, window);
   EXPECT_EQ(window[0], 6);   // band 0, row 1, column 1
@@ -116,6 +126,7 @@ TEST_F(BufferTest, WrappedMemoryHonoursThePitchAndDescription) {
   ASSERT_NE(description, nullptr);
   EXPECT_EQ(description->sizeX, 4u);
   EXPECT_EQ(description->pitch, 6u);
+  EXPECT_EQ(description->allocFlags, 0u);
   EXPECT_EQ(description->flags & 1, 1u);
   EXPECT_EQ(description->hostAddress[0], reinterpret_cast<uint64_t>(memory.data()));
   QbufFree(buffer);
@@ -139,6 +150,61 @@ TEST_F(BufferTest, ClearSaturatesToThePixelType) {
   EXPECT_EQ(s[0], -32768);
   EXPECT_EQ(f[1], 1.5f);
   for (QID id : {bytes, shorts, floats}) QbufFree(id);
+  // Wider integers saturate in their own width; a double plane keeps the value whole.
+  const QID words = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, 32, Q_IMAGE, nullptr);
+  const QID longs = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, 64, Q_IMAGE, nullptr);
+  const QID doubles = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, 64 | Q_FLOAT, Q_IMAGE, nullptr);
+  QbufClear(words, 5e9);
+  QbufClear(longs, -3);
+  QbufClear(doubles, 0.1);
+  uint32_t w[2];
+  uint64_t l[2];
+  double d[2];
+  QbufGet(words, w);
+  QbufGet(longs, l);
+  QbufGet(doubles, d);
+  EXPECT_EQ(w[1], UINT32_MAX);
+  EXPECT_EQ(l[1], 0u);
+  EXPECT_EQ(d[1], 0.1);
+  for (QID id : {words, longs, doubles}) QbufFree(id);
+}
+
+// The description tells a driver the layout: planes of the depth unless the image names one.
+TEST_F(BufferTest, DescriptionNamesTheLayoutAndSize) {
+  struct Case {
+    QINT64 bands, type, attribute;
+    uint64_t formatWord, byteSize;
+  };
+  constexpr QINT64 kImage = Q_IMAGE;
+  constexpr QINT64 kPlanes = Q_IMAGE | Q_PLANAR;
+  const Case cases[] = {
+      {1, 1, kImage, kPlanes | 0x100, 6},
+      {1, 8, kImage, kPlanes | 0x200, 6},
+      {1, 16 | Q_SIGNED, kImage, kPlanes | 0x300, 12},
+      {1, 32, kImage, kPlanes | 0x400, 24},
+      {1, 64 | Q_FLOAT, kImage, kPlanes, 48},
+      {3, 1, kImage, kPlanes | 0xD00, 18},
+      {3, 8, kImage, kPlanes | 0x800, 18},
+      {3, 16, kImage, kPlanes | 0xB00, 36},
+      {3, 32, kImage, kPlanes | 0xC00, 72},
+      {1, 8, Q_PROC, Q_PROC, 6},
+      {1, 8, kPlanes, kPlanes, 6},
+      {3, 8, kImage | Q_PACKED | 0x1100, kImage | Q_PACKED | 0x1100, 24},
+      {3, 16, kImage | Q_PACKED | 0x1100, kImage | Q_PACKED | 0x1100, 36},
+      {1, 8, kImage | Q_PACKED | 0x1100, kImage | Q_PACKED | 0x1100, 6},
+  };
+  for (const Case& c : cases) {
+    const QID buffer = QbufAllocColor(Q_DEFAULT_HOST, c.bands, 3, 2, c.type, c.attribute, nullptr);
+    ASSERT_NE(buffer, 0) << c.bands << " x " << c.type;
+    const auto* d = reinterpret_cast<const HostBufferDescription*>(
+        QbufInquire(buffer, Q_BUFFER_DESCRIPTION, nullptr));
+    EXPECT_EQ(d->formatWord, c.formatWord) << c.bands << " x " << c.type;
+    EXPECT_EQ(d->byteSize, c.byteSize) << c.bands << " x " << c.type;
+    EXPECT_EQ(d->bitDepth, static_cast<uint64_t>(c.type & 0xFF));
+    EXPECT_EQ(d->depthSigned, static_cast<uint64_t>(c.type & (0xFF | Q_SIGNED)));
+    EXPECT_EQ(d->flags, 0u);
+    QbufFree(buffer);
+  }
 }
 
 TEST_F(BufferTest, RawExportWritesHeaderAndPackedRows) {

@@ -114,10 +114,14 @@ TEST_F(DriverTest, MissingDriverLibraryGivesHostError) {
 TEST_F(DriverTest, TestSeamServesTheBoardWithoutItsLibrary) {
   setenv("ZOR_DRIVER_DRAVIONLYN", "/nonexistent/libZorDravionLyn.so", 1);
   static int lookups = 0;
-  HostUseDriverForTests(L"Q_SYSTEM_DRAVIONLYN", [](const char* symbol) {
+  void* (*resolve)(const char*) = [](const char* symbol) {
     ++lookups;
     return dlsym(RTLD_DEFAULT, symbol);  // the fake board is linked into this test
-  });
+  };
+  HostUseDriverForTests(L"Q_SYSTEM_NO_SUCH_BOARD", resolve);  // no board, nothing looked up
+  HostUseDriverForTests(L"Q_SYSTEM_DRAVIONLYN", nullptr);
+  EXPECT_EQ(lookups, 0);
+  HostUseDriverForTests(L"Q_SYSTEM_DRAVIONLYN", resolve);
   EXPECT_EQ(lookups, 3);
   ASSERT_NE(AllocBoard(), 0);
   EXPECT_EQ(QsysInquire(board_, kFakeFailingInquire, nullptr), 0);

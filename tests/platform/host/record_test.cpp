@@ -131,6 +131,48 @@ TEST_F(RecordTest, FeatureValuesAreSizedByTheirDataType) {
   record = Last(zor::hostcommand::kDigInquireFeature);
   EXPECT_EQ(record.params[4].type & 0x1F00001Fu, 0xE00000Au);  // wide text the driver fills
   EXPECT_EQ(record.params[4].count, 16);
+
+  // Each data type's slot: a scalar sized by its type, text or bytes as an array with its room.
+  struct Case {
+    QINT64 flag, dataType, size;
+    uint32_t slotType;
+    QINT64 count;
+  };
+  const Case cases[] = {
+      {0, Q_TYPE_INT32, 0, 5, 0},
+      {0, Q_TYPE_BOOLEAN, 0, 5, 0},
+      {0, Q_TYPE_INT16, 0, 14, 0},
+      {0, Q_TYPE_UINT8, 0, 12, 0},
+      {0, Q_TYPE_DOUBLE, 0, 3, 0},
+      {0, Q_TYPE_FLOAT, 0, 11, 0},
+      {0, Q_TYPE_INT64, 0, 4, 0},
+      {Q_STRING_SIZE, Q_TYPE_STRING, 0, 4, 0},
+      {Q_FEATURE_VALUE_AS_STRING, Q_TYPE_INT64, 1, 0xE00000A, 1},
+      {0, Q_TYPE_REGISTER, 6, 0xC00000C, 6},
+      {0, Q_TYPE_UINT8 + 5, 99, 0xC00000C, 5},
+  };
+  for (const Case& c : cases) {
+    QdigInquireFeature(digitizer, c.flag, L"Width", c.dataType, text, c.size);
+    record = Last(zor::hostcommand::kDigInquireFeature);
+    EXPECT_EQ(record.params[4].type & 0x1F00001Fu, c.slotType) << c.dataType;
+    if (c.count != 0) {
+      EXPECT_EQ(record.params[4].count, c.count) << c.dataType;
+    }
+  }
+  // No room, no variable, no name: refused before the driver is asked.
+  for (const Case& c : {Case{0, Q_TYPE_STRING, 0, 0, 0}, Case{0, Q_TYPE_REGISTER, 0, 0, 0}}) {
+    QdigInquireFeature(digitizer, c.flag, L"Refused", c.dataType, text, c.size);
+    EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  }
+  QdigInquireFeature(digitizer, 0, L"Refused", Q_TYPE_INT64, nullptr, 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
+  QdigControlFeature(digitizer, 0, nullptr, Q_TYPE_INT64, &value);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
+  EXPECT_NE(std::wstring(static_cast<const wchar_t*>(
+                Last(zor::hostcommand::kDigInquireFeature).params[2].value.pointer)),
+            L"Refused");
+  QsysInquireFeature(Q_DEFAULT_HOST, 0, L"Width", Q_TYPE_INT64, text, 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
   QdigFree(digitizer);
 }
 

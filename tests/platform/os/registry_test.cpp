@@ -102,11 +102,15 @@ TEST(Registry, NamesIgnoreCaseAndKeepIt) {
   uint32_t size = sizeof(value);
   EXPECT_EQ(RegQueryValue(again, L"COUNT", nullptr, &value, &size), ERROR_SUCCESS);
   EXPECT_EQ(value, 7u);
-  // Blanks inside a name, as in "Frame Rate", survive the key's file.
-  EXPECT_EQ(SetDword(key, L"Frame Rate", 25), ERROR_SUCCESS);
-  size = sizeof(value);
+  // Blanks inside a name, as in "Frame Rate", and the other escaped bytes survive the key's file.
+  for (const wchar_t* name : {L"Frame Rate", L"tab\tnew\nline", L"100%\x7F\x1F"}) {
+    EXPECT_EQ(SetDword(key, name, 25), ERROR_SUCCESS) << name;
+    size = sizeof(value);
+    value = 0;
+    EXPECT_EQ(RegQueryValue(again, name, nullptr, &value, &size), ERROR_SUCCESS) << name;
+    EXPECT_EQ(value, 25u);
+  }
   EXPECT_EQ(RegQueryValue(again, L"frame rate", nullptr, &value, &size), ERROR_SUCCESS);
-  EXPECT_EQ(value, 25u);
   // Greek and Cyrillic capitals fold too; U+03A2, no letter, stays apart from final sigma.
   EXPECT_EQ(SetDword(key, L"\u03A1\u0416\u03A2", 3), ERROR_SUCCESS);
   EXPECT_EQ(RegQueryValue(again, L"\u03C1\u0436\u03A2", nullptr, &value, &size), ERROR_SUCCESS);

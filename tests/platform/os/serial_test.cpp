@@ -497,6 +497,10 @@ TEST(SerialPortMap, ListsTheDevicesOfTheFolderAndTheMappedPorts) {
   ASSERT_EQ(RegEnumKey(key, 0, name, &nameChars), ERROR_SUCCESS);
   EXPECT_EQ(std::wstring(name), L"SERIALCOMM");
   RegCloseKey(key);
+  for (const wchar_t* other :
+       {L"HARDWARE\\DEVICEMAP\\VIDEO", L"HARDWARE\\DEVICEMAP\\SERIALCOMM\\X"}) {
+    EXPECT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, other, KEY_READ, &key), ERROR_FILE_NOT_FOUND) << other;
+  }
 
   // A mapping to a listed device takes its place; an empty path removes a mapping.
   SetSerialPortPath(L"COM9", "");

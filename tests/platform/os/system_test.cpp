@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -164,6 +165,18 @@ TEST(Timing, CountersMoveForward) {
   EXPECT_GT(after, before);
   EXPECT_GT(ReadTimeStampCounter(), stamp);
   EXPECT_GE(GetTickCount64(), ticks + 1);
+  // The counter is the monotonic clock in nanoseconds, the ticks its milliseconds.
+  const auto now = [] {
+    return std::chrono::steady_clock::now().time_since_epoch() / std::chrono::nanoseconds(1);
+  };
+  const int64_t first = now();
+  ASSERT_TRUE(QueryPerformanceCounter(&before));
+  const uint64_t milliseconds = GetTickCount64();
+  const int64_t last = now();
+  EXPECT_GE(before, first);
+  EXPECT_LE(before, last);
+  EXPECT_GE(milliseconds, static_cast<uint64_t>(first / 1000000));
+  EXPECT_LE(milliseconds, static_cast<uint64_t>(last / 1000000));
 }
 
 TEST(Processors, CountAndAffinityRoundTrip) {
