@@ -90,4 +90,12 @@ TEST(PrintfFormat, AbsurdWidthsAreRefusedNotAllocated) {
   EXPECT_EQ(Narrow("%*d", 1 << 25, 1), "<error>");
   EXPECT_EQ(Wide(L"%*d", 1 << 25, 1), L"<error>");
   EXPECT_EQ(Narrow("%*d", 3, 1), "  1");
+  // The longest text allowed, and one more character.
+  constexpr int kLimit = 1 << 24;
+  EXPECT_EQ(Narrow("%*d", kLimit - 1, 1).size(), size_t{kLimit} - 1);
+  EXPECT_EQ(Narrow("%*d", kLimit, 1), "<error>");
+  EXPECT_EQ(Wide(L"%*d", kLimit - 1, 1).size(), size_t{kLimit} - 1);
+  // An empty text is a result, not a failure.
+  EXPECT_EQ(Wide(L"%s", L""), L"");
+  EXPECT_EQ(Narrow("%s", ""), "");
 }
