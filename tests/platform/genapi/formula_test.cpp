@@ -92,7 +92,8 @@ TEST(Formula, BitLogicalAndComparisonOperators) {
                           "F <= 2.5", "2 ** 0", "1 ** -3", "(0 - 1) ** -2", "SGN(X)", "!0"}) {
     EXPECT_EQ(Int(one), 1) << one;
   }
-  for (const char* minusOne : {"Y >> -1", "Y >> 64", "(0 - 1) ** -3", "Y % 3"}) {
+  for (const char* minusOne :
+       {"Y >> -1", "Y >> 64", "(0 - 1) ** -3", "Y % 3", "18446744073709551615"}) {
     EXPECT_EQ(Int(minusOne), -1) << minusOne;
   }
   EXPECT_EQ(Int("1 << 63"), INT64_MIN);
@@ -111,6 +112,7 @@ TEST(Formula, FloatsFunctionsAndConstants) {
   EXPECT_DOUBLE_EQ(Dbl("F * 2"), 5.0);
   EXPECT_DOUBLE_EQ(Dbl("X / 4.0"), 1.5);
   EXPECT_DOUBLE_EQ(Dbl("1.5e2"), 150.0);
+  EXPECT_DOUBLE_EQ(Dbl("2.5e-1 + 1E+2 + .5"), 100.75);
   EXPECT_NEAR(Dbl("PI"), M_PI, 1e-12);
   EXPECT_NEAR(Dbl("E"), M_E, 1e-12);
   EXPECT_DOUBLE_EQ(Dbl("SQRT(16)"), 4.0);
@@ -140,8 +142,9 @@ TEST(Formula, FloatModeTakesIntegerLiteralsAsDoubles) {
 }
 
 TEST(Formula, ErrorsAreReportedNotCrashed) {
-  for (const char* bad : {"", "1 +", "(1", "1)", "X Y", "FOO", "SQRT(1, 2)", "1 ? 2", "0xZZ",
-                          "3 $ 4", "0x12345678901234567"}) {
+  for (const char* bad :
+       {"", "1 +", "(1", "1)", "X Y", "FOO", "SQRT(1, 2)", "1 ? 2", "0xZZ", "3 $ 4",
+        "0x12345678901234567", "18446744073709551616", "1e", "1e-", "."}) {
     Formula formula;
     EXPECT_THROW(
         formula.Parse(bad, [](std::string_view n) { return n == "X" || n == "Y" ? 0 : -1; }),
