@@ -366,9 +366,12 @@ TEST_F(HostSystemPort, XmlFileNamesFollowTheObjectKind) {
   EXPECT_EQ(TypedPort(buffer, 0x8).GetXmlFileName(), L"");
 
   EXPECT_EQ(CZorTransportLayer<QappTLProxy>(0).GetXmlFileName(), L"");
-  EXPECT_EQ(SystemTypeXmlName(59), L"dravion-lyn");
-  EXPECT_EQ(SystemTypeXmlName(1000), L"host_system");
-  EXPECT_EQ(SystemTypeXmlName(61), L"");
+  std::wstring names;
+  for (int64_t type : {22, 58, 59, 60, 61, 63, 65, 1000, 0}) {
+    names += SystemTypeXmlName(type) + L",";
+  }
+  EXPECT_EQ(names,
+            L"ieee1394iidc,gpu-display,dravion-lyn,gige-vision,,usb3vision,gentl,host_system,,");
   HostThrFree(thread);
   QbufFree(buffer);
   HostObjFree(display);
