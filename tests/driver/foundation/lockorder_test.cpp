@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <mutex>
+#include <set>
 #include <shared_mutex>
 #include <type_traits>
+#include <vector>
 
 #include "driver/foundation/mutex.h"
 #include "driver/foundation/queuedlock.h"
@@ -151,6 +155,35 @@ TEST(LockOrder, InOrderReenteredTriedAndLeftInAnyOrderPasses) {
   // Everything was left: the first rank may be taken again, then any below it.
   std::lock_guard again(feature);
   std::lock_guard below(channel);
+}
+
+// Each lock among one lock of every other rank, each recursive one taken twice: a lock whose
+// rank is one off meets a lock of its new rank on the way.
+TEST(LockOrder, EveryLockTakesItsPlaceInTheTable) {
+  constexpr int kRanks[] = {1,  2,  3,  4,  5,  6,  7,  8,  8,  9,  10, 10, 11, 12, 13, 14, 15, 16,
+                            17, 18, 19, 19, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 29, 29, 30,
+                            30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30};
+  constexpr size_t kLocks = std::size(kRanks);
+  static_assert(kLocks == static_cast<size_t>(LockId::kCount));
+  const std::set<LockId> recursive = {LockId::kUartHook, LockId::kFeature, LockId::kPublisher,
+                                      LockId::kNodeMap,  LockId::kChannel, LockId::kSecondChannel,
+                                      LockId::kGlobal,   LockId::kInfoList};
+  char locks[kLocks];
+  for (size_t own = 0; own < kLocks; ++own) {
+    std::vector<size_t> held;
+    for (int rank = 1; rank <= kRanks[kLocks - 1]; ++rank) {
+      const size_t id = rank == kRanks[own] ? own : std::ranges::find(kRanks, rank) - kRanks;
+      lockorder::Taking(static_cast<LockId>(id), &locks[id]);
+      lockorder::Took(static_cast<LockId>(id), &locks[id]);
+      held.push_back(id);
+      if (id == own && recursive.contains(static_cast<LockId>(id))) {
+        lockorder::Taking(static_cast<LockId>(id), &locks[id]);
+        lockorder::Took(static_cast<LockId>(id), &locks[id]);
+        held.push_back(id);
+      }
+    }
+    for (auto id = held.rbegin(); id != held.rend(); ++id) lockorder::Left(&locks[*id]);
+  }
 }
 
 #else
