@@ -131,6 +131,15 @@ TEST(BooleanAndCommand, OnOffValuesAndExecution) {
   EXPECT_TRUE(b->GetValue());
   b->SetValue(false);
   EXPECT_EQ(CIntegerPtr(m.Node("BV"))->GetValue(), 42);
+  EXPECT_FALSE(b->GetValue());
+  EXPECT_EQ(b->ToString(), "0");
+  // Each text form, in either case, and one that is none.
+  for (const auto& [text, value] :
+       {std::pair{"TRUE", true}, {"0", false}, {"1", true}, {"False", false}}) {
+    b->FromString(text);
+    EXPECT_EQ(b->GetValue(), value) << text;
+  }
+  EXPECT_THROW(b->FromString("yes"), GenICam::InvalidArgumentException);
   CIntegerPtr(m.Node("BV"))->SetValue(7);
   EXPECT_THROW(b->GetValue(), GenICam::OutOfRangeException);
   b->FromString("true");
