@@ -41,7 +41,8 @@ TEST(PrintfFormat, TranslatesWindowsConventions) {
   std::string narrow;
   ASSERT_TRUE(TranslateFormat("%s %S %-8.3ls %05ld", narrow));
   EXPECT_EQ(narrow, "%s %ls %-8.3ls %05d");
-  for (const wchar_t* refused : {L"%n", L"%", L"%5", L"%q", L"%lln"}) {
+  // U+0173 and U+0164 end in the bytes of 's' and 'd'.
+  for (const wchar_t* refused : {L"%n", L"%", L"%5", L"%q", L"%lln", L"%\u0173", L"%l\u0164"}) {
     EXPECT_FALSE(TranslateFormat(refused, glibc)) << refused;
   }
   // Every length modifier on every integer conversion.
