@@ -159,7 +159,7 @@ TEST(LockOrder, InOrderReenteredTriedAndLeftInAnyOrderPasses) {
 
 // Each lock among one lock of every other rank, each recursive one taken twice: a lock whose
 // rank is one off meets a lock of its new rank on the way.
-TEST(LockOrder, EveryLockTakesItsPlaceInTheTable) {
+TEST_F(LockOrderDeathTest, EveryLockTakesItsPlaceInTheTable) {
   constexpr int kRanks[] = {1,  2,  3,  4,  5,  6,  7,  8,  8,  9,  10, 10, 11, 12, 13, 14, 15, 16,
                             17, 18, 19, 19, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 29, 29, 30,
                             30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30};
@@ -183,6 +183,23 @@ TEST(LockOrder, EveryLockTakesItsPlaceInTheTable) {
       }
     }
     for (auto id = held.rbegin(); id != held.rend(); ++id) lockorder::Left(&locks[*id]);
+  }
+  // A lock that is not recursive is never taken twice, and no rank lies above the last: each
+  // of its locks meets another of it instead.
+  const auto holdThenTake = [&locks](size_t own, size_t next) {
+    lockorder::Taking(static_cast<LockId>(own), &locks[own]);
+    lockorder::Took(static_cast<LockId>(own), &locks[own]);
+    lockorder::Taking(static_cast<LockId>(next), &locks[next]);
+  };
+  for (size_t own = 0; own < kLocks; ++own) {
+    if (!recursive.contains(static_cast<LockId>(own))) {
+      EXPECT_DEATH(holdThenTake(own, own), "taking again") << own;
+    }
+    if (kRanks[own] == kRanks[kLocks - 1]) {
+      EXPECT_DEATH(holdThenTake(own, own == kLocks - 1 ? own - 1 : kLocks - 1),
+                   "\\(rank 30\\) while holding")
+          << own;
+    }
   }
 }
 
