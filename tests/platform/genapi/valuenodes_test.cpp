@@ -90,8 +90,9 @@ TEST(IntegerNode, TextFormsFollowTheRepresentation) {
   }
   EXPECT_FALSE(StringToInteger("ff:fe:0:1:2", MACAddress));
   EXPECT_FALSE(StringToInteger("100:0:0:0:0:0", MACAddress));
-  EXPECT_EQ(IntegerToString(0x1FFFE0009, IPV4Address), "255.254.0.9");
-  EXPECT_EQ(IntegerToString(0x0102030405060708, MACAddress), "03:04:05:06:07:08");
+  // Odd bytes, so that a mask one short shows too.
+  EXPECT_EQ(IntegerToString(0x1FFFD0109, IPV4Address), "255.253.1.9");
+  EXPECT_EQ(IntegerToString(0x7F01030507090B, MACAddress), "01:03:05:07:09:0B");
   EXPECT_EQ(IntegerToString(-1, HexNumber), "0xFFFFFFFFFFFFFFFF");
   // Precision: below 0 the default of 6, at most 30.
   EXPECT_EQ(FloatToString(1.5, fnFixed, -1), "1.500000");
