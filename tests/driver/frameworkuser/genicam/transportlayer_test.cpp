@@ -166,6 +166,11 @@ TEST_F(HostSystemPort, WritesAndReadsIntegerRegistersThroughTheHost) {
   int64_t type = 0;
   port.Read(&type, kObjectTypeRegister, 8);
   EXPECT_EQ(type, Q_SYSTEM);
+  // An id type is read from the host too.
+  QsysControl(system_, 1100, 77);
+  int64_t id = 0;
+  port.Read(&id, 1100, 8);
+  EXPECT_EQ(id, 77);
 }
 
 TEST_F(HostSystemPort, CopiesNoMoreThanTheLengthAllows) {
