@@ -58,7 +58,9 @@ std::optional<int64_t> TryParseInteger(const std::string& raw) {
   char* end = nullptr;
   const unsigned long long magnitude = std::strtoull(s, &end, base);
   if (*end != '\0' || errno == ERANGE) return std::nullopt;
-  if (base == 10 && !negative && magnitude > INT64_MAX) return std::nullopt;
+  // Decimal text must name an int64 value; hexadecimal text is a register's bit pattern.
+  const uint64_t largest = negative ? uint64_t{1} << 63 : uint64_t{INT64_MAX};
+  if (base == 10 && magnitude > largest) return std::nullopt;
   const uint64_t bits = negative ? 0 - static_cast<uint64_t>(magnitude) : magnitude;
   return static_cast<int64_t>(bits);
 }

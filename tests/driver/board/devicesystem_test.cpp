@@ -163,6 +163,10 @@ TEST_F(PerformanceReportTest, AveragesAndUtilisation) {
   EXPECT_EQ(Field(Line(lines, L"CPU utilization:"), 1), L"50.00%");
   EXPECT_EQ(Field(Line(lines, L"CPU utilization:"), 2), L"25.00%");
   EXPECT_EQ(Field(Line(lines, L"Number of ISR:"), 1), L"1000");
+  // Every row once, the groups apart.
+  ASSERT_EQ(lines.size(), 23u);
+  for (size_t blank : {2, 6, 10, 14, 18}) EXPECT_EQ(lines[blank], L"\n") << blank;
+  EXPECT_EQ(Field(lines[21], 0), L"Number of Passive calls:");
   EXPECT_EQ(lines.back(), L"\n\n");
 }
 

@@ -32,6 +32,15 @@ TEST(Conversions, WideToNarrowRoundTrips) {
   EXPECT_STREQ(narrow.CStr(), "a\xEF\xBF\xBD");
   EXPECT_TRUE(Utf8ToAnsi("\xC3\xA9", narrow));
   EXPECT_STREQ(narrow.CStr(), "\xC3\xA9");
+  // A failed conversion says so and leaves the empty text.
+  EXPECT_FALSE(Utf8ToAnsi("\xC3", narrow));
+  EXPECT_STREQ(narrow.CStr(), "");
+  narrow.Assign("old");
+  EXPECT_FALSE(WideToAnsi(nullptr, narrow));
+  EXPECT_STREQ(narrow.CStr(), "");
+  std::wstring wide = L"old";
+  EXPECT_FALSE(AnsiToWide(nullptr, wide));
+  EXPECT_EQ(wide, L"");
 
   EXPECT_EQ(AnsiToWString("\xC3\xA9t\xC3\xA9"), L"été");
   EXPECT_EQ(Utf8ToWString("\xE2\x82\xAC"), L"€");

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <set>
@@ -221,6 +223,52 @@ TEST(LockOrder, ReadmeTableHoldsTheCheckersRows) {
   }
   EXPECT_EQ(readme, checker);
   EXPECT_EQ(readmeRecursive, checkerRecursive);
+}
+
+// Each lock among one lock of every other rank, each recursive one taken twice: a lock whose
+// rank is one off meets a lock of its new rank on the way.
+TEST_F(LockOrderDeathTest, EveryLockTakesItsPlaceInTheTable) {
+  constexpr int kRanks[] = {1,  2,  3,  4,  5,  6,  7,  8,  8,  9,  10, 10, 11, 12, 13, 14, 15, 16,
+                            17, 18, 19, 19, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 29, 29, 30,
+                            30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30, 30};
+  constexpr size_t kLocks = std::size(kRanks);
+  static_assert(kLocks == static_cast<size_t>(LockId::kCount));
+  const std::set<LockId> recursive = {LockId::kUartHook, LockId::kFeature, LockId::kPublisher,
+                                      LockId::kNodeMap,  LockId::kChannel, LockId::kSecondChannel,
+                                      LockId::kGlobal,   LockId::kInfoList};
+  char locks[kLocks];
+  for (size_t own = 0; own < kLocks; ++own) {
+    std::vector<size_t> held;
+    for (int rank = 1; rank <= kRanks[kLocks - 1]; ++rank) {
+      const size_t id = rank == kRanks[own] ? own : std::ranges::find(kRanks, rank) - kRanks;
+      lockorder::Taking(static_cast<LockId>(id), &locks[id]);
+      lockorder::Took(static_cast<LockId>(id), &locks[id]);
+      held.push_back(id);
+      if (id == own && recursive.contains(static_cast<LockId>(id))) {
+        lockorder::Taking(static_cast<LockId>(id), &locks[id]);
+        lockorder::Took(static_cast<LockId>(id), &locks[id]);
+        held.push_back(id);
+      }
+    }
+    for (auto id = held.rbegin(); id != held.rend(); ++id) lockorder::Left(&locks[*id]);
+  }
+  // A lock that is not recursive is never taken twice, and no rank lies above the last: each
+  // of its locks is refused under another of it instead.
+  const auto holdThenTake = [&locks](size_t own, size_t next) {
+    lockorder::Taking(static_cast<LockId>(own), &locks[own]);
+    lockorder::Took(static_cast<LockId>(own), &locks[own]);
+    lockorder::Taking(static_cast<LockId>(next), &locks[next]);
+  };
+  for (size_t own = 0; own < kLocks; ++own) {
+    if (!recursive.contains(static_cast<LockId>(own))) {
+      EXPECT_DEATH(holdThenTake(own, own), "taking again") << own;
+    }
+    if (kRanks[own] == kRanks[kLocks - 1]) {
+      EXPECT_DEATH(holdThenTake(own == kLocks - 1 ? own - 1 : kLocks - 1, own),
+                   "\\(rank 30\\) while holding .*\\(rank 30\\)")
+          << own;
+    }
+  }
 }
 
 #else

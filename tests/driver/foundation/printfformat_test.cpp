@@ -41,7 +41,8 @@ TEST(PrintfFormat, TranslatesWindowsConventions) {
   std::string narrow;
   ASSERT_TRUE(TranslateFormat("%s %S %-8.3ls %05ld", narrow));
   EXPECT_EQ(narrow, "%s %ls %-8.3ls %05d");
-  for (const wchar_t* refused : {L"%n", L"%", L"%5", L"%q", L"%lln"}) {
+  // U+0173 and U+0164 end in the bytes of 's' and 'd'.
+  for (const wchar_t* refused : {L"%n", L"%", L"%5", L"%q", L"%lln", L"%\u0173", L"%l\u0164"}) {
     EXPECT_FALSE(TranslateFormat(refused, glibc)) << refused;
   }
   // Every length modifier on every integer conversion.
@@ -90,4 +91,12 @@ TEST(PrintfFormat, AbsurdWidthsAreRefusedNotAllocated) {
   EXPECT_EQ(Narrow("%*d", 1 << 25, 1), "<error>");
   EXPECT_EQ(Wide(L"%*d", 1 << 25, 1), L"<error>");
   EXPECT_EQ(Narrow("%*d", 3, 1), "  1");
+  // The longest text allowed, and one more character.
+  constexpr int kLimit = 1 << 24;
+  EXPECT_EQ(Narrow("%*d", kLimit - 1, 1).size(), size_t{kLimit} - 1);
+  EXPECT_EQ(Narrow("%*d", kLimit, 1), "<error>");
+  EXPECT_EQ(Wide(L"%*d", kLimit - 1, 1).size(), size_t{kLimit} - 1);
+  // An empty text is a result, not a failure.
+  EXPECT_EQ(Wide(L"%s", L""), L"");
+  EXPECT_EQ(Narrow("%s", ""), "");
 }

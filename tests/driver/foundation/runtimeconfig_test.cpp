@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -39,12 +40,22 @@ class RuntimeConfig : public testing::Test {
 
 TEST_F(RuntimeConfig, DeclaresEverySection) {
   const auto config = CRuntimeConfig::Instance();
-  EXPECT_STREQ(config->GetSection(0).name.CStr(), L"DirectX");
-  EXPECT_STREQ(config->GetSection(17).name.CStr(), L"Driver");
-  EXPECT_STREQ(config->GetSection(24).name.CStr(), L"ZORWeb");
+  // Each section under its own number, with its own keys.
+  std::wstring names;
+  std::vector<int64_t> counts;
+  for (int32_t section = 0; section < CRuntimeConfig::kSectionCount; ++section) {
+    names += config->GetSection(section).name.CStr() + std::wstring(L",");
+    counts.push_back(config->GetSection(section).keys.Size());
+  }
+  EXPECT_EQ(names,
+            L"DirectX,Debug,General,Display,GPU,TransferHostHost,TransferHostVideo,"
+            L"TransferVideoHost,TransferVideoVideo,1394,TransferRemoteHostRemoteHost,GrabC,Linux,"
+            L"InteractiveUtility,DistributedZOR,MP,,Driver,,AutoUpdate,ZORConfig,ZORDig,,"
+            L"DirectShow,ZORWeb,,");
+  EXPECT_EQ(counts, (std::vector<int64_t>{19, 55, 93, 247, 10, 11, 11, 11, 11, 23, 10, 6,  28,
+                                          1,  58, 17, 0,   10, 0,  14, 18, 5,  0,  1,  10, 0}));
   EXPECT_EQ(config->GetSection(26).keys.Size(), 0);
-  EXPECT_EQ(config->GetSection(1).keys.Size(), 55);
-  EXPECT_EQ(config->GetSection(17).keys.Size(), 10);
+  EXPECT_EQ(config->GetSection(-1).keys.Size(), 0);
   const CRuntimeConfigKey* trace = config->FindKey(1, L"TraceCategories_15");
   ASSERT_NE(trace, nullptr);
   EXPECT_EQ(trace->flags, kConfigKeyDeclared | kConfigKeyIndexed);

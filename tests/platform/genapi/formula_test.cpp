@@ -82,6 +82,24 @@ TEST(Formula, BitLogicalAndComparisonOperators) {
   EXPECT_EQ(Int("X > 9 ? 1 : X > 5 ? 2 : 3"), 2);
   // A real device expression: set a bit from FROM and the old register.
   EXPECT_EQ(Int("( X = 6 ) ? ( 0x01000000 | 0x02000000 ) : ( Y & 0xFDFFFFFF )"), 0x03000000);
+  // Each operator at, below and beyond its bounds.
+  for (const char* zero : {"1 << -1", "X >> -1", "X >> 64", "2 < 2", "2 > 2", "3 <= 2", "2 >= 3",
+                           "2 = 3", "F <> 2.5", "F < 2.5", "F > 2.5", "F >= 2.6", "X % -1",
+                           "(-9223372036854775807 - 1) % -1", "2 ** -1", "SGN(0)", "!X"}) {
+    EXPECT_EQ(Int(zero), 0) << zero;
+  }
+  for (const char* one : {"1 << 0", "0x4000000000000000 >> 62", "2 <= 2", "2 <> 3", "F = 2.5",
+                          "F <= 2.5", "2 ** 0", "1 ** -3", "(0 - 1) ** -2", "SGN(X)", "!0"}) {
+    EXPECT_EQ(Int(one), 1) << one;
+  }
+  for (const char* minusOne :
+       {"Y >> -1", "Y >> 64", "(0 - 1) ** -3", "Y % 3", "18446744073709551615"}) {
+    EXPECT_EQ(Int(minusOne), -1) << minusOne;
+  }
+  EXPECT_EQ(Int("1 << 63"), INT64_MIN);
+  EXPECT_EQ(Int("X >> 0"), 6);
+  EXPECT_EQ(Int("Y >> 1"), -2);
+  EXPECT_EQ(Int("X / -1"), -6);
 }
 
 TEST(Formula, ShortCircuitSkipsTheFailingBranch) {
@@ -94,6 +112,7 @@ TEST(Formula, FloatsFunctionsAndConstants) {
   EXPECT_DOUBLE_EQ(Dbl("F * 2"), 5.0);
   EXPECT_DOUBLE_EQ(Dbl("X / 4.0"), 1.5);
   EXPECT_DOUBLE_EQ(Dbl("1.5e2"), 150.0);
+  EXPECT_DOUBLE_EQ(Dbl("2.5e-1 + 1E+2 + .5"), 100.75);
   EXPECT_NEAR(Dbl("PI"), M_PI, 1e-12);
   EXPECT_NEAR(Dbl("E"), M_E, 1e-12);
   EXPECT_DOUBLE_EQ(Dbl("SQRT(16)"), 4.0);
@@ -108,6 +127,10 @@ TEST(Formula, FloatsFunctionsAndConstants) {
   EXPECT_DOUBLE_EQ(Dbl("LN(E)"), 1.0);
   EXPECT_DOUBLE_EQ(Dbl("EXP(0) + COS(0) + SIN(0) + TAN(0) + ATAN(0) + ASIN(0)"), 2.0);
   EXPECT_NEAR(Dbl("ACOS(-1)"), M_PI, 1e-12);
+  // The bounds of each function's domain are inside it.
+  EXPECT_DOUBLE_EQ(Dbl("SQRT(0) + ACOS(1) + LN(1) + LG(1)"), 0.0);
+  EXPECT_NEAR(Dbl("ASIN(1) - ASIN(-1)"), M_PI, 1e-12);
+  EXPECT_DOUBLE_EQ(Dbl("ROUND(2.5)"), 3.0);
 }
 
 TEST(Formula, FloatModeTakesIntegerLiteralsAsDoubles) {
@@ -119,16 +142,17 @@ TEST(Formula, FloatModeTakesIntegerLiteralsAsDoubles) {
 }
 
 TEST(Formula, ErrorsAreReportedNotCrashed) {
-  for (const char* bad : {"", "1 +", "(1", "1)", "X Y", "FOO", "SQRT(1, 2)", "1 ? 2", "0xZZ",
-                          "3 $ 4", "0x12345678901234567"}) {
+  for (const char* bad :
+       {"", "1 +", "(1", "1)", "X Y", "FOO", "SQRT(1, 2)", "1 ? 2", "0xZZ", "3 $ 4",
+        "0x12345678901234567", "18446744073709551616", "1e", "1e-", "."}) {
     Formula formula;
     EXPECT_THROW(
         formula.Parse(bad, [](std::string_view n) { return n == "X" || n == "Y" ? 0 : -1; }),
         FormulaError)
         << bad;
   }
-  for (const char* failing :
-       {"X / 0", "X % 0", "F / 0", "0 ** -1", "SQRT(Y)", "LN(0)", "ASIN(2)"}) {
+  for (const char* failing : {"X / 0", "X % 0", "F / 0", "0 ** -1", "SQRT(Y)", "LN(0)", "LG(0)",
+                              "ASIN(2)", "ASIN(-1.5)", "ACOS(1.5)"}) {
     EXPECT_THROW(Eval(failing), FormulaError) << failing;
   }
   EXPECT_EQ(Int("(-9223372036854775807 - 1) / -1"), INT64_MIN);  // wraps instead of trapping

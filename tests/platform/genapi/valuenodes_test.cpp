@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "platform/genapi/nodes/textconvert.h"
 #include "tests/platform/genapi/testmap.h"
 
 using namespace GenApi;
@@ -66,6 +69,37 @@ TEST(IntegerNode, TextFormsFollowTheRepresentation) {
   EXPECT_THROW(CValuePtr(m.Node("Plain"))->FromString("9223372036854775808"),
                GenICam::InvalidArgumentException);
   EXPECT_THROW(CValuePtr(m.Node("Ip"))->FromString("1.2.3.256"), GenICam::InvalidArgumentException);
+  // One past the bottom is refused too, not wrapped to another value.
+  for (const char* refused :
+       {"", " ", "-", "+", "0x", "--5", "+-5", "0x-5", "5 5", "-9223372036854775809",
+        "-18446744073709551615", "18446744073709551616"}) {
+    EXPECT_FALSE(TryParseInteger(refused)) << refused;
+  }
+  EXPECT_EQ(TryParseInteger(" +42\t"), 42);
+  EXPECT_EQ(TryParseInteger("-0x10"), -16);
+  EXPECT_EQ(TryParseInteger("0XFFFFFFFFFFFFFFFF"), -1);
+  EXPECT_EQ(TryParseFloat(" 0x10 "), 16.0);
+  EXPECT_EQ(TryParseFloat("2.5"), 2.5);
+  EXPECT_FALSE(TryParseFloat("2.5x"));
+  // Every byte of a dotted form in its place, each part at its bounds.
+  EXPECT_EQ(StringToInteger(" 255.254.0.9 ", IPV4Address), 0xFFFE0009);
+  EXPECT_EQ(StringToInteger("7", IPV4Address), 7);
+  EXPECT_EQ(StringToInteger("ff:FE:0:1:2:3", MACAddress), 0xFFFE00010203);
+  for (const char* refused : {"1.2.3", "1.2.3.4.5", "1..3.4", "1.2.3.4x", "256.0.0.0"}) {
+    EXPECT_FALSE(StringToInteger(refused, IPV4Address)) << refused;
+  }
+  EXPECT_FALSE(StringToInteger("ff:fe:0:1:2", MACAddress));
+  EXPECT_FALSE(StringToInteger("100:0:0:0:0:0", MACAddress));
+  // Odd bytes, so that a mask one short shows too.
+  EXPECT_EQ(IntegerToString(0x1FFFD0109, IPV4Address), "255.253.1.9");
+  EXPECT_EQ(IntegerToString(0x7F01030507090B, MACAddress), "01:03:05:07:09:0B");
+  EXPECT_EQ(IntegerToString(-1, HexNumber), "0xFFFFFFFFFFFFFFFF");
+  // Precision: below 0 the default of 6, at most 30.
+  EXPECT_EQ(FloatToString(1.5, fnFixed, -1), "1.500000");
+  EXPECT_EQ(FloatToString(1.5, fnFixed, 0), "2");
+  EXPECT_EQ(FloatToString(0.5, fnFixed, 31), "0.5" + std::string(29, '0'));
+  EXPECT_EQ(FloatToString(1500, fnScientific, 2), "1.50e+03");
+  EXPECT_EQ(FloatToString(1500, fnAutomatic, 2), "1.5e+03");
 }
 
 TEST(FloatNode, LimitsAndDisplay) {
@@ -98,6 +132,15 @@ TEST(BooleanAndCommand, OnOffValuesAndExecution) {
   EXPECT_TRUE(b->GetValue());
   b->SetValue(false);
   EXPECT_EQ(CIntegerPtr(m.Node("BV"))->GetValue(), 42);
+  EXPECT_FALSE(b->GetValue());
+  EXPECT_EQ(b->ToString(), "0");
+  // Each text form, in either case, and one that is none.
+  for (const auto& [text, value] :
+       {std::pair{"TRUE", true}, {"0", false}, {"1", true}, {"False", false}}) {
+    b->FromString(text);
+    EXPECT_EQ(b->GetValue(), value) << text;
+  }
+  EXPECT_THROW(b->FromString("yes"), GenICam::InvalidArgumentException);
   CIntegerPtr(m.Node("BV"))->SetValue(7);
   EXPECT_THROW(b->GetValue(), GenICam::OutOfRangeException);
   b->FromString("true");

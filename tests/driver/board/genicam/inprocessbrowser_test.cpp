@@ -2,6 +2,8 @@
 // the test controller library, which the driver loads by its name.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "tests/driver/board/genicam/ownnodemapsfixture.h"
@@ -71,11 +73,23 @@ TEST_F(InProcessBrowserCommand, SystemAndDigitizerOpenWithTheirMapsInOrder) {
 }
 
 TEST_F(InProcessBrowserCommand, BadValuesOpenNothing) {
+  // 5071 writes the feature headers into the current folder first.
+  const std::filesystem::path previous = std::filesystem::current_path();
+  char folder[] = "/tmp/zorheaders.XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  std::filesystem::current_path(folder);
+  const std::string installed = std::getenv("ZOR_GENICAM_PATH");  // without style sheets
+  setenv("ZOR_GENICAM_PATH", ZOR_TEST_GENICAM_PATH, 1);
   for (QINT64 value : {QINT64{19}, QINT64{31}, QINT64{5071}}) {
     QsysControl(system_, kFeatureBrowser, value);
+    EXPECT_EQ(std::filesystem::exists("_SYS_ZORIDHeader.h"), value == 5071) << value;
     EXPECT_EQ(ErrorCode(), 4307) << value;
     EXPECT_EQ(SubCode(1), 3) << value;
   }
+  EXPECT_TRUE(std::filesystem::exists("_DIG_ZORIDParams.h"));
+  setenv("ZOR_GENICAM_PATH", installed.c_str(), 1);
+  std::filesystem::current_path(previous);
+  std::filesystem::remove_all(folder);
   EXPECT_TRUE(TestControllerCalls().empty());
 }
 

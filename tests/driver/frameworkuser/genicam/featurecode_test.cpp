@@ -1,6 +1,9 @@
 // Example code of one feature: the text as a user pastes it, for each kind of feature.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <string>
+
 #include "driver/frameworkuser/genicam/featurebrowser/controltypedatatype.h"
 #include "driver/frameworkuser/genicam/featurebrowser/featurecodegenerator.h"
 #include "tests/platform/genapi/testmap.h"
@@ -298,6 +301,40 @@ TEST(FeatureCode, DeclarationTypesOfHostControlTypes) {
   EXPECT_EQ(ControlTypeDataType(0x1000, (int64_t{8} << 36) + 2000), "ZOR_INT64");
   EXPECT_EQ(ControlTypeDataType(0x1000, (int64_t{5} << 36) + 2000), "ZOR_DOUBLE");
   EXPECT_EQ(ControlTypeDataType(0x800000, 2000), "ZOR_INT");
+  // Each range at both ends and one past them, for each kind of object: I int64, D double,
+  // N id, S string, B bytes, - int.
+  const auto kinds = [](int64_t object, std::initializer_list<int64_t> types) {
+    std::string letters;
+    for (int64_t type : types) {
+      const std::string kind = ControlTypeDataType(object, type);
+      letters += kind == "ZOR_INT64"    ? 'I'
+                 : kind == "ZOR_DOUBLE" ? 'D'
+                 : kind == "ZOR_ID"     ? 'N'
+                 : kind == "ZOR_STRING" ? 'S'
+                 : kind == "ZOR_INT8*"  ? 'B'
+                 : kind == "ZOR_INT"    ? '-'
+                                        : '?';
+    }
+    return letters;
+  };
+  EXPECT_EQ(
+      kinds(0x100000, {5999,   6000,   6699,   6700,   6799, 6800, 133071, 133072, 134072, 134073,
+                       237567, 237568, 260096, 260097, 1099, 1100, 1199,   1200,   1048,   1049,
+                       1050,   5327,   5328,   5329,   7699, 7700, 7999,   8000}),
+      "-DDII--DD--DD--NN--N--N--SS-");
+  EXPECT_EQ(kinds(0x800000, {7299, 7300, 7399, 7400, 5135, 5136, 5137, 133072, 134073, 1100, 1199,
+                             1200, 1049, 5328, 7699, 7700, 7799, 7800}),
+            "-DD--D-D-NN-N--SS-");
+  EXPECT_EQ(kinds(0x200000, {1099, 1100, 1199, 1200, 1049, 7700, 7300}), "-NN-N--");
+  EXPECT_EQ(kinds(0x200, {15000, 15001, 15002, 15020, 15021, 15022, 6799}), "-D--N-I");
+  EXPECT_EQ(
+      kinds(0x4, {8452,      8453,       8454,      32767,   32768,          32769,   0x1FFFFFF,
+                  0x2000000, 0x4000000,  0x4000001, 0x10000, 0x10000 | 0x38, 0x10040, 0x80000,
+                  0x400000,  0x40000000, 9001,      9002,    9031,           9032}),
+      "-I--I--DD-BB-BBB-BB-");
+  EXPECT_EQ(
+      kinds(0x1000, {int64_t{5} << 36, int64_t{6} << 36, int64_t{8} << 36, 0, int64_t{7} << 36}),
+      "DNI--");
 }
 
 TEST(FeatureCode, FailingReadBecomesErrorPiece) {

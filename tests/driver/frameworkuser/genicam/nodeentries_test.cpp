@@ -228,6 +228,25 @@ TEST(NodeEntries, ATextThatIsNotUtf8IsRepairedAndValidTextKept) {
   EXPECT_STREQ(State(w, "Gain")["DisplayName"].GetString(), "Verst\xC3\xA4rkung \xE2\x82\xAC");
 }
 
+// Each sequence length at the bounds of its lead and of its following bytes, cut short and
+// whole at the end of the text.
+TEST(NodeEntries, Utf8SequencesAtTheirBounds) {
+  for (const char* valid :
+       {"\x7F", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xE1\xBF\xBF", "\xED\x9F\xBF",
+        "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF3\xBF\xBF\xBF", "\xF4\x8F\xBF\xBF"}) {
+    EXPECT_TRUE(zor::genicam::IsValidUtf8(valid)) << testing::PrintToString(std::string(valid));
+  }
+  for (const char* invalid :
+       {"\x80", "\xC1\xBF", "\xC2\x7F", "\xC2\xC0", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xE1\x80\x7F",
+        "\xE1\x80\xC0", "\xE1\x80", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF1\x80\x80\x7F",
+        "\xF0\x90\x80", "\xF5\x80\x80\x80"}) {
+    EXPECT_FALSE(zor::genicam::IsValidUtf8(invalid))
+        << testing::PrintToString(std::string(invalid));
+  }
+  // Each byte that starts no sequence is replaced alone.
+  EXPECT_EQ(zor::genicam::RepairUtf8("\xE1\x80x\xC3"), "\xEF\xBF\xBD\xEF\xBF\xBDx\xEF\xBF\xBD");
+}
+
 TEST(NodeEntries, EnumerationWithoutCurrentEntry) {
   genapitest::TestMap m(
       "<Category Name='Root'><pFeature>Mode</pFeature></Category>"
