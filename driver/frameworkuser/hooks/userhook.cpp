@@ -1,10 +1,15 @@
 // CUserHook: starts, stops and counts a system's hook threads by hook type.
 #include "driver/frameworkuser/hooks/userhook.h"
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "driver/foundation/log.h"
 #include "driver/foundation/logtag.h"
 #include "driver/frameworkuser/hooks/hookthread.h"
 #include "platform/os/sync/thread.h"
+#include "platform/os/sync/wait.h"
 
 namespace zor::frame {
 
@@ -97,6 +102,29 @@ bool CUserHook::IsInHookThread(uint64_t hookType) const {
     }
   }
   return false;
+}
+
+void CUserHook::WaitIdle(uint64_t hookType) const {
+  const uint32_t self = os::GetCurrentThreadId();
+  std::vector<std::pair<const CHookThread*, uint64_t>> asked;
+  {
+    foundation::ScopedLock lock(lock_);
+    for (const auto& thread : active_) {
+      if (thread->HookType() == hookType && thread->ThreadId() != self) {
+        asked.emplace_back(thread.get(), thread->AskIdle());
+      }
+    }
+  }
+  // Looked up again each time: a thread stopped meanwhile is gone.
+  auto answered = [&] {
+    foundation::ScopedLock lock(lock_);
+    return std::all_of(asked.begin(), asked.end(), [&](const auto& entry) {
+      return std::none_of(active_.begin(), active_.end(), [&](const auto& thread) {
+        return thread.get() == entry.first && !thread->IdleSince(entry.second);
+      });
+    });
+  };
+  while (!answered()) os::Sleep(1);
 }
 
 size_t CUserHook::ActiveCount(uint64_t hookType) const {
