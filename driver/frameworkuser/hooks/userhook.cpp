@@ -1,7 +1,6 @@
 // CUserHook: starts, stops and counts a system's hook threads by hook type.
 #include "driver/frameworkuser/hooks/userhook.h"
 
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -116,15 +115,18 @@ void CUserHook::WaitIdle(uint64_t hookType) const {
     }
   }
   // Looked up again each time: a thread stopped meanwhile is gone.
-  auto answered = [&] {
-    foundation::ScopedLock lock(lock_);
-    return std::all_of(asked.begin(), asked.end(), [&](const auto& entry) {
-      return std::none_of(active_.begin(), active_.end(), [&](const auto& thread) {
-        return thread.get() == entry.first && !thread->IdleSince(entry.second);
-      });
-    });
-  };
-  while (!answered()) os::Sleep(1);
+  for (bool waiting = true; waiting;) {
+    {
+      foundation::ScopedLock lock(lock_);
+      waiting = false;
+      for (const auto& thread : active_) {
+        for (const auto& [asker, round] : asked) {
+          if (thread.get() == asker && !thread->IdleSince(round)) waiting = true;
+        }
+      }
+    }
+    if (waiting) os::Sleep(1);
+  }
 }
 
 size_t CUserHook::ActiveCount(uint64_t hookType) const {
