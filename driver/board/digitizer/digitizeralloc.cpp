@@ -94,6 +94,17 @@ bool QDHwSpecSystem::IsInHookThread(uint64_t type) const {
   return userHook_ && userHook_->IsInHookThread(type);
 }
 
+void QDHwSpecSystem::WaitForHookThreads(uint64_t type) const {
+  const frame::CUserHook* hook = nullptr;
+  {
+    foundation::ScopedLock lock(hookLock_);
+    hook = userHook_.get();
+  }
+  // Waited for without the lock, which a delivering thread may ask for; the hook object lives
+  // as long as the system.
+  if (hook != nullptr) hook->WaitIdle(type);
+}
+
 void QDHwSpecSystem::StartHookThreads(uint64_t type, int64_t count, QDDriverThreadContext& ctx) {
   for (int64_t i = 0; i < count && ctx.ErrorCode() == 0; ++i) {
     foundation::CError error;

@@ -664,10 +664,13 @@ std::optional<frame::EscapedException> CDigProcessHdler::TakeFailure() {
 }
 
 void CDigProcessHdler::WaitForDeliveries() {
+  const uint64_t hookType =
+      QDHwSpecSystem::kDigitizerHookBase + static_cast<uint64_t>(digitizerIndex_);
   // The hook thread that stops from inside a delivery does not wait for itself.
-  if (system_.IsInHookThread(QDHwSpecSystem::kDigitizerHookBase +
-                             static_cast<uint64_t>(digitizerIndex_)))
-    return;
+  if (system_.IsInHookThread(hookType)) return;
+  // Frames the board made before the halt may still wait for a hook thread: taken now, with the
+  // run stopped, they go nowhere; taken after the next start, that run would get them.
+  system_.WaitForHookThreads(hookType);
   std::unique_lock delivery(digitizer_.DeliveryLock());
 }
 

@@ -58,8 +58,8 @@ class CDigProcessHdler : public foundation::CLogProvider {
   // will end them, so a stop no longer waits for them. Takes no lock: a control that holds
   // the channel lock tells it.
   void OnGrabsDropped();
-  // Returns once no processing event of a stopped run is being delivered; called
-  // without the handler lock, which a delivery may be waiting for.
+  // Returns once no processing event of a stopped run is being delivered or still waits to
+  // be; called without the handler lock, which a delivery may be waiting for.
   void WaitForDeliveries();
   // Sets the end event: a synchronous starter stops waiting.
   void SignalEnd();

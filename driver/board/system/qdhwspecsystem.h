@@ -87,6 +87,9 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   static constexpr uint64_t kDigitizerHookBase = 0x90000000;
   // Whether the caller is one of this system's hook threads (of the type, any for 0).
   bool IsInHookThread(uint64_t type) const;
+  // Returns once this system's other hook threads of the type have taken every event the board
+  // holds for them.
+  void WaitForHookThreads(uint64_t type) const;
   // The request parts a grab sends: header, record and the words up to the buffer part (true for
   // a continuous grab), and the buffer part.
   bool BuildGrabRequest(const QDHwSpecDigitizerInfo& digitizer, int64_t count, uint64_t kernelEvent,

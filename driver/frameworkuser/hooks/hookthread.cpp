@@ -83,7 +83,9 @@ CHookThread::CHookThread(CUserHook& owner, uint64_t hookType, CBaseHook<HOOK_ELE
   hostEvent_ = HostEventAlloc(hostObject, Q_DEFAULT, Q_HOOK_EVENT, eventData_.data());
   stopEvent_ = os::CreateEvent(true, false);
   startedEvent_ = os::CreateEvent(true, false);
-  if (hostEvent_ == 0 || stopEvent_ == os::kNullHandle || startedEvent_ == os::kNullHandle) {
+  askEvent_ = os::CreateEvent(false, false);
+  if (hostEvent_ == 0 || stopEvent_ == os::kNullHandle || startedEvent_ == os::kNullHandle ||
+      askEvent_ == os::kNullHandle) {
     success_ = false;
   }
 }
@@ -92,6 +94,7 @@ CHookThread::~CHookThread() {
   if (hostEvent_ != 0) HostEventFree(Q_DEFAULT, hostEvent_);
   if (stopEvent_ != os::kNullHandle) os::CloseHandle(stopEvent_);
   if (startedEvent_ != os::kNullHandle) os::CloseHandle(startedEvent_);
+  if (askEvent_ != os::kNullHandle) os::CloseHandle(askEvent_);
 }
 
 bool CHookThread::StartThread() {
@@ -106,6 +109,19 @@ bool CHookThread::WaitStarted() {
 }
 
 void CHookThread::RequestStop() { os::SetEvent(stopEvent_); }
+
+uint64_t CHookThread::AskIdle() {
+  const uint64_t round = ++asked_;
+  os::SetEvent(askEvent_);
+  return round;
+}
+
+void CHookThread::AnswerIdle(const os::Overlapped& overlapped) {
+  // Read before the request: one still waiting after the ask found nothing queued for it, and
+  // none came since.
+  const uint64_t asked = asked_.load();
+  if (!HasOverlappedIoCompleted(&overlapped)) idle_.store(asked);
+}
 
 void CHookThread::Join() {
   if (hostThread_ == 0) return;
@@ -168,9 +184,11 @@ bool CHookThread::SendFirstRequest(kernel::DeviceEventRecord& request, os::Overl
 
 bool CHookThread::DeliverEvents(kernel::DeviceEventRecord& request, os::Overlapped& overlapped) {
   kernel::DeviceEventRecord delivered = FreshRecord();
-  const os::Handle handles[2] = {stopEvent_, overlapped.hEvent};
+  const os::Handle handles[3] = {stopEvent_, overlapped.hEvent, askEvent_};
   while (true) {
-    const uint32_t wait = os::WaitForMultipleObjects(2, handles, false, os::INFINITE);
+    AnswerIdle(overlapped);
+    const uint32_t wait = os::WaitForMultipleObjects(3, handles, false, os::INFINITE);
+    if (wait == os::WAIT_OBJECT_0 + 2) continue;
     if (wait != os::WAIT_OBJECT_0 + 1) {
       // Stopped, or the wait failed: the request must be over before its
       // buffer and event go.

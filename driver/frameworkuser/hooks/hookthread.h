@@ -42,6 +42,10 @@ class CHookThread {
   uint32_t ThreadId() const { return threadId_.load(); }
   QID HostEvent() const { return hostEvent_; }
   const uint8_t* EventData() const { return eventData_.data(); }
+  // A drain: AskIdle gives the round to wait for; IdleSince tells once the thread has, since
+  // the ask, waited with nothing the board holds for it (or has ended).
+  [[nodiscard]] uint64_t AskIdle();
+  bool IdleSince(uint64_t round) const { return ended_.load() || idle_.load() >= round; }
 
  private:
   static QUINT32 Procedure(void* self);
@@ -55,6 +59,8 @@ class CHookThread {
   // as sent.
   bool Send(kernel::DeviceEventRecord& request, os::Overlapped& overlapped);
   void Deliver(const kernel::DeviceEventRecord& delivered);
+  // Answers the drains asked for so far when the request still waits.
+  void AnswerIdle(const os::Overlapped& overlapped);
   void ReportDroppedEvent() const;
   void ReportReturnFromSleep() const;
 
@@ -68,6 +74,10 @@ class CHookThread {
   std::atomic<uint32_t> threadId_{0};
   os::Handle stopEvent_{};
   os::Handle startedEvent_{};
+  os::Handle askEvent_{};
+  // Drain rounds asked for, and the last one answered.
+  std::atomic<uint64_t> asked_{0};
+  std::atomic<uint64_t> idle_{0};
   std::atomic<bool> success_{true};
   std::atomic<bool> ended_{false};
 };

@@ -1,10 +1,14 @@
 // CUserHook: starts, stops and counts a system's hook threads by hook type.
 #include "driver/frameworkuser/hooks/userhook.h"
 
+#include <utility>
+#include <vector>
+
 #include "driver/foundation/log.h"
 #include "driver/foundation/logtag.h"
 #include "driver/frameworkuser/hooks/hookthread.h"
 #include "platform/os/sync/thread.h"
+#include "platform/os/sync/wait.h"
 
 namespace zor::frame {
 
@@ -97,6 +101,32 @@ bool CUserHook::IsInHookThread(uint64_t hookType) const {
     }
   }
   return false;
+}
+
+void CUserHook::WaitIdle(uint64_t hookType) const {
+  const uint32_t self = os::GetCurrentThreadId();
+  std::vector<std::pair<const CHookThread*, uint64_t>> asked;
+  {
+    foundation::ScopedLock lock(lock_);
+    for (const auto& thread : active_) {
+      if (thread->HookType() == hookType && thread->ThreadId() != self) {
+        asked.emplace_back(thread.get(), thread->AskIdle());
+      }
+    }
+  }
+  // Looked up again each time: a thread stopped meanwhile is gone.
+  for (bool waiting = true; waiting;) {
+    {
+      foundation::ScopedLock lock(lock_);
+      waiting = false;
+      for (const auto& thread : active_) {
+        for (const auto& [asker, round] : asked) {
+          if (thread.get() == asker && !thread->IdleSince(round)) waiting = true;
+        }
+      }
+    }
+    if (waiting) os::Sleep(1);
+  }
 }
 
 size_t CUserHook::ActiveCount(uint64_t hookType) const {

@@ -44,6 +44,10 @@ class CUserHook : public foundation::CLogProvider {
   void Stop(uint64_t hookType, foundation::CError& sink);
   // Whether the caller is an active hook thread (of the type, or of any type for 0).
   bool IsInHookThread(uint64_t hookType) const;
+  // Returns once every other active thread of the type has taken all the events the board
+  // holds for it, or has ended. Called without locks a user function may take: a thread
+  // finishes its delivery first.
+  void WaitIdle(uint64_t hookType) const;
   // Active threads of the type, and those of them whose procedure still runs.
   size_t ActiveCount(uint64_t hookType) const;
   size_t RunningCount(uint64_t hookType) const;

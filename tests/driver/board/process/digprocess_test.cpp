@@ -262,6 +262,8 @@ TEST_F(DigProcess, AWaitingStopReturnsWhateverBecameOfTheGrabs) {
         QdigProcess(digitizer_, ring.data(), 4, SequenceOf(6), kSynchronous, &Process, &next);
         EXPECT_EQ(ErrorCode(), 0);
         EXPECT_EQ(next.calls.load(), 6);
+        // Its own frames only: none the run before left on the board.
+        ExpectRingOrder(next.Copy(), ring);
       }
     }
   }
