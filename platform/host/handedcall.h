@@ -1,4 +1,4 @@
-// Functions that callers hand to the host (hooks, thread bodies, processing functions) run
+// Functions that callers hand to the host to keep (hooks, thread bodies) run
 // behind a barrier: what they throw never leaves the host call that ran them.
 #pragma once
 
