@@ -133,40 +133,26 @@ TEST_F(BufferTest, WrappedMemoryHonoursThePitchAndDescription) {
   EXPECT_EQ(memory[0], 7);  // the caller's memory is left alone
 }
 
+// A two-pixel buffer of the type cleared to value: both pixels, which must agree.
+template <typename Pixel>
+Pixel ClearedPixel(QINT64 type, double value) {
+  const QID buffer = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, type, Q_IMAGE, nullptr);
+  QbufClear(buffer, value);
+  Pixel pixels[2] = {};
+  QbufGet(buffer, pixels);
+  QbufFree(buffer);
+  EXPECT_EQ(pixels[0], pixels[1]);
+  return pixels[1];
+}
+
+// Integers saturate in their own width; a floating plane keeps the value whole.
 TEST_F(BufferTest, ClearSaturatesToThePixelType) {
-  const QID bytes = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, 8, Q_IMAGE, nullptr);
-  const QID shorts = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, 16 | Q_SIGNED, Q_IMAGE, nullptr);
-  const QID floats = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, 32 | Q_FLOAT, Q_IMAGE, nullptr);
-  QbufClear(bytes, 300);
-  QbufClear(shorts, -40000);
-  QbufClear(floats, 1.5);
-  uint8_t b[2];
-  int16_t s[2];
-  float f[2];
-  QbufGet(bytes, b);
-  QbufGet(shorts, s);
-  QbufGet(floats, f);
-  EXPECT_EQ(b[1], 255);
-  EXPECT_EQ(s[0], -32768);
-  EXPECT_EQ(f[1], 1.5f);
-  for (QID id : {bytes, shorts, floats}) QbufFree(id);
-  // Wider integers saturate in their own width; a double plane keeps the value whole.
-  const QID words = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, 32, Q_IMAGE, nullptr);
-  const QID longs = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, 64, Q_IMAGE, nullptr);
-  const QID doubles = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, 64 | Q_FLOAT, Q_IMAGE, nullptr);
-  QbufClear(words, 5e9);
-  QbufClear(longs, -3);
-  QbufClear(doubles, 0.1);
-  uint32_t w[2];
-  uint64_t l[2];
-  double d[2];
-  QbufGet(words, w);
-  QbufGet(longs, l);
-  QbufGet(doubles, d);
-  EXPECT_EQ(w[1], UINT32_MAX);
-  EXPECT_EQ(l[1], 0u);
-  EXPECT_EQ(d[1], 0.1);
-  for (QID id : {words, longs, doubles}) QbufFree(id);
+  EXPECT_EQ(ClearedPixel<uint8_t>(8, 300), 255);
+  EXPECT_EQ(ClearedPixel<int16_t>(16 | Q_SIGNED, -40000), -32768);
+  EXPECT_EQ(ClearedPixel<float>(32 | Q_FLOAT, 1.5), 1.5f);
+  EXPECT_EQ(ClearedPixel<uint32_t>(32, 5e9), UINT32_MAX);
+  EXPECT_EQ(ClearedPixel<uint64_t>(64, -3), 0u);
+  EXPECT_EQ(ClearedPixel<double>(64 | Q_FLOAT, 0.1), 0.1);
 }
 
 // The description tells a driver the layout: planes of the depth unless the image names one.
