@@ -156,6 +156,29 @@ TEST_F(BufferTransfer, ScaledTransfersTheBoardCannotMakeAreRefused) {
   }
 }
 
+// The board unpacks either colour layout it grabs into these host layouts only; into any
+// other the host copies.
+TEST_F(BufferTransfer, ScaledTransfersWriteTheHostLayoutsTheBoardUnpacksInto) {
+  struct Case {
+    QINT64 sourceLayout, bands, attribute;
+    bool board;
+  };
+  const Case cases[] = {
+      {0x21700, 3, kHostMono | 0x21000, true},       {0x21700, 3, kHostMono | 0x21100, true},
+      {0x21700, 3, kHostMono | 0x21700, true},       {0x21C00, 3, kHostMono | 0x21C00, true},
+      {0x21700, 1, kHostMono | 0x40200, true},       {0x21C00, 3, kImage | kMapped | 0x40800, true},
+      {0x21700, 3, kImage | kMapped | 0x800, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.attribute);
+    QappControl(Q_DEFAULT, kLastCopy, 0);
+    const QID source = Patterned(3, 640, 480, kGrabColour | c.sourceLayout, 16);
+    const QID destination = Buffer(system_, c.bands, 320, 240, c.attribute);
+    Scale(source, destination, 0, 0, 640, 480, 0, 0, 320, 240);
+    EXPECT_EQ(BoardCopied(), c.board);
+  }
+}
+
 TEST_F(BufferTransfer, OnlyTheBoardsTransferTypeIsServed) {
   const QID source = Patterned(3, 640, 480, kGrabColour, 4);
   const QID destination = Buffer(system_, 1, 320, 240, kHostMono);
