@@ -130,7 +130,7 @@ constexpr QINT64 kWordTypes[] = {0x1C0000,   0x40160000, 0x401B0000, 0x40410000,
 constexpr size_t kWords = std::size(kWordTypes);
 
 struct Copies {
-  QINT64 words[3] = {};
+  QINT64 words[4] = {};
   QINT64 answers[kWords] = {};
   QINT64 errors[kWords] = {};
   std::atomic<bool> done{false};
@@ -143,6 +143,8 @@ QINT64 CopyRecord(QINT64, QID event, void* user) {
   copies->words[1] = 104;
   QdigGetHookInfo(event, 0x1D0000, &copies->words[1]);
   copies->words[2] = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  copies->words[3] = 1;
+  QdigGetHookInfo(event, 0x1D0000, &copies->words[3]);
   for (size_t i = 0; i < kWords; ++i) {
     copies->answers[i] = -7;
     QdigGetHookInfo(event, kWordTypes[i], &copies->answers[i]);
@@ -164,6 +166,7 @@ TEST_F(DigitizerHooks, TheRecordCopyStaysWithinTheCallersWord) {
   EXPECT_EQ(copies.words[0], 104) << "the first 8 bytes: the record's size word";
   EXPECT_EQ(copies.words[1], 104) << "nothing copied";
   EXPECT_EQ(copies.words[2], 4359);
+  EXPECT_EQ(copies.words[3], 104) << "one byte";
   // Each word as the board sent it; the buffer's words are valid only when the event names one.
   for (QINT64 hostBuffer : {0, 77}) {
     SCOPED_TRACE(hostBuffer);
