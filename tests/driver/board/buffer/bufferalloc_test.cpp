@@ -98,6 +98,7 @@ TEST_F(BufferAlloc, EveryAcceptedLayoutHoldsItsPixels) {
       {3, 8, kImage | kDeviceMemory, "device memory, colour 8"},
       {1, 8, kImage | kDeviceMemory | 0x300, "device memory, 8 bits in a 16-bit format"},
       {3, 8, kImage | kDeviceMemory | 0xB00, "device memory, 8 bits in a 48-bit format"},
+      {3, 8, kImage | kDeviceMemory | 0x20700, "device memory, packed 0x700"},
       {1, 8, kBoardImage | 0x200, "on-board, mono 8"},
       {3, 8, kBoardImage | 0x1700, "on-board, colour 8"},
   };
