@@ -18,6 +18,7 @@ constexpr QINT64 kProcessing = 0x8;
 constexpr QINT64 kDeviceMemory = 0x80000;
 constexpr QINT64 kBoardImage = 0x4004 | 0x8C00000;
 constexpr QINT64 kFormatWord = 7701;
+constexpr QINT64 kLine = kImage | 0x40 | 0x80000000000;
 
 class BufferAlloc : public BoardFixture {
  protected:
@@ -155,6 +156,19 @@ TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
       // Refused after the host buffer was made.
       {1, 64, 48, 8, kImage | kProcessing | 0x4000, 4331, 1, "processing with bit 14"},
       {1, 64, 48, 16, kImage | kProcessing, 4328, 3, "16-bit grab buffer in host memory"},
+      // The format left open is the one of the bands and depth asked for.
+      {1, 64, 48, 32, kImage | kProcessing, 4328, 3, "32-bit grab buffer in host memory"},
+      {1, 64, 48, 1, kImage | kProcessing, 4328, 3, "1-bit grab buffer in host memory"},
+      {3, 64, 48, 16, kImage | kProcessing, 4328, 3, "16-bit colour grab buffer"},
+      {3, 64, 48, 32, kImage | kProcessing, 4328, 3, "32-bit colour grab buffer"},
+      {3, 64, 48, 1, kImage | kProcessing, 4328, 3, "1-bit colour grab buffer"},
+      {3, 64, 48, 8, kImage | kProcessing | 0x40000, 4328, 2, "planar colour grab buffer"},
+      {1, 64, 48, 8, kImage | kDeviceMemory | 0x21000, 4328, 2, "device memory, packed BGR"},
+      {1, 64, 48, 8, kImage | kDeviceMemory | kProcessing | 0x40200, 4326, 1,
+       "grab buffer in device memory, mono"},
+      {3, 64, 48, 8, kImage | kDeviceMemory | kProcessing | 0x21000, 4326, 1,
+       "grab buffer in device memory, packed BGR"},
+      {1, 65536, 1, 8, kLine, 4416, 2, "line buffer on a board without them"},
   };
   for (const Refused& r : refused) {
     SCOPED_TRACE(r.what);
@@ -201,6 +215,30 @@ TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
   const QID buffer = QbufAllocColor(system_, 1, 64, 48, 8, kImage, nullptr);
   EXPECT_EQ(QbufInquire(buffer, Q_DRIVER_INDEX, nullptr), 1);
   QbufFree(buffer);
+}
+
+// A line buffer: one 8-bit band of one line of at least 65536 pixels, on a board that has them.
+TEST_F(BufferAlloc, LineBuffersAreOneLongEightBitLine) {
+  QsysFree(system_);
+  SimBoard().SetCapabilities(kernel::kCapFourChannels | kernel::kCapLineBuffers);
+  system_ = Alloc();
+  const struct {
+    QINT64 bands, sizeX, sizeY, depth, code, subCode;
+  } cases[] = {{1, 65536, 1, 8, 0, 0},
+               {1, 65535, 1, 8, 4407, 4},
+               {1, 65536, 2, 8, 4407, 4},
+               {3, 65536, 1, 8, 4328, 1},
+               {1, 65536, 1, 16, 4330, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.bands << " " << c.sizeX << " " << c.sizeY << " " << c.depth);
+    const QID line = QbufAllocColor(system_, c.bands, c.sizeX, c.sizeY, c.depth, kLine, nullptr);
+    EXPECT_EQ(ErrorCode(), c.code);
+    EXPECT_EQ(SubCode(1), c.subCode);
+    EXPECT_EQ(line != 0, c.code == 0);
+    if (line != 0) QbufFree(line);
+  }
+  SimBoard().SetCapabilities(kernel::kCapFourChannels);
 }
 
 TEST_F(BufferAlloc, FreedIndexesAreReusedFromTheFirst) {
