@@ -315,13 +315,41 @@ TEST_F(BufferAlloc, ControlsTheRecordKeeps) {
   // Not on the board's memory.
   EXPECT_EQ(QbufInquire(buffer, 6708, nullptr), 0);
   EXPECT_EQ(ErrorCode(), 4332);
+  // The board word of a buffer not in its word layout, the board value of a host image.
+  for (const QINT64 type : {5278, 8226}) {
+    QbufControl(buffer, type, 1);
+    EXPECT_EQ(ErrorCode(), type == 5278 ? 4326 : 4307) << type;
+    EXPECT_EQ(SubCode(1), 1) << type;
+  }
   QbufFree(buffer);
+  // The board word takes 0 to 255, the default being 0; a refused word keeps the one before.
+  const QID word = QbufAllocColor(system_, 3, 64, 48, 8, kImage | 0x200000 | 0x21100, nullptr);
+  const QINT64 words[][3] = {{255, 0, 255}, {256, 4307, 255}, {-1, 4307, 255}, {Q_DEFAULT, 0, 0}};
+  for (const auto& [value, code, kept] : words) {
+    QbufControl(word, 5278, value);
+    EXPECT_EQ(ErrorCode(), code) << value;
+    EXPECT_EQ(SubCode(1), code == 0 ? 0 : 3) << value;
+    EXPECT_EQ(QbufInquire(word, 5278, nullptr), kept) << value;
+  }
+  QbufFree(word);
+  // A processing image's addresses are the caller's; the record words give the physical one.
+  const QID kind = QbufAllocColor(system_, 1, 64, 48, 8, kImage | 0x4000, nullptr);
+  QbufControl(kind, Q_PHYSICAL_ADDRESS, 0x123456);
+  QbufControl(kind, Q_HOST_ADDRESS, 0x654320);
+  EXPECT_EQ(QbufInquire(kind, Q_PHYSICAL_ADDRESS, nullptr), 0x123456);
+  EXPECT_EQ(QbufInquire(kind, 5222, nullptr), 0x123456);
+  EXPECT_EQ(QbufInquire(kind, Q_HOST_ADDRESS, nullptr), 0x654320);
+  QbufFree(kind);
 
   // A board image's value, given as a double: truncated into 0 to 16; what no integer of the
   // range stands for is refused as an invalid value, never converted.
   constexpr QINT64 kBoardImageValue = 8226;
   const QID onBoard = QbufAllocColor(system_, 1, 64, 48, 8, kBoardImage | 0x200, nullptr);
   ASSERT_NE(onBoard, 0);
+  for (const QINT64 value : {16, 17, -1}) {
+    QbufControl(onBoard, kBoardImageValue, value);
+    EXPECT_EQ(ErrorCode(), value == 16 ? 0 : 4307) << value;
+  }
   for (double accepted : {0.0, 16.0, 16.9, -0.5}) {
     HostBufControlDouble(onBoard, kBoardImageValue, accepted);
     EXPECT_EQ(ErrorCode(), 0) << accepted;
