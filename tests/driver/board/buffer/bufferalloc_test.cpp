@@ -276,6 +276,10 @@ TEST_F(BufferAlloc, ChildrenSeeTheirParentsPixels) {
     std::vector<uint8_t> seen(16 * 8);
     QbufGet(green, seen.data());
     EXPECT_EQ(std::count(seen.begin(), seen.end(), 2), 16 * 8);
+    const QID third = QbufChildColor2d(parent, 32, 8, 4, 16, 8, nullptr);
+    QbufGet(third, seen.data());
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), 3), 16 * 8) << "band 32 names the third plane";
+    QbufFree(third);
     // Writes through a child land in the parent; the parent goes first.
     std::vector<uint8_t> nine(64 * 48, 9);
     QbufPut(numbered, nine.data());
