@@ -23,7 +23,6 @@ namespace {
 constexpr int64_t kCountShift = 5;
 constexpr int64_t kUnboundedCount = 0x7FFFFFF;
 using errorcode::kAcquisitionFailed;
-using errorcode::kDigProcessError;
 using errorcode::kInvalidGrabParameter;
 using errorcode::kInvalidOperationFlag;
 using errorcode::kSystemAllocationError;
@@ -201,10 +200,6 @@ bool QDHwSpecSystem::CheckProcessRequest(ProcessRun& run, QDDriverThreadContext&
   const bool firstGrabTrigger = flag == Q_TRIGGER_FOR_FIRST_GRAB ||
                                 flag == (Q_SYNCHRONOUS | Q_TRIGGER_FOR_FIRST_GRAB) ||
                                 flag == (Q_ASYNCHRONOUS | Q_TRIGGER_FOR_FIRST_GRAB);
-  if (firstGrabTrigger && !SupportsDigProcessMode()) {
-    ctx.SetError(kDigProcessError, 2, 0, 0);
-    return false;
-  }
   if (flag == Q_TRIGGER_FOR_FIRST_GRAB) {
     if ((operation & Q_START) != 0) {
       flag = Q_ASYNCHRONOUS | Q_TRIGGER_FOR_FIRST_GRAB;

@@ -90,7 +90,6 @@ class QDDeviceSystem : public QDBaseSystem {
   void SetGrabControlState(int64_t state) { grabControlState_.store(state); }
 
   // Grab processing's questions to the system class.
-  virtual bool SupportsDigProcessMode() const { return true; }
   // Non-zero when the buffer (the driver's index) needs the digitizer's attention.
   virtual int64_t CheckProcessBuffer(int64_t /*buffer*/) { return 0; }
   virtual void OnDigProcessStarted(QDDigitizerInfo& /*digitizer*/) {}

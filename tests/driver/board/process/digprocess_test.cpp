@@ -272,12 +272,15 @@ TEST_F(DigProcess, AWaitingStopReturnsWhateverBecameOfTheGrabs) {
 TEST_F(DigProcess, RefusedRequests) {
   const std::vector<QID> ring = Ring(system_, 2);
   Recorder recorder;
-  QdigProcess(digitizer_, ring.data(), 2, 6, kSynchronous, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 4315);
-  EXPECT_EQ(SubCode(1), 1);
-  QdigProcess(digitizer_, ring.data(), 2, kContinuous, 3, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 4315);
-  EXPECT_EQ(SubCode(1), 2);
+  const QINT64 refused[][3] = {{6, kSynchronous, 1},
+                               {10, kSynchronous, 1},
+                               {kContinuous, 3, 2},
+                               {kContinuous | 0x40, kAsynchronous, 1}};
+  for (const auto& [operation, flag, subCode] : refused) {
+    QdigProcess(digitizer_, ring.data(), 2, operation, flag, &Process, &recorder);
+    EXPECT_EQ(ErrorCode(), 4315) << operation;
+    EXPECT_EQ(SubCode(1), subCode) << operation;
+  }
   // A stop with nothing running does nothing.
   QdigProcess(digitizer_, ring.data(), 2, kStop, Q_DEFAULT, &Process, &recorder);
   EXPECT_EQ(ErrorCode(), 0);
