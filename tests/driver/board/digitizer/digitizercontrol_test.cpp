@@ -312,6 +312,11 @@ TEST_F(DigitizerControl, ChannelWordsAndTheReferenceRequest) {
   // A channel at the digitizer's own channel bit or beyond it.
   QdigControl(digitizer_, 6658 | 0x2000000, 10);
   ExpectError(4322, 3, "a channel outside the digitizer's");
+  // An inquiry of the camera is refused, the board bit telling which way.
+  Inquire(digitizer_, 4000 | kCamera);
+  ExpectError(4316, 2, "the camera");
+  Inquire(digitizer_, 4000 | kCamera | kBoard);
+  ExpectError(4316, 1, "the camera, with the board bit");
   // The reference pair, with bit 16 or 17 too, is a reference of no kind.
   for (QINT64 type : {6650, 6651, 6650 | 0x10000, 6651 | 0x20000}) {
     QdigControl(digitizer_, type, 10);
