@@ -31,6 +31,8 @@ struct Seen {
   std::atomic<QINT64> source{0};
   std::atomic<QINT64> state{0};
   std::atomic<QINT64> stateError{0};
+  std::atomic<QINT64> aliasState{0};
+  std::atomic<QINT64> otherError{0};
   std::atomic<int> priority{0};
 };
 
@@ -42,6 +44,11 @@ QINT64 OnSystemEvent(QINT64 hookType, QID event, void* user) {
   QsysGetHookInfo(event, 0x81000, &source);
   QsysGetHookInfo(event, 0x8A000, &state);
   seen->stateError = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  QINT64 alias = 0;
+  QsysGetHookInfo(event, 0xA0000000, &alias);  // the state's second name
+  seen->aliasState = alias;
+  QsysGetHookInfo(event, 12345, &alias);  // a type of no word
+  seen->otherError = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
   seen->hookType = hookType;
   seen->source = source;
   seen->state = state;
@@ -126,6 +133,8 @@ TEST_F(SystemHooks, EachHookGetsItsEventsWithTheirIoWords) {
     EXPECT_EQ(seen.source, 3);
     EXPECT_EQ(seen.state, 0x5A);
     EXPECT_EQ(seen.stateError, 0);
+    EXPECT_EQ(seen.aliasState, 0x5A);
+    EXPECT_EQ(seen.otherError, 4359);
     QsysHookFunction(system_, e.hook + Q_UNHOOK, &OnSystemEvent, &seen);
     EXPECT_EQ(ErrorCode(), 0);
     EXPECT_EQ(SimBoard().PendingEventWaits(e.boardType), 0u);
