@@ -248,6 +248,12 @@ TEST_F(DigitizerControl, TheDcfNameAndTheBoardsOwnTypes) {
   QdigControl(digitizer_, 4019, 77);
   EXPECT_EQ(Inquire(digitizer_, 4019), 77);
   EXPECT_EQ(ErrorCode(), 0);
+  // The channel level takes the any-channel bit alone of the channel bits.
+  QdigControl(digitizer_, 4019 | 0x40000000, 78);
+  EXPECT_EQ(Inquire(digitizer_, 4019), 78);
+  QdigControl(digitizer_, 4019 | 0x400000, 79);
+  ExpectError(4324, 1, "a channel bit on the channel level");
+  EXPECT_EQ(Inquire(digitizer_, 4019), 78);
   QdigControl(digitizer_, 5555, 77);
   ExpectError(4307, 2, "a type of no layer");
   Inquire(digitizer_, 5555);
