@@ -89,6 +89,7 @@ TEST_F(BufferCopy, WhatTheBoardCannotMoveTheHostCopies) {
   constexpr QINT64 kDevice = kImage | kDeviceMemory;
   const Case cases[] = {
       {kImage, kImage, 64, 32, 0, false, "two host-memory buffers"},
+      {kDevice, kDevice, 64, 32, 0, false, "two device-memory buffers"},
       {kMappedMono, kDevice, 16, 32, 0, false, "a row of 16 bytes"},
       {kMappedMono, kDevice, 30, 32, 0, false, "a row of 30 bytes"},
       {kMappedMono, kDevice, 32, 32, 0, true, "a row of 32 bytes"},
