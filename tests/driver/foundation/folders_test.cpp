@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "driver/foundation/registrykey.h"
@@ -111,9 +113,15 @@ TEST_F(Folders, InstallAndToolsFolders) {
                    L"/opt/velant/");
   EXPECT_STREQ(GetInstallDir().CStr(), L"/opt/velant");
   EXPECT_STREQ(GetToolsDir().CStr(), L"/opt/velant/tools");
-  EXPECT_TRUE(DirectoryExists(Path("env").c_str()));
-  EXPECT_FALSE(FileExists(Path("env").c_str()));
-  EXPECT_FALSE(DirectoryExists(L""));
+  std::ofstream(root_ / "env" / "file") << 'x';
+  const std::tuple<std::wstring, bool, bool> kPaths[] = {{Path("env"), true, false},
+                                                         {Path("env/file"), false, true},
+                                                         {Path("missing"), false, false},
+                                                         {L"", false, false}};
+  for (const auto& [path, directory, file] : kPaths) {
+    EXPECT_EQ(DirectoryExists(path.c_str()), directory) << path;
+    EXPECT_EQ(FileExists(path.c_str()), file) << path;
+  }
 }
 
 TEST_F(Folders, CachesFillOnceUnderConcurrentFirstCalls) {

@@ -88,6 +88,7 @@ TEST(RegistryKey, VolatileKeysOnlyWhereTheTableSaysAndStamped) {
   CRegistryKey machine(16, L"", false);
   EXPECT_FALSE(machine.ValueExists(L"PathCreator"));
   EXPECT_FALSE(CRegistryKey::RegisterPathCreator(10));
+  EXPECT_FALSE(key.Open(10, L"Service", true));  // nothing may create it
 }
 
 TEST(RegistryKey, WritesOnlyUnderTheCurrentUser) {

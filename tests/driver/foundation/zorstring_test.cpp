@@ -85,6 +85,7 @@ TEST(ZorString, JoiningKeepsOneTerminator) {
   EXPECT_EQ(joined.Size(), 4);
   text.Assign(text.CStr() + 4);  // own text
   EXPECT_STREQ(text.CStr(), L"éabcdé");
+  EXPECT_EQ(text.Size(), 7);
 }
 
 TEST(ZorString, NarrowTextSizesToTheConvertedLength) {
@@ -192,4 +193,5 @@ TEST(ZorStringTwins, OwnTextAcrossGrowth) {
   EXPECT_EQ(narrow.Allocated(), 64);
   narrow.Assign(narrow.CStr() + 30);
   EXPECT_STREQ(narrow.CStr(), "001234567890");
+  EXPECT_EQ(narrow.Length(), 12);
 }

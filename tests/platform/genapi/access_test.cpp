@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
+#include <utility>
 
 #include "tests/platform/genapi/testmap.h"
 
@@ -53,6 +55,51 @@ TEST(AccessMode, FlagsImposedModesAndThePort) {
       "<IntReg Name='Reg'><Address>0</Address><Length>4</Length><AccessMode>RW</AccessMode>"
       "<pPort>Device</pPort></IntReg></RegisterDescription>");
   EXPECT_EQ(unconnected._GetNode("Reg")->GetAccessMode(), NA);
+}
+
+// A node of no access refuses every read and write, whatever its kind.
+TEST(AccessMode, EveryKindRefusesWhatItsModeForbids) {
+  const std::string reg =
+      "<Address>0</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort>";
+  const std::pair<std::string, std::string> kinds[] = {
+      {"Integer", "<Value>1</Value>"},
+      {"IntReg", reg},
+      {"Float", "<Value>1</Value>"},
+      {"Boolean", "<Value>1</Value>"},
+      {"String", "<Value>s</Value>"},
+      {"StringReg", reg},
+      {"Enumeration", "<EnumEntry Name='On'><Value>1</Value></EnumEntry><Value>1</Value>"},
+      {"Register", reg},
+      {"Command", "<Value>0</Value><CommandValue>1</CommandValue>"}};
+  std::string body = "<Integer Name='Zero'><Value>0</Value></Integer>";
+  for (const auto& [kind, rest] : kinds) {
+    body += "<" + kind + " Name='" + kind + "'><pIsAvailable>Zero</pIsAvailable>" + rest + "</" +
+            kind + ">";
+  }
+  TestMap m(body);
+  uint8_t bytes[4] = {};
+  const std::pair<const char*, std::function<void()>> refused[] = {
+      {"integer read", [&] { CIntegerPtr(m.Node("Integer"))->GetValue(); }},
+      {"integer write", [&] { CIntegerPtr(m.Node("Integer"))->SetValue(1); }},
+      {"register integer read", [&] { CIntegerPtr(m.Node("IntReg"))->GetValue(); }},
+      {"register integer write", [&] { CIntegerPtr(m.Node("IntReg"))->SetValue(1); }},
+      {"float read", [&] { CFloatPtr(m.Node("Float"))->GetValue(); }},
+      {"float write", [&] { CFloatPtr(m.Node("Float"))->SetValue(1); }},
+      {"boolean read", [&] { CBooleanPtr(m.Node("Boolean"))->GetValue(); }},
+      {"boolean write", [&] { CBooleanPtr(m.Node("Boolean"))->SetValue(true); }},
+      {"enumeration read", [&] { CEnumerationPtr(m.Node("Enumeration"))->GetIntValue(); }},
+      {"enumeration write", [&] { CEnumerationPtr(m.Node("Enumeration"))->SetIntValue(1); }},
+      {"string read", [&] { CStringPtr(m.Node("String"))->GetValue(); }},
+      {"string write", [&] { CStringPtr(m.Node("String"))->SetValue("t"); }},
+      {"string register read", [&] { CStringPtr(m.Node("StringReg"))->GetValue(); }},
+      {"string register write", [&] { CStringPtr(m.Node("StringReg"))->SetValue("t"); }},
+      {"register read", [&] { CRegisterPtr(m.Node("Register"))->Get(bytes, 4); }},
+      {"register text", [&] { CValuePtr(m.Node("Register"))->ToString(); }},
+      {"register write", [&] { CRegisterPtr(m.Node("Register"))->Set(bytes, 4); }},
+      {"command", [&] { CCommandPtr(m.Node("Command"))->Execute(); }}};
+  for (const auto& [name, access] : refused) {
+    EXPECT_THROW(access(), GenICam::AccessException) << name;
+  }
 }
 
 TEST(AccessMode, ALockTakesWriteAccessAwayOnly) {
@@ -224,8 +271,11 @@ TEST(Callbacks, FireOnWriteOnDependentsAndInOrder) {
   EXPECT_THROW(Register(m.Node("Missing"), [](INode*) {}), GenICam::LogicalErrorException);
 }
 
+// A write through another node queues callbacks inside a nested access: they run only once the
+// outermost access has left the lock.
 TEST(Callbacks, OutsideLockCallbacksRunWithTheLockFree) {
-  TestMap m("<Integer Name='A'><Value>1</Value></Integer>");
+  TestMap m(
+      "<Integer Name='A'><pValue>V</pValue></Integer><Integer Name='V'><Value>1</Value></Integer>");
   bool lockFreeElsewhere = false;
   INodeMap* map = m.ref._Ptr;
   struct Probe {
