@@ -55,6 +55,14 @@ TEST(AccessMode, FlagsImposedModesAndThePort) {
       "<IntReg Name='Reg'><Address>0</Address><Length>4</Length><AccessMode>RW</AccessMode>"
       "<pPort>Device</pPort></IntReg></RegisterDescription>");
   EXPECT_EQ(unconnected._GetNode("Reg")->GetAccessMode(), NA);
+  // Connected to the port of the default name, read through the port node.
+  genapitest::MemoryPort port;
+  port.Put32(8, 0x1234, false);
+  ASSERT_TRUE(unconnected._Connect(&port));
+  EXPECT_EQ(unconnected._GetNode("Reg")->GetAccessMode(), RW);
+  uint32_t word = 0;
+  CPortPtr(unconnected._GetNode("Device"))->Read(&word, 8, 4);
+  EXPECT_EQ(word, 0x1234u);
 }
 
 // A node of no access refuses every read and write, whatever its kind.
@@ -352,27 +360,30 @@ TEST(SelectorSet, WalksEveryCombinationAndRestores) {
       "</EnumEntry><Value>1</Value></Enumeration>"
       "<Integer Name='Inner'><pSelected>Value</pSelected><Value>2</Value><Min>0</Min><Max>2</Max>"
       "</Integer>"
+      "<Boolean Name='Flag'><pSelected>Value</pSelected><Value>1</Value></Boolean>"
       "<Integer Name='Value'><Value>0</Value></Integer>");
   CSelectorSet set(m.Node("Value"));
   ASSERT_FALSE(set.IsEmpty());
   FeatureList_t list;
   set.GetSelectorList(list);
-  ASSERT_EQ(list.size(), 2u);
+  ASSERT_EQ(list.size(), 3u);
   set.SetFirst();
   std::vector<std::string> seen{set.ToString().str()};
   while (set.SetNext()) seen.push_back(set.ToString().str());
-  EXPECT_EQ(seen.size(), 6u);
-  EXPECT_EQ(seen.front(), "Outer=A Inner=0");
-  EXPECT_EQ(seen.back(), "Outer=B Inner=2");
+  EXPECT_EQ(seen.size(), 12u);
+  EXPECT_EQ(seen[0], "Outer=A Inner=0 Flag=0");
+  EXPECT_EQ(seen[1], "Outer=A Inner=0 Flag=1");
+  EXPECT_EQ(seen.back(), "Outer=B Inner=2 Flag=1");
   set.Restore();
   EXPECT_EQ(CValuePtr(m.Node("Outer"))->ToString(), "B");
   EXPECT_EQ(CIntegerPtr(m.Node("Inner"))->GetValue(), 2);
+  EXPECT_TRUE(CBooleanPtr(m.Node("Flag"))->GetValue());
   set.SetFirst();
   set.GetSelectorList(list, true);
-  EXPECT_EQ(list.size(), 2u);
+  EXPECT_EQ(list.size(), 3u);
   set.SetNext();
   set.GetSelectorList(list, true);
-  ASSERT_EQ(list.size(), 1u);  // only the inner selector moved
-  EXPECT_EQ(list[0]->GetNode()->GetName(), "Inner");
+  ASSERT_EQ(list.size(), 1u);  // only the last selector moved
+  EXPECT_EQ(list[0]->GetNode()->GetName(), "Flag");
   EXPECT_TRUE(CSelectorSet(m.Node("Outer")).IsEmpty());
 }

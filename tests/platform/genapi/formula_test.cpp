@@ -112,6 +112,7 @@ TEST(Formula, ShortCircuitSkipsTheFailingBranch) {
 TEST(Formula, FloatsFunctionsAndConstants) {
   EXPECT_DOUBLE_EQ(Dbl("F * 2"), 5.0);
   EXPECT_DOUBLE_EQ(Dbl("X / 4.0"), 1.5);
+  EXPECT_DOUBLE_EQ(Dbl("F % 2"), 0.5);
   EXPECT_DOUBLE_EQ(Dbl("1.5e2"), 150.0);
   EXPECT_DOUBLE_EQ(Dbl("2.5e-1 + 1E+2 + .5"), 100.75);
   EXPECT_NEAR(Dbl("PI"), M_PI, 1e-12);
