@@ -65,24 +65,8 @@ class CTable1D {
     size_ = size;
   }
 
-  void Add(const T& element) {
-    if (&element >= data_.get() && &element < data_.get() + allocated_) {
-      T copy(element);  // the element may move when the table grows
-      Grow(size_ + 1, true);
-      data_[size_ - 1] = copy;
-      return;
-    }
-    Grow(size_ + 1, true);
-    data_[size_ - 1] = element;
-  }
-  // Takes the element over (a table of owning pointers).
-  void Add(T&& element) {
-    if (&element >= data_.get() && &element < data_.get() + allocated_) {
-      T kept(std::move(element));  // the element may move when the table grows
-      Grow(size_ + 1, true);
-      data_[size_ - 1] = std::move(kept);
-      return;
-    }
+  // Taken by value: an element of the table itself is copied before the table grows.
+  void Add(T element) {
     Grow(size_ + 1, true);
     data_[size_ - 1] = std::move(element);
   }
@@ -105,9 +89,6 @@ class CTable1D {
       if (m > INT64_MAX - growStep_) FatalMemoryError(kOutOfMemoryText);
       const int64_t capacity = (m + growStep_ - 1) / growStep_ * growStep_;
       SetSize(capacity, keep);
-    } else if (m <= 0) {
-      SetSize(0, true);
-      m = 0;
     }
     size_ = m;
   }

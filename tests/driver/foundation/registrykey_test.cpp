@@ -113,7 +113,13 @@ TEST(RegistryKey, WritesOnlyUnderTheCurrentUser) {
   EXPECT_EQ(small, 7);
   const wchar_t multi[] = L"a\0b\0";
   EXPECT_FALSE(user.WriteValue(L"Multi", kRegTypeMultiString, multi, sizeof(multi)));
-  EXPECT_EQ(user.GetValueType(L"Value"), kRegTypeDword);
+  EXPECT_FALSE(user.WriteValue(L"Odd", kRegTypeUnknown, multi, 4));
+  // Each type is written as its own registry type and read back as itself.
+  for (const uint32_t type :
+       {kRegTypeDword, kRegTypeString, kRegTypeBinary, kRegTypeQword, kRegTypeExpandString}) {
+    ASSERT_TRUE(user.WriteValue(L"Typed", type, multi, type == kRegTypeDword ? 4 : 8)) << type;
+    EXPECT_EQ(user.GetValueType(L"Typed"), type) << type;
+  }
 }
 
 TEST(RegistryKey, ReadsStringsWithinTheirData) {
