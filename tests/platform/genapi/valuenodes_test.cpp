@@ -263,5 +263,6 @@ TEST(Pointer, TakesItsOwnInterfaceAsItIsAndCastsAnyOther) {
   EXPECT_FALSE(CFloatPtr(node).IsValid());
   IInteger* none = nullptr;
   EXPECT_FALSE(CIntegerPtr(none).IsValid());
+  EXPECT_TRUE(static_cast<bool>(same) && !static_cast<bool>(CIntegerPtr(none)));
   EXPECT_TRUE(CBasePtr(static_cast<IBase*>(integer)).IsValid());
 }
