@@ -159,6 +159,7 @@ TEST(RegistryKey, SubKeyWalkAndEnumeration) {
   CRegistryKey user(2, L"Tree", true);
   ASSERT_TRUE(user.CreateSubKey(L"B"));
   ASSERT_TRUE(user.CreateSubKey(L"A"));
+  EXPECT_FALSE(user.CreateSubKey(L"C\\\\D"));  // the registry refuses an empty name
   user.WriteDword(L"One", 1);
   user.WriteDword(L"Two", 2);
   CTable1D<CZORString> names;
