@@ -43,7 +43,6 @@ class CTable1D {
       data_.reset();
       size_ = 0;
       allocated_ = 0;
-      growStep_ = initialGrowStep_;
       return;
     }
     if (static_cast<uint64_t>(n) > PTRDIFF_MAX / sizeof(T)) FatalMemoryError(kOutOfMemoryText);
@@ -66,31 +65,14 @@ class CTable1D {
     size_ = size;
   }
 
-  void Add(const T& element) {
-    if (&element >= data_.get() && &element < data_.get() + allocated_) {
-      T copy(element);  // the element may move when the table grows
-      Grow(size_ + 1, true);
-      data_[size_ - 1] = copy;
-      return;
-    }
-    Grow(size_ + 1, true);
-    data_[size_ - 1] = element;
-  }
-  // Takes the element over (a table of owning pointers).
-  void Add(T&& element) {
-    if (&element >= data_.get() && &element < data_.get() + allocated_) {
-      T kept(std::move(element));  // the element may move when the table grows
-      Grow(size_ + 1, true);
-      data_[size_ - 1] = std::move(kept);
-      return;
-    }
+  // Taken by value: an element of the table itself is copied before the table grows.
+  void Add(T element) {
     Grow(size_ + 1, true);
     data_[size_ - 1] = std::move(element);
   }
 
   int64_t Size() const { return size_; }
   int64_t Allocated() const { return allocated_; }
-  int64_t GrowStep() const { return growStep_; }
   T* Data() { return data_.get(); }
   const T* Data() const { return data_.get(); }
   T& operator[](int64_t i) { return data_[i]; }
@@ -99,11 +81,7 @@ class CTable1D {
  protected:
   static constexpr const wchar_t* kOutOfMemoryText = L"Not enough heap memory to continue.";
 
-  void SetGrowSteps(int64_t step, int64_t factor) {
-    growStep_ = step;
-    initialGrowStep_ = step;
-    growFactor_ = factor;
-  }
+  void SetGrowStep(int64_t step) { growStep_ = step; }
 
   // Sets a new size m; capacity rounds up to the grow step and is never reduced.
   void Grow(int64_t m, bool keep) {
@@ -111,10 +89,6 @@ class CTable1D {
       if (m > INT64_MAX - growStep_) FatalMemoryError(kOutOfMemoryText);
       const int64_t capacity = (m + growStep_ - 1) / growStep_ * growStep_;
       SetSize(capacity, keep);
-      if (capacity > growStep_) growStep_ *= growFactor_;
-    } else if (m <= 0) {
-      SetSize(0, true);
-      m = 0;
     }
     size_ = m;
   }
@@ -125,16 +99,12 @@ class CTable1D {
     std::swap(size_, other.size_);
     std::swap(allocated_, other.allocated_);
     std::swap(growStep_, other.growStep_);
-    std::swap(initialGrowStep_, other.initialGrowStep_);
-    std::swap(growFactor_, other.growFactor_);
   }
 
   std::unique_ptr<T[]> data_;
   int64_t size_ = 0;
   int64_t allocated_ = 0;
   int64_t growStep_ = 1;
-  int64_t initialGrowStep_ = 1;
-  int64_t growFactor_ = 1;
 };
 
 }  // namespace zor::foundation

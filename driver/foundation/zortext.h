@@ -27,7 +27,7 @@ class CZORText : protected CTable1D<Char> {
   static constexpr int64_t kStep = 32;
 
   CZORText() {
-    Table::SetGrowSteps(kStep, 1);
+    Table::SetGrowStep(kStep);
     SetEmpty();
   }
   CZORText(const CZORText& other) : CZORText() { AssignRange(other.CStr(), other.Length()); }

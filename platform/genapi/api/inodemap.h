@@ -28,7 +28,6 @@ class IDeviceInfo {
   virtual gcstring GetVendorName() = 0;
   virtual gcstring GetToolTip() = 0;
   virtual EStandardNameSpace GetStandardNameSpace() = 0;
-  virtual void GetGenApiVersion(Version_t& Version, uint16_t& Build) = 0;
   virtual void GetSchemaVersion(Version_t& Version) = 0;
   virtual void GetDeviceVersion(Version_t& Version) = 0;
   virtual gcstring GetProductGuid() = 0;

@@ -18,9 +18,8 @@ const std::set<std::string> kFunctions = {"SGN",   "NEG",  "ATAN",  "COS",  "SIN
                                           "FLOOR", "CEIL", "ROUND", "ASIN", "ACOS"};
 
 // The level of a binary operator, loosest first (|| is 0, * / % are 9), or -1
-// for any other text.
+// for any other operator (the lexer's operators have one or two characters).
 int LevelOf(std::string_view op) {
-  if (op.empty() || op.size() > 2) return -1;
   const char second = op.size() == 2 ? op[1] : '\0';
   switch (op[0]) {
     case '|':

@@ -194,9 +194,4 @@ void NodeMap::Poll(int64_t ElapsedTime) {
   }
 }
 
-void NodeMap::GetGenApiVersion(Version_t& Version, uint16_t& Build) {
-  Version = Version_t{3, 1, 0};
-  Build = 0;
-}
-
 }  // namespace GenApi

@@ -97,7 +97,6 @@ class NodeMap : public INodeMap, public IDeviceInfo {
   gcstring GetVendorName() override { return info_.vendorName; }
   gcstring GetToolTip() override { return info_.toolTip; }
   EStandardNameSpace GetStandardNameSpace() override { return info_.standardNameSpace; }
-  void GetGenApiVersion(Version_t& Version, uint16_t& Build) override;
   void GetSchemaVersion(Version_t& Version) override { Version = info_.schemaVersion; }
   void GetDeviceVersion(Version_t& Version) override { Version = info_.deviceVersion; }
   gcstring GetProductGuid() override { return info_.productGuid; }

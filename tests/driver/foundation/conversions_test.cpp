@@ -41,6 +41,7 @@ TEST(Conversions, WideToNarrowRoundTrips) {
   std::wstring wide = L"old";
   EXPECT_FALSE(AnsiToWide(nullptr, wide));
   EXPECT_EQ(wide, L"");
+  EXPECT_TRUE(AnsiToWide("", wide) && WideToAnsi(L"", narrow));  // the empty text converts
 
   EXPECT_EQ(AnsiToWString("\xC3\xA9t\xC3\xA9"), L"été");
   EXPECT_EQ(Utf8ToWString("\xE2\x82\xAC"), L"€");
@@ -64,6 +65,9 @@ TEST(IntegerChecks, BothEndsAreInsideAndDoublesSaturate) {
   EXPECT_FALSE(InRange(2, 3, 5) || InRange(6, 3, 5));
   EXPECT_TRUE(OneOf(5, {1, 5}));
   EXPECT_FALSE(OneOf(4, {1, 5}));
+  constexpr IntRange kRanges[] = {{0, 1}, {4, 6}};
+  EXPECT_TRUE(InAnyRange(5, kRanges) && InAnyRange(0, kRanges));
+  EXPECT_FALSE(InAnyRange(3, kRanges) || InAnyRange(7, kRanges));
   EXPECT_TRUE(HasAllBits(0xE, 0x6));
   EXPECT_FALSE(HasAllBits(0xA, 0x6));
   EXPECT_EQ(TruncateSaturated<int8_t>(127.9, 0), 127);

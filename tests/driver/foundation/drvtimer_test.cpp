@@ -62,6 +62,8 @@ TEST(DrvTimer, ElapsedNeedsAStartAndPinningIsUndone) {
   {
     CDrvTimer timer;
     EXPECT_EQ(timer.ElapsedNs(), 0u);
+    timer.Start(false);
+    EXPECT_EQ(ProcessMask(), before);  // only a pinned start moves the process
     timer.Start(true);
     if (before != 1) {
       EXPECT_EQ(ProcessMask(), 1u);

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "driver/foundation/registrykey.h"
@@ -73,6 +75,17 @@ TEST_F(Folders, RegistryFolderComesFirstWhenItExists) {
 
 TEST_F(Folders, FallBacks) {
   EXPECT_EQ(Get(L"TEMP"), L"/tmp");
+  CZORStringAscii narrow;
+  for (const char* name : {"TraceFolder", "temp"}) {
+    ASSERT_TRUE(GetEnvironmentVariableAscii(name, narrow)) << name;
+    EXPECT_STREQ(narrow.CStr(), "/tmp") << name;
+  }
+  EXPECT_FALSE(GetEnvironmentVariableAscii("NO_SUCH_VARIABLE_X", narrow));
+  CZORString none;
+  EXPECT_FALSE(GetFolderVariable(nullptr, none) || GetEnvironmentVariableAscii(nullptr, narrow) ||
+               ReadDebugFolderSetting(nullptr, none, false));
+  os::SetEnvironmentVariable(L"ZOR_PATH", L"");
+  EXPECT_EQ(Get(L"ZOR_PATH"), L"<none>");  // set empty is not set
   os::SetEnvironmentVariable(L"TMPDIR", Path("env").c_str());
   EXPECT_EQ(Get(L"TEMP"), Path("env"));
   EXPECT_EQ(Get(L"TRACEFOLDER"), Path("env"));
@@ -85,7 +98,6 @@ TEST_F(Folders, FallBacks) {
   os::SetEnvironmentVariable(L"ZOR_PATH64", L"/opt/zor64");
   EXPECT_EQ(Get(L"zor_path"), L"/opt/zor64");
 
-  CZORStringAscii narrow;
   SetUserString(kDebugSettings, L"TempFolder", Path("env"));
   ASSERT_TRUE(GetEnvironmentVariableAscii("temp", narrow));
   EXPECT_EQ(std::string(narrow.CStr()), (root_ / "machine").string());
@@ -104,6 +116,7 @@ TEST_F(Folders, DebugSettingWithSubPathAndQword) {
   ASSERT_TRUE(ReadDebugFolderSetting(L"Big", out, true));
   EXPECT_STREQ(out.CStr(), L"1099511627776");
   EXPECT_FALSE(ReadDebugFolderSetting(L"Nothing", out, false));
+  EXPECT_FALSE(ReadDebugFolderSetting(L"Sub\\Name", out, true));  // text is no number
 }
 
 TEST_F(Folders, InstallAndToolsFolders) {
@@ -111,9 +124,15 @@ TEST_F(Folders, InstallAndToolsFolders) {
                    L"/opt/velant/");
   EXPECT_STREQ(GetInstallDir().CStr(), L"/opt/velant");
   EXPECT_STREQ(GetToolsDir().CStr(), L"/opt/velant/tools");
-  EXPECT_TRUE(DirectoryExists(Path("env").c_str()));
-  EXPECT_FALSE(FileExists(Path("env").c_str()));
-  EXPECT_FALSE(DirectoryExists(L""));
+  std::ofstream(root_ / "env" / "file") << 'x';
+  const std::tuple<std::wstring, bool, bool> kPaths[] = {{Path("env"), true, false},
+                                                         {Path("env/file"), false, true},
+                                                         {Path("missing"), false, false},
+                                                         {L"", false, false}};
+  for (const auto& [path, directory, file] : kPaths) {
+    EXPECT_EQ(DirectoryExists(path.c_str()), directory) << path;
+    EXPECT_EQ(FileExists(path.c_str()), file) << path;
+  }
 }
 
 TEST_F(Folders, CachesFillOnceUnderConcurrentFirstCalls) {

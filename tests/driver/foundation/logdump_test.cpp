@@ -155,6 +155,9 @@ TEST_F(LogDump, SaveUsesTheLogFolder) {
   wchar_t none[1] = {L'x'};
   log->GetFolder(none, 0);  // no room: nothing written, not even the end
   EXPECT_EQ(none[0], L'x');
+  wchar_t cut[4];
+  log->GetFolder(cut, 4);
+  EXPECT_EQ(std::wstring(cut), temp_.wstring().substr(0, 3));
   // A folder with no name, or one whose full path would not fit, leaves the folder as it was.
   for (const std::wstring& refused : {std::wstring(), std::wstring(CLog::kMaxFolder, L'f')}) {
     log->SetFolder(refused.c_str());

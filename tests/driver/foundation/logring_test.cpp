@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "driver/foundation/error.h"
@@ -59,10 +60,16 @@ TEST_F(LogRing, RecordLayout) {
   EXPECT_EQ(record.pairs[0].tag, 0x4F504344u);
   EXPECT_EQ(record.pairs[0].value, 0x613u);
   EXPECT_EQ(record.pairs[1].tag, 0x494Eu);
+  EXPECT_EQ(record.pairs[1].value, 7u);
   EXPECT_EQ(record.pairs[2].tag, 32u);
-  CLog::Instance()->Log(provider_, 5, kEmptyLogTag, 0, kEmptyLogTag, 0, LogTag("OUT"), 9);
-  EXPECT_EQ(RecordAt(kLogHeaderSize + kLogRecordSize).pairs[2].tag, LogTag("OUT"));
-  EXPECT_EQ(RecordAt(kLogHeaderSize + kLogRecordSize).pairs[2].value, 9u);
+  // Each tag and value lands in its own pair.
+  CLog::Instance()->Log(provider_, 5, LogTag("A"), 1, LogTag("B"), 2, LogTag("OUT"), 9);
+  const LogRecord& logged = RecordAt(kLogHeaderSize + kLogRecordSize);
+  const std::pair<uint32_t, uint64_t> pairs[] = {
+      {LogTag("A"), 1}, {LogTag("B"), 2}, {LogTag("OUT"), 9}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(std::make_pair(logged.pairs[i].tag, logged.pairs[i].value), pairs[i]) << i;
+  }
   EXPECT_EQ(Header().writeOffset, kLogHeaderSize + 2 * kLogRecordSize);
 }
 

@@ -45,6 +45,7 @@ TEST(PrintfFormat, TranslatesWindowsConventions) {
   for (const wchar_t* refused : {L"%n", L"%", L"%5", L"%q", L"%lln", L"%\u0173", L"%l\u0164"}) {
     EXPECT_FALSE(TranslateFormat(refused, glibc)) << refused;
   }
+  EXPECT_EQ(Narrow(nullptr), "<error>");
   // Every length modifier on every integer conversion.
   const std::pair<const char*, const char*> modifiers[] = {
       {"hh", "hh"},  {"h", "h"}, {"", ""},   {"l", ""},  {"I32", ""}, {"ll", "ll"},

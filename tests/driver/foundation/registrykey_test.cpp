@@ -88,6 +88,7 @@ TEST(RegistryKey, VolatileKeysOnlyWhereTheTableSaysAndStamped) {
   CRegistryKey machine(16, L"", false);
   EXPECT_FALSE(machine.ValueExists(L"PathCreator"));
   EXPECT_FALSE(CRegistryKey::RegisterPathCreator(10));
+  EXPECT_FALSE(key.Open(10, L"Service", true));  // nothing may create it
 }
 
 TEST(RegistryKey, WritesOnlyUnderTheCurrentUser) {
@@ -112,7 +113,13 @@ TEST(RegistryKey, WritesOnlyUnderTheCurrentUser) {
   EXPECT_EQ(small, 7);
   const wchar_t multi[] = L"a\0b\0";
   EXPECT_FALSE(user.WriteValue(L"Multi", kRegTypeMultiString, multi, sizeof(multi)));
-  EXPECT_EQ(user.GetValueType(L"Value"), kRegTypeDword);
+  EXPECT_FALSE(user.WriteValue(L"Odd", kRegTypeUnknown, multi, 4));
+  // Each type is written as its own registry type and read back as itself.
+  for (const uint32_t type :
+       {kRegTypeDword, kRegTypeString, kRegTypeBinary, kRegTypeQword, kRegTypeExpandString}) {
+    ASSERT_TRUE(user.WriteValue(L"Typed", type, multi, type == kRegTypeDword ? 4 : 8)) << type;
+    EXPECT_EQ(user.GetValueType(L"Typed"), type) << type;
+  }
 }
 
 TEST(RegistryKey, ReadsStringsWithinTheirData) {
@@ -152,6 +159,7 @@ TEST(RegistryKey, SubKeyWalkAndEnumeration) {
   CRegistryKey user(2, L"Tree", true);
   ASSERT_TRUE(user.CreateSubKey(L"B"));
   ASSERT_TRUE(user.CreateSubKey(L"A"));
+  EXPECT_FALSE(user.CreateSubKey(L"C\\\\D"));  // the registry refuses an empty name
   user.WriteDword(L"One", 1);
   user.WriteDword(L"Two", 2);
   CTable1D<CZORString> names;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "driver/foundation/zorstringascii.h"
 
@@ -18,6 +19,10 @@ TEST(Table1D, SetSizeAllocatesExactlyAndKeepsOnRequest) {
   EXPECT_EQ(table.Allocated(), 5);
   EXPECT_EQ(table[0], L'a');
   EXPECT_EQ(table[2], L'c');
+  CTable1D<wchar_t> moved(1);
+  moved = std::move(table);  // takes the elements over and leaves its own behind
+  EXPECT_EQ(moved[2], L'c');
+  table = std::move(moved);
   table.SetSize(0, true);
   EXPECT_EQ(table.Data(), nullptr);
   EXPECT_EQ(table.Size(), 0);
@@ -85,6 +90,7 @@ TEST(ZorString, JoiningKeepsOneTerminator) {
   EXPECT_EQ(joined.Size(), 4);
   text.Assign(text.CStr() + 4);  // own text
   EXPECT_STREQ(text.CStr(), L"éabcdé");
+  EXPECT_EQ(text.Size(), 7);
 }
 
 TEST(ZorString, NarrowTextSizesToTheConvertedLength) {
@@ -192,4 +198,5 @@ TEST(ZorStringTwins, OwnTextAcrossGrowth) {
   EXPECT_EQ(narrow.Allocated(), 64);
   narrow.Assign(narrow.CStr() + 30);
   EXPECT_STREQ(narrow.CStr(), "001234567890");
+  EXPECT_EQ(narrow.Length(), 12);
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
+#include <utility>
 
 #include "tests/platform/genapi/testmap.h"
 
@@ -53,6 +55,59 @@ TEST(AccessMode, FlagsImposedModesAndThePort) {
       "<IntReg Name='Reg'><Address>0</Address><Length>4</Length><AccessMode>RW</AccessMode>"
       "<pPort>Device</pPort></IntReg></RegisterDescription>");
   EXPECT_EQ(unconnected._GetNode("Reg")->GetAccessMode(), NA);
+  // Connected to the port of the default name, read through the port node.
+  genapitest::MemoryPort port;
+  port.Put32(8, 0x1234, false);
+  ASSERT_TRUE(unconnected._Connect(&port));
+  EXPECT_EQ(unconnected._GetNode("Reg")->GetAccessMode(), RW);
+  uint32_t word = 0;
+  CPortPtr(unconnected._GetNode("Device"))->Read(&word, 8, 4);
+  EXPECT_EQ(word, 0x1234u);
+}
+
+// A node of no access refuses every read and write, whatever its kind.
+TEST(AccessMode, EveryKindRefusesWhatItsModeForbids) {
+  const std::string reg =
+      "<Address>0</Address><Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort>";
+  const std::pair<std::string, std::string> kinds[] = {
+      {"Integer", "<Value>1</Value>"},
+      {"IntReg", reg},
+      {"Float", "<Value>1</Value>"},
+      {"Boolean", "<Value>1</Value>"},
+      {"String", "<Value>s</Value>"},
+      {"StringReg", reg},
+      {"Enumeration", "<EnumEntry Name='On'><Value>1</Value></EnumEntry><Value>1</Value>"},
+      {"Register", reg},
+      {"Command", "<Value>0</Value><CommandValue>1</CommandValue>"}};
+  std::string body = "<Integer Name='Zero'><Value>0</Value></Integer>";
+  for (const auto& [kind, rest] : kinds) {
+    body += "<" + kind + " Name='" + kind + "'><pIsAvailable>Zero</pIsAvailable>" + rest + "</" +
+            kind + ">";
+  }
+  TestMap m(body);
+  uint8_t bytes[4] = {};
+  const std::pair<const char*, std::function<void()>> refused[] = {
+      {"integer read", [&] { CIntegerPtr(m.Node("Integer"))->GetValue(); }},
+      {"integer write", [&] { CIntegerPtr(m.Node("Integer"))->SetValue(1); }},
+      {"register integer read", [&] { CIntegerPtr(m.Node("IntReg"))->GetValue(); }},
+      {"register integer write", [&] { CIntegerPtr(m.Node("IntReg"))->SetValue(1); }},
+      {"float read", [&] { CFloatPtr(m.Node("Float"))->GetValue(); }},
+      {"float write", [&] { CFloatPtr(m.Node("Float"))->SetValue(1); }},
+      {"boolean read", [&] { CBooleanPtr(m.Node("Boolean"))->GetValue(); }},
+      {"boolean write", [&] { CBooleanPtr(m.Node("Boolean"))->SetValue(true); }},
+      {"enumeration read", [&] { CEnumerationPtr(m.Node("Enumeration"))->GetIntValue(); }},
+      {"enumeration write", [&] { CEnumerationPtr(m.Node("Enumeration"))->SetIntValue(1); }},
+      {"string read", [&] { CStringPtr(m.Node("String"))->GetValue(); }},
+      {"string write", [&] { CStringPtr(m.Node("String"))->SetValue("t"); }},
+      {"string register read", [&] { CStringPtr(m.Node("StringReg"))->GetValue(); }},
+      {"string register write", [&] { CStringPtr(m.Node("StringReg"))->SetValue("t"); }},
+      {"register read", [&] { CRegisterPtr(m.Node("Register"))->Get(bytes, 4); }},
+      {"register text", [&] { CValuePtr(m.Node("Register"))->ToString(); }},
+      {"register write", [&] { CRegisterPtr(m.Node("Register"))->Set(bytes, 4); }},
+      {"command", [&] { CCommandPtr(m.Node("Command"))->Execute(); }}};
+  for (const auto& [name, access] : refused) {
+    EXPECT_THROW(access(), GenICam::AccessException) << name;
+  }
 }
 
 TEST(AccessMode, ALockTakesWriteAccessAwayOnly) {
@@ -224,8 +279,11 @@ TEST(Callbacks, FireOnWriteOnDependentsAndInOrder) {
   EXPECT_THROW(Register(m.Node("Missing"), [](INode*) {}), GenICam::LogicalErrorException);
 }
 
+// A write through another node queues callbacks inside a nested access: they run only once the
+// outermost access has left the lock.
 TEST(Callbacks, OutsideLockCallbacksRunWithTheLockFree) {
-  TestMap m("<Integer Name='A'><Value>1</Value></Integer>");
+  TestMap m(
+      "<Integer Name='A'><pValue>V</pValue></Integer><Integer Name='V'><Value>1</Value></Integer>");
   bool lockFreeElsewhere = false;
   INodeMap* map = m.ref._Ptr;
   struct Probe {
@@ -302,27 +360,30 @@ TEST(SelectorSet, WalksEveryCombinationAndRestores) {
       "</EnumEntry><Value>1</Value></Enumeration>"
       "<Integer Name='Inner'><pSelected>Value</pSelected><Value>2</Value><Min>0</Min><Max>2</Max>"
       "</Integer>"
+      "<Boolean Name='Flag'><pSelected>Value</pSelected><Value>1</Value></Boolean>"
       "<Integer Name='Value'><Value>0</Value></Integer>");
   CSelectorSet set(m.Node("Value"));
   ASSERT_FALSE(set.IsEmpty());
   FeatureList_t list;
   set.GetSelectorList(list);
-  ASSERT_EQ(list.size(), 2u);
+  ASSERT_EQ(list.size(), 3u);
   set.SetFirst();
   std::vector<std::string> seen{set.ToString().str()};
   while (set.SetNext()) seen.push_back(set.ToString().str());
-  EXPECT_EQ(seen.size(), 6u);
-  EXPECT_EQ(seen.front(), "Outer=A Inner=0");
-  EXPECT_EQ(seen.back(), "Outer=B Inner=2");
+  EXPECT_EQ(seen.size(), 12u);
+  EXPECT_EQ(seen[0], "Outer=A Inner=0 Flag=0");
+  EXPECT_EQ(seen[1], "Outer=A Inner=0 Flag=1");
+  EXPECT_EQ(seen.back(), "Outer=B Inner=2 Flag=1");
   set.Restore();
   EXPECT_EQ(CValuePtr(m.Node("Outer"))->ToString(), "B");
   EXPECT_EQ(CIntegerPtr(m.Node("Inner"))->GetValue(), 2);
+  EXPECT_TRUE(CBooleanPtr(m.Node("Flag"))->GetValue());
   set.SetFirst();
   set.GetSelectorList(list, true);
-  EXPECT_EQ(list.size(), 2u);
+  EXPECT_EQ(list.size(), 3u);
   set.SetNext();
   set.GetSelectorList(list, true);
-  ASSERT_EQ(list.size(), 1u);  // only the inner selector moved
-  EXPECT_EQ(list[0]->GetNode()->GetName(), "Inner");
+  ASSERT_EQ(list.size(), 1u);  // only the last selector moved
+  EXPECT_EQ(list[0]->GetNode()->GetName(), "Flag");
   EXPECT_TRUE(CSelectorSet(m.Node("Outer")).IsEmpty());
 }

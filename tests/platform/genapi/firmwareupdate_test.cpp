@@ -124,7 +124,8 @@ std::string ErrorOf(F&& f) {
 
 TEST(FirmwareUpdate, VerifyRefusesWhatIsNotAValidGufFile) {
   CFirmwareUpdater updater;
-  const std::string good = Guf("good.guf", {Entry("a", "Cam")}, {"12345"});
+  const std::string good =
+      Guf("good.guf", {Entry("a", "Cam")}, {"12345", "a payload no entry names"});
   EXPECT_NO_THROW(updater.VerifyGufFile(good.c_str()));
   const std::string text = testing::TempDir() + "/text.guf";
   std::ofstream(text) << "plain text";

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <string>
+#include <utility>
 
 using GenApi::Formula;
 using GenApi::FormulaError;
@@ -111,6 +112,7 @@ TEST(Formula, ShortCircuitSkipsTheFailingBranch) {
 TEST(Formula, FloatsFunctionsAndConstants) {
   EXPECT_DOUBLE_EQ(Dbl("F * 2"), 5.0);
   EXPECT_DOUBLE_EQ(Dbl("X / 4.0"), 1.5);
+  EXPECT_DOUBLE_EQ(Dbl("F % 2"), 0.5);
   EXPECT_DOUBLE_EQ(Dbl("1.5e2"), 150.0);
   EXPECT_DOUBLE_EQ(Dbl("2.5e-1 + 1E+2 + .5"), 100.75);
   EXPECT_NEAR(Dbl("PI"), M_PI, 1e-12);
@@ -125,7 +127,11 @@ TEST(Formula, FloatsFunctionsAndConstants) {
   EXPECT_DOUBLE_EQ(Dbl("ROUND(2.345, 2)"), 2.35);
   EXPECT_DOUBLE_EQ(Dbl("LG(1000)"), 3.0);
   EXPECT_DOUBLE_EQ(Dbl("LN(E)"), 1.0);
-  EXPECT_DOUBLE_EQ(Dbl("EXP(0) + COS(0) + SIN(0) + TAN(0) + ATAN(0) + ASIN(0)"), 2.0);
+  // Each function at a point where no other gives its value.
+  const std::pair<const char*, double> functions[] = {
+      {"EXP(0.5)", std::exp(0.5)}, {"COS(0.5)", std::cos(0.5)},   {"SIN(0.5)", std::sin(0.5)},
+      {"TAN(0.5)", std::tan(0.5)}, {"ATAN(0.5)", std::atan(0.5)}, {"ASIN(0.5)", std::asin(0.5)}};
+  for (const auto& [text, value] : functions) EXPECT_DOUBLE_EQ(Dbl(text), value) << text;
   EXPECT_NEAR(Dbl("ACOS(-1)"), M_PI, 1e-12);
   // The bounds of each function's domain are inside it.
   EXPECT_DOUBLE_EQ(Dbl("SQRT(0) + ACOS(1) + LN(1) + LG(1)"), 0.0);

@@ -61,9 +61,14 @@ TEST(XmlReading, EntitiesCdataAndCommentsReadAsAnyXmlReaderWould) {
       "<Value><![CDATA[ 12 ]]></Value></Integer>"
       "<IntReg Name='R'><Address>0x10</Address><pIndex Offset='&#x31;&#54;'>A</pIndex>"
       "<Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort></IntReg>"
-      "<Integer Name='Q&amp;A'><Value>1</Value></Integer>");
+      "<Integer Name='Q&amp;A'><Value>1</Value></Integer>"
+      "<Integer Name='&#x7F;&#x80;&#x7FF;&#x800;&#xFFFD;&#x10000;&#1114111;'><Value>1</Value>"
+      "</Integer>");
   EXPECT_EQ(m.Node("A")->GetToolTip(), "a & b  c");
   EXPECT_EQ(CIntegerPtr(m.Node("A"))->GetValue(), 12);
   EXPECT_EQ(CRegisterPtr(m.Node("R"))->GetAddress(), 0x10 + 12 * 16);
   EXPECT_NE(m.Node("Q&A"), nullptr);
+  // Character references of every UTF-8 length, each at the bounds of its length.
+  EXPECT_NE(m.Node("\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBD\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"),
+            nullptr);
 }

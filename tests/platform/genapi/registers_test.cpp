@@ -203,18 +203,35 @@ TEST(Caching, ModesInvalidatorsAndPolling) {
 }
 
 TEST(Caching, ComputedNodesCacheLikeWhatTheyAreComputedFrom) {
-  TestMap m(Reg("IntReg", "Live", "0x0", "4", "<Cachable>NoCache</Cachable>") +
-            Reg("IntReg", "Kept", "0x4", "4") +
-            "<Integer Name='Inline'><Value>1</Value></Integer>"
-            "<Integer Name='OnLive'><pValue>Live</pValue></Integer>"
-            "<IntSwissKnife Name='Mixed'><pVariable Name='A'>Kept</pVariable>"
-            "<pVariable Name='B'>Live</pVariable><Formula>A + B</Formula></IntSwissKnife>"
-            "<IntSwissKnife Name='OnKept'><pVariable Name='A'>Kept</pVariable><Formula>A</Formula>"
-            "</IntSwissKnife>");
+  TestMap m(
+      Reg("IntReg", "Live", "0x0", "4", "<Cachable>NoCache</Cachable>") +
+      Reg("IntReg", "Kept", "0x4", "4") +
+      "<Integer Name='Inline'><Value>1</Value></Integer>"
+      "<Integer Name='OnLive'><pValue>Live</pValue></Integer>"
+      "<IntSwissKnife Name='Mixed'><pVariable Name='A'>Kept</pVariable>"
+      "<pVariable Name='B'>Live</pVariable><Formula>A + B</Formula></IntSwissKnife>"
+      "<IntSwissKnife Name='OnKept'><pVariable Name='A'>Kept</pVariable><Formula>A</Formula>"
+      "</IntSwissKnife>"
+      "<Float Name='FloatOnLive'><pValue>Live</pValue></Float>"
+      "<Enumeration Name='EnumOnLive'><EnumEntry Name='Zero'><Value>0</Value></EnumEntry>"
+      "<pValue>Live</pValue></Enumeration>"
+      "<IntConverter Name='ConvOnLive'><FormulaTo>FROM</FormulaTo><FormulaFrom>TO</FormulaFrom>"
+      "<pValue>Live</pValue></IntConverter>"
+      "<Converter Name='ConvOnKept'><FormulaTo>FROM</FormulaTo><FormulaFrom>TO</FormulaFrom>"
+      "<pValue>Kept</pValue></Converter>");
   EXPECT_EQ(m.Node("Inline")->GetCachingMode(), WriteThrough);
   EXPECT_EQ(m.Node("OnLive")->GetCachingMode(), NoCache);
   EXPECT_FALSE(m.Node("Mixed")->IsCachable());
   EXPECT_EQ(m.Node("OnKept")->GetCachingMode(), WriteThrough);
+  // Once read, a value read through another is kept as long as that one's is.
+  const std::pair<const char*, bool> kept[] = {{"Inline", true},       {"OnLive", false},
+                                               {"FloatOnLive", false}, {"EnumOnLive", false},
+                                               {"ConvOnLive", false},  {"ConvOnKept", true}};
+  for (const auto& [name, valid] : kept) {
+    CValuePtr value(m.Node(name));
+    value->ToString();
+    EXPECT_EQ(value->IsValueCacheValid(), valid) << name;
+  }
 }
 
 TEST(Caching, FormulaResultsFollowTheirInputs) {

@@ -125,6 +125,7 @@ TEST(BooleanAndCommand, OnOffValuesAndExecution) {
   TestMap m(
       "<Boolean Name='B'><pValue>BV</pValue><OnValue>23</OnValue><OffValue>42</OffValue></Boolean>"
       "<Integer Name='BV'><Value>23</Value></Integer>"
+      "<Boolean Name='Through'><pValue>B</pValue></Boolean>"
       "<Command Name='C'><pValue>CR</pValue><CommandValue>5</CommandValue></Command>"
       "<IntReg Name='CR'><Address>0x40</Address><Length>4</Length><AccessMode>RW</AccessMode>"
       "<pPort>Device</pPort><Cachable>NoCache</Cachable></IntReg>");
@@ -145,6 +146,8 @@ TEST(BooleanAndCommand, OnOffValuesAndExecution) {
   EXPECT_THROW(b->GetValue(), GenICam::OutOfRangeException);
   b->FromString("true");
   EXPECT_EQ(b->ToString(), "1");
+  CBooleanPtr(m.Node("Through"))->SetValue(false);  // a write from another node
+  EXPECT_EQ(CIntegerPtr(m.Node("BV"))->GetValue(), 42);
 
   CCommandPtr c(m.Node("C"));
   EXPECT_EQ(c->GetAccessMode(), RW);  // its register can be read back for IsDone
@@ -260,5 +263,6 @@ TEST(Pointer, TakesItsOwnInterfaceAsItIsAndCastsAnyOther) {
   EXPECT_FALSE(CFloatPtr(node).IsValid());
   IInteger* none = nullptr;
   EXPECT_FALSE(CIntegerPtr(none).IsValid());
+  EXPECT_TRUE(static_cast<bool>(same) && !static_cast<bool>(CIntegerPtr(none)));
   EXPECT_TRUE(CBasePtr(static_cast<IBase*>(integer)).IsValid());
 }
