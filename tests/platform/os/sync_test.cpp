@@ -325,6 +325,12 @@ TEST(Threads, HandleSignalsAtExitWithTheBodysResult) {
   EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
   ASSERT_TRUE(GetExitCodeThread(thread, &code));
   EXPECT_EQ(code, 42u);
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_FALSE(GetExitCodeThread(thread, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_EQ(CreateThread(ThreadBody(), nullptr), kNullHandle);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   CloseHandle(thread);
   CloseHandle(go);
 }
@@ -371,12 +377,15 @@ TEST(Mutexes, OwnerReentersOthersWaitAndCannotRelease) {
     EXPECT_EQ(GetLastError(), ERROR_NOT_OWNER);
   }).join();
   ASSERT_TRUE(ReleaseMutex(mutex));
+  // The last release wakes a thread that waits.
+  std::thread waiter([mutex] {
+    EXPECT_EQ(WaitForSingleObject(mutex, 5000), WAIT_OBJECT_0);
+    ReleaseMutex(mutex);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_TRUE(ReleaseMutex(mutex));
   EXPECT_FALSE(ReleaseMutex(mutex));
-  std::thread([mutex] {
-    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
-    ReleaseMutex(mutex);
-  }).join();
+  waiter.join();
   CloseHandle(mutex);
 }
 

@@ -55,6 +55,9 @@ TEST(MessageBoxes, MessagesToTheConsoleSession) {
   SetSessionFacts(0, 2);
   ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &session));
   EXPECT_EQ(session, 0u);
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_FALSE(ProcessIdToSessionId(GetCurrentProcessId(), nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   SetMessageBoxAnswer([](const std::wstring& text, const std::wstring& caption, uint32_t) {
     return text == L"Text" && caption == L"Title" ? IDYES : IDABORT;
   });
@@ -192,9 +195,23 @@ TEST(Processors, CountAndAffinityRoundTrip) {
   EXPECT_EQ(previous, process);
   EXPECT_EQ(uint64_t{1} << GetCurrentProcessorNumber(), first);
   EXPECT_EQ(SetThreadAffinityMask(GetCurrentThread(), previous), first);
-  EXPECT_EQ(SetThreadAffinityMask(GetCurrentThread(), 0), 0u);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-  EXPECT_FALSE(GetProcessAffinityMask(kNullHandle, &process, &system));
+  // No processor, or one past the system's beside one that exists, is refused.
+  for (uint64_t bad : {uint64_t{0}, system == ~uint64_t{0} ? 0 : first | ~system}) {
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(SetThreadAffinityMask(GetCurrentThread(), bad), 0u) << bad;
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(SetProcessAffinityMask(GetCurrentProcess(), bad));
+  }
+  // Another process's or thread's handle, or no mask to fill, is refused with its reason.
+  const auto refused = [](bool failed, uint32_t error) {
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(GetLastError(), error);
+  };
+  refused(!GetProcessAffinityMask(kNullHandle, &process, &system), ERROR_INVALID_HANDLE);
+  refused(!GetProcessAffinityMask(GetCurrentProcess(), nullptr, &system), ERROR_INVALID_PARAMETER);
+  refused(!SetProcessAffinityMask(kNullHandle, process), ERROR_INVALID_HANDLE);
+  refused(!GetProcessAffinityMask(GetCurrentProcess(), &process, nullptr), ERROR_INVALID_PARAMETER);
+  refused(SetThreadAffinityMask(kNullHandle, process) == 0, ERROR_INVALID_HANDLE);
   EXPECT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process));
 }
 
