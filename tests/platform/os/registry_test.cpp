@@ -172,6 +172,12 @@ TEST(Registry, TypedValuesRoundTripAndReportTheSizeNeeded) {
   EXPECT_EQ(RegQueryValue(key, L"Missing", &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(RegDeleteValue(key, L"S"), ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteValue(key, L"S"), ERROR_FILE_NOT_FOUND);
+  // A process started without standard input gets descriptor 0 for the key's lock.
+  const int input = dup(0);
+  close(0);
+  EXPECT_EQ(SetDword(key, L"S", 1), ERROR_SUCCESS);
+  dup2(input, 0);
+  close(input);
   RegCloseKey(key);
 }
 
