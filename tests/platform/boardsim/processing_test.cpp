@@ -119,6 +119,12 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   prepared->buffers[0].descriptor = b.descriptor;
   prepared->buffers[0].descriptor.hostBufferId = 0x4343;
   prepared->buffers[0].value = 9;
+  prepared->buffers[0].kernelHandle = 0x5555;  // no such board buffer
+  client.Send(zor::kernel::kDigContinueGrabPrepared, *prepared);
+  EXPECT_EQ(prepared->header.status.code, 4326u);
+  EXPECT_EQ(prepared->header.status.subCode, 1u);
+  prepared->header = client.Header();
+  prepared->buffers[0].kernelHandle = 0;
   client.Send(zor::kernel::kDigContinueGrabPrepared, *prepared);
   ASSERT_EQ(prepared->header.status.errorSet, 0);
   ASSERT_TRUE(fourth->WaitFor(2000));
