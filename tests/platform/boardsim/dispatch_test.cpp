@@ -1,6 +1,8 @@
 // Request dispatch: codes, sizes, error triples and injected faults.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "platform/os/core/error.h"
 #include "tests/platform/boardsim/boardclient.h"
 
@@ -115,6 +117,16 @@ TEST_F(DispatchTest, StalledRequestCompletesOnlyAtAnAbort) {
   EXPECT_FALSE(second->IsDone());
   EXPECT_EQ(client.DigControl(dig, zor::kernel::kGrabAbort, 0x10000000).errorSet, 0);
   EXPECT_TRUE(second->WaitFor(1000));
+
+  // One still stalled when its board goes ends aborted, with nothing read.
+  auto gone = std::make_unique<boardsim::Board>(boardsim::BoardConfig{});
+  gone->ArmFault(zor::kernel::kSysRequest, {FaultKind::kStall});
+  boardtest::BoardClient goneClient(*gone);
+  auto left = goneClient.Start(zor::kernel::kSysRequest, &r, sizeof(r));
+  gone.reset();
+  ASSERT_TRUE(left->IsDone());
+  EXPECT_EQ(left->Error(), os::ERROR_OPERATION_ABORTED);
+  EXPECT_EQ(left->Bytes(), 0u);
 }
 
 }  // namespace
