@@ -443,9 +443,16 @@ TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
     EXPECT_FALSE(done);
   }
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-  EXPECT_FALSE(SetCommState(port_, nullptr));
-  EXPECT_FALSE(GetCommState(port_, nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  // And on a port, every call without its record.
+  for (const std::function<bool()>& call :
+       std::vector<std::function<bool()>>{[&] { return SetCommState(port_, nullptr); },
+                                          [&] { return GetCommState(port_, nullptr); },
+                                          [&] { return SetCommTimeouts(port_, nullptr); },
+                                          [&] { return GetCommTimeouts(port_, nullptr); }}) {
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(call());
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  }
   // The port can be opened again once closed, even while a call still running on another
   // thread holds the closed handle's file, and after an open that ran out of descriptors.
   {
