@@ -47,6 +47,10 @@ TEST_F(DispatchTest, BadRequestsGetErrorTriples) {
   EXPECT_EQ(unknown->As<zor::kernel::RequestHeader>().status.code, 4400u);
   EXPECT_EQ(unknown->As<zor::kernel::RequestHeader>().status.subCode, 3u);
   EXPECT_EQ(unknown->As<zor::kernel::RequestHeader>().status.errorSet, 1);
+  constexpr uint32_t kHeader = sizeof(zor::kernel::RequestHeader);  // room for the triple only
+  auto bare = client.StartRaw(zor::kernel::ControlCode(0xA13), &big, kHeader, kHeader);
+  EXPECT_EQ(bare->As<zor::kernel::RequestHeader>().status.code, 4400u);
+  EXPECT_EQ(bare->Bytes(), kHeader);
 
   auto shortInput =
       client.StartRaw(zor::kernel::ControlCode(zor::kernel::kSysRequest), &big, 104, 320);
