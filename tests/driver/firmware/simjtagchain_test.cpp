@@ -169,10 +169,10 @@ TEST(SimJtagChain, HostileChainFilesAreRefusedWithAReason) {
     std::string text;
     const char* reason;
   } cases[] = {
-      {deep, "chain file: "},
+      {deep, " at offset 300000"},
       {balanced, "expected an object"},
       {R"({"devices": [)" + balanced + "]}", "a device must be an object"},
-      {R"({"x": )" + std::string(300000, '{') + "}", "chain file: "},
+      {R"({"x": )" + std::string(300000, '{') + "}", " at offset "},
       {R"({"devices": [{"type": "isc", "irLength": 8, "words": "0x7FFFFFFF"}]})",
        "programmable memory larger than"},
       {R"({"devices": [{"type": "isc", "irLength": 8, "words": 1, "wordBits": 8193}]})",
