@@ -392,9 +392,12 @@ TEST(Mutexes, OwnerReentersOthersWaitAndCannotRelease) {
 TEST(Mutexes, OwnerThreadEndingWithoutReleaseAbandonsIt) {
   for (const wchar_t* name : {static_cast<const wchar_t*>(nullptr), L"zor.test.thread.end"}) {
     Handle mutex = CreateMutex(false, name);
+    Handle released = CreateMutex(false, nullptr);  // taken and given back meanwhile
     Handle owner = CreateThread(
-        [mutex] {
+        [mutex, released] {
           const bool taken = WaitForSingleObject(mutex, 0) == WAIT_OBJECT_0 &&
+                             WaitForSingleObject(released, 0) == WAIT_OBJECT_0 &&
+                             ReleaseMutex(released) &&
                              WaitForSingleObject(mutex, 0) == WAIT_OBJECT_0;
           return taken ? 0u : 1u;
         },
@@ -406,7 +409,10 @@ TEST(Mutexes, OwnerThreadEndingWithoutReleaseAbandonsIt) {
     // Abandoned by the time the thread's handle is signalled; the next owner
     // learns once, then owns it like any other.
     EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_ABANDONED_0);
+    EXPECT_EQ(WaitForSingleObject(released, 0), WAIT_OBJECT_0);
     ASSERT_TRUE(ReleaseMutex(mutex));
+    ASSERT_TRUE(ReleaseMutex(released));
+    CloseHandle(released);
     std::thread([mutex] {
       EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
       EXPECT_TRUE(ReleaseMutex(mutex));
