@@ -66,7 +66,6 @@ class Board {
   // Frame period for every channel; 0 uses the decoder's standard.
   virtual void SetFrameTime(uint32_t microseconds);
   virtual void SetSignal(uint64_t channel, bool present);
-  virtual void SetInputStandard(uint64_t channel, VideoStandard standard);
   virtual uint8_t DecoderRegister(uint64_t channel, uint8_t reg);
   virtual uint64_t FrameCount(uint64_t channel);
   // A trigger on the channel's trigger input (an I/O event), as a software trigger gives.
@@ -76,8 +75,6 @@ class Board {
   // The same with another event code in the reply than the type waited for.
   virtual bool RaiseEventWithCode(uint64_t type, uint64_t code,
                                   const zor::kernel::BoardEventPayload& payload);
-  virtual bool RaiseBufferModified(uint64_t type,
-                                   const zor::kernel::BufferModifiedPayload& payload);
   virtual void ReturnFromSleep();
   virtual void DropEvent(uint64_t type);
   virtual size_t PendingEventWaits(uint64_t type);

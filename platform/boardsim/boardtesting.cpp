@@ -73,13 +73,6 @@ void Board::SetSignal(uint64_t channel, bool present) {
   channels_[channel].decoder.UpdateStatus();
 }
 
-void Board::SetInputStandard(uint64_t channel, VideoStandard standard) {
-  std::lock_guard lock(mutex_);
-  if (channel >= kMaxChannels) return;
-  channels_[channel].decoder.SetInputStandard(standard);
-  channels_[channel].decoder.UpdateStatus();
-}
-
 uint8_t Board::DecoderRegister(uint64_t channel, uint8_t reg) {
   std::lock_guard lock(mutex_);
   return channel < kMaxChannels ? channels_[channel].decoder.Read(reg) : 0;
@@ -125,12 +118,6 @@ bool Board::RaiseEventWithCode(uint64_t type, uint64_t code,
   }
   for (auto& action : out) action();
   return delivered;
-}
-
-bool Board::RaiseBufferModified(uint64_t type, const zor::kernel::BufferModifiedPayload& payload) {
-  zor::kernel::BoardEventPayload raw;
-  std::memcpy(&raw, &payload, sizeof(raw));
-  return RaiseEvent(type, raw);
 }
 
 void Board::ReturnFromSleep() {

@@ -13,13 +13,6 @@
 
 namespace os {
 
-inline constexpr uint32_t METHOD_BUFFERED = 0;
-inline constexpr uint32_t FILE_ANY_ACCESS = 0;
-inline constexpr uint32_t CTL_CODE(uint32_t deviceType, uint32_t function, uint32_t method,
-                                   uint32_t access) {
-  return (deviceType << 16) | (access << 14) | (function << 2) | method;
-}
-
 inline constexpr uint32_t GENERIC_READ = 0x80000000;
 inline constexpr uint32_t GENERIC_WRITE = 0x40000000;
 inline constexpr uint32_t FILE_SHARE_READ = 0x1;

@@ -18,7 +18,7 @@ bool InDeviceMap(const std::vector<std::wstring>& parts) {
 
 // One value per serial port: the device path names it, its data is the "COMn" name.
 KeyFile SerialCommKey() {
-  KeyFile key{kSerialComm, {}, {}};
+  KeyFile key;
   for (const auto& [path, name] : ListSerialPorts()) {
     RegistryValue value{path, kStringType, {}};
     const auto* bytes = reinterpret_cast<const unsigned char*>(name.c_str());
@@ -34,9 +34,10 @@ bool InHardwareView(const std::vector<std::wstring>& parts) {
   return !parts.empty() && parts[0] == FoldCase(kHardware);
 }
 
+// The view's keys go unnamed: only HardwareSubKeys' names are read.
 std::optional<KeyFile> HardwareKey(const std::vector<std::wstring>& parts) {
   if (!InDeviceMap(parts)) return ProcessorKey(parts);
-  if (parts.size() == 2) return KeyFile{kDeviceMap, {}, {}};
+  if (parts.size() == 2) return KeyFile{};
   if (parts.size() == 3 && parts[2] == FoldCase(kSerialComm)) return SerialCommKey();
   return std::nullopt;
 }

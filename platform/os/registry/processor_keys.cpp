@@ -58,7 +58,7 @@ void AddString(KeyFile& key, const wchar_t* name, const std::string& text) {
 
 KeyFile ProcessorValues(size_t index) {
   const Processor& processor = Processors()[index];
-  KeyFile key{std::to_wstring(index), {}, {}};
+  KeyFile key;
   const std::string vendor = Field(processor, "vendor_id", "Unknown");
   const uint32_t mhz = static_cast<uint32_t>(
       std::lround(std::strtod(Field(processor, "cpu MHz", "0").c_str(), nullptr)));
@@ -99,7 +99,7 @@ std::optional<KeyFile> ProcessorKey(const std::vector<std::wstring>& parts) {
   if (parts.empty() || parts.size() > kPath.size() + 1) return std::nullopt;
   if (parts.size() <= kPath.size()) {
     if (!MatchesPrefix(parts, parts.size())) return std::nullopt;
-    return KeyFile{kPath[parts.size() - 1], {}, {}};
+    return KeyFile{};
   }
   if (!MatchesPrefix(parts, kPath.size())) return std::nullopt;
   std::optional<size_t> index = ProcessorIndex(parts.back());

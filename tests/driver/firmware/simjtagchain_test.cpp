@@ -169,14 +169,20 @@ TEST(SimJtagChain, HostileChainFilesAreRefusedWithAReason) {
     std::string text;
     const char* reason;
   } cases[] = {
-      {deep, "chain file: "},
+      {deep, " at offset 300000"},
       {balanced, "expected an object"},
       {R"({"devices": [)" + balanced + "]}", "a device must be an object"},
-      {R"({"x": )" + std::string(300000, '{') + "}", "chain file: "},
+      {R"({"x": )" + std::string(300000, '{') + "}", " at offset "},
       {R"({"devices": [{"type": "isc", "irLength": 8, "words": "0x7FFFFFFF"}]})",
        "programmable memory larger than"},
       {R"({"devices": [{"type": "isc", "irLength": 8, "words": 1, "wordBits": 8193}]})",
        "wider than 4096 bits"},
+      {R"({"devices": [{"type": "isc", "irLength": 8, "words": 0}]})", "bad programmable memory"},
+      {R"({"devices": [{"type": "isc", "irLength": 8, "wordBits": 0}]})",
+       "bad programmable memory"},
+      {R"({"devices": [{"type": "isc", "irLength": 8, "eraseCycles": 0}]})",
+       "bad programmable memory"},
+      {R"({"devices": [{"type": "isc", "irLength": 4}]})", "instruction register of 5 bits"},
       {R"({"devices": [{"type": "isc", "irLength": 8, "words": 65536, "wordBits": 257}]})",
        "programmable memory larger than"},
       {R"({"devices": [{"irLength": 4, "boundaryLength": "0x7FFFFFFF"}]})",
@@ -190,6 +196,9 @@ TEST(SimJtagChain, HostileChainFilesAreRefusedWithAReason) {
         << c.text.substr(0, 80) << ": " << ChainError(c.text);
   }
   EXPECT_EQ(ChainError(Devices(64)), "accepted");
+  EXPECT_EQ(ChainError(R"({"devices": [{"type": "isc", "irLength": 5, "words": 1, "wordBits": 1,
+                                        "eraseCycles": 1}]})"),
+            "accepted");
   EXPECT_EQ(ChainError(R"({"devices": [{"type": "isc", "irLength": 8, "words": 65536,
                                         "wordBits": 256}]})"),
             "accepted");

@@ -15,9 +15,7 @@
 namespace zor::frame {
 namespace {
 
-constexpr uint32_t Code(uint32_t function) {
-  return os::CTL_CODE(0xD8A4, function, os::METHOD_BUFFERED, os::FILE_ANY_ACCESS);
-}
+constexpr uint32_t Code(uint32_t function) { return 0xD8A4u << 16 | function << 2; }
 constexpr uint32_t kAtOnce = Code(0xA00);
 constexpr uint32_t kLater = Code(0xA01);
 constexpr uint32_t kRefused = Code(0x9FB);

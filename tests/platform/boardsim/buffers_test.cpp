@@ -84,8 +84,38 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
   client.Send(zor::kernel::kFreeOnBoardBuffer, free);  // device memory, not on-board
   EXPECT_EQ(free.header.status.code, 4327u);
 
-  for (auto [bands, depth] : {std::pair{0u, 8u}, std::pair{1u, 12u}, std::pair{5u, 8u}}) {
-    EXPECT_EQ(Alloc(bands, 10, 10, depth).header.status.code, 4326u);
+  // Each depth's pixel size and the bounds of bands, sizes, pitch and the board's memory:
+  // {bands, x, y, depth, pitch, code, sub-code, bytes a plane}.
+  const uint64_t allocations[][8] = {
+      {4, 10, 10, 8, 0, 0, 0, 100},   {2, 10, 10, 16, 12, 0, 0, 240},
+      {2, 10, 10, 32, 0, 0, 0, 400},  {0, 10, 10, 8, 0, 4326, 1, 0},
+      {1, 10, 10, 12, 0, 4326, 1, 0}, {5, 10, 10, 8, 0, 4326, 1, 0},
+      {1, 0, 10, 8, 0, 4326, 1, 0},   {1, 10, 0, 8, 0, 4326, 1, 0},
+      {1, 10, 10, 8, 9, 4300, 2, 0},  {3, 8192, 8192, 16, 0, 4302, 2, 0}};
+  for (const auto& [bands, x, y, depth, pitch, code, subCode, plane] : allocations) {
+    zor::kernel::BufAllocRequest a{};
+    a.header = client.Header();
+    a.bandCount = bands;
+    a.sizeX = x;
+    a.sizeY = y;
+    a.type = depth;
+    a.pitch = pitch;
+    client.Send(zor::kernel::kBufAlloc, a);
+    EXPECT_EQ(a.header.status.code, code) << bands << " bands of " << x << " x " << depth;
+    EXPECT_EQ(a.header.status.subCode, subCode) << bands << " bands of " << x << " x " << depth;
+    if (code != 0) continue;
+    EXPECT_EQ(a.physicalAddress[bands - 1] - a.physicalAddress[0], (bands - 1) * plane);
+    EXPECT_EQ(a.kernelPitch, pitch != 0 ? pitch : x);
+  }
+  // The buffer's controls are the grab state and mode.
+  for (const auto& [type, code] :
+       {std::pair<uint64_t, uint64_t>{5080, 0}, {5085, 0}, {5081, 4307}}) {
+    zor::kernel::BufControlRequest control{};
+    control.header = client.Header();
+    control.kernelHandle = r.kernelHandle;
+    control.type = type;
+    client.Send(zor::kernel::kBufControl, control);
+    EXPECT_EQ(control.header.status.code, code) << type;
   }
 }
 
@@ -123,17 +153,18 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   out->skipX = out->skipY = 1;
   client.Send(zor::kernel::kBufTransfer, *out);
   EXPECT_EQ(half.At(15, 20), host.At(30, 40));
-  // Steps that differ in X and Y: each skip steps its own axis.
-  for (const auto& [skipX, skipY] : {std::pair<uint64_t, uint64_t>{1, 3}, {3, 1}}) {
-    boardtest::HostImage scaled(64 / (skipX + 1), 48 / (skipY + 1));
+  // Steps that differ in X and Y, or a skip in one axis only: each skip steps its own axis, and
+  // what does not fit a destination one pixel short of the steps' size is left out.
+  for (const auto& [skipX, skipY] : {std::pair<uint64_t, uint64_t>{1, 3}, {3, 1}, {1, 0}, {0, 1}}) {
+    boardtest::HostImage scaled(64 / (skipX + 1) - 1, 48 / (skipY + 1) - 1);
     out = Transfer(onBoard, scaled, 0, 64, 48);
     out->skipX = skipX;
     out->skipY = skipY;
     client.Send(zor::kernel::kBufTransfer, *out);
     ASSERT_EQ(out->header.status.errorSet, 0);
     int wrong = 0;
-    for (uint64_t y = 0; y < 48 / (skipY + 1); ++y) {
-      for (uint64_t x = 0; x < 64 / (skipX + 1); ++x) {
+    for (uint64_t y = 0; y < 48 / (skipY + 1) - 1; ++y) {
+      for (uint64_t x = 0; x < 64 / (skipX + 1) - 1; ++x) {
         wrong += scaled.At(x, y) != host.At(x * (skipX + 1), y * (skipY + 1));
       }
     }

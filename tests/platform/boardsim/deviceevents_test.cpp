@@ -1,6 +1,10 @@
 // Device events: overlapped waits per hook type, completed one per event.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "platform/os/core/error.h"
 #include "tests/platform/boardsim/boardclient.h"
 
@@ -28,6 +32,11 @@ TEST_F(DeviceEventsTest, SeveralWaitsOfATypeCompleteOnePerEventInOrder) {
   for (auto& w : waits) w = client.WaitDeviceEvent(kFrameStart | 2);
   EXPECT_EQ(board.PendingEventWaits(kFrameStart | 2), 3u);
   EXPECT_FALSE(waits[0]->IsDone());
+  // The frame's other events, each telling its field: the first, the second, or none.
+  const std::pair<uint64_t, uint64_t> fields[] = {
+      {0x10010000, 1}, {0x10020000, 2}, {0x100A0000, 0}};
+  std::vector<std::shared_ptr<boardtest::TestRequest>> fieldWaits;
+  for (const auto& [type, field] : fields) fieldWaits.push_back(client.WaitDeviceEvent(type | 2));
 
   boardtest::HostImage image(32, 32);
   auto grab = client.MakeGrab(record, image, 0);
@@ -41,8 +50,17 @@ TEST_F(DeviceEventsTest, SeveralWaitsOfATypeCompleteOnePerEventInOrder) {
     const auto& p = Payload(*w);
     EXPECT_EQ(p.size, zor::kernel::kBoardEventSize);
     EXPECT_EQ(p.channel, 2u);
+    EXPECT_EQ(p.eventType, kFrameStart | 2);
+    EXPECT_EQ(p.field, 0u);
+    EXPECT_EQ(p.hostBuffer, 0u);  // of no grab
+    EXPECT_EQ(p.bufferIndex, -1);
     EXPECT_GT(p.sequence, lastSequence);  // one event each, oldest wait first
     lastSequence = p.sequence;
+  }
+  for (size_t i = 0; i < fieldWaits.size(); ++i) {
+    ASSERT_TRUE(fieldWaits[i]->WaitFor(2000));
+    EXPECT_EQ(Payload(*fieldWaits[i]).eventType, fields[i].first | 2);
+    EXPECT_EQ(Payload(*fieldWaits[i]).field, fields[i].second) << i;
   }
   zor::kernel::DigRecordRequest stop{};
   stop.header = client.Header();

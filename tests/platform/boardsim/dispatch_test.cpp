@@ -1,6 +1,8 @@
 // Request dispatch: codes, sizes, error triples and injected faults.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "platform/os/core/error.h"
 #include "tests/platform/boardsim/boardclient.h"
 
@@ -45,6 +47,10 @@ TEST_F(DispatchTest, BadRequestsGetErrorTriples) {
   EXPECT_EQ(unknown->As<zor::kernel::RequestHeader>().status.code, 4400u);
   EXPECT_EQ(unknown->As<zor::kernel::RequestHeader>().status.subCode, 3u);
   EXPECT_EQ(unknown->As<zor::kernel::RequestHeader>().status.errorSet, 1);
+  constexpr uint32_t kHeader = sizeof(zor::kernel::RequestHeader);  // room for the triple only
+  auto bare = client.StartRaw(zor::kernel::ControlCode(0xA13), &big, kHeader, kHeader);
+  EXPECT_EQ(bare->As<zor::kernel::RequestHeader>().status.code, 4400u);
+  EXPECT_EQ(bare->Bytes(), kHeader);
 
   auto shortInput =
       client.StartRaw(zor::kernel::ControlCode(zor::kernel::kSysRequest), &big, 104, 320);
@@ -115,6 +121,16 @@ TEST_F(DispatchTest, StalledRequestCompletesOnlyAtAnAbort) {
   EXPECT_FALSE(second->IsDone());
   EXPECT_EQ(client.DigControl(dig, zor::kernel::kGrabAbort, 0x10000000).errorSet, 0);
   EXPECT_TRUE(second->WaitFor(1000));
+
+  // One still stalled when its board goes ends aborted, with nothing read.
+  auto gone = std::make_unique<boardsim::Board>(boardsim::BoardConfig{});
+  gone->ArmFault(zor::kernel::kSysRequest, {FaultKind::kStall});
+  boardtest::BoardClient goneClient(*gone);
+  auto left = goneClient.Start(zor::kernel::kSysRequest, &r, sizeof(r));
+  gone.reset();
+  ASSERT_TRUE(left->IsDone());
+  EXPECT_EQ(left->Error(), os::ERROR_OPERATION_ABORTED);
+  EXPECT_EQ(left->Bytes(), 0u);
 }
 
 }  // namespace

@@ -242,6 +242,22 @@ TEST(FrameWriterTest, WideAndPackedPixels) {
   const uint8_t* pixel = packed.planes[0].data() + 4 * (30 * 64 + 40);
   EXPECT_EQ(pixel[0], boardsim::PatternLuma(1, 40, 30));
   EXPECT_EQ(pixel[1], pixel[2]);
+  // A colour bar in wide bands (high bytes) and in packed blue-green-red pixels.
+  boardsim::SourceWindow colour;
+  colour.colour = true;
+  Image bands(640, 480, 3), wideBands(640, 480, 3, 2), bgr(640, 480, 1, 3), bgra(640, 480, 1, 4);
+  for (Image* image : {&bands, &wideBands, &bgr, &bgra}) {
+    boardsim::WriteFrame(decoder, 1, colour, image->target);
+  }
+  const uint64_t yellow = 300 * 640 + 480 + 20 + 10;
+  EXPECT_NE(bands.planes[0][yellow], bands.planes[2][yellow]);
+  for (int band = 0; band < 3; ++band) {
+    EXPECT_EQ(wideBands.planes[band][2 * yellow], 0) << band;
+    EXPECT_EQ(wideBands.planes[band][2 * yellow + 1], bands.planes[band][yellow]) << band;
+    EXPECT_EQ(bgr.planes[0][3 * yellow + 2 - band], bands.planes[band][yellow]) << band;
+    EXPECT_EQ(bgra.planes[0][4 * yellow + 2 - band], bands.planes[band][yellow]) << band;
+  }
+  EXPECT_EQ(bgra.planes[0][4 * yellow + 3], 0);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "platform/boardsim/framewriter.h"
 #include "platform/os/sync/event.h"
@@ -254,17 +255,30 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
   client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(grab->header.status.code, 4311u);
   record.properties.sourceOffsetX = 0;
-  grab = client.MakeGrab(record, image, registration);
-  grab->buffer.descriptor.hostAddress[0] = 0;
-  client.Send(zor::kernel::kDigGrab, *grab);
-  EXPECT_EQ(grab->header.status.code, 4326u);
-  EXPECT_EQ(grab->waitInUserMode, 0u) << "a refused grab is not queued";
-  grab = client.MakeGrab(record, image, registration);
-  grab->buffer.skipX = 16;
-  client.Send(zor::kernel::kDigGrab, *grab);
-  EXPECT_EQ(grab->header.status.code, 4300u);
-  EXPECT_EQ(grab->header.status.subCode, 2u);
-  EXPECT_EQ(grab->waitInUserMode, 0u);
+  // A buffer the board cannot write, or a skip beyond 15, is refused; the grab is not queued.
+  using Part = zor::kernel::GrabBufferPart;
+  const struct {
+    const char* name;
+    void (*fault)(Part&);
+    uint64_t code, subCode;
+  } refused[] = {{"no plane", [](Part& p) { p.descriptor.hostAddress[0] = 0; }, 4326, 1},
+                 {"no width", [](Part& p) { p.descriptor.sizeX = 0; }, 4326, 1},
+                 {"no height", [](Part& p) { p.descriptor.sizeY = 0; }, 4326, 1},
+                 {"pitch below the width",
+                  [](Part& p) { p.descriptor.pitch = p.descriptor.sizeX - 1; }, 4326, 1},
+                 {"12 bits", [](Part& p) { p.descriptor.bitsPerPixel = 12; }, 4326, 1},
+                 {"no band", [](Part& p) { p.descriptor.bandCount = 0; }, 4326, 1},
+                 {"five bands", [](Part& p) { p.descriptor.bandCount = 5; }, 4326, 1},
+                 {"unknown board buffer", [](Part& p) { p.kernelHandle = 0x5555; }, 4327, 2},
+                 {"skip 16", [](Part& p) { p.skipX = 16; }, 4300, 2}};
+  for (const auto& [name, fault, code, subCode] : refused) {
+    grab = client.MakeGrab(record, image, registration);
+    fault(grab->buffer);
+    client.Send(zor::kernel::kDigGrab, *grab);
+    EXPECT_EQ(grab->header.status.code, code) << name;
+    EXPECT_EQ(grab->header.status.subCode, subCode) << name;
+    EXPECT_EQ(grab->waitInUserMode, 0u) << name;
+  }
   grab = client.MakeGrab(record, image, registration + 1000);
   client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(grab->header.status.code, 4300u);
@@ -304,6 +318,12 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   wait->waitFlag = 4;
   client.Send(zor::kernel::kDigGrabWait, *wait);
   EXPECT_EQ(wait->header.status.code, 4314u);
+  // The next frame comes to an idle digitizer that is waited for.
+  wait->header = client.Header();
+  wait->waitFlag = zor::kernel::kWaitNextFrame;
+  client.Send(zor::kernel::kDigGrabWait, *wait);
+  EXPECT_EQ(wait->waitFlag, 1u);
+  EXPECT_EQ(os::WaitForSingleObject(event, 1000), os::WAIT_OBJECT_0);
 
   board.SetSignal(0, false);
   boardtest::HostImage image(64, 48);
@@ -319,7 +339,7 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   EXPECT_EQ(wait->waitFlag, 1u);
   EXPECT_EQ(PendingGrabs(), 2u);
   EXPECT_EQ(os::WaitForSingleObject(second, 20), os::WAIT_TIMEOUT);
-  EXPECT_EQ(board.FrameCount(0), 0u);
+  EXPECT_EQ(board.FrameCount(0), 1u);  // the frame waited for above only
 
   EXPECT_EQ(client.DigControl(record, zor::kernel::kGrabAbort, kDefault).errorSet, 0);
   EXPECT_EQ(PendingGrabs(), 0u);

@@ -143,6 +143,10 @@ TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   client.Send(zor::kernel::kThreadWait, wait);
   EXPECT_EQ(wait.kind, 0u);
   EXPECT_EQ(static_cast<int64_t>(wait.result), -9999);
+  wait.kind = 3;  // neither
+  client.Send(zor::kernel::kThreadWait, wait);
+  EXPECT_EQ(wait.header.status.code, 4300u);
+  EXPECT_EQ(wait.header.status.subCode, 2u);
 
   zor::kernel::ThreadFreeRequest free{};
   free.header = client.Header();

@@ -119,6 +119,12 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   prepared->buffers[0].descriptor = b.descriptor;
   prepared->buffers[0].descriptor.hostBufferId = 0x4343;
   prepared->buffers[0].value = 9;
+  prepared->buffers[0].kernelHandle = 0x5555;  // no such board buffer
+  client.Send(zor::kernel::kDigContinueGrabPrepared, *prepared);
+  EXPECT_EQ(prepared->header.status.code, 4326u);
+  EXPECT_EQ(prepared->header.status.subCode, 1u);
+  prepared->header = client.Header();
+  prepared->buffers[0].kernelHandle = 0;
   client.Send(zor::kernel::kDigContinueGrabPrepared, *prepared);
   ASSERT_EQ(prepared->header.status.errorSet, 0);
   ASSERT_TRUE(fourth->WaitFor(2000));
@@ -214,11 +220,26 @@ TEST_F(ProcessingTest, TheObjectTurnsIdleOnceItsGrabsPixelsAreWritten) {
 
 TEST_F(ProcessingTest, WithoutDigitizerWaitsTheSystemWideWaitGetsTheEvent) {
   auto event = client.WaitDeviceEvent(zor::kernel::kHookBufferModified);
+  auto failed = client.WaitDeviceEvent(zor::kernel::kHookBufferModified);
   boardtest::HostImage a(64, 48);
   Start(a, 3);
+  // A grab whose board buffer goes before its frame is told with the buffer's error.
+  const auto buffer = client.BufAlloc(1, 64, 48, 8);
+  auto grab = client.MakeGrab(record, a, 0, processObject);
+  grab->buffer.kernelHandle = buffer.kernelHandle;
+  client.Send(zor::kernel::kDigProcessStart, *grab);
+  zor::kernel::BufHandleRequest free{};
+  free.header = client.Header();
+  free.kernelHandle = buffer.kernelHandle;
+  client.Send(zor::kernel::kBufFree, free);
   Process(zor::kernel::kDigProcessRequest, 1);
   ASSERT_TRUE(event->WaitFor(2000));
   EXPECT_EQ(Payload(*event).bufferIndex, 3u);
+  EXPECT_EQ(Payload(*event).grabError, 0u);
+  ASSERT_TRUE(failed->WaitFor(2000));
+  EXPECT_EQ(Payload(*failed).grabError, 1u);
+  EXPECT_EQ(Payload(*failed).errorCode, 4327u);
+  EXPECT_EQ(Payload(*failed).errorSubCode, 2u);
 }
 
 }  // namespace

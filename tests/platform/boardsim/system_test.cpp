@@ -16,9 +16,13 @@ struct SystemTest : testing::Test {
 };
 
 TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
-  board.SetAllocationSetting(24, 1);
   zor::kernel::SysAllocRequest r{};
+  const size_t last = sizeof(r.settings) - 4;
+  board.SetAllocationSetting(24, 1);
+  board.SetAllocationSetting(last, 7);
+  board.SetAllocationSetting(last + 1, 9);  // would not fit: left out
   r.header = client.Header();
+  std::memset(r.settings, 0xAB, sizeof(r.settings));
   const uint32_t limit = 1000;
   std::memcpy(r.settings + 0x0C, &limit, 4);
   client.Send(zor::kernel::kSysAlloc, r);
@@ -30,6 +34,9 @@ TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
   EXPECT_EQ(word, 1000u);  // the defaults come back
   std::memcpy(&word, r.settings + 24, 4);
   EXPECT_EQ(word, 1u);
+  EXPECT_EQ(r.settings[28], 0xAB);
+  std::memcpy(&word, r.settings + last, 4);
+  EXPECT_EQ(word, 7u);
   const char* text = reinterpret_cast<const char*>(r.info + zor::kernel::kSysInfoTextOffset);
   EXPECT_EQ(std::string(text), std::to_string(board.SerialNumber()));
 
@@ -62,6 +69,9 @@ TEST_F(SystemTest, EachChannelKeepsItsFirmwareAndIdentity) {
   client.DigControl(second, kDigFirmwareReset, 0);
   EXPECT_EQ(client.DigInquire(second, kDigFirmwareSize), 8u);
   EXPECT_EQ(board.DigitizerFirmware(1), std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
+  // The image's 64-bit FNV-1a; none gives the offset basis.
+  EXPECT_EQ(client.DigInquire(second, kDigFirmwareChecksum), 0x7EB5108B368A78EDu);
+  EXPECT_EQ(client.DigInquire(first, kDigFirmwareChecksum), 0xCBF29CE484222325u);
   EXPECT_EQ(client.DigInquire(second, kDigIdentity), 0x99u);
   EXPECT_EQ(client.DigInquire(first, kDigFirmwareSize), 0u);
   EXPECT_EQ(client.DigInquire(first, kDigIdentity), serial << 16 | 1);

@@ -16,11 +16,11 @@
 namespace os {
 namespace {
 
-constexpr uint32_t kEcho = CTL_CODE(0xD8A4, 0x9FB, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr uint32_t kLater = CTL_CODE(0xD8A4, 0x9FC, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr uint32_t kKeep = CTL_CODE(0xD8A4, 0x9FD, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr uint32_t kAsIs = CTL_CODE(0xD8A4, 0x9FE, METHOD_BUFFERED, FILE_ANY_ACCESS);
-constexpr uint32_t kClose = CTL_CODE(0xD8A4, 0x9FF, METHOD_BUFFERED, FILE_ANY_ACCESS);
+constexpr uint32_t kEcho = 0xD8A4u << 16 | 0x9FB << 2;
+constexpr uint32_t kLater = 0xD8A4u << 16 | 0x9FC << 2;
+constexpr uint32_t kKeep = 0xD8A4u << 16 | 0x9FD << 2;
+constexpr uint32_t kAsIs = 0xD8A4u << 16 | 0x9FE << 2;
+constexpr uint32_t kClose = 0xD8A4u << 16 | 0x9FF << 2;
 
 // Echoes kEcho at once (adding 1 to every byte), returns kAsIs's whole buffer untouched,
 // completes kKeep at once but holds on to it, keeps kLater requests until the test
@@ -353,7 +353,11 @@ TEST_F(Devices, UnknownNamesAndBadHandlesAreRefused) {
     EXPECT_EQ(CreateFile(name, 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
   }
-  EXPECT_EQ(CreateFile(nullptr, 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
+  for (const wchar_t* name : {static_cast<const wchar_t*>(nullptr), L""}) {
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(CreateFile(name, 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+  }
   char buffer[4];
   uint32_t bytes = 0;
   for (Handle bad : {kNullHandle, INVALID_HANDLE_VALUE, overlapped_.hEvent}) {
@@ -364,6 +368,14 @@ TEST_F(Devices, UnknownNamesAndBadHandlesAreRefused) {
   }
   EXPECT_FALSE(DeviceIoControl(handle_, kEcho, nullptr, 4, buffer, 4, &bytes, &overlapped_));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  // No block, or one pending that no request of the handle owns (nothing would complete it).
+  Overlapped stranger{};
+  stranger.Internal = STATUS_PENDING;
+  for (Overlapped* block : {static_cast<Overlapped*>(nullptr), &stranger}) {
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(GetOverlappedResult(handle_, block, &bytes, true));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  }
   // A device without reads or writes refuses both and moves no byte.
   bytes = 99;
   EXPECT_FALSE(ReadFile(handle_, buffer, 4, &bytes, &overlapped_));

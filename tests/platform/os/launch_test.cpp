@@ -26,8 +26,10 @@ TEST(ProcessLaunch, StartsTheProgramItselfWithoutAShell) {
   std::ofstream(program) << "#!/bin/sh\necho \"$#\" > \"$(dirname \"$0\")/ran\"\n";
   fs::permissions(program, fs::perms::owner_all);
   uint32_t id = 0;
+  SetLastError(ERROR_GEN_FAILURE);
   ASSERT_TRUE(CreateProcess(program.wstring().c_str(), &id));
   EXPECT_NE(id, 0u);
+  EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
   const fs::path ran = odd / "ran";
   const auto written = [&ran] {
     std::error_code missing;
@@ -43,7 +45,10 @@ TEST(ProcessLaunch, StartsTheProgramItselfWithoutAShell) {
 
   EXPECT_FALSE(CreateProcess((fs::path(folder) / "missing").wstring().c_str(), nullptr));
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-  EXPECT_FALSE(CreateProcess(L"", nullptr));
+  for (const wchar_t* none : {L"", static_cast<const wchar_t*>(nullptr)}) {
+    EXPECT_FALSE(CreateProcess(none, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  }
   fs::remove_all(folder);
 }
 

@@ -106,6 +106,19 @@ TEST(NamedMutexes, OpenFindsOnlyExistingMutexes) {
   EXPECT_NE(opened, kNullHandle);
   CloseHandle(opened);
   CloseHandle(mutex);
+  // Escaped characters keep every bit of their own; a name up to its file's bound is taken.
+  mutex = CreateMutex(false, L"zor.test. /\u00e9");
+  for (const wchar_t* other : {L"zor.test.!/\u00e9", L"zor.test. ?\u00e9"}) {
+    EXPECT_EQ(OpenMutex(other), kNullHandle);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  }
+  opened = OpenMutex(L"zor.test. /\u00e9");
+  EXPECT_NE(opened, kNullHandle);
+  Handle longest = CreateMutex(false, std::wstring(244, L'n').c_str());
+  EXPECT_NE(longest, kNullHandle);
+  EXPECT_EQ(CreateMutex(false, std::wstring(245, L'n').c_str()), kNullHandle);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+  for (Handle h : {opened, mutex, longest}) CloseHandle(h);
 }
 
 TEST(NamedMutexes, AnotherProcessSeesExistenceAndOwnership) {

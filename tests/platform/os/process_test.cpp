@@ -36,7 +36,13 @@ TEST(Environment, LookUpIgnoresCaseWithWindowsSizes) {
   EXPECT_EQ(GetLastError(), ERROR_ENVVAR_NOT_FOUND);
   EXPECT_FALSE(SetEnvironmentVariable(L"A=B", L"x"));
   EXPECT_FALSE(SetEnvironmentVariable(nullptr, L"x"));
-  EXPECT_EQ(GetEnvironmentVariable(nullptr, exact, 6), 0u);
+  for (bool wide : {true, false}) {
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(wide ? GetEnvironmentVariable(nullptr, exact, 6)
+                   : GetEnvironmentVariableA(nullptr, narrow, 6),
+              0u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  }
 }
 
 TEST(Files, AttributesFoldersAndFullPaths) {
@@ -49,6 +55,8 @@ TEST(Files, AttributesFoldersAndFullPaths) {
   EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
   EXPECT_FALSE(CreateDirectory((folder + L"/a/b").c_str()));
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_FALSE(CreateDirectory(L""));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(GetFileAttributes(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
   EXPECT_TRUE(PathExists(folder.c_str()));
 
@@ -74,8 +82,12 @@ TEST(Libraries, LoadResolveFree) {
   wchar_t path[512];
   EXPECT_GT(GetModuleFileName(math, path, 512), 0u);
   EXPECT_NE(std::wstring(path).find(L"libm"), std::wstring::npos);
+  EXPECT_EQ(GetModuleHandle(L"libm.so.6"), math);
+  EXPECT_EQ(GetProcAddress(math, nullptr), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_TRUE(FreeLibrary(math));
   EXPECT_FALSE(FreeLibrary(math));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   EXPECT_EQ(LoadLibrary(L"libdoes-not-exist.so"), kNullModule);
   EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
   for (const wchar_t* none : {static_cast<const wchar_t*>(nullptr), L""}) {
@@ -83,7 +95,11 @@ TEST(Libraries, LoadResolveFree) {
     EXPECT_EQ(LoadLibrary(none), kNullModule);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   }
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_EQ(GetModuleHandle(L"libdoes-not-exist.so"), kNullModule);
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
   EXPECT_EQ(GetProcAddress(kNullModule, "cos"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
 TEST(Libraries, ModuleFileNameTruncatesLikeWindows) {
@@ -95,6 +111,9 @@ TEST(Libraries, ModuleFileNameTruncatesLikeWindows) {
   EXPECT_EQ(GetModuleFileName(kNullModule, small, 4), 4u);
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
   EXPECT_EQ(std::wstring(small), std::wstring(path, 3));
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_EQ(GetModuleFileName(kNullModule, nullptr, 0), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
 }
 
 TEST(Resources, EmbeddedFilesByTypeAndName) {
@@ -112,6 +131,10 @@ TEST(Resources, EmbeddedFilesByTypeAndName) {
   EXPECT_EQ(names, (std::vector<std::wstring>{L"Sample", L"Empty"}));
   EXPECT_FALSE(FindResource(ThisModule(), L"Other", L"ZOR_TEST_DATA", &resource));
   EXPECT_EQ(GetLastError(), ERROR_RESOURCE_NAME_NOT_FOUND);
+  EXPECT_FALSE(FindResource(ThisModule(), L"Sample", L"NONE", &resource));
+  EXPECT_EQ(GetLastError(), ERROR_RESOURCE_TYPE_NOT_FOUND);
+  EXPECT_FALSE(FindResource(ThisModule(), L"Sample", L"ZOR_TEST_DATA", nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_FALSE(EnumResourceNames(ThisModule(), L"NONE", [](const std::wstring&) { return true; }));
   EXPECT_EQ(GetLastError(), ERROR_RESOURCE_TYPE_NOT_FOUND);
   EXPECT_FALSE(EnumResourceNames(ThisModule(), L"ZOR_TEST_DATA", nullptr));

@@ -112,10 +112,15 @@ TEST(Registry, NamesIgnoreCaseAndKeepIt) {
   }
   EXPECT_EQ(RegQueryValue(again, L"frame rate", nullptr, &value, &size), ERROR_SUCCESS);
   // Greek and Cyrillic capitals fold too; U+03A2, no letter, stays apart from final sigma.
-  EXPECT_EQ(SetDword(key, L"\u03A1\u0416\u03A2", 3), ERROR_SUCCESS);
-  EXPECT_EQ(RegQueryValue(again, L"\u03C1\u0436\u03A2", nullptr, &value, &size), ERROR_SUCCESS);
-  EXPECT_EQ(RegQueryValue(again, L"\u03C1\u0436\u03C2", nullptr, &value, &size),
+  EXPECT_EQ(SetDword(key, L"\u03A1\u0416\u0401\u03A2", 3), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValue(again, L"\u03C1\u0436\u0451\u03A2", nullptr, &value, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValue(again, L"\u03C1\u0436\u0451\u03C2", nullptr, &value, &size),
             ERROR_FILE_NOT_FOUND);
+  // A value at a hive's root.
+  EXPECT_EQ(SetDword(HKEY_USERS, L"AtTheRoot", 5), ERROR_SUCCESS);
+  EXPECT_EQ(RegQueryValue(HKEY_USERS, L"attheroot", nullptr, &value, &size), ERROR_SUCCESS);
+  EXPECT_EQ(value, 5u);
   Handle base = Create(kBase);
   EXPECT_EQ(SubKeys(base), std::vector<std::wstring>{L"MixedCase"});
   for (Handle h : {key, again, base}) EXPECT_EQ(RegCloseKey(h), ERROR_SUCCESS);
@@ -126,7 +131,7 @@ TEST(Registry, TypedValuesRoundTripAndReportTheSizeNeeded) {
   const uint64_t qword = 0x1122334455667788ull;
   const wchar_t text[] = L"hello";
   const wchar_t multi[] = L"a\0bc\0";
-  const unsigned char binary[] = {0, 1, 2, 255};
+  const unsigned char binary[] = {0x09, 0xaf, 0x10, 0xff};  // every end of the hex digits
   ASSERT_EQ(RegSetValue(key, L"Q", REG_QWORD, &qword, sizeof(qword)), ERROR_SUCCESS);
   ASSERT_EQ(RegSetValue(key, L"S", REG_SZ, text, sizeof(text)), ERROR_SUCCESS);
   ASSERT_EQ(RegSetValue(key, L"E", REG_EXPAND_SZ, text, sizeof(text)), ERROR_SUCCESS);
@@ -167,6 +172,12 @@ TEST(Registry, TypedValuesRoundTripAndReportTheSizeNeeded) {
   EXPECT_EQ(RegQueryValue(key, L"Missing", &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(RegDeleteValue(key, L"S"), ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteValue(key, L"S"), ERROR_FILE_NOT_FOUND);
+  // A process started without standard input gets descriptor 0 for the key's lock.
+  const int input = dup(0);
+  close(0);
+  EXPECT_EQ(SetDword(key, L"S", 1), ERROR_SUCCESS);
+  dup2(input, 0);
+  close(input);
   RegCloseKey(key);
 }
 
@@ -345,12 +356,30 @@ TEST(Registry, ProcessorKeysAreReadOnlyFromCpuInfo) {
   EXPECT_EQ(
       RegCreateKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\Other", 0, KEY_ALL_ACCESS, &created, nullptr),
       ERROR_ACCESS_DENIED);
-  // One key a processor, numbered from 0: none past the last.
+  // The view's keys and their sub-keys; one key a processor, numbered from 0: none past the
+  // last, nor another spelling of a number.
   const std::wstring all = L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor";
+  const std::pair<std::wstring, std::vector<std::wstring>> view[] = {
+      {L"HARDWARE", {L"DESCRIPTION", L"DEVICEMAP"}},
+      {L"HARDWARE\\DESCRIPTION", {L"System"}},
+      {L"hardware\\description\\system", {L"CentralProcessor"}},
+      {all + L"\\0", {}}};
+  for (const auto& [path, names] : view) {
+    ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, path.c_str(), KEY_READ, &created), ERROR_SUCCESS);
+    EXPECT_EQ(SubKeys(created), names) << path;
+    RegCloseKey(created);
+  }
   ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, all.c_str(), KEY_READ, &created), ERROR_SUCCESS);
-  const std::wstring past = all + L"\\" + std::to_wstring(SubKeys(created).size());
+  const std::vector<std::wstring> processors = SubKeys(created);
   RegCloseKey(created);
-  EXPECT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, past.c_str(), KEY_READ, &created), ERROR_FILE_NOT_FOUND);
+  ASSERT_FALSE(processors.empty());
+  EXPECT_EQ(processors[0], L"0");
+  for (const std::wstring& bad :
+       {all + L"\\" + std::to_wstring(processors.size()), all + L"\\00", all + L"\\x",
+        all + L"\\12345", all + L"\\0\\0", std::wstring(L"HARDWARE\\DESCRIPTION\\Other")}) {
+    EXPECT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, bad.c_str(), KEY_READ, &created), ERROR_FILE_NOT_FOUND)
+        << bad;
+  }
   Handle machine = kNullHandle;
   ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, nullptr, KEY_READ, &machine), ERROR_SUCCESS);
   EXPECT_EQ(SubKeys(machine), std::vector<std::wstring>{L"HARDWARE"});
@@ -364,10 +393,15 @@ TEST(Registry, MalformedKeyFilesGiveErrorsAndAreNotOverwritten) {
   std::filesystem::path file =
       RootFolder() / "HKEY_CURRENT_USER" / "software" / "zortest" / "broken" / ".key";
   ASSERT_TRUE(std::filesystem::exists(file));
-  for (const char* garbage : {"", "zor-registry-key 1\nname x\nvalue 4 zz =v\n",
-                              "zor-registry-key 1\nname x\nvalue 4 0100 =%\n",
-                              "zor-registry-key 1\nname x\nvalue 99999999999 00 =v\n",
-                              "zor-registry-key 1\nvalue 4 01000000 =v\n", "\x01\xff"}) {
+  const std::string named = "zor-registry-key 1\nname x\n";
+  for (const std::string& garbage :
+       {std::string(), named + "value 4 0z =v", named + "value 4 z0 =v", named + "value 4 010 =v",
+        named + "value 4 0100 =%", named + "value 4 0100 =%1", named + "value 4 00 =%g1",
+        named + "value 4 00 =%1g", named + "value 99999999999 00 =v", named + "value 4x 00 =v",
+        named + "value 4 00 v", named + "value 4 00 =v w", named + "kind 4",
+        std::string("zor-registry-key 1\nvalue 4 01000000 =v\n"),
+        std::string("zor-registry-key 2\nname x\n"), std::string("zor-registry-key 1\nname %g1\n"),
+        std::string("\x01\xff")}) {
     std::ofstream(file, std::ios::trunc) << garbage;
     uint32_t size = 0;
     EXPECT_EQ(RegQueryValue(key, L"v", nullptr, nullptr, &size), ERROR_REGISTRY_CORRUPT) << garbage;
@@ -402,6 +436,11 @@ TEST(Registry, MalformedKeyFilesGiveErrorsAndAreNotOverwritten) {
   ASSERT_EQ(std::filesystem::file_size(file), kMaxKeyFileBytes);
   EXPECT_EQ(RegQueryValue(key, big.c_str(), nullptr, nullptr, &size), ERROR_SUCCESS);
   EXPECT_EQ(size, hex.size() / 2);
+  // A value that fills the key up to the bound is written.
+  const std::string added = "value 4 01000000 =w\n";
+  std::ofstream(file, std::ios::trunc) << head << hex.substr(added.size()) << tail;
+  EXPECT_EQ(SetDword(key, L"w", 1), ERROR_SUCCESS);
+  EXPECT_EQ(std::filesystem::file_size(file), kMaxKeyFileBytes);
   std::ofstream(file, std::ios::trunc) << head << hex << "00" << tail;
   EXPECT_EQ(RegQueryValue(key, big.c_str(), nullptr, nullptr, &size), ERROR_REGISTRY_CORRUPT);
   RegCloseKey(key);

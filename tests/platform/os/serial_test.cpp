@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -201,6 +202,45 @@ TEST_F(SerialPorts, CharacterEventWaitsWithoutPollingAndCountsPendingBytes) {
   WriteMaster("w");
   ASSERT_EQ(WaitForSingleObject(overlapped_.hEvent, 2000), WAIT_OBJECT_0);
   EXPECT_EQ(events, EV_RXCHAR);
+
+  // Beside a running wait: a second wait, a short mask and replies with no room are refused.
+  events = 99;
+  ASSERT_FALSE(WaitCommEvent(port_, &events, &overlapped_));
+  Overlapped extra;
+  extra.hEvent = CreateEvent(true, false);
+  uint32_t other = 0;
+  const uint32_t mask = EV_RXCHAR;
+  const std::pair<std::function<bool()>, uint32_t> refused[] = {
+      {[&] { return WaitCommEvent(port_, &other, &extra); }, ERROR_INVALID_PARAMETER},
+      {[&] {
+         return DeviceIoControl(port_, IOCTL_SERIAL_GET_COMMSTATUS, nullptr, 0, &status, 4, &bytes,
+                                &extra);
+       },
+       ERROR_INSUFFICIENT_BUFFER},
+      {[&] {
+         return DeviceIoControl(port_, IOCTL_SERIAL_SET_WAIT_MASK, &mask, 2, nullptr, 0, &bytes,
+                                &extra);
+       },
+       ERROR_INVALID_PARAMETER},
+      {[&] {
+         return DeviceIoControl(port_, IOCTL_SERIAL_WAIT_ON_MASK, nullptr, 0, &other, 2, &bytes,
+                                &extra);
+       },
+       ERROR_INSUFFICIENT_BUFFER}};
+  for (size_t i = 0; i < std::size(refused); ++i) {
+    EXPECT_FALSE(refused[i].first()) << i;
+    EXPECT_EQ(GetLastError(), refused[i].second) << i;
+  }
+  // A new mask ends the running wait with no events; without a mask there is nothing to wait for.
+  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_TIMEOUT);
+  EXPECT_TRUE(DeviceIoControl(port_, IOCTL_SERIAL_SET_WAIT_MASK, &mask, sizeof(mask), nullptr, 0,
+                              &bytes, &extra));
+  ASSERT_EQ(WaitForSingleObject(overlapped_.hEvent, 2000), WAIT_OBJECT_0);
+  EXPECT_EQ(events, 0u);
+  ASSERT_TRUE(SetCommMask(port_, 0));
+  EXPECT_FALSE(WaitCommEvent(port_, &other, &extra));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  CloseHandle(extra.hEvent);
 }
 
 TEST_F(SerialPorts, PurgeAbortsPendingReadsAndClearsInput) {
@@ -403,9 +443,16 @@ TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
     EXPECT_FALSE(done);
   }
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-  EXPECT_FALSE(SetCommState(port_, nullptr));
-  EXPECT_FALSE(GetCommState(port_, nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  // And on a port, every call without its record.
+  for (const std::function<bool()>& call :
+       std::vector<std::function<bool()>>{[&] { return SetCommState(port_, nullptr); },
+                                          [&] { return GetCommState(port_, nullptr); },
+                                          [&] { return SetCommTimeouts(port_, nullptr); },
+                                          [&] { return GetCommTimeouts(port_, nullptr); }}) {
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(call());
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  }
   // The port can be opened again once closed, even while a call still running on another
   // thread holds the closed handle's file, and after an open that ran out of descriptors.
   {

@@ -325,6 +325,12 @@ TEST(Threads, HandleSignalsAtExitWithTheBodysResult) {
   EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
   ASSERT_TRUE(GetExitCodeThread(thread, &code));
   EXPECT_EQ(code, 42u);
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_FALSE(GetExitCodeThread(thread, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_EQ(CreateThread(ThreadBody(), nullptr), kNullHandle);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   CloseHandle(thread);
   CloseHandle(go);
 }
@@ -371,21 +377,27 @@ TEST(Mutexes, OwnerReentersOthersWaitAndCannotRelease) {
     EXPECT_EQ(GetLastError(), ERROR_NOT_OWNER);
   }).join();
   ASSERT_TRUE(ReleaseMutex(mutex));
+  // The last release wakes a thread that waits.
+  std::thread waiter([mutex] {
+    EXPECT_EQ(WaitForSingleObject(mutex, 5000), WAIT_OBJECT_0);
+    ReleaseMutex(mutex);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_TRUE(ReleaseMutex(mutex));
   EXPECT_FALSE(ReleaseMutex(mutex));
-  std::thread([mutex] {
-    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
-    ReleaseMutex(mutex);
-  }).join();
+  waiter.join();
   CloseHandle(mutex);
 }
 
 TEST(Mutexes, OwnerThreadEndingWithoutReleaseAbandonsIt) {
   for (const wchar_t* name : {static_cast<const wchar_t*>(nullptr), L"zor.test.thread.end"}) {
     Handle mutex = CreateMutex(false, name);
+    Handle released = CreateMutex(false, nullptr);  // taken and given back meanwhile
     Handle owner = CreateThread(
-        [mutex] {
+        [mutex, released] {
           const bool taken = WaitForSingleObject(mutex, 0) == WAIT_OBJECT_0 &&
+                             WaitForSingleObject(released, 0) == WAIT_OBJECT_0 &&
+                             ReleaseMutex(released) &&
                              WaitForSingleObject(mutex, 0) == WAIT_OBJECT_0;
           return taken ? 0u : 1u;
         },
@@ -397,7 +409,10 @@ TEST(Mutexes, OwnerThreadEndingWithoutReleaseAbandonsIt) {
     // Abandoned by the time the thread's handle is signalled; the next owner
     // learns once, then owns it like any other.
     EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_ABANDONED_0);
+    EXPECT_EQ(WaitForSingleObject(released, 0), WAIT_OBJECT_0);
     ASSERT_TRUE(ReleaseMutex(mutex));
+    ASSERT_TRUE(ReleaseMutex(released));
+    CloseHandle(released);
     std::thread([mutex] {
       EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
       EXPECT_TRUE(ReleaseMutex(mutex));

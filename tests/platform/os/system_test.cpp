@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/os/core/error.h"
@@ -22,6 +23,9 @@
 #include "platform/os/diag/debug_output.h"
 #include "platform/os/power/power.h"
 #include "platform/os/power/security.h"
+#include "platform/os/process/files.h"
+#include "platform/os/registry/registry.h"
+#include "platform/os/serial/serial.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/sync/wait.h"
 #include "platform/os/text/convert.h"
@@ -55,6 +59,9 @@ TEST(MessageBoxes, MessagesToTheConsoleSession) {
   SetSessionFacts(0, 2);
   ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &session));
   EXPECT_EQ(session, 0u);
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_FALSE(ProcessIdToSessionId(GetCurrentProcessId(), nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   SetMessageBoxAnswer([](const std::wstring& text, const std::wstring& caption, uint32_t) {
     return text == L"Text" && caption == L"Title" ? IDYES : IDABORT;
   });
@@ -192,9 +199,23 @@ TEST(Processors, CountAndAffinityRoundTrip) {
   EXPECT_EQ(previous, process);
   EXPECT_EQ(uint64_t{1} << GetCurrentProcessorNumber(), first);
   EXPECT_EQ(SetThreadAffinityMask(GetCurrentThread(), previous), first);
-  EXPECT_EQ(SetThreadAffinityMask(GetCurrentThread(), 0), 0u);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-  EXPECT_FALSE(GetProcessAffinityMask(kNullHandle, &process, &system));
+  // No processor, or one past the system's beside one that exists, is refused.
+  for (uint64_t bad : {uint64_t{0}, system == ~uint64_t{0} ? 0 : first | ~system}) {
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(SetThreadAffinityMask(GetCurrentThread(), bad), 0u) << bad;
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(SetProcessAffinityMask(GetCurrentProcess(), bad));
+  }
+  // Another process's or thread's handle, or no mask to fill, is refused with its reason.
+  const auto refused = [](bool failed, uint32_t error) {
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(GetLastError(), error);
+  };
+  refused(!GetProcessAffinityMask(kNullHandle, &process, &system), ERROR_INVALID_HANDLE);
+  refused(!GetProcessAffinityMask(GetCurrentProcess(), nullptr, &system), ERROR_INVALID_PARAMETER);
+  refused(!SetProcessAffinityMask(kNullHandle, process), ERROR_INVALID_HANDLE);
+  refused(!GetProcessAffinityMask(GetCurrentProcess(), &process, nullptr), ERROR_INVALID_PARAMETER);
+  refused(SetThreadAffinityMask(kNullHandle, process) == 0, ERROR_INVALID_HANDLE);
   EXPECT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process));
 }
 
@@ -252,6 +273,46 @@ TEST(Shutdown, RecordedOnlyWithThePrivilegeAndNeverCarriedOut) {
   EXPECT_EQ(requests[0].reason, 0x80010002u);
   SetUserAdministrator(true);
   EXPECT_TRUE(IsUserAdministrator());
+}
+
+// Each constant, followed by its number.
+template <class... Numbers>
+void ExpectPairs(Numbers... numbers) {
+  const uint64_t list[] = {static_cast<uint64_t>(numbers)...};
+  for (size_t i = 0; i + 1 < std::size(list); i += 2) {
+    EXPECT_EQ(list[i], list[i + 1]) << "pair " << i / 2;
+  }
+}
+
+// Windows' numbers: code written against Windows' headers passes them as they are.
+TEST(Constants, HaveTheirWindowsNumbers) {
+  ExpectPairs(MB_OK, 0, MB_OKCANCEL, 1, MB_ABORTRETRYIGNORE, 2, MB_YESNOCANCEL, 3, MB_YESNO, 4,
+              MB_RETRYCANCEL, 5, MB_ICONERROR, 0x10, MB_ICONQUESTION, 0x20, MB_ICONWARNING, 0x30,
+              MB_ICONINFORMATION, 0x40, MB_SYSTEMMODAL, 0x1000, MB_TOPMOST, 0x40000, IDOK, 1,
+              IDCANCEL, 2, IDABORT, 3, IDRETRY, 4, IDIGNORE, 5, IDYES, 6, IDNO, 7);
+  ExpectPairs(NOPARITY, 0, ODDPARITY, 1, EVENPARITY, 2, MARKPARITY, 3, SPACEPARITY, 4, ONESTOPBIT,
+              0, ONE5STOPBITS, 1, TWOSTOPBITS, 2, RTS_CONTROL_DISABLE, 0, RTS_CONTROL_ENABLE, 1,
+              RTS_CONTROL_HANDSHAKE, 2, RTS_CONTROL_TOGGLE, 3, PURGE_TXABORT, 1, PURGE_RXABORT, 2,
+              PURGE_TXCLEAR, 4, PURGE_RXCLEAR, 8, EV_RXCHAR, 1, CE_RXOVER, 1, CE_OVERRUN, 2,
+              CE_RXPARITY, 4, CE_FRAME, 8, CE_BREAK, 0x10, CE_TXFULL, 0x100, CE_MODE, 0x8000,
+              IOCTL_SERIAL_SET_WAIT_MASK, 0x1B0044, IOCTL_SERIAL_WAIT_ON_MASK, 0x1B0048,
+              IOCTL_SERIAL_GET_COMMSTATUS, 0x1B006C);
+  ExpectPairs(HandleValue(HKEY_CLASSES_ROOT), 0x80000000, HandleValue(HKEY_CURRENT_USER),
+              0x80000001, HandleValue(HKEY_LOCAL_MACHINE), 0x80000002, HandleValue(HKEY_USERS),
+              0x80000003, HandleValue(HKEY_CURRENT_CONFIG), 0x80000005, REG_NONE, 0, REG_SZ, 1,
+              REG_EXPAND_SZ, 2, REG_BINARY, 3, REG_DWORD, 4, REG_MULTI_SZ, 7, REG_QWORD, 11,
+              KEY_QUERY_VALUE, 1, KEY_SET_VALUE, 2, KEY_CREATE_SUB_KEY, 4, KEY_ENUMERATE_SUB_KEYS,
+              8, KEY_READ, 0x20019, KEY_WRITE, 0x20006, KEY_ALL_ACCESS, 0xF003F,
+              REG_OPTION_NON_VOLATILE, 0, REG_OPTION_VOLATILE, 1, REG_CREATED_NEW_KEY, 1,
+              REG_OPENED_EXISTING_KEY, 2);
+  ExpectPairs(CP_ACP, 0, CP_OEMCP, 1, CP_THREAD_ACP, 3, CP_UTF8, 65001, MB_ERR_INVALID_CHARS, 8,
+              WC_ERR_INVALID_CHARS, 0x80, WC_NO_BEST_FIT_CHARS, 0x400, INFINITE, 0xFFFFFFFF,
+              WAIT_OBJECT_0, 0, WAIT_ABANDONED_0, 0x80, WAIT_TIMEOUT, 258, WAIT_FAILED, 0xFFFFFFFF,
+              MAXIMUM_WAIT_OBJECTS, 64, INVALID_FILE_ATTRIBUTES, 0xFFFFFFFF,
+              FILE_ATTRIBUTE_READONLY, 1, FILE_ATTRIBUTE_HIDDEN, 2, FILE_ATTRIBUTE_DIRECTORY, 0x10,
+              FILE_ATTRIBUTE_NORMAL, 0x80, ES_SYSTEM_REQUIRED, 1, ES_DISPLAY_REQUIRED, 2,
+              ES_AWAYMODE_REQUIRED, 0x40, ES_CONTINUOUS, 0x80000000, WM_COPYDATA, 0x4A,
+              STATUS_PENDING, 0x103);
 }
 
 }  // namespace

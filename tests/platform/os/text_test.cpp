@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "platform/os/core/error.h"
 #include "platform/os/text/convert.h"
 
@@ -50,14 +52,48 @@ TEST(TextConversion, InvalidInputIsReplacedOrRefusedWhenAsked) {
 
 TEST(TextConversion, BadArgumentsAreRefused) {
   wchar_t wide[4];
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, nullptr, -1, wide, 4), 0);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a", 0, wide, 4), 0);
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a", -2, wide, 4), 0);
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a", 1, nullptr, 4), 0);
-  EXPECT_EQ(MultiByteToWideChar(1252, 0, "a", 1, wide, 4), 0);
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0x4, "a", 1, wide, 4), 0);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_FLAGS);
+  char narrow[4];
+  bool used = false;
+  const struct {
+    const char* name;
+    std::function<int()> call;
+    uint32_t error;
+  } cases[] = {
+      {"no source", [&] { return MultiByteToWideChar(CP_UTF8, 0, nullptr, -1, wide, 4); },
+       ERROR_INVALID_PARAMETER},
+      {"empty source", [&] { return MultiByteToWideChar(CP_UTF8, 0, "a", 0, wide, 4); },
+       ERROR_INVALID_PARAMETER},
+      {"length -2", [&] { return MultiByteToWideChar(CP_UTF8, 0, "a", -2, wide, 4); },
+       ERROR_INVALID_PARAMETER},
+      {"no destination", [&] { return MultiByteToWideChar(CP_UTF8, 0, "a", 1, nullptr, 4); },
+       ERROR_INVALID_PARAMETER},
+      {"negative room", [&] { return MultiByteToWideChar(CP_UTF8, 0, "a", 1, wide, -1); },
+       ERROR_INVALID_PARAMETER},
+      {"code page 1252", [&] { return MultiByteToWideChar(1252, 0, "a", 1, wide, 4); },
+       ERROR_INVALID_PARAMETER},
+      {"unknown flag", [&] { return MultiByteToWideChar(CP_UTF8, 0x4, "a", 1, wide, 4); },
+       ERROR_INVALID_FLAGS},
+      {"wide, no source",
+       [&] { return WideCharToMultiByte(CP_UTF8, 0, nullptr, -1, narrow, 4, nullptr, nullptr); },
+       ERROR_INVALID_PARAMETER},
+      {"wide, code page 1252",
+       [&] { return WideCharToMultiByte(1252, 0, L"a", 1, narrow, 4, nullptr, nullptr); },
+       ERROR_INVALID_PARAMETER},
+      {"wide, default character",
+       [&] { return WideCharToMultiByte(CP_UTF8, 0, L"a", 1, narrow, 4, "?", nullptr); },
+       ERROR_INVALID_PARAMETER},
+      {"wide, default used",
+       [&] { return WideCharToMultiByte(CP_UTF8, 0, L"a", 1, narrow, 4, nullptr, &used); },
+       ERROR_INVALID_PARAMETER},
+      {"wide, unknown flag",
+       [&] { return WideCharToMultiByte(CP_UTF8, 0x4, L"a", 1, narrow, 4, nullptr, nullptr); },
+       ERROR_INVALID_FLAGS},
+  };
+  for (const auto& c : cases) {
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(c.call(), 0) << c.name;
+    EXPECT_EQ(GetLastError(), c.error) << c.name;
+  }
 }
 
 }  // namespace
