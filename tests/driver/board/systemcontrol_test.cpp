@@ -103,6 +103,12 @@ TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
   QsysControl(system_, 2301, 0x7F000001);
   EXPECT_EQ(Inquire(2301), 0x7F000001);
   EXPECT_EQ(Inquire(7708 + Q_STRING_SIZE), 260);
+  // The driver's log saved under a folder of the test's own, then back to the first one.
+  QsysControl(system_, 7708, reinterpret_cast<QINT64>(genicam_.wstring().c_str()));
+  QsysControl(system_, 2101, 7);
+  EXPECT_TRUE(std::filesystem::exists(genicam_ / "DebugDump7.zim"));
+  QsysControl(system_, 7708, reinterpret_cast<QINT64>(L"."));
+  EXPECT_EQ(ErrorCode(), 0);
 }
 
 TEST_F(SystemControlTest, CommandsOfOtherThreadsMeetAFreeSafely) {
