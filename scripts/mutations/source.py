@@ -27,11 +27,12 @@ AREAS = {
 }
 SUFFIXES = (".cpp", ".h")
 # Folders whose code the tests of other labels drive too: the STAPL tests run the firmware side's
-# player, the firmware tests the simulated JTAG chain, the board's tests the system layers and the
-# kernel requests that serve under a board system.
+# player, the firmware tests the simulated JTAG chain, the board's tests the system layers, the
+# kernel requests that serve under a board system and the type tables that the board reads.
 ALSO_TESTED_BY = {
     "driver/firmware": ["stapl"],
     "driver/frameworkuser/devicesystem": ["board"],
+    "driver/frameworkuser/protocol": ["board"],
     "driver/frameworkuser/system": ["board"],
     "driver/frameworkuser/transport": ["board"],
     "platform/boardsim/jtag": ["firmware", "stapl", "ieee1532"],

@@ -114,37 +114,11 @@ void QDDigitizerInfo::SetProcessTimeout(int64_t value) {
 }
 
 int64_t QDDigitizerInfo::GetProcessTimeout() const { return processTimeout_; }
-void QDDigitizerInfo::SetAuxBufferMode(int64_t value) {
-  SetProperty(&Settings::auxBufferMode, value);
-}
-int64_t QDDigitizerInfo::GetAuxBufferMode() const { return GetProperty(&Settings::auxBufferMode); }
-void QDDigitizerInfo::SetAuxBufferSize(int64_t value) {
-  SetProperty(&Settings::auxBufferSize, value);
-}
-int64_t QDDigitizerInfo::GetAuxBufferSize() const { return GetProperty(&Settings::auxBufferSize); }
-void QDDigitizerInfo::SetPropertiesReserve(int64_t value) {
-  SetProperty(&Settings::propertiesReserve, value);
-}
-int64_t QDDigitizerInfo::GetPropertiesReserve() const {
-  return GetProperty(&Settings::propertiesReserve);
-}
-void QDDigitizerInfo::SetDigitizerReserve(int64_t value) {
-  SetProperty(&Settings::digitizerReserve, value);
-}
-int64_t QDDigitizerInfo::GetDigitizerReserve() const {
-  return GetProperty(&Settings::digitizerReserve);
-}
 int64_t QDDigitizerInfo::GetGrabErrorReporting() const {
   return GetProperty(&Settings::grabErrorReporting);
 }
 void QDDigitizerInfo::SetGrabErrorReporting(int64_t value) {
   SetProperty(&Settings::grabErrorReporting, value);
-}
-void QDDigitizerInfo::SetAllocationReserve(int64_t value) {
-  SetProperty(&Settings::allocationReserve, value);
-}
-int64_t QDDigitizerInfo::GetAllocationReserve() const {
-  return GetProperty(&Settings::allocationReserve);
 }
 
 void QDDigitizerInfo::Lock(int index) ZOR_NO_THREAD_SAFETY_ANALYSIS {

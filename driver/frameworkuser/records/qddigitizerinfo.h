@@ -80,20 +80,8 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   // -1 and Q_DEFAULT mean no limit; any other value is at least 1 ms.
   virtual void SetProcessTimeout(int64_t value);
   virtual int64_t GetProcessTimeout() const;
-  virtual void SetAuxBufferMode(int64_t value);
-  virtual int64_t GetAuxBufferMode() const;
-  virtual void SetAuxBufferSize(int64_t value);
-  virtual int64_t GetAuxBufferSize() const;
-  // Reserves: channel settings for the kernel, which the driver only presets; each is named by
-  // the construction that presets it (the properties' 1, the record's 0, the allocation's 0).
-  virtual void SetPropertiesReserve(int64_t value);
-  virtual int64_t GetPropertiesReserve() const;
-  virtual void SetDigitizerReserve(int64_t value);
-  virtual int64_t GetDigitizerReserve() const;
   virtual int64_t GetGrabErrorReporting() const;
   virtual void SetGrabErrorReporting(int64_t value);
-  virtual void SetAllocationReserve(int64_t value);
-  virtual int64_t GetAllocationReserve() const;
   // Channel locks 0 and 1; other indexes do nothing.
   virtual void Lock(int index);
   virtual void Unlock(int index);

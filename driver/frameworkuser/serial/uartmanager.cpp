@@ -82,8 +82,7 @@ UartPortRecord& CUartManager::OpenPort(size_t index) {
     dcb.ByteSize = 8;
     dcb.Parity = os::NOPARITY;
     dcb.StopBits = os::ONESTOPBIT;
-    dcb.fRtsControl =
-        record.kind_ == kRtsTogglePortKind ? os::RTS_CONTROL_TOGGLE : os::RTS_CONTROL_HANDSHAKE;
+    dcb.fRtsControl = os::RTS_CONTROL_HANDSHAKE;
     WriteState(record, dcb);
     WriteTimeouts(record, {0, kOpenMsPerByte, 0, kOpenMsPerByte, 0});
     StartReceiver(record);

@@ -18,8 +18,6 @@ namespace zor::frame {
 // The longest transfer a new port allows until the caller sets lengths of its own: the most
 // bytes that a read or write until the delimiter looks at.
 inline constexpr uint32_t kDefaultTransferLength = 256;
-// Selects RTS toggle at open; any other kind opens with RTS handshake.
-inline constexpr int64_t kRtsTogglePortKind = 2;
 
 struct UartPortRecord {
   // A closed port with the defaults: reads and writes until the delimiter 0 (text

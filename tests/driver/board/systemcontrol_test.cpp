@@ -90,10 +90,16 @@ TEST_F(SystemControlTest, TextAnswersAndTheirLengths) {
 }
 
 TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
-  // The kernel leaves these to the user-mode layers; its refusal is withdrawn.
-  EXPECT_EQ(Inquire(1009), 0);
-  EXPECT_EQ(Inquire(4362), 13952006);
-  EXPECT_EQ(Inquire(2331), 0);
+  // The kernel leaves these to the user-mode layers; its refusal is withdrawn. Ranges by both ends.
+  const std::pair<QINT64, QINT64> answers[] = {
+      {1009, 0},    {4362, 13952006},  {2331, 0},         {2006, 0},         {2029, 0},
+      {2104, 0},    {2114, 0},         {2138, 0},         {2378, 0},         {4364, 0},
+      {4450, 0},    {4452, 0},         {4465, 0},         {4467, 0},         {4517, 0},
+      {4548, 0},    {2008, 1},         {2050, 1},         {2329, 1},         {4379, 1},
+      {4380, 1},    {4394, 1},         {4395, 1},         {4398, 1},         {2009, 1000},
+      {2159, 1000}, {2044, Q_DISABLE}, {2045, Q_DISABLE}, {4518, Q_DISABLE}, {4453, 0},
+      {4458, 0},    {4374, 0},         {4439, 0},         {4440, 1},         {4500, 1}};
+  for (const auto& [type, answer] : answers) EXPECT_EQ(Inquire(type), answer) << type;
   EXPECT_EQ(ErrorCode(), 0);
   QsysControl(system_, 1804, 1);
   EXPECT_EQ(Inquire(1804), 1);
@@ -103,6 +109,12 @@ TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
   QsysControl(system_, 2301, 0x7F000001);
   EXPECT_EQ(Inquire(2301), 0x7F000001);
   EXPECT_EQ(Inquire(7708 + Q_STRING_SIZE), 260);
+  // The driver's log saved under a folder of the test's own, then back to the first one.
+  QsysControl(system_, 7708, reinterpret_cast<QINT64>(genicam_.wstring().c_str()));
+  QsysControl(system_, 2101, 7);
+  EXPECT_TRUE(std::filesystem::exists(genicam_ / "DebugDump7.zim"));
+  QsysControl(system_, 7708, reinterpret_cast<QINT64>(L"."));
+  EXPECT_EQ(ErrorCode(), 0);
 }
 
 TEST_F(SystemControlTest, CommandsOfOtherThreadsMeetAFreeSafely) {

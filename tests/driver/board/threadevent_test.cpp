@@ -94,19 +94,26 @@ class ThreadEventTest : public BoardFixture {
   QID system_ = 0;
 };
 
-// A thread's kernel objects follow its priority: an idle thread's are of kind
-// 136 - 1, both the context its first command makes and a thread object.
+// A thread's kernel objects follow its priority (an idle thread's are of kind 136 - 1), both
+// the context its first command makes and a thread object.
 TEST_F(ThreadEventTest, KernelObjectsFollowTheThreadsPriority) {
-  std::thread([this] {
-    ASSERT_TRUE(os::SetThreadPriority(os::GetCurrentThread(), os::THREAD_PRIORITY_IDLE));
-    const size_t before = SimBoard().KernelObjects(135);
-    QID thread = 0;
-    QthrAlloc(system_, kThreadObject, Q_DEFAULT, &thread);
-    ASSERT_NE(thread, 0) << "error " << ErrorCode();
-    EXPECT_EQ(SimBoard().KernelObjects(135), before + 2);
-    QthrFree(thread);
-    EXPECT_EQ(SimBoard().KernelObjects(135), before + 1);
-  }).join();
+  const std::pair<int, int32_t> kinds[] = {
+      {os::THREAD_PRIORITY_IDLE, 135},         {os::THREAD_PRIORITY_LOWEST, 130},
+      {os::THREAD_PRIORITY_BELOW_NORMAL, 129}, {os::THREAD_PRIORITY_NORMAL, 128},
+      {os::THREAD_PRIORITY_ABOVE_NORMAL, 127}, {os::THREAD_PRIORITY_HIGHEST, 126},
+      {os::THREAD_PRIORITY_TIME_CRITICAL, 121}};
+  for (const auto& [priority, kind] : kinds) {
+    std::thread([&, priority = priority, kind = kind] {
+      ASSERT_TRUE(os::SetThreadPriority(os::GetCurrentThread(), priority));
+      const size_t before = SimBoard().KernelObjects(kind);
+      QID thread = 0;
+      QthrAlloc(system_, kThreadObject, Q_DEFAULT, &thread);
+      ASSERT_NE(thread, 0) << "error " << ErrorCode();
+      EXPECT_EQ(SimBoard().KernelObjects(kind), before + 2) << priority;
+      QthrFree(thread);
+      EXPECT_EQ(SimBoard().KernelObjects(kind), before + 1) << priority;
+    }).join();
+  }
 }
 
 TEST_F(ThreadEventTest, DefaultEventResetsItselfAfterAWait) {

@@ -67,6 +67,15 @@ TEST_F(CommandLogTest, CommandsAndErrorsAreLoggedOnlyWhenTheirCategoryIsOn) {
   EXPECT_EQ(records[2].kind, 5u);
   EXPECT_EQ(records[2].pairs[1].tag, LogTag("TYPE"));
   EXPECT_EQ(records[2].pairs[1].value, 2001u);
+
+  // The next command clears the error: its code and sub-code count are logged as it goes.
+  probe().onCall = nullptr;
+  CommandBuilder(0x0003, system).Int(1, 2001).Int(2, 0).Run();
+  const std::vector<LogRecord> next = Records();
+  ASSERT_GT(next.size(), 4u);
+  EXPECT_EQ(next[4].kind, 3u);
+  EXPECT_EQ(next[4].pairs[0].value, 4310u);
+  EXPECT_EQ(next[4].pairs[1].value, 1u);
 }
 
 // The start record leaves its two pairs blank; the end record carries the pairs the opcode

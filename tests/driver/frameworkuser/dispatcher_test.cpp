@@ -1,6 +1,9 @@
 // The dispatcher's status, gate, nesting and error rules.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "platform/os/sync/thread.h"
 #include "tests/driver/frameworkuser/support/frameworktest.h"
@@ -165,12 +168,13 @@ TEST_F(DispatcherTest, DriverLevelCommands) {
   double answer = 0;
   EXPECT_EQ(CommandBuilder(0x1803).Int(0, 0).Int(1, 15001).Pointer(2, &answer).Run(), 1);
   EXPECT_EQ(answer, 10.0);
-  int64_t untouched = 77;
-  EXPECT_EQ(CommandBuilder(0x1803).Int(0, 0).Int(1, 9999).Pointer(2, &untouched).Run(), 1);
-  EXPECT_EQ(untouched, 77);
-  int64_t version = 0;
-  CommandBuilder(0x1803).Int(0, 0).Int(1, 2159).Pointer(2, &version).Run();
-  EXPECT_EQ(version, 1000);
+  // The version, two flags, and a type the driver leaves alone.
+  for (const auto& [type, answered] :
+       std::vector<std::pair<int64_t, int64_t>>{{2159, 1000}, {2183, 1}, {2184, 0}, {9999, 77}}) {
+    int64_t value = 77;
+    EXPECT_EQ(CommandBuilder(0x1803).Int(0, 0).Int(1, type).Pointer(2, &value).Run(), 1);
+    EXPECT_EQ(value, answered) << type;
+  }
   EXPECT_EQ(CommandBuilder(0x1805).Object(0, 3).Int(1, 4).Run(), 1);
   EXPECT_EQ(CommandBuilder(0x0238, system_).Run(), QD_STATUS_UNSUPPORTED);
   EXPECT_TRUE(probe().TakeCalls().empty());

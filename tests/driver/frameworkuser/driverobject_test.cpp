@@ -5,6 +5,7 @@
 #include <future>
 #include <latch>
 
+#include "driver/foundation/log.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "tests/driver/frameworkuser/support/frameworktest.h"
@@ -80,12 +81,16 @@ TEST_F(DriverObjectTest, FreedIndexIsReusedAndFailedConstructionIsReported) {
 }
 
 TEST_F(DriverObjectTest, BoardDriverReportsFailedStartUp) {
+  ASSERT_NE(CQDDeviceDriverWrapper::Instance().GetDriver(), nullptr);
+  foundation::CLog::Instance()->SetCategory(foundation::kGrabLogCategory, true);
   CQDDeviceDriverWrapper::Instance().ReplaceDriverForTests(nullptr);
+  EXPECT_FALSE(foundation::CLog::Instance()->IsCategoryEnabled(foundation::kGrabLogCategory))
+      << "the driver that went took its log settings";
   int64_t index = -1;
   CommandBuilder alloc(0x0001);
   EXPECT_EQ(alloc.Pointer(4, &index).Run(), QD_STATUS_ERROR);
   EXPECT_EQ(index, 0);
-  EXPECT_EQ(probe().driversCreated, 0);
+  EXPECT_EQ(probe().driversCreated, 1) << "the test's own driver only";
 }
 
 TEST_F(DriverObjectTest, SystemConstructionDoesNotBlockOtherSystems) {

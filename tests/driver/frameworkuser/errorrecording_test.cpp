@@ -88,14 +88,15 @@ TEST_F(ErrorRecordingTest, FreeTextsTakeThePlacesOfSubMessagesFiveToSeven) {
 
 TEST_F(ErrorRecordingTest, CodesOutsideTheTableUseTheOwnTexts) {
   const std::wstring longText(500, L'x');
-  ctx_.SetHeadlineText(L"Own headline");
-  ctx_.SetDetailText(1, L"one");
-  ctx_.SetDetailText(2, longText.c_str());
+  // Each text cut at its own end: none runs into the next one, written before it.
+  ctx_.SetDetailText(2, L"two");
+  ctx_.SetDetailText(1, longText.c_str());
+  ctx_.SetHeadlineText(longText.c_str());
   ctx_.SetError(5000, 1, 2, 0);
   Texts texts = TextsOf();
-  EXPECT_STREQ(texts.message, L"Own headline");
-  EXPECT_STREQ(texts.sub[0], L"one");
-  EXPECT_EQ(std::wstring(texts.sub[1]), longText.substr(0, kOwnTextSize - 1));
+  EXPECT_EQ(std::wstring(texts.message), longText.substr(0, kOwnTextSize - 1));
+  EXPECT_EQ(std::wstring(texts.sub[0]), longText.substr(0, kOwnTextSize - 1));
+  EXPECT_STREQ(texts.sub[1], L"two");
 }
 
 TEST_F(ErrorRecordingTest, OtherKindsOfGetError) {

@@ -308,14 +308,44 @@ TEST_F(BufferAlloc, InvalidChildBandsAreRefused) {
 
 TEST_F(BufferAlloc, ControlsTheRecordKeeps) {
   const QID buffer = QbufAllocColor(system_, 1, 64, 48, 8, kImage, nullptr);
-  QbufControl(buffer, 0x4000000, 255);
-  EXPECT_EQ(QbufInquire(buffer, 0x4000000, nullptr), 255);
-  QbufControl(buffer, 5079, 7);
-  EXPECT_EQ(ErrorCode(), 4307);
-  QbufControl(buffer, 5079, Q_DEFAULT);
-  EXPECT_EQ(QbufInquire(buffer, 5079, nullptr), 3);
-  QbufControl(buffer, 5085, 2);  // the grab state, kept by the record of a host buffer too
-  EXPECT_EQ(QbufInquire(buffer, 5085, nullptr), 2);
+  struct Row {
+    QINT64 type, value, read, answer, error;
+  };
+  // In turn: a refused value leaves the last one. 5079 is the mode, 5085 and 5080 the grab
+  // state (kept by the record of a host buffer too), 1030 grabs enabled, 1037 and 1072 the
+  // associated buffer and whether its word is taken (asked of the host, which has none: 1006).
+  const Row rows[] = {
+      {0x4000000, 255, 0x4000000, 255, 0},
+      {5079, 3, 5079, 3, 0},
+      {5079, 0, 5079, 3, 4307},
+      {5079, 1, 5079, 1, 0},
+      {5079, 4, 5079, 1, 4307},
+      {5079, Q_DEFAULT, 5079, 3, 0},
+      {5085, 3, 5085, 3, 0},
+      {5085, 4, 5085, 3, 4307},
+      {5085, 0, 5085, 3, 4307},
+      {5080, Q_ENABLE, 5080, 1, 0},
+      {5080, 2, 5085, 1, 4307},
+      {5080, Q_DISABLE, 5085, Q_DISABLE, 0},
+      {5085, 1, 5080, 1, 0},
+      {5085, Q_DEFAULT, 5085, Q_DISABLE, 0},
+      {1030, 0, 1030, 0, 0},
+      {1030, 2, 1030, 0, 4307},
+      {1030, 1, 1030, 1, 0},
+      {1030, 0, 1030, 0, 0},
+      {1030, Q_DEFAULT, 1030, 1, 0},
+      {1037, buffer, 1037, buffer, 0},
+      {1072, 1, 1072, 1, 1006},
+      {1072, 5, 1072, 1, 0},
+      {1072, 0, 1072, 0, 0},
+      {1072, 1, 1072, 1, 1006},
+      {1072, Q_DEFAULT, 1072, 0, 0},
+  };
+  for (const Row& row : rows) {
+    QbufControl(buffer, row.type, row.value);
+    EXPECT_EQ(ErrorCode(), row.error) << row.type << " " << row.value;
+    EXPECT_EQ(QbufInquire(buffer, row.read, nullptr), row.answer) << row.type << " " << row.value;
+  }
   // Not on the board's memory.
   EXPECT_EQ(QbufInquire(buffer, 6708, nullptr), 0);
   EXPECT_EQ(ErrorCode(), 4332);

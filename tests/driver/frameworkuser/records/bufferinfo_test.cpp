@@ -65,9 +65,10 @@ TEST(BufferRecord, DescriptorComesFromTheHostDescription) {
   EXPECT_EQ(record.HostId(), colour);
   EXPECT_TRUE(RefreshKernelBufferDescriptor(record));
   EXPECT_EQ(record.Descriptor().byteSize, d.byteSize);
-  QbufFree(colour);
-
   QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+  QbufFree(colour);
+  EXPECT_FALSE(RefreshKernelBufferDescriptor(record)) << "the host buffer went";
+
   QDBufferInfo unknown(0, nullptr);
   EXPECT_FALSE(FillKernelBufferDescriptor(unknown, 0x7FFFFF));
   EXPECT_EQ(unknown.Descriptor().finalWord, -1);

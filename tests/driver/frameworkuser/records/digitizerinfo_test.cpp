@@ -51,7 +51,7 @@ TEST(ChannelRecord, CopyTakesWordsSettingsStripsAndHooks) {
 
 TEST_F(DigitizerRecord, ConstructionEnablesGrabErrorReporting) {
   EXPECT_EQ(record_.GetGrabErrorReporting(), Q_ENABLE);
-  EXPECT_EQ(record_.GetDigitizerReserve(), 0);
+  EXPECT_EQ(channel_.Properties().digitizerReserve, 0u);
   EXPECT_EQ(record_.GetInfoType(), 0x20000);
   EXPECT_EQ(record_.GetHostId(), -1);
   record_.SetHostId(0x100005);

@@ -40,6 +40,7 @@ TEST_F(MachinePorts, NoSerialDeviceMeansNoPort) {
 TEST_F(MachinePorts, AnAdapterShowsUpBesideTheMappedPorts) {
   PseudoTerminal adapter;
   PseudoTerminal mapped(L"COM61");
+  PseudoTerminal unreadable(L"COM" + std::wstring(600, L'7'));  // longer than a value's data
   std::filesystem::create_symlink(adapter.farPath(), folder_ / "ttyUSB0");
   // Value names are device paths: /dev/pts/... before the test's folder under /tmp.
   EXPECT_EQ(ReadSerialPortNames(), (std::vector<std::wstring>{L"COM61", L"COM101"}));

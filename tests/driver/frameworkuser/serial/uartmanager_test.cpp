@@ -184,14 +184,15 @@ TEST_F(SerialPorts, LengthsDelimiterAndTimeout) {
   EXPECT_EQ(Control(kDelimiter, kUartDefault), kNoError);
   EXPECT_EQ(Ask(kDelimiter), 0);
 
-  // The time-out per byte is the port's, for reads and writes alike.
-  for (const int64_t perByte : {int64_t{7}, int64_t{-1}}) {
+  // The time-out per byte is the port's, for reads and writes alike; out of range is the longest.
+  for (const auto& [perByte, kept] : std::vector<std::pair<int64_t, uint32_t>>{
+           {7, 7}, {-2, 0xFFFFFFFF}, {int64_t{1} << 32, 0xFFFFFFFF}}) {
     EXPECT_EQ(Control(kTimeout, perByte), kNoError);
-    EXPECT_EQ(Ask(kTimeout), static_cast<uint32_t>(perByte));
+    EXPECT_EQ(Ask(kTimeout), kept) << perByte;
     os::COMMTIMEOUTS port;
     ASSERT_TRUE(os::GetCommTimeouts(manager_->GetPort(0).port_, &port));
-    EXPECT_EQ(port.ReadTotalTimeoutMultiplier, static_cast<uint32_t>(perByte));
-    EXPECT_EQ(port.WriteTotalTimeoutMultiplier, static_cast<uint32_t>(perByte));
+    EXPECT_EQ(port.ReadTotalTimeoutMultiplier, kept);
+    EXPECT_EQ(port.WriteTotalTimeoutMultiplier, kept);
     EXPECT_EQ(
         port.ReadIntervalTimeout + port.ReadTotalTimeoutConstant + port.WriteTotalTimeoutConstant,
         0u);

@@ -174,6 +174,7 @@ TEST_F(SerialHooks, AHungUpLineEndsAWaitingReadWithAnError) {
   EXPECT_EQ(Inquire(kReadComplete, nullptr), Codes(4339, 4));
   uint8_t byte = 0;
   EXPECT_EQ(Control(kReadByte, Address(&byte)), Codes(4339, 4));
+  EXPECT_EQ(Control(kWriteByte, 'x'), Codes(4340, 1));
   manager_.reset();
   EXPECT_TRUE(Eventually([&] { return ThreadCount() == before; }));
 }
