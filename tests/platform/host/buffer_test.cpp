@@ -45,7 +45,8 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
   EXPECT_NE(listed[0], 0);
   EXPECT_EQ(listed[1], 0);
   EXPECT_EQ(HostAppListObjects(0x7777, 20, Q_IMAGE, 0, nullptr), 0);
-  EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 2, nullptr), 0);
+  EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 0, nullptr), 2);
+  EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 1, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
   EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 16, Q_IMAGE, 0, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
@@ -251,8 +252,13 @@ TEST_F(BufferTest, TransferCopiesBetweenBands) {
   uint8_t blue[4] = {};
   HostBufGetBand(color, 0, 2, blue);
   EXPECT_EQ(blue[3], 9);
-  // A destination larger than the source in X has no scale.
-  EXPECT_EQ(HostBufTransfer(gray, color, 0, 0, 1, 2, 0, 0, 0, 2, 2, 2, 0, 0, 0, nullptr), 0);
+  // A destination larger than the source in X, or empty in X or Y, has no scale.
+  for (const auto& [w, h, intoW, intoH] :
+       {std::array<QINT64, 4>{1, 2, 2, 2}, {2, 2, 0, 2}, {2, 2, 2, 0}}) {
+    EXPECT_EQ(HostBufTransfer(gray, color, 0, 0, w, h, 0, 0, 0, intoW, intoH, 2, 0, 0, 0, nullptr),
+              0);
+    EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED) << intoW << " x " << intoH;
+  }
   QbufFree(color);
   QbufFree(gray);
 }

@@ -232,6 +232,8 @@ TEST_F(DriverTest, HostSystemAnswersItsOwnInquiries) {
   QsysInquire(host, Q_SYSTEM_DESCRIPTOR, descriptor);
   EXPECT_EQ(std::wstring(descriptor), L"Q_SYSTEM_HOST");
   EXPECT_EQ(QsysInquire(host, Q_NUMBER, nullptr), 2);
+  EXPECT_EQ(QsysInquire(host, Q_SYSTEM_TYPE, nullptr), 1);
+  EXPECT_EQ(QsysInquire(host, Q_DIGITIZER_NUM, nullptr), 0);
   QsysControlDouble(host, 7300, 1e300);  // saturates instead of overflowing
   EXPECT_EQ(QsysInquire(host, 7300, nullptr), INT64_MAX);
   QsysInquire(host, 7301, nullptr);
