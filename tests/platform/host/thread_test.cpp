@@ -73,7 +73,16 @@ TEST_F(ThreadTest, BoardThreadAndEventObjectsAreMadeByTheDriver) {
   EXPECT_EQ(HostInternalInquire(object, Q_INTERNAL_OBJECT_TYPE, nullptr), Q_THREAD_OBJECT);
   EXPECT_EQ(HostObjInquire(event, Q_OWNER_SYSTEM, nullptr), board_);
   EXPECT_EQ(HostInternalInquire(board_, Q_OWNER_SYSTEM, nullptr), board_);  // its own owner
-  EXPECT_EQ(QthrWait(event, 0x20000000, nullptr), Q_WAIT_ENDED);
+  QINT64 result = 7;
+  EXPECT_EQ(QthrWait(event, 0x20000000, &result), Q_WAIT_ENDED);
+  EXPECT_EQ(result, Q_WAIT_ENDED);
+  // The fake serves no wait on several: the result stays the caller's.
+  result = 7;
+  EXPECT_EQ(QthrWaitMultiple(&event, 1, Q_THREAD_WAIT, &result), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
+  EXPECT_EQ(QthrWaitMultiple(&event, 0, Q_THREAD_WAIT, &result), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  EXPECT_EQ(result, 7);
   QthrFree(event);
   QthrFree(object);
   EXPECT_EQ(CountObjects(Q_EVENT) + CountObjects(Q_THREAD_OBJECT), 0);
