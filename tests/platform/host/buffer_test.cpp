@@ -8,7 +8,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 #include "platform/host/bufferdescription.h"
@@ -261,6 +263,29 @@ TEST_F(BufferTest, TransferCopiesBetweenBands) {
   }
   QbufFree(color);
   QbufFree(gray);
+
+  // Copies between host buffers: whole, clipped at an offset, and regions between bands, which
+  // may be named by their depth (8, 16, 32 for the first three).
+  const QID source = QbufAllocColor(Q_DEFAULT_HOST, 3, 2, 2, 8, Q_IMAGE, nullptr);
+  const QID wide = QbufAllocColor(Q_DEFAULT_HOST, 3, 3, 2, 8, Q_IMAGE, nullptr);
+  QbufPut(source, Ramp(12).data());
+  const std::pair<std::function<void()>, std::vector<uint8_t>> copies[] = {
+      {[&] { QbufCopy(source, wide); }, {1, 2, 0, 3, 4, 0, 5, 6, 0, 7, 8, 0, 9, 10, 0, 11, 12, 0}},
+      {[&] { QbufCopyClip(source, wide, 1, 1); },
+       {0, 0, 0, 0, 1, 2, 0, 0, 0, 0, 5, 6, 0, 0, 0, 0, 9, 10}},
+      {[&] { QbufCopyColor2d(source, wide, 32, 0, 1, 8, 1, 0, 2, 1); },
+       {0, 11, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {[&] { QbufCopyColor2d(source, wide, 16, 0, 0, 2, 0, 1, 1, 1); },
+       {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0}}};
+  for (size_t i = 0; i < std::size(copies); ++i) {
+    QbufClear(wide, 0);
+    copies[i].first();
+    std::vector<uint8_t> out(18);
+    QbufGet(wide, out.data());
+    EXPECT_EQ(out, copies[i].second) << "copy " << i;
+  }
+  QbufFree(source);
+  QbufFree(wide);
 }
 
 // A smaller destination takes every (size / destination size)-th pixel from the region's

@@ -1,5 +1,7 @@
 // The command records the host builds, read back byte by byte as the driver received them.
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "interfaces/hostcommand/opcodes.h"
 #include "platform/host/hostservices.h"
@@ -108,6 +110,28 @@ TEST_F(RecordTest, BufferAllocationSlotsFollowTheDriversOrder) {
   for (int i = 0; i < 7; ++i) EXPECT_EQ(record.params[1 + i].value.integer, expected[i]);
   EXPECT_EQ(record.params[8].value.pointer, nullptr);
   EXPECT_EQ(record.params[9].value.integer, record.params[9].driverIndex);
+
+  // Copies between two board buffers go to the driver, each with its opcode and its words.
+  const QID other = QbufAllocColor(board_, 3, 64, 48, 8, Q_IMAGE | Q_GRAB, nullptr);
+  QbufCopy(buffer, other);
+  QbufCopyClip(buffer, other, 5, 6);
+  QbufCopyColor2d(buffer, other, 1, 2, 3, 4, 5, 6, 7, 8);
+  QbufTransfer(buffer, other, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, nullptr);
+  const std::pair<uint16_t, std::vector<QINT64>> copies[] = {
+      {zor::hostcommand::kBufCopy, {}},
+      {zor::hostcommand::kBufCopyClip, {5, 6}},
+      {zor::hostcommand::kBufCopyRegion, {1, 2, 3, 4, 5, 6, 7, 8}},
+      {zor::hostcommand::kBufTransfer, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}}};
+  for (const auto& [opcode, words] : copies) {
+    record = Last(opcode);
+    EXPECT_EQ(record.params[0].value.integer, buffer) << opcode;
+    EXPECT_EQ(record.params[1].value.integer, other) << opcode;
+    for (size_t i = 0; i < words.size(); ++i) {
+      EXPECT_EQ(record.params[2 + i].value.integer, words[i]) << opcode << " word " << i;
+    }
+  }
+  EXPECT_EQ(record.paramCount, 14);  // the transfer's last three words travel as one array
+  QbufFree(other);
   QbufFree(buffer);
 }
 
