@@ -154,15 +154,19 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   ASSERT_EQ(ErrorCode(), 0);
   HostBufHookFunction(buffers[1], 21, done, nullptr);
   // The driver names the memory it made for the buffer, which leads back to the buffer.
-  const QINT64 index = QbufInquire(buffers[1], Q_DRIVER_INDEX, nullptr);
   QID ids[8] = {};
   const QINT64 count = HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 8, ids);
-  QID memory = 0;
-  for (QINT64 i = 0; i < count; ++i) {
-    if (ids[i] != buffers[1] && HostBufInquire(ids[i], Q_DRIVER_INDEX, nullptr) == index) {
-      memory = ids[i];
+  const auto memoryOf = [&](QID buffer) {
+    const QINT64 index = QbufInquire(buffer, Q_DRIVER_INDEX, nullptr);
+    QID memory = 0;
+    for (QINT64 i = 0; i < count; ++i) {
+      if (ids[i] != buffer && HostBufInquire(ids[i], Q_DRIVER_INDEX, nullptr) == index) {
+        memory = ids[i];
+      }
     }
-  }
+    return memory;
+  };
+  const QID memory = memoryOf(buffers[1]);
   ASSERT_NE(memory, 0);
   HostDigProcessNotify(memory, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
   EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1]),
@@ -171,7 +175,9 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   // The run keeps an event per buffer, the same for each frame; they go with the digitizer.
   calls.clear();
   HostDigProcessNotify(memory, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
-  EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1])}));
+  HostDigProcessNotify(memoryOf(buffers[0]), nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
+  EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1]),
+                                             "process 201326592 " + std::to_string(buffers[0])}));
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 2);
   QbufFree(buffers[0]);
   QbufFree(buffers[1]);
