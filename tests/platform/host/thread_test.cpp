@@ -133,6 +133,19 @@ TEST_F(ThreadTest, DigitizerHookRunsOnAHostThreadWithItsEvent) {
   QdigFree(digitizer);
 }
 
+// The memory the driver made for a board buffer: the other image with its driver index.
+QID MemoryOf(QID buffer) {
+  const QINT64 index = QbufInquire(buffer, Q_DRIVER_INDEX, nullptr);
+  QID ids[16] = {};
+  const QINT64 count = HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 16, ids);
+  for (QINT64 i = 0; i < count; ++i) {
+    if (ids[i] != buffer && HostBufInquire(ids[i], Q_DRIVER_INDEX, nullptr) == index) {
+      return ids[i];
+    }
+  }
+  return 0;
+}
+
 TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   ASSERT_NE(AllocBoard(), 0);
   const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
@@ -154,19 +167,7 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   ASSERT_EQ(ErrorCode(), 0);
   HostBufHookFunction(buffers[1], 21, done, nullptr);
   // The driver names the memory it made for the buffer, which leads back to the buffer.
-  QID ids[8] = {};
-  const QINT64 count = HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 8, ids);
-  const auto memoryOf = [&](QID buffer) {
-    const QINT64 index = QbufInquire(buffer, Q_DRIVER_INDEX, nullptr);
-    QID memory = 0;
-    for (QINT64 i = 0; i < count; ++i) {
-      if (ids[i] != buffer && HostBufInquire(ids[i], Q_DRIVER_INDEX, nullptr) == index) {
-        memory = ids[i];
-      }
-    }
-    return memory;
-  };
-  const QID memory = memoryOf(buffers[1]);
+  const QID memory = MemoryOf(buffers[1]);
   ASSERT_NE(memory, 0);
   HostDigProcessNotify(memory, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
   EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1]),
@@ -175,27 +176,24 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   // The run keeps an event per buffer, the same for each frame; they go with the digitizer.
   calls.clear();
   HostDigProcessNotify(memory, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
-  HostDigProcessNotify(memoryOf(buffers[0]), nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
+  HostDigProcessNotify(MemoryOf(buffers[0]), nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
   EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1]),
                                              "process 201326592 " + std::to_string(buffers[0])}));
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 2);
+  // A start that the driver refuses leaves the run it would have replaced.
+  auto refused = [](QINT64, QID, void*) -> QINT64 {
+    calls.push_back("refused");
+    return 0;
+  };
+  QdigProcess(digitizer, buffers, 2, 2, kFakeRefusedProcess, refused, nullptr);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
+  calls.clear();
+  HostDigProcessNotify(memory, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
+  EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1])}));
   QbufFree(buffers[0]);
   QbufFree(buffers[1]);
   QdigFree(digitizer);
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
-}
-
-// The memory the driver made for a board buffer: the other image with its driver index.
-QID MemoryOf(QID buffer) {
-  const QINT64 index = QbufInquire(buffer, Q_DRIVER_INDEX, nullptr);
-  QID ids[16] = {};
-  const QINT64 count = HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 16, ids);
-  for (QINT64 i = 0; i < count; ++i) {
-    if (ids[i] != buffer && HostBufInquire(ids[i], Q_DRIVER_INDEX, nullptr) == index) {
-      return ids[i];
-    }
-  }
-  return 0;
 }
 
 QINT64 IgnoreFrame(QINT64, QID, void*) { return 0; }

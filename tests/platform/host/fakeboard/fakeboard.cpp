@@ -297,8 +297,9 @@ int64_t Dispatch(QDCommandRecord& r, uint16_t opcode) {
     case zor::hostcommand::kDigAlloc:
       return DigAlloc(r);
     case zor::hostcommand::kDigFree:
-    case zor::hostcommand::kDigProcess:
       return 1;
+    case zor::hostcommand::kDigProcess:
+      return Arg(r, 4) == kFakeRefusedProcess ? -1 : 1;
     case zor::hostcommand::kDigInquire:
       return DigInquire(r);
     case zor::hostcommand::kDigControl:
