@@ -58,12 +58,23 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
   EXPECT_EQ(window[2], 14);  // band 1
   // A child of one band, the first as well as a later one, holds that band only.
   for (const QINT64 band : {0, 2}) {
-    const QID bandChild = QbufChildColor2d(buffer, band, 1, 1, 2, 1, nullptr);
+    const QID bandChild =
+        (band == 0 ? QbufChildColor2d : HostBufChildAlloc)(buffer, band, 1, 1, 2, 1, nullptr);
     EXPECT_EQ(QbufInquire(bandChild, Q_SIZE_BAND, nullptr), 1);
     QbufGet(bandChild, window);
     EXPECT_EQ(window[0], 6 + 8 * band);
     QbufFree(bandChild);
   }
+  // The driver's band services: a whole band, then a region of another put and read back.
+  const uint8_t band1[8] = {30, 31, 32, 33, 34, 35, 36, 37};
+  HostBufPutBand(buffer, 0, 1, band1);
+  HostBufGetBand(buffer, 0, 1, green);
+  EXPECT_EQ(std::vector<uint8_t>(green, green + 8), std::vector<uint8_t>(band1, band1 + 8));
+  const uint8_t two[2] = {50, 51};
+  HostBufPutBandRegion(buffer, 0, 2, 1, 0, 2, 1, two);
+  uint8_t row[3] = {};
+  HostBufGetBandRegion(buffer, 0, 2, 0, 0, 3, 1, row);
+  EXPECT_EQ(std::vector<uint8_t>(row, row + 3), (std::vector<uint8_t>{17, 50, 51}));
   const uint8_t ones[6] = {255, 255, 255, 255, 255, 255};
   QbufPut(child, ones);
   QbufFree(buffer);  // the child's memory outlives its parent
@@ -137,6 +148,10 @@ TEST_F(BufferTest, WrappedMemoryHonoursThePitchAndDescription) {
   EXPECT_EQ(description->allocFlags, 0u);
   EXPECT_EQ(description->flags & 1, 1u);
   EXPECT_EQ(description->hostAddress[0], reinterpret_cast<uint64_t>(memory.data()));
+  QbufControl(buffer, 7300, -5);
+  HostBufControlDouble(buffer, 7301, 9.0);
+  EXPECT_EQ(QbufInquire(buffer, 7300, nullptr), -5);
+  EXPECT_EQ(QbufInquire(buffer, 7301, nullptr), 9);
   QbufFree(buffer);
   EXPECT_EQ(memory[0], 7);  // the caller's memory is left alone
 }
@@ -145,7 +160,7 @@ TEST_F(BufferTest, WrappedMemoryHonoursThePitchAndDescription) {
 template <typename Pixel>
 Pixel ClearedPixel(QINT64 type, double value) {
   const QID buffer = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, type, Q_IMAGE, nullptr);
-  QbufClear(buffer, value);
+  HostBufClear(buffer, value);
   Pixel pixels[2] = {};
   QbufGet(buffer, pixels);
   QbufFree(buffer);
@@ -203,7 +218,8 @@ TEST_F(BufferTest, DescriptionNamesTheLayoutAndSize) {
 
 TEST_F(BufferTest, RawExportWritesHeaderAndPackedRows) {
   std::vector<uint8_t> memory(8 * 2, 0xEE);
-  const QID buffer = QbufCreate2d(Q_DEFAULT_HOST, 3, 2, 8, Q_IMAGE, 8, memory.data(), nullptr);
+  const QID buffer =
+      HostBufCreate2d(Q_DEFAULT_HOST, 3, 2, 8, Q_IMAGE, 0, 8, memory.data(), nullptr);
   const uint8_t pixels[6] = {1, 2, 3, 4, 5, 6};
   QbufPut(buffer, pixels);
   const auto path = std::filesystem::temp_directory_path() / "zorhost_export.raw";

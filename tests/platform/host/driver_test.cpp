@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <set>
 #include <string>
@@ -144,12 +145,34 @@ TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
   EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
   QbufPut(buffer, nullptr);
   EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
-  QdigProcess(unknown, nullptr, 2, 2, 1, nullptr, nullptr);
-  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
-  QthrWait(unknown, Q_THREAD_WAIT, nullptr);
-  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
-  QsysFree(Q_DEFAULT_HOST);
-  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+  // Every entry, the driver's services among them, refuses an id that names nothing.
+  const std::pair<const char*, std::function<void()>> unknownIds[] = {
+      {"QdigProcess", [&] { QdigProcess(unknown, nullptr, 2, 2, 1, nullptr, nullptr); }},
+      {"QthrWait", [&] { QthrWait(unknown, Q_THREAD_WAIT, nullptr); }},
+      {"QthrControl", [&] { QthrControl(unknown, 1, 1); }},
+      {"QthrInquire", [&] { QthrInquire(unknown, 1, nullptr); }},
+      {"QsysFree", [] { QsysFree(Q_DEFAULT_HOST); }},
+      {"QsysGetHookInfo", [&] { QsysGetHookInfo(unknown, 1, nullptr); }},
+      {"QsysHookFunction", [&] { QsysHookFunction(unknown, 1, nullptr, nullptr); }},
+      {"HostSysControl", [&] { HostSysControl(unknown, Q_NUMBER, 1); }},
+      {"HostSysControlDouble", [&] { HostSysControlDouble(unknown, Q_NUMBER, 1.0); }},
+      {"QdigControlDouble", [&] { QdigControlDouble(unknown, 1, 1.0); }},
+      {"HostDigControlDouble", [&] { HostDigControlDouble(unknown, 1, 1.0); }},
+      {"QdigGetHookInfo", [&] { QdigGetHookInfo(unknown, 1, nullptr); }},
+      {"HostDigFree", [&] { HostDigFree(unknown); }},
+      {"QbufControl", [&] { QbufControl(unknown, 1, 1); }},
+      {"HostBufControlDouble", [&] { HostBufControlDouble(unknown, 1, 1.0); }},
+      {"HostBufClear", [&] { HostBufClear(unknown, 1.0); }},
+      {"HostBufPassWords", [&] { HostBufPassWords(unknown, 1, 2); }},
+      {"HostBufPassAfterKernel", [&] { HostBufPassAfterKernel(unknown, 1, 2, 3, 4, 5); }},
+      {"HostDispControl", [&] { HostDispControl(unknown, 1, 1); }},
+      {"HostSeqControl", [&] { HostSeqControl(unknown, 0, 1, 1); }},
+      {"HostThrControl", [&] { HostThrControl(unknown, 1, 1); }},
+      {"QappFree", [&] { QappFree(unknown); }}};
+  for (const auto& [name, call] : unknownIds) {
+    call();
+    EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID) << name;
+  }
   QbufFree(buffer);
   QbufFree(buffer);
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
