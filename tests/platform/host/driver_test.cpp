@@ -179,6 +179,17 @@ TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
   EXPECT_EQ(QdigAlloc(board_, 0, L"bad.dcf", Q_DEFAULT, nullptr), 0);
   EXPECT_EQ(ErrorCode(), 4300);
   EXPECT_EQ(CountObjects(Q_DIGITIZER), 0);
+  // An application of its own comes and goes; a sleep takes its time, a negative one none.
+  const QINT64 applications = CountObjects(Q_APPLICATION);
+  QID second = 0;
+  EXPECT_EQ(QappAlloc(L"second", Q_DEFAULT, &second), second);
+  EXPECT_EQ(CountObjects(Q_APPLICATION), applications + 1);
+  QappFree(second);
+  EXPECT_EQ(CountObjects(Q_APPLICATION), applications);
+  const auto start = std::chrono::steady_clock::now();
+  HostSleep(-5);
+  HostSleep(30);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
 }
 
 TEST_F(DriverTest, LoadingTheDriverAnnouncesTheProcessOnce) {
@@ -279,6 +290,8 @@ TEST_F(DriverTest, SavedErrorStateComesBackAfterTheQuietBracket) {
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
   // The restored error keeps its own texts, not only the fixed ones.
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"No object has the identifier 125269879.");
+  HostErrorReset(0, 0);
+  EXPECT_EQ(ErrorCode(), 0);
 }
 
 // The performance report names each opcode after the host function that sends it.

@@ -88,12 +88,13 @@ TEST_F(RecordTest, ControlsPassIntegersAndDoublesWithTheirTypeCodes) {
   EXPECT_EQ(At<uint32_t>(Slot(2)), 3u);
   EXPECT_EQ(At<double>(Slot(2) + 0x10), 2.5);
   // The driver's own control of a digitizer keeps its type and value apart too.
-  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  const QID digitizer = HostDigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
   HostDigControl(digitizer, 7002, -6);
   const QDCommandRecord record = Last(zor::hostcommand::kDigControl);
   EXPECT_EQ(record.params[1].value.integer, 7002);
   EXPECT_EQ(record.params[2].value.integer, -6);
-  QdigFree(digitizer);
+  HostDigFree(digitizer);
+  EXPECT_EQ(CountObjects(Q_DIGITIZER), 0);
   QsysIoCommand(board_, 0x51, 2, 0x40, 0, nullptr);
   EXPECT_EQ(Last(zor::hostcommand::kSysIoCommand).params[3].value.integer, 0x51);
 }

@@ -53,7 +53,7 @@ TEST_F(ThreadTest, ThreadThatWaitsForItselfGetsAnError) {
   auto body = [](void*) -> QUINT32 {
     while (!go) std::this_thread::yield();
     HostThrWait(self, Q_THREAD_WAIT, nullptr);
-    code = HostGetError(0, Q_CURRENT, nullptr);
+    code = HostAppGetError(Q_DEFAULT, Q_CURRENT, nullptr);
     return 0;
   };
   self = HostThrAlloc(0x7F000003, Q_THREAD, 0, body, nullptr, nullptr);
@@ -523,6 +523,12 @@ const HandedKind kHandedKinds[] = {
        HostAppHookFunction(Q_DEFAULT, Q_BROWSER_CLIENT_CONNECTED + unhook, ThrowingHook, nullptr);
      },
      [] { EXPECT_GT(HostAppClientConnect(Q_DEFAULT), 0); }, Q_ERR_HOOK},
+    {"browser client end hook",
+     [](QINT64 unhook) {
+       HostAppHookFunction(Q_DEFAULT, Q_BROWSER_CLIENT_DISCONNECTED + unhook, ThrowingHook,
+                           nullptr);
+     },
+     [] { HostAppClientDisconnect(Q_DEFAULT, 1); }, Q_ERR_HOOK},
     {"object free hook",
      [](QINT64 unhook) { HostObjHookFunction(box, Q_OBJECT_FREE + unhook, ThrowingHook, nullptr); },
      [] { HostObjFree(box); }, Q_ERR_HOOK},
