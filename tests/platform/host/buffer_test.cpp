@@ -41,6 +41,12 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
 
   const QID child = QbufChild2d(buffer, 1, 1, 2, 1, nullptr);
   ASSERT_NE(child, 0);
+  // What the driver asks of any buffer: its parent, and a region copy's target and flags.
+  for (const auto& [type, answer] :
+       {std::pair<QINT64, QINT64>{Q_PARENT_ID, buffer}, {1192, child}, {6703, 0}}) {
+    EXPECT_EQ(QbufInquire(child, type, nullptr), answer) << type;
+    EXPECT_EQ(ErrorCode(), 0) << type;
+  }
   // A list as long as the caller's room; the count is the whole; no other application has them.
   QID listed[2] = {};
   EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 1, listed), 2);
@@ -212,6 +218,16 @@ TEST_F(BufferTest, DescriptionNamesTheLayoutAndSize) {
     EXPECT_EQ(d->bitDepth, static_cast<uint64_t>(c.type & 0xFF));
     EXPECT_EQ(d->depthSigned, static_cast<uint64_t>(c.type & (0xFF | Q_SIGNED)));
     EXPECT_EQ(d->flags, 0u);
+    // Each plane's address, and no bus address for host memory.
+    for (const auto& [type, address] :
+         {std::pair<QINT64, uint64_t>{Q_HOST_ADDRESS + 0x8, d->hostAddress[0]},
+          {Q_HOST_ADDRESS + 0x10, d->hostAddress[1]},
+          {Q_HOST_ADDRESS + 0x20, d->hostAddress[2]},
+          {Q_PHYSICAL_ADDRESS, 0},
+          {0x4004, 0}}) {
+      EXPECT_EQ(static_cast<uint64_t>(QbufInquire(buffer, type, nullptr)), address) << type;
+      EXPECT_EQ(ErrorCode(), 0) << type;
+    }
     QbufFree(buffer);
   }
 }

@@ -239,6 +239,7 @@ TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
   for (const Refused& r : refused) {
     EXPECT_EQ(r.call(), 0) << r.name;
     EXPECT_EQ(ErrorCode(), r.code) << r.name;
+    EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT_SUB_3, nullptr), 0) << r.name;
   }
   HostObjFree(box);
   HostEventFree(0, event);
