@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -346,6 +347,32 @@ TEST_F(DriverTest, HostSystemAnswersItsOwnInquiries) {
   EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
   EXPECT_EQ(QdigAlloc(host, 0, L"camera.dcf", Q_DEFAULT, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
+  // Displays, sequences, HTTP servers and mailboxes keep the settings they are given.
+  const QID display = HostObjAlloc(host, Q_DISPLAY, Q_DEFAULT, nullptr);
+  const QID sequence = HostObjAlloc(host, Q_SEQUENCE, Q_DEFAULT, nullptr);
+  const QID server = HostObjAlloc(host, Q_HTTP_SERVER, Q_DEFAULT, nullptr);
+  const QID box = HostObjAlloc(host, Q_MAILBOX, Q_DEFAULT, nullptr);
+  HostDispControl(display, 7300, -5);
+  HostDispControlDouble(display, 7301, 9.0);
+  HostSeqControl(sequence, 0, 7300, -6);
+  HostSeqControlDouble(sequence, 0, 7301, 8.0);
+  HostObjControl(server, 7300, -7);
+  HostObjControl(box, 7300, -8);
+  for (const auto& [object, type, value] : {std::tuple<QID, QINT64, QINT64>{display, 7300, -5},
+                                            {display, 7301, 9},
+                                            {sequence, 7300, -6},
+                                            {sequence, 7301, 8},
+                                            {server, 7300, -7},
+                                            {box, 7300, -8}}) {
+    EXPECT_EQ(HostObjInquire(object, type, nullptr), value) << object << ", " << type;
+  }
+  EXPECT_EQ(HostDispInquire(display, 7301, nullptr), 9);
+  EXPECT_EQ(HostSeqInquire(sequence, 0, 7300, nullptr), -6);
+  HostDispControl(sequence, 7300, 1);
+  EXPECT_EQ(ErrorCode(), Q_ERR_WRONG_OBJECT_TYPE);
+  HostSeqControlDouble(display, 0, 7300, 1.0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_WRONG_OBJECT_TYPE);
+  for (QID object : {display, sequence, server, box}) HostObjFree(object);
   QsysFree(host);
   EXPECT_EQ(CountObjects(Q_SYSTEM), 0);
 }
