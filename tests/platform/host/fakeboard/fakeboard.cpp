@@ -274,9 +274,10 @@ int64_t ErrorNotify(QDCommandRecord& r) {
     for (int i = 0; i < 3; ++i) Write(Ptr(r, 2 + i), tError.sub[i]);
   } else if (Arg(r, 0) == 2) {
     const QINT64 subs[4] = {0, tError.sub[0], tError.sub[1], tError.sub[2]};
-    // Fills each text's whole room, as a driver may.
+    // Fills each text's whole room, as a driver may; 4310 leaves its texts to GetErrorMessage.
     for (int i = 0; i < 4; ++i) {
-      const wchar_t* text = (i > 0 && subs[i] == 0) ? L"" : Message(tError.code, subs[i]);
+      const bool none = (i > 0 && subs[i] == 0) || tError.code == 4310;
+      const wchar_t* text = none ? L"" : Message(tError.code, subs[i]);
       std::wcsncpy(static_cast<wchar_t*>(Ptr(r, 1 + i)), text != nullptr ? text : L"",
                    Q_ERROR_TEXT_SIZE);
     }
