@@ -291,12 +291,19 @@ TEST_F(BufferTest, TransferCopiesBetweenBands) {
   uint8_t blue[4] = {};
   HostBufGetBand(color, 0, 2, blue);
   EXPECT_EQ(blue[3], 9);
-  // A destination larger than the source in X, or empty in X or Y, has no scale.
-  for (const auto& [w, h, intoW, intoH] :
-       {std::array<QINT64, 4>{1, 2, 2, 2}, {2, 2, 0, 2}, {2, 2, 2, 0}}) {
-    EXPECT_EQ(HostBufTransfer(gray, color, 0, 0, w, h, 0, 0, 0, intoW, intoH, 2, 0, 0, 0, nullptr),
-              0);
-    EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED) << intoW << " x " << intoH;
+  // A destination larger than the source in X, or empty in X or Y, has no scale; a region
+  // past the source or the destination is refused.
+  for (const auto& [x, w, h, intoX, intoW, intoH, code] :
+       {std::array<QINT64, 7>{0, 1, 2, 0, 2, 2, Q_ERR_NOT_SUPPORTED},
+        {0, 2, 2, 0, 0, 2, Q_ERR_NOT_SUPPORTED},
+        {0, 2, 2, 0, 2, 0, Q_ERR_NOT_SUPPORTED},
+        {1, 1, 2, 0, 1, 2, 0},
+        {1, 2, 2, 0, 2, 2, Q_ERR_INVALID_PARAMETER},
+        {0, 2, 2, 1, 2, 2, Q_ERR_INVALID_PARAMETER}}) {
+    EXPECT_EQ(
+        HostBufTransfer(gray, color, x, 0, w, h, 0, intoX, 0, intoW, intoH, 2, 0, 0, 0, nullptr),
+        code == 0 ? 1 : 0);
+    EXPECT_EQ(ErrorCode(), code) << x << ", " << w << " x " << h << " into " << intoX;
   }
   QbufFree(color);
   QbufFree(gray);

@@ -150,6 +150,13 @@ TEST_F(RecordTest, FeatureValuesAreSizedByTheirDataType) {
   // A system's feature goes the same way, its flag beside it.
   QsysControlFeature(board_, 0xFB0000, L"Gain", Q_TYPE_INT32, &value);
   EXPECT_EQ(Last(zor::hostcommand::kDigControlFeature).params[1].value.integer, 0xFB0000);
+  // Bytes travel as an array of their count.
+  const uint8_t bytes[3] = {1, 2, 3};
+  QdigControlFeature(digitizer, 0, L"Lut", Q_TYPE_UINT8 + 3, bytes);
+  record = Last(zor::hostcommand::kDigControlFeature);
+  EXPECT_EQ(record.params[4].type & 0x1F00001Fu, 0x800000Cu);
+  EXPECT_EQ(record.params[4].count, 3);
+  EXPECT_EQ(record.params[4].value.pointer, bytes);
 
   wchar_t text[16] = {};
   QdigInquireFeature(digitizer, 0, L"DeviceModelName", Q_TYPE_STRING, text, 16);
