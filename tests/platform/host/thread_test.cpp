@@ -91,6 +91,9 @@ TEST_F(ThreadTest, BoardThreadAndEventObjectsAreMadeByTheDriver) {
 TEST_F(ThreadTest, BrowserServersShareTheSessionTheFirstOpened) {
   const auto session = [] { return HostAppInquire(Q_DEFAULT, Q_BROWSER_SESSION, nullptr); };
   EXPECT_EQ(session(), 0);
+  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, Q_DISABLE);  // a stop without a server
+  EXPECT_EQ(session(), 0);
+  EXPECT_EQ(HostAppInquire(Q_DEFAULT, Q_BROWSER_SERVERS, nullptr), 0);
   HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, 7);
   const QINT64 first = session();
   EXPECT_GT(first, 0);
