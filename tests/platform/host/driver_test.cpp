@@ -138,6 +138,8 @@ TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
   const QID boardBuffer = QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr);
   const QID event = HostEventAttach(0, Q_EVENT, nullptr);
   const QID box = HostObjAlloc(Q_DEFAULT_HOST, Q_MAILBOX, Q_DEFAULT, nullptr);
+  const QID thread = HostThrAlloc(
+      Q_DEFAULT_HOST, Q_THREAD, 0, [](void*) -> QUINT32 { return 0; }, nullptr, nullptr);
   const QHOOK_FUNCTION hook = [](QINT64, QID, void*) -> QINT64 { return 0; };
   int32_t gain = 1;
   QID out = 5;
@@ -204,6 +206,8 @@ TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
        [&] { return HostInternalInquire(buffer, 999999, nullptr); }, Q_ERR_NOT_SUPPORTED},
       {"HostAppGetError of an unknown type",
        [] { return HostAppGetError(Q_DEFAULT, 999999, nullptr); }, Q_ERR_INVALID_PARAMETER},
+      {"HostThrWait of an unknown wait word", [&] { return HostThrWait(thread, 12345, nullptr); },
+       Q_ERR_INVALID_PARAMETER},
       {"HostThrAlloc of an unknown kind",
        [] { return HostThrAlloc(Q_DEFAULT_HOST, 7, 0, nullptr, nullptr, nullptr); },
        Q_ERR_INVALID_PARAMETER},
@@ -243,6 +247,7 @@ TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
     EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT_SUB_3, nullptr), 0) << r.name;
   }
   HostObjFree(box);
+  HostThrFree(thread);
   HostEventFree(0, event);
   QbufFree(boardBuffer);
   QdigFree(digitizer);
