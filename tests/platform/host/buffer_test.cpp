@@ -67,6 +67,10 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
     const QID bandChild =
         (band == 0 ? QbufChildColor2d : HostBufChildAlloc)(buffer, band, 1, 1, 2, 1, nullptr);
     EXPECT_EQ(QbufInquire(bandChild, Q_SIZE_BAND, nullptr), 1);
+    const auto* d = reinterpret_cast<const HostBufferDescription*>(
+        QbufInquire(bandChild, Q_BUFFER_DESCRIPTION, nullptr));
+    EXPECT_EQ(std::vector<uint64_t>({d->sizeX, d->sizeY, d->bands, d->dataType, d->pitch}),
+              (std::vector<uint64_t>{2, 1, 1, 8, 4}));
     QbufGet(bandChild, window);
     EXPECT_EQ(window[0], 6 + 8 * band);
     QbufFree(bandChild);
@@ -243,14 +247,12 @@ TEST_F(BufferTest, RawExportWritesHeaderAndPackedRows) {
   std::ifstream file(path, std::ios::binary);
   std::vector<char> bytes((std::istreambuf_iterator<char>(file)), {});
   ASSERT_EQ(bytes.size(), 64u + 6u);
-  EXPECT_EQ(std::string(bytes.data(), 7), "ZORRAW1");
+  EXPECT_EQ(std::string(bytes.data(), 8), std::string("ZORRAW1", 8));
+  // Header size, width, height, bands, type, bytes per pixel, attribute.
   uint64_t words[7];
   std::memcpy(words, bytes.data() + 8, sizeof(words));
-  EXPECT_EQ(words[0], 64u);  // header size
-  EXPECT_EQ(words[1], 3u);
-  EXPECT_EQ(words[2], 2u);
-  EXPECT_EQ(words[3], 1u);
-  EXPECT_EQ(words[5], 1u);  // bytes per pixel
+  EXPECT_EQ(std::vector<uint64_t>(words, words + 7),
+            (std::vector<uint64_t>{64, 3, 2, 1, 8, 1, Q_IMAGE}));
   EXPECT_EQ(std::vector<char>(bytes.begin() + 64, bytes.end()),
             std::vector<char>({1, 2, 3, 4, 5, 6}));
   std::filesystem::remove(path);
