@@ -242,6 +242,7 @@ TEST_F(BufferTest, RawExportWritesHeaderAndPackedRows) {
       HostBufCreate2d(Q_DEFAULT_HOST, 3, 2, 8, Q_IMAGE, 0, 8, memory.data(), nullptr);
   const uint8_t pixels[6] = {1, 2, 3, 4, 5, 6};
   QbufPut(buffer, pixels);
+  EXPECT_EQ(memory[8], 4);  // the second row, one pitch on
   const auto path = std::filesystem::temp_directory_path() / "zorhost_export.raw";
   ASSERT_EQ(QbufExport(path.wstring().c_str(), Q_RAW, buffer), 1);
   std::ifstream file(path, std::ios::binary);
