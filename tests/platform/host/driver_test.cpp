@@ -39,6 +39,18 @@ TEST_F(DriverTest, DriverErrorIsReadBackWithCodesAndTexts) {
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"Fake detail one.");
   EXPECT_EQ(ErrorText(Q_CURRENT_FCT), L"QsysAlloc");
   EXPECT_EQ(CountObjects(Q_SYSTEM), 0);  // nothing left of the failed system
+  // A system that refuses its host id is released again, by its index.
+  const int freed = FakeBoardCommandCount(zor::hostcommand::kSysFree);
+  EXPECT_EQ(
+      QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", kFakeUnannouncedNumber, Q_DEFAULT, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), 4300);
+  EXPECT_EQ(CountObjects(Q_SYSTEM), 0);
+  EXPECT_EQ(FakeBoardCommandCount(zor::hostcommand::kSysFree), freed + 1);
+  QDCommandRecord release{};
+  ASSERT_TRUE(FakeBoardLastRecord(zor::hostcommand::kSysFree, &release));
+  EXPECT_EQ(release.paramCount, 1);
+  EXPECT_GT(release.systemIndex, 0);
+  EXPECT_EQ(release.params[0].driverIndex, release.systemIndex);
 
   // The next call starts clean.
   ASSERT_NE(AllocBoard(), 0);

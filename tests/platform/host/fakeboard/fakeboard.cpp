@@ -116,7 +116,11 @@ int64_t SystemControl(QDCommandRecord& r) {
   std::lock_guard lock(gMutex);
   System* system = FindSystem(r.systemIndex);
   if (system == nullptr) return -1;
-  if (Arg(r, 1) == Q_HOST_OBJECT_ID) system->hostId = Arg(r, 2);
+  if (Arg(r, 1) == Q_HOST_OBJECT_ID && system->number == kFakeUnannouncedNumber) {
+    SetError(4300, 1);
+  } else if (Arg(r, 1) == Q_HOST_OBJECT_ID) {
+    system->hostId = Arg(r, 2);
+  }
   return 1;
 }
 

@@ -8,6 +8,7 @@
 
 // Special values the fake answers in its own way.
 inline constexpr QINT64 kFakeFailingSystemNumber = 99;  // system allocation fails: 4300/1
+inline constexpr QINT64 kFakeUnannouncedNumber = 98;    // the system refuses its host id: 4300/1
 inline constexpr QINT64 kFakeFailingInquire = 666;      // records 4310/1
 inline constexpr QINT64 kFakeNestedInquire = 5000;      // asks the host for kFakeInnerInquire
 inline constexpr QINT64 kFakeInnerInquire = 5001;       // answers kFakeInnerAnswer
