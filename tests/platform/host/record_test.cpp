@@ -97,6 +97,12 @@ TEST_F(RecordTest, ControlsPassIntegersAndDoublesWithTheirTypeCodes) {
   EXPECT_EQ(CountObjects(Q_DIGITIZER), 0);
   QsysIoCommand(board_, 0x51, 2, 0x40, 0, nullptr);
   EXPECT_EQ(Last(zor::hostcommand::kSysIoCommand).params[3].value.integer, 0x51);
+  // Each system command names the system by its host id and its index.
+  for (const uint16_t opcode : {zor::hostcommand::kSysControl, zor::hostcommand::kSysIoCommand}) {
+    const QDCommandRecord system = Last(opcode);
+    EXPECT_EQ(system.params[0].value.integer, board_) << opcode;
+    EXPECT_EQ(system.params[0].driverIndex, system.systemIndex) << opcode;
+  }
 }
 
 TEST_F(RecordTest, BufferAllocationSlotsFollowTheDriversOrder) {
