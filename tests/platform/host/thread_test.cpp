@@ -50,17 +50,20 @@ TEST_F(ThreadTest, ThreadThatWaitsForItselfGetsAnError) {
   static QID self = 0;
   static QINT64 code = 0;
   static std::atomic<bool> go{false};
+  static std::atomic<bool> freed{false};
   auto body = [](void*) -> QUINT32 {
     while (!go) std::this_thread::yield();
     HostThrWait(self, Q_THREAD_WAIT, nullptr);
     code = HostAppGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+    HostThrFree(self);  // the last holder: the thread object ends on its own thread
+    freed = true;
     return 0;
   };
   self = HostThrAlloc(0x7F000003, Q_THREAD, 0, body, nullptr, nullptr);
   go = true;
-  HostThrWait(self, Q_THREAD_WAIT, nullptr);
+  while (!freed) std::this_thread::yield();
   EXPECT_EQ(code, Q_ERR_INVALID_PARAMETER);
-  HostThrFree(self);
+  EXPECT_EQ(CountObjects(Q_THREAD), 0);
 }
 
 TEST_F(ThreadTest, BoardThreadAndEventObjectsAreMadeByTheDriver) {
