@@ -196,9 +196,13 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   calls.clear();
   HostDigProcessNotify(memory, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
   EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1])}));
+  // With the run gone, a function of the driver's own still finds the buffer's place.
+  QdigFree(digitizer);
+  calls.clear();
+  HostDigProcessNotify(memory, done, nullptr, 4, 4, -1, 0xC000000, 0.0);
+  EXPECT_EQ(calls, (std::vector<std::string>{"done 201326592 1"}));
   QbufFree(buffers[0]);
   QbufFree(buffers[1]);
-  QdigFree(digitizer);
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
 }
 
