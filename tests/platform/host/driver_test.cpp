@@ -258,6 +258,12 @@ TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
     EXPECT_EQ(ErrorCode(), r.code) << r.name;
     EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT_SUB_3, nullptr), 0) << r.name;
   }
+  // A new thread starts without an error: no code, no detail codes.
+  std::thread([] {
+    for (const QINT64 type : {Q_CURRENT, Q_CURRENT_SUB_1, Q_CURRENT_SUB_2, Q_CURRENT_SUB_3}) {
+      EXPECT_EQ(QappGetError(Q_DEFAULT, type, nullptr), 0) << type;
+    }
+  }).join();
   HostObjFree(box);
   HostThrFree(thread);
   HostEventFree(0, event);
