@@ -8,8 +8,8 @@
 namespace zorhost {
 namespace {
 
+// A board system's type is the driver's answer.
 constexpr QINT64 kHostSystemType = 1;
-constexpr QINT64 kBoardSystemType = 2;
 
 // What a host system answers of its own; nobody sets it.
 bool IsAnsweredType(QINT64 type) {
@@ -188,7 +188,7 @@ QINT64 InquireSystem(QID id, QINT64 type, void* out) {
     case Q_NUMBER:
       return AnswerValue(out, system->number);
     case Q_SYSTEM_TYPE:
-      return AnswerValue(out, system->driver != nullptr ? kBoardSystemType : kHostSystemType);
+      return AnswerValue(out, kHostSystemType);
     case Q_DIGITIZER_NUM:
       return AnswerValue(out, 0);
     default:

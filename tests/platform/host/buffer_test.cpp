@@ -8,7 +8,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 #include "platform/host/bufferdescription.h"
@@ -39,13 +41,20 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
 
   const QID child = QbufChild2d(buffer, 1, 1, 2, 1, nullptr);
   ASSERT_NE(child, 0);
+  // What the driver asks of any buffer: its parent, and a region copy's target and flags.
+  for (const auto& [type, answer] :
+       {std::pair<QINT64, QINT64>{Q_PARENT_ID, buffer}, {1192, child}, {6703, 0}}) {
+    EXPECT_EQ(QbufInquire(child, type, nullptr), answer) << type;
+    EXPECT_EQ(ErrorCode(), 0) << type;
+  }
   // A list as long as the caller's room; the count is the whole; no other application has them.
   QID listed[2] = {};
   EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 1, listed), 2);
   EXPECT_NE(listed[0], 0);
   EXPECT_EQ(listed[1], 0);
   EXPECT_EQ(HostAppListObjects(0x7777, 20, Q_IMAGE, 0, nullptr), 0);
-  EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 2, nullptr), 0);
+  EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 0, nullptr), 2);
+  EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 1, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
   EXPECT_EQ(HostAppListObjects(Q_DEFAULT, 16, Q_IMAGE, 0, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
@@ -55,12 +64,27 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
   EXPECT_EQ(window[2], 14);  // band 1
   // A child of one band, the first as well as a later one, holds that band only.
   for (const QINT64 band : {0, 2}) {
-    const QID bandChild = QbufChildColor2d(buffer, band, 1, 1, 2, 1, nullptr);
+    const QID bandChild =
+        (band == 0 ? QbufChildColor2d : HostBufChildAlloc)(buffer, band, 1, 1, 2, 1, nullptr);
     EXPECT_EQ(QbufInquire(bandChild, Q_SIZE_BAND, nullptr), 1);
+    const auto* d = reinterpret_cast<const HostBufferDescription*>(
+        QbufInquire(bandChild, Q_BUFFER_DESCRIPTION, nullptr));
+    EXPECT_EQ(std::vector<uint64_t>({d->sizeX, d->sizeY, d->bands, d->dataType, d->pitch}),
+              (std::vector<uint64_t>{2, 1, 1, 8, 4}));
     QbufGet(bandChild, window);
     EXPECT_EQ(window[0], 6 + 8 * band);
     QbufFree(bandChild);
   }
+  // The driver's band services: a whole band, then a region of another put and read back.
+  const uint8_t band1[8] = {30, 31, 32, 33, 34, 35, 36, 37};
+  HostBufPutBand(buffer, 0, 1, band1);
+  HostBufGetBand(buffer, 0, 1, green);
+  EXPECT_EQ(std::vector<uint8_t>(green, green + 8), std::vector<uint8_t>(band1, band1 + 8));
+  const uint8_t two[2] = {50, 51};
+  HostBufPutBandRegion(buffer, 0, 2, 1, 0, 2, 1, two);
+  uint8_t row[3] = {};
+  HostBufGetBandRegion(buffer, 0, 2, 0, 0, 3, 1, row);
+  EXPECT_EQ(std::vector<uint8_t>(row, row + 3), (std::vector<uint8_t>{17, 50, 51}));
   const uint8_t ones[6] = {255, 255, 255, 255, 255, 255};
   QbufPut(child, ones);
   QbufFree(buffer);  // the child's memory outlives its parent
@@ -89,6 +113,11 @@ TEST_F(BufferTest, RegionsOutsideTheBufferAreRefused) {
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
   QbufPut2d(buffer, 0, -1, 1, 1, pixels);
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  // An empty region, in either direction, is no error.
+  for (const auto& [w, h] : {std::pair<QINT64, QINT64>{0, 1}, {1, 0}}) {
+    QbufGet2d(buffer, 0, 0, w, h, pixels);
+    EXPECT_EQ(ErrorCode(), 0) << w << " x " << h;
+  }
   EXPECT_EQ(QbufChild2d(buffer, 2, 2, 3, 1, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
   EXPECT_EQ(QbufChild2d(buffer, 2, 0, INT64_MAX, 1, nullptr), 0);
@@ -129,6 +158,10 @@ TEST_F(BufferTest, WrappedMemoryHonoursThePitchAndDescription) {
   EXPECT_EQ(description->allocFlags, 0u);
   EXPECT_EQ(description->flags & 1, 1u);
   EXPECT_EQ(description->hostAddress[0], reinterpret_cast<uint64_t>(memory.data()));
+  QbufControl(buffer, 7300, -5);
+  HostBufControlDouble(buffer, 7301, 9.0);
+  EXPECT_EQ(QbufInquire(buffer, 7300, nullptr), -5);
+  EXPECT_EQ(QbufInquire(buffer, 7301, nullptr), 9);
   QbufFree(buffer);
   EXPECT_EQ(memory[0], 7);  // the caller's memory is left alone
 }
@@ -137,7 +170,7 @@ TEST_F(BufferTest, WrappedMemoryHonoursThePitchAndDescription) {
 template <typename Pixel>
 Pixel ClearedPixel(QINT64 type, double value) {
   const QID buffer = QbufAlloc2d(Q_DEFAULT_HOST, 2, 1, type, Q_IMAGE, nullptr);
-  QbufClear(buffer, value);
+  HostBufClear(buffer, value);
   Pixel pixels[2] = {};
   QbufGet(buffer, pixels);
   QbufFree(buffer);
@@ -189,28 +222,38 @@ TEST_F(BufferTest, DescriptionNamesTheLayoutAndSize) {
     EXPECT_EQ(d->bitDepth, static_cast<uint64_t>(c.type & 0xFF));
     EXPECT_EQ(d->depthSigned, static_cast<uint64_t>(c.type & (0xFF | Q_SIGNED)));
     EXPECT_EQ(d->flags, 0u);
+    // Each plane's address, and no bus address for host memory.
+    for (const auto& [type, address] :
+         {std::pair<QINT64, uint64_t>{Q_HOST_ADDRESS + 0x8, d->hostAddress[0]},
+          {Q_HOST_ADDRESS + 0x10, d->hostAddress[1]},
+          {Q_HOST_ADDRESS + 0x20, d->hostAddress[2]},
+          {Q_PHYSICAL_ADDRESS, 0},
+          {0x4004, 0}}) {
+      EXPECT_EQ(static_cast<uint64_t>(QbufInquire(buffer, type, nullptr)), address) << type;
+      EXPECT_EQ(ErrorCode(), 0) << type;
+    }
     QbufFree(buffer);
   }
 }
 
 TEST_F(BufferTest, RawExportWritesHeaderAndPackedRows) {
   std::vector<uint8_t> memory(8 * 2, 0xEE);
-  const QID buffer = QbufCreate2d(Q_DEFAULT_HOST, 3, 2, 8, Q_IMAGE, 8, memory.data(), nullptr);
+  const QID buffer =
+      HostBufCreate2d(Q_DEFAULT_HOST, 3, 2, 8, Q_IMAGE, 0, 8, memory.data(), nullptr);
   const uint8_t pixels[6] = {1, 2, 3, 4, 5, 6};
   QbufPut(buffer, pixels);
+  EXPECT_EQ(memory[8], 4);  // the second row, one pitch on
   const auto path = std::filesystem::temp_directory_path() / "zorhost_export.raw";
   ASSERT_EQ(QbufExport(path.wstring().c_str(), Q_RAW, buffer), 1);
   std::ifstream file(path, std::ios::binary);
   std::vector<char> bytes((std::istreambuf_iterator<char>(file)), {});
   ASSERT_EQ(bytes.size(), 64u + 6u);
-  EXPECT_EQ(std::string(bytes.data(), 7), "ZORRAW1");
+  EXPECT_EQ(std::string(bytes.data(), 8), std::string("ZORRAW1", 8));
+  // Header size, width, height, bands, type, bytes per pixel, attribute.
   uint64_t words[7];
   std::memcpy(words, bytes.data() + 8, sizeof(words));
-  EXPECT_EQ(words[0], 64u);  // header size
-  EXPECT_EQ(words[1], 3u);
-  EXPECT_EQ(words[2], 2u);
-  EXPECT_EQ(words[3], 1u);
-  EXPECT_EQ(words[5], 1u);  // bytes per pixel
+  EXPECT_EQ(std::vector<uint64_t>(words, words + 7),
+            (std::vector<uint64_t>{64, 3, 2, 1, 8, 1, Q_IMAGE}));
   EXPECT_EQ(std::vector<char>(bytes.begin() + 64, bytes.end()),
             std::vector<char>({1, 2, 3, 4, 5, 6}));
   std::filesystem::remove(path);
@@ -222,7 +265,7 @@ TEST_F(BufferTest, RawExportWritesHeaderAndPackedRows) {
   EXPECT_EQ(QbufExport(fifo.wstring().c_str(), Q_RAW, buffer), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_FILE);
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"not a regular file but a FIFO");
-  EXPECT_EQ(QbufExport(path.wstring().c_str(), 2, buffer), 0);
+  EXPECT_EQ(HostBufExport(path.wstring().c_str(), 2, buffer), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
   QbufFree(buffer);
 }
@@ -251,10 +294,45 @@ TEST_F(BufferTest, TransferCopiesBetweenBands) {
   uint8_t blue[4] = {};
   HostBufGetBand(color, 0, 2, blue);
   EXPECT_EQ(blue[3], 9);
-  // A destination larger than the source in X has no scale.
-  EXPECT_EQ(HostBufTransfer(gray, color, 0, 0, 1, 2, 0, 0, 0, 2, 2, 2, 0, 0, 0, nullptr), 0);
+  // A destination larger than the source in X, or empty in X or Y, has no scale; a region
+  // past the source or the destination is refused.
+  for (const auto& [x, w, h, intoX, intoW, intoH, code] :
+       {std::array<QINT64, 7>{0, 1, 2, 0, 2, 2, Q_ERR_NOT_SUPPORTED},
+        {0, 2, 2, 0, 0, 2, Q_ERR_NOT_SUPPORTED},
+        {0, 2, 2, 0, 2, 0, Q_ERR_NOT_SUPPORTED},
+        {1, 1, 2, 0, 1, 2, 0},
+        {1, 2, 2, 0, 2, 2, Q_ERR_INVALID_PARAMETER},
+        {0, 2, 2, 1, 2, 2, Q_ERR_INVALID_PARAMETER}}) {
+    EXPECT_EQ(
+        HostBufTransfer(gray, color, x, 0, w, h, 0, intoX, 0, intoW, intoH, 2, 0, 0, 0, nullptr),
+        code == 0 ? 1 : 0);
+    EXPECT_EQ(ErrorCode(), code) << x << ", " << w << " x " << h << " into " << intoX;
+  }
   QbufFree(color);
   QbufFree(gray);
+
+  // Copies between host buffers: whole, clipped at an offset, and regions between bands, which
+  // may be named by their depth (8, 16, 32 for the first three).
+  const QID source = QbufAllocColor(Q_DEFAULT_HOST, 3, 2, 2, 8, Q_IMAGE, nullptr);
+  const QID wide = QbufAllocColor(Q_DEFAULT_HOST, 3, 3, 2, 8, Q_IMAGE, nullptr);
+  QbufPut(source, Ramp(12).data());
+  const std::pair<std::function<void()>, std::vector<uint8_t>> copies[] = {
+      {[&] { QbufCopy(source, wide); }, {1, 2, 0, 3, 4, 0, 5, 6, 0, 7, 8, 0, 9, 10, 0, 11, 12, 0}},
+      {[&] { QbufCopyClip(source, wide, 1, 1); },
+       {0, 0, 0, 0, 1, 2, 0, 0, 0, 0, 5, 6, 0, 0, 0, 0, 9, 10}},
+      {[&] { QbufCopyColor2d(source, wide, 32, 0, 1, 8, 1, 0, 2, 1); },
+       {0, 11, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {[&] { QbufCopyColor2d(source, wide, 16, 0, 0, 2, 0, 1, 1, 1); },
+       {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0}}};
+  for (size_t i = 0; i < std::size(copies); ++i) {
+    QbufClear(wide, 0);
+    copies[i].first();
+    std::vector<uint8_t> out(18);
+    QbufGet(wide, out.data());
+    EXPECT_EQ(out, copies[i].second) << "copy " << i;
+  }
+  QbufFree(source);
+  QbufFree(wide);
 }
 
 // A smaller destination takes every (size / destination size)-th pixel from the region's

@@ -45,6 +45,15 @@ TEST(ClientBudget, TheClientThatWouldPassTheBudgetIsTheOneRefused) {
   EXPECT_EQ(budget->HeldBytes(), 3 * kOwn);
   EXPECT_EQ(greedy->TakeReply(1), Refusal::kServerFull);
   EXPECT_FALSE(greedy->TakeRequest(1, [] {}));
+
+  // Unread replies stay within their bound, up to its last byte; a lone reply may pass it.
+  auto reader = std::make_shared<ClientBudget>(kBudget, kClients, 100)->Join();
+  EXPECT_EQ(reader->TakeReply(150), Refusal::kNone);
+  EXPECT_EQ(reader->TakeReply(1), Refusal::kUnreadReplies);
+  reader->GiveReply(150);
+  EXPECT_EQ(reader->TakeReply(60), Refusal::kNone);
+  EXPECT_EQ(reader->TakeReply(40), Refusal::kNone);
+  EXPECT_EQ(reader->TakeReply(1), Refusal::kUnreadReplies);
 }
 
 // Room that another client gives back wakes a reader that found none, once.

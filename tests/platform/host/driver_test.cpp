@@ -8,10 +8,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -37,6 +39,18 @@ TEST_F(DriverTest, DriverErrorIsReadBackWithCodesAndTexts) {
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"Fake detail one.");
   EXPECT_EQ(ErrorText(Q_CURRENT_FCT), L"QsysAlloc");
   EXPECT_EQ(CountObjects(Q_SYSTEM), 0);  // nothing left of the failed system
+  // A system that refuses its host id is released again, by its index.
+  const int freed = FakeBoardCommandCount(zor::hostcommand::kSysFree);
+  EXPECT_EQ(
+      QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", kFakeUnannouncedNumber, Q_DEFAULT, nullptr), 0);
+  EXPECT_EQ(ErrorCode(), 4300);
+  EXPECT_EQ(CountObjects(Q_SYSTEM), 0);
+  EXPECT_EQ(FakeBoardCommandCount(zor::hostcommand::kSysFree), freed + 1);
+  QDCommandRecord release{};
+  ASSERT_TRUE(FakeBoardLastRecord(zor::hostcommand::kSysFree, &release));
+  EXPECT_EQ(release.paramCount, 1);
+  EXPECT_GT(release.systemIndex, 0);
+  EXPECT_EQ(release.params[0].driverIndex, release.systemIndex);
 
   // The next call starts clean.
   ASSERT_NE(AllocBoard(), 0);
@@ -132,30 +146,146 @@ TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
   ASSERT_NE(AllocBoard(), 0);
   const QID buffer = QbufAlloc2d(Q_DEFAULT_HOST, 8, 8, 8, Q_IMAGE, nullptr);
   const QID unknown = 0x7777777;
-  QsysInquire(unknown, Q_NUMBER, nullptr);
-  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
-  QdigInquire(buffer, Q_NUMBER, nullptr);
-  EXPECT_EQ(ErrorCode(), Q_ERR_WRONG_OBJECT_TYPE);
-  QbufInquire(board_, Q_SIZE_X, nullptr);
-  EXPECT_EQ(ErrorCode(), Q_ERR_WRONG_OBJECT_TYPE);
-  EXPECT_EQ(QsysAlloc(Q_DEFAULT, nullptr, 0, Q_DEFAULT, nullptr), 0);
-  EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
-  EXPECT_EQ(QdigAlloc(board_, 0, nullptr, Q_DEFAULT, nullptr), 0);
-  EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
-  QbufPut(buffer, nullptr);
-  EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
-  QdigProcess(unknown, nullptr, 2, 2, 1, nullptr, nullptr);
-  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
-  QthrWait(unknown, Q_THREAD_WAIT, nullptr);
-  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
-  QsysFree(Q_DEFAULT_HOST);
-  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
+  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  const QID boardBuffer = QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr);
+  const QID event = HostEventAttach(0, Q_EVENT, nullptr);
+  const QID box = HostObjAlloc(Q_DEFAULT_HOST, Q_MAILBOX, Q_DEFAULT, nullptr);
+  const QID thread = HostThrAlloc(
+      Q_DEFAULT_HOST, Q_THREAD, 0, [](void*) -> QUINT32 { return 0; }, nullptr, nullptr);
+  const QHOOK_FUNCTION hook = [](QINT64, QID, void*) -> QINT64 { return 0; };
+  int32_t gain = 1;
+  QID out = 5;
+  // Every entry, the driver's services among them, refuses what it cannot serve with its error
+  // and answers 0 (void entries give 0 here).
+  struct Refused {
+    const char* name;
+    std::function<QINT64()> call;
+    QINT64 code;
+  };
+  const Refused refused[] = {
+      {"QsysInquire", [&] { return QsysInquire(unknown, Q_NUMBER, nullptr); }, Q_ERR_INVALID_ID},
+      {"QdigProcess", [&] { return QdigProcess(unknown, nullptr, 2, 2, 1, nullptr, nullptr), 0; },
+       Q_ERR_INVALID_ID},
+      {"QthrWait", [&] { return QthrWait(unknown, Q_THREAD_WAIT, nullptr); }, Q_ERR_INVALID_ID},
+      {"QthrControl", [&] { return QthrControl(unknown, 1, 1), 0; }, Q_ERR_INVALID_ID},
+      {"QthrInquire", [&] { return QthrInquire(unknown, 1, nullptr); }, Q_ERR_INVALID_ID},
+      {"QsysFree", [] { return QsysFree(Q_DEFAULT_HOST), 0; }, Q_ERR_INVALID_ID},
+      {"QsysGetHookInfo", [&] { return QsysGetHookInfo(unknown, 1, nullptr); }, Q_ERR_INVALID_ID},
+      {"QsysHookFunction", [&] { return QsysHookFunction(unknown, 1, hook, nullptr); },
+       Q_ERR_INVALID_ID},
+      {"HostSysControl", [&] { return HostSysControl(unknown, Q_NUMBER, 1), 0; }, Q_ERR_INVALID_ID},
+      {"HostSysControlDouble", [&] { return HostSysControlDouble(unknown, Q_NUMBER, 1.0), 0; },
+       Q_ERR_INVALID_ID},
+      {"QdigControlDouble", [&] { return QdigControlDouble(unknown, 1, 1.0), 0; },
+       Q_ERR_INVALID_ID},
+      {"HostDigControlDouble", [&] { return HostDigControlDouble(unknown, 1, 1.0), 0; },
+       Q_ERR_INVALID_ID},
+      {"QdigGetHookInfo", [&] { return QdigGetHookInfo(unknown, 1, nullptr); }, Q_ERR_INVALID_ID},
+      {"HostDigFree", [&] { return HostDigFree(unknown), 0; }, Q_ERR_INVALID_ID},
+      {"QbufControl", [&] { return QbufControl(unknown, 1, 1), 0; }, Q_ERR_INVALID_ID},
+      {"HostBufControlDouble", [&] { return HostBufControlDouble(unknown, 1, 1.0), 0; },
+       Q_ERR_INVALID_ID},
+      {"HostBufClear", [&] { return HostBufClear(unknown, 1.0), 0; }, Q_ERR_INVALID_ID},
+      {"HostBufPassWords", [&] { return HostBufPassWords(unknown, 1, 2), 0; }, Q_ERR_INVALID_ID},
+      {"HostBufPassAfterKernel", [&] { return HostBufPassAfterKernel(unknown, 1, 2, 3, 4, 5), 0; },
+       Q_ERR_INVALID_ID},
+      {"HostDispControl", [&] { return HostDispControl(unknown, 1, 1), 0; }, Q_ERR_INVALID_ID},
+      {"HostSeqControl", [&] { return HostSeqControl(unknown, 0, 1, 1), 0; }, Q_ERR_INVALID_ID},
+      {"HostThrControl", [&] { return HostThrControl(unknown, 1, 1), 0; }, Q_ERR_INVALID_ID},
+      {"QappFree", [&] { return QappFree(unknown), 0; }, Q_ERR_INVALID_ID},
+      {"QdigInquire of a buffer", [&] { return QdigInquire(buffer, Q_NUMBER, nullptr); },
+       Q_ERR_WRONG_OBJECT_TYPE},
+      {"QbufInquire of a system", [&] { return QbufInquire(board_, Q_SIZE_X, nullptr); },
+       Q_ERR_WRONG_OBJECT_TYPE},
+      {"QthrInquire of a buffer", [&] { return QthrInquire(buffer, 1, nullptr); },
+       Q_ERR_WRONG_OBJECT_TYPE},
+      {"HostThrFree of a buffer", [&] { return HostThrFree(buffer), 0; }, Q_ERR_WRONG_OBJECT_TYPE},
+      {"QsysAlloc without a descriptor",
+       [] { return QsysAlloc(Q_DEFAULT, nullptr, 0, Q_DEFAULT, nullptr); }, Q_ERR_NULL_POINTER},
+      {"QdigAlloc without a format",
+       [&] { return QdigAlloc(board_, 0, nullptr, Q_DEFAULT, nullptr); }, Q_ERR_NULL_POINTER},
+      {"QbufPut without data", [&] { return QbufPut(buffer, nullptr), 0; }, Q_ERR_NULL_POINTER},
+      {"QbufPut of a board buffer without data", [&] { return QbufPut(boardBuffer, nullptr), 0; },
+       Q_ERR_NULL_POINTER},
+      {"QbufCreate2d without memory",
+       [&] { return QbufCreate2d(Q_DEFAULT_HOST, 4, 4, 8, Q_IMAGE, 4, nullptr, &out) + out; },
+       Q_ERR_NULL_POINTER},
+      {"QbufExport without a name", [&] { return QbufExport(nullptr, Q_RAW, buffer); },
+       Q_ERR_NULL_POINTER},
+      {"QbufInquire of an unknown type", [&] { return QbufInquire(buffer, 999999, nullptr); },
+       Q_ERR_NOT_SUPPORTED},
+      {"HostInternalInquire of an unknown type",
+       [&] { return HostInternalInquire(buffer, 999999, nullptr); }, Q_ERR_NOT_SUPPORTED},
+      {"HostAppGetError of an unknown type",
+       [] { return HostAppGetError(Q_DEFAULT, 999999, nullptr); }, Q_ERR_INVALID_PARAMETER},
+      {"HostThrWait of an unknown wait word", [&] { return HostThrWait(thread, 12345, nullptr); },
+       Q_ERR_INVALID_PARAMETER},
+      {"HostThrAlloc of an unknown kind",
+       [] { return HostThrAlloc(Q_DEFAULT_HOST, 7, 0, nullptr, nullptr, nullptr); },
+       Q_ERR_INVALID_PARAMETER},
+      {"QthrAlloc on the host",
+       [&] { return QthrAlloc(Q_DEFAULT_HOST, Q_EVENT, Q_DEFAULT, &out) + out; },
+       Q_ERR_NOT_SUPPORTED},
+      {"QsysIoCommand on the host",
+       [] { return QsysIoCommand(Q_DEFAULT_HOST, 0x51, 2, 0x40, 0, nullptr), 0; },
+       Q_ERR_NOT_SUPPORTED},
+      {"QsysHookFunction on the host",
+       [&] { return QsysHookFunction(Q_DEFAULT_HOST, 1, hook, nullptr); }, Q_ERR_NOT_SUPPORTED},
+      {"QsysControlFeature on the host",
+       [&] { return QsysControlFeature(Q_DEFAULT_HOST, 0, L"Gain", Q_TYPE_INT32, &gain), 0; },
+       Q_ERR_NOT_SUPPORTED},
+      {"QsysGetHookInfo of a host event", [&] { return QsysGetHookInfo(event, 1, nullptr); },
+       Q_ERR_INVALID_PARAMETER},
+      {"QdigGetHookInfo of a host event", [&] { return QdigGetHookInfo(event, 1, nullptr); },
+       Q_ERR_INVALID_PARAMETER},
+      {"QbufGetHookInfo of an unknown type", [&] { return QbufGetHookInfo(event, 1, nullptr); },
+       Q_ERR_INVALID_PARAMETER},
+      {"HostObjHookFunction taking back no hook",
+       [&] { return HostObjHookFunction(box, Q_MAILBOX_MESSAGE + Q_UNHOOK, hook, nullptr); },
+       Q_ERR_INVALID_PARAMETER},
+      {"HostObjAlloc of an unknown type",
+       [&] { return HostObjAlloc(Q_DEFAULT_HOST, 12345, Q_DEFAULT, &out) + out; },
+       Q_ERR_NOT_SUPPORTED},
+      {"HostObjMessageWrite without a message",
+       [&] { return HostObjMessageWrite(box, nullptr, 5, 1, Q_DEFAULT); }, Q_ERR_INVALID_PARAMETER},
+      {"QdigGrab into a host buffer", [&] { return QdigGrab(digitizer, buffer), 0; },
+       Q_ERR_INVALID_PARAMETER},
+      {"QdigProcess without a list",
+       [&] { return QdigProcess(digitizer, nullptr, 2, 2, 1, nullptr, nullptr), 0; },
+       Q_ERR_INVALID_PARAMETER}};
+  for (const Refused& r : refused) {
+    EXPECT_EQ(r.call(), 0) << r.name;
+    EXPECT_EQ(ErrorCode(), r.code) << r.name;
+    EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT_SUB_3, nullptr), 0) << r.name;
+  }
+  // A new thread starts without an error: no code, no detail codes.
+  std::thread([] {
+    for (const QINT64 type : {Q_CURRENT, Q_CURRENT_SUB_1, Q_CURRENT_SUB_2, Q_CURRENT_SUB_3}) {
+      EXPECT_EQ(QappGetError(Q_DEFAULT, type, nullptr), 0) << type;
+    }
+  }).join();
+  HostObjFree(box);
+  HostThrFree(thread);
+  HostEventFree(0, event);
+  QbufFree(boardBuffer);
+  QdigFree(digitizer);
   QbufFree(buffer);
   QbufFree(buffer);
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
   EXPECT_EQ(QdigAlloc(board_, 0, L"bad.dcf", Q_DEFAULT, nullptr), 0);
   EXPECT_EQ(ErrorCode(), 4300);
   EXPECT_EQ(CountObjects(Q_DIGITIZER), 0);
+  // An application of its own comes and goes; a sleep takes its time, a negative one none.
+  const QINT64 applications = CountObjects(Q_APPLICATION);
+  QID second = 0;
+  EXPECT_EQ(QappAlloc(L"second", Q_DEFAULT, &second), second);
+  EXPECT_EQ(CountObjects(Q_APPLICATION), applications + 1);
+  QappFree(second);
+  EXPECT_EQ(CountObjects(Q_APPLICATION), applications);
+  const auto start = std::chrono::steady_clock::now();
+  HostSleep(-5);
+  HostSleep(30);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
 }
 
 TEST_F(DriverTest, LoadingTheDriverAnnouncesTheProcessOnce) {
@@ -232,12 +362,40 @@ TEST_F(DriverTest, HostSystemAnswersItsOwnInquiries) {
   QsysInquire(host, Q_SYSTEM_DESCRIPTOR, descriptor);
   EXPECT_EQ(std::wstring(descriptor), L"Q_SYSTEM_HOST");
   EXPECT_EQ(QsysInquire(host, Q_NUMBER, nullptr), 2);
+  EXPECT_EQ(QsysInquire(host, Q_SYSTEM_TYPE, nullptr), 1);
+  EXPECT_EQ(QsysInquire(host, Q_DIGITIZER_NUM, nullptr), 0);
   QsysControlDouble(host, 7300, 1e300);  // saturates instead of overflowing
   EXPECT_EQ(QsysInquire(host, 7300, nullptr), INT64_MAX);
   QsysInquire(host, 7301, nullptr);
   EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
   EXPECT_EQ(QdigAlloc(host, 0, L"camera.dcf", Q_DEFAULT, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
+  // Displays, sequences, HTTP servers and mailboxes keep the settings they are given.
+  const QID display = HostObjAlloc(host, Q_DISPLAY, Q_DEFAULT, nullptr);
+  const QID sequence = HostObjAlloc(host, Q_SEQUENCE, Q_DEFAULT, nullptr);
+  const QID server = HostObjAlloc(host, Q_HTTP_SERVER, Q_DEFAULT, nullptr);
+  const QID box = HostObjAlloc(host, Q_MAILBOX, Q_DEFAULT, nullptr);
+  HostDispControl(display, 7300, -5);
+  HostDispControlDouble(display, 7301, 9.0);
+  HostSeqControl(sequence, 0, 7300, -6);
+  HostSeqControlDouble(sequence, 0, 7301, 8.0);
+  HostObjControl(server, 7300, -7);
+  HostObjControl(box, 7300, -8);
+  for (const auto& [object, type, value] : {std::tuple<QID, QINT64, QINT64>{display, 7300, -5},
+                                            {display, 7301, 9},
+                                            {sequence, 7300, -6},
+                                            {sequence, 7301, 8},
+                                            {server, 7300, -7},
+                                            {box, 7300, -8}}) {
+    EXPECT_EQ(HostObjInquire(object, type, nullptr), value) << object << ", " << type;
+  }
+  EXPECT_EQ(HostDispInquire(display, 7301, nullptr), 9);
+  EXPECT_EQ(HostSeqInquire(sequence, 0, 7300, nullptr), -6);
+  HostDispControl(sequence, 7300, 1);
+  EXPECT_EQ(ErrorCode(), Q_ERR_WRONG_OBJECT_TYPE);
+  HostSeqControlDouble(display, 0, 7300, 1.0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_WRONG_OBJECT_TYPE);
+  for (QID object : {display, sequence, server, box}) HostObjFree(object);
   QsysFree(host);
   EXPECT_EQ(CountObjects(Q_SYSTEM), 0);
 }
@@ -254,6 +412,8 @@ TEST_F(DriverTest, SavedErrorStateComesBackAfterTheQuietBracket) {
   EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
   // The restored error keeps its own texts, not only the fixed ones.
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"No object has the identifier 125269879.");
+  HostErrorReset(0, 0);
+  EXPECT_EQ(ErrorCode(), 0);
 }
 
 // The performance report names each opcode after the host function that sends it.

@@ -1,5 +1,7 @@
 // The command records the host builds, read back byte by byte as the driver received them.
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "interfaces/hostcommand/opcodes.h"
 #include "platform/host/hostservices.h"
@@ -86,14 +88,21 @@ TEST_F(RecordTest, ControlsPassIntegersAndDoublesWithTheirTypeCodes) {
   EXPECT_EQ(At<uint32_t>(Slot(2)), 3u);
   EXPECT_EQ(At<double>(Slot(2) + 0x10), 2.5);
   // The driver's own control of a digitizer keeps its type and value apart too.
-  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  const QID digitizer = HostDigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
   HostDigControl(digitizer, 7002, -6);
   const QDCommandRecord record = Last(zor::hostcommand::kDigControl);
   EXPECT_EQ(record.params[1].value.integer, 7002);
   EXPECT_EQ(record.params[2].value.integer, -6);
-  QdigFree(digitizer);
+  HostDigFree(digitizer);
+  EXPECT_EQ(CountObjects(Q_DIGITIZER), 0);
   QsysIoCommand(board_, 0x51, 2, 0x40, 0, nullptr);
   EXPECT_EQ(Last(zor::hostcommand::kSysIoCommand).params[3].value.integer, 0x51);
+  // Each system command names the system by its host id and its index.
+  for (const uint16_t opcode : {zor::hostcommand::kSysControl, zor::hostcommand::kSysIoCommand}) {
+    const QDCommandRecord system = Last(opcode);
+    EXPECT_EQ(system.params[0].value.integer, board_) << opcode;
+    EXPECT_EQ(system.params[0].driverIndex, system.systemIndex) << opcode;
+  }
 }
 
 TEST_F(RecordTest, BufferAllocationSlotsFollowTheDriversOrder) {
@@ -108,6 +117,28 @@ TEST_F(RecordTest, BufferAllocationSlotsFollowTheDriversOrder) {
   for (int i = 0; i < 7; ++i) EXPECT_EQ(record.params[1 + i].value.integer, expected[i]);
   EXPECT_EQ(record.params[8].value.pointer, nullptr);
   EXPECT_EQ(record.params[9].value.integer, record.params[9].driverIndex);
+
+  // Copies between two board buffers go to the driver, each with its opcode and its words.
+  const QID other = QbufAllocColor(board_, 3, 64, 48, 8, Q_IMAGE | Q_GRAB, nullptr);
+  QbufCopy(buffer, other);
+  QbufCopyClip(buffer, other, 5, 6);
+  QbufCopyColor2d(buffer, other, 1, 2, 3, 4, 5, 6, 7, 8);
+  QbufTransfer(buffer, other, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, nullptr);
+  const std::pair<uint16_t, std::vector<QINT64>> copies[] = {
+      {zor::hostcommand::kBufCopy, {}},
+      {zor::hostcommand::kBufCopyClip, {5, 6}},
+      {zor::hostcommand::kBufCopyRegion, {1, 2, 3, 4, 5, 6, 7, 8}},
+      {zor::hostcommand::kBufTransfer, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}}};
+  for (const auto& [opcode, words] : copies) {
+    record = Last(opcode);
+    EXPECT_EQ(record.params[0].value.integer, buffer) << opcode;
+    EXPECT_EQ(record.params[1].value.integer, other) << opcode;
+    for (size_t i = 0; i < words.size(); ++i) {
+      EXPECT_EQ(record.params[2 + i].value.integer, words[i]) << opcode << " word " << i;
+    }
+  }
+  EXPECT_EQ(record.paramCount, 14);  // the transfer's last three words travel as one array
+  QbufFree(other);
   QbufFree(buffer);
 }
 
@@ -125,6 +156,13 @@ TEST_F(RecordTest, FeatureValuesAreSizedByTheirDataType) {
   // A system's feature goes the same way, its flag beside it.
   QsysControlFeature(board_, 0xFB0000, L"Gain", Q_TYPE_INT32, &value);
   EXPECT_EQ(Last(zor::hostcommand::kDigControlFeature).params[1].value.integer, 0xFB0000);
+  // Bytes travel as an array of their count.
+  const uint8_t bytes[3] = {1, 2, 3};
+  QdigControlFeature(digitizer, 0, L"Lut", Q_TYPE_UINT8 + 3, bytes);
+  record = Last(zor::hostcommand::kDigControlFeature);
+  EXPECT_EQ(record.params[4].type & 0x1F00001Fu, 0x800000Cu);
+  EXPECT_EQ(record.params[4].count, 3);
+  EXPECT_EQ(record.params[4].value.pointer, bytes);
 
   wchar_t text[16] = {};
   QdigInquireFeature(digitizer, 0, L"DeviceModelName", Q_TYPE_STRING, text, 16);

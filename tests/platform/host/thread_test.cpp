@@ -50,17 +50,20 @@ TEST_F(ThreadTest, ThreadThatWaitsForItselfGetsAnError) {
   static QID self = 0;
   static QINT64 code = 0;
   static std::atomic<bool> go{false};
+  static std::atomic<bool> freed{false};
   auto body = [](void*) -> QUINT32 {
     while (!go) std::this_thread::yield();
     HostThrWait(self, Q_THREAD_WAIT, nullptr);
-    code = HostGetError(0, Q_CURRENT, nullptr);
+    code = HostAppGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+    HostThrFree(self);  // the last holder: the thread object ends on its own thread
+    freed = true;
     return 0;
   };
   self = HostThrAlloc(0x7F000003, Q_THREAD, 0, body, nullptr, nullptr);
   go = true;
-  HostThrWait(self, Q_THREAD_WAIT, nullptr);
+  while (!freed) std::this_thread::yield();
   EXPECT_EQ(code, Q_ERR_INVALID_PARAMETER);
-  HostThrFree(self);
+  EXPECT_EQ(CountObjects(Q_THREAD), 0);
 }
 
 TEST_F(ThreadTest, BoardThreadAndEventObjectsAreMadeByTheDriver) {
@@ -73,7 +76,16 @@ TEST_F(ThreadTest, BoardThreadAndEventObjectsAreMadeByTheDriver) {
   EXPECT_EQ(HostInternalInquire(object, Q_INTERNAL_OBJECT_TYPE, nullptr), Q_THREAD_OBJECT);
   EXPECT_EQ(HostObjInquire(event, Q_OWNER_SYSTEM, nullptr), board_);
   EXPECT_EQ(HostInternalInquire(board_, Q_OWNER_SYSTEM, nullptr), board_);  // its own owner
-  EXPECT_EQ(QthrWait(event, 0x20000000, nullptr), Q_WAIT_ENDED);
+  QINT64 result = 7;
+  EXPECT_EQ(QthrWait(event, 0x20000000, &result), Q_WAIT_ENDED);
+  EXPECT_EQ(result, Q_WAIT_ENDED);
+  // The fake serves no wait on several: the result stays the caller's.
+  result = 7;
+  EXPECT_EQ(QthrWaitMultiple(&event, 1, Q_THREAD_WAIT, &result), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
+  EXPECT_EQ(QthrWaitMultiple(&event, 0, Q_THREAD_WAIT, &result), 0);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  EXPECT_EQ(result, 7);
   QthrFree(event);
   QthrFree(object);
   EXPECT_EQ(CountObjects(Q_EVENT) + CountObjects(Q_THREAD_OBJECT), 0);
@@ -82,6 +94,9 @@ TEST_F(ThreadTest, BoardThreadAndEventObjectsAreMadeByTheDriver) {
 TEST_F(ThreadTest, BrowserServersShareTheSessionTheFirstOpened) {
   const auto session = [] { return HostAppInquire(Q_DEFAULT, Q_BROWSER_SESSION, nullptr); };
   EXPECT_EQ(session(), 0);
+  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, Q_DISABLE);  // a stop without a server
+  EXPECT_EQ(session(), 0);
+  EXPECT_EQ(HostAppInquire(Q_DEFAULT, Q_BROWSER_SERVERS, nullptr), 0);
   HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, 7);
   const QINT64 first = session();
   EXPECT_GT(first, 0);
@@ -124,6 +139,19 @@ TEST_F(ThreadTest, DigitizerHookRunsOnAHostThreadWithItsEvent) {
   QdigFree(digitizer);
 }
 
+// The memory the driver made for a board buffer: the other image with its driver index.
+QID MemoryOf(QID buffer) {
+  const QINT64 index = QbufInquire(buffer, Q_DRIVER_INDEX, nullptr);
+  QID ids[16] = {};
+  const QINT64 count = HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 16, ids);
+  for (QINT64 i = 0; i < count; ++i) {
+    if (ids[i] != buffer && HostBufInquire(ids[i], Q_DRIVER_INDEX, nullptr) == index) {
+      return ids[i];
+    }
+  }
+  return 0;
+}
+
 TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   ASSERT_NE(AllocBoard(), 0);
   const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
@@ -145,15 +173,7 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   ASSERT_EQ(ErrorCode(), 0);
   HostBufHookFunction(buffers[1], 21, done, nullptr);
   // The driver names the memory it made for the buffer, which leads back to the buffer.
-  const QINT64 index = QbufInquire(buffers[1], Q_DRIVER_INDEX, nullptr);
-  QID ids[8] = {};
-  const QINT64 count = HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 8, ids);
-  QID memory = 0;
-  for (QINT64 i = 0; i < count; ++i) {
-    if (ids[i] != buffers[1] && HostBufInquire(ids[i], Q_DRIVER_INDEX, nullptr) == index) {
-      memory = ids[i];
-    }
-  }
+  const QID memory = MemoryOf(buffers[1]);
   ASSERT_NE(memory, 0);
   HostDigProcessNotify(memory, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
   EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1]),
@@ -162,25 +182,28 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   // The run keeps an event per buffer, the same for each frame; they go with the digitizer.
   calls.clear();
   HostDigProcessNotify(memory, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
-  EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1])}));
+  HostDigProcessNotify(MemoryOf(buffers[0]), nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
+  EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1]),
+                                             "process 201326592 " + std::to_string(buffers[0])}));
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 2);
+  // A start that the driver refuses leaves the run it would have replaced.
+  auto refused = [](QINT64, QID, void*) -> QINT64 {
+    calls.push_back("refused");
+    return 0;
+  };
+  QdigProcess(digitizer, buffers, 2, 2, kFakeRefusedProcess, refused, nullptr);
+  EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
+  calls.clear();
+  HostDigProcessNotify(memory, nullptr, nullptr, 4, 4, -1, 0xC000000, 0.0);
+  EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1])}));
+  // With the run gone, a function of the driver's own still finds the buffer's place.
+  QdigFree(digitizer);
+  calls.clear();
+  HostDigProcessNotify(memory, done, nullptr, 4, 4, -1, 0xC000000, 0.0);
+  EXPECT_EQ(calls, (std::vector<std::string>{"done 201326592 1"}));
   QbufFree(buffers[0]);
   QbufFree(buffers[1]);
-  QdigFree(digitizer);
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
-}
-
-// The memory the driver made for a board buffer: the other image with its driver index.
-QID MemoryOf(QID buffer) {
-  const QINT64 index = QbufInquire(buffer, Q_DRIVER_INDEX, nullptr);
-  QID ids[16] = {};
-  const QINT64 count = HostAppListObjects(Q_DEFAULT, 15, Q_IMAGE, 16, ids);
-  for (QINT64 i = 0; i < count; ++i) {
-    if (ids[i] != buffer && HostBufInquire(ids[i], Q_DRIVER_INDEX, nullptr) == index) {
-      return ids[i];
-    }
-  }
-  return 0;
 }
 
 QINT64 IgnoreFrame(QINT64, QID, void*) { return 0; }
@@ -510,6 +533,12 @@ const HandedKind kHandedKinds[] = {
        HostAppHookFunction(Q_DEFAULT, Q_BROWSER_CLIENT_CONNECTED + unhook, ThrowingHook, nullptr);
      },
      [] { EXPECT_GT(HostAppClientConnect(Q_DEFAULT), 0); }, Q_ERR_HOOK},
+    {"browser client end hook",
+     [](QINT64 unhook) {
+       HostAppHookFunction(Q_DEFAULT, Q_BROWSER_CLIENT_DISCONNECTED + unhook, ThrowingHook,
+                           nullptr);
+     },
+     [] { HostAppClientDisconnect(Q_DEFAULT, 1); }, Q_ERR_HOOK},
     {"object free hook",
      [](QINT64 unhook) { HostObjHookFunction(box, Q_OBJECT_FREE + unhook, ThrowingHook, nullptr); },
      [] { HostObjFree(box); }, Q_ERR_HOOK},

@@ -68,6 +68,11 @@ class EchoServer {
     stalled_ = false;
     changed_.notify_all();
   }
+  // The client-to-server mailbox of a server that came after the first client connected.
+  QID LateMailbox() {
+    std::lock_guard lock(mutex_);
+    return Mailbox(pairs_.begin()->first, L"FBClientToServer");
+  }
 
  private:
   static QID Mailbox(QINT64 client, const wchar_t* direction) {
@@ -258,6 +263,15 @@ class WebServerTest : public testing::Test {
 };
 
 TEST_F(WebServerTest, AnswersOnlyItsOwnNamesAndPage) {
+  // A server that makes its pair after the client connected gets the client's next messages.
+  const QID late = echo_.LateMailbox();
+  ExpectGoodClientServed();
+  testsupport::MailboxMessage message;
+  for (int i = 0; i < 500 && message.body.empty(); ++i, usleep(10000)) {
+    message = testsupport::TakeMailboxMessage(late);
+  }
+  EXPECT_EQ(message.body, "alive2");
+  HostObjFree(late);
   const std::string port = std::to_string(port_);
   // The page, by name and by address; other names (DNS rebinding), ports or none are refused.
   for (const std::string& host :

@@ -116,7 +116,11 @@ int64_t SystemControl(QDCommandRecord& r) {
   std::lock_guard lock(gMutex);
   System* system = FindSystem(r.systemIndex);
   if (system == nullptr) return -1;
-  if (Arg(r, 1) == Q_HOST_OBJECT_ID) system->hostId = Arg(r, 2);
+  if (Arg(r, 1) == Q_HOST_OBJECT_ID && system->number == kFakeUnannouncedNumber) {
+    SetError(4300, 1);
+  } else if (Arg(r, 1) == Q_HOST_OBJECT_ID) {
+    system->hostId = Arg(r, 2);
+  }
   return 1;
 }
 
@@ -274,9 +278,12 @@ int64_t ErrorNotify(QDCommandRecord& r) {
     for (int i = 0; i < 3; ++i) Write(Ptr(r, 2 + i), tError.sub[i]);
   } else if (Arg(r, 0) == 2) {
     const QINT64 subs[4] = {0, tError.sub[0], tError.sub[1], tError.sub[2]};
+    // Fills each text's whole room, as a driver may; 4310 leaves its texts to GetErrorMessage.
     for (int i = 0; i < 4; ++i) {
-      const wchar_t* text = (i > 0 && subs[i] == 0) ? L"" : Message(tError.code, subs[i]);
-      std::wcsncpy(static_cast<wchar_t*>(Ptr(r, 1 + i)), text != nullptr ? text : L"", 319);
+      const bool none = (i > 0 && subs[i] == 0) || tError.code == 4310;
+      const wchar_t* text = none ? L"" : Message(tError.code, subs[i]);
+      std::wcsncpy(static_cast<wchar_t*>(Ptr(r, 1 + i)), text != nullptr ? text : L"",
+                   Q_ERROR_TEXT_SIZE);
     }
   }
   return 1;
@@ -295,8 +302,9 @@ int64_t Dispatch(QDCommandRecord& r, uint16_t opcode) {
     case zor::hostcommand::kDigAlloc:
       return DigAlloc(r);
     case zor::hostcommand::kDigFree:
-    case zor::hostcommand::kDigProcess:
       return 1;
+    case zor::hostcommand::kDigProcess:
+      return Arg(r, 4) == kFakeRefusedProcess ? -1 : 1;
     case zor::hostcommand::kDigInquire:
       return DigInquire(r);
     case zor::hostcommand::kDigControl:
