@@ -220,6 +220,17 @@ TEST(StaplInterpreter, ErrorLineCountsLineFeeds) {
   StaplRun run = bench.Run(Proc("PRINT 1;\nPRINT 1 / 0;"), "DO");
   EXPECT_EQ(run.rc, kStaplDivideByZero);
   EXPECT_EQ(run.errorLine, 4);
+  std::string texts;
+  for (int32_t code = -1; code <= kStaplResultCount; ++code)
+    texts += std::string(StaplResultText(code) ? StaplResultText(code) : "-") + "|";
+  EXPECT_EQ(texts,
+            "-|success|out of memory|file access error|syntax error|unexpected end of file|"
+            "undefined symbol|redefined symbol|integer overflow|divide by zero|CRC mismatch|"
+            "internal error|bounds error|type mismatch|assignment to constant object|"
+            "NEXT statement unexpected|POP statement unexpected|RETURN statement unexpected|"
+            "illegal symbolic name|vector signal name not found|"
+            "unexpected statement type (phase error)|illegal symbol reference (scope error)|"
+            "action name not found|-|");
 }
 
 TEST(StaplInterpreter, LineOrientedPrograms) {
