@@ -4,6 +4,7 @@
 
 #include "driver/firmware/stapl/jtaglayer.h"
 #include "driver/firmware/stapl/staplresult.h"
+#include "platform/boardsim/jtag/tapstate.h"
 #include "tests/driver/firmware/stapl/stapltesthost.h"
 
 using namespace zor::firmware;
@@ -75,6 +76,40 @@ TEST(StaplTap, StableStatesTakeOneClock) {
   for (int state = 0; state < 16; ++state) {
     EXPECT_EQ(StaplTapStateByName(names[state]), static_cast<zor::jtag::TapState>(state))
         << names[state];
+  }
+  // From every state to every other, after a second visit to the first: the devices' TAP ends
+  // where asked, by a shortest walk that resets nothing on its way, and a state that holds takes
+  // its one clock.
+  using zor::jtag::TapState;
+  auto distance = [](int from, int to) {
+    std::vector<int> d(16, -1), queue{from};
+    d[from] = 0;
+    for (size_t i = 0; i < queue.size(); ++i) {
+      if (i > 0 && queue[i] == 0) continue;  // a walk passes Reset only to stay there
+      for (bool tms : {false, true}) {
+        const int n = static_cast<int>(boardsim::NextTapState(TapState(queue[i]), tms));
+        if (d[n] < 0) d[n] = d[queue[i]] + 1, queue.push_back(n);
+      }
+    }
+    return d[to];
+  };
+  auto holds = [](int s) {
+    return boardsim::NextTapState(TapState(s), false) == TapState(s) ||
+           boardsim::NextTapState(TapState(s), true) == TapState(s);
+  };
+  for (int from = 0; from < 16; ++from) {
+    for (int to = 0; to < 16; ++to) {
+      const std::string at = names[from], next = names[to];
+      Traced t = RunTraced("STATE " + at + "; STATE " + at + "; STATE " + next + ";");
+      TapState tap = TapState::kReset;
+      for (size_t i = 0; i + kReset.size() < t.tms.size(); ++i) {
+        tap = boardsim::NextTapState(tap, t.tms[i] == '1');
+      }
+      EXPECT_EQ(tap, TapState(to)) << at << " to " << next;
+      EXPECT_EQ(t.tms.size(), 2 * kReset.size() + distance(1, from) + holds(from) +
+                                  (from == to ? holds(to) : distance(from, to)))
+          << at << " to " << next;
+    }
   }
 }
 
