@@ -137,7 +137,7 @@ TEST(StaplArrays, LongInitialiserIsReadFromTheProgram) {
   for (int i = 0; i < 20000; ++i) bits.push_back(i % 3 == 0 ? '1' : '0');
   // bit 0 is the last character: index 19999 -> bit 0.
   StaplRun run = RunProc("PRINT L[0], L[1], L[19999], L[19998], L[19997];",
-                         "BOOLEAN L[20000] = #" + bits + ";\n");
+                         "BOOLEAN L[20000] = ' a note\r' another\n#" + bits + ";\n");
   ASSERT_EQ(run.rc, kStaplSuccess);
   const auto bit = [&](int index) { return bits[19999 - index]; };
   const std::string expected{bit(0), bit(1), bit(19999), bit(19998), bit(19997)};
@@ -193,13 +193,17 @@ TEST(StaplArrays, LineOrientedInitialisers) {
       "BOOLEAN H[8] = HEX 1F;\n"
       "BOOLEAN B[4] = BIN 0011;\n"
       "BOOLEAN R[10] = RLC I4A2Q43;\n"  // 4 ones, 2 zeros, 4 literal bits 0b0011
+      "BOOLEAN S[10] = RLC QAz1;\n"     // 10 literal bits: 0b111101, then 0b0001
+      "BOOLEAN Z[16] = ACA " +
+      Compressed({0xA5, 0x01}).substr(1) +
+      ";\n"
       "INTEGER N[2] = 4, 5;\n"
       "PRINT INT(A[3..0]), \" \", INT(H[7..0]), \" \", INT(B[3..0]), \" \", INT(R[9..0]), \" \", "
-      "N[0];\n"
+      "N[0], \" \", INT(S[9..0]), \" \", INT(Z[15..0]);\n"
       "EXIT 0;\n");
   ASSERT_EQ(run.rc, kStaplSuccess) << run.errorLine;
   // Line-oriented data are in text order: the first value is bit 0.
-  EXPECT_EQ(run.messages, (std::vector<std::string>{"11 241 12 207 4"}));
+  EXPECT_EQ(run.messages, (std::vector<std::string>{"11 241 12 207 4 125 421"}));
   // A run's letter is one of five in its group; the letter after a group starts no run.
   const std::pair<const char*, int> runs[] = {
       {"E00004", kStaplSuccess},      {"M00004", kStaplSuccess},

@@ -18,12 +18,14 @@ struct Traced {
   std::string tdo;
 };
 
-Traced RunTraced(const std::string& body, const std::string& decls = "", int devices = 1) {
+// A body of a procedure, or (lineOriented) a whole line-oriented program.
+Traced RunTraced(const std::string& body, const std::string& decls = "", int devices = 1,
+                 bool lineOriented = false) {
   StaplBench bench;
   for (int i = 0; i < devices; ++i) bench.chain.AddDevice(MakeDevice(4, 0x10000001u + 2 * i));
   bench.chain.EnableTrace(true);
   Traced t;
-  t.run = bench.Run(Proc(body, decls), "DO");
+  t.run = lineOriented ? bench.Run(body) : bench.Run(Proc(body, decls), "DO");
   for (const boardsim::JtagTraceEntry& e : bench.chain.Trace()) {
     t.tms.push_back(e.tms ? '1' : '0');
     t.tdi.push_back(e.tdi ? '1' : '0');
@@ -59,6 +61,11 @@ TEST(StaplTap, PreAndPostambleSurroundTheData) {
             "1100"
             "0000001");
   EXPECT_EQ(data.tdi.substr(10, 7), "0101110");
+  // Older programs pad with ones.
+  data = RunTraced("PADDING 1, 2, 3, 4;\nDRSCAN 1, 0;\nIRSCAN 1, 0;\nEXIT 0;\n", "", 1, true);
+  ASSERT_EQ(data.run.rc, kStaplSuccess);
+  EXPECT_EQ(data.tdi.substr(9, 4), "1011");
+  EXPECT_EQ(data.tdi.substr(22, 8), "11101111");
 }
 
 TEST(StaplTap, StableStatesTakeOneClock) {
