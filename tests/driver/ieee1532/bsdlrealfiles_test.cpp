@@ -41,6 +41,15 @@ TEST_P(BsdlRealFile, GivesLengthsOpcodesAndIdcode) {
   }
   EXPECT_EQ(entity.RegisterLength(entity.bypass), 1);
   EXPECT_EQ(entity.RegisterLength(entity.sample), facts.boundaryLength);
+  // Every port, cell, opcode, register and flow as the dump lists them.
+  port.text_.clear();
+  BsdlDumpInfo(entity);
+  BsdlDumpFlows(entity);
+  const std::string path = TestDataPath(std::string("bsdl/") + facts.file);
+  const std::string folder = path.substr(0, path.rfind('/') + 1);
+  for (size_t at; (at = port.text_.find(folder)) != std::string::npos;)
+    port.text_.erase(at, folder.size());
+  EXPECT_EQ(port.text_, ReadText(path + ".dump"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
