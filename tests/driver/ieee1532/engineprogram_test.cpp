@@ -82,6 +82,13 @@ TEST_F(EngineProgram, StuckBitFailsVerificationAndSetsTheFailureWord) {
   port_->text_.clear();
   ASSERT_TRUE(RunEngineOnLines());
   EXPECT_TRUE(port_->Saw("PROC_ERROR_EXIT not defined for [zorflash]")) << port_->text_;
+  // The file's first procedure is found like any other.
+  const std::string verify = "\"proc_verify(idcode)";
+  folder.Write("zorflash.bsd", bsdl.insert(bsdl.find(verify), errorExit + "\n"));
+  port_->text_.clear();
+  ASSERT_TRUE(RunEngineOnLines());
+  EXPECT_FALSE(port_->Saw("PROC_ERROR_EXIT not defined")) << port_->text_;
+  EXPECT_FALSE(Flash(*chain_).Enabled());
 }
 
 TEST_F(EngineProgram, ActionTheDeviceDoesNotHaveFailsTheRun) {

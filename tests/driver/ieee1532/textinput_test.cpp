@@ -37,6 +37,13 @@ TEST(TextInput, CommentsAndSingleDashes) {
   // A name or number that ends the text is still a token.
   EXPECT_EQ(Text("12ab 3.5 last").Tokens(),
             (std::vector<std::string>{"12ab", "3", ".", "5", "last"}));
+  // Kinds: name, space kept, number, punctuation, other.
+  Text kinds("a 1;\x01");
+  std::vector<int> seen;
+  while (InputFileNextToken(kinds.record, kIscTokenKeepSpace), !kinds.record.eof) {
+    seen.push_back(kinds.record.tokenKind);
+  }
+  EXPECT_EQ(seen, (std::vector<int>{1, 3, 0, 2, 4}));
 }
 
 TEST(TextInput, NameLengthLimit) {
@@ -113,6 +120,24 @@ TEST(TextInput, ReportsCutAtTheMessageBufferAndErrorsStop) {
   EXPECT_THROW(IscReportMessage(kIscError, "plain", false, nullptr), EngineStop);
   EXPECT_EQ(port.text_.find("plain\n"), 0u);  // no prefix without a record
   EXPECT_TRUE(port.Saw("*** Program stopped at "));
+  // Lines by their flags; a long one reaches the port in pieces of 499 characters.
+  const std::string pad77(77, ' ');
+  const std::pair<int, std::string> lines[] = {
+      {kIscLineClear, "\r" + pad77 + "  \r"},
+      {kIscLineStatus, "\rab" + pad77},
+      {kIscLineStatus | kIscLineReturnAfter, "\rab" + pad77 + "\r"},
+      {kIscLineBreakFirst | kIscLineBreakAfter, "\nab\n"},
+      {kIscLineReturnAfter, "ab\r"},
+  };
+  for (const auto& [flags, expected] : lines) {
+    port.text_.clear();
+    IscWriteMessageLine("ab", flags);
+    EXPECT_EQ(port.text_, expected) << flags;
+  }
+  port.text_.clear(), port.pieces_ = 0;
+  IscMessagef(kIscLineBreakFirst, "%s", std::string(997, 'p').c_str());
+  EXPECT_EQ(port.text_, "\n" + std::string(997, 'p'));
+  EXPECT_EQ(port.pieces_, 2u);
 }
 
 TEST(TextInput, CommandTextFromThePortCountsItsLines) {
