@@ -57,6 +57,7 @@ TEST_F(EngineProgram, ProgramsAndVerifiesTheFlashBetweenBypassedDevices) {
   EXPECT_TRUE(port_->Saw("-+> ") == false);
   EXPECT_TRUE(port_->Saw("   => passed 1 of 1 iteration"));
   EXPECT_GT(port_->progressCounter_, 64u);
+  EXPECT_EQ(Flash(*chain_).State(), zor::jtag::TapState::kReset);  // the run leaves the chain reset
 }
 
 TEST_F(EngineProgram, StuckBitFailsVerificationAndSetsTheFailureWord) {
