@@ -235,6 +235,11 @@ TEST(StaplTap, VectorsDriveNoPins) {
   EXPECT_EQ(t.tms, "");
   EXPECT_EQ(RunTraced("VMAP \"TCK\", \"NOPE\";").run.rc, kStaplVectorMapFailed);
   EXPECT_EQ(RunTraced("VMAP TCK;").run.rc, kStaplSyntaxError);
+  // At most 256 signals: more is no map at all.
+  std::string names = "VMAP \"X\"";
+  for (int i = 1; i < 256; ++i) names += ", \"X\"";
+  EXPECT_EQ(RunTraced(names + ";").run.rc, kStaplVectorMapFailed);
+  EXPECT_EQ(RunTraced(names + ", \"X\";").run.rc, kStaplSyntaxError);
 }
 
 }  // namespace
