@@ -112,6 +112,14 @@ TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
       {"ISC_ADDRESS[6]", "ISC_ADDRESS[99999999999]", "Register length [99999999999] exceeds"},
       {"D : (5, 6)", "D : (5)", "incomplete vector mapping (only 1 of 2 specified)"},
       {"\"1\";", "\"Z\";", "[0000000100100011010001010110011Z] must contain only chars [01xX]"},
+      // Each punctuation the grammar asks for, replaced.
+      {"ZORFLASH : entity is 4;", "ZORFLASH ; entity is 4;", "Expected [:] in BSDL file"},
+      {"bit_vector (0 to 1)", "bit_vector 0 to 1)", "Expected [(] in BSDL file"},
+      {"bit_vector (0 to 1)", "bit_vector (0 to 1(", "Expected [)] in BSDL file"},
+      {"2 (BC_1, *,    control, 0)", "2 (BC_1; *,    control, 0)", "Expected [,] in BSDL file"},
+      {"(10.0e6, BOTH)", "(10.0e6; BOTH)", "Expected [,] in BSDL file"},
+      {"(10.0e6, BOTH)", "(10.0e6, BOTH(", "Expected [)] in BSDL file"},
+      {"32:? WAIT TCK 2", "32;? WAIT TCK 2", "Expected [:] in BSDL file"},
   };
   for (const Case& c : cases) {
     Parsed parsed = ParseText(Replace(ExampleBsdl(), c.from, c.to));
