@@ -120,6 +120,24 @@ TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
       {"(10.0e6, BOTH)", "(10.0e6; BOTH)", "Expected [,] in BSDL file"},
       {"(10.0e6, BOTH)", "(10.0e6, BOTH(", "Expected [)] in BSDL file"},
       {"32:? WAIT TCK 2", "32;? WAIT TCK 2", "Expected [:] in BSDL file"},
+      // Names and numbers used twice, or beyond what they name.
+      {"TDO           : out bit;", "TDO, TDO      : out bit;", "[TDO] already defined"},
+      {"bit_vector (0 to 1)", "bit_vector (0 from 1)", "Expecting to/downto"},
+      {"TCK : 1, TMS : 2", "TCK : 1, TMS : 1", "Port mapping [1] already used by [tck]"},
+      {"TCK : 1, TMS : 2", "TCK : 1, TCK : 2", "[tck] already assigned to 1"},
+      {"D : (5, 6)", "D : (5, 6, 7)", "port vector [d] has only [2] elements"},
+      {"TCK : 1,", "TCK : (1),", "[tck] is not a port vector"},
+      {"\"EXTEST            (00000000), \" &", "\"BYPASS            (00000000), \" &",
+       "Opcode [BYPASS] already defined"},
+      {"flow_erase initialize (ISC_ERASE", "flow_enable initialize (ISC_ERASE",
+       "Flow [flow_enable] already defined"},
+      {"flow_program(array) initialize", "flow_program initialize",
+       "Flow [flow_program] has '?' or '?!' operator but no data name"},
+      {"(ISC_ENABLE WAIT TCK 2)", "(ISC_ENABLE WAIT TCK 2) initialize (ISC_ENABLE)",
+       "[initialize] activity list already defined"},
+      {"(ISC_PROGRAM), \" &\n    \"ISC_RDATA[32]  (ISC_READ)\"", "(ISC_PROGRAM)\"",
+       "not defined in REGISTER_ACCESS section"},
+      {"(10.0e6, BOTH)", "(10.0e6, SOME)", "Expecting LOW or BOTH"},
   };
   for (const Case& c : cases) {
     Parsed parsed = ParseText(Replace(ExampleBsdl(), c.from, c.to));
