@@ -235,6 +235,14 @@ TEST(StaplTap, VectorsDriveNoPins) {
   EXPECT_EQ(t.tms, "");
   EXPECT_EQ(RunTraced("VMAP \"TCK\", \"NOPE\";").run.rc, kStaplVectorMapFailed);
   EXPECT_EQ(RunTraced("VMAP TCK;").run.rc, kStaplSyntaxError);
+  // Each vector holds a bit for every mapped signal.
+  for (const char* vectors : {"A[1..0], #101", "#011, A[1..0]"}) {
+    EXPECT_EQ(RunTraced("VMAP \"TDO\", \"TDI\", \"TCK\"; VECTOR " + std::string(vectors) + ";",
+                        "BOOLEAN A[3];")
+                  .run.rc,
+              kStaplBoundsError)
+        << vectors;
+  }
   // At most 256 signals: more is no map at all.
   std::string names = "VMAP \"X\"";
   for (int i = 1; i < 256; ++i) names += ", \"X\"";
