@@ -54,6 +54,11 @@ TEST(BsdlParser, ExampleDeviceParsesCleanly) {
   BsdlDumpInfo(entity);
   EXPECT_TRUE(port.Saw("Safe[X] Dv[0] C [    0]")) << port.text_;
   EXPECT_TRUE(port.Saw("Safe[X] Dv[0] C [    2]")) << port.text_;
+  // A standard opcode the file leaves out joins its register, the first one too.
+  Parsed first = ParseText(
+      Replace(ExampleBsdl(), "\"ISC_DEFAULT[1]", "\"BOUNDARY[4] (EXTEST), \" & \"ISC_DEFAULT[1]"));
+  ASSERT_TRUE(first.ok) << first.messages;
+  EXPECT_EQ(first.entity.opcodes[static_cast<size_t>(first.entity.sample)].dataRegister, 0);
 }
 
 TEST(BsdlParser, PreloadIsMandatoryOnlyForThe2001Edition) {
