@@ -38,12 +38,12 @@ TEST(TextInput, CommentsAndSingleDashes) {
   EXPECT_EQ(Text("12ab 3.5 last").Tokens(),
             (std::vector<std::string>{"12ab", "3", ".", "5", "last"}));
   // Kinds: name, space kept, number, punctuation, other.
-  Text kinds("a 1;\x01");
+  Text kinds("a 1;\x01 1_2");
   std::vector<int> seen;
   while (InputFileNextToken(kinds.record, kIscTokenKeepSpace), !kinds.record.eof) {
     seen.push_back(kinds.record.tokenKind);
   }
-  EXPECT_EQ(seen, (std::vector<int>{1, 3, 0, 2, 4}));
+  EXPECT_EQ(seen, (std::vector<int>{1, 3, 0, 2, 4, 3, 1}));  // digits with a '_' make a name
 }
 
 TEST(TextInput, NameLengthLimit) {
