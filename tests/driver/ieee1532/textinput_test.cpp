@@ -3,6 +3,7 @@
 
 #include "driver/ieee1532/engine/iscengine.h"
 #include "driver/ieee1532/engine/iscsettings.h"
+#include "driver/ieee1532/flow/iscfieldbits.h"
 #include "driver/ieee1532/text/iscinputfile.h"
 #include "driver/ieee1532/text/iscmessages.h"
 #include "tests/driver/ieee1532/testsupport.h"
@@ -178,6 +179,17 @@ TEST(TextInput, WriteBufferKeepsEveryPiece) {
   InputFileClose(out);
   EXPECT_EQ(ReadText(folder.Path("out.txt")), expected);
   EXPECT_THROW(InputFileWrite(out, 7, ""), EngineStop);
+  // Field records: words from the top, a line break once a line passes 64 columns.
+  IscInputFile records;
+  InputFileInit(records, folder.Path("records.txt"));
+  InputFileReopen(records, "w");
+  IscWriteFieldRecord(records, std::string(300, '1'));
+  IscWriteFieldRecord(records, "0011");
+  InputFileWrite(records, 1, "");
+  InputFileClose(records);
+  std::string seven;
+  for (int i = 0; i < 7; ++i) seven += "FFFFFFFF ";
+  EXPECT_EQ(ReadText(folder.Path("records.txt")), "FFF " + seven + "\nFFFFFFFF FFFFFFFF ,\n3 ");
 }
 
 }  // namespace
