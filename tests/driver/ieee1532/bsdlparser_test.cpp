@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "driver/ieee1532/text/enginestop.h"
 #include "tests/driver/ieee1532/testsupport.h"
 
 using namespace zor::isc;
@@ -59,6 +60,11 @@ TEST(BsdlParser, ExampleDeviceParsesCleanly) {
       Replace(ExampleBsdl(), "\"ISC_DEFAULT[1]", "\"BOUNDARY[4] (EXTEST), \" & \"ISC_DEFAULT[1]"));
   ASSERT_TRUE(first.ok) << first.messages;
   EXPECT_EQ(first.entity.opcodes[static_cast<size_t>(first.entity.sample)].dataRegister, 0);
+  // An opcode without a register, the first one too, is named in the error.
+  first.entity.opcodes[0].dataRegister = -1;
+  MessagePort errors;
+  EXPECT_THROW(BsdlRegisterForOpcode(first.entity, 0), EngineStop);
+  EXPECT_TRUE(errors.Saw("No data register for opcode [" + first.entity.opcodes[0].name + "]"));
 }
 
 TEST(BsdlParser, PreloadIsMandatoryOnlyForThe2001Edition) {
@@ -143,6 +149,18 @@ TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
       {"(ISC_PROGRAM), \" &\n    \"ISC_RDATA[32]  (ISC_READ)\"", "(ISC_PROGRAM)\"",
        "not defined in REGISTER_ACCESS section"},
       {"(10.0e6, BOTH)", "(10.0e6, SOME)", "Expecting LOW or BOTH"},
+      {"end ZORFLASH;", "attribute ISC_STATUS of ZORFLASH : entity is \"Implemented\";\nend",
+       "ISC_STATUS already defined"},
+      {"end ZORFLASH;",
+       "attribute ISC_FLOW of ZORFLASH : entity is \"flow_x initialize (BYPASS)\";\nend",
+       "ISC_FLOW already defined"},
+      {"end ZORFLASH;",
+       "attribute ISC_PROCEDURE of ZORFLASH : entity is \"proc_x = (flow_done)\";\nend",
+       "ISC_PROCEDURE already defined"},
+      {"end ZORFLASH;", "attribute ISC_ACTION of ZORFLASH : entity is \"x = (proc_enable)\";\nend",
+       "ISC_ACTION already defined"},
+      {"end ZORFLASH;", "attribute TAP_SCAN_CLOCK of TCK : signal is (1.0e6, BOTH);\nend",
+       "TAP_SCAN_CLK already specified"},
   };
   for (const Case& c : cases) {
     Parsed parsed = ParseText(Replace(ExampleBsdl(), c.from, c.to));

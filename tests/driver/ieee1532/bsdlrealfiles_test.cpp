@@ -171,6 +171,7 @@ TEST(BsdlRealFile, DesignWarningsShowOnlyWhenAskedFor) {
 
   IscEngineInitGlobals();
   IscGetSettings().bsdlWarnings = true;
+  IscGetSettings().bufferedRead = false;  // read a character at a time
   BsdlEntity entity;
   IscInputFile input;
   InputFileInit(input, TestDataPath("bsdl/epc4q100_1532.bsd"));

@@ -128,6 +128,7 @@ TEST(StaplArrays, CompressedInitialiser) {
   EXPECT_EQ(run.messages, (std::vector<std::string>{std::to_string(0x01A5)}));
   EXPECT_EQ(RunProc("", "BOOLEAN Z[24] = " + text + ";").rc, kStaplSyntaxError);
   EXPECT_EQ(RunProc("", "BOOLEAN Z[8] = " + Compressed({}) + ";").rc, kStaplSyntaxError);
+  EXPECT_EQ(RunProc("", "BOOLEAN Z[16] = " + text + "!;").rc, kStaplSyntaxError);
   // A header of 0x0FFFFFFF bytes on four bytes of data.
   EXPECT_EQ(RunProc("B[] = @@@@@F0;", "BOOLEAN B[16];").rc, kStaplSyntaxError);
 }

@@ -265,7 +265,9 @@ TEST(StaplInterpreter, LineOrientedPrograms) {
   EXPECT_EQ(bench.Run("A: B: RETURN;\n").rc, kStaplSyntaxError);
   EXPECT_EQ(bench.Run(std::string(40, 'L') + ": RETURN;\n").rc, kStaplIllegalSymbol);
   EXPECT_EQ(bench.Run("PADDING 1, 2, 3, 1001;\n").rc, kStaplSyntaxError);
-  // The init list sets a scalar of a line-oriented program.
+  // The init list sets a scalar of a line-oriented program, not one of STAPL proper.
+  EXPECT_EQ(RunProc("PRINT N;", "INTEGER N = 1;", {"N=5"}).messages,
+            (std::vector<std::string>{"1"}));
   run = bench.Run("BOOLEAN X;\nINTEGER N = 1;\nPRINT N;\nEXIT 0;\n", nullptr, {"n=-12"});
   EXPECT_EQ(run.messages, (std::vector<std::string>{"-12"}));
 }
