@@ -49,6 +49,9 @@ TEST_F(PinLayer, InstructionShiftSendsTheLastCharacterFirst) {
   }
   // Capture-IR loads ...01: the 1 leaves first and lands in the last character.
   EXPECT_EQ(captured, "01");
+  // An empty shift captures nothing, and is no error.
+  TapShiftString(kTapDataRegister, 0, "", &captured, true, false);
+  EXPECT_EQ(captured, "");
 }
 
 TEST_F(PinLayer, ShiftsThroughTheBypassBitsOfTheOtherDevices) {
