@@ -182,6 +182,10 @@ TEST(StaplPortHost, VectorSignals) {
   EXPECT_EQ(host.StaplVectorMap(2, config), 2);
   EXPECT_EQ(host.StaplVectorIo(2, direction, data, capture), 2);
   EXPECT_EQ(capture[0], 0b010);
+  const int64_t secondOut[] = {0b010};  // the first signal read back: its data bit is 0
+  capture[0] = 0b011;
+  EXPECT_EQ(host.StaplVectorIo(2, secondOut, data, capture), 2);
+  EXPECT_EQ(capture[0], 0b010);
   EXPECT_EQ(host.StaplSetFrequency(1000000), 0);
   // Signals past the first word; one mapped at the count itself is outside the vector.
   std::vector<const char*> wide(35, "X");

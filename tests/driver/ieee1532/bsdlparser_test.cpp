@@ -60,6 +60,10 @@ TEST(BsdlParser, ExampleDeviceParsesCleanly) {
       Replace(ExampleBsdl(), "\"ISC_DEFAULT[1]", "\"BOUNDARY[4] (EXTEST), \" & \"ISC_DEFAULT[1]"));
   ASSERT_TRUE(first.ok) << first.messages;
   EXPECT_EQ(first.entity.opcodes[static_cast<size_t>(first.entity.sample)].dataRegister, 0);
+  Parsed reset = ParseText(Replace(ExampleBsdl(), "*,    control, 0), \" &\n    \"1",
+                                   "*,    controlr, 0), \" &\n    \"1"));
+  ASSERT_TRUE(reset.ok) << reset.messages;
+  EXPECT_EQ(reset.entity.cells[2].function, kBsdlCellControlR);
   // An opcode without a register, the first one too, is named in the error.
   first.entity.opcodes[0].dataRegister = -1;
   MessagePort errors;
