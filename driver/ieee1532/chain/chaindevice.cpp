@@ -1,4 +1,4 @@
-// ChainDevice, the engine's chain, and its release.
+// ChainDevice and the engine's chain.
 #include "driver/ieee1532/chain/chaindevice.h"
 
 #include "driver/ieee1532/engine/iscenginestate.h"
@@ -10,14 +10,5 @@ ChainDevice::ChainDevice() = default;
 ChainDevice::~ChainDevice() = default;
 
 Chain& IscEngineChain() { return IscState().chain; }
-
-void ChainFree(Chain& chain) {
-  chain.devices.clear();
-  chain.tdiText.clear();
-  chain.tdoText.clear();
-  chain.expected.clear();
-  chain.mask.clear();
-  chain.maxRegister = 0;
-}
 
 }  // namespace zor::isc

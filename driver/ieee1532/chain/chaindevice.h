@@ -49,7 +49,6 @@ struct Chain {
 };
 
 Chain& IscEngineChain();
-void ChainFree(Chain& chain);
 
 int ChainReadCommandFile(IscInputFile& record);
 int ChainValidateActions(Chain& chain);

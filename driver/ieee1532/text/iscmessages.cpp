@@ -103,16 +103,6 @@ void IscReportf(int code, bool showLine, IscInputFile* record, const char* forma
   IscReportMessage(code, buffer, showLine, record);
 }
 
-void IscFatalf(IscInputFile* record, const char* format, ...) {
-  char buffer[kIscMessageBufferSize];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(buffer, sizeof(buffer), format, args);
-  va_end(args);
-  IscReportMessage(kIscError, buffer, record != nullptr, record);
-  throw EngineStop{};  // not reached: errors always throw
-}
-
 bool IscCheckRange(int code, const char* text, int64_t low, int64_t value, int64_t high) {
   if (value >= low && value <= high) return true;
   IscReportf(code, false, nullptr, "[%s] range[%ld <= %ld <= %ld]", text, static_cast<long>(low),

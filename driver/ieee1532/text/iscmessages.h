@@ -33,8 +33,6 @@ void IscMessagef(int flags, const char* format, ...) __attribute__((format(print
 void IscReportMessage(int code, const char* text, bool showLine, IscInputFile* record);
 void IscReportf(int code, bool showLine, IscInputFile* record, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
-[[noreturn]] void IscFatalf(IscInputFile* record, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
 
 // Prints "[text] range[low <= value <= high]" when value is outside; stops when code is an error.
 bool IscCheckRange(int code, const char* text, int64_t low, int64_t value, int64_t high);

@@ -41,6 +41,8 @@ TEST(BusyWaitTimer, DeadlinesAndElapsedTime) {
   EXPECT_GT(timer.ElapsedMicroseconds(), 0);
   EXPECT_NEAR(timer.ElapsedMilliseconds(), timer.ElapsedMicroseconds() / 1000, 0.05);
   EXPECT_LT(timer.Elapsed(), 1.0);
+  timer.SetDeadlineMilliseconds(300);  // a new deadline once the last has passed
+  EXPECT_FALSE(timer.DeadlinePassed());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "driver/ieee1532/text/enginestop.h"
 #include "tests/driver/ieee1532/testsupport.h"
 
 using namespace zor::isc;
@@ -54,6 +55,20 @@ TEST(BsdlParser, ExampleDeviceParsesCleanly) {
   BsdlDumpInfo(entity);
   EXPECT_TRUE(port.Saw("Safe[X] Dv[0] C [    0]")) << port.text_;
   EXPECT_TRUE(port.Saw("Safe[X] Dv[0] C [    2]")) << port.text_;
+  // A standard opcode the file leaves out joins its register, the first one too.
+  Parsed first = ParseText(
+      Replace(ExampleBsdl(), "\"ISC_DEFAULT[1]", "\"BOUNDARY[4] (EXTEST), \" & \"ISC_DEFAULT[1]"));
+  ASSERT_TRUE(first.ok) << first.messages;
+  EXPECT_EQ(first.entity.opcodes[static_cast<size_t>(first.entity.sample)].dataRegister, 0);
+  Parsed reset = ParseText(Replace(ExampleBsdl(), "*,    control, 0), \" &\n    \"1",
+                                   "*,    controlr, 0), \" &\n    \"1"));
+  ASSERT_TRUE(reset.ok) << reset.messages;
+  EXPECT_EQ(reset.entity.cells[2].function, kBsdlCellControlR);
+  // An opcode without a register, the first one too, is named in the error.
+  first.entity.opcodes[0].dataRegister = -1;
+  MessagePort errors;
+  EXPECT_THROW(BsdlRegisterForOpcode(first.entity, 0), EngineStop);
+  EXPECT_TRUE(errors.Saw("No data register for opcode [" + first.entity.opcodes[0].name + "]"));
 }
 
 TEST(BsdlParser, PreloadIsMandatoryOnlyForThe2001Edition) {
@@ -112,6 +127,44 @@ TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
       {"ISC_ADDRESS[6]", "ISC_ADDRESS[99999999999]", "Register length [99999999999] exceeds"},
       {"D : (5, 6)", "D : (5)", "incomplete vector mapping (only 1 of 2 specified)"},
       {"\"1\";", "\"Z\";", "[0000000100100011010001010110011Z] must contain only chars [01xX]"},
+      // Each punctuation the grammar asks for, replaced.
+      {"ZORFLASH : entity is 4;", "ZORFLASH ; entity is 4;", "Expected [:] in BSDL file"},
+      {"bit_vector (0 to 1)", "bit_vector 0 to 1)", "Expected [(] in BSDL file"},
+      {"bit_vector (0 to 1)", "bit_vector (0 to 1(", "Expected [)] in BSDL file"},
+      {"2 (BC_1, *,    control, 0)", "2 (BC_1; *,    control, 0)", "Expected [,] in BSDL file"},
+      {"(10.0e6, BOTH)", "(10.0e6; BOTH)", "Expected [,] in BSDL file"},
+      {"(10.0e6, BOTH)", "(10.0e6, BOTH(", "Expected [)] in BSDL file"},
+      {"32:? WAIT TCK 2", "32;? WAIT TCK 2", "Expected [:] in BSDL file"},
+      // Names and numbers used twice, or beyond what they name.
+      {"TDO           : out bit;", "TDO, TDO      : out bit;", "[TDO] already defined"},
+      {"bit_vector (0 to 1)", "bit_vector (0 from 1)", "Expecting to/downto"},
+      {"TCK : 1, TMS : 2", "TCK : 1, TMS : 1", "Port mapping [1] already used by [tck]"},
+      {"TCK : 1, TMS : 2", "TCK : 1, TCK : 2", "[tck] already assigned to 1"},
+      {"D : (5, 6)", "D : (5, 6, 7)", "port vector [d] has only [2] elements"},
+      {"TCK : 1,", "TCK : (1),", "[tck] is not a port vector"},
+      {"\"EXTEST            (00000000), \" &", "\"BYPASS            (00000000), \" &",
+       "Opcode [BYPASS] already defined"},
+      {"flow_erase initialize (ISC_ERASE", "flow_enable initialize (ISC_ERASE",
+       "Flow [flow_enable] already defined"},
+      {"flow_program(array) initialize", "flow_program initialize",
+       "Flow [flow_program] has '?' or '?!' operator but no data name"},
+      {"(ISC_ENABLE WAIT TCK 2)", "(ISC_ENABLE WAIT TCK 2) initialize (ISC_ENABLE)",
+       "[initialize] activity list already defined"},
+      {"(ISC_PROGRAM), \" &\n    \"ISC_RDATA[32]  (ISC_READ)\"", "(ISC_PROGRAM)\"",
+       "not defined in REGISTER_ACCESS section"},
+      {"(10.0e6, BOTH)", "(10.0e6, SOME)", "Expecting LOW or BOTH"},
+      {"end ZORFLASH;", "attribute ISC_STATUS of ZORFLASH : entity is \"Implemented\";\nend",
+       "ISC_STATUS already defined"},
+      {"end ZORFLASH;",
+       "attribute ISC_FLOW of ZORFLASH : entity is \"flow_x initialize (BYPASS)\";\nend",
+       "ISC_FLOW already defined"},
+      {"end ZORFLASH;",
+       "attribute ISC_PROCEDURE of ZORFLASH : entity is \"proc_x = (flow_done)\";\nend",
+       "ISC_PROCEDURE already defined"},
+      {"end ZORFLASH;", "attribute ISC_ACTION of ZORFLASH : entity is \"x = (proc_enable)\";\nend",
+       "ISC_ACTION already defined"},
+      {"end ZORFLASH;", "attribute TAP_SCAN_CLOCK of TCK : signal is (1.0e6, BOTH);\nend",
+       "TAP_SCAN_CLK already specified"},
   };
   for (const Case& c : cases) {
     Parsed parsed = ParseText(Replace(ExampleBsdl(), c.from, c.to));

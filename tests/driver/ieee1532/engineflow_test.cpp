@@ -67,7 +67,8 @@ TEST_F(EngineFlow, LoopEndsOnAPassFromItsMinimumOnAndStopsWhenUsedUp) {
 TEST_F(EngineFlow, ConcurrentLoopUsedUpFailsTheDeviceWithoutStopping) {
   folder_.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (loop min 1 max 3 "
                                               "(IDCODE WAIT TCK 1 32:01234566))"));
-  ASSERT_TRUE(Run("-a\"extra\"", {"-m", "concurrent"})) << port_->text_;
+  ASSERT_TRUE(Run("-a\"extra\"", {"-m", "concurrent", "-xopt", "2"})) << port_->text_;
+  EXPECT_TRUE(port_->Saw("-----> common flow type ["));  // one device: its scans are common
   EXPECT_TRUE(port_->Saw("*** ==> [flash]: max flow loop count [3] reached"));
   EXPECT_TRUE(port_->Saw("   *** [flash: extra()] = FAIL"));
   EXPECT_TRUE(port_->Saw("[ FAIL ]: concurrent processing mode"));

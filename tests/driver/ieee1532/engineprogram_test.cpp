@@ -57,6 +57,7 @@ TEST_F(EngineProgram, ProgramsAndVerifiesTheFlashBetweenBypassedDevices) {
   EXPECT_TRUE(port_->Saw("-+> ") == false);
   EXPECT_TRUE(port_->Saw("   => passed 1 of 1 iteration"));
   EXPECT_GT(port_->progressCounter_, 64u);
+  EXPECT_EQ(Flash(*chain_).State(), zor::jtag::TapState::kReset);  // the run leaves the chain reset
 }
 
 TEST_F(EngineProgram, StuckBitFailsVerificationAndSetsTheFailureWord) {
@@ -82,6 +83,13 @@ TEST_F(EngineProgram, StuckBitFailsVerificationAndSetsTheFailureWord) {
   port_->text_.clear();
   ASSERT_TRUE(RunEngineOnLines());
   EXPECT_TRUE(port_->Saw("PROC_ERROR_EXIT not defined for [zorflash]")) << port_->text_;
+  // The file's first procedure is found like any other.
+  const std::string verify = "\"proc_verify(idcode)";
+  folder.Write("zorflash.bsd", bsdl.insert(bsdl.find(verify), errorExit + "\n"));
+  port_->text_.clear();
+  ASSERT_TRUE(RunEngineOnLines());
+  EXPECT_FALSE(port_->Saw("PROC_ERROR_EXIT not defined")) << port_->text_;
+  EXPECT_FALSE(Flash(*chain_).Enabled());
 }
 
 TEST_F(EngineProgram, ActionTheDeviceDoesNotHaveFailsTheRun) {

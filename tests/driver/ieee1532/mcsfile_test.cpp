@@ -95,6 +95,9 @@ TEST(McsFile, ReadsWhatSrecordWritesWithGapsAndLinearAddresses) {
   ASSERT_TRUE(McsNextWord(iterator, word, address));
   EXPECT_EQ(address, 0x2012Cu);
   EXPECT_EQ(word, bytes[0] | (bytes[1] << 8));
+  int words = 1;
+  while (words < 1000 && McsNextWord(iterator, word, address)) ++words;
+  EXPECT_EQ(words, 150);  // the data's 600 bytes, and then no word
   // srecord's checksums hold, the address's high byte included.
   EXPECT_FALSE(port.Saw("checksum"));
 }

@@ -3,6 +3,7 @@
 
 #include "driver/firmware/boardjtagport.h"
 #include "driver/ieee1532/engine/iscengine.h"
+#include "driver/ieee1532/flow/iscflow.h"
 #include "driver/ieee1532/tap/isctap.h"
 #include "platform/boardsim/jtag/chainfile.h"
 #include "tests/driver/ieee1532/enginerun.h"
@@ -28,6 +29,11 @@ TEST_F(PinLayer, InstructionShiftSendsTheLastCharacterFirst) {
   chain_->EnableTrace(true);
   TapReset(false);
   EXPECT_EQ(chain_->ClockCount(), 5u);  // Test-Logic-Reset takes five, not six
+  // A wait clocks its cycles; a timed one adds one clock before it and one of its own.
+  IscRunWait(BsdlWait{3, 0, 0, 0});
+  EXPECT_EQ(chain_->ClockCount(), 8u);
+  IscRunWait(BsdlWait{0, 0, 1e-6f, 0});
+  EXPECT_EQ(chain_->ClockCount(), 10u);
   TapReset(true);
   chain_->ClearTrace();
   std::string captured;
@@ -43,6 +49,9 @@ TEST_F(PinLayer, InstructionShiftSendsTheLastCharacterFirst) {
   }
   // Capture-IR loads ...01: the 1 leaves first and lands in the last character.
   EXPECT_EQ(captured, "01");
+  // An empty shift captures nothing, and is no error.
+  TapShiftString(kTapDataRegister, 0, "", &captured, true, false);
+  EXPECT_EQ(captured, "");
 }
 
 TEST_F(PinLayer, ShiftsThroughTheBypassBitsOfTheOtherDevices) {

@@ -15,9 +15,10 @@ class MessagePort : public zor::firmware::CJtagProgrammer {
   }
   void WritePins(uint32_t) override {}
   uint32_t* ReadPins(uint32_t* pins) override { return pins; }
-  void Message(const char* text) override { text_ += text; }
+  void Message(const char* text) override { text_ += text, ++pieces_; }
   bool Saw(const std::string& piece) const { return text_.find(piece) != std::string::npos; }
   std::string text_;
+  size_t pieces_ = 0;
 };
 
 // A scratch folder removed at the end of the test.

@@ -3,6 +3,7 @@
 
 #include "driver/ieee1532/engine/iscengine.h"
 #include "driver/ieee1532/engine/iscsettings.h"
+#include "driver/ieee1532/flow/iscfieldbits.h"
 #include "driver/ieee1532/text/iscinputfile.h"
 #include "driver/ieee1532/text/iscmessages.h"
 #include "tests/driver/ieee1532/testsupport.h"
@@ -37,6 +38,13 @@ TEST(TextInput, CommentsAndSingleDashes) {
   // A name or number that ends the text is still a token.
   EXPECT_EQ(Text("12ab 3.5 last").Tokens(),
             (std::vector<std::string>{"12ab", "3", ".", "5", "last"}));
+  // Kinds: name, space kept, number, punctuation, other.
+  Text kinds("a 1;\x01 1_2");
+  std::vector<int> seen;
+  while (InputFileNextToken(kinds.record, kIscTokenKeepSpace), !kinds.record.eof) {
+    seen.push_back(kinds.record.tokenKind);
+  }
+  EXPECT_EQ(seen, (std::vector<int>{1, 3, 0, 2, 4, 3, 1}));  // digits with a '_' make a name
 }
 
 TEST(TextInput, NameLengthLimit) {
@@ -113,6 +121,24 @@ TEST(TextInput, ReportsCutAtTheMessageBufferAndErrorsStop) {
   EXPECT_THROW(IscReportMessage(kIscError, "plain", false, nullptr), EngineStop);
   EXPECT_EQ(port.text_.find("plain\n"), 0u);  // no prefix without a record
   EXPECT_TRUE(port.Saw("*** Program stopped at "));
+  // Lines by their flags; a long one reaches the port in pieces of 499 characters.
+  const std::string pad77(77, ' ');
+  const std::pair<int, std::string> lines[] = {
+      {kIscLineClear, "\r" + pad77 + "  \r"},
+      {kIscLineStatus, "\rab" + pad77},
+      {kIscLineStatus | kIscLineReturnAfter, "\rab" + pad77 + "\r"},
+      {kIscLineBreakFirst | kIscLineBreakAfter, "\nab\n"},
+      {kIscLineReturnAfter, "ab\r"},
+  };
+  for (const auto& [flags, expected] : lines) {
+    port.text_.clear();
+    IscWriteMessageLine("ab", flags);
+    EXPECT_EQ(port.text_, expected) << flags;
+  }
+  port.text_.clear(), port.pieces_ = 0;
+  IscMessagef(kIscLineBreakFirst, "%s", std::string(997, 'p').c_str());
+  EXPECT_EQ(port.text_, "\n" + std::string(997, 'p'));
+  EXPECT_EQ(port.pieces_, 2u);
 }
 
 TEST(TextInput, CommandTextFromThePortCountsItsLines) {
@@ -153,6 +179,17 @@ TEST(TextInput, WriteBufferKeepsEveryPiece) {
   InputFileClose(out);
   EXPECT_EQ(ReadText(folder.Path("out.txt")), expected);
   EXPECT_THROW(InputFileWrite(out, 7, ""), EngineStop);
+  // Field records: words from the top, a line break once a line passes 64 columns.
+  IscInputFile records;
+  InputFileInit(records, folder.Path("records.txt"));
+  InputFileReopen(records, "w");
+  IscWriteFieldRecord(records, std::string(300, '1'));
+  IscWriteFieldRecord(records, "0011");
+  InputFileWrite(records, 1, "");
+  InputFileClose(records);
+  std::string seven;
+  for (int i = 0; i < 7; ++i) seven += "FFFFFFFF ";
+  EXPECT_EQ(ReadText(folder.Path("records.txt")), "FFF " + seven + "\nFFFFFFFF FFFFFFFF ,\n3 ");
 }
 
 }  // namespace

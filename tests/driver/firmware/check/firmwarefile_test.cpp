@@ -65,6 +65,7 @@ class FirmwareHeader : public testing::Test {
 TEST_F(FirmwareHeader, FindsTheCreationDateInTheFirstKilobyte) {
   EXPECT_EQ(Read("Creation_Date 20061114.1536"), 0x6B141536u);
   EXPECT_EQ(Read("(Header (x\n creation_DATE 20061114.1536\n)"), 0x6B141536u);
+  EXPECT_EQ(Read("Creation_Date 20061114.15369"), 0x6B141536u);  // the date's 13 characters
   // The date's last digit is the kilobyte's last byte read (1023).
   EXPECT_EQ(Read(std::string(996, ' ') + "Creation_Date 20061114.1536"), 0x6B141536u);
   bool failed = false;

@@ -231,7 +231,7 @@ TEST_F(ProgrammingFlow, ARelativeDataNameIsAnIscFileOfTheFirmwareFolder) {
 TEST_F(ProgrammingFlow, APatchFileProgramsATemporaryCopy) {
   // The caller's file holds a line the engine refuses; the patch takes it out again.
   std::string data = firmwaretest::ReadFile(DataFile());
-  data.insert(data.find("  DATA array0"), "NOT_FOR_THIS_BOARD\n");
+  data.insert(data.find("  DATA array0"), "NOT_FOR_THIS_BOARD\n-- kept\n");
   folder_.Write("patched.firmware", data);
   folder_.Write("bsdl_1532/fix.inf",
                 "[ADD]\n-- patched for the test\n[END]\n[REMOVE]\n"
@@ -274,6 +274,15 @@ TEST_F(ProgrammingFlow, APatchFileProgramsATemporaryCopy) {
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previous);
   EXPECT_EQ(copied, 1);
+  // The copy: the added lines after the header, only the listed lines removed.
+  const std::string kept = folder_.Temp() + "/kept.isc";
+  ASSERT_EQ(CBoardJtagPort(nullptr).ApplyPatchFile(caller.c_str(), kept.c_str(),
+                                                   (folder_.Path() + "/bsdl_1532/fix.inf").c_str()),
+            0);
+  const std::string patched = firmwaretest::ReadFile(kept);
+  EXPECT_EQ(patched.find("NOT_FOR_THIS_BOARD"), std::string::npos);
+  EXPECT_NE(patched.find(")\n-- patched for the test\n"), std::string::npos) << patched;
+  EXPECT_NE(patched.find("\n-- kept\n  DATA array0"), std::string::npos) << patched;
 }
 
 }  // namespace

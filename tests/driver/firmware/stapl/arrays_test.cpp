@@ -57,12 +57,18 @@ TEST(StaplArrays, InitialiserErrors) {
   EXPECT_EQ(RunProc("", "INTEGER A[2000000000];").rc, kStaplOutOfMemory);
   // Every refused form of a declaration, next to the smallest one taken.
   const std::pair<const char*, int> refused[] = {
-      {"INTEGER A[0];", kStaplBoundsError},        {"BOOLEAN A[0];", kStaplBoundsError},
-      {"INTEGER A[-1];", kStaplBoundsError},       {"BOOLEAN A[1 - 2];", kStaplBoundsError},
-      {"INTEGER A[33554433];", kStaplOutOfMemory}, {"BOOLEAN A[2147483647 + 1];", kStaplOutOfMemory},
-      {"INTEGER A[];", kStaplSyntaxError},         {"INTEGER A[1 == 1];", kStaplTypeMismatch},
-      {"INTEGER A[2] 1, 2;", kStaplSyntaxError},   {"INTEGER A[2] = 1, 2, 3;", kStaplSyntaxError},
-      {"INTEGER S 5;", kStaplSyntaxError},         {"INTEGER S; BOOLEAN S;", kStaplRedefinedSymbol},
+      {"INTEGER A[0];", kStaplBoundsError},
+      {"BOOLEAN A[0];", kStaplBoundsError},
+      {"INTEGER A[-1];", kStaplBoundsError},
+      {"BOOLEAN A[1 - 2];", kStaplBoundsError},
+      {"INTEGER A[33554433];", kStaplOutOfMemory},
+      {"BOOLEAN A[2147483647 + 1];", kStaplOutOfMemory},
+      {"INTEGER A[];", kStaplSyntaxError},
+      {"INTEGER A[1 == 1];", kStaplTypeMismatch},
+      {"INTEGER A[2] 1, 2;", kStaplSyntaxError},
+      {"INTEGER A[2] = 1, 2, 3;", kStaplSyntaxError},
+      {"INTEGER S 5;", kStaplSyntaxError},
+      {"INTEGER S; BOOLEAN S;", kStaplRedefinedSymbol},
   };
   for (const auto& [declaration, rc] : refused) {
     EXPECT_EQ(RunProc("", declaration).rc, rc) << declaration;
@@ -80,34 +86,49 @@ TEST(StaplArrays, ArraysShareOneMemoryLimit) {
             (std::vector<std::string>{"0"}));
 }
 
-TEST(StaplArrays, CompressedInitialiser) {
-  // Header length 2, then a literal group of 0xA5, 0x01 (the third field is beyond the length).
-  // Bits: 0x02 0 0 0 | flag 0 | 0xA5 | 0x01 packed six at a time.
-  std::vector<uint8_t> bytes = {0x02, 0x00, 0x00, 0x00};
-  uint64_t tail = (uint64_t{0xA5} << 1) | (uint64_t{0x01} << 9);
-  for (int i = 0; i < 3; ++i) bytes.push_back(static_cast<uint8_t>(tail >> (8 * i)));
-  std::string text;
-  const char* digits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz_@";
-  uint64_t bits = 0;
-  int count = 0;
-  for (uint8_t b : bytes) {
-    bits |= uint64_t{b} << count;
-    count += 8;
-    while (count >= 6) {
-      text.push_back(digits[bits & 63]);
-      bits >>= 6;
-      count -= 6;
-    }
+// "@" data of the given bytes: a header of their length, then literal groups of three bytes
+// (a group's fields beyond the length are zero), packed six bits a character.
+std::string Compressed(std::vector<uint8_t> data) {
+  const size_t length = data.size();
+  std::vector<bool> stream;
+  auto put = [&stream](uint32_t value, int bits) {
+    for (int i = 0; i < bits; ++i) stream.push_back((value >> i) & 1);
+  };
+  put(static_cast<uint32_t>(length), 32);
+  data.resize((length + 2) / 3 * 3);
+  for (size_t i = 0; i < data.size(); ++i) {
+    if (i % 3 == 0) put(0, 1);
+    put(data[i], 8);
   }
-  if (count > 0) text.push_back(digits[bits & 63]);
-  EXPECT_EQ(Printed("PRINT INT(Z[]);", "BOOLEAN Z[16] = @" + text + ";"),
+  stream.resize((stream.size() + 7) / 8 * 8);  // whole bytes: the reader drops a partial one
+  const char* digits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz_@";
+  std::string text = "@";
+  for (size_t i = 0; i < stream.size(); i += 6) {
+    int digit = 0;
+    for (size_t b = 0; b < 6 && i + b < stream.size(); ++b) digit |= stream[i + b] << b;
+    text.push_back(digits[digit]);
+  }
+  return text;
+}
+
+TEST(StaplArrays, CompressedInitialiser) {
+  const std::string text = Compressed({0xA5, 0x01});
+  EXPECT_EQ(Printed("PRINT INT(Z[]);", "BOOLEAN Z[16] = " + text + ";"),
             (std::vector<std::string>{std::to_string(0x01A5)}));
+  // One byte, and nine: bits beyond the first words.
+  EXPECT_EQ(Printed("PRINT INT(Z[]);", "BOOLEAN Z[8] = " + Compressed({0x5A}) + ";"),
+            (std::vector<std::string>{"90"}));
+  EXPECT_EQ(Printed("PRINT INT(Z[71..64]), \" \", INT(Z[39..32]);",
+                    "BOOLEAN Z[72] = " + Compressed({1, 2, 3, 4, 5, 6, 7, 8, 9}) + ";"),
+            (std::vector<std::string>{"9 5"}));
   // The same data as a scan literal.
   StaplBench bench;
-  StaplRun run = bench.Run(Proc("B[] = @" + text + "; PRINT INT(B[]);", "BOOLEAN B[16];"), "DO");
+  StaplRun run = bench.Run(Proc("B[] = " + text + "; PRINT INT(B[]);", "BOOLEAN B[16];"), "DO");
   ASSERT_EQ(run.rc, kStaplSuccess);
   EXPECT_EQ(run.messages, (std::vector<std::string>{std::to_string(0x01A5)}));
-  EXPECT_EQ(RunProc("", "BOOLEAN Z[24] = @" + text + ";").rc, kStaplSyntaxError);
+  EXPECT_EQ(RunProc("", "BOOLEAN Z[24] = " + text + ";").rc, kStaplSyntaxError);
+  EXPECT_EQ(RunProc("", "BOOLEAN Z[8] = " + Compressed({}) + ";").rc, kStaplSyntaxError);
+  EXPECT_EQ(RunProc("", "BOOLEAN Z[16] = " + text + "!;").rc, kStaplSyntaxError);
   // A header of 0x0FFFFFFF bytes on four bytes of data.
   EXPECT_EQ(RunProc("B[] = @@@@@F0;", "BOOLEAN B[16];").rc, kStaplSyntaxError);
 }
@@ -117,7 +138,7 @@ TEST(StaplArrays, LongInitialiserIsReadFromTheProgram) {
   for (int i = 0; i < 20000; ++i) bits.push_back(i % 3 == 0 ? '1' : '0');
   // bit 0 is the last character: index 19999 -> bit 0.
   StaplRun run = RunProc("PRINT L[0], L[1], L[19999], L[19998], L[19997];",
-                         "BOOLEAN L[20000] = #" + bits + ";\n");
+                         "BOOLEAN L[20000] = ' a note\r' another\n#" + bits + ";\n");
   ASSERT_EQ(run.rc, kStaplSuccess);
   const auto bit = [&](int index) { return bits[19999 - index]; };
   const std::string expected{bit(0), bit(1), bit(19999), bit(19998), bit(19997)};
@@ -173,13 +194,17 @@ TEST(StaplArrays, LineOrientedInitialisers) {
       "BOOLEAN H[8] = HEX 1F;\n"
       "BOOLEAN B[4] = BIN 0011;\n"
       "BOOLEAN R[10] = RLC I4A2Q43;\n"  // 4 ones, 2 zeros, 4 literal bits 0b0011
+      "BOOLEAN S[10] = RLC QAz1;\n"     // 10 literal bits: 0b111101, then 0b0001
+      "BOOLEAN Z[16] = ACA " +
+      Compressed({0xA5, 0x01}).substr(1) +
+      ";\n"
       "INTEGER N[2] = 4, 5;\n"
       "PRINT INT(A[3..0]), \" \", INT(H[7..0]), \" \", INT(B[3..0]), \" \", INT(R[9..0]), \" \", "
-      "N[0];\n"
+      "N[0], \" \", INT(S[9..0]), \" \", INT(Z[15..0]);\n"
       "EXIT 0;\n");
   ASSERT_EQ(run.rc, kStaplSuccess) << run.errorLine;
   // Line-oriented data are in text order: the first value is bit 0.
-  EXPECT_EQ(run.messages, (std::vector<std::string>{"11 241 12 207 4"}));
+  EXPECT_EQ(run.messages, (std::vector<std::string>{"11 241 12 207 4 125 421"}));
   // A run's letter is one of five in its group; the letter after a group starts no run.
   const std::pair<const char*, int> runs[] = {
       {"E00004", kStaplSuccess},      {"M00004", kStaplSuccess},

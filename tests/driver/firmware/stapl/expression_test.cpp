@@ -75,6 +75,7 @@ TEST(StaplExpression, PrecedenceAndAssociativity) {
   EXPECT_EQ(Value("10 - 4 - 3"), 3);
   EXPECT_EQ(Value("100 / 10 / 5"), 2);
   EXPECT_EQ(Value("-7 / 2"), -3);
+  EXPECT_EQ(Value("+7 - -+2"), 9);
   EXPECT_EQ(Value("-7 % 2"), -1);
   EXPECT_EQ(Value("-8 >> 1"), -4);
   EXPECT_EQ(Value("1 << 65"), 2);

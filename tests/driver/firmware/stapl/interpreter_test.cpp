@@ -80,6 +80,9 @@ TEST(StaplInterpreter, StackStatements) {
   EXPECT_EQ(RunProc("POP I;", "INTEGER I;").rc, kStaplPopUnexpected);
   EXPECT_EQ(RunProc("PUSH 2; POP B;", "BOOLEAN B;").rc, kStaplTypeMismatch);
   EXPECT_EQ(RunProc("PUSH 2; POP A[2];", "INTEGER A[2];").rc, kStaplBoundsError);
+  EXPECT_EQ(RunProc("PUSH 1; POP F[1]; PRINT INT(F[]);", "BOOLEAN F[2];").messages,
+            (std::vector<std::string>{"2"}));
+  EXPECT_EQ(RunProc("PUSH 2; POP F[1];", "BOOLEAN F[2];").rc, kStaplTypeMismatch);
   std::string pushes;
   for (int i = 0; i < 16; ++i) pushes += "PUSH 1;";
   // The call of P holds one record: 15 more fit, the sixteenth push does not.
@@ -220,6 +223,25 @@ TEST(StaplInterpreter, ErrorLineCountsLineFeeds) {
   StaplRun run = bench.Run(Proc("PRINT 1;\nPRINT 1 / 0;"), "DO");
   EXPECT_EQ(run.rc, kStaplDivideByZero);
   EXPECT_EQ(run.errorLine, 4);
+  const int32_t codes[] = {
+      kStaplSuccess,          kStaplOutOfMemory,     kStaplIoError,         kStaplSyntaxError,
+      kStaplUnexpectedEnd,    kStaplUndefinedSymbol, kStaplRedefinedSymbol, kStaplIntegerOverflow,
+      kStaplDivideByZero,     kStaplCrcError,        kStaplInternalError,   kStaplBoundsError,
+      kStaplTypeMismatch,     kStaplAssignToConst,   kStaplNextUnexpected,  kStaplPopUnexpected,
+      kStaplReturnUnexpected, kStaplIllegalSymbol,   kStaplVectorMapFailed, kStaplPhaseError,
+      kStaplScopeError,       kStaplActionNotFound,  kStaplResultCount};
+  for (int32_t code = 0; code <= kStaplResultCount; ++code) EXPECT_EQ(codes[code], code);
+  std::string texts;
+  for (int32_t code = -1; code <= kStaplResultCount; ++code)
+    texts += std::string(StaplResultText(code) ? StaplResultText(code) : "-") + "|";
+  EXPECT_EQ(texts,
+            "-|success|out of memory|file access error|syntax error|unexpected end of file|"
+            "undefined symbol|redefined symbol|integer overflow|divide by zero|CRC mismatch|"
+            "internal error|bounds error|type mismatch|assignment to constant object|"
+            "NEXT statement unexpected|POP statement unexpected|RETURN statement unexpected|"
+            "illegal symbolic name|vector signal name not found|"
+            "unexpected statement type (phase error)|illegal symbol reference (scope error)|"
+            "action name not found|-|");
 }
 
 TEST(StaplInterpreter, LineOrientedPrograms) {
@@ -243,7 +265,9 @@ TEST(StaplInterpreter, LineOrientedPrograms) {
   EXPECT_EQ(bench.Run("A: B: RETURN;\n").rc, kStaplSyntaxError);
   EXPECT_EQ(bench.Run(std::string(40, 'L') + ": RETURN;\n").rc, kStaplIllegalSymbol);
   EXPECT_EQ(bench.Run("PADDING 1, 2, 3, 1001;\n").rc, kStaplSyntaxError);
-  // The init list sets a scalar of a line-oriented program.
+  // The init list sets a scalar of a line-oriented program, not one of STAPL proper.
+  EXPECT_EQ(RunProc("PRINT N;", "INTEGER N = 1;", {"N=5"}).messages,
+            (std::vector<std::string>{"1"}));
   run = bench.Run("BOOLEAN X;\nINTEGER N = 1;\nPRINT N;\nEXIT 0;\n", nullptr, {"n=-12"});
   EXPECT_EQ(run.messages, (std::vector<std::string>{"-12"}));
 }

@@ -4,6 +4,7 @@
 
 #include "driver/firmware/stapl/jtaglayer.h"
 #include "driver/firmware/stapl/staplresult.h"
+#include "platform/boardsim/jtag/tapstate.h"
 #include "tests/driver/firmware/stapl/stapltesthost.h"
 
 using namespace zor::firmware;
@@ -17,12 +18,14 @@ struct Traced {
   std::string tdo;
 };
 
-Traced RunTraced(const std::string& body, const std::string& decls = "", int devices = 1) {
+// A body of a procedure, or (lineOriented) a whole line-oriented program.
+Traced RunTraced(const std::string& body, const std::string& decls = "", int devices = 1,
+                 bool lineOriented = false) {
   StaplBench bench;
   for (int i = 0; i < devices; ++i) bench.chain.AddDevice(MakeDevice(4, 0x10000001u + 2 * i));
   bench.chain.EnableTrace(true);
   Traced t;
-  t.run = bench.Run(Proc(body, decls), "DO");
+  t.run = lineOriented ? bench.Run(body) : bench.Run(Proc(body, decls), "DO");
   for (const boardsim::JtagTraceEntry& e : bench.chain.Trace()) {
     t.tms.push_back(e.tms ? '1' : '0');
     t.tdi.push_back(e.tdi ? '1' : '0');
@@ -58,6 +61,11 @@ TEST(StaplTap, PreAndPostambleSurroundTheData) {
             "1100"
             "0000001");
   EXPECT_EQ(data.tdi.substr(10, 7), "0101110");
+  // Older programs pad with ones.
+  data = RunTraced("PADDING 1, 2, 3, 4;\nDRSCAN 1, 0;\nIRSCAN 1, 0;\nEXIT 0;\n", "", 1, true);
+  ASSERT_EQ(data.run.rc, kStaplSuccess);
+  EXPECT_EQ(data.tdi.substr(9, 4), "1011");
+  EXPECT_EQ(data.tdi.substr(22, 8), "11101111");
 }
 
 TEST(StaplTap, StableStatesTakeOneClock) {
@@ -75,6 +83,40 @@ TEST(StaplTap, StableStatesTakeOneClock) {
   for (int state = 0; state < 16; ++state) {
     EXPECT_EQ(StaplTapStateByName(names[state]), static_cast<zor::jtag::TapState>(state))
         << names[state];
+  }
+  // From every state to every other, after a second visit to the first: the devices' TAP ends
+  // where asked, by a shortest walk that resets nothing on its way, and a state that holds takes
+  // its one clock.
+  using zor::jtag::TapState;
+  auto distance = [](int from, int to) {
+    std::vector<int> d(16, -1), queue{from};
+    d[from] = 0;
+    for (size_t i = 0; i < queue.size(); ++i) {
+      if (i > 0 && queue[i] == 0) continue;  // a walk passes Reset only to stay there
+      for (bool tms : {false, true}) {
+        const int n = static_cast<int>(boardsim::NextTapState(TapState(queue[i]), tms));
+        if (d[n] < 0) d[n] = d[queue[i]] + 1, queue.push_back(n);
+      }
+    }
+    return d[to];
+  };
+  auto holds = [](int s) {
+    return boardsim::NextTapState(TapState(s), false) == TapState(s) ||
+           boardsim::NextTapState(TapState(s), true) == TapState(s);
+  };
+  for (int from = 0; from < 16; ++from) {
+    for (int to = 0; to < 16; ++to) {
+      const std::string at = names[from], next = names[to];
+      Traced t = RunTraced("STATE " + at + "; STATE " + at + "; STATE " + next + ";");
+      TapState tap = TapState::kReset;
+      for (size_t i = 0; i + kReset.size() < t.tms.size(); ++i) {
+        tap = boardsim::NextTapState(tap, t.tms[i] == '1');
+      }
+      EXPECT_EQ(tap, TapState(to)) << at << " to " << next;
+      EXPECT_EQ(t.tms.size(), 2 * kReset.size() + distance(1, from) + holds(from) +
+                                  (from == to ? holds(to) : distance(from, to)))
+          << at << " to " << next;
+    }
   }
 }
 
@@ -193,6 +235,19 @@ TEST(StaplTap, VectorsDriveNoPins) {
   EXPECT_EQ(t.tms, "");
   EXPECT_EQ(RunTraced("VMAP \"TCK\", \"NOPE\";").run.rc, kStaplVectorMapFailed);
   EXPECT_EQ(RunTraced("VMAP TCK;").run.rc, kStaplSyntaxError);
+  // Each vector holds a bit for every mapped signal.
+  for (const char* vectors : {"A[1..0], #101", "#011, A[1..0]"}) {
+    EXPECT_EQ(RunTraced("VMAP \"TDO\", \"TDI\", \"TCK\"; VECTOR " + std::string(vectors) + ";",
+                        "BOOLEAN A[3];")
+                  .run.rc,
+              kStaplBoundsError)
+        << vectors;
+  }
+  // At most 256 signals: more is no map at all.
+  std::string names = "VMAP \"X\"";
+  for (int i = 1; i < 256; ++i) names += ", \"X\"";
+  EXPECT_EQ(RunTraced(names + ";").run.rc, kStaplVectorMapFailed);
+  EXPECT_EQ(RunTraced(names + ", \"X\";").run.rc, kStaplSyntaxError);
 }
 
 }  // namespace
