@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "driver/frameworkuser/genicam/featureaccess/controlfeature.h"
@@ -253,6 +254,43 @@ TEST(FeatureErrors, TrialsWithdrawOnlyWhatTheyRecorded) {
   InquireFeature(m.proxy, nullptr, kOpValue, L"Int", kTypeAnyText + 1, Var(number), m.ctx);
   EXPECT_EQ(m.Code(), 4300);
   EXPECT_EQ(m.Sub(), 7);
+  // Every road the special cases leave to the general way answers -1 and keeps nothing recorded.
+  ProxyMap t(false, std::string(kTestNodes) +
+                        "<Enumeration Name=\"Mode\"><EnumEntry Name=\"A\"><Value>0</Value>"
+                        "</EnumEntry><pValue>Zero</pValue></Enumeration>");
+  struct Road {
+    const char* name;
+    bool control;
+    int64_t flag;
+    const char* feature;
+    int64_t type;
+  };
+  const Road roads[] = {
+      {"set int32 by another op", true, kOpValue, "Int", kTypeInt32},
+      {"set int32 enum limit", true, kOpMax, "Mode", kTypeInt32Enumeration},
+      {"set missing int32 enum", true, kFlagDefault, "Nope", kTypeInt32Enumeration},
+      {"set text limit", true, kOpMin, "Text", kTypeAnyText},
+      {"set missing text", true, kFlagDefault, "Nope", kTypeAnyText},
+      {"set text enum limit", true, kOpMin, "Mode", kTypeTextEnumeration},
+      {"set missing text enum", true, kFlagDefault, "Nope", kTypeTextEnumeration},
+      {"set register text limit", true, kOpMax, "Bytes", kTypeRegisterText},
+      {"set missing register text", true, kFlagDefault, "Nope", kTypeRegisterText},
+      {"set other type", true, kFlagDefault, "Int", kTypeInt64},
+      {"inquire int32 by another op", false, kOpValue, "Int", kTypeInt32},
+      {"inquire missing int32 enum", false, kFlagDefault, "Nope", kTypeInt32Enumeration},
+      {"inquire int32 enum by another op", false, kOpValue, "Mode", kTypeInt32Enumeration},
+      {"inquire missing text enum", false, kFlagDefault, "Nope", kTypeTextEnumeration},
+      {"inquire text enum by another op", false, kOpValue, "Mode", kTypeTextEnumeration},
+      {"inquire missing text", false, kFlagDefault, "Nope", kTypeAnyText},
+      {"inquire missing register text", false, kFlagDefault, "Nope", kTypeRegisterText},
+      {"inquire other type", false, kFlagDefault, "Int", kTypeInt64},
+  };
+  for (const Road& r : roads) {
+    int64_t unused = 0;
+    const auto special = r.control ? ControlFeatureSpecial : InquireFeatureSpecial;
+    EXPECT_EQ(special(t.proxy, r.flag, r.feature, r.type, Var(unused), t.ctx), -1) << r.name;
+    EXPECT_EQ(t.Code(), 0) << r.name;
+  }
 }
 
 }  // namespace
