@@ -56,8 +56,8 @@ struct ProxyMap {
   int64_t Code() const { return ctx.ErrorCode(); }
   // The first sub code; -1 when a later one is a code of its own rather than a text's (5 to 7).
   int64_t Sub() const {
-    for (int i = 2; i <= ctx.SubCodeCount(); ++i) {
-      if (ctx.SubCode(i) < 5) return -1;
+    for (int i = 2; i <= 3; ++i) {
+      if (ctx.SubCode(i) != 0 && ctx.SubCode(i) < 5) return -1;
     }
     return ctx.SubCodeCount() > 0 ? ctx.SubCode(1) : 0;
   }
