@@ -59,10 +59,9 @@ void GenICamProxy::SetNodeMap(std::shared_ptr<GenApi::CNodeMapRef> nodeMap,
   waitForCommandDone_ = waitForCommandDone;
 }
 
-void GenICamProxy::SetResource(const std::wstring& name, int32_t kind, bool ownObject) {
+void GenICamProxy::SetResource(const std::wstring& name, int32_t kind) {
   resourceName_ = name;
   resourceKind_ = kind;
-  isOwnObject_ = ownObject;
 }
 
 void GenICamProxy::ExecuteCommand(const GenICam::gcstring& name, ErrorSink* sink) {

@@ -71,10 +71,9 @@ class GenICamProxy {
   bool WaitsForCommandDone() const { return waitForCommandDone_; }
   uint64_t DeviceNumber() const { return deviceNumber_; }
 
-  void SetResource(const std::wstring& name, int32_t kind, bool ownObject);
+  void SetResource(const std::wstring& name, int32_t kind);
   const std::wstring& ResourceName() const { return resourceName_; }
   int32_t ResourceKind() const { return resourceKind_; }
-  bool IsOwnObject() const { return isOwnObject_; }
 
   // Node callbacks that other parts register on this map; all are
   // deregistered when the proxy goes.
@@ -88,7 +87,6 @@ class GenICamProxy {
 
   std::wstring resourceName_;
   int32_t resourceKind_ = 2;
-  bool isOwnObject_ = false;
   std::shared_ptr<GenApi::CNodeMapRef> nodeMap_;
   std::shared_ptr<GenApi::IPort> port_;
   std::map<GenICam::gcstring, GenApi::CallbackHandleType> nodeCallbacks_;

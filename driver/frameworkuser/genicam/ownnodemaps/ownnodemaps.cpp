@@ -92,7 +92,7 @@ void BuildFromResource(NodeMapRegistry& registry, const GenICamSystemFacts& syst
     std::shared_ptr<GenApi::CNodeMapRef> map = i == 0 ? first : NodeMapOf(factory);
     auto control = std::make_shared<GenICamControl>(system, record.zorId ? objectId : 0,
                                                     deviceNumber, record.kind);
-    control->SetResource(record.name, record.kind, record.zorId);
+    control->SetResource(record.name, record.kind);
     control->SetNodeMap(map, ports[i], "Device", false);
     control->HookController()->SetOwner(objectId, map);
     registry.Register(portObject, module, std::move(control));

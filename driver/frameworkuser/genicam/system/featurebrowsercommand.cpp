@@ -136,14 +136,14 @@ void QDGeniCamDeviceSystem::WithdrawFreedMaps(const ControlPtr& control) {
   if (publisher->PublishedCount() == 0) SetPublisher(nullptr);
 }
 
-bool QDGeniCamDeviceSystem::ControlFeatureBrowser(int64_t digitizerIndex, ValueRecord value,
+void QDGeniCamDeviceSystem::ControlFeatureBrowser(int64_t digitizerIndex, ValueRecord value,
                                                   QDDriverThreadContext& ctx) {
   const int64_t code = value.AsInteger();
   // Decoded first: a bad value makes no publisher.
   const BrowserCommand command = DecodeBrowserCommand(code);
   if (command == BrowserCommand::kInvalid && (newFeatureBrowser_ || code != kWriteHeadersValue)) {
     ctx.SetError(kInvalidControl, 3, 0, 0);
-    return false;
+    return;
   }
   std::shared_ptr<QDDigitizerInfo> digitizer;
   if (digitizerIndex != 0) digitizer = digitizers_.GetAt(digitizerIndex);
@@ -169,17 +169,16 @@ bool QDGeniCamDeviceSystem::ControlFeatureBrowser(int64_t digitizerIndex, ValueR
     const std::wstring text = L"Description: " + foundation::Utf8ToWString(e.GetDescription());
     ctx.SetErrorSubText(kFeatureBrowserError, 3, text.c_str(), nullptr);
   }
-  return GetPendingError(ctx) == 0;
 }
 
-bool QDGeniCamDeviceSystem::ControlInProcessBrowser(
+void QDGeniCamDeviceSystem::ControlInProcessBrowser(
     int64_t digitizerIndex, const std::shared_ptr<QDDigitizerInfo>& digitizer, int64_t value,
     QDDriverThreadContext& ctx) {
   if (value == kWriteHeadersValue) GenerateFeatureHeaders();
   const genicam::BrowserAction action = genicam::DecodeBrowserControlAction(value);
   if (action == genicam::BrowserAction::kInvalid) {
     ctx.SetError(kInvalidControl, 3, 0, 0);
-    return false;
+    return;
   }
   // A digitizer index outside the list, or a map never registered, has no browser.
   const bool addressesDigitizer = digitizerIndex != 0;
@@ -191,7 +190,7 @@ bool QDGeniCamDeviceSystem::ControlInProcessBrowser(
   }
   if (action == genicam::BrowserAction::kClose) {
     if (addressed != nullptr) addressed->Browser().Close();
-    return GetPendingError(ctx) == 0;
+    return;
   }
   const std::vector<ControlPtr> controls = FindAddressedMaps(digitizerIndex, digitizer.get());
   std::vector<genicam::BrowserDescriptor> descriptors;
@@ -201,7 +200,7 @@ bool QDGeniCamDeviceSystem::ControlInProcessBrowser(
   // Nothing to show, or no browser to show it in: no window opens for an error.
   if (descriptors.empty() || addressed == nullptr) {
     ctx.SetError(kGenICamSetupError, 3, 0, 0);
-    return false;
+    return;
   }
   std::ostringstream title;
   title << SystemName(GetHostObjectId()) << " " << DeviceNumber() << " Digitizer "
@@ -215,7 +214,6 @@ bool QDGeniCamDeviceSystem::ControlInProcessBrowser(
   if (error.errorSet != 0) {
     ctx.SetError(static_cast<int64_t>(error.code), static_cast<int64_t>(error.subCode), 0, 0);
   }
-  return GetPendingError(ctx) == 0;
 }
 
 }  // namespace zor::frame

@@ -77,8 +77,8 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   genicam::GenICamSystemFacts ControlFacts() const;
 
   // Control type 6905 of the system (index 0) or of a digitizer: opens or closes the web or the
-  // in-process feature browser of its node maps. False when an error was recorded.
-  bool ControlFeatureBrowser(int64_t digitizerIndex, ValueRecord value, QDDriverThreadContext& ctx);
+  // in-process feature browser of its node maps; an error is recorded in the context.
+  void ControlFeatureBrowser(int64_t digitizerIndex, ValueRecord value, QDDriverThreadContext& ctx);
 
   void ReadRegistryParameters();
   void CheckGenICamInstallation(QDDriverThreadContext& ctx);
@@ -97,7 +97,7 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   int32_t FeatureBrowserServerPort() const { return featureBrowserServerPort_; }
 
  private:
-  bool ControlInProcessBrowser(int64_t digitizerIndex,
+  void ControlInProcessBrowser(int64_t digitizerIndex,
                                const std::shared_ptr<QDDigitizerInfo>& digitizer, int64_t value,
                                QDDriverThreadContext& ctx);
   // The registered maps of the system and all its digitizers (index 0), or of one digitizer.

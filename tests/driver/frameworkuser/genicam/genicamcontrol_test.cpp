@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
 #include <thread>
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/genicamxmlresources.h"
+#include "platform/host/hostservices.h"
 #include "platform/host/zor.h"
 #include "tests/driver/frameworkuser/genicam/memoryport.h"
 #include "tests/driver/frameworkuser/support/testdriver.h"
@@ -166,6 +168,11 @@ TEST(GenICamControl, DisplayPathsOfOwnObjectsAndNodeMapsWithoutOne) {
   const std::string path = own.BuildDeviceDisplayName();
   EXPECT_EQ(path, "System Q_SYSTEM_HOST 0{" + std::to_string(system) + "}");
   EXPECT_EQ(own.BuildDeviceDisplayName(), path);
+  // The name comes with the path, also when it is asked for first.
+  const std::wstring name = L"Left";
+  HostObjControl(system, Q_OBJECT_NAME, reinterpret_cast<QINT64>(name.c_str()));
+  GenICamControl named(facts, system, 0, 10);
+  EXPECT_EQ(named.GetDeviceDisplayName(), "Left");
 
   GenICamControl unowned(facts, 0, 0, 1);
   unowned.SetNodeMap(CarriedMap(1), std::make_shared<MemoryPort>(), "Device", false);

@@ -54,7 +54,13 @@ struct ProxyMap {
     proxy.SetNodeMap(map, port, "Device", waitForCommands);
   }
   int64_t Code() const { return ctx.ErrorCode(); }
-  int64_t Sub() const { return ctx.SubCodeCount() > 0 ? ctx.SubCode(1) : 0; }
+  // The first sub code; -1 when a later one is a code of its own rather than a text's (5 to 7).
+  int64_t Sub() const {
+    for (int i = 2; i <= 3; ++i) {
+      if (ctx.SubCode(i) != 0 && ctx.SubCode(i) < 5) return -1;
+    }
+    return ctx.SubCodeCount() > 0 ? ctx.SubCode(1) : 0;
+  }
   std::wstring Text(int index) {
     wchar_t message[frame::kOwnTextSize];
     wchar_t sub[3][frame::kOwnTextSize];

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "driver/frameworkuser/genicam/featureaccess/controlfeature.h"
@@ -189,6 +191,65 @@ TEST(TypedAccess, ControlsSetEachLimitAndRefuseVariablesShorterThanTheirType) {
   }
 }
 
+TEST(TypedAccess, ControlsTakeEachVariableTypeAndRefuseOtherOperations) {
+  ProxyMap m(false, std::string(kTestNodes) +
+                        "<Enumeration Name=\"Mode\"><EnumEntry Name=\"A\"><Value>0</Value>"
+                        "</EnumEntry><pValue>Zero</pValue></Enumeration>");
+  struct Row {
+    const char* name;
+    int64_t flag;
+    const wchar_t* feature;
+    int64_t type;
+    double value;
+    int64_t code;
+    int64_t sub;
+    double after;  // the feature read back; the start values are Gain 1.5, Int 5
+  };
+  const Row rows[] = {
+      {"int32 into a float", kOpValue, L"Gain", kTypeInt32, 3, 0, 0, 3},
+      {"boolean into a float", kOpValue, L"Gain", kTypeBoolean, 1, 0, 0, 1},
+      {"int16 into a float", kOpValue, L"Gain", kTypeInt16, 4, 0, 0, 4},
+      {"uint8 into a float", kOpValue, L"Gain", kTypeUInt8, 9, 0, 0, 9},
+      {"float into a float", kOpValue, L"Gain", kTypeFloat, 2.5, 0, 0, 2.5},
+      {"int64 by default", kFlagDefault, L"Gain", kTypeInt64, 6, 0, 0, 6},
+      {"a type a float does not take", kOpValue, L"Gain", kTypeCategory, 7, kControlFlagError, 3,
+       1.5},
+      {"float executed", kOpExecute, L"Gain", kTypeDouble, 8, kControlFlagError, 1, 1.5},
+      {"int32 maximum", kOpMax, L"Int", kTypeInt32, 0, 0, 0, 10},
+      {"int32 minimum", kOpMin, L"Int", kTypeInt32, 0, 0, 0, 0},
+      {"boolean executed", kOpExecute, L"Flag", kTypeBoolean, 1, kControlFlagError, 1, 1.5},
+      {"register executed", kOpExecute, L"Bytes", kTypeRegister, 1, kControlFlagError, 1, 1.5},
+      {"enumeration executed", kOpExecute, L"Mode", kTypeEnumeration, 1, kControlFlagError, 3, 1.5},
+  };
+  for (const Row& r : rows) {
+    double start = 1.5;
+    int64_t five = 5;
+    ControlFeature(m.proxy, nullptr, kOpValue, L"Gain", kTypeDouble, Var(start), m.ctx);
+    ControlFeature(m.proxy, nullptr, kOpValue, L"Int", kTypeInt64, Var(five), m.ctx);
+    uint8_t raw[8] = {};
+    const auto put = [&raw](auto v) { std::memcpy(raw, &v, sizeof(v)); };
+    if (r.type == kTypeInt16)
+      put(static_cast<int16_t>(r.value));
+    else if (r.type == kTypeUInt8)
+      put(static_cast<uint8_t>(r.value));
+    else if (r.type == kTypeFloat)
+      put(static_cast<float>(r.value));
+    else if (r.type == kTypeInt64 || r.type == kTypeDouble)
+      put(static_cast<int64_t>(r.value));
+    else
+      put(static_cast<int32_t>(r.value));
+    ControlFeature(m.proxy, nullptr, r.flag, r.feature, r.type, {raw, 8}, m.ctx);
+    EXPECT_EQ(m.Code(), r.code) << r.name;
+    EXPECT_EQ(m.Sub(), r.sub) << r.name;
+    m.Clear();
+    double after = -1;
+    const bool gain = r.feature != std::wstring_view(L"Int");
+    InquireFeature(m.proxy, nullptr, kOpValue, gain ? L"Gain" : L"Int", kTypeDouble, Var(after),
+                   m.ctx);
+    EXPECT_EQ(after, r.after) << r.name;
+  }
+}
+
 TEST(NodeUtilities, SizesPollingAndIntegersOfEachKind) {
   ProxyMap m;
   ControlFeature(m.proxy, nullptr, kOpValue, L"Text", kTypeString,
@@ -253,6 +314,43 @@ TEST(FeatureErrors, TrialsWithdrawOnlyWhatTheyRecorded) {
   InquireFeature(m.proxy, nullptr, kOpValue, L"Int", kTypeAnyText + 1, Var(number), m.ctx);
   EXPECT_EQ(m.Code(), 4300);
   EXPECT_EQ(m.Sub(), 7);
+  // Every road the special cases leave to the general way answers -1 and keeps nothing recorded.
+  ProxyMap t(false, std::string(kTestNodes) +
+                        "<Enumeration Name=\"Mode\"><EnumEntry Name=\"A\"><Value>0</Value>"
+                        "</EnumEntry><pValue>Zero</pValue></Enumeration>");
+  struct Road {
+    const char* name;
+    bool control;
+    int64_t flag;
+    const char* feature;
+    int64_t type;
+  };
+  const Road roads[] = {
+      {"set int32 by another op", true, kOpValue, "Int", kTypeInt32},
+      {"set int32 enum limit", true, kOpMax, "Mode", kTypeInt32Enumeration},
+      {"set missing int32 enum", true, kFlagDefault, "Nope", kTypeInt32Enumeration},
+      {"set text limit", true, kOpMin, "Text", kTypeAnyText},
+      {"set missing text", true, kFlagDefault, "Nope", kTypeAnyText},
+      {"set text enum limit", true, kOpMin, "Mode", kTypeTextEnumeration},
+      {"set missing text enum", true, kFlagDefault, "Nope", kTypeTextEnumeration},
+      {"set register text limit", true, kOpMax, "Bytes", kTypeRegisterText},
+      {"set missing register text", true, kFlagDefault, "Nope", kTypeRegisterText},
+      {"set other type", true, kFlagDefault, "Int", kTypeInt64},
+      {"inquire int32 by another op", false, kOpValue, "Int", kTypeInt32},
+      {"inquire missing int32 enum", false, kFlagDefault, "Nope", kTypeInt32Enumeration},
+      {"inquire int32 enum by another op", false, kOpValue, "Mode", kTypeInt32Enumeration},
+      {"inquire missing text enum", false, kFlagDefault, "Nope", kTypeTextEnumeration},
+      {"inquire text enum by another op", false, kOpValue, "Mode", kTypeTextEnumeration},
+      {"inquire missing text", false, kFlagDefault, "Nope", kTypeAnyText},
+      {"inquire missing register text", false, kFlagDefault, "Nope", kTypeRegisterText},
+      {"inquire other type", false, kFlagDefault, "Int", kTypeInt64},
+  };
+  for (const Road& r : roads) {
+    int64_t unused = 0;
+    const auto special = r.control ? ControlFeatureSpecial : InquireFeatureSpecial;
+    EXPECT_EQ(special(t.proxy, r.flag, r.feature, r.type, Var(unused), t.ctx), -1) << r.name;
+    EXPECT_EQ(t.Code(), 0) << r.name;
+  }
 }
 
 }  // namespace

@@ -165,6 +165,7 @@ TEST_F(FeatureControl, ModuleRouting) {
                      &value);
   ExpectError(0, 0, "three pieces");
   EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 321);
+  EXPECT_EQ(InquireInt(L"::QdigControl::Q_GRAB_TIMEOUT"), 321);  // empty pieces are dropped
   // No module, an unknown module or nothing at all reach no map: the caller
   // hears of it instead of an untouched variable.
   for (const wchar_t* name : {L"Q_GRAB_TIMEOUT", L"QfooControl:Q_GRAB_TIMEOUT", L"", L"::",

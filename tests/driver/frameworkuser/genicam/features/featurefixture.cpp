@@ -32,6 +32,8 @@ void FeatureFixture::ExpectError(QINT64 code, QINT64 sub, const std::string& wha
   EXPECT_EQ(ErrorCode(), code) << what;
   if (code != 0) {
     EXPECT_EQ(SubCode(1), sub) << what;
+    // Further sub codes only mark the error's texts (5 to 7).
+    for (int i = 2; i <= 3; ++i) EXPECT_TRUE(SubCode(i) == 0 || SubCode(i) >= 5) << what << i;
   }
 }
 

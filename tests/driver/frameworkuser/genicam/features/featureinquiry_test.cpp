@@ -115,6 +115,8 @@ TEST_F(FeatureInquiry, EnumerationValueEntriesAndTexts) {
   ExpectError(0, 0, "entry name with its terminator");
   InquireText(name, kEntries | kName | 1, exact);
   ExpectError(4430, 3, "entry name without room for its terminator");
+  InquireInt(name, kEntries | kName | 1);
+  ExpectError(4431, 3, "entry name into an integer");
   // Entries of a feature that is no enumeration.
   InquireInt(Dig("Q_GRAB_TIMEOUT"), kEntries | kCount);
   ExpectError(4434, 2, "entries of an integer");

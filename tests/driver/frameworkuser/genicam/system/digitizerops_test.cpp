@@ -173,6 +173,11 @@ TEST_F(DigitizerOpsTest, ManifestOfThisBoardIsEmpty) {
   QdigInquire(digitizer_, 7862, text);
   EXPECT_EQ(text[0], L'\0');
   EXPECT_EQ(ErrorCode(), 0);
+  // Just past the words and the texts: not the manifest's.
+  Inquire(5536);
+  EXPECT_EQ(ErrorCode(), 4310) << "words";
+  Inquire(7878 + kLength);
+  EXPECT_EQ(ErrorCode(), 4310) << "texts";
 }
 
 TEST_F(DigitizerOpsTest, DeviceNameIsKeptAndNoTextIsRefused) {

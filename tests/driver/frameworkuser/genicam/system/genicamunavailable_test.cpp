@@ -83,6 +83,19 @@ TEST_F(GenICamUnavailableTest, ErrorOfAGenICamTypeBecomesNotInstalled) {
   EXPECT_EQ(ctx_.ErrorCode(), 4421);
   Inquire(kLength + 7712);
   EXPECT_EQ(ctx_.ErrorCode(), 4421);
+  // Feature access and feature hooks say the same, with the one sub code 1.
+  using Road = int64_t (QDGeniCamDeviceSystem::*)(const OperationArgs&, QDDriverThreadContext&);
+  for (const Road road :
+       {&QDGeniCamDeviceSystem::ControlFeature, &QDGeniCamDeviceSystem::InquireFeature,
+        &QDGeniCamDeviceSystem::DigHookFunction}) {
+    ctx_.SetError(0, 0, 0, 0);
+    OperationArgs args;
+    args.Push(system_->DigitizerIndex());
+    EXPECT_EQ(((*system_).*road)(args, ctx_), 1);
+    EXPECT_EQ(ctx_.ErrorCode(), 4421);
+    EXPECT_EQ(ctx_.SubCode(1), 1);
+    EXPECT_EQ(ctx_.SubCode(2) + ctx_.SubCode(3), 0);
+  }
 }
 
 TEST_F(GenICamUnavailableTest, ErrorOfAnotherTypeStays) {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/driver/frameworkuser/genicam/jsoncheck.h"
@@ -52,12 +53,15 @@ class JsonExportTest : public ::testing::Test {
 
 TEST_F(JsonExportTest, SchemaAndDataAreValidJson) {
   ExportNodeMapJson(*map_.ref._Ptr, folder_.string(), "Camera", "Camera");
-  for (const char* name : {"Camera_schema.json", "Camera_data.json"}) {
+  // The schema names its user; the data holds the nodes' states.
+  for (const auto& [name, key] : {std::pair{"Camera_schema.json", "\"UserName\""},
+                                  std::pair{"Camera_data.json", "\"Nodes\""}}) {
     std::ifstream file(folder_ / name);
     std::stringstream text;
     text << file.rdbuf();
     rapidjson::Document document;
     EXPECT_EQ(genicamtest::JsonError(text.str(), document), "") << name;
+    EXPECT_NE(text.str().find(key), std::string::npos) << name;
     EXPECT_NE(text.str().find("Gain"), std::string::npos) << name;
     EXPECT_NE(text.str().find("\n    "), std::string::npos) << name;  // indented
   }
