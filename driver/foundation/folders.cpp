@@ -116,7 +116,7 @@ bool ReadDebugFolderSetting(const wchar_t* valueName, CZORString& out, bool asQw
 
 CZORString GetInstallDir() {
   FolderCache& cache = Cache();
-  const std::lock_guard lock(cache.lock);
+  const foundation::ScopedLock lock(cache.lock);
   if (cache.installDir.empty()) {
     CRegistryKey key(kInstallLocation, L"", false);
     CZORString folder;
@@ -131,7 +131,7 @@ CZORString GetInstallDir() {
 CZORString GetToolsDir() {
   const CZORString install = GetInstallDir();
   FolderCache& cache = Cache();
-  const std::lock_guard lock(cache.lock);
+  const foundation::ScopedLock lock(cache.lock);
   if (cache.toolsDir.empty()) {
     CZORString tools = install;
     tools.AppendPath(L"tools");

@@ -50,7 +50,7 @@ os::Handle FindOrStartViewer() {
 }  // namespace
 
 void QDHwSpecSystem::SetUpDriverLog(QDDriverThreadContext& ctx) {
-  std::lock_guard lock(g_logSetUpLock);
+  foundation::ScopedLock lock(g_logSetUpLock);
   foundation::CLog* log = foundation::CLog::Instance();
   if (log->Ring() != nullptr) return;
   foundation::CError error;

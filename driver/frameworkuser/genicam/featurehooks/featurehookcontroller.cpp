@@ -73,7 +73,7 @@ void FeatureHookController::FreePool() {
   foundation::ScopedLock guard(lock_);
   for (auto& entry : pool_) {
     {
-      std::lock_guard events(Events().lock);
+      foundation::ScopedLock events(Events().lock);
       Events().contexts.erase(entry->event);
     }
     HostInternalControl(entry->event, kEventInUseControl, 0);
@@ -255,7 +255,7 @@ FeatureHookController::PoolEntry* FeatureHookController::AcquireContext() {
   if (entry->event == 0) return nullptr;
   HostInternalControl(entry->event, kEventInUseControl, 1);
   {
-    std::lock_guard events(Events().lock);
+    foundation::ScopedLock events(Events().lock);
     Events().contexts[entry->event] = entry->context.get();
   }
   entry->inUse = true;
@@ -353,7 +353,7 @@ size_t FeatureHookController::PoolSize() const {
 }
 
 FeatureHookController::Context* FeatureHookController::FindContext(int64_t eventId) {
-  std::lock_guard events(Events().lock);
+  foundation::ScopedLock events(Events().lock);
   auto found = Events().contexts.find(eventId);
   return found != Events().contexts.end() ? found->second : nullptr;
 }

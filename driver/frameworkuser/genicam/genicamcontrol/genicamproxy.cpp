@@ -113,7 +113,7 @@ int64_t GenICamProxy::WaitForCommandDone(GenApi::ICommand* command, ErrorSink* s
 
 std::string GenICamProxy::CachedName(GenICam::gcstring& cache, const char* feature, bool model) {
   // Several threads may ask first at once; the name is computed once.
-  std::lock_guard lock(namesMutex_);
+  foundation::ScopedLock lock(namesMutex_);
   if (!cache.empty()) return cache.c_str();
   try {
     GenApi::CStringPtr value =

@@ -157,14 +157,14 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   std::atomic<bool> keepAliveControlMode_ = false;
   // Guards featureBagText_; a leaf, taken under a digitizer's channel lock.
   mutable foundation::Ranked<std::mutex, foundation::LockId::kFeatureBag> featureBagLock_;
-  std::wstring featureBagText_;
+  std::wstring featureBagText_ ZOR_GUARDED_BY(featureBagLock_);
   std::unique_ptr<genicam::NodeMapRegistry> registry_;
   // The feature browser's publisher, made by the first open and dropped by the last close; a
   // copy is used outside the lock, which guards the pointer alone (a leaf).
   std::shared_ptr<genicam::NodeMapPublisher> Publisher() const;
   void SetPublisher(std::shared_ptr<genicam::NodeMapPublisher> publisher);
   mutable foundation::Ranked<std::mutex, foundation::LockId::kPublisherPointer> publisherLock_;
-  std::shared_ptr<genicam::NodeMapPublisher> publisher_;
+  std::shared_ptr<genicam::NodeMapPublisher> publisher_ ZOR_GUARDED_BY(publisherLock_);
   // One open or close of the publisher's maps at a time (control 6905, a freed object's maps);
   // taken before the publisher's own lock, under no lock of the driver's.
   foundation::Ranked<std::mutex, foundation::LockId::kPublishing> publishingLock_;
