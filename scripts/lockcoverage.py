@@ -27,7 +27,7 @@ def lock_ids(root):
 
 def annotations(text):
     return '\n'.join(re.findall(
-        r'ZOR_(?:PT_GUARDED_BY|GUARDED_BY|REQUIRES(?:_SHARED)?)\(([^;{]*?)\)', text))
+        r'ZOR_(?:PT_GUARDED_BY|GUARDED_BY|REQUIRES)\(([^;{]*?)\)', text))
 
 
 def declared(lock_id, files):

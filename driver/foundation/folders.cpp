@@ -23,8 +23,8 @@ struct FolderCache {
   // Guards the two folders; held while they are looked up (the OS's registry and environment
   // locks come under it).
   Ranked<std::mutex, LockId::kFolderCache> lock;
-  std::wstring installDir;
-  std::wstring toolsDir;
+  std::wstring installDir ZOR_GUARDED_BY(lock);
+  std::wstring toolsDir ZOR_GUARDED_BY(lock);
 };
 
 FolderCache& Cache() {

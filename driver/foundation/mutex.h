@@ -43,8 +43,6 @@ template <typename Lock>
 class ZOR_SCOPED_CAPABILITY UniqueLock {
  public:
   explicit UniqueLock(Lock& lock) ZOR_ACQUIRE(lock) : lock_(&lock) { lock_->lock(); }
-  // Takes over a lock the thread holds already.
-  UniqueLock(Lock& lock, std::adopt_lock_t) ZOR_REQUIRES(lock) : lock_(&lock) {}
   ~UniqueLock() ZOR_RELEASE() {
     if (owns_) lock_->unlock();
   }
@@ -60,27 +58,6 @@ class ZOR_SCOPED_CAPABILITY UniqueLock {
     lock_->unlock();
   }
   Lock* mutex() const { return lock_; }
-
- private:
-  Lock* lock_;
-  bool owns_ = true;
-};
-
-// Holds a shared lock's shared form for a scope; unlock() leaves it early.
-template <typename Lock>
-class ZOR_SCOPED_CAPABILITY SharedLock {
- public:
-  explicit SharedLock(Lock& lock) ZOR_ACQUIRE_SHARED(lock) : lock_(&lock) { lock_->lock_shared(); }
-  ~SharedLock() ZOR_RELEASE() {
-    if (owns_) lock_->unlock_shared();
-  }
-  SharedLock(const SharedLock&) = delete;
-  SharedLock& operator=(const SharedLock&) = delete;
-
-  void unlock() ZOR_RELEASE() {
-    owns_ = false;
-    lock_->unlock_shared();
-  }
 
  private:
   Lock* lock_;

@@ -28,7 +28,7 @@ constexpr int64_t kInfoModelName = 7711;
 struct EventRegistry {
   // Guards the table; a leaf, taken after a controller's lock.
   foundation::Ranked<std::mutex, foundation::LockId::kEventRegistry> lock;
-  std::unordered_map<int64_t, FeatureHookController::Context*> contexts;
+  std::unordered_map<int64_t, FeatureHookController::Context*> contexts ZOR_GUARDED_BY(lock);
 };
 
 EventRegistry& Events() {

@@ -105,8 +105,9 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
       int64_t digitizerIndex, const QDDigitizerInfo* digitizer);
   // The web browser's maps, published by the system's one publisher, made on first use.
   void PublishMaps(const std::vector<std::shared_ptr<genicam::GenICamControl>>& controls,
-                   QDDriverThreadContext& ctx);
-  void WithdrawMaps(const std::vector<std::shared_ptr<genicam::GenICamControl>>& controls);
+                   QDDriverThreadContext& ctx) ZOR_REQUIRES(publishingLock_);
+  void WithdrawMaps(const std::vector<std::shared_ptr<genicam::GenICamControl>>& controls)
+      ZOR_REQUIRES(publishingLock_);
   // Sets the GenICam variables; false (with the error recorded) when the XML
   // repository is not named.
   bool SetGenICamEnvironment(QDDriverThreadContext& ctx);
