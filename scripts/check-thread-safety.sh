@@ -25,10 +25,11 @@ if [ ! -f "$build/build.ninja" ]; then
   rm -f "$log"
 fi
 # Each fixture writes a guarded member without its lock (a plain lock, a ranked one in a build
-# without the order checks): the analysis must refuse it.
+# without the order checks): the analysis must refuse it, and only it (a lock type that is no
+# capability draws an attribute warning, and the analysis then still reports the write).
 for fixture in "$root"/tests/data/threadsafety/unguarded{,ranked}.cpp; do
   found=$(clang++ -std=c++20 -fsyntax-only -Wthread-safety -I"$root" "$fixture" 2>&1 || true)
-  if [[ $found != *"requires holding"* ]]; then
+  if [[ $found != *"requires holding"* || $found == *"-Wthread-safety-attributes"* ]]; then
     echo "check-thread-safety: $(basename "$fixture") passed; the annotations no longer reach" \
       "the analysis." >&2
     exit 1
