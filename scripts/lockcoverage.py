@@ -5,8 +5,8 @@ usage: scripts/lockcoverage.py ROOT [--list]
 
 A lock counts when a ZOR_GUARDED_BY member or a ZOR_REQUIRES function of driver/ names it: by
 the name it is declared under (directly or through an alias of its Ranked type) in the files of
-its declaration, or anywhere by an accessor that returns it (ZOR_RETURN_CAPABILITY) or by a
-function that returns such an accessor's result. Names are matched as words, so the count is a
+its declaration, or anywhere by an accessor beside it that returns it (ZOR_RETURN_CAPABILITY) or
+by a function that returns such an accessor's result. Names are matched as words, so the count is a
 close reading, not a proof: scripts/check-thread-safety.sh prints it after the analysis passed.
 --list names the locks left out.
 """
@@ -43,11 +43,17 @@ def declared(lock_id, files):
     return found
 
 
+def own_files(path, files):
+    """The files of a declaration: x.h and x.cpp beside it."""
+    return [text for other, text in files.items()
+            if other.parent == path.parent and other.stem == path.stem]
+
+
 def accessors(names, files):
-    """Functions that return one of the locks, and functions that return their result."""
+    """Functions beside a lock that return it, and functions that return their result."""
     found = set()
-    for name in names:
-        for text in files.values():
+    for name, path in names:
+        for text in own_files(path, files):
             found.update(
                 re.findall(r'(\w+)\(\)\s*(?:const\s*)?ZOR_RETURN_CAPABILITY\(%s\)' % name, text))
     for accessor in set(found):
@@ -60,12 +66,9 @@ def covered(lock_id, files, everywhere):
     names = declared(lock_id, files)
     # A member's own name counts in its own files only (x.h, x.cpp): names like "lock" repeat.
     for name, path in names:
-        own = '\n'.join(annotations(text) for other, text in files.items()
-                        if other.parent == path.parent and other.stem == path.stem)
-        if re.search(r'\b%s\b' % name, own):
+        if re.search(r'\b%s\b' % name, '\n'.join(map(annotations, own_files(path, files)))):
             return True
-    return any(re.search(r'\b%s\b' % a, everywhere)
-               for a in accessors({n for n, _ in names}, files))
+    return any(re.search(r'\b%s\b' % a, everywhere) for a in accessors(names, files))
 
 
 def main():
