@@ -23,8 +23,8 @@ struct FolderCache {
   // Guards the two folders; held while they are looked up (the OS's registry and environment
   // locks come under it).
   Ranked<std::mutex, LockId::kFolderCache> lock;
-  std::wstring installDir;
-  std::wstring toolsDir;
+  std::wstring installDir ZOR_GUARDED_BY(lock);
+  std::wstring toolsDir ZOR_GUARDED_BY(lock);
 };
 
 FolderCache& Cache() {
@@ -116,7 +116,7 @@ bool ReadDebugFolderSetting(const wchar_t* valueName, CZORString& out, bool asQw
 
 CZORString GetInstallDir() {
   FolderCache& cache = Cache();
-  const std::lock_guard lock(cache.lock);
+  const foundation::ScopedLock lock(cache.lock);
   if (cache.installDir.empty()) {
     CRegistryKey key(kInstallLocation, L"", false);
     CZORString folder;
@@ -131,7 +131,7 @@ CZORString GetInstallDir() {
 CZORString GetToolsDir() {
   const CZORString install = GetInstallDir();
   FolderCache& cache = Cache();
-  const std::lock_guard lock(cache.lock);
+  const foundation::ScopedLock lock(cache.lock);
   if (cache.toolsDir.empty()) {
     CZORString tools = install;
     tools.AppendPath(L"tools");

@@ -17,6 +17,8 @@
 #define ZOR_EXCLUDES(...) ZOR_THREAD_ANNOTATION(locks_excluded(__VA_ARGS__))
 #define ZOR_ACQUIRE(...) ZOR_THREAD_ANNOTATION(acquire_capability(__VA_ARGS__))
 #define ZOR_RELEASE(...) ZOR_THREAD_ANNOTATION(release_capability(__VA_ARGS__))
+#define ZOR_ACQUIRE_SHARED(...) ZOR_THREAD_ANNOTATION(acquire_shared_capability(__VA_ARGS__))
+#define ZOR_RELEASE_SHARED(...) ZOR_THREAD_ANNOTATION(release_shared_capability(__VA_ARGS__))
 #define ZOR_TRY_ACQUIRE(...) ZOR_THREAD_ANNOTATION(try_acquire_capability(__VA_ARGS__))
 #define ZOR_RETURN_CAPABILITY(lock) ZOR_THREAD_ANNOTATION(lock_returned(lock))
 // For the lock types' own bodies, which take what the analysis does not see.

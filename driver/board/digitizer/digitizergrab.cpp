@@ -170,7 +170,7 @@ int64_t QDHwSpecSystem::GrabInto(int64_t digitizerIndex, int64_t buffer, int64_t
   // Built part by part below: zeroing its 4 KB first would be written over.
   kernel::GrabRequest request;
   {
-    std::lock_guard lock(*digitizer);
+    frame::ChannelGuard lock(*digitizer);
     foundation::CError error;
     if (continuous && record != nullptr &&
         (record->Descriptor().attributeWord & kDeviceMemory) != 0) {
@@ -283,7 +283,7 @@ int64_t QDHwSpecSystem::DigReference(const OperationArgs& args, QDDriverThreadCo
 
 void QDHwSpecSystem::ReferenceDigitizer(QDHwSpecDigitizerInfo& digitizer, int64_t type,
                                         double level, QDDriverThreadContext& ctx) {
-  std::lock_guard lock(digitizer);
+  frame::ChannelGuard lock(digitizer);
   if ((type & kCameraBit) != 0) {
     ctx.SetErrorText(kInvalidColorReference, L"Q_CAMERA is not supported on this system.", nullptr,
                      nullptr);

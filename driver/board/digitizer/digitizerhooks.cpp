@@ -183,7 +183,7 @@ int64_t QDHwSpecSystem::DigHookFunction(const OperationArgs& args, QDDriverThrea
   } else if (const HookRow* row = FindRow(type); row == nullptr) {
     ctx.SetError(kDigitizerHookError, 1, 0, 0);
   } else {
-    std::lock_guard lock(digitizerHookLock_);
+    foundation::ScopedLock lock(digitizerHookLock_);
     frame::CSingleHook* element = digitizer->Channel().Hooks().ForHookType(type);
     const bool running = element->Function() != nullptr;
     element->Set(function, user);

@@ -37,8 +37,9 @@ void QDHwSpecDigitizerInfo::SetProcessHandler(std::unique_ptr<CDigProcessHdler> 
 }
 
 void QDHwSpecDigitizerInfo::OnProcessingFunctionFailed(const frame::EscapedException& escaped) {
-  if (processHandler_ == nullptr) return QDDigitizerInfo::OnProcessingFunctionFailed(escaped);
-  processHandler_->EndAfterFailure(escaped);
+  CDigProcessHdler* handler = ProcessHandler();
+  if (handler == nullptr) return QDDigitizerInfo::OnProcessingFunctionFailed(escaped);
+  handler->EndAfterFailure(escaped);
 }
 
 void QDHwSpecDigitizerInfo::SetBinding(std::unique_ptr<GrabControlBinding> binding) {

@@ -32,10 +32,11 @@ class QDHwSpecDigitizerInfo : private ChannelRecordHolder, public frame::QDDigit
   // The grab-processing handler, made by the first processing start (under the channel lock);
   // stops and frees on other threads read it without that lock.
   CDigProcessHdler* ProcessHandler() const { return handler_.load(std::memory_order_acquire); }
-  void SetProcessHandler(std::unique_ptr<CDigProcessHdler> handler);
+  void SetProcessHandler(std::unique_ptr<CDigProcessHdler> handler)
+      ZOR_REQUIRES(FirstChannelLock());
   // The grab-control library's binding, made on first use; null before.
-  GrabControlBinding* Binding() const { return binding_.get(); }
-  void SetBinding(std::unique_ptr<GrabControlBinding> binding);
+  GrabControlBinding* Binding() const ZOR_REQUIRES(FirstChannelLock()) { return binding_.get(); }
+  void SetBinding(std::unique_ptr<GrabControlBinding> binding) ZOR_REQUIRES(FirstChannelLock());
 
   // The buffer a continuous grab runs into, restarted after controls and hooks.
   int64_t ContinuousGrabBuffer() const { return continuousBuffer_.load(); }
@@ -50,9 +51,9 @@ class QDHwSpecDigitizerInfo : private ChannelRecordHolder, public frame::QDDigit
 
  private:
   std::atomic<int64_t> continuousBuffer_{0};
-  std::unique_ptr<CDigProcessHdler> processHandler_;
+  std::unique_ptr<CDigProcessHdler> processHandler_ ZOR_GUARDED_BY(FirstChannelLock());
   std::atomic<CDigProcessHdler*> handler_{nullptr};
-  std::unique_ptr<GrabControlBinding> binding_;
+  std::unique_ptr<GrabControlBinding> binding_ ZOR_GUARDED_BY(FirstChannelLock());
 };
 
 // Frame period in milliseconds of the DCF's standard: the decoder's forced

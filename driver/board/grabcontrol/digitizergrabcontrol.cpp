@@ -10,7 +10,7 @@
 namespace zor::board {
 
 GrabControlBinding& QDHwSpecSystem::GetGrabControlBinding(QDHwSpecDigitizerInfo& digitizer) {
-  std::lock_guard lock(digitizer);
+  frame::ChannelGuard lock(digitizer);
   if (digitizer.Binding() == nullptr) {
     auto binding = std::make_unique<GrabControlBinding>();
     binding->Load(digitizer.GetIndex(), *this, digitizer.GetHostId(), HostObjectId());

@@ -119,7 +119,7 @@ void CDigProcessHdler::Prepare(int64_t operation, int64_t flags, int64_t count) 
   halting_ = false;
   triggerState_ = 0;
   {
-    std::lock_guard lock(hookLock_);
+    foundation::ScopedLock lock(hookLock_);
     starterWaits_ = (flags & Q_SYNCHRONOUS) != 0;
     failure_.reset();
   }
@@ -130,7 +130,7 @@ void CDigProcessHdler::Prepare(int64_t operation, int64_t flags, int64_t count) 
       requested_ = (operation & 2) != 0 ? -1 : count;
     }
   }
-  std::lock_guard lock(threadsLock_);
+  foundation::ScopedLock lock(threadsLock_);
   for (ProcessThread& entry : threads_) entry = ProcessThread{};
 }
 
@@ -146,7 +146,11 @@ foundation::CError CDigProcessHdler::HookBuffers() {
   }
   bool expected = false;
   if (!hooked_.compare_exchange_strong(expected, true)) return error;
-  const bool single = threads_.size() == 1;
+  bool single = false;
+  {
+    foundation::ScopedLock lock(threadsLock_);
+    single = threads_.size() == 1;
+  }
   firstHook_ = single ? &SingleThreadHook : &MultiThreadHook;
   secondHook_ = single ? &SingleThreadIndexHook : &MultiThreadIndexHook;
   for (const ProcessBuffer& buffer : buffers_) {
@@ -186,7 +190,7 @@ foundation::CError CDigProcessHdler::QueueGrab(ProcessBuffer& buffer,
   frame::LLsysRequest(system_.Handles(), kernel::kDigProcessStart, *request, error, ctx);
   if (error.errorSet != 0) return error;
   // A restart queues while the hook thread may still finish an event of the run before.
-  std::lock_guard lock(hookLock_);
+  foundation::ScopedLock lock(hookLock_);
   buffer.grabRecord = request->grabRecord;
   return error;
 }
@@ -238,7 +242,7 @@ void CDigProcessHdler::ResetQueues(bool restart) {
   os::ResetEvent(haltEvent_);
   // Before the grabs are queued: a drop from now on drops them.
   dropped_ = false;
-  std::lock_guard lock(hookLock_);
+  foundation::ScopedLock lock(hookLock_);
   waiting_.clear();
   if (!restart) knownEvents_.clear();
 }
@@ -259,6 +263,8 @@ foundation::CError CDigProcessHdler::QueueFirstGrabs(int64_t startPosition, int6
     MarkBuffer(buffer, 1);
     ++started_;
     ++queued_;
+    // A restart's hook thread may still continue in order, which moves it too.
+    foundation::ScopedLock lock(hookLock_);
     nextPosition_ = (position + 1) % total;
   }
   return error;
@@ -282,7 +288,7 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
   if (!restart) {
     {
       // A hook thread may still count a frame of the run before.
-      std::lock_guard lock(hookLock_);
+      foundation::ScopedLock lock(hookLock_);
       firstFrameKnown_ = false;
     }
     digitizer_.Counters().missed = 0;
@@ -293,7 +299,7 @@ void CDigProcessHdler::IssueProcessRequest(foundation::CError& error,
   digitizer_.SetProcessingRunning(true);
   pending_ = true;
   {
-    std::lock_guard channel(digitizer_);
+    frame::ChannelGuard channel(digitizer_);
     kernel::DigProcessRequest request{};
     request.header = frame::FreshHeader(error);
     request.kernelDigitizer = digitizer_.Channel().Block().kernelDigitizer;
@@ -373,7 +379,7 @@ void CDigProcessHdler::Log(uint32_t tag1, uint64_t value1, uint32_t tag2, uint64
 void CDigProcessHdler::OnBufferDone(QINT64 type, QID event, bool multiThread) {
   bool stopWatchdog = false;
   {
-    std::lock_guard lock(hookLock_);
+    foundation::ScopedLock lock(hookLock_);
     if (type == kNormalEvent) {
       ++normal_;
       digitizer_.Counters().frames = normal_.load();
@@ -439,7 +445,7 @@ bool CDigProcessHdler::Continue(ProcessBuffer& buffer, int64_t position, bool mu
 }
 
 CDigProcessHdler::ProcessThread CDigProcessHdler::ThreadEntry(uint32_t id) {
-  std::lock_guard lock(threadsLock_);
+  foundation::ScopedLock lock(threadsLock_);
   for (ProcessThread& entry : threads_) {
     if (entry.taken && entry.id == id) return entry;
   }
@@ -570,7 +576,7 @@ void CDigProcessHdler::Halt(int flag) {
   halting_ = true;
   std::vector<ProcessThread> threads;
   {
-    std::lock_guard lock(threadsLock_);
+    foundation::ScopedLock lock(threadsLock_);
     threads = threads_;
   }
   if (threads.front().taken && threads.front().id == 0) {
@@ -647,7 +653,7 @@ void CDigProcessHdler::SignalEnd() { os::SetEvent(endEvent_); }
 void CDigProcessHdler::EndAfterFailure(const frame::EscapedException& escaped) {
   bool handed = false;
   {
-    std::lock_guard lock(hookLock_);
+    foundation::ScopedLock lock(hookLock_);
     if (starterWaits_ && !failure_.has_value()) {
       failure_ = escaped;
       handed = true;
@@ -658,7 +664,7 @@ void CDigProcessHdler::EndAfterFailure(const frame::EscapedException& escaped) {
 }
 
 std::optional<frame::EscapedException> CDigProcessHdler::TakeFailure() {
-  std::lock_guard lock(hookLock_);
+  foundation::ScopedLock lock(hookLock_);
   starterWaits_ = false;
   return std::exchange(failure_, std::nullopt);
 }
@@ -671,7 +677,7 @@ void CDigProcessHdler::WaitForDeliveries() {
   // Frames the board made before the halt may still wait for a hook thread: taken now, with the
   // run stopped, they go nowhere; taken after the next start, that run would get them.
   system_.WaitForHookThreads(hookType);
-  std::unique_lock delivery(digitizer_.DeliveryLock());
+  foundation::ScopedLock delivery(digitizer_.DeliveryLock());
 }
 
 foundation::CError CDigProcessHdler::Stop(frame::QDDriverThreadContext* ctx, bool keepRunning) {
@@ -683,13 +689,13 @@ foundation::CError CDigProcessHdler::Stop(frame::QDDriverThreadContext* ctx, boo
   {
     // A hook thread may hold the hook lock in a continuation that the board
     // took after the halt: halting again releases it.
-    std::unique_lock lock(hookLock_, std::defer_lock);
-    while (!lock.try_lock()) {
+    while (!hookLock_.try_lock()) {
       foundation::CError ignored;
       frame::LLsysObjectControl(system_.Handles(), kernelObject_, kernel::kObjectHalt, kHaltValue,
                                 ignored, nullptr);
       os::Sleep(1);
     }
+    foundation::ScopedLock lock(hookLock_, std::adopt_lock);
     // The records that wait for their buffers are the board's too.
     std::vector<uint64_t> records;
     for (ProcessBuffer& buffer : buffers_) {
@@ -713,7 +719,7 @@ foundation::CError CDigProcessHdler::Stop(frame::QDDriverThreadContext* ctx, boo
   if (keepRunning) return result;
   UnhookBuffers();
   {
-    std::lock_guard lock(hookLock_);
+    foundation::ScopedLock lock(hookLock_);
     active_ = false;
     pending_ = false;
     halting_ = false;

@@ -42,12 +42,14 @@ class CDigProcessHdler : public foundation::CLogProvider {
   void SetBuffers(const std::vector<frame::ProcessBufferEntry>& buffers);
   // First start (restart false) or the watchdog's restart from a position.
   foundation::CError Start(int64_t operation, int64_t flags, int64_t count, int64_t startPosition,
-                           bool restart, frame::QDDriverThreadContext* ctx);
+                           bool restart, frame::QDDriverThreadContext* ctx)
+      ZOR_REQUIRES(handlerLock_);
   // Starts the kernel's processing of the queued grabs (and the watchdog).
   void IssueProcessRequest(foundation::CError& error, frame::QDDriverThreadContext* ctx,
-                           bool restart);
+                           bool restart) ZOR_REQUIRES(handlerLock_);
   // Forgets the queued grabs; unless keepRunning, ends the run.
-  foundation::CError Stop(frame::QDDriverThreadContext* ctx, bool keepRunning);
+  foundation::CError Stop(frame::QDDriverThreadContext* ctx, bool keepRunning)
+      ZOR_REQUIRES(handlerLock_);
   // Stops the board's grabs of the run; flag 1 while the watchdog restarts.
   void Halt(int flag);
   // 1 when the run ended within the time-out (-1: no limit), else 0.
@@ -72,7 +74,7 @@ class CDigProcessHdler : public foundation::CLogProvider {
   [[nodiscard]] std::optional<frame::EscapedException> TakeFailure();
 
   using HandlerLock = foundation::Ranked<std::mutex, foundation::LockId::kProcessHandler>;
-  HandlerLock& Lock() { return handlerLock_; }
+  HandlerLock& Lock() ZOR_RETURN_CAPABILITY(handlerLock_) { return handlerLock_; }
   bool Active() const { return active_.load(); }
   bool Pending() const { return pending_.load(); }
   int64_t RequestedCount() const { return requested_.load(); }
@@ -143,21 +145,23 @@ class CDigProcessHdler : public foundation::CLogProvider {
   void Log(uint32_t tag1, uint64_t value1, uint32_t tag2, uint64_t value2) const;
   static QINT64 ProcessIndex(QID event);
   // ProcessIndex through the events known from earlier frames; under the hook lock.
-  int64_t PositionOf(QID event);
+  int64_t PositionOf(QID event) ZOR_REQUIRES(hookLock_);
   // The grab mark of the buffer, set on its memory, where the mark ends up.
   static void MarkBuffer(const ProcessBuffer& buffer, QINT64 mark);
   void ContinueGrab(ProcessBuffer& buffer);
   // The buffer's grab goes back on the board while the run is active and goesOn; else waiting
   // grabs of several hook threads still go. False when the buffer's grab was not continued.
-  bool Continue(ProcessBuffer& buffer, int64_t position, bool multiThread, bool goesOn);
+  bool Continue(ProcessBuffer& buffer, int64_t position, bool multiThread, bool goesOn)
+      ZOR_REQUIRES(hookLock_);
   // The grab record goes back on the board for the buffer at the position.
-  void ContinueGrabPrepared(uint32_t threadId, int64_t position, uint64_t grabRecord);
+  void ContinueGrabPrepared(uint32_t threadId, int64_t position, uint64_t grabRecord)
+      ZOR_REQUIRES(hookLock_);
   // The buffer at the position is done with its grab record: the waiting
   // grabs whose buffers are free go first, then the record takes the next
   // buffer of the ring, or waits when that buffer is still being filled.
-  void ContinueInOrder(int64_t position, uint64_t grabRecord);
+  void ContinueInOrder(int64_t position, uint64_t grabRecord) ZOR_REQUIRES(hookLock_);
   // Issues the waiting grabs, in order, while their buffers are free.
-  void IssueWaiting(uint32_t threadId);
+  void IssueWaiting(uint32_t threadId) ZOR_REQUIRES(hookLock_);
   // The entry of the thread with that id, taken by the calling thread when
   // it has none yet.
   ProcessThread ThreadEntry(uint32_t id);
@@ -176,8 +180,8 @@ class CDigProcessHdler : public foundation::CLogProvider {
   void StartWatchdog(foundation::CError& error);
   void StopWatchdog();
   void Watch();
-  void OnStall(bool& wasActive);
-  void Restart(bool wasActive);
+  void OnStall(bool& wasActive) ZOR_REQUIRES(handlerLock_);
+  void Restart(bool wasActive) ZOR_REQUIRES(handlerLock_);
   int64_t GrabTimeout() const;
 
   QDHwSpecSystem& system_;
@@ -186,12 +190,12 @@ class CDigProcessHdler : public foundation::CLogProvider {
   const uint64_t kernelObject_;
   std::vector<ProcessBuffer> buffers_;
   // One entry per hook thread that delivers buffer events.
-  std::vector<ProcessThread> threads_;
-  std::deque<WaitingGrab> waiting_;
-  std::vector<KnownEvent> knownEvents_;
+  std::vector<ProcessThread> threads_ ZOR_GUARDED_BY(threadsLock_);
+  std::deque<WaitingGrab> waiting_ ZOR_GUARDED_BY(hookLock_);
+  std::vector<KnownEvent> knownEvents_ ZOR_GUARDED_BY(hookLock_);
   // Records the run no longer needs, given back to the board at the stop.
-  std::vector<uint64_t> spare_;
-  int64_t nextPosition_ = 0;
+  std::vector<uint64_t> spare_ ZOR_GUARDED_BY(hookLock_);
+  int64_t nextPosition_ ZOR_GUARDED_BY(hookLock_) = 0;
   QHOOK_FUNCTION firstHook_ = nullptr;
   QHOOK_FUNCTION secondHook_ = nullptr;
 
@@ -215,9 +219,9 @@ class CDigProcessHdler : public foundation::CLogProvider {
   std::atomic<bool> hooked_{false};
   // The board dropped the run's grabs since the run's grabs were last queued.
   std::atomic<bool> dropped_{false};
-  // Under the hook lock.
-  uint64_t firstFrame_ = 0;  // the board's frame before the run's first grabbed one
-  bool firstFrameKnown_ = false;
+  // The board's frame before the run's first grabbed one.
+  uint64_t firstFrame_ ZOR_GUARDED_BY(hookLock_) = 0;
+  bool firstFrameKnown_ ZOR_GUARDED_BY(hookLock_) = false;
 
   // The run's start, stop and halt, one at a time: the command thread holds it around Start,
   // Halt and Stop, and the watchdog takes it without waiting (a command that holds it wins).
@@ -236,15 +240,15 @@ class CDigProcessHdler : public foundation::CLogProvider {
   foundation::Ranked<std::mutex, foundation::LockId::kProcessThreads> threadsLock_;
   // Guards watchdog_ while the watchdog starts and stops; a leaf.
   foundation::Ranked<std::mutex, foundation::LockId::kWatchdog> watchdogLock_;
-  // Under the hook lock: whether a synchronous starter waits for the run, and the failure of
-  // the processing function handed to it.
-  bool starterWaits_ = false;
-  std::optional<frame::EscapedException> failure_;
+  // Whether a synchronous starter waits for the run, and the failure of the processing function
+  // handed to it.
+  bool starterWaits_ ZOR_GUARDED_BY(hookLock_) = false;
+  std::optional<frame::EscapedException> failure_ ZOR_GUARDED_BY(hookLock_);
   os::Handle endEvent_;
   os::Handle haltEvent_;
   os::Handle stopEvent_;
   os::Handle reportEvent_;
-  QID watchdog_ = 0;
+  QID watchdog_ ZOR_GUARDED_BY(watchdogLock_) = 0;
   std::atomic<QID> reporter_{0};
 };
 

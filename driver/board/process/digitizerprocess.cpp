@@ -60,7 +60,7 @@ void QDHwSpecSystem::StopProcessing(QDHwSpecDigitizerInfo& digitizer, QDDriverTh
   CDigProcessHdler* handler = digitizer.ProcessHandler();
   if (handler == nullptr) return;
   {
-    std::lock_guard lock(handler->Lock());
+    foundation::ScopedLock lock(handler->Lock());
     if (handler->Active() || handler->Pending()) handler->Halt(0);
     const foundation::CError error = handler->Stop(ctx, false);
     if (ctx != nullptr) {
@@ -133,7 +133,7 @@ void QDHwSpecSystem::StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProces
   if (wait && !inHookThread) static_cast<void>(handler.WaitForEnd(digitizer.GetProcessTimeout()));
   TellAttachedOfStop(digitizer, ctx);
   {
-    std::lock_guard lock(handler.Lock());
+    foundation::ScopedLock lock(handler.Lock());
     handler.Halt(0);
     if (!wait && !inHookThread) {
       static_cast<void>(handler.WaitForEnd(digitizer.GetProcessTimeout()));
@@ -167,7 +167,7 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
 
   CDigProcessHdler* handler = nullptr;
   {
-    std::lock_guard channel(*digitizer);
+    frame::ChannelGuard channel(*digitizer);
     handler = digitizer->ProcessHandler();
     if (handler == nullptr) handler = StartDigProcess(*digitizer, ctx);
   }
@@ -176,7 +176,7 @@ int64_t QDHwSpecSystem::DigProcess(const OperationArgs& args, QDDriverThreadCont
   {
     // The check that no run is active and the start are one step: another thread's start
     // finds the run active.
-    std::lock_guard lock(handler->Lock());
+    foundation::ScopedLock lock(handler->Lock());
     const std::optional<bool> flagged = CheckProcessBuffers(*digitizer, *handler, buffers, ctx);
     if (!flagged.has_value()) return 1;
     StartProcessHandler(*digitizer, *handler, buffers, *flagged, run, ctx);
@@ -320,7 +320,7 @@ void QDHwSpecSystem::WaitForProcessEnd(QDHwSpecDigitizerInfo& digitizer, CDigPro
   if (ended != 0) TakeFunctionFailure(handler, ctx);
   TellAttachedOfStop(digitizer, ctx);
   {
-    std::lock_guard lock(handler.Lock());
+    foundation::ScopedLock lock(handler.Lock());
     if (ended == 0) handler.Halt(0);
     const foundation::CError error = handler.Stop(&ctx, false);
     digitizer.OnDigProcessStopped();

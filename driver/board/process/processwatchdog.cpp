@@ -42,7 +42,7 @@ int64_t CDigProcessHdler::GrabTimeout() const {
 }
 
 void CDigProcessHdler::StartWatchdog(foundation::CError& error) {
-  std::lock_guard lock(watchdogLock_);
+  foundation::ScopedLock lock(watchdogLock_);
   if (watchdog_ != 0) return;
   os::ResetEvent(stopEvent_);
   watchdog_ = HostThrAlloc(kThreadOwner, Q_THREAD, kThreadFlags, &WatchdogProcedure, this, nullptr);
@@ -50,7 +50,7 @@ void CDigProcessHdler::StartWatchdog(foundation::CError& error) {
 }
 
 void CDigProcessHdler::StopWatchdog() {
-  std::lock_guard lock(watchdogLock_);
+  foundation::ScopedLock lock(watchdogLock_);
   if (watchdog_ == 0) return;
   os::SetEvent(stopEvent_);
   HostThrWait(watchdog_, Q_THREAD_WAIT, nullptr);
@@ -84,18 +84,23 @@ void CDigProcessHdler::Watch() {
     }
     // A stall or restart that fails is reported, and the watchdog goes on watching.
     if (woke == os::WAIT_OBJECT_0 + 1) {
-      const std::unique_lock handler(handlerLock_, std::try_to_lock);
-      if (handler.owns_lock()) {
+      if (handlerLock_.try_lock()) {
+        foundation::ScopedLock handler(handlerLock_, std::adopt_lock);
         if (QID reporter = reporter_.exchange(0)) {
           HostThrWait(reporter, Q_THREAD_WAIT, nullptr);
           HostThrFree(reporter);
         }
         os::ResetEvent(reportEvent_);
-        ReportEscapes(kGrabMonitorName, [&] { Restart(wasActive); });
+        // The analysis does not follow the held lock into the lambda.
+        ReportEscapes(kGrabMonitorName,
+                      [&]() ZOR_NO_THREAD_SAFETY_ANALYSIS { Restart(wasActive); });
       }
     } else if (woke == os::WAIT_TIMEOUT && !reporting && normal_.load() == lastSeen) {
-      const std::unique_lock handler(handlerLock_, std::try_to_lock);
-      if (handler.owns_lock()) ReportEscapes(kGrabMonitorName, [&] { OnStall(wasActive); });
+      if (handlerLock_.try_lock()) {
+        foundation::ScopedLock handler(handlerLock_, std::adopt_lock);
+        ReportEscapes(kGrabMonitorName,
+                      [&]() ZOR_NO_THREAD_SAFETY_ANALYSIS { OnStall(wasActive); });
+      }
     }
     lastSeen = normal_.load();
   }
@@ -142,7 +147,7 @@ void CDigProcessHdler::Restart(bool wasActive) {
   Log(foundation::LogTag("ASIZ"), static_cast<uint64_t>(total), foundation::LogTag("RSTI"),
       static_cast<uint64_t>(restartAt));
   {
-    std::lock_guard lock(hookLock_);
+    foundation::ScopedLock lock(hookLock_);
     halting_ = false;
     queued_ = normal_.load() + other_.load();
   }

@@ -36,7 +36,7 @@ constexpr std::size_t kOwnSwitchOnly = 28;
 // log's folder lock.
 foundation::Ranked<std::mutex, foundation::LockId::kLogSetUp> g_logSetUpLock;
 
-os::Handle FindOrStartViewer() {
+os::Handle FindOrStartViewer() ZOR_REQUIRES(g_logSetUpLock) {
   os::Handle window = os::FindWindow(nullptr, kViewerTitle);
   if (window != os::kNullHandle) return window;
   uint32_t processId = 0;
@@ -50,7 +50,7 @@ os::Handle FindOrStartViewer() {
 }  // namespace
 
 void QDHwSpecSystem::SetUpDriverLog(QDDriverThreadContext& ctx) {
-  std::lock_guard lock(g_logSetUpLock);
+  foundation::ScopedLock lock(g_logSetUpLock);
   foundation::CLog* log = foundation::CLog::Instance();
   if (log->Ring() != nullptr) return;
   foundation::CError error;

@@ -60,7 +60,7 @@ int64_t QDHwSpecSystem::SysHookFunction(const OperationArgs& args, QDDriverThrea
     ctx.SetError(kSystemOperationError, 1, 0, 0);
     return 1;
   }
-  std::lock_guard lock(digitizerHookLock_);
+  foundation::ScopedLock lock(digitizerHookLock_);
   const bool running = element->Function() != nullptr;
   if (unhook) {
     element->Set(nullptr, nullptr);
@@ -82,7 +82,7 @@ int64_t QDHwSpecSystem::SysHookFunction(const OperationArgs& args, QDDriverThrea
 }
 
 void QDHwSpecSystem::StartBufferModifiedThread(QDDriverThreadContext& ctx) {
-  std::lock_guard lock(bufferModifiedStartLock_);
+  foundation::ScopedLock lock(bufferModifiedStartLock_);
   if (UserHook().ActiveCount(kernel::kHookBufferModified) != 0) return;
   // Its first request is pending before the buffer or digitizer exists, so the
   // board keeps the first event.

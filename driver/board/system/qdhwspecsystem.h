@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
+#include "driver/board/process/cdigprocesshdler.h"
 #include "driver/firmware/check/firmwarechecksystem.h"
 #include "driver/foundation/lockorder.h"
 #include "driver/foundation/mutex.h"
@@ -28,8 +30,6 @@
 
 namespace zor::board {
 
-class QDHwSpecDigitizerInfo;
-class CDigProcessHdler;
 class GrabControlBinding;
 using frame::OperationArgs;
 using frame::QDDriverThreadContext;
@@ -198,7 +198,8 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
                                         QDDriverThreadContext& ctx);
   void RecoverFromTimeout(int64_t digitizer, QDDriverThreadContext& ctx);
   GrabControlBinding& GetGrabControlBinding(QDHwSpecDigitizerInfo& digitizer);
-  CDigProcessHdler* StartDigProcess(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext& ctx);
+  CDigProcessHdler* StartDigProcess(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext& ctx)
+      ZOR_REQUIRES(digitizer.FirstChannelLock());
   // An attached object that follows the digitizer's stops hears of one; false without it.
   bool TellAttachedOfStop(QDHwSpecDigitizerInfo& digitizer, QDDriverThreadContext& ctx);
   void StopDigProcess(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
@@ -215,15 +216,15 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   // A start's frame count and default flag; a triggered continuous start prepares the digitizer.
   bool PlanProcessStart(QDHwSpecDigitizerInfo& digitizer, ProcessRun& run, int64_t count,
                         QDDriverThreadContext& ctx);
-  // Whether a buffer asks for the flagged path; nothing when the start is refused. It and
-  // StartProcessHandler are called under the handler's lock.
+  // Whether a buffer asks for the flagged path; nothing when the start is refused.
   std::optional<bool> CheckProcessBuffers(QDHwSpecDigitizerInfo& digitizer,
                                           CDigProcessHdler& handler,
                                           const std::vector<frame::ProcessBufferEntry>& buffers,
                                           QDDriverThreadContext& ctx);
   void StartProcessHandler(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
                            const std::vector<frame::ProcessBufferEntry>& buffers, bool flagged,
-                           const ProcessRun& run, QDDriverThreadContext& ctx);
+                           const ProcessRun& run, QDDriverThreadContext& ctx)
+      ZOR_REQUIRES(handler.Lock());
   // A synchronous start's wait for its run to end, at most the process time-out, then the stop.
   void WaitForProcessEnd(QDHwSpecDigitizerInfo& digitizer, CDigProcessHdler& handler,
                          QDDriverThreadContext& ctx);

@@ -65,7 +65,7 @@ bool QDDriverThreadContext::Pins(const void* object) const {
 }
 
 std::optional<QDDriverThreadContext::CurrentFacts> QDDriverThreadContext::ReadCurrent() const {
-  std::lock_guard itemLock(itemLock_);
+  foundation::ScopedLock itemLock(itemLock_);
   const QDZorThreadContext* current = Current();
   if (current == nullptr) return std::nullopt;
   return CurrentFacts{current->SystemIndex(), current->GateBits(), current->WaitWord()};

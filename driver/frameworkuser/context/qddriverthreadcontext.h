@@ -76,7 +76,7 @@ class QDDriverThreadContext : public foundation::CLogProvider {
 
   // Per-system contexts. The own thread reads them under ItemLock(); changes
   // take the driver's global lock and then ItemLock().
-  ItemMutex& ItemLock() const { return itemLock_; }
+  ItemMutex& ItemLock() const ZOR_RETURN_CAPABILITY(itemLock_) { return itemLock_; }
   QDZorThreadContext* Current() const { return current_.load(std::memory_order_acquire); }
   void SetCurrent(QDZorThreadContext* context) {
     current_.store(context, std::memory_order_release);
@@ -91,8 +91,8 @@ class QDDriverThreadContext : public foundation::CLogProvider {
   };
   std::optional<CurrentFacts> ReadCurrent() const;
   CSystemZorThreadContext* FindItem(int64_t systemIndex) const;
-  void AddItem(std::unique_ptr<CSystemZorThreadContext> item);
-  std::unique_ptr<CSystemZorThreadContext> RemoveItem(int64_t systemIndex);
+  void AddItem(std::unique_ptr<CSystemZorThreadContext> item) ZOR_REQUIRES(itemLock_);
+  std::unique_ptr<CSystemZorThreadContext> RemoveItem(int64_t systemIndex) ZOR_REQUIRES(itemLock_);
   const std::vector<std::unique_ptr<CSystemZorThreadContext>>& Items() const { return items_; }
 
   // Systems that calls on this thread are using, in up to kPins slots: a
@@ -114,6 +114,8 @@ class QDDriverThreadContext : public foundation::CLogProvider {
   QDDeviceDriver& driver_;
   // Guards items_ (see ItemLock); a leaf, taken after the driver's global lock.
   mutable ItemMutex itemLock_;
+  // Not marked guarded: the global lock also keeps it from changing, and readers under that
+  // lock alone (FindItem) need not take this one.
   std::vector<std::unique_ptr<CSystemZorThreadContext>> items_;
   os::Overlapped overlapped_;
   uint32_t threadId_;

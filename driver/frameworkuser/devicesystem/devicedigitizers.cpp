@@ -142,7 +142,8 @@ struct RecordSetting {
 };
 int64_t EnabledUnlessDisabled(int64_t value) { return value == Q_DISABLE ? value : Q_ENABLE; }
 // The record keeps whether the check is off.
-void KeepCheckOff(QDDigitizerInfo& digitizer, int64_t type, int64_t value) {
+void KeepCheckOff(QDDigitizerInfo& digitizer, int64_t type, int64_t value)
+    ZOR_REQUIRES(digitizer.SettingsLock()) {
   digitizer.KeptSettings()[type] = value == Q_DISABLE ? 1 : 0;
 }
 constexpr RecordSetting kRecordSettings[] = {
@@ -179,7 +180,8 @@ const RecordSetting* FindRecordSetting(int64_t type) {
 enum class Stored { kYes, kValueRefused, kTypeNotTaken, kTypeUnknown };
 
 // The digitizer control's own settings, stored when the value is one the setting takes.
-Stored StoreSetting(QDDigitizerInfo& digitizer, int64_t type, int64_t value) {
+Stored StoreSetting(QDDigitizerInfo& digitizer, int64_t type, int64_t value)
+    ZOR_REQUIRES(digitizer.SettingsLock()) {
   if (const KeptSetting* kept = FindKeptSetting(type)) {
     if (!Accepted(kept->accepts, value)) return Stored::kValueRefused;
     digitizer.KeptSettings()[type] = value == Q_DEFAULT ? kept->forDefault : value;
@@ -215,7 +217,7 @@ bool AnswerFromRecord(QDDigitizerInfo& digitizer, int64_t type, void* out) {
     if (out != nullptr) *static_cast<double*>(out) = value;
     return true;
   };
-  std::lock_guard lock(digitizer.SettingsLock());
+  foundation::ScopedLock lock(digitizer.SettingsLock());
   std::map<int64_t, int64_t>& kept = digitizer.KeptSettings();
   const auto keptOr = [&kept](int64_t t, int64_t fallback) {
     auto it = kept.find(t);
@@ -267,8 +269,8 @@ int64_t QDDeviceSystem::DigControl(const OperationArgs& args, QDDriverThreadCont
   if (digitizer == nullptr) return 1;
   const int64_t type = args.Int(1);
   const int64_t value = args.Value(2).AsInteger();
-  std::lock_guard lock(*digitizer);
-  std::lock_guard settingsLock(digitizer->SettingsLock());
+  frame::ChannelGuard lock(*digitizer);
+  foundation::ScopedLock settingsLock(digitizer->SettingsLock());
   switch (StoreSetting(*digitizer, type, value)) {
     case Stored::kYes:
       break;
@@ -339,7 +341,7 @@ int64_t QDDeviceSystem::DigInquire(const OperationArgs& args, QDDriverThreadCont
   if (type == Q_GRAB_CONTINUOUS_END_TRIGGER) {
     int64_t stored = Q_DEFAULT;
     {
-      std::lock_guard lock(digitizer->SettingsLock());
+      foundation::ScopedLock lock(digitizer->SettingsLock());
       auto it = digitizer->KeptSettings().find(type);
       if (it != digitizer->KeptSettings().end()) stored = it->second;
     }

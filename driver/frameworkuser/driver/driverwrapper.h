@@ -27,7 +27,7 @@ class CQDDeviceDriverWrapper {
   // The driver, created on first use; null while it cannot be created.
   QDDeviceDriver* GetDriver();
 
-  GlobalMutex& GlobalLock() { return globalLock_; }
+  GlobalMutex& GlobalLock() ZOR_RETURN_CAPABILITY(globalLock_) { return globalLock_; }
   AllocationMutex& DigitizerAllocationLock() ZOR_RETURN_CAPABILITY(digitizerAllocationLock_) {
     return digitizerAllocationLock_;
   }

@@ -84,7 +84,7 @@ int64_t QDDeviceDriver::Forward(const OpcodeEntry& entry, int64_t systemIndex,
     case Route::DriverForward:
       return ForwardOwnPlainVariant(entry.opcode, systemIndex, args, ctx);
     case Route::NoOperation: {
-      std::lock_guard lock(systems_.Lock());
+      foundation::ScopedLock lock(systems_.Lock());
       return -1;
     }
     default:

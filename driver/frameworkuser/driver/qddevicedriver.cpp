@@ -109,7 +109,7 @@ int64_t QDDeviceDriver::AllocateSystem(const OperationArgs& args, QDDriverThread
     ctx.SetError(kNoHostMemory, 1, 0, 0);
     return 1;
   }
-  std::lock_guard lock(systems_.Lock());
+  foundation::ScopedLock lock(systems_.Lock());
   const int64_t index = systems_.Add(std::shared_ptr<QDBaseSystem>(std::move(system)));
   if (outIndex != nullptr) *outIndex = index;
   return 1;

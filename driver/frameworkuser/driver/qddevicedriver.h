@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/driver/qdinfolist.h"
 #include "driver/frameworkuser/driver/systemref.h"
 #include "driver/frameworkuser/errortable/messagetable.h"
@@ -98,9 +99,10 @@ class QDDeviceDriver {
 
   QDInfoList<QDBaseSystem> systems_;
   // Freed systems that a command of some thread still uses.
-  std::vector<std::shared_ptr<QDBaseSystem>> retired_;
+  std::vector<std::shared_ptr<QDBaseSystem>> retired_ ZOR_GUARDED_BY(GlobalDriverLock());
   std::atomic<std::size_t> retiredCount_{0};
-  std::map<uint32_t, std::unique_ptr<QDDriverThreadContext>> threadContexts_;
+  std::map<uint32_t, std::unique_ptr<QDDriverThreadContext>> threadContexts_
+      ZOR_GUARDED_BY(GlobalDriverLock());
   uint64_t startTimeStamp_ = 0;
   double inquireDouble_ = 10.0;
 };

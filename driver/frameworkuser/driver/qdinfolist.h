@@ -27,11 +27,11 @@ class QDInfoList {
   // The entry at index, or null for an empty entry or an index outside the list.
   std::shared_ptr<T> GetAt(int64_t index) const {
     if (const Slot* slot = SlotAt(index)) {
-      std::lock_guard lock(slot->lock);
+      foundation::ScopedLock lock(slot->lock);
       return slot->held;
     }
     if (CanPeek(index)) return nullptr;
-    std::lock_guard lock(mutex_);
+    foundation::ScopedLock lock(mutex_);
     if (index < 0 || index >= static_cast<int64_t>(entries_.size())) return nullptr;
     return entries_[static_cast<std::size_t>(index)];
   }
@@ -48,7 +48,7 @@ class QDInfoList {
   // Stores the object in the first free entry from 1 and returns its index. An object that
   // keeps its index learns it before another thread can find it.
   int64_t Add(std::shared_ptr<T> object) {
-    std::lock_guard lock(mutex_);
+    foundation::ScopedLock lock(mutex_);
     std::size_t index = entries_.size();
     if (inUse_ != static_cast<int64_t>(entries_.size())) {
       for (std::size_t i = 1; i < entries_.size(); ++i) {
@@ -70,7 +70,7 @@ class QDInfoList {
 
   // Takes the entry out; null when there was none, so an object leaves once.
   std::shared_ptr<T> Remove(int64_t index) {
-    std::lock_guard lock(mutex_);
+    foundation::ScopedLock lock(mutex_);
     if (index <= 0 || index >= static_cast<int64_t>(entries_.size())) return nullptr;
     std::shared_ptr<T> object = std::move(entries_[static_cast<std::size_t>(index)]);
     entries_[static_cast<std::size_t>(index)] = nullptr;
@@ -81,17 +81,17 @@ class QDInfoList {
 
   // Entries, empty ones and the placeholder included.
   int64_t Size() const {
-    std::lock_guard lock(mutex_);
+    foundation::ScopedLock lock(mutex_);
     return static_cast<int64_t>(entries_.size());
   }
 
   // Entries in use, the placeholder included.
   int64_t InUse() const {
-    std::lock_guard lock(mutex_);
+    foundation::ScopedLock lock(mutex_);
     return inUse_;
   }
 
-  ListMutex& Lock() const { return mutex_; }
+  ListMutex& Lock() const ZOR_RETURN_CAPABILITY(mutex_) { return mutex_; }
 
  private:
   static constexpr std::size_t kChunkSize = 256;
@@ -102,7 +102,7 @@ class QDInfoList {
   struct alignas(64) Slot {
     std::atomic<T*> raw{nullptr};
     mutable foundation::Ranked<std::mutex, foundation::LockId::kInfoListSlot> lock;
-    std::shared_ptr<T> held;
+    std::shared_ptr<T> held ZOR_GUARDED_BY(lock);
   };
   using Chunk = std::array<Slot, kChunkSize>;
 
@@ -113,7 +113,7 @@ class QDInfoList {
     return chunk != nullptr ? &(*chunk)[static_cast<std::size_t>(index) % kChunkSize] : nullptr;
   }
 
-  void Publish(std::size_t index, const std::shared_ptr<T>& object) {
+  void Publish(std::size_t index, const std::shared_ptr<T>& object) ZOR_REQUIRES(mutex_) {
     if (index >= static_cast<std::size_t>(kCapacity)) return;
     std::atomic<Chunk*>& slot = chunks_[index / kChunkSize];
     Chunk* chunk = slot.load(std::memory_order_relaxed);
@@ -126,18 +126,18 @@ class QDInfoList {
     Slot& entry = (*chunk)[index % kChunkSize];
     std::shared_ptr<T> previous;
     {
-      std::lock_guard lock(entry.lock);
+      foundation::ScopedLock lock(entry.lock);
       previous = std::exchange(entry.held, object);
     }
     entry.raw.store(object.get(), std::memory_order_seq_cst);
   }
 
   mutable ListMutex mutex_;
-  std::vector<std::shared_ptr<T>> entries_;
+  std::vector<std::shared_ptr<T>> entries_ ZOR_GUARDED_BY(mutex_);
   // Chunks are made under the lock and published for Peek; the list owns them.
-  std::array<std::unique_ptr<Chunk>, kChunkCount> ownedChunks_;
+  std::array<std::unique_ptr<Chunk>, kChunkCount> ownedChunks_ ZOR_GUARDED_BY(mutex_);
   std::array<std::atomic<Chunk*>, kChunkCount> chunks_{};
-  int64_t inUse_ = 1;
+  int64_t inUse_ ZOR_GUARDED_BY(mutex_) = 1;
 };
 
 }  // namespace zor::frame

@@ -33,7 +33,7 @@ SystemRef QDDeviceDriver::PinSystem(int64_t index, QDDriverThreadContext& ctx) {
 void QDDeviceDriver::RetireSystem(std::shared_ptr<QDBaseSystem> system) {
   if (system == nullptr) return;
   {
-    std::lock_guard lock(GlobalDriverLock());
+    foundation::ScopedLock lock(GlobalDriverLock());
     retired_.push_back(std::move(system));
     retiredCount_.fetch_add(1, std::memory_order_seq_cst);
   }
@@ -46,8 +46,9 @@ void QDDeviceDriver::ReclaimRetiredSystems() {
   if (retiredCount_.load(std::memory_order_seq_cst) == 0) return;
   std::vector<std::shared_ptr<QDBaseSystem>> unused;
   {
-    std::lock_guard lock(GlobalDriverLock());
-    const auto pinned = [this](const std::shared_ptr<QDBaseSystem>& system) {
+    foundation::ScopedLock lock(GlobalDriverLock());
+    const auto pinned = [this](const std::shared_ptr<QDBaseSystem>& system) ZOR_REQUIRES(
+                            GlobalDriverLock()) {
       return std::any_of(threadContexts_.begin(), threadContexts_.end(),
                          [&system](const auto& entry) { return entry.second->Pins(system.get()); });
     };

@@ -47,11 +47,11 @@ OperationArgs ThreadAllocArgs(int64_t systemIndex, void* out) {
 
 QDDriverThreadContext* QDDeviceDriver::GetThreadContext(int64_t systemIndex) {
   if (QDDriverThreadContext* ctx = CachedFor(this)) {
-    std::lock_guard itemLock(ctx->ItemLock());
+    foundation::ScopedLock itemLock(ctx->ItemLock());
     const QDZorThreadContext* current = ctx->Current();
     if (current != nullptr && current->SystemIndex() == systemIndex) return ctx;
   }
-  std::lock_guard lock(GlobalDriverLock());
+  foundation::ScopedLock lock(GlobalDriverLock());
   const uint32_t threadId = os::GetCurrentThreadId();
   QDDriverThreadContext* ctx = nullptr;
   bool created = false;
@@ -71,7 +71,7 @@ QDDriverThreadContext* QDDeviceDriver::GetThreadContext(int64_t systemIndex) {
     return nullptr;
   }
   {
-    std::lock_guard itemLock(ctx->ItemLock());
+    foundation::ScopedLock itemLock(ctx->ItemLock());
     ctx->SetCurrent(current);
   }
   Cache(this, ctx);
@@ -80,13 +80,13 @@ QDDriverThreadContext* QDDeviceDriver::GetThreadContext(int64_t systemIndex) {
 
 QDZorThreadContext* QDDeviceDriver::GetSystemThreadContext(QDDriverThreadContext& ctx,
                                                            int64_t systemIndex) {
-  std::lock_guard lock(GlobalDriverLock());
+  foundation::ScopedLock lock(GlobalDriverLock());
   QDZorThreadContext* current = ctx.Current();
   if (current != nullptr && current->SystemIndex() == systemIndex) return current;
   if (CSystemZorThreadContext* item = ctx.FindItem(systemIndex)) {
     if (item->Selected() != nullptr) return item->Selected();
     // Its contexts were freed: build the item anew.
-    std::lock_guard itemLock(ctx.ItemLock());
+    foundation::ScopedLock itemLock(ctx.ItemLock());
     ctx.RemoveItem(systemIndex);
   }
   // A system being freed gets no new contexts: its free has taken or is about
@@ -124,24 +124,24 @@ QDZorThreadContext* QDDeviceDriver::GetSystemThreadContext(QDDriverThreadContext
     return nullptr;
   }
   QDZorThreadContext* context = item->Own();
-  std::lock_guard itemLock(ctx.ItemLock());
+  foundation::ScopedLock itemLock(ctx.ItemLock());
   ctx.AddItem(std::move(item));
   return context;
 }
 
 QDZorThreadContext* QDDeviceDriver::FindSystemItem(QDDriverThreadContext& ctx,
                                                    int64_t systemIndex) {
-  std::lock_guard lock(GlobalDriverLock());
+  foundation::ScopedLock lock(GlobalDriverLock());
   const CSystemZorThreadContext* item = ctx.FindItem(systemIndex);
   return item != nullptr ? item->Selected() : nullptr;
 }
 
 void QDDeviceDriver::SetSystemThreadContext(QDDriverThreadContext& ctx, int64_t systemIndex,
                                             QDZorThreadContext* context) {
-  std::lock_guard lock(GlobalDriverLock());
+  foundation::ScopedLock lock(GlobalDriverLock());
   CSystemZorThreadContext* item = ctx.FindItem(systemIndex);
   if (item == nullptr || systems_.GetAt(systemIndex) == nullptr) return;
-  std::lock_guard itemLock(ctx.ItemLock());
+  foundation::ScopedLock itemLock(ctx.ItemLock());
   item->SetSelected(context);
   ctx.SetCurrent(context);
 }
@@ -164,9 +164,9 @@ void QDDeviceDriver::ReleaseItem(QDDriverThreadContext& ctx,
 std::vector<std::unique_ptr<QDZorThreadContext>> QDDeviceDriver::DetachThreadContexts(
     int64_t systemIndex) {
   std::vector<std::unique_ptr<QDZorThreadContext>> detached;
-  std::lock_guard lock(GlobalDriverLock());
+  foundation::ScopedLock lock(GlobalDriverLock());
   for (auto& [threadId, ctx] : threadContexts_) {
-    std::lock_guard itemLock(ctx->ItemLock());
+    foundation::ScopedLock itemLock(ctx->ItemLock());
     std::unique_ptr<CSystemZorThreadContext> item = ctx->RemoveItem(systemIndex);
     if (item == nullptr) continue;
     const QDZorThreadContext* current = ctx->Current();
@@ -180,7 +180,7 @@ std::vector<std::unique_ptr<QDZorThreadContext>> QDDeviceDriver::DetachThreadCon
 
 QDDriverThreadContext* QDDeviceDriver::CallingThreadContext() const {
   if (QDDriverThreadContext* ctx = CachedFor(this)) return ctx;
-  std::lock_guard lock(GlobalDriverLock());
+  foundation::ScopedLock lock(GlobalDriverLock());
   auto it = threadContexts_.find(os::GetCurrentThreadId());
   return it != threadContexts_.end() ? it->second.get() : nullptr;
 }
@@ -188,10 +188,10 @@ QDDriverThreadContext* QDDeviceDriver::CallingThreadContext() const {
 void QDDeviceDriver::ReleaseThreadObject(int64_t systemIndex, const void* object) {
   // A thread's own context goes after the locks: its end calls into the host.
   std::unique_ptr<QDZorThreadContext> freed;
-  std::lock_guard lock(GlobalDriverLock());
+  foundation::ScopedLock lock(GlobalDriverLock());
   // Every thread context is walked: any of them may hold the object.
   for (auto& [threadId, ctx] : threadContexts_) {
-    std::lock_guard itemLock(ctx->ItemLock());
+    foundation::ScopedLock itemLock(ctx->ItemLock());
     CSystemZorThreadContext* item = ctx->FindItem(systemIndex);
     if (item != nullptr) {
       if (item->Own() == object) freed = item->ReleaseOwn();
@@ -202,17 +202,17 @@ void QDDeviceDriver::ReleaseThreadObject(int64_t systemIndex, const void* object
 }
 
 void QDDeviceDriver::FreeSystemItems(QDDriverThreadContext& ctx) {
-  std::lock_guard lock(GlobalDriverLock());
+  foundation::ScopedLock lock(GlobalDriverLock());
   while (!ctx.Items().empty()) {
     std::unique_ptr<CSystemZorThreadContext> item;
     {
-      std::lock_guard itemLock(ctx.ItemLock());
+      foundation::ScopedLock itemLock(ctx.ItemLock());
       item = ctx.RemoveItem(ctx.Items().front()->SystemIndex());
       ctx.SetCurrent(item->Own());
     }
     ReleaseItem(ctx, std::move(item));
   }
-  std::lock_guard itemLock(ctx.ItemLock());
+  foundation::ScopedLock itemLock(ctx.ItemLock());
   ctx.SetCurrent(nullptr);
 }
 
@@ -220,7 +220,7 @@ int64_t QDDeviceDriver::FreeThreadContext(int64_t) {
   const uint32_t threadId = os::GetCurrentThreadId();
   std::unique_ptr<QDDriverThreadContext> ctx;
   {
-    std::lock_guard lock(GlobalDriverLock());
+    foundation::ScopedLock lock(GlobalDriverLock());
     auto it = threadContexts_.find(threadId);
     if (it != threadContexts_.end() && it->second->ThreadId() == threadId) {
       ctx = std::move(it->second);
@@ -233,13 +233,13 @@ int64_t QDDeviceDriver::FreeThreadContext(int64_t) {
 }
 
 void QDDeviceDriver::ClearThreadContexts() {
-  std::lock_guard lock(GlobalDriverLock());
+  foundation::ScopedLock lock(GlobalDriverLock());
   g_contextGeneration.fetch_add(1, std::memory_order_acq_rel);
   threadContexts_.clear();
 }
 
 std::size_t QDDeviceDriver::ThreadContextCount() const {
-  std::lock_guard lock(GlobalDriverLock());
+  foundation::ScopedLock lock(GlobalDriverLock());
   return threadContexts_.size();
 }
 

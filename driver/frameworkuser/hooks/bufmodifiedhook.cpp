@@ -78,7 +78,8 @@ int64_t CBufModifiedHook::Invoke(void* /*userData*/, QID eventId, const HOOK_ELE
   auto function = reinterpret_cast<QHOOK_FUNCTION>(p.hookFunction);
   auto hookData = reinterpret_cast<void*>(p.hookData);
   // A processing event without a function of its own goes to the run's
-  // processing function: none once the run has stopped.
+  // processing function: none once the run has stopped. Held on that road only, which the
+  // thread-safety analysis does not follow.
   std::shared_lock<QDDigitizerInfo::DeliveryMutex> delivery;
   if (digitizer != nullptr && function == nullptr) {
     delivery = std::shared_lock(digitizer->DeliveryLock());

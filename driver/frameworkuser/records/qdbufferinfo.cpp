@@ -96,13 +96,13 @@ bool RefreshKernelBufferDescriptor(QDBufferInfo& record) {
 }
 
 void SetEnabledFlag(QDInfoList<QDBufferInfo>& list, QDBufferInfo& record, bool value) {
-  std::lock_guard lock(list.Lock());
+  foundation::ScopedLock lock(list.Lock());
   std::shared_ptr<QDBufferInfo> root = list.GetAt(record.RootIndex());
   (root != nullptr ? *root : record).SetOwnEnabledFlag(value);
 }
 
 bool GetEnabledFlag(const QDInfoList<QDBufferInfo>& list, const QDBufferInfo& record) {
-  std::lock_guard lock(list.Lock());
+  foundation::ScopedLock lock(list.Lock());
   std::shared_ptr<QDBufferInfo> root = list.GetAt(record.RootIndex());
   return (root != nullptr ? *root : record).OwnEnabledFlag();
 }

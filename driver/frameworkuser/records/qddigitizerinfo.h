@@ -89,9 +89,15 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   virtual std::vector<ProcessBufferEntry>& GetProcessBuffers();
   virtual void SetProcessBuffers(const std::vector<ProcessBufferEntry>& buffers);
   virtual int64_t GetInfoType() const { return kDigitizerInfoType; }
-  // The first channel lock, for std::lock_guard and ChannelLock.
-  void lock() { LockFirst(); }
-  void unlock() { UnlockFirst(); }
+  using ChannelMutex = foundation::Ranked<std::recursive_mutex, foundation::LockId::kChannel>;
+  // The first channel lock as the analysis names it, for what it guards; taken through
+  // ChannelGuard or ChannelLock.
+  const ChannelMutex& FirstChannelLock() const ZOR_RETURN_CAPABILITY(channelLock_) {
+    return channelLock_;
+  }
+  // The first channel lock, for ChannelGuard and ChannelLock.
+  void lock() ZOR_ACQUIRE(channelLock_) ZOR_NO_THREAD_SAFETY_ANALYSIS { LockFirst(); }
+  void unlock() ZOR_RELEASE(channelLock_) ZOR_NO_THREAD_SAFETY_ANALYSIS { UnlockFirst(); }
   virtual void LockFirst() { Lock(0); }
   virtual void UnlockFirst() { Unlock(0); }
   virtual void SetDeviceName(const std::wstring& name);
@@ -140,19 +146,19 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   int64_t GrabMonitorSetting() const { return grabMonitor_.load(); }
   void SetGrabMonitorSetting(int64_t value) { grabMonitor_.store(value); }
   // Values of the controls the device layer keeps as they are given, by type.
-  std::map<int64_t, int64_t>& KeptSettings() { return keptSettings_; }
+  std::map<int64_t, int64_t>& KeptSettings() ZOR_REQUIRES(settingsLock_) { return keptSettings_; }
   // Guards the device layer's settings. Not the channel lock: an inquiry must
   // not wait for a control that holds the channel while it waits on work that
   // itself inquires (a feature-browser snapshot, say).
-  SettingsMutex& SettingsLock() const { return settingsLock_; }
+  SettingsMutex& SettingsLock() const ZOR_RETURN_CAPABILITY(settingsLock_) { return settingsLock_; }
   // Feature access by name to the digitizer's node maps, one thread at a time.
   // Taken before a map's own lock, which a map's register access holds while
   // it takes the channel lock: the channel lock never comes first.
-  FeatureMutex& FeatureLock() const { return featureLock_; }
+  FeatureMutex& FeatureLock() const ZOR_RETURN_CAPABILITY(featureLock_) { return featureLock_; }
 
   // Held shared while a processing event is delivered; a run's stop takes it
   // once exclusively so that no delivery outlasts the stop.
-  DeliveryMutex& DeliveryLock() const { return deliveryLock_; }
+  DeliveryMutex& DeliveryLock() const ZOR_RETURN_CAPABILITY(deliveryLock_) { return deliveryLock_; }
 
   // Set while the digitizer's grab processing runs.
   bool ProcessingRunning() const { return processing_.load(); }
@@ -174,22 +180,22 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   // the block lock (these members and the accessors below). The lock guards nothing else and is
   // taken last, so it fits under any other lock.
   kernel::DigChannelRecord CopyChannelBlock() const {
-    std::lock_guard lock(blockLock_);
+    foundation::ScopedLock lock(blockLock_);
     return channel_.Block();
   }
   kernel::DigPropertiesBlock CopyProperties() const {
-    std::lock_guard lock(blockLock_);
+    foundation::ScopedLock lock(blockLock_);
     return channel_.Properties();
   }
   // Runs change on the settings under the block lock; it must take no lock of its own.
   template <typename Change>
   void ChangeProperties(Change&& change) {
-    std::lock_guard lock(blockLock_);
+    foundation::ScopedLock lock(blockLock_);
     change(channel_.Properties());
   }
   template <typename Read>
   auto ReadProperties(Read&& read) const {
-    std::lock_guard lock(blockLock_);
+    foundation::ScopedLock lock(blockLock_);
     return read(static_cast<const kernel::DigPropertiesBlock&>(channel_.Properties()));
   }
   template <typename T>
@@ -201,17 +207,30 @@ class QDDigitizerInfo : public foundation::CLogProvider {
     return ReadProperties([field](const kernel::DigPropertiesBlock& p) { return p.*field; });
   }
   bool ContinuousGrab() const {
-    std::lock_guard lock(blockLock_);
+    foundation::ScopedLock lock(blockLock_);
     return channel_.Block().continuousGrab != 0;
   }
   void SetContinuousGrab(uint8_t state) {
-    std::lock_guard lock(blockLock_);
+    foundation::ScopedLock lock(blockLock_);
     channel_.Block().continuousGrab = state;
   }
   const DcfBlock& Dcf() const { return dcf_; }
   const std::wstring& DcfName() const { return dcfName_; }
   int64_t DeviceNumber() const { return deviceNumber_; }
   int64_t InitFlag() const { return initFlag_; }
+
+ protected:
+  // The channel locks: 0 serialises the digitizer's controls, grabs and processing starts
+  // (DigControl, DigGrab, DigStopGrab, DigProcess); 1 is kept for boards that use it, taken
+  // after 0. Taken after the feature lock, the processing handler's locks and a node map's lock
+  // (a register access of a feature write), never before a node map's lock; before the node-map
+  // registry, the settings, block, status and name locks and the driver's global lock.
+  // Recursive: a control holds it while it stops and restarts a continuous grab (DigStopGrab,
+  // GrabInto) and while it reaches the grab-control binding (GetGrabControlBinding), all of
+  // which take it.
+  // Protected: a board's record names it for the members it guards.
+  ChannelMutex channelLock_;
+  foundation::Ranked<std::recursive_mutex, foundation::LockId::kSecondChannel> secondChannelLock_;
 
  private:
   kernel::DigPropertiesBlock& P() { return channel_.Properties(); }
@@ -225,7 +244,7 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   int64_t index_ = 0;
   int64_t processTimeout_ = -1;
   std::atomic<int64_t> grabMonitor_{-9997};
-  std::map<int64_t, int64_t> keptSettings_;
+  std::map<int64_t, int64_t> keptSettings_ ZOR_GUARDED_BY(settingsLock_);
   // Guards keptSettings_ (see SettingsLock); taken under the channel lock, before the block
   // and status locks. Not recursive.
   mutable SettingsMutex settingsLock_;
@@ -238,16 +257,6 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   // application's processing function (and so may take any command's locks); exclusive once in
   // a stop, after the handler lock is released.
   mutable DeliveryMutex deliveryLock_;
-  // The channel locks: 0 serialises the digitizer's controls, grabs and processing starts
-  // (DigControl, DigGrab, DigStopGrab, DigProcess); 1 is kept for boards that use it, taken
-  // after 0. Taken after the feature lock, the processing handler's locks and a node map's lock
-  // (a register access of a feature write), never before a node map's lock; before the node-map
-  // registry, the settings, block, status and name locks and the driver's global lock.
-  // Recursive: a control holds it while it stops and restarts a continuous grab (DigStopGrab,
-  // GrabInto) and while it reaches the grab-control binding (GetGrabControlBinding), all of
-  // which take it.
-  foundation::Ranked<std::recursive_mutex, foundation::LockId::kChannel> channelLock_;
-  foundation::Ranked<std::recursive_mutex, foundation::LockId::kSecondChannel> secondChannelLock_;
   // Guards deviceName_; a leaf.
   mutable foundation::Ranked<foundation::Mutex, foundation::LockId::kName> nameLock_;
   std::wstring deviceName_ ZOR_GUARDED_BY(nameLock_);
@@ -261,8 +270,23 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   std::array<uint64_t, 8> grabStatus_ ZOR_GUARDED_BY(statusLock_){};
 };
 
-// The first channel lock of a digitizer, held for a scope; handed to a step that may give it up
-// for a while.
+// The first channel lock of a digitizer, held for a scope.
+class ZOR_SCOPED_CAPABILITY ChannelGuard {
+ public:
+  explicit ChannelGuard(QDDigitizerInfo& digitizer) ZOR_ACQUIRE(digitizer.FirstChannelLock())
+      : digitizer_(digitizer) {
+    digitizer_.lock();
+  }
+  ~ChannelGuard() ZOR_RELEASE() { digitizer_.unlock(); }
+  ChannelGuard(const ChannelGuard&) = delete;
+  ChannelGuard& operator=(const ChannelGuard&) = delete;
+
+ private:
+  QDDigitizerInfo& digitizer_;
+};
+
+// The first channel lock of a digitizer, held for a scope or not at all; handed to a step that
+// may give it up for a while. Held on some roads only, which the analysis cannot follow.
 using ChannelLock = std::unique_lock<QDDigitizerInfo>;
 
 }  // namespace zor::frame

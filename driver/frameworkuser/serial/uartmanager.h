@@ -48,7 +48,8 @@ class CUartManager {
   CError Hook(int64_t hookType, UartHookFunction function, void* userData);
 
   // The port's lock, held while the port is opened, used or closed; holds nothing for an index
-  // past the last port, which GetPort refuses.
+  // past the last port, which GetPort refuses (a lock held on some roads only, which the
+  // thread-safety analysis does not follow).
   std::unique_lock<PortMutex> LockPort(size_t index);
   // Whether the port of the index is open through this manager; under the port's lock.
   bool IsOpenedPort(size_t index) const;

@@ -4,13 +4,13 @@
 namespace zor::frame {
 
 void UartPortHook::Set(UartHookFunction function, void* userData) {
-  std::lock_guard lock(mutex_);
+  foundation::ScopedLock lock(mutex_);
   function_ = function;
   userData_ = userData;
 }
 
 void UartPortHook::Call(int64_t hookType, int64_t eventId) {
-  std::lock_guard lock(mutex_);
+  foundation::ScopedLock lock(mutex_);
   if (function_ != nullptr) function_(hookType, eventId, userData_);
 }
 

@@ -27,8 +27,8 @@ class UartPortHook {
   // Taken before the port's lock (a hook may use its port) and the receiver's. Recursive: a
   // hook may replace itself, and Set then runs inside Call on the same thread.
   foundation::Ranked<std::recursive_mutex, foundation::LockId::kUartHook> mutex_;
-  UartHookFunction function_ = nullptr;
-  void* userData_ = nullptr;
+  UartHookFunction function_ ZOR_GUARDED_BY(mutex_) = nullptr;
+  void* userData_ ZOR_GUARDED_BY(mutex_) = nullptr;
 };
 
 }  // namespace zor::frame

@@ -47,8 +47,8 @@ struct UartReceiver::State {
   uint32_t events = 0;
   // Guards stopping and inHook; a leaf, never held across the hook.
   foundation::Ranked<std::mutex, foundation::LockId::kUartReceiver> mutex;
-  bool stopping = false;
-  bool inHook = false;
+  bool stopping ZOR_GUARDED_BY(mutex) = false;
+  bool inHook ZOR_GUARDED_BY(mutex) = false;
   std::atomic<bool> finished{false};
   // Set once the first wait is armed: characters from then on reach the hook.
   std::promise<void> armed;
@@ -80,7 +80,7 @@ bool UartReceiver::State::Arm() {
 
 bool UartReceiver::State::CallHook() {
   {
-    std::lock_guard lock(mutex);
+    foundation::ScopedLock lock(mutex);
     if (stopping) return false;
     inHook = true;
   }
@@ -90,7 +90,7 @@ bool UartReceiver::State::CallHook() {
     // The user's function failed, not the port: the next characters reach it as usual.
     ReportHookException();
   }
-  std::lock_guard lock(mutex);
+  foundation::ScopedLock lock(mutex);
   inHook = false;
   return !stopping;
 }
@@ -114,7 +114,7 @@ void UartReceiver::State::Loop() {
 UartReceiver::~UartReceiver() {
   if (!state_) return;
   {
-    std::lock_guard lock(state_->mutex);
+    foundation::ScopedLock lock(state_->mutex);
     state_->stopping = true;
   }
   os::SetEvent(state_->stop);
@@ -148,7 +148,7 @@ void UartReceiver::Stop() {
   if (!state_) return;
   bool inHook = false;
   {
-    std::lock_guard lock(state_->mutex);
+    foundation::ScopedLock lock(state_->mutex);
     state_->stopping = true;
     inHook = state_->inHook;
   }

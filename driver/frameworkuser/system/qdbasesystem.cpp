@@ -111,7 +111,7 @@ void QDBaseSystem::OpenDevice(const wchar_t* name, QDDriverThreadContext& ctx) {
 
 int64_t QDBaseSystem::GetHostSystemId(int64_t flags) {
   if (externalHostSystemId_ != Q_DEFAULT) return externalHostSystemId_;
-  std::lock_guard lock(objectsLock_);
+  foundation::ScopedLock lock(objectsLock_);
   if (hostSystemCache_ == 0) {
     QID id = 0;
     HostSysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", flags, Q_DEFAULT, &id);
@@ -138,7 +138,7 @@ uint64_t QDBaseSystem::CallerKernelId(QDDriverThreadContext& ctx) const {
 }
 
 void QDBaseSystem::KeepDetachedContexts(std::vector<std::unique_ptr<QDZorThreadContext>> contexts) {
-  std::lock_guard lock(objectsLock_);
+  foundation::ScopedLock lock(objectsLock_);
   for (std::unique_ptr<QDZorThreadContext>& context : contexts) {
     detachedContexts_.push_back(std::move(context));
   }

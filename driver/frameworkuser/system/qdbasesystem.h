@@ -143,9 +143,9 @@ class QDBaseSystem : public foundation::CLogProvider {
   // system. objectsLock_ guards the three lists; taken after the driver's global lock, with
   // only the host's object-registry lock under it.
   foundation::Ranked<std::mutex, foundation::LockId::kSystemObjects> objectsLock_;
-  std::vector<std::unique_ptr<CEventInfo>> events_;
-  std::vector<std::unique_ptr<QDZorThreadContext>> threadObjects_;
-  std::vector<std::unique_ptr<QDZorThreadContext>> detachedContexts_;
+  std::vector<std::unique_ptr<CEventInfo>> events_ ZOR_GUARDED_BY(objectsLock_);
+  std::vector<std::unique_ptr<QDZorThreadContext>> threadObjects_ ZOR_GUARDED_BY(objectsLock_);
+  std::vector<std::unique_ptr<QDZorThreadContext>> detachedContexts_ ZOR_GUARDED_BY(objectsLock_);
 };
 
 // A named operation of the system interface, for the opcode table.

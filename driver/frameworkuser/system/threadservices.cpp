@@ -170,7 +170,7 @@ int64_t QDBaseSystem::AllocEvent(int64_t initWord, int64_t* out, QDDriverThreadC
   info->eventHandle_ = os::HandleValue(event);
   info->hostId_ = HostEventAttach(0, Q_EVENT, info.get());
   if (out != nullptr) *out = info->hostId_;
-  std::lock_guard lock(objectsLock_);
+  foundation::ScopedLock lock(objectsLock_);
   events_.push_back(std::move(info));
   return 1;
 }
@@ -191,7 +191,7 @@ int64_t QDBaseSystem::ThreadAlloc(const OperationArgs& args, QDDriverThreadConte
   if (context == nullptr) return 1;
   const int64_t id = AllocHostThread(*context);
   if (out != nullptr) *out = id;
-  std::lock_guard lock(objectsLock_);
+  foundation::ScopedLock lock(objectsLock_);
   threadObjects_.push_back(std::move(context));
   return 1;
 }
@@ -257,7 +257,7 @@ int64_t QDBaseSystem::ThreadControl(const OperationArgs& args, QDDriverThreadCon
 }
 
 std::unique_ptr<QDZorThreadContext> QDBaseSystem::TakeThreadObject(QDZorThreadContext* context) {
-  std::lock_guard lock(objectsLock_);
+  foundation::ScopedLock lock(objectsLock_);
   auto it = std::find_if(threadObjects_.begin(), threadObjects_.end(),
                          [context](const auto& owned) { return owned.get() == context; });
   if (it == threadObjects_.end()) return nullptr;
@@ -277,7 +277,7 @@ int64_t QDBaseSystem::ThreadFree(const OperationArgs& args, QDDriverThreadContex
     LLsysRequest(handles_, kernel::kThreadFree, record, error, &ctx);
     os::CloseHandle(os::HandleFromValue(target.event->eventHandle_));
     HostEventFree(0, target.event->hostId_);
-    std::lock_guard lock(objectsLock_);
+    foundation::ScopedLock lock(objectsLock_);
     std::erase_if(events_, [&target](const auto& info) { return info.get() == target.event; });
     return 1;
   }

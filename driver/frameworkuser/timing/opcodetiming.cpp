@@ -33,11 +33,11 @@ constexpr std::array<int64_t, kGroupCount + 1> BuildOffsets() {
 }
 constexpr std::array<int64_t, kGroupCount + 1> kOffsets = BuildOffsets();
 
-std::array<OpcodeTiming, kOffsets[kGroupCount]> g_timings{};
+std::array<OpcodeTiming, kOffsets[kGroupCount]> g_timings ZOR_GUARDED_BY(GlobalDriverLock()){};
 std::atomic<bool> g_statisticsOn{false};
 
 // The opcode's record, or null when its group does not time it.
-OpcodeTiming* Find(uint16_t opcode) {
+OpcodeTiming* Find(uint16_t opcode) ZOR_REQUIRES(GlobalDriverLock()) {
   const int group = (opcode >> 9) & 0x7F;
   const int64_t index = opcode & 0x1FF;
   if (index >= kGroupCounts[group]) return nullptr;
@@ -52,7 +52,7 @@ void EnableTimingStatistics() { g_statisticsOn.store(true, std::memory_order_rel
 
 void RecordOpcodeTiming(uint16_t opcode, uint64_t start, uint64_t end) {
   const int64_t elapsed = static_cast<int64_t>(end - start);
-  std::lock_guard lock(GlobalDriverLock());
+  foundation::ScopedLock lock(GlobalDriverLock());
   OpcodeTiming* timing = Find(opcode);
   if (timing == nullptr) return;
   timing->totalTicks += elapsed;
@@ -66,7 +66,7 @@ void RecordOpcodeTiming(uint16_t opcode, uint64_t start, uint64_t end) {
 }
 
 OpcodeTiming GetOpcodeTiming(uint16_t opcode) {
-  std::lock_guard lock(GlobalDriverLock());
+  foundation::ScopedLock lock(GlobalDriverLock());
   const OpcodeTiming* timing = Find(opcode);
   return timing != nullptr ? *timing : OpcodeTiming{};
 }

@@ -14,7 +14,6 @@
 #include <shared_mutex>
 #include <sstream>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "driver/foundation/mutex.h"
@@ -274,7 +273,7 @@ TEST_F(LockOrderDeathTest, EveryLockTakesItsPlaceInTheTable) {
 #else
 
 TEST(LockOrder, OptimisedBuildsCarryNothing) {
-  static_assert(std::is_same_v<Ranked<std::mutex, LockId::kChannel>, std::mutex>);
+  static_assert(sizeof(Ranked<std::mutex, LockId::kChannel>) == sizeof(std::mutex));
   GTEST_SKIP() << "the lock order is checked in the sanitizer builds";
 }
 

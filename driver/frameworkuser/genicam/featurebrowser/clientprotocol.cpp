@@ -43,7 +43,7 @@ void SetUpSingleNodeWriter(NodeMapJsonWriter& writer, const std::string& mapName
 }  // namespace
 
 NodeMapPublisher::ClientChange NodeMapPublisher::OnClientMessage(QINT64 /*hookType*/, QID event) {
-  std::unique_lock hold(lock_);
+  foundation::UniqueLock hold(lock_);
   if (active_.empty() && pending_.empty()) return {};
   QID mailbox = 0;
   HostObjGetHookInfo(event, Q_OBJECT_ID, &mailbox);
@@ -63,7 +63,7 @@ NodeMapPublisher::ClientChange NodeMapPublisher::OnClientMessage(QINT64 /*hookTy
 }
 
 NodeMapPublisher::ClientChange NodeMapPublisher::ServeRequest(
-    QINT64 tag, const std::string& body, QID mailbox, std::unique_lock<PublisherLock>& hold) {
+    QINT64 tag, const std::string& body, QID mailbox, foundation::UniqueLock<PublisherLock>& hold) {
   const QINT64 clientId = ActiveByMailbox(mailbox)->ClientId();
   // Nodes are touched without the main lock: the node map's lock comes first, then the host
   // command's object lock (a register access), then this one (a digitizer's 6905 publishes
@@ -118,7 +118,7 @@ NodeMapPublisher::ClientChange NodeMapPublisher::ServeRequest(
 }
 
 void NodeMapPublisher::ServeSnapshot(QINT64 tag, const std::string& body, QID mailbox,
-                                     std::unique_lock<PublisherLock>& hold) {
+                                     foundation::UniqueLock<PublisherLock>& hold) {
   if (maps_.count(body) == 0) return;
   auto pending = pendingSnapshots_.find(body);
   if (pending != pendingSnapshots_.end()) {
@@ -229,7 +229,7 @@ void NodeMapPublisher::ServeExampleCode(const std::vector<std::string>& pieces, 
   client->Write(kExampleCode, code);
 }
 
-void NodeMapPublisher::ServeHello(QINT64 clientId, std::unique_lock<PublisherLock>& hold) {
+void NodeMapPublisher::ServeHello(QINT64 clientId, foundation::UniqueLock<PublisherLock>& hold) {
   std::vector<std::string> names;
   for (const auto& [name, map] : maps_) names.push_back(name);
   const auto client = ActiveClient(clientId);
@@ -254,7 +254,7 @@ void NodeMapPublisher::SendNodeErrors(QINT64 clientId, const std::string& mapNam
 void NodeMapPublisher::SendNodeUpdate(QINT64 clientId, const std::string& mapName,
                                       const std::string& nodeName, const std::string& errorText) {
   {
-    std::lock_guard hold(lock_);
+    foundation::ScopedLock hold(lock_);
     if (active_.empty()) return;
   }
   const std::shared_ptr<NodeMapProxy> map = FindMap(mapName);
@@ -274,7 +274,7 @@ void NodeMapPublisher::SendNodeUpdate(QINT64 clientId, const std::string& mapNam
 void NodeMapPublisher::OnNodesChanged(const std::string& mapName,
                                       const GenApi::node_vector& nodes) {
   {
-    std::lock_guard hold(lock_);
+    foundation::ScopedLock hold(lock_);
     if (active_.empty()) return;
   }
   NodeMapJsonWriter writer;

@@ -83,13 +83,13 @@ void FeatureBrowser::Open(foundation::CError& error, const std::string& title,
   error = foundation::CError();
   uint64_t generation = 0;
   {
-    std::lock_guard operation(operationMutex_);
+    foundation::ScopedLock operation(operationMutex_);
     if (IsRunning()) CloseLocked();
     if (!LoadController()) {
       error.SetError(kInvalidControl, 1);
       return;
     }
-    std::lock_guard state(stateMutex_);
+    foundation::ScopedLock state(stateMutex_);
     running_ = true;
     title_ = title;
     descriptors_ = descriptors;
@@ -105,7 +105,7 @@ void FeatureBrowser::Open(foundation::CError& error, const std::string& title,
     }
     return;
   }
-  std::unique_lock state(stateMutex_);
+  foundation::UniqueLock state(stateMutex_);
   WaitForWorker(state, generation);
   // A close or a newer open may have come meanwhile; their state stays.
   if (generation_ == generation && running_) {
@@ -114,8 +114,8 @@ void FeatureBrowser::Open(foundation::CError& error, const std::string& title,
   }
 }
 
-void FeatureBrowser::WaitForWorker(std::unique_lock<StateMutex>& lock, uint64_t generation) {
-  workerEnded_.wait(lock, [&] { return generation_ != generation || !workerRunning_; });
+void FeatureBrowser::WaitForWorker(foundation::UniqueLock<StateMutex>& lock, uint64_t generation) {
+  while (generation_ == generation && workerRunning_) workerEnded_.Wait(lock);
   if (generation_ != generation || worker_ == nullptr) return;
   std::unique_ptr<std::thread> worker = std::move(worker_);
   lock.unlock();
@@ -124,7 +124,7 @@ void FeatureBrowser::WaitForWorker(std::unique_lock<StateMutex>& lock, uint64_t 
 }
 
 bool FeatureBrowser::IsRunning() const {
-  std::lock_guard state(stateMutex_);
+  foundation::ScopedLock state(stateMutex_);
   return running_;
 }
 
@@ -156,20 +156,20 @@ void FeatureBrowser::WorkerThread(uint64_t generation, std::string title,
            &controllerHandle_);
   });
   {
-    std::lock_guard state(stateMutex_);
+    foundation::ScopedLock state(stateMutex_);
     if (generation_ == generation) workerRunning_ = false;
   }
   workerEnded_.notify_all();
 }
 
 void FeatureBrowser::Close() {
-  std::lock_guard operation(operationMutex_);
+  foundation::ScopedLock operation(operationMutex_);
   CloseLocked();
 }
 
 void FeatureBrowser::CloseLocked() {
   StopPollingLocked();
-  std::unique_lock state(stateMutex_);
+  foundation::UniqueLock state(stateMutex_);
   // The controller may name its handle only after a while: ask it to end once it has one.
   bool deleteSent = false;
   while (true) {
@@ -182,7 +182,7 @@ void FeatureBrowser::CloseLocked() {
       deleteSent = true;
     }
     if (!workerRunning_) break;
-    workerEnded_.wait_for(state, std::chrono::milliseconds(kLookPauseMs));
+    workerEnded_.WaitFor(state, std::chrono::milliseconds(kLookPauseMs));
   }
   // An open that waits for the browser may have joined the worker already.
   std::unique_ptr<std::thread> worker = std::move(worker_);
@@ -211,7 +211,7 @@ void FeatureBrowser::OnControllerEvent(void* userData, int64_t id, int64_t value
 void FeatureBrowser::ForwardEvent(int64_t id, int64_t value) {
   std::vector<GenICamControl*> addressed;
   {
-    std::lock_guard state(stateMutex_);
+    foundation::ScopedLock state(stateMutex_);
     for (const BrowserDescriptor& descriptor : descriptors_) {
       if (descriptor.id == id && descriptor.control != nullptr) {
         addressed.push_back(descriptor.control);
@@ -224,13 +224,13 @@ void FeatureBrowser::ForwardEvent(int64_t id, int64_t value) {
 }
 
 void FeatureBrowser::StartPolling(GenApi::INodeMap* nodeMap) {
-  std::lock_guard operation(operationMutex_);
+  foundation::ScopedLock operation(operationMutex_);
   if (polling_ == nullptr) polling_ = std::make_unique<GenICamPollingNodes>(nodeMap);
   polling_->Start();
 }
 
 void FeatureBrowser::StopPolling() {
-  std::lock_guard operation(operationMutex_);
+  foundation::ScopedLock operation(operationMutex_);
   StopPollingLocked();
 }
 

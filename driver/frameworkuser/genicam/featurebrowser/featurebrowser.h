@@ -69,24 +69,25 @@ class FeatureBrowser {
   void WorkerThread(uint64_t generation, std::string title,
                     std::vector<BrowserDescriptor> descriptors, CreateControllerFunction create);
   bool LoadController();
-  // Callers hold operationMutex_.
-  void CloseLocked();
-  void StopPollingLocked();
+  void CloseLocked() ZOR_REQUIRES(operationMutex_);
+  void StopPollingLocked() ZOR_REQUIRES(operationMutex_);
   // Waits until the worker of that generation has ended, then joins it unless another caller
-  // already took it.
-  void WaitForWorker(std::unique_lock<StateMutex>& lock, uint64_t generation);
+  // already took it. Not analysed: it leaves and retakes the caller's guard, which the analysis
+  // does not follow into a callee.
+  void WaitForWorker(foundation::UniqueLock<StateMutex>& lock, uint64_t generation)
+      ZOR_REQUIRES(stateMutex_) ZOR_NO_THREAD_SAFETY_ANALYSIS;
 
   int64_t owner_;
   std::wstring libraryName_;
-  std::string title_;
+  std::string title_ ZOR_GUARDED_BY(stateMutex_);
   os::Module library_ = os::kNullModule;
   CreateControllerFunction create_ = nullptr;
   DeleteControllerFunction delete_ = nullptr;
   int64_t controllerHandle_ = 0;
-  bool running_ = false;
-  std::unique_ptr<std::thread> worker_;
+  bool running_ ZOR_GUARDED_BY(stateMutex_) = false;
+  std::unique_ptr<std::thread> worker_ ZOR_GUARDED_BY(stateMutex_);
   std::unique_ptr<GenICamPollingNodes> polling_;
-  std::vector<BrowserDescriptor> descriptors_;
+  std::vector<BrowserDescriptor> descriptors_ ZOR_GUARDED_BY(stateMutex_);
   // Open and Close come from application threads: opening and closing run one at a time, while
   // an open that waits for the browser to end leaves Close free to end it.
   // operationMutex_ is taken first, before a map's polling and the node-map registry;
@@ -95,8 +96,8 @@ class FeatureBrowser {
   foundation::Ranked<std::mutex, foundation::LockId::kBrowserOperation> operationMutex_;
   mutable StateMutex stateMutex_;
   foundation::ConditionVariable workerEnded_;
-  uint64_t generation_ = 0;
-  bool workerRunning_ = false;
+  uint64_t generation_ ZOR_GUARDED_BY(stateMutex_) = 0;
+  bool workerRunning_ ZOR_GUARDED_BY(stateMutex_) = false;
 };
 
 }  // namespace zor::genicam

@@ -10,20 +10,20 @@ using GenApi::INode;
 void GenICamEventReporter::CallbackGate::Forward(INode* node) {
   GenICamEventReporter* reporter = nullptr;
   {
-    std::lock_guard hold(mutex_);
+    foundation::ScopedLock hold(mutex_);
     if (reporter_ == nullptr) return;
     reporter = reporter_;
     ++running_;
   }
   reporter->OnNodeChanged(node);
-  std::lock_guard hold(mutex_);
+  foundation::ScopedLock hold(mutex_);
   if (--running_ == 0) idle_.notify_all();
 }
 
 void GenICamEventReporter::CallbackGate::Close() {
-  std::unique_lock hold(mutex_);
+  foundation::UniqueLock hold(mutex_);
   reporter_ = nullptr;
-  idle_.wait(hold, [this] { return running_ == 0; });
+  while (running_ != 0) idle_.Wait(hold);
 }
 
 std::unique_ptr<GenICamEventReporter> GenICamEventReporter::Create(const std::string& mapName,
@@ -62,7 +62,7 @@ void GenICamEventReporter::SetEvent(std::shared_ptr<Event> handler) {
 }
 
 void GenICamEventReporter::Subscribe() {
-  std::lock_guard hold(subscription_);
+  foundation::ScopedLock hold(subscription_);
   if (!handles_.empty()) return;
   const std::shared_ptr<CallbackGate> gate = gate_;
   for (INode* node : nodes_) {
@@ -80,13 +80,13 @@ void GenICamEventReporter::Subscribe() {
 }
 
 void GenICamEventReporter::DeregisterAll() {
-  std::lock_guard hold(subscription_);
+  foundation::ScopedLock hold(subscription_);
   for (GenApi::CallbackHandleType handle : handles_) GenApi::Deregister(handle);
   handles_.clear();
 }
 
 bool GenICamEventReporter::IsSubscribed() const {
-  std::lock_guard hold(subscription_);
+  foundation::ScopedLock hold(subscription_);
   return !handles_.empty();
 }
 

@@ -84,8 +84,8 @@ class GenICamEventReporter {
     // Guards reporter_ and running_; a leaf, waited on by Close until no callback runs.
     foundation::Ranked<std::mutex, foundation::LockId::kEventReporterIdle> mutex_;
     foundation::ConditionVariable idle_;
-    GenICamEventReporter* reporter_;
-    int running_ = 0;
+    GenICamEventReporter* reporter_ ZOR_GUARDED_BY(mutex_);
+    int running_ ZOR_GUARDED_BY(mutex_) = 0;
   };
 
   GenICamEventReporter(const std::string& mapName, const GenApi::node_vector& nodes,
@@ -102,7 +102,7 @@ class GenICamEventReporter {
   // Shared, so that a flush running outside the lock keeps the handler it took.
   std::shared_ptr<Event> handler_ ZOR_GUARDED_BY(lock_);
   std::map<GenICam::gcstring, GenApi::INode*> pending_ ZOR_GUARDED_BY(lock_);
-  std::list<GenApi::CallbackHandleType> handles_;
+  std::list<GenApi::CallbackHandleType> handles_ ZOR_GUARDED_BY(subscription_);
   GenApi::node_vector nodes_;
   std::shared_ptr<CallbackGate> gate_;
   // Subscribe and DeregisterAll from several threads: guards handles_. Held while GenApi

@@ -29,7 +29,7 @@ GenICamPollingNodes::GenICamPollingNodes(GenApi::INodeMap* nodeMap) : GenICamPol
 GenICamPollingNodes::~GenICamPollingNodes() {
   Stop();
   {
-    std::lock_guard hold(lock_);
+    foundation::ScopedLock hold(lock_);
     nodeMaps_.clear();
   }
   os::CloseHandle(stopEvent_);
@@ -37,29 +37,29 @@ GenICamPollingNodes::~GenICamPollingNodes() {
 
 void GenICamPollingNodes::Add(GenApi::INodeMap* nodeMap) {
   if (nodeMap == nullptr) return;
-  std::lock_guard hold(lock_);
+  foundation::ScopedLock hold(lock_);
   nodeMaps_.insert(nodeMap);
 }
 
 size_t GenICamPollingNodes::Remove(GenApi::INodeMap* nodeMap) {
-  std::lock_guard hold(lock_);
+  foundation::ScopedLock hold(lock_);
   nodeMaps_.erase(nodeMap);
   return nodeMaps_.size();
 }
 
 bool GenICamPollingNodes::Contains(GenApi::INodeMap* nodeMap) const {
-  std::lock_guard hold(lock_);
+  foundation::ScopedLock hold(lock_);
   return nodeMaps_.count(nodeMap) != 0;
 }
 
 bool GenICamPollingNodes::IsRunning() const {
-  std::lock_guard hold(control_);
+  foundation::ScopedLock hold(control_);
   return thread_ != 0;
 }
 
 int64_t GenICamPollingNodes::ShortestPollingTime() {
   int64_t shortest = 0;
-  std::lock_guard hold(lock_);
+  foundation::ScopedLock hold(lock_);
   for (GenApi::INodeMap* nodeMap : nodeMaps_) {
     GenApi::node_vector nodes;
     nodeMap->GetNodes(nodes);
@@ -79,7 +79,7 @@ int64_t GenICamPollingNodes::ShortestPollingTime() {
 }
 
 void GenICamPollingNodes::Start() {
-  std::lock_guard hold(control_);
+  foundation::ScopedLock hold(control_);
   EndThread();
   os::ResetEvent(stopEvent_);
 
@@ -96,7 +96,7 @@ void GenICamPollingNodes::Start() {
 }
 
 void GenICamPollingNodes::Stop() {
-  std::lock_guard hold(control_);
+  foundation::ScopedLock hold(control_);
   EndThread();
 }
 
@@ -130,7 +130,7 @@ QUINT32 GenICamPollingNodes::PollLoop() {
     }
     // The hooks of polled changes run once the polled maps' lock is released.
     const DeferredFeatureHooks deferred;
-    std::lock_guard hold(lock_);
+    foundation::ScopedLock hold(lock_);
     for (GenApi::INodeMap* nodeMap : nodeMaps_) {
       try {
         nodeMap->Poll(period);

@@ -43,13 +43,12 @@ class GenICamPollingNodes {
   static QUINT32 ThreadProc(void* polling);
   QUINT32 PollLoop();
   int64_t ShortestPollingTime();
-  // With the control lock held.
-  void EndThread();
+  void EndThread() ZOR_REQUIRES(control_);
 
   mutable foundation::Ranked<os::CriticalSection, foundation::LockId::kPollingMaps> lock_;
   os::Handle stopEvent_;
-  QID thread_ = 0;
-  std::set<GenApi::INodeMap*> nodeMaps_;
+  QID thread_ ZOR_GUARDED_BY(control_) = 0;
+  std::set<GenApi::INodeMap*> nodeMaps_ ZOR_GUARDED_BY(lock_);
   std::atomic<int64_t> periodMs_{0};
   // Start and Stop from several threads; never held by the polling thread.
   mutable foundation::Ranked<std::mutex, foundation::LockId::kPollingControl> control_;

@@ -43,10 +43,11 @@ constexpr const wchar_t* kWebFolder = L"tools/featurebrowser/resources/app/dist"
 // Guards livePublishers; a leaf, waited on by a publisher's destruction.
 foundation::Ranked<std::mutex, foundation::LockId::kGate> gateMutex;
 foundation::ConditionVariable gateIdle;
-std::map<const NodeMapPublisher*, int> livePublishers;  // publisher to hooks running in it
+// Publisher to hooks running in it.
+std::map<const NodeMapPublisher*, int> livePublishers ZOR_GUARDED_BY(gateMutex);
 
 bool EnterGate(const NodeMapPublisher* publisher) {
-  std::lock_guard lock(gateMutex);
+  foundation::ScopedLock lock(gateMutex);
   auto found = livePublishers.find(publisher);
   if (found == livePublishers.end()) return false;
   ++found->second;
@@ -54,7 +55,7 @@ bool EnterGate(const NodeMapPublisher* publisher) {
 }
 
 void LeaveGate(const NodeMapPublisher* publisher) {
-  std::lock_guard lock(gateMutex);
+  foundation::ScopedLock lock(gateMutex);
   if (--livePublishers[publisher] == 0) gateIdle.notify_all();
 }
 
@@ -134,7 +135,7 @@ NodeMapPublisher::NodeMapPublisher(PublisherSystem system, const std::wstring& p
     throw Source(565).Report(kFeatureBrowserError, L"Could not find file: \"%ls\".",
                              program.CStr());
   }
-  std::lock_guard lock(gateMutex);
+  foundation::ScopedLock lock(gateMutex);
   livePublishers[this] = 0;
 }
 
@@ -146,21 +147,21 @@ NodeMapPublisher::~NodeMapPublisher() {
   }
   QID server = 0;
   {
-    std::unique_lock hold(lock_);
+    foundation::UniqueLock hold(lock_);
     Stop(hold);
     server = std::exchange(httpServer_, 0);
   }
   StopWebServer(server);
   {
-    std::unique_lock lock(gateMutex);
-    gateIdle.wait(lock, [this] { return livePublishers[this] == 0; });
+    foundation::UniqueLock lock(gateMutex);
+    while (livePublishers[this] != 0) gateIdle.Wait(lock);
     livePublishers.erase(this);
   }
   // Waited for without the main lock: a snapshot task takes it at its start.
   std::map<std::string, std::shared_future<Snapshot>> snapshots;
   std::map<std::string, std::shared_ptr<NodeMapProxy>> maps;
   {
-    std::lock_guard hold(lock_);
+    foundation::ScopedLock hold(lock_);
     snapshots.swap(pendingSnapshots_);
     maps.swap(maps_);
   }
@@ -170,12 +171,12 @@ NodeMapPublisher::~NodeMapPublisher() {
 }
 
 size_t NodeMapPublisher::PublishedCount() const {
-  std::lock_guard hold(lock_);
+  foundation::ScopedLock hold(lock_);
   return maps_.size();
 }
 
 std::wstring NodeMapPublisher::Url() const {
-  std::lock_guard hold(lock_);
+  foundation::ScopedLock hold(lock_);
   return url_;
 }
 
@@ -183,7 +184,7 @@ void NodeMapPublisher::AddNodeMap(const std::string& mapName, const std::string&
                                   const FeatureCodePrefixes& prefixes, int64_t objectType,
                                   std::shared_ptr<GenApi::CNodeMapRef> nodeMap,
                                   std::shared_ptr<FeatureHookController> hooks) {
-  std::unique_lock hold(lock_);
+  foundation::UniqueLock hold(lock_);
   if (!started_) Start();
   if (system_.webServer) StartWebServer();
   if (maps_.count(mapName) != 0) return;
@@ -217,7 +218,7 @@ void NodeMapPublisher::RemoveDevice(const std::string& mapName) {
   QID server = 0;
   std::vector<std::shared_ptr<ClientConnection>> told;
   {
-    std::unique_lock hold(lock_);
+    foundation::UniqueLock hold(lock_);
     auto found = maps_.find(mapName);
     if (found != maps_.end()) {
       told = ActiveClients();
@@ -279,7 +280,7 @@ void NodeMapPublisher::Start() {
                     role != 0 ? foundation::LogTag("SLAV") : foundation::LogTag("MAST"));
 }
 
-void NodeMapPublisher::Stop(std::unique_lock<PublisherLock>& hold) {
+void NodeMapPublisher::Stop(foundation::UniqueLock<PublisherLock>& hold) {
   if (started_) {
     Clients active;
     Clients pending;
@@ -351,7 +352,7 @@ QINT64 NodeMapPublisher::OnClientConnected(QID event) {
   const QINT64 clientId = ClientIdOf(event);
   LogPublisherEvent(*this, PublisherEvent::kClientConnected, foundation::LogTag("C_Id"),
                     static_cast<uint64_t>(clientId));
-  std::lock_guard hold(lock_);
+  foundation::ScopedLock hold(lock_);
   if (!started_ || pending_.count(clientId) != 0) return 0;
   try {
     pending_[clientId] = CreateClientConnection(clientId);
@@ -366,7 +367,7 @@ QINT64 NodeMapPublisher::OnClientDisconnected(QID event) {
   LogPublisherEvent(*this, PublisherEvent::kClientDisconnected, foundation::LogTag("C_Id"),
                     static_cast<uint64_t>(clientId));
   std::shared_ptr<ClientConnection> gone;
-  std::lock_guard hold(lock_);
+  foundation::ScopedLock hold(lock_);
   auto found = active_.find(clientId);
   if (found != active_.end()) {
     gone = std::move(found->second);
@@ -396,7 +397,7 @@ NodeMapPublisher::Snapshot NodeMapPublisher::BuildSnapshot(const std::string& ma
 }
 
 std::shared_ptr<NodeMapProxy> NodeMapPublisher::FindMap(const std::string& name) const {
-  std::lock_guard hold(lock_);
+  foundation::ScopedLock hold(lock_);
   auto found = maps_.find(name);
   return found != maps_.end() ? found->second : nullptr;
 }
@@ -437,7 +438,7 @@ void NodeMapPublisher::StopWebServer(QID server) {
 void NodeMapPublisher::StartPolling() {
   StopPolling();
   {
-    std::lock_guard hold(lock_);
+    foundation::ScopedLock hold(lock_);
     for (const auto& [name, proxy] : maps_) {
       GenApi::INodeMap* map = proxy->Map();
       if (map != nullptr && !polling_.Contains(map)) polling_.Add(map);
@@ -449,7 +450,7 @@ void NodeMapPublisher::StartPolling() {
 
 void NodeMapPublisher::StopPolling() {
   {
-    std::lock_guard hold(lock_);
+    foundation::ScopedLock hold(lock_);
     for (const auto& [name, proxy] : maps_) {
       if (GenApi::INodeMap* map = proxy->Map()) polling_.Remove(map);
     }
@@ -459,13 +460,13 @@ void NodeMapPublisher::StopPolling() {
 }
 
 std::shared_ptr<ClientConnection> NodeMapPublisher::ActiveClient(QINT64 clientId) const {
-  std::lock_guard hold(lock_);
+  foundation::ScopedLock hold(lock_);
   auto found = active_.find(clientId);
   return found != active_.end() ? found->second : nullptr;
 }
 
 std::vector<std::shared_ptr<ClientConnection>> NodeMapPublisher::ActiveClients() const {
-  std::lock_guard hold(lock_);
+  foundation::ScopedLock hold(lock_);
   std::vector<std::shared_ptr<ClientConnection>> clients;
   for (const auto& [id, connection] : active_) clients.push_back(connection);
   return clients;

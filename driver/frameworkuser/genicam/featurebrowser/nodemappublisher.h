@@ -98,15 +98,17 @@ class NodeMapPublisher : public foundation::CLogProvider {
     GenApi::INode* node = nullptr;
   };
 
-  void Start();
-  // Called with the main lock held once; releases that hold.
-  void Stop(std::unique_lock<PublisherLock>& hold);
-  void StartWebServer();
+  void Start() ZOR_REQUIRES(lock_);
+  // Called with the main lock held once; releases that hold. The steps below that leave and
+  // retake the caller's hold are not analysed: the analysis does not follow a guard handed in.
+  void Stop(foundation::UniqueLock<PublisherLock>& hold)
+      ZOR_REQUIRES(lock_) ZOR_NO_THREAD_SAFETY_ANALYSIS;
+  void StartWebServer() ZOR_REQUIRES(lock_);
   // Called without the main lock: closing its connections ends their clients, whose hooks take it.
   static void StopWebServer(QID server);
   std::vector<QINT64> FindExistingClients();
   std::shared_ptr<ClientConnection> CreateClientConnection(QINT64 clientId);
-  void ActivateClient(QID mailbox);
+  void ActivateClient(QID mailbox) ZOR_REQUIRES(lock_);
   Snapshot BuildSnapshot(const std::string& mapName);
 
   // Hooks of the host; none lets an exception out.
@@ -120,14 +122,17 @@ class NodeMapPublisher : public foundation::CLogProvider {
   // Requests (clientprotocol.cpp), entered with the main lock held; nodes are read, written
   // and subscribed with it released.
   ClientChange ServeRequest(QINT64 tag, const std::string& body, QID mailbox,
-                            std::unique_lock<PublisherLock>& hold);
+                            foundation::UniqueLock<PublisherLock>& hold)
+      ZOR_REQUIRES(lock_) ZOR_NO_THREAD_SAFETY_ANALYSIS;
   void ServeSnapshot(QINT64 tag, const std::string& body, QID mailbox,
-                     std::unique_lock<PublisherLock>& hold);
+                     foundation::UniqueLock<PublisherLock>& hold)
+      ZOR_REQUIRES(lock_) ZOR_NO_THREAD_SAFETY_ANALYSIS;
   ClientChange ServeSet(const std::vector<std::string>& pieces, QINT64 clientId);
   void ServeGet(const std::vector<std::string>& pieces, QINT64 clientId);
   void ServeExampleCode(const std::vector<std::string>& pieces, QINT64 clientId);
-  void ServeHello(QINT64 clientId, std::unique_lock<PublisherLock>& hold);
-  std::shared_ptr<ClientConnection> ActiveByMailbox(QID mailbox) const;
+  void ServeHello(QINT64 clientId, foundation::UniqueLock<PublisherLock>& hold)
+      ZOR_REQUIRES(lock_) ZOR_NO_THREAD_SAFETY_ANALYSIS;
+  std::shared_ptr<ClientConnection> ActiveByMailbox(QID mailbox) const ZOR_REQUIRES(lock_);
   // Writes go to these copies, outside the main lock: a write runs the client's hooks, which
   // may end the client (and change the lists) on this thread or another.
   std::shared_ptr<ClientConnection> ActiveClient(QINT64 clientId) const;
@@ -150,18 +155,18 @@ class NodeMapPublisher : public foundation::CLogProvider {
   // the task scheduler's lock and the log's. Recursive (os::CriticalSection): a client's
   // message is dispatched under it and stops polling (StopPolling), which takes it again.
   mutable PublisherLock lock_;
-  std::map<std::string, std::shared_future<Snapshot>> pendingSnapshots_;
-  QID httpServer_ = 0;
-  std::wstring url_;
+  std::map<std::string, std::shared_future<Snapshot>> pendingSnapshots_ ZOR_GUARDED_BY(lock_);
+  QID httpServer_ ZOR_GUARDED_BY(lock_) = 0;
+  std::wstring url_ ZOR_GUARDED_BY(lock_);
   // Written while the publisher starts, read by inquiries on any thread.
   std::atomic<int64_t> session_{-1};
-  bool started_ = false;
+  bool started_ ZOR_GUARDED_BY(lock_) = false;
   GenICamPollingNodes polling_;
   std::atomic<bool> pollingOn_{false};
-  Clients active_;
-  Clients pending_;
+  Clients active_ ZOR_GUARDED_BY(lock_);
+  Clients pending_ ZOR_GUARDED_BY(lock_);
   // Last, so that their reporters stop before anything they call into goes.
-  std::map<std::string, std::shared_ptr<NodeMapProxy>> maps_;
+  std::map<std::string, std::shared_ptr<NodeMapProxy>> maps_ ZOR_GUARDED_BY(lock_);
 };
 
 // The JSON array of map names that hello replies and map notices carry.

@@ -28,7 +28,7 @@ constexpr int64_t kInfoModelName = 7711;
 struct EventRegistry {
   // Guards the table; a leaf, taken after a controller's lock.
   foundation::Ranked<std::mutex, foundation::LockId::kEventRegistry> lock;
-  std::unordered_map<int64_t, FeatureHookController::Context*> contexts;
+  std::unordered_map<int64_t, FeatureHookController::Context*> contexts ZOR_GUARDED_BY(lock);
 };
 
 EventRegistry& Events() {
@@ -73,7 +73,7 @@ void FeatureHookController::FreePool() {
   foundation::ScopedLock guard(lock_);
   for (auto& entry : pool_) {
     {
-      std::lock_guard events(Events().lock);
+      foundation::ScopedLock events(Events().lock);
       Events().contexts.erase(entry->event);
     }
     HostInternalControl(entry->event, kEventInUseControl, 0);
@@ -255,7 +255,7 @@ FeatureHookController::PoolEntry* FeatureHookController::AcquireContext() {
   if (entry->event == 0) return nullptr;
   HostInternalControl(entry->event, kEventInUseControl, 1);
   {
-    std::lock_guard events(Events().lock);
+    foundation::ScopedLock events(Events().lock);
     Events().contexts[entry->event] = entry->context.get();
   }
   entry->inUse = true;
@@ -353,7 +353,7 @@ size_t FeatureHookController::PoolSize() const {
 }
 
 FeatureHookController::Context* FeatureHookController::FindContext(int64_t eventId) {
-  std::lock_guard events(Events().lock);
+  foundation::ScopedLock events(Events().lock);
   auto found = Events().contexts.find(eventId);
   return found != Events().contexts.end() ? found->second : nullptr;
 }

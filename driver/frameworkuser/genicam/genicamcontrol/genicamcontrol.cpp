@@ -92,7 +92,7 @@ std::string GenICamControl::ReadDeviceUserName() {
 }
 
 std::string GenICamControl::BuildDeviceDisplayName() {
-  std::lock_guard lock(namesMutex_);
+  foundation::ScopedLock lock(namesMutex_);
   if (!displayPath_.empty()) return displayPath_;
   if (kind_ >= 4) {
     auto [objectPath, objectName] = GetObjectPath(hostObjectId_);
@@ -115,7 +115,7 @@ std::string GenICamControl::BuildDeviceDisplayName() {
 
 std::string GenICamControl::GetDeviceDisplayName() {
   BuildDeviceDisplayName();
-  std::lock_guard lock(namesMutex_);
+  foundation::ScopedLock lock(namesMutex_);
   return userName_;
 }
 
@@ -150,17 +150,17 @@ GenICamManifestInfo GenICamControl::GetManifestInfo() {
 }
 
 size_t GenICamControl::GetCount() const {
-  std::lock_guard lock(manifestMutex_);
+  foundation::ScopedLock lock(manifestMutex_);
   return manifest_.size();
 }
 
 void GenICamControl::AddEntry(const GenTLManifestEntry& entry) {
-  std::lock_guard lock(manifestMutex_);
+  foundation::ScopedLock lock(manifestMutex_);
   manifest_.push_back(entry);
 }
 
 GenTLManifestEntry GenICamControl::GetEntry(size_t index) const {
-  std::lock_guard lock(manifestMutex_);
+  foundation::ScopedLock lock(manifestMutex_);
   return manifest_.at(index);
 }
 

@@ -124,11 +124,11 @@ class GenICamControl : public GenICamProxy,
   // Guards the two names; held while they are read through the proxy (whose names lock and
   // the transport layer's driver commands come under it).
   foundation::Ranked<std::mutex, foundation::LockId::kControlNames> namesMutex_;
-  std::string displayPath_;
-  std::string userName_;
+  std::string displayPath_ ZOR_GUARDED_BY(namesMutex_);
+  std::string userName_ ZOR_GUARDED_BY(namesMutex_);
   // Guards the manifest; a leaf.
   mutable foundation::Ranked<std::mutex, foundation::LockId::kManifest> manifestMutex_;
-  std::vector<GenTLManifestEntry> manifest_;
+  std::vector<GenTLManifestEntry> manifest_ ZOR_GUARDED_BY(manifestMutex_);
   std::shared_ptr<FeatureHookController> hookController_;
 };
 

@@ -110,9 +110,10 @@ int64_t GenICamProxy::WaitForCommandDone(GenApi::ICommand* command, ErrorSink* s
   return kGenICamFailed;
 }
 
-std::string GenICamProxy::CachedName(GenICam::gcstring& cache, const char* feature, bool model) {
+std::string GenICamProxy::CachedName(const char* feature, bool model) {
   // Several threads may ask first at once; the name is computed once.
-  std::lock_guard lock(namesMutex_);
+  foundation::ScopedLock lock(namesMutex_);
+  GenICam::gcstring& cache = model ? modelName_ : vendorName_;
   if (!cache.empty()) return cache.c_str();
   try {
     GenApi::CStringPtr value =
@@ -133,13 +134,9 @@ std::string GenICamProxy::CachedName(GenICam::gcstring& cache, const char* featu
   return cache.c_str();
 }
 
-std::string GenICamProxy::GetDeviceModelName() {
-  return CachedName(modelName_, "DeviceModelName", true);
-}
+std::string GenICamProxy::GetDeviceModelName() { return CachedName("DeviceModelName", true); }
 
-std::string GenICamProxy::GetDeviceVendorName() {
-  return CachedName(vendorName_, "DeviceVendorName", false);
-}
+std::string GenICamProxy::GetDeviceVendorName() { return CachedName("DeviceVendorName", false); }
 
 int64_t GenICamProxy::GetEnumEntries(GenApi::IEnumeration* enumeration, bool useDisplayNames,
                                      std::vector<GenICam::gcstring>& names, ErrorSink* sink) {

@@ -83,7 +83,8 @@ class GenICamProxy {
   void DeregisterNodeCallbacks();
 
  private:
-  std::string CachedName(GenICam::gcstring& cache, const char* feature, bool model);
+  // The model's name or the vendor's, read through the feature on first use.
+  std::string CachedName(const char* feature, bool model);
 
   std::wstring resourceName_;
   int32_t resourceKind_ = 2;
@@ -94,8 +95,8 @@ class GenICamProxy {
   uint64_t deviceNumber_;
   // Guards the two names, read from the device once; the node map's lock comes under it.
   foundation::Ranked<std::mutex, foundation::LockId::kProxyNames> namesMutex_;
-  GenICam::gcstring vendorName_;
-  GenICam::gcstring modelName_;
+  GenICam::gcstring vendorName_ ZOR_GUARDED_BY(namesMutex_);
+  GenICam::gcstring modelName_ ZOR_GUARDED_BY(namesMutex_);
 };
 
 }  // namespace zor::genicam

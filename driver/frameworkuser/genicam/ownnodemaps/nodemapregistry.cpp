@@ -24,21 +24,22 @@ constexpr int64_t kSystemKind = 10;
 struct LiveRegistries {
   // Guards the table; taken before a registry's own lock (a free hook), never after it.
   foundation::Ranked<std::mutex, foundation::LockId::kLiveRegistries> lock;
-  std::map<uint64_t, NodeMapRegistry*> byNumber;
-  uint64_t next = 1;
+  std::map<uint64_t, NodeMapRegistry*> byNumber ZOR_GUARDED_BY(lock);
+  uint64_t next ZOR_GUARDED_BY(lock) = 1;
   // Drop handlers running outside the lock, by registry: a registry goes only once its own end.
-  std::map<uint64_t, int> handlersRunning;
+  std::map<uint64_t, int> handlersRunning ZOR_GUARDED_BY(lock);
   foundation::ConditionVariable handlerEnded;
 };
 
 // Counts a drop handler of the registry as running until it returns, however it returns.
 class RunningHandler {
  public:
-  RunningHandler(LiveRegistries& live, uint64_t number) : live_(live), number_(number) {
-    ++live_.handlersRunning[number_];  // under live.lock
+  RunningHandler(LiveRegistries& live, uint64_t number) ZOR_REQUIRES(live.lock)
+      : live_(live), number_(number) {
+    ++live_.handlersRunning[number_];
   }
   ~RunningHandler() {
-    std::lock_guard lock(live_.lock);
+    foundation::ScopedLock lock(live_.lock);
     if (--live_.handlersRunning[number_] == 0) live_.handlersRunning.erase(number_);
     live_.handlerEnded.notify_all();
   }
@@ -57,7 +58,7 @@ LiveRegistries& Live() {
 
 uint64_t Enter(NodeMapRegistry* registry) {
   LiveRegistries& live = Live();
-  std::lock_guard lock(live.lock);
+  foundation::ScopedLock lock(live.lock);
   const uint64_t number = live.next++;
   live.byNumber[number] = registry;
   return number;
@@ -86,9 +87,9 @@ NodeMapRegistry::~NodeMapRegistry() {
     // Waits for a free hook that is using this registry, and for the drop handlers it started:
     // they use the registry's owner.
     LiveRegistries& live = Live();
-    std::unique_lock lock(live.lock);
+    foundation::UniqueLock lock(live.lock);
     live.byNumber.erase(number_);
-    live.handlerEnded.wait(lock, [&] { return live.handlersRunning.count(number_) == 0; });
+    while (live.handlersRunning.count(number_) != 0) live.handlerEnded.Wait(lock);
   }
   std::map<int64_t, int> hooked;
   {
@@ -236,7 +237,7 @@ QINT64 NodeMapRegistry::OnObjectFree(QINT64, QID eventId, void* userData) {
     LiveRegistries& live = Live();
     std::optional<RunningHandler> running;
     {
-      std::lock_guard liveLock(live.lock);
+      foundation::ScopedLock liveLock(live.lock);
       auto found = live.byNumber.find(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(userData)));
       if (found == live.byNumber.end()) return;  // the registry went meanwhile
       NodeMapRegistry& registry = *found->second;

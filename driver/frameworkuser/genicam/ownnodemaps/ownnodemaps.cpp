@@ -48,8 +48,8 @@ GenApi::CNodeMapFactory FreshFactory(const GenICamXmlResource& resource) {
 GenApi::CNodeMapFactory CarriedFactory(const GenICamXmlResource& resource) {
   // Guards the factories; held while one is parsed (GenApi's own locks come under it).
   static foundation::Ranked<std::mutex, foundation::LockId::kFactoryCache> mutex;
-  static std::map<const void*, GenApi::CNodeMapFactory> factories;
-  std::lock_guard lock(mutex);
+  static std::map<const void*, GenApi::CNodeMapFactory> factories ZOR_GUARDED_BY(mutex);
+  foundation::ScopedLock lock(mutex);
   auto found = factories.find(resource.data);
   if (found == factories.end())
     found = factories.emplace(resource.data, FreshFactory(resource)).first;

@@ -83,12 +83,12 @@ std::vector<ControlPtr> QDGeniCamDeviceSystem::FindAddressedMaps(int64_t digitiz
 }
 
 std::shared_ptr<genicam::NodeMapPublisher> QDGeniCamDeviceSystem::Publisher() const {
-  std::lock_guard lock(publisherLock_);
+  foundation::ScopedLock lock(publisherLock_);
   return publisher_;
 }
 
 void QDGeniCamDeviceSystem::SetPublisher(std::shared_ptr<genicam::NodeMapPublisher> publisher) {
-  std::lock_guard lock(publisherLock_);
+  foundation::ScopedLock lock(publisherLock_);
   publisher_ = std::move(publisher);
 }
 
@@ -129,7 +129,7 @@ void QDGeniCamDeviceSystem::WithdrawMaps(const std::vector<ControlPtr>& controls
 }
 
 void QDGeniCamDeviceSystem::WithdrawFreedMaps(const ControlPtr& control) {
-  std::lock_guard publishing(publishingLock_);
+  foundation::ScopedLock publishing(publishingLock_);
   const std::shared_ptr<genicam::NodeMapPublisher> publisher = Publisher();
   if (publisher == nullptr) return;
   publisher->RemoveControl(*control);
@@ -156,7 +156,7 @@ void QDGeniCamDeviceSystem::ControlFeatureBrowser(int64_t digitizerIndex, ValueR
     });
   }
   try {
-    std::lock_guard publishing(publishingLock_);
+    foundation::ScopedLock publishing(publishingLock_);
     if (command == BrowserCommand::kOpen) {
       PublishMaps(controls, ctx);
     } else {

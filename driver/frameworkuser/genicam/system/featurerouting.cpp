@@ -148,7 +148,8 @@ int64_t QDGeniCamDeviceSystem::RouteFeature(const OperationArgs& args, QDDriverT
   const genicam::DeferredFeatureHooks deferred;
   // One digitizer's maps are used by one thread at a time; without a
   // digitizer the system's lock stands in.
-  std::lock_guard featureLock(digitizer != nullptr ? digitizer->FeatureLock() : systemFeatureLock_);
+  foundation::ScopedLock featureLock(digitizer != nullptr ? digitizer->FeatureLock()
+                                                          : systemFeatureLock_);
   try {
     if (control) {
       genicam::ControlFeature(*found, found->HookController().get(), args.Int(1), name->feature,
@@ -183,7 +184,7 @@ int64_t QDGeniCamDeviceSystem::DigHookFunction(const OperationArgs& args,
   }
   const std::optional<genicam::FeatureHookKind> kind = HookKindOf(type);
   if (!kind.has_value()) return QDDeviceSystem::DigHookFunction(args, ctx);
-  std::lock_guard lock(digitizer->FeatureLock());
+  foundation::ScopedLock lock(digitizer->FeatureLock());
   // The digitizer's modules (its device name, ";"-separated; none: the own
   // ones) of the digitizer itself and of its system.
   const std::vector<std::shared_ptr<genicam::GenICamControl>> controls = registry_->Find(

@@ -172,7 +172,7 @@ void StartAcquisition(QDDigitizerInfo& digitizer, genicam::GenICamControl& contr
   if (value == kStartCode) {
     control.ExecuteCommand("AcquisitionStart", &ctx);
   } else if (value == Q_DEFAULT) {
-    std::lock_guard channel(digitizer);
+    frame::ChannelGuard channel(digitizer);
     digitizer.SetProcessRequestState(0);
   } else {
     Invalid(ctx);
@@ -319,7 +319,7 @@ void QDGeniCamDeviceSystem::StopAcquisition(QDDigitizerInfo& digitizer,
     return;
   }
   {
-    std::lock_guard channel(digitizer);
+    frame::ChannelGuard channel(digitizer);
     digitizer.SpareOperation1(value == kStartCode ? kStartCode : 0);
   }
   if (GetPendingError(ctx) == 0) WaitForAcquisitionStop(control, ctx);
@@ -356,7 +356,7 @@ void QDGeniCamDeviceSystem::SetSingleFrame(int64_t index, QDDigitizerInfo& digit
       timeoutMs == -1 ? 1'000'000'000ull
                       : static_cast<uint64_t>(std::max<int64_t>(timeoutMs, 0)) * 1'000'000ull;
   if (control.AcquisitionMode() == kContinuousAcquisition) {
-    std::lock_guard channel(digitizer);
+    frame::ChannelGuard channel(digitizer);
     if (control.GetControlMode() == genicam::GenICamControl::kKeepAliveMode) {
       digitizer.SpareOperation1(0);
     }
@@ -414,7 +414,7 @@ void QDGeniCamDeviceSystem::StoreFeatureBag(genicam::GenICamControl& control,
     std::ostringstream text;
     genicam::CZorFeatureBag::WritePersistenceFile(text, bag);
     std::wstring listing = genicam::MakeFeatureBagText(text.str(), *map->_Ptr);
-    std::lock_guard lock(featureBagLock_);
+    foundation::ScopedLock lock(featureBagLock_);
     featureBagText_ = std::move(listing);
   } catch (const GenICam::GenericException& e) {
     nested.Withdraw();
@@ -564,7 +564,7 @@ int64_t QDGeniCamDeviceSystem::ReadAcquisitionMode(genicam::GenICamControl& cont
 }
 
 std::wstring QDGeniCamDeviceSystem::FeatureBagText() const {
-  std::lock_guard lock(featureBagLock_);
+  foundation::ScopedLock lock(featureBagLock_);
   return featureBagText_;
 }
 

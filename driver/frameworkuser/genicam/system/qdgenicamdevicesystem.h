@@ -105,8 +105,9 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
       int64_t digitizerIndex, const QDDigitizerInfo* digitizer);
   // The web browser's maps, published by the system's one publisher, made on first use.
   void PublishMaps(const std::vector<std::shared_ptr<genicam::GenICamControl>>& controls,
-                   QDDriverThreadContext& ctx);
-  void WithdrawMaps(const std::vector<std::shared_ptr<genicam::GenICamControl>>& controls);
+                   QDDriverThreadContext& ctx) ZOR_REQUIRES(publishingLock_);
+  void WithdrawMaps(const std::vector<std::shared_ptr<genicam::GenICamControl>>& controls)
+      ZOR_REQUIRES(publishingLock_);
   // Sets the GenICam variables; false (with the error recorded) when the XML
   // repository is not named.
   bool SetGenICamEnvironment(QDDriverThreadContext& ctx);
@@ -157,14 +158,14 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   std::atomic<bool> keepAliveControlMode_ = false;
   // Guards featureBagText_; a leaf, taken under a digitizer's channel lock.
   mutable foundation::Ranked<std::mutex, foundation::LockId::kFeatureBag> featureBagLock_;
-  std::wstring featureBagText_;
+  std::wstring featureBagText_ ZOR_GUARDED_BY(featureBagLock_);
   std::unique_ptr<genicam::NodeMapRegistry> registry_;
   // The feature browser's publisher, made by the first open and dropped by the last close; a
   // copy is used outside the lock, which guards the pointer alone (a leaf).
   std::shared_ptr<genicam::NodeMapPublisher> Publisher() const;
   void SetPublisher(std::shared_ptr<genicam::NodeMapPublisher> publisher);
   mutable foundation::Ranked<std::mutex, foundation::LockId::kPublisherPointer> publisherLock_;
-  std::shared_ptr<genicam::NodeMapPublisher> publisher_;
+  std::shared_ptr<genicam::NodeMapPublisher> publisher_ ZOR_GUARDED_BY(publisherLock_);
   // One open or close of the publisher's maps at a time (control 6905, a freed object's maps);
   // taken before the publisher's own lock, under no lock of the driver's.
   foundation::Ranked<std::mutex, foundation::LockId::kPublishing> publishingLock_;
