@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -46,10 +47,21 @@ TEST(MessageBoxes, InstalledFunctionAnswersElseTheCautiousButton) {
   EXPECT_EQ(seen, L"Save: Disk full");
   SetMessageBoxAnswer(nullptr);
   if (isatty(STDIN_FILENO)) GTEST_SKIP() << "a terminal would be asked";
-  EXPECT_EQ(MessageBox(L"t", L"c", MB_YESNOCANCEL), IDCANCEL);
-  EXPECT_EQ(MessageBox(L"t", L"c", MB_YESNO | MB_ICONQUESTION), IDNO);
-  EXPECT_EQ(MessageBox(L"t", L"c", MB_OK), IDOK);
-  EXPECT_EQ(MessageBox(nullptr, nullptr, MB_ABORTRETRYIGNORE), IDABORT);
+  const std::pair<uint32_t, std::string> shown[] = {
+      {MB_YESNOCANCEL, "2:[Y]es [N]o [C]ancel \n"},
+      {MB_YESNO | MB_ICONQUESTION, "7:[Y]es [N]o \n"},
+      {MB_OK, "1:[O]K \n"},
+      {MB_OKCANCEL, "2:[O]K [C]ancel \n"},
+      {MB_ABORTRETRYIGNORE, "3:[A]bort [R]etry [I]gnore \n"},
+      {MB_RETRYCANCEL, "2:[R]etry [C]ancel \n"}};
+  for (const auto& [style, buttons] : shown) {
+    testing::internal::CaptureStderr();
+    const bool named = style == MB_OK;  // else no text, no caption
+    const int answer = MessageBox(named ? L"t" : nullptr, named ? L"c" : nullptr, style);
+    EXPECT_EQ(std::to_string(answer) + ":" + testing::internal::GetCapturedStderr(),
+              buttons.substr(0, 2) + (named ? "\n== c ==\nt\n" : "\n== Error ==\n\n") +
+                  buttons.substr(2));
+  }
 }
 
 TEST(MessageBoxes, MessagesToTheConsoleSession) {
@@ -153,8 +165,8 @@ TEST(Windows, SentMessagesAreKeptUntilRead) {
   EXPECT_EQ(SendMessage(kNullHandle, WM_COPYDATA, 0, &data), 0);
   const std::vector<SentMessage> sent = TakeSentMessages();
   ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].dwData, 7u);
-  EXPECT_EQ(sent[0].bytes, std::vector<uint8_t>(bytes, bytes + 3));
+  EXPECT_EQ(std::tie(sent[0].window, sent[0].message, sent[0].dwData, sent[0].bytes),
+            std::make_tuple(kNullHandle, WM_COPYDATA, 7u, std::vector<uint8_t>{1, 2, 3}));
   EXPECT_TRUE(TakeSentMessages().empty());
 }
 
@@ -269,8 +281,10 @@ TEST(Shutdown, RecordedOnlyWithThePrivilegeAndNeverCarriedOut) {
   ASSERT_TRUE(InitiateSystemShutdown(L"update", 30, true, false, 0x80010002));
   const std::vector<ShutdownRequest> requests = RecordedShutdownRequests();
   ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].message, L"update");
-  EXPECT_EQ(requests[0].reason, 0x80010002u);
+  const ShutdownRequest& r = requests[0];
+  EXPECT_EQ(
+      std::tie(r.message, r.timeoutSeconds, r.forceAppsClosed, r.rebootAfterShutdown, r.reason),
+      std::make_tuple(L"update", 30u, true, false, 0x80010002u));
   SetUserAdministrator(true);
   EXPECT_TRUE(IsUserAdministrator());
 }
