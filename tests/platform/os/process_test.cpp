@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "platform/os/core/error.h"
 #include "platform/os/process/environment.h"
@@ -14,6 +15,12 @@
 
 namespace os {
 namespace {
+
+// A refused call and the reason it left.
+void Refused(bool failed, uint32_t error) {
+  EXPECT_TRUE(failed);
+  EXPECT_EQ(GetLastError(), error);
+}
 
 TEST(Environment, LookUpIgnoresCaseWithWindowsSizes) {
   setenv("ZorTestVariable", "value", 1);
@@ -32,8 +39,7 @@ TEST(Environment, LookUpIgnoresCaseWithWindowsSizes) {
   EXPECT_STREQ(getenv("ZorTestVariable"), "\xC3\xA9t\xC3\xA9");
   EXPECT_EQ(getenv("ZORTESTVARIABLE"), nullptr);
   ASSERT_TRUE(SetEnvironmentVariable(L"zortestvariable", nullptr));
-  EXPECT_EQ(GetEnvironmentVariable(L"ZorTestVariable", exact, 6), 0u);
-  EXPECT_EQ(GetLastError(), ERROR_ENVVAR_NOT_FOUND);
+  Refused(GetEnvironmentVariable(L"ZorTestVariable", exact, 6) == 0, ERROR_ENVVAR_NOT_FOUND);
   EXPECT_FALSE(SetEnvironmentVariable(L"A=B", L"x"));
   EXPECT_FALSE(SetEnvironmentVariable(nullptr, L"x"));
   for (bool wide : {true, false}) {
@@ -48,15 +54,11 @@ TEST(Environment, LookUpIgnoresCaseWithWindowsSizes) {
 TEST(Files, AttributesFoldersAndFullPaths) {
   const std::filesystem::path root = getenv("ZOR_REGISTRY_ROOT");
   const std::wstring folder = Utf8ToWide((root / "made").string());
-  EXPECT_EQ(GetFileAttributes(folder.c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  Refused(GetFileAttributes(folder.c_str()) == INVALID_FILE_ATTRIBUTES, ERROR_FILE_NOT_FOUND);
   ASSERT_TRUE(CreateDirectory(folder.c_str()));
-  EXPECT_FALSE(CreateDirectory(folder.c_str()));
-  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-  EXPECT_FALSE(CreateDirectory((folder + L"/a/b").c_str()));
-  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
-  EXPECT_FALSE(CreateDirectory(L""));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  Refused(!CreateDirectory(folder.c_str()), ERROR_ALREADY_EXISTS);
+  Refused(!CreateDirectory((folder + L"/a/b").c_str()), ERROR_PATH_NOT_FOUND);
+  Refused(!CreateDirectory(L""), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(GetFileAttributes(folder.c_str()) & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
   EXPECT_TRUE(PathExists(folder.c_str()));
 
@@ -77,43 +79,37 @@ TEST(Libraries, LoadResolveFree) {
   auto* cosine = reinterpret_cast<double (*)(double)>(GetProcAddress(math, "cos"));
   ASSERT_NE(cosine, nullptr);
   EXPECT_DOUBLE_EQ(cosine(0.0), 1.0);
-  EXPECT_EQ(GetProcAddress(math, "no_such_function"), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+  Refused(GetProcAddress(math, "no_such_function") == nullptr, ERROR_PROC_NOT_FOUND);
   wchar_t path[512];
   EXPECT_GT(GetModuleFileName(math, path, 512), 0u);
   EXPECT_NE(std::wstring(path).find(L"libm"), std::wstring::npos);
   EXPECT_EQ(GetModuleHandle(L"libm.so.6"), math);
-  EXPECT_EQ(GetProcAddress(math, nullptr), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  Refused(GetProcAddress(math, nullptr) == nullptr, ERROR_INVALID_PARAMETER);
   EXPECT_TRUE(FreeLibrary(math));
-  EXPECT_FALSE(FreeLibrary(math));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-  EXPECT_EQ(LoadLibrary(L"libdoes-not-exist.so"), kNullModule);
-  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+  Refused(!FreeLibrary(math), ERROR_INVALID_HANDLE);
+  Refused(LoadLibrary(L"libdoes-not-exist.so") == kNullModule, ERROR_MOD_NOT_FOUND);
   for (const wchar_t* none : {static_cast<const wchar_t*>(nullptr), L""}) {
     SetLastError(ERROR_MOD_NOT_FOUND);
-    EXPECT_EQ(LoadLibrary(none), kNullModule);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    Refused(LoadLibrary(none) == kNullModule, ERROR_INVALID_PARAMETER);
   }
   SetLastError(ERROR_SUCCESS);
-  EXPECT_EQ(GetModuleHandle(L"libdoes-not-exist.so"), kNullModule);
-  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
-  EXPECT_EQ(GetProcAddress(kNullModule, "cos"), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  Refused(GetModuleHandle(L"libdoes-not-exist.so") == kNullModule, ERROR_MOD_NOT_FOUND);
+  Refused(GetProcAddress(kNullModule, "cos") == nullptr, ERROR_INVALID_HANDLE);
 }
 
 TEST(Libraries, ModuleFileNameTruncatesLikeWindows) {
   wchar_t path[512];
+  SetLastError(ERROR_INVALID_HANDLE);
   const uint32_t length = GetModuleFileName(kNullModule, path, 512);
   ASSERT_GT(length, 4u);
+  EXPECT_EQ(std::make_pair(std::wstring(path).size(), GetLastError()),
+            std::make_pair(size_t{length}, ERROR_SUCCESS));
   EXPECT_EQ(ThisModule(), GetModuleHandle(nullptr));
   wchar_t small[4];
-  EXPECT_EQ(GetModuleFileName(kNullModule, small, 4), 4u);
-  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  Refused(GetModuleFileName(kNullModule, small, 4) == 4u, ERROR_INSUFFICIENT_BUFFER);
   EXPECT_EQ(std::wstring(small), std::wstring(path, 3));
   SetLastError(ERROR_SUCCESS);
-  EXPECT_EQ(GetModuleFileName(kNullModule, nullptr, 0), 0u);
-  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  Refused(GetModuleFileName(kNullModule, nullptr, 0) == 0u, ERROR_INSUFFICIENT_BUFFER);
 }
 
 TEST(Resources, EmbeddedFilesByTypeAndName) {
@@ -129,16 +125,15 @@ TEST(Resources, EmbeddedFilesByTypeAndName) {
     return true;
   }));
   EXPECT_EQ(names, (std::vector<std::wstring>{L"Sample", L"Empty"}));
-  EXPECT_FALSE(FindResource(ThisModule(), L"Other", L"ZOR_TEST_DATA", &resource));
-  EXPECT_EQ(GetLastError(), ERROR_RESOURCE_NAME_NOT_FOUND);
-  EXPECT_FALSE(FindResource(ThisModule(), L"Sample", L"NONE", &resource));
-  EXPECT_EQ(GetLastError(), ERROR_RESOURCE_TYPE_NOT_FOUND);
-  EXPECT_FALSE(FindResource(ThisModule(), L"Sample", L"ZOR_TEST_DATA", nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-  EXPECT_FALSE(EnumResourceNames(ThisModule(), L"NONE", [](const std::wstring&) { return true; }));
-  EXPECT_EQ(GetLastError(), ERROR_RESOURCE_TYPE_NOT_FOUND);
-  EXPECT_FALSE(EnumResourceNames(ThisModule(), L"ZOR_TEST_DATA", nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  Refused(!FindResource(ThisModule(), L"Other", L"ZOR_TEST_DATA", &resource),
+          ERROR_RESOURCE_NAME_NOT_FOUND);
+  Refused(!FindResource(ThisModule(), L"Sample", L"NONE", &resource),
+          ERROR_RESOURCE_TYPE_NOT_FOUND);
+  Refused(!FindResource(ThisModule(), L"Sample", L"ZOR_TEST_DATA", nullptr),
+          ERROR_INVALID_PARAMETER);
+  Refused(!EnumResourceNames(ThisModule(), L"NONE", [](const std::wstring&) { return true; }),
+          ERROR_RESOURCE_TYPE_NOT_FOUND);
+  Refused(!EnumResourceNames(ThisModule(), L"ZOR_TEST_DATA", nullptr), ERROR_INVALID_PARAMETER);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "platform/os/device/device_file.h"
 #include "platform/os/registry/registry.h"
 #include "platform/os/serial/port_core.h"
+#include "platform/os/serial/port_paths.h"
 #include "platform/os/serial/serial_port.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
@@ -557,6 +558,8 @@ TEST(SerialPortMap, ListsTheDevicesOfTheFolderAndTheMappedPorts) {
   SetSerialPortPath(L"COM5", "");
   std::filesystem::remove_all(folder);
   EXPECT_EQ(SerialCommValues(), Values{});
+  setenv("ZOR_SERIAL_DEVICES", "", 1);  // empty: the system's folder
+  EXPECT_EQ(detail::SerialDeviceFolder(), "/dev");
   unsetenv("ZOR_SERIAL_DEVICES");
   close(master);
 }

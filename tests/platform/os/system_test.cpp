@@ -161,13 +161,23 @@ TEST(ErrorTexts, EachKnownCodeHasItsOwn) {
 TEST(Windows, SentMessagesAreKeptUntilRead) {
   TakeSentMessages();
   const uint8_t bytes[] = {1, 2, 3};
-  const CopyDataStruct data{7, sizeof(bytes), bytes};
+  const CopyDataStruct data{7, sizeof(bytes), bytes}, empty{9, 3, nullptr};
   EXPECT_EQ(SendMessage(kNullHandle, WM_COPYDATA, 0, &data), 0);
-  const std::vector<SentMessage> sent = TakeSentMessages();
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(std::tie(sent[0].window, sent[0].message, sent[0].dwData, sent[0].bytes),
-            std::make_tuple(kNullHandle, WM_COPYDATA, 7u, std::vector<uint8_t>{1, 2, 3}));
+  SendMessage(kNullHandle, WM_COPYDATA + 1, 0, &data);  // other messages carry no record
+  SendMessage(kNullHandle, WM_COPYDATA, 0, nullptr);
+  SendMessage(kNullHandle, WM_COPYDATA, 0, &empty);
+  std::string seen;
+  for (const SentMessage& m : TakeSentMessages()) {
+    seen += std::to_string(HandleValue(m.window)) + "/" + std::to_string(m.message) + "/" +
+            std::to_string(m.dwData) + "/" + std::string(m.bytes.begin(), m.bytes.end()) + ";";
+  }
+  EXPECT_EQ(seen, "0/74/7/\1\2\3;0/75/0/;0/74/0/;0/74/9/;");
   EXPECT_TRUE(TakeSentMessages().empty());
+  // Nobody reading: only the newest 1000 are kept.
+  for (uint32_t i = 0; i <= 1000; ++i) SendMessage(kNullHandle, i, 0, nullptr);
+  const std::vector<SentMessage> kept = TakeSentMessages();
+  EXPECT_EQ(std::make_tuple(kept.size(), kept.front().message, kept.back().message),
+            std::make_tuple(size_t{1000}, 1u, 1000u));
 }
 
 TEST(Timing, CountersMoveForward) {
