@@ -12,6 +12,7 @@
 #include "platform/os/core/error.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
+#include "tests/platform/os/refused.h"
 
 namespace os {
 namespace {
@@ -110,8 +111,8 @@ TEST_F(Devices, ImmediateRequestReturnsTheOutputInTheSameBuffer) {
   EXPECT_EQ(record[3], 5);
   EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_OBJECT_0);
   EXPECT_TRUE(HasOverlappedIoCompleted(&overlapped_));
-  EXPECT_FALSE(DeviceIoControl(handle_, 0x1234, record, 4, record, 4, &bytes, &overlapped_));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_FUNCTION);
+  Refused(!DeviceIoControl(handle_, 0x1234, record, 4, record, 4, &bytes, &overlapped_),
+          ERROR_INVALID_FUNCTION);
 }
 
 TEST_F(Devices, PendingRequestCompletesLaterFromAnotherThread) {
@@ -121,8 +122,7 @@ TEST_F(Devices, PendingRequestCompletesLaterFromAnotherThread) {
   ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
   EXPECT_FALSE(HasOverlappedIoCompleted(&overlapped_));
   EXPECT_EQ(overlapped_.Internal, STATUS_PENDING);
-  EXPECT_FALSE(GetOverlappedResult(handle_, &overlapped_, &bytes, false));
-  EXPECT_EQ(GetLastError(), ERROR_IO_INCOMPLETE);
+  Refused(!GetOverlappedResult(handle_, &overlapped_, &bytes, false), ERROR_IO_INCOMPLETE);
   EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_TIMEOUT);
   // A device that claims more than the buffer holds is held to the buffer.
   std::thread completer([this] { provider_->device->CompleteKept("answer!!overflow", 16); });
@@ -140,8 +140,7 @@ TEST_F(Devices, CancelAbortsPendingRequestsAndIgnoresLateCompletion) {
   ASSERT_TRUE(CancelIo(handle_));
   EXPECT_EQ(provider_->device->cancelled, 1);
   uint32_t bytes = 0;
-  EXPECT_FALSE(GetOverlappedResult(handle_, &overlapped_, &bytes, true));
-  EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
+  Refused(!GetOverlappedResult(handle_, &overlapped_, &bytes, true), ERROR_OPERATION_ABORTED);
   provider_->device->CompleteKept("late", 4);
   EXPECT_EQ(std::string(output, 4), "xxxx");
 }
@@ -168,8 +167,7 @@ TEST_F(Devices, ClosingTheHandleCancelsWhatIsPending) {
   EXPECT_EQ(provider_->device->cancelled, 1);
   EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_OBJECT_0);
   EXPECT_TRUE(HasOverlappedIoCompleted(&overlapped_));
-  EXPECT_FALSE(GetOverlappedResult(handle_, &overlapped_, nullptr, true));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  Refused(!GetOverlappedResult(handle_, &overlapped_, nullptr, true), ERROR_INVALID_HANDLE);
   // Closed while its device still serves a request: the request is cancelled, not left waiting.
   provider_->device->closing = CreateFile(L"\\\\.\\TestBoard_0", 0, 0, OPEN_EXISTING, 0);
   EXPECT_FALSE(
@@ -293,8 +291,8 @@ TEST_F(Devices, ThreadsSendingAndClosingHandlesAtOnceKeepTheirAnswers) {
         EXPECT_TRUE(DeviceIoControl(own, kLater, nullptr, 0, output, 4, &bytes, nullptr));
         EXPECT_EQ(std::string(output, 4), "late");
         EXPECT_TRUE(CloseHandle(own));
-        EXPECT_FALSE(DeviceIoControl(own, kEcho, record, 2, record, 2, &bytes, &block));
-        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+        Refused(!DeviceIoControl(own, kEcho, record, 2, record, 2, &bytes, &block),
+                ERROR_INVALID_HANDLE);
       }
       CloseHandle(block.hEvent);
     });
@@ -350,40 +348,35 @@ TEST_F(Devices, ARequestSentWhileServingAnotherOnTheSameThreadKeepsItsOwn) {
 TEST_F(Devices, UnknownNamesAndBadHandlesAreRefused) {
   for (const wchar_t* name : {L"\\\\.\\TestBoard_1", L"\\\\.\\Nothing_0", L"\\\\.\\TestBoard",
                               L"\\\\.\\TestBoard_x", L"TestBoard_0"}) {
-    EXPECT_EQ(CreateFile(name, 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    Refused(CreateFile(name, 0, 0, OPEN_EXISTING, 0) == INVALID_HANDLE_VALUE, ERROR_FILE_NOT_FOUND);
   }
   for (const wchar_t* name : {static_cast<const wchar_t*>(nullptr), L""}) {
     SetLastError(ERROR_SUCCESS);
-    EXPECT_EQ(CreateFile(name, 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+    Refused(CreateFile(name, 0, 0, OPEN_EXISTING, 0) == INVALID_HANDLE_VALUE, ERROR_INVALID_NAME);
   }
   char buffer[4];
   uint32_t bytes = 0;
   for (Handle bad : {kNullHandle, INVALID_HANDLE_VALUE, overlapped_.hEvent}) {
-    EXPECT_FALSE(DeviceIoControl(bad, kEcho, buffer, 4, buffer, 4, &bytes, &overlapped_));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    Refused(!DeviceIoControl(bad, kEcho, buffer, 4, buffer, 4, &bytes, &overlapped_),
+            ERROR_INVALID_HANDLE);
     EXPECT_FALSE(CancelIo(bad));
     EXPECT_FALSE(GetOverlappedResult(bad, &overlapped_, &bytes, false));
   }
-  EXPECT_FALSE(DeviceIoControl(handle_, kEcho, nullptr, 4, buffer, 4, &bytes, &overlapped_));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  Refused(!DeviceIoControl(handle_, kEcho, nullptr, 4, buffer, 4, &bytes, &overlapped_),
+          ERROR_INVALID_PARAMETER);
   // No block, or one pending that no request of the handle owns (nothing would complete it).
   Overlapped stranger{};
   stranger.Internal = STATUS_PENDING;
   for (Overlapped* block : {static_cast<Overlapped*>(nullptr), &stranger}) {
     SetLastError(ERROR_SUCCESS);
-    EXPECT_FALSE(GetOverlappedResult(handle_, block, &bytes, true));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    Refused(!GetOverlappedResult(handle_, block, &bytes, true), ERROR_INVALID_PARAMETER);
   }
   // A device without reads or writes refuses both and moves no byte.
   bytes = 99;
-  EXPECT_FALSE(ReadFile(handle_, buffer, 4, &bytes, &overlapped_));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_FUNCTION);
+  Refused(!ReadFile(handle_, buffer, 4, &bytes, &overlapped_), ERROR_INVALID_FUNCTION);
   EXPECT_EQ(bytes, 0u);
   bytes = 99;
-  EXPECT_FALSE(WriteFile(handle_, buffer, 4, &bytes, &overlapped_));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_FUNCTION);
+  Refused(!WriteFile(handle_, buffer, 4, &bytes, &overlapped_), ERROR_INVALID_FUNCTION);
   EXPECT_EQ(bytes, 0u);
 }
 

@@ -10,6 +10,7 @@
 #include "platform/os/process/process_launch.h"
 #include "platform/os/sync/wait.h"
 #include "platform/os/ui/progress_bar.h"
+#include "tests/platform/os/refused.h"
 
 namespace os {
 namespace {
@@ -43,11 +44,10 @@ TEST(ProcessLaunch, StartsTheProgramItselfWithoutAShell) {
   EXPECT_EQ(arguments, "0");
   EXPECT_FALSE(fs::exists(fs::current_path() / "shell'd"));
 
-  EXPECT_FALSE(CreateProcess((fs::path(folder) / "missing").wstring().c_str(), nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  Refused(!CreateProcess((fs::path(folder) / "missing").wstring().c_str(), nullptr),
+          ERROR_FILE_NOT_FOUND);
   for (const wchar_t* none : {L"", static_cast<const wchar_t*>(nullptr)}) {
-    EXPECT_FALSE(CreateProcess(none, nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    Refused(!CreateProcess(none, nullptr), ERROR_INVALID_PARAMETER);
   }
   fs::remove_all(folder);
 }

@@ -14,6 +14,7 @@
 #include "platform/os/core/error.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
+#include "tests/platform/os/refused.h"
 
 extern char** environ;
 
@@ -73,8 +74,7 @@ TEST(NamedMutexes, SecondCreateInProcessFindsTheSameMutex) {
   ASSERT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
   ASSERT_TRUE(ReleaseMutex(second));
   CloseHandle(first);
-  EXPECT_FALSE(ReleaseMutex(first));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  Refused(!ReleaseMutex(first), ERROR_INVALID_HANDLE);
   EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0);
   EXPECT_TRUE(ReleaseMutex(second));
   CloseHandle(second);
@@ -98,8 +98,7 @@ TEST(NamedMutexes, OneNameInTwoObjectFoldersIsTwoMutexes) {
 }
 
 TEST(NamedMutexes, OpenFindsOnlyExistingMutexes) {
-  EXPECT_EQ(OpenMutex(L"zor.test.missing"), kNullHandle);
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  Refused(OpenMutex(L"zor.test.missing") == kNullHandle, ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(OpenMutex(nullptr), kNullHandle);
   Handle mutex = CreateMutex(false, L"zor.test.open");
   Handle opened = OpenMutex(L"zor.test.open");
@@ -107,17 +106,17 @@ TEST(NamedMutexes, OpenFindsOnlyExistingMutexes) {
   CloseHandle(opened);
   CloseHandle(mutex);
   // Escaped characters keep every bit of their own; a name up to its file's bound is taken.
-  mutex = CreateMutex(false, L"zor.test. /\u00e9");
-  for (const wchar_t* other : {L"zor.test.!/\u00e9", L"zor.test. ?\u00e9"}) {
-    EXPECT_EQ(OpenMutex(other), kNullHandle);
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  mutex = CreateMutex(false, L"zor_test-. /\u00e9");
+  for (const wchar_t* other : {L"zor_test-.!/\u00e9", L"zor_test-. ?\u00e9"}) {
+    Refused(OpenMutex(other) == kNullHandle, ERROR_FILE_NOT_FOUND);
   }
-  opened = OpenMutex(L"zor.test. /\u00e9");
+  opened = OpenMutex(L"zor_test-. /\u00e9");
   EXPECT_NE(opened, kNullHandle);
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(getenv("ZOR_REGISTRY_ROOT")) /
+                                      ".objects/mutex.zor_test-.%20%2f%c3%a9"));
   Handle longest = CreateMutex(false, std::wstring(244, L'n').c_str());
   EXPECT_NE(longest, kNullHandle);
-  EXPECT_EQ(CreateMutex(false, std::wstring(245, L'n').c_str()), kNullHandle);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+  Refused(CreateMutex(false, std::wstring(245, L'n').c_str()) == kNullHandle, ERROR_INVALID_NAME);
   for (Handle h : {opened, mutex, longest}) CloseHandle(h);
 }
 

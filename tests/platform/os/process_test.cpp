@@ -12,15 +12,10 @@
 #include "platform/os/process/library.h"
 #include "platform/os/process/resource.h"
 #include "platform/os/text/convert.h"
+#include "tests/platform/os/refused.h"
 
 namespace os {
 namespace {
-
-// A refused call and the reason it left.
-void Refused(bool failed, uint32_t error) {
-  EXPECT_TRUE(failed);
-  EXPECT_EQ(GetLastError(), error);
-}
 
 TEST(Environment, LookUpIgnoresCaseWithWindowsSizes) {
   setenv("ZorTestVariable", "value", 1);

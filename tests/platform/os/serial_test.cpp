@@ -26,6 +26,7 @@
 #include "platform/os/serial/serial_port.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
+#include "tests/platform/os/refused.h"
 #include "tests/support/processfacts.h"
 
 namespace os {
@@ -151,8 +152,7 @@ TEST_F(SerialPorts, LineSettingsIncludingNonStandardRates) {
         +[](DCB& d) { d.BaudRate = 0; }, +[](DCB& d) { d.StopBits = ONE5STOPBITS; }}) {
     DCB bad = read;
     change(bad);
-    EXPECT_FALSE(SetCommState(port_, &bad));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    Refused(!SetCommState(port_, &bad), ERROR_INVALID_PARAMETER);
   }
   DCB kept;
   GetCommState(port_, &kept);
@@ -239,8 +239,7 @@ TEST_F(SerialPorts, CharacterEventWaitsWithoutPollingAndCountsPendingBytes) {
   ASSERT_EQ(WaitForSingleObject(overlapped_.hEvent, 2000), WAIT_OBJECT_0);
   EXPECT_EQ(events, 0u);
   ASSERT_TRUE(SetCommMask(port_, 0));
-  EXPECT_FALSE(WaitCommEvent(port_, &other, &extra));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  Refused(!WaitCommEvent(port_, &other, &extra), ERROR_INVALID_PARAMETER);
   CloseHandle(extra.hEvent);
 }
 
@@ -249,8 +248,7 @@ TEST_F(SerialPorts, PurgeAbortsPendingReadsAndClearsInput) {
   ASSERT_FALSE(ReadFile(port_, buffer, 4, nullptr, &overlapped_));
   ASSERT_TRUE(PurgeComm(port_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR));
   uint32_t bytes = 0;
-  EXPECT_FALSE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
-  EXPECT_EQ(GetLastError(), ERROR_OPERATION_ABORTED);
+  Refused(!GetOverlappedResult(port_, &overlapped_, &bytes, true), ERROR_OPERATION_ABORTED);
   EXPECT_FALSE(PurgeComm(port_, 0x100));
 }
 
@@ -426,11 +424,10 @@ TEST_F(SerialPorts, AWriteThatCannotFinishEndsAtItsOwnTimeOut) {
 }
 
 TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
-  EXPECT_EQ(CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  Refused(CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0) == INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
   SetSerialPortPath(L"COM8", "/nonexistent/tty");
-  EXPECT_EQ(CreateFile(L"\\\\.\\COM8", 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  Refused(CreateFile(L"\\\\.\\COM8", 0, 0, OPEN_EXISTING, 0) == INVALID_HANDLE_VALUE,
+          ERROR_FILE_NOT_FOUND);
   // Every call on a handle that is no port is refused.
   const Handle event = overlapped_.hEvent;
   DCB dcb{};
@@ -451,8 +448,7 @@ TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
                                           [&] { return SetCommTimeouts(port_, nullptr); },
                                           [&] { return GetCommTimeouts(port_, nullptr); }}) {
     SetLastError(ERROR_SUCCESS);
-    EXPECT_FALSE(call());
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    Refused(!call(), ERROR_INVALID_PARAMETER);
   }
   // The port can be opened again once closed, even while a call still running on another
   // thread holds the closed handle's file, and after an open that ran out of descriptors.
@@ -477,8 +473,8 @@ TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
   }
   close(filler.back());  // room for the port, none for its wake-up descriptor
   filler.pop_back();
-  EXPECT_EQ(CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(GetLastError(), ERROR_TOO_MANY_OPEN_FILES);
+  Refused(CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0) == INVALID_HANDLE_VALUE,
+          ERROR_TOO_MANY_OPEN_FILES);
   for (int fd : filler) close(fd);
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
   port_ = CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0);

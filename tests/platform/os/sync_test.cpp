@@ -15,6 +15,7 @@
 #include "platform/os/sync/named_mutex.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/sync/wait.h"
+#include "tests/platform/os/refused.h"
 
 namespace os {
 namespace {
@@ -212,8 +213,7 @@ TEST(WaitMultiple, ARefusedWaitLeavesNothingToTheThreadsNextWait) {
   Handle clear = CreateEvent(true, false);
   CloseHandle(closed);
   Handle refused[2] = {set, closed};
-  EXPECT_EQ(WaitForMultipleObjects(2, refused, false, 0), WAIT_FAILED);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  Refused(WaitForMultipleObjects(2, refused, false, 0) == WAIT_FAILED, ERROR_INVALID_HANDLE);
   // Only the object named now: the set event of the refused wait must not answer.
   EXPECT_EQ(WaitForSingleObject(clear, 0), WAIT_TIMEOUT);
   Handle both[2] = {clear, set};
@@ -226,8 +226,7 @@ TEST(WaitMultiple, SixtyFourObjectsAndTheLimits) {
   Handle events[65];
   for (Handle& event : events) event = CreateEvent(true, true);
   EXPECT_EQ(WaitForMultipleObjects(64, events, true, 0), WAIT_OBJECT_0);
-  EXPECT_EQ(WaitForMultipleObjects(65, events, true, 0), WAIT_FAILED);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  Refused(WaitForMultipleObjects(65, events, true, 0) == WAIT_FAILED, ERROR_INVALID_PARAMETER);
   EXPECT_EQ(WaitForMultipleObjects(0, events, false, 0), WAIT_FAILED);
   EXPECT_EQ(WaitForMultipleObjects(1, nullptr, false, 0), WAIT_FAILED);
   Handle twice[2] = {events[0], events[0]};
@@ -246,16 +245,13 @@ TEST(Handles, ClosedNullAndForeignHandlesAreRefused) {
   EXPECT_EQ(after, before);
   EXPECT_FALSE(GetProcessHandleCount(event, &after));
   EXPECT_FALSE(GetProcessHandleCount(GetCurrentProcess(), nullptr));
-  EXPECT_FALSE(CloseHandle(event));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  Refused(!CloseHandle(event), ERROR_INVALID_HANDLE);
   EXPECT_FALSE(SetEvent(event));
-  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_FAILED);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  Refused(WaitForSingleObject(event, 0) == WAIT_FAILED, ERROR_INVALID_HANDLE);
   EXPECT_FALSE(SetEvent(kNullHandle));
   EXPECT_FALSE(SetEvent(INVALID_HANDLE_VALUE));
   Handle mutex = CreateMutex(false, nullptr);
-  EXPECT_FALSE(SetEvent(mutex));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  Refused(!SetEvent(mutex), ERROR_INVALID_HANDLE);
   CloseHandle(mutex);
 }
 
@@ -326,11 +322,9 @@ TEST(Threads, HandleSignalsAtExitWithTheBodysResult) {
   ASSERT_TRUE(GetExitCodeThread(thread, &code));
   EXPECT_EQ(code, 42u);
   SetLastError(ERROR_SUCCESS);
-  EXPECT_FALSE(GetExitCodeThread(thread, nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  Refused(!GetExitCodeThread(thread, nullptr), ERROR_INVALID_PARAMETER);
   SetLastError(ERROR_SUCCESS);
-  EXPECT_EQ(CreateThread(ThreadBody(), nullptr), kNullHandle);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  Refused(CreateThread(ThreadBody(), nullptr) == kNullHandle, ERROR_INVALID_PARAMETER);
   CloseHandle(thread);
   CloseHandle(go);
 }
@@ -373,8 +367,7 @@ TEST(Mutexes, OwnerReentersOthersWaitAndCannotRelease) {
   EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
   std::thread([mutex] {
     EXPECT_EQ(WaitForSingleObject(mutex, 10), WAIT_TIMEOUT);
-    EXPECT_FALSE(ReleaseMutex(mutex));
-    EXPECT_EQ(GetLastError(), ERROR_NOT_OWNER);
+    Refused(!ReleaseMutex(mutex), ERROR_NOT_OWNER);
   }).join();
   ASSERT_TRUE(ReleaseMutex(mutex));
   // The last release wakes a thread that waits.

@@ -33,6 +33,7 @@
 #include "platform/os/ui/message_box.h"
 #include "platform/os/ui/session.h"
 #include "platform/os/ui/window.h"
+#include "tests/platform/os/refused.h"
 
 namespace os {
 namespace {
@@ -72,8 +73,7 @@ TEST(MessageBoxes, MessagesToTheConsoleSession) {
   ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &session));
   EXPECT_EQ(session, 0u);
   SetLastError(ERROR_SUCCESS);
-  EXPECT_FALSE(ProcessIdToSessionId(GetCurrentProcessId(), nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  Refused(!ProcessIdToSessionId(GetCurrentProcessId(), nullptr), ERROR_INVALID_PARAMETER);
   SetMessageBoxAnswer([](const std::wstring& text, const std::wstring& caption, uint32_t) {
     return text == L"Text" && caption == L"Title" ? IDYES : IDABORT;
   });
@@ -132,14 +132,12 @@ TEST(CrashDumps, WrittenToTheNamedFile) {
   EXPECT_NE(text.str().find("process: " + std::to_string(GetCurrentProcessId())),
             std::string::npos);
   EXPECT_NE(text.str().find("0xc0000005"), std::string::npos);
-  EXPECT_FALSE(WriteCrashDump(L"/nonexistent/folder/x.dmp", nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  Refused(!WriteCrashDump(L"/nonexistent/folder/x.dmp", nullptr), ERROR_PATH_NOT_FOUND);
   EXPECT_FALSE(WriteCrashDump(nullptr, nullptr));
   // The folder comes from the environment: a FIFO of the report's name fails at once, unread.
   const std::filesystem::path fifo = file.parent_path() / "Imaging-fifo.dmp";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_FALSE(WriteCrashDump(Utf8ToWide(fifo.string()).c_str(), nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_CANTWRITE);
+  Refused(!WriteCrashDump(Utf8ToWide(fifo.string()).c_str(), nullptr), ERROR_CANTWRITE);
 }
 
 // Each code the layer gives has its own text; any other is named by its number.
@@ -229,15 +227,11 @@ TEST(Processors, CountAndAffinityRoundTrip) {
     EXPECT_FALSE(SetProcessAffinityMask(GetCurrentProcess(), bad));
   }
   // Another process's or thread's handle, or no mask to fill, is refused with its reason.
-  const auto refused = [](bool failed, uint32_t error) {
-    EXPECT_TRUE(failed);
-    EXPECT_EQ(GetLastError(), error);
-  };
-  refused(!GetProcessAffinityMask(kNullHandle, &process, &system), ERROR_INVALID_HANDLE);
-  refused(!GetProcessAffinityMask(GetCurrentProcess(), nullptr, &system), ERROR_INVALID_PARAMETER);
-  refused(!SetProcessAffinityMask(kNullHandle, process), ERROR_INVALID_HANDLE);
-  refused(!GetProcessAffinityMask(GetCurrentProcess(), &process, nullptr), ERROR_INVALID_PARAMETER);
-  refused(SetThreadAffinityMask(kNullHandle, process) == 0, ERROR_INVALID_HANDLE);
+  Refused(!GetProcessAffinityMask(kNullHandle, &process, &system), ERROR_INVALID_HANDLE);
+  Refused(!GetProcessAffinityMask(GetCurrentProcess(), nullptr, &system), ERROR_INVALID_PARAMETER);
+  Refused(!SetProcessAffinityMask(kNullHandle, process), ERROR_INVALID_HANDLE);
+  Refused(!GetProcessAffinityMask(GetCurrentProcess(), &process, nullptr), ERROR_INVALID_PARAMETER);
+  Refused(SetThreadAffinityMask(kNullHandle, process) == 0, ERROR_INVALID_HANDLE);
   EXPECT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process));
 }
 
@@ -278,15 +272,14 @@ TEST(Power, RefusedAwayModeFallsBackAndIsWithdrawn) {
 
 TEST(Shutdown, RecordedOnlyWithThePrivilegeAndNeverCarriedOut) {
   SetShutdownPrivilegeHeld(false);
-  EXPECT_FALSE(EnableShutdownPrivilege());
-  EXPECT_EQ(GetLastError(), ERROR_NOT_ALL_ASSIGNED);
-  EXPECT_FALSE(InitiateSystemShutdown(L"update", 30, true, false, 0x80010002));
-  EXPECT_EQ(GetLastError(), ERROR_PRIVILEGE_NOT_HELD);
+  Refused(!EnableShutdownPrivilege(), ERROR_NOT_ALL_ASSIGNED);
+  Refused(!InitiateSystemShutdown(L"update", 30, true, false, 0x80010002),
+          ERROR_PRIVILEGE_NOT_HELD);
   SetShutdownPrivilegeHeld(true);
   ASSERT_TRUE(EnableShutdownPrivilege());
   SetShutdownRefusal(ERROR_SHUTDOWN_IN_PROGRESS);
-  EXPECT_FALSE(InitiateSystemShutdown(L"update", 30, true, false, 0x80010002));
-  EXPECT_EQ(GetLastError(), ERROR_SHUTDOWN_IN_PROGRESS);
+  Refused(!InitiateSystemShutdown(L"update", 30, true, false, 0x80010002),
+          ERROR_SHUTDOWN_IN_PROGRESS);
   SetShutdownRefusal(ERROR_SUCCESS);
   ASSERT_TRUE(InitiateSystemShutdown(L"update", 30, true, false, 0x80010002));
   const std::vector<ShutdownRequest> requests = RecordedShutdownRequests();

@@ -4,6 +4,7 @@
 
 #include "platform/os/core/error.h"
 #include "platform/os/text/convert.h"
+#include "tests/platform/os/refused.h"
 
 namespace os {
 namespace {
@@ -25,11 +26,10 @@ TEST(TextConversion, CountsIncludeTheNulWhenLengthIsMinusOne) {
 
 TEST(TextConversion, TooSmallBuffersFailWithoutOverrun) {
   wchar_t wide[3] = {L'x', L'x', L'x'};
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abcd", -1, wide, 3), 0);
-  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  Refused(MultiByteToWideChar(CP_UTF8, 0, "abcd", -1, wide, 3) == 0, ERROR_INSUFFICIENT_BUFFER);
   char narrow[2];
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, L"\u00e9", 1, narrow, 1, nullptr, nullptr), 0);
-  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  Refused(WideCharToMultiByte(CP_UTF8, 0, L"\u00e9", 1, narrow, 1, nullptr, nullptr) == 0,
+          ERROR_INSUFFICIENT_BUFFER);
 }
 
 TEST(TextConversion, InvalidInputIsReplacedOrRefusedWhenAsked) {

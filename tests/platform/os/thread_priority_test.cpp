@@ -12,6 +12,7 @@
 #include "platform/os/core/error.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/thread.h"
+#include "tests/platform/os/refused.h"
 
 namespace os {
 namespace {
@@ -106,15 +107,12 @@ TEST(ThreadPriority, OtherValuesAndHandlesAreRefused) {
     const int before = GetThreadPriority(GetCurrentThread());
     for (int value : {3, 14, -3, -14, 16}) {
       SCOPED_TRACE(value);
-      EXPECT_FALSE(SetThreadPriority(GetCurrentThread(), value));
-      EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+      Refused(!SetThreadPriority(GetCurrentThread(), value), ERROR_INVALID_PARAMETER);
     }
     EXPECT_EQ(GetThreadPriority(GetCurrentThread()), before);
     const Handle event = CreateEvent(true, false);
-    EXPECT_FALSE(SetThreadPriority(event, THREAD_PRIORITY_NORMAL));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(GetThreadPriority(event), THREAD_PRIORITY_ERROR_RETURN);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    Refused(!SetThreadPriority(event, THREAD_PRIORITY_NORMAL), ERROR_INVALID_HANDLE);
+    Refused(GetThreadPriority(event) == THREAD_PRIORITY_ERROR_RETURN, ERROR_INVALID_HANDLE);
     CloseHandle(event);
   });
 }
