@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-
 #include "platform/os/core/error.h"
 
 namespace os {

@@ -229,8 +229,8 @@ TEST_F(SerialPorts, CharacterEventWaitsWithoutPollingAndCountsPendingBytes) {
        },
        ERROR_INSUFFICIENT_BUFFER}};
   for (size_t i = 0; i < std::size(refused); ++i) {
-    EXPECT_FALSE(refused[i].first()) << i;
-    EXPECT_EQ(GetLastError(), refused[i].second) << i;
+    SCOPED_TRACE(i);
+    Refused(!refused[i].first(), refused[i].second);
   }
   // A new mask ends the running wait with no events; without a mask there is nothing to wait for.
   EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_TIMEOUT);
@@ -297,9 +297,9 @@ TEST_F(SerialPorts, HangingUpEndsWaitingReads) {
   EXPECT_EQ(std::string(partial, bytes), "ab");
   Overlapped later;
   char nothing[4];
-  EXPECT_FALSE(ReadFile(port_, nothing, 4, &bytes, &later) &&
-               GetOverlappedResult(port_, &later, &bytes, true));
-  EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+  Refused(!(ReadFile(port_, nothing, 4, &bytes, &later) &&
+            GetOverlappedResult(port_, &later, &bytes, true)),
+          ERROR_DEVICE_NOT_CONNECTED);
 }
 
 TEST_F(SerialPorts, PseudoTerminalsKeepLineSettingsTheyCannotApply) {

@@ -222,8 +222,7 @@ TEST(Processors, CountAndAffinityRoundTrip) {
   // No processor, or one past the system's beside one that exists, is refused.
   for (uint64_t bad : {uint64_t{0}, system == ~uint64_t{0} ? 0 : first | ~system}) {
     SetLastError(ERROR_SUCCESS);
-    EXPECT_EQ(SetThreadAffinityMask(GetCurrentThread(), bad), 0u) << bad;
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    Refused(SetThreadAffinityMask(GetCurrentThread(), bad) == 0u, ERROR_INVALID_PARAMETER);
     EXPECT_FALSE(SetProcessAffinityMask(GetCurrentProcess(), bad));
   }
   // Another process's or thread's handle, or no mask to fill, is refused with its reason.

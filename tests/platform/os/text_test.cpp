@@ -43,10 +43,9 @@ TEST(TextConversion, InvalidInputIsReplacedOrRefusedWhenAsked) {
   ASSERT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a\xFFz", 3, wide, 4), 3);
   EXPECT_EQ(wide[1], L'\uFFFD');
   const wchar_t surrogate[] = {L'a', static_cast<wchar_t>(0xD800), 0};
-  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, surrogate, -1, nullptr, 0, nullptr,
-                                nullptr),
-            0);
-  EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+  Refused(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, surrogate, -1, nullptr, 0, nullptr,
+                              nullptr) == 0,
+          ERROR_NO_UNICODE_TRANSLATION);
   EXPECT_EQ(WideToUtf8(surrogate), "a\xEF\xBF\xBD");
 }
 
