@@ -22,6 +22,12 @@ TEST(TextConversion, CountsIncludeTheNulWhenLengthIsMinusOne) {
   char back[15];
   ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, wide, -1, back, 15, nullptr, nullptr), 15);
   EXPECT_STREQ(back, text);
+  // Each encoded length's first and last code point, and those beside the surrogates.
+  const std::string edges =
+      "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBF"
+      "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
+  EXPECT_EQ(Utf8ToWide(edges), L"\u007f\u0080\u07ff\u0800\ud7ff\ue000\uffff\U00010000\U0010FFFF");
+  EXPECT_EQ(WideToUtf8(Utf8ToWide(edges)), edges);
 }
 
 TEST(TextConversion, TooSmallBuffersFailWithoutOverrun) {
@@ -34,7 +40,9 @@ TEST(TextConversion, TooSmallBuffersFailWithoutOverrun) {
 
 TEST(TextConversion, InvalidInputIsReplacedOrRefusedWhenAsked) {
   // Cut sequence, overlong slash, encoded surrogate, stray continuation byte.
-  for (const char* bad : {"a\xC3", "\xC0\xAF", "\xED\xA0\x80", "\x80z"}) {
+  // Lead bytes C1 and F5, past U+10FFFF, overlong three-byte.
+  for (const char* bad : {"a\xC3", "\xC0\xAF", "\xED\xA0\x80", "\x80z", "\xC1\xBF",
+                          "\xF5\x80\x80\x80", "\xF4\x90\x80\x80", "\xE0\x9F\xBF"}) {
     EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bad, -1, nullptr, 0), 0) << bad;
     EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
     EXPECT_GT(MultiByteToWideChar(CP_UTF8, 0, bad, -1, nullptr, 0), 0);
