@@ -70,10 +70,11 @@ TEST(NamedMutexes, SecondCreateInProcessFindsTheSameMutex) {
     EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0);
     ReleaseMutex(second);
   }).join();
-  // Closing one handle leaves the other one working, on a thread that used both before.
+  // Closing one handle leaves the other one working, and owned, on a thread that used both.
   ASSERT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
-  ASSERT_TRUE(ReleaseMutex(second));
   CloseHandle(first);
+  std::thread([second] { EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_TIMEOUT); }).join();
+  ASSERT_TRUE(ReleaseMutex(second));
   Refused(!ReleaseMutex(first), ERROR_INVALID_HANDLE);
   EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0);
   EXPECT_TRUE(ReleaseMutex(second));
@@ -103,8 +104,7 @@ TEST(NamedMutexes, OpenFindsOnlyExistingMutexes) {
   Handle mutex = CreateMutex(false, L"zor.test.open");
   Handle opened = OpenMutex(L"zor.test.open");
   EXPECT_NE(opened, kNullHandle);
-  CloseHandle(opened);
-  CloseHandle(mutex);
+  for (Handle h : {opened, mutex}) CloseHandle(h);
   // Escaped characters keep every bit of their own; a name up to its file's bound is taken.
   mutex = CreateMutex(false, L"zor_test-. /\u00e9");
   for (const wchar_t* other : {L"zor_test-.!/\u00e9", L"zor_test-. ?\u00e9"}) {
