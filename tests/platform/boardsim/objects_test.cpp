@@ -44,16 +44,14 @@ TEST_F(ObjectsTest, ObjectsKeepTheirSettingsUntilFreed) {
   client.Send(zor::kernel::kKernelObjectFree, free);
   EXPECT_EQ(free.header.status.errorSet, 0);
   client.Send(zor::kernel::kKernelObjectFree, free);
-  EXPECT_EQ(free.header.status.code, 4300u);
-  EXPECT_EQ(free.header.status.subCode, 3u);
+  EXPECT_EQ(boardtest::StatusText(free.header.status), "4300.3.0/1,0,0");
   auto again = Value(id, zor::kernel::kObjectTimeout);
   client.Send(zor::kernel::kKernelObjectInquire, again);
-  EXPECT_EQ(again.header.status.code, 4300u);
-  EXPECT_EQ(again.header.status.subCode, 3u);
+  EXPECT_EQ(boardtest::StatusText(again.header.status), "4300.3.0/1,0,0");
   zor::kernel::ObjectAllocRequest bad{};
   bad.kind = 0;
   client.Send(zor::kernel::kKernelObjectAlloc, bad);
-  EXPECT_EQ(bad.header.status.code, 4302u);
+  EXPECT_EQ(boardtest::StatusText(bad.header.status), "4302.2.0/1,0,0");
 }
 
 TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
@@ -82,8 +80,7 @@ TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
   client.Send(zor::kernel::kDigGrab, *grab);
   idle = Value(object, zor::kernel::kObjectWaitIdle);
   client.Send(zor::kernel::kKernelObjectInquire, idle);
-  EXPECT_EQ(idle.header.status.code, 4318u);
-  EXPECT_EQ(idle.header.status.subCode, 1u);
+  EXPECT_EQ(boardtest::StatusText(idle.header.status), "4318.1.0/1,0,0");
   EXPECT_EQ(idle.value, zor::kernel::kWaitTimedOut);
   EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_TIMEOUT);
   // A time-out of 0 looks once and does not wait.
@@ -91,7 +88,7 @@ TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
   client.Send(zor::kernel::kKernelObjectControl, control);
   idle = Value(object, zor::kernel::kObjectWaitIdle);
   client.Send(zor::kernel::kKernelObjectInquire, idle);
-  EXPECT_EQ(idle.header.status.code, 4318u);
+  EXPECT_EQ(boardtest::StatusText(idle.header.status), "4318.1.0/1,0,0");
   EXPECT_EQ(idle.value, zor::kernel::kWaitTimedOut);
 
   // Halting the object ends its grab.
@@ -108,7 +105,7 @@ TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   alloc.initWord = 0x1234;
   alloc.eventHandle = os::HandleValue(handle);
   client.Send(zor::kernel::kThreadAlloc, alloc);
-  EXPECT_EQ(alloc.header.status.code, 4302u);
+  EXPECT_EQ(boardtest::StatusText(alloc.header.status), "4302.2.0/1,0,0");
   alloc.header = client.Header();
   alloc.initWord = 0x2020;
   client.Send(zor::kernel::kThreadAlloc, alloc);
@@ -145,8 +142,7 @@ TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   EXPECT_EQ(static_cast<int64_t>(wait.result), -9999);
   wait.kind = 3;  // neither
   client.Send(zor::kernel::kThreadWait, wait);
-  EXPECT_EQ(wait.header.status.code, 4300u);
-  EXPECT_EQ(wait.header.status.subCode, 2u);
+  EXPECT_EQ(boardtest::StatusText(wait.header.status), "4300.2.0/1,0,0");
 
   zor::kernel::ThreadFreeRequest free{};
   free.header = client.Header();
@@ -154,7 +150,7 @@ TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   client.Send(zor::kernel::kThreadFree, free);
   EXPECT_EQ(free.eventHandle, os::HandleValue(handle));
   client.Send(zor::kernel::kThreadFree, free);
-  EXPECT_EQ(free.header.status.code, 4300u);
+  EXPECT_EQ(boardtest::StatusText(free.header.status), "4300.3.0/1,0,0");
   os::CloseHandle(handle);
 }
 
@@ -173,8 +169,9 @@ TEST_F(ObjectsTest, WaitOnSeveralEventsChecksCountAndIds) {
     r.count = count;
     r.kind = zor::kernel::kWaitBlocking;
     client.Send(zor::kernel::kThreadWaitMultiple, r);
-    EXPECT_EQ(r.header.status.code, count == 16 ? 0u : 4338u) << count;
-    EXPECT_EQ(r.header.status.subCode, count == 16 ? 0u : 3u) << count;
+    EXPECT_EQ(boardtest::StatusText(r.header.status),
+              count == 16 ? "0.0.0/0,0,0" : "4338.3.0/1,0,0")
+        << count;
   }
   EXPECT_EQ(r.eventHandles[15], os::HandleValue(handle));
 
@@ -189,7 +186,7 @@ TEST_F(ObjectsTest, WaitOnSeveralEventsChecksCountAndIds) {
   r.header = client.Header();
   r.eventIds[1] = 999;
   client.Send(zor::kernel::kThreadWaitMultiple, r);
-  EXPECT_EQ(r.header.status.code, 4300u);
+  EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.3.0/1,0,0");
   os::CloseHandle(handle);
 }
 
@@ -205,7 +202,7 @@ TEST_F(ObjectsTest, ContextEventsRegisterAndUnregister) {
   r.header = client.Header();
   r.registration = registration;
   client.Send(zor::kernel::kThreadContextEvent, r);
-  EXPECT_EQ(r.header.status.code, 4300u);
+  EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.3.0/1,0,0");
   os::CloseHandle(handle);
 }
 

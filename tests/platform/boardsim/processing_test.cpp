@@ -121,8 +121,7 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   prepared->buffers[0].value = 9;
   prepared->buffers[0].kernelHandle = 0x5555;  // no such board buffer
   client.Send(zor::kernel::kDigContinueGrabPrepared, *prepared);
-  EXPECT_EQ(prepared->header.status.code, 4326u);
-  EXPECT_EQ(prepared->header.status.subCode, 1u);
+  EXPECT_EQ(boardtest::StatusText(prepared->header.status), "4326.1.0/1,0,0");
   prepared->header = client.Header();
   prepared->buffers[0].kernelHandle = 0;
   client.Send(zor::kernel::kDigContinueGrabPrepared, *prepared);
