@@ -43,6 +43,7 @@ TEST_F(ObjectsTest, ObjectsKeepTheirSettingsUntilFreed) {
   free.header.objectId = id;
   client.Send(zor::kernel::kKernelObjectFree, free);
   EXPECT_EQ(free.header.status.errorSet, 0);
+  EXPECT_EQ(board.KernelObjects(136 - 8), 0u);  // the system's object is of another kind
   client.Send(zor::kernel::kKernelObjectFree, free);
   EXPECT_EQ(boardtest::StatusText(free.header.status), "4300.3.0/1,0,0");
   auto again = Value(id, zor::kernel::kObjectTimeout);

@@ -56,14 +56,12 @@ TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
 std::string FirmwareWords(boardtest::BoardClient& client,
                           const zor::kernel::DigChannelRecord& record) {
   using namespace zor::kernel;
+  using boardtest::StatusText;
   std::ostringstream text;
   for (uint64_t type : {kDigIdentity, kDigFirmwareSize, kDigFirmwareChecksum, kDigFirmwareData}) {
     ErrorTriple status{};
-    text << std::hex << client.DigInquire(record, type, &status) << std::dec;
-    if (status.errorSet != 0 || status.statusByte != 0) {
-      text << "!" << status.code << "." << status.subCode << "." << int{status.statusByte};
-    }
-    text << " ";
+    text << std::hex << client.DigInquire(record, type, &status) << " ";
+    if (status.errorSet != 0 || status.statusByte != 0) text << StatusText(status) << " ";
   }
   return text.str();
 }
