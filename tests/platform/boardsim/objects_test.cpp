@@ -68,10 +68,12 @@ TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
   ASSERT_EQ(grab->header.status.errorSet, 0);
   EXPECT_EQ(grab->waitInUserMode, 1u);
 
-  auto idle = Value(object, zor::kernel::kObjectWaitIdle);
-  client.Send(zor::kernel::kKernelObjectInquire, idle);
-  EXPECT_EQ(idle.header.status.errorSet, 0);
-  EXPECT_EQ(idle.value, zor::kernel::kWaitEnded);
+  const auto waitIdle = [&] {
+    auto idle = Value(object, zor::kernel::kObjectWaitIdle);
+    client.Send(zor::kernel::kKernelObjectInquire, idle);
+    return boardtest::StatusText(idle.header.status) + " " + std::to_string(idle.value);
+  };
+  EXPECT_EQ(waitIdle(), "0.0.0/0,0,0 " + std::to_string(zor::kernel::kWaitEnded));
   EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_OBJECT_0);
 
   // No video: the grab never ends and the wait runs out.
@@ -79,18 +81,12 @@ TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
   auto control = Value(object, zor::kernel::kObjectTimeout, 30);
   client.Send(zor::kernel::kKernelObjectControl, control);
   client.Send(zor::kernel::kDigGrab, *grab);
-  idle = Value(object, zor::kernel::kObjectWaitIdle);
-  client.Send(zor::kernel::kKernelObjectInquire, idle);
-  EXPECT_EQ(boardtest::StatusText(idle.header.status), "4318.1.0/1,0,0");
-  EXPECT_EQ(idle.value, zor::kernel::kWaitTimedOut);
+  EXPECT_EQ(waitIdle(), "4318.1.0/1,0,0 " + std::to_string(zor::kernel::kWaitTimedOut));
   EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_TIMEOUT);
   // A time-out of 0 looks once and does not wait.
   control = Value(object, zor::kernel::kObjectTimeout, 0);
   client.Send(zor::kernel::kKernelObjectControl, control);
-  idle = Value(object, zor::kernel::kObjectWaitIdle);
-  client.Send(zor::kernel::kKernelObjectInquire, idle);
-  EXPECT_EQ(boardtest::StatusText(idle.header.status), "4318.1.0/1,0,0");
-  EXPECT_EQ(idle.value, zor::kernel::kWaitTimedOut);
+  EXPECT_EQ(waitIdle(), "4318.1.0/1,0,0 " + std::to_string(zor::kernel::kWaitTimedOut));
 
   // Halting the object ends its grab.
   control = Value(object, zor::kernel::kObjectHalt, 0x1001000);
