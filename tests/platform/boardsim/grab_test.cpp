@@ -62,8 +62,9 @@ TEST_F(GrabTest, AllocationLoadsTheDecoderAndClaimsTheChannel) {
   dcf.Register(0x0A, 0x1F);
   dcf.Register(0x00, 0x80);
   zor::kernel::ErrorTriple status{};
-  auto record = client.AllocDigitizer(1, dcf, &status);
-  EXPECT_EQ(status.errorSet, 0);
+  auto record = client.AllocDigitizer(1, dcf, &status);  // the status and the channel's count
+  EXPECT_EQ(boardtest::StatusText(status) + " " + std::to_string(board.DigitizerAllocations(1)),
+            "0.0.0/0,0,0 1");
   EXPECT_NE(record.kernelDigitizer, 0u);
   EXPECT_NE(record.kernelCheck, 0u);
   EXPECT_EQ(board.DecoderRegister(1, 0x0A), 0x1F);
