@@ -216,4 +216,10 @@ uint64_t BoardClient::DigInquire(const zor::kernel::DigChannelRecord& record, ui
   return r->value;
 }
 
+std::string StatusText(const zor::kernel::ErrorTriple& s) {
+  return std::to_string(s.code) + "." + std::to_string(s.subCode) + "." + std::to_string(s.extra) +
+         "/" + std::to_string(s.errorSet) + "," + std::to_string(s.extraSet) + "," +
+         std::to_string(s.statusByte);
+}
+
 }  // namespace boardtest

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "interfaces/kernel/kernelrequests.h"
@@ -55,6 +56,9 @@ class DcfBlock {
  private:
   std::vector<uint8_t> bytes_;
 };
+
+// A status as one word: code.subCode.extra/errorSet,extraSet,statusByte.
+std::string StatusText(const zor::kernel::ErrorTriple& s);
 
 // A buffer in host memory and the kernel descriptor that names it.
 struct HostImage {

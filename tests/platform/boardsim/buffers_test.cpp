@@ -82,7 +82,7 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
   free.header = client.Header();
   free.kernelHandle = r.kernelHandle;
   client.Send(zor::kernel::kFreeOnBoardBuffer, free);  // device memory, not on-board
-  EXPECT_EQ(free.header.status.code, 4327u);
+  EXPECT_EQ(boardtest::StatusText(free.header.status), "4327.2.0/1,0,0");
 
   // Each depth's pixel size and the bounds of bands, sizes, pitch and the board's memory:
   // {bands, x, y, depth, pitch, code, sub-code, bytes a plane}.
@@ -101,21 +101,24 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
     a.type = depth;
     a.pitch = pitch;
     client.Send(zor::kernel::kBufAlloc, a);
-    EXPECT_EQ(a.header.status.code, code) << bands << " bands of " << x << " x " << depth;
-    EXPECT_EQ(a.header.status.subCode, subCode) << bands << " bands of " << x << " x " << depth;
+    EXPECT_EQ(
+        boardtest::StatusText(a.header.status),
+        std::to_string(code) + "." + std::to_string(subCode) + (code ? ".0/1,0,0" : ".0/0,0,0"))
+        << bands << " bands of " << x << " x " << depth;
     if (code != 0) continue;
     EXPECT_EQ(a.physicalAddress[bands - 1] - a.physicalAddress[0], (bands - 1) * plane);
     EXPECT_EQ(a.kernelPitch, pitch != 0 ? pitch : x);
   }
   // The buffer's controls are the grab state and mode.
-  for (const auto& [type, code] :
-       {std::pair<uint64_t, uint64_t>{5080, 0}, {5085, 0}, {5081, 4307}}) {
+  for (const auto& [type, code] : {std::pair<uint64_t, std::string>{5080, "0.0.0/0,0,0"},
+                                   {5085, "0.0.0/0,0,0"},
+                                   {5081, "4307.2.0/1,0,0"}}) {
     zor::kernel::BufControlRequest control{};
     control.header = client.Header();
     control.kernelHandle = r.kernelHandle;
     control.type = type;
     client.Send(zor::kernel::kBufControl, control);
-    EXPECT_EQ(control.header.status.code, code) << type;
+    EXPECT_EQ(boardtest::StatusText(control.header.status), code) << type;
   }
 }
 
@@ -193,7 +196,7 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   EXPECT_EQ(in->header.status.errorSet, 0);
   in->destOffsetX = 33;
   client.Send(zor::kernel::kBufTransfer, *in);
-  EXPECT_EQ(in->header.status.code, 4300u);
+  EXPECT_EQ(boardtest::StatusText(in->header.status), "4300.2.0/1,0,0");
 
   zor::kernel::BufInquireRequest inquire{};
   inquire.header = client.Header();
@@ -207,7 +210,7 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   client.Send(zor::kernel::kFreeOnBoardBuffer, free);
   EXPECT_EQ(free.header.status.errorSet, 0);
   client.Send(zor::kernel::kBufInquire, inquire);
-  EXPECT_EQ(inquire.header.status.code, 4327u);
+  EXPECT_EQ(boardtest::StatusText(inquire.header.status), "4327.2.0/1,0,0");
 }
 
 TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
@@ -235,12 +238,12 @@ TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
   child.header = client.Header();
   child.band = 3;
   client.Send(zor::kernel::kBufChildAlloc, child);
-  EXPECT_EQ(child.header.status.code, 4327u);
+  EXPECT_EQ(boardtest::StatusText(child.header.status), "4327.1.0/1,0,0");
   child.header = client.Header();
   child.band = -1;
   child.offsetX = 60;
   client.Send(zor::kernel::kBufChildAlloc, child);
-  EXPECT_EQ(child.header.status.code, 4300u);
+  EXPECT_EQ(boardtest::StatusText(child.header.status), "4300.2.0/1,0,0");
 }
 
 TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
@@ -268,7 +271,7 @@ TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
   r.transferFunction = zor::kernel::kTransferFunctionCopy;
   r.destOffsetX = 32;
   client.Send(zor::kernel::kBufTripleTransfer, r);
-  EXPECT_EQ(r.header.status.code, 4300u);
+  EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.2.0/1,0,0");
   EXPECT_EQ(d[40], 0);
   r.header = client.Header();
   r.firstHandle = dest.kernelHandle;
@@ -280,13 +283,13 @@ TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
     r.srcOffsetXAgain = x2;
     r.srcOffsetYAgain = y2;
     client.Send(zor::kernel::kBufTripleTransfer, r);
-    EXPECT_EQ(r.header.status.code, 4300u) << x2 << ", " << y2;
+    EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.2.0/1,0,0") << x2 << ", " << y2;
   }
   r.srcOffsetXAgain = r.srcOffsetYAgain = 0;
   r.header = client.Header();
   r.thirdHandle = 12345;
   client.Send(zor::kernel::kBufTripleTransfer, r);
-  EXPECT_EQ(r.header.status.code, 4327u);
+  EXPECT_EQ(boardtest::StatusText(r.header.status), "4327.2.0/1,0,0");
 }
 
 TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
@@ -312,7 +315,7 @@ TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
   EXPECT_EQ(host.At(12, 5), 0);
   r.width = 100;
   client.Send(zor::kernel::kBufQueueGrab, r);
-  EXPECT_EQ(r.header.status.code, 4300u);
+  EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.2.0/1,0,0");
 }
 
 }  // namespace

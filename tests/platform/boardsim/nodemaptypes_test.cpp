@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -11,6 +12,7 @@
 
 namespace {
 
+using boardtest::StatusText;
 using zor::kernel::ErrorTriple;
 
 // The maps' types by access, as the node maps' XML has them.
@@ -32,15 +34,10 @@ const std::vector<uint64_t> kDigitizerWritable = {
     4074, 4127, 4200, 4209, 4230, 4231, 4325, 4330, 4331, 4372, 4775, 5351, 5364,
     6601, 6602, 6643, 6656, 6657, 6658, 6924, 9100, 9101, 9105, 9106, 9107};
 
-bool RefusedControl(const ErrorTriple& status) {
-  return status.statusByte == zor::kernel::kStatusNotServed && status.code == 4307 &&
-         status.subCode == 1;
-}
-
-bool RefusedInquire(const ErrorTriple& status) {
-  return status.statusByte == zor::kernel::kStatusNotServed && status.code == 4310 &&
-         status.subCode == 1;
-}
+// The whole status of a control or inquire that the board refuses, or serves.
+const std::string kNoControl = "4307.1.0/1,0,78";
+const std::string kNoInquire = "4310.1.0/1,0,78";
+const std::string kServed = "0.0.0/0,0,0";
 
 struct NodeMapTypesTest : testing::Test {
   NodeMapTypesTest() {
@@ -58,17 +55,20 @@ TEST_F(NodeMapTypesTest, EveryTypeOfTheSystemMapIsServedAndReadOnlyOnesRefuseCon
     for (uint64_t type : *types) {
       // The user-mode layers answer some of them; the board answers the others.
       client.SysRequest(type, &status);
-      EXPECT_EQ(RefusedInquire(status), boardsim::SysInquireNotServed(type)) << type;
-      EXPECT_TRUE(boardsim::SysInquireNotServed(type) || status.errorSet == 0) << type;
+      EXPECT_EQ(StatusText(status), boardsim::SysInquireNotServed(type) ? kNoInquire : kServed)
+          << type;
     }
   }
   for (uint64_t type : kSystemAnsweredAbove) {
     client.SysRequest(type, &status);
-    EXPECT_TRUE(RefusedInquire(status)) << type;
+    EXPECT_EQ(StatusText(status), kNoInquire) << type;
   }
-  for (uint64_t type : kSystemReadOnly) EXPECT_TRUE(RefusedControl(client.SysControl(type, 5)));
+  for (uint64_t type : kSystemReadOnly)
+    EXPECT_EQ(StatusText(client.SysControl(type, 5)), kNoControl);
   for (uint64_t type : kSystemWritable) {
-    EXPECT_EQ(RefusedControl(client.SysControl(type, 5)), boardsim::SysControlNotServed(type));
+    EXPECT_EQ(StatusText(client.SysControl(type, 5)),
+              boardsim::SysControlNotServed(type) ? kNoControl : kServed)
+        << type;
   }
 }
 
@@ -77,17 +77,17 @@ TEST_F(NodeMapTypesTest, EveryTypeOfTheDigitizerMapIsServedAndReadOnlyOnesRefuse
   for (const auto* types : {&kDigitizerReadOnly, &kDigitizerWritable}) {
     for (uint64_t type : *types) {
       client.DigInquire(record, type, &status);
-      EXPECT_EQ(RefusedInquire(status), boardsim::DigInquireNotServed(type)) << type;
-      EXPECT_TRUE(boardsim::DigInquireNotServed(type) || status.errorSet == 0) << type;
+      EXPECT_EQ(StatusText(status), boardsim::DigInquireNotServed(type) ? kNoInquire : kServed)
+          << type;
     }
   }
   for (uint64_t type : kDigitizerReadOnly) {
-    EXPECT_TRUE(RefusedControl(client.DigControl(record, type, 5))) << type;
+    EXPECT_EQ(StatusText(client.DigControl(record, type, 5)), kNoControl) << type;
   }
   for (uint64_t type : kDigitizerWritable) {
     status = client.DigControl(record, type, 5);
-    EXPECT_EQ(RefusedControl(status), boardsim::DigControlNotServed(type)) << type;
-    EXPECT_TRUE(boardsim::DigControlNotServed(type) || status.errorSet == 0) << type;
+    EXPECT_EQ(StatusText(status), boardsim::DigControlNotServed(type) ? kNoControl : kServed)
+        << type;
   }
   // A writable type keeps its value.
   EXPECT_EQ(client.DigControl(record, 4074, 21).errorSet, 0);
@@ -97,13 +97,14 @@ TEST_F(NodeMapTypesTest, EveryTypeOfTheDigitizerMapIsServedAndReadOnlyOnesRefuse
 TEST_F(NodeMapTypesTest, ControlsOfTypesOutsideEveryMapAreRefusedAndKeepNothing) {
   ErrorTriple status{};
   for (uint64_t type : {999999ull, 5555ull}) {
-    EXPECT_TRUE(RefusedControl(client.SysControl(type, 7))) << type;
+    EXPECT_EQ(StatusText(client.SysControl(type, 7)), kNoControl) << type;
     client.SysRequest(type, &status);
-    EXPECT_TRUE(RefusedInquire(status)) << type;
-    EXPECT_TRUE(RefusedControl(client.DigControl(record, type, 7))) << type;
-    EXPECT_TRUE(RefusedControl(client.DigControl(record, type | zor::kernel::kForceBoardBit, 7)));
+    EXPECT_EQ(StatusText(status), kNoInquire) << type;
+    EXPECT_EQ(StatusText(client.DigControl(record, type, 7)), kNoControl) << type;
+    EXPECT_EQ(StatusText(client.DigControl(record, type | zor::kernel::kForceBoardBit, 7)),
+              kNoControl);
     client.DigInquire(record, type, &status);
-    EXPECT_TRUE(RefusedInquire(status)) << type;
+    EXPECT_EQ(StatusText(status), kNoInquire) << type;
   }
 
   // The board's own controls beyond the maps: the event-hook switches, the bridge update and the
