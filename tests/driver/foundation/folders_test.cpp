@@ -153,8 +153,11 @@ TEST(FoldersWithoutInstall, ToolsFolderStaysRelative) {
     EXPECT_STREQ(GetToolsDir().CStr(), L"tools");
     EXPECT_STREQ(GetInstallDir().CStr(), L"");
     EXPECT_STREQ(GetToolsDir().CStr(), L"tools");
-    // An install folder written empty is none.
-    SetMachineString(L"Software\\Velant\\Velant Zor Library\\Runtime\\Install", L"INSTALLDIR", L"");
-    EXPECT_STREQ(GetInstallDir().CStr(), L"");
+    // An install folder written empty, or as the root alone, is none.
+    for (const wchar_t* written : {L"", L"/"}) {
+      SetMachineString(L"Software\\Velant\\Velant Zor Library\\Runtime\\Install", L"INSTALLDIR",
+                       written);
+      EXPECT_STREQ(GetInstallDir().CStr(), L"") << written;
+    }
   });
 }
