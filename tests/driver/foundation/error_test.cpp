@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 
 #include "driver/foundation/logprovider.h"
 
@@ -43,21 +44,21 @@ TEST(LogProvider, SequenceSkipsZeroAtTheWrap) {
   EXPECT_EQ(provider.Sequence(), 1u);
 }
 
+// The whole record: code, sub-code, whether set, and the source.
+std::tuple<uint64_t, uint64_t, int64_t, uint32_t> Fields(const CError& e) {
+  return {e.code, e.subCode, e.errorSet, e.SourceId()};
+}
+
 TEST(Error, FirstErrorWinsAndCodeZeroIsNoError) {
   CError error(4301, 2);
   error.SetError(4305, 1);
-  EXPECT_EQ(error.code, 4301u);
-  EXPECT_EQ(error.subCode, 2u);
-  EXPECT_EQ(error.errorSet, 1);
-
+  EXPECT_EQ(Fields(error), Fields(CError(4301, 2)));
+  EXPECT_EQ(Fields(error), (std::tuple(4301u, 2u, 1, 487488u)));
   CError empty;
   empty.SetError(0, 3);
-  EXPECT_EQ(empty.errorSet, 0);
+  EXPECT_EQ(Fields(empty), (std::tuple(0u, 0u, 0, 487488u)));
   empty.SetError(4310, 4);
-  EXPECT_EQ(empty.code, 4310u);
-  const CError copy(empty);
-  EXPECT_EQ(copy.subCode, 4u);
-  EXPECT_EQ(copy.SourceId(), empty.SourceId());
+  EXPECT_EQ(Fields(CError(empty)), (std::tuple(4310u, 4u, 1, 487488u)));
 }
 
 TEST(Error, ReportReachesTheSinkOnlyWithAnError) {
@@ -65,8 +66,7 @@ TEST(Error, ReportReachesTheSinkOnlyWithAnError) {
   CError().Report(sink);
   EXPECT_EQ(sink.calls, 0);
   CError(4320, 3).Report(sink);
-  EXPECT_EQ(sink.calls, 1);
-  EXPECT_EQ(sink.last.code, 4320u);
-  EXPECT_EQ(sink.last.subCode, 3u);
-  EXPECT_EQ(sink.last.text1, 0u);
+  EXPECT_EQ(
+      std::tuple(sink.calls, sink.last.code, sink.last.subCode, sink.last.text1, sink.last.text2),
+      (std::tuple(1, 4320u, 3u, 0u, 0u)));
 }

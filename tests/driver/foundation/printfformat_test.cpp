@@ -39,8 +39,8 @@ TEST(PrintfFormat, TranslatesWindowsConventions) {
       TranslateFormat(L"%s %S %hs %ls %ws %c %C %ld %lu %lX %I64d %I64u %Id %lld %%", glibc));
   EXPECT_EQ(glibc, L"%ls %s %s %ls %ls %lc %c %d %u %X %lld %llu %zd %lld %%");
   std::string narrow;
-  ASSERT_TRUE(TranslateFormat("%s %S %-8.3ls %05ld", narrow));
-  EXPECT_EQ(narrow, "%s %ls %-8.3ls %05d");
+  ASSERT_TRUE(TranslateFormat("%s %S %-8.3ls %05ld %9.9d", narrow));
+  EXPECT_EQ(narrow, "%s %ls %-8.3ls %05d %9.9d");
   // U+0173 and U+0164 end in the bytes of 's' and 'd'.
   for (const wchar_t* refused : {L"%n", L"%", L"%5", L"%q", L"%lln", L"%\u0173", L"%l\u0164"}) {
     EXPECT_FALSE(TranslateFormat(refused, glibc)) << refused;

@@ -120,6 +120,8 @@ TEST(RegistryKey, WritesOnlyUnderTheCurrentUser) {
     ASSERT_TRUE(user.WriteValue(L"Typed", type, multi, type == kRegTypeDword ? 4 : 8)) << type;
     EXPECT_EQ(user.GetValueType(L"Typed"), type) << type;
   }
+  ASSERT_TRUE(user.WriteValue(L"Typed", kRegTypeQword, multi, 4));  // too short for a qword
+  EXPECT_FALSE(user.ReadQword(L"Typed", qword));
 }
 
 TEST(RegistryKey, ReadsStringsWithinTheirData) {

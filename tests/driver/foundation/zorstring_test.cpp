@@ -106,18 +106,15 @@ TEST(ZorString, NarrowTextSizesToTheConvertedLength) {
 }
 
 TEST(ZorString, AppendPathInsertsOneSeparator) {
-  CZORString a(L"D:");
-  a.AppendPath(L"x");
-  EXPECT_STREQ(a.CStr(), L"D:/x");
-  CZORString b(L"D:/");
-  b.AppendPath(L"x");
-  EXPECT_STREQ(b.CStr(), L"D:/x");
-  CZORString c(L"D");
-  c.AppendPath(L"x");
-  EXPECT_STREQ(c.CStr(), L"Dx");
-  CZORString d(L"/tmp");
-  EXPECT_TRUE(d.AppendPath(L"/x"));
-  EXPECT_STREQ(d.CStr(), L"/tmp/x");
+  const wchar_t* const kCases[][3] = {{L"D:", L"x", L"D:/x"},
+                                      {L"D:/", L"x", L"D:/x"},
+                                      {L"D", L"x", L"Dx"},
+                                      {L"/tmp", L"/x", L"/tmp/x"}};
+  for (const auto& [base, added, joined] : kCases) {
+    CZORString text(base);
+    EXPECT_TRUE(text.AppendPath(added)) << base;
+    EXPECT_STREQ(text.CStr(), joined);
+  }
 }
 
 TEST(ZorString, FailedFormatLeavesTheEmptyString) {
@@ -142,16 +139,14 @@ TEST(ZorString, SubStringStaysInsideTheText) {
 }
 
 TEST(ZorString, SplitKeepsOrDropsEmptyPieces) {
-  const CZORString text(L"a,,b");
-  const CTable1D<CZORString> all = text.Split(L",", false);
-  ASSERT_EQ(all.Size(), 3);
-  EXPECT_STREQ(all[0].CStr(), L"a");
-  EXPECT_STREQ(all[1].CStr(), L"");
-  EXPECT_STREQ(all[2].CStr(), L"b");
-  const CTable1D<CZORString> kept = text.Split(L",;", true);
-  ASSERT_EQ(kept.Size(), 2);
-  EXPECT_STREQ(kept[1].CStr(), L"b");
-  EXPECT_EQ(CZORString(L"a;b,").Split(L",;", false).Size(), 3);
+  const auto joined = [](const CTable1D<CZORString>& pieces) {
+    std::wstring out;
+    for (int64_t i = 0; i < pieces.Size(); ++i) out += pieces[i].CStr() + std::wstring(L"|");
+    return out;
+  };
+  EXPECT_EQ(joined(CZORString(L"a,,b").Split(L",", false)), L"a||b|");
+  EXPECT_EQ(joined(CZORString(L"a,,b").Split(L",;", true)), L"a|b|");
+  EXPECT_EQ(joined(CZORString(L"a;b,").Split(L",;", false)), L"a|b||");
 }
 
 TEST(ZorString, ResizeAndTrimRight) {

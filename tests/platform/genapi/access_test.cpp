@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 #include <thread>
 #include <utility>
 
@@ -21,26 +22,25 @@ TEST(AccessMode, FlagsImposedModesAndThePort) {
       "<pPort>Device</pPort></IntReg>"
       "<IntReg Name='Reg'><Address>0</Address><Length>4</Length><AccessMode>RW</AccessMode>"
       "<pPort>Device</pPort></IntReg>");
-  EXPECT_EQ(m.Node("NotImpl")->GetAccessMode(), NI);
-  EXPECT_EQ(m.Node("NotAvail")->GetAccessMode(), NA);
-  EXPECT_EQ(m.Node("Locked")->GetAccessMode(), RO);
-  EXPECT_EQ(m.Node("Imposed")->GetAccessMode(), RO);
-  EXPECT_EQ(m.Node("WoReg")->GetAccessMode(), WO);
-  EXPECT_FALSE(IsImplemented(m.Node("NotImpl")));
-  EXPECT_TRUE(IsImplemented(m.Node("NotAvail")));
-  EXPECT_FALSE(IsAvailable(m.Node("NotAvail")));
-  // The same through the smart pointers, and nothing through an empty one.
-  EXPECT_TRUE(IsAvailable(CIntegerPtr(m.Node("One"))));
-  EXPECT_FALSE(IsAvailable(CIntegerPtr(m.Node("NotAvail"))));
-  EXPECT_TRUE(IsImplemented(CIntegerPtr(m.Node("NotAvail"))));
-  EXPECT_FALSE(IsImplemented(CIntegerPtr(m.Node("NotImpl"))));
-  EXPECT_TRUE(IsReadable(CIntegerPtr(m.Node("Locked"))));
-  EXPECT_FALSE(IsReadable(CIntegerPtr(m.Node("WoReg"))));
-  EXPECT_TRUE(IsWritable(CIntegerPtr(m.Node("WoReg"))));
-  EXPECT_FALSE(IsWritable(CIntegerPtr(m.Node("Locked"))));
-  for (const bool answer : {IsAvailable(CIntegerPtr()), IsImplemented(CIntegerPtr()),
-                            IsReadable(CIntegerPtr()), IsWritable(CIntegerPtr())}) {
-    EXPECT_FALSE(answer);
+  // Mode, then implemented, available, readable, writable of the node and of its smart pointer
+  // (nothing through an empty one), and whether the pointer is empty.
+  const auto answers = [&m](const char* name) {
+    INode* node = name != nullptr ? m.Node(name) : nullptr;
+    const CIntegerPtr p(node);
+    std::string out = node != nullptr ? std::to_string(node->GetAccessMode()) + ":" : "-:";
+    for (const bool b : {IsImplemented(node), IsAvailable(node), IsReadable(node), IsWritable(node),
+                         IsImplemented(p), IsAvailable(p), IsReadable(p), IsWritable(p),
+                         p == nullptr, p != nullptr}) {
+      out += b ? '1' : '0';
+    }
+    return out;
+  };
+  const std::pair<const char*, const char*> kAnswers[] = {
+      {"One", "4:1111111101"},    {"NotImpl", "0:0000000001"}, {"NotAvail", "1:1000100001"},
+      {"Locked", "3:1110111001"}, {"Imposed", "3:1110111001"}, {"WoReg", "2:1101110101"},
+      {nullptr, "-:0000000010"}};
+  for (const auto& [name, expected] : kAnswers) {
+    EXPECT_EQ(answers(name), expected) << (name != nullptr ? name : "empty");
   }
   EXPECT_THROW(CIntegerPtr(m.Node("NotAvail"))->GetValue(), GenICam::AccessException);
   EXPECT_THROW(CIntegerPtr(m.Node("Locked"))->SetValue(2), GenICam::AccessException);
@@ -139,6 +139,9 @@ TEST(AccessMode, ALockTakesWriteAccessAwayOnly) {
   for (const auto& [name, mode] : unlocked) EXPECT_EQ(m.Node(name)->GetAccessMode(), mode) << name;
   CCommandPtr(m.Node("WOCmd"))->Execute();
   EXPECT_EQ(m.port.Get32(0, false), 1u);
+  CCommandPtr(m.Node("RWCmd"))->Execute();
+  m.port.Put32(0, 0, false);  // the device finished: the cache still holds the command
+  EXPECT_TRUE(CCommandPtr(m.Node("RWCmd"))->IsDone());
 }
 
 // Access modes are kept between reads; each way a flag or the port can change

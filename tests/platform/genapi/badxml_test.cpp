@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "tests/platform/genapi/testmap.h"
 
@@ -37,24 +38,22 @@ std::string ErrorOf(F&& f) {
 }  // namespace
 
 TEST(BadXml, RefusedAtLoadWithTheReason) {
-  EXPECT_NE(LoadError("<RegisterDescription><Integer Name='A'>"), "");
-  EXPECT_NE(LoadError("<Something/>").find("RegisterDescription"), std::string::npos);
-  EXPECT_NE(LoadError(Wrap("<Blob Name='X'/>")).find("Blob"), std::string::npos);
-  EXPECT_NE(LoadError(Wrap("<Integer Name='A'><Value>abc</Value></Integer>")).find("'A'"),
-            std::string::npos);
-  EXPECT_NE(LoadError(Wrap("<Integer Name='A'/><Integer Name='A'/>")).find("twice"),
-            std::string::npos);
-  const std::string formula = LoadError(
-      Wrap("<IntSwissKnife Name='K'><pVariable Name='X'>K</pVariable><Formula>X +</Formula>"
-           "</IntSwissKnife>"));
-  EXPECT_NE(formula.find("'K'"), std::string::npos) << formula;
-  EXPECT_NE(LoadError(Wrap("<IntSwissKnife Name='K'><Formula>Y * 2</Formula></IntSwissKnife>"))
-                .find("unknown name 'Y'"),
-            std::string::npos);
-  EXPECT_NE(LoadError(Wrap("<IntReg Name='R'><Address>0</Address><Length>0</Length>"
-                           "<pPort>Device</pPort></IntReg>"))
-                .find("'R'"),
-            std::string::npos);
+  const std::pair<std::string, const char*> kRefused[] = {
+      {"<RegisterDescription><Integer Name='A'>",
+       "The XML does not parse: Premature end of data in tag Integer line 1\n (line 1)"},
+      {"<Something/>", "The XML is not a RegisterDescription"},
+      {Wrap("<Blob Name='X'/>"), "Unknown element 'Blob' (line 1)"},
+      {Wrap("<Integer Name='A'><Value>abc</Value></Integer>"), "Node 'A': 'abc' is not an integer"},
+      {Wrap("<Integer Name='A'/><Integer Name='A'/>"), "Node 'A' is defined twice"},
+      {Wrap("<IntSwissKnife Name='K'><pVariable Name='X'>K</pVariable><Formula>X +</Formula>"
+            "</IntSwissKnife>"),
+       "Node 'K': Formula 'X +' does not parse: formula ends too early"},
+      {Wrap("<IntSwissKnife Name='K'><Formula>Y * 2</Formula></IntSwissKnife>"),
+       "Node 'K': Formula 'Y * 2' does not parse: unknown name 'Y'"},
+      {Wrap(
+           "<IntReg Name='R'><Address>0</Address><Length>0</Length><pPort>Device</pPort></IntReg>"),
+       "Node 'R' has no valid Length"}};
+  for (const auto& [xml, expected] : kRefused) EXPECT_EQ(LoadError(xml), expected) << xml;
   CNodeMapRef zip;
   const char garbage[] = "not a zip";
   EXPECT_THROW(zip._LoadXMLFromZIPData(garbage, sizeof garbage), GenICam::RuntimeException);
@@ -68,8 +67,7 @@ TEST(BadXml, UnknownReferencesFailWhenUsedNamingBothNodes) {
       "<Integer Name='Fine'><Value>1</Value></Integer>");
   const std::string a =
       ErrorOf<GenICam::GenericException>([&] { CIntegerPtr(m.Node("A"))->GetValue(); });
-  EXPECT_NE(a.find("'A'"), std::string::npos) << a;
-  EXPECT_NE(a.find("'Nope'"), std::string::npos) << a;
+  EXPECT_EQ(a, "Node 'A': pValue references the unknown node 'Nope'");
   EXPECT_THROW(m.Node("B")->GetAccessMode(), GenICam::GenericException);
   EXPECT_EQ(CIntegerPtr(m.Node("Fine"))->GetValue(), 1);
   EXPECT_EQ(m.Node("Nope"), nullptr);
@@ -88,7 +86,7 @@ TEST(BadXml, CyclesRaiseInsteadOfHanging) {
       "<FormulaFrom>TO</FormulaFrom></Converter>");
   const std::string a =
       ErrorOf<GenICam::LogicalErrorException>([&] { CIntegerPtr(m.Node("A"))->GetValue(); });
-  EXPECT_NE(a.find("cycle"), std::string::npos) << a;
+  EXPECT_EQ(a, "Node 'A': its references form a cycle");
   EXPECT_THROW(CIntegerPtr(m.Node("K"))->GetValue(), GenICam::LogicalErrorException);
   EXPECT_THROW(CIntegerPtr(m.Node("A"))->GetMax(), GenICam::LogicalErrorException);
   EXPECT_THROW(CIntegerPtr(m.Node("E"))->GetValue(), GenICam::LogicalErrorException);
@@ -107,8 +105,7 @@ TEST(BadXml, DivisionByZeroNamesTheNode) {
       "</SwissKnife>");
   const std::string e =
       ErrorOf<GenICam::LogicalErrorException>([&] { CIntegerPtr(m.Node("Ratio"))->GetValue(); });
-  EXPECT_NE(e.find("'Ratio'"), std::string::npos) << e;
-  EXPECT_NE(e.find("division by zero"), std::string::npos) << e;
+  EXPECT_EQ(e, "Node 'Ratio': Formula: division by zero");
   EXPECT_THROW(CFloatPtr(m.Node("FRatio"))->GetValue(), GenICam::LogicalErrorException);
   CIntegerPtr(m.Node("Zero"))->SetValue(5);
   EXPECT_EQ(CIntegerPtr(m.Node("Ratio"))->GetValue(), 2);
@@ -116,15 +113,16 @@ TEST(BadXml, DivisionByZeroNamesTheNode) {
 
 TEST(BadXml, HostileNestingIsRefusedNotAStackOverflow) {
   const std::string deepFormula = std::string(5000, '(') + "1" + std::string(5000, ')');
-  EXPECT_NE(LoadError(Wrap("<IntSwissKnife Name='K'><Formula>" + deepFormula +
-                           "</Formula></IntSwissKnife>"))
-                .find("'K'"),
-            std::string::npos);
+  EXPECT_EQ(LoadError(Wrap("<IntSwissKnife Name='K'><Formula>" + deepFormula +
+                           "</Formula></IntSwissKnife>")),
+            "Node 'K': Formula '" + deepFormula + "' does not parse: the formula nests too deeply");
   std::string groups;
   for (int i = 0; i < 2000; ++i) groups += "<Group Comment='g'>";
   groups += "<Integer Name='Deep'><Value>1</Value></Integer>";
   for (int i = 0; i < 2000; ++i) groups += "</Group>";
-  EXPECT_NE(LoadError(Wrap(groups)), "");
+  EXPECT_EQ(LoadError(Wrap(groups)),
+            "The XML does not parse: Excessive depth in document: 256 use XML_PARSE_HUGE option\n "
+            "(line 1)");
 
   std::string chain;
   for (int i = 0; i < 3000; ++i) {

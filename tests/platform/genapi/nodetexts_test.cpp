@@ -1,11 +1,40 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
+#include <string>
+#include <utility>
 
 #include "tests/platform/genapi/testmap.h"
 
 using namespace GenApi;
 using genapitest::TestMap;
+
+namespace {
+
+// Every descriptive text and flag of a node, as one line.
+std::string Texts(INode* n) {
+  std::ostringstream out;
+  out << n->GetName(true) << '|' << n->GetToolTip() << '|' << n->GetDescription() << '|'
+      << n->GetDisplayName() << '|' << n->GetVisibility() << '|' << n->GetNameSpace() << '|'
+      << n->GetDocuURL() << '|' << n->GetEventID() << '|' << n->IsDeprecated() << n->IsStreamable()
+      << '|' << n->GetPollingTime() << '|' << n->GetDeviceName();
+  return out.str();
+}
+
+// The nodes of every link type, in the order of ELinkType.
+std::string Links(INode* n) {
+  std::string out;
+  for (int type = ctParentNodes; type <= ctValueChangingChildren; ++type) {
+    NodeList_t nodes;
+    n->GetChildren(nodes, static_cast<ELinkType>(type));
+    out += '|';
+    for (INode* node : nodes) out += std::string(node->GetName()) + ",";
+  }
+  return out;
+}
+
+}  // namespace
 
 TEST(NodeTexts, PropertiesAndDescriptiveTexts) {
   TestMap m(
@@ -23,34 +52,20 @@ TEST(NodeTexts, PropertiesAndDescriptiveTexts) {
   EXPECT_EQ(value, "One");
   ASSERT_TRUE(reset->GetProperty("CommandValue", value, attribute));
   EXPECT_EQ(value, "268435456");
+  EXPECT_EQ(std::pair(value.find('6', 2), value.rfind('6', 7)), std::pair(size_t{8}, size_t{1}));
   EXPECT_FALSE(reset->GetProperty("pMax", value, attribute));
   gcstring_vector names;
   reset->GetPropertyNames(names);
   EXPECT_NE(std::find(names.begin(), names.end(), "ToolTip"), names.end());
-  EXPECT_EQ(reset->GetToolTip(), "tip");
-  EXPECT_EQ(reset->GetDescription(), "desc");
-  EXPECT_EQ(reset->GetDisplayName(), "Reset Device");
-  EXPECT_EQ(reset->GetVisibility(), Guru);
-  EXPECT_EQ(reset->GetNameSpace(), Standard);
-  EXPECT_EQ(reset->GetDocuURL(), "http://doc");
-  EXPECT_EQ(reset->GetEventID(), "1A");
-  EXPECT_TRUE(reset->IsDeprecated());
-  EXPECT_FALSE(reset->IsStreamable());
-  EXPECT_EQ(reset->GetPollingTime(), -1);
   EXPECT_EQ(reset->GetNodeMap(), m.ref._Ptr);
-  EXPECT_EQ(reset->GetDeviceName(), "Device");
-  INode* plain = m.Node("Plain");
-  EXPECT_EQ(plain->GetDisplayName(), "Plain");  // falls back to the name
-  EXPECT_EQ(plain->GetVisibility(), Beginner);
-  EXPECT_EQ(plain->GetNameSpace(), Custom);
-  EXPECT_TRUE(plain->IsStreamable());
-  EXPECT_EQ(plain->GetName(true), "Cust::Plain");
-  EXPECT_EQ(reset->GetName(true), "Std::Reset");
+  EXPECT_EQ(Texts(reset), "Std::Reset|tip|desc|Reset Device|2|1|http://doc|1A|10|-1|Device");
+  // The display name falls back to the name.
+  EXPECT_EQ(Texts(m.Node("Plain")), "Cust::Plain|||Plain|0|0|||01|-1|Device");
   // A category's reading children are its features only.
+  EXPECT_EQ(Links(m.Node("Root")), "||Reset,||||One,Reset,|");
+  EXPECT_EQ(Links(reset), "||One,|One,|||One,|One,");
+  EXPECT_EQ(Links(m.Node("One")), "|Root,Reset,||||Root,Reset,||");
   NodeList_t children;
-  m.Node("Root")->GetChildren(children, ctReadingChildren);
-  ASSERT_EQ(children.size(), 1u);
-  EXPECT_EQ(children[0], reset);
   m.Node("One")->GetParents(children);
   EXPECT_EQ(children.size(), 2u);
 }

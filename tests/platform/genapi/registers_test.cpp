@@ -88,6 +88,7 @@ TEST(StructReg, EntriesShareTheRegisterAndOverrideItsProperties) {
 TEST(FloatRegAndRegister, BytesInAndOut) {
   TestMap m(Reg("FloatReg", "F4", "0x40", "4", "<Endianess>BigEndian</Endianess>") +
             Reg("FloatReg", "F8", "0x48", "8") + Reg("Register", "R", "0x60", "3") +
+            Reg("Register", "Big", "0", "16777216") + Reg("Register", "Huge", "0", "16777217") +
             "<SwissKnife Name='Twice'><pVariable Name='X'>F4</pVariable><Formula>X*2</Formula>"
             "</SwissKnife>");
   CFloatPtr f4(m.Node("F4"));
@@ -114,6 +115,8 @@ TEST(FloatRegAndRegister, BytesInAndOut) {
   EXPECT_THROW(r->Get(nullptr, 3), GenICam::InvalidArgumentException);
   EXPECT_THROW(r->Set(nullptr, 3), GenICam::InvalidArgumentException);
   EXPECT_EQ(CNodePtr(m.Node("R"))->GetPrincipalInterfaceType(), intfIRegister);
+  EXPECT_EQ(CRegisterPtr(m.Node("Big"))->GetLength(), 1 << 24);  // the longest register allowed
+  EXPECT_THROW(CRegisterPtr(m.Node("Huge"))->GetLength(), GenICam::OutOfRangeException);
 }
 
 TEST(RegisterBytes, IntAndFloatRegistersOfferTheirRawBytes) {

@@ -13,11 +13,14 @@ TEST(IntegerNode, LimitsIncrementAndVerification) {
       "<Integer Name='I'><Value>4</Value><Min>-10</Min><pMax>Max</pMax><Inc>2</Inc></Integer>"
       "<Integer Name='Max'><Value>10</Value></Integer>"
       "<Integer Name='P'><pValue>I</pValue></Integer>");
+  // Value, limits, increment and its mode, as one line.
+  const auto state = [](const CIntegerPtr& n) {
+    return std::to_string(n->GetValue()) + " [" + std::to_string(n->GetMin()) + "," +
+           std::to_string(n->GetMax()) + "] +" + std::to_string(n->GetInc()) + "/" +
+           std::to_string(n->GetIncMode());
+  };
   CIntegerPtr i(m.Node("I"));
-  EXPECT_EQ(i->GetValue(), 4);
-  EXPECT_EQ(i->GetMin(), -10);
-  EXPECT_EQ(i->GetMax(), 10);
-  EXPECT_EQ(i->GetInc(), 2);
+  EXPECT_EQ(state(i), "4 [-10,10] +2/1");
   i->SetValue(-2);
   EXPECT_EQ(i->GetValue(), -2);
   EXPECT_THROW(i->SetValue(12), GenICam::OutOfRangeException);
@@ -28,9 +31,8 @@ TEST(IntegerNode, LimitsIncrementAndVerification) {
   // A pValue integer takes value and limits from its target.
   CIntegerPtr p(m.Node("P"));
   p->SetValue(8);
-  EXPECT_EQ(i->GetValue(), 8);
-  EXPECT_EQ(p->GetMin(), -10);
-  EXPECT_EQ(p->GetMax(), 20);
+  EXPECT_EQ(state(i), "8 [-10,20] +2/1");
+  EXPECT_EQ(state(p), "8 [-10,20] +2/1");
   i->ImposeMax(6);
   EXPECT_THROW(i->SetValue(8), GenICam::OutOfRangeException);
   // Imposed limits narrow the node's own on each side and never widen them.
@@ -38,8 +40,7 @@ TEST(IntegerNode, LimitsIncrementAndVerification) {
   EXPECT_EQ(i->GetMin(), -4);
   EXPECT_THROW(i->SetValue(-6), GenICam::OutOfRangeException);
   i->ImposeMin(-20);
-  EXPECT_EQ(i->GetMin(), -10);
-  EXPECT_EQ(i->GetMax(), 6);
+  EXPECT_EQ(state(i), "8 [-10,6] +2/1");
   i->ImposeMax(30);
   EXPECT_EQ(i->GetMax(), 20);
 }
