@@ -13,7 +13,7 @@ using namespace zor::foundation;
 namespace zor::frame {
 namespace {
 
-constexpr uint32_t kRecords = 16;
+constexpr uint32_t kRecords = 24;
 
 class CommandLogTest : public FrameworkTest {
  protected:
@@ -92,14 +92,20 @@ TEST_F(CommandLogTest, EndRecordsFillThePairsNoTagWasChosenForWithZero) {
     Pair first;
     Pair second;
   } cases[] = {
-      {0x0003, {LogTag("TYPE"), 11}, {0, 0}}, {0x0004, {LogTag("TYPE"), 11}, {LogTag("VAL"), 22}},
-      {0x0601, {LogTag("FLAG"), 22}, {0, 0}}, {0x0607, {0, 0}, {0, 0}},
-      {0x2E04, {LogTag("TYPE"), 11}, {0, 0}}, {0x0238, {0, 0}, {0, 0}},
+      {0x0003, {LogTag("TYPE"), 11}, {0, 0}},
+      {0x0004, {LogTag("TYPE"), 11}, {LogTag("VAL"), 22}},
+      {0x0601, {LogTag("FLAG"), 22}, {0, 0}},
+      {0x0607, {0, 0}, {0, 0}},
+      {0x2E04, {LogTag("TYPE"), 11}, {0, 0}},
+      {0x0238, {0, 0}, {0, 0}},
+      {0x0007, {LogTag("TYPE"), 5}, {0, 0}},
+      {0x0610, {LogTag("OPER"), 33}, {LogTag("FLAG"), 44}},
+      {0x0612, {LogTag("FLAG"), 11}, {LogTag("TYPE"), 33}},
   };
   size_t seen = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.opcode);
-    CommandBuilder(c.opcode, system).Int(0, 0).Int(1, 11).Int(2, 22).Run();
+    CommandBuilder(c.opcode, system).Int(0, 5).Int(1, 11).Int(2, 22).Int(3, 33).Int(4, 44).Run();
     const std::vector<LogRecord> records = Records();
     ASSERT_EQ(records.size(), seen + 2);
     const LogRecord& start = records[seen];
