@@ -1,6 +1,7 @@
 // The driver-log records of commands and of recorded errors.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "driver/foundation/log.h"
@@ -13,7 +14,7 @@ using namespace zor::foundation;
 namespace zor::frame {
 namespace {
 
-constexpr uint32_t kRecords = 16;
+constexpr uint32_t kRecords = 24;
 
 class CommandLogTest : public FrameworkTest {
  protected:
@@ -42,6 +43,13 @@ class CommandLogTest : public FrameworkTest {
   std::vector<uint64_t> memory_;
 };
 
+// A record's kind and its three pairs, compared whole.
+using Whole = std::array<uint64_t, 7>;
+Whole Of(const LogRecord& r) {
+  const LogTagPair* p = r.pairs;
+  return {r.kind, p[0].tag, p[0].value, p[1].tag, p[1].value, p[2].tag, p[2].value};
+}
+
 TEST_F(CommandLogTest, CommandsAndErrorsAreLoggedOnlyWhenTheirCategoryIsOn) {
   const int64_t system = AllocSystem();
   CommandBuilder(0x0607, system).Run();
@@ -56,26 +64,16 @@ TEST_F(CommandLogTest, CommandsAndErrorsAreLoggedOnlyWhenTheirCategoryIsOn) {
   CommandBuilder(0x0003, system).Int(1, 2001).Int(2, 0).Run();
   const std::vector<LogRecord> records = Records();
   ASSERT_EQ(records.size(), 3u);
-  EXPECT_EQ(records[0].kind, 4u);
-  EXPECT_EQ(records[0].pairs[0].tag, LogTag("OPCD"));
-  EXPECT_EQ(records[0].pairs[0].value, 0x0003u);
-  EXPECT_EQ(records[1].kind, 2u);
-  EXPECT_EQ(records[1].pairs[0].tag, LogTag("ERRC"));
-  EXPECT_EQ(records[1].pairs[0].value, 4310u);
-  EXPECT_EQ(records[1].pairs[1].tag, LogTag("ESUB"));
-  EXPECT_EQ(records[1].pairs[1].value, 1u);
-  EXPECT_EQ(records[2].kind, 5u);
-  EXPECT_EQ(records[2].pairs[1].tag, LogTag("TYPE"));
-  EXPECT_EQ(records[2].pairs[1].value, 2001u);
+  EXPECT_EQ(Of(records[0]), (Whole{4, LogTag("OPCD"), 3, kEmptyLogTag, 0, kEmptyLogTag, 0}));
+  EXPECT_EQ(Of(records[1]), (Whole{2, LogTag("ERRC"), 4310, LogTag("ESUB"), 1, kEmptyLogTag, 0}));
+  EXPECT_EQ(Of(records[2]), (Whole{5, LogTag("OPCD"), 3, LogTag("TYPE"), 2001, 0, 0}));
 
   // The next command clears the error: its code and sub-code count are logged as it goes.
   probe().onCall = nullptr;
   CommandBuilder(0x0003, system).Int(1, 2001).Int(2, 0).Run();
   const std::vector<LogRecord> next = Records();
   ASSERT_GT(next.size(), 4u);
-  EXPECT_EQ(next[4].kind, 3u);
-  EXPECT_EQ(next[4].pairs[0].value, 4310u);
-  EXPECT_EQ(next[4].pairs[1].value, 1u);
+  EXPECT_EQ(Of(next[4]), (Whole{3, LogTag("ERRC"), 4310, LogTag("ESUB"), 1, kEmptyLogTag, 0}));
 }
 
 // The start record leaves its two pairs blank; the end record carries the pairs the opcode
@@ -92,31 +90,28 @@ TEST_F(CommandLogTest, EndRecordsFillThePairsNoTagWasChosenForWithZero) {
     Pair first;
     Pair second;
   } cases[] = {
-      {0x0003, {LogTag("TYPE"), 11}, {0, 0}}, {0x0004, {LogTag("TYPE"), 11}, {LogTag("VAL"), 22}},
-      {0x0601, {LogTag("FLAG"), 22}, {0, 0}}, {0x0607, {0, 0}, {0, 0}},
-      {0x2E04, {LogTag("TYPE"), 11}, {0, 0}}, {0x0238, {0, 0}, {0, 0}},
+      {0x0003, {LogTag("TYPE"), 11}, {0, 0}},
+      {0x0004, {LogTag("TYPE"), 11}, {LogTag("VAL"), 22}},
+      {0x0601, {LogTag("FLAG"), 22}, {0, 0}},
+      {0x0607, {0, 0}, {0, 0}},
+      {0x2E04, {LogTag("TYPE"), 11}, {0, 0}},
+      {0x0238, {0, 0}, {0, 0}},
+      {0x0007, {LogTag("TYPE"), 5}, {0, 0}},
+      {0x0610, {LogTag("OPER"), 33}, {LogTag("FLAG"), 44}},
+      {0x0612, {LogTag("FLAG"), 11}, {LogTag("TYPE"), 33}},
   };
   size_t seen = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.opcode);
-    CommandBuilder(c.opcode, system).Int(0, 0).Int(1, 11).Int(2, 22).Run();
+    CommandBuilder(c.opcode, system).Int(0, 5).Int(1, 11).Int(2, 22).Int(3, 33).Int(4, 44).Run();
     const std::vector<LogRecord> records = Records();
     ASSERT_EQ(records.size(), seen + 2);
     const LogRecord& start = records[seen];
     const LogRecord& end = records[seen + 1];
     seen = records.size();
-    EXPECT_EQ(start.kind, 4u);
-    for (int pair : {1, 2}) {
-      EXPECT_EQ(start.pairs[pair].tag, kEmptyLogTag);
-      EXPECT_EQ(start.pairs[pair].value, 0u);
-    }
-    EXPECT_EQ(end.kind, 5u);
-    EXPECT_EQ(end.pairs[0].tag, LogTag("OPCD"));
-    EXPECT_EQ(end.pairs[0].value, c.opcode);
-    EXPECT_EQ(end.pairs[1].tag, c.first.tag);
-    EXPECT_EQ(end.pairs[1].value, c.first.value);
-    EXPECT_EQ(end.pairs[2].tag, c.second.tag);
-    EXPECT_EQ(end.pairs[2].value, c.second.value);
+    EXPECT_EQ(Of(start), (Whole{4, LogTag("OPCD"), c.opcode, kEmptyLogTag, 0, kEmptyLogTag, 0}));
+    EXPECT_EQ(Of(end), (Whole{5, LogTag("OPCD"), c.opcode, c.first.tag, c.first.value, c.second.tag,
+                              c.second.value}));
   }
 }
 

@@ -40,6 +40,7 @@ TEST_F(CommandWrapperTest, PendingTextCountIsComputedOnceAndKept) {
 
 TEST_F(CommandWrapperTest, TextWithoutTerminatorIsNotReadBeyondTheLimit) {
   std::vector<char> unterminated(std::size_t{1} << 21, 'x');
+  unterminated[std::size_t{1} << 20] = '\0';  // just past the limit
   Slot(0, QD_TYPE_STRING, 0, unterminated.data()).flags = QD_PARAM_COUNT_PENDING;
   EXPECT_EQ(command_.CommandParamByteSize(0), 0);
   Slot(1, QD_TYPE_WSTRING, 0, nullptr).flags = QD_PARAM_COUNT_PENDING;

@@ -1,6 +1,7 @@
 // The driver object: its creation, systems, thread contexts and their walks.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <future>
 #include <latch>
@@ -73,9 +74,9 @@ TEST_F(DriverObjectTest, FreedIndexIsReusedAndFailedConstructionIsReported) {
   int64_t index = -1;
   EXPECT_EQ(CommandBuilder(0x0001).Pointer(4, &index).Run(), QD_STATUS_ERROR);
   EXPECT_EQ(index, 0);
-  int64_t codes[4] = {};
+  std::array<int64_t, 4> codes{1, 1, 1, 1};
   ContextOn(0)->GetError(1, &codes[0], &codes[1], &codes[2], &codes[3]);
-  EXPECT_EQ(codes[0], 0);  // cleared by the inquire command itself
+  EXPECT_EQ(codes, (std::array<int64_t, 4>{}));  // cleared by the inquire command itself
   EXPECT_EQ(probe().systemsDestroyed, 2);
   EXPECT_EQ(Driver().Systems().InUse(), 3);
 }

@@ -1,6 +1,7 @@
 // Error recording on the thread context and reading it back.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "driver/frameworkuser/context/debugstop.h"
@@ -27,6 +28,15 @@ class ErrorRecordingTest : public ::testing::Test {
     ctx_.GetError(2, texts.message, texts.sub[0], texts.sub[1], texts.sub[2]);
     return texts;
   }
+  // The whole error: codes, sub-code count, headline and sub texts.
+  std::wstring State() {
+    const std::array<int64_t, 4> c = Codes();
+    const Texts t = TextsOf();
+    std::wostringstream out;
+    out << c[0] << ' ' << c[1] << ' ' << c[2] << ' ' << c[3] << " #" << ctx_.SubCodeCount() << ' '
+        << t.message << '|' << t.sub[0] << '|' << t.sub[1] << '|' << t.sub[2];
+    return out.str();
+  }
 
   bool constructionError_ = false;
   TestDriver driver_{constructionError_};
@@ -37,53 +47,41 @@ TEST_F(ErrorRecordingTest, FirstErrorWinsUntilCleared) {
   ctx_.SetError(4320, 2, 0, 0);
   ctx_.SetError(4330, 1, 0, 0);
   ctx_.SetErrorText(4331, L"a", nullptr, nullptr);
-  EXPECT_EQ(Codes(), (std::array<int64_t, 4>{4320, 2, 0, 0}));
-  EXPECT_EQ(ctx_.SubCodeCount(), 1);
+  EXPECT_EQ(State(), L"4320 2 0 0 #1 Operation error:|The grab was halted.||");
   ctx_.SetError(0, 0, 0, 0);
-  EXPECT_EQ(Codes(), (std::array<int64_t, 4>{0, 0, 0, 0}));
+  EXPECT_EQ(State(), L"0 0 0 0 #0 |||");
   ctx_.SetError(4330, 1, 0, 0);
-  EXPECT_EQ(ctx_.ErrorCode(), 4330);
+  EXPECT_EQ(State(), L"4330 1 0 0 #1 Invalid parameter error:|Invalid copy condition.||");
 }
 
 TEST_F(ErrorRecordingTest, SubCodesAboveSevenSurviveOnlyInHostRanges) {
   ctx_.SetError(100, 9, 3, 12);
-  EXPECT_EQ(Codes(), (std::array<int64_t, 4>{100, 0, 3, 0}));
-  EXPECT_EQ(ctx_.SubCodeCount(), 0);
+  EXPECT_EQ(State(), L"100 0 3 0 #0 |||");
   ctx_.SetError(0, 0, 0, 0);
   ctx_.SetError(1100, 9, 3, 12);
-  EXPECT_EQ(Codes(), (std::array<int64_t, 4>{1100, 9, 3, 12}));
-  EXPECT_EQ(ctx_.SubCodeCount(), 3);
+  EXPECT_EQ(State(), L"1100 9 3 12 #3 |||");
   // A table code keeps a sub-code above 7 but has no text for it.
   ctx_.SetError(0, 0, 0, 0);
   ctx_.SetError(4339, 9, 0, 0);
-  EXPECT_STREQ(TextsOf().sub[0], L"");
+  EXPECT_EQ(State(), L"4339 9 0 0 #1 UART Error:|||");
 }
 
 TEST_F(ErrorRecordingTest, FreeTextsTakeThePlacesOfSubMessagesFiveToSeven) {
   ctx_.SetErrorText(4400, L"first", L"second", nullptr);
-  EXPECT_EQ(Codes(), (std::array<int64_t, 4>{4400, 5, 6, 0}));
-  Texts texts = TextsOf();
-  EXPECT_STREQ(texts.message, L"Driver error:");
-  EXPECT_STREQ(texts.sub[0], L"first");
-  EXPECT_STREQ(texts.sub[1], L"second");
-  EXPECT_STREQ(texts.sub[2], L"");
-
+  EXPECT_EQ(State(), L"4400 5 6 0 #2 Driver error:|first|second|");
   ctx_.SetError(0, 0, 0, 0);
   ctx_.SetErrorSubText(4336, 2, L"Control code: 2555", nullptr);
-  EXPECT_EQ(Codes(), (std::array<int64_t, 4>{4336, 2, 6, 0}));
-  texts = TextsOf();
-  EXPECT_STREQ(texts.sub[0], L"DeviceIoControl failed.");
-  EXPECT_STREQ(texts.sub[1], L"Control code: 2555");
-
+  EXPECT_EQ(State(),
+            L"4336 2 6 0 #2 Unexpected Error:|DeviceIoControl failed.|Control code: 2555|");
   ctx_.SetError(0, 0, 0, 0);
   ctx_.SetErrorSubSubText(4422, 1, 3, L"detail");
-  EXPECT_EQ(Codes(), (std::array<int64_t, 4>{4422, 1, 3, 7}));
-  EXPECT_STREQ(TextsOf().sub[2], L"detail");
-
+  EXPECT_EQ(State(),
+            L"4422 1 3 7 #3 Feature Access Error:|The feature does not exist.|Invalid element "
+            L"number.|detail");
   // Clearing also empties the free texts.
   ctx_.SetError(0, 0, 0, 0);
   ctx_.SetError(4300, 7, 0, 0);
-  EXPECT_STREQ(TextsOf().sub[0], L"");
+  EXPECT_EQ(State(), L"4300 7 0 0 #1 Invalid parameter error:|||");
 }
 
 TEST_F(ErrorRecordingTest, CodesOutsideTheTableUseTheOwnTexts) {
@@ -119,18 +117,30 @@ TEST_F(ErrorRecordingTest, OtherKindsOfGetError) {
   EXPECT_EQ(a, 5);
 }
 
+// A sub-code of -1 ends the match; a filter set after it never matches.
 TEST(DebugStopSettingsTest, SubCodeFiltersMatchUpToTheFirstWildcard) {
-  DebugStopSettings settings;
-  settings.stopOnErrCode = 4320;
-  settings.stopOnSub[0] = 2;
-  const int64_t two[3] = {2, 9, 9};
-  const int64_t three[3] = {3, 9, 9};
-  EXPECT_TRUE(settings.Matches(4320, two));
-  EXPECT_FALSE(settings.Matches(4320, three));
-  EXPECT_FALSE(settings.Matches(4321, two));
-  settings.stopOnSub[0] = -1;
-  settings.stopOnSub[1] = 9;  // a filter after a wildcard never matches
-  EXPECT_FALSE(settings.Matches(4320, two));
+  struct Case {
+    const char* what;
+    int64_t stopSubs[3];
+    int64_t code;
+    int64_t subs[3];
+    bool matches;
+  };
+  const Case cases[] = {
+      {"another code", {2, -1, -1}, 4321, {2, 9, 9}, false},
+      {"first sub only", {2, -1, -1}, 4320, {2, 9, 9}, true},
+      {"first sub differs", {2, -1, -1}, 4320, {3, 9, 9}, false},
+      {"no sub", {-1, -1, -1}, 4320, {7, 7, 7}, true},
+      {"all three", {1, 2, 3}, 4320, {1, 2, 3}, true},
+      {"third differs", {1, 2, 3}, 4320, {1, 2, 4}, false},
+      {"a filter after a wildcard", {2, -1, 9}, 4320, {2, 9, 9}, false},
+      {"a filter after the first wildcard", {-1, 9, -1}, 4320, {2, 9, 9}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DebugStopSettings settings{0, 4320, {c.stopSubs[0], c.stopSubs[1], c.stopSubs[2]}, 5};
+    EXPECT_EQ(settings.Matches(c.code, c.subs), c.matches);
+  }
 }
 
 }  // namespace

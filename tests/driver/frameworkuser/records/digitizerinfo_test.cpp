@@ -49,16 +49,26 @@ TEST(ChannelRecord, CopyTakesWordsSettingsStripsAndHooks) {
   EXPECT_EQ(to.Hooks().ForHookType(4)->UserData(), &user);
 }
 
-TEST_F(DigitizerRecord, ConstructionEnablesGrabErrorReporting) {
+TEST_F(DigitizerRecord, ConstructionSettingsHostIdLocksAndName) {
   EXPECT_EQ(record_.GetGrabErrorReporting(), Q_ENABLE);
   EXPECT_EQ(channel_.Properties().digitizerReserve, 0u);
   EXPECT_EQ(record_.GetInfoType(), 0x20000);
   EXPECT_EQ(record_.GetHostId(), -1);
   record_.SetHostId(0x100005);
   EXPECT_EQ(channel_.Block().hostDigitizer, 0x100005);
+  // Channel locks are recursive and indexed.
+  record_.LockFirst();
+  record_.Lock(0);
+  record_.Lock(1);
+  record_.Lock(7);  // no such lock: nothing happens
+  record_.Unlock(1);
+  record_.Unlock(0);
+  record_.UnlockFirst();
+  record_.SetDeviceName(L"Camera 1");
+  EXPECT_EQ(record_.GetDeviceName(), L"Camera 1");
 }
 
-TEST_F(DigitizerRecord, GrabTimeoutDefaultResolvesFromTriggerAndPeriod) {
+TEST_F(DigitizerRecord, TimeoutsAndFrameRateResolve) {
   record_.SetGrabPeriod(40.0);
   record_.SetGrabTimeout(Q_DEFAULT);
   record_.SetGrabTriggerState(Q_DISABLE);
@@ -67,17 +77,13 @@ TEST_F(DigitizerRecord, GrabTimeoutDefaultResolvesFromTriggerAndPeriod) {
   EXPECT_EQ(record_.GetGrabTimeout(), -1);
   record_.SetGrabTimeout(500);
   EXPECT_EQ(record_.GetGrabTimeout(), 500);
-}
-
-TEST_F(DigitizerRecord, FrameRateOfAZeroPeriodIsZero) {
+  // A zero period has no frame rate.
   record_.SetGrabPeriod(0.0);
   EXPECT_EQ(record_.GetSelectedFrameRate(), 0.0);
   record_.SetGrabPeriod(33.33333);
   EXPECT_NEAR(record_.GetSelectedFrameRate(), 30.0, 1e-3);
   EXPECT_EQ(record_.GetGrabPeriod(), 33);
-}
-
-TEST_F(DigitizerRecord, ProcessTimeoutIsInfiniteOrAtLeastOneMillisecond) {
+  // The process timeout is infinite or at least one millisecond.
   record_.SetProcessTimeout(Q_DEFAULT);
   EXPECT_EQ(record_.GetProcessTimeout(), -1);
   record_.SetProcessTimeout(0);
@@ -99,18 +105,6 @@ TEST_F(DigitizerRecord, ProcessBuffersSelfAssignmentAndValidation) {
   record_.ValidateProcessBuffers(flagged);
   EXPECT_EQ(flagged.code, 4372u);
   EXPECT_EQ(flagged.subCode, 2u);
-}
-
-TEST_F(DigitizerRecord, ChannelLocksAreRecursiveAndIndexed) {
-  record_.LockFirst();
-  record_.Lock(0);
-  record_.Lock(1);
-  record_.Lock(7);  // no such lock: nothing happens
-  record_.Unlock(1);
-  record_.Unlock(0);
-  record_.UnlockFirst();
-  record_.SetDeviceName(L"Camera 1");
-  EXPECT_EQ(record_.GetDeviceName(), L"Camera 1");
 }
 
 }  // namespace
