@@ -46,7 +46,7 @@ class SystemAllocTest : public BoardFixture {
     const QID system = Alloc(unit);
     EXPECT_NE(system, 0) << "error " << ErrorCode();
     QsysFree(system);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
   }
 
   void ExpectFailure(QINT64 code, QINT64 sub) {
@@ -66,7 +66,7 @@ TEST_F(SystemAllocTest, OneSystemAllocatesAndFrees) {
   QINT64 number = -1;
   EXPECT_EQ(QsysInquire(system, 1009, &number), 0);
   QsysFree(system);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 
   zortest::ErrorReports reports;
   for (uint32_t function : {kernel::kKernelObjectFree, kernel::kSysClose}) {
@@ -75,7 +75,7 @@ TEST_F(SystemAllocTest, OneSystemAllocatesAndFrees) {
     ASSERT_NE(doomed, 0) << "error " << ErrorCode();
     SimBoard().ArmFault(function, Thrown());
     QsysFree(doomed);
-    EXPECT_EQ(ErrorCode(), 0) << "the free itself went through";
+    EXPECT_EQ(LastError(), Err(0)) << "the free itself went through";
     EXPECT_EQ(
         reports.Take(),
         (std::vector<std::wstring>{L"4336 QsysFree std::runtime_error: the board went away"}));
@@ -91,7 +91,7 @@ TEST_F(SystemAllocTest, SeveralSystemsShareOneBoard) {
   for (QID system : systems) EXPECT_NE(system, 0);
   EXPECT_NE(systems[0], systems[1]);
   for (QID system : systems) QsysFree(system);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   ExpectBoardUsable();
 }
 
@@ -114,8 +114,7 @@ TEST_F(SystemAllocTest, TwoBoardsGiveTwoSystemsWithTheirOwnFacts) {
   QsysFree(first);
   QsysFree(second);
   EXPECT_EQ(Alloc(2), 0);
-  EXPECT_EQ(ErrorCode(), 4302);
-  EXPECT_EQ(SubCode(1), 1);
+  EXPECT_EQ(LastError(), Err(4302, 1));
 }
 
 TEST_F(SystemAllocTest, ThreadsAllocateAndFreeTogether) {
@@ -166,8 +165,7 @@ TEST_F(SystemAllocTest, MismatchedKernelDriverIsRefusedAndNothingMoreIsAsked) {
   // A refused driver gets no system allocation: the fault would show otherwise.
   SimBoard().ArmFault(kernel::kSysAlloc, Fault{FaultKind::kErrorTriple, 4357, 1});
   EXPECT_EQ(Alloc(), 0);
-  EXPECT_EQ(ErrorCode(), 4351);
-  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(LastError(), Err(4351, 2));
   SimBoard().SetDriverVersion(0x9DF201);
   ExpectBoardUsable();
 }
@@ -259,8 +257,7 @@ TEST_F(SystemAllocTest, StalledConstructionRequestsEndWithTheAbort) {
     QID system = 1;
     std::thread allocating([&] {
       system = Alloc();
-      EXPECT_EQ(ErrorCode(), step.code);
-      EXPECT_EQ(SubCode(1), step.sub);
+      EXPECT_EQ(LastError(), Err(step.code, step.sub));
       done = true;
     });
     // The request stays with the board until it is aborted; an abort that
