@@ -215,7 +215,7 @@ TEST_F(SystemAllocTest, EveryConstructionRequestThatFailsFailsTheAllocation) {
     SCOPED_TRACE(function);
     SimBoard().ArmFault(function, Thrown());
     EXPECT_EQ(Alloc(), 0);
-    EXPECT_EQ(ErrorCode(), 4336);
+    EXPECT_EQ(LastError(), Err(4336, 5, 6));
     EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"An exception ended the operation.");
     EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: the board went away");
     EXPECT_EQ(SimBoard().KernelObjects(kernel::kObjectKindSystem), systemObjects);
@@ -275,15 +275,13 @@ TEST_F(SystemAllocTest, StalledConstructionRequestsEndWithTheAbort) {
 TEST_F(SystemAllocTest, MissingGenICamRuntimeFailsWithItsText) {
   unsetenv("ZOR_GENICAM_PATH");
   EXPECT_EQ(Alloc(), 0);
-  EXPECT_EQ(ErrorCode(), 4421);
-  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(LastError(), Err(4421, 2, 6));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT),
             L"ZOR_GENICAM_PATH environment variable does not exist.");
   InstallGenICam();
   std::filesystem::remove_all(genicam_ / "genicam" / "v3_1");
   EXPECT_EQ(Alloc(), 0);
-  EXPECT_EQ(ErrorCode(), 4421);
-  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(LastError(), Err(4421, 2, 6));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"GenICam is not properly installed.");
   InstallGenICam();
   ExpectBoardUsable();
@@ -293,8 +291,7 @@ TEST_F(SystemAllocTest, MissingXmlRepositoryFailsAfterTheRuntimeVariables) {
   unsetenv("ZOR_XML_REPOSITORY");
   unsetenv("GENICAM_CACHE_V3_1");
   EXPECT_EQ(Alloc(), 0);
-  EXPECT_EQ(ErrorCode(), 4421);
-  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(LastError(), Err(4421, 3, 6));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT),
             L"ZOR_XML_REPOSITORY environment variable does not exist.");
   EXPECT_NE(getenv("GENICAM_ROOT"), nullptr);

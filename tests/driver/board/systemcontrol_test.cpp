@@ -343,7 +343,7 @@ TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
   QsysControl(system_, 2077, kLongest);
   EXPECT_EQ(Inquire(2077), kLongest);
   QsysControl(system_, 2077, kLongest + 1);
-  EXPECT_EQ(ErrorCode(), 4307);
+  EXPECT_EQ(LastError(), Err(4307, 3));
   EXPECT_EQ(Inquire(2077), kLongest);
   // A double is truncated; one beyond any integer saturates, and NaN is refused.
   QsysControlDouble(system_, 2077, 7.9);
@@ -351,7 +351,7 @@ TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
   for (double refused : {1e300, std::numeric_limits<double>::infinity(),
                          std::numeric_limits<double>::quiet_NaN(), -1e300}) {
     QsysControlDouble(system_, 2077, refused);
-    EXPECT_EQ(ErrorCode(), 4307) << refused;
+    EXPECT_EQ(LastError(), Err(4307, 3)) << refused;
     EXPECT_EQ(Inquire(2077), 7) << refused;
   }
 }
@@ -375,7 +375,7 @@ TEST_F(SystemControlTest, HookThreadCountIsCheckedAndKept) {
   EXPECT_EQ(LastError(), Err(4307, 3));
   EXPECT_EQ(Inquire(2447), 8192);
   QsysControl(system_, 2447, 7);
-  EXPECT_EQ(ErrorCode(), 4307);
+  EXPECT_EQ(LastError(), Err(4307, 3));
 }
 
 TEST_F(SystemControlTest, PerformanceRecordIsCopiedWhole) {

@@ -215,9 +215,9 @@ TEST_F(ThreadEventTest, ObjectsOfTheWrongTypeAreRefused) {
   QthrControl(event, 1804, 1);
   EXPECT_EQ(LastError(), Err(4307, 2));
   Wait(event, kWaitThread);
-  EXPECT_EQ(ErrorCode(), 4300);
+  EXPECT_EQ(LastError(), Err(4300, 3));
   QthrInquire(event, 1804, nullptr);
-  EXPECT_EQ(ErrorCode(), 4310);
+  EXPECT_EQ(LastError(), Err(4310, 1));
   QthrFree(event);
 }
 

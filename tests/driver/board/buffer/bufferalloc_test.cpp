@@ -295,9 +295,9 @@ TEST_F(BufferAlloc, ChildrenSeeTheirParentsPixels) {
 TEST_F(BufferAlloc, InvalidChildBandsAreRefused) {
   const QID mono = QbufAllocColor(system_, 1, 64, 48, 8, kImage | 0x200, nullptr);
   EXPECT_EQ(QbufChildColor2d(mono, 16, 0, 0, 8, 8, nullptr), 0);
-  EXPECT_EQ(ErrorCode(), 4327);
+  EXPECT_EQ(LastError(), Err(4327, 1));
   EXPECT_EQ(QbufChildColor2d(mono, 1, 0, 0, 8, 8, nullptr), 0);
-  EXPECT_EQ(ErrorCode(), 4327);
+  EXPECT_EQ(LastError(), Err(4327, 1));
   const QID first = QbufChildColor2d(mono, 0, 0, 0, 8, 8, nullptr);
   EXPECT_NE(first, 0) << "band 0 of a mono buffer is its only band";
   QbufFree(first);
@@ -346,7 +346,7 @@ TEST_F(BufferAlloc, ControlsTheRecordKeeps) {
   }
   // Not on the board's memory.
   EXPECT_EQ(QbufInquire(buffer, 6708, nullptr), 0);
-  EXPECT_EQ(ErrorCode(), 4332);
+  EXPECT_EQ(LastError(), Err(4332, 3));
   // The board word of a buffer not in its word layout, the board value of a host image.
   for (const QINT64 type : {5278, 8226}) {
     QbufControl(buffer, type, 1);

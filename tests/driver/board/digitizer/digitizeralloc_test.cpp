@@ -120,7 +120,7 @@ TEST_F(DigitizerAlloc, EveryBadFileGives4312Sub1AndLeavesTheChannelFree) {
   for (int i = 0; i < 700; ++i) longSection += "INFO_GAIN 1" + std::string(90, ' ') + "\n";
   const std::wstring tooLong = WriteDcf("long.dcf", DcfWith(longSection)).wstring();
   EXPECT_EQ(Digitizer(tooLong.c_str()), 0);
-  EXPECT_EQ(ErrorCode(), 4312);
+  EXPECT_EQ(LastError(), Err(4312, 1));
   EXPECT_EQ(Digitizer(L"missing.dcf"), 0);
   EXPECT_EQ(LastError(), Err(4312, 1));
   // Nothing of the failed allocations holds the channel.

@@ -304,7 +304,7 @@ TEST_F(DigitizerControl, ChannelWordsAndTheReferenceRequest) {
   QdigControl(digitizer_, 4000 + 0x1000, 0x40000000);
   ExpectError(4406, 1, "the type's bits join the channel");
   QdigControl(digitizer_, 4000, 0x40000000 | kCamera);
-  EXPECT_EQ(ErrorCode(), 4324);
+  EXPECT_EQ(LastError(), Err(4324, 5));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"Q_CAMERA is not supported on this system.");
   // One level set, the other three slots of the request left at the default word.
   QdigControl(digitizer_, 6657, Q_DEFAULT);

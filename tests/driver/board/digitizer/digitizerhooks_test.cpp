@@ -100,7 +100,7 @@ TEST_F(DigitizerHooks, HookingATypeTwiceKeepsOneThread) {
   EXPECT_FALSE(b.Take().empty()) << "the second hook replaced the first";
   EXPECT_TRUE(a.Take().empty());
   QdigHookFunction(digitizer, 12345, &OnEvent, &a);
-  EXPECT_EQ(ErrorCode(), 4325);
+  EXPECT_EQ(LastError(), Err(4325, 1));
 }
 
 TEST_F(DigitizerHooks, FreeingEndsEveryHookThread) {

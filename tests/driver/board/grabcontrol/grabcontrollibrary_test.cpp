@@ -78,7 +78,7 @@ TEST_F(GrabControlLibrary, ControlsComeBackThroughTheCallbacks) {
   zortest::ErrorReports reports;
   ThrowOnNext(kernel::kDigControl);
   QdigControl(digitizer_, kFieldNumber, Q_DEFAULT);
-  EXPECT_EQ(ErrorCode(), 4336);
+  EXPECT_EQ(LastError(), Err(4336, 5, 6));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"An exception ended the operation.");
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: the board went away");
   QdigControl(digitizer_, kGrabTimeout, 500);
@@ -104,7 +104,7 @@ TEST_F(GrabControlLibrary, ContinuousGrabAndHaltThroughTheLibrary) {
   // grabbing, and the next start grabs.
   ThrowOnNext(kernel::kDigGrab);
   QdigGrabContinuous(digitizer_, buffer);
-  EXPECT_EQ(ErrorCode(), 4336);
+  EXPECT_EQ(LastError(), Err(4336, 5, 6));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: the board went away");
   // A control stops and restarts a continuous grab: none is restarted, and frames go by without
   // writing into the buffer.

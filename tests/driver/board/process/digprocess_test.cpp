@@ -364,7 +364,7 @@ TEST_F(DigProcess, AnEmptyBufferListIsRefused) {
                                       .exception = std::make_exception_ptr(
                                           std::runtime_error("the board went away"))});
   QdigProcess(digitizer_, ring.data(), 2, kContinuous, kAsynchronous, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 4336);
+  EXPECT_EQ(LastError(), Err(4336, 5, 6));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: the board went away");
   EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
   EXPECT_EQ(Inquire(digitizer_, kPendingGrabs), 0);
@@ -445,7 +445,7 @@ TEST_F(DigProcess, AProcessingFunctionThatThrowsEndsItsRun) {
     };
     QdigProcess(digitizer_, ring.data(), 3, start.operation, start.flag, &Process, &recorder);
     if (start.flag == kSynchronous) {
-      EXPECT_EQ(ErrorCode(), 4354);
+      EXPECT_EQ(LastError(), Err(4354, 5, 6));
       EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"The hook function threw an exception.");
       EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: no room for the frame");
     } else {
