@@ -271,7 +271,7 @@ TEST_F(SystemControlTest, TypesNoLayerServesFail) {
     SCOPED_TRACE(bound.type);
     QsysControl(host, bound.type, bound.type + 1);
     EXPECT_EQ(Inquire(bound.type), bound.refused ? -12345 : bound.type + 1);
-    EXPECT_EQ(ErrorCode(), bound.refused ? 4310 : 0);
+    EXPECT_EQ(LastError(), bound.refused ? Err(4310, 1) : Err(0));
   }
   QsysFree(system_);
   system_ = Alloc();
@@ -302,22 +302,23 @@ TEST_F(SystemControlTest, ExceptionBelowAControlIsItsErrorAndTheNextControlWorks
   struct Unknown {};
   const struct {
     std::exception_ptr exception;
-    QINT64 code;
+    const char* error;
     const wchar_t* description;
   } escapes[] = {
-      {std::make_exception_ptr(std::bad_alloc()), 4306, nullptr},
-      {std::make_exception_ptr(std::length_error("hostile size")), 4336,
+      {std::make_exception_ptr(std::bad_alloc()), "4306/1/0/0", nullptr},
+      {std::make_exception_ptr(std::length_error("hostile size")), "4336/5/6/0",
        L"std::length_error: hostile size"},
-      {std::make_exception_ptr(std::runtime_error("lost")), 4336, L"std::runtime_error: lost"},
-      {std::make_exception_ptr(Unknown{}), 4336, nullptr},
+      {std::make_exception_ptr(std::runtime_error("lost")), "4336/5/6/0",
+       L"std::runtime_error: lost"},
+      {std::make_exception_ptr(Unknown{}), "4336/5/6/0", nullptr},
   };
   QINT64 value = 1;
   for (const auto& escape : escapes) {
-    SCOPED_TRACE(escape.code);
+    SCOPED_TRACE(escape.error);
     SimBoard().ArmFault(kernel::kSysControl, boardsim::Fault{.kind = boardsim::FaultKind::kThrow,
                                                              .exception = escape.exception});
     QsysControl(system_, 5000, ++value);
-    EXPECT_EQ(ErrorCode(), escape.code);
+    EXPECT_EQ(LastError(), escape.error);
     EXPECT_EQ(ErrorText(Q_CURRENT_FCT), L"QsysControl");
     if (escape.description != nullptr) {
       EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), escape.description);

@@ -378,7 +378,7 @@ TEST_F(BufferAlloc, ControlsTheRecordKeeps) {
   ASSERT_NE(onBoard, 0);
   for (const QINT64 value : {16, 17, -1}) {
     QbufControl(onBoard, kBoardImageValue, value);
-    EXPECT_EQ(ErrorCode(), value == 16 ? 0 : 4307) << value;
+    EXPECT_EQ(LastError(), value == 16 ? Err(0) : Err(4307, 3)) << value;
   }
   for (double accepted : {0.0, 16.0, 16.9, -0.5}) {
     HostBufControlDouble(onBoard, kBoardImageValue, accepted);
