@@ -49,10 +49,9 @@ class SystemAllocTest : public BoardFixture {
     EXPECT_EQ(LastError(), Err(0));
   }
 
-  void ExpectFailure(QINT64 code, QINT64 sub) {
+  void ExpectFailure(QINT64 code, QINT64 sub, QINT64 detail = 0) {
     EXPECT_EQ(Alloc(), 0);
-    EXPECT_EQ(ErrorCode(), code);
-    EXPECT_EQ(SubCode(1), sub);
+    EXPECT_EQ(LastError(), Err(code, sub, detail));
     ExpectBoardUsable();
   }
 };
@@ -208,7 +207,7 @@ TEST_F(SystemAllocTest, EveryConstructionRequestThatFailsFailsTheAllocation) {
   for (uint32_t function : functions) {
     SCOPED_TRACE(function);
     SimBoard().ArmFault(function, Fault{FaultKind::kTransportFailure});
-    ExpectFailure(4336, 2);
+    ExpectFailure(4336, 2, 6);
   }
   const size_t systemObjects = SimBoard().KernelObjects(kernel::kObjectKindSystem);
   for (uint32_t function : functions) {

@@ -186,15 +186,15 @@ TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
   struct BoardRefusal {
     uint32_t function;
     FaultKind kind;
-    QINT64 attribute, size, code, subCode;
+    QINT64 attribute, size, code, subCode, detail;
     const char* what;
   };
   const BoardRefusal boardRefusals[] = {
-      {kernel::kAllocOnBoardBuffer, FaultKind::kErrorTriple, kBoardImage | 0x200, 2048, 4302, 2,
+      {kernel::kAllocOnBoardBuffer, FaultKind::kErrorTriple, kBoardImage | 0x200, 2048, 4302, 2, 0,
        "on-board memory short"},
       {kernel::kAllocOnBoardBuffer, FaultKind::kTransportFailure, kBoardImage | 0x200, 2048, 4336,
-       2, "on-board request lost"},
-      {kernel::kBufAlloc, FaultKind::kTransportFailure, kImage | kDeviceMemory, 64, 4336, 2,
+       2, 6, "on-board request lost"},
+      {kernel::kBufAlloc, FaultKind::kTransportFailure, kImage | kDeviceMemory, 64, 4336, 2, 6,
        "device memory request lost"},
   };
   for (const BoardRefusal& r : boardRefusals) {
@@ -205,8 +205,7 @@ TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
     QID out = 1;
     EXPECT_EQ(QbufAllocColor(system_, 1, r.size, r.size, 8, r.attribute, &out), 0);
     EXPECT_EQ(out, 0);
-    EXPECT_EQ(ErrorCode(), r.code);
-    EXPECT_EQ(SubCode(1), r.subCode);
+    EXPECT_EQ(LastError(), Err(r.code, r.subCode, r.detail));
     EXPECT_EQ(HostImages(), images) << "a host buffer was left behind";
     ExpectNextIndexIsTheFirst();
   }
