@@ -51,6 +51,15 @@ QINT64 BoardFixture::SubCode(int index) {
   return value;
 }
 
+std::string BoardFixture::LastError() {
+  return Err(ErrorCode(), SubCode(1), SubCode(2), SubCode(3));
+}
+
+std::string BoardFixture::Err(QINT64 code, QINT64 sub1, QINT64 sub2, QINT64 sub3) {
+  return std::to_string(code) + "/" + std::to_string(sub1) + "/" + std::to_string(sub2) + "/" +
+         std::to_string(sub3);
+}
+
 std::wstring BoardFixture::ErrorText(QINT64 type) {
   wchar_t text[Q_ERROR_TEXT_SIZE] = {};
   QappGetError(Q_DEFAULT, type, text);

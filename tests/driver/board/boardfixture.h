@@ -26,6 +26,9 @@ class BoardFixture : public ::testing::Test {
   static boardsim::Board& SimBoard(uint32_t unit = 0);
   static QINT64 ErrorCode();
   static QINT64 SubCode(int index);
+  // The whole last error, code and sub-codes, so one comparison sees each part.
+  static std::string LastError();
+  static std::string Err(QINT64 code, QINT64 sub1 = 0, QINT64 sub2 = 0, QINT64 sub3 = 0);
   static std::wstring ErrorText(QINT64 type);
 
   std::filesystem::path genicam_;

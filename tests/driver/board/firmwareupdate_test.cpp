@@ -53,8 +53,7 @@ TEST_F(FirmwareUpdateTest, UpToDateModuleAllocatesAtOnce) {
 TEST_F(FirmwareUpdateTest, NoUpdateAskedMakesAnOlderModuleFailTheAllocation) {
   SimBoard().GrabModule().SetFirmwareCode(kOldCode);
   EXPECT_EQ(Alloc(0, 0x20000000), 0);
-  EXPECT_EQ(ErrorCode(), 4351);
-  EXPECT_EQ(SubCode(1), 1);
+  EXPECT_EQ(LastError(), Err(4351, 1));
   SimBoard().GrabModule().SetFirmwareCode(kStandardFileCode);
   const QID system = Alloc(0, 0x20000000);
   EXPECT_NE(system, 0);

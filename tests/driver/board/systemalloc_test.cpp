@@ -46,13 +46,12 @@ class SystemAllocTest : public BoardFixture {
     const QID system = Alloc(unit);
     EXPECT_NE(system, 0) << "error " << ErrorCode();
     QsysFree(system);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
   }
 
-  void ExpectFailure(QINT64 code, QINT64 sub) {
+  void ExpectFailure(QINT64 code, QINT64 sub, QINT64 detail = 0) {
     EXPECT_EQ(Alloc(), 0);
-    EXPECT_EQ(ErrorCode(), code);
-    EXPECT_EQ(SubCode(1), sub);
+    EXPECT_EQ(LastError(), Err(code, sub, detail));
     ExpectBoardUsable();
   }
 };
@@ -66,7 +65,7 @@ TEST_F(SystemAllocTest, OneSystemAllocatesAndFrees) {
   QINT64 number = -1;
   EXPECT_EQ(QsysInquire(system, 1009, &number), 0);
   QsysFree(system);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 
   zortest::ErrorReports reports;
   for (uint32_t function : {kernel::kKernelObjectFree, kernel::kSysClose}) {
@@ -75,7 +74,7 @@ TEST_F(SystemAllocTest, OneSystemAllocatesAndFrees) {
     ASSERT_NE(doomed, 0) << "error " << ErrorCode();
     SimBoard().ArmFault(function, Thrown());
     QsysFree(doomed);
-    EXPECT_EQ(ErrorCode(), 0) << "the free itself went through";
+    EXPECT_EQ(LastError(), Err(0)) << "the free itself went through";
     EXPECT_EQ(
         reports.Take(),
         (std::vector<std::wstring>{L"4336 QsysFree std::runtime_error: the board went away"}));
@@ -91,7 +90,7 @@ TEST_F(SystemAllocTest, SeveralSystemsShareOneBoard) {
   for (QID system : systems) EXPECT_NE(system, 0);
   EXPECT_NE(systems[0], systems[1]);
   for (QID system : systems) QsysFree(system);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   ExpectBoardUsable();
 }
 
@@ -114,8 +113,7 @@ TEST_F(SystemAllocTest, TwoBoardsGiveTwoSystemsWithTheirOwnFacts) {
   QsysFree(first);
   QsysFree(second);
   EXPECT_EQ(Alloc(2), 0);
-  EXPECT_EQ(ErrorCode(), 4302);
-  EXPECT_EQ(SubCode(1), 1);
+  EXPECT_EQ(LastError(), Err(4302, 1));
 }
 
 TEST_F(SystemAllocTest, ThreadsAllocateAndFreeTogether) {
@@ -166,8 +164,7 @@ TEST_F(SystemAllocTest, MismatchedKernelDriverIsRefusedAndNothingMoreIsAsked) {
   // A refused driver gets no system allocation: the fault would show otherwise.
   SimBoard().ArmFault(kernel::kSysAlloc, Fault{FaultKind::kErrorTriple, 4357, 1});
   EXPECT_EQ(Alloc(), 0);
-  EXPECT_EQ(ErrorCode(), 4351);
-  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(LastError(), Err(4351, 2));
   SimBoard().SetDriverVersion(0x9DF201);
   ExpectBoardUsable();
 }
@@ -210,14 +207,14 @@ TEST_F(SystemAllocTest, EveryConstructionRequestThatFailsFailsTheAllocation) {
   for (uint32_t function : functions) {
     SCOPED_TRACE(function);
     SimBoard().ArmFault(function, Fault{FaultKind::kTransportFailure});
-    ExpectFailure(4336, 2);
+    ExpectFailure(4336, 2, 6);
   }
   const size_t systemObjects = SimBoard().KernelObjects(kernel::kObjectKindSystem);
   for (uint32_t function : functions) {
     SCOPED_TRACE(function);
     SimBoard().ArmFault(function, Thrown());
     EXPECT_EQ(Alloc(), 0);
-    EXPECT_EQ(ErrorCode(), 4336);
+    EXPECT_EQ(LastError(), Err(4336, 5, 6));
     EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"An exception ended the operation.");
     EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: the board went away");
     EXPECT_EQ(SimBoard().KernelObjects(kernel::kObjectKindSystem), systemObjects);
@@ -259,8 +256,7 @@ TEST_F(SystemAllocTest, StalledConstructionRequestsEndWithTheAbort) {
     QID system = 1;
     std::thread allocating([&] {
       system = Alloc();
-      EXPECT_EQ(ErrorCode(), step.code);
-      EXPECT_EQ(SubCode(1), step.sub);
+      EXPECT_EQ(LastError(), Err(step.code, step.sub));
       done = true;
     });
     // The request stays with the board until it is aborted; an abort that
@@ -278,15 +274,13 @@ TEST_F(SystemAllocTest, StalledConstructionRequestsEndWithTheAbort) {
 TEST_F(SystemAllocTest, MissingGenICamRuntimeFailsWithItsText) {
   unsetenv("ZOR_GENICAM_PATH");
   EXPECT_EQ(Alloc(), 0);
-  EXPECT_EQ(ErrorCode(), 4421);
-  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(LastError(), Err(4421, 2, 6));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT),
             L"ZOR_GENICAM_PATH environment variable does not exist.");
   InstallGenICam();
   std::filesystem::remove_all(genicam_ / "genicam" / "v3_1");
   EXPECT_EQ(Alloc(), 0);
-  EXPECT_EQ(ErrorCode(), 4421);
-  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(LastError(), Err(4421, 2, 6));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"GenICam is not properly installed.");
   InstallGenICam();
   ExpectBoardUsable();
@@ -296,8 +290,7 @@ TEST_F(SystemAllocTest, MissingXmlRepositoryFailsAfterTheRuntimeVariables) {
   unsetenv("ZOR_XML_REPOSITORY");
   unsetenv("GENICAM_CACHE_V3_1");
   EXPECT_EQ(Alloc(), 0);
-  EXPECT_EQ(ErrorCode(), 4421);
-  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(LastError(), Err(4421, 3, 6));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT),
             L"ZOR_XML_REPOSITORY environment variable does not exist.");
   EXPECT_NE(getenv("GENICAM_ROOT"), nullptr);

@@ -75,7 +75,7 @@ TEST_F(SystemControlTest, BoardFactsComeFromTheBoard) {
   EXPECT_EQ(Inquire(2093), SimBoard().SerialNumber());
   EXPECT_EQ(Inquire(4369), 256);
   EXPECT_EQ(Inquire(2447), 8192);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 TEST_F(SystemControlTest, TextAnswersAndTheirLengths) {
@@ -100,11 +100,11 @@ TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
       {2159, 1000}, {2044, Q_DISABLE}, {2045, Q_DISABLE}, {4518, Q_DISABLE}, {4453, 0},
       {4458, 0},    {4374, 0},         {4439, 0},         {4440, 1},         {4500, 1}};
   for (const auto& [type, answer] : answers) EXPECT_EQ(Inquire(type), answer) << type;
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QsysControl(system_, 1804, 1);
   EXPECT_EQ(Inquire(1804), 1);
   QsysControl(system_, 1804, Q_DEFAULT);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(1804), 2);
   QsysControl(system_, 2301, 0x7F000001);
   EXPECT_EQ(Inquire(2301), 0x7F000001);
@@ -114,7 +114,7 @@ TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
   QsysControl(system_, 2101, 7);
   EXPECT_TRUE(std::filesystem::exists(genicam_ / "DebugDump7.zim"));
   QsysControl(system_, 7708, reinterpret_cast<QINT64>(L"."));
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 TEST_F(SystemControlTest, CommandsOfOtherThreadsMeetAFreeSafely) {
@@ -165,7 +165,7 @@ TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
   system_ = Alloc();
   QINT64 number = -1;
   QsysInquire(host, 1009, &number);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(number, 0);
   QsysFree(host);
   QsysFree(numbered);
@@ -188,7 +188,7 @@ TEST_F(SystemControlTest, DoubleTypesReachTheHostSystemAsTheNumberGiven) {
   const QINT64 saved = SavedErrorStates();
   QsysControl(system_, 7300, 5);
   QsysControlDouble(system_, 7301, 6.0);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   // Asking the host on the way left none of its error states saved.
   EXPECT_EQ(SavedErrorStates(), saved);
   for (const auto& [type, expected] : {std::pair<QINT64, QINT64>{7300, 5}, {7301, 6}}) {
@@ -242,7 +242,7 @@ TEST_F(SystemControlTest, EveryLayerAnswersItsOwnTypes) {
   for (const Answer& answer : answers) {
     EXPECT_EQ(Inquire(answer.type), answer.value) << "type " << answer.type;
   }
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_NE(Inquire(2024), 0);
   // The device handle under both its types; the thread's last event is another kernel object.
   EXPECT_EQ(Inquire(1016), Inquire(2024));
@@ -257,8 +257,7 @@ TEST_F(SystemControlTest, TypesNoLayerServesFail) {
   EXPECT_NE(ErrorCode(), 0);
   // A device-layer error is not withdrawn with the kernel's refusal.
   QsysInquire(system_, 7450, &value);
-  EXPECT_EQ(ErrorCode(), 4310);
-  EXPECT_EQ(SubCode(1), 1);
+  EXPECT_EQ(LastError(), Err(4310, 1));
   // That range and each block of 64 types are refused whole, nothing written, though the host
   // system holds a value for each type; the types either side reach the host.
   const QID host = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
@@ -272,7 +271,7 @@ TEST_F(SystemControlTest, TypesNoLayerServesFail) {
     SCOPED_TRACE(bound.type);
     QsysControl(host, bound.type, bound.type + 1);
     EXPECT_EQ(Inquire(bound.type), bound.refused ? -12345 : bound.type + 1);
-    EXPECT_EQ(ErrorCode(), bound.refused ? 4310 : 0);
+    EXPECT_EQ(LastError(), bound.refused ? Err(4310, 1) : Err(0));
   }
   QsysFree(system_);
   system_ = Alloc();
@@ -281,7 +280,7 @@ TEST_F(SystemControlTest, TypesNoLayerServesFail) {
 
 TEST_F(SystemControlTest, KernelKeepsTheTypesItServes) {
   QsysControl(system_, 5000, 77);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(5000), 77);
 }
 
@@ -291,11 +290,10 @@ TEST_F(SystemControlTest, KernelErrorOfAControlFailsTheCall) {
   // The board takes these and ignores them: they never reach the kernel.
   for (QINT64 ignored : {2027, 2028}) {
     QsysControl(system_, ignored, 1);
-    EXPECT_EQ(ErrorCode(), 0) << ignored;
+    EXPECT_EQ(LastError(), Err(0)) << ignored;
   }
   QsysControl(system_, 5000, 1);
-  EXPECT_EQ(ErrorCode(), 4304);
-  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(LastError(), Err(4304, 2));
 }
 
 // A failure nothing below the control expected reaches the application as the control's error;
@@ -304,28 +302,29 @@ TEST_F(SystemControlTest, ExceptionBelowAControlIsItsErrorAndTheNextControlWorks
   struct Unknown {};
   const struct {
     std::exception_ptr exception;
-    QINT64 code;
+    const char* error;
     const wchar_t* description;
   } escapes[] = {
-      {std::make_exception_ptr(std::bad_alloc()), 4306, nullptr},
-      {std::make_exception_ptr(std::length_error("hostile size")), 4336,
+      {std::make_exception_ptr(std::bad_alloc()), "4306/1/0/0", nullptr},
+      {std::make_exception_ptr(std::length_error("hostile size")), "4336/5/6/0",
        L"std::length_error: hostile size"},
-      {std::make_exception_ptr(std::runtime_error("lost")), 4336, L"std::runtime_error: lost"},
-      {std::make_exception_ptr(Unknown{}), 4336, nullptr},
+      {std::make_exception_ptr(std::runtime_error("lost")), "4336/5/6/0",
+       L"std::runtime_error: lost"},
+      {std::make_exception_ptr(Unknown{}), "4336/5/6/0", nullptr},
   };
   QINT64 value = 1;
   for (const auto& escape : escapes) {
-    SCOPED_TRACE(escape.code);
+    SCOPED_TRACE(escape.error);
     SimBoard().ArmFault(kernel::kSysControl, boardsim::Fault{.kind = boardsim::FaultKind::kThrow,
                                                              .exception = escape.exception});
     QsysControl(system_, 5000, ++value);
-    EXPECT_EQ(ErrorCode(), escape.code);
+    EXPECT_EQ(LastError(), escape.error);
     EXPECT_EQ(ErrorText(Q_CURRENT_FCT), L"QsysControl");
     if (escape.description != nullptr) {
       EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), escape.description);
     }
     QsysControl(system_, 5000, value);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
     EXPECT_EQ(Inquire(5000), value);
   }
 }
@@ -338,15 +337,14 @@ TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
   QsysControl(system_, 2077, Q_DEFAULT);
   EXPECT_EQ(Inquire(2077), 20);
   QsysControl(system_, 2077, -2);
-  EXPECT_EQ(ErrorCode(), 4307);
-  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(LastError(), Err(4307, 3));
   EXPECT_EQ(Inquire(2077), 20);
   // The longest time-out whose milliseconds a 64-bit word holds, and a second more.
   constexpr QINT64 kLongest = std::numeric_limits<QINT64>::max() / 1000;
   QsysControl(system_, 2077, kLongest);
   EXPECT_EQ(Inquire(2077), kLongest);
   QsysControl(system_, 2077, kLongest + 1);
-  EXPECT_EQ(ErrorCode(), 4307);
+  EXPECT_EQ(LastError(), Err(4307, 3));
   EXPECT_EQ(Inquire(2077), kLongest);
   // A double is truncated; one beyond any integer saturates, and NaN is refused.
   QsysControlDouble(system_, 2077, 7.9);
@@ -354,20 +352,20 @@ TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
   for (double refused : {1e300, std::numeric_limits<double>::infinity(),
                          std::numeric_limits<double>::quiet_NaN(), -1e300}) {
     QsysControlDouble(system_, 2077, refused);
-    EXPECT_EQ(ErrorCode(), 4307) << refused;
+    EXPECT_EQ(LastError(), Err(4307, 3)) << refused;
     EXPECT_EQ(Inquire(2077), 7) << refused;
   }
 }
 
 TEST_F(SystemControlTest, SerialNumberCanBeWrittenToTheIoSpace) {
   QsysControl(system_, 2093, 424242);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(2093), 424242);
 }
 
 TEST_F(SystemControlTest, HookThreadCountIsCheckedAndKept) {
   QsysControl(system_, 2447, 0x5002);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(2447), 4098);
   // Fewer threads than run stop none.
   QsysControl(system_, 2447, 0x5001);
@@ -375,24 +373,23 @@ TEST_F(SystemControlTest, HookThreadCountIsCheckedAndKept) {
   QsysControl(system_, 2447, 8192);
   EXPECT_EQ(Inquire(2447), 8192);
   QsysControl(system_, 2447, 0x5000 | 0xFFF);
-  EXPECT_EQ(ErrorCode(), 4307);
-  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(LastError(), Err(4307, 3));
   EXPECT_EQ(Inquire(2447), 8192);
   QsysControl(system_, 2447, 7);
-  EXPECT_EQ(ErrorCode(), 4307);
+  EXPECT_EQ(LastError(), Err(4307, 3));
 }
 
 TEST_F(SystemControlTest, PerformanceRecordIsCopiedWhole) {
   uint64_t words[27] = {};
   QsysInquire(system_, 4601, words);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(words[0], 1000000000u);  // counter frequency
 }
 
 TEST_F(SystemControlTest, IoCommandReadsAndWritesTheBoardsIoSpace) {
   uint32_t serial = 0;
   QsysIoCommand(system_, 3, 1, 120, 4, &serial);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(serial, SimBoard().SerialNumber());
   const uint8_t written[3] = {7, 8, 9};
   QsysIoCommand(system_, 3, 2, 10, 3, const_cast<uint8_t*>(written));
@@ -401,8 +398,7 @@ TEST_F(SystemControlTest, IoCommandReadsAndWritesTheBoardsIoSpace) {
   EXPECT_EQ(std::memcmp(read, written, 3), 0);
   // Outside the I/O space: the board's own error.
   QsysIoCommand(system_, 3, 1, 250, 8, read);
-  EXPECT_EQ(ErrorCode(), 4300);
-  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(LastError(), Err(4300, 2));
 }
 
 TEST_F(SystemControlTest, IoCommandRefusesWhatItCannotCarry) {
@@ -411,11 +407,10 @@ TEST_F(SystemControlTest, IoCommandRefusesWhatItCannotCarry) {
   // Too many bytes, or a negative count, do nothing and report nothing.
   QsysIoCommand(system_, 3, 1, 0, 300, data);
   QsysIoCommand(system_, 3, 1, 0, -1, data);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(data[0], 0xAB);
   QsysIoCommand(system_, 2, 1, 0, 4, data);
-  EXPECT_EQ(ErrorCode(), 4303);
-  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(LastError(), Err(4303, 2));
 }
 
 }  // namespace

@@ -136,7 +136,7 @@ TEST_F(SystemHooks, EachHookGetsItsEventsWithTheirIoWords) {
     EXPECT_EQ(seen.aliasState, 0x5A);
     EXPECT_EQ(seen.otherError, 4359);
     QsysHookFunction(system_, e.hook + Q_UNHOOK, &OnSystemEvent, &seen);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
     EXPECT_EQ(SimBoard().PendingEventWaits(e.boardType), 0u);
     EXPECT_FALSE(SimBoard().RaiseEvent(e.boardType, Payload(3, 0x5A))) << "no one waits";
   }
@@ -174,8 +174,7 @@ TEST_F(SystemHooks, InformationTheEventDoesNotCarry) {
   EXPECT_EQ(seen.source, 1);
   QsysHookFunction(system_, 2244 + Q_UNHOOK, &OnSystemEvent, &seen);
   EXPECT_EQ(QsysHookFunction(system_, 1234, &OnSystemEvent, &seen), 0);
-  EXPECT_EQ(ErrorCode(), 4305);
-  EXPECT_EQ(SubCode(1), 1);
+  EXPECT_EQ(LastError(), Err(4305, 1));
 }
 
 // The user's function failed, not the hook thread: the failure is reported as a hook error
@@ -196,7 +195,7 @@ TEST_F(SystemHooks, HookFunctionThatThrowsIsReportedAndTheThreadGoesOn) {
   EXPECT_EQ(reported.subs[1], 6);
   EXPECT_EQ(reported.description, L"std::runtime_error: user hook failed");
   EXPECT_NE(reported.thread, os::GetCurrentThreadId());
-  EXPECT_EQ(ErrorCode(), 0) << "the application's thread holds no error";
+  EXPECT_EQ(LastError(), Err(0)) << "the application's thread holds no error";
   ASSERT_TRUE(SimBoard().RaiseEvent(0x20000000, Payload(3, 0)));
   WaitForCalls(seen, 2);
   EXPECT_EQ(seen.calls, 2);
@@ -217,7 +216,7 @@ TEST_F(SystemHooks, HookingTwiceKeepsOneThreadAndTheSystemEndsIt) {
   QsysHookFunction(system_, 0x8B000, &OnSystemEvent, &first);
   QsysFree(system_);
   system_ = 0;
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(SimBoard().PendingEventWaits(0x40000000), 0u);
   EXPECT_EQ(SimBoard().PendingEventWaits(0x21000000), 0u);
 }

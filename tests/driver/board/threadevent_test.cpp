@@ -88,7 +88,7 @@ class ThreadEventTest : public BoardFixture {
       QthrControl(thread, type, 3);
       expectAll("3 to the kernel object", type);
     }
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
   }
 
   QID system_ = 0;
@@ -124,9 +124,9 @@ TEST_F(ThreadEventTest, DefaultEventResetsItselfAfterAWait) {
   EXPECT_EQ(Inquire(event, kEventState), 1);
   EXPECT_EQ(Wait(event, kWaitEvent), Q_WAIT_ENDED);
   EXPECT_EQ(Wait(event, kWaitEvent | 20), Q_WAIT_TIMEOUT);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QthrFree(event);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 TEST_F(ThreadEventTest, ManualSignalledEventStaysSignalled) {
@@ -162,7 +162,7 @@ TEST_F(ThreadEventTest, WaitOnSeveralGivesTheSignalledOneOrAll) {
   QthrControl(events[1], kSetEvent, 1);
   QthrWaitMultiple(events, 3, kWaitEvent | kWaitAll | 1000, &result);
   EXPECT_EQ(result, Q_WAIT_ENDED);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   for (QID event : events) QthrFree(event);
 }
 
@@ -171,17 +171,14 @@ TEST_F(ThreadEventTest, WaitOnSeveralRefusesTooManyAndNonEvents) {
   for (QID& event : events) event = Event();
   QINT64 result = 0;
   QthrWaitMultiple(events, 17, kWaitEvent | 10, &result);
-  EXPECT_EQ(ErrorCode(), 4338);
-  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(LastError(), Err(4338, 3));
   QID thread = 0;
   QthrAlloc(system_, kThreadObject, Q_DEFAULT, &thread);
   const QID mixed[2] = {events[0], thread};
   QthrWaitMultiple(mixed, 2, kWaitEvent | 10, &result);
-  EXPECT_EQ(ErrorCode(), 4300);
-  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(LastError(), Err(4300, 3));
   QthrWaitMultiple(events, 1, 0x12345678, &result);
-  EXPECT_EQ(ErrorCode(), 4307);
-  EXPECT_EQ(SubCode(1), 1);
+  EXPECT_EQ(LastError(), Err(4307, 1));
 }
 
 TEST_F(ThreadEventTest, ThreadObjectKeepsItsSettingsAndWaitsInTheKernel) {
@@ -197,8 +194,7 @@ TEST_F(ThreadEventTest, ThreadObjectKeepsItsSettingsAndWaitsInTheKernel) {
   QthrControl(thread, 1819, 5);
   EXPECT_EQ(Inquire(thread, 1819), 5);
   QthrControl(thread, 1819, 16);
-  EXPECT_EQ(ErrorCode(), 4307);
-  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(LastError(), Err(4307, 3));
   QthrControl(thread, 1813, Q_DISABLE);
   EXPECT_EQ(Inquire(thread, 1813), Q_DISABLE);
   ExpectSettingsKeptApart(thread);
@@ -209,20 +205,19 @@ TEST_F(ThreadEventTest, ThreadObjectKeepsItsSettingsAndWaitsInTheKernel) {
   // Nothing is grabbing: the kernel wait ends at once, with a time-out given.
   EXPECT_EQ(Wait(thread, kWaitThread | 100), Q_WAIT_ENDED);
   EXPECT_EQ(Inquire(thread, 2077), 20000);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QthrFree(thread);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 TEST_F(ThreadEventTest, ObjectsOfTheWrongTypeAreRefused) {
   const QID event = Event();
   QthrControl(event, 1804, 1);
-  EXPECT_EQ(ErrorCode(), 4307);
-  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(LastError(), Err(4307, 2));
   Wait(event, kWaitThread);
-  EXPECT_EQ(ErrorCode(), 4300);
+  EXPECT_EQ(LastError(), Err(4300, 3));
   QthrInquire(event, 1804, nullptr);
-  EXPECT_EQ(ErrorCode(), 4310);
+  EXPECT_EQ(LastError(), Err(4310, 1));
   QthrFree(event);
 }
 
@@ -231,7 +226,7 @@ TEST_F(ThreadEventTest, SystemFreeReleasesObjectsTheApplicationKept) {
   QID thread = 0;
   QthrAlloc(system_, kThreadObject, Q_DEFAULT, &thread);
   QsysFree(system_);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   system_ = Alloc();
   EXPECT_NE(system_, 0);
 }
@@ -242,8 +237,7 @@ TEST_F(ThreadEventTest, RefusedKernelObjectMakesNoThreadObject) {
   QID thread = 0;
   QthrAlloc(system_, kThreadObject, Q_DEFAULT, &thread);
   EXPECT_EQ(thread, 0);
-  EXPECT_EQ(ErrorCode(), 4302);
-  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(LastError(), Err(4302, 2));
 }
 
 TEST_F(ThreadEventTest, FreeingTheSystemWhileAnotherThreadWaitsOnIt) {

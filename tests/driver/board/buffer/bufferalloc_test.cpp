@@ -107,7 +107,7 @@ TEST_F(BufferAlloc, EveryAcceptedLayoutHoldsItsPixels) {
     SCOPED_TRACE(l.what);
     const QID buffer = QbufAllocColor(system_, l.bands, 64, 48, l.depth, l.attribute, nullptr);
     ASSERT_NE(buffer, 0);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
     EXPECT_EQ(QbufInquire(buffer, Q_SIZE_X, nullptr), 64);
     EXPECT_EQ(QbufInquire(buffer, Q_SIZE_Y, nullptr), 48);
     EXPECT_EQ(QbufInquire(buffer, Q_SIZE_BAND, nullptr), l.bands);
@@ -176,8 +176,7 @@ TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
     QID out = 1;
     EXPECT_EQ(QbufAllocColor(system_, r.bands, r.sizeX, r.sizeY, r.depth, r.attribute, &out), 0);
     EXPECT_EQ(out, 0);
-    EXPECT_EQ(ErrorCode(), r.code);
-    EXPECT_EQ(SubCode(1), r.subCode);
+    EXPECT_EQ(LastError(), Err(r.code, r.subCode));
     EXPECT_EQ(HostImages(), images) << "a host buffer was left behind";
     ExpectNextIndexIsTheFirst();
   }
@@ -187,15 +186,15 @@ TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
   struct BoardRefusal {
     uint32_t function;
     FaultKind kind;
-    QINT64 attribute, size, code, subCode;
+    QINT64 attribute, size, code, subCode, detail;
     const char* what;
   };
   const BoardRefusal boardRefusals[] = {
-      {kernel::kAllocOnBoardBuffer, FaultKind::kErrorTriple, kBoardImage | 0x200, 2048, 4302, 2,
+      {kernel::kAllocOnBoardBuffer, FaultKind::kErrorTriple, kBoardImage | 0x200, 2048, 4302, 2, 0,
        "on-board memory short"},
       {kernel::kAllocOnBoardBuffer, FaultKind::kTransportFailure, kBoardImage | 0x200, 2048, 4336,
-       2, "on-board request lost"},
-      {kernel::kBufAlloc, FaultKind::kTransportFailure, kImage | kDeviceMemory, 64, 4336, 2,
+       2, 6, "on-board request lost"},
+      {kernel::kBufAlloc, FaultKind::kTransportFailure, kImage | kDeviceMemory, 64, 4336, 2, 6,
        "device memory request lost"},
   };
   for (const BoardRefusal& r : boardRefusals) {
@@ -206,8 +205,7 @@ TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
     QID out = 1;
     EXPECT_EQ(QbufAllocColor(system_, 1, r.size, r.size, 8, r.attribute, &out), 0);
     EXPECT_EQ(out, 0);
-    EXPECT_EQ(ErrorCode(), r.code);
-    EXPECT_EQ(SubCode(1), r.subCode);
+    EXPECT_EQ(LastError(), Err(r.code, r.subCode, r.detail));
     EXPECT_EQ(HostImages(), images) << "a host buffer was left behind";
     ExpectNextIndexIsTheFirst();
   }
@@ -233,8 +231,7 @@ TEST_F(BufferAlloc, LineBuffersAreOneLongEightBitLine) {
     SCOPED_TRACE(testing::Message()
                  << c.bands << " " << c.sizeX << " " << c.sizeY << " " << c.depth);
     const QID line = QbufAllocColor(system_, c.bands, c.sizeX, c.sizeY, c.depth, kLine, nullptr);
-    EXPECT_EQ(ErrorCode(), c.code);
-    EXPECT_EQ(SubCode(1), c.subCode);
+    EXPECT_EQ(LastError(), Err(c.code, c.subCode));
     EXPECT_EQ(line != 0, c.code == 0);
     if (line != 0) QbufFree(line);
   }
@@ -290,16 +287,16 @@ TEST_F(BufferAlloc, ChildrenSeeTheirParentsPixels) {
     EXPECT_EQ(all[64 * 48], 9);
     EXPECT_EQ(all[2 * 64 * 48], 3);
     for (QID child : {whole, green, numbered}) QbufFree(child);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
   }
 }
 
 TEST_F(BufferAlloc, InvalidChildBandsAreRefused) {
   const QID mono = QbufAllocColor(system_, 1, 64, 48, 8, kImage | 0x200, nullptr);
   EXPECT_EQ(QbufChildColor2d(mono, 16, 0, 0, 8, 8, nullptr), 0);
-  EXPECT_EQ(ErrorCode(), 4327);
+  EXPECT_EQ(LastError(), Err(4327, 1));
   EXPECT_EQ(QbufChildColor2d(mono, 1, 0, 0, 8, 8, nullptr), 0);
-  EXPECT_EQ(ErrorCode(), 4327);
+  EXPECT_EQ(LastError(), Err(4327, 1));
   const QID first = QbufChildColor2d(mono, 0, 0, 0, 8, 8, nullptr);
   EXPECT_NE(first, 0) << "band 0 of a mono buffer is its only band";
   QbufFree(first);
@@ -348,12 +345,11 @@ TEST_F(BufferAlloc, ControlsTheRecordKeeps) {
   }
   // Not on the board's memory.
   EXPECT_EQ(QbufInquire(buffer, 6708, nullptr), 0);
-  EXPECT_EQ(ErrorCode(), 4332);
+  EXPECT_EQ(LastError(), Err(4332, 3));
   // The board word of a buffer not in its word layout, the board value of a host image.
   for (const QINT64 type : {5278, 8226}) {
     QbufControl(buffer, type, 1);
-    EXPECT_EQ(ErrorCode(), type == 5278 ? 4326 : 4307) << type;
-    EXPECT_EQ(SubCode(1), 1) << type;
+    EXPECT_EQ(LastError(), Err(type == 5278 ? 4326 : 4307, 1)) << type;
   }
   QbufFree(buffer);
   // The board word takes 0 to 255, the default being 0; a refused word keeps the one before.
@@ -361,8 +357,7 @@ TEST_F(BufferAlloc, ControlsTheRecordKeeps) {
   const QINT64 words[][3] = {{255, 0, 255}, {256, 4307, 255}, {-1, 4307, 255}, {Q_DEFAULT, 0, 0}};
   for (const auto& [value, code, kept] : words) {
     QbufControl(word, 5278, value);
-    EXPECT_EQ(ErrorCode(), code) << value;
-    EXPECT_EQ(SubCode(1), code == 0 ? 0 : 3) << value;
+    EXPECT_EQ(LastError(), Err(code, code == 0 ? 0 : 3)) << value;
     EXPECT_EQ(QbufInquire(word, 5278, nullptr), kept) << value;
   }
   QbufFree(word);
@@ -382,18 +377,17 @@ TEST_F(BufferAlloc, ControlsTheRecordKeeps) {
   ASSERT_NE(onBoard, 0);
   for (const QINT64 value : {16, 17, -1}) {
     QbufControl(onBoard, kBoardImageValue, value);
-    EXPECT_EQ(ErrorCode(), value == 16 ? 0 : 4307) << value;
+    EXPECT_EQ(LastError(), value == 16 ? Err(0) : Err(4307, 3)) << value;
   }
   for (double accepted : {0.0, 16.0, 16.9, -0.5}) {
     HostBufControlDouble(onBoard, kBoardImageValue, accepted);
-    EXPECT_EQ(ErrorCode(), 0) << accepted;
+    EXPECT_EQ(LastError(), Err(0)) << accepted;
   }
   constexpr double kInfinity = std::numeric_limits<double>::infinity();
   for (double refused : {17.0, -1.0, 1e300, -1e300, 9223372036854775808.0, kInfinity, -kInfinity,
                          std::numeric_limits<double>::quiet_NaN()}) {
     HostBufControlDouble(onBoard, kBoardImageValue, refused);
-    EXPECT_EQ(ErrorCode(), 4307) << refused;
-    EXPECT_EQ(SubCode(1), 3) << refused;
+    EXPECT_EQ(LastError(), Err(4307, 3)) << refused;
   }
   QbufFree(onBoard);
 }
@@ -405,7 +399,7 @@ TEST_F(BufferAlloc, SystemFreeTakesLiveBuffersAlong) {
   ASSERT_NE(QbufChild2d(parent, 0, 0, 32, 32, nullptr), 0);
   QsysFree(system_);
   system_ = 0;
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(QbufInquire(parent, Q_SIZE_X, nullptr), 0);
 }
 

@@ -38,7 +38,7 @@ TEST_F(BufferCopy, PlainCopyOutOfDeviceMemoryIsTheBoards) {
   auto [hostSource, hostDestination] = HostPair(source, destination);
   QbufCopy(source, destination);
   QbufCopy(hostSource, hostDestination);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_TRUE(BoardCopied());
   EXPECT_EQ(Pixels(destination), Pixels(hostDestination));
 }
@@ -50,7 +50,7 @@ TEST_F(BufferCopy, ClippedCopyPlacesTheSourceAtTheOffset) {
   auto [hostSource, hostDestination] = HostPair(source, destination);
   QbufCopyClip(source, destination, 64, 40);
   QbufCopyClip(hostSource, hostDestination, 64, 40);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_TRUE(BoardCopied());
   EXPECT_EQ(Pixels(destination), Pixels(hostDestination));
 }
@@ -62,7 +62,7 @@ TEST_F(BufferCopy, RegionIntoDeviceMemoryIsTheBoards) {
   auto [hostSource, hostDestination] = HostPair(source, destination);
   QbufCopyColor2d(source, destination, -1, 16, 8, -1, 32, 4, 64, 32);
   QbufCopyColor2d(hostSource, hostDestination, -1, 16, 8, -1, 32, 4, 64, 32);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_TRUE(BoardCopied());
   EXPECT_EQ(Pixels(destination), Pixels(hostDestination));
 }
@@ -75,7 +75,7 @@ TEST_F(BufferCopy, OneBandOfAColourBuffer) {
   for (QINT64 band : {8, 16, 32}) {
     QbufCopyColor2d(source, destination, band, 0, 0, 8, 0, 0, 64, 32);
     QbufCopyColor2d(hostSource, hostDestination, band, 0, 0, 8, 0, 0, 64, 32);
-    EXPECT_EQ(ErrorCode(), 0) << band;
+    EXPECT_EQ(LastError(), Err(0)) << band;
     EXPECT_EQ(Pixels(destination), Pixels(hostDestination)) << band;
   }
 }
@@ -110,7 +110,7 @@ TEST_F(BufferCopy, WhatTheBoardCannotMoveTheHostCopies) {
     auto [hostSource, hostDestination] = HostPair(source, destination);
     const QINT64 width = c.sizeX - c.sourceX;
     QbufCopyColor2d(source, destination, -1, c.sourceX, 0, -1, 0, 0, width, c.sizeY);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
     EXPECT_EQ(BoardCopied(), c.board);
     QbufCopyColor2d(hostSource, hostDestination, -1, c.sourceX, 0, -1, 0, 0, width, c.sizeY);
     EXPECT_EQ(Pixels(destination), Pixels(hostDestination));
@@ -127,7 +127,7 @@ TEST_F(BufferCopy, AKernelRefusalEndsInTheHostsCopy) {
   SimBoard().ArmFault(zor::kernel::kBufTransfer, fault);
   QbufCopy(source, destination);
   SimBoard().ClearFaults();
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_FALSE(BoardCopied());
   EXPECT_EQ(Pixels(destination), Pixels(source));
 }

@@ -62,12 +62,7 @@ class BufferTransfer : public BoardBufferTest {
     QbufTransfer(source, destination, x, y, w, h, kAllBands, destX, destY, w, h, kAllBands,
                  function, kBoardType, flag, third);
   }
-  void ExpectError(QINT64 code, QINT64 subCode) {
-    EXPECT_EQ(ErrorCode(), code);
-    EXPECT_EQ(SubCode(1), subCode);
-    EXPECT_EQ(SubCode(2), 0);
-    EXPECT_EQ(SubCode(3), 0);
-  }
+  void ExpectError(QINT64 code, QINT64 subCode) { EXPECT_EQ(LastError(), Err(code, subCode)); }
 };
 
 TEST_F(BufferTransfer, ScaledTransfersTakeEveryNthPixel) {
@@ -94,7 +89,7 @@ TEST_F(BufferTransfer, ScaledTransfersTakeEveryNthPixel) {
     const QID destination = Buffer(system_, 1, c.bufferW, c.bufferH, kHostMono);
     QbufClear(destination, 0);
     Scale(source, destination, c.x, c.y, c.w, c.h, c.destX, c.destY, c.destW, c.destH);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
     EXPECT_TRUE(BoardCopied());
     const QINT64 stepX = c.w / c.destW;
     const QINT64 stepY = c.h / c.destH;
@@ -122,7 +117,7 @@ TEST_F(BufferTransfer, TheHostScalesAsTheBoardDoes) {
   Scale(source, destination, 0, 0, 640, 480, 0, 0, 320, 240);
   QbufTransfer(hostSource, hostDestination, 0, 0, 640, 480, 0, 0, 0, 320, 240, 0, Q_DEFAULT,
                kBoardType, Q_DEFAULT, nullptr);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Read(destination).pixels, Read(hostDestination).pixels);
 }
 
@@ -206,7 +201,7 @@ TEST_F(BufferTransfer, ThreeBufferCopyPlacesTheSourceRegion) {
   const Image in = Read(source);
   Image expected = Read(destination);
   Three(source, destination, 32, 8, 64, 40, 64, 16, kCopy, 0, nullptr);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_TRUE(BoardCopied());
   for (QINT64 b = 0; b < 3; ++b) {
     for (QINT64 j = 0; j < 40; ++j) {
@@ -228,7 +223,7 @@ TEST_F(BufferTransfer, BlendWeighsTheThirdBufferByTheOperationFlag) {
     const Image a = Read(first);
     const Image c = Read(third);
     Three(first, destination, 0, 0, 64, 32, 0, 0, kBlend, flag, &third);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
     const Image out = Read(destination);
     int wrong = 0;
     for (size_t i = 0; i < out.pixels.size(); ++i) {

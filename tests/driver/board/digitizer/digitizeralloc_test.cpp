@@ -59,7 +59,7 @@ TEST_F(DigitizerAlloc, StandardNamesProgramTheDecoderForTheirStandard) {
     EXPECT_EQ(Inquire(digitizer, kPeriod), c.period);
     EXPECT_EQ(SimBoard().DecoderRegister(0, kInputControl), c.inputControl);
     QdigFree(digitizer);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
     // The digitizer's hook threads end with it; the system's stay.
     if (threadsAfterFree == 0) threadsAfterFree = Threads();
     EXPECT_LE(Threads(threadsAfterFree), threadsAfterFree);
@@ -114,17 +114,15 @@ TEST_F(DigitizerAlloc, EveryBadFileGives4312Sub1AndLeavesTheChannelFree) {
   for (const auto& c : cases) {
     const std::wstring path = WriteDcf("bad.dcf", c.text).wstring();
     EXPECT_EQ(Digitizer(path.c_str()), 0) << c.why;
-    EXPECT_EQ(ErrorCode(), 4312) << c.why;
-    EXPECT_EQ(SubCode(1), 1) << c.why;
+    EXPECT_EQ(LastError(), Err(4312, 1)) << c.why;
   }
   std::string longSection;
   for (int i = 0; i < 700; ++i) longSection += "INFO_GAIN 1" + std::string(90, ' ') + "\n";
   const std::wstring tooLong = WriteDcf("long.dcf", DcfWith(longSection)).wstring();
   EXPECT_EQ(Digitizer(tooLong.c_str()), 0);
-  EXPECT_EQ(ErrorCode(), 4312);
+  EXPECT_EQ(LastError(), Err(4312, 1));
   EXPECT_EQ(Digitizer(L"missing.dcf"), 0);
-  EXPECT_EQ(ErrorCode(), 4312);
-  EXPECT_EQ(SubCode(1), 1);
+  EXPECT_EQ(LastError(), Err(4312, 1));
   // Nothing of the failed allocations holds the channel.
   const QID digitizer = Digitizer(L"Q_NTSC");
   EXPECT_NE(digitizer, 0) << "error " << ErrorCode();
@@ -133,11 +131,9 @@ TEST_F(DigitizerAlloc, EveryBadFileGives4312Sub1AndLeavesTheChannelFree) {
 TEST_F(DigitizerAlloc, DeviceNumberAndInitFlagAreChecked) {
   QID digitizer = 0;
   EXPECT_EQ(QdigAlloc(system_, 4, L"Q_NTSC", Q_DEFAULT, &digitizer), 0);
-  EXPECT_EQ(ErrorCode(), 4311);
-  EXPECT_EQ(SubCode(1), 1);
+  EXPECT_EQ(LastError(), Err(4311, 1));
   EXPECT_EQ(QdigAlloc(system_, 0, L"Q_NTSC", 5, &digitizer), 0);
-  EXPECT_EQ(ErrorCode(), 4311);
-  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(LastError(), Err(4311, 2));
   // Two channels at once, each with its own decoder.
   const QID first = Digitizer(L"Q_NTSC", 0);
   const QID second = Digitizer(L"Q_PAL", 1);

@@ -30,10 +30,7 @@ class DigitizerControl : public DigitizerFixture {
     ASSERT_NE(digitizer_, 0) << "error " << ErrorCode();
   }
   void ExpectError(QINT64 code, QINT64 sub, const char* what) {
-    EXPECT_EQ(ErrorCode(), code) << what;
-    EXPECT_EQ(SubCode(1), sub) << what;
-    EXPECT_EQ(SubCode(2), 0) << what;
-    EXPECT_EQ(SubCode(3), 0) << what;
+    EXPECT_EQ(LastError(), Err(code, sub)) << what;
   }
   struct CheckedSetting {
     QINT64 type;
@@ -45,7 +42,7 @@ class DigitizerControl : public DigitizerFixture {
     SCOPED_TRACE(setting.type);
     for (const auto& [value, read] : setting.taken) {
       QdigControl(digitizer_, setting.type, value);
-      EXPECT_EQ(ErrorCode(), 0) << value;
+      EXPECT_EQ(LastError(), Err(0)) << value;
       EXPECT_EQ(Inquire(digitizer_, setting.type), read) << value;
     }
     for (QINT64 value : setting.refused) {
@@ -97,12 +94,12 @@ TEST_F(DigitizerControl, RefusedValuesStoreNothing) {
   // The trigger source and the software trigger go to the board without a value of their own.
   for (QINT64 source : {QINT64{0x10000}, QINT64{0x10000000}, QINT64{0}}) {
     QdigControl(digitizer_, 4053, source);
-    EXPECT_EQ(ErrorCode(), 0) << source;
+    EXPECT_EQ(LastError(), Err(0)) << source;
   }
   QdigControl(digitizer_, 4053, 1);
   ExpectError(4307, 3, "trigger source 1");
   QdigControl(digitizer_, 4209, 1);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   for (QINT64 refused : {0, 2}) {
     QdigControl(digitizer_, 4209, refused);
     ExpectError(4307, 3, "software trigger other than 1");
@@ -110,9 +107,9 @@ TEST_F(DigitizerControl, RefusedValuesStoreNothing) {
   // Decimation 1/n up to 1/16, of both axes or one.
   QdigControlDouble(digitizer_, 6600, 1.0 / 16);
   QdigControlDouble(digitizer_, 6601, 0.5);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QdigControlDouble(digitizer_, 6602, 1.0);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   for (QINT64 type : {6600, 6601, 6602}) {
     for (double refused : {0.0, 0.3, 1.0 / 17, 2.0}) {
       QdigControlDouble(digitizer_, type, refused);
@@ -134,7 +131,7 @@ TEST_F(DigitizerControl, RefusedValuesStoreNothing) {
 
 TEST_F(DigitizerControl, KeptValuesAnswerTheirInquiries) {
   QdigControlDouble(digitizer_, 6600, 0.25);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6601), 0.25);
   EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6602), 0.25);
   EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6604), 4.0);
@@ -158,7 +155,7 @@ TEST_F(DigitizerControl, KeptValuesAnswerTheirInquiries) {
   EXPECT_EQ(Inquire(digitizer_, kTimeout), 2400);
   QdigControl(digitizer_, kTrigger, -9997);
   EXPECT_EQ(Inquire(digitizer_, kTimeout), -1);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 // With the board's inquiries failing (4300), each type shows where it is answered: refused
@@ -197,11 +194,11 @@ TEST_F(DigitizerControl, EachInquiryIsAnsweredWhereItBelongs) {
   };
   for (const auto& [type, value] : own) {
     EXPECT_EQ(Inquire(digitizer_, type), value) << type;
-    EXPECT_EQ(ErrorCode(), 0) << type;
+    EXPECT_EQ(LastError(), Err(0)) << type;
   }
   for (QINT64 type : {6601, 6602, 6604, 6605}) {
     EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, type), 1.0) << type;
-    EXPECT_EQ(ErrorCode(), 0) << type;
+    EXPECT_EQ(LastError(), Err(0)) << type;
   }
   for (const auto& [decimation, supported] : {std::pair{0.5, 1.0}, std::pair{0.3, 0.0}}) {
     double answer = decimation;
@@ -224,7 +221,7 @@ TEST_F(DigitizerControl, TheDeviceLayersAnswers) {
   EXPECT_EQ(Inquire(digitizer_, 6925), 0);
   EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6607), 0.0);
   EXPECT_EQ(Inquire(digitizer_, 6926), 0);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   // The end trigger as set; by default off while the grab trigger is, and off
   // with it on too: the trigger source (0) is not the one that ends a grab.
   QdigControl(digitizer_, 2038, -9997);
@@ -234,7 +231,7 @@ TEST_F(DigitizerControl, TheDeviceLayersAnswers) {
   EXPECT_EQ(Inquire(digitizer_, 2038), -9999);
   QdigControl(digitizer_, kTrigger, -9997);
   EXPECT_EQ(Inquire(digitizer_, 2038), -9999);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 TEST_F(DigitizerControl, TheDcfNameAndTheBoardsOwnTypes) {
@@ -247,7 +244,7 @@ TEST_F(DigitizerControl, TheDcfNameAndTheBoardsOwnTypes) {
   // refused, not kept.
   QdigControl(digitizer_, 4019, 77);
   EXPECT_EQ(Inquire(digitizer_, 4019), 77);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   // The channel level takes the any-channel bit alone of the channel bits.
   QdigControl(digitizer_, 4019 | 0x40000000, 78);
   EXPECT_EQ(Inquire(digitizer_, 4019), 78);
@@ -264,11 +261,11 @@ TEST_F(DigitizerControl, TheDcfNameAndTheBoardsOwnTypes) {
 
 TEST_F(DigitizerControl, ChannelAndReferenceLevels) {
   QdigControl(digitizer_, 4000, Q_DEFAULT);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QdigControl(digitizer_, 4000, 5);
   ExpectError(4406, 1, "channel 5");
   QdigControl(digitizer_, 6657, Q_DEFAULT);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6657), 128.0) << "reference levels answer as doubles";
   QdigControlDouble(digitizer_, 6658, 40.0);
   EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6658), 40.0);
@@ -282,7 +279,7 @@ TEST_F(DigitizerControl, ChannelAndReferenceLevels) {
     SCOPED_TRACE(type);
     for (double level : {0.0, 255.0}) {
       QdigControlDouble(digitizer_, type, level);
-      EXPECT_EQ(ErrorCode(), 0);
+      EXPECT_EQ(LastError(), Err(0));
       EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, type), level);
     }
     for (double refused : {-1.0, 256.0}) {
@@ -300,14 +297,14 @@ TEST_F(DigitizerControl, ChannelAndReferenceLevels) {
 TEST_F(DigitizerControl, ChannelWordsAndTheReferenceRequest) {
   for (QINT64 type : {4000, 4000 + 0x1000, 4000 + 0x3000}) {
     QdigControl(digitizer_, type, Q_DEFAULT);
-    EXPECT_EQ(ErrorCode(), 0) << type;
+    EXPECT_EQ(LastError(), Err(0)) << type;
   }
   QdigControl(digitizer_, 4000, 0x40000000);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QdigControl(digitizer_, 4000 + 0x1000, 0x40000000);
   ExpectError(4406, 1, "the type's bits join the channel");
   QdigControl(digitizer_, 4000, 0x40000000 | kCamera);
-  EXPECT_EQ(ErrorCode(), 4324);
+  EXPECT_EQ(LastError(), Err(4324, 5));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"Q_CAMERA is not supported on this system.");
   // One level set, the other three slots of the request left at the default word.
   QdigControl(digitizer_, 6657, Q_DEFAULT);

@@ -141,18 +141,16 @@ TEST_F(DigitizerGrab, SourceWindowDecimationAndFlips) {
 TEST_F(DigitizerGrab, WaitsAndAWindowOutsideTheFrame) {
   const QID digitizer = Digitizer(L"Q_NTSC");
   QdigGrabWait(digitizer, 4);
-  EXPECT_EQ(ErrorCode(), 4314);
-  EXPECT_EQ(SubCode(1), 1);
+  EXPECT_EQ(LastError(), Err(4314, 1));
   const uint64_t before = SimBoard().FrameCount(0);
   QdigGrabWait(digitizer, kWaitNextFrame);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_GT(SimBoard().FrameCount(0), before);
   QdigGrabWait(digitizer, kWaitGrabEnd);
-  EXPECT_EQ(ErrorCode(), 0) << "no grab pending: the wait ends at once";
+  EXPECT_EQ(LastError(), Err(0)) << "no grab pending: the wait ends at once";
   QdigControl(digitizer, 4024, 600);  // 600 + 640 lies beyond the frame
   QdigGrab(digitizer, Buffer(1, 640, 480, 8, kHostGrab));
-  EXPECT_EQ(ErrorCode(), 4311);
-  EXPECT_EQ(SubCode(1), 4);
+  EXPECT_EQ(LastError(), Err(4311, 4));
 }
 
 // Without video and with the trigger off, a grab of the default time-out ends after the
@@ -186,7 +184,7 @@ TEST_F(DigitizerGrab, WithoutVideoTheDefaultTimeOutEndsAGrabWhileTheTriggerIsOff
   EXPECT_EQ(code, 4318);
   EXPECT_EQ(sub, 1);
   QdigGrab(digitizer, buffer);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 TEST_F(DigitizerGrab, GrabsIntoTheBoardsMemory) {
@@ -198,7 +196,7 @@ TEST_F(DigitizerGrab, GrabsIntoTheBoardsMemory) {
   // The board's own memory takes a frame too; no host road reads it back.
   const QID onBoard = Buffer(1, 640, 480, 8, kOnBoard | 0x200);
   QdigGrab(digitizer, onBoard);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 struct GrabEvents {
@@ -287,7 +285,7 @@ TEST_F(DigitizerGrab, ControlsWhileOtherThreadsGrabWaitAndInquire) {
   EXPECT_EQ(wrong.load(), 0);
   QdigControl(digitizer, kOffsetX, 0);
   QdigGrab(digitizer, buffer);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ TEST_F(DigitizerHooks, HookingATypeTwiceKeepsOneThread) {
   EXPECT_FALSE(b.Take().empty()) << "the second hook replaced the first";
   EXPECT_TRUE(a.Take().empty());
   QdigHookFunction(digitizer, 12345, &OnEvent, &a);
-  EXPECT_EQ(ErrorCode(), 4325);
+  EXPECT_EQ(LastError(), Err(4325, 1));
 }
 
 TEST_F(DigitizerHooks, FreeingEndsEveryHookThread) {
@@ -118,7 +118,7 @@ TEST_F(DigitizerHooks, FreeingEndsEveryHookThread) {
   EXPECT_EQ(SimBoard().PendingEventWaits(0x100A0000 | 3), 1u);
   QsysFree(system_);
   system_ = 0;
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(SimBoard().PendingEventWaits(0x100A0000 | 3), 0u);
 }
 
@@ -257,7 +257,7 @@ TEST_F(DigitizerHooks, ADroppedEventIsReportedToTheApplication) {
   EXPECT_TRUE(r.Take().empty());
   // The thread that reported the loss has ended; unhooking still works.
   QdigHookFunction(digitizer, kFrameStart + Q_UNHOOK, &OnEvent, &r);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 }  // namespace

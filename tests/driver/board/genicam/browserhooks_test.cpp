@@ -114,7 +114,7 @@ TEST_F(BrowserHooks, ClientWritesRaiseTheHookWithTheFeature) {
   SetTimeout(*client, -5);
   client->Send(NodeMapPublisher::kSet, map_ + ":Q_GRAB_TIMEOUT:soon");
   EXPECT_TRUE(recorder.Take().empty());
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 TEST_F(BrowserHooks, NothingAfterTheHookIsRemovedOrTheBrowserClosed) {
@@ -137,7 +137,7 @@ TEST_F(BrowserHooks, NothingAfterTheHookIsRemovedOrTheBrowserClosed) {
   EXPECT_EQ(Timeout(), 1300);
   EXPECT_TRUE(recorder.Take().empty());
   QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE + Q_UNHOOK, &OnFeatureHook, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 // The user's hook may close the browser that raised it.
@@ -199,7 +199,7 @@ TEST_F(BrowserHooks, ClientsWriteWhileHooksAndTheBrowserChange) {
   SetTimeout(*clients[0], 150);
   EXPECT_TRUE(recorder.Take().empty());
   QdigHookFunction(digitizer_, Q_FEATURE_BROWSER_CHANGE + Q_UNHOOK, &OnFeatureHook, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 // Closing the digitizer's browser waits for the clients' requests in progress,
@@ -222,7 +222,7 @@ TEST_F(BrowserHooks, TheBrowserClosesWhileClientsWrite) {
     QdigControl(digitizer_, kFeatureBrowser, 32);
     stop = true;
     writer.join();
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
   }
 }
 

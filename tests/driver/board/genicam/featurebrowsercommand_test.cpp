@@ -46,11 +46,11 @@ TEST_F(FeatureBrowserCommand, OpenPublishCloseReopen) {
   const std::string both = zor::genicam::MapNamesJson({systemMap, digitizerMap});
 
   QsysControl(system_, kFeatureBrowser, 16);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(PublishedNames(), both);
   // Closing the digitizer keeps the system's map and the publisher.
   QdigControl(digitizer, kFeatureBrowser, 32);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(PublishedNames(), zor::genicam::MapNamesJson({systemMap}));
   QdigControl(digitizer, kFeatureBrowser, 18);  // publishes like 16
   EXPECT_EQ(PublishedNames(), both);
@@ -58,7 +58,7 @@ TEST_F(FeatureBrowserCommand, OpenPublishCloseReopen) {
   QsysControl(system_, kFeatureBrowser, 33);
   EXPECT_EQ(PublishedNames(), "(no mailboxes)");
   QsysControlDouble(system_, kFeatureBrowser, 17.0);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(PublishedNames(), both);
   QsysControl(system_, kFeatureBrowser, 34);
   QdigFree(digitizer);
@@ -73,7 +73,7 @@ TEST_F(FeatureBrowserCommand, DigitizersFreedRightAfterTheirMapsWerePublished) {
     const QID digitizer = Digitizer(L"Q_NTSC");
     ASSERT_NE(digitizer, 0) << ErrorCode();
     QdigControl(digitizer, kFeatureBrowser, 16);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
     QdigFree(digitizer);
   }
   // The freed digitizers' maps went with them.
@@ -137,18 +137,17 @@ TEST_F(FeatureBrowserCommand, SessionAndPollingFollowThePublisher) {
   QdigControl(digitizer, 6973, Q_DEFAULT);
   QdigInquire(digitizer, 6973, &value);
   EXPECT_EQ(value, -9999);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QsysControl(system_, kFeatureBrowser, 34);
   QdigFree(digitizer);
 }
 
 TEST_F(FeatureBrowserCommand, BadValuesAndEmptySearches) {
   QsysControl(system_, kFeatureBrowser, 99);
-  EXPECT_EQ(ErrorCode(), 4307);
-  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(LastError(), Err(4307, 3));
   EXPECT_EQ(PublishedNames(), "(no mailboxes)");  // no publisher made for a bad value
   QsysControl(system_, kFeatureBrowser, 32);      // nothing published: nothing to do
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 }  // namespace

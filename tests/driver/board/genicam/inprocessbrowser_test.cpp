@@ -35,9 +35,9 @@ TEST_F(InProcessBrowserCommand, SystemAndDigitizerOpenWithTheirMapsInOrder) {
   ASSERT_NE(digitizer, 0) << ErrorCode();
 
   QsysControl(system_, kFeatureBrowser, 16);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QdigControlDouble(digitizer, kFeatureBrowser, 17.0);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 
   const std::vector<SeenControllerCall> calls = TestControllerCalls();
   ASSERT_EQ(calls.size(), 2u);
@@ -64,12 +64,12 @@ TEST_F(InProcessBrowserCommand, SystemAndDigitizerOpenWithTheirMapsInOrder) {
 
   // The digitizer's lock was taken back: its commands still run.
   QdigControl(digitizer, kFeatureBrowser, 32);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QsysControl(system_, kFeatureBrowser, 34);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(TestControllerDeletedHandles().size(), 2u);
   QdigFree(digitizer);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 TEST_F(InProcessBrowserCommand, BadValuesOpenNothing) {
@@ -83,8 +83,7 @@ TEST_F(InProcessBrowserCommand, BadValuesOpenNothing) {
   for (QINT64 value : {QINT64{19}, QINT64{31}, QINT64{5071}}) {
     QsysControl(system_, kFeatureBrowser, value);
     EXPECT_EQ(std::filesystem::exists("_SYS_ZORIDHeader.h"), value == 5071) << value;
-    EXPECT_EQ(ErrorCode(), 4307) << value;
-    EXPECT_EQ(SubCode(1), 3) << value;
+    EXPECT_EQ(LastError(), Err(4307, 3)) << value;
   }
   EXPECT_TRUE(std::filesystem::exists("_DIG_ZORIDParams.h"));
   setenv("ZOR_GENICAM_PATH", installed.c_str(), 1);
@@ -100,10 +99,9 @@ TEST_F(InProcessBrowserCommand, AnObjectWithoutItsMapHasNoBrowser) {
   ASSERT_EQ(Control(system_, L"QsysControl"), nullptr);
   // The digitizer's map is still found, but the system has no control to open it in.
   QsysControl(system_, kFeatureBrowser, 16);
-  EXPECT_EQ(ErrorCode(), 4429);
-  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(LastError(), Err(4429, 3));
   QsysControl(system_, kFeatureBrowser, 32);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_TRUE(TestControllerCalls().empty());
   QdigFree(digitizer);
 }

@@ -79,7 +79,7 @@ TEST_F(OwnNodeMapsTest, SystemAndDigitizerHaveOneNodeMapEach) {
 
   QsysControl(system_, kCreateNodeMaps, digitizer);  // nothing new
   EXPECT_EQ(Control(digitizer, L"QdigControl"), own);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QdigFree(digitizer);
 }
 
@@ -96,7 +96,7 @@ TEST_F(OwnNodeMapsTest, EveryFeatureReadsOnAFreshSystemAndDigitizer) {
       UnreadableFeatures(*Control(digitizer, L"QdigControl"), &read);
   EXPECT_TRUE(own.empty()) << ::testing::PrintToString(own);
   EXPECT_GE(read, 30);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QdigFree(digitizer);
 }
 
@@ -130,7 +130,7 @@ TEST_F(OwnNodeMapsTest, WritesReachTheBoardAndTheBoardsAnswersReachTheMap) {
   EXPECT_EQ(timeout->GetValue(), 7);
   GenApi::CStringPtr board = Node(system_, L"QsysControl", "Q_SYSTEM_DESCRIPTOR");
   EXPECT_STREQ(board->GetValue().c_str(), "DravionLyn");
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QdigFree(digitizer);
 }
 
@@ -141,10 +141,10 @@ TEST_F(OwnNodeMapsTest, AcquisitionStopReadsTheBoardsStatusAndKeepsItsErrors) {
   SimBoard().ArmFault(kernel::kDigInquire,
                       boardsim::Fault{boardsim::FaultKind::kErrorTriple, 4310, 1, 0});
   QdigControl(digitizer, 6928, Q_DEFAULT);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   // The refused read was the stop's: the next inquiry is served.
   EXPECT_EQ(Inquire(digitizer, 9108), 0);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   SimBoard().ClearFaults();
   QdigFree(digitizer);
 }
@@ -160,7 +160,7 @@ TEST_F(OwnNodeMapsTest, TextRegistersTravelAsUtf8BothWays) {
   QsysInquire(system_, 7708, wide);
   EXPECT_EQ(std::wstring(wide), wideFolder);
   EXPECT_EQ(std::string(logFolder->GetValue().c_str()), folder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 TEST_F(OwnNodeMapsTest, ABoardErrorIsAnAccessExceptionWithTheHostsText) {
@@ -175,7 +175,7 @@ TEST_F(OwnNodeMapsTest, ABoardErrorIsAnAccessExceptionWithTheHostsText) {
     EXPECT_EQ(text.rfind("Error in HostDigControl().\n", 0), 0u) << text;
     EXPECT_NE(text.find("Invalid control value."), std::string::npos) << text;
   }
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(digitizer, 4022), 640);
   QdigFree(digitizer);
 }
@@ -193,7 +193,7 @@ TEST_F(OwnNodeMapsTest, FreeingOrErasingAnObjectDropsItsNodeMap) {
   QsysControl(system_, kEraseNodeMap, second);
   EXPECT_EQ(Control(second, L"QdigControl"), nullptr);
   QsysControl(system_, kEraseNodeMap, 0);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QdigFree(second);
 }
 

@@ -16,15 +16,13 @@ TEST_F(GrabControlFallback, EveryOperationTakesItsFallback) {
   ASSERT_NE(digitizer, 0);
   const QID buffer = QbufAllocColor(system_, 1, 640, 480, 8, Q_IMAGE | Q_GRAB, nullptr);
   QdigGrabContinuous(digitizer, buffer);
-  EXPECT_EQ(ErrorCode(), 4344);
-  EXPECT_EQ(SubCode(1), 2);
+  EXPECT_EQ(LastError(), Err(4344, 2));
   QdigHalt(digitizer);
-  EXPECT_EQ(ErrorCode(), 4344);
-  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(LastError(), Err(4344, 3));
   QdigGrabAbort(digitizer);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QdigControl(digitizer, 4127, 640);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(digitizer, 4127), 640);
   QbufFree(buffer);
   QdigFree(digitizer);
@@ -38,7 +36,7 @@ TEST_F(GrabControlFallback, StateWordIsZeroWithoutTheLibrary) {
   const QID digitizer = Digitizer(L"Q_NTSC");
   ASSERT_NE(digitizer, 0);
   EXPECT_EQ(Inquire(digitizer, 4385), 0);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QdigFree(digitizer);
 }
 

@@ -61,11 +61,10 @@ TEST_F(GrabControlLibrary, ResultsBecomeTheirErrors) {
         Case{16, 4347, 2}, Case{17, 4346, 2}, Case{18, 4346, 3}, Case{19, 4347, 2}}) {
     SCOPED_TRACE(c.result);
     QdigControl(digitizer_, kResultControl, c.result);
-    EXPECT_EQ(ErrorCode(), c.code);
-    EXPECT_EQ(SubCode(1), c.subCode);
+    EXPECT_EQ(LastError(), Err(c.code, c.subCode));
   }
   QdigControl(digitizer_, kResultControl, 0);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 // Controls come back through the callbacks. What escapes below a callback fails the command
@@ -73,23 +72,23 @@ TEST_F(GrabControlLibrary, ResultsBecomeTheirErrors) {
 // its own, outside any command, tells the application.
 TEST_F(GrabControlLibrary, ControlsComeBackThroughTheCallbacks) {
   QdigControl(digitizer_, kGrabTimeout, 750);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 750);
 
   zortest::ErrorReports reports;
   ThrowOnNext(kernel::kDigControl);
   QdigControl(digitizer_, kFieldNumber, Q_DEFAULT);
-  EXPECT_EQ(ErrorCode(), 4336);
+  EXPECT_EQ(LastError(), Err(4336, 5, 6));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"An exception ended the operation.");
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: the board went away");
   QdigControl(digitizer_, kGrabTimeout, 500);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 500);
   EXPECT_EQ(reports.Take().size(), 1u) << "the command's error, and nothing else";
 
   ThrowOnNext(kernel::kDigControl);
   QdigControl(digitizer_, kControlFromOwnThread, kFieldNumber);
-  EXPECT_EQ(ErrorCode(), 0) << "the library's thread failed, not this command";
+  EXPECT_EQ(LastError(), Err(0)) << "the library's thread failed, not this command";
   EXPECT_EQ(
       reports.Take(),
       (std::vector<std::wstring>{L"4336 Hook function: std::runtime_error: the board went away"}));
@@ -105,24 +104,24 @@ TEST_F(GrabControlLibrary, ContinuousGrabAndHaltThroughTheLibrary) {
   // grabbing, and the next start grabs.
   ThrowOnNext(kernel::kDigGrab);
   QdigGrabContinuous(digitizer_, buffer);
-  EXPECT_EQ(ErrorCode(), 4336);
+  EXPECT_EQ(LastError(), Err(4336, 5, 6));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: the board went away");
   // A control stops and restarts a continuous grab: none is restarted, and frames go by without
   // writing into the buffer.
   QbufClear(buffer, 0);
   QdigControl(digitizer_, kGrabTimeout, 750);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   std::vector<uint8_t> untouched(640);
   QbufGet2d(buffer, 0, 200, 640, 1, untouched.data());
   EXPECT_EQ(std::count(untouched.begin(), untouched.end(), 0), 640);
   QdigGrabContinuous(digitizer_, buffer);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   // Two frame ends go by, then the halt stops the writing before the buffer is read.
   QdigGrabWait(digitizer_, Q_GRAB_NEXT_FRAME);
   QdigGrabWait(digitizer_, Q_GRAB_NEXT_FRAME);
   QdigHalt(digitizer_);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   // The ramp left the zeroed buffer; any one pixel of it is 0 on one frame in 64.
   std::vector<uint8_t> row(640);
   QbufGet2d(buffer, 0, 200, 640, 1, row.data());
@@ -132,7 +131,7 @@ TEST_F(GrabControlLibrary, ContinuousGrabAndHaltThroughTheLibrary) {
 
 TEST_F(GrabControlLibrary, AbortGoesThroughTheLibrary) {
   QdigGrabAbort(digitizer_);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 TEST_F(GrabControlLibrary, NoHandleFromTheLibraryLeavesTheFallbacks) {
@@ -142,8 +141,7 @@ TEST_F(GrabControlLibrary, NoHandleFromTheLibraryLeavesTheFallbacks) {
   setenv("ZORGRABC_NO_HANDLE", "1", 1);
   QdigHalt(second);
   unsetenv("ZORGRABC_NO_HANDLE");
-  EXPECT_EQ(ErrorCode(), 4344);
-  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(LastError(), Err(4344, 3));
   // The driver's own control serves it.
   QdigControl(second, kResultControl, 16);
   EXPECT_NE(ErrorCode(), 4347);
@@ -168,7 +166,7 @@ TEST_F(GrabControlLibrary, StateWordIsAskedOnceThenKept) {
   EXPECT_EQ(inquiries(), asked);
   EXPECT_EQ(Inquire(digitizer_, kGrabControlState), kLibraryState);
   EXPECT_EQ(inquiries(), asked + 1);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   dlclose(library);
 }
 
@@ -180,7 +178,7 @@ TEST_F(GrabControlLibrary, WithoutADigitizerTheStateWordLetsTheLibraryGoAgain) {
   QINT64 state = 0;
   QsysInquire(system_, kGrabControlState, &state);
   EXPECT_EQ(state, kLibraryState);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(dlopen(ZOR_TEST_GRABCONTROL_LIBRARY, RTLD_NOW | RTLD_NOLOAD), nullptr);
 }
 

@@ -63,7 +63,7 @@ TEST_F(DigProcess, SequenceSeesEveryFrameOnceInOrder) {
     Recorder recorder;
     QdigProcess(digitizer_, ring.data(), static_cast<QINT64>(ring.size()), SequenceOf(23),
                 kSynchronous, &Process, &recorder);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
     const std::vector<Seen> seen = recorder.Copy();
     ASSERT_EQ(seen.size(), 23u);
     ExpectRingOrder(seen, ring);
@@ -78,7 +78,7 @@ TEST_F(DigProcess, SequenceOfTheBufferCountByDefault) {
   const std::vector<QID> ring = Ring(system_, 3);
   Recorder recorder;
   QdigProcess(digitizer_, ring.data(), 3, kSequence, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(recorder.Copy().size(), 3u);
 }
 
@@ -90,7 +90,7 @@ TEST_F(DigProcess, ContinuousUntilStoppedThenNothingMore) {
   EXPECT_EQ(Inquire(digitizer_, kInProgress), 1);
   ASSERT_TRUE(WaitForCalls(recorder, 12));
   QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
   const int64_t after = Settled(recorder);
   ExpectRingOrder(recorder.Copy(), ring);
@@ -121,7 +121,7 @@ TEST_F(DigProcess, StartsAndStopsFromSeveralThreadsAtOnce) {
   }
   for (std::thread& thread : threads) thread.join();
   QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
   Settled(recorder);
   // One run at a time: every event named a buffer of the ring at its position.
@@ -132,7 +132,7 @@ TEST_F(DigProcess, StartsAndStopsFromSeveralThreadsAtOnce) {
   }
   Recorder again;
   QdigProcess(digitizer_, ring.data(), 3, SequenceOf(6), kSynchronous, &Process, &again);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(again.calls.load(), 6);
 }
 
@@ -170,7 +170,7 @@ TEST_F(DigProcess, OfStartsThatMeetOneRunsAndTheOthersAreRefused) {
     for (size_t t = 0; t < recorders.size(); ++t) callsWhenRefused[t] = recorders[t].calls.load();
     EXPECT_TRUE(WaitForCalls(running, running.calls.load() + 6));
     QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &running);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
     Settled(running);
     for (size_t t = 0; t < recorders.size(); ++t) {
       if (&recorders[t] != &running) {
@@ -190,7 +190,7 @@ TEST_F(DigProcess, AsynchronousSequenceEndsWithTheWaitingStop) {
   Recorder recorder;
   QdigProcess(digitizer_, ring.data(), 2, SequenceOf(9), kAsynchronous, &Process, &recorder);
   QdigProcess(digitizer_, ring.data(), 2, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(recorder.calls.load(), 9);
 }
 
@@ -260,7 +260,7 @@ TEST_F(DigProcess, AWaitingStopReturnsWhateverBecameOfTheGrabs) {
         SimBoard().ClearFaults();
         Recorder next;
         QdigProcess(digitizer_, ring.data(), 4, SequenceOf(6), kSynchronous, &Process, &next);
-        EXPECT_EQ(ErrorCode(), 0);
+        EXPECT_EQ(LastError(), Err(0));
         EXPECT_EQ(next.calls.load(), 6);
         // Its own frames only: none the run before left on the board.
         ExpectRingOrder(next.Copy(), ring);
@@ -278,16 +278,14 @@ TEST_F(DigProcess, RefusedRequests) {
                                {kContinuous | 0x40, kAsynchronous, 1}};
   for (const auto& [operation, flag, subCode] : refused) {
     QdigProcess(digitizer_, ring.data(), 2, operation, flag, &Process, &recorder);
-    EXPECT_EQ(ErrorCode(), 4315) << operation;
-    EXPECT_EQ(SubCode(1), subCode) << operation;
+    EXPECT_EQ(LastError(), Err(4315, subCode)) << operation;
   }
   // A stop with nothing running does nothing.
   QdigProcess(digitizer_, ring.data(), 2, kStop, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   QdigProcess(digitizer_, ring.data(), 2, kContinuous, kAsynchronous, &Process, &recorder);
   QdigProcess(digitizer_, ring.data(), 2, kContinuous, kAsynchronous, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 4314);
-  EXPECT_EQ(SubCode(1), 4);
+  EXPECT_EQ(LastError(), Err(4314, 4));
   // The first run goes on.
   const int64_t before = recorder.calls.load();
   EXPECT_TRUE(WaitForCalls(recorder, before + 4));
@@ -307,11 +305,10 @@ TEST_F(DigProcess, TheKernelLimitsTheProcessBuffers) {
   Recorder recorder;
   const std::vector<QID> three = Ring(system, 3);
   QdigProcess(digitizer, three.data(), 3, SequenceOf(4), kSynchronous, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 4349);
-  EXPECT_EQ(SubCode(1), 1);
+  EXPECT_EQ(LastError(), Err(4349, 1));
   EXPECT_EQ(recorder.calls.load(), 0);
   QdigProcess(digitizer, three.data(), 2, SequenceOf(4), kSynchronous, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(recorder.calls.load(), 4);
   QdigFree(digitizer);
   for (QID buffer : three) QbufFree(buffer);
@@ -349,7 +346,7 @@ TEST_F(DigProcess, TheBoardsCountsOfARun) {
     // lie inside this run (a frame's start may precede the request by a period).
     EXPECT_LE(rate, kCameraRate * 1.001);
     EXPECT_LE(static_cast<double>(grabbed) / rate, ran.count() + 2 / kCameraRate);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
   }
 }
 
@@ -358,8 +355,7 @@ TEST_F(DigProcess, TheBoardsCountsOfARun) {
 TEST_F(DigProcess, AnEmptyBufferListIsRefused) {
   Recorder recorder;
   QdigProcess(digitizer_, nullptr, 0, kContinuous, kAsynchronous, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 4314);
-  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(LastError(), Err(4314, 3));
   EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
   const std::vector<QID> ring = Ring(system_, 2);
   const QINT64 threads = HostThreads();
@@ -368,14 +364,14 @@ TEST_F(DigProcess, AnEmptyBufferListIsRefused) {
                                       .exception = std::make_exception_ptr(
                                           std::runtime_error("the board went away"))});
   QdigProcess(digitizer_, ring.data(), 2, kContinuous, kAsynchronous, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 4336);
+  EXPECT_EQ(LastError(), Err(4336, 5, 6));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: the board went away");
   EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
   EXPECT_EQ(Inquire(digitizer_, kPendingGrabs), 0);
   EXPECT_EQ(HostThreads(), threads) << "no watchdog left";
   // Nothing was left pending: a real run starts.
   QdigProcess(digitizer_, ring.data(), 2, SequenceOf(3), kSynchronous, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(recorder.calls.load(), 3);
 }
 
@@ -383,10 +379,9 @@ TEST_F(DigProcess, AnEmptyBufferListIsRefused) {
 // them to it.
 TEST_F(DigProcess, ProcessSettingsOfTheDeviceLayer) {
   QdigControl(digitizer_, 5364, 0);
-  EXPECT_EQ(ErrorCode(), 4307);
-  EXPECT_EQ(SubCode(1), 3);
+  EXPECT_EQ(LastError(), Err(4307, 3));
   QdigControl(digitizer_, 5364, Q_DEFAULT);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(digitizer_, 5364), -1);
   QdigControl(digitizer_, 5364, 2500);
   EXPECT_EQ(Inquire(digitizer_, 5364), 2500);
@@ -394,8 +389,7 @@ TEST_F(DigProcess, ProcessSettingsOfTheDeviceLayer) {
   EXPECT_EQ(Inquire(digitizer_, 5351), -9999);
   EXPECT_EQ(Inquire(digitizer_, 0x451A32), 0);
   Inquire(digitizer_, 0x4503ED);
-  EXPECT_EQ(ErrorCode(), 4310);
-  EXPECT_EQ(SubCode(1), 1);
+  EXPECT_EQ(LastError(), Err(4310, 1));
 }
 
 TEST_F(DigProcess, StopFromInsideTheProcessingFunction) {
@@ -420,7 +414,7 @@ TEST_F(DigProcess, SynchronousRunStoppedFromInside) {
   };
   // Unbounded and synchronous: only the stop ends the wait.
   QdigProcess(digitizer_, ring.data(), 3, kContinuous, kSynchronous, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_GE(recorder.calls.load(), 4);
 }
 
@@ -451,11 +445,11 @@ TEST_F(DigProcess, AProcessingFunctionThatThrowsEndsItsRun) {
     };
     QdigProcess(digitizer_, ring.data(), 3, start.operation, start.flag, &Process, &recorder);
     if (start.flag == kSynchronous) {
-      EXPECT_EQ(ErrorCode(), 4354);
+      EXPECT_EQ(LastError(), Err(4354, 5, 6));
       EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"The hook function threw an exception.");
       EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: no room for the frame");
     } else {
-      EXPECT_EQ(ErrorCode(), 0);
+      EXPECT_EQ(LastError(), Err(0));
       for (int i = 0; i < 2000 && Inquire(digitizer_, kInProgress) != 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
       }
@@ -471,10 +465,10 @@ TEST_F(DigProcess, AProcessingFunctionThatThrowsEndsItsRun) {
                                          L" std::runtime_error: no room for the frame"}));
     // The ended run needs no stop; one changes nothing, and the next run works.
     QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
     Recorder next;
     QdigProcess(digitizer_, ring.data(), 3, SequenceOf(5), kSynchronous, &Process, &next);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
     EXPECT_EQ(next.calls.load(), 5);
     ExpectRingOrder(next.Copy(), ring);
     EXPECT_TRUE(errors.Empty());
@@ -492,7 +486,7 @@ TEST_F(DigProcess, TwoDigitizersAtOnce) {
   QdigProcess(second, ringB.data(), 3, SequenceOf(10), kAsynchronous, &Process, &b);
   QdigProcess(digitizer_, ringA.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &a);
   QdigProcess(second, ringB.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &b);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   ExpectRingOrder(a.Copy(), ringA);
   ExpectRingOrder(b.Copy(), ringB);
   EXPECT_EQ(a.calls.load(), 10);
@@ -538,7 +532,7 @@ TEST_F(DigProcess, FreeingTheDigitizerWhileProcessing) {
   ASSERT_TRUE(WaitForCalls(recorder, 3));
   QdigFree(digitizer_);
   digitizer_ = 0;
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   const int64_t calls = Settled(recorder);
   // The board is free for a new digitizer's run.
   digitizer_ = Digitizer(L"Q_NTSC");
@@ -557,7 +551,7 @@ TEST_F(DigProcess, FreeingTheSystemWhileProcessing) {
   system_ = 0;
   digitizer_ = 0;
   buffers_.clear();
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   const int64_t calls = Settled(recorder);
   EXPECT_GE(calls, 3);
 }
@@ -584,7 +578,7 @@ TEST_F(DigProcess, WithTheTriggerOnEachTriggerGivesOneFrame) {
   EXPECT_EQ(recorder.calls.load(), 3);
   ExpectRingOrder(recorder.Copy(), ring);
   QdigProcess(digitizer_, ring.data(), 3, kStop, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 // What one run's processing function saw: the event each buffer came with.
@@ -613,7 +607,7 @@ TEST_F(DigProcess, OneEventPerBufferForARunAndRunsTakeTurnsWithARing) {
   QdigProcess(digitizer_, ring.data(), 3, SequenceOf(9), kSynchronous, &RecordEvent, &first);
   QdigProcess(other, ring.data(), 3, SequenceOf(6), kSynchronous, &RecordEvent, &second);
   QdigProcess(digitizer_, ring.data(), 3, SequenceOf(3), kSynchronous, &RecordEvent, &third);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   for (EventsSeen* run : {&first, &second, &third}) {
     ASSERT_EQ(run->ofBuffer.size(), 3u);
     for (QID buffer : ring) EXPECT_EQ(run->ofBuffer[buffer].size(), 1u);

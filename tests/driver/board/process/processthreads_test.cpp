@@ -63,7 +63,7 @@ TEST_F(ProcessThreads, OneHookThreadContinuesTheSameGrab) {
   const std::vector<QID> ring = Ring(system_, 3);
   Recorder recorder;
   QdigProcess(digitizer_, ring.data(), 3, SequenceOf(12), kSynchronous, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(recorder.calls.load(), 12);
   ExpectFilledInRingOrder(recorder.Copy(), ring);
 }
@@ -82,7 +82,7 @@ TEST_F(ProcessThreads, SeveralHookThreadsFillTheRingInOrder) {
     };
     QdigProcess(digitizer_, ring.data(), static_cast<QINT64>(size), SequenceOf(25), kSynchronous,
                 &Process, &recorder);
-    EXPECT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(LastError(), Err(0));
     EXPECT_EQ(recorder.calls.load(), 25);
     EXPECT_EQ(Settled(recorder), 25);
     ExpectFilledInRingOrder(recorder.Copy(), ring);
@@ -97,14 +97,14 @@ TEST_F(ProcessThreads, SeveralHookThreadsStopAndStartAgain) {
   ASSERT_EQ(ErrorCode(), 0);
   ASSERT_TRUE(WaitForCalls(recorder, 20));
   QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
   const int64_t calls = Settled(recorder);
   ExpectFilledInRingOrder(recorder.Copy(), ring);
   // The board got every grab record back: a new run has all the ring.
   Recorder again;
   QdigProcess(digitizer_, ring.data(), 3, SequenceOf(9), kSynchronous, &Process, &again);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(again.calls.load(), 9);
   ExpectFilledInRingOrder(again.Copy(), ring);
   EXPECT_EQ(recorder.calls.load(), calls);
@@ -126,7 +126,7 @@ TEST_F(ProcessThreads, AContinuationThatComesAfterTheHaltIsHaltedToo) {
   const auto start = std::chrono::steady_clock::now();
   QdigProcess(digitizer_, ring.data(), 2, kStop, Q_DEFAULT, &Process, &recorder);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   SimBoard().ClearFaults();
   Recorder again;
   QdigProcess(digitizer_, ring.data(), 2, SequenceOf(4), kSynchronous, &Process, &again);
@@ -137,7 +137,7 @@ TEST_F(ProcessThreads, TriggerForFirstGrabAloneOnASequenceWaitsForItsEnd) {
   const std::vector<QID> ring = Ring(system_, 2);
   Recorder recorder;
   QdigProcess(digitizer_, ring.data(), 2, SequenceOf(4), kTriggerForFirstGrab, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(recorder.calls.load(), 4);
 }
 
@@ -151,7 +151,7 @@ TEST_F(ProcessThreads, ContinuousWithoutCountRunsUntilStopped) {
   ASSERT_EQ(ErrorCode(), 0);
   EXPECT_TRUE(WaitForCalls(recorder, 10));
   QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 class TriggerToggling : public ProcessThreads,
@@ -189,7 +189,7 @@ TEST_P(TriggerToggling, EachTriggerGivesOnePeriodOfFrames) {
   }
   ExpectFilledInRingOrder(recorder.Copy(), ring);
   QdigProcess(digitizer_, ring.data(), 3, kStop, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(digitizer_, kTriggerState), kEnabled);
 }
 

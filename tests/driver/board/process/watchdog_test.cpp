@@ -187,7 +187,7 @@ TEST_F(Watchdog, ARoundThatThrowsIsReportedAndTheNextRoundRestarts) {
                                 L"4336 QdigProcess()Grab Monitor thread: std::runtime_error: the "
                                 L"abort went astray"}));
   QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
   EXPECT_EQ(DriverThreads(), threads);
 }
@@ -199,7 +199,7 @@ TEST_F(Watchdog, AStalledSequenceStillDeliversItsCount) {
   Recorder recorder;
   StallNextContinuation();
   QdigProcess(digitizer_, ring.data(), 3, kSequence + (12 << 5), kSynchronous, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(stallReports.load(), 1);
   EXPECT_EQ(recorder.calls.load(), 12);
 }
@@ -216,7 +216,7 @@ TEST_F(Watchdog, WithoutTheMonitorAStallIsNotWatched) {
   EXPECT_EQ(stallReports.load(), 0);
   // Only the stop ends it, releasing the stalled continuation.
   QdigProcess(digitizer_, ring.data(), 2, kStop, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(0));
 }
 
 // Frames microseconds apart: the first frames of a run are done while it is
