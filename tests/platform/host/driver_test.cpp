@@ -33,12 +33,11 @@ TEST_F(DriverTest, DriverErrorIsReadBackWithCodesAndTexts) {
   EXPECT_EQ(
       QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", kFakeFailingSystemNumber, Q_DEFAULT, nullptr),
       0);
-  EXPECT_EQ(ErrorCode(), 4300);
-  EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT_SUB_NB, nullptr), 1);
-  EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1, nullptr), 1);
-  EXPECT_EQ(ErrorText(Q_MESSAGE), L"Invalid parameter error:");
-  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"Fake detail one.");
-  EXPECT_EQ(ErrorText(Q_CURRENT_FCT), L"QsysAlloc");
+  EXPECT_EQ(
+      std::make_tuple(ErrorCode(), QappGetError(Q_DEFAULT, Q_CURRENT_SUB_NB, nullptr),
+                      QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1, nullptr), ErrorText(Q_MESSAGE),
+                      ErrorText(Q_CURRENT_SUB_1_TEXT), ErrorText(Q_CURRENT_FCT)),
+      std::make_tuple(4300, 1, 1, L"Invalid parameter error:", L"Fake detail one.", L"QsysAlloc"));
   EXPECT_EQ(CountObjects(Q_SYSTEM), 0);  // nothing left of the failed system
   // A system that refuses its host id is released again, by its index.
   const int freed = FakeBoardCommandCount(zor::hostcommand::kSysFree);
@@ -245,7 +244,6 @@ TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
   for (const Refused& r : refused) {
     SCOPED_TRACE(r.name);
     EXPECT_EQ(r.call(), 0);
-    // The whole error: its code, no third detail, and the entry named as the one called.
     EXPECT_EQ(std::make_tuple(ErrorCode(), QappGetError(Q_DEFAULT, Q_CURRENT_SUB_3, nullptr),
                               ErrorText(Q_CURRENT_FCT)),
               std::make_tuple(r.code, QINT64{0},
