@@ -320,6 +320,7 @@ TEST_F(BufferTest, TransferCopiesBetweenBands) {
       {[&] { QbufCopy(source, wide); }, {1, 2, 0, 3, 4, 0, 5, 6, 0, 7, 8, 0, 9, 10, 0, 11, 12, 0}},
       {[&] { QbufCopyClip(source, wide, 1, 1); },
        {0, 0, 0, 0, 1, 2, 0, 0, 0, 0, 5, 6, 0, 0, 0, 0, 9, 10}},
+      {[&] { QbufCopyClip(source, wide, 0, 2); }, std::vector<uint8_t>(18)},  // all past the end
       {[&] { QbufCopyColor2d(source, wide, 32, 0, 1, 8, 1, 0, 2, 1); },
        {0, 11, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
       {[&] { QbufCopyColor2d(source, wide, 16, 0, 0, 2, 0, 1, 1, 1); },
@@ -327,6 +328,7 @@ TEST_F(BufferTest, TransferCopiesBetweenBands) {
   for (size_t i = 0; i < std::size(copies); ++i) {
     QbufClear(wide, 0);
     copies[i].first();
+    EXPECT_EQ(ErrorCode(), 0) << "copy " << i;
     std::vector<uint8_t> out(18);
     QbufGet(wide, out.data());
     EXPECT_EQ(out, copies[i].second) << "copy " << i;

@@ -1,5 +1,6 @@
 // The command records the host builds, read back byte by byte as the driver received them.
 #include <cstring>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -118,26 +119,30 @@ TEST_F(RecordTest, BufferAllocationSlotsFollowTheDriversOrder) {
   EXPECT_EQ(record.params[8].value.pointer, nullptr);
   EXPECT_EQ(record.params[9].value.integer, record.params[9].driverIndex);
 
-  // Copies between two board buffers go to the driver, each with its opcode and its words.
+  // Copies between two board buffers go to the driver, each with its opcode and its words; so
+  // does a region of band 0, named as a band.
   const QID other = QbufAllocColor(board_, 3, 64, 48, 8, Q_IMAGE | Q_GRAB, nullptr);
   QbufCopy(buffer, other);
   QbufCopyClip(buffer, other, 5, 6);
   QbufCopyColor2d(buffer, other, 1, 2, 3, 4, 5, 6, 7, 8);
   QbufTransfer(buffer, other, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, nullptr);
-  const std::pair<uint16_t, std::vector<QINT64>> copies[] = {
-      {zor::hostcommand::kBufCopy, {}},
-      {zor::hostcommand::kBufCopyClip, {5, 6}},
-      {zor::hostcommand::kBufCopyRegion, {1, 2, 3, 4, 5, 6, 7, 8}},
-      {zor::hostcommand::kBufTransfer, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}}};
-  for (const auto& [opcode, words] : copies) {
+  const uint8_t pixels[64] = {};
+  HostBufPutBandRegion(buffer, 0, 0, 1, 2, 3, 4, pixels);
+  const std::tuple<uint16_t, std::vector<QINT64>, int> sent[] = {
+      {zor::hostcommand::kBufCopy, {other}, 2},
+      {zor::hostcommand::kBufCopyClip, {other, 5, 6}, 4},
+      {zor::hostcommand::kBufCopyRegion, {other, 1, 2, 3, 4, 5, 6, 7, 8}, 10},
+      // The transfer's last three words travel as one array.
+      {zor::hostcommand::kBufTransfer, {other, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 14},
+      {zor::hostcommand::kBufPutBandRegion, {0, 0, 1, 2, 3, 4}, 8}};
+  for (const auto& [opcode, words, count] : sent) {
     record = Last(opcode);
-    EXPECT_EQ(record.params[0].value.integer, buffer) << opcode;
-    EXPECT_EQ(record.params[1].value.integer, other) << opcode;
-    for (size_t i = 0; i < words.size(); ++i) {
-      EXPECT_EQ(record.params[2 + i].value.integer, words[i]) << opcode << " word " << i;
-    }
+    std::vector<QINT64> got;
+    for (size_t i = 1; i <= words.size(); ++i) got.push_back(record.params[i].value.integer);
+    EXPECT_EQ(std::make_tuple(record.params[0].value.integer, got, int{record.paramCount}),
+              std::make_tuple(buffer, words, count))
+        << opcode;
   }
-  EXPECT_EQ(record.paramCount, 14);  // the transfer's last three words travel as one array
   QbufFree(other);
   QbufFree(buffer);
 }
