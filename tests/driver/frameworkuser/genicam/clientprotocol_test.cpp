@@ -545,25 +545,29 @@ TEST(NodeMapPublisher, MissingBrowserProgramIsReported) {
 // The host's current error, once asked for, throws with the host's texts, one a line; a call that
 // succeeds leaves nothing to throw.
 TEST(HostErrorCheck, TheHostsErrorIsThrownWithItsTexts) {
+  const auto thrown = [] {
+    try {
+      zor::genicam::ThrowOnHostError(true);
+    } catch (const zor::foundation::ZorDrvException& e) {
+      return std::to_wstring(e.GetCodeA()) + L"/" + std::to_wstring(e.GetCodeB()) + L" " +
+             e.GetDescription();
+    }
+    return std::wstring(L"no exception");
+  };
   QINT64 printing = Q_PRINT_ENABLE;
   HostAppInquire(Q_DEFAULT, Q_ERROR_PRINT, &printing);
   HostAppControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
   HostBufInquire(0x7FFFFFFF, Q_HOST_ADDRESS, nullptr);  // an id the host never gave
   EXPECT_TRUE(zor::genicam::ThrowOnHostError(false));
-  try {
-    zor::genicam::ThrowOnHostError(true);
-    ADD_FAILURE() << "no exception";
-  } catch (const zor::foundation::ZorDrvException& e) {
-    EXPECT_EQ(e.GetCodeA(), 4436u);
-    EXPECT_EQ(e.GetCodeB(), 2u);
-    const std::wstring texts = e.GetDescription();
-    EXPECT_EQ(texts.rfind(L"Invalid identifier.\nHostBufInquire\nNo object has the identifier "
-                          L"2147483647.",
-                          0),
-              0u);
-  }
+  EXPECT_EQ(thrown(),
+            L"4436/2 Invalid identifier.\nHostBufInquire\nNo object has the identifier "
+            L"2147483647.\n");
+  const QID function = HostFuncAlloc(L"QdigControl", 0, nullptr);
+  HostFuncErrorReport(function, 4307, nullptr, L"One", L"Two", L"Three");
+  EXPECT_EQ(thrown(), L"4436/2 QdigControl\nOne\nTwo\nThree");
+  HostFuncFree(function);
   HostAppControl(Q_DEFAULT, Q_ERROR_PRINT, printing);
-  EXPECT_FALSE(zor::genicam::ThrowOnHostError(true));
+  EXPECT_EQ(thrown(), L"no exception");
 }
 
 TEST(NodeMapPublisher, MasterAndSlaveServeTheSameClient) {

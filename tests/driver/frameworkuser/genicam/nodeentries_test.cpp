@@ -308,18 +308,15 @@ TEST(NodeEntries, DescriptionOfACategoryLoopEnds) {
 
 TEST(ProtocolWords, ValuesOutsideTheTables) {
   using namespace zor::genicam;
-  EXPECT_STREQ(VisibilityToString(99), "Undefined");
-  EXPECT_STREQ(VisibilityToString(4), "");
-  EXPECT_STREQ(IncrementModeToString(7), "None");
-  EXPECT_STREQ(IncrementModeToString(-1), "None");
-  EXPECT_STREQ(AccessModeToString(6), "Undefined");
-  EXPECT_STREQ(AccessModeToString(7), "");
-  EXPECT_STREQ(InterfaceTypeToString(11), "Port");
-  EXPECT_STREQ(InterfaceTypeToString(12), "");
-  EXPECT_STREQ(RepresentationToString(7), "Undefined");
-  EXPECT_STREQ(CachingModeToString(-1), "");
-  EXPECT_STREQ(NameSpaceToString(2), "Undefined");
-  EXPECT_STREQ(DisplayNotationToString(3), "Undefined");
+  std::string outside;
+  for (const char* word :
+       {VisibilityToString(99), VisibilityToString(4), IncrementModeToString(7),
+        IncrementModeToString(-1), AccessModeToString(6), AccessModeToString(7),
+        InterfaceTypeToString(11), InterfaceTypeToString(12), RepresentationToString(7),
+        CachingModeToString(-1), NameSpaceToString(2), DisplayNotationToString(3)}) {
+    outside += std::string(word) + ",";
+  }
+  EXPECT_EQ(outside, "Undefined,,None,None,Undefined,,Port,,Undefined,,Undefined,Undefined,");
   // Inside them, each value has a word of its own.
   const std::pair<const char* (*)(int32_t), int32_t> tables[] = {
       {AccessModeToString, 6},     {CachingModeToString, 4},    {DisplayNotationToString, 4},

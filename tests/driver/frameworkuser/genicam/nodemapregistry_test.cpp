@@ -90,11 +90,12 @@ TEST_F(NodeMapRegistryTest, FreeingAnObjectErasesItsEntriesAndTellsWhoWantsToKno
   NodeMapRegistry registry(true);
   std::vector<std::shared_ptr<GenICamControl>> dropped;
   registry.SetDropHandler([&dropped](const auto& control) { dropped.push_back(control); });
-  registry.Register(sequence, L"QseqControl", Control(sequence));
-  registry.Register(sequence, L"Camera", Control(sequence));
+  const auto own = Control(sequence), camera = Control(sequence);
+  registry.Register(sequence, L"QseqControl", own);
+  registry.Register(sequence, L"Camera", camera);
   registry.Register(system_, L"QsysControl", Control(0, 10));
   HostObjFree(sequence);
-  EXPECT_EQ(dropped.size(), 2u);
+  EXPECT_EQ(dropped, (std::vector<std::shared_ptr<GenICamControl>>{camera, own}));
   EXPECT_EQ(registry.Size(), 1u);
   EXPECT_EQ(registry.Get(sequence, L"QseqControl"), nullptr);
 }

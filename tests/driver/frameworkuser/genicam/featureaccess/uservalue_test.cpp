@@ -94,6 +94,8 @@ TEST(UserValue, AVariableSmallerThanItsTypeIsNeitherReadNorWritten) {
   wchar_t text[3] = {L'x', L'x', L'x'};
   CopyUserTextTruncated({text, 1}, L"abc");
   EXPECT_EQ(text[0], L'x');
+  CopyUserTextTruncated({text, sizeof(wchar_t)}, L"abc");  // room for the terminator only
+  EXPECT_EQ(std::wstring(text, 3), std::wstring(L"\0xx", 3));
   CopyUserTextTruncated({text, sizeof(text)}, L"abcdef");
   EXPECT_STREQ(text, L"ab");
   m.Clear();
