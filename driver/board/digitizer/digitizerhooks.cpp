@@ -185,8 +185,7 @@ int64_t QDHwSpecSystem::DigHookFunction(const OperationArgs& args, QDDriverThrea
   } else {
     foundation::ScopedLock lock(digitizerHookLock_);
     frame::CSingleHook* element = digitizer->Channel().Hooks().ForHookType(type);
-    const bool running = element->Function() != nullptr;
-    element->Set(function, user);
+    const bool running = ReplaceHook(*element, function, user);
     const uint64_t eventType = row->eventBase | digitizer->Channel().Properties().channel;
     foundation::CError error;
     if (function != nullptr && !running) {

@@ -61,12 +61,10 @@ int64_t QDHwSpecSystem::SysHookFunction(const OperationArgs& args, QDDriverThrea
     return 1;
   }
   foundation::ScopedLock lock(digitizerHookLock_);
-  const bool running = element->Function() != nullptr;
-  if (unhook) {
-    element->Set(nullptr, nullptr);
-  } else {
-    element->Set(args.Pointer<std::remove_pointer_t<QHOOK_FUNCTION>>(1), args.Pointer<void>(2));
-  }
+  const bool running =
+      unhook ? ReplaceHook(*element, nullptr, nullptr)
+             : ReplaceHook(*element, args.Pointer<std::remove_pointer_t<QHOOK_FUNCTION>>(1),
+                           args.Pointer<void>(2));
   foundation::CError error;
   frame::LLsysControl(handles_, CallerKernelId(ctx), static_cast<uint64_t>(type),
                       static_cast<uint64_t>(unhook ? Q_DISABLE : Q_ENABLE), error, &ctx);
@@ -81,8 +79,18 @@ int64_t QDHwSpecSystem::SysHookFunction(const OperationArgs& args, QDDriverThrea
   return 1;
 }
 
+bool QDHwSpecSystem::ReplaceHook(frame::CSingleHook& element, QHOOK_FUNCTION function, void* user) {
+  const bool running = element.Function() != nullptr;
+  element.Set(function, user);
+  return running;
+}
+
 void QDHwSpecSystem::StartBufferModifiedThread(QDDriverThreadContext& ctx) {
   foundation::ScopedLock lock(bufferModifiedStartLock_);
+  StartBufferModifiedThreadOnce(ctx);
+}
+
+void QDHwSpecSystem::StartBufferModifiedThreadOnce(QDDriverThreadContext& ctx) {
   if (UserHook().ActiveCount(kernel::kHookBufferModified) != 0) return;
   // Its first request is pending before the buffer or digitizer exists, so the
   // board keeps the first event.

@@ -86,8 +86,6 @@ void QDHwSpecSystem::Construct(int64_t allocationFlags, QDDriverThreadContext& c
     FailConstruction(error, ctx);
     return;
   }
-  firstFieldStrips_.fill(0);
-  secondFieldStrips_.fill(0);
   stripRatio_.fill(kDefaultStripRatio);
 }
 

@@ -18,6 +18,7 @@
 #include "driver/firmware/check/firmwarechecksystem.h"
 #include "driver/foundation/lockorder.h"
 #include "driver/foundation/mutex.h"
+#include "driver/frameworkuser/driver/driverwrapper.h"
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 #include "driver/frameworkuser/hooks/bufmodifiedhook.h"
 #include "driver/frameworkuser/hooks/userhook.h"
@@ -54,7 +55,9 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   void ReadManifestTable() override {}
 
   // Digitizers (driver/board/digitizer): allocation, control, inquire, hooks, grabs.
-  int64_t DigAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) override;
+  // The driver calls it under the process's digitizer allocation lock.
+  int64_t DigAlloc(const OperationArgs& args, QDDriverThreadContext& ctx) override
+      ZOR_REQUIRES(frame::DigitizerAllocationLock());
   int64_t DigFree(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t DigControlEntry(const OperationArgs& args, QDDriverThreadContext& ctx) override;
   int64_t DigControl(const OperationArgs& args, QDDriverThreadContext& ctx) override;
@@ -184,10 +187,15 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   // Buffer-modified events need a buffer or a digitizer of the system: the first
   // thread of the system's buffer-modified events starts with the first of them.
   void StartBufferModifiedThread(QDDriverThreadContext& ctx);
+  void StartBufferModifiedThreadOnce(QDDriverThreadContext& ctx)
+      ZOR_REQUIRES(bufferModifiedStartLock_);
+  // Sets the element's function and data; whether it had a function before.
+  bool ReplaceHook(frame::CSingleHook& element, QHOOK_FUNCTION function, void* user)
+      ZOR_REQUIRES(digitizerHookLock_);
   // A digitizer of the DCF's settings in the system's list, its strips laid out whole.
   std::shared_ptr<QDHwSpecDigitizerInfo> CreateDigitizer(
       const wchar_t* name, int64_t device, int64_t initFlag,
-      const frame::QDDigitizerInfo::DcfBlock& dcf);
+      const frame::QDDigitizerInfo::DcfBlock& dcf) ZOR_REQUIRES(frame::DigitizerAllocationLock());
   void RemoveDigitizer(const std::shared_ptr<QDHwSpecDigitizerInfo>& digitizer);
   void StopDigitizerHooks(QDHwSpecDigitizerInfo& digitizer);
   int64_t GrabInto(int64_t digitizer, int64_t buffer, int64_t count, QDDriverThreadContext& ctx);
@@ -267,8 +275,11 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   std::array<frame::CSingleHook, 3> hooks_{frame::CSingleHook(protocol::kSystemEventHookFirst),
                                            frame::CSingleHook(protocol::kSystemEventHookSecond),
                                            frame::CSingleHook(protocol::kSystemEventHookThird)};
-  std::array<uint32_t, kChannels> firstFieldStrips_{};
-  std::array<uint32_t, kChannels> secondFieldStrips_{};
+  // Written by each allocation of a channel's digitizer.
+  std::array<uint32_t, kChannels> firstFieldStrips_
+      ZOR_GUARDED_BY(frame::DigitizerAllocationLock()){};
+  std::array<uint32_t, kChannels> secondFieldStrips_
+      ZOR_GUARDED_BY(frame::DigitizerAllocationLock()){};
   std::array<uint32_t, kChannels> stripRatio_{};
   firmware::CBoardJtagPort* jtagPort_ = nullptr;
   // Hook threads and the element of buffer-modified events.

@@ -65,4 +65,8 @@ inline CQDDeviceDriverWrapper::GlobalMutex& GlobalDriverLock() {
   return CQDDeviceDriverWrapper::Instance().GlobalLock();
 }
 
+inline CQDDeviceDriverWrapper::AllocationMutex& DigitizerAllocationLock() {
+  return CQDDeviceDriverWrapper::Instance().DigitizerAllocationLock();
+}
+
 }  // namespace zor::frame

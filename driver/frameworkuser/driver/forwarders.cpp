@@ -94,7 +94,7 @@ int64_t QDDeviceDriver::Forward(const OpcodeEntry& entry, int64_t systemIndex,
   if (!system) return -1;
   switch (entry.route) {
     case Route::DigitizerAllocation: {
-      foundation::ScopedLock lock(CQDDeviceDriverWrapper::Instance().DigitizerAllocationLock());
+      foundation::ScopedLock lock(DigitizerAllocationLock());
       return system->DigAlloc(args, ctx);
     }
     case Route::GrabChooser:

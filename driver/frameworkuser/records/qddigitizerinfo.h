@@ -181,22 +181,22 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   // taken last, so it fits under any other lock.
   kernel::DigChannelRecord CopyChannelBlock() const {
     foundation::ScopedLock lock(blockLock_);
-    return channel_.Block();
+    return LockedBlock();
   }
   kernel::DigPropertiesBlock CopyProperties() const {
     foundation::ScopedLock lock(blockLock_);
-    return channel_.Properties();
+    return LockedBlock().properties;
   }
   // Runs change on the settings under the block lock; it must take no lock of its own.
   template <typename Change>
   void ChangeProperties(Change&& change) {
     foundation::ScopedLock lock(blockLock_);
-    change(channel_.Properties());
+    change(LockedBlock().properties);
   }
   template <typename Read>
   auto ReadProperties(Read&& read) const {
     foundation::ScopedLock lock(blockLock_);
-    return read(static_cast<const kernel::DigPropertiesBlock&>(channel_.Properties()));
+    return read(static_cast<const kernel::DigPropertiesBlock&>(LockedBlock().properties));
   }
   template <typename T>
   void SetProperty(T kernel::DigPropertiesBlock::*field, std::type_identity_t<T> value) {
@@ -208,11 +208,11 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   }
   bool ContinuousGrab() const {
     foundation::ScopedLock lock(blockLock_);
-    return channel_.Block().continuousGrab != 0;
+    return LockedBlock().continuousGrab != 0;
   }
   void SetContinuousGrab(uint8_t state) {
     foundation::ScopedLock lock(blockLock_);
-    channel_.Block().continuousGrab = state;
+    LockedBlock().continuousGrab = state;
   }
   const DcfBlock& Dcf() const { return dcf_; }
   const std::wstring& DcfName() const { return dcfName_; }
@@ -233,6 +233,11 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   foundation::Ranked<std::recursive_mutex, foundation::LockId::kSecondChannel> secondChannelLock_;
 
  private:
+  // The channel block as the accessors above reach it, under the block lock.
+  kernel::DigChannelRecord& LockedBlock() ZOR_REQUIRES(blockLock_) { return channel_.Block(); }
+  const kernel::DigChannelRecord& LockedBlock() const ZOR_REQUIRES(blockLock_) {
+    return channel_.Block();
+  }
   kernel::DigPropertiesBlock& P() { return channel_.Properties(); }
   const kernel::DigPropertiesBlock& P() const { return channel_.Properties(); }
 
@@ -261,7 +266,8 @@ class QDDigitizerInfo : public foundation::CLogProvider {
   mutable foundation::Ranked<foundation::Mutex, foundation::LockId::kName> nameLock_;
   std::wstring deviceName_ ZOR_GUARDED_BY(nameLock_);
   std::vector<ProcessBufferEntry> processBuffers_;
-  int64_t processEnable_ = Q_ENABLE;
+  // Read by the buffer-modified hook thread while a control may set it.
+  std::atomic<int64_t> processEnable_{Q_ENABLE};
   std::atomic<bool> processing_{false};
   // Guards grabStatus_; a leaf.
   mutable foundation::Ranked<foundation::Mutex, foundation::LockId::kStatus> statusLock_;

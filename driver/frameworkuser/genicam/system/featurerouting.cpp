@@ -184,21 +184,29 @@ int64_t QDGeniCamDeviceSystem::DigHookFunction(const OperationArgs& args,
   }
   const std::optional<genicam::FeatureHookKind> kind = HookKindOf(type);
   if (!kind.has_value()) return QDDeviceSystem::DigHookFunction(args, ctx);
-  foundation::ScopedLock lock(digitizer->FeatureLock());
+  QDDigitizerInfo& record = *digitizer;
+  foundation::ScopedLock lock(record.FeatureLock());
+  SetFeatureHooks(record, *kind, unhook, function, user, ctx);
+  return 1;
+}
+
+void QDGeniCamDeviceSystem::SetFeatureHooks(QDDigitizerInfo& digitizer,
+                                            genicam::FeatureHookKind kind, bool unhook,
+                                            QHOOK_FUNCTION function, void* user,
+                                            QDDriverThreadContext& ctx) {
   // The digitizer's modules (its device name, ";"-separated; none: the own
   // ones) of the digitizer itself and of its system.
-  const std::vector<std::shared_ptr<genicam::GenICamControl>> controls = registry_->Find(
-      digitizer->GetDeviceName(), digitizer->GetHostId(), digitizer->DeviceNumber());
+  const std::vector<std::shared_ptr<genicam::GenICamControl>> controls =
+      registry_->Find(digitizer.GetDeviceName(), digitizer.GetHostId(), digitizer.DeviceNumber());
   for (const std::shared_ptr<genicam::GenICamControl>& control : controls) {
     genicam::FeatureHookController& hooks = *control->HookController();
     if (unhook) {
-      hooks.Unregister(*kind, true, &ctx);
+      hooks.Unregister(kind, true, &ctx);
     } else {
-      hooks.SetHook(*kind, function, user, &ctx);
+      hooks.SetHook(kind, function, user, &ctx);
     }
     hooks.UpdateDelivery();
   }
-  return 1;
 }
 
 bool QDGeniCamDeviceSystem::IsFeatureEvent(int64_t eventId) {

@@ -17,6 +17,7 @@
 #include "driver/frameworkuser/devicesystem/qddevicesystem.h"
 #include "driver/frameworkuser/genicam/featurebrowser/nodemappublisher.h"
 #include "driver/frameworkuser/genicam/ownnodemaps/ownnodemaps.h"
+#include "driver/frameworkuser/records/qddigitizerinfo.h"
 #include "platform/os/core/handle.h"
 
 namespace zor::genicam {
@@ -111,6 +112,10 @@ class QDGeniCamDeviceSystem : public QDDeviceSystem, public IGenTLManifestTableR
   // Sets the GenICam variables; false (with the error recorded) when the XML
   // repository is not named.
   bool SetGenICamEnvironment(QDDriverThreadContext& ctx);
+  // Sets one kind of feature hook on the digitizer's maps, or removes it.
+  void SetFeatureHooks(QDDigitizerInfo& digitizer, genicam::FeatureHookKind kind, bool unhook,
+                       QHOOK_FUNCTION function, void* user, QDDriverThreadContext& ctx)
+      ZOR_REQUIRES(digitizer.FeatureLock());
   // Feature control (true) or inquiry routed by module name.
   int64_t RouteFeature(const OperationArgs& args, QDDriverThreadContext& ctx, bool control);
 
