@@ -37,6 +37,21 @@ void FeatureFixture::ExpectError(QINT64 code, QINT64 sub, const std::string& wha
   }
 }
 
+void FeatureFixture::ControlEach(const std::vector<Call>& calls) const {
+  for (const Call& call : calls) {
+    QdigControlFeature(digitizer_, call.flag, call.name.c_str(), call.type, call.value);
+    ExpectError(call.code, call.sub, call.what);
+  }
+}
+
+void FeatureFixture::InquireEach(const std::vector<Call>& calls) const {
+  for (const Call& call : calls) {
+    QdigInquireFeature(digitizer_, call.flag, call.name.c_str(), call.type,
+                       const_cast<void*>(call.value), 0);
+    ExpectError(call.code, call.sub, call.what);
+  }
+}
+
 std::wstring FeatureFixture::Detail(int index) {
   static constexpr QINT64 kTypes[] = {Q_CURRENT_SUB_1_TEXT, Q_CURRENT_SUB_2_TEXT,
                                       Q_CURRENT_SUB_3_TEXT};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "tests/driver/board/digitizer/digitizerfixture.h"
 
@@ -18,6 +19,19 @@ class FeatureFixture : public DigitizerFixture {
   void ExpectError(QINT64 code, QINT64 sub, const std::string& what) const;
   // Error texts 5 to 7 (sub-codes 1 to 3 of the host's report).
   static std::wstring Detail(int index);
+
+  // One call by name on the digitizer, and the error it must leave.
+  struct Call {
+    const char* what;
+    std::wstring name;
+    QINT64 flag;
+    QINT64 type;
+    const void* value;
+    QINT64 code;
+    QINT64 sub;
+  };
+  void ControlEach(const std::vector<Call>& calls) const;
+  void InquireEach(const std::vector<Call>& calls) const;
 
   QID digitizer_ = 0;
 };
