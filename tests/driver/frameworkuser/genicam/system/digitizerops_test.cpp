@@ -126,7 +126,8 @@ TEST_F(DigitizerOpsTest, PollingStateFollowsItsControl) {
 TEST_F(DigitizerOpsTest, KeptValuesAndTheManifestOfThisBoardStartEmpty) {
   std::string lengths;
   for (QINT64 type : {7861 + kLength, 7862 + kLength, 7877 + kLength}) {
-    lengths += std::to_string(Inquire(type)) + "/" + std::to_string(ErrorCode()) + " ";
+    lengths += std::to_string(Inquire(type));
+    lengths += "/" + std::to_string(ErrorCode()) + " ";
   }
   EXPECT_EQ(lengths, "1/0 1/0 1/0 ");
   wchar_t text[4] = {L'x', L'x', L'x', L'x'};
