@@ -63,14 +63,6 @@ void FeatureFixture::ControlEach(const std::vector<Call>& calls) const {
   }
 }
 
-void FeatureFixture::InquireEach(const std::vector<Call>& calls) const {
-  for (const Call& call : calls) {
-    QdigInquireFeature(digitizer_, call.flag, call.name.c_str(), call.type,
-                       const_cast<void*>(call.value), 0);
-    ExpectError(call.code, call.sub, call.what);
-  }
-}
-
 std::wstring FeatureFixture::Detail(int index) {
   static constexpr QINT64 kTypes[] = {Q_CURRENT_SUB_1_TEXT, Q_CURRENT_SUB_2_TEXT,
                                       Q_CURRENT_SUB_3_TEXT};

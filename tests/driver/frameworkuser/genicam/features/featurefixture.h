@@ -37,7 +37,6 @@ class FeatureFixture : public DigitizerFixture {
     QINT64 sub;
   };
   void ControlEach(const std::vector<Call>& calls) const;
-  void InquireEach(const std::vector<Call>& calls) const;
 
   QID digitizer_ = 0;
 };
