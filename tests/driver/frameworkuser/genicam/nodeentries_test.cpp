@@ -3,7 +3,6 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
-#include <cfloat>
 #include <cmath>
 #include <limits>
 #include <set>
