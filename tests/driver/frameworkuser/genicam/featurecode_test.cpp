@@ -7,6 +7,7 @@
 #include "driver/frameworkuser/genicam/featurebrowser/controltypedatatype.h"
 #include "driver/frameworkuser/genicam/featurebrowser/featurecodegenerator.h"
 #include "tests/platform/genapi/testmap.h"
+#include "tests/support/testdata/testdata.h"
 
 namespace {
 
@@ -70,112 +71,6 @@ struct DeviceMap : genapitest::TestMap {
   }
 };
 
-TEST(FeatureCode, ScalarFeaturesAreDeclaredOnceSetAndReadBack) {
-  DeviceMap map;
-  EXPECT_EQ(map.Code("Width"),
-            "// The following code can be used to control feature values.\n"
-            "ZOR_INT64 ImageWidth = 640;\n"
-            "QdigControlFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"Width\"), "
-            "Q_TYPE_INT64, &ImageWidth);\n"
-            "\n"
-            "// The following code can be used to inquire feature values.\n"
-            "ImageWidth = 0;\n"
-            "QdigInquireFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"Width\"), "
-            "Q_TYPE_INT64, &ImageWidth);\n");
-  EXPECT_EQ(map.Code("ReverseX"),
-            "// The following code can be used to control feature values.\n"
-            "ZOR_BOOL ReverseX = Q_TRUE;\n"
-            "QdigControlFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"ReverseX\"), "
-            "Q_TYPE_BOOLEAN, &ReverseX);\n"
-            "\n"
-            "// The following code can be used to inquire feature values.\n"
-            "ReverseX = Q_FALSE;\n"
-            "QdigInquireFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"ReverseX\"), "
-            "Q_TYPE_BOOLEAN, &ReverseX);\n");
-}
-
-TEST(FeatureCode, AddressesAreWrittenInHexadecimal) {
-  DeviceMap map;
-  EXPECT_NE(map.Code("Address").find("ZOR_INT64 IPaddress = 0xc0a80101;\n"), std::string::npos);
-}
-
-TEST(FeatureCode, WriteOnlyIntegerIsSetWithoutDeclaration) {
-  DeviceMap map;
-  EXPECT_EQ(map.Code("Pulse"),
-            "// The following code can be used to control feature values.\n"
-            "QdigControlFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"Pulse\"), "
-            "Q_TYPE_INT64, &Pulse);\n"
-            "\n");
-}
-
-TEST(FeatureCode, CommandIsExecutedOnly) {
-  DeviceMap map;
-  EXPECT_EQ(map.Code("Start"),
-            "// The following code can be used to control feature values.\n"
-            "QdigControlFeature(ZorDigitizer, Q_FEATURE_EXECUTE, ZOR_TEXT(\"Start\"), "
-            "Q_DEFAULT, Q_NULL);\n"
-            "\n");
-}
-
-TEST(FeatureCode, StringsAndEnumerationsPassTheirText) {
-  DeviceMap map;
-  EXPECT_EQ(map.Code("UserName"),
-            "// The following code can be used to control feature values.\n"
-            "QdigControlFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"UserName\"), "
-            "Q_TYPE_STRING, ZOR_TEXT(\"cam1\"));\n"
-            "\n"
-            "// The following code can be used to inquire feature values.\n"
-            "ZOR_STRING UserName;\n"
-            "QdigInquireFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"UserName\"), "
-            "Q_TYPE_STRING, UserName);\n");
-}
-
-// A writable register is read back into the array that its control line wrote.
-TEST(FeatureCode, RegisterGetsItsSizeAndIsReadBackIntoItsArray) {
-  DeviceMap map;
-  FeatureCodePrefixes prefixes = DevicePrefixes();
-  prefixes.featureNamePrefix = "Cam:";
-  EXPECT_EQ(map.Code("Lut", prefixes),
-            "// The following code can be used to control feature values.\n"
-            "ZOR_UINT8 LUTdata[] = { 1, 2, 250 };\n"
-            "QdigControlFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"Cam:Lut\"), "
-            "Q_TYPE_UINT8, LUTdata);\n"
-            "\n"
-            "// The following code can be used to inquire feature values.\n"
-            "ZOR_INT LUTdataSize = 0;\n"
-            "QdigInquireFeature(ZorDigitizer, Q_FEATURE_SIZE, ZOR_TEXT(\"Lut\"), Q_TYPE_ZOR_INT, "
-            "&LUTdataSize);\n"
-            "QdigInquireFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"Cam:Lut\"), "
-            "Q_TYPE_UINT8 + Q_FEATURE_USER_ARRAY_SIZE(LUTdataSize), LUTdata);\n");
-}
-
-TEST(FeatureCode, SelectorIsSetOncePerSectionBeforeItsFeatures) {
-  DeviceMap map;
-  FeatureCodePrefixes prefixes = DevicePrefixes();
-  prefixes.typePrefix = "Q_GENTL_DEVICE";
-  const std::string selector =
-      "QdigControlFeature(ZorDigitizer, Q_GENTL_DEVICE + Q_FEATURE_VALUE, "
-      "ZOR_TEXT(\"GainSelector\"), Q_TYPE_STRING, ZOR_TEXT(\"Red\"));\n";
-  EXPECT_EQ(map.Code("GainSelector", prefixes),
-            "// The following code can be used to control feature values.\n"
-            "ZOR_DOUBLE GaindB = 1.5;\n"
-            "ZOR_DOUBLE Blacklevel = 2;\n" +
-                selector +
-                "QdigControlFeature(ZorDigitizer, Q_GENTL_DEVICE + Q_FEATURE_VALUE, "
-                "ZOR_TEXT(\"Gain\"), Q_TYPE_DOUBLE, &GaindB);\n"
-                "QdigControlFeature(ZorDigitizer, Q_GENTL_DEVICE + Q_FEATURE_VALUE, "
-                "ZOR_TEXT(\"Black\"), Q_TYPE_DOUBLE, &Blacklevel);\n"
-                "\n"
-                "// The following code can be used to inquire feature values.\n"
-                "GaindB = 0;\n"
-                "Blacklevel = 0;\n" +
-                selector +
-                "QdigInquireFeature(ZorDigitizer, Q_GENTL_DEVICE + Q_FEATURE_VALUE, "
-                "ZOR_TEXT(\"Gain\"), Q_TYPE_DOUBLE, &GaindB);\n"
-                "QdigInquireFeature(ZorDigitizer, Q_GENTL_DEVICE + Q_FEATURE_VALUE, "
-                "ZOR_TEXT(\"Black\"), Q_TYPE_DOUBLE, &Blacklevel);\n");
-}
-
 TEST(FeatureCode, CategoryCollectsItsFeaturesOnceWithoutSelectors) {
   DeviceMap map;
   FeatureCodeGenerator generator(DevicePrefixes(), 0);
@@ -184,11 +79,7 @@ TEST(FeatureCode, CategoryCollectsItsFeaturesOnceWithoutSelectors) {
   for (auto* node : generator.NodeList()) names.push_back(node->GetName().c_str());
   EXPECT_EQ(names, (std::vector<std::string>{"Gain", "Black", "Width", "Temp"}));
   // The read-only one among them is inquired, never set.
-  const std::string code = map.Code("Root");
-  EXPECT_EQ(code.find("QdigControlFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"Temp\")"),
-            std::string::npos);
-  EXPECT_NE(code.find("QdigInquireFeature(ZorDigitizer, Q_FEATURE_VALUE, ZOR_TEXT(\"Temp\")"),
-            std::string::npos);
+  EXPECT_EQ(map.Code("Root"), zortest::ReadTestData("genicam/featurecode/root.txt"));
 }
 
 // The control-type style of the driver's own objects.
@@ -224,83 +115,45 @@ FeatureCodePrefixes SystemPrefixes() {
 
 constexpr int64_t kSystemType = 0x800000;
 
-TEST(FeatureCode, ControlTypeStyleSmallEnumerationDecodesWithIfChain) {
-  genapitest::TestMap map(kSystemXml);
-  FeatureCodeGenerator generator(SystemPrefixes(), kSystemType);
-  generator.FillNodeList(map.Node("Q_GRAB_MODE"));
-  EXPECT_EQ(generator.Generate(),
-            "// How grabs wait\n"
-            "// Returns\n"
-            "QsysControl(ZorSystem, Q_GRAB_MODE, Q_ASYNCHRONOUS);\n"
-            "\n"
-            "ZOR_INT QGRABMODE;\n"
-            "// How grabs wait\n"
-            "// Returns\n"
-            "QsysInquire(ZorSystem, Q_GRAB_MODE, &QGRABMODE);\n"
-            "if (QGRABMODE == Q_SYNCHRONOUS)// Waits\n"
-            "   {}\n"
-            "else if (QGRABMODE == Q_ASYNCHRONOUS)// Returns\n"
-            "   {}\n");
-}
-
-TEST(FeatureCode, ControlTypeStyleLargeEnumerationDecodesWithSwitch) {
-  genapitest::TestMap map(kSystemXml);
-  FeatureCodeGenerator generator(SystemPrefixes(), kSystemType);
-  generator.FillNodeList(map.Node("Q_IO_SOURCE"));
-  const std::string code = generator.Generate();
-  EXPECT_NE(code.find("// Input pin\n// Pin info: DB9 pin 1\n"
-                      "QsysControl(ZorSystem, Q_IO_SOURCE, Q_AUX_IO0);\n"),
-            std::string::npos)
-      << code;
-  EXPECT_NE(code.find("QsysInquire(ZorSystem, Q_IO_SOURCE, &QIOSOURCE);\n"
-                      "switch (QIOSOURCE)\n"
-                      "   {\n"
-                      "   case Q_AUX_IO0:  break; // Pin info: DB9 pin 1\n"
-                      "   case Q_AUX_IO1:  break; // Pin 2\n"
-                      "   case Q_AUX_IO2:  break; \n"
-                      "   case Q_AUX_IO3:  break; // Pin 4\n"
-                      "   case Q_TL_TRIGGER + Q_AUX_IO4:  break; // Pin 5\n"
-                      "   }\n"),
-            std::string::npos)
-      << code;
-}
-
-TEST(FeatureCode, ControlTypeStyleCommandAndTypedDeclaration) {
-  genapitest::TestMap map(kSystemXml);
-  FeatureCodeGenerator command(SystemPrefixes(), kSystemType);
-  command.FillNodeList(map.Node("Q_TIMER_TRIGGER"));
-  EXPECT_EQ(command.Generate(),
-            "// Fires\n"
-            "QsysControl(ZorSystem, Q_TIMER_TRIGGER, Q_DEFAULT);\n"
-            "\n");
-  FeatureCodeGenerator delay(SystemPrefixes(), kSystemType);
-  delay.FillNodeList(map.Node("Q_TIMER_DELAY"));
-  EXPECT_EQ(delay.Generate(),
-            "// Delay\n"
-            "QsysControl(ZorSystem, Q_TIMER_DELAY, 0);\n"
-            "\n"
-            "ZOR_DOUBLE QTIMERDELAY;\n"
-            "// Delay\n"
-            "QsysInquire(ZorSystem, Q_TIMER_DELAY, &QTIMERDELAY);\n");
+// Each kind of feature, in the device style and in the control-type style of the driver's own
+// objects, against the text a user pastes.
+TEST(FeatureCode, EachKindOfFeatureGivesItsExampleText) {
+  DeviceMap device;
+  genapitest::TestMap system(kSystemXml);
+  const struct {
+    const char* feature;
+    const char* namePrefix;
+    const char* typePrefix;
+    const char* file;
+  } rows[] = {
+      {"Width", "", "", "width"},
+      {"ReverseX", "", "", "reversex"},
+      {"Address", "", "", "address"},  // in hexadecimal
+      {"Pulse", "", "", "pulse"},      // write-only: set without a declaration
+      {"Start", "", "", "start"},      // executed only
+      {"UserName", "", "", "username"},
+      {"Lut", "Cam:", "", "lut"},  // read back into the array its control line wrote
+      {"GainSelector", "", "Q_GENTL_DEVICE", "gainselector"},  // once per section
+      {"Q_GRAB_MODE", "", "", "grabmode"},                     // small: an if chain
+      {"Q_IO_SOURCE", "", "", "iosource"},                     // large: a switch
+      {"Q_TIMER_TRIGGER", "", "", "timertrigger"},
+      {"Q_TIMER_DELAY", "", "", "timerdelay"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.feature);
+    const bool own = std::string(row.feature).rfind("Q_", 0) == 0;
+    FeatureCodePrefixes prefixes = own ? SystemPrefixes() : DevicePrefixes();
+    prefixes.featureNamePrefix = row.namePrefix;
+    prefixes.typePrefix = row.typePrefix;
+    FeatureCodeGenerator generator(prefixes, own ? kSystemType : 0);
+    generator.FillNodeList(own ? system.Node(row.feature) : device.Node(row.feature));
+    EXPECT_EQ(generator.Generate(),
+              zortest::ReadTestData(std::string("genicam/featurecode/") + row.file + ".txt"));
+  }
 }
 
 TEST(FeatureCode, DeclarationTypesOfHostControlTypes) {
   using zor::genicam::ControlTypeDataType;
-  EXPECT_EQ(ControlTypeDataType(0x100000, 6750), "ZOR_INT64");
-  EXPECT_EQ(ControlTypeDataType(0x100000, 6100), "ZOR_DOUBLE");
-  EXPECT_EQ(ControlTypeDataType(0x100000, 0x5000000000 + 6100), "ZOR_DOUBLE");
-  EXPECT_EQ(ControlTypeDataType(0x100000, 1049), "ZOR_ID");
-  EXPECT_EQ(ControlTypeDataType(0x100000, 7702), "ZOR_STRING");
-  EXPECT_EQ(ControlTypeDataType(0x800000, 5136), "ZOR_DOUBLE");
-  EXPECT_EQ(ControlTypeDataType(0x200000, 1100), "ZOR_ID");
-  EXPECT_EQ(ControlTypeDataType(0x200, 15021), "ZOR_ID");
-  EXPECT_EQ(ControlTypeDataType(0x4, 0x10000 | 0x18), "ZOR_INT8*");
-  EXPECT_EQ(ControlTypeDataType(0x4, 8453), "ZOR_INT64");
-  EXPECT_EQ(ControlTypeDataType(0x4, 0x3000000), "ZOR_DOUBLE");
-  EXPECT_EQ(ControlTypeDataType(0x1000, int64_t{6} << 36), "ZOR_ID");
-  EXPECT_EQ(ControlTypeDataType(0x1000, (int64_t{8} << 36) + 2000), "ZOR_INT64");
-  EXPECT_EQ(ControlTypeDataType(0x1000, (int64_t{5} << 36) + 2000), "ZOR_DOUBLE");
-  EXPECT_EQ(ControlTypeDataType(0x800000, 2000), "ZOR_INT");
   // Each range at both ends and one past them, for each kind of object: I int64, D double,
   // N id, S string, B bytes, - int.
   const auto kinds = [](int64_t object, std::initializer_list<int64_t> types) {
@@ -322,9 +175,10 @@ TEST(FeatureCode, DeclarationTypesOfHostControlTypes) {
                        237567, 237568, 260096, 260097, 1099, 1100, 1199,   1200,   1048,   1049,
                        1050,   5327,   5328,   5329,   7699, 7700, 7999,   8000}),
       "-DDII--DD--DD--NN--N--N--SS-");
+  EXPECT_EQ(kinds(0x100000, {6750, 6100, 0x5000000000 + 6100, 7702}), "IDDS");
   EXPECT_EQ(kinds(0x800000, {7299, 7300, 7399, 7400, 5135, 5136, 5137, 133072, 134073, 1100, 1199,
-                             1200, 1049, 5328, 7699, 7700, 7799, 7800}),
-            "-DD--D-D-NN-N--SS-");
+                             1200, 1049, 5328, 7699, 7700, 7799, 7800, 2000}),
+            "-DD--D-D-NN-N--SS--");
   EXPECT_EQ(kinds(0x200000, {1099, 1100, 1199, 1200, 1049, 7700, 7300}), "-NN-N--");
   EXPECT_EQ(kinds(0x200, {15000, 15001, 15002, 15020, 15021, 15022, 6799}), "-D--N-I");
   EXPECT_EQ(
@@ -332,21 +186,17 @@ TEST(FeatureCode, DeclarationTypesOfHostControlTypes) {
                   0x2000000, 0x4000000,  0x4000001, 0x10000, 0x10000 | 0x38, 0x10040, 0x80000,
                   0x400000,  0x40000000, 9001,      9002,    9031,           9032}),
       "-I--I--DD-BB-BBB-BB-");
-  EXPECT_EQ(
-      kinds(0x1000, {int64_t{5} << 36, int64_t{6} << 36, int64_t{8} << 36, 0, int64_t{7} << 36}),
-      "DNI--");
+  EXPECT_EQ(kinds(0x4, {0x10000 | 0x18, 0x3000000}), "BD");
+  EXPECT_EQ(kinds(0x1000, {int64_t{5} << 36, int64_t{6} << 36, int64_t{8} << 36, 0,
+                           int64_t{7} << 36, (int64_t{8} << 36) + 2000, (int64_t{5} << 36) + 2000}),
+            "DNI--ID");
 }
 
 TEST(FeatureCode, FailingReadBecomesErrorPiece) {
   DeviceMap map;
   FeatureCodeGenerator generator(DevicePrefixes(), 0);
   generator.SetNodeList({map.Node("Width"), nullptr});
-  const std::string code = generator.Generate();
-  EXPECT_NE(code.find("// *************************************************\n"
-                      "Error: NULL pointer dereferenced\n"),
-            std::string::npos)
-      << code;
-  EXPECT_NE(code.find("ZOR_INT64 ImageWidth = 640;\n"), std::string::npos);
+  EXPECT_EQ(generator.Generate(), zortest::ReadTestData("genicam/featurecode/failingread.txt"));
 }
 
 }  // namespace

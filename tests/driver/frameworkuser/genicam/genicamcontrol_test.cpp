@@ -1,4 +1,5 @@
-// The object-class table, the GenICam proxy and the GenICam control.
+// The object-class table, the GenICam proxy, the GenICam control and the publishing of its own
+// node map.
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
 
 #include <gtest/gtest.h>
@@ -9,11 +10,14 @@
 #include <thread>
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/featurebrowser/nodemappublisher.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/objectclasstable.h"
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/genicamxmlresources.h"
 #include "platform/host/hostservices.h"
 #include "platform/host/zor.h"
 #include "tests/driver/frameworkuser/genicam/memoryport.h"
+#include "tests/driver/frameworkuser/genicam/publisherfixture.h"
+#include "tests/driver/frameworkuser/genicam/testbrowserclient.h"
 #include "tests/driver/frameworkuser/support/testdriver.h"
 #include "tests/support/testdata/testdata.h"
 
@@ -181,6 +185,41 @@ TEST(GenICamControl, DisplayPathsOfOwnObjectsAndNodeMapsWithoutOne) {
   const std::string other = unowned.BuildDeviceDisplayName();
   EXPECT_EQ(other.rfind("\\QdigControl{", 0), 0u) << other;
   EXPECT_EQ(GenICamControl::GetObjectPath(0), (std::pair<std::string, std::string>{}));
+  QsysFree(system);
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
+}
+
+// Publishing a GenICam control's own node map: its display name, its example-code style.
+TEST(PublishControl, OwnSystemMapUnderItsDisplayNameWithControlTypeCode) {
+  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+  const QID system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
+  ASSERT_NE(system, 0);
+  GenICamSystemFacts facts;
+  facts.hostSystemId = system;
+  GenICamControl control(facts, system, 0, 10);
+  control.SetNodeMap(CarriedMap(0), std::make_shared<MemoryPort>(), "Device", false);
+  const std::string name = control.BuildDeviceDisplayName();
+
+  auto publisher = genicamtest::MakePublisher("SysOwn");
+  publisher->Publish(control);
+  publisher->Publish(control);
+  EXPECT_EQ(publisher->PublishedCount(), 1u);
+  genicamtest::TestBrowserClient client;
+  ASSERT_TRUE(client.Attach(L"SysOwn"));
+  client.Send(NodeMapPublisher::kHello, "");
+  auto hello = client.WaitFor(NodeMapPublisher::kMapsAdded);
+  ASSERT_TRUE(hello.has_value());
+  EXPECT_EQ(hello->body, MapNamesJson({name}));
+  // A host system's map: the system's own control types, not the feature functions.
+  client.Send(NodeMapPublisher::kExampleCode, name + ":Q_NUMBER");
+  auto code = client.Take();
+  ASSERT_EQ(code.size(), 1u);
+  EXPECT_EQ(code[0].tag, NodeMapPublisher::kExampleCode);
+  EXPECT_EQ(code[0].body.find("Feature"), std::string::npos) << code[0].body;
+  EXPECT_NE(code[0].body.find("QsysInquire(ZorSystem, Q_NUMBER, &"), std::string::npos)
+      << code[0].body;
+  publisher->RemoveControl(control);
+  EXPECT_EQ(publisher->PublishedCount(), 0u);
   QsysFree(system);
   QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
 }

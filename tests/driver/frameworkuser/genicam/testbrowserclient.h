@@ -86,10 +86,7 @@ class TestBrowserClient {
   void LeaveOnNextMessage() { leaveOnMessage_ = true; }
 
   static QID FindMailbox(const std::wstring& name) {
-    const QINT64 count = HostAppListObjects(Q_DEFAULT, 20, Q_MAILBOX, 0, nullptr);
-    std::vector<QID> ids(static_cast<size_t>(count), 0);
-    HostAppListObjects(Q_DEFAULT, 15, Q_MAILBOX, count, ids.data());
-    for (QID id : ids) {
+    for (QID id : Mailboxes()) {
       QINT64 length = 0;
       HostObjInquire(id, Q_OBJECT_NAME + Q_STRING_SIZE, &length);
       std::wstring text(static_cast<size_t>(length), L'\0');
@@ -118,15 +115,16 @@ class TestBrowserClient {
     return 0;
   }
 
-  static bool Exists(QID mailbox) {
+  static std::vector<QID> Mailboxes() {
     const QINT64 count = HostAppListObjects(Q_DEFAULT, 20, Q_MAILBOX, 0, nullptr);
     std::vector<QID> ids(static_cast<size_t>(count), 0);
     HostAppListObjects(Q_DEFAULT, 15, Q_MAILBOX, count, ids.data());
-    return std::find(ids.begin(), ids.end(), mailbox) != ids.end();
+    return ids;
   }
 
   void Unhook() {
-    if (toClient_ != 0 && Exists(toClient_))
+    const std::vector<QID> ids = Mailboxes();
+    if (toClient_ != 0 && std::find(ids.begin(), ids.end(), toClient_) != ids.end())
       HostObjHookFunction(toClient_, Q_MAILBOX_MESSAGE + Q_UNHOOK, &OnMessage, this);
     toClient_ = 0;
   }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -14,6 +16,7 @@
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/xmlfilename.h"
 #include "platform/host/hostservices.h"
 #include "platform/host/zor.h"
+#include "tests/support/testdata/testdata.h"
 
 namespace zor::genicam {
 namespace {
@@ -34,115 +37,51 @@ class HostSystemPort : public ::testing::Test {
   QID system_ = 0;
 };
 
+// The sum of a type's '+'-joined parts, each decimal or hexadecimal.
+int64_t TypeOf(const std::string& token) {
+  int64_t type = 0;
+  std::istringstream parts(token);
+  for (std::string part; std::getline(parts, part, '+');) type += std::stoll(part, nullptr, 0);
+  return type;
+}
+
 // Each range at both ends and one past them, each listed type and its neighbours, and the bits
-// each module masks (B48, H: bit 40, C: bit 32, M: bit 27).
+// each module masks, as the table in the test data lists them.
 TEST(TransportLayerProxies, ClassifyTypesByTheirModuleMasks) {
-  constexpr int64_t B48 = int64_t{1} << 48, H = int64_t{1} << 40, C = int64_t{1} << 32,
-                    M = int64_t{1} << 27;
   const QappTLProxy app(1);
   const QbufTLProxy buf(1);
   const QdigTLProxy dig(1);
   const QdispTLProxy disp(1);
   const QseqTLProxy seq(1);
   const QsysTLProxy sys(1);
+  const std::map<std::string, const BaseTLProxy*> proxies{
+      {"app", &app}, {"buf", &buf}, {"dig", &dig}, {"disp", &disp}, {"seq", &seq}, {"sys", &sys}};
   using Kind = bool (BaseTLProxy::*)(int64_t) const;
-  const Kind text = &BaseTLProxy::IsStringType, real = &BaseTLProxy::IsDoubleType,
-             input = &BaseTLProxy::IsDefaultInputType, id = &BaseTLProxy::IsIdType,
-             bytes = &BaseTLProxy::IsByteType;
-  const struct {
-    const char* name;
-    const BaseTLProxy& proxy;
-    Kind kind;
-    std::vector<int64_t> in, out;
-  } rows[] = {
-      {"app text",
-       app,
-       text,
-       {15890, 15949, 15977, 16296, 16800, 16999, 22000, 22399, 23000, 23959 + B48, 0x1000000000},
-       {15889, 15950, 15976, 16297, 16799, 17000, 21999, 22400, 22999, 23960, 0x1000000001}},
-      {"app double", app, real, {15001, 15001 + H}, {15000, 15002, 15001 + B48}},
-      {"app input", app, input, {6700, 6799 + H, 1012}, {6699, 6800, 1011, 1013}},
-      {"app id", app, id, {15021}, {15020, 15022}},
-      {"app bytes", app, bytes, {}, {0, 9002}},
-      {"buf text", buf, text, {}, {3904, 7700}},
-      {"buf double", buf, real, {0x2000000, 0x4000000 + H}, {0x1FFFFFF, 0x4000001}},
-      {"buf input",
-       buf,
-       input,
-       {6700, 6799, 8453, 32768 + H},
-       {6699, 6800, 8452, 8454, 32767, 32769}},
-      {"buf id", buf, id, {1100, 1199, Q_HOST_OBJECT_ID}, {1099, 1200, 1048, 1050, 1100 + C}},
-      {"buf bytes",
-       buf,
-       bytes,
-       {0x10000, 0x80038, 0x400000, 0x40000000, 9002, 9031},
-       {0x10001, 0x40, 9001, 9003, 9030, 9032, 9031 + 0x8}},
-      {"dig text", dig, text, {7700, 7999 + 3 * C + B48}, {7699, 8000, 7700 + H}},
-      {"dig double",
-       dig,
-       real,
-       {6000, 6699 + H + C, 133072, 134072, 237568, 260096, 0x400000, 6650 + 0x10000,
-        6651 + 0x10000, 6672 + 0x10000, 6650 + 0x40000000},
-       {5999, 6700, 133071, 134073, 237567, 260097, 0x400001, 6649 + 0x10000, 6652 + 0x10000,
-        6671 + 0x10000, 6673 + 0x10000}},
-      {"dig input",
-       dig,
-       input,
-       {6700, 6799 + H + C, 0x10080000, 0x10081000, 0x10081100, 0x10081500, 0xB0080000, 0xB0080100,
-        0xB0080300, 4000, 4000 + 0x3000, 6766 + 0x10000},
-       {6699, 6800, 3999, 4001, 0x10080001, 0xB0080200, 6765 + 0x10000, 6767 + 0x10000}},
-      {"dig id",
-       dig,
-       id,
-       {1100, 1199 + C, Q_HOST_OBJECT_ID, 5328},
-       {1099, 1200, 1048, 1050, 5327, 5329, 1100 + H}},
-      {"dig bytes", dig, bytes, {}, {9002}},
-      {"disp text",
-       disp,
-       text,
-       {7700, 7799 + M + B48, 4553, 4565, 8510, 9252 + B48},
-       {7699, 7800, 4552, 4554, 4564, 8511, 9251, 4553 + M}},
-      {"disp double", disp, real, {6600, 6699, 4534, 4541 + M + H}, {6599, 6700, 4533, 4542}},
-      {"disp input", disp, input, {6700, 6799 + 2 * M + H}, {6699, 6800}},
-      {"disp id",
-       disp,
-       id,
-       {1100, 1199 + M, 8600, 8663 + M, 8600 + 4 * C, 15302, 15323, 3210, Q_HOST_OBJECT_ID, 1045},
-       {1099, 1200, 8599, 8664, 15301, 15303, 15324, 3209, 3211, 1044, 1046, 1050}},
-      {"disp bytes", disp, bytes, {}, {9002}},
-      {"seq text", seq, text, {3904, 3904 + B48}, {3903, 3905}},
-      {"seq double",
-       seq,
-       real,
-       {6607 + 0x1000000, 3712, 3712 + H},
-       {6606, 6608, 3711, 3713, 6607 + 0x100000000000}},
-      {"seq input", seq, input, {6700, 6750 + 0x50000000000}, {6699, 6800}},
-      {"seq id", seq, id, {}, {1100}},
-      {"seq bytes", seq, bytes, {}, {9002}},
-      {"sys text",
-       sys,
-       text,
-       {7700, 7702 + (3 << 16), 10312, 10371, 16800, 16999, 22000, 22399 + B48, 0x1000000000},
-       {7699, 7800, 10311, 10372, 16799, 17000, 21999, 22400, 0x1000000001}},
-      {"sys double",
-       sys,
-       real,
-       {7300, 7399, 133072, 134072 + H, 5136},
-       {7299, 7400, 133071, 134073, 5135, 5137}},
-      {"sys input",
-       sys,
-       input,
-       {6700, 6799, 0x10080000, 0x10081000, 0x10081500 + H, 0xB0080000},
-       {6699, 6800, 0x10081100, 0xB0080100}},
-      {"sys id", sys, id, {1100, 1199, Q_HOST_OBJECT_ID}, {1099, 1200, 1048, 1050, 1100 + C}},
-      {"sys bytes", sys, bytes, {}, {9002}},
-  };
-  for (const auto& row : rows) {
-    for (int64_t type : row.in) EXPECT_TRUE((row.proxy.*row.kind)(type)) << row.name << " " << type;
-    for (int64_t type : row.out) {
-      EXPECT_FALSE((row.proxy.*row.kind)(type)) << row.name << " " << type;
+  const std::map<std::string, Kind> kinds{{"text", &BaseTLProxy::IsStringType},
+                                          {"double", &BaseTLProxy::IsDoubleType},
+                                          {"input", &BaseTLProxy::IsDefaultInputType},
+                                          {"id", &BaseTLProxy::IsIdType},
+                                          {"bytes", &BaseTLProxy::IsByteType}};
+  std::istringstream table(zortest::ReadTestData("genicam/tlproxytypes.txt"));
+  int rows = 0;
+  for (std::string line; std::getline(table, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream row(line);
+    std::string module, kind;
+    row >> module >> kind;
+    kind.pop_back();  // the colon
+    bool expected = true;
+    for (std::string token; row >> token;) {
+      if (token == "|") {
+        expected = false;
+        continue;
+      }
+      EXPECT_EQ((proxies.at(module)->*kinds.at(kind))(TypeOf(token)), expected)
+          << line << ": " << token;
     }
+    ++rows;
   }
+  EXPECT_EQ(rows, 30);
 }
 
 TEST(TransportLayerProxies, ObjectIdZeroIsMinusOneAndOnlyBuffersInquireThemselves) {

@@ -68,6 +68,12 @@ struct ProxyMap {
     return sub[index - 1];
   }
   void Clear() { ctx.SetError(0, 0, 0, 0); }
+  // The error as "code/sub", cleared for the next step.
+  std::string TakeError() {
+    const std::string error = std::to_string(Code()) + "/" + std::to_string(Sub());
+    Clear();
+    return error;
+  }
 
   std::shared_ptr<genapitest::MemoryPort> port = std::make_shared<genapitest::MemoryPort>();
   GenICamProxy proxy;

@@ -12,149 +12,138 @@ namespace {
 
 constexpr QINT64 kGrabTimeout = 4127;
 constexpr QINT64 kGrabMode = 4016;
+constexpr QINT64 kBrightnessReference = 6657;
 
 using FeatureControl = FeatureFixture;
 
 TEST_F(FeatureControl, IntegerFromEveryNumericVariable) {
-  const std::wstring name = Dig("Q_GRAB_TIMEOUT");
   const int32_t i32 = 700;
-  QdigControlFeature(digitizer_, Q_DEFAULT, name.c_str(), Q_TYPE_INT32, &i32);
-  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 700);
   const int16_t i16 = -1;
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, name.c_str(), Q_TYPE_INT16, &i16);
-  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), -1);
   const uint8_t u8 = 200;
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, name.c_str(), Q_TYPE_UINT8, &u8);
-  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 200);
   const double d = 42.9;
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, name.c_str(), Q_TYPE_DOUBLE, &d);
-  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 42);
   const float f = 43.5f;
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, name.c_str(), Q_TYPE_FLOAT, &f);
-  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 43);
   const QINT64 natural = 44;
-  QdigControlFeature(digitizer_, 2, name.c_str(), Q_DEFAULT, &natural);
-  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 44);
-  ExpectError(0, 0, "numeric writes");
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE_AS_STRING, name.c_str(), Q_TYPE_STRING, L"45");
-  ExpectError(0, 0, "from text");
-  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 45);
+  const struct {
+    QINT64 flag;
+    QINT64 type;
+    const void* value;
+    QINT64 expected;
+  } rows[] = {{Q_DEFAULT, Q_TYPE_INT32, &i32, 700},
+              {Q_FEATURE_VALUE, Q_TYPE_INT16, &i16, -1},
+              {Q_FEATURE_VALUE, Q_TYPE_UINT8, &u8, 200},
+              {Q_FEATURE_VALUE, Q_TYPE_DOUBLE, &d, 42},
+              {Q_FEATURE_VALUE, Q_TYPE_FLOAT, &f, 43},
+              {2, Q_DEFAULT, &natural, 44},
+              {Q_FEATURE_VALUE_AS_STRING, Q_TYPE_STRING, L"45", 45}};
+  for (const auto& row : rows) {
+    QdigControlFeature(digitizer_, row.flag, Dig("Q_GRAB_TIMEOUT").c_str(), row.type, row.value);
+    ExpectError(0, 0, "write of " + std::to_string(row.expected));
+    EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), row.expected);
+  }
 }
 
 TEST_F(FeatureControl, LimitsOfIntegersAndFloats) {
   const std::wstring timeout = Dig("Q_GRAB_TIMEOUT");
-  QINT64 unused = 0;
-  QdigControlFeature(digitizer_, Q_FEATURE_MAX, timeout.c_str(), Q_DEFAULT, &unused);
-  ExpectError(0, 0, "maximum");
-  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 2147483647);
+  const QINT64 unused = 0;
   const int32_t i32 = 0;
-  QdigControlFeature(digitizer_, Q_FEATURE_MIN, timeout.c_str(), Q_TYPE_INT32, &i32);
-  ExpectError(0, 0, "minimum through the 32-bit case");
+  ControlEach({{"maximum", timeout, Q_FEATURE_MAX, Q_DEFAULT, &unused, 0, 0}});
+  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 2147483647);
+  ControlEach({
+      {"minimum through the 32-bit case", timeout, Q_FEATURE_MIN, Q_TYPE_INT32, &i32, 0, 0},
+      {"maximum with a double variable", timeout, Q_FEATURE_MAX, Q_TYPE_DOUBLE, &unused, 4431, 3},
+      {"float maximum", Dig("Q_BRIGHTNESS_REF"), Q_FEATURE_MAX, Q_DEFAULT, &unused, 0, 0},
+      {"maximum of a string", Dig("Q_FORMAT"), Q_FEATURE_MAX, Q_DEFAULT, &unused, 4431, 2},
+  });
   EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), -1);
-  QdigControlFeature(digitizer_, Q_FEATURE_MAX, timeout.c_str(), Q_TYPE_DOUBLE, &unused);
-  ExpectError(4431, 3, "maximum with a double variable");
-  QdigControlFeature(digitizer_, Q_FEATURE_MAX, Dig("Q_BRIGHTNESS_REF").c_str(), Q_DEFAULT,
-                     &unused);
-  ExpectError(0, 0, "float maximum");
-  EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6657), 255.0);
-  QdigControlFeature(digitizer_, Q_FEATURE_MAX, Dig("Q_FORMAT").c_str(), Q_DEFAULT, &unused);
-  ExpectError(4431, 2, "maximum of a string");
+  EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, kBrightnessReference), 255.0);
 }
 
 TEST_F(FeatureControl, EnumerationsByValueByNameAndByEntryText) {
   const std::wstring name = Dig("Q_GRAB_MODE");
   const QINT64 value = 3;
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, name.c_str(), Q_TYPE_INT64, &value);
-  EXPECT_EQ(Inquire(digitizer_, kGrabMode), 3);
   const int32_t i32 = 1;
-  QdigControlFeature(digitizer_, Q_DEFAULT, name.c_str(), 0x3040000000, &i32);
+  const struct {
+    QINT64 flag;
+    QINT64 type;
+    const void* value;
+    QINT64 expected;
+  } rows[] = {{Q_FEATURE_VALUE, Q_TYPE_INT64, &value, 3},
+              {Q_DEFAULT, 0x3040000000, &i32, 1},
+              {Q_DEFAULT, 0x7040000000, L"Q_ASYNCHRONOUS", 2},
+              {Q_FEATURE_VALUE_AS_STRING, Q_TYPE_ENUMERATION, L"Q_SYNCHRONOUS", 1}};
+  for (const auto& row : rows) {
+    QdigControlFeature(digitizer_, row.flag, name.c_str(), row.type, row.value);
+    ExpectError(0, 0, "write of " + std::to_string(row.expected));
+    EXPECT_EQ(Inquire(digitizer_, kGrabMode), row.expected);
+  }
+  ControlEach({
+      {"unknown entry", name, Q_DEFAULT, 0x7040000000, L"Q_NONE", 4422, 1},
+      {"unknown entry as text", name, Q_FEATURE_VALUE_AS_STRING, Q_TYPE_ENUMERATION, L"Q_NONE",
+       4425, 5},
+      {"minimum of an enumeration", name, Q_FEATURE_MIN, Q_DEFAULT, &value, 4431, 2},
+  });
   EXPECT_EQ(Inquire(digitizer_, kGrabMode), 1);
-  QdigControlFeature(digitizer_, Q_DEFAULT, name.c_str(), 0x7040000000, L"Q_ASYNCHRONOUS");
-  EXPECT_EQ(Inquire(digitizer_, kGrabMode), 2);
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE_AS_STRING, name.c_str(), Q_TYPE_ENUMERATION,
-                     L"Q_SYNCHRONOUS");
-  EXPECT_EQ(Inquire(digitizer_, kGrabMode), 1);
-  ExpectError(0, 0, "enumeration writes");
-  QdigControlFeature(digitizer_, Q_DEFAULT, name.c_str(), 0x7040000000, L"Q_NONE");
-  ExpectError(4422, 1, "unknown entry");
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE_AS_STRING, name.c_str(), Q_TYPE_ENUMERATION,
-                     L"Q_NONE");
-  ExpectError(4425, 5, "unknown entry as text");
-  EXPECT_EQ(Inquire(digitizer_, kGrabMode), 1);
-  QdigControlFeature(digitizer_, Q_FEATURE_MIN, name.c_str(), Q_DEFAULT, &value);
-  ExpectError(4431, 2, "minimum of an enumeration");
 }
 
 TEST_F(FeatureControl, CommandsExecuteWithTheirOwnTypeOnly) {
-  QdigControlFeature(digitizer_, 2, Dig("Q_GRAB_ABORT").c_str(), Q_TYPE_COMMAND, nullptr);
-  ExpectError(0, 0, "execute by flag 2");
-  QdigControlFeature(digitizer_, Q_FEATURE_EXECUTE, Dig("Q_GRAB_ABORT").c_str(), Q_DEFAULT,
-                     nullptr);
-  ExpectError(0, 0, "execute");
+  const std::wstring abort = Dig("Q_GRAB_ABORT");
   const QINT64 value = 1;
-  QdigControlFeature(digitizer_, Q_FEATURE_EXECUTE, Dig("Q_GRAB_ABORT").c_str(), Q_TYPE_INT64,
-                     &value);
-  ExpectError(4431, 3, "command with an integer variable");
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, Dig("Q_GRAB_ABORT").c_str(), Q_TYPE_COMMAND,
-                     nullptr);
-  ExpectError(4431, 1, "command set as a value");
-  QdigControlFeature(digitizer_, Q_FEATURE_EXECUTE, Dig("Q_GRAB_TIMEOUT").c_str(), Q_TYPE_INT64,
-                     &value);
-  ExpectError(4431, 1, "execute an integer");
+  ControlEach({
+      {"execute by flag 2", abort, 2, Q_TYPE_COMMAND, nullptr, 0, 0},
+      {"execute", abort, Q_FEATURE_EXECUTE, Q_DEFAULT, nullptr, 0, 0},
+      {"command with an integer variable", abort, Q_FEATURE_EXECUTE, Q_TYPE_INT64, &value, 4431, 3},
+      {"command set as a value", abort, Q_FEATURE_VALUE, Q_TYPE_COMMAND, nullptr, 4431, 1},
+      {"execute an integer", Dig("Q_GRAB_TIMEOUT"), Q_FEATURE_EXECUTE, Q_TYPE_INT64, &value, 4431,
+       1},
+  });
 }
 
 TEST_F(FeatureControl, RefusedWritesAndWrongTypes) {
   const QINT64 value = 5;
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, Dig("Q_SIZE_X").c_str(), Q_TYPE_INT64, &value);
-  ExpectError(4425, 5, "read-only feature");
+  ControlEach(
+      {{"read-only feature", Dig("Q_SIZE_X"), Q_FEATURE_VALUE, Q_TYPE_INT64, &value, 4425, 5}});
   EXPECT_EQ(Detail(1), L"A GenICam exception occurred.");
   EXPECT_EQ(Detail(3), L"GenICam exception occurred accessing \"Q_SIZE_X\" feature.");
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, Dig("Q_FORMAT").c_str(), Q_TYPE_INT64, &value);
-  ExpectError(4434, 1, "string with an integer");
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, Dig("f_GrabControl").c_str(), Q_TYPE_INT64,
-                     &value);
-  ExpectError(4434, 1, "a category");
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, Dig("Q_GRAB_TIMEOUT").c_str(), 0x6000000000,
-                     &value);
-  ExpectError(4431, 3, "unknown variable type");
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE_AS_STRING, Dig("Q_GRAB_TIMEOUT").c_str(),
-                     Q_TYPE_INT64, &value);
-  ExpectError(4431, 3, "text with an integer variable");
+  const std::wstring timeout = Dig("Q_GRAB_TIMEOUT");
   // The special trial withdraws its own report: one error, the general one.
   const int32_t i32 = 1;
-  QdigControlFeature(digitizer_, Q_DEFAULT, Dig("NoSuchFeature").c_str(), Q_TYPE_INT32, &i32);
-  ExpectError(4422, 1, "missing feature");
+  ControlEach({
+      {"string with an integer", Dig("Q_FORMAT"), Q_FEATURE_VALUE, Q_TYPE_INT64, &value, 4434, 1},
+      {"a category", Dig("f_GrabControl"), Q_FEATURE_VALUE, Q_TYPE_INT64, &value, 4434, 1},
+      {"unknown variable type", timeout, Q_FEATURE_VALUE, 0x6000000000, &value, 4431, 3},
+      {"text with an integer variable", timeout, Q_FEATURE_VALUE_AS_STRING, Q_TYPE_INT64, &value,
+       4431, 3},
+      {"missing feature", Dig("NoSuchFeature"), Q_DEFAULT, Q_TYPE_INT32, &i32, 4422, 1},
+  });
   EXPECT_NE(Detail(3).find(L"\"NoSuchFeature\""), std::wstring::npos);
 }
 
 TEST_F(FeatureControl, ChangeHookStateIsSetAndReadInEveryForm) {
   const std::wstring name = Dig("Q_GRAB_TIMEOUT");
   const QINT64 enable = Q_ENABLE;
-  QdigControlFeature(digitizer_, Q_FEATURE_CHANGE_HOOK, name.c_str(), Q_TYPE_INT64, &enable);
-  ExpectError(0, 0, "enable");
-  EXPECT_EQ(InquireInt(name, Q_FEATURE_CHANGE_HOOK), Q_ENABLE);
-  QINT64 natural = 0;
-  QdigInquireFeature(digitizer_, Q_FEATURE_CHANGE_HOOK, name.c_str(), Q_DEFAULT, &natural, 0);
-  EXPECT_EQ(natural, Q_ENABLE);
-  int32_t state = -1;
-  QdigInquireFeature(digitizer_, Q_FEATURE_CHANGE_HOOK, name.c_str(), Q_TYPE_BOOLEAN, &state, 0);
-  EXPECT_EQ(state, 1);
   const QINT64 byDefault = Q_DEFAULT;
-  QdigControlFeature(digitizer_, Q_FEATURE_CHANGE_HOOK, name.c_str(), Q_TYPE_INT64, &byDefault);
-  EXPECT_EQ(InquireInt(name, Q_FEATURE_CHANGE_HOOK), Q_DISABLE);
-  QdigInquireFeature(digitizer_, Q_FEATURE_CHANGE_HOOK, name.c_str(), Q_TYPE_BOOLEAN, &state, 0);
-  EXPECT_EQ(state, 0);
+  // The hook state after each control: as an integer, in its natural type and as a boolean.
+  for (const QINT64* state : {&enable, &byDefault}) {
+    ControlEach({{"hook state", name, Q_FEATURE_CHANGE_HOOK, Q_TYPE_INT64, state, 0, 0}});
+    QINT64 natural = 0;
+    int32_t on = -1;
+    QdigInquireFeature(digitizer_, Q_FEATURE_CHANGE_HOOK, name.c_str(), Q_DEFAULT, &natural, 0);
+    QdigInquireFeature(digitizer_, Q_FEATURE_CHANGE_HOOK, name.c_str(), Q_TYPE_BOOLEAN, &on, 0);
+    const bool enabled = state == &enable;
+    EXPECT_EQ(InquireInt(name, Q_FEATURE_CHANGE_HOOK), enabled ? Q_ENABLE : Q_DISABLE);
+    EXPECT_EQ(natural, enabled ? Q_ENABLE : Q_DISABLE);
+    EXPECT_EQ(on, enabled ? 1 : 0);
+  }
   const QINT64 five = 5;
-  QdigControlFeature(digitizer_, Q_FEATURE_CHANGE_HOOK, name.c_str(), Q_TYPE_INT64, &five);
-  ExpectError(4425, 2, "invalid hook value");
-  QdigControlFeature(digitizer_, Q_FEATURE_CHANGE_HOOK, Dig("NoSuchFeature").c_str(), Q_TYPE_INT64,
-                     &enable);
-  ExpectError(4422, 1, "hook of a missing feature");
   // The special 32-bit enumeration case leaves the hook operation alone.
   const int32_t on = Q_ENABLE;
-  QdigControlFeature(digitizer_, Q_FEATURE_CHANGE_HOOK, Dig("Q_GRAB_MODE").c_str(), 0x3040000000,
-                     &on);
-  ExpectError(4431, 3, "hook through the enumeration case");
+  ControlEach({
+      {"invalid hook value", name, Q_FEATURE_CHANGE_HOOK, Q_TYPE_INT64, &five, 4425, 2},
+      {"hook of a missing feature", Dig("NoSuchFeature"), Q_FEATURE_CHANGE_HOOK, Q_TYPE_INT64,
+       &enable, 4422, 1},
+      {"hook through the enumeration case", Dig("Q_GRAB_MODE"), Q_FEATURE_CHANGE_HOOK, 0x3040000000,
+       &on, 4431, 3},
+  });
   EXPECT_EQ(Inquire(digitizer_, kGrabMode), 1);
 }
 
@@ -190,6 +179,45 @@ TEST_F(FeatureControl, ModuleRouting) {
                      0);
   EXPECT_EQ(other, 999);
   QdigFree(second);
+}
+
+// The road of a feature by name: from QdigInquireFeature and QdigControlFeature through the
+// driver's routing and GenApi to the digitizer and the simulated board, and back.
+using FeatureRoad = FeatureFixture;
+
+TEST_F(FeatureRoad, AValueWrittenByNameReachesTheDigitizerAndReadsBack) {
+  const QINT64 timeout = 1234;
+  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, Dig("Q_GRAB_TIMEOUT").c_str(), Q_TYPE_INT64,
+                     &timeout);
+  ExpectError(0, 0, "write");
+  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 1234);
+  QdigControl(digitizer_, kGrabTimeout, 777);
+  EXPECT_EQ(InquireInt(Dig("Q_GRAB_TIMEOUT")), 777);
+}
+
+TEST_F(FeatureRoad, AFloatWrittenByNameReachesTheBoard) {
+  const double level = 100.0;
+  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, Dig("Q_BRIGHTNESS_REF").c_str(), Q_TYPE_DOUBLE,
+                     &level);
+  ExpectError(0, 0, "write");
+  EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, kBrightnessReference), 100.0);
+  double back = 0;
+  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, Dig("Q_BRIGHTNESS_REF").c_str(), Q_DEFAULT, &back,
+                     0);
+  EXPECT_DOUBLE_EQ(back, 100.0);
+}
+
+TEST_F(FeatureRoad, TheSystemsFeaturesAnswerThroughEitherObject) {
+  QINT64 fromDigitizer = -1;
+  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, Sys("Q_DIGITIZER_ALLOCATED_NUM").c_str(),
+                     Q_TYPE_INT64, &fromDigitizer, 0);
+  ExpectError(0, 0, "through the digitizer");
+  EXPECT_EQ(fromDigitizer, 1);
+  QINT64 fromSystem = -1;
+  QsysInquireFeature(system_, Q_FEATURE_VALUE, Sys("Q_DIGITIZER_ALLOCATED_NUM").c_str(),
+                     Q_TYPE_INT64, &fromSystem, 0);
+  ExpectError(0, 0, "through the system");
+  EXPECT_EQ(fromSystem, 1);
 }
 
 }  // namespace

@@ -37,6 +37,32 @@ void FeatureFixture::ExpectError(QINT64 code, QINT64 sub, const std::string& wha
   }
 }
 
+std::string FeatureFixture::ErrorMark() {
+  if (ErrorCode() == 0) return "";
+  std::string mark = "!" + std::to_string(ErrorCode()) + "/" + std::to_string(SubCode(1));
+  for (int i = 2; i <= 3; ++i) {
+    if (SubCode(i) != 0 && SubCode(i) < 5) mark += "?";
+  }
+  return mark;
+}
+
+std::string FeatureFixture::Answers(const std::wstring& name,
+                                    std::initializer_list<QINT64> flags) const {
+  std::string answers;
+  for (QINT64 flag : flags) {
+    answers += std::to_string(InquireInt(name, flag));
+    answers += ErrorMark() + " ";
+  }
+  return answers;
+}
+
+void FeatureFixture::ControlEach(const std::vector<Call>& calls) const {
+  for (const Call& call : calls) {
+    QdigControlFeature(digitizer_, call.flag, call.name.c_str(), call.type, call.value);
+    ExpectError(call.code, call.sub, call.what);
+  }
+}
+
 std::wstring FeatureFixture::Detail(int index) {
   static constexpr QINT64 kTypes[] = {Q_CURRENT_SUB_1_TEXT, Q_CURRENT_SUB_2_TEXT,
                                       Q_CURRENT_SUB_3_TEXT};

@@ -1,5 +1,5 @@
-// The GenICam layer's digitizer control and inquire through libZOR.so, on the
-// node map of the board's digitizer.
+// The GenICam layer's system and digitizer control and inquire through libZOR.so, on the
+// node maps of the board's system and digitizer.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -39,11 +39,6 @@ class DigitizerOpsTest : public GenICamSystemFixture {
     QdigInquire(digitizer_, type, &value);
     return value;
   }
-  void ExpectInvalidValue(QINT64 type, QINT64 value) {
-    QdigControl(digitizer_, type, value);
-    EXPECT_EQ(ErrorCode(), 4307) << type;
-    EXPECT_EQ(SubCode(1), 3) << type;
-  }
 
   QID digitizer_ = 0;
 };
@@ -55,30 +50,15 @@ TEST_F(DigitizerOpsTest, NodeMapAddressesNameTheDigitizersOwnMap) {
   EXPECT_EQ(Inquire(1079), 1);
 }
 
+// The board starts in continuous mode (-1).
 TEST_F(DigitizerOpsTest, AcquisitionModeIsWrittenAndReadThroughTheNodeMap) {
-  EXPECT_EQ(Inquire(6908), -1);  // the board starts in continuous mode
-  QdigControl(digitizer_, 6908, 1);
-  EXPECT_EQ(ErrorCode(), 0);
-  EXPECT_EQ(Inquire(6908), 1);
-  EXPECT_EQ(Inquire(kKeptAcquisitionMode), 1);
-  QdigControl(digitizer_, 6908, Q_DEFAULT);
-  EXPECT_EQ(Inquire(6908), -1);
-  EXPECT_EQ(Inquire(kKeptAcquisitionMode), 0);
-  ExpectInvalidValue(6908, 2);
+  EXPECT_EQ(Steps(digitizer_, "6908? 6908=1 6908? 9105? 6908=default 6908? 9105? 6908=2"),
+            "6908:-1 6908=1 6908:1 9105:1 6908=default 6908:-1 9105:0 6908=2!4307/3 ");
 }
 
 TEST_F(DigitizerOpsTest, AcquisitionStartAndStopTakeTheirCodesOnly) {
-  QdigControl(digitizer_, 6931, 29);
-  EXPECT_EQ(ErrorCode(), 0);
-  EXPECT_EQ(Inquire(kKeptAcquisitionStart), 1);
-  QdigControl(digitizer_, 6931, Q_DEFAULT);
-  EXPECT_EQ(ErrorCode(), 0);
-  QdigControl(digitizer_, 6928, 29);
-  EXPECT_EQ(ErrorCode(), 0);
-  QdigControl(digitizer_, 6928, Q_DEFAULT);
-  EXPECT_EQ(ErrorCode(), 0);
-  ExpectInvalidValue(6931, 1);
-  ExpectInvalidValue(6928, 1);
+  EXPECT_EQ(Steps(digitizer_, "6931=29 9106? 6931=default 6928=29 6928=default 6931=1 6928=1"),
+            "6931=29 9106:1 6931=default 6928=29 6928=default 6931=1!4307/3 6928=1!4307/3 ");
 }
 
 // AcquisitionStart comes to the GenICam layer from the board's control road, which takes the
@@ -129,50 +109,33 @@ TEST_F(DigitizerOpsTest, AcquisitionStartAndAFeatureWriteRunTogether) {
 }
 
 TEST_F(DigitizerOpsTest, KeepAliveValuesAndControlMode) {
-  QdigControl(digitizer_, 6929, Q_DEFAULT);
-  QdigControl(digitizer_, 6930, Q_DEFAULT);
-  EXPECT_EQ(Inquire(6929), 1000);
-  EXPECT_EQ(Inquire(6930), 0);
-  QdigControl(digitizer_, 6929, -5);
-  QdigControl(digitizer_, 6930, 250);
-  EXPECT_EQ(Inquire(6929), 0);
-  EXPECT_EQ(Inquire(6930), 250);
-
-  EXPECT_EQ(Inquire(4133), 0x20000);
-  QdigControl(digitizer_, 4133, 1);
-  EXPECT_EQ(Inquire(4133), 1);
-  QdigControl(digitizer_, 4133, Q_DEFAULT);
-  EXPECT_EQ(Inquire(4133), 0x20000);
-  ExpectInvalidValue(4133, 2);
-  ExpectInvalidValue(6973, 1);
+  EXPECT_EQ(Steps(digitizer_, "6929=default 6930=default 6929? 6930? 6929=-5 6930=250 6929? 6930?"),
+            "6929=default 6930=default 6929:1000 6930:0 6929=-5 6930=250 6929:0 6930:250 ");
+  EXPECT_EQ(Steps(digitizer_, "4133? 4133=1 4133? 4133=default 4133? 4133=2 6973=1"),
+            "4133:131072 4133=1 4133:1 4133=default 4133:131072 4133=2!4307/3 6973=1!4307/3 ");
 }
 
 TEST_F(DigitizerOpsTest, PollingStateFollowsItsControl) {
-  EXPECT_EQ(Inquire(6973), -9999);
-  QdigControl(digitizer_, 6973, -9997);
-  EXPECT_EQ(Inquire(6973), -9997);
-  QdigControl(digitizer_, 6973, Q_DEFAULT);
-  EXPECT_EQ(Inquire(6973), -9999);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(Steps(digitizer_, "6973? 6973=-9997 6973? 6973=default 6973?"),
+            "6973:-9999 6973=-9997 6973:-9997 6973=default 6973:-9999 ");
 }
 
 // The kept values and texts of the control, and the manifest of this board up to the last word and
-// the last entry's text, start empty; each value with the error it leaves.
+// the last entry's text, start empty; each value with the error it leaves. Just past the words
+// and the texts: not the manifest's.
 TEST_F(DigitizerOpsTest, KeptValuesAndTheManifestOfThisBoardStartEmpty) {
-  const QINT64 types[] = {6937,           6938, 6939, 6940, 6941,           6922,
-                          7861 + kLength, 5455, 5456, 5535, 7862 + kLength, 7877 + kLength};
-  std::string seen;
-  for (QINT64 type : types) {
-    seen += std::to_string(Inquire(type)) + "/" + std::to_string(ErrorCode()) + " ";
+  std::string lengths;
+  for (QINT64 type : {7861 + kLength, 7862 + kLength, 7877 + kLength}) {
+    lengths += std::to_string(Inquire(type));
+    lengths += "/" + std::to_string(ErrorCode()) + " ";
   }
-  EXPECT_EQ(seen, "0/0 0/0 0/0 0/0 0/0 0/0 1/0 0/0 0/0 0/0 1/0 1/0 ");
+  EXPECT_EQ(lengths, "1/0 1/0 1/0 ");
   wchar_t text[4] = {L'x', L'x', L'x', L'x'};
   QdigInquire(digitizer_, 7862, text);
   EXPECT_EQ(text[0], L'\0');
   EXPECT_EQ(ErrorCode(), 0);
-  // Just past the words and the texts: not the manifest's.
-  Inquire(5536);
-  EXPECT_EQ(ErrorCode(), 4310) << "words";
+  EXPECT_EQ(Steps(digitizer_, "6937? 6938? 6939? 6940? 6941? 6922? 5455? 5456? 5535? 5536?"),
+            "6937:0 6938:0 6939:0 6940:0 6941:0 6922:0 5455:0 5456:0 5535:0 5536:0!4310/1 ");
   Inquire(7878 + kLength);
   EXPECT_EQ(ErrorCode(), 4310) << "texts";
 }
@@ -185,8 +148,7 @@ TEST_F(DigitizerOpsTest, DeviceNameIsKeptAndNoTextIsRefused) {
   wchar_t text[64] = {};
   QdigInquire(digitizer_, 7709, text);
   EXPECT_EQ(std::wstring(text), modules);
-  ExpectInvalidValue(7709, 0);
-  ExpectInvalidValue(7709, Q_DEFAULT);
+  EXPECT_EQ(Steps(digitizer_, "7709=0 7709=default"), "7709=0!4307/3 7709=default!4307/3 ");
   QdigInquire(digitizer_, 7709, text);
   EXPECT_EQ(std::wstring(text), modules);
 }
@@ -222,6 +184,52 @@ TEST_F(DigitizerOpsTest, JsonExportWritesBothFilesOfEachMapIntoTemp) {
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(temp)) ++files;
   EXPECT_EQ(files, 4u);
   unsetenv("TEMP");
+}
+
+// The system's control and inquire.
+using SystemOpsTest = GenICamSystemFixture;
+
+// No web browser program is installed here (4402).
+TEST_F(SystemOpsTest, InquiriesGiveTheLayersOwnAnswers) {
+  EXPECT_EQ(Steps(0, "1079? 4390? 4397? 4402? 6950?"), "1079:1 4390:1 4397:1 4402:0 6950:0 ");
+  QINT64 value = -1;
+  double version = 0;
+  QsysInquire(system_, 7311, &version);
+  EXPECT_DOUBLE_EQ(version, 3.1);
+  wchar_t manifest[4] = {L'x', L'x', L'x', L'x'};
+  QsysInquire(system_, 7707, manifest);
+  EXPECT_EQ(manifest[0], L'\0');
+  QsysInquire(system_, 7707 + kLength, &value);
+  EXPECT_EQ(value, 1);
+  EXPECT_EQ(ErrorCode(), 0);
+}
+
+TEST_F(SystemOpsTest, KeepAliveControlModeTakesItsThreeValuesOnly) {
+  EXPECT_EQ(Steps(0, "4813? 4813=131072 4813? 4813=7 4813? 4813=default 4813?"),
+            "4813:1 4813=131072 4813:131072 4813=7!4307/3 4813:131072 4813=default 4813:1 ");
+}
+
+TEST_F(SystemOpsTest, RegistryIsReadAgainOnlyWithTheDefaultValue) {
+  EXPECT_EQ(Steps(0, "2005=default 2005=1"), "2005=default 2005=1!4307/3 ");
+}
+
+// The system's own map is made when the host names the system.
+TEST_F(SystemOpsTest, SystemNodeMapAddressFollowsItsErasureAndCreation) {
+  QINT64 made = 0;
+  QsysInquire(system_, 6951, &made);
+  EXPECT_NE(made, 0);
+  QINT64 address = -1;
+  QsysControl(system_, 1105, system_);  // made already: nothing new
+  QsysControl(system_, 1106, 0);        // no object: nothing happens
+  QsysInquire(system_, 6951, &address);
+  EXPECT_EQ(address, made);
+  QsysControl(system_, 1106, system_);
+  QsysInquire(system_, 6951, &address);
+  EXPECT_EQ(address, 0);
+  QsysControl(system_, 1105, system_);
+  QsysInquire(system_, 6951, &address);
+  EXPECT_NE(address, 0);
+  EXPECT_EQ(ErrorCode(), 0);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <stdlib.h>
 
+#include <sstream>
+
 #include "platform/genapi/genapi.h"
 
 namespace zor::genicam {
@@ -67,6 +69,31 @@ uint64_t GenICamSystemFixture::Allocations(int64_t channel) {
 
 uint64_t GenICamSystemFixture::DefaultIdentity(int64_t channel) {
   return (uint64_t{SimBoard().SerialNumber()} << 16) | static_cast<uint64_t>(channel + 1);
+}
+
+std::string GenICamSystemFixture::Steps(QID digitizer, const std::string& script) {
+  std::istringstream steps(script);
+  std::string transcript;
+  for (std::string step; steps >> step;) {
+    const QINT64 type = std::stoll(step);
+    const size_t equals = step.find('=');
+    if (equals == std::string::npos) {
+      QINT64 answer = -12345;
+      if (digitizer != 0) QdigInquire(digitizer, type, &answer);
+      if (digitizer == 0) QsysInquire(system_, type, &answer);
+      step = std::to_string(type) + ":" + std::to_string(answer);
+    } else {
+      const std::string text = step.substr(equals + 1);
+      const QINT64 value = text == "default" ? Q_DEFAULT : std::stoll(text);
+      if (digitizer != 0) QdigControl(digitizer, type, value);
+      if (digitizer == 0) QsysControl(system_, type, value);
+    }
+    if (ErrorCode() != 0) {
+      step += "!" + std::to_string(ErrorCode()) + "/" + std::to_string(SubCode(1));
+    }
+    transcript += step + " ";
+  }
+  return transcript;
 }
 
 std::wstring GenICamSystemFixture::SubText(int index) {

@@ -28,6 +28,11 @@ class GenICamSystemFixture : public board::BoardFixture {
   // What the board gives each channel as its identity.
   uint64_t DefaultIdentity(int64_t channel);
 
+  // Runs the script's steps on the digitizer, or on the system for 0: "type=value" (or
+  // "type=default") controls, "type?" inquires. Gives each step back, an inquiry as
+  // "type:answer", with "!code/sub" when it left an error.
+  std::string Steps(QID digitizer, const std::string& script);
+
   static constexpr int64_t kChannels = 4;
   QID system_ = 0;
   uint64_t allocations_[kChannels] = {};

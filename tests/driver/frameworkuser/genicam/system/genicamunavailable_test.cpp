@@ -1,8 +1,9 @@
-// Which types belong to the GenICam layer, and what becomes of an error that
-// the device layer records for one of them while GenICam is not installed.
+// Which types belong to the GenICam layer, what becomes of an error that the device layer
+// records for one of them while GenICam is not installed, and the registry read again.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <filesystem>
 #include <initializer_list>
 #include <memory>
 
@@ -10,6 +11,7 @@
 #include "driver/frameworkuser/genicam/system/genicamtypes.h"
 #include "driver/frameworkuser/genicam/system/qdgenicamdevicesystem.h"
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
+#include "platform/os/registry/registry.h"
 #include "tests/driver/frameworkuser/support/testdriver.h"
 
 namespace zor::frame {
@@ -108,6 +110,45 @@ TEST_F(GenICamUnavailableTest, ErrorOfAnotherTypeStays) {
   args.Push(ValueRecord{Q_DEFAULT, kValueInteger});
   system_->DigControl(args, ctx_);
   EXPECT_EQ(ctx_.ErrorCode(), 4307);
+}
+
+// System control 2005 reads the board's registry parameters again.
+class ManifestlessSystem : public QDGeniCamDeviceSystem {
+ public:
+  ManifestlessSystem(int64_t& status, QDDriverThreadContext& ctx)
+      : QDGeniCamDeviceSystem(L"", 0, Q_DEFAULT, nullptr, status, ctx) {}
+  void ReadManifestTable() override {}
+};
+
+void SetCheckPeriod(uint32_t value) {
+  os::Handle key = os::kNullHandle;
+  os::RegCreateKey(os::HKEY_LOCAL_MACHINE,
+                   L"Software\\Velant\\Imaging Board\\DravionLyn\\Parameters", 0,
+                   os::KEY_ALL_ACCESS, &key, nullptr);
+  os::RegSetValue(key, L"StreamStopCheckPeriodInMS", os::REG_DWORD, &value, sizeof(value));
+  os::RegCloseKey(key);
+}
+
+TEST(RegistryReread, CheckPeriodIsReadAgainAndKeptAtTenOrMore) {
+  const std::filesystem::path root = std::filesystem::path(getenv("ZOR_REGISTRY_ROOT")) / "genicam";
+  std::filesystem::create_directories(root / "v3_1");
+  setenv("ZOR_GENICAM_PATH", root.c_str(), 1);
+  setenv("ZOR_XML_REPOSITORY", root.c_str(), 1);
+  bool constructionError = false;
+  TestDriver driver(constructionError);
+  QDDriverThreadContext ctx(driver, 1);
+  int64_t status = -1;
+  SetCheckPeriod(200);
+  ManifestlessSystem system(status, ctx);
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(system.StreamStopCheckPeriodMs(), 200);
+  SetCheckPeriod(3);
+  OperationArgs args;
+  args.Push(2005);
+  args.Push(ValueRecord{Q_DEFAULT, kValueInteger});
+  EXPECT_EQ(system.SysControl(args, ctx), 1);
+  EXPECT_EQ(ctx.ErrorCode(), 0);
+  EXPECT_EQ(system.StreamStopCheckPeriodMs(), 10);
 }
 
 }  // namespace
