@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <cstdio>
+#include <sstream>
 #include <string>
 
 #include "platform/genapi/genapi.h"
@@ -25,5 +28,67 @@ struct TestMap {
   MemoryPort port;
   GenApi::CNodeMapRef ref;
 };
+
+// Counts the callbacks it is registered for.
+struct Counter {
+  void On(GenApi::INode*) { ++count; }
+  std::atomic<int> count{0};
+};
+
+// The kind of GenICam exception `call` raised, or "none".
+template <class F>
+std::string Raised(F&& call) {
+  try {
+    call();
+  } catch (const GenICam::AccessException&) {
+    return "access";
+  } catch (const GenICam::OutOfRangeException&) {
+    return "range";
+  } catch (const GenICam::InvalidArgumentException&) {
+    return "argument";
+  } catch (const GenICam::LogicalErrorException&) {
+    return "logic";
+  } catch (const GenICam::RuntimeException&) {
+    return "runtime";
+  } catch (const GenICam::GenericException&) {
+    return "other";
+  }
+  return "none";
+}
+
+// One node's value as text: integers with their limits unless unbounded ("5 [0,9]"), floats to 15
+// digits, others as they print themselves; a read that raises gives the exception's kind after a
+// '!'.
+inline std::string Value(GenApi::INode* node) {
+  std::string out;
+  const std::string raised = Raised([&] {
+    const GenApi::CIntegerPtr integer(node);
+    const GenApi::CFloatPtr real(node);
+    if (integer.IsValid()) {
+      out = std::to_string(integer->GetValue());
+      if (integer->GetMin() != INT64_MIN || integer->GetMax() != INT64_MAX) {
+        out += " [" + std::to_string(integer->GetMin()) + "," + std::to_string(integer->GetMax()) +
+               "]";
+      }
+    } else if (real.IsValid()) {
+      char text[32];
+      std::snprintf(text, sizeof text, "%.15g", real->GetValue());
+      out = text;
+    } else {
+      out = GenApi::CValuePtr(node)->ToString().str();
+    }
+  });
+  return raised == "none" ? out : "!" + raised;
+}
+
+// The named nodes' values, "Name=value" each, separated by "; ".
+inline std::string Values(GenApi::CNodeMapRef& ref, const std::string& names) {
+  std::istringstream in(names);
+  std::string out;
+  for (std::string name; in >> name;) {
+    out += (out.empty() ? "" : "; ") + name + "=" + Value(ref._GetNode(name.c_str()));
+  }
+  return out;
+}
 
 }  // namespace genapitest
