@@ -81,6 +81,26 @@ inline std::string Value(GenApi::INode* node) {
   return raised == "none" ? out : "!" + raised;
 }
 
+// The named nodes' access modes, "Name=mode" each, separated by "; ".
+inline std::string Modes(GenApi::CNodeMapRef& ref, const std::string& names) {
+  static const char* const kModes[] = {"NI", "NA", "WO", "RO", "RW"};
+  std::istringstream in(names);
+  std::string out;
+  for (std::string name; in >> name;) {
+    out += (out.empty() ? "" : "; ") + name + "=" +
+           kModes[ref._GetNode(name.c_str())->GetAccessMode()];
+  }
+  return out;
+}
+
+// The names of a list's nodes or features, each followed by a comma.
+template <class List>
+std::string Names(const List& list) {
+  std::string out;
+  for (const auto& item : list) out += std::string(GenApi::CNodePtr(item)->GetName()) + ",";
+  return out;
+}
+
 // The named nodes' values, "Name=value" each, separated by "; ".
 inline std::string Values(GenApi::CNodeMapRef& ref, const std::string& names) {
   std::istringstream in(names);
