@@ -112,8 +112,7 @@ class Devices : public testing::Test {
     overlapped_.hEvent = CreateEvent(true, false);
   }
   void TearDown() override {
-    CloseHandle(handle_);
-    CloseHandle(overlapped_.hEvent);
+    for (Handle h : {handle_, overlapped_.hEvent}) CloseHandle(h);
     UnregisterDeviceProvider(L"TestBoard");
   }
 
@@ -424,8 +423,7 @@ class SerialPorts : public testing::Test {
     overlapped_.hEvent = CreateEvent(true, false);
   }
   void TearDown() override {
-    CloseHandle(port_);
-    CloseHandle(overlapped_.hEvent);
+    for (Handle h : {port_, overlapped_.hEvent}) CloseHandle(h);
     close(master_);
     SetSerialPortPath(L"COM7", "");
     SetSerialPortPath(L"COM8", "");

@@ -210,8 +210,7 @@ TEST(Registry, EnumerationEndsWithNoMoreItems) {
   EXPECT_EQ(RegEnumValue(key, 2, name, &chars, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
   Handle empty = Create(L"Software\\ZorTest\\Enum\\A");
   EXPECT_EQ(RegEnumKey(empty, 0, name, &chars), ERROR_NO_MORE_ITEMS);
-  RegCloseKey(empty);
-  RegCloseKey(key);
+  for (Handle h : {empty, key}) RegCloseKey(h);
 }
 
 TEST(Registry, AccessRightsDeletionAndBadHandles) {
@@ -242,8 +241,7 @@ TEST(Registry, AccessRightsDeletionAndBadHandles) {
   EXPECT_EQ(RegOpenKey(readOnly, L"", KEY_READ, &same), ERROR_SUCCESS);
   RegCloseKey(same);
   EXPECT_EQ(RegOpenKey(HKEY_CURRENT_USER, L"Software", KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
-  RegCloseKey(readOnly);
-  RegCloseKey(parent);
+  for (Handle h : {readOnly, parent}) RegCloseKey(h);
 }
 
 TEST(Registry, OversizedNamesAndValuesAreRefused) {
@@ -330,8 +328,7 @@ TEST(Registry, VolatileKeysVanishAfterARestart) {
   Handle fresh = Create(L"Software\\ZorTest\\Volatile", REG_OPTION_NON_VOLATILE, &disposition);
   EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
   EXPECT_EQ(Read(fresh, L"v"), "error 2");
-  RegCloseKey(fresh);
-  RegCloseKey(base);
+  for (Handle h : {fresh, base}) RegCloseKey(h);
   unsetenv("ZOR_BOOT_ID");
 }
 
@@ -382,8 +379,7 @@ TEST(Registry, ProcessorKeysAreReadOnlyFromCpuInfo) {
   Handle machine = kNullHandle;
   ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, nullptr, KEY_READ, &machine), ERROR_SUCCESS);
   EXPECT_EQ(SubKeys(machine), std::vector<std::wstring>{L"HARDWARE"});
-  RegCloseKey(machine);
-  RegCloseKey(cpu);
+  for (Handle h : {machine, cpu}) RegCloseKey(h);
 }
 
 TEST(Registry, MalformedKeyFilesGiveErrorsAndAreNotOverwritten) {
@@ -514,8 +510,7 @@ TEST(Registry, CreatingWhileAnotherProcessDeletesNeverFailsNorOrphans) {
     EXPECT_EQ(RegOpenKey(HKEY_CURRENT_USER, L"Software\\ZorTest\\Race", KEY_READ, &parent),
               ERROR_SUCCESS)
         << "a sub-key outlived its parent";
-    RegCloseKey(child);
-    RegCloseKey(parent);
+    for (Handle h : {child, parent}) RegCloseKey(h);
   }
 }
 
@@ -619,8 +614,7 @@ std::string ReadAsUser() {
   expect("a hive it may not make",
          RegCreateKey(HKEY_CURRENT_CONFIG, L"Software", 0, KEY_ALL_ACCESS, &created, nullptr),
          ERROR_ACCESS_DENIED);
-  RegCloseKey(opened);
-  RegCloseKey(reading);
+  for (Handle h : {opened, reading}) RegCloseKey(h);
   return mismatches;
 }
 
@@ -672,8 +666,7 @@ TEST(MachineRegistry, AUserWhoMayOnlyReadIsDeniedEveryWriteAndLosesNothing) {
   EXPECT_EQ(ReadText(key, L"FirmwarePath"), kPath);
   Handle leaf = kNullHandle;
   EXPECT_EQ(RegOpenKey(key, L"Leaf", KEY_READ, &leaf), ERROR_SUCCESS);
-  RegCloseKey(leaf);
-  RegCloseKey(key);
+  for (Handle h : {leaf, key}) RegCloseKey(h);
   // No half-made file or key is left behind.
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     const std::string name = entry.path().filename().string();

@@ -39,8 +39,7 @@ TEST(Events, AutomaticResetReleasesOneWaitManualResetStaysSet) {
   EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
   ASSERT_TRUE(ResetEvent(manual));
   EXPECT_EQ(WaitForSingleObject(manual, 10), WAIT_TIMEOUT);
-  CloseHandle(automatic);
-  CloseHandle(manual);
+  for (Handle h : {automatic, manual}) CloseHandle(h);
 }
 
 // A manual-reset event set and reset at once still releases the threads that waited on it (a
@@ -73,8 +72,7 @@ TEST(Events, SetFromAnotherThreadWakesWaiter) {
   EXPECT_EQ(any.load(), WAIT_OBJECT_0 + 1);
   // A wait begun after the reset is not released by the earlier set.
   EXPECT_EQ(WaitForSingleObject(manual, 10), WAIT_TIMEOUT);
-  CloseHandle(manual);
-  CloseHandle(other);
+  for (Handle h : {manual, other}) CloseHandle(h);
 }
 
 TEST(Events, EachSetOfAnAutomaticEventReleasesExactlyOneWaiter) {
@@ -127,8 +125,7 @@ TEST(Events, UntimedWaitsTradingSetsLoseNoWakeUp) {
   SetEvent(ping);
   partner.join();
   EXPECT_EQ(answered, kRounds);
-  CloseHandle(ping);
-  CloseHandle(pong);
+  for (Handle h : {ping, pong}) CloseHandle(h);
 }
 
 TEST(WaitMultiple, AnyReportsLowestSignalledIndex) {
@@ -185,8 +182,7 @@ TEST(WaitMultiple, AllOnMutexesInCrossedOrderNeverDeadlocks) {
   two.join();
   EXPECT_EQ(failed, 0);
   EXPECT_FALSE(overlapped);
-  CloseHandle(a);
-  CloseHandle(b);
+  for (Handle h : {a, b}) CloseHandle(h);
 }
 
 TEST(WaitMultiple, AllCompetesFairlyWithSingleWaiters) {
@@ -213,8 +209,7 @@ TEST(WaitMultiple, AllCompetesFairlyWithSingleWaiters) {
   stop = true;
   thief.join();
   EXPECT_EQ(together + single, 50);
-  CloseHandle(a);
-  CloseHandle(b);
+  for (Handle h : {a, b}) CloseHandle(h);
 }
 
 TEST(WaitMultiple, ARefusedWaitLeavesNothingToTheThreadsNextWait) {
@@ -228,8 +223,7 @@ TEST(WaitMultiple, ARefusedWaitLeavesNothingToTheThreadsNextWait) {
   EXPECT_EQ(WaitForSingleObject(clear, 0), WAIT_TIMEOUT);
   Handle both[2] = {clear, set};
   EXPECT_EQ(WaitForMultipleObjects(2, both, false, 0), WAIT_OBJECT_0 + 1);
-  CloseHandle(set);
-  CloseHandle(clear);
+  for (Handle h : {set, clear}) CloseHandle(h);
 }
 
 TEST(WaitMultiple, SixtyFourObjectsAndTheLimits) {
@@ -335,8 +329,7 @@ TEST(Threads, HandleSignalsAtExitWithTheBodysResult) {
   Refused(!GetExitCodeThread(thread, nullptr), ERROR_INVALID_PARAMETER);
   SetLastError(ERROR_SUCCESS);
   Refused(CreateThread(ThreadBody(), nullptr) == kNullHandle, ERROR_INVALID_PARAMETER);
-  CloseHandle(thread);
-  CloseHandle(go);
+  for (Handle h : {thread, go}) CloseHandle(h);
 }
 
 // The id a thread keeps of itself must not follow it into a forked child, where the thread
@@ -697,8 +690,7 @@ TEST(NamedMutexes, FailedWaitForAllLeavesTheMutexToOthers) {
   EXPECT_EQ(WaitForMultipleObjects(2, both, true, 0), WAIT_TIMEOUT);
   EXPECT_EQ(RunPeer("zor.test.waitall", "probe").output, Expect(true, WAIT_TIMEOUT));
   EXPECT_TRUE(ReleaseMutex(mutex));
-  CloseHandle(event);
-  CloseHandle(mutex);
+  for (Handle h : {event, mutex}) CloseHandle(h);
 }
 
 TEST(NamedMutexes, OwnerEndingWithoutReleaseAbandonsIt) {
