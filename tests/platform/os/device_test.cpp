@@ -474,18 +474,15 @@ bool Finishes(Handle port, Overlapped& overlapped, bool done, uint32_t milliseco
 
 TEST_F(SerialPorts, RoundTripOverAPseudoTerminal) {
   uint32_t bytes = 0;
-  EXPECT_TRUE(WriteFile(port_, "ping", 4, &bytes, &overlapped_) ||
-              GetLastError() == ERROR_IO_PENDING);
-  ASSERT_TRUE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
+  ASSERT_TRUE(Finishes(port_, overlapped_, WriteFile(port_, "ping", 4, &bytes, &overlapped_), 5000,
+                       &bytes));
   EXPECT_EQ(std::to_string(bytes) + ":" + ReadMaster(4), "4:ping");
 
   char reply[4] = {};
-  if (!ReadFile(port_, reply, 4, &bytes, &overlapped_)) {
-    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
-  }
+  const bool done = ReadFile(port_, reply, 4, &bytes, &overlapped_);
   WriteMaster("po");
   WriteMaster("ng");
-  ASSERT_TRUE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
+  ASSERT_TRUE(Finishes(port_, overlapped_, done, 5000, &bytes));
   EXPECT_EQ(std::to_string(bytes) + ":" + std::string(reply, 4), "4:pong");
 }
 
@@ -522,10 +519,8 @@ TEST_F(SerialPorts, ReadTimeOutReturnsWhatArrived) {
   WriteMaster("ab");
   char buffer[8];
   uint32_t bytes = 0;
-  if (!ReadFile(port_, buffer, 8, &bytes, &overlapped_)) {
-    ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
-    ASSERT_TRUE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
-  }
+  ASSERT_TRUE(
+      Finishes(port_, overlapped_, ReadFile(port_, buffer, 8, &bytes, &overlapped_), 5000, &bytes));
   EXPECT_EQ(std::to_string(bytes) + ":" + std::string(buffer, 2), "2:ab");
 }
 
@@ -671,9 +666,8 @@ TEST_F(SerialPorts, PseudoTerminalsKeepLineSettingsTheyCannotApply) {
   WriteMaster("\xff");
   char byte = 0;
   uint32_t bytes = 0;
-  if (!ReadFile(port_, &byte, 1, &bytes, &overlapped_)) {
-    ASSERT_TRUE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
-  }
+  ASSERT_TRUE(
+      Finishes(port_, overlapped_, ReadFile(port_, &byte, 1, &bytes, &overlapped_), 5000, &bytes));
   EXPECT_EQ(static_cast<unsigned char>(byte), 0xFF);
 }
 
