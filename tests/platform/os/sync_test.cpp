@@ -250,10 +250,8 @@ TEST(Handles, ClosedNullAndForeignHandlesAreRefused) {
   EXPECT_FALSE(GetProcessHandleCount(event, &after));
   EXPECT_FALSE(GetProcessHandleCount(GetCurrentProcess(), nullptr));
   Refused(!CloseHandle(event), ERROR_INVALID_HANDLE);
-  EXPECT_FALSE(SetEvent(event));
   Refused(WaitForSingleObject(event, 0) == WAIT_FAILED, ERROR_INVALID_HANDLE);
-  EXPECT_FALSE(SetEvent(kNullHandle));
-  EXPECT_FALSE(SetEvent(INVALID_HANDLE_VALUE));
+  for (Handle bad : {event, kNullHandle, INVALID_HANDLE_VALUE}) EXPECT_FALSE(SetEvent(bad));
   Handle mutex = CreateMutex(false, nullptr);
   Refused(!SetEvent(mutex), ERROR_INVALID_HANDLE);
   CloseHandle(mutex);
@@ -315,8 +313,7 @@ TEST(Threads, HandleSignalsAtExitWithTheBodysResult) {
       },
       &id);
   ASSERT_NE(thread, kNullHandle);
-  EXPECT_NE(id, 0u);
-  EXPECT_NE(id, GetCurrentThreadId());
+  EXPECT_TRUE(id != 0 && id != GetCurrentThreadId()) << id;
   uint32_t code = 0;
   ASSERT_TRUE(GetExitCodeThread(thread, &code));
   EXPECT_EQ(code, STILL_ACTIVE);
@@ -637,16 +634,15 @@ TEST(NamedMutexes, OpenFindsOnlyExistingMutexes) {
 TEST(NamedMutexes, AnotherProcessSeesExistenceAndOwnership) {
   Handle mutex = CreateMutex(true, L"zor.test.cross");
   ASSERT_NE(mutex, kNullHandle);
-  PeerResult held = RunPeer("zor.test.cross", "probe");
-  EXPECT_EQ(held.exitCode, 0);
-  EXPECT_EQ(held.output, Expect(true, WAIT_TIMEOUT));
+  const PeerResult held = RunPeer("zor.test.cross", "probe");
   ASSERT_TRUE(ReleaseMutex(mutex));
-  PeerResult freed = RunPeer("zor.test.cross", "probe");
-  EXPECT_EQ(freed.output, Expect(true, WAIT_OBJECT_0));
+  const std::string freed = RunPeer("zor.test.cross", "probe").output;
   CloseHandle(mutex);
   // With no handle left anywhere the name is gone.
-  PeerResult fresh = RunPeer("zor.test.cross", "probe");
-  EXPECT_EQ(fresh.output, Expect(false, WAIT_OBJECT_0));
+  EXPECT_EQ(std::to_string(held.exitCode) + held.output + freed +
+                RunPeer("zor.test.cross", "probe").output,
+            "0" + Expect(true, WAIT_TIMEOUT) + Expect(true, WAIT_OBJECT_0) +
+                Expect(false, WAIT_OBJECT_0));
 }
 
 TEST(NamedMutexes, WaiterInAnotherProcessGetsItOnRelease) {
@@ -671,11 +667,10 @@ TEST(NamedMutexes, TwoProcessesTakeTurnsAndLoseNoIncrement) {
   });
   results[1] = RunPeer("zor.test.count", "count", {file, std::to_string(kRounds)});
   first.join();
-  EXPECT_EQ(results[0].exitCode, 0);
-  EXPECT_EQ(results[1].exitCode, 0);
   int total = 0;
   std::ifstream(file) >> total;
-  EXPECT_EQ(total, 2 * kRounds);
+  EXPECT_EQ(std::make_tuple(results[0].exitCode, results[1].exitCode, total),
+            std::make_tuple(0, 0, 2 * kRounds));
 }
 
 TEST(NamedMutexes, FailedWaitForAllLeavesTheMutexToOthers) {
