@@ -20,11 +20,9 @@ TEST(AccessMode, FlagsImposedModesAndThePort) {
       "<Integer Name='NotImpl'><pIsImplemented>Zero</pIsImplemented><Value>1</Value></Integer>"
       "<Integer Name='NotAvail'><pIsAvailable>Zero</pIsAvailable><Value>1</Value></Integer>"
       "<Integer Name='Locked'><pIsLocked>One</pIsLocked><Value>1</Value></Integer>"
-      "<Integer Name='Imposed'><ImposedAccessMode>RO</ImposedAccessMode><Value>1</Value></Integer>"
-      "<IntReg Name='WoReg'><Address>0</Address><Length>4</Length><AccessMode>WO</AccessMode>"
-      "<pPort>Device</pPort></IntReg>"
-      "<IntReg Name='Reg'><Address>0</Address><Length>4</Length><AccessMode>RW</AccessMode>"
-      "<pPort>Device</pPort></IntReg>");
+      "<Integer "
+      "Name='Imposed'><ImposedAccessMode>RO</ImposedAccessMode><Value>1</Value></Integer>" +
+      Reg("IntReg", "WoReg", "0", "4", "", "WO") + Reg("IntReg", "Reg", "0", "4"));
   // Mode, then implemented, available, readable, writable of the node and of its smart pointer
   // (nothing through an empty one), and whether the pointer is empty.
   const auto answers = [&m](const char* name) {
@@ -53,10 +51,8 @@ TEST(AccessMode, FlagsImposedModesAndThePort) {
   EXPECT_EQ(Modes(m.ref, "Locked"), "Locked=RW");
   // Without a connected port a register cannot be reached.
   CNodeMapRef unconnected;
-  unconnected._LoadXMLFromString(
-      "<RegisterDescription ModelName='M'><Port Name='Device'/>"
-      "<IntReg Name='Reg'><Address>0</Address><Length>4</Length><AccessMode>RW</AccessMode>"
-      "<pPort>Device</pPort></IntReg></RegisterDescription>");
+  unconnected._LoadXMLFromString("<RegisterDescription ModelName='M'><Port Name='Device'/>" +
+                                 Reg("IntReg", "Reg", "0", "4") + "</RegisterDescription>");
   EXPECT_EQ(unconnected._GetNode("Reg")->GetAccessMode(), NA);
   // Connected to the port of the default name, read through the port node.
   MemoryPort port;
@@ -149,12 +145,9 @@ TEST(AccessMode, ALockTakesWriteAccessAwayOnly) {
 // must still reach them.
 TEST(AccessMode, KeptOnlyWhileNothingItReadsMayHaveChanged) {
   TestMap m(
-      "<IntReg Name='CachedFlag'><Address>0</Address><Length>4</Length><AccessMode>RO</AccessMode>"
-      "<pPort>Device</pPort></IntReg>"
-      "<IntReg Name='LiveFlag'><Address>4</Address><Length>4</Length><AccessMode>RO</AccessMode>"
-      "<pPort>Device</pPort><Cachable>NoCache</Cachable></IntReg>"
-      "<IntReg Name='Reg'><Address>8</Address><Length>4</Length><AccessMode>RW</AccessMode>"
-      "<pPort>Device</pPort><Cachable>NoCache</Cachable></IntReg>"
+      Reg("IntReg", "CachedFlag", "0", "4", "", "RO") +
+      Reg("IntReg", "LiveFlag", "4", "4", "<Cachable>NoCache</Cachable>", "RO") +
+      Reg("IntReg", "Reg", "8", "4", "<Cachable>NoCache</Cachable>") +
       "<Integer Name='Cached'><pIsAvailable>CachedFlag</pIsAvailable><pValue>Reg</pValue>"
       "</Integer>"
       "<Integer Name='Live'><pIsAvailable>LiveFlag</pIsAvailable><pValue>Reg</pValue></Integer>"
@@ -327,11 +320,8 @@ TEST(Callbacks, SelectorChangeTellsTheSelectedFeature) {
 }
 
 TEST(Callbacks, PollFiresForExpiredNodesOnly) {
-  TestMap m(
-      "<IntReg Name='Temp'><Address>0</Address><Length>4</Length><AccessMode>RO</AccessMode>"
-      "<pPort>Device</pPort><PollingTime>50</PollingTime></IntReg>"
-      "<IntReg Name='Still'><Address>4</Address><Length>4</Length><AccessMode>RO</AccessMode>"
-      "<pPort>Device</pPort></IntReg>");
+  TestMap m(Reg("IntReg", "Temp", "0", "4", "<PollingTime>50</PollingTime>", "RO") +
+            Reg("IntReg", "Still", "4", "4", "", "RO"));
   std::vector<std::string> fired;
   struct Rec {
     void On(INode* n) { out->push_back(n->GetName().str()); }
@@ -380,11 +370,9 @@ TEST(SelectorSet, WalksEveryCombinationAndRestores) {
 }
 
 TEST(Concurrency, ReadersWritersPollingAndCallbacksShareOneMap) {
-  TestMap m(
-      "<IntReg Name='R'><Address>0</Address><Length>4</Length><AccessMode>RW</AccessMode>"
-      "<pPort>Device</pPort><PollingTime>1</PollingTime></IntReg>"
-      "<IntSwissKnife Name='K'><pVariable Name='X'>R</pVariable><Formula>X * 2</Formula>"
-      "</IntSwissKnife>");
+  TestMap m(Reg("IntReg", "R", "0", "4", "<PollingTime>1</PollingTime>") +
+            "<IntSwissKnife Name='K'><pVariable Name='X'>R</pVariable><Formula>X * 2</Formula>"
+            "</IntSwissKnife>");
   // The memory port itself is not thread-safe; the node-map lock must serialise it.
   Counter callbacks;
   const auto handle = Register(m.Node("K"), callbacks, &Counter::On, cbPostOutsideLock);

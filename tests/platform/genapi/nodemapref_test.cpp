@@ -177,10 +177,10 @@ TEST(CNodeMapFactory, LaterMapsAnswerAsTheFirst) {
   const std::string xml =
       "<RegisterDescription ModelName='Cam' VendorName='Maker' SchemaMajorVersion='1' "
       "SchemaMinorVersion='1' SchemaSubMinorVersion='0'><Port Name='Device'/>"
-      "<Category Name='Root'><pFeature>Gain</pFeature></Category>"
-      "<IntReg Name='Gain'><Address>0x10</Address><Length>4</Length><AccessMode>RW</AccessMode>"
-      "<pPort>Device</pPort><Endianess>LittleEndian</Endianess><pInvalidator>Level</pInvalidator>"
-      "</IntReg><Integer Name='Level'><pValue>Gain</pValue></Integer>"
+      "<Category Name='Root'><pFeature>Gain</pFeature></Category>" +
+      Reg("IntReg", "Gain", "0x10", "4",
+          "<Endianess>LittleEndian</Endianess><pInvalidator>Level</pInvalidator>") +
+      "<Integer Name='Level'><pValue>Gain</pValue></Integer>"
       "<Integer Name='Unused'><pValue>Missing</pValue></Integer></RegisterDescription>";
   CNodeMapFactory factory(ContentType_Xml, xml.data(), xml.size());
   CNodeMapRef first;

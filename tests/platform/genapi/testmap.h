@@ -29,6 +29,16 @@ struct TestMap {
   GenApi::CNodeMapRef ref;
 };
 
+// A register node of the device's port: kind, name, address and length, what else it holds,
+// and its access mode.
+inline std::string Reg(const std::string& kind, const std::string& name, const std::string& address,
+                       const std::string& length, const std::string& extra = "",
+                       const std::string& mode = "RW") {
+  return "<" + kind + " Name='" + name + "'><Address>" + address + "</Address><Length>" + length +
+         "</Length><AccessMode>" + mode + "</AccessMode><pPort>Device</pPort>" + extra + "</" +
+         kind + ">";
+}
+
 // Counts the callbacks it is registered for.
 struct Counter {
   void On(GenApi::INode*) { ++count; }

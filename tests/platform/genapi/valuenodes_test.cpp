@@ -130,9 +130,8 @@ TEST(BooleanAndCommand, OnOffValuesAndExecution) {
       "<Boolean Name='B'><pValue>BV</pValue><OnValue>23</OnValue><OffValue>42</OffValue></Boolean>"
       "<Integer Name='BV'><Value>23</Value></Integer>"
       "<Boolean Name='Through'><pValue>B</pValue></Boolean>"
-      "<Command Name='C'><pValue>CR</pValue><CommandValue>5</CommandValue></Command>"
-      "<IntReg Name='CR'><Address>0x40</Address><Length>4</Length><AccessMode>RW</AccessMode>"
-      "<pPort>Device</pPort><Cachable>NoCache</Cachable></IntReg>");
+      "<Command Name='C'><pValue>CR</pValue><CommandValue>5</CommandValue></Command>" +
+      Reg("IntReg", "CR", "0x40", "4", "<Cachable>NoCache</Cachable>"));
   CBooleanPtr b(m.Node("B"));
   EXPECT_TRUE(b->GetValue());
   b->SetValue(false);
@@ -189,11 +188,8 @@ TEST(EnumerationNode, EntriesSymbolicsAndAvailability) {
 }
 
 TEST(StringNodes, InlineAndRegisterStrings) {
-  TestMap m(
-      "<String Name='S'><Value>hello</Value></String>"
-      "<StringReg Name='SR'><Address>0x100</Address><Length>8</Length><AccessMode>RW</AccessMode>"
-      "<pPort>Device</pPort></StringReg>"
-      "<String Name='P'><pValue>SR</pValue></String>");
+  TestMap m("<String Name='S'><Value>hello</Value></String>" +
+            Reg("StringReg", "SR", "0x100", "8") + "<String Name='P'><pValue>SR</pValue></String>");
   CStringPtr s(m.Node("S"));
   EXPECT_EQ(s->GetValue(), "hello");
   s->SetValue("world");
@@ -332,17 +328,6 @@ TEST(XmlReading, EntitiesCdataAndCommentsReadAsAnyXmlReaderWould) {
       "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBD\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
   EXPECT_EQ(Values(m.ref, "A Q&A " + utf8), "A=12; Q&A=1; " + utf8 + "=1");
 }
-
-namespace {
-
-std::string Reg(const char* kind, const char* name, const char* address, const char* length,
-                const char* extra = "") {
-  return std::string("<") + kind + " Name='" + name + "'><Address>" + address +
-         "</Address><Length>" + length + "</Length><AccessMode>RW</AccessMode>" +
-         "<pPort>Device</pPort>" + extra + "</" + kind + ">";
-}
-
-}  // namespace
 
 TEST(IntReg, ByteOrderSignAndDerivedLimits) {
   TestMap m(Reg("IntReg", "BE", "0x10", "4", "<Endianess>BigEndian</Endianess>") +
