@@ -96,10 +96,13 @@ class TestDevice : public Device {
   int cancelled = 0;
 };
 
+// Opens its one device as unit 0.
+template <class D>
 class TestProvider : public DeviceProvider {
  public:
+  explicit TestProvider(std::shared_ptr<D> d) : device(std::move(d)) {}
   std::shared_ptr<Device> Open(uint32_t unit) override { return unit == 0 ? device : nullptr; }
-  std::shared_ptr<TestDevice> device = std::make_shared<TestDevice>();
+  std::shared_ptr<D> device;
 };
 
 class Devices : public testing::Test {
@@ -116,7 +119,8 @@ class Devices : public testing::Test {
     UnregisterDeviceProvider(L"TestBoard");
   }
 
-  std::shared_ptr<TestProvider> provider_ = std::make_shared<TestProvider>();
+  std::shared_ptr<TestProvider<TestDevice>> provider_ =
+      std::make_shared<TestProvider<TestDevice>>(std::make_shared<TestDevice>());
   Handle handle_{};
   Overlapped overlapped_;
 };
@@ -338,15 +342,7 @@ class RelayDevice : public Device {
 
 TEST_F(Devices, ARequestSentWhileServingAnotherOnTheSameThreadKeepsItsOwn) {
   auto relay = std::make_shared<RelayDevice>(handle_);
-  class RelayProvider : public DeviceProvider {
-   public:
-    explicit RelayProvider(std::shared_ptr<Device> device) : device_(std::move(device)) {}
-    std::shared_ptr<Device> Open(uint32_t) override { return device_; }
-
-   private:
-    std::shared_ptr<Device> device_;
-  };
-  RegisterDeviceProvider(L"Relay", std::make_shared<RelayProvider>(relay));
+  RegisterDeviceProvider(L"Relay", std::make_shared<TestProvider<RelayDevice>>(relay));
   const Handle outer = CreateFile(L"\\\\.\\RELAY_0", 0, 0, OPEN_EXISTING, FILE_FLAG_OVERLAPPED);
   unsigned char record[6] = {1, 2, 3, 4, 5, 6};
   uint32_t bytes = 0;
