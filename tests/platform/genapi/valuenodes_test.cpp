@@ -81,12 +81,11 @@ TEST(IntegerNode, TextFormsFollowTheRepresentation) {
         "-18446744073709551615", "18446744073709551616"}) {
     EXPECT_FALSE(TryParseInteger(refused)) << refused;
   }
-  EXPECT_EQ(TryParseInteger(" +42\t"), 42);
-  EXPECT_EQ(TryParseInteger("-0x10"), -16);
-  EXPECT_EQ(TryParseInteger("0XFFFFFFFFFFFFFFFF"), -1);
-  EXPECT_EQ(TryParseFloat(" 0x10 "), 16.0);
-  EXPECT_EQ(TryParseFloat("2.5"), 2.5);
-  EXPECT_FALSE(TryParseFloat("2.5x"));
+  EXPECT_EQ(std::vector({TryParseInteger(" +42\t"), TryParseInteger("-0x10"),
+                         TryParseInteger("0XFFFFFFFFFFFFFFFF")}),
+            std::vector<std::optional<int64_t>>({42, -16, -1}));
+  EXPECT_EQ(std::vector({TryParseFloat(" 0x10 "), TryParseFloat("2.5"), TryParseFloat("2.5x")}),
+            std::vector<std::optional<double>>({16.0, 2.5, std::nullopt}));
   // Every byte of a dotted form in its place, each part at its bounds.
   EXPECT_EQ(StringToInteger(" 255.254.0.9 ", IPV4Address), 0xFFFE0009);
   EXPECT_EQ(StringToInteger("7", IPV4Address), 7);
