@@ -301,17 +301,13 @@ TEST(RegularFiles, ModesActAsFopensAndSizesAreBounded) {
   EXPECT_EQ(OpenRegularFile(file, "x", &problem), nullptr);
   EXPECT_EQ(OpenRegularFile(file, "rw", &problem), nullptr);
   // A write that the file size limit cuts short fails and says why.
-  const pid_t child = fork();
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{4, 4};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    const bool written = WriteRegularFile(file, "longer than four", &problem);
-    _exit(!written && problem == "File too large" ? 0 : 1);
-  }
-  int status = -1;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_EQ(status, 0);
+  EXPECT_EQ(InChild([&] {
+              signal(SIGXFSZ, SIG_IGN);
+              const rlimit limit{4, 4};
+              setrlimit(RLIMIT_FSIZE, &limit);
+              return WriteRegularFile(file, "longer than four", &problem) ? "written" : problem;
+            }),
+            "File too large");
 }
 
 namespace fs = std::filesystem;

@@ -20,6 +20,7 @@
 #include "platform/os/core/error.h"
 #include "platform/os/core/handle.h"
 #include "platform/os/core/paths.h"
+#include "tests/platform/os/refused.h"
 #include "tests/support/processfacts.h"
 
 namespace os {
@@ -84,11 +85,7 @@ std::filesystem::path RootFolder() { return getenv("ZOR_REGISTRY_ROOT"); }
 // How far the process's resident memory rose above what it held while `work` ran in a child of
 // its own (at its peak); fails the test when `work` failed.
 size_t PeakGrowthOfChild(const std::function<bool()>& work) {
-  int channel[2];
-  if (pipe(channel) != 0) return SIZE_MAX;
-  const pid_t child = fork();
-  if (child == 0) {
-    close(channel[0]);
+  const std::string told = InChild([&work] {
     // Starts the peak anew from what the child holds now.
     std::ofstream("/proc/self/clear_refs") << "5";
     const size_t start = zortest::ResidentBytes();
@@ -96,18 +93,10 @@ size_t PeakGrowthOfChild(const std::function<bool()>& work) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const size_t peak = static_cast<size_t>(usage.ru_maxrss) * 1024;
-    const size_t growth = peak > start ? peak - start : 0;
-    const bool told = write(channel[1], &growth, sizeof(growth)) == sizeof(growth);
-    _exit(done && told ? 0 : 1);
-  }
-  close(channel[1]);
-  size_t growth = SIZE_MAX;
-  if (child < 0 || read(channel[0], &growth, sizeof(growth)) != sizeof(growth)) growth = SIZE_MAX;
-  close(channel[0]);
-  int status = 0;
-  if (child > 0) waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  return growth;
+    return done ? std::to_string(peak > start ? peak - start : 0) : "failed";
+  });
+  EXPECT_NE(told, "failed");
+  return told.empty() || told == "failed" ? SIZE_MAX : std::stoull(told);
 }
 
 TEST(Registry, NamesIgnoreCaseAndKeepIt) {
@@ -631,34 +620,16 @@ TEST(MachineRegistry, AUserWhoMayOnlyReadIsDeniedEveryWriteAndLosesNothing) {
   SetText(key, L"FirmwarePath", kPath);
   MakeReadOnly(root, true);
 
-  int report[2];
-  ASSERT_EQ(pipe(report), 0);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    close(report[0]);
-    // Root writes anything: the user is another one, as on a machine.
-    if (geteuid() == 0 &&
-        (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, kNobody) != 0 ||
-         setresuid(kNobody, kNobody, kNobody) != 0)) {
-      _exit(3);
-    }
-    const std::string mismatches = ReadAsUser();
-    const bool sent = write(report[1], mismatches.data(), mismatches.size()) ==
-                      static_cast<ssize_t>(mismatches.size());
-    _exit(sent ? 0 : 4);
-  }
-  close(report[1]);
-  std::string mismatches;
-  char buffer[512];
-  for (ssize_t count; (count = read(report[0], buffer, sizeof(buffer))) > 0;) {
-    mismatches.append(buffer, static_cast<size_t>(count));
-  }
-  close(report[0]);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-  EXPECT_EQ(mismatches, "");
+  EXPECT_EQ(InChild([] {
+              // Root writes anything: the user is another one, as on a machine.
+              if (geteuid() == 0 &&
+                  (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, kNobody) != 0 ||
+                   setresuid(kNobody, kNobody, kNobody) != 0)) {
+                return std::string("no other user\n");
+              }
+              return ReadAsUser();
+            }),
+            "");
 
   MakeReadOnly(root, false);
   EXPECT_EQ(ReadText(key, L"FirmwarePath"), kPath);

@@ -334,15 +334,12 @@ TEST(Threads, HandleSignalsAtExitWithTheBodysResult) {
 TEST(Threads, AForkedChildKnowsItsThreadByItsOwnId) {
   const uint32_t parent = GetCurrentThreadId();
   EXPECT_EQ(parent, static_cast<uint32_t>(syscall(SYS_gettid)));
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const uint32_t own = GetCurrentThreadId();
-    _exit(own != parent && own == static_cast<uint32_t>(syscall(SYS_gettid)) ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(InChild([parent] {
+              const uint32_t own = GetCurrentThreadId();
+              return own != parent && own == static_cast<uint32_t>(syscall(SYS_gettid)) ? "own"
+                                                                                        : "other";
+            }),
+            "own");
   EXPECT_EQ(GetCurrentThreadId(), parent);
 }
 
