@@ -506,6 +506,8 @@ namespace fs = std::filesystem;
 
 constexpr const wchar_t* kMachineKey = L"Software\\ZorTest\\Machine";
 constexpr wchar_t kPath[] = L"/opt/zor/share/zor/dravionlyn/firmware";
+// The path as Read gives it.
+const std::string kPathRead = "1:/opt/zor/share/zor/dravionlyn/firmware|";
 // The user that reads the machine's hive when the tests run as root.
 constexpr uid_t kNobody = 65534;
 
@@ -540,19 +542,6 @@ TEST(MachineRegistry, ALinkedLibraryUsesTheRegistryOfTheInstallationItLinksTo) {
             scratch / "opt" / "zor" / "var" / "lib" / "zor" / "registry");
 }
 
-void SetText(Handle key, const wchar_t* name, const std::wstring& text) {
-  ASSERT_EQ(RegSetValue(key, name, REG_SZ, text.c_str(),
-                        static_cast<uint32_t>((text.size() + 1) * sizeof(wchar_t))),
-            ERROR_SUCCESS);
-}
-
-std::wstring ReadText(Handle key, const wchar_t* name) {
-  wchar_t text[128] = {};
-  uint32_t size = sizeof(text);
-  if (RegQueryValue(key, name, nullptr, text, &size) != ERROR_SUCCESS) return L"(none)";
-  return text;
-}
-
 // Every folder r-x and every file r-- for everyone: what a user sees of the machine's hive.
 void MakeReadOnly(const fs::path& root, bool readOnly) {
   const auto folderMode = readOnly ? fs::perms(0555) : fs::perms(0755);
@@ -575,14 +564,14 @@ std::string ReadAsUser() {
   Handle reading = kNullHandle;
   expect("open to read", RegOpenKey(HKEY_LOCAL_MACHINE, kMachineKey, KEY_READ, &reading),
          ERROR_SUCCESS);
-  if (ReadText(reading, L"FirmwarePath") != kPath) mismatches += "the value reads otherwise\n";
+  if (Read(reading, L"FirmwarePath") != kPathRead) mismatches += "the value reads otherwise\n";
   Handle opened = kNullHandle;
   uint32_t disposition = 0;
   expect("create of a key that exists",
          RegCreateKey(HKEY_LOCAL_MACHINE, kMachineKey, 0, KEY_ALL_ACCESS, &opened, &disposition),
          ERROR_SUCCESS);
   expect("its disposition", disposition, REG_OPENED_EXISTING_KEY);
-  if (ReadText(opened, L"FirmwarePath") != kPath) mismatches += "the created key reads otherwise\n";
+  if (Read(opened, L"FirmwarePath") != kPathRead) mismatches += "the created key reads otherwise\n";
   const wchar_t text[] = L"/elsewhere";
   expect("change of a value", RegSetValue(opened, L"FirmwarePath", REG_SZ, text, sizeof(text)),
          ERROR_ACCESS_DENIED);
@@ -617,7 +606,7 @@ TEST(MachineRegistry, AUserWhoMayOnlyReadIsDeniedEveryWriteAndLosesNothing) {
             ERROR_SUCCESS);
   RegCloseKey(key);
   ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, kMachineKey, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-  SetText(key, L"FirmwarePath", kPath);
+  ASSERT_EQ(RegSetValue(key, L"FirmwarePath", REG_SZ, kPath, sizeof(kPath)), ERROR_SUCCESS);
   MakeReadOnly(root, true);
 
   EXPECT_EQ(InChild([] {
@@ -632,7 +621,7 @@ TEST(MachineRegistry, AUserWhoMayOnlyReadIsDeniedEveryWriteAndLosesNothing) {
             "");
 
   MakeReadOnly(root, false);
-  EXPECT_EQ(ReadText(key, L"FirmwarePath"), kPath);
+  EXPECT_EQ(Read(key, L"FirmwarePath"), kPathRead);
   Handle leaf = kNullHandle;
   EXPECT_EQ(RegOpenKey(key, L"Leaf", KEY_READ, &leaf), ERROR_SUCCESS);
   for (Handle h : {leaf, key}) RegCloseKey(h);
