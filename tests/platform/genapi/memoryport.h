@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <string>
 
 #include "platform/genapi/genapi.h"
 
@@ -34,6 +35,16 @@ class MemoryPort : public GenApi::IPort {
       value |= uint32_t{bytes[address + i]} << (bigEndian ? 24 - 8 * i : 8 * i);
     }
     return value;
+  }
+
+  // `length` bytes from `address` on, in hex.
+  std::string Hex(int64_t address, int length) {
+    std::string out;
+    for (int i = 0; i < length; ++i) {
+      out += "0123456789abcdef"[bytes[address + i] >> 4];
+      out += "0123456789abcdef"[bytes[address + i] & 15];
+    }
+    return out;
   }
 
   std::map<int64_t, uint8_t> bytes;

@@ -13,6 +13,7 @@
 #include "tests/platform/genapi/testmap.h"
 
 using namespace GenApi;
+using namespace genapitest;
 
 namespace {
 
@@ -70,16 +71,15 @@ TEST(CNodeMapRef, DeviceInfoComesFromTheRegisterDescription) {
   CNodeMapRef ref;
   ref._LoadXMLFromString(kXml);
   CPointer<IDeviceInfo, INodeMap> info(ref._Ptr);
-  EXPECT_EQ(info->GetModelName(), "Cam");
-  EXPECT_EQ(info->GetVendorName(), "Maker");
-  EXPECT_EQ(info->GetToolTip(), "tip");
-  EXPECT_EQ(info->GetProductGuid(), "P");
-  EXPECT_EQ(info->GetVersionGuid(), "V");
   Version_t version{};
+  Version_t schema{};
   info->GetDeviceVersion(version);
-  EXPECT_EQ(version.Major * 100 + version.Minor * 10 + version.SubMinor, 123);
-  info->GetSchemaVersion(version);
-  EXPECT_EQ(version.Minor, 1);
+  info->GetSchemaVersion(schema);
+  EXPECT_EQ(info->GetModelName() + "|" + info->GetVendorName() + "|" + info->GetToolTip() + "|" +
+                info->GetProductGuid() + "|" + info->GetVersionGuid() + "|" +
+                std::to_string(version.Major * 100 + version.Minor * 10 + version.SubMinor) + "|" +
+                std::to_string(schema.Minor),
+            "Cam|Maker|tip|P|V|123|1");
   CPointer<IDeviceInfo, INodeMap> none;
   try {
     none->GetModelName();
@@ -93,15 +93,14 @@ TEST(CNodeMapRef, ZippedXmlFromDataAndFile) {
   const std::string zip = Zipped("Camera.xml", kXml);
   CNodeMapRef fromData;
   fromData._LoadXMLFromZIPData(zip.data(), zip.size());
-  EXPECT_NE(fromData._GetNode("Width"), nullptr);
   CNodeMapRef fromFile;
   fromFile._LoadXMLFromZIPFile((testing::TempDir() + "/genapi_ref_test.zip").c_str());
-  EXPECT_NE(fromFile._GetNode("Width"), nullptr);
   CNodeMapRef factory;
   factory._Initialize(
       CNodeMapFactory(ContentType_ZippedXml, zip.data(), zip.size(), CacheUsage_Automatic, false)
           .CreateNodeMap());
-  EXPECT_NE(factory._GetNode("Width"), nullptr);
+  EXPECT_EQ(Values(fromData, "Width") + Values(fromFile, "Width") + Values(factory, "Width"),
+            "Width=640Width=640Width=640");
   const std::string noXml = Zipped("readme.txt", "hello");
   CNodeMapRef empty;
   EXPECT_THROW(empty._LoadXMLFromZIPData(noXml.data(), noXml.size()), GenICam::RuntimeException);
@@ -109,9 +108,9 @@ TEST(CNodeMapRef, ZippedXmlFromDataAndFile) {
   // Names differing only in case are different files.
   const std::string twoCases = Zipped({{"CAMERA.xml", "upper"}, {"camera.xml", "lower"}});
   const ZipData cases(twoCases.data(), twoCases.size());
-  EXPECT_EQ(cases.Read("camera.xml"), "lower");
-  EXPECT_EQ(cases.Read("CAMERA.xml"), "upper");
-  EXPECT_FALSE(cases.Has("Camera.xml"));
+  EXPECT_EQ(
+      cases.Read("camera.xml") + cases.Read("CAMERA.xml") + std::to_string(cases.Has("Camera.xml")),
+      "lowerupper0");
 }
 
 TEST(CNodeMapFactory, AppliesStyleSheets) {
@@ -178,22 +177,22 @@ TEST(CNodeMapFactory, LaterMapsAnswerAsTheFirst) {
   const std::string xml =
       "<RegisterDescription ModelName='Cam' VendorName='Maker' SchemaMajorVersion='1' "
       "SchemaMinorVersion='1' SchemaSubMinorVersion='0'><Port Name='Device'/>"
-      "<Category Name='Root'><pFeature>Gain</pFeature></Category>"
-      "<IntReg Name='Gain'><Address>0x10</Address><Length>4</Length><AccessMode>RW</AccessMode>"
-      "<pPort>Device</pPort><Endianess>LittleEndian</Endianess><pInvalidator>Level</pInvalidator>"
-      "</IntReg><Integer Name='Level'><pValue>Gain</pValue></Integer>"
+      "<Category Name='Root'><pFeature>Gain</pFeature></Category>" +
+      Reg("IntReg", "Gain", "0x10", "4",
+          "<Endianess>LittleEndian</Endianess><pInvalidator>Level</pInvalidator>") +
+      "<Integer Name='Level'><pValue>Gain</pValue></Integer>"
       "<Integer Name='Unused'><pValue>Missing</pValue></Integer></RegisterDescription>";
   CNodeMapFactory factory(ContentType_Xml, xml.data(), xml.size());
   CNodeMapRef first;
   first._Initialize(factory.CreateNodeMap());
-  genapitest::MemoryPort firstPort;
+  MemoryPort firstPort;
   firstPort.Put32(0x10, 7, false);
   ASSERT_TRUE(first._Connect(&firstPort, "Device"));
 
   CNodeMapRef later;
   later._Initialize(factory.CreateNodeMap());
-  genapitest::MemoryPort unused;
-  genapitest::MemoryPort port;
+  MemoryPort unused;
+  MemoryPort port;
   port.Put32(0x10, 9, false);
   EXPECT_FALSE(later._Connect(&port, "Gain"));  // not a port
   EXPECT_FALSE(later._Connect(&port, "Nothing"));
@@ -214,19 +213,19 @@ TEST(CNodeMapFactory, LaterMapsAnswerAsTheFirst) {
   for (INode* node : seen) EXPECT_EQ(node, seen[0]);
   EXPECT_EQ(unused.reads, 0);
 
-  NodeList_t firstNodes, laterNodes;
-  first._GetNodes(firstNodes);
-  later._GetNodes(laterNodes);
-  ASSERT_EQ(laterNodes.size(), firstNodes.size());
-  EXPECT_EQ(later._Ptr->GetNumNodes(), first._Ptr->GetNumNodes());
-  for (size_t i = 0; i < firstNodes.size(); ++i) {
-    EXPECT_EQ(laterNodes[i]->GetName(), firstNodes[i]->GetName());
-    EXPECT_EQ(laterNodes[i]->IsFeature(), firstNodes[i]->IsFeature());
-    NodeList_t firstChildren, laterChildren;
-    firstNodes[i]->GetChildren(firstChildren, ctDependingNodes);
-    laterNodes[i]->GetChildren(laterChildren, ctDependingNodes);
-    EXPECT_EQ(laterChildren.size(), firstChildren.size()) << firstNodes[i]->GetName();
-  }
+  // Each node's name, whether it is a feature and the nodes that depend on it.
+  const auto describe = [](CNodeMapRef& map) {
+    NodeList_t nodes;
+    map._GetNodes(nodes);
+    std::string out = std::to_string(map._Ptr->GetNumNodes()) + "\n";
+    for (INode* node : nodes) {
+      NodeList_t children;
+      node->GetChildren(children, ctDependingNodes);
+      out += node->GetName() + std::to_string(node->IsFeature()) + ":" + Names(children) + "\n";
+    }
+    return out;
+  };
+  EXPECT_EQ(describe(later), describe(first));
   EXPECT_EQ(CIntegerPtr(first._GetNode("Gain"))->GetValue(), 7);
   EXPECT_THROW(CIntegerPtr(later._GetNode("Unused"))->GetValue(), GenICam::GenericException);
 

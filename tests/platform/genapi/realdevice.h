@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/genapi/genapi.h"
-#include "tests/platform/genapi/memoryport.h"
+#include "tests/platform/genapi/testmap.h"
 #include "tests/support/testdata/testdata.h"
 
 namespace genapitest {

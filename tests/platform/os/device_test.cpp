@@ -1,18 +1,38 @@
 #include "platform/os/device/device.h"
 
+#include <asm/termbits.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/os/core/error.h"
+#include "platform/os/device/device_file.h"
+#include "platform/os/registry/registry.h"
+#include "platform/os/serial/port_core.h"
+#include "platform/os/serial/port_paths.h"
+#include "platform/os/serial/serial.h"
+#include "platform/os/serial/serial_port.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
 #include "tests/platform/os/refused.h"
+#include "tests/support/processfacts.h"
 
 namespace os {
 namespace {
@@ -76,10 +96,13 @@ class TestDevice : public Device {
   int cancelled = 0;
 };
 
+// Opens its one device as unit 0.
+template <class D>
 class TestProvider : public DeviceProvider {
  public:
+  explicit TestProvider(std::shared_ptr<D> d) : device(std::move(d)) {}
   std::shared_ptr<Device> Open(uint32_t unit) override { return unit == 0 ? device : nullptr; }
-  std::shared_ptr<TestDevice> device = std::make_shared<TestDevice>();
+  std::shared_ptr<D> device;
 };
 
 class Devices : public testing::Test {
@@ -92,12 +115,12 @@ class Devices : public testing::Test {
     overlapped_.hEvent = CreateEvent(true, false);
   }
   void TearDown() override {
-    CloseHandle(handle_);
-    CloseHandle(overlapped_.hEvent);
+    for (Handle h : {handle_, overlapped_.hEvent}) CloseHandle(h);
     UnregisterDeviceProvider(L"TestBoard");
   }
 
-  std::shared_ptr<TestProvider> provider_ = std::make_shared<TestProvider>();
+  std::shared_ptr<TestProvider<TestDevice>> provider_ =
+      std::make_shared<TestProvider<TestDevice>>(std::make_shared<TestDevice>());
   Handle handle_{};
   Overlapped overlapped_;
 };
@@ -106,9 +129,11 @@ TEST_F(Devices, ImmediateRequestReturnsTheOutputInTheSameBuffer) {
   unsigned char record[4] = {1, 2, 3, 4};
   uint32_t bytes = 0;
   ASSERT_TRUE(DeviceIoControl(handle_, kEcho, record, 4, record, 4, &bytes, &overlapped_));
-  EXPECT_EQ(std::to_string(bytes) + ":" + std::string(record, record + 4), "4:\2\3\4\5");
-  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_OBJECT_0);
-  EXPECT_TRUE(HasOverlappedIoCompleted(&overlapped_));
+  EXPECT_EQ(std::to_string(bytes) + ":" + std::string(record, record + 4) +
+                std::to_string(WaitForSingleObject(overlapped_.hEvent, 0)) +
+                std::to_string(HasOverlappedIoCompleted(&overlapped_)),
+            "4:\2\3\4\5"
+            "01");
   Refused(!DeviceIoControl(handle_, 0x1234, record, 4, record, 4, &bytes, &overlapped_),
           ERROR_INVALID_FUNCTION);
 }
@@ -118,17 +143,18 @@ TEST_F(Devices, PendingRequestCompletesLaterFromAnotherThread) {
   uint32_t bytes = 99;
   ASSERT_FALSE(DeviceIoControl(handle_, kLater, nullptr, 0, output, 8, &bytes, &overlapped_));
   ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
-  EXPECT_FALSE(HasOverlappedIoCompleted(&overlapped_));
-  EXPECT_EQ(overlapped_.Internal, STATUS_PENDING);
+  EXPECT_EQ(std::make_tuple(HasOverlappedIoCompleted(&overlapped_), overlapped_.Internal,
+                            WaitForSingleObject(overlapped_.hEvent, 0)),
+            std::make_tuple(false, std::uintptr_t{STATUS_PENDING}, uint32_t{WAIT_TIMEOUT}));
   Refused(!GetOverlappedResult(handle_, &overlapped_, &bytes, false), ERROR_IO_INCOMPLETE);
-  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_TIMEOUT);
   // A device that claims more than the buffer holds is held to the buffer.
   std::thread completer([this] { provider_->device->CompleteKept("answer!!overflow", 16); });
   ASSERT_TRUE(GetOverlappedResult(handle_, &overlapped_, &bytes, true));
   completer.join();
-  EXPECT_EQ(std::to_string(bytes) + ":" + std::string(output, 8), "8:answer!!");
-  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_OBJECT_0);
-  EXPECT_TRUE(GetOverlappedResult(handle_, &overlapped_, &bytes, false));
+  EXPECT_EQ(std::to_string(bytes) + ":" + std::string(output, 8) +
+                std::to_string(WaitForSingleObject(overlapped_.hEvent, 0)) +
+                std::to_string(GetOverlappedResult(handle_, &overlapped_, &bytes, false)),
+            "8:answer!!01");
 }
 
 TEST_F(Devices, CancelAbortsPendingRequestsAndIgnoresLateCompletion) {
@@ -149,21 +175,22 @@ TEST_F(Devices, CancelTouchesOnlyTheCallingThreadsRequests) {
     ASSERT_FALSE(DeviceIoControl(handle_, kLater, nullptr, 0, output, 4, nullptr, &other));
   }).join();
   ASSERT_TRUE(CancelIo(handle_));
-  EXPECT_EQ(provider_->device->cancelled, 0);
-  EXPECT_FALSE(HasOverlappedIoCompleted(&other));
+  EXPECT_EQ(std::pair(provider_->device->cancelled, HasOverlappedIoCompleted(&other)),
+            std::pair(0, false));
   provider_->device->CompleteKept("done", 4);
   uint32_t bytes = 0;
-  EXPECT_TRUE(GetOverlappedResult(handle_, &other, &bytes, false));
-  EXPECT_EQ(bytes, 4u);
+  EXPECT_EQ(std::pair(GetOverlappedResult(handle_, &other, &bytes, false), bytes),
+            std::pair(true, 4u));
 }
 
 TEST_F(Devices, ClosingTheHandleCancelsWhatIsPending) {
   char output[4];
   ASSERT_FALSE(DeviceIoControl(handle_, kLater, nullptr, 0, output, 4, nullptr, &overlapped_));
   ASSERT_TRUE(CloseHandle(handle_));
-  EXPECT_EQ(provider_->device->cancelled, 1);
-  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_OBJECT_0);
-  EXPECT_TRUE(HasOverlappedIoCompleted(&overlapped_));
+  EXPECT_EQ(
+      std::make_tuple(provider_->device->cancelled, WaitForSingleObject(overlapped_.hEvent, 0),
+                      HasOverlappedIoCompleted(&overlapped_)),
+      std::make_tuple(1, uint32_t{WAIT_OBJECT_0}, true));
   Refused(!GetOverlappedResult(handle_, &overlapped_, nullptr, true), ERROR_INVALID_HANDLE);
   // Closed while its device still serves a request: the request is cancelled, not left waiting.
   provider_->device->closing = CreateFile(L"\\\\.\\TestBoard_0", 0, 0, OPEN_EXISTING, 0);
@@ -189,8 +216,7 @@ TEST_F(Devices, EveryThreadWaitingForARequestSeesItComplete) {
     }
     provider_->device->CompleteKept("done", 4);
     for (std::thread& waiter : waiters) waiter.join();
-    EXPECT_EQ(answered.load(), 3);
-    EXPECT_EQ(std::string(output, 4), "done");
+    EXPECT_EQ(std::to_string(answered.load()) + std::string(output, 4), "3done");
   }
 }
 
@@ -209,8 +235,7 @@ TEST_F(Devices, WithoutOverlappedTheCallWaitsForCompletion) {
   uint32_t bytes = 0;
   EXPECT_TRUE(DeviceIoControl(handle_, kLater, nullptr, 0, output, 4, &bytes, nullptr));
   completer.join();
-  EXPECT_EQ(bytes, 4u);
-  EXPECT_EQ(std::string(output, 4), "done");
+  EXPECT_EQ(std::to_string(bytes) + std::string(output, 4), "4done");
 }
 
 // Requests of one thread share an object only while nothing else holds it.
@@ -221,11 +246,9 @@ TEST_F(Devices, ARequestTheDeviceStillHoldsIsNotReused) {
   unsigned char echoed[8] = {1, 2, 3, 4, 5, 6, 7, 8};
   uint32_t bytes = 0;
   ASSERT_TRUE(DeviceIoControl(handle_, kEcho, echoed, 8, echoed, 8, &bytes, &overlapped_));
-  EXPECT_EQ(echoed[7], 9);
-  EXPECT_EQ(held->code(), kKeep);
-  EXPECT_EQ(held->inputSize(), 4u);
-  EXPECT_EQ(static_cast<unsigned char*>(held->buffer())[0], 7);
-  EXPECT_TRUE(held->IsDone());
+  EXPECT_EQ(std::make_tuple(echoed[7], held->code(), held->inputSize(),
+                            static_cast<unsigned char*>(held->buffer())[0], held->IsDone()),
+            std::make_tuple(uint8_t{9}, kKeep, 4u, uint8_t{7}, true));
 }
 
 // A thread's requests share one buffer: whatever an earlier, larger request left there, the
@@ -319,15 +342,7 @@ class RelayDevice : public Device {
 
 TEST_F(Devices, ARequestSentWhileServingAnotherOnTheSameThreadKeepsItsOwn) {
   auto relay = std::make_shared<RelayDevice>(handle_);
-  class RelayProvider : public DeviceProvider {
-   public:
-    explicit RelayProvider(std::shared_ptr<Device> device) : device_(std::move(device)) {}
-    std::shared_ptr<Device> Open(uint32_t) override { return device_; }
-
-   private:
-    std::shared_ptr<Device> device_;
-  };
-  RegisterDeviceProvider(L"Relay", std::make_shared<RelayProvider>(relay));
+  RegisterDeviceProvider(L"Relay", std::make_shared<TestProvider<RelayDevice>>(relay));
   const Handle outer = CreateFile(L"\\\\.\\RELAY_0", 0, 0, OPEN_EXISTING, FILE_FLAG_OVERLAPPED);
   unsigned char record[6] = {1, 2, 3, 4, 5, 6};
   uint32_t bytes = 0;
@@ -373,6 +388,518 @@ TEST_F(Devices, UnknownNamesAndBadHandlesAreRefused) {
   bytes = 99;
   Refused(!WriteFile(handle_, buffer, 4, &bytes, &overlapped_), ERROR_INVALID_FUNCTION);
   EXPECT_EQ(bytes, 0u);
+}
+
+using Clock = std::chrono::steady_clock;
+
+// Processor time the whole process has used, in seconds.
+double ProcessorSeconds() {
+  rusage usage = {};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// COM7 opens the far side of a pseudo-terminal; the test plays the other end.
+class SerialPorts : public testing::Test {
+ protected:
+  void SetUp() override {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master_, 0);
+    ASSERT_EQ(grantpt(master_), 0);
+    ASSERT_EQ(unlockpt(master_), 0);
+    SetSerialPortPath(L"COM7", ptsname(master_));
+    port_ = CreateFile(L"\\\\.\\COM7", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
+                       FILE_FLAG_OVERLAPPED);
+    ASSERT_NE(port_, INVALID_HANDLE_VALUE);
+    DCB dcb;
+    ASSERT_TRUE(GetCommState(port_, &dcb));
+    dcb.BaudRate = 9600;
+    ASSERT_TRUE(SetCommState(port_, &dcb));
+    overlapped_.hEvent = CreateEvent(true, false);
+  }
+  void TearDown() override {
+    for (Handle h : {port_, overlapped_.hEvent}) CloseHandle(h);
+    close(master_);
+    SetSerialPortPath(L"COM7", "");
+    SetSerialPortPath(L"COM8", "");
+  }
+
+  std::string ReadMaster(size_t count) {
+    std::string text;
+    while (text.size() < count) {
+      pollfd fd{master_, POLLIN, 0};
+      if (poll(&fd, 1, 2000) <= 0) break;
+      char chunk[64];
+      ssize_t got = read(master_, chunk, std::min(sizeof(chunk), count - text.size()));
+      if (got <= 0) break;
+      text.append(chunk, got);
+    }
+    return text;
+  }
+  void WriteMaster(const std::string& text) {
+    ASSERT_EQ(write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  }
+
+  int master_ = -1;
+  Handle port_{};
+  Overlapped overlapped_;
+};
+
+// The terminal settings of a pseudo-terminal's far side, as the kernel holds them.
+termios2 FarTerminal(int master) {
+  termios2 settings = {};
+  const int far = open(ptsname(master), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  EXPECT_GE(far, 0);
+  EXPECT_EQ(ioctl(far, TCGETS2, &settings), 0);
+  close(far);
+  return settings;
+}
+
+// Whether a transfer just started completes within the time given; one that does not is
+// purged.
+bool Finishes(Handle port, Overlapped& overlapped, bool done, uint32_t milliseconds,
+              uint32_t* bytes) {
+  if (!done && GetLastError() != ERROR_IO_PENDING) return false;
+  if (!done && WaitForSingleObject(overlapped.hEvent, milliseconds) != WAIT_OBJECT_0) {
+    PurgeComm(port, PURGE_RXABORT | PURGE_TXABORT | PURGE_RXCLEAR | PURGE_TXCLEAR);
+    return false;
+  }
+  return GetOverlappedResult(port, &overlapped, bytes, true);
+}
+
+TEST_F(SerialPorts, RoundTripOverAPseudoTerminal) {
+  uint32_t bytes = 0;
+  ASSERT_TRUE(Finishes(port_, overlapped_, WriteFile(port_, "ping", 4, &bytes, &overlapped_), 5000,
+                       &bytes));
+  EXPECT_EQ(std::to_string(bytes) + ":" + ReadMaster(4), "4:ping");
+
+  char reply[4] = {};
+  const bool done = ReadFile(port_, reply, 4, &bytes, &overlapped_);
+  WriteMaster("po");
+  WriteMaster("ng");
+  ASSERT_TRUE(Finishes(port_, overlapped_, done, 5000, &bytes));
+  EXPECT_EQ(std::to_string(bytes) + ":" + std::string(reply, 4), "4:pong");
+}
+
+TEST_F(SerialPorts, LineSettingsIncludingNonStandardRates) {
+  DCB dcb;
+  ASSERT_TRUE(GetCommState(port_, &dcb));
+  EXPECT_EQ(dcb.StopBits, ONESTOPBIT);  // as the fresh terminal was opened
+  dcb.BaudRate = 250000;
+  dcb.ByteSize = 7;
+  dcb.Parity = EVENPARITY;
+  dcb.StopBits = TWOSTOPBITS;
+  dcb.fRtsControl = RTS_CONTROL_TOGGLE;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  DCB read;
+  ASSERT_TRUE(GetCommState(port_, &read));
+  EXPECT_EQ(std::vector<uint32_t>(
+                {read.BaudRate, read.ByteSize, read.Parity, read.StopBits, read.fRtsControl}),
+            std::vector<uint32_t>({250000, 7, EVENPARITY, TWOSTOPBITS, RTS_CONTROL_TOGGLE}));
+  for (auto change :
+       {+[](DCB& d) { d.ByteSize = 9; }, +[](DCB& d) { d.Parity = 7; },
+        +[](DCB& d) { d.BaudRate = 0; }, +[](DCB& d) { d.StopBits = ONE5STOPBITS; }}) {
+    DCB bad = read;
+    change(bad);
+    Refused(!SetCommState(port_, &bad), ERROR_INVALID_PARAMETER);
+  }
+  DCB kept;
+  GetCommState(port_, &kept);
+  EXPECT_EQ(kept.ByteSize, 7);
+}
+
+TEST_F(SerialPorts, ReadTimeOutReturnsWhatArrived) {
+  COMMTIMEOUTS timeouts{0, 5, 20, 0, 0};
+  ASSERT_TRUE(SetCommTimeouts(port_, &timeouts));
+  WriteMaster("ab");
+  char buffer[8];
+  uint32_t bytes = 0;
+  ASSERT_TRUE(
+      Finishes(port_, overlapped_, ReadFile(port_, buffer, 8, &bytes, &overlapped_), 5000, &bytes));
+  EXPECT_EQ(std::to_string(bytes) + ":" + std::string(buffer, 2), "2:ab");
+}
+
+TEST_F(SerialPorts, CharacterEventWaitsWithoutPollingAndCountsPendingBytes) {
+  ASSERT_TRUE(SetCommMask(port_, EV_RXCHAR));
+  uint32_t events = 0;
+  ASSERT_FALSE(WaitCommEvent(port_, &events, &overlapped_));
+  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 20), WAIT_TIMEOUT);
+  WriteMaster("xyz");
+  ASSERT_EQ(WaitForSingleObject(overlapped_.hEvent, 2000), WAIT_OBJECT_0);
+  EXPECT_EQ(events, EV_RXCHAR);
+
+  SERIAL_STATUS status;
+  Overlapped query;
+  query.hEvent = CreateEvent(true, false);
+  uint32_t bytes = 0;
+  if (!DeviceIoControl(port_, IOCTL_SERIAL_GET_COMMSTATUS, nullptr, 0, &status, sizeof(status),
+                       &bytes, &query)) {
+    ASSERT_TRUE(GetOverlappedResult(port_, &query, &bytes, true));
+  }
+  EXPECT_EQ(std::pair(bytes, status.AmountInInQueue), std::pair(uint32_t{sizeof(status)}, 3u));
+  CloseHandle(query.hEvent);
+
+  // Unread characters are no new event: a fresh wait stays pending.
+  ASSERT_TRUE(SetCommMask(port_, EV_RXCHAR));
+  events = 0;
+  ASSERT_FALSE(WaitCommEvent(port_, &events, &overlapped_));
+  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 20), WAIT_TIMEOUT);
+  WriteMaster("w");
+  ASSERT_EQ(WaitForSingleObject(overlapped_.hEvent, 2000), WAIT_OBJECT_0);
+  EXPECT_EQ(events, EV_RXCHAR);
+
+  // Beside a running wait: a second wait, a short mask and replies with no room are refused.
+  events = 99;
+  ASSERT_FALSE(WaitCommEvent(port_, &events, &overlapped_));
+  Overlapped extra;
+  extra.hEvent = CreateEvent(true, false);
+  uint32_t other = 0;
+  const uint32_t mask = EV_RXCHAR;
+  const std::pair<std::function<bool()>, uint32_t> refused[] = {
+      {[&] { return WaitCommEvent(port_, &other, &extra); }, ERROR_INVALID_PARAMETER},
+      {[&] {
+         return DeviceIoControl(port_, IOCTL_SERIAL_GET_COMMSTATUS, nullptr, 0, &status, 4, &bytes,
+                                &extra);
+       },
+       ERROR_INSUFFICIENT_BUFFER},
+      {[&] {
+         return DeviceIoControl(port_, IOCTL_SERIAL_SET_WAIT_MASK, &mask, 2, nullptr, 0, &bytes,
+                                &extra);
+       },
+       ERROR_INVALID_PARAMETER},
+      {[&] {
+         return DeviceIoControl(port_, IOCTL_SERIAL_WAIT_ON_MASK, nullptr, 0, &other, 2, &bytes,
+                                &extra);
+       },
+       ERROR_INSUFFICIENT_BUFFER}};
+  for (size_t i = 0; i < std::size(refused); ++i) {
+    SCOPED_TRACE(i);
+    Refused(!refused[i].first(), refused[i].second);
+  }
+  // A new mask ends the running wait with no events; without a mask there is nothing to wait for.
+  EXPECT_EQ(WaitForSingleObject(overlapped_.hEvent, 0), WAIT_TIMEOUT);
+  EXPECT_TRUE(DeviceIoControl(port_, IOCTL_SERIAL_SET_WAIT_MASK, &mask, sizeof(mask), nullptr, 0,
+                              &bytes, &extra));
+  ASSERT_EQ(WaitForSingleObject(overlapped_.hEvent, 2000), WAIT_OBJECT_0);
+  EXPECT_EQ(events, 0u);
+  ASSERT_TRUE(SetCommMask(port_, 0));
+  Refused(!WaitCommEvent(port_, &other, &extra), ERROR_INVALID_PARAMETER);
+  CloseHandle(extra.hEvent);
+}
+
+TEST_F(SerialPorts, PurgeAbortsPendingReadsAndClearsInput) {
+  char buffer[4];
+  ASSERT_FALSE(ReadFile(port_, buffer, 4, nullptr, &overlapped_));
+  ASSERT_TRUE(PurgeComm(port_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR));
+  uint32_t bytes = 0;
+  Refused(!GetOverlappedResult(port_, &overlapped_, &bytes, true), ERROR_OPERATION_ABORTED);
+  EXPECT_FALSE(PurgeComm(port_, 0x100));
+}
+
+TEST_F(SerialPorts, InjectedLineErrorsAreReportedOnce) {
+  ASSERT_TRUE(InjectCommErrors(port_, CE_FRAME | CE_RXPARITY));
+  uint32_t errors = 0;
+  COMSTAT status;
+  ASSERT_TRUE(ClearCommError(port_, &errors, &status));
+  uint32_t again = 99;
+  ASSERT_TRUE(ClearCommError(port_, &again, nullptr));
+  EXPECT_EQ(std::pair(errors, again), std::pair(uint32_t{CE_FRAME | CE_RXPARITY}, 0u));
+}
+
+TEST_F(SerialPorts, HungUpLineLeavesThePortIdle) {
+  close(master_);
+  master_ = -1;
+  Sleep(20);
+  const double before = ProcessorSeconds();
+  Sleep(200);
+  // An I/O thread that kept polling the dead line would burn all of it.
+  EXPECT_LT(ProcessorSeconds() - before, 0.1);
+  COMMTIMEOUTS immediate{0xFFFFFFFF, 0, 0, 0, 0};
+  ASSERT_TRUE(SetCommTimeouts(port_, &immediate));
+  char buffer[4];
+  uint32_t bytes = 9;
+  ASSERT_TRUE(ReadFile(port_, buffer, 4, &bytes, nullptr));
+  EXPECT_EQ(bytes, 0u);
+}
+
+TEST_F(SerialPorts, HangingUpEndsWaitingReads) {
+  Overlapped arrival;
+  arrival.hEvent = CreateEvent(true, false);
+  uint32_t events = 0;
+  ASSERT_TRUE(SetCommMask(port_, EV_RXCHAR));
+  ASSERT_FALSE(WaitCommEvent(port_, &events, &arrival));
+  char partial[4];
+  ASSERT_FALSE(ReadFile(port_, partial, 4, nullptr, &overlapped_));
+  WriteMaster("ab");
+  ASSERT_EQ(WaitForSingleObject(arrival.hEvent, 5000), WAIT_OBJECT_0);
+  CloseHandle(arrival.hEvent);
+  close(master_);
+  master_ = -1;
+  // What arrived before the hang-up is delivered; a read that would wait for more fails.
+  uint32_t bytes = 0;
+  ASSERT_TRUE(GetOverlappedResult(port_, &overlapped_, &bytes, true));
+  EXPECT_EQ(std::string(partial, bytes), "ab");
+  Overlapped later;
+  char nothing[4];
+  Refused(!(ReadFile(port_, nothing, 4, &bytes, &later) &&
+            GetOverlappedResult(port_, &later, &bytes, true)),
+          ERROR_DEVICE_NOT_CONNECTED);
+}
+
+TEST_F(SerialPorts, PseudoTerminalsKeepLineSettingsTheyCannotApply) {
+  DCB dcb;
+  ASSERT_TRUE(GetCommState(port_, &dcb));
+  dcb.ByteSize = 7;
+  dcb.Parity = ODDPARITY;
+  dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+  ASSERT_TRUE(SetCommState(port_, &dcb));
+  EXPECT_EQ(FarTerminal(master_).c_cflag & (CSIZE | PARENB | PARODD | CMSPAR), tcflag_t{CS8});
+  DCB read;
+  ASSERT_TRUE(GetCommState(port_, &read));
+  EXPECT_EQ(std::pair(read.ByteSize, read.Parity), std::pair(uint8_t{7}, uint8_t{ODDPARITY}));
+  WriteMaster("\xff");
+  char byte = 0;
+  uint32_t bytes = 0;
+  ASSERT_TRUE(
+      Finishes(port_, overlapped_, ReadFile(port_, &byte, 1, &bytes, &overlapped_), 5000, &bytes));
+  EXPECT_EQ(static_cast<unsigned char>(byte), 0xFF);
+}
+
+// What the settings make of the line, read back from the terminal rather than the port's record.
+TEST_F(SerialPorts, SettingsReachTheTerminal) {
+  struct Case {
+    const char* what;
+    uint32_t baud;
+    uint8_t byteSize;
+    uint8_t stopBits;
+    bool outX, inX, handshake;
+    const char* terminal;  // speeds, then the stop, XON, XOFF and RTS/CTS flags
+  };
+  const Case cases[] = {
+      {"one stop bit", 9600, 8, ONESTOPBIT, false, false, false, "9600 9600 0000"},
+      {"two stop bits", 19200, 8, TWOSTOPBITS, false, false, false, "19200 19200 1000"},
+      {"one and a half", 2400, 5, ONE5STOPBITS, false, false, false, "2400 2400 1000"},
+      {"XON/XOFF out", 115200, 8, ONESTOPBIT, true, false, false, "115200 115200 0100"},
+      {"XON/XOFF in", 57600, 8, ONESTOPBIT, false, true, false, "57600 57600 0010"},
+      {"RTS/CTS", 250000, 8, ONESTOPBIT, false, false, true, "250000 250000 0001"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DCB dcb;
+    ASSERT_TRUE(GetCommState(port_, &dcb));
+    dcb.BaudRate = c.baud;
+    dcb.ByteSize = c.byteSize;
+    dcb.StopBits = c.stopBits;
+    dcb.fOutX = c.outX;
+    dcb.fInX = c.inX;
+    dcb.fRtsControl = c.handshake ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+    ASSERT_TRUE(SetCommState(port_, &dcb));
+    const termios2 t = FarTerminal(master_);
+    EXPECT_EQ(
+        std::to_string(t.c_ospeed) + " " + std::to_string(t.c_ispeed) + " " +
+            std::to_string((t.c_cflag & CSTOPB) != 0) + std::to_string((t.c_iflag & IXON) != 0) +
+            std::to_string((t.c_iflag & IXOFF) != 0) + std::to_string((t.c_cflag & CRTSCTS) != 0),
+        c.terminal);
+    // A pseudo-terminal carries whole bytes, five bits asked or not, and the line is raw.
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB), tcflag_t{CS8});
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(t.c_cc[VMIN] + t.c_cc[VTIME], 0);  // a read takes what has arrived
+  }
+}
+
+// A total read time-out grows with the bytes asked for; the write side keeps its own.
+TEST_F(SerialPorts, TimeOutsEndTransfersWhenTheyShould) {
+  struct Case {
+    const char* what;
+    COMMTIMEOUTS timeouts;
+    uint32_t size;
+    int atLeastMs, atMostMs;
+  };
+  const Case cases[] = {
+      {"per byte", {0, 20, 0, 0, 0}, 10, 150, 1500},
+      {"per byte and constant", {0, 10, 100, 0, 0}, 5, 120, 1500},
+      {"constant only", {0, 0, 60, 5000, 5000}, 10, 40, 1500},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(SetCommTimeouts(port_, &c.timeouts));
+    std::vector<char> buffer(c.size);
+    uint32_t bytes = 99;
+    const auto start = Clock::now();
+    ASSERT_TRUE(Finishes(port_, overlapped_,
+                         ReadFile(port_, buffer.data(), c.size, &bytes, &overlapped_), 3000,
+                         &bytes));
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    EXPECT_EQ(bytes, 0u);
+    EXPECT_GE(ms, c.atLeastMs);
+    EXPECT_LE(ms, c.atMostMs);
+  }
+}
+
+TEST_F(SerialPorts, AGapBetweenBytesEndsARead) {
+  COMMTIMEOUTS timeouts{30, 0, 0, 0, 0};
+  ASSERT_TRUE(SetCommTimeouts(port_, &timeouts));
+  char buffer[8];
+  uint32_t bytes = 0;
+  const bool done = ReadFile(port_, buffer, sizeof(buffer), &bytes, &overlapped_);
+  ASSERT_EQ(write(master_, "ab", 2), 2);
+  ASSERT_TRUE(Finishes(port_, overlapped_, done, 2000, &bytes));
+  EXPECT_EQ(std::string(buffer, bytes), "ab");
+}
+
+// Nobody reads the far side: the line fills and only the write's own time-out ends it.
+TEST_F(SerialPorts, AWriteThatCannotFinishEndsAtItsOwnTimeOut) {
+  COMMTIMEOUTS timeouts{0, 0, 0, 0, 80};
+  ASSERT_TRUE(SetCommTimeouts(port_, &timeouts));
+  const std::vector<char> data(1 << 20, 'x');
+  uint32_t bytes = 0;
+  const auto start = Clock::now();
+  ASSERT_TRUE(Finishes(
+      port_, overlapped_,
+      WriteFile(port_, data.data(), static_cast<uint32_t>(data.size()), &bytes, &overlapped_), 3000,
+      &bytes));
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(60));
+  EXPECT_TRUE(bytes > 0 && bytes < data.size()) << bytes;
+}
+
+TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
+  Refused(CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0) == INVALID_HANDLE_VALUE, ERROR_ACCESS_DENIED);
+  SetSerialPortPath(L"COM8", "/nonexistent/tty");
+  Refused(CreateFile(L"\\\\.\\COM8", 0, 0, OPEN_EXISTING, 0) == INVALID_HANDLE_VALUE,
+          ERROR_FILE_NOT_FOUND);
+  // Every call on a handle that is no port is refused.
+  const Handle event = overlapped_.hEvent;
+  DCB dcb{};
+  COMMTIMEOUTS timeouts{};
+  uint32_t events = 0;
+  for (const bool done :
+       {GetCommState(event, &dcb), SetCommState(event, &dcb), GetCommTimeouts(event, &timeouts),
+        SetCommTimeouts(event, &timeouts), PurgeComm(event, 0),
+        ClearCommError(event, &events, nullptr), SetCommMask(event, 0),
+        WaitCommEvent(event, &events, nullptr), InjectCommErrors(event, 0)}) {
+    EXPECT_FALSE(done);
+  }
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  // And on a port, every call without its record.
+  for (const std::function<bool()>& call :
+       std::vector<std::function<bool()>>{[&] { return SetCommState(port_, nullptr); },
+                                          [&] { return GetCommState(port_, nullptr); },
+                                          [&] { return SetCommTimeouts(port_, nullptr); },
+                                          [&] { return GetCommTimeouts(port_, nullptr); }}) {
+    SetLastError(ERROR_SUCCESS);
+    Refused(!call(), ERROR_INVALID_PARAMETER);
+  }
+  // The port can be opened again once closed, even while a call still running on another
+  // thread holds the closed handle's file, and after an open that ran out of descriptors.
+  {
+    DCB line;
+    ASSERT_TRUE(GetCommState(port_, &line));
+    const auto inCall = detail::Lookup<detail::DeviceFile>(port_);
+    ASSERT_TRUE(CloseHandle(port_));
+    port_ = CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0);
+    ASSERT_NE(port_, INVALID_HANDLE_VALUE);
+    // Its calls no longer reach the line that the new opener has.
+    EXPECT_NE(inCall->serial->core().SetState(line), ERROR_SUCCESS);
+  }
+  ASSERT_TRUE(CloseHandle(port_));
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const rlimit low{zortest::CountDescriptors() + 8, saved.rlim_max};
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  std::vector<int> filler;
+  for (int fd = open("/dev/null", O_RDONLY); fd >= 0; fd = open("/dev/null", O_RDONLY)) {
+    filler.push_back(fd);
+  }
+  close(filler.back());  // room for the port, none for its wake-up descriptor
+  filler.pop_back();
+  Refused(CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0) == INVALID_HANDLE_VALUE,
+          ERROR_TOO_MANY_OPEN_FILES);
+  for (int fd : filler) close(fd);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+  port_ = CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0);
+  EXPECT_NE(port_, INVALID_HANDLE_VALUE);
+}
+
+// (value name, data) of every value of the serial-port map.
+std::vector<std::pair<std::wstring, std::wstring>> SerialCommValues() {
+  std::vector<std::pair<std::wstring, std::wstring>> values;
+  Handle key{};
+  if (RegOpenKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", KEY_READ, &key) !=
+      ERROR_SUCCESS) {
+    return values;
+  }
+  for (uint32_t index = 0;; ++index) {
+    wchar_t name[512];
+    wchar_t data[64];
+    uint32_t nameChars = 512;
+    uint32_t type = 0;
+    uint32_t size = sizeof(data);
+    if (RegEnumValue(key, index, name, &nameChars, &type, data, &size) != ERROR_SUCCESS) break;
+    EXPECT_EQ(type, REG_SZ);
+    values.emplace_back(name, data);
+  }
+  RegCloseKey(key);
+  return values;
+}
+
+TEST(SerialPortMap, ListsTheDevicesOfTheFolderAndTheMappedPorts) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zordev.XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const std::filesystem::path folder = pattern;
+  setenv("ZOR_SERIAL_DEVICES", folder.c_str(), 1);
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  std::filesystem::create_symlink(ptsname(master), folder / "ttyUSB3");
+  for (const char* other : {"ttyACM0", "ttyUSB100", "ttyX1", "console"}) {
+    std::ofstream(folder / other) << "";
+  }
+  SetSerialPortPath(L"com9", "/dev/zor-mapped");
+  const std::wstring base = folder.wstring();
+  using Values = std::vector<std::pair<std::wstring, std::wstring>>;
+  EXPECT_EQ(SerialCommValues(), (Values{{L"/dev/zor-mapped", L"COM9"},
+                                        {base + L"/ttyACM0", L"COM201"},
+                                        {base + L"/ttyUSB3", L"COM104"}}));
+
+  // A listed device opens by its name without any set-up.
+  const Handle port = CreateFile(L"\\\\.\\COM104", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
+                                 FILE_FLAG_OVERLAPPED);
+  EXPECT_NE(port, INVALID_HANDLE_VALUE);
+  CloseHandle(port);
+
+  Handle key{};
+  ASSERT_EQ(
+      RegOpenKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", KEY_ALL_ACCESS, &key),
+      ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValue(key, L"x", REG_SZ, L"COM1", 10), ERROR_ACCESS_DENIED);
+  RegCloseKey(key);
+  wchar_t name[32];
+  uint32_t nameChars = 32;
+  ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP", KEY_READ, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegEnumKey(key, 0, name, &nameChars), ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(name), L"SERIALCOMM");
+  RegCloseKey(key);
+  for (const wchar_t* other :
+       {L"HARDWARE\\DEVICEMAP\\VIDEO", L"HARDWARE\\DEVICEMAP\\SERIALCOMM\\X"}) {
+    EXPECT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, other, KEY_READ, &key), ERROR_FILE_NOT_FOUND) << other;
+  }
+
+  // A mapping to a listed device takes its place; an empty path removes a mapping.
+  SetSerialPortPath(L"COM9", "");
+  SetSerialPortPath(L"COM5", (folder / "ttyACM0").string());
+  EXPECT_EQ(SerialCommValues(),
+            (Values{{base + L"/ttyACM0", L"COM5"}, {base + L"/ttyUSB3", L"COM104"}}));
+  SetSerialPortPath(L"COM5", "");
+  std::filesystem::remove_all(folder);
+  EXPECT_EQ(SerialCommValues(), Values{});
+  setenv("ZOR_SERIAL_DEVICES", "", 1);  // empty: the system's folder
+  EXPECT_EQ(detail::SerialDeviceFolder(), "/dev");
+  unsetenv("ZOR_SERIAL_DEVICES");
+  close(master);
 }
 
 }  // namespace

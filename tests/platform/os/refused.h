@@ -1,6 +1,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
 
 #include "platform/os/core/error.h"
 
@@ -10,6 +15,30 @@ namespace os {
 inline void Refused(bool failed, uint32_t error) {
   EXPECT_TRUE(failed);
   EXPECT_EQ(GetLastError(), error);
+}
+
+// What `work` returns when run in a child process of its own; the test fails unless the child
+// tells it all and exits cleanly.
+inline std::string InChild(const std::function<std::string()>& work) {
+  int channel[2];
+  if (pipe(channel) != 0) return "no pipe";
+  const pid_t child = fork();
+  if (child == 0) {
+    close(channel[0]);
+    const std::string text = work();
+    _exit(write(channel[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 4);
+  }
+  close(channel[1]);
+  std::string text;
+  char buffer[512];
+  for (ssize_t count; (count = read(channel[0], buffer, sizeof(buffer))) > 0;) {
+    text.append(buffer, static_cast<size_t>(count));
+  }
+  close(channel[0]);
+  int status = -1;
+  if (child > 0) waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  return text;
 }
 
 }  // namespace os

@@ -1,5 +1,7 @@
 #include "platform/os/registry/registry.h"
 
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -17,6 +19,8 @@
 
 #include "platform/os/core/error.h"
 #include "platform/os/core/handle.h"
+#include "platform/os/core/paths.h"
+#include "tests/platform/os/refused.h"
 #include "tests/support/processfacts.h"
 
 namespace os {
@@ -35,6 +39,31 @@ Handle Create(const wchar_t* path, uint32_t options = REG_OPTION_NON_VOLATILE,
 
 uint32_t SetDword(Handle key, const wchar_t* name, uint32_t value) {
   return RegSetValue(key, name, REG_DWORD, &value, sizeof(value));
+}
+
+// A value as "type:data": numbers for the integer types, the characters of texts (a NUL shown as
+// '|'), hex bytes for the others; or "error N" when the query fails.
+std::string Read(Handle key, const wchar_t* name) {
+  wchar_t data[64] = {};
+  uint32_t type = 0;
+  uint32_t size = sizeof(data);
+  const uint32_t result = RegQueryValue(key, name, &type, data, &size);
+  if (result != ERROR_SUCCESS) return "error " + std::to_string(result);
+  std::string text = std::to_string(type) + ":";
+  if (type == REG_DWORD || type == REG_QWORD) {
+    uint64_t number = 0;
+    std::memcpy(&number, data, size);
+    return text + std::to_string(number);
+  }
+  for (uint32_t i = 0; type != REG_BINARY && i < size / sizeof(wchar_t); ++i) {
+    text += data[i] == 0 ? '|' : static_cast<char>(data[i]);
+  }
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+  for (uint32_t i = 0; type == REG_BINARY && i < size; ++i) {
+    text += "0123456789abcdef"[bytes[i] >> 4];
+    text += "0123456789abcdef"[bytes[i] & 15];
+  }
+  return text;
 }
 
 std::vector<std::wstring> SubKeys(Handle key) {
@@ -56,11 +85,7 @@ std::filesystem::path RootFolder() { return getenv("ZOR_REGISTRY_ROOT"); }
 // How far the process's resident memory rose above what it held while `work` ran in a child of
 // its own (at its peak); fails the test when `work` failed.
 size_t PeakGrowthOfChild(const std::function<bool()>& work) {
-  int channel[2];
-  if (pipe(channel) != 0) return SIZE_MAX;
-  const pid_t child = fork();
-  if (child == 0) {
-    close(channel[0]);
+  const std::string told = InChild([&work] {
     // Starts the peak anew from what the child holds now.
     std::ofstream("/proc/self/clear_refs") << "5";
     const size_t start = zortest::ResidentBytes();
@@ -68,18 +93,10 @@ size_t PeakGrowthOfChild(const std::function<bool()>& work) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const size_t peak = static_cast<size_t>(usage.ru_maxrss) * 1024;
-    const size_t growth = peak > start ? peak - start : 0;
-    const bool told = write(channel[1], &growth, sizeof(growth)) == sizeof(growth);
-    _exit(done && told ? 0 : 1);
-  }
-  close(channel[1]);
-  size_t growth = SIZE_MAX;
-  if (child < 0 || read(channel[0], &growth, sizeof(growth)) != sizeof(growth)) growth = SIZE_MAX;
-  close(channel[0]);
-  int status = 0;
-  if (child > 0) waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  return growth;
+    return done ? std::to_string(peak > start ? peak - start : 0) : "failed";
+  });
+  EXPECT_NE(told, "failed");
+  return told.empty() || told == "failed" ? SIZE_MAX : std::stoull(told);
 }
 
 TEST(Registry, NamesIgnoreCaseAndKeepIt) {
@@ -97,30 +114,20 @@ TEST(Registry, NamesIgnoreCaseAndKeepIt) {
     EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
     RegCloseKey(other);
   }
-  EXPECT_EQ(SetDword(key, L"Count", 7), ERROR_SUCCESS);
-  uint32_t value = 0;
-  uint32_t size = sizeof(value);
-  EXPECT_EQ(RegQueryValue(again, L"COUNT", nullptr, &value, &size), ERROR_SUCCESS);
-  EXPECT_EQ(value, 7u);
-  // Blanks inside a name, as in "Frame Rate", and the other escaped bytes survive the key's file.
-  for (const wchar_t* name : {L"Frame Rate", L"tab\tnew\nline", L"100%\x7F\x1F"}) {
-    EXPECT_EQ(SetDword(key, name, 25), ERROR_SUCCESS) << name;
-    size = sizeof(value);
-    value = 0;
-    EXPECT_EQ(RegQueryValue(again, name, nullptr, &value, &size), ERROR_SUCCESS) << name;
-    EXPECT_EQ(value, 25u);
-  }
-  EXPECT_EQ(RegQueryValue(again, L"frame rate", nullptr, &value, &size), ERROR_SUCCESS);
-  // Greek and Cyrillic capitals fold too; U+03A2, no letter, stays apart from final sigma.
-  EXPECT_EQ(SetDword(key, L"\u03A1\u0416\u0401\u03A2", 3), ERROR_SUCCESS);
-  EXPECT_EQ(RegQueryValue(again, L"\u03C1\u0436\u0451\u03A2", nullptr, &value, &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(RegQueryValue(again, L"\u03C1\u0436\u0451\u03C2", nullptr, &value, &size),
-            ERROR_FILE_NOT_FOUND);
-  // A value at a hive's root.
+  // Blanks inside a name, as in "Frame Rate", and the other escaped bytes survive the key's file;
+  // Greek and Cyrillic capitals fold too, and a value may sit at a hive's root.
+  const wchar_t* const names[] = {L"Count", L"Frame Rate", L"tab\tnew\nline", L"100%\x7F\x1F",
+                                  L"\u03A1\u0416\u0401\u03A2"};
+  for (uint32_t i = 0; i < std::size(names); ++i)
+    EXPECT_EQ(SetDword(key, names[i], i), ERROR_SUCCESS);
   EXPECT_EQ(SetDword(HKEY_USERS, L"AtTheRoot", 5), ERROR_SUCCESS);
-  EXPECT_EQ(RegQueryValue(HKEY_USERS, L"attheroot", nullptr, &value, &size), ERROR_SUCCESS);
-  EXPECT_EQ(value, 5u);
+  // U+03A2, no letter, stays apart from final sigma.
+  std::string read;
+  for (const wchar_t* name : {L"COUNT", L"frame rate", L"TAB\tNEW\nLINE", L"100%\x7F\x1F",
+                              L"\u03C1\u0436\u0451\u03A2", L"\u03C1\u0436\u0451\u03C2"}) {
+    read += Read(again, name) + ",";
+  }
+  EXPECT_EQ(read + Read(HKEY_USERS, L"attheroot"), "4:0,4:1,4:2,4:3,4:4,error 2,4:5");
   Handle base = Create(kBase);
   EXPECT_EQ(SubKeys(base), std::vector<std::wstring>{L"MixedCase"});
   for (Handle h : {key, again, base}) EXPECT_EQ(RegCloseKey(h), ERROR_SUCCESS);
@@ -142,34 +149,16 @@ TEST(Registry, TypedValuesRoundTripAndReportTheSizeNeeded) {
   uint32_t type = 0;
   uint32_t size = 0;
   EXPECT_EQ(RegQueryValue(key, L"S", &type, nullptr, &size), ERROR_SUCCESS);
-  EXPECT_EQ(type, REG_SZ);
-  EXPECT_EQ(size, sizeof(text));
-  EXPECT_EQ(RegQueryValue(key, L"E", &type, nullptr, &size), ERROR_SUCCESS);
-  EXPECT_EQ(type, 2u);  // REG_EXPAND_SZ as Windows and the key files number it
+  EXPECT_EQ(std::pair(type, size), std::pair(uint32_t{REG_SZ}, uint32_t{sizeof(text)}));
   wchar_t small[2];
   size = sizeof(small);
   EXPECT_EQ(RegQueryValue(key, L"S", &type, small, &size), ERROR_MORE_DATA);
   EXPECT_EQ(size, sizeof(text));
-  wchar_t read[8] = {};
-  size = sizeof(read);
-  EXPECT_EQ(RegQueryValue(key, L"", &type, read, &size), ERROR_SUCCESS);
-  EXPECT_STREQ(read, L"hello");
-
-  uint64_t readQword = 0;
-  size = sizeof(readQword);
-  EXPECT_EQ(RegQueryValue(key, L"q", &type, &readQword, &size), ERROR_SUCCESS);
-  EXPECT_EQ(type, REG_QWORD);
-  EXPECT_EQ(readQword, qword);
-  unsigned char readBinary[4] = {};
-  size = sizeof(readBinary);
-  EXPECT_EQ(RegQueryValue(key, L"B", &type, readBinary, &size), ERROR_SUCCESS);
-  EXPECT_EQ(std::memcmp(readBinary, binary, 4), 0);
-  wchar_t readMulti[6] = {};
-  size = sizeof(readMulti);
-  EXPECT_EQ(RegQueryValue(key, L"M", &type, readMulti, &size), ERROR_SUCCESS);
-  EXPECT_EQ(std::wstring(readMulti, 5), std::wstring(L"a\0bc\0", 5));
-
-  EXPECT_EQ(RegQueryValue(key, L"Missing", &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+  // REG_EXPAND_SZ is 2, as Windows and the key files number it.
+  std::string read;
+  for (const wchar_t* name : {L"E", L"", L"q", L"B", L"M", L"Missing"})
+    read += Read(key, name) + " ";
+  EXPECT_EQ(read, "2:hello| 1:hello| 11:1234605616436508552 3:09af10ff 7:a|bc|| error 2 ");
   EXPECT_EQ(RegDeleteValue(key, L"S"), ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteValue(key, L"S"), ERROR_FILE_NOT_FOUND);
   // A process started without standard input gets descriptor 0 for the key's lock.
@@ -210,8 +199,7 @@ TEST(Registry, EnumerationEndsWithNoMoreItems) {
   EXPECT_EQ(RegEnumValue(key, 2, name, &chars, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
   Handle empty = Create(L"Software\\ZorTest\\Enum\\A");
   EXPECT_EQ(RegEnumKey(empty, 0, name, &chars), ERROR_NO_MORE_ITEMS);
-  RegCloseKey(empty);
-  RegCloseKey(key);
+  for (Handle h : {empty, key}) RegCloseKey(h);
 }
 
 TEST(Registry, AccessRightsDeletionAndBadHandles) {
@@ -242,8 +230,7 @@ TEST(Registry, AccessRightsDeletionAndBadHandles) {
   EXPECT_EQ(RegOpenKey(readOnly, L"", KEY_READ, &same), ERROR_SUCCESS);
   RegCloseKey(same);
   EXPECT_EQ(RegOpenKey(HKEY_CURRENT_USER, L"Software", KEY_READ, nullptr), ERROR_INVALID_PARAMETER);
-  RegCloseKey(readOnly);
-  RegCloseKey(parent);
+  for (Handle h : {readOnly, parent}) RegCloseKey(h);
 }
 
 TEST(Registry, OversizedNamesAndValuesAreRefused) {
@@ -329,10 +316,8 @@ TEST(Registry, VolatileKeysVanishAfterARestart) {
   uint32_t disposition = 0;
   Handle fresh = Create(L"Software\\ZorTest\\Volatile", REG_OPTION_NON_VOLATILE, &disposition);
   EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
-  uint32_t size = 0;
-  EXPECT_EQ(RegQueryValue(fresh, L"v", nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
-  RegCloseKey(fresh);
-  RegCloseKey(base);
+  EXPECT_EQ(Read(fresh, L"v"), "error 2");
+  for (Handle h : {fresh, base}) RegCloseKey(h);
   unsetenv("ZOR_BOOT_ID");
 }
 
@@ -341,11 +326,9 @@ TEST(Registry, ProcessorKeysAreReadOnlyFromCpuInfo) {
   ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
                        KEY_ALL_ACCESS, &cpu),
             ERROR_SUCCESS);
+  EXPECT_EQ(Read(cpu, L"~MHz").substr(0, 2), "4:");
   uint32_t type = 0;
-  uint32_t mhz = 0;
-  uint32_t size = sizeof(mhz);
-  EXPECT_EQ(RegQueryValue(cpu, L"~MHz", &type, &mhz, &size), ERROR_SUCCESS);
-  EXPECT_EQ(type, REG_DWORD);
+  uint32_t size = 0;
   for (const wchar_t* name : {L"VendorIdentifier", L"ProcessorNameString", L"Identifier"}) {
     EXPECT_EQ(RegQueryValue(cpu, name, &type, nullptr, &size), ERROR_SUCCESS) << name;
     EXPECT_EQ(type, REG_SZ);
@@ -383,8 +366,7 @@ TEST(Registry, ProcessorKeysAreReadOnlyFromCpuInfo) {
   Handle machine = kNullHandle;
   ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, nullptr, KEY_READ, &machine), ERROR_SUCCESS);
   EXPECT_EQ(SubKeys(machine), std::vector<std::wstring>{L"HARDWARE"});
-  RegCloseKey(machine);
-  RegCloseKey(cpu);
+  for (Handle h : {machine, cpu}) RegCloseKey(h);
 }
 
 TEST(Registry, MalformedKeyFilesGiveErrorsAndAreNotOverwritten) {
@@ -394,6 +376,7 @@ TEST(Registry, MalformedKeyFilesGiveErrorsAndAreNotOverwritten) {
       RootFolder() / "HKEY_CURRENT_USER" / "software" / "zortest" / "broken" / ".key";
   ASSERT_TRUE(std::filesystem::exists(file));
   const std::string named = "zor-registry-key 1\nname x\n";
+  const std::string corrupt = "error 1015,1015";
   for (const std::string& garbage :
        {std::string(), named + "value 4 0z =v", named + "value 4 z0 =v", named + "value 4 010 =v",
         named + "value 4 0100 =%", named + "value 4 0100 =%1", named + "value 4 00 =%g1",
@@ -403,16 +386,12 @@ TEST(Registry, MalformedKeyFilesGiveErrorsAndAreNotOverwritten) {
         std::string("zor-registry-key 2\nname x\n"), std::string("zor-registry-key 1\nname %g1\n"),
         std::string("\x01\xff")}) {
     std::ofstream(file, std::ios::trunc) << garbage;
-    uint32_t size = 0;
-    EXPECT_EQ(RegQueryValue(key, L"v", nullptr, nullptr, &size), ERROR_REGISTRY_CORRUPT) << garbage;
-    EXPECT_EQ(SetDword(key, L"w", 2), ERROR_REGISTRY_CORRUPT);
+    EXPECT_EQ(Read(key, L"v") + "," + std::to_string(SetDword(key, L"w", 2)), corrupt) << garbage;
   }
   // A FIFO in the key file's place would hold a reader that waits for a writer for ever.
   std::filesystem::remove(file);
   ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
-  uint32_t size = 0;
-  EXPECT_EQ(RegQueryValue(key, L"v", nullptr, nullptr, &size), ERROR_REGISTRY_CORRUPT);
-  EXPECT_EQ(SetDword(key, L"w", 2), ERROR_REGISTRY_CORRUPT);
+  EXPECT_EQ(Read(key, L"v") + "," + std::to_string(SetDword(key, L"w", 2)), corrupt);
   EXPECT_TRUE(std::filesystem::is_fifo(file));
   // A key file of 2 GB (sparse) is refused by its size, unread: the process that asks stays
   // small, and the file stays as it was.
@@ -434,6 +413,7 @@ TEST(Registry, MalformedKeyFilesGiveErrorsAndAreNotOverwritten) {
   const std::wstring big = tail.size() == 6 ? L"big" : L"bigg";
   std::ofstream(file, std::ios::trunc) << head << hex << tail;
   ASSERT_EQ(std::filesystem::file_size(file), kMaxKeyFileBytes);
+  uint32_t size = 0;
   EXPECT_EQ(RegQueryValue(key, big.c_str(), nullptr, nullptr, &size), ERROR_SUCCESS);
   EXPECT_EQ(size, hex.size() / 2);
   // A value that fills the key up to the bound is written.
@@ -477,10 +457,7 @@ TEST(Registry, TwoWriterProcessesLoseNothing) {
   for (int writer = 0; writer < 2; ++writer) {
     for (int i = 0; i < kValues; ++i) {
       std::wstring name = L"w" + std::to_wstring(writer) + L"_" + std::to_wstring(i);
-      uint32_t value = 0;
-      uint32_t size = sizeof(value);
-      ASSERT_EQ(RegQueryValue(key, name.c_str(), nullptr, &value, &size), ERROR_SUCCESS);
-      EXPECT_EQ(value, static_cast<uint32_t>(i));
+      EXPECT_EQ(Read(key, name.c_str()), "4:" + std::to_string(i));
     }
   }
   RegCloseKey(key);
@@ -520,9 +497,142 @@ TEST(Registry, CreatingWhileAnotherProcessDeletesNeverFailsNorOrphans) {
     EXPECT_EQ(RegOpenKey(HKEY_CURRENT_USER, L"Software\\ZorTest\\Race", KEY_READ, &parent),
               ERROR_SUCCESS)
         << "a sub-key outlived its parent";
-    RegCloseKey(child);
-    RegCloseKey(parent);
+    for (Handle h : {child, parent}) RegCloseKey(h);
   }
+}
+
+// The machine's hive: where an installation keeps it, and what a user who may only read it gets.
+namespace fs = std::filesystem;
+
+constexpr const wchar_t* kMachineKey = L"Software\\ZorTest\\Machine";
+constexpr wchar_t kPath[] = L"/opt/zor/share/zor/dravionlyn/firmware";
+// The path as Read gives it.
+const std::string kPathRead = "1:/opt/zor/share/zor/dravionlyn/firmware|";
+// The user that reads the machine's hive when the tests run as root.
+constexpr uid_t kNobody = 65534;
+
+TEST(MachineRegistry, FolderFollowsTheInstallationOfTheModule) {
+  const struct {
+    const char* module;
+    const char* folder;
+  } cases[] = {
+      {"/usr/lib/libZOR.so.1", "/var/lib/zor/registry"},
+      {"/usr/bin/zorregister", "/var/lib/zor/registry"},
+      {"/lib/libZOR.so.1", "/var/lib/zor/registry"},  // /lib may be /usr/lib
+      {"/opt/zor/lib/libZOR.so.1", "/opt/zor/var/lib/zor/registry"},
+      {"/opt/zor/bin/../lib/libZOR.so.1", "/opt/zor/var/lib/zor/registry"},
+      // A root that a package is unpacked below keeps its registry there too.
+      {"/srv/root/usr/lib/libZOR.so.1", "/srv/root/var/lib/zor/registry"},
+      {"/srv/usrlocal/lib/libZOR.so.1", "/srv/usrlocal/var/lib/zor/registry"},
+  };
+  for (const auto& row : cases) {
+    EXPECT_EQ(detail::MachineRegistryFolder(row.module), fs::path(row.folder)) << row.module;
+  }
+}
+
+TEST(MachineRegistry, ALinkedLibraryUsesTheRegistryOfTheInstallationItLinksTo) {
+  const fs::path scratch = fs::path(getenv("ZOR_REGISTRY_ROOT"));
+  const fs::path library = scratch / "opt" / "zor" / "lib" / "libZOR.so.1";
+  fs::create_directories(library.parent_path());
+  std::ofstream(library) << "library\n";
+  const fs::path link = scratch / "local" / "lib" / "libZOR.so.1";
+  fs::create_directories(link.parent_path());
+  fs::create_symlink(library, link);
+  EXPECT_EQ(detail::MachineRegistryFolder(link),
+            scratch / "opt" / "zor" / "var" / "lib" / "zor" / "registry");
+}
+
+// Every folder r-x and every file r-- for everyone: what a user sees of the machine's hive.
+void MakeReadOnly(const fs::path& root, bool readOnly) {
+  const auto folderMode = readOnly ? fs::perms(0555) : fs::perms(0755);
+  const auto fileMode = readOnly ? fs::perms(0444) : fs::perms(0644);
+  fs::permissions(root, folderMode);
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    fs::permissions(entry.path(), entry.is_directory() ? folderMode : fileMode);
+  }
+}
+
+// What a user who may only read the hive gets from each call; the mismatches, one a line.
+std::string ReadAsUser() {
+  std::string mismatches;
+  auto expect = [&](const char* call, uint32_t got, uint32_t want) {
+    if (got != want) {
+      mismatches += std::string(call) + " gave " + std::to_string(got) + ", not " +
+                    std::to_string(want) + "\n";
+    }
+  };
+  Handle reading = kNullHandle;
+  expect("open to read", RegOpenKey(HKEY_LOCAL_MACHINE, kMachineKey, KEY_READ, &reading),
+         ERROR_SUCCESS);
+  if (Read(reading, L"FirmwarePath") != kPathRead) mismatches += "the value reads otherwise\n";
+  Handle opened = kNullHandle;
+  uint32_t disposition = 0;
+  expect("create of a key that exists",
+         RegCreateKey(HKEY_LOCAL_MACHINE, kMachineKey, 0, KEY_ALL_ACCESS, &opened, &disposition),
+         ERROR_SUCCESS);
+  expect("its disposition", disposition, REG_OPENED_EXISTING_KEY);
+  if (Read(opened, L"FirmwarePath") != kPathRead) mismatches += "the created key reads otherwise\n";
+  const wchar_t text[] = L"/elsewhere";
+  expect("change of a value", RegSetValue(opened, L"FirmwarePath", REG_SZ, text, sizeof(text)),
+         ERROR_ACCESS_DENIED);
+  expect("new value", RegSetValue(opened, L"Other", REG_SZ, text, sizeof(text)),
+         ERROR_ACCESS_DENIED);
+  expect("deletion of a value", RegDeleteValue(opened, L"FirmwarePath"), ERROR_ACCESS_DENIED);
+  Handle created = kNullHandle;
+  expect("new sub-key", RegCreateKey(opened, L"New", 0, KEY_ALL_ACCESS, &created, nullptr),
+         ERROR_ACCESS_DENIED);
+  expect("new volatile sub-key",
+         RegCreateKey(opened, L"New", REG_OPTION_VOLATILE, KEY_ALL_ACCESS, &created, nullptr),
+         ERROR_ACCESS_DENIED);
+  expect("deletion of a key", RegDeleteKey(opened, L"Leaf"), ERROR_ACCESS_DENIED);
+  expect("value at the hive's root",
+         RegSetValue(HKEY_LOCAL_MACHINE, L"x", REG_SZ, text, sizeof(text)), ERROR_ACCESS_DENIED);
+  expect("a hive it may not make",
+         RegCreateKey(HKEY_CURRENT_CONFIG, L"Software", 0, KEY_ALL_ACCESS, &created, nullptr),
+         ERROR_ACCESS_DENIED);
+  for (Handle h : {opened, reading}) RegCloseKey(h);
+  return mismatches;
+}
+
+TEST(MachineRegistry, AUserWhoMayOnlyReadIsDeniedEveryWriteAndLosesNothing) {
+  // A root that another user may walk through, unlike the tests' own.
+  std::string pattern = (fs::temp_directory_path() / "zormachine.XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const fs::path root = pattern;
+  setenv("ZOR_REGISTRY_ROOT", root.c_str(), 1);
+  Handle key = kNullHandle;
+  ASSERT_EQ(RegCreateKey(HKEY_LOCAL_MACHINE, L"Software\\ZorTest\\Machine\\Leaf", 0, KEY_ALL_ACCESS,
+                         &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, kMachineKey, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValue(key, L"FirmwarePath", REG_SZ, kPath, sizeof(kPath)), ERROR_SUCCESS);
+  MakeReadOnly(root, true);
+
+  EXPECT_EQ(InChild([] {
+              // Root writes anything: the user is another one, as on a machine.
+              if (geteuid() == 0 &&
+                  (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, kNobody) != 0 ||
+                   setresuid(kNobody, kNobody, kNobody) != 0)) {
+                return std::string("no other user\n");
+              }
+              return ReadAsUser();
+            }),
+            "");
+
+  MakeReadOnly(root, false);
+  EXPECT_EQ(Read(key, L"FirmwarePath"), kPathRead);
+  Handle leaf = kNullHandle;
+  EXPECT_EQ(RegOpenKey(key, L"Leaf", KEY_READ, &leaf), ERROR_SUCCESS);
+  for (Handle h : {leaf, key}) RegCloseKey(h);
+  // No half-made file or key is left behind.
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == ".key" || name == ".lock" || entry.is_directory()) << entry.path();
+    EXPECT_NE(name, "new") << entry.path();
+  }
+  EXPECT_FALSE(fs::exists(root / "HKEY_CURRENT_CONFIG"));
+  fs::remove_all(root);
 }
 
 }  // namespace

@@ -1,11 +1,19 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -16,6 +24,8 @@
 #include "platform/os/sync/thread.h"
 #include "platform/os/sync/wait.h"
 #include "tests/platform/os/refused.h"
+
+extern char** environ;
 
 namespace os {
 namespace {
@@ -29,8 +39,7 @@ TEST(Events, AutomaticResetReleasesOneWaitManualResetStaysSet) {
   EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
   ASSERT_TRUE(ResetEvent(manual));
   EXPECT_EQ(WaitForSingleObject(manual, 10), WAIT_TIMEOUT);
-  CloseHandle(automatic);
-  CloseHandle(manual);
+  for (Handle h : {automatic, manual}) CloseHandle(h);
 }
 
 // A manual-reset event set and reset at once still releases the threads that waited on it (a
@@ -63,8 +72,7 @@ TEST(Events, SetFromAnotherThreadWakesWaiter) {
   EXPECT_EQ(any.load(), WAIT_OBJECT_0 + 1);
   // A wait begun after the reset is not released by the earlier set.
   EXPECT_EQ(WaitForSingleObject(manual, 10), WAIT_TIMEOUT);
-  CloseHandle(manual);
-  CloseHandle(other);
+  for (Handle h : {manual, other}) CloseHandle(h);
 }
 
 TEST(Events, EachSetOfAnAutomaticEventReleasesExactlyOneWaiter) {
@@ -117,8 +125,7 @@ TEST(Events, UntimedWaitsTradingSetsLoseNoWakeUp) {
   SetEvent(ping);
   partner.join();
   EXPECT_EQ(answered, kRounds);
-  CloseHandle(ping);
-  CloseHandle(pong);
+  for (Handle h : {ping, pong}) CloseHandle(h);
 }
 
 TEST(WaitMultiple, AnyReportsLowestSignalledIndex) {
@@ -175,8 +182,7 @@ TEST(WaitMultiple, AllOnMutexesInCrossedOrderNeverDeadlocks) {
   two.join();
   EXPECT_EQ(failed, 0);
   EXPECT_FALSE(overlapped);
-  CloseHandle(a);
-  CloseHandle(b);
+  for (Handle h : {a, b}) CloseHandle(h);
 }
 
 TEST(WaitMultiple, AllCompetesFairlyWithSingleWaiters) {
@@ -203,8 +209,7 @@ TEST(WaitMultiple, AllCompetesFairlyWithSingleWaiters) {
   stop = true;
   thief.join();
   EXPECT_EQ(together + single, 50);
-  CloseHandle(a);
-  CloseHandle(b);
+  for (Handle h : {a, b}) CloseHandle(h);
 }
 
 TEST(WaitMultiple, ARefusedWaitLeavesNothingToTheThreadsNextWait) {
@@ -218,8 +223,7 @@ TEST(WaitMultiple, ARefusedWaitLeavesNothingToTheThreadsNextWait) {
   EXPECT_EQ(WaitForSingleObject(clear, 0), WAIT_TIMEOUT);
   Handle both[2] = {clear, set};
   EXPECT_EQ(WaitForMultipleObjects(2, both, false, 0), WAIT_OBJECT_0 + 1);
-  CloseHandle(set);
-  CloseHandle(clear);
+  for (Handle h : {set, clear}) CloseHandle(h);
 }
 
 TEST(WaitMultiple, SixtyFourObjectsAndTheLimits) {
@@ -246,10 +250,8 @@ TEST(Handles, ClosedNullAndForeignHandlesAreRefused) {
   EXPECT_FALSE(GetProcessHandleCount(event, &after));
   EXPECT_FALSE(GetProcessHandleCount(GetCurrentProcess(), nullptr));
   Refused(!CloseHandle(event), ERROR_INVALID_HANDLE);
-  EXPECT_FALSE(SetEvent(event));
   Refused(WaitForSingleObject(event, 0) == WAIT_FAILED, ERROR_INVALID_HANDLE);
-  EXPECT_FALSE(SetEvent(kNullHandle));
-  EXPECT_FALSE(SetEvent(INVALID_HANDLE_VALUE));
+  for (Handle bad : {event, kNullHandle, INVALID_HANDLE_VALUE}) EXPECT_FALSE(SetEvent(bad));
   Handle mutex = CreateMutex(false, nullptr);
   Refused(!SetEvent(mutex), ERROR_INVALID_HANDLE);
   CloseHandle(mutex);
@@ -311,8 +313,7 @@ TEST(Threads, HandleSignalsAtExitWithTheBodysResult) {
       },
       &id);
   ASSERT_NE(thread, kNullHandle);
-  EXPECT_NE(id, 0u);
-  EXPECT_NE(id, GetCurrentThreadId());
+  EXPECT_TRUE(id != 0 && id != GetCurrentThreadId()) << id;
   uint32_t code = 0;
   ASSERT_TRUE(GetExitCodeThread(thread, &code));
   EXPECT_EQ(code, STILL_ACTIVE);
@@ -325,8 +326,7 @@ TEST(Threads, HandleSignalsAtExitWithTheBodysResult) {
   Refused(!GetExitCodeThread(thread, nullptr), ERROR_INVALID_PARAMETER);
   SetLastError(ERROR_SUCCESS);
   Refused(CreateThread(ThreadBody(), nullptr) == kNullHandle, ERROR_INVALID_PARAMETER);
-  CloseHandle(thread);
-  CloseHandle(go);
+  for (Handle h : {thread, go}) CloseHandle(h);
 }
 
 // The id a thread keeps of itself must not follow it into a forked child, where the thread
@@ -334,15 +334,12 @@ TEST(Threads, HandleSignalsAtExitWithTheBodysResult) {
 TEST(Threads, AForkedChildKnowsItsThreadByItsOwnId) {
   const uint32_t parent = GetCurrentThreadId();
   EXPECT_EQ(parent, static_cast<uint32_t>(syscall(SYS_gettid)));
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const uint32_t own = GetCurrentThreadId();
-    _exit(own != parent && own == static_cast<uint32_t>(syscall(SYS_gettid)) ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(InChild([parent] {
+              const uint32_t own = GetCurrentThreadId();
+              return own != parent && own == static_cast<uint32_t>(syscall(SYS_gettid)) ? "own"
+                                                                                        : "other";
+            }),
+            "own");
   EXPECT_EQ(GetCurrentThreadId(), parent);
 }
 
@@ -428,6 +425,274 @@ TEST(Sleeps, APercentageShortensTheWaitAnUnreadableOneLeavesItWhole) {
   EXPECT_LT(slept("0", 30000), std::chrono::seconds(30));
   EXPECT_GE(slept("", 20), std::chrono::milliseconds(20));
   EXPECT_GE(slept("101", 20), std::chrono::milliseconds(20));
+}
+
+// Thread priorities as the calling thread's Linux scheduling. Each case runs
+// on a thread of its own: an unprivileged thread cannot raise itself again.
+int Niceness() { return getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))); }
+
+int Policy() {
+  int policy = 0;
+  sched_param param{};
+  pthread_getschedparam(pthread_self(), &policy, &param);
+  return policy;
+}
+
+template <typename Body>
+void OnOwnThread(Body body) {
+  std::thread(body).join();
+}
+
+TEST(ThreadPriority, EachLevelIsSetAndReadBackOrRefusedWithoutChange) {
+  OnOwnThread([] {
+    struct Level {
+      int priority;
+      int niceness;
+    };
+    // From the highest down: a refused raise leaves the thread where it was.
+    for (const Level& level :
+         {Level{THREAD_PRIORITY_TIME_CRITICAL, -20}, Level{THREAD_PRIORITY_HIGHEST, -10},
+          Level{THREAD_PRIORITY_ABOVE_NORMAL, -5}, Level{THREAD_PRIORITY_NORMAL, 0},
+          Level{THREAD_PRIORITY_BELOW_NORMAL, 5}, Level{THREAD_PRIORITY_LOWEST, 10},
+          Level{THREAD_PRIORITY_IDLE, 19}}) {
+      SCOPED_TRACE(level.priority);
+      const int before = GetThreadPriority(GetCurrentThread());
+      if (!SetThreadPriority(GetCurrentThread(), level.priority)) {
+        EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+        EXPECT_EQ(GetThreadPriority(GetCurrentThread()), before);
+        continue;
+      }
+      EXPECT_EQ(GetThreadPriority(GetCurrentThread()), level.priority);
+      EXPECT_EQ(Policy(), SCHED_OTHER);
+      EXPECT_EQ(Niceness(), level.niceness);
+    }
+    // Lowering is always allowed: the thread ends idle.
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_IDLE);
+  });
+}
+
+TEST(ThreadPriority, RealTimeSchedulingGivenByOthersIsTimeCriticalUntilAnotherLevelIsSet) {
+  OnOwnThread([] {
+    sched_param realTime{};
+    realTime.sched_priority = 1;
+    if (pthread_setschedparam(pthread_self(), SCHED_RR, &realTime) != 0) {
+      GTEST_SKIP() << "the process may not use real-time scheduling";
+    }
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_TIME_CRITICAL);
+    EXPECT_TRUE(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL));
+    EXPECT_EQ(Policy(), SCHED_RR);
+    ASSERT_TRUE(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL));
+    EXPECT_EQ(Policy(), SCHED_OTHER);
+    EXPECT_EQ(Niceness(), 5);
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_BELOW_NORMAL);
+  });
+}
+
+TEST(ThreadPriority, NicenessGivenByOthersReadsAsTheNearestLevelHalfwayTowardsNormal) {
+  OnOwnThread([] {
+    const id_t self = static_cast<id_t>(syscall(SYS_gettid));
+    struct Reading {
+      int niceness;
+      int priority;
+    };
+    // Strongest first: an unprivileged thread may only weaken itself.
+    for (const Reading& reading :
+         {Reading{-16, THREAD_PRIORITY_TIME_CRITICAL}, Reading{-15, THREAD_PRIORITY_HIGHEST},
+          Reading{-3, THREAD_PRIORITY_ABOVE_NORMAL}, Reading{2, THREAD_PRIORITY_NORMAL},
+          Reading{14, THREAD_PRIORITY_LOWEST}, Reading{15, THREAD_PRIORITY_IDLE}}) {
+      SCOPED_TRACE(reading.niceness);
+      if (setpriority(PRIO_PROCESS, self, reading.niceness) != 0) continue;
+      EXPECT_EQ(GetThreadPriority(GetCurrentThread()), reading.priority);
+    }
+  });
+}
+
+TEST(ThreadPriority, NewThreadsStartWithTheirCreatorsScheduling) {
+  OnOwnThread([] {
+    ASSERT_TRUE(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST));
+    OnOwnThread([] { EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_LOWEST); });
+  });
+}
+
+TEST(ThreadPriority, OtherValuesAndHandlesAreRefused) {
+  OnOwnThread([] {
+    const int before = GetThreadPriority(GetCurrentThread());
+    for (int value : {3, 14, -3, -14, 16}) {
+      SCOPED_TRACE(value);
+      Refused(!SetThreadPriority(GetCurrentThread(), value), ERROR_INVALID_PARAMETER);
+    }
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), before);
+    const Handle event = CreateEvent(true, false);
+    Refused(!SetThreadPriority(event, THREAD_PRIORITY_NORMAL), ERROR_INVALID_HANDLE);
+    Refused(GetThreadPriority(event) == THREAD_PRIORITY_ERROR_RETURN, ERROR_INVALID_HANDLE);
+    CloseHandle(event);
+  });
+}
+
+struct PeerResult {
+  int exitCode = -1;
+  std::string output;
+};
+
+// Runs the peer program in its own process (same registry root).
+PeerResult RunPeer(const char* name, const char* command, std::vector<std::string> more = {}) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+  std::vector<char*> argv = {const_cast<char*>(OS_MUTEX_PEER), const_cast<char*>(name),
+                             const_cast<char*>(command)};
+  for (std::string& argument : more) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  const int spawned = posix_spawn(&child, OS_MUTEX_PEER, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipeFds[1]);
+  PeerResult result;
+  char chunk[128];
+  ssize_t count;
+  while ((count = read(pipeFds[0], chunk, sizeof(chunk))) > 0) result.output.append(chunk, count);
+  close(pipeFds[0]);
+  int status = 0;
+  if (spawned == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
+    result.exitCode = WEXITSTATUS(status);
+  }
+  return result;
+}
+
+std::string Expect(bool existed, uint32_t wait) {
+  return std::to_string(existed ? 1 : 0) + " " + std::to_string(wait) + "\n";
+}
+
+TEST(NamedMutexes, SecondCreateInProcessFindsTheSameMutex) {
+  Handle first = CreateMutex(true, L"zor.test.same");
+  EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+  Handle second = CreateMutex(true, L"zor.test.same");
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  // Initial ownership is ignored for an existing mutex: one release frees it.
+  std::thread([second] { EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_TIMEOUT); }).join();
+  ASSERT_TRUE(ReleaseMutex(first));
+  std::thread([second] {
+    EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0);
+    ReleaseMutex(second);
+  }).join();
+  // Closing one handle leaves the other one working, and owned, on a thread that used both.
+  ASSERT_EQ(WaitForSingleObject(first, 0), WAIT_OBJECT_0);
+  CloseHandle(first);
+  std::thread([second] { EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_TIMEOUT); }).join();
+  ASSERT_TRUE(ReleaseMutex(second));
+  Refused(!ReleaseMutex(first), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_OBJECT_0);
+  EXPECT_TRUE(ReleaseMutex(second));
+  CloseHandle(second);
+}
+
+TEST(NamedMutexes, OneNameInTwoObjectFoldersIsTwoMutexes) {
+  const std::string root = getenv("ZOR_REGISTRY_ROOT");
+  Handle first = CreateMutex(true, L"zor.test.folders");
+  setenv("ZOR_REGISTRY_ROOT", (std::filesystem::path(root) / "other").c_str(), 1);
+  EXPECT_EQ(OpenMutex(L"zor.test.folders"), kNullHandle);
+  Handle second = CreateMutex(true, L"zor.test.folders");
+  EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+  std::thread([second] { EXPECT_EQ(WaitForSingleObject(second, 0), WAIT_TIMEOUT); }).join();
+  setenv("ZOR_REGISTRY_ROOT", root.c_str(), 1);
+  // The first folder's mutex is still the first one's, owned by this thread.
+  Handle again = CreateMutex(false, L"zor.test.folders");
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  std::thread([again] { EXPECT_EQ(WaitForSingleObject(again, 0), WAIT_TIMEOUT); }).join();
+  for (Handle mutex : {first, second}) ReleaseMutex(mutex);
+  for (Handle mutex : {first, second, again}) CloseHandle(mutex);
+}
+
+TEST(NamedMutexes, OpenFindsOnlyExistingMutexes) {
+  Refused(OpenMutex(L"zor.test.missing") == kNullHandle, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(OpenMutex(nullptr), kNullHandle);
+  Handle mutex = CreateMutex(false, L"zor.test.open");
+  Handle opened = OpenMutex(L"zor.test.open");
+  EXPECT_NE(opened, kNullHandle);
+  for (Handle h : {opened, mutex}) CloseHandle(h);
+  // Escaped characters keep every bit of their own; a name up to its file's bound is taken.
+  mutex = CreateMutex(false, L"zor_test-. /\u00e9");
+  for (const wchar_t* other : {L"zor_test-.!/\u00e9", L"zor_test-. ?\u00e9"}) {
+    Refused(OpenMutex(other) == kNullHandle, ERROR_FILE_NOT_FOUND);
+  }
+  opened = OpenMutex(L"zor_test-. /\u00e9");
+  EXPECT_NE(opened, kNullHandle);
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(getenv("ZOR_REGISTRY_ROOT")) /
+                                      ".objects/mutex.zor_test-.%20%2f%c3%a9"));
+  Handle longest = CreateMutex(false, std::wstring(244, L'n').c_str());
+  EXPECT_NE(longest, kNullHandle);
+  Refused(CreateMutex(false, std::wstring(245, L'n').c_str()) == kNullHandle, ERROR_INVALID_NAME);
+  for (Handle h : {opened, mutex, longest}) CloseHandle(h);
+}
+
+TEST(NamedMutexes, AnotherProcessSeesExistenceAndOwnership) {
+  Handle mutex = CreateMutex(true, L"zor.test.cross");
+  ASSERT_NE(mutex, kNullHandle);
+  const PeerResult held = RunPeer("zor.test.cross", "probe");
+  ASSERT_TRUE(ReleaseMutex(mutex));
+  const std::string freed = RunPeer("zor.test.cross", "probe").output;
+  CloseHandle(mutex);
+  // With no handle left anywhere the name is gone.
+  EXPECT_EQ(std::to_string(held.exitCode) + held.output + freed +
+                RunPeer("zor.test.cross", "probe").output,
+            "0" + Expect(true, WAIT_TIMEOUT) + Expect(true, WAIT_OBJECT_0) +
+                Expect(false, WAIT_OBJECT_0));
+}
+
+TEST(NamedMutexes, WaiterInAnotherProcessGetsItOnRelease) {
+  Handle mutex = CreateMutex(true, L"zor.test.handover");
+  PeerResult result;
+  std::thread peer([&] { result = RunPeer("zor.test.handover", "wait"); });
+  Sleep(100);
+  ASSERT_TRUE(ReleaseMutex(mutex));
+  peer.join();
+  EXPECT_EQ(result.output, Expect(true, WAIT_OBJECT_0));
+  CloseHandle(mutex);
+}
+
+TEST(NamedMutexes, TwoProcessesTakeTurnsAndLoseNoIncrement) {
+  const std::string file =
+      (std::filesystem::path(getenv("ZOR_REGISTRY_ROOT")) / "counter.txt").string();
+  std::ofstream(file) << 0;
+  constexpr int kRounds = 60;
+  PeerResult results[2];
+  std::thread first([&] {
+    results[0] = RunPeer("zor.test.count", "count", {file, std::to_string(kRounds)});
+  });
+  results[1] = RunPeer("zor.test.count", "count", {file, std::to_string(kRounds)});
+  first.join();
+  int total = 0;
+  std::ifstream(file) >> total;
+  EXPECT_EQ(std::make_tuple(results[0].exitCode, results[1].exitCode, total),
+            std::make_tuple(0, 0, 2 * kRounds));
+}
+
+TEST(NamedMutexes, FailedWaitForAllLeavesTheMutexToOthers) {
+  Handle mutex = CreateMutex(false, L"zor.test.waitall");
+  Handle event = CreateEvent(false, false);
+  Handle both[2] = {mutex, event};
+  EXPECT_EQ(WaitForMultipleObjects(2, both, true, 20), WAIT_TIMEOUT);
+  EXPECT_EQ(RunPeer("zor.test.waitall", "probe").output, Expect(true, WAIT_OBJECT_0));
+  SetEvent(event);
+  EXPECT_EQ(WaitForMultipleObjects(2, both, true, 0), WAIT_OBJECT_0);
+  // Owned already, it stays owned through a wait for all that fails.
+  EXPECT_EQ(WaitForMultipleObjects(2, both, true, 0), WAIT_TIMEOUT);
+  EXPECT_EQ(RunPeer("zor.test.waitall", "probe").output, Expect(true, WAIT_TIMEOUT));
+  EXPECT_TRUE(ReleaseMutex(mutex));
+  for (Handle h : {event, mutex}) CloseHandle(h);
+}
+
+TEST(NamedMutexes, OwnerEndingWithoutReleaseAbandonsIt) {
+  Handle mutex = CreateMutex(false, L"zor.test.abandon");
+  EXPECT_EQ(RunPeer("zor.test.abandon", "abandon").exitCode, 0);
+  EXPECT_EQ(WaitForSingleObject(mutex, 1000), WAIT_ABANDONED_0);
+  ASSERT_TRUE(ReleaseMutex(mutex));
+  EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
 }
 
 }  // namespace
