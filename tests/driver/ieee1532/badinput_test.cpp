@@ -65,18 +65,14 @@ TEST_P(BadInputCorpus, EveryFileStopsWithItsMessage) {
 INSTANTIATE_TEST_SUITE_P(Kinds, BadInputCorpus,
                          testing::Values("fieldwidth", "loopcount", "portrange", "number"));
 
-class BadRun : public testing::Test {
+class BadRun : public ExampleChainTest {
  protected:
   void SetUp() override {
-    chain_ = ExampleChain();
-    port_ = std::make_unique<SimBoardPort>(chain_.get());
-    port_->bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+    ExampleChainTest::SetUp();
     port_->SetLines({"fpga -i6;", FlashLine("zorflash.bsd"), "buffer -i4;"});
   }
 
   ScratchFolder folder_;
-  std::unique_ptr<boardsim::CSimJtagChain> chain_;
-  std::unique_ptr<SimBoardPort> port_;
 };
 
 TEST_F(BadRun, OutputOrLogNamedLikeTheCommandFileLeavesItWhole) {

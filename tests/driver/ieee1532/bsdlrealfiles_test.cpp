@@ -149,20 +149,6 @@ TEST(BsdlRealFile, M4a3VariablesLoopsOfDataAndMarks) {
   EXPECT_EQ(program.procedures[8].setting, kBsdlOptional);
 }
 
-TEST(BsdlRealFile, DumpsNameTheEntityCellsAndFlows) {
-  MessagePort port;
-  BsdlEntity entity;
-  ASSERT_TRUE(ParseBsdl(TestDataPath("bsdl/epc4q100_1532.bsd"), entity));
-  BsdlDumpInfo(entity);
-  BsdlDumpFlows(entity);
-  EXPECT_TRUE(port.Saw("Entity [epc4q100] PortMapName [pqfp100]"));
-  EXPECT_TRUE(port.Saw("- ir(10)"));
-  EXPECT_TRUE(port.Saw("------ Boundary Scan Register chain ------"));
-  EXPECT_TRUE(port.Saw("output3 Safe[X] Dv[1] C [  139]"));
-  EXPECT_TRUE(port.Saw("\n  Action [program()]"));
-  EXPECT_TRUE(port.Saw("\n--- end of Flows/Procs/Actions ------"));
-}
-
 TEST(BsdlRealFile, DesignWarningsShowOnlyWhenAskedFor) {
   MessagePort port;
   BsdlEntity quiet;

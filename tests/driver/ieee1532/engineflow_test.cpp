@@ -26,11 +26,10 @@ std::string WithExtraFlow(const std::string& flow) {
                  "\"verify_idcode = (proc_verify(idcode)), extra = (proc_extra)\";");
 }
 
-class EngineFlow : public testing::Test {
+class EngineFlow : public ExampleChainTest {
  protected:
   void SetUp() override {
-    chain_ = ExampleChain();
-    port_ = std::make_unique<SimBoardPort>(chain_.get());
+    ExampleChainTest::SetUp();
     port_->bsdlFolder_.Assign((folder_.path() + "/").c_str());
     folder_.Write("zorflash.bsd", ReadText(ExampleData("zorflash.bsd")));
   }
@@ -46,8 +45,6 @@ class EngineFlow : public testing::Test {
   }
 
   ScratchFolder folder_;
-  std::unique_ptr<boardsim::CSimJtagChain> chain_;
-  std::unique_ptr<SimBoardPort> port_;
 };
 
 TEST_F(EngineFlow, LoopEndsOnAPassFromItsMinimumOnAndStopsWhenUsedUp) {
@@ -163,9 +160,7 @@ TEST_F(EngineFlow, OptionalProcedureRunsOnlyWhenTheDataFileTurnsItOn) {
 }
 
 TEST_F(EngineFlow, ExitOnErrorStopsTheChainEvenWhenContinuingOnFail) {
-  auto chain = boardsim::ParseChainJson(R"({"devices": [
-      {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
-      {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
+  auto chain = TwoFlashes();
   port_.reset();
   SimBoardPort port(chain.get());
   port.bsdlFolder_.Assign((folder_.path() + "/").c_str());

@@ -32,16 +32,7 @@ boardsim::CSimIscDevice& Flash(boardsim::CSimJtagChain& chain, int index = 1) {
   return dynamic_cast<boardsim::CSimIscDevice&>(chain.Device(index));
 }
 
-class EngineProgram : public testing::Test {
- protected:
-  void SetUp() override {
-    chain_ = ExampleChain();
-    port_ = std::make_unique<SimBoardPort>(chain_.get());
-    port_->bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
-  }
-  std::unique_ptr<boardsim::CSimJtagChain> chain_;
-  std::unique_ptr<SimBoardPort> port_;
-};
+class EngineProgram : public ExampleChainTest {};
 
 TEST_F(EngineProgram, ProgramsAndVerifiesTheFlashBetweenBypassedDevices) {
   port_->SetLines({"fpga -i6;", FlashLine("flash", "program"), "buffer -i4;"});
@@ -143,9 +134,7 @@ TEST_F(EngineProgram, ReadActionWritesAnIscFileThatVerifiesTheDevice) {
 }
 
 TEST(EngineChain, ContinueOnFailKeepsTheFailureOfAnEarlierDevice) {
-  auto chain = boardsim::ParseChainJson(R"({"devices": [
-      {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
-      {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
+  auto chain = TwoFlashes();
   SimBoardPort port(chain.get());
   port.bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
   Flash(*chain, 1).SetStuckBit(boardsim::SimStuckBit{0, 0, false});
@@ -160,10 +149,7 @@ TEST(EngineChain, ContinueOnFailKeepsTheFailureOfAnEarlierDevice) {
 }
 
 TEST(EngineChain, ConcurrentModeProgramsTwoDevicesInCommonScans) {
-  auto chain = boardsim::ParseChainJson(R"({"devices": [
-      {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
-      {"name": "x", "irLength": 5},
-      {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
+  auto chain = TwoFlashes(R"(, {"name": "x", "irLength": 5})");
   SimBoardPort port(chain.get());
   port.bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
   port.SetLines({FlashLine("a", "program"), "x -i5;", FlashLine("b", "program")});
@@ -181,9 +167,7 @@ TEST(EngineChain, ConcurrentModeProgramsTwoDevicesInCommonScans) {
 }
 
 TEST(EngineChain, ConcurrentDevicesInDifferentFlowsAreServedInTurn) {
-  auto chain = boardsim::ParseChainJson(R"({"devices": [
-      {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
-      {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
+  auto chain = TwoFlashes();
   SimBoardPort port(chain.get());
   port.bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
   port.SetLines({FlashLine("a", "erase"), FlashLine("b", "program")});

@@ -28,6 +28,14 @@ std::string ScratchFolder::Write(const std::string& name, const std::string& tex
   return path;
 }
 
+std::string Missing(const std::string& text, const std::vector<std::string>& pieces) {
+  std::string missing;
+  for (const std::string& piece : pieces) {
+    if (text.find(piece) == std::string::npos) missing += piece + "\n";
+  }
+  return missing;
+}
+
 std::string TestDataPath(const std::string& relative) { return zortest::TestDataPath(relative); }
 
 std::string ReadText(const std::string& path) {

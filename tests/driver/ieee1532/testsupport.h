@@ -34,6 +34,9 @@ class ScratchFolder {
   std::string path_;
 };
 
+// The pieces a text lacks, a line each: empty when it holds them all.
+std::string Missing(const std::string& text, const std::vector<std::string>& pieces);
+
 std::string TestDataPath(const std::string& relative);
 std::string ReadText(const std::string& path);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <utility>
@@ -7,6 +9,7 @@
 
 #include "driver/firmware/boardjtagport.h"
 #include "driver/firmware/stapl/staplexecute.h"
+#include "driver/firmware/stapl/staplresult.h"
 #include "driver/firmware/staplporthost.h"
 #include "platform/boardsim/jtag/simiscdevice.h"
 #include "platform/boardsim/jtag/simjtagchain.h"
@@ -76,4 +79,28 @@ inline std::unique_ptr<boardsim::CSimJtagDevice> MakeDevice(int irLength,
 // A v2 program with one action DO of one procedure P whose body is given.
 inline std::string Proc(const std::string& body, const std::string& decls = "") {
   return "ACTION DO = P;\nPROCEDURE P;\n" + decls + body + "\nENDPROC;\nCRC 0000;\n";
+}
+
+// A run as one text: its result, then each line it printed ("success|7|x").
+inline std::string Outcome(const StaplRun& run) {
+  std::string text = zor::firmware::StaplResultText(run.rc);
+  for (const std::string& message : run.messages) text += "|" + message;
+  return text;
+}
+
+// A procedure body, its declarations and the run's outcome.
+struct StaplCase {
+  std::string body;
+  std::string decls;
+  std::string outcome;
+};
+
+// Runs each body as the procedure of Proc.
+template <size_t N>
+void ExpectOutcomes(const StaplCase (&cases)[N]) {
+  for (const StaplCase& c : cases) {
+    StaplBench bench;
+    EXPECT_EQ(Outcome(bench.Run(Proc(c.body, c.decls), "DO")), c.outcome)
+        << c.decls.substr(0, 60) << c.body.substr(0, 60);
+  }
 }
