@@ -14,9 +14,17 @@
 #include "platform/boardsim/jtag/simiscdevice.h"
 #include "platform/boardsim/jtag/simjtagchain.h"
 
+// What a program printed, exported and waited for.
+struct StaplRecord {
+  std::vector<std::string> messages;
+  std::vector<std::pair<std::string, int64_t>> exports;
+  std::vector<std::pair<std::string, std::string>> bitExports;  // bits high to low
+  std::vector<int64_t> delays;
+};
+
 // Runs programs against a simulated chain behind a board port; records what they print, export
 // and wait instead of waiting.
-class CStaplTestHost : public zor::firmware::CStaplPortHost {
+class CStaplTestHost : public zor::firmware::CStaplPortHost, public StaplRecord {
  public:
   CStaplTestHost(const std::string& program, zor::firmware::CJtagProgrammer& port)
       : zor::firmware::CStaplPortHost(program.data(), static_cast<int32_t>(program.size()), port) {}
@@ -29,21 +37,12 @@ class CStaplTestHost : public zor::firmware::CStaplPortHost {
     bitExports.emplace_back(key, text);
   }
   void StaplDelay(int64_t microseconds) override { delays.push_back(microseconds); }
-
-  std::vector<std::string> messages;
-  std::vector<std::pair<std::string, int64_t>> exports;
-  std::vector<std::pair<std::string, std::string>> bitExports;
-  std::vector<int64_t> delays;
 };
 
-struct StaplRun {
+struct StaplRun : StaplRecord {
   int rc = -1;
   int32_t errorLine = 0;
   int32_t exitCode = -1;
-  std::vector<std::string> messages;
-  std::vector<std::pair<std::string, int64_t>> exports;
-  std::vector<std::pair<std::string, std::string>> bitExports;  // bits high to low
-  std::vector<int64_t> delays;
 };
 
 // A chain with a board port in front of it.
@@ -57,10 +56,7 @@ struct StaplBench {
     init.push_back(nullptr);
     run.rc = zor::firmware::StaplExecute(host, action, init.size() > 1 ? init.data() : nullptr,
                                          &run.errorLine, &run.exitCode);
-    run.messages = std::move(host.messages);
-    run.exports = std::move(host.exports);
-    run.bitExports = std::move(host.bitExports);
-    run.delays = std::move(host.delays);
+    static_cast<StaplRecord&>(run) = std::move(host);
     return run;
   }
 
