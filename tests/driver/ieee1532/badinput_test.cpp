@@ -103,34 +103,9 @@ TEST_F(BadRun, OutputOrLogNamedLikeTheCommandFileLeavesItWhole) {
   EXPECT_TRUE(std::filesystem::exists(folder_.Path("out.txt")));
 }
 
-TEST_F(BadRun, BufferSizesAndChainsBeyondTheirLimitsStop) {
-  EXPECT_FALSE(RunEngine({"rurura", "-readbufsize", "9223372036854775807", "-i", ""}));
-  EXPECT_TRUE(port_->Saw("rurura: read buffer size above [67108864] bytes"));
-  EXPECT_FALSE(RunEngine({"rurura", "-writebufsize", "67108865", "-i", ""}));
-  EXPECT_TRUE(port_->Saw("rurura: write buffer size above [67108864] bytes"));
-
-  port_->SetLines({"fpga -i99999999999999999999;"});
-  EXPECT_FALSE(RunEngineOnLines());
-  EXPECT_TRUE(port_->Saw("Number [99999999999999999999] out of range"));
-
-  // Twenty devices of a million instruction bits: within each device's limit, not the chain's.
-  std::string devices;
-  for (int i = 0; i < 20; ++i) devices += "d" + std::to_string(i) + " -i1048576; ";
-  port_->SetLines({devices, FlashLine("zorflash.bsd")});
-  EXPECT_FALSE(RunEngineOnLines());
-  EXPECT_TRUE(port_->Saw("Chain scans of [20971528] bits exceed [16777216]")) << port_->text_;
-
-  std::string many;
-  for (int i = 0; i <= 1024; ++i) many += "d" + std::to_string(i) + " -i1; ";
-  port_->SetLines({many});
-  EXPECT_FALSE(RunEngineOnLines());
-  EXPECT_TRUE(port_->Saw("More than [1024] devices in the chain"));
-  EXPECT_EQ(port_->failure_, 1u);
-}
-
 // Hostile files handed to the engine: nesting hundreds of thousands deep in each text it reads,
-// and a FIFO nobody writes in the place of each file. Every one stops with its message; none
-// exhausts the stack or waits.
+// and a FIFO nobody writes in the place of each file; buffer sizes, numbers and chains beyond
+// their limits. Every one stops with its message; none exhausts the stack, memory or waits.
 TEST_F(BadRun, HostileNestingAndFifosStopWithAMessage) {
   const std::string deep(300000, '(');
   const std::string bsdl = ReadText(ExampleData("zorflash.bsd"));
@@ -153,6 +128,10 @@ TEST_F(BadRun, HostileNestingAndFifosStopWithAMessage) {
     std::vector<std::string> options = {"-i", ""};
   };
   const std::string program = "\" -a\"program\";";
+  // Twenty devices of a million instruction bits: within each device's limit, not the chain's.
+  std::string devices, many;
+  for (int i = 0; i < 20; ++i) devices += "d" + std::to_string(i) + " -i1048576; ";
+  for (int i = 0; i <= 1024; ++i) many += "d" + std::to_string(i) + " -i1; ";
   const std::vector<Stop> stops = {
       {{"fpga -i6;", FlashLine("deep.bsd"), "buffer -i4;"}, "Mismatched BSDL string brackets"},
       {{"fpga -i6;", "flash -b\"zorflash.bsd\" -d\"" + deepData + program, "buffer -i4;"},
@@ -165,6 +144,15 @@ TEST_F(BadRun, HostileNestingAndFifosStopWithAMessage) {
       {{"fpga -i6;", FlashLine("zorflash.bsd"), "buffer -i4;"},
        "(rurura) cannot open [" + fifo + "]",
        {"-o", fifo, "-i", ""}},
+      {{},
+       "rurura: read buffer size above [67108864] bytes",
+       {"-readbufsize", "9223372036854775807", "-i", ""}},
+      {{},
+       "rurura: write buffer size above [67108864] bytes",
+       {"-writebufsize", "67108865", "-i", ""}},
+      {{"fpga -i99999999999999999999;"}, "Number [99999999999999999999] out of range"},
+      {{devices, FlashLine("zorflash.bsd")}, "Chain scans of [20971528] bits exceed [16777216]"},
+      {{many}, "More than [1024] devices in the chain"},
   };
   for (const Stop& stop : stops) {
     port_->SetLines(stop.lines);
