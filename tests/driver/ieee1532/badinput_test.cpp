@@ -109,10 +109,7 @@ TEST_F(BadRun, OutputOrLogNamedLikeTheCommandFileLeavesItWhole) {
 TEST_F(BadRun, HostileNestingAndFifosStopWithAMessage) {
   const std::string deep(300000, '(');
   const std::string bsdl = ReadText(ExampleData("zorflash.bsd"));
-  const std::string pins = "D : (5, 6)";
-  std::string deepBsdl = bsdl;
-  deepBsdl.replace(deepBsdl.find(pins), pins.size(), "D : " + deep + "5, 6)");
-  folder_.Write("deep.bsd", deepBsdl);
+  folder_.Write("deep.bsd", Replace(bsdl, "D : (5, 6)", "D : " + deep + "5, 6)"));
   folder_.Write("zorflash.bsd", bsdl);
   const std::string deepData =
       folder_.Write("deep.isc",
@@ -219,11 +216,8 @@ class ThrowingPort : public SimBoardPort {
 // that touched released state on its way out fails here.
 TEST_F(BadRun, EveryStopReleasesTheStateOnlyAfterUnwinding) {
   const std::string bsdl = ReadText(ExampleData("zorflash.bsd"));
-  const std::string verify = "(IDCODE WAIT TCK 1 32:01234567*FFFFFFFF)";
-  std::string failingLoop = bsdl;
-  failingLoop.replace(failingLoop.find(verify), verify.size(),
-                      "(loop min 1 max 2 (IDCODE WAIT TCK 1 32:01234566*FFFFFFFF))");
-  folder_.Write("loop.bsd", failingLoop);
+  folder_.Write("loop.bsd", Replace(bsdl, "(IDCODE WAIT TCK 1 32:01234567*FFFFFFFF)",
+                                    "(loop min 1 max 2 (IDCODE WAIT TCK 1 32:01234566*FFFFFFFF))"));
   const std::string cutAt = "INSTRUCTION_LENGTH of ZORFLASH : entity is 8";
   folder_.Write("cut.bsd", bsdl.substr(0, bsdl.find(cutAt) + cutAt.size()));
   const std::string badData =

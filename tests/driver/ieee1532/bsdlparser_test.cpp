@@ -17,13 +17,6 @@ namespace {
 
 std::string ExampleBsdl() { return ReadText(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.bsd"); }
 
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-  return text;
-}
-
 struct Parsed {
   bool ok = false;
   std::string messages;

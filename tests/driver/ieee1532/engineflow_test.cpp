@@ -8,13 +8,6 @@
 
 namespace {
 
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-  return text;
-}
-
 // The example BSDL with one more flow, run by the action "extra".
 std::string WithExtraFlow(const std::string& flow) {
   std::string text = ReadText(ExampleData("zorflash.bsd"));
