@@ -78,7 +78,7 @@ TEST(StaplInterpreter, ExitCodes) {
   EXPECT_EQ(run.exitCode, 4);
   EXPECT_EQ(RunProc("EXIT 6;").exitCode, 2);
   EXPECT_EQ(RunProc("EXIT 3;").exitCode, 3);
-  EXPECT_EQ(RunProc("PRINT 1;").exitCode, 0);
+  EXPECT_EQ(RunProc("PRINT \"a;b: \", 1 + 2 * 3, \" \", -5, CHR$(65), CHR$(300);").exitCode, 0);
 }
 
 // Calls take records of the same stack as PUSH: a procedure calling itself, directly or through
