@@ -68,7 +68,11 @@ TEST(StaplInterpreter, CommentsStringsAndCase) {
       {pushes, "", "out of memory"},
       {pushes.substr(7) + "EXIT 0;", "", "success"},
       {"EXPORT KEY, 1;", "", "syntax error"},
-      {"EXPORT \"X\", A[0..2];", "BOOLEAN A[6];", "bounds error"}};
+      {"EXPORT \"X\", A[0..2];", "BOOLEAN A[6];", "bounds error"},
+      // A byte 0xFF is program text, not the end of the program.
+      {"' comment \xFF here\nPRINT \"a\xFF\";", "", "success|a\xFF"},
+      // A PRINT text just inside the statement's limit is printed whole.
+      {"PRINT \"" + std::string(8180, 'y') + "\";", "", "success|" + std::string(8180, 'y')}};
   ExpectOutcomes(cases);
 }
 
@@ -126,13 +130,11 @@ TEST(StaplInterpreter, ActionsProceduresAndDataBlocks) {
   std::string fixed = program;
   const std::string never = " PRINT \"never\";\n";
   fixed.erase(fixed.find(never), never.size());
-  StaplRun run = bench.Run(fixed, "run");
-  EXPECT_EQ(Outcome(run), "success|P1 11|P4 1|P3|P1 21|P4 1") << run.errorLine;
-  run = bench.Run(fixed, "RUN", {"P2=1", "p3 = 0"});
-  EXPECT_EQ(Outcome(run), "success|P1 11|P4 1|P2|P1 21|P4 1");
+  EXPECT_EQ(Outcome(bench.Run(fixed, "run")), "success|P1 11|P4 1|P3|P1 21|P4 1");
+  EXPECT_EQ(Outcome(bench.Run(fixed, "RUN", {"P2=1", "p3 = 0"})),
+            "success|P1 11|P4 1|P2|P1 21|P4 1");
   // A recommended procedure that the list leaves out runs.
-  run = bench.Run(fixed, "RUN", {"P2=1"});
-  EXPECT_EQ(Outcome(run), "success|P1 11|P4 1|P2|P3|P1 21|P4 1");
+  EXPECT_EQ(Outcome(bench.Run(fixed, "RUN", {"P2=1"})), "success|P1 11|P4 1|P2|P3|P1 21|P4 1");
   EXPECT_EQ(bench.Run(fixed, "MISSING").rc, kStaplActionNotFound);
   EXPECT_EQ(bench.Run(fixed, nullptr).rc, kStaplActionNotFound);
 }
@@ -179,7 +181,12 @@ TEST(StaplInterpreter, PhaseAndLanguageLevelErrors) {
       {"A: B: RETURN;\n", nullptr, "syntax error"},
       {std::string(40, 'L') + ": RETURN;\n", nullptr, "illegal symbolic name"},
       {"PADDING 1, 2, 3, 1001;\n", nullptr, "syntax error"},
-      {Proc("PRINT \"" + std::string(9000, 'x') + "\";"), "DO", "syntax error"}};
+      {Proc("PRINT \"" + std::string(9000, 'x') + "\";"), "DO", "syntax error"},
+      // Procedure variables are initialised again at each call.
+      {"ACTION A = P, P;\nPROCEDURE P;\n INTEGER N = 1;\n BOOLEAN F[4];\n PRINT N, INT(F[]);\n N = "
+       "7;\n"
+       " F[2] = 1;\nENDPROC;\n",
+       "A", "success|10|10"}};
   ExpectPrograms(cases);
 }
 
@@ -249,14 +256,6 @@ TEST(StaplInterpreter, LineOrientedPrograms) {
   EXPECT_EQ(Outcome(run), "success|-12");
 }
 
-TEST(StaplInterpreter, LongStatementsAreCut) {
-  // A PRINT text just inside the limit is printed whole; one beyond it is refused.
-  StaplBench bench;
-  StaplRun run = bench.Run(Proc("PRINT \"" + std::string(8180, 'y') + "\";"), "DO");
-  ASSERT_EQ(run.rc, kStaplSuccess);
-  EXPECT_EQ(run.messages[0].size(), 8180u);
-}
-
 // The printed line is bounded even when its items together are longer than a statement.
 TEST(StaplInterpreter, PrintedLineIsBounded) {
   std::string items;
@@ -268,29 +267,11 @@ TEST(StaplInterpreter, PrintedLineIsBounded) {
   EXPECT_EQ(run.messages[0].substr(0, 13), "2147483647000");
 }
 
-// A byte 0xFF is program text, not the end of the program.
-TEST(StaplInterpreter, ByteFFInsideTheProgram) {
-  StaplBench bench;
-  StaplRun run = bench.Run(Proc("' comment \xFF here\nPRINT \"a\xFF\";"), "DO");
-  EXPECT_EQ(Outcome(run), "success|a\xFF");
-}
-
 // Its hash is 0x80000000, whose absolute value does not exist in 32 bits.
 TEST(StaplInterpreter, NameHashingToTheLowestInteger) {
   const std::string name = "BAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAB";
   EXPECT_LT(StaplSymbolBucket(name), 1021u);
-  StaplRun run = RunProc("PRINT " + name + ";", "INTEGER " + name + " = 77;");
-  EXPECT_EQ(Outcome(run), "success|77");
-}
-
-TEST(StaplInterpreter, ProcedureVariablesAreReinitialisedAtEachCall) {
-  StaplBench bench;
-  StaplRun run = bench.Run(
-      "ACTION A = P, P;\n"
-      "PROCEDURE P;\n INTEGER N = 1;\n BOOLEAN F[4];\n PRINT N, INT(F[]);\n N = 7;\n"
-      " F[2] = 1;\nENDPROC;\n",
-      "A");
-  EXPECT_EQ(Outcome(run), "success|10|10");
+  EXPECT_EQ(Outcome(RunProc("PRINT " + name + ";", "INTEGER " + name + " = 77;")), "success|77");
 }
 
 }  // namespace
