@@ -32,17 +32,20 @@ boardsim::CSimIscDevice& Flash(boardsim::CSimJtagChain& chain, int index = 1) {
   return dynamic_cast<boardsim::CSimIscDevice&>(chain.Device(index));
 }
 
+// The 64 words of the flash at a place in the chain.
+std::vector<uint32_t> Words(boardsim::CSimJtagChain& chain, int index = 1) {
+  std::vector<uint32_t> words;
+  for (int i = 0; i < 64; ++i) words.push_back(Flash(chain, index).ReadWord(i));
+  return words;
+}
+
 class EngineProgram : public ExampleChainTest {};
 
 TEST_F(EngineProgram, ProgramsAndVerifiesTheFlashBetweenBypassedDevices) {
   port_->SetLines({"fpga -i6;", FlashLine("flash", "program"), "buffer -i4;"});
   ASSERT_TRUE(RunEngineOnLines()) << port_->text_;
   EXPECT_EQ(port_->failure_, 0u) << port_->text_;
-  std::vector<uint32_t> words = ExampleWords();
-  ASSERT_EQ(words.size(), 64u);
-  for (int i = 0; i < 64; ++i) {
-    EXPECT_EQ(Flash(*chain_).ReadWord(i), words[static_cast<size_t>(i)]) << "word " << i;
-  }
+  EXPECT_EQ(Words(*chain_), ExampleWords());
   EXPECT_TRUE(port_->Saw("[ PASS ]: Action [flash (zorflash)]: program"));
   EXPECT_TRUE(port_->Saw("-[  1] flash (zorflash) IR(8): program DR(32)"));
   EXPECT_TRUE(port_->Saw("-+> ") == false);
@@ -158,11 +161,8 @@ TEST(EngineChain, ConcurrentModeProgramsTwoDevicesInCommonScans) {
   EXPECT_TRUE(port.Saw("-> Max Reg Size: IR     21 | DR     65 (concurrent mode) TDI (65)"))
       << port.text_;
   EXPECT_TRUE(port.Saw("   *** [a: program()] = PASS"));
-  std::vector<uint32_t> words = ExampleWords();
-  for (int i = 0; i < 64; ++i) {
-    EXPECT_EQ(Flash(*chain, 0).ReadWord(i), words[static_cast<size_t>(i)]);
-    EXPECT_EQ(Flash(*chain, 2).ReadWord(i), words[static_cast<size_t>(i)]);
-  }
+  EXPECT_EQ(Words(*chain, 0), ExampleWords());
+  EXPECT_EQ(Words(*chain, 2), ExampleWords());
 }
 
 TEST(EngineChain, ConcurrentDevicesInDifferentFlowsAreServedInTurn) {
@@ -175,11 +175,8 @@ TEST(EngineChain, ConcurrentDevicesInDifferentFlowsAreServedInTurn) {
   EXPECT_TRUE(port.Saw("-----> processing flow type [1]"));
   EXPECT_TRUE(port.Saw("-----> processing flow type [2]"));
   EXPECT_TRUE(port.Saw("(*)-> Action [a: erase()] = [ DONE ]"));
-  std::vector<uint32_t> words = ExampleWords();
-  for (int i = 0; i < 64; ++i) {
-    EXPECT_EQ(Flash(*chain, 0).ReadWord(i), words[static_cast<size_t>(i)]);
-    EXPECT_EQ(Flash(*chain, 1).ReadWord(i), 0xFFFFFFFFu);
-  }
+  EXPECT_EQ(Words(*chain, 0), ExampleWords());
+  EXPECT_EQ(Words(*chain, 1), std::vector<uint32_t>(64, 0xFFFFFFFF));
   EXPECT_FALSE(Flash(*chain, 0).Enabled());
   EXPECT_FALSE(Flash(*chain, 1).Enabled());
 }
