@@ -184,12 +184,10 @@ TEST(BsdlParser, VariableOperatorsAreRecorded) {
       parsed.entity.flows[static_cast<size_t>(parsed.entity.FindFlow("flow_done", ""))];
   const auto& list = flow.phases[kBsdlInitialize];
   EXPECT_EQ(flow.variables[0].initial, std::vector<uint32_t>{0x3F});
-  EXPECT_EQ(list[0].update[0].value.op, '=');
-  EXPECT_EQ(list[1].update[0].value.op, '(');
+  std::string ops;
+  for (const BsdlActivity& activity : list) ops += activity.update.at(0).value.op;
+  EXPECT_EQ(ops, "=(+~.");
   EXPECT_EQ(list[1].update[0].value.count, 2);
-  EXPECT_EQ(list[2].update[0].value.op, '+');
-  EXPECT_EQ(list[3].update[0].value.op, '~');
-  EXPECT_EQ(list[4].update[0].value.op, '.');
 }
 
 TEST(BsdlParser, CutFilesStopCleanly) {
