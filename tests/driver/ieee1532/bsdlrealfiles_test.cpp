@@ -69,14 +69,13 @@ TEST(BsdlRealFile, Epc4FlowsProceduresAndActions) {
   MessagePort port;
   BsdlEntity entity;
   ASSERT_TRUE(ParseBsdl(TestDataPath("bsdl/epc4q100_1532.bsd"), entity)) << port.text_;
-  EXPECT_EQ(entity.iscStatus, 0);
-  EXPECT_TRUE(entity.pinBehaviorClamp);
-  EXPECT_EQ(entity.blankUsercode, std::string(32, '1'));
-  EXPECT_EQ(entity.tckPort, "tck");
-  EXPECT_FLOAT_EQ(entity.tckFrequency, 10e6f);
-  EXPECT_EQ(entity.flows.size(), 9u);
-  EXPECT_EQ(entity.procedures.size(), 10u);
-  EXPECT_EQ(entity.actions.size(), 7u);
+  // Status, clamp, blank usercode, TCK port and frequency; flows, procedures and actions.
+  EXPECT_EQ(std::to_string(entity.iscStatus) + " " + std::to_string(entity.pinBehaviorClamp) + " " +
+                entity.blankUsercode + " " + entity.tckPort + " " +
+                std::to_string(entity.tckFrequency) + " " + std::to_string(entity.flows.size()) +
+                " " + std::to_string(entity.procedures.size()) + " " +
+                std::to_string(entity.actions.size()),
+            "0 1 " + std::string(32, '1') + " tck 10000000.000000 9 10 7");
 
   const BsdlFlow& verify =
       entity.flows[static_cast<size_t>(entity.FindFlow("flow_verify", "array"))];
