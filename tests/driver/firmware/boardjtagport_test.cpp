@@ -48,11 +48,10 @@ TEST(BoardJtagPort, PinWordMapsToBits24To28) {
   CFakeRegister reg(0x12);
   CBoardJtagPort port(&reg);
   port.WritePins(15);
-  EXPECT_EQ(reg.value, 0x1F000012u);
   port.WritePins(0);
-  EXPECT_EQ(reg.value, 0x10000012u);
   port.WritePins(0xFFFFFFF5);  // only the low four bits count
-  EXPECT_EQ(reg.value, 0x15000012u);
+  // The port's enable, then each write.
+  EXPECT_EQ(reg.writes, (std::vector<uint32_t>{0x10000012, 0x1F000012, 0x10000012, 0x15000012}));
   const int reads = reg.reads;
   port.WritePins(2);
   EXPECT_EQ(reg.reads, reads + 1);  // each write is read back once

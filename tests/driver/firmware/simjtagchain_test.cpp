@@ -29,8 +29,11 @@ bool Clock(CSimJtagChain& chain, bool tms, bool tdi = false) {
   return tdo;
 }
 
+// TMS levels, one a clock; blanks only group them for reading.
 void Walk(CSimJtagChain& chain, const char* tms) {
-  for (; *tms; ++tms) Clock(chain, *tms == '1');
+  for (; *tms; ++tms) {
+    if (*tms != ' ') Clock(chain, *tms == '1');
+  }
 }
 
 std::unique_ptr<CSimJtagChain> OneDevice(int irLength = 4) {
@@ -54,10 +57,7 @@ TEST(SimJtagChain, FiveHighClocksResetFromEveryState) {
 
 TEST(SimJtagChain, ShiftsInstructionAndDataRegisters) {
   auto chain = OneDevice(6);
-  Walk(*chain,
-       "11111"
-       "0"
-       "1100");  // Shift-IR
+  Walk(*chain, "11111 0 1100");  // Shift-IR
   std::string ir;
   for (int i = 0; i < 6; ++i) ir.push_back(Clock(*chain, i == 5, true) ? '1' : '0');
   EXPECT_EQ(ir, "100000");  // capture ...01, least significant bit first
@@ -69,10 +69,7 @@ TEST(SimJtagChain, ShiftsInstructionAndDataRegisters) {
   EXPECT_EQ(dr, "0101");  // BYPASS captures 0 and delays by one bit
 
   // After a reset the IDCODE comes out, bit 0 first.
-  Walk(*chain,
-       "11111"
-       "0"
-       "100");
+  Walk(*chain, "11111 0 100");
   uint32_t id = 0;
   for (int i = 0; i < 32; ++i) id |= static_cast<uint32_t>(Clock(*chain, false)) << i;
   EXPECT_EQ(id, 0x1234567Fu);
@@ -80,10 +77,7 @@ TEST(SimJtagChain, ShiftsInstructionAndDataRegisters) {
 
 TEST(SimJtagChain, TdoChangesOnTheFallingEdge) {
   auto chain = OneDevice();
-  Walk(*chain,
-       "11111"
-       "0"
-       "100");
+  Walk(*chain, "11111 0 100");
   chain->WriteRegister(kEnable);  // falling edge: bit 0 of the IDCODE
   EXPECT_TRUE(chain->ReadRegister() & zor::jtag::kRegisterTdo);
   chain->WriteRegister(kEnable | zor::jtag::kRegisterTck);  // shifts, TDO holds

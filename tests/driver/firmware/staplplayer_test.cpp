@@ -21,6 +21,7 @@ struct PlayerResult {
   int result;
   uint8_t count;
   uint32_t value;
+  bool operator==(const PlayerResult&) const = default;
 };
 
 PlayerResult Play(std::string script, uint8_t device, const char* action = "READ_IDCODE") {
@@ -41,14 +42,11 @@ TEST(StaplPlayer, CapturesTheCountAndTheRequestedIdcode) {
       "PRINT \"Nombre device: \", 9;"
       "PRINT \"Numero du device: \", 9, \" Id code: \", 7;"
       "PRINT \"Numero du device: \", 1, \" Id code: \", 123;";
-  PlayerResult r = Play(Script(body), 9);
-  EXPECT_EQ(r.result, 0);
-  EXPECT_EQ(r.count, 9);
-  EXPECT_EQ(r.value, 123u);
-  r = Play(Script(body), 1);  // 9 - 1 + 1 = device 9
-  EXPECT_EQ(r.value, 7u);
-  r = Play(Script("PRINT \"Nombre device: \", 2; PRINT \"Numero du device: 1 Id code: \", -5;"), 2);
-  EXPECT_EQ(r.value, static_cast<uint32_t>(-5));
+  EXPECT_EQ(Play(Script(body), 9), (PlayerResult{0, 9, 123}));
+  EXPECT_EQ(Play(Script(body), 1), (PlayerResult{0, 9, 7}));  // 9 - 1 + 1 = device 9
+  EXPECT_EQ(
+      Play(Script("PRINT \"Nombre device: \", 2; PRINT \"Numero du device: 1 Id code: \", -5;"), 2),
+      (PlayerResult{0, 2, static_cast<uint32_t>(-5)}));
 }
 
 TEST(StaplPlayer, FailuresGiveOne) {
@@ -118,12 +116,8 @@ TEST(StaplPlayer, CountsDevicesOnTheSimulatedChain) {
       "STATE RESET; DRSCAN 64, ID[63..0], CAPTURE ID[63..0];"
       "PRINT \"Numero du device: 1 Id code: \", INT(ID[31..0]);"
       "PRINT \"Numero du device: 2 Id code: \", INT(ID[63..32]);";
-  PlayerResult r = Play(Script(body), 2);
-  EXPECT_EQ(r.result, 0);
-  EXPECT_EQ(r.count, 2);
-  EXPECT_EQ(r.value, 0x12345679u);
-  r = Play(Script(body), 1);
-  EXPECT_EQ(r.value, 0x0F8031CFu);
+  EXPECT_EQ(Play(Script(body), 2), (PlayerResult{0, 2, 0x12345679}));
+  EXPECT_EQ(Play(Script(body), 1), (PlayerResult{0, 2, 0x0F8031CF}));
 }
 
 class CQuietHost : public CStaplPortHost {
@@ -138,14 +132,11 @@ TEST(StaplPortHost, ReadsTheProgram) {
   CBoardJtagPort port(nullptr);
   const char text[] = {'A', '\xFF'};
   CQuietHost host(text, 2, port);
-  EXPECT_EQ(host.StaplGetChar(), 'A');
-  EXPECT_EQ(host.StaplGetChar(), 0xFF);  // data, not the end
-  EXPECT_EQ(host.StaplGetChar(), -1);
-  EXPECT_EQ(host.StaplGetChar(), -1);
-  EXPECT_EQ(host.StaplSeek(2), -1);
-  EXPECT_EQ(host.StaplSeek(-1), -1);
-  EXPECT_EQ(host.StaplSeek(1), 0);
-  EXPECT_EQ(host.StaplGetChar(), 0xFF);
+  // 0xFF is data, not the end; seeks beyond the text fail.
+  const std::vector<int> got = {host.StaplGetChar(), host.StaplGetChar(), host.StaplGetChar(),
+                                host.StaplGetChar(), host.StaplSeek(2),   host.StaplSeek(-1),
+                                host.StaplSeek(1),   host.StaplGetChar()};
+  EXPECT_EQ(got, (std::vector<int>{'A', 0xFF, -1, -1, -1, -1, 0, 0xFF}));
 }
 
 TEST(StaplPortHost, DelaysAreMinimumTimes) {

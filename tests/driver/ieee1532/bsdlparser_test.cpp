@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <sstream>
 #include <string>
 #include <utility>
 
@@ -14,13 +16,6 @@ using namespace zor::isc;
 namespace {
 
 std::string ExampleBsdl() { return ReadText(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.bsd"); }
-
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-  return text;
-}
 
 struct Parsed {
   bool ok = false;
@@ -53,8 +48,7 @@ TEST(BsdlParser, ExampleDeviceParsesCleanly) {
   // The dump names the control cell of each cell that has one, cell 0 among them.
   MessagePort port;
   BsdlDumpInfo(entity);
-  EXPECT_TRUE(port.Saw("Safe[X] Dv[0] C [    0]")) << port.text_;
-  EXPECT_TRUE(port.Saw("Safe[X] Dv[0] C [    2]")) << port.text_;
+  EXPECT_EQ(Missing(port.text_, {"Safe[X] Dv[0] C [    0]", "Safe[X] Dv[0] C [    2]"}), "");
   // A standard opcode the file leaves out joins its register, the first one too.
   Parsed first = ParseText(
       Replace(ExampleBsdl(), "\"ISC_DEFAULT[1]", "\"BOUNDARY[4] (EXTEST), \" & \"ISC_DEFAULT[1]"));
@@ -84,107 +78,38 @@ TEST(BsdlParser, PreloadIsMandatoryOnlyForThe2001Edition) {
   EXPECT_EQ(old.messages.find("PRELOAD"), std::string::npos);
 }
 
-TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
-  struct Case {
-    const char* from;
-    const char* to;
-    const char* message;
-  };
-  const Case cases[] = {
-      {"(11111111)", "(1111111)", "Opcode (1111111) != specified IR length [8]"},
-      {"\"1 (BC_1, D(1), bidir,   X, 0, 0, Z), \" &", "", "BSC [1] not defined"},
-      {"ISC_ADDRESS[6]", "BOUNDARY[5] (SAMPLE), ISC_ADDRESS[6]",
-       "BOUNDARY_LENGTH (4) != REGISTER_ACCESS BOUNDARY length (5)"},
-      {"\"1 (BC_1, D(1), bidir,   X, 0, 0, Z), \" &", "\"1 (BC_1, D(0), bidir,   X, 0, 0, Z), \" &",
-       "BSC [1]: Port [d] already assigned BIDIR BSC [3]"},
-      {"flow_done initialize", "repeat initialize", "Cannot use reserved word [repeat]"},
-      {"32:?*FFFFFFFF", "31:?*7FFFFFFF",
-       "isc_read field width [31] != data reg [isc_rdata] width [32]"},
-      {"6:0 WAIT TCK 1) \" &\n      \"repeat 64 (ISC_PROGRAM",
-       "6:$a WAIT TCK 1) \" &\n      \"repeat 64 (ISC_PROGRAM", "Variable [a] must be initialized"},
-      {"32:01234567*FFFFFFFF", "32:101234567", "hex [101234567] cannot fit in [32] bit field"},
-      {"flow_erase initialize (ISC_ERASE WAIT TCK 120)",
-       "flow_erase initialize (loop min 5 max 2 (ISC_ERASE WAIT TCK 120))",
-       "Min loop count > Max loop count"},
-      {"flow_erase initialize (ISC_ERASE WAIT TCK 120)",
-       "flow_erase initialize (loop 5 (ISC_ERASE WAIT TCK 120))",
-       "Expecting MIN and/or MAX loopcount"},
-      {"ERASE WAIT TCK 120", "ERASE WAIT TCK 2147483648",
-       "Wait of [2147483648] TCK cycles exceeds [2147483647]"},
-      {"ERASE WAIT TCK 120", "ERASE WAIT 3600.5", "Wait of [3600.5] seconds exceeds [3600]"},
-      {"ERASE WAIT TCK 120", "ERASE WAIT TCK 1 MAX 3601", "Wait of [3601] seconds exceeds"},
-      {"ERASE WAIT TCK 120", "ERASE WAIT TCK 5, late", "Specify cycle, time, or both"},
-      {"ERASE WAIT TCK 120", "ERASE WAIT ,", "Unknown wait format"},
-      {"ERASE WAIT TCK 120", "ERASE WAIT TCK -1", "Positive number expected"},
-      {"ERASE WAIT TCK 120", "ERASE WAIT CLK 1", "Must use TCK port name [tck]"},
-      {"end ZORFLASH;",
-       "attribute INSTRUCTION_PRIVATE of ZORFLASH : entity is \"1\";\nend ZORFLASH;",
-       "Expecting private instruction"},
-      {"end ZORFLASH;", "end OTHER;", "[OTHER] does not match entity [zorflash]"},
-      {"signal is (10.0e6, BOTH);", "signal is 10.0e6;", "Unknown TAP_SCAN_CLK format"},
-      {"entity is 4;", "entity is 2000000000;",
-       "Register length [2000000000] exceeds [1048576] bits"},
-      {"ISC_ADDRESS[6]", "ISC_ADDRESS[99999999999]", "Register length [99999999999] exceeds"},
-      {"D : (5, 6)", "D : (5)", "incomplete vector mapping (only 1 of 2 specified)"},
-      {"\"1\";", "\"Z\";", "[0000000100100011010001010110011Z] must contain only chars [01xX]"},
-      // Each punctuation the grammar asks for, replaced.
-      {"ZORFLASH : entity is 4;", "ZORFLASH ; entity is 4;", "Expected [:] in BSDL file"},
-      {"bit_vector (0 to 1)", "bit_vector 0 to 1)", "Expected [(] in BSDL file"},
-      {"bit_vector (0 to 1)", "bit_vector (0 to 1(", "Expected [)] in BSDL file"},
-      {"2 (BC_1, *,    control, 0)", "2 (BC_1; *,    control, 0)", "Expected [,] in BSDL file"},
-      {"(10.0e6, BOTH)", "(10.0e6; BOTH)", "Expected [,] in BSDL file"},
-      {"(10.0e6, BOTH)", "(10.0e6, BOTH(", "Expected [)] in BSDL file"},
-      {"32:? WAIT TCK 2", "32;? WAIT TCK 2", "Expected [:] in BSDL file"},
-      // Names and numbers used twice, or beyond what they name.
-      {"TDO           : out bit;", "TDO, TDO      : out bit;", "[TDO] already defined"},
-      {"bit_vector (0 to 1)", "bit_vector (0 from 1)", "Expecting to/downto"},
-      {"TCK : 1, TMS : 2", "TCK : 1, TMS : 1", "Port mapping [1] already used by [tck]"},
-      {"TCK : 1, TMS : 2", "TCK : 1, TCK : 2", "[tck] already assigned to 1"},
-      {"D : (5, 6)", "D : (5, 6, 7)", "port vector [d] has only [2] elements"},
-      {"TCK : 1,", "TCK : (1),", "[tck] is not a port vector"},
-      {"\"EXTEST            (00000000), \" &", "\"BYPASS            (00000000), \" &",
-       "Opcode [BYPASS] already defined"},
-      {"flow_erase initialize (ISC_ERASE", "flow_enable initialize (ISC_ERASE",
-       "Flow [flow_enable] already defined"},
-      {"flow_program(array) initialize", "flow_program initialize",
-       "Flow [flow_program] has '?' or '?!' operator but no data name"},
-      {"(ISC_ENABLE WAIT TCK 2)", "(ISC_ENABLE WAIT TCK 2) initialize (ISC_ENABLE)",
-       "[initialize] activity list already defined"},
-      {"(ISC_PROGRAM), \" &\n    \"ISC_RDATA[32]  (ISC_READ)\"", "(ISC_PROGRAM)\"",
-       "not defined in REGISTER_ACCESS section"},
-      {"(10.0e6, BOTH)", "(10.0e6, SOME)", "Expecting LOW or BOTH"},
-      {"end ZORFLASH;", "attribute ISC_STATUS of ZORFLASH : entity is \"Implemented\";\nend",
-       "ISC_STATUS already defined"},
-      {"end ZORFLASH;",
-       "attribute ISC_FLOW of ZORFLASH : entity is \"flow_x initialize (BYPASS)\";\nend",
-       "ISC_FLOW already defined"},
-      {"end ZORFLASH;",
-       "attribute ISC_PROCEDURE of ZORFLASH : entity is \"proc_x = (flow_done)\";\nend",
-       "ISC_PROCEDURE already defined"},
-      {"end ZORFLASH;", "attribute ISC_ACTION of ZORFLASH : entity is \"x = (proc_enable)\";\nend",
-       "ISC_ACTION already defined"},
-      {"end ZORFLASH;", "attribute TAP_SCAN_CLOCK of TCK : signal is (1.0e6, BOTH);\nend",
-       "TAP_SCAN_CLK already specified"},
-  };
-  for (const Case& c : cases) {
-    Parsed parsed = ParseText(Replace(ExampleBsdl(), c.from, c.to));
-    EXPECT_FALSE(parsed.ok) << c.message;
-    EXPECT_NE(parsed.messages.find(c.message), std::string::npos) << parsed.messages;
-    EXPECT_NE(parsed.messages.find("Error  : "), std::string::npos);
-    EXPECT_NE(parsed.messages.find("*** Program stopped at"), std::string::npos);
+// The edits of the example's text in the data file: the text replaced, its replacement and the
+// message the parse stops with, tab-separated, "\n" standing for a line break.
+std::vector<std::array<std::string, 3>> StopCases() {
+  std::istringstream lines(ReadText(TestDataPath("ieee1532/bsdl-edits.tsv")));
+  std::vector<std::array<std::string, 3>> cases;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("--", 0) == 0) continue;
+    for (size_t at; (at = line.find("\\n")) != std::string::npos;) line.replace(at, 2, "\n");
+    std::istringstream row(line);
+    std::array<std::string, 3>& c = cases.emplace_back();
+    for (std::string& field : c) std::getline(row, field, '\t');
   }
+  return cases;
 }
 
 // Nested loops are read recursively: a file must not be able to exhaust the stack.
-TEST(BsdlParser, DeeplyNestedLoopsStop) {
+TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
+  std::vector<std::array<std::string, 3>> cases = StopCases();
+  ASSERT_EQ(cases.size(), 48u);
   std::string loops;
   for (int i = 0; i < 20000; ++i) loops += "(loop max 1 ";
-  Parsed parsed = ParseText(Replace(
-      ExampleBsdl(), "flow_erase initialize (ISC_ERASE WAIT TCK 120)",
-      "flow_erase initialize " + loops + "(ISC_ERASE WAIT TCK 120)" + std::string(20000, ')')));
-  EXPECT_FALSE(parsed.ok);
-  EXPECT_NE(parsed.messages.find("Activity lists nested deeper than 64 levels"), std::string::npos)
-      << parsed.messages;
+  cases.push_back(
+      {"flow_erase initialize (ISC_ERASE WAIT TCK 120)",
+       "flow_erase initialize " + loops + "(ISC_ERASE WAIT TCK 120)" + std::string(20000, ')'),
+       "Activity lists nested deeper than 64 levels"});
+  for (const auto& [from, to, message] : cases) {
+    Parsed parsed = ParseText(Replace(ExampleBsdl(), from, to));
+    EXPECT_FALSE(parsed.ok) << message;
+    EXPECT_NE(parsed.messages.find(message), std::string::npos) << parsed.messages;
+    EXPECT_NE(parsed.messages.find("Error  : "), std::string::npos);
+    EXPECT_NE(parsed.messages.find("*** Program stopped at"), std::string::npos);
+  }
 }
 
 TEST(BsdlParser, ControlCellBesideAnInputCellIsAccepted) {
@@ -259,12 +184,10 @@ TEST(BsdlParser, VariableOperatorsAreRecorded) {
       parsed.entity.flows[static_cast<size_t>(parsed.entity.FindFlow("flow_done", ""))];
   const auto& list = flow.phases[kBsdlInitialize];
   EXPECT_EQ(flow.variables[0].initial, std::vector<uint32_t>{0x3F});
-  EXPECT_EQ(list[0].update[0].value.op, '=');
-  EXPECT_EQ(list[1].update[0].value.op, '(');
+  std::string ops;
+  for (const BsdlActivity& activity : list) ops += activity.update.at(0).value.op;
+  EXPECT_EQ(ops, "=(+~.");
   EXPECT_EQ(list[1].update[0].value.count, 2);
-  EXPECT_EQ(list[2].update[0].value.op, '+');
-  EXPECT_EQ(list[3].update[0].value.op, '~');
-  EXPECT_EQ(list[4].update[0].value.op, '.');
 }
 
 TEST(BsdlParser, CutFilesStopCleanly) {

@@ -8,13 +8,6 @@
 
 namespace {
 
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  size_t at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-  return text;
-}
-
 // The example BSDL with one more flow, run by the action "extra".
 std::string WithExtraFlow(const std::string& flow) {
   std::string text = ReadText(ExampleData("zorflash.bsd"));
@@ -26,11 +19,10 @@ std::string WithExtraFlow(const std::string& flow) {
                  "\"verify_idcode = (proc_verify(idcode)), extra = (proc_extra)\";");
 }
 
-class EngineFlow : public testing::Test {
+class EngineFlow : public ExampleChainTest {
  protected:
   void SetUp() override {
-    chain_ = ExampleChain();
-    port_ = std::make_unique<SimBoardPort>(chain_.get());
+    ExampleChainTest::SetUp();
     port_->bsdlFolder_.Assign((folder_.path() + "/").c_str());
     folder_.Write("zorflash.bsd", ReadText(ExampleData("zorflash.bsd")));
   }
@@ -46,8 +38,6 @@ class EngineFlow : public testing::Test {
   }
 
   ScratchFolder folder_;
-  std::unique_ptr<boardsim::CSimJtagChain> chain_;
-  std::unique_ptr<SimBoardPort> port_;
 };
 
 TEST_F(EngineFlow, LoopEndsOnAPassFromItsMinimumOnAndStopsWhenUsedUp) {
@@ -95,10 +85,9 @@ TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
                     " DATA array (initialize (0000000A))\n)");
   ASSERT_TRUE(Run("-d\"" + data + "\" -a\"extra\"")) << port_->text_;
   EXPECT_EQ(port_->failure_, 0u) << port_->text_;
-  EXPECT_EQ(Flash().ReadWord(1), 0xAu);
-  EXPECT_EQ(Flash().ReadWord(2), 0xBu);
-  EXPECT_EQ(Flash().ReadWord(5), 0xCu);
-  EXPECT_EQ(Flash().ReadWord(4), 0xFFFFFFFFu);
+  std::vector<uint32_t> words;
+  for (int i = 0; i < 6; ++i) words.push_back(Flash().ReadWord(i));
+  EXPECT_EQ(words, (std::vector<uint32_t>{0xFFFFFFFF, 0xA, 0xB, 0xFFFFFFFF, 0xFFFFFFFF, 0xC}));
 }
 
 TEST_F(EngineFlow, MaxBitErrorsZeroSuppressesEveryMismatchLine) {
@@ -163,9 +152,7 @@ TEST_F(EngineFlow, OptionalProcedureRunsOnlyWhenTheDataFileTurnsItOn) {
 }
 
 TEST_F(EngineFlow, ExitOnErrorStopsTheChainEvenWhenContinuingOnFail) {
-  auto chain = boardsim::ParseChainJson(R"({"devices": [
-      {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
-      {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
+  auto chain = TwoFlashes();
   port_.reset();
   SimBoardPort port(chain.get());
   port.bsdlFolder_.Assign((folder_.path() + "/").c_str());

@@ -32,26 +32,20 @@ boardsim::CSimIscDevice& Flash(boardsim::CSimJtagChain& chain, int index = 1) {
   return dynamic_cast<boardsim::CSimIscDevice&>(chain.Device(index));
 }
 
-class EngineProgram : public testing::Test {
- protected:
-  void SetUp() override {
-    chain_ = ExampleChain();
-    port_ = std::make_unique<SimBoardPort>(chain_.get());
-    port_->bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
-  }
-  std::unique_ptr<boardsim::CSimJtagChain> chain_;
-  std::unique_ptr<SimBoardPort> port_;
-};
+// The 64 words of the flash at a place in the chain.
+std::vector<uint32_t> Words(boardsim::CSimJtagChain& chain, int index = 1) {
+  std::vector<uint32_t> words;
+  for (int i = 0; i < 64; ++i) words.push_back(Flash(chain, index).ReadWord(i));
+  return words;
+}
+
+class EngineProgram : public ExampleChainTest {};
 
 TEST_F(EngineProgram, ProgramsAndVerifiesTheFlashBetweenBypassedDevices) {
   port_->SetLines({"fpga -i6;", FlashLine("flash", "program"), "buffer -i4;"});
   ASSERT_TRUE(RunEngineOnLines()) << port_->text_;
   EXPECT_EQ(port_->failure_, 0u) << port_->text_;
-  std::vector<uint32_t> words = ExampleWords();
-  ASSERT_EQ(words.size(), 64u);
-  for (int i = 0; i < 64; ++i) {
-    EXPECT_EQ(Flash(*chain_).ReadWord(i), words[static_cast<size_t>(i)]) << "word " << i;
-  }
+  EXPECT_EQ(Words(*chain_), ExampleWords());
   EXPECT_TRUE(port_->Saw("[ PASS ]: Action [flash (zorflash)]: program"));
   EXPECT_TRUE(port_->Saw("-[  1] flash (zorflash) IR(8): program DR(32)"));
   EXPECT_TRUE(port_->Saw("-+> ") == false);
@@ -138,14 +132,11 @@ TEST_F(EngineProgram, ReadActionWritesAnIscFileThatVerifiesTheDevice) {
   // Both checks of the written file pass.
   EXPECT_TRUE(port_->Saw("    = Data CRC [")) << written;
   EXPECT_FALSE(port_->Saw("mismatch (computed"));
-  EXPECT_TRUE(port_->Saw("    = ISC transmission CRC [")) << written;
-  EXPECT_TRUE(port_->Saw("]: OK"));
+  EXPECT_EQ(Missing(port_->text_, {"    = ISC transmission CRC [", "]: OK"}), "");
 }
 
 TEST(EngineChain, ContinueOnFailKeepsTheFailureOfAnEarlierDevice) {
-  auto chain = boardsim::ParseChainJson(R"({"devices": [
-      {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
-      {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
+  auto chain = TwoFlashes();
   SimBoardPort port(chain.get());
   port.bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
   Flash(*chain, 1).SetStuckBit(boardsim::SimStuckBit{0, 0, false});
@@ -160,10 +151,7 @@ TEST(EngineChain, ContinueOnFailKeepsTheFailureOfAnEarlierDevice) {
 }
 
 TEST(EngineChain, ConcurrentModeProgramsTwoDevicesInCommonScans) {
-  auto chain = boardsim::ParseChainJson(R"({"devices": [
-      {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
-      {"name": "x", "irLength": 5},
-      {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
+  auto chain = TwoFlashes(R"(, {"name": "x", "irLength": 5})");
   SimBoardPort port(chain.get());
   port.bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
   port.SetLines({FlashLine("a", "program"), "x -i5;", FlashLine("b", "program")});
@@ -173,17 +161,12 @@ TEST(EngineChain, ConcurrentModeProgramsTwoDevicesInCommonScans) {
   EXPECT_TRUE(port.Saw("-> Max Reg Size: IR     21 | DR     65 (concurrent mode) TDI (65)"))
       << port.text_;
   EXPECT_TRUE(port.Saw("   *** [a: program()] = PASS"));
-  std::vector<uint32_t> words = ExampleWords();
-  for (int i = 0; i < 64; ++i) {
-    EXPECT_EQ(Flash(*chain, 0).ReadWord(i), words[static_cast<size_t>(i)]);
-    EXPECT_EQ(Flash(*chain, 2).ReadWord(i), words[static_cast<size_t>(i)]);
-  }
+  EXPECT_EQ(Words(*chain, 0), ExampleWords());
+  EXPECT_EQ(Words(*chain, 2), ExampleWords());
 }
 
 TEST(EngineChain, ConcurrentDevicesInDifferentFlowsAreServedInTurn) {
-  auto chain = boardsim::ParseChainJson(R"({"devices": [
-      {"name": "b", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4},
-      {"name": "a", "type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4}]})");
+  auto chain = TwoFlashes();
   SimBoardPort port(chain.get());
   port.bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
   port.SetLines({FlashLine("a", "erase"), FlashLine("b", "program")});
@@ -192,11 +175,8 @@ TEST(EngineChain, ConcurrentDevicesInDifferentFlowsAreServedInTurn) {
   EXPECT_TRUE(port.Saw("-----> processing flow type [1]"));
   EXPECT_TRUE(port.Saw("-----> processing flow type [2]"));
   EXPECT_TRUE(port.Saw("(*)-> Action [a: erase()] = [ DONE ]"));
-  std::vector<uint32_t> words = ExampleWords();
-  for (int i = 0; i < 64; ++i) {
-    EXPECT_EQ(Flash(*chain, 0).ReadWord(i), words[static_cast<size_t>(i)]);
-    EXPECT_EQ(Flash(*chain, 1).ReadWord(i), 0xFFFFFFFFu);
-  }
+  EXPECT_EQ(Words(*chain, 0), ExampleWords());
+  EXPECT_EQ(Words(*chain, 1), std::vector<uint32_t>(64, 0xFFFFFFFF));
   EXPECT_FALSE(Flash(*chain, 0).Enabled());
   EXPECT_FALSE(Flash(*chain, 1).Enabled());
 }

@@ -17,6 +17,13 @@ std::unique_ptr<boardsim::CSimJtagChain> ExampleChain() {
   return boardsim::LoadChainFile(ExampleData("chain.json"));
 }
 
+std::unique_ptr<boardsim::CSimJtagChain> TwoFlashes(const std::string& between) {
+  const std::string flash =
+      R"("type": "isc", "irLength": 8, "idcode": "0x01234567", "boundaryLength": 4})";
+  return boardsim::ParseChainJson(R"({"devices": [{"name": "b", )" + flash + between +
+                                  R"(, {"name": "a", )" + flash + "]}");
+}
+
 std::string ExampleData(const std::string& name) {
   return std::string(ZOR_EXAMPLES_DIR) + "/" + name;
 }

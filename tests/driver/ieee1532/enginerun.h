@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,12 +19,27 @@ class SimBoardPort : public zor::firmware::CBoardJtagPort {
   std::string text_;
 };
 
+std::string ExampleData(const std::string& name);
+
 // The example chain: buffer (nearest TDI), the IEEE 1532 flash, fpga (nearest TDO).
 std::unique_ptr<boardsim::CSimJtagChain> ExampleChain();
+
+// Two flashes of the example's IDCODE, "b" nearest TDI, with the devices given between them.
+std::unique_ptr<boardsim::CSimJtagChain> TwoFlashes(const std::string& between = "");
+
+// The example chain behind a board port that reads its BSDL files from the examples.
+class ExampleChainTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    chain_ = ExampleChain();
+    port_ = std::make_unique<SimBoardPort>(chain_.get());
+    port_->bsdlFolder_.Assign((ExampleData("")).c_str());
+  }
+  std::unique_ptr<boardsim::CSimJtagChain> chain_;
+  std::unique_ptr<SimBoardPort> port_;
+};
 
 // Runs the engine as the programming flow does; false when it stopped with its exception.
 bool RunEngine(const std::vector<std::string>& arguments);
 // The programming flow's argument list, with the command text in the port's lines.
 bool RunEngineOnLines();
-
-std::string ExampleData(const std::string& name);

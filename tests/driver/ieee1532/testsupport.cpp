@@ -1,5 +1,6 @@
 #include "tests/driver/ieee1532/testsupport.h"
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
@@ -28,7 +29,22 @@ std::string ScratchFolder::Write(const std::string& name, const std::string& tex
   return path;
 }
 
+std::string Missing(const std::string& text, const std::vector<std::string>& pieces) {
+  std::string missing;
+  for (const std::string& piece : pieces) {
+    if (text.find(piece) == std::string::npos) missing += piece + "\n";
+  }
+  return missing;
+}
+
 std::string TestDataPath(const std::string& relative) { return zortest::TestDataPath(relative); }
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
 
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

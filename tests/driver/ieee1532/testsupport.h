@@ -34,7 +34,12 @@ class ScratchFolder {
   std::string path_;
 };
 
+// The pieces a text lacks, a line each: empty when it holds them all.
+std::string Missing(const std::string& text, const std::vector<std::string>& pieces);
+
 std::string TestDataPath(const std::string& relative);
+// The text with the first occurrence of `from`, which must be there, replaced by `to`.
+std::string Replace(std::string text, const std::string& from, const std::string& to);
 std::string ReadText(const std::string& path);
 
 // Parses a BSDL file with a fresh engine state; false when the engine stopped.

@@ -79,10 +79,10 @@ class FirmwareCheck : public testing::Test {
     return error;
   }
 
-  static void ExpectError(const CError& error, uint64_t code, uint64_t subCode) {
-    EXPECT_EQ(error.errorSet, 1);
-    EXPECT_EQ(error.code, code);
-    EXPECT_EQ(error.subCode, subCode);
+  static std::string ErrorText(const CError& error) {
+    if (error.errorSet == 0) return "ok";
+    return std::to_string(error.errorSet) + ":" + std::to_string(error.code) + "." +
+           std::to_string(error.subCode);
   }
 
   static bool UpdateMutexExists() {
@@ -97,6 +97,21 @@ class FirmwareCheck : public testing::Test {
       if (board_->GrabModule().Flash().ReadWord(static_cast<int>(w)) != words[w]) return false;
     }
     return !words.empty();
+  }
+
+  std::string FlashText() {
+    for (const char* file : {"DravionLyn.firmware", "DravionLyn4VDMpeg4.firmware"}) {
+      if (FlashHolds(file)) return file;
+    }
+    return board_->GrabModule().Flash().ReadWord(1) == 0xFFFFFFFFu ? "blank" : "other";
+  }
+
+  // What a check leaves: its error, the dialogs shown so far, the update mutex and the flash.
+  std::string Outcome(uint64_t flags = kAtAllocation) {
+    std::string text = ErrorText(Check(flags));
+    text += ", " + std::to_string(boxes_.size()) + " boxes";
+    if (UpdateMutexExists()) text += ", mutex held";
+    return text + ", flash " + FlashText();
   }
 
   bool Shown(const std::wstring& start) const {
@@ -114,27 +129,18 @@ class FirmwareCheck : public testing::Test {
 
 TEST_F(FirmwareCheck, AnUpToDateModuleIsLeftAlone) {
   board_->GrabModule().SetFirmwareCode(kStandardFileCode);
-  const CError error = Check();
-  EXPECT_EQ(error.errorSet, 0);
-  EXPECT_TRUE(boxes_.empty());
-  EXPECT_FALSE(UpdateMutexExists());
-  EXPECT_EQ(board_->GrabModule().Flash().ReadWord(1), 0xFFFFFFFFu);
+  EXPECT_EQ(Outcome(), "ok, 0 boxes, flash blank");
 }
 
 TEST_F(FirmwareCheck, AnOlderModuleIsProgrammedAndThenUpToDate) {
-  const CError error = Check();
-  EXPECT_EQ(error.errorSet, 0);
-  EXPECT_TRUE(FlashHolds("DravionLyn.firmware"));
+  EXPECT_EQ(Outcome(), "ok, 2 boxes, flash DravionLyn.firmware");
   EXPECT_EQ(board_->GrabModule().FirmwareCode(), kStandardFileCode);
-  ASSERT_EQ(boxes_.size(), 2u);
-  EXPECT_EQ(boxes_[0].caption, L"Velant DravionLyn Grab Module Firmware Update");
-  EXPECT_EQ(boxes_[0].style, os::MB_OKCANCEL | os::MB_ICONWARNING | os::MB_SYSTEMMODAL);
+  EXPECT_EQ(boxes_.at(0).caption, L"Velant DravionLyn Grab Module Firmware Update");
+  EXPECT_EQ(boxes_.at(0).style, os::MB_OKCANCEL | os::MB_ICONWARNING | os::MB_SYSTEMMODAL);
   EXPECT_TRUE(Shown(L"Finished updating Velant DravionLyn firmware."));
-  EXPECT_FALSE(UpdateMutexExists());
   // A second allocation finds the module up to date.
   boxes_.clear();
-  EXPECT_EQ(Check().errorSet, 0);
-  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(Outcome(), "ok, 0 boxes, flash DravionLyn.firmware");
 }
 
 TEST_F(FirmwareCheck, ASuccessfulUpdateShutsDownAndEndsTheProcess) {
@@ -162,26 +168,19 @@ TEST_F(FirmwareCheck, ASuccessfulUpdateShutsDownAndEndsTheProcess) {
 TEST_F(FirmwareCheck, ARefusedShutdownIsReported) {
   firmwaretest::SetBoardDword(L"EnableRebootOnFirmwareUpdate", 1);
   os::SetShutdownRefusal(os::ERROR_ACCESS_DENIED);
-  ExpectError(Check(), 4402, 4);
-  EXPECT_TRUE(FlashHolds("DravionLyn.firmware"));
-  ASSERT_FALSE(boxes_.empty());
-  EXPECT_EQ(boxes_.back().caption, L"Velant DravionLyn Firmware Update");
-  EXPECT_EQ(boxes_.back().style, os::MB_OK);
-  EXPECT_FALSE(UpdateMutexExists());
+  EXPECT_EQ(Outcome(), "1:4402.4, 3 boxes, flash DravionLyn.firmware");
+  EXPECT_EQ(boxes_.at(2).caption, L"Velant DravionLyn Firmware Update");
+  EXPECT_EQ(boxes_.at(2).style, os::MB_OK);
 }
 
 TEST_F(FirmwareCheck, TheUserMayDecline) {
   agree_ = false;
-  ExpectError(Check(), 4401, 2);
-  EXPECT_EQ(board_->GrabModule().Flash().ReadWord(1), 0xFFFFFFFFu);
-  EXPECT_FALSE(UpdateMutexExists());
+  EXPECT_EQ(Outcome(), "1:4401.2, 1 boxes, flash blank");
   // Without the question the update starts at once.
   firmwaretest::SetBoardDword(L"EnableFirmwareUpdatePopup1", 0);
   firmwaretest::SetBoardDword(L"EnableFirmwareUpdatePopup2", 0);
   boxes_.clear();
-  EXPECT_EQ(Check().errorSet, 0);
-  EXPECT_TRUE(boxes_.empty());
-  EXPECT_TRUE(FlashHolds("DravionLyn.firmware"));
+  EXPECT_EQ(Outcome(), "ok, 0 boxes, flash DravionLyn.firmware");
 }
 
 TEST_F(FirmwareCheck, AnInstalledOrRunningUpdaterTakesOver) {
@@ -198,85 +197,74 @@ TEST_F(FirmwareCheck, AnInstalledOrRunningUpdaterTakesOver) {
   fs::permissions(updater, fs::perms::owner_all);
   os::SetEnvironmentVariable(L"ZOR_PATH", (root / "lib" / "x64").wstring().c_str());
 
-  ExpectError(Check(), 4401, 2);
-  ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_EQ(boxes_[0].style & 0xF, os::MB_YESNO);
+  EXPECT_EQ(Outcome(), "1:4401.2, 1 boxes, flash blank");
+  EXPECT_EQ(boxes_.at(0).style & 0xF, os::MB_YESNO);
   for (int i = 0; i < 500 && !fs::exists(marker); ++i) os::Sleep(10);
   EXPECT_TRUE(fs::exists(marker));
   EXPECT_FALSE(fs::exists(fs::current_path() / "hacked"));
-  EXPECT_EQ(board_->GrabModule().Flash().ReadWord(1), 0xFFFFFFFFu);
 
   // A running updater holds its mutex: nothing is asked.
   const os::Handle running = os::CreateMutex(false, L"velantimaging.FirmwareUpdaterStarted");
   boxes_.clear();
-  ExpectError(Check(), 4401, 2);
-  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(Outcome(), "1:4401.2, 0 boxes, flash blank");
   os::CloseHandle(running);
   os::SetEnvironmentVariable(L"ZOR_PATH", nullptr);
 }
 
 TEST_F(FirmwareCheck, ReportOnlyRecordsTheMismatch) {
-  ExpectError(Check(0x30000000), 4351, 1);
-  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(Outcome(0x30000000), "1:4351.1, 0 boxes, flash blank");
   board_->GrabModule().SetFirmwareCode(kStandardFileCode);
-  EXPECT_EQ(Check(0x30000000).errorSet, 0);
+  EXPECT_EQ(Outcome(0x30000000), "ok, 0 boxes, flash blank");
   // Neither comparing nor forcing: nothing happens.
   board_->GrabModule().SetFirmwareCode(kOldCode);
-  EXPECT_EQ(Check(0).errorSet, 0);
-  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(Outcome(0), "ok, 0 boxes, flash blank");
 }
 
 TEST_F(FirmwareCheck, APendingShutdownBlocksTheUpdateAndFreesTheMutex) {
   firmwaretest::SetFirmwareNeedReboot(1);
-  ExpectError(Check(), 4305, 4);
-  EXPECT_FALSE(UpdateMutexExists());
-  EXPECT_EQ(board_->GrabModule().Flash().ReadWord(1), 0xFFFFFFFFu);
+  EXPECT_EQ(Outcome(), "1:4305.4, 1 boxes, flash blank");
   firmwaretest::SetFirmwareNeedReboot(0);
 }
 
 TEST_F(FirmwareCheck, NoFirmwareFolder) {
   firmwaretest::RemoveBoardValue(L"FirmwarePath");
   // The comparison cannot tell; a forced update stops at the folder.
-  EXPECT_EQ(Check().errorSet, 0);
-  ExpectError(Check(1), 4402, 1);
-  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(Outcome(), "ok, 0 boxes, flash blank");
+  EXPECT_EQ(Outcome(1), "1:4402.1, 0 boxes, flash blank");
 }
 
 TEST_F(FirmwareCheck, AStuckBitFailsWithoutShutdown) {
   firmwaretest::SetBoardDword(L"EnableRebootOnFirmwareUpdate", 1);
   board_->GrabModule().Flash().SetStuckBit(boardsim::SimStuckBit{1, 1, true});
-  ExpectError(Check(), 4401, 1);
+  EXPECT_EQ(Outcome(), "1:4401.1, 1 boxes, flash other");
   EXPECT_TRUE(os::RecordedShutdownRequests().empty());
   EXPECT_FALSE(Shown(L"Finished"));
-  EXPECT_FALSE(UpdateMutexExists());
 }
 
 TEST_F(FirmwareCheck, AnUnreachableChainIsAFailureWithOrWithoutDialogs) {
   firmwaretest::SetBoardDword(L"EnableRebootOnFirmwareUpdate", 1);
   board_->JtagChain().SetTdoStuck(false);
   // With dialogs the user learns why, and no shutdown follows.
-  ExpectError(Check(), 4401, 4);
+  EXPECT_EQ(Outcome(), "1:4401.4, 2 boxes, flash blank");
   EXPECT_TRUE(Shown(L"Could not access FLASH or EEPROM make sure Jumper is present."));
   EXPECT_TRUE(os::RecordedShutdownRequests().empty());
 
   HostAppControl(Q_DEFAULT, Q_NO_DIALOG, 1);
   boxes_.clear();
-  ExpectError(Check(), 4401, 4);
-  ASSERT_EQ(boxes_.size(), 1u);  // only the question
+  EXPECT_EQ(Outcome(), "1:4401.4, 1 boxes, flash blank");  // only the question
   // A data file that cannot be read: forced, as the comparison would not start an update.
   fs::remove(folder_.Path() + "/DravionLyn.firmware");
-  ExpectError(Check(1), 4401, 3);
+  EXPECT_EQ(Outcome(1), "1:4401.3, 2 boxes, flash blank");
   HostAppControl(Q_DEFAULT, Q_NO_DIALOG, 0);
   boxes_.clear();
-  ExpectError(Check(1), 4401, 3);
+  EXPECT_EQ(Outcome(1), "1:4401.3, 2 boxes, flash blank");
   EXPECT_TRUE(Shown(L"Could not update FPGA, invalid file or file not found."));
   EXPECT_TRUE(os::RecordedShutdownRequests().empty());
 }
 
 TEST_F(FirmwareCheck, AMissingDescriptionFile) {
   fs::remove(folder_.Bsdl() + "/jtag_file.inf");
-  ExpectError(Check(), 4401, 3);
-  EXPECT_FALSE(UpdateMutexExists());
+  EXPECT_EQ(Outcome(), "1:4401.3, 1 boxes, flash blank");
 }
 
 TEST_F(FirmwareCheck, ANullJtagRegisterIsAFailure) {
@@ -284,7 +272,7 @@ TEST_F(FirmwareCheck, ANullJtagRegisterIsAFailure) {
   system.SetJtagRegisterAddress(0);
   CError error;
   CheckGrabModuleFirmware(system, kAtAllocation, error);
-  ExpectError(error, 4401, 1);
+  EXPECT_EQ(ErrorText(error), "1:4401.1");
   EXPECT_FALSE(Shown(L"Finished"));
   EXPECT_EQ(system.portsSet, 0);
 }
@@ -292,12 +280,11 @@ TEST_F(FirmwareCheck, ANullJtagRegisterIsAFailure) {
 TEST_F(FirmwareCheck, OldMpeg4Firmware) {
   board_->SetCapabilities(kFourDecodersMpeg4);
   agree_ = false;
-  ExpectError(Check(), 4401, 2);
+  EXPECT_EQ(Outcome(), "1:4401.2, 1 boxes, flash blank");
   // Once programmed, the module runs the file's firmware, whatever it ran before.
   agree_ = true;
   boxes_.clear();
-  EXPECT_EQ(Check().errorSet, 0);
-  EXPECT_TRUE(FlashHolds("DravionLyn4VDMpeg4.firmware"));
+  EXPECT_EQ(Outcome(), "ok, 2 boxes, flash DravionLyn4VDMpeg4.firmware");
   EXPECT_TRUE(Shown(L"Finished"));
 }
 
@@ -315,16 +302,15 @@ TEST_F(FirmwareCheck, TheOldestMpeg4FirmwareIsTheLimit) {
     image.replace(date + 14, 13, text);
     folder_.Write(name, image);
     board_->GrabModule().SetFirmwareCode(kOldCode);
-    const CError error = Check();
-    EXPECT_EQ(error.errorSet != 0 && error.code == 4401 && error.subCode == 2, refused) << text;
+    EXPECT_EQ(ErrorText(Check()) == "1:4401.2", refused) << text;
   }
 }
 
 TEST_F(FirmwareCheck, TheUpdateFlagAsksForAnUpdateOfAnyVariant) {
   board_->SetCapabilities(1u << 17);
-  EXPECT_EQ(Check().errorSet, 0);
+  EXPECT_EQ(Outcome(), "ok, 0 boxes, flash blank");
   board_->GrabModule().SetUpdateFlag(1);
-  ExpectError(Check(0x30000000), 4351, 1);
+  EXPECT_EQ(Outcome(0x30000000), "1:4351.1, 0 boxes, flash blank");
 }
 
 }  // namespace

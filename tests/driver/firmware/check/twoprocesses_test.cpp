@@ -73,11 +73,10 @@ TEST(FirmwareCheckProcesses, TwoUpdatesAtOnceRunOneAfterTheOther) {
   for (std::string what, pid; in >> what >> pid;) entries.emplace_back(what, pid);
   ASSERT_EQ(entries.size(), 4u);
   // Each run ends before the other one starts.
-  EXPECT_EQ(entries[0].first, "start");
-  EXPECT_EQ(entries[1], std::make_pair(std::string("end"), entries[0].second));
-  EXPECT_EQ(entries[2].first, "start");
-  EXPECT_EQ(entries[3], std::make_pair(std::string("end"), entries[2].second));
-  EXPECT_NE(entries[0].second, entries[2].second);
+  const std::string one = entries[0].second, other = entries[2].second;
+  EXPECT_EQ(entries, (std::vector<std::pair<std::string, std::string>>{
+                         {"start", one}, {"end", one}, {"start", other}, {"end", other}}));
+  EXPECT_NE(one, other);
 }
 
 }  // namespace

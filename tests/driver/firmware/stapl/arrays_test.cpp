@@ -16,74 +16,47 @@ StaplRun RunProc(const std::string& body, const std::string& decls) {
   return bench.Run(Proc(body, decls), "DO");
 }
 
-std::vector<std::string> Printed(const std::string& body, const std::string& decls) {
-  StaplRun run = RunProc(body, decls);
-  EXPECT_EQ(run.rc, kStaplSuccess) << body;
-  return run.messages;
-}
-
-TEST(StaplArrays, InitialisersOfStaplProper) {
-  EXPECT_EQ(Printed("PRINT A[0], A[1], A[2];", "INTEGER A[3] = 1, 2, 3;"),
-            (std::vector<std::string>{"321"}));
-  EXPECT_EQ(Printed("PRINT B[0], B[3], INT(B[]);", "BOOLEAN B[4] = #0001;"),
-            (std::vector<std::string>{"101"}));
-  EXPECT_EQ(Printed("PRINT INT(C[]), C[4], C[5];", "BOOLEAN C[8] = $1F;"),
-            (std::vector<std::string>{"3110"}));
-  EXPECT_EQ(Printed("PRINT INT(D[]);", "BOOLEAN D[12] = $a5f;"),
-            (std::vector<std::string>{"2655"}));
-}
-
 // The top digit of a hex initialiser may be partly outside the array: the last digit still
-// holds bits 0-3.
-TEST(StaplArrays, HexInitialiserOfAnOddLength) {
-  EXPECT_EQ(Printed("PRINT INT(V[]);", "BOOLEAN V[6] = $02;"), (std::vector<std::string>{"2"}));
-  EXPECT_EQ(Printed("PRINT INT(V[]);", "BOOLEAN V[7] = $5A;"), (std::vector<std::string>{"90"}));
-}
-
-TEST(StaplArrays, InitialiserErrors) {
-  EXPECT_EQ(RunProc("", "INTEGER A[3] = 1, 2;").rc, kStaplSyntaxError);
-  EXPECT_EQ(RunProc("", "BOOLEAN B[4] = #00012;").rc, kStaplSyntaxError);
-  EXPECT_EQ(RunProc("", "BOOLEAN B[4] = #001;").rc, kStaplSyntaxError);
-  EXPECT_EQ(RunProc("", "BOOLEAN B[8] = $1G;").rc, kStaplSyntaxError);
-  EXPECT_EQ(RunProc("", "BOOLEAN B[4] = 1, 0, 1, 1;").rc, kStaplSyntaxError);
-  EXPECT_EQ(RunProc("", "BOOLEAN B[16] = @!!!;").rc, kStaplSyntaxError);
-  EXPECT_EQ(RunProc("", "BOOLEAN B[I];").rc, kStaplUndefinedSymbol);
-  EXPECT_EQ(RunProc("", "BOOLEAN B[1 == 1];").rc, kStaplTypeMismatch);
-  EXPECT_EQ(RunProc("", "BOOLEAN S = 2;").rc, kStaplTypeMismatch);
-  EXPECT_EQ(RunProc("", "INTEGER S = 1 == 1;").rc, kStaplTypeMismatch);
-  EXPECT_EQ(RunProc("", "INTEGER X-Y;").rc, kStaplSyntaxError);
-  EXPECT_EQ(RunProc("", "INTEGER " + std::string(33, 'X') + ";").rc, kStaplIllegalSymbol);
-  // Sizes no program needs fail before memory is touched.
-  EXPECT_EQ(RunProc("", "INTEGER A[2000000000];").rc, kStaplOutOfMemory);
-  // Every refused form of a declaration, next to the smallest one taken.
-  const std::pair<const char*, int> refused[] = {
-      {"INTEGER A[0];", kStaplBoundsError},
-      {"BOOLEAN A[0];", kStaplBoundsError},
-      {"INTEGER A[-1];", kStaplBoundsError},
-      {"BOOLEAN A[1 - 2];", kStaplBoundsError},
-      {"INTEGER A[33554433];", kStaplOutOfMemory},
-      {"BOOLEAN A[2147483647 + 1];", kStaplOutOfMemory},
-      {"INTEGER A[];", kStaplSyntaxError},
-      {"INTEGER A[1 == 1];", kStaplTypeMismatch},
-      {"INTEGER A[2] 1, 2;", kStaplSyntaxError},
-      {"INTEGER A[2] = 1, 2, 3;", kStaplSyntaxError},
-      {"INTEGER S 5;", kStaplSyntaxError},
-      {"INTEGER S; BOOLEAN S;", kStaplRedefinedSymbol},
-  };
-  for (const auto& [declaration, rc] : refused) {
-    EXPECT_EQ(RunProc("", declaration).rc, rc) << declaration;
-  }
-  EXPECT_EQ(Printed("PRINT A[0], B[0];", "INTEGER A[1] = 7; BOOLEAN B[1] = #1;"),
-            (std::vector<std::string>{"71"}));
-}
-
-// Each array within its own limit, together beyond what one run may hold: the next declaration
-// fails before it takes memory.
-TEST(StaplArrays, ArraysShareOneMemoryLimit) {
-  EXPECT_EQ(RunProc("", "BOOLEAN A[2147483647];\nBOOLEAN B[32];\n").rc, kStaplOutOfMemory);
-  EXPECT_EQ(RunProc("", "BOOLEAN A[2147483647];\nINTEGER B[1];\n").rc, kStaplOutOfMemory);
-  EXPECT_EQ(Printed("PRINT B[0];", "BOOLEAN A[1048576];\nBOOLEAN B[32];\n"),
-            (std::vector<std::string>{"0"}));
+// holds bits 0-3. Sizes no program needs fail before memory is touched; so does the next
+// declaration once arrays, each within its own limit, together pass what one run may hold.
+TEST(StaplArrays, InitialisersOfStaplProper) {
+  const StaplCase cases[] = {
+      {"PRINT A[0], A[1], A[2];", "INTEGER A[3] = 1, 2, 3;", "success|321"},
+      {"PRINT B[0], B[3], INT(B[]);", "BOOLEAN B[4] = #0001;", "success|101"},
+      {"PRINT INT(C[]), C[4], C[5];", "BOOLEAN C[8] = $1F;", "success|3110"},
+      {"PRINT INT(D[]);", "BOOLEAN D[12] = $a5f;", "success|2655"},
+      {"PRINT INT(V[]);", "BOOLEAN V[6] = $02;", "success|2"},
+      {"PRINT INT(V[]);", "BOOLEAN V[7] = $5A;", "success|90"},
+      {"PRINT A[0], B[0];", "INTEGER A[1] = 7; BOOLEAN B[1] = #1;", "success|71"},
+      {"", "INTEGER A[3] = 1, 2;", "syntax error"},
+      {"", "BOOLEAN B[4] = #00012;", "syntax error"},
+      {"", "BOOLEAN B[4] = #001;", "syntax error"},
+      {"", "BOOLEAN B[8] = $1G;", "syntax error"},
+      {"", "BOOLEAN B[4] = 1, 0, 1, 1;", "syntax error"},
+      {"", "BOOLEAN B[16] = @!!!;", "syntax error"},
+      {"", "BOOLEAN B[I];", "undefined symbol"},
+      {"", "BOOLEAN B[1 == 1];", "type mismatch"},
+      {"", "BOOLEAN S = 2;", "type mismatch"},
+      {"", "INTEGER S = 1 == 1;", "type mismatch"},
+      {"", "INTEGER X-Y;", "syntax error"},
+      {"", "INTEGER " + std::string(33, 'X') + ";", "illegal symbolic name"},
+      {"", "INTEGER A[2000000000];", "out of memory"},
+      {"", "INTEGER A[0];", "bounds error"},
+      {"", "BOOLEAN A[0];", "bounds error"},
+      {"", "INTEGER A[-1];", "bounds error"},
+      {"", "BOOLEAN A[1 - 2];", "bounds error"},
+      {"", "INTEGER A[33554433];", "out of memory"},
+      {"", "BOOLEAN A[2147483647 + 1];", "out of memory"},
+      {"", "INTEGER A[];", "syntax error"},
+      {"", "INTEGER A[1 == 1];", "type mismatch"},
+      {"", "INTEGER A[2] 1, 2;", "syntax error"},
+      {"", "INTEGER A[2] = 1, 2, 3;", "syntax error"},
+      {"", "INTEGER S 5;", "syntax error"},
+      {"", "INTEGER S; BOOLEAN S;", "redefined symbol"},
+      {"", "BOOLEAN A[2147483647];\nBOOLEAN B[32];\n", "out of memory"},
+      {"", "BOOLEAN A[2147483647];\nINTEGER B[1];\n", "out of memory"},
+      {"PRINT B[0];", "BOOLEAN A[1048576];\nBOOLEAN B[32];\n", "success|0"}};
+  ExpectOutcomes(cases);
 }
 
 // "@" data of the given bytes: a header of their length, then literal groups of three bytes
@@ -111,26 +84,21 @@ std::string Compressed(std::vector<uint8_t> data) {
   return text;
 }
 
+// One byte, and nine: bits beyond the first words; the same data as a scan literal.
 TEST(StaplArrays, CompressedInitialiser) {
   const std::string text = Compressed({0xA5, 0x01});
-  EXPECT_EQ(Printed("PRINT INT(Z[]);", "BOOLEAN Z[16] = " + text + ";"),
-            (std::vector<std::string>{std::to_string(0x01A5)}));
-  // One byte, and nine: bits beyond the first words.
-  EXPECT_EQ(Printed("PRINT INT(Z[]);", "BOOLEAN Z[8] = " + Compressed({0x5A}) + ";"),
-            (std::vector<std::string>{"90"}));
-  EXPECT_EQ(Printed("PRINT INT(Z[71..64]), \" \", INT(Z[39..32]);",
-                    "BOOLEAN Z[72] = " + Compressed({1, 2, 3, 4, 5, 6, 7, 8, 9}) + ";"),
-            (std::vector<std::string>{"9 5"}));
-  // The same data as a scan literal.
-  StaplBench bench;
-  StaplRun run = bench.Run(Proc("B[] = " + text + "; PRINT INT(B[]);", "BOOLEAN B[16];"), "DO");
-  ASSERT_EQ(run.rc, kStaplSuccess);
-  EXPECT_EQ(run.messages, (std::vector<std::string>{std::to_string(0x01A5)}));
-  EXPECT_EQ(RunProc("", "BOOLEAN Z[24] = " + text + ";").rc, kStaplSyntaxError);
-  EXPECT_EQ(RunProc("", "BOOLEAN Z[8] = " + Compressed({}) + ";").rc, kStaplSyntaxError);
-  EXPECT_EQ(RunProc("", "BOOLEAN Z[16] = " + text + "!;").rc, kStaplSyntaxError);
-  // A header of 0x0FFFFFFF bytes on four bytes of data.
-  EXPECT_EQ(RunProc("B[] = @@@@@F0;", "BOOLEAN B[16];").rc, kStaplSyntaxError);
+  const StaplCase cases[] = {
+      {"PRINT INT(Z[]);", "BOOLEAN Z[16] = " + text + ";", "success|421"},
+      {"PRINT INT(Z[]);", "BOOLEAN Z[8] = " + Compressed({0x5A}) + ";", "success|90"},
+      {"PRINT INT(Z[71..64]), \" \", INT(Z[39..32]);",
+       "BOOLEAN Z[72] = " + Compressed({1, 2, 3, 4, 5, 6, 7, 8, 9}) + ";", "success|9 5"},
+      {"B[] = " + text + "; PRINT INT(B[]);", "BOOLEAN B[16];", "success|421"},
+      {"", "BOOLEAN Z[24] = " + text + ";", "syntax error"},
+      {"", "BOOLEAN Z[8] = " + Compressed({}) + ";", "syntax error"},
+      {"", "BOOLEAN Z[16] = " + text + "!;", "syntax error"},
+      // A header of 0x0FFFFFFF bytes on four bytes of data.
+      {"B[] = @@@@@F0;", "BOOLEAN B[16];", "syntax error"}};
+  ExpectOutcomes(cases);
 }
 
 TEST(StaplArrays, LongInitialiserIsReadFromTheProgram) {
@@ -145,46 +113,39 @@ TEST(StaplArrays, LongInitialiserIsReadFromTheProgram) {
   EXPECT_EQ(run.messages[0], expected);
 }
 
+// Long literals get their own storage: the rest of the statement must stay intact.
 TEST(StaplArrays, AssignmentsAndRanges) {
-  EXPECT_EQ(Printed("A[5..2] = #1011; PRINT INT(A[]);", "BOOLEAN A[8];"),
-            (std::vector<std::string>{std::to_string(0b101100)}));
-  EXPECT_EQ(Printed("A[] = $F0; B[3..0] = A[7..4]; PRINT INT(B[]);", "BOOLEAN A[8]; BOOLEAN B[4];"),
-            (std::vector<std::string>{"15"}));
-  EXPECT_EQ(Printed("A[] = #00000011; A[7..1] = A[6..0]; PRINT INT(A[]);", "BOOLEAN A[8];"),
-            (std::vector<std::string>{"7"}));
-  EXPECT_EQ(Printed("N[1] = 5 * 5; PRINT N[1];", "INTEGER N[2];"),
-            (std::vector<std::string>{"25"}));
-  EXPECT_EQ(RunProc("C[0] = 1;", "BOOLEAN C[2] = #01;").rc, kStaplAssignToConst);
-  EXPECT_EQ(RunProc("N[0..1] = #11;", "INTEGER N[2];").rc, kStaplSyntaxError);
-  EXPECT_EQ(RunProc("A[3) = #1;", "BOOLEAN A[8];").rc, kStaplSyntaxError);  // never closed
-  EXPECT_EQ(RunProc("N[2] = 1;", "INTEGER N[2];").rc, kStaplBoundsError);
-  EXPECT_EQ(RunProc("A[0..3] = #1111;", "BOOLEAN A[8];").rc, kStaplBoundsError);
-  EXPECT_EQ(RunProc("A[9..3] = #1111;", "BOOLEAN A[8];").rc, kStaplBoundsError);
+  const StaplCase cases[] = {
+      {"A[5..2] = #1011; PRINT INT(A[]);", "BOOLEAN A[8];", "success|44"},
+      {"A[] = $F0; B[3..0] = A[7..4]; PRINT INT(B[]);", "BOOLEAN A[8]; BOOLEAN B[4];",
+       "success|15"},
+      {"A[] = #00000011; A[7..1] = A[6..0]; PRINT INT(A[]);", "BOOLEAN A[8];", "success|7"},
+      {"N[1] = 5 * 5; PRINT N[1];", "INTEGER N[2];", "success|25"},
+      {"C[0] = 1;", "BOOLEAN C[2] = #01;", "assignment to constant object"},
+      {"N[0..1] = #11;", "INTEGER N[2];", "syntax error"},
+      {"A[3) = #1;", "BOOLEAN A[8];", "syntax error"},  // never closed
+      {"N[2] = 1;", "INTEGER N[2];", "bounds error"},
+      {"A[0..3] = #1111;", "BOOLEAN A[8];", "bounds error"},
+      {"A[9..3] = #1111;", "BOOLEAN A[8];", "bounds error"},
+      {"A[1] = 2;", "BOOLEAN A[8];", "type mismatch"},
+      {"I = A[0];", "INTEGER I; BOOLEAN A[8];", "type mismatch"},
+      {"B[] = $0123456789ABCDEF; C[] = $FEDCBA9876543210; "
+       "PRINT INT(B[31..0]), \" \", INT(B[63..32]), \" \", INT(C[63..32]);",
+       "BOOLEAN B[64]; BOOLEAN C[64];",
+       "success|" + std::to_string(0x89ABCDEF) + " " + std::to_string(0x01234567) + " " +
+           std::to_string(0xFEDCBA98)}};
+  ExpectOutcomes(cases);
   // Older programs write ranges low..high: the high end may be the last element, not past it.
   StaplBench bench;
   EXPECT_EQ(bench.Run("BOOLEAN A[8];\nLET A[5..7] = 7;\nEXIT 0;\n").rc, kStaplSuccess);
   EXPECT_EQ(bench.Run("BOOLEAN A[8];\nLET A[6..8] = 7;\nEXIT 0;\n").rc, kStaplBoundsError);
-  EXPECT_EQ(RunProc("A[1] = 2;", "BOOLEAN A[8];").rc, kStaplTypeMismatch);
-  EXPECT_EQ(RunProc("I = A[0];", "INTEGER I; BOOLEAN A[8];").rc, kStaplTypeMismatch);
-}
-
-// Long literals get their own storage: the rest of the statement must stay intact.
-TEST(StaplArrays, LongLiteralsLeaveTheStatementIntact) {
-  EXPECT_EQ(
-      Printed("B[] = $0123456789ABCDEF; C[] = $FEDCBA9876543210; "
-              "PRINT INT(B[31..0]), \" \", INT(B[63..32]), \" \", INT(C[63..32]);",
-              "BOOLEAN B[64]; BOOLEAN C[64];"),
-      (std::vector<std::string>{std::to_string(0x89ABCDEF) + " " + std::to_string(0x01234567) +
-                                " " + std::to_string(0xFEDCBA98)}));
-  StaplBench bench;
   bench.chain.AddDevice(MakeDevice(4, std::nullopt));
   StaplRun run = bench.Run(
       Proc("IRSCAN 4, $F; DRSCAN 64, $0123456789ABCDEF, CAPTURE C[], "
            "COMPARE $02468ACF13579BDE, $FFFFFFFFFFFFFFFF, OK; PRINT OK, \" \", INT(C[63..32]);",
            "BOOLEAN C[64]; BOOLEAN OK;"),
       "DO");
-  ASSERT_EQ(run.rc, kStaplSuccess);
-  EXPECT_EQ(run.messages, (std::vector<std::string>{"1 " + std::to_string(0x02468ACF)}));
+  EXPECT_EQ(Outcome(run), "success|1 " + std::to_string(0x02468ACF));
 }
 
 TEST(StaplArrays, LineOrientedInitialisers) {

@@ -141,11 +141,10 @@ TEST(StaplChain, ProgramsAndVerifiesTheProgrammableDevice) {
   ASSERT_EQ(run.rc, kStaplSuccess) << run.errorLine;
   EXPECT_EQ(run.exitCode, 0);
   // The last digits are the lowest bits: word 0 is the last eight digits.
-  EXPECT_EQ(bench.isc->ReadWord(0), 0xCAFEF00Du);
-  EXPECT_EQ(bench.isc->ReadWord(1), 0x12345678u);
-  EXPECT_EQ(bench.isc->ReadWord(2), 0x0BADF00Du);
-  EXPECT_EQ(bench.isc->ReadWord(3), 0xDEADBEEFu);
-  EXPECT_EQ(bench.isc->ReadWord(4), 0xFFFFFFFFu);
+  std::vector<uint32_t> words;
+  for (int i = 0; i < 5; ++i) words.push_back(bench.isc->ReadWord(i));
+  EXPECT_EQ(words,
+            (std::vector<uint32_t>{0xCAFEF00D, 0x12345678, 0x0BADF00D, 0xDEADBEEF, 0xFFFFFFFF}));
   EXPECT_FALSE(bench.isc->Enabled());
 }
 

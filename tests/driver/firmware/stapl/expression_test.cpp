@@ -40,6 +40,13 @@ class CResolver : public IStaplSymbolResolver {
   CStaplSymbolTable table_;
 };
 
+constexpr int64_t kUnset = -999;
+constexpr int kOk = kStaplSuccess;
+constexpr int kType = kStaplTypeMismatch;
+constexpr int kSyntax = kStaplSyntaxError;
+constexpr int kBounds = kStaplBoundsError;
+constexpr int kOverflow = kStaplIntegerOverflow;
+
 struct Result {
   int rc;
   int64_t value;
@@ -48,42 +55,37 @@ struct Result {
 
 Result Eval(const std::string& text) {
   CResolver resolver;
-  Result r{0, -999, -1};
+  Result r{0, kUnset, -1};
   r.rc = StaplEvaluateExpression(text, resolver, &r.value, &r.type);
   return r;
 }
 
-int64_t Value(const std::string& text) {
-  const Result r = Eval(text);
-  EXPECT_EQ(r.rc, kStaplSuccess) << text;
-  return r.value;
-}
+// One expression and its value, or its error (the value then stays as it was: outputs are written
+// only on success).
+struct Case {
+  std::string text;
+  int rc;
+  int64_t value;
+};
 
-int Error(const std::string& text) {
-  const Result r = Eval(text);
-  EXPECT_EQ(r.value, -999) << "outputs written on failure: " << text;
-  return r.rc;
+template <size_t N>
+void ExpectAll(const Case (&cases)[N]) {
+  for (const Case& c : cases) {
+    const Result r = Eval(c.text);
+    EXPECT_EQ(r.rc, c.rc) << c.text.substr(0, 40);
+    EXPECT_EQ(r.value, c.rc == kOk ? c.value : kUnset) << c.text.substr(0, 40);
+  }
 }
 
 TEST(StaplExpression, PrecedenceAndAssociativity) {
-  EXPECT_EQ(Value("1 + 2 * 3"), 7);
-  EXPECT_EQ(Value("1 << 2 + 1"), 8);
-  EXPECT_EQ(Value("5 > 3 == 1"), 1);
-  EXPECT_EQ(Value("I > 6"), 0);
-  EXPECT_EQ(Value("I > 5"), 1);
-  EXPECT_EQ(Value("6 & 3 ^ 1"), 3);
-  EXPECT_EQ(Value("10 - 4 - 3"), 3);
-  EXPECT_EQ(Value("100 / 10 / 5"), 2);
-  EXPECT_EQ(Value("-7 / 2"), -3);
-  EXPECT_EQ(Value("+7 - -+2"), 9);
-  EXPECT_EQ(Value("-7 % 2"), -1);
-  EXPECT_EQ(Value("-8 >> 1"), -4);
-  EXPECT_EQ(Value("1 << 65"), 2);
-  EXPECT_EQ(Value("~0"), -1);
-  EXPECT_EQ(Value("(1 + 2) * 3"), 9);
-  EXPECT_EQ(Value("I * 2 + N[1]"), 32);
-  EXPECT_EQ(Value("B && !(I == 5) || 0"), 1);
-  EXPECT_EQ(Value("1 OR 0 AND 0"), 1);
+  const Case cases[] = {
+      {"1 + 2 * 3", kOk, 7},     {"1 << 2 + 1", kOk, 8},   {"5 > 3 == 1", kOk, 1},
+      {"I > 6", kOk, 0},         {"I > 5", kOk, 1},        {"6 & 3 ^ 1", kOk, 3},
+      {"10 - 4 - 3", kOk, 3},    {"100 / 10 / 5", kOk, 2}, {"-7 / 2", kOk, -3},
+      {"+7 - -+2", kOk, 9},      {"-7 % 2", kOk, -1},      {"-8 >> 1", kOk, -4},
+      {"1 << 65", kOk, 2},       {"~0", kOk, -1},          {"(1 + 2) * 3", kOk, 9},
+      {"I * 2 + N[1]", kOk, 32}, {"1 OR 0 AND 0", kOk, 1}, {"B && !(I == 5) || 0", kOk, 1}};
+  ExpectAll(cases);
 }
 
 TEST(StaplExpression, TypesOfLiteralsAndResults) {
@@ -92,96 +94,70 @@ TEST(StaplExpression, TypesOfLiteralsAndResults) {
   EXPECT_EQ(Eval("B").type, kStaplBoolean);
   EXPECT_EQ(Eval("I > 1").type, kStaplBoolean);
   EXPECT_EQ(Eval("BITS[2]").type, kStaplBoolean);
-  EXPECT_EQ(Value("BITS[2]"), 1);
-  // Numbers are 32-bit values that wrap.
-  EXPECT_EQ(Value("4294967295"), -1);
-  EXPECT_EQ(Value("B == 1"), 1);
-  EXPECT_EQ(Error("B + 1"), kStaplTypeMismatch);
-  EXPECT_EQ(Error("!I"), kStaplTypeMismatch);
-  EXPECT_EQ(Error("B == 2"), kStaplTypeMismatch);
-  EXPECT_EQ(Error("I && B"), kStaplTypeMismatch);
-  EXPECT_EQ(Error("N[B]"), kStaplTypeMismatch);
-  // Each operand of each operator and function is checked, the right one as well as the left.
-  for (const char* text : {"-B", "~B", "ABS(B)", "LOG2(B)", "SQRT(B)", "FLOOR(B)", "CEIL(B)",
-                           "1 + B", "B && I", "BITS[B]", "INT(BITS[B..0])", "INT(BITS[1..B])"}) {
-    EXPECT_EQ(Error(text), kStaplTypeMismatch) << text;
-  }
+  // Numbers are 32-bit values that wrap. Each operand of each operator and function is checked,
+  // the right one as well as the left.
+  const Case cases[] = {{"BITS[2]", kOk, 1},   {"4294967295", kOk, -1}, {"B == 1", kOk, 1},
+                        {"B + 1", kType, 0},   {"!I", kType, 0},        {"B == 2", kType, 0},
+                        {"I && B", kType, 0},  {"N[B]", kType, 0},      {"-B", kType, 0},
+                        {"~B", kType, 0},      {"ABS(B)", kType, 0},    {"LOG2(B)", kType, 0},
+                        {"SQRT(B)", kType, 0}, {"FLOOR(B)", kType, 0},  {"CEIL(B)", kType, 0},
+                        {"1 + B", kType, 0},   {"B && I", kType, 0},    {"BITS[B]", kType, 0}};
+  ExpectAll(cases);
+  const Case ranges[] = {{"INT(BITS[B..0])", kType, 0}, {"INT(BITS[1..B])", kType, 0}};
+  ExpectAll(ranges);
 }
 
 TEST(StaplExpression, Conversions) {
-  EXPECT_EQ(Value("INT(#101)"), 5);
-  EXPECT_EQ(Value("INT($FF)"), 255);
-  EXPECT_EQ(Value("INT($ff)"), 255);
-  EXPECT_EQ(Value("INT(# 101)"), 5);  // blanks may follow the base mark
-  EXPECT_EQ(Value("INT(BITS[])"), 0xB4);
-  EXPECT_EQ(Value("INT(BITS[7..4])"), 0xB);
-  EXPECT_EQ(Value("INT(BITS[4..7])"), 0xD);  // bit 0 is the second index written
-  EXPECT_EQ(Error("INT(5)"), kStaplSyntaxError);
-  EXPECT_EQ(Error("#101"), kStaplSyntaxError);
-  EXPECT_EQ(Error("INT(#102)"), kStaplSyntaxError);
-  EXPECT_EQ(Value("INT(BITS[7..0])"), 0xB4);
-  EXPECT_EQ(Error("INT(BITS[8..0])"), kStaplBoundsError);
-  EXPECT_EQ(Error("INT(BITS[0..8])"), kStaplBoundsError);
-  EXPECT_EQ(Value("INT(WIDE[63..0])"), -1);  // as many bits as an integer holds
-  EXPECT_EQ(Error("INT(WIDE[64..0])"), kStaplIntegerOverflow);
-  EXPECT_EQ(Error("INT(N[])"), kStaplTypeMismatch);
+  // Blanks may follow the base mark; bit 0 is the second index written; a conversion takes as
+  // many bits as an integer holds.
+  const Case cases[] = {{"INT(#101)", kOk, 5},  {"INT($FF)", kOk, 255},     {"INT($ff)", kOk, 255},
+                        {"INT(# 101)", kOk, 5}, {"INT(BITS[])", kOk, 0xB4}, {"INT(5)", kSyntax, 0},
+                        {"#101", kSyntax, 0},   {"INT(#102)", kSyntax, 0},  {"INT(N[])", kType, 0}};
+  ExpectAll(cases);
+  const Case bits[] = {{"INT(BITS[7..4])", kOk, 0xB},     {"INT(BITS[4..7])", kOk, 0xD},
+                       {"INT(BITS[7..0])", kOk, 0xB4},    {"INT(BITS[8..0])", kBounds, 0},
+                       {"INT(BITS[0..8])", kBounds, 0},   {"INT(WIDE[63..0])", kOk, -1},
+                       {"INT(WIDE[64..0])", kOverflow, 0}};
+  ExpectAll(bits);
 }
 
+// Every inexact quotient goes up by one under CEIL, whatever its sign, as stored programs expect:
+// -7/2 truncates to -3 and CEIL makes it -2.
 TEST(StaplExpression, Functions) {
-  EXPECT_EQ(Value("LOG2(1)"), 0);
-  EXPECT_EQ(Value("LOG2(5)"), 3);
-  EXPECT_EQ(Value("LOG2(8)"), 3);
-  EXPECT_EQ(Value("FLOOR(LOG2(5))"), 2);
-  EXPECT_EQ(Value("FLOOR(LOG2(8))"), 3);
-  EXPECT_EQ(Value("SQRT(10)"), 3);
-  EXPECT_EQ(Value("CEIL(SQRT(10))"), 4);
-  EXPECT_EQ(Value("CEIL(SQRT(9))"), 3);
-  EXPECT_EQ(Value("CEIL(7/2)"), 4);
-  EXPECT_EQ(Value("CEIL((7/2))"), 4);
-  EXPECT_EQ(Value("CEIL(8/2)"), 4);
-  EXPECT_EQ(Value("CEIL(7/2 + 0)"), 3);
-  EXPECT_EQ(Value("ABS(-4)"), 4);
-  EXPECT_EQ(Error("LOG2(0)"), kStaplIntegerOverflow);
-  EXPECT_EQ(Error("SQRT(-1)"), kStaplIntegerOverflow);
+  const Case cases[] = {
+      {"LOG2(1)", kOk, 0},        {"LOG2(5)", kOk, 3},        {"LOG2(8)", kOk, 3},
+      {"FLOOR(LOG2(5))", kOk, 2}, {"FLOOR(LOG2(8))", kOk, 3}, {"SQRT(10)", kOk, 3},
+      {"CEIL(SQRT(10))", kOk, 4}, {"CEIL(SQRT(9))", kOk, 3},  {"CEIL(7/2)", kOk, 4},
+      {"CEIL((7/2))", kOk, 4},    {"CEIL(8/2)", kOk, 4},      {"CEIL(7/2 + 0)", kOk, 3},
+      {"ABS(-4)", kOk, 4},        {"LOG2(0)", kOverflow, 0},  {"SQRT(-1)", kOverflow, 0},
+      {"CEIL(-7/2)", kOk, -2},    {"CEIL(7/-2)", kOk, -2},    {"CEIL(-7/-2)", kOk, 4},
+      {"CEIL(-8/2)", kOk, -4}};
+  ExpectAll(cases);
 }
 
-// Every inexact quotient goes up by one, whatever its sign, as stored programs expect: -7/2
-// truncates to -3 and CEIL makes it -2.
-TEST(StaplExpression, CeilAddsOneToEveryInexactQuotient) {
-  EXPECT_EQ(Value("CEIL(-7/2)"), -2);
-  EXPECT_EQ(Value("CEIL(7/-2)"), -2);
-  EXPECT_EQ(Value("CEIL(-7/-2)"), 4);
-  EXPECT_EQ(Value("CEIL(-8/2)"), -4);
-}
-
+// Long tokens are safe, and a statement's worth of nesting must not exhaust the stack.
 TEST(StaplExpression, ArithmeticErrors) {
-  EXPECT_EQ(Error("7 / 0"), kStaplDivideByZero);
-  EXPECT_EQ(Error("7 % 0"), kStaplDivideByZero);
-  EXPECT_EQ(Error("2147483647 * 2147483647 * 2147483647"), kStaplIntegerOverflow);
-  EXPECT_EQ(Error("(1 << 63) / -1"), kStaplIntegerOverflow);
-  EXPECT_EQ(Error("(1 << 63) % -1"), kStaplIntegerOverflow);
-  EXPECT_EQ(Error("-(1 << 63)"), kStaplIntegerOverflow);
-  EXPECT_EQ(Error("N[2]"), kStaplBoundsError);
-  EXPECT_EQ(Error("UNKNOWN + 1"), kStaplUndefinedSymbol);
-  EXPECT_EQ(Error("L + 1"), kStaplSyntaxError);
-  EXPECT_EQ(Error("1 +"), kStaplSyntaxError);
-  EXPECT_EQ(Error("(1"), kStaplSyntaxError);
-  EXPECT_EQ(Error("1 2"), kStaplSyntaxError);
-}
-
-TEST(StaplExpression, LongTokensAreSafe) {
-  EXPECT_EQ(Error(std::string(5000, 'X')), kStaplUndefinedSymbol);
-  EXPECT_EQ(Value(std::string(3000, '0') + "1"), 1);
-}
-
-// A statement's worth of nesting must not exhaust the stack.
-TEST(StaplExpression, DeepNestingIsRefused) {
-  EXPECT_EQ(Value(std::string(100, '(') + "1" + std::string(100, ')')), 1);
-  EXPECT_EQ(Error(std::string(8000, '(') + "1" + std::string(8000, ')')), kStaplSyntaxError);
-  EXPECT_EQ(Error(std::string(8000, '-') + "1"), kStaplSyntaxError);
   std::string index = "0";
   for (int i = 0; i < 3000; ++i) index = "N[" + index + "]";
-  EXPECT_EQ(Error(index), kStaplSyntaxError);
+  const Case cases[] = {{"7 / 0", kStaplDivideByZero, 0},
+                        {"7 % 0", kStaplDivideByZero, 0},
+                        {"2147483647 * 2147483647 * 2147483647", kOverflow, 0},
+                        {"(1 << 63) / -1", kOverflow, 0},
+                        {"(1 << 63) % -1", kOverflow, 0},
+                        {"-(1 << 63)", kOverflow, 0},
+                        {"N[2]", kBounds, 0},
+                        {"UNKNOWN + 1", kStaplUndefinedSymbol, 0},
+                        {"L + 1", kSyntax, 0},
+                        {"1 +", kSyntax, 0},
+                        {"(1", kSyntax, 0},
+                        {"1 2", kSyntax, 0},
+                        {std::string(5000, 'X'), kStaplUndefinedSymbol, 0},
+                        {std::string(3000, '0') + "1", kOk, 1},
+                        {std::string(100, '(') + "1" + std::string(100, ')'), kOk, 1},
+                        {std::string(8000, '(') + "1" + std::string(8000, ')'), kSyntax, 0},
+                        {std::string(8000, '-') + "1", kSyntax, 0},
+                        {index, kSyntax, 0}};
+  ExpectAll(cases);
 }
 
 }  // namespace

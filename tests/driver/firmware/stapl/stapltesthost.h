@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <utility>
@@ -7,13 +9,22 @@
 
 #include "driver/firmware/boardjtagport.h"
 #include "driver/firmware/stapl/staplexecute.h"
+#include "driver/firmware/stapl/staplresult.h"
 #include "driver/firmware/staplporthost.h"
 #include "platform/boardsim/jtag/simiscdevice.h"
 #include "platform/boardsim/jtag/simjtagchain.h"
 
+// What a program printed, exported and waited for.
+struct StaplRecord {
+  std::vector<std::string> messages;
+  std::vector<std::pair<std::string, int64_t>> exports;
+  std::vector<std::pair<std::string, std::string>> bitExports;  // bits high to low
+  std::vector<int64_t> delays;
+};
+
 // Runs programs against a simulated chain behind a board port; records what they print, export
 // and wait instead of waiting.
-class CStaplTestHost : public zor::firmware::CStaplPortHost {
+class CStaplTestHost : public zor::firmware::CStaplPortHost, public StaplRecord {
  public:
   CStaplTestHost(const std::string& program, zor::firmware::CJtagProgrammer& port)
       : zor::firmware::CStaplPortHost(program.data(), static_cast<int32_t>(program.size()), port) {}
@@ -26,21 +37,12 @@ class CStaplTestHost : public zor::firmware::CStaplPortHost {
     bitExports.emplace_back(key, text);
   }
   void StaplDelay(int64_t microseconds) override { delays.push_back(microseconds); }
-
-  std::vector<std::string> messages;
-  std::vector<std::pair<std::string, int64_t>> exports;
-  std::vector<std::pair<std::string, std::string>> bitExports;
-  std::vector<int64_t> delays;
 };
 
-struct StaplRun {
+struct StaplRun : StaplRecord {
   int rc = -1;
   int32_t errorLine = 0;
   int32_t exitCode = -1;
-  std::vector<std::string> messages;
-  std::vector<std::pair<std::string, int64_t>> exports;
-  std::vector<std::pair<std::string, std::string>> bitExports;  // bits high to low
-  std::vector<int64_t> delays;
 };
 
 // A chain with a board port in front of it.
@@ -54,10 +56,7 @@ struct StaplBench {
     init.push_back(nullptr);
     run.rc = zor::firmware::StaplExecute(host, action, init.size() > 1 ? init.data() : nullptr,
                                          &run.errorLine, &run.exitCode);
-    run.messages = std::move(host.messages);
-    run.exports = std::move(host.exports);
-    run.bitExports = std::move(host.bitExports);
-    run.delays = std::move(host.delays);
+    static_cast<StaplRecord&>(run) = std::move(host);
     return run;
   }
 
@@ -76,4 +75,28 @@ inline std::unique_ptr<boardsim::CSimJtagDevice> MakeDevice(int irLength,
 // A v2 program with one action DO of one procedure P whose body is given.
 inline std::string Proc(const std::string& body, const std::string& decls = "") {
   return "ACTION DO = P;\nPROCEDURE P;\n" + decls + body + "\nENDPROC;\nCRC 0000;\n";
+}
+
+// A run as one text: its result, then each line it printed ("success|7|x").
+inline std::string Outcome(const StaplRun& run) {
+  std::string text = zor::firmware::StaplResultText(run.rc);
+  for (const std::string& message : run.messages) text += "|" + message;
+  return text;
+}
+
+// A procedure body, its declarations and the run's outcome.
+struct StaplCase {
+  std::string body;
+  std::string decls;
+  std::string outcome;
+};
+
+// Runs each body as the procedure of Proc.
+template <size_t N>
+void ExpectOutcomes(const StaplCase (&cases)[N]) {
+  for (const StaplCase& c : cases) {
+    StaplBench bench;
+    EXPECT_EQ(Outcome(bench.Run(Proc(c.body, c.decls), "DO")), c.outcome)
+        << c.decls.substr(0, 60) << c.body.substr(0, 60);
+  }
 }
