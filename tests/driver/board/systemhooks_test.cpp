@@ -94,17 +94,8 @@ QINT64 OnError(QINT64, QID, void* user) {
   return 0;
 }
 
-class SystemHooks : public BoardFixture {
+class SystemHooks : public SystemFixture {
  protected:
-  void SetUp() override {
-    BoardFixture::SetUp();
-    system_ = Alloc();
-    ASSERT_NE(system_, 0) << "error " << ErrorCode();
-  }
-  void TearDown() override {
-    if (system_ != 0) QsysFree(system_);
-    BoardFixture::TearDown();
-  }
   static kernel::BoardEventPayload Payload(uint64_t source, uint64_t state) {
     kernel::BoardEventPayload payload{};
     payload.size = kernel::kBoardEventSize;
@@ -115,8 +106,6 @@ class SystemHooks : public BoardFixture {
   static void WaitForCalls(const Seen& seen, int calls) {
     for (int i = 0; i < 5000 && seen.calls < calls; ++i) os::Sleep(1);
   }
-
-  QID system_ = 0;
 };
 
 TEST_F(SystemHooks, EachHookGetsItsEventsWithTheirIoWords) {

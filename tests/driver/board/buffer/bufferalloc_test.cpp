@@ -20,18 +20,8 @@ constexpr QINT64 kBoardImage = 0x4004 | 0x8C00000;
 constexpr QINT64 kFormatWord = 7701;
 constexpr QINT64 kLine = kImage | 0x40 | 0x80000000000;
 
-class BufferAlloc : public BoardFixture {
+class BufferAlloc : public SystemFixture {
  protected:
-  void SetUp() override {
-    BoardFixture::SetUp();
-    system_ = Alloc();
-    ASSERT_NE(system_, 0);
-  }
-  void TearDown() override {
-    if (system_ != 0) QsysFree(system_);
-    BoardFixture::TearDown();
-  }
-
   // Writes a ramp into every band and reads it back.
   static bool RoundTrips(QID buffer, QINT64 bands, QINT64 sizeX, QINT64 sizeY, QINT64 bytes) {
     std::vector<uint8_t> in(static_cast<size_t>(bands * sizeX * sizeY * bytes));
@@ -52,8 +42,6 @@ class BufferAlloc : public BoardFixture {
     EXPECT_EQ(QbufInquire(next, Q_DRIVER_INDEX, nullptr), 1);
     QbufFree(next);
   }
-
-  QID system_ = 0;
 };
 
 struct Layout {
@@ -311,33 +299,31 @@ TEST_F(BufferAlloc, ControlsTheRecordKeeps) {
   // In turn: a refused value leaves the last one. 5079 is the mode, 5085 and 5080 the grab
   // state (kept by the record of a host buffer too), 1030 grabs enabled, 1037 and 1072 the
   // associated buffer and whether its word is taken (asked of the host, which has none: 1006).
-  const Row rows[] = {
-      {0x4000000, 255, 0x4000000, 255, 0},
-      {5079, 3, 5079, 3, 0},
-      {5079, 0, 5079, 3, 4307},
-      {5079, 1, 5079, 1, 0},
-      {5079, 4, 5079, 1, 4307},
-      {5079, Q_DEFAULT, 5079, 3, 0},
-      {5085, 3, 5085, 3, 0},
-      {5085, 4, 5085, 3, 4307},
-      {5085, 0, 5085, 3, 4307},
-      {5080, Q_ENABLE, 5080, 1, 0},
-      {5080, 2, 5085, 1, 4307},
-      {5080, Q_DISABLE, 5085, Q_DISABLE, 0},
-      {5085, 1, 5080, 1, 0},
-      {5085, Q_DEFAULT, 5085, Q_DISABLE, 0},
-      {1030, 0, 1030, 0, 0},
-      {1030, 2, 1030, 0, 4307},
-      {1030, 1, 1030, 1, 0},
-      {1030, 0, 1030, 0, 0},
-      {1030, Q_DEFAULT, 1030, 1, 0},
-      {1037, buffer, 1037, buffer, 0},
-      {1072, 1, 1072, 1, 1006},
-      {1072, 5, 1072, 1, 0},
-      {1072, 0, 1072, 0, 0},
-      {1072, 1, 1072, 1, 1006},
-      {1072, Q_DEFAULT, 1072, 0, 0},
-  };
+  const Row rows[] = {{0x4000000, 255, 0x4000000, 255, 0},
+                      {5079, 3, 5079, 3, 0},
+                      {5079, 0, 5079, 3, 4307},
+                      {5079, 1, 5079, 1, 0},
+                      {5079, 4, 5079, 1, 4307},
+                      {5079, Q_DEFAULT, 5079, 3, 0},
+                      {5085, 3, 5085, 3, 0},
+                      {5085, 4, 5085, 3, 4307},
+                      {5085, 0, 5085, 3, 4307},
+                      {5080, Q_ENABLE, 5080, 1, 0},
+                      {5080, 2, 5085, 1, 4307},
+                      {5080, Q_DISABLE, 5085, Q_DISABLE, 0},
+                      {5085, 1, 5080, 1, 0},
+                      {5085, Q_DEFAULT, 5085, Q_DISABLE, 0},
+                      {1030, 0, 1030, 0, 0},
+                      {1030, 2, 1030, 0, 4307},
+                      {1030, 1, 1030, 1, 0},
+                      {1030, 0, 1030, 0, 0},
+                      {1030, Q_DEFAULT, 1030, 1, 0},
+                      {1037, buffer, 1037, buffer, 0},
+                      {1072, 1, 1072, 1, 1006},
+                      {1072, 5, 1072, 1, 0},
+                      {1072, 0, 1072, 0, 0},
+                      {1072, 1, 1072, 1, 1006},
+                      {1072, Q_DEFAULT, 1072, 0, 0}};
   for (const Row& row : rows) {
     QbufControl(buffer, row.type, row.value);
     EXPECT_EQ(ErrorCode(), row.error) << row.type << " " << row.value;
