@@ -372,15 +372,11 @@ TEST_F(DigProcess, AnEmptyBufferListIsRefused) {
 // The settings the device layer keeps answer through the board, which leaves
 // them to it.
 TEST_F(DigProcess, ProcessSettingsOfTheDeviceLayer) {
-  QdigControl(digitizer_, 5364, 0);
-  EXPECT_EQ(LastError(), Err(4307, 3));
-  QdigControl(digitizer_, 5364, Q_DEFAULT);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(Inquire(digitizer_, 5364), -1);
-  QdigControl(digitizer_, 5364, 2500);
-  EXPECT_EQ(Inquire(digitizer_, 5364), 2500);
-  QdigControl(digitizer_, 5351, -9999);
-  EXPECT_EQ(Inquire(digitizer_, 5351), -9999);
+  ExpectSteps(digitizer_, &QdigControl, &QdigInquire,
+              {{5364, 0, Err(4307, 3), -1},
+               {5364, Q_DEFAULT, Err(0), -1},
+               {5364, 2500, Err(0), 2500},
+               {5351, -9999, Err(0), -9999}});
   EXPECT_EQ(Inquire(digitizer_, 0x451A32), 0);
   Inquire(digitizer_, 0x4503ED);
   EXPECT_EQ(LastError(), Err(4310, 1));
