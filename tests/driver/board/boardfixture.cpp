@@ -66,4 +66,28 @@ std::wstring BoardFixture::ErrorText(QINT64 type) {
   return text;
 }
 
+void BoardFixture::ExpectSteps(QID object, void (*control)(QID, QINT64, QINT64),
+                               QINT64 (*inquire)(QID, QINT64, void*),
+                               const std::vector<ControlStep>& steps) {
+  for (const ControlStep& step : steps) {
+    SCOPED_TRACE(testing::Message() << "type " << step.type << " set to " << step.value);
+    control(object, step.type, step.value);
+    EXPECT_EQ(LastError(), step.error);
+    QINT64 read = -12345;
+    inquire(object, step.type, &read);
+    EXPECT_EQ(read, step.read);
+  }
+}
+
+void SystemFixture::SetUp() {
+  BoardFixture::SetUp();
+  system_ = Alloc();
+  ASSERT_NE(system_, 0) << "error " << ErrorCode();
+}
+
+void SystemFixture::TearDown() {
+  if (system_ != 0) QsysFree(system_);
+  BoardFixture::TearDown();
+}
+
 }  // namespace zor::board

@@ -7,11 +7,20 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/boardsim/board.h"
 #include "platform/host/zor.h"
 
 namespace zor::board {
+
+// One control and what it leaves behind: the whole last error and the value read back.
+struct ControlStep {
+  QINT64 type;
+  QINT64 value;
+  std::string error;  // as BoardFixture::Err gives it
+  QINT64 read;
+};
 
 class BoardFixture : public ::testing::Test {
  protected:
@@ -30,8 +39,21 @@ class BoardFixture : public ::testing::Test {
   static std::string LastError();
   static std::string Err(QINT64 code, QINT64 sub1 = 0, QINT64 sub2 = 0, QINT64 sub3 = 0);
   static std::wstring ErrorText(QINT64 type);
+  // Runs the controls in turn on one object, each checked (named by its type and value).
+  static void ExpectSteps(QID object, void (*control)(QID, QINT64, QINT64),
+                          QINT64 (*inquire)(QID, QINT64, void*),
+                          const std::vector<ControlStep>& steps);
 
   std::filesystem::path genicam_;
+};
+
+// A board system of board 0, freed after the test unless the test freed it (and set it to 0).
+class SystemFixture : public BoardFixture {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  QID system_ = 0;
 };
 
 }  // namespace zor::board

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "driver/board/system/qdhwspecsystem.h"
@@ -62,6 +63,13 @@ class BoardSystemTest : public ::testing::Test {
     os::RegCreateKey(os::HKEY_LOCAL_MACHINE, kParameters, 0, os::KEY_ALL_ACCESS, &key, nullptr);
     os::RegSetValue(key, name, type, data, size);
     os::RegCloseKey(key);
+  }
+
+  // The context's whole error: code, sub-codes and how many were given.
+  std::string Error() const {
+    return std::to_string(ctx_->ErrorCode()) + "/" + std::to_string(ctx_->SubCode(1)) + "/" +
+           std::to_string(ctx_->SubCode(2)) + "/" + std::to_string(ctx_->SubCode(3)) + " of " +
+           std::to_string(ctx_->SubCodeCount());
   }
 
   fs::path root_;
@@ -122,13 +130,12 @@ TEST_F(BoardSystemTest, EachLogSwitchTurnsOnItsOwnCategory) {
 }
 
 TEST_F(BoardSystemTest, ChannelCountFollowsTheCapabilities) {
-  board_->SetCapabilities(0);
-  EXPECT_EQ(Make()->ChannelCount(), 0);
-  board_->SetCapabilities(0x60000);
-  EXPECT_EQ(Make()->ChannelCount(), 16);
-  board_->SetCapabilities(0x20000);
+  for (const auto& [capabilities, channels] :
+       {std::pair{0, 0}, std::pair{0x60000, 16}, std::pair{0x20000, 4}}) {
+    board_->SetCapabilities(capabilities);
+    EXPECT_EQ(Make()->ChannelCount(), channels) << capabilities;
+  }
   auto system = Make();
-  EXPECT_EQ(system->ChannelCount(), 4);
   EXPECT_EQ(system->StripRatio(15), QDHwSpecSystem::kDefaultStripRatio);
   EXPECT_NE(system->SystemObjectId(), 0u);
 }
@@ -165,11 +172,7 @@ TEST_F(BoardSystemTest, KernelWaitOfAThreadObjectWithdrawsOnlyItsOwnError) {
   ctx_->Command().checkArgs = 1;
   ctx_->Command().noOperation = 2;
   system->ThreadAlloc(checked, *ctx_);
-  EXPECT_EQ(ctx_->ErrorCode(), 4302);
-  EXPECT_EQ(ctx_->SubCodeCount(), 1);
-  EXPECT_EQ(ctx_->SubCode(1), 2);
-  EXPECT_EQ(ctx_->SubCode(2), 0);
-  EXPECT_EQ(ctx_->SubCode(3), 0);
+  EXPECT_EQ(Error(), "4302/2/0/0 of 1");
   ctx_->Command() = {};
   ctx_->SetError(0, 0, 0, 0);
   system->ThreadAlloc(alloc, *ctx_);
@@ -183,11 +186,11 @@ TEST_F(BoardSystemTest, KernelWaitOfAThreadObjectWithdrawsOnlyItsOwnError) {
   wait.Push(reinterpret_cast<intptr_t>(&result));
   system->ThreadWait(wait, *ctx_);
   EXPECT_EQ(result, 2077);
-  EXPECT_EQ(ctx_->ErrorCode(), 0);
+  EXPECT_EQ(Error(), "0/0/0/0 of 0");
   ctx_->SetError(4302, 1, 0, 0);
   system->ThreadWait(wait, *ctx_);
   EXPECT_EQ(result, 2077);
-  EXPECT_EQ(ctx_->ErrorCode(), 4302);
+  EXPECT_EQ(Error(), "4302/1/0/0 of 1");
   board_->ClearFaults();
 }
 
@@ -214,8 +217,7 @@ TEST_F(BoardSystemTest, SystemHooksSwitchTheirBoardEvents) {
   EXPECT_EQ(state(0x8B000), -9999);
   EXPECT_EQ(ctx_->ErrorCode(), 0);
   hook(5);
-  EXPECT_EQ(ctx_->ErrorCode(), 4305);
-  EXPECT_EQ(ctx_->SubCode(1), 1);
+  EXPECT_EQ(Error(), "4305/1/0/0 of 1");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <exception>
 #include <new>
 #include <stdexcept>
+#include <string>
 
 #include "driver/frameworkuser/transport/llsysalloc.h"
 #include "platform/boardsim/deviceprovider.h"
@@ -17,6 +18,13 @@ namespace {
 using boardsim::Fault;
 using boardsim::FaultKind;
 using foundation::CError;
+
+// The whole error record: code/sub-code/extra, then whether an error and an extra are set.
+std::string Whole(const CError& error) {
+  return std::to_string(error.code) + "/" + std::to_string(error.subCode) + "/" +
+         std::to_string(error.extra) + " set " + std::to_string(error.errorSet) +
+         std::to_string(error.extraSet);
+}
 
 class LLsysRequestsTest : public ::testing::Test {
  protected:
@@ -54,10 +62,7 @@ TEST_F(LLsysRequestsTest, HeldErrorStaysWhileAnUnsetExtraIsFilled) {
   reply.errorSet = 1;
   reply.extraSet = 1;
   MergeStatus(error, reply);
-  EXPECT_EQ(error.code, 4302u);
-  EXPECT_EQ(error.subCode, 1u);
-  EXPECT_EQ(error.extra, 77u);
-  EXPECT_EQ(error.extraSet, 1);
+  EXPECT_EQ(Whole(error), "4302/1/77 set 11");
 }
 
 TEST_F(LLsysRequestsTest, AllocationReturnsTheBoardsSettingsAndInformation) {
@@ -82,8 +87,7 @@ TEST_F(LLsysRequestsTest, ShortAllocationReplyClosesTheDevice) {
   const os::Handle device = os::HandleFromValue(pair_.device);
   CError error;
   LLsysAllocate(0, 0, pair_, &settings_, &info_, error, nullptr);
-  EXPECT_EQ(error.code, 4351u);
-  EXPECT_EQ(error.subCode, 2u);
+  EXPECT_EQ(Whole(error), "4351/2/0 set 10");
   EXPECT_EQ(pair_.device, 0u);
   // Closed already: nobody is left holding it.
   EXPECT_FALSE(os::CloseHandle(device));
@@ -109,11 +113,10 @@ TEST_F(LLsysRequestsTest, ExportsTurnAnExceptionBelowIntoTheRequestsError) {
       Fault{.kind = FaultKind::kThrow, .exception = std::make_exception_ptr(std::bad_alloc())});
   CError released;
   LLsysFree(&pair_, 0, &released, nullptr);
-  EXPECT_EQ(released.code, 4306u);
-  EXPECT_EQ(released.subCode, 1u);
+  EXPECT_EQ(Whole(released), "4306/1/0 set 10");
   CError again;
   LLsysFree(&pair_, 0, &again, nullptr);
-  EXPECT_EQ(again.errorSet, 0);
+  EXPECT_EQ(Whole(again), "0/0/0 set 00");
   EXPECT_EQ(pair_.device, 0u);
 }
 
@@ -125,8 +128,7 @@ TEST_F(LLsysRequestsTest, NothingIsSentOnADeviceNeverOpened) {
   EXPECT_EQ(error.errorSet, 0);
   kernel::SysRequest record{};
   DeviceRequest(pair_, 0, record, error, nullptr);
-  EXPECT_EQ(error.code, 4336u);
-  EXPECT_EQ(error.subCode, 1u);
+  EXPECT_EQ(Whole(error), "4336/1/0 set 10");
 }
 
 TEST_F(LLsysRequestsTest, ClosedDeviceSendsNothingAndRaisesOnlyWhatIsHeld) {
@@ -137,7 +139,7 @@ TEST_F(LLsysRequestsTest, ClosedDeviceSendsNothingAndRaisesOnlyWhatIsHeld) {
   kernel::SysRequest record{};
   DeviceRequest(pair_, 0, record, error, nullptr);
   LLsysControl(pair_, 0, 5000, 1, error, nullptr);
-  EXPECT_EQ(error.errorSet, 0);
+  EXPECT_EQ(Whole(error), "0/0/0 set 00");
   EXPECT_EQ(pair_.device, 0u);
 }
 
@@ -150,7 +152,7 @@ TEST_F(LLsysRequestsTest, ReleaseFreesOnlyTheObjectItMadeForTheClose) {
   board_->ArmFault(kernel::kKernelObjectFree,
                    Fault{FaultKind::kErrorTriple, 4303, 4, 0, 0, 31, -1});
   LLsysRelease(pair_, callers, error, nullptr);
-  EXPECT_EQ(error.errorSet, 0);
+  EXPECT_EQ(Whole(error), "0/0/0 set 00");
   board_->ClearFaults();
 }
 
@@ -159,8 +161,7 @@ TEST_F(LLsysRequestsTest, ObjectInquireOfIdZeroIsRefusedUnsent) {
   board_->ArmFault(kernel::kKernelObjectInquire, Fault{FaultKind::kErrorTriple, 4304, 1});
   CError error;
   LLsysObjectInquire(pair_, 0, kernel::kObjectTimeout, error, nullptr);
-  EXPECT_EQ(error.code, 4300u);
-  EXPECT_EQ(error.subCode, 3u);
+  EXPECT_EQ(Whole(error), "4300/3/0 set 10");
   board_->ClearFaults();
 }
 
@@ -188,7 +189,7 @@ TEST_F(LLsysRequestsTest, BufferOperationOfTheKernel) {
   EXPECT_NE(error.code, 0u);
   CError held(4302, 1);
   LLsysBufPassWords(pair_, 0, 0xBAD, words, held, nullptr);
-  EXPECT_EQ(held.code, 4302u);
+  EXPECT_EQ(Whole(held), "4302/1/0 set 10");
 }
 
 }  // namespace

@@ -22,16 +22,14 @@
 namespace zor::board {
 namespace {
 
-class SystemControlTest : public BoardFixture {
+class SystemControlTest : public SystemFixture {
  protected:
-  void SetUp() override {
-    BoardFixture::SetUp();
-    system_ = Alloc();
-    ASSERT_NE(system_, 0) << "error " << ErrorCode();
-  }
+  // The board system first, as an application frees them, then the host systems it was given.
   void TearDown() override {
     QsysFree(system_);
-    BoardFixture::TearDown();
+    system_ = 0;
+    for (QID host : hosts_) QsysFree(host);
+    SystemFixture::TearDown();
   }
 
   QINT64 Inquire(QINT64 type) {
@@ -62,21 +60,16 @@ class SystemControlTest : public BoardFixture {
     return threads;
   }
 
-  QID system_ = 0;
-};
+  // A host system given to the board system, freed after it.
+  QID HostSystem() {
+    hosts_.push_back(QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr));
+    EXPECT_NE(hosts_.back(), 0);
+    QsysControl(system_, 2301, hosts_.back());
+    return hosts_.back();
+  }
 
-TEST_F(SystemControlTest, BoardFactsComeFromTheBoard) {
-  EXPECT_EQ(Inquire(2000), 59);
-  EXPECT_EQ(Inquire(2004), 4);
-  EXPECT_EQ(Inquire(2014), 0x20000);
-  EXPECT_EQ(Inquire(2006), 0);
-  EXPECT_EQ(Inquire(2155), 0x20260101);
-  EXPECT_EQ(Inquire(2345), 3);
-  EXPECT_EQ(Inquire(2093), SimBoard().SerialNumber());
-  EXPECT_EQ(Inquire(4369), 256);
-  EXPECT_EQ(Inquire(2447), 8192);
-  EXPECT_EQ(LastError(), Err(0));
-}
+  std::vector<QID> hosts_;
+};
 
 TEST_F(SystemControlTest, TextAnswersAndTheirLengths) {
   EXPECT_EQ(Inquire(7702 + Q_STRING_SIZE), 11);
@@ -106,8 +99,6 @@ TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
   QsysControl(system_, 1804, Q_DEFAULT);
   EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(1804), 2);
-  QsysControl(system_, 2301, 0x7F000001);
-  EXPECT_EQ(Inquire(2301), 0x7F000001);
   EXPECT_EQ(Inquire(7708 + Q_STRING_SIZE), 260);
   // The driver's log saved under a folder of the test's own, then back to the first one.
   QsysControl(system_, 7708, reinterpret_cast<QINT64>(genicam_.wstring().c_str()));
@@ -182,9 +173,7 @@ QINT64 SavedErrorStates() {
 // A type the host takes as a double reaches the host system as the number given, whether the
 // application gave an integer or a double.
 TEST_F(SystemControlTest, DoubleTypesReachTheHostSystemAsTheNumberGiven) {
-  const QID host = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
-  ASSERT_NE(host, 0);
-  QsysControl(system_, 2301, host);
+  const QID host = HostSystem();
   const QINT64 saved = SavedErrorStates();
   QsysControl(system_, 7300, 5);
   QsysControlDouble(system_, 7301, 6.0);
@@ -196,9 +185,6 @@ TEST_F(SystemControlTest, DoubleTypesReachTheHostSystemAsTheNumberGiven) {
     QsysInquire(host, type, &stored);
     EXPECT_EQ(stored, expected) << type;
   }
-  QsysFree(system_);
-  system_ = Alloc();
-  QsysFree(host);
 }
 
 TEST_F(SystemControlTest, EveryLayerAnswersItsOwnTypes) {
@@ -206,42 +192,19 @@ TEST_F(SystemControlTest, EveryLayerAnswersItsOwnTypes) {
     QINT64 type;
     QINT64 value;
   };
-  const Answer answers[] = {// The board's own.
-                            {2034, -9997},
-                            {2113, 1},
-                            {2131, 0},
-                            {2134, 0x8C00000},
-                            {2342, 0x20260101},
-                            {2346, 3},
-                            {4375, 1},
-                            {0x40000000, 1},
-                            {4517, 0},
-                            {4548, 0},
-                            {2004, 4},
-                            {2006, 0},
-                            {2104, 0},
-                            {2114, 0},
-                            {2130, 0},
-                            {2014, 0x20000},
-                            {2155, 0x20260101},
-                            {2345, 3},
-                            {2447, 8192},
-                            {2077, 20},
-                            // The device layer's, which the kernel leaves to it.
-                            {1012, Q_DEFAULT},
-                            {2008, 1},
-                            {2009, 1000},
-                            {2044, -9999},
-                            {2132, 0},
-                            {2378, 0},
-                            {4374, 0},
-                            {4379, 1},
-                            {4440, 1},
-                            {4500, 1},
-                            {4518, -9999}};
+  // The board's own, then from 1012 the device layer's, which the kernel leaves to it.
+  const Answer answers[] = {
+      {2000, 59},        {4369, 256},        {2034, -9997},     {2113, 1},          {2131, 0},
+      {2134, 0x8C00000}, {2342, 0x20260101}, {2346, 3},         {4375, 1},          {0x40000000, 1},
+      {4517, 0},         {4548, 0},          {2004, 4},         {2006, 0},          {2104, 0},
+      {2114, 0},         {2130, 0},          {2014, 0x20000},   {2155, 0x20260101}, {2345, 3},
+      {2447, 8192},      {2077, 20},         {1012, Q_DEFAULT}, {2008, 1},          {2009, 1000},
+      {2044, -9999},     {2132, 0},          {2378, 0},         {4374, 0},          {4379, 1},
+      {4440, 1},         {4500, 1},          {4518, -9999}};
   for (const Answer& answer : answers) {
     EXPECT_EQ(Inquire(answer.type), answer.value) << "type " << answer.type;
   }
+  EXPECT_EQ(Inquire(2093), SimBoard().SerialNumber());
   EXPECT_EQ(LastError(), Err(0));
   EXPECT_NE(Inquire(2024), 0);
   // The device handle under both its types; the thread's last event is another kernel object.
@@ -260,8 +223,7 @@ TEST_F(SystemControlTest, TypesNoLayerServesFail) {
   EXPECT_EQ(LastError(), Err(4310, 1));
   // That range and each block of 64 types are refused whole, nothing written, though the host
   // system holds a value for each type; the types either side reach the host.
-  const QID host = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
-  QsysControl(system_, 2301, host);
+  const QID host = HostSystem();
   const struct {
     QINT64 type;
     bool refused;
@@ -273,15 +235,6 @@ TEST_F(SystemControlTest, TypesNoLayerServesFail) {
     EXPECT_EQ(Inquire(bound.type), bound.refused ? -12345 : bound.type + 1);
     EXPECT_EQ(LastError(), bound.refused ? Err(4310, 1) : Err(0));
   }
-  QsysFree(system_);
-  system_ = Alloc();
-  QsysFree(host);
-}
-
-TEST_F(SystemControlTest, KernelKeepsTheTypesItServes) {
-  QsysControl(system_, 5000, 77);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(Inquire(5000), 77);
 }
 
 TEST_F(SystemControlTest, KernelErrorOfAControlFailsTheCall) {
@@ -329,23 +282,27 @@ TEST_F(SystemControlTest, ExceptionBelowAControlIsItsErrorAndTheNextControlWorks
   }
 }
 
+// The settings the layers keep: 2301 the device layer's, 5000 the kernel's, the serial
+// number the I/O space's, the hook thread count (a refused count keeps the last; fewer threads
+// than run stop none) and the thread time-out, which goes to the kernel in milliseconds (the
+// longest whose milliseconds a 64-bit word holds, and a second more).
 TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
-  QsysControl(system_, 2077, 5);
-  EXPECT_EQ(Inquire(2077), 5);
-  QsysControl(system_, 2077, -1);
-  EXPECT_EQ(Inquire(2077), -1);
-  QsysControl(system_, 2077, Q_DEFAULT);
-  EXPECT_EQ(Inquire(2077), 20);
-  QsysControl(system_, 2077, -2);
-  EXPECT_EQ(LastError(), Err(4307, 3));
-  EXPECT_EQ(Inquire(2077), 20);
-  // The longest time-out whose milliseconds a 64-bit word holds, and a second more.
   constexpr QINT64 kLongest = std::numeric_limits<QINT64>::max() / 1000;
-  QsysControl(system_, 2077, kLongest);
-  EXPECT_EQ(Inquire(2077), kLongest);
-  QsysControl(system_, 2077, kLongest + 1);
-  EXPECT_EQ(LastError(), Err(4307, 3));
-  EXPECT_EQ(Inquire(2077), kLongest);
+  ExpectSteps(system_, &QsysControl, &QsysInquire,
+              {{2301, 0x7F000001, Err(0), 0x7F000001},
+               {5000, 77, Err(0), 77},
+               {2093, 424242, Err(0), 424242},
+               {2447, 0x5002, Err(0), 4098},
+               {2447, 0x5001, Err(0), 4098},
+               {2447, 8192, Err(0), 8192},
+               {2447, 0x5000 | 0xFFF, Err(4307, 3), 8192},
+               {2447, 7, Err(4307, 3), 8192},
+               {2077, 5, Err(0), 5},
+               {2077, -1, Err(0), -1},
+               {2077, Q_DEFAULT, Err(0), 20},
+               {2077, -2, Err(4307, 3), 20},
+               {2077, kLongest, Err(0), kLongest},
+               {2077, kLongest + 1, Err(4307, 3), kLongest}});
   // A double is truncated; one beyond any integer saturates, and NaN is refused.
   QsysControlDouble(system_, 2077, 7.9);
   EXPECT_EQ(Inquire(2077), 7);
@@ -355,28 +312,6 @@ TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
     EXPECT_EQ(LastError(), Err(4307, 3)) << refused;
     EXPECT_EQ(Inquire(2077), 7) << refused;
   }
-}
-
-TEST_F(SystemControlTest, SerialNumberCanBeWrittenToTheIoSpace) {
-  QsysControl(system_, 2093, 424242);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(Inquire(2093), 424242);
-}
-
-TEST_F(SystemControlTest, HookThreadCountIsCheckedAndKept) {
-  QsysControl(system_, 2447, 0x5002);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(Inquire(2447), 4098);
-  // Fewer threads than run stop none.
-  QsysControl(system_, 2447, 0x5001);
-  EXPECT_EQ(Inquire(2447), 4098);
-  QsysControl(system_, 2447, 8192);
-  EXPECT_EQ(Inquire(2447), 8192);
-  QsysControl(system_, 2447, 0x5000 | 0xFFF);
-  EXPECT_EQ(LastError(), Err(4307, 3));
-  EXPECT_EQ(Inquire(2447), 8192);
-  QsysControl(system_, 2447, 7);
-  EXPECT_EQ(LastError(), Err(4307, 3));
 }
 
 TEST_F(SystemControlTest, PerformanceRecordIsCopiedWhole) {

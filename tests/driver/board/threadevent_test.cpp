@@ -22,18 +22,8 @@ constexpr QINT64 kWaitAll = 0x4000000;
 constexpr QINT64 kEventState = 1706;
 constexpr QINT64 kSetEvent = 1707;
 
-class ThreadEventTest : public BoardFixture {
+class ThreadEventTest : public SystemFixture {
  protected:
-  void SetUp() override {
-    BoardFixture::SetUp();
-    system_ = Alloc();
-    ASSERT_NE(system_, 0) << "error " << ErrorCode();
-  }
-  void TearDown() override {
-    QsysFree(system_);
-    BoardFixture::TearDown();
-  }
-
   QID Event(QINT64 init = Q_DEFAULT) {
     QID event = 0;
     QthrAlloc(system_, kEvent, init, &event);
@@ -90,8 +80,6 @@ class ThreadEventTest : public BoardFixture {
     }
     EXPECT_EQ(LastError(), Err(0));
   }
-
-  QID system_ = 0;
 };
 
 // A thread's kernel objects follow its priority (an idle thread's are of kind 136 - 1), both
@@ -189,19 +177,15 @@ TEST_F(ThreadEventTest, ThreadObjectKeepsItsSettingsAndWaitsInTheKernel) {
   EXPECT_EQ(Inquire(thread, 1804), 2);
   EXPECT_EQ(Inquire(thread, 1805), 1);
   EXPECT_EQ(Inquire(thread, 1103), thread);
-  QthrControl(thread, 1805, 2);
-  EXPECT_EQ(Inquire(thread, 1805), 2);
-  QthrControl(thread, 1819, 5);
-  EXPECT_EQ(Inquire(thread, 1819), 5);
-  QthrControl(thread, 1819, 16);
-  EXPECT_EQ(LastError(), Err(4307, 3));
-  QthrControl(thread, 1813, Q_DISABLE);
-  EXPECT_EQ(Inquire(thread, 1813), Q_DISABLE);
+  // 2077, a type the driver does not keep, goes to the kernel object: its wait's time-out.
+  ExpectSteps(thread, &QthrControl, &QthrInquire,
+              {{1805, 2, Err(0), 2},
+               {1819, 5, Err(0), 5},
+               {1819, 16, Err(4307, 3), 5},
+               {1813, Q_DISABLE, Err(0), Q_DISABLE},
+               {2077, 5000, Err(0), 5000},
+               {2077, 20000, Err(0), 20000}});
   ExpectSettingsKeptApart(thread);
-  // A type the driver does not keep goes to the kernel object: its wait's time-out.
-  QthrControl(thread, 2077, 5000);
-  EXPECT_EQ(Inquire(thread, 2077), 5000);
-  QthrControl(thread, 2077, 20000);
   // Nothing is grabbing: the kernel wait ends at once, with a time-out given.
   EXPECT_EQ(Wait(thread, kWaitThread | 100), Q_WAIT_ENDED);
   EXPECT_EQ(Inquire(thread, 2077), 20000);

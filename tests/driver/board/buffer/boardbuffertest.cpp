@@ -8,16 +8,13 @@ constexpr QINT64 kBoardCopied = 59;
 }  // namespace
 
 void BoardBufferTest::SetUp() {
-  BoardFixture::SetUp();
-  system_ = Alloc();
-  ASSERT_NE(system_, 0);
+  SystemFixture::SetUp();
   QappControl(Q_DEFAULT, kLastCopy, 0);
 }
 
 void BoardBufferTest::TearDown() {
   for (QID buffer : buffers_) QbufFree(buffer);
-  if (system_ != 0) QsysFree(system_);
-  BoardFixture::TearDown();
+  SystemFixture::TearDown();
 }
 
 QID BoardBufferTest::Buffer(QID system, QINT64 bands, QINT64 sizeX, QINT64 sizeY,

@@ -9,7 +9,7 @@
 
 namespace zor::board {
 
-class BoardBufferTest : public BoardFixture {
+class BoardBufferTest : public SystemFixture {
  protected:
   // The application setting that says who made the last copy (59: the board).
   static constexpr QINT64 kLastCopy = 15007;
@@ -25,7 +25,6 @@ class BoardBufferTest : public BoardFixture {
   static std::vector<uint8_t> Pixels(QID buffer);
   static bool BoardCopied();
 
-  QID system_ = 0;
   std::vector<QID> buffers_;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "interfaces/kernel/kernelcodes.h"
@@ -20,18 +21,8 @@ constexpr QINT64 kBoardImage = 0x4004 | 0x8C00000;
 constexpr QINT64 kFormatWord = 7701;
 constexpr QINT64 kLine = kImage | 0x40 | 0x80000000000;
 
-class BufferAlloc : public BoardFixture {
+class BufferAlloc : public SystemFixture {
  protected:
-  void SetUp() override {
-    BoardFixture::SetUp();
-    system_ = Alloc();
-    ASSERT_NE(system_, 0);
-  }
-  void TearDown() override {
-    if (system_ != 0) QsysFree(system_);
-    BoardFixture::TearDown();
-  }
-
   // Writes a ramp into every band and reads it back.
   static bool RoundTrips(QID buffer, QINT64 bands, QINT64 sizeX, QINT64 sizeY, QINT64 bytes) {
     std::vector<uint8_t> in(static_cast<size_t>(bands * sizeX * sizeY * bytes));
@@ -46,14 +37,20 @@ class BufferAlloc : public BoardFixture {
   // The images the host holds: the application's buffers and the memory the driver made them.
   static QINT64 HostImages() { return HostAppListObjects(Q_DEFAULT, 20, Q_IMAGE, 0, nullptr); }
 
-  // No record of a refused allocation was kept: the next buffer takes the first index.
-  void ExpectNextIndexIsTheFirst() const {
+  // The allocation is refused with its error, and leaves no host buffer and no record behind:
+  // the next buffer takes the first index.
+  void ExpectRefused(QINT64 bands, QINT64 sizeX, QINT64 sizeY, QINT64 depth, QINT64 attribute,
+                     const std::string& error) const {
+    const QINT64 images = HostImages();
+    QID out = 1;
+    EXPECT_EQ(QbufAllocColor(system_, bands, sizeX, sizeY, depth, attribute, &out), 0);
+    EXPECT_EQ(out, 0);
+    EXPECT_EQ(LastError(), error);
+    EXPECT_EQ(HostImages(), images) << "a host buffer was left behind";
     const QID next = QbufAllocColor(system_, 1, 64, 48, 8, kImage, nullptr);
     EXPECT_EQ(QbufInquire(next, Q_DRIVER_INDEX, nullptr), 1);
     QbufFree(next);
   }
-
-  QID system_ = 0;
 };
 
 struct Layout {
@@ -172,13 +169,7 @@ TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
   };
   for (const Refused& r : refused) {
     SCOPED_TRACE(r.what);
-    const QINT64 images = HostImages();
-    QID out = 1;
-    EXPECT_EQ(QbufAllocColor(system_, r.bands, r.sizeX, r.sizeY, r.depth, r.attribute, &out), 0);
-    EXPECT_EQ(out, 0);
-    EXPECT_EQ(LastError(), Err(r.code, r.subCode));
-    EXPECT_EQ(HostImages(), images) << "a host buffer was left behind";
-    ExpectNextIndexIsTheFirst();
+    ExpectRefused(r.bands, r.sizeX, r.sizeY, r.depth, r.attribute, Err(r.code, r.subCode));
   }
   // The board refuses, or its request is lost, after the record was placed: the code of a lost
   // request is the driver's own.
@@ -201,18 +192,8 @@ TEST_F(BufferAlloc, RefusedLayoutsLeaveNothingBehind) {
     SCOPED_TRACE(r.what);
     SimBoard().ArmFault(r.function, boardsim::Fault{r.kind, static_cast<uint64_t>(r.code),
                                                     static_cast<uint64_t>(r.subCode)});
-    const QINT64 images = HostImages();
-    QID out = 1;
-    EXPECT_EQ(QbufAllocColor(system_, 1, r.size, r.size, 8, r.attribute, &out), 0);
-    EXPECT_EQ(out, 0);
-    EXPECT_EQ(LastError(), Err(r.code, r.subCode, r.detail));
-    EXPECT_EQ(HostImages(), images) << "a host buffer was left behind";
-    ExpectNextIndexIsTheFirst();
+    ExpectRefused(1, r.size, r.size, 8, r.attribute, Err(r.code, r.subCode, r.detail));
   }
-  // No record was kept: the next buffer takes the first index.
-  const QID buffer = QbufAllocColor(system_, 1, 64, 48, 8, kImage, nullptr);
-  EXPECT_EQ(QbufInquire(buffer, Q_DRIVER_INDEX, nullptr), 1);
-  QbufFree(buffer);
 }
 
 // A line buffer: one 8-bit band of one line of at least 65536 pixels, on a board that has them.
@@ -311,33 +292,31 @@ TEST_F(BufferAlloc, ControlsTheRecordKeeps) {
   // In turn: a refused value leaves the last one. 5079 is the mode, 5085 and 5080 the grab
   // state (kept by the record of a host buffer too), 1030 grabs enabled, 1037 and 1072 the
   // associated buffer and whether its word is taken (asked of the host, which has none: 1006).
-  const Row rows[] = {
-      {0x4000000, 255, 0x4000000, 255, 0},
-      {5079, 3, 5079, 3, 0},
-      {5079, 0, 5079, 3, 4307},
-      {5079, 1, 5079, 1, 0},
-      {5079, 4, 5079, 1, 4307},
-      {5079, Q_DEFAULT, 5079, 3, 0},
-      {5085, 3, 5085, 3, 0},
-      {5085, 4, 5085, 3, 4307},
-      {5085, 0, 5085, 3, 4307},
-      {5080, Q_ENABLE, 5080, 1, 0},
-      {5080, 2, 5085, 1, 4307},
-      {5080, Q_DISABLE, 5085, Q_DISABLE, 0},
-      {5085, 1, 5080, 1, 0},
-      {5085, Q_DEFAULT, 5085, Q_DISABLE, 0},
-      {1030, 0, 1030, 0, 0},
-      {1030, 2, 1030, 0, 4307},
-      {1030, 1, 1030, 1, 0},
-      {1030, 0, 1030, 0, 0},
-      {1030, Q_DEFAULT, 1030, 1, 0},
-      {1037, buffer, 1037, buffer, 0},
-      {1072, 1, 1072, 1, 1006},
-      {1072, 5, 1072, 1, 0},
-      {1072, 0, 1072, 0, 0},
-      {1072, 1, 1072, 1, 1006},
-      {1072, Q_DEFAULT, 1072, 0, 0},
-  };
+  const Row rows[] = {{0x4000000, 255, 0x4000000, 255, 0},
+                      {5079, 3, 5079, 3, 0},
+                      {5079, 0, 5079, 3, 4307},
+                      {5079, 1, 5079, 1, 0},
+                      {5079, 4, 5079, 1, 4307},
+                      {5079, Q_DEFAULT, 5079, 3, 0},
+                      {5085, 3, 5085, 3, 0},
+                      {5085, 4, 5085, 3, 4307},
+                      {5085, 0, 5085, 3, 4307},
+                      {5080, Q_ENABLE, 5080, 1, 0},
+                      {5080, 2, 5085, 1, 4307},
+                      {5080, Q_DISABLE, 5085, Q_DISABLE, 0},
+                      {5085, 1, 5080, 1, 0},
+                      {5085, Q_DEFAULT, 5085, Q_DISABLE, 0},
+                      {1030, 0, 1030, 0, 0},
+                      {1030, 2, 1030, 0, 4307},
+                      {1030, 1, 1030, 1, 0},
+                      {1030, 0, 1030, 0, 0},
+                      {1030, Q_DEFAULT, 1030, 1, 0},
+                      {1037, buffer, 1037, buffer, 0},
+                      {1072, 1, 1072, 1, 1006},
+                      {1072, 5, 1072, 1, 0},
+                      {1072, 0, 1072, 0, 0},
+                      {1072, 1, 1072, 1, 1006},
+                      {1072, Q_DEFAULT, 1072, 0, 0}};
   for (const Row& row : rows) {
     QbufControl(buffer, row.type, row.value);
     EXPECT_EQ(ErrorCode(), row.error) << row.type << " " << row.value;

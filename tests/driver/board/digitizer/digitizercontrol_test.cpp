@@ -4,6 +4,7 @@
 
 #include <cwchar>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -55,13 +56,11 @@ class DigitizerControl : public DigitizerFixture {
 };
 
 TEST_F(DigitizerControl, RefusedValuesStoreNothing) {
-  QdigControl(digitizer_, kTimeout, 0);
-  ExpectError(4307, 3, "time-out 0");
-  QdigControl(digitizer_, kSourceWidth, 1);
-  ExpectError(4307, 3, "width 1");
-  EXPECT_EQ(Inquire(digitizer_, kSourceWidth), 720);
-  QdigControl(digitizer_, kOffsetX, 719);
-  ExpectError(4307, 3, "offset at the last column");
+  // A time-out of 0, a width of 1, an offset at the last column.
+  ExpectSteps(digitizer_, &QdigControl, &QdigInquire,
+              {{kTimeout, 0, Err(4307, 3), 2400},
+               {kSourceWidth, 1, Err(4307, 3), 720},
+               {kOffsetX, 719, Err(4307, 3), 0}});
   QdigControlDouble(digitizer_, 6600, 0.3);
   ExpectError(4307, 3, "decimation 0.3");
   QdigInquire(digitizer_, 4054, nullptr);
@@ -135,25 +134,20 @@ TEST_F(DigitizerControl, KeptValuesAnswerTheirInquiries) {
   EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6601), 0.25);
   EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6602), 0.25);
   EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6604), 4.0);
-  QdigControl(digitizer_, kSourceWidth, 360);
-  QdigControl(digitizer_, kSourceHeight, 2);
-  QdigControl(digitizer_, kOffsetX, 100);
-  EXPECT_EQ(Inquire(digitizer_, kSourceWidth), 360);
-  EXPECT_EQ(Inquire(digitizer_, kSourceHeight), 2);
-  EXPECT_EQ(Inquire(digitizer_, kOffsetX), 100);
-  QdigControl(digitizer_, 4230, 4);
-  EXPECT_EQ(Inquire(digitizer_, 4230), 4);
-  QdigControl(digitizer_, 4018, Q_DEFAULT);
-  EXPECT_EQ(Inquire(digitizer_, 4018), 2);
-  EXPECT_EQ(Inquire(digitizer_, 4021), 0);
-  QdigControl(digitizer_, 4325, -9999);
-  EXPECT_EQ(Inquire(digitizer_, 1018), 0);
-  EXPECT_EQ(Inquire(digitizer_, 4325), -9999);
   // The grab time-out: by default the period times 60 while the trigger is off.
-  QdigControl(digitizer_, kTrigger, -9999);
-  QdigControl(digitizer_, kTimeout, Q_DEFAULT);
-  EXPECT_EQ(Inquire(digitizer_, kTimeout), 2400);
-  QdigControl(digitizer_, kTrigger, -9997);
+  ExpectSteps(digitizer_, &QdigControl, &QdigInquire,
+              {{kSourceWidth, 360, Err(0), 360},
+               {kSourceHeight, 2, Err(0), 2},
+               {kOffsetX, 100, Err(0), 100},
+               {4230, 4, Err(0), 4},
+               {4018, Q_DEFAULT, Err(0), 2},
+               {4325, -9999, Err(0), -9999},
+               {kTrigger, -9999, Err(0), -9999},
+               {kTimeout, Q_DEFAULT, Err(0), 2400},
+               {kTrigger, -9997, Err(0), -9997}});
+  EXPECT_EQ(Inquire(digitizer_, kSourceWidth), 360);
+  EXPECT_EQ(Inquire(digitizer_, 4021), 0);
+  EXPECT_EQ(Inquire(digitizer_, 1018), 0);
   EXPECT_EQ(Inquire(digitizer_, kTimeout), -1);
   EXPECT_EQ(LastError(), Err(0));
 }
@@ -224,13 +218,12 @@ TEST_F(DigitizerControl, TheDeviceLayersAnswers) {
   EXPECT_EQ(LastError(), Err(0));
   // The end trigger as set; by default off while the grab trigger is, and off
   // with it on too: the trigger source (0) is not the one that ends a grab.
-  QdigControl(digitizer_, 2038, -9997);
-  EXPECT_EQ(Inquire(digitizer_, 2038), -9997);
-  QdigControl(digitizer_, 2038, Q_DEFAULT);
-  QdigControl(digitizer_, kTrigger, -9999);
-  EXPECT_EQ(Inquire(digitizer_, 2038), -9999);
-  QdigControl(digitizer_, kTrigger, -9997);
-  EXPECT_EQ(Inquire(digitizer_, 2038), -9999);
+  ExpectSteps(digitizer_, &QdigControl, &QdigInquire,
+              {{2038, -9997, Err(0), -9997}, {2038, Q_DEFAULT, Err(0), -9999}});
+  for (QINT64 trigger : {-9999, -9997}) {
+    QdigControl(digitizer_, kTrigger, trigger);
+    EXPECT_EQ(Inquire(digitizer_, 2038), -9999) << trigger;
+  }
   EXPECT_EQ(LastError(), Err(0));
 }
 
@@ -242,10 +235,8 @@ TEST_F(DigitizerControl, TheDcfNameAndTheBoardsOwnTypes) {
   EXPECT_STREQ(name, L"Q_PAL");
   // A type the driver passes to the board is kept there and answered; a type no layer knows is
   // refused, not kept.
-  QdigControl(digitizer_, 4019, 77);
-  EXPECT_EQ(Inquire(digitizer_, 4019), 77);
-  EXPECT_EQ(LastError(), Err(0));
   // The channel level takes the any-channel bit alone of the channel bits.
+  ExpectSteps(digitizer_, &QdigControl, &QdigInquire, {{4019, 77, Err(0), 77}});
   QdigControl(digitizer_, 4019 | 0x40000000, 78);
   EXPECT_EQ(Inquire(digitizer_, 4019), 78);
   QdigControl(digitizer_, 4019 | 0x400000, 79);
@@ -260,12 +251,12 @@ TEST_F(DigitizerControl, TheDcfNameAndTheBoardsOwnTypes) {
 }
 
 TEST_F(DigitizerControl, ChannelAndReferenceLevels) {
-  QdigControl(digitizer_, 4000, Q_DEFAULT);
-  EXPECT_EQ(LastError(), Err(0));
-  QdigControl(digitizer_, 4000, 5);
-  ExpectError(4406, 1, "channel 5");
-  QdigControl(digitizer_, 6657, Q_DEFAULT);
-  EXPECT_EQ(LastError(), Err(0));
+  for (const auto& [type, value, error] :
+       {std::tuple{4000, Q_DEFAULT, Err(0)}, std::tuple{4000, QINT64{5}, Err(4406, 1)},
+        std::tuple{6657, Q_DEFAULT, Err(0)}}) {
+    QdigControl(digitizer_, type, value);
+    EXPECT_EQ(LastError(), error) << type << " " << value;
+  }
   EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6657), 128.0) << "reference levels answer as doubles";
   QdigControlDouble(digitizer_, 6658, 40.0);
   EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, 6658), 40.0);

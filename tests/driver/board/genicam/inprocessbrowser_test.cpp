@@ -29,6 +29,13 @@ class InProcessBrowserCommand : public OwnNodeMapsFixture {
   }
 };
 
+// A record the controller was handed, whole but for its id.
+std::string Record(const SeenControllerRecord& r) {
+  return r.name + " kind " + std::to_string(r.kind) + " owner " + std::to_string(r.owner) +
+         " zero " + std::to_string(r.zero) + " four " + std::to_string(r.four) + " [" + r.title +
+         "] [" + r.controlPrefix + "] [" + r.inquirePrefix + "] [" + r.fourthText + "]";
+}
+
 TEST_F(InProcessBrowserCommand, SystemAndDigitizerOpenWithTheirMapsInOrder) {
   ASSERT_FALSE(DriverSystem()->UsesNewFeatureBrowser());
   const QID digitizer = Digitizer(L"Q_NTSC");
@@ -41,26 +48,19 @@ TEST_F(InProcessBrowserCommand, SystemAndDigitizerOpenWithTheirMapsInOrder) {
 
   const std::vector<SeenControllerCall> calls = TestControllerCalls();
   ASSERT_EQ(calls.size(), 2u);
-  for (const SeenControllerCall& call : calls) {
-    EXPECT_EQ(call.owner, system_);
-    ASSERT_EQ(call.count, 2);
-    const SeenControllerRecord& system = call.records[0];
-    EXPECT_EQ(system.name, "QsysControl");
-    EXPECT_EQ(system.kind, 2u);
-    EXPECT_EQ(system.owner, system_);
-    EXPECT_EQ(system.controlPrefix, "QsysControl(ZorSystem, ");
-    EXPECT_EQ(system.inquirePrefix, "QsysInquire(ZorSystem, ");
-    const SeenControllerRecord& own = call.records[1];
-    EXPECT_EQ(own.name, "QdigControl");
-    EXPECT_EQ(own.kind, 2u);
-    EXPECT_EQ(own.owner, digitizer);
-    EXPECT_EQ(own.controlPrefix, "QdigControl(ZorDigitizer, ");
-    EXPECT_EQ(own.inquirePrefix, "QdigInquire(ZorDigitizer, ");
-    EXPECT_EQ(own.fourthText, "");
-    EXPECT_NE(system.id, own.id);
+  for (size_t i = 0; i < calls.size(); ++i) {
+    SCOPED_TRACE(i);
+    const std::string title = SystemTitle(i == 0 ? "-1" : "0");
+    EXPECT_EQ(calls[i].owner, system_);
+    ASSERT_EQ(calls[i].count, 2);
+    EXPECT_EQ(Record(calls[i].records[0]),
+              "QsysControl kind 2 owner " + std::to_string(system_) + " zero 0 four 4 [" + title +
+                  "] [QsysControl(ZorSystem, ] [QsysInquire(ZorSystem, ] []");
+    EXPECT_EQ(Record(calls[i].records[1]),
+              "QdigControl kind 2 owner " + std::to_string(digitizer) + " zero 0 four 4 [" + title +
+                  "] [QdigControl(ZorDigitizer, ] [QdigInquire(ZorDigitizer, ] []");
+    EXPECT_NE(calls[i].records[0].id, calls[i].records[1].id);
   }
-  EXPECT_EQ(calls[0].records[0].title, SystemTitle("-1"));
-  EXPECT_EQ(calls[1].records[0].title, SystemTitle("0"));
 
   // The digitizer's lock was taken back: its commands still run.
   QdigControl(digitizer, kFeatureBrowser, 32);

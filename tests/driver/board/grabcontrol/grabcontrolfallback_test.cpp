@@ -21,9 +21,7 @@ TEST_F(GrabControlFallback, EveryOperationTakesItsFallback) {
   EXPECT_EQ(LastError(), Err(4344, 3));
   QdigGrabAbort(digitizer);
   EXPECT_EQ(LastError(), Err(0));
-  QdigControl(digitizer, 4127, 640);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(Inquire(digitizer, 4127), 640);
+  ExpectSteps(digitizer, &QdigControl, &QdigInquire, {{4127, 640, Err(0), 640}});
   QbufFree(buffer);
   QdigFree(digitizer);
 }

@@ -56,24 +56,20 @@ TEST_F(GrabControlLibrary, ResultsBecomeTheirErrors) {
   struct Case {
     QINT64 result, code, subCode;
   };
-  for (const Case& c :
-       {Case{1, 4345, 1}, Case{3, 4345, 3}, Case{4, 4347, 1}, Case{13, 4347, 1}, Case{15, 4346, 1},
-        Case{16, 4347, 2}, Case{17, 4346, 2}, Case{18, 4346, 3}, Case{19, 4347, 2}}) {
+  for (const Case& c : {Case{1, 4345, 1}, Case{3, 4345, 3}, Case{4, 4347, 1}, Case{13, 4347, 1},
+                        Case{15, 4346, 1}, Case{16, 4347, 2}, Case{17, 4346, 2}, Case{18, 4346, 3},
+                        Case{19, 4347, 2}, Case{0, 0, 0}}) {
     SCOPED_TRACE(c.result);
     QdigControl(digitizer_, kResultControl, c.result);
     EXPECT_EQ(LastError(), Err(c.code, c.subCode));
   }
-  QdigControl(digitizer_, kResultControl, 0);
-  EXPECT_EQ(LastError(), Err(0));
 }
 
 // Controls come back through the callbacks. What escapes below a callback fails the command
 // that called the library, and only that one; a callback the library makes from a thread of
 // its own, outside any command, tells the application.
 TEST_F(GrabControlLibrary, ControlsComeBackThroughTheCallbacks) {
-  QdigControl(digitizer_, kGrabTimeout, 750);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 750);
+  ExpectSteps(digitizer_, &QdigControl, &QdigInquire, {{kGrabTimeout, 750, Err(0), 750}});
 
   zortest::ErrorReports reports;
   ThrowOnNext(kernel::kDigControl);
@@ -81,9 +77,7 @@ TEST_F(GrabControlLibrary, ControlsComeBackThroughTheCallbacks) {
   EXPECT_EQ(LastError(), Err(4336, 5, 6));
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"An exception ended the operation.");
   EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"std::runtime_error: the board went away");
-  QdigControl(digitizer_, kGrabTimeout, 500);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 500);
+  ExpectSteps(digitizer_, &QdigControl, &QdigInquire, {{kGrabTimeout, 500, Err(0), 500}});
   EXPECT_EQ(reports.Take().size(), 1u) << "the command's error, and nothing else";
 
   ThrowOnNext(kernel::kDigControl);

@@ -56,30 +56,33 @@ void ExpectRingOrder(const std::vector<Seen>& seen, const std::vector<QID>& ring
   }
 }
 
+// A sequence of so many frames, or by default of the buffer count; an asynchronous one ends with
+// the waiting stop (which changes nothing after a synchronous one).
 TEST_F(DigProcess, SequenceSeesEveryFrameOnceInOrder) {
-  for (size_t size : {2u, 5u, 16u}) {
-    SCOPED_TRACE(size);
-    const std::vector<QID> ring = Ring(system_, size);
+  const struct {
+    size_t size;
+    QINT64 operation, flag, frames;
+  } runs[] = {{2, SequenceOf(23), kSynchronous, 23},
+              {5, SequenceOf(23), kSynchronous, 23},
+              {16, SequenceOf(23), kSynchronous, 23},
+              {3, kSequence, Q_DEFAULT, 3},
+              {2, SequenceOf(9), kAsynchronous, 9}};
+  for (const auto& run : runs) {
+    SCOPED_TRACE(testing::Message() << run.size << " buffers, flag " << run.flag);
+    const std::vector<QID> ring = Ring(system_, run.size);
     Recorder recorder;
-    QdigProcess(digitizer_, ring.data(), static_cast<QINT64>(ring.size()), SequenceOf(23),
-                kSynchronous, &Process, &recorder);
+    QdigProcess(digitizer_, ring.data(), static_cast<QINT64>(ring.size()), run.operation, run.flag,
+                &Process, &recorder);
+    QdigProcess(digitizer_, ring.data(), 2, kStop + kWait, Q_DEFAULT, &Process, &recorder);
     EXPECT_EQ(LastError(), Err(0));
     const std::vector<Seen> seen = recorder.Copy();
-    ASSERT_EQ(seen.size(), 23u);
+    ASSERT_EQ(seen.size(), static_cast<size_t>(run.frames));
     ExpectRingOrder(seen, ring);
-    EXPECT_EQ(Inquire(digitizer_, kFrameCount), 23);
+    EXPECT_EQ(Inquire(digitizer_, kFrameCount), run.frames);
     // The board made no frame that a grab did not take, in this run as in the ones before.
     EXPECT_EQ(Inquire(digitizer_, kFramesMissed), 0);
     EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
   }
-}
-
-TEST_F(DigProcess, SequenceOfTheBufferCountByDefault) {
-  const std::vector<QID> ring = Ring(system_, 3);
-  Recorder recorder;
-  QdigProcess(digitizer_, ring.data(), 3, kSequence, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(recorder.Copy().size(), 3u);
 }
 
 TEST_F(DigProcess, ContinuousUntilStoppedThenNothingMore) {
@@ -183,15 +186,6 @@ TEST_F(DigProcess, OfStartsThatMeetOneRunsAndTheOthersAreRefused) {
       EXPECT_EQ(seen.buffer, ring[static_cast<size_t>(seen.position)]);
     }
   }
-}
-
-TEST_F(DigProcess, AsynchronousSequenceEndsWithTheWaitingStop) {
-  const std::vector<QID> ring = Ring(system_, 2);
-  Recorder recorder;
-  QdigProcess(digitizer_, ring.data(), 2, SequenceOf(9), kAsynchronous, &Process, &recorder);
-  QdigProcess(digitizer_, ring.data(), 2, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(recorder.calls.load(), 9);
 }
 
 // A waiting stop after the board dropped the run's grabs, by each road, with the grab monitor on
@@ -378,44 +372,42 @@ TEST_F(DigProcess, AnEmptyBufferListIsRefused) {
 // The settings the device layer keeps answer through the board, which leaves
 // them to it.
 TEST_F(DigProcess, ProcessSettingsOfTheDeviceLayer) {
-  QdigControl(digitizer_, 5364, 0);
-  EXPECT_EQ(LastError(), Err(4307, 3));
-  QdigControl(digitizer_, 5364, Q_DEFAULT);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(Inquire(digitizer_, 5364), -1);
-  QdigControl(digitizer_, 5364, 2500);
-  EXPECT_EQ(Inquire(digitizer_, 5364), 2500);
-  QdigControl(digitizer_, 5351, -9999);
-  EXPECT_EQ(Inquire(digitizer_, 5351), -9999);
+  ExpectSteps(digitizer_, &QdigControl, &QdigInquire,
+              {{5364, 0, Err(4307, 3), -1},
+               {5364, Q_DEFAULT, Err(0), -1},
+               {5364, 2500, Err(0), 2500},
+               {5351, -9999, Err(0), -9999}});
   EXPECT_EQ(Inquire(digitizer_, 0x451A32), 0);
   Inquire(digitizer_, 0x4503ED);
   EXPECT_EQ(LastError(), Err(4310, 1));
 }
 
+// A stop from inside the processing function ends an unbounded run; a synchronous one's wait
+// ends only by it.
 TEST_F(DigProcess, StopFromInsideTheProcessingFunction) {
-  const std::vector<QID> ring = Ring(system_, 4);
-  Recorder recorder;
-  recorder.onCall = [&](int64_t calls) {
-    if (calls == 5) QdigProcess(digitizer_, nullptr, 0, kStop, Q_DEFAULT, nullptr, nullptr);
-  };
-  QdigProcess(digitizer_, ring.data(), 4, kContinuous, kAsynchronous, &Process, &recorder);
-  ASSERT_TRUE(WaitForCalls(recorder, 5));
-  const int64_t calls = Settled(recorder);
-  EXPECT_GE(calls, 5);
-  EXPECT_LE(calls, 5 + 4);
-  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
-}
-
-TEST_F(DigProcess, SynchronousRunStoppedFromInside) {
-  const std::vector<QID> ring = Ring(system_, 3);
-  Recorder recorder;
-  recorder.onCall = [&](int64_t calls) {
-    if (calls == 4) QdigProcess(digitizer_, nullptr, 0, kStop, Q_DEFAULT, nullptr, nullptr);
-  };
-  // Unbounded and synchronous: only the stop ends the wait.
-  QdigProcess(digitizer_, ring.data(), 3, kContinuous, kSynchronous, &Process, &recorder);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_GE(recorder.calls.load(), 4);
+  const struct {
+    size_t size;
+    int64_t stopAt;
+    QINT64 flag;
+  } runs[] = {{4, 5, kAsynchronous}, {3, 4, kSynchronous}};
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.flag);
+    const std::vector<QID> ring = Ring(system_, run.size);
+    Recorder recorder;
+    recorder.onCall = [&](int64_t calls) {
+      if (calls == run.stopAt) {
+        QdigProcess(digitizer_, nullptr, 0, kStop, Q_DEFAULT, nullptr, nullptr);
+      }
+    };
+    QdigProcess(digitizer_, ring.data(), static_cast<QINT64>(run.size), kContinuous, run.flag,
+                &Process, &recorder);
+    EXPECT_EQ(LastError(), Err(0));
+    ASSERT_TRUE(WaitForCalls(recorder, run.stopAt));
+    const int64_t calls = Settled(recorder);
+    EXPECT_GE(calls, run.stopAt);
+    EXPECT_LE(calls, run.stopAt + static_cast<int64_t>(run.size));
+    EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+  }
 }
 
 // A processing function that throws fails its run, not the application, in every way a run is
