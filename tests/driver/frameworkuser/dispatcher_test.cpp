@@ -4,7 +4,6 @@
 #include <utility>
 #include <vector>
 
-#include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "platform/os/sync/thread.h"
 #include "tests/driver/frameworkuser/support/frameworktest.h"
 
@@ -19,25 +18,7 @@ class DispatcherTest : public FrameworkTest {
     ASSERT_EQ(system_, 1);
   }
 
-  // The thread context, asked of the driver the way the GenICam layer does.
-  QDDriverThreadContext* Context() {
-    QDDriverThreadContext* ctx = nullptr;
-    EXPECT_EQ(CommandBuilder(0x0003).Int(1, 0x814).Pointer(2, &ctx).Run(), 1);
-    return ctx;
-  }
-
-  int64_t HeldError() {
-    int64_t codes[4] = {};
-    CommandBuilder(0x1802, system_)
-        .Int(0, 1)
-        .Pointer(1, &codes[0])
-        .Pointer(2, &codes[1])
-        .Pointer(3, &codes[2])
-        .Pointer(4, &codes[3])
-        .Int(5, 0)
-        .Run();
-    return codes[0];
-  }
+  int64_t HeldError() { return HeldCodes(system_)[0]; }
 
   int64_t system_ = 0;
 };
@@ -81,7 +62,7 @@ TEST_F(DispatcherTest, GateRefusesWithStatusOneButLetsErrorNoticesThrough) {
 }
 
 TEST_F(DispatcherTest, InquireOfTheThreadContextIsAnsweredWithoutTheSystem) {
-  QDDriverThreadContext* ctx = Context();
+  QDDriverThreadContext* ctx = ContextOn(0);
   ASSERT_NE(ctx, nullptr);
   EXPECT_EQ(ctx->ThreadId(), os::GetCurrentThreadId());
   EXPECT_TRUE(probe().TakeCalls().empty());
@@ -136,7 +117,7 @@ TEST_F(DispatcherTest, NestedCommandsShareTheErrorAndKeepTheOuterFlags) {
             QD_STATUS_ERROR);
   EXPECT_EQ(innerStatus, QD_STATUS_ERROR);
   EXPECT_EQ(outerExtendedAfterInner, int64_t{QD_FLAG_EXTENDED});
-  QDDriverThreadContext* ctx = Context();
+  QDDriverThreadContext* ctx = ContextOn(0);
   EXPECT_EQ(ctx->Command().extended, 0);
   EXPECT_EQ(ctx->Nesting(), 0);
 }

@@ -18,12 +18,6 @@ namespace {
 class DriverObjectTest : public FrameworkTest {
  protected:
   static QDDeviceDriver& Driver() { return *CQDDeviceDriverWrapper::Instance().GetDriver(); }
-
-  static QDDriverThreadContext* ContextOn(int64_t system) {
-    QDDriverThreadContext* ctx = nullptr;
-    CommandBuilder(0x0003, system).Int(1, 0x814).Pointer(2, &ctx).Run();
-    return ctx;
-  }
 };
 
 TEST_F(DriverObjectTest, ManyFirstCommandsCreateOneDriver) {
@@ -71,9 +65,7 @@ TEST_F(DriverObjectTest, FreedIndexIsReusedAndFailedConstructionIsReported) {
   EXPECT_EQ(AllocSystem(), 1);
 
   probe().startupStatus = 0x40000000;
-  int64_t index = -1;
-  EXPECT_EQ(CommandBuilder(0x0001).Pointer(4, &index).Run(), QD_STATUS_ERROR);
-  EXPECT_EQ(index, 0);
+  EXPECT_EQ(AllocSystem(QD_STATUS_ERROR), 0);
   std::array<int64_t, 4> codes{1, 1, 1, 1};
   ContextOn(0)->GetError(1, &codes[0], &codes[1], &codes[2], &codes[3]);
   EXPECT_EQ(codes, (std::array<int64_t, 4>{}));  // cleared by the inquire command itself
@@ -87,10 +79,7 @@ TEST_F(DriverObjectTest, BoardDriverReportsFailedStartUp) {
   CQDDeviceDriverWrapper::Instance().ReplaceDriverForTests(nullptr);
   EXPECT_FALSE(foundation::CLog::Instance()->IsCategoryEnabled(foundation::kGrabLogCategory))
       << "the driver that went took its log settings";
-  int64_t index = -1;
-  CommandBuilder alloc(0x0001);
-  EXPECT_EQ(alloc.Pointer(4, &index).Run(), QD_STATUS_ERROR);
-  EXPECT_EQ(index, 0);
+  EXPECT_EQ(AllocSystem(QD_STATUS_ERROR), 0);
   EXPECT_EQ(probe().driversCreated, 1) << "the test's own driver only";
 }
 

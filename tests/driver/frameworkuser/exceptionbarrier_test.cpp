@@ -58,23 +58,9 @@ class ExceptionBarrierTest : public FrameworkTest {
   // The thread's error as the host reads it after a status of 2.
   static HeldError ReadError(int64_t system) {
     HeldError error;
-    CommandBuilder(0x1802, system)
-        .Int(0, 1)
-        .Pointer(1, &error.codes[0])
-        .Pointer(2, &error.codes[1])
-        .Pointer(3, &error.codes[2])
-        .Pointer(4, &error.codes[3])
-        .Int(5, 0)
-        .Run();
+    error.codes = HeldCodes(system);
     wchar_t texts[4][kOwnTextSize] = {};
-    CommandBuilder(0x1802, system)
-        .Int(0, 2)
-        .Pointer(1, texts[0])
-        .Pointer(2, texts[1])
-        .Pointer(3, texts[2])
-        .Pointer(4, texts[3])
-        .Int(5, 0)
-        .Run();
+    GetError(system, 2, {texts[0], texts[1], texts[2], texts[3]});
     error.message = texts[0];
     for (int i = 0; i < 3; ++i) error.sub[i] = texts[i + 1];
     return error;
@@ -128,16 +114,7 @@ TEST_F(ExceptionBarrierTest, ErrorRecordedBeforeTheEscapeStaysTheCommandsError) 
 
 TEST_F(ExceptionBarrierTest, EscapeFromASystemUnderConstructionFailsTheAllocation) {
   probe().onConstruct = [] { GrowBeyondAnySize(); };
-  int64_t index = -1;
-  EXPECT_EQ(CommandBuilder(0x0001)
-                .Int(0, 0)
-                .WideText(1, L"Q_SYSTEM_DRAVIONLYN")
-                .Int(2, 0)
-                .Int(3, 0)
-                .Pointer(4, &index)
-                .Run(),
-            QD_STATUS_ERROR);
-  EXPECT_EQ(index, 0);
+  EXPECT_EQ(AllocSystem(QD_STATUS_ERROR), 0);
   EXPECT_EQ(ReadError(0).codes[0], 4336);
   probe().onConstruct = nullptr;
   EXPECT_EQ(AllocSystem(), 1) << "the failed allocation took no index";
