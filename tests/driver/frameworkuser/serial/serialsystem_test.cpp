@@ -215,7 +215,8 @@ TEST_F(SerialSystem, TwoPortsEchoAMegabyteEachWhileOtherThreadsAsk) {
     });
     threads.emplace_back([&, port] {
       while (!done) {
-        if (Inquire(kPortNumber, port) != 101 + port || Inquire(kBytesPending, port) < 0) {
+        if (Inquire(kPortNumber, port) != 101 + port || Inquire(kBytesPending, port) < 0 ||
+            Inquire(kSpeed, port) < 0) {
           ++failures;
         }
       }
