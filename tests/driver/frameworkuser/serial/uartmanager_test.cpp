@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 
 #include "platform/os/serial/serial.h"
 #include "tests/driver/frameworkuser/serial/serialfixture.h"
@@ -186,22 +187,19 @@ TEST_F(SerialPorts, SettingsTheirDefaultsAndRefusals) {
   EXPECT_EQ(Ask(kTimeout), kUartDefault);
 }
 
-TEST(SerialPortNumber, NeedsComInTheName) {
-  PseudoTerminal far(L"COM48");
-  CUartManager manager({L"com48"});
-  int64_t answer = 0;
-  EXPECT_EQ(CodesOf(manager.Inquire(kPortNumber, &answer)), Codes(4341, 1));
-}
-
+// The number needs COM in the name and takes at most seven digits.
 TEST(SerialPortNumber, TakesAtMostSevenDigits) {
-  const std::pair<const wchar_t*, int64_t> cases[] = {
-      {L"COM3", 3}, {L"COM1234567", 1234567}, {L"COM123456789", 1234567}};
-  for (const auto& [name, number] : cases) {
-    PseudoTerminal far(name);
+  const std::tuple<const wchar_t*, const wchar_t*, Codes, int64_t> cases[] = {
+      {L"COM3", L"COM3", kNoError, 3},
+      {L"COM1234567", L"COM1234567", kNoError, 1234567},
+      {L"COM123456789", L"COM123456789", kNoError, 1234567},
+      {L"COM48", L"com48", Codes(4341, 1), 0}};
+  for (const auto& [terminal, name, codes, number] : cases) {
+    PseudoTerminal far(terminal);
     CUartManager manager({name});
     int64_t answer = 0;
-    EXPECT_EQ(CodesOf(manager.Inquire(kPortNumber, &answer)), kNoError);
-    EXPECT_EQ(answer, number);
+    EXPECT_EQ(CodesOf(manager.Inquire(kPortNumber, &answer)), codes) << name;
+    EXPECT_EQ(answer, number) << name;
   }
 }
 
