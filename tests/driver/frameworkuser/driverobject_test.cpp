@@ -112,9 +112,7 @@ TEST_F(DriverObjectTest, SystemFreedDuringAnotherThreadsCommandOutlivesIt) {
   freed.count_down();
   running.join();
   EXPECT_EQ(probe().systemsDestroyed, 1);
-  int sysFrees = 0;
-  for (const RecordedCall& call : probe().TakeCalls()) sysFrees += call.op == SystemOp::SysFree;
-  EXPECT_EQ(sysFrees, 1);
+  EXPECT_EQ(CountCalls(SystemOp::SysFree), 1);
 }
 
 // Commands of several threads find their systems while another thread frees and allocates
@@ -211,11 +209,8 @@ TEST_F(DriverObjectTest, SystemFreeTakesEveryThreadsPerSystemContextWithoutFreei
   }
   std::vector<std::unique_ptr<QDZorThreadContext>> detached = Driver().DetachThreadContexts(system);
   EXPECT_EQ(detached.size(), 3u);
-  int threadFrees = 0;
-  for (const RecordedCall& call : probe().TakeCalls())
-    threadFrees += call.op == SystemOp::ThreadFree;
   // Another thread may still be inside a command on the system.
-  EXPECT_EQ(threadFrees, 0);
+  EXPECT_EQ(CountCalls(SystemOp::ThreadFree), 0);
   for (QDDriverThreadContext* ctx : contexts) {
     EXPECT_EQ(ctx->Current(), nullptr);
     EXPECT_EQ(ctx->FindItem(system), nullptr);

@@ -91,10 +91,8 @@ TEST_F(ErrorRecordingTest, CodesOutsideTheTableUseTheOwnTexts) {
   ctx_.SetDetailText(1, longText.c_str());
   ctx_.SetHeadlineText(longText.c_str());
   ctx_.SetError(5000, 1, 2, 0);
-  Texts texts = TextsOf();
-  EXPECT_EQ(std::wstring(texts.message), longText.substr(0, kOwnTextSize - 1));
-  EXPECT_EQ(std::wstring(texts.sub[0]), longText.substr(0, kOwnTextSize - 1));
-  EXPECT_STREQ(texts.sub[1], L"two");
+  const std::wstring cut = longText.substr(0, kOwnTextSize - 1);
+  EXPECT_EQ(State(), L"5000 1 2 0 #2 " + cut + L'|' + cut + L"|two|");
 }
 
 TEST_F(ErrorRecordingTest, OtherKindsOfGetError) {

@@ -42,6 +42,13 @@ class FrameworkTest : public ::testing::Test {
     return index;
   }
 
+  // How many of the calls recorded since the last look were of the operation.
+  static int CountCalls(SystemOp op) {
+    int count = 0;
+    for (const RecordedCall& call : probe().TakeCalls()) count += call.op == op;
+    return count;
+  }
+
   // The thread's error as the host reads it: opcode 0x1802 of the given kind into four places.
   static void GetError(int64_t system, int64_t kind, const std::array<void*, 4>& places) {
     CommandBuilder(0x1802, system)
