@@ -31,14 +31,16 @@ class HostPathTest : public ::testing::Test {
     return system;
   }
 
-  // The probe of the test driver that the host has loaded.
-  static FrameworkProbe& Probe() {
+  // A function of the test driver that the host has loaded.
+  template <typename Function>
+  static Function Symbol(const char* name) {
     void* library = dlopen(ZOR_TEST_DRIVER_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
     EXPECT_NE(library, nullptr);
-    auto probe = reinterpret_cast<FrameworkProbe* (*)()>(dlsym(library, "FrameworkTestProbe"));
+    auto function = reinterpret_cast<Function>(dlsym(library, name));
     dlclose(library);
-    return *probe();
+    return function;
   }
+  static FrameworkProbe& Probe() { return *Symbol<FrameworkProbe* (*)()>("FrameworkTestProbe")(); }
 };
 
 TEST_F(HostPathTest, ManyThreadsFirstCommandsShareOneDriverAttachedOnce) {
@@ -134,10 +136,7 @@ TEST_F(HostPathTest, GrabGivenAHostBufferIdFindsTheDriversBuffer) {
   Probe().TakeCalls();
 
   // A grab whose buffer slot carries the host's id instead of the driver's index.
-  void* library = dlopen(ZOR_TEST_DRIVER_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
-  auto decoder =
-      reinterpret_cast<QDCommandDecoderFunction>(dlsym(library, "QDDravionLynCommandDecoder"));
-  dlclose(library);
+  auto decoder = Symbol<QDCommandDecoderFunction>("QDDravionLynCommandDecoder");
   QDCommandRecord record{};
   record.header = QD_RECORD_HEADER;
   record.operation = 0x0603;
