@@ -129,13 +129,9 @@ TEST_F(DispatcherTest, EndOfCommandWaitFollowsEveryCommandButSystemFree) {
   std::vector<RecordedCall> calls = probe().TakeCalls();
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[1].op, SystemOp::ThreadWait);
-  EXPECT_TRUE(calls[1].args == ([] {
-                OperationArgs args;
-                args.Push(0);
-                args.Push(0x1000000);
-                args.Push(0);
-                return args;
-              }()));
+  OperationArgs wait;
+  for (int64_t word : {0, 0x1000000, 0}) wait.Push(word);
+  EXPECT_TRUE(calls[1].args == wait);
   // A command flagged to do nothing skips the wait.
   CommandBuilder(0x0607, waiting).Flags(QD_FLAG_NO_OP).Run();
   EXPECT_EQ(probe().TakeCalls().size(), 1u);

@@ -3,6 +3,7 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "driver/frameworkuser/context/debugstop.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
@@ -102,14 +103,12 @@ TEST_F(ErrorRecordingTest, OtherKindsOfGetError) {
   int64_t a = 5;
   int64_t b = 6;
   ctx_.GetError(6, &a, &b, nullptr, nullptr);
-  EXPECT_EQ(a + b, 0);
-  EXPECT_EQ(a, 0);
+  EXPECT_EQ((std::pair{a, b}), (std::pair<int64_t, int64_t>{0, 0}));
   // Kind 5 answers one word: the second variable is the caller's.
   a = 5;
   b = 6;
   EXPECT_EQ(ctx_.GetError(5, &a, &b, nullptr, nullptr), 1);
-  EXPECT_EQ(a, 0);
-  EXPECT_EQ(b, 6);
+  EXPECT_EQ((std::pair{a, b}), (std::pair<int64_t, int64_t>{0, 6}));
   a = 5;
   EXPECT_EQ(ctx_.GetError(4, &a, nullptr, nullptr, nullptr), 1);
   EXPECT_EQ(a, 5);

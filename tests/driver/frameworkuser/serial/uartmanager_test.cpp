@@ -83,10 +83,8 @@ TEST_F(SerialPorts, RefusedTypesAndInquiriesThatCloseWhatTheyOpened) {
   // An inquiry of an open port leaves it open.
   EXPECT_EQ(Ask(kPortNumber), 41);
   EXPECT_TRUE(record.IsOpen());
-}
 
-TEST_F(SerialPorts, CloseControlOpensAClosedPortAndClosesIt) {
-  UartPortRecord& record = manager_->GetPort(0);
+  // The close control opens a closed port and closes it.
   EXPECT_EQ(Control(kClose, 0), kNoError);
   EXPECT_FALSE(record.IsOpen());
   EXPECT_EQ(Control(kClose, 0), kNoError);
