@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"

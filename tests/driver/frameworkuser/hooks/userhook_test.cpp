@@ -11,7 +11,6 @@
 #include <new>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "interfaces/kernel/kernelcodes.h"

@@ -4,7 +4,6 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <memory>
 
 #include "driver/frameworkuser/serial/uartmanager.h"
 #include "tests/driver/frameworkuser/serial/serialfixture.h"
