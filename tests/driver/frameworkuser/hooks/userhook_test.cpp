@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -144,9 +145,7 @@ TEST_F(HookThreads, DeliverEachEventWithItsDataOnTheHookThread) {
     EXPECT_EQ(deliveries[i].event, deliveries[0].event);
   }
   EXPECT_NE(deliveries[0].event, 0);
-  EXPECT_TRUE(inOwnType);
-  EXPECT_TRUE(inAnyType);
-  EXPECT_FALSE(inOtherType);
+  EXPECT_EQ((std::array{inOwnType, inAnyType, inOtherType}), (std::array{true, true, false}));
 
   hook.Stop(kType, error);
   EXPECT_EQ(hook.ActiveCount(kType), 0u);
