@@ -34,19 +34,6 @@ TEST_F(DispatcherTest, HandlerSeesThePresetAndItsResultBecomesTheStatus) {
   EXPECT_EQ(seen, QD_STATUS_PENDING);
 }
 
-TEST_F(DispatcherTest, RecordedErrorMakesStatusTwoWhateverTheHandlerReturned) {
-  probe().onCall = [](QDBaseSystem&, SystemOp, const OperationArgs&, QDDriverThreadContext& ctx) {
-    ctx.SetError(4307, 1, 0, 0);
-    return int64_t{1};
-  };
-  EXPECT_EQ(CommandBuilder(0x0607, system_).Run(), QD_STATUS_ERROR);
-  probe().onCall = nullptr;
-  // The error stays readable until the next outermost command clears it.
-  EXPECT_EQ(HeldError(), 4307);
-  EXPECT_EQ(CommandBuilder(0x0607, system_).Run(), QD_STATUS_UNSUPPORTED);
-  EXPECT_EQ(HeldError(), 0);
-}
-
 TEST_F(DispatcherTest, GateRefusesWithStatusOneButLetsErrorNoticesThrough) {
   probe().onCall = [](QDBaseSystem&, SystemOp, const OperationArgs&, QDDriverThreadContext& ctx) {
     ctx.SetError(4301, 2, 0, 0);
@@ -68,12 +55,21 @@ TEST_F(DispatcherTest, InquireOfTheThreadContextIsAnsweredWithoutTheSystem) {
   EXPECT_TRUE(probe().TakeCalls().empty());
 }
 
-TEST_F(DispatcherTest, ControlClearErrorWithdrawsTheHeldErrorAtAnyDepth) {
-  // An error held from an earlier command is withdrawn, without calling the system.
-  probe().onCall = [](QDBaseSystem&, SystemOp, const OperationArgs&, QDDriverThreadContext& ctx) {
+TEST_F(DispatcherTest, RecordedErrorMakesStatusTwoUntilClearedOrWithdrawnAtAnyDepth) {
+  const auto fail = [](QDBaseSystem&, SystemOp, const OperationArgs&, QDDriverThreadContext& ctx) {
     ctx.SetError(4307, 1, 0, 0);
-    return int64_t{1};
+    return int64_t{1};  // whatever the handler returns
   };
+  probe().onCall = fail;
+  EXPECT_EQ(CommandBuilder(0x0607, system_).Run(), QD_STATUS_ERROR);
+  probe().onCall = nullptr;
+  // The error stays readable until the next outermost command clears it.
+  EXPECT_EQ(HeldError(), 4307);
+  EXPECT_EQ(CommandBuilder(0x0607, system_).Run(), QD_STATUS_UNSUPPORTED);
+  EXPECT_EQ(HeldError(), 0);
+
+  // An error held from an earlier command is withdrawn, without calling the system.
+  probe().onCall = fail;
   EXPECT_EQ(CommandBuilder(0x0607, system_).Run(), QD_STATUS_ERROR);
   probe().onCall = nullptr;
   probe().TakeCalls();
