@@ -34,15 +34,14 @@ TEST_F(CommandWrapperTest, PendingTextCountIsComputedOnceAndKept) {
   // Without the pending flag the stored count stands.
   Slot(2, QD_TYPE_WSTRING, 0, L"abc");
   EXPECT_EQ(command_.CommandParamByteSize(2), 0);
-}
 
-TEST_F(CommandWrapperTest, TextWithoutTerminatorIsNotReadBeyondTheLimit) {
+  // A text without terminator is not read beyond the limit.
   std::vector<char> unterminated(std::size_t{1} << 21, 'x');
   unterminated[std::size_t{1} << 20] = '\0';  // just past the limit
-  Slot(0, QD_TYPE_STRING, 0, unterminated.data()).flags = QD_PARAM_COUNT_PENDING;
-  EXPECT_EQ(command_.CommandParamByteSize(0), 0);
-  Slot(1, QD_TYPE_WSTRING, 0, nullptr).flags = QD_PARAM_COUNT_PENDING;
-  EXPECT_EQ(command_.CommandParamByteSize(1), 0);
+  Slot(3, QD_TYPE_STRING, 0, unterminated.data()).flags = QD_PARAM_COUNT_PENDING;
+  EXPECT_EQ(command_.CommandParamByteSize(3), 0);
+  Slot(4, QD_TYPE_WSTRING, 0, nullptr).flags = QD_PARAM_COUNT_PENDING;
+  EXPECT_EQ(command_.CommandParamByteSize(4), 0);
 }
 
 TEST_F(CommandWrapperTest, ByteSizesOfScalarsAndArrays) {
