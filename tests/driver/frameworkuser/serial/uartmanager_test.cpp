@@ -34,16 +34,12 @@ TEST(SerialPortList, KeepsAtMost256PortsInTheGivenOrder) {
 }
 
 TEST(SerialTypes, TellSerialTypesAndHooksFromOthers) {
-  EXPECT_TRUE(IsSerialType(4701));
-  EXPECT_TRUE(IsSerialType(4725 + (255 << 16)));
-  EXPECT_TRUE(IsSerialType(4715));
-  EXPECT_FALSE(IsSerialType(4700));
-  EXPECT_FALSE(IsSerialType(4726 + (3 << 16)));
-  EXPECT_FALSE(IsSerialType(4701 + (1 << 24)));
-  EXPECT_TRUE(IsSerialHookType(17 + (5 << 16)));
-  EXPECT_TRUE(IsSerialHookType(17 + 0x4000000));
-  EXPECT_FALSE(IsSerialHookType(18));
-  EXPECT_FALSE(IsSerialHookType(17 + 0x1000000));
+  for (int64_t type : {4701, 4725 + (255 << 16), 4715}) EXPECT_TRUE(IsSerialType(type)) << type;
+  for (int64_t type : {4700, 4726 + (3 << 16), 4701 + (1 << 24)}) {
+    EXPECT_FALSE(IsSerialType(type)) << type;
+  }
+  for (int64_t type : {17 + (5 << 16), 17 + 0x4000000}) EXPECT_TRUE(IsSerialHookType(type));
+  for (int64_t type : {18, 17 + 0x1000000}) EXPECT_FALSE(IsSerialHookType(type)) << type;
 }
 
 TEST_F(SerialPorts, OpeningErrors) {
