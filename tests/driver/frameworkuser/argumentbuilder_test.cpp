@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -28,19 +30,59 @@ int64_t ThreadControlValue(double value) {
   return BuildArguments(*entry, command).Int(2);
 }
 
-TEST(ArgumentBuilder, DoubleIsTruncatedAndClampedToTheIntegerRange) {
+// A double converts as a truncating cast does within int64_t's range; beyond it the value
+// saturates, and NaN gives the lowest value, which the controls' range checks refuse. Thread
+// control, given a double, takes the same value but for NaN, which it takes as 0.
+TEST(ValueRecordTest, ConversionsAtTheEdgesOfInt64) {
   constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
   constexpr int64_t kMin = std::numeric_limits<int64_t>::min();
-  EXPECT_EQ(ThreadControlValue(2.9), 2);
-  EXPECT_EQ(ThreadControlValue(-2.9), -2);
-  EXPECT_EQ(ThreadControlValue(-9223372036854775808.0), kMin);
-  // No integer holds these; converting them would be undefined.
-  EXPECT_EQ(ThreadControlValue(9223372036854775808.0), kMax);
-  EXPECT_EQ(ThreadControlValue(1e300), kMax);
-  EXPECT_EQ(ThreadControlValue(-1e300), kMin);
-  EXPECT_EQ(ThreadControlValue(std::numeric_limits<double>::infinity()), kMax);
-  EXPECT_EQ(ThreadControlValue(-std::numeric_limits<double>::infinity()), kMin);
-  EXPECT_EQ(ThreadControlValue(std::numeric_limits<double>::quiet_NaN()), 0);
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  const double twoTo63 = std::ldexp(1.0, 63);
+  struct Case {
+    double value;
+    int64_t integer;
+    int64_t threadControl;
+  };
+  const Case cases[] = {
+      {0.0, 0, 0},
+      {-0.0, 0, 0},
+      {2.9, 2, 2},
+      {-0.5, 0, 0},
+      {-1.5, -1, -1},
+      {-2.9, -2, -2},
+      {std::nextafter(twoTo63, 0.0), kMax - 1023, kMax - 1023},  // the largest double in range
+      {twoTo63, kMax, kMax},
+      {-twoTo63, kMin, kMin},
+      {std::nextafter(-twoTo63, -kInfinity), kMin, kMin},
+      {static_cast<double>(kMax), kMax, kMax},
+      {static_cast<double>(kMin), kMin, kMin},
+      {1e300, kMax, kMax},
+      {-1e300, kMin, kMin},
+      {kInfinity, kMax, kMax},
+      {-kInfinity, kMin, kMin},
+      {std::numeric_limits<double>::quiet_NaN(), kMin, 0},
+      {-std::numeric_limits<double>::quiet_NaN(), kMin, 0},
+  };
+  for (const Case& c : cases) {
+    const ValueRecord record{std::bit_cast<int64_t>(c.value), kValueDouble};
+    EXPECT_EQ(record.AsInteger(), c.integer) << c.value;
+    EXPECT_EQ(ThreadControlValue(c.value), c.threadControl) << c.value;
+    if (!std::isnan(c.value)) {
+      EXPECT_EQ(record.AsDouble(), c.value);
+    }
+  }
+}
+
+TEST(ValueRecordTest, AnIntegerStaysWhatItIs) {
+  constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+  for (int64_t value :
+       {int64_t{0}, int64_t{-1}, int64_t{42}, kMax, std::numeric_limits<int64_t>::min()}) {
+    const ValueRecord record{value, kValueInteger};
+    EXPECT_EQ(record.AsInteger(), value);
+    EXPECT_EQ(record.AsDouble(), static_cast<double>(value));
+  }
+  // An integer is converted, never read as the bits of a double.
+  EXPECT_EQ((ValueRecord{5, kValueInteger}.AsDouble()), 5.0);
 }
 
 // The arguments an operation is handed hold at most kCapacity words; more are dropped, and a

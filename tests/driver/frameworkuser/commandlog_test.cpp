@@ -29,13 +29,19 @@ class CommandLogTest : public FrameworkTest {
     ASSERT_EQ(CLog::Instance()->AllocBuffer(memory_.data(), size), 0);
   }
 
-  std::vector<LogRecord> Records() const {
-    std::vector<LogRecord> records;
+  // Each record written so far as its kind and its three pairs, compared whole.
+  using Whole = std::array<uint64_t, 7>;
+  std::vector<Whole> Logged() const {
+    std::vector<Whole> records;
     const auto* bytes = reinterpret_cast<const uint8_t*>(memory_.data());
     for (uint32_t i = 0; i < kRecords; ++i) {
-      const auto& record =
+      const auto& r =
           *reinterpret_cast<const LogRecord*>(bytes + kLogHeaderSize + i * kLogRecordSize);
-      if (record.timeStamp != 0) records.push_back(record);
+      const LogTagPair* p = r.pairs;
+      if (r.timeStamp != 0) {
+        records.push_back(
+            {r.kind, p[0].tag, p[0].value, p[1].tag, p[1].value, p[2].tag, p[2].value});
+      }
     }
     return records;
   }
@@ -43,17 +49,10 @@ class CommandLogTest : public FrameworkTest {
   std::vector<uint64_t> memory_;
 };
 
-// A record's kind and its three pairs, compared whole.
-using Whole = std::array<uint64_t, 7>;
-Whole Of(const LogRecord& r) {
-  const LogTagPair* p = r.pairs;
-  return {r.kind, p[0].tag, p[0].value, p[1].tag, p[1].value, p[2].tag, p[2].value};
-}
-
 TEST_F(CommandLogTest, CommandsAndErrorsAreLoggedOnlyWhenTheirCategoryIsOn) {
   const int64_t system = AllocSystem();
   CommandBuilder(0x0607, system).Run();
-  EXPECT_TRUE(Records().empty());
+  EXPECT_TRUE(Logged().empty());
 
   CLog::Instance()->SetCategory(12, true);
   CLog::Instance()->SetCategory(13, true);
@@ -62,18 +61,16 @@ TEST_F(CommandLogTest, CommandsAndErrorsAreLoggedOnlyWhenTheirCategoryIsOn) {
     return int64_t{1};
   };
   CommandBuilder(0x0003, system).Int(1, 2001).Int(2, 0).Run();
-  const std::vector<LogRecord> records = Records();
-  ASSERT_EQ(records.size(), 3u);
-  EXPECT_EQ(Of(records[0]), (Whole{4, LogTag("OPCD"), 3, kEmptyLogTag, 0, kEmptyLogTag, 0}));
-  EXPECT_EQ(Of(records[1]), (Whole{2, LogTag("ERRC"), 4310, LogTag("ESUB"), 1, kEmptyLogTag, 0}));
-  EXPECT_EQ(Of(records[2]), (Whole{5, LogTag("OPCD"), 3, LogTag("TYPE"), 2001, 0, 0}));
+  const Whole start{4, LogTag("OPCD"), 3, kEmptyLogTag, 0, kEmptyLogTag, 0};
+  const Whole end{5, LogTag("OPCD"), 3, LogTag("TYPE"), 2001, 0, 0};
+  const Whole error{2, LogTag("ERRC"), 4310, LogTag("ESUB"), 1, kEmptyLogTag, 0};
+  EXPECT_EQ(Logged(), (std::vector<Whole>{start, error, end}));
 
   // The next command clears the error: its code and sub-code count are logged as it goes.
   probe().onCall = nullptr;
   CommandBuilder(0x0003, system).Int(1, 2001).Int(2, 0).Run();
-  const std::vector<LogRecord> next = Records();
-  ASSERT_GT(next.size(), 4u);
-  EXPECT_EQ(Of(next[4]), (Whole{3, LogTag("ERRC"), 4310, LogTag("ESUB"), 1, kEmptyLogTag, 0}));
+  const Whole cleared{3, LogTag("ERRC"), 4310, LogTag("ESUB"), 1, kEmptyLogTag, 0};
+  EXPECT_EQ(Logged(), (std::vector<Whole>{start, error, end, start, cleared, end}));
 }
 
 // The start record leaves its two pairs blank; the end record carries the pairs the opcode
@@ -104,14 +101,12 @@ TEST_F(CommandLogTest, EndRecordsFillThePairsNoTagWasChosenForWithZero) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.opcode);
     CommandBuilder(c.opcode, system).Int(0, 5).Int(1, 11).Int(2, 22).Int(3, 33).Int(4, 44).Run();
-    const std::vector<LogRecord> records = Records();
-    ASSERT_EQ(records.size(), seen + 2);
-    const LogRecord& start = records[seen];
-    const LogRecord& end = records[seen + 1];
-    seen = records.size();
-    EXPECT_EQ(Of(start), (Whole{4, LogTag("OPCD"), c.opcode, kEmptyLogTag, 0, kEmptyLogTag, 0}));
-    EXPECT_EQ(Of(end), (Whole{5, LogTag("OPCD"), c.opcode, c.first.tag, c.first.value, c.second.tag,
-                              c.second.value}));
+    const std::vector<Whole> logged = Logged();
+    ASSERT_EQ(logged.size(), seen + 2);
+    EXPECT_EQ(logged[seen], (Whole{4, LogTag("OPCD"), c.opcode, kEmptyLogTag, 0, kEmptyLogTag, 0}));
+    EXPECT_EQ(logged[seen + 1], (Whole{5, LogTag("OPCD"), c.opcode, c.first.tag, c.first.value,
+                                       c.second.tag, c.second.value}));
+    seen = logged.size();
   }
 }
 

@@ -4,7 +4,6 @@
 #include <utility>
 #include <vector>
 
-#include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "platform/os/sync/thread.h"
 #include "tests/driver/frameworkuser/support/frameworktest.h"
 
@@ -19,25 +18,7 @@ class DispatcherTest : public FrameworkTest {
     ASSERT_EQ(system_, 1);
   }
 
-  // The thread context, asked of the driver the way the GenICam layer does.
-  QDDriverThreadContext* Context() {
-    QDDriverThreadContext* ctx = nullptr;
-    EXPECT_EQ(CommandBuilder(0x0003).Int(1, 0x814).Pointer(2, &ctx).Run(), 1);
-    return ctx;
-  }
-
-  int64_t HeldError() {
-    int64_t codes[4] = {};
-    CommandBuilder(0x1802, system_)
-        .Int(0, 1)
-        .Pointer(1, &codes[0])
-        .Pointer(2, &codes[1])
-        .Pointer(3, &codes[2])
-        .Pointer(4, &codes[3])
-        .Int(5, 0)
-        .Run();
-    return codes[0];
-  }
+  int64_t HeldError() { return HeldCodes(system_)[0]; }
 
   int64_t system_ = 0;
 };
@@ -51,19 +32,6 @@ TEST_F(DispatcherTest, HandlerSeesThePresetAndItsResultBecomesTheStatus) {
   };
   EXPECT_EQ(command.Object(0, 1).Int(1, 2).Int(2, 0).Run(), 0x2345);
   EXPECT_EQ(seen, QD_STATUS_PENDING);
-}
-
-TEST_F(DispatcherTest, RecordedErrorMakesStatusTwoWhateverTheHandlerReturned) {
-  probe().onCall = [](QDBaseSystem&, SystemOp, const OperationArgs&, QDDriverThreadContext& ctx) {
-    ctx.SetError(4307, 1, 0, 0);
-    return int64_t{1};
-  };
-  EXPECT_EQ(CommandBuilder(0x0607, system_).Run(), QD_STATUS_ERROR);
-  probe().onCall = nullptr;
-  // The error stays readable until the next outermost command clears it.
-  EXPECT_EQ(HeldError(), 4307);
-  EXPECT_EQ(CommandBuilder(0x0607, system_).Run(), QD_STATUS_UNSUPPORTED);
-  EXPECT_EQ(HeldError(), 0);
 }
 
 TEST_F(DispatcherTest, GateRefusesWithStatusOneButLetsErrorNoticesThrough) {
@@ -81,18 +49,27 @@ TEST_F(DispatcherTest, GateRefusesWithStatusOneButLetsErrorNoticesThrough) {
 }
 
 TEST_F(DispatcherTest, InquireOfTheThreadContextIsAnsweredWithoutTheSystem) {
-  QDDriverThreadContext* ctx = Context();
+  QDDriverThreadContext* ctx = ContextOn(0);
   ASSERT_NE(ctx, nullptr);
   EXPECT_EQ(ctx->ThreadId(), os::GetCurrentThreadId());
   EXPECT_TRUE(probe().TakeCalls().empty());
 }
 
-TEST_F(DispatcherTest, ControlClearErrorWithdrawsTheHeldErrorAtAnyDepth) {
-  // An error held from an earlier command is withdrawn, without calling the system.
-  probe().onCall = [](QDBaseSystem&, SystemOp, const OperationArgs&, QDDriverThreadContext& ctx) {
+TEST_F(DispatcherTest, RecordedErrorMakesStatusTwoUntilClearedOrWithdrawnAtAnyDepth) {
+  const auto fail = [](QDBaseSystem&, SystemOp, const OperationArgs&, QDDriverThreadContext& ctx) {
     ctx.SetError(4307, 1, 0, 0);
-    return int64_t{1};
+    return int64_t{1};  // whatever the handler returns
   };
+  probe().onCall = fail;
+  EXPECT_EQ(CommandBuilder(0x0607, system_).Run(), QD_STATUS_ERROR);
+  probe().onCall = nullptr;
+  // The error stays readable until the next outermost command clears it.
+  EXPECT_EQ(HeldError(), 4307);
+  EXPECT_EQ(CommandBuilder(0x0607, system_).Run(), QD_STATUS_UNSUPPORTED);
+  EXPECT_EQ(HeldError(), 0);
+
+  // An error held from an earlier command is withdrawn, without calling the system.
+  probe().onCall = fail;
   EXPECT_EQ(CommandBuilder(0x0607, system_).Run(), QD_STATUS_ERROR);
   probe().onCall = nullptr;
   probe().TakeCalls();
@@ -136,7 +113,7 @@ TEST_F(DispatcherTest, NestedCommandsShareTheErrorAndKeepTheOuterFlags) {
             QD_STATUS_ERROR);
   EXPECT_EQ(innerStatus, QD_STATUS_ERROR);
   EXPECT_EQ(outerExtendedAfterInner, int64_t{QD_FLAG_EXTENDED});
-  QDDriverThreadContext* ctx = Context();
+  QDDriverThreadContext* ctx = ContextOn(0);
   EXPECT_EQ(ctx->Command().extended, 0);
   EXPECT_EQ(ctx->Nesting(), 0);
 }
@@ -148,13 +125,9 @@ TEST_F(DispatcherTest, EndOfCommandWaitFollowsEveryCommandButSystemFree) {
   std::vector<RecordedCall> calls = probe().TakeCalls();
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[1].op, SystemOp::ThreadWait);
-  EXPECT_TRUE(calls[1].args == ([] {
-                OperationArgs args;
-                args.Push(0);
-                args.Push(0x1000000);
-                args.Push(0);
-                return args;
-              }()));
+  OperationArgs wait;
+  for (int64_t word : {0, 0x1000000, 0}) wait.Push(word);
+  EXPECT_TRUE(calls[1].args == wait);
   // A command flagged to do nothing skips the wait.
   CommandBuilder(0x0607, waiting).Flags(QD_FLAG_NO_OP).Run();
   EXPECT_EQ(probe().TakeCalls().size(), 1u);
@@ -164,8 +137,9 @@ TEST_F(DispatcherTest, EndOfCommandWaitFollowsEveryCommandButSystemFree) {
   EXPECT_EQ(calls[0].op, SystemOp::SysFree);
 }
 
-TEST_F(DispatcherTest, DriverLevelCommands) {
-  double answer = 0;
+TEST_F(DispatcherTest, DriverLevelCommandsAndANullRecord) {
+  QDDravionLynCommandDecoder(nullptr);  // answered without touching memory
+  double answer = 0;                    // the driver goes on serving
   EXPECT_EQ(CommandBuilder(0x1803).Int(0, 0).Int(1, 15001).Pointer(2, &answer).Run(), 1);
   EXPECT_EQ(answer, 10.0);
   // The version, two flags, and a type the driver leaves alone.
@@ -178,14 +152,6 @@ TEST_F(DispatcherTest, DriverLevelCommands) {
   EXPECT_EQ(CommandBuilder(0x1805).Object(0, 3).Int(1, 4).Run(), 1);
   EXPECT_EQ(CommandBuilder(0x0238, system_).Run(), QD_STATUS_UNSUPPORTED);
   EXPECT_TRUE(probe().TakeCalls().empty());
-}
-
-TEST_F(DispatcherTest, NullRecordIsAnsweredWithoutTouchingMemory) {
-  QDDravionLynCommandDecoder(nullptr);
-  EXPECT_TRUE(probe().TakeCalls().empty());
-  double answer = 0;  // the driver goes on serving
-  EXPECT_EQ(CommandBuilder(0x1803).Int(0, 0).Int(1, 15001).Pointer(2, &answer).Run(), 1);
-  EXPECT_EQ(answer, 10.0);
 }
 
 TEST_F(DispatcherTest, UnknownOrFreedSystemsAnswerMinusOne) {

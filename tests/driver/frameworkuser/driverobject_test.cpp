@@ -18,12 +18,6 @@ namespace {
 class DriverObjectTest : public FrameworkTest {
  protected:
   static QDDeviceDriver& Driver() { return *CQDDeviceDriverWrapper::Instance().GetDriver(); }
-
-  static QDDriverThreadContext* ContextOn(int64_t system) {
-    QDDriverThreadContext* ctx = nullptr;
-    CommandBuilder(0x0003, system).Int(1, 0x814).Pointer(2, &ctx).Run();
-    return ctx;
-  }
 };
 
 TEST_F(DriverObjectTest, ManyFirstCommandsCreateOneDriver) {
@@ -37,6 +31,14 @@ TEST_F(DriverObjectTest, ManyFirstCommandsCreateOneDriver) {
 }
 
 TEST_F(DriverObjectTest, ThreadEndDeletesOnlyTheCallersContext) {
+  // A first command on a missing system leaves no context.
+  RunOnNewThread([] {
+    CommandBuilder command(0x0607, 7);
+    command.Record().status = 0x77;
+    QDDravionLynCommandDecoder(&command.Record());
+    EXPECT_EQ(command.Record().status, 0x77);  // dropped
+  });
+  EXPECT_EQ(Driver().ThreadContextCount(), 0u);
   CommandBuilder(0x1803).Run();
   RunOnNewThread([] {
     CommandBuilder end(0x1804);
@@ -71,9 +73,7 @@ TEST_F(DriverObjectTest, FreedIndexIsReusedAndFailedConstructionIsReported) {
   EXPECT_EQ(AllocSystem(), 1);
 
   probe().startupStatus = 0x40000000;
-  int64_t index = -1;
-  EXPECT_EQ(CommandBuilder(0x0001).Pointer(4, &index).Run(), QD_STATUS_ERROR);
-  EXPECT_EQ(index, 0);
+  EXPECT_EQ(AllocSystem(QD_STATUS_ERROR), 0);
   std::array<int64_t, 4> codes{1, 1, 1, 1};
   ContextOn(0)->GetError(1, &codes[0], &codes[1], &codes[2], &codes[3]);
   EXPECT_EQ(codes, (std::array<int64_t, 4>{}));  // cleared by the inquire command itself
@@ -87,10 +87,7 @@ TEST_F(DriverObjectTest, BoardDriverReportsFailedStartUp) {
   CQDDeviceDriverWrapper::Instance().ReplaceDriverForTests(nullptr);
   EXPECT_FALSE(foundation::CLog::Instance()->IsCategoryEnabled(foundation::kGrabLogCategory))
       << "the driver that went took its log settings";
-  int64_t index = -1;
-  CommandBuilder alloc(0x0001);
-  EXPECT_EQ(alloc.Pointer(4, &index).Run(), QD_STATUS_ERROR);
-  EXPECT_EQ(index, 0);
+  EXPECT_EQ(AllocSystem(QD_STATUS_ERROR), 0);
   EXPECT_EQ(probe().driversCreated, 1) << "the test's own driver only";
 }
 
@@ -123,9 +120,7 @@ TEST_F(DriverObjectTest, SystemFreedDuringAnotherThreadsCommandOutlivesIt) {
   freed.count_down();
   running.join();
   EXPECT_EQ(probe().systemsDestroyed, 1);
-  int sysFrees = 0;
-  for (const RecordedCall& call : probe().TakeCalls()) sysFrees += call.op == SystemOp::SysFree;
-  EXPECT_EQ(sysFrees, 1);
+  EXPECT_EQ(CountCalls(SystemOp::SysFree), 1);
 }
 
 // Commands of several threads find their systems while another thread frees and allocates
@@ -172,16 +167,6 @@ TEST_F(DriverObjectTest, DigitizerAllocationsOfAllSystemsRunOneAtATime) {
   EXPECT_FALSE(overlapped);
 }
 
-TEST_F(DriverObjectTest, FirstCommandOnAMissingSystemLeavesNoContext) {
-  RunOnNewThread([] {
-    CommandBuilder command(0x0607, 7);
-    command.Record().status = 0x77;
-    QDDravionLynCommandDecoder(&command.Record());
-    EXPECT_EQ(command.Record().status, 0x77);  // dropped
-  });
-  EXPECT_EQ(Driver().ThreadContextCount(), 0u);
-}
-
 TEST_F(DriverObjectTest, FreedThreadObjectLeavesNoContextPointingAtIt) {
   const int64_t system = AllocSystem();
   QDDriverThreadContext* first = nullptr;
@@ -222,11 +207,8 @@ TEST_F(DriverObjectTest, SystemFreeTakesEveryThreadsPerSystemContextWithoutFreei
   }
   std::vector<std::unique_ptr<QDZorThreadContext>> detached = Driver().DetachThreadContexts(system);
   EXPECT_EQ(detached.size(), 3u);
-  int threadFrees = 0;
-  for (const RecordedCall& call : probe().TakeCalls())
-    threadFrees += call.op == SystemOp::ThreadFree;
   // Another thread may still be inside a command on the system.
-  EXPECT_EQ(threadFrees, 0);
+  EXPECT_EQ(CountCalls(SystemOp::ThreadFree), 0);
   for (QDDriverThreadContext* ctx : contexts) {
     EXPECT_EQ(ctx->Current(), nullptr);
     EXPECT_EQ(ctx->FindItem(system), nullptr);

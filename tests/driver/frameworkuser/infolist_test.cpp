@@ -20,9 +20,7 @@ struct Record {
 
 TEST(InfoListTest, RemovedEntryIsGoneAndItsIndexServesTheNextOne) {
   QDInfoList<Record> list;
-  EXPECT_EQ(list.GetAt(0), nullptr);
-  EXPECT_EQ(list.GetAt(1), nullptr);
-  EXPECT_EQ(list.GetAt(-1), nullptr);
+  for (int64_t index : {0, 1, -1}) EXPECT_EQ(list.GetAt(index), nullptr) << index;
   const int64_t first = list.Add(std::make_shared<Record>(7));
   const int64_t second = list.Add(std::make_shared<Record>(8));
   EXPECT_EQ(first, 1);

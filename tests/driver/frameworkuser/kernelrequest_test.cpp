@@ -111,9 +111,8 @@ TEST_F(KernelRequestTest, CompletedAtOnceOrLaterGivesTheBytesWritten) {
 
 TEST_F(KernelRequestTest, TransportFailureRecordsTheControlCodeAndSystemText) {
   EXPECT_EQ(Send(kRefused), 0u);
-  EXPECT_EQ(ctx_.ErrorCode(), 4336);
-  EXPECT_EQ(ctx_.SubCode(1), 2);
-  EXPECT_EQ(ctx_.SubCode(2), 6);
+  EXPECT_EQ((std::vector{ctx_.ErrorCode(), ctx_.SubCode(1), ctx_.SubCode(2)}),
+            (std::vector<int64_t>{4336, 2, 6}));
   const std::wstring expected = L"Control code: 2555, returned Error: 0x1 " +
                                 os::FormatErrorMessage(os::ERROR_INVALID_FUNCTION);
   EXPECT_EQ(SubText(2), expected.substr(0, kOwnTextSize - 1));

@@ -12,6 +12,7 @@
 #include "interfaces/kernel/deviceevent.h"
 #include "platform/host/hostservices.h"
 #include "platform/host/zor.h"
+#include "tests/support/errorreports.h"
 
 using namespace zor::frame;
 namespace kernel = zor::kernel;
@@ -32,18 +33,10 @@ QINT64 Notified(QINT64 flags, QID event, void* user) {
   return 0;
 }
 
-QINT64 CaptureError(QINT64, QID, void* user) {
-  QINT64 code = 0;
-  HostGetError(0, Q_CURRENT, &code);
-  static_cast<std::vector<QINT64>*>(user)->push_back(code);
-  return 0;
-}
-
 class BufModified : public testing::Test {
  protected:
   void SetUp() override {
     QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
-    QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &CaptureError, &errors_);
     hostBuffer_ = QbufAlloc2d(Q_DEFAULT, 64, 48, 8, Q_IMAGE | Q_GRAB, nullptr);
     ASSERT_NE(hostBuffer_, 0);
     auto buffer = std::make_shared<QDBufferInfo>(0, nullptr);
@@ -55,10 +48,7 @@ class BufModified : public testing::Test {
     digitizer->SetIndex(digitizers_.Add(digitizer));
     digitizer_ = digitizer;
   }
-  void TearDown() override {
-    QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &CaptureError, &errors_);
-    QbufFree(hostBuffer_);
-  }
+  void TearDown() override { QbufFree(hostBuffer_); }
 
   kernel::BufferModifiedPayload Payload(uint64_t digitizerIndex, uint64_t bufferIndex) {
     kernel::BufferModifiedPayload p{};
@@ -85,12 +75,16 @@ class BufModified : public testing::Test {
   std::shared_ptr<QDBufferInfo> buffer_;
   QID hostBuffer_ = 0;
   std::vector<Notice> notices_;
-  std::vector<QINT64> errors_;
+  zortest::ErrorReports reports_;
 };
 
+// The digitizer keeps the grab status too.
 TEST_F(BufModified, FlagsTellTheGrabEndAndWhetherARateCame) {
   auto p = Payload(1, 1);
+  p.grabStatus[0] = 5;
+  p.grabStatus[7] = 9;
   Invoke(p);  // no denominator: no rate flag
+  EXPECT_EQ(digitizer_->GrabStatus(), (std::array<uint64_t, 8>{5, 0, 0, 0, 0, 0, 0, 9}));
   p.eventWord = kernel::kGrabEndWord;
   p.rateNumerator = 30;
   p.rateDenominator = 1;
@@ -102,14 +96,6 @@ TEST_F(BufModified, FlagsTellTheGrabEndAndWhetherARateCame) {
                                            {64 | 0x20000000 | 0xC000000, hostBuffer_}}));
 }
 
-TEST_F(BufModified, StoresTheGrabStatusOfADigitizer) {
-  auto p = Payload(1, 1);
-  p.grabStatus[0] = 5;
-  p.grabStatus[7] = 9;
-  Invoke(p);
-  EXPECT_EQ(digitizer_->GrabStatus(), (std::array<uint64_t, 8>{5, 0, 0, 0, 0, 0, 0, 9}));
-}
-
 TEST_F(BufModified, GrabErrorsAreReportedOnlyWhenReportingIsOn) {
   auto p = Payload(1, 1);
   p.grabError = 1;
@@ -117,12 +103,12 @@ TEST_F(BufModified, GrabErrorsAreReportedOnlyWhenReportingIsOn) {
   p.errorSubCode = 1;
   digitizer_->SetGrabErrorReporting(Q_DISABLE);
   Invoke(p);
-  EXPECT_TRUE(errors_.empty());
+  EXPECT_TRUE(reports_.Empty());
   EXPECT_EQ(notices_.size(), 1u) << "the host is notified all the same";
   digitizer_->SetGrabErrorReporting(Q_ENABLE);
   Invoke(p);
-  ASSERT_EQ(errors_.size(), 1u);
-  EXPECT_EQ(errors_[0], 4318);
+  EXPECT_EQ(reports_.Take(),
+            std::vector<std::wstring>{L"4318 QdigGrab Synchronization lost (time out)."});
   EXPECT_EQ(notices_.size(), 2u);
   QINT64 current = -1;
   HostGetError(0, Q_CURRENT, &current);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 
 #include "driver/frameworkuser/records/bufferformat.h"
 #include "driver/frameworkuser/records/qdbufferinfo.h"
@@ -50,18 +51,14 @@ TEST(BufferRecord, DescriptorComesFromTheHostDescription) {
   QDBufferInfo record(0, nullptr);
   ASSERT_TRUE(FillKernelBufferDescriptor(record, colour));
   const auto& d = record.Descriptor();
-  EXPECT_EQ(d.sizeX, 64u);
-  EXPECT_EQ(d.sizeY, 48u);
-  EXPECT_EQ(d.bandCount, 3u);
-  EXPECT_EQ(d.bitsPerPixel, 16);
-  EXPECT_EQ(d.byteSize, 64u * 2 * 3 * 48);
-  EXPECT_EQ(d.maxPixelValue, 65535u);
-  for (int band = 0; band < 3; ++band) EXPECT_NE(d.hostAddress[band], 0u) << band;
-  EXPECT_EQ(d.hostAddress[3], 0u);
-  EXPECT_EQ(d.needsMapping, 1) << "host memory has no physical address";
-  EXPECT_EQ(d.mapped, 0);
+  // Host memory has no physical address: it needs mapping.
+  std::ostringstream facts;
+  facts << d.sizeX << 'x' << d.sizeY << 'x' << d.bandCount << ' ' << d.bitsPerPixel << " bits "
+        << d.byteSize << " bytes max " << d.maxPixelValue << " mapping " << int{d.needsMapping}
+        << int{d.mapped} << " final " << d.finalWord << " bands";
+  for (uint64_t address : d.hostAddress) facts << (address != 0 ? " +" : " -");
+  EXPECT_EQ(facts.str(), "64x48x3 16 bits 18432 bytes max 65535 mapping 10 final -1 bands + + + -");
   EXPECT_EQ(d.hostBufferId, static_cast<uint64_t>(colour));
-  EXPECT_EQ(d.finalWord, -1);
   EXPECT_EQ(record.HostId(), colour);
   EXPECT_TRUE(RefreshKernelBufferDescriptor(record));
   EXPECT_EQ(record.Descriptor().byteSize, d.byteSize);

@@ -14,31 +14,13 @@
 
 #include "platform/host/zor.h"
 #include "tests/driver/board/boardfixture.h"
-#include "tests/driver/frameworkuser/serial/pseudoterminal.h"
+#include "tests/driver/frameworkuser/serial/serialfixture.h"
 #include "tests/support/errorreports.h"
 
 namespace zor::frame::testing {
 namespace {
 
-constexpr QINT64 kParity = 4701;
-constexpr QINT64 kStopBits = 4702;
-constexpr QINT64 kDataSize = 4703;
-constexpr QINT64 kSpeed = 4704;
-constexpr QINT64 kWriteByte = 4705;
-constexpr QINT64 kBytesPending = 4707;
-constexpr QINT64 kWrite = 4708;
-constexpr QINT64 kWriteLength = 4709;
-constexpr QINT64 kRead = 4710;
-constexpr QINT64 kReadLength = 4711;
-constexpr QINT64 kDelimiter = 4713;
-constexpr QINT64 kWriteComplete = 4722;
-constexpr QINT64 kReadComplete = 4723;
-constexpr QINT64 kPortNumber = 4724;
-constexpr QINT64 kClose = 4725;
 constexpr QINT64 kPortCount = 2132;
-
-QINT64 OnPort(QINT64 type, QINT64 port) { return type | (port << 16); }
-QINT64 Address(const void* data) { return reinterpret_cast<intptr_t>(data); }
 
 class SerialSystem : public board::BoardFixture {
  protected:
@@ -72,15 +54,14 @@ class SerialSystem : public board::BoardFixture {
     QsysControl(system_, OnPort(type, port), value);
   }
   // The error of the last call as code and sub-code.
-  std::pair<QINT64, QINT64> Error() { return {ErrorCode(), ErrorCode() != 0 ? SubCode(1) : 0}; }
+  Codes Error() {
+    return {static_cast<uint64_t>(ErrorCode()), ErrorCode() != 0 ? uint64_t(SubCode(1)) : 0};
+  }
 
   std::filesystem::path devices_;
   std::vector<std::unique_ptr<PseudoTerminal>> terminals_;
   QID system_ = 0;
 };
-
-using Codes = std::pair<QINT64, QINT64>;
-constexpr Codes kNoError{0, 0};
 
 TEST_F(SerialSystem, NoSerialDeviceMeansNoPort) {
   Start(0);
@@ -234,7 +215,8 @@ TEST_F(SerialSystem, TwoPortsEchoAMegabyteEachWhileOtherThreadsAsk) {
     });
     threads.emplace_back([&, port] {
       while (!done) {
-        if (Inquire(kPortNumber, port) != 101 + port || Inquire(kBytesPending, port) < 0) {
+        if (Inquire(kPortNumber, port) != 101 + port || Inquire(kBytesPending, port) < 0 ||
+            Inquire(kSpeed, port) < 0) {
           ++failures;
         }
       }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 
 #include "platform/os/serial/serial.h"
 #include "tests/driver/frameworkuser/serial/serialfixture.h"
@@ -33,16 +34,12 @@ TEST(SerialPortList, KeepsAtMost256PortsInTheGivenOrder) {
 }
 
 TEST(SerialTypes, TellSerialTypesAndHooksFromOthers) {
-  EXPECT_TRUE(IsSerialType(4701));
-  EXPECT_TRUE(IsSerialType(4725 + (255 << 16)));
-  EXPECT_TRUE(IsSerialType(4715));
-  EXPECT_FALSE(IsSerialType(4700));
-  EXPECT_FALSE(IsSerialType(4726 + (3 << 16)));
-  EXPECT_FALSE(IsSerialType(4701 + (1 << 24)));
-  EXPECT_TRUE(IsSerialHookType(17 + (5 << 16)));
-  EXPECT_TRUE(IsSerialHookType(17 + 0x4000000));
-  EXPECT_FALSE(IsSerialHookType(18));
-  EXPECT_FALSE(IsSerialHookType(17 + 0x1000000));
+  for (int64_t type : {4701, 4725 + (255 << 16), 4715}) EXPECT_TRUE(IsSerialType(type)) << type;
+  for (int64_t type : {4700, 4726 + (3 << 16), 4701 + (1 << 24)}) {
+    EXPECT_FALSE(IsSerialType(type)) << type;
+  }
+  for (int64_t type : {17 + (5 << 16), 17 + 0x4000000}) EXPECT_TRUE(IsSerialHookType(type));
+  for (int64_t type : {18, 17 + 0x1000000}) EXPECT_FALSE(IsSerialHookType(type)) << type;
 }
 
 TEST_F(SerialPorts, OpeningErrors) {
@@ -82,10 +79,8 @@ TEST_F(SerialPorts, RefusedTypesAndInquiriesThatCloseWhatTheyOpened) {
   // An inquiry of an open port leaves it open.
   EXPECT_EQ(Ask(kPortNumber), 41);
   EXPECT_TRUE(record.IsOpen());
-}
 
-TEST_F(SerialPorts, CloseControlOpensAClosedPortAndClosesIt) {
-  UartPortRecord& record = manager_->GetPort(0);
+  // The close control opens a closed port and closes it.
   EXPECT_EQ(Control(kClose, 0), kNoError);
   EXPECT_FALSE(record.IsOpen());
   EXPECT_EQ(Control(kClose, 0), kNoError);
@@ -108,81 +103,66 @@ TEST_F(SerialPorts, CloseIsRefusedWhileAnotherOperationHoldsThePort) {
   EXPECT_FALSE(record.IsOpen());
 }
 
-TEST_F(SerialPorts, SpeedAcceptsTheListedRatesOnly) {
-  for (int64_t rate : {110, 57600, 128000, 256000, 921600}) {
-    EXPECT_EQ(Control(kSpeed, rate), kNoError) << rate;
-    EXPECT_EQ(Ask(kSpeed), rate);
+TEST_F(SerialPorts, SettingsTheirDefaultsAndRefusals) {
+  for (const auto& [type, value] :
+       std::vector<std::pair<int64_t, int64_t>>{{kSpeed, 9600},
+                                                {kDataSize, 8},
+                                                {kParity, kUartNoParity},
+                                                {kStopBits, 1},
+                                                {kTimeout, 50},
+                                                {kDelimiter, 0},
+                                                {kReadLength, kUartDefault},
+                                                {kWriteLength, kDefaultTransferLength},
+                                                {kReadMaxLength, kDefaultTransferLength},
+                                                {kPortKind, 0},
+                                                {kPortNumber, 41}}) {
+    EXPECT_EQ(Ask(type), value) << "default of " << type;
   }
-  EXPECT_EQ(Control(kSpeed, 57601), Codes(4340, 3));
-  EXPECT_EQ(Control(kSpeed, 0), Codes(4340, 3));
-  EXPECT_EQ(Ask(kSpeed), 921600);
-  EXPECT_EQ(Control(kSpeed, kUartDefault), kNoError);
-  EXPECT_EQ(Ask(kSpeed), 14400);
-}
-
-TEST_F(SerialPorts, PortOpensWithItsDefaults) {
-  EXPECT_EQ(Ask(kSpeed), 9600);
-  EXPECT_EQ(Ask(kDataSize), 8);
-  EXPECT_EQ(Ask(kParity), kUartNoParity);
-  EXPECT_EQ(Ask(kStopBits), 1);
-  EXPECT_EQ(Ask(kTimeout), 50);
-  EXPECT_EQ(Ask(kDelimiter), 0);
-  EXPECT_EQ(Ask(kReadLength), kUartDefault);
-  EXPECT_EQ(Ask(kWriteLength), kDefaultTransferLength);
-  EXPECT_EQ(Ask(kReadMaxLength), kDefaultTransferLength);
-  EXPECT_EQ(Ask(kPortKind), 0);
-  EXPECT_EQ(Ask(kPortNumber), 41);
-}
-
-TEST_F(SerialPorts, LineSettingsAndTheirRefusals) {
-  EXPECT_EQ(Control(kDataSize, 7), kNoError);
-  EXPECT_EQ(Ask(kDataSize), 7);
-  EXPECT_EQ(Control(kDataSize, kUartDefault), kNoError);
-  EXPECT_EQ(Ask(kDataSize), 8);
-  EXPECT_EQ(Control(kDataSize, 6), Codes(4340, 3));
-
-  EXPECT_EQ(Control(kParity, 1), kNoError);
-  EXPECT_EQ(Ask(kParity), 1);
-  EXPECT_EQ(Control(kParity, 2), kNoError);
-  EXPECT_EQ(Ask(kParity), 2);
-  EXPECT_EQ(Control(kParity, kUartNoParity), kNoError);
-  EXPECT_EQ(Ask(kParity), kUartNoParity);
-  EXPECT_EQ(Control(kParity, 2), kNoError);
-  EXPECT_EQ(Control(kParity, kUartDefault), kNoError);
-  EXPECT_EQ(Ask(kParity), kUartNoParity);
-  EXPECT_EQ(Control(kParity, 3), Codes(4340, 3));
-
-  EXPECT_EQ(Control(kStopBits, 2), kNoError);
-  EXPECT_EQ(Ask(kStopBits), 2);
-  EXPECT_EQ(Control(kStopBits, kUartDefault), kNoError);
-  EXPECT_EQ(Ask(kStopBits), 1);
-  EXPECT_EQ(Control(kStopBits, 3), Codes(4340, 3));
-}
-
-TEST_F(SerialPorts, LengthsDelimiterAndTimeout) {
-  EXPECT_EQ(Control(kReadLength, 12), kNoError);
-  EXPECT_EQ(Ask(kReadLength), 12);
-  EXPECT_EQ(Control(kReadLength, kUartDefault), kNoError);
-  EXPECT_EQ(Ask(kReadLength), kUartDefault);
-  EXPECT_EQ(Control(kReadLength, 5), kNoError);
-  EXPECT_EQ(Ask(kReadLength), 5);
-
-  EXPECT_EQ(Control(kWriteLength, 9), kNoError);
-  EXPECT_EQ(Control(kWriteLength, kUartDefault), kNoError);
-  EXPECT_EQ(Ask(kWriteLength), 9);
-
-  // Lengths are 32-bit counts: nothing is cut down to fit.
-  EXPECT_EQ(Control(kReadLength, -1), Codes(4340, 3));
-  EXPECT_EQ(Control(kWriteLength, int64_t{1} << 32), Codes(4340, 3));
-  EXPECT_EQ(Control(kReadMaxLength, -5), Codes(4340, 3));
-  EXPECT_EQ(Ask(kReadLength), 5);
-  EXPECT_EQ(Control(kReadMaxLength, 0xFFFFFFFF), kNoError);
-  EXPECT_EQ(Ask(kReadMaxLength), 0xFFFFFFFF);
-
-  EXPECT_EQ(Control(kDelimiter, 0x1234), kNoError);
-  EXPECT_EQ(Ask(kDelimiter), 0x34);
-  EXPECT_EQ(Control(kDelimiter, kUartDefault), kNoError);
-  EXPECT_EQ(Ask(kDelimiter), 0);
+  // A control, its answer, and the setting read back after it.
+  const Codes refused(4340, 3);
+  const struct {
+    int64_t type, value;
+    Codes answer;
+    int64_t after;
+  } steps[] = {
+      {kSpeed, 110, kNoError, 110},
+      {kSpeed, 57600, kNoError, 57600},
+      {kSpeed, 128000, kNoError, 128000},
+      {kSpeed, 256000, kNoError, 256000},
+      {kSpeed, 921600, kNoError, 921600},
+      {kSpeed, 57601, refused, 921600},
+      {kSpeed, 0, refused, 921600},
+      {kSpeed, kUartDefault, kNoError, 14400},
+      {kDataSize, 7, kNoError, 7},
+      {kDataSize, kUartDefault, kNoError, 8},
+      {kDataSize, 6, refused, 8},
+      {kParity, 1, kNoError, 1},
+      {kParity, 2, kNoError, 2},
+      {kParity, kUartNoParity, kNoError, kUartNoParity},
+      {kParity, 2, kNoError, 2},
+      {kParity, kUartDefault, kNoError, kUartNoParity},
+      {kParity, 3, refused, kUartNoParity},
+      {kStopBits, 2, kNoError, 2},
+      {kStopBits, kUartDefault, kNoError, 1},
+      {kStopBits, 3, refused, 1},
+      {kReadLength, 12, kNoError, 12},
+      {kReadLength, kUartDefault, kNoError, kUartDefault},
+      {kReadLength, 5, kNoError, 5},
+      {kWriteLength, 9, kNoError, 9},
+      {kWriteLength, kUartDefault, kNoError, 9},
+      // Lengths are 32-bit counts: nothing is cut down to fit.
+      {kReadLength, -1, refused, 5},
+      {kWriteLength, int64_t{1} << 32, refused, 9},
+      {kReadMaxLength, -5, refused, kDefaultTransferLength},
+      {kReadMaxLength, 0xFFFFFFFF, kNoError, 0xFFFFFFFF},
+      {kDelimiter, 0x1234, kNoError, 0x34},
+      {kDelimiter, kUartDefault, kNoError, 0},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(::testing::Message() << step.type << " := " << step.value);
+    EXPECT_EQ(Control(step.type, step.value), step.answer);
+    EXPECT_EQ(Ask(step.type), step.after);
+  }
 
   // The time-out per byte is the port's, for reads and writes alike; out of range is the longest.
   for (const auto& [perByte, kept] : std::vector<std::pair<int64_t, uint32_t>>{
@@ -201,22 +181,19 @@ TEST_F(SerialPorts, LengthsDelimiterAndTimeout) {
   EXPECT_EQ(Ask(kTimeout), kUartDefault);
 }
 
-TEST(SerialPortNumber, NeedsComInTheName) {
-  PseudoTerminal far(L"COM48");
-  CUartManager manager({L"com48"});
-  int64_t answer = 0;
-  EXPECT_EQ(CodesOf(manager.Inquire(kPortNumber, &answer)), Codes(4341, 1));
-}
-
+// The number needs COM in the name and takes at most seven digits.
 TEST(SerialPortNumber, TakesAtMostSevenDigits) {
-  const std::pair<const wchar_t*, int64_t> cases[] = {
-      {L"COM3", 3}, {L"COM1234567", 1234567}, {L"COM123456789", 1234567}};
-  for (const auto& [name, number] : cases) {
-    PseudoTerminal far(name);
+  const std::tuple<const wchar_t*, const wchar_t*, Codes, int64_t> cases[] = {
+      {L"COM3", L"COM3", kNoError, 3},
+      {L"COM1234567", L"COM1234567", kNoError, 1234567},
+      {L"COM123456789", L"COM123456789", kNoError, 1234567},
+      {L"COM48", L"com48", Codes(4341, 1), 0}};
+  for (const auto& [terminal, name, codes, number] : cases) {
+    PseudoTerminal far(terminal);
     CUartManager manager({name});
     int64_t answer = 0;
-    EXPECT_EQ(CodesOf(manager.Inquire(kPortNumber, &answer)), kNoError);
-    EXPECT_EQ(answer, number);
+    EXPECT_EQ(CodesOf(manager.Inquire(kPortNumber, &answer)), codes) << name;
+    EXPECT_EQ(answer, number) << name;
   }
 }
 

@@ -73,9 +73,8 @@ TEST_F(SerialTransfers, ReadUntilDelimiterCountsTheBytesBeforeIt) {
   ExpectRead("0123456789abcdef-", 16);
   ASSERT_EQ(Control(kRead, Address(buffer_)), kNoError);
   ExpectRead("XY\r", 2);
-}
 
-TEST_F(SerialTransfers, ReadUntilDelimiterWithMaximumZeroReadsNothing) {
+  // A maximum of zero reads nothing.
   ASSERT_EQ(Control(kReadMaxLength, 0), kNoError);
   Far().Send("abc");
   auto target = std::make_unique<uint8_t[]>(1);
@@ -101,7 +100,10 @@ TEST_F(SerialTransfers, WriteUntilDelimiterStopsAtTheWriteLength) {
   EXPECT_EQ(Far().Receive(2), "ab");
 }
 
-TEST_F(SerialTransfers, SingleBytes) {
+TEST_F(SerialTransfers, SingleBytesPendingBytesAndNullAddresses) {
+  EXPECT_EQ(Control(kReadByte, 0), Codes(4340, 3));
+  EXPECT_EQ(Control(kRead, 0), Codes(4340, 3));
+  EXPECT_EQ(Control(kWrite, 0), Codes(4340, 3));
   ASSERT_EQ(Control(kWriteByte, 0x141), kNoError);
   EXPECT_EQ(Far().Receive(1), "A");
   Far().Send("z");
@@ -114,6 +116,10 @@ TEST_F(SerialTransfers, SingleBytes) {
   byte = 0x55;
   EXPECT_EQ(Control(kReadByte, Address(&byte)), Codes(4341, 3));
   EXPECT_EQ(byte, 0x55);
+
+  EXPECT_EQ(Ask(kBytesPending), 0);
+  Far().Send("12345");
+  EXPECT_TRUE(Eventually([&] { return Ask(kBytesPending) == 5; }));
 }
 
 TEST_F(SerialTransfers, TheLongestTimeOutStillWaitsForTheData) {
@@ -124,18 +130,6 @@ TEST_F(SerialTransfers, TheLongestTimeOutStillWaitsForTheData) {
   Far().Send(std::string(4096, 'x'));
   EXPECT_EQ(Ask(kReadComplete), 4096);
   EXPECT_EQ(data.back(), 'x');
-}
-
-TEST_F(SerialTransfers, NullDataAddressesAreRefused) {
-  EXPECT_EQ(Control(kReadByte, 0), Codes(4340, 3));
-  EXPECT_EQ(Control(kRead, 0), Codes(4340, 3));
-  EXPECT_EQ(Control(kWrite, 0), Codes(4340, 3));
-}
-
-TEST_F(SerialTransfers, BytesPendingCountsWhatArrived) {
-  EXPECT_EQ(Ask(kBytesPending), 0);
-  Far().Send("12345");
-  EXPECT_TRUE(Eventually([&] { return Ask(kBytesPending) == 5; }));
 }
 
 TEST_F(SerialTransfers, LineErrorsAreReportedFirstOneFirstAndCleared) {
