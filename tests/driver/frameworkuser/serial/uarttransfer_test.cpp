@@ -16,6 +16,9 @@ class SerialTransfers : public SerialFixture {
   void SetUp() override {
     SerialFixture::SetUp();
     ASSERT_EQ(Control(kSpeed, 115200), kNoError);
+    // The bytes are sent before each read; a loaded machine may relay one later than the
+    // default 50 ms a byte.
+    ASSERT_EQ(Control(kTimeout, 2000), kNoError);
   }
   void ExpectRead(const std::string& bytes, int64_t count) {
     EXPECT_EQ(Ask(kReadComplete), count);
