@@ -59,6 +59,8 @@ class DcfBlock {
 
 // A status as one word: code.subCode.extra/errorSet,extraSet,statusByte.
 std::string StatusText(const zor::kernel::ErrorTriple& s);
+// The word of a plain error (code 0: success).
+std::string ErrorText(uint64_t code, uint64_t subCode);
 
 // A buffer in host memory and the kernel descriptor that names it.
 struct HostImage {
@@ -73,6 +75,13 @@ class BoardClient {
   explicit BoardClient(boardsim::Board& board);
 
   zor::kernel::RequestHeader Header() const;
+  // A request record with this client's header, the rest zero.
+  template <class T>
+  std::unique_ptr<T> Record() {
+    auto r = std::make_unique<T>();
+    r->header = Header();
+    return r;
+  }
   // Sends and waits for the completion (at most 5 s); the record receives the reply.
   template <class T>
   uint32_t Send(uint32_t function, T& record) {
@@ -100,11 +109,22 @@ class BoardClient {
                                                      uint64_t objectId = 0);
   uint64_t SysRequest(uint64_t word, zor::kernel::ErrorTriple* status = nullptr);
   zor::kernel::ErrorTriple SysControl(uint64_t type, uint64_t value);
-  // A control, or another request of the channel's type and value (the hook enables).
+  // A request of the channel's type and value, sent; a control, or another such request (the
+  // hook enables).
+  std::unique_ptr<zor::kernel::DigChannelRequest> DigChannel(
+      const zor::kernel::DigChannelRecord& record, uint64_t type, uint64_t value,
+      uint32_t function);
   zor::kernel::ErrorTriple DigControl(const zor::kernel::DigChannelRecord& record, uint64_t type,
                                       uint64_t value, uint32_t function = zor::kernel::kDigControl);
   uint64_t DigInquire(const zor::kernel::DigChannelRecord& record, uint64_t type,
                       zor::kernel::ErrorTriple* status = nullptr);
+  // A request that names a digitizer (a stop or a free), or a board buffer, or a kernel object's
+  // value (a control or an inquire).
+  zor::kernel::ErrorTriple DigRecord(uint32_t function,
+                                     const zor::kernel::DigChannelRecord& record);
+  zor::kernel::ErrorTriple BufferRequest(uint32_t function, uint64_t kernelHandle);
+  zor::kernel::ObjectValueRequest ObjectValue(uint32_t function, uint64_t id, uint64_t type,
+                                              uint64_t value = 0);
 
   std::shared_ptr<boardsim::EventPort> port;
   uint64_t systemId = zor::kernel::kNoHandle;

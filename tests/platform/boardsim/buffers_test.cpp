@@ -20,24 +20,21 @@ struct BuffersTest : testing::Test {
     return client.BufAlloc(bands, x, y, depth);
   }
   uint64_t OnBoard(uint64_t x, uint64_t y) {
-    zor::kernel::OnBoardAllocRequest r{};
-    r.header = client.Header();
-    r.bandCount = 1;
-    r.sizeX = x;
-    r.sizeY = y;
-    r.bitDepth = 8;
-    client.Send(zor::kernel::kAllocOnBoardBuffer, r);
-    EXPECT_EQ(r.header.status.errorSet, 0);
-    EXPECT_NE(r.physicalAddress, 0u);
-    return r.kernelHandle;
+    auto r = client.Record<zor::kernel::OnBoardAllocRequest>();
+    r->bandCount = 1;
+    r->sizeX = x;
+    r->sizeY = y;
+    r->bitDepth = 8;
+    client.Send(zor::kernel::kAllocOnBoardBuffer, *r);
+    EXPECT_EQ(r->header.status.errorSet, 0);
+    EXPECT_NE(r->physicalAddress, 0u);
+    return r->kernelHandle;
   }
   std::unique_ptr<zor::kernel::BufTransferRequest> Transfer(uint64_t device,
                                                             const boardtest::HostImage& other,
                                                             uint32_t direction, uint64_t w,
                                                             uint64_t h) {
-    auto r = std::make_unique<zor::kernel::BufTransferRequest>();
-    std::memset(r.get(), 0, sizeof(*r));
-    r->header = client.Header();
+    auto r = client.Record<zor::kernel::BufTransferRequest>();
     r->direction = direction;
     r->deviceHandle = device;
     r->other = other.descriptor;
@@ -78,11 +75,10 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
   ASSERT_EQ(out->header.status.errorSet, 0);
   for (int band = 0; band < 3; ++band) EXPECT_EQ(copy.At(30, 40, band), band0[40 * 100 + 30]);
 
-  zor::kernel::BufHandleRequest free{};
-  free.header = client.Header();
-  free.kernelHandle = r.kernelHandle;
-  client.Send(zor::kernel::kFreeOnBoardBuffer, free);  // device memory, not on-board
-  EXPECT_EQ(boardtest::StatusText(free.header.status), "4327.2.0/1,0,0");
+  // Device memory, not on-board.
+  EXPECT_EQ(
+      boardtest::StatusText(client.BufferRequest(zor::kernel::kFreeOnBoardBuffer, r.kernelHandle)),
+      "4327.2.0/1,0,0");
 
   // Each depth's pixel size and the bounds of bands, sizes, pitch and the board's memory:
   // {bands, x, y, depth, pitch, code, sub-code, bytes a plane}.
@@ -93,32 +89,28 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
       {1, 0, 10, 8, 0, 4326, 1, 0},   {1, 10, 0, 8, 0, 4326, 1, 0},
       {1, 10, 10, 8, 9, 4300, 2, 0},  {3, 8192, 8192, 16, 0, 4302, 2, 0}};
   for (const auto& [bands, x, y, depth, pitch, code, subCode, plane] : allocations) {
-    zor::kernel::BufAllocRequest a{};
-    a.header = client.Header();
-    a.bandCount = bands;
-    a.sizeX = x;
-    a.sizeY = y;
-    a.type = depth;
-    a.pitch = pitch;
-    client.Send(zor::kernel::kBufAlloc, a);
-    EXPECT_EQ(
-        boardtest::StatusText(a.header.status),
-        std::to_string(code) + "." + std::to_string(subCode) + (code ? ".0/1,0,0" : ".0/0,0,0"))
+    auto a = client.Record<zor::kernel::BufAllocRequest>();
+    a->bandCount = bands;
+    a->sizeX = x;
+    a->sizeY = y;
+    a->type = depth;
+    a->pitch = pitch;
+    client.Send(zor::kernel::kBufAlloc, *a);
+    EXPECT_EQ(boardtest::StatusText(a->header.status), boardtest::ErrorText(code, subCode))
         << bands << " bands of " << x << " x " << depth;
     if (code != 0) continue;
-    EXPECT_EQ(a.physicalAddress[bands - 1] - a.physicalAddress[0], (bands - 1) * plane);
-    EXPECT_EQ(a.kernelPitch, pitch != 0 ? pitch : x);
+    EXPECT_EQ(a->physicalAddress[bands - 1] - a->physicalAddress[0], (bands - 1) * plane);
+    EXPECT_EQ(a->kernelPitch, pitch != 0 ? pitch : x);
   }
   // The buffer's controls are the grab state and mode.
   for (const auto& [type, code] : {std::pair<uint64_t, std::string>{5080, "0.0.0/0,0,0"},
                                    {5085, "0.0.0/0,0,0"},
                                    {5081, "4307.2.0/1,0,0"}}) {
-    zor::kernel::BufControlRequest control{};
-    control.header = client.Header();
-    control.kernelHandle = r.kernelHandle;
-    control.type = type;
-    client.Send(zor::kernel::kBufControl, control);
-    EXPECT_EQ(boardtest::StatusText(control.header.status), code) << type;
+    auto control = client.Record<zor::kernel::BufControlRequest>();
+    control->kernelHandle = r.kernelHandle;
+    control->type = type;
+    client.Send(zor::kernel::kBufControl, *control);
+    EXPECT_EQ(boardtest::StatusText(control->header.status), code) << type;
   }
 }
 
@@ -198,52 +190,46 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   client.Send(zor::kernel::kBufTransfer, *in);
   EXPECT_EQ(boardtest::StatusText(in->header.status), "4300.2.0/1,0,0");
 
-  zor::kernel::BufInquireRequest inquire{};
-  inquire.header = client.Header();
-  inquire.kernelHandle = onBoard;
-  inquire.type = zor::kernel::kBufInquirePhysicalAddress;
-  client.Send(zor::kernel::kBufInquire, inquire);
-  EXPECT_NE(inquire.value, 0u);
-  zor::kernel::BufHandleRequest free{};
-  free.header = client.Header();
-  free.kernelHandle = onBoard;
-  client.Send(zor::kernel::kFreeOnBoardBuffer, free);
-  EXPECT_EQ(free.header.status.errorSet, 0);
-  client.Send(zor::kernel::kBufInquire, inquire);
-  EXPECT_EQ(boardtest::StatusText(inquire.header.status), "4327.2.0/1,0,0");
+  auto inquire = client.Record<zor::kernel::BufInquireRequest>();
+  inquire->kernelHandle = onBoard;
+  inquire->type = zor::kernel::kBufInquirePhysicalAddress;
+  client.Send(zor::kernel::kBufInquire, *inquire);
+  EXPECT_NE(inquire->value, 0u);
+  EXPECT_EQ(client.BufferRequest(zor::kernel::kFreeOnBoardBuffer, onBoard).errorSet, 0);
+  client.Send(zor::kernel::kBufInquire, *inquire);
+  EXPECT_EQ(boardtest::StatusText(inquire->header.status), "4327.2.0/1,0,0");
 }
 
 TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
   auto parent = Alloc(3, 64, 32);
-  zor::kernel::BufChildAllocRequest child{};
-  child.header = client.Header();
-  child.parentHandle = parent.kernelHandle;
-  child.band = 1;
-  child.offsetX = 8;
-  child.offsetY = 4;
-  child.sizeX = 16;
-  child.sizeY = 8;
-  client.Send(zor::kernel::kBufChildAlloc, child);
-  ASSERT_EQ(child.header.status.errorSet, 0);
+  auto child = client.Record<zor::kernel::BufChildAllocRequest>();
+  child->parentHandle = parent.kernelHandle;
+  child->band = 1;
+  child->offsetX = 8;
+  child->offsetY = 4;
+  child->sizeX = 16;
+  child->sizeY = 8;
+  client.Send(zor::kernel::kBufChildAlloc, *child);
+  ASSERT_EQ(child->header.status.errorSet, 0);
 
   boardtest::HostImage ones(16, 8);
   std::fill(ones.planes[0].begin(), ones.planes[0].end(), 9);
-  auto in = Transfer(child.childHandle, ones, 1, 16, 8);
+  auto in = Transfer(child->childHandle, ones, 1, 16, 8);
   client.Send(zor::kernel::kBufTransfer, *in);
   const auto* band1 = reinterpret_cast<const uint8_t*>(parent.hostAddress[1]);
   EXPECT_EQ(band1[4 * 64 + 8], 9);
   EXPECT_EQ(band1[11 * 64 + 23], 9);
   EXPECT_EQ(band1[11 * 64 + 24], 0);
 
-  child.header = client.Header();
-  child.band = 3;
-  client.Send(zor::kernel::kBufChildAlloc, child);
-  EXPECT_EQ(boardtest::StatusText(child.header.status), "4327.1.0/1,0,0");
-  child.header = client.Header();
-  child.band = -1;
-  child.offsetX = 60;
-  client.Send(zor::kernel::kBufChildAlloc, child);
-  EXPECT_EQ(boardtest::StatusText(child.header.status), "4300.2.0/1,0,0");
+  child->header = client.Header();
+  child->band = 3;
+  client.Send(zor::kernel::kBufChildAlloc, *child);
+  EXPECT_EQ(boardtest::StatusText(child->header.status), "4327.1.0/1,0,0");
+  child->header = client.Header();
+  child->band = -1;
+  child->offsetX = 60;
+  client.Send(zor::kernel::kBufChildAlloc, *child);
+  EXPECT_EQ(boardtest::StatusText(child->header.status), "4300.2.0/1,0,0");
 }
 
 TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
@@ -251,45 +237,44 @@ TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
   std::fill_n(reinterpret_cast<uint8_t*>(first.hostAddress[0]), 64 * 32, 100);
   std::fill_n(reinterpret_cast<uint8_t*>(third.hostAddress[0]), 64 * 32, 200);
   auto dest = Alloc(1, 64, 32);
-  zor::kernel::BufTripleTransferRequest r{};
-  r.header = client.Header();
-  r.firstHandle = first.kernelHandle;
-  r.thirdHandle = third.kernelHandle;
-  r.destHandle = dest.kernelHandle;
-  r.srcSizeX = 32;
-  r.srcSizeY = 32;
-  r.transferFunction = zor::kernel::kTransferFunctionThree;
-  r.operationFlag = 128;
-  client.Send(zor::kernel::kBufTripleTransfer, r);
-  ASSERT_EQ(r.header.status.errorSet, 0);
+  auto r = client.Record<zor::kernel::BufTripleTransferRequest>();
+  r->firstHandle = first.kernelHandle;
+  r->thirdHandle = third.kernelHandle;
+  r->destHandle = dest.kernelHandle;
+  r->srcSizeX = 32;
+  r->srcSizeY = 32;
+  r->transferFunction = zor::kernel::kTransferFunctionThree;
+  r->operationFlag = 128;
+  client.Send(zor::kernel::kBufTripleTransfer, *r);
+  ASSERT_EQ(r->header.status.errorSet, 0);
   const auto* d = reinterpret_cast<const uint8_t*>(dest.hostAddress[0]);
   EXPECT_EQ(d[5], 150);
   EXPECT_EQ(d[40], 0);  // outside the region
 
   // A copy names the destination as its first buffer too.
-  r.header = client.Header();
-  r.transferFunction = zor::kernel::kTransferFunctionCopy;
-  r.destOffsetX = 32;
-  client.Send(zor::kernel::kBufTripleTransfer, r);
-  EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.2.0/1,0,0");
+  r->header = client.Header();
+  r->transferFunction = zor::kernel::kTransferFunctionCopy;
+  r->destOffsetX = 32;
+  client.Send(zor::kernel::kBufTripleTransfer, *r);
+  EXPECT_EQ(boardtest::StatusText(r->header.status), "4300.2.0/1,0,0");
   EXPECT_EQ(d[40], 0);
-  r.header = client.Header();
-  r.firstHandle = dest.kernelHandle;
-  client.Send(zor::kernel::kBufTripleTransfer, r);
+  r->header = client.Header();
+  r->firstHandle = dest.kernelHandle;
+  client.Send(zor::kernel::kBufTripleTransfer, *r);
   EXPECT_EQ(d[40], 200);
   // Source offsets given twice that disagree in X or in Y are refused.
   for (const auto& [x2, y2] : {std::pair<uint32_t, uint32_t>{8, 0}, {0, 8}}) {
-    r.header = client.Header();
-    r.srcOffsetXAgain = x2;
-    r.srcOffsetYAgain = y2;
-    client.Send(zor::kernel::kBufTripleTransfer, r);
-    EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.2.0/1,0,0") << x2 << ", " << y2;
+    r->header = client.Header();
+    r->srcOffsetXAgain = x2;
+    r->srcOffsetYAgain = y2;
+    client.Send(zor::kernel::kBufTripleTransfer, *r);
+    EXPECT_EQ(boardtest::StatusText(r->header.status), "4300.2.0/1,0,0") << x2 << ", " << y2;
   }
-  r.srcOffsetXAgain = r.srcOffsetYAgain = 0;
-  r.header = client.Header();
-  r.thirdHandle = 12345;
-  client.Send(zor::kernel::kBufTripleTransfer, r);
-  EXPECT_EQ(boardtest::StatusText(r.header.status), "4327.2.0/1,0,0");
+  r->srcOffsetXAgain = r->srcOffsetYAgain = 0;
+  r->header = client.Header();
+  r->thirdHandle = 12345;
+  client.Send(zor::kernel::kBufTripleTransfer, *r);
+  EXPECT_EQ(boardtest::StatusText(r->header.status), "4327.2.0/1,0,0");
 }
 
 TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
@@ -300,22 +285,21 @@ TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
   auto known = Transfer(device.kernelHandle, host, 0, 1, 1);
   client.Send(zor::kernel::kBufTransfer, *known);
   host.planes[0][0] = 0;
-  zor::kernel::BufQueueGrabRequest r{};
-  r.header = client.Header();
-  r.kernelHandle = device.kernelHandle;
-  r.hostBuffer = host.descriptor.hostBufferId;
-  r.offsetX = 4;
-  r.offsetY = 2;
-  r.width = 8;
-  r.height = 4;
-  client.Send(zor::kernel::kBufQueueGrab, r);
-  ASSERT_EQ(r.header.status.errorSet, 0);
+  auto r = client.Record<zor::kernel::BufQueueGrabRequest>();
+  r->kernelHandle = device.kernelHandle;
+  r->hostBuffer = host.descriptor.hostBufferId;
+  r->offsetX = 4;
+  r->offsetY = 2;
+  r->width = 8;
+  r->height = 4;
+  client.Send(zor::kernel::kBufQueueGrab, *r);
+  ASSERT_EQ(r->header.status.errorSet, 0);
   EXPECT_EQ(host.At(4, 2), 77);
   EXPECT_EQ(host.At(11, 5), 77);
   EXPECT_EQ(host.At(12, 5), 0);
-  r.width = 100;
-  client.Send(zor::kernel::kBufQueueGrab, r);
-  EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.2.0/1,0,0");
+  r->width = 100;
+  client.Send(zor::kernel::kBufQueueGrab, *r);
+  EXPECT_EQ(boardtest::StatusText(r->header.status), "4300.2.0/1,0,0");
 }
 
 }  // namespace

@@ -25,12 +25,7 @@ struct ContinuousGrab {
     grab->continuous = 1;
     setup.Send(zor::kernel::kDigGrab, *grab);
   }
-  ~ContinuousGrab() {
-    zor::kernel::DigRecordRequest stop{};
-    stop.header = setup.Header();
-    stop.record = record;
-    setup.Send(zor::kernel::kDigStopGrab, stop);
-  }
+  ~ContinuousGrab() { setup.DigRecord(zor::kernel::kDigStopGrab, record); }
   boardsim::Board board{boardsim::BoardConfig{}};
   boardtest::BoardClient setup{board};
   zor::kernel::DigChannelRecord record{};
@@ -50,12 +45,9 @@ TEST(ConcurrencyTest, ManyThreadsSendRequestsWhileTheBoardGrabs) {
       client.systemId = setup.systemId;
       for (int i = 0; i < 100; ++i) {
         const uint64_t id = client.AllocObject();
-        zor::kernel::ObjectValueRequest control{};
-        control.header = client.Header();
-        control.header.objectId = id;
-        control.type = zor::kernel::kObjectTimeout;
-        control.value = static_cast<uint64_t>(t);
-        client.Send(zor::kernel::kKernelObjectControl, control);
+        const auto control =
+            client.ObjectValue(zor::kernel::kKernelObjectControl, id, zor::kernel::kObjectTimeout,
+                               static_cast<uint64_t>(t));
         zor::kernel::HeaderOnlyRequest free{client.Header()};
         free.header.objectId = id;
         client.Send(zor::kernel::kKernelObjectFree, free);

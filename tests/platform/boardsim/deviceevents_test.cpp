@@ -62,10 +62,7 @@ TEST_F(DeviceEventsTest, SeveralWaitsOfATypeCompleteOnePerEventInOrder) {
     EXPECT_EQ(Payload(*fieldWaits[i]).eventType, fields[i].first | 2);
     EXPECT_EQ(Payload(*fieldWaits[i]).field, fields[i].second) << i;
   }
-  zor::kernel::DigRecordRequest stop{};
-  stop.header = client.Header();
-  stop.record = record;
-  client.Send(zor::kernel::kDigStopGrab, stop);  // before the image goes
+  client.DigRecord(zor::kernel::kDigStopGrab, record);  // before the image goes
 }
 
 TEST_F(DeviceEventsTest, TestEventsRespectTheDriversHookEnables) {

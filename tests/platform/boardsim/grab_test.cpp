@@ -27,16 +27,6 @@ struct GrabTest : testing::Test {
     registration = client.RegisterEvent(event);
   }
   ~GrabTest() override { os::CloseHandle(event); }
-  std::unique_ptr<zor::kernel::DigChannelRequest> Request(
-      const zor::kernel::DigChannelRecord& record, uint64_t type, uint64_t value = 0) {
-    auto r = std::make_unique<zor::kernel::DigChannelRequest>();
-    std::memset(r.get(), 0, sizeof(*r));
-    r->header = client.Header();
-    r->record = record;
-    r->type = type;
-    r->value = value;
-    return r;
-  }
   // A single grab into the image, sent: its reply tells whether to wait for it.
   std::unique_ptr<zor::kernel::GrabRequest> SendGrab(const zor::kernel::DigChannelRecord& record,
                                                      boardtest::HostImage& image) {
@@ -45,11 +35,10 @@ struct GrabTest : testing::Test {
     return grab;
   }
   uint64_t PendingGrabs() {
-    zor::kernel::DigInquireValueRequest r{};
-    r.header = client.Header();
-    r.type = zor::kernel::kPendingGrabCount;
-    client.Send(zor::kernel::kDigInquireValue, r);
-    return r.value;
+    auto r = client.Record<zor::kernel::DigInquireValueRequest>();
+    r->type = zor::kernel::kPendingGrabCount;
+    client.Send(zor::kernel::kDigInquireValue, *r);
+    return r->value;
   }
   boardsim::Board board{boardsim::BoardConfig{}};
   boardtest::BoardClient client{board};
@@ -79,13 +68,9 @@ TEST_F(GrabTest, AllocationLoadsTheDecoderAndClaimsTheChannel) {
   client.AllocDigitizer(4, dcf, &status);
   EXPECT_EQ(status.errorSet, 0);
 
-  zor::kernel::DigRecordRequest free{};
-  free.header = client.Header();
-  free.record = record;
-  client.Send(zor::kernel::kDigFree, free);
-  EXPECT_EQ(free.header.status.errorSet, 0);
-  client.Send(zor::kernel::kDigFree, free);
-  EXPECT_EQ(boardtest::StatusText(free.header.status), "4300.3.0/1,0,0");
+  EXPECT_EQ(client.DigRecord(zor::kernel::kDigFree, record).errorSet, 0);
+  EXPECT_EQ(boardtest::StatusText(client.DigRecord(zor::kernel::kDigFree, record)),
+            "4300.3.0/1,0,0");
   client.AllocDigitizer(1, dcf, &status);
   EXPECT_EQ(status.errorSet, 0);
 }
@@ -93,16 +78,9 @@ TEST_F(GrabTest, AllocationLoadsTheDecoderAndClaimsTheChannel) {
 TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
   auto record = client.AllocDigitizer(0);
   EXPECT_EQ(client.DigControl(record, 4074, 21).errorSet, 0);
-  auto inquire = Request(record, 4074);
-  client.Send(zor::kernel::kDigInquire, *inquire);
-  EXPECT_EQ(inquire->value, 21u);
-
-  inquire = Request(record, 4200);
-  client.Send(zor::kernel::kDigInquire, *inquire);
-  EXPECT_EQ(static_cast<int64_t>(inquire->value), -9999);
-  inquire = Request(record, 6801);
-  client.Send(zor::kernel::kDigInquire, *inquire);
-  EXPECT_EQ(inquire->value & 0x1, 1u);  // decoder in lock
+  EXPECT_EQ(client.DigInquire(record, 4074), 21u);
+  EXPECT_EQ(static_cast<int64_t>(client.DigInquire(record, 4200)), -9999);
+  EXPECT_EQ(client.DigInquire(record, 6801) & 0x1, 1u);  // decoder in lock
 
   for (uint64_t type : {6924ull, 4133ull, 6905ull, 1049ull}) {
     const auto status = client.DigControl(record, type, 1);
@@ -111,21 +89,19 @@ TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
   constexpr auto kLength = 0x50000000000ull;
   for (uint64_t type :
        {1005ull, 6926ull, 7709ull, 0x4503EDull, 7709 + kLength, 7861 + kLength, 7870 + kLength}) {
-    inquire = Request(record, type);
-    client.Send(zor::kernel::kDigInquire, *inquire);
-    EXPECT_EQ(boardtest::StatusText(inquire->header.status), "4310.1.0/1,0,78") << type;
+    zor::kernel::ErrorTriple status{};
+    client.DigInquire(record, type, &status);
+    EXPECT_EQ(boardtest::StatusText(status), "4310.1.0/1,0,78") << type;
   }
 
-  auto hook = Request(record, 20, zor::kernel::kHookEnable);
-  client.Send(zor::kernel::kDigChannelInit, *hook);
-  EXPECT_EQ(hook->header.status.errorSet, 0);
-  hook = Request(record, 20, 5);
-  client.Send(zor::kernel::kDigChannelInit, *hook);
-  EXPECT_EQ(boardtest::StatusText(hook->header.status), "4307.3.0/1,0,0");
+  const auto hook = [&](uint64_t value) {
+    return boardtest::StatusText(
+        client.DigControl(record, 20, value, zor::kernel::kDigChannelInit));
+  };
+  EXPECT_EQ(hook(zor::kernel::kHookEnable), "0.0.0/0,0,0");
+  EXPECT_EQ(hook(5), "4307.3.0/1,0,0");
 
-  auto reference = std::make_unique<zor::kernel::DigReferenceRequest>();
-  std::memset(reference.get(), 0, sizeof(*reference));
-  reference->header = client.Header();
+  auto reference = client.Record<zor::kernel::DigReferenceRequest>();
   reference->record = record;
   reference->colourLevel = reference->saturationLevel = reference->contrastLevel = kDefault;
   reference->brightnessLevel = 300;
@@ -135,9 +111,7 @@ TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
   reference->brightnessLevel = 128;
   client.Send(zor::kernel::kDigReference, *reference);
   EXPECT_EQ(reference->header.status.errorSet, 0);
-  inquire = Request(record, 6657);
-  client.Send(zor::kernel::kDigInquire, *inquire);
-  EXPECT_EQ(inquire->value, 128u);
+  EXPECT_EQ(client.DigInquire(record, 6657), 128u);
 
   record.kernelCheck ^= 1;  // a record the board never handed out
   EXPECT_EQ(client.DigControl(record, 4074, 21).code, 4300u);
@@ -273,8 +247,7 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
     grab = client.MakeGrab(record, image, registration);
     fault(grab->buffer);
     client.Send(zor::kernel::kDigGrab, *grab);
-    EXPECT_EQ(boardtest::StatusText(grab->header.status),
-              std::to_string(code) + "." + std::to_string(subCode) + ".0/1,0,0")
+    EXPECT_EQ(boardtest::StatusText(grab->header.status), boardtest::ErrorText(code, subCode))
         << name;
     EXPECT_EQ(grab->waitInUserMode, 0u) << name;
   }
@@ -292,10 +265,7 @@ TEST_F(GrabTest, ContinuousGrabRunsUntilStopped) {
   EXPECT_EQ(grab->waitInUserMode, 0u);
   while (board.FrameCount(0) < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
-  zor::kernel::DigRecordRequest stop{};
-  stop.header = client.Header();
-  stop.record = record;
-  client.Send(zor::kernel::kDigStopGrab, stop);
+  client.DigRecord(zor::kernel::kDigStopGrab, record);
   const uint64_t stopped = board.FrameCount(0);
   std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_LE(board.FrameCount(0), stopped + 1);
@@ -306,9 +276,7 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   boardtest::DcfBlock dcf;
   dcf.Register(0x0C, 0x34);  // no free-run output when the signal goes
   auto record = client.AllocDigitizer(0, dcf);
-  auto wait = std::make_unique<zor::kernel::GrabWaitRequest>();
-  std::memset(wait.get(), 0, sizeof(*wait));
-  wait->header = client.Header();
+  auto wait = client.Record<zor::kernel::GrabWaitRequest>();
   wait->record = record;
   wait->eventRegistration = registration;
   wait->waitFlag = zor::kernel::kWaitGrabEnd;
@@ -349,12 +317,7 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   grab = client.MakeGrab(record, image, secondRegistration);
   client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(os::WaitForSingleObject(second, 0), os::WAIT_TIMEOUT);
-  zor::kernel::SysControlRequest halt{};
-  halt.header = client.Header();
-  halt.type = 1810;
-  halt.value = 0x1000000;
-  client.Send(zor::kernel::kSysControl, halt);
-  EXPECT_EQ(halt.header.status.errorSet, 0);
+  EXPECT_EQ(client.SysControl(1810, 0x1000000).errorSet, 0);
   EXPECT_EQ(PendingGrabs(), 0u);
   EXPECT_EQ(os::WaitForSingleObject(second, 1000), os::WAIT_OBJECT_0);
   os::CloseHandle(second);

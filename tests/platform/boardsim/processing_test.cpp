@@ -25,30 +25,32 @@ struct ProcessingTest : testing::Test {
     return grab->grabRecord;
   }
   zor::kernel::ErrorTriple Process(uint32_t function, uint64_t word) {
-    zor::kernel::DigProcessRequest r{};
-    r.header = client.Header();
-    r.kernelDigitizer = record.kernelDigitizer;
-    r.processObject = processObject;
-    r.word = word;
-    client.Send(function, r);
-    return r.header.status;
+    auto r = client.Record<zor::kernel::DigProcessRequest>();
+    r->kernelDigitizer = record.kernelDigitizer;
+    r->processObject = processObject;
+    r->word = word;
+    client.Send(function, *r);
+    return r->header.status;
   }
   zor::kernel::ErrorTriple Continue(uint64_t grabRecord) {
-    zor::kernel::DigContinueGrabRequest r{};
-    r.header = client.Header();
-    r.kernelDigitizer = record.kernelDigitizer;
-    r.processObject = processObject;
-    r.grabRecord = grabRecord;
-    client.Send(zor::kernel::kDigContinueGrab, r);
-    return r.header.status;
+    auto r = client.Record<zor::kernel::DigContinueGrabRequest>();
+    r->kernelDigitizer = record.kernelDigitizer;
+    r->processObject = processObject;
+    r->grabRecord = grabRecord;
+    client.Send(zor::kernel::kDigContinueGrab, *r);
+    return r->header.status;
   }
   uint64_t Pending() {
-    zor::kernel::DigInquireValueRequest r{};
-    r.header = client.Header();
-    r.header.objectId = record.kernelDigitizer;
-    r.type = zor::kernel::kPendingGrabCount;
-    client.Send(zor::kernel::kDigInquireValue, r);
-    return r.value;
+    auto r = client.Record<zor::kernel::DigInquireValueRequest>();
+    r->header.objectId = record.kernelDigitizer;
+    r->type = zor::kernel::kPendingGrabCount;
+    client.Send(zor::kernel::kDigInquireValue, *r);
+    return r->value;
+  }
+  uint64_t WaitIdle() {
+    return client
+        .ObjectValue(zor::kernel::kKernelObjectInquire, processObject, zor::kernel::kObjectWaitIdle)
+        .value;
   }
   static const zor::kernel::BufferModifiedPayload& Payload(boardtest::TestRequest& request) {
     return *reinterpret_cast<const zor::kernel::BufferModifiedPayload*>(
@@ -114,9 +116,7 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
 
   // A prepared continuation brings its own buffer.
   auto fourth = client.WaitDeviceEvent(digType);
-  auto prepared = std::make_unique<zor::kernel::DigContinuePreparedRequest>();
-  std::memset(prepared.get(), 0, sizeof(*prepared));
-  prepared->header = client.Header();
+  auto prepared = client.Record<zor::kernel::DigContinuePreparedRequest>();
   prepared->kernelDigitizer = record.kernelDigitizer;
   prepared->processObject = processObject;
   prepared->grabRecord = recordA;
@@ -147,10 +147,7 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
 
 TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {
   // No signal and no free-run output: the queued grabs stay queued.
-  zor::kernel::DigRecordRequest free{};
-  free.header = client.Header();
-  free.record = record;
-  client.Send(zor::kernel::kDigFree, free);
+  client.DigRecord(zor::kernel::kDigFree, record);
   boardtest::DcfBlock dcf;
   dcf.Register(0x0C, 0x34);
   record = client.AllocDigitizer(0, dcf);
@@ -161,19 +158,10 @@ TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {
   Process(zor::kernel::kDigProcessRequest, 1);
   EXPECT_EQ(Pending(), 2u);
 
-  zor::kernel::ObjectValueRequest halt{};
-  halt.header = client.Header();
-  halt.header.objectId = processObject;
-  halt.type = zor::kernel::kObjectHalt;
-  halt.value = 0x1001000;
-  client.Send(zor::kernel::kKernelObjectControl, halt);
+  client.ObjectValue(zor::kernel::kKernelObjectControl, processObject, zor::kernel::kObjectHalt,
+                     0x1001000);
   EXPECT_EQ(Pending(), 0u);
-  zor::kernel::ObjectValueRequest idle{};
-  idle.header = client.Header();
-  idle.header.objectId = processObject;
-  idle.type = zor::kernel::kObjectWaitIdle;
-  client.Send(zor::kernel::kKernelObjectInquire, idle);
-  EXPECT_EQ(idle.value, zor::kernel::kWaitEnded);
+  EXPECT_EQ(WaitIdle(), zor::kernel::kWaitEnded);
   EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).errorSet, 0);
   EXPECT_EQ(board.FrameCount(0), 0u);
 }
@@ -182,22 +170,12 @@ TEST_F(ProcessingTest, HaltBeforeTheProcessRequestAlsoEmptiesTheQueue) {
   boardtest::HostImage a(64, 48);
   Start(a, 1);
   EXPECT_EQ(Pending(), 1u);
-  zor::kernel::ObjectValueRequest halt{};
-  halt.header = client.Header();
-  halt.header.objectId = processObject;
-  halt.type = zor::kernel::kObjectHalt;
-  client.Send(zor::kernel::kKernelObjectControl, halt);
+  client.ObjectValue(zor::kernel::kKernelObjectControl, processObject, zor::kernel::kObjectHalt);
   EXPECT_EQ(Pending(), 0u);
   // Else the wait for the object's grabs would run into its time-out.
-  zor::kernel::ObjectValueRequest idle{};
-  idle.header = client.Header();
-  idle.header.objectId = processObject;
-  idle.type = zor::kernel::kObjectTimeout;
-  idle.value = 0;
-  client.Send(zor::kernel::kKernelObjectControl, idle);
-  idle.type = zor::kernel::kObjectWaitIdle;
-  client.Send(zor::kernel::kKernelObjectInquire, idle);
-  EXPECT_EQ(idle.value, zor::kernel::kWaitEnded);
+  client.ObjectValue(zor::kernel::kKernelObjectControl, processObject, zor::kernel::kObjectTimeout,
+                     0);
+  EXPECT_EQ(WaitIdle(), zor::kernel::kWaitEnded);
 }
 
 // The object's wait for its grabs ends once the last grab's pixels are written, not when
@@ -206,13 +184,8 @@ TEST_F(ProcessingTest, TheObjectTurnsIdleOnceItsGrabsPixelsAreWritten) {
   boardtest::HostImage image(640, 480);
   const uint64_t grab = Start(image, 0);
   Process(zor::kernel::kDigProcessRequest, 1);
-  zor::kernel::ObjectValueRequest idle{};
-  idle.header = client.Header();
-  idle.header.objectId = processObject;
-  idle.type = zor::kernel::kObjectWaitIdle;
   for (int i = 0; i < 20; ++i) {
-    client.Send(zor::kernel::kKernelObjectInquire, idle);
-    ASSERT_EQ(idle.value, zor::kernel::kWaitEnded);
+    ASSERT_EQ(WaitIdle(), zor::kernel::kWaitEnded);
     const uint64_t frame = board.FrameCount(0);
     for (uint64_t y : {0u, 240u, 479u}) {
       EXPECT_EQ(int{image.At(100, y)}, int{boardsim::PatternLuma(frame, 100, y)}) << "grab " << i;
@@ -231,10 +204,7 @@ TEST_F(ProcessingTest, WithoutDigitizerWaitsTheSystemWideWaitGetsTheEvent) {
   auto grab = client.MakeGrab(record, a, 0, processObject);
   grab->buffer.kernelHandle = buffer.kernelHandle;
   client.Send(zor::kernel::kDigProcessStart, *grab);
-  zor::kernel::BufHandleRequest free{};
-  free.header = client.Header();
-  free.kernelHandle = buffer.kernelHandle;
-  client.Send(zor::kernel::kBufFree, free);
+  client.BufferRequest(zor::kernel::kBufFree, buffer.kernelHandle);
   Process(zor::kernel::kDigProcessRequest, 1);
   ASSERT_TRUE(event->WaitFor(2000));
   EXPECT_EQ(Payload(*event).bufferIndex, 3u);

@@ -111,14 +111,13 @@ TEST_F(SystemTest, CapabilityWordAndLogMemory) {
 }
 
 TEST_F(SystemTest, PerformanceRecordCountsTheFramesAsInterrupts) {
-  zor::kernel::SysRequest r{};
-  r.header = client.Header();
-  r.requestWord = zor::kernel::kSysRequestPerformance;
-  client.Send(zor::kernel::kSysRequest, r);
-  EXPECT_EQ(r.header.status.errorSet, 0);
-  EXPECT_EQ(r.performance.frequency, 1000000000u);
-  EXPECT_GT(r.performance.sampleEnd, r.performance.sampleStart);
-  EXPECT_EQ(r.performance.isrCount, 0u);  // no frame yet
+  auto r = client.Record<zor::kernel::SysRequest>();
+  r->requestWord = zor::kernel::kSysRequestPerformance;
+  client.Send(zor::kernel::kSysRequest, *r);
+  EXPECT_EQ(r->header.status.errorSet, 0);
+  EXPECT_EQ(r->performance.frequency, 1000000000u);
+  EXPECT_GT(r->performance.sampleEnd, r->performance.sampleStart);
+  EXPECT_EQ(r->performance.isrCount, 0u);  // no frame yet
 
   board.SetFrameTime(1000);
   auto record = client.AllocDigitizer(0);
@@ -127,16 +126,13 @@ TEST_F(SystemTest, PerformanceRecordCountsTheFramesAsInterrupts) {
   grab->continuous = 1;
   client.Send(zor::kernel::kDigGrab, *grab);
   while (board.FrameCount(0) < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  zor::kernel::DigRecordRequest stop{};
-  stop.header = client.Header();
-  stop.record = record;
-  client.Send(zor::kernel::kDigStopGrab, stop);
-  r.header = client.Header();
-  client.Send(zor::kernel::kSysRequest, r);
-  EXPECT_GE(r.performance.isrCount, 2u);
-  EXPECT_EQ(r.performance.isrTotalWith, r.performance.isrCount * 2000);
+  client.DigRecord(zor::kernel::kDigStopGrab, record);
+  r->header = client.Header();
+  client.Send(zor::kernel::kSysRequest, *r);
+  EXPECT_GE(r->performance.isrCount, 2u);
+  EXPECT_EQ(r->performance.isrTotalWith, r->performance.isrCount * 2000);
   // Each time's minimum and maximum stand at 3/4 and 3/2 of its mean.
-  const auto& p = r.performance;
+  const auto& p = r->performance;
   const uint64_t times[][3] = {{p.isrTotalWith, p.isrMinWith, p.isrMaxWith},
                                {p.dpcTotalWith, p.dpcMinWith, p.dpcMaxWith},
                                {p.isrTotalWithout, p.isrMinWithout, p.isrMaxWithout},
@@ -175,37 +171,36 @@ TEST_F(SystemTest, TypesOfTheUserModeLayersAreNotServed) {
 }
 
 TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
-  zor::kernel::SysIoRequest r{};
-  r.header = client.Header();
-  r.direction = zor::kernel::kIoRead;
-  r.address = 120;
-  r.count = 4;
-  client.Send(zor::kernel::kSysIoCommand, r);
+  auto r = client.Record<zor::kernel::SysIoRequest>();
+  r->direction = zor::kernel::kIoRead;
+  r->address = 120;
+  r->count = 4;
+  client.Send(zor::kernel::kSysIoCommand, *r);
   uint32_t serial = 0;
-  std::memcpy(&serial, r.data, 4);
+  std::memcpy(&serial, r->data, 4);
   EXPECT_EQ(serial, board.SerialNumber());
 
-  r.direction = zor::kernel::kIoWrite;
-  r.address = 200;
-  r.count = 2;
-  r.data[0] = 0xAB;
-  r.data[1] = 0xCD;
-  client.Send(zor::kernel::kSysIoCommand, r);
-  EXPECT_EQ(r.header.status.errorSet, 0);
-  r.direction = zor::kernel::kIoRead;
-  r.data[0] = r.data[1] = 0;
-  client.Send(zor::kernel::kSysIoCommand, r);
-  EXPECT_EQ(r.data[1], 0xCD);
+  r->direction = zor::kernel::kIoWrite;
+  r->address = 200;
+  r->count = 2;
+  r->data[0] = 0xAB;
+  r->data[1] = 0xCD;
+  client.Send(zor::kernel::kSysIoCommand, *r);
+  EXPECT_EQ(r->header.status.errorSet, 0);
+  r->direction = zor::kernel::kIoRead;
+  r->data[0] = r->data[1] = 0;
+  client.Send(zor::kernel::kSysIoCommand, *r);
+  EXPECT_EQ(r->data[1], 0xCD);
 
   for (auto [address, count, direction] :
        {std::tuple{250u, 8u, 1u}, std::tuple{0u, 257u, 1u}, std::tuple{0u, 4u, 3u}}) {
-    r.header = client.Header();
-    r.address = address;
-    r.count = count;
-    r.direction = direction;
-    client.Send(zor::kernel::kSysIoCommand, r);
+    r->header = client.Header();
+    r->address = address;
+    r->count = count;
+    r->direction = direction;
+    client.Send(zor::kernel::kSysIoCommand, *r);
     // An argument out of range, not an unknown object.
-    EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.2.0/1,0,0");
+    EXPECT_EQ(boardtest::StatusText(r->header.status), "4300.2.0/1,0,0");
   }
 }
 

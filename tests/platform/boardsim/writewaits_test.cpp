@@ -45,12 +45,6 @@ struct WriteWaitsTest : testing::Test {
     client.Send(zor::kernel::kDigGrab, *grab);
     EXPECT_EQ(grab->header.status.errorSet, 0);
   }
-  void Stop(const zor::kernel::DigChannelRecord& record) {
-    zor::kernel::DigRecordRequest stop{};
-    stop.header = client.Header();
-    stop.record = record;
-    client.Send(zor::kernel::kDigStopGrab, stop);
-  }
   void AwaitFrames(uint64_t channel, uint64_t frames) {
     const uint64_t until = board.FrameCount(channel) + frames;
     while (board.FrameCount(channel) < until) std::this_thread::yield();
@@ -83,9 +77,7 @@ TEST_F(WriteWaitsTest, CopiesAndFreesWaitForTheFramesWrittenIntoTheirBuffers) {
     own.systemId = client.systemId;
     boardtest::HostImage copy(kWidth, kHeight);
     for (int i = 0; i < 100; ++i) {
-      auto transfer = std::make_unique<zor::kernel::BufTransferRequest>();
-      std::memset(transfer.get(), 0, sizeof(*transfer));
-      transfer->header = own.Header();
+      auto transfer = own.Record<zor::kernel::BufTransferRequest>();
       transfer->deviceHandle = shown;
       transfer->other = copy.descriptor;
       transfer->srcBand = transfer->destBand = -1;
@@ -100,18 +92,14 @@ TEST_F(WriteWaitsTest, CopiesAndFreesWaitForTheFramesWrittenIntoTheirBuffers) {
     const uint64_t freed = AllocBuffer();
     GrabContinuously(freedRecord, unused, freed);
     AwaitFrames(1, 2);
-    zor::kernel::BufHandleRequest free{};
-    free.header = client.Header();
-    free.kernelHandle = freed;
-    client.Send(zor::kernel::kBufFree, free);
-    if (free.header.status.errorSet != 0) ++failed;
+    if (client.BufferRequest(zor::kernel::kBufFree, freed).errorSet != 0) ++failed;
   }
   reader.join();
   EXPECT_EQ(torn.load(), 0);
   EXPECT_EQ(failed.load(), 0);
   EXPECT_GT(board.FrameCount(2), otherFrames);
   for (const auto& record : {shownRecord, freedRecord, otherRecords[0], otherRecords[1]}) {
-    Stop(record);
+    client.DigRecord(zor::kernel::kDigStopGrab, record);
   }
 }
 
@@ -126,13 +114,13 @@ TEST_F(WriteWaitsTest, AStoppedChannelWritesNothingMore) {
     auto image = std::make_unique<boardtest::HostImage>(kWidth, kHeight);
     GrabContinuously(record, *image);
     AwaitFrames(5, 1);
-    Stop(record);
+    client.DigRecord(zor::kernel::kDigStopGrab, record);
     const boardtest::HostImage kept = *image;
     image.reset();
     AwaitFrames(6, 1);
     EXPECT_TRUE(OneFrame(kept)) << "stop " << i;
   }
-  Stop(other);
+  client.DigRecord(zor::kernel::kDigStopGrab, other);
 }
 
 }  // namespace
