@@ -166,6 +166,14 @@ std::unique_ptr<zor::kernel::GrabRequest> BoardClient::MakeGrab(
   return r;
 }
 
+uint64_t BoardClient::PendingGrabs(uint64_t objectId) {
+  auto r = Record<zor::kernel::DigInquireValueRequest>();
+  r->header.objectId = objectId;
+  r->type = zor::kernel::kPendingGrabCount;
+  Send(zor::kernel::kDigInquireValue, *r);
+  return r->value;
+}
+
 uint64_t BoardClient::SysRequest(uint64_t word, zor::kernel::ErrorTriple* status) {
   auto r = Record<zor::kernel::SysRequest>();
   r->requestWord = word;

@@ -2,6 +2,8 @@
 // the records of driver/board/kernel.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -107,6 +109,8 @@ class BoardClient {
   std::unique_ptr<zor::kernel::GrabRequest> MakeGrab(const zor::kernel::DigChannelRecord& record,
                                                      const HostImage& image, uint64_t registration,
                                                      uint64_t objectId = 0);
+  // The grabs pending on the digitizer that the object id names (0: none named).
+  uint64_t PendingGrabs(uint64_t objectId = 0);
   uint64_t SysRequest(uint64_t word, zor::kernel::ErrorTriple* status = nullptr);
   zor::kernel::ErrorTriple SysControl(uint64_t type, uint64_t value);
   // A request of the channel's type and value, sent; a control, or another such request (the
@@ -131,6 +135,17 @@ class BoardClient {
 
  private:
   boardsim::Board& board_;
+};
+
+// A board and a client of a system on it; a frame time of 0 keeps the board's own.
+struct BoardTest : testing::Test {
+  explicit BoardTest(uint32_t frameTime = 0, const boardsim::BoardConfig& config = {})
+      : board(config) {
+    if (frameTime != 0) board.SetFrameTime(frameTime);
+    client.AllocSystem();
+  }
+  boardsim::Board board;
+  BoardClient client{board};
 };
 
 }  // namespace boardtest

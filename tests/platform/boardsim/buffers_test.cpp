@@ -11,11 +11,8 @@
 
 namespace {
 
-struct BuffersTest : testing::Test {
-  BuffersTest() {
-    board.SetFrameTime(1000);
-    client.AllocSystem();
-  }
+struct BuffersTest : boardtest::BoardTest {
+  BuffersTest() : BoardTest(1000) {}
   zor::kernel::BufAllocRequest Alloc(uint64_t bands, uint64_t x, uint64_t y, uint64_t depth = 8) {
     return client.BufAlloc(bands, x, y, depth);
   }
@@ -43,8 +40,6 @@ struct BuffersTest : testing::Test {
     r->sizeY = h;
     return r;
   }
-  boardsim::Board board{boardsim::BoardConfig{}};
-  boardtest::BoardClient client{board};
 };
 
 TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {

@@ -19,10 +19,8 @@ constexpr uint64_t kTriggerState = 4200;
 constexpr uint64_t kTriggerEnabled = static_cast<uint64_t>(-9997);
 constexpr uint64_t kSoftwareTrigger = 1;
 
-struct GrabTest : testing::Test {
-  GrabTest() {
-    board.SetFrameTime(1000);
-    client.AllocSystem();
+struct GrabTest : boardtest::BoardTest {
+  GrabTest() : BoardTest(1000) {
     event = os::CreateEvent(true, false);
     registration = client.RegisterEvent(event);
   }
@@ -34,14 +32,6 @@ struct GrabTest : testing::Test {
     client.Send(zor::kernel::kDigGrab, *grab);
     return grab;
   }
-  uint64_t PendingGrabs() {
-    auto r = client.Record<zor::kernel::DigInquireValueRequest>();
-    r->type = zor::kernel::kPendingGrabCount;
-    client.Send(zor::kernel::kDigInquireValue, *r);
-    return r->value;
-  }
-  boardsim::Board board{boardsim::BoardConfig{}};
-  boardtest::BoardClient client{board};
   os::Handle event{};
   uint64_t registration = 0;
 };
@@ -127,7 +117,7 @@ TEST_F(GrabTest, SingleGrabWritesTheFrameAndSignalsTheEvent) {
   const uint64_t frame = board.FrameCount(0);
   EXPECT_GE(frame, 1u);
   EXPECT_EQ(image.At(300, 200), boardsim::PatternLuma(frame, 300, 200));
-  EXPECT_EQ(PendingGrabs(), 0u);
+  EXPECT_EQ(client.PendingGrabs(), 0u);
 }
 
 // With the trigger on, frames without a trigger end as every frame does and reach no grab; a
@@ -141,10 +131,10 @@ TEST_F(GrabTest, WithTheTriggerOnAGrabWaitsForATrigger) {
     ASSERT_TRUE(client.WaitDeviceEvent(kFrameEnd)->WaitFor(2000)) << frame;
   }
   EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_TIMEOUT);
-  EXPECT_EQ(PendingGrabs(), 1u);
+  EXPECT_EQ(client.PendingGrabs(), 1u);
   EXPECT_EQ(client.DigControl(record, kTriggerState, kSoftwareTrigger).errorSet, 0);
   ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
-  EXPECT_EQ(PendingGrabs(), 0u);
+  EXPECT_EQ(client.PendingGrabs(), 0u);
 }
 
 // Frames 40 us apart: the thread that asks for a grab writes its frame while the frame comes in.
@@ -169,7 +159,7 @@ TEST_F(GrabTest, AGrabWrittenByItsRequesterEndsWithItsFrame) {
     EXPECT_EQ(image.At(300, 200), boardsim::PatternLuma(board.FrameCount(0), 300, 200));
   }
   EXPECT_EQ(board.FrameCount(0), static_cast<uint64_t>(kGrabs));
-  EXPECT_EQ(PendingGrabs(), 0u);
+  EXPECT_EQ(client.PendingGrabs(), 0u);
 
   auto sequence = [](boardtest::TestRequest& wait) {
     return reinterpret_cast<const zor::kernel::BoardEventPayload*>(
@@ -200,10 +190,10 @@ TEST_F(GrabTest, ARequesterFrameWithoutVideoLeavesTheGrabToWaitFor) {
   ASSERT_EQ(grab->header.status.errorSet, 0);
   EXPECT_EQ(grab->waitInUserMode, 1u);
   EXPECT_EQ(os::WaitForSingleObject(event, 20), os::WAIT_TIMEOUT);
-  EXPECT_EQ(PendingGrabs(), 1u);
+  EXPECT_EQ(client.PendingGrabs(), 1u);
   EXPECT_EQ(client.DigControl(record, zor::kernel::kGrabAbort, kDefault).errorSet, 0);
   EXPECT_EQ(os::WaitForSingleObject(event, 1000), os::WAIT_OBJECT_0);
-  EXPECT_EQ(PendingGrabs(), 0u);
+  EXPECT_EQ(client.PendingGrabs(), 0u);
 }
 
 TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
@@ -304,12 +294,12 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   wait->waitFlag = zor::kernel::kWaitNextFrame;
   client.Send(zor::kernel::kDigGrabWait, *wait);
   EXPECT_EQ(wait->waitFlag, 1u);
-  EXPECT_EQ(PendingGrabs(), 2u);
+  EXPECT_EQ(client.PendingGrabs(), 2u);
   EXPECT_EQ(os::WaitForSingleObject(second, 20), os::WAIT_TIMEOUT);
   EXPECT_EQ(board.FrameCount(0), 1u);  // the frame waited for above only
 
   EXPECT_EQ(client.DigControl(record, zor::kernel::kGrabAbort, kDefault).errorSet, 0);
-  EXPECT_EQ(PendingGrabs(), 0u);
+  EXPECT_EQ(client.PendingGrabs(), 0u);
   EXPECT_EQ(os::WaitForSingleObject(second, 1000), os::WAIT_OBJECT_0);
   EXPECT_EQ(os::WaitForSingleObject(event, 1000), os::WAIT_OBJECT_0);
 
@@ -318,7 +308,7 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(os::WaitForSingleObject(second, 0), os::WAIT_TIMEOUT);
   EXPECT_EQ(client.SysControl(1810, 0x1000000).errorSet, 0);
-  EXPECT_EQ(PendingGrabs(), 0u);
+  EXPECT_EQ(client.PendingGrabs(), 0u);
   EXPECT_EQ(os::WaitForSingleObject(second, 1000), os::WAIT_OBJECT_0);
   os::CloseHandle(second);
 }

@@ -10,11 +10,8 @@
 
 namespace {
 
-struct ObjectsTest : testing::Test {
-  ObjectsTest() {
-    board.SetFrameTime(2000);
-    client.AllocSystem();
-  }
+struct ObjectsTest : boardtest::BoardTest {
+  ObjectsTest() : BoardTest(2000) {}
   void Control(uint64_t id, uint64_t type, uint64_t value) {
     client.ObjectValue(zor::kernel::kKernelObjectControl, id, type, value);
   }
@@ -23,8 +20,6 @@ struct ObjectsTest : testing::Test {
     const auto r = client.ObjectValue(zor::kernel::kKernelObjectInquire, id, type);
     return boardtest::StatusText(r.header.status) + " " + std::to_string(r.value);
   }
-  boardsim::Board board{boardsim::BoardConfig{}};
-  boardtest::BoardClient client{board};
 };
 
 TEST_F(ObjectsTest, ObjectsKeepTheirSettingsUntilFreed) {

@@ -10,13 +10,8 @@
 
 namespace {
 
-struct ProcessingTest : testing::Test {
-  ProcessingTest() {
-    board.SetFrameTime(1000);
-    client.AllocSystem();
-    record = client.AllocDigitizer(0);  // digitizer index 1
-    processObject = client.AllocObject(zor::kernel::kObjectKindProcess);
-  }
+struct ProcessingTest : boardtest::BoardTest {
+  ProcessingTest() : BoardTest(1000) {}
   uint64_t Start(const boardtest::HostImage& image, int64_t bufferIndex) {
     auto grab = client.MakeGrab(record, image, 0, processObject);
     grab->buffer.value = bufferIndex;
@@ -40,13 +35,6 @@ struct ProcessingTest : testing::Test {
     client.Send(zor::kernel::kDigContinueGrab, *r);
     return r->header.status;
   }
-  uint64_t Pending() {
-    auto r = client.Record<zor::kernel::DigInquireValueRequest>();
-    r->header.objectId = record.kernelDigitizer;
-    r->type = zor::kernel::kPendingGrabCount;
-    client.Send(zor::kernel::kDigInquireValue, *r);
-    return r->value;
-  }
   uint64_t WaitIdle() {
     return client
         .ObjectValue(zor::kernel::kKernelObjectInquire, processObject, zor::kernel::kObjectWaitIdle)
@@ -67,10 +55,8 @@ struct ProcessingTest : testing::Test {
     EXPECT_EQ(p.rateDenominator, status[zor::kernel::kStatusElapsedTicks]);
   }
 
-  boardsim::Board board{boardsim::BoardConfig{}};
-  boardtest::BoardClient client{board};
-  zor::kernel::DigChannelRecord record{};
-  uint64_t processObject = 0;
+  zor::kernel::DigChannelRecord record = client.AllocDigitizer(0);  // digitizer index 1
+  uint64_t processObject = client.AllocObject(zor::kernel::kObjectKindProcess);
   const uint64_t digType = zor::kernel::kHookDigitizerBufferModified | 1;
 };
 
@@ -85,7 +71,7 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   client.Send(zor::kernel::kDigGrab, *client.MakeGrab(record, plain, client.RegisterEvent(done)));
   ASSERT_EQ(os::WaitForSingleObject(done, 2000), os::WAIT_OBJECT_0);
   os::CloseHandle(done);
-  EXPECT_EQ(Pending(), 2u);
+  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 2u);
   EXPECT_FALSE(first->WaitFor(20));  // nothing runs before the process request
 
   EXPECT_EQ(Process(zor::kernel::kDigProcessRequest, 1).errorSet, 0);
@@ -99,7 +85,7 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
             (std::vector<uint64_t>{a.descriptor.hostBufferId, 0, 0, 64, 48, 0, 1, 5,
                                    zor::kernel::kGrabEndWord, 0, 0}));
   EXPECT_EQ(Payload(*second).bufferIndex, 6u);
-  EXPECT_EQ(Pending(), 0u);
+  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 0u);
   // The run's frames over the run's time, from its first frame's start: the wait before the
   // process request is not in it.
   ExpectRunCount(p, 1);
@@ -156,11 +142,11 @@ TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {
   Start(a, 1);
   const uint64_t recordB = Start(a, 2);
   Process(zor::kernel::kDigProcessRequest, 1);
-  EXPECT_EQ(Pending(), 2u);
+  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 2u);
 
   client.ObjectValue(zor::kernel::kKernelObjectControl, processObject, zor::kernel::kObjectHalt,
                      0x1001000);
-  EXPECT_EQ(Pending(), 0u);
+  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 0u);
   EXPECT_EQ(WaitIdle(), zor::kernel::kWaitEnded);
   EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).errorSet, 0);
   EXPECT_EQ(board.FrameCount(0), 0u);
@@ -169,9 +155,9 @@ TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {
 TEST_F(ProcessingTest, HaltBeforeTheProcessRequestAlsoEmptiesTheQueue) {
   boardtest::HostImage a(64, 48);
   Start(a, 1);
-  EXPECT_EQ(Pending(), 1u);
+  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 1u);
   client.ObjectValue(zor::kernel::kKernelObjectControl, processObject, zor::kernel::kObjectHalt);
-  EXPECT_EQ(Pending(), 0u);
+  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 0u);
   // Else the wait for the object's grabs would run into its time-out.
   client.ObjectValue(zor::kernel::kKernelObjectControl, processObject, zor::kernel::kObjectTimeout,
                      0);

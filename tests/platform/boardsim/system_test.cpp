@@ -10,10 +10,8 @@
 
 namespace {
 
-struct SystemTest : testing::Test {
-  SystemTest() { client.AllocSystem(); }
-  boardsim::Board board{boardsim::BoardConfig{2}};
-  boardtest::BoardClient client{board};
+struct SystemTest : boardtest::BoardTest {
+  SystemTest() : BoardTest(0, boardsim::BoardConfig{2}) {}
 };
 
 TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
