@@ -166,6 +166,15 @@ std::unique_ptr<zor::kernel::GrabRequest> BoardClient::MakeGrab(
   return r;
 }
 
+std::unique_ptr<zor::kernel::GrabRequest> BoardClient::GrabContinuously(
+    const zor::kernel::DigChannelRecord& record, const HostImage& image, uint64_t kernelHandle) {
+  auto grab = MakeGrab(record, image, 0);
+  grab->continuous = 1;
+  grab->buffer.kernelHandle = kernelHandle;
+  Send(zor::kernel::kDigGrab, *grab);
+  return grab;
+}
+
 uint64_t BoardClient::PendingGrabs(uint64_t objectId) {
   auto r = Record<zor::kernel::DigInquireValueRequest>();
   r->header.objectId = objectId;

@@ -111,6 +111,10 @@ class BoardClient {
                                                      uint64_t objectId = 0);
   // The grabs pending on the digitizer that the object id names (0: none named).
   uint64_t PendingGrabs(uint64_t objectId = 0);
+  // Continuous grabs into a host image, or into board memory with a kernel handle, sent.
+  std::unique_ptr<zor::kernel::GrabRequest> GrabContinuously(
+      const zor::kernel::DigChannelRecord& record, const HostImage& image,
+      uint64_t kernelHandle = 0);
   uint64_t SysRequest(uint64_t word, zor::kernel::ErrorTriple* status = nullptr);
   zor::kernel::ErrorTriple SysControl(uint64_t type, uint64_t value);
   // A request of the channel's type and value, sent; a control, or another such request (the

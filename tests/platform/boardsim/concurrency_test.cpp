@@ -21,9 +21,7 @@ struct ContinuousGrab {
     board.SetFrameTime(frameUs);
     setup.AllocSystem();
     record = setup.AllocDigitizer(channel);
-    auto grab = setup.MakeGrab(record, image, 0);
-    grab->continuous = 1;
-    setup.Send(zor::kernel::kDigGrab, *grab);
+    setup.GrabContinuously(record, image);
   }
   ~ContinuousGrab() { setup.DigRecord(zor::kernel::kDigStopGrab, record); }
   boardsim::Board board{boardsim::BoardConfig{}};

@@ -35,9 +35,7 @@ TEST_F(DeviceEventsTest, SeveralWaitsOfATypeCompleteOnePerEventInOrder) {
   for (const auto& [type, field] : fields) fieldWaits.push_back(client.WaitDeviceEvent(type | 2));
 
   boardtest::HostImage image(32, 32);
-  auto grab = client.MakeGrab(record, image, 0);
-  grab->continuous = 1;
-  client.Send(zor::kernel::kDigGrab, *grab);
+  client.GrabContinuously(record, image);
   uint64_t lastSequence = 0;
   for (auto& w : waits) {
     ASSERT_TRUE(w->WaitFor(2000));

@@ -249,10 +249,7 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
 TEST_F(GrabTest, ContinuousGrabRunsUntilStopped) {
   auto record = client.AllocDigitizer(0);
   boardtest::HostImage image(64, 48);
-  auto grab = client.MakeGrab(record, image, 0);
-  grab->continuous = 1;
-  client.Send(zor::kernel::kDigGrab, *grab);
-  EXPECT_EQ(grab->waitInUserMode, 0u);
+  EXPECT_EQ(client.GrabContinuously(record, image)->waitInUserMode, 0u);
   while (board.FrameCount(0) < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
   client.DigRecord(zor::kernel::kDigStopGrab, record);
@@ -266,20 +263,19 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   boardtest::DcfBlock dcf;
   dcf.Register(0x0C, 0x34);  // no free-run output when the signal goes
   auto record = client.AllocDigitizer(0, dcf);
-  auto wait = client.Record<zor::kernel::GrabWaitRequest>();
-  wait->record = record;
-  wait->eventRegistration = registration;
-  wait->waitFlag = zor::kernel::kWaitGrabEnd;
-  client.Send(zor::kernel::kDigGrabWait, *wait);
-  EXPECT_EQ(wait->waitFlag, 0u);  // nothing to wait for
-  wait->waitFlag = 4;
-  client.Send(zor::kernel::kDigGrabWait, *wait);
-  EXPECT_EQ(boardtest::StatusText(wait->header.status), "4314.1.0/1,0,0");
+  // A wait's status and its flag back: 1 when there is something to wait for.
+  const auto waitFor = [&](uint64_t flag) {
+    auto wait = client.Record<zor::kernel::GrabWaitRequest>();
+    wait->record = record;
+    wait->eventRegistration = registration;
+    wait->waitFlag = flag;
+    client.Send(zor::kernel::kDigGrabWait, *wait);
+    return boardtest::StatusText(wait->header.status) + " " + std::to_string(wait->waitFlag);
+  };
+  EXPECT_EQ(waitFor(zor::kernel::kWaitGrabEnd), "0.0.0/0,0,0 0");  // nothing to wait for
+  EXPECT_EQ(waitFor(4), "4314.1.0/1,0,0 4");
   // The next frame comes to an idle digitizer that is waited for.
-  wait->header = client.Header();
-  wait->waitFlag = zor::kernel::kWaitNextFrame;
-  client.Send(zor::kernel::kDigGrabWait, *wait);
-  EXPECT_EQ(wait->waitFlag, 1u);
+  EXPECT_EQ(waitFor(zor::kernel::kWaitNextFrame), "0.0.0/0,0,0 1");
   EXPECT_EQ(os::WaitForSingleObject(event, 1000), os::WAIT_OBJECT_0);
 
   board.SetSignal(0, false);
@@ -290,10 +286,7 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   client.Send(zor::kernel::kDigGrab, *grab);
   grab = client.MakeGrab(record, image, secondRegistration);
   client.Send(zor::kernel::kDigGrab, *grab);
-  wait->header = client.Header();
-  wait->waitFlag = zor::kernel::kWaitNextFrame;
-  client.Send(zor::kernel::kDigGrabWait, *wait);
-  EXPECT_EQ(wait->waitFlag, 1u);
+  EXPECT_EQ(waitFor(zor::kernel::kWaitNextFrame), "0.0.0/0,0,0 1");
   EXPECT_EQ(client.PendingGrabs(), 2u);
   EXPECT_EQ(os::WaitForSingleObject(second, 20), os::WAIT_TIMEOUT);
   EXPECT_EQ(board.FrameCount(0), 1u);  // the frame waited for above only

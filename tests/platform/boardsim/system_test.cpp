@@ -120,9 +120,7 @@ TEST_F(SystemTest, PerformanceRecordCountsTheFramesAsInterrupts) {
   board.SetFrameTime(1000);
   auto record = client.AllocDigitizer(0);
   boardtest::HostImage image(32, 32);
-  auto grab = client.MakeGrab(record, image, 0);
-  grab->continuous = 1;
-  client.Send(zor::kernel::kDigGrab, *grab);
+  client.GrabContinuously(record, image);
   while (board.FrameCount(0) < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   client.DigRecord(zor::kernel::kDigStopGrab, record);
   r->header = client.Header();

@@ -25,32 +25,22 @@ bool OneFrame(const boardtest::HostImage& image) {
   return offset(kHeight / 8) == offset(kHeight / 2) && offset(kHeight / 8) == offset(kHeight - 1);
 }
 
-struct WriteWaitsTest : testing::Test {
-  WriteWaitsTest() {
-    board.SetCapabilities(zor::kernel::kCapSixteenChannels);
-    board.SetFrameTime(1);  // frame after frame: some frame is always being written
-    client.AllocSystem();
-  }
+// Frame after frame: some frame is always being written.
+struct WriteWaitsTest : boardtest::BoardTest {
+  WriteWaitsTest() : BoardTest(1, boardsim::BoardConfig{0, zor::kernel::kCapSixteenChannels}) {}
   uint64_t AllocBuffer() {
     const auto r = client.BufAlloc(1, kWidth, kHeight, 8);
     EXPECT_EQ(r.header.status.errorSet, 0);
     return r.kernelHandle;
   }
-  // Continuous grabs into a host image, or into board memory with a kernel handle.
   void GrabContinuously(const zor::kernel::DigChannelRecord& record,
                         const boardtest::HostImage& image, uint64_t kernelHandle = 0) {
-    auto grab = client.MakeGrab(record, image, 0);
-    grab->continuous = 1;
-    grab->buffer.kernelHandle = kernelHandle;
-    client.Send(zor::kernel::kDigGrab, *grab);
-    EXPECT_EQ(grab->header.status.errorSet, 0);
+    EXPECT_EQ(client.GrabContinuously(record, image, kernelHandle)->header.status.errorSet, 0);
   }
   void AwaitFrames(uint64_t channel, uint64_t frames) {
     const uint64_t until = board.FrameCount(channel) + frames;
     while (board.FrameCount(channel) < until) std::this_thread::yield();
   }
-  boardsim::Board board{boardsim::BoardConfig{}};
-  boardtest::BoardClient client{board};
 };
 
 // One channel writes a board buffer that a thread copies out again and again, another
