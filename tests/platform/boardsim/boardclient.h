@@ -59,11 +59,6 @@ class DcfBlock {
   std::vector<uint8_t> bytes_;
 };
 
-// A status as one word: code.subCode.extra/errorSet,extraSet,statusByte.
-std::string StatusText(const zor::kernel::ErrorTriple& s);
-// The word of a plain error (code 0: success).
-std::string ErrorText(uint64_t code, uint64_t subCode);
-
 // A buffer in host memory and the kernel descriptor that names it.
 struct HostImage {
   HostImage(uint64_t width, uint64_t height, int bands = 1, int bitsPerPixel = 8);
@@ -71,6 +66,12 @@ struct HostImage {
   std::vector<std::vector<uint8_t>> planes;
   zor::kernel::KernelBufferDescriptor descriptor{};
 };
+
+// A status as one word: code.subCode.extra/errorSet,extraSet,statusByte.
+std::string StatusText(const zor::kernel::ErrorTriple& s);
+// The word of a plain error (code 0: success).
+std::string ErrorText(uint64_t code, uint64_t subCode);
+inline const std::string kSucceeded = "0.0.0/0,0,0";
 
 class BoardClient {
  public:
@@ -91,6 +92,12 @@ class BoardClient {
     request->WaitFor(5000);
     std::memcpy(&record, request->buffer(), sizeof(T));
     return request->Bytes();
+  }
+  // Sends and answers the reply's status as its word.
+  template <class T>
+  std::string Status(uint32_t function, T& record) {
+    Send(function, record);
+    return StatusText(record.header.status);
   }
   std::shared_ptr<TestRequest> Start(uint32_t function, const void* record, uint32_t size);
   std::shared_ptr<TestRequest> StartRaw(uint32_t code, const void* input, uint32_t inputSize,

@@ -22,8 +22,7 @@ struct BuffersTest : boardtest::BoardTest {
     r->sizeX = x;
     r->sizeY = y;
     r->bitDepth = 8;
-    client.Send(zor::kernel::kAllocOnBoardBuffer, *r);
-    EXPECT_EQ(r->header.status.errorSet, 0);
+    EXPECT_EQ(client.Status(zor::kernel::kAllocOnBoardBuffer, *r), boardtest::kSucceeded);
     EXPECT_NE(r->physicalAddress, 0u);
     return r->kernelHandle;
   }
@@ -40,6 +39,17 @@ struct BuffersTest : boardtest::BoardTest {
     r->sizeY = h;
     return r;
   }
+  // Grabs a frame of channel 0 into the board buffer: true once it is written.
+  bool GrabInto(uint64_t kernelHandle) {
+    const os::Handle event = os::CreateEvent(true, false);
+    boardtest::HostImage unused(1, 1);
+    auto grab = client.MakeGrab(client.AllocDigitizer(0), unused, client.RegisterEvent(event));
+    grab->buffer.kernelHandle = kernelHandle;
+    const bool written = client.Status(zor::kernel::kDigGrab, *grab) == boardtest::kSucceeded &&
+                         os::WaitForSingleObject(event, 2000) == os::WAIT_OBJECT_0;
+    os::CloseHandle(event);
+    return written;
+  }
 };
 
 TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
@@ -51,23 +61,14 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
   auto* band2 = reinterpret_cast<uint8_t*>(r.hostAddress[2]);
   band2[100 * 50 - 1] = 7;  // the last byte of the last band is ours
 
-  auto record = client.AllocDigitizer(0);
-  os::Handle event = os::CreateEvent(true, false);
-  boardtest::HostImage unused(1, 1);
-  auto grab = client.MakeGrab(record, unused, client.RegisterEvent(event));
-  grab->buffer.kernelHandle = r.kernelHandle;
-  client.Send(zor::kernel::kDigGrab, *grab);
-  ASSERT_EQ(grab->header.status.errorSet, 0);
-  ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
+  ASSERT_TRUE(GrabInto(r.kernelHandle));
   const auto* band0 = reinterpret_cast<const uint8_t*>(r.hostAddress[0]);
   EXPECT_EQ(band0[40 * 100 + 30], boardsim::PatternLuma(board.FrameCount(0), 30, 40));
-  os::CloseHandle(event);
   // A band named on one side only: every band moves.
   boardtest::HostImage copy(100, 50, 3);
   auto out = Transfer(r.kernelHandle, copy, 0, 100, 50);
   out->destBand = 16;
-  client.Send(zor::kernel::kBufTransfer, *out);
-  ASSERT_EQ(out->header.status.errorSet, 0);
+  ASSERT_EQ(client.Status(zor::kernel::kBufTransfer, *out), boardtest::kSucceeded);
   for (int band = 0; band < 3; ++band) EXPECT_EQ(copy.At(30, 40, band), band0[40 * 100 + 30]);
 
   // Device memory, not on-board.
@@ -111,14 +112,7 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
 
 TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   const uint64_t onBoard = OnBoard(64, 48);
-  auto record = client.AllocDigitizer(0);
-  os::Handle event = os::CreateEvent(true, false);
-  boardtest::HostImage unused(1, 1);
-  auto grab = client.MakeGrab(record, unused, client.RegisterEvent(event));
-  grab->buffer.kernelHandle = onBoard;
-  client.Send(zor::kernel::kDigGrab, *grab);
-  ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
-  os::CloseHandle(event);
+  ASSERT_TRUE(GrabInto(onBoard));
   const uint64_t frame = board.FrameCount(0);
 
   // A marked transfer tells the driver that the host buffer was modified.
@@ -128,8 +122,7 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   boardtest::HostImage host(64, 48);
   auto out = Transfer(onBoard, host, 0, 64, 48);
   out->grabMark = 1;
-  client.Send(zor::kernel::kBufTransfer, *out);
-  ASSERT_EQ(out->header.status.errorSet, 0);
+  ASSERT_EQ(client.Status(zor::kernel::kBufTransfer, *out), boardtest::kSucceeded);
   EXPECT_EQ(host.At(30, 40), boardsim::PatternLuma(frame, 30, 40));
   ASSERT_TRUE(modified->IsDone());
   const auto& payload = *reinterpret_cast<const zor::kernel::BufferModifiedPayload*>(
@@ -150,8 +143,7 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
     out = Transfer(onBoard, scaled, 0, 64, 48);
     out->skipX = skipX;
     out->skipY = skipY;
-    client.Send(zor::kernel::kBufTransfer, *out);
-    ASSERT_EQ(out->header.status.errorSet, 0);
+    ASSERT_EQ(client.Status(zor::kernel::kBufTransfer, *out), boardtest::kSucceeded);
     int wrong = 0;
     for (uint64_t y = 0; y < 48 / (skipY + 1) - 1; ++y) {
       for (uint64_t x = 0; x < 64 / (skipX + 1) - 1; ++x) {
@@ -171,19 +163,17 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
     out->srcOffsetY = sourceY;
     out->destOffsetX = destinationX;
     out->destOffsetY = destinationY;
-    client.Send(zor::kernel::kBufTransfer, *out);
-    EXPECT_EQ(out->header.status.errorSet, 0) << sourceX << sourceY << destinationX << destinationY;
+    EXPECT_EQ(client.Status(zor::kernel::kBufTransfer, *out), boardtest::kSucceeded)
+        << sourceX << sourceY << destinationX << destinationY;
   }
 
   // Into device memory at an offset, out of range refused.
   auto in = Transfer(onBoard, half, 1, 32, 24);
   in->destOffsetX = 32;
   in->destOffsetY = 24;
-  client.Send(zor::kernel::kBufTransfer, *in);
-  EXPECT_EQ(in->header.status.errorSet, 0);
+  EXPECT_EQ(client.Status(zor::kernel::kBufTransfer, *in), boardtest::kSucceeded);
   in->destOffsetX = 33;
-  client.Send(zor::kernel::kBufTransfer, *in);
-  EXPECT_EQ(boardtest::StatusText(in->header.status), "4300.2.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kBufTransfer, *in), "4300.2.0/1,0,0");
 
   auto inquire = client.Record<zor::kernel::BufInquireRequest>();
   inquire->kernelHandle = onBoard;
@@ -191,8 +181,7 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   client.Send(zor::kernel::kBufInquire, *inquire);
   EXPECT_NE(inquire->value, 0u);
   EXPECT_EQ(client.BufferRequest(zor::kernel::kFreeOnBoardBuffer, onBoard).errorSet, 0);
-  client.Send(zor::kernel::kBufInquire, *inquire);
-  EXPECT_EQ(boardtest::StatusText(inquire->header.status), "4327.2.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kBufInquire, *inquire), "4327.2.0/1,0,0");
 }
 
 TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
@@ -204,8 +193,7 @@ TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
   child->offsetY = 4;
   child->sizeX = 16;
   child->sizeY = 8;
-  client.Send(zor::kernel::kBufChildAlloc, *child);
-  ASSERT_EQ(child->header.status.errorSet, 0);
+  ASSERT_EQ(client.Status(zor::kernel::kBufChildAlloc, *child), boardtest::kSucceeded);
 
   boardtest::HostImage ones(16, 8);
   std::fill(ones.planes[0].begin(), ones.planes[0].end(), 9);
@@ -218,13 +206,11 @@ TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
 
   child->header = client.Header();
   child->band = 3;
-  client.Send(zor::kernel::kBufChildAlloc, *child);
-  EXPECT_EQ(boardtest::StatusText(child->header.status), "4327.1.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kBufChildAlloc, *child), "4327.1.0/1,0,0");
   child->header = client.Header();
   child->band = -1;
   child->offsetX = 60;
-  client.Send(zor::kernel::kBufChildAlloc, *child);
-  EXPECT_EQ(boardtest::StatusText(child->header.status), "4300.2.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kBufChildAlloc, *child), "4300.2.0/1,0,0");
 }
 
 TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
@@ -240,8 +226,7 @@ TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
   r->srcSizeY = 32;
   r->transferFunction = zor::kernel::kTransferFunctionThree;
   r->operationFlag = 128;
-  client.Send(zor::kernel::kBufTripleTransfer, *r);
-  ASSERT_EQ(r->header.status.errorSet, 0);
+  ASSERT_EQ(client.Status(zor::kernel::kBufTripleTransfer, *r), boardtest::kSucceeded);
   const auto* d = reinterpret_cast<const uint8_t*>(dest.hostAddress[0]);
   EXPECT_EQ(d[5], 150);
   EXPECT_EQ(d[40], 0);  // outside the region
@@ -250,8 +235,7 @@ TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
   r->header = client.Header();
   r->transferFunction = zor::kernel::kTransferFunctionCopy;
   r->destOffsetX = 32;
-  client.Send(zor::kernel::kBufTripleTransfer, *r);
-  EXPECT_EQ(boardtest::StatusText(r->header.status), "4300.2.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kBufTripleTransfer, *r), "4300.2.0/1,0,0");
   EXPECT_EQ(d[40], 0);
   r->header = client.Header();
   r->firstHandle = dest.kernelHandle;
@@ -262,14 +246,13 @@ TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
     r->header = client.Header();
     r->srcOffsetXAgain = x2;
     r->srcOffsetYAgain = y2;
-    client.Send(zor::kernel::kBufTripleTransfer, *r);
-    EXPECT_EQ(boardtest::StatusText(r->header.status), "4300.2.0/1,0,0") << x2 << ", " << y2;
+    EXPECT_EQ(client.Status(zor::kernel::kBufTripleTransfer, *r), "4300.2.0/1,0,0")
+        << x2 << ", " << y2;
   }
   r->srcOffsetXAgain = r->srcOffsetYAgain = 0;
   r->header = client.Header();
   r->thirdHandle = 12345;
-  client.Send(zor::kernel::kBufTripleTransfer, *r);
-  EXPECT_EQ(boardtest::StatusText(r->header.status), "4327.2.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kBufTripleTransfer, *r), "4327.2.0/1,0,0");
 }
 
 TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
@@ -287,14 +270,12 @@ TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
   r->offsetY = 2;
   r->width = 8;
   r->height = 4;
-  client.Send(zor::kernel::kBufQueueGrab, *r);
-  ASSERT_EQ(r->header.status.errorSet, 0);
+  ASSERT_EQ(client.Status(zor::kernel::kBufQueueGrab, *r), boardtest::kSucceeded);
   EXPECT_EQ(host.At(4, 2), 77);
   EXPECT_EQ(host.At(11, 5), 77);
   EXPECT_EQ(host.At(12, 5), 0);
   r->width = 100;
-  client.Send(zor::kernel::kBufQueueGrab, *r);
-  EXPECT_EQ(boardtest::StatusText(r->header.status), "4300.2.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kBufQueueGrab, *r), "4300.2.0/1,0,0");
 }
 
 }  // namespace

@@ -89,8 +89,7 @@ TEST_F(DispatchTest, InjectedFaultsApplyToTheNextRequestsOnly) {
   board.ArmFault(zor::kernel::kKernelObjectAlloc, {FaultKind::kErrorTriple, 4302, 2, 7});
   zor::kernel::ObjectAllocRequest alloc{};
   alloc.kind = 128;
-  client.Send(zor::kernel::kKernelObjectAlloc, alloc);
-  EXPECT_EQ(boardtest::StatusText(alloc.header.status), "4302.2.7/1,1,0");
+  EXPECT_EQ(client.Status(zor::kernel::kKernelObjectAlloc, alloc), "4302.2.7/1,1,0");
   EXPECT_EQ(alloc.header.objectId, 0u);
 }
 

@@ -95,12 +95,10 @@ TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
   reference->record = record;
   reference->colourLevel = reference->saturationLevel = reference->contrastLevel = kDefault;
   reference->brightnessLevel = 300;
-  client.Send(zor::kernel::kDigReference, *reference);
-  EXPECT_EQ(boardtest::StatusText(reference->header.status), "4322.2.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kDigReference, *reference), "4322.2.0/1,0,0");
   reference->header = client.Header();
   reference->brightnessLevel = 128;
-  client.Send(zor::kernel::kDigReference, *reference);
-  EXPECT_EQ(reference->header.status.errorSet, 0);
+  EXPECT_EQ(client.Status(zor::kernel::kDigReference, *reference), boardtest::kSucceeded);
   EXPECT_EQ(client.DigInquire(record, 6657), 128u);
 
   record.kernelCheck ^= 1;  // a record the board never handed out
@@ -214,8 +212,7 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
 
   record.properties.sourceOffsetX = 600;  // 600 + 320 is beyond 640
   grab = client.MakeGrab(record, image, registration);
-  client.Send(zor::kernel::kDigGrab, *grab);
-  EXPECT_EQ(boardtest::StatusText(grab->header.status), "4311.4.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kDigGrab, *grab), "4311.4.0/1,0,0");
   record.properties.sourceOffsetX = 0;
   // A buffer the board cannot write, or a skip beyond 15, is refused; the grab is not queued.
   using Part = zor::kernel::GrabBufferPart;
@@ -242,8 +239,7 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
     EXPECT_EQ(grab->waitInUserMode, 0u) << name;
   }
   grab = client.MakeGrab(record, image, registration + 1000);
-  client.Send(zor::kernel::kDigGrab, *grab);
-  EXPECT_EQ(boardtest::StatusText(grab->header.status), "4300.3.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kDigGrab, *grab), "4300.3.0/1,0,0");
 }
 
 TEST_F(GrabTest, ContinuousGrabRunsUntilStopped) {

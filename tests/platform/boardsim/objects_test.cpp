@@ -32,16 +32,13 @@ TEST_F(ObjectsTest, ObjectsKeepTheirSettingsUntilFreed) {
 
   zor::kernel::HeaderOnlyRequest free{client.Header()};
   free.header.objectId = id;
-  client.Send(zor::kernel::kKernelObjectFree, free);
-  EXPECT_EQ(free.header.status.errorSet, 0);
+  EXPECT_EQ(client.Status(zor::kernel::kKernelObjectFree, free), boardtest::kSucceeded);
   EXPECT_EQ(board.KernelObjects(136 - 8), 0u);  // the system's object is of another kind
-  client.Send(zor::kernel::kKernelObjectFree, free);
-  EXPECT_EQ(boardtest::StatusText(free.header.status), "4300.3.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kKernelObjectFree, free), "4300.3.0/1,0,0");
   EXPECT_EQ(Inquire(id, zor::kernel::kObjectTimeout), "4300.3.0/1,0,0 0");
   zor::kernel::ObjectAllocRequest bad{};
   bad.kind = 0;
-  client.Send(zor::kernel::kKernelObjectAlloc, bad);
-  EXPECT_EQ(boardtest::StatusText(bad.header.status), "4302.2.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kKernelObjectAlloc, bad), "4302.2.0/1,0,0");
 }
 
 TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
@@ -53,8 +50,7 @@ TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
   auto dig = client.AllocDigitizer(0, dcf);
   boardtest::HostImage image(64, 48);
   auto grab = client.MakeGrab(dig, image, registration, object);
-  client.Send(zor::kernel::kDigGrab, *grab);
-  ASSERT_EQ(grab->header.status.errorSet, 0);
+  ASSERT_EQ(client.Status(zor::kernel::kDigGrab, *grab), boardtest::kSucceeded);
   EXPECT_EQ(grab->waitInUserMode, 1u);
 
   const auto waitIdle = [&] { return Inquire(object, zor::kernel::kObjectWaitIdle); };
@@ -82,12 +78,10 @@ TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   auto alloc = client.Record<zor::kernel::ThreadAllocRequest>();
   alloc->initWord = 0x1234;
   alloc->eventHandle = os::HandleValue(handle);
-  client.Send(zor::kernel::kThreadAlloc, *alloc);
-  EXPECT_EQ(boardtest::StatusText(alloc->header.status), "4302.2.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kThreadAlloc, *alloc), "4302.2.0/1,0,0");
   alloc->header = client.Header();
   alloc->initWord = 0x2020;
-  client.Send(zor::kernel::kThreadAlloc, *alloc);
-  ASSERT_EQ(alloc->header.status.errorSet, 0);
+  ASSERT_EQ(client.Status(zor::kernel::kThreadAlloc, *alloc), boardtest::kSucceeded);
 
   auto inquire = client.Record<zor::kernel::ThreadWaitRequest>();
   inquire->eventId = alloc->eventId;
@@ -116,15 +110,13 @@ TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   EXPECT_EQ(wait->kind, 0u);
   EXPECT_EQ(static_cast<int64_t>(wait->result), -9999);
   wait->kind = 3;  // neither
-  client.Send(zor::kernel::kThreadWait, *wait);
-  EXPECT_EQ(boardtest::StatusText(wait->header.status), "4300.2.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kThreadWait, *wait), "4300.2.0/1,0,0");
 
   auto free = client.Record<zor::kernel::ThreadFreeRequest>();
   free->eventId = alloc->eventId;
   client.Send(zor::kernel::kThreadFree, *free);
   EXPECT_EQ(free->eventHandle, os::HandleValue(handle));
-  client.Send(zor::kernel::kThreadFree, *free);
-  EXPECT_EQ(boardtest::StatusText(free->header.status), "4300.3.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kThreadFree, *free), "4300.3.0/1,0,0");
   os::CloseHandle(handle);
 }
 
@@ -151,15 +143,13 @@ TEST_F(ObjectsTest, WaitOnSeveralEventsChecksCountAndIds) {
   r.header = client.Header();
   r.count = 2;
   r.eventIds[0] = r.eventIds[1] = alloc->eventId;
-  client.Send(zor::kernel::kThreadWaitMultiple, r);
-  EXPECT_EQ(r.header.status.errorSet, 0);
+  EXPECT_EQ(client.Status(zor::kernel::kThreadWaitMultiple, r), boardtest::kSucceeded);
   EXPECT_EQ(r.kind, zor::kernel::kWaitInUserMode);
   EXPECT_EQ(r.eventHandles[1], os::HandleValue(handle));
 
   r.header = client.Header();
   r.eventIds[1] = 999;
-  client.Send(zor::kernel::kThreadWaitMultiple, r);
-  EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.3.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kThreadWaitMultiple, r), "4300.3.0/1,0,0");
   os::CloseHandle(handle);
 }
 
@@ -169,12 +159,10 @@ TEST_F(ObjectsTest, ContextEventsRegisterAndUnregister) {
   ASSERT_NE(registration, 0u);
   auto r = client.Record<zor::kernel::ContextEventRequest>();
   r->registration = registration;
-  client.Send(zor::kernel::kThreadContextEvent, *r);
-  EXPECT_EQ(r->header.status.errorSet, 0);
+  EXPECT_EQ(client.Status(zor::kernel::kThreadContextEvent, *r), boardtest::kSucceeded);
   r->header = client.Header();
   r->registration = registration;
-  client.Send(zor::kernel::kThreadContextEvent, *r);
-  EXPECT_EQ(boardtest::StatusText(r->header.status), "4300.3.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kThreadContextEvent, *r), "4300.3.0/1,0,0");
   os::CloseHandle(handle);
 }
 

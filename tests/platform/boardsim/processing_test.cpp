@@ -15,8 +15,7 @@ struct ProcessingTest : boardtest::BoardTest {
   uint64_t Start(const boardtest::HostImage& image, int64_t bufferIndex) {
     auto grab = client.MakeGrab(record, image, 0, processObject);
     grab->buffer.value = bufferIndex;
-    client.Send(zor::kernel::kDigProcessStart, *grab);
-    EXPECT_EQ(grab->header.status.errorSet, 0);
+    EXPECT_EQ(client.Status(zor::kernel::kDigProcessStart, *grab), boardtest::kSucceeded);
     return grab->grabRecord;
   }
   zor::kernel::ErrorTriple Process(uint32_t function, uint64_t word) {
@@ -110,12 +109,10 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   prepared->buffers[0].descriptor.hostBufferId = 0x4343;
   prepared->buffers[0].value = 9;
   prepared->buffers[0].kernelHandle = 0x5555;  // no such board buffer
-  client.Send(zor::kernel::kDigContinueGrabPrepared, *prepared);
-  EXPECT_EQ(boardtest::StatusText(prepared->header.status), "4326.1.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kDigContinueGrabPrepared, *prepared), "4326.1.0/1,0,0");
   prepared->header = client.Header();
   prepared->buffers[0].kernelHandle = 0;
-  client.Send(zor::kernel::kDigContinueGrabPrepared, *prepared);
-  ASSERT_EQ(prepared->header.status.errorSet, 0);
+  ASSERT_EQ(client.Status(zor::kernel::kDigContinueGrabPrepared, *prepared), boardtest::kSucceeded);
   ASSERT_TRUE(fourth->WaitFor(2000));
   EXPECT_EQ(Payload(*fourth).bufferIndex, 9u);
   EXPECT_EQ(Payload(*fourth).hostObject, 0x4343u);

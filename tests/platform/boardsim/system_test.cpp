@@ -24,8 +24,7 @@ TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
   std::memset(r.settings, 0xAB, sizeof(r.settings));
   const uint32_t limit = 1000;
   std::memcpy(r.settings + 0x0C, &limit, 4);
-  client.Send(zor::kernel::kSysAlloc, r);
-  EXPECT_EQ(r.header.status.errorSet, 0);
+  EXPECT_EQ(client.Status(zor::kernel::kSysAlloc, r), boardtest::kSucceeded);
   EXPECT_NE(r.systemId, 0u);
   EXPECT_NE(r.systemId, client.systemId);  // a second system gets its own id
   uint32_t word = 0;
@@ -111,8 +110,7 @@ TEST_F(SystemTest, CapabilityWordAndLogMemory) {
 TEST_F(SystemTest, PerformanceRecordCountsTheFramesAsInterrupts) {
   auto r = client.Record<zor::kernel::SysRequest>();
   r->requestWord = zor::kernel::kSysRequestPerformance;
-  client.Send(zor::kernel::kSysRequest, *r);
-  EXPECT_EQ(r->header.status.errorSet, 0);
+  EXPECT_EQ(client.Status(zor::kernel::kSysRequest, *r), boardtest::kSucceeded);
   EXPECT_EQ(r->performance.frequency, 1000000000u);
   EXPECT_GT(r->performance.sampleEnd, r->performance.sampleStart);
   EXPECT_EQ(r->performance.isrCount, 0u);  // no frame yet
@@ -181,8 +179,7 @@ TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
   r->count = 2;
   r->data[0] = 0xAB;
   r->data[1] = 0xCD;
-  client.Send(zor::kernel::kSysIoCommand, *r);
-  EXPECT_EQ(r->header.status.errorSet, 0);
+  EXPECT_EQ(client.Status(zor::kernel::kSysIoCommand, *r), boardtest::kSucceeded);
   r->direction = zor::kernel::kIoRead;
   r->data[0] = r->data[1] = 0;
   client.Send(zor::kernel::kSysIoCommand, *r);
@@ -202,10 +199,8 @@ TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
 
 TEST_F(SystemTest, ClosedSystemIsUnknownAfterwards) {
   zor::kernel::HeaderOnlyRequest close{client.Header()};
-  client.Send(zor::kernel::kSysClose, close);
-  EXPECT_EQ(boardtest::StatusText(close.header.status), "0.0.0/0,0,0");
-  client.Send(zor::kernel::kSysClose, close);
-  EXPECT_EQ(boardtest::StatusText(close.header.status), "4300.3.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kSysClose, close), "0.0.0/0,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kSysClose, close), "4300.3.0/1,0,0");
 }
 
 }  // namespace
