@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "tests/platform/boardsim/boardclient.h"
 
@@ -27,14 +28,14 @@ TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
   EXPECT_EQ(client.Status(zor::kernel::kSysAlloc, r), boardtest::kSucceeded);
   EXPECT_NE(r.systemId, 0u);
   EXPECT_NE(r.systemId, client.systemId);  // a second system gets its own id
-  uint32_t word = 0;
-  std::memcpy(&word, r.settings + 0x0C, 4);
-  EXPECT_EQ(word, 1000u);  // the defaults come back
-  std::memcpy(&word, r.settings + 24, 4);
-  EXPECT_EQ(word, 1u);
-  EXPECT_EQ(r.settings[28], 0xAB);
-  std::memcpy(&word, r.settings + last, 4);
-  EXPECT_EQ(word, 7u);
+  const auto word = [&r](size_t offset) {
+    uint32_t value = 0;
+    std::memcpy(&value, r.settings + offset, 4);
+    return value;
+  };
+  // The defaults come back, the board's settings in their place, and a byte between them kept.
+  EXPECT_EQ(std::tuple(word(0x0C), word(24), r.settings[28], word(last)),
+            std::tuple(1000u, 1u, uint8_t{0xAB}, 7u));
   const char* text = reinterpret_cast<const char*>(r.info + zor::kernel::kSysInfoTextOffset);
   EXPECT_EQ(std::string(text), std::to_string(board.SerialNumber()));
 
