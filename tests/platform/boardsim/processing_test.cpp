@@ -2,6 +2,8 @@
 // buffer-modified event; continue, stop and halt.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/boardsim/framewriter.h"
 #include "platform/os/core/error.h"
 #include "platform/os/sync/event.h"
@@ -43,6 +45,16 @@ struct ProcessingTest : boardtest::BoardTest {
     return *reinterpret_cast<const zor::kernel::BufferModifiedPayload*>(
         request.As<zor::kernel::DeviceEventRecord>().payload);
   }
+  // The event's host buffer, hook, size, error, digitizer index, buffer index, word and error.
+  static std::vector<uint64_t> Words(boardtest::TestRequest& request) {
+    const auto& p = Payload(request);
+    return {p.hostObject,     p.hookFunction, p.hookData,  p.count,     p.further,     p.grabError,
+            p.digitizerIndex, p.bufferIndex,  p.eventWord, p.errorCode, p.errorSubCode};
+  }
+  // Those of a 64 x 48 grab of digitizer index 1 into the host buffer.
+  static std::vector<uint64_t> Filled(uint64_t host, uint64_t bufferIndex) {
+    return {host, 0, 0, 64, 48, 0, 1, bufferIndex, zor::kernel::kGrabEndWord, 0, 0};
+  }
 
   // The grab status counts the run's frames over no less time than the frames take.
   static void ExpectRunCount(const zor::kernel::BufferModifiedPayload& p, uint64_t frames) {
@@ -78,12 +90,8 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   ASSERT_TRUE(second->WaitFor(2000));
   EXPECT_EQ(first->Error(), os::ERROR_SUCCESS);
   const auto& p = Payload(*first);
-  EXPECT_EQ((std::vector<uint64_t>{p.hostObject, p.hookFunction, p.hookData, p.count, p.further,
-                                   p.grabError, p.digitizerIndex, p.bufferIndex, p.eventWord,
-                                   p.errorCode, p.errorSubCode}),
-            (std::vector<uint64_t>{a.descriptor.hostBufferId, 0, 0, 64, 48, 0, 1, 5,
-                                   zor::kernel::kGrabEndWord, 0, 0}));
-  EXPECT_EQ(Payload(*second).bufferIndex, 6u);
+  EXPECT_EQ(Words(*first), Filled(a.descriptor.hostBufferId, 5));
+  EXPECT_EQ(Words(*second), Filled(b.descriptor.hostBufferId, 6));
   EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 0u);
   // The run's frames over the run's time, from its first frame's start: the wait before the
   // process request is not in it.
@@ -96,7 +104,7 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   EXPECT_EQ(Process(zor::kernel::kDigProcessRequest, 0).errorSet, 0);
   EXPECT_EQ(Continue(recordA).errorSet, 0);
   ASSERT_TRUE(third->WaitFor(2000));
-  EXPECT_EQ(Payload(*third).bufferIndex, 5u);
+  EXPECT_EQ(Words(*third), Filled(a.descriptor.hostBufferId, 5));
   ExpectRunCount(Payload(*third), 3);
 
   // A prepared continuation brings its own buffer.
@@ -114,8 +122,7 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   prepared->buffers[0].kernelHandle = 0;
   ASSERT_EQ(client.Status(zor::kernel::kDigContinueGrabPrepared, *prepared), boardtest::kSucceeded);
   ASSERT_TRUE(fourth->WaitFor(2000));
-  EXPECT_EQ(Payload(*fourth).bufferIndex, 9u);
-  EXPECT_EQ(Payload(*fourth).hostObject, 0x4343u);
+  EXPECT_EQ(Words(*fourth), Filled(0x4343, 9));
   EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).errorSet, 0);
   EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).code, 4300u);
   EXPECT_EQ(Continue(recordB).code, 4300u);
@@ -190,12 +197,11 @@ TEST_F(ProcessingTest, WithoutDigitizerWaitsTheSystemWideWaitGetsTheEvent) {
   client.BufferRequest(zor::kernel::kBufFree, buffer.kernelHandle);
   Process(zor::kernel::kDigProcessRequest, 1);
   ASSERT_TRUE(event->WaitFor(2000));
-  EXPECT_EQ(Payload(*event).bufferIndex, 3u);
-  EXPECT_EQ(Payload(*event).grabError, 0u);
+  EXPECT_EQ(Words(*event), Filled(a.descriptor.hostBufferId, 3));
   ASSERT_TRUE(failed->WaitFor(2000));
-  EXPECT_EQ(Payload(*failed).grabError, 1u);
-  EXPECT_EQ(Payload(*failed).errorCode, 4327u);
-  EXPECT_EQ(Payload(*failed).errorSubCode, 2u);
+  // Nothing of it written.
+  EXPECT_EQ(Words(*failed), (std::vector<uint64_t>{a.descriptor.hostBufferId, 0, 0, 0, 0, 1, 1, 0,
+                                                   zor::kernel::kGrabEndWord, 4327, 2}));
 }
 
 }  // namespace
