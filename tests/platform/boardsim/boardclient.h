@@ -35,6 +35,11 @@ class TestRequest : public os::IoRequest {
   T& As() {
     return *reinterpret_cast<T*>(data_.data());
   }
+  // The payload of a completed device-event wait.
+  template <class P>
+  const P& Payload() {
+    return *reinterpret_cast<const P*>(As<zor::kernel::DeviceEventRecord>().payload);
+  }
 
  private:
   uint32_t code_;
@@ -98,6 +103,12 @@ class BoardClient {
   std::string Status(uint32_t function, T& record) {
     Send(function, record);
     return StatusText(record.header.status);
+  }
+  // Sends again with a fresh header, as a new request.
+  template <class T>
+  std::string Resend(uint32_t function, T& record) {
+    record.header = Header();
+    return Status(function, record);
   }
   std::shared_ptr<TestRequest> Start(uint32_t function, const void* record, uint32_t size);
   std::shared_ptr<TestRequest> StartRaw(uint32_t code, const void* input, uint32_t inputSize,

@@ -125,8 +125,7 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   ASSERT_EQ(client.Status(zor::kernel::kBufTransfer, *out), boardtest::kSucceeded);
   EXPECT_EQ(host.At(30, 40), boardsim::PatternLuma(frame, 30, 40));
   ASSERT_TRUE(modified->IsDone());
-  const auto& payload = *reinterpret_cast<const zor::kernel::BufferModifiedPayload*>(
-      modified->As<zor::kernel::DeviceEventRecord>().payload);
+  const auto& payload = modified->Payload<zor::kernel::BufferModifiedPayload>();
   EXPECT_EQ(payload.hostObject, host.descriptor.hostBufferId);
   EXPECT_EQ(payload.count, 64u);
 
@@ -204,13 +203,11 @@ TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
   EXPECT_EQ(band1[11 * 64 + 23], 9);
   EXPECT_EQ(band1[11 * 64 + 24], 0);
 
-  child->header = client.Header();
   child->band = 3;
-  EXPECT_EQ(client.Status(zor::kernel::kBufChildAlloc, *child), "4327.1.0/1,0,0");
-  child->header = client.Header();
+  EXPECT_EQ(client.Resend(zor::kernel::kBufChildAlloc, *child), "4327.1.0/1,0,0");
   child->band = -1;
   child->offsetX = 60;
-  EXPECT_EQ(client.Status(zor::kernel::kBufChildAlloc, *child), "4300.2.0/1,0,0");
+  EXPECT_EQ(client.Resend(zor::kernel::kBufChildAlloc, *child), "4300.2.0/1,0,0");
 }
 
 TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
@@ -232,27 +229,23 @@ TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
   EXPECT_EQ(d[40], 0);  // outside the region
 
   // A copy names the destination as its first buffer too.
-  r->header = client.Header();
   r->transferFunction = zor::kernel::kTransferFunctionCopy;
   r->destOffsetX = 32;
-  EXPECT_EQ(client.Status(zor::kernel::kBufTripleTransfer, *r), "4300.2.0/1,0,0");
+  EXPECT_EQ(client.Resend(zor::kernel::kBufTripleTransfer, *r), "4300.2.0/1,0,0");
   EXPECT_EQ(d[40], 0);
-  r->header = client.Header();
   r->firstHandle = dest.kernelHandle;
-  client.Send(zor::kernel::kBufTripleTransfer, *r);
+  client.Resend(zor::kernel::kBufTripleTransfer, *r);
   EXPECT_EQ(d[40], 200);
   // Source offsets given twice that disagree in X or in Y are refused.
   for (const auto& [x2, y2] : {std::pair<uint32_t, uint32_t>{8, 0}, {0, 8}}) {
-    r->header = client.Header();
     r->srcOffsetXAgain = x2;
     r->srcOffsetYAgain = y2;
-    EXPECT_EQ(client.Status(zor::kernel::kBufTripleTransfer, *r), "4300.2.0/1,0,0")
+    EXPECT_EQ(client.Resend(zor::kernel::kBufTripleTransfer, *r), "4300.2.0/1,0,0")
         << x2 << ", " << y2;
   }
   r->srcOffsetXAgain = r->srcOffsetYAgain = 0;
-  r->header = client.Header();
   r->thirdHandle = 12345;
-  EXPECT_EQ(client.Status(zor::kernel::kBufTripleTransfer, *r), "4327.2.0/1,0,0");
+  EXPECT_EQ(client.Resend(zor::kernel::kBufTripleTransfer, *r), "4327.2.0/1,0,0");
 }
 
 TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {

@@ -17,8 +17,7 @@ constexpr uint64_t kUserHook20 = 0x100C0000;
 struct DeviceEventsTest : boardtest::BoardTest {
   DeviceEventsTest() : BoardTest(1000) {}
   static const zor::kernel::BoardEventPayload& Payload(boardtest::TestRequest& request) {
-    return *reinterpret_cast<const zor::kernel::BoardEventPayload*>(
-        request.As<zor::kernel::DeviceEventRecord>().payload);
+    return request.Payload<zor::kernel::BoardEventPayload>();
   }
 };
 

@@ -96,9 +96,8 @@ TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
   reference->colourLevel = reference->saturationLevel = reference->contrastLevel = kDefault;
   reference->brightnessLevel = 300;
   EXPECT_EQ(client.Status(zor::kernel::kDigReference, *reference), "4322.2.0/1,0,0");
-  reference->header = client.Header();
   reference->brightnessLevel = 128;
-  EXPECT_EQ(client.Status(zor::kernel::kDigReference, *reference), boardtest::kSucceeded);
+  EXPECT_EQ(client.Resend(zor::kernel::kDigReference, *reference), boardtest::kSucceeded);
   EXPECT_EQ(client.DigInquire(record, 6657), 128u);
 
   record.kernelCheck ^= 1;  // a record the board never handed out
@@ -160,9 +159,7 @@ TEST_F(GrabTest, AGrabWrittenByItsRequesterEndsWithItsFrame) {
   EXPECT_EQ(client.PendingGrabs(), 0u);
 
   auto sequence = [](boardtest::TestRequest& wait) {
-    return reinterpret_cast<const zor::kernel::BoardEventPayload*>(
-               wait.As<zor::kernel::DeviceEventRecord>().payload)
-        ->sequence;
+    return wait.Payload<zor::kernel::BoardEventPayload>().sequence;
   };
   ASSERT_TRUE(firstStart->WaitFor(2000));
   uint64_t last = sequence(*firstStart);

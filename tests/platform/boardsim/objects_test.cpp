@@ -79,9 +79,8 @@ TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   alloc->initWord = 0x1234;
   alloc->eventHandle = os::HandleValue(handle);
   EXPECT_EQ(client.Status(zor::kernel::kThreadAlloc, *alloc), "4302.2.0/1,0,0");
-  alloc->header = client.Header();
   alloc->initWord = 0x2020;
-  ASSERT_EQ(client.Status(zor::kernel::kThreadAlloc, *alloc), boardtest::kSucceeded);
+  ASSERT_EQ(client.Resend(zor::kernel::kThreadAlloc, *alloc), boardtest::kSucceeded);
 
   auto inquire = client.Record<zor::kernel::ThreadWaitRequest>();
   inquire->eventId = alloc->eventId;
@@ -92,8 +91,7 @@ TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   control->eventId = alloc->eventId;
   control->value = 1;
   client.Send(zor::kernel::kThreadControl, *control);
-  inquire->header = client.Header();
-  client.Send(zor::kernel::kThreadInquire, *inquire);
+  client.Resend(zor::kernel::kThreadInquire, *inquire);
   EXPECT_EQ(inquire->result, 1u);
 
   auto wait = client.Record<zor::kernel::ThreadWaitRequest>();
@@ -130,26 +128,23 @@ TEST_F(ObjectsTest, WaitOnSeveralEventsChecksCountAndIds) {
   zor::kernel::ThreadWaitMultipleRequest r{};
   for (uint64_t& id : r.eventIds) id = alloc->eventId;
   for (const int32_t count : {0, 17, 16}) {
-    r.header = client.Header();
     r.count = count;
     r.kind = zor::kernel::kWaitBlocking;
-    client.Send(zor::kernel::kThreadWaitMultiple, r);
+    client.Resend(zor::kernel::kThreadWaitMultiple, r);
     EXPECT_EQ(boardtest::StatusText(r.header.status),
               count == 16 ? "0.0.0/0,0,0" : "4338.3.0/1,0,0")
         << count;
   }
   EXPECT_EQ(r.eventHandles[15], os::HandleValue(handle));
 
-  r.header = client.Header();
   r.count = 2;
   r.eventIds[0] = r.eventIds[1] = alloc->eventId;
-  EXPECT_EQ(client.Status(zor::kernel::kThreadWaitMultiple, r), boardtest::kSucceeded);
+  EXPECT_EQ(client.Resend(zor::kernel::kThreadWaitMultiple, r), boardtest::kSucceeded);
   EXPECT_EQ(r.kind, zor::kernel::kWaitInUserMode);
   EXPECT_EQ(r.eventHandles[1], os::HandleValue(handle));
 
-  r.header = client.Header();
   r.eventIds[1] = 999;
-  EXPECT_EQ(client.Status(zor::kernel::kThreadWaitMultiple, r), "4300.3.0/1,0,0");
+  EXPECT_EQ(client.Resend(zor::kernel::kThreadWaitMultiple, r), "4300.3.0/1,0,0");
   os::CloseHandle(handle);
 }
 
@@ -160,9 +155,8 @@ TEST_F(ObjectsTest, ContextEventsRegisterAndUnregister) {
   auto r = client.Record<zor::kernel::ContextEventRequest>();
   r->registration = registration;
   EXPECT_EQ(client.Status(zor::kernel::kThreadContextEvent, *r), boardtest::kSucceeded);
-  r->header = client.Header();
   r->registration = registration;
-  EXPECT_EQ(client.Status(zor::kernel::kThreadContextEvent, *r), "4300.3.0/1,0,0");
+  EXPECT_EQ(client.Resend(zor::kernel::kThreadContextEvent, *r), "4300.3.0/1,0,0");
   os::CloseHandle(handle);
 }
 

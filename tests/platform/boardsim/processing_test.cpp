@@ -42,8 +42,7 @@ struct ProcessingTest : boardtest::BoardTest {
         .value;
   }
   static const zor::kernel::BufferModifiedPayload& Payload(boardtest::TestRequest& request) {
-    return *reinterpret_cast<const zor::kernel::BufferModifiedPayload*>(
-        request.As<zor::kernel::DeviceEventRecord>().payload);
+    return request.Payload<zor::kernel::BufferModifiedPayload>();
   }
   // The event's host buffer, hook, size, error, digitizer index, buffer index, word and error.
   static std::vector<uint64_t> Words(boardtest::TestRequest& request) {
@@ -118,9 +117,8 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   prepared->buffers[0].value = 9;
   prepared->buffers[0].kernelHandle = 0x5555;  // no such board buffer
   EXPECT_EQ(client.Status(zor::kernel::kDigContinueGrabPrepared, *prepared), "4326.1.0/1,0,0");
-  prepared->header = client.Header();
   prepared->buffers[0].kernelHandle = 0;
-  ASSERT_EQ(client.Status(zor::kernel::kDigContinueGrabPrepared, *prepared), boardtest::kSucceeded);
+  ASSERT_EQ(client.Resend(zor::kernel::kDigContinueGrabPrepared, *prepared), boardtest::kSucceeded);
   ASSERT_TRUE(fourth->WaitFor(2000));
   EXPECT_EQ(Words(*fourth), Filled(0x4343, 9));
   EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).errorSet, 0);

@@ -21,11 +21,10 @@ TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
   board.SetAllocationSetting(24, 1);
   board.SetAllocationSetting(last, 7);
   board.SetAllocationSetting(last + 1, 9);  // would not fit: left out
-  r.header = client.Header();
   std::memset(r.settings, 0xAB, sizeof(r.settings));
   const uint32_t limit = 1000;
   std::memcpy(r.settings + 0x0C, &limit, 4);
-  EXPECT_EQ(client.Status(zor::kernel::kSysAlloc, r), boardtest::kSucceeded);
+  EXPECT_EQ(client.Resend(zor::kernel::kSysAlloc, r), boardtest::kSucceeded);
   EXPECT_NE(r.systemId, 0u);
   EXPECT_NE(r.systemId, client.systemId);  // a second system gets its own id
   const auto word = [&r](size_t offset) {
@@ -122,8 +121,7 @@ TEST_F(SystemTest, PerformanceRecordCountsTheFramesAsInterrupts) {
   client.GrabContinuously(record, image);
   while (board.FrameCount(0) < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   client.DigRecord(zor::kernel::kDigStopGrab, record);
-  r->header = client.Header();
-  client.Send(zor::kernel::kSysRequest, *r);
+  client.Resend(zor::kernel::kSysRequest, *r);
   EXPECT_GE(r->performance.isrCount, 2u);
   EXPECT_EQ(r->performance.isrTotalWith, r->performance.isrCount * 2000);
   // Each time's minimum and maximum stand at 3/4 and 3/2 of its mean.
@@ -188,11 +186,10 @@ TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
 
   for (auto [address, count, direction] :
        {std::tuple{250u, 8u, 1u}, std::tuple{0u, 257u, 1u}, std::tuple{0u, 4u, 3u}}) {
-    r->header = client.Header();
     r->address = address;
     r->count = count;
     r->direction = direction;
-    client.Send(zor::kernel::kSysIoCommand, *r);
+    client.Resend(zor::kernel::kSysIoCommand, *r);
     // An argument out of range, not an unknown object.
     EXPECT_EQ(boardtest::StatusText(r->header.status), "4300.2.0/1,0,0");
   }
