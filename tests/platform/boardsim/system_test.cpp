@@ -165,33 +165,28 @@ TEST_F(SystemTest, TypesOfTheUserModeLayersAreNotServed) {
 
 TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
   auto r = client.Record<zor::kernel::SysIoRequest>();
-  r->direction = zor::kernel::kIoRead;
-  r->address = 120;
-  r->count = 4;
-  client.Send(zor::kernel::kSysIoCommand, *r);
+  const auto io = [&](uint32_t direction, uint32_t address, uint32_t count) {
+    r->direction = direction;
+    r->address = address;
+    r->count = count;
+    return client.Resend(zor::kernel::kSysIoCommand, *r);
+  };
+  EXPECT_EQ(io(zor::kernel::kIoRead, 120, 4), boardtest::kSucceeded);
   uint32_t serial = 0;
   std::memcpy(&serial, r->data, 4);
   EXPECT_EQ(serial, board.SerialNumber());
 
-  r->direction = zor::kernel::kIoWrite;
-  r->address = 200;
-  r->count = 2;
   r->data[0] = 0xAB;
   r->data[1] = 0xCD;
-  EXPECT_EQ(client.Status(zor::kernel::kSysIoCommand, *r), boardtest::kSucceeded);
-  r->direction = zor::kernel::kIoRead;
+  EXPECT_EQ(io(zor::kernel::kIoWrite, 200, 2), boardtest::kSucceeded);
   r->data[0] = r->data[1] = 0;
-  client.Send(zor::kernel::kSysIoCommand, *r);
+  EXPECT_EQ(io(zor::kernel::kIoRead, 200, 2), boardtest::kSucceeded);
   EXPECT_EQ(r->data[1], 0xCD);
 
+  // An argument out of range, not an unknown object.
   for (auto [address, count, direction] :
        {std::tuple{250u, 8u, 1u}, std::tuple{0u, 257u, 1u}, std::tuple{0u, 4u, 3u}}) {
-    r->address = address;
-    r->count = count;
-    r->direction = direction;
-    client.Resend(zor::kernel::kSysIoCommand, *r);
-    // An argument out of range, not an unknown object.
-    EXPECT_EQ(boardtest::StatusText(r->header.status), "4300.2.0/1,0,0");
+    EXPECT_EQ(io(direction, address, count), "4300.2.0/1,0,0") << address << " " << count;
   }
 }
 
