@@ -91,8 +91,7 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
     a->sizeY = y;
     a->type = depth;
     a->pitch = pitch;
-    client.Send(zor::kernel::kBufAlloc, *a);
-    EXPECT_EQ(boardtest::StatusText(a->header.status), boardtest::ErrorText(code, subCode))
+    EXPECT_EQ(client.Status(zor::kernel::kBufAlloc, *a), boardtest::ErrorText(code, subCode))
         << bands << " bands of " << x << " x " << depth;
     if (code != 0) continue;
     EXPECT_EQ(a->physicalAddress[bands - 1] - a->physicalAddress[0], (bands - 1) * plane);
@@ -105,8 +104,7 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
     auto control = client.Record<zor::kernel::BufControlRequest>();
     control->kernelHandle = r.kernelHandle;
     control->type = type;
-    client.Send(zor::kernel::kBufControl, *control);
-    EXPECT_EQ(boardtest::StatusText(control->header.status), code) << type;
+    EXPECT_EQ(client.Status(zor::kernel::kBufControl, *control), code) << type;
   }
 }
 

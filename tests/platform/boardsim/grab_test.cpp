@@ -230,8 +230,7 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
   for (const auto& [name, fault, code, subCode] : refused) {
     grab = client.MakeGrab(record, image, registration);
     fault(grab->buffer);
-    client.Send(zor::kernel::kDigGrab, *grab);
-    EXPECT_EQ(boardtest::StatusText(grab->header.status), boardtest::ErrorText(code, subCode))
+    EXPECT_EQ(client.Status(zor::kernel::kDigGrab, *grab), boardtest::ErrorText(code, subCode))
         << name;
     EXPECT_EQ(grab->waitInUserMode, 0u) << name;
   }
@@ -262,8 +261,8 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
     wait->record = record;
     wait->eventRegistration = registration;
     wait->waitFlag = flag;
-    client.Send(zor::kernel::kDigGrabWait, *wait);
-    return boardtest::StatusText(wait->header.status) + " " + std::to_string(wait->waitFlag);
+    const std::string status = client.Status(zor::kernel::kDigGrabWait, *wait);
+    return status + " " + std::to_string(wait->waitFlag);
   };
   EXPECT_EQ(waitFor(zor::kernel::kWaitGrabEnd), "0.0.0/0,0,0 0");  // nothing to wait for
   EXPECT_EQ(waitFor(4), "4314.1.0/1,0,0 4");
