@@ -12,7 +12,7 @@
 
 #include "driver/foundation/registrykey.h"
 #include "platform/os/process/environment.h"
-#include "platform/os/registry/registry.h"
+#include "tests/driver/foundation/machinekeys.h"
 #include "tests/support/ownprocess.h"
 
 using namespace zor::foundation;
@@ -21,15 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void SetMachineString(const wchar_t* path, const wchar_t* name, const std::wstring& value) {
-  os::Handle key = os::kNullHandle;
-  ASSERT_EQ(os::RegCreateKey(os::HKEY_LOCAL_MACHINE, path, os::REG_OPTION_NON_VOLATILE,
-                             os::KEY_ALL_ACCESS, &key, nullptr),
-            os::ERROR_SUCCESS);
-  os::RegSetValue(key, name, os::REG_SZ, value.c_str(),
-                  static_cast<uint32_t>((value.size() + 1) * sizeof(wchar_t)));
-  os::RegCloseKey(key);
-}
+using foundationtest::SetMachineString;
 
 void SetUserString(const wchar_t* path, const wchar_t* name, const std::wstring& value) {
   CRegistryKey key(2, path, true);

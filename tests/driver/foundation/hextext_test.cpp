@@ -12,7 +12,7 @@ TEST(HexText, DigitsOfEitherCaseAndNothingElse) {
   for (char c : {'g', 'G', '/', ':', '@', '`', ' ', '-', '\0', static_cast<char>(0xC1)}) {
     EXPECT_EQ(HexDigitValue(c), -1) << static_cast<int>(c);
   }
-  EXPECT_TRUE(IsHexText("00aF"));
+  EXPECT_TRUE(IsHexText("0AafF"));  // both ends of each range of letters
   EXPECT_FALSE(IsHexText(""));
   EXPECT_FALSE(IsHexText("12 "));
 }

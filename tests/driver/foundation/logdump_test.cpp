@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "driver/foundation/log.h"
@@ -15,7 +16,7 @@
 #include "driver/foundation/logtag.h"
 #include "driver/foundation/runtimeconfig.h"
 #include "platform/os/process/environment.h"
-#include "platform/os/registry/registry.h"
+#include "tests/driver/foundation/machinekeys.h"
 
 using namespace zor::foundation;
 
@@ -60,14 +61,9 @@ class LogDump : public testing::Test {
     fs::remove_all(temp_);
   }
   static void EnableDumps() {
-    os::Handle key = os::kNullHandle;
-    ASSERT_EQ(os::RegCreateKey(os::HKEY_LOCAL_MACHINE,
-                               L"Software\\Velant\\Velant Zor Library\\Runtime\\Controls\\Driver",
-                               os::REG_OPTION_NON_VOLATILE, os::KEY_ALL_ACCESS, &key, nullptr),
-              os::ERROR_SUCCESS);
-    const uint32_t one = 1;
-    os::RegSetValue(key, L"DumpDriverLogsOnError", os::REG_DWORD, &one, sizeof(one));
-    os::RegCloseKey(key);
+    foundationtest::SetMachineDword(
+        L"Software\\Velant\\Velant Zor Library\\Runtime\\Controls\\Driver",
+        L"DumpDriverLogsOnError", 1);
   }
   // Decodes the host's raw export: "ZORRAW1", then little-endian 64-bit words (header size,
   // width, height, bands, ...), then the pixels. The ring is one row of 8-bit pixels.
@@ -132,14 +128,14 @@ TEST_F(LogDump, DumpFilesCarryEveryRecord) {
   const auto* header = reinterpret_cast<const LogRingHeader*>(ring.data());
   EXPECT_EQ(header->writeOffset, kLogHeaderSize + 6 * kLogRecordSize);
   const auto* records = reinterpret_cast<const LogRecord*>(ring.data() + kLogHeaderSize);
-  for (uint64_t i = 0; i < 5; ++i) {
-    EXPECT_EQ(records[i].sourceId, provider.SourceId());
-    EXPECT_EQ(records[i].kind, 400 + i);
-    EXPECT_EQ(records[i].pairs[0].tag, LogTag("INDX"));
-    EXPECT_EQ(records[i].pairs[0].value, i);
-    EXPECT_EQ(records[i].pairs[1].value, i * 3);
-    EXPECT_EQ(records[i].pairs[2].tag, kEmptyLogTag);
-    EXPECT_NE(records[i].timeStamp, 0u);
+  for (uint32_t i = 0; i < 5; ++i) {
+    const LogRecord& r = records[i];
+    EXPECT_EQ(std::tuple(r.sourceId, r.kind, r.pairs[0].tag, r.pairs[0].value, r.pairs[1].tag,
+                         r.pairs[1].value, r.pairs[2].tag, r.pairs[2].value),
+              std::tuple(provider.SourceId(), 400 + i, LogTag("INDX"), uint64_t{i}, LogTag("TAG "),
+                         uint64_t{i} * 3, kEmptyLogTag, uint64_t{0}))
+        << i;
+    EXPECT_NE(r.timeStamp, 0u);
   }
   EXPECT_EQ(records[5].kind, kLogKindSave);
   EXPECT_EQ(records[5].sourceId, 4224u);

@@ -7,25 +7,15 @@
 
 #include "driver/foundation/registrylocations.h"
 #include "platform/os/registry/registry.h"
+#include "tests/driver/foundation/machinekeys.h"
 
 using namespace zor::foundation;
 
 namespace {
 
-// Prepares machine keys the driver only reads, straight through the registry.
-void MachineValue(const wchar_t* path, const wchar_t* name, uint32_t type, const void* data,
-                  uint32_t size) {
-  os::Handle key = os::kNullHandle;
-  ASSERT_EQ(os::RegCreateKey(os::HKEY_LOCAL_MACHINE, path, os::REG_OPTION_NON_VOLATILE,
-                             os::KEY_ALL_ACCESS, &key, nullptr),
-            os::ERROR_SUCCESS);
-  if (name != nullptr) {
-    ASSERT_EQ(os::RegSetValue(key, name, type, data, size), os::ERROR_SUCCESS);
-  }
-  os::RegCloseKey(key);
+void MachineKey(const wchar_t* path) {
+  foundationtest::SetMachineValue(path, nullptr, 0, nullptr, 0);
 }
-
-void MachineKey(const wchar_t* path) { MachineValue(path, nullptr, 0, nullptr, 0); }
 
 }  // namespace
 

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/os/registry/registry.h"
+#include "tests/driver/foundation/machinekeys.h"
 
 using namespace zor::foundation;
 
@@ -15,20 +15,12 @@ namespace {
 
 constexpr const wchar_t* kControls = L"Software\\Velant\\Velant Zor Library\\Runtime\\Controls";
 
-void SetControl(const wchar_t* section, const wchar_t* name, uint32_t type, const void* data,
-                uint32_t size) {
-  std::wstring path = kControls;
-  if (section != nullptr) path += std::wstring(L"\\") + section;
-  os::Handle key = os::kNullHandle;
-  ASSERT_EQ(os::RegCreateKey(os::HKEY_LOCAL_MACHINE, path.c_str(), os::REG_OPTION_NON_VOLATILE,
-                             os::KEY_ALL_ACCESS, &key, nullptr),
-            os::ERROR_SUCCESS);
-  ASSERT_EQ(os::RegSetValue(key, name, type, data, size), os::ERROR_SUCCESS);
-  os::RegCloseKey(key);
+std::wstring Section(const wchar_t* section) {
+  return section == nullptr ? kControls : kControls + (L"\\" + std::wstring(section));
 }
 
 void SetDword(const wchar_t* section, const wchar_t* name, uint32_t value) {
-  SetControl(section, name, os::REG_DWORD, &value, sizeof(value));
+  foundationtest::SetMachineDword(Section(section), name, value);
 }
 
 class RuntimeConfig : public testing::Test {
@@ -83,7 +75,8 @@ TEST_F(RuntimeConfig, ReadsDwordsOfDeclaredKeysOnly) {
   SetDword(L"Driver", L"NotDeclared", 5);
   SetDword(L"Debug", L"StopOnErrCode", 0xFFFFFFFF);
   const wchar_t text[] = L"1";
-  SetControl(L"Driver", L"RegisterPowerRequest", os::REG_SZ, text, sizeof(text));
+  foundationtest::SetMachineValue(Section(L"Driver"), L"RegisterPowerRequest", os::REG_SZ, text,
+                                  sizeof(text));
   const auto config = CRuntimeConfig::Instance();
   EXPECT_EQ(config->GetInt(17, L"dumpdriverlogsonerror", 0), 1);
   EXPECT_EQ(config->GetInt(17, L"RegisterPowerRequest", 7), 7);

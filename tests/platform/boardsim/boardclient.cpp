@@ -108,46 +108,40 @@ std::shared_ptr<TestRequest> BoardClient::WaitDeviceEvent(uint64_t type) {
 }
 
 uint64_t BoardClient::AllocSystem() {
-  zor::kernel::SysAllocRequest r{};
-  r.header = Header();
-  Send(zor::kernel::kSysAlloc, r);
-  systemId = r.systemId;
+  auto r = Record<zor::kernel::SysAllocRequest>();
+  Send(zor::kernel::kSysAlloc, *r);
+  systemId = r->systemId;
   return systemId;
 }
 
 uint64_t BoardClient::AllocObject(int32_t kind) {
-  zor::kernel::ObjectAllocRequest r{};
-  r.header = Header();
-  r.kind = kind;
-  Send(zor::kernel::kKernelObjectAlloc, r);
-  return r.header.objectId;
+  auto r = Record<zor::kernel::ObjectAllocRequest>();
+  r->kind = kind;
+  Send(zor::kernel::kKernelObjectAlloc, *r);
+  return r->header.objectId;
 }
 
 zor::kernel::BufAllocRequest BoardClient::BufAlloc(uint64_t bands, uint64_t x, uint64_t y,
                                                    uint64_t depth) {
-  zor::kernel::BufAllocRequest r{};
-  r.header = Header();
-  r.bandCount = bands;
-  r.sizeX = x;
-  r.sizeY = y;
-  r.type = depth;
-  Send(zor::kernel::kBufAlloc, r);
-  return r;
+  auto r = Record<zor::kernel::BufAllocRequest>();
+  r->bandCount = bands;
+  r->sizeX = x;
+  r->sizeY = y;
+  r->type = depth;
+  Send(zor::kernel::kBufAlloc, *r);
+  return *r;
 }
 
 uint64_t BoardClient::RegisterEvent(os::Handle event) {
-  zor::kernel::ContextEventRequest r{};
-  r.header = Header();
-  r.eventHandle = os::HandleValue(event);
-  Send(zor::kernel::kThreadContextEvent, r);
-  return r.registration;
+  auto r = Record<zor::kernel::ContextEventRequest>();
+  r->eventHandle = os::HandleValue(event);
+  Send(zor::kernel::kThreadContextEvent, *r);
+  return r->registration;
 }
 
 zor::kernel::DigChannelRecord BoardClient::AllocDigitizer(uint64_t channel, const DcfBlock& dcf,
                                                           zor::kernel::ErrorTriple* status) {
-  auto r = std::make_unique<zor::kernel::DigAllocRequest>();
-  std::memset(r.get(), 0, sizeof(*r));
-  r->header = Header();
+  auto r = Record<zor::kernel::DigAllocRequest>();
   r->record.digitizerIndex = static_cast<int64_t>(channel) + 1;
   r->record.hostDigitizer = -1;
   r->record.properties.channel = channel;
@@ -161,9 +155,7 @@ zor::kernel::DigChannelRecord BoardClient::AllocDigitizer(uint64_t channel, cons
 std::unique_ptr<zor::kernel::GrabRequest> BoardClient::MakeGrab(
     const zor::kernel::DigChannelRecord& record, const HostImage& image, uint64_t registration,
     uint64_t objectId) {
-  auto r = std::make_unique<zor::kernel::GrabRequest>();
-  std::memset(r.get(), 0, sizeof(*r));
-  r->header = Header();
+  auto r = Record<zor::kernel::GrabRequest>();
   r->header.objectId = objectId;
   r->record = record;
   r->eventRegistration = registration;
@@ -174,46 +166,85 @@ std::unique_ptr<zor::kernel::GrabRequest> BoardClient::MakeGrab(
   return r;
 }
 
+std::unique_ptr<zor::kernel::GrabRequest> BoardClient::GrabContinuously(
+    const zor::kernel::DigChannelRecord& record, const HostImage& image, uint64_t kernelHandle) {
+  auto grab = MakeGrab(record, image, 0);
+  grab->continuous = 1;
+  grab->buffer.kernelHandle = kernelHandle;
+  Send(zor::kernel::kDigGrab, *grab);
+  return grab;
+}
+
+uint64_t BoardClient::PendingGrabs(uint64_t objectId) {
+  auto r = Record<zor::kernel::DigInquireValueRequest>();
+  r->header.objectId = objectId;
+  r->type = zor::kernel::kPendingGrabCount;
+  Send(zor::kernel::kDigInquireValue, *r);
+  return r->value;
+}
+
 uint64_t BoardClient::SysRequest(uint64_t word, zor::kernel::ErrorTriple* status) {
-  zor::kernel::SysRequest r{};
-  r.header = Header();
-  r.requestWord = word;
-  Send(zor::kernel::kSysRequest, r);
-  if (status) *status = r.header.status;
-  return r.value;
+  auto r = Record<zor::kernel::SysRequest>();
+  r->requestWord = word;
+  Send(zor::kernel::kSysRequest, *r);
+  if (status) *status = r->header.status;
+  return r->value;
 }
 
 zor::kernel::ErrorTriple BoardClient::SysControl(uint64_t type, uint64_t value) {
-  zor::kernel::SysControlRequest r{};
-  r.header = Header();
-  r.type = type;
-  r.value = value;
-  Send(zor::kernel::kSysControl, r);
-  return r.header.status;
+  auto r = Record<zor::kernel::SysControlRequest>();
+  r->type = type;
+  r->value = value;
+  Send(zor::kernel::kSysControl, *r);
+  return r->header.status;
 }
 
-zor::kernel::ErrorTriple BoardClient::DigControl(const zor::kernel::DigChannelRecord& record,
-                                                 uint64_t type, uint64_t value, uint32_t function) {
-  auto r = std::make_unique<zor::kernel::DigChannelRequest>();
-  std::memset(r.get(), 0, sizeof(*r));
-  r->header = Header();
+std::unique_ptr<zor::kernel::DigChannelRequest> BoardClient::DigChannel(
+    const zor::kernel::DigChannelRecord& record, uint64_t type, uint64_t value, uint32_t function) {
+  auto r = Record<zor::kernel::DigChannelRequest>();
   r->record = record;
   r->type = type;
   r->value = value;
   Send(function, *r);
-  return r->header.status;
+  return r;
+}
+
+zor::kernel::ErrorTriple BoardClient::DigControl(const zor::kernel::DigChannelRecord& record,
+                                                 uint64_t type, uint64_t value, uint32_t function) {
+  return DigChannel(record, type, value, function)->header.status;
 }
 
 uint64_t BoardClient::DigInquire(const zor::kernel::DigChannelRecord& record, uint64_t type,
                                  zor::kernel::ErrorTriple* status) {
-  auto r = std::make_unique<zor::kernel::DigChannelRequest>();
-  std::memset(r.get(), 0, sizeof(*r));
-  r->header = Header();
-  r->record = record;
-  r->type = type;
-  Send(zor::kernel::kDigInquire, *r);
+  const auto r = DigChannel(record, type, 0, zor::kernel::kDigInquire);
   if (status) *status = r->header.status;
   return r->value;
+}
+
+zor::kernel::ErrorTriple BoardClient::DigRecord(uint32_t function,
+                                                const zor::kernel::DigChannelRecord& record) {
+  auto r = Record<zor::kernel::DigRecordRequest>();
+  r->record = record;
+  Send(function, *r);
+  return r->header.status;
+}
+
+zor::kernel::ErrorTriple BoardClient::BufferRequest(uint32_t function, uint64_t kernelHandle) {
+  zor::kernel::BufHandleRequest r{Header(), kernelHandle};
+  Send(function, r);
+  return r.header.status;
+}
+
+zor::kernel::ObjectValueRequest BoardClient::ObjectValue(uint32_t function, uint64_t id,
+                                                         uint64_t type, uint64_t value) {
+  zor::kernel::ObjectValueRequest r{Header(), type, value};
+  r.header.objectId = id;
+  Send(function, r);
+  return r;
+}
+
+std::string ErrorText(uint64_t code, uint64_t subCode) {
+  return std::to_string(code) + "." + std::to_string(subCode) + (code ? ".0/1,0,0" : ".0/0,0,0");
 }
 
 std::string StatusText(const zor::kernel::ErrorTriple& s) {

@@ -11,33 +11,26 @@
 
 namespace {
 
-struct BuffersTest : testing::Test {
-  BuffersTest() {
-    board.SetFrameTime(1000);
-    client.AllocSystem();
-  }
+struct BuffersTest : boardtest::BoardTest {
+  BuffersTest() : BoardTest(1000) {}
   zor::kernel::BufAllocRequest Alloc(uint64_t bands, uint64_t x, uint64_t y, uint64_t depth = 8) {
     return client.BufAlloc(bands, x, y, depth);
   }
   uint64_t OnBoard(uint64_t x, uint64_t y) {
-    zor::kernel::OnBoardAllocRequest r{};
-    r.header = client.Header();
-    r.bandCount = 1;
-    r.sizeX = x;
-    r.sizeY = y;
-    r.bitDepth = 8;
-    client.Send(zor::kernel::kAllocOnBoardBuffer, r);
-    EXPECT_EQ(r.header.status.errorSet, 0);
-    EXPECT_NE(r.physicalAddress, 0u);
-    return r.kernelHandle;
+    auto r = client.Record<zor::kernel::OnBoardAllocRequest>();
+    r->bandCount = 1;
+    r->sizeX = x;
+    r->sizeY = y;
+    r->bitDepth = 8;
+    EXPECT_EQ(client.Status(zor::kernel::kAllocOnBoardBuffer, *r), boardtest::kSucceeded);
+    EXPECT_NE(r->physicalAddress, 0u);
+    return r->kernelHandle;
   }
   std::unique_ptr<zor::kernel::BufTransferRequest> Transfer(uint64_t device,
                                                             const boardtest::HostImage& other,
                                                             uint32_t direction, uint64_t w,
                                                             uint64_t h) {
-    auto r = std::make_unique<zor::kernel::BufTransferRequest>();
-    std::memset(r.get(), 0, sizeof(*r));
-    r->header = client.Header();
+    auto r = client.Record<zor::kernel::BufTransferRequest>();
     r->direction = direction;
     r->deviceHandle = device;
     r->other = other.descriptor;
@@ -46,8 +39,17 @@ struct BuffersTest : testing::Test {
     r->sizeY = h;
     return r;
   }
-  boardsim::Board board{boardsim::BoardConfig{}};
-  boardtest::BoardClient client{board};
+  // Grabs a frame of channel 0 into the board buffer: true once it is written.
+  bool GrabInto(uint64_t kernelHandle) {
+    const os::Handle event = os::CreateEvent(true, false);
+    boardtest::HostImage unused(1, 1);
+    auto grab = client.MakeGrab(client.AllocDigitizer(0), unused, client.RegisterEvent(event));
+    grab->buffer.kernelHandle = kernelHandle;
+    const bool written = client.Status(zor::kernel::kDigGrab, *grab) == boardtest::kSucceeded &&
+                         os::WaitForSingleObject(event, 2000) == os::WAIT_OBJECT_0;
+    os::CloseHandle(event);
+    return written;
+  }
 };
 
 TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
@@ -59,30 +61,20 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
   auto* band2 = reinterpret_cast<uint8_t*>(r.hostAddress[2]);
   band2[100 * 50 - 1] = 7;  // the last byte of the last band is ours
 
-  auto record = client.AllocDigitizer(0);
-  os::Handle event = os::CreateEvent(true, false);
-  boardtest::HostImage unused(1, 1);
-  auto grab = client.MakeGrab(record, unused, client.RegisterEvent(event));
-  grab->buffer.kernelHandle = r.kernelHandle;
-  client.Send(zor::kernel::kDigGrab, *grab);
-  ASSERT_EQ(grab->header.status.errorSet, 0);
-  ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
+  ASSERT_TRUE(GrabInto(r.kernelHandle));
   const auto* band0 = reinterpret_cast<const uint8_t*>(r.hostAddress[0]);
   EXPECT_EQ(band0[40 * 100 + 30], boardsim::PatternLuma(board.FrameCount(0), 30, 40));
-  os::CloseHandle(event);
   // A band named on one side only: every band moves.
   boardtest::HostImage copy(100, 50, 3);
   auto out = Transfer(r.kernelHandle, copy, 0, 100, 50);
   out->destBand = 16;
-  client.Send(zor::kernel::kBufTransfer, *out);
-  ASSERT_EQ(out->header.status.errorSet, 0);
+  ASSERT_EQ(client.Status(zor::kernel::kBufTransfer, *out), boardtest::kSucceeded);
   for (int band = 0; band < 3; ++band) EXPECT_EQ(copy.At(30, 40, band), band0[40 * 100 + 30]);
 
-  zor::kernel::BufHandleRequest free{};
-  free.header = client.Header();
-  free.kernelHandle = r.kernelHandle;
-  client.Send(zor::kernel::kFreeOnBoardBuffer, free);  // device memory, not on-board
-  EXPECT_EQ(boardtest::StatusText(free.header.status), "4327.2.0/1,0,0");
+  // Device memory, not on-board.
+  EXPECT_EQ(
+      boardtest::StatusText(client.BufferRequest(zor::kernel::kFreeOnBoardBuffer, r.kernelHandle)),
+      "4327.2.0/1,0,0");
 
   // Each depth's pixel size and the bounds of bands, sizes, pitch and the board's memory:
   // {bands, x, y, depth, pitch, code, sub-code, bytes a plane}.
@@ -93,45 +85,32 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
       {1, 0, 10, 8, 0, 4326, 1, 0},   {1, 10, 0, 8, 0, 4326, 1, 0},
       {1, 10, 10, 8, 9, 4300, 2, 0},  {3, 8192, 8192, 16, 0, 4302, 2, 0}};
   for (const auto& [bands, x, y, depth, pitch, code, subCode, plane] : allocations) {
-    zor::kernel::BufAllocRequest a{};
-    a.header = client.Header();
-    a.bandCount = bands;
-    a.sizeX = x;
-    a.sizeY = y;
-    a.type = depth;
-    a.pitch = pitch;
-    client.Send(zor::kernel::kBufAlloc, a);
-    EXPECT_EQ(
-        boardtest::StatusText(a.header.status),
-        std::to_string(code) + "." + std::to_string(subCode) + (code ? ".0/1,0,0" : ".0/0,0,0"))
+    auto a = client.Record<zor::kernel::BufAllocRequest>();
+    a->bandCount = bands;
+    a->sizeX = x;
+    a->sizeY = y;
+    a->type = depth;
+    a->pitch = pitch;
+    EXPECT_EQ(client.Status(zor::kernel::kBufAlloc, *a), boardtest::ErrorText(code, subCode))
         << bands << " bands of " << x << " x " << depth;
     if (code != 0) continue;
-    EXPECT_EQ(a.physicalAddress[bands - 1] - a.physicalAddress[0], (bands - 1) * plane);
-    EXPECT_EQ(a.kernelPitch, pitch != 0 ? pitch : x);
+    EXPECT_EQ(a->physicalAddress[bands - 1] - a->physicalAddress[0], (bands - 1) * plane);
+    EXPECT_EQ(a->kernelPitch, pitch != 0 ? pitch : x);
   }
   // The buffer's controls are the grab state and mode.
   for (const auto& [type, code] : {std::pair<uint64_t, std::string>{5080, "0.0.0/0,0,0"},
                                    {5085, "0.0.0/0,0,0"},
                                    {5081, "4307.2.0/1,0,0"}}) {
-    zor::kernel::BufControlRequest control{};
-    control.header = client.Header();
-    control.kernelHandle = r.kernelHandle;
-    control.type = type;
-    client.Send(zor::kernel::kBufControl, control);
-    EXPECT_EQ(boardtest::StatusText(control.header.status), code) << type;
+    auto control = client.Record<zor::kernel::BufControlRequest>();
+    control->kernelHandle = r.kernelHandle;
+    control->type = type;
+    EXPECT_EQ(client.Status(zor::kernel::kBufControl, *control), code) << type;
   }
 }
 
 TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   const uint64_t onBoard = OnBoard(64, 48);
-  auto record = client.AllocDigitizer(0);
-  os::Handle event = os::CreateEvent(true, false);
-  boardtest::HostImage unused(1, 1);
-  auto grab = client.MakeGrab(record, unused, client.RegisterEvent(event));
-  grab->buffer.kernelHandle = onBoard;
-  client.Send(zor::kernel::kDigGrab, *grab);
-  ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
-  os::CloseHandle(event);
+  ASSERT_TRUE(GrabInto(onBoard));
   const uint64_t frame = board.FrameCount(0);
 
   // A marked transfer tells the driver that the host buffer was modified.
@@ -141,12 +120,10 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   boardtest::HostImage host(64, 48);
   auto out = Transfer(onBoard, host, 0, 64, 48);
   out->grabMark = 1;
-  client.Send(zor::kernel::kBufTransfer, *out);
-  ASSERT_EQ(out->header.status.errorSet, 0);
+  ASSERT_EQ(client.Status(zor::kernel::kBufTransfer, *out), boardtest::kSucceeded);
   EXPECT_EQ(host.At(30, 40), boardsim::PatternLuma(frame, 30, 40));
   ASSERT_TRUE(modified->IsDone());
-  const auto& payload = *reinterpret_cast<const zor::kernel::BufferModifiedPayload*>(
-      modified->As<zor::kernel::DeviceEventRecord>().payload);
+  const auto& payload = modified->Payload<zor::kernel::BufferModifiedPayload>();
   EXPECT_EQ(payload.hostObject, host.descriptor.hostBufferId);
   EXPECT_EQ(payload.count, 64u);
 
@@ -163,8 +140,7 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
     out = Transfer(onBoard, scaled, 0, 64, 48);
     out->skipX = skipX;
     out->skipY = skipY;
-    client.Send(zor::kernel::kBufTransfer, *out);
-    ASSERT_EQ(out->header.status.errorSet, 0);
+    ASSERT_EQ(client.Status(zor::kernel::kBufTransfer, *out), boardtest::kSucceeded);
     int wrong = 0;
     for (uint64_t y = 0; y < 48 / (skipY + 1) - 1; ++y) {
       for (uint64_t x = 0; x < 64 / (skipX + 1) - 1; ++x) {
@@ -184,66 +160,52 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
     out->srcOffsetY = sourceY;
     out->destOffsetX = destinationX;
     out->destOffsetY = destinationY;
-    client.Send(zor::kernel::kBufTransfer, *out);
-    EXPECT_EQ(out->header.status.errorSet, 0) << sourceX << sourceY << destinationX << destinationY;
+    EXPECT_EQ(client.Status(zor::kernel::kBufTransfer, *out), boardtest::kSucceeded)
+        << sourceX << sourceY << destinationX << destinationY;
   }
 
   // Into device memory at an offset, out of range refused.
   auto in = Transfer(onBoard, half, 1, 32, 24);
   in->destOffsetX = 32;
   in->destOffsetY = 24;
-  client.Send(zor::kernel::kBufTransfer, *in);
-  EXPECT_EQ(in->header.status.errorSet, 0);
+  EXPECT_EQ(client.Status(zor::kernel::kBufTransfer, *in), boardtest::kSucceeded);
   in->destOffsetX = 33;
-  client.Send(zor::kernel::kBufTransfer, *in);
-  EXPECT_EQ(boardtest::StatusText(in->header.status), "4300.2.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kBufTransfer, *in), "4300.2.0/1,0,0");
 
-  zor::kernel::BufInquireRequest inquire{};
-  inquire.header = client.Header();
-  inquire.kernelHandle = onBoard;
-  inquire.type = zor::kernel::kBufInquirePhysicalAddress;
-  client.Send(zor::kernel::kBufInquire, inquire);
-  EXPECT_NE(inquire.value, 0u);
-  zor::kernel::BufHandleRequest free{};
-  free.header = client.Header();
-  free.kernelHandle = onBoard;
-  client.Send(zor::kernel::kFreeOnBoardBuffer, free);
-  EXPECT_EQ(free.header.status.errorSet, 0);
-  client.Send(zor::kernel::kBufInquire, inquire);
-  EXPECT_EQ(boardtest::StatusText(inquire.header.status), "4327.2.0/1,0,0");
+  auto inquire = client.Record<zor::kernel::BufInquireRequest>();
+  inquire->kernelHandle = onBoard;
+  inquire->type = zor::kernel::kBufInquirePhysicalAddress;
+  client.Send(zor::kernel::kBufInquire, *inquire);
+  EXPECT_NE(inquire->value, 0u);
+  EXPECT_EQ(client.BufferRequest(zor::kernel::kFreeOnBoardBuffer, onBoard).errorSet, 0);
+  EXPECT_EQ(client.Status(zor::kernel::kBufInquire, *inquire), "4327.2.0/1,0,0");
 }
 
 TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
   auto parent = Alloc(3, 64, 32);
-  zor::kernel::BufChildAllocRequest child{};
-  child.header = client.Header();
-  child.parentHandle = parent.kernelHandle;
-  child.band = 1;
-  child.offsetX = 8;
-  child.offsetY = 4;
-  child.sizeX = 16;
-  child.sizeY = 8;
-  client.Send(zor::kernel::kBufChildAlloc, child);
-  ASSERT_EQ(child.header.status.errorSet, 0);
+  auto child = client.Record<zor::kernel::BufChildAllocRequest>();
+  child->parentHandle = parent.kernelHandle;
+  child->band = 1;
+  child->offsetX = 8;
+  child->offsetY = 4;
+  child->sizeX = 16;
+  child->sizeY = 8;
+  ASSERT_EQ(client.Status(zor::kernel::kBufChildAlloc, *child), boardtest::kSucceeded);
 
   boardtest::HostImage ones(16, 8);
   std::fill(ones.planes[0].begin(), ones.planes[0].end(), 9);
-  auto in = Transfer(child.childHandle, ones, 1, 16, 8);
+  auto in = Transfer(child->childHandle, ones, 1, 16, 8);
   client.Send(zor::kernel::kBufTransfer, *in);
   const auto* band1 = reinterpret_cast<const uint8_t*>(parent.hostAddress[1]);
   EXPECT_EQ(band1[4 * 64 + 8], 9);
   EXPECT_EQ(band1[11 * 64 + 23], 9);
   EXPECT_EQ(band1[11 * 64 + 24], 0);
 
-  child.header = client.Header();
-  child.band = 3;
-  client.Send(zor::kernel::kBufChildAlloc, child);
-  EXPECT_EQ(boardtest::StatusText(child.header.status), "4327.1.0/1,0,0");
-  child.header = client.Header();
-  child.band = -1;
-  child.offsetX = 60;
-  client.Send(zor::kernel::kBufChildAlloc, child);
-  EXPECT_EQ(boardtest::StatusText(child.header.status), "4300.2.0/1,0,0");
+  child->band = 3;
+  EXPECT_EQ(client.Resend(zor::kernel::kBufChildAlloc, *child), "4327.1.0/1,0,0");
+  child->band = -1;
+  child->offsetX = 60;
+  EXPECT_EQ(client.Resend(zor::kernel::kBufChildAlloc, *child), "4300.2.0/1,0,0");
 }
 
 TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
@@ -251,45 +213,37 @@ TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
   std::fill_n(reinterpret_cast<uint8_t*>(first.hostAddress[0]), 64 * 32, 100);
   std::fill_n(reinterpret_cast<uint8_t*>(third.hostAddress[0]), 64 * 32, 200);
   auto dest = Alloc(1, 64, 32);
-  zor::kernel::BufTripleTransferRequest r{};
-  r.header = client.Header();
-  r.firstHandle = first.kernelHandle;
-  r.thirdHandle = third.kernelHandle;
-  r.destHandle = dest.kernelHandle;
-  r.srcSizeX = 32;
-  r.srcSizeY = 32;
-  r.transferFunction = zor::kernel::kTransferFunctionThree;
-  r.operationFlag = 128;
-  client.Send(zor::kernel::kBufTripleTransfer, r);
-  ASSERT_EQ(r.header.status.errorSet, 0);
+  auto r = client.Record<zor::kernel::BufTripleTransferRequest>();
+  r->firstHandle = first.kernelHandle;
+  r->thirdHandle = third.kernelHandle;
+  r->destHandle = dest.kernelHandle;
+  r->srcSizeX = 32;
+  r->srcSizeY = 32;
+  r->transferFunction = zor::kernel::kTransferFunctionThree;
+  r->operationFlag = 128;
+  ASSERT_EQ(client.Status(zor::kernel::kBufTripleTransfer, *r), boardtest::kSucceeded);
   const auto* d = reinterpret_cast<const uint8_t*>(dest.hostAddress[0]);
   EXPECT_EQ(d[5], 150);
   EXPECT_EQ(d[40], 0);  // outside the region
 
   // A copy names the destination as its first buffer too.
-  r.header = client.Header();
-  r.transferFunction = zor::kernel::kTransferFunctionCopy;
-  r.destOffsetX = 32;
-  client.Send(zor::kernel::kBufTripleTransfer, r);
-  EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.2.0/1,0,0");
+  r->transferFunction = zor::kernel::kTransferFunctionCopy;
+  r->destOffsetX = 32;
+  EXPECT_EQ(client.Resend(zor::kernel::kBufTripleTransfer, *r), "4300.2.0/1,0,0");
   EXPECT_EQ(d[40], 0);
-  r.header = client.Header();
-  r.firstHandle = dest.kernelHandle;
-  client.Send(zor::kernel::kBufTripleTransfer, r);
+  r->firstHandle = dest.kernelHandle;
+  client.Resend(zor::kernel::kBufTripleTransfer, *r);
   EXPECT_EQ(d[40], 200);
   // Source offsets given twice that disagree in X or in Y are refused.
   for (const auto& [x2, y2] : {std::pair<uint32_t, uint32_t>{8, 0}, {0, 8}}) {
-    r.header = client.Header();
-    r.srcOffsetXAgain = x2;
-    r.srcOffsetYAgain = y2;
-    client.Send(zor::kernel::kBufTripleTransfer, r);
-    EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.2.0/1,0,0") << x2 << ", " << y2;
+    r->srcOffsetXAgain = x2;
+    r->srcOffsetYAgain = y2;
+    EXPECT_EQ(client.Resend(zor::kernel::kBufTripleTransfer, *r), "4300.2.0/1,0,0")
+        << x2 << ", " << y2;
   }
-  r.srcOffsetXAgain = r.srcOffsetYAgain = 0;
-  r.header = client.Header();
-  r.thirdHandle = 12345;
-  client.Send(zor::kernel::kBufTripleTransfer, r);
-  EXPECT_EQ(boardtest::StatusText(r.header.status), "4327.2.0/1,0,0");
+  r->srcOffsetXAgain = r->srcOffsetYAgain = 0;
+  r->thirdHandle = 12345;
+  EXPECT_EQ(client.Resend(zor::kernel::kBufTripleTransfer, *r), "4327.2.0/1,0,0");
 }
 
 TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
@@ -300,22 +254,19 @@ TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
   auto known = Transfer(device.kernelHandle, host, 0, 1, 1);
   client.Send(zor::kernel::kBufTransfer, *known);
   host.planes[0][0] = 0;
-  zor::kernel::BufQueueGrabRequest r{};
-  r.header = client.Header();
-  r.kernelHandle = device.kernelHandle;
-  r.hostBuffer = host.descriptor.hostBufferId;
-  r.offsetX = 4;
-  r.offsetY = 2;
-  r.width = 8;
-  r.height = 4;
-  client.Send(zor::kernel::kBufQueueGrab, r);
-  ASSERT_EQ(r.header.status.errorSet, 0);
+  auto r = client.Record<zor::kernel::BufQueueGrabRequest>();
+  r->kernelHandle = device.kernelHandle;
+  r->hostBuffer = host.descriptor.hostBufferId;
+  r->offsetX = 4;
+  r->offsetY = 2;
+  r->width = 8;
+  r->height = 4;
+  ASSERT_EQ(client.Status(zor::kernel::kBufQueueGrab, *r), boardtest::kSucceeded);
   EXPECT_EQ(host.At(4, 2), 77);
   EXPECT_EQ(host.At(11, 5), 77);
   EXPECT_EQ(host.At(12, 5), 0);
-  r.width = 100;
-  client.Send(zor::kernel::kBufQueueGrab, r);
-  EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.2.0/1,0,0");
+  r->width = 100;
+  EXPECT_EQ(client.Status(zor::kernel::kBufQueueGrab, *r), "4300.2.0/1,0,0");
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
-// The boards as devices of the operating-system layer, opened by name.
+// The boards as devices of the operating-system layer, opened by name; another module of the
+// process (like the driver library) opens the boards that the test shares and reaches them with
+// its own handles and events.
 #include "platform/os/device/device.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -70,6 +73,34 @@ TEST(DeviceTest, OverlappedEventWaitsCompleteOrCancel) {
   EXPECT_EQ(board.PendingEventWaits(0x20000000), 0u);
   os::CloseHandle(overlapped.hEvent);
   os::CloseHandle(device);
+}
+
+TEST(SharedBoardsTest, ASecondModuleOpensTheSharedBoards) {
+  boardsim::ShareBoards();
+  boardsim::LocalBoards().Find(0)->SetDriverVersion(0x123456);
+  void* probe = dlopen(BOARDSIM_SHARED_PROBE, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(probe, nullptr) << dlerror();
+  auto version = reinterpret_cast<uint64_t (*)()>(dlsym(probe, "ProbeDriverVersion"));
+  auto event = reinterpret_cast<bool (*)()>(dlsym(probe, "ProbeEventSetByBoard"));
+  ASSERT_NE(version, nullptr);
+  ASSERT_NE(event, nullptr);
+  EXPECT_EQ(version(), 0x123456u);  // the test's board, not the module's own
+  EXPECT_TRUE(event());             // the board sets the module's event through the module
+  unsetenv(boardsim::kSharedBoardsVariable);
+  EXPECT_EQ(version(), zor::kernel::kDriverVersion);  // without sharing: the module's own board
+  boardsim::LocalBoards().Find(0)->SetDriverVersion(zor::kernel::kDriverVersion);
+  // The module stays loaded: its boards live as long as the process.
+}
+
+TEST(SharedBoardsTest, AHubOfAnotherProcessOrGarbageIsIgnored) {
+  for (const char* value : {"1:7fff0000", "zz", "12", ""}) {
+    setenv(boardsim::kSharedBoardsVariable, value, 1);
+    auto device = os::CreateFile(L"\\\\.\\DRAVIONLYN_0", os::GENERIC_READ | os::GENERIC_WRITE, 0,
+                                 os::OPEN_EXISTING, 0);
+    EXPECT_NE(device, os::INVALID_HANDLE_VALUE) << value;  // this module's own board
+    os::CloseHandle(device);
+  }
+  unsetenv(boardsim::kSharedBoardsVariable);
 }
 
 }  // namespace

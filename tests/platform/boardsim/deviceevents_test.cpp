@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -13,17 +14,11 @@ namespace {
 constexpr uint64_t kFrameStart = 0x10090000;
 constexpr uint64_t kUserHook20 = 0x100C0000;
 
-struct DeviceEventsTest : testing::Test {
-  DeviceEventsTest() {
-    board.SetFrameTime(1000);
-    client.AllocSystem();
-  }
+struct DeviceEventsTest : boardtest::BoardTest {
+  DeviceEventsTest() : BoardTest(1000) {}
   static const zor::kernel::BoardEventPayload& Payload(boardtest::TestRequest& request) {
-    return *reinterpret_cast<const zor::kernel::BoardEventPayload*>(
-        request.As<zor::kernel::DeviceEventRecord>().payload);
+    return request.Payload<zor::kernel::BoardEventPayload>();
   }
-  boardsim::Board board{boardsim::BoardConfig{}};
-  boardtest::BoardClient client{board};
 };
 
 TEST_F(DeviceEventsTest, SeveralWaitsOfATypeCompleteOnePerEventInOrder) {
@@ -39,33 +34,26 @@ TEST_F(DeviceEventsTest, SeveralWaitsOfATypeCompleteOnePerEventInOrder) {
   for (const auto& [type, field] : fields) fieldWaits.push_back(client.WaitDeviceEvent(type | 2));
 
   boardtest::HostImage image(32, 32);
-  auto grab = client.MakeGrab(record, image, 0);
-  grab->continuous = 1;
-  client.Send(zor::kernel::kDigGrab, *grab);
+  client.GrabContinuously(record, image);
   uint64_t lastSequence = 0;
   for (auto& w : waits) {
     ASSERT_TRUE(w->WaitFor(2000));
-    EXPECT_EQ(w->Bytes(), sizeof(zor::kernel::DeviceEventRecord));
-    EXPECT_EQ(w->As<zor::kernel::DeviceEventRecord>().typeOrCode, kFrameStart | 2);
     const auto& p = Payload(*w);
-    EXPECT_EQ(p.size, zor::kernel::kBoardEventSize);
-    EXPECT_EQ(p.channel, 2u);
-    EXPECT_EQ(p.eventType, kFrameStart | 2);
-    EXPECT_EQ(p.field, 0u);
-    EXPECT_EQ(p.hostBuffer, 0u);  // of no grab
-    EXPECT_EQ(p.bufferIndex, -1);
+    // The reply's size and type, the payload's size, channel, type, field, and no grab's buffer.
+    EXPECT_EQ(std::tuple(w->Bytes(), w->As<zor::kernel::DeviceEventRecord>().typeOrCode, p.size,
+                         p.channel, p.eventType, p.field, p.hostBuffer, p.bufferIndex),
+              std::tuple(uint32_t{sizeof(zor::kernel::DeviceEventRecord)}, kFrameStart | 2,
+                         zor::kernel::kBoardEventSize, uint64_t{2}, kFrameStart | 2, uint64_t{0},
+                         uint64_t{0}, int64_t{-1}));
     EXPECT_GT(p.sequence, lastSequence);  // one event each, oldest wait first
     lastSequence = p.sequence;
   }
   for (size_t i = 0; i < fieldWaits.size(); ++i) {
     ASSERT_TRUE(fieldWaits[i]->WaitFor(2000));
-    EXPECT_EQ(Payload(*fieldWaits[i]).eventType, fields[i].first | 2);
-    EXPECT_EQ(Payload(*fieldWaits[i]).field, fields[i].second) << i;
+    const auto& p = Payload(*fieldWaits[i]);
+    EXPECT_EQ(std::pair(p.eventType, p.field), std::pair(fields[i].first | 2, fields[i].second));
   }
-  zor::kernel::DigRecordRequest stop{};
-  stop.header = client.Header();
-  stop.record = record;
-  client.Send(zor::kernel::kDigStopGrab, stop);  // before the image goes
+  client.DigRecord(zor::kernel::kDigStopGrab, record);  // before the image goes
 }
 
 TEST_F(DeviceEventsTest, TestEventsRespectTheDriversHookEnables) {

@@ -1,8 +1,14 @@
-// Request dispatch: codes, sizes, error triples and injected faults.
+// Request dispatch: codes, sizes, error triples and injected faults; the fault table armed
+// while requests take from it; records full of garbage, sent to every function.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <random>
+#include <thread>
+#include <vector>
 
+#include "platform/boardsim/faults.h"
 #include "platform/os/core/error.h"
 #include "tests/platform/boardsim/boardclient.h"
 
@@ -89,8 +95,7 @@ TEST_F(DispatchTest, InjectedFaultsApplyToTheNextRequestsOnly) {
   board.ArmFault(zor::kernel::kKernelObjectAlloc, {FaultKind::kErrorTriple, 4302, 2, 7});
   zor::kernel::ObjectAllocRequest alloc{};
   alloc.kind = 128;
-  client.Send(zor::kernel::kKernelObjectAlloc, alloc);
-  EXPECT_EQ(boardtest::StatusText(alloc.header.status), "4302.2.7/1,1,0");
+  EXPECT_EQ(client.Status(zor::kernel::kKernelObjectAlloc, alloc), "4302.2.7/1,1,0");
   EXPECT_EQ(alloc.header.objectId, 0u);
 }
 
@@ -130,6 +135,59 @@ TEST_F(DispatchTest, StalledRequestCompletesOnlyAtAnAbort) {
   ASSERT_TRUE(left->IsDone());
   EXPECT_EQ(left->Error(), os::ERROR_OPERATION_ABORTED);
   EXPECT_EQ(left->Bytes(), 0u);
+}
+
+TEST(FaultTable, ArmedWhileRequestsTakeFromIt) {
+  boardsim::FaultTable table;
+  constexpr uint32_t kFunctions = 8;
+  constexpr int kTakes = 1000;
+  std::atomic<bool> done{false};
+  std::atomic<int> taken{0};
+  std::thread requests([&] {
+    for (bool last = false; !last;) {
+      last = done.load();
+      for (uint32_t function = 0; function < kFunctions; ++function) {
+        if (table.Take(function).has_value()) taken.fetch_add(1);
+      }
+    }
+  });
+  // Arming goes on until the requests have taken many faults: the two meet in the table.
+  int armed = 0;
+  for (; taken.load() < kTakes; ++armed) table.Arm(static_cast<uint32_t>(armed) % kFunctions, {});
+  done.store(true);
+  requests.join();
+  // Each fault fires once at most, and none is left once every function was asked after the
+  // last was armed.
+  EXPECT_LE(taken.load(), armed);
+  for (uint32_t function = 0; function < kFunctions; ++function) {
+    EXPECT_FALSE(table.Take(function).has_value()) << function;
+  }
+}
+
+// Error triples, never a crash.
+TEST(MalformedTest, GarbageRecordsNeverCrash) {
+  boardsim::Board board{boardsim::BoardConfig{}};
+  boardtest::BoardClient client{board};
+  client.AllocSystem();
+  const auto dig = client.AllocDigitizer(0);
+  std::mt19937_64 random(7);
+  for (uint32_t function = 0x9FB; function <= 0xA32; ++function) {
+    const uint32_t size = zor::kernel::RecordSize(function);
+    if (size == 0 || function == zor::kernel::kWaitDeviceEvent) continue;
+    for (int round = 0; round < 200; ++round) {
+      std::vector<uint8_t> bytes(size);
+      for (auto& b : bytes) b = static_cast<uint8_t>(random() % (round % 4 == 0 ? 256 : 3));
+      auto& header = *reinterpret_cast<zor::kernel::RequestHeader*>(bytes.data());
+      header.systemId = client.systemId;
+      if (size >= sizeof(zor::kernel::DigChannelRequest) && round % 2 == 0) {
+        auto& record = reinterpret_cast<zor::kernel::DigChannelRequest*>(bytes.data())->record;
+        record.kernelDigitizer = dig.kernelDigitizer;
+        record.kernelCheck = dig.kernelCheck;
+      }
+      // Every reply comes at once; none is left pending or crashes the board.
+      EXPECT_TRUE(client.Start(function, bytes.data(), size)->WaitFor(1000)) << function;
+    }
+  }
 }
 
 }  // namespace

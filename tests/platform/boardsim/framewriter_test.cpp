@@ -199,20 +199,16 @@ TEST(FrameWriterTest, WindowDecimationAndFlips) {
   window.stepY = 3;
   window.flipX = true;
   Image out(160, 120);
-  const auto size = boardsim::WriteFrame(decoder, 5, window, out.target);
-  EXPECT_EQ(size.columns, 100u);
-  EXPECT_EQ(size.lines, 34u);
-  for (auto [i, j] : {std::pair{0, 0}, std::pair{99, 33}, std::pair{10, 20}}) {
-    const uint64_t x = 100 + (99 - i) * 2, y = 40 + j * 3;
-    EXPECT_EQ(out.At(i, j), boardsim::PatternLuma(5, x, y)) << i << "," << j;
-  }
-  EXPECT_EQ(out.At(100, 0), 0);  // beyond the window: untouched
-  // The same window a column further on: no column of the last frame is taken again.
-  window.offsetX = 101;
-  boardsim::WriteFrame(decoder, 5, window, out.target);
-  for (auto [i, j] : {std::pair{0, 0}, std::pair{99, 33}, std::pair{10, 20}}) {
-    const uint64_t x = 101 + (99 - i) * 2, y = 40 + j * 3;
-    EXPECT_EQ(out.At(i, j), boardsim::PatternLuma(5, x, y)) << i << "," << j;
+  // Then the same window a column further on: no column of the last frame is taken again.
+  for (uint64_t offsetX : {100, 101}) {
+    window.offsetX = offsetX;
+    const auto size = boardsim::WriteFrame(decoder, 5, window, out.target);
+    EXPECT_EQ(std::pair(size.columns, size.lines), std::pair(uint64_t{100}, uint64_t{34}));
+    for (auto [i, j] : {std::pair{0, 0}, std::pair{99, 33}, std::pair{10, 20}}) {
+      const uint64_t x = offsetX + (99 - i) * 2, y = 40 + j * 3;
+      EXPECT_EQ(out.At(i, j), boardsim::PatternLuma(5, x, y)) << offsetX << ": " << i << "," << j;
+    }
+    EXPECT_EQ(out.At(100, 0), 0);  // beyond the window: untouched
   }
 
   window = {};

@@ -19,24 +19,12 @@ constexpr uint64_t kTriggerState = 4200;
 constexpr uint64_t kTriggerEnabled = static_cast<uint64_t>(-9997);
 constexpr uint64_t kSoftwareTrigger = 1;
 
-struct GrabTest : testing::Test {
-  GrabTest() {
-    board.SetFrameTime(1000);
-    client.AllocSystem();
+struct GrabTest : boardtest::BoardTest {
+  GrabTest() : BoardTest(1000) {
     event = os::CreateEvent(true, false);
     registration = client.RegisterEvent(event);
   }
   ~GrabTest() override { os::CloseHandle(event); }
-  std::unique_ptr<zor::kernel::DigChannelRequest> Request(
-      const zor::kernel::DigChannelRecord& record, uint64_t type, uint64_t value = 0) {
-    auto r = std::make_unique<zor::kernel::DigChannelRequest>();
-    std::memset(r.get(), 0, sizeof(*r));
-    r->header = client.Header();
-    r->record = record;
-    r->type = type;
-    r->value = value;
-    return r;
-  }
   // A single grab into the image, sent: its reply tells whether to wait for it.
   std::unique_ptr<zor::kernel::GrabRequest> SendGrab(const zor::kernel::DigChannelRecord& record,
                                                      boardtest::HostImage& image) {
@@ -44,15 +32,6 @@ struct GrabTest : testing::Test {
     client.Send(zor::kernel::kDigGrab, *grab);
     return grab;
   }
-  uint64_t PendingGrabs() {
-    zor::kernel::DigInquireValueRequest r{};
-    r.header = client.Header();
-    r.type = zor::kernel::kPendingGrabCount;
-    client.Send(zor::kernel::kDigInquireValue, r);
-    return r.value;
-  }
-  boardsim::Board board{boardsim::BoardConfig{}};
-  boardtest::BoardClient client{board};
   os::Handle event{};
   uint64_t registration = 0;
 };
@@ -79,13 +58,9 @@ TEST_F(GrabTest, AllocationLoadsTheDecoderAndClaimsTheChannel) {
   client.AllocDigitizer(4, dcf, &status);
   EXPECT_EQ(status.errorSet, 0);
 
-  zor::kernel::DigRecordRequest free{};
-  free.header = client.Header();
-  free.record = record;
-  client.Send(zor::kernel::kDigFree, free);
-  EXPECT_EQ(free.header.status.errorSet, 0);
-  client.Send(zor::kernel::kDigFree, free);
-  EXPECT_EQ(boardtest::StatusText(free.header.status), "4300.3.0/1,0,0");
+  EXPECT_EQ(client.DigRecord(zor::kernel::kDigFree, record).errorSet, 0);
+  EXPECT_EQ(boardtest::StatusText(client.DigRecord(zor::kernel::kDigFree, record)),
+            "4300.3.0/1,0,0");
   client.AllocDigitizer(1, dcf, &status);
   EXPECT_EQ(status.errorSet, 0);
 }
@@ -93,16 +68,9 @@ TEST_F(GrabTest, AllocationLoadsTheDecoderAndClaimsTheChannel) {
 TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
   auto record = client.AllocDigitizer(0);
   EXPECT_EQ(client.DigControl(record, 4074, 21).errorSet, 0);
-  auto inquire = Request(record, 4074);
-  client.Send(zor::kernel::kDigInquire, *inquire);
-  EXPECT_EQ(inquire->value, 21u);
-
-  inquire = Request(record, 4200);
-  client.Send(zor::kernel::kDigInquire, *inquire);
-  EXPECT_EQ(static_cast<int64_t>(inquire->value), -9999);
-  inquire = Request(record, 6801);
-  client.Send(zor::kernel::kDigInquire, *inquire);
-  EXPECT_EQ(inquire->value & 0x1, 1u);  // decoder in lock
+  EXPECT_EQ(client.DigInquire(record, 4074), 21u);
+  EXPECT_EQ(static_cast<int64_t>(client.DigInquire(record, 4200)), -9999);
+  EXPECT_EQ(client.DigInquire(record, 6801) & 0x1, 1u);  // decoder in lock
 
   for (uint64_t type : {6924ull, 4133ull, 6905ull, 1049ull}) {
     const auto status = client.DigControl(record, type, 1);
@@ -111,33 +79,26 @@ TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
   constexpr auto kLength = 0x50000000000ull;
   for (uint64_t type :
        {1005ull, 6926ull, 7709ull, 0x4503EDull, 7709 + kLength, 7861 + kLength, 7870 + kLength}) {
-    inquire = Request(record, type);
-    client.Send(zor::kernel::kDigInquire, *inquire);
-    EXPECT_EQ(boardtest::StatusText(inquire->header.status), "4310.1.0/1,0,78") << type;
+    zor::kernel::ErrorTriple status{};
+    client.DigInquire(record, type, &status);
+    EXPECT_EQ(boardtest::StatusText(status), "4310.1.0/1,0,78") << type;
   }
 
-  auto hook = Request(record, 20, zor::kernel::kHookEnable);
-  client.Send(zor::kernel::kDigChannelInit, *hook);
-  EXPECT_EQ(hook->header.status.errorSet, 0);
-  hook = Request(record, 20, 5);
-  client.Send(zor::kernel::kDigChannelInit, *hook);
-  EXPECT_EQ(boardtest::StatusText(hook->header.status), "4307.3.0/1,0,0");
+  const auto hook = [&](uint64_t value) {
+    return boardtest::StatusText(
+        client.DigControl(record, 20, value, zor::kernel::kDigChannelInit));
+  };
+  EXPECT_EQ(hook(zor::kernel::kHookEnable), "0.0.0/0,0,0");
+  EXPECT_EQ(hook(5), "4307.3.0/1,0,0");
 
-  auto reference = std::make_unique<zor::kernel::DigReferenceRequest>();
-  std::memset(reference.get(), 0, sizeof(*reference));
-  reference->header = client.Header();
+  auto reference = client.Record<zor::kernel::DigReferenceRequest>();
   reference->record = record;
   reference->colourLevel = reference->saturationLevel = reference->contrastLevel = kDefault;
   reference->brightnessLevel = 300;
-  client.Send(zor::kernel::kDigReference, *reference);
-  EXPECT_EQ(boardtest::StatusText(reference->header.status), "4322.2.0/1,0,0");
-  reference->header = client.Header();
+  EXPECT_EQ(client.Status(zor::kernel::kDigReference, *reference), "4322.2.0/1,0,0");
   reference->brightnessLevel = 128;
-  client.Send(zor::kernel::kDigReference, *reference);
-  EXPECT_EQ(reference->header.status.errorSet, 0);
-  inquire = Request(record, 6657);
-  client.Send(zor::kernel::kDigInquire, *inquire);
-  EXPECT_EQ(inquire->value, 128u);
+  EXPECT_EQ(client.Resend(zor::kernel::kDigReference, *reference), boardtest::kSucceeded);
+  EXPECT_EQ(client.DigInquire(record, 6657), 128u);
 
   record.kernelCheck ^= 1;  // a record the board never handed out
   EXPECT_EQ(client.DigControl(record, 4074, 21).code, 4300u);
@@ -153,7 +114,7 @@ TEST_F(GrabTest, SingleGrabWritesTheFrameAndSignalsTheEvent) {
   const uint64_t frame = board.FrameCount(0);
   EXPECT_GE(frame, 1u);
   EXPECT_EQ(image.At(300, 200), boardsim::PatternLuma(frame, 300, 200));
-  EXPECT_EQ(PendingGrabs(), 0u);
+  EXPECT_EQ(client.PendingGrabs(), 0u);
 }
 
 // With the trigger on, frames without a trigger end as every frame does and reach no grab; a
@@ -167,10 +128,10 @@ TEST_F(GrabTest, WithTheTriggerOnAGrabWaitsForATrigger) {
     ASSERT_TRUE(client.WaitDeviceEvent(kFrameEnd)->WaitFor(2000)) << frame;
   }
   EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_TIMEOUT);
-  EXPECT_EQ(PendingGrabs(), 1u);
+  EXPECT_EQ(client.PendingGrabs(), 1u);
   EXPECT_EQ(client.DigControl(record, kTriggerState, kSoftwareTrigger).errorSet, 0);
   ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
-  EXPECT_EQ(PendingGrabs(), 0u);
+  EXPECT_EQ(client.PendingGrabs(), 0u);
 }
 
 // Frames 40 us apart: the thread that asks for a grab writes its frame while the frame comes in.
@@ -195,12 +156,10 @@ TEST_F(GrabTest, AGrabWrittenByItsRequesterEndsWithItsFrame) {
     EXPECT_EQ(image.At(300, 200), boardsim::PatternLuma(board.FrameCount(0), 300, 200));
   }
   EXPECT_EQ(board.FrameCount(0), static_cast<uint64_t>(kGrabs));
-  EXPECT_EQ(PendingGrabs(), 0u);
+  EXPECT_EQ(client.PendingGrabs(), 0u);
 
   auto sequence = [](boardtest::TestRequest& wait) {
-    return reinterpret_cast<const zor::kernel::BoardEventPayload*>(
-               wait.As<zor::kernel::DeviceEventRecord>().payload)
-        ->sequence;
+    return wait.Payload<zor::kernel::BoardEventPayload>().sequence;
   };
   ASSERT_TRUE(firstStart->WaitFor(2000));
   uint64_t last = sequence(*firstStart);
@@ -226,10 +185,10 @@ TEST_F(GrabTest, ARequesterFrameWithoutVideoLeavesTheGrabToWaitFor) {
   ASSERT_EQ(grab->header.status.errorSet, 0);
   EXPECT_EQ(grab->waitInUserMode, 1u);
   EXPECT_EQ(os::WaitForSingleObject(event, 20), os::WAIT_TIMEOUT);
-  EXPECT_EQ(PendingGrabs(), 1u);
+  EXPECT_EQ(client.PendingGrabs(), 1u);
   EXPECT_EQ(client.DigControl(record, zor::kernel::kGrabAbort, kDefault).errorSet, 0);
   EXPECT_EQ(os::WaitForSingleObject(event, 1000), os::WAIT_OBJECT_0);
-  EXPECT_EQ(PendingGrabs(), 0u);
+  EXPECT_EQ(client.PendingGrabs(), 0u);
 }
 
 TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
@@ -250,8 +209,7 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
 
   record.properties.sourceOffsetX = 600;  // 600 + 320 is beyond 640
   grab = client.MakeGrab(record, image, registration);
-  client.Send(zor::kernel::kDigGrab, *grab);
-  EXPECT_EQ(boardtest::StatusText(grab->header.status), "4311.4.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kDigGrab, *grab), "4311.4.0/1,0,0");
   record.properties.sourceOffsetX = 0;
   // A buffer the board cannot write, or a skip beyond 15, is refused; the grab is not queued.
   using Part = zor::kernel::GrabBufferPart;
@@ -272,30 +230,21 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
   for (const auto& [name, fault, code, subCode] : refused) {
     grab = client.MakeGrab(record, image, registration);
     fault(grab->buffer);
-    client.Send(zor::kernel::kDigGrab, *grab);
-    EXPECT_EQ(boardtest::StatusText(grab->header.status),
-              std::to_string(code) + "." + std::to_string(subCode) + ".0/1,0,0")
+    EXPECT_EQ(client.Status(zor::kernel::kDigGrab, *grab), boardtest::ErrorText(code, subCode))
         << name;
     EXPECT_EQ(grab->waitInUserMode, 0u) << name;
   }
   grab = client.MakeGrab(record, image, registration + 1000);
-  client.Send(zor::kernel::kDigGrab, *grab);
-  EXPECT_EQ(boardtest::StatusText(grab->header.status), "4300.3.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kDigGrab, *grab), "4300.3.0/1,0,0");
 }
 
 TEST_F(GrabTest, ContinuousGrabRunsUntilStopped) {
   auto record = client.AllocDigitizer(0);
   boardtest::HostImage image(64, 48);
-  auto grab = client.MakeGrab(record, image, 0);
-  grab->continuous = 1;
-  client.Send(zor::kernel::kDigGrab, *grab);
-  EXPECT_EQ(grab->waitInUserMode, 0u);
+  EXPECT_EQ(client.GrabContinuously(record, image)->waitInUserMode, 0u);
   while (board.FrameCount(0) < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
-  zor::kernel::DigRecordRequest stop{};
-  stop.header = client.Header();
-  stop.record = record;
-  client.Send(zor::kernel::kDigStopGrab, stop);
+  client.DigRecord(zor::kernel::kDigStopGrab, record);
   const uint64_t stopped = board.FrameCount(0);
   std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_LE(board.FrameCount(0), stopped + 1);
@@ -306,22 +255,19 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   boardtest::DcfBlock dcf;
   dcf.Register(0x0C, 0x34);  // no free-run output when the signal goes
   auto record = client.AllocDigitizer(0, dcf);
-  auto wait = std::make_unique<zor::kernel::GrabWaitRequest>();
-  std::memset(wait.get(), 0, sizeof(*wait));
-  wait->header = client.Header();
-  wait->record = record;
-  wait->eventRegistration = registration;
-  wait->waitFlag = zor::kernel::kWaitGrabEnd;
-  client.Send(zor::kernel::kDigGrabWait, *wait);
-  EXPECT_EQ(wait->waitFlag, 0u);  // nothing to wait for
-  wait->waitFlag = 4;
-  client.Send(zor::kernel::kDigGrabWait, *wait);
-  EXPECT_EQ(boardtest::StatusText(wait->header.status), "4314.1.0/1,0,0");
+  // A wait's status and its flag back: 1 when there is something to wait for.
+  const auto waitFor = [&](uint64_t flag) {
+    auto wait = client.Record<zor::kernel::GrabWaitRequest>();
+    wait->record = record;
+    wait->eventRegistration = registration;
+    wait->waitFlag = flag;
+    const std::string status = client.Status(zor::kernel::kDigGrabWait, *wait);
+    return status + " " + std::to_string(wait->waitFlag);
+  };
+  EXPECT_EQ(waitFor(zor::kernel::kWaitGrabEnd), "0.0.0/0,0,0 0");  // nothing to wait for
+  EXPECT_EQ(waitFor(4), "4314.1.0/1,0,0 4");
   // The next frame comes to an idle digitizer that is waited for.
-  wait->header = client.Header();
-  wait->waitFlag = zor::kernel::kWaitNextFrame;
-  client.Send(zor::kernel::kDigGrabWait, *wait);
-  EXPECT_EQ(wait->waitFlag, 1u);
+  EXPECT_EQ(waitFor(zor::kernel::kWaitNextFrame), "0.0.0/0,0,0 1");
   EXPECT_EQ(os::WaitForSingleObject(event, 1000), os::WAIT_OBJECT_0);
 
   board.SetSignal(0, false);
@@ -332,16 +278,13 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   client.Send(zor::kernel::kDigGrab, *grab);
   grab = client.MakeGrab(record, image, secondRegistration);
   client.Send(zor::kernel::kDigGrab, *grab);
-  wait->header = client.Header();
-  wait->waitFlag = zor::kernel::kWaitNextFrame;
-  client.Send(zor::kernel::kDigGrabWait, *wait);
-  EXPECT_EQ(wait->waitFlag, 1u);
-  EXPECT_EQ(PendingGrabs(), 2u);
+  EXPECT_EQ(waitFor(zor::kernel::kWaitNextFrame), "0.0.0/0,0,0 1");
+  EXPECT_EQ(client.PendingGrabs(), 2u);
   EXPECT_EQ(os::WaitForSingleObject(second, 20), os::WAIT_TIMEOUT);
   EXPECT_EQ(board.FrameCount(0), 1u);  // the frame waited for above only
 
   EXPECT_EQ(client.DigControl(record, zor::kernel::kGrabAbort, kDefault).errorSet, 0);
-  EXPECT_EQ(PendingGrabs(), 0u);
+  EXPECT_EQ(client.PendingGrabs(), 0u);
   EXPECT_EQ(os::WaitForSingleObject(second, 1000), os::WAIT_OBJECT_0);
   EXPECT_EQ(os::WaitForSingleObject(event, 1000), os::WAIT_OBJECT_0);
 
@@ -349,13 +292,8 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   grab = client.MakeGrab(record, image, secondRegistration);
   client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(os::WaitForSingleObject(second, 0), os::WAIT_TIMEOUT);
-  zor::kernel::SysControlRequest halt{};
-  halt.header = client.Header();
-  halt.type = 1810;
-  halt.value = 0x1000000;
-  client.Send(zor::kernel::kSysControl, halt);
-  EXPECT_EQ(halt.header.status.errorSet, 0);
-  EXPECT_EQ(PendingGrabs(), 0u);
+  EXPECT_EQ(client.SysControl(1810, 0x1000000).errorSet, 0);
+  EXPECT_EQ(client.PendingGrabs(), 0u);
   EXPECT_EQ(os::WaitForSingleObject(second, 1000), os::WAIT_OBJECT_0);
   os::CloseHandle(second);
 }

@@ -39,14 +39,8 @@ const std::string kNoControl = "4307.1.0/1,0,78";
 const std::string kNoInquire = "4310.1.0/1,0,78";
 const std::string kServed = "0.0.0/0,0,0";
 
-struct NodeMapTypesTest : testing::Test {
-  NodeMapTypesTest() {
-    client.AllocSystem();
-    record = client.AllocDigitizer(0);
-  }
-  boardsim::Board board{boardsim::BoardConfig{}};
-  boardtest::BoardClient client{board};
-  zor::kernel::DigChannelRecord record{};
+struct NodeMapTypesTest : boardtest::BoardTest {
+  zor::kernel::DigChannelRecord record = client.AllocDigitizer(0);
 };
 
 TEST_F(NodeMapTypesTest, EveryTypeOfTheSystemMapIsServedAndReadOnlyOnesRefuseControls) {

@@ -2,57 +2,43 @@
 // registered by handle and the waits on them.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
 #include "tests/platform/boardsim/boardclient.h"
 
 namespace {
 
-struct ObjectsTest : testing::Test {
-  ObjectsTest() {
-    board.SetFrameTime(2000);
-    client.AllocSystem();
+struct ObjectsTest : boardtest::BoardTest {
+  ObjectsTest() : BoardTest(2000) {}
+  void Control(uint64_t id, uint64_t type, uint64_t value) {
+    client.ObjectValue(zor::kernel::kKernelObjectControl, id, type, value);
   }
-  zor::kernel::ObjectValueRequest Value(uint64_t id, uint64_t type, uint64_t value = 0) {
-    zor::kernel::ObjectValueRequest r{};
-    r.header = client.Header();
-    r.header.objectId = id;
-    r.type = type;
-    r.value = value;
-    return r;
+  // An inquire's status and value.
+  std::string Inquire(uint64_t id, uint64_t type) {
+    const auto r = client.ObjectValue(zor::kernel::kKernelObjectInquire, id, type);
+    return boardtest::StatusText(r.header.status) + " " + std::to_string(r.value);
   }
-  boardsim::Board board{boardsim::BoardConfig{}};
-  boardtest::BoardClient client{board};
 };
 
 TEST_F(ObjectsTest, ObjectsKeepTheirSettingsUntilFreed) {
   const uint64_t id = client.AllocObject(136 - 8);
   ASSERT_NE(id, 0u);
-  auto control = Value(id, zor::kernel::kObjectTimeout, 5000);
-  client.Send(zor::kernel::kKernelObjectControl, control);
-  auto inquire = Value(id, zor::kernel::kObjectTimeout);
-  client.Send(zor::kernel::kKernelObjectInquire, inquire);
-  EXPECT_EQ(inquire.value, 5000u);
-  control = Value(id, 1019, 77);
-  client.Send(zor::kernel::kKernelObjectControl, control);
-  inquire = Value(id, 1019);
-  client.Send(zor::kernel::kKernelObjectInquire, inquire);
-  EXPECT_EQ(inquire.value, 77u);
+  Control(id, zor::kernel::kObjectTimeout, 5000);
+  EXPECT_EQ(Inquire(id, zor::kernel::kObjectTimeout), "0.0.0/0,0,0 5000");
+  Control(id, 1019, 77);
+  EXPECT_EQ(Inquire(id, 1019), "0.0.0/0,0,0 77");
 
   zor::kernel::HeaderOnlyRequest free{client.Header()};
   free.header.objectId = id;
-  client.Send(zor::kernel::kKernelObjectFree, free);
-  EXPECT_EQ(free.header.status.errorSet, 0);
+  EXPECT_EQ(client.Status(zor::kernel::kKernelObjectFree, free), boardtest::kSucceeded);
   EXPECT_EQ(board.KernelObjects(136 - 8), 0u);  // the system's object is of another kind
-  client.Send(zor::kernel::kKernelObjectFree, free);
-  EXPECT_EQ(boardtest::StatusText(free.header.status), "4300.3.0/1,0,0");
-  auto again = Value(id, zor::kernel::kObjectTimeout);
-  client.Send(zor::kernel::kKernelObjectInquire, again);
-  EXPECT_EQ(boardtest::StatusText(again.header.status), "4300.3.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kKernelObjectFree, free), "4300.3.0/1,0,0");
+  EXPECT_EQ(Inquire(id, zor::kernel::kObjectTimeout), "4300.3.0/1,0,0 0");
   zor::kernel::ObjectAllocRequest bad{};
   bad.kind = 0;
-  client.Send(zor::kernel::kKernelObjectAlloc, bad);
-  EXPECT_EQ(boardtest::StatusText(bad.header.status), "4302.2.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kKernelObjectAlloc, bad), "4302.2.0/1,0,0");
 }
 
 TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
@@ -64,126 +50,100 @@ TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
   auto dig = client.AllocDigitizer(0, dcf);
   boardtest::HostImage image(64, 48);
   auto grab = client.MakeGrab(dig, image, registration, object);
-  client.Send(zor::kernel::kDigGrab, *grab);
-  ASSERT_EQ(grab->header.status.errorSet, 0);
+  ASSERT_EQ(client.Status(zor::kernel::kDigGrab, *grab), boardtest::kSucceeded);
   EXPECT_EQ(grab->waitInUserMode, 1u);
 
-  const auto waitIdle = [&] {
-    auto idle = Value(object, zor::kernel::kObjectWaitIdle);
-    client.Send(zor::kernel::kKernelObjectInquire, idle);
-    return boardtest::StatusText(idle.header.status) + " " + std::to_string(idle.value);
-  };
+  const auto waitIdle = [&] { return Inquire(object, zor::kernel::kObjectWaitIdle); };
   EXPECT_EQ(waitIdle(), "0.0.0/0,0,0 " + std::to_string(zor::kernel::kWaitEnded));
   EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_OBJECT_0);
 
   // No video: the grab never ends and the wait runs out.
   board.SetSignal(0, false);
-  auto control = Value(object, zor::kernel::kObjectTimeout, 30);
-  client.Send(zor::kernel::kKernelObjectControl, control);
+  Control(object, zor::kernel::kObjectTimeout, 30);
   client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(waitIdle(), "4318.1.0/1,0,0 " + std::to_string(zor::kernel::kWaitTimedOut));
   EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_TIMEOUT);
   // A time-out of 0 looks once and does not wait.
-  control = Value(object, zor::kernel::kObjectTimeout, 0);
-  client.Send(zor::kernel::kKernelObjectControl, control);
+  Control(object, zor::kernel::kObjectTimeout, 0);
   EXPECT_EQ(waitIdle(), "4318.1.0/1,0,0 " + std::to_string(zor::kernel::kWaitTimedOut));
 
   // Halting the object ends its grab.
-  control = Value(object, zor::kernel::kObjectHalt, 0x1001000);
-  client.Send(zor::kernel::kKernelObjectControl, control);
+  Control(object, zor::kernel::kObjectHalt, 0x1001000);
   EXPECT_EQ(os::WaitForSingleObject(event, 1000), os::WAIT_OBJECT_0);
   os::CloseHandle(event);
 }
 
 TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   os::Handle handle = os::CreateEvent(false, false);
-  zor::kernel::ThreadAllocRequest alloc{};
-  alloc.header = client.Header();
-  alloc.initWord = 0x1234;
-  alloc.eventHandle = os::HandleValue(handle);
-  client.Send(zor::kernel::kThreadAlloc, alloc);
-  EXPECT_EQ(boardtest::StatusText(alloc.header.status), "4302.2.0/1,0,0");
-  alloc.header = client.Header();
-  alloc.initWord = 0x2020;
-  client.Send(zor::kernel::kThreadAlloc, alloc);
-  ASSERT_EQ(alloc.header.status.errorSet, 0);
+  auto alloc = client.Record<zor::kernel::ThreadAllocRequest>();
+  alloc->initWord = 0x1234;
+  alloc->eventHandle = os::HandleValue(handle);
+  EXPECT_EQ(client.Status(zor::kernel::kThreadAlloc, *alloc), "4302.2.0/1,0,0");
+  alloc->initWord = 0x2020;
+  ASSERT_EQ(client.Resend(zor::kernel::kThreadAlloc, *alloc), boardtest::kSucceeded);
 
-  zor::kernel::ThreadWaitRequest inquire{};
-  inquire.header = client.Header();
-  inquire.eventId = alloc.eventId;
-  inquire.kind = 1;
-  client.Send(zor::kernel::kThreadInquire, inquire);
-  EXPECT_EQ(inquire.result, 0u);  // not set yet
-  zor::kernel::ThreadControlRequest control{};
-  control.header = client.Header();
-  control.eventId = alloc.eventId;
-  control.value = 1;
-  client.Send(zor::kernel::kThreadControl, control);
-  inquire.header = client.Header();
-  client.Send(zor::kernel::kThreadInquire, inquire);
-  EXPECT_EQ(inquire.result, 1u);
+  auto inquire = client.Record<zor::kernel::ThreadWaitRequest>();
+  inquire->eventId = alloc->eventId;
+  inquire->kind = 1;
+  client.Send(zor::kernel::kThreadInquire, *inquire);
+  EXPECT_EQ(inquire->result, 0u);  // not set yet
+  auto control = client.Record<zor::kernel::ThreadControlRequest>();
+  control->eventId = alloc->eventId;
+  control->value = 1;
+  client.Send(zor::kernel::kThreadControl, *control);
+  client.Resend(zor::kernel::kThreadInquire, *inquire);
+  EXPECT_EQ(inquire->result, 1u);
 
-  zor::kernel::ThreadWaitRequest wait{};
-  wait.header = client.Header();
-  wait.eventId = alloc.eventId;
-  wait.kind = zor::kernel::kWaitBlocking;
-  wait.timeout = zor::kernel::kNoTimeout;
-  client.Send(zor::kernel::kThreadWait, wait);
-  EXPECT_EQ(wait.kind, zor::kernel::kWaitInUserMode);
-  EXPECT_EQ(wait.eventHandle, os::HandleValue(handle));
+  auto wait = client.Record<zor::kernel::ThreadWaitRequest>();
+  wait->eventId = alloc->eventId;
+  wait->kind = zor::kernel::kWaitBlocking;
+  wait->timeout = zor::kernel::kNoTimeout;
+  client.Send(zor::kernel::kThreadWait, *wait);
+  EXPECT_EQ(wait->kind, zor::kernel::kWaitInUserMode);
+  EXPECT_EQ(wait->eventHandle, os::HandleValue(handle));
   EXPECT_EQ(os::WaitForSingleObject(handle, 0), os::WAIT_OBJECT_0);
 
-  wait.kind = zor::kernel::kWaitNonBlocking;
-  client.Send(zor::kernel::kThreadWait, wait);
-  EXPECT_EQ(wait.kind, 0u);
-  EXPECT_EQ(static_cast<int64_t>(wait.result), -9999);
-  wait.kind = 3;  // neither
-  client.Send(zor::kernel::kThreadWait, wait);
-  EXPECT_EQ(boardtest::StatusText(wait.header.status), "4300.2.0/1,0,0");
+  wait->kind = zor::kernel::kWaitNonBlocking;
+  client.Send(zor::kernel::kThreadWait, *wait);
+  EXPECT_EQ(wait->kind, 0u);
+  EXPECT_EQ(static_cast<int64_t>(wait->result), -9999);
+  wait->kind = 3;  // neither
+  EXPECT_EQ(client.Status(zor::kernel::kThreadWait, *wait), "4300.2.0/1,0,0");
 
-  zor::kernel::ThreadFreeRequest free{};
-  free.header = client.Header();
-  free.eventId = alloc.eventId;
-  client.Send(zor::kernel::kThreadFree, free);
-  EXPECT_EQ(free.eventHandle, os::HandleValue(handle));
-  client.Send(zor::kernel::kThreadFree, free);
-  EXPECT_EQ(boardtest::StatusText(free.header.status), "4300.3.0/1,0,0");
+  auto free = client.Record<zor::kernel::ThreadFreeRequest>();
+  free->eventId = alloc->eventId;
+  client.Send(zor::kernel::kThreadFree, *free);
+  EXPECT_EQ(free->eventHandle, os::HandleValue(handle));
+  EXPECT_EQ(client.Status(zor::kernel::kThreadFree, *free), "4300.3.0/1,0,0");
   os::CloseHandle(handle);
 }
 
 TEST_F(ObjectsTest, WaitOnSeveralEventsChecksCountAndIds) {
   os::Handle handle = os::CreateEvent(true, false);
-  zor::kernel::ThreadAllocRequest alloc{};
-  alloc.header = client.Header();
-  alloc.initWord = 0x4020;
-  alloc.eventHandle = os::HandleValue(handle);
-  client.Send(zor::kernel::kThreadAlloc, alloc);
+  auto alloc = client.Record<zor::kernel::ThreadAllocRequest>();
+  alloc->initWord = 0x4020;
+  alloc->eventHandle = os::HandleValue(handle);
+  client.Send(zor::kernel::kThreadAlloc, *alloc);
 
   zor::kernel::ThreadWaitMultipleRequest r{};
-  for (uint64_t& id : r.eventIds) id = alloc.eventId;
+  for (uint64_t& id : r.eventIds) id = alloc->eventId;
   for (const int32_t count : {0, 17, 16}) {
-    r.header = client.Header();
     r.count = count;
     r.kind = zor::kernel::kWaitBlocking;
-    client.Send(zor::kernel::kThreadWaitMultiple, r);
-    EXPECT_EQ(boardtest::StatusText(r.header.status),
-              count == 16 ? "0.0.0/0,0,0" : "4338.3.0/1,0,0")
+    EXPECT_EQ(client.Resend(zor::kernel::kThreadWaitMultiple, r),
+              count == 16 ? boardtest::kSucceeded : "4338.3.0/1,0,0")
         << count;
   }
   EXPECT_EQ(r.eventHandles[15], os::HandleValue(handle));
 
-  r.header = client.Header();
   r.count = 2;
-  r.eventIds[0] = r.eventIds[1] = alloc.eventId;
-  client.Send(zor::kernel::kThreadWaitMultiple, r);
-  EXPECT_EQ(r.header.status.errorSet, 0);
+  r.eventIds[0] = r.eventIds[1] = alloc->eventId;
+  EXPECT_EQ(client.Resend(zor::kernel::kThreadWaitMultiple, r), boardtest::kSucceeded);
   EXPECT_EQ(r.kind, zor::kernel::kWaitInUserMode);
   EXPECT_EQ(r.eventHandles[1], os::HandleValue(handle));
 
-  r.header = client.Header();
   r.eventIds[1] = 999;
-  client.Send(zor::kernel::kThreadWaitMultiple, r);
-  EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.3.0/1,0,0");
+  EXPECT_EQ(client.Resend(zor::kernel::kThreadWaitMultiple, r), "4300.3.0/1,0,0");
   os::CloseHandle(handle);
 }
 
@@ -191,15 +151,11 @@ TEST_F(ObjectsTest, ContextEventsRegisterAndUnregister) {
   os::Handle handle = os::CreateEvent(true, false);
   const uint64_t registration = client.RegisterEvent(handle);
   ASSERT_NE(registration, 0u);
-  zor::kernel::ContextEventRequest r{};
-  r.header = client.Header();
-  r.registration = registration;
-  client.Send(zor::kernel::kThreadContextEvent, r);
-  EXPECT_EQ(r.header.status.errorSet, 0);
-  r.header = client.Header();
-  r.registration = registration;
-  client.Send(zor::kernel::kThreadContextEvent, r);
-  EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.3.0/1,0,0");
+  auto r = client.Record<zor::kernel::ContextEventRequest>();
+  r->registration = registration;
+  EXPECT_EQ(client.Status(zor::kernel::kThreadContextEvent, *r), boardtest::kSucceeded);
+  r->registration = registration;
+  EXPECT_EQ(client.Resend(zor::kernel::kThreadContextEvent, *r), "4300.3.0/1,0,0");
   os::CloseHandle(handle);
 }
 

@@ -2,6 +2,8 @@
 // buffer-modified event; continue, stop and halt.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/boardsim/framewriter.h"
 #include "platform/os/core/error.h"
 #include "platform/os/sync/event.h"
@@ -10,49 +12,47 @@
 
 namespace {
 
-struct ProcessingTest : testing::Test {
-  ProcessingTest() {
-    board.SetFrameTime(1000);
-    client.AllocSystem();
-    record = client.AllocDigitizer(0);  // digitizer index 1
-    processObject = client.AllocObject(zor::kernel::kObjectKindProcess);
-  }
+struct ProcessingTest : boardtest::BoardTest {
+  ProcessingTest() : BoardTest(1000) {}
   uint64_t Start(const boardtest::HostImage& image, int64_t bufferIndex) {
     auto grab = client.MakeGrab(record, image, 0, processObject);
     grab->buffer.value = bufferIndex;
-    client.Send(zor::kernel::kDigProcessStart, *grab);
-    EXPECT_EQ(grab->header.status.errorSet, 0);
+    EXPECT_EQ(client.Status(zor::kernel::kDigProcessStart, *grab), boardtest::kSucceeded);
     return grab->grabRecord;
   }
   zor::kernel::ErrorTriple Process(uint32_t function, uint64_t word) {
-    zor::kernel::DigProcessRequest r{};
-    r.header = client.Header();
-    r.kernelDigitizer = record.kernelDigitizer;
-    r.processObject = processObject;
-    r.word = word;
-    client.Send(function, r);
-    return r.header.status;
+    auto r = client.Record<zor::kernel::DigProcessRequest>();
+    r->kernelDigitizer = record.kernelDigitizer;
+    r->processObject = processObject;
+    r->word = word;
+    client.Send(function, *r);
+    return r->header.status;
   }
   zor::kernel::ErrorTriple Continue(uint64_t grabRecord) {
-    zor::kernel::DigContinueGrabRequest r{};
-    r.header = client.Header();
-    r.kernelDigitizer = record.kernelDigitizer;
-    r.processObject = processObject;
-    r.grabRecord = grabRecord;
-    client.Send(zor::kernel::kDigContinueGrab, r);
-    return r.header.status;
+    auto r = client.Record<zor::kernel::DigContinueGrabRequest>();
+    r->kernelDigitizer = record.kernelDigitizer;
+    r->processObject = processObject;
+    r->grabRecord = grabRecord;
+    client.Send(zor::kernel::kDigContinueGrab, *r);
+    return r->header.status;
   }
-  uint64_t Pending() {
-    zor::kernel::DigInquireValueRequest r{};
-    r.header = client.Header();
-    r.header.objectId = record.kernelDigitizer;
-    r.type = zor::kernel::kPendingGrabCount;
-    client.Send(zor::kernel::kDigInquireValue, r);
-    return r.value;
+  uint64_t WaitIdle() {
+    return client
+        .ObjectValue(zor::kernel::kKernelObjectInquire, processObject, zor::kernel::kObjectWaitIdle)
+        .value;
   }
   static const zor::kernel::BufferModifiedPayload& Payload(boardtest::TestRequest& request) {
-    return *reinterpret_cast<const zor::kernel::BufferModifiedPayload*>(
-        request.As<zor::kernel::DeviceEventRecord>().payload);
+    return request.Payload<zor::kernel::BufferModifiedPayload>();
+  }
+  // The event's host buffer, hook, size, error, digitizer index, buffer index, word and error.
+  static std::vector<uint64_t> Words(boardtest::TestRequest& request) {
+    const auto& p = Payload(request);
+    return {p.hostObject,     p.hookFunction, p.hookData,  p.count,     p.further,     p.grabError,
+            p.digitizerIndex, p.bufferIndex,  p.eventWord, p.errorCode, p.errorSubCode};
+  }
+  // Those of a 64 x 48 grab of digitizer index 1 into the host buffer.
+  static std::vector<uint64_t> Filled(uint64_t host, uint64_t bufferIndex) {
+    return {host, 0, 0, 64, 48, 0, 1, bufferIndex, zor::kernel::kGrabEndWord, 0, 0};
   }
 
   // The grab status counts the run's frames over no less time than the frames take.
@@ -65,10 +65,8 @@ struct ProcessingTest : testing::Test {
     EXPECT_EQ(p.rateDenominator, status[zor::kernel::kStatusElapsedTicks]);
   }
 
-  boardsim::Board board{boardsim::BoardConfig{}};
-  boardtest::BoardClient client{board};
-  zor::kernel::DigChannelRecord record{};
-  uint64_t processObject = 0;
+  zor::kernel::DigChannelRecord record = client.AllocDigitizer(0);  // digitizer index 1
+  uint64_t processObject = client.AllocObject(zor::kernel::kObjectKindProcess);
   const uint64_t digType = zor::kernel::kHookDigitizerBufferModified | 1;
 };
 
@@ -83,7 +81,7 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   client.Send(zor::kernel::kDigGrab, *client.MakeGrab(record, plain, client.RegisterEvent(done)));
   ASSERT_EQ(os::WaitForSingleObject(done, 2000), os::WAIT_OBJECT_0);
   os::CloseHandle(done);
-  EXPECT_EQ(Pending(), 2u);
+  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 2u);
   EXPECT_FALSE(first->WaitFor(20));  // nothing runs before the process request
 
   EXPECT_EQ(Process(zor::kernel::kDigProcessRequest, 1).errorSet, 0);
@@ -91,13 +89,9 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   ASSERT_TRUE(second->WaitFor(2000));
   EXPECT_EQ(first->Error(), os::ERROR_SUCCESS);
   const auto& p = Payload(*first);
-  EXPECT_EQ((std::vector<uint64_t>{p.hostObject, p.hookFunction, p.hookData, p.count, p.further,
-                                   p.grabError, p.digitizerIndex, p.bufferIndex, p.eventWord,
-                                   p.errorCode, p.errorSubCode}),
-            (std::vector<uint64_t>{a.descriptor.hostBufferId, 0, 0, 64, 48, 0, 1, 5,
-                                   zor::kernel::kGrabEndWord, 0, 0}));
-  EXPECT_EQ(Payload(*second).bufferIndex, 6u);
-  EXPECT_EQ(Pending(), 0u);
+  EXPECT_EQ(Words(*first), Filled(a.descriptor.hostBufferId, 5));
+  EXPECT_EQ(Words(*second), Filled(b.descriptor.hostBufferId, 6));
+  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 0u);
   // The run's frames over the run's time, from its first frame's start: the wait before the
   // process request is not in it.
   ExpectRunCount(p, 1);
@@ -109,14 +103,12 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   EXPECT_EQ(Process(zor::kernel::kDigProcessRequest, 0).errorSet, 0);
   EXPECT_EQ(Continue(recordA).errorSet, 0);
   ASSERT_TRUE(third->WaitFor(2000));
-  EXPECT_EQ(Payload(*third).bufferIndex, 5u);
+  EXPECT_EQ(Words(*third), Filled(a.descriptor.hostBufferId, 5));
   ExpectRunCount(Payload(*third), 3);
 
   // A prepared continuation brings its own buffer.
   auto fourth = client.WaitDeviceEvent(digType);
-  auto prepared = std::make_unique<zor::kernel::DigContinuePreparedRequest>();
-  std::memset(prepared.get(), 0, sizeof(*prepared));
-  prepared->header = client.Header();
+  auto prepared = client.Record<zor::kernel::DigContinuePreparedRequest>();
   prepared->kernelDigitizer = record.kernelDigitizer;
   prepared->processObject = processObject;
   prepared->grabRecord = recordA;
@@ -124,15 +116,11 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   prepared->buffers[0].descriptor.hostBufferId = 0x4343;
   prepared->buffers[0].value = 9;
   prepared->buffers[0].kernelHandle = 0x5555;  // no such board buffer
-  client.Send(zor::kernel::kDigContinueGrabPrepared, *prepared);
-  EXPECT_EQ(boardtest::StatusText(prepared->header.status), "4326.1.0/1,0,0");
-  prepared->header = client.Header();
+  EXPECT_EQ(client.Status(zor::kernel::kDigContinueGrabPrepared, *prepared), "4326.1.0/1,0,0");
   prepared->buffers[0].kernelHandle = 0;
-  client.Send(zor::kernel::kDigContinueGrabPrepared, *prepared);
-  ASSERT_EQ(prepared->header.status.errorSet, 0);
+  ASSERT_EQ(client.Resend(zor::kernel::kDigContinueGrabPrepared, *prepared), boardtest::kSucceeded);
   ASSERT_TRUE(fourth->WaitFor(2000));
-  EXPECT_EQ(Payload(*fourth).bufferIndex, 9u);
-  EXPECT_EQ(Payload(*fourth).hostObject, 0x4343u);
+  EXPECT_EQ(Words(*fourth), Filled(0x4343, 9));
   EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).errorSet, 0);
   EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).code, 4300u);
   EXPECT_EQ(Continue(recordB).code, 4300u);
@@ -147,10 +135,7 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
 
 TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {
   // No signal and no free-run output: the queued grabs stay queued.
-  zor::kernel::DigRecordRequest free{};
-  free.header = client.Header();
-  free.record = record;
-  client.Send(zor::kernel::kDigFree, free);
+  client.DigRecord(zor::kernel::kDigFree, record);
   boardtest::DcfBlock dcf;
   dcf.Register(0x0C, 0x34);
   record = client.AllocDigitizer(0, dcf);
@@ -159,21 +144,12 @@ TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {
   Start(a, 1);
   const uint64_t recordB = Start(a, 2);
   Process(zor::kernel::kDigProcessRequest, 1);
-  EXPECT_EQ(Pending(), 2u);
+  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 2u);
 
-  zor::kernel::ObjectValueRequest halt{};
-  halt.header = client.Header();
-  halt.header.objectId = processObject;
-  halt.type = zor::kernel::kObjectHalt;
-  halt.value = 0x1001000;
-  client.Send(zor::kernel::kKernelObjectControl, halt);
-  EXPECT_EQ(Pending(), 0u);
-  zor::kernel::ObjectValueRequest idle{};
-  idle.header = client.Header();
-  idle.header.objectId = processObject;
-  idle.type = zor::kernel::kObjectWaitIdle;
-  client.Send(zor::kernel::kKernelObjectInquire, idle);
-  EXPECT_EQ(idle.value, zor::kernel::kWaitEnded);
+  client.ObjectValue(zor::kernel::kKernelObjectControl, processObject, zor::kernel::kObjectHalt,
+                     0x1001000);
+  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 0u);
+  EXPECT_EQ(WaitIdle(), zor::kernel::kWaitEnded);
   EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).errorSet, 0);
   EXPECT_EQ(board.FrameCount(0), 0u);
 }
@@ -181,23 +157,13 @@ TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {
 TEST_F(ProcessingTest, HaltBeforeTheProcessRequestAlsoEmptiesTheQueue) {
   boardtest::HostImage a(64, 48);
   Start(a, 1);
-  EXPECT_EQ(Pending(), 1u);
-  zor::kernel::ObjectValueRequest halt{};
-  halt.header = client.Header();
-  halt.header.objectId = processObject;
-  halt.type = zor::kernel::kObjectHalt;
-  client.Send(zor::kernel::kKernelObjectControl, halt);
-  EXPECT_EQ(Pending(), 0u);
+  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 1u);
+  client.ObjectValue(zor::kernel::kKernelObjectControl, processObject, zor::kernel::kObjectHalt);
+  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 0u);
   // Else the wait for the object's grabs would run into its time-out.
-  zor::kernel::ObjectValueRequest idle{};
-  idle.header = client.Header();
-  idle.header.objectId = processObject;
-  idle.type = zor::kernel::kObjectTimeout;
-  idle.value = 0;
-  client.Send(zor::kernel::kKernelObjectControl, idle);
-  idle.type = zor::kernel::kObjectWaitIdle;
-  client.Send(zor::kernel::kKernelObjectInquire, idle);
-  EXPECT_EQ(idle.value, zor::kernel::kWaitEnded);
+  client.ObjectValue(zor::kernel::kKernelObjectControl, processObject, zor::kernel::kObjectTimeout,
+                     0);
+  EXPECT_EQ(WaitIdle(), zor::kernel::kWaitEnded);
 }
 
 // The object's wait for its grabs ends once the last grab's pixels are written, not when
@@ -206,13 +172,8 @@ TEST_F(ProcessingTest, TheObjectTurnsIdleOnceItsGrabsPixelsAreWritten) {
   boardtest::HostImage image(640, 480);
   const uint64_t grab = Start(image, 0);
   Process(zor::kernel::kDigProcessRequest, 1);
-  zor::kernel::ObjectValueRequest idle{};
-  idle.header = client.Header();
-  idle.header.objectId = processObject;
-  idle.type = zor::kernel::kObjectWaitIdle;
   for (int i = 0; i < 20; ++i) {
-    client.Send(zor::kernel::kKernelObjectInquire, idle);
-    ASSERT_EQ(idle.value, zor::kernel::kWaitEnded);
+    ASSERT_EQ(WaitIdle(), zor::kernel::kWaitEnded);
     const uint64_t frame = board.FrameCount(0);
     for (uint64_t y : {0u, 240u, 479u}) {
       EXPECT_EQ(int{image.At(100, y)}, int{boardsim::PatternLuma(frame, 100, y)}) << "grab " << i;
@@ -231,18 +192,14 @@ TEST_F(ProcessingTest, WithoutDigitizerWaitsTheSystemWideWaitGetsTheEvent) {
   auto grab = client.MakeGrab(record, a, 0, processObject);
   grab->buffer.kernelHandle = buffer.kernelHandle;
   client.Send(zor::kernel::kDigProcessStart, *grab);
-  zor::kernel::BufHandleRequest free{};
-  free.header = client.Header();
-  free.kernelHandle = buffer.kernelHandle;
-  client.Send(zor::kernel::kBufFree, free);
+  client.BufferRequest(zor::kernel::kBufFree, buffer.kernelHandle);
   Process(zor::kernel::kDigProcessRequest, 1);
   ASSERT_TRUE(event->WaitFor(2000));
-  EXPECT_EQ(Payload(*event).bufferIndex, 3u);
-  EXPECT_EQ(Payload(*event).grabError, 0u);
+  EXPECT_EQ(Words(*event), Filled(a.descriptor.hostBufferId, 3));
   ASSERT_TRUE(failed->WaitFor(2000));
-  EXPECT_EQ(Payload(*failed).grabError, 1u);
-  EXPECT_EQ(Payload(*failed).errorCode, 4327u);
-  EXPECT_EQ(Payload(*failed).errorSubCode, 2u);
+  // Nothing of it written.
+  EXPECT_EQ(Words(*failed), (std::vector<uint64_t>{a.descriptor.hostBufferId, 0, 0, 0, 0, 1, 1, 0,
+                                                   zor::kernel::kGrabEndWord, 4327, 2}));
 }
 
 }  // namespace

@@ -5,15 +5,14 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "tests/platform/boardsim/boardclient.h"
 
 namespace {
 
-struct SystemTest : testing::Test {
-  SystemTest() { client.AllocSystem(); }
-  boardsim::Board board{boardsim::BoardConfig{2}};
-  boardtest::BoardClient client{board};
+struct SystemTest : boardtest::BoardTest {
+  SystemTest() : BoardTest(0, boardsim::BoardConfig{2}) {}
 };
 
 TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
@@ -22,22 +21,20 @@ TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
   board.SetAllocationSetting(24, 1);
   board.SetAllocationSetting(last, 7);
   board.SetAllocationSetting(last + 1, 9);  // would not fit: left out
-  r.header = client.Header();
   std::memset(r.settings, 0xAB, sizeof(r.settings));
   const uint32_t limit = 1000;
   std::memcpy(r.settings + 0x0C, &limit, 4);
-  client.Send(zor::kernel::kSysAlloc, r);
-  EXPECT_EQ(r.header.status.errorSet, 0);
+  EXPECT_EQ(client.Resend(zor::kernel::kSysAlloc, r), boardtest::kSucceeded);
   EXPECT_NE(r.systemId, 0u);
   EXPECT_NE(r.systemId, client.systemId);  // a second system gets its own id
-  uint32_t word = 0;
-  std::memcpy(&word, r.settings + 0x0C, 4);
-  EXPECT_EQ(word, 1000u);  // the defaults come back
-  std::memcpy(&word, r.settings + 24, 4);
-  EXPECT_EQ(word, 1u);
-  EXPECT_EQ(r.settings[28], 0xAB);
-  std::memcpy(&word, r.settings + last, 4);
-  EXPECT_EQ(word, 7u);
+  const auto word = [&r](size_t offset) {
+    uint32_t value = 0;
+    std::memcpy(&value, r.settings + offset, 4);
+    return value;
+  };
+  // The defaults come back, the board's settings in their place, and a byte between them kept.
+  EXPECT_EQ(std::tuple(word(0x0C), word(24), r.settings[28], word(last)),
+            std::tuple(1000u, 1u, uint8_t{0xAB}, 7u));
   const char* text = reinterpret_cast<const char*>(r.info + zor::kernel::kSysInfoTextOffset);
   EXPECT_EQ(std::string(text), std::to_string(board.SerialNumber()));
 
@@ -111,32 +108,24 @@ TEST_F(SystemTest, CapabilityWordAndLogMemory) {
 }
 
 TEST_F(SystemTest, PerformanceRecordCountsTheFramesAsInterrupts) {
-  zor::kernel::SysRequest r{};
-  r.header = client.Header();
-  r.requestWord = zor::kernel::kSysRequestPerformance;
-  client.Send(zor::kernel::kSysRequest, r);
-  EXPECT_EQ(r.header.status.errorSet, 0);
-  EXPECT_EQ(r.performance.frequency, 1000000000u);
-  EXPECT_GT(r.performance.sampleEnd, r.performance.sampleStart);
-  EXPECT_EQ(r.performance.isrCount, 0u);  // no frame yet
+  auto r = client.Record<zor::kernel::SysRequest>();
+  r->requestWord = zor::kernel::kSysRequestPerformance;
+  EXPECT_EQ(client.Status(zor::kernel::kSysRequest, *r), boardtest::kSucceeded);
+  EXPECT_EQ(r->performance.frequency, 1000000000u);
+  EXPECT_GT(r->performance.sampleEnd, r->performance.sampleStart);
+  EXPECT_EQ(r->performance.isrCount, 0u);  // no frame yet
 
   board.SetFrameTime(1000);
   auto record = client.AllocDigitizer(0);
   boardtest::HostImage image(32, 32);
-  auto grab = client.MakeGrab(record, image, 0);
-  grab->continuous = 1;
-  client.Send(zor::kernel::kDigGrab, *grab);
+  client.GrabContinuously(record, image);
   while (board.FrameCount(0) < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  zor::kernel::DigRecordRequest stop{};
-  stop.header = client.Header();
-  stop.record = record;
-  client.Send(zor::kernel::kDigStopGrab, stop);
-  r.header = client.Header();
-  client.Send(zor::kernel::kSysRequest, r);
-  EXPECT_GE(r.performance.isrCount, 2u);
-  EXPECT_EQ(r.performance.isrTotalWith, r.performance.isrCount * 2000);
+  client.DigRecord(zor::kernel::kDigStopGrab, record);
+  client.Resend(zor::kernel::kSysRequest, *r);
+  EXPECT_GE(r->performance.isrCount, 2u);
+  EXPECT_EQ(r->performance.isrTotalWith, r->performance.isrCount * 2000);
   // Each time's minimum and maximum stand at 3/4 and 3/2 of its mean.
-  const auto& p = r.performance;
+  const auto& p = r->performance;
   const uint64_t times[][3] = {{p.isrTotalWith, p.isrMinWith, p.isrMaxWith},
                                {p.dpcTotalWith, p.dpcMinWith, p.dpcMaxWith},
                                {p.isrTotalWithout, p.isrMinWithout, p.isrMaxWithout},
@@ -175,46 +164,36 @@ TEST_F(SystemTest, TypesOfTheUserModeLayersAreNotServed) {
 }
 
 TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
-  zor::kernel::SysIoRequest r{};
-  r.header = client.Header();
-  r.direction = zor::kernel::kIoRead;
-  r.address = 120;
-  r.count = 4;
-  client.Send(zor::kernel::kSysIoCommand, r);
+  auto r = client.Record<zor::kernel::SysIoRequest>();
+  const auto io = [&](uint32_t direction, uint32_t address, uint32_t count) {
+    r->direction = direction;
+    r->address = address;
+    r->count = count;
+    return client.Resend(zor::kernel::kSysIoCommand, *r);
+  };
+  EXPECT_EQ(io(zor::kernel::kIoRead, 120, 4), boardtest::kSucceeded);
   uint32_t serial = 0;
-  std::memcpy(&serial, r.data, 4);
+  std::memcpy(&serial, r->data, 4);
   EXPECT_EQ(serial, board.SerialNumber());
 
-  r.direction = zor::kernel::kIoWrite;
-  r.address = 200;
-  r.count = 2;
-  r.data[0] = 0xAB;
-  r.data[1] = 0xCD;
-  client.Send(zor::kernel::kSysIoCommand, r);
-  EXPECT_EQ(r.header.status.errorSet, 0);
-  r.direction = zor::kernel::kIoRead;
-  r.data[0] = r.data[1] = 0;
-  client.Send(zor::kernel::kSysIoCommand, r);
-  EXPECT_EQ(r.data[1], 0xCD);
+  r->data[0] = 0xAB;
+  r->data[1] = 0xCD;
+  EXPECT_EQ(io(zor::kernel::kIoWrite, 200, 2), boardtest::kSucceeded);
+  r->data[0] = r->data[1] = 0;
+  EXPECT_EQ(io(zor::kernel::kIoRead, 200, 2), boardtest::kSucceeded);
+  EXPECT_EQ(r->data[1], 0xCD);
 
+  // An argument out of range, not an unknown object.
   for (auto [address, count, direction] :
        {std::tuple{250u, 8u, 1u}, std::tuple{0u, 257u, 1u}, std::tuple{0u, 4u, 3u}}) {
-    r.header = client.Header();
-    r.address = address;
-    r.count = count;
-    r.direction = direction;
-    client.Send(zor::kernel::kSysIoCommand, r);
-    // An argument out of range, not an unknown object.
-    EXPECT_EQ(boardtest::StatusText(r.header.status), "4300.2.0/1,0,0");
+    EXPECT_EQ(io(direction, address, count), "4300.2.0/1,0,0") << address << " " << count;
   }
 }
 
 TEST_F(SystemTest, ClosedSystemIsUnknownAfterwards) {
   zor::kernel::HeaderOnlyRequest close{client.Header()};
-  client.Send(zor::kernel::kSysClose, close);
-  EXPECT_EQ(boardtest::StatusText(close.header.status), "0.0.0/0,0,0");
-  client.Send(zor::kernel::kSysClose, close);
-  EXPECT_EQ(boardtest::StatusText(close.header.status), "4300.3.0/1,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kSysClose, close), "0.0.0/0,0,0");
+  EXPECT_EQ(client.Status(zor::kernel::kSysClose, close), "4300.3.0/1,0,0");
 }
 
 }  // namespace
