@@ -24,15 +24,6 @@ namespace http = beast::http;
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
 
-std::string Quote(const std::string& text) {
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') quoted += '\\';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
 std::string PageTarget(int port) {
   try {
     net::io_context io;
@@ -64,6 +55,15 @@ std::string Chromium() {
     if (access(path, X_OK) == 0) return path;
   }
   return "";
+}
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\' || c == '\n') quoted += '\\';
+    quoted += c == '\n' ? 'n' : c;
+  }
+  return quoted + "\"";
 }
 
 int FreePort() {

@@ -13,6 +13,9 @@ namespace featurebrowsertest {
 // Debian's chromium, or empty when it is not installed.
 std::string Chromium();
 
+// The text as a JSON string, which is a JavaScript string literal as well.
+std::string Quote(const std::string& text);
+
 // A loopback port that nothing listens on at the moment.
 int FreePort();
 

@@ -21,6 +21,7 @@ namespace zor::board {
 namespace {
 
 using featurebrowsertest::FreePort;
+using featurebrowsertest::Quote;
 using featurebrowsertest::Row;
 
 constexpr QINT64 kFeatureBrowser = 6905;
@@ -40,20 +41,6 @@ std::string UrlEncode(const std::string& text) {
     }
   }
   return encoded;
-}
-
-// A JavaScript string literal.
-std::string Js(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\n') {
-      quoted += "\\n";
-      continue;
-    }
-    if (c == '\'' || c == '\\') quoted += '\\';
-    quoted += c;
-  }
-  return quoted + "'";
 }
 
 // Every enumeration of the map with the display names of its available entries, one line each,
@@ -259,7 +246,7 @@ TEST_F(OwnMapsPage, ShowsEditsAndPollsTheBoardsMaps) {
 
   // The system's time-out is marked as the browser thread's own.
   page.Evaluate("[...document.querySelectorAll('#maps li')].find(li => li.title === " +
-                Js(systemMap) + ").click(), ''");
+                Quote(systemMap) + ").click(), ''");
   ASSERT_EQ(page.WaitFor(Row("Q_TIMEOUT") + " ? 'shown' : ''"), "shown");
   EXPECT_EQ(page.Evaluate(Row("Q_TIMEOUT") + ".querySelector('.mark.per-thread') ? 'marked' : ''"),
             "marked");
@@ -270,7 +257,7 @@ TEST_F(OwnMapsPage, ShowsEditsAndPollsTheBoardsMaps) {
   EXPECT_NE(page.Evaluate("document.getElementById('description').innerText").find("thread"),
             std::string::npos);
   EXPECT_EQ(page.WaitFor("(" + std::string(kShownEntries) +
-                         ") === " + Js(EnumerationEntries(*systemControl->NodeMap()->_Ptr)) +
+                         ") === " + Quote(EnumerationEntries(*systemControl->NodeMap()->_Ptr)) +
                          " ? 'same' : ''"),
             "same");
   EXPECT_EQ(page.Evaluate(kFitsWidth), "1280x900 fits");

@@ -290,10 +290,9 @@ TEST_F(DriverTest, LoadingTheDriverAnnouncesTheProcessOnce) {
   EXPECT_EQ(FakeBoardCommandCount(zor::hostcommand::kDrvProcessAttach), 1);
   QDCommandRecord attach{};
   ASSERT_TRUE(FakeBoardLastRecord(zor::hostcommand::kDrvProcessAttach, &attach));
-  EXPECT_EQ(attach.header, QD_RECORD_HEADER);
-  EXPECT_EQ(attach.paramCount, 1);
-  EXPECT_EQ(attach.params[0].type & QD_TYPE_MASK, QD_TYPE_INT64);
-  EXPECT_EQ(attach.params[0].value.integer, 0x10000);
+  EXPECT_EQ(std::make_tuple(attach.header, int{attach.paramCount},
+                            attach.params[0].type & QD_TYPE_MASK, attach.params[0].value.integer),
+            std::make_tuple(QD_RECORD_HEADER, 1, QD_TYPE_INT64, 0x10000));
   for (QID board : boards) QsysFree(board);
 }
 

@@ -129,8 +129,8 @@ TEST_F(ThreadTest, DigitizerHookRunsOnAHostThreadWithItsEvent) {
   ASSERT_NE(thread, 0);
   HostThrWait(thread, Q_THREAD_WAIT, nullptr);
   HostThrFree(thread);
-  EXPECT_EQ(seen.type, 4);
-  EXPECT_EQ(seen.payload, reinterpret_cast<QINT64>(&payload));
+  EXPECT_EQ(std::make_pair(seen.type, seen.payload),
+            std::make_pair(QINT64{4}, reinterpret_cast<QINT64>(&payload)));
   EXPECT_NE(seen.thread, std::this_thread::get_id());
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
   QdigFree(digitizer);
