@@ -10,7 +10,7 @@
 #include <atomic>  // ahead of asio, whose awaitable.hpp uses std::exchange unincluded
 #include <boost/asio.hpp>
 #include <boost/beast.hpp>
-#include <cstring>
+#include <boost/beast/core/detail/base64.hpp>
 #include <fstream>
 #include <vector>
 
@@ -23,15 +23,6 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 namespace net = boost::asio;
 using tcp = net::ip::tcp;
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') quoted += '\\';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
 
 std::string PageTarget(int port) {
   try {
@@ -57,25 +48,6 @@ std::string PageTarget(int port) {
   return "";
 }
 
-std::string DecodeBase64(const std::string& text) {
-  static const char* const alphabet =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string bytes;
-  int bits = 0;
-  uint32_t buffer = 0;
-  for (char c : text) {
-    const char* at = c == '\0' ? nullptr : std::strchr(alphabet, c);
-    if (at == nullptr) continue;
-    buffer = (buffer << 6) | static_cast<uint32_t>(at - alphabet);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      bytes.push_back(static_cast<char>((buffer >> bits) & 0xFF));
-    }
-  }
-  return bytes;
-}
-
 }  // namespace
 
 std::string Chromium() {
@@ -85,14 +57,30 @@ std::string Chromium() {
   return "";
 }
 
+std::string Quote(const std::string& text) {
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\' || c == '\n') quoted += '\\';
+    quoted += c == '\n' ? 'n' : c;
+  }
+  return quoted + "\"";
+}
+
 int FreePort() {
   net::io_context io;
   tcp::acceptor acceptor(io, tcp::endpoint(net::ip::make_address("127.0.0.1"), 0));
   return acceptor.local_endpoint().port();
 }
 
-Browser::Browser(const std::string& program, int devtoolsPort, const std::string& profile,
-                 const std::string& url) {
+struct PageInspector::Connection {
+  net::io_context io;
+  beast::websocket::stream<tcp::socket> ws{io};
+};
+
+PageInspector::PageInspector(const std::string& program, const std::string& profile,
+                             const std::string& url)
+    : connection_(std::make_unique<Connection>()) {
+  const int devtoolsPort = FreePort();
   std::vector<std::string> args = {program,
                                    "--headless",
                                    "--no-sandbox",
@@ -102,7 +90,7 @@ Browser::Browser(const std::string& program, int devtoolsPort, const std::string
                                    "--window-size=1280,900",
                                    "--remote-allow-origins=*",
                                    "--remote-debugging-port=" + std::to_string(devtoolsPort),
-                                   "--user-data-dir=" + profile,
+                                   "--user-data-dir=" + Output() + "/" + profile,
                                    url};
   std::vector<char*> argv;
   for (auto& arg : args) argv.push_back(arg.data());
@@ -115,23 +103,16 @@ Browser::Browser(const std::string& program, int devtoolsPort, const std::string
     pid_ = 0;
   }
   posix_spawn_file_actions_destroy(&actions);
+  shown_ = pid_ != 0 && Connect(devtoolsPort);
 }
 
-Browser::~Browser() {
+PageInspector::~PageInspector() {
+  connection_.reset();
   if (pid_ == 0) return;
   kill(pid_, SIGTERM);
   int status = 0;
   waitpid(pid_, &status, 0);
 }
-
-struct PageInspector::Connection {
-  net::io_context io;
-  beast::websocket::stream<tcp::socket> ws{io};
-};
-
-PageInspector::PageInspector() : connection_(std::make_unique<Connection>()) {}
-
-PageInspector::~PageInspector() = default;
 
 bool PageInspector::Connect(int devtoolsPort) {
   for (int attempt = 0; attempt < 300; ++attempt) {
@@ -172,7 +153,18 @@ void PageInspector::SaveScreenshot(const std::string& path) {
   rapidjson::Document reply;
   reply.Parse(Call("Page.captureScreenshot", "{\"format\":\"png\"}").c_str());
   if (!reply.IsObject() || !reply.HasMember("result")) return;
-  std::ofstream(path, std::ios::binary) << DecodeBase64(reply["result"]["data"].GetString());
+  const std::string text = reply["result"]["data"].GetString();
+  std::string bytes(beast::detail::base64::decoded_size(text.size()), '\0');
+  bytes.resize(beast::detail::base64::decode(bytes.data(), text.data(), text.size()).first);
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+void InstallPage(const std::filesystem::path& dist) {
+  for (const char* file : {"index.html", "style.css", "values.js", "app.js"}) {
+    std::filesystem::copy_file(std::filesystem::path(ZOR_PAGE_SOURCE_DIR) / file, dist / file,
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+  std::filesystem::create_directories(Output());
 }
 
 std::string PageInspector::Call(const std::string& method, const std::string& params) {

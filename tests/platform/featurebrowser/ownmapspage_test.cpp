@@ -20,9 +20,9 @@
 namespace zor::board {
 namespace {
 
-using featurebrowsertest::Browser;
 using featurebrowsertest::FreePort;
-using featurebrowsertest::PageInspector;
+using featurebrowsertest::Quote;
+using featurebrowsertest::Row;
 
 constexpr QINT64 kFeatureBrowser = 6905;
 constexpr QINT64 kGrabTimeout = 4127;
@@ -41,24 +41,6 @@ std::string UrlEncode(const std::string& text) {
     }
   }
   return encoded;
-}
-
-// A JavaScript string literal.
-std::string Js(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\n') {
-      quoted += "\\n";
-      continue;
-    }
-    if (c == '\'' || c == '\\') quoted += '\\';
-    quoted += c;
-  }
-  return quoted + "'";
-}
-
-std::string Row(const std::string& feature) {
-  return "document.querySelector('[data-feature=\"" + feature + "\"]')";
 }
 
 // Every enumeration of the map with the display names of its available entries, one line each,
@@ -113,12 +95,8 @@ class OwnMapsPage : public OwnNodeMapsFixture {
     if (chromium_.empty())
       GTEST_SKIP() << "Debian's chromium is not installed; the page is not tested.";
     // The browser program in the tools folder chooses the web road, and the real page is served.
-    const auto dist = genicamtest::TestInstallFolder() / "tools" / "featurebrowser" / "resources" /
-                      "app" / "dist";
-    for (const char* file : {"index.html", "style.css", "values.js", "app.js"}) {
-      std::filesystem::copy_file(std::filesystem::path(ZOR_PAGE_SOURCE_DIR) / file, dist / file,
-                                 std::filesystem::copy_options::overwrite_existing);
-    }
+    featurebrowsertest::InstallPage(genicamtest::TestInstallFolder() / "tools" / "featurebrowser" /
+                                    "resources" / "app" / "dist");
     port_ = FreePort();
     os::Handle key = os::kNullHandle;
     os::RegCreateKey(os::HKEY_LOCAL_MACHINE,
@@ -147,14 +125,11 @@ TEST_F(OwnMapsPage, ShowsEditsAndPollsTheBoardsMaps) {
   const std::string digitizerMap = digitizerControl->BuildDeviceDisplayName();
   const std::string systemMap = systemControl->BuildDeviceDisplayName();
 
-  const std::string output = ZOR_TEST_OUTPUT_DIR;
-  std::filesystem::create_directories(output);
-  const int devtools = FreePort();
-  Browser browser(chromium_, devtools, output + "/ownmaps-profile",
-                  "http://localhost:" + std::to_string(port_) + "/?map=" + UrlEncode(digitizerMap));
-  ASSERT_TRUE(browser.Started());
-  PageInspector page;
-  ASSERT_TRUE(page.Connect(devtools));
+  const std::string output = featurebrowsertest::Output();
+  featurebrowsertest::PageInspector page(
+      chromium_, "ownmaps-profile",
+      "http://localhost:" + std::to_string(port_) + "/?map=" + UrlEncode(digitizerMap));
+  ASSERT_TRUE(page.Shown());
   // The tree is there once the descriptions have marked the polled features.
   ASSERT_EQ(page.WaitFor(Row("Q_GRAB_TIMEOUT") + " && " + Row("Q_GRAB_TIMEOUT") +
                          ".querySelector('.polled') ? 'yes' : ''"),
@@ -271,7 +246,7 @@ TEST_F(OwnMapsPage, ShowsEditsAndPollsTheBoardsMaps) {
 
   // The system's time-out is marked as the browser thread's own.
   page.Evaluate("[...document.querySelectorAll('#maps li')].find(li => li.title === " +
-                Js(systemMap) + ").click(), ''");
+                Quote(systemMap) + ").click(), ''");
   ASSERT_EQ(page.WaitFor(Row("Q_TIMEOUT") + " ? 'shown' : ''"), "shown");
   EXPECT_EQ(page.Evaluate(Row("Q_TIMEOUT") + ".querySelector('.mark.per-thread') ? 'marked' : ''"),
             "marked");
@@ -282,7 +257,7 @@ TEST_F(OwnMapsPage, ShowsEditsAndPollsTheBoardsMaps) {
   EXPECT_NE(page.Evaluate("document.getElementById('description').innerText").find("thread"),
             std::string::npos);
   EXPECT_EQ(page.WaitFor("(" + std::string(kShownEntries) +
-                         ") === " + Js(EnumerationEntries(*systemControl->NodeMap()->_Ptr)) +
+                         ") === " + Quote(EnumerationEntries(*systemControl->NodeMap()->_Ptr)) +
                          " ? 'same' : ''"),
             "same");
   EXPECT_EQ(page.Evaluate(kFitsWidth), "1280x900 fits");

@@ -14,8 +14,8 @@
 
 namespace {
 
-using featurebrowsertest::Browser;
-using featurebrowsertest::PageInspector;
+using featurebrowsertest::Output;
+using featurebrowsertest::Row;
 
 // A device with enumerations, 64-bit limits, representations, display notations and
 // visibilities.
@@ -33,10 +33,6 @@ std::shared_ptr<GenApi::CNodeMapRef> MakeDeviceMap() {
   return std::shared_ptr<GenApi::CNodeMapRef>(device, &device->ref);
 }
 
-std::string Row(const std::string& feature) {
-  return "document.querySelector('[data-feature=\"" + feature + "\"]')";
-}
-
 const char* const kVisibleRows =
     "[...document.querySelectorAll('#tree .feature')].filter(r => r.offsetParent !== null)"
     ".map(r => r.dataset.feature).join(',')";
@@ -46,12 +42,8 @@ TEST(FeatureBrowserPage, ShowsMapsValuesAndChanges) {
   if (chromium.empty())
     GTEST_SKIP() << "Debian's chromium is not installed; the page is not tested.";
   // The real page in place of the stand-in file of the fixture.
-  const auto dist =
-      genicamtest::TestInstallFolder() / "tools" / "featurebrowser" / "resources" / "app" / "dist";
-  for (const char* file : {"index.html", "style.css", "values.js", "app.js"}) {
-    std::filesystem::copy_file(std::filesystem::path(ZOR_PAGE_SOURCE_DIR) / file, dist / file,
-                               std::filesystem::copy_options::overwrite_existing);
-  }
+  featurebrowsertest::InstallPage(genicamtest::TestInstallFolder() / "tools" / "featurebrowser" /
+                                  "resources" / "app" / "dist");
   const int port = featurebrowsertest::FreePort();
   auto publisher = genicamtest::MakePublisher("SysPage", true, port);
   auto map = genicamtest::MakePublishedMap("PageCam");
@@ -63,14 +55,10 @@ TEST(FeatureBrowserPage, ShowsMapsValuesAndChanges) {
   publisher->AddNodeMap("DeviceCam", "device", genicamtest::DevicePrefixes("DeviceCam"), 0, device,
                         nullptr);
 
-  const std::string output = ZOR_TEST_OUTPUT_DIR;
-  std::filesystem::create_directories(output);
-  const int devtools = featurebrowsertest::FreePort();
-  Browser browser(chromium, devtools, output + "/profile",
-                  "http://localhost:" + std::to_string(port) + "/?map=PageCam");
-  ASSERT_TRUE(browser.Started());
-  PageInspector page;
-  ASSERT_TRUE(page.Connect(devtools));
+  const std::string output = Output();
+  featurebrowsertest::PageInspector page(
+      chromium, "profile", "http://localhost:" + std::to_string(port) + "/?map=PageCam");
+  ASSERT_TRUE(page.Shown());
 
   const std::string widthValue =
       "(document.querySelector('[data-feature=\"Width\"]') || {dataset: {}}).dataset.value || ''";

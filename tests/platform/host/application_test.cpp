@@ -222,32 +222,28 @@ TEST_F(Application, FeaturesReadByNameAsTextIntoAString) {
   ZOR_STRING entry;
   QdigInquireFeature(digitizer_, Q_FEATURE_VALUE_AS_STRING, L"QdigControl:Q_SCAN_MODE",
                      Q_TYPE_STRING, entry);
-  EXPECT_EQ(Error(), 0);
-  EXPECT_EQ(entry, L"Q_INTERLACED");
+  EXPECT_EQ(std::make_pair(Error(), entry), std::make_pair(QINT64{0}, ZOR_STRING(L"Q_INTERLACED")));
   ZOR_STRING width;
   QdigInquireFeature(digitizer_, Q_FEATURE_VALUE_AS_STRING, L"QdigControl:Q_SIZE_X", Q_TYPE_INT64,
                      width);
-  EXPECT_EQ(Error(), 0);
-  EXPECT_EQ(width, L"640");
+  EXPECT_EQ(std::make_pair(Error(), width), std::make_pair(QINT64{0}, ZOR_STRING(L"640")));
 }
 
 TEST_F(Application, GrabHooksRunOncePerGrabAndForEveryFrame) {
   std::atomic<int> starts{0}, ends{0}, frames{0};
-  QdigHookFunction(digitizer_, Q_GRAB_START, &Count, &starts);
-  QdigHookFunction(digitizer_, Q_GRAB_END, &Count, &ends);
-  QdigHookFunction(digitizer_, Q_GRAB_FRAME_END, &Count, &frames);
+  const std::pair<QINT64, std::atomic<int>*> hooks[] = {
+      {Q_GRAB_START, &starts}, {Q_GRAB_END, &ends}, {Q_GRAB_FRAME_END, &frames}};
+  for (const auto& [type, count] : hooks) QdigHookFunction(digitizer_, type, &Count, count);
   EXPECT_EQ(Error(), 0);
   QID buffer = 0;
   QbufAlloc2d(system_, kWidth, kHeight, 8 + Q_UNSIGNED, kOrdinary, &buffer);
   constexpr int kGrabs = 3;
   for (int i = 0; i < kGrabs; ++i) QdigGrab(digitizer_, buffer);
   Settle({&starts, &ends, &frames}, kGrabs);
-  EXPECT_EQ(starts.load(), kGrabs);
-  EXPECT_EQ(ends.load(), kGrabs);
+  EXPECT_EQ(std::make_pair(starts.load(), ends.load()), std::make_pair(kGrabs, kGrabs));
   EXPECT_GE(frames.load(), kGrabs);
-  QdigHookFunction(digitizer_, Q_GRAB_START + Q_UNHOOK, &Count, &starts);
-  QdigHookFunction(digitizer_, Q_GRAB_END + Q_UNHOOK, &Count, &ends);
-  QdigHookFunction(digitizer_, Q_GRAB_FRAME_END + Q_UNHOOK, &Count, &frames);
+  for (const auto& [type, count] : hooks)
+    QdigHookFunction(digitizer_, type + Q_UNHOOK, &Count, count);
   QbufFree(buffer);
 }
 

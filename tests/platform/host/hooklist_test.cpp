@@ -55,40 +55,35 @@ TEST(HookList, CallsTheTypesHooksInOrderAndFollowsChangesMadeDuringTheCall) {
   ASSERT_TRUE(list.Apply(kOtherType, &Note, &other));
   ASSERT_TRUE(list.Apply(kType, &Note, &b));
   ASSERT_TRUE(list.Apply(kType, &Note, &c));
-  list.Call(kType, 0, 0);
-  EXPECT_EQ(recorder.calls, "abc");
+  // The names of the hooks that one call of the type ran, in their order.
+  const auto call = [&] {
+    recorder.calls.clear();
+    list.Call(kType, 0, 0);
+    return recorder.calls;
+  };
+  EXPECT_EQ(call(), "abc");
 
   // a adds a hook (not called until the next call) and removes c before its turn.
   a.addOnCall = &Note;
   a.addUser = &late;
   a.removeOnCall = &Note;
   a.removeUser = &c;
-  recorder.calls.clear();
-  list.Call(kType, 0, 0);
-  EXPECT_EQ(recorder.calls, "ab");
+  EXPECT_EQ(call(), "ab");
   a.addOnCall = nullptr;
   a.removeOnCall = nullptr;
-  recorder.calls.clear();
-  list.Call(kType, 0, 0);
-  EXPECT_EQ(recorder.calls, "abl");
+  EXPECT_EQ(call(), "abl");
 
   // A hook that removes itself is not waited for, and the hooks after it still run.
   b.removeOnCall = &Note;
   b.removeUser = &b;
-  recorder.calls.clear();
-  list.Call(kType, 0, 0);
-  EXPECT_EQ(recorder.calls, "abl");
-  recorder.calls.clear();
-  list.Call(kType, 0, 0);
-  EXPECT_EQ(recorder.calls, "al");
+  EXPECT_EQ(call(), "abl");
+  EXPECT_EQ(call(), "al");
   EXPECT_FALSE(list.Apply(kType | Q_UNHOOK, &Note, &b));
   EXPECT_TRUE(list.Has(kOtherType));
 
   // A hook that throws is reported, the hooks after it still run, and it can be removed.
   a.throws = true;
-  recorder.calls.clear();
-  list.Call(kType, 0, 0);
-  EXPECT_EQ(recorder.calls, "al");
+  EXPECT_EQ(call(), "al");
   EXPECT_EQ(reportedFailures, 1);
   EXPECT_TRUE(list.Apply(kType | Q_UNHOOK, &Note, &a));
 }

@@ -86,8 +86,7 @@ std::string RawWebClient::ReadHead() {
 int RawWebClient::Get(const std::string& target, const std::string& host) {
   std::string request = "GET " + target + " HTTP/1.1\r\n";
   if (!host.empty()) request += "Host: " + host + "\r\n";
-  if (!SendAll(request + "Connection: close\r\n\r\n")) return 0;
-  return StatusOf(ReadHead());
+  return Request(request + "Connection: close\r\n\r\n");
 }
 
 bool RawWebClient::StillOpen() const {
@@ -107,8 +106,7 @@ int RawWebClient::Upgrade(const std::string& host, const std::string& origin) {
                         "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
                         "Sec-WebSocket-Version: 13\r\n";
   if (!origin.empty()) request += "Origin: " + origin + "\r\n";
-  if (!SendAll(request + "\r\n")) return 0;
-  return StatusOf(ReadHead());
+  return Request(request + "\r\n");
 }
 
 bool RawWebClient::SendText(const std::string& payload) { return SendAll(MaskedFrame(1, payload)); }

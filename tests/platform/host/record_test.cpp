@@ -1,5 +1,6 @@
 // The command records the host builds, read back byte by byte as the driver received them.
 #include <cstring>
+#include <set>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -26,6 +27,16 @@ class RecordTest : public HostTest {
     return value;
   }
   size_t Slot(int i) const { return 0x40 + 32 * static_cast<size_t>(i); }
+  // The 8-byte words from `from` to `to`; an address among them counts only as set (1) or not.
+  std::vector<uint64_t> Words(size_t from, size_t to,
+                              const std::set<size_t>& addresses = {}) const {
+    std::vector<uint64_t> words;
+    for (size_t offset = from; offset < to; offset += 8) {
+      const auto word = At<uint64_t>(offset);
+      words.push_back(addresses.count(offset) != 0 ? word != 0 : word);
+    }
+    return words;
+  }
 
   unsigned char bytes_[sizeof(QDCommandRecord)] = {};
 };
@@ -33,26 +44,14 @@ class RecordTest : public HostTest {
 TEST_F(RecordTest, SystemAllocationRecordHasTheSharedLayout) {
   ASSERT_NE(AllocBoard(), 0);
   Last(zor::hostcommand::kSysAlloc);
-  EXPECT_EQ(At<uint32_t>(0x00), 1000u | (1u << 16) | (1u << 17) | (1u << 20) | (1u << 21));
-  EXPECT_EQ(At<uint8_t>(0x04), 5);  // application, descriptor, number, init flag, index
-  EXPECT_EQ(At<uint8_t>(0x05), 0);
-  EXPECT_EQ(At<int64_t>(0x08), 0);
-  EXPECT_EQ(At<uint32_t>(0x10), 0x0001u);
-  EXPECT_EQ(At<uint32_t>(0x14), 0u);
-  EXPECT_EQ(At<uint64_t>(0x18), 0u);
-  EXPECT_EQ(At<uint16_t>(0x22), 0x0BAD);  // the driver finds the status preset
-  for (size_t reserved : {0x28, 0x30, 0x38}) EXPECT_EQ(At<uint64_t>(reserved), 0u);
-
-  EXPECT_EQ(At<int64_t>(Slot(0) + 0x10), Q_DEFAULT);  // the default application
-  // The descriptor: wide text whose element count the driver computes.
-  EXPECT_EQ(At<uint32_t>(Slot(1)), 0xA00000Au);
-  EXPECT_EQ(At<uint32_t>(Slot(1) + 4), 0x200u);
-  EXPECT_EQ(At<int64_t>(Slot(1) + 8), 0);
-  EXPECT_EQ(At<uint32_t>(Slot(2)), 4u);
-  EXPECT_EQ(At<int64_t>(Slot(2) + 0x10), 3);
-  EXPECT_EQ(At<int64_t>(Slot(3) + 0x10), Q_DEFAULT);
-  EXPECT_EQ(At<uint32_t>(Slot(4)), 2u);  // the address of the index variable
-  EXPECT_NE(At<uint64_t>(Slot(4) + 0x10), 0u);
+  // The opcode with its flags and five slots (application, descriptor, number, init flag and
+  // index), with the status preset (0x0BAD) and reserved words zero; the descriptor, wide text
+  // whose element count the driver computes; the address of the index variable.
+  EXPECT_EQ(
+      Words(0, Slot(5), {Slot(1) + 0x10, Slot(4) + 0x10}),
+      (std::vector<uint64_t>{0x5003303E8, 0, 1,         0, 0x0BAD0000,    0, 0, 0,  // the header
+                             1,           0, Q_DEFAULT, 0, 0x2000A00000A, 0, 1, 0, 4, 0,
+                             3,           0, 4,         0, Q_DEFAULT,     0, 2, 0, 1, 0}));
   for (size_t offset = Slot(5); offset < sizeof(QDCommandRecord); ++offset) {
     EXPECT_EQ(bytes_[offset], 0) << "byte " << offset;
   }
@@ -64,13 +63,12 @@ TEST_F(RecordTest, ObjectParametersCarryHostIdAndDriverIndex) {
   QsysInquire(board_, Q_NUMBER, &number);
   EXPECT_EQ(number, 3);
   Last(zor::hostcommand::kSysInquire);
-  const int64_t index = At<int64_t>(0x08);
-  EXPECT_GT(index, 0);
-  EXPECT_EQ(At<uint32_t>(Slot(0)), 1u);
-  EXPECT_EQ(At<int64_t>(Slot(0) + 0x10), board_);
-  EXPECT_EQ(At<int64_t>(Slot(0) + 0x18), index);
-  EXPECT_EQ(At<int64_t>(Slot(1) + 0x10), Q_NUMBER);
-  EXPECT_EQ(At<uint64_t>(Slot(2) + 0x10), reinterpret_cast<uint64_t>(&number));
+  const auto index = At<uint64_t>(0x08);
+  EXPECT_GT(index, 0u);
+  const auto id = static_cast<uint64_t>(board_);
+  EXPECT_EQ(Words(Slot(0), Slot(3)),
+            (std::vector<uint64_t>{1, 0, id, index, 4, 0, Q_NUMBER, 0, 2, 0,
+                                   reinterpret_cast<uint64_t>(&number), 0}));
 
   // The host told the driver the system's host id right after the allocation.
   QINT64 announced = 0;
@@ -82,12 +80,10 @@ TEST_F(RecordTest, ControlsPassIntegersAndDoublesWithTheirTypeCodes) {
   ASSERT_NE(AllocBoard(), 0);
   QsysControl(board_, 7000, -5);
   Last(zor::hostcommand::kSysControl);
-  EXPECT_EQ(At<uint32_t>(Slot(2)), 4u);
-  EXPECT_EQ(At<int64_t>(Slot(2) + 0x10), -5);
+  EXPECT_EQ(Words(Slot(1), Slot(3)), (std::vector<uint64_t>{4, 0, 7000, 0, 4, 0, uint64_t(-5), 0}));
   QsysControlDouble(board_, 7001, 2.5);
   Last(zor::hostcommand::kSysControl);
-  EXPECT_EQ(At<uint32_t>(Slot(2)), 3u);
-  EXPECT_EQ(At<double>(Slot(2) + 0x10), 2.5);
+  EXPECT_EQ(Words(Slot(2), Slot(3)), (std::vector<uint64_t>{3, 0, 0x4004000000000000, 0}));
   // The driver's own control of a digitizer keeps its type and value apart too.
   const QID digitizer = HostDigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
   HostDigControl(digitizer, 7002, -6);

@@ -92,23 +92,20 @@ TEST_F(ThreadTest, BoardThreadAndEventObjectsAreMadeByTheDriver) {
 }
 
 TEST_F(ThreadTest, BrowserServersShareTheSessionTheFirstOpened) {
-  const auto session = [] { return HostAppInquire(Q_DEFAULT, Q_BROWSER_SESSION, nullptr); };
-  EXPECT_EQ(session(), 0);
-  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, Q_DISABLE);  // a stop without a server
-  EXPECT_EQ(session(), 0);
-  EXPECT_EQ(HostAppInquire(Q_DEFAULT, Q_BROWSER_SERVERS, nullptr), 0);
-  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, 7);
-  const QINT64 first = session();
+  // A stop without a server, two servers started and stopped, then a new one.
+  std::vector<QINT64> sessions = {HostAppInquire(Q_DEFAULT, Q_BROWSER_SESSION, nullptr)};
+  std::vector<QINT64> servers;
+  for (const QINT64 control : {Q_DISABLE, QINT64{7}, QINT64{7}, Q_DISABLE, Q_DISABLE, QINT64{7}}) {
+    HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, control);
+    sessions.push_back(HostAppInquire(Q_DEFAULT, Q_BROWSER_SESSION, nullptr));
+    servers.push_back(HostAppInquire(Q_DEFAULT, Q_BROWSER_SERVERS, nullptr));
+  }
+  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, Q_DISABLE);
+  const QINT64 first = sessions[2];
   EXPECT_GT(first, 0);
-  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, 7);  // a second server joins
-  EXPECT_EQ(session(), first);
-  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, Q_DISABLE);
-  EXPECT_EQ(session(), first);
-  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, Q_DISABLE);
-  EXPECT_EQ(session(), 0);
-  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, 7);
-  EXPECT_GT(session(), first);
-  HostAppControl(Q_DEFAULT, Q_BROWSER_SERVERS, Q_DISABLE);
+  EXPECT_GT(sessions[6], first);
+  EXPECT_EQ(sessions, (std::vector<QINT64>{0, 0, first, first, first, 0, sessions[6]}));
+  EXPECT_EQ(servers, (std::vector<QINT64>{0, 1, 2, 1, 0, 1}));
 }
 
 TEST_F(ThreadTest, DigitizerHookRunsOnAHostThreadWithItsEvent) {
@@ -132,8 +129,8 @@ TEST_F(ThreadTest, DigitizerHookRunsOnAHostThreadWithItsEvent) {
   ASSERT_NE(thread, 0);
   HostThrWait(thread, Q_THREAD_WAIT, nullptr);
   HostThrFree(thread);
-  EXPECT_EQ(seen.type, 4);
-  EXPECT_EQ(seen.payload, reinterpret_cast<QINT64>(&payload));
+  EXPECT_EQ(std::make_pair(seen.type, seen.payload),
+            std::make_pair(QINT64{4}, reinterpret_cast<QINT64>(&payload)));
   EXPECT_NE(seen.thread, std::this_thread::get_id());
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
   QdigFree(digitizer);
@@ -249,10 +246,8 @@ TEST_F(FrameNotes, LandOnTheMemoryOfTheDeliveredFrameOnly) {
     EXPECT_EQ(ErrorCode(), 0);
   }
   QbufFree(buffers_[0]);
-  HostBufControl(memory[0], kGrabMark, 5);
-  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_ID);
-  HostBufControl(memory[1], kGrabMark, 6);
-  EXPECT_EQ(ErrorCode(), 0);
+  EXPECT_EQ(ErrorOf([&] { HostBufControl(memory[0], kGrabMark, 5); }), Q_ERR_INVALID_ID);
+  EXPECT_EQ(ErrorOf([&] { HostBufControl(memory[1], kGrabMark, 6); }), 0);
   EXPECT_EQ(HostBufInquire(memory[1], kGrabMark, nullptr), 6);
   QbufFree(buffers_[1]);
   QdigFree(digitizer_);
@@ -318,10 +313,8 @@ TEST_F(ThreadTest, ErrorReportFromADriverThreadReachesTheErrorHook) {
   HostThrWait(thread, Q_THREAD_WAIT, nullptr);
   HostThrFree(thread);
   QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, hook, nullptr);
-  EXPECT_EQ(report.code, 4356);
-  EXPECT_EQ(report.function, L"Thread function:");
-  EXPECT_EQ(report.message, L"Dropped interrupt event.");
-  EXPECT_EQ(report.text, L"first text");
+  EXPECT_EQ(std::tie(report.code, report.function, report.message, report.text),
+            std::make_tuple(4356, L"Thread function:", L"Dropped interrupt event.", L"first text"));
   EXPECT_EQ(CountObjects(Q_FUNCTION_CONTEXT), 0);
 }
 
@@ -354,25 +347,22 @@ TEST_F(ThreadTest, MailboxDeliversTaggedMessagesInOrder) {
   EXPECT_EQ(ErrorCode(), Q_ERR_OUT_OF_MEMORY);
   EXPECT_EQ(arrivals, 2);
 
+  // Each read as its answer, the size, tag and spare word it gives, and its error.
   QINT64 size = 0, tag = 0, spare = 1;
-  HostObjMessageRead(mailbox, nullptr, 0, &size, &tag, &spare, Q_DEFAULT);
-  EXPECT_EQ(size, 5);
-  char small[2];
-  HostObjMessageRead(mailbox, small, 2, &size, &tag, &spare, Q_DEFAULT);
-  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  const auto read = [&](char* text, QINT64 room) {
+    const QINT64 answer = HostObjMessageRead(mailbox, text, room, &size, &tag, &spare, Q_DEFAULT);
+    return std::vector<QINT64>{answer, size, tag, spare, ErrorCode()};
+  };
   char text[5];
-  EXPECT_EQ(HostObjMessageRead(mailbox, text, 5, &size, &tag, &spare, Q_DEFAULT), 5);
+  EXPECT_EQ(read(nullptr, 0), (std::vector<QINT64>{5, 5, 11, 0, 0}));  // the size asked
+  EXPECT_EQ(read(text, 2)[4], Q_ERR_INVALID_PARAMETER);
+  EXPECT_EQ(read(text, 5), (std::vector<QINT64>{5, 5, 11, 0, 0}));
   EXPECT_EQ(std::string(text, 5), "hello");
-  EXPECT_EQ(tag, 11);
-  EXPECT_EQ(spare, 0);
   // The empty message is taken out with a buffer of size 0, and then none is left.
-  HostObjMessageRead(mailbox, nullptr, 0, &size, &tag, &spare, Q_DEFAULT);
-  EXPECT_EQ(size, 0);
-  EXPECT_EQ(tag, 12);
-  EXPECT_EQ(HostObjMessageRead(mailbox, text, 0, &size, &tag, &spare, Q_DEFAULT), 0);
+  EXPECT_EQ(read(nullptr, 0), (std::vector<QINT64>{0, 0, 12, 0, 0}));
+  EXPECT_EQ(read(text, 0), (std::vector<QINT64>{0, 0, 12, 0, 0}));
   tag = 0;
-  HostObjMessageRead(mailbox, nullptr, 0, &size, &tag, &spare, Q_DEFAULT);
-  EXPECT_EQ(tag, 0);
+  EXPECT_EQ(read(nullptr, 0)[2], 0);
   EXPECT_EQ(HostObjMessageWrite(mailbox, "x", 1, 13, Q_DEFAULT), 1);  // room again
   QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, countError, nullptr);
   EXPECT_EQ(errors, 2) << "only the full mailbox and the small buffer are errors";
@@ -580,8 +570,7 @@ TEST_F(ThreadTest, WhatAHandedFunctionThrowsIsReportedAndTheProcessGoesOn) {
       kind.apply(Q_UNHOOK);
       QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, SeeError, nullptr);
       // The next call works.
-      QbufFree(processed);
-      EXPECT_EQ(ErrorCode(), 0);
+      EXPECT_EQ(ErrorOf([&] { QbufFree(processed); }), 0);
       if (CountObjects(Q_MAILBOX) != 0) HostObjFree(box);
     }
   }

@@ -66,6 +66,14 @@ System* FindSystem(int64_t index) {
   return found == gSystems.end() ? nullptr : &found->second;
 }
 
+// Runs `serve` on the system of the index under the lock; -1 (unserved) when there is none.
+template <typename Serve>
+int64_t OnSystem(int64_t index, Serve serve) {
+  std::lock_guard lock(gMutex);
+  System* system = FindSystem(index);
+  return system == nullptr ? -1 : serve(*system);
+}
+
 int64_t SystemAlloc(QDCommandRecord& r) {
   std::lock_guard lock(gMutex);
   if (Arg(r, 2) == kFakeFailingSystemNumber) {
@@ -104,24 +112,22 @@ int64_t SystemInquire(QDCommandRecord& r) {
     HostSysInquire(Q_DEFAULT_HOST, 123456, nullptr);
     return 1;
   }
-  std::lock_guard lock(gMutex);
-  System* system = FindSystem(r.systemIndex);
-  if (system == nullptr) return -1;
-  if (type == Q_NUMBER) Write(out, system->number);
-  if (type == Q_HOST_OBJECT_ID) Write(out, system->hostId);
-  return 1;
+  return OnSystem(r.systemIndex, [&](System& system) {
+    if (type == Q_NUMBER) Write(out, system.number);
+    if (type == Q_HOST_OBJECT_ID) Write(out, system.hostId);
+    return 1;
+  });
 }
 
 int64_t SystemControl(QDCommandRecord& r) {
-  std::lock_guard lock(gMutex);
-  System* system = FindSystem(r.systemIndex);
-  if (system == nullptr) return -1;
-  if (Arg(r, 1) == Q_HOST_OBJECT_ID && system->number == kFakeUnannouncedNumber) {
-    SetError(4300, 1);
-  } else if (Arg(r, 1) == Q_HOST_OBJECT_ID) {
-    system->hostId = Arg(r, 2);
-  }
-  return 1;
+  return OnSystem(r.systemIndex, [&](System& system) {
+    if (Arg(r, 1) == Q_HOST_OBJECT_ID && system.number == kFakeUnannouncedNumber) {
+      SetError(4300, 1);
+    } else if (Arg(r, 1) == Q_HOST_OBJECT_ID) {
+      system.hostId = Arg(r, 2);
+    }
+    return 1;
+  });
 }
 
 int64_t DigAlloc(QDCommandRecord& r) {
@@ -130,25 +136,22 @@ int64_t DigAlloc(QDCommandRecord& r) {
     SetError(4300, 1);
     return 1;
   }
-  std::lock_guard lock(gMutex);
-  System* system = FindSystem(r.systemIndex);
-  if (system == nullptr) return -1;
-  const auto index = static_cast<int64_t>(system->digitizers.size()) + 1;
-  system->digitizers[index] = 0;
-  Write(Ptr(r, 3), index);
-  return 1;
+  return OnSystem(r.systemIndex, [&](System& system) {
+    const auto index = static_cast<int64_t>(system.digitizers.size()) + 1;
+    system.digitizers[index] = 0;
+    Write(Ptr(r, 3), index);
+    return 1;
+  });
 }
 
 int64_t DigInquire(QDCommandRecord& r) {
   const QINT64 type = Arg(r, 1);
   void* out = Ptr(r, 2);
   QID self = 0;
-  {
-    std::lock_guard lock(gMutex);
-    System* system = FindSystem(r.systemIndex);
-    if (system == nullptr) return -1;
-    self = system->digitizers[r.params[0].driverIndex];
-  }
+  const auto find = [&](System& system) {
+    return self = system.digitizers[r.params[0].driverIndex], 1;
+  };
+  if (OnSystem(r.systemIndex, find) < 0) return -1;
   if (type == kFakeNestedInquire) {
     Write(out, HostDigInquire(self, kFakeInnerInquire, nullptr) + 1);
   } else if (type == kFakeInnerInquire) {
@@ -170,19 +173,18 @@ int64_t DigInquire(QDCommandRecord& r) {
 }
 
 int64_t DigControl(QDCommandRecord& r) {
-  std::lock_guard lock(gMutex);
-  System* system = FindSystem(r.systemIndex);
-  if (system == nullptr) return -1;
-  if (Arg(r, 1) == Q_HOST_OBJECT_ID) system->digitizers[r.params[0].driverIndex] = Arg(r, 2);
-  return 1;
+  return OnSystem(r.systemIndex, [&](System& system) {
+    if (Arg(r, 1) == Q_HOST_OBJECT_ID) system.digitizers[r.params[0].driverIndex] = Arg(r, 2);
+    return 1;
+  });
 }
 
 int64_t DigHook(QDCommandRecord& r) {
-  std::lock_guard lock(gMutex);
-  System* system = FindSystem(r.systemIndex);
-  if (system == nullptr) return -1;
-  system->hooks[r.params[0].driverIndex] = {reinterpret_cast<QHOOK_FUNCTION>(Ptr(r, 2)), Ptr(r, 3)};
-  return 1;
+  return OnSystem(r.systemIndex, [&](System& system) {
+    system.hooks[r.params[0].driverIndex] = {reinterpret_cast<QHOOK_FUNCTION>(Ptr(r, 2)),
+                                             Ptr(r, 3)};
+    return 1;
+  });
 }
 
 QID HostSystemOf(int64_t index) {
@@ -222,10 +224,10 @@ QID BufferHostId(const QDCommandRecord& r) {
   return found == system->buffers.end() ? 0 : found->second;
 }
 
-int64_t BufferCommand(QDCommandRecord& r, uint16_t opcode) {
+int64_t BufferCommand(QDCommandRecord& r) {
   const QID hostId = BufferHostId(r);
   if (hostId == 0) return -1;
-  switch (opcode) {
+  switch (r.operation & 0xFFFF) {
     case zor::hostcommand::kBufFree: {
       HostBufFree(hostId);
       std::lock_guard lock(gMutex);
@@ -247,12 +249,8 @@ int64_t BufferCommand(QDCommandRecord& r, uint16_t opcode) {
 int64_t ThreadAlloc(QDCommandRecord& r) {
   QID id = 0;
   QID owner = 0;
-  {
-    std::lock_guard lock(gMutex);
-    System* system = FindSystem(r.params[0].driverIndex);
-    if (system == nullptr) return -1;
-    owner = system->hostId;
-  }
+  const auto find = [&](System& system) { return owner = system.hostId, 1; };
+  if (OnSystem(r.params[0].driverIndex, find) < 0) return -1;
   if (Arg(r, 1) == Q_EVENT) {
     id = HostEventAttach(0, Q_EVENT, nullptr);
   } else {
@@ -289,45 +287,32 @@ int64_t ErrorNotify(QDCommandRecord& r) {
   return 1;
 }
 
+int64_t DigProcess(QDCommandRecord& r) { return Arg(r, 4) == kFakeRefusedProcess ? -1 : 1; }
+
+int64_t Served(QDCommandRecord&) { return 1; }
+
+int64_t ThreadWait(QDCommandRecord& r) {
+  Write(Ptr(r, 2), Q_WAIT_ENDED);
+  return 1;
+}
+
+namespace op = zor::hostcommand;
+
+// The commands the fake serves; the others are unserved (-1).
+const std::map<uint16_t, int64_t (*)(QDCommandRecord&)> kServed = {
+    {op::kSysAlloc, SystemAlloc},       {op::kSysFree, SystemFree},
+    {op::kSysInquire, SystemInquire},   {op::kSysControl, SystemControl},
+    {op::kDigAlloc, DigAlloc},          {op::kDigFree, Served},
+    {op::kDigProcess, DigProcess},      {op::kDigInquire, DigInquire},
+    {op::kDigControl, DigControl},      {op::kDigHookFunction, DigHook},
+    {op::kBufAlloc, BufAlloc},          {op::kBufFree, BufferCommand},
+    {op::kBufGetRegion, BufferCommand}, {op::kBufPutRegion, BufferCommand},
+    {op::kBufInquire, BufferCommand},   {op::kThrAlloc, ThreadAlloc},
+    {op::kThrFree, ThreadFree},         {op::kThrWait, ThreadWait}};
+
 int64_t Dispatch(QDCommandRecord& r, uint16_t opcode) {
-  switch (opcode) {
-    case zor::hostcommand::kSysAlloc:
-      return SystemAlloc(r);
-    case zor::hostcommand::kSysFree:
-      return SystemFree(r);
-    case zor::hostcommand::kSysInquire:
-      return SystemInquire(r);
-    case zor::hostcommand::kSysControl:
-      return SystemControl(r);
-    case zor::hostcommand::kDigAlloc:
-      return DigAlloc(r);
-    case zor::hostcommand::kDigFree:
-      return 1;
-    case zor::hostcommand::kDigProcess:
-      return Arg(r, 4) == kFakeRefusedProcess ? -1 : 1;
-    case zor::hostcommand::kDigInquire:
-      return DigInquire(r);
-    case zor::hostcommand::kDigControl:
-      return DigControl(r);
-    case zor::hostcommand::kDigHookFunction:
-      return DigHook(r);
-    case zor::hostcommand::kBufAlloc:
-      return BufAlloc(r);
-    case zor::hostcommand::kBufFree:
-    case zor::hostcommand::kBufGetRegion:
-    case zor::hostcommand::kBufPutRegion:
-    case zor::hostcommand::kBufInquire:
-      return BufferCommand(r, opcode);
-    case zor::hostcommand::kThrAlloc:
-      return ThreadAlloc(r);
-    case zor::hostcommand::kThrFree:
-      return ThreadFree(r);
-    case zor::hostcommand::kThrWait:
-      Write(Ptr(r, 2), Q_WAIT_ENDED);
-      return 1;
-    default:
-      return -1;
-  }
+  const auto served = kServed.find(opcode);
+  return served == kServed.end() ? -1 : served->second(r);
 }
 
 struct HookCall {
