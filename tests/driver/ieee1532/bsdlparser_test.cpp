@@ -54,10 +54,16 @@ TEST(BsdlParser, ExampleDeviceParsesCleanly) {
       Replace(ExampleBsdl(), "\"ISC_DEFAULT[1]", "\"BOUNDARY[4] (EXTEST), \" & \"ISC_DEFAULT[1]"));
   ASSERT_TRUE(first.ok) << first.messages;
   EXPECT_EQ(first.entity.opcodes[static_cast<size_t>(first.entity.sample)].dataRegister, 0);
-  Parsed reset = ParseText(Replace(ExampleBsdl(), "*,    control, 0), \" &\n    \"1",
-                                   "*,    controlr, 0), \" &\n    \"1"));
+  // Every cell function by its name in the dump.
+  std::string cells = Replace(ExampleBsdl(), "*,    control, 0), \" &\n    \"1",
+                              "*,    controlr, 0), \" &\n    \"1");
+  cells = Replace(cells, "1 (BC_1, D(1), bidir,   X, 0, 0, Z)", "1 (BC_1, D(1), observe_only, X)");
+  Parsed reset = ParseText(cells);
   ASSERT_TRUE(reset.ok) << reset.messages;
-  EXPECT_EQ(reset.entity.cells[2].function, kBsdlCellControlR);
+  MessagePort dump;
+  BsdlDumpInfo(reset.entity);
+  EXPECT_EQ(Missing(dump.text_, {"] controlr Safe[0]", "] observe Safe[X]", "] bidir Safe[X]"}),
+            "");
   // An opcode without a register, the first one too, is named in the error.
   first.entity.opcodes[0].dataRegister = -1;
   MessagePort errors;
