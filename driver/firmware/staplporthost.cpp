@@ -17,13 +17,13 @@ bool VectorBit(const int64_t* vector, int index) {
 }  // namespace
 
 CStaplPortHost::CStaplPortHost(const char* script, int32_t length, CJtagProgrammer& port)
-    : script_(script),
-      length_(length),
-      port_(port),
-      signals_{{"**TCK**", 0, -1}, {"**TMS**", 1, -1}, {"**TDI**", 6, -1}, {"**TDO**", 7, -1},
-               {"TCK", 0, -1},     {"TMS", 1, -1},     {"TDI", 6, -1},     {"TDO", 7, -1},
-               {"DCLK", 0, -1},    {"NCONFIG", 1, -1}, {"DATA", 6, -1},    {"CONF_DONE", 7, -1},
-               {"NSTATUS", 4, -1}} {}
+    : script_(script), length_(length), port_(port), signals_{{"**TCK**", 0}, {"**TMS**", 1},
+                                                              {"**TDI**", 6}, {"**TDO**", 7},
+                                                              {"TCK", 0},     {"TMS", 1},
+                                                              {"TDI", 6},     {"TDO", 7},
+                                                              {"DCLK", 0},    {"NCONFIG", 1},
+                                                              {"DATA", 6},    {"CONF_DONE", 7},
+                                                              {"NSTATUS", 4}} {}
 
 int CStaplPortHost::StaplGetChar() {
   if (position_ >= length_) return -1;

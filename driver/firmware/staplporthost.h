@@ -27,7 +27,7 @@ class CStaplPortHost : public IStaplHost {
   struct Signal {
     const char* name;
     int bit;
-    int index;
+    int index = -1;  // none until a vector map names the signal
   };
   static constexpr int kSignals = 13;
 

@@ -21,7 +21,7 @@ CZORString FirmwareUpdaterPath() {
 uint32_t IsFirmwareUpdaterAvailable() {
   uint32_t answer = 0;
   const CZORString path = FirmwareUpdaterPath();
-  if (path.Length() > 0 && foundation::FileExists(path.CStr())) answer |= kUpdaterInstalled;
+  if (foundation::FileExists(path.CStr())) answer |= kUpdaterInstalled;  // false for ""
   // Only a running updater makes this mutex; opening it creates nothing.
   const os::Handle started = os::OpenMutex(L"velantimaging.FirmwareUpdaterStarted");
   if (started != os::kNullHandle) {
@@ -34,8 +34,7 @@ uint32_t IsFirmwareUpdaterAvailable() {
 void LaunchFirmwareUpdater() {
   const CZORString path = FirmwareUpdaterPath();
   // The path goes to the program loader as it is: no shell ever parses it.
-  if (path.Length() > 0 && foundation::FileExists(path.CStr()))
-    os::CreateProcess(path.CStr(), nullptr);
+  if (foundation::FileExists(path.CStr())) os::CreateProcess(path.CStr(), nullptr);
 }
 
 }  // namespace zor::firmware

@@ -134,8 +134,8 @@ int RlcInitialiser(StaplArray& array, std::string_view data) {
   CRlcText text(data);
   int64_t bit = 0;
   while (bit < n) {
-    RlcRun run;
-    int width;
+    RlcRun run = RlcRun::kZeros;
+    int width = 0;
     int64_t length;
     if (!ReadRlcRun(text, &run, &width)) return kStaplSyntaxError;
     if (!ReadRlcLength(text, width, &length) || length > n - bit) return kStaplSyntaxError;

@@ -132,13 +132,14 @@ int CStaplJtag::Scan(bool ir, int64_t count, Bits data, uint32_t* capture, int64
   for (int64_t i = 0; i < count; ++i) *bit++ = GetStaplBit(data.words, data.start + i);
   for (int64_t i = 0; i < post.count; ++i) *bit++ = post.bits[i];
 
-  static constexpr uint8_t kDrEntry[3][5] = {{1, 0, 0}, {1, 0}, {1, 1, 1, 0, 0}};
+  // TMS of each clock into the shift state, the first clock's in bit 0.
+  static constexpr unsigned kDrEntry[3] = {0b001, 0b01, 0b00111};
   static constexpr int kDrEntryLength[3] = {3, 2, 5};
-  static constexpr uint8_t kIrEntry[3][6] = {{1, 1, 0, 0}, {1, 1, 1, 1, 0, 0}, {1, 0}};
+  static constexpr unsigned kIrEntry[3] = {0b0011, 0b001111, 0b01};
   static constexpr int kIrEntryLength[3] = {4, 6, 2};
-  const uint8_t* entry = ir ? kIrEntry[start] : kDrEntry[start];
+  const unsigned entry = ir ? kIrEntry[start] : kDrEntry[start];
   const int entryLength = ir ? kIrEntryLength[start] : kDrEntryLength[start];
-  for (int i = 0; i < entryLength; ++i) Clock(entry[i] != 0);
+  for (int i = 0; i < entryLength; ++i) Clock(((entry >> i) & 1) != 0);
 
   const bool read = capture != nullptr;
   for (int64_t i = 0; i < total; ++i) {

@@ -9,10 +9,8 @@ bool CStaplStack::Push(const StaplStackRecord& record) {
   return true;
 }
 
-bool CStaplStack::Pop() {
-  if (records_.empty()) return false;
-  records_.pop_back();
-  return true;
+void CStaplStack::Pop() {
+  if (!records_.empty()) records_.pop_back();
 }
 
 }  // namespace zor::firmware

@@ -28,7 +28,8 @@ class CStaplStack {
   // false when the stack is full
   bool Push(const StaplStackRecord& record);
   StaplStackRecord* Top() { return records_.empty() ? nullptr : &records_.back(); }
-  bool Pop();
+  // callers pop only the record Top() showed them
+  void Pop();
   size_t Depth() const { return records_.size(); }
 
  private:

@@ -52,25 +52,19 @@ void ParseLength(IscInputFile& value, int64_t& length, const char* message) {
 struct StandardOpcode {
   const char* name;
   int BsdlEntity::*index;
-  const char* message;
 };
 
 constexpr StandardOpcode kStandardOpcodes[] = {
-    {"sample", &BsdlEntity::sample, "SAMPLE opcode already defined"},
-    {"extest", &BsdlEntity::extest, "EXTEST opcode already defined"},
-    {"bypass", &BsdlEntity::bypass, "BYPASS opcode already defined"},
-    {"idcode", &BsdlEntity::idcode, "IDCODE opcode already defined"},
-    {"usercode", &BsdlEntity::usercode, "USERCODE opcode already defined"},
-    {"user1", &BsdlEntity::user1, "USER1 opcode already defined"},
-    {"user2", &BsdlEntity::user2, "USER2 opcode already defined"},
+    {"sample", &BsdlEntity::sample},     {"extest", &BsdlEntity::extest},
+    {"bypass", &BsdlEntity::bypass},     {"idcode", &BsdlEntity::idcode},
+    {"usercode", &BsdlEntity::usercode}, {"user1", &BsdlEntity::user1},
+    {"user2", &BsdlEntity::user2},
 };
 
-void MarkStandardOpcode(BsdlEntity& entity, IscInputFile& value, const std::string& name,
-                        int index) {
+// Opcode names are unique (ParseOpcodes refuses a repeated one), so each index is set once.
+void MarkStandardOpcode(BsdlEntity& entity, const std::string& name, int index) {
   for (const StandardOpcode& standard : kStandardOpcodes) {
-    if (name != standard.name) continue;
-    if (entity.*standard.index >= 0) BsdlError(value, "%s", standard.message);
-    entity.*standard.index = index;
+    if (name == standard.name) entity.*standard.index = index;
   }
 }
 
@@ -105,7 +99,7 @@ void ParseOpcodes(BsdlEntity& entity, IscInputFile& value) {
     }
     BsdlOpcode opcode;
     opcode.name = value.lowerToken;
-    MarkStandardOpcode(entity, value, opcode.name, static_cast<int>(entity.opcodes.size()));
+    MarkStandardOpcode(entity, opcode.name, static_cast<int>(entity.opcodes.size()));
     BsdlExpect(value, '(');
     ReadOpcodePatterns(entity, value, opcode);
     entity.AddOpcode(opcode);

@@ -103,11 +103,10 @@ void IscReportf(int code, bool showLine, IscInputFile* record, const char* forma
   IscReportMessage(code, buffer, showLine, record);
 }
 
-bool IscCheckRange(int code, const char* text, int64_t low, int64_t value, int64_t high) {
-  if (value >= low && value <= high) return true;
+void IscCheckRange(int code, const char* text, int64_t low, int64_t value, int64_t high) {
+  if (value >= low && value <= high) return;
   IscReportf(code, false, nullptr, "[%s] range[%ld <= %ld <= %ld]", text, static_cast<long>(low),
              static_cast<long>(value), static_cast<long>(high));
-  return false;
 }
 
 }  // namespace zor::isc

@@ -35,7 +35,7 @@ void IscReportf(int code, bool showLine, IscInputFile* record, const char* forma
     __attribute__((format(printf, 4, 5)));
 
 // Prints "[text] range[low <= value <= high]" when value is outside; stops when code is an error.
-bool IscCheckRange(int code, const char* text, int64_t low, int64_t value, int64_t high);
+void IscCheckRange(int code, const char* text, int64_t low, int64_t value, int64_t high);
 
 // Log file of the run ("-l"); messages are copied to it while it is open.
 void IscSetLogFile(FILE* log);

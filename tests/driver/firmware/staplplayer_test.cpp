@@ -178,15 +178,15 @@ TEST(StaplPortHost, VectorSignals) {
   EXPECT_EQ(host.StaplVectorIo(2, secondOut, data, capture), 2);
   EXPECT_EQ(capture[0], 0b010);
   EXPECT_EQ(host.StaplSetFrequency(1000000), 0);
-  // Signals past the first word; one mapped at the count itself is outside the vector.
-  std::vector<const char*> wide(35, "X");
-  wide[31] = "TDI", wide[32] = "TDO", wide[33] = "TMS", wide[34] = "TCK";
-  EXPECT_EQ(host.StaplVectorMap(35, wide.data()), 4);
-  const int64_t wideDirection[] = {1, 0b010}, wideData[] = {0, 0b101};
-  int64_t wideCapture[] = {int64_t{1} << 31, 0};
-  EXPECT_EQ(host.StaplVectorIo(34, wideDirection, wideData, wideCapture), 3);
-  EXPECT_EQ(wideCapture[0], 0);
-  EXPECT_EQ(wideCapture[1], 0b001);
+  // Signals in the second and third words, each word's data apart; one mapped at the count itself
+  // is outside the vector.
+  std::vector<const char*> wide(66, "X");
+  wide[31] = "TDI", wide[32] = "TDO", wide[63] = "TMS", wide[64] = "TCK", wide[65] = "NSTATUS";
+  EXPECT_EQ(host.StaplVectorMap(66, wide.data()), 5);
+  const int64_t high = int64_t{1} << 31, wideDirection[] = {0, 0, 1}, wideData[] = {high, 1, 0};
+  int64_t wideCapture[] = {0, high, 0};
+  EXPECT_EQ(host.StaplVectorIo(65, wideDirection, wideData, wideCapture), 4);
+  EXPECT_EQ(std::vector<int64_t>(wideCapture, wideCapture + 3), (std::vector<int64_t>{high, 1, 0}));
   // Each name's pin, by pairs: a pin read back while another is driven, unless both are one.
   const std::pair<const char*, int> pins[] = {
       {"**TCK**", 0}, {"**TMS**", 1},   {"**TDI**", 6}, {"**TDO**", 7}, {"TCK", 0},

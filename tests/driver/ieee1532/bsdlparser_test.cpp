@@ -54,10 +54,16 @@ TEST(BsdlParser, ExampleDeviceParsesCleanly) {
       Replace(ExampleBsdl(), "\"ISC_DEFAULT[1]", "\"BOUNDARY[4] (EXTEST), \" & \"ISC_DEFAULT[1]"));
   ASSERT_TRUE(first.ok) << first.messages;
   EXPECT_EQ(first.entity.opcodes[static_cast<size_t>(first.entity.sample)].dataRegister, 0);
-  Parsed reset = ParseText(Replace(ExampleBsdl(), "*,    control, 0), \" &\n    \"1",
-                                   "*,    controlr, 0), \" &\n    \"1"));
+  // Every cell function by its name in the dump.
+  std::string cells = Replace(ExampleBsdl(), "*,    control, 0), \" &\n    \"1",
+                              "*,    controlr, 0), \" &\n    \"1");
+  cells = Replace(cells, "1 (BC_1, D(1), bidir,   X, 0, 0, Z)", "1 (BC_1, D(1), observe_only, X)");
+  Parsed reset = ParseText(cells);
   ASSERT_TRUE(reset.ok) << reset.messages;
-  EXPECT_EQ(reset.entity.cells[2].function, kBsdlCellControlR);
+  MessagePort dump;
+  BsdlDumpInfo(reset.entity);
+  EXPECT_EQ(Missing(dump.text_, {"] controlr Safe[0]", "] observe Safe[X]", "] bidir Safe[X]"}),
+            "");
   // An opcode without a register, the first one too, is named in the error.
   first.entity.opcodes[0].dataRegister = -1;
   MessagePort errors;
@@ -65,17 +71,32 @@ TEST(BsdlParser, ExampleDeviceParsesCleanly) {
   EXPECT_TRUE(errors.Saw("No data register for opcode [" + first.entity.opcodes[0].name + "]"));
 }
 
-TEST(BsdlParser, PreloadIsMandatoryOnlyForThe2001Edition) {
-  std::string withoutPreload = Replace(ExampleBsdl(), "\"PRELOAD           (00000010), \" &", "");
-  Parsed modern = ParseText(withoutPreload);
-  EXPECT_TRUE(modern.ok);
-  EXPECT_NE(modern.messages.find("Warning: Mandatory opcode [PRELOAD] undefined"),
-            std::string::npos);
-
-  Parsed old = ParseText(Replace(withoutPreload, "STD_1149_1_2001", "STD_1149_1_1994"));
-  EXPECT_TRUE(old.ok);
-  EXPECT_EQ(old.entity.edition, 1994);
-  EXPECT_EQ(old.messages.find("PRELOAD"), std::string::npos);
+// Each standard opcode left out, under both editions: the mandatory ones warn from their edition
+// on.
+TEST(BsdlParser, StandardOpcodesAreMandatorySinceTheirEdition) {
+  const std::array<std::string, 3> cases[] = {{"BYPASS", "[BYPASS]", "[BYPASS]"},
+                                              {"EXTEST", "[EXTEST]", "[EXTEST]"},
+                                              {"SAMPLE", "[SAMPLE]", "[SAMPLE]"},
+                                              {"PRELOAD", "", "[PRELOAD]"}};
+  std::string base = Replace(ExampleBsdl(), "(BYPASS WAIT", "(ISC_DISABLE WAIT");
+  for (const auto& [opcode, old, modern] : cases) {
+    std::string text = base;
+    size_t line = text.find("\"" + opcode + " ");
+    text.erase(line, text.find('\n', line) - line);
+    for (const auto& [edition, expected] : {std::pair{"1994", old}, std::pair{"2001", modern}}) {
+      Parsed parsed =
+          ParseText(Replace(text, "STD_1149_1_2001", std::string("STD_1149_1_") + edition));
+      EXPECT_TRUE(parsed.ok) << parsed.messages;
+      EXPECT_EQ(parsed.entity.edition, std::stoi(edition));
+      std::string warnings;
+      for (size_t at = 0;
+           (at = parsed.messages.find("Mandatory opcode [", at)) != std::string::npos;) {
+        at += 17;
+        warnings += parsed.messages.substr(at, parsed.messages.find(']', at) + 1 - at);
+      }
+      EXPECT_EQ(warnings, expected) << opcode << " " << edition << "\n" << parsed.messages;
+    }
+  }
 }
 
 // The edits of the example's text in the data file: the text replaced, its replacement and the
@@ -96,7 +117,7 @@ std::vector<std::array<std::string, 3>> StopCases() {
 // Nested loops are read recursively: a file must not be able to exhaust the stack.
 TEST(BsdlParser, StructuralErrorsStopWithTheirMessage) {
   std::vector<std::array<std::string, 3>> cases = StopCases();
-  ASSERT_EQ(cases.size(), 48u);
+  ASSERT_EQ(cases.size(), 53u);
   std::string loops;
   for (int i = 0; i < 20000; ++i) loops += "(loop max 1 ";
   cases.push_back(

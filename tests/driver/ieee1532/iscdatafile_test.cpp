@@ -126,15 +126,17 @@ TEST_F(IscDataFileTest, DataCrcMismatchIsReportedAndTheDataKept) {
 }
 
 TEST_F(IscDataFileTest, StructureErrorsStop) {
-  Read twice(Body("Creation_Date 20261207.0900", "DATA a (repeat (1)), DATA a (repeat (2))"));
-  EXPECT_FALSE(twice.ok);
-  EXPECT_TRUE(port_.Saw("Data array (a) already defined in ISC file"));
-  Read notHex(Body("Creation_Date 20261207.0900", "DATA a (repeat (1G))"));
-  EXPECT_FALSE(notHex.ok);
-  EXPECT_TRUE(port_.Saw("[G]: data record must have hex digits only"));
-  Read noComma(Body("Creation_Date 20261207.0900", "DATA a (repeat (1)) DATA b (repeat (2))"));
-  EXPECT_FALSE(noComma.ok);
-  EXPECT_TRUE(port_.Saw("Use ',' to separate data records"));
+  const std::pair<const char*, const char*> cases[] = {
+      {"DATA a (repeat (1)), DATA a (repeat (2))", "Data array (a) already defined in ISC file"},
+      {"DATA a (repeat (1G))", "[G]: data record must have hex digits only"},
+      {"DATA a (repeat (1)) DATA b (repeat (2))", "Use ',' to separate data records"},
+      {"DATA a (repeat (1)), UNPROCESSED b (repeat (2))", "UNPROCESSED or DATA expected"},
+      {"DATA a (repeat (1)), DATA (repeat (2))", "data array name expected"}};
+  for (const auto& [arrays, message] : cases) {
+    port_.text_.clear();
+    EXPECT_FALSE(Read(Body("Creation_Date 20261207.0900", arrays)).ok) << arrays;
+    EXPECT_TRUE(port_.Saw(message)) << port_.text_;
+  }
 }
 
 TEST_F(IscDataFileTest, OverridesChangeOptionalProceduresOnly) {

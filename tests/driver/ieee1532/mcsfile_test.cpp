@@ -117,6 +117,10 @@ TEST(McsFile, BadChecksumWarnsAndKeepsTheRecordBadRecordsStop) {
   OpenMcs shortType(folder.Write("type4.mcs", ":0100000400FB\n"));
   EXPECT_THROW(McsReadFile(shortType.input, record), EngineStop);
   EXPECT_TRUE(port.Saw("Rec type must have 2 data bytes"));
+  // Data before any address record start at 0: a linear address of 0 goes on right after them.
+  OpenMcs unaddressed(
+      folder.Write("zero.mcs", ":020000001122CB\n:020000040000FA\n:02000200334485\n:00000001FF\n"));
+  EXPECT_EQ(McsCountBytes(unaddressed.input), 4);
 }
 
 TEST(BitText, ConversionsAndTheirRejections) {

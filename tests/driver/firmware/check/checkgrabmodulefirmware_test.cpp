@@ -208,6 +208,10 @@ TEST_F(FirmwareCheck, AnInstalledOrRunningUpdaterTakesOver) {
   boxes_.clear();
   EXPECT_EQ(Outcome(), "1:4401.2, 0 boxes, flash blank");
   os::CloseHandle(running);
+  // The folder without the updater: the driver updates itself.
+  fs::remove(updater);
+  boxes_.clear();
+  EXPECT_EQ(Outcome(), "ok, 2 boxes, flash DravionLyn.firmware");
   os::SetEnvironmentVariable(L"ZOR_PATH", nullptr);
 }
 

@@ -287,7 +287,10 @@ TEST_F(ProgrammingFlow, RunsTheIdcodeActionOfAScriptFile) {
   CSimJtagChain chain;
   chain.AddDevice(Flash());
   chain.AddDevice(Bypassed(4, 0x1234567F));
+  const auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+  const auto before = openFiles();
   EXPECT_EQ(CBoardJtagPort(&chain).RunStaplFile(script.c_str()), 0);
+  EXPECT_EQ(openFiles(), before);  // the script's file closed again
 
   CSimJtagChain empty;
   EXPECT_EQ(CBoardJtagPort(&empty).RunStaplFile(script.c_str()), 1);

@@ -104,9 +104,10 @@ TEST(StaplArrays, CompressedInitialiser) {
 TEST(StaplArrays, LongInitialiserIsReadFromTheProgram) {
   std::string bits;
   for (int i = 0; i < 20000; ++i) bits.push_back(i % 3 == 0 ? '1' : '0');
-  // bit 0 is the last character: index 19999 -> bit 0.
+  // bit 0 is the last character: index 19999 -> bit 0. A byte 0 among them is a blank.
   StaplRun run = RunProc("PRINT L[0], L[1], L[19999], L[19998], L[19997];",
-                         "BOOLEAN L[20000] = ' a note\r' another\n#" + bits + ";\n");
+                         "BOOLEAN L[20000] = ' a note\r' another\n#" + bits.substr(0, 15000) +
+                             '\0' + bits.substr(15000) + ";\n");
   ASSERT_EQ(run.rc, kStaplSuccess);
   const auto bit = [&](int index) { return bits[19999 - index]; };
   const std::string expected{bit(0), bit(1), bit(19999), bit(19998), bit(19997)};
@@ -166,13 +167,15 @@ TEST(StaplArrays, LineOrientedInitialisers) {
   ASSERT_EQ(run.rc, kStaplSuccess) << run.errorLine;
   // Line-oriented data are in text order: the first value is bit 0.
   EXPECT_EQ(run.messages, (std::vector<std::string>{"11 241 12 207 4 125 421"}));
-  // A run's letter is one of five in its group; the letter after a group starts no run.
-  const std::pair<const char*, int> runs[] = {
+  // A run's letter is one of five in its group; the letter after a group starts no run. A length
+  // cut short and anything after the last bit, a byte 0 too, are refused.
+  const std::pair<std::string, int> runs[] = {
       {"E00004", kStaplSuccess},      {"M00004", kStaplSuccess},
       {"U000040", kStaplSuccess},     {"F000004", kStaplSyntaxError},
-      {"N000004", kStaplSyntaxError}, {"V0000040", kStaplSyntaxError}};
+      {"N000004", kStaplSyntaxError}, {"V0000040", kStaplSyntaxError},
+      {"B4", kStaplSyntaxError},      {std::string("A4\0", 3), kStaplSyntaxError}};
   for (const auto& [data, rc] : runs) {
-    EXPECT_EQ(bench.Run(std::string("BOOLEAN R[4] = RLC ") + data + ";\nEXIT 0;\n").rc, rc) << data;
+    EXPECT_EQ(bench.Run("BOOLEAN R[4] = RLC " + data + ";\nEXIT 0;\n").rc, rc) << data;
   }
 }
 

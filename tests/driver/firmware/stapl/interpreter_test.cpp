@@ -62,7 +62,8 @@ TEST(StaplInterpreter, CommentsStringsAndCase) {
       {"POP I;", "INTEGER I;", "POP statement unexpected"},
       {"PUSH 2; POP B;", "BOOLEAN B;", "type mismatch"},
       {"PUSH 2; POP A[2];", "INTEGER A[2];", "bounds error"},
-      {"PUSH 1; POP F[1]; PRINT INT(F[]);", "BOOLEAN F[2];", "success|2"},
+      {"F[] = $8; PUSH 1; POP F[1]; F[2] = 1 == 1; F[3] = 0 == 1; PRINT INT(F[]);", "BOOLEAN F[4];",
+       "success|6"},
       {"PUSH 2; POP F[1];", "BOOLEAN F[2];", "type mismatch"},
       // The call of P holds one record: 15 more fit, the sixteenth push does not.
       {pushes, "", "out of memory"},

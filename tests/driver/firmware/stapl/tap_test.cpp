@@ -187,7 +187,8 @@ TEST(StaplTap, CaptureAndCompareThroughBypass) {
       {"IRSCAN 4, $F; DRSCAN 4, #1001, COMPARE #0010, #1111, OK; PRINT OK;", "BOOLEAN OK;",
        "success|1"},
       {"DRSCAN 8, $81, CAPTURE C[3..0];", "BOOLEAN C[8];", "bounds error"},
-      {"DRSCAN 8, #1;", "", "bounds error"},
+      {"DRSCAN 8, #1111111;", "", "bounds error"},  // one bit short
+      {"DRSCAN 9, $FF;", "", "bounds error"},
       {"DRSCAN 8, $81, COMPARE $02, $FF, I;", "INTEGER I;", "type mismatch"},
       {"DRSCAN 8, $81, KEEP C[7..0];", "BOOLEAN C[8];", "syntax error"},
       {"DRSCAN 1 == 1, #1;", "", "type mismatch"},
