@@ -69,10 +69,10 @@ class CRlcText {
  public:
   explicit CRlcText(std::string_view data) : data_(data) {}
 
-  // -1 at the end.
+  // -1 at the end; a byte past 0x7F is a character, not the end.
   int Next() {
     while (i_ < data_.size() && data_[i_] == ' ') ++i_;
-    return i_ < data_.size() ? data_[i_++] : -1;
+    return i_ < data_.size() ? static_cast<unsigned char>(data_[i_++]) : -1;
   }
   // -1 when the next character is no 6-bit character.
   int NextSixBit() { return StaplSixBitValue(static_cast<char>(Next())); }

@@ -168,12 +168,13 @@ TEST(StaplArrays, LineOrientedInitialisers) {
   // Line-oriented data are in text order: the first value is bit 0.
   EXPECT_EQ(run.messages, (std::vector<std::string>{"11 241 12 207 4 125 421"}));
   // A run's letter is one of five in its group; the letter after a group starts no run. A length
-  // cut short and anything after the last bit, a byte 0 too, are refused.
+  // cut short and anything after the last bit, a byte 0 or one past 0x7F too, are refused.
   const std::pair<std::string, int> runs[] = {
       {"E00004", kStaplSuccess},      {"M00004", kStaplSuccess},
       {"U000040", kStaplSuccess},     {"F000004", kStaplSyntaxError},
       {"N000004", kStaplSyntaxError}, {"V0000040", kStaplSyntaxError},
-      {"B4", kStaplSyntaxError},      {std::string("A4\0", 3), kStaplSyntaxError}};
+      {"B4", kStaplSyntaxError},      {std::string("A4\0", 3), kStaplSyntaxError},
+      {"A4\x80", kStaplSyntaxError},  {"A4\xFF", kStaplSyntaxError}};
   for (const auto& [data, rc] : runs) {
     EXPECT_EQ(bench.Run("BOOLEAN R[4] = RLC " + data + ";\nEXIT 0;\n").rc, rc) << data;
   }
