@@ -855,14 +855,14 @@ TEST(SerialPortMap, ListsTheDevicesOfTheFolderAndTheMappedPorts) {
   ASSERT_EQ(grantpt(master), 0);
   ASSERT_EQ(unlockpt(master), 0);
   std::filesystem::create_symlink(ptsname(master), folder / "ttyUSB3");
-  for (const char* other : {"ttyACM0", "ttyUSB100", "ttyX1", "console"}) {
+  for (const char* other : {"ttyACM99", "ttyUSB100", "ttyS", "ttyX1", "console"}) {
     std::ofstream(folder / other) << "";
   }
   SetSerialPortPath(L"com9", "/dev/zor-mapped");
   const std::wstring base = folder.wstring();
   using Values = std::vector<std::pair<std::wstring, std::wstring>>;
   EXPECT_EQ(SerialCommValues(), (Values{{L"/dev/zor-mapped", L"COM9"},
-                                        {base + L"/ttyACM0", L"COM201"},
+                                        {base + L"/ttyACM99", L"COM300"},
                                         {base + L"/ttyUSB3", L"COM104"}}));
 
   // A listed device opens by its name without any set-up.
@@ -890,9 +890,9 @@ TEST(SerialPortMap, ListsTheDevicesOfTheFolderAndTheMappedPorts) {
 
   // A mapping to a listed device takes its place; an empty path removes a mapping.
   SetSerialPortPath(L"COM9", "");
-  SetSerialPortPath(L"COM5", (folder / "ttyACM0").string());
+  SetSerialPortPath(L"COM5", (folder / "ttyACM99").string());
   EXPECT_EQ(SerialCommValues(),
-            (Values{{base + L"/ttyACM0", L"COM5"}, {base + L"/ttyUSB3", L"COM104"}}));
+            (Values{{base + L"/ttyACM99", L"COM5"}, {base + L"/ttyUSB3", L"COM104"}}));
   SetSerialPortPath(L"COM5", "");
   std::filesystem::remove_all(folder);
   EXPECT_EQ(SerialCommValues(), Values{});
