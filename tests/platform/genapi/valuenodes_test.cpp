@@ -84,8 +84,9 @@ TEST(IntegerNode, TextFormsFollowTheRepresentation) {
   EXPECT_EQ(std::vector({TryParseInteger(" +42\t"), TryParseInteger("-0x10"),
                          TryParseInteger("0XFFFFFFFFFFFFFFFF")}),
             std::vector<std::optional<int64_t>>({42, -16, -1}));
-  EXPECT_EQ(std::vector({TryParseFloat(" 0x10 "), TryParseFloat("2.5"), TryParseFloat("2.5x")}),
-            std::vector<std::optional<double>>({16.0, 2.5, std::nullopt}));
+  EXPECT_EQ(std::vector({TryParseFloat(" 0x10 "), TryParseFloat("2.5"), TryParseFloat("2.5x"),
+                         TryParseFloat("0x1p3")}),
+            std::vector<std::optional<double>>({16.0, 2.5, std::nullopt, 8.0}));
   // Every byte of a dotted form in its place, each part at its bounds.
   EXPECT_EQ(StringToInteger(" 255.254.0.9 ", IPV4Address), 0xFFFE0009);
   EXPECT_EQ(StringToInteger("7", IPV4Address), 7);
@@ -197,7 +198,7 @@ TEST(StringNodes, InlineAndRegisterStrings) {
   EXPECT_EQ(Values(m.ref, "S P") + " " + m.port.Hex(0x100, 4) + " " +
                 std::to_string(sr->GetMaxLength()) + Raised([&] { sr->SetValue("123456789"); }),
             "S=world; P=abc 61626300 8range");
-  for (int i = 0; i < 8; ++i) m.port.bytes[0x100 + i] = 'x';  // no terminator on the device
+  sr->SetValue("xxxxxxxx");  // fills the register: no terminator on the device
   EXPECT_EQ(sr->GetValue(false, true), GenICam::gcstring(8, 'x'));
 }
 

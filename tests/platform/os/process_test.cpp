@@ -26,6 +26,7 @@
 #include "platform/os/text/convert.h"
 #include "platform/os/ui/progress_bar.h"
 #include "tests/platform/os/refused.h"
+#include "tests/support/processfacts.h"
 
 namespace os {
 namespace {
@@ -254,6 +255,7 @@ TEST(RegularFiles, AnythingButARegularFileFailsWithoutWaiting) {
     std::string path;
     const char* kind;
   } cases[] = {{fifo, "a FIFO"}, {Folder(), "a folder"}, {"/dev/null", "a device"}};
+  const size_t descriptors = zortest::CountDescriptors();
   for (const auto& c : cases) {
     for (const char* mode : {"r", "rb", "w", "a", "ab", "r+"}) {
       SCOPED_TRACE(c.path + " " + mode);
@@ -262,6 +264,7 @@ TEST(RegularFiles, AnythingButARegularFileFailsWithoutWaiting) {
       EXPECT_NE(problem.find(c.kind), std::string::npos) << problem;
     }
   }
+  EXPECT_EQ(zortest::CountDescriptors(), descriptors);  // none left open by a refusal
   std::string text = "kept";
   EXPECT_FALSE(ReadRegularFile(fifo, 1024, &text));
   EXPECT_FALSE(WriteRegularFile(fifo, "lost"));
