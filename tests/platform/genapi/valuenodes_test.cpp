@@ -113,12 +113,12 @@ TEST(FloatNode, LimitsAndDisplay) {
       "<Float Name='F'><Value>0.5</Value><Min>-1.5</Min><Max>2.5</Max>"
       "<DisplayNotation>Fixed</DisplayNotation><DisplayPrecision>3</DisplayPrecision>"
       "<Unit>dB</Unit></Float>"
-      "<Float Name='NoInc'><Value>1</Value></Float>");
+      "<Float Name='NoInc'><Value>1</Value></Float><Float Name='To'><pValue>F</pValue></Float>");
   CFloatPtr f(m.Node("F"));
   EXPECT_EQ(f->ToString() + " " + f->GetUnit() + " " + std::to_string(f->HasInc()) +
                 Raised([&] { f->SetValue(3.0); }) + Raised([&] { f->FromString("abc"); }),
             "0.500 dB 0rangeargument");
-  f->FromString("-1.25");
+  CFloatPtr(m.Node("To"))->FromString("-1.25");  // written through to F
   EXPECT_DOUBLE_EQ(f->GetValue(), -1.25);
   CFloatPtr noInc(m.Node("NoInc"));
   EXPECT_EQ(noInc->GetIncMode(), noIncrement);
