@@ -147,6 +147,9 @@ TEST_F(Devices, PendingRequestCompletesLaterFromAnotherThread) {
                             WaitForSingleObject(overlapped_.hEvent, 0)),
             std::make_tuple(false, std::uintptr_t{STATUS_PENDING}, uint32_t{WAIT_TIMEOUT}));
   Refused(!GetOverlappedResult(handle_, &overlapped_, &bytes, false), ERROR_IO_INCOMPLETE);
+  Overlapped later;  // pending too, but not the request waited for
+  char other[4];
+  ASSERT_FALSE(DeviceIoControl(handle_, kLater, nullptr, 0, other, 4, nullptr, &later));
   // A device that claims more than the buffer holds is held to the buffer.
   std::thread completer([this] { provider_->device->CompleteKept("answer!!overflow", 16); });
   ASSERT_TRUE(GetOverlappedResult(handle_, &overlapped_, &bytes, true));
@@ -155,6 +158,7 @@ TEST_F(Devices, PendingRequestCompletesLaterFromAnotherThread) {
                 std::to_string(WaitForSingleObject(overlapped_.hEvent, 0)) +
                 std::to_string(GetOverlappedResult(handle_, &overlapped_, &bytes, false)),
             "8:answer!!01");
+  provider_->device->CompleteKept("done", 4);  // the later one, before its block goes
 }
 
 TEST_F(Devices, CancelAbortsPendingRequestsAndIgnoresLateCompletion) {
