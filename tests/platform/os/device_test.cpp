@@ -553,6 +553,14 @@ TEST_F(SerialPorts, CharacterEventWaitsWithoutPollingAndCountsPendingBytes) {
   WriteMaster("w");
   ASSERT_EQ(WaitForSingleObject(overlapped_.hEvent, 2000), WAIT_OBJECT_0);
   EXPECT_EQ(events, EV_RXCHAR);
+  // A character that came while no wait ran is told to the next wait without delay.
+  WriteMaster("v");
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  events = 0;
+  if (!WaitCommEvent(port_, &events, &overlapped_)) {
+    ASSERT_EQ(WaitForSingleObject(overlapped_.hEvent, 2000), WAIT_OBJECT_0);
+  }
+  EXPECT_EQ(events, EV_RXCHAR);
 
   // Beside a running wait: a second wait, a short mask and replies with no room are refused.
   events = 99;
