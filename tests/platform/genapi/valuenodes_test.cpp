@@ -113,13 +113,17 @@ TEST(FloatNode, LimitsAndDisplay) {
       "<Float Name='F'><Value>0.5</Value><Min>-1.5</Min><Max>2.5</Max>"
       "<DisplayNotation>Fixed</DisplayNotation><DisplayPrecision>3</DisplayPrecision>"
       "<Unit>dB</Unit></Float>"
-      "<Float Name='NoInc'><Value>1</Value></Float><Float Name='To'><pValue>F</pValue></Float>");
+      "<Float Name='NoInc'><Value>1</Value></Float><Float Name='To'><pValue>F</pValue></Float>"
+      "<Converter Name='Neg'><pValue>F</pValue><FormulaTo>0-FROM</FormulaTo>"
+      "<FormulaFrom>0-TO</FormulaFrom></Converter>");
   CFloatPtr f(m.Node("F"));
   EXPECT_EQ(f->ToString() + " " + f->GetUnit() + " " + std::to_string(f->HasInc()) +
                 Raised([&] { f->SetValue(3.0); }) + Raised([&] { f->FromString("abc"); }),
             "0.500 dB 0rangeargument");
   CFloatPtr(m.Node("To"))->FromString("-1.25");  // written through to F
   EXPECT_DOUBLE_EQ(f->GetValue(), -1.25);
+  CFloatPtr neg(m.Node("Neg"));  // a falling formula turns the limits round
+  EXPECT_EQ(std::pair(neg->GetMin(), neg->GetMax()), std::pair(-2.5, 1.5));
   CFloatPtr noInc(m.Node("NoInc"));
   EXPECT_EQ(noInc->GetIncMode(), noIncrement);
   EXPECT_LT(noInc->GetMin(), -1e300);
