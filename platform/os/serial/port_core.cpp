@@ -222,7 +222,7 @@ void PortCore::AddWrite(std::shared_ptr<IoRequest> request) {
   {
     std::lock_guard lock(mutex_);
     const uint32_t size = request->inputSize();
-    writes_.push_back({std::move(request), 0, WriteDeadline(size), Clock::time_point::max()});
+    writes_.push_back({std::move(request), 0, WriteDeadline(size)});  // no interval between bytes
   }
   Wake();
 }

@@ -52,8 +52,8 @@ TEST(BadXml, RefusedAtLoadWithTheReason) {
       {Wrap("<IntSwissKnife Name='K'><pVariable Name='X'>K</pVariable><Formula>X +</Formula>"
             "</IntSwissKnife>"),
        "Node 'K': Formula 'X +' does not parse: formula ends too early"},
-      {Wrap("<IntSwissKnife Name='K'><Formula>Y * 2</Formula></IntSwissKnife>"),
-       "Node 'K': Formula 'Y * 2' does not parse: unknown name 'Y'"},
+      {Wrap("<IntSwissKnife Name='K'><Formula>ABS * 2</Formula></IntSwissKnife>"),
+       "Node 'K': Formula 'ABS * 2' does not parse: unknown name 'ABS'"},
       {Wrap(
            "<IntReg Name='R'><Address>0</Address><Length>0</Length><pPort>Device</pPort></IntReg>"),
        "Node 'R' has no valid Length"}};

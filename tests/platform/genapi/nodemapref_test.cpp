@@ -176,7 +176,7 @@ TEST(CNodeMapFactory, MapsOfOneDescriptionAreIndependent) {
 TEST(CNodeMapFactory, LaterMapsAnswerAsTheFirst) {
   const std::string xml =
       "<RegisterDescription ModelName='Cam' VendorName='Maker' SchemaMajorVersion='1' "
-      "SchemaMinorVersion='1' SchemaSubMinorVersion='0'><Port Name='Device'/>"
+      "SchemaMinorVersion='1' SchemaSubMinorVersion='0'><Port Name='Device'/><Port Name='Aux'/>"
       "<Category Name='Root'><pFeature>Gain</pFeature></Category>" +
       Reg("IntReg", "Gain", "0x10", "4",
           "<Endianess>LittleEndian</Endianess><pInvalidator>Level</pInvalidator>") +
@@ -198,6 +198,7 @@ TEST(CNodeMapFactory, LaterMapsAnswerAsTheFirst) {
   EXPECT_FALSE(later._Connect(&port, "Nothing"));
   EXPECT_TRUE(later._Connect(&unused, "Device"));
   EXPECT_TRUE(later._Connect(&port, "Device"));  // the last connection holds
+  EXPECT_TRUE(later._Connect(&unused, "Aux"));   // and another port's leaves it be
   later._InvalidateNodes();
   EXPECT_EQ(unused.reads, 0);
 

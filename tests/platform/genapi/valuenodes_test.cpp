@@ -84,8 +84,9 @@ TEST(IntegerNode, TextFormsFollowTheRepresentation) {
   EXPECT_EQ(std::vector({TryParseInteger(" +42\t"), TryParseInteger("-0x10"),
                          TryParseInteger("0XFFFFFFFFFFFFFFFF")}),
             std::vector<std::optional<int64_t>>({42, -16, -1}));
-  EXPECT_EQ(std::vector({TryParseFloat(" 0x10 "), TryParseFloat("2.5"), TryParseFloat("2.5x")}),
-            std::vector<std::optional<double>>({16.0, 2.5, std::nullopt}));
+  EXPECT_EQ(std::vector({TryParseFloat(" 0x10 "), TryParseFloat("2.5"), TryParseFloat("2.5x"),
+                         TryParseFloat("0x1p3")}),
+            std::vector<std::optional<double>>({16.0, 2.5, std::nullopt, 8.0}));
   // Every byte of a dotted form in its place, each part at its bounds.
   EXPECT_EQ(StringToInteger(" 255.254.0.9 ", IPV4Address), 0xFFFE0009);
   EXPECT_EQ(StringToInteger("7", IPV4Address), 7);
@@ -112,13 +113,17 @@ TEST(FloatNode, LimitsAndDisplay) {
       "<Float Name='F'><Value>0.5</Value><Min>-1.5</Min><Max>2.5</Max>"
       "<DisplayNotation>Fixed</DisplayNotation><DisplayPrecision>3</DisplayPrecision>"
       "<Unit>dB</Unit></Float>"
-      "<Float Name='NoInc'><Value>1</Value></Float>");
+      "<Float Name='NoInc'><Value>1</Value></Float><Float Name='To'><pValue>F</pValue></Float>"
+      "<Converter Name='Neg'><pValue>F</pValue><FormulaTo>0-FROM</FormulaTo>"
+      "<FormulaFrom>0-TO</FormulaFrom></Converter>");
   CFloatPtr f(m.Node("F"));
   EXPECT_EQ(f->ToString() + " " + f->GetUnit() + " " + std::to_string(f->HasInc()) +
                 Raised([&] { f->SetValue(3.0); }) + Raised([&] { f->FromString("abc"); }),
             "0.500 dB 0rangeargument");
-  f->FromString("-1.25");
+  CFloatPtr(m.Node("To"))->FromString("-1.25");  // written through to F
   EXPECT_DOUBLE_EQ(f->GetValue(), -1.25);
+  CFloatPtr neg(m.Node("Neg"));  // a falling formula turns the limits round
+  EXPECT_EQ(std::pair(neg->GetMin(), neg->GetMax()), std::pair(-2.5, 1.5));
   CFloatPtr noInc(m.Node("NoInc"));
   EXPECT_EQ(noInc->GetIncMode(), noIncrement);
   EXPECT_LT(noInc->GetMin(), -1e300);
@@ -197,7 +202,7 @@ TEST(StringNodes, InlineAndRegisterStrings) {
   EXPECT_EQ(Values(m.ref, "S P") + " " + m.port.Hex(0x100, 4) + " " +
                 std::to_string(sr->GetMaxLength()) + Raised([&] { sr->SetValue("123456789"); }),
             "S=world; P=abc 61626300 8range");
-  for (int i = 0; i < 8; ++i) m.port.bytes[0x100 + i] = 'x';  // no terminator on the device
+  sr->SetValue("xxxxxxxx");  // fills the register: no terminator on the device
   EXPECT_EQ(sr->GetValue(false, true), GenICam::gcstring(8, 'x'));
 }
 

@@ -147,6 +147,9 @@ TEST_F(Devices, PendingRequestCompletesLaterFromAnotherThread) {
                             WaitForSingleObject(overlapped_.hEvent, 0)),
             std::make_tuple(false, std::uintptr_t{STATUS_PENDING}, uint32_t{WAIT_TIMEOUT}));
   Refused(!GetOverlappedResult(handle_, &overlapped_, &bytes, false), ERROR_IO_INCOMPLETE);
+  Overlapped later;  // pending too, but not the request waited for
+  char other[4];
+  ASSERT_FALSE(DeviceIoControl(handle_, kLater, nullptr, 0, other, 4, nullptr, &later));
   // A device that claims more than the buffer holds is held to the buffer.
   std::thread completer([this] { provider_->device->CompleteKept("answer!!overflow", 16); });
   ASSERT_TRUE(GetOverlappedResult(handle_, &overlapped_, &bytes, true));
@@ -155,6 +158,7 @@ TEST_F(Devices, PendingRequestCompletesLaterFromAnotherThread) {
                 std::to_string(WaitForSingleObject(overlapped_.hEvent, 0)) +
                 std::to_string(GetOverlappedResult(handle_, &overlapped_, &bytes, false)),
             "8:answer!!01");
+  provider_->device->CompleteKept("done", 4);  // the later one, before its block goes
 }
 
 TEST_F(Devices, CancelAbortsPendingRequestsAndIgnoresLateCompletion) {
@@ -549,6 +553,14 @@ TEST_F(SerialPorts, CharacterEventWaitsWithoutPollingAndCountsPendingBytes) {
   WriteMaster("w");
   ASSERT_EQ(WaitForSingleObject(overlapped_.hEvent, 2000), WAIT_OBJECT_0);
   EXPECT_EQ(events, EV_RXCHAR);
+  // A character that came while no wait ran is told to the next wait without delay.
+  WriteMaster("v");
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  events = 0;
+  if (!WaitCommEvent(port_, &events, &overlapped_)) {
+    ASSERT_EQ(WaitForSingleObject(overlapped_.hEvent, 2000), WAIT_OBJECT_0);
+  }
+  EXPECT_EQ(events, EV_RXCHAR);
 
   // Beside a running wait: a second wait, a short mask and replies with no room are refused.
   events = 99;
@@ -855,14 +867,14 @@ TEST(SerialPortMap, ListsTheDevicesOfTheFolderAndTheMappedPorts) {
   ASSERT_EQ(grantpt(master), 0);
   ASSERT_EQ(unlockpt(master), 0);
   std::filesystem::create_symlink(ptsname(master), folder / "ttyUSB3");
-  for (const char* other : {"ttyACM0", "ttyUSB100", "ttyX1", "console"}) {
+  for (const char* other : {"ttyACM99", "ttyUSB100", "ttyS", "ttyX1", "console"}) {
     std::ofstream(folder / other) << "";
   }
   SetSerialPortPath(L"com9", "/dev/zor-mapped");
   const std::wstring base = folder.wstring();
   using Values = std::vector<std::pair<std::wstring, std::wstring>>;
   EXPECT_EQ(SerialCommValues(), (Values{{L"/dev/zor-mapped", L"COM9"},
-                                        {base + L"/ttyACM0", L"COM201"},
+                                        {base + L"/ttyACM99", L"COM300"},
                                         {base + L"/ttyUSB3", L"COM104"}}));
 
   // A listed device opens by its name without any set-up.
@@ -890,9 +902,9 @@ TEST(SerialPortMap, ListsTheDevicesOfTheFolderAndTheMappedPorts) {
 
   // A mapping to a listed device takes its place; an empty path removes a mapping.
   SetSerialPortPath(L"COM9", "");
-  SetSerialPortPath(L"COM5", (folder / "ttyACM0").string());
+  SetSerialPortPath(L"COM5", (folder / "ttyACM99").string());
   EXPECT_EQ(SerialCommValues(),
-            (Values{{base + L"/ttyACM0", L"COM5"}, {base + L"/ttyUSB3", L"COM104"}}));
+            (Values{{base + L"/ttyACM99", L"COM5"}, {base + L"/ttyUSB3", L"COM104"}}));
   SetSerialPortPath(L"COM5", "");
   std::filesystem::remove_all(folder);
   EXPECT_EQ(SerialCommValues(), Values{});

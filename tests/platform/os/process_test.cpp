@@ -26,6 +26,7 @@
 #include "platform/os/text/convert.h"
 #include "platform/os/ui/progress_bar.h"
 #include "tests/platform/os/refused.h"
+#include "tests/support/processfacts.h"
 
 namespace os {
 namespace {
@@ -174,9 +175,10 @@ TEST(TextConversion, TooSmallBuffersFailWithoutOverrun) {
 
 TEST(TextConversion, InvalidInputIsReplacedOrRefusedWhenAsked) {
   // Cut sequence, overlong slash, encoded surrogate, stray continuation byte.
-  // Lead bytes C1 and F5, past U+10FFFF, overlong three-byte.
-  for (const char* bad : {"a\xC3", "\xC0\xAF", "\xED\xA0\x80", "\x80z", "\xC1\xBF",
-                          "\xF5\x80\x80\x80", "\xF4\x90\x80\x80", "\xE0\x9F\xBF"}) {
+  // Lead bytes C1 and F5, past U+10FFFF, overlong three- and four-byte.
+  for (const char* bad :
+       {"a\xC3", "\xC0\xAF", "\xED\xA0\x80", "\x80z", "\xC1\xBF", "\xF5\x80\x80\x80",
+        "\xF4\x90\x80\x80", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF"}) {
     EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bad, -1, nullptr, 0), 0) << bad;
     EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
     EXPECT_GT(MultiByteToWideChar(CP_UTF8, 0, bad, -1, nullptr, 0), 0);
@@ -254,6 +256,7 @@ TEST(RegularFiles, AnythingButARegularFileFailsWithoutWaiting) {
     std::string path;
     const char* kind;
   } cases[] = {{fifo, "a FIFO"}, {Folder(), "a folder"}, {"/dev/null", "a device"}};
+  const size_t descriptors = zortest::CountDescriptors();
   for (const auto& c : cases) {
     for (const char* mode : {"r", "rb", "w", "a", "ab", "r+"}) {
       SCOPED_TRACE(c.path + " " + mode);
@@ -262,6 +265,7 @@ TEST(RegularFiles, AnythingButARegularFileFailsWithoutWaiting) {
       EXPECT_NE(problem.find(c.kind), std::string::npos) << problem;
     }
   }
+  EXPECT_EQ(zortest::CountDescriptors(), descriptors);  // none left open by a refusal
   std::string text = "kept";
   EXPECT_FALSE(ReadRegularFile(fifo, 1024, &text));
   EXPECT_FALSE(WriteRegularFile(fifo, "lost"));

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -326,14 +327,17 @@ TEST(Registry, ProcessorKeysAreReadOnlyFromCpuInfo) {
   ASSERT_EQ(RegOpenKey(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
                        KEY_ALL_ACCESS, &cpu),
             ERROR_SUCCESS);
-  EXPECT_EQ(Read(cpu, L"~MHz").substr(0, 2), "4:");
-  uint32_t type = 0;
-  uint32_t size = 0;
-  for (const wchar_t* name : {L"VendorIdentifier", L"ProcessorNameString", L"Identifier"}) {
-    EXPECT_EQ(RegQueryValue(cpu, name, &type, nullptr, &size), ERROR_SUCCESS) << name;
-    EXPECT_EQ(type, REG_SZ);
-    EXPECT_GT(size, sizeof(wchar_t));
+  std::map<std::string, std::string> info;  // the first processor's fields
+  std::ifstream in("/proc/cpuinfo");
+  for (std::string line; std::getline(in, line) && !line.empty();) {
+    info[line.substr(0, line.find('\t'))] = line.substr(std::min(line.find(':') + 2, line.size()));
   }
+  const std::string& vendor = info["vendor_id"];
+  EXPECT_EQ(Read(cpu, L"~MHz").substr(0, 2) + Read(cpu, L"VendorIdentifier") +
+                Read(cpu, L"ProcessorNameString") + Read(cpu, L"Identifier"),
+            "4:1:" + vendor + "|1:" + info["model name"] + "|1:" +
+                (vendor == "AuthenticAMD" ? "AMD64" : "Intel64") + " Family " + info["cpu family"] +
+                " Model " + info["model"] + " Stepping " + info["stepping"] + "|");
   EXPECT_EQ(SetDword(cpu, L"~MHz", 1), ERROR_ACCESS_DENIED);
   Handle created = kNullHandle;
   EXPECT_EQ(
