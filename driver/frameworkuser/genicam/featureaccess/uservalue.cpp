@@ -150,14 +150,13 @@ int64_t UserTextRoom(const UserVariable& variable) {
   return variable.size / static_cast<int64_t>(sizeof(wchar_t));
 }
 
-bool CopyUserText(const UserVariable& variable, const std::wstring& text, ErrorSink* sink) {
+void CopyUserText(const UserVariable& variable, const std::wstring& text, ErrorSink* sink) {
   const auto needed = static_cast<int64_t>(text.size()) + 1;
   if (UserTextRoom(variable) < needed) {
     RecordTooSmall(sink);
-    return false;
+    return;
   }
   std::wmemcpy(static_cast<wchar_t*>(variable.data), text.c_str(), static_cast<size_t>(needed));
-  return true;
 }
 
 void CopyUserTextTruncated(const UserVariable& variable, const std::wstring& text) {

@@ -65,8 +65,8 @@ void WriteUserValueFromUInt64(int64_t code, const UserVariable& variable, uint64
 // Wide characters that the variable holds.
 int64_t UserTextRoom(const UserVariable& variable);
 // Copies text and terminator when they fit; else copies nothing and records
-// kInquireFlagError sub-code 3. False when nothing was copied.
-bool CopyUserText(const UserVariable& variable, const std::wstring& text, ErrorSink* sink);
+// kInquireFlagError sub-code 3.
+void CopyUserText(const UserVariable& variable, const std::wstring& text, ErrorSink* sink);
 // Copies as much as fits with a terminator; nothing into a room of no character.
 void CopyUserTextTruncated(const UserVariable& variable, const std::wstring& text);
 // The caller's wide text; empty for a null variable. Reads at most the room.

@@ -30,7 +30,7 @@ struct FeatureName {
 };
 
 // Pieces between colons, empty ones dropped: module and feature from the
-// first two; a single piece is a feature without module.
+// first two. A single piece names no module, so no map has it.
 std::optional<FeatureName> SplitFeatureName(std::wstring_view text) {
   std::wstring_view pieces[2];
   size_t count = 0;
@@ -42,8 +42,7 @@ std::optional<FeatureName> SplitFeatureName(std::wstring_view text) {
     if (colon == std::wstring_view::npos) break;
     position = colon + 1;
   }
-  if (count == 0) return std::nullopt;
-  if (count == 1) return FeatureName{{}, pieces[0]};
+  if (count < 2) return std::nullopt;
   return FeatureName{pieces[0], pieces[1]};
 }
 
@@ -137,8 +136,7 @@ int64_t QDGeniCamDeviceSystem::RouteFeature(const OperationArgs& args, QDDriverT
   } else if (digitizer != nullptr) {
     id = IsOwnModule(name->module) ? digitizer->GetHostId() : digitizer->DeviceNumber();
   }
-  std::shared_ptr<genicam::GenICamControl> found =
-      name->module.empty() ? nullptr : FindControl(*registry_, id, name->module);
+  std::shared_ptr<genicam::GenICamControl> found = FindControl(*registry_, id, name->module);
   if (found == nullptr) {
     RecordNoNodeMap(whole, ctx);
     return 1;

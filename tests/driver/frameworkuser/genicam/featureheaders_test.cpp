@@ -106,13 +106,11 @@ TEST_F(FeatureHeaders, BothCarriedResourcesGiveHeadersThatCompileAndNameEveryFea
 TEST_F(FeatureHeaders, RunningAgainOverwritesEveryFile) {
   GenerateFeatureHeaders(resources_, GenICamRootFolder());
   const std::string first = ReadText(folder_ / "_DIG_ZORIDHeader.h");
-  for (const char* file :
-       {"_SYS_ZORIDHeader.h", "_SYS_ZORIDParams.h", "_DIG_ZORIDHeader.h", "_DIG_ZORIDParams.h"}) {
-    std::ofstream(folder_ / file, std::ios::trunc) << "stale";
-  }
+  const char* files[] = {"_SYS_ZORIDHeader.h", "_SYS_ZORIDParams.h", "_DIG_ZORIDHeader.h",
+                         "_DIG_ZORIDParams.h"};
+  for (const char* file : files) std::ofstream(folder_ / file, std::ios::trunc) << "stale";
   GenerateFeatureHeaders(resources_, GenICamRootFolder());
-  for (const char* file :
-       {"_SYS_ZORIDHeader.h", "_SYS_ZORIDParams.h", "_DIG_ZORIDHeader.h", "_DIG_ZORIDParams.h"}) {
+  for (const char* file : files) {
     EXPECT_EQ(ReadText(folder_ / file).find("stale"), std::string::npos) << file;
   }
   EXPECT_EQ(ReadText(folder_ / "_DIG_ZORIDHeader.h"), first);

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
@@ -58,12 +61,53 @@ TEST_F(HookControllerTest, EveryFeatureIsHookedOnceAndChangesReachTheUser) {
   int64_t length = 0;
   EXPECT_TRUE(FeatureHookController::InquireHookInfo(*context, 0x50000870000, &length));
   EXPECT_EQ(length, 4);
-  int64_t source = 0;
-  FeatureHookController::InquireHookInfo(*context, 0x880000, &source);
-  EXPECT_EQ(source, 0x8000000);
   hooks.Unregister(FeatureHookKind::kAnyFeature, true, &m.ctx);
   Write("Int", 8);
   EXPECT_EQ(seen.types.size(), 1u);
+}
+
+// Each answer of the hook information with what it wrote, and the refused ones.
+TEST(HookInfo, EachTypeAnswersFromTheContext) {
+  struct Row {
+    int64_t type;
+    uint32_t sourceKind;
+    uint64_t frequency;
+    std::string expected;
+  };
+  const Row rows[] = {
+      {Q_GC_EVENT_TYPE, 0, 1, "1 16777216"},
+      {Q_GC_EVENT_TYPE, 1, 1, "1 33554432"},
+      {Q_GC_EVENT_TYPE, 2, 1, "1 50331648"},
+      {Q_GC_EVENT_TYPE, 3, 1, "1 134217728"},
+      {Q_GC_EVENT_TYPE, 4, 1, "1 150994944"},
+      {Q_GC_EVENT_TYPE, 5, 1, "1 167772160"},
+      {Q_GC_EVENT_TYPE, 6, 1, "0 -1"},
+      {0x20000, 6, 1, "1 77"},
+      {0x160000, 6, 1, "1 77"},
+      {0x1C0000, 6, 1, "1 77"},
+      {0x1C0001, 6, 1, "0 -1"},
+      {Q_GC_NODEMAP_PTR, 6, 1, "1 0"},
+      {Q_FEATURE_NAME, 6, 1, "0 -1"},
+      {Q_TIME_STAMP, 6, 4, "1 7.5"},
+      {Q_TIME_STAMP, 6, 0, "1 0"},
+      {7711 + Q_STRING_SIZE, 6, 1, "0 0"},
+  };
+  for (const Row& r : rows) {
+    FeatureHookController::Context context;
+    context.sourceKind = r.sourceKind;
+    context.frequency = r.frequency;
+    context.timeStamp = 30;
+    context.hookedObject = 77;
+    int64_t out = -1;
+    const bool ok = FeatureHookController::InquireHookInfo(context, r.type, &out);
+    double seconds = 0;
+    std::memcpy(&seconds, &out, sizeof(seconds));
+    std::ostringstream answer;
+    answer << ok << " ";
+    r.type == Q_TIME_STAMP ? answer << seconds : answer << out;
+    EXPECT_EQ(answer.str(), r.expected) << r.type << "/" << r.sourceKind;
+    EXPECT_FALSE(FeatureHookController::InquireHookInfo(context, r.type, nullptr));
+  }
 }
 
 TEST_F(HookControllerTest, OverlappingDeliveriesUseTheirOwnEventsAndThePoolIsReused) {

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "driver/frameworkuser/genicam/featureaccess/controlfeature.h"
 #include "driver/frameworkuser/genicam/featureaccess/featureflags.h"
@@ -161,32 +160,7 @@ TEST(TypedAccess, InquiriesThatWouldOverrunShortVariablesWriteNothing) {
   EXPECT_EQ(two[2], 9);
 }
 
-TEST(TypedAccess, ControlsSetEachLimitAndRefuseVariablesShorterThanTheirType) {
-  ProxyMap m;
-  double gain = -1;
-  int64_t unused = 0;
-  for (const auto& [op, expected] : {std::pair<int64_t, double>{kOpMax, 10.0}, {kOpMin, 0.0}}) {
-    ControlFeature(m.proxy, nullptr, op, L"Gain", kTypeDefault, Var(unused), m.ctx);
-    EXPECT_EQ(m.Code(), 0);
-    InquireFeature(m.proxy, nullptr, kOpValue, L"Gain", kTypeDouble, Var(gain), m.ctx);
-    EXPECT_EQ(gain, expected);
-  }
-  // An eight-byte value from a four-byte variable would read past it: refused, nothing set,
-  // for an integer feature and a float one alike.
-  for (const wchar_t* name : {L"Int", L"Gain"}) {
-    m.Clear();
-    double before = 0;
-    InquireFeature(m.proxy, nullptr, kOpValue, name, kTypeDouble, Var(before), m.ctx);
-    int32_t small = 7;
-    ControlFeature(m.proxy, nullptr, kOpValue, name, kTypeInt64, Var(small), m.ctx);
-    EXPECT_EQ(m.TakeError(), "4430/3") << name;
-    double after = -1;
-    InquireFeature(m.proxy, nullptr, kOpValue, name, kTypeDouble, Var(after), m.ctx);
-    EXPECT_EQ(after, before) << name;
-  }
-}
-
-TEST(TypedAccess, ControlsTakeEachVariableTypeAndRefuseOtherOperations) {
+TEST(TypedAccess, ControlsTakeEachVariableTypeAndLimitAndRefuseOtherOperationsAndShortVariables) {
   ProxyMap m(false, std::string(kTestNodes) +
                         "<Enumeration Name=\"Mode\"><EnumEntry Name=\"A\"><Value>0</Value>"
                         "</EnumEntry><pValue>Zero</pValue></Enumeration>");
@@ -199,6 +173,7 @@ TEST(TypedAccess, ControlsTakeEachVariableTypeAndRefuseOtherOperations) {
     int64_t code;
     int64_t sub;
     double after;  // the feature read back; the start values are Gain 1.5, Int 5
+    int64_t size = 8;
   };
   const Row rows[] = {
       {"int32 into a float", kOpValue, L"Gain", kTypeInt32, 3, 0, 0, 3},
@@ -210,11 +185,22 @@ TEST(TypedAccess, ControlsTakeEachVariableTypeAndRefuseOtherOperations) {
       {"a type a float does not take", kOpValue, L"Gain", kTypeCategory, 7, kControlFlagError, 3,
        1.5},
       {"float executed", kOpExecute, L"Gain", kTypeDouble, 8, kControlFlagError, 1, 1.5},
+      {"float maximum", kOpMax, L"Gain", kTypeDefault, 0, 0, 0, 10},
+      {"float minimum", kOpMin, L"Gain", kTypeDefault, 0, 0, 0, 0},
       {"int32 maximum", kOpMax, L"Int", kTypeInt32, 0, 0, 0, 10},
       {"int32 minimum", kOpMin, L"Int", kTypeInt32, 0, 0, 0, 0},
       {"boolean executed", kOpExecute, L"Flag", kTypeBoolean, 1, kControlFlagError, 1, 1.5},
       {"register executed", kOpExecute, L"Bytes", kTypeRegister, 1, kControlFlagError, 1, 1.5},
       {"enumeration executed", kOpExecute, L"Mode", kTypeEnumeration, 1, kControlFlagError, 3, 1.5},
+      // Variables shorter than their type: refused, the feature left as it was.
+      {"int64 in four bytes into an integer", kOpValue, L"Int", kTypeInt64, 6, kInquireFlagError, 3,
+       5, 4},
+      {"int64 in four bytes", kOpValue, L"Gain", kTypeInt64, 6, kInquireFlagError, 3, 1.5, 4},
+      {"int32 in two bytes", kOpValue, L"Gain", kTypeInt32, 6, kInquireFlagError, 3, 1.5, 2},
+      {"int16 in one byte", kOpValue, L"Gain", kTypeInt16, 6, kInquireFlagError, 3, 1.5, 1},
+      {"uint8 in none", kOpValue, L"Gain", kTypeUInt8, 6, kInquireFlagError, 3, 1.5, 0},
+      {"double in four bytes", kOpValue, L"Gain", kTypeDouble, 6, kInquireFlagError, 3, 1.5, 4},
+      {"float in two bytes", kOpValue, L"Gain", kTypeFloat, 6, kInquireFlagError, 3, 1.5, 2},
   };
   for (const Row& r : rows) {
     double start = 1.5;
@@ -233,7 +219,7 @@ TEST(TypedAccess, ControlsTakeEachVariableTypeAndRefuseOtherOperations) {
       put(static_cast<int64_t>(r.value));
     else
       put(static_cast<int32_t>(r.value));
-    ControlFeature(m.proxy, nullptr, r.flag, r.feature, r.type, {raw, 8}, m.ctx);
+    ControlFeature(m.proxy, nullptr, r.flag, r.feature, r.type, {raw, r.size}, m.ctx);
     EXPECT_EQ(m.Code(), r.code) << r.name;
     EXPECT_EQ(m.Sub(), r.sub) << r.name;
     m.Clear();

@@ -95,9 +95,11 @@ TEST(UserValue, AVariableSmallerThanItsTypeIsNeitherReadNorWritten) {
   CopyUserTextTruncated({text, sizeof(text)}, L"abcdef");
   EXPECT_STREQ(text, L"ab");
   m.Clear();
-  EXPECT_FALSE(CopyUserText({text, sizeof(text)}, L"abc", &m.ctx));
+  CopyUserText({text, sizeof(text)}, L"abc", &m.ctx);
   EXPECT_STREQ(text, L"ab");
-  EXPECT_EQ(m.Code(), kInquireFlagError);
+  EXPECT_EQ(m.TakeError(), "4430/3");
+  CopyUserText({text, sizeof(text)}, L"yz", &m.ctx);
+  EXPECT_STREQ(text, L"yz");
 }
 
 }  // namespace

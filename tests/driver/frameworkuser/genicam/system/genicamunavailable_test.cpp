@@ -80,7 +80,7 @@ class GenICamUnavailableTest : public ::testing::Test {
   int64_t answer_ = 0;
 };
 
-TEST_F(GenICamUnavailableTest, ErrorOfAGenICamTypeBecomesNotInstalled) {
+TEST_F(GenICamUnavailableTest, ErrorOfAGenICamTypeBecomesNotInstalledAndOfAnotherStays) {
   Inquire(6906);
   EXPECT_EQ(ctx_.ErrorCode(), 4421);
   Inquire(kLength + 7712);
@@ -98,9 +98,7 @@ TEST_F(GenICamUnavailableTest, ErrorOfAGenICamTypeBecomesNotInstalled) {
     EXPECT_EQ(ctx_.SubCode(1), 1);
     EXPECT_EQ(ctx_.SubCode(2) + ctx_.SubCode(3), 0);
   }
-}
-
-TEST_F(GenICamUnavailableTest, ErrorOfAnotherTypeStays) {
+  // An error of another type stays.
   Inquire(4022);
   EXPECT_EQ(ctx_.ErrorCode(), 4310);
   ctx_.SetError(0, 0, 0, 0);
