@@ -167,12 +167,24 @@ TEST(GenICamControl, ControlModeIsOneWhileKeepAliveIsOff) {
   EXPECT_EQ(control.GetControlMode(), 1);
 }
 
-TEST(GenICamControl, DisplayPathsOfOwnObjectsAndNodeMapsWithoutOne) {
-  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
-  const QID system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
-  ASSERT_NE(system, 0);
+// A host system, the owner of the controls of a test.
+class HostSystem : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+    system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
+    ASSERT_NE(system, 0);
+    facts.hostSystemId = system;
+  }
+  void TearDown() override {
+    QsysFree(system);
+    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
+  }
+  QID system = 0;
   GenICamSystemFacts facts;
-  facts.hostSystemId = system;
+};
+
+TEST_F(HostSystem, DisplayPathsOfOwnObjectsAndNodeMapsWithoutOne) {
   GenICamControl own(facts, system, 0, 10);
   const std::string path = own.BuildDeviceDisplayName();
   EXPECT_EQ(path, "System Q_SYSTEM_HOST 0{" + std::to_string(system) + "}");
@@ -188,17 +200,10 @@ TEST(GenICamControl, DisplayPathsOfOwnObjectsAndNodeMapsWithoutOne) {
   const std::string other = unowned.BuildDeviceDisplayName();
   EXPECT_EQ(other.rfind("\\QdigControl{", 0), 0u) << other;
   EXPECT_EQ(GenICamControl::GetObjectPath(0), (std::pair<std::string, std::string>{}));
-  QsysFree(system);
-  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
 }
 
 // Publishing a GenICam control's own node map: its display name, its example-code style.
-TEST(PublishControl, OwnSystemMapUnderItsDisplayNameWithControlTypeCode) {
-  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
-  const QID system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
-  ASSERT_NE(system, 0);
-  GenICamSystemFacts facts;
-  facts.hostSystemId = system;
+TEST_F(HostSystem, OwnSystemMapIsPublishedUnderItsDisplayNameWithControlTypeCode) {
   GenICamControl control(facts, system, 0, 10);
   control.SetNodeMap(CarriedMap(0), std::make_shared<MemoryPort>(), "Device", false);
   const std::string name = control.BuildDeviceDisplayName();
@@ -223,8 +228,6 @@ TEST(PublishControl, OwnSystemMapUnderItsDisplayNameWithControlTypeCode) {
       << code[0].body;
   publisher->RemoveControl(control);
   EXPECT_EQ(publisher->PublishedCount(), 0u);
-  QsysFree(system);
-  QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
 }
 
 }  // namespace

@@ -16,6 +16,14 @@ constexpr QINT64 kBrightnessReference = 6657;
 
 using FeatureControl = FeatureFixture;
 
+// A write of a feature and the value the digitizer then reports.
+struct WriteRow {
+  QINT64 flag;
+  QINT64 type;
+  const void* value;
+  QINT64 expected;
+};
+
 TEST_F(FeatureControl, IntegerFromEveryNumericVariable) {
   const int32_t i32 = 700;
   const int16_t i16 = -1;
@@ -23,18 +31,13 @@ TEST_F(FeatureControl, IntegerFromEveryNumericVariable) {
   const double d = 42.9;
   const float f = 43.5f;
   const QINT64 natural = 44;
-  const struct {
-    QINT64 flag;
-    QINT64 type;
-    const void* value;
-    QINT64 expected;
-  } rows[] = {{Q_DEFAULT, Q_TYPE_INT32, &i32, 700},
-              {Q_FEATURE_VALUE, Q_TYPE_INT16, &i16, -1},
-              {Q_FEATURE_VALUE, Q_TYPE_UINT8, &u8, 200},
-              {Q_FEATURE_VALUE, Q_TYPE_DOUBLE, &d, 42},
-              {Q_FEATURE_VALUE, Q_TYPE_FLOAT, &f, 43},
-              {2, Q_DEFAULT, &natural, 44},
-              {Q_FEATURE_VALUE_AS_STRING, Q_TYPE_STRING, L"45", 45}};
+  const WriteRow rows[] = {{Q_DEFAULT, Q_TYPE_INT32, &i32, 700},
+                           {Q_FEATURE_VALUE, Q_TYPE_INT16, &i16, -1},
+                           {Q_FEATURE_VALUE, Q_TYPE_UINT8, &u8, 200},
+                           {Q_FEATURE_VALUE, Q_TYPE_DOUBLE, &d, 42},
+                           {Q_FEATURE_VALUE, Q_TYPE_FLOAT, &f, 43},
+                           {2, Q_DEFAULT, &natural, 44},
+                           {Q_FEATURE_VALUE_AS_STRING, Q_TYPE_STRING, L"45", 45}};
   for (const auto& row : rows) {
     QdigControlFeature(digitizer_, row.flag, Dig("Q_GRAB_TIMEOUT").c_str(), row.type, row.value);
     ExpectError(0, 0, "write of " + std::to_string(row.expected));
@@ -62,15 +65,10 @@ TEST_F(FeatureControl, EnumerationsByValueByNameAndByEntryText) {
   const std::wstring name = Dig("Q_GRAB_MODE");
   const QINT64 value = 3;
   const int32_t i32 = 1;
-  const struct {
-    QINT64 flag;
-    QINT64 type;
-    const void* value;
-    QINT64 expected;
-  } rows[] = {{Q_FEATURE_VALUE, Q_TYPE_INT64, &value, 3},
-              {Q_DEFAULT, 0x3040000000, &i32, 1},
-              {Q_DEFAULT, 0x7040000000, L"Q_ASYNCHRONOUS", 2},
-              {Q_FEATURE_VALUE_AS_STRING, Q_TYPE_ENUMERATION, L"Q_SYNCHRONOUS", 1}};
+  const WriteRow rows[] = {{Q_FEATURE_VALUE, Q_TYPE_INT64, &value, 3},
+                           {Q_DEFAULT, 0x3040000000, &i32, 1},
+                           {Q_DEFAULT, 0x7040000000, L"Q_ASYNCHRONOUS", 2},
+                           {Q_FEATURE_VALUE_AS_STRING, Q_TYPE_ENUMERATION, L"Q_SYNCHRONOUS", 1}};
   for (const auto& row : rows) {
     QdigControlFeature(digitizer_, row.flag, name.c_str(), row.type, row.value);
     ExpectError(0, 0, "write of " + std::to_string(row.expected));
