@@ -63,14 +63,15 @@ TEST_F(BufferCopy, CopiesTheBoardMakes) {
   }
 }
 
+// Offsets and sizes all differ, so that no two can take each other's place.
 TEST_F(BufferCopy, OneBandOfAColourBuffer) {
   const QID source = Buffer(system_, 3, 64, 32, kImage | kDeviceMemory);
   const QID destination = Buffer(system_, 1, 64, 32, kMappedMono);
   QbufPut(source, Pattern(3, 64, 32).data());
   auto [hostSource, hostDestination] = HostPair(source, destination);
   for (QINT64 band : {8, 16, 32}) {
-    QbufCopyColor2d(source, destination, band, 0, 0, 8, 0, 0, 64, 32);
-    QbufCopyColor2d(hostSource, hostDestination, band, 0, 0, 8, 0, 0, 64, 32);
+    QbufCopyColor2d(source, destination, band, 8, 4, 8, 2, 6, 48, 20);
+    QbufCopyColor2d(hostSource, hostDestination, band, 8, 4, 8, 2, 6, 48, 20);
     EXPECT_EQ(LastError(), Err(0)) << band;
     EXPECT_EQ(Pixels(destination), Pixels(hostDestination)) << band;
   }
