@@ -200,13 +200,13 @@ TEST_F(BufferTransfer, ThreeBufferCopyPlacesTheSourceRegion) {
   const QID destination = Associated(Patterned(3, 160, 96, kGrabColour, 7));
   const Image in = Read(source);
   Image expected = Read(destination);
-  Three(source, destination, 32, 8, 64, 40, 64, 16, kCopy, 0, nullptr);
+  Three(source, destination, 32, 8, 64, 40, 96, 16, kCopy, 0, nullptr);
   EXPECT_EQ(LastError(), Err(0));
   EXPECT_TRUE(BoardCopied());
   for (QINT64 b = 0; b < 3; ++b) {
     for (QINT64 j = 0; j < 40; ++j) {
       for (QINT64 i = 0; i < 64; ++i) {
-        expected.pixels[static_cast<size_t>((b * 96 + 16 + j) * 160 + 64 + i)] =
+        expected.pixels[static_cast<size_t>((b * 96 + 16 + j) * 160 + 96 + i)] =
             in.At(b, 32 + i, 8 + j);
       }
     }
