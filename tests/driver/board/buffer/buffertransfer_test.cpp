@@ -1,6 +1,7 @@
 // Transfers the board makes on its own, through QbufTransfer: decimating
 // copies out of device memory and the three-buffer copy and blend, checked
 // against the same arithmetic done here, and what the board refuses.
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -266,6 +267,12 @@ TEST_F(BufferTransfer, ThreeBufferChecksInTheirOrder) {
     Three(c.source, c.destination, c.x, 0, c.w, 32, 0, 0, c.function, c.flag, c.third);
     ExpectError(c.code, c.subCode);
     EXPECT_FALSE(BoardCopied());
+  }
+  // The destination's offset keeps to the same steps, and its region is the source's size.
+  for (const auto& [x, w, h] : {std::array<QINT64, 3>{16, 64, 32}, {0, 32, 32}, {0, 64, 16}}) {
+    QbufTransfer(source, destination, 0, 0, 64, 32, kAllBands, x, 0, w, h, kAllBands, kCopy,
+                 kBoardType, 0, nullptr);
+    ExpectError(4330, 2);
   }
 }
 
