@@ -612,7 +612,7 @@ TEST_F(DigProcess, OneEventPerBufferForARunAndRunsTakeTurnsWithARing) {
   EXPECT_EQ(buffer, ring[0]);
   QdigFree(other);
   QbufGetHookInfo(secondEvent, Q_OBJECT_ID, &buffer);
-  EXPECT_NE(ErrorCode(), 0);
+  EXPECT_EQ(LastError(), Err(1001)) << "the event went with its digitizer";
 }
 
 }  // namespace
