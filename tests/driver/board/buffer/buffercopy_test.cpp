@@ -121,10 +121,7 @@ TEST_F(BufferCopy, AKernelRefusalEndsInTheHostsCopy) {
   const QID source = Buffer(system_, 1, 128, 64, kImage | kDeviceMemory);
   const QID destination = Buffer(system_, 1, 128, 64, kMappedMono);
   QbufPut(source, Pattern(1, 128, 64).data());
-  boardsim::Fault fault;
-  fault.code = 4300;
-  fault.subCode = 2;
-  SimBoard().ArmFault(zor::kernel::kBufTransfer, fault);
+  SimBoard().ArmFault(zor::kernel::kBufTransfer, boardsim::Fault{.code = 4300, .subCode = 2});
   QbufCopy(source, destination);
   SimBoard().ClearFaults();
   EXPECT_EQ(LastError(), Err(0));
