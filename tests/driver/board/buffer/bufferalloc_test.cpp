@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "interfaces/kernel/kernelcodes.h"
@@ -123,8 +124,7 @@ TEST_F(BufferAlloc, GrabBuffersGetTheFormatTheBoardGrabsInto) {
   EXPECT_EQ(QbufInquire(colour, kFormatWord, nullptr) & 0x63F00, 0x21700);
   // The board's memory: the kernel knows a board address for it.
   EXPECT_NE(QbufInquire(mono, 0x400000, nullptr), 0);
-  QbufFree(mono);
-  QbufFree(colour);
+  for (QID buffer : {mono, colour}) QbufFree(buffer);
   // The second band's child starts past the first band in either colour layout the board grabs.
   for (QINT64 layout : {0x21700, 0x21C00}) {
     const QID parent =
@@ -220,14 +220,10 @@ TEST_F(BufferAlloc, LineBuffersAreOneLongEightBitLine) {
 }
 
 TEST_F(BufferAlloc, FreedIndexesAreReusedFromTheFirst) {
-  QID a = QbufAllocColor(system_, 1, 32, 32, 8, kImage, nullptr);
-  QID b = QbufAllocColor(system_, 1, 32, 32, 8, kImage, nullptr);
-  QID c = QbufAllocColor(system_, 1, 32, 32, 8, kImage, nullptr);
-  QbufFree(a);
-  QbufFree(b);
-  QID d = QbufAllocColor(system_, 1, 32, 32, 8, kImage, nullptr);
-  QID e = QbufAllocColor(system_, 1, 32, 32, 8, kImage, nullptr);
-  QID f = QbufAllocColor(system_, 1, 32, 32, 8, kImage, nullptr);
+  const auto alloc = [this] { return QbufAllocColor(system_, 1, 32, 32, 8, kImage, nullptr); };
+  const QID a = alloc(), b = alloc(), c = alloc();
+  for (QID id : {a, b}) QbufFree(id);
+  const QID d = alloc(), e = alloc(), f = alloc();
   EXPECT_EQ(QbufInquire(d, Q_DRIVER_INDEX, nullptr), 1);
   EXPECT_EQ(QbufInquire(e, Q_DRIVER_INDEX, nullptr), 2);
   EXPECT_EQ(QbufInquire(f, Q_DRIVER_INDEX, nullptr), 4);
@@ -246,9 +242,7 @@ TEST_F(BufferAlloc, ChildrenSeeTheirParentsPixels) {
     const QID green = QbufChildColor2d(parent, 16, 8, 4, 16, 8, nullptr);
     const QID numbered = QbufChildColor2d(parent, 1, 0, 0, 64, 48, nullptr);
     const QID whole = QbufChild2d(parent, 0, 0, 64, 48, nullptr);
-    ASSERT_NE(green, 0);
-    ASSERT_NE(numbered, 0);
-    ASSERT_NE(whole, 0);
+    for (QID child : {green, numbered, whole}) ASSERT_NE(child, 0);
     EXPECT_EQ(QbufInquire(green, Q_SIZE_X, nullptr), 16);
     EXPECT_EQ(QbufInquire(green, Q_PARENT_ID, nullptr), parent);
     std::vector<uint8_t> seen(16 * 8);
@@ -274,13 +268,13 @@ TEST_F(BufferAlloc, ChildrenSeeTheirParentsPixels) {
 
 TEST_F(BufferAlloc, InvalidChildBandsAreRefused) {
   const QID mono = QbufAllocColor(system_, 1, 64, 48, 8, kImage | 0x200, nullptr);
-  EXPECT_EQ(QbufChildColor2d(mono, 16, 0, 0, 8, 8, nullptr), 0);
-  EXPECT_EQ(LastError(), Err(4327, 1));
-  EXPECT_EQ(QbufChildColor2d(mono, 1, 0, 0, 8, 8, nullptr), 0);
-  EXPECT_EQ(LastError(), Err(4327, 1));
-  const QID first = QbufChildColor2d(mono, 0, 0, 0, 8, 8, nullptr);
-  EXPECT_NE(first, 0) << "band 0 of a mono buffer is its only band";
-  QbufFree(first);
+  // Band 0 of a mono buffer is its only band.
+  for (const auto& [band, error] : {std::pair{16, Err(4327, 1)}, {1, Err(4327, 1)}, {0, Err(0)}}) {
+    const QID child = QbufChildColor2d(mono, band, 0, 0, 8, 8, nullptr);
+    EXPECT_EQ(LastError(), error) << band;
+    EXPECT_EQ(child != 0, band == 0) << band;
+    if (child != 0) QbufFree(child);
+  }
   QbufFree(mono);
 }
 

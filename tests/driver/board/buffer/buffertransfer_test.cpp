@@ -1,6 +1,7 @@
 // Transfers the board makes on its own, through QbufTransfer: decimating
 // copies out of device memory and the three-buffer copy and blend, checked
 // against the same arithmetic done here, and what the board refuses.
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -186,10 +187,7 @@ TEST_F(BufferTransfer, OnlyTheBoardsTransferTypeIsServed) {
 TEST_F(BufferTransfer, AKernelRefusalStaysTheCallersError) {
   const QID source = Patterned(3, 640, 480, kGrabColour, 5);
   const QID destination = Buffer(system_, 1, 320, 240, kHostMono);
-  boardsim::Fault fault;
-  fault.code = 4300;
-  fault.subCode = 2;
-  SimBoard().ArmFault(zor::kernel::kBufTransfer, fault);
+  SimBoard().ArmFault(zor::kernel::kBufTransfer, boardsim::Fault{.code = 4300, .subCode = 2});
   Scale(source, destination, 0, 0, 640, 480, 0, 0, 320, 240);
   SimBoard().ClearFaults();
   ExpectError(4300, 2);
@@ -200,13 +198,13 @@ TEST_F(BufferTransfer, ThreeBufferCopyPlacesTheSourceRegion) {
   const QID destination = Associated(Patterned(3, 160, 96, kGrabColour, 7));
   const Image in = Read(source);
   Image expected = Read(destination);
-  Three(source, destination, 32, 8, 64, 40, 64, 16, kCopy, 0, nullptr);
+  Three(source, destination, 32, 8, 64, 40, 96, 16, kCopy, 0, nullptr);
   EXPECT_EQ(LastError(), Err(0));
   EXPECT_TRUE(BoardCopied());
   for (QINT64 b = 0; b < 3; ++b) {
     for (QINT64 j = 0; j < 40; ++j) {
       for (QINT64 i = 0; i < 64; ++i) {
-        expected.pixels[static_cast<size_t>((b * 96 + 16 + j) * 160 + 64 + i)] =
+        expected.pixels[static_cast<size_t>((b * 96 + 16 + j) * 160 + 96 + i)] =
             in.At(b, 32 + i, 8 + j);
       }
     }
@@ -239,7 +237,8 @@ TEST_F(BufferTransfer, ThreeBufferChecksInTheirOrder) {
   const QID destination = Associated(Buffer(system_, 3, 64, 32, kGrabColour));
   const QID plain = Buffer(system_, 3, 64, 32, kGrabColour);  // no host buffer of its own
   const QID mono = Associated(Buffer(system_, 1, 64, 32, kGrabColour));
-  QID small = Associated(Buffer(system_, 3, 32, 32, kGrabColour));
+  QID narrow = Associated(Buffer(system_, 3, 32, 32, kGrabColour));
+  QID shallow = Associated(Buffer(system_, 3, 64, 16, kGrabColour));
   QID noHandle = Associated(Buffer(system_, 3, 64, 32, kImage | 0x21700));
   QID notABuffer = system_;
   struct Case {
@@ -256,7 +255,8 @@ TEST_F(BufferTransfer, ThreeBufferChecksInTheirOrder) {
       {plain, destination, 0, 64, kCopy, 0, nullptr, 4326, 4, "no associated host buffer"},
       {source, destination, 16, 32, kBlend, 0, &third, 4330, 2, "source offset X of 16"},
       {source, destination, 0, 48, kCopy, 0, nullptr, 4330, 2, "size X of 48"},
-      {source, destination, 0, 64, kBlend, 0, &small, 4330, 2, "third smaller"},
+      {source, destination, 0, 64, kBlend, 0, &narrow, 4330, 2, "third narrower"},
+      {source, destination, 0, 64, kBlend, 0, &shallow, 4330, 2, "third shallower"},
       {source, mono, 0, 64, kCopy, 0, nullptr, 4326, 1, "mono destination"},
       {source, destination, 0, 64, kBlend, 0, &noHandle, 4327, 2, "third in host memory"},
   };
@@ -267,16 +267,19 @@ TEST_F(BufferTransfer, ThreeBufferChecksInTheirOrder) {
     ExpectError(c.code, c.subCode);
     EXPECT_FALSE(BoardCopied());
   }
+  // The destination's offset keeps to the same steps, and its region is the source's size.
+  for (const auto& [x, w, h] : {std::array<QINT64, 3>{16, 64, 32}, {0, 32, 32}, {0, 64, 16}}) {
+    QbufTransfer(source, destination, 0, 0, 64, 32, kAllBands, x, 0, w, h, kAllBands, kCopy,
+                 kBoardType, 0, nullptr);
+    ExpectError(4330, 2);
+  }
 }
 
 TEST_F(BufferTransfer, ARefusedBlendSendsNothing) {
   const QID source = Associated(Patterned(3, 64, 32, kGrabColour, 13));
   QID third = Associated(Patterned(3, 64, 32, kGrabColour, 14));
   const QID destination = Associated(Buffer(system_, 3, 64, 32, kGrabColour));
-  boardsim::Fault fault;
-  fault.code = 4300;
-  fault.subCode = 7;
-  SimBoard().ArmFault(zor::kernel::kBufTripleTransfer, fault);
+  SimBoard().ArmFault(zor::kernel::kBufTripleTransfer, boardsim::Fault{.code = 4300, .subCode = 7});
   Three(source, destination, 0, 0, 64, 32, 0, 0, kBlend, 256, &third);
   ExpectError(4332, 2);
   // The fault is still armed: the refused request never reached the board.
@@ -290,10 +293,7 @@ TEST_F(BufferTransfer, AFailedQueueEndsTheHostBuffersPendingGrab) {
   const QID destination = Buffer(system_, 3, 64, 32, kGrabColour);
   const QID host = Buffer(Q_DEFAULT, 3, 64, 32, kImage);
   QbufControl(destination, kAssociatedHostBuffer, host);
-  boardsim::Fault fault;
-  fault.code = 4300;
-  fault.subCode = 8;
-  SimBoard().ArmFault(zor::kernel::kBufQueueGrab, fault);
+  SimBoard().ArmFault(zor::kernel::kBufQueueGrab, boardsim::Fault{.code = 4300, .subCode = 8});
   Three(source, destination, 0, 0, 64, 32, 0, 0, kCopy, 0, nullptr);
   SimBoard().ClearFaults();
   ExpectError(4300, 8);

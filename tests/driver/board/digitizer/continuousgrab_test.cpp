@@ -138,6 +138,7 @@ TEST_F(ContinuousGrab, TheBoardsMemoryIsFilledOneFrameAtATime) {
   system_->MarkDeviceMemory(buffer);
   Grab(digitizer, buffer, -1);
   EXPECT_EQ(ctx_->ErrorCode(), 4326);
+  EXPECT_EQ(ctx_->SubCode(1), 1);
   EXPECT_FALSE(system_->ContinuousGrab(digitizer));
   ctx_->SetError(0, 0, 0, 0);
   Grab(digitizer, buffer);

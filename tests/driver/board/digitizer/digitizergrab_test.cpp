@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <future>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -176,13 +177,11 @@ TEST_F(DigitizerGrab, WithoutVideoTheDefaultTimeOutEndsAGrabWhileTheTriggerIsOff
     }
   });
   QdigGrab(digitizer, buffer);
-  const QINT64 code = ErrorCode();
-  const QINT64 sub = SubCode(1);
+  const std::string grabbed = LastError();
   ended.set_value();
   rescue.join();
   SimBoard().SetSignal(0, true);
-  EXPECT_EQ(code, 4318);
-  EXPECT_EQ(sub, 1);
+  EXPECT_EQ(grabbed, Err(4318, 1));
   QdigGrab(digitizer, buffer);
   EXPECT_EQ(LastError(), Err(0));
 }
