@@ -15,6 +15,7 @@
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/genicamxmlresources.h"
 #include "platform/host/hostservices.h"
 #include "platform/host/zor.h"
+#include "tests/driver/frameworkuser/genicam/hostsystemfixture.h"
 #include "tests/driver/frameworkuser/genicam/memoryport.h"
 #include "tests/driver/frameworkuser/genicam/publisherfixture.h"
 #include "tests/driver/frameworkuser/genicam/testbrowserclient.h"
@@ -167,35 +168,18 @@ TEST(GenICamControl, ControlModeIsOneWhileKeepAliveIsOff) {
   EXPECT_EQ(control.GetControlMode(), 1);
 }
 
-// A host system, the owner of the controls of a test.
-class HostSystem : public ::testing::Test {
- protected:
-  void SetUp() override {
-    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
-    system = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
-    ASSERT_NE(system, 0);
-    facts.hostSystemId = system;
-  }
-  void TearDown() override {
-    QsysFree(system);
-    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
-  }
-  QID system = 0;
-  GenICamSystemFacts facts;
-};
-
 TEST_F(HostSystem, DisplayPathsOfOwnObjectsAndNodeMapsWithoutOne) {
-  GenICamControl own(facts, system, 0, 10);
+  GenICamControl own(facts_, system_, 0, 10);
   const std::string path = own.BuildDeviceDisplayName();
-  EXPECT_EQ(path, "System Q_SYSTEM_HOST 0{" + std::to_string(system) + "}");
+  EXPECT_EQ(path, "System Q_SYSTEM_HOST 0{" + std::to_string(system_) + "}");
   EXPECT_EQ(own.BuildDeviceDisplayName(), path);
   // The name comes with the path, also when it is asked for first.
   const std::wstring name = L"Left";
-  HostObjControl(system, Q_OBJECT_NAME, reinterpret_cast<QINT64>(name.c_str()));
-  GenICamControl named(facts, system, 0, 10);
+  HostObjControl(system_, Q_OBJECT_NAME, reinterpret_cast<QINT64>(name.c_str()));
+  GenICamControl named(facts_, system_, 0, 10);
   EXPECT_EQ(named.GetDeviceDisplayName(), "Left");
 
-  GenICamControl unowned(facts, 0, 0, 1);
+  GenICamControl unowned(facts_, 0, 0, 1);
   unowned.SetNodeMap(CarriedMap(1), std::make_shared<MemoryPort>(), "Device", false);
   const std::string other = unowned.BuildDeviceDisplayName();
   EXPECT_EQ(other.rfind("\\QdigControl{", 0), 0u) << other;
@@ -204,7 +188,7 @@ TEST_F(HostSystem, DisplayPathsOfOwnObjectsAndNodeMapsWithoutOne) {
 
 // Publishing a GenICam control's own node map: its display name, its example-code style.
 TEST_F(HostSystem, OwnSystemMapIsPublishedUnderItsDisplayNameWithControlTypeCode) {
-  GenICamControl control(facts, system, 0, 10);
+  GenICamControl control(facts_, system_, 0, 10);
   control.SetNodeMap(CarriedMap(0), std::make_shared<MemoryPort>(), "Device", false);
   const std::string name = control.BuildDeviceDisplayName();
 
@@ -218,7 +202,7 @@ TEST_F(HostSystem, OwnSystemMapIsPublishedUnderItsDisplayNameWithControlTypeCode
   auto hello = client.WaitFor(NodeMapPublisher::kMapsAdded);
   ASSERT_TRUE(hello.has_value());
   EXPECT_EQ(hello->body, MapNamesJson({name}));
-  // A host system's map: the system's own control types, not the feature functions.
+  // A host system_'s map: the system_'s own control types, not the feature functions.
   client.Send(NodeMapPublisher::kExampleCode, name + ":Q_NUMBER");
   auto code = client.Take();
   ASSERT_EQ(code.size(), 1u);

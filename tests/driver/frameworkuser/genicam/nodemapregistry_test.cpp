@@ -5,28 +5,16 @@
 #include "driver/frameworkuser/genicam/ownnodemaps/ownnodemaps.h"
 #include "platform/host/hostservices.h"
 #include "platform/host/zor.h"
+#include "tests/driver/frameworkuser/genicam/hostsystemfixture.h"
 
 namespace zor::genicam {
 namespace {
 
-class NodeMapRegistryTest : public ::testing::Test {
+class NodeMapRegistryTest : public HostSystem {
  protected:
-  void SetUp() override {
-    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
-    system_ = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
-    ASSERT_NE(system_, 0);
-    facts_.hostSystemId = system_;
-  }
-  void TearDown() override {
-    QsysFree(system_);
-    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
-  }
   std::shared_ptr<GenICamControl> Control(int64_t hostObject, uint32_t kind = 7) {
     return std::make_shared<GenICamControl>(facts_, hostObject, 0, kind);
   }
-
-  QID system_ = 0;
-  GenICamSystemFacts facts_;
 };
 
 TEST_F(NodeMapRegistryTest, OwnSystemGetsOneNodeMapWhoseFeaturesReadThroughTheHost) {
