@@ -61,10 +61,9 @@ int64_t QDHwSpecSystem::SysHookFunction(const OperationArgs& args, QDDriverThrea
     return 1;
   }
   foundation::ScopedLock lock(digitizerHookLock_);
-  const bool running =
-      unhook ? ReplaceHook(*element, nullptr, nullptr)
-             : ReplaceHook(*element, args.Pointer<std::remove_pointer_t<QHOOK_FUNCTION>>(1),
-                           args.Pointer<void>(2));
+  const QHOOK_FUNCTION function =
+      unhook ? nullptr : args.Pointer<std::remove_pointer_t<QHOOK_FUNCTION>>(1);
+  const bool running = ReplaceHook(*element, function, unhook ? nullptr : args.Pointer<void>(2));
   foundation::CError error;
   frame::LLsysControl(handles_, CallerKernelId(ctx), static_cast<uint64_t>(type),
                       static_cast<uint64_t>(unhook ? Q_DISABLE : Q_ENABLE), error, &ctx);
