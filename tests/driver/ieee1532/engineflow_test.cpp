@@ -40,29 +40,84 @@ class EngineFlow : public ExampleChainTest {
   ScratchFolder folder_;
 };
 
-TEST_F(EngineFlow, LoopEndsOnAPassFromItsMinimumOnAndStopsWhenUsedUp) {
-  folder_.Write("zorflash.bsd",
-                WithExtraFlow("flow_extra initialize (loop min 1 max 5 "
-                              "(IDCODE WAIT TCK 1 32:01234567))(loop min 3 (BYPASS WAIT TCK 1))"));
-  ASSERT_TRUE(Run("-a\"extra\"")) << port_->text_;
-  EXPECT_EQ(port_->failure_, 0u);
-
-  folder_.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (loop min 1 max 5 "
-                                              "(IDCODE WAIT TCK 1 32:01234566))"));
-  EXPECT_FALSE(Run("-a\"extra\""));
-  EXPECT_TRUE(port_->Saw("*** ==> Max flow loop count [5] reached"));
-  EXPECT_EQ(port_->failure_, 1u);
-}
-
-TEST_F(EngineFlow, ConcurrentLoopUsedUpFailsTheDeviceWithoutStopping) {
-  folder_.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (loop min 1 max 3 "
-                                              "(IDCODE WAIT TCK 1 32:01234566))"));
-  ASSERT_TRUE(Run("-a\"extra\"", {"-m", "concurrent", "-xopt", "2"})) << port_->text_;
-  EXPECT_TRUE(port_->Saw("-----> common flow type ["));  // one device: its scans are common
-  EXPECT_TRUE(port_->Saw("*** ==> [flash]: max flow loop count [3] reached"));
-  EXPECT_TRUE(port_->Saw("   *** [flash: extra()] = FAIL"));
-  EXPECT_TRUE(port_->Saw("[ FAIL ]: concurrent processing mode"));
-  EXPECT_EQ(port_->failure_, 1u);
+// Runs of one flash action: whether the run goes on, the failure word and the lines it shows.
+TEST_F(EngineFlow, LoopsLimitsAndModesOfOneAction) {
+  const std::string example = ReadText(ExampleData("zorflash.bsd"));
+  std::string records = ReadText(ExampleData("zorflash.isc"));
+  records = Replace(records, "repeat (\n", "repeat (\n      00000000,\n");
+  records = records.substr(0, records.rfind(')') + 1);  // no transmission CRC
+  const std::string tooMany = "-d\"" + folder_.Write("extra.isc", records) + "\" -a\"program\"";
+  const std::string loop = "flow_extra initialize (loop min 1 max ";
+  struct Case {
+    const char* name;
+    std::string bsdl, flash;
+    std::vector<std::string> options;
+    bool ran;
+    uint32_t failure;
+    std::vector<std::string> shown;
+    std::string hidden = "[ PASS ]: Action [flash (zorflash)]: ";
+    bool stuck = false;  // bit 0 of word 0 stuck at 0 from this row on
+  };
+  const Case cases[] = {
+      {"loop passes from its minimum on",
+       WithExtraFlow(loop + "5 (IDCODE WAIT TCK 1 32:01234567))(loop min 3 (BYPASS WAIT TCK 1))"),
+       "-a\"extra\"",
+       {},
+       true,
+       0,
+       {"[ PASS ]: Action [flash (zorflash)]: extra"},
+       "FAIL"},
+      {"loop used up stops",
+       WithExtraFlow(loop + "5 (IDCODE WAIT TCK 1 32:01234566))"),
+       "-a\"extra\"",
+       {},
+       false,
+       1,
+       {"*** ==> Max flow loop count [5] reached"}},
+      {"concurrent loop used up fails the device",
+       WithExtraFlow(loop + "3 (IDCODE WAIT TCK 1 32:01234566))"),
+       "-a\"extra\"",
+       {"-m", "concurrent", "-xopt", "2"},
+       true,
+       1,
+       {"-----> common flow type [", "*** ==> [flash]: max flow loop count [3] reached",
+        "   *** [flash: extra()] = FAIL", "[ FAIL ]: concurrent processing mode"}},
+      {"too many data records stop",
+       example,
+       tooMany,
+       {},
+       false,
+       1,
+       {"Data block has too many data records"}},
+      {"proprietary action cancels concurrent processing",
+       Replace(example, "\"verify  = (", "\"verify proprietary = ("),
+       "-d\"" + ExampleData("zorflash.isc") + "\" -a\"verify\"",
+       {"-m", "concurrent"},
+       true,
+       1,
+       {"     *--> Action [flash: verify()] is proprietary",
+        "       => chain processing cancelled; process chain in sequential mode"}},
+      {"no mismatch line at a limit of 0",
+       WithExtraFlow("flow_extra initialize (ISC_ENABLE WAIT TCK 2)"
+                     "(ISC_ADDRESS_SHIFT 6:0 WAIT TCK 1)(ISC_READ WAIT TCK 1 32:FFFFFFFF)"),
+       "-a\"extra\"",
+       {"-maxbiterr", "0"},
+       true,
+       1,
+       {"=> Other mismatches suppressed (more than 0 mismatches)"},
+       "mismatch: bit",
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    folder_.Write("zorflash.bsd", c.bsdl);
+    port_->text_.clear();
+    if (c.stuck) Flash().SetStuckBit(boardsim::SimStuckBit{0, 0, false});
+    EXPECT_EQ(Run(c.flash, c.options), c.ran) << port_->text_;
+    EXPECT_EQ(port_->failure_, c.failure);
+    EXPECT_EQ(Missing(port_->text_, c.shown), "") << port_->text_;
+    EXPECT_FALSE(port_->Saw(c.hidden));
+  }
 }
 
 TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
@@ -90,40 +145,11 @@ TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
   EXPECT_EQ(words, (std::vector<uint32_t>{0xFFFFFFFF, 0xA, 0xB, 0xFFFFFFFF, 0xFFFFFFFF, 0xC}));
 }
 
-TEST_F(EngineFlow, MaxBitErrorsZeroSuppressesEveryMismatchLine) {
-  Flash().SetStuckBit(boardsim::SimStuckBit{0, 0, false});
-  folder_.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (ISC_ENABLE WAIT TCK 2)"
-                                              "(ISC_ADDRESS_SHIFT 6:0 WAIT TCK 1)"
-                                              "(ISC_READ WAIT TCK 1 32:FFFFFFFF)"));
-  ASSERT_TRUE(Run("-a\"extra\"", {"-maxbiterr", "0"}));
-  EXPECT_EQ(port_->failure_, 1u);
-  EXPECT_FALSE(port_->Saw("mismatch: bit"));
-  EXPECT_TRUE(port_->Saw("=> Other mismatches suppressed (more than 0 mismatches)"));
-}
-
 TEST_F(EngineFlow, DataReadAgainFromTheFileWithoutHoldingItInMemory) {
   ASSERT_TRUE(Run("-d\"" + ExampleData("zorflash.isc") + "\" -a\"program\"", {"-nomemiscdata"}))
       << port_->text_;
   EXPECT_EQ(port_->failure_, 0u) << port_->text_;
   EXPECT_NE(Flash().ReadWord(63), 0xFFFFFFFFu);
-}
-
-TEST_F(EngineFlow, TooManyDataRecordsStopTheRun) {
-  std::string data = ReadText(ExampleData("zorflash.isc"));
-  data = Replace(data, "repeat (\n", "repeat (\n      00000000,\n");
-  data = data.substr(0, data.rfind(')') + 1);  // no transmission CRC
-  std::string path = folder_.Write("extra.isc", data);
-  EXPECT_FALSE(Run("-d\"" + path + "\" -a\"program\""));
-  EXPECT_TRUE(port_->Saw("Data block has too many data records"));
-}
-
-TEST_F(EngineFlow, ProprietaryActionCancelsConcurrentProcessing) {
-  folder_.Write("zorflash.bsd", Replace(ReadText(ExampleData("zorflash.bsd")), "\"verify  = (",
-                                        "\"verify proprietary = ("));
-  ASSERT_TRUE(Run("-d\"" + ExampleData("zorflash.isc") + "\" -a\"verify\"", {"-m", "concurrent"}));
-  EXPECT_TRUE(port_->Saw("     *--> Action [flash: verify()] is proprietary"));
-  EXPECT_TRUE(port_->Saw("       => chain processing cancelled; process chain in sequential mode"));
-  EXPECT_EQ(port_->failure_, 1u);
 }
 
 TEST_F(EngineFlow, OptionalProcedureRunsOnlyWhenTheDataFileTurnsItOn) {

@@ -86,22 +86,22 @@ TEST_F(EngineProgram, StuckBitFailsVerificationAndSetsTheFailureWord) {
   EXPECT_FALSE(Flash(*chain_).Enabled());
 }
 
-TEST_F(EngineProgram, ActionTheDeviceDoesNotHaveFailsTheRun) {
-  port_->failure_ = 0;
-  port_->SetLines({"fpga -i6;", FlashLine("flash", "reprogram"), "buffer -i4;"});
-  ASSERT_TRUE(RunEngineOnLines());
-  EXPECT_EQ(port_->failure_, 1u);
-  EXPECT_TRUE(port_->Saw("[reprogram]: invalid action for [flash (zorflash)]"));
-  EXPECT_TRUE(port_->Saw("  - Valid [zorflash] actions are:"));
-  EXPECT_TRUE(port_->Saw("    = verify_idcode"));
-  EXPECT_FALSE(port_->Saw("Performing action"));
-}
-
-TEST_F(EngineProgram, MissingDataFileFailsValidation) {
-  port_->SetLines({"fpga -i6;", "flash -b\"zorflash.bsd\" -a\"program\";", "buffer -i4;"});
-  ASSERT_TRUE(RunEngineOnLines());
-  EXPECT_EQ(port_->failure_, 1u);
-  EXPECT_TRUE(port_->Saw("datafile needed for action [program] for device [flash (zorflash)]"));
+// Lines the chain cannot run: the run goes on, fails and says why.
+TEST_F(EngineProgram, ValidationFailuresFailTheRunBeforeAnyAction) {
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {FlashLine("flash", "reprogram"),
+       {"[reprogram]: invalid action for [flash (zorflash)]",
+        "  - Valid [zorflash] actions are:", "    = verify_idcode"}},
+      {"flash -b\"zorflash.bsd\" -a\"program\";",
+       {"datafile needed for action [program] for device [flash (zorflash)]"}}};
+  for (const auto& [line, messages] : cases) {
+    port_->text_.clear();
+    port_->SetLines({"fpga -i6;", line, "buffer -i4;"});
+    ASSERT_TRUE(RunEngineOnLines());
+    EXPECT_EQ(port_->failure_, 1u);
+    EXPECT_EQ(Missing(port_->text_, messages), "") << port_->text_;
+    EXPECT_FALSE(port_->Saw("Performing action"));
+  }
 }
 
 TEST_F(EngineProgram, ReadActionWritesAnIscFileThatVerifiesTheDevice) {
@@ -138,7 +138,7 @@ TEST_F(EngineProgram, ReadActionWritesAnIscFileThatVerifiesTheDevice) {
 TEST(EngineChain, ContinueOnFailKeepsTheFailureOfAnEarlierDevice) {
   auto chain = TwoFlashes();
   SimBoardPort port(chain.get());
-  port.bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+  port.bsdlFolder_.Assign(ExampleData("").c_str());
   Flash(*chain, 1).SetStuckBit(boardsim::SimStuckBit{0, 0, false});
   std::vector<uint32_t> words = ExampleWords();
   ASSERT_EQ(words[0] & 1, 1u);  // the stuck 0 contradicts the data
@@ -153,7 +153,7 @@ TEST(EngineChain, ContinueOnFailKeepsTheFailureOfAnEarlierDevice) {
 TEST(EngineChain, ConcurrentModeProgramsTwoDevicesInCommonScans) {
   auto chain = TwoFlashes(R"(, {"name": "x", "irLength": 5})");
   SimBoardPort port(chain.get());
-  port.bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+  port.bsdlFolder_.Assign(ExampleData("").c_str());
   port.SetLines({FlashLine("a", "program"), "x -i5;", FlashLine("b", "program")});
   ASSERT_TRUE(RunEngine({"rurura", "-M", "Concurrent", "-i", ""}));
   EXPECT_EQ(port.failure_, 0u) << port.text_;
@@ -168,7 +168,7 @@ TEST(EngineChain, ConcurrentModeProgramsTwoDevicesInCommonScans) {
 TEST(EngineChain, ConcurrentDevicesInDifferentFlowsAreServedInTurn) {
   auto chain = TwoFlashes();
   SimBoardPort port(chain.get());
-  port.bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
+  port.bsdlFolder_.Assign(ExampleData("").c_str());
   port.SetLines({FlashLine("a", "erase"), FlashLine("b", "program")});
   ASSERT_TRUE(RunEngine({"rurura", "-m", "concurrent", "-i", ""}));
   EXPECT_EQ(port.failure_, 0u) << port.text_;

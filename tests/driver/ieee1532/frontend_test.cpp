@@ -25,38 +25,80 @@ bool Parse(std::vector<std::string> arguments) {
   }
 }
 
-// The settings a list of options reaches, or "refused".
+// The settings a list of options reaches, or "refused": the sizes, then each flag that is not
+// at its default.
 std::string Options(std::vector<std::string> arguments) {
   if (!Parse(std::move(arguments))) return "refused";
   const IscSettings& s = IscGetSettings();
-  std::string text =
-      "read " + std::to_string(s.readBufferSize) + (s.bufferedRead ? "" : " direct") + ", write " +
-      std::to_string(s.writeBufferSize) + (s.bufferedWrite ? "" : " direct") +
-      (s.commitOnWrite ? " committed" : "") + ", bit errors " + std::to_string(s.maxBitErrors);
-  if (s.concurrent) text += ", concurrent";
-  if (s.maxConcurrent) text += ", max concurrent";
-  if (s.debugInfo && s.bsdlInfo) text += ", debug and bsdl info";
+  const IscSettings defaults;
+  std::string text = "read " + std::to_string(s.readBufferSize) + ", write " +
+                     std::to_string(s.writeBufferSize) + ", bit errors " +
+                     std::to_string(s.maxBitErrors);
+  using S = IscSettings;
+  static const std::pair<const char*, bool S::*> kFlags[] = {
+      {"commit", &S::commitOnWrite},
+      {"bufread", &S::bufferedRead},
+      {"bufwrite", &S::bufferedWrite},
+      {"status", &S::statusDisplay},
+      {"debug", &S::debugInfo},
+      {"bsdl", &S::bsdlInfo},
+      {"noidcode", &S::skipIdcodeCheck},
+      {"loopdebug", &S::flowLoopDebug},
+      {"repeats", &S::actionRepeatDisplay},
+      {"checkonly", &S::checkOnly},
+      {"checkinput", &S::checkInputFilesOnly},
+      {"continue", &S::continueOnFail},
+      {"warnings", &S::bsdlWarnings},
+      {"concurrent", &S::concurrent},
+      {"max", &S::maxConcurrent},
+      {"tck", &S::singleTckBeforeWait},
+      {"memdata", &S::holdIscDataInMemory},
+      {"errorproc", &S::runErrorExitProc},
+      {"exitonerror", &S::stopOnExitOnError},
+      {"allopts", &S::showAllOptions},
+      {"cmdopts", &S::showCommandFileOptions}};
+  for (const auto& [name, flag] : kFlags) {
+    if (s.*flag != defaults.*flag) text += std::string(" ") + name;
+  }
   return text;
 }
 
-// Read and write each reach their own setting; an option whose value is missing stops with its
-// own message.
+// Read and write each reach their own setting, each debug bit its own flag, and each size its
+// bounds; an option whose value is missing stops with its own message.
 TEST(FrontEnd, OptionNamesIgnoreCaseButMustBeWhole) {
   MessagePort port;
   port.commandSource_ = 0;  // as during the option parse of a run: "cmd" is not opened
+  const std::string bsdl = TestDataPath("bsdl/epc4q100_1532.bsd");
   const std::pair<std::vector<std::string>, const char*> cases[] = {
       {{"-M", "Concurrent", "-READBUFSIZE", "100", "-maxbiterr", "7", "-i", "cmd"},
-       "read 262144, write 262144 committed, bit errors 7, concurrent"},
-      {{"-m", "max_concurrent", "-xopt", "6", "-i", "cmd"},
-       "read 262144, write 262144 committed, bit errors 50, concurrent, max concurrent, debug and "
-       "bsdl info"},
-      {{"-nobufwrite", "-writebufsize", "4096", "-i", "cmd"},
-       "read 262144, write 4096 direct committed, bit errors 50"},
-      {{"-nobufread", "-readbufsize", "2048", "-d", "-i", "cmd"},
-       "read 2048 direct, write 262144, bit errors 50"},
-      {{"-w", "-i", "cmd"}, "read 262144, write 262144, bit errors 50"},
+       "read 262144, write 262144, bit errors 7 concurrent"},
+      {{"-m", "max_concurrent", "-i", "cmd"},
+       "read 262144, write 262144, bit errors 50 concurrent max"},
+      {{"-m", "SEQUENTIAL", "-maxbiterr", "-5", "-i", "cmd"},
+       "read 262144, write 262144, bit errors 0"},
+      {{"-nobufwrite", "-writebufsize", "1024", "-readbufsize", "1023", "-d", "-i", "cmd"},
+       "read 262144, write 1024, bit errors 50 commit bufwrite"},
+      {{"-nobufread", "-readbufsize", "67108864", "-writebufsize", "67108864", "-i", "cmd"},
+       "read 67108864, write 67108864, bit errors 50 bufread"},
+      {{"-w", "-i", "cmd"}, "read 262144, write 262144, bit errors 50 commit"},
+      {{"-CheckInpFiles", "-continue_on_fail", "-bsdlwarnings", "-min0clk", "-nomemiscdata",
+        "-skip_error_proc", "-skip_exit_on_error", "-xshowallopts", "-xshowcmdfileopts", "-i",
+        "cmd"},
+       "read 262144, write 262144, bit errors 50 checkinput continue warnings tck memdata "
+       "errorproc exitonerror allopts cmdopts"},
+      {{"-checkbsdl", bsdl}, "read 262144, write 262144, bit errors 50 checkonly checkinput"},
+      {{"-xopt", "1", "-i", "cmd"}, "read 262144, write 262144, bit errors 50 status"},
+      {{"-xopt", "2", "-i", "cmd"}, "read 262144, write 262144, bit errors 50 debug"},
+      {{"-xopt", "4", "-i", "cmd"}, "read 262144, write 262144, bit errors 50 bsdl"},
+      {{"-xopt", "8", "-i", "cmd"}, "read 262144, write 262144, bit errors 50 noidcode"},
+      {{"-xopt", "16", "-i", "cmd"}, "read 262144, write 262144, bit errors 50 loopdebug"},
+      {{"-xopt", "32", "-i", "cmd"}, "read 262144, write 262144, bit errors 50 repeats"},
+      {{"-readbufsize", "67108865", "-i", "cmd"}, "refused"},
       {{"-maxbit", "7", "-i", "cmd"}, "refused"},
       {{"-m", "parallel", "-i", "cmd"}, "refused"},
+      {{"-i", "cmd", "-m"}, "refused"},
+      {{"-i", "cmd", "-maxbiterr"}, "refused"},
+      {{"-checkbsdl"}, "refused"},
       {{"-i"}, "refused"},
       {{"-i", "cmd", "-l"}, "refused"},
       {{"-i", "cmd", "-o"}, "refused"},
@@ -72,7 +114,9 @@ TEST(FrontEnd, OptionNamesIgnoreCaseButMustBeWhole) {
                     {"rurura: unknown option [-maxbit]", "Specify -m [sequential | concurrent]",
                      "missing [InputFile] filename", "missing [LogFile] filename",
                      "missing [OutFile] filename", "rurura: specify option(s)",
-                     "rurura: specify read buffer size", "rurura: specify write buffer size"}),
+                     "rurura: specify read buffer size", "rurura: specify write buffer size",
+                     "rurura: read buffer size above [67108864] bytes",
+                     "Specify max # of bit errors to display", "Specify BSDL file to check"}),
             "");
 }
 

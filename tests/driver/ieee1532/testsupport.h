@@ -42,5 +42,9 @@ std::string TestDataPath(const std::string& relative);
 std::string Replace(std::string text, const std::string& from, const std::string& to);
 std::string ReadText(const std::string& path);
 
+// Every flow, procedure setting and IEEE 1532 attribute of an entity, a line each, for a whole
+// comparison.
+std::string DescribeFlows(const zor::isc::BsdlEntity& entity);
+
 // Parses a BSDL file with a fresh engine state; false when the engine stopped.
 bool ParseBsdl(const std::string& path, zor::isc::BsdlEntity& entity);
