@@ -48,74 +48,46 @@ TEST_F(EngineFlow, LoopsLimitsAndModesOfOneAction) {
   records = records.substr(0, records.rfind(')') + 1);  // no transmission CRC
   const std::string tooMany = "-d\"" + folder_.Write("extra.isc", records) + "\" -a\"program\"";
   const std::string loop = "flow_extra initialize (loop min 1 max ";
+  // The options of the flash line and of the run, whether the run goes on and the failure word,
+  // the pieces shown ('|' between them) and one that is not.
   struct Case {
     const char* name;
-    std::string bsdl, flash;
-    std::vector<std::string> options;
-    bool ran;
-    uint32_t failure;
-    std::vector<std::string> shown;
+    std::string bsdl, flash, options, outcome, shown;
     std::string hidden = "[ PASS ]: Action [flash (zorflash)]: ";
     bool stuck = false;  // bit 0 of word 0 stuck at 0 from this row on
   };
   const Case cases[] = {
       {"loop passes from its minimum on",
        WithExtraFlow(loop + "5 (IDCODE WAIT TCK 1 32:01234567))(loop min 3 (BYPASS WAIT TCK 1))"),
-       "-a\"extra\"",
-       {},
-       true,
-       0,
-       {"[ PASS ]: Action [flash (zorflash)]: extra"},
-       "FAIL"},
-      {"loop used up stops",
-       WithExtraFlow(loop + "5 (IDCODE WAIT TCK 1 32:01234566))"),
-       "-a\"extra\"",
-       {},
-       false,
-       1,
-       {"*** ==> Max flow loop count [5] reached"}},
+       "-a\"extra\"", "", "runs 0", "[ PASS ]: Action [flash (zorflash)]: extra", "FAIL"},
+      {"loop used up stops", WithExtraFlow(loop + "5 (IDCODE WAIT TCK 1 32:01234566))"),
+       "-a\"extra\"", "", "stops 1", "*** ==> Max flow loop count [5] reached"},
       {"concurrent loop used up fails the device",
-       WithExtraFlow(loop + "3 (IDCODE WAIT TCK 1 32:01234566))"),
-       "-a\"extra\"",
-       {"-m", "concurrent", "-xopt", "2"},
-       true,
-       1,
-       {"-----> common flow type [", "*** ==> [flash]: max flow loop count [3] reached",
-        "   *** [flash: extra()] = FAIL", "[ FAIL ]: concurrent processing mode"}},
-      {"too many data records stop",
-       example,
-       tooMany,
-       {},
-       false,
-       1,
-       {"Data block has too many data records"}},
+       WithExtraFlow(loop + "3 (IDCODE WAIT TCK 1 32:01234566))"), "-a\"extra\"",
+       "-m concurrent -xopt 2", "runs 1",
+       "-----> common flow type [|*** ==> [flash]: max flow loop count [3] reached|"
+       "   *** [flash: extra()] = FAIL|[ FAIL ]: concurrent processing mode"},
+      {"too many data records stop", example, tooMany, "", "stops 1",
+       "Data block has too many data records"},
       {"proprietary action cancels concurrent processing",
        Replace(example, "\"verify  = (", "\"verify proprietary = ("),
-       "-d\"" + ExampleData("zorflash.isc") + "\" -a\"verify\"",
-       {"-m", "concurrent"},
-       true,
-       1,
-       {"     *--> Action [flash: verify()] is proprietary",
-        "       => chain processing cancelled; process chain in sequential mode"}},
+       "-d\"" + ExampleData("zorflash.isc") + "\" -a\"verify\"", "-m concurrent", "runs 1",
+       "     *--> Action [flash: verify()] is proprietary|"
+       "       => chain processing cancelled; process chain in sequential mode"},
       {"no mismatch line at a limit of 0",
        WithExtraFlow("flow_extra initialize (ISC_ENABLE WAIT TCK 2)"
                      "(ISC_ADDRESS_SHIFT 6:0 WAIT TCK 1)(ISC_READ WAIT TCK 1 32:FFFFFFFF)"),
-       "-a\"extra\"",
-       {"-maxbiterr", "0"},
-       true,
-       1,
-       {"=> Other mismatches suppressed (more than 0 mismatches)"},
-       "mismatch: bit",
-       true},
+       "-a\"extra\"", "-maxbiterr 0", "runs 1",
+       "=> Other mismatches suppressed (more than 0 mismatches)", "mismatch: bit", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     folder_.Write("zorflash.bsd", c.bsdl);
     port_->text_.clear();
     if (c.stuck) Flash().SetStuckBit(boardsim::SimStuckBit{0, 0, false});
-    EXPECT_EQ(Run(c.flash, c.options), c.ran) << port_->text_;
-    EXPECT_EQ(port_->failure_, c.failure);
-    EXPECT_EQ(Missing(port_->text_, c.shown), "") << port_->text_;
+    const bool ran = Run(c.flash, Split(c.options, ' '));
+    EXPECT_EQ((ran ? "runs " : "stops ") + std::to_string(port_->failure_), c.outcome);
+    EXPECT_EQ(Missing(port_->text_, Split(c.shown, '|')), "") << port_->text_;
     EXPECT_FALSE(port_->Saw(c.hidden));
   }
 }

@@ -35,30 +35,20 @@ std::string Options(std::vector<std::string> arguments) {
                      std::to_string(s.writeBufferSize) + ", bit errors " +
                      std::to_string(s.maxBitErrors);
   using S = IscSettings;
-  static const std::pair<const char*, bool S::*> kFlags[] = {
-      {"commit", &S::commitOnWrite},
-      {"bufread", &S::bufferedRead},
-      {"bufwrite", &S::bufferedWrite},
-      {"status", &S::statusDisplay},
-      {"debug", &S::debugInfo},
-      {"bsdl", &S::bsdlInfo},
-      {"noidcode", &S::skipIdcodeCheck},
-      {"loopdebug", &S::flowLoopDebug},
-      {"repeats", &S::actionRepeatDisplay},
-      {"checkonly", &S::checkOnly},
-      {"checkinput", &S::checkInputFilesOnly},
-      {"continue", &S::continueOnFail},
-      {"warnings", &S::bsdlWarnings},
-      {"concurrent", &S::concurrent},
-      {"max", &S::maxConcurrent},
-      {"tck", &S::singleTckBeforeWait},
-      {"memdata", &S::holdIscDataInMemory},
-      {"errorproc", &S::runErrorExitProc},
-      {"exitonerror", &S::stopOnExitOnError},
-      {"allopts", &S::showAllOptions},
-      {"cmdopts", &S::showCommandFileOptions}};
-  for (const auto& [name, flag] : kFlags) {
-    if (s.*flag != defaults.*flag) text += std::string(" ") + name;
+  static const char* const kNames[] = {
+      "commit",    "bufread", "bufwrite",  "status",     "debug",       "bsdl",     "noidcode",
+      "loopdebug", "repeats", "checkonly", "checkinput", "continue",    "warnings", "concurrent",
+      "max",       "tck",     "memdata",   "errorproc",  "exitonerror", "allopts",  "cmdopts"};
+  static bool S::*const kFlags[] = {
+      &S::commitOnWrite,       &S::bufferedRead,        &S::bufferedWrite,
+      &S::statusDisplay,       &S::debugInfo,           &S::bsdlInfo,
+      &S::skipIdcodeCheck,     &S::flowLoopDebug,       &S::actionRepeatDisplay,
+      &S::checkOnly,           &S::checkInputFilesOnly, &S::continueOnFail,
+      &S::bsdlWarnings,        &S::concurrent,          &S::maxConcurrent,
+      &S::singleTckBeforeWait, &S::holdIscDataInMemory, &S::runErrorExitProc,
+      &S::stopOnExitOnError,   &S::showAllOptions,      &S::showCommandFileOptions};
+  for (size_t i = 0; i < std::size(kFlags); ++i) {
+    if (s.*kFlags[i] != defaults.*kFlags[i]) text += std::string(" ") + kNames[i];
   }
   return text;
 }

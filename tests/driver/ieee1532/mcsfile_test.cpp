@@ -168,6 +168,10 @@ TEST(BitText, EntityShiftsAndSafeValues) {
   IscClockCycle(1, 0);
   ASSERT_EQ(chain->Trace().size(), 1u);
   EXPECT_TRUE(chain->Trace()[0].tms);
+  // An opcode without a register, the first one too, is named in the error.
+  entity.opcodes[0].dataRegister = -1;
+  EXPECT_THROW(BsdlRegisterForOpcode(entity, 0), EngineStop);
+  EXPECT_TRUE(port.Saw("No data register for opcode [bypass]"));
   IscEngineFreeGlobals();
 }
 

@@ -37,6 +37,13 @@ std::string Missing(const std::string& text, const std::vector<std::string>& pie
   return missing;
 }
 
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> pieces;
+  std::istringstream in(text);
+  for (std::string piece; std::getline(in, piece, separator);) pieces.push_back(piece);
+  return pieces;
+}
+
 std::string TestDataPath(const std::string& relative) { return zortest::TestDataPath(relative); }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
@@ -105,6 +112,9 @@ std::string DescribeFlows(const BsdlEntity& e) {
            e.pinBehaviorClamp, e.tckPort.c_str(), e.tckFrequency, e.edition,
            e.blankUsercode.c_str());
   std::string text = head;
+  text += "disable results";
+  for (const BsdlCell& cell : e.cells) text += " " + std::to_string(cell.disableResult);
+  text += "\n";
   for (const BsdlOpcode& o : e.opcodes) text += o.isPrivate ? "private " + o.name + "\n" : "";
   for (const BsdlAction& a : e.actions) {
     text += "action " + a.name + "(" + a.dataName + ")" + (a.proprietary ? " proprietary" : "");

@@ -37,6 +37,9 @@ class ScratchFolder {
 // The pieces a text lacks, a line each: empty when it holds them all.
 std::string Missing(const std::string& text, const std::vector<std::string>& pieces);
 
+// The pieces of a text between separators.
+std::vector<std::string> Split(const std::string& text, char separator);
+
 std::string TestDataPath(const std::string& relative);
 // The text with the first occurrence of `from`, which must be there, replaced by `to`.
 std::string Replace(std::string text, const std::string& from, const std::string& to);
