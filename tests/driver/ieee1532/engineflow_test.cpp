@@ -69,6 +69,8 @@ TEST_F(EngineFlow, LoopsLimitsAndModesOfOneAction) {
        "   *** [flash: extra()] = FAIL|[ FAIL ]: concurrent processing mode"},
       {"too many data records stop", example, tooMany, "", "stops 1",
        "Data block has too many data records"},
+      {"too many data records stop concurrent processing", example, tooMany, "-m concurrent",
+       "stops 1", "Data block has too many data records"},
       {"proprietary action cancels concurrent processing",
        Replace(example, "\"verify  = (", "\"verify proprietary = ("),
        "-d\"" + ExampleData("zorflash.isc") + "\" -a\"verify\"", "-m concurrent", "runs 1",
