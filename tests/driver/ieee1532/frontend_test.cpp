@@ -25,16 +25,18 @@ bool Parse(std::vector<std::string> arguments) {
   }
 }
 
-// The settings a list of options reaches, or "refused": the sizes, then each flag that is not
-// at its default.
-std::string Options(std::vector<std::string> arguments) {
-  if (!Parse(std::move(arguments))) return "refused";
+// The settings a list of options reaches that are not at their default, or "refused".
+std::string Options(const std::string& options) {
+  if (!Parse(Split("rurura " + options, ' '))) return "refused";
   const IscSettings& s = IscGetSettings();
   const IscSettings defaults;
-  std::string text = "read " + std::to_string(s.readBufferSize) + ", write " +
-                     std::to_string(s.writeBufferSize) + ", bit errors " +
-                     std::to_string(s.maxBitErrors);
   using S = IscSettings;
+  std::string text;
+  for (auto [name, size] : {std::pair{"read", &S::readBufferSize},
+                            {"write", &S::writeBufferSize},
+                            {"bit errors", &S::maxBitErrors}}) {
+    if (s.*size != defaults.*size) text += std::string(" ") + name + " " + std::to_string(s.*size);
+  }
   static const char* const kNames[] = {
       "commit",    "bufread", "bufwrite",  "status",     "debug",       "bsdl",     "noidcode",
       "loopdebug", "repeats", "checkonly", "checkinput", "continue",    "warnings", "concurrent",
@@ -58,48 +60,37 @@ std::string Options(std::vector<std::string> arguments) {
 TEST(FrontEnd, OptionNamesIgnoreCaseButMustBeWhole) {
   MessagePort port;
   port.commandSource_ = 0;  // as during the option parse of a run: "cmd" is not opened
-  const std::string bsdl = TestDataPath("bsdl/epc4q100_1532.bsd");
-  const std::pair<std::vector<std::string>, const char*> cases[] = {
-      {{"-M", "Concurrent", "-READBUFSIZE", "100", "-maxbiterr", "7", "-i", "cmd"},
-       "read 262144, write 262144, bit errors 7 concurrent"},
-      {{"-m", "max_concurrent", "-i", "cmd"},
-       "read 262144, write 262144, bit errors 50 concurrent max"},
-      {{"-m", "SEQUENTIAL", "-maxbiterr", "-5", "-i", "cmd"},
-       "read 262144, write 262144, bit errors 0"},
-      {{"-nobufwrite", "-writebufsize", "1024", "-readbufsize", "1023", "-d", "-i", "cmd"},
-       "read 262144, write 1024, bit errors 50 commit bufwrite"},
-      {{"-nobufread", "-readbufsize", "67108864", "-writebufsize", "67108864", "-i", "cmd"},
-       "read 67108864, write 67108864, bit errors 50 bufread"},
-      {{"-w", "-i", "cmd"}, "read 262144, write 262144, bit errors 50 commit"},
-      {{"-CheckInpFiles", "-continue_on_fail", "-bsdlwarnings", "-min0clk", "-nomemiscdata",
-        "-skip_error_proc", "-skip_exit_on_error", "-xshowallopts", "-xshowcmdfileopts", "-i",
-        "cmd"},
-       "read 262144, write 262144, bit errors 50 checkinput continue warnings tck memdata "
-       "errorproc exitonerror allopts cmdopts"},
-      {{"-checkbsdl", bsdl}, "read 262144, write 262144, bit errors 50 checkonly checkinput"},
-      {{"-xopt", "1", "-i", "cmd"}, "read 262144, write 262144, bit errors 50 status"},
-      {{"-xopt", "2", "-i", "cmd"}, "read 262144, write 262144, bit errors 50 debug"},
-      {{"-xopt", "4", "-i", "cmd"}, "read 262144, write 262144, bit errors 50 bsdl"},
-      {{"-xopt", "8", "-i", "cmd"}, "read 262144, write 262144, bit errors 50 noidcode"},
-      {{"-xopt", "16", "-i", "cmd"}, "read 262144, write 262144, bit errors 50 loopdebug"},
-      {{"-xopt", "32", "-i", "cmd"}, "read 262144, write 262144, bit errors 50 repeats"},
-      {{"-readbufsize", "67108865", "-i", "cmd"}, "refused"},
-      {{"-maxbit", "7", "-i", "cmd"}, "refused"},
-      {{"-m", "parallel", "-i", "cmd"}, "refused"},
-      {{"-i", "cmd", "-m"}, "refused"},
-      {{"-i", "cmd", "-maxbiterr"}, "refused"},
-      {{"-checkbsdl"}, "refused"},
-      {{"-i"}, "refused"},
-      {{"-i", "cmd", "-l"}, "refused"},
-      {{"-i", "cmd", "-o"}, "refused"},
-      {{"-i", "cmd", "-xopt"}, "refused"},
-      {{"-i", "cmd", "-readbufsize"}, "refused"},
-      {{"-i", "cmd", "-writebufsize"}, "refused"}};
-  for (const auto& [options, settings] : cases) {
-    std::vector<std::string> arguments = {"rurura"};
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    EXPECT_EQ(Options(arguments), settings) << options[0] << " " << options.back();
-  }
+  const std::pair<std::string, const char*> cases[] = {
+      {"-M Concurrent -READBUFSIZE 100 -maxbiterr 7 -i cmd", " bit errors 7 concurrent"},
+      {"-m max_concurrent -i cmd", " concurrent max"},
+      {"-m SEQUENTIAL -maxbiterr -5 -i cmd", " bit errors 0"},
+      {"-nobufwrite -writebufsize 1024 -readbufsize 1023 -d -i cmd", " write 1024 commit bufwrite"},
+      {"-nobufread -readbufsize 67108864 -writebufsize 67108864 -i cmd",
+       " read 67108864 write 67108864 bufread"},
+      {"-w -i cmd", " commit"},
+      {"-CheckInpFiles -continue_on_fail -bsdlwarnings -min0clk -nomemiscdata -skip_error_proc "
+       "-skip_exit_on_error -xshowallopts -xshowcmdfileopts -i cmd",
+       " checkinput continue warnings tck memdata errorproc exitonerror allopts cmdopts"},
+      {"-checkbsdl " + TestDataPath("bsdl/epc4q100_1532.bsd"), " checkonly checkinput"},
+      {"-xopt 1 -i cmd", " status"},
+      {"-xopt 2 -i cmd", " debug"},
+      {"-xopt 4 -i cmd", " bsdl"},
+      {"-xopt 8 -i cmd", " noidcode"},
+      {"-xopt 16 -i cmd", " loopdebug"},
+      {"-xopt 32 -i cmd", " repeats"},
+      {"-readbufsize 67108865 -i cmd", "refused"},
+      {"-maxbit 7 -i cmd", "refused"},
+      {"-m parallel -i cmd", "refused"},
+      {"-i cmd -m", "refused"},
+      {"-i cmd -maxbiterr", "refused"},
+      {"-checkbsdl", "refused"},
+      {"-i", "refused"},
+      {"-i cmd -l", "refused"},
+      {"-i cmd -o", "refused"},
+      {"-i cmd -xopt", "refused"},
+      {"-i cmd -readbufsize", "refused"},
+      {"-i cmd -writebufsize", "refused"}};
+  for (const auto& [options, settings] : cases) EXPECT_EQ(Options(options), settings) << options;
   EXPECT_EQ(Missing(port.text_,
                     {"rurura: unknown option [-maxbit]", "Specify -m [sequential | concurrent]",
                      "missing [InputFile] filename", "missing [LogFile] filename",
