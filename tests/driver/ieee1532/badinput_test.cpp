@@ -174,10 +174,11 @@ TEST_F(BadRun, EveryStopReleasesTheStateOnlyAfterUnwinding) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   port_->bsdlFolder_.Assign((folder_.path() + "/").c_str());
   const std::string log = folder_.Path("run.log");
+  // The flash line between the other two devices; the options of the run, when not the log's
+  // and the port's lines.
   struct Stop {
-    std::vector<std::string> lines;
-    std::string message;
-    std::vector<std::string> options = {};  // none: a log, and the lines of the port
+    std::string flash, message;
+    std::vector<std::string> options = {};
   };
   auto program = [](const std::string& data) {
     return "flash -b\"zorflash.bsd\" -d\"" + data + "\" -a\"program\";";
@@ -187,40 +188,35 @@ TEST_F(BadRun, EveryStopReleasesTheStateOnlyAfterUnwinding) {
   for (int i = 0; i < 20; ++i) devices += "d" + std::to_string(i) + " -i1048576; ";
   for (int i = 0; i <= 1024; ++i) many += "d" + std::to_string(i) + " -i1; ";
   const std::vector<Stop> stops = {
-      {{"fpga -i6;", "flash -b\"zorflash.bsd\" -a\"verify_idcode\""},
-       "Terminate device description with ';'"},
-      {{"fpga -i6;", FlashLine("cut.bsd"), "buffer -i4;"}, "Invalid entity termination format"},
-      {{"fpga -i6;", program(badData), "buffer -i4;"},
-       "[G]: data record must have hex digits only"},
-      {{"fpga -i6;", FlashLine("loop.bsd"), "buffer -i4;"},
-       "*** ==> Max flow loop count [2] reached"},
-      {{"fpga -i6;", program(shortData), "buffer -i4;"},
+      {"flash -b\"zorflash.bsd\" -a\"verify_idcode\"", "Terminate device description with ';'"},
+      {FlashLine("cut.bsd"), "Invalid entity termination format"},
+      {program(badData), "[G]: data record must have hex digits only"},
+      {FlashLine("loop.bsd"), "*** ==> Max flow loop count [2] reached"},
+      {program(shortData),
        "Not enough data in array (array) for flow flow_program(array)",
        {"-l", log, "-m", "concurrent", "-i", ""}},
-      {{}, "Invalid entity termination format", {"-l", log, "-checkbsdl", folder_.Path("cut.bsd")}},
-      {{"fpga -i6;", FlashLine("deep.bsd"), "buffer -i4;"}, "Mismatched BSDL string brackets"},
-      {{"fpga -i6;", program(deepData), "buffer -i4;"},
-       "[(]: data record must have hex digits only"},
-      {{"fpga -i6;", "flash " + deep, "buffer -i4;"}, "Error  : Unknown command"},
-      {{"fpga -i6;", FlashLine("fifo"), "buffer -i4;"}, "BSDL file [" + fifo + "] does not exist"},
-      {{"fpga -i6;", program(fifo), "buffer -i4;"}, "ISC data file [" + fifo + "] does not exist"},
-      {{}, "(rurura) cannot open [" + fifo + "]", {"-i", fifo}},
-      {{"fpga -i6;", FlashLine("zorflash.bsd"), "buffer -i4;"},
-       "(rurura) cannot open [" + fifo + "]",
-       {"-o", fifo, "-i", ""}},
-      {{},
+      {"", "Invalid entity termination format", {"-l", log, "-checkbsdl", folder_.Path("cut.bsd")}},
+      {FlashLine("deep.bsd"), "Mismatched BSDL string brackets"},
+      {program(deepData), "[(]: data record must have hex digits only"},
+      {"flash " + deep, "Error  : Unknown command"},
+      {FlashLine("fifo"), "BSDL file [" + fifo + "] does not exist"},
+      {program(fifo), "ISC data file [" + fifo + "] does not exist"},
+      {"", "(rurura) cannot open [" + fifo + "]", {"-i", fifo}},
+      {FlashLine("zorflash.bsd"), "(rurura) cannot open [" + fifo + "]", {"-o", fifo, "-i", ""}},
+      {"",
        "rurura: read buffer size above [67108864] bytes",
        {"-readbufsize", "9223372036854775807", "-i", ""}},
-      {{},
+      {"",
        "rurura: write buffer size above [67108864] bytes",
        {"-writebufsize", "67108865", "-i", ""}},
-      {{"fpga -i99999999999999999999;"}, "Number [99999999999999999999] out of range"},
-      {{devices, FlashLine("zorflash.bsd")}, "Chain scans of [20971528] bits exceed [16777216]"},
-      {{many}, "More than [1024] devices in the chain"},
+      {"flash -i99999999999999999999;", "Number [99999999999999999999] out of range"},
+      {devices + FlashLine("zorflash.bsd"), "Chain scans of [20971538] bits exceed [16777216]"},
+      {many, "More than [1024] devices in the chain"},
   };
   for (const Stop& stop : stops) {
     SCOPED_TRACE(stop.message);
-    port_->SetLines(stop.lines);
+    // A line without its ';' ends the text.
+    port_->SetLines({"fpga -i6;", stop.flash, stop.flash.ends_with(';') ? "buffer -i4;" : ""});
     port_->text_.clear();
     std::filesystem::remove(log);
     std::vector<std::string> arguments = {"rurura", "-l", log, "-i", ""};
@@ -229,7 +225,7 @@ TEST_F(BadRun, EveryStopReleasesTheStateOnlyAfterUnwinding) {
     EXPECT_FALSE(RunEngine(arguments));
     EXPECT_EQ(port_->failure_, 1u);
     const std::vector<std::string> seen = {stop.message, "*** Program stopped at"};
-    EXPECT_EQ(Missing(port_->text_, seen), "");
+    EXPECT_EQ(Missing(port_->text_, seen), "") << port_->text_;
     if (arguments[1] == "-l") {
       EXPECT_EQ(Missing(ReadText(log), seen), "");
     }
