@@ -127,7 +127,6 @@ TEST_F(EngineFlow, DataReadAgainFromTheFileWithoutHoldingItInMemory) {
 }
 
 TEST_F(EngineFlow, OptionalProcedureRunsOnlyWhenTheDataFileTurnsItOn) {
-  std::vector<std::string> rows;
   std::string data = ReadText(ExampleData("zorflash.isc"));
   data = data.substr(0, data.rfind(')') + 1);  // no transmission CRC
   uint32_t first =
@@ -138,17 +137,23 @@ TEST_F(EngineFlow, OptionalProcedureRunsOnlyWhenTheDataFileTurnsItOn) {
   folder_.Write("zorflash.bsd",
                 Replace(ReadText(ExampleData("zorflash.bsd")), "proc_erase, proc_blank_check, \" &",
                         "proc_erase, proc_blank_check optional, \" &"));
-  std::string plain = folder_.Write("plain.isc", data);
-  ASSERT_TRUE(Run("-d\"" + plain + "\" -a\"program\""));
-  EXPECT_EQ(port_->failure_, 0u) << port_->text_;
-
-  std::string overridden = folder_.Write(
-      "on.isc",
-      Replace(data, "        )\n", "        )\n  override proc_blank_check program ON\n"));
-  ASSERT_TRUE(Run("-d\"" + overridden + "\" -a\"program\""));
-  EXPECT_EQ(port_->failure_, 1u);
-  EXPECT_TRUE(
-      port_->Saw("[flash] mismatch: bit [" + std::to_string(bit) + "] in [31:0] bit field"));
+  std::string plain = "-d\"" + folder_.Write("plain.isc", data) + "\" -a\"program\"";
+  std::string on =
+      "-d\"" +
+      folder_.Write("on.isc", Replace(data, "        )\n",
+                                      "        )\n  override proc_blank_check program ON\n")) +
+      "\" -a\"program\"";
+  for (const char* mode : {"sequential", "concurrent"}) {
+    SCOPED_TRACE(mode);
+    ASSERT_TRUE(Run(plain, {"-m", mode}));
+    EXPECT_EQ(port_->failure_, 0u) << port_->text_;
+    port_->text_.clear();
+    ASSERT_TRUE(Run(on, {"-m", mode}));
+    EXPECT_EQ(port_->failure_, 1u);
+    EXPECT_TRUE(
+        port_->Saw("[flash] mismatch: bit [" + std::to_string(bit) + "] in [31:0] bit field"))
+        << port_->text_;
+  }
 }
 
 TEST_F(EngineFlow, ExitOnErrorStopsTheChainEvenWhenContinuingOnFail) {
