@@ -110,6 +110,14 @@ TEST_F(CommandFile, SkippedDevicesCountNowhereAndTheBsdlLengthWins) {
       << port_.text_;
   EXPECT_FALSE(port_.Saw("-[  0] x"));
   EXPECT_EQ(IscEngineChain().tdiText.size(), 33u);
+  // A file without the length leaves the line's.
+  folder_.Write("short.bsd",
+                Replace(ReadText(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.bsd"),
+                        "attribute INSTRUCTION_LENGTH of ZORFLASH : entity is 8;", ""));
+  port_.bsdlFolder_.Assign((folder_.path() + "/").c_str());
+  ASSERT_TRUE(Read("flash -i3 -b\"short.bsd\" -a\"verify_idcode\";")) << port_.text_;
+  ASSERT_EQ(ChainValidateActions(IscEngineChain()), 1) << port_.text_;
+  EXPECT_EQ(Device(0).irLength, 3);
 }
 
 }  // namespace
