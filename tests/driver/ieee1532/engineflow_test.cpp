@@ -96,13 +96,15 @@ TEST_F(EngineFlow, LoopsLimitsAndModesOfOneAction) {
 
 TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
   // The address walks 1, 2, 4 by shifts and 5 by an add: word 5 holds the last program. The
-  // first word comes from the data file's initialize section.
+  // first address comes from the data file's repeat section, its only data: the initialize
+  // section, which takes none, needs none.
   folder_.Write(
       "zorflash.bsd",
       Replace(WithExtraFlow(
                   "flow_extra(array) initialize (ISC_ENABLE WAIT TCK 2)"
-                  "(ISC_ERASE WAIT TCK 120)(ISC_ADDRESS_SHIFT 6:$a=01 WAIT TCK 1)"
-                  "(ISC_PROGRAM 32:? WAIT TCK 1)"
+                  "(ISC_ERASE WAIT TCK 120)(ISC_ADDRESS_SHIFT 6:$a=3F WAIT TCK 1)"
+                  " repeat 1 (ISC_ADDRESS_SHIFT 6:$a? WAIT TCK 1)"
+                  "(ISC_PROGRAM 32:0000000A WAIT TCK 1)"
                   "(ISC_ADDRESS_SHIFT 6:$a<<1 WAIT TCK 1)(ISC_PROGRAM 32:0000000B WAIT TCK 1)"
                   "(ISC_ADDRESS_SHIFT 6:$a<<1 WAIT TCK 1)(ISC_ADDRESS_SHIFT 6:$a+1 WAIT TCK 1)"
                   "(ISC_PROGRAM 32:0000000C WAIT TCK 1)(ISC_DISABLE WAIT TCK 1)"),
@@ -111,7 +113,7 @@ TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
       folder_.Write("extra.isc",
                     "IEEE_1532_Data\n(Header (STD_Version STD_1532_2001\n Creation_Date "
                     "20261207.0900\n Creator \"tests\"\n Entity zorflash\n )\n"
-                    " DATA array (initialize (0000000A))\n)");
+                    " DATA array (repeat (01))\n)");
   ASSERT_TRUE(Run("-d\"" + data + "\" -a\"extra\"")) << port_->text_;
   EXPECT_EQ(port_->failure_, 0u) << port_->text_;
   std::vector<uint32_t> words;

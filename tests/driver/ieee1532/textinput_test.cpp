@@ -1,6 +1,8 @@
 // The engine's reader, tokenizer and report function.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "driver/ieee1532/engine/iscengine.h"
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "driver/ieee1532/flow/iscfieldbits.h"
@@ -165,7 +167,13 @@ TEST_F(TextInput, WriteBufferKeepsEveryPiece) {
   IscGetSettings().writeBufferSize = 1024;
   IscInputFile out;
   InputFileInit(out, folder.Path("out.txt"));
+  auto files = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+  };
+  const auto before = files();
   InputFileReopen(out, "w");
+  InputFileReopen(out, "w");  // closes the first stream
+  EXPECT_EQ(files(), before + 1);
   std::string expected;
   for (int i = 0; i < 500; ++i) {
     std::string piece = std::to_string(i) + ",";
@@ -174,6 +182,7 @@ TEST_F(TextInput, WriteBufferKeepsEveryPiece) {
   }
   InputFileWrite(out, 1, "");
   InputFileClose(out);
+  EXPECT_EQ(files(), before);
   EXPECT_EQ(ReadText(folder.Path("out.txt")), expected);
   EXPECT_THROW(InputFileWrite(out, 7, ""), EngineStop);
   // Field records: words from the top, a line break once a line passes 64 columns.
