@@ -118,6 +118,19 @@ TEST_F(TextInput, ReportsCutAtTheMessageBufferAndErrorsStop) {
   EXPECT_EQ(port_.text_.find('\n', start) - start, 298u);  // a buffer of 299 with its end
   EXPECT_TRUE(port_.Saw("[text: line 1]:[token]"));
 
+  // Without a record no prefix and nothing counted; without the line no line.
+  port_.text_.clear();
+  IscReportMessage(kIscWarning, "quiet", true, nullptr);
+  EXPECT_THROW(IscReportMessage(kIscError, "stop", false, &text.record), EngineStop);
+  const std::string expected = "quiet\nError  : stop\n*** Program stopped at ";
+  EXPECT_EQ(port_.text_.substr(0, expected.size()), expected);
+  EXPECT_EQ(text.record.warnings, 1);
+  // A range holds both its bounds.
+  IscCheckRange(kIscError, "r", 2, 2, 3);
+  IscCheckRange(kIscError, "r", 2, 3, 3);
+  EXPECT_THROW(IscCheckRange(kIscError, "r", 2, 1, 3), EngineStop);
+  EXPECT_THROW(IscCheckRange(kIscError, "r", 2, 4, 3), EngineStop);
+  EXPECT_EQ(Missing(port_.text_, {"[r] range[2 <= 1 <= 3]", "[r] range[2 <= 4 <= 3]"}), "");
   port_.text_.clear();
   EXPECT_THROW(IscReportMessage(kIscError, "plain", false, nullptr), EngineStop);
   EXPECT_EQ(port_.text_.find("plain\n"), 0u);  // no prefix without a record
