@@ -67,6 +67,8 @@ TEST_F(EngineProgram, StuckBitFailsVerificationAndSetsTheFailureWord) {
   EXPECT_TRUE(port_->Saw("[ FAIL ]: Action [flash (zorflash)]: program"));
   EXPECT_TRUE(port_->Saw("   => passed 0 of 1 iteration"));
   EXPECT_FALSE(Flash(*chain_).Enabled());  // PROC_ERROR_EXIT left ISC mode
+  ASSERT_TRUE(RunEngine({"rurura", "-skip_error_proc", "-i", ""}));
+  EXPECT_TRUE(Flash(*chain_).Enabled());  // unless the run skips it
   // A device whose file has no such procedure: the run says so.
   ScratchFolder folder;
   std::string bsdl = ReadText(ExampleData("zorflash.bsd"));
