@@ -48,7 +48,7 @@ TEST(EnginePort, PinLayerAndEngineStateGoThroughTheContract) {
 
   TapSetPin(kTapPinTms, 1);
   ASSERT_FALSE(port.writes.empty());
-  EXPECT_EQ(port.writes.back() & (jtag::kPinTms | kIscPinEngine), jtag::kPinTms | kIscPinEngine);
+  EXPECT_EQ(port.writes, std::vector<uint32_t>{0x10u | jtag::kPinTms});  // bit 4 marks the engine
   port.inputs = jtag::kPinTdo;
   EXPECT_EQ(TapReadPinWord() & (jtag::kPinTdo | kIscPinEngine), jtag::kPinTdo | kIscPinEngine);
 
