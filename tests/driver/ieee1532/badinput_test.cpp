@@ -11,7 +11,6 @@
 
 #include "driver/ieee1532/chain/chaindevice.h"
 #include "driver/ieee1532/text/iscmessages.h"
-#include "platform/boardsim/jtag/chainfile.h"
 #include "tests/driver/ieee1532/enginerun.h"
 #include "tests/driver/ieee1532/testsupport.h"
 
@@ -100,35 +99,6 @@ TEST_F(BadRun, OutputOrLogNamedLikeTheCommandFileLeavesItWhole) {
 
   ASSERT_TRUE(RunEngine({"rurura", "-o", folder_.Path("out.txt"), "-i", command}));
   EXPECT_TRUE(std::filesystem::exists(folder_.Path("out.txt")));
-}
-
-// The flash's IDCODE differs from its BSDL's in bit 1: the check fails with one mismatch.
-class MismatchRun : public testing::Test {
- protected:
-  void SetUp() override {
-    chain_ = boardsim::ParseChainJson(
-        R"({"devices": [{"name": "flash", "type": "isc", "irLength": 8, "idcode": "0x01234565",
-            "boundaryLength": 4, "words": 64, "wordBits": 32}]})");
-    port_ = std::make_unique<SimBoardPort>(chain_.get());
-    port_->bsdlFolder_.Assign((std::string(ZOR_EXAMPLES_DIR) + "/").c_str());
-    port_->SetLines({FlashLine("zorflash.bsd")});
-  }
-  std::unique_ptr<boardsim::CSimJtagChain> chain_;
-  std::unique_ptr<SimBoardPort> port_;
-};
-
-TEST_F(MismatchRun, MismatchLinesShowUpToTheLimitAtAnyLimit) {
-  ASSERT_TRUE(RunEngine({"rurura", "-maxbiterr", "9223372036854775807", "-i", ""}));
-  EXPECT_TRUE(port_->Saw("[flash] mismatch: bit [1] in [31:0] bit field")) << port_->text_;
-  EXPECT_FALSE(port_->Saw("Other mismatches suppressed"));
-  EXPECT_EQ(port_->failure_, 1u);
-
-  // A negative limit shows none, as 0 does.
-  port_->text_.clear();
-  ASSERT_TRUE(RunEngine({"rurura", "-maxbiterr", "-5", "-i", ""}));
-  EXPECT_FALSE(port_->Saw("mismatch: bit"));
-  EXPECT_TRUE(port_->Saw("=> Other mismatches suppressed (more than 0 mismatches)"));
-  EXPECT_EQ(port_->failure_, 1u);
 }
 
 // Stops the run with an exception of the standard library once a message holds `after`.

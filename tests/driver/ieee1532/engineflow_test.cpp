@@ -48,6 +48,7 @@ TEST_F(EngineFlow, LoopsLimitsAndModesOfOneAction) {
   records = records.substr(0, records.rfind(')') + 1);  // no transmission CRC
   const std::string tooMany = "-d\"" + folder_.Write("extra.isc", records) + "\" -a\"program\"";
   const std::string loop = "flow_extra initialize (loop min 1 max ";
+  const std::string bit1 = Replace(example, "32:01234567*FFFFFFFF", "32:01234565*FFFFFFFF");
   // The options of the flash line and of the run, whether the run goes on and the failure word,
   // the pieces shown ('|' between them) and one that is not.
   struct Case {
@@ -76,6 +77,12 @@ TEST_F(EngineFlow, LoopsLimitsAndModesOfOneAction) {
        "-d\"" + ExampleData("zorflash.isc") + "\" -a\"verify\"", "-m concurrent", "runs 1",
        "     *--> Action [flash: verify()] is proprietary|"
        "       => chain processing cancelled; process chain in sequential mode"},
+      // The IDCODE expected differs in bit 1: one mismatch.
+      {"mismatch lines up to the limit at any limit", bit1, "-a\"verify_idcode\"",
+       "-maxbiterr 9223372036854775807", "runs 1", "[flash] mismatch: bit [1] in [31:0] bit field",
+       "Other mismatches suppressed"},
+      {"a negative limit shows none", bit1, "-a\"verify_idcode\"", "-maxbiterr -5", "runs 1",
+       "=> Other mismatches suppressed (more than 0 mismatches)", "mismatch: bit"},
       {"no mismatch line at a limit of 0",
        WithExtraFlow("flow_extra initialize (ISC_ENABLE WAIT TCK 2)"
                      "(ISC_ADDRESS_SHIFT 6:0 WAIT TCK 1)(ISC_READ WAIT TCK 1 32:FFFFFFFF)"),
