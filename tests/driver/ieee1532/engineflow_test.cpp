@@ -79,8 +79,16 @@ TEST_F(EngineFlow, LoopsLimitsAndModesOfOneAction) {
        "       => chain processing cancelled; process chain in sequential mode"},
       // The IDCODE expected differs in bit 1: one mismatch.
       {"mismatch lines up to the limit at any limit", bit1, "-a\"verify_idcode\"",
-       "-maxbiterr 9223372036854775807", "runs 1", "[flash] mismatch: bit [1] in [31:0] bit field",
-       "Other mismatches suppressed"},
+       "-maxbiterr 9223372036854775807 -xopt 2", "runs 1",
+       "[flash] mismatch: bit [1] in [31:0] bit field", "Other mismatches suppressed|subfield"},
+      {"a field narrower than its register names its bit",
+       WithExtraFlow("flow_extra initialize "
+                     "(IDCODE WAIT TCK 1 16:0123*FFFF, 16:4565*FFFF)"),
+       "-a\"extra\"", "-xopt 2", "runs 1",
+       "[flash] mismatch: bit [1] in [31:0] bit field\r= bit [1] in [15:0] bit subfield # 1"},
+      {"a loop of no turns is left out",
+       WithExtraFlow("flow_extra initialize (loop max 0 (IDCODE WAIT TCK 1 32:01234566))"),
+       "-a\"extra\"", "-m concurrent", "runs 0", "   *** [flash: extra()] = PASS", "FAIL"},
       {"a negative limit shows none", bit1, "-a\"verify_idcode\"", "-maxbiterr -5", "runs 1",
        "=> Other mismatches suppressed (more than 0 mismatches)", "mismatch: bit"},
       {"no mismatch line at a limit of 0",
@@ -97,7 +105,7 @@ TEST_F(EngineFlow, LoopsLimitsAndModesOfOneAction) {
     const bool ran = Run(c.flash, Split(c.options, ' '));
     EXPECT_EQ((ran ? "runs " : "stops ") + std::to_string(port_->failure_), c.outcome);
     EXPECT_EQ(Missing(port_->text_, Split(c.shown, '|')), "") << port_->text_;
-    EXPECT_FALSE(port_->Saw(c.hidden));
+    for (const std::string& piece : Split(c.hidden, '|')) EXPECT_FALSE(port_->Saw(piece)) << piece;
   }
 }
 
@@ -126,6 +134,11 @@ TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
   std::vector<uint32_t> words;
   for (int i = 0; i < 6; ++i) words.push_back(Flash().ReadWord(i));
   EXPECT_EQ(words, (std::vector<uint32_t>{0xFFFFFFFF, 0xA, 0xB, 0xFFFFFFFF, 0xFFFFFFFF, 0xC}));
+  // Without the flow's array the run stops before the flow's first scan, its erase.
+  EXPECT_FALSE(Run("-d\"" + folder_.Write("other.isc", Replace(ReadText(data), "array", "other")) +
+                   "\" -a\"extra\""));
+  EXPECT_TRUE(port_->Saw("rdIDH():dataArray [array] not found")) << port_->text_;
+  EXPECT_EQ(Flash().ReadWord(1), 0xAu);
 }
 
 TEST_F(EngineFlow, DataReadAgainFromTheFileWithoutHoldingItInMemory) {

@@ -107,10 +107,10 @@ void DescribeActivities(const BsdlEntity& entity, const std::vector<BsdlActivity
 }  // namespace
 
 std::string DescribeFlows(const BsdlEntity& e) {
-  char head[120];
-  snprintf(head, sizeof(head), "status %d clamp %d tck %s %g edition %d\nblank %s\n", e.iscStatus,
-           e.pinBehaviorClamp, e.tckPort.c_str(), e.tckFrequency, e.edition,
-           e.blankUsercode.c_str());
+  char head[160];
+  snprintf(head, sizeof(head), "status %d clamp %d pin %s tck %s %g edition %d\nblank %s\n",
+           e.iscStatus, e.pinBehaviorClamp, e.pinBehaviorOpcode.c_str(), e.tckPort.c_str(),
+           e.tckFrequency, e.edition, e.blankUsercode.c_str());
   std::string text = head;
   text += "disable results";
   for (const BsdlCell& cell : e.cells) text += " " + std::to_string(cell.disableResult);
