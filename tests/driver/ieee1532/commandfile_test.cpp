@@ -40,7 +40,7 @@ TEST_F(CommandFile, DeviceLineWithEveryOption) {
   std::string data =
       folder_.Write("Flash Data.ISC", ReadText(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.isc"));
   ASSERT_TRUE(Read("// chain\nFlash -a\"Program\" -b\"zorflash.bsd\" -d\"" + data +
-                   "\" -i8 -o\"Out.TXT\" -data_isc;\nother -i 4 -skip_dev;"))
+                   "\" -i8 -o\"Out.\r\nT\nXT\" -data_isc;\nother -i 4 -skip_dev;"))
       << port_.text_;
   const ChainDevice& flash = Device(0);
   EXPECT_EQ(flash.name, "flash");
@@ -50,7 +50,10 @@ TEST_F(CommandFile, DeviceLineWithEveryOption) {
   ASSERT_NE(flash.data, nullptr);
   EXPECT_EQ(flash.data->input.name, data);  // file names keep their case and blanks
   ASSERT_TRUE(flash.output);
-  EXPECT_EQ(flash.output->name, "Out.TXT");
+  EXPECT_EQ(flash.output->name, "Out.TXT");  // line breaks left out, with one warning
+  const std::string warning = "data/string spans multiple lines";
+  EXPECT_EQ(port_.text_.find(warning), port_.text_.rfind(warning));
+  EXPECT_TRUE(port_.Saw(warning));
   EXPECT_TRUE(flash.iscOutput);
   EXPECT_EQ(flash.irLength, 8);
   EXPECT_EQ(Device(1).irLength, 4);
@@ -110,6 +113,14 @@ TEST_F(CommandFile, SkippedDevicesCountNowhereAndTheBsdlLengthWins) {
       << port_.text_;
   EXPECT_FALSE(port_.Saw("-[  0] x"));
   EXPECT_EQ(IscEngineChain().tdiText.size(), 33u);
+  // A file without the length leaves the line's.
+  folder_.Write("short.bsd",
+                Replace(ReadText(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.bsd"),
+                        "attribute INSTRUCTION_LENGTH of ZORFLASH : entity is 8;", ""));
+  port_.bsdlFolder_.Assign((folder_.path() + "/").c_str());
+  ASSERT_TRUE(Read("flash -i3 -b\"short.bsd\" -a\"verify_idcode\";")) << port_.text_;
+  ASSERT_EQ(ChainValidateActions(IscEngineChain()), 1) << port_.text_;
+  EXPECT_EQ(Device(0).irLength, 3);
 }
 
 }  // namespace

@@ -40,40 +40,86 @@ class EngineFlow : public ExampleChainTest {
   ScratchFolder folder_;
 };
 
-TEST_F(EngineFlow, LoopEndsOnAPassFromItsMinimumOnAndStopsWhenUsedUp) {
-  folder_.Write("zorflash.bsd",
-                WithExtraFlow("flow_extra initialize (loop min 1 max 5 "
-                              "(IDCODE WAIT TCK 1 32:01234567))(loop min 3 (BYPASS WAIT TCK 1))"));
-  ASSERT_TRUE(Run("-a\"extra\"")) << port_->text_;
-  EXPECT_EQ(port_->failure_, 0u);
-
-  folder_.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (loop min 1 max 5 "
-                                              "(IDCODE WAIT TCK 1 32:01234566))"));
-  EXPECT_FALSE(Run("-a\"extra\""));
-  EXPECT_TRUE(port_->Saw("*** ==> Max flow loop count [5] reached"));
-  EXPECT_EQ(port_->failure_, 1u);
-}
-
-TEST_F(EngineFlow, ConcurrentLoopUsedUpFailsTheDeviceWithoutStopping) {
-  folder_.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (loop min 1 max 3 "
-                                              "(IDCODE WAIT TCK 1 32:01234566))"));
-  ASSERT_TRUE(Run("-a\"extra\"", {"-m", "concurrent", "-xopt", "2"})) << port_->text_;
-  EXPECT_TRUE(port_->Saw("-----> common flow type ["));  // one device: its scans are common
-  EXPECT_TRUE(port_->Saw("*** ==> [flash]: max flow loop count [3] reached"));
-  EXPECT_TRUE(port_->Saw("   *** [flash: extra()] = FAIL"));
-  EXPECT_TRUE(port_->Saw("[ FAIL ]: concurrent processing mode"));
-  EXPECT_EQ(port_->failure_, 1u);
+// Runs of one flash action: whether the run goes on, the failure word and the lines it shows.
+TEST_F(EngineFlow, LoopsLimitsAndModesOfOneAction) {
+  const std::string example = ReadText(ExampleData("zorflash.bsd"));
+  std::string records = ReadText(ExampleData("zorflash.isc"));
+  records = Replace(records, "repeat (\n", "repeat (\n      00000000,\n");
+  records = records.substr(0, records.rfind(')') + 1);  // no transmission CRC
+  const std::string tooMany = "-d\"" + folder_.Write("extra.isc", records) + "\" -a\"program\"";
+  const std::string loop = "flow_extra initialize (loop min 1 max ";
+  const std::string bit1 = Replace(example, "32:01234567*FFFFFFFF", "32:01234565*FFFFFFFF");
+  // The options of the flash line and of the run, whether the run goes on and the failure word,
+  // the pieces shown ('|' between them) and one that is not.
+  struct Case {
+    const char* name;
+    std::string bsdl, flash, options, outcome, shown;
+    std::string hidden = "[ PASS ]: Action [flash (zorflash)]: ";
+    bool stuck = false;  // bit 0 of word 0 stuck at 0 from this row on
+  };
+  const Case cases[] = {
+      {"loop passes from its minimum on",
+       WithExtraFlow(loop + "5 (IDCODE WAIT TCK 1 32:01234567))(loop min 3 (BYPASS WAIT TCK 1))"),
+       "-a\"extra\"", "", "runs 0", "[ PASS ]: Action [flash (zorflash)]: extra", "FAIL"},
+      {"loop used up stops", WithExtraFlow(loop + "5 (IDCODE WAIT TCK 1 32:01234566))"),
+       "-a\"extra\"", "", "stops 1", "*** ==> Max flow loop count [5] reached"},
+      {"concurrent loop used up fails the device",
+       WithExtraFlow(loop + "3 (IDCODE WAIT TCK 1 32:01234566))"), "-a\"extra\"",
+       "-m concurrent -xopt 2", "runs 1",
+       "-----> common flow type [|*** ==> [flash]: max flow loop count [3] reached|"
+       "   *** [flash: extra()] = FAIL|[ FAIL ]: concurrent processing mode"},
+      {"too many data records stop", example, tooMany, "", "stops 1",
+       "Data block has too many data records"},
+      {"too many data records stop concurrent processing", example, tooMany, "-m concurrent",
+       "stops 1", "Data block has too many data records"},
+      {"proprietary action cancels concurrent processing",
+       Replace(example, "\"verify  = (", "\"verify proprietary = ("),
+       "-d\"" + ExampleData("zorflash.isc") + "\" -a\"verify\"", "-m concurrent", "runs 1",
+       "     *--> Action [flash: verify()] is proprietary|"
+       "       => chain processing cancelled; process chain in sequential mode"},
+      // The IDCODE expected differs in bit 1: one mismatch.
+      {"mismatch lines up to the limit at any limit", bit1, "-a\"verify_idcode\"",
+       "-maxbiterr 9223372036854775807 -xopt 2", "runs 1",
+       "[flash] mismatch: bit [1] in [31:0] bit field", "Other mismatches suppressed|subfield"},
+      {"a field narrower than its register names its bit",
+       WithExtraFlow("flow_extra initialize "
+                     "(IDCODE WAIT TCK 1 16:0123*FFFF, 16:4565*FFFF)"),
+       "-a\"extra\"", "-xopt 2", "runs 1",
+       "[flash] mismatch: bit [1] in [31:0] bit field\r= bit [1] in [15:0] bit subfield # 1"},
+      {"a loop of no turns is left out",
+       WithExtraFlow("flow_extra initialize (loop max 0 (IDCODE WAIT TCK 1 32:01234566))"),
+       "-a\"extra\"", "-m concurrent", "runs 0", "   *** [flash: extra()] = PASS", "FAIL"},
+      {"a negative limit shows none", bit1, "-a\"verify_idcode\"", "-maxbiterr -5", "runs 1",
+       "=> Other mismatches suppressed (more than 0 mismatches)", "mismatch: bit"},
+      {"no mismatch line at a limit of 0",
+       WithExtraFlow("flow_extra initialize (ISC_ENABLE WAIT TCK 2)"
+                     "(ISC_ADDRESS_SHIFT 6:0 WAIT TCK 1)(ISC_READ WAIT TCK 1 32:FFFFFFFF)"),
+       "-a\"extra\"", "-maxbiterr 0", "runs 1",
+       "=> Other mismatches suppressed (more than 0 mismatches)", "mismatch: bit", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    folder_.Write("zorflash.bsd", c.bsdl);
+    port_->text_.clear();
+    if (c.stuck) Flash().SetStuckBit(boardsim::SimStuckBit{0, 0, false});
+    const bool ran = Run(c.flash, Split(c.options, ' '));
+    EXPECT_EQ((ran ? "runs " : "stops ") + std::to_string(port_->failure_), c.outcome);
+    EXPECT_EQ(Missing(port_->text_, Split(c.shown, '|')), "") << port_->text_;
+    for (const std::string& piece : Split(c.hidden, '|')) EXPECT_FALSE(port_->Saw(piece)) << piece;
+  }
 }
 
 TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
   // The address walks 1, 2, 4 by shifts and 5 by an add: word 5 holds the last program. The
-  // first word comes from the data file's initialize section.
+  // first address comes from the data file's repeat section, its only data: the initialize
+  // section, which takes none, needs none.
   folder_.Write(
       "zorflash.bsd",
       Replace(WithExtraFlow(
                   "flow_extra(array) initialize (ISC_ENABLE WAIT TCK 2)"
-                  "(ISC_ERASE WAIT TCK 120)(ISC_ADDRESS_SHIFT 6:$a=01 WAIT TCK 1)"
-                  "(ISC_PROGRAM 32:? WAIT TCK 1)"
+                  "(ISC_ERASE WAIT TCK 120)(ISC_ADDRESS_SHIFT 6:$a=3F WAIT TCK 1)"
+                  " repeat 1 (ISC_ADDRESS_SHIFT 6:$a? WAIT TCK 1)"
+                  "(ISC_PROGRAM 32:0000000A WAIT TCK 1)"
                   "(ISC_ADDRESS_SHIFT 6:$a<<1 WAIT TCK 1)(ISC_PROGRAM 32:0000000B WAIT TCK 1)"
                   "(ISC_ADDRESS_SHIFT 6:$a<<1 WAIT TCK 1)(ISC_ADDRESS_SHIFT 6:$a+1 WAIT TCK 1)"
                   "(ISC_PROGRAM 32:0000000C WAIT TCK 1)(ISC_DISABLE WAIT TCK 1)"),
@@ -82,23 +128,17 @@ TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
       folder_.Write("extra.isc",
                     "IEEE_1532_Data\n(Header (STD_Version STD_1532_2001\n Creation_Date "
                     "20261207.0900\n Creator \"tests\"\n Entity zorflash\n )\n"
-                    " DATA array (initialize (0000000A))\n)");
+                    " DATA array (repeat (01))\n)");
   ASSERT_TRUE(Run("-d\"" + data + "\" -a\"extra\"")) << port_->text_;
   EXPECT_EQ(port_->failure_, 0u) << port_->text_;
   std::vector<uint32_t> words;
   for (int i = 0; i < 6; ++i) words.push_back(Flash().ReadWord(i));
   EXPECT_EQ(words, (std::vector<uint32_t>{0xFFFFFFFF, 0xA, 0xB, 0xFFFFFFFF, 0xFFFFFFFF, 0xC}));
-}
-
-TEST_F(EngineFlow, MaxBitErrorsZeroSuppressesEveryMismatchLine) {
-  Flash().SetStuckBit(boardsim::SimStuckBit{0, 0, false});
-  folder_.Write("zorflash.bsd", WithExtraFlow("flow_extra initialize (ISC_ENABLE WAIT TCK 2)"
-                                              "(ISC_ADDRESS_SHIFT 6:0 WAIT TCK 1)"
-                                              "(ISC_READ WAIT TCK 1 32:FFFFFFFF)"));
-  ASSERT_TRUE(Run("-a\"extra\"", {"-maxbiterr", "0"}));
-  EXPECT_EQ(port_->failure_, 1u);
-  EXPECT_FALSE(port_->Saw("mismatch: bit"));
-  EXPECT_TRUE(port_->Saw("=> Other mismatches suppressed (more than 0 mismatches)"));
+  // Without the flow's array the run stops before the flow's first scan, its erase.
+  EXPECT_FALSE(Run("-d\"" + folder_.Write("other.isc", Replace(ReadText(data), "array", "other")) +
+                   "\" -a\"extra\""));
+  EXPECT_TRUE(port_->Saw("rdIDH():dataArray [array] not found")) << port_->text_;
+  EXPECT_EQ(Flash().ReadWord(1), 0xAu);
 }
 
 TEST_F(EngineFlow, DataReadAgainFromTheFileWithoutHoldingItInMemory) {
@@ -108,26 +148,7 @@ TEST_F(EngineFlow, DataReadAgainFromTheFileWithoutHoldingItInMemory) {
   EXPECT_NE(Flash().ReadWord(63), 0xFFFFFFFFu);
 }
 
-TEST_F(EngineFlow, TooManyDataRecordsStopTheRun) {
-  std::string data = ReadText(ExampleData("zorflash.isc"));
-  data = Replace(data, "repeat (\n", "repeat (\n      00000000,\n");
-  data = data.substr(0, data.rfind(')') + 1);  // no transmission CRC
-  std::string path = folder_.Write("extra.isc", data);
-  EXPECT_FALSE(Run("-d\"" + path + "\" -a\"program\""));
-  EXPECT_TRUE(port_->Saw("Data block has too many data records"));
-}
-
-TEST_F(EngineFlow, ProprietaryActionCancelsConcurrentProcessing) {
-  folder_.Write("zorflash.bsd", Replace(ReadText(ExampleData("zorflash.bsd")), "\"verify  = (",
-                                        "\"verify proprietary = ("));
-  ASSERT_TRUE(Run("-d\"" + ExampleData("zorflash.isc") + "\" -a\"verify\"", {"-m", "concurrent"}));
-  EXPECT_TRUE(port_->Saw("     *--> Action [flash: verify()] is proprietary"));
-  EXPECT_TRUE(port_->Saw("       => chain processing cancelled; process chain in sequential mode"));
-  EXPECT_EQ(port_->failure_, 1u);
-}
-
 TEST_F(EngineFlow, OptionalProcedureRunsOnlyWhenTheDataFileTurnsItOn) {
-  std::vector<std::string> rows;
   std::string data = ReadText(ExampleData("zorflash.isc"));
   data = data.substr(0, data.rfind(')') + 1);  // no transmission CRC
   uint32_t first =
@@ -138,17 +159,23 @@ TEST_F(EngineFlow, OptionalProcedureRunsOnlyWhenTheDataFileTurnsItOn) {
   folder_.Write("zorflash.bsd",
                 Replace(ReadText(ExampleData("zorflash.bsd")), "proc_erase, proc_blank_check, \" &",
                         "proc_erase, proc_blank_check optional, \" &"));
-  std::string plain = folder_.Write("plain.isc", data);
-  ASSERT_TRUE(Run("-d\"" + plain + "\" -a\"program\""));
-  EXPECT_EQ(port_->failure_, 0u) << port_->text_;
-
-  std::string overridden = folder_.Write(
-      "on.isc",
-      Replace(data, "        )\n", "        )\n  override proc_blank_check program ON\n"));
-  ASSERT_TRUE(Run("-d\"" + overridden + "\" -a\"program\""));
-  EXPECT_EQ(port_->failure_, 1u);
-  EXPECT_TRUE(
-      port_->Saw("[flash] mismatch: bit [" + std::to_string(bit) + "] in [31:0] bit field"));
+  std::string plain = "-d\"" + folder_.Write("plain.isc", data) + "\" -a\"program\"";
+  std::string on =
+      "-d\"" +
+      folder_.Write("on.isc", Replace(data, "        )\n",
+                                      "        )\n  override proc_blank_check program ON\n")) +
+      "\" -a\"program\"";
+  for (const char* mode : {"sequential", "concurrent"}) {
+    SCOPED_TRACE(mode);
+    ASSERT_TRUE(Run(plain, {"-m", mode}));
+    EXPECT_EQ(port_->failure_, 0u) << port_->text_;
+    port_->text_.clear();
+    ASSERT_TRUE(Run(on, {"-m", mode}));
+    EXPECT_EQ(port_->failure_, 1u);
+    EXPECT_TRUE(
+        port_->Saw("[flash] mismatch: bit [" + std::to_string(bit) + "] in [31:0] bit field"))
+        << port_->text_;
+  }
 }
 
 TEST_F(EngineFlow, ExitOnErrorStopsTheChainEvenWhenContinuingOnFail) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/ieee1532/flow/iscflow.h"
 #include "driver/ieee1532/host/iscport.h"
 #include "driver/ieee1532/tap/iscpins.h"
 #include "interfaces/jtag/jtagengineport.h"
@@ -47,7 +48,7 @@ TEST(EnginePort, PinLayerAndEngineStateGoThroughTheContract) {
 
   TapSetPin(kTapPinTms, 1);
   ASSERT_FALSE(port.writes.empty());
-  EXPECT_EQ(port.writes.back() & (jtag::kPinTms | kIscPinEngine), jtag::kPinTms | kIscPinEngine);
+  EXPECT_EQ(port.writes, std::vector<uint32_t>{0x10u | jtag::kPinTms});  // bit 4 marks the engine
   port.inputs = jtag::kPinTdo;
   EXPECT_EQ(TapReadPinWord() & (jtag::kPinTdo | kIscPinEngine), jtag::kPinTdo | kIscPinEngine);
 
@@ -56,6 +57,16 @@ TEST(EnginePort, PinLayerAndEngineStateGoThroughTheContract) {
   TapWaitMicroseconds(20);
   EXPECT_EQ(port.milliseconds, std::vector<double>{3});
   EXPECT_EQ(port.microseconds, std::vector<double>{20});
+  // A wait of cycles, then of time with its one cycle first: TCK is left low after each.
+  port.writes.clear();
+  IscRunWait(BsdlWait{2, 0, 0.5f, 0});
+  std::string tck;
+  for (uint32_t pins : port.writes) tck += (pins & jtag::kPinTck) ? '1' : '0';
+  EXPECT_EQ(tck,
+            "01010"
+            "010"
+            "010");
+  EXPECT_EQ(port.milliseconds, (std::vector<double>{3, 500}));
 
   EXPECT_EQ(IscPortCommandText(), "D1 -i1;\n");
   EXPECT_EQ(IscPortBsdlFolder(), "/bsdl/");

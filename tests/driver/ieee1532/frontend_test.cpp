@@ -25,54 +25,71 @@ bool Parse(std::vector<std::string> arguments) {
   }
 }
 
-// The settings a list of options reaches, or "refused".
-std::string Options(std::vector<std::string> arguments) {
-  if (!Parse(std::move(arguments))) return "refused";
+// The settings a list of options reaches that are not at their default, or "refused".
+std::string Options(const std::string& options) {
+  if (!Parse(Split("rurura " + options, ' '))) return "refused";
   const IscSettings& s = IscGetSettings();
-  std::string text =
-      "read " + std::to_string(s.readBufferSize) + (s.bufferedRead ? "" : " direct") + ", write " +
-      std::to_string(s.writeBufferSize) + (s.bufferedWrite ? "" : " direct") +
-      (s.commitOnWrite ? " committed" : "") + ", bit errors " + std::to_string(s.maxBitErrors);
-  if (s.concurrent) text += ", concurrent";
-  if (s.maxConcurrent) text += ", max concurrent";
-  if (s.debugInfo && s.bsdlInfo) text += ", debug and bsdl info";
+  const IscSettings defaults;
+  using S = IscSettings;
+  std::string text;
+  for (auto [name, size] : {std::pair{"read", &S::readBufferSize},
+                            {"write", &S::writeBufferSize},
+                            {"bit errors", &S::maxBitErrors}}) {
+    if (s.*size != defaults.*size) text += std::string(" ") + name + " " + std::to_string(s.*size);
+  }
+  static const char* const kNames[] = {
+      "commit",    "bufread", "bufwrite",  "status",     "debug",       "bsdl",     "noidcode",
+      "loopdebug", "repeats", "checkonly", "checkinput", "continue",    "warnings", "concurrent",
+      "max",       "tck",     "memdata",   "errorproc",  "exitonerror", "allopts",  "cmdopts"};
+  static bool S::*const kFlags[] = {
+      &S::commitOnWrite,       &S::bufferedRead,        &S::bufferedWrite,
+      &S::statusDisplay,       &S::debugInfo,           &S::bsdlInfo,
+      &S::skipIdcodeCheck,     &S::flowLoopDebug,       &S::actionRepeatDisplay,
+      &S::checkOnly,           &S::checkInputFilesOnly, &S::continueOnFail,
+      &S::bsdlWarnings,        &S::concurrent,          &S::maxConcurrent,
+      &S::singleTckBeforeWait, &S::holdIscDataInMemory, &S::runErrorExitProc,
+      &S::stopOnExitOnError,   &S::showAllOptions,      &S::showCommandFileOptions};
+  for (size_t i = 0; i < std::size(kFlags); ++i) {
+    if (s.*kFlags[i] != defaults.*kFlags[i]) text += std::string(" ") + kNames[i];
+  }
   return text;
 }
 
-// Read and write each reach their own setting; an option whose value is missing stops with its
-// own message.
+// Read and write each reach their own setting, each debug bit its own flag, and each size its
+// bounds; an option whose value is missing stops with its own message.
 TEST(FrontEnd, OptionNamesIgnoreCaseButMustBeWhole) {
   MessagePort port;
   port.commandSource_ = 0;  // as during the option parse of a run: "cmd" is not opened
-  const std::pair<std::vector<std::string>, const char*> cases[] = {
-      {{"-M", "Concurrent", "-READBUFSIZE", "100", "-maxbiterr", "7", "-i", "cmd"},
-       "read 262144, write 262144 committed, bit errors 7, concurrent"},
-      {{"-m", "max_concurrent", "-xopt", "6", "-i", "cmd"},
-       "read 262144, write 262144 committed, bit errors 50, concurrent, max concurrent, debug and "
-       "bsdl info"},
-      {{"-nobufwrite", "-writebufsize", "4096", "-i", "cmd"},
-       "read 262144, write 4096 direct committed, bit errors 50"},
-      {{"-nobufread", "-readbufsize", "2048", "-d", "-i", "cmd"},
-       "read 2048 direct, write 262144, bit errors 50"},
-      {{"-w", "-i", "cmd"}, "read 262144, write 262144, bit errors 50"},
-      {{"-maxbit", "7", "-i", "cmd"}, "refused"},
-      {{"-m", "parallel", "-i", "cmd"}, "refused"},
-      {{"-i"}, "refused"},
-      {{"-i", "cmd", "-l"}, "refused"},
-      {{"-i", "cmd", "-o"}, "refused"},
-      {{"-i", "cmd", "-xopt"}, "refused"},
-      {{"-i", "cmd", "-readbufsize"}, "refused"},
-      {{"-i", "cmd", "-writebufsize"}, "refused"}};
-  for (const auto& [options, settings] : cases) {
-    std::vector<std::string> arguments = {"rurura"};
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    EXPECT_EQ(Options(arguments), settings) << options[0] << " " << options.back();
+  const std::pair<std::string, const char*> cases[] = {
+      {"-M Concurrent -READBUFSIZE 100 -maxbiterr 7 -i cmd", " bit errors 7 concurrent"},
+      {"-m max_concurrent -i cmd", " concurrent max"},
+      {"-m SEQUENTIAL -maxbiterr -5 -i cmd", " bit errors 0"},
+      {"-nobufwrite -writebufsize 1024 -readbufsize 1023 -d -i cmd", " write 1024 commit bufwrite"},
+      {"-nobufread -readbufsize 67108864 -writebufsize 67108864 -i cmd",
+       " read 67108864 write 67108864 bufread"},
+      {"-w -i cmd", " commit"},
+      {"-CheckInpFiles -continue_on_fail -bsdlwarnings -min0clk -nomemiscdata -skip_error_proc "
+       "-skip_exit_on_error -xshowallopts -xshowcmdfileopts -i cmd",
+       " checkinput continue warnings tck memdata errorproc exitonerror allopts cmdopts"},
+      {"-checkbsdl " + TestDataPath("bsdl/epc4q100_1532.bsd"), " checkonly checkinput"}};
+  for (const auto& [options, settings] : cases) EXPECT_EQ(Options(options), settings) << options;
+  const char* const bits[] = {" status", " debug", " bsdl", " noidcode", " loopdebug", " repeats"};
+  for (int bit = 0; bit < 6; ++bit) {
+    EXPECT_EQ(Options("-xopt " + std::to_string(1 << bit) + " -i cmd"), bits[bit]) << bit;
+  }
+  for (const char* options :
+       {"-readbufsize 67108865 -i cmd", "-maxbit 7 -i cmd", "-m parallel -i cmd", "-i cmd -m",
+        "-i cmd -maxbiterr", "-checkbsdl", "-i", "-i cmd -l", "-i cmd -o", "-i cmd -xopt",
+        "-i cmd -readbufsize", "-i cmd -writebufsize"}) {
+    EXPECT_EQ(Options(options), "refused") << options;
   }
   EXPECT_EQ(Missing(port.text_,
                     {"rurura: unknown option [-maxbit]", "Specify -m [sequential | concurrent]",
                      "missing [InputFile] filename", "missing [LogFile] filename",
                      "missing [OutFile] filename", "rurura: specify option(s)",
-                     "rurura: specify read buffer size", "rurura: specify write buffer size"}),
+                     "rurura: specify read buffer size", "rurura: specify write buffer size",
+                     "rurura: read buffer size above [67108864] bytes",
+                     "Specify max # of bit errors to display", "Specify BSDL file to check"}),
             "");
 }
 

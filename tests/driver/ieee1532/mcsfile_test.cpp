@@ -156,7 +156,11 @@ TEST(BitText, EntityShiftsAndSafeValues) {
   ASSERT_TRUE(ParseBsdl(std::string(ZOR_EXAMPLES_DIR) + "/zorflash.bsd", entity));
   EXPECT_EQ(IscBoundarySafeText(entity), "X0X0");
   EXPECT_EQ(BsdlRegisterForOpcode(entity, entity.FindOpcode("isc_program")).name, "isc_pdata");
+  // Opcodes beyond either end have no register.
+  const int count = static_cast<int>(entity.opcodes.size());
+  EXPECT_EQ(entity.RegisterLength(-1) + entity.RegisterLength(count), 0);
   EXPECT_THROW(BsdlRegisterForOpcode(entity, -1), EngineStop);
+  EXPECT_THROW(BsdlRegisterForOpcode(entity, count), EngineStop);
   EXPECT_TRUE(port.Saw("No data register for opcode [?]"));
 
   TapReset(true);
@@ -168,6 +172,10 @@ TEST(BitText, EntityShiftsAndSafeValues) {
   IscClockCycle(1, 0);
   ASSERT_EQ(chain->Trace().size(), 1u);
   EXPECT_TRUE(chain->Trace()[0].tms);
+  // An opcode without a register, the first one too, is named in the error.
+  entity.opcodes[0].dataRegister = -1;
+  EXPECT_THROW(BsdlRegisterForOpcode(entity, 0), EngineStop);
+  EXPECT_TRUE(port.Saw("No data register for opcode [bypass]"));
   IscEngineFreeGlobals();
 }
 

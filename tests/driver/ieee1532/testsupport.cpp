@@ -37,6 +37,13 @@ std::string Missing(const std::string& text, const std::vector<std::string>& pie
   return missing;
 }
 
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> pieces;
+  std::istringstream in(text);
+  for (std::string piece; std::getline(in, piece, separator);) pieces.push_back(piece);
+  return pieces;
+}
+
 std::string TestDataPath(const std::string& relative) { return zortest::TestDataPath(relative); }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
@@ -51,6 +58,83 @@ std::string ReadText(const std::string& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+namespace {
+
+std::string Words(const std::vector<uint32_t>& words) {
+  std::string text;
+  char word[12];
+  for (auto at = words.rbegin(); at != words.rend(); ++at) {
+    snprintf(word, sizeof(word), "%s%X", text.empty() ? "" : "_", *at);
+    text += word;
+  }
+  return text;
+}
+
+std::string Value(const BsdlFieldValue& v) {
+  return std::to_string(v.kind) + "/" + std::to_string(v.variable) + ":" + Words(v.words) + v.op +
+         std::to_string(v.count) + (v.mark ? std::string(1, v.mark) : "");
+}
+
+std::string Fields(const char* label, const std::vector<BsdlField>& fields) {
+  std::string text;
+  for (const BsdlField& f : fields) {
+    text += std::string(" ") + label + std::to_string(f.width) + "=" + Value(f.value) + "*" +
+            Value(f.mask);
+  }
+  return text;
+}
+
+void DescribeActivities(const BsdlEntity& entity, const std::vector<BsdlActivity>& list,
+                        const std::string& indent, std::string& text) {
+  char wait[80];
+  for (const BsdlActivity& a : list) {
+    if (a.isLoop) {
+      text +=
+          indent + "loop " + std::to_string(a.minLoop) + ".." + std::to_string(a.maxLoop) + "\n";
+      DescribeActivities(entity, a.loop, indent + "  ", text);
+      continue;
+    }
+    snprintf(wait, sizeof(wait), " wait %d %g max %d %g", a.wait.minTck, a.wait.minTime,
+             a.wait.maxTck, a.wait.maxTime);
+    text += indent + (a.opcode < 0 ? "?" : entity.opcodes[static_cast<size_t>(a.opcode)].name) +
+            wait + (a.crc ? " crc" : "") + (a.ost ? " ost" : "") + Fields("u", a.update) +
+            Fields("c", a.capture) + "\n";
+  }
+}
+
+}  // namespace
+
+std::string DescribeFlows(const BsdlEntity& e) {
+  char head[160];
+  snprintf(head, sizeof(head), "status %d clamp %d pin %s tck %s %g edition %d\nblank %s\n",
+           e.iscStatus, e.pinBehaviorClamp, e.pinBehaviorOpcode.c_str(), e.tckPort.c_str(),
+           e.tckFrequency, e.edition, e.blankUsercode.c_str());
+  std::string text = head;
+  text += "disable results";
+  for (const BsdlCell& cell : e.cells) text += " " + std::to_string(cell.disableResult);
+  text += "\n";
+  for (const BsdlOpcode& o : e.opcodes) text += o.isPrivate ? "private " + o.name + "\n" : "";
+  for (const BsdlAction& a : e.actions) {
+    text += "action " + a.name + "(" + a.dataName + ")" + (a.proprietary ? " proprietary" : "");
+    for (const BsdlActionProcedure& p : a.procedures) text += " " + std::to_string(p.setting);
+    text += "\n";
+  }
+  for (const BsdlFlow& f : e.flows) {
+    text += "flow " + f.name + "(" + f.dataName + ")" + (f.unprocessed ? " unprocessed" : "") +
+            (f.exitOnError ? " exit_on_error" : "") + " repeat " + std::to_string(f.repeatCount) +
+            " data " + std::to_string(f.dataCount) + "\n";
+    for (const BsdlVariable& v : f.variables) {
+      text += "  $" + v.name + " " + std::to_string(v.width) + " = " + Words(v.initial) + "\n";
+    }
+    for (int phase = 0; phase < 3; ++phase) {
+      if (!f.hasPhase[phase]) continue;
+      text += "  phase " + std::to_string(phase) + "\n";
+      DescribeActivities(e, f.phases[phase], "    ", text);
+    }
+  }
+  return text;
 }
 
 bool ParseBsdl(const std::string& path, BsdlEntity& entity) {

@@ -37,10 +37,17 @@ class ScratchFolder {
 // The pieces a text lacks, a line each: empty when it holds them all.
 std::string Missing(const std::string& text, const std::vector<std::string>& pieces);
 
+// The pieces of a text between separators.
+std::vector<std::string> Split(const std::string& text, char separator);
+
 std::string TestDataPath(const std::string& relative);
 // The text with the first occurrence of `from`, which must be there, replaced by `to`.
 std::string Replace(std::string text, const std::string& from, const std::string& to);
 std::string ReadText(const std::string& path);
+
+// Every flow, procedure setting and IEEE 1532 attribute of an entity, a line each, for a whole
+// comparison.
+std::string DescribeFlows(const zor::isc::BsdlEntity& entity);
 
 // Parses a BSDL file with a fresh engine state; false when the engine stopped.
 bool ParseBsdl(const std::string& path, zor::isc::BsdlEntity& entity);

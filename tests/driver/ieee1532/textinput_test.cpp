@@ -1,6 +1,8 @@
 // The engine's reader, tokenizer and report function.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "driver/ieee1532/engine/iscengine.h"
 #include "driver/ieee1532/engine/iscsettings.h"
 #include "driver/ieee1532/flow/iscfieldbits.h"
@@ -81,28 +83,26 @@ TEST_F(TextInput, ReadingPastTheEndStops) {
   EXPECT_TRUE(port_.Saw("EOF_dp buf"));
 }
 
+// The kind, real and integer value each number gives, or "stop".
 TEST_F(TextInput, NumberSyntax) {
-  struct Case {
-    const char* text;
-    int kind;
-    double real;
-  };
-  for (const Case& c : {Case{"25.0e-1 ", kIscNumberReal, 2.5},
-                        Case{"10.00e6)", kIscNumberReal, 10e6}, Case{"1e3 ", kIscNumberReal, 1000},
-                        Case{"42 x", kIscNumberInteger, 42}, Case{"; ", kIscNumberSemicolon, 0}}) {
-    Text text(c.text, 0);
+  const char* const inputs[] = {"25.0e-1 ", "10.00e6)", "1e3 ",  "42 x",   "; ",
+                                "7.5",      "-3",       "2.0ex", "2.5xe3 "};
+  const char* const results[] = {"110 2.5 2", "110 1e+07 10000000", "110 1000 1000", "111 42 42",
+                                 "112 0 0",   "110 7.5 7",          "stop",          "stop",
+                                 "stop"};
+  for (size_t i = 0; i < std::size(inputs); ++i) {
+    Text text(inputs[i], 0);
     double real = 0;
     int64_t integer = 0;
-    EXPECT_EQ(InputFileReadNumber(text.record, real, integer), c.kind) << c.text;
-    EXPECT_DOUBLE_EQ(real, c.real) << c.text;
+    char seen[64] = "stop";
+    try {
+      int kind = InputFileReadNumber(text.record, real, integer);
+      snprintf(seen, sizeof(seen), "%d %g %ld", kind, real, static_cast<long>(integer));
+    } catch (const EngineStop&) {
+    }
+    EXPECT_EQ(std::string(seen), results[i]) << inputs[i];
   }
-  Text negative("-3", 0);
-  double real = 0;
-  int64_t integer = 0;
-  EXPECT_THROW(InputFileReadNumber(negative.record, real, integer), EngineStop);
   EXPECT_TRUE(port_.Saw("Positive number expected"));
-  Text sign("2.0ex", 0);
-  EXPECT_THROW(InputFileReadNumber(sign.record, real, integer), EngineStop);
 }
 
 TEST_F(TextInput, ReportsCutAtTheMessageBufferAndErrorsStop) {
@@ -116,6 +116,19 @@ TEST_F(TextInput, ReportsCutAtTheMessageBufferAndErrorsStop) {
   EXPECT_EQ(port_.text_.find('\n', start) - start, 298u);  // a buffer of 299 with its end
   EXPECT_TRUE(port_.Saw("[text: line 1]:[token]"));
 
+  // Without a record no prefix and nothing counted; without the line no line.
+  port_.text_.clear();
+  IscReportMessage(kIscWarning, "quiet", true, nullptr);
+  EXPECT_THROW(IscReportMessage(kIscError, "stop", false, &text.record), EngineStop);
+  const std::string expected = "quiet\nError  : stop\n*** Program stopped at ";
+  EXPECT_EQ(port_.text_.substr(0, expected.size()), expected);
+  EXPECT_EQ(text.record.warnings, 1);
+  // A range holds both its bounds.
+  IscCheckRange(kIscError, "r", 2, 2, 3);
+  IscCheckRange(kIscError, "r", 2, 3, 3);
+  EXPECT_THROW(IscCheckRange(kIscError, "r", 2, 1, 3), EngineStop);
+  EXPECT_THROW(IscCheckRange(kIscError, "r", 2, 4, 3), EngineStop);
+  EXPECT_EQ(Missing(port_.text_, {"[r] range[2 <= 1 <= 3]", "[r] range[2 <= 4 <= 3]"}), "");
   port_.text_.clear();
   EXPECT_THROW(IscReportMessage(kIscError, "plain", false, nullptr), EngineStop);
   EXPECT_EQ(port_.text_.find("plain\n"), 0u);  // no prefix without a record
@@ -165,7 +178,13 @@ TEST_F(TextInput, WriteBufferKeepsEveryPiece) {
   IscGetSettings().writeBufferSize = 1024;
   IscInputFile out;
   InputFileInit(out, folder.Path("out.txt"));
+  auto files = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+  };
+  const auto before = files();
   InputFileReopen(out, "w");
+  InputFileReopen(out, "w");  // closes the first stream
+  EXPECT_EQ(files(), before + 1);
   std::string expected;
   for (int i = 0; i < 500; ++i) {
     std::string piece = std::to_string(i) + ",";
@@ -174,6 +193,7 @@ TEST_F(TextInput, WriteBufferKeepsEveryPiece) {
   }
   InputFileWrite(out, 1, "");
   InputFileClose(out);
+  EXPECT_EQ(files(), before);
   EXPECT_EQ(ReadText(folder.Path("out.txt")), expected);
   EXPECT_THROW(InputFileWrite(out, 7, ""), EngineStop);
   // Field records: words from the top, a line break once a line passes 64 columns.
