@@ -162,7 +162,15 @@ TEST_F(LogDump, SaveUsesTheLogFolder) {
   }
   log->Save(L"saved.zim");
   EXPECT_EQ(ReadRing(temp_ / "saved.zim").size(), kRingBytes);
-  log->Save(std::wstring(400, L'n').c_str());  // a name that would be cut is refused
+  // A path of the longest length that is saved whole, and one a character longer, refused.
+  const std::wstring sub(200, L'd');
+  fs::create_directories(temp_ / sub);
+  for (const size_t length : {size_t{323}, size_t{324}}) {
+    const std::wstring name =
+        sub + L"/" + std::wstring(length - temp_.wstring().size() - sub.size() - 2, L'n');
+    log->Save(name.c_str());
+    EXPECT_EQ(fs::exists(temp_ / name), length == 323) << length;
+  }
   log->FreeBuffer(false);
   log->Save(L"none.zim");
   EXPECT_FALSE(fs::exists(temp_ / "none.zim"));

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "driver/foundation/registrylocations.h"
+#include "platform/os/core/handle.h"
 #include "platform/os/registry/registry.h"
+#include "platform/os/sync/thread.h"
 #include "tests/driver/foundation/machinekeys.h"
 
 using namespace zor::foundation;
@@ -17,7 +19,96 @@ void MachineKey(const wchar_t* path) {
   foundationtest::SetMachineValue(path, nullptr, 0, nullptr, 0);
 }
 
+uint32_t HandleCount() {
+  uint32_t count = 0;
+  os::GetProcessHandleCount(os::GetCurrentProcess(), &count);
+  return count;
+}
+
+// Every call of the key's interface as "name:result", with what a read left in its output.
+std::string Calls(CRegistryKey& key, const wchar_t* value) {
+  int32_t dword = -3;
+  int64_t wide = -3;
+  uint64_t qword = 3;
+  CZORString text(L"old");
+  CTable1D<CZORString> names;
+  names.Add(CZORString(L"old"));
+  std::string out;
+  const auto add = [&out](const char* name, bool result) {
+    out += std::string(name) + (result ? ":1 " : ":0 ");
+  };
+  add("ReadValue", key.ReadValue(value, kRegTypeDword));
+  add("ReadDword", key.ReadDword(value, dword));
+  add("ReadDwordToInt64", key.ReadDwordToInt64(value, wide));
+  add("ReadQword", key.ReadQword(value, qword));
+  add("ReadString", key.ReadString(value, text));
+  add("ValueExists", key.ValueExists(value));
+  add("EnumSubKeys", key.EnumSubKeys(names));
+  out += std::to_string(names.Size()) + " ";
+  add("EnumValues", key.EnumValues(names));
+  out += std::to_string(names.Size()) + " ";
+  out += std::to_string(key.GetValueType(value)) + " " + std::to_string(dword) + " " +
+         std::to_string(wide) + " " + std::to_string(qword) + " " +
+         std::string(text.CStr(), text.CStr() + text.Length());
+  return out;
+}
+
 }  // namespace
+
+// A closed key, a missing value and a value of another type each fail every read, leaving the
+// caller's outputs as they were; a present value passes.
+TEST(RegistryKey, ReadsReportBothResults) {
+  CRegistryKey user(2, L"Reads", true);
+  ASSERT_TRUE(user.WriteDword(L"Dword", 7));
+  const uint64_t eight = 8;
+  ASSERT_TRUE(user.WriteValue(L"Qword", kRegTypeQword, &eight, 8));
+  CRegistryKey closed;
+  const struct {
+    CRegistryKey* key;
+    const wchar_t* value;
+    std::string calls;
+  } cases[] = {
+      {&closed, L"Dword",
+       "ReadValue:0 ReadDword:0 ReadDwordToInt64:0 ReadQword:0 ReadString:0 ValueExists:0 "
+       "EnumSubKeys:0 0 EnumValues:0 0 0 -3 -3 3 old"},
+      {&user, L"Missing",
+       "ReadValue:0 ReadDword:0 ReadDwordToInt64:0 ReadQword:0 ReadString:0 ValueExists:0 "
+       "EnumSubKeys:1 0 EnumValues:1 2 0 -3 -3 3 old"},
+      {&user, L"Qword",
+       "ReadValue:0 ReadDword:0 ReadDwordToInt64:0 ReadQword:1 ReadString:0 ValueExists:1 "
+       "EnumSubKeys:1 0 EnumValues:1 2 4 -3 -3 8 old"},
+      {&user, L"Dword",
+       "ReadValue:1 ReadDword:1 ReadDwordToInt64:1 ReadQword:0 ReadString:0 ValueExists:1 "
+       "EnumSubKeys:1 0 EnumValues:1 2 1 7 7 3 old"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Calls(*c.key, c.value), c.calls);
+  // Nothing may be written or created through a closed key, and closing it again is no failure.
+  EXPECT_FALSE(closed.WriteDword(L"Dword", 1));
+  EXPECT_FALSE(closed.CreateSubKey(L"Sub"));
+  EXPECT_FALSE(closed.OpenSubKey(L"Sub"));
+  EXPECT_TRUE(closed.Close());
+  EXPECT_TRUE(user.Close());
+}
+
+// Each key, sub-key and user hive that a call opens is closed again, also on failure roads.
+TEST(RegistryKey, LeavesNoHandleOpen) {
+  const uint32_t before = HandleCount();
+  {
+    CRegistryKey user(2, L"Handles", true);
+    const uint32_t open = HandleCount();  // the key and the user's hive
+    ASSERT_TRUE(user.CreateSubKey(L"Sub"));
+    ASSERT_TRUE(user.WriteDword(L"Value", 1));
+    EXPECT_TRUE(user.SubKeyExists(L"Sub"));
+    EXPECT_EQ(HandleCount(), open);
+    EXPECT_FALSE(user.OpenSubKey(L"Missing"));
+    EXPECT_EQ(HandleCount(), open - 1);
+    EXPECT_FALSE(user.Open(2, L"Missing", false));
+    EXPECT_EQ(HandleCount(), before);
+    ASSERT_TRUE(user.Open(2, L"Handles\\Sub", false));
+    EXPECT_EQ(HandleCount(), open);
+  }
+  EXPECT_EQ(HandleCount(), before);
+}
 
 TEST(RegistryLocations, TableBounds) {
   EXPECT_EQ(FindRegistryLocation(-1), nullptr);
