@@ -5,6 +5,7 @@
 #include "driver/firmware/stapl/staplresult.h"
 #include "driver/firmware/stapl/symboltable.h"
 #include "tests/driver/firmware/stapl/stapltesthost.h"
+#include "tests/support/testdata/testdata.h"
 
 using namespace zor::firmware;
 
@@ -191,24 +192,32 @@ TEST(StaplInterpreter, PhaseAndLanguageLevelErrors) {
   ExpectPrograms(cases);
 }
 
-// STAPL proper runs every statement of program flow, data management (but declarations) and
-// boundary scan inside procedures only: in a data block each one stops the run at its line.
-TEST(StaplInterpreter, ProcedureStatementsInADataBlockArePhaseErrors) {
-  const char* const statements[] = {
-      "CALL P;",       "GOTO L;",       "EXIT 0;",          "IF 1 THEN EXIT 0;", "FOR I = 1 TO 2;",
-      "NEXT I;",       "PUSH 1;",       "POP I;",           "PRINT \"x\";",      "EXPORT \"K\", 1;",
-      "DRSCAN 1, #1;", "IRSCAN 1, #1;", "DRSTOP IDLE;",     "IRSTOP IDLE;",      "PREDR 0;",
-      "POSTDR 0;",     "PREIR 0;",      "POSTIR 0;",        "STATE IDLE;",       "WAIT 1 USEC;",
-      "TRST 1 USEC;",  "VECTOR 1, #1;", "VMAP 1, \"TDI\";", "FREQUENCY 5;",      "I = 1;",
-  };
+// Every keyword where each rule of the keyword table shows: first in a line-oriented program
+// (the version it implies or requires), before the first ACTION, among the ACTIONs, in a data
+// block and in a procedure (tests/data/README.md tells the columns).
+TEST(StaplInterpreter, KeywordRules) {
+  const std::pair<std::string, const char*> contexts[] = {
+      {"INTEGER I;\n@\nEXIT 0;\n", nullptr},
+      {"@\nACTION DO = P;\nPROCEDURE P;\nENDPROC;\n", "DO"},
+      {"ACTION OTHER = P;\n@\nACTION DO = P;\nPROCEDURE P;\nENDPROC;\n", "DO"},
+      {"ACTION DO = P;\nDATA D;\n INTEGER I;\n @\nENDDATA;\nPROCEDURE P USES D;\nENDPROC;\n", "DO"},
+      {"ACTION DO = P;\nPROCEDURE P;\n INTEGER I;\n @\nENDPROC;\nPROCEDURE Q;\nENDPROC;\n", "DO"}};
+  // Each line of the expected text starts with its statement, up to its semicolon.
+  const std::string expected = zortest::ReadTestData("stapl/keywordrules.txt");
   StaplBench bench;
-  for (const char* statement : statements) {
-    const std::string program = std::string("ACTION DO = P;\nDATA D;\n INTEGER I;\n ") + statement +
-                                "\nENDDATA;\nPROCEDURE P USES D;\nENDPROC;\n";
-    const StaplRun run = bench.Run(program, "DO");
-    EXPECT_EQ(run.rc, kStaplPhaseError) << statement;
-    EXPECT_EQ(run.errorLine, 4) << statement;
+  std::string table;
+  for (size_t at = 0; at < expected.size(); at = expected.find('\n', at) + 1) {
+    const std::string statement = expected.substr(at, expected.find(";:", at) + 1 - at);
+    table += statement + ":";
+    for (const auto& [context, action] : contexts) {
+      std::string program = context;
+      program.replace(program.find('@'), 1, statement);
+      const StaplRun run = bench.Run(program, action);
+      table += " " + std::to_string(run.rc) + ":" + std::to_string(run.errorLine);
+    }
+    table += "\n";
   }
+  EXPECT_EQ(table, expected);
 }
 
 TEST(StaplInterpreter, ErrorLineCountsLineFeeds) {
