@@ -10,6 +10,7 @@
 #include "platform/os/registry/registry.h"
 #include "platform/os/sync/thread.h"
 #include "tests/driver/foundation/machinekeys.h"
+#include "tests/support/testdata/testdata.h"
 
 using namespace zor::foundation;
 
@@ -110,11 +111,26 @@ TEST(RegistryKey, LeavesNoHandleOpen) {
   EXPECT_EQ(HandleCount(), before);
 }
 
+// The whole table, one location a line ("index hive path flags", "-" outside it), then each hive
+// handle's name and whether the name reads back to it.
 TEST(RegistryLocations, TableBounds) {
-  EXPECT_EQ(FindRegistryLocation(-1), nullptr);
-  EXPECT_EQ(FindRegistryLocation(24), nullptr);
-  ASSERT_NE(FindRegistryLocation(23), nullptr);
-  EXPECT_STREQ(FindRegistryLocation(6)->path, L"Software\\Velant\\Imaging Board");
+  std::wstring table;
+  for (int32_t index = -1; index <= kRegistryLocationCount; ++index) {
+    const RegistryLocation* row = FindRegistryLocation(index);
+    const wchar_t* hive = row != nullptr ? HiveToName(row->hive) : nullptr;
+    table += std::to_wstring(index) + L" " + (hive != nullptr ? hive : L"-") + L" " +
+             (row != nullptr ? row->path + (L" " + std::to_wstring(row->flags)) : L"-") + L"\n";
+  }
+  for (const uint32_t handle : {0x80000000u, 0x80000001u, 0x80000002u, 0x80000003u, 0x80000004u,
+                                0x80000005u, 0x80000006u, 0x80000007u}) {
+    const wchar_t* name = HiveToName(os::Handle{handle});
+    os::Handle hive{0};
+    table += (name != nullptr ? name : L"-") + std::wstring(L" ") +
+             (name != nullptr && HiveFromName(name, hive) && hive == os::Handle{handle} ? L"1\n"
+                                                                                        : L"0\n");
+  }
+  EXPECT_EQ(std::string(table.begin(), table.end()),
+            zortest::ReadTestData("foundation/registrylocations.txt"));
   CRegistryKey key;
   EXPECT_FALSE(key.Open(24, L"", true));
   EXPECT_FALSE(key.Open(-5, L"", false));
