@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,32 +27,23 @@ uint32_t HandleCount() {
   return count;
 }
 
-// Every call of the key's interface as "name:result", with what a read left in its output.
-std::string Calls(CRegistryKey& key, const wchar_t* value) {
+// What each read answers (1 or 0: ReadValue, ReadDword, ReadDwordToInt64, ReadQword, ReadString,
+// ValueExists, EnumSubKeys, EnumValues), then the value's type, the names listed and the outputs.
+std::string Reads(CRegistryKey& key, const wchar_t* value) {
   int32_t dword = -3;
   int64_t wide = -3;
   uint64_t qword = 3;
   CZORString text(L"old");
-  CTable1D<CZORString> names;
-  names.Add(CZORString(L"old"));
-  std::string out;
-  const auto add = [&out](const char* name, bool result) {
-    out += std::string(name) + (result ? ":1 " : ":0 ");
-  };
-  add("ReadValue", key.ReadValue(value, kRegTypeDword));
-  add("ReadDword", key.ReadDword(value, dword));
-  add("ReadDwordToInt64", key.ReadDwordToInt64(value, wide));
-  add("ReadQword", key.ReadQword(value, qword));
-  add("ReadString", key.ReadString(value, text));
-  add("ValueExists", key.ValueExists(value));
-  add("EnumSubKeys", key.EnumSubKeys(names));
-  out += std::to_string(names.Size()) + " ";
-  add("EnumValues", key.EnumValues(names));
-  out += std::to_string(names.Size()) + " ";
-  out += std::to_string(key.GetValueType(value)) + " " + std::to_string(dword) + " " +
-         std::to_string(wide) + " " + std::to_string(qword) + " " +
-         std::string(text.CStr(), text.CStr() + text.Length());
-  return out;
+  CTable1D<CZORString> subKeys, values;
+  subKeys.Add(text);
+  values.Add(text);
+  std::ostringstream out;
+  out << key.ReadValue(value, kRegTypeDword) << key.ReadDword(value, dword)
+      << key.ReadDwordToInt64(value, wide) << key.ReadQword(value, qword)
+      << key.ReadString(value, text) << key.ValueExists(value) << key.EnumSubKeys(subKeys)
+      << key.EnumValues(values) << " " << key.GetValueType(value) << " " << subKeys.Size()
+      << values.Size() << " " << dword << " " << wide << " " << qword << " " << text.Length();
+  return out.str();
 }
 
 }  // namespace
@@ -68,21 +60,11 @@ TEST(RegistryKey, ReadsReportBothResults) {
     CRegistryKey* key;
     const wchar_t* value;
     std::string calls;
-  } cases[] = {
-      {&closed, L"Dword",
-       "ReadValue:0 ReadDword:0 ReadDwordToInt64:0 ReadQword:0 ReadString:0 ValueExists:0 "
-       "EnumSubKeys:0 0 EnumValues:0 0 0 -3 -3 3 old"},
-      {&user, L"Missing",
-       "ReadValue:0 ReadDword:0 ReadDwordToInt64:0 ReadQword:0 ReadString:0 ValueExists:0 "
-       "EnumSubKeys:1 0 EnumValues:1 2 0 -3 -3 3 old"},
-      {&user, L"Qword",
-       "ReadValue:0 ReadDword:0 ReadDwordToInt64:0 ReadQword:1 ReadString:0 ValueExists:1 "
-       "EnumSubKeys:1 0 EnumValues:1 2 4 -3 -3 8 old"},
-      {&user, L"Dword",
-       "ReadValue:1 ReadDword:1 ReadDwordToInt64:1 ReadQword:0 ReadString:0 ValueExists:1 "
-       "EnumSubKeys:1 0 EnumValues:1 2 1 7 7 3 old"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(Calls(*c.key, c.value), c.calls);
+  } cases[] = {{&closed, L"Dword", "00000000 0 00 -3 -3 3 3"},
+               {&user, L"Missing", "00000011 0 02 -3 -3 3 3"},
+               {&user, L"Qword", "00010111 4 02 -3 -3 8 3"},
+               {&user, L"Dword", "11100111 1 02 7 7 3 3"}};
+  for (const auto& c : cases) EXPECT_EQ(Reads(*c.key, c.value), c.calls) << c.value;
   // Nothing may be written or created through a closed key, and closing it again is no failure.
   EXPECT_FALSE(closed.WriteDword(L"Dword", 1));
   EXPECT_FALSE(closed.CreateSubKey(L"Sub"));
