@@ -76,6 +76,9 @@ TEST(RegistryKey, ReadsReportBothResults) {
 // Each key, sub-key and user hive that a call opens is closed again, also on failure roads.
 TEST(RegistryKey, LeavesNoHandleOpen) {
   const uint32_t before = HandleCount();
+  // A volatile location created, then found.
+  ASSERT_TRUE(CRegistryKey::RegisterPathCreator(16) && CRegistryKey::RegisterPathCreator(16));
+  EXPECT_EQ(HandleCount(), before);
   {
     CRegistryKey user(2, L"Handles", true);
     const uint32_t open = HandleCount();  // the key and the user's hive
