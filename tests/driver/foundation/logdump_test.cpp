@@ -98,6 +98,7 @@ TEST_F(LogDump, NothingIsSavedWithoutACodeOrTheSetting) {
   EXPECT_EQ(DumpDriverLogOnError(2, &out[0], &out[1], &out[2], &out[3], context), 1);
   context.code = 4301;
   EXPECT_EQ(DumpDriverLogOnError(1, &out[0], &out[1], &out[2], &out[3], context), 1);
+  EXPECT_FALSE(DumpDriverLogIfEnabled(4301, 2));
   EnableDumps();
   CRuntimeConfig::Destroy();
   context.code = 0;
@@ -122,6 +123,7 @@ TEST_F(LogDump, DumpFilesCarryEveryRecord) {
   EXPECT_TRUE(fs::exists(temp_ / "ZORDriverLog_Err4301_SubErr2_001.zim"));
   DumpDriverLogOnError(1, &out[0], nullptr, nullptr, nullptr, context);  // the code alone
   EXPECT_TRUE(fs::exists(temp_ / "ZORDriverLog_Err4301_SubErr0_002.zim"));
+  EXPECT_TRUE(DumpDriverLogIfEnabled(7, 8));
 
   const std::vector<uint8_t> ring = ReadRing(first);
   ASSERT_EQ(ring.size(), kRingBytes);
