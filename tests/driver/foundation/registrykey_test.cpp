@@ -65,6 +65,9 @@ TEST(RegistryKey, ReadsReportBothResults) {
                {&user, L"Qword", "00010111 4 02 -3 -3 8 3"},
                {&user, L"Dword", "11100111 1 02 7 7 3 3"}};
   for (const auto& c : cases) EXPECT_EQ(Reads(*c.key, c.value), c.calls) << c.value;
+  EXPECT_FALSE(user.IsVolatile());
+  EXPECT_TRUE(CRegistryKey::KeyExists(2));
+  EXPECT_FALSE(CRegistryKey::KeyExists(14));  // no defaults were written
   // Nothing may be written or created through a closed key, and closing it again is no failure.
   EXPECT_FALSE(closed.WriteDword(L"Dword", 1));
   EXPECT_FALSE(closed.CreateSubKey(L"Sub"));
