@@ -47,6 +47,11 @@ TEST(StaplPlayer, CapturesTheCountAndTheRequestedIdcode) {
   EXPECT_EQ(
       Play(Script("PRINT \"Nombre device: \", 2; PRINT \"Numero du device: 1 Id code: \", -5;"), 2),
       (PlayerResult{0, 2, static_cast<uint32_t>(-5)}));
+  // Numbers with a 0 among their digits.
+  EXPECT_EQ(Play(Script("PRINT \"Nombre device: \", 10; PRINT \"Numero du device: 10 Id code: \", "
+                        "30;"),
+                 1),
+            (PlayerResult{0, 10, 30}));
 }
 
 TEST(StaplPlayer, FailuresGiveOne) {

@@ -225,6 +225,8 @@ TEST(StaplInterpreter, ErrorLineCountsLineFeeds) {
   StaplRun run = bench.Run(Proc("PRINT 1;\nPRINT 1 / 0;"), "DO");
   EXPECT_EQ(Outcome(run), "divide by zero|1");
   EXPECT_EQ(run.errorLine, 4);
+  // The end of the text is where the last statement ended, not past its line feed.
+  EXPECT_EQ(bench.Run("INTEGER I;\nLET I = 0;\n").errorLine, 2);
   const int32_t codes[] = {
       kStaplSuccess,          kStaplOutOfMemory,     kStaplIoError,         kStaplSyntaxError,
       kStaplUnexpectedEnd,    kStaplUndefinedSymbol, kStaplRedefinedSymbol, kStaplIntegerOverflow,
