@@ -46,8 +46,10 @@ namespace {
 bool Free(Mutex& mutex) {
   bool taken = false;
   std::thread([&] {
-    taken = mutex.try_lock();
-    if (taken) mutex.unlock();
+    if (mutex.try_lock()) {
+      taken = true;
+      mutex.unlock();
+    }
   }).join();
   return taken;
 }
