@@ -76,12 +76,21 @@ TEST(StaplInterpreter, CommentsStringsAndCase) {
   ExpectOutcomes(cases);
 }
 
+// Each code of STAPL proper's map, its neighbours outside it and both ends of the range, as
+// "proper/line-oriented" exit codes ("e": refused); line-oriented programs keep their codes.
 TEST(StaplInterpreter, ExitCodes) {
-  StaplRun run = RunProc("EXIT 10; PRINT \"never\";");
-  EXPECT_EQ(Outcome(run), "success");
-  EXPECT_EQ(run.exitCode, 4);
-  EXPECT_EQ(RunProc("EXIT 6;").exitCode, 2);
-  EXPECT_EQ(RunProc("EXIT 3;").exitCode, 3);
+  const auto exitCode = [](const StaplRun& run) {
+    return Outcome(run) == "success" ? std::to_string(run.exitCode) : std::string("e");
+  };
+  StaplBench bench;
+  std::string codes;
+  for (const int code : {-32768, -32767, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 32767, 32768}) {
+    const std::string exit = "EXIT " + std::to_string(code) + ";";
+    codes += exitCode(bench.Run(Proc(exit + " PRINT \"never\";"), "DO")) + "/" +
+             exitCode(bench.Run(exit + "\nPRINT \"never\";\n")) + " ";
+  }
+  EXPECT_EQ(codes,
+            "e/e -32767/-32767 3/3 8/4 5/5 2/6 3/7 8/8 5/9 4/10 6/11 12/12 32767/32767 e/e ");
   EXPECT_EQ(RunProc("PRINT \"a;b: \", 1 + 2 * 3, \" \", -5, CHR$(65), CHR$(300);").exitCode, 0);
 }
 
