@@ -162,6 +162,11 @@ TEST_F(LogDump, SaveUsesTheLogFolder) {
     log->GetFolder(folder, CLog::kMaxFolder);
     EXPECT_EQ(fs::path(folder), temp_) << refused.size();
   }
+  const std::wstring longest = L"/" + std::wstring(CLog::kMaxFolder - 2, L'f');  // with its NUL
+  log->SetFolder(longest.c_str());
+  log->GetFolder(folder, CLog::kMaxFolder);
+  EXPECT_EQ(folder, longest);
+  log->SetFolder(temp_.wstring().c_str());
   log->Save(L"saved.zim");
   EXPECT_EQ(ReadRing(temp_ / "saved.zim").size(), kRingBytes);
   // A path of the longest length that is saved whole, and one a character longer, refused.
