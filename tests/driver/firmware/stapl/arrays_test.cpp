@@ -178,6 +178,15 @@ TEST(StaplArrays, LineOrientedInitialisers) {
   for (const auto& [data, rc] : runs) {
     EXPECT_EQ(bench.Run("BOOLEAN R[4] = RLC " + data + ";\nEXIT 0;\n").rc, rc) << data;
   }
+  // ACA data longer than a statement keep the case of their characters, as shorter ones do.
+  std::vector<uint8_t> bytes(9000);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 37 + 11);
+  for (const size_t count : {size_t{900}, bytes.size()}) {
+    const std::string data = Compressed({bytes.begin(), bytes.begin() + count}).substr(1);
+    run = bench.Run("BOOLEAN Z[" + std::to_string(count * 8) + "] = ACA " + data +
+                    ";\nPRINT INT(Z[31..0]);\nEXIT 0;\n");
+    EXPECT_EQ(Outcome(run), "success|2052403211") << data.size();
+  }
 }
 
 }  // namespace
