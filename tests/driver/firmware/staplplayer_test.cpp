@@ -193,6 +193,10 @@ TEST(StaplPortHost, VectorSignals) {
   EXPECT_EQ(host.StaplVectorIo(65, wideDirection, wideData, wideCapture), 4);
   EXPECT_EQ(std::vector<int64_t>(wideCapture, wideCapture + 3),
             (std::vector<int64_t>{high, 1, 0b10}));
+  const int64_t cleared[] = {high, 0, 0};  // signal 32 read back as 0
+  EXPECT_EQ(host.StaplVectorIo(65, wideDirection, cleared, wideCapture), 4);
+  EXPECT_EQ(std::vector<int64_t>(wideCapture, wideCapture + 3),
+            (std::vector<int64_t>{high, 0, 0b10}));
   // Each name's pin, by pairs: a pin read back while another is driven, unless both are one.
   const std::pair<const char*, int> pins[] = {
       {"**TCK**", 0}, {"**TMS**", 1},   {"**TDI**", 6}, {"**TDO**", 7}, {"TCK", 0},

@@ -186,6 +186,9 @@ TEST(StaplTap, CaptureAndCompareThroughBypass) {
   const StaplCase cases[] = {
       {"IRSCAN 4, $F; DRSCAN 4, #1001, COMPARE #0010, #1111, OK; PRINT OK;", "BOOLEAN OK;",
        "success|1"},
+      // Literals longer than the scan are cut to it.
+      {"IRSCAN 4, $F; DRSCAN 4, #1001, COMPARE $02, $FF, OK; PRINT OK;", "BOOLEAN OK;",
+       "success|1"},
       {"DRSCAN 8, $81, CAPTURE C[3..0];", "BOOLEAN C[8];", "bounds error"},
       {"DRSCAN 8, #1111111;", "", "bounds error"},  // one bit short
       {"DRSCAN 9, $FF;", "", "bounds error"},
