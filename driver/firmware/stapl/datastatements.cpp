@@ -79,7 +79,8 @@ int CStaplInterpreter::ReadDeclaration(std::string_view rest, StaplDeclaration& 
   if (complete) return kStaplSuccess;
   // Only an array initialiser may be longer than a statement: read it from the program.
   if (!declaration.isArray || !declaration.hasInit) return kStaplSyntaxError;
-  const int rc = reader_.ReadLongInitialiser(reader_.StatementStart(), declaration.longInit);
+  const int rc = reader_.ReadLongInitialiser(reader_.StatementStart(), declaration.boolean,
+                                             declaration.longInit);
   if (rc != kStaplSuccess) return rc;
   declaration.init = declaration.longInit;
   return kStaplSuccess;

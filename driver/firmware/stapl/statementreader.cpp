@@ -126,12 +126,12 @@ int32_t CStaplStatementReader::LineOf(int32_t position) {
   return line;
 }
 
-int CStaplStatementReader::ReadLongInitialiser(int32_t start, std::string& text) {
+int CStaplStatementReader::ReadLongInitialiser(int32_t start, bool booleanData, std::string& text) {
   const int32_t resume = statementEnd_;
   int rc = Seek(start);
   if (rc != kStaplSuccess) return rc;
   text.clear();
-  bool inComment = false, afterEquals = false, atData = false;
+  bool inComment = false, afterEquals = false;
   for (;;) {
     int c = GetChar();
     if (c < 0) return kStaplUnexpectedEnd;
@@ -149,8 +149,8 @@ int CStaplStatementReader::ReadLongInitialiser(int32_t start, std::string& text)
       continue;
     }
     if (c <= ' ') continue;
-    if (c == '@') atData = true;
-    if (c >= 'a' && c <= 'z' && !atData) c = c - 'a' + 'A';
+    // As in a statement: ACA and RLC characters differ by their case.
+    if (c >= 'a' && c <= 'z' && !booleanData) c = c - 'a' + 'A';
     text.push_back(static_cast<char>(c));
   }
   return Seek(resume);

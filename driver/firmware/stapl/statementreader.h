@@ -31,8 +31,9 @@ class CStaplStatementReader {
   int32_t LineOf(int32_t position);
 
   // Re-reads the text after the first "=" of the statement that starts at start, to its ";",
-  // without the length limit (comments dropped, blanks and line ends ignored).
-  int ReadLongInitialiser(int32_t start, std::string& text);
+  // without the length limit (comments dropped, blanks and line ends ignored). Letters are
+  // upper-cased unless the data are Boolean, whose case a statement keeps.
+  int ReadLongInitialiser(int32_t start, bool booleanData, std::string& text);
 
  private:
   int GetChar();

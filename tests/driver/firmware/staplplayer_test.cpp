@@ -47,6 +47,11 @@ TEST(StaplPlayer, CapturesTheCountAndTheRequestedIdcode) {
   EXPECT_EQ(
       Play(Script("PRINT \"Nombre device: \", 2; PRINT \"Numero du device: 1 Id code: \", -5;"), 2),
       (PlayerResult{0, 2, static_cast<uint32_t>(-5)}));
+  // Numbers with a 0 among their digits.
+  EXPECT_EQ(Play(Script("PRINT \"Nombre device: \", 10; PRINT \"Numero du device: 10 Id code: \", "
+                        "30;"),
+                 1),
+            (PlayerResult{0, 10, 30}));
 }
 
 TEST(StaplPlayer, FailuresGiveOne) {
@@ -184,9 +189,14 @@ TEST(StaplPortHost, VectorSignals) {
   wide[31] = "TDI", wide[32] = "TDO", wide[63] = "TMS", wide[64] = "TCK", wide[65] = "NSTATUS";
   EXPECT_EQ(host.StaplVectorMap(66, wide.data()), 5);
   const int64_t high = int64_t{1} << 31, wideDirection[] = {0, 0, 1}, wideData[] = {high, 1, 0};
-  int64_t wideCapture[] = {0, high, 0};
+  int64_t wideCapture[] = {0, high, 0b10};  // the bit of the signal at the count stays
   EXPECT_EQ(host.StaplVectorIo(65, wideDirection, wideData, wideCapture), 4);
-  EXPECT_EQ(std::vector<int64_t>(wideCapture, wideCapture + 3), (std::vector<int64_t>{high, 1, 0}));
+  EXPECT_EQ(std::vector<int64_t>(wideCapture, wideCapture + 3),
+            (std::vector<int64_t>{high, 1, 0b10}));
+  const int64_t cleared[] = {high, 0, 0};  // signal 32 read back as 0
+  EXPECT_EQ(host.StaplVectorIo(65, wideDirection, cleared, wideCapture), 4);
+  EXPECT_EQ(std::vector<int64_t>(wideCapture, wideCapture + 3),
+            (std::vector<int64_t>{high, 0, 0b10}));
   // Each name's pin, by pairs: a pin read back while another is driven, unless both are one.
   const std::pair<const char*, int> pins[] = {
       {"**TCK**", 0}, {"**TMS**", 1},   {"**TDI**", 6}, {"**TDO**", 7}, {"TCK", 0},

@@ -98,6 +98,7 @@ TEST_F(LogDump, NothingIsSavedWithoutACodeOrTheSetting) {
   EXPECT_EQ(DumpDriverLogOnError(2, &out[0], &out[1], &out[2], &out[3], context), 1);
   context.code = 4301;
   EXPECT_EQ(DumpDriverLogOnError(1, &out[0], &out[1], &out[2], &out[3], context), 1);
+  EXPECT_FALSE(DumpDriverLogIfEnabled(4301, 2));
   EnableDumps();
   CRuntimeConfig::Destroy();
   context.code = 0;
@@ -122,6 +123,7 @@ TEST_F(LogDump, DumpFilesCarryEveryRecord) {
   EXPECT_TRUE(fs::exists(temp_ / "ZORDriverLog_Err4301_SubErr2_001.zim"));
   DumpDriverLogOnError(1, &out[0], nullptr, nullptr, nullptr, context);  // the code alone
   EXPECT_TRUE(fs::exists(temp_ / "ZORDriverLog_Err4301_SubErr0_002.zim"));
+  EXPECT_TRUE(DumpDriverLogIfEnabled(7, 8));
 
   const std::vector<uint8_t> ring = ReadRing(first);
   ASSERT_EQ(ring.size(), kRingBytes);
@@ -160,9 +162,22 @@ TEST_F(LogDump, SaveUsesTheLogFolder) {
     log->GetFolder(folder, CLog::kMaxFolder);
     EXPECT_EQ(fs::path(folder), temp_) << refused.size();
   }
+  const std::wstring longest = L"/" + std::wstring(CLog::kMaxFolder - 2, L'f');  // with its NUL
+  log->SetFolder(longest.c_str());
+  log->GetFolder(folder, CLog::kMaxFolder);
+  EXPECT_EQ(folder, longest);
+  log->SetFolder(temp_.wstring().c_str());
   log->Save(L"saved.zim");
   EXPECT_EQ(ReadRing(temp_ / "saved.zim").size(), kRingBytes);
-  log->Save(std::wstring(400, L'n').c_str());  // a name that would be cut is refused
+  // A path of the longest length that is saved whole, and one a character longer, refused.
+  const std::wstring sub(200, L'd');
+  fs::create_directories(temp_ / sub);
+  for (const size_t length : {size_t{323}, size_t{324}}) {
+    const std::wstring name =
+        sub + L"/" + std::wstring(length - temp_.wstring().size() - sub.size() - 2, L'n');
+    log->Save(name.c_str());
+    EXPECT_EQ(fs::exists(temp_ / name), length == 323) << length;
+  }
   log->FreeBuffer(false);
   log->Save(L"none.zim");
   EXPECT_FALSE(fs::exists(temp_ / "none.zim"));

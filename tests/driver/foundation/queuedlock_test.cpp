@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "driver/foundation/mutex.h"
+
 using namespace zor::foundation;
 
 // Threads that start together and hand the lock on thousands of times: nobody holds it
@@ -36,4 +38,39 @@ TEST(QueuedLock, ExcludesAndHandsOverWithoutLosingAWaiter) {
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(counter, int64_t{kThreads} * kRounds);
   EXPECT_FALSE(overlapped);
+}
+
+namespace {
+
+// Whether another thread may take the lock now.
+bool Free(Mutex& mutex) {
+  bool taken = false;
+  std::thread([&] {
+    if (mutex.try_lock()) {
+      taken = true;
+      mutex.unlock();
+    }
+  }).join();
+  return taken;
+}
+
+}  // namespace
+
+// Each guard holds the lock for its scope; a unique one leaves it and takes it again within.
+TEST(Mutex, GuardsHoldAndLeaveTheLock) {
+  Mutex mutex;
+  {
+    UniqueLock<Mutex> lock(mutex);
+    EXPECT_FALSE(Free(mutex));
+    lock.unlock();
+    EXPECT_TRUE(Free(mutex));
+    lock.lock();
+    EXPECT_FALSE(Free(mutex));
+    lock.unlock();  // left for good: the end of the scope must not leave it again
+  }
+  {
+    const ScopedLock<Mutex> lock(mutex);
+    EXPECT_FALSE(Free(mutex));
+  }
+  EXPECT_TRUE(Free(mutex));
 }

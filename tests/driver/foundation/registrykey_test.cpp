@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "driver/foundation/registrylocations.h"
+#include "platform/os/core/handle.h"
 #include "platform/os/registry/registry.h"
+#include "platform/os/sync/thread.h"
 #include "tests/driver/foundation/machinekeys.h"
+#include "tests/support/testdata/testdata.h"
 
 using namespace zor::foundation;
 
@@ -17,13 +21,104 @@ void MachineKey(const wchar_t* path) {
   foundationtest::SetMachineValue(path, nullptr, 0, nullptr, 0);
 }
 
+uint32_t HandleCount() {
+  uint32_t count = 0;
+  os::GetProcessHandleCount(os::GetCurrentProcess(), &count);
+  return count;
+}
+
+// What each read answers (1 or 0: ReadValue, ReadDword, ReadDwordToInt64, ReadQword, ReadString,
+// ValueExists, EnumSubKeys, EnumValues), then the value's type, the names listed and the outputs.
+std::string Reads(CRegistryKey& key, const wchar_t* value) {
+  int32_t dword = -3;
+  int64_t wide = -3;
+  uint64_t qword = 3;
+  CZORString text(L"old");
+  CTable1D<CZORString> subKeys, values;
+  subKeys.Add(text);
+  values.Add(text);
+  std::ostringstream out;
+  out << key.ReadValue(value, kRegTypeDword) << key.ReadDword(value, dword)
+      << key.ReadDwordToInt64(value, wide) << key.ReadQword(value, qword)
+      << key.ReadString(value, text) << key.ValueExists(value) << key.EnumSubKeys(subKeys)
+      << key.EnumValues(values) << " " << key.GetValueType(value) << " " << subKeys.Size()
+      << values.Size() << " " << dword << " " << wide << " " << qword << " " << text.Length();
+  return out.str();
+}
+
 }  // namespace
 
+// A closed key, a missing value and a value of another type each fail every read, leaving the
+// caller's outputs as they were; a present value passes.
+TEST(RegistryKey, ReadsReportBothResults) {
+  CRegistryKey user(2, L"Reads", true);
+  ASSERT_TRUE(user.WriteDword(L"Dword", 7));
+  const uint64_t eight = 8;
+  ASSERT_TRUE(user.WriteValue(L"Qword", kRegTypeQword, &eight, 8));
+  CRegistryKey closed;
+  const struct {
+    CRegistryKey* key;
+    const wchar_t* value;
+    std::string calls;
+  } cases[] = {{&closed, L"Dword", "00000000 0 00 -3 -3 3 3"},
+               {&user, L"Missing", "00000011 0 02 -3 -3 3 3"},
+               {&user, L"Qword", "00010111 4 02 -3 -3 8 3"},
+               {&user, L"Dword", "11100111 1 02 7 7 3 3"}};
+  for (const auto& c : cases) EXPECT_EQ(Reads(*c.key, c.value), c.calls) << c.value;
+  EXPECT_FALSE(user.IsVolatile());
+  EXPECT_TRUE(CRegistryKey::KeyExists(2));
+  EXPECT_FALSE(CRegistryKey::KeyExists(14));  // no defaults were written
+  // Nothing may be written or created through a closed key, and closing it again is no failure.
+  EXPECT_FALSE(closed.WriteDword(L"Dword", 1));
+  EXPECT_FALSE(closed.CreateSubKey(L"Sub"));
+  EXPECT_FALSE(closed.OpenSubKey(L"Sub"));
+  EXPECT_TRUE(closed.Close());
+  EXPECT_TRUE(user.Close());
+}
+
+// Each key, sub-key and user hive that a call opens is closed again, also on failure roads.
+TEST(RegistryKey, LeavesNoHandleOpen) {
+  const uint32_t before = HandleCount();
+  // A volatile location created, then found.
+  ASSERT_TRUE(CRegistryKey::RegisterPathCreator(16) && CRegistryKey::RegisterPathCreator(16));
+  EXPECT_EQ(HandleCount(), before);
+  {
+    CRegistryKey user(2, L"Handles", true);
+    const uint32_t open = HandleCount();  // the key and the user's hive
+    ASSERT_TRUE(user.CreateSubKey(L"Sub"));
+    ASSERT_TRUE(user.WriteDword(L"Value", 1));
+    EXPECT_TRUE(user.SubKeyExists(L"Sub"));
+    EXPECT_EQ(HandleCount(), open);
+    EXPECT_FALSE(user.OpenSubKey(L"Missing"));
+    EXPECT_EQ(HandleCount(), open - 1);
+    EXPECT_FALSE(user.Open(2, L"Missing", false));
+    EXPECT_EQ(HandleCount(), before);
+    ASSERT_TRUE(user.Open(2, L"Handles\\Sub", false));
+    EXPECT_EQ(HandleCount(), open);
+  }
+  EXPECT_EQ(HandleCount(), before);
+}
+
+// The whole table, one location a line ("index hive path flags", "-" outside it), then each hive
+// handle's name and whether the name reads back to it.
 TEST(RegistryLocations, TableBounds) {
-  EXPECT_EQ(FindRegistryLocation(-1), nullptr);
-  EXPECT_EQ(FindRegistryLocation(24), nullptr);
-  ASSERT_NE(FindRegistryLocation(23), nullptr);
-  EXPECT_STREQ(FindRegistryLocation(6)->path, L"Software\\Velant\\Imaging Board");
+  std::wstring table;
+  for (int32_t index = -1; index <= kRegistryLocationCount; ++index) {
+    const RegistryLocation* row = FindRegistryLocation(index);
+    const wchar_t* hive = row != nullptr ? HiveToName(row->hive) : nullptr;
+    table += std::to_wstring(index) + L" " + (hive != nullptr ? hive : L"-") + L" " +
+             (row != nullptr ? row->path + (L" " + std::to_wstring(row->flags)) : L"-") + L"\n";
+  }
+  for (const uint32_t handle : {0x80000000u, 0x80000001u, 0x80000002u, 0x80000003u, 0x80000004u,
+                                0x80000005u, 0x80000006u, 0x80000007u}) {
+    const wchar_t* name = HiveToName(os::Handle{handle});
+    os::Handle hive{0};
+    table += (name != nullptr ? name : L"-") + std::wstring(L" ") +
+             (name != nullptr && HiveFromName(name, hive) && hive == os::Handle{handle} ? L"1\n"
+                                                                                        : L"0\n");
+  }
+  EXPECT_EQ(std::string(table.begin(), table.end()),
+            zortest::ReadTestData("foundation/registrylocations.txt"));
   CRegistryKey key;
   EXPECT_FALSE(key.Open(24, L"", true));
   EXPECT_FALSE(key.Open(-5, L"", false));
@@ -93,10 +188,7 @@ TEST(RegistryKey, WritesOnlyUnderTheCurrentUser) {
   int64_t wide = 0;
   EXPECT_TRUE(user.ReadDwordToInt64(L"Value", wide));
   EXPECT_EQ(wide, -1);
-  EXPECT_FALSE(user.ReadDwordToInt64(L"Missing", wide));
-  EXPECT_EQ(wide, -1);
   uint64_t qword = 0;
-  EXPECT_FALSE(user.ReadQword(L"Value", qword));
   EXPECT_TRUE(user.WriteDwordFromInt64(L"Small", 0x100000007));
   int32_t small = 0;
   EXPECT_TRUE(user.ReadDword(L"Small", small));

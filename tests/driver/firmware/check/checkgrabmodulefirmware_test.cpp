@@ -68,6 +68,14 @@ class FirmwareCheck : public testing::Test {
   }
 
   void TearDown() override {
+    // Every box under its own caption: the restart's failure a plain one, the others warnings.
+    for (const Box& box : boxes_) {
+      const bool plain = box.caption == L"Velant DravionLyn Firmware Update";
+      EXPECT_TRUE(plain || box.caption == L"Velant DravionLyn Grab Module Firmware Update" ||
+                  box.caption == L"Velant DravionLyn firmware update")
+          << box.caption;
+      EXPECT_EQ(box.style & ~0xFu, plain ? 0 : os::MB_ICONWARNING | os::MB_SYSTEMMODAL) << box.text;
+    }
     os::SetMessageBoxAnswer({});
     os::SetShutdownRefusal(os::ERROR_SUCCESS);
   }

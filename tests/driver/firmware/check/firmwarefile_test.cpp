@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <utility>
 
 #include "driver/firmware/check/firmwaresettings.h"
 #include "platform/boardsim/board.h"
@@ -63,19 +64,21 @@ class FirmwareHeader : public testing::Test {
 };
 
 TEST_F(FirmwareHeader, FindsTheCreationDateInTheFirstKilobyte) {
-  EXPECT_EQ(Read("Creation_Date 20061114.1536"), 0x6B141536u);
-  EXPECT_EQ(Read("(Header (x\n creation_DATE 20061114.1536\n)"), 0x6B141536u);
-  EXPECT_EQ(Read("Creation_Date 20061114.15369"), 0x6B141536u);  // the date's 13 characters
-  // The date's last digit is the kilobyte's last byte read (1023).
-  EXPECT_EQ(Read(std::string(996, ' ') + "Creation_Date 20061114.1536"), 0x6B141536u);
-  bool failed = false;
-  // Too far into the file, missing, or malformed: no code and 4401/3.
-  EXPECT_EQ(Read(std::string(997, ' ') + "Creation_Date 20061114.1536", &failed), 0u);
-  EXPECT_TRUE(failed);
-  EXPECT_EQ(Read("Creation_Date\t20061114.1536", &failed), 0u);
-  EXPECT_TRUE(failed);
-  EXPECT_EQ(Read("Creation_Date 2006-11-14", &failed), 0u);
-  EXPECT_TRUE(failed);
+  // Too far into the file, missing, or malformed: no code and 4401/3. The date's last digit may
+  // be the kilobyte's last byte read (1023); a date has 13 characters.
+  const std::pair<std::string, uint64_t> cases[] = {
+      {"Creation_Date 20061114.1536", 0x6B141536u},
+      {"(Header (x\n creation_DATE 20061114.1536\n)", 0x6B141536u},
+      {"Creation_Date 20061114.15369", 0x6B141536u},
+      {std::string(996, ' ') + "Creation_Date 20061114.1536", 0x6B141536u},
+      {std::string(997, ' ') + "Creation_Date 20061114.1536", 0},
+      {"Creation_Date\t20061114.1536", 0},
+      {"Creation_Date 2006-11-14", 0}};
+  for (const auto& [text, code] : cases) {
+    bool failed = false;
+    EXPECT_EQ(Read(text, &failed), code) << text.substr(0, 40);
+    EXPECT_EQ(failed, code == 0) << text.substr(0, 40);
+  }
   uint64_t code = 1;
   EXPECT_EQ(ReadFirmwareHeader(system_, L"/nonexistent/file", code).subCode, 3u);
   EXPECT_EQ(code, 0u);

@@ -55,7 +55,10 @@ TEST(StaplArrays, InitialisersOfStaplProper) {
       {"", "INTEGER S; BOOLEAN S;", "redefined symbol"},
       {"", "BOOLEAN A[2147483647];\nBOOLEAN B[32];\n", "out of memory"},
       {"", "BOOLEAN A[2147483647];\nINTEGER B[1];\n", "out of memory"},
-      {"PRINT B[0];", "BOOLEAN A[1048576];\nBOOLEAN B[32];\n", "success|0"}};
+      {"PRINT B[0];", "BOOLEAN A[1048576];\nBOOLEAN B[32];\n", "success|0"},
+      // Four bytes past what a run may hold, after four arrays.
+      {"", "BOOLEAN A[32]; BOOLEAN B[32]; BOOLEAN C[32]; BOOLEAN D[32]; BOOLEAN E[2147483552];",
+       "out of memory"}};
   ExpectOutcomes(cases);
 }
 
@@ -112,6 +115,12 @@ TEST(StaplArrays, LongInitialiserIsReadFromTheProgram) {
   const auto bit = [&](int index) { return bits[19999 - index]; };
   const std::string expected{bit(0), bit(1), bit(19999), bit(19998), bit(19997)};
   EXPECT_EQ(run.messages[0], expected);
+  // A long list of integers names its values in any case, as a statement does.
+  std::string values = "az";
+  for (int i = 1; i < 3000; ++i) values += ", az";
+  EXPECT_EQ(Outcome(RunProc("PRINT L[0], L[2999];",
+                            "INTEGER AZ = 2; INTEGER L[3000] = " + values + ";\n")),
+            "success|22");
 }
 
 // Long literals get their own storage: the rest of the statement must stay intact.
@@ -177,6 +186,15 @@ TEST(StaplArrays, LineOrientedInitialisers) {
       {"A4\x80", kStaplSyntaxError},  {"A4\xFF", kStaplSyntaxError}};
   for (const auto& [data, rc] : runs) {
     EXPECT_EQ(bench.Run("BOOLEAN R[4] = RLC " + data + ";\nEXIT 0;\n").rc, rc) << data;
+  }
+  // ACA data longer than a statement keep the case of their characters, as shorter ones do.
+  std::vector<uint8_t> bytes(9000);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 37 + 11);
+  for (const size_t count : {size_t{900}, bytes.size()}) {
+    const std::string data = Compressed({bytes.begin(), bytes.begin() + count}).substr(1);
+    run = bench.Run("BOOLEAN Z[" + std::to_string(count * 8) + "] = ACA " + data +
+                    ";\nPRINT INT(Z[31..0]);\nEXIT 0;\n");
+    EXPECT_EQ(Outcome(run), "success|2052403211") << data.size();
   }
 }
 

@@ -4,9 +4,11 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "driver/firmware/stapl/staplresult.h"
 #include "driver/firmware/stapl/symboltable.h"
+#include "driver/firmware/stapl/textscan.h"
 
 using namespace zor::firmware;
 
@@ -158,6 +160,40 @@ TEST(StaplExpression, ArithmeticErrors) {
                         {std::string(8000, '-') + "1", kSyntax, 0},
                         {index, kSyntax, 0}};
   ExpectAll(cases);
+}
+
+// The statement text helpers: quotes, parentheses and brackets hide what they hold, a word is
+// whole at either end of the text, and what a take leaves is trimmed.
+TEST(StaplText, ScansOutsideQuotesAndBrackets) {
+  using namespace staplText;
+  constexpr size_t kNone = std::string_view::npos;
+  EXPECT_EQ(Trim("  a b  "), "a b");
+  EXPECT_EQ(Trim("   "), "");
+  const std::string_view nested = "(a,[b,c]),\",\",d";
+  EXPECT_EQ(std::vector<size_t>({FindTopLevel(nested, ','), FindTopLevel(nested, ',', 10),
+                                 FindTopLevel("a),b", ','), FindTopLevel("(a,b", ',')}),
+            std::vector<size_t>({9, 13, 2, kNone}));
+  EXPECT_EQ(SplitTopLevel(" a, (b,c) ,\"d,e\""),
+            (std::vector<std::string_view>{"a", "(b,c)", "\"d,e\""}));
+  EXPECT_EQ(SplitTopLevel(""), std::vector<std::string_view>{""});
+  EXPECT_EQ(std::vector<size_t>({FindWord("X, \"COMPARE\" COMPARE_1 XCOMPARE COMPARE", "COMPARE"),
+                                 FindWord("THEN X", "THEN"), FindWord("\"THEN\"", "THEN")}),
+            std::vector<size_t>({32, 0, kNone}));
+  std::string_view text = "  AB_1 (x) ;  ", quoted;
+  EXPECT_EQ(TakeName(text), "AB_1");
+  EXPECT_EQ(text, "(x) ;");
+  EXPECT_TRUE(StripSemicolon(text));
+  EXPECT_EQ(text, "(x)");
+  EXPECT_FALSE(StripSemicolon(text));
+  text = " \"q r\" rest";
+  EXPECT_TRUE(TakeQuoted(text, quoted));
+  EXPECT_EQ(std::pair(quoted, text), std::pair(std::string_view("q r"), std::string_view("rest")));
+  text = "\"\"";
+  EXPECT_TRUE(TakeQuoted(text, quoted) && quoted.empty() && text.empty());
+  for (std::string_view refused : {"\"open", "x\"y\"", ""}) {
+    text = refused;
+    EXPECT_FALSE(TakeQuoted(text, quoted)) << refused;
+  }
 }
 
 }  // namespace

@@ -186,10 +186,16 @@ TEST(StaplTap, CaptureAndCompareThroughBypass) {
   const StaplCase cases[] = {
       {"IRSCAN 4, $F; DRSCAN 4, #1001, COMPARE #0010, #1111, OK; PRINT OK;", "BOOLEAN OK;",
        "success|1"},
+      // Literals longer than the scan are cut to it.
+      {"IRSCAN 4, $F; DRSCAN 4, #1001, COMPARE $02, $FF, OK; PRINT OK;", "BOOLEAN OK;",
+       "success|1"},
       {"DRSCAN 8, $81, CAPTURE C[3..0];", "BOOLEAN C[8];", "bounds error"},
       {"DRSCAN 8, #1111111;", "", "bounds error"},  // one bit short
       {"DRSCAN 9, $FF;", "", "bounds error"},
       {"DRSCAN 8, $81, COMPARE $02, $FF, I;", "INTEGER I;", "type mismatch"},
+      // The expected bits and the mask each as long as the scan.
+      {"DRSCAN 8, $81, COMPARE E[3..0], $FF, OK;", "BOOLEAN E[8]; BOOLEAN OK;", "bounds error"},
+      {"DRSCAN 8, $81, COMPARE $04, E[3..0], OK;", "BOOLEAN E[8]; BOOLEAN OK;", "bounds error"},
       {"DRSCAN 8, $81, KEEP C[7..0];", "BOOLEAN C[8];", "syntax error"},
       {"DRSCAN 1 == 1, #1;", "", "type mismatch"},
       {"DRSTOP SOMEWHERE;", "", "syntax error"},

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
+
+#include "driver/firmware/stapl/sixbit.h"
 
 using namespace zor::firmware;
 
@@ -107,6 +110,19 @@ TEST(StaplUncompress, NeverReadsBeforeTheOutputOrPastTheInput) {
   // A truncated header reads as ones: far larger than any capacity.
   const uint8_t partial[2] = {5, 0};
   EXPECT_EQ(StaplUncompress(partial, 2, out.data(), 300, 2), -1);
+}
+
+// Each end of each run of characters and its neighbours outside; blanks are skipped, and a
+// second unpacking starts afresh.
+TEST(StaplSixBit, CharactersAndUnpacking) {
+  std::string values;
+  for (const char c : std::string("/09:@AZ[`az{_?"))
+    values += std::to_string(StaplSixBitValue(c)) + " ";
+  EXPECT_EQ(values, "-1 0 9 -1 63 10 35 -1 -1 36 61 -1 62 -1 ");
+  std::vector<uint8_t> bytes{9, 9, 9};
+  ASSERT_TRUE(StaplUnpackSixBit("1 0@", &bytes));
+  EXPECT_EQ(bytes, (std::vector<uint8_t>{0x01, 0xF0}));
+  EXPECT_FALSE(StaplUnpackSixBit("1!", &bytes));
 }
 
 }  // namespace
