@@ -336,14 +336,31 @@ TEST_F(SystemControlTest, IoCommandReadsAndWritesTheBoardsIoSpace) {
   EXPECT_EQ(LastError(), Err(4300, 2));
 }
 
+// What the command cannot carry (a count past 256 or below 0, an address outside 32 bits) does
+// nothing and reports nothing; each last carried value reaches the board, which judges the I/O
+// space's end.
 TEST_F(SystemControlTest, IoCommandRefusesWhatItCannotCarry) {
-  uint8_t data[300] = {};
-  std::memset(data, 0xAB, sizeof(data));
-  // Too many bytes, or a negative count, do nothing and report nothing.
-  QsysIoCommand(system_, 3, 1, 0, 300, data);
-  QsysIoCommand(system_, 3, 1, 0, -1, data);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(data[0], 0xAB);
+  constexpr QINT64 kLast32 = 0xFFFFFFFF;
+  const struct {
+    QINT64 address, count;
+    std::string error;
+    bool read;
+  } rows[] = {{0, 256, Err(0), true},         {0, 257, Err(0), false},
+              {0, -1, Err(0), false},         {-1, 4, Err(0), false},
+              {300, 0, Err(4300, 2), false},  {kLast32, 1, Err(4300, 2), false},
+              {kLast32 + 1, 1, Err(0), false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.address << " " << row.count);
+    uint8_t data[300];
+    std::memset(data, 0xAB, sizeof(data));
+    QsysIoCommand(system_, 3, 1, row.address, row.count, data);
+    EXPECT_EQ(LastError(), row.error);
+    uint32_t serial = 0;
+    std::memcpy(&serial, data + 120, sizeof(serial));
+    EXPECT_EQ(serial == SimBoard().SerialNumber(), row.read);
+    EXPECT_EQ(data[256], 0xAB);
+  }
+  uint8_t data[4] = {};
   QsysIoCommand(system_, 2, 1, 0, 4, data);
   EXPECT_EQ(LastError(), Err(4303, 2));
 }

@@ -82,6 +82,11 @@ TEST_F(DigProcess, SequenceSeesEveryFrameOnceInOrder) {
     // The board made no frame that a grab did not take, in this run as in the ones before.
     EXPECT_EQ(Inquire(digitizer_, kFramesMissed), 0);
     EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+    // A buffer queued again for a grab is marked so (5), one queued once only at the start (1).
+    for (size_t i = 0; i < ring.size(); ++i) {
+      const bool again = static_cast<QINT64>(i + run.size) < run.frames;
+      EXPECT_EQ(QbufInquire(ring[i], Q_GRAB_STATE, nullptr), again ? 5 : 1) << i;
+    }
   }
 }
 
