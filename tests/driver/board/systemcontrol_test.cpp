@@ -72,14 +72,13 @@ class SystemControlTest : public SystemFixture {
 };
 
 TEST_F(SystemControlTest, TextAnswersAndTheirLengths) {
-  EXPECT_EQ(Inquire(7702 + Q_STRING_SIZE), 11);
-  wchar_t text[64] = {};
-  QsysInquire(system_, 7702, text);
-  EXPECT_STREQ(text, L"DravionLyn");
-  const std::wstring serial = std::to_wstring(SimBoard().SerialNumber());
-  EXPECT_EQ(Inquire(7703 + Q_STRING_SIZE), static_cast<QINT64>(serial.size() + 1));
-  QsysInquire(system_, 7703, text);
-  EXPECT_EQ(std::wstring(text), serial);
+  for (const auto& [type, expected] : {std::pair<QINT64, std::wstring>{7702, L"DravionLyn"},
+                                       {7703, std::to_wstring(SimBoard().SerialNumber())}}) {
+    EXPECT_EQ(Inquire(type + Q_STRING_SIZE), static_cast<QINT64>(expected.size() + 1));
+    wchar_t text[64] = {};
+    QsysInquire(system_, type, text);
+    EXPECT_EQ(std::wstring(text), expected);
+  }
 }
 
 TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
@@ -106,19 +105,6 @@ TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
   EXPECT_TRUE(std::filesystem::exists(genicam_ / "DebugDump7.zim"));
   QsysControl(system_, 7708, reinterpret_cast<QINT64>(L"."));
   EXPECT_EQ(LastError(), Err(0));
-}
-
-TEST_F(SystemControlTest, CommandsOfOtherThreadsMeetAFreeSafely) {
-  std::atomic<bool> stop{false};
-  std::vector<std::thread> threads = CommandFromThreads(4, stop);
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  QsysFree(system_);
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  stop = true;
-  for (std::thread& thread : threads) thread.join();
-  system_ = Alloc();
-  EXPECT_NE(system_, 0) << "error " << ErrorCode();
-  EXPECT_EQ(Inquire(2004), 4);
 }
 
 // The free lands at every point of the other threads' commands in turn, the
