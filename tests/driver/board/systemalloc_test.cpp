@@ -95,24 +95,22 @@ TEST_F(SystemAllocTest, SeveralSystemsShareOneBoard) {
   ExpectBoardUsable();
 }
 
+// Channels, serial number, capability report and the encoder's four types, of each board.
 TEST_F(SystemAllocTest, TwoBoardsGiveTwoSystemsWithTheirOwnFacts) {
-  SimBoard(1).SetCapabilities(0x40000);
-  const QID first = Alloc(0);
-  const QID second = Alloc(1);
-  ASSERT_NE(first, 0);
-  ASSERT_NE(second, 0);
-  QINT64 channels[2] = {};
-  QsysInquire(first, 2004, &channels[0]);
-  QsysInquire(second, 2004, &channels[1]);
-  EXPECT_EQ(channels[0], 4);
-  EXPECT_EQ(channels[1], 16);
-  QINT64 serials[2] = {};
-  QsysInquire(first, 2093, &serials[0]);
-  QsysInquire(second, 2093, &serials[1]);
-  EXPECT_EQ(serials[0], SimBoard(0).SerialNumber());
-  EXPECT_EQ(serials[1], SimBoard(1).SerialNumber());
-  QsysFree(first);
-  QsysFree(second);
+  SimBoard(1).SetCapabilities(kernel::kCapSixteenChannels | kernel::kCapEncoder);
+  const QID systems[] = {Alloc(0), Alloc(1)};
+  const std::vector<QINT64> facts[] = {{4, SimBoard(0).SerialNumber(), 0x20000, 0, 0, 0, 0},
+                                       {16, SimBoard(1).SerialNumber(), 0xC0000, 1, 1, 1, 1}};
+  for (size_t board = 0; board < 2; ++board) {
+    ASSERT_NE(systems[board], 0);
+    std::vector<QINT64> answers;
+    for (QINT64 type : {2004, 2093, 2014, 2006, 2104, 2114, 2130}) {
+      answers.push_back(0);
+      QsysInquire(systems[board], type, &answers.back());
+    }
+    EXPECT_EQ(answers, facts[board]) << board;
+    QsysFree(systems[board]);
+  }
   EXPECT_EQ(Alloc(2), 0);
   EXPECT_EQ(LastError(), Err(4302, 1));
 }
