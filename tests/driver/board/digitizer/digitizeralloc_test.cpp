@@ -181,12 +181,17 @@ TEST_F(DigitizerAlloc, AForcedStandardDecidesThePeriod) {
     EXPECT_EQ(Inquire(digitizer, kPeriod), forced50 ? 40 : 33) << select;
     QdigFree(digitizer);
   }
-  // Without a forced standard, the frame height decides.
-  const std::wstring autodetect =
-      WriteDcf("auto.dcf", DcfWith("INFO_XSIZE 300\nINFO_YSIZE 240\nINFO_BAND 1\n")).wstring();
-  const QID pal = Digitizer(autodetect.c_str());
-  ASSERT_NE(pal, 0);
-  EXPECT_EQ(Inquire(pal, kPeriod), 40);
+  // Without a forced standard, the frame height decides: up to 486 lines a 525-line standard.
+  for (const auto& [height, period] : {std::pair{"1E6", 33}, {"1E7", 40}}) {
+    const std::wstring autodetect =
+        WriteDcf("auto.dcf",
+                 DcfWith(std::string("INFO_XSIZE 300\nINFO_YSIZE ") + height + "\nINFO_BAND 1\n"))
+            .wstring();
+    const QID digitizer = Digitizer(autodetect.c_str());
+    ASSERT_NE(digitizer, 0);
+    EXPECT_EQ(Inquire(digitizer, kPeriod), period) << height;
+    QdigFree(digitizer);
+  }
 }
 
 }  // namespace
