@@ -57,9 +57,10 @@ TEST_F(GrabControlLibrary, ResultsBecomeTheirErrors) {
   struct Case {
     QINT64 result, code, subCode;
   };
-  for (const Case& c : {Case{1, 4345, 1}, Case{3, 4345, 3}, Case{4, 4347, 1}, Case{13, 4347, 1},
-                        Case{15, 4346, 1}, Case{16, 4347, 2}, Case{17, 4346, 2}, Case{18, 4346, 3},
-                        Case{19, 4347, 2}, Case{0, 0, 0}}) {
+  for (const Case& c :
+       {Case{1, 4345, 1}, Case{2, 4345, 2}, Case{3, 4345, 3}, Case{4, 4347, 1}, Case{13, 4347, 1},
+        Case{14, 4346, 1}, Case{15, 4346, 1}, Case{16, 4347, 2}, Case{17, 4346, 2},
+        Case{18, 4346, 3}, Case{19, 4347, 2}, Case{-1, 4347, 2}, Case{0, 0, 0}}) {
     SCOPED_TRACE(c.result);
     QdigControl(digitizer_, kResultControl, c.result);
     EXPECT_EQ(LastError(), Err(c.code, c.subCode));
