@@ -283,6 +283,25 @@ TEST_F(BufferAlloc, InvalidChildBandsAreRefused) {
   QbufFree(mono);
 }
 
+// Grab buffers lend parts of themselves: those in host memory have no kernel buffer to split,
+// and the board splits the packed layouts it grabs into device memory.
+TEST_F(BufferAlloc, GrabBuffersLendParts) {
+  for (const auto& [bands, attribute] : {std::pair{1, kImage | kProcessing},
+                                         {3, kImage | kProcessing},
+                                         {3, kImage | kDeviceMemory | kProcessing | 0x21700}}) {
+    SCOPED_TRACE(attribute);
+    const QID parent = QbufAllocColor(system_, bands, 64, 48, 8, attribute, nullptr);
+    ASSERT_NE(parent, 0);
+    for (const QID child :
+         {QbufChild2d(parent, 8, 8, 16, 16, nullptr), QbufChild2d(parent, 0, 0, 64, 48, nullptr)}) {
+      EXPECT_NE(child, 0);
+      EXPECT_EQ(LastError(), Err(0));
+      QbufFree(child);
+    }
+    QbufFree(parent);
+  }
+}
+
 TEST_F(BufferAlloc, ControlsTheRecordKeeps) {
   const QID buffer = QbufAllocColor(system_, 1, 64, 48, 8, kImage, nullptr);
   struct Row {
