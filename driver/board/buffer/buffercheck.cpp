@@ -136,10 +136,8 @@ void QDHwSpecSystem::CheckGrabBufParams(const frame::BufAllocParams& p, foundati
     return error.SetError(kUnsupportedBuffer, 2);
   }
   if ((a & kDeviceMemory) == 0) return;
-  const uint64_t format = a & kFormatCode;
-  if (format < 0x1500 || (format > 0x2800 && format < 0x3800)) {
-    return error.SetError(kInvalidBuffer, 1);
-  }
+  // Of the layouts above, the board grabs into device memory in 0x1700 and 0x1C00 only.
+  if ((a & kFormatCode) < 0x1500) return error.SetError(kInvalidBuffer, 1);
   if (p.bands != 3) error.SetError(kUnsupportedBuffer, 1);
 }
 

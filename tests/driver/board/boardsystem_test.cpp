@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -138,6 +139,27 @@ TEST_F(BoardSystemTest, ChannelCountFollowsTheCapabilities) {
   auto system = Make();
   EXPECT_EQ(system->StripRatio(15), QDHwSpecSystem::kDefaultStripRatio);
   EXPECT_NE(system->SystemObjectId(), 0u);
+}
+
+// An operation on a digitizer index the system does not hold does nothing and tells nothing.
+TEST_F(BoardSystemTest, OperationsOnADigitizerNotHeldDoNothing) {
+  auto system = Make();
+  using Operation = int64_t (QDHwSpecSystem::*)(const OperationArgs&, QDDriverThreadContext&);
+  const Operation operations[] = {
+      &QDHwSpecSystem::DigFree,         &QDHwSpecSystem::DigControl,
+      &QDHwSpecSystem::DigInquire,      &QDHwSpecSystem::DigHookFunction,
+      &QDHwSpecSystem::DigReference,    &QDHwSpecSystem::DigGrabContinuous,
+      &QDHwSpecSystem::DigHalt,         &QDHwSpecSystem::DigGrabAbort,
+      &QDHwSpecSystem::DigControlEntry, &QDHwSpecSystem::DigProcess};
+  OperationArgs args;
+  for (const int64_t word : {5, 6655, 0, 0, 0, 0, 0}) args.Push(word);
+  int row = 0;
+  for (const Operation operation : operations) {
+    EXPECT_EQ(std::invoke(operation, *system, args, *ctx_), 1) << row;
+    EXPECT_EQ(Error(), "0/0/0/0 of 0") << row++;
+  }
+  EXPECT_EQ(system->DigStopGrab(5, *ctx_), 1);
+  EXPECT_EQ(Error(), "0/0/0/0 of 0");
 }
 
 TEST_F(BoardSystemTest, StreamStopSettingsComeFromTheRegistry) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <map>
 #include <thread>
+#include <vector>
 
 #include "platform/boardsim/faults.h"
 #include "platform/os/sync/thread.h"
@@ -104,27 +105,41 @@ TEST_F(ThreadEventTest, KernelObjectsFollowTheThreadsPriority) {
   }
 }
 
-TEST_F(ThreadEventTest, DefaultEventResetsItselfAfterAWait) {
-  const QID event = Event();
-  EXPECT_EQ(Inquire(event, kEventState), 0);
-  EXPECT_EQ(Wait(event, kWaitEvent | 20), Q_WAIT_TIMEOUT);
-  QthrControl(event, kSetEvent, 1);
-  EXPECT_EQ(Inquire(event, kEventState), 1);
-  EXPECT_EQ(Wait(event, kWaitEvent), Q_WAIT_ENDED);
-  EXPECT_EQ(Wait(event, kWaitEvent | 20), Q_WAIT_TIMEOUT);
-  EXPECT_EQ(LastError(), Err(0));
-  QthrFree(event);
-  EXPECT_EQ(LastError(), Err(0));
-}
-
-TEST_F(ThreadEventTest, ManualSignalledEventStaysSignalled) {
-  const QID event = Event(0x4010);
-  EXPECT_EQ(Wait(event, kWaitEvent | 20), Q_WAIT_ENDED);
-  EXPECT_EQ(Wait(event, kWaitEvent | 20), Q_WAIT_ENDED);
-  QthrControl(event, kSetEvent, 0);
-  EXPECT_EQ(Wait(event, kWaitEvent | 20), Q_WAIT_TIMEOUT);
-  EXPECT_EQ(Wait(event, kPollEvent), -9999);
-  QthrFree(event);
+// A default event resets itself after a wait; a manual one, signalled at allocation, stays so.
+TEST_F(ThreadEventTest, EventsResetByThemselvesOrByHand) {
+  struct Step {
+    QINT64 set;  // -1: none
+    QINT64 waitWord, result;
+  };
+  const struct {
+    QINT64 init, state;
+    std::vector<Step> steps;
+  } events[] = {{Q_DEFAULT,
+                 0,
+                 {{-1, kWaitEvent | 20, Q_WAIT_TIMEOUT},
+                  {1, kWaitEvent, Q_WAIT_ENDED},
+                  {-1, kWaitEvent | 20, Q_WAIT_TIMEOUT}}},
+                {0x4010,
+                 1,
+                 {{-1, kWaitEvent | 20, Q_WAIT_ENDED},
+                  {-1, kWaitEvent | 20, Q_WAIT_ENDED},
+                  {0, kWaitEvent | 20, Q_WAIT_TIMEOUT},
+                  {-1, kPollEvent, -9999}}}};
+  for (const auto& e : events) {
+    SCOPED_TRACE(e.init);
+    const QID event = Event(e.init);
+    EXPECT_EQ(Inquire(event, kEventState), e.state);
+    for (const Step& step : e.steps) {
+      if (step.set >= 0) {
+        QthrControl(event, kSetEvent, step.set);
+        EXPECT_EQ(Inquire(event, kEventState), step.set);
+      }
+      EXPECT_EQ(Wait(event, step.waitWord), step.result) << step.set << " " << step.waitWord;
+    }
+    EXPECT_EQ(LastError(), Err(0));
+    QthrFree(event);
+    EXPECT_EQ(LastError(), Err(0));
+  }
 }
 
 TEST_F(ThreadEventTest, ASignalFromAnotherThreadEndsAWaitWithoutLimit) {

@@ -17,9 +17,9 @@ void BoardBufferTest::TearDown() {
   SystemFixture::TearDown();
 }
 
-QID BoardBufferTest::Buffer(QID system, QINT64 bands, QINT64 sizeX, QINT64 sizeY,
-                            QINT64 attribute) {
-  const QID id = QbufAllocColor(system, bands, sizeX, sizeY, 8, attribute, nullptr);
+QID BoardBufferTest::Buffer(QID system, QINT64 bands, QINT64 sizeX, QINT64 sizeY, QINT64 attribute,
+                            QINT64 depth) {
+  const QID id = QbufAllocColor(system, bands, sizeX, sizeY, depth, attribute, nullptr);
   EXPECT_NE(id, 0);
   buffers_.push_back(id);
   return id;

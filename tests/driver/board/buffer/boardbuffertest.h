@@ -17,8 +17,9 @@ class BoardBufferTest : public SystemFixture {
   void SetUp() override;
   void TearDown() override;
 
-  // An 8-bit buffer, freed after the test.
-  QID Buffer(QID system, QINT64 bands, QINT64 sizeX, QINT64 sizeY, QINT64 attribute);
+  // A buffer, of 8 bits unless told, freed after the test.
+  QID Buffer(QID system, QINT64 bands, QINT64 sizeX, QINT64 sizeY, QINT64 attribute,
+             QINT64 depth = 8);
   // A pattern that no two rows or bands share; seeds give different ones.
   static std::vector<uint8_t> Pattern(QINT64 bands, QINT64 sizeX, QINT64 sizeY, int seed = 0);
   // Band after band, rows packed.

@@ -269,13 +269,37 @@ TEST_F(BufferAlloc, ChildrenSeeTheirParentsPixels) {
 TEST_F(BufferAlloc, InvalidChildBandsAreRefused) {
   const QID mono = QbufAllocColor(system_, 1, 64, 48, 8, kImage | 0x200, nullptr);
   // Band 0 of a mono buffer is its only band.
-  for (const auto& [band, error] : {std::pair{16, Err(4327, 1)}, {1, Err(4327, 1)}, {0, Err(0)}}) {
+  for (const auto& [band, error] : {std::pair{16, Err(4327, 1)},
+                                    {32, Err(4327, 1)},
+                                    {1, Err(4327, 1)},
+                                    {0, Err(0)},
+                                    {8, Err(0)},
+                                    {-1, Err(0)}}) {
     const QID child = QbufChildColor2d(mono, band, 0, 0, 8, 8, nullptr);
     EXPECT_EQ(LastError(), error) << band;
-    EXPECT_EQ(child != 0, band == 0) << band;
+    EXPECT_EQ(child != 0, error == Err(0)) << band;
     if (child != 0) QbufFree(child);
   }
   QbufFree(mono);
+}
+
+// Grab buffers lend parts of themselves: those in host memory have no kernel buffer to split,
+// and the board splits the packed layouts it grabs into device memory.
+TEST_F(BufferAlloc, GrabBuffersLendParts) {
+  for (const auto& [bands, attribute] : {std::pair{1, kImage | kProcessing},
+                                         {3, kImage | kProcessing},
+                                         {3, kImage | kDeviceMemory | kProcessing | 0x21700}}) {
+    SCOPED_TRACE(attribute);
+    const QID parent = QbufAllocColor(system_, bands, 64, 48, 8, attribute, nullptr);
+    ASSERT_NE(parent, 0);
+    for (const QID child :
+         {QbufChild2d(parent, 8, 8, 16, 16, nullptr), QbufChild2d(parent, 0, 0, 64, 48, nullptr)}) {
+      EXPECT_NE(child, 0);
+      EXPECT_EQ(LastError(), Err(0));
+      QbufFree(child);
+    }
+    QbufFree(parent);
+  }
 }
 
 TEST_F(BufferAlloc, ControlsTheRecordKeeps) {

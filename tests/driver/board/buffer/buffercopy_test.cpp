@@ -2,6 +2,7 @@
 // engine or the host library, the destination holds what a copy made on the
 // host holds.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "interfaces/kernel/kernelcodes.h"
@@ -114,6 +115,23 @@ TEST_F(BufferCopy, WhatTheBoardCannotMoveTheHostCopies) {
     QbufCopyColor2d(hostSource, hostDestination, c.band, c.sourceX, 0, c.band, 0, 0, width,
                     c.sizeY);
     EXPECT_EQ(Pixels(destination), Pixels(hostDestination));
+  }
+}
+
+// The engine moves 8 and 16-bit pixels only; the host refuses the rest.
+TEST_F(BufferCopy, TheBoardMovesEightAndSixteenBitPixels) {
+  const struct {
+    QINT64 depth;
+    bool board;
+    std::string error;
+  } rows[] = {{8, true, Err(0)}, {16, true, Err(0)}, {32, false, Err(1006)}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.depth);
+    QappControl(Q_DEFAULT, kLastCopy, 0);
+    const QID source = Buffer(system_, 1, 64, 32, kMappedMono, row.depth);
+    QbufCopy(source, Buffer(system_, 1, 64, 32, kImage | kDeviceMemory));
+    EXPECT_EQ(LastError(), row.error);
+    EXPECT_EQ(BoardCopied(), row.board);
   }
 }
 

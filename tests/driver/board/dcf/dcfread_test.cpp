@@ -1,6 +1,7 @@
 // The file format: board line, section, comments, line limits, and what fails a file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "driver/board/dcf/dcffile.h"
@@ -69,13 +70,31 @@ TEST_F(DcfRead, MalformedFilesGiveNoText) {
   for (const auto& c : cases) EXPECT_FALSE(Read(c.text).has_value()) << c.why;
 }
 
-TEST_F(DcfRead, RefusesATextBeyondItsBound) {
+// Section lines that come to so many characters with their line feeds.
+std::string SectionLines(size_t characters) {
   std::string lines;
-  // 600 lines of 104 characters with their line feed come to more than 62,080.
-  for (int i = 0; i < 600; ++i) lines += "INFO_GAIN 1" + std::string(92, ' ') + "\n";
-  EXPECT_FALSE(Read(DcfWith(lines)).has_value());
-  lines.resize(500 * 104);
-  EXPECT_TRUE(Read(DcfWith(lines)).has_value());
+  while (characters > 0) {
+    const size_t line = std::min<size_t>(characters, 101);
+    lines += "INFO_GAIN 1" + std::string(line - 12, ' ') + "\n";
+    characters -= line;
+  }
+  return lines;
+}
+
+// The text with its "[REG_DIGIT]\n" header, "[EOF]\n" and terminator holds 62,080 characters:
+// the last accepted and the first refused section, and a second, empty section past the bound.
+TEST_F(DcfRead, RefusesATextBeyondItsBound) {
+  constexpr size_t kLongest = 62080 - 12 - 6 - 1;
+  const std::string full = SectionLines(kLongest);
+  const auto text = Read(DcfWith(full));
+  ASSERT_TRUE(text.has_value());
+  EXPECT_EQ(text->size(), 62079u);
+  EXPECT_FALSE(Read(DcfWith(SectionLines(kLongest + 1))).has_value());
+  const auto twoSections = [](const std::string& lines) {
+    return "DRAVIONLYN\n[REG_DIGIT]\n" + lines + "[REG_DIGIT]\n[EOF]\n";
+  };
+  EXPECT_TRUE(Read(twoSections(SectionLines(101))).has_value());
+  EXPECT_FALSE(Read(twoSections(full)).has_value());
 }
 
 TEST_F(DcfRead, EveryFailureOfTheParserIs4312Sub1) {

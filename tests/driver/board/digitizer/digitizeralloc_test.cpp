@@ -10,6 +10,8 @@
 #include <string>
 #include <thread>
 
+#include "interfaces/kernel/kernelcodes.h"
+#include "platform/boardsim/faults.h"
 #include "platform/os/registry/registry.h"
 #include "tests/driver/board/digitizer/digitizerfixture.h"
 
@@ -128,20 +130,38 @@ TEST_F(DigitizerAlloc, EveryBadFileGives4312Sub1AndLeavesTheChannelFree) {
   EXPECT_NE(digitizer, 0) << "error " << ErrorCode();
 }
 
+// A channel past either end, an init flag, and a kernel that refuses the digitizer: none leaves a
+// digitizer behind. The last channel and two at once, each with its own decoder, are taken.
 TEST_F(DigitizerAlloc, DeviceNumberAndInitFlagAreChecked) {
-  QID digitizer = 0;
-  EXPECT_EQ(QdigAlloc(system_, 4, L"Q_NTSC", Q_DEFAULT, &digitizer), 0);
-  EXPECT_EQ(LastError(), Err(4311, 1));
-  EXPECT_EQ(QdigAlloc(system_, 0, L"Q_NTSC", 5, &digitizer), 0);
-  EXPECT_EQ(LastError(), Err(4311, 2));
-  // Two channels at once, each with its own decoder.
+  const struct {
+    QINT64 device, flag;
+    bool kernelRefuses;
+    std::string error;
+  } refused[] = {{4, Q_DEFAULT, false, Err(4311, 1)},
+                 {-1, Q_DEFAULT, false, Err(4311, 1)},
+                 {0, 5, false, Err(4311, 2)},
+                 {3, Q_DEFAULT, true, Err(4302, 1)}};
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.error);
+    if (r.kernelRefuses) {
+      SimBoard().ArmFault(kernel::kDigAlloc,
+                          boardsim::Fault{boardsim::FaultKind::kErrorTriple, 4302, 1});
+    }
+    QID digitizer = 1;
+    EXPECT_EQ(QdigAlloc(system_, r.device, L"Q_NTSC", r.flag, &digitizer), 0);
+    EXPECT_EQ(LastError(), r.error);
+    EXPECT_EQ(digitizer, 0);
+    QINT64 allocated = -1;
+    QsysInquire(system_, 2331, &allocated);
+    EXPECT_EQ(allocated, 0);
+  }
   const QID first = Digitizer(L"Q_NTSC", 0);
-  const QID second = Digitizer(L"Q_PAL", 1);
+  const QID second = Digitizer(L"Q_PAL", 3);
   ASSERT_NE(first, 0);
   ASSERT_NE(second, 0);
   EXPECT_EQ(SimBoard().DecoderRegister(0, kInputControl), 0x50);
-  EXPECT_EQ(SimBoard().DecoderRegister(1, kInputControl), 0x80);
-  EXPECT_EQ(Inquire(second, 1009), 1);
+  EXPECT_EQ(SimBoard().DecoderRegister(3, kInputControl), 0x80);
+  EXPECT_EQ(Inquire(second, 1009), 3);
 }
 
 TEST_F(DigitizerAlloc, AForcedStandardDecidesThePeriod) {
@@ -161,12 +181,17 @@ TEST_F(DigitizerAlloc, AForcedStandardDecidesThePeriod) {
     EXPECT_EQ(Inquire(digitizer, kPeriod), forced50 ? 40 : 33) << select;
     QdigFree(digitizer);
   }
-  // Without a forced standard, the frame height decides.
-  const std::wstring autodetect =
-      WriteDcf("auto.dcf", DcfWith("INFO_XSIZE 300\nINFO_YSIZE 240\nINFO_BAND 1\n")).wstring();
-  const QID pal = Digitizer(autodetect.c_str());
-  ASSERT_NE(pal, 0);
-  EXPECT_EQ(Inquire(pal, kPeriod), 40);
+  // Without a forced standard, the frame height decides: up to 486 lines a 525-line standard.
+  for (const auto& [height, period] : {std::pair{"1E6", 33}, {"1E7", 40}}) {
+    const std::wstring autodetect =
+        WriteDcf("auto.dcf",
+                 DcfWith(std::string("INFO_XSIZE 300\nINFO_YSIZE ") + height + "\nINFO_BAND 1\n"))
+            .wstring();
+    const QID digitizer = Digitizer(autodetect.c_str());
+    ASSERT_NE(digitizer, 0);
+    EXPECT_EQ(Inquire(digitizer, kPeriod), period) << height;
+    QdigFree(digitizer);
+  }
 }
 
 }  // namespace

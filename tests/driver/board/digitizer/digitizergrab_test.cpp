@@ -10,6 +10,7 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/os/sync/wait.h"
@@ -149,9 +150,17 @@ TEST_F(DigitizerGrab, WaitsAndAWindowOutsideTheFrame) {
   EXPECT_GT(SimBoard().FrameCount(0), before);
   QdigGrabWait(digitizer, kWaitGrabEnd);
   EXPECT_EQ(LastError(), Err(0)) << "no grab pending: the wait ends at once";
-  QdigControl(digitizer, 4024, 600);  // 600 + 640 lies beyond the frame
-  QdigGrab(digitizer, Buffer(1, 640, 480, 8, kHostGrab));
-  EXPECT_EQ(LastError(), Err(4311, 4));
+  // The window's last column and row on the 640 x 480 frame, and one past either.
+  QdigControl(digitizer, 4022, 600);
+  QdigControl(digitizer, 4023, 460);
+  const QID buffer = Buffer(1, 600, 460, 8, kHostGrab);
+  for (const auto& [x, y, error] :
+       {std::tuple{40, 20, Err(0)}, {41, 20, Err(4311, 4)}, {40, 21, Err(4311, 4)}}) {
+    QdigControl(digitizer, 4024, x);
+    QdigControl(digitizer, 4025, y);
+    QdigGrab(digitizer, buffer);
+    EXPECT_EQ(LastError(), error) << x << " " << y;
+  }
 }
 
 // Without video and with the trigger off, a grab of the default time-out ends after the

@@ -25,7 +25,8 @@ namespace {
 
 constexpr QINT64 kResultControl = 99;
 constexpr QINT64 kControlFromOwnThread = 98;  // the test library's
-constexpr QINT64 kFieldNumber = 4018;         // a control the board is sent
+constexpr QINT64 kInquireThroughCallback = 97;
+constexpr QINT64 kFieldNumber = 4018;  // a control the board is sent
 constexpr QINT64 kGrabTimeout = 4127;
 constexpr QINT64 kGrabControlState = 4385;
 constexpr QINT64 kLibraryState = 0x4385;  // what the test library answers
@@ -56,9 +57,10 @@ TEST_F(GrabControlLibrary, ResultsBecomeTheirErrors) {
   struct Case {
     QINT64 result, code, subCode;
   };
-  for (const Case& c : {Case{1, 4345, 1}, Case{3, 4345, 3}, Case{4, 4347, 1}, Case{13, 4347, 1},
-                        Case{15, 4346, 1}, Case{16, 4347, 2}, Case{17, 4346, 2}, Case{18, 4346, 3},
-                        Case{19, 4347, 2}, Case{0, 0, 0}}) {
+  for (const Case& c :
+       {Case{1, 4345, 1}, Case{2, 4345, 2}, Case{3, 4345, 3}, Case{4, 4347, 1}, Case{13, 4347, 1},
+        Case{14, 4346, 1}, Case{15, 4346, 1}, Case{16, 4347, 2}, Case{17, 4346, 2},
+        Case{18, 4346, 3}, Case{19, 4347, 2}, Case{-1, 4347, 2}, Case{0, 0, 0}}) {
     SCOPED_TRACE(c.result);
     QdigControl(digitizer_, kResultControl, c.result);
     EXPECT_EQ(LastError(), Err(c.code, c.subCode));
@@ -142,13 +144,16 @@ TEST_F(GrabControlLibrary, NoHandleFromTheLibraryLeavesTheFallbacks) {
   QdigFree(second);
 }
 
-// The system asks the library for its state word once and keeps the answer;
-// a digitizer asks its binding every time.
+// The system asks the library for its state word once and keeps the answer; a digitizer asks its
+// binding every time. The library's session has the digitizer's and the system's host objects,
+// and its inquiries through the callbacks reach the digitizer.
 TEST_F(GrabControlLibrary, StateWordIsAskedOnceThenKept) {
   void* library = dlopen(ZOR_TEST_GRABCONTROL_LIBRARY, RTLD_NOW);
   ASSERT_NE(library, nullptr);
   auto inquiries = reinterpret_cast<int64_t (*)()>(dlsym(library, "ZorgrabcStateInquiries"));
-  ASSERT_NE(inquiries, nullptr);
+  auto answer = reinterpret_cast<int64_t (*)()>(dlsym(library, "ZorgrabcLastAnswer"));
+  auto hosts = reinterpret_cast<void (*)(int64_t*, int64_t*)>(dlsym(library, "ZorgrabcLastHosts"));
+  ASSERT_TRUE(inquiries != nullptr && answer != nullptr && hosts != nullptr);
   QINT64 state = 0;
   QsysInquire(system_, kGrabControlState, &state);
   EXPECT_EQ(state, kLibraryState);
@@ -160,7 +165,14 @@ TEST_F(GrabControlLibrary, StateWordIsAskedOnceThenKept) {
   EXPECT_EQ(inquiries(), asked);
   EXPECT_EQ(Inquire(digitizer_, kGrabControlState), kLibraryState);
   EXPECT_EQ(inquiries(), asked + 1);
+  for (const auto& [type, value] : {std::pair{Q_SIZE_X, 640}, {Q_SIZE_Y, 480}}) {
+    QdigControl(digitizer_, kInquireThroughCallback, type);
+    EXPECT_EQ(answer(), value) << type;
+  }
   EXPECT_EQ(LastError(), Err(0));
+  std::pair<int64_t, int64_t> session;
+  hosts(&session.first, &session.second);
+  EXPECT_EQ(session, std::make_pair(int64_t{system_}, int64_t{digitizer_}));
   dlclose(library);
 }
 

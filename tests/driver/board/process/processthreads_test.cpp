@@ -47,10 +47,17 @@ class ProcessThreads : public ProcessFixture {
   // Several hook threads deliver the digitizer's events: the setting only
   // changes while no digitizer is allocated.
   void UseHookThreads(QINT64 count) {
-    QdigFree(digitizer_);
-    QsysControl(system_, kHookThreads, kSeveralThreads | kBeyondProcessors | count);
-    ASSERT_EQ(ErrorCode(), 0);
+    const QINT64 setting = kSeveralThreads | kBeyondProcessors | count;
+    QINT64 before = 0;
+    QsysInquire(system_, kHookThreads, &before);
+    QsysControl(system_, kHookThreads, setting);
+    EXPECT_EQ(LastError(), Err(4301, 2));
     QINT64 mode = 0;
+    QsysInquire(system_, kHookThreads, &mode);
+    EXPECT_EQ(mode, before);
+    QdigFree(digitizer_);
+    QsysControl(system_, kHookThreads, setting);
+    ASSERT_EQ(ErrorCode(), 0);
     QsysInquire(system_, kHookThreads, &mode);
     EXPECT_EQ(mode, 4096 + count);
     digitizer_ = Digitizer(L"Q_NTSC");
