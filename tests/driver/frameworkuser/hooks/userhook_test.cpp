@@ -19,6 +19,7 @@
 #include "platform/boardsim/deviceprovider.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/core/error.h"
+#include "platform/os/core/handle.h"
 #include "platform/os/device/device.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/sync/wait.h"
@@ -40,7 +41,7 @@ class RecordingElement : public CBaseHook<HOOK_ELEMENT_INFO> {
     void* userData;
     uint32_t thread;
     uint64_t eventDataSize;
-    double rate;
+    std::array<double, 2> rates;
   };
 
   int64_t Invoke(void* userData, QID eventId, const HOOK_ELEMENT_INFO& info) override {
@@ -48,10 +49,11 @@ class RecordingElement : public CBaseHook<HOOK_ELEMENT_INFO> {
     std::memcpy(&payload, info.payload, sizeof(payload));
     void* data = nullptr;
     HostInternalInquire(eventId, 10, &data);
-    Delivery d{eventId, payload.frameCount, userData, os::GetCurrentThreadId(), 0, 0.0};
+    Delivery d{eventId, payload.frameCount, userData, os::GetCurrentThreadId(), 0, {}};
     if (data != nullptr) {
       std::memcpy(&d.eventDataSize, data, sizeof(d.eventDataSize));
-      std::memcpy(&d.rate, static_cast<uint8_t*>(data) + 232, sizeof(d.rate));
+      std::memcpy(d.rates.data(), static_cast<uint8_t*>(data) + 232, sizeof(double));
+      std::memcpy(&d.rates[1], static_cast<uint8_t*>(data) + 248, sizeof(double));
     }
     if (action) action();
     std::lock_guard lock(mutex_);
@@ -85,13 +87,14 @@ bool WaitUntilEnded(const CUserHook& hook, uint64_t type) {
   return hook.RunningCount(type) == 0;
 }
 
-zor::kernel::BoardEventPayload Payload(uint64_t frameCount) {
+// Rate pairs at record offsets 0x158/0x160 and 0x168/0x170: 10 / 4, then the second given.
+zor::kernel::BoardEventPayload Payload(uint64_t frameCount, uint64_t numerator = 6,
+                                       uint64_t denominator = 4) {
   zor::kernel::BoardEventPayload payload{};
   payload.size = zor::kernel::kBoardEventSize;
   payload.frameCount = frameCount;
-  // A rate pair at record offsets 0x158/0x160: 10 / 4.
-  const uint64_t pair[2] = {10, 4};
-  std::memcpy(reinterpret_cast<uint8_t*>(&payload) + 232, pair, sizeof(pair));
+  const uint64_t pairs[4] = {10, 4, numerator, denominator};
+  std::memcpy(reinterpret_cast<uint8_t*>(&payload) + 232, pairs, sizeof(pairs));
   return payload;
 }
 
@@ -131,17 +134,19 @@ TEST_F(HookThreads, DeliverEachEventWithItsDataOnTheHookThread) {
   // wait for its own type afterwards.
   ASSERT_TRUE(board_->RaiseEventWithCode(kType, 0x1234, Payload(1)));
   ASSERT_TRUE(element.WaitFor(1));
-  ASSERT_TRUE(board_->RaiseEvent(kType, Payload(2)));
-  ASSERT_TRUE(board_->RaiseEvent(kType, Payload(3)));
+  // A rate with a zero word is 0, whichever word it is.
+  ASSERT_TRUE(board_->RaiseEvent(kType, Payload(2, 6, 0)));
+  ASSERT_TRUE(board_->RaiseEvent(kType, Payload(3, 0, 4)));
   ASSERT_TRUE(element.WaitFor(3));
 
   const auto deliveries = element.Deliveries();
+  const double secondRates[] = {1.5, 0.0, 0.0};
   for (size_t i = 0; i < deliveries.size(); ++i) {
     EXPECT_EQ(deliveries[i].frameCount, i + 1);
     EXPECT_EQ(deliveries[i].userData, &userData_);
     EXPECT_NE(deliveries[i].thread, os::GetCurrentThreadId());
     EXPECT_EQ(deliveries[i].eventDataSize, zor::kernel::kBoardEventSize);
-    EXPECT_DOUBLE_EQ(deliveries[i].rate, 2.5);
+    EXPECT_EQ(deliveries[i].rates, (std::array{2.5, secondRates[i]}));
     EXPECT_EQ(deliveries[i].event, deliveries[0].event);
   }
   EXPECT_NE(deliveries[0].event, 0);
@@ -151,6 +156,25 @@ TEST_F(HookThreads, DeliverEachEventWithItsDataOnTheHookThread) {
   EXPECT_EQ(hook.ActiveCount(kType), 0u);
   EXPECT_EQ(board_->PendingEventWaits(kType), 0u) << "the pending request was cancelled";
   EXPECT_FALSE(board_->RaiseEvent(kType, Payload(4))) << "nobody watches the type any more";
+}
+
+// A drain returns once the event under way was delivered; the hook thread's own drain does not
+// wait for itself.
+TEST_F(HookThreads, WaitIdleWaitsForTheEventUnderWay) {
+  RecordingElement element;
+  CUserHook hook(1, device_, 0);
+  zor::foundation::CError error;
+  hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
+  hook.WaitIdle(kType);
+  element.action = [&] {
+    os::Sleep(50);
+    hook.WaitIdle(kType);
+  };
+  ASSERT_TRUE(board_->RaiseEvent(kType, Payload(1)));
+  hook.WaitIdle(kOtherType);
+  hook.WaitIdle(kType);
+  EXPECT_EQ(element.Deliveries().size(), 1u);
+  hook.Stop(kType, error);
 }
 
 TEST_F(HookThreads, AFunctionThatUnhooksItsOwnTypeParksItsThread) {
@@ -267,14 +291,19 @@ TEST_F(HookThreads, ADroppedEventIsReportedAndEndsTheThread) {
 
 std::vector<std::wstring>* g_boxes = nullptr;
 
+// The box whole (text, caption, style), and the application told to restart: its setting goes
+// from the test's 5 to 0 at each return from sleep.
 TEST_F(HookThreads, AReturnFromSleepAsksForARestartUnlessSuppressed) {
+  constexpr QINT64 kRestart = 0x40000000;
   std::vector<std::wstring> boxes;
   g_boxes = &boxes;
-  os::SetMessageBoxAnswer([](const std::wstring& text, const std::wstring&, uint32_t) {
-    g_boxes->push_back(text);
-    return 1;
-  });
+  os::SetMessageBoxAnswer(
+      [](const std::wstring& text, const std::wstring& caption, uint32_t style) {
+        g_boxes->push_back(text + L"|" + caption + L"|" + std::to_wstring(style));
+        return 1;
+      });
   for (int64_t initWord : {int64_t{0}, kNoRestartMessage}) {
+    HostAppControl(Q_DEFAULT, kRestart, 5);
     RecordingElement element;
     CUserHook hook(1, device_, initWord);
     zor::foundation::CError error;
@@ -285,14 +314,25 @@ TEST_F(HookThreads, AReturnFromSleepAsksForARestartUnlessSuppressed) {
     EXPECT_EQ(hook.ActiveCount(kType), 1u) << "kept until stopped";
     hook.Stop(kType, error);
     EXPECT_TRUE(element.Deliveries().empty());
+    QINT64 restart = -1;
+    HostAppInquire(Q_DEFAULT, kRestart, &restart);
+    EXPECT_EQ(restart, 0);
   }
   os::SetMessageBoxAnswer({});
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0], L"Please restart your ZOR application.");
+  EXPECT_EQ(boxes, std::vector<std::wstring>{L"Please restart your ZOR application.|A return from "
+                                             L"sleep was detected.|4144"});
 }
 
+uint32_t HandleCount() {
+  uint32_t count = 0;
+  os::GetProcessHandleCount(os::GetCurrentProcess(), &count);
+  return count;
+}
+
+// Every thread's events go with it.
 TEST_F(HookThreads, DestructionStopsEveryThread) {
   RecordingElement element;
+  const uint32_t handles = HandleCount();
   {
     CUserHook hook(1, device_, 0);
     zor::foundation::CError error;
@@ -307,6 +347,7 @@ TEST_F(HookThreads, DestructionStopsEveryThread) {
   }
   EXPECT_EQ(board_->PendingEventWaits(kType), 0u);
   EXPECT_EQ(board_->PendingEventWaits(kOtherType), 0u);
+  EXPECT_EQ(HandleCount(), handles);
 }
 
 }  // namespace
