@@ -52,6 +52,18 @@ TEST_F(SerialHooks, ACharacterArrivingDuringTheHookCallsItAgain) {
   EXPECT_TRUE(Eventually([&] { return third.calls == 2; }));
 }
 
+// After the unhook a character calls nothing: given time, the count stays.
+TEST_F(SerialHooks, AnUnhookedPortCallsNothing) {
+  HookCalls calls;
+  ASSERT_EQ(CodesOf(manager_->Hook(kHook, &HookCalls::Record, &calls)), kNoError);
+  Far().Send("a");
+  ASSERT_TRUE(Eventually([&] { return calls.count == 1; }));
+  ASSERT_EQ(CodesOf(manager_->Hook(kUnhook, &HookCalls::Record, &calls)), kNoError);
+  Far().Send("b");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(calls.count, 1);
+}
+
 // Destroying the manager ends the receive threads of every hooked port.
 TEST_F(SerialHooks, HookOfAPortAddressedInBits16To23) {
   const size_t before = ThreadCount();
