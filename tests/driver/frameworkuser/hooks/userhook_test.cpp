@@ -177,25 +177,33 @@ TEST_F(HookThreads, WaitIdleWaitsForTheEventUnderWay) {
   hook.Stop(kType, error);
 }
 
+QINT64 HostThreads() { return HostAppListObjects(Q_DEFAULT, 20, Q_THREAD, 0, nullptr); }
+
+// The parked thread is freed by the next start, or else by the hook's end.
 TEST_F(HookThreads, AFunctionThatUnhooksItsOwnTypeParksItsThread) {
-  RecordingElement element;
-  CUserHook hook(1, device_, 0);
-  zor::foundation::CError error;
-  hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
-  element.action = [&] {
-    zor::foundation::CError inner;
-    hook.Stop(kType, inner);
-  };
-  ASSERT_TRUE(board_->RaiseEvent(kType, Payload(1)));
-  ASSERT_TRUE(element.WaitFor(1));
-  EXPECT_EQ(hook.ActiveCount(kType), 0u);
-  // The next start frees the parked thread; the new one delivers.
-  RecordingElement second;
-  hook.Start(kOtherType, nullptr, &second, Q_DEFAULT, error);
-  ASSERT_EQ(error.errorSet, 0);
-  ASSERT_TRUE(board_->RaiseEvent(kOtherType, Payload(9)));
-  ASSERT_TRUE(second.WaitFor(1));
-  EXPECT_EQ(board_->PendingEventWaits(kType), 0u);
+  const QINT64 threads = HostThreads();
+  for (const bool startAgain : {true, false}) {
+    RecordingElement element;
+    CUserHook hook(1, device_, 0);
+    zor::foundation::CError error;
+    hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
+    element.action = [&] {
+      zor::foundation::CError inner;
+      hook.Stop(kType, inner);
+    };
+    ASSERT_TRUE(board_->RaiseEvent(kType, Payload(1)));
+    ASSERT_TRUE(element.WaitFor(1));
+    EXPECT_EQ(hook.ActiveCount(kType), 0u);
+    if (!startAgain) continue;
+    RecordingElement second;
+    hook.Start(kOtherType, nullptr, &second, Q_DEFAULT, error);
+    ASSERT_EQ(error.errorSet, 0);
+    ASSERT_TRUE(board_->RaiseEvent(kOtherType, Payload(9)));
+    ASSERT_TRUE(second.WaitFor(1));
+    EXPECT_EQ(board_->PendingEventWaits(kType), 0u);
+    EXPECT_EQ(HostThreads(), threads + 1);
+  }
+  EXPECT_EQ(HostThreads(), threads);
 }
 
 // An error a driver thread reported, as the application's error hook reads it: the code, the
