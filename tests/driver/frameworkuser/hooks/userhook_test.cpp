@@ -19,11 +19,11 @@
 #include "platform/boardsim/deviceprovider.h"
 #include "platform/host/hostservices.h"
 #include "platform/os/core/error.h"
-#include "platform/os/core/handle.h"
 #include "platform/os/device/device.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/sync/wait.h"
 #include "platform/os/ui/message_box.h"
+#include "tests/driver/frameworkuser/support/handlecount.h"
 
 using namespace zor::frame;
 
@@ -331,16 +331,10 @@ TEST_F(HookThreads, AReturnFromSleepAsksForARestartUnlessSuppressed) {
                                              L"sleep was detected.|4144"});
 }
 
-uint32_t HandleCount() {
-  uint32_t count = 0;
-  os::GetProcessHandleCount(os::GetCurrentProcess(), &count);
-  return count;
-}
-
 // Every thread's events go with it.
 TEST_F(HookThreads, DestructionStopsEveryThread) {
   RecordingElement element;
-  const uint32_t handles = HandleCount();
+  const uint32_t handles = zortest::HandleCount();
   {
     CUserHook hook(1, device_, 0);
     zor::foundation::CError error;
@@ -355,7 +349,7 @@ TEST_F(HookThreads, DestructionStopsEveryThread) {
   }
   EXPECT_EQ(board_->PendingEventWaits(kType), 0u);
   EXPECT_EQ(board_->PendingEventWaits(kOtherType), 0u);
-  EXPECT_EQ(HandleCount(), handles);
+  EXPECT_EQ(zortest::HandleCount(), handles);
 }
 
 }  // namespace

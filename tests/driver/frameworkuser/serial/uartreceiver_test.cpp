@@ -6,9 +6,9 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/os/core/handle.h"
 #include "platform/os/sync/thread.h"
 #include "tests/driver/frameworkuser/serial/serialfixture.h"
+#include "tests/driver/frameworkuser/support/handlecount.h"
 
 namespace zor::frame::testing {
 namespace {
@@ -81,17 +81,11 @@ TEST_F(SerialHooks, HookOfAPortAddressedInBits16To23) {
   EXPECT_TRUE(Eventually([&] { return ThreadCount() == before; }));
 }
 
-uint32_t HandleCount() {
-  uint32_t count = 0;
-  os::GetProcessHandleCount(os::GetCurrentProcess(), &count);
-  return count;
-}
-
 TEST_F(SerialHooks, ClosingStopsTheReceiveThreadAndOpeningStartsOne) {
   EXPECT_TRUE(UartReceiver().Finished()) << "a receiver never started has no thread to wait for";
   HookCalls calls;
   const size_t before = ThreadCount();
-  const uint32_t handles = HandleCount();
+  const uint32_t handles = zortest::HandleCount();
   ASSERT_EQ(CodesOf(manager_->Hook(kHook, &HookCalls::Record, &calls)), kNoError);
   // The port's I/O thread and its receive thread.
   EXPECT_TRUE(Eventually([&] { return ThreadCount() == before + 2; }));
@@ -106,7 +100,8 @@ TEST_F(SerialHooks, ClosingStopsTheReceiveThreadAndOpeningStartsOne) {
   }
   EXPECT_TRUE(Eventually([&] { return ThreadCount() == before; }));
   // Their events and the port's handles went with them.
-  EXPECT_TRUE(Eventually([&] { return HandleCount() == handles; })) << HandleCount() - handles;
+  EXPECT_TRUE(Eventually([&] { return zortest::HandleCount() == handles; }))
+      << zortest::HandleCount() - handles;
 }
 
 // Reads what arrived and closes and reopens its own port from inside the hook.
