@@ -8,7 +8,9 @@
 
 #include "driver/frameworkuser/context/debugstop.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "tests/driver/frameworkuser/support/testdriver.h"
+#include "tests/driver/frameworkuser/support/wholereports.h"
 
 namespace zor::frame {
 namespace {
@@ -164,6 +166,26 @@ TEST_F(ErrorRecordingTest, OtherKindsOfGetError) {
   a = 5;
   EXPECT_EQ(ctx_.GetError(4, &a, nullptr, nullptr, nullptr), 1);
   EXPECT_EQ(a, 5);
+}
+
+// Errors of driver threads go to the application as the named function's, whole, only when there
+// is one; the calling thread's own error stays as it was.
+TEST_F(ErrorRecordingTest, ThreadReportsTellOnlyErrorsThatAreSet) {
+  HostAppControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+  zortest::WholeReports reports;
+  foundation::CError error;
+  ReportThreadError(L"Monitor", error);
+  error.SetError(4320, 2);
+  ReportThreadError(L"Monitor", error);
+  ReportHeldError(L"Process", ctx_);
+  ctx_.SetErrorSubText(4336, 2, L"Control code: 7", nullptr);
+  ReportHeldError(L"Process", ctx_);
+  EXPECT_EQ(reports.Take(), (std::vector<std::wstring>{
+                                L"4320 Monitor | 5 The grab was halted.",
+                                L"4336 Process | 5 DeviceIoControl failed. | 6 Control code: 7"}));
+  QINT64 current = -1;
+  HostGetError(0, Q_CURRENT, &current);
+  EXPECT_EQ(current, 0);
 }
 
 // A sub-code of -1 ends the match; a filter set after it never matches.

@@ -24,6 +24,7 @@
 #include "platform/os/sync/wait.h"
 #include "platform/os/ui/message_box.h"
 #include "tests/driver/frameworkuser/support/handlecount.h"
+#include "tests/driver/frameworkuser/support/wholereports.h"
 
 using namespace zor::frame;
 
@@ -206,28 +207,6 @@ TEST_F(HookThreads, AFunctionThatUnhooksItsOwnTypeParksItsThread) {
   EXPECT_EQ(HostThreads(), threads);
 }
 
-// An error a driver thread reported, as the application's error hook reads it: the code, the
-// function, then each sub-code with its text.
-QINT64 CaptureReport(QINT64, QID, void* user) {
-  QINT64 code = 0;
-  HostGetError(0, Q_CURRENT, &code);
-  wchar_t text[Q_ERROR_TEXT_SIZE] = {};
-  HostGetError(0, Q_CURRENT_FCT, text);
-  std::wstring report = std::to_wstring(code) + L" " + text;
-  QINT64 count = 0;
-  HostGetError(0, Q_CURRENT_SUB_NB, &count);
-  const QINT64 subTypes[] = {Q_CURRENT_SUB_1, Q_CURRENT_SUB_2, Q_CURRENT_SUB_3};
-  for (QINT64 i = 0; i < count && i < 3; ++i) {
-    QINT64 sub = 0;
-    HostGetError(0, subTypes[i], &sub);
-    text[0] = L'\0';
-    HostGetError(0, Q_ERROR_TEXT | subTypes[i], text);
-    report += L" | " + std::to_wstring(sub) + L" " + text;
-  }
-  static_cast<std::vector<std::wstring>*>(user)->push_back(report);
-  return 0;
-}
-
 // A first request that fails, or throws: the start fails and does not hang, a thread that an
 // exception ended reports it as its own error with that error's texts, and a later start works.
 TEST_F(HookThreads, AFirstRequestThatFailsDoesNotHangTheStart) {
@@ -248,8 +227,7 @@ TEST_F(HookThreads, AFirstRequestThatFailsDoesNotHangTheStart) {
   };
   for (const auto& failure : failures) {
     SCOPED_TRACE(failure.what);
-    std::vector<std::wstring> reports;
-    HostAppHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &CaptureReport, &reports);
+    zortest::WholeReports reports;
     boardsim::Fault fault{
         boardsim::FaultKind::kTransportFailure, 0, 0, 0, 0, os::ERROR_GEN_FAILURE, 1};
     if (failure.thrown != nullptr) {
@@ -261,11 +239,10 @@ TEST_F(HookThreads, AFirstRequestThatFailsDoesNotHangTheStart) {
     CUserHook hook(1, device_, 0);
     zor::foundation::CError error;
     hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
-    HostAppHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &CaptureReport, &reports);
     EXPECT_EQ(error.code, kHookError);
     EXPECT_EQ(error.subCode, kNoHookThread);
     EXPECT_EQ(hook.ActiveCount(kType), 0u);
-    EXPECT_EQ(reports, failure.reports);
+    EXPECT_EQ(reports.Take(), failure.reports);
     // A later start works again.
     zor::foundation::CError second;
     hook.Start(kType, nullptr, &element, Q_DEFAULT, second);
@@ -276,8 +253,7 @@ TEST_F(HookThreads, AFirstRequestThatFailsDoesNotHangTheStart) {
 }
 
 TEST_F(HookThreads, ADroppedEventIsReportedAndEndsTheThread) {
-  std::vector<std::wstring> reports;
-  HostAppHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &CaptureReport, &reports);
+  zortest::WholeReports reports;
   HostAppControl(Q_DEFAULT, 0x41000000, 0);  // no printing
   RecordingElement element;
   CUserHook hook(1, device_, 0);
@@ -286,8 +262,7 @@ TEST_F(HookThreads, ADroppedEventIsReportedAndEndsTheThread) {
   board_->DropEvent(kType);
   ASSERT_TRUE(WaitUntilEnded(hook, kType));
   hook.Stop(kType, error);
-  HostAppHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &CaptureReport, &reports);
-  EXPECT_EQ(reports,
+  EXPECT_EQ(reports.Take(),
             std::vector<std::wstring>{L"4356 Thread function: | 5 Dropped interrupt event. "
                                       L"| 6 (either the Internal FIFO is full or the "
                                       L"process was not found)."});
