@@ -50,10 +50,11 @@ class ErrorRecordingTest : public ::testing::Test {
 // Each row records from a cleared context; the whole error is read back.
 TEST_F(ErrorRecordingTest, RecordedErrorsReadBackWhole) {
   using Context = QDDriverThreadContext;
+  const std::wstring kCut(kOwnTextSize - 1, L'x');
   const struct {
     const char* what;
     std::function<void(Context&)> record;
-    const wchar_t* state;
+    std::wstring state;
   } rows[] = {
       {"the first error wins",
        [](Context& c) {
@@ -114,6 +115,16 @@ TEST_F(ErrorRecordingTest, RecordedErrorsReadBackWhole) {
          c.SetError(4299, 1, 0, 0);
        },
        L"4299 1 0 0 #1 mine|||"},
+      // Each own text cut at its own end: none runs into the next one, written before it (last:
+      // the detail texts stay).
+      {"own texts cut",
+       [](Context& c) {
+         c.SetDetailText(2, L"two");
+         c.SetDetailText(1, std::wstring(500, L'x').c_str());
+         c.SetHeadlineText(std::wstring(500, L'x').c_str());
+         c.SetError(5000, 1, 2, 0);
+       },
+       L"5000 1 2 0 #2 " + kCut + L'|' + kCut + L"|two|"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -137,17 +148,6 @@ TEST_F(ErrorRecordingTest, HostRangesKeepEverySubCode) {
     ctx_.SetError(code, 9, 0, 0);
     EXPECT_EQ(Codes()[1], 0) << code;
   }
-}
-
-TEST_F(ErrorRecordingTest, CodesOutsideTheTableUseTheOwnTexts) {
-  const std::wstring longText(500, L'x');
-  // Each text cut at its own end: none runs into the next one, written before it.
-  ctx_.SetDetailText(2, L"two");
-  ctx_.SetDetailText(1, longText.c_str());
-  ctx_.SetHeadlineText(longText.c_str());
-  ctx_.SetError(5000, 1, 2, 0);
-  const std::wstring cut = longText.substr(0, kOwnTextSize - 1);
-  EXPECT_EQ(State(), L"5000 1 2 0 #2 " + cut + L'|' + cut + L"|two|");
 }
 
 TEST_F(ErrorRecordingTest, OtherKindsOfGetError) {
