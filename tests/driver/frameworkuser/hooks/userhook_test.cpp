@@ -12,6 +12,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "interfaces/kernel/kernelcodes.h"
@@ -239,8 +240,8 @@ TEST_F(HookThreads, AFirstRequestThatFailsDoesNotHangTheStart) {
     CUserHook hook(1, device_, 0);
     zor::foundation::CError error;
     hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
-    EXPECT_EQ(error.code, kHookError);
-    EXPECT_EQ(error.subCode, kNoHookThread);
+    // "Not enough resources to allocate hook thread."
+    EXPECT_EQ((std::pair{error.code, error.subCode}), (std::pair<uint64_t, uint64_t>{4354, 2}));
     EXPECT_EQ(hook.ActiveCount(kType), 0u);
     EXPECT_EQ(reports.Take(), failure.reports);
     // A later start works again.
