@@ -229,6 +229,7 @@ TEST_F(HookThreads, AFirstRequestThatFailsDoesNotHangTheStart) {
   for (const auto& failure : failures) {
     SCOPED_TRACE(failure.what);
     zortest::WholeReports reports;
+    const uint32_t handles = zortest::HandleCount();
     boardsim::Fault fault{
         boardsim::FaultKind::kTransportFailure, 0, 0, 0, 0, os::ERROR_GEN_FAILURE, 1};
     if (failure.thrown != nullptr) {
@@ -250,6 +251,7 @@ TEST_F(HookThreads, AFirstRequestThatFailsDoesNotHangTheStart) {
     EXPECT_EQ(second.errorSet, 0);
     EXPECT_EQ(hook.ActiveCount(kType), 1u);
     hook.Stop(kType, second);
+    EXPECT_EQ(zortest::HandleCount(), handles) << "each thread's events went with it";
   }
 }
 
