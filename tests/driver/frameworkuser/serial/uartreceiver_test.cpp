@@ -89,7 +89,10 @@ TEST_F(SerialHooks, ClosingStopsTheReceiveThreadAndOpeningStartsOne) {
   ASSERT_EQ(CodesOf(manager_->Hook(kHook, &HookCalls::Record, &calls)), kNoError);
   // The port's I/O thread and its receive thread.
   EXPECT_TRUE(Eventually([&] { return ThreadCount() == before + 2; }));
+  const UartPortRecord& record = manager_->GetPort(0);
   ASSERT_EQ(Control(kClose, 0), kNoError);
+  // Outside a hook call the close waits for the thread: none is left to wait for later.
+  EXPECT_TRUE(record.receiver_ == nullptr && record.stoppedReceivers_.empty());
   EXPECT_TRUE(Eventually([&] { return ThreadCount() == before; }));
 
   for (int round = 0; round < 3; ++round) {
