@@ -1,8 +1,6 @@
 // QDCommandWrapper: typed reads of a command record's slots, and the sizes of its text arguments.
 #include "driver/frameworkuser/command/commandwrapper.h"
 
-#include <cstddef>
-#include <cstring>
 #include <limits>
 
 namespace zor::frame {
@@ -67,14 +65,6 @@ int64_t ElementSize(uint32_t maskedType) {
     default:
       return 0;
   }
-}
-
-QDCommandWrapper::QDCommandWrapper(QDCommandRecord* record) : record_(nullptr) {
-  std::memset(&defaultRecord_, 0, offsetof(QDCommandRecord, params));
-  defaultRecord_.header = QD_RECORD_HEADER;
-  defaultRecord_.status = QD_STATUS_PENDING;
-  record_ = &defaultRecord_;
-  record_ = record;
 }
 
 uint32_t QDCommandWrapper::ArgType(int i) const { return record_->params[i].type & QD_TYPE_MASK; }

@@ -33,8 +33,8 @@ struct ValueRecord {
 
 class QDCommandWrapper {
  public:
-  // Starts on an inner default record, then reads the host's record.
-  explicit QDCommandWrapper(QDCommandRecord* record);
+  // Reads and answers the host's record.
+  explicit QDCommandWrapper(QDCommandRecord* record) : record_(record) {}
   QDCommandWrapper(const QDCommandWrapper&) = delete;
   QDCommandWrapper& operator=(const QDCommandWrapper&) = delete;
 
@@ -58,8 +58,6 @@ class QDCommandWrapper {
   int64_t CommandParamByteSize(int i) const;
 
  private:
-  // Its header is a complete default; the slots are never read.
-  QDCommandRecord defaultRecord_;
   QDCommandRecord* record_;
 };
 

@@ -68,6 +68,21 @@ void CopyReply(const kernel::DeviceEventRecord& reply, kernel::DeviceEventRecord
   delivered.lastWord = reply.lastWord;
 }
 
+// The request's event, closed on every road out of the thread, an exception's too.
+class RequestEvent {
+ public:
+  RequestEvent() : handle_(os::CreateEvent(true, true)) {}
+  ~RequestEvent() {
+    if (handle_ != os::kNullHandle) os::CloseHandle(handle_);
+  }
+  RequestEvent(const RequestEvent&) = delete;
+  RequestEvent& operator=(const RequestEvent&) = delete;
+  os::Handle Get() const { return handle_; }
+
+ private:
+  const os::Handle handle_;
+};
+
 // Cancels the pending request and waits until it is over.
 void EndRequest(os::Handle device, os::Overlapped& overlapped) {
   os::CancelIo(device);
@@ -157,8 +172,9 @@ bool CHookThread::Send(kernel::DeviceEventRecord& request, os::Overlapped& overl
 
 void CHookThread::Run() {
   kernel::DeviceEventRecord request = FreshRecord();
+  const RequestEvent event;
   os::Overlapped overlapped;
-  overlapped.hEvent = os::CreateEvent(true, true);
+  overlapped.hEvent = event.Get();
   // Board events wait for no other thread; where the system refuses, the thread
   // goes on at its priority.
   os::SetThreadPriority(os::GetCurrentThread(), os::THREAD_PRIORITY_TIME_CRITICAL);
@@ -166,7 +182,6 @@ void CHookThread::Run() {
   if (!SendFirstRequest(request, overlapped)) return;
   const bool returnFromSleep = DeliverEvents(request, overlapped);
   if (!HasOverlappedIoCompleted(&overlapped)) EndRequest(owner_.Device(), overlapped);
-  os::CloseHandle(overlapped.hEvent);
   if (returnFromSleep) ReportReturnFromSleep();
 }
 
@@ -177,7 +192,6 @@ bool CHookThread::SendFirstRequest(kernel::DeviceEventRecord& request, os::Overl
   }
   // Release the starting thread, which reports that no thread runs.
   success_ = false;
-  if (overlapped.hEvent != os::kNullHandle) os::CloseHandle(overlapped.hEvent);
   os::SetEvent(startedEvent_);
   return false;
 }

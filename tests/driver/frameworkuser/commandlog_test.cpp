@@ -14,7 +14,10 @@ using namespace zor::foundation;
 namespace zor::frame {
 namespace {
 
-constexpr uint32_t kRecords = 24;
+constexpr uint32_t kRecords = 40;
+// The sources of the command records of a system's device, and of the error records.
+uint64_t CommandSource(uint32_t device) { return CLogProvider(0, 1, 120, device).SourceId(); }
+const uint64_t kErrorSource = CLogProvider(0, 1, 119, 0).SourceId();
 
 class CommandLogTest : public FrameworkTest {
  protected:
@@ -29,8 +32,8 @@ class CommandLogTest : public FrameworkTest {
     ASSERT_EQ(CLog::Instance()->AllocBuffer(memory_.data(), size), 0);
   }
 
-  // Each record written so far as its kind and its three pairs, compared whole.
-  using Whole = std::array<uint64_t, 7>;
+  // Each record written so far as its source, its kind and its three pairs, compared whole.
+  using Whole = std::array<uint64_t, 8>;
   std::vector<Whole> Logged() const {
     std::vector<Whole> records;
     const auto* bytes = reinterpret_cast<const uint8_t*>(memory_.data());
@@ -40,7 +43,7 @@ class CommandLogTest : public FrameworkTest {
       const LogTagPair* p = r.pairs;
       if (r.timeStamp != 0) {
         records.push_back(
-            {r.kind, p[0].tag, p[0].value, p[1].tag, p[1].value, p[2].tag, p[2].value});
+            {r.sourceId, r.kind, p[0].tag, p[0].value, p[1].tag, p[1].value, p[2].tag, p[2].value});
       }
     }
     return records;
@@ -61,23 +64,35 @@ TEST_F(CommandLogTest, CommandsAndErrorsAreLoggedOnlyWhenTheirCategoryIsOn) {
     return int64_t{1};
   };
   CommandBuilder(0x0003, system).Int(1, 2001).Int(2, 0).Run();
-  const Whole start{4, LogTag("OPCD"), 3, kEmptyLogTag, 0, kEmptyLogTag, 0};
-  const Whole end{5, LogTag("OPCD"), 3, LogTag("TYPE"), 2001, 0, 0};
-  const Whole error{2, LogTag("ERRC"), 4310, LogTag("ESUB"), 1, kEmptyLogTag, 0};
+  const Whole start{CommandSource(0), 4, LogTag("OPCD"), 3, kEmptyLogTag, 0, kEmptyLogTag, 0};
+  const Whole end{CommandSource(0), 5, LogTag("OPCD"), 3, LogTag("TYPE"), 2001, 0, 0};
+  const Whole error{kErrorSource, 2, LogTag("ERRC"), 4310, LogTag("ESUB"), 1, kEmptyLogTag, 0};
   EXPECT_EQ(Logged(), (std::vector<Whole>{start, error, end}));
 
   // The next command clears the error: its code and sub-code count are logged as it goes.
   probe().onCall = nullptr;
   CommandBuilder(0x0003, system).Int(1, 2001).Int(2, 0).Run();
-  const Whole cleared{3, LogTag("ERRC"), 4310, LogTag("ESUB"), 1, kEmptyLogTag, 0};
+  const Whole cleared{kErrorSource, 3, LogTag("ERRC"), 4310, LogTag("ESUB"), 1, kEmptyLogTag, 0};
   EXPECT_EQ(Logged(), (std::vector<Whole>{start, error, end, start, cleared, end}));
 }
 
 // The start record leaves its two pairs blank; the end record carries the pairs the opcode
 // chose, and tag 0 with value 0 where it chose none, whatever the opcode.
 TEST_F(CommandLogTest, EndRecordsFillThePairsNoTagWasChosenForWithZero) {
-  const int64_t system = AllocSystem();
   CLog::Instance()->SetCategory(12, true);
+  // The allocation's own records, then those of each command of the system.
+  int64_t system = 0;
+  CommandBuilder(0x0001)
+      .Int(0, 0)
+      .WideText(1, L"Q_SYSTEM_DRAVIONLYN")
+      .Int(2, 3)
+      .Int(3, 33)
+      .Pointer(4, &system)
+      .Run();
+  EXPECT_EQ(Logged(),
+            (std::vector<Whole>{
+                {CommandSource(0), 4, LogTag("OPCD"), 1, kEmptyLogTag, 0, kEmptyLogTag, 0},
+                {CommandSource(0), 5, LogTag("OPCD"), 1, LogTag("NUM"), 3, LogTag("FLAG"), 33}}));
   struct Pair {
     uint32_t tag;
     uint64_t value;
@@ -89,23 +104,33 @@ TEST_F(CommandLogTest, EndRecordsFillThePairsNoTagWasChosenForWithZero) {
   } cases[] = {
       {0x0003, {LogTag("TYPE"), 11}, {0, 0}},
       {0x0004, {LogTag("TYPE"), 11}, {LogTag("VAL"), 22}},
+      {0x0007, {LogTag("TYPE"), 5}, {0, 0}},
+      {0x0008, {LogTag("TYPE"), 11}, {0, 0}},
+      {0x0210, {LogTag("TYPE"), 11}, {LogTag("VAL"), 22}},
+      {0x0213, {LogTag("ATTR"), 55}, {LogTag("FLAG"), 66}},
       {0x0601, {LogTag("FLAG"), 22}, {0, 0}},
       {0x0607, {0, 0}, {0, 0}},
-      {0x2E04, {LogTag("TYPE"), 11}, {0, 0}},
-      {0x0238, {0, 0}, {0, 0}},
-      {0x0007, {LogTag("TYPE"), 5}, {0, 0}},
+      {0x0609, {LogTag("TYPE"), 11}, {LogTag("VAL"), 22}},
+      {0x060C, {LogTag("TYPE"), 11}, {0, 0}},
       {0x0610, {LogTag("OPER"), 33}, {LogTag("FLAG"), 44}},
       {0x0612, {LogTag("FLAG"), 11}, {LogTag("TYPE"), 33}},
+      {0x0613, {LogTag("FLAG"), 11}, {LogTag("TYPE"), 33}},
+      {0x2E02, {LogTag("TYPE"), 11}, {LogTag("VAL"), 22}},
+      {0x2E04, {LogTag("TYPE"), 11}, {0, 0}},
+      {0x0238, {0, 0}, {0, 0}},
   };
-  size_t seen = 0;
+  size_t seen = 2;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.opcode);
-    CommandBuilder(c.opcode, system).Int(0, 5).Int(1, 11).Int(2, 22).Int(3, 33).Int(4, 44).Run();
+    CommandBuilder command(c.opcode, system);
+    for (int slot = 0; slot < 7; ++slot) command.Int(slot, slot == 0 ? 5 : slot * 11);
+    command.Run();
     const std::vector<Whole> logged = Logged();
     ASSERT_EQ(logged.size(), seen + 2);
-    EXPECT_EQ(logged[seen], (Whole{4, LogTag("OPCD"), c.opcode, kEmptyLogTag, 0, kEmptyLogTag, 0}));
-    EXPECT_EQ(logged[seen + 1], (Whole{5, LogTag("OPCD"), c.opcode, c.first.tag, c.first.value,
-                                       c.second.tag, c.second.value}));
+    EXPECT_EQ(logged[seen], (Whole{CommandSource(0), 4, LogTag("OPCD"), c.opcode, kEmptyLogTag, 0,
+                                   kEmptyLogTag, 0}));
+    EXPECT_EQ(logged[seen + 1], (Whole{CommandSource(0), 5, LogTag("OPCD"), c.opcode, c.first.tag,
+                                       c.first.value, c.second.tag, c.second.value}));
     seen = logged.size();
   }
 }

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -35,9 +34,13 @@ TEST_F(CommandWrapperTest, PendingTextCountIsComputedOnceAndKept) {
   Slot(2, QD_TYPE_WSTRING, 0, L"abc");
   EXPECT_EQ(command_.CommandParamByteSize(2), 0);
 
-  // A text without terminator is not read beyond the limit.
+  // A text without terminator is not read beyond the limit: the last one found, the first not.
   std::vector<char> unterminated(std::size_t{1} << 21, 'x');
-  unterminated[std::size_t{1} << 20] = '\0';  // just past the limit
+  unterminated[(std::size_t{1} << 20) - 1] = '\0';
+  Slot(3, QD_TYPE_STRING, 0, unterminated.data()).flags = QD_PARAM_COUNT_PENDING;
+  EXPECT_EQ(command_.CommandParamByteSize(3), int64_t{1} << 20);
+  unterminated[(std::size_t{1} << 20) - 1] = 'x';
+  unterminated[std::size_t{1} << 20] = '\0';
   Slot(3, QD_TYPE_STRING, 0, unterminated.data()).flags = QD_PARAM_COUNT_PENDING;
   EXPECT_EQ(command_.CommandParamByteSize(3), 0);
   Slot(4, QD_TYPE_WSTRING, 0, nullptr).flags = QD_PARAM_COUNT_PENDING;
@@ -74,12 +77,16 @@ TEST_F(CommandWrapperTest, ByteSizesOfScalarsAndArrays) {
       {QD_TYPE_INT16 | 0x10000000, 0, 2},
       {0x8000003, 1, 8},
       {0x1F, 3, 0},
+      {QD_TYPE_TEXT, 3, 0},
+      {QD_TYPE_ARRAY | QD_TYPE_FILE_NAME, 3, 0},
       // A negative count is the size as it stands, for arrays and texts alike.
       {0x8000005, -3, -3},
       {QD_TYPE_WSTRING, -1, -1},
       {0x8000001, INT64_MIN, INT64_MIN},
       // A size that overflows has no buffer behind it.
       {0x8000001, INT64_MAX / 4, 0},
+      {0x8000001, INT64_MAX / 8 + 1, 0},
+      {0x8000001, INT64_MAX / 8, INT64_MAX / 8 * 8},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.type << " x " << std::dec << c.count);
@@ -90,15 +97,20 @@ TEST_F(CommandWrapperTest, ByteSizesOfScalarsAndArrays) {
 }
 
 TEST_F(CommandWrapperTest, VariantsByType) {
-  Slot(0, QD_TYPE_INT64, 0, nullptr).value.integer = 42;
-  Slot(1, QD_TYPE_DOUBLE, 0, nullptr).value.real = 1.5;
-  Slot(2, QD_TYPE_UINT8, 0, nullptr).value.integer = 9;
-  EXPECT_EQ(command_.GetArgVariant(0).kind, kValueInteger);
-  EXPECT_EQ(command_.GetArgVariant(0).value, 42);
-  EXPECT_EQ(command_.GetArgVariant(1).kind, kValueDouble);
-  EXPECT_EQ(std::bit_cast<double>(command_.GetArgVariant(1).value), 1.5);
-  EXPECT_EQ(command_.GetArgVariant(2).value, 0);
-  EXPECT_EQ(command_.GetArgVariant(2).kind, kValueDouble);
+  const struct {
+    uint32_t type;
+    ValueRecord variant;
+  } cases[] = {
+      {QD_TYPE_ID, {42, kValueInteger}},     {QD_TYPE_INT64, {42, kValueInteger}},
+      {QD_TYPE_UINT64, {42, kValueInteger}}, {QD_TYPE_DOUBLE, {42, kValueDouble}},
+      {QD_TYPE_UINT8, {0, kValueDouble}},
+  };
+  for (const auto& c : cases) {
+    Slot(0, c.type, 0, nullptr).value.integer = 42;
+    const ValueRecord variant = command_.GetArgVariant(0);
+    EXPECT_EQ(variant.value, c.variant.value) << c.type;
+    EXPECT_EQ(variant.kind, c.variant.kind) << c.type;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "driver/foundation/runtimeconfig.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "platform/os/registry/registry.h"
+#include "platform/os/sync/thread.h"
 #include "platform/os/ui/message_box.h"
 #include "tests/driver/frameworkuser/support/testdriver.h"
 #include "tests/support/ownprocess.h"
@@ -54,14 +56,15 @@ class DebugStopTest : public ::testing::Test {
     ctx_.SetError(0, 0, 0, 0);
     ctx_.SetError(code, sub1, 0, 0);
   }
-  std::size_t DumpCount() const {
-    if (!std::filesystem::exists(dumps_)) return 0;
-    std::size_t count = 0;
+  std::vector<std::string> Dumps() const {
+    std::vector<std::string> names;
+    if (!std::filesystem::exists(dumps_)) return names;
     for (const auto& entry : std::filesystem::directory_iterator(dumps_)) {
-      count += entry.path().filename().string().rfind("Imaging-Driver-", 0) == 0;
+      names.push_back(entry.path().filename().string());
     }
-    return count;
+    return names;
   }
+  std::size_t DumpCount() const { return Dumps().size(); }
 
   std::filesystem::path dumps_;
   std::vector<std::wstring> shown_;
@@ -92,15 +95,29 @@ TEST_F(DebugStopTest, PopupForTheChosenErrorUntilCancelled) {
   });
 }
 
+// The dump's name as it is made now: local time to the second, process and thread.
+std::string DumpName() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof(stamp), "%Y%m%d-%H%M%S", &local);
+  return "Imaging-Driver-" + std::string(stamp) + "-" + std::to_string(os::GetCurrentProcessId()) +
+         "-" + std::to_string(os::GetCurrentThreadId()) + ".dmp";
+}
+
 TEST_F(DebugStopTest, CrashDumpOnlyWhenConfigured) {
   zortest::InProcessOfItsOwn([this] {
     SetDebugValue(L"DumpErrorCallStack", 1);
     Configure();
     Fail(4321, 2);
     EXPECT_EQ(DumpCount(), 0u);
+    const std::string before = DumpName();
     Fail(4320, 2);
+    const std::string after = DumpName();
     EXPECT_EQ(shown_.size(), 1u);
-    EXPECT_EQ(DumpCount(), 1u);
+    ASSERT_EQ(DumpCount(), 1u);
+    EXPECT_TRUE(Dumps()[0] == before || Dumps()[0] == after) << Dumps()[0];
   });
 }
 

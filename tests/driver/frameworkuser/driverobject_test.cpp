@@ -74,9 +74,7 @@ TEST_F(DriverObjectTest, FreedIndexIsReusedAndFailedConstructionIsReported) {
 
   probe().startupStatus = 0x40000000;
   EXPECT_EQ(AllocSystem(QD_STATUS_ERROR), 0);
-  std::array<int64_t, 4> codes{1, 1, 1, 1};
-  ContextOn(0)->GetError(1, &codes[0], &codes[1], &codes[2], &codes[3]);
-  EXPECT_EQ(codes, (std::array<int64_t, 4>{}));  // cleared by the inquire command itself
+  EXPECT_EQ(HeldCodes(0), (std::array<int64_t, 4>{4300, 1, 0, 0}));
   EXPECT_EQ(probe().systemsDestroyed, 2);
   EXPECT_EQ(Driver().Systems().InUse(), 3);
 }

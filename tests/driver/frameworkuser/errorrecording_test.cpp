@@ -1,13 +1,16 @@
 // Error recording on the thread context and reading it back.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 #include <string>
 #include <utility>
 
 #include "driver/frameworkuser/context/debugstop.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/context/threaderrorreport.h"
 #include "tests/driver/frameworkuser/support/testdriver.h"
+#include "tests/driver/frameworkuser/support/wholereports.h"
 
 namespace zor::frame {
 namespace {
@@ -44,56 +47,107 @@ class ErrorRecordingTest : public ::testing::Test {
   QDDriverThreadContext ctx_{driver_, 1};
 };
 
-TEST_F(ErrorRecordingTest, FirstErrorWinsUntilCleared) {
-  ctx_.SetError(4320, 2, 0, 0);
-  ctx_.SetError(4330, 1, 0, 0);
-  ctx_.SetErrorText(4331, L"a", nullptr, nullptr);
-  EXPECT_EQ(State(), L"4320 2 0 0 #1 Operation error:|The grab was halted.||");
-  ctx_.SetError(0, 0, 0, 0);
-  EXPECT_EQ(State(), L"0 0 0 0 #0 |||");
-  ctx_.SetError(4330, 1, 0, 0);
-  EXPECT_EQ(State(), L"4330 1 0 0 #1 Invalid parameter error:|Invalid copy condition.||");
+// Each row records from a cleared context; the whole error is read back.
+TEST_F(ErrorRecordingTest, RecordedErrorsReadBackWhole) {
+  using Context = QDDriverThreadContext;
+  const std::wstring kCut(kOwnTextSize - 1, L'x');
+  const struct {
+    const char* what;
+    std::function<void(Context&)> record;
+    std::wstring state;
+  } rows[] = {
+      {"the first error wins",
+       [](Context& c) {
+         c.SetError(4320, 2, 0, 0);
+         c.SetError(4330, 1, 0, 0);
+         c.SetErrorText(4331, L"a", nullptr, nullptr);
+       },
+       L"4320 2 0 0 #1 Operation error:|The grab was halted.||"},
+      {"until cleared",
+       [](Context& c) {
+         c.SetError(4320, 2, 0, 0);
+         c.SetError(0, 0, 0, 0);
+       },
+       L"0 0 0 0 #0 |||"},
+      {"a sub-code with a text of the table", [](Context& c) { c.SetError(4402, 4, 0, 0); },
+       L"4402 4 0 0 #1 Operation error:|Firmware has been updated. Shutdown and power-off your "
+       L"computer to complete the operation.||"},
+      // Sub-codes above 7 of a code outside the host's ranges are dropped.
+      {"no host range", [](Context& c) { c.SetError(100, 7, 8, 12); }, L"100 7 0 0 #1 |||"},
+      {"a host range", [](Context& c) { c.SetError(1100, 9, 3, 12); }, L"1100 9 3 12 #3 |||"},
+      {"a table code keeps it without text", [](Context& c) { c.SetError(4339, 9, 8, 0); },
+       L"4339 9 8 0 #2 UART Error:|||"},
+      // Free texts take the places of sub-messages 5 to 7, each only after the one before.
+      {"two free texts", [](Context& c) { c.SetErrorText(4400, L"first", L"second", nullptr); },
+       L"4400 5 6 0 #2 Driver error:|first|second|"},
+      {"no first free text", [](Context& c) { c.SetErrorText(4400, nullptr, L"second", L"third"); },
+       L"4400 0 0 0 #0 Driver error:|||"},
+      {"no second free text", [](Context& c) { c.SetErrorText(4400, L"first", nullptr, L"third"); },
+       L"4400 5 0 0 #1 Driver error:|first||"},
+      {"a sub-code and a free text",
+       [](Context& c) { c.SetErrorSubText(4336, 2, L"Control code: 2555", nullptr); },
+       L"4336 2 6 0 #2 Unexpected Error:|DeviceIoControl failed.|Control code: 2555|"},
+      {"no sub-text", [](Context& c) { c.SetErrorSubText(4336, 2, nullptr, L"seven"); },
+       L"4336 2 0 0 #1 Unexpected Error:|DeviceIoControl failed.||"},
+      {"two sub-codes and a free text",
+       [](Context& c) { c.SetErrorSubSubText(4422, 1, 3, L"detail"); },
+       L"4422 1 3 7 #3 Feature Access Error:|The feature does not exist.|Invalid element "
+       L"number.|detail"},
+      {"clearing empties the free texts",
+       [](Context& c) {
+         c.SetErrorText(4400, L"first", L"second", L"third");
+         c.SetError(0, 0, 0, 0);
+         c.SetError(4300, 7, 0, 0);
+       },
+       L"4300 7 0 0 #1 Invalid parameter error:|||"},
+      // The table's texts are those of its codes only; others show the own texts.
+      {"the table's last code", [](Context& c) { c.SetError(4499, 1, 0, 0); },
+       L"4499 1 0 0 #1 |||"},
+      {"past the table",
+       [](Context& c) {
+         c.SetHeadlineText(L"own");
+         c.SetError(4500, 1, 0, 0);
+       },
+       L"4500 1 0 0 #1 own|||"},
+      {"before the table",
+       [](Context& c) {
+         c.SetHeadlineText(L"mine");
+         c.SetError(4299, 1, 0, 0);
+       },
+       L"4299 1 0 0 #1 mine|||"},
+      // Each own text cut at its own end: none runs into the next one, written before it (last:
+      // the detail texts stay).
+      {"own texts cut",
+       [](Context& c) {
+         c.SetDetailText(2, L"two");
+         c.SetDetailText(1, std::wstring(500, L'x').c_str());
+         c.SetHeadlineText(std::wstring(500, L'x').c_str());
+         c.SetError(5000, 1, 2, 0);
+       },
+       L"5000 1 2 0 #2 " + kCut + L'|' + kCut + L"|two|"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ctx_.SetError(0, 0, 0, 0);
+    row.record(ctx_);
+    EXPECT_EQ(State(), row.state);
+  }
 }
 
-TEST_F(ErrorRecordingTest, SubCodesAboveSevenSurviveOnlyInHostRanges) {
-  ctx_.SetError(100, 9, 3, 12);
-  EXPECT_EQ(State(), L"100 0 3 0 #0 |||");
-  ctx_.SetError(0, 0, 0, 0);
-  ctx_.SetError(1100, 9, 3, 12);
-  EXPECT_EQ(State(), L"1100 9 3 12 #3 |||");
-  // A table code keeps a sub-code above 7 but has no text for it.
-  ctx_.SetError(0, 0, 0, 0);
-  ctx_.SetError(4339, 9, 0, 0);
-  EXPECT_EQ(State(), L"4339 9 0 0 #1 UART Error:|||");
-}
-
-TEST_F(ErrorRecordingTest, FreeTextsTakeThePlacesOfSubMessagesFiveToSeven) {
-  ctx_.SetErrorText(4400, L"first", L"second", nullptr);
-  EXPECT_EQ(State(), L"4400 5 6 0 #2 Driver error:|first|second|");
-  ctx_.SetError(0, 0, 0, 0);
-  ctx_.SetErrorSubText(4336, 2, L"Control code: 2555", nullptr);
-  EXPECT_EQ(State(),
-            L"4336 2 6 0 #2 Unexpected Error:|DeviceIoControl failed.|Control code: 2555|");
-  ctx_.SetError(0, 0, 0, 0);
-  ctx_.SetErrorSubSubText(4422, 1, 3, L"detail");
-  EXPECT_EQ(State(),
-            L"4422 1 3 7 #3 Feature Access Error:|The feature does not exist.|Invalid element "
-            L"number.|detail");
-  // Clearing also empties the free texts.
-  ctx_.SetError(0, 0, 0, 0);
-  ctx_.SetError(4300, 7, 0, 0);
-  EXPECT_EQ(State(), L"4300 7 0 0 #1 Invalid parameter error:|||");
-}
-
-TEST_F(ErrorRecordingTest, CodesOutsideTheTableUseTheOwnTexts) {
-  const std::wstring longText(500, L'x');
-  // Each text cut at its own end: none runs into the next one, written before it.
-  ctx_.SetDetailText(2, L"two");
-  ctx_.SetDetailText(1, longText.c_str());
-  ctx_.SetHeadlineText(longText.c_str());
-  ctx_.SetError(5000, 1, 2, 0);
-  const std::wstring cut = longText.substr(0, kOwnTextSize - 1);
-  EXPECT_EQ(State(), L"5000 1 2 0 #2 " + cut + L'|' + cut + L"|two|");
+// Both ends of every host range keep a sub-code above 7; the codes just outside drop it.
+TEST_F(ErrorRecordingTest, HostRangesKeepEverySubCode) {
+  for (const int64_t code : {1000, 1199, 1400, 1599, 2800, 2999, 3200, 3399, 3800, 3999, 4100,
+                             4499, 4600, 4699, 5200, 5599, 5600, 5799, 6000, 6599, 7400, 7599}) {
+    ctx_.SetError(0, 0, 0, 0);
+    ctx_.SetError(code, 9, 0, 0);
+    EXPECT_EQ(Codes()[1], 9) << code;
+  }
+  for (const int64_t code : {999,  1200, 1399, 1600, 2799, 3000, 3199, 3400, 3799, 4000,
+                             4099, 4500, 4599, 4700, 5199, 5800, 5999, 6600, 7399, 7600}) {
+    ctx_.SetError(0, 0, 0, 0);
+    ctx_.SetError(code, 9, 0, 0);
+    EXPECT_EQ(Codes()[1], 0) << code;
+  }
 }
 
 TEST_F(ErrorRecordingTest, OtherKindsOfGetError) {
@@ -112,6 +166,26 @@ TEST_F(ErrorRecordingTest, OtherKindsOfGetError) {
   a = 5;
   EXPECT_EQ(ctx_.GetError(4, &a, nullptr, nullptr, nullptr), 1);
   EXPECT_EQ(a, 5);
+}
+
+// Errors of driver threads go to the application as the named function's, whole, only when there
+// is one; the calling thread's own error stays as it was.
+TEST_F(ErrorRecordingTest, ThreadReportsTellOnlyErrorsThatAreSet) {
+  HostAppControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
+  zortest::WholeReports reports;
+  foundation::CError error;
+  ReportThreadError(L"Monitor", error);
+  error.SetError(4320, 2);
+  ReportThreadError(L"Monitor", error);
+  ReportHeldError(L"Process", ctx_);
+  ctx_.SetErrorSubText(4336, 2, L"Control code: 7", nullptr);
+  ReportHeldError(L"Process", ctx_);
+  EXPECT_EQ(reports.Take(), (std::vector<std::wstring>{
+                                L"4320 Monitor | 5 The grab was halted.",
+                                L"4336 Process | 5 DeviceIoControl failed. | 6 Control code: 7"}));
+  QINT64 current = -1;
+  HostGetError(0, Q_CURRENT, &current);
+  EXPECT_EQ(current, 0);
 }
 
 // A sub-code of -1 ends the match; a filter set after it never matches.

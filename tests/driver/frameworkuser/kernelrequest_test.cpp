@@ -1,6 +1,7 @@
 // Kernel requests on the thread context's overlapped block.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "interfaces/kernel/threadrequests.h"
 #include "platform/os/core/error.h"
 #include "platform/os/device/device.h"
+#include "tests/driver/frameworkuser/support/handlecount.h"
 #include "tests/driver/frameworkuser/support/testdriver.h"
 
 namespace zor::frame {
@@ -21,13 +23,9 @@ constexpr uint32_t kLater = Code(0xA01);
 constexpr uint32_t kRefused = Code(0x9FB);
 constexpr uint32_t kContextEvent = Code(0xA19);
 
-// What the device saw of the context-event requests: registration words asked
-// to be dropped, and the events registered.
-struct ContextEvents {
-  std::vector<uint64_t> registered;
-  std::vector<uint64_t> unregistered;
-};
-ContextEvents g_contextEvents;
+// The context-event requests the device saw, each as its device, system, event and
+// registration words.
+std::vector<std::array<uint64_t, 4>> g_contextEvents;
 
 // Answers at once, later from another thread, or with an error.
 class TestDevice : public os::Device {
@@ -38,12 +36,9 @@ class TestDevice : public os::Device {
   void Control(std::shared_ptr<os::IoRequest> request) override {
     if (request->code() == kContextEvent) {
       auto* event = static_cast<zor::kernel::ContextEventRequest*>(request->buffer());
-      if (event->registration == 0) {
-        g_contextEvents.registered.push_back(event->eventHandle);
-        event->registration = 77;
-      } else {
-        g_contextEvents.unregistered.push_back(event->registration);
-      }
+      g_contextEvents.push_back({event->header.deviceHandle, event->header.systemId,
+                                 event->eventHandle, event->registration});
+      if (event->registration == 0) event->registration = 77;
       request->Complete(os::ERROR_SUCCESS, sizeof(*event));
       return;
     }
@@ -128,24 +123,40 @@ TEST_F(KernelRequestTest, TransportFailureRecordsTheControlCodeAndSystemText) {
   EXPECT_EQ(SubText(2).rfind(L"Control code: 2555, returned Error: 0x6 ", 0), 0u);
 }
 
+// Registered again, the context drops its first event; its end drops the registration on the
+// device it was made on, and the last event.
 TEST_F(KernelRequestTest, PerSystemContextRegistersItsEventAndDropsItAtTheEnd) {
   g_contextEvents = {};
+  const uint32_t handles = zortest::HandleCount();
+  const uint64_t device = os::HandleValue(device_);
+  uint64_t event = 0;
   {
     QDZorThreadContext context(ctx_, 1);
-    EXPECT_EQ(context.RegisterEvent(device_, 5, true), 77u);
-    ASSERT_EQ(g_contextEvents.registered.size(), 1u);
-    EXPECT_EQ(g_contextEvents.registered[0], os::HandleValue(context.Event()));
-    EXPECT_TRUE(g_contextEvents.unregistered.empty());
-  }
-  EXPECT_EQ(g_contextEvents.unregistered, std::vector<uint64_t>{77});
-  {
-    // Without registration there is an event but nothing to drop later.
-    QDZorThreadContext context(ctx_, 1);
+    EXPECT_EQ(context.RegisterEvent(os::INVALID_HANDLE_VALUE, 5, true), 0u);
     EXPECT_EQ(context.RegisterEvent(device_, 5, false), 0u);
     EXPECT_NE(context.Event(), os::kNullHandle);
+    EXPECT_TRUE(g_contextEvents.empty());
+    EXPECT_EQ(context.RegisterEvent(device_, 9, true), 77u);
+    event = os::HandleValue(context.Event());
+    EXPECT_EQ(zortest::HandleCount(), handles + 1);
   }
-  EXPECT_EQ(g_contextEvents.registered.size(), 1u);
-  EXPECT_EQ(g_contextEvents.unregistered.size(), 1u);
+  EXPECT_EQ(g_contextEvents,
+            (std::vector<std::array<uint64_t, 4>>{{device, 9, event, 0}, {device, 9, event, 77}}));
+  EXPECT_EQ(zortest::HandleCount(), handles);
+}
+
+// Seconds to milliseconds; any negative time-out, and one too long to hold, waits without limit.
+TEST(ThreadContextTimeout, MillisecondsOfTheSeconds) {
+  const std::pair<double, int64_t> rows[] = {{20, 20000},  {0, 0},   {0.0005, 0},
+                                             {-0.001, -1}, {-1, -1}, {1e300, INT64_MAX}};
+  bool constructionError = false;
+  TestDriver driver{constructionError};
+  QDDriverThreadContext ctx{driver, 1};
+  QDZorThreadContext context(ctx, 1);
+  for (const auto& [seconds, milliseconds] : rows) {
+    context.SetTimeoutSeconds(seconds);
+    EXPECT_EQ(context.TimeoutMilliseconds(), milliseconds) << seconds;
+  }
 }
 
 }  // namespace

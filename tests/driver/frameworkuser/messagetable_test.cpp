@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/errortable/errorexports.h"
@@ -102,19 +103,28 @@ TEST(MessageTableTest, GetErrorMessageResults) {
   EXPECT_EQ(GetErrorMessage(4300, 0, nullptr), -1);
 }
 
+// Each range whole; past them only the sub-code count is answered.
 TEST(MessageTableTest, GetErrorRangeResults) {
-  uint32_t first = 0, last = 0, subs = 0;
-  const wchar_t* name = nullptr;
-  EXPECT_EQ(GetErrorRange(1, &first, &last, &subs, &name), 0);
-  EXPECT_STREQ(name, L"Driver GenICam");
-  EXPECT_EQ(first, 4421u);
-  EXPECT_EQ(last, 4445u);
-  EXPECT_EQ(subs, 8u);
-  for (int32_t index : {3, -1}) {
-    subs = 0;
-    EXPECT_EQ(GetErrorRange(index, &first, &last, &subs, &name), -1);
-    EXPECT_EQ(subs, 8u);
+  const struct {
+    int32_t index, result;
+    uint32_t first, last;
+    const wchar_t* name;
+  } rows[] = {
+      {0, 0, 4300, 4420, L"Driver general"},
+      {1, 0, 4421, 4445, L"Driver GenICam"},
+      {2, 0, 4446, 4499, L"Driver Specific"},
+      {3, -1, 1, 2, L"none"},
+      {-1, -1, 1, 2, L"none"},
+  };
+  for (const auto& row : rows) {
+    uint32_t first = 1, last = 2, subs = 0;
+    const wchar_t* name = L"none";
+    EXPECT_EQ(GetErrorRange(row.index, &first, &last, &subs, &name), row.result) << row.index;
+    EXPECT_EQ((std::tuple{first, last, subs, std::wstring(name)}),
+              (std::tuple{row.first, row.last, 8u, std::wstring(row.name)}))
+        << row.index;
   }
+  uint32_t last = 0;
   EXPECT_EQ(GetErrorRange(2, nullptr, &last, nullptr, nullptr), 0);
   EXPECT_EQ(last, 4499u);
 }

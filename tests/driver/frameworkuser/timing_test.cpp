@@ -27,12 +27,26 @@ TEST(OpcodeTimingTest, BookingKeepsCountTotalAndExtremesOfTimedGroupsOnly) {
   RecordOpcodeTiming(0x0204, 500, 500);  // too short to measure: the minimum stays
   RecordOpcodeTiming(0x0204, 0, 900);
   EXPECT_EQ(Timing(0x0204), (std::array<int64_t, 4>{1300, 100, 900, 4}));
-  for (uint16_t opcode : {0x0233, 0x0008, 0x2E01, 0x3000}) {
-    RecordOpcodeTiming(opcode, 0, 10);
-    EXPECT_EQ(Timing(opcode), (std::array<int64_t, 4>{})) << std::hex << opcode;
+}
+
+// Each timed group times its first opcodes up to its count: the last one timed and the first
+// not, at every row; groups between them time nothing.
+TEST(OpcodeTimingTest, EveryGroupTimesItsCountOfOpcodes) {
+  const uint16_t groups[][2] = {
+      {0x0000, 8}, {0x0200, 51}, {0x0400, 14}, {0x0600, 17}, {0x0800, 34}, {0x0A00, 5},
+      {0x0C00, 6}, {0x0E00, 13}, {0x1000, 17}, {0x1200, 11}, {0x1400, 5},  {0x1600, 3},
+      {0x1800, 5}, {0x1A00, 19}, {0x1C00, 3},  {0x2000, 5},  {0x2200, 6},  {0x2800, 14},
+      {0x2C00, 5}, {0x8000, 19}, {0x8200, 14}, {0x8400, 19}, {0x8600, 9},  {0x8800, 20},
+      {0x8A00, 1}, {0x8C00, 30}, {0x8E00, 14}, {0x9400, 12}, {0x1E00, 0},  {0x2400, 0},
+      {0x2E00, 0}, {0x9600, 0},  {0xFE00, 0}};
+  for (const auto& [base, count] : groups) {
+    for (const uint16_t opcode : {uint16_t(base + count - 1), uint16_t(base + count)}) {
+      const int64_t before = Timing(opcode)[3];
+      RecordOpcodeTiming(opcode, 0, 10);
+      EXPECT_EQ(Timing(opcode)[3] - before, opcode >= base && opcode < base + count ? 1 : 0)
+          << std::hex << opcode;
+    }
   }
-  RecordOpcodeTiming(0x0232, 0, 10);
-  EXPECT_EQ(Timing(0x0232), (std::array<int64_t, 4>{10, 10, 10, 1}));
 }
 
 class PerformanceReportTest : public FrameworkTest {};

@@ -78,22 +78,47 @@ class BufModified : public testing::Test {
   zortest::ErrorReports reports_;
 };
 
-// The digitizer keeps the grab status too.
-TEST_F(BufModified, FlagsTellTheGrabEndAndWhetherARateCame) {
-  auto p = Payload(1, 1);
-  p.grabStatus[0] = 5;
-  p.grabStatus[7] = 9;
-  Invoke(p);  // no denominator: no rate flag
-  EXPECT_EQ(digitizer_->GrabStatus(), (std::array<uint64_t, 8>{5, 0, 0, 0, 0, 0, 0, 9}));
-  p.eventWord = kernel::kGrabEndWord;
-  p.rateNumerator = 30;
-  p.rateDenominator = 1;
-  Invoke(p);
-  p.digitizerIndex = 0;  // not from a digitizer
-  Invoke(p);
-  EXPECT_EQ(notices_, (std::vector<Notice>{{0x1000000 | 0xC000000, hostBuffer_},
-                                           {64 | 0x800000 | 0xC000000, hostBuffer_},
-                                           {64 | 0x20000000 | 0xC000000, hostBuffer_}}));
+// The flags of each event word, from a digitizer or not, with a rate or not; a digitizer's event
+// is told to the buffer (its setting 25) and its grab status kept.
+TEST_F(BufModified, FlagsTellTheEventItsSourceAndWhetherARateCame) {
+  constexpr uint64_t kOther = 5;
+  const struct {
+    uint64_t eventWord, digitizer, rateDenominator;
+    QINT64 flags;
+  } cases[] = {
+      {kernel::kGrabStartWord, 1, 0, 0x1000000},
+      {kernel::kGrabStartWord, 1, 1, 64 | 0x1000000},
+      {kernel::kGrabStartWord, 0, 0, 0x20000000},
+      {kernel::kGrabStartWord, 0, 1, 64 | 0x20000000},
+      {kernel::kGrabEndWord, 1, 0, 0x800000},
+      {kernel::kGrabEndWord, 1, 1, 64 | 0x800000},
+      {kernel::kGrabEndWord, 0, 0, 0x20000000},
+      {kernel::kGrabEndWord, 0, 1, 64 | 0x20000000},
+      {kOther, 1, 0, 0x2000000},
+      {kOther, 1, 1, 0x2000040},
+      {kOther, 0, 0, 0},
+      {kOther, 0, 1, 64},
+  };
+  QID event = 100;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.eventWord << " " << c.digitizer << " " << c.rateDenominator);
+    auto p = Payload(c.digitizer, 1);
+    p.eventWord = c.eventWord;
+    p.rateDenominator = c.rateDenominator;
+    p.grabStatus[0] = static_cast<uint64_t>(++event);
+    HostInternalControl(hostBuffer_, 25, 0);
+    notices_.clear();
+    CBufModifiedHook hook(digitizers_, buffers_);
+    EXPECT_EQ(hook.Invoke(nullptr, event, {reinterpret_cast<const uint8_t*>(&p)}), 0);
+    EXPECT_EQ(notices_, (std::vector<Notice>{{c.flags | 0xC000000, hostBuffer_}}));
+    QINT64 told = -1;
+    HostInternalInquire(hostBuffer_, 25, &told);
+    EXPECT_EQ(told, c.digitizer != 0 ? event : 0);
+    if (c.digitizer != 0) {
+      EXPECT_EQ(digitizer_->GrabStatus()[0], static_cast<uint64_t>(event));
+    }
+  }
 }
 
 TEST_F(BufModified, GrabErrorsAreReportedOnlyWhenReportingIsOn) {
@@ -122,6 +147,9 @@ TEST_F(BufModified, StoppedDigitizerNotifiesUnknownAndEnabledBuffers) {
   SetEnabledFlag(buffers_, *buffer_, false);
   Invoke(Payload(1, 1));
   EXPECT_TRUE(notices_.empty());
+  QINT64 state = 0;
+  QbufInquire(hostBuffer_, Q_GRAB_STATE, &state);
+  EXPECT_EQ(state, 2);
   Invoke(Payload(1, 99));
   Invoke(Payload(5, 99));
   SetEnabledFlag(buffers_, *buffer_, true);

@@ -79,13 +79,17 @@ TEST(DigitizerHookSet, ElementsFollowTheBoardOrderAndCopyOneByOne) {
   EXPECT_EQ(set.GrabLine().HookType(), 0x100000);
   EXPECT_EQ(set.GrabLineEnd().HookType(), 0x200000);
 
-  int user = 0;
-  set.ForHookType(5300)->Set(&Remember, &user);
+  // Every element is copied, each with its own data; the copy's own elements change too.
+  int users[16] = {};
+  for (size_t n = 1; n <= 16; ++n) set.Single(n)->Set(&Remember, &users[n - 1]);
   DigitizerHookSet copy;
+  copy.Single(3)->Set(nullptr, &users[0]);
   copy = set;
-  EXPECT_EQ(copy.ForHookType(5300)->Function(), &Remember);
-  EXPECT_EQ(copy.ForHookType(5300)->UserData(), &user);
-  EXPECT_EQ(copy.ForHookType(4)->Function(), nullptr);
+  for (size_t n = 1; n <= 16; ++n) {
+    EXPECT_EQ(copy.Single(n)->Function(), &Remember) << n;
+    EXPECT_EQ(copy.Single(n)->UserData(), &users[n - 1]) << n;
+    EXPECT_EQ(copy.Single(n)->HookType(), expected[n - 1]) << n;
+  }
   EXPECT_EQ(copy.GrabLine().Invoke(nullptr, 0, {nullptr}), 0);
 }
 

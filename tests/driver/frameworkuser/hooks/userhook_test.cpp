@@ -12,6 +12,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "interfaces/kernel/kernelcodes.h"
@@ -23,6 +24,8 @@
 #include "platform/os/sync/thread.h"
 #include "platform/os/sync/wait.h"
 #include "platform/os/ui/message_box.h"
+#include "tests/driver/frameworkuser/support/handlecount.h"
+#include "tests/driver/frameworkuser/support/wholereports.h"
 
 using namespace zor::frame;
 
@@ -40,7 +43,7 @@ class RecordingElement : public CBaseHook<HOOK_ELEMENT_INFO> {
     void* userData;
     uint32_t thread;
     uint64_t eventDataSize;
-    double rate;
+    std::array<double, 2> rates;
   };
 
   int64_t Invoke(void* userData, QID eventId, const HOOK_ELEMENT_INFO& info) override {
@@ -48,10 +51,11 @@ class RecordingElement : public CBaseHook<HOOK_ELEMENT_INFO> {
     std::memcpy(&payload, info.payload, sizeof(payload));
     void* data = nullptr;
     HostInternalInquire(eventId, 10, &data);
-    Delivery d{eventId, payload.frameCount, userData, os::GetCurrentThreadId(), 0, 0.0};
+    Delivery d{eventId, payload.frameCount, userData, os::GetCurrentThreadId(), 0, {}};
     if (data != nullptr) {
       std::memcpy(&d.eventDataSize, data, sizeof(d.eventDataSize));
-      std::memcpy(&d.rate, static_cast<uint8_t*>(data) + 232, sizeof(d.rate));
+      std::memcpy(d.rates.data(), static_cast<uint8_t*>(data) + 232, sizeof(double));
+      std::memcpy(&d.rates[1], static_cast<uint8_t*>(data) + 248, sizeof(double));
     }
     if (action) action();
     std::lock_guard lock(mutex_);
@@ -85,13 +89,14 @@ bool WaitUntilEnded(const CUserHook& hook, uint64_t type) {
   return hook.RunningCount(type) == 0;
 }
 
-zor::kernel::BoardEventPayload Payload(uint64_t frameCount) {
+// Rate pairs at record offsets 0x158/0x160 and 0x168/0x170: 10 / 4, then the second given.
+zor::kernel::BoardEventPayload Payload(uint64_t frameCount, uint64_t numerator = 6,
+                                       uint64_t denominator = 4) {
   zor::kernel::BoardEventPayload payload{};
   payload.size = zor::kernel::kBoardEventSize;
   payload.frameCount = frameCount;
-  // A rate pair at record offsets 0x158/0x160: 10 / 4.
-  const uint64_t pair[2] = {10, 4};
-  std::memcpy(reinterpret_cast<uint8_t*>(&payload) + 232, pair, sizeof(pair));
+  const uint64_t pairs[4] = {10, 4, numerator, denominator};
+  std::memcpy(reinterpret_cast<uint8_t*>(&payload) + 232, pairs, sizeof(pairs));
   return payload;
 }
 
@@ -131,17 +136,19 @@ TEST_F(HookThreads, DeliverEachEventWithItsDataOnTheHookThread) {
   // wait for its own type afterwards.
   ASSERT_TRUE(board_->RaiseEventWithCode(kType, 0x1234, Payload(1)));
   ASSERT_TRUE(element.WaitFor(1));
-  ASSERT_TRUE(board_->RaiseEvent(kType, Payload(2)));
-  ASSERT_TRUE(board_->RaiseEvent(kType, Payload(3)));
+  // A rate with a zero word is 0, whichever word it is.
+  ASSERT_TRUE(board_->RaiseEvent(kType, Payload(2, 6, 0)));
+  ASSERT_TRUE(board_->RaiseEvent(kType, Payload(3, 0, 4)));
   ASSERT_TRUE(element.WaitFor(3));
 
   const auto deliveries = element.Deliveries();
+  const double secondRates[] = {1.5, 0.0, 0.0};
   for (size_t i = 0; i < deliveries.size(); ++i) {
     EXPECT_EQ(deliveries[i].frameCount, i + 1);
     EXPECT_EQ(deliveries[i].userData, &userData_);
     EXPECT_NE(deliveries[i].thread, os::GetCurrentThreadId());
     EXPECT_EQ(deliveries[i].eventDataSize, zor::kernel::kBoardEventSize);
-    EXPECT_DOUBLE_EQ(deliveries[i].rate, 2.5);
+    EXPECT_EQ(deliveries[i].rates, (std::array{2.5, secondRates[i]}));
     EXPECT_EQ(deliveries[i].event, deliveries[0].event);
   }
   EXPECT_NE(deliveries[0].event, 0);
@@ -153,47 +160,52 @@ TEST_F(HookThreads, DeliverEachEventWithItsDataOnTheHookThread) {
   EXPECT_FALSE(board_->RaiseEvent(kType, Payload(4))) << "nobody watches the type any more";
 }
 
-TEST_F(HookThreads, AFunctionThatUnhooksItsOwnTypeParksItsThread) {
+// A drain returns once the event under way was delivered; the hook thread's own drain does not
+// wait for itself.
+TEST_F(HookThreads, WaitIdleWaitsForTheEventUnderWay) {
   RecordingElement element;
   CUserHook hook(1, device_, 0);
   zor::foundation::CError error;
   hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
+  hook.WaitIdle(kType);
   element.action = [&] {
-    zor::foundation::CError inner;
-    hook.Stop(kType, inner);
+    os::Sleep(50);
+    hook.WaitIdle(kType);
   };
   ASSERT_TRUE(board_->RaiseEvent(kType, Payload(1)));
-  ASSERT_TRUE(element.WaitFor(1));
-  EXPECT_EQ(hook.ActiveCount(kType), 0u);
-  // The next start frees the parked thread; the new one delivers.
-  RecordingElement second;
-  hook.Start(kOtherType, nullptr, &second, Q_DEFAULT, error);
-  ASSERT_EQ(error.errorSet, 0);
-  ASSERT_TRUE(board_->RaiseEvent(kOtherType, Payload(9)));
-  ASSERT_TRUE(second.WaitFor(1));
-  EXPECT_EQ(board_->PendingEventWaits(kType), 0u);
+  hook.WaitIdle(kOtherType);
+  hook.WaitIdle(kType);
+  EXPECT_EQ(element.Deliveries().size(), 1u);
+  hook.Stop(kType, error);
 }
 
-// An error a driver thread reported, as the application's error hook reads it: the code, the
-// function, then each sub-code with its text.
-QINT64 CaptureReport(QINT64, QID, void* user) {
-  QINT64 code = 0;
-  HostGetError(0, Q_CURRENT, &code);
-  wchar_t text[Q_ERROR_TEXT_SIZE] = {};
-  HostGetError(0, Q_CURRENT_FCT, text);
-  std::wstring report = std::to_wstring(code) + L" " + text;
-  QINT64 count = 0;
-  HostGetError(0, Q_CURRENT_SUB_NB, &count);
-  const QINT64 subTypes[] = {Q_CURRENT_SUB_1, Q_CURRENT_SUB_2, Q_CURRENT_SUB_3};
-  for (QINT64 i = 0; i < count && i < 3; ++i) {
-    QINT64 sub = 0;
-    HostGetError(0, subTypes[i], &sub);
-    text[0] = L'\0';
-    HostGetError(0, Q_ERROR_TEXT | subTypes[i], text);
-    report += L" | " + std::to_wstring(sub) + L" " + text;
+QINT64 HostThreads() { return HostAppListObjects(Q_DEFAULT, 20, Q_THREAD, 0, nullptr); }
+
+// The parked thread is freed by the next start, or else by the hook's end.
+TEST_F(HookThreads, AFunctionThatUnhooksItsOwnTypeParksItsThread) {
+  const QINT64 threads = HostThreads();
+  for (const bool startAgain : {true, false}) {
+    RecordingElement element;
+    CUserHook hook(1, device_, 0);
+    zor::foundation::CError error;
+    hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
+    element.action = [&] {
+      zor::foundation::CError inner;
+      hook.Stop(kType, inner);
+    };
+    ASSERT_TRUE(board_->RaiseEvent(kType, Payload(1)));
+    ASSERT_TRUE(element.WaitFor(1));
+    EXPECT_EQ(hook.ActiveCount(kType), 0u);
+    if (!startAgain) continue;
+    RecordingElement second;
+    hook.Start(kOtherType, nullptr, &second, Q_DEFAULT, error);
+    ASSERT_EQ(error.errorSet, 0);
+    ASSERT_TRUE(board_->RaiseEvent(kOtherType, Payload(9)));
+    ASSERT_TRUE(second.WaitFor(1));
+    EXPECT_EQ(board_->PendingEventWaits(kType), 0u);
+    EXPECT_EQ(HostThreads(), threads + 1);
   }
-  static_cast<std::vector<std::wstring>*>(user)->push_back(report);
-  return 0;
+  EXPECT_EQ(HostThreads(), threads);
 }
 
 // A first request that fails, or throws: the start fails and does not hang, a thread that an
@@ -216,8 +228,8 @@ TEST_F(HookThreads, AFirstRequestThatFailsDoesNotHangTheStart) {
   };
   for (const auto& failure : failures) {
     SCOPED_TRACE(failure.what);
-    std::vector<std::wstring> reports;
-    HostAppHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &CaptureReport, &reports);
+    zortest::WholeReports reports;
+    const uint32_t handles = zortest::HandleCount();
     boardsim::Fault fault{
         boardsim::FaultKind::kTransportFailure, 0, 0, 0, 0, os::ERROR_GEN_FAILURE, 1};
     if (failure.thrown != nullptr) {
@@ -229,23 +241,22 @@ TEST_F(HookThreads, AFirstRequestThatFailsDoesNotHangTheStart) {
     CUserHook hook(1, device_, 0);
     zor::foundation::CError error;
     hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
-    HostAppHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &CaptureReport, &reports);
-    EXPECT_EQ(error.code, kHookError);
-    EXPECT_EQ(error.subCode, kNoHookThread);
+    // "Not enough resources to allocate hook thread."
+    EXPECT_EQ((std::pair{error.code, error.subCode}), (std::pair<uint64_t, uint64_t>{4354, 2}));
     EXPECT_EQ(hook.ActiveCount(kType), 0u);
-    EXPECT_EQ(reports, failure.reports);
+    EXPECT_EQ(reports.Take(), failure.reports);
     // A later start works again.
     zor::foundation::CError second;
     hook.Start(kType, nullptr, &element, Q_DEFAULT, second);
     EXPECT_EQ(second.errorSet, 0);
     EXPECT_EQ(hook.ActiveCount(kType), 1u);
     hook.Stop(kType, second);
+    EXPECT_EQ(zortest::HandleCount(), handles) << "each thread's events went with it";
   }
 }
 
 TEST_F(HookThreads, ADroppedEventIsReportedAndEndsTheThread) {
-  std::vector<std::wstring> reports;
-  HostAppHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &CaptureReport, &reports);
+  zortest::WholeReports reports;
   HostAppControl(Q_DEFAULT, 0x41000000, 0);  // no printing
   RecordingElement element;
   CUserHook hook(1, device_, 0);
@@ -254,8 +265,7 @@ TEST_F(HookThreads, ADroppedEventIsReportedAndEndsTheThread) {
   board_->DropEvent(kType);
   ASSERT_TRUE(WaitUntilEnded(hook, kType));
   hook.Stop(kType, error);
-  HostAppHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &CaptureReport, &reports);
-  EXPECT_EQ(reports,
+  EXPECT_EQ(reports.Take(),
             std::vector<std::wstring>{L"4356 Thread function: | 5 Dropped interrupt event. "
                                       L"| 6 (either the Internal FIFO is full or the "
                                       L"process was not found)."});
@@ -267,14 +277,19 @@ TEST_F(HookThreads, ADroppedEventIsReportedAndEndsTheThread) {
 
 std::vector<std::wstring>* g_boxes = nullptr;
 
+// The box whole (text, caption, style), and the application told to restart: its setting goes
+// from the test's 5 to 0 at each return from sleep.
 TEST_F(HookThreads, AReturnFromSleepAsksForARestartUnlessSuppressed) {
+  constexpr QINT64 kRestart = 0x40000000;
   std::vector<std::wstring> boxes;
   g_boxes = &boxes;
-  os::SetMessageBoxAnswer([](const std::wstring& text, const std::wstring&, uint32_t) {
-    g_boxes->push_back(text);
-    return 1;
-  });
+  os::SetMessageBoxAnswer(
+      [](const std::wstring& text, const std::wstring& caption, uint32_t style) {
+        g_boxes->push_back(text + L"|" + caption + L"|" + std::to_wstring(style));
+        return 1;
+      });
   for (int64_t initWord : {int64_t{0}, kNoRestartMessage}) {
+    HostAppControl(Q_DEFAULT, kRestart, 5);
     RecordingElement element;
     CUserHook hook(1, device_, initWord);
     zor::foundation::CError error;
@@ -285,14 +300,19 @@ TEST_F(HookThreads, AReturnFromSleepAsksForARestartUnlessSuppressed) {
     EXPECT_EQ(hook.ActiveCount(kType), 1u) << "kept until stopped";
     hook.Stop(kType, error);
     EXPECT_TRUE(element.Deliveries().empty());
+    QINT64 restart = -1;
+    HostAppInquire(Q_DEFAULT, kRestart, &restart);
+    EXPECT_EQ(restart, 0);
   }
   os::SetMessageBoxAnswer({});
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0], L"Please restart your ZOR application.");
+  EXPECT_EQ(boxes, std::vector<std::wstring>{L"Please restart your ZOR application.|A return from "
+                                             L"sleep was detected.|4144"});
 }
 
+// Every thread's events go with it.
 TEST_F(HookThreads, DestructionStopsEveryThread) {
   RecordingElement element;
+  const uint32_t handles = zortest::HandleCount();
   {
     CUserHook hook(1, device_, 0);
     zor::foundation::CError error;
@@ -307,6 +327,7 @@ TEST_F(HookThreads, DestructionStopsEveryThread) {
   }
   EXPECT_EQ(board_->PendingEventWaits(kType), 0u);
   EXPECT_EQ(board_->PendingEventWaits(kOtherType), 0u);
+  EXPECT_EQ(zortest::HandleCount(), handles);
 }
 
 }  // namespace

@@ -13,11 +13,15 @@ using namespace zor::frame;
 
 namespace {
 
+// Every format code (bits 8 to 13) with its bits, -1 for the codes the board does not know.
 TEST(BufferFormat, BitsPerPixelFollowTheFormatWordUnlessTheDepthIsAskedFor) {
-  EXPECT_EQ(BitsPerPixel(0x200, 16), 8);
-  EXPECT_EQ(BitsPerPixel(0x1B00, 8), 24);
-  EXPECT_EQ(BitsPerPixel(0x1F00, 8), 12);
-  EXPECT_EQ(BitsPerPixel(0x2900, 8), 64);
+  const int64_t bits[64] = {-1, 1,  8,  16, 32,  -1, 16, 16, 24, 32, 32, 48, 96, 3,  16, 16,
+                            24, 32, 32, 32, 192, 9,  12, 16, -1, -1, -1, 24, 16, 16, -1, 12,
+                            -1, -1, -1, -1, -1,  -1, -1, -1, -1, 64, -1, -1, -1, -1, -1, -1,
+                            -1, -1, -1, -1, -1,  -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  for (uint64_t code = 0; code < 64; ++code) {
+    EXPECT_EQ(BitsPerPixel(code << 8, 5), bits[code]) << std::hex << code;
+  }
   EXPECT_EQ(BitsPerPixel(0x40000 | 0x200, 16), 16);
   EXPECT_EQ(BitsPerPixel(0x4004 | 0x8C00000, 10), 10);
   EXPECT_EQ(BitsPerPixel(0x4004 | 0x8000, 12), 12);

@@ -1,9 +1,13 @@
 // Digitizer and channel records: construction values and the accessors with rules.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstring>
+
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 
 using namespace zor::frame;
+namespace kernel = zor::kernel;
 
 namespace {
 
@@ -15,37 +19,53 @@ class DigitizerRecord : public testing::Test {
   QDDigitizerInfo record_;
 };
 
+// The initial properties whole.
 TEST(ChannelRecord, StartsWithTheConstructedSettings) {
   DigChannelRecord channel;
   const auto& b = channel.Block();
-  EXPECT_EQ(b.digitizerIndex, -1);
-  EXPECT_EQ(b.hostDigitizer, -1);
-  EXPECT_EQ(b.signedWord, Q_DISABLE);
-  EXPECT_EQ(b.properties.grabTimeout, Q_DEFAULT);
-  EXPECT_EQ(b.properties.grabTriggerState, Q_DISABLE);
-  EXPECT_EQ(b.properties.controlFlagMode, 0x4000000u);
-  EXPECT_EQ(b.properties.propertiesReserve, 1u);
-  EXPECT_DOUBLE_EQ(b.properties.presetDoubles[1], 1.0);
-  EXPECT_EQ(b.properties.presetWords[2], static_cast<uint64_t>(Q_DEFAULT));
+  EXPECT_EQ((std::array{b.digitizerIndex, b.hostDigitizer, b.signedWord}),
+            (std::array<int64_t, 3>{-1, -1, Q_DISABLE}));
+  kernel::DigPropertiesBlock expected{};
+  expected.signedWord = Q_DISABLE;
+  expected.grabTimeout = Q_DEFAULT;
+  expected.grabErrorReporting = Q_DISABLE;
+  expected.grabTriggerState = Q_DISABLE;
+  const int64_t words[8] = {0, Q_ENABLE, Q_DEFAULT, Q_DISABLE, Q_ENABLE, Q_ENABLE, 0, Q_DISABLE};
+  for (size_t i = 0; i < 8; ++i) expected.presetWords[i] = static_cast<uint64_t>(words[i]);
+  expected.controlFlagMode = 0x4000000;
+  expected.presetWord = 1;
+  expected.presetDoubles[0] = expected.presetDoubles[1] = 1.0;
+  expected.propertiesReserve = 1;
+  EXPECT_EQ(std::memcmp(&b.properties, &expected, sizeof(expected)), 0);
 }
 
+// Every word of the block but the class word of the properties, each strip, and the hooks.
 TEST(ChannelRecord, CopyTakesWordsSettingsStripsAndHooks) {
   DigChannelRecord from;
-  from.Block().kernelDigitizer = 11;
-  from.Block().strips[3].lineCount = 240;
-  from.Block().continuousGrab = 1;
-  from.Properties().sourceWidth = 320;
-  from.Properties().classPointer = 0xAAAA;
+  auto& f = from.Block();
+  std::memset(&f.properties, 0x5A, sizeof(f.properties));
+  for (size_t i = 0; i < kernel::kStripRows; ++i) f.strips[i] = {i + 1, i + 2, 3, {}, i};
+  f.digitizerIndex = 7;
+  f.hostDigitizer = 8;
+  f.kernelDigitizer = 11;
+  f.kernelCheck = 12;
+  f.reserved32 = 13;
+  f.continuousGrab = 1;
+  f.signedWord = 14;
+  f.lastWord = 15;
   int user = 0;
   from.Hooks().ForHookType(4)->Set(reinterpret_cast<QHOOK_FUNCTION>(1), &user);
   DigChannelRecord to;
   to.Properties().classPointer = 0xBBBB;
   to = from;
-  EXPECT_EQ(to.Block().kernelDigitizer, 11u);
-  EXPECT_EQ(to.Block().strips[3].lineCount, 240u);
-  EXPECT_EQ(to.Block().continuousGrab, 1);
-  EXPECT_EQ(to.Properties().sourceWidth, 320u);
-  EXPECT_EQ(to.Properties().classPointer, 0xBBBBu) << "each record keeps its own class word";
+  const auto& t = to.Block();
+  EXPECT_EQ((std::array<uint64_t, 8>{uint64_t(t.digitizerIndex), uint64_t(t.hostDigitizer),
+                                     t.kernelDigitizer, t.kernelCheck, t.reserved32,
+                                     t.continuousGrab, uint64_t(t.signedWord), t.lastWord}),
+            (std::array<uint64_t, 8>{7, 8, 11, 12, 13, 1, 14, 15}));
+  EXPECT_EQ(std::memcmp(t.strips, f.strips, sizeof(f.strips)), 0);
+  f.properties.classPointer = 0xBBBB;  // each record keeps its own class word
+  EXPECT_EQ(std::memcmp(&t.properties, &f.properties, sizeof(f.properties)), 0);
   EXPECT_EQ(to.Hooks().ForHookType(4)->UserData(), &user);
 }
 

@@ -7,6 +7,7 @@
 
 #include "driver/frameworkuser/serial/uartmanager.h"
 #include "tests/driver/frameworkuser/serial/serialfixture.h"
+#include "tests/driver/frameworkuser/support/handlecount.h"
 
 namespace zor::frame::testing {
 namespace {
@@ -33,8 +34,11 @@ TEST_F(MachinePorts, AnAdapterShowsUpBesideTheMappedPorts) {
   PseudoTerminal mapped(L"COM61");
   PseudoTerminal unreadable(L"COM" + std::wstring(600, L'7'));  // longer than a value's data
   std::filesystem::create_symlink(adapter.farPath(), folder_ / "ttyUSB0");
-  // Value names are device paths: /dev/pts/... before the test's folder under /tmp.
+  // Value names are device paths: /dev/pts/... before the test's folder under /tmp. The key is
+  // closed again.
+  const uint32_t handles = zortest::HandleCount();
   EXPECT_EQ(ReadSerialPortNames(), (std::vector<std::wstring>{L"COM61", L"COM101"}));
+  EXPECT_EQ(zortest::HandleCount(), handles);
 
   CUartManager manager;
   ASSERT_EQ(manager.PortCount(), 2u);

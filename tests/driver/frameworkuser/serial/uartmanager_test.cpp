@@ -44,6 +44,9 @@ TEST(SerialTypes, TellSerialTypesAndHooksFromOthers) {
 
 TEST_F(SerialPorts, OpeningErrors) {
   EXPECT_EQ(Thrown([&] { manager_->GetPort(256); }), Codes(4339, 1));
+  // Each index has its own lock up to the last; past it there is none.
+  EXPECT_TRUE(manager_->LockPort(kMaxUartPorts - 1).owns_lock());
+  EXPECT_FALSE(manager_->LockPort(kMaxUartPorts).owns_lock());
   // An index equal to the list size.
   int64_t answer = 0;
   EXPECT_EQ(Inquire(kSpeed, &answer, 1), Codes(4339, 1));

@@ -6,9 +6,9 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/os/core/handle.h"
 #include "platform/os/sync/thread.h"
 #include "tests/driver/frameworkuser/serial/serialfixture.h"
+#include "tests/driver/frameworkuser/support/handlecount.h"
 
 namespace zor::frame::testing {
 namespace {
@@ -52,6 +52,18 @@ TEST_F(SerialHooks, ACharacterArrivingDuringTheHookCallsItAgain) {
   EXPECT_TRUE(Eventually([&] { return third.calls == 2; }));
 }
 
+// After the unhook a character calls nothing: given time, the count stays.
+TEST_F(SerialHooks, AnUnhookedPortCallsNothing) {
+  HookCalls calls;
+  ASSERT_EQ(CodesOf(manager_->Hook(kHook, &HookCalls::Record, &calls)), kNoError);
+  Far().Send("a");
+  ASSERT_TRUE(Eventually([&] { return calls.count == 1; }));
+  ASSERT_EQ(CodesOf(manager_->Hook(kUnhook, &HookCalls::Record, &calls)), kNoError);
+  Far().Send("b");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(calls.count, 1);
+}
+
 // Destroying the manager ends the receive threads of every hooked port.
 TEST_F(SerialHooks, HookOfAPortAddressedInBits16To23) {
   const size_t before = ThreadCount();
@@ -69,21 +81,18 @@ TEST_F(SerialHooks, HookOfAPortAddressedInBits16To23) {
   EXPECT_TRUE(Eventually([&] { return ThreadCount() == before; }));
 }
 
-uint32_t HandleCount() {
-  uint32_t count = 0;
-  os::GetProcessHandleCount(os::GetCurrentProcess(), &count);
-  return count;
-}
-
 TEST_F(SerialHooks, ClosingStopsTheReceiveThreadAndOpeningStartsOne) {
   EXPECT_TRUE(UartReceiver().Finished()) << "a receiver never started has no thread to wait for";
   HookCalls calls;
   const size_t before = ThreadCount();
-  const uint32_t handles = HandleCount();
+  const uint32_t handles = zortest::HandleCount();
   ASSERT_EQ(CodesOf(manager_->Hook(kHook, &HookCalls::Record, &calls)), kNoError);
   // The port's I/O thread and its receive thread.
   EXPECT_TRUE(Eventually([&] { return ThreadCount() == before + 2; }));
+  const UartPortRecord& record = manager_->GetPort(0);
   ASSERT_EQ(Control(kClose, 0), kNoError);
+  // Outside a hook call the close waits for the thread: none is left to wait for later.
+  EXPECT_TRUE(record.receiver_ == nullptr && record.stoppedReceivers_.empty());
   EXPECT_TRUE(Eventually([&] { return ThreadCount() == before; }));
 
   for (int round = 0; round < 3; ++round) {
@@ -94,7 +103,8 @@ TEST_F(SerialHooks, ClosingStopsTheReceiveThreadAndOpeningStartsOne) {
   }
   EXPECT_TRUE(Eventually([&] { return ThreadCount() == before; }));
   // Their events and the port's handles went with them.
-  EXPECT_TRUE(Eventually([&] { return HandleCount() == handles; })) << HandleCount() - handles;
+  EXPECT_TRUE(Eventually([&] { return zortest::HandleCount() == handles; }))
+      << zortest::HandleCount() - handles;
 }
 
 // Reads what arrived and closes and reopens its own port from inside the hook.
