@@ -272,4 +272,11 @@ TEST(Formula, ErrorsAreReportedNotCrashed) {
     EXPECT_THROW(Eval(failing), FormulaError) << failing;
   }
   EXPECT_EQ(Int("(-9223372036854775807 - 1) / -1"), INT64_MIN);  // wraps instead of trapping
+  // The deepest nesting accepted and the first refused, of brackets and of signs.
+  const auto nested = [](int brackets, int signs) {
+    return std::string(signs, '-') + std::string(brackets, '(') + "1" + std::string(brackets, ')');
+  };
+  EXPECT_EQ(Int(nested(99, 0)) + Int(nested(0, 198)), 2);
+  EXPECT_THROW(Int(nested(100, 0)), FormulaError);
+  EXPECT_THROW(Int(nested(0, 199)), FormulaError);
 }
