@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
@@ -36,9 +38,15 @@ TEST_F(ObjectsTest, ObjectsKeepTheirSettingsUntilFreed) {
   EXPECT_EQ(board.KernelObjects(136 - 8), 0u);  // the system's object is of another kind
   EXPECT_EQ(client.Status(zor::kernel::kKernelObjectFree, free), "4300.3.0/1,0,0");
   EXPECT_EQ(Inquire(id, zor::kernel::kObjectTimeout), "4300.3.0/1,0,0 0");
-  zor::kernel::ObjectAllocRequest bad{};
-  bad.kind = 0;
-  EXPECT_EQ(client.Status(zor::kernel::kKernelObjectAlloc, bad), "4302.2.0/1,0,0");
+  // Kinds 1 to 255 only.
+  for (const auto& [kind, status] : {std::pair{1, boardtest::kSucceeded},
+                                     {255, boardtest::kSucceeded},
+                                     {0, std::string("4302.2.0/1,0,0")},
+                                     {256, std::string("4302.2.0/1,0,0")}}) {
+    auto r = client.Record<zor::kernel::ObjectAllocRequest>();
+    r->kind = kind;
+    EXPECT_EQ(client.Status(zor::kernel::kKernelObjectAlloc, *r), status) << kind;
+  }
 }
 
 TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
@@ -76,11 +84,18 @@ TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
 TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   os::Handle handle = os::CreateEvent(false, false);
   auto alloc = client.Record<zor::kernel::ThreadAllocRequest>();
-  alloc->initWord = 0x1234;
-  alloc->eventHandle = os::HandleValue(handle);
-  EXPECT_EQ(client.Status(zor::kernel::kThreadAlloc, *alloc), "4302.2.0/1,0,0");
-  alloc->initWord = 0x2020;
-  ASSERT_EQ(client.Resend(zor::kernel::kThreadAlloc, *alloc), boardtest::kSucceeded);
+  // Four init words, each with a handle, and the last of them is the event's.
+  for (const auto& [word, handleValue, status] :
+       {std::tuple{0x1234, os::HandleValue(handle), "4302.2.0/1,0,0"},
+        {0x2020, uint64_t{0}, "4302.2.0/1,0,0"},
+        {0x2010, os::HandleValue(handle), "0.0.0/0,0,0"},
+        {0x4010, os::HandleValue(handle), "0.0.0/0,0,0"},
+        {0x4020, os::HandleValue(handle), "0.0.0/0,0,0"},
+        {0x2020, os::HandleValue(handle), "0.0.0/0,0,0"}}) {
+    alloc->initWord = static_cast<uint64_t>(word);
+    alloc->eventHandle = handleValue;
+    EXPECT_EQ(client.Resend(zor::kernel::kThreadAlloc, *alloc), status) << word;
+  }
 
   auto inquire = client.Record<zor::kernel::ThreadWaitRequest>();
   inquire->eventId = alloc->eventId;
@@ -93,6 +108,12 @@ TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   client.Send(zor::kernel::kThreadControl, *control);
   client.Resend(zor::kernel::kThreadInquire, *inquire);
   EXPECT_EQ(inquire->result, 1u);
+  control->value = 0;
+  client.Resend(zor::kernel::kThreadControl, *control);
+  client.Resend(zor::kernel::kThreadInquire, *inquire);
+  EXPECT_EQ(inquire->result, 0u);
+  control->value = 1;
+  client.Resend(zor::kernel::kThreadControl, *control);
 
   auto wait = client.Record<zor::kernel::ThreadWaitRequest>();
   wait->eventId = alloc->eventId;
@@ -156,6 +177,9 @@ TEST_F(ObjectsTest, ContextEventsRegisterAndUnregister) {
   EXPECT_EQ(client.Status(zor::kernel::kThreadContextEvent, *r), boardtest::kSucceeded);
   r->registration = registration;
   EXPECT_EQ(client.Resend(zor::kernel::kThreadContextEvent, *r), "4300.3.0/1,0,0");
+  r->registration = 0;
+  r->eventHandle = 0;
+  EXPECT_EQ(client.Resend(zor::kernel::kThreadContextEvent, *r), "4300.2.0/1,0,0");
   os::CloseHandle(handle);
 }
 

@@ -183,10 +183,16 @@ TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
   EXPECT_EQ(io(zor::kernel::kIoRead, 200, 2), boardtest::kSucceeded);
   EXPECT_EQ(r->data[1], 0xCD);
 
-  // An argument out of range, not an unknown object.
-  for (auto [address, count, direction] :
-       {std::tuple{250u, 8u, 1u}, std::tuple{0u, 257u, 1u}, std::tuple{0u, 4u, 3u}}) {
-    EXPECT_EQ(io(direction, address, count), "4300.2.0/1,0,0") << address << " " << count;
+  // The space's last bytes and the most at once; beyond, or neither direction, an argument out
+  // of range, not an unknown object.
+  const char* kOutOfRange = "4300.2.0/1,0,0";
+  for (auto [address, count, direction, status] : {std::tuple{248u, 8u, 1u, boardtest::kSucceeded},
+                                                   {0u, 256u, 1u, boardtest::kSucceeded},
+                                                   {249u, 8u, 1u, kOutOfRange},
+                                                   {0u, 257u, 1u, kOutOfRange},
+                                                   {0u, 4u, 0u, kOutOfRange},
+                                                   {0u, 4u, 3u, kOutOfRange}}) {
+    EXPECT_EQ(io(direction, address, count), status) << address << " " << count;
   }
 }
 
