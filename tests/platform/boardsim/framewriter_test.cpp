@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -308,5 +309,24 @@ TEST(FrameWriterTest, EachBandKeepsItsPictureWhereverItLies) {
         }
       }
     }
+  }
+}
+
+// A band that lies a few bytes behind the rows it is copied from takes them a row at a time; at
+// some place in a page every band does, and nothing is written past its end.
+TEST(FrameWriterTest, RowByRowCopiesStopAtTheBandsEnd) {
+  Adv7180 decoder;
+  constexpr uint64_t kBytes = 640 * 480;
+  Image reference(640, 480, 3);
+  boardsim::WriteFrame(decoder, 3, FullWindow(), reference.target);
+  std::vector<uint8_t> block(kBytes + 4096 + 640);
+  for (uint64_t offset = 0; offset < 4096; offset += 32) {
+    boardsim::FrameTarget target = reference.target;
+    target.planes[1] = block.data() + offset;
+    std::fill(block.begin(), block.end(), 0x5A);
+    boardsim::WriteFrame(decoder, 3, FullWindow(), target);
+    ASSERT_EQ(std::memcmp(target.planes[1], reference.planes[0].data(), kBytes), 0) << offset;
+    ASSERT_EQ(std::count(target.planes[1] + kBytes, target.planes[1] + kBytes + 640, 0x5A), 640)
+        << offset;
   }
 }
