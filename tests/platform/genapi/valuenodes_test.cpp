@@ -249,11 +249,47 @@ TEST(Pointer, TakesItsOwnInterfaceAsItIsAndCastsAnyOther) {
   const CIntegerPtr same(integer);
   IInteger* none = nullptr;
   EXPECT_EQ(std::pair(same.m_pT, CIntegerPtr(node).m_pT), std::pair(integer, integer));
-  EXPECT_EQ(std::vector<bool>({CFloatPtr(node).IsValid(), CIntegerPtr(none).IsValid(),
-                               static_cast<bool>(same), static_cast<bool>(CIntegerPtr(none)),
-                               CBasePtr(static_cast<IBase*>(integer)).IsValid()}),
-            std::vector<bool>({false, false, true, false, true}));
-  EXPECT_EQ(same->GetValue(), 3);
+  CIntegerPtr assigned;
+  assigned = node;
+  CIntegerPtr released(same);
+  released.Release();
+  const IInteger* target = integer;
+  const INode* targetNode = node;
+  // Each test of a pointer, on a full and on an empty one, and across interfaces.
+  EXPECT_EQ(
+      std::vector<bool>(
+          {CFloatPtr(node).IsValid(), CIntegerPtr(none).IsValid(), static_cast<bool>(same),
+           static_cast<bool>(CIntegerPtr(none)), CBasePtr(static_cast<IBase*>(integer)).IsValid(),
+           same == target, same != target, same == nullptr, same != nullptr, released == nullptr,
+           released != nullptr, released == target, assigned == target,
+           CNodePtr(same) == targetNode, CFloatPtr(same).IsValid(), CNodePtr(released).IsValid()}),
+      std::vector<bool>({false, false, true, false, true, true, false, false, true, true, false,
+                         false, true, true, false, false}));
+  EXPECT_EQ(same->GetValue() + (*assigned).GetValue(), 6);
+  EXPECT_EQ(Raised([&] { released->GetValue(); }), "logic");
+}
+
+// Each comparison, search and join, both ways round, and a null text taken as an empty one.
+TEST(GcString, ComparesSearchesAndJoinsAsItsText) {
+  using GenICam::gcstring;
+  const gcstring ab("ab"), ac("ac");
+  const char* none = nullptr;
+  EXPECT_EQ(
+      std::vector<bool>({ab<ac, ac<ab, ab<ab, ac> ab, ab> ac, ab> ab, ab == ab, ab == ac, ab != ac,
+                         ab != ab, ab == "ab", ab == "ac", "ab" == ab, "ac" == ab, ab != "ac",
+                         ab != "ab", "ac" != ab, "ab" != ab, gcstring() == none, ab.compare(ac) < 0,
+                         ac.compare(ab) > 0}),
+      std::vector<bool>({true,  false, false, true, false, false, true,  false, true, false, true,
+                         false, true,  false, true, false, true,  false, true,  true, true}));
+  const gcstring text("abcabc");
+  EXPECT_EQ(std::vector<size_t>({text.find("bc", 2), text.find('c', 3), text.rfind('a', 2),
+                                 text.rfind('c'), text.find('x')}),
+            std::vector<size_t>({4, 5, 0, 5, gcstring::npos}));
+  gcstring joined = text.substr(1, 3) + none + "-" + gcstring("xyz", 2) + gcstring(none, 3);
+  joined += none;
+  joined += '+';
+  joined += gcstring("q") + ac;
+  EXPECT_EQ(joined.str() + "|" + (none + ab).str(), "bca-xy+qac|ab");
 }
 
 namespace {
@@ -298,7 +334,6 @@ TEST(NodeTexts, PropertiesAndDescriptiveTexts) {
   EXPECT_EQ(value, "One");
   ASSERT_TRUE(reset->GetProperty("CommandValue", value, attribute));
   EXPECT_EQ(value, "268435456");
-  EXPECT_EQ(std::pair(value.find('6', 2), value.rfind('6', 7)), std::pair(size_t{8}, size_t{1}));
   EXPECT_FALSE(reset->GetProperty("pMax", value, attribute));
   gcstring_vector names;
   reset->GetPropertyNames(names);
