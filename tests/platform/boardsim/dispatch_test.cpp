@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <random>
 #include <thread>
@@ -117,14 +118,25 @@ TEST_F(DispatchTest, StalledRequestCompletesOnlyAtAnAbort) {
   EXPECT_EQ(boardtest::StatusText(stalled->As<zor::kernel::RequestHeader>().status),
             "4318.1.0/1,0,0");
 
-  // A grab abort releases a stall too.
+  // A grab abort, a system's halt and an object's halt release a stall too.
   client.AllocSystem();
   auto dig = client.AllocDigitizer(0);
-  board.ArmFault(zor::kernel::kSysRequest, {FaultKind::kStall});
-  auto second = client.Start(zor::kernel::kSysRequest, &r, sizeof(r));
-  EXPECT_FALSE(second->IsDone());
-  EXPECT_EQ(client.DigControl(dig, zor::kernel::kGrabAbort, 0x10000000).errorSet, 0);
-  EXPECT_TRUE(second->WaitFor(1000));
+  const uint64_t object = client.AllocObject();
+  const std::pair<const char*, std::function<zor::kernel::ErrorTriple()>> releases[] = {
+      {"grab abort", [&] { return client.DigControl(dig, zor::kernel::kGrabAbort, 0x10000000); }},
+      {"system halt", [&] { return client.SysControl(1810, 0x1000000); }},
+      {"object halt", [&] {
+         return client
+             .ObjectValue(zor::kernel::kKernelObjectControl, object, zor::kernel::kObjectHalt)
+             .header.status;
+       }}};
+  for (const auto& [name, release] : releases) {
+    board.ArmFault(zor::kernel::kSysRequest, {FaultKind::kStall});
+    auto second = client.Start(zor::kernel::kSysRequest, &r, sizeof(r));
+    EXPECT_FALSE(second->IsDone()) << name;
+    EXPECT_EQ(release().errorSet, 0) << name;
+    EXPECT_TRUE(second->WaitFor(1000)) << name;
+  }
 
   // One still stalled when its board goes ends aborted, with nothing read.
   auto gone = std::make_unique<boardsim::Board>(boardsim::BoardConfig{});
