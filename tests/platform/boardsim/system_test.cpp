@@ -7,6 +7,7 @@
 #include <thread>
 #include <tuple>
 
+#include "platform/boardsim/faults.h"
 #include "tests/platform/boardsim/boardclient.h"
 
 namespace {
@@ -194,6 +195,57 @@ TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
                                                    {0u, 4u, 3u, kOutOfRange}}) {
     EXPECT_EQ(io(direction, address, count), status) << address << " " << count;
   }
+}
+
+// What a test may change of the board, as one line: the version, the capability word, a new
+// system's setting at 24, firmware code and update flag, an object allocation's status, and the
+// serial number and a byte of the I/O space.
+std::string Settings(boardtest::BoardClient& client) {
+  zor::kernel::DriverVersionRequest version{};
+  client.Send(zor::kernel::kGetDriverVersion, version);
+  zor::kernel::SysAllocRequest alloc{};
+  client.Send(zor::kernel::kSysAlloc, alloc);
+  uint32_t words[2] = {};
+  std::memcpy(&words[0], alloc.settings + 24, 4);
+  std::memcpy(&words[1], alloc.info, 4);
+  auto object = client.Record<zor::kernel::ObjectAllocRequest>();
+  object->kind = 1;
+  const std::string status = client.Status(zor::kernel::kKernelObjectAlloc, *object);
+  const uint64_t capabilities = client.SysRequest(zor::kernel::kSysRequestCapabilities);
+  auto io = client.Record<zor::kernel::SysIoRequest>();
+  io->direction = zor::kernel::kIoRead;
+  io->count = 256;
+  client.Send(zor::kernel::kSysIoCommand, *io);
+  uint32_t serial = 0;
+  std::memcpy(&serial, io->data + 120, 4);
+  std::ostringstream text;
+  text << std::hex << version.version << " " << capabilities << " " << words[0] << " " << words[1]
+       << " " << int{alloc.info[24]} << " " << status << " " << serial << " " << int{io->data[200]};
+  return text.str();
+}
+
+TEST_F(SystemTest, RestoringTheDefaultsUndoesEverySetting) {
+  const std::string defaults = Settings(client);
+  board.SetDriverVersion(0x9DF200);
+  board.SetCapabilities(zor::kernel::kCapSixteenChannels);
+  board.SetAllocationSetting(24, 7);
+  board.GrabModule().SetFirmwareCode(0x55);
+  board.GrabModule().SetUpdateFlag(1);
+  boardsim::Fault always;
+  always.code = 4302;
+  always.count = -1;  // every request until the faults are cleared
+  board.ArmFault(zor::kernel::kKernelObjectAlloc, always);
+  auto io = client.Record<zor::kernel::SysIoRequest>();
+  io->direction = zor::kernel::kIoWrite;
+  io->address = 120;
+  io->count = 81;
+  std::memset(io->data, 0x11, sizeof(io->data));
+  client.Send(zor::kernel::kSysIoCommand, *io);
+  const std::string changed = "9df200 40000 7 55 1 4302.0.0/1,0,0 11111111 11";
+  EXPECT_EQ(Settings(client), changed);
+  EXPECT_EQ(Settings(client), changed);
+  board.RestoreDefaults();
+  EXPECT_EQ(Settings(client), defaults);
 }
 
 TEST_F(SystemTest, ClosedSystemIsUnknownAfterwards) {
