@@ -175,9 +175,12 @@ TEST_F(GrabTest, SingleGrabWritesTheFrameAndSignalsTheEvent) {
 // trigger gives the grab the next frame.
 TEST_F(GrabTest, WithTheTriggerOnAGrabWaitsForATrigger) {
   auto record = client.AllocDigitizer(0);
+  // A trigger that came while the trigger was off serves no grab later.
+  ASSERT_EQ(client.DigControl(record, kTriggerState, kSoftwareTrigger).errorSet, 0);
   ASSERT_EQ(client.DigControl(record, kTriggerState, kTriggerEnabled).errorSet, 0);
   boardtest::HostImage image(64, 48);
   ASSERT_EQ(SendGrab(record, image)->waitInUserMode, 1u);
+  board.RaiseTrigger(1);  // another channel's
   for (int frame = 0; frame < 3; ++frame) {
     ASSERT_TRUE(client.WaitDeviceEvent(kFrameEnd)->WaitFor(2000)) << frame;
   }
@@ -186,6 +189,10 @@ TEST_F(GrabTest, WithTheTriggerOnAGrabWaitsForATrigger) {
   EXPECT_EQ(client.DigControl(record, kTriggerState, kSoftwareTrigger).errorSet, 0);
   ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
   EXPECT_EQ(client.PendingGrabs(), 0u);
+  // The board's trigger input serves the next.
+  ASSERT_EQ(SendGrab(record, image)->waitInUserMode, 1u);
+  board.RaiseTrigger(0);
+  EXPECT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
 }
 
 // Frames 40 us apart: the thread that asks for a grab writes its frame while the frame comes in.
