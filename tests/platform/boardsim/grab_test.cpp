@@ -51,6 +51,8 @@ TEST_F(GrabTest, AllocationLoadsTheDecoderAndClaimsTheChannel) {
   EXPECT_EQ(board.DecoderRegister(1, 0x0A), 0x1F);
   EXPECT_EQ(board.DecoderRegister(1, 0x08), 0x80);    // power-on value where the DCF is silent
   EXPECT_EQ(board.DecoderRegister(1, 0x10) >> 4, 4);  // forced PAL shows in the status
+  board.SetSignal(16, false);                         // no such channel: nothing to set or read
+  EXPECT_EQ(board.DecoderRegister(16, 0x10) + board.FrameCount(16), 0u);
 
   client.AllocDigitizer(1, dcf, &status);
   EXPECT_EQ(boardtest::StatusText(status), "4312.4.0/1,0,0");
