@@ -164,7 +164,9 @@ TEST(FrameWriterTest, StandardSelectionAndFreeRun) {
             std::set<uint8_t>{0x34});
   decoder.Write(Adv7180::kDefaultY, 0x34);  // free-run off
   EXPECT_FALSE(decoder.ProducesFrames());
-  // Forced free-run holds with a signal too; the automatic one only without.
+  // Forced free-run holds with a signal too; the automatic one only without. The status keeps
+  // its other bits.
+  decoder.Write(Adv7180::kStatus3, 0xEB);
   for (const auto& [signal, defaultY, freeRun] : {std::tuple{true, 0x35, true},
                                                   {true, 0x36, false},
                                                   {false, 0x36, true},
@@ -173,7 +175,8 @@ TEST(FrameWriterTest, StandardSelectionAndFreeRun) {
     decoder.Write(Adv7180::kDefaultY, static_cast<uint8_t>(defaultY));
     decoder.UpdateStatus();
     EXPECT_EQ(decoder.FreeRun(), freeRun) << signal << " " << defaultY;
-    EXPECT_EQ((decoder.Read(Adv7180::kStatus3) & 0x10) != 0, freeRun);
+    EXPECT_EQ(decoder.Read(Adv7180::kStatus3), 0xEB | 0x04 | (freeRun ? 0x10 : 0));
+    EXPECT_EQ(decoder.Read(Adv7180::kStatus1), 0x40 | (signal ? 0x05 : 0x02));
   }
 
   // VID_SEL 0 to 3 autodetect (here PAL); the others force a standard.
@@ -182,10 +185,10 @@ TEST(FrameWriterTest, StandardSelectionAndFreeRun) {
     decoder.Write(Adv7180::kInputControl, static_cast<uint8_t>(vidSel << 4));
     decoder.UpdateStatus();
     EXPECT_EQ(static_cast<int>(decoder.Standard()), kForced[vidSel]) << vidSel;
-    EXPECT_EQ(decoder.Read(Adv7180::kStatus1) >> 4, kForced[vidSel]) << vidSel;
+    EXPECT_EQ(decoder.Read(Adv7180::kStatus1), kForced[vidSel] << 4 | 0x02) << vidSel;
     const bool is50Hz = kForced[vidSel] >= 4 && kForced[vidSel] <= 6;
     EXPECT_EQ(decoder.Is50Hz(), is50Hz) << vidSel;
-    EXPECT_EQ((decoder.Read(Adv7180::kStatus3) & 0x04) != 0, is50Hz) << vidSel;
+    EXPECT_EQ(decoder.Read(Adv7180::kStatus3), 0xEB | (is50Hz ? 0x04 : 0)) << vidSel;
   }
 }
 

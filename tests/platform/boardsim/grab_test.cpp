@@ -233,6 +233,14 @@ TEST_F(GrabTest, AGrabWrittenByItsRequesterEndsWithItsFrame) {
     EXPECT_EQ(sequence(*start), last + 6) << "frame " << i + 1;
     last = sequence(*start);
   }
+  // Frames 50 us apart or more are the clock's to write.
+  for (const auto& [us, wait] : {std::pair{49u, 0u}, {50u, 1u}}) {
+    board.SetFrameTime(us);
+    auto grab = client.MakeGrab(record, image, registration);
+    client.Send(zor::kernel::kDigGrab, *grab);
+    EXPECT_EQ(grab->waitInUserMode, wait) << us;
+    ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
+  }
 }
 
 // A frame its requester writes without video serves no grab: the reply asks for the wait, which
