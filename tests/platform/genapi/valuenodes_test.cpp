@@ -27,10 +27,11 @@ TEST(IntegerNode, LimitsIncrementAndVerification) {
   EXPECT_EQ(state(i), "4 [-10,10] +2/1");
   i->SetValue(-2);
   EXPECT_EQ(i->GetValue(), -2);
-  // Above, below and off the increment grid.
-  EXPECT_EQ(Raised([&] { i->SetValue(12); }) + Raised([&] { i->SetValue(-12); }) +
+  // Each limit, then above, below and off the increment grid.
+  EXPECT_EQ(Raised([&] { i->SetValue(10); }) + Raised([&] { i->SetValue(-10); }) +
+                Raised([&] { i->SetValue(12); }) + Raised([&] { i->SetValue(-12); }) +
                 Raised([&] { i->SetValue(3); }),
-            "rangerangerange");
+            "nonenonerangerangerange");
   CIntegerPtr(m.Node("Max"))->SetValue(20);
   EXPECT_EQ(i->GetMax(), 20);
   // A pValue integer takes value and limits from its target.
