@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -121,6 +122,11 @@ TEST(FloatNode, LimitsAndDisplay) {
   EXPECT_EQ(f->ToString() + " " + f->GetUnit() + " " + std::to_string(f->HasInc()) +
                 Raised([&] { f->SetValue(3.0); }) + Raised([&] { f->FromString("abc"); }),
             "0.500 dB 0rangeargument");
+  // Each limit, a step beyond each, and no number.
+  EXPECT_EQ(Raised([&] { f->SetValue(2.5); }) + Raised([&] { f->SetValue(-1.5); }) +
+                Raised([&] { f->SetValue(2.6); }) + Raised([&] { f->SetValue(-1.6); }) +
+                Raised([&] { f->SetValue(std::nan("")); }),
+            "nonenonerangerangerange");
   CFloatPtr(m.Node("To"))->FromString("-1.25");  // written through to F
   EXPECT_DOUBLE_EQ(f->GetValue(), -1.25);
   CFloatPtr neg(m.Node("Neg"));  // a falling formula turns the limits round
