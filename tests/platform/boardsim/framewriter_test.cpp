@@ -214,6 +214,14 @@ TEST(FrameWriterTest, WindowDecimationAndFlips) {
     }
     EXPECT_EQ(out.At(100, 0), 0);  // beyond the window: untouched
   }
+  // A window without a line or without a column writes nothing, as its size tells.
+  for (const auto& [width, height] : {std::pair{0u, 10u}, {10u, 0u}}) {
+    window = {};
+    window.width = width;
+    window.height = height;
+    const auto size = boardsim::FrameSize(window, out.target);
+    EXPECT_EQ(std::pair(size.columns, size.lines), std::pair(uint64_t{0}, uint64_t{0})) << width;
+  }
 
   window = {};
   window.flipY = true;
