@@ -447,10 +447,18 @@ TEST(FloatRegAndRegister, BytesInAndOut) {
   const uint8_t bytes[3] = {0xDE, 0xAD, 0x01};
   r->Set(bytes, 3);
   EXPECT_EQ(CValuePtr(m.Node("R"))->ToString(), "0xDEAD01");
-  CValuePtr(m.Node("R"))->FromString("0x0A0B0C");
+  // Its bytes as text, with either prefix or none; too short, too long or not hex refused.
+  std::string seen;
+  for (const char* text : {"0X0a0B0c", "FF7f80", "0x0102", "0x01020304", "0x01020G", "0x0 0102"}) {
+    seen += Raised([&] { CValuePtr(m.Node("R"))->FromString(text); });
+    seen += ":" + CValuePtr(m.Node("R"))->ToString() + " ";
+  }
+  EXPECT_EQ(seen,
+            "none:0x0A0B0C none:0xFF7F80 argument:0xFF7F80 argument:0xFF7F80 argument:0xFF7F80 "
+            "argument:0xFF7F80 ");
   uint8_t back[3] = {};
   r->Get(back, 3);
-  EXPECT_EQ(back[2], 0x0C);
+  EXPECT_EQ(back[2], 0x80);
   // Too short a buffer, none to read into or write from; the longest register allowed and one
   // byte more.
   EXPECT_EQ(Raised([&] { r->Get(back, 2); }) + Raised([&] { r->Get(nullptr, 3); }) + Raised([&] {
