@@ -177,7 +177,11 @@ TEST(EnumerationNode, EntriesSymbolicsAndAvailability) {
       "<EnumEntry Name='Hidden'><pIsAvailable>Zero</pIsAvailable><Value>2</Value></EnumEntry>"
       "<Value>1</Value></Enumeration>"
       "<Enumeration Name='Other'><EnumEntry Name='Off'><Value>9</Value></EnumEntry>"
+      "<EnumEntry Name='Up'><Value>3</Value><NumericValue>1.5</NumericValue>"
+      "<Symbolic>Upward</Symbolic><IsSelfClearing>Yes</IsSelfClearing></EnumEntry>"
       "<Value>9</Value></Enumeration>"
+      "<Enumeration Name='Loose'><EnumEntry Name='A'><Value>0</Value></EnumEntry>"
+      "<pValue>Zero</pValue></Enumeration>"
       "<Integer Name='Zero'><Value>0</Value></Integer>");
   CEnumerationPtr e(m.Node("E"));
   StringList_t symbolics;
@@ -196,6 +200,18 @@ TEST(EnumerationNode, EntriesSymbolicsAndAvailability) {
             "0accessargumentrange2");
   EXPECT_EQ(e->GetEntry(5), nullptr);
   EXPECT_EQ(CNodePtr(m.Node("EnumEntry_E_Hidden"))->GetPrincipalInterfaceType(), intfIEnumEntry);
+  // An entry's own number, text and clearing, or those its value gives; its text is read-only.
+  CEnumEntryPtr up(m.Node("EnumEntry_Other_Up"));
+  CEnumEntryPtr off(m.Node("EnumEntry_Other_Off"));
+  EXPECT_EQ(std::make_tuple(up->GetValue(), up->GetNumericValue(), up->GetSymbolic(),
+                            up->IsSelfClearing(), off->GetNumericValue(), off->IsSelfClearing()),
+            std::make_tuple(int64_t{3}, 1.5, GenICam::gcstring("Upward"), true, 9.0, false));
+  EXPECT_EQ(Raised([&] { up->FromString("Off"); }), "access");
+  // A value that no entry has.
+  CIntegerPtr(m.Node("Zero"))->SetValue(4);
+  EXPECT_EQ(Values(m.ref, "Loose") +
+                std::to_string(CEnumerationPtr(m.Node("Loose"))->GetCurrentEntry() == nullptr),
+            "Loose=!range1");
 }
 
 TEST(StringNodes, InlineAndRegisterStrings) {
