@@ -201,11 +201,25 @@ TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
   EXPECT_EQ(band1[11 * 64 + 23], 9);
   EXPECT_EQ(band1[11 * 64 + 24], 0);
 
-  child->band = 3;
-  EXPECT_EQ(client.Resend(zor::kernel::kBufChildAlloc, *child), "4327.1.0/1,0,0");
-  child->band = -1;
-  child->offsetX = 60;
-  EXPECT_EQ(client.Resend(zor::kernel::kBufChildAlloc, *child), "4300.2.0/1,0,0");
+  // The last band and the places and sizes that just fit, and the first that do not.
+  const struct {
+    int32_t band;
+    uint64_t x, y, width, height;
+    const char* status;
+  } children[] = {{2, 48, 24, 16, 8, "0.0.0/0,0,0"},    {-1, 0, 0, 64, 32, "0.0.0/0,0,0"},
+                  {3, 0, 0, 1, 1, "4327.1.0/1,0,0"},    {-2, 0, 0, 1, 1, "4327.1.0/1,0,0"},
+                  {-1, 49, 0, 16, 8, "4300.2.0/1,0,0"}, {-1, 0, 25, 16, 8, "4300.2.0/1,0,0"},
+                  {-1, 65, 0, 1, 8, "4300.2.0/1,0,0"},  {-1, 0, 33, 8, 1, "4300.2.0/1,0,0"},
+                  {-1, 0, 0, 0, 8, "4300.2.0/1,0,0"},   {-1, 0, 0, 8, 0, "4300.2.0/1,0,0"}};
+  for (const auto& c : children) {
+    child->band = c.band;
+    child->offsetX = c.x;
+    child->offsetY = c.y;
+    child->sizeX = c.width;
+    child->sizeY = c.height;
+    EXPECT_EQ(client.Resend(zor::kernel::kBufChildAlloc, *child), c.status)
+        << c.band << ": " << c.x << "," << c.y << " " << c.width << " x " << c.height;
+  }
 }
 
 TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
