@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
+#include <tuple>
 
 #include "platform/boardsim/framewriter.h"
 #include "platform/os/sync/event.h"
@@ -97,14 +99,21 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
     EXPECT_EQ(a->physicalAddress[bands - 1] - a->physicalAddress[0], (bands - 1) * plane);
     EXPECT_EQ(a->kernelPitch, pitch != 0 ? pitch : x);
   }
-  // The buffer's controls are the grab state and mode.
-  for (const auto& [type, code] : {std::pair<uint64_t, std::string>{5080, "0.0.0/0,0,0"},
-                                   {5085, "0.0.0/0,0,0"},
-                                   {5081, "4307.2.0/1,0,0"}}) {
+  // The buffer's controls are the grab state and mode; its words pass, a buffer's that is
+  // not there do not.
+  for (const auto& [handle, type, code] :
+       {std::tuple<uint64_t, uint64_t, std::string>{r.kernelHandle, 5080, "0.0.0/0,0,0"},
+        {r.kernelHandle, 5085, "0.0.0/0,0,0"},
+        {r.kernelHandle, 5081, "4307.2.0/1,0,0"},
+        {r.kernelHandle + 1, 5080, "4327.2.0/1,0,0"}}) {
     auto control = client.Record<zor::kernel::BufControlRequest>();
-    control->kernelHandle = r.kernelHandle;
+    control->kernelHandle = handle;
     control->type = type;
     EXPECT_EQ(client.Status(zor::kernel::kBufControl, *control), code) << type;
+    auto words = client.Record<zor::kernel::BufPassWordsRequest>();
+    words->kernelHandle = handle;
+    EXPECT_EQ(client.Status(zor::kernel::kBufPassWords, *words),
+              handle == r.kernelHandle ? boardtest::kSucceeded : "4327.2.0/1,0,0");
   }
 }
 
@@ -177,6 +186,9 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   inquire->type = zor::kernel::kBufInquirePhysicalAddress;
   client.Send(zor::kernel::kBufInquire, *inquire);
   EXPECT_NE(inquire->value, 0u);
+  inquire->type = zor::kernel::kBufInquirePhysicalAddress + 1;
+  EXPECT_EQ(client.Resend(zor::kernel::kBufInquire, *inquire), "4310.1.0/1,0,0");
+  inquire->type = zor::kernel::kBufInquirePhysicalAddress;
   EXPECT_EQ(client.BufferRequest(zor::kernel::kFreeOnBoardBuffer, onBoard).errorSet, 0);
   EXPECT_EQ(client.Status(zor::kernel::kBufInquire, *inquire), "4327.2.0/1,0,0");
 }
