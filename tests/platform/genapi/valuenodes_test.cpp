@@ -417,16 +417,22 @@ TEST(MaskedIntReg, BitFieldsInBothByteOrders) {
       Reg("MaskedIntReg", "BeBit0", "0x0", "4",
           "<Bit>0</Bit><Endianess>BigEndian</Endianess><Cachable>NoCache</Cachable>") +
       Reg("MaskedIntReg", "LeField", "0x8", "4", "<LSB>4</LSB><MSB>7</MSB><Sign>Signed</Sign>") +
-      Reg("MaskedIntReg", "Beyond64", "0x10", "9", "<Bit>64</Bit>"));
+      Reg("MaskedIntReg", "Beyond64", "0x10", "9", "<Bit>64</Bit>") +
+      Reg("MaskedIntReg", "LeTop", "0x8", "4", "<Bit>31</Bit>") +
+      Reg("MaskedIntReg", "LePast", "0x8", "4", "<Bit>32</Bit>") +
+      Reg("MaskedIntReg", "BePast", "0x8", "4", "<Bit>32</Bit><Endianess>BigEndian</Endianess>") +
+      Reg("MaskedIntReg", "Reversed", "0x8", "4", "<LSB>7</LSB><MSB>4</MSB>"));
   m.port.Put32(0, 0x80000ABC, true);
-  m.port.Put32(8, 0xF0, false);
-  // Bit 0 is the top bit; a field past the 64th bit cannot be read.
-  EXPECT_EQ(Values(m.ref, "BeField BeBit0 LeField Beyond64"),
-            "BeField=2748 [0,4095]; BeBit0=1 [0,1]; LeField=-1 [-8,7]; Beyond64=!runtime");
+  m.port.Put32(8, 0x800000F0, false);
+  // Bit 0 is the top bit; a field past the register's last bit, before its first, or with its
+  // ends the wrong way round cannot be read.
+  EXPECT_EQ(Values(m.ref, "BeField BeBit0 LeField Beyond64 LeTop LePast BePast Reversed"),
+            "BeField=2748 [0,4095]; BeBit0=1 [0,1]; LeField=-1 [-8,7]; Beyond64=!runtime; "
+            "LeTop=1 [0,1]; LePast=!runtime; BePast=!runtime; Reversed=!runtime");
   CIntegerPtr(m.Node("BeField"))->SetValue(0x123);
   CIntegerPtr(m.Node("LeField"))->SetValue(3);
   // The other bits were kept.
-  EXPECT_EQ(m.port.Hex(0, 4) + " " + m.port.Hex(8, 4), "80000123 30000000");
+  EXPECT_EQ(m.port.Hex(0, 4) + " " + m.port.Hex(8, 4), "80000123 30000080");
 }
 
 TEST(StructReg, EntriesShareTheRegisterAndOverrideItsProperties) {
