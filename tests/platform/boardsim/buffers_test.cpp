@@ -291,8 +291,19 @@ TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
   EXPECT_EQ(host.At(4, 2), 77);
   EXPECT_EQ(host.At(11, 5), 77);
   EXPECT_EQ(host.At(12, 5), 0);
-  r->width = 100;
-  EXPECT_EQ(client.Status(zor::kernel::kBufQueueGrab, *r), "4300.2.0/1,0,0");
+  // The region that just fits the 64 x 32 buffer at each side, and one a pixel beyond.
+  const uint64_t regions[][5] = {{56, 28, 8, 4, 0}, {57, 28, 8, 4, 1}, {56, 29, 8, 4, 1},
+                                 {65, 0, 0, 1, 1},  {0, 33, 1, 0, 1},  {0, 0, 64, 32, 0},
+                                 {0, 0, 65, 1, 1},  {0, 0, 1, 33, 1}};
+  for (const auto& [x, y, width, height, refused] : regions) {
+    r->offsetX = x;
+    r->offsetY = y;
+    r->width = width;
+    r->height = height;
+    EXPECT_EQ(client.Resend(zor::kernel::kBufQueueGrab, *r),
+              refused ? "4300.2.0/1,0,0" : boardtest::kSucceeded)
+        << x << "," << y << " " << width << " x " << height;
+  }
 }
 
 }  // namespace

@@ -327,11 +327,11 @@ std::string Texts(INode* n) {
   return out.str();
 }
 
-// The nodes of every link type, in the order of ELinkType.
+// The nodes of every link type, in the order of ELinkType, each list asked into the last.
 std::string Links(INode* n) {
   std::string out;
+  NodeList_t nodes;
   for (int type = ctParentNodes; type <= ctValueChangingChildren; ++type) {
-    NodeList_t nodes;
     n->GetChildren(nodes, static_cast<ELinkType>(type));
     out += '|';
     for (INode* node : nodes) out += std::string(node->GetName()) + ",";
