@@ -161,6 +161,7 @@ TEST_F(ObjectsTest, ContextEventsRegisterAndUnregister) {
   auto r = client.Record<zor::kernel::ContextEventRequest>();
   r->registration = registration;
   EXPECT_EQ(client.Status(zor::kernel::kThreadContextEvent, *r), boardtest::kSucceeded);
+  EXPECT_EQ(r->registration, 0u);  // no longer registered
   r->registration = registration;
   EXPECT_EQ(client.Resend(zor::kernel::kThreadContextEvent, *r), "4300.3.0/1,0,0");
   r->registration = 0;
