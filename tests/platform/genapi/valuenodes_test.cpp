@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "platform/genapi/nodes/textconvert.h"
 #include "tests/platform/genapi/testmap.h"
@@ -297,13 +300,18 @@ TEST(GcString, ComparesSearchesAndJoinsAsItsText) {
   using GenICam::gcstring;
   const gcstring ab("ab"), ac("ac");
   const char* none = nullptr;
-  EXPECT_EQ(
-      std::vector<bool>({ab<ac, ac<ab, ab<ab, ac> ab, ab> ac, ab> ab, ab == ab, ab == ac, ab != ac,
-                         ab != ab, ab == "ab", ab == "ac", "ab" == ab, "ac" == ab, ab != "ac",
-                         ab != "ab", "ac" != ab, "ab" != ab, gcstring() == none, ab.compare(ac) < 0,
-                         ac.compare(ab) > 0}),
-      std::vector<bool>({true,  false, false, true, false, false, true,  false, true, false, true,
-                         false, true,  false, true, false, true,  false, true,  true, true}));
+  const auto bits = [](std::initializer_list<bool> values) {
+    std::string out;
+    for (const bool b : values) out += b ? '1' : '0';
+    return out;
+  };
+  EXPECT_EQ(bits({(ab < ac), (ac < ab), (ab < ab), (ac > ab), (ab > ac), (ab > ab)}), "100100");
+  EXPECT_EQ(bits({ab == ab, ab == ac, ab != ac, ab != ab, ab == "ab", ab == "ac", "ab" == ab,
+                  "ac" == ab, ab != "ac", ab != "ab", "ac" != ab, "ab" != ab}),
+            "101010101010");
+  EXPECT_EQ(bits({gcstring() == none, ab.compare(ac) < 0, ac.compare(ab) > 0, ab.empty(),
+                  gcstring(none).empty()}),
+            "11101");
   const gcstring text("abcabc");
   EXPECT_EQ(std::vector<size_t>({text.find("bc", 2), text.find('c', 3), text.rfind('a', 2),
                                  text.rfind('c'), text.find('x')}),
