@@ -5,8 +5,10 @@
 #include <array>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "platform/boardsim/framewriter.h"
+#include "platform/boardsim/regioncopy.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
 #include "tests/platform/boardsim/boardclient.h"
@@ -307,3 +309,50 @@ TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
 }
 
 }  // namespace
+
+// Each bound of a region at its last accepted and first refused value, in 8 x 4 buffers of three
+// bands; and the band that a request's value names in buffers of one, two and three bands.
+TEST(RegionCopyTest, BoundsAndBands) {
+  std::vector<uint8_t> memory(2 * 3 * 32);
+  boardsim::FrameTarget buffers[2];
+  for (int i = 0; i < 2; ++i) {
+    buffers[i] = {{}, 8, 4, 8, 3, 1};
+    for (int b = 0; b < 3; ++b) buffers[i].planes[b] = memory.data() + (3 * i + b) * 32;
+  }
+  const boardsim::Region regions[] = {{0, 0, 0, 0, 8, 4},
+                                      {8, 0, 0, 0, 0, 4},
+                                      {9, 0, 0, 0, 0, 4},
+                                      {1, 0, 0, 0, 8, 4},
+                                      {0, 4, 0, 0, 8, 0},
+                                      {0, 5, 0, 0, 8, 0},
+                                      {0, 1, 0, 0, 8, 4},
+                                      {0, 0, 8, 0, 0, 4},
+                                      {0, 0, 9, 0, 0, 4},
+                                      {0, 0, 1, 0, 8, 4},
+                                      {0, 0, 4, 0, 8, 4, 2, 1},
+                                      {0, 0, 5, 0, 8, 4, 2, 1},
+                                      {0, 0, 0, 4, 8, 0},
+                                      {0, 0, 0, 5, 8, 0},
+                                      {0, 0, 0, 1, 8, 4},
+                                      {0, 0, 0, 2, 8, 4, 1, 2},
+                                      {0, 0, 0, 3, 8, 4, 1, 2},
+                                      {0, 0, 0, 0, 8, 4, 1, 1, 2, 2},
+                                      {0, 0, 0, 0, 8, 4, 1, 1, 3, 0},
+                                      {0, 0, 0, 0, 8, 4, 1, 1, 0, 3}};
+  std::string copied;
+  for (const auto& region : regions) {
+    copied += boardsim::CopyRegion(buffers[0], buffers[1], region) ? '1' : '0';
+  }
+  EXPECT_EQ(copied, "11001001001010010100");
+  boardsim::FrameTarget wide = buffers[1];
+  wide.bytesPerPixel = 2;
+  EXPECT_FALSE(boardsim::CopyRegion(buffers[0], wide, regions[0]));
+
+  std::string bands;
+  for (int count = 1; count <= 3; ++count) {
+    for (int64_t value : {8, 16, 32, 0, 1, 2, 3, -1}) {
+      bands += std::to_string(boardsim::BandOf(value, count)) + ",";
+    }
+  }
+  EXPECT_EQ(bands, "0,-1,-1,0,-1,-1,-1,-1,0,1,-1,0,1,-1,-1,-1,0,1,2,0,1,2,-1,-1,");
+}
