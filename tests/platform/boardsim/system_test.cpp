@@ -87,6 +87,18 @@ TEST_F(SystemTest, EachChannelKeepsItsFirmwareAndIdentity) {
   EXPECT_EQ(FirmwareWords(client, second), "99 8 7eb5108b368a78ed 0 ");
   EXPECT_EQ(board.DigitizerFirmware(1), std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
   EXPECT_EQ(FirmwareWords(client, first), firstWords);
+  // A reset with nothing staged keeps what runs; an identity set drops the one for the reset.
+  board.ChangeIdentityOnReset(1, 0x55);
+  board.SetDigitizerIdentity(1, 0x66);
+  client.DigControl(second, kDigFirmwareReset, 0);
+  EXPECT_EQ(FirmwareWords(client, second), "66 8 7eb5108b368a78ed 0 ");
+  board.SetDigitizerFirmware(1, "abc");
+  EXPECT_EQ(FirmwareWords(client, second), "66 3 e71fa2190541574b 0 ");
+  // No channel beyond the last: nothing set, nothing read.
+  board.SetDigitizerFirmware(16, "x");
+  board.SetDigitizerIdentity(16, 1);
+  board.ChangeIdentityOnReset(16, 1);
+  EXPECT_EQ(board.DigitizerFirmware(16) + std::to_string(board.DigitizerAllocations(16)), "0");
 }
 
 TEST_F(SystemTest, CapabilityWordAndLogMemory) {
