@@ -113,6 +113,13 @@ TEST(IntegerNode, TextFormsFollowTheRepresentation) {
   EXPECT_EQ(FloatToString(1500, fnAutomatic, 2), "1.5e+03");
 }
 
+// A converter of F whose reading formula is given, and its slope.
+std::string Converter(const char* name, const char* from, const char* slope) {
+  return std::string("<Converter Name='") + name +
+         "'><pValue>F</pValue><FormulaTo>FROM</FormulaTo>" + "<FormulaFrom>" + from +
+         "</FormulaFrom><Slope>" + slope + "</Slope></Converter>";
+}
+
 TEST(FloatNode, LimitsAndDisplay) {
   TestMap m(
       "<Float Name='F'><Value>0.5</Value><Min>-1.5</Min><Max>2.5</Max>"
@@ -120,7 +127,9 @@ TEST(FloatNode, LimitsAndDisplay) {
       "<Unit>dB</Unit></Float>"
       "<Float Name='NoInc'><Value>1</Value></Float><Float Name='To'><pValue>F</pValue></Float>"
       "<Converter Name='Neg'><pValue>F</pValue><FormulaTo>0-FROM</FormulaTo>"
-      "<FormulaFrom>0-TO</FormulaFrom></Converter>");
+      "<FormulaFrom>0-TO</FormulaFrom></Converter>" +
+      Converter("Up", "TO*2", "Increasing") + Converter("ForcedUp", "0-TO", "Increasing") +
+      Converter("ForcedDown", "TO*2", "Decreasing") + Converter("Varying", "0-TO", "Varying"));
   CFloatPtr f(m.Node("F"));
   EXPECT_EQ(f->ToString() + " " + f->GetUnit() + " " + std::to_string(f->HasInc()) +
                 Raised([&] { f->SetValue(3.0); }) + Raised([&] { f->FromString("abc"); }),
@@ -132,8 +141,15 @@ TEST(FloatNode, LimitsAndDisplay) {
             "nonenonerangerangerange");
   CFloatPtr(m.Node("To"))->FromString("-1.25");  // written through to F
   EXPECT_DOUBLE_EQ(f->GetValue(), -1.25);
-  CFloatPtr neg(m.Node("Neg"));  // a falling formula turns the limits round
-  EXPECT_EQ(std::pair(neg->GetMin(), neg->GetMax()), std::pair(-2.5, 1.5));
+  // A falling formula turns the limits round, unless the slope is given.
+  std::string limits;
+  for (const char* name : {"Neg", "Up", "ForcedUp", "ForcedDown", "Varying"}) {
+    CFloatPtr converter(m.Node(name));
+    limits += std::to_string(converter->GetMin()) + "," + std::to_string(converter->GetMax()) + " ";
+  }
+  EXPECT_EQ(limits,
+            "-2.500000,1.500000 -3.000000,5.000000 1.500000,-2.500000 5.000000,-3.000000 "
+            "-2.500000,1.500000 ");
   CFloatPtr noInc(m.Node("NoInc"));
   EXPECT_EQ(noInc->GetIncMode(), noIncrement);
   EXPECT_LT(noInc->GetMin(), -1e300);
