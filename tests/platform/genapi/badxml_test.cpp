@@ -56,7 +56,13 @@ TEST(BadXml, RefusedAtLoadWithTheReason) {
        "Node 'K': Formula 'ABS * 2' does not parse: unknown name 'ABS'"},
       {Wrap(
            "<IntReg Name='R'><Address>0</Address><Length>0</Length><pPort>Device</pPort></IntReg>"),
-       "Node 'R' has no valid Length"}};
+       "Node 'R' has no valid Length"},
+      {Wrap("<Converter Name='C'><FormulaTo>FROM</FormulaTo><FormulaFrom>TO</FormulaFrom>"
+            "</Converter>"),
+       "Node 'C' has no pValue"},
+      {Wrap("<Integer Name='I'><Value>1</Value></Integer><IntConverter Name='C'><pValue>I</pValue>"
+            "<FormulaTo>FROM</FormulaTo></IntConverter>"),
+       "Node 'C' needs FormulaTo and FormulaFrom"}};
   for (const auto& [xml, expected] : kRefused) EXPECT_EQ(LoadError(xml), expected) << xml;
   CNodeMapRef zip;
   const char garbage[] = "not a zip";
