@@ -144,16 +144,35 @@ TEST(FirmwareUpdate, VerifyRefusesWhatIsNotAValidGufFile) {
   EXPECT_THROW(updater.VerifyGufFile(bad.c_str()), RuntimeException);
 }
 
+// Every field of an entry, and the file it came from.
+std::string Fields(const CFirmwareUpdateInfo& info) {
+  std::string text = (info.GetName() + "|" + info.GetVersion() + "|" + info.GetDescription() + "|" +
+                      info.GetVendorName())
+                         .str();
+  text += "|" + info.payload + "|" + info.targetRegister + "|" + std::to_string(info.resetDelay) +
+          "|" + std::to_string(info.reconnectDelay) + "|" + info.gufPath;
+  for (const std::string& model : info.GetModelNames()) text += "|" + model;
+  return text;
+}
+
 TEST(FirmwareUpdate, EntriesReachTheCollectorUntilItStops) {
   CFirmwareUpdater updater;
-  const std::string path =
-      Guf("three.guf", {Entry("a", "X"), Entry("b", "Y"), Entry("c", "Z")}, {"1", "2", "3"});
+  // Every field back as written, the characters of the markup among them.
+  CFirmwareUpdateInfo marked = Entry("<b>&\"", "Y<1>", "V&\"W\"");
+  marked.description = "x<y & z>";
+  marked.version = "3.1";
+  marked.resetDelay = 11;
+  marked.reconnectDelay = 22;
+  const std::vector<CFirmwareUpdateInfo> entries = {Entry("a", "X"), marked, Entry("c", "Z")};
+  const std::string path = Guf("three.guf", entries, {"1", "2", "3"});
   Collector all(99);
   updater.ReadFirmwareUpdateInfos(path.c_str(), all, nullptr);
   ASSERT_EQ(all.seen.size(), 3u);
-  EXPECT_EQ(all.seen[1].GetName(), "b");
-  EXPECT_EQ(all.seen[1].GetModelNames(), std::vector<std::string>{"Y"});
-  EXPECT_EQ(all.seen[1].resetDelay, 10);
+  for (size_t i = 0; i < 3; ++i) {
+    CFirmwareUpdateInfo expected = entries[i];
+    expected.gufPath = path;
+    EXPECT_EQ(Fields(all.seen[i]), Fields(expected)) << i;
+  }
   Collector first(1);
   updater.ReadFirmwareUpdateInfos(path.c_str(), first);
   EXPECT_EQ(first.seen.size(), 1u);
