@@ -44,14 +44,16 @@ class FakeDevice : public IFirmwareUpdatableDevice {
  public:
   explicit FakeDevice(Device& device) : device_(device) {}
   void ReadDeviceIdentifier() override { calls.push_back("ReadDeviceIdentifier"); }
-  GenApi::INodeMap* GetNodeMap() override { return device_.map.ref._Ptr; }
+  GenApi::INodeMap* GetNodeMap() override { return noMap ? nullptr : device_.map.ref._Ptr; }
   GenApi::INodeMap* ResetAndReconnect(int64_t reset, int64_t reconnect) override {
     calls.push_back("Reset " + std::to_string(reset) + " " + std::to_string(reconnect));
-    return device_.map.ref._Ptr;
+    return lost ? nullptr : device_.map.ref._Ptr;
   }
   void OnUpdateApplied() override { calls.push_back("Applied"); }
   gcstring GetDeviceIdentifier() override { return "SN42"; }
   std::vector<std::string> calls;
+  bool noMap = false;  // the device offers no node map
+  bool lost = false;   // not found again after its reset
 
  private:
   Device& device_;
@@ -210,17 +212,31 @@ TEST(FirmwareUpdate, ApplyStreamsThePayloadResetsAndReports) {
                               "done 1", "2 Restarting the device", "done 2", "end ok"}));
 }
 
-TEST(FirmwareUpdate, ApplyFailsCleanlyWithoutTheTargetRegister) {
+// Without the target register, without a node map, or with a device not found again after its
+// reset: the update fails, the observer hears so, and nothing after the failure runs.
+TEST(FirmwareUpdate, ApplyFailsCleanly) {
   CFirmwareUpdater updater;
   Device device("Cam", "Dravion");
   CFirmwareUpdateInfo entry = Entry("grab", "Cam");
   entry.targetRegister = "NoSuchRegister";
-  const std::string path = Guf("noreg.guf", {entry}, {"ABC"});
+  const std::string path = Guf("noreg.guf", {entry, Entry("grab", "Cam")}, {"ABC", "DEF"});
   Collector collector(99);
   updater.ReadFirmwareUpdateInfos(path.c_str(), collector);
-  FakeDevice fake(device);
-  Observer observer;
-  EXPECT_THROW(updater.ApplyUpdate(fake, collector.seen.at(0), &observer), RuntimeException);
-  EXPECT_EQ(observer.log.back(), "end failed");
-  EXPECT_EQ(fake.calls, std::vector<std::string>{"ReadDeviceIdentifier"});
+  const struct {
+    size_t entry;
+    bool noMap, lost;
+    std::vector<std::string> calls;
+  } failures[] = {{0, false, false, {"ReadDeviceIdentifier"}},
+                  {1, true, false, {"ReadDeviceIdentifier"}},
+                  {1, false, true, {"ReadDeviceIdentifier", "Reset 10 20"}}};
+  for (const auto& failure : failures) {
+    FakeDevice fake(device);
+    fake.noMap = failure.noMap;
+    fake.lost = failure.lost;
+    Observer observer;
+    EXPECT_THROW(updater.ApplyUpdate(fake, collector.seen.at(failure.entry), &observer),
+                 GenericException);
+    EXPECT_EQ(observer.log.back(), "end failed");
+    EXPECT_EQ(fake.calls, failure.calls);
+  }
 }
