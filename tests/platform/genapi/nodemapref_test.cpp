@@ -111,6 +111,9 @@ TEST(CNodeMapRef, ZippedXmlFromDataAndFile) {
   EXPECT_EQ(
       cases.Read("camera.xml") + cases.Read("CAMERA.xml") + std::to_string(cases.Has("Camera.xml")),
       "lowerupper0");
+  // The description is the first file whose name ends so in either case, the bare suffix too.
+  const std::string suffixes = Zipped({{"ml", "short"}, {".XmL", "bare"}, {"camera.xml", "named"}});
+  EXPECT_EQ(ZipData(suffixes.data(), suffixes.size()).FirstWithSuffix(".xml"), ".XmL");
 }
 
 TEST(CNodeMapFactory, AppliesStyleSheets) {
