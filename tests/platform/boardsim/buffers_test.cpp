@@ -253,6 +253,17 @@ TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
   const auto* d = reinterpret_cast<const uint8_t*>(dest.hostAddress[0]);
   EXPECT_EQ(d[5], 150);
   EXPECT_EQ(d[40], 0);  // outside the region
+  // A third buffer too small for the region, or of wide pixels, refuses the blend before
+  // anything is written.
+  const auto small = Alloc(1, 16, 16), wide = Alloc(1, 64, 32, 16);
+  for (uint64_t refused : {small.kernelHandle, wide.kernelHandle}) {
+    r->thirdHandle = refused;
+    r->destOffsetX = 32;
+    EXPECT_EQ(client.Resend(zor::kernel::kBufTripleTransfer, *r), "4326.1.0/1,0,0");
+    EXPECT_EQ(d[40], 0);
+  }
+  r->thirdHandle = third.kernelHandle;
+  r->destOffsetX = 0;
 
   // A copy names the destination as its first buffer too.
   r->transferFunction = zor::kernel::kTransferFunctionCopy;
