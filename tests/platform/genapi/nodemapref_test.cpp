@@ -80,6 +80,16 @@ TEST(CNodeMapRef, DeviceInfoComesFromTheRegisterDescription) {
                 std::to_string(version.Major * 100 + version.Minor * 10 + version.SubMinor) + "|" +
                 std::to_string(schema.Minor),
             "Cam|Maker|tip|P|V|123|1");
+  // Each standard name space by its name, and none for another.
+  std::string spaces;
+  for (const char* space : {"IIDC", "GEV", "CL", "USB", "Other"}) {
+    CNodeMapRef map;
+    map._LoadXMLFromString((std::string("<RegisterDescription StandardNameSpace='") + space +
+                            "'><Port Name='Device'/></RegisterDescription>")
+                               .c_str());
+    spaces += std::to_string(CPointer<IDeviceInfo, INodeMap>(map._Ptr)->GetStandardNameSpace());
+  }
+  EXPECT_EQ(spaces, "12340");
   CPointer<IDeviceInfo, INodeMap> none;
   try {
     none->GetModelName();

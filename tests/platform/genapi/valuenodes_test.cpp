@@ -382,6 +382,8 @@ TEST(NodeTexts, PropertiesAndDescriptiveTexts) {
   ASSERT_TRUE(reset->GetProperty("CommandValue", value, attribute));
   EXPECT_EQ(value, "268435456");
   EXPECT_FALSE(reset->GetProperty("pMax", value, attribute));
+  ASSERT_TRUE(reset->GetProperty("Name", value, attribute));
+  EXPECT_EQ(value + "|" + attribute, "Reset|");
   gcstring_vector names;
   reset->GetPropertyNames(names);
   EXPECT_NE(std::find(names.begin(), names.end(), "ToolTip"), names.end());
