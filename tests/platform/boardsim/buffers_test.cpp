@@ -214,6 +214,12 @@ TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
   EXPECT_EQ(band1[4 * 64 + 8], 9);
   EXPECT_EQ(band1[11 * 64 + 23], 9);
   EXPECT_EQ(band1[11 * 64 + 24], 0);
+  // A child of one band moves that band only.
+  child->band = 0;
+  ASSERT_EQ(client.Resend(zor::kernel::kBufChildAlloc, *child), boardtest::kSucceeded);
+  boardtest::HostImage bands(16, 8, 3);
+  client.Send(zor::kernel::kBufTransfer, *Transfer(child->childHandle, bands, 0, 16, 8));
+  EXPECT_EQ(bands.At(0, 0, 1), 0);
 
   // The last band and the places and sizes that just fit, and the first that do not.
   const struct {

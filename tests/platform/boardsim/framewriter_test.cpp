@@ -150,6 +150,7 @@ TEST(FrameWriterTest, SaturationAndHueChangeTheColourBars) {
 TEST(FrameWriterTest, StandardSelectionAndFreeRun) {
   Adv7180 decoder;
   EXPECT_FALSE(decoder.Is50Hz());
+  EXPECT_EQ(decoder.Read(Adv7180::kStatus1), 0x05);              // from power-on: NTSC, in lock
   decoder.SetInputStandard(boardsim::VideoStandard::kPalBghid);  // autodetected
   decoder.UpdateStatus();
   EXPECT_TRUE(decoder.Is50Hz());

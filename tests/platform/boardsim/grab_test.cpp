@@ -39,6 +39,7 @@ struct GrabTest : boardtest::BoardTest {
 };
 
 TEST_F(GrabTest, AllocationLoadsTheDecoderAndClaimsTheChannel) {
+  board.SetFrameTime(1000000);  // no frame updates the decoder's status before it is read
   boardtest::DcfBlock dcf;
   dcf.Register(0x0A, 0x1F);
   dcf.Register(0x00, 0x80);
