@@ -258,18 +258,20 @@ void Board::BufTripleTransfer(Call& call) {
   region.width = r.srcSizeX;
   region.height = r.srcSizeY;
   const FrameTarget d = dest->Target();
+  const bool blend = r.transferFunction == zor::kernel::kTransferFunctionThree && third != nullptr;
+  const FrameTarget t = blend ? third->Target() : FrameTarget{};
+  // The third buffer is checked before the first is copied: a refused blend writes nothing.
+  if (blend && (t.bytesPerPixel != 1 || d.bytesPerPixel != 1 ||
+                r.srcOffsetX + r.srcSizeX > t.width || r.srcOffsetY + r.srcSizeY > t.height)) {
+    return Fail(r.header, err::kBufferAttribute, 1);
+  }
   // Copy: the third buffer into the destination. Blend: the first and the
   // third, weighted by the operation flag (0 first only, 256 third only).
   const BoardBuffer* source =
       r.transferFunction == zor::kernel::kTransferFunctionCopy ? third : first;
   if (source == nullptr) source = first;
   if (!CopyRegion(source->Target(), d, region)) return Fail(r.header, err::kBadArgument, 2);
-  if (r.transferFunction != zor::kernel::kTransferFunctionThree || third == nullptr) return;
-  const FrameTarget t = third->Target();
-  if (t.bytesPerPixel != 1 || d.bytesPerPixel != 1 || r.srcOffsetX + r.srcSizeX > t.width ||
-      r.srcOffsetY + r.srcSizeY > t.height) {
-    return Fail(r.header, err::kBufferAttribute, 1);
-  }
+  if (!blend) return;
   const uint64_t w = std::min<uint64_t>(r.operationFlag, 256);
   for (int p = 0; p < std::min(t.bands, d.bands); ++p) {
     for (uint64_t j = 0; j < r.srcSizeY; ++j) {

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "platform/boardsim/framewriter.h"
+#include "platform/boardsim/regioncopy.h"
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
 #include "tests/platform/boardsim/boardclient.h"
@@ -97,14 +101,21 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
     EXPECT_EQ(a->physicalAddress[bands - 1] - a->physicalAddress[0], (bands - 1) * plane);
     EXPECT_EQ(a->kernelPitch, pitch != 0 ? pitch : x);
   }
-  // The buffer's controls are the grab state and mode.
-  for (const auto& [type, code] : {std::pair<uint64_t, std::string>{5080, "0.0.0/0,0,0"},
-                                   {5085, "0.0.0/0,0,0"},
-                                   {5081, "4307.2.0/1,0,0"}}) {
+  // The buffer's controls are the grab state and mode; its words pass, a buffer's that is
+  // not there do not.
+  for (const auto& [handle, type, code] :
+       {std::tuple<uint64_t, uint64_t, std::string>{r.kernelHandle, 5080, "0.0.0/0,0,0"},
+        {r.kernelHandle, 5085, "0.0.0/0,0,0"},
+        {r.kernelHandle, 5081, "4307.2.0/1,0,0"},
+        {r.kernelHandle + 1, 5080, "4327.2.0/1,0,0"}}) {
     auto control = client.Record<zor::kernel::BufControlRequest>();
-    control->kernelHandle = r.kernelHandle;
+    control->kernelHandle = handle;
     control->type = type;
     EXPECT_EQ(client.Status(zor::kernel::kBufControl, *control), code) << type;
+    auto words = client.Record<zor::kernel::BufPassWordsRequest>();
+    words->kernelHandle = handle;
+    EXPECT_EQ(client.Status(zor::kernel::kBufPassWords, *words),
+              handle == r.kernelHandle ? boardtest::kSucceeded : "4327.2.0/1,0,0");
   }
 }
 
@@ -177,6 +188,9 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   inquire->type = zor::kernel::kBufInquirePhysicalAddress;
   client.Send(zor::kernel::kBufInquire, *inquire);
   EXPECT_NE(inquire->value, 0u);
+  inquire->type = zor::kernel::kBufInquirePhysicalAddress + 1;
+  EXPECT_EQ(client.Resend(zor::kernel::kBufInquire, *inquire), "4310.1.0/1,0,0");
+  inquire->type = zor::kernel::kBufInquirePhysicalAddress;
   EXPECT_EQ(client.BufferRequest(zor::kernel::kFreeOnBoardBuffer, onBoard).errorSet, 0);
   EXPECT_EQ(client.Status(zor::kernel::kBufInquire, *inquire), "4327.2.0/1,0,0");
 }
@@ -200,12 +214,32 @@ TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
   EXPECT_EQ(band1[4 * 64 + 8], 9);
   EXPECT_EQ(band1[11 * 64 + 23], 9);
   EXPECT_EQ(band1[11 * 64 + 24], 0);
+  // A child of one band moves that band only.
+  child->band = 0;
+  ASSERT_EQ(client.Resend(zor::kernel::kBufChildAlloc, *child), boardtest::kSucceeded);
+  boardtest::HostImage bands(16, 8, 3);
+  client.Send(zor::kernel::kBufTransfer, *Transfer(child->childHandle, bands, 0, 16, 8));
+  EXPECT_EQ(bands.At(0, 0, 1), 0);
 
-  child->band = 3;
-  EXPECT_EQ(client.Resend(zor::kernel::kBufChildAlloc, *child), "4327.1.0/1,0,0");
-  child->band = -1;
-  child->offsetX = 60;
-  EXPECT_EQ(client.Resend(zor::kernel::kBufChildAlloc, *child), "4300.2.0/1,0,0");
+  // The last band and the places and sizes that just fit, and the first that do not.
+  const struct {
+    int32_t band;
+    uint64_t x, y, width, height;
+    const char* status;
+  } children[] = {{2, 48, 24, 16, 8, "0.0.0/0,0,0"},    {-1, 0, 0, 64, 32, "0.0.0/0,0,0"},
+                  {3, 0, 0, 1, 1, "4327.1.0/1,0,0"},    {-2, 0, 0, 1, 1, "4327.1.0/1,0,0"},
+                  {-1, 49, 0, 16, 8, "4300.2.0/1,0,0"}, {-1, 0, 25, 16, 8, "4300.2.0/1,0,0"},
+                  {-1, 65, 0, 1, 8, "4300.2.0/1,0,0"},  {-1, 0, 33, 8, 1, "4300.2.0/1,0,0"},
+                  {-1, 0, 0, 0, 8, "4300.2.0/1,0,0"},   {-1, 0, 0, 8, 0, "4300.2.0/1,0,0"}};
+  for (const auto& c : children) {
+    child->band = c.band;
+    child->offsetX = c.x;
+    child->offsetY = c.y;
+    child->sizeX = c.width;
+    child->sizeY = c.height;
+    EXPECT_EQ(client.Resend(zor::kernel::kBufChildAlloc, *child), c.status)
+        << c.band << ": " << c.x << "," << c.y << " " << c.width << " x " << c.height;
+  }
 }
 
 TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
@@ -225,6 +259,17 @@ TEST_F(BuffersTest, ThreeBufferRequestCopiesOrBlends) {
   const auto* d = reinterpret_cast<const uint8_t*>(dest.hostAddress[0]);
   EXPECT_EQ(d[5], 150);
   EXPECT_EQ(d[40], 0);  // outside the region
+  // A third buffer too small for the region, or of wide pixels, refuses the blend before
+  // anything is written.
+  const auto small = Alloc(1, 16, 16), wide = Alloc(1, 64, 32, 16);
+  for (uint64_t refused : {small.kernelHandle, wide.kernelHandle}) {
+    r->thirdHandle = refused;
+    r->destOffsetX = 32;
+    EXPECT_EQ(client.Resend(zor::kernel::kBufTripleTransfer, *r), "4326.1.0/1,0,0");
+    EXPECT_EQ(d[40], 0);
+  }
+  r->thirdHandle = third.kernelHandle;
+  r->destOffsetX = 0;
 
   // A copy names the destination as its first buffer too.
   r->transferFunction = zor::kernel::kTransferFunctionCopy;
@@ -265,8 +310,66 @@ TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
   EXPECT_EQ(host.At(4, 2), 77);
   EXPECT_EQ(host.At(11, 5), 77);
   EXPECT_EQ(host.At(12, 5), 0);
-  r->width = 100;
-  EXPECT_EQ(client.Status(zor::kernel::kBufQueueGrab, *r), "4300.2.0/1,0,0");
+  // The region that just fits the 64 x 32 buffer at each side, and one a pixel beyond.
+  const uint64_t regions[][5] = {{56, 28, 8, 4, 0}, {57, 28, 8, 4, 1}, {56, 29, 8, 4, 1},
+                                 {65, 0, 0, 1, 1},  {0, 33, 1, 0, 1},  {0, 0, 64, 32, 0},
+                                 {0, 0, 65, 1, 1},  {0, 0, 1, 33, 1}};
+  for (const auto& [x, y, width, height, refused] : regions) {
+    r->offsetX = x;
+    r->offsetY = y;
+    r->width = width;
+    r->height = height;
+    EXPECT_EQ(client.Resend(zor::kernel::kBufQueueGrab, *r),
+              refused ? "4300.2.0/1,0,0" : boardtest::kSucceeded)
+        << x << "," << y << " " << width << " x " << height;
+  }
 }
 
 }  // namespace
+
+// Each bound of a region at its last accepted and first refused value, in 8 x 4 buffers of three
+// bands; and the band that a request's value names in buffers of one, two and three bands.
+TEST(RegionCopyTest, BoundsAndBands) {
+  std::vector<uint8_t> memory(2 * 3 * 32);
+  boardsim::FrameTarget buffers[2];
+  for (int i = 0; i < 2; ++i) {
+    buffers[i] = {{}, 8, 4, 8, 3, 1};
+    for (int b = 0; b < 3; ++b) buffers[i].planes[b] = memory.data() + (3 * i + b) * 32;
+  }
+  const boardsim::Region regions[] = {{0, 0, 0, 0, 8, 4},
+                                      {8, 0, 0, 0, 0, 4},
+                                      {9, 0, 0, 0, 0, 4},
+                                      {1, 0, 0, 0, 8, 4},
+                                      {0, 4, 0, 0, 8, 0},
+                                      {0, 5, 0, 0, 8, 0},
+                                      {0, 1, 0, 0, 8, 4},
+                                      {0, 0, 8, 0, 0, 4},
+                                      {0, 0, 9, 0, 0, 4},
+                                      {0, 0, 1, 0, 8, 4},
+                                      {0, 0, 4, 0, 8, 4, 2, 1},
+                                      {0, 0, 5, 0, 8, 4, 2, 1},
+                                      {0, 0, 0, 4, 8, 0},
+                                      {0, 0, 0, 5, 8, 0},
+                                      {0, 0, 0, 1, 8, 4},
+                                      {0, 0, 0, 2, 8, 4, 1, 2},
+                                      {0, 0, 0, 3, 8, 4, 1, 2},
+                                      {0, 0, 0, 0, 8, 4, 1, 1, 2, 2},
+                                      {0, 0, 0, 0, 8, 4, 1, 1, 3, 0},
+                                      {0, 0, 0, 0, 8, 4, 1, 1, 0, 3}};
+  std::string copied;
+  for (const auto& region : regions) {
+    copied += boardsim::CopyRegion(buffers[0], buffers[1], region) ? '1' : '0';
+  }
+  EXPECT_EQ(copied, "11001001001010010100");
+  boardsim::FrameTarget wide = buffers[1];
+  wide.bytesPerPixel = 2;
+  EXPECT_FALSE(boardsim::CopyRegion(buffers[0], wide, regions[0]));
+
+  std::string bands;
+  for (int count = 1; count <= 3; ++count) {
+    for (int64_t value : {8, 16, 32, 0, 1, 2, 3, -1}) {
+      bands += std::to_string(boardsim::BandOf(value, count)) + ",";
+    }
+  }
+  EXPECT_EQ(bands, "0,-1,-1,0,-1,-1,-1,-1,0,1,-1,0,1,-1,-1,-1,0,1,2,0,1,2,-1,-1,");
+}

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <string>
+#include <utility>
+
 #include "platform/boardsim/deviceprovider.h"
 #include "platform/os/core/error.h"
 #include "platform/os/sync/event.h"
@@ -28,6 +31,15 @@ TEST(DeviceTest, BoardsOpenByNameAsTheEnvironmentCountsThem) {
   setenv(boardsim::kBoardCountVariable, "2", 1);
   os::Handle board1 = Open(L"\\\\.\\dravionlyn_1");
   EXPECT_NE(board1, os::INVALID_HANDLE_VALUE);
+  // A count in any base, at most 16; anything else counts one board.
+  for (const auto& [count, last] : {std::pair{"3x", 0}, {"", 0}, {"0x3", 2}, {"99", 15}}) {
+    setenv(boardsim::kBoardCountVariable, count, 1);
+    const std::wstring name = L"\\\\.\\DRAVIONLYN_";
+    const os::Handle lastBoard = Open((name + std::to_wstring(last)).c_str());
+    EXPECT_NE(lastBoard, os::INVALID_HANDLE_VALUE) << count;
+    EXPECT_EQ(Open((name + std::to_wstring(last + 1)).c_str()), os::INVALID_HANDLE_VALUE) << count;
+    os::CloseHandle(lastBoard);
+  }
   unsetenv(boardsim::kBoardCountVariable);
 
   zor::kernel::DriverVersionRequest version{};

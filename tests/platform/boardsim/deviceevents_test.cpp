@@ -113,12 +113,19 @@ TEST_F(DeviceEventsTest, ReturnFromSleepDropAndCancel) {
   ASSERT_TRUE(next->IsDone());
   EXPECT_NE(next->Error(), os::ERROR_SUCCESS);
 
-  auto cancelled = client.WaitDeviceEvent(0x21000000);
-  cancelled->Complete(os::ERROR_OPERATION_ABORTED, 0);
-  board.Cancelled(*cancelled);
-  EXPECT_EQ(board.PendingEventWaits(0x21000000), 0u);
+  // A type stays watched while one of its waits is left; another type's kept event stays.
   zor::kernel::BoardEventPayload payload{};
+  EXPECT_TRUE(board.RaiseEvent(0x20000000, payload));
+  std::vector<size_t> left;
+  for (const auto& cancelled :
+       {client.WaitDeviceEvent(0x21000000), client.WaitDeviceEvent(0x21000000)}) {
+    cancelled->Complete(os::ERROR_OPERATION_ABORTED, 0);
+    board.Cancelled(*cancelled);
+    left.push_back(board.PendingEventWaits(0x21000000));
+  }
+  EXPECT_EQ(left, (std::vector<size_t>{1, 0}));
   EXPECT_FALSE(board.RaiseEvent(0x21000000, payload));  // no longer watched
+  EXPECT_TRUE(client.WaitDeviceEvent(0x20000000)->IsDone());
 }
 
 }  // namespace

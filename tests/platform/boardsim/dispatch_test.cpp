@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/boardsim/faults.h"
@@ -97,6 +101,29 @@ TEST_F(DispatchTest, InjectedFaultsApplyToTheNextRequestsOnly) {
   alloc.kind = 128;
   EXPECT_EQ(client.Status(zor::kernel::kKernelObjectAlloc, alloc), "4302.2.7/1,1,0");
   EXPECT_EQ(alloc.header.objectId, 0u);
+
+  Fault thrown;
+  thrown.kind = FaultKind::kThrow;
+  thrown.exception = std::make_exception_ptr(std::runtime_error("below"));
+  board.ArmFault(zor::kernel::kSysRequest, thrown);
+  EXPECT_THROW(client.Start(zor::kernel::kSysRequest, &r, sizeof(r)), std::runtime_error);
+
+  // Held until an object's halt, then served with its whole reply.
+  client.AllocSystem();
+  const uint64_t object = client.AllocObject();
+  board.ArmFault(zor::kernel::kSysRequest, {FaultKind::kCrossesHalt});
+  auto r2 = client.Record<zor::kernel::SysRequest>();
+  r2->requestWord = zor::kernel::kSysRequestCapabilities;
+  auto held = client.Start(zor::kernel::kSysRequest, r2.get(), sizeof(*r2));
+  EXPECT_EQ(std::pair(held->IsDone(), board.HeldForHalt()), std::pair(false, size_t{1}));
+  client.ObjectValue(zor::kernel::kKernelObjectControl, object, zor::kernel::kObjectTimeout, 5);
+  EXPECT_FALSE(held->IsDone());
+  client.ObjectValue(zor::kernel::kKernelObjectControl, object, zor::kernel::kObjectHalt);
+  ASSERT_TRUE(held->WaitFor(1000));
+  EXPECT_EQ(std::tuple(held->Error(), held->Bytes(), held->As<zor::kernel::SysRequest>().value,
+                       board.HeldForHalt()),
+            std::tuple(os::ERROR_SUCCESS, uint32_t{sizeof(*r2)},
+                       uint64_t{zor::kernel::kCapFourChannels}, size_t{0}));
 }
 
 TEST_F(DispatchTest, RefusedSystemAllocationCarriesTheAspmError) {
@@ -117,14 +144,25 @@ TEST_F(DispatchTest, StalledRequestCompletesOnlyAtAnAbort) {
   EXPECT_EQ(boardtest::StatusText(stalled->As<zor::kernel::RequestHeader>().status),
             "4318.1.0/1,0,0");
 
-  // A grab abort releases a stall too.
+  // A grab abort, a system's halt and an object's halt release a stall too.
   client.AllocSystem();
   auto dig = client.AllocDigitizer(0);
-  board.ArmFault(zor::kernel::kSysRequest, {FaultKind::kStall});
-  auto second = client.Start(zor::kernel::kSysRequest, &r, sizeof(r));
-  EXPECT_FALSE(second->IsDone());
-  EXPECT_EQ(client.DigControl(dig, zor::kernel::kGrabAbort, 0x10000000).errorSet, 0);
-  EXPECT_TRUE(second->WaitFor(1000));
+  const uint64_t object = client.AllocObject();
+  const std::pair<const char*, std::function<zor::kernel::ErrorTriple()>> releases[] = {
+      {"grab abort", [&] { return client.DigControl(dig, zor::kernel::kGrabAbort, 0x10000000); }},
+      {"system halt", [&] { return client.SysControl(1810, 0x1000000); }},
+      {"object halt", [&] {
+         return client
+             .ObjectValue(zor::kernel::kKernelObjectControl, object, zor::kernel::kObjectHalt)
+             .header.status;
+       }}};
+  for (const auto& [name, release] : releases) {
+    board.ArmFault(zor::kernel::kSysRequest, {FaultKind::kStall});
+    auto second = client.Start(zor::kernel::kSysRequest, &r, sizeof(r));
+    EXPECT_FALSE(second->IsDone()) << name;
+    EXPECT_EQ(release().errorSet, 0) << name;
+    EXPECT_TRUE(second->WaitFor(1000)) << name;
+  }
 
   // One still stalled when its board goes ends aborted, with nothing read.
   auto gone = std::make_unique<boardsim::Board>(boardsim::BoardConfig{});

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -36,10 +37,16 @@ TEST(FrameWriterTest, RampMovesWithTheFrameNumberAndDigitsShowIt) {
   Image a(640, 480), b(640, 480);
   EXPECT_EQ(boardsim::WriteFrame(decoder, 7, FullWindow(), a.target).columns, 640u);
   boardsim::WriteFrame(decoder, 8, FullWindow(), b.target);
-  for (auto [x, y] : {std::pair{300, 200}, std::pair{0, 479}, std::pair{479, 40}}) {
-    EXPECT_EQ(a.At(x, y), boardsim::PatternLuma(7, x, y));
-    EXPECT_EQ(b.At(x, y), boardsim::PatternLuma(8, x, y));
+  // Every pixel of the ramp below the digits, which ends where the first bar begins.
+  int wrong = 0;
+  for (uint64_t y = 32; y < 480; ++y) {
+    for (uint64_t x = 0; x < 480; ++x) {
+      wrong += a.At(x, y) != boardsim::PatternLuma(7, x, y);
+      wrong += b.At(x, y) != boardsim::PatternLuma(8, x, y);
+    }
+    wrong += a.At(480, y) != a.At(499, y);
   }
+  EXPECT_EQ(wrong, 0);
   // The last digit cell (frame 7 against 8) differs; the box has both inks.
   std::set<uint8_t> inks;
   bool differs = false;
@@ -143,6 +150,7 @@ TEST(FrameWriterTest, SaturationAndHueChangeTheColourBars) {
 TEST(FrameWriterTest, StandardSelectionAndFreeRun) {
   Adv7180 decoder;
   EXPECT_FALSE(decoder.Is50Hz());
+  EXPECT_EQ(decoder.Read(Adv7180::kStatus1), 0x05);              // from power-on: NTSC, in lock
   decoder.SetInputStandard(boardsim::VideoStandard::kPalBghid);  // autodetected
   decoder.UpdateStatus();
   EXPECT_TRUE(decoder.Is50Hz());
@@ -163,7 +171,9 @@ TEST(FrameWriterTest, StandardSelectionAndFreeRun) {
             std::set<uint8_t>{0x34});
   decoder.Write(Adv7180::kDefaultY, 0x34);  // free-run off
   EXPECT_FALSE(decoder.ProducesFrames());
-  // Forced free-run holds with a signal too; the automatic one only without.
+  // Forced free-run holds with a signal too; the automatic one only without. The status keeps
+  // its other bits.
+  decoder.Write(Adv7180::kStatus3, 0xEB);
   for (const auto& [signal, defaultY, freeRun] : {std::tuple{true, 0x35, true},
                                                   {true, 0x36, false},
                                                   {false, 0x36, true},
@@ -172,7 +182,8 @@ TEST(FrameWriterTest, StandardSelectionAndFreeRun) {
     decoder.Write(Adv7180::kDefaultY, static_cast<uint8_t>(defaultY));
     decoder.UpdateStatus();
     EXPECT_EQ(decoder.FreeRun(), freeRun) << signal << " " << defaultY;
-    EXPECT_EQ((decoder.Read(Adv7180::kStatus3) & 0x10) != 0, freeRun);
+    EXPECT_EQ(decoder.Read(Adv7180::kStatus3), 0xEB | 0x04 | (freeRun ? 0x10 : 0));
+    EXPECT_EQ(decoder.Read(Adv7180::kStatus1), 0x40 | (signal ? 0x05 : 0x02));
   }
 
   // VID_SEL 0 to 3 autodetect (here PAL); the others force a standard.
@@ -181,10 +192,10 @@ TEST(FrameWriterTest, StandardSelectionAndFreeRun) {
     decoder.Write(Adv7180::kInputControl, static_cast<uint8_t>(vidSel << 4));
     decoder.UpdateStatus();
     EXPECT_EQ(static_cast<int>(decoder.Standard()), kForced[vidSel]) << vidSel;
-    EXPECT_EQ(decoder.Read(Adv7180::kStatus1) >> 4, kForced[vidSel]) << vidSel;
+    EXPECT_EQ(decoder.Read(Adv7180::kStatus1), kForced[vidSel] << 4 | 0x02) << vidSel;
     const bool is50Hz = kForced[vidSel] >= 4 && kForced[vidSel] <= 6;
     EXPECT_EQ(decoder.Is50Hz(), is50Hz) << vidSel;
-    EXPECT_EQ((decoder.Read(Adv7180::kStatus3) & 0x04) != 0, is50Hz) << vidSel;
+    EXPECT_EQ(decoder.Read(Adv7180::kStatus3), 0xEB | (is50Hz ? 0x04 : 0)) << vidSel;
   }
 }
 
@@ -209,6 +220,14 @@ TEST(FrameWriterTest, WindowDecimationAndFlips) {
       EXPECT_EQ(out.At(i, j), boardsim::PatternLuma(5, x, y)) << offsetX << ": " << i << "," << j;
     }
     EXPECT_EQ(out.At(100, 0), 0);  // beyond the window: untouched
+  }
+  // A window without a line or without a column writes nothing, as its size tells.
+  for (const auto& [width, height] : {std::pair{0u, 10u}, {10u, 0u}}) {
+    window = {};
+    window.width = width;
+    window.height = height;
+    const auto size = boardsim::FrameSize(window, out.target);
+    EXPECT_EQ(std::pair(size.columns, size.lines), std::pair(uint64_t{0}, uint64_t{0})) << width;
   }
 
   window = {};
@@ -308,5 +327,24 @@ TEST(FrameWriterTest, EachBandKeepsItsPictureWhereverItLies) {
         }
       }
     }
+  }
+}
+
+// A band that lies a few bytes behind the rows it is copied from takes them a row at a time; at
+// some place in a page every band does, and nothing is written past its end.
+TEST(FrameWriterTest, RowByRowCopiesStopAtTheBandsEnd) {
+  Adv7180 decoder;
+  constexpr uint64_t kBytes = 640 * 480;
+  Image reference(640, 480, 3);
+  boardsim::WriteFrame(decoder, 3, FullWindow(), reference.target);
+  std::vector<uint8_t> block(kBytes + 4096 + 640);
+  for (uint64_t offset = 0; offset < 4096; offset += 32) {
+    boardsim::FrameTarget target = reference.target;
+    target.planes[1] = block.data() + offset;
+    std::fill(block.begin(), block.end(), 0x5A);
+    boardsim::WriteFrame(decoder, 3, FullWindow(), target);
+    ASSERT_EQ(std::memcmp(target.planes[1], reference.planes[0].data(), kBytes), 0) << offset;
+    ASSERT_EQ(std::count(target.planes[1] + kBytes, target.planes[1] + kBytes + 640, 0x5A), 640)
+        << offset;
   }
 }

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/boardsim/framewriter.h"
 #include "platform/os/sync/event.h"
@@ -37,6 +39,7 @@ struct GrabTest : boardtest::BoardTest {
 };
 
 TEST_F(GrabTest, AllocationLoadsTheDecoderAndClaimsTheChannel) {
+  board.SetFrameTime(1000000);  // no frame updates the decoder's status before it is read
   boardtest::DcfBlock dcf;
   dcf.Register(0x0A, 0x1F);
   dcf.Register(0x00, 0x80);
@@ -49,6 +52,8 @@ TEST_F(GrabTest, AllocationLoadsTheDecoderAndClaimsTheChannel) {
   EXPECT_EQ(board.DecoderRegister(1, 0x0A), 0x1F);
   EXPECT_EQ(board.DecoderRegister(1, 0x08), 0x80);    // power-on value where the DCF is silent
   EXPECT_EQ(board.DecoderRegister(1, 0x10) >> 4, 4);  // forced PAL shows in the status
+  board.SetSignal(16, false);                         // no such channel: nothing to set or read
+  EXPECT_EQ(board.DecoderRegister(16, 0x10) + board.FrameCount(16), 0u);
 
   client.AllocDigitizer(1, dcf, &status);
   EXPECT_EQ(boardtest::StatusText(status), "4312.4.0/1,0,0");
@@ -63,6 +68,45 @@ TEST_F(GrabTest, AllocationLoadsTheDecoderAndClaimsTheChannel) {
             "4300.3.0/1,0,0");
   client.AllocDigitizer(1, dcf, &status);
   EXPECT_EQ(status.errorSet, 0);
+  // A camera file without a width or a height gives no digitizer.
+  for (const auto& [width, height] : {std::pair{0u, 480u}, {640u, 0u}}) {
+    client.AllocDigitizer(2, boardtest::DcfBlock(width, height), &status);
+    EXPECT_EQ(boardtest::StatusText(status), "4300.2.0/1,0,0") << width << " x " << height;
+  }
+}
+
+// The window fits the camera file's size, 200 x 100 so that the two cannot be taken for each
+// other: the last place and size accepted, the first refused, at each side; skips up to 15.
+TEST_F(GrabTest, TheSourceWindowAndTheSkipsHaveBounds) {
+  auto record = client.AllocDigitizer(0, boardtest::DcfBlock(200, 100));
+  boardtest::HostImage image(16, 16);
+  const struct {
+    const char* name;
+    uint64_t offsetX, offsetY, width, height, skipX, skipY;
+    const char* status;
+  } windows[] = {{"whole frame, widest skips", 0, 0, 0, 0, 15, 15, "0.0.0/0,0,0"},
+                 {"last column", 199, 0, 1, 0, 0, 0, "0.0.0/0,0,0"},
+                 {"past the last column", 200, 0, 1, 0, 0, 0, "4311.4.0/1,0,0"},
+                 {"last line", 0, 99, 0, 1, 0, 0, "0.0.0/0,0,0"},
+                 {"past the last line", 0, 100, 0, 1, 0, 0, "4311.4.0/1,0,0"},
+                 {"width to the edge", 50, 0, 150, 0, 0, 0, "0.0.0/0,0,0"},
+                 {"a column too wide", 50, 0, 151, 0, 0, 0, "4311.4.0/1,0,0"},
+                 {"height to the edge", 0, 40, 0, 60, 0, 0, "0.0.0/0,0,0"},
+                 {"a line too high", 0, 40, 0, 61, 0, 0, "4311.4.0/1,0,0"},
+                 {"skip X 16", 0, 0, 0, 0, 16, 0, "4300.2.0/1,0,0"},
+                 {"skip Y 16", 0, 0, 0, 0, 0, 16, "4300.2.0/1,0,0"}};
+  for (const auto& w : windows) {
+    record.properties.sourceOffsetX = w.offsetX;
+    record.properties.sourceOffsetY = w.offsetY;
+    record.properties.sourceWidth = w.width;
+    record.properties.sourceHeight = w.height;
+    auto grab = client.MakeGrab(record, image, 0);
+    grab->continuous = 1;
+    grab->buffer.skipX = w.skipX;
+    grab->buffer.skipY = w.skipY;
+    EXPECT_EQ(client.Status(zor::kernel::kDigGrab, *grab), w.status) << w.name;
+    client.DigRecord(zor::kernel::kDigStopGrab, record);
+  }
 }
 
 TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
@@ -93,37 +137,40 @@ TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
 
   auto reference = client.Record<zor::kernel::DigReferenceRequest>();
   reference->record = record;
-  reference->colourLevel = reference->saturationLevel = reference->contrastLevel = kDefault;
-  reference->brightnessLevel = 300;
-  EXPECT_EQ(client.Status(zor::kernel::kDigReference, *reference), "4322.2.0/1,0,0");
-  reference->brightnessLevel = 128;
-  EXPECT_EQ(client.Resend(zor::kernel::kDigReference, *reference), boardtest::kSucceeded);
-  EXPECT_EQ(client.DigInquire(record, 6657), 128u);
+  // The four levels each in its place, 255 the highest; one level above it refuses them all.
+  uint64_t* levels[] = {&reference->colourLevel, &reference->saturationLevel,
+                        &reference->brightnessLevel, &reference->contrastLevel};
+  const auto readBack = [&] {
+    std::string text;
+    for (uint64_t type = 6654; type <= 6659; ++type) {
+      text += std::to_string(client.DigInquire(record, type)) + " ";
+    }
+    return text;
+  };
+  for (size_t i = 0; i < 4; ++i) *levels[i] = std::vector<uint64_t>{255, 7, 128, kDefault}[i];
+  EXPECT_EQ(client.Status(zor::kernel::kDigReference, *reference), boardtest::kSucceeded);
+  const std::string kept = readBack();
+  EXPECT_EQ(kept, "0 255 7 128 268435456 0 ");
+  for (uint64_t* refused : levels) {
+    for (uint64_t* level : levels) *level = level == refused ? 256 : 1;
+    EXPECT_EQ(client.Resend(zor::kernel::kDigReference, *reference), "4322.2.0/1,0,0");
+    EXPECT_EQ(readBack(), kept);
+  }
 
   record.kernelCheck ^= 1;  // a record the board never handed out
   EXPECT_EQ(client.DigControl(record, 4074, 21).code, 4300u);
-}
-
-TEST_F(GrabTest, SingleGrabWritesTheFrameAndSignalsTheEvent) {
-  auto record = client.AllocDigitizer(0);
-  boardtest::HostImage image(640, 480);
-  const auto grab = SendGrab(record, image);
-  ASSERT_EQ(grab->header.status.errorSet, 0);
-  ASSERT_EQ(grab->waitInUserMode, 1u);
-  ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
-  const uint64_t frame = board.FrameCount(0);
-  EXPECT_GE(frame, 1u);
-  EXPECT_EQ(image.At(300, 200), boardsim::PatternLuma(frame, 300, 200));
-  EXPECT_EQ(client.PendingGrabs(), 0u);
 }
 
 // With the trigger on, frames without a trigger end as every frame does and reach no grab; a
 // trigger gives the grab the next frame.
 TEST_F(GrabTest, WithTheTriggerOnAGrabWaitsForATrigger) {
   auto record = client.AllocDigitizer(0);
+  // A trigger that came while the trigger was off serves no grab later.
+  ASSERT_EQ(client.DigControl(record, kTriggerState, kSoftwareTrigger).errorSet, 0);
   ASSERT_EQ(client.DigControl(record, kTriggerState, kTriggerEnabled).errorSet, 0);
   boardtest::HostImage image(64, 48);
   ASSERT_EQ(SendGrab(record, image)->waitInUserMode, 1u);
+  board.RaiseTrigger(1);  // another channel's
   for (int frame = 0; frame < 3; ++frame) {
     ASSERT_TRUE(client.WaitDeviceEvent(kFrameEnd)->WaitFor(2000)) << frame;
   }
@@ -132,6 +179,10 @@ TEST_F(GrabTest, WithTheTriggerOnAGrabWaitsForATrigger) {
   EXPECT_EQ(client.DigControl(record, kTriggerState, kSoftwareTrigger).errorSet, 0);
   ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
   EXPECT_EQ(client.PendingGrabs(), 0u);
+  // The board's trigger input serves the next.
+  ASSERT_EQ(SendGrab(record, image)->waitInUserMode, 1u);
+  board.RaiseTrigger(0);
+  EXPECT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
 }
 
 // Frames 40 us apart: the thread that asks for a grab writes its frame while the frame comes in.
@@ -170,6 +221,14 @@ TEST_F(GrabTest, AGrabWrittenByItsRequesterEndsWithItsFrame) {
     EXPECT_EQ(sequence(*start), last + 6) << "frame " << i + 1;
     last = sequence(*start);
   }
+  // Frames 50 us apart or more are the clock's to write.
+  for (const auto& [us, wait] : {std::pair{49u, 0u}, {50u, 1u}}) {
+    board.SetFrameTime(us);
+    auto grab = client.MakeGrab(record, image, registration);
+    client.Send(zor::kernel::kDigGrab, *grab);
+    EXPECT_EQ(grab->waitInUserMode, wait) << us;
+    ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
+  }
 }
 
 // A frame its requester writes without video serves no grab: the reply asks for the wait, which
@@ -202,16 +261,15 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
   grab->buffer.skipX = 1;
   grab->buffer.skipY = 1;
   grab->buffer.flipY = 1;
-  client.Send(zor::kernel::kDigGrab, *grab);
+  // The clock's frame: the reply asks for the wait, which the grab's event ends.
+  ASSERT_EQ(client.Status(zor::kernel::kDigGrab, *grab), boardtest::kSucceeded);
+  EXPECT_EQ(grab->waitInUserMode, 1u);
   ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
   const uint64_t frame = board.FrameCount(0);
   EXPECT_EQ(image.At(10, 0), boardsim::PatternLuma(frame, 64 + 20, 32 + 119 * 2));
+  EXPECT_EQ(client.PendingGrabs(), 0u);
 
-  record.properties.sourceOffsetX = 600;  // 600 + 320 is beyond 640
-  grab = client.MakeGrab(record, image, registration);
-  EXPECT_EQ(client.Status(zor::kernel::kDigGrab, *grab), "4311.4.0/1,0,0");
-  record.properties.sourceOffsetX = 0;
-  // A buffer the board cannot write, or a skip beyond 15, is refused; the grab is not queued.
+  // A buffer the board cannot write is refused; the grab is not queued.
   using Part = zor::kernel::GrabBufferPart;
   const struct {
     const char* name;
@@ -225,8 +283,7 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
                  {"12 bits", [](Part& p) { p.descriptor.bitsPerPixel = 12; }, 4326, 1},
                  {"no band", [](Part& p) { p.descriptor.bandCount = 0; }, 4326, 1},
                  {"five bands", [](Part& p) { p.descriptor.bandCount = 5; }, 4326, 1},
-                 {"unknown board buffer", [](Part& p) { p.kernelHandle = 0x5555; }, 4327, 2},
-                 {"skip 16", [](Part& p) { p.skipX = 16; }, 4300, 2}};
+                 {"unknown board buffer", [](Part& p) { p.kernelHandle = 0x5555; }, 4327, 2}};
   for (const auto& [name, fault, code, subCode] : refused) {
     grab = client.MakeGrab(record, image, registration);
     fault(grab->buffer);
@@ -279,7 +336,18 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   grab = client.MakeGrab(record, image, secondRegistration);
   client.Send(zor::kernel::kDigGrab, *grab);
   EXPECT_EQ(waitFor(zor::kernel::kWaitNextFrame), "0.0.0/0,0,0 1");
-  EXPECT_EQ(client.PendingGrabs(), 2u);
+  // The count of the system, of the digitizer, of none that exists, of another type.
+  const auto pending = [&](uint64_t objectId, uint64_t type) {
+    auto r = client.Record<zor::kernel::DigInquireValueRequest>();
+    r->header.objectId = objectId;
+    r->type = type;
+    const std::string status = client.Status(zor::kernel::kDigInquireValue, *r);
+    return status + " " + std::to_string(r->value);
+  };
+  const uint64_t kCount = zor::kernel::kPendingGrabCount;
+  EXPECT_EQ(pending(0, kCount) + " " + pending(record.kernelDigitizer, kCount) + " " +
+                pending(record.kernelDigitizer + 1, kCount) + " " + pending(0, kCount + 1),
+            "0.0.0/0,0,0 2 0.0.0/0,0,0 2 4300.3.0/1,0,0 0 4310.1.0/1,0,0 0");
   EXPECT_EQ(os::WaitForSingleObject(second, 20), os::WAIT_TIMEOUT);
   EXPECT_EQ(board.FrameCount(0), 1u);  // the frame waited for above only
 

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "platform/os/sync/event.h"
 #include "platform/os/sync/wait.h"
@@ -36,9 +39,15 @@ TEST_F(ObjectsTest, ObjectsKeepTheirSettingsUntilFreed) {
   EXPECT_EQ(board.KernelObjects(136 - 8), 0u);  // the system's object is of another kind
   EXPECT_EQ(client.Status(zor::kernel::kKernelObjectFree, free), "4300.3.0/1,0,0");
   EXPECT_EQ(Inquire(id, zor::kernel::kObjectTimeout), "4300.3.0/1,0,0 0");
-  zor::kernel::ObjectAllocRequest bad{};
-  bad.kind = 0;
-  EXPECT_EQ(client.Status(zor::kernel::kKernelObjectAlloc, bad), "4302.2.0/1,0,0");
+  // Kinds 1 to 255 only.
+  for (const auto& [kind, status] : {std::pair{1, boardtest::kSucceeded},
+                                     {255, boardtest::kSucceeded},
+                                     {0, std::string("4302.2.0/1,0,0")},
+                                     {256, std::string("4302.2.0/1,0,0")}}) {
+    auto r = client.Record<zor::kernel::ObjectAllocRequest>();
+    r->kind = kind;
+    EXPECT_EQ(client.Status(zor::kernel::kKernelObjectAlloc, *r), status) << kind;
+  }
 }
 
 TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
@@ -76,23 +85,34 @@ TEST_F(ObjectsTest, BlockingInquireWaitsForTheObjectsGrabs) {
 TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   os::Handle handle = os::CreateEvent(false, false);
   auto alloc = client.Record<zor::kernel::ThreadAllocRequest>();
-  alloc->initWord = 0x1234;
-  alloc->eventHandle = os::HandleValue(handle);
-  EXPECT_EQ(client.Status(zor::kernel::kThreadAlloc, *alloc), "4302.2.0/1,0,0");
-  alloc->initWord = 0x2020;
-  ASSERT_EQ(client.Resend(zor::kernel::kThreadAlloc, *alloc), boardtest::kSucceeded);
+  // Four init words, each with a handle, and the last of them is the event's.
+  for (const auto& [word, handleValue, status] :
+       {std::tuple{0x1234, os::HandleValue(handle), "4302.2.0/1,0,0"},
+        {0x2020, uint64_t{0}, "4302.2.0/1,0,0"},
+        {0x2010, os::HandleValue(handle), "0.0.0/0,0,0"},
+        {0x4010, os::HandleValue(handle), "0.0.0/0,0,0"},
+        {0x4020, os::HandleValue(handle), "0.0.0/0,0,0"},
+        {0x2020, os::HandleValue(handle), "0.0.0/0,0,0"}}) {
+    alloc->initWord = static_cast<uint64_t>(word);
+    alloc->eventHandle = handleValue;
+    EXPECT_EQ(client.Resend(zor::kernel::kThreadAlloc, *alloc), status) << word;
+  }
 
   auto inquire = client.Record<zor::kernel::ThreadWaitRequest>();
   inquire->eventId = alloc->eventId;
   inquire->kind = 1;
-  client.Send(zor::kernel::kThreadInquire, *inquire);
-  EXPECT_EQ(inquire->result, 0u);  // not set yet
   auto control = client.Record<zor::kernel::ThreadControlRequest>();
   control->eventId = alloc->eventId;
-  control->value = 1;
-  client.Send(zor::kernel::kThreadControl, *control);
-  client.Resend(zor::kernel::kThreadInquire, *inquire);
-  EXPECT_EQ(inquire->result, 1u);
+  // Not set yet, then as each control leaves it.
+  const auto stateAfter = [&](uint64_t value) {
+    control->value = value;
+    client.Resend(zor::kernel::kThreadControl, *control);
+    client.Resend(zor::kernel::kThreadInquire, *inquire);
+    return inquire->result;
+  };
+  client.Send(zor::kernel::kThreadInquire, *inquire);
+  EXPECT_EQ((std::vector<uint64_t>{inquire->result, stateAfter(1), stateAfter(0), stateAfter(1)}),
+            (std::vector<uint64_t>{0, 1, 0, 1}));
 
   auto wait = client.Record<zor::kernel::ThreadWaitRequest>();
   wait->eventId = alloc->eventId;
@@ -110,21 +130,7 @@ TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   wait->kind = 3;  // neither
   EXPECT_EQ(client.Status(zor::kernel::kThreadWait, *wait), "4300.2.0/1,0,0");
 
-  auto free = client.Record<zor::kernel::ThreadFreeRequest>();
-  free->eventId = alloc->eventId;
-  client.Send(zor::kernel::kThreadFree, *free);
-  EXPECT_EQ(free->eventHandle, os::HandleValue(handle));
-  EXPECT_EQ(client.Status(zor::kernel::kThreadFree, *free), "4300.3.0/1,0,0");
-  os::CloseHandle(handle);
-}
-
-TEST_F(ObjectsTest, WaitOnSeveralEventsChecksCountAndIds) {
-  os::Handle handle = os::CreateEvent(true, false);
-  auto alloc = client.Record<zor::kernel::ThreadAllocRequest>();
-  alloc->initWord = 0x4020;
-  alloc->eventHandle = os::HandleValue(handle);
-  client.Send(zor::kernel::kThreadAlloc, *alloc);
-
+  // A wait on several: 1 to 16 events, each of them known.
   zor::kernel::ThreadWaitMultipleRequest r{};
   for (uint64_t& id : r.eventIds) id = alloc->eventId;
   for (const int32_t count : {0, 17, 16}) {
@@ -134,16 +140,17 @@ TEST_F(ObjectsTest, WaitOnSeveralEventsChecksCountAndIds) {
               count == 16 ? boardtest::kSucceeded : "4338.3.0/1,0,0")
         << count;
   }
-  EXPECT_EQ(r.eventHandles[15], os::HandleValue(handle));
-
+  EXPECT_EQ(std::pair(r.kind, r.eventHandles[15]),
+            std::pair(uint64_t{zor::kernel::kWaitInUserMode}, os::HandleValue(handle)));
   r.count = 2;
-  r.eventIds[0] = r.eventIds[1] = alloc->eventId;
-  EXPECT_EQ(client.Resend(zor::kernel::kThreadWaitMultiple, r), boardtest::kSucceeded);
-  EXPECT_EQ(r.kind, zor::kernel::kWaitInUserMode);
-  EXPECT_EQ(r.eventHandles[1], os::HandleValue(handle));
-
   r.eventIds[1] = 999;
   EXPECT_EQ(client.Resend(zor::kernel::kThreadWaitMultiple, r), "4300.3.0/1,0,0");
+
+  auto free = client.Record<zor::kernel::ThreadFreeRequest>();
+  free->eventId = alloc->eventId;
+  client.Send(zor::kernel::kThreadFree, *free);
+  EXPECT_EQ(free->eventHandle, os::HandleValue(handle));
+  EXPECT_EQ(client.Status(zor::kernel::kThreadFree, *free), "4300.3.0/1,0,0");
   os::CloseHandle(handle);
 }
 
@@ -154,8 +161,12 @@ TEST_F(ObjectsTest, ContextEventsRegisterAndUnregister) {
   auto r = client.Record<zor::kernel::ContextEventRequest>();
   r->registration = registration;
   EXPECT_EQ(client.Status(zor::kernel::kThreadContextEvent, *r), boardtest::kSucceeded);
+  EXPECT_EQ(r->registration, 0u);  // no longer registered
   r->registration = registration;
   EXPECT_EQ(client.Resend(zor::kernel::kThreadContextEvent, *r), "4300.3.0/1,0,0");
+  r->registration = 0;
+  r->eventHandle = 0;
+  EXPECT_EQ(client.Resend(zor::kernel::kThreadContextEvent, *r), "4300.2.0/1,0,0");
   os::CloseHandle(handle);
 }
 

@@ -133,6 +133,8 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   ExpectRunCount(Payload(*fifth), 1);
 }
 
+// A halt empties the queue, before the process request as during the run, and the object turns
+// idle.
 TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {
   // No signal and no free-run output: the queued grabs stay queued.
   client.DigRecord(zor::kernel::kDigFree, record);
@@ -140,30 +142,22 @@ TEST_F(ProcessingTest, HaltEndsTheRunAndTheObjectTurnsIdle) {
   dcf.Register(0x0C, 0x34);
   record = client.AllocDigitizer(0, dcf);
   board.SetSignal(0, false);
-  boardtest::HostImage a(64, 48);
-  Start(a, 1);
-  const uint64_t recordB = Start(a, 2);
-  Process(zor::kernel::kDigProcessRequest, 1);
-  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 2u);
-
-  client.ObjectValue(zor::kernel::kKernelObjectControl, processObject, zor::kernel::kObjectHalt,
-                     0x1001000);
-  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 0u);
-  EXPECT_EQ(WaitIdle(), zor::kernel::kWaitEnded);
-  EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).errorSet, 0);
-  EXPECT_EQ(board.FrameCount(0), 0u);
-}
-
-TEST_F(ProcessingTest, HaltBeforeTheProcessRequestAlsoEmptiesTheQueue) {
-  boardtest::HostImage a(64, 48);
-  Start(a, 1);
-  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 1u);
-  client.ObjectValue(zor::kernel::kKernelObjectControl, processObject, zor::kernel::kObjectHalt);
-  EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 0u);
-  // Else the wait for the object's grabs would run into its time-out.
+  // A wait for grabs that are still there runs out at once.
   client.ObjectValue(zor::kernel::kKernelObjectControl, processObject, zor::kernel::kObjectTimeout,
                      0);
-  EXPECT_EQ(WaitIdle(), zor::kernel::kWaitEnded);
+  boardtest::HostImage a(64, 48);
+  for (const bool running : {false, true}) {
+    Start(a, 1);
+    const uint64_t recordB = Start(a, 2);
+    if (running) Process(zor::kernel::kDigProcessRequest, 1);
+    EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 2u) << running;
+    client.ObjectValue(zor::kernel::kKernelObjectControl, processObject, zor::kernel::kObjectHalt,
+                       0x1001000);
+    EXPECT_EQ(client.PendingGrabs(record.kernelDigitizer), 0u) << running;
+    EXPECT_EQ(WaitIdle(), zor::kernel::kWaitEnded) << running;
+    EXPECT_EQ(Process(zor::kernel::kDigProcessStop, recordB).errorSet, 0) << running;
+  }
+  EXPECT_EQ(board.FrameCount(0), 0u);
 }
 
 // The object's wait for its grabs ends once the last grab's pixels are written, not when

@@ -7,6 +7,7 @@
 #include <thread>
 #include <tuple>
 
+#include "platform/boardsim/faults.h"
 #include "tests/platform/boardsim/boardclient.h"
 
 namespace {
@@ -86,6 +87,18 @@ TEST_F(SystemTest, EachChannelKeepsItsFirmwareAndIdentity) {
   EXPECT_EQ(FirmwareWords(client, second), "99 8 7eb5108b368a78ed 0 ");
   EXPECT_EQ(board.DigitizerFirmware(1), std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
   EXPECT_EQ(FirmwareWords(client, first), firstWords);
+  // A reset with nothing staged keeps what runs; an identity set drops the one for the reset.
+  board.ChangeIdentityOnReset(1, 0x55);
+  board.SetDigitizerIdentity(1, 0x66);
+  client.DigControl(second, kDigFirmwareReset, 0);
+  EXPECT_EQ(FirmwareWords(client, second), "66 8 7eb5108b368a78ed 0 ");
+  board.SetDigitizerFirmware(1, "abc");
+  EXPECT_EQ(FirmwareWords(client, second), "66 3 e71fa2190541574b 0 ");
+  // No channel beyond the last: nothing set, nothing read.
+  board.SetDigitizerFirmware(16, "x");
+  board.SetDigitizerIdentity(16, 1);
+  board.ChangeIdentityOnReset(16, 1);
+  EXPECT_EQ(board.DigitizerFirmware(16) + std::to_string(board.DigitizerAllocations(16)), "0");
 }
 
 TEST_F(SystemTest, CapabilityWordAndLogMemory) {
@@ -183,11 +196,68 @@ TEST_F(SystemTest, IoSpaceHoldsTheSerialNumberAtAddress120) {
   EXPECT_EQ(io(zor::kernel::kIoRead, 200, 2), boardtest::kSucceeded);
   EXPECT_EQ(r->data[1], 0xCD);
 
-  // An argument out of range, not an unknown object.
-  for (auto [address, count, direction] :
-       {std::tuple{250u, 8u, 1u}, std::tuple{0u, 257u, 1u}, std::tuple{0u, 4u, 3u}}) {
-    EXPECT_EQ(io(direction, address, count), "4300.2.0/1,0,0") << address << " " << count;
+  // The space's last bytes and the most at once; beyond, or neither direction, an argument out
+  // of range, not an unknown object.
+  const char* kOutOfRange = "4300.2.0/1,0,0";
+  for (auto [address, count, direction, status] : {std::tuple{248u, 8u, 1u, boardtest::kSucceeded},
+                                                   {0u, 256u, 1u, boardtest::kSucceeded},
+                                                   {249u, 8u, 1u, kOutOfRange},
+                                                   {0u, 257u, 1u, kOutOfRange},
+                                                   {0u, 4u, 0u, kOutOfRange},
+                                                   {0u, 4u, 3u, kOutOfRange}}) {
+    EXPECT_EQ(io(direction, address, count), status) << address << " " << count;
   }
+}
+
+// What a test may change of the board, as one line: the version, the capability word, a new
+// system's setting at 24, firmware code and update flag, an object allocation's status, and the
+// serial number and a byte of the I/O space.
+std::string Settings(boardtest::BoardClient& client) {
+  zor::kernel::DriverVersionRequest version{};
+  client.Send(zor::kernel::kGetDriverVersion, version);
+  zor::kernel::SysAllocRequest alloc{};
+  client.Send(zor::kernel::kSysAlloc, alloc);
+  uint32_t words[2] = {};
+  std::memcpy(&words[0], alloc.settings + 24, 4);
+  std::memcpy(&words[1], alloc.info, 4);
+  auto object = client.Record<zor::kernel::ObjectAllocRequest>();
+  object->kind = 1;
+  const std::string status = client.Status(zor::kernel::kKernelObjectAlloc, *object);
+  const uint64_t capabilities = client.SysRequest(zor::kernel::kSysRequestCapabilities);
+  auto io = client.Record<zor::kernel::SysIoRequest>();
+  io->direction = zor::kernel::kIoRead;
+  io->count = 256;
+  client.Send(zor::kernel::kSysIoCommand, *io);
+  uint32_t serial = 0;
+  std::memcpy(&serial, io->data + 120, 4);
+  std::ostringstream text;
+  text << std::hex << version.version << " " << capabilities << " " << words[0] << " " << words[1]
+       << " " << int{alloc.info[24]} << " " << status << " " << serial << " " << int{io->data[200]};
+  return text.str();
+}
+
+TEST_F(SystemTest, RestoringTheDefaultsUndoesEverySetting) {
+  const std::string defaults = Settings(client);
+  board.SetDriverVersion(0x9DF200);
+  board.SetCapabilities(zor::kernel::kCapSixteenChannels);
+  board.SetAllocationSetting(24, 7);
+  board.GrabModule().SetFirmwareCode(0x55);
+  board.GrabModule().SetUpdateFlag(1);
+  boardsim::Fault always;
+  always.code = 4302;
+  always.count = -1;  // every request until the faults are cleared
+  board.ArmFault(zor::kernel::kKernelObjectAlloc, always);
+  auto io = client.Record<zor::kernel::SysIoRequest>();
+  io->direction = zor::kernel::kIoWrite;
+  io->address = 120;
+  io->count = 81;
+  std::memset(io->data, 0x11, sizeof(io->data));
+  client.Send(zor::kernel::kSysIoCommand, *io);
+  const std::string changed = "9df200 40000 7 55 1 4302.0.0/1,0,0 11111111 11";
+  EXPECT_EQ(Settings(client), changed);
+  EXPECT_EQ(Settings(client), changed);
+  board.RestoreDefaults();
+  EXPECT_EQ(Settings(client), defaults);
 }
 
 TEST_F(SystemTest, ClosedSystemIsUnknownAfterwards) {

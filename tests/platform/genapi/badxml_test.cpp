@@ -56,7 +56,13 @@ TEST(BadXml, RefusedAtLoadWithTheReason) {
        "Node 'K': Formula 'ABS * 2' does not parse: unknown name 'ABS'"},
       {Wrap(
            "<IntReg Name='R'><Address>0</Address><Length>0</Length><pPort>Device</pPort></IntReg>"),
-       "Node 'R' has no valid Length"}};
+       "Node 'R' has no valid Length"},
+      {Wrap("<Converter Name='C'><FormulaTo>FROM</FormulaTo><FormulaFrom>TO</FormulaFrom>"
+            "</Converter>"),
+       "Node 'C' has no pValue"},
+      {Wrap("<Integer Name='I'><Value>1</Value></Integer><IntConverter Name='C'><pValue>I</pValue>"
+            "<FormulaTo>FROM</FormulaTo></IntConverter>"),
+       "Node 'C' needs FormulaTo and FormulaFrom"}};
   for (const auto& [xml, expected] : kRefused) EXPECT_EQ(LoadError(xml), expected) << xml;
   CNodeMapRef zip;
   const char garbage[] = "not a zip";
@@ -272,4 +278,11 @@ TEST(Formula, ErrorsAreReportedNotCrashed) {
     EXPECT_THROW(Eval(failing), FormulaError) << failing;
   }
   EXPECT_EQ(Int("(-9223372036854775807 - 1) / -1"), INT64_MIN);  // wraps instead of trapping
+  // The deepest nesting accepted and the first refused, of brackets and of signs.
+  const auto nested = [](int brackets, int signs) {
+    return std::string(signs, '-') + std::string(brackets, '(') + "1" + std::string(brackets, ')');
+  };
+  EXPECT_EQ(Int(nested(99, 0)) + Int(nested(0, 198)), 2);
+  EXPECT_THROW(Int(nested(100, 0)), FormulaError);
+  EXPECT_THROW(Int(nested(0, 199)), FormulaError);
 }

@@ -44,14 +44,16 @@ class FakeDevice : public IFirmwareUpdatableDevice {
  public:
   explicit FakeDevice(Device& device) : device_(device) {}
   void ReadDeviceIdentifier() override { calls.push_back("ReadDeviceIdentifier"); }
-  GenApi::INodeMap* GetNodeMap() override { return device_.map.ref._Ptr; }
+  GenApi::INodeMap* GetNodeMap() override { return noMap ? nullptr : device_.map.ref._Ptr; }
   GenApi::INodeMap* ResetAndReconnect(int64_t reset, int64_t reconnect) override {
     calls.push_back("Reset " + std::to_string(reset) + " " + std::to_string(reconnect));
-    return device_.map.ref._Ptr;
+    return lost ? nullptr : device_.map.ref._Ptr;
   }
   void OnUpdateApplied() override { calls.push_back("Applied"); }
   gcstring GetDeviceIdentifier() override { return "SN42"; }
   std::vector<std::string> calls;
+  bool noMap = false;  // the device offers no node map
+  bool lost = false;   // not found again after its reset
 
  private:
   Device& device_;
@@ -144,16 +146,35 @@ TEST(FirmwareUpdate, VerifyRefusesWhatIsNotAValidGufFile) {
   EXPECT_THROW(updater.VerifyGufFile(bad.c_str()), RuntimeException);
 }
 
+// Every field of an entry, and the file it came from.
+std::string Fields(const CFirmwareUpdateInfo& info) {
+  std::string text = (info.GetName() + "|" + info.GetVersion() + "|" + info.GetDescription() + "|" +
+                      info.GetVendorName())
+                         .str();
+  text += "|" + info.payload + "|" + info.targetRegister + "|" + std::to_string(info.resetDelay) +
+          "|" + std::to_string(info.reconnectDelay) + "|" + info.gufPath;
+  for (const std::string& model : info.GetModelNames()) text += "|" + model;
+  return text;
+}
+
 TEST(FirmwareUpdate, EntriesReachTheCollectorUntilItStops) {
   CFirmwareUpdater updater;
-  const std::string path =
-      Guf("three.guf", {Entry("a", "X"), Entry("b", "Y"), Entry("c", "Z")}, {"1", "2", "3"});
+  // Every field back as written, the characters of the markup among them.
+  CFirmwareUpdateInfo marked = Entry("<b>&\"", "Y<1>", "V&\"W\"");
+  marked.description = "x<y & z>";
+  marked.version = "3.1";
+  marked.resetDelay = 11;
+  marked.reconnectDelay = 22;
+  const std::vector<CFirmwareUpdateInfo> entries = {Entry("a", "X"), marked, Entry("c", "Z")};
+  const std::string path = Guf("three.guf", entries, {"1", "2", "3"});
   Collector all(99);
   updater.ReadFirmwareUpdateInfos(path.c_str(), all, nullptr);
   ASSERT_EQ(all.seen.size(), 3u);
-  EXPECT_EQ(all.seen[1].GetName(), "b");
-  EXPECT_EQ(all.seen[1].GetModelNames(), std::vector<std::string>{"Y"});
-  EXPECT_EQ(all.seen[1].resetDelay, 10);
+  for (size_t i = 0; i < 3; ++i) {
+    CFirmwareUpdateInfo expected = entries[i];
+    expected.gufPath = path;
+    EXPECT_EQ(Fields(all.seen[i]), Fields(expected)) << i;
+  }
   Collector first(1);
   updater.ReadFirmwareUpdateInfos(path.c_str(), first);
   EXPECT_EQ(first.seen.size(), 1u);
@@ -191,17 +212,31 @@ TEST(FirmwareUpdate, ApplyStreamsThePayloadResetsAndReports) {
                               "done 1", "2 Restarting the device", "done 2", "end ok"}));
 }
 
-TEST(FirmwareUpdate, ApplyFailsCleanlyWithoutTheTargetRegister) {
+// Without the target register, without a node map, or with a device not found again after its
+// reset: the update fails, the observer hears so, and nothing after the failure runs.
+TEST(FirmwareUpdate, ApplyFailsCleanly) {
   CFirmwareUpdater updater;
   Device device("Cam", "Dravion");
   CFirmwareUpdateInfo entry = Entry("grab", "Cam");
   entry.targetRegister = "NoSuchRegister";
-  const std::string path = Guf("noreg.guf", {entry}, {"ABC"});
+  const std::string path = Guf("noreg.guf", {entry, Entry("grab", "Cam")}, {"ABC", "DEF"});
   Collector collector(99);
   updater.ReadFirmwareUpdateInfos(path.c_str(), collector);
-  FakeDevice fake(device);
-  Observer observer;
-  EXPECT_THROW(updater.ApplyUpdate(fake, collector.seen.at(0), &observer), RuntimeException);
-  EXPECT_EQ(observer.log.back(), "end failed");
-  EXPECT_EQ(fake.calls, std::vector<std::string>{"ReadDeviceIdentifier"});
+  const struct {
+    size_t entry;
+    bool noMap, lost;
+    std::vector<std::string> calls;
+  } failures[] = {{0, false, false, {"ReadDeviceIdentifier"}},
+                  {1, true, false, {"ReadDeviceIdentifier"}},
+                  {1, false, true, {"ReadDeviceIdentifier", "Reset 10 20"}}};
+  for (const auto& failure : failures) {
+    FakeDevice fake(device);
+    fake.noMap = failure.noMap;
+    fake.lost = failure.lost;
+    Observer observer;
+    EXPECT_THROW(updater.ApplyUpdate(fake, collector.seen.at(failure.entry), &observer),
+                 GenericException);
+    EXPECT_EQ(observer.log.back(), "end failed");
+    EXPECT_EQ(fake.calls, failure.calls);
+  }
 }

@@ -80,6 +80,16 @@ TEST(CNodeMapRef, DeviceInfoComesFromTheRegisterDescription) {
                 std::to_string(version.Major * 100 + version.Minor * 10 + version.SubMinor) + "|" +
                 std::to_string(schema.Minor),
             "Cam|Maker|tip|P|V|123|1");
+  // Each standard name space by its name, and none for another.
+  std::string spaces;
+  for (const char* space : {"IIDC", "GEV", "CL", "USB", "Other"}) {
+    CNodeMapRef map;
+    map._LoadXMLFromString((std::string("<RegisterDescription StandardNameSpace='") + space +
+                            "'><Port Name='Device'/></RegisterDescription>")
+                               .c_str());
+    spaces += std::to_string(CPointer<IDeviceInfo, INodeMap>(map._Ptr)->GetStandardNameSpace());
+  }
+  EXPECT_EQ(spaces, "12340");
   CPointer<IDeviceInfo, INodeMap> none;
   try {
     none->GetModelName();
@@ -111,6 +121,9 @@ TEST(CNodeMapRef, ZippedXmlFromDataAndFile) {
   EXPECT_EQ(
       cases.Read("camera.xml") + cases.Read("CAMERA.xml") + std::to_string(cases.Has("Camera.xml")),
       "lowerupper0");
+  // The description is the first file whose name ends so in either case, the bare suffix too.
+  const std::string suffixes = Zipped({{"ml", "short"}, {".XmL", "bare"}, {"camera.xml", "named"}});
+  EXPECT_EQ(ZipData(suffixes.data(), suffixes.size()).FirstWithSuffix(".xml"), ".XmL");
 }
 
 TEST(CNodeMapFactory, AppliesStyleSheets) {

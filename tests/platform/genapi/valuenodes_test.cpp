@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "platform/genapi/nodes/textconvert.h"
 #include "tests/platform/genapi/testmap.h"
@@ -27,10 +31,11 @@ TEST(IntegerNode, LimitsIncrementAndVerification) {
   EXPECT_EQ(state(i), "4 [-10,10] +2/1");
   i->SetValue(-2);
   EXPECT_EQ(i->GetValue(), -2);
-  // Above, below and off the increment grid.
-  EXPECT_EQ(Raised([&] { i->SetValue(12); }) + Raised([&] { i->SetValue(-12); }) +
+  // Each limit, then above, below and off the increment grid.
+  EXPECT_EQ(Raised([&] { i->SetValue(10); }) + Raised([&] { i->SetValue(-10); }) +
+                Raised([&] { i->SetValue(12); }) + Raised([&] { i->SetValue(-12); }) +
                 Raised([&] { i->SetValue(3); }),
-            "rangerangerange");
+            "nonenonerangerangerange");
   CIntegerPtr(m.Node("Max"))->SetValue(20);
   EXPECT_EQ(i->GetMax(), 20);
   // A pValue integer takes value and limits from its target.
@@ -108,6 +113,13 @@ TEST(IntegerNode, TextFormsFollowTheRepresentation) {
   EXPECT_EQ(FloatToString(1500, fnAutomatic, 2), "1.5e+03");
 }
 
+// A converter of F whose reading formula is given, and its slope.
+std::string Converter(const char* name, const char* from, const char* slope) {
+  return std::string("<Converter Name='") + name +
+         "'><pValue>F</pValue><FormulaTo>FROM</FormulaTo>" + "<FormulaFrom>" + from +
+         "</FormulaFrom><Slope>" + slope + "</Slope></Converter>";
+}
+
 TEST(FloatNode, LimitsAndDisplay) {
   TestMap m(
       "<Float Name='F'><Value>0.5</Value><Min>-1.5</Min><Max>2.5</Max>"
@@ -115,15 +127,29 @@ TEST(FloatNode, LimitsAndDisplay) {
       "<Unit>dB</Unit></Float>"
       "<Float Name='NoInc'><Value>1</Value></Float><Float Name='To'><pValue>F</pValue></Float>"
       "<Converter Name='Neg'><pValue>F</pValue><FormulaTo>0-FROM</FormulaTo>"
-      "<FormulaFrom>0-TO</FormulaFrom></Converter>");
+      "<FormulaFrom>0-TO</FormulaFrom></Converter>" +
+      Converter("Up", "TO*2", "Increasing") + Converter("ForcedUp", "0-TO", "Increasing") +
+      Converter("ForcedDown", "TO*2", "Decreasing") + Converter("Varying", "0-TO", "Varying"));
   CFloatPtr f(m.Node("F"));
   EXPECT_EQ(f->ToString() + " " + f->GetUnit() + " " + std::to_string(f->HasInc()) +
                 Raised([&] { f->SetValue(3.0); }) + Raised([&] { f->FromString("abc"); }),
             "0.500 dB 0rangeargument");
+  // Each limit, a step beyond each, and no number.
+  EXPECT_EQ(Raised([&] { f->SetValue(2.5); }) + Raised([&] { f->SetValue(-1.5); }) +
+                Raised([&] { f->SetValue(2.6); }) + Raised([&] { f->SetValue(-1.6); }) +
+                Raised([&] { f->SetValue(std::nan("")); }),
+            "nonenonerangerangerange");
   CFloatPtr(m.Node("To"))->FromString("-1.25");  // written through to F
   EXPECT_DOUBLE_EQ(f->GetValue(), -1.25);
-  CFloatPtr neg(m.Node("Neg"));  // a falling formula turns the limits round
-  EXPECT_EQ(std::pair(neg->GetMin(), neg->GetMax()), std::pair(-2.5, 1.5));
+  // A falling formula turns the limits round, unless the slope is given.
+  std::string limits;
+  for (const char* name : {"Neg", "Up", "ForcedUp", "ForcedDown", "Varying"}) {
+    CFloatPtr converter(m.Node(name));
+    limits += std::to_string(converter->GetMin()) + "," + std::to_string(converter->GetMax()) + " ";
+  }
+  EXPECT_EQ(limits,
+            "-2.500000,1.500000 -3.000000,5.000000 1.500000,-2.500000 5.000000,-3.000000 "
+            "-2.500000,1.500000 ");
   CFloatPtr noInc(m.Node("NoInc"));
   EXPECT_EQ(noInc->GetIncMode(), noIncrement);
   EXPECT_LT(noInc->GetMin(), -1e300);
@@ -170,7 +196,11 @@ TEST(EnumerationNode, EntriesSymbolicsAndAvailability) {
       "<EnumEntry Name='Hidden'><pIsAvailable>Zero</pIsAvailable><Value>2</Value></EnumEntry>"
       "<Value>1</Value></Enumeration>"
       "<Enumeration Name='Other'><EnumEntry Name='Off'><Value>9</Value></EnumEntry>"
+      "<EnumEntry Name='Up'><Value>3</Value><NumericValue>1.5</NumericValue>"
+      "<Symbolic>Upward</Symbolic><IsSelfClearing>Yes</IsSelfClearing></EnumEntry>"
       "<Value>9</Value></Enumeration>"
+      "<Enumeration Name='Loose'><EnumEntry Name='A'><Value>0</Value></EnumEntry>"
+      "<pValue>Zero</pValue></Enumeration>"
       "<Integer Name='Zero'><Value>0</Value></Integer>");
   CEnumerationPtr e(m.Node("E"));
   StringList_t symbolics;
@@ -189,6 +219,18 @@ TEST(EnumerationNode, EntriesSymbolicsAndAvailability) {
             "0accessargumentrange2");
   EXPECT_EQ(e->GetEntry(5), nullptr);
   EXPECT_EQ(CNodePtr(m.Node("EnumEntry_E_Hidden"))->GetPrincipalInterfaceType(), intfIEnumEntry);
+  // An entry's own number, text and clearing, or those its value gives; its text is read-only.
+  CEnumEntryPtr up(m.Node("EnumEntry_Other_Up"));
+  CEnumEntryPtr off(m.Node("EnumEntry_Other_Off"));
+  EXPECT_EQ(std::make_tuple(up->GetValue(), up->GetNumericValue(), up->GetSymbolic(),
+                            up->IsSelfClearing(), off->GetNumericValue(), off->IsSelfClearing()),
+            std::make_tuple(int64_t{3}, 1.5, GenICam::gcstring("Upward"), true, 9.0, false));
+  EXPECT_EQ(Raised([&] { up->FromString("Off"); }), "access");
+  // A value that no entry has.
+  CIntegerPtr(m.Node("Zero"))->SetValue(4);
+  EXPECT_EQ(Values(m.ref, "Loose") +
+                std::to_string(CEnumerationPtr(m.Node("Loose"))->GetCurrentEntry() == nullptr),
+            "Loose=!range1");
 }
 
 TEST(StringNodes, InlineAndRegisterStrings) {
@@ -249,11 +291,52 @@ TEST(Pointer, TakesItsOwnInterfaceAsItIsAndCastsAnyOther) {
   const CIntegerPtr same(integer);
   IInteger* none = nullptr;
   EXPECT_EQ(std::pair(same.m_pT, CIntegerPtr(node).m_pT), std::pair(integer, integer));
-  EXPECT_EQ(std::vector<bool>({CFloatPtr(node).IsValid(), CIntegerPtr(none).IsValid(),
-                               static_cast<bool>(same), static_cast<bool>(CIntegerPtr(none)),
-                               CBasePtr(static_cast<IBase*>(integer)).IsValid()}),
-            std::vector<bool>({false, false, true, false, true}));
-  EXPECT_EQ(same->GetValue(), 3);
+  CIntegerPtr assigned;
+  assigned = node;
+  CIntegerPtr released(same);
+  released.Release();
+  const IInteger* target = integer;
+  const INode* targetNode = node;
+  // Each test of a pointer, on a full and on an empty one, and across interfaces.
+  EXPECT_EQ(
+      std::vector<bool>(
+          {CFloatPtr(node).IsValid(), CIntegerPtr(none).IsValid(), static_cast<bool>(same),
+           static_cast<bool>(CIntegerPtr(none)), CBasePtr(static_cast<IBase*>(integer)).IsValid(),
+           same == target, same != target, same == nullptr, same != nullptr, released == nullptr,
+           released != nullptr, released == target, assigned == target,
+           CNodePtr(same) == targetNode, CFloatPtr(same).IsValid(), CNodePtr(released).IsValid()}),
+      std::vector<bool>({false, false, true, false, true, true, false, false, true, true, false,
+                         false, true, true, false, false}));
+  EXPECT_EQ(same->GetValue() + (*assigned).GetValue(), 6);
+  EXPECT_EQ(Raised([&] { released->GetValue(); }), "logic");
+}
+
+// Each comparison, search and join, both ways round, and a null text taken as an empty one.
+TEST(GcString, ComparesSearchesAndJoinsAsItsText) {
+  using GenICam::gcstring;
+  const gcstring ab("ab"), ac("ac");
+  const char* none = nullptr;
+  const auto bits = [](std::initializer_list<bool> values) {
+    std::string out;
+    for (const bool b : values) out += b ? '1' : '0';
+    return out;
+  };
+  EXPECT_EQ(bits({(ab < ac), (ac < ab), (ab < ab), (ac > ab), (ab > ac), (ab > ab)}), "100100");
+  EXPECT_EQ(bits({ab == ab, ab == ac, ab != ac, ab != ab, ab == "ab", ab == "ac", "ab" == ab,
+                  "ac" == ab, ab != "ac", ab != "ab", "ac" != ab, "ab" != ab}),
+            "101010101010");
+  EXPECT_EQ(bits({gcstring() == none, ab.compare(ac) < 0, ac.compare(ab) > 0, ab.empty(),
+                  gcstring(none).empty()}),
+            "11101");
+  const gcstring text("abcabc");
+  EXPECT_EQ(std::vector<size_t>({text.find("bc", 2), text.find('c', 3), text.rfind('a', 2),
+                                 text.rfind('c'), text.find('x')}),
+            std::vector<size_t>({4, 5, 0, 5, gcstring::npos}));
+  gcstring joined = text.substr(1, 3) + none + "-" + gcstring("xyz", 2) + gcstring(none, 3);
+  joined += none;
+  joined += '+';
+  joined += gcstring("q") + ac;
+  EXPECT_EQ(joined.str() + "|" + (none + ab).str(), "bca-xy+qac|ab");
 }
 
 namespace {
@@ -268,11 +351,11 @@ std::string Texts(INode* n) {
   return out.str();
 }
 
-// The nodes of every link type, in the order of ELinkType.
+// The nodes of every link type, in the order of ELinkType, each list asked into the last.
 std::string Links(INode* n) {
   std::string out;
+  NodeList_t nodes;
   for (int type = ctParentNodes; type <= ctValueChangingChildren; ++type) {
-    NodeList_t nodes;
     n->GetChildren(nodes, static_cast<ELinkType>(type));
     out += '|';
     for (INode* node : nodes) out += std::string(node->GetName()) + ",";
@@ -298,8 +381,9 @@ TEST(NodeTexts, PropertiesAndDescriptiveTexts) {
   EXPECT_EQ(value, "One");
   ASSERT_TRUE(reset->GetProperty("CommandValue", value, attribute));
   EXPECT_EQ(value, "268435456");
-  EXPECT_EQ(std::pair(value.find('6', 2), value.rfind('6', 7)), std::pair(size_t{8}, size_t{1}));
   EXPECT_FALSE(reset->GetProperty("pMax", value, attribute));
+  ASSERT_TRUE(reset->GetProperty("Name", value, attribute));
+  EXPECT_EQ(value + "|" + attribute, "Reset|");
   gcstring_vector names;
   reset->GetPropertyNames(names);
   EXPECT_NE(std::find(names.begin(), names.end(), "ToolTip"), names.end());
@@ -359,16 +443,22 @@ TEST(MaskedIntReg, BitFieldsInBothByteOrders) {
       Reg("MaskedIntReg", "BeBit0", "0x0", "4",
           "<Bit>0</Bit><Endianess>BigEndian</Endianess><Cachable>NoCache</Cachable>") +
       Reg("MaskedIntReg", "LeField", "0x8", "4", "<LSB>4</LSB><MSB>7</MSB><Sign>Signed</Sign>") +
-      Reg("MaskedIntReg", "Beyond64", "0x10", "9", "<Bit>64</Bit>"));
+      Reg("MaskedIntReg", "Beyond64", "0x10", "9", "<Bit>64</Bit>") +
+      Reg("MaskedIntReg", "LeTop", "0x8", "4", "<Bit>31</Bit>") +
+      Reg("MaskedIntReg", "LePast", "0x8", "4", "<Bit>32</Bit>") +
+      Reg("MaskedIntReg", "BePast", "0x8", "4", "<Bit>32</Bit><Endianess>BigEndian</Endianess>") +
+      Reg("MaskedIntReg", "Reversed", "0x8", "4", "<LSB>7</LSB><MSB>4</MSB>"));
   m.port.Put32(0, 0x80000ABC, true);
-  m.port.Put32(8, 0xF0, false);
-  // Bit 0 is the top bit; a field past the 64th bit cannot be read.
-  EXPECT_EQ(Values(m.ref, "BeField BeBit0 LeField Beyond64"),
-            "BeField=2748 [0,4095]; BeBit0=1 [0,1]; LeField=-1 [-8,7]; Beyond64=!runtime");
+  m.port.Put32(8, 0x800000F0, false);
+  // Bit 0 is the top bit; a field past the register's last bit, before its first, or with its
+  // ends the wrong way round cannot be read.
+  EXPECT_EQ(Values(m.ref, "BeField BeBit0 LeField Beyond64 LeTop LePast BePast Reversed"),
+            "BeField=2748 [0,4095]; BeBit0=1 [0,1]; LeField=-1 [-8,7]; Beyond64=!runtime; "
+            "LeTop=1 [0,1]; LePast=!runtime; BePast=!runtime; Reversed=!runtime");
   CIntegerPtr(m.Node("BeField"))->SetValue(0x123);
   CIntegerPtr(m.Node("LeField"))->SetValue(3);
   // The other bits were kept.
-  EXPECT_EQ(m.port.Hex(0, 4) + " " + m.port.Hex(8, 4), "80000123 30000000");
+  EXPECT_EQ(m.port.Hex(0, 4) + " " + m.port.Hex(8, 4), "80000123 30000080");
 }
 
 TEST(StructReg, EntriesShareTheRegisterAndOverrideItsProperties) {
@@ -405,10 +495,18 @@ TEST(FloatRegAndRegister, BytesInAndOut) {
   const uint8_t bytes[3] = {0xDE, 0xAD, 0x01};
   r->Set(bytes, 3);
   EXPECT_EQ(CValuePtr(m.Node("R"))->ToString(), "0xDEAD01");
-  CValuePtr(m.Node("R"))->FromString("0x0A0B0C");
+  // Its bytes as text, with either prefix or none; too short, too long or not hex refused.
+  std::string seen;
+  for (const char* text : {"0X0a0B0c", "FF7f80", "0x0102", "0x01020304", "0x01020G", "0x0 0102"}) {
+    seen += Raised([&] { CValuePtr(m.Node("R"))->FromString(text); });
+    seen += ":" + CValuePtr(m.Node("R"))->ToString() + " ";
+  }
+  EXPECT_EQ(seen,
+            "none:0x0A0B0C none:0xFF7F80 argument:0xFF7F80 argument:0xFF7F80 argument:0xFF7F80 "
+            "argument:0xFF7F80 ");
   uint8_t back[3] = {};
   r->Get(back, 3);
-  EXPECT_EQ(back[2], 0x0C);
+  EXPECT_EQ(back[2], 0x80);
   // Too short a buffer, none to read into or write from; the longest register allowed and one
   // byte more.
   EXPECT_EQ(Raised([&] { r->Get(back, 2); }) + Raised([&] { r->Get(nullptr, 3); }) + Raised([&] {
