@@ -18,11 +18,6 @@
 namespace zor::genicam {
 namespace {
 
-template <typename T>
-UserVariable Var(T& value) {
-  return {&value, static_cast<int64_t>(sizeof(T))};
-}
-
 TEST(TypedAccess, MissingNodesAndRefusedAccessNameTheFeature) {
   ProxyMap m;
   GenApi::CIntegerPtr integer;
