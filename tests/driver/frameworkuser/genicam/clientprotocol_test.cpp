@@ -578,11 +578,21 @@ TEST(NodeMapPublisher, MasterAndSlaveServeTheSameClient) {
   EXPECT_GT(session, 0);
   TestBrowserClient client;
   ASSERT_TRUE(client.Attach(L"SysM"));
+  // Mailboxes of others, whose names carry no client id, are passed over.
+  std::vector<QID> foreign;
+  for (const wchar_t* name : {L"Other:Stem:77x", L"Other:Stem", L"Other:Stem:x77", L"Other"}) {
+    foreign.push_back(HostObjAlloc(genicamtest::kTestSystem, Q_MAILBOX, 2048, nullptr));
+    HostObjControl(foreign.back(), Q_OBJECT_NAME, reinterpret_cast<QINT64>(name));
+  }
+  const auto mailboxes = [] { return HostAppListObjects(Q_DEFAULT, 20, Q_MAILBOX, 0, nullptr); };
+  const QINT64 before = mailboxes();
   // The slave starts after the client came and finds it by its mailboxes.
   auto slave = genicamtest::MakePublisher("SysS");
   slave->AddNodeMap("MapS", "d", genicamtest::DevicePrefixes("MapS"), 0,
                     genicamtest::MakePublishedMap("MapS"), nullptr);
   EXPECT_EQ(slave->SessionValue(), session);  // the slave joins the master's session
+  EXPECT_EQ(mailboxes(), before + 2);         // the pair of the one client
+  for (QID mailbox : foreign) HostObjFree(mailbox);
   client.Send(NodeMapPublisher::kHello, "");
   auto masterReply = client.Take();
   ASSERT_EQ(masterReply.size(), 1u);
