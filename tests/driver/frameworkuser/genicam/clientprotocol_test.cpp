@@ -565,6 +565,10 @@ TEST(HostErrorCheck, TheHostsErrorIsThrownWithItsTexts) {
   const QID function = HostFuncAlloc(L"QdigControl", 0, nullptr);
   HostFuncErrorReport(function, 4307, nullptr, L"One", L"Two", L"Three");
   EXPECT_EQ(thrown(), L"4436/2 QdigControl\nOne\nTwo\nThree");
+  // An empty text is left out, one character is kept, and a text is cut to 319 characters.
+  const std::wstring longest(319, L'k');
+  HostFuncErrorReport(function, 4307, nullptr, L"", L"x", (longest + L"c").c_str());
+  EXPECT_EQ(thrown(), L"4436/2 QdigControl\nx\n" + longest);
   HostFuncFree(function);
   HostAppControl(Q_DEFAULT, Q_ERROR_PRINT, printing);
   EXPECT_EQ(thrown(), L"no exception");
