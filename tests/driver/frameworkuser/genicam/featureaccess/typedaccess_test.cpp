@@ -257,6 +257,12 @@ TEST(TypedAccess, TextEnumerationAnswersEachForm) {
               expected)
         << flag;
   }
+  // The length of the value's text through the general inquiry too.
+  int64_t length = 0;
+  InquireFeature(m.proxy, nullptr, kOpValueText | kFlagLength, L"Mode", kTypeInt64, Var(length),
+                 m.ctx);
+  EXPECT_EQ(length, 5);
+  EXPECT_EQ(m.Code(), 0);
 }
 
 TEST(NodeUtilities, SizesPollingAndIntegersOfEachKind) {
