@@ -162,8 +162,12 @@ TEST_F(FeatureControl, ModuleRouting) {
     ExpectError(4422, 1, "name " + std::string(name, name + std::wcslen(name)));
     EXPECT_EQ(answer, -5);
   }
-  // A digitizer feature is not one of the system's.
+  // A module's name alone names no feature of it.
   QINT64 answer = -5;
+  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, L"QdigControl", Q_TYPE_INT64, &answer, 0);
+  ExpectError(4422, 1, "module alone");
+  EXPECT_EQ(Detail(3), L"The device does not have a \"QdigControl\" feature.");
+  // A digitizer feature is not one of the system's.
   QsysInquireFeature(system_, Q_FEATURE_VALUE, Dig("Q_GRAB_TIMEOUT").c_str(), Q_TYPE_INT64, &answer,
                      0);
   ExpectError(4422, 1, "digitizer module through the system");
