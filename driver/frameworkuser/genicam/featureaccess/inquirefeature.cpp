@@ -101,6 +101,7 @@ void AnswerExists(const Inquiry& q, GenApi::INode* node, bool heldBefore) {
   WriteUserValueFromInt64(type, q.variable, exists, &q.sink);
 }
 
+// A value's text or its length; byte sizes are answered before (AnswerValue).
 void InquireFeatureNumeric(const Inquiry& q, GenApi::INode* node) {
   auto* value = dynamic_cast<GenApi::IValue*>(node);
   if (ErrorRecorded(q.sink) || value == nullptr) return;
@@ -111,17 +112,12 @@ void InquireFeatureNumeric(const Inquiry& q, GenApi::INode* node) {
         q.dataType == kTypeDefault || !IsNumericUserValueType(q.dataType) ? kTypeInt64 : q.dataType;
     const int64_t extra = node->GetCachingMode() == GenApi::NoCache ? 16 : 0;
     WriteUserValueFromUInt64(type, q.variable, static_cast<uint64_t>(length + 1 + extra), &q.sink);
-  } else if ((q.flag & kFlagByteSize) == 0) {
-    if ((q.flag & kFlagLength) != 0) {
-      q.Int(length + 1);
-    } else if (q.Op() == kOpValueText || (q.Op() == kOpValue && IsStringUserType(q.dataType))) {
-      CopyUserText(q.variable, text, &q.sink);
-    } else {
-      q.sink.SetError(kInquireFlagError, 1, 0, 0);
-    }
+  } else if ((q.flag & kFlagLength) != 0) {
+    q.Int(length + 1);
+  } else if (q.Op() == kOpValueText || (q.Op() == kOpValue && IsStringUserType(q.dataType))) {
+    CopyUserText(q.variable, text, &q.sink);
   } else {
-    q.Int((q.flag & kFlagNarrow) != 0 ? length + 1
-                                      : (length + 1) * static_cast<int64_t>(sizeof(wchar_t)));
+    q.sink.SetError(kInquireFlagError, 1, 0, 0);
   }
 }
 

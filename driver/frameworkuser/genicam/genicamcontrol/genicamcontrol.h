@@ -90,9 +90,8 @@ class GenICamControl : public GenICamProxy,
   // The keep-alive values of digitizer controls 6929 and 6930.
   uint32_t KeepAliveValue(size_t index) const { return keepAliveValues_[index]; }
   void SetKeepAliveValue(size_t index, uint32_t value) { keepAliveValues_[index] = value; }
-  // The values of digitizer controls 6937 to 6941, kept for their inquiries.
+  // The values that digitizer inquiries 6937 to 6941 answer; nothing sets them.
   int64_t StoredValue(size_t index) const { return storedValues_[index]; }
-  void SetStoredValue(size_t index, int64_t value) { storedValues_[index] = value; }
   const std::wstring& NameText() const { return nameText_; }
   void SetNameText(const std::wstring& text) { nameText_ = text; }
 

@@ -115,6 +115,14 @@ class ClientProtocol : public testing::Test {
     EXPECT_TRUE(client.WaitFor(NodeMapPublisher::kNodeUpdate).has_value());
     client.Send(NodeMapPublisher::kUnsubscribe, "CamA");
   }
+  // How many of the client's two mailboxes the server holds.
+  static int Mailboxes(QINT64 client) {
+    int held = 0;
+    for (const wchar_t* stem : {L"Sys:FBClientToServer:", L"Sys:FBServerToClient:"}) {
+      held += TestBrowserClient::FindMailbox(stem + std::to_wstring(client)) != 0 ? 1 : 0;
+    }
+    return held;
+  }
   int64_t Width(const std::string& map) {
     return GenApi::CIntegerPtr(Node(map, "Width"))->GetValue();
   }
@@ -161,10 +169,6 @@ TEST_F(ClientProtocol, MapsAddedAndRemovedReachActiveClients) {
     EXPECT_EQ(messages[0].tag, tag);
     EXPECT_EQ(messages[0].body, R"(["CamC"])");
   };
-  const auto gone = [](const TestBrowserClient& left) {
-    return TestBrowserClient::FindMailbox(L"Sys:FBServerToClient:" + std::to_wstring(left.Id())) ==
-           0;
-  };
   leavingOnAdd->LeaveOnNextMessage();
   Publish("CamC");
   Publish("CamC");  // kept once, told once
@@ -172,14 +176,14 @@ TEST_F(ClientProtocol, MapsAddedAndRemovedReachActiveClients) {
        {client.get(), leavingOnAdd.get(), leavingOnRemove.get(), last.get()}) {
     expectTold(*told, NodeMapPublisher::kMapsAdded);
   }
-  EXPECT_TRUE(gone(*leavingOnAdd));
+  EXPECT_EQ(Mailboxes(leavingOnAdd->Id()), 0);
   leavingOnRemove->LeaveOnNextMessage();
   publisher->RemoveDevice("CamC");
   publisher->RemoveDevice("Unknown");
   for (TestBrowserClient* told : {client.get(), leavingOnRemove.get(), last.get()}) {
     expectTold(*told, NodeMapPublisher::kMapRemoved);
   }
-  EXPECT_TRUE(gone(*leavingOnRemove));
+  EXPECT_EQ(Mailboxes(leavingOnRemove->Id()), 0);
   EXPECT_TRUE(leavingOnAdd->Take().empty());
   EXPECT_EQ(publisher->PublishedCount(), 2u);
 }
@@ -347,7 +351,7 @@ TEST_F(ClientProtocol, ClientsComeAndGoIndependently) {
   auto leaving = Hello();
   const QINT64 gone = leaving->Id();
   leaving->Leave();
-  EXPECT_EQ(TestBrowserClient::FindMailbox(L"Sys:FBClientToServer:" + std::to_wstring(gone)), 0);
+  EXPECT_EQ(Mailboxes(gone), 0);
   Publish("CamC");
   EXPECT_EQ(staying->Take().size(), 1u);
   // Connected without a hello, then gone: the pair stays until the publisher stops.
@@ -356,9 +360,9 @@ TEST_F(ClientProtocol, ClientsComeAndGoIndependently) {
     TestBrowserClient quiet;
     silent = quiet.Id();
   }
-  EXPECT_NE(TestBrowserClient::FindMailbox(L"Sys:FBClientToServer:" + std::to_wstring(silent)), 0);
+  EXPECT_EQ(Mailboxes(silent), 2);
   publisher.reset();
-  EXPECT_EQ(TestBrowserClient::FindMailbox(L"Sys:FBClientToServer:" + std::to_wstring(silent)), 0);
+  EXPECT_EQ(Mailboxes(silent), 0);
 }
 
 // Clients come and go on another thread, some from inside their hooks, while maps are added and
@@ -405,8 +409,7 @@ TEST_F(ClientProtocol, HookThatEndsItsClientOrThePublisher) {
   client->Send(NodeMapPublisher::kSet, "CamL:Width:700");
   EXPECT_EQ(leavingChanges.Take(), std::vector<std::string>{"Width"});
   EXPECT_EQ(GenApi::CIntegerPtr(map->_GetNode("Width"))->GetValue(), 700);
-  EXPECT_EQ(TestBrowserClient::FindMailbox(L"Sys:FBClientToServer:" + std::to_wstring(clientId)),
-            0);
+  EXPECT_EQ(Mailboxes(clientId), 0);
   auto other = Hello();
   other->Send(NodeMapPublisher::kGet, "CamL:Width");
   EXPECT_EQ(other->Take().size(), 1u);
@@ -565,6 +568,10 @@ TEST(HostErrorCheck, TheHostsErrorIsThrownWithItsTexts) {
   const QID function = HostFuncAlloc(L"QdigControl", 0, nullptr);
   HostFuncErrorReport(function, 4307, nullptr, L"One", L"Two", L"Three");
   EXPECT_EQ(thrown(), L"4436/2 QdigControl\nOne\nTwo\nThree");
+  // An empty text is left out, one character is kept, and a text is cut to 319 characters.
+  const std::wstring longest(319, L'k');
+  HostFuncErrorReport(function, 4307, nullptr, L"", L"x", (longest + L"c").c_str());
+  EXPECT_EQ(thrown(), L"4436/2 QdigControl\nx\n" + longest);
   HostFuncFree(function);
   HostAppControl(Q_DEFAULT, Q_ERROR_PRINT, printing);
   EXPECT_EQ(thrown(), L"no exception");
@@ -578,11 +585,21 @@ TEST(NodeMapPublisher, MasterAndSlaveServeTheSameClient) {
   EXPECT_GT(session, 0);
   TestBrowserClient client;
   ASSERT_TRUE(client.Attach(L"SysM"));
+  // Mailboxes of others, whose names carry no client id, are passed over.
+  std::vector<QID> foreign;
+  for (const wchar_t* name : {L"Other:Stem:77x", L"Other:Stem", L"Other:Stem:x77", L"Other"}) {
+    foreign.push_back(HostObjAlloc(genicamtest::kTestSystem, Q_MAILBOX, 2048, nullptr));
+    HostObjControl(foreign.back(), Q_OBJECT_NAME, reinterpret_cast<QINT64>(name));
+  }
+  const auto mailboxes = [] { return HostAppListObjects(Q_DEFAULT, 20, Q_MAILBOX, 0, nullptr); };
+  const QINT64 before = mailboxes();
   // The slave starts after the client came and finds it by its mailboxes.
   auto slave = genicamtest::MakePublisher("SysS");
   slave->AddNodeMap("MapS", "d", genicamtest::DevicePrefixes("MapS"), 0,
                     genicamtest::MakePublishedMap("MapS"), nullptr);
   EXPECT_EQ(slave->SessionValue(), session);  // the slave joins the master's session
+  EXPECT_EQ(mailboxes(), before + 2);         // the pair of the one client
+  for (QID mailbox : foreign) HostObjFree(mailbox);
   client.Send(NodeMapPublisher::kHello, "");
   auto masterReply = client.Take();
   ASSERT_EQ(masterReply.size(), 1u);

@@ -2,6 +2,8 @@
 // itself.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "driver/frameworkuser/genicam/ownnodemaps/ownnodemaps.h"
 #include "platform/host/hostservices.h"
 #include "platform/host/zor.h"
@@ -110,15 +112,32 @@ TEST_F(NodeMapRegistryTest, ARegistryThatGoesFirstLeavesNoHookBehind) {
   EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);
 }
 
-TEST_F(NodeMapRegistryTest, EraseByObjectAndModule) {
+// Each change of the entries, and only a change, moves the generation on: routes cached by it
+// are then looked up again.
+TEST_F(NodeMapRegistryTest, EveryChangeOfTheEntriesMovesTheGeneration) {
   NodeMapRegistry registry(false);
-  registry.Register(9, L"QdigControl", Control(9));
-  registry.Register(9, L"Camera", Control(9));
-  registry.Register(10, L"QdigControl", Control(10));
-  registry.Erase(9, L"Camera");
-  registry.Erase(9, L"Nothing");
-  EXPECT_EQ(registry.Size(), 2u);
-  EXPECT_EQ(registry.EraseAllOf(9).size(), 1u);
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    bool moves;
+    size_t size;
+  };
+  const Step steps[] = {
+      {"register", [&] { registry.Register(9, L"QdigControl", Control(9)); }, true, 1},
+      {"another module", [&] { registry.Register(9, L"Camera", Control(9)); }, true, 2},
+      {"replace", [&] { registry.Register(9, L"Camera", Control(9)); }, true, 2},
+      {"another object", [&] { registry.Register(10, L"QdigControl", Control(10)); }, true, 3},
+      {"erase a module", [&] { registry.Erase(9, L"Camera"); }, true, 2},
+      {"erase a module it lacks", [&] { registry.Erase(9, L"Nothing"); }, false, 2},
+      {"erase all of an object", [&] { EXPECT_EQ(registry.EraseAllOf(9).size(), 1u); }, true, 1},
+      {"erase the first of none", [&] { EXPECT_EQ(registry.EraseFirstOf(9), nullptr); }, false, 1},
+  };
+  for (const Step& step : steps) {
+    const uint64_t before = registry.Generation();
+    step.change();
+    EXPECT_EQ(registry.Generation() != before, step.moves) << step.what;
+    EXPECT_EQ(registry.Size(), step.size) << step.what;
+  }
   EXPECT_NE(registry.Get(10, L"QdigControl"), nullptr);
   EXPECT_EQ(registry.FindEntry(1), nullptr);
 }

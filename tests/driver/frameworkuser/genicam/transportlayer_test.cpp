@@ -117,6 +117,15 @@ TEST_F(HostSystemPort, CopiesNoMoreThanTheLengthAllows) {
   const int64_t wide = 0x1122334455667788;
   port.Write(&wide, kFreeType, 4);  // only the low four bytes are the caller's
   EXPECT_EQ(QsysInquire(system_, kFreeType, nullptr), 0x55667788);
+  // Without bytes to take a write stores zero; without a buffer a read does nothing, not even
+  // raise.
+  const std::pair<const void*, int64_t> empties[] = {{&wide, 0}, {&wide, -1}, {nullptr, 8}};
+  for (const auto& [bytes, length] : empties) {
+    QsysControl(system_, kFreeType, 9);
+    port.Write(bytes, kFreeType, length);
+    EXPECT_EQ(QsysInquire(system_, kFreeType, nullptr), 0) << length;
+  }
+  port.Read(nullptr, kFreeType + 3, 8);
 
   QsysControl(system_, kFreeType, 0x0102030405060708);
   unsigned char buffer[8];

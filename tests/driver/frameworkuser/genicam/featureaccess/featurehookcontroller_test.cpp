@@ -8,6 +8,8 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
@@ -108,6 +110,41 @@ TEST(HookInfo, EachTypeAnswersFromTheContext) {
     EXPECT_EQ(answer.str(), r.expected) << r.type << "/" << r.sourceKind;
     EXPECT_FALSE(FeatureHookController::InquireHookInfo(context, r.type, nullptr));
   }
+}
+
+// Texts of a changed node and their lengths, each into a buffer with room to spare: nothing is
+// written past the answer.
+TEST_F(HookControllerTest, NodeTextsAndTheirLengthsAnswerWhole) {
+  constexpr size_t kRoom = 12;
+  const auto length = [](int64_t value) {
+    std::wstring out(kRoom, L'#');
+    std::memcpy(out.data(), &value, sizeof(value));
+    return out;
+  };
+  const std::pair<int64_t, std::wstring> rows[] = {
+      {Q_FEATURE_NAME, std::wstring(L"Int\0########", kRoom)},
+      {Q_FEATURE_NAME + Q_STRING_SIZE, length(4)},
+      {7711, std::wstring(L"TestModel\0##", kRoom)},
+      {7711 + Q_STRING_SIZE, length(10)},
+  };
+  FeatureHookController::Context context;
+  context.node = m.proxy.NodeMap()->_GetNode("Int");
+  for (const auto& [type, expected] : rows) {
+    std::wstring out(kRoom, L'#');
+    EXPECT_TRUE(FeatureHookController::InquireHookInfo(context, type, out.data())) << type;
+    EXPECT_EQ(out, expected) << type;
+  }
+}
+
+// A context back in the pool holds nothing of its last delivery.
+TEST(HookInfo, AResetContextHoldsNothingOfItsDelivery) {
+  FeatureHookController::Context context;
+  GenApi::INode* const node = reinterpret_cast<GenApi::INode*>(&context);
+  context = {5, 7, 9, nullptr, node, 11, 2};
+  context.Reset();
+  EXPECT_EQ(std::make_tuple(context.timeStamp, context.frequency, context.hookedObject,
+                            context.node, context.value, context.sourceKind),
+            std::make_tuple(uint64_t{0}, uint64_t{7}, int64_t{0}, nullptr, int64_t{0}, 6u));
 }
 
 TEST_F(HookControllerTest, OverlappingDeliveriesUseTheirOwnEventsAndThePoolIsReused) {

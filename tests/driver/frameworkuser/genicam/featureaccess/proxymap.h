@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/featureaccess/uservalue.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamproxy.h"
 #include "tests/driver/frameworkuser/support/testdriver.h"
 #include "tests/platform/genapi/memoryport.h"
@@ -39,6 +40,12 @@ inline const char* const kTestNodes = R"(
   <pPort>Device</pPort><PollingTime>250</PollingTime></IntReg>
 <Integer Name="Polled"><pValue>PolledReg</pValue></Integer>
 )";
+
+// The whole of a variable, as a caller passes it.
+template <typename T>
+UserVariable Var(T& value) {
+  return {&value, static_cast<int64_t>(sizeof(T))};
+}
 
 struct ProxyMap {
   explicit ProxyMap(bool waitForCommands = false, const std::string& body = kTestNodes)

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "driver/frameworkuser/genicam/featureaccess/controlfeature.h"
 #include "driver/frameworkuser/genicam/featureaccess/featureflags.h"
@@ -17,11 +18,6 @@
 
 namespace zor::genicam {
 namespace {
-
-template <typename T>
-UserVariable Var(T& value) {
-  return {&value, static_cast<int64_t>(sizeof(T))};
-}
 
 TEST(TypedAccess, MissingNodesAndRefusedAccessNameTheFeature) {
   ProxyMap m;
@@ -229,6 +225,44 @@ TEST(TypedAccess, ControlsTakeEachVariableTypeAndLimitAndRefuseOtherOperationsAn
                    m.ctx);
     EXPECT_EQ(after, r.after) << r.name;
   }
+}
+
+// Each answer of an enumeration asked for as text: its value, its entries, and their lengths
+// (an entry's only by the length field: the length flag lies among the index bits).
+TEST(TypedAccess, TextEnumerationAnswersEachForm) {
+  ProxyMap m(false,
+             "<Enumeration Name=\"Mode\"><EnumEntry Name=\"Slow\"><Value>1</Value></EnumEntry>"
+             "<EnumEntry Name=\"Fast\"><Value>4</Value></EnumEntry><Value>1</Value></Enumeration>");
+  const std::pair<int64_t, std::wstring> rows[] = {
+      {kFlagDefault, L"Slow"},
+      {kOpCount, L"2"},
+      {kFlagEntryAtIndex | 1, L"Fast"},
+      {kFlagEntryAtIndex | kFlagLengthField | 1, L"5"},
+      {kFlagLength, L"5"},
+      {kFlagLengthField, L"5"},
+      {kFlagEntryAtIndex | 2, L"!4422/3"},
+  };
+  for (const auto& [flag, expected] : rows) {
+    wchar_t answer[8] = {};
+    EXPECT_EQ(
+        InquireFeatureSpecial(m.proxy, flag, "Mode", kTypeTextEnumeration, Var(answer), m.ctx), 1)
+        << flag;
+    int64_t number = 0;
+    std::memcpy(&number, answer, sizeof(number));
+    const bool text = expected == L"Slow" || expected == L"Fast";
+    const std::string error = m.TakeError();
+    EXPECT_EQ(error != "0/0" ? L"!" + std::wstring(error.begin(), error.end())
+              : text         ? std::wstring(answer)
+                             : std::to_wstring(number),
+              expected)
+        << flag;
+  }
+  // The length of the value's text through the general inquiry too.
+  int64_t length = 0;
+  InquireFeature(m.proxy, nullptr, kOpValueText | kFlagLength, L"Mode", kTypeInt64, Var(length),
+                 m.ctx);
+  EXPECT_EQ(length, 5);
+  EXPECT_EQ(m.Code(), 0);
 }
 
 TEST(NodeUtilities, SizesPollingAndIntegersOfEachKind) {

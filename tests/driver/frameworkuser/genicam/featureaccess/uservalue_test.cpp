@@ -13,11 +13,6 @@
 namespace zor::genicam {
 namespace {
 
-template <typename T>
-UserVariable Var(T& value) {
-  return {&value, static_cast<int64_t>(sizeof(T))};
-}
-
 TEST(UserValue, ReadingSignExtendsNarrowIntegersAndTruncatesFractions) {
   ProxyMap m;
   int16_t i16 = -1;

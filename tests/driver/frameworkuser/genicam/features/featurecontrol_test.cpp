@@ -162,8 +162,12 @@ TEST_F(FeatureControl, ModuleRouting) {
     ExpectError(4422, 1, "name " + std::string(name, name + std::wcslen(name)));
     EXPECT_EQ(answer, -5);
   }
-  // A digitizer feature is not one of the system's.
+  // A module's name alone names no feature of it.
   QINT64 answer = -5;
+  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, L"QdigControl", Q_TYPE_INT64, &answer, 0);
+  ExpectError(4422, 1, "module alone");
+  EXPECT_EQ(Detail(3), L"The device does not have a \"QdigControl\" feature.");
+  // A digitizer feature is not one of the system's.
   QsysInquireFeature(system_, Q_FEATURE_VALUE, Dig("Q_GRAB_TIMEOUT").c_str(), Q_TYPE_INT64, &answer,
                      0);
   ExpectError(4422, 1, "digitizer module through the system");
@@ -179,33 +183,8 @@ TEST_F(FeatureControl, ModuleRouting) {
   QdigFree(second);
 }
 
-// The road of a feature by name: from QdigInquireFeature and QdigControlFeature through the
-// driver's routing and GenApi to the digitizer and the simulated board, and back.
-using FeatureRoad = FeatureFixture;
-
-TEST_F(FeatureRoad, AValueWrittenByNameReachesTheDigitizerAndReadsBack) {
-  const QINT64 timeout = 1234;
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, Dig("Q_GRAB_TIMEOUT").c_str(), Q_TYPE_INT64,
-                     &timeout);
-  ExpectError(0, 0, "write");
-  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 1234);
-  QdigControl(digitizer_, kGrabTimeout, 777);
-  EXPECT_EQ(InquireInt(Dig("Q_GRAB_TIMEOUT")), 777);
-}
-
-TEST_F(FeatureRoad, AFloatWrittenByNameReachesTheBoard) {
-  const double level = 100.0;
-  QdigControlFeature(digitizer_, Q_FEATURE_VALUE, Dig("Q_BRIGHTNESS_REF").c_str(), Q_TYPE_DOUBLE,
-                     &level);
-  ExpectError(0, 0, "write");
-  EXPECT_DOUBLE_EQ(InquireDouble(digitizer_, kBrightnessReference), 100.0);
-  double back = 0;
-  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, Dig("Q_BRIGHTNESS_REF").c_str(), Q_DEFAULT, &back,
-                     0);
-  EXPECT_DOUBLE_EQ(back, 100.0);
-}
-
-TEST_F(FeatureRoad, TheSystemsFeaturesAnswerThroughEitherObject) {
+// A system feature by name answers through a digitizer too.
+TEST_F(FeatureControl, TheSystemsFeaturesAnswerThroughEitherObject) {
   QINT64 fromDigitizer = -1;
   QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, Sys("Q_DIGITIZER_ALLOCATED_NUM").c_str(),
                      Q_TYPE_INT64, &fromDigitizer, 0);

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "tests/driver/frameworkuser/genicam/jsoncheck.h"
 #include "tests/driver/frameworkuser/genicam/system/genicamsystemfixture.h"
@@ -50,15 +51,22 @@ TEST_F(DigitizerOpsTest, NodeMapAddressesNameTheDigitizersOwnMap) {
   EXPECT_EQ(Inquire(1079), 1);
 }
 
-// The board starts in continuous mode (-1).
-TEST_F(DigitizerOpsTest, AcquisitionModeIsWrittenAndReadThroughTheNodeMap) {
-  EXPECT_EQ(Steps(digitizer_, "6908? 6908=1 6908? 9105? 6908=default 6908? 9105? 6908=2"),
-            "6908:-1 6908=1 6908:1 9105:1 6908=default 6908:-1 9105:0 6908=2!4307/3 ");
-}
-
-TEST_F(DigitizerOpsTest, AcquisitionStartAndStopTakeTheirCodesOnly) {
-  EXPECT_EQ(Steps(digitizer_, "6931=29 9106? 6931=default 6928=29 6928=default 6931=1 6928=1"),
-            "6931=29 9106:1 6931=default 6928=29 6928=default 6931=1!4307/3 6928=1!4307/3 ");
+// Each control's values in turn, with the error each leaves. The board starts in continuous
+// acquisition mode (-1).
+TEST_F(DigitizerOpsTest, ControlsTakeTheirValuesOnly) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"6908? 6908=1 6908? 9105? 6908=default 6908? 9105? 6908=2",
+       "6908:-1 6908=1 6908:1 9105:1 6908=default 6908:-1 9105:0 6908=2!4307/3 "},
+      {"6931=29 9106? 6931=default 6928=29 6928=default 6931=1 6928=1",
+       "6931=29 9106:1 6931=default 6928=29 6928=default 6931=1!4307/3 6928=1!4307/3 "},
+      {"6929=default 6930=default 6929? 6930? 6929=-5 6930=250 6929? 6930?",
+       "6929=default 6930=default 6929:1000 6930:0 6929=-5 6930=250 6929:0 6930:250 "},
+      {"4133? 4133=1 4133? 4133=default 4133? 4133=2 6973=1",
+       "4133:131072 4133=1 4133:1 4133=default 4133:131072 4133=2!4307/3 6973=1!4307/3 "},
+      {"6973? 6973=-9997 6973? 6973=default 6973?",
+       "6973:-9999 6973=-9997 6973:-9997 6973=default 6973:-9999 "},
+  };
+  for (const auto& [steps, expected] : rows) EXPECT_EQ(Steps(digitizer_, steps), expected);
 }
 
 // AcquisitionStart comes to the GenICam layer from the board's control road, which takes the
@@ -106,18 +114,6 @@ TEST_F(DigitizerOpsTest, AcquisitionStartAndAFeatureWriteRunTogether) {
   EXPECT_EQ(Inquire(6908), -1);
   EXPECT_EQ(Inquire(kKeptAcquisitionMode), 0);
   EXPECT_EQ(Inquire(kKeptAcquisitionStart), 1);
-}
-
-TEST_F(DigitizerOpsTest, KeepAliveValuesAndControlMode) {
-  EXPECT_EQ(Steps(digitizer_, "6929=default 6930=default 6929? 6930? 6929=-5 6930=250 6929? 6930?"),
-            "6929=default 6930=default 6929:1000 6930:0 6929=-5 6930=250 6929:0 6930:250 ");
-  EXPECT_EQ(Steps(digitizer_, "4133? 4133=1 4133? 4133=default 4133? 4133=2 6973=1"),
-            "4133:131072 4133=1 4133:1 4133=default 4133:131072 4133=2!4307/3 6973=1!4307/3 ");
-}
-
-TEST_F(DigitizerOpsTest, PollingStateFollowsItsControl) {
-  EXPECT_EQ(Steps(digitizer_, "6973? 6973=-9997 6973? 6973=default 6973?"),
-            "6973:-9999 6973=-9997 6973:-9997 6973=default 6973:-9999 ");
 }
 
 // The kept values and texts of the control, and the manifest of this board up to the last word and
@@ -189,9 +185,13 @@ TEST_F(DigitizerOpsTest, JsonExportWritesBothFilesOfEachMapIntoTemp) {
 // The system's control and inquire.
 using SystemOpsTest = GenICamSystemFixture;
 
-// No web browser program is installed here (4402).
+// No web browser program is installed here (4402). The keep-alive control mode takes its three
+// values only; the registry is read again only with the default value.
 TEST_F(SystemOpsTest, InquiriesGiveTheLayersOwnAnswers) {
   EXPECT_EQ(Steps(0, "1079? 4390? 4397? 4402? 6950?"), "1079:1 4390:1 4397:1 4402:0 6950:0 ");
+  EXPECT_EQ(Steps(0, "4813? 4813=131072 4813? 4813=7 4813? 4813=default 4813? 2005=default 2005=1"),
+            "4813:1 4813=131072 4813:131072 4813=7!4307/3 4813:131072 4813=default 4813:1 "
+            "2005=default 2005=1!4307/3 ");
   QINT64 value = -1;
   double version = 0;
   QsysInquire(system_, 7311, &version);
@@ -202,15 +202,6 @@ TEST_F(SystemOpsTest, InquiriesGiveTheLayersOwnAnswers) {
   QsysInquire(system_, 7707 + kLength, &value);
   EXPECT_EQ(value, 1);
   EXPECT_EQ(ErrorCode(), 0);
-}
-
-TEST_F(SystemOpsTest, KeepAliveControlModeTakesItsThreeValuesOnly) {
-  EXPECT_EQ(Steps(0, "4813? 4813=131072 4813? 4813=7 4813? 4813=default 4813?"),
-            "4813:1 4813=131072 4813:131072 4813=7!4307/3 4813:131072 4813=default 4813:1 ");
-}
-
-TEST_F(SystemOpsTest, RegistryIsReadAgainOnlyWithTheDefaultValue) {
-  EXPECT_EQ(Steps(0, "2005=default 2005=1"), "2005=default 2005=1!4307/3 ");
 }
 
 // The system's own map is made when the host names the system.

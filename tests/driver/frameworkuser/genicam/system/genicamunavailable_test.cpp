@@ -127,6 +127,71 @@ void SetCheckPeriod(uint32_t value) {
   os::RegCloseKey(key);
 }
 
+void SetOrUnset(const char* name, const std::string& value) {
+  if (value.empty()) {
+    unsetenv(name);
+  } else {
+    setenv(name, value.c_str(), 1);
+  }
+}
+
+std::string Variable(const char* name) {
+  const char* value = getenv(name);
+  return value != nullptr ? value : "(none)";
+}
+
+// Each missing piece of the installation fails the start with its own text; a whole one makes
+// every variable of the runtime, and its folder joins PATH once, whatever its letter case there.
+TEST(GenICamInstallation, EachMissingPieceFailsTheStartAndAWholeOneMakesTheEnvironment) {
+  const std::string root = std::string(getenv("ZOR_REGISTRY_ROOT")) + "/installation";
+  std::filesystem::create_directories(root + "/v3_1");
+  const std::string runtime = root + "/v3_1/bin/Win64_x64/";
+  struct Row {
+    std::string path;
+    std::string repository;
+    std::string pathVariable;
+    bool available;
+    int64_t sub;
+    std::wstring text;
+    std::string pathAfter;
+  };
+  const Row rows[] = {
+      {"", root, "/bin", false, 2, L"ZOR_GENICAM_PATH environment variable does not exist.",
+       "/bin"},
+      {root + "/none", root, "/bin", false, 2, L"GenICam is not properly installed.", "/bin"},
+      {root, "", "/bin", true, 3, L"ZOR_XML_REPOSITORY environment variable does not exist.",
+       "/bin:" + runtime},
+      {root, root, "/bin", true, 0, L"", "/bin:" + runtime},
+      {root, root, "/BIN:" + root + "/V3_1/BIN/WIN64_X64/", true, 0, L"",
+       "/BIN:" + root + "/V3_1/BIN/WIN64_X64/"},
+  };
+  const std::string path = Variable("PATH");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path + " " + row.repository + " " + row.pathVariable);
+    SetOrUnset("ZOR_GENICAM_PATH", row.path);
+    SetOrUnset("ZOR_XML_REPOSITORY", row.repository);
+    setenv("PATH", row.pathVariable.c_str(), 1);
+    bool constructionError = false;
+    TestDriver driver(constructionError);
+    QDDriverThreadContext ctx(driver, 1);
+    int64_t status = 0;
+    ManifestlessSystem system(status, ctx);
+    wchar_t texts[4][kOwnTextSize] = {};
+    ctx.GetError(2, texts[0], texts[1], texts[2], texts[3]);
+    EXPECT_EQ(status != 0, row.sub != 0);
+    EXPECT_EQ(system.GenICamAvailable(), row.available);
+    EXPECT_EQ(ctx.ErrorCode(), row.sub != 0 ? 4421 : 0);
+    EXPECT_EQ(ctx.SubCode(1), row.sub);
+    EXPECT_EQ(texts[2], row.text);
+    EXPECT_EQ(Variable("PATH"), row.pathAfter);
+  }
+  EXPECT_EQ(Variable("GENICAM_ROOT"), root + "/v3_1");
+  EXPECT_EQ(Variable("GENICAM_CACHE_V3_1"), root + "/Cache");
+  EXPECT_TRUE(std::filesystem::is_directory(root + "/Cache"));
+  EXPECT_EQ(Variable("GENICAM_LOG_CONFIG_V3_1"), root + "/v3_1/log/config/DebugLogging.properties");
+  setenv("PATH", path.c_str(), 1);
+}
+
 TEST(RegistryReread, CheckPeriodIsReadAgainAndKeptAtTenOrMore) {
   const std::filesystem::path root = std::filesystem::path(getenv("ZOR_REGISTRY_ROOT")) / "genicam";
   std::filesystem::create_directories(root / "v3_1");
