@@ -52,7 +52,6 @@ TEST(Environment, LookUpIgnoresCaseWithWindowsSizes) {
   EXPECT_FALSE(SetEnvironmentVariable(L"A=B", L"x"));
   EXPECT_FALSE(SetEnvironmentVariable(nullptr, L"x"));
   for (bool wide : {true, false}) {
-    SetLastError(ERROR_SUCCESS);
     Refused((wide ? GetEnvironmentVariable(nullptr, exact, 6)
                   : GetEnvironmentVariableA(nullptr, narrow, 6)) == 0u,
             ERROR_INVALID_PARAMETER);
@@ -97,10 +96,8 @@ TEST(Libraries, LoadResolveFree) {
   Refused(!FreeLibrary(math), ERROR_INVALID_HANDLE);
   Refused(LoadLibrary(L"libdoes-not-exist.so") == kNullModule, ERROR_MOD_NOT_FOUND);
   for (const wchar_t* none : {static_cast<const wchar_t*>(nullptr), L""}) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
     Refused(LoadLibrary(none) == kNullModule, ERROR_INVALID_PARAMETER);
   }
-  SetLastError(ERROR_SUCCESS);
   Refused(GetModuleHandle(L"libdoes-not-exist.so") == kNullModule, ERROR_MOD_NOT_FOUND);
   Refused(GetProcAddress(kNullModule, "cos") == nullptr, ERROR_INVALID_HANDLE);
 }
@@ -116,7 +113,6 @@ TEST(Libraries, ModuleFileNameTruncatesLikeWindows) {
   wchar_t small[4];
   Refused(GetModuleFileName(kNullModule, small, 4) == 4u, ERROR_INSUFFICIENT_BUFFER);
   EXPECT_EQ(std::wstring(small), std::wstring(path, 3));
-  SetLastError(ERROR_SUCCESS);
   Refused(GetModuleFileName(kNullModule, nullptr, 0) == 0u, ERROR_INSUFFICIENT_BUFFER);
 }
 

@@ -322,9 +322,7 @@ TEST(Threads, HandleSignalsAtExitWithTheBodysResult) {
   EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
   ASSERT_TRUE(GetExitCodeThread(thread, &code));
   EXPECT_EQ(code, 42u);
-  SetLastError(ERROR_SUCCESS);
   Refused(!GetExitCodeThread(thread, nullptr), ERROR_INVALID_PARAMETER);
-  SetLastError(ERROR_SUCCESS);
   Refused(CreateThread(ThreadBody(), nullptr) == kNullHandle, ERROR_INVALID_PARAMETER);
   for (Handle h : {thread, go}) CloseHandle(h);
 }
