@@ -372,8 +372,8 @@ TEST_F(Devices, UnknownNamesAndBadHandlesAreRefused) {
   for (Handle bad : {kNullHandle, INVALID_HANDLE_VALUE, overlapped_.hEvent}) {
     Refused(!DeviceIoControl(bad, kEcho, buffer, 4, buffer, 4, &bytes, &overlapped_),
             ERROR_INVALID_HANDLE);
-    EXPECT_FALSE(CancelIo(bad));
-    EXPECT_FALSE(GetOverlappedResult(bad, &overlapped_, &bytes, false));
+    Refused(!CancelIo(bad), ERROR_INVALID_HANDLE);
+    Refused(!GetOverlappedResult(bad, &overlapped_, &bytes, false), ERROR_INVALID_HANDLE);
   }
   Refused(!DeviceIoControl(handle_, kEcho, nullptr, 4, buffer, 4, &bytes, &overlapped_),
           ERROR_INVALID_PARAMETER);

@@ -49,8 +49,8 @@ TEST(Environment, LookUpIgnoresCaseWithWindowsSizes) {
   EXPECT_EQ(getenv("ZORTESTVARIABLE"), nullptr);
   ASSERT_TRUE(SetEnvironmentVariable(L"zortestvariable", nullptr));
   Refused(GetEnvironmentVariable(L"ZorTestVariable", exact, 6) == 0, ERROR_ENVVAR_NOT_FOUND);
-  EXPECT_FALSE(SetEnvironmentVariable(L"A=B", L"x"));
-  EXPECT_FALSE(SetEnvironmentVariable(nullptr, L"x"));
+  Refused(!SetEnvironmentVariable(L"A=B", L"x"), ERROR_INVALID_PARAMETER);
+  Refused(!SetEnvironmentVariable(nullptr, L"x"), ERROR_INVALID_PARAMETER);
   for (bool wide : {true, false}) {
     Refused((wide ? GetEnvironmentVariable(nullptr, exact, 6)
                   : GetEnvironmentVariableA(nullptr, narrow, 6)) == 0u,

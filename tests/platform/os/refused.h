@@ -13,12 +13,15 @@ namespace os {
 
 // A call that failed, and the reason it left behind. The last error is first set to one that
 // no call gives, so a refusal that forgets to set its own shows.
-inline void ExpectRefused(const std::function<bool()>& failed, uint32_t error) {
+inline void ExpectRefused(const std::function<bool()>& failed, uint32_t error, const char* file,
+                          int line) {
+  const testing::ScopedTrace trace(file, line, "refused here");
   SetLastError(0xE0F0E0F0u);
   EXPECT_TRUE(failed());
   EXPECT_EQ(GetLastError(), error);
 }
-#define Refused(failed, error) ::os::ExpectRefused([&] { return static_cast<bool>(failed); }, error)
+#define Refused(failed, error) \
+  ::os::ExpectRefused([&] { return static_cast<bool>(failed); }, error, __FILE__, __LINE__)
 
 // What `work` returns when run in a child process of its own; the test fails unless the child
 // tells it all and exits cleanly.

@@ -247,11 +247,14 @@ TEST(Handles, ClosedNullAndForeignHandlesAreRefused) {
   ASSERT_TRUE(CloseHandle(event));
   GetProcessHandleCount(GetCurrentProcess(), &after);
   EXPECT_EQ(after, before);
-  EXPECT_FALSE(GetProcessHandleCount(event, &after));
-  EXPECT_FALSE(GetProcessHandleCount(GetCurrentProcess(), nullptr));
+  Refused(!GetProcessHandleCount(event, &after), ERROR_INVALID_PARAMETER);
+  Refused(!GetProcessHandleCount(GetCurrentProcess(), nullptr), ERROR_INVALID_PARAMETER);
   Refused(!CloseHandle(event), ERROR_INVALID_HANDLE);
   Refused(WaitForSingleObject(event, 0) == WAIT_FAILED, ERROR_INVALID_HANDLE);
-  for (Handle bad : {event, kNullHandle, INVALID_HANDLE_VALUE}) EXPECT_FALSE(SetEvent(bad));
+  for (Handle bad : {event, kNullHandle, INVALID_HANDLE_VALUE}) {
+    Refused(!SetEvent(bad), ERROR_INVALID_HANDLE);
+    Refused(!ResetEvent(bad), ERROR_INVALID_HANDLE);
+  }
   Handle mutex = CreateMutex(false, nullptr);
   Refused(!SetEvent(mutex), ERROR_INVALID_HANDLE);
   CloseHandle(mutex);
@@ -372,7 +375,7 @@ TEST(Mutexes, OwnerReentersOthersWaitAndCannotRelease) {
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_TRUE(ReleaseMutex(mutex));
-  EXPECT_FALSE(ReleaseMutex(mutex));
+  Refused(!ReleaseMutex(mutex), ERROR_NOT_OWNER);
   waiter.join();
   CloseHandle(mutex);
 }

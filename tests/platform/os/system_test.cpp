@@ -221,7 +221,7 @@ TEST(Processors, CountAndAffinityRoundTrip) {
   // No processor, or one past the system's beside one that exists, is refused.
   for (uint64_t bad : {uint64_t{0}, system == ~uint64_t{0} ? 0 : first | ~system}) {
     Refused(SetThreadAffinityMask(GetCurrentThread(), bad) == 0u, ERROR_INVALID_PARAMETER);
-    EXPECT_FALSE(SetProcessAffinityMask(GetCurrentProcess(), bad));
+    Refused(!SetProcessAffinityMask(GetCurrentProcess(), bad), ERROR_INVALID_PARAMETER);
   }
   // Another process's or thread's handle, or no mask to fill, is refused with its reason.
   Refused(!GetProcessAffinityMask(kNullHandle, &process, &system), ERROR_INVALID_HANDLE);
