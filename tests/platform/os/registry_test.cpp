@@ -166,6 +166,7 @@ TEST(Registry, TypedValuesRoundTripAndReportTheSizeNeeded) {
   const int input = dup(0);
   close(0);
   EXPECT_EQ(SetDword(key, L"S", 1), ERROR_SUCCESS);
+  EXPECT_EQ(fcntl(0, F_GETFD), -1);  // and gives it back
   dup2(input, 0);
   close(input);
   RegCloseKey(key);
