@@ -818,6 +818,10 @@ TEST_F(SerialPorts, PortsOpenOnceAndBadHandlesAreRefused) {
     EXPECT_NE(inCall->serial->core().SetState(line), ERROR_SUCCESS);
   }
   ASSERT_TRUE(CloseHandle(port_));
+  WithoutStandardInput([] {
+    const Handle port = CreateFile(L"COM7", 0, 0, OPEN_EXISTING, 0);
+    EXPECT_TRUE(port != INVALID_HANDLE_VALUE && CloseHandle(port));
+  });
   rlimit saved{};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
   const rlimit low{zortest::CountDescriptors() + 8, saved.rlim_max};

@@ -162,13 +162,7 @@ TEST(Registry, TypedValuesRoundTripAndReportTheSizeNeeded) {
   EXPECT_EQ(read, "2:hello| 1:hello| 11:1234605616436508552 3:09af10ff 7:a|bc|| error 2 ");
   EXPECT_EQ(RegDeleteValue(key, L"S"), ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteValue(key, L"S"), ERROR_FILE_NOT_FOUND);
-  // A process started without standard input gets descriptor 0 for the key's lock.
-  const int input = dup(0);
-  close(0);
-  EXPECT_EQ(SetDword(key, L"S", 1), ERROR_SUCCESS);
-  EXPECT_EQ(fcntl(0, F_GETFD), -1);  // and gives it back
-  dup2(input, 0);
-  close(input);
+  WithoutStandardInput([key] { EXPECT_EQ(SetDword(key, L"S", 1), ERROR_SUCCESS); });
   RegCloseKey(key);
 }
 

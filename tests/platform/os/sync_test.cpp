@@ -643,6 +643,16 @@ TEST(NamedMutexes, AnotherProcessSeesExistenceAndOwnership) {
                 Expect(false, WAIT_OBJECT_0));
 }
 
+TEST(NamedMutexes, DescriptorZeroServesAsAnyOther) {
+  WithoutStandardInput([] {
+    Handle mutex = CreateMutex(true, L"zor.test.zero");
+    EXPECT_EQ(RunPeer("zor.test.zero", "probe").output, Expect(true, WAIT_TIMEOUT));
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    EXPECT_EQ(RunPeer("zor.test.zero", "probe").output, Expect(true, WAIT_OBJECT_0));
+    CloseHandle(mutex);
+  });
+}
+
 TEST(NamedMutexes, WaiterInAnotherProcessGetsItOnRelease) {
   Handle mutex = CreateMutex(true, L"zor.test.handover");
   PeerResult result;
