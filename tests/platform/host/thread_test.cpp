@@ -155,10 +155,12 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   QID buffers[2] = {QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr),
                     QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr)};
   static std::vector<std::string> calls;
+  static std::vector<QID> events;
   calls.clear();
   auto process = [](QINT64 flags, QID event, void*) -> QINT64 {
     calls.push_back("process " + std::to_string(flags) + " " +
                     std::to_string(QbufGetHookInfo(event, Q_OBJECT_ID, nullptr)));
+    events.push_back(event);
     return 0;
   };
   auto done = [](QINT64 type, QID event, void*) -> QINT64 {
@@ -183,6 +185,8 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1]),
                                              "process 201326592 " + std::to_string(buffers[0])}));
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 2);
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_TRUE(events[0] == events[1] && events[1] != events[2]);
   // A start that the driver refuses leaves the run it would have replaced.
   auto refused = [](QINT64, QID, void*) -> QINT64 {
     calls.push_back("refused");
