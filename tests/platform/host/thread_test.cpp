@@ -377,14 +377,23 @@ TEST_F(ThreadTest, MailboxDeliversTaggedMessagesInOrder) {
   const QID server = HostObjAlloc(Q_DEFAULT_HOST, Q_HTTP_SERVER, Q_DEFAULT, nullptr);
   EXPECT_NE(server, 0);
   EXPECT_EQ(HostObjInquire(server, Q_HTTP_STATE, nullptr), Q_HTTP_STOP);
-  // A URL not of the form http://host:port, or naming a host beyond ASCII, starts nothing.
+  // A URL not of the form http://host:port (five digits at most), or naming a host beyond
+  // ASCII, starts nothing.
   for (const wchar_t* url :
-       {L"http://localhost", L"https://localhost:0", L"http://:80", L"http://localhost:65536",
-        L"http://localhost:8x", L"http://l\u00f6calhost:0"}) {
+       {L"http://localhost", L"https://localhost:0", L"http://:80", L"http://localhost:",
+        L"http://localhost:65536", L"http://localhost:000000", L"http://localhost:8x",
+        L"http://l\u0080calhost:0"}) {
     HostObjControl(server, Q_HTTP_URL, reinterpret_cast<QINT64>(url));
     HostObjControl(server, Q_HTTP_START, Q_DEFAULT);
     EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER) << url;
     EXPECT_EQ(HostObjInquire(server, Q_HTTP_STATE, nullptr), Q_HTTP_STOP);
+  }
+  // The last ones taken pass on to the next check, a root folder that does not exist.
+  for (const wchar_t* url :
+       {L"http://localhost:00000", L"http://localhost:65535/page", L"http://l\u007fcalhost:0"}) {
+    HostObjControl(server, Q_HTTP_URL, reinterpret_cast<QINT64>(url));
+    HostObjControl(server, Q_HTTP_START, Q_DEFAULT);
+    EXPECT_EQ(ErrorCode(), Q_ERR_FILE) << url;
   }
   HostObjFree(server);
   // Objects belong to a system the host knows, and go with it.
