@@ -41,9 +41,13 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
 
   const QID child = QbufChild2d(buffer, 1, 1, 2, 1, nullptr);
   ASSERT_NE(child, 0);
-  // What the driver asks of any buffer: its parent, and a region copy's target and flags.
-  for (const auto& [type, answer] :
-       {std::pair<QINT64, QINT64>{Q_PARENT_ID, buffer}, {1192, child}, {6703, 0}}) {
+  // What the driver asks of any buffer: its parent, a region copy's target and flags, and each
+  // plane's address, a row and a pixel on from the parent's.
+  const QINT64 plane1 = QbufInquire(buffer, Q_HOST_ADDRESS + 0x10, nullptr);
+  for (const auto& [type, answer] : {std::pair<QINT64, QINT64>{Q_PARENT_ID, buffer},
+                                     {1192, child},
+                                     {6703, 0},
+                                     {Q_HOST_ADDRESS + 0x10, plane1 + 5}}) {
     EXPECT_EQ(QbufInquire(child, type, nullptr), answer) << type;
     EXPECT_EQ(ErrorCode(), 0) << type;
   }
@@ -103,7 +107,14 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
   ASSERT_NE(packedChild, 0);
   QbufGet(packedChild, window);
   EXPECT_EQ(std::vector<uint8_t>(window, window + 6), (std::vector<uint8_t>{6, 7, 14, 15, 22, 23}));
+  const QINT64 packedAt = QbufInquire(packedChild, Q_HOST_ADDRESS, nullptr);
   QbufFree(packedChild);
+  // One band of it starts at that band's sample of the same pixel.
+  const QID greenChild = QbufChildColor2d(packed, 1, 1, 1, 2, 1, nullptr);
+  EXPECT_EQ(QbufInquire(greenChild, Q_HOST_ADDRESS, nullptr), packedAt + 1);
+  QbufGet(greenChild, window);
+  EXPECT_EQ(std::vector<uint8_t>(window, window + 2), (std::vector<uint8_t>{14, 15}));
+  QbufFree(greenChild);
   QbufFree(packed);
 }
 
