@@ -174,6 +174,11 @@ TEST(Registry, EnumerationEndsWithNoMoreItems) {
     RegCloseKey(child);
   }
   EXPECT_EQ(SubKeys(key), (std::vector<std::wstring>{L"A", L"b", L"c"}));
+  // On disk a name keeps letters, digits, '_', '-' and inner dots; every other byte is escaped.
+  Handle odd = Create(L"Software\\ZorTest\\Enum\\.d_e-f.g h/\u00e9");
+  EXPECT_TRUE(std::filesystem::is_directory(RootFolder() / "HKEY_CURRENT_USER" / "software" /
+                                            "zortest" / "enum" / "%2ed_e-f.g%20h%2f%c3%a9"));
+  RegCloseKey(odd);
   SetDword(key, L"second", 2);
   SetDword(key, L"first", 1);
   wchar_t name[16];
