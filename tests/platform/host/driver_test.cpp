@@ -93,6 +93,20 @@ TEST_F(DriverTest, HostCallOnTheDriversObjectRunsAsNestedCommand) {
   EXPECT_EQ(CountObjects(Q_DIGITIZER), 0);
 }
 
+// A reported code takes the message of the driver whose ranges hold it, none beside them.
+TEST_F(DriverTest, ReportedCodesTakeTheMessageOfTheDriverThatOwnsThem) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID function = HostFuncAlloc(L"Reporter", Q_DEFAULT, nullptr);
+  for (const auto& [code, message] : {std::pair<QINT64, std::wstring>{4299, L""},
+                                      {4300, L"Invalid parameter error:"},
+                                      {4499, L"Edge."},
+                                      {4500, L""}}) {
+    HostFuncErrorReport(function, code, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(std::make_pair(ErrorCode(), ErrorText(Q_MESSAGE)), std::make_pair(code, message));
+  }
+  HostFuncFree(function);
+}
+
 TEST_F(DriverTest, UnknownBoardGivesHostError) {
   EXPECT_EQ(QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_NOSUCHBOARD", 0, Q_DEFAULT, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_SYSTEM_NOT_FOUND);
