@@ -26,21 +26,25 @@ TEST_F(ThreadTest, HostThreadRunsAndIsWaitedFor) {
     while (!release) std::this_thread::yield();
     return 0;
   };
-  const QID thread = HostThrAlloc(0x7F000003, Q_THREAD, 0x10000, body, nullptr, nullptr);
-  ASSERT_NE(thread, 0);
-  QINT64 result = 0;
-  EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT + 1, &result), Q_WAIT_TIMEOUT);
-  EXPECT_EQ(result, Q_WAIT_TIMEOUT);
-  // A limit beyond 16 bits of milliseconds (65.5 s) outlasts the thread, which ends soon.
-  std::thread releaser([] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    release = true;
-  });
-  EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT + 0x10001, &result), Q_WAIT_ENDED);
-  releaser.join();
-  EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT, &result), Q_WAIT_ENDED);
-  EXPECT_NE(ranOn.load(), std::this_thread::get_id());
-  HostThrFree(thread);
+  // A limit beyond 16 bits of milliseconds (65.5 s), or none, outlasts the thread, which ends
+  // soon.
+  for (const QINT64 untilEnd : {Q_THREAD_WAIT + 0x10001, Q_DEFAULT}) {
+    release = false;
+    const QID thread = HostThrAlloc(0x7F000003, Q_THREAD, 0x10000, body, nullptr, nullptr);
+    ASSERT_NE(thread, 0);
+    QINT64 result = 0;
+    EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT + 1, &result), Q_WAIT_TIMEOUT);
+    EXPECT_EQ(result, Q_WAIT_TIMEOUT);
+    std::thread releaser([] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      release = true;
+    });
+    EXPECT_EQ(HostThrWait(thread, untilEnd, &result), Q_WAIT_ENDED);
+    releaser.join();
+    EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT, &result), Q_WAIT_ENDED);
+    EXPECT_NE(ranOn.load(), std::this_thread::get_id());
+    HostThrFree(thread);
+  }
   EXPECT_EQ(CountObjects(Q_THREAD), 0);
   EXPECT_EQ(HostThrAlloc(0x7F000003, Q_THREAD, 0, nullptr, nullptr, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
