@@ -594,6 +594,15 @@ TEST_F(SerialPorts, PurgeAbortsPendingReadsAndClearsInput) {
   ASSERT_TRUE(PurgeComm(port_, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR));
   uint32_t bytes = 0;
   Refused(!GetOverlappedResult(port_, &overlapped_, &bytes, true), ERROR_OPERATION_ABORTED);
+  // What arrived and nobody read yet is gone too, from the line as well as the port.
+  WriteMaster("abc");
+  Sleep(50);
+  ASSERT_TRUE(PurgeComm(port_, PURGE_RXCLEAR));
+  COMMTIMEOUTS immediate{0xFFFFFFFF, 0, 0, 0, 0};
+  ASSERT_TRUE(SetCommTimeouts(port_, &immediate));
+  ASSERT_TRUE(
+      Finishes(port_, overlapped_, ReadFile(port_, buffer, 4, &bytes, &overlapped_), 2000, &bytes));
+  EXPECT_EQ(bytes, 0u);
 }
 
 TEST_F(SerialPorts, InjectedLineErrorsAreReportedOnce) {
