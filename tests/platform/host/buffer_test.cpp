@@ -41,9 +41,13 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
 
   const QID child = QbufChild2d(buffer, 1, 1, 2, 1, nullptr);
   ASSERT_NE(child, 0);
-  // What the driver asks of any buffer: its parent, and a region copy's target and flags.
-  for (const auto& [type, answer] :
-       {std::pair<QINT64, QINT64>{Q_PARENT_ID, buffer}, {1192, child}, {6703, 0}}) {
+  // What the driver asks of any buffer: its parent, a region copy's target and flags, and each
+  // plane's address, a row and a pixel on from the parent's.
+  const QINT64 plane1 = QbufInquire(buffer, Q_HOST_ADDRESS + 0x10, nullptr);
+  for (const auto& [type, answer] : {std::pair<QINT64, QINT64>{Q_PARENT_ID, buffer},
+                                     {1192, child},
+                                     {6703, 0},
+                                     {Q_HOST_ADDRESS + 0x10, plane1 + 5}}) {
     EXPECT_EQ(QbufInquire(child, type, nullptr), answer) << type;
     EXPECT_EQ(ErrorCode(), 0) << type;
   }
@@ -103,7 +107,14 @@ TEST_F(BufferTest, ColorBufferKeepsBandsApartAndChildrenShareMemory) {
   ASSERT_NE(packedChild, 0);
   QbufGet(packedChild, window);
   EXPECT_EQ(std::vector<uint8_t>(window, window + 6), (std::vector<uint8_t>{6, 7, 14, 15, 22, 23}));
+  const QINT64 packedAt = QbufInquire(packedChild, Q_HOST_ADDRESS, nullptr);
   QbufFree(packedChild);
+  // One band of it starts at that band's sample of the same pixel.
+  const QID greenChild = QbufChildColor2d(packed, 1, 1, 1, 2, 1, nullptr);
+  EXPECT_EQ(QbufInquire(greenChild, Q_HOST_ADDRESS, nullptr), packedAt + 1);
+  QbufGet(greenChild, window);
+  EXPECT_EQ(std::vector<uint8_t>(window, window + 2), (std::vector<uint8_t>{14, 15}));
+  QbufFree(greenChild);
   QbufFree(packed);
 }
 
@@ -206,15 +217,16 @@ TEST_F(BufferTest, DescriptionNamesTheLayoutAndSize) {
       {1, 8, kImage | Q_PACKED | 0x1100, kImage | Q_PACKED | 0x1100, 6},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.bands) + " x " + std::to_string(c.type));
     const QID buffer = QbufAllocColor(Q_DEFAULT_HOST, c.bands, 3, 2, c.type, c.attribute, nullptr);
-    ASSERT_NE(buffer, 0) << c.bands << " x " << c.type;
+    ASSERT_NE(buffer, 0);
     const auto* d = reinterpret_cast<const HostBufferDescription*>(
         QbufInquire(buffer, Q_BUFFER_DESCRIPTION, nullptr));
-    EXPECT_EQ(d->formatWord, c.formatWord) << c.bands << " x " << c.type;
-    EXPECT_EQ(d->byteSize, c.byteSize) << c.bands << " x " << c.type;
-    EXPECT_EQ(d->bitDepth, static_cast<uint64_t>(c.type & 0xFF));
-    EXPECT_EQ(d->depthSigned, static_cast<uint64_t>(c.type & (0xFF | Q_SIGNED)));
-    EXPECT_EQ(d->flags, 0u);
+    const uint64_t depth = static_cast<uint64_t>(c.type & 0xFF);
+    EXPECT_EQ(
+        std::vector<uint64_t>({d->formatWord, d->byteSize, d->bitDepth, d->depthSigned, d->flags}),
+        (std::vector<uint64_t>{c.formatWord, c.byteSize, depth,
+                               static_cast<uint64_t>(c.type & (0xFF | Q_SIGNED)), 0}));
     // Each plane's address, and no bus address for host memory.
     for (const auto& [type, address] :
          {std::pair<QINT64, uint64_t>{Q_HOST_ADDRESS + 0x8, d->hostAddress[0]},
@@ -333,41 +345,52 @@ TEST_F(BufferTest, TransferCopiesBetweenBands) {
 // A smaller destination takes every (size / destination size)-th pixel from the region's
 // origin, as the board's scaled transfer does.
 TEST_F(BufferTest, TransferIntoASmallerDestinationDecimates) {
-  const QID source = QbufAllocColor(Q_DEFAULT_HOST, 2, 6, 4, 8, Q_IMAGE, nullptr);
-  const QID destination = QbufAllocColor(Q_DEFAULT_HOST, 2, 3, 2, 8, Q_IMAGE, nullptr);
   std::vector<uint8_t> pixels(48);
   for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i);
-  QbufPut(source, pixels.data());
-  QbufClear(destination, 0);
-  // From (1, 1), a region of 5 x 3 into 2 x 1: scale 2 in X, 3 in Y.
-  QbufTransfer(source, destination, 1, 1, 5, 3, -1, 1, 1, 2, 1, -1, 0, 0, 0, nullptr);
-  std::vector<uint8_t> out(12);
-  QbufGet(destination, out.data());
-  const std::vector<uint8_t> expected = {0, 0, 0, 0, 7, 9, 0, 0, 0, 0, 31, 33};
-  EXPECT_EQ(out, expected);
-  QbufFree(source);
-  QbufFree(destination);
-
-  // Steps that differ in X and Y, and a source taller than it is wide taken whole.
+  // The buffers' sizes, then the region (x, y, width, height) and where it goes (x, y, width,
+  // height) in two bands.
   struct Case {
-    QINT64 sourceX, sourceY, destinationX, destinationY, intoX, intoY;
+    const char* what;
+    QINT64 sourceX, sourceY, destinationX, destinationY;
+    std::array<QINT64, 8> regions;
     std::vector<uint8_t> expected;
   };
   const Case cases[] = {
-      {6, 4, 3, 2, 2, 2, {0, 3, 0, 12, 15, 0, 24, 27, 0, 36, 39, 0}},
-      {2, 6, 2, 3, 2, 3, {0, 1, 4, 5, 8, 9, 12, 13, 16, 17, 20, 21}},
+      {"scale 2 in X, 3 in Y from (1, 1)",
+       6,
+       4,
+       3,
+       2,
+       {1, 1, 5, 3, 1, 1, 2, 1},
+       {0, 0, 0, 0, 7, 9, 0, 0, 0, 0, 31, 33}},
+      {"steps that differ in X and Y",
+       6,
+       4,
+       3,
+       2,
+       {0, 0, 6, 4, 0, 0, 2, 2},
+       {0, 3, 0, 12, 15, 0, 24, 27, 0, 36, 39, 0}},
+      {"taller than wide, taken whole",
+       2,
+       6,
+       2,
+       3,
+       {0, 0, 2, 6, 0, 0, 2, 3},
+       {0, 1, 4, 5, 8, 9, 12, 13, 16, 17, 20, 21}},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     const QID from = QbufAllocColor(Q_DEFAULT_HOST, 2, c.sourceX, c.sourceY, 8, Q_IMAGE, nullptr);
     const QID to =
         QbufAllocColor(Q_DEFAULT_HOST, 2, c.destinationX, c.destinationY, 8, Q_IMAGE, nullptr);
     QbufPut(from, pixels.data());
     QbufClear(to, 0);
-    QbufTransfer(from, to, 0, 0, c.sourceX, c.sourceY, -1, 0, 0, c.intoX, c.intoY, -1, 0, 0, 0,
+    const auto& r = c.regions;
+    QbufTransfer(from, to, r[0], r[1], r[2], r[3], -1, r[4], r[5], r[6], r[7], -1, 0, 0, 0,
                  nullptr);
     std::vector<uint8_t> result(c.expected.size());
     QbufGet(to, result.data());
-    EXPECT_EQ(result, c.expected) << c.sourceX << " x " << c.sourceY;
+    EXPECT_EQ(result, c.expected);
     QbufFree(from);
     QbufFree(to);
   }

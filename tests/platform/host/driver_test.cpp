@@ -93,6 +93,20 @@ TEST_F(DriverTest, HostCallOnTheDriversObjectRunsAsNestedCommand) {
   EXPECT_EQ(CountObjects(Q_DIGITIZER), 0);
 }
 
+// A reported code takes the message of the driver whose ranges hold it, none beside them.
+TEST_F(DriverTest, ReportedCodesTakeTheMessageOfTheDriverThatOwnsThem) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID function = HostFuncAlloc(L"Reporter", Q_DEFAULT, nullptr);
+  for (const auto& [code, message] : {std::pair<QINT64, std::wstring>{4299, L""},
+                                      {4300, L"Invalid parameter error:"},
+                                      {4499, L"Edge."},
+                                      {4500, L""}}) {
+    HostFuncErrorReport(function, code, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(std::make_pair(ErrorCode(), ErrorText(Q_MESSAGE)), std::make_pair(code, message));
+  }
+  HostFuncFree(function);
+}
+
 TEST_F(DriverTest, UnknownBoardGivesHostError) {
   EXPECT_EQ(QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_NOSUCHBOARD", 0, Q_DEFAULT, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_SYSTEM_NOT_FOUND);
@@ -140,6 +154,7 @@ TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
   const QHOOK_FUNCTION hook = [](QINT64, QID, void*) -> QINT64 { return 0; };
   int32_t gain = 1;
   QID out = 5;
+  const std::vector<QID> noBuffers(100001, 0);
   struct Refused {
     const char* name;
     std::function<QINT64()> call;
@@ -233,6 +248,15 @@ TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
       {"QdigProcess without a list",
        [&] { return QdigProcess(digitizer, nullptr, 2, 2, 1, nullptr, nullptr), 0; },
        Q_ERR_INVALID_PARAMETER},
+      {"QdigProcess of a negative count",
+       [&] { return QdigProcess(digitizer, nullptr, -1, Q_STOP, 0, nullptr, nullptr), 0; },
+       Q_ERR_INVALID_PARAMETER},
+      {"QdigProcess past the most buffers",
+       [&] { return QdigProcess(digitizer, noBuffers.data(), 100001, 2, 1, nullptr, nullptr), 0; },
+       Q_ERR_INVALID_PARAMETER},
+      {"QdigProcess of the most buffers, unknown ones",
+       [&] { return QdigProcess(digitizer, noBuffers.data(), 100000, 2, 1, nullptr, nullptr), 0; },
+       Q_ERR_INVALID_ID},
       {"QsysInquire failing in its host call",
        [&] { return QsysInquire(board_, kFakeHostSystemInquire, nullptr); }, Q_ERR_NOT_SUPPORTED},
       {"QdigHalt unserved", [&] { return QdigHalt(digitizer), 0; }, Q_ERR_NOT_SUPPORTED},
@@ -246,6 +270,8 @@ TEST_F(DriverTest, BadInputGivesHostErrorsNotCrashes) {
               std::make_tuple(r.code, QINT64{0},
                               std::wstring(r.name, r.name + std::strcspn(r.name, " "))));
   }
+  // A stop names no buffers.
+  EXPECT_EQ(ErrorOf([&] { QdigProcess(digitizer, nullptr, 0, Q_STOP, 0, nullptr, nullptr); }), 0);
   HostThrControl(thread, 7300, -9);  // a thread keeps its settings too
   EXPECT_EQ(HostObjInquire(thread, 7300, nullptr), -9);
   // A new thread starts without an error: no code, no detail codes.

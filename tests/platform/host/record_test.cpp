@@ -1,5 +1,7 @@
 // The command records the host builds, read back byte by byte as the driver received them.
+#include <bit>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <tuple>
 #include <utility>
@@ -212,6 +214,41 @@ TEST_F(RecordTest, FeatureValuesAreSizedByTheirDataType) {
             L"Refused");
   QsysInquireFeature(Q_DEFAULT_HOST, 0, L"Width", Q_TYPE_INT64, text, 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_NOT_SUPPORTED);
+  QdigFree(digitizer);
+}
+
+// The header's own forms reach the entry they stand for with every argument in its place.
+TEST_F(RecordTest, TheHeadersOwnFormsPassEveryArgumentOn) {
+  ASSERT_NE(AllocBoard(), 0);
+  const QID digitizer = QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  const wchar_t* text = L"text";
+  const auto pointer = reinterpret_cast<QINT64>(text);
+  using zor::hostcommand::kDigControl;
+  using zor::hostcommand::kSysControl;
+  const std::tuple<std::function<void()>, uint16_t, std::vector<QINT64>> rows[] = {
+      {[&] { QsysControl(board_, 7003, 2.5); },
+       kSysControl,
+       {board_, 7003, std::bit_cast<QINT64>(2.5)}},
+      {[&] { QdigControl(digitizer, 7004, 1.5f); },
+       kDigControl,
+       {digitizer, 7004, std::bit_cast<QINT64>(1.5)}},
+      {[&] { QsysControl(board_, 7005, text); }, kSysControl, {board_, 7005, pointer}},
+      {[&] { QdigControl(digitizer, 7006, text); }, kDigControl, {digitizer, 7006, pointer}},
+  };
+  for (const auto& [call, opcode, words] : rows) {
+    SCOPED_TRACE(words[1]);
+    call();
+    const QDCommandRecord record = Last(opcode);
+    std::vector<QINT64> got;
+    for (size_t i = 0; i < words.size(); ++i) got.push_back(record.params[i].value.integer);
+    EXPECT_EQ(got, words);
+  }
+  // The forms without a size give none: a register inquiry has no room and is refused.
+  uint8_t bytes[4] = {};
+  QsysInquireFeature(board_, 0, L"Width", Q_TYPE_REGISTER, bytes);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
+  QdigInquireFeature(digitizer, 0, L"Width", Q_TYPE_REGISTER, bytes);
+  EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER);
   QdigFree(digitizer);
 }
 

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <semaphore>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "tests/platform/host/hostfixture.h"
@@ -35,9 +36,7 @@ TEST_F(SystemLookupTest, FreedSystemIsFoundByNoThreadThatUsedIt) {
   second = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_DRAVIONLYN", 4, Q_DEFAULT, nullptr);
   gone.release();
   worker.join();
-  EXPECT_EQ(before, 3);
-  EXPECT_EQ(after, Q_ERR_INVALID_ID);
-  EXPECT_EQ(next, 4);
+  EXPECT_EQ(std::make_tuple(before, after, next), std::make_tuple(3, Q_ERR_INVALID_ID, 4));
   EXPECT_EQ(ErrorOf([&] { QsysControl(freed, Q_NUMBER, 1); }), Q_ERR_INVALID_ID);
   QsysFree(second);
 }
@@ -108,10 +107,9 @@ TEST_F(SystemLookupTest, UnservedCommandErrorReadsBackAndPrintsInFull) {
   testing::internal::CaptureStderr();
   QdigHalt(digitizer);  // the fake answers -1
   const std::string printed = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(ErrorText(Q_MESSAGE), L"Operation not supported.");
-  EXPECT_EQ(ErrorText(Q_CURRENT_FCT), L"QdigHalt");
-  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_1_TEXT), L"The system driver does not serve it.");
-  EXPECT_EQ(ErrorText(Q_CURRENT_SUB_2_TEXT), L"");
+  EXPECT_EQ(ErrorText(Q_MESSAGE) + L"|" + ErrorText(Q_CURRENT_FCT) + L"|" +
+                ErrorText(Q_CURRENT_SUB_1_TEXT) + L"|" + ErrorText(Q_CURRENT_SUB_2_TEXT),
+            L"Operation not supported.|QdigHalt|The system driver does not serve it.|");
   EXPECT_EQ(printed,
             "ZOR error 1006 in QdigHalt(): Operation not supported.\n"
             "    The system driver does not serve it.\n");

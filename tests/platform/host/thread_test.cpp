@@ -26,21 +26,25 @@ TEST_F(ThreadTest, HostThreadRunsAndIsWaitedFor) {
     while (!release) std::this_thread::yield();
     return 0;
   };
-  const QID thread = HostThrAlloc(0x7F000003, Q_THREAD, 0x10000, body, nullptr, nullptr);
-  ASSERT_NE(thread, 0);
-  QINT64 result = 0;
-  EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT + 1, &result), Q_WAIT_TIMEOUT);
-  EXPECT_EQ(result, Q_WAIT_TIMEOUT);
-  // A limit beyond 16 bits of milliseconds (65.5 s) outlasts the thread, which ends soon.
-  std::thread releaser([] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    release = true;
-  });
-  EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT + 0x10001, &result), Q_WAIT_ENDED);
-  releaser.join();
-  EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT, &result), Q_WAIT_ENDED);
-  EXPECT_NE(ranOn.load(), std::this_thread::get_id());
-  HostThrFree(thread);
+  // A limit beyond 16 bits of milliseconds (65.5 s), or none, outlasts the thread, which ends
+  // soon.
+  for (const QINT64 untilEnd : {Q_THREAD_WAIT + 0x10001, Q_DEFAULT}) {
+    release = false;
+    const QID thread = HostThrAlloc(0x7F000003, Q_THREAD, 0x10000, body, nullptr, nullptr);
+    ASSERT_NE(thread, 0);
+    QINT64 result = 0;
+    EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT + 1, &result), Q_WAIT_TIMEOUT);
+    EXPECT_EQ(result, Q_WAIT_TIMEOUT);
+    std::thread releaser([] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      release = true;
+    });
+    EXPECT_EQ(HostThrWait(thread, untilEnd, &result), Q_WAIT_ENDED);
+    releaser.join();
+    EXPECT_EQ(HostThrWait(thread, Q_THREAD_WAIT, &result), Q_WAIT_ENDED);
+    EXPECT_NE(ranOn.load(), std::this_thread::get_id());
+    HostThrFree(thread);
+  }
   EXPECT_EQ(CountObjects(Q_THREAD), 0);
   EXPECT_EQ(HostThrAlloc(0x7F000003, Q_THREAD, 0, nullptr, nullptr, nullptr), 0);
   EXPECT_EQ(ErrorCode(), Q_ERR_NULL_POINTER);
@@ -155,10 +159,12 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   QID buffers[2] = {QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr),
                     QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE | Q_GRAB, nullptr)};
   static std::vector<std::string> calls;
+  static std::vector<QID> events;
   calls.clear();
   auto process = [](QINT64 flags, QID event, void*) -> QINT64 {
     calls.push_back("process " + std::to_string(flags) + " " +
                     std::to_string(QbufGetHookInfo(event, Q_OBJECT_ID, nullptr)));
+    events.push_back(event);
     return 0;
   };
   auto done = [](QINT64 type, QID event, void*) -> QINT64 {
@@ -183,6 +189,8 @@ TEST_F(ThreadTest, ProcessedBufferGoesToTheProcessingFunctionThenToItsHooks) {
   EXPECT_EQ(calls, (std::vector<std::string>{"process 201326592 " + std::to_string(buffers[1]),
                                              "process 201326592 " + std::to_string(buffers[0])}));
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 2);
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_TRUE(events[0] == events[1] && events[1] != events[2]);
   // A start that the driver refuses leaves the run it would have replaced.
   auto refused = [](QINT64, QID, void*) -> QINT64 {
     calls.push_back("refused");
@@ -278,18 +286,6 @@ TEST_F(FrameNotes, LandOnTheirMemoryWhileRunsStartOnAnotherThread) {
   EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
 }
 
-TEST_F(ThreadTest, FreeingASystemTakesItsObjectsAlong) {
-  ASSERT_NE(AllocBoard(), 0);
-  QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
-  QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE, nullptr);
-  QthrAlloc(board_, Q_EVENT, Q_DEFAULT, nullptr);
-  QsysFree(board_);
-  board_ = 0;
-  EXPECT_EQ(CountObjects(Q_DIGITIZER) + CountObjects(Q_IMAGE) + CountObjects(Q_EVENT) +
-                CountObjects(Q_SYSTEM),
-            0);
-}
-
 TEST_F(ThreadTest, ErrorReportFromADriverThreadReachesTheErrorHook) {
   ASSERT_NE(AllocBoard(), 0);  // the driver's message table is known once it is loaded
   struct Report {
@@ -316,19 +312,6 @@ TEST_F(ThreadTest, ErrorReportFromADriverThreadReachesTheErrorHook) {
   EXPECT_EQ(std::tie(report.code, report.function, report.message, report.text),
             std::make_tuple(4356, L"Thread function:", L"Dropped interrupt event.", L"first text"));
   EXPECT_EQ(CountObjects(Q_FUNCTION_CONTEXT), 0);
-}
-
-TEST_F(ThreadTest, ObjectFreeHookNamesTheFreedObject) {
-  const QID mailbox = HostObjAlloc(Q_DEFAULT_HOST, Q_MAILBOX, 2048, nullptr);
-  static QID freed = 0;
-  auto hook = [](QINT64, QID event, void*) -> QINT64 {
-    HostObjGetHookInfo(event, Q_OBJECT_ID, &freed);
-    return 0;
-  };
-  ASSERT_EQ(HostObjHookFunction(mailbox, Q_OBJECT_FREE, hook, nullptr), 1);
-  HostObjFree(mailbox);
-  EXPECT_EQ(freed, mailbox);
-  EXPECT_EQ(CountObjects(Q_HOOK_EVENT), 0);
 }
 
 TEST_F(ThreadTest, MailboxDeliversTaggedMessagesInOrder) {
@@ -368,28 +351,50 @@ TEST_F(ThreadTest, MailboxDeliversTaggedMessagesInOrder) {
   EXPECT_EQ(errors, 2) << "only the full mailbox and the small buffer are errors";
   const QINT64 length = HostObjInquire(mailbox, Q_OBJECT_NAME + Q_STRING_SIZE, nullptr);
   EXPECT_EQ(length, 30);
+  // Its free hook names it.
+  static QID freed = 0;
+  auto named = [](QINT64, QID event, void*) -> QINT64 {
+    HostObjGetHookInfo(event, Q_OBJECT_ID, &freed);
+    return 0;
+  };
+  ASSERT_EQ(HostObjHookFunction(mailbox, Q_OBJECT_FREE, named, nullptr), 1);
   HostObjFree(mailbox);
+  EXPECT_EQ(freed, mailbox);
   // An HTTP server object starts stopped.
   const QID server = HostObjAlloc(Q_DEFAULT_HOST, Q_HTTP_SERVER, Q_DEFAULT, nullptr);
   EXPECT_NE(server, 0);
   EXPECT_EQ(HostObjInquire(server, Q_HTTP_STATE, nullptr), Q_HTTP_STOP);
-  // A URL not of the form http://host:port, or naming a host beyond ASCII, starts nothing.
+  // A URL not of the form http://host:port (five digits at most), or naming a host beyond
+  // ASCII, starts nothing.
   for (const wchar_t* url :
-       {L"http://localhost", L"https://localhost:0", L"http://:80", L"http://localhost:65536",
-        L"http://localhost:8x", L"http://l\u00f6calhost:0"}) {
+       {L"http://localhost", L"https://localhost:0", L"http://:80", L"http://localhost:",
+        L"http://localhost:65536", L"http://localhost:000000", L"http://localhost:8x",
+        L"http://l\u0080calhost:0"}) {
     HostObjControl(server, Q_HTTP_URL, reinterpret_cast<QINT64>(url));
     HostObjControl(server, Q_HTTP_START, Q_DEFAULT);
     EXPECT_EQ(ErrorCode(), Q_ERR_INVALID_PARAMETER) << url;
     EXPECT_EQ(HostObjInquire(server, Q_HTTP_STATE, nullptr), Q_HTTP_STOP);
+  }
+  // The last ones taken pass on to the next check, a root folder that does not exist.
+  for (const wchar_t* url :
+       {L"http://localhost:00000", L"http://localhost:65535/page", L"http://l\u007fcalhost:0"}) {
+    HostObjControl(server, Q_HTTP_URL, reinterpret_cast<QINT64>(url));
+    HostObjControl(server, Q_HTTP_START, Q_DEFAULT);
+    EXPECT_EQ(ErrorCode(), Q_ERR_FILE) << url;
   }
   HostObjFree(server);
   // Objects belong to a system the host knows, and go with it.
   EXPECT_EQ(HostObjAlloc(0x12345, Q_MAILBOX, 2048, nullptr), 0);
   ASSERT_NE(AllocBoard(), 0);
   EXPECT_NE(HostObjAlloc(board_, Q_MAILBOX, 2048, nullptr), 0);
+  QdigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
+  QbufAlloc2d(board_, 4, 4, 8, Q_IMAGE, nullptr);
+  QthrAlloc(board_, Q_EVENT, Q_DEFAULT, nullptr);
   QsysFree(board_);
   board_ = 0;
-  EXPECT_EQ(CountObjects(Q_MAILBOX), 0);
+  EXPECT_EQ(CountObjects(Q_MAILBOX) + CountObjects(Q_DIGITIZER) + CountObjects(Q_IMAGE) +
+                CountObjects(Q_EVENT) + CountObjects(Q_SYSTEM) + CountObjects(Q_HOOK_EVENT),
+            0);
 }
 
 // What a hook on another thread uses: freed by the test right after the hook is removed.

@@ -68,16 +68,18 @@ class EchoServer {
     stalled_ = false;
     changed_.notify_all();
   }
-  // The client-to-server mailbox of a server that came after the first client connected.
+  // The client-to-server mailbox of a server that came after the first client connected, and
+  // whose name is empty.
   QID LateMailbox() {
     std::lock_guard lock(mutex_);
-    return Mailbox(pairs_.begin()->first, L"FBClientToServer");
+    return Mailbox(pairs_.begin()->first, L"FBClientToServer", L"");
   }
 
  private:
-  static QID Mailbox(QINT64 client, const wchar_t* direction) {
+  static QID Mailbox(QINT64 client, const wchar_t* direction, const wchar_t* server = L"Echo") {
     const QID mailbox = HostObjAlloc(Q_DEFAULT_HOST, Q_MAILBOX, Q_DEFAULT, nullptr);
-    const std::wstring name = L"Echo:" + std::wstring(direction) + L":" + std::to_wstring(client);
+    const std::wstring name =
+        std::wstring(server) + L":" + direction + L":" + std::to_wstring(client);
     HostObjControl(mailbox, Q_OBJECT_NAME, reinterpret_cast<QINT64>(name.c_str()));
     return mailbox;
   }

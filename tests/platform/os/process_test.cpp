@@ -49,10 +49,9 @@ TEST(Environment, LookUpIgnoresCaseWithWindowsSizes) {
   EXPECT_EQ(getenv("ZORTESTVARIABLE"), nullptr);
   ASSERT_TRUE(SetEnvironmentVariable(L"zortestvariable", nullptr));
   Refused(GetEnvironmentVariable(L"ZorTestVariable", exact, 6) == 0, ERROR_ENVVAR_NOT_FOUND);
-  EXPECT_FALSE(SetEnvironmentVariable(L"A=B", L"x"));
-  EXPECT_FALSE(SetEnvironmentVariable(nullptr, L"x"));
+  Refused(!SetEnvironmentVariable(L"A=B", L"x"), ERROR_INVALID_PARAMETER);
+  Refused(!SetEnvironmentVariable(nullptr, L"x"), ERROR_INVALID_PARAMETER);
   for (bool wide : {true, false}) {
-    SetLastError(ERROR_SUCCESS);
     Refused((wide ? GetEnvironmentVariable(nullptr, exact, 6)
                   : GetEnvironmentVariableA(nullptr, narrow, 6)) == 0u,
             ERROR_INVALID_PARAMETER);
@@ -97,10 +96,8 @@ TEST(Libraries, LoadResolveFree) {
   Refused(!FreeLibrary(math), ERROR_INVALID_HANDLE);
   Refused(LoadLibrary(L"libdoes-not-exist.so") == kNullModule, ERROR_MOD_NOT_FOUND);
   for (const wchar_t* none : {static_cast<const wchar_t*>(nullptr), L""}) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
     Refused(LoadLibrary(none) == kNullModule, ERROR_INVALID_PARAMETER);
   }
-  SetLastError(ERROR_SUCCESS);
   Refused(GetModuleHandle(L"libdoes-not-exist.so") == kNullModule, ERROR_MOD_NOT_FOUND);
   Refused(GetProcAddress(kNullModule, "cos") == nullptr, ERROR_INVALID_HANDLE);
 }
@@ -116,7 +113,6 @@ TEST(Libraries, ModuleFileNameTruncatesLikeWindows) {
   wchar_t small[4];
   Refused(GetModuleFileName(kNullModule, small, 4) == 4u, ERROR_INSUFFICIENT_BUFFER);
   EXPECT_EQ(std::wstring(small), std::wstring(path, 3));
-  SetLastError(ERROR_SUCCESS);
   Refused(GetModuleFileName(kNullModule, nullptr, 0) == 0u, ERROR_INSUFFICIENT_BUFFER);
 }
 
@@ -179,8 +175,9 @@ TEST(TextConversion, InvalidInputIsReplacedOrRefusedWhenAsked) {
   for (const char* bad :
        {"a\xC3", "\xC0\xAF", "\xED\xA0\x80", "\x80z", "\xC1\xBF", "\xF5\x80\x80\x80",
         "\xF4\x90\x80\x80", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF"}) {
-    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bad, -1, nullptr, 0), 0) << bad;
-    EXPECT_EQ(GetLastError(), ERROR_NO_UNICODE_TRANSLATION);
+    SCOPED_TRACE(bad);
+    Refused(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bad, -1, nullptr, 0) == 0,
+            ERROR_NO_UNICODE_TRANSLATION);
     EXPECT_GT(MultiByteToWideChar(CP_UTF8, 0, bad, -1, nullptr, 0), 0);
   }
   wchar_t wide[4];
@@ -233,9 +230,8 @@ TEST(TextConversion, BadArgumentsAreRefused) {
        ERROR_INVALID_FLAGS},
   };
   for (const auto& c : cases) {
-    SetLastError(ERROR_SUCCESS);
-    EXPECT_EQ(c.call(), 0) << c.name;
-    EXPECT_EQ(GetLastError(), c.error) << c.name;
+    SCOPED_TRACE(c.name);
+    Refused(c.call() == 0, c.error);
   }
 }
 
@@ -286,12 +282,12 @@ TEST(RegularFiles, ModesActAsFopensAndSizesAreBounded) {
   std::string problem;
   ASSERT_TRUE(ReadRegularFile(file, 3, &text, &problem)) << problem;  // the bound itself
   EXPECT_EQ(text, "new");
-  // A process started without standard input gets descriptor 0 for the file.
-  const int input = dup(0);
-  close(0);
-  EXPECT_TRUE(ReadRegularFile(file, 3, &text, &problem)) << problem;
-  dup2(input, 0);
-  close(input);
+  WithoutStandardInput([&] {
+    EXPECT_TRUE(ReadRegularFile(file, 3, &text, &problem)) << problem;
+    EXPECT_TRUE(WriteRegularFile(file, "new"));
+    std::FILE* opened = OpenRegularFile(file, "r");
+    EXPECT_EQ(opened != nullptr && std::fclose(opened) == 0, true);
+  });
   EXPECT_FALSE(ReadRegularFile(file, 2, &text, &problem));
   EXPECT_EQ(problem, "larger than 2 bytes");
   EXPECT_FALSE(ReadRegularFile(Folder() / "missing", 2, &text, &problem));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,10 +12,27 @@
 
 namespace os {
 
-// A call that failed, and the reason it left behind.
-inline void Refused(bool failed, uint32_t error) {
-  EXPECT_TRUE(failed);
+// A call that failed, and the reason it left behind. The last error is first set to one that
+// no call gives, so a refusal that forgets to set its own shows.
+inline void ExpectRefused(const std::function<bool()>& failed, uint32_t error, const char* file,
+                          int line) {
+  const testing::ScopedTrace trace(file, line, "refused here");
+  SetLastError(0xE0F0E0F0u);
+  EXPECT_TRUE(failed());
   EXPECT_EQ(GetLastError(), error);
+}
+#define Refused(failed, error) \
+  ::os::ExpectRefused([&] { return static_cast<bool>(failed); }, error, __FILE__, __LINE__)
+
+// Runs `work` as in a process started without standard input, where descriptor 0 is the first
+// free one: whatever `work` opens there must work and be closed again by its end.
+inline void WithoutStandardInput(const std::function<void()>& work) {
+  const int input = dup(0);
+  close(0);
+  work();
+  EXPECT_EQ(fcntl(0, F_GETFD), -1) << "descriptor 0 left open";
+  dup2(input, 0);
+  close(input);
 }
 
 // What `work` returns when run in a child process of its own; the test fails unless the child

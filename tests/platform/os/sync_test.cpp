@@ -128,12 +128,6 @@ TEST(Events, UntimedWaitsTradingSetsLoseNoWakeUp) {
   for (Handle h : {ping, pong}) CloseHandle(h);
 }
 
-TEST(WaitMultiple, AnyReportsLowestSignalledIndex) {
-  Handle events[3] = {CreateEvent(true, false), CreateEvent(true, true), CreateEvent(true, true)};
-  EXPECT_EQ(WaitForMultipleObjects(3, events, false, 0), WAIT_OBJECT_0 + 1);
-  for (Handle event : events) CloseHandle(event);
-}
-
 TEST(WaitMultiple, AllTakesAutomaticEventsOnlyTogether) {
   Handle events[2] = {CreateEvent(false, true), CreateEvent(false, false)};
   // One of two is set: the wait times out and must not consume the first.
@@ -230,6 +224,8 @@ TEST(WaitMultiple, SixtyFourObjectsAndTheLimits) {
   Handle events[65];
   for (Handle& event : events) event = CreateEvent(true, true);
   EXPECT_EQ(WaitForMultipleObjects(64, events, true, 0), WAIT_OBJECT_0);
+  ResetEvent(events[0]);  // any wait names the lowest set
+  EXPECT_EQ(WaitForMultipleObjects(3, events, false, 0), WAIT_OBJECT_0 + 1);
   Refused(WaitForMultipleObjects(65, events, true, 0) == WAIT_FAILED, ERROR_INVALID_PARAMETER);
   EXPECT_EQ(WaitForMultipleObjects(0, events, false, 0), WAIT_FAILED);
   EXPECT_EQ(WaitForMultipleObjects(1, nullptr, false, 0), WAIT_FAILED);
@@ -247,11 +243,14 @@ TEST(Handles, ClosedNullAndForeignHandlesAreRefused) {
   ASSERT_TRUE(CloseHandle(event));
   GetProcessHandleCount(GetCurrentProcess(), &after);
   EXPECT_EQ(after, before);
-  EXPECT_FALSE(GetProcessHandleCount(event, &after));
-  EXPECT_FALSE(GetProcessHandleCount(GetCurrentProcess(), nullptr));
+  Refused(!GetProcessHandleCount(event, &after), ERROR_INVALID_PARAMETER);
+  Refused(!GetProcessHandleCount(GetCurrentProcess(), nullptr), ERROR_INVALID_PARAMETER);
   Refused(!CloseHandle(event), ERROR_INVALID_HANDLE);
   Refused(WaitForSingleObject(event, 0) == WAIT_FAILED, ERROR_INVALID_HANDLE);
-  for (Handle bad : {event, kNullHandle, INVALID_HANDLE_VALUE}) EXPECT_FALSE(SetEvent(bad));
+  for (Handle bad : {event, kNullHandle, INVALID_HANDLE_VALUE}) {
+    Refused(!SetEvent(bad), ERROR_INVALID_HANDLE);
+    Refused(!ResetEvent(bad), ERROR_INVALID_HANDLE);
+  }
   Handle mutex = CreateMutex(false, nullptr);
   Refused(!SetEvent(mutex), ERROR_INVALID_HANDLE);
   CloseHandle(mutex);
@@ -322,9 +321,7 @@ TEST(Threads, HandleSignalsAtExitWithTheBodysResult) {
   EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
   ASSERT_TRUE(GetExitCodeThread(thread, &code));
   EXPECT_EQ(code, 42u);
-  SetLastError(ERROR_SUCCESS);
   Refused(!GetExitCodeThread(thread, nullptr), ERROR_INVALID_PARAMETER);
-  SetLastError(ERROR_SUCCESS);
   Refused(CreateThread(ThreadBody(), nullptr) == kNullHandle, ERROR_INVALID_PARAMETER);
   for (Handle h : {thread, go}) CloseHandle(h);
 }
@@ -374,7 +371,7 @@ TEST(Mutexes, OwnerReentersOthersWaitAndCannotRelease) {
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_TRUE(ReleaseMutex(mutex));
-  EXPECT_FALSE(ReleaseMutex(mutex));
+  Refused(!ReleaseMutex(mutex), ERROR_NOT_OWNER);
   waiter.join();
   CloseHandle(mutex);
 }
@@ -466,8 +463,9 @@ TEST(ThreadPriority, EachLevelIsSetAndReadBackOrRefusedWithoutChange) {
       EXPECT_EQ(Policy(), SCHED_OTHER);
       EXPECT_EQ(Niceness(), level.niceness);
     }
-    // Lowering is always allowed: the thread ends idle.
+    // Lowering is always allowed: the thread ends idle, and so starts a thread it makes.
     EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_IDLE);
+    OnOwnThread([] { EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_IDLE); });
   });
 }
 
@@ -504,13 +502,6 @@ TEST(ThreadPriority, NicenessGivenByOthersReadsAsTheNearestLevelHalfwayTowardsNo
       if (setpriority(PRIO_PROCESS, self, reading.niceness) != 0) continue;
       EXPECT_EQ(GetThreadPriority(GetCurrentThread()), reading.priority);
     }
-  });
-}
-
-TEST(ThreadPriority, NewThreadsStartWithTheirCreatorsScheduling) {
-  OnOwnThread([] {
-    ASSERT_TRUE(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST));
-    OnOwnThread([] { EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_LOWEST); });
   });
 }
 
@@ -640,6 +631,16 @@ TEST(NamedMutexes, AnotherProcessSeesExistenceAndOwnership) {
                 RunPeer("zor.test.cross", "probe").output,
             "0" + Expect(true, WAIT_TIMEOUT) + Expect(true, WAIT_OBJECT_0) +
                 Expect(false, WAIT_OBJECT_0));
+}
+
+TEST(NamedMutexes, DescriptorZeroServesAsAnyOther) {
+  WithoutStandardInput([] {
+    Handle mutex = CreateMutex(true, L"zor.test.zero");
+    EXPECT_EQ(RunPeer("zor.test.zero", "probe").output, Expect(true, WAIT_TIMEOUT));
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    EXPECT_EQ(RunPeer("zor.test.zero", "probe").output, Expect(true, WAIT_OBJECT_0));
+    CloseHandle(mutex);
+  });
 }
 
 TEST(NamedMutexes, WaiterInAnotherProcessGetsItOnRelease) {

@@ -69,7 +69,6 @@ TEST(MessageBoxes, MessagesToTheConsoleSession) {
   EXPECT_EQ(session, WTSGetActiveConsoleSessionId());
   SetSessionFacts(0, 2);
   EXPECT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0) << session;
-  SetLastError(ERROR_SUCCESS);
   Refused(!ProcessIdToSessionId(GetCurrentProcessId(), nullptr), ERROR_INVALID_PARAMETER);
   SetMessageBoxAnswer([](const std::wstring& text, const std::wstring& caption, uint32_t) {
     return text == L"Text" && caption == L"Title" ? IDYES : IDABORT;
@@ -82,7 +81,7 @@ TEST(MessageBoxes, MessagesToTheConsoleSession) {
   EXPECT_EQ(response, IDYES);
   for (const auto& [id, answer] :
        {std::pair(5u, &response), std::pair(2u, static_cast<int*>(nullptr))}) {
-    SetLastError(ERROR_SUCCESS);  // another session, or nowhere to answer
+    // Another session, or nowhere to answer.
     Refused(!WTSSendMessage(id, title, sizeof(title), text, sizeof(text), MB_OK, 0, answer, true),
             ERROR_INVALID_PARAMETER);
   }
@@ -221,9 +220,8 @@ TEST(Processors, CountAndAffinityRoundTrip) {
   EXPECT_EQ(SetThreadAffinityMask(GetCurrentThread(), previous), first);
   // No processor, or one past the system's beside one that exists, is refused.
   for (uint64_t bad : {uint64_t{0}, system == ~uint64_t{0} ? 0 : first | ~system}) {
-    SetLastError(ERROR_SUCCESS);
     Refused(SetThreadAffinityMask(GetCurrentThread(), bad) == 0u, ERROR_INVALID_PARAMETER);
-    EXPECT_FALSE(SetProcessAffinityMask(GetCurrentProcess(), bad));
+    Refused(!SetProcessAffinityMask(GetCurrentProcess(), bad), ERROR_INVALID_PARAMETER);
   }
   // Another process's or thread's handle, or no mask to fill, is refused with its reason.
   Refused(!GetProcessAffinityMask(kNullHandle, &process, &system), ERROR_INVALID_HANDLE);

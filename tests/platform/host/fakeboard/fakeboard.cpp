@@ -49,6 +49,8 @@ const wchar_t* Message(QINT64 code, QINT64 sub) {
   if (code == 4300) return kMessages[0][sub];
   if (code == 4310) return kMessages[1][sub];
   if (code == 4356 && sub == 0) return L"Dropped interrupt event.";
+  // Texts at the ends of the fake's range (4300 to 4499) and beside them.
+  if (code == 4299 || code == 4499 || code == 4500) return L"Edge.";
   return nullptr;
 }
 
