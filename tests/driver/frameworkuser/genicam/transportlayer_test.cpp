@@ -16,6 +16,7 @@
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/xmlfilename.h"
 #include "platform/host/hostservices.h"
 #include "platform/host/zor.h"
+#include "tests/driver/frameworkuser/genicam/hostsystemfixture.h"
 #include "tests/support/testdata/testdata.h"
 
 namespace zor::genicam {
@@ -23,19 +24,8 @@ namespace {
 
 constexpr int64_t kFreeType = 5000;  // a system type the host keeps as a setting
 
-class HostSystemPort : public ::testing::Test {
- protected:
-  void SetUp() override {
-    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
-    system_ = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
-    ASSERT_NE(system_, 0);
-  }
-  void TearDown() override {
-    QsysFree(system_);
-    QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
-  }
-  QID system_ = 0;
-};
+// A host system whose port the tests read and write.
+using HostSystemPort = HostSystem;
 
 // The sum of a type's '+'-joined parts, each decimal or hexadecimal.
 int64_t TypeOf(const std::string& token) {
