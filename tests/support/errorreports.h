@@ -1,6 +1,6 @@
 // What the application's error hook hears while an ErrorReports lives, from whichever thread: for
 // each report its code, the failing function and its second detail text (an exception's
-// description), as "code function description".
+// description), as "code function description", or as a test describes it.
 #pragma once
 
 #include <mutex>
@@ -12,9 +12,23 @@
 
 namespace zortest {
 
+// A report as "code function description".
+inline std::wstring CodeFunctionDescription() {
+  wchar_t function[Q_ERROR_TEXT_SIZE] = {};
+  wchar_t description[Q_ERROR_TEXT_SIZE] = {};
+  QappGetError(Q_DEFAULT, Q_CURRENT_FCT, function);
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2_TEXT, description);
+  const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  return std::to_wstring(code) + L" " + function + L" " + description;
+}
+
 class ErrorReports {
  public:
-  ErrorReports() { QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &Hook, this); }
+  // Each report as `describe` reads it, in the hook, from the error just reported.
+  explicit ErrorReports(std::wstring (*describe)() = &CodeFunctionDescription)
+      : describe_(describe) {
+    QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &Hook, this);
+  }
   ~ErrorReports() { QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &Hook, this); }
   ErrorReports(const ErrorReports&) = delete;
   ErrorReports& operator=(const ErrorReports&) = delete;
@@ -32,16 +46,13 @@ class ErrorReports {
  private:
   static QINT64 Hook(QINT64, QID, void* user) {
     auto* self = static_cast<ErrorReports*>(user);
-    wchar_t function[Q_ERROR_TEXT_SIZE] = {};
-    wchar_t description[Q_ERROR_TEXT_SIZE] = {};
-    QappGetError(Q_DEFAULT, Q_CURRENT_FCT, function);
-    QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2_TEXT, description);
-    const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+    std::wstring report = self->describe_();
     std::lock_guard guard(self->lock_);
-    self->seen_.push_back(std::to_wstring(code) + L" " + function + L" " + description);
+    self->seen_.push_back(std::move(report));
     return 0;
   }
 
+  std::wstring (*const describe_)();
   std::mutex lock_;
   std::vector<std::wstring> seen_;
 };
