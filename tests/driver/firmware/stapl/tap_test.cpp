@@ -51,13 +51,41 @@ void ExpectOnDevices(const StaplCase (&cases)[N], int devices = 1) {
   }
 }
 
-TEST(StaplTap, ScanFromAnUnknownStateResetsFirst) {
-  Traced t = RunTraced("DRSCAN 4, #1010;");
-  ASSERT_EQ(t.run.rc, kStaplSuccess);
-  // reset, enter Shift-DR (1 0 0), four bits (TMS high on the last), Pause-DR, walk to Idle,
-  // and the reset that ends every run.
-  EXPECT_EQ(t.tms, kReset + Clocks("100 0001 0 110") + kReset);
-  EXPECT_EQ(t.tdi.substr(9, 4), "0101");
+// A run as "outcome|TMS clocks|waits".
+std::string Shown(const Traced& t) {
+  std::string waits;
+  for (const int64_t us : t.run.delays) waits += (waits.empty() ? "" : ",") + std::to_string(us);
+  return Outcome(t.run) + "|" + t.tms + "|" + waits;
+}
+
+// Each statement's clocks after the reset a scan from an unknown state starts with, and before
+// the reset that ends every run. A stable state that holds takes one clock; from Pause-DR a wait
+// walks to Idle, clocks there and stays.
+TEST(StaplTap, ClocksOfEachStatement) {
+  const struct {
+    const char* body;
+    const char* clocks;
+    const char* waits;
+  } rows[] = {// Enter Shift-DR (1 0 0), four bits (TMS high on the last), Pause-DR, walk to Idle.
+              {"DRSCAN 4, #1010;", "100 0001 0 110", ""},
+              {"STATE IDLE; STATE IDLE;", "0", ""},
+              {"STATE RESET; STATE RESET;", "111 1", ""},
+              {"STATE DRSELECT; STATE DRSELECT;", "1", ""},
+              {"STATE IRPAUSE, DRSHIFT IDLE;", "11010 11100 110", ""},
+              {"DRSTOP DRSHIFT; DRSCAN 2, #11; DRSCAN 2, #11;", "100 01 0 10  10 10 01 0 10", ""},
+              {"IRSTOP IRPAUSE; IRSCAN 4, #1111; IRSCAN 4, #1111;", "1100 0001 0  0 10 0001 0", ""},
+              {"DRSTOP DRPAUSE; DRSCAN 1, #1; WAIT 10 CYCLES;", "100 1 0 110 0000000000", ""},
+              {"DRSTOP DRPAUSE; DRSCAN 1, #1; WAIT DRPAUSE, 10 CYCLES;", "100 1 0 0000000000", ""},
+              {"WAIT RESET, 3 CYCLES, 250 USEC, 2 CYCLES, DRPAUSE;", "111 111 11 01010", "250"},
+              {"TRST 2 CYCLES;", "00", ""}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(Shown(RunTraced(row.body)),
+              "success|" + kReset + Clocks(row.clocks) + kReset + "|" + row.waits)
+        << row.body;
+  }
+  EXPECT_EQ(RunTraced("DRSCAN 4, #1010;").tdi.substr(9, 4), "0101");
+  // The state stays unknown: no reset at the end either.
+  EXPECT_EQ(Shown(RunTraced("WAIT 1000 USEC;")), "success||1000");
 }
 
 TEST(StaplTap, PreAndPostambleSurroundTheData) {
@@ -76,12 +104,7 @@ TEST(StaplTap, PreAndPostambleSurroundTheData) {
   EXPECT_EQ(data.tdi.substr(22, 8), "11101111");
 }
 
-TEST(StaplTap, StableStatesTakeOneClock) {
-  EXPECT_EQ(RunTraced("STATE IDLE; STATE IDLE;").tms, kReset + "0" + kReset);
-  EXPECT_EQ(RunTraced("STATE RESET; STATE RESET;").tms, kReset + "111" + "1" + kReset);
-  EXPECT_EQ(RunTraced("STATE DRSELECT; STATE DRSELECT;").tms, kReset + "1" + kReset);
-  EXPECT_EQ(RunTraced("STATE IRPAUSE, DRSHIFT IDLE;").tms,
-            kReset + Clocks("11010 11100 110") + kReset);
+TEST(StaplTap, EveryStateByNameAndEveryWalk) {
   EXPECT_EQ(RunTraced("STATE NOWHERE;").run.rc, kStaplSyntaxError);
   // Each of the sixteen names is its own state.
   const char* const names[] = {"RESET",    "IDLE",     "DRSELECT",  "DRCAPTURE",
@@ -128,19 +151,7 @@ TEST(StaplTap, StableStatesTakeOneClock) {
   }
 }
 
-TEST(StaplTap, WaitCyclesAndTime) {
-  // From Pause-DR a wait walks to Idle, clocks there and stays.
-  Traced t = RunTraced("DRSTOP DRPAUSE; DRSCAN 1, #1; WAIT 10 CYCLES;");
-  ASSERT_EQ(t.run.rc, kStaplSuccess);
-  EXPECT_EQ(t.tms, kReset + Clocks("100 1 0 110") + std::string(10, '0') + kReset);
-  t = RunTraced("DRSTOP DRPAUSE; DRSCAN 1, #1; WAIT DRPAUSE, 10 CYCLES;");
-  EXPECT_EQ(t.tms, kReset + Clocks("100 1 0") + std::string(10, '0') + kReset);
-  t = RunTraced("WAIT RESET, 3 CYCLES, 250 USEC, 2 CYCLES, DRPAUSE;");
-  EXPECT_EQ(t.tms, kReset + Clocks("111 111 11 01010") + kReset);
-  EXPECT_EQ(t.run.delays, (std::vector<int64_t>{250}));
-  t = RunTraced("WAIT 1000 USEC;");
-  EXPECT_EQ(t.run.delays, (std::vector<int64_t>{1000}));
-  EXPECT_EQ(t.tms, "");  // the state stays unknown: no reset at the end either
+TEST(StaplTap, RefusedWaits) {
   // Each refused form: no count, an unknown unit or state, a second wait or end state, a count
   // after the end state, a count that is no integer, no semicolon.
   const std::pair<const char*, const char*> refused[] = {
@@ -156,22 +167,10 @@ TEST(StaplTap, WaitCyclesAndTime) {
       {"WAIT (1 == 1) CYCLES;", "type mismatch"},
       {"WAIT N CYCLES;", "undefined symbol"},
       {"WAIT 5 CYCLES", "syntax error"}};
+  // A refused wait clocks nothing and waits for nothing.
   for (const auto& [statement, outcome] : refused) {
-    t = RunTraced(statement);
-    // A refused wait clocks nothing and waits for nothing.
-    EXPECT_EQ(Outcome(t.run) + "|" + t.tms + "|" + std::to_string(t.run.delays.size()),
-              std::string(outcome) + "||0")
-        << statement;
+    EXPECT_EQ(Shown(RunTraced(statement)), std::string(outcome) + "||") << statement;
   }
-  EXPECT_EQ(RunTraced("TRST 2 CYCLES;").tms, kReset + "00" + kReset);
-}
-
-TEST(StaplTap, StopStates) {
-  Traced t = RunTraced("DRSTOP DRSHIFT; DRSCAN 2, #11; DRSCAN 2, #11;");
-  ASSERT_EQ(t.run.rc, kStaplSuccess);
-  EXPECT_EQ(t.tms, kReset + Clocks("100 01 0 10  10 10 01 0 10") + kReset);
-  t = RunTraced("IRSTOP IRPAUSE; IRSCAN 4, #1111; IRSCAN 4, #1111;");
-  EXPECT_EQ(t.tms, kReset + Clocks("1100 0001 0  0 10 0001 0") + kReset);
 }
 
 // All devices in BYPASS: the data come back one bit late per device.
