@@ -48,7 +48,7 @@ TEST(StaplRealProgram, RunsEveryAction) {
   const std::string program = ReadProgram();
   ASSERT_GT(program.size(), 900000u);
   StaplRun idcode = RunAction(program, "READ_IDCODE");
-  EXPECT_EQ(std::pair(idcode.rc, idcode.exitCode), std::pair(kStaplSuccess, 0));
+  EXPECT_EQ(std::tuple(idcode.rc, idcode.exitCode), std::tuple(kStaplSuccess, 0));
   EXPECT_EQ(idcode.bitExports.at(0),
             (std::pair<std::string, std::string>{"IDCODE", "00001111100000000011000111001111"}));
   // DEVICE_INFO and ENC_DATA_AUTHENTICATION poll a million times for an answer the simulated
