@@ -90,7 +90,23 @@ TEST_F(LogRing, WrapRules) {
   EXPECT_EQ(Header().writeOffset, 248u);
 }
 
+// Memory and ring sizes on both sides of one record after the header, each as "result ring
+// size"; memory shorter than the header is never read (exactly sized, so a read shows).
 TEST_F(LogRing, DamagedHeaderNeverLeadsOutsideTheRecords) {
+  constexpr uint32_t kOne = kLogHeaderSize + kLogRecordSize;
+  const uint32_t sizes[][2] = {{16, 100000}, {kOne - 8, 100000}, {kOne, kOne - 1},
+                               {kOne, kOne}, {kOne, 100000},     {kThreeRecords, kOne - 1}};
+  std::string results;
+  for (const auto& [memorySize, ringSize] : sizes) {
+    auto memory = std::make_unique<uint64_t[]>(memorySize / 8);
+    if (memorySize >= kLogHeaderSize) {
+      reinterpret_cast<LogRingHeader*>(memory.get())->ringSize = ringSize;
+    }
+    const int32_t result = CLog::Instance()->AllocBuffer(memory.get(), memorySize);
+    results += std::to_string(result) + " " + std::to_string(CLog::Instance()->RingSize()) + ",";
+    CLog::Instance()->FreeBuffer(false);
+  }
+  EXPECT_EQ(results, "1 0,1 0,1 0,0 168,0 168,1 0,");
   Attach(kThreeRecords, 100000, 8);  // offset inside the header, ring size past the memory
   WriteValue(1);
   EXPECT_EQ(RecordAt(88).kind, kLogKindWrap);
@@ -198,17 +214,19 @@ TEST_F(LogRing, CategoriesSwitchWhileErrorsAreRecorded) {
   const uint32_t before = Header().writeOffset;
   CError(4301, 0);
   EXPECT_EQ(Header().writeOffset, before);
-  // Categories outside the table are neither kept nor reported; those at its two ends are.
-  for (int category : {-1, CLog::kCategoryCount, CLog::kCategoryCount + 1}) {
+  // Each of the 64 categories is kept and reported on its own, and cleared again; those outside
+  // the table neither.
+  std::string kept;
+  for (int category = -1; category <= 65; ++category) {
     CLog::Instance()->SetCategory(category, true);
-    EXPECT_FALSE(CLog::Instance()->IsCategoryEnabled(category)) << category;
-  }
-  for (int category : {0, CLog::kCategoryCount - 1}) {
-    CLog::Instance()->SetCategory(category, true);
-    EXPECT_TRUE(CLog::Instance()->IsCategoryEnabled(category)) << category;
+    kept += CLog::Instance()->IsCategoryEnabled(category) ? "1" : "0";
+    for (int other = 0; other < 64; ++other) {
+      if (other != category && CLog::Instance()->IsCategoryEnabled(other)) kept += "!";
+    }
     CLog::Instance()->SetCategory(category, false);
-    EXPECT_FALSE(CLog::Instance()->IsCategoryEnabled(category)) << category;
+    kept += CLog::Instance()->IsCategoryEnabled(category) ? "!" : "";
   }
+  EXPECT_EQ(kept, "0" + std::string(64, '1') + "00");
 }
 
 // Threads that took the log before the driver went away keep a live object.
