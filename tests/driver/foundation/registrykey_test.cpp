@@ -55,15 +55,20 @@ TEST(RegistryKey, ReadsReportBothResults) {
   ASSERT_TRUE(user.WriteDword(L"Dword", 7));
   const uint64_t eight = 8;
   ASSERT_TRUE(user.WriteValue(L"Qword", kRegTypeQword, &eight, 8));
+  // Each type with the other's length.
+  ASSERT_TRUE(user.WriteValue(L"LongDword", kRegTypeDword, &eight, 8));
+  ASSERT_TRUE(user.WriteValue(L"ShortQword", kRegTypeQword, &eight, 4));
   CRegistryKey closed;
   const struct {
     CRegistryKey* key;
     const wchar_t* value;
     std::string calls;
   } cases[] = {{&closed, L"Dword", "00000000 0 00 -3 -3 3 3"},
-               {&user, L"Missing", "00000011 0 02 -3 -3 3 3"},
-               {&user, L"Qword", "00010111 4 02 -3 -3 8 3"},
-               {&user, L"Dword", "11100111 1 02 7 7 3 3"}};
+               {&user, L"Missing", "00000011 0 04 -3 -3 3 3"},
+               {&user, L"Qword", "00010111 4 04 -3 -3 8 3"},
+               {&user, L"LongDword", "10000111 1 04 -3 -3 3 3"},
+               {&user, L"ShortQword", "00000111 4 04 -3 -3 3 3"},
+               {&user, L"Dword", "11100111 1 04 7 7 3 3"}};
   for (const auto& c : cases) EXPECT_EQ(Reads(*c.key, c.value), c.calls) << c.value;
   EXPECT_FALSE(user.IsVolatile());
   EXPECT_TRUE(CRegistryKey::KeyExists(2));
