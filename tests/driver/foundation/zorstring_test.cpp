@@ -135,15 +135,16 @@ TEST(ZorString, SubStringStaysInsideTheText) {
   EXPECT_STREQ(text.SubString(0, -2).CStr(), L"");
 }
 
+// The pieces, then the room the table took: counted first, it is reserved once, exactly.
 TEST(ZorString, SplitKeepsOrDropsEmptyPieces) {
   const auto joined = [](const CTable1D<CZORString>& pieces) {
     std::wstring out;
     for (int64_t i = 0; i < pieces.Size(); ++i) out += pieces[i].CStr() + std::wstring(L"|");
-    return out;
+    return out + std::to_wstring(pieces.Allocated());
   };
-  EXPECT_EQ(joined(CZORString(L"a,,b").Split(L",", false)), L"a||b|");
-  EXPECT_EQ(joined(CZORString(L"a,,b").Split(L",;", true)), L"a|b|");
-  EXPECT_EQ(joined(CZORString(L"a;b,").Split(L",;", false)), L"a|b||");
+  EXPECT_EQ(joined(CZORString(L"a,,b").Split(L",", false)), L"a||b|3");
+  EXPECT_EQ(joined(CZORString(L"a,,b").Split(L",;", true)), L"a|b|2");
+  EXPECT_EQ(joined(CZORString(L"a;b,").Split(L",;", false)), L"a|b||3");
 }
 
 TEST(ZorString, ResizeAndTrimRight) {
