@@ -37,10 +37,9 @@ TEST(DescriptionLine, ReadsTheOptionsOfTheMatchingDevice) {
 }
 
 TEST(DescriptionLine, OnlyTheExactIdcodeTokenMatches) {
-  EXPECT_EQ(Options("* [0x0d1a1093] -i 8"), std::vector<std::string>{"no match"});
-  EXPECT_EQ(Options("[0X0D1A1093] -i 8"), std::vector<std::string>{"no match"});
-  EXPECT_EQ(Options("[0x0d1a1093]-i 8"), std::vector<std::string>{"no match"});
-  EXPECT_EQ(Options(""), std::vector<std::string>{"no match"});
+  for (const char* line : {"* [0x0d1a1093] -i 8", "[0X0D1A1093] -i 8", "[0x0d1a1093]-i 8", ""}) {
+    EXPECT_EQ(Options(line), std::vector<std::string>{"no match"}) << line;
+  }
 }
 
 TEST(DescriptionLine, TheTemporaryFolderEndsWithOneSeparator) {
