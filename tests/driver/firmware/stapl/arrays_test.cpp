@@ -11,11 +11,6 @@ using namespace zor::firmware;
 
 namespace {
 
-StaplRun RunProc(const std::string& body, const std::string& decls) {
-  StaplBench bench;
-  return bench.Run(Proc(body, decls), "DO");
-}
-
 // The top digit of a hex initialiser may be partly outside the array: the last digit still
 // holds bits 0-3. Sizes no program needs fail before memory is touched; so does the next
 // declaration once arrays, each within its own limit, together pass what one run may hold.

@@ -91,11 +91,10 @@ TEST(StaplExpression, PrecedenceAndAssociativity) {
 }
 
 TEST(StaplExpression, TypesOfLiteralsAndResults) {
-  EXPECT_EQ(Eval("1").type, kStaplEither);
-  EXPECT_EQ(Eval("2").type, kStaplInteger);
-  EXPECT_EQ(Eval("B").type, kStaplBoolean);
-  EXPECT_EQ(Eval("I > 1").type, kStaplBoolean);
-  EXPECT_EQ(Eval("BITS[2]").type, kStaplBoolean);
+  std::vector<int> types;
+  for (const char* text : {"1", "2", "B", "I > 1", "BITS[2]"}) types.push_back(Eval(text).type);
+  EXPECT_EQ(types, (std::vector<int>{kStaplEither, kStaplInteger, kStaplBoolean, kStaplBoolean,
+                                     kStaplBoolean}));
   // Numbers are 32-bit values that wrap. Each operand of each operator and function is checked,
   // the right one as well as the left.
   const Case cases[] = {{"BITS[2]", kOk, 1},   {"4294967295", kOk, -1}, {"B == 1", kOk, 1},

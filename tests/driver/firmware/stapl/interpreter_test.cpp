@@ -11,12 +11,6 @@ using namespace zor::firmware;
 
 namespace {
 
-StaplRun RunProc(const std::string& body, const std::string& decls = "",
-                 std::vector<const char*> init = {}) {
-  StaplBench bench;
-  return bench.Run(Proc(body, decls), "DO", std::move(init));
-}
-
 // A whole program, the action run (none in a line-oriented program) and the run's outcome.
 struct ProgramCase {
   std::string program;

@@ -91,11 +91,19 @@ struct StaplCase {
   std::string outcome;
 };
 
-// Runs each body as the procedure of Proc.
+// Runs a body as the procedure of Proc on a chain without devices.
+inline StaplRun RunProc(const std::string& body, const std::string& decls = "",
+                        std::vector<const char*> init = {}) {
+  StaplBench bench;
+  return bench.Run(Proc(body, decls), "DO", std::move(init));
+}
+
+// Runs each body as the procedure of Proc, on a chain of that many devices of 4-bit IRs.
 template <size_t N>
-void ExpectOutcomes(const StaplCase (&cases)[N]) {
+void ExpectOutcomes(const StaplCase (&cases)[N], int devices = 0) {
   for (const StaplCase& c : cases) {
     StaplBench bench;
+    for (int i = 0; i < devices; ++i) bench.chain.AddDevice(MakeDevice(4, 0x10000001u + 2 * i));
     EXPECT_EQ(Outcome(bench.Run(Proc(c.body, c.decls), "DO")), c.outcome)
         << c.decls.substr(0, 60) << c.body.substr(0, 60);
   }

@@ -43,14 +43,6 @@ std::string Clocks(std::string groups) {
   return groups;
 }
 
-// A body, its declarations and the outcome of its run on one device.
-template <size_t N>
-void ExpectOnDevices(const StaplCase (&cases)[N], int devices = 1) {
-  for (const StaplCase& c : cases) {
-    EXPECT_EQ(Outcome(RunTraced(c.body, c.decls, devices).run), c.outcome) << c.body;
-  }
-}
-
 // A run as "outcome|TMS clocks|waits".
 std::string Shown(const Traced& t) {
   std::string waits;
@@ -181,7 +173,7 @@ TEST(StaplTap, CaptureAndCompareThroughBypass) {
        "DRSCAN 8, $81, COMPARE $05, $FE, OK; PRINT OK;"
        "DRSCAN 8, $81, COMPARE $03, $FF, OK; PRINT OK;",
        "BOOLEAN C[8]; BOOLEAN OK;", "success|4|1|1|0"}};
-  ExpectOnDevices(twoDevices, 2);
+  ExpectOutcomes(twoDevices, 2);
   const StaplCase cases[] = {
       {"IRSCAN 4, $F; DRSCAN 4, #1001, COMPARE #0010, #1111, OK; PRINT OK;", "BOOLEAN OK;",
        "success|1"},
@@ -207,7 +199,7 @@ TEST(StaplTap, CaptureAndCompareThroughBypass) {
       // Each vector holds a bit for every mapped signal.
       {"VMAP \"TDO\", \"TDI\", \"TCK\"; VECTOR A[1..0], #101;", "BOOLEAN A[3];", "bounds error"},
       {"VMAP \"TDO\", \"TDI\", \"TCK\"; VECTOR #011, A[1..0];", "BOOLEAN A[3];", "bounds error"}};
-  ExpectOnDevices(cases);
+  ExpectOutcomes(cases, 1);
 }
 
 TEST(StaplTap, VectorsDriveNoPins) {
