@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cwchar>
 #include <thread>
 #include <vector>
 
 #include "driver/ieee1532/host/iscport.h"
-#include "platform/os/registry/registry.h"
+#include "tests/driver/firmware/support/firmwarefolder.h"
 
 using namespace zor::firmware;
 
@@ -73,15 +72,7 @@ TEST(BoardJtagPort, FoldersComeFromTheRegistry) {
     EXPECT_STREQ(port.firmwareFolder_.CStr(), "");
     EXPECT_STREQ(port.bsdlFolder_.CStr(), "/bsdl_1532");
   }
-  os::Handle key{};
-  ASSERT_EQ(os::RegCreateKey(os::HKEY_LOCAL_MACHINE, L"Software\\Velant\\Imaging Board\\DravionLyn",
-                             os::REG_OPTION_NON_VOLATILE, os::KEY_ALL_ACCESS, &key, nullptr),
-            0u);
-  const wchar_t* path = L"/opt/dravion/firmware";
-  ASSERT_EQ(os::RegSetValue(key, L"FirmwarePath", os::REG_SZ, path,
-                            static_cast<uint32_t>((wcslen(path) + 1) * sizeof(wchar_t))),
-            0u);
-  os::RegCloseKey(key);
+  firmwaretest::SetBoardString(L"FirmwarePath", "/opt/dravion/firmware");
   CBoardJtagPort port(nullptr);
   EXPECT_STREQ(port.firmwareFolder_.CStr(), "/opt/dravion/firmware");
   EXPECT_STREQ(port.bsdlFolder_.CStr(), "/opt/dravion/firmware/bsdl_1532");

@@ -156,22 +156,22 @@ TEST(StaplPortHost, VectorSignals) {
   EXPECT_EQ(host.StaplVectorMap(3, framed), 3);
   const int64_t direction[] = {0b001};  // signal 0 out, 1 and 2 in
   const int64_t data[] = {0b110};
-  int64_t capture[] = {0b001};
-  EXPECT_EQ(host.StaplVectorIo(3, direction, data, capture), 3);
-  EXPECT_EQ(capture[0], 0b111);
+  int64_t capture[] = {0};
+  // The signals clocked and the capture word, which starts as given.
+  const auto io = [&](int32_t count, const int64_t* directions, int64_t before) {
+    capture[0] = before;
+    const int32_t clocked = host.StaplVectorIo(count, directions, data, capture);
+    return std::pair(clocked, capture[0]);
+  };
+  EXPECT_EQ(io(3, direction, 0b001), std::pair(3, int64_t{0b111}));
   const int64_t allOut[] = {0b111};
-  capture[0] = 0;
-  EXPECT_EQ(host.StaplVectorIo(3, allOut, data, capture), 3);
-  EXPECT_EQ(capture[0], 0);
+  EXPECT_EQ(io(3, allOut, 0), std::pair(3, int64_t{0}));
   // Two rows of different pins: one driven, the other read back.
   const char* config[] = {"CONF_DONE", "NSTATUS"};
   EXPECT_EQ(host.StaplVectorMap(2, config), 2);
-  EXPECT_EQ(host.StaplVectorIo(2, direction, data, capture), 2);
-  EXPECT_EQ(capture[0], 0b010);
+  EXPECT_EQ(io(2, direction, 0), std::pair(2, int64_t{0b010}));
   const int64_t secondOut[] = {0b010};  // the first signal read back: its data bit is 0
-  capture[0] = 0b011;
-  EXPECT_EQ(host.StaplVectorIo(2, secondOut, data, capture), 2);
-  EXPECT_EQ(capture[0], 0b010);
+  EXPECT_EQ(io(2, secondOut, 0b011), std::pair(2, int64_t{0b010}));
   EXPECT_EQ(host.StaplSetFrequency(1000000), 0);
   // Signals in the second and third words, each word's data apart; one mapped at the count itself
   // is outside the vector.
@@ -197,9 +197,8 @@ TEST(StaplPortHost, VectorSignals) {
       const char* pair[] = {driven, read};
       if (driven == read) continue;
       EXPECT_EQ(host.StaplVectorMap(2, pair), 2);
-      capture[0] = 0;
-      EXPECT_EQ(host.StaplVectorIo(2, direction, data, capture), 2);
-      EXPECT_EQ(capture[0], drivenPin == readPin ? 0 : 0b010) << driven << " " << read;
+      EXPECT_EQ(io(2, direction, 0), std::pair(2, int64_t{drivenPin == readPin ? 0 : 0b010}))
+          << driven << " " << read;
     }
   }
 }

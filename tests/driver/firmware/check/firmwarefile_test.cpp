@@ -107,23 +107,24 @@ TEST_F(FirmwareHeader, TheAuthoredFilesCarryTheirDates) {
   }
 }
 
+// The settings as "ask show wait reboot".
+std::string Settings() {
+  const FirmwareSettings s = ReadFirmwareSettings();
+  return std::to_string(s.askBeforeUpdate) + " " + std::to_string(s.showCompletion) + " " +
+         std::to_string(s.shutdownWaitSeconds) + " " + std::to_string(s.rebootAfterUpdate);
+}
+
 TEST(FirmwareSettings, DefaultsAndLimits) {
   firmwaretest::FirmwareFolder folder;
-  FirmwareSettings settings = ReadFirmwareSettings();
-  EXPECT_TRUE(settings.askBeforeUpdate);
-  EXPECT_TRUE(settings.showCompletion);
-  EXPECT_TRUE(settings.rebootAfterUpdate);
-  EXPECT_EQ(settings.shutdownWaitSeconds, 15u);
+  EXPECT_EQ(Settings(), "1 1 15 1");
   firmwaretest::SetBoardDword(L"FirmwareShutdownWaitTimeInSec", 30);
   firmwaretest::SetBoardDword(L"EnableFirmwareUpdatePopup2", 0);
-  settings = ReadFirmwareSettings();
-  EXPECT_EQ(settings.shutdownWaitSeconds, 30u);
-  EXPECT_FALSE(settings.showCompletion);
+  firmwaretest::SetBoardDword(L"EnableRebootOnFirmwareUpdate", 0);
+  EXPECT_EQ(Settings(), "1 0 30 0");
   firmwaretest::SetBoardDword(L"FirmwareShutdownWaitTimeInSec", 31);
-  EXPECT_EQ(ReadFirmwareSettings().shutdownWaitSeconds, 15u);
   // A value of the wrong size keeps the default.
   firmwaretest::SetBoardString(L"EnableFirmwareUpdatePopup1", "0");
-  EXPECT_TRUE(ReadFirmwareSettings().askBeforeUpdate);
+  EXPECT_EQ(Settings(), "1 0 15 0");
 }
 
 }  // namespace
