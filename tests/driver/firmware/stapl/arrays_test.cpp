@@ -144,13 +144,11 @@ TEST(StaplArrays, AssignmentsAndRanges) {
   StaplBench bench;
   EXPECT_EQ(bench.Run("BOOLEAN A[8];\nLET A[5..7] = 7;\nEXIT 0;\n").rc, kStaplSuccess);
   EXPECT_EQ(bench.Run("BOOLEAN A[8];\nLET A[6..8] = 7;\nEXIT 0;\n").rc, kStaplBoundsError);
-  bench.chain.AddDevice(MakeDevice(4, std::nullopt));
-  StaplRun run = bench.Run(
-      Proc("IRSCAN 4, $F; DRSCAN 64, $0123456789ABCDEF, CAPTURE C[], "
-           "COMPARE $02468ACF13579BDE, $FFFFFFFFFFFFFFFF, OK; PRINT OK, \" \", INT(C[63..32]);",
-           "BOOLEAN C[64]; BOOLEAN OK;"),
-      "DO");
-  EXPECT_EQ(Outcome(run), "success|1 " + std::to_string(0x02468ACF));
+  const StaplCase onADevice[] = {
+      {"IRSCAN 4, $F; DRSCAN 64, $0123456789ABCDEF, CAPTURE C[], "
+       "COMPARE $02468ACF13579BDE, $FFFFFFFFFFFFFFFF, OK; PRINT OK, \" \", INT(C[63..32]);",
+       "BOOLEAN C[64]; BOOLEAN OK;", "success|1 " + std::to_string(0x02468ACF)}};
+  ExpectOutcomes(onADevice, 1);
 }
 
 TEST(StaplArrays, LineOrientedInitialisers) {

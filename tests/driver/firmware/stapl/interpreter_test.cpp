@@ -218,6 +218,7 @@ TEST(StaplInterpreter, ErrorLineCountsLineFeeds) {
   EXPECT_EQ(run.errorLine, 4);
   // The end of the text is where the last statement ended, not past its line feed.
   EXPECT_EQ(bench.Run("INTEGER I;\nLET I = 0;\n").errorLine, 2);
+  // Each result by its name, up to the count past the last; none below the first.
   const int32_t codes[] = {
       kStaplSuccess,          kStaplOutOfMemory,     kStaplIoError,         kStaplSyntaxError,
       kStaplUnexpectedEnd,    kStaplUndefinedSymbol, kStaplRedefinedSymbol, kStaplIntegerOverflow,
@@ -225,18 +226,20 @@ TEST(StaplInterpreter, ErrorLineCountsLineFeeds) {
       kStaplTypeMismatch,     kStaplAssignToConst,   kStaplNextUnexpected,  kStaplPopUnexpected,
       kStaplReturnUnexpected, kStaplIllegalSymbol,   kStaplVectorMapFailed, kStaplPhaseError,
       kStaplScopeError,       kStaplActionNotFound,  kStaplResultCount};
-  for (int32_t code = 0; code <= kStaplResultCount; ++code) EXPECT_EQ(codes[code], code);
+  EXPECT_EQ(StaplResultText(-1), nullptr);
   std::string texts;
-  for (int32_t code = -1; code <= kStaplResultCount; ++code)
-    texts += std::string(StaplResultText(code) ? StaplResultText(code) : "-") + "|";
+  for (const int32_t code : codes) {
+    const char* text = StaplResultText(code);
+    texts += std::to_string(code) + ":" + (text != nullptr ? text : "-") + "|";
+  }
   EXPECT_EQ(texts,
-            "-|success|out of memory|file access error|syntax error|unexpected end of file|"
-            "undefined symbol|redefined symbol|integer overflow|divide by zero|CRC mismatch|"
-            "internal error|bounds error|type mismatch|assignment to constant object|"
-            "NEXT statement unexpected|POP statement unexpected|RETURN statement unexpected|"
-            "illegal symbolic name|vector signal name not found|"
-            "unexpected statement type (phase error)|illegal symbol reference (scope error)|"
-            "action name not found|-|");
+            "0:success|1:out of memory|2:file access error|3:syntax error|"
+            "4:unexpected end of file|5:undefined symbol|6:redefined symbol|7:integer overflow|"
+            "8:divide by zero|9:CRC mismatch|10:internal error|11:bounds error|12:type mismatch|"
+            "13:assignment to constant object|14:NEXT statement unexpected|"
+            "15:POP statement unexpected|16:RETURN statement unexpected|17:illegal symbolic name|"
+            "18:vector signal name not found|19:unexpected statement type (phase error)|"
+            "20:illegal symbol reference (scope error)|21:action name not found|22:-|");
 }
 
 TEST(StaplInterpreter, LineOrientedPrograms) {
