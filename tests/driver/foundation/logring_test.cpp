@@ -90,12 +90,14 @@ TEST_F(LogRing, WrapRules) {
   EXPECT_EQ(Header().writeOffset, 248u);
 }
 
-// Memory and ring sizes on both sides of one record after the header, each as "result ring
-// size"; memory shorter than the header is never read (exactly sized, so a read shows).
+// Memory and ring sizes on both sides of one record after the header, and no memory at all (no
+// buffer is made), each as "result ring-size free-result"; memory shorter than the header is
+// never read (exactly sized, so a read shows), and a ring refused keeps its buffer until freed.
 TEST_F(LogRing, DamagedHeaderNeverLeadsOutsideTheRecords) {
   constexpr uint32_t kOne = kLogHeaderSize + kLogRecordSize;
-  const uint32_t sizes[][2] = {{16, 100000}, {kOne - 8, 100000}, {kOne, kOne - 1},
-                               {kOne, kOne}, {kOne, 100000},     {kThreeRecords, kOne - 1}};
+  const uint32_t sizes[][2] = {
+      {0, 0},       {16, 100000},   {kOne - 8, 100000},       {kOne, kOne - 1},
+      {kOne, kOne}, {kOne, 100000}, {kThreeRecords, kOne - 1}};
   std::string results;
   for (const auto& [memorySize, ringSize] : sizes) {
     auto memory = std::make_unique<uint64_t[]>(memorySize / 8);
@@ -103,10 +105,10 @@ TEST_F(LogRing, DamagedHeaderNeverLeadsOutsideTheRecords) {
       reinterpret_cast<LogRingHeader*>(memory.get())->ringSize = ringSize;
     }
     const int32_t result = CLog::Instance()->AllocBuffer(memory.get(), memorySize);
-    results += std::to_string(result) + " " + std::to_string(CLog::Instance()->RingSize()) + ",";
-    CLog::Instance()->FreeBuffer(false);
+    results += std::to_string(result) + " " + std::to_string(CLog::Instance()->RingSize()) + " ";
+    results += std::to_string(CLog::Instance()->FreeBuffer(false)) + ",";
   }
-  EXPECT_EQ(results, "1 0,1 0,1 0,0 168,0 168,1 0,");
+  EXPECT_EQ(results, "1 0 1,1 0 0,1 0 0,1 0 0,0 168 0,0 168 0,1 0 0,");
   Attach(kThreeRecords, 100000, 8);  // offset inside the header, ring size past the memory
   WriteValue(1);
   EXPECT_EQ(RecordAt(88).kind, kLogKindWrap);

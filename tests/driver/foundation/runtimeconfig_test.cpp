@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "tests/driver/foundation/machinekeys.h"
@@ -68,6 +69,10 @@ TEST_F(RuntimeConfig, ReadsDwordsOfDeclaredKeysOnly) {
                                   sizeof(text));
   const auto config = CRuntimeConfig::Instance();
   EXPECT_EQ(config->GetInt(17, L"dumpdriverlogsonerror", 0), 1);
+  // The key read whole: its value, its flags and nothing left to write back.
+  const CRuntimeConfigKey* read = config->FindKey(17, L"DumpDriverLogsOnError");
+  EXPECT_EQ(std::tuple(read->value, read->flags, read->dirty),
+            std::tuple(1, kConfigKeyDeclared | kConfigKeyRead, uint8_t{0}));
   EXPECT_EQ(config->GetInt(17, L"RegisterPowerRequest", 7), 7);
   EXPECT_EQ(config->GetInt(17, L"NotDeclared", 3), 3);
   EXPECT_EQ(config->GetInt64(1, L"StopOnErrCode", 12), -1);
