@@ -51,15 +51,15 @@ std::string Shown(const Traced& t) {
 }
 
 // Each statement's clocks after the reset a scan from an unknown state starts with, and before
-// the reset that ends every run. A stable state that holds takes one clock; from Pause-DR a wait
-// walks to Idle, clocks there and stays.
+// the reset that ends every run. A data scan enters Shift-DR (1 0 0), shifts (TMS high on the
+// last bit), passes Pause-DR and walks to Idle; a stable state that holds takes one clock; from
+// Pause-DR a wait walks to Idle, clocks there and stays.
 TEST(StaplTap, ClocksOfEachStatement) {
   const struct {
     const char* body;
     const char* clocks;
     const char* waits;
-  } rows[] = {// Enter Shift-DR (1 0 0), four bits (TMS high on the last), Pause-DR, walk to Idle.
-              {"DRSCAN 4, #1010;", "100 0001 0 110", ""},
+  } rows[] = {{"DRSCAN 4, #1010;", "100 0001 0 110", ""},
               {"STATE IDLE; STATE IDLE;", "0", ""},
               {"STATE RESET; STATE RESET;", "111 1", ""},
               {"STATE DRSELECT; STATE DRSELECT;", "1", ""},
