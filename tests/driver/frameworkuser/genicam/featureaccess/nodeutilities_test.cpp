@@ -19,28 +19,30 @@ const std::string kModeNode =
 
 TEST(FeatureWrites, IntegersTextsBooleansAndEnumerationsReadBackByName) {
   ProxyMap m(false, std::string(kTestNodes) + kModeNode);
-  int64_t value = 0;
+  // Each read back as "result:value".
+  const auto integer = [&m](const char* feature) {
+    int64_t value = -1;
+    const int64_t result = ReadFeatureInteger(m.proxy, feature, value, &m.ctx);
+    return std::to_string(result) + ":" + std::to_string(value);
+  };
+  const auto text = [&m](const char* feature) {
+    GenICam::gcstring value;
+    const int64_t result = ReadFeatureString(m.proxy, feature, value, &m.ctx);
+    return std::to_string(result) + ":" + value.c_str();
+  };
   EXPECT_EQ(WriteFeatureInteger(m.proxy, "Int", 7, &m.ctx, true), 0);
-  EXPECT_EQ(ReadFeatureInteger(m.proxy, "Int", value, &m.ctx), 0);
-  EXPECT_EQ(value, 7);
+  EXPECT_EQ(integer("Int"), "0:7");
   // Any non-zero value sets a boolean.
   EXPECT_EQ(WriteFeatureInteger(m.proxy, "Flag", -3, &m.ctx, true), 0);
-  EXPECT_EQ(ReadFeatureInteger(m.proxy, "Flag", value, &m.ctx), 0);
-  EXPECT_EQ(value, 1);
+  EXPECT_EQ(integer("Flag"), "0:1");
   EXPECT_EQ(WriteFeatureInteger(m.proxy, "Mode", 4, &m.ctx, true), 0);
-  GenICam::gcstring text;
-  EXPECT_EQ(ReadFeatureString(m.proxy, "Mode", text, &m.ctx), 0);
-  EXPECT_EQ(std::string(text.c_str()), "Fast");
-
+  EXPECT_EQ(text("Mode"), "0:Fast");
   EXPECT_EQ(WriteFeatureString(m.proxy, "Text", "hello", &m.ctx, true), 0);
-  EXPECT_EQ(ReadFeatureString(m.proxy, "Text", text, &m.ctx), 0);
-  EXPECT_EQ(std::string(text.c_str()), "hello");
+  EXPECT_EQ(text("Text"), "0:hello");
   EXPECT_EQ(WriteFeatureString(m.proxy, "Int", "9", &m.ctx, true), 0);
-  EXPECT_EQ(ReadFeatureString(m.proxy, "Int", text, &m.ctx), 0);
-  EXPECT_EQ(std::string(text.c_str()), "9");
+  EXPECT_EQ(text("Int"), "0:9");
   EXPECT_EQ(WriteFeatureString(m.proxy, "Mode", "Slow", &m.ctx, true), 0);
-  EXPECT_EQ(ReadFeatureInteger(m.proxy, "Mode", value, &m.ctx), 0);
-  EXPECT_EQ(value, 1);
+  EXPECT_EQ(integer("Mode"), "0:1");
   EXPECT_EQ(m.Code(), 0);
 }
 
@@ -113,13 +115,9 @@ TEST(VisibleFeatures, ImplementedFeaturesUpToTheGivenVisibilityPassInOrder) {
   }
   GenApi::FeatureList_t out{in[0]};
   FilterVisibleFeatures(m.proxy, out, in, GenApi::Invisible);
-  ASSERT_EQ(out.size(), 3u);
-  EXPECT_EQ(out[0], in[0]);
-  EXPECT_EQ(out[1], in[2]);
-  EXPECT_EQ(out[2], in[3]);
+  EXPECT_EQ(out, (GenApi::FeatureList_t{in[0], in[2], in[3]}));
   FilterVisibleFeatures(m.proxy, out, in, GenApi::Beginner);
-  ASSERT_EQ(out.size(), 1u);
-  EXPECT_EQ(out[0], in[3]);
+  EXPECT_EQ(out, GenApi::FeatureList_t{in[3]});
   // An invisible feature still counts under its category; an absent one not.
   EXPECT_EQ(GetCategoryFeatureCount(m.proxy, m.proxy.NodeMap()->_GetNode("Only")), 1);
 }
