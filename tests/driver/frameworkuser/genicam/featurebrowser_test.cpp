@@ -124,7 +124,7 @@ TEST(FeatureBrowser, MissingControllerLibraryIsAnInvalidParameter) {
   FeatureBrowser browser(1, L"libZorNoSuchController.so");
   foundation::CError error;
   browser.Open(error, "t", {}, false);
-  EXPECT_EQ(std::make_pair(error.code, error.subCode), std::make_pair(4307u, 1u));
+  EXPECT_EQ(std::make_pair(error.code, error.subCode), std::make_pair(uint64_t{4307}, uint64_t{1}));
   EXPECT_FALSE(browser.IsRunning());
 }
 
