@@ -182,11 +182,9 @@ TEST_F(FeatureControl, ModuleRouting) {
 
 // A system feature by name answers through a digitizer too.
 TEST_F(FeatureControl, TheSystemsFeaturesAnswerThroughEitherObject) {
-  QINT64 fromDigitizer = -1;
-  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, Sys("Q_DIGITIZER_ALLOCATED_NUM").c_str(),
-                     Q_TYPE_INT64, &fromDigitizer, 0);
+  EXPECT_EQ(InquireAs<QINT64>(Sys("Q_DIGITIZER_ALLOCATED_NUM"), Q_FEATURE_VALUE, Q_TYPE_INT64, -1),
+            1);
   ExpectError(0, 0, "through the digitizer");
-  EXPECT_EQ(fromDigitizer, 1);
   QINT64 fromSystem = -1;
   QsysInquireFeature(system_, Q_FEATURE_VALUE, Sys("Q_DIGITIZER_ALLOCATED_NUM").c_str(),
                      Q_TYPE_INT64, &fromSystem, 0);
