@@ -24,6 +24,9 @@ using zor::genicam::TaskScheduler;
 
 namespace {
 
+// The names of each notice.
+using Names = std::vector<std::vector<std::string>>;
+
 // What the publisher would do with a notice: keep the names, in the order given.
 class Notices {
  public:
@@ -43,7 +46,7 @@ class Notices {
     return arrived_.wait_for(hold, std::chrono::seconds(20),
                              [&] { return received_.size() >= count; });
   }
-  std::vector<std::vector<std::string>> Received() {
+  Names Received() {
     std::lock_guard<std::mutex> hold(mutex_);
     return received_;
   }
@@ -59,7 +62,7 @@ class Notices {
  private:
   std::mutex mutex_;
   std::condition_variable arrived_;
-  std::vector<std::vector<std::string>> received_;
+  Names received_;
   std::set<std::thread::id> threads_;
   bool dead_ = false;
 };
@@ -93,9 +96,7 @@ TEST(EventReporter, ABurstFromEightThreadsGivesOneNoticeWithEveryNodeOnce) {
   reporter.reset();
   std::set<std::string> expected;
   for (size_t i = 0; i < 200; ++i) expected.insert(nodes[i]->GetName().str());
-  const auto received = notices.Received();
-  ASSERT_EQ(received.size(), 1u);
-  EXPECT_EQ(received[0], std::vector<std::string>(expected.begin(), expected.end()));
+  EXPECT_EQ(notices.Received(), (Names{{expected.begin(), expected.end()}}));
   EXPECT_EQ(notices.Threads().count(std::this_thread::get_id()), 0u);
 }
 
@@ -131,7 +132,7 @@ TEST(EventReporter, WithoutAHandlerChangesWaitForOne) {
   reporter->OnNodeChanged(m.Node("A"));
   ASSERT_TRUE(notices.WaitFor(1));
   reporter.reset();
-  EXPECT_EQ(notices.Received()[0], (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(notices.Received(), (Names{{"A", "B"}}));
 }
 
 TEST(EventReporter, EndingWhileAFlushIsDueNeitherHangsNorCallsAGoneHandler) {

@@ -5,6 +5,7 @@
 
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamcontrol.h"
 #include "platform/genapi/genapi.h"
@@ -107,12 +108,10 @@ TEST(FeatureBrowser, HandsTheControllerOneRecordPerMapAndForwardsItsEvents) {
             "77 2 | 3 1234 11 0 4 System/Feature Browser/QsysControl/QsysInquire/ | 2 5678 22 0 4 "
             "Digitizer/Feature Browser/QdigControl/QdigInquire/");
 
-  EXPECT_EQ(firstEvents, 1);
-  EXPECT_EQ(secondEvents, 1);
+  EXPECT_EQ(std::make_pair(firstEvents, secondEvents), std::make_pair(1, 1));
   browser.ForwardEvent(22, 7);
   browser.ForwardEvent(33, 8);  // no map of that id
-  EXPECT_EQ(firstEvents, 1);
-  EXPECT_EQ(secondEvents, 2);
+  EXPECT_EQ(std::make_pair(firstEvents, secondEvents), std::make_pair(1, 2));
 
   browser.Close();
   EXPECT_EQ(TestControllerDeletedHandles().size(), 1u);
@@ -125,8 +124,7 @@ TEST(FeatureBrowser, MissingControllerLibraryIsAnInvalidParameter) {
   FeatureBrowser browser(1, L"libZorNoSuchController.so");
   foundation::CError error;
   browser.Open(error, "t", {}, false);
-  EXPECT_EQ(error.code, 4307u);
-  EXPECT_EQ(error.subCode, 1u);
+  EXPECT_EQ(std::make_pair(error.code, error.subCode), std::make_pair(uint64_t{4307}, uint64_t{1}));
   EXPECT_FALSE(browser.IsRunning());
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "driver/frameworkuser/genicam/genicamzortransportlayer/genicamxmlresources.h"
@@ -146,9 +147,10 @@ void CompareWithAravis(const std::string& xml) {
     if (type == GenApi::intfIInteger) {
       GenApi::CIntegerPtr integer(node);
       auto* arv = ARV_GC_INTEGER(theirs);
-      EXPECT_EQ(integer->GetValue(), arv_gc_integer_get_value(arv, &error));
-      EXPECT_EQ(integer->GetMin(), arv_gc_integer_get_min(arv, &error));
-      EXPECT_EQ(integer->GetMax(), arv_gc_integer_get_max(arv, &error));
+      const int64_t value = arv_gc_integer_get_value(arv, &error);
+      EXPECT_EQ(std::make_tuple(integer->GetValue(), integer->GetMin(), integer->GetMax()),
+                std::make_tuple(value, arv_gc_integer_get_min(arv, &error),
+                                arv_gc_integer_get_max(arv, &error)));
     } else if (type == GenApi::intfIFloat) {
       GenApi::CFloatPtr number(node);
       auto* arv = ARV_GC_FLOAT(theirs);

@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/genapi/genapi.h"
@@ -82,9 +83,8 @@ TEST(GenICamXmlResources, ResourceNamesGiveTheObjectKind) {
   for (const Case& c : cases) {
     XmlResourceRecord record;
     ParseXmlResourceName(c.name, record);
-    EXPECT_EQ(record.kind, c.kind) << &c - cases;
-    EXPECT_EQ(record.zorId, c.zorId);
-    EXPECT_EQ(record.name, c.name);
+    EXPECT_EQ(std::make_tuple(record.kind, record.zorId, record.name),
+              std::make_tuple(c.kind, c.zorId, std::wstring(c.name)));
   }
 }
 

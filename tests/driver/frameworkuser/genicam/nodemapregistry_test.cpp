@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 #include "driver/frameworkuser/genicam/ownnodemaps/ownnodemaps.h"
 #include "platform/host/hostservices.h"
@@ -25,9 +26,8 @@ TEST_F(NodeMapRegistryTest, OwnSystemGetsOneNodeMapWhoseFeaturesReadThroughTheHo
   ASSERT_EQ(registry.Size(), 1u);
   std::shared_ptr<GenICamControl> control = registry.Get(system_, L"QsysControl");
   ASSERT_NE(control, nullptr);
-  EXPECT_EQ(control->Kind(), 10u);
-  EXPECT_EQ(control->HostObjectId(), system_);
-  EXPECT_EQ(control->ResourceName(), L"_SYS_ZORID");
+  EXPECT_EQ(std::make_tuple(control->Kind(), control->HostObjectId(), control->ResourceName()),
+            std::make_tuple(10u, system_, std::wstring(L"_SYS_ZORID")));
   auto* port = dynamic_cast<CZorTransportLayer<QsysTLProxy>*>(control->Port().get());
   ASSERT_NE(port, nullptr);
   EXPECT_EQ(port->GetObjectId(), system_);

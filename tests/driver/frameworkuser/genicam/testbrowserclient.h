@@ -10,6 +10,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,13 @@ namespace genicamtest {
 struct Message {
   QINT64 tag = 0;
   std::string body;
+
+  bool operator==(const Message&) const = default;
 };
+
+inline void PrintTo(const Message& message, std::ostream* out) {
+  *out << message.tag << " " << message.body;
+}
 
 class TestBrowserClient {
  public:

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -26,6 +27,13 @@ constexpr int64_t kFreeType = 5000;  // a system type the host keeps as a settin
 
 // A host system whose port the tests read and write.
 using HostSystemPort = HostSystem;
+
+// The application's error printing and error setting, then the thread's current error.
+std::tuple<int64_t, int64_t, int64_t> ApplicationErrorState() {
+  return {QappInquire(Q_DEFAULT, Q_ERROR_PRINT, nullptr),
+          QappInquire(Q_DEFAULT, Q_ERROR_SETTING, nullptr),
+          QappGetError(Q_DEFAULT, Q_CURRENT, nullptr)};
+}
 
 // The sum of a type's '+'-joined parts, each decimal or hexadecimal.
 int64_t TypeOf(const std::string& token) {
@@ -150,9 +158,7 @@ TEST_F(HostSystemPort, HostErrorBecomesAccessExceptionAndSettingsComeBack) {
     EXPECT_STREQ(e.GetSourceFileName(), "genicamzortransportlayer");
     EXPECT_EQ(e.GetSourceLine(), 424u);
   }
-  EXPECT_EQ(QappInquire(Q_DEFAULT, Q_ERROR_PRINT, nullptr), Q_PRINT_ENABLE);
-  EXPECT_EQ(QappInquire(Q_DEFAULT, Q_ERROR_SETTING, nullptr), 7);
-  EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);
+  EXPECT_EQ(ApplicationErrorState(), std::make_tuple(int64_t{Q_PRINT_ENABLE}, int64_t{7}, 0));
   QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
 }
 
@@ -185,28 +191,27 @@ TEST_F(HostSystemPort, AnErrorHeldBeforeTheAccessSurvivesIt) {
 // printing off, an outer access) leaves it as it found it.
 TEST_F(HostSystemPort, AccessesInsideQuietStretchesLeaveThemQuiet) {
   CZorTransportLayer<QsysTLProxy> port(system_);
-  const auto threadSetting = [](int64_t type) {
-    int64_t value = 0;
-    HostAppInquire(Q_DEFAULT, type, &value);
-    return value;
+  // The thread's error printing and error setting.
+  const auto threadSettings = [] {
+    std::pair<int64_t, int64_t> settings;
+    HostAppInquire(Q_DEFAULT, Q_ERROR_PRINT, &settings.first);
+    HostAppInquire(Q_DEFAULT, Q_ERROR_SETTING, &settings.second);
+    return settings;
   };
   constexpr int64_t kQuietSetting = -9999;
   int64_t value = 0;
   QappControl(Q_DEFAULT, Q_ERROR_SETTING, 7);
   EXPECT_THROW(port.Read(&value, kFreeType + 1, 8), GenICam::AccessException);
-  EXPECT_EQ(threadSetting(Q_ERROR_PRINT), Q_PRINT_DISABLE);
-  EXPECT_EQ(threadSetting(Q_ERROR_SETTING), 7);
+  EXPECT_EQ(threadSettings(), std::make_pair(int64_t{Q_PRINT_DISABLE}, int64_t{7}));
 
   QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_ENABLE);
   {
     QuietHostBracket outer;
     EXPECT_THROW(port.Read(&value, kFreeType + 1, 8), GenICam::AccessException);
     port.Read(&value, kAvailabilityRegister + kFreeType + 1, 8);
-    EXPECT_EQ(threadSetting(Q_ERROR_PRINT), Q_PRINT_DISABLE);
-    EXPECT_EQ(threadSetting(Q_ERROR_SETTING), kQuietSetting);
+    EXPECT_EQ(threadSettings(), std::make_pair(int64_t{Q_PRINT_DISABLE}, kQuietSetting));
   }
-  EXPECT_EQ(threadSetting(Q_ERROR_PRINT), Q_PRINT_ENABLE);
-  EXPECT_EQ(threadSetting(Q_ERROR_SETTING), 7);
+  EXPECT_EQ(threadSettings(), std::make_pair(int64_t{Q_PRINT_ENABLE}, int64_t{7}));
   EXPECT_EQ(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr), 0);
   QappControl(Q_DEFAULT, Q_ERROR_SETTING, 0);
   QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
@@ -228,8 +233,7 @@ TEST_F(HostSystemPort, ConcurrentAccessesLeaveTheApplicationsPrintingAlone) {
     });
   }
   for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(QappInquire(Q_DEFAULT, Q_ERROR_PRINT, nullptr), Q_PRINT_ENABLE);
-  EXPECT_EQ(QappInquire(Q_DEFAULT, Q_ERROR_SETTING, nullptr), 5);
+  EXPECT_EQ(ApplicationErrorState(), std::make_tuple(int64_t{Q_PRINT_ENABLE}, int64_t{5}, 0));
   QappControl(Q_DEFAULT, Q_ERROR_PRINT, Q_PRINT_DISABLE);
 }
 

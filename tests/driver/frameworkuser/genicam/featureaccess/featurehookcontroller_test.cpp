@@ -55,8 +55,7 @@ TEST_F(HookControllerTest, EveryFeatureIsHookedOnceAndChangesReachTheUser) {
   EXPECT_EQ(m.Code(), 0);
   Write("Int", 7);
   // "Int" sits in two categories, one of them twice over: one delivery.
-  ASSERT_EQ(seen.types.size(), 1u);
-  EXPECT_EQ(seen.types[0], kAnyFeatureHookType);
+  ASSERT_EQ(seen.types, std::vector<int64_t>{kAnyFeatureHookType});
   const FeatureHookController::Context* context =
       FeatureHookController::FindContext(seen.events[0]);
   ASSERT_NE(context, nullptr);
@@ -65,7 +64,7 @@ TEST_F(HookControllerTest, EveryFeatureIsHookedOnceAndChangesReachTheUser) {
   EXPECT_EQ(length, 4);
   hooks.Unregister(FeatureHookKind::kAnyFeature, true, &m.ctx);
   Write("Int", 8);
-  EXPECT_EQ(seen.types.size(), 1u);
+  EXPECT_EQ(seen.types, std::vector<int64_t>{kAnyFeatureHookType});
 }
 
 // Each answer of the hook information with what it wrote, and the refused ones.
@@ -202,11 +201,10 @@ TEST_F(HookControllerTest, WatchedFeaturesTakeEffectWhenHooked) {
   Write("Int", 1);
   GenApi::CFloatPtr gain = m.proxy.NodeMap()->_GetNode("Gain");
   gain->SetValue(2.0);
-  ASSERT_EQ(seen.types.size(), 1u);
-  EXPECT_EQ(seen.types[0], kWatchedFeatureHookType);
+  EXPECT_EQ(seen.types, std::vector<int64_t>{kWatchedFeatureHookType});
   hooks.SetHook(FeatureHookKind::kWatched, &Record, &seen, &m.ctx);
   gain->SetValue(3.0);
-  EXPECT_EQ(seen.types.size(), 2u);
+  EXPECT_EQ(seen.types, std::vector<int64_t>(2, kWatchedFeatureHookType));
   EXPECT_TRUE(hooks.IsFeatureWatched("Nope"));
   EXPECT_EQ(m.Code(), 0);
 }

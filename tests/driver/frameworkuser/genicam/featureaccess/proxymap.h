@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
+#include "driver/frameworkuser/genicam/featureaccess/nodeutilities.h"
 #include "driver/frameworkuser/genicam/featureaccess/uservalue.h"
 #include "driver/frameworkuser/genicam/genicamcontrol/genicamproxy.h"
 #include "tests/driver/frameworkuser/support/testdriver.h"
@@ -75,6 +76,17 @@ struct ProxyMap {
     return sub[index - 1];
   }
   void Clear() { ctx.SetError(0, 0, 0, 0); }
+  // A read by name as "result:value"; the value starts at 99, so that one left alone shows.
+  std::string ReadInteger(const char* feature) {
+    int64_t value = 99;
+    const int64_t result = ReadFeatureInteger(proxy, feature, value, &ctx);
+    return std::to_string(result) + ":" + std::to_string(value);
+  }
+  std::string ReadString(const char* feature) {
+    GenICam::gcstring value = "99";
+    const int64_t result = ReadFeatureString(proxy, feature, value, &ctx);
+    return std::to_string(result) + ":" + value.c_str();
+  }
   // The error as "code/sub", cleared for the next step.
   std::string TakeError() {
     const std::string error = std::to_string(Code()) + "/" + std::to_string(Sub());

@@ -15,22 +15,18 @@ namespace {
 
 TEST(UserValue, ReadingSignExtendsNarrowIntegersAndTruncatesFractions) {
   ProxyMap m;
-  int16_t i16 = -1;
-  EXPECT_EQ(ReadUserValueAsInt64(kTypeInt16, Var(i16), &m.ctx), -1);
-  uint8_t u8 = 0xFF;
-  EXPECT_EQ(ReadUserValueAsInt64(kTypeUInt8, Var(u8), &m.ctx), 255);
-  double d = -2.7;
-  EXPECT_EQ(ReadUserValueAsInt64(kTypeDouble, Var(d), &m.ctx), -2);
-  float f = 3.9f;
-  EXPECT_EQ(ReadUserValueAsInt64(kTypeFloat, Var(f), &m.ctx), 3);
-  int32_t b = -5;
-  EXPECT_EQ(ReadUserValueAsInt64(kTypeBoolean, Var(b), &m.ctx), -5);
-  int64_t natural = INT64_MIN;
-  EXPECT_EQ(ReadUserValueAsInt64(kTypeDefault, Var(natural), &m.ctx), INT64_MIN);
-  double huge = std::numeric_limits<double>::infinity();
-  EXPECT_EQ(ReadUserValueAsInt64(kTypeDouble, Var(huge), &m.ctx), INT64_MAX);
+  const auto read = [&m](int64_t type, auto value) {
+    return ReadUserValueAsInt64(type, Var(value), &m.ctx);
+  };
+  EXPECT_EQ(read(kTypeInt16, int16_t{-1}), -1);
+  EXPECT_EQ(read(kTypeUInt8, uint8_t{0xFF}), 255);
+  EXPECT_EQ(read(kTypeDouble, -2.7), -2);
+  EXPECT_EQ(read(kTypeFloat, 3.9f), 3);
+  EXPECT_EQ(read(kTypeBoolean, int32_t{-5}), -5);
+  EXPECT_EQ(read(kTypeDefault, INT64_MIN), INT64_MIN);
+  EXPECT_EQ(read(kTypeDouble, std::numeric_limits<double>::infinity()), INT64_MAX);
   EXPECT_EQ(m.Code(), 0);
-  EXPECT_EQ(ReadUserValueAsInt64(kTypeString, Var(natural), &m.ctx), 0);
+  EXPECT_EQ(read(kTypeString, INT64_MIN), 0);
   EXPECT_EQ(m.TakeError(), "4431/3");
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 
 #include "tests/driver/frameworkuser/genicam/features/featurefixture.h"
 
@@ -123,14 +124,12 @@ TEST_F(FeatureControl, ChangeHookStateIsSetAndReadInEveryForm) {
   // The hook state after each control: as an integer, in its natural type and as a boolean.
   for (const QINT64* state : {&enable, &byDefault}) {
     ControlEach({{"hook state", name, Q_FEATURE_CHANGE_HOOK, Q_TYPE_INT64, state, 0, 0}});
-    QINT64 natural = 0;
-    int32_t on = -1;
-    QdigInquireFeature(digitizer_, Q_FEATURE_CHANGE_HOOK, name.c_str(), Q_DEFAULT, &natural, 0);
-    QdigInquireFeature(digitizer_, Q_FEATURE_CHANGE_HOOK, name.c_str(), Q_TYPE_BOOLEAN, &on, 0);
     const bool enabled = state == &enable;
-    EXPECT_EQ(InquireInt(name, Q_FEATURE_CHANGE_HOOK), enabled ? Q_ENABLE : Q_DISABLE);
-    EXPECT_EQ(natural, enabled ? Q_ENABLE : Q_DISABLE);
-    EXPECT_EQ(on, enabled ? 1 : 0);
+    EXPECT_EQ(std::make_tuple(InquireInt(name, Q_FEATURE_CHANGE_HOOK),
+                              InquireAs<QINT64>(name, Q_FEATURE_CHANGE_HOOK, Q_DEFAULT),
+                              InquireAs<int32_t>(name, Q_FEATURE_CHANGE_HOOK, Q_TYPE_BOOLEAN, -1)),
+              enabled ? std::make_tuple(QINT64{Q_ENABLE}, QINT64{Q_ENABLE}, 1)
+                      : std::make_tuple(QINT64{Q_DISABLE}, QINT64{Q_DISABLE}, 0));
   }
   const QINT64 five = 5;
   // The special 32-bit enumeration case leaves the hook operation alone.
@@ -157,17 +156,15 @@ TEST_F(FeatureControl, ModuleRouting) {
   // hears of it instead of an untouched variable.
   for (const wchar_t* name : {L"Q_GRAB_TIMEOUT", L"QfooControl:Q_GRAB_TIMEOUT", L"", L"::",
                               L"QdigControl:NoSuchFeature"}) {
-    QINT64 answer = -5;
-    QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, name, Q_TYPE_INT64, &answer, 0);
+    EXPECT_EQ(InquireAs<QINT64>(name, Q_FEATURE_VALUE, Q_TYPE_INT64, -5), -5);
     ExpectError(4422, 1, "name " + std::string(name, name + std::wcslen(name)));
-    EXPECT_EQ(answer, -5);
   }
   // A module's name alone names no feature of it.
-  QINT64 answer = -5;
-  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, L"QdigControl", Q_TYPE_INT64, &answer, 0);
+  InquireAs<QINT64>(L"QdigControl", Q_FEATURE_VALUE, Q_TYPE_INT64);
   ExpectError(4422, 1, "module alone");
   EXPECT_EQ(Detail(3), L"The device does not have a \"QdigControl\" feature.");
   // A digitizer feature is not one of the system's.
+  QINT64 answer = -5;
   QsysInquireFeature(system_, Q_FEATURE_VALUE, Dig("Q_GRAB_TIMEOUT").c_str(), Q_TYPE_INT64, &answer,
                      0);
   ExpectError(4422, 1, "digitizer module through the system");
@@ -185,11 +182,9 @@ TEST_F(FeatureControl, ModuleRouting) {
 
 // A system feature by name answers through a digitizer too.
 TEST_F(FeatureControl, TheSystemsFeaturesAnswerThroughEitherObject) {
-  QINT64 fromDigitizer = -1;
-  QdigInquireFeature(digitizer_, Q_FEATURE_VALUE, Sys("Q_DIGITIZER_ALLOCATED_NUM").c_str(),
-                     Q_TYPE_INT64, &fromDigitizer, 0);
+  EXPECT_EQ(InquireAs<QINT64>(Sys("Q_DIGITIZER_ALLOCATED_NUM"), Q_FEATURE_VALUE, Q_TYPE_INT64, -1),
+            1);
   ExpectError(0, 0, "through the digitizer");
-  EXPECT_EQ(fromDigitizer, 1);
   QINT64 fromSystem = -1;
   QsysInquireFeature(system_, Q_FEATURE_VALUE, Sys("Q_DIGITIZER_ALLOCATED_NUM").c_str(),
                      Q_TYPE_INT64, &fromSystem, 0);

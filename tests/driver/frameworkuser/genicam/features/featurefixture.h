@@ -17,6 +17,12 @@ class FeatureFixture : public DigitizerFixture {
   static std::wstring Sys(const char* feature);
   QINT64 InquireInt(const std::wstring& name, QINT64 flag = Q_FEATURE_VALUE) const;
   std::wstring InquireText(const std::wstring& name, QINT64 flag, QINT64 size = 64) const;
+  // The answer in a variable of type T that held fill before.
+  template <typename T>
+  T InquireAs(const std::wstring& name, QINT64 flag, QINT64 type, T fill = T{}) const {
+    QdigInquireFeature(digitizer_, flag, name.c_str(), type, &fill, 0);
+    return fill;
+  }
   void ExpectError(QINT64 code, QINT64 sub, const std::string& what) const;
   // "!code/sub" for the current error ("?" after it when a later sub code is not a text's),
   // nothing without one.

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
+#include <tuple>
 
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/genicam/system/genicamtypes.h"
@@ -93,10 +94,10 @@ TEST_F(GenICamUnavailableTest, ErrorOfAGenICamTypeBecomesNotInstalledAndOfAnothe
     ctx_.SetError(0, 0, 0, 0);
     OperationArgs args;
     args.Push(system_->DigitizerIndex());
-    EXPECT_EQ(((*system_).*road)(args, ctx_), 1);
-    EXPECT_EQ(ctx_.ErrorCode(), 4421);
-    EXPECT_EQ(ctx_.SubCode(1), 1);
-    EXPECT_EQ(ctx_.SubCode(2) + ctx_.SubCode(3), 0);
+    const int64_t result = ((*system_).*road)(args, ctx_);
+    EXPECT_EQ(std::make_tuple(result, ctx_.ErrorCode(), ctx_.SubCode(1), ctx_.SubCode(2),
+                              ctx_.SubCode(3)),
+              std::make_tuple(1, 4421, 1, 0, 0));
   }
   // An error of another type stays.
   Inquire(4022);
@@ -178,12 +179,10 @@ TEST(GenICamInstallation, EachMissingPieceFailsTheStartAndAWholeOneMakesTheEnvir
     ManifestlessSystem system(status, ctx);
     wchar_t texts[4][kOwnTextSize] = {};
     ctx.GetError(2, texts[0], texts[1], texts[2], texts[3]);
-    EXPECT_EQ(status != 0, row.sub != 0);
-    EXPECT_EQ(system.GenICamAvailable(), row.available);
-    EXPECT_EQ(ctx.ErrorCode(), row.sub != 0 ? 4421 : 0);
-    EXPECT_EQ(ctx.SubCode(1), row.sub);
-    EXPECT_EQ(texts[2], row.text);
-    EXPECT_EQ(Variable("PATH"), row.pathAfter);
+    EXPECT_EQ(std::make_tuple(status != 0, system.GenICamAvailable(), ctx.ErrorCode(),
+                              ctx.SubCode(1), std::wstring(texts[2]), Variable("PATH")),
+              std::make_tuple(row.sub != 0, row.available, row.sub != 0 ? 4421 : 0, row.sub,
+                              row.text, row.pathAfter));
   }
   EXPECT_EQ(Variable("GENICAM_ROOT"), root + "/v3_1");
   EXPECT_EQ(Variable("GENICAM_CACHE_V3_1"), root + "/Cache");
