@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -58,6 +59,59 @@ std::string ReadText(const std::string& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+namespace {
+
+// Whether the text at `at` has the shape: 'A' an upper-case letter, 'a' a lower-case one, '9' a
+// digit, '_' a digit or a space, anything else itself.
+bool HasShape(const std::string& text, size_t at, const std::string& shape) {
+  if (at + shape.size() > text.size()) return false;
+  for (size_t i = 0; i < shape.size(); ++i) {
+    const char c = text[at + i], s = shape[i];
+    const bool fits = s == 'A'   ? isupper(c)
+                      : s == 'a' ? islower(c)
+                      : s == '9' ? isdigit(c)
+                      : s == '_' ? (isdigit(c) || c == ' ')
+                                 : c == s;
+    if (!fits) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string MaskBetween(std::string text, const std::string& before, const std::string& after,
+                        const std::string& mask) {
+  for (size_t at = text.find(before); at != std::string::npos; at = text.find(before, at)) {
+    at += before.size();
+    const size_t end = text.find(after, at);
+    if (end == std::string::npos) break;
+    text.replace(at, end - at, mask);
+  }
+  return text;
+}
+
+std::string Masked(std::string text, const std::string& folder) {
+  const std::string date = "Aaa Aaa _9 99:99:99 9999";
+  for (size_t at = 0; at < text.size(); ++at) {
+    if (HasShape(text, at, date)) text.replace(at, date.size(), "DATE");
+  }
+  text = MaskBetween(text, "runtime: ", " ]---", "N sec");
+  text = MaskBetween(text, "for iteration [1] = ", " seconds >", "N");
+  for (const auto& [path, mask] : {std::pair{folder, "SCRATCH"}, {ZOR_EXAMPLES_DIR, "EXAMPLES"}}) {
+    for (size_t at; !path.empty() && (at = text.find(path)) != std::string::npos;) {
+      text.replace(at, path.size(), mask);
+    }
+  }
+  return text;
+}
+
+void ExpectRun(const std::string& text, const std::string& name, const std::string& folder) {
+  const std::string path = TestDataPath("ieee1532/runs/" + name);
+  if (getenv("ZOR_WRITE_RUNS") != nullptr)
+    std::ofstream(path, std::ios::binary) << Masked(text, folder);
+  EXPECT_EQ(Masked(text, folder), ReadText(path)) << name;
 }
 
 namespace {
