@@ -55,7 +55,7 @@ TEST_F(CommandFile, DeviceLineWithEveryOption) {
   EXPECT_EQ(flash.irLength, 8);
   EXPECT_EQ(Device(1).irLength, 4);
   EXPECT_TRUE(Device(1).skip);
-  ExpectRun(port_.text_, "command-every-option.txt", folder_.path());
+  ExpectRun(port_.text_, "command-every-option.txt");
 }
 
 TEST_F(CommandFile, FormatErrorsStopWithTheLine) {

@@ -95,7 +95,7 @@ TEST_F(EngineFlow, LoopsLimitsAndModesOfOneAction) {
     transcripts += std::string("===== ") + c.name + ": " + (ran ? "runs " : "stops ") +
                    std::to_string(port_->failure_) + "\n" + port_->text_ + port_->Played();
   }
-  ExpectRun(transcripts, "flow-cases.txt", folder_.path());
+  ExpectRun(transcripts, "flow-cases.txt");
 }
 
 TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
@@ -126,7 +126,7 @@ TEST_F(EngineFlow, VariablesShiftAndCountBetweenScans) {
   // Without the flow's array the run stops before the flow's first scan, its erase.
   EXPECT_FALSE(Run("-d\"" + folder_.Write("other.isc", Replace(ReadText(data), "array", "other")) +
                    "\" -a\"extra\""));
-  ExpectRun(port_->text_ + port_->Played(), "variables.txt", folder_.path());
+  ExpectRun(port_->text_ + port_->Played(), "variables.txt");
   EXPECT_EQ(Flash().ReadWord(1), 0xAu);
 }
 
@@ -161,8 +161,7 @@ TEST_F(EngineFlow, OptionalProcedureRunsOnlyWhenTheDataFileTurnsItOn) {
     EXPECT_EQ(port_->failure_, 0u) << port_->text_;
     ASSERT_TRUE(Run(on, {"-m", mode}));
     EXPECT_EQ(port_->failure_, 1u);
-    ExpectRun(port_->text_ + port_->Played(), std::string("optional-") + mode + ".txt",
-              folder_.path());
+    ExpectRun(port_->text_ + port_->Played(), std::string("optional-") + mode + ".txt");
   }
 }
 
@@ -182,7 +181,7 @@ TEST_F(EngineFlow, ExitOnErrorStopsTheChainEvenWhenContinuingOnFail) {
   EXPECT_EQ(port.failure_, 1u);
   ASSERT_TRUE(RunEngine({"rurura", "-continue_on_fail", "-skip_exit_on_error", "-i", ""}));
   EXPECT_EQ(port.failure_, 1u);
-  ExpectRun(port.text_ + port.Played(), "exit-on-error.txt", folder_.path());
+  ExpectRun(port.text_ + port.Played(), "exit-on-error.txt");
 }
 
 TEST_F(EngineFlow, LongCommandTextIsReadWholePastTheReadBuffer) {

@@ -73,7 +73,7 @@ TEST_F(EngineProgram, StuckBitFailsVerificationAndSetsTheFailureWord) {
   port_->bsdlFolder_.Assign((folder.path() + "/").c_str());
   port_->text_.clear();
   ASSERT_TRUE(RunEngineOnLines());
-  ExpectRun(port_->text_ + port_->Played(), "stuck-no-error-exit.txt", folder.path());
+  ExpectRun(port_->text_ + port_->Played(), "stuck-no-error-exit.txt");
   // The file's first procedure is found like any other.
   const std::string verify = "\"proc_verify(idcode)";
   folder.Write("zorflash.bsd", bsdl.insert(bsdl.find(verify), errorExit + "\n"));
@@ -119,7 +119,7 @@ TEST_F(EngineProgram, ReadActionWritesAnIscFileThatVerifiesTheDevice) {
   EXPECT_EQ(port_->failure_, 0u) << port_->text_;
   // Both checks of the written file pass; its transmission CRC changes with the date.
   ExpectRun(MaskBetween(port_->text_, "transmission CRC [", "]", "XXXX") + port_->Played(),
-            "verify-read-back.txt", folder.path());
+            "verify-read-back.txt");
 }
 
 TEST(EngineChain, ContinueOnFailKeepsTheFailureOfAnEarlierDevice) {

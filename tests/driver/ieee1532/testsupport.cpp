@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,8 +15,18 @@
 
 using namespace zor::isc;
 
+namespace {
+
+// A scratch folder's path, its six random characters as '?'.
+std::string ScratchFolderPattern() {
+  return (std::filesystem::temp_directory_path() / "iscengine.??????").string();
+}
+
+}  // namespace
+
 ScratchFolder::ScratchFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "iscengine.XXXXXX").string();
+  std::string pattern = ScratchFolderPattern();
+  pattern.replace(pattern.size() - 6, 6, "XXXXXX");
   if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
 }
 
@@ -64,7 +75,7 @@ std::string ReadText(const std::string& path) {
 namespace {
 
 // Whether the text at `at` has the shape: 'A' an upper-case letter, 'a' a lower-case one, '9' a
-// digit, '_' a digit or a space, anything else itself.
+// digit, '_' a digit or a space, '?' any character, anything else itself.
 bool HasShape(const std::string& text, size_t at, const std::string& shape) {
   if (at + shape.size() > text.size()) return false;
   for (size_t i = 0; i < shape.size(); ++i) {
@@ -73,6 +84,7 @@ bool HasShape(const std::string& text, size_t at, const std::string& shape) {
                       : s == 'a' ? islower(c)
                       : s == '9' ? isdigit(c)
                       : s == '_' ? (isdigit(c) || c == ' ')
+                      : s == '?' ? true
                                  : c == s;
     if (!fits) return false;
   }
@@ -92,26 +104,28 @@ std::string MaskBetween(std::string text, const std::string& before, const std::
   return text;
 }
 
-std::string Masked(std::string text, const std::string& folder) {
+std::string Masked(std::string text) {
   const std::string date = "Aaa Aaa _9 99:99:99 9999";
+  const std::string scratch = ScratchFolderPattern();
   for (size_t at = 0; at < text.size(); ++at) {
     if (HasShape(text, at, date)) text.replace(at, date.size(), "DATE");
+    if (HasShape(text, at, scratch)) text.replace(at, scratch.size(), "SCRATCH");
   }
   text = MaskBetween(text, "runtime: ", " ]---", "N sec");
   text = MaskBetween(text, "for iteration [1] = ", " seconds >", "N");
-  for (const auto& [path, mask] : {std::pair{folder, "SCRATCH"}, {ZOR_EXAMPLES_DIR, "EXAMPLES"}}) {
-    for (size_t at; !path.empty() && (at = text.find(path)) != std::string::npos;) {
-      text.replace(at, path.size(), mask);
+  for (const auto& [folder, mask] :
+       {std::pair{ZOR_EXAMPLES_DIR, "EXAMPLES"}, {ZOR_TESTDATA_DIR, "TESTDATA"}}) {
+    for (size_t at; (at = text.find(folder)) != std::string::npos;) {
+      text.replace(at, strlen(folder), mask);
     }
   }
   return text;
 }
 
-void ExpectRun(const std::string& text, const std::string& name, const std::string& folder) {
+void ExpectRun(const std::string& text, const std::string& name) {
   const std::string path = TestDataPath("ieee1532/runs/" + name);
-  if (getenv("ZOR_WRITE_RUNS") != nullptr)
-    std::ofstream(path, std::ios::binary) << Masked(text, folder);
-  EXPECT_EQ(Masked(text, folder), ReadText(path)) << name;
+  if (getenv("ZOR_WRITE_RUNS") != nullptr) std::ofstream(path, std::ios::binary) << Masked(text);
+  EXPECT_EQ(Masked(text), ReadText(path)) << name;
 }
 
 namespace {
