@@ -112,6 +112,13 @@ TEST_F(EngineProgram, ReadActionWritesAnIscFileThatVerifiesTheDevice) {
   written.replace(written.find("Creation_Date ") + 14, 13, "yyyyMMdd.hhmm");
   written.replace(written.rfind(")\n") + 2, std::string::npos, "CRC\n");
   EXPECT_EQ(written, ReadText(TestDataPath("ieee1532/readback.isc")));
+  // Without the ISC format: the fields as read, a record each.
+  std::string plain = folder.Path("ReadBack.txt");
+  port_->SetLines(
+      {"fpga -i6;", "flash -b\"zorflash.bsd\" -a\"read\" -o\"" + plain + "\";", "buffer -i4;"});
+  ASSERT_TRUE(RunEngineOnLines()) << port_->text_;
+  EXPECT_EQ(port_->failure_, 0u) << port_->text_;
+  ExpectRun(ReadText(plain), "read-back-plain.txt");
 
   port_->text_.clear();
   port_->SetLines({"fpga -i6;", FlashLine("flash", "verify", readBack), "buffer -i4;"});
