@@ -86,6 +86,11 @@ TEST_F(CommandFile, CutTextsStopOrReadWhatIsComplete) {
 TEST_F(CommandFile, InstructionLengthWrittenEitherWay) {
   ASSERT_TRUE(Read("a -i8; b -i 8;"));
   EXPECT_EQ(Device(0).irLength, Device(1).irLength);
+  // As many devices as a chain may hold (one more stops).
+  std::string most;
+  for (int i = 0; i < 1024; ++i) most += "d" + std::to_string(i) + " -i1; ";
+  ASSERT_TRUE(Read(most)) << port_.text_;
+  EXPECT_EQ(IscEngineChain().devices.size(), 1024u);
 }
 
 TEST_F(CommandFile, SkippedDevicesCountNowhereAndTheBsdlLengthWins) {

@@ -73,9 +73,13 @@ TEST_F(TextInput, ExpectedWordsAndCharacters) {
   EXPECT_THROW(InputFileExpectChar(text.record, 'q', false), EngineStop);
   Text words("a b c");
   EXPECT_THROW(InputFileExpectWord(words.record, "d", true), EngineStop);
+  // Without searching only the next word counts.
+  Text next("a b");
+  EXPECT_THROW(InputFileExpectWord(next.record, "b", false), EngineStop);
   EXPECT_EQ(Masked(port_.text_),
             "Error  : Char [q] not found\n[text: line 1]:[is]\n*** Program stopped at DATE\n\n"
-            "Error  : [d] not found\n[text: line 1]:[ ]\n*** Program stopped at DATE\n\n");
+            "Error  : [d] not found\n[text: line 1]:[ ]\n*** Program stopped at DATE\n\n"
+            "Error  : [b] not found\n[text: line 1]:[a]\n*** Program stopped at DATE\n\n");
 }
 
 TEST_F(TextInput, ReadingPastTheEndStops) {
