@@ -56,6 +56,9 @@ TEST_F(CommandFile, DeviceLineWithEveryOption) {
   EXPECT_EQ(Device(1).irLength, 4);
   EXPECT_TRUE(Device(1).skip);
   ExpectRun(port_.text_, "command-every-option.txt");
+  // A name of one token, word or number, needs no quotes.
+  ASSERT_TRUE(Read("a -o out; b -o 12;")) << port_.text_;
+  EXPECT_EQ(Device(0).output->name + " " + Device(1).output->name, "out 12");
 }
 
 TEST_F(CommandFile, FormatErrorsStopWithTheLine) {

@@ -81,6 +81,8 @@ TEST_F(EngineFlow, LoopsLimitsAndModesOfOneAction) {
        WithExtraFlow("flow_extra initialize (loop max 0 (IDCODE WAIT TCK 1 32:01234566))"),
        "-a\"extra\"", "-m concurrent"},
       {"a negative limit shows none", bit1, "-a\"verify_idcode\"", "-maxbiterr -5"},
+      {"the top bit of a field is compared too",
+       Replace(example, "32:01234567*FFFFFFFF", "32:81234567*FFFFFFFF"), "-a\"verify_idcode\"", ""},
       {"no mismatch line at a limit of 0",
        WithExtraFlow("flow_extra initialize (ISC_ENABLE WAIT TCK 2)"
                      "(ISC_ADDRESS_SHIFT 6:0 WAIT TCK 1)(ISC_READ WAIT TCK 1 32:FFFFFFFF)"),

@@ -216,11 +216,13 @@ TEST_F(TextInput, WriteBufferKeepsEveryPiece) {
   InputFileReopen(records, "w");
   IscWriteFieldRecord(records, std::string(300, '1'));
   IscWriteFieldRecord(records, "0011");
+  IscWriteFieldRecord(records, std::string(40, '0'));  // the top word's leading zeros too
   InputFileWrite(records, 1, "");
   InputFileClose(records);
   std::string seven;
   for (int i = 0; i < 7; ++i) seven += "FFFFFFFF ";
-  EXPECT_EQ(ReadText(folder.Path("records.txt")), "FFF " + seven + "\nFFFFFFFF FFFFFFFF ,\n3 ");
+  EXPECT_EQ(ReadText(folder.Path("records.txt")),
+            "FFF " + seven + "\nFFFFFFFF FFFFFFFF ,\n3 ,\n00 00000000 ");
 }
 
 }  // namespace
