@@ -73,13 +73,16 @@ TEST_F(TextInput, ExpectedWordsAndCharacters) {
   EXPECT_THROW(InputFileExpectChar(text.record, 'q', false), EngineStop);
   Text words("a b c");
   EXPECT_THROW(InputFileExpectWord(words.record, "d", true), EngineStop);
-  // Without searching only the next word counts.
+  // Without searching only the next word or character counts.
   Text next("a b");
   EXPECT_THROW(InputFileExpectWord(next.record, "b", false), EngineStop);
+  Text nextChar("x;");
+  EXPECT_THROW(InputFileExpectChar(nextChar.record, ';', false), EngineStop);
   EXPECT_EQ(Masked(port_.text_),
             "Error  : Char [q] not found\n[text: line 1]:[is]\n*** Program stopped at DATE\n\n"
             "Error  : [d] not found\n[text: line 1]:[ ]\n*** Program stopped at DATE\n\n"
-            "Error  : [b] not found\n[text: line 1]:[a]\n*** Program stopped at DATE\n\n");
+            "Error  : [b] not found\n[text: line 1]:[a]\n*** Program stopped at DATE\n\n"
+            "Error  : Char [;] not found\n[text: line 1]:[]\n*** Program stopped at DATE\n\n");
 }
 
 TEST_F(TextInput, ReadingPastTheEndStops) {
@@ -216,13 +219,13 @@ TEST_F(TextInput, WriteBufferKeepsEveryPiece) {
   InputFileReopen(records, "w");
   IscWriteFieldRecord(records, std::string(300, '1'));
   IscWriteFieldRecord(records, "0011");
-  IscWriteFieldRecord(records, std::string(40, '0'));  // the top word's leading zeros too
+  IscWriteFieldRecord(records, std::string(33, '0'));  // the top word's leading zeros too
   InputFileWrite(records, 1, "");
   InputFileClose(records);
   std::string seven;
   for (int i = 0; i < 7; ++i) seven += "FFFFFFFF ";
   EXPECT_EQ(ReadText(folder.Path("records.txt")),
-            "FFF " + seven + "\nFFFFFFFF FFFFFFFF ,\n3 ,\n00 00000000 ");
+            "FFF " + seven + "\nFFFFFFFF FFFFFFFF ,\n3 ,\n0 00000000 ");
 }
 
 }  // namespace
