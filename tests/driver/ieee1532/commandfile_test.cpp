@@ -56,9 +56,11 @@ TEST_F(CommandFile, DeviceLineWithEveryOption) {
   EXPECT_EQ(Device(1).irLength, 4);
   EXPECT_TRUE(Device(1).skip);
   ExpectRun(port_.text_, "command-every-option.txt");
-  // A name of one token, word or number, needs no quotes.
-  ASSERT_TRUE(Read("a -o out; b -o 12;")) << port_.text_;
-  EXPECT_EQ(Device(0).output->name + " " + Device(1).output->name, "out 12");
+  // A name of one token, word or number, and an action need no quotes.
+  ASSERT_TRUE(Read("a -o out -a Erase; b -o 12 -a verify(x);")) << port_.text_;
+  EXPECT_EQ(Device(0).output->name + " " + Device(0).action + ", " + Device(1).output->name + " " +
+                Device(1).action + "(" + Device(1).actionData + ")",
+            "out erase, 12 verify(x)");
 }
 
 TEST_F(CommandFile, FormatErrorsStopWithTheLine) {
