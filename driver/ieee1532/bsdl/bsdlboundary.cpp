@@ -11,19 +11,18 @@ namespace {
 struct FunctionName {
   const char* name;
   int function;
-  const char* upper;
 };
 
 const FunctionName kFunctions[] = {
-    {"input", kBsdlCellInput, "INPUT"},
-    {"clock", kBsdlCellClock, "CLOCK"},
-    {"output2", kBsdlCellOutput2, "OUTPUT2"},
-    {"output3", kBsdlCellOutput3, "OUTPUT3"},
-    {"control", kBsdlCellControl, "CONTROL"},
-    {"controlr", kBsdlCellControlR, "CONTROLR"},
-    {"internal", kBsdlCellInternal, "INTERNAL"},
-    {"bidir", kBsdlCellBidir, "BIDIR"},
-    {"observe_only", kBsdlCellObserveOnly, "OBSERVE_ONLY"},
+    {"input", kBsdlCellInput},
+    {"clock", kBsdlCellClock},
+    {"output2", kBsdlCellOutput2},
+    {"output3", kBsdlCellOutput3},
+    {"control", kBsdlCellControl},
+    {"controlr", kBsdlCellControlR},
+    {"internal", kBsdlCellInternal},
+    {"bidir", kBsdlCellBidir},
+    {"observe_only", kBsdlCellObserveOnly},
 };
 
 const char* const kDisableResults[] = {"z", "pull0", "pull1", "weak0", "weak1", "keeper"};
@@ -146,12 +145,14 @@ void RecordAtPort(BsdlEntity& entity, IscInputFile& value, const BsdlCell& cell,
       return;
   }
   if (*slot >= 0) {
-    const char* upper = "";
+    std::string upper;
     for (const FunctionName& function : kFunctions) {
-      if (function.function == cell.function) upper = function.upper;
+      if (function.function == cell.function) upper = function.name;
     }
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     BsdlError(value, "BSC [%ld]: Port [%s] already assigned %s BSC [%ld]",
-              static_cast<long>(number), port.name.c_str(), upper, static_cast<long>(*slot));
+              static_cast<long>(number), port.name.c_str(), upper.c_str(),
+              static_cast<long>(*slot));
   }
   *slot = number;
 }

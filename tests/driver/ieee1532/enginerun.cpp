@@ -1,5 +1,7 @@
 #include "tests/driver/ieee1532/enginerun.h"
 
+#include <cstdio>
+
 #include "driver/ieee1532/engine/iscengine.h"
 #include "platform/boardsim/jtag/chainfile.h"
 #include "tests/driver/ieee1532/testsupport.h"
@@ -11,6 +13,20 @@ void SimBoardPort::SetLines(const std::vector<std::string>& lines) {
     lines_[i].Assign(static_cast<size_t>(i) < lines.size() ? lines[static_cast<size_t>(i)].c_str()
                                                            : "");
   }
+}
+
+void SimBoardPort::WritePins(uint32_t pins) {
+  ++writes_;
+  pinHash_ = (pinHash_ ^ pins) * 1099511628211u;
+  CBoardJtagPort::WritePins(pins);
+}
+
+std::string SimBoardPort::Played() const {
+  char text[96];
+  snprintf(text, sizeof(text), "played %llu pin words (%016llx), %u progress ticks\n",
+           static_cast<unsigned long long>(writes_), static_cast<unsigned long long>(pinHash_),
+           progressCounter_);
+  return text;
 }
 
 std::unique_ptr<boardsim::CSimJtagChain> ExampleChain() {

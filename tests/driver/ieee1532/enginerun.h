@@ -7,16 +7,28 @@
 #include <vector>
 
 #include "driver/firmware/boardjtagport.h"
+#include "driver/ieee1532/tap/iscpins.h"
 #include "platform/boardsim/jtag/simjtagchain.h"
 
 // A board port on a simulated chain that keeps the engine's messages.
 class SimBoardPort : public zor::firmware::CBoardJtagPort {
  public:
-  explicit SimBoardPort(boardsim::CSimJtagChain* chain) : zor::firmware::CBoardJtagPort(chain) {}
+  // The engine's pin word outlives a run: each port starts from the same one, so that what a
+  // run plays does not depend on the tests before it.
+  explicit SimBoardPort(boardsim::CSimJtagChain* chain) : zor::firmware::CBoardJtagPort(chain) {
+    zor::isc::TapWritePinWord(0);
+  }
   void Message(const char* text) override { text_ += text; }
+  void WritePins(uint32_t pins) override;
   bool Saw(const std::string& piece) const { return text_.find(piece) != std::string::npos; }
   void SetLines(const std::vector<std::string>& lines);
+  // The pin words written so far and the progress shown, for a whole comparison of what the
+  // runs played.
+  std::string Played() const;
   std::string text_;
+
+ private:
+  uint64_t writes_ = 0, pinHash_ = 14695981039346656037u;
 };
 
 std::string ExampleData(const std::string& name);

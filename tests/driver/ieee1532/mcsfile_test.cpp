@@ -44,6 +44,13 @@ struct OpenMcs {
   IscInputFile input;
 };
 
+// The messages of stops without a record, each whole.
+std::string Stops(const std::vector<std::string>& messages) {
+  std::string text;
+  for (const std::string& message : messages) text += message + "\n*** Program stopped at DATE\n\n";
+  return text;
+}
+
 TEST(McsFile, WrittenFileMatchesSrecordAcrossThe64kBoundary) {
   MessagePort port;
   ScratchFolder folder;
@@ -81,7 +88,6 @@ TEST(McsFile, ReadsWhatSrecordWritesWithGapsAndLinearAddresses) {
 
   OpenMcs counted(hex);
   EXPECT_EQ(McsCountBytes(counted.input), 600 + 16);
-  EXPECT_TRUE(port.Saw("Gap in byte addr [2011C]->[2012C]"));
 
   OpenMcs walked(hex);
   McsIterator iterator;
@@ -98,8 +104,8 @@ TEST(McsFile, ReadsWhatSrecordWritesWithGapsAndLinearAddresses) {
   int words = 1;
   while (words < 1000 && McsNextWord(iterator, word, address)) ++words;
   EXPECT_EQ(words, 150);  // the data's 600 bytes, and then no word
-  // srecord's checksums hold, the address's high byte included.
-  EXPECT_FALSE(port.Saw("checksum"));
+  // srecord's checksums hold, the address's high byte included: no other message.
+  EXPECT_EQ(Masked(port.text_), "Gap in byte addr [2011C]->[2012C]\n");
 }
 
 TEST(McsFile, BadChecksumWarnsAndKeepsTheRecordBadRecordsStop) {
@@ -109,18 +115,22 @@ TEST(McsFile, BadChecksumWarnsAndKeepsTheRecordBadRecordsStop) {
   McsRecord record;
   ASSERT_EQ(McsReadFile(file.input, record), 1);
   EXPECT_EQ(record.data, (std::vector<uint8_t>{0x12, 0x34}));
-  EXPECT_TRUE(port.Saw("MCS record checksum [00] != Computed checksum [B8]"));
 
   OpenMcs notMcs(folder.Write("text.mcs", "hello\n"));
   EXPECT_THROW(McsReadFile(notMcs.input, record), EngineStop);
-  EXPECT_TRUE(port.Saw("Invalid char [h]; may not be an MCS file"));
   OpenMcs shortType(folder.Write("type4.mcs", ":0100000400FB\n"));
   EXPECT_THROW(McsReadFile(shortType.input, record), EngineStop);
-  EXPECT_TRUE(port.Saw("Rec type must have 2 data bytes"));
   // Data before any address record start at 0: a linear address of 0 goes on right after them.
   OpenMcs unaddressed(
       folder.Write("zero.mcs", ":020000001122CB\n:020000040000FA\n:02000200334485\n:00000001FF\n"));
   EXPECT_EQ(McsCountBytes(unaddressed.input), 4);
+  EXPECT_EQ(Masked(port.text_),
+            "Warning: MCS record checksum [00] != Computed checksum [B8]\n"
+            "[SCRATCH/bad.mcs: line 1]:[]\n"
+            "Error  : Invalid char [h]; may not be an MCS file\n[SCRATCH/text.mcs: line 1]:[]\n"
+            "*** Program stopped at DATE\n\n"
+            "Error  : Rec type must have 2 data bytes\n[SCRATCH/type4.mcs: line 1]:[]\n"
+            "*** Program stopped at DATE\n\n");
 }
 
 TEST(BitText, ConversionsAndTheirRejections) {
@@ -139,13 +149,15 @@ TEST(BitText, ConversionsAndTheirRejections) {
   EXPECT_THROW(IscPinLettersToBits("HX"), EngineStop);
   EXPECT_THROW(IscBitsToNumber("12"), EngineStop);
   EXPECT_THROW(McsChecksum("123"), EngineStop);
-  EXPECT_TRUE(port.Saw("Incomplete byte [123]"));
   EXPECT_THROW(McsChecksum("12G4"), EngineStop);  // the engine's stop, not a library exception
-  EXPECT_TRUE(port.Saw("hex2ulong(G4)"));
   // A text beyond 64 bits stops instead of losing its high digits.
   EXPECT_EQ(IscHexToNumber("FFFFFFFFFFFFFFFF"), UINT64_MAX);
   EXPECT_THROW(IscHexToNumber("10000000000000000"), EngineStop);
   EXPECT_THROW(IscBitsToNumber("1" + std::string(64, '0')), EngineStop);
+  EXPECT_EQ(
+      Masked(port.text_),
+      Stops({"fData[10z/2]", "pv2b[X]", "bin2long(12)", "Incomplete byte [123]", "hex2ulong(G4)",
+             "hex2ulong(10000000000000000)", "bin2long(1" + std::string(64, '0') + ")"}));
 }
 
 TEST(BitText, EntityShiftsAndSafeValues) {
@@ -161,7 +173,6 @@ TEST(BitText, EntityShiftsAndSafeValues) {
   EXPECT_EQ(entity.RegisterLength(-1) + entity.RegisterLength(count), 0);
   EXPECT_THROW(BsdlRegisterForOpcode(entity, -1), EngineStop);
   EXPECT_THROW(BsdlRegisterForOpcode(entity, count), EngineStop);
-  EXPECT_TRUE(port.Saw("No data register for opcode [?]"));
 
   TapReset(true);
   chain->EnableTrace(true);
@@ -175,7 +186,9 @@ TEST(BitText, EntityShiftsAndSafeValues) {
   // An opcode without a register, the first one too, is named in the error.
   entity.opcodes[0].dataRegister = -1;
   EXPECT_THROW(BsdlRegisterForOpcode(entity, 0), EngineStop);
-  EXPECT_TRUE(port.Saw("No data register for opcode [bypass]"));
+  EXPECT_EQ(Masked(port.text_),
+            Stops({"No data register for opcode [?]", "No data register for opcode [?]",
+                   "No data register for opcode [bypass]"}));
   IscEngineFreeGlobals();
 }
 

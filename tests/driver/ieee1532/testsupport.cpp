@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -13,8 +15,18 @@
 
 using namespace zor::isc;
 
+namespace {
+
+// A scratch folder's path, its six random characters as '?'.
+std::string ScratchFolderPattern() {
+  return (std::filesystem::temp_directory_path() / "iscengine.??????").string();
+}
+
+}  // namespace
+
 ScratchFolder::ScratchFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "iscengine.XXXXXX").string();
+  std::string pattern = ScratchFolderPattern();
+  pattern.replace(pattern.size() - 6, 6, "XXXXXX");
   if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
 }
 
@@ -58,6 +70,62 @@ std::string ReadText(const std::string& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+namespace {
+
+// Whether the text at `at` has the shape: 'A' an upper-case letter, 'a' a lower-case one, '9' a
+// digit, '_' a digit or a space, '?' any character, anything else itself.
+bool HasShape(const std::string& text, size_t at, const std::string& shape) {
+  if (at + shape.size() > text.size()) return false;
+  for (size_t i = 0; i < shape.size(); ++i) {
+    const char c = text[at + i], s = shape[i];
+    const bool fits = s == 'A'   ? isupper(c)
+                      : s == 'a' ? islower(c)
+                      : s == '9' ? isdigit(c)
+                      : s == '_' ? (isdigit(c) || c == ' ')
+                      : s == '?' ? true
+                                 : c == s;
+    if (!fits) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string MaskBetween(std::string text, const std::string& before, const std::string& after,
+                        const std::string& mask) {
+  for (size_t at = text.find(before); at != std::string::npos; at = text.find(before, at)) {
+    at += before.size();
+    const size_t end = text.find(after, at);
+    if (end == std::string::npos) break;
+    text.replace(at, end - at, mask);
+  }
+  return text;
+}
+
+std::string Masked(std::string text) {
+  const std::string date = "Aaa Aaa _9 99:99:99 9999";
+  const std::string scratch = ScratchFolderPattern();
+  for (size_t at = 0; at < text.size(); ++at) {
+    if (HasShape(text, at, date)) text.replace(at, date.size(), "DATE");
+    if (HasShape(text, at, scratch)) text.replace(at, scratch.size(), "SCRATCH");
+  }
+  text = MaskBetween(text, "runtime: ", " ]---", "N sec");
+  text = MaskBetween(text, "for iteration [1] = ", " seconds >", "N");
+  for (const auto& [folder, mask] :
+       {std::pair{ZOR_EXAMPLES_DIR, "EXAMPLES"}, {ZOR_TESTDATA_DIR, "TESTDATA"}}) {
+    for (size_t at; (at = text.find(folder)) != std::string::npos;) {
+      text.replace(at, strlen(folder), mask);
+    }
+  }
+  return text;
+}
+
+void ExpectRun(const std::string& text, const std::string& name) {
+  const std::string path = TestDataPath("ieee1532/runs/" + name);
+  if (getenv("ZOR_WRITE_RUNS") != nullptr) std::ofstream(path, std::ios::binary) << Masked(text);
+  EXPECT_EQ(Masked(text), ReadText(path)) << name;
 }
 
 namespace {

@@ -45,6 +45,16 @@ std::string TestDataPath(const std::string& relative);
 std::string Replace(std::string text, const std::string& from, const std::string& to);
 std::string ReadText(const std::string& path);
 
+// The text with what stands between every `before` and the next `after` replaced by `mask`.
+std::string MaskBetween(std::string text, const std::string& before, const std::string& after,
+                        const std::string& mask);
+// The engine's text with what changes from run to run masked: dates, seconds and the folders of
+// the examples and of scratch folders.
+std::string Masked(std::string text);
+// Compares an engine's text, masked, whole with tests/data/ieee1532/runs/<name>; with
+// ZOR_WRITE_RUNS set, writes the file first (after a deliberate change of the engine's output).
+void ExpectRun(const std::string& text, const std::string& name);
+
 // Every flow, procedure setting and IEEE 1532 attribute of an entity, a line each, for a whole
 // comparison.
 std::string DescribeFlows(const zor::isc::BsdlEntity& entity);

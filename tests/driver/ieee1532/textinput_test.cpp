@@ -57,10 +57,13 @@ TEST_F(TextInput, NameLengthLimit) {
   EXPECT_EQ(Text(std::string(197, 'n')).Tokens().front().size(), 197u);
   Text tooLong(std::string(198, 'n') + " x");
   EXPECT_THROW(tooLong.Tokens(), EngineStop);
-  EXPECT_TRUE(port_.Saw("xParseData bufsize err [198]"));
   Text longNumber(std::string(199, '7'));
   EXPECT_THROW(longNumber.Tokens(), EngineStop);
-  EXPECT_TRUE(port_.Saw("xParseNumData err [199]"));
+  EXPECT_EQ(Masked(port_.text_),
+            "Error  : xParseData bufsize err [198]\n[text: line 1]:[" + std::string(198, 'n') +
+                "]\n*** Program stopped at DATE\n\nError  : xParseNumData err [199]\n"
+                "[text: line 1]:[" +
+                std::string(199, '7') + "]\n*** Program stopped at DATE\n\n");
 }
 
 TEST_F(TextInput, ExpectedWordsAndCharacters) {
@@ -68,10 +71,18 @@ TEST_F(TextInput, ExpectedWordsAndCharacters) {
   InputFileExpectWord(text.record, "IS", false);
   InputFileExpectChar(text.record, ';', true);
   EXPECT_THROW(InputFileExpectChar(text.record, 'q', false), EngineStop);
-  EXPECT_TRUE(port_.Saw("Char [q] not found"));
   Text words("a b c");
   EXPECT_THROW(InputFileExpectWord(words.record, "d", true), EngineStop);
-  EXPECT_TRUE(port_.Saw("[d] not found"));
+  // Without searching only the next word or character counts.
+  Text next("a b");
+  EXPECT_THROW(InputFileExpectWord(next.record, "b", false), EngineStop);
+  Text nextChar("x;");
+  EXPECT_THROW(InputFileExpectChar(nextChar.record, ';', false), EngineStop);
+  EXPECT_EQ(Masked(port_.text_),
+            "Error  : Char [q] not found\n[text: line 1]:[is]\n*** Program stopped at DATE\n\n"
+            "Error  : [d] not found\n[text: line 1]:[ ]\n*** Program stopped at DATE\n\n"
+            "Error  : [b] not found\n[text: line 1]:[a]\n*** Program stopped at DATE\n\n"
+            "Error  : Char [;] not found\n[text: line 1]:[]\n*** Program stopped at DATE\n\n");
 }
 
 TEST_F(TextInput, ReadingPastTheEndStops) {
@@ -80,7 +91,8 @@ TEST_F(TextInput, ReadingPastTheEndStops) {
   InputFileNextToken(text.record, kIscTokenSkipSpace);
   EXPECT_TRUE(text.record.eof);
   EXPECT_THROW(InputFileNextToken(text.record, kIscTokenSkipSpace), EngineStop);
-  EXPECT_TRUE(port_.Saw("EOF_dp buf"));
+  EXPECT_EQ(Masked(port_.text_),
+            "Error  : EOF_dp buf\n[text: line 1]:[ ]\n*** Program stopped at DATE\n\n");
 }
 
 // The kind, real and integer value each number gives, or "stop".
@@ -102,7 +114,12 @@ TEST_F(TextInput, NumberSyntax) {
     }
     EXPECT_EQ(std::string(seen), results[i]) << inputs[i];
   }
-  EXPECT_TRUE(port_.Saw("Positive number expected"));
+  const std::string syntax = "Error  : Use the ff number syntax: digits[.digits][e[+|-]digits]\n";
+  EXPECT_EQ(
+      Masked(port_.text_),
+      "Error  : Positive number expected\n[text: line 1]:[-]\n*** Program stopped at DATE\n\n" +
+          syntax + "[text: line 1]:[0ex]\n*** Program stopped at DATE\n\n" + syntax +
+          "[text: line 1]:[5xe3]\n*** Program stopped at DATE\n\n");
 }
 
 TEST_F(TextInput, ReportsCutAtTheMessageBufferAndErrorsStop) {
@@ -202,11 +219,13 @@ TEST_F(TextInput, WriteBufferKeepsEveryPiece) {
   InputFileReopen(records, "w");
   IscWriteFieldRecord(records, std::string(300, '1'));
   IscWriteFieldRecord(records, "0011");
+  IscWriteFieldRecord(records, std::string(33, '0'));  // the top word's leading zeros too
   InputFileWrite(records, 1, "");
   InputFileClose(records);
   std::string seven;
   for (int i = 0; i < 7; ++i) seven += "FFFFFFFF ";
-  EXPECT_EQ(ReadText(folder.Path("records.txt")), "FFF " + seven + "\nFFFFFFFF FFFFFFFF ,\n3 ");
+  EXPECT_EQ(ReadText(folder.Path("records.txt")),
+            "FFF " + seven + "\nFFFFFFFF FFFFFFFF ,\n3 ,\n0 00000000 ");
 }
 
 }  // namespace
