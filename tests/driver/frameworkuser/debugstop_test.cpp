@@ -32,7 +32,7 @@ void SetDebugValue(const wchar_t* name, uint32_t value) {
 
 // The settings are read once per process, at the first error: each test
 // configures them and records its errors in a process of its own.
-class DebugStopTest : public ::testing::Test {
+class DebugStopTest : public ::testing::Test, protected ContextOnTestDriver {
  protected:
   void SetUp() override {
     dumps_ = std::filesystem::path(getenv("ZOR_REGISTRY_ROOT")) / "dumps";
@@ -53,8 +53,8 @@ class DebugStopTest : public ::testing::Test {
   void TearDown() override { os::SetMessageBoxAnswer(nullptr); }
 
   void Fail(int64_t code, int64_t sub1) {
-    ctx_.SetError(0, 0, 0, 0);
-    ctx_.SetError(code, sub1, 0, 0);
+    ctx.SetError(0, 0, 0, 0);
+    ctx.SetError(code, sub1, 0, 0);
   }
   std::vector<std::string> Dumps() const {
     std::vector<std::string> names;
@@ -69,9 +69,6 @@ class DebugStopTest : public ::testing::Test {
   std::filesystem::path dumps_;
   std::vector<std::wstring> shown_;
   int answer_ = os::IDNO;
-  bool constructionError_ = false;
-  TestDriver driver_{constructionError_};
-  QDDriverThreadContext ctx_{driver_, 1};
 };
 
 TEST_F(DebugStopTest, PopupForTheChosenErrorUntilCancelled) {
