@@ -64,7 +64,6 @@ class DebugStopTest : public ::testing::Test, protected ContextOnTestDriver {
     }
     return names;
   }
-  std::size_t DumpCount() const { return Dumps().size(); }
 
   std::filesystem::path dumps_;
   std::vector<std::wstring> shown_;
@@ -88,7 +87,7 @@ TEST_F(DebugStopTest, PopupForTheChosenErrorUntilCancelled) {
     Fail(4320, 2);
     Fail(4320, 2);
     EXPECT_EQ(shown_.size(), 2u);
-    EXPECT_EQ(DumpCount(), 0u);  // no dump unless asked for
+    EXPECT_EQ(Dumps().size(), 0u);  // no dump unless asked for
   });
 }
 
@@ -108,12 +107,12 @@ TEST_F(DebugStopTest, CrashDumpOnlyWhenConfigured) {
     SetDebugValue(L"DumpErrorCallStack", 1);
     Configure();
     Fail(4321, 2);
-    EXPECT_EQ(DumpCount(), 0u);
+    EXPECT_EQ(Dumps().size(), 0u);
     const std::string before = DumpName();
     Fail(4320, 2);
     const std::string after = DumpName();
     EXPECT_EQ(shown_.size(), 1u);
-    ASSERT_EQ(DumpCount(), 1u);
+    ASSERT_EQ(Dumps().size(), 1u);
     EXPECT_TRUE(Dumps()[0] == before || Dumps()[0] == after) << Dumps()[0];
   });
 }

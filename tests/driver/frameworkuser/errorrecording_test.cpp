@@ -1,6 +1,7 @@
 // Error recording on the thread context and reading it back.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -153,18 +154,16 @@ TEST_F(ErrorRecordingTest, OtherKindsOfGetError) {
   wchar_t name[kOwnTextSize] = {};
   EXPECT_EQ(ctx.GetError(3, name, nullptr, nullptr, nullptr), 1);
   EXPECT_STREQ(name, L"DravionLyn");
-  int64_t a = 5;
-  int64_t b = 6;
-  ctx.GetError(6, &a, &b, nullptr, nullptr);
-  EXPECT_EQ((std::pair{a, b}), (std::pair<int64_t, int64_t>{0, 0}));
-  // Kind 5 answers one word: the second variable is the caller's.
-  a = 5;
-  b = 6;
-  EXPECT_EQ(ctx.GetError(5, &a, &b, nullptr, nullptr), 1);
-  EXPECT_EQ((std::pair{a, b}), (std::pair<int64_t, int64_t>{0, 6}));
-  a = 5;
-  EXPECT_EQ(ctx.GetError(4, &a, nullptr, nullptr, nullptr), 1);
-  EXPECT_EQ(a, 5);
+  // Kind 6 answers two zero words, kind 5 one and kind 4 none, whatever error is held; the other
+  // variables stay the caller's.
+  ctx.SetError(4320, 2, 0, 0);
+  const std::pair<int64_t, std::array<int64_t, 2>> kinds[] = {
+      {6, {0, 0}}, {5, {0, 6}}, {4, {5, 6}}};
+  for (const auto& [kind, words] : kinds) {
+    std::array<int64_t, 2> seen{5, 6};
+    EXPECT_EQ(ctx.GetError(kind, &seen[0], &seen[1], nullptr, nullptr), 1) << kind;
+    EXPECT_EQ(seen, words) << kind;
+  }
 }
 
 // Errors of driver threads go to the application as the named function's, whole, only when there
