@@ -82,7 +82,11 @@ TEST_F(PerformanceReportTest, ReportListsProcessorsOpcodesAndTotals) {
     const std::vector<std::wstring> pieces = os::TakeDebugOutput();
     ASSERT_GE(pieces.size(), 8u);
     EXPECT_EQ(pieces[0], L"\n\nZorDravionLyn.dll Performance Report:\n\n");
+    // Each processor's block: its three names, its frequency and a blank line.
     EXPECT_EQ(pieces[1], L"Processor #0:\n");
+    for (std::size_t i = 2; i < 5; ++i) EXPECT_EQ(pieces[i].substr(0, 1), L"\t") << i;
+    EXPECT_EQ(pieces[5].rfind(L"\tCpu frequency (MHz): ", 0), 0u);
+    EXPECT_EQ(pieces[6], L"\n");
     const std::wstring line = L"         2  " + name + std::wstring(20 - name.size(), L' ') +
                               L"         1.500000000         1.000000000         2.000000000\n";
     std::size_t at = 0;

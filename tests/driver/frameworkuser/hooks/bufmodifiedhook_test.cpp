@@ -118,6 +118,7 @@ TEST_F(BufModified, FlagsTellTheEventItsSourceAndWhetherARateCame) {
       EXPECT_EQ(digitizer_->GrabStatus()[0], static_cast<uint64_t>(event));
     }
   }
+  EXPECT_TRUE(reports_.Empty()) << "no grab error came";
 }
 
 TEST_F(BufModified, GrabErrorsAreReportedOnlyWhenReportingIsOn) {
