@@ -264,6 +264,10 @@ TEST_F(OpcodeRoutingTest, OpcodesWithoutHandlerAnswerFFFFAndCallNothing) {
 }
 
 TEST_F(OpcodeRoutingTest, GuardedOperationsNeedBothGuards) {
+  // The thread's guard flag off refuses them as the system's guard byte does.
+  ContextOn(system_)->Current()->SetGuardFlag(false);
+  EXPECT_TRUE(Run(0x0801).empty());
+  ContextOn(system_)->Current()->SetGuardFlag(true);
   probe().onCall = [](QDBaseSystem& system, SystemOp, const OperationArgs&,
                       QDDriverThreadContext&) {
     system.SetGuardByte(false);
