@@ -108,8 +108,9 @@ TEST_F(CommandWrapperTest, VariantsByType) {
   for (const auto& c : cases) {
     Slot(0, c.type, 0, nullptr).value.integer = 42;
     const ValueRecord variant = command_.GetArgVariant(0);
-    EXPECT_EQ(variant.value, c.variant.value) << c.type;
-    EXPECT_EQ(variant.kind, c.variant.kind) << c.type;
+    EXPECT_EQ((std::pair{variant.value, variant.kind}),
+              (std::pair{c.variant.value, c.variant.kind}))
+        << c.type;
   }
 }
 

@@ -32,7 +32,7 @@ void SetDebugValue(const wchar_t* name, uint32_t value) {
 
 // The settings are read once per process, at the first error: each test
 // configures them and records its errors in a process of its own.
-class DebugStopTest : public ::testing::Test {
+class DebugStopTest : public ::testing::Test, protected ContextOnTestDriver {
  protected:
   void SetUp() override {
     dumps_ = std::filesystem::path(getenv("ZOR_REGISTRY_ROOT")) / "dumps";
@@ -53,8 +53,8 @@ class DebugStopTest : public ::testing::Test {
   void TearDown() override { os::SetMessageBoxAnswer(nullptr); }
 
   void Fail(int64_t code, int64_t sub1) {
-    ctx_.SetError(0, 0, 0, 0);
-    ctx_.SetError(code, sub1, 0, 0);
+    ctx.SetError(0, 0, 0, 0);
+    ctx.SetError(code, sub1, 0, 0);
   }
   std::vector<std::string> Dumps() const {
     std::vector<std::string> names;
@@ -64,14 +64,10 @@ class DebugStopTest : public ::testing::Test {
     }
     return names;
   }
-  std::size_t DumpCount() const { return Dumps().size(); }
 
   std::filesystem::path dumps_;
   std::vector<std::wstring> shown_;
   int answer_ = os::IDNO;
-  bool constructionError_ = false;
-  TestDriver driver_{constructionError_};
-  QDDriverThreadContext ctx_{driver_, 1};
 };
 
 TEST_F(DebugStopTest, PopupForTheChosenErrorUntilCancelled) {
@@ -91,7 +87,7 @@ TEST_F(DebugStopTest, PopupForTheChosenErrorUntilCancelled) {
     Fail(4320, 2);
     Fail(4320, 2);
     EXPECT_EQ(shown_.size(), 2u);
-    EXPECT_EQ(DumpCount(), 0u);  // no dump unless asked for
+    EXPECT_EQ(Dumps().size(), 0u);  // no dump unless asked for
   });
 }
 
@@ -111,12 +107,12 @@ TEST_F(DebugStopTest, CrashDumpOnlyWhenConfigured) {
     SetDebugValue(L"DumpErrorCallStack", 1);
     Configure();
     Fail(4321, 2);
-    EXPECT_EQ(DumpCount(), 0u);
+    EXPECT_EQ(Dumps().size(), 0u);
     const std::string before = DumpName();
     Fail(4320, 2);
     const std::string after = DumpName();
     EXPECT_EQ(shown_.size(), 1u);
-    ASSERT_EQ(DumpCount(), 1u);
+    ASSERT_EQ(Dumps().size(), 1u);
     EXPECT_TRUE(Dumps()[0] == before || Dumps()[0] == after) << Dumps()[0];
   });
 }

@@ -1,10 +1,12 @@
 // Error recording on the thread context and reading it back.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "driver/frameworkuser/context/debugstop.h"
 #include "driver/frameworkuser/context/qddriverthreadcontext.h"
@@ -15,7 +17,7 @@
 namespace zor::frame {
 namespace {
 
-class ErrorRecordingTest : public ::testing::Test {
+class ErrorRecordingTest : public ::testing::Test, protected ContextOnTestDriver {
  protected:
   struct Texts {
     wchar_t message[kOwnTextSize];
@@ -24,12 +26,12 @@ class ErrorRecordingTest : public ::testing::Test {
 
   std::array<int64_t, 4> Codes() {
     std::array<int64_t, 4> codes{};
-    ctx_.GetError(1, &codes[0], &codes[1], &codes[2], &codes[3]);
+    ctx.GetError(1, &codes[0], &codes[1], &codes[2], &codes[3]);
     return codes;
   }
   Texts TextsOf() {
     Texts texts{};
-    ctx_.GetError(2, texts.message, texts.sub[0], texts.sub[1], texts.sub[2]);
+    ctx.GetError(2, texts.message, texts.sub[0], texts.sub[1], texts.sub[2]);
     return texts;
   }
   // The whole error: codes, sub-code count, headline and sub texts.
@@ -37,14 +39,10 @@ class ErrorRecordingTest : public ::testing::Test {
     const std::array<int64_t, 4> c = Codes();
     const Texts t = TextsOf();
     std::wostringstream out;
-    out << c[0] << ' ' << c[1] << ' ' << c[2] << ' ' << c[3] << " #" << ctx_.SubCodeCount() << ' '
+    out << c[0] << ' ' << c[1] << ' ' << c[2] << ' ' << c[3] << " #" << ctx.SubCodeCount() << ' '
         << t.message << '|' << t.sub[0] << '|' << t.sub[1] << '|' << t.sub[2];
     return out.str();
   }
-
-  bool constructionError_ = false;
-  TestDriver driver_{constructionError_};
-  QDDriverThreadContext ctx_{driver_, 1};
 };
 
 // Each row records from a cleared context; the whole error is read back.
@@ -128,44 +126,44 @@ TEST_F(ErrorRecordingTest, RecordedErrorsReadBackWhole) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    ctx_.SetError(0, 0, 0, 0);
-    row.record(ctx_);
+    ctx.SetError(0, 0, 0, 0);
+    row.record(ctx);
     EXPECT_EQ(State(), row.state);
   }
 }
 
 // Both ends of every host range keep a sub-code above 7; the codes just outside drop it.
 TEST_F(ErrorRecordingTest, HostRangesKeepEverySubCode) {
-  for (const int64_t code : {1000, 1199, 1400, 1599, 2800, 2999, 3200, 3399, 3800, 3999, 4100,
-                             4499, 4600, 4699, 5200, 5599, 5600, 5799, 6000, 6599, 7400, 7599}) {
-    ctx_.SetError(0, 0, 0, 0);
-    ctx_.SetError(code, 9, 0, 0);
-    EXPECT_EQ(Codes()[1], 9) << code;
-  }
-  for (const int64_t code : {999,  1200, 1399, 1600, 2799, 3000, 3199, 3400, 3799, 4000,
-                             4099, 4500, 4599, 4700, 5199, 5800, 5999, 6600, 7399, 7600}) {
-    ctx_.SetError(0, 0, 0, 0);
-    ctx_.SetError(code, 9, 0, 0);
-    EXPECT_EQ(Codes()[1], 0) << code;
+  const std::pair<std::vector<int64_t>, int64_t> groups[] = {
+      {{1000, 1199, 1400, 1599, 2800, 2999, 3200, 3399, 3800, 3999, 4100,
+        4499, 4600, 4699, 5200, 5599, 5600, 5799, 6000, 6599, 7400, 7599},
+       9},
+      {{999,  1200, 1399, 1600, 2799, 3000, 3199, 3400, 3799, 4000,
+        4099, 4500, 4599, 4700, 5199, 5800, 5999, 6600, 7399, 7600},
+       0}};
+  for (const auto& [codes, kept] : groups) {
+    for (const int64_t code : codes) {
+      ctx.SetError(0, 0, 0, 0);
+      ctx.SetError(code, 9, 0, 0);
+      EXPECT_EQ(Codes()[1], kept) << code;
+    }
   }
 }
 
 TEST_F(ErrorRecordingTest, OtherKindsOfGetError) {
   wchar_t name[kOwnTextSize] = {};
-  EXPECT_EQ(ctx_.GetError(3, name, nullptr, nullptr, nullptr), 1);
+  EXPECT_EQ(ctx.GetError(3, name, nullptr, nullptr, nullptr), 1);
   EXPECT_STREQ(name, L"DravionLyn");
-  int64_t a = 5;
-  int64_t b = 6;
-  ctx_.GetError(6, &a, &b, nullptr, nullptr);
-  EXPECT_EQ((std::pair{a, b}), (std::pair<int64_t, int64_t>{0, 0}));
-  // Kind 5 answers one word: the second variable is the caller's.
-  a = 5;
-  b = 6;
-  EXPECT_EQ(ctx_.GetError(5, &a, &b, nullptr, nullptr), 1);
-  EXPECT_EQ((std::pair{a, b}), (std::pair<int64_t, int64_t>{0, 6}));
-  a = 5;
-  EXPECT_EQ(ctx_.GetError(4, &a, nullptr, nullptr, nullptr), 1);
-  EXPECT_EQ(a, 5);
+  // Kind 6 answers two zero words, kind 5 one and kind 4 none, whatever error is held; the other
+  // variables stay the caller's.
+  ctx.SetError(4320, 2, 0, 0);
+  const std::pair<int64_t, std::array<int64_t, 2>> kinds[] = {
+      {6, {0, 0}}, {5, {0, 6}}, {4, {5, 6}}};
+  for (const auto& [kind, words] : kinds) {
+    std::array<int64_t, 2> seen{5, 6};
+    EXPECT_EQ(ctx.GetError(kind, &seen[0], &seen[1], nullptr, nullptr), 1) << kind;
+    EXPECT_EQ(seen, words) << kind;
+  }
 }
 
 // Errors of driver threads go to the application as the named function's, whole, only when there
@@ -177,9 +175,9 @@ TEST_F(ErrorRecordingTest, ThreadReportsTellOnlyErrorsThatAreSet) {
   ReportThreadError(L"Monitor", error);
   error.SetError(4320, 2);
   ReportThreadError(L"Monitor", error);
-  ReportHeldError(L"Process", ctx_);
-  ctx_.SetErrorSubText(4336, 2, L"Control code: 7", nullptr);
-  ReportHeldError(L"Process", ctx_);
+  ReportHeldError(L"Process", ctx);
+  ctx.SetErrorSubText(4336, 2, L"Control code: 7", nullptr);
+  ReportHeldError(L"Process", ctx);
   EXPECT_EQ(reports.Take(), (std::vector<std::wstring>{
                                 L"4320 Monitor | 5 The grab was halted.",
                                 L"4336 Process | 5 DeviceIoControl failed. | 6 Control code: 7"}));

@@ -64,7 +64,7 @@ class TestDeviceProvider : public os::DeviceProvider {
   std::shared_ptr<os::Device> Open(uint32_t) override { return std::make_shared<TestDevice>(); }
 };
 
-class KernelRequestTest : public ::testing::Test {
+class KernelRequestTest : public ::testing::Test, protected ContextOnTestDriver {
  protected:
   void SetUp() override {
     os::RegisterDeviceProvider(L"FWTEST", std::make_shared<TestDeviceProvider>());
@@ -80,18 +80,15 @@ class KernelRequestTest : public ::testing::Test {
 
   uint32_t Send(uint32_t code) {
     std::memset(request_, 0, sizeof(request_));
-    return ctx_.DeviceIoControl(device_, code, request_, sizeof(request_), request_,
-                                sizeof(request_));
+    return ctx.DeviceIoControl(device_, code, request_, sizeof(request_), request_,
+                               sizeof(request_));
   }
   std::wstring SubText(int index) {
     wchar_t texts[4][kOwnTextSize];
-    ctx_.GetError(2, texts[0], texts[1], texts[2], texts[3]);
+    ctx.GetError(2, texts[0], texts[1], texts[2], texts[3]);
     return texts[index];
   }
 
-  bool constructionError_ = false;
-  TestDriver driver_{constructionError_};
-  QDDriverThreadContext ctx_{driver_, 1};
   os::Handle device_{};
   unsigned char request_[96];
 };
@@ -101,25 +98,25 @@ TEST_F(KernelRequestTest, CompletedAtOnceOrLaterGivesTheBytesWritten) {
   EXPECT_EQ(request_[0], 0x5A);
   EXPECT_EQ(Send(kLater), 24u);
   EXPECT_EQ(request_[23], 0x5A);
-  EXPECT_EQ(ctx_.ErrorCode(), 0);
+  EXPECT_EQ(ctx.ErrorCode(), 0);
 }
 
 TEST_F(KernelRequestTest, TransportFailureRecordsTheControlCodeAndSystemText) {
   EXPECT_EQ(Send(kRefused), 0u);
-  EXPECT_EQ((std::vector{ctx_.ErrorCode(), ctx_.SubCode(1), ctx_.SubCode(2)}),
+  EXPECT_EQ((std::vector{ctx.ErrorCode(), ctx.SubCode(1), ctx.SubCode(2)}),
             (std::vector<int64_t>{4336, 2, 6}));
   const std::wstring expected = L"Control code: 2555, returned Error: 0x1 " +
                                 os::FormatErrorMessage(os::ERROR_INVALID_FUNCTION);
   EXPECT_EQ(SubText(2), expected.substr(0, kOwnTextSize - 1));
   // A second failure in the same command keeps the first text.
-  EXPECT_EQ(ctx_.DeviceIoControl(os::INVALID_HANDLE_VALUE, Code(0xA32), request_, 8, request_, 8),
+  EXPECT_EQ(ctx.DeviceIoControl(os::INVALID_HANDLE_VALUE, Code(0xA32), request_, 8, request_, 8),
             0u);
   EXPECT_EQ(SubText(2), expected.substr(0, kOwnTextSize - 1));
   // An invalid handle is a transport failure too.
-  ctx_.SetError(0, 0, 0, 0);
-  EXPECT_EQ(ctx_.DeviceIoControl(os::INVALID_HANDLE_VALUE, 0xD8A427EC, request_, 8, request_, 8),
+  ctx.SetError(0, 0, 0, 0);
+  EXPECT_EQ(ctx.DeviceIoControl(os::INVALID_HANDLE_VALUE, 0xD8A427EC, request_, 8, request_, 8),
             0u);
-  EXPECT_EQ(ctx_.ErrorCode(), 4336);
+  EXPECT_EQ(ctx.ErrorCode(), 4336);
   EXPECT_EQ(SubText(2).rfind(L"Control code: 2555, returned Error: 0x6 ", 0), 0u);
 }
 
@@ -131,7 +128,7 @@ TEST_F(KernelRequestTest, PerSystemContextRegistersItsEventAndDropsItAtTheEnd) {
   const uint64_t device = os::HandleValue(device_);
   uint64_t event = 0;
   {
-    QDZorThreadContext context(ctx_, 1);
+    QDZorThreadContext context(ctx, 1);
     EXPECT_EQ(context.RegisterEvent(os::INVALID_HANDLE_VALUE, 5, true), 0u);
     EXPECT_EQ(context.RegisterEvent(device_, 5, false), 0u);
     EXPECT_NE(context.Event(), os::kNullHandle);
@@ -149,10 +146,8 @@ TEST_F(KernelRequestTest, PerSystemContextRegistersItsEventAndDropsItAtTheEnd) {
 TEST(ThreadContextTimeout, MillisecondsOfTheSeconds) {
   const std::pair<double, int64_t> rows[] = {{20, 20000},  {0, 0},   {0.0005, 0},
                                              {-0.001, -1}, {-1, -1}, {1e300, INT64_MAX}};
-  bool constructionError = false;
-  TestDriver driver{constructionError};
-  QDDriverThreadContext ctx{driver, 1};
-  QDZorThreadContext context(ctx, 1);
+  ContextOnTestDriver own;
+  QDZorThreadContext context(own.ctx, 1);
   for (const auto& [seconds, milliseconds] : rows) {
     context.SetTimeoutSeconds(seconds);
     EXPECT_EQ(context.TimeoutMilliseconds(), milliseconds) << seconds;

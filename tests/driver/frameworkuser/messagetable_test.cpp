@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "driver/frameworkuser/errortable/errorcodes.h"
 #include "driver/frameworkuser/errortable/errorexports.h"
@@ -37,7 +38,11 @@ TEST(MessageTableTest, CodesInUseHaveHeadlinesAndTheRestHasNoText) {
       EXPECT_TRUE(fresh) << code << " shows the texts of " << kept->second;
     }
     for (int sub = 0; sub < 5; ++sub) texts += MessageText(code, sub) != nullptr;
-    for (int sub = 5; sub < 8; ++sub) EXPECT_EQ(MessageText(code, sub), nullptr);
+    for (int sub = 5; sub <= 8; ++sub) EXPECT_EQ(MessageText(code, sub), nullptr);
+  }
+  for (const auto& [code, sub] :
+       {std::pair{kFirstErrorCode - 1, 0}, {kLastErrorCode + 1, 0}, {4300, -1}}) {
+    EXPECT_EQ(MessageText(code, sub), nullptr) << code << "/" << sub;
   }
   EXPECT_EQ(codesWithText, 107);
   EXPECT_EQ(texts, 465);

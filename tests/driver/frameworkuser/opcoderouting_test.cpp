@@ -187,25 +187,17 @@ TEST_F(OpcodeRoutingTest, TransferTakesItsLastArgumentsFromTheArraySlot) {
 }
 
 // The opcodes that the dispatcher decodes into operations that no class serves.
-std::vector<uint16_t> Range(uint16_t first, uint16_t last) {
-  std::vector<uint16_t> opcodes;
-  for (uint32_t opcode = first; opcode <= last; ++opcode) opcodes.push_back(uint16_t(opcode));
-  return opcodes;
-}
-
 TEST_F(OpcodeRoutingTest, UnnamedOperationsGetEverySlotValue) {
-  std::vector<uint16_t> opcodes = {0x0009, 0x000A, 0x000B, 0x000C, 0x000D, 0x020C, 0x020D, 0x020E,
-                                   0x0211, 0x0212, 0x0214, 0x021C, 0x021F, 0x0220, 0x0221, 0x0225,
-                                   0x0226, 0x0227, 0x0228, 0x022B, 0x022C, 0x022D, 0x022E, 0x022F,
-                                   0x0232, 0x0A07, 0x0A0C, 0x0A0F, 0x0A11, 0x0A12, 0x0A43};
-  for (uint16_t opcode :
-       {0x0804, 0x0805, 0x080A, 0x080B, 0x080E, 0x0811, 0x0816, 0x0817, 0x0818, 0x0819, 0x081C,
-        0x0832, 0x0833, 0x0836, 0x0838, 0x0839, 0x083A, 0x0840, 0x1C01, 0x1C02, 0x1C03}) {
-    opcodes.push_back(opcode);
-  }
-  for (const auto& range : {Range(0x0216, 0x021B), Range(0x081F, 0x0828), Range(0x082B, 0x082F),
-                            Range(0x0A13, 0x0A3A), Range(0x0A3D, 0x0A41), Range(0x0A49, 0x0A66)}) {
-    opcodes.insert(opcodes.end(), range.begin(), range.end());
+  std::vector<uint16_t> opcodes = {
+      0x0009, 0x000A, 0x000B, 0x000C, 0x000D, 0x020C, 0x020D, 0x020E, 0x0211, 0x0212, 0x0214,
+      0x021C, 0x021F, 0x0220, 0x0221, 0x0225, 0x0226, 0x0227, 0x0228, 0x022B, 0x022C, 0x022D,
+      0x022E, 0x022F, 0x0232, 0x0A07, 0x0A0C, 0x0A0F, 0x0A11, 0x0A12, 0x0A43, 0x0804, 0x0805,
+      0x080A, 0x080B, 0x080E, 0x0811, 0x0816, 0x0817, 0x0818, 0x0819, 0x081C, 0x0832, 0x0833,
+      0x0836, 0x0838, 0x0839, 0x083A, 0x0840, 0x1C01, 0x1C02, 0x1C03};
+  const std::pair<int, int> ranges[] = {{0x0216, 0x021B}, {0x081F, 0x0828}, {0x082B, 0x082F},
+                                        {0x0A13, 0x0A3A}, {0x0A3D, 0x0A41}, {0x0A49, 0x0A66}};
+  for (const auto& [first, last] : ranges) {
+    for (int opcode = first; opcode <= last; ++opcode) opcodes.push_back(uint16_t(opcode));
   }
   // Opcodes of the group that share a buffer opcode's operation keep its identity.
   const std::map<uint16_t, uint16_t> shared = {{0x0A03, 0x0216}, {0x0A04, 0x0217},
@@ -272,6 +264,10 @@ TEST_F(OpcodeRoutingTest, OpcodesWithoutHandlerAnswerFFFFAndCallNothing) {
 }
 
 TEST_F(OpcodeRoutingTest, GuardedOperationsNeedBothGuards) {
+  // The thread's guard flag off refuses them as the system's guard byte does.
+  ContextOn(system_)->Current()->SetGuardFlag(false);
+  EXPECT_TRUE(Run(0x0801).empty());
+  ContextOn(system_)->Current()->SetGuardFlag(true);
   probe().onCall = [](QDBaseSystem& system, SystemOp, const OperationArgs&,
                       QDDriverThreadContext&) {
     system.SetGuardByte(false);

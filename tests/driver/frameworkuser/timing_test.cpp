@@ -74,17 +74,21 @@ TEST_F(PerformanceReportTest, ReportListsProcessorsOpcodesAndTotals) {
     ASSERT_FALSE(name.empty());
     RecordOpcodeTiming(0x0607, 0, 1000);
     RecordOpcodeTiming(0x0607, 0, 2000);
-    RecordOpcodeTiming(0x0400, 0, 5000);  // timed, but without a host function
+    RecordOpcodeTiming(0x0400, 0, 5000);  // timed, but without a host function: not counted
     ASSERT_TRUE(HostName(0x0400).empty());
     os::TakeDebugOutput();
 
-    CQDDeviceDriverWrapper::Instance().GetDriver()->PrintPerformanceReport(1e9, 500);
+    CQDDeviceDriverWrapper::Instance().GetDriver()->PrintPerformanceReport(1000, 500);
     const std::vector<std::wstring> pieces = os::TakeDebugOutput();
     ASSERT_GE(pieces.size(), 8u);
     EXPECT_EQ(pieces[0], L"\n\nZorDravionLyn.dll Performance Report:\n\n");
+    // Each processor's block: its three names, its frequency and a blank line.
     EXPECT_EQ(pieces[1], L"Processor #0:\n");
+    for (std::size_t i = 2; i < 5; ++i) EXPECT_EQ(pieces[i].substr(0, 1), L"\t") << i;
+    EXPECT_EQ(pieces[5].rfind(L"\tCpu frequency (MHz): ", 0), 0u);
+    EXPECT_EQ(pieces[6], L"\n");
     const std::wstring line = L"         2  " + name + std::wstring(20 - name.size(), L' ') +
-                              L"         0.000001500         0.000001000         0.000002000\n";
+                              L"         1.500000000         1.000000000         2.000000000\n";
     std::size_t at = 0;
     while (at < pieces.size() && pieces[at] != line) ++at;
     ASSERT_LT(at, pieces.size());
@@ -92,8 +96,8 @@ TEST_F(PerformanceReportTest, ReportListsProcessorsOpcodesAndTotals) {
               L"     Count  Function called      Average Time (Sec.)     Min Time (Sec.)     Max "
               L"Time (Sec.)\n");
     EXPECT_EQ(pieces[at + 1], L"\n");
-    EXPECT_EQ(pieces[at + 3], L"Total sleep time:      0.000\n");
-    EXPECT_EQ(pieces[at + 4], L"Total cumulated time:  0.000\n");
+    EXPECT_EQ(pieces[at + 3], L"Total sleep time:      0.500\n");
+    EXPECT_EQ(pieces[at + 4], L"Total cumulated time:  3.000\n");
     EXPECT_EQ(pieces[at + 2].rfind(L"Total sample time:     ", 0), 0u);
     EXPECT_EQ(pieces[at + 5].rfind(L"Total CPU utilization: ", 0), 0u);
     EXPECT_EQ(pieces.back(), L"\n");

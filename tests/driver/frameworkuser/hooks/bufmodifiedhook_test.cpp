@@ -62,9 +62,9 @@ class BufModified : public testing::Test {
     p.eventWord = kernel::kGrabStartWord;
     return p;
   }
-  void Invoke(const kernel::BufferModifiedPayload& p) {
+  void Invoke(const kernel::BufferModifiedPayload& p, QID event = 0) {
     CBufModifiedHook hook(digitizers_, buffers_);
-    EXPECT_EQ(hook.Invoke(nullptr, 0, {reinterpret_cast<const uint8_t*>(&p)}), 0);
+    EXPECT_EQ(hook.Invoke(nullptr, event, {reinterpret_cast<const uint8_t*>(&p)}), 0);
   }
 
   QDInfoList<QDDigitizerInfo> digitizers_;
@@ -109,8 +109,7 @@ TEST_F(BufModified, FlagsTellTheEventItsSourceAndWhetherARateCame) {
     p.grabStatus[0] = static_cast<uint64_t>(++event);
     HostInternalControl(hostBuffer_, 25, 0);
     notices_.clear();
-    CBufModifiedHook hook(digitizers_, buffers_);
-    EXPECT_EQ(hook.Invoke(nullptr, event, {reinterpret_cast<const uint8_t*>(&p)}), 0);
+    Invoke(p, event);
     EXPECT_EQ(notices_, (std::vector<Notice>{{c.flags | 0xC000000, hostBuffer_}}));
     QINT64 told = -1;
     HostInternalInquire(hostBuffer_, 25, &told);
@@ -119,6 +118,7 @@ TEST_F(BufModified, FlagsTellTheEventItsSourceAndWhetherARateCame) {
       EXPECT_EQ(digitizer_->GrabStatus()[0], static_cast<uint64_t>(event));
     }
   }
+  EXPECT_TRUE(reports_.Empty()) << "no grab error came";
 }
 
 TEST_F(BufModified, GrabErrorsAreReportedOnlyWhenReportingIsOn) {

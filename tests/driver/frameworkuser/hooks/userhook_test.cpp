@@ -33,6 +33,7 @@ namespace {
 
 constexpr uint64_t kType = 0x10090002;
 constexpr uint64_t kOtherType = 0x100A0002;
+constexpr std::pair<uint64_t, uint64_t> kNone{0, 0};
 
 // Counts its deliveries and keeps what each one saw.
 class RecordingElement : public CBaseHook<HOOK_ELEMENT_INFO> {
@@ -112,6 +113,18 @@ class HookThreads : public testing::Test {
   }
   void TearDown() override { os::CloseHandle(device_); }
 
+  // Starts a thread of the type on the hook: the start's code and sub-code, {0, 0} for none.
+  static std::pair<uint64_t, uint64_t> Start(CUserHook& hook, RecordingElement& element,
+                                             uint64_t type = kType, void* user = nullptr) {
+    zor::foundation::CError error;
+    hook.Start(type, user, &element, Q_DEFAULT, error);
+    return {error.code, error.subCode};
+  }
+  static void Stop(CUserHook& hook, uint64_t type = kType) {
+    zor::foundation::CError error;
+    hook.Stop(type, error);
+  }
+
   os::Handle device_{};
   boardsim::Board* board_ = nullptr;
   int userData_ = 0;
@@ -120,9 +133,7 @@ class HookThreads : public testing::Test {
 TEST_F(HookThreads, DeliverEachEventWithItsDataOnTheHookThread) {
   RecordingElement element;
   CUserHook hook(1, device_, 0);
-  zor::foundation::CError error;
-  hook.Start(kType, &userData_, &element, Q_DEFAULT, error);
-  ASSERT_EQ(error.errorSet, 0);
+  ASSERT_EQ(Start(hook, element, kType, &userData_), kNone);
   EXPECT_EQ(hook.ActiveCount(kType), 1u);
   EXPECT_FALSE(hook.IsInHookThread(0)) << "the application thread is no hook thread";
 
@@ -154,7 +165,7 @@ TEST_F(HookThreads, DeliverEachEventWithItsDataOnTheHookThread) {
   EXPECT_NE(deliveries[0].event, 0);
   EXPECT_EQ((std::array{inOwnType, inAnyType, inOtherType}), (std::array{true, true, false}));
 
-  hook.Stop(kType, error);
+  Stop(hook);
   EXPECT_EQ(hook.ActiveCount(kType), 0u);
   EXPECT_EQ(board_->PendingEventWaits(kType), 0u) << "the pending request was cancelled";
   EXPECT_FALSE(board_->RaiseEvent(kType, Payload(4))) << "nobody watches the type any more";
@@ -165,8 +176,7 @@ TEST_F(HookThreads, DeliverEachEventWithItsDataOnTheHookThread) {
 TEST_F(HookThreads, WaitIdleWaitsForTheEventUnderWay) {
   RecordingElement element;
   CUserHook hook(1, device_, 0);
-  zor::foundation::CError error;
-  hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
+  ASSERT_EQ(Start(hook, element), kNone);
   hook.WaitIdle(kType);
   element.action = [&] {
     os::Sleep(50);
@@ -176,7 +186,7 @@ TEST_F(HookThreads, WaitIdleWaitsForTheEventUnderWay) {
   hook.WaitIdle(kOtherType);
   hook.WaitIdle(kType);
   EXPECT_EQ(element.Deliveries().size(), 1u);
-  hook.Stop(kType, error);
+  Stop(hook);
 }
 
 QINT64 HostThreads() { return HostAppListObjects(Q_DEFAULT, 20, Q_THREAD, 0, nullptr); }
@@ -187,19 +197,14 @@ TEST_F(HookThreads, AFunctionThatUnhooksItsOwnTypeParksItsThread) {
   for (const bool startAgain : {true, false}) {
     RecordingElement element;
     CUserHook hook(1, device_, 0);
-    zor::foundation::CError error;
-    hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
-    element.action = [&] {
-      zor::foundation::CError inner;
-      hook.Stop(kType, inner);
-    };
+    ASSERT_EQ(Start(hook, element), kNone);
+    element.action = [&] { Stop(hook); };
     ASSERT_TRUE(board_->RaiseEvent(kType, Payload(1)));
     ASSERT_TRUE(element.WaitFor(1));
     EXPECT_EQ(hook.ActiveCount(kType), 0u);
     if (!startAgain) continue;
     RecordingElement second;
-    hook.Start(kOtherType, nullptr, &second, Q_DEFAULT, error);
-    ASSERT_EQ(error.errorSet, 0);
+    ASSERT_EQ(Start(hook, second, kOtherType), kNone);
     ASSERT_TRUE(board_->RaiseEvent(kOtherType, Payload(9)));
     ASSERT_TRUE(second.WaitFor(1));
     EXPECT_EQ(board_->PendingEventWaits(kType), 0u);
@@ -239,18 +244,14 @@ TEST_F(HookThreads, AFirstRequestThatFailsDoesNotHangTheStart) {
     board_->ArmFault(zor::kernel::kWaitDeviceEvent, fault);
     RecordingElement element;
     CUserHook hook(1, device_, 0);
-    zor::foundation::CError error;
-    hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
     // "Not enough resources to allocate hook thread."
-    EXPECT_EQ((std::pair{error.code, error.subCode}), (std::pair<uint64_t, uint64_t>{4354, 2}));
+    EXPECT_EQ(Start(hook, element), (std::pair<uint64_t, uint64_t>{4354, 2}));
     EXPECT_EQ(hook.ActiveCount(kType), 0u);
     EXPECT_EQ(reports.Take(), failure.reports);
     // A later start works again.
-    zor::foundation::CError second;
-    hook.Start(kType, nullptr, &element, Q_DEFAULT, second);
-    EXPECT_EQ(second.errorSet, 0);
+    EXPECT_EQ(Start(hook, element), kNone);
     EXPECT_EQ(hook.ActiveCount(kType), 1u);
-    hook.Stop(kType, second);
+    Stop(hook);
     EXPECT_EQ(zortest::HandleCount(), handles) << "each thread's events went with it";
   }
 }
@@ -260,11 +261,10 @@ TEST_F(HookThreads, ADroppedEventIsReportedAndEndsTheThread) {
   HostAppControl(Q_DEFAULT, 0x41000000, 0);  // no printing
   RecordingElement element;
   CUserHook hook(1, device_, 0);
-  zor::foundation::CError error;
-  hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
+  ASSERT_EQ(Start(hook, element), kNone);
   board_->DropEvent(kType);
   ASSERT_TRUE(WaitUntilEnded(hook, kType));
-  hook.Stop(kType, error);
+  Stop(hook);
   EXPECT_EQ(reports.Take(),
             std::vector<std::wstring>{L"4356 Thread function: | 5 Dropped interrupt event. "
                                       L"| 6 (either the Internal FIFO is full or the "
@@ -292,13 +292,12 @@ TEST_F(HookThreads, AReturnFromSleepAsksForARestartUnlessSuppressed) {
     HostAppControl(Q_DEFAULT, kRestart, 5);
     RecordingElement element;
     CUserHook hook(1, device_, initWord);
-    zor::foundation::CError error;
-    hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
+    ASSERT_EQ(Start(hook, element), kNone);
     EXPECT_EQ(hook.RunningCount(kType), 1u);
     board_->ReturnFromSleep();
     ASSERT_TRUE(WaitUntilEnded(hook, kType));
     EXPECT_EQ(hook.ActiveCount(kType), 1u) << "kept until stopped";
-    hook.Stop(kType, error);
+    Stop(hook);
     EXPECT_TRUE(element.Deliveries().empty());
     QINT64 restart = -1;
     HostAppInquire(Q_DEFAULT, kRestart, &restart);
@@ -315,11 +314,8 @@ TEST_F(HookThreads, DestructionStopsEveryThread) {
   const uint32_t handles = zortest::HandleCount();
   {
     CUserHook hook(1, device_, 0);
-    zor::foundation::CError error;
-    hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
-    hook.Start(kType, nullptr, &element, Q_DEFAULT, error);
-    hook.Start(kOtherType, nullptr, &element, Q_DEFAULT, error);
-    ASSERT_EQ(error.errorSet, 0);
+    for (const uint64_t type : {kType, kType, kOtherType})
+      ASSERT_EQ(Start(hook, element, type), kNone);
     EXPECT_EQ(hook.ActiveCount(kType), 2u);
     EXPECT_EQ(board_->PendingEventWaits(kType), 2u);
     ASSERT_TRUE(board_->RaiseEvent(kType, Payload(1)));

@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstring>
+#include <thread>
+#include <utility>
 
 #include "driver/frameworkuser/records/qddigitizerinfo.h"
 
@@ -84,6 +86,13 @@ TEST_F(DigitizerRecord, ConstructionSettingsHostIdLocksAndName) {
   record_.Unlock(1);
   record_.Unlock(0);
   record_.UnlockFirst();
+  // Each lock taken was let go: another thread takes and leaves both.
+  std::thread([this] {
+    record_.LockFirst();
+    record_.Lock(1);
+    record_.Unlock(1);
+    record_.UnlockFirst();
+  }).join();
   record_.SetDeviceName(L"Camera 1");
   EXPECT_EQ(record_.GetDeviceName(), L"Camera 1");
 }
@@ -104,12 +113,12 @@ TEST_F(DigitizerRecord, TimeoutsAndFrameRateResolve) {
   EXPECT_NEAR(record_.GetSelectedFrameRate(), 30.0, 1e-3);
   EXPECT_EQ(record_.GetGrabPeriod(), 33);
   // The process timeout is infinite or at least one millisecond.
-  record_.SetProcessTimeout(Q_DEFAULT);
-  EXPECT_EQ(record_.GetProcessTimeout(), -1);
-  record_.SetProcessTimeout(0);
-  EXPECT_EQ(record_.GetProcessTimeout(), 1);
-  record_.SetProcessTimeout(250);
-  EXPECT_EQ(record_.GetProcessTimeout(), 250);
+  const std::pair<int64_t, int64_t> processTimeouts[] = {{Q_DEFAULT, -1}, {-1, -1}, {-2, 1},
+                                                         {0, 1},          {1, 1},   {250, 250}};
+  for (const auto& [value, kept] : processTimeouts) {
+    record_.SetProcessTimeout(value);
+    EXPECT_EQ(record_.GetProcessTimeout(), kept) << value;
+  }
 }
 
 TEST_F(DigitizerRecord, ProcessBuffersSelfAssignmentAndValidation) {

@@ -1,6 +1,7 @@
 // A driver whose systems record every operation instead of driving a board.
 #pragma once
 
+#include "driver/frameworkuser/context/qddriverthreadcontext.h"
 #include "driver/frameworkuser/driver/qddevicedriver.h"
 #include "tests/driver/frameworkuser/support/frameworkprobe.h"
 
@@ -36,5 +37,12 @@ class TestDriver : public QDDeviceDriver {
 
 // Makes the next driver of this process a TestDriver.
 void InstallTestDriver();
+
+// A thread context on a driver of the test's own, for tests that call the context directly.
+struct ContextOnTestDriver {
+  bool constructionError = false;
+  TestDriver driver{constructionError};
+  QDDriverThreadContext ctx{driver, 1};
+};
 
 }  // namespace zor::frame
