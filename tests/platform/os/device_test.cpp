@@ -224,24 +224,6 @@ TEST_F(Devices, EveryThreadWaitingForARequestSeesItComplete) {
   }
 }
 
-TEST_F(Devices, WithoutOverlappedTheCallWaitsForCompletion) {
-  char output[4] = {};
-  std::thread completer([this] {
-    while (true) {
-      {
-        std::lock_guard lock(provider_->device->mutex);
-        if (!provider_->device->kept.empty()) break;
-      }
-      Sleep(1);
-    }
-    provider_->device->CompleteKept("done", 4);
-  });
-  uint32_t bytes = 0;
-  EXPECT_TRUE(DeviceIoControl(handle_, kLater, nullptr, 0, output, 4, &bytes, nullptr));
-  completer.join();
-  EXPECT_EQ(std::to_string(bytes) + std::string(output, 4), "4done");
-}
-
 // Requests of one thread share an object only while nothing else holds it.
 TEST_F(Devices, ARequestTheDeviceStillHoldsIsNotReused) {
   unsigned char kept[4] = {7, 7, 7, 7};
@@ -310,9 +292,10 @@ TEST_F(Devices, ThreadsSendingAndClosingHandlesAtOnceKeepTheirAnswers) {
         EXPECT_TRUE(DeviceIoControl(round % 2 ? own : handle_, kEcho, record, 2, record, 2, &bytes,
                                     &block));
         EXPECT_EQ(record[0] << 8 | record[1], (t + 1) % 256 << 8 | (round + 1) % 256);
+        // Without a block the call waits for the completion.
         char output[4] = {};
         EXPECT_TRUE(DeviceIoControl(own, kLater, nullptr, 0, output, 4, &bytes, nullptr));
-        EXPECT_EQ(std::string(output, 4), "late");
+        EXPECT_EQ(std::to_string(bytes) + std::string(output, 4), "4late");
         EXPECT_TRUE(CloseHandle(own));
         Refused(!DeviceIoControl(own, kEcho, record, 2, record, 2, &bytes, &block),
                 ERROR_INVALID_HANDLE);
