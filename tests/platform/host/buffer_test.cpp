@@ -127,10 +127,12 @@ TEST_F(BufferTest, RegionsOutsideTheBufferAreRefused) {
   for (const auto& [w, h] : {std::pair<QINT64, QINT64>{0, 1}, {1, 0}}) {
     EXPECT_EQ(ErrorOf([&] { QbufGet2d(buffer, 0, 0, w, h, pixels); }), 0) << w << " x " << h;
   }
-  // A child may end on the last row or column, not one past it.
-  const QID lastRow = QbufChild2d(buffer, 0, 3, 4, 1, nullptr);
-  EXPECT_NE(lastRow, 0);
-  QbufFree(lastRow);
+  // A child may end on the last row or column, one pixel high or wide, not one past it.
+  for (const auto& [x, y, w, h] : {std::array<QINT64, 4>{0, 3, 4, 1}, {3, 0, 1, 4}}) {
+    const QID last = QbufChild2d(buffer, x, y, w, h, nullptr);
+    EXPECT_NE(last, 0) << w << " x " << h;
+    QbufFree(last);
+  }
   for (const auto& [x, y, w, h] :
        {std::array<QINT64, 4>{0, 3, 4, 2}, {3, 0, 2, 4}, {2, 2, 3, 1}, {2, 0, INT64_MAX, 1}}) {
     EXPECT_EQ(QbufChild2d(buffer, x, y, w, h, nullptr), 0) << x << ", " << y;
@@ -351,38 +353,29 @@ TEST_F(BufferTest, TransferIntoASmallerDestinationDecimates) {
   // height) in two bands.
   struct Case {
     const char* what;
-    QINT64 sourceX, sourceY, destinationX, destinationY;
+    std::array<QINT64, 4> sizes;  // the source's X and Y, then the destination's
     std::array<QINT64, 8> regions;
     std::vector<uint8_t> expected;
   };
   const Case cases[] = {
       {"scale 2 in X, 3 in Y from (1, 1)",
-       6,
-       4,
-       3,
-       2,
+       {6, 4, 3, 2},
        {1, 1, 5, 3, 1, 1, 2, 1},
        {0, 0, 0, 0, 7, 9, 0, 0, 0, 0, 31, 33}},
       {"steps that differ in X and Y",
-       6,
-       4,
-       3,
-       2,
+       {6, 4, 3, 2},
        {0, 0, 6, 4, 0, 0, 2, 2},
        {0, 3, 0, 12, 15, 0, 24, 27, 0, 36, 39, 0}},
       {"taller than wide, taken whole",
-       2,
-       6,
-       2,
-       3,
+       {2, 6, 2, 3},
        {0, 0, 2, 6, 0, 0, 2, 3},
        {0, 1, 4, 5, 8, 9, 12, 13, 16, 17, 20, 21}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const QID from = QbufAllocColor(Q_DEFAULT_HOST, 2, c.sourceX, c.sourceY, 8, Q_IMAGE, nullptr);
-    const QID to =
-        QbufAllocColor(Q_DEFAULT_HOST, 2, c.destinationX, c.destinationY, 8, Q_IMAGE, nullptr);
+    const auto& s = c.sizes;
+    const QID from = QbufAllocColor(Q_DEFAULT_HOST, 2, s[0], s[1], 8, Q_IMAGE, nullptr);
+    const QID to = QbufAllocColor(Q_DEFAULT_HOST, 2, s[2], s[3], 8, Q_IMAGE, nullptr);
     QbufPut(from, pixels.data());
     QbufClear(to, 0);
     const auto& r = c.regions;

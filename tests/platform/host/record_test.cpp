@@ -90,8 +90,8 @@ TEST_F(RecordTest, ControlsPassIntegersAndDoublesWithTheirTypeCodes) {
   const QID digitizer = HostDigAlloc(board_, 0, L"camera.dcf", Q_DEFAULT, nullptr);
   HostDigControl(digitizer, 7002, -6);
   const QDCommandRecord record = Last(zor::hostcommand::kDigControl);
-  EXPECT_EQ(record.params[1].value.integer, 7002);
-  EXPECT_EQ(record.params[2].value.integer, -6);
+  EXPECT_EQ(std::pair(record.params[1].value.integer, record.params[2].value.integer),
+            std::pair(QINT64{7002}, QINT64{-6}));
   HostDigFree(digitizer);
   EXPECT_EQ(CountObjects(Q_DIGITIZER), 0);
   QsysIoCommand(board_, 0x51, 2, 0x40, 0, nullptr);
@@ -99,8 +99,9 @@ TEST_F(RecordTest, ControlsPassIntegersAndDoublesWithTheirTypeCodes) {
   // Each system command names the system by its host id and its index.
   for (const uint16_t opcode : {zor::hostcommand::kSysControl, zor::hostcommand::kSysIoCommand}) {
     const QDCommandRecord system = Last(opcode);
-    EXPECT_EQ(system.params[0].value.integer, board_) << opcode;
-    EXPECT_EQ(system.params[0].driverIndex, system.systemIndex) << opcode;
+    EXPECT_EQ(std::pair(system.params[0].value.integer, system.params[0].driverIndex),
+              std::pair(board_, system.systemIndex))
+        << opcode;
   }
 }
 
@@ -109,13 +110,13 @@ TEST_F(RecordTest, BufferAllocationSlotsFollowTheDriversOrder) {
   const QID buffer = QbufAllocColor(board_, 3, 64, 48, 8, Q_IMAGE | Q_GRAB, nullptr);
   ASSERT_NE(buffer, 0);
   QDCommandRecord record = Last(zor::hostcommand::kBufAlloc);
-  EXPECT_EQ(record.paramCount, 10);
-  EXPECT_EQ(record.params[0].value.integer, board_);
-  EXPECT_EQ(record.params[0].driverIndex, record.systemIndex);
-  const QINT64 expected[] = {3, 64, 48, 8, Q_IMAGE | Q_GRAB, 0, 0};
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(record.params[1 + i].value.integer, expected[i]);
-  EXPECT_EQ(record.params[8].value.pointer, nullptr);
-  EXPECT_EQ(record.params[9].value.integer, record.params[9].driverIndex);
+  // The count, the system, the sizes and flags, no memory of the caller's, and the index's
+  // variable named twice.
+  std::vector<QINT64> got = {record.paramCount, record.params[0].value.integer,
+                             record.params[0].driverIndex - record.systemIndex};
+  for (int i = 1; i < 9; ++i) got.push_back(record.params[i].value.integer);
+  got.push_back(record.params[9].value.integer - record.params[9].driverIndex);
+  EXPECT_EQ(got, (std::vector<QINT64>{10, board_, 0, 3, 64, 48, 8, Q_IMAGE | Q_GRAB, 0, 0, 0, 0}));
 
   // Copies between two board buffers go to the driver, each with its opcode and its words; so
   // does a region of band 0, named as a band.
@@ -152,10 +153,12 @@ TEST_F(RecordTest, FeatureValuesAreSizedByTheirDataType) {
   int32_t value = 7;
   QdigControlFeature(digitizer, 0xFA0000, L"Gain", Q_TYPE_INT32, &value);
   QDCommandRecord record = Last(zor::hostcommand::kDigControlFeature);
-  EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(record.params[2].value.pointer)), L"Gain");
-  EXPECT_EQ(record.params[3].value.integer, Q_TYPE_INT32);
-  EXPECT_EQ(record.params[4].type, 5u);  // a 32-bit variable
-  EXPECT_EQ(record.params[4].value.pointer, &value);
+  // The name, the data type and a 32-bit variable (5).
+  EXPECT_EQ(
+      std::make_tuple(std::wstring(static_cast<const wchar_t*>(record.params[2].value.pointer)),
+                      record.params[3].value.integer, record.params[4].type,
+                      record.params[4].value.pointer),
+      std::make_tuple(L"Gain", Q_TYPE_INT32, 5u, static_cast<void*>(&value)));
   // A system's feature goes the same way, its flag beside it.
   QsysControlFeature(board_, 0xFB0000, L"Gain", Q_TYPE_INT32, &value);
   EXPECT_EQ(Last(zor::hostcommand::kDigControlFeature).params[1].value.integer, 0xFB0000);
@@ -163,15 +166,15 @@ TEST_F(RecordTest, FeatureValuesAreSizedByTheirDataType) {
   const uint8_t bytes[3] = {1, 2, 3};
   QdigControlFeature(digitizer, 0, L"Lut", Q_TYPE_UINT8 + 3, bytes);
   record = Last(zor::hostcommand::kDigControlFeature);
-  EXPECT_EQ(record.params[4].type & 0x1F00001Fu, 0x800000Cu);
-  EXPECT_EQ(record.params[4].count, 3);
-  EXPECT_EQ(record.params[4].value.pointer, bytes);
+  EXPECT_EQ(std::make_tuple(record.params[4].type & 0x1F00001Fu, record.params[4].count,
+                            record.params[4].value.pointer),
+            std::make_tuple(0x800000Cu, int64_t{3}, static_cast<const void*>(bytes)));
 
   wchar_t text[16] = {};
   QdigInquireFeature(digitizer, 0, L"DeviceModelName", Q_TYPE_STRING, text, 16);
   record = Last(zor::hostcommand::kDigInquireFeature);
-  EXPECT_EQ(record.params[4].type & 0x1F00001Fu, 0xE00000Au);  // wide text the driver fills
-  EXPECT_EQ(record.params[4].count, 16);
+  EXPECT_EQ(std::pair(record.params[4].type & 0x1F00001Fu, record.params[4].count),
+            std::pair(0xE00000Au, int64_t{16}));  // wide text the driver fills
 
   // Each data type's slot: a scalar sized by its type, text or bytes as an array with its room.
   struct Case {

@@ -15,6 +15,8 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/os/core/error.h"
@@ -23,6 +25,7 @@
 #include "platform/os/sync/named_mutex.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/sync/wait.h"
+#include "platform/os/text/convert.h"
 #include "tests/platform/os/refused.h"
 
 extern char** environ;
@@ -33,27 +36,19 @@ namespace {
 TEST(Events, AutomaticResetReleasesOneWaitManualResetStaysSet) {
   Handle automatic = CreateEvent(false, true);
   Handle manual = CreateEvent(true, true);
-  EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_OBJECT_0);
-  EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_TIMEOUT);
-  EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
-  EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+  std::vector<uint32_t> waits;
+  for (Handle h : {automatic, automatic, manual, manual})
+    waits.push_back(WaitForSingleObject(h, 0));
   ASSERT_TRUE(ResetEvent(manual));
-  EXPECT_EQ(WaitForSingleObject(manual, 10), WAIT_TIMEOUT);
+  waits.push_back(WaitForSingleObject(manual, 10));
+  EXPECT_EQ(waits, (std::vector<uint32_t>{WAIT_OBJECT_0, WAIT_TIMEOUT, WAIT_OBJECT_0, WAIT_OBJECT_0,
+                                          WAIT_TIMEOUT}));
   for (Handle h : {automatic, manual}) CloseHandle(h);
 }
 
 // A manual-reset event set and reset at once still releases the threads that waited on it (a
 // run's end signalled just before the next run resets it): they must not wait for ever.
 TEST(Events, SetFromAnotherThreadWakesWaiter) {
-  Handle event = CreateEvent(false, false);
-  std::thread setter([event] {
-    Sleep(20);
-    SetEvent(event);
-  });
-  EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
-  setter.join();
-  CloseHandle(event);
-
   Handle manual = CreateEvent(true, false);
   Handle other = CreateEvent(true, false);
   std::atomic<uint32_t> single = WAIT_FAILED;
@@ -68,10 +63,9 @@ TEST(Events, SetFromAnotherThreadWakesWaiter) {
   ResetEvent(manual);
   singleWaiter.join();
   anyWaiter.join();
-  EXPECT_EQ(single.load(), WAIT_OBJECT_0);
-  EXPECT_EQ(any.load(), WAIT_OBJECT_0 + 1);
   // A wait begun after the reset is not released by the earlier set.
-  EXPECT_EQ(WaitForSingleObject(manual, 10), WAIT_TIMEOUT);
+  EXPECT_EQ(std::make_tuple(single.load(), any.load(), WaitForSingleObject(manual, 10)),
+            std::make_tuple(WAIT_OBJECT_0, WAIT_OBJECT_0 + 1, uint32_t{WAIT_TIMEOUT}));
   for (Handle h : {manual, other}) CloseHandle(h);
 }
 
@@ -100,9 +94,8 @@ TEST(Events, EachSetOfAnAutomaticEventReleasesExactlyOneWaiter) {
   }
   SetEvent(quit);
   for (std::thread& waiter : waiters) waiter.join();
-  EXPECT_EQ(answered, kRounds);
   // A set that released two waiters shows as an extra take.
-  EXPECT_EQ(taken, kRounds);
+  EXPECT_EQ(std::pair(answered, taken.load()), std::pair(kRounds, kRounds));
   for (Handle event : {work, done, quit}) CloseHandle(event);
 }
 
@@ -135,9 +128,11 @@ TEST(WaitMultiple, AllTakesAutomaticEventsOnlyTogether) {
   EXPECT_EQ(WaitForSingleObject(events[0], 0), WAIT_OBJECT_0);
   SetEvent(events[0]);
   SetEvent(events[1]);
-  EXPECT_EQ(WaitForMultipleObjects(2, events, true, 0), WAIT_OBJECT_0);
-  EXPECT_EQ(WaitForSingleObject(events[0], 0), WAIT_TIMEOUT);
-  EXPECT_EQ(WaitForSingleObject(events[1], 0), WAIT_TIMEOUT);
+  // Braced, so that the waits run in order.
+  EXPECT_EQ(
+      (std::vector<uint32_t>{WaitForMultipleObjects(2, events, true, 0),
+                             WaitForSingleObject(events[0], 0), WaitForSingleObject(events[1], 0)}),
+      (std::vector<uint32_t>{WAIT_OBJECT_0, WAIT_TIMEOUT, WAIT_TIMEOUT}));
   // A blocked wait for all wakes when the last one is set.
   std::thread setter([&events] {
     SetEvent(events[1]);
@@ -174,8 +169,7 @@ TEST(WaitMultiple, AllOnMutexesInCrossedOrderNeverDeadlocks) {
   std::thread two(worker, b, a);
   one.join();
   two.join();
-  EXPECT_EQ(failed, 0);
-  EXPECT_FALSE(overlapped);
+  EXPECT_EQ(std::pair(failed.load(), overlapped.load()), std::pair(0, false));
   for (Handle h : {a, b}) CloseHandle(h);
 }
 
@@ -227,10 +221,11 @@ TEST(WaitMultiple, SixtyFourObjectsAndTheLimits) {
   ResetEvent(events[0]);  // any wait names the lowest set
   EXPECT_EQ(WaitForMultipleObjects(3, events, false, 0), WAIT_OBJECT_0 + 1);
   Refused(WaitForMultipleObjects(65, events, true, 0) == WAIT_FAILED, ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(WaitForMultipleObjects(0, events, false, 0), WAIT_FAILED);
-  EXPECT_EQ(WaitForMultipleObjects(1, nullptr, false, 0), WAIT_FAILED);
   Handle twice[2] = {events[0], events[0]};
-  EXPECT_EQ(WaitForMultipleObjects(2, twice, true, 0), WAIT_FAILED);
+  EXPECT_EQ(std::make_tuple(WaitForMultipleObjects(0, events, false, 0),
+                            WaitForMultipleObjects(1, nullptr, false, 0),
+                            WaitForMultipleObjects(2, twice, true, 0)),
+            std::make_tuple(WAIT_FAILED, WAIT_FAILED, WAIT_FAILED));
   for (Handle event : events) CloseHandle(event);
 }
 
@@ -239,10 +234,9 @@ TEST(Handles, ClosedNullAndForeignHandlesAreRefused) {
   ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
   Handle event = CreateEvent(true, true);
   GetProcessHandleCount(GetCurrentProcess(), &open);
-  EXPECT_EQ(open, before + 1);
   ASSERT_TRUE(CloseHandle(event));
   GetProcessHandleCount(GetCurrentProcess(), &after);
-  EXPECT_EQ(after, before);
+  EXPECT_EQ(std::pair(open, after), std::pair(before + 1, before));
   Refused(!GetProcessHandleCount(event, &after), ERROR_INVALID_PARAMETER);
   Refused(!GetProcessHandleCount(GetCurrentProcess(), nullptr), ERROR_INVALID_PARAMETER);
   Refused(!CloseHandle(event), ERROR_INVALID_HANDLE);
@@ -313,14 +307,14 @@ TEST(Threads, HandleSignalsAtExitWithTheBodysResult) {
       &id);
   ASSERT_NE(thread, kNullHandle);
   EXPECT_TRUE(id != 0 && id != GetCurrentThreadId()) << id;
-  uint32_t code = 0;
-  ASSERT_TRUE(GetExitCodeThread(thread, &code));
-  EXPECT_EQ(code, STILL_ACTIVE);
-  EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_TIMEOUT);
+  uint32_t running = 0, code = 0;
+  ASSERT_TRUE(GetExitCodeThread(thread, &running));
+  const uint32_t early = WaitForSingleObject(thread, 0);
   SetEvent(go);
-  EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+  const uint32_t late = WaitForSingleObject(thread, INFINITE);
   ASSERT_TRUE(GetExitCodeThread(thread, &code));
-  EXPECT_EQ(code, 42u);
+  EXPECT_EQ(std::make_tuple(running, early, late, code),
+            std::make_tuple(uint32_t{STILL_ACTIVE}, uint32_t{WAIT_TIMEOUT}, WAIT_OBJECT_0, 42u));
   Refused(!GetExitCodeThread(thread, nullptr), ERROR_INVALID_PARAMETER);
   Refused(CreateThread(ThreadBody(), nullptr) == kNullHandle, ERROR_INVALID_PARAMETER);
   for (Handle h : {thread, go}) CloseHandle(h);
@@ -344,16 +338,15 @@ TEST(CriticalSections, ReentrantAndTryEnterFailsForOthers) {
   CriticalSection lock;
   lock.Enter();
   EXPECT_TRUE(lock.TryEnter());
-  bool other = true;
-  std::thread([&] { other = lock.TryEnter(); }).join();
-  EXPECT_FALSE(other);
+  bool held = true, freed = false;
+  std::thread([&] { held = lock.TryEnter(); }).join();
   lock.Leave();
   lock.Leave();
   std::thread([&] {
-    other = lock.TryEnter();
-    if (other) lock.Leave();
+    freed = lock.TryEnter();
+    if (freed) lock.Leave();
   }).join();
-  EXPECT_TRUE(other);
+  EXPECT_EQ(std::pair(held, freed), std::pair(false, true));
 }
 
 TEST(Mutexes, OwnerReentersOthersWaitAndCannotRelease) {
@@ -619,28 +612,24 @@ TEST(NamedMutexes, OpenFindsOnlyExistingMutexes) {
   for (Handle h : {opened, mutex, longest}) CloseHandle(h);
 }
 
-TEST(NamedMutexes, AnotherProcessSeesExistenceAndOwnership) {
-  Handle mutex = CreateMutex(true, L"zor.test.cross");
-  ASSERT_NE(mutex, kNullHandle);
-  const PeerResult held = RunPeer("zor.test.cross", "probe");
-  ASSERT_TRUE(ReleaseMutex(mutex));
-  const std::string freed = RunPeer("zor.test.cross", "probe").output;
+// Held, released, then closed: with no handle left anywhere the name is gone.
+std::string SeenByAnotherProcess(const char* name) {
+  Handle mutex = CreateMutex(true, Utf8ToWide(name).c_str());
+  if (mutex == kNullHandle) return "not made";
+  const PeerResult held = RunPeer(name, "probe");
+  const bool released = ReleaseMutex(mutex);
+  const std::string freed = RunPeer(name, "probe").output;
   CloseHandle(mutex);
-  // With no handle left anywhere the name is gone.
-  EXPECT_EQ(std::to_string(held.exitCode) + held.output + freed +
-                RunPeer("zor.test.cross", "probe").output,
-            "0" + Expect(true, WAIT_TIMEOUT) + Expect(true, WAIT_OBJECT_0) +
-                Expect(false, WAIT_OBJECT_0));
+  return std::to_string(held.exitCode) + held.output + std::to_string(released) + freed +
+         RunPeer(name, "probe").output;
 }
 
-TEST(NamedMutexes, DescriptorZeroServesAsAnyOther) {
-  WithoutStandardInput([] {
-    Handle mutex = CreateMutex(true, L"zor.test.zero");
-    EXPECT_EQ(RunPeer("zor.test.zero", "probe").output, Expect(true, WAIT_TIMEOUT));
-    EXPECT_TRUE(ReleaseMutex(mutex));
-    EXPECT_EQ(RunPeer("zor.test.zero", "probe").output, Expect(true, WAIT_OBJECT_0));
-    CloseHandle(mutex);
-  });
+TEST(NamedMutexes, AnotherProcessSeesExistenceAndOwnership) {
+  const std::string expected = "0" + Expect(true, WAIT_TIMEOUT) + "1" +
+                               Expect(true, WAIT_OBJECT_0) + Expect(false, WAIT_OBJECT_0);
+  EXPECT_EQ(SeenByAnotherProcess("zor.test.cross"), expected);
+  // Descriptor zero serves the mutex's file as any other.
+  WithoutStandardInput([&] { EXPECT_EQ(SeenByAnotherProcess("zor.test.zero"), expected); });
 }
 
 TEST(NamedMutexes, WaiterInAnotherProcessGetsItOnRelease) {
