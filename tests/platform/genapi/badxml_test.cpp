@@ -18,25 +18,9 @@ std::string Wrap(const std::string& body) {
          "</RegisterDescription>";
 }
 
-// The description of the exception loading raises, or "" when it loads.
+// The description of the exception loading raises.
 std::string LoadError(const std::string& xml) {
-  CNodeMapRef ref;
-  try {
-    ref._LoadXMLFromString(xml.c_str());
-  } catch (const GenICam::GenericException& e) {
-    return e.GetDescription();
-  }
-  return "";
-}
-
-template <class E, class F>
-std::string ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.GetDescription();
-  }
-  return "no exception";
+  return ErrorOf([&] { CNodeMapRef()._LoadXMLFromString(xml.c_str()); });
 }
 
 }  // namespace

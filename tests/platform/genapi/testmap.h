@@ -66,6 +66,17 @@ std::string Raised(F&& call) {
   return "none";
 }
 
+// The description of the exception of type E that `call` raised, or "no exception".
+template <class E = GenICam::GenericException, class F>
+std::string ErrorOf(F&& call) {
+  try {
+    call();
+  } catch (const E& e) {
+    return e.GetDescription();
+  }
+  return "no exception";
+}
+
 // One node's value as text: integers with their limits unless unbounded ("5 [0,9]"), floats to 15
 // digits, others as they print themselves; a read that raises gives the exception's kind after a
 // '!'.
