@@ -93,6 +93,12 @@ TEST_F(DispatchTest, InjectedFaultsApplyToTheNextRequestsOnly) {
   alloc.kind = 128;
   EXPECT_EQ(client.Status(zor::kernel::kKernelObjectAlloc, alloc), "4302.2.7/1,1,0");
   EXPECT_EQ(alloc.header.objectId, 0u);
+  // A refused system allocation carries the link-power error in its whole reply.
+  board.ArmFault(zor::kernel::kSysAlloc, {FaultKind::kErrorTriple, 4357, 1});
+  zor::kernel::SysAllocRequest system{};
+  EXPECT_EQ(client.Send(zor::kernel::kSysAlloc, system), 360u);
+  EXPECT_EQ(std::pair(boardtest::StatusText(system.header.status), system.systemId),
+            std::pair(std::string("4357.1.0/1,0,0"), uint64_t{0}));
 
   Fault thrown;
   thrown.kind = FaultKind::kThrow;
@@ -116,14 +122,6 @@ TEST_F(DispatchTest, InjectedFaultsApplyToTheNextRequestsOnly) {
                        board.HeldForHalt()),
             std::tuple(os::ERROR_SUCCESS, uint32_t{sizeof(*r2)},
                        uint64_t{zor::kernel::kCapFourChannels}, size_t{0}));
-}
-
-TEST_F(DispatchTest, RefusedSystemAllocationCarriesTheAspmError) {
-  board.ArmFault(zor::kernel::kSysAlloc, {FaultKind::kErrorTriple, 4357, 1});
-  zor::kernel::SysAllocRequest r{};
-  EXPECT_EQ(client.Send(zor::kernel::kSysAlloc, r), 360u);
-  EXPECT_EQ(boardtest::StatusText(r.header.status), "4357.1.0/1,0,0");
-  EXPECT_EQ(r.systemId, 0u);
 }
 
 TEST_F(DispatchTest, StalledRequestCompletesOnlyAtAnAbort) {

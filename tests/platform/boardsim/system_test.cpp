@@ -112,9 +112,8 @@ TEST_F(SystemTest, CapabilityWordAndLogMemory) {
   ASSERT_NE(address, 0u);
   EXPECT_EQ((size - 88) % 80, 0u);
   const auto* header = reinterpret_cast<const uint32_t*>(address);
-  EXPECT_EQ(header[0], 88u);   // write offset
-  EXPECT_EQ(header[1], size);  // total size
-  EXPECT_EQ(header[5], size);  // ring size for writers
+  // The write offset, the total size and the writers' ring size.
+  EXPECT_EQ(std::tuple(header[0], header[1], header[5]), std::tuple(88u, size, size));
   // The same memory for every request and every system of the board.
   client.AllocSystem();
   EXPECT_EQ(client.SysRequest(zor::kernel::kSysRequestLogMemoryAddress), address);

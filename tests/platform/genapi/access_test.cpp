@@ -301,19 +301,15 @@ TEST(Callbacks, SelectorChangeTellsTheSelectedFeature) {
       "</EnumEntry><Value>0</Value></Enumeration>"
       "<Integer Name='Gain'><pIndex>Sel</pIndex><ValueIndexed Index='0'>10</ValueIndexed>"
       "<ValueIndexed Index='1'>20</ValueIndexed></Integer>");
-  int calls = 0;
+  Counter counter;
   Register(
       m.Node("Gain"), [](INode*) {}, cbPostInsideLock);
-  struct Counter {
-    void Count(INode*) { ++*calls; }
-    int* calls;
-  } counter{&calls};
-  Register(m.Node("Gain"), counter, &Counter::Count, cbPostOutsideLock);
+  Register(m.Node("Gain"), counter, &Counter::On, cbPostOutsideLock);
   CEnumerationPtr(m.Node("Sel"))->FromString("B");
   FeatureList_t selecting;
   CSelectorPtr(m.Node("Gain"))->GetSelectingFeatures(selecting);
   CSelectorPtr(m.Node("Gain"))->GetSelectingFeatures(selecting);  // replaces, never appends
-  EXPECT_EQ(std::to_string(calls) + " " + Values(m.ref, "Gain") + " " + Names(selecting) +
+  EXPECT_EQ(std::to_string(counter.count) + " " + Values(m.ref, "Gain") + " " + Names(selecting) +
                 std::to_string(CSelectorPtr(m.Node("Sel"))->IsSelector()),
             "1 Gain=20 Sel,1");
 }
@@ -404,15 +400,13 @@ TEST(Concurrency, CallbacksRegisteredFromTwoThreadsKeepTheirHandlesApart) {
   TestMap first("<Integer Name='A'><Value>1</Value></Integer>");
   TestMap second("<Integer Name='A'><Value>2</Value></Integer>");
   TestMap* maps[2] = {&first, &second};
-  struct Nothing {
-    void On(INode*) {}
-  } nothing;
+  Counter counter;
   std::vector<CallbackHandleType> handles[2];
   std::vector<std::thread> threads;
   for (int t = 0; t < 2; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < 300; ++i) {
-        handles[t].push_back(Register(maps[t]->Node("A"), nothing, &Nothing::On, cbPostInsideLock));
+        handles[t].push_back(Register(maps[t]->Node("A"), counter, &Counter::On, cbPostInsideLock));
       }
     });
   }
