@@ -66,13 +66,17 @@ std::string Raised(F&& call) {
   return "none";
 }
 
-// The description of the exception of type E that `call` raised, or "no exception".
+// The description (or text) of the exception of type E that `call` raised, or "no exception".
 template <class E = GenICam::GenericException, class F>
 std::string ErrorOf(F&& call) {
   try {
     call();
   } catch (const E& e) {
-    return e.GetDescription();
+    if constexpr (requires { e.GetDescription(); }) {
+      return e.GetDescription();
+    } else {
+      return e.what();
+    }
   }
   return "no exception";
 }
