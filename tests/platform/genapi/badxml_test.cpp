@@ -41,6 +41,12 @@ TEST(BadXml, RefusedAtLoadWithTheReason) {
       {Wrap(
            "<IntReg Name='R'><Address>0</Address><Length>0</Length><pPort>Device</pPort></IntReg>"),
        "Node 'R' has no valid Length"},
+      {Wrap("<MaskedIntReg Name='M'><Address>0</Address><Length>4</Length><pPort>Device</pPort>"
+            "<LSB>3</LSB></MaskedIntReg>"),
+       "Node 'M' has neither Bit nor LSB and MSB"},
+      {Wrap("<MaskedIntReg Name='M'><Address>0</Address><Length>4</Length><pPort>Device</pPort>"
+            "<MSB>3</MSB></MaskedIntReg>"),
+       "Node 'M' has neither Bit nor LSB and MSB"},
       {Wrap("<Converter Name='C'><FormulaTo>FROM</FormulaTo><FormulaFrom>TO</FormulaFrom>"
             "</Converter>"),
        "Node 'C' has no pValue"},

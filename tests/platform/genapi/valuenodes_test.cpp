@@ -479,7 +479,8 @@ TEST(FloatRegAndRegister, BytesInAndOut) {
             Reg("FloatReg", "F8", "0x48", "8") + Reg("Register", "R", "0x60", "3") +
             Reg("Register", "Big", "0", "16777216") + Reg("Register", "Huge", "0", "16777217") +
             "<SwissKnife Name='Twice'><pVariable Name='X'>F4</pVariable><Formula>X*2</Formula>"
-            "</SwissKnife>");
+            "</SwissKnife><Converter Name='Half'><pValue>F4</pValue><FormulaTo>FROM*2</FormulaTo>"
+            "<FormulaFrom>TO/2</FormulaFrom></Converter>");
   CFloatPtr f4(m.Node("F4"));
   f4->SetValue(1.5);
   EXPECT_EQ(m.port.Hex(0x40, 4), "3fc00000");
@@ -489,6 +490,8 @@ TEST(FloatRegAndRegister, BytesInAndOut) {
   EXPECT_EQ(std::pair(cached, f4->GetValue(false, true)), std::pair(1.5, 2.5));
   m.port.Put32(0x40, 0x40600000, true);  // 3.5, read through a formula past the cache
   EXPECT_DOUBLE_EQ(CFloatPtr(m.Node("Twice"))->GetValue(false, true), 7.0);
+  m.port.Put32(0x40, 0x40900000, true);  // 4.5, read through a converter past the cache
+  EXPECT_DOUBLE_EQ(CFloatPtr(m.Node("Half"))->GetValue(false, true), 2.25);
   CFloatPtr(m.Node("F8"))->SetValue(-2.25);
   EXPECT_DOUBLE_EQ(CFloatPtr(m.Node("F8"))->GetValue(false, true), -2.25);
   CRegisterPtr r(m.Node("R"));
