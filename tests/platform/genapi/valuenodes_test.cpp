@@ -389,6 +389,10 @@ TEST(NodeTexts, PropertiesAndDescriptiveTexts) {
   EXPECT_NE(std::find(names.begin(), names.end(), "ToolTip"), names.end());
   EXPECT_EQ(reset->GetNodeMap(), m.ref._Ptr);
   EXPECT_EQ(Texts(reset), "Std::Reset|tip|desc|Reset Device|2|1|http://doc|1A|10|-1|Device");
+  // The published numbers of the visibilities and callback kinds, which an application may pass.
+  EXPECT_EQ(std::vector<int>({Beginner, Expert, Guru, Invisible, _UndefinedVisibility,
+                              cbPostInsideLock, cbPostOutsideLock}),
+            std::vector<int>({0, 1, 2, 3, 99, 1, 2}));
   // The display name falls back to the name.
   EXPECT_EQ(Texts(m.Node("Plain")), "Cust::Plain|||Plain|0|0|||01|-1|Device");
   // A category's reading children are its features only.
