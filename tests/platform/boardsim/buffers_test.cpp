@@ -101,6 +101,31 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
     EXPECT_EQ(a->physicalAddress[bands - 1] - a->physicalAddress[0], (bands - 1) * plane);
     EXPECT_EQ(a->kernelPitch, pitch != 0 ? pitch : x);
   }
+  // Buffers lie whole pages apart: one page exactly, a byte over one, a byte size beyond the
+  // planes'; a depth's bits above the lowest byte are not the depth's.
+  const auto physical = [&](uint64_t y, uint64_t byteSize) {
+    auto a = client.Record<zor::kernel::BufAllocRequest>();
+    a->bandCount = 1;
+    a->sizeX = 64;
+    a->sizeY = y;
+    a->type = 0x1008;
+    a->byteSize = byteSize;
+    client.Send(zor::kernel::kBufAlloc, *a);
+    return a->physicalAddress[0];
+  };
+  const uint64_t places[] = {physical(64, 0), physical(65, 0), physical(1, 8193), physical(1, 0)};
+  EXPECT_EQ(
+      (std::vector<uint64_t>{places[1] - places[0], places[2] - places[1], places[3] - places[2]}),
+      (std::vector<uint64_t>{4096, 8192, 12288}));
+  // Device memory allocated as on-board memory is freed as such.
+  auto onBoard = client.Record<zor::kernel::BufAllocRequest>();
+  onBoard->bandCount = onBoard->sizeX = onBoard->sizeY = 1;
+  onBoard->type = 8;
+  onBoard->attributes = 0x80000;
+  client.Send(zor::kernel::kBufAlloc, *onBoard);
+  EXPECT_EQ(boardtest::StatusText(
+                client.BufferRequest(zor::kernel::kFreeOnBoardBuffer, onBoard->kernelHandle)),
+            boardtest::kSucceeded);
   // The buffer's controls are the grab state and mode; its words pass, a buffer's that is
   // not there do not.
   for (const auto& [handle, type, code] :
@@ -205,6 +230,12 @@ TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
   child->sizeX = 16;
   child->sizeY = 8;
   ASSERT_EQ(client.Status(zor::kernel::kBufChildAlloc, *child), boardtest::kSucceeded);
+  // Its board address is its first pixel's in the parent.
+  auto inquire = client.Record<zor::kernel::BufInquireRequest>();
+  inquire->kernelHandle = child->childHandle;
+  inquire->type = zor::kernel::kBufInquirePhysicalAddress;
+  client.Send(zor::kernel::kBufInquire, *inquire);
+  EXPECT_EQ(inquire->value, parent.physicalAddress[1] + 4 * 64 + 8);
 
   boardtest::HostImage ones(16, 8);
   std::fill(ones.planes[0].begin(), ones.planes[0].end(), 9);
@@ -306,7 +337,16 @@ TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
   r->offsetY = 2;
   r->width = 8;
   r->height = 4;
+  r->bufferIndex = 3;
+  auto written = client.WaitDeviceEvent(zor::kernel::kHookBufferModified);
   ASSERT_EQ(client.Status(zor::kernel::kBufQueueGrab, *r), boardtest::kSucceeded);
+  ASSERT_TRUE(written->IsDone());
+  // The host buffer, the region's size and the buffer's index.
+  const auto& payload = written->Payload<zor::kernel::BufferModifiedPayload>();
+  EXPECT_EQ(std::tuple(payload.hostObject, payload.count, payload.further, payload.bufferIndex,
+                       payload.eventWord),
+            std::tuple(host.descriptor.hostBufferId, uint64_t{8}, uint64_t{4}, uint64_t{3},
+                       uint64_t{zor::kernel::kGrabEndWord}));
   EXPECT_EQ(host.At(4, 2), 77);
   EXPECT_EQ(host.At(11, 5), 77);
   EXPECT_EQ(host.At(12, 5), 0);
