@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <utility>
@@ -97,22 +98,37 @@ TEST_F(GrabTest, TheSourceWindowAndTheSkipsHaveBounds) {
                  {"a line too high", 0, 40, 0, 61, 0, 0, "4311.4.0/1,0,0"},
                  {"skip X 16", 0, 0, 0, 0, 16, 0, "4300.2.0/1,0,0"},
                  {"skip Y 16", 0, 0, 0, 0, 0, 16, "4300.2.0/1,0,0"}};
-  for (const auto& w : windows) {
-    record.properties.sourceOffsetX = w.offsetX;
-    record.properties.sourceOffsetY = w.offsetY;
-    record.properties.sourceWidth = w.width;
-    record.properties.sourceHeight = w.height;
-    auto grab = client.MakeGrab(record, image, 0);
-    grab->continuous = 1;
-    grab->buffer.skipX = w.skipX;
-    grab->buffer.skipY = w.skipY;
-    EXPECT_EQ(client.Status(zor::kernel::kDigGrab, *grab), w.status) << w.name;
-    client.DigRecord(zor::kernel::kDigStopGrab, record);
+  // The same size given by the record, which counts before its camera file's.
+  auto alloc = client.Record<zor::kernel::DigAllocRequest>();
+  alloc->record.digitizerIndex = 2;
+  alloc->record.hostDigitizer = -1;
+  alloc->record.properties.channel = 1;
+  alloc->record.properties.fieldNum = 2;
+  alloc->record.properties.maxWidth = 200;
+  alloc->record.properties.maxHeight = 100;
+  std::memcpy(alloc->dcfBlock, boardtest::DcfBlock(7, 7).Data(), zor::kernel::kDcfBlockSize);
+  ASSERT_EQ(client.Status(zor::kernel::kDigAlloc, *alloc), boardtest::kSucceeded);
+  for (auto* sized : {&record, &alloc->record}) {
+    for (const auto& w : windows) {
+      sized->properties.sourceOffsetX = w.offsetX;
+      sized->properties.sourceOffsetY = w.offsetY;
+      sized->properties.sourceWidth = w.width;
+      sized->properties.sourceHeight = w.height;
+      auto grab = client.MakeGrab(*sized, image, 0);
+      grab->continuous = 1;
+      grab->buffer.skipX = w.skipX;
+      grab->buffer.skipY = w.skipY;
+      EXPECT_EQ(client.Status(zor::kernel::kDigGrab, *grab), w.status)
+          << w.name << ", channel " << sized->properties.channel;
+      client.DigRecord(zor::kernel::kDigStopGrab, *sized);
+    }
   }
 }
 
 TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
   auto record = client.AllocDigitizer(0);
+  // A map type reads 0 until set, then what was set.
+  EXPECT_EQ(client.DigInquire(record, 4074), 0u);
   EXPECT_EQ(client.DigControl(record, 4074, 21).errorSet, 0);
   EXPECT_EQ(client.DigInquire(record, 4074), 21u);
   EXPECT_EQ(static_cast<int64_t>(client.DigInquire(record, 4200)), -9999);
@@ -364,6 +380,12 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   EXPECT_EQ(os::WaitForSingleObject(second, 0), os::WAIT_TIMEOUT);
   EXPECT_EQ(client.SysControl(1810, 0x1000000).errorSet, 0);
   EXPECT_EQ(client.PendingGrabs(), 0u);
+  EXPECT_EQ(os::WaitForSingleObject(second, 1000), os::WAIT_OBJECT_0);
+  // So does the digitizer's free.
+  grab = client.MakeGrab(record, image, secondRegistration);
+  ASSERT_EQ(client.Status(zor::kernel::kDigGrab, *grab), boardtest::kSucceeded);
+  EXPECT_EQ(os::WaitForSingleObject(second, 0), os::WAIT_TIMEOUT);
+  EXPECT_EQ(client.DigRecord(zor::kernel::kDigFree, record).errorSet, 0);
   EXPECT_EQ(os::WaitForSingleObject(second, 1000), os::WAIT_OBJECT_0);
   os::CloseHandle(second);
 }
