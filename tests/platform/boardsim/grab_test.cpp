@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <utility>
@@ -99,16 +98,8 @@ TEST_F(GrabTest, TheSourceWindowAndTheSkipsHaveBounds) {
                  {"skip X 16", 0, 0, 0, 0, 16, 0, "4300.2.0/1,0,0"},
                  {"skip Y 16", 0, 0, 0, 0, 0, 16, "4300.2.0/1,0,0"}};
   // The same size given by the record, which counts before its camera file's.
-  auto alloc = client.Record<zor::kernel::DigAllocRequest>();
-  alloc->record.digitizerIndex = 2;
-  alloc->record.hostDigitizer = -1;
-  alloc->record.properties.channel = 1;
-  alloc->record.properties.fieldNum = 2;
-  alloc->record.properties.maxWidth = 200;
-  alloc->record.properties.maxHeight = 100;
-  std::memcpy(alloc->dcfBlock, boardtest::DcfBlock(7, 7).Data(), zor::kernel::kDcfBlockSize);
-  ASSERT_EQ(client.Status(zor::kernel::kDigAlloc, *alloc), boardtest::kSucceeded);
-  for (auto* sized : {&record, &alloc->record}) {
+  auto sizedByRecord = client.AllocDigitizer(1, boardtest::DcfBlock(7, 7), nullptr, {200, 100});
+  for (auto* sized : {&record, &sizedByRecord}) {
     for (const auto& w : windows) {
       sized->properties.sourceOffsetX = w.offsetX;
       sized->properties.sourceOffsetY = w.offsetY;
