@@ -412,13 +412,14 @@ TEST(XmlReading, EntitiesCdataAndCommentsReadAsAnyXmlReaderWould) {
       "<Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort></IntReg>"
       "<Integer Name='Q&amp;A'><Value>1</Value></Integer>"
       "<Integer Name='&#x7F;&#x80;&#x7FF;&#x800;&#xFFFD;&#x10000;&#1114111;'><Value>1</Value>"
-      "</Integer>");
+      "</Integer><Integer Name='&lt;&gt;&quot;&apos;&amp;foo;'><Value>2</Value></Integer>");
   EXPECT_EQ(m.Node("A")->GetToolTip(), "a & b  c");
   EXPECT_EQ(CRegisterPtr(m.Node("R"))->GetAddress(), 0x10 + 12 * 16);
   // Character references of every UTF-8 length, each at the bounds of its length.
   const std::string utf8 =
       "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBD\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
-  EXPECT_EQ(Values(m.ref, "A Q&A " + utf8), "A=12; Q&A=1; " + utf8 + "=1");
+  EXPECT_EQ(Values(m.ref, "A Q&A " + utf8 + " <>\"'&foo;"),
+            "A=12; Q&A=1; " + utf8 + "=1; <>\"'&foo;=2");
 }
 
 TEST(IntReg, ByteOrderSignAndDerivedLimits) {
