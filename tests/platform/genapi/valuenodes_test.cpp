@@ -423,15 +423,24 @@ TEST(XmlReading, EntitiesCdataAndCommentsReadAsAnyXmlReaderWould) {
 }
 
 TEST(IntReg, ByteOrderSignAndDerivedLimits) {
-  TestMap m(Reg("IntReg", "BE", "0x10", "4", "<Endianess>BigEndian</Endianess>") +
-            Reg("IntReg", "LE", "0x10", "4", "<Cachable>NoCache</Cachable>") +
-            Reg("IntReg", "S16", "0x20", "2", "<Sign>Signed</Sign>") +
-            Reg("IntReg", "S64", "0x30", "8", "<Sign>Signed</Sign><Cachable>NoCache</Cachable>"));
+  TestMap m(
+      Reg("IntReg", "BE", "0x10", "4", "<Endianess>BigEndian</Endianess>") +
+      Reg("IntReg", "LE", "0x10", "4", "<Cachable>NoCache</Cachable>") +
+      Reg("IntReg", "S16", "0x20", "2", "<Sign>Signed</Sign>") +
+      Reg("IntReg", "S64", "0x30", "8", "<Sign>Signed</Sign><Cachable>NoCache</Cachable>") +
+      Reg("IntReg", "U64", "0x40", "8") +
+      Reg("MaskedIntReg", "U63", "0x40", "8", "<LSB>0</LSB><MSB>62</MSB>") +
+      Reg("MaskedIntReg", "U62", "0x40", "8", "<LSB>0</LSB><MSB>61</MSB>") +
+      Reg("MaskedIntReg", "S63", "0x40", "8", "<LSB>0</LSB><MSB>62</MSB><Sign>Signed</Sign>"));
   CIntegerPtr(m.Node("BE"))->SetValue(0x01020304);
   m.port.Put32(0x20, 0xFFFE, false);
   EXPECT_EQ(Values(m.ref, "BE LE S16"),
             "BE=16909060 [0,4294967295]; LE=67305985 [0,4294967295]; S16=-2 [-32768,32767]");
   EXPECT_EQ(m.port.Hex(0x10, 4), "01020304");
+  // The limits of the widest fields, unsigned and signed, at and below 64 bits.
+  EXPECT_EQ(Values(m.ref, "S64 U64 U63 U62 S63"),
+            "S64=0; U64=0 [0,9223372036854775807]; U63=0 [0,9223372036854775807]; "
+            "U62=0 [0,4611686018427387903]; S63=0 [-4611686018427387904,4611686018427387903]");
   EXPECT_EQ(Raised([&] { CIntegerPtr(m.Node("S16"))->SetValue(40000); }), "range");
   EXPECT_EQ(CRegisterPtr(m.Node("BE"))->GetAddress(), 0x10);
   // A register as wide as the value, both ways.
