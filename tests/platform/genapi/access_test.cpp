@@ -256,6 +256,7 @@ TEST(Callbacks, FireOnWriteOnDependentsAndInOrder) {
   const auto h1 = Register(m.Node("Twice"), rec, &Recorder::Inside, cbPostInsideLock);
   const auto h2 = Register(m.Node("Twice"), rec, &Recorder::Outside, cbPostOutsideLock);
   Register(m.Node("Unrelated"), rec, &Recorder::Outside, cbPostOutsideLock);
+  EXPECT_NE(std::min(h1, h2), 0);  // no handle is 0, which a caller takes for none
   CIntegerPtr(m.Node("A"))->SetValue(5);
   rec.events.push_back(Values(m.ref, "Twice"));
   EXPECT_EQ(rec.events, (std::vector<std::string>{"in:Twice", "out:Twice", "Twice=10"}));
