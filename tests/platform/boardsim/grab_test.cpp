@@ -4,6 +4,7 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -277,6 +278,23 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
   const uint64_t frame = board.FrameCount(0);
   EXPECT_EQ(image.At(10, 0), boardsim::PatternLuma(frame, 64 + 20, 32 + 119 * 2));
   EXPECT_EQ(client.PendingGrabs(), 0u);
+  // One field of the two: every second of the lines taken.
+  grab = client.MakeGrab(record, image, registration);
+  grab->buffer.skipX = grab->buffer.skipY = 1;
+  grab->buffer.bothFields = 0;
+  ASSERT_EQ(client.Status(zor::kernel::kDigGrab, *grab), boardtest::kSucceeded);
+  ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
+  EXPECT_EQ(image.At(10, 5), boardsim::PatternLuma(board.FrameCount(0), 64 + 20, 32 + 5 * 4));
+  // In colour, a band each: the second bar is yellow.
+  record.properties.sourceOffsetX = 480;
+  record.properties.sourceWidth = 160;
+  boardtest::HostImage bars(160, 120, 3);
+  grab = client.MakeGrab(record, bars, registration);
+  grab->buffer.oneBandPerPlane = 0;
+  ASSERT_EQ(client.Status(zor::kernel::kDigGrab, *grab), boardtest::kSucceeded);
+  ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
+  EXPECT_EQ(std::tuple(bars.At(30, 50, 0), bars.At(30, 50, 1), bars.At(30, 50, 2)),
+            std::tuple(191, 191, 0));
 
   // A buffer the board cannot write is refused; the grab is not queued.
   using Part = zor::kernel::GrabBufferPart;
