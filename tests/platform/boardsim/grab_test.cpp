@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -322,17 +323,25 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
   EXPECT_EQ(client.Status(zor::kernel::kDigGrab, *grab), "4300.3.0/1,0,0");
 }
 
+// A continuous grab runs until it is stopped, or aborted.
 TEST_F(GrabTest, ContinuousGrabRunsUntilStopped) {
   auto record = client.AllocDigitizer(0);
   boardtest::HostImage image(64, 48);
-  EXPECT_EQ(client.GrabContinuously(record, image)->waitInUserMode, 0u);
-  while (board.FrameCount(0) < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-
-  client.DigRecord(zor::kernel::kDigStopGrab, record);
-  const uint64_t stopped = board.FrameCount(0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_LE(board.FrameCount(0), stopped + 1);
-  EXPECT_EQ(image.At(40, 30), boardsim::PatternLuma(board.FrameCount(0), 40, 30));
+  const std::function<void()> ends[] = {
+      [&] { client.DigRecord(zor::kernel::kDigStopGrab, record); },
+      [&] { client.DigControl(record, zor::kernel::kGrabAbort, kDefault); }};
+  for (const auto& end : ends) {
+    EXPECT_EQ(client.GrabContinuously(record, image)->waitInUserMode, 0u);
+    const uint64_t started = board.FrameCount(0);
+    while (board.FrameCount(0) < started + 3) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    end();
+    const uint64_t stopped = board.FrameCount(0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_LE(board.FrameCount(0), stopped + 1);
+    EXPECT_EQ(image.At(40, 30), boardsim::PatternLuma(board.FrameCount(0), 40, 30));
+  }
 }
 
 TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
