@@ -219,17 +219,26 @@ TEST(FirmwareUpdate, ApplyFailsCleanly) {
     size_t entry;
     bool noMap, lost;
     std::vector<std::string> calls;
-  } failures[] = {{0, false, false, {"ReadDeviceIdentifier"}},
-                  {1, true, false, {"ReadDeviceIdentifier"}},
-                  {1, false, true, {"ReadDeviceIdentifier", "Reset 10 20"}}};
+    const char* message;
+  } failures[] = {{0,
+                   false,
+                   false,
+                   {"ReadDeviceIdentifier"},
+                   "The device has no writable register 'NoSuchRegister' for the firmware"},
+                  {1, true, false, {"ReadDeviceIdentifier"}, "NULL pointer dereferenced"},
+                  {1,
+                   false,
+                   true,
+                   {"ReadDeviceIdentifier", "Reset 10 20"},
+                   "The device was not found again after the update"}};
   for (const auto& failure : failures) {
     FakeDevice fake(device);
     fake.noMap = failure.noMap;
     fake.lost = failure.lost;
     Observer observer;
-    EXPECT_THROW(updater.ApplyUpdate(fake, collector.seen.at(failure.entry), &observer),
-                 GenericException);
-    EXPECT_EQ(observer.log.back(), "end failed");
+    const std::string error =
+        ErrorOf([&] { updater.ApplyUpdate(fake, collector.seen.at(failure.entry), &observer); });
+    EXPECT_EQ(error + " | " + observer.log.back(), std::string(failure.message) + " | end failed");
     EXPECT_EQ(fake.calls, failure.calls);
   }
 }
