@@ -260,7 +260,11 @@ TEST(Callbacks, FireOnWriteOnDependentsAndInOrder) {
   CIntegerPtr(m.Node("A"))->SetValue(5);
   rec.events.push_back(Values(m.ref, "Twice"));
   EXPECT_EQ(rec.events, (std::vector<std::string>{"in:Twice", "out:Twice", "Twice=10"}));
-  Deregister(h1);
+  // A node's own deregistration tells whether the handle was its own and still there.
+  INode* twice = m.Node("Twice");
+  EXPECT_EQ((std::vector<bool>{m.Node("A")->DeregisterCallback(h1), twice->DeregisterCallback(h1),
+                               twice->DeregisterCallback(h1)}),
+            (std::vector<bool>{false, true, false}));
   Deregister(h2);
   Deregister(h2);  // a stale handle is ignored
   rec.events.clear();
