@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
@@ -129,7 +130,8 @@ TEST(FloatNode, LimitsAndDisplay) {
       "<Converter Name='Neg'><pValue>F</pValue><FormulaTo>0-FROM</FormulaTo>"
       "<FormulaFrom>0-TO</FormulaFrom></Converter>" +
       Converter("Up", "TO*2", "Increasing") + Converter("ForcedUp", "0-TO", "Increasing") +
-      Converter("ForcedDown", "TO*2", "Decreasing") + Converter("Varying", "0-TO", "Varying"));
+      Converter("ForcedDown", "TO*2", "Decreasing") + Converter("Varying", "0-TO", "Varying") +
+      Converter("Broken", "1/(TO-2.5)", "Increasing"));
   CFloatPtr f(m.Node("F"));
   EXPECT_EQ(f->ToString() + " " + f->GetUnit() + " " + std::to_string(f->HasInc()) +
                 Raised([&] { f->SetValue(3.0); }) + Raised([&] { f->FromString("abc"); }),
@@ -150,6 +152,9 @@ TEST(FloatNode, LimitsAndDisplay) {
   EXPECT_EQ(limits,
             "-2.500000,1.500000 -3.000000,5.000000 1.500000,-2.500000 5.000000,-3.000000 "
             "-2.500000,1.500000 ");
+  // Limits whose formula fails at a bound are the widest.
+  CFloatPtr broken(m.Node("Broken"));
+  EXPECT_EQ(std::pair(broken->GetMin(), broken->GetMax()), std::pair(-DBL_MAX, DBL_MAX));
   CFloatPtr noInc(m.Node("NoInc"));
   EXPECT_EQ(noInc->GetIncMode(), noIncrement);
   EXPECT_LT(noInc->GetMin(), -1e300);
