@@ -223,6 +223,9 @@ TEST(EnumerationNode, EntriesSymbolicsAndAvailability) {
                 std::to_string(e->GetEntryByName("Hidden")->GetValue()),
             "0accessargumentrange2");
   EXPECT_EQ(e->GetEntry(5), nullptr);
+  NodeList_t children;
+  e->GetNode()->GetChildren(children, ctReadingChildren);
+  EXPECT_EQ(Names(children), "EnumEntry_E_Off,EnumEntry_E_On,EnumEntry_E_Hidden,");  // its entries
   EXPECT_EQ(CNodePtr(m.Node("EnumEntry_E_Hidden"))->GetPrincipalInterfaceType(), intfIEnumEntry);
   // An entry's own number, text and clearing, or those its value gives; its text is read-only.
   CEnumEntryPtr up(m.Node("EnumEntry_Other_Up"));
