@@ -124,6 +124,8 @@ TEST(FirmwareUpdate, VerifyRefusesWhatIsNotAValidGufFile) {
   std::ofstream(text) << "plain text";
   CFirmwareUpdateInfo noModel = Entry("b", "Cam");
   noModel.models.clear();
+  CFirmwareUpdateInfo early = Entry("c", "Cam");
+  early.resetDelay = -5;
   // A directory is no file: a GenICam exception, not a stream failure.
   const std::pair<std::string, std::string> files[] = {
       {good, ""},
@@ -131,7 +133,8 @@ TEST(FirmwareUpdate, VerifyRefusesWhatIsNotAValidGufFile) {
       {"/nonexistent.guf", "it cannot be read"},
       {testing::TempDir(), "it cannot be read"},
       {Guf("nopayload.guf", {Entry("a", "Cam")}, {}), "the payload 'a.bin' is missing"},
-      {Guf("nomodel.guf", {noModel}, {"x"}), "the update 'b' needs Model, Payload and Register"}};
+      {Guf("nomodel.guf", {noModel}, {"x"}), "the update 'b' needs Model, Payload and Register"},
+      {Guf("early.guf", {early}, {"x"}), "bad delay '-5'"}};
   for (const auto& [path, reason] : files) {
     EXPECT_EQ(
         ErrorOf<RuntimeException>([&] { updater.VerifyGufFile(path.c_str()); }),
