@@ -140,12 +140,15 @@ uint64_t BoardClient::RegisterEvent(os::Handle event) {
 }
 
 zor::kernel::DigChannelRecord BoardClient::AllocDigitizer(uint64_t channel, const DcfBlock& dcf,
-                                                          zor::kernel::ErrorTriple* status) {
+                                                          zor::kernel::ErrorTriple* status,
+                                                          std::pair<uint64_t, uint64_t> maxSize) {
   auto r = Record<zor::kernel::DigAllocRequest>();
   r->record.digitizerIndex = static_cast<int64_t>(channel) + 1;
   r->record.hostDigitizer = -1;
   r->record.properties.channel = channel;
   r->record.properties.fieldNum = 2;
+  r->record.properties.maxWidth = maxSize.first;
+  r->record.properties.maxHeight = maxSize.second;
   std::memcpy(r->dcfBlock, dcf.Data(), zor::kernel::kDcfBlockSize);
   Send(zor::kernel::kDigAlloc, *r);
   if (status) *status = r->header.status;
@@ -173,6 +176,18 @@ std::unique_ptr<zor::kernel::GrabRequest> BoardClient::GrabContinuously(
   grab->buffer.kernelHandle = kernelHandle;
   Send(zor::kernel::kDigGrab, *grab);
   return grab;
+}
+
+std::unique_ptr<zor::kernel::BufTransferRequest> BoardClient::Transfer(
+    uint64_t device, const HostImage& other, uint32_t direction, uint64_t width, uint64_t height) {
+  auto r = Record<zor::kernel::BufTransferRequest>();
+  r->direction = direction;
+  r->deviceHandle = device;
+  r->other = other.descriptor;
+  r->destBand = r->srcBand = -1;
+  r->sizeX = width;
+  r->sizeY = height;
+  return r;
 }
 
 uint64_t BoardClient::PendingGrabs(uint64_t objectId) {

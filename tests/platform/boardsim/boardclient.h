@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "interfaces/kernel/kernelrequests.h"
@@ -121,9 +122,11 @@ class BoardClient {
   // Device memory of the board (depth: bits per pixel).
   zor::kernel::BufAllocRequest BufAlloc(uint64_t bands, uint64_t x, uint64_t y, uint64_t depth);
   uint64_t RegisterEvent(os::Handle event);
-  // Allocates a digitizer on a channel; the returned record carries its kernel words.
+  // Allocates a digitizer on a channel, of the record's own largest size when given; the returned
+  // record carries its kernel words.
   zor::kernel::DigChannelRecord AllocDigitizer(uint64_t channel, const DcfBlock& dcf = DcfBlock(),
-                                               zor::kernel::ErrorTriple* status = nullptr);
+                                               zor::kernel::ErrorTriple* status = nullptr,
+                                               std::pair<uint64_t, uint64_t> maxSize = {});
   std::unique_ptr<zor::kernel::GrabRequest> MakeGrab(const zor::kernel::DigChannelRecord& record,
                                                      const HostImage& image, uint64_t registration,
                                                      uint64_t objectId = 0);
@@ -133,6 +136,10 @@ class BoardClient {
   std::unique_ptr<zor::kernel::GrabRequest> GrabContinuously(
       const zor::kernel::DigChannelRecord& record, const HostImage& image,
       uint64_t kernelHandle = 0);
+  // A transfer of every band between a board buffer and a host image (direction 1: into the board).
+  std::unique_ptr<zor::kernel::BufTransferRequest> Transfer(uint64_t device, const HostImage& other,
+                                                            uint32_t direction, uint64_t width,
+                                                            uint64_t height);
   uint64_t SysRequest(uint64_t word, zor::kernel::ErrorTriple* status = nullptr);
   zor::kernel::ErrorTriple SysControl(uint64_t type, uint64_t value);
   // A request of the channel's type and value, sent; a control, or another such request (the

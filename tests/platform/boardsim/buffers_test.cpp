@@ -30,19 +30,6 @@ struct BuffersTest : boardtest::BoardTest {
     EXPECT_NE(r->physicalAddress, 0u);
     return r->kernelHandle;
   }
-  std::unique_ptr<zor::kernel::BufTransferRequest> Transfer(uint64_t device,
-                                                            const boardtest::HostImage& other,
-                                                            uint32_t direction, uint64_t w,
-                                                            uint64_t h) {
-    auto r = client.Record<zor::kernel::BufTransferRequest>();
-    r->direction = direction;
-    r->deviceHandle = device;
-    r->other = other.descriptor;
-    r->destBand = r->srcBand = -1;
-    r->sizeX = w;
-    r->sizeY = h;
-    return r;
-  }
   // Grabs a frame of channel 0 into the board buffer: true once it is written.
   bool GrabInto(uint64_t kernelHandle) {
     const os::Handle event = os::CreateEvent(true, false);
@@ -70,7 +57,7 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
   EXPECT_EQ(band0[40 * 100 + 30], boardsim::PatternLuma(board.FrameCount(0), 30, 40));
   // A band named on one side only: every band moves.
   boardtest::HostImage copy(100, 50, 3);
-  auto out = Transfer(r.kernelHandle, copy, 0, 100, 50);
+  auto out = client.Transfer(r.kernelHandle, copy, 0, 100, 50);
   out->destBand = 16;
   ASSERT_EQ(client.Status(zor::kernel::kBufTransfer, *out), boardtest::kSucceeded);
   for (int band = 0; band < 3; ++band) EXPECT_EQ(copy.At(30, 40, band), band0[40 * 100 + 30]);
@@ -101,6 +88,31 @@ TEST_F(BuffersTest, DeviceMemoryIsMappedAndGrabbedInto) {
     EXPECT_EQ(a->physicalAddress[bands - 1] - a->physicalAddress[0], (bands - 1) * plane);
     EXPECT_EQ(a->kernelPitch, pitch != 0 ? pitch : x);
   }
+  // Buffers lie whole pages apart: one page exactly, a byte over one, a byte size beyond the
+  // planes'; a depth's bits above the lowest byte are not the depth's.
+  const auto physical = [&](uint64_t y, uint64_t byteSize) {
+    auto a = client.Record<zor::kernel::BufAllocRequest>();
+    a->bandCount = 1;
+    a->sizeX = 64;
+    a->sizeY = y;
+    a->type = 0x1008;
+    a->byteSize = byteSize;
+    client.Send(zor::kernel::kBufAlloc, *a);
+    return a->physicalAddress[0];
+  };
+  const uint64_t places[] = {physical(64, 0), physical(65, 0), physical(1, 8193), physical(1, 0)};
+  EXPECT_EQ(
+      (std::vector<uint64_t>{places[1] - places[0], places[2] - places[1], places[3] - places[2]}),
+      (std::vector<uint64_t>{4096, 8192, 12288}));
+  // Device memory allocated as on-board memory is freed as such.
+  auto onBoard = client.Record<zor::kernel::BufAllocRequest>();
+  onBoard->bandCount = onBoard->sizeX = onBoard->sizeY = 1;
+  onBoard->type = 8;
+  onBoard->attributes = 0x80000;
+  client.Send(zor::kernel::kBufAlloc, *onBoard);
+  EXPECT_EQ(boardtest::StatusText(
+                client.BufferRequest(zor::kernel::kFreeOnBoardBuffer, onBoard->kernelHandle)),
+            boardtest::kSucceeded);
   // The buffer's controls are the grab state and mode; its words pass, a buffer's that is
   // not there do not.
   for (const auto& [handle, type, code] :
@@ -129,7 +141,7 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   wait.typeOrCode = zor::kernel::kHookBufferModified;
   auto modified = client.Start(zor::kernel::kWaitDeviceEvent, &wait, sizeof(wait));
   boardtest::HostImage host(64, 48);
-  auto out = Transfer(onBoard, host, 0, 64, 48);
+  auto out = client.Transfer(onBoard, host, 0, 64, 48);
   out->grabMark = 1;
   ASSERT_EQ(client.Status(zor::kernel::kBufTransfer, *out), boardtest::kSucceeded);
   EXPECT_EQ(host.At(30, 40), boardsim::PatternLuma(frame, 30, 40));
@@ -140,7 +152,7 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
 
   // Scaled: every second pixel of the source.
   boardtest::HostImage half(32, 24);
-  out = Transfer(onBoard, half, 0, 64, 48);
+  out = client.Transfer(onBoard, half, 0, 64, 48);
   out->skipX = out->skipY = 1;
   client.Send(zor::kernel::kBufTransfer, *out);
   EXPECT_EQ(half.At(15, 20), host.At(30, 40));
@@ -148,7 +160,7 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   // what does not fit a destination one pixel short of the steps' size is left out.
   for (const auto& [skipX, skipY] : {std::pair<uint64_t, uint64_t>{1, 3}, {3, 1}, {1, 0}, {0, 1}}) {
     boardtest::HostImage scaled(64 / (skipX + 1) - 1, 48 / (skipY + 1) - 1);
-    out = Transfer(onBoard, scaled, 0, 64, 48);
+    out = client.Transfer(onBoard, scaled, 0, 64, 48);
     out->skipX = skipX;
     out->skipY = skipY;
     ASSERT_EQ(client.Status(zor::kernel::kBufTransfer, *out), boardtest::kSucceeded);
@@ -165,7 +177,7 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
       {64, 0, 0, 0}, {0, 48, 0, 0}, {0, 0, 32, 0}, {0, 0, 0, 24}};
   for (const auto& [sourceX, sourceY, destinationX, destinationY] : edges) {
     boardtest::HostImage edge(32, 24);
-    out = Transfer(onBoard, edge, 0, 64, 48);
+    out = client.Transfer(onBoard, edge, 0, 64, 48);
     out->skipX = out->skipY = 1;
     out->srcOffsetX = sourceX;
     out->srcOffsetY = sourceY;
@@ -176,7 +188,7 @@ TEST_F(BuffersTest, OnBoardGrabTransfersToHostMemory) {
   }
 
   // Into device memory at an offset, out of range refused.
-  auto in = Transfer(onBoard, half, 1, 32, 24);
+  auto in = client.Transfer(onBoard, half, 1, 32, 24);
   in->destOffsetX = 32;
   in->destOffsetY = 24;
   EXPECT_EQ(client.Status(zor::kernel::kBufTransfer, *in), boardtest::kSucceeded);
@@ -205,10 +217,16 @@ TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
   child->sizeX = 16;
   child->sizeY = 8;
   ASSERT_EQ(client.Status(zor::kernel::kBufChildAlloc, *child), boardtest::kSucceeded);
+  // Its board address is its first pixel's in the parent.
+  auto inquire = client.Record<zor::kernel::BufInquireRequest>();
+  inquire->kernelHandle = child->childHandle;
+  inquire->type = zor::kernel::kBufInquirePhysicalAddress;
+  client.Send(zor::kernel::kBufInquire, *inquire);
+  EXPECT_EQ(inquire->value, parent.physicalAddress[1] + 4 * 64 + 8);
 
   boardtest::HostImage ones(16, 8);
   std::fill(ones.planes[0].begin(), ones.planes[0].end(), 9);
-  auto in = Transfer(child->childHandle, ones, 1, 16, 8);
+  auto in = client.Transfer(child->childHandle, ones, 1, 16, 8);
   client.Send(zor::kernel::kBufTransfer, *in);
   const auto* band1 = reinterpret_cast<const uint8_t*>(parent.hostAddress[1]);
   EXPECT_EQ(band1[4 * 64 + 8], 9);
@@ -218,7 +236,7 @@ TEST_F(BuffersTest, ChildrenShareTheParentsMemory) {
   child->band = 0;
   ASSERT_EQ(client.Resend(zor::kernel::kBufChildAlloc, *child), boardtest::kSucceeded);
   boardtest::HostImage bands(16, 8, 3);
-  client.Send(zor::kernel::kBufTransfer, *Transfer(child->childHandle, bands, 0, 16, 8));
+  client.Send(zor::kernel::kBufTransfer, *client.Transfer(child->childHandle, bands, 0, 16, 8));
   EXPECT_EQ(bands.At(0, 0, 1), 0);
 
   // The last band and the places and sizes that just fit, and the first that do not.
@@ -296,7 +314,7 @@ TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
   std::fill_n(reinterpret_cast<uint8_t*>(device.hostAddress[0]), 64 * 32, 77);
   boardtest::HostImage host(64, 32);
   // A transfer makes the host buffer known to the board.
-  auto known = Transfer(device.kernelHandle, host, 0, 1, 1);
+  auto known = client.Transfer(device.kernelHandle, host, 0, 1, 1);
   client.Send(zor::kernel::kBufTransfer, *known);
   host.planes[0][0] = 0;
   auto r = client.Record<zor::kernel::BufQueueGrabRequest>();
@@ -306,7 +324,16 @@ TEST_F(BuffersTest, QueuedGrabMovesARegionToTheKnownHostBuffer) {
   r->offsetY = 2;
   r->width = 8;
   r->height = 4;
+  r->bufferIndex = 3;
+  auto written = client.WaitDeviceEvent(zor::kernel::kHookBufferModified);
   ASSERT_EQ(client.Status(zor::kernel::kBufQueueGrab, *r), boardtest::kSucceeded);
+  ASSERT_TRUE(written->IsDone());
+  // The host buffer, the region's size and the buffer's index.
+  const auto& payload = written->Payload<zor::kernel::BufferModifiedPayload>();
+  EXPECT_EQ(std::tuple(payload.hostObject, payload.count, payload.further, payload.bufferIndex,
+                       payload.eventWord),
+            std::tuple(host.descriptor.hostBufferId, uint64_t{8}, uint64_t{4}, uint64_t{3},
+                       uint64_t{zor::kernel::kGrabEndWord}));
   EXPECT_EQ(host.At(4, 2), 77);
   EXPECT_EQ(host.At(11, 5), 77);
   EXPECT_EQ(host.At(12, 5), 0);

@@ -168,12 +168,7 @@ TEST_F(WriteWaitsTest, CopiesAndFreesWaitForTheFramesWrittenIntoTheirBuffers) {
     own.systemId = client.systemId;
     boardtest::HostImage copy(kWidth, kHeight);
     for (int i = 0; i < 100; ++i) {
-      auto transfer = own.Record<zor::kernel::BufTransferRequest>();
-      transfer->deviceHandle = shown;
-      transfer->other = copy.descriptor;
-      transfer->srcBand = transfer->destBand = -1;
-      transfer->sizeX = kWidth;
-      transfer->sizeY = kHeight;
+      auto transfer = own.Transfer(shown, copy, 0, kWidth, kHeight);
       own.Send(zor::kernel::kBufTransfer, *transfer);
       if (transfer->header.status.errorSet != 0) ++failed;
       if (!OneFrame(copy)) ++torn;

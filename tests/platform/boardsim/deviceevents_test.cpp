@@ -92,6 +92,9 @@ TEST_F(DeviceEventsTest, TestEventsRespectTheDriversHookEnables) {
     EXPECT_EQ(queued->Error(), os::ERROR_SUCCESS) << i;
   }
   EXPECT_FALSE(client.WaitDeviceEvent(kUserHook20)->IsDone());
+  // A disabled hook's events are refused again.
+  client.DigControl(record, 20, zor::kernel::kHookDisable, zor::kernel::kDigChannelInit);
+  EXPECT_FALSE(board.RaiseEvent(kUserHook20, payload));
 }
 
 TEST_F(DeviceEventsTest, ReturnFromSleepDropAndCancel) {

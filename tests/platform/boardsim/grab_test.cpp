@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -55,24 +57,26 @@ TEST_F(GrabTest, AllocationLoadsTheDecoderAndClaimsTheChannel) {
   board.SetSignal(16, false);                         // no such channel: nothing to set or read
   EXPECT_EQ(board.DecoderRegister(16, 0x10) + board.FrameCount(16), 0u);
 
-  client.AllocDigitizer(1, dcf, &status);
-  EXPECT_EQ(boardtest::StatusText(status), "4312.4.0/1,0,0");
-  client.AllocDigitizer(4, dcf, &status);
-  EXPECT_EQ(boardtest::StatusText(status), "4312.4.0/1,0,0");
+  // The channel's status after an allocation on it.
+  const auto allocate = [&](uint64_t channel, const boardtest::DcfBlock& block) {
+    client.AllocDigitizer(channel, block, &status);
+    return boardtest::StatusText(status);
+  };
+  // Claimed already; beyond the four channels until the board has sixteen.
+  EXPECT_EQ(allocate(1, dcf), "4312.4.0/1,0,0");
+  EXPECT_EQ(allocate(4, dcf), "4312.4.0/1,0,0");
   board.SetCapabilities(zor::kernel::kCapSixteenChannels);
-  client.AllocDigitizer(4, dcf, &status);
-  EXPECT_EQ(status.errorSet, 0);
+  EXPECT_EQ(allocate(4, dcf), boardtest::kSucceeded);
 
-  EXPECT_EQ(client.DigRecord(zor::kernel::kDigFree, record).errorSet, 0);
-  EXPECT_EQ(boardtest::StatusText(client.DigRecord(zor::kernel::kDigFree, record)),
-            "4300.3.0/1,0,0");
-  client.AllocDigitizer(1, dcf, &status);
-  EXPECT_EQ(status.errorSet, 0);
+  // Freed once only, and the channel is free again (a braced list runs its calls in order).
+  const auto free = [&] {
+    return boardtest::StatusText(client.DigRecord(zor::kernel::kDigFree, record));
+  };
+  EXPECT_EQ((std::vector<std::string>{free(), free(), allocate(1, dcf)}),
+            (std::vector<std::string>{"0.0.0/0,0,0", "4300.3.0/1,0,0", "0.0.0/0,0,0"}));
   // A camera file without a width or a height gives no digitizer.
-  for (const auto& [width, height] : {std::pair{0u, 480u}, {640u, 0u}}) {
-    client.AllocDigitizer(2, boardtest::DcfBlock(width, height), &status);
-    EXPECT_EQ(boardtest::StatusText(status), "4300.2.0/1,0,0") << width << " x " << height;
-  }
+  EXPECT_EQ(allocate(2, boardtest::DcfBlock(0, 480)), "4300.2.0/1,0,0");
+  EXPECT_EQ(allocate(2, boardtest::DcfBlock(640, 0)), "4300.2.0/1,0,0");
 }
 
 // The window fits the camera file's size, 200 x 100 so that the two cannot be taken for each
@@ -95,22 +99,29 @@ TEST_F(GrabTest, TheSourceWindowAndTheSkipsHaveBounds) {
                  {"a line too high", 0, 40, 0, 61, 0, 0, "4311.4.0/1,0,0"},
                  {"skip X 16", 0, 0, 0, 0, 16, 0, "4300.2.0/1,0,0"},
                  {"skip Y 16", 0, 0, 0, 0, 0, 16, "4300.2.0/1,0,0"}};
-  for (const auto& w : windows) {
-    record.properties.sourceOffsetX = w.offsetX;
-    record.properties.sourceOffsetY = w.offsetY;
-    record.properties.sourceWidth = w.width;
-    record.properties.sourceHeight = w.height;
-    auto grab = client.MakeGrab(record, image, 0);
-    grab->continuous = 1;
-    grab->buffer.skipX = w.skipX;
-    grab->buffer.skipY = w.skipY;
-    EXPECT_EQ(client.Status(zor::kernel::kDigGrab, *grab), w.status) << w.name;
-    client.DigRecord(zor::kernel::kDigStopGrab, record);
+  // The same size given by the record, which counts before its camera file's.
+  auto sizedByRecord = client.AllocDigitizer(1, boardtest::DcfBlock(7, 7), nullptr, {200, 100});
+  for (auto* sized : {&record, &sizedByRecord}) {
+    for (const auto& w : windows) {
+      sized->properties.sourceOffsetX = w.offsetX;
+      sized->properties.sourceOffsetY = w.offsetY;
+      sized->properties.sourceWidth = w.width;
+      sized->properties.sourceHeight = w.height;
+      auto grab = client.MakeGrab(*sized, image, 0);
+      grab->continuous = 1;
+      grab->buffer.skipX = w.skipX;
+      grab->buffer.skipY = w.skipY;
+      EXPECT_EQ(client.Status(zor::kernel::kDigGrab, *grab), w.status)
+          << w.name << ", channel " << sized->properties.channel;
+      client.DigRecord(zor::kernel::kDigStopGrab, *sized);
+    }
   }
 }
 
 TEST_F(GrabTest, ControlAndInquireServeTheBoardsTypesOnly) {
   auto record = client.AllocDigitizer(0);
+  // A map type reads 0 until set, then what was set.
+  EXPECT_EQ(client.DigInquire(record, 4074), 0u);
   EXPECT_EQ(client.DigControl(record, 4074, 21).errorSet, 0);
   EXPECT_EQ(client.DigInquire(record, 4074), 21u);
   EXPECT_EQ(static_cast<int64_t>(client.DigInquire(record, 4200)), -9999);
@@ -268,6 +279,23 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
   const uint64_t frame = board.FrameCount(0);
   EXPECT_EQ(image.At(10, 0), boardsim::PatternLuma(frame, 64 + 20, 32 + 119 * 2));
   EXPECT_EQ(client.PendingGrabs(), 0u);
+  // One field of the two: every second of the lines taken.
+  grab = client.MakeGrab(record, image, registration);
+  grab->buffer.skipX = grab->buffer.skipY = 1;
+  grab->buffer.bothFields = 0;
+  ASSERT_EQ(client.Status(zor::kernel::kDigGrab, *grab), boardtest::kSucceeded);
+  ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
+  EXPECT_EQ(image.At(10, 5), boardsim::PatternLuma(board.FrameCount(0), 64 + 20, 32 + 5 * 4));
+  // In colour, a band each: the second bar is yellow.
+  record.properties.sourceOffsetX = 480;
+  record.properties.sourceWidth = 160;
+  boardtest::HostImage bars(160, 120, 3);
+  grab = client.MakeGrab(record, bars, registration);
+  grab->buffer.oneBandPerPlane = 0;
+  ASSERT_EQ(client.Status(zor::kernel::kDigGrab, *grab), boardtest::kSucceeded);
+  ASSERT_EQ(os::WaitForSingleObject(event, 2000), os::WAIT_OBJECT_0);
+  EXPECT_EQ(std::tuple(bars.At(30, 50, 0), bars.At(30, 50, 1), bars.At(30, 50, 2)),
+            std::tuple(191, 191, 0));
 
   // A buffer the board cannot write is refused; the grab is not queued.
   using Part = zor::kernel::GrabBufferPart;
@@ -295,17 +323,25 @@ TEST_F(GrabTest, GrabFollowsSourceWindowSkipsAndFlips) {
   EXPECT_EQ(client.Status(zor::kernel::kDigGrab, *grab), "4300.3.0/1,0,0");
 }
 
+// A continuous grab runs until it is stopped, or aborted.
 TEST_F(GrabTest, ContinuousGrabRunsUntilStopped) {
   auto record = client.AllocDigitizer(0);
   boardtest::HostImage image(64, 48);
-  EXPECT_EQ(client.GrabContinuously(record, image)->waitInUserMode, 0u);
-  while (board.FrameCount(0) < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-
-  client.DigRecord(zor::kernel::kDigStopGrab, record);
-  const uint64_t stopped = board.FrameCount(0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_LE(board.FrameCount(0), stopped + 1);
-  EXPECT_EQ(image.At(40, 30), boardsim::PatternLuma(board.FrameCount(0), 40, 30));
+  const std::function<void()> ends[] = {
+      [&] { client.DigRecord(zor::kernel::kDigStopGrab, record); },
+      [&] { client.DigControl(record, zor::kernel::kGrabAbort, kDefault); }};
+  for (const auto& end : ends) {
+    EXPECT_EQ(client.GrabContinuously(record, image)->waitInUserMode, 0u);
+    const uint64_t started = board.FrameCount(0);
+    while (board.FrameCount(0) < started + 3) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    end();
+    const uint64_t stopped = board.FrameCount(0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_LE(board.FrameCount(0), stopped + 1);
+    EXPECT_EQ(image.At(40, 30), boardsim::PatternLuma(board.FrameCount(0), 40, 30));
+  }
 }
 
 TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
@@ -362,6 +398,12 @@ TEST_F(GrabTest, GrabWaitAndAbortWithoutVideo) {
   EXPECT_EQ(os::WaitForSingleObject(second, 0), os::WAIT_TIMEOUT);
   EXPECT_EQ(client.SysControl(1810, 0x1000000).errorSet, 0);
   EXPECT_EQ(client.PendingGrabs(), 0u);
+  EXPECT_EQ(os::WaitForSingleObject(second, 1000), os::WAIT_OBJECT_0);
+  // So does the digitizer's free.
+  grab = client.MakeGrab(record, image, secondRegistration);
+  ASSERT_EQ(client.Status(zor::kernel::kDigGrab, *grab), boardtest::kSucceeded);
+  EXPECT_EQ(os::WaitForSingleObject(second, 0), os::WAIT_TIMEOUT);
+  EXPECT_EQ(client.DigRecord(zor::kernel::kDigFree, record).errorSet, 0);
   EXPECT_EQ(os::WaitForSingleObject(second, 1000), os::WAIT_OBJECT_0);
   os::CloseHandle(second);
 }

@@ -31,7 +31,7 @@ TEST_F(ObjectsTest, ObjectsKeepTheirSettingsUntilFreed) {
   Control(id, zor::kernel::kObjectTimeout, 5000);
   EXPECT_EQ(Inquire(id, zor::kernel::kObjectTimeout), "0.0.0/0,0,0 5000");
   Control(id, 1019, 77);
-  EXPECT_EQ(Inquire(id, 1019), "0.0.0/0,0,0 77");
+  EXPECT_EQ(Inquire(id, 1019) + ", " + Inquire(id, 1020), "0.0.0/0,0,0 77, 0.0.0/0,0,0 0");
 
   zor::kernel::HeaderOnlyRequest free{client.Header()};
   free.header.objectId = id;
@@ -119,8 +119,10 @@ TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
   wait->kind = zor::kernel::kWaitBlocking;
   wait->timeout = zor::kernel::kNoTimeout;
   client.Send(zor::kernel::kThreadWait, *wait);
-  EXPECT_EQ(wait->kind, zor::kernel::kWaitInUserMode);
-  EXPECT_EQ(wait->eventHandle, os::HandleValue(handle));
+  // The driver waits itself, on the event's handle, with the preset result.
+  EXPECT_EQ(
+      std::tuple(wait->kind, wait->eventHandle, wait->result),
+      std::tuple(uint64_t{zor::kernel::kWaitInUserMode}, os::HandleValue(handle), uint64_t{32}));
   EXPECT_EQ(os::WaitForSingleObject(handle, 0), os::WAIT_OBJECT_0);
 
   wait->kind = zor::kernel::kWaitNonBlocking;
@@ -140,8 +142,9 @@ TEST_F(ObjectsTest, EventsAreSignalledAndWaitedInUserMode) {
               count == 16 ? boardtest::kSucceeded : "4338.3.0/1,0,0")
         << count;
   }
-  EXPECT_EQ(std::pair(r.kind, r.eventHandles[15]),
-            std::pair(uint64_t{zor::kernel::kWaitInUserMode}, os::HandleValue(handle)));
+  EXPECT_EQ(
+      std::tuple(r.kind, r.eventHandles[15], r.result),
+      std::tuple(uint64_t{zor::kernel::kWaitInUserMode}, os::HandleValue(handle), uint64_t{32}));
   r.count = 2;
   r.eventIds[1] = 999;
   EXPECT_EQ(client.Resend(zor::kernel::kThreadWaitMultiple, r), "4300.3.0/1,0,0");

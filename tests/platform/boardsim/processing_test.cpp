@@ -131,6 +131,15 @@ TEST_F(ProcessingTest, QueuedGrabsFillInOrderAndReportTheirBuffers) {
   EXPECT_EQ(Continue(recordA).errorSet, 0);
   ASSERT_TRUE(fifth->WaitFor(2000));
   ExpectRunCount(Payload(*fifth), 1);
+
+  // With the trigger on, a continued grab waits for a trigger.
+  client.DigControl(record, 4200, static_cast<uint64_t>(-9997));
+  auto sixth = client.WaitDeviceEvent(digType);
+  EXPECT_EQ(Continue(recordA).errorSet, 0);
+  EXPECT_FALSE(sixth->WaitFor(30));
+  client.DigControl(record, 4200, 1);  // the software trigger
+  ASSERT_TRUE(sixth->WaitFor(2000));
+  EXPECT_EQ(Words(*sixth), Filled(0x4343, 9));  // the prepared buffer kept
 }
 
 // A halt empties the queue, before the process request as during the run, and the object turns

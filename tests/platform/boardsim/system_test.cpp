@@ -8,6 +8,8 @@
 #include <tuple>
 
 #include "platform/boardsim/faults.h"
+#include "platform/os/sync/event.h"
+#include "platform/os/sync/wait.h"
 #include "tests/platform/boardsim/boardclient.h"
 
 namespace {
@@ -36,6 +38,10 @@ TEST_F(SystemTest, AllocationReturnsSettingsAndTheBoardInformation) {
   // The defaults come back, the board's settings in their place, and a byte between them kept.
   EXPECT_EQ(std::tuple(word(0x0C), word(24), r.settings[28], word(last)),
             std::tuple(1000u, 1u, uint8_t{0xAB}, 7u));
+  // The firmware code, the revision and the update flag of the board's information.
+  uint32_t info[2] = {};
+  std::memcpy(info, r.info, 8);
+  EXPECT_EQ(std::tuple(info[0], info[1], r.info[24]), std::tuple(0x20260101u, 3u, uint8_t{0}));
   const char* text = reinterpret_cast<const char*>(r.info + zor::kernel::kSysInfoTextOffset);
   EXPECT_EQ(std::string(text), std::to_string(board.SerialNumber()));
 
@@ -112,9 +118,8 @@ TEST_F(SystemTest, CapabilityWordAndLogMemory) {
   ASSERT_NE(address, 0u);
   EXPECT_EQ((size - 88) % 80, 0u);
   const auto* header = reinterpret_cast<const uint32_t*>(address);
-  EXPECT_EQ(header[0], 88u);   // write offset
-  EXPECT_EQ(header[1], size);  // total size
-  EXPECT_EQ(header[5], size);  // ring size for writers
+  // The write offset, the total size and the writers' ring size.
+  EXPECT_EQ(std::tuple(header[0], header[1], header[5]), std::tuple(88u, size, size));
   // The same memory for every request and every system of the board.
   client.AllocSystem();
   EXPECT_EQ(client.SysRequest(zor::kernel::kSysRequestLogMemoryAddress), address);
@@ -126,7 +131,7 @@ TEST_F(SystemTest, PerformanceRecordCountsTheFramesAsInterrupts) {
   EXPECT_EQ(client.Status(zor::kernel::kSysRequest, *r), boardtest::kSucceeded);
   EXPECT_EQ(r->performance.frequency, 1000000000u);
   EXPECT_GT(r->performance.sampleEnd, r->performance.sampleStart);
-  EXPECT_EQ(r->performance.isrCount, 0u);  // no frame yet
+  EXPECT_EQ(r->performance.isrCount + r->performance.dpcCount, 0u);  // no frame yet
 
   board.SetFrameTime(1000);
   auto record = client.AllocDigitizer(0);
@@ -136,7 +141,8 @@ TEST_F(SystemTest, PerformanceRecordCountsTheFramesAsInterrupts) {
   client.DigRecord(zor::kernel::kDigStopGrab, record);
   client.Resend(zor::kernel::kSysRequest, *r);
   EXPECT_GE(r->performance.isrCount, 2u);
-  EXPECT_EQ(r->performance.isrTotalWith, r->performance.isrCount * 2000);
+  EXPECT_EQ(std::pair(r->performance.isrTotalWith, r->performance.dpcCount),
+            std::pair(r->performance.isrCount * 2000, r->performance.isrCount));
   // Each time's minimum and maximum stand at 3/4 and 3/2 of its mean.
   const auto& p = r->performance;
   const uint64_t times[][3] = {{p.isrTotalWith, p.isrMinWith, p.isrMaxWith},
@@ -260,10 +266,31 @@ TEST_F(SystemTest, RestoringTheDefaultsUndoesEverySetting) {
   EXPECT_EQ(Settings(client), defaults);
 }
 
-TEST_F(SystemTest, ClosedSystemIsUnknownAfterwards) {
+// A closed system is unknown afterwards; its digitizers go with it, their grabs ended, and their
+// channels are free again, while another system's stay.
+TEST_F(SystemTest, ClosedSystemIsUnknownAfterwardsAndTakesItsDigitizers) {
+  boardtest::DcfBlock dcf;
+  dcf.Register(0x0C, 0x34);  // no free-run output without a signal
+  board.SetSignal(0, false);
+  const os::Handle event = os::CreateEvent(true, false);
+  boardtest::HostImage image(64, 48);
+  auto grab = client.MakeGrab(client.AllocDigitizer(0, dcf), image, client.RegisterEvent(event));
+  client.Send(zor::kernel::kDigGrab, *grab);
+  EXPECT_EQ(os::WaitForSingleObject(event, 0), os::WAIT_TIMEOUT);
+  boardtest::BoardClient other(board);
+  other.AllocSystem();
+  other.AllocDigitizer(1);
+
   zor::kernel::HeaderOnlyRequest close{client.Header()};
   EXPECT_EQ(client.Status(zor::kernel::kSysClose, close), "0.0.0/0,0,0");
   EXPECT_EQ(client.Status(zor::kernel::kSysClose, close), "4300.3.0/1,0,0");
+  EXPECT_EQ(os::WaitForSingleObject(event, 1000), os::WAIT_OBJECT_0);
+  os::CloseHandle(event);
+  zor::kernel::ErrorTriple status[2] = {};
+  other.AllocDigitizer(0, dcf, &status[0]);
+  other.AllocDigitizer(1, dcf, &status[1]);
+  EXPECT_EQ(boardtest::StatusText(status[0]) + " " + boardtest::StatusText(status[1]),
+            "0.0.0/0,0,0 4312.4.0/1,0,0");
 }
 
 }  // namespace

@@ -256,10 +256,15 @@ TEST(Callbacks, FireOnWriteOnDependentsAndInOrder) {
   const auto h1 = Register(m.Node("Twice"), rec, &Recorder::Inside, cbPostInsideLock);
   const auto h2 = Register(m.Node("Twice"), rec, &Recorder::Outside, cbPostOutsideLock);
   Register(m.Node("Unrelated"), rec, &Recorder::Outside, cbPostOutsideLock);
+  EXPECT_NE(std::min(h1, h2), 0);  // no handle is 0, which a caller takes for none
   CIntegerPtr(m.Node("A"))->SetValue(5);
   rec.events.push_back(Values(m.ref, "Twice"));
   EXPECT_EQ(rec.events, (std::vector<std::string>{"in:Twice", "out:Twice", "Twice=10"}));
-  Deregister(h1);
+  // A node's own deregistration tells whether the handle was its own and still there.
+  INode* twice = m.Node("Twice");
+  EXPECT_EQ((std::vector<bool>{m.Node("A")->DeregisterCallback(h1), twice->DeregisterCallback(h1),
+                               twice->DeregisterCallback(h1)}),
+            (std::vector<bool>{false, true, false}));
   Deregister(h2);
   Deregister(h2);  // a stale handle is ignored
   rec.events.clear();
@@ -301,19 +306,15 @@ TEST(Callbacks, SelectorChangeTellsTheSelectedFeature) {
       "</EnumEntry><Value>0</Value></Enumeration>"
       "<Integer Name='Gain'><pIndex>Sel</pIndex><ValueIndexed Index='0'>10</ValueIndexed>"
       "<ValueIndexed Index='1'>20</ValueIndexed></Integer>");
-  int calls = 0;
+  Counter counter;
   Register(
       m.Node("Gain"), [](INode*) {}, cbPostInsideLock);
-  struct Counter {
-    void Count(INode*) { ++*calls; }
-    int* calls;
-  } counter{&calls};
-  Register(m.Node("Gain"), counter, &Counter::Count, cbPostOutsideLock);
+  Register(m.Node("Gain"), counter, &Counter::On, cbPostOutsideLock);
   CEnumerationPtr(m.Node("Sel"))->FromString("B");
   FeatureList_t selecting;
   CSelectorPtr(m.Node("Gain"))->GetSelectingFeatures(selecting);
   CSelectorPtr(m.Node("Gain"))->GetSelectingFeatures(selecting);  // replaces, never appends
-  EXPECT_EQ(std::to_string(calls) + " " + Values(m.ref, "Gain") + " " + Names(selecting) +
+  EXPECT_EQ(std::to_string(counter.count) + " " + Values(m.ref, "Gain") + " " + Names(selecting) +
                 std::to_string(CSelectorPtr(m.Node("Sel"))->IsSelector()),
             "1 Gain=20 Sel,1");
 }
@@ -404,15 +405,13 @@ TEST(Concurrency, CallbacksRegisteredFromTwoThreadsKeepTheirHandlesApart) {
   TestMap first("<Integer Name='A'><Value>1</Value></Integer>");
   TestMap second("<Integer Name='A'><Value>2</Value></Integer>");
   TestMap* maps[2] = {&first, &second};
-  struct Nothing {
-    void On(INode*) {}
-  } nothing;
+  Counter counter;
   std::vector<CallbackHandleType> handles[2];
   std::vector<std::thread> threads;
   for (int t = 0; t < 2; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < 300; ++i) {
-        handles[t].push_back(Register(maps[t]->Node("A"), nothing, &Nothing::On, cbPostInsideLock));
+        handles[t].push_back(Register(maps[t]->Node("A"), counter, &Counter::On, cbPostInsideLock));
       }
     });
   }

@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/genapi/formula/formula.h"
 #include "tests/platform/genapi/testmap.h"
@@ -18,25 +19,9 @@ std::string Wrap(const std::string& body) {
          "</RegisterDescription>";
 }
 
-// The description of the exception loading raises, or "" when it loads.
+// The description of the exception loading raises.
 std::string LoadError(const std::string& xml) {
-  CNodeMapRef ref;
-  try {
-    ref._LoadXMLFromString(xml.c_str());
-  } catch (const GenICam::GenericException& e) {
-    return e.GetDescription();
-  }
-  return "";
-}
-
-template <class E, class F>
-std::string ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.GetDescription();
-  }
-  return "no exception";
+  return ErrorOf([&] { CNodeMapRef()._LoadXMLFromString(xml.c_str()); });
 }
 
 }  // namespace
@@ -57,6 +42,12 @@ TEST(BadXml, RefusedAtLoadWithTheReason) {
       {Wrap(
            "<IntReg Name='R'><Address>0</Address><Length>0</Length><pPort>Device</pPort></IntReg>"),
        "Node 'R' has no valid Length"},
+      {Wrap("<MaskedIntReg Name='M'><Address>0</Address><Length>4</Length><pPort>Device</pPort>"
+            "<LSB>3</LSB></MaskedIntReg>"),
+       "Node 'M' has neither Bit nor LSB and MSB"},
+      {Wrap("<MaskedIntReg Name='M'><Address>0</Address><Length>4</Length><pPort>Device</pPort>"
+            "<MSB>3</MSB></MaskedIntReg>"),
+       "Node 'M' has neither Bit nor LSB and MSB"},
       {Wrap("<Converter Name='C'><FormulaTo>FROM</FormulaTo><FormulaFrom>TO</FormulaFrom>"
             "</Converter>"),
        "Node 'C' has no pValue"},
@@ -161,7 +152,7 @@ Number Eval(const std::string& text, Variables& vars, bool floatMode = false) {
   formula.Parse(
       text,
       [](std::string_view name) {
-        return name == "X" ? 0 : name == "Y" ? 1 : name == "F" ? 2 : -1;
+        return name == "X" || name == "_x.y_1" ? 0 : name == "Y" ? 1 : name == "F" ? 2 : -1;
       },
       floatMode);
   return formula.Evaluate(vars);
@@ -185,14 +176,19 @@ double Dbl(const std::string& text) { return Eval(text).AsFloat(); }
 
 TEST(Formula, IntegerArithmeticAndPrecedence) {
   // Integer division truncates, ** is right-associative, a sum wraps with no overflow trap;
-  // operators of one level associate to the left and each level binds as in C.
+  // operators of one level associate to the left and each level binds as in C, the looser one
+  // first so that a level one off shows; every hexadecimal digit, either case.
   const std::pair<const char*, int64_t> kValues[] = {
-      {"1 + 2 * 3", 7},  {"(1 + 2) * 3", 9},   {"X / 4", 1},
-      {"Y / 3", -1},     {"X % 4", 2},         {"2 ** 3 ** 2", 512},
-      {"-2 ** 2", -4},   {"0x10 + 0xff", 271}, {"9223372036854775807 + 1", INT64_MIN},
-      {"10 - 4 - 3", 3}, {"64 / 4 / 2", 8},    {"1 | 2 ^ 3 & 1", 3},
-      {"1 < 2 = 1", 1},  {"2 + 3 << 1", 10},   {"1 << 2 < 5", 1},
-      {"1 || 0 && 0", 1}};
+      {"1 + 2 * 3", 7},   {"(1 + 2) * 3", 9},   {"X / 4", 1},
+      {"Y / 3", -1},      {"X % 4", 2},         {"2 ** 3 ** 2", 512},
+      {"-2 ** 2", -4},    {"0x10 + 0xff", 271}, {"9223372036854775807 + 1", INT64_MIN},
+      {"10 - 4 - 3", 3},  {"64 / 4 / 2", 8},    {"1 | 2 ^ 3 & 1", 3},
+      {"1 < 2 = 1", 1},   {"2 + 3 << 1", 10},   {"1 << 2 < 5", 1},
+      {"1 || 0 && 0", 1}, {"0 && 0 | 1", 0},    {"1 & 2 = 2", 1},
+      {"1 & 2 <> 0", 1},  {"0 = 1 < 0", 1},     {"0 = 1 > 2", 1},
+      {"1 <> 2 < 3", 0},  {"1 < 1 << 1", 1},    {"3 > 4 >> 1", 1},
+      {"1 << 1 + 1", 4},  {"8 >> 1 + 1", 2},    {"+ X", 6},
+      {"_x.y_1 + 1", 7},  {"0x9 + 0XaB", 180},  {"0x0123456789ABCDEF", 0x0123456789ABCDEF}};
   for (const auto& [text, value] : kValues) EXPECT_EQ(Int(text), value) << text;
 }
 
@@ -212,9 +208,10 @@ TEST(Formula, BitLogicalAndComparisonOperators) {
   // A real device expression: set a bit from FROM and the old register.
   EXPECT_EQ(Int("( X = 6 ) ? ( 0x01000000 | 0x02000000 ) : ( Y & 0xFDFFFFFF )"), 0x03000000);
   // Each operator at, below and beyond its bounds.
-  for (const char* zero : {"1 << -1", "X >> -1", "X >> 64", "2 < 2", "2 > 2", "3 <= 2", "2 >= 3",
-                           "2 = 3", "F <> 2.5", "F < 2.5", "F > 2.5", "F >= 2.6", "X % -1",
-                           "(-9223372036854775807 - 1) % -1", "2 ** -1", "SGN(0)", "!X"}) {
+  for (const char* zero :
+       {"1 << -1", "X >> -1", "X >> 64", "2 < 2", "2 > 2", "3 <= 2", "2 >= 3", "2 = 3", "0 >> 64",
+        "F <> 2.5", "F < 2.5", "F > 2.5", "F >= 2.6", "X % -1", "(-9223372036854775807 - 1) % -1",
+        "2 ** -1", "SGN(0)", "!X"}) {
     EXPECT_EQ(Int(zero), 0) << zero;
   }
   for (const char* one : {"1 << 0", "0x4000000000000000 >> 62", "2 <= 2", "2 <> 3", "F = 2.5",
@@ -241,7 +238,8 @@ TEST(Formula, FloatsFunctionsAndConstants) {
       {"F * 2", 5.0},        {"X / 4.0", 1.5},      {"F % 2", 0.5},     {"1.5e2", 150.0},
       {"SQRT(16)", 4.0},     {"ABS(Y)", 4.0},       {"SGN(Y)", -1.0},   {"NEG(F)", -2.5},
       {"TRUNC(-2.7)", -2.0}, {"FLOOR(-2.5)", -3.0}, {"CEIL(2.1)", 3.0}, {"ROUND(2.345, 2)", 2.35},
-      {"LG(1000)", 3.0},     {"LN(E)", 1.0}};
+      {"LG(1000)", 3.0},     {"LN(E)", 1.0},        {"F ** 2", 6.25},   {"F - 3", -0.5},
+      {"ABS(NEG(F))", 2.5},  {"-F + 1", -1.5}};
   for (const auto& [text, value] : values) EXPECT_DOUBLE_EQ(Dbl(text), value) << text;
   // Each function at a point where no other gives its value.
   const std::pair<const char*, double> functions[] = {
@@ -264,18 +262,31 @@ TEST(Formula, FloatModeTakesIntegerLiteralsAsDoubles) {
 }
 
 TEST(Formula, ErrorsAreReportedNotCrashed) {
-  for (const char* bad :
-       {"", "1 +", "(1", "1)", "X Y", "FOO", "SQRT(1, 2)", "1 ? 2", "0xZZ", "3 $ 4",
-        "0x12345678901234567", "18446744073709551616", "1e", "1e-", "."}) {
-    Formula formula;
-    EXPECT_THROW(
-        formula.Parse(bad, [](std::string_view n) { return n == "X" || n == "Y" ? 0 : -1; }),
-        FormulaError)
-        << bad;
-  }
-  for (const char* failing : {"X / 0", "X % 0", "F / 0", "0 ** -1", "SQRT(Y)", "LN(0)", "LG(0)",
-                              "ASIN(2)", "ASIN(-1.5)", "ACOS(1.5)"}) {
-    EXPECT_THROW(Eval(failing), FormulaError) << failing;
+  // Each formula refused, at parsing or at evaluation, with its whole message.
+  const std::pair<std::vector<const char*>, const char*> kRefused[] = {
+      {{"", "1 +"}, "formula ends too early"},
+      {{"(1"}, "expected ')' but found 'end of formula'"},
+      {{"1 ? 2"}, "expected ':' but found 'end of formula'"},
+      {{"1)"}, "unexpected ')'"},
+      {{"X Y"}, "unexpected 'Y'"},
+      {{"1e", "1e-"}, "unexpected 'e'"},
+      {{"FOO", "FOO(1)"}, "unknown name 'FOO'"},
+      {{"SGN"}, "unknown name 'SGN'"},
+      {{"SQRT(1, 2)"}, "SQRT takes one argument"},
+      {{"0xZZ", "0x12345678901234567"}, "bad hexadecimal number"},
+      {{"3 $ 4"}, "unexpected character '$'"},
+      {{"."}, "unexpected character '.'"},
+      {{"18446744073709551616"}, "number out of range: 18446744073709551616"},
+      {{"X / 0", "X % 0", "F / 0", "F % 0", "0 ** -1"}, "division by zero"},
+      {{"SQRT(Y)"}, "SQRT of a negative value"},
+      {{"LN(0)"}, "LN of a value <= 0"},
+      {{"LG(0)"}, "LG of a value <= 0"},
+      {{"ASIN(2)", "ASIN(-1.5)"}, "ASIN of a value outside -1..1"},
+      {{"ACOS(1.5)", "ACOS(-1.5)"}, "ACOS of a value outside -1..1"}};
+  for (const auto& [formulas, message] : kRefused) {
+    for (const char* bad : formulas) {
+      EXPECT_EQ(ErrorOf<FormulaError>([&] { Eval(bad); }), message) << bad;
+    }
   }
   EXPECT_EQ(Int("(-9223372036854775807 - 1) / -1"), INT64_MIN);  // wraps instead of trapping
   // The deepest nesting accepted and the first refused, of brackets and of signs.

@@ -2,11 +2,13 @@
 
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/platform/genapi/testmap.h"
 
 using namespace GenICam;
+using genapitest::ErrorOf;
 
 namespace {
 
@@ -112,38 +114,32 @@ std::string Guf(const std::string& file, const std::vector<CFirmwareUpdateInfo>&
   return path;
 }
 
-template <class F>
-std::string ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const GenericException& e) {
-    return e.GetDescription();
-  }
-  return "no exception";
-}
-
 }  // namespace
 
 TEST(FirmwareUpdate, VerifyRefusesWhatIsNotAValidGufFile) {
   CFirmwareUpdater updater;
   const std::string good =
       Guf("good.guf", {Entry("a", "Cam")}, {"12345", "a payload no entry names"});
-  EXPECT_NO_THROW(updater.VerifyGufFile(good.c_str()));
   const std::string text = testing::TempDir() + "/text.guf";
   std::ofstream(text) << "plain text";
-  EXPECT_NE(ErrorOf([&] { updater.VerifyGufFile(text.c_str()); }).find("not a zip"),
-            std::string::npos);
-  EXPECT_NE(ErrorOf([&] { updater.VerifyGufFile("/nonexistent.guf"); }).find("not a valid GUF"),
-            std::string::npos);
-  // A directory is no file: a GenICam exception, not a stream failure.
-  EXPECT_THROW(updater.VerifyGufFile(testing::TempDir().c_str()), GenICam::GenericException);
-  const std::string noPayload = Guf("nopayload.guf", {Entry("a", "Cam")}, {});
-  EXPECT_NE(ErrorOf([&] { updater.VerifyGufFile(noPayload.c_str()); }).find("a.bin"),
-            std::string::npos);
   CFirmwareUpdateInfo noModel = Entry("b", "Cam");
   noModel.models.clear();
-  const std::string bad = Guf("nomodel.guf", {noModel}, {"x"});
-  EXPECT_THROW(updater.VerifyGufFile(bad.c_str()), RuntimeException);
+  CFirmwareUpdateInfo early = Entry("c", "Cam");
+  early.resetDelay = -5;
+  // A directory is no file: a GenICam exception, not a stream failure.
+  const std::pair<std::string, std::string> files[] = {
+      {good, ""},
+      {text, "it is not a zip archive"},
+      {"/nonexistent.guf", "it cannot be read"},
+      {testing::TempDir(), "it cannot be read"},
+      {Guf("nopayload.guf", {Entry("a", "Cam")}, {}), "the payload 'a.bin' is missing"},
+      {Guf("nomodel.guf", {noModel}, {"x"}), "the update 'b' needs Model, Payload and Register"},
+      {Guf("early.guf", {early}, {"x"}), "bad delay '-5'"}};
+  for (const auto& [path, reason] : files) {
+    EXPECT_EQ(
+        ErrorOf<RuntimeException>([&] { updater.VerifyGufFile(path.c_str()); }),
+        reason.empty() ? "no exception" : "'" + path + "' is not a valid GUF file: " + reason);
+  }
 }
 
 // Every field of an entry, and the file it came from.
@@ -226,17 +222,26 @@ TEST(FirmwareUpdate, ApplyFailsCleanly) {
     size_t entry;
     bool noMap, lost;
     std::vector<std::string> calls;
-  } failures[] = {{0, false, false, {"ReadDeviceIdentifier"}},
-                  {1, true, false, {"ReadDeviceIdentifier"}},
-                  {1, false, true, {"ReadDeviceIdentifier", "Reset 10 20"}}};
+    const char* message;
+  } failures[] = {{0,
+                   false,
+                   false,
+                   {"ReadDeviceIdentifier"},
+                   "The device has no writable register 'NoSuchRegister' for the firmware"},
+                  {1, true, false, {"ReadDeviceIdentifier"}, "NULL pointer dereferenced"},
+                  {1,
+                   false,
+                   true,
+                   {"ReadDeviceIdentifier", "Reset 10 20"},
+                   "The device was not found again after the update"}};
   for (const auto& failure : failures) {
     FakeDevice fake(device);
     fake.noMap = failure.noMap;
     fake.lost = failure.lost;
     Observer observer;
-    EXPECT_THROW(updater.ApplyUpdate(fake, collector.seen.at(failure.entry), &observer),
-                 GenericException);
-    EXPECT_EQ(observer.log.back(), "end failed");
+    const std::string error =
+        ErrorOf([&] { updater.ApplyUpdate(fake, collector.seen.at(failure.entry), &observer); });
+    EXPECT_EQ(error + " | " + observer.log.back(), std::string(failure.message) + " | end failed");
     EXPECT_EQ(fake.calls, failure.calls);
   }
 }

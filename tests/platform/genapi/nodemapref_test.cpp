@@ -47,12 +47,8 @@ TEST(CNodeMapRef, LoadsOnceSharesAndDestroys) {
   EXPECT_THROW(ref._GetNode("Width"), GenICam::AccessException);
   EXPECT_THROW(ref._LoadXMLFromFile(testing::TempDir().c_str()), GenICam::RuntimeException);
   ref._LoadXMLFromString(kXml);
-  try {
-    ref._LoadXMLFromString(kXml);
-    FAIL();
-  } catch (const GenICam::RuntimeException& e) {
-    EXPECT_STREQ(e.GetDescription(), "Node map already created");
-  }
+  EXPECT_EQ(ErrorOf<GenICam::RuntimeException>([&] { ref._LoadXMLFromString(kXml); }),
+            "Node map already created");
   EXPECT_EQ(ref._GetDeviceName(), "Device");
   CNodeMapRef copy = ref;
   ref._Destroy();
@@ -91,12 +87,8 @@ TEST(CNodeMapRef, DeviceInfoComesFromTheRegisterDescription) {
   }
   EXPECT_EQ(spaces, "12340");
   CPointer<IDeviceInfo, INodeMap> none;
-  try {
-    none->GetModelName();
-    FAIL();
-  } catch (const GenICam::LogicalErrorException& e) {
-    EXPECT_STREQ(e.GetDescription(), "NULL pointer dereferenced");
-  }
+  EXPECT_EQ(ErrorOf<GenICam::LogicalErrorException>([&] { none->GetModelName(); }),
+            "NULL pointer dereferenced");
 }
 
 TEST(CNodeMapRef, ZippedXmlFromDataAndFile) {

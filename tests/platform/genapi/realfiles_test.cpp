@@ -120,9 +120,18 @@ TEST(RealFiles, TucsenWidthLimitsLockAndModelName) {
   width->SetValue(1024);
   EXPECT_EQ(d.port.Get32(0x8118, true), 1024u);
   EXPECT_EQ(Raised([&] { width->SetValue(8000); }), "range");
+  width->SetValue(8000, false);  // without verification, no range check
+  EXPECT_EQ(d.port.Get32(0x8118, true), 8000u);
+  // The lock takes writing away; a command on a write-only register has no access left.
+  EXPECT_EQ(Modes(d.ref, "FactoryDefault"), "FactoryDefault=WO");
   CIntegerPtr(d.Node("TLParamsLocked"))->SetValue(1);
   EXPECT_EQ(width->GetAccessMode(), RO);
   EXPECT_EQ(Raised([&] { width->SetValue(512); }), "access");
+  CCommandPtr factoryDefault(d.Node("FactoryDefault"));
+  EXPECT_EQ(Modes(d.ref, "FactoryDefault AcquisitionStart") + Raised([&] {
+              factoryDefault->Execute();
+            }) + std::to_string(factoryDefault->IsDone()),
+            "FactoryDefault=NA; AcquisitionStart=RWaccess1");
   // The software trigger is locked unless the trigger mode is 2: write-only
   // and locked, it has no access left; unlocked, it executes.
   CCommandPtr trigger(d.Node("TrigSoftwareSignal"));
@@ -167,12 +176,8 @@ TEST(RealFiles, AlliedVisionInvalidatorsAndComputedLimits) {
 
 TEST(RealFiles, V4l2FileLoadsAndNamesItsMissingNodes) {
   Device d("aravis-arv-v4l2.xml");
-  try {
-    d.Node("Gain")->GetAccessMode();
-    FAIL();
-  } catch (const GenICam::GenericException& e) {
-    EXPECT_NE(std::string(e.GetDescription()).find("'GainAvailable'"), std::string::npos);
-  }
+  EXPECT_EQ(ErrorOf([&] { d.Node("Gain")->GetAccessMode(); }),
+            "Node 'Gain': pIsAvailable references the unknown node 'GainAvailable'");
 }
 
 TEST(SchemaRules, FloatRegRangeIsItsTypesAndIsInheritedByWhatReadsIt) {
@@ -204,16 +209,6 @@ TEST(SchemaRules, FloatRegRangeIsItsTypesAndIsInheritedByWhatReadsIt) {
 }
 
 TEST(SchemaRules, CommandAccessIsItsValueNodesAndALockTakesWritingAway) {
-  Device tucsen("tucsen-dhyana6060bsi-cxp.xml");
-  CCommandPtr factoryDefault(tucsen.Node("FactoryDefault"));  // a write-only register
-  EXPECT_EQ(factoryDefault->GetAccessMode(), WO);
-  CIntegerPtr(tucsen.Node("TLParamsLocked"))->SetValue(1);
-  // Write-only, and writing is locked.
-  EXPECT_EQ(Modes(tucsen.ref, "FactoryDefault AcquisitionStart") + Raised([&] {
-              factoryDefault->Execute();
-            }) + std::to_string(factoryDefault->IsDone()),
-            "FactoryDefault=NA; AcquisitionStart=RWaccess1");
-
   Device pgr("pgr-flea3-ge-28s4c.xml");
   const std::string before = Modes(pgr.ref, "UserSetLoad");
   CIntegerPtr(pgr.Node("TLParamsLocked"))->SetValue(1);
@@ -269,13 +264,6 @@ TEST(SchemaRules, IgnoreCacheReachesFormulaVariables) {
 }
 
 TEST(SchemaRules, SetValueWithoutVerifySkipsTheRangeCheck) {
-  Device d("tucsen-dhyana6060bsi-cxp.xml");
-  d.Put32("WidthMaxReg", 6144);
-  CIntegerPtr width(d.Node("Width"));
-  EXPECT_THROW(width->SetValue(8000), GenICam::OutOfRangeException);
-  width->SetValue(8000, false);
-  EXPECT_EQ(d.port.Get32(0x8118, true), 8000u);
-
   TestMap m("<Float Name='F'><Value>1</Value><Min>0</Min><Max>2</Max></Float>");
   CFloatPtr f(m.Node("F"));
   EXPECT_THROW(f->SetValue(5.0), GenICam::OutOfRangeException);

@@ -66,6 +66,21 @@ std::string Raised(F&& call) {
   return "none";
 }
 
+// The description (or text) of the exception of type E that `call` raised, or "no exception".
+template <class E = GenICam::GenericException, class F>
+std::string ErrorOf(F&& call) {
+  try {
+    call();
+  } catch (const E& e) {
+    if constexpr (requires { e.GetDescription(); }) {
+      return e.GetDescription();
+    } else {
+      return e.what();
+    }
+  }
+  return "no exception";
+}
+
 // One node's value as text: integers with their limits unless unbounded ("5 [0,9]"), floats to 15
 // digits, others as they print themselves; a read that raises gives the exception's kind after a
 // '!'.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
@@ -129,7 +130,8 @@ TEST(FloatNode, LimitsAndDisplay) {
       "<Converter Name='Neg'><pValue>F</pValue><FormulaTo>0-FROM</FormulaTo>"
       "<FormulaFrom>0-TO</FormulaFrom></Converter>" +
       Converter("Up", "TO*2", "Increasing") + Converter("ForcedUp", "0-TO", "Increasing") +
-      Converter("ForcedDown", "TO*2", "Decreasing") + Converter("Varying", "0-TO", "Varying"));
+      Converter("ForcedDown", "TO*2", "Decreasing") + Converter("Varying", "0-TO", "Varying") +
+      Converter("Broken", "1/(TO-2.5)", "Increasing"));
   CFloatPtr f(m.Node("F"));
   EXPECT_EQ(f->ToString() + " " + f->GetUnit() + " " + std::to_string(f->HasInc()) +
                 Raised([&] { f->SetValue(3.0); }) + Raised([&] { f->FromString("abc"); }),
@@ -150,6 +152,9 @@ TEST(FloatNode, LimitsAndDisplay) {
   EXPECT_EQ(limits,
             "-2.500000,1.500000 -3.000000,5.000000 1.500000,-2.500000 5.000000,-3.000000 "
             "-2.500000,1.500000 ");
+  // Limits whose formula fails at a bound are the widest.
+  CFloatPtr broken(m.Node("Broken"));
+  EXPECT_EQ(std::pair(broken->GetMin(), broken->GetMax()), std::pair(-DBL_MAX, DBL_MAX));
   CFloatPtr noInc(m.Node("NoInc"));
   EXPECT_EQ(noInc->GetIncMode(), noIncrement);
   EXPECT_LT(noInc->GetMin(), -1e300);
@@ -218,6 +223,9 @@ TEST(EnumerationNode, EntriesSymbolicsAndAvailability) {
                 std::to_string(e->GetEntryByName("Hidden")->GetValue()),
             "0accessargumentrange2");
   EXPECT_EQ(e->GetEntry(5), nullptr);
+  NodeList_t children;
+  e->GetNode()->GetChildren(children, ctReadingChildren);
+  EXPECT_EQ(Names(children), "EnumEntry_E_Off,EnumEntry_E_On,EnumEntry_E_Hidden,");  // its entries
   EXPECT_EQ(CNodePtr(m.Node("EnumEntry_E_Hidden"))->GetPrincipalInterfaceType(), intfIEnumEntry);
   // An entry's own number, text and clearing, or those its value gives; its text is read-only.
   CEnumEntryPtr up(m.Node("EnumEntry_Other_Up"));
@@ -389,6 +397,10 @@ TEST(NodeTexts, PropertiesAndDescriptiveTexts) {
   EXPECT_NE(std::find(names.begin(), names.end(), "ToolTip"), names.end());
   EXPECT_EQ(reset->GetNodeMap(), m.ref._Ptr);
   EXPECT_EQ(Texts(reset), "Std::Reset|tip|desc|Reset Device|2|1|http://doc|1A|10|-1|Device");
+  // The published numbers of the visibilities and callback kinds, which an application may pass.
+  EXPECT_EQ(std::vector<int>({Beginner, Expert, Guru, Invisible, _UndefinedVisibility,
+                              cbPostInsideLock, cbPostOutsideLock}),
+            std::vector<int>({0, 1, 2, 3, 99, 1, 2}));
   // The display name falls back to the name.
   EXPECT_EQ(Texts(m.Node("Plain")), "Cust::Plain|||Plain|0|0|||01|-1|Device");
   // A category's reading children are its features only.
@@ -408,25 +420,35 @@ TEST(XmlReading, EntitiesCdataAndCommentsReadAsAnyXmlReaderWould) {
       "<Length>4</Length><AccessMode>RW</AccessMode><pPort>Device</pPort></IntReg>"
       "<Integer Name='Q&amp;A'><Value>1</Value></Integer>"
       "<Integer Name='&#x7F;&#x80;&#x7FF;&#x800;&#xFFFD;&#x10000;&#1114111;'><Value>1</Value>"
-      "</Integer>");
+      "</Integer><Integer Name='&lt;&gt;&quot;&apos;&amp;foo;'><Value>2</Value></Integer>");
   EXPECT_EQ(m.Node("A")->GetToolTip(), "a & b  c");
   EXPECT_EQ(CRegisterPtr(m.Node("R"))->GetAddress(), 0x10 + 12 * 16);
   // Character references of every UTF-8 length, each at the bounds of its length.
   const std::string utf8 =
       "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBD\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
-  EXPECT_EQ(Values(m.ref, "A Q&A " + utf8), "A=12; Q&A=1; " + utf8 + "=1");
+  EXPECT_EQ(Values(m.ref, "A Q&A " + utf8 + " <>\"'&foo;"),
+            "A=12; Q&A=1; " + utf8 + "=1; <>\"'&foo;=2");
 }
 
 TEST(IntReg, ByteOrderSignAndDerivedLimits) {
-  TestMap m(Reg("IntReg", "BE", "0x10", "4", "<Endianess>BigEndian</Endianess>") +
-            Reg("IntReg", "LE", "0x10", "4", "<Cachable>NoCache</Cachable>") +
-            Reg("IntReg", "S16", "0x20", "2", "<Sign>Signed</Sign>") +
-            Reg("IntReg", "S64", "0x30", "8", "<Sign>Signed</Sign><Cachable>NoCache</Cachable>"));
+  TestMap m(
+      Reg("IntReg", "BE", "0x10", "4", "<Endianess>BigEndian</Endianess>") +
+      Reg("IntReg", "LE", "0x10", "4", "<Cachable>NoCache</Cachable>") +
+      Reg("IntReg", "S16", "0x20", "2", "<Sign>Signed</Sign>") +
+      Reg("IntReg", "S64", "0x30", "8", "<Sign>Signed</Sign><Cachable>NoCache</Cachable>") +
+      Reg("IntReg", "U64", "0x40", "8") +
+      Reg("MaskedIntReg", "U63", "0x40", "8", "<LSB>0</LSB><MSB>62</MSB>") +
+      Reg("MaskedIntReg", "U62", "0x40", "8", "<LSB>0</LSB><MSB>61</MSB>") +
+      Reg("MaskedIntReg", "S63", "0x40", "8", "<LSB>0</LSB><MSB>62</MSB><Sign>Signed</Sign>"));
   CIntegerPtr(m.Node("BE"))->SetValue(0x01020304);
   m.port.Put32(0x20, 0xFFFE, false);
   EXPECT_EQ(Values(m.ref, "BE LE S16"),
             "BE=16909060 [0,4294967295]; LE=67305985 [0,4294967295]; S16=-2 [-32768,32767]");
   EXPECT_EQ(m.port.Hex(0x10, 4), "01020304");
+  // The limits of the widest fields, unsigned and signed, at and below 64 bits.
+  EXPECT_EQ(Values(m.ref, "S64 U64 U63 U62 S63"),
+            "S64=0; U64=0 [0,9223372036854775807]; U63=0 [0,9223372036854775807]; "
+            "U62=0 [0,4611686018427387903]; S63=0 [-4611686018427387904,4611686018427387903]");
   EXPECT_EQ(Raised([&] { CIntegerPtr(m.Node("S16"))->SetValue(40000); }), "range");
   EXPECT_EQ(CRegisterPtr(m.Node("BE"))->GetAddress(), 0x10);
   // A register as wide as the value, both ways.
@@ -479,7 +501,8 @@ TEST(FloatRegAndRegister, BytesInAndOut) {
             Reg("FloatReg", "F8", "0x48", "8") + Reg("Register", "R", "0x60", "3") +
             Reg("Register", "Big", "0", "16777216") + Reg("Register", "Huge", "0", "16777217") +
             "<SwissKnife Name='Twice'><pVariable Name='X'>F4</pVariable><Formula>X*2</Formula>"
-            "</SwissKnife>");
+            "</SwissKnife><Converter Name='Half'><pValue>F4</pValue><FormulaTo>FROM*2</FormulaTo>"
+            "<FormulaFrom>TO/2</FormulaFrom></Converter>");
   CFloatPtr f4(m.Node("F4"));
   f4->SetValue(1.5);
   EXPECT_EQ(m.port.Hex(0x40, 4), "3fc00000");
@@ -489,6 +512,8 @@ TEST(FloatRegAndRegister, BytesInAndOut) {
   EXPECT_EQ(std::pair(cached, f4->GetValue(false, true)), std::pair(1.5, 2.5));
   m.port.Put32(0x40, 0x40600000, true);  // 3.5, read through a formula past the cache
   EXPECT_DOUBLE_EQ(CFloatPtr(m.Node("Twice"))->GetValue(false, true), 7.0);
+  m.port.Put32(0x40, 0x40900000, true);  // 4.5, read through a converter past the cache
+  EXPECT_DOUBLE_EQ(CFloatPtr(m.Node("Half"))->GetValue(false, true), 2.25);
   CFloatPtr(m.Node("F8"))->SetValue(-2.25);
   EXPECT_DOUBLE_EQ(CFloatPtr(m.Node("F8"))->GetValue(false, true), -2.25);
   CRegisterPtr r(m.Node("R"));
@@ -598,10 +623,18 @@ TEST(Caching, ModesInvalidatorsAndPolling) {
   EXPECT_EQ(through->GetValue(), 3);
 }
 
-TEST(Caching, ComputedNodesCacheLikeWhatTheyAreComputedFrom) {
+// A computed node caches like what it is computed from, and its value follows its inputs.
+TEST(Caching, ComputedNodesCacheLikeAndFollowWhatTheyAreComputedFrom) {
   TestMap m(
       Reg("IntReg", "Live", "0x0", "4", "<Cachable>NoCache</Cachable>") +
       Reg("IntReg", "Kept", "0x4", "4") +
+      Reg("IntReg", "Inv", "0x8", "4", "<pInvalidator>Trigger</pInvalidator>") +
+      "<Integer Name='Trigger'><Value>0</Value></Integer>"
+      "<Integer Name='Factor'><Value>2</Value></Integer>"
+      "<IntSwissKnife Name='Scaled'><pVariable Name='A'>Kept</pVariable>"
+      "<pVariable Name='F'>Factor</pVariable><Formula>A * F</Formula></IntSwissKnife>"
+      "<SwissKnife Name='Half'><pVariable Name='A'>Inv</pVariable><Formula>A / 2</Formula>"
+      "</SwissKnife>"
       "<Integer Name='Inline'><Value>1</Value></Integer>"
       "<Integer Name='OnLive'><pValue>Live</pValue></Integer>"
       "<IntSwissKnife Name='Mixed'><pVariable Name='A'>Kept</pVariable>"
@@ -618,29 +651,6 @@ TEST(Caching, ComputedNodesCacheLikeWhatTheyAreComputedFrom) {
   EXPECT_EQ(std::make_tuple(m.Node("Inline")->GetCachingMode(), m.Node("OnLive")->GetCachingMode(),
                             m.Node("Mixed")->IsCachable(), m.Node("OnKept")->GetCachingMode()),
             std::make_tuple(WriteThrough, NoCache, false, WriteThrough));
-  // Once read, a value read through another is kept as long as that one's is.
-  const std::pair<const char*, bool> kept[] = {{"Inline", true},       {"OnLive", false},
-                                               {"FloatOnLive", false}, {"EnumOnLive", false},
-                                               {"ConvOnLive", false},  {"ConvOnKept", true}};
-  for (const auto& [name, valid] : kept) {
-    CValuePtr value(m.Node(name));
-    value->ToString();
-    EXPECT_EQ(value->IsValueCacheValid(), valid) << name;
-  }
-}
-
-TEST(Caching, FormulaResultsFollowTheirInputs) {
-  TestMap m(Reg("IntReg", "Live", "0x0", "4", "<Cachable>NoCache</Cachable>") +
-            Reg("IntReg", "Kept", "0x4", "4") +
-            Reg("IntReg", "Inv", "0x8", "4", "<pInvalidator>Trigger</pInvalidator>") +
-            "<Integer Name='Trigger'><Value>0</Value></Integer>"
-            "<Integer Name='Factor'><Value>2</Value></Integer>"
-            "<IntSwissKnife Name='Mixed'><pVariable Name='A'>Kept</pVariable>"
-            "<pVariable Name='B'>Live</pVariable><Formula>A + B</Formula></IntSwissKnife>"
-            "<IntSwissKnife Name='Scaled'><pVariable Name='A'>Kept</pVariable>"
-            "<pVariable Name='F'>Factor</pVariable><Formula>A * F</Formula></IntSwissKnife>"
-            "<SwissKnife Name='Half'><pVariable Name='A'>Inv</pVariable><Formula>A / 2</Formula>"
-            "</SwissKnife>");
   m.port.Put32(0x0, 1, false);
   m.port.Put32(0x4, 10, false);
   CIntegerPtr scaled(m.Node("Scaled"));
@@ -668,4 +678,14 @@ TEST(Caching, FormulaResultsFollowTheirInputs) {
   m.port.Put32(0x4, 40, false);
   m.ref._InvalidateNodes();
   EXPECT_EQ(scaled->GetValue(), 120);
+  m.port.Put32(0x0, 0, false);  // the enumeration's entry
+  // Once read, a value read through another is kept as long as that one's is.
+  const std::pair<const char*, bool> kept[] = {{"Inline", true},       {"OnLive", false},
+                                               {"FloatOnLive", false}, {"EnumOnLive", false},
+                                               {"ConvOnLive", false},  {"ConvOnKept", true}};
+  for (const auto& [name, valid] : kept) {
+    CValuePtr value(m.Node(name));
+    value->ToString();
+    EXPECT_EQ(value->IsValueCacheValid(), valid) << name;
+  }
 }
