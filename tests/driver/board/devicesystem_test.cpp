@@ -71,7 +71,9 @@ TEST_F(DeviceSystemTest, ShutdownIsRequestedAndMarked) {
   EXPECT_EQ(Mark(), 1);
 }
 
-TEST_F(DeviceSystemTest, NoPrivilegeStartsNoShutdownAndLeavesTheMutex) {
+// Without the privilege, or with the shutdown refused, nothing is marked, the mutex is free for
+// another thread and its handle closed; only the missing privilege is the caller's error.
+TEST_F(DeviceSystemTest, NoShutdownLeavesTheMutexFreeAndClosed) {
   // A system of the driver, so that the refusal lands on the calling thread's context.
   QDDeviceDriver* driver = CQDDeviceDriverWrapper::Instance().GetDriver();
   ASSERT_NE(driver, nullptr);
@@ -80,23 +82,33 @@ TEST_F(DeviceSystemTest, NoPrivilegeStartsNoShutdownAndLeavesTheMutex) {
   system->SetIndex(index);
   QDDriverThreadContext* ctx = driver->GetThreadContext(index);
   ASSERT_NE(ctx, nullptr);
-  os::SetShutdownPrivilegeHeld(false);
-  const size_t before = os::RecordedShutdownRequests().size();
-  EXPECT_EQ(system->RebootAfterFirmwareUpdate(L"Firmware updated.", 0), 0);
-  EXPECT_EQ(os::RecordedShutdownRequests().size(), before);
-  EXPECT_EQ(ctx->ErrorCode(), 4305);
-  EXPECT_EQ(ctx->SubCode(1), 4);
   EXPECT_STREQ(MessageText(4305, 4), L"Shutdown in progress, can't start a new flash update.");
+  for (const bool privileged : {false, true}) {
+    SCOPED_TRACE(privileged);
+    os::SetShutdownPrivilegeHeld(privileged);
+    os::SetShutdownRefusal(privileged ? os::ERROR_SHUTDOWN_IN_PROGRESS : os::ERROR_SUCCESS);
+    ctx->SetError(0, 0, 0, 0);
+    system->SetFirmwareNeedReboot(0);
+    const size_t before = os::RecordedShutdownRequests().size();
+    uint32_t handles = 0;
+    uint32_t after = 0;
+    os::GetProcessHandleCount(os::GetCurrentProcess(), &handles);
+    EXPECT_EQ(system->RebootAfterFirmwareUpdate(L"Firmware updated.", 0), 0);
+    os::GetProcessHandleCount(os::GetCurrentProcess(), &after);
+    os::SetShutdownRefusal(os::ERROR_SUCCESS);
+    EXPECT_EQ(std::tuple(os::RecordedShutdownRequests().size(), after, ctx->ErrorCode(),
+                         ctx->SubCode(1), Mark()),
+              std::tuple(before, handles, privileged ? 0 : 4305, privileged ? 0 : 4, 0));
+    std::thread other([] {
+      const os::Handle mutex = os::CreateMutex(false, kUpdateMutex);
+      EXPECT_EQ(os::WaitForSingleObject(mutex, 1000), os::WAIT_OBJECT_0);
+      os::ReleaseMutex(mutex);
+      os::CloseHandle(mutex);
+    });
+    other.join();
+  }
   driver->FreeThreadContext(index);
   driver->Systems().Remove(index);
-  // Another thread can take the mutex: it was released.
-  std::thread other([] {
-    const os::Handle mutex = os::CreateMutex(false, kUpdateMutex);
-    EXPECT_EQ(os::WaitForSingleObject(mutex, 1000), os::WAIT_OBJECT_0);
-    os::ReleaseMutex(mutex);
-    os::CloseHandle(mutex);
-  });
-  other.join();
 }
 
 TEST_F(DeviceSystemTest, ShutdownAlreadyUnderWayElsewhereEndsTheWait) {
