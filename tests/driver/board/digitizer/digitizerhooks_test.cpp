@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <iterator>
 #include <mutex>
 #include <vector>
@@ -175,20 +176,12 @@ TEST_F(DigitizerHooks, TheRecordCopyStaysWithinTheCallersWord) {
     const QINT64 index = hostBuffer != 0 ? 3 : -1;
     const QINT64 expected[kWords - 1] = {1000, hostBuffer, index, 1003, 1004, 1005, 1006,
                                          1007, 1008,       1009,  1010, 1011, 1010};
-    const kernel::BoardEventPayload words{kernel::kBoardEventSize,
-                                          1000,
-                                          static_cast<uint64_t>(hostBuffer),
-                                          index,
-                                          1003,
-                                          1004,
-                                          1005,
-                                          1006,
-                                          1007,
-                                          1008,
-                                          1009,
-                                          1010,
-                                          1011,
-                                          {}};
+    // The board sends the words after its size word as they are answered; the last answer is
+    // the I/O state's second name.
+    kernel::BoardEventPayload words{};
+    words.size = kernel::kBoardEventSize;
+    std::memcpy(reinterpret_cast<char*>(&words) + sizeof words.size, expected,
+                (kWords - 2) * sizeof(QINT64));
     copies.done = false;
     ASSERT_TRUE(SimBoard().RaiseEvent(kFrameStartBase, words));
     for (int i = 0; i < 5000 && !copies.done; ++i) os::Sleep(1);
