@@ -1,4 +1,4 @@
-// Lays a frame out in strips for the board and checks and rounds decimation factors.
+// Lays a frame out in strips for the board and checks decimation factors.
 #include "driver/board/digitizer/strips.h"
 
 #include <cmath>
@@ -68,13 +68,6 @@ std::pair<uint32_t, uint32_t> StripCounts(uint64_t height) {
   const uint64_t half = height / 2;
   const uint32_t second = half < 201 ? 2 : half < 601 ? 3 : half <= 1024 ? 4 : 5;
   return {first, second};
-}
-
-double QuantizeDecimation(double ratio) {
-  for (int n = 1; n < kMostDecimation; ++n) {
-    if (1.0 / n <= ratio) return 1.0 / n;
-  }
-  return ratio > 1.0 / kMostDecimation ? 1.0 / kMostDecimation : ratio;
 }
 
 bool IsSupportedDecimation(double value) {

@@ -17,9 +17,6 @@ void LayOutStrips(kernel::DigChannelRecord& record, uint64_t height, int count, 
 // The strip counts of the first and second field for a frame height.
 std::pair<uint32_t, uint32_t> StripCounts(uint64_t height);
 
-// The largest of 1, 1/2 ... 1/16 that is not above the ratio (the ratio itself
-// below 1/16).
-double QuantizeDecimation(double ratio);
 // Whether a value is one of 1/n, n = 1 to 16.
 bool IsSupportedDecimation(double value);
 

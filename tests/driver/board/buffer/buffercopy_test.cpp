@@ -96,6 +96,7 @@ TEST_F(BufferCopy, WhatTheBoardCannotMoveTheHostCopies) {
       {kMappedMono, kDevice, 64, 1, 0, -1, true, "one row"},
       {kMappedMono, kDevice, 64, 1023, 0, -1, true, "1023 rows"},
       {kDevice, kImage, 1023, 32, 0, -1, false, "a destination the board cannot write"},
+      {kDevice, kMappedMono, 30, 32, 0, -1, false, "rows of 30 bytes out of device memory"},
       {kDevice, kMappedMono, 64, 32, 4, -1, true, "a source column on a word"},
       {kDevice, kMappedMono, 64, 32, 2, -1, false, "a source column off a word"},
       {kDevice, kMappedMono, 64, 32, 0, 8, true, "the first band by its name"},

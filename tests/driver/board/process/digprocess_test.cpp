@@ -38,16 +38,15 @@ QINT64 HostThreads() {
 }
 
 // A sequence of so many frames, or by default of the buffer count; an asynchronous one ends with
-// the waiting stop (which changes nothing after a synchronous one).
+// the waiting stop (which changes nothing after a synchronous one). The trigger for the first grab
+// alone, with the trigger off, waits for the sequence's end as a synchronous one does.
 TEST_F(DigProcess, SequenceSeesEveryFrameOnceInOrder) {
   const struct {
     size_t size;
     QINT64 operation, flag, frames;
-  } runs[] = {{2, SequenceOf(23), kSynchronous, 23},
-              {5, SequenceOf(23), kSynchronous, 23},
-              {16, SequenceOf(23), kSynchronous, 23},
-              {3, kSequence, Q_DEFAULT, 3},
-              {2, SequenceOf(9), kAsynchronous, 9}};
+  } runs[] = {{2, SequenceOf(23), kSynchronous, 23},  {5, SequenceOf(23), kSynchronous, 23},
+              {16, SequenceOf(23), kSynchronous, 23}, {3, kSequence, Q_DEFAULT, 3},
+              {2, SequenceOf(9), kAsynchronous, 9},   {2, SequenceOf(4), kTriggerForFirstGrab, 4}};
   for (const auto& run : runs) {
     SCOPED_TRACE(testing::Message() << run.size << " buffers, flag " << run.flag);
     const std::vector<QID> ring = Ring(system_, run.size);
@@ -71,21 +70,26 @@ TEST_F(DigProcess, SequenceSeesEveryFrameOnceInOrder) {
   }
 }
 
+// Without the trigger on, the trigger for the first grab changes nothing: a continuous run with no
+// count of its own goes on past the first round of the ring.
 TEST_F(DigProcess, ContinuousUntilStoppedThenNothingMore) {
   const std::vector<QID> ring = Ring(system_, 4);
-  Recorder recorder;
-  QdigProcess(digitizer_, ring.data(), 4, kContinuous, kAsynchronous, &Process, &recorder);
-  ASSERT_EQ(ErrorCode(), 0);
-  EXPECT_EQ(Inquire(digitizer_, kInProgress), 1);
-  ASSERT_TRUE(WaitForCalls(recorder, 12));
-  QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
-  const int64_t after = Settled(recorder);
-  ExpectRingOrder(recorder.Copy(), ring);
-  // A new run starts from the first buffer again.
-  ExpectSequence(digitizer_, ring, 6);
-  EXPECT_EQ(recorder.calls.load(), after);
+  for (const QINT64 flag : {kAsynchronous, kAsynchronous | kTriggerForFirstGrab}) {
+    SCOPED_TRACE(flag);
+    Recorder recorder;
+    QdigProcess(digitizer_, ring.data(), 4, kContinuous, flag, &Process, &recorder);
+    ASSERT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(Inquire(digitizer_, kInProgress), 1);
+    ASSERT_TRUE(WaitForCalls(recorder, 12));
+    QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+    EXPECT_EQ(LastError(), Err(0));
+    EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+    const int64_t after = Settled(recorder);
+    ExpectRingOrder(recorder.Copy(), ring);
+    // A new run starts from the first buffer again.
+    ExpectSequence(digitizer_, ring, 6);
+    EXPECT_EQ(recorder.calls.load(), after);
+  }
 }
 
 // Starts and stops of one digitizer's runs from several threads at once: each call returns,

@@ -19,6 +19,7 @@ inline constexpr QINT64 kStop = 4;
 inline constexpr QINT64 kSequence = 8;
 inline constexpr QINT64 kSynchronous = 1;
 inline constexpr QINT64 kAsynchronous = 2;
+inline constexpr QINT64 kTriggerForFirstGrab = 16;
 inline constexpr QINT64 kInProgress = 5337;
 inline constexpr QINT64 kTriggerState = 4200;
 inline constexpr QINT64 kEnabled = -9997;

@@ -10,7 +10,6 @@
 namespace zor::board {
 namespace {
 
-constexpr QINT64 kTriggerForFirstGrab = 16;
 constexpr QINT64 kHookThreads = 2447;
 constexpr QINT64 kSeveralThreads = 0x1000;
 constexpr QINT64 kBeyondProcessors = 0x4000;
@@ -104,27 +103,6 @@ TEST_F(ProcessThreads, AContinuationThatComesAfterTheHaltIsHaltedToo) {
   EXPECT_EQ(LastError(), Err(0));
   SimBoard().ClearFaults();
   ExpectSequence(digitizer_, ring, 4);
-}
-
-TEST_F(ProcessThreads, TriggerForFirstGrabAloneOnASequenceWaitsForItsEnd) {
-  const std::vector<QID> ring = Ring(system_, 2);
-  Recorder recorder;
-  QdigProcess(digitizer_, ring.data(), 2, SequenceOf(4), kTriggerForFirstGrab, &Process, &recorder);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(recorder.calls.load(), 4);
-}
-
-// Without the trigger a continuous run with no count of its own goes on past
-// the first round of the ring.
-TEST_F(ProcessThreads, ContinuousWithoutCountRunsUntilStopped) {
-  const std::vector<QID> ring = Ring(system_, 3);
-  Recorder recorder;
-  QdigProcess(digitizer_, ring.data(), 3, kContinuous, kAsynchronous | kTriggerForFirstGrab,
-              &Process, &recorder);
-  ASSERT_EQ(ErrorCode(), 0);
-  EXPECT_TRUE(WaitForCalls(recorder, 10));
-  QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(LastError(), Err(0));
 }
 
 class TriggerToggling : public ProcessThreads,
