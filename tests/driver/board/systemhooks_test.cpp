@@ -8,11 +8,13 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "interfaces/kernel/deviceevent.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/sync/wait.h"
 #include "tests/driver/board/boardfixture.h"
+#include "tests/support/errorreports.h"
 
 namespace zor::board {
 namespace {
@@ -72,35 +74,27 @@ QINT64 ThrowingHook(QINT64, QID, void* user) {
   return 0;
 }
 
-struct Reported {
-  std::atomic<int> count{0};
-  std::atomic<QINT64> code{0};
-  std::atomic<uint32_t> thread{0};
-  std::wstring function;  // written before count, read after it
-  std::wstring message;
-  QINT64 subs[2] = {};
-  std::wstring reason;
-  std::wstring description;
-};
+// The thread the test runs on: a report from another one says so.
+std::atomic<uint32_t> testThread{0};
 
-// The host's error hook: what a hook thread reported.
-QINT64 OnError(QINT64, QID, void* user) {
-  auto* reported = static_cast<Reported*>(user);
-  wchar_t text[Q_ERROR_TEXT_SIZE] = {};
-  QappGetError(Q_DEFAULT, Q_CURRENT_FCT, text);
-  reported->function = text;
-  QappGetError(Q_DEFAULT, Q_MESSAGE, text);
-  reported->message = text;
-  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1_TEXT, text);
-  reported->reason = text;
-  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2_TEXT, text);
-  reported->description = text;
-  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1, &reported->subs[0]);
-  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2, &reported->subs[1]);
-  reported->code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
-  reported->thread = os::GetCurrentThreadId();
-  ++reported->count;
-  return 0;
+// A report whole: code, function, message, both sub-codes with their texts, and its thread.
+std::wstring WholeReport() {
+  wchar_t function[Q_ERROR_TEXT_SIZE] = {};
+  wchar_t message[Q_ERROR_TEXT_SIZE] = {};
+  wchar_t reason[Q_ERROR_TEXT_SIZE] = {};
+  wchar_t description[Q_ERROR_TEXT_SIZE] = {};
+  QINT64 subs[2] = {};
+  QappGetError(Q_DEFAULT, Q_CURRENT_FCT, function);
+  QappGetError(Q_DEFAULT, Q_MESSAGE, message);
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1_TEXT, reason);
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2_TEXT, description);
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1, &subs[0]);
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2, &subs[1]);
+  const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  const bool elsewhere = os::GetCurrentThreadId() != testThread;
+  return std::to_wstring(code) + L" " + function + L" " + message + L" " +
+         std::to_wstring(subs[0]) + L" " + reason + L" " + std::to_wstring(subs[1]) + L" " +
+         description + (elsewhere ? L" (another thread)" : L" (the test's thread)");
 }
 
 class SystemHooks : public SystemFixture {
@@ -173,26 +167,21 @@ TEST_F(SystemHooks, InformationTheEventDoesNotCarry) {
 // The user's function failed, not the hook thread: the failure is reported as a hook error
 // from the hook thread, and the next event reaches the function again.
 TEST_F(SystemHooks, HookFunctionThatThrowsIsReportedAndTheThreadGoesOn) {
-  Reported reported;
-  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &OnError, &reported);
+  testThread = os::GetCurrentThreadId();
+  zortest::ErrorReports reports(&WholeReport);
   Seen seen;
   ASSERT_EQ(QsysHookFunction(system_, 2244, &ThrowingHook, &seen), 1);
   ASSERT_TRUE(SimBoard().RaiseEvent(0x20000000, Payload(3, 0)));
-  for (int i = 0; i < 5000 && reported.count < 1; ++i) os::Sleep(1);
-  ASSERT_EQ(reported.count, 1);
-  EXPECT_EQ(std::to_wstring(reported.code) + L" " + reported.function + L" " + reported.message +
-                L" " + std::to_wstring(reported.subs[0]) + L" " + reported.reason + L" " +
-                std::to_wstring(reported.subs[1]) + L" " + reported.description,
-            L"4354 Hook function: Hook error: 5 The hook function threw an exception. 6 "
-            L"std::runtime_error: user hook failed");
-  EXPECT_NE(reported.thread, os::GetCurrentThreadId());
-  EXPECT_EQ(LastError(), Err(0)) << "the application's thread holds no error";
+  for (int i = 0; i < 5000 && reports.Empty(); ++i) os::Sleep(1);
   ASSERT_TRUE(SimBoard().RaiseEvent(0x20000000, Payload(3, 0)));
   WaitForCalls(seen, 2);
   EXPECT_EQ(seen.calls, 2);
   QsysHookFunction(system_, 2244 + Q_UNHOOK, &ThrowingHook, &seen);
-  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &OnError, &reported);
-  EXPECT_EQ(reported.count, 1);
+  EXPECT_EQ(reports.Take(), (std::vector<std::wstring>{
+                                L"4354 Hook function: Hook error: 5 The hook function threw an "
+                                L"exception. 6 std::runtime_error: user hook failed (another "
+                                L"thread)"}));
+  EXPECT_EQ(LastError(), Err(0)) << "the application's thread holds no error";
 }
 
 TEST_F(SystemHooks, HookingTwiceKeepsOneThreadAndTheSystemEndsIt) {

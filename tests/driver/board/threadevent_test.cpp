@@ -188,10 +188,9 @@ TEST_F(ThreadEventTest, ThreadObjectKeepsItsSettingsAndWaitsInTheKernel) {
   QID thread = 0;
   QthrAlloc(system_, kThreadObject, Q_DEFAULT, &thread);
   ASSERT_NE(thread, 0) << "error " << ErrorCode();
-  EXPECT_EQ(Inquire(thread, 2077), 20000);
-  EXPECT_EQ(Inquire(thread, 1804), 2);
-  EXPECT_EQ(Inquire(thread, 1805), 1);
-  EXPECT_EQ(Inquire(thread, 1103), thread);
+  EXPECT_EQ((std::vector<QINT64>{Inquire(thread, 2077), Inquire(thread, 1804),
+                                 Inquire(thread, 1805), Inquire(thread, 1103)}),
+            (std::vector<QINT64>{20000, 2, 1, thread}));
   // 2077, a type the driver does not keep, goes to the kernel object: its wait's time-out.
   ExpectSteps(thread, &QthrControl, &QthrInquire,
               {{1805, 2, Err(0), 2},

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <tuple>
 
 #include "driver/board/dcf/dcffile.h"
 #include "driver/board/dcf/dcfregisterparser.h"
@@ -54,11 +55,12 @@ TEST_F(DcfSearch, StandardNamesOpenTheStandardFiles) {
     Block block = NewBlock();
     DcfRegisterParser parser(c.name, block.data(), 0);
     ASSERT_EQ(parser.errorSet, 0) << c.name;
-    EXPECT_EQ(ReadDcfInfo(block.data(), kDcfInfoXSize), c.width) << c.name;
-    EXPECT_EQ(ReadDcfInfo(block.data(), kDcfInfoYSize), c.height) << c.name;
-    EXPECT_EQ(ReadDcfInfo(block.data(), FindDcfRow(L"INFO_BAND")->position), c.bands) << c.name;
-    EXPECT_EQ(block[kInputControl], c.inputControl) << c.name;
-    EXPECT_EQ(block[kDcfFlagsOffset + kInputControl], 1) << c.name;
+    EXPECT_EQ(std::make_tuple(ReadDcfInfo(block.data(), kDcfInfoXSize),
+                              ReadDcfInfo(block.data(), kDcfInfoYSize),
+                              ReadDcfInfo(block.data(), FindDcfRow(L"INFO_BAND")->position),
+                              block[kInputControl], block[kDcfFlagsOffset + kInputControl]),
+              std::make_tuple(c.width, c.height, c.bands, c.inputControl, uint8_t{1}))
+        << c.name;
   }
   EXPECT_EQ(MapStandardDcfName(L"Q_SECAM"), L"Q_SECAM");
 }
