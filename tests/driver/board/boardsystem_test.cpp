@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,6 +74,12 @@ class BoardSystemTest : public ::testing::Test {
       if (foundation::CLog::Instance()->IsCategoryEnabled(category)) enabled.push_back(category);
     }
     return enabled;
+  }
+
+  static OperationArgs Args(std::initializer_list<int64_t> words) {
+    OperationArgs args;
+    for (int64_t word : words) args.Push(word);
+    return args;
   }
 
   // The context's whole error: code, sub-codes and how many were given.
@@ -151,8 +158,7 @@ TEST_F(BoardSystemTest, OperationsOnADigitizerNotHeldDoNothing) {
       &QDHwSpecSystem::DigReference,    &QDHwSpecSystem::DigGrabContinuous,
       &QDHwSpecSystem::DigHalt,         &QDHwSpecSystem::DigGrabAbort,
       &QDHwSpecSystem::DigControlEntry, &QDHwSpecSystem::DigProcess};
-  OperationArgs args;
-  for (const int64_t word : {5, 6655, 0, 0, 0, 0, 0}) args.Push(word);
+  const OperationArgs args = Args({5, 6655, 0, 0, 0, 0, 0});
   int row = 0;
   for (const Operation operation : operations) {
     EXPECT_EQ(std::invoke(operation, *system, args, *ctx_), 1) << row;
@@ -183,14 +189,9 @@ TEST_F(BoardSystemTest, StreamStopSettingsComeFromTheRegistry) {
 TEST_F(BoardSystemTest, KernelWaitOfAThreadObjectWithdrawsOnlyItsOwnError) {
   auto system = Make();
   int64_t thread = 0;
-  OperationArgs alloc;
-  alloc.Push(256);
-  alloc.Push(0);
-  alloc.Push(Q_DEFAULT);
-  alloc.Push(reinterpret_cast<intptr_t>(&thread));
+  const OperationArgs alloc = Args({256, 0, Q_DEFAULT, reinterpret_cast<intptr_t>(&thread)});
   // With argument checks on, a thread object's init word other than the default is refused.
-  OperationArgs checked;
-  for (const int64_t word : {int64_t{256}, int64_t{0}, int64_t{5}}) checked.Push(word);
+  const OperationArgs checked = Args({256, 0, 5});
   ctx_->Command().checkArgs = 1;
   ctx_->Command().noOperation = 2;
   system->ThreadAlloc(checked, *ctx_);
@@ -202,10 +203,7 @@ TEST_F(BoardSystemTest, KernelWaitOfAThreadObjectWithdrawsOnlyItsOwnError) {
   board_->ArmFault(kernel::kKernelObjectInquire,
                    boardsim::Fault{boardsim::FaultKind::kErrorTriple, 4318, 1, 0, 0, 31, -1});
   int64_t result = 0;
-  OperationArgs wait;
-  wait.Push(thread);
-  wait.Push(0x1000000 | 10);
-  wait.Push(reinterpret_cast<intptr_t>(&result));
+  const OperationArgs wait = Args({thread, 0x1000000 | 10, reinterpret_cast<intptr_t>(&result)});
   system->ThreadWait(wait, *ctx_);
   EXPECT_EQ(result, 2077);
   EXPECT_EQ(Error(), "0/0/0/0 of 0");
@@ -218,19 +216,10 @@ TEST_F(BoardSystemTest, KernelWaitOfAThreadObjectWithdrawsOnlyItsOwnError) {
 
 TEST_F(BoardSystemTest, SystemHooksSwitchTheirBoardEvents) {
   auto system = Make();
-  const auto hook = [&](int64_t type) {
-    OperationArgs args;
-    args.Push(type);
-    args.Push(0x1234);
-    args.Push(0);
-    system->SysHookFunction(args, *ctx_);
-  };
+  const auto hook = [&](int64_t type) { system->SysHookFunction(Args({type, 0x1234, 0}), *ctx_); };
   const auto state = [&](int64_t type) {
     int64_t answer = 0;
-    OperationArgs args;
-    args.Push(type);
-    args.Push(reinterpret_cast<intptr_t>(&answer));
-    system->SysInquire(args, *ctx_);
+    system->SysInquire(Args({type, reinterpret_cast<intptr_t>(&answer)}), *ctx_);
     return answer;
   };
   hook(2244);

@@ -55,12 +55,7 @@ class LLsysRequestsTest : public ::testing::Test {
 
 TEST_F(LLsysRequestsTest, HeldErrorStaysWhileAnUnsetExtraIsFilled) {
   CError error(4302, 1);
-  kernel::ErrorTriple reply{};
-  reply.code = 4318;
-  reply.subCode = 1;
-  reply.extra = 77;
-  reply.errorSet = 1;
-  reply.extraSet = 1;
+  const kernel::ErrorTriple reply{4318, 1, 77, 1, 1, 0, {}};  // extra 77, both set
   MergeStatus(error, reply);
   EXPECT_EQ(Whole(error), "4302/1/77 set 11");
 }

@@ -65,13 +65,6 @@ TEST_F(DcfSearch, StandardNamesOpenTheStandardFiles) {
   EXPECT_EQ(MapStandardDcfName(L"Q_SECAM"), L"Q_SECAM");
 }
 
-TEST_F(DcfSearch, RegistryFolderAloneWhenTheVariableIsUnset) {
-  WriteMarked("reg/cam.dcf", 1);
-  WriteMarked("env/cam.dcf", 2);
-  SetRegisteredDcfPath(Folder("reg"));
-  EXPECT_EQ(FoundMark(L"cam.dcf"), 1);
-}
-
 TEST_F(DcfSearch, FoldersAreTriedInOrderWithHomeForTilde) {
   WriteMarked("home/dcf/cam.dcf", 2);
   WriteMarked("last/cam.dcf", 3);
@@ -83,6 +76,8 @@ TEST_F(DcfSearch, FoldersAreTriedInOrderWithHomeForTilde) {
   std::wstring path;
   ASSERT_EQ(ResolveDcfPath(L"cam.dcf", kDcfSearchFolders, path), 0u);
   EXPECT_EQ(path, Folder("reg") + L"/cam.dcf");
+  UnsetEnv(L"DRAVIONLYNDCF");
+  EXPECT_EQ(FoundMark(L"cam.dcf"), 1) << "the registry's folder alone";
 }
 
 TEST_F(DcfSearch, AnEmptyEntryEndsTheSearch) {

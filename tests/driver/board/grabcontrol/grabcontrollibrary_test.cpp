@@ -91,7 +91,7 @@ TEST_F(GrabControlLibrary, ControlsComeBackThroughTheCallbacks) {
   EXPECT_TRUE(reports.Empty());
 }
 
-TEST_F(GrabControlLibrary, ContinuousGrabAndHaltThroughTheLibrary) {
+TEST_F(GrabControlLibrary, ContinuousGrabHaltAndAbortThroughTheLibrary) {
   const QID buffer =
       QbufAlloc2d(system_, 640, 480, 8 + Q_UNSIGNED, Q_IMAGE + Q_GRAB + Q_PROC, nullptr);
   ASSERT_NE(buffer, 0);
@@ -121,12 +121,9 @@ TEST_F(GrabControlLibrary, ContinuousGrabAndHaltThroughTheLibrary) {
   std::vector<uint8_t> row(640);
   QbufGet2d(buffer, 0, 200, 640, 1, row.data());
   EXPECT_NE(std::count(row.begin(), row.end(), 0), 640);
-  QbufFree(buffer);
-}
-
-TEST_F(GrabControlLibrary, AbortGoesThroughTheLibrary) {
   QdigGrabAbort(digitizer_);
   EXPECT_EQ(LastError(), Err(0));
+  QbufFree(buffer);
 }
 
 TEST_F(GrabControlLibrary, NoHandleFromTheLibraryLeavesTheFallbacks) {
