@@ -214,6 +214,24 @@ TEST_F(BoardSystemTest, KernelWaitOfAThreadObjectWithdrawsOnlyItsOwnError) {
   board_->ClearFaults();
 }
 
+// A control the kernel refuses answers 2, but for the errors that keep its result of 1.
+TEST_F(BoardSystemTest, ControlResultIsKeptOnlyForItsOwnErrors) {
+  auto system = Make();
+  const struct {
+    uint64_t code, sub;
+    int64_t result;
+  } rows[] = {{0, 0, 1},    {4307, 1, 1}, {4307, 3, 1}, {4307, 2, 2}, {4413, 1, 1},
+              {4413, 2, 2}, {4304, 3, 1}, {4304, 2, 2}, {4304, 1, 2}, {4310, 1, 2}};
+  for (const auto& row : rows) {
+    board_->ArmFault(kernel::kSysControl,
+                     boardsim::Fault{boardsim::FaultKind::kErrorTriple, row.code, row.sub});
+    ctx_->SetError(0, 0, 0, 0);
+    EXPECT_EQ(system->SysControl(Args({5000, 1}), *ctx_), row.result) << row.code << "/" << row.sub;
+    EXPECT_EQ(ctx_->ErrorCode(), static_cast<int64_t>(row.code)) << row.code << "/" << row.sub;
+  }
+  board_->ClearFaults();
+}
+
 TEST_F(BoardSystemTest, SystemHooksSwitchTheirBoardEvents) {
   auto system = Make();
   const auto hook = [&](int64_t type) { system->SysHookFunction(Args({type, 0x1234, 0}), *ctx_); };
