@@ -21,6 +21,7 @@
 #include "platform/host/qtypes.h"
 #include "platform/os/registry/registry.h"
 #include "platform/os/sync/thread.h"
+#include "platform/os/ui/message_box.h"
 #include "platform/os/ui/window.h"
 
 namespace zor::board {
@@ -215,6 +216,7 @@ TEST_F(BoardSystemTest, KernelWaitOfAThreadObjectWithdrawsOnlyItsOwnError) {
 }
 
 // A control the kernel refuses answers 2, but for the errors that keep its result of 1.
+// The bridge update's hint is shown once the kernel took it, and only then.
 TEST_F(BoardSystemTest, ControlResultIsKeptOnlyForItsOwnErrors) {
   auto system = Make();
   const struct {
@@ -229,7 +231,22 @@ TEST_F(BoardSystemTest, ControlResultIsKeptOnlyForItsOwnErrors) {
     EXPECT_EQ(system->SysControl(Args({5000, 1}), *ctx_), row.result) << row.code << "/" << row.sub;
     EXPECT_EQ(ctx_->ErrorCode(), static_cast<int64_t>(row.code)) << row.code << "/" << row.sub;
   }
-  board_->ClearFaults();
+  std::vector<std::wstring> boxes;
+  os::SetMessageBoxAnswer(
+      [&boxes](const std::wstring& text, const std::wstring& caption, uint32_t style) {
+        boxes.push_back(caption + L": " + text + L" " + std::to_wstring(style));
+        return os::IDOK;
+      });
+  board_->ArmFault(kernel::kSysControl,
+                   boardsim::Fault{boardsim::FaultKind::kErrorTriple, 4304, 2});
+  EXPECT_EQ(system->SysControl(Args({2340, 0x20000}), *ctx_), 2);
+  EXPECT_TRUE(boxes.empty());
+  ctx_->SetError(0, 0, 0, 0);
+  EXPECT_EQ(system->SysControl(Args({2340, 0x20000}), *ctx_), 1);
+  os::SetMessageBoxAnswer(nullptr);
+  EXPECT_EQ(boxes, std::vector<std::wstring>{L"DravionLyn Bridge Update: Bridge HINT has been "
+                                             L"Updated, please POWER-DOWN and power up your "
+                                             L"system. 0"});
 }
 
 TEST_F(BoardSystemTest, SystemHooksSwitchTheirBoardEvents) {

@@ -2,6 +2,7 @@
 // road of a type that the kernel leaves to the user-mode layers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -17,6 +18,7 @@
 
 #include "platform/boardsim/faults.h"
 #include "platform/host/hostservices.h"
+#include "platform/os/cpu/processor.h"
 #include "tests/driver/board/boardfixture.h"
 
 namespace zor::board {
@@ -267,10 +269,12 @@ TEST_F(SystemControlTest, ExceptionBelowAControlIsItsErrorAndTheNextControlWorks
 
 // The settings the layers keep: 2301 the device layer's, 5000 the kernel's, the serial
 // number the I/O space's, the hook thread count (a refused count keeps the last; fewer threads
-// than run stop none) and the thread time-out, which goes to the kernel in milliseconds (the
-// longest whose milliseconds a 64-bit word holds, and a second more).
+// than run stop none; as many as the processors, or 16 beyond them, and none more; none asked
+// is as many as the processors, at most 16) and the thread time-out, which goes to the kernel in
+// milliseconds (the longest whose milliseconds a 64-bit word holds, and a second more).
 TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
   constexpr QINT64 kLongest = std::numeric_limits<QINT64>::max() / 1000;
+  const QINT64 most = std::min<QINT64>(os::GetProcessorCount(), 16);
   ExpectSteps(system_, &QsysControl, &QsysInquire,
               {{2301, 0x7F000001, Err(0), 0x7F000001},
                {5000, 77, Err(0), 77},
@@ -280,6 +284,13 @@ TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
                {2447, 8192, Err(0), 8192},
                {2447, 0x5000 | 0xFFF, Err(4307, 3), 8192},
                {2447, 7, Err(4307, 3), 8192},
+               {2447, 0x1000 | (most + 1), Err(4307, 3), 8192},
+               {2447, 0x1000 | most, Err(0), 0x1000 | most},
+               {2447, Q_DEFAULT, Err(0), 8192},
+               {2447, 0x1000, Err(0), 0x1000 | most},
+               {2447, 8192, Err(0), 8192},
+               {2447, 0x5000 | 17, Err(4307, 3), 8192},
+               {2447, 0x5000 | 16, Err(0), 0x1000 | 16},
                {2077, 5, Err(0), 5},
                {2077, -1, Err(0), -1},
                {2077, Q_DEFAULT, Err(0), 20},
