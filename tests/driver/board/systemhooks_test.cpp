@@ -32,11 +32,18 @@ struct Seen {
   std::atomic<QINT64> hookType{0};
   std::atomic<QINT64> source{0};
   std::atomic<QINT64> state{0};
-  std::atomic<QINT64> stateError{0};
+  std::string stateError;  // written before calls, read after it
   std::atomic<QINT64> aliasState{0};
-  std::atomic<QINT64> otherError{0};
+  std::string otherError;
   std::atomic<int> priority{0};
 };
+
+// The thread's last error, code and first sub-code.
+std::string ErrorNow() {
+  QINT64 sub = 0;
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1, &sub);
+  return std::to_string(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr)) + "/" + std::to_string(sub);
+}
 
 QINT64 OnSystemEvent(QINT64 hookType, QID event, void* user) {
   auto* seen = static_cast<Seen*>(user);
@@ -45,12 +52,12 @@ QINT64 OnSystemEvent(QINT64 hookType, QID event, void* user) {
   QINT64 state = 0;
   QsysGetHookInfo(event, 0x81000, &source);
   QsysGetHookInfo(event, 0x8A000, &state);
-  seen->stateError = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  seen->stateError = ErrorNow();
   QINT64 alias = 0;
   QsysGetHookInfo(event, 0xA0000000, &alias);  // the state's second name
   seen->aliasState = alias;
   QsysGetHookInfo(event, 12345, &alias);  // a type of no word
-  seen->otherError = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  seen->otherError = ErrorNow();
   seen->hookType = hookType;
   seen->source = source;
   seen->state = state;
@@ -62,9 +69,8 @@ QINT64 OnSystemEvent(QINT64 hookType, QID event, void* user) {
 // (and the error its reading left), the state by its second name, the error of a type of no word.
 std::string Text(const Seen& s) {
   return std::to_string(s.calls) + " calls of " + std::to_string(s.hookType) + ": source " +
-         std::to_string(s.source) + ", state " + std::to_string(s.state) + " (" +
-         std::to_string(s.stateError) + "), alias " + std::to_string(s.aliasState) + ", other " +
-         std::to_string(s.otherError);
+         std::to_string(s.source) + ", state " + std::to_string(s.state) + " (" + s.stateError +
+         "), alias " + std::to_string(s.aliasState) + ", other " + s.otherError;
 }
 
 // Throws from its first call on; counts every call.
@@ -121,7 +127,7 @@ TEST_F(SystemHooks, EachHookGetsItsEventsWithTheirIoWords) {
     ASSERT_TRUE(SimBoard().RaiseEvent(e.boardType, Payload(3, 0x5A)));
     WaitForCalls(seen, 1);
     EXPECT_EQ(Text(seen), "1 calls of " + std::to_string(e.hook) +
-                              ": source 3, state 90 (0), alias 90, other 4359");
+                              ": source 3, state 90 (0/0), alias 90, other 4359/1");
     QsysHookFunction(system_, e.hook + Q_UNHOOK, &OnSystemEvent, &seen);
     EXPECT_EQ(LastError(), Err(0));
     EXPECT_EQ(SimBoard().PendingEventWaits(e.boardType), 0u);
@@ -158,7 +164,7 @@ TEST_F(SystemHooks, InformationTheEventDoesNotCarry) {
   ASSERT_TRUE(SimBoard().RaiseEvent(0x20000000, Payload(1, ~uint64_t{0})));
   WaitForCalls(seen, 1);
   // An I/O state of -1 is no state: nothing is written.
-  EXPECT_EQ(Text(seen), "1 calls of 2244: source 1, state 0 (4359), alias 0, other 4359");
+  EXPECT_EQ(Text(seen), "1 calls of 2244: source 1, state 0 (4359/2), alias 0, other 4359/1");
   QsysHookFunction(system_, 2244 + Q_UNHOOK, &OnSystemEvent, &seen);
   EXPECT_EQ(QsysHookFunction(system_, 1234, &OnSystemEvent, &seen), 0);
   EXPECT_EQ(LastError(), Err(4305, 1));
