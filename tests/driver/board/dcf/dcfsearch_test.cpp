@@ -36,6 +36,17 @@ class DcfSearch : public testing::Test {
     return parser.errorSet != 0 ? -1 : static_cast<int64_t>(Word(block, 4 * 13));
   }
   std::wstring Folder(const char* leaf) const { return (folder_.Path() / leaf).wstring(); }
+  // A marked "cam.dcf" in a folder of the test's own whose path has `length` characters.
+  std::wstring MarkedFolderOfLength(size_t length, int mark) const {
+    const std::string root = folder_.Path().string();
+    std::string relative;
+    while (root.size() + relative.size() < length) {
+      const size_t left = length - root.size() - relative.size();
+      relative += "/" + std::string(left - 1 <= 200 ? left - 1 : 150, 'd');
+    }
+    WriteMarked(relative.substr(1) + "/cam.dcf", mark);
+    return std::wstring(root.begin(), root.end()) + std::wstring(relative.begin(), relative.end());
+  }
 
   DcfFolder folder_;
 };
@@ -120,6 +131,17 @@ TEST_F(DcfSearch, OverlongNamesAndPathsAreRefused) {
   EXPECT_EQ(ResolveDcfPath(std::wstring(1100, L'a'), kDcfSearchFolders, path), kDcfPathNotFound);
   SetEnv(L"DRAVIONLYNDCF", L"/" + std::wstring(1030, L'd'));
   EXPECT_EQ(ResolveDcfPath(L"cam.dcf", kDcfSearchFolders, path), kDcfPathNotFound);
+  // A path of 1023 characters is found, given, searched or under the home folder; of 1024 not.
+  for (const size_t length : {1023, 1024}) {
+    const std::wstring folder = MarkedFolderOfLength(length - 8, 8);  // and "/cam.dcf"
+    const int64_t found = length < 1024 ? 8 : -1;
+    EXPECT_EQ(FoundMark(folder + L"/cam.dcf"), found) << "given " << length;
+    SetEnv(L"DRAVIONLYNDCF", folder);
+    EXPECT_EQ(FoundMark(L"cam.dcf"), found) << "searched " << length;
+    SetEnv(L"HOME", folder);
+    SetEnv(L"DRAVIONLYNDCF", L"~");
+    EXPECT_EQ(FoundMark(L"cam.dcf"), found) << "home " << length;
+  }
 }
 
 }  // namespace
