@@ -71,6 +71,9 @@ TEST_F(GrabControlLibrary, ResultsBecomeTheirErrors) {
 // its own, outside any command, tells the application.
 TEST_F(GrabControlLibrary, ControlsComeBackThroughTheCallbacks) {
   ExpectSteps(digitizer_, &QdigControl, &QdigInquire, {{kGrabTimeout, 750, Err(0), 750}});
+  QdigControlDouble(digitizer_, kGrabTimeout, 625.0);  // back through the double's callback
+  EXPECT_EQ(LastError(), Err(0));
+  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 625);
 
   zortest::ErrorReports reports;
   ThrowOnNext(kernel::kDigControl);
