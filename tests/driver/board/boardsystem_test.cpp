@@ -18,6 +18,7 @@
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "platform/boardsim/deviceprovider.h"
 #include "platform/boardsim/faults.h"
+#include "platform/boardsim/logmemory.h"
 #include "platform/host/qtypes.h"
 #include "platform/os/registry/registry.h"
 #include "platform/os/sync/thread.h"
@@ -102,13 +103,14 @@ TEST_F(BoardSystemTest, DriverLogIsSetUpOnceAndTheViewerIsTold) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].message, os::WM_COPYDATA);
   EXPECT_EQ(messages[0].dwData, 1u);
-  ASSERT_EQ(messages[0].bytes.size(), 24u);
-  uint64_t size = 0;
-  uint64_t address = 0;
-  std::memcpy(&size, messages[0].bytes.data(), 8);
-  std::memcpy(&address, messages[0].bytes.data() + 8, 8);
-  EXPECT_EQ(address, foundation::CLog::Instance()->BufferAddress());
-  EXPECT_GT(size, 88u);
+  // The log memory's size and address, and the ring's word at 8.
+  std::vector<uint8_t> expected(24);
+  const uint64_t size = boardsim::LogMemory::kSize;
+  const uint64_t address = foundation::CLog::Instance()->BufferAddress();
+  std::memcpy(expected.data(), &size, 8);
+  std::memcpy(expected.data() + 8, &address, 8);
+  std::memcpy(expected.data() + 16, foundation::CLog::Instance()->Ring() + 8, 4);
+  EXPECT_EQ(messages[0].bytes, expected);
   // Every category a switch names but the one only its own switch turns on.
   EXPECT_EQ(Enabled(), (std::vector<int>{0, 1, 2, 4, 6, 7, 8, 9, 10, 11, 13, 17, 18, 19, 23}));
   auto second = Make();
