@@ -236,8 +236,7 @@ TEST_F(BufferOperationsTest, BothOperationsReachTheHostAndTheKernel) {
   board_->ArmFault(kernel::kBufPassWords, refusal);
   EXPECT_EQ(
       Run(&QDDeviceSystem::BufPassToKernelAndHost, {Buffer(Q_IMAGE | 0x80000), 1, 2, 3, 4, 5}), 1);
-  EXPECT_EQ(ctx_->ErrorCode(), 4332);
-  EXPECT_EQ(ctx_->SubCode(1), 2);
+  EXPECT_EQ(std::make_tuple(ctx_->ErrorCode(), ctx_->SubCode(1)), std::make_tuple(4332, 2));
   EXPECT_EQ(Run(&QDDeviceSystem::BufPassToKernelAndHost, {Buffer(Q_IMAGE), 1, 2, 3, 4, 5}), 1);
   EXPECT_EQ(ctx_->ErrorCode(), 0);
   // Addresses given for a buffer on the board's memory go to the kernel band by band.

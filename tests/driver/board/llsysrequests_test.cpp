@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 #include "driver/frameworkuser/transport/llsysalloc.h"
 #include "platform/boardsim/deviceprovider.h"
@@ -64,9 +65,9 @@ TEST_F(LLsysRequestsTest, AllocationReturnsTheBoardsSettingsAndInformation) {
   board_->SetAllocationSetting(180, 5);
   Allocate();
   EXPECT_NE(pair_.systemId, kernel::kNoHandle);
-  EXPECT_EQ(SettingWord(settings_, 180), 5u);
-  EXPECT_EQ(SettingWord(settings_, 0x0C), 1000u);
-  EXPECT_EQ(SettingWord(settings_, 0x04), 16u);
+  EXPECT_EQ(std::make_tuple(SettingWord(settings_, 180), SettingWord(settings_, 0x0C),
+                            SettingWord(settings_, 0x04)),
+            std::make_tuple(5u, 1000u, 16u));
   const std::string serial(reinterpret_cast<const char*>(info_.bytes + kernel::kSysInfoTextOffset));
   EXPECT_EQ(serial, std::to_string(board_->SerialNumber()));
   CError error;

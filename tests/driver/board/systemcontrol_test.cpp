@@ -63,8 +63,8 @@ class SystemControlTest : public SystemFixture {
   }
 
   // A host system given to the board system, freed after it.
-  QID HostSystem() {
-    hosts_.push_back(QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr));
+  QID HostSystem(QINT64 number = 0) {
+    hosts_.push_back(QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", number, Q_DEFAULT, nullptr));
     EXPECT_NE(hosts_.back(), 0);
     QsysControl(system_, 2301, hosts_.back());
     return hosts_.back();
@@ -126,12 +126,9 @@ TEST_F(SystemControlTest, FreesAmidManyThreadsCommandsLeaveNoDanglingContext) {
 TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
   // None given: no number; one given answers its own.
   EXPECT_EQ(Inquire(2316), -1);
-  const QID numbered = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 3, Q_DEFAULT, nullptr);
-  QsysControl(system_, 2301, numbered);
+  HostSystem(3);
   EXPECT_EQ(Inquire(2316), 3);
-  const QID host = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
-  ASSERT_NE(host, 0);
-  QsysControl(system_, 2301, host);
+  const QID host = HostSystem();
   EXPECT_EQ(Inquire(2316), 0);
   QsysFree(system_);
   system_ = Alloc();
@@ -139,8 +136,6 @@ TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
   QsysInquire(host, 1009, &number);
   EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(number, 0);
-  QsysFree(host);
-  QsysFree(numbered);
 }
 
 // How many error states the host keeps saved for this thread.
