@@ -262,11 +262,12 @@ TEST_F(SystemControlTest, ExceptionBelowAControlIsItsErrorAndTheNextControlWorks
   }
 }
 
-// The settings the layers keep: 2301 the device layer's, 5000 the kernel's, the serial
-// number the I/O space's, the hook thread count (a refused count keeps the last; fewer threads
-// than run stop none; as many as the processors, or 16 beyond them, and none more; none asked
-// is as many as the processors, at most 16) and the thread time-out, which goes to the kernel in
-// milliseconds (the longest whose milliseconds a 64-bit word holds, and a second more).
+// The settings the layers keep: 2301 the device layer's, 5000 and the thread's last event (1019)
+// the kernel's, the serial number the I/O space's, the hook thread count (a refused count keeps
+// the last; fewer threads than run stop none; as many as the processors, or 16 beyond them, and
+// none more; none asked is as many as the processors, at most 16) and the thread time-out, which
+// goes to the kernel in milliseconds (the longest whose milliseconds a 64-bit word holds, and a
+// second more).
 TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
   constexpr QINT64 kLongest = std::numeric_limits<QINT64>::max() / 1000;
   const QINT64 most = std::min<QINT64>(os::GetProcessorCount(), 16);
@@ -291,7 +292,8 @@ TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
                {2077, Q_DEFAULT, Err(0), 20},
                {2077, -2, Err(4307, 3), 20},
                {2077, kLongest, Err(0), kLongest},
-               {2077, kLongest + 1, Err(4307, 3), kLongest}});
+               {2077, kLongest + 1, Err(4307, 3), kLongest},
+               {1019, 0x33, Err(0), 0x33}});
   // A double is truncated; one beyond any integer saturates, and NaN is refused.
   QsysControlDouble(system_, 2077, 7.9);
   EXPECT_EQ(Inquire(2077), 7);
