@@ -362,6 +362,15 @@ TEST_F(SystemControlTest, IoCommandRefusesWhatItCannotCarry) {
   uint8_t data[4] = {};
   QsysIoCommand(system_, 2, 1, 0, 4, data);
   EXPECT_EQ(LastError(), Err(4303, 2));
+  // Neither a read nor a write: nothing read, nothing written.
+  const uint32_t serial = SimBoard().SerialNumber();
+  for (QINT64 direction : {0, 3}) {
+    uint32_t word = 0xABABABAB;
+    QsysIoCommand(system_, 3, direction, 120, 4, &word);
+    EXPECT_EQ(LastError(), Err(0)) << direction;
+    EXPECT_EQ(word, 0xABABABABu) << direction;
+  }
+  EXPECT_EQ(Inquire(2093), serial);
 }
 
 }  // namespace
