@@ -2,11 +2,13 @@
 // release, on a simulated board of the test's own.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <exception>
 #include <new>
 #include <stdexcept>
 #include <string>
-#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "driver/frameworkuser/transport/llsysalloc.h"
 #include "platform/boardsim/deviceprovider.h"
@@ -62,12 +64,21 @@ TEST_F(LLsysRequestsTest, HeldErrorStaysWhileAnUnsetExtraIsFilled) {
 }
 
 TEST_F(LLsysRequestsTest, AllocationReturnsTheBoardsSettingsAndInformation) {
+  board_->RestoreDefaults();
   board_->SetAllocationSetting(180, 5);
   Allocate();
   EXPECT_NE(pair_.systemId, kernel::kNoHandle);
-  EXPECT_EQ(std::make_tuple(SettingWord(settings_, 180), SettingWord(settings_, 0x0C),
-                            SettingWord(settings_, 0x04)),
-            std::make_tuple(5u, 1000u, 16u));
+  // Every default the driver sends, as the kernel gives them back, and the board's own at 180.
+  const std::pair<size_t, uint32_t> words[] = {
+      {0x04, 16},  {0x08, 16},  {0x0C, 1000}, {0x10, 20},        {0x20, 0x20000},
+      {0x84, 800}, {0x88, 300}, {0x8C, 128},  {0x90, 32},        {0x94, 300},
+      {0x98, 20},  {0x9C, 20},  {0xA0, 1},    {0xA4, 0x1000000}, {0xA8, 4096},
+      {0xAC, 32},  {0xB0, 1},   {0xB4, 5},    {0xB8, 0x10000000}};
+  std::vector<uint32_t> expected(sizeof(settings_.bytes) / 4, 0);
+  for (const auto& [offset, value] : words) expected[offset / 4] = value;
+  std::vector<uint32_t> returned(expected.size());
+  std::memcpy(returned.data(), settings_.bytes, returned.size() * 4);
+  EXPECT_EQ(returned, expected);
   const std::string serial(reinterpret_cast<const char*>(info_.bytes + kernel::kSysInfoTextOffset));
   EXPECT_EQ(serial, std::to_string(board_->SerialNumber()));
   CError error;
