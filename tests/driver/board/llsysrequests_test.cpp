@@ -22,11 +22,12 @@ using boardsim::Fault;
 using boardsim::FaultKind;
 using foundation::CError;
 
-// The whole error record: code/sub-code/extra, then whether an error and an extra are set.
+// The whole error record: code/sub-code/extra, then whether an error and an extra are set and
+// whether the error goes unlogged.
 std::string Whole(const CError& error) {
   return std::to_string(error.code) + "/" + std::to_string(error.subCode) + "/" +
          std::to_string(error.extra) + " set " + std::to_string(error.errorSet) +
-         std::to_string(error.extraSet);
+         std::to_string(error.extraSet) + std::to_string(error.noLog);
 }
 
 class LLsysRequestsTest : public ::testing::Test {
@@ -60,7 +61,11 @@ TEST_F(LLsysRequestsTest, HeldErrorStaysWhileAnUnsetExtraIsFilled) {
   CError error(4302, 1);
   const kernel::ErrorTriple reply{4318, 1, 77, 1, 1, 0, {}};  // extra 77, both set
   MergeStatus(error, reply);
-  EXPECT_EQ(Whole(error), "4302/1/77 set 11");
+  EXPECT_EQ(Whole(error), "4302/1/77 set 110");
+  // None held: the reply's error whole, its status byte among it.
+  CError fresh;
+  MergeStatus(fresh, kernel::ErrorTriple{4318, 2, 0, 1, 0, 1, {}});
+  EXPECT_EQ(Whole(fresh), "4318/2/0 set 101");
 }
 
 TEST_F(LLsysRequestsTest, AllocationReturnsTheBoardsSettingsAndInformation) {
@@ -94,7 +99,7 @@ TEST_F(LLsysRequestsTest, ShortAllocationReplyClosesTheDevice) {
   const os::Handle device = os::HandleFromValue(pair_.device);
   CError error;
   LLsysAllocate(0, 0, pair_, &settings_, &info_, error, nullptr);
-  EXPECT_EQ(Whole(error), "4351/2/0 set 10");
+  EXPECT_EQ(Whole(error), "4351/2/0 set 100");
   EXPECT_EQ(pair_.device, 0u);
   // Closed already: nobody is left holding it.
   EXPECT_FALSE(os::CloseHandle(device));
@@ -109,7 +114,7 @@ TEST_F(LLsysRequestsTest, ExportsTurnAnExceptionBelowIntoTheRequestsError) {
   const os::Handle device = os::HandleFromValue(pair_.device);
   CError error;
   LLsysAlloc(0, 0, &pair_, &settings_, &info_, &error, nullptr);
-  EXPECT_EQ(Whole(error), "4336/0/0 set 10");
+  EXPECT_EQ(Whole(error), "4336/0/0 set 100");
   EXPECT_EQ(pair_.device, 0u);
   EXPECT_FALSE(os::CloseHandle(device)) << "closed already";
   OpenDevice();
@@ -119,10 +124,10 @@ TEST_F(LLsysRequestsTest, ExportsTurnAnExceptionBelowIntoTheRequestsError) {
       Fault{.kind = FaultKind::kThrow, .exception = std::make_exception_ptr(std::bad_alloc())});
   CError released;
   LLsysFree(&pair_, 0, &released, nullptr);
-  EXPECT_EQ(Whole(released), "4306/1/0 set 10");
+  EXPECT_EQ(Whole(released), "4306/1/0 set 100");
   CError again;
   LLsysFree(&pair_, 0, &again, nullptr);
-  EXPECT_EQ(Whole(again), "0/0/0 set 00");
+  EXPECT_EQ(Whole(again), "0/0/0 set 000");
   EXPECT_EQ(pair_.device, 0u);
 }
 
@@ -134,7 +139,7 @@ TEST_F(LLsysRequestsTest, NothingIsSentOnADeviceNeverOpened) {
   EXPECT_EQ(error.errorSet, 0);
   kernel::SysRequest record{};
   DeviceRequest(pair_, 0, record, error, nullptr);
-  EXPECT_EQ(Whole(error), "4336/1/0 set 10");
+  EXPECT_EQ(Whole(error), "4336/1/0 set 100");
 }
 
 TEST_F(LLsysRequestsTest, ClosedDeviceSendsNothingAndRaisesOnlyWhatIsHeld) {
@@ -145,7 +150,7 @@ TEST_F(LLsysRequestsTest, ClosedDeviceSendsNothingAndRaisesOnlyWhatIsHeld) {
   kernel::SysRequest record{};
   DeviceRequest(pair_, 0, record, error, nullptr);
   LLsysControl(pair_, 0, 5000, 1, error, nullptr);
-  EXPECT_EQ(Whole(error), "0/0/0 set 00");
+  EXPECT_EQ(Whole(error), "0/0/0 set 000");
   EXPECT_EQ(pair_.device, 0u);
 }
 
@@ -158,7 +163,7 @@ TEST_F(LLsysRequestsTest, ReleaseFreesOnlyTheObjectItMadeForTheClose) {
   board_->ArmFault(kernel::kKernelObjectFree,
                    Fault{FaultKind::kErrorTriple, 4303, 4, 0, 0, 31, -1});
   LLsysRelease(pair_, callers, error, nullptr);
-  EXPECT_EQ(Whole(error), "0/0/0 set 00");
+  EXPECT_EQ(Whole(error), "0/0/0 set 000");
   board_->ClearFaults();
 }
 
@@ -167,7 +172,7 @@ TEST_F(LLsysRequestsTest, ObjectInquireOfIdZeroIsRefusedUnsent) {
   board_->ArmFault(kernel::kKernelObjectInquire, Fault{FaultKind::kErrorTriple, 4304, 1});
   CError error;
   LLsysObjectInquire(pair_, 0, kernel::kObjectTimeout, error, nullptr);
-  EXPECT_EQ(Whole(error), "4300/3/0 set 10");
+  EXPECT_EQ(Whole(error), "4300/3/0 set 100");
   board_->ClearFaults();
 }
 
@@ -191,10 +196,10 @@ TEST_F(LLsysRequestsTest, BufferOperationOfTheKernel) {
   const uint64_t words[4] = {1, 2, 3, 4};
   CError error;
   LLsysBufPassWords(pair_, 0, 0xBAD, words, error, nullptr);
-  EXPECT_EQ(Whole(error), "4327/2/0 set 10");
+  EXPECT_EQ(Whole(error), "4327/2/0 set 100");
   CError held(4302, 1);
   LLsysBufPassWords(pair_, 0, 0xBAD, words, held, nullptr);
-  EXPECT_EQ(Whole(held), "4302/1/0 set 10");
+  EXPECT_EQ(Whole(held), "4302/1/0 set 100");
 }
 
 }  // namespace
