@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
 
 #include "interfaces/kernel/digitizerrecord.h"
 
@@ -13,9 +12,6 @@ namespace zor::board {
 // follow a geometric series of ratio `ratio` (0: equal strips). Counts that do
 // not fit the record's rows lay out nothing.
 void LayOutStrips(kernel::DigChannelRecord& record, uint64_t height, int count, uint32_t ratio);
-
-// The strip counts of the first and second field for a frame height.
-std::pair<uint32_t, uint32_t> StripCounts(uint64_t height);
 
 // Whether a value is one of 1/n, n = 1 to 16.
 bool IsSupportedDecimation(double value);

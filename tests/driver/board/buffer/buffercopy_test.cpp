@@ -86,14 +86,18 @@ TEST_F(BufferCopy, WhatTheBoardCannotMoveTheHostCopies) {
         destinationBand;
     bool board;
     const char* what;
+    QINT64 sourceWidth = 0;  // 0: sizeX
   };
   constexpr QINT64 kDevice = kImage | kDeviceMemory;
   const Case cases[] = {
       {kImage, kImage, 64, 32, 0, -1, -1, false, "two host-memory buffers"},
       {kDevice, kDevice, 64, 32, 0, -1, -1, false, "two device-memory buffers"},
       {kMappedMono, kDevice, 16, 32, 0, -1, -1, false, "a row of 16 bytes"},
-      {kMappedMono, kDevice, 30, 32, 0, -1, -1, false, "a row of 30 bytes"},
+      {kMappedMono, kDevice, 64, 32, 34, -1, -1, false, "a row of 30 bytes"},
+      {kMappedMono, kDevice, 64, 32, 31, -1, -1, false, "a row of 33 bytes"},
       {kMappedMono, kDevice, 32, 32, 0, -1, -1, true, "a row of 32 bytes"},
+      {kMappedMono, kDevice, 64, 2, 0, -1, -1, true, "a source pitch of 16380", 16380},
+      {kMappedMono, kDevice, 64, 2, 0, -1, -1, false, "a source pitch of 16384", 16384},
       {kMappedMono, kDevice, 64, 1, 0, -1, -1, true, "one row"},
       {kMappedMono, kDevice, 64, 1023, 0, -1, -1, true, "1023 rows"},
       {kDevice, kImage, 1023, 32, 0, -1, -1, false, "a destination the board cannot write"},
@@ -108,9 +112,10 @@ TEST_F(BufferCopy, WhatTheBoardCannotMoveTheHostCopies) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     QappControl(Q_DEFAULT, kLastCopy, 0);
-    const QID source = Buffer(system_, 1, c.sizeX, c.sizeY, c.sourceAttribute);
+    const QINT64 sourceWidth = c.sourceWidth != 0 ? c.sourceWidth : c.sizeX;
+    const QID source = Buffer(system_, 1, sourceWidth, c.sizeY, c.sourceAttribute);
     const QID destination = Buffer(system_, 1, c.sizeX, c.sizeY, c.destinationAttribute);
-    QbufPut(source, Pattern(1, c.sizeX, c.sizeY).data());
+    QbufPut(source, Pattern(1, sourceWidth, c.sizeY).data());
     auto [hostSource, hostDestination] = HostPair(source, destination);
     const QINT64 width = c.sizeX - c.sourceX;
     QbufCopyColor2d(source, destination, c.sourceBand, c.sourceX, 0, c.destinationBand, 0, 0, width,
