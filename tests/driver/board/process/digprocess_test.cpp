@@ -240,6 +240,8 @@ TEST_F(DigProcess, RefusedRequests) {
     QdigProcess(digitizer_, ring.data(), 2, operation, flag, &Process, &recorder);
     EXPECT_EQ(LastError(), Err(4315, subCode)) << operation;
   }
+  // Not even the run's kernel object is made.
+  EXPECT_EQ(SimBoard().KernelObjects(254), 0U);
   // A stop with nothing running does nothing.
   QdigProcess(digitizer_, ring.data(), 2, kStop, Q_DEFAULT, &Process, &recorder);
   EXPECT_EQ(LastError(), Err(0));
