@@ -214,7 +214,10 @@ TEST_F(BufferAlloc, LineBuffersAreOneLongEightBitLine) {
     const QID line = QbufAllocColor(system_, c.bands, c.sizeX, c.sizeY, c.depth, kLine, nullptr);
     EXPECT_EQ(LastError(), Err(c.code, c.subCode));
     EXPECT_EQ(line != 0, c.code == 0);
-    if (line != 0) QbufFree(line);
+    if (line == 0) continue;
+    // The board takes a line buffer non-paged.
+    EXPECT_NE(QbufInquire(line, Q_ATTRIBUTE, nullptr) & 0x200000, 0);
+    QbufFree(line);
   }
   SimBoard().SetCapabilities(kernel::kCapFourChannels);
 }
