@@ -248,6 +248,9 @@ TEST_F(BufferAlloc, ChildrenSeeTheirParentsPixels) {
     for (QID child : {green, numbered, whole}) ASSERT_NE(child, 0);
     EXPECT_EQ(QbufInquire(green, Q_SIZE_X, nullptr), 16);
     EXPECT_EQ(QbufInquire(green, Q_PARENT_ID, nullptr), parent);
+    // Whether grabs are enabled is the root's.
+    QbufControl(parent, 1030, 0);
+    EXPECT_EQ(QbufInquire(green, 1030, nullptr), 0);
     std::vector<uint8_t> seen(16 * 8);
     QbufGet(green, seen.data());
     EXPECT_EQ(std::count(seen.begin(), seen.end(), 2), 16 * 8);
