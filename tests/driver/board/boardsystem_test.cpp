@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,9 +18,11 @@
 #include "driver/frameworkuser/driver/driverwrapper.h"
 #include "platform/boardsim/deviceprovider.h"
 #include "platform/boardsim/faults.h"
+#include "platform/boardsim/logmemory.h"
 #include "platform/host/qtypes.h"
 #include "platform/os/registry/registry.h"
 #include "platform/os/sync/thread.h"
+#include "platform/os/ui/message_box.h"
 #include "platform/os/ui/window.h"
 
 namespace zor::board {
@@ -66,6 +69,21 @@ class BoardSystemTest : public ::testing::Test {
     os::RegCloseKey(key);
   }
 
+  // The log categories turned on, of all the log has.
+  static std::vector<int> Enabled() {
+    std::vector<int> enabled;
+    for (int category = 0; category < foundation::CLog::kCategoryCount; ++category) {
+      if (foundation::CLog::Instance()->IsCategoryEnabled(category)) enabled.push_back(category);
+    }
+    return enabled;
+  }
+
+  static OperationArgs Args(std::initializer_list<int64_t> words) {
+    OperationArgs args;
+    for (int64_t word : words) args.Push(word);
+    return args;
+  }
+
   // The context's whole error: code, sub-codes and how many were given.
   std::string Error() const {
     return std::to_string(ctx_->ErrorCode()) + "/" + std::to_string(ctx_->SubCode(1)) + "/" +
@@ -85,17 +103,16 @@ TEST_F(BoardSystemTest, DriverLogIsSetUpOnceAndTheViewerIsTold) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].message, os::WM_COPYDATA);
   EXPECT_EQ(messages[0].dwData, 1u);
-  ASSERT_EQ(messages[0].bytes.size(), 24u);
-  uint64_t size = 0;
-  uint64_t address = 0;
-  std::memcpy(&size, messages[0].bytes.data(), 8);
-  std::memcpy(&address, messages[0].bytes.data() + 8, 8);
-  EXPECT_EQ(address, foundation::CLog::Instance()->BufferAddress());
-  EXPECT_GT(size, 88u);
-  // Every category but the one only its own switch turns on.
-  EXPECT_TRUE(foundation::CLog::Instance()->IsCategoryEnabled(0));
-  EXPECT_TRUE(foundation::CLog::Instance()->IsCategoryEnabled(23));
-  EXPECT_FALSE(foundation::CLog::Instance()->IsCategoryEnabled(12));
+  // The log memory's size and address, and the ring's word at 8.
+  std::vector<uint8_t> expected(24);
+  const uint64_t size = boardsim::LogMemory::kSize;
+  const uint64_t address = foundation::CLog::Instance()->BufferAddress();
+  std::memcpy(expected.data(), &size, 8);
+  std::memcpy(expected.data() + 8, &address, 8);
+  std::memcpy(expected.data() + 16, foundation::CLog::Instance()->Ring() + 8, 4);
+  EXPECT_EQ(messages[0].bytes, expected);
+  // Every category a switch names but the one only its own switch turns on.
+  EXPECT_EQ(Enabled(), (std::vector<int>{0, 1, 2, 4, 6, 7, 8, 9, 10, 11, 13, 17, 18, 19, 23}));
   auto second = Make();
   EXPECT_TRUE(os::TakeSentMessages().empty());
 }
@@ -107,11 +124,7 @@ TEST_F(BoardSystemTest, EachLogSwitchTurnsOnItsOwnCategory) {
   board_->SetAllocationSetting(28, 1);
   board_->SetAllocationSetting(48, 0x01000000);
   auto system = Make();
-  foundation::CLog* log = foundation::CLog::Instance();
-  EXPECT_TRUE(log->IsCategoryEnabled(12));
-  EXPECT_TRUE(log->IsCategoryEnabled(2));
-  EXPECT_FALSE(log->IsCategoryEnabled(4));
-  EXPECT_FALSE(log->IsCategoryEnabled(0));
+  EXPECT_EQ(Enabled(), (std::vector<int>{2, 12}));
   board_->SetAllocationSetting(28, 0);
   board_->SetAllocationSetting(48, 0);
   // Each switch alone: its category, and none of the others.
@@ -122,10 +135,7 @@ TEST_F(BoardSystemTest, EachLogSwitchTurnsOnItsOwnCategory) {
     foundation::CLog::Release();
     board_->SetAllocationSetting(offset, 1);
     auto one = Make();
-    for (const auto& [other, otherCategory] : switches) {
-      EXPECT_EQ(foundation::CLog::Instance()->IsCategoryEnabled(otherCategory), other == offset)
-          << offset << " " << otherCategory;
-    }
+    EXPECT_EQ(Enabled(), std::vector<int>{category}) << offset;
     board_->SetAllocationSetting(offset, 0);
   }
 }
@@ -151,8 +161,7 @@ TEST_F(BoardSystemTest, OperationsOnADigitizerNotHeldDoNothing) {
       &QDHwSpecSystem::DigReference,    &QDHwSpecSystem::DigGrabContinuous,
       &QDHwSpecSystem::DigHalt,         &QDHwSpecSystem::DigGrabAbort,
       &QDHwSpecSystem::DigControlEntry, &QDHwSpecSystem::DigProcess};
-  OperationArgs args;
-  for (const int64_t word : {5, 6655, 0, 0, 0, 0, 0}) args.Push(word);
+  const OperationArgs args = Args({5, 6655, 0, 0, 0, 0, 0});
   int row = 0;
   for (const Operation operation : operations) {
     EXPECT_EQ(std::invoke(operation, *system, args, *ctx_), 1) << row;
@@ -183,14 +192,9 @@ TEST_F(BoardSystemTest, StreamStopSettingsComeFromTheRegistry) {
 TEST_F(BoardSystemTest, KernelWaitOfAThreadObjectWithdrawsOnlyItsOwnError) {
   auto system = Make();
   int64_t thread = 0;
-  OperationArgs alloc;
-  alloc.Push(256);
-  alloc.Push(0);
-  alloc.Push(Q_DEFAULT);
-  alloc.Push(reinterpret_cast<intptr_t>(&thread));
+  const OperationArgs alloc = Args({256, 0, Q_DEFAULT, reinterpret_cast<intptr_t>(&thread)});
   // With argument checks on, a thread object's init word other than the default is refused.
-  OperationArgs checked;
-  for (const int64_t word : {int64_t{256}, int64_t{0}, int64_t{5}}) checked.Push(word);
+  const OperationArgs checked = Args({256, 0, 5});
   ctx_->Command().checkArgs = 1;
   ctx_->Command().noOperation = 2;
   system->ThreadAlloc(checked, *ctx_);
@@ -202,10 +206,7 @@ TEST_F(BoardSystemTest, KernelWaitOfAThreadObjectWithdrawsOnlyItsOwnError) {
   board_->ArmFault(kernel::kKernelObjectInquire,
                    boardsim::Fault{boardsim::FaultKind::kErrorTriple, 4318, 1, 0, 0, 31, -1});
   int64_t result = 0;
-  OperationArgs wait;
-  wait.Push(thread);
-  wait.Push(0x1000000 | 10);
-  wait.Push(reinterpret_cast<intptr_t>(&result));
+  const OperationArgs wait = Args({thread, 0x1000000 | 10, reinterpret_cast<intptr_t>(&result)});
   system->ThreadWait(wait, *ctx_);
   EXPECT_EQ(result, 2077);
   EXPECT_EQ(Error(), "0/0/0/0 of 0");
@@ -216,21 +217,46 @@ TEST_F(BoardSystemTest, KernelWaitOfAThreadObjectWithdrawsOnlyItsOwnError) {
   board_->ClearFaults();
 }
 
+// A control the kernel refuses answers 2, but for the errors that keep its result of 1.
+// The bridge update's hint is shown once the kernel took it, and only then.
+TEST_F(BoardSystemTest, ControlResultIsKeptOnlyForItsOwnErrors) {
+  auto system = Make();
+  const struct {
+    uint64_t code, sub;
+    int64_t result;
+  } rows[] = {{0, 0, 1},    {4307, 1, 1}, {4307, 3, 1}, {4307, 2, 2}, {4413, 1, 1},
+              {4413, 2, 2}, {4304, 3, 1}, {4304, 2, 2}, {4304, 1, 2}, {4310, 1, 2}};
+  for (const auto& row : rows) {
+    board_->ArmFault(kernel::kSysControl,
+                     boardsim::Fault{boardsim::FaultKind::kErrorTriple, row.code, row.sub});
+    ctx_->SetError(0, 0, 0, 0);
+    EXPECT_EQ(system->SysControl(Args({5000, 1}), *ctx_), row.result) << row.code << "/" << row.sub;
+    EXPECT_EQ(ctx_->ErrorCode(), static_cast<int64_t>(row.code)) << row.code << "/" << row.sub;
+  }
+  std::vector<std::wstring> boxes;
+  os::SetMessageBoxAnswer(
+      [&boxes](const std::wstring& text, const std::wstring& caption, uint32_t style) {
+        boxes.push_back(caption + L": " + text + L" " + std::to_wstring(style));
+        return os::IDOK;
+      });
+  board_->ArmFault(kernel::kSysControl,
+                   boardsim::Fault{boardsim::FaultKind::kErrorTriple, 4304, 2});
+  EXPECT_EQ(system->SysControl(Args({2340, 0x20000}), *ctx_), 2);
+  EXPECT_TRUE(boxes.empty());
+  ctx_->SetError(0, 0, 0, 0);
+  EXPECT_EQ(system->SysControl(Args({2340, 0x20000}), *ctx_), 1);
+  os::SetMessageBoxAnswer(nullptr);
+  EXPECT_EQ(boxes, std::vector<std::wstring>{L"DravionLyn Bridge Update: Bridge HINT has been "
+                                             L"Updated, please POWER-DOWN and power up your "
+                                             L"system. 0"});
+}
+
 TEST_F(BoardSystemTest, SystemHooksSwitchTheirBoardEvents) {
   auto system = Make();
-  const auto hook = [&](int64_t type) {
-    OperationArgs args;
-    args.Push(type);
-    args.Push(0x1234);
-    args.Push(0);
-    system->SysHookFunction(args, *ctx_);
-  };
+  const auto hook = [&](int64_t type) { system->SysHookFunction(Args({type, 0x1234, 0}), *ctx_); };
   const auto state = [&](int64_t type) {
     int64_t answer = 0;
-    OperationArgs args;
-    args.Push(type);
-    args.Push(reinterpret_cast<intptr_t>(&answer));
-    system->SysInquire(args, *ctx_);
+    system->SysInquire(Args({type, reinterpret_cast<intptr_t>(&answer)}), *ctx_);
     return answer;
   };
   hook(2244);

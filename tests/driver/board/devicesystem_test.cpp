@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "driver/board/system/qdhwspecsystem.h"
@@ -31,6 +32,7 @@
 #include "platform/os/sync/named_mutex.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/sync/wait.h"
+#include "tests/support/testdata/testdata.h"
 
 namespace zor::frame {
 namespace {
@@ -63,11 +65,10 @@ TEST_F(DeviceSystemTest, ShutdownIsRequestedAndMarked) {
   EXPECT_EQ(system_.RebootAfterFirmwareUpdate(L"Firmware updated.", 12), 1);
   const std::vector<os::ShutdownRequest> requests = os::RecordedShutdownRequests();
   ASSERT_EQ(requests.size(), before + 1);
-  EXPECT_EQ(requests.back().message, L"Firmware updated.");
-  EXPECT_EQ(requests.back().timeoutSeconds, 12u);
-  EXPECT_TRUE(requests.back().forceAppsClosed);
-  EXPECT_FALSE(requests.back().rebootAfterShutdown);
-  EXPECT_EQ(requests.back().reason, 0x80010002u);
+  const os::ShutdownRequest& r = requests.back();
+  EXPECT_EQ(
+      std::tie(r.message, r.timeoutSeconds, r.forceAppsClosed, r.rebootAfterShutdown, r.reason),
+      std::make_tuple(std::wstring(L"Firmware updated."), 12u, true, false, 0x80010002u));
   EXPECT_EQ(Mark(), 1);
 }
 
@@ -97,8 +98,8 @@ TEST_F(DeviceSystemTest, NoShutdownLeavesTheMutexFreeAndClosed) {
     os::GetProcessHandleCount(os::GetCurrentProcess(), &after);
     os::SetShutdownRefusal(os::ERROR_SUCCESS);
     EXPECT_EQ(std::tuple(os::RecordedShutdownRequests().size(), after, ctx->ErrorCode(),
-                         ctx->SubCode(1), Mark()),
-              std::tuple(before, handles, privileged ? 0 : 4305, privileged ? 0 : 4, 0));
+                         ctx->SubCode(1), ctx->SubCode(2), ctx->SubCode(3), Mark()),
+              std::tuple(before, handles, privileged ? 0 : 4305, privileged ? 0 : 4, 0, 0, 0));
     std::thread other([] {
       const os::Handle mutex = os::CreateMutex(false, kUpdateMutex);
       EXPECT_EQ(os::WaitForSingleObject(mutex, 1000), os::WAIT_OBJECT_0);
@@ -139,57 +140,37 @@ TEST_F(DeviceSystemTest, ShutdownAlreadyUnderWayElsewhereEndsTheWait) {
   holder.join();
 }
 
-class PerformanceReportTest : public ::testing::Test {
- protected:
-  static std::vector<std::wstring> Report(const kernel::KernelPerformanceRecord& record) {
-    os::TakeDebugOutput();
-    QDDeviceSystem::PrintDriverPerformanceReport(record);
-    return os::TakeDebugOutput();
-  }
-  // Column i (0 the label) of a row, without its padding.
-  static std::wstring Field(const std::wstring& line, std::size_t i) {
-    std::wstring field = line.substr(i * 25, 25);
-    field.erase(0, field.find_first_not_of(L' '));
-    field.erase(field.find_last_not_of(L" \n") + 1);
-    return field;
-  }
-  static std::wstring Line(const std::vector<std::wstring>& lines, const std::wstring& label) {
-    for (const std::wstring& line : lines) {
-      if (line.rfind(label, 0) == 0) return line;
-    }
-    return L"";
-  }
-};
-
-TEST_F(PerformanceReportTest, AveragesAndUtilisation) {
-  kernel::KernelPerformanceRecord record{};
-  record.frequency = 1000000;
-  record.isrCount = 1000;
-  record.isrTotalWith = 2000000;
-  record.isrTotalWithout = 1000000;
-  record.sampleEnd = 4000000;
-  const std::vector<std::wstring> lines = Report(record);
-  EXPECT_EQ(lines.front(), L"\nPerformance Report:\n\n");
-  EXPECT_EQ(Field(Line(lines, L"Average ISR Time:"), 1), L"0.002000000");
-  EXPECT_EQ(Field(Line(lines, L"Average ISR Time:"), 2), L"0.001000000");
-  EXPECT_EQ(Field(Line(lines, L"CPU utilization:"), 1), L"50.00%");
-  EXPECT_EQ(Field(Line(lines, L"CPU utilization:"), 2), L"25.00%");
-  EXPECT_EQ(Field(Line(lines, L"Number of ISR:"), 1), L"1000");
-  // Every row once, the groups apart.
-  ASSERT_EQ(lines.size(), 23u);
-  for (size_t blank : {2, 6, 10, 14, 18}) EXPECT_EQ(lines[blank], L"\n") << blank;
-  EXPECT_EQ(Field(lines[21], 0), L"Number of Passive calls:");
-  EXPECT_EQ(lines.back(), L"\n\n");
-}
-
-TEST_F(PerformanceReportTest, LabelAndValuePadding) {
-  kernel::KernelPerformanceRecord record{};
-  record.frequency = 1000000000;
-  record.isrMinWith = 12345;
-  const std::wstring line = Line(Report(record), L"Min ISR Time:");
-  // 13 characters of label and 12 blanks; 11 characters of value after 14.
-  EXPECT_EQ(line.substr(0, 25), L"Min ISR Time:            ");
-  EXPECT_EQ(line.substr(25, 25), L"              0.000012345");
+// Every field of the record distinct, so that a field printed in another's place shows.
+TEST(PerformanceReportTest, EveryRowWholeWithItsPadding) {
+  kernel::KernelPerformanceRecord r{};
+  r.frequency = 1000000;
+  r.sampleStart = 500000;
+  r.sampleEnd = 4500000;
+  r.isrTotalWith = 2000000;
+  r.isrMaxWith = 9000;
+  r.isrMinWith = 1234;
+  r.dpcTotalWith = 300000;
+  r.dpcMaxWith = 7000;
+  r.dpcMinWith = 56;
+  r.isrTotalWithout = 1000000;
+  r.isrMinWithout = 789;
+  r.isrMaxWithout = 8000;
+  r.dpcTotalWithout = 200000;
+  r.dpcMinWithout = 34;
+  r.dpcMaxWithout = 6000;
+  r.passiveTotal = 100000;
+  r.passiveMin = 12;
+  r.passiveMax = 5000;
+  r.sleepTicks = 999;
+  r.isrCount = 1000;
+  r.dpcCount = 400;
+  r.passiveCount = 50;
+  os::TakeDebugOutput();
+  QDDeviceSystem::PrintDriverPerformanceReport(r);
+  std::wstring report;
+  for (const std::wstring& line : os::TakeDebugOutput()) report += line;
+  const std::string expected = zortest::ReadTestData("board/performancereport.txt");
+  EXPECT_EQ(report, std::wstring(expected.begin(), expected.end()));
 }
 
 // Buffer operations 0x020F and 0x0237 of a board system in the test's own
@@ -263,15 +244,11 @@ TEST_F(BufferOperationsTest, BothOperationsReachTheHostAndTheKernel) {
   }
   // The kernel's refusal ends the operation on the board's memory; host memory
   // never asks the kernel.
-  boardsim::Fault refusal;
-  refusal.code = 4332;
-  refusal.subCode = 2;
-  refusal.count = -1;
+  boardsim::Fault refusal{boardsim::FaultKind::kErrorTriple, 4332, 2, 0, 0, 31, -1};
   board_->ArmFault(kernel::kBufPassWords, refusal);
   EXPECT_EQ(
       Run(&QDDeviceSystem::BufPassToKernelAndHost, {Buffer(Q_IMAGE | 0x80000), 1, 2, 3, 4, 5}), 1);
-  EXPECT_EQ(ctx_->ErrorCode(), 4332);
-  EXPECT_EQ(ctx_->SubCode(1), 2);
+  EXPECT_EQ(std::make_tuple(ctx_->ErrorCode(), ctx_->SubCode(1)), std::make_tuple(4332, 2));
   EXPECT_EQ(Run(&QDDeviceSystem::BufPassToKernelAndHost, {Buffer(Q_IMAGE), 1, 2, 3, 4, 5}), 1);
   EXPECT_EQ(ctx_->ErrorCode(), 0);
   // Addresses given for a buffer on the board's memory go to the kernel band by band.

@@ -2,6 +2,7 @@
 // road of a type that the kernel leaves to the user-mode layers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -17,6 +18,7 @@
 
 #include "platform/boardsim/faults.h"
 #include "platform/host/hostservices.h"
+#include "platform/os/cpu/processor.h"
 #include "tests/driver/board/boardfixture.h"
 
 namespace zor::board {
@@ -61,8 +63,8 @@ class SystemControlTest : public SystemFixture {
   }
 
   // A host system given to the board system, freed after it.
-  QID HostSystem() {
-    hosts_.push_back(QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr));
+  QID HostSystem(QINT64 number = 0) {
+    hosts_.push_back(QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", number, Q_DEFAULT, nullptr));
     EXPECT_NE(hosts_.back(), 0);
     QsysControl(system_, 2301, hosts_.back());
     return hosts_.back();
@@ -81,17 +83,10 @@ TEST_F(SystemControlTest, TextAnswersAndTheirLengths) {
   }
 }
 
+// The kernel leaves some types to the user-mode layers; its refusal is withdrawn, and the device
+// layer answers them (ranges by both ends).
 TEST_F(SystemControlTest, NotServedByTheKernelIsAnsweredByTheDeviceLayer) {
-  // The kernel leaves these to the user-mode layers; its refusal is withdrawn. Ranges by both ends.
-  const std::pair<QINT64, QINT64> answers[] = {
-      {1009, 0},    {4362, 13952006},  {2331, 0},         {2006, 0},         {2029, 0},
-      {2104, 0},    {2114, 0},         {2138, 0},         {2378, 0},         {4364, 0},
-      {4450, 0},    {4452, 0},         {4465, 0},         {4467, 0},         {4517, 0},
-      {4548, 0},    {2008, 1},         {2050, 1},         {2329, 1},         {4379, 1},
-      {4380, 1},    {4394, 1},         {4395, 1},         {4398, 1},         {2009, 1000},
-      {2159, 1000}, {2044, Q_DISABLE}, {2045, Q_DISABLE}, {4518, Q_DISABLE}, {4453, 0},
-      {4458, 0},    {4374, 0},         {4439, 0},         {4440, 1},         {4500, 1}};
-  for (const auto& [type, answer] : answers) EXPECT_EQ(Inquire(type), answer) << type;
+  EXPECT_EQ(Inquire(4362), 13952006);
   EXPECT_EQ(LastError(), Err(0));
   QsysControl(system_, 1804, 1);
   EXPECT_EQ(Inquire(1804), 1);
@@ -131,12 +126,9 @@ TEST_F(SystemControlTest, FreesAmidManyThreadsCommandsLeaveNoDanglingContext) {
 TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
   // None given: no number; one given answers its own.
   EXPECT_EQ(Inquire(2316), -1);
-  const QID numbered = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 3, Q_DEFAULT, nullptr);
-  QsysControl(system_, 2301, numbered);
+  HostSystem(3);
   EXPECT_EQ(Inquire(2316), 3);
-  const QID host = QsysAlloc(Q_DEFAULT, L"Q_SYSTEM_HOST", 0, Q_DEFAULT, nullptr);
-  ASSERT_NE(host, 0);
-  QsysControl(system_, 2301, host);
+  const QID host = HostSystem();
   EXPECT_EQ(Inquire(2316), 0);
   QsysFree(system_);
   system_ = Alloc();
@@ -144,8 +136,6 @@ TEST_F(SystemControlTest, HostSystemGivenFromOutsideOutlivesTheBoardSystem) {
   QsysInquire(host, 1009, &number);
   EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(number, 0);
-  QsysFree(host);
-  QsysFree(numbered);
 }
 
 // How many error states the host keeps saved for this thread.
@@ -186,7 +176,11 @@ TEST_F(SystemControlTest, EveryLayerAnswersItsOwnTypes) {
       {2104, 0},         {2114, 0},     {2130, 0},          {2014, 0x20000},   {2155, 0x20260101},
       {2345, 3},         {2447, 8192},  {2077, 20},         {1012, Q_DEFAULT}, {2008, 1},
       {2009, 1000},      {2044, -9999}, {2132, 0},          {2378, 0},         {4374, 0},
-      {4379, 1},         {4440, 1},     {4500, 1},          {4518, -9999}};
+      {4379, 1},         {4440, 1},     {4500, 1},          {4518, -9999},     {1009, 0},
+      {2331, 0},         {2029, 0},     {2138, 0},          {4364, 0},         {4450, 0},
+      {4452, 0},         {4465, 0},     {4467, 0},          {2050, 1},         {2329, 1},
+      {4380, 1},         {4394, 1},     {4395, 1},          {4398, 1},         {2159, 1000},
+      {2045, -9999},     {4453, 0},     {4458, 0},          {4439, 0}};
   for (const Answer& answer : answers) {
     EXPECT_EQ(Inquire(answer.type), answer.value) << "type " << answer.type;
   }
@@ -268,12 +262,15 @@ TEST_F(SystemControlTest, ExceptionBelowAControlIsItsErrorAndTheNextControlWorks
   }
 }
 
-// The settings the layers keep: 2301 the device layer's, 5000 the kernel's, the serial
-// number the I/O space's, the hook thread count (a refused count keeps the last; fewer threads
-// than run stop none) and the thread time-out, which goes to the kernel in milliseconds (the
-// longest whose milliseconds a 64-bit word holds, and a second more).
+// The settings the layers keep: 2301 the device layer's, 5000 and the thread's last event (1019)
+// the kernel's, the serial number the I/O space's, the hook thread count (a refused count keeps
+// the last; fewer threads than run stop none; as many as the processors, or 16 beyond them, and
+// none more; none asked is as many as the processors, at most 16) and the thread time-out, which
+// goes to the kernel in milliseconds (the longest whose milliseconds a 64-bit word holds, and a
+// second more).
 TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
   constexpr QINT64 kLongest = std::numeric_limits<QINT64>::max() / 1000;
+  const QINT64 most = std::min<QINT64>(os::GetProcessorCount(), 16);
   ExpectSteps(system_, &QsysControl, &QsysInquire,
               {{2301, 0x7F000001, Err(0), 0x7F000001},
                {5000, 77, Err(0), 77},
@@ -283,12 +280,20 @@ TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
                {2447, 8192, Err(0), 8192},
                {2447, 0x5000 | 0xFFF, Err(4307, 3), 8192},
                {2447, 7, Err(4307, 3), 8192},
+               {2447, 0x1000 | (most + 1), Err(4307, 3), 8192},
+               {2447, 0x1000 | most, Err(0), 0x1000 | most},
+               {2447, Q_DEFAULT, Err(0), 8192},
+               {2447, 0x1000, Err(0), 0x1000 | most},
+               {2447, 8192, Err(0), 8192},
+               {2447, 0x5000 | 17, Err(4307, 3), 8192},
+               {2447, 0x5000 | 16, Err(0), 0x1000 | 16},
                {2077, 5, Err(0), 5},
                {2077, -1, Err(0), -1},
                {2077, Q_DEFAULT, Err(0), 20},
                {2077, -2, Err(4307, 3), 20},
                {2077, kLongest, Err(0), kLongest},
-               {2077, kLongest + 1, Err(4307, 3), kLongest}});
+               {2077, kLongest + 1, Err(4307, 3), kLongest},
+               {1019, 0x33, Err(0), 0x33}});
   // A double is truncated; one beyond any integer saturates, and NaN is refused.
   QsysControlDouble(system_, 2077, 7.9);
   EXPECT_EQ(Inquire(2077), 7);
@@ -300,11 +305,19 @@ TEST_F(SystemControlTest, ThreadTimeoutGoesToTheKernelInMilliseconds) {
   }
 }
 
+// The record's 27 words and nothing past them: with no frame yet, the counter frequency and the
+// sample's end alone are other than 0.
 TEST_F(SystemControlTest, PerformanceRecordIsCopiedWhole) {
-  uint64_t words[27] = {};
-  QsysInquire(system_, 4601, words);
+  std::vector<uint64_t> words(28, 0xABABABABABABABABu);
+  QsysInquire(system_, 4601, words.data());
   EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(words[0], 1000000000u);  // counter frequency
+  EXPECT_GT(words[2], 0u);
+  words[2] = 1;
+  std::vector<uint64_t> expected(28, 0);
+  expected[0] = 1000000000;
+  expected[2] = 1;
+  expected[27] = 0xABABABABABABABABu;
+  EXPECT_EQ(words, expected);
 }
 
 TEST_F(SystemControlTest, IoCommandReadsAndWritesTheBoardsIoSpace) {
@@ -349,6 +362,15 @@ TEST_F(SystemControlTest, IoCommandRefusesWhatItCannotCarry) {
   uint8_t data[4] = {};
   QsysIoCommand(system_, 2, 1, 0, 4, data);
   EXPECT_EQ(LastError(), Err(4303, 2));
+  // Neither a read nor a write: nothing read, nothing written.
+  const uint32_t serial = SimBoard().SerialNumber();
+  for (QINT64 direction : {0, 3}) {
+    uint32_t word = 0xABABABAB;
+    QsysIoCommand(system_, 3, direction, 120, 4, &word);
+    EXPECT_EQ(LastError(), Err(0)) << direction;
+    EXPECT_EQ(word, 0xABABABABu) << direction;
+  }
+  EXPECT_EQ(Inquire(2093), serial);
 }
 
 }  // namespace

@@ -8,11 +8,13 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "interfaces/kernel/deviceevent.h"
 #include "platform/os/sync/thread.h"
 #include "platform/os/sync/wait.h"
 #include "tests/driver/board/boardfixture.h"
+#include "tests/support/errorreports.h"
 
 namespace zor::board {
 namespace {
@@ -30,11 +32,18 @@ struct Seen {
   std::atomic<QINT64> hookType{0};
   std::atomic<QINT64> source{0};
   std::atomic<QINT64> state{0};
-  std::atomic<QINT64> stateError{0};
+  std::string stateError;  // written before calls, read after it
   std::atomic<QINT64> aliasState{0};
-  std::atomic<QINT64> otherError{0};
+  std::string otherError;
   std::atomic<int> priority{0};
 };
+
+// The thread's last error, code and first sub-code.
+std::string ErrorNow() {
+  QINT64 sub = 0;
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1, &sub);
+  return std::to_string(QappGetError(Q_DEFAULT, Q_CURRENT, nullptr)) + "/" + std::to_string(sub);
+}
 
 QINT64 OnSystemEvent(QINT64 hookType, QID event, void* user) {
   auto* seen = static_cast<Seen*>(user);
@@ -43,12 +52,12 @@ QINT64 OnSystemEvent(QINT64 hookType, QID event, void* user) {
   QINT64 state = 0;
   QsysGetHookInfo(event, 0x81000, &source);
   QsysGetHookInfo(event, 0x8A000, &state);
-  seen->stateError = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  seen->stateError = ErrorNow();
   QINT64 alias = 0;
   QsysGetHookInfo(event, 0xA0000000, &alias);  // the state's second name
   seen->aliasState = alias;
   QsysGetHookInfo(event, 12345, &alias);  // a type of no word
-  seen->otherError = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  seen->otherError = ErrorNow();
   seen->hookType = hookType;
   seen->source = source;
   seen->state = state;
@@ -60,9 +69,8 @@ QINT64 OnSystemEvent(QINT64 hookType, QID event, void* user) {
 // (and the error its reading left), the state by its second name, the error of a type of no word.
 std::string Text(const Seen& s) {
   return std::to_string(s.calls) + " calls of " + std::to_string(s.hookType) + ": source " +
-         std::to_string(s.source) + ", state " + std::to_string(s.state) + " (" +
-         std::to_string(s.stateError) + "), alias " + std::to_string(s.aliasState) + ", other " +
-         std::to_string(s.otherError);
+         std::to_string(s.source) + ", state " + std::to_string(s.state) + " (" + s.stateError +
+         "), alias " + std::to_string(s.aliasState) + ", other " + s.otherError;
 }
 
 // Throws from its first call on; counts every call.
@@ -72,35 +80,27 @@ QINT64 ThrowingHook(QINT64, QID, void* user) {
   return 0;
 }
 
-struct Reported {
-  std::atomic<int> count{0};
-  std::atomic<QINT64> code{0};
-  std::atomic<uint32_t> thread{0};
-  std::wstring function;  // written before count, read after it
-  std::wstring message;
-  QINT64 subs[2] = {};
-  std::wstring reason;
-  std::wstring description;
-};
+// The thread the test runs on: a report from another one says so.
+std::atomic<uint32_t> testThread{0};
 
-// The host's error hook: what a hook thread reported.
-QINT64 OnError(QINT64, QID, void* user) {
-  auto* reported = static_cast<Reported*>(user);
-  wchar_t text[Q_ERROR_TEXT_SIZE] = {};
-  QappGetError(Q_DEFAULT, Q_CURRENT_FCT, text);
-  reported->function = text;
-  QappGetError(Q_DEFAULT, Q_MESSAGE, text);
-  reported->message = text;
-  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1_TEXT, text);
-  reported->reason = text;
-  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2_TEXT, text);
-  reported->description = text;
-  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1, &reported->subs[0]);
-  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2, &reported->subs[1]);
-  reported->code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
-  reported->thread = os::GetCurrentThreadId();
-  ++reported->count;
-  return 0;
+// A report whole: code, function, message, both sub-codes with their texts, and its thread.
+std::wstring WholeReport() {
+  wchar_t function[Q_ERROR_TEXT_SIZE] = {};
+  wchar_t message[Q_ERROR_TEXT_SIZE] = {};
+  wchar_t reason[Q_ERROR_TEXT_SIZE] = {};
+  wchar_t description[Q_ERROR_TEXT_SIZE] = {};
+  QINT64 subs[2] = {};
+  QappGetError(Q_DEFAULT, Q_CURRENT_FCT, function);
+  QappGetError(Q_DEFAULT, Q_MESSAGE, message);
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1_TEXT, reason);
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2_TEXT, description);
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_1, &subs[0]);
+  QappGetError(Q_DEFAULT, Q_CURRENT_SUB_2, &subs[1]);
+  const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
+  const bool elsewhere = os::GetCurrentThreadId() != testThread;
+  return std::to_wstring(code) + L" " + function + L" " + message + L" " +
+         std::to_wstring(subs[0]) + L" " + reason + L" " + std::to_wstring(subs[1]) + L" " +
+         description + (elsewhere ? L" (another thread)" : L" (the test's thread)");
 }
 
 class SystemHooks : public SystemFixture {
@@ -127,7 +127,7 @@ TEST_F(SystemHooks, EachHookGetsItsEventsWithTheirIoWords) {
     ASSERT_TRUE(SimBoard().RaiseEvent(e.boardType, Payload(3, 0x5A)));
     WaitForCalls(seen, 1);
     EXPECT_EQ(Text(seen), "1 calls of " + std::to_string(e.hook) +
-                              ": source 3, state 90 (0), alias 90, other 4359");
+                              ": source 3, state 90 (0/0), alias 90, other 4359/1");
     QsysHookFunction(system_, e.hook + Q_UNHOOK, &OnSystemEvent, &seen);
     EXPECT_EQ(LastError(), Err(0));
     EXPECT_EQ(SimBoard().PendingEventWaits(e.boardType), 0u);
@@ -164,7 +164,7 @@ TEST_F(SystemHooks, InformationTheEventDoesNotCarry) {
   ASSERT_TRUE(SimBoard().RaiseEvent(0x20000000, Payload(1, ~uint64_t{0})));
   WaitForCalls(seen, 1);
   // An I/O state of -1 is no state: nothing is written.
-  EXPECT_EQ(Text(seen), "1 calls of 2244: source 1, state 0 (4359), alias 0, other 4359");
+  EXPECT_EQ(Text(seen), "1 calls of 2244: source 1, state 0 (4359/2), alias 0, other 4359/1");
   QsysHookFunction(system_, 2244 + Q_UNHOOK, &OnSystemEvent, &seen);
   EXPECT_EQ(QsysHookFunction(system_, 1234, &OnSystemEvent, &seen), 0);
   EXPECT_EQ(LastError(), Err(4305, 1));
@@ -173,26 +173,21 @@ TEST_F(SystemHooks, InformationTheEventDoesNotCarry) {
 // The user's function failed, not the hook thread: the failure is reported as a hook error
 // from the hook thread, and the next event reaches the function again.
 TEST_F(SystemHooks, HookFunctionThatThrowsIsReportedAndTheThreadGoesOn) {
-  Reported reported;
-  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT, &OnError, &reported);
+  testThread = os::GetCurrentThreadId();
+  zortest::ErrorReports reports(&WholeReport);
   Seen seen;
   ASSERT_EQ(QsysHookFunction(system_, 2244, &ThrowingHook, &seen), 1);
   ASSERT_TRUE(SimBoard().RaiseEvent(0x20000000, Payload(3, 0)));
-  for (int i = 0; i < 5000 && reported.count < 1; ++i) os::Sleep(1);
-  ASSERT_EQ(reported.count, 1);
-  EXPECT_EQ(std::to_wstring(reported.code) + L" " + reported.function + L" " + reported.message +
-                L" " + std::to_wstring(reported.subs[0]) + L" " + reported.reason + L" " +
-                std::to_wstring(reported.subs[1]) + L" " + reported.description,
-            L"4354 Hook function: Hook error: 5 The hook function threw an exception. 6 "
-            L"std::runtime_error: user hook failed");
-  EXPECT_NE(reported.thread, os::GetCurrentThreadId());
-  EXPECT_EQ(LastError(), Err(0)) << "the application's thread holds no error";
+  for (int i = 0; i < 5000 && reports.Empty(); ++i) os::Sleep(1);
   ASSERT_TRUE(SimBoard().RaiseEvent(0x20000000, Payload(3, 0)));
   WaitForCalls(seen, 2);
   EXPECT_EQ(seen.calls, 2);
   QsysHookFunction(system_, 2244 + Q_UNHOOK, &ThrowingHook, &seen);
-  QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT + Q_UNHOOK, &OnError, &reported);
-  EXPECT_EQ(reported.count, 1);
+  EXPECT_EQ(reports.Take(), (std::vector<std::wstring>{
+                                L"4354 Hook function: Hook error: 5 The hook function threw an "
+                                L"exception. 6 std::runtime_error: user hook failed (another "
+                                L"thread)"}));
+  EXPECT_EQ(LastError(), Err(0)) << "the application's thread holds no error";
 }
 
 TEST_F(SystemHooks, HookingTwiceKeepsOneThreadAndTheSystemEndsIt) {

@@ -214,7 +214,10 @@ TEST_F(BufferAlloc, LineBuffersAreOneLongEightBitLine) {
     const QID line = QbufAllocColor(system_, c.bands, c.sizeX, c.sizeY, c.depth, kLine, nullptr);
     EXPECT_EQ(LastError(), Err(c.code, c.subCode));
     EXPECT_EQ(line != 0, c.code == 0);
-    if (line != 0) QbufFree(line);
+    if (line == 0) continue;
+    // The board takes a line buffer non-paged.
+    EXPECT_NE(QbufInquire(line, Q_ATTRIBUTE, nullptr) & 0x200000, 0);
+    QbufFree(line);
   }
   SimBoard().SetCapabilities(kernel::kCapFourChannels);
 }
@@ -245,6 +248,9 @@ TEST_F(BufferAlloc, ChildrenSeeTheirParentsPixels) {
     for (QID child : {green, numbered, whole}) ASSERT_NE(child, 0);
     EXPECT_EQ(QbufInquire(green, Q_SIZE_X, nullptr), 16);
     EXPECT_EQ(QbufInquire(green, Q_PARENT_ID, nullptr), parent);
+    // Whether grabs are enabled is the root's.
+    QbufControl(parent, 1030, 0);
+    EXPECT_EQ(QbufInquire(green, 1030, nullptr), 0);
     std::vector<uint8_t> seen(16 * 8);
     QbufGet(green, seen.data());
     EXPECT_EQ(std::count(seen.begin(), seen.end(), 2), 16 * 8);

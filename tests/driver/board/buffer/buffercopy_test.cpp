@@ -82,38 +82,48 @@ TEST_F(BufferCopy, OneBandOfAColourBuffer) {
 // the host's copy.
 TEST_F(BufferCopy, WhatTheBoardCannotMoveTheHostCopies) {
   struct Case {
-    QINT64 sourceAttribute, destinationAttribute, sizeX, sizeY, sourceX, band;  // band: of both
+    QINT64 sourceAttribute, destinationAttribute, sizeX, sizeY, sourceX, sourceBand,
+        destinationBand;
     bool board;
     const char* what;
+    QINT64 sourceWidth = 0;  // 0: sizeX
   };
   constexpr QINT64 kDevice = kImage | kDeviceMemory;
   const Case cases[] = {
-      {kImage, kImage, 64, 32, 0, -1, false, "two host-memory buffers"},
-      {kDevice, kDevice, 64, 32, 0, -1, false, "two device-memory buffers"},
-      {kMappedMono, kDevice, 16, 32, 0, -1, false, "a row of 16 bytes"},
-      {kMappedMono, kDevice, 30, 32, 0, -1, false, "a row of 30 bytes"},
-      {kMappedMono, kDevice, 32, 32, 0, -1, true, "a row of 32 bytes"},
-      {kMappedMono, kDevice, 64, 1, 0, -1, true, "one row"},
-      {kMappedMono, kDevice, 64, 1023, 0, -1, true, "1023 rows"},
-      {kDevice, kImage, 1023, 32, 0, -1, false, "a destination the board cannot write"},
-      {kDevice, kMappedMono, 64, 32, 4, -1, true, "a source column on a word"},
-      {kDevice, kMappedMono, 64, 32, 2, -1, false, "a source column off a word"},
-      {kDevice, kMappedMono, 64, 32, 0, 8, true, "the first band by its name"},
-      {kDevice, kMappedMono, 64, 32, 0, 0, false, "the first band by its number"},
+      {kImage, kImage, 64, 32, 0, -1, -1, false, "two host-memory buffers"},
+      {kDevice, kDevice, 64, 32, 0, -1, -1, false, "two device-memory buffers"},
+      {kMappedMono, kDevice, 16, 32, 0, -1, -1, false, "a row of 16 bytes"},
+      {kMappedMono, kDevice, 64, 32, 34, -1, -1, false, "a row of 30 bytes"},
+      {kMappedMono, kDevice, 64, 32, 31, -1, -1, false, "a row of 33 bytes"},
+      {kMappedMono, kDevice, 32, 32, 0, -1, -1, true, "a row of 32 bytes"},
+      {kMappedMono, kDevice, 64, 2, 0, -1, -1, true, "a source pitch of 16380", 16380},
+      {kMappedMono, kDevice, 64, 2, 0, -1, -1, false, "a source pitch of 16384", 16384},
+      {kMappedMono, kDevice, 64, 1, 0, -1, -1, true, "one row"},
+      {kMappedMono, kDevice, 64, 1023, 0, -1, -1, true, "1023 rows"},
+      {kDevice, kImage, 1023, 32, 0, -1, -1, false, "a destination the board cannot write"},
+      {kDevice, kMappedMono, 30, 32, 0, -1, -1, false, "rows of 30 bytes out of device memory"},
+      {kDevice, kMappedMono, 64, 32, 4, -1, -1, true, "a source column on a word"},
+      {kDevice, kMappedMono, 64, 32, 2, -1, -1, false, "a source column off a word"},
+      {kDevice, kMappedMono, 64, 32, 0, 8, 8, true, "the first band by its name"},
+      {kDevice, kMappedMono, 64, 32, 0, 0, 0, false, "the first band by its number"},
+      {kDevice, kMappedMono, 64, 32, 0, 8, 0, false, "a named source band, a numbered destination"},
+      {kDevice, kMappedMono, 64, 32, 0, 0, 8, false, "a numbered source band, a named destination"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     QappControl(Q_DEFAULT, kLastCopy, 0);
-    const QID source = Buffer(system_, 1, c.sizeX, c.sizeY, c.sourceAttribute);
+    const QINT64 sourceWidth = c.sourceWidth != 0 ? c.sourceWidth : c.sizeX;
+    const QID source = Buffer(system_, 1, sourceWidth, c.sizeY, c.sourceAttribute);
     const QID destination = Buffer(system_, 1, c.sizeX, c.sizeY, c.destinationAttribute);
-    QbufPut(source, Pattern(1, c.sizeX, c.sizeY).data());
+    QbufPut(source, Pattern(1, sourceWidth, c.sizeY).data());
     auto [hostSource, hostDestination] = HostPair(source, destination);
     const QINT64 width = c.sizeX - c.sourceX;
-    QbufCopyColor2d(source, destination, c.band, c.sourceX, 0, c.band, 0, 0, width, c.sizeY);
+    QbufCopyColor2d(source, destination, c.sourceBand, c.sourceX, 0, c.destinationBand, 0, 0, width,
+                    c.sizeY);
     EXPECT_EQ(LastError(), Err(0));
     EXPECT_EQ(BoardCopied(), c.board);
-    QbufCopyColor2d(hostSource, hostDestination, c.band, c.sourceX, 0, c.band, 0, 0, width,
-                    c.sizeY);
+    QbufCopyColor2d(hostSource, hostDestination, c.sourceBand, c.sourceX, 0, c.destinationBand, 0,
+                    0, width, c.sizeY);
     EXPECT_EQ(Pixels(destination), Pixels(hostDestination));
   }
 }

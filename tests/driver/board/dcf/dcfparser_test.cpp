@@ -3,6 +3,7 @@
 
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "driver/board/dcf/dcfregisterparser.h"
 #include "driver/board/dcf/dcfregistertable.h"
@@ -64,35 +65,47 @@ TEST(DcfRegisterTable, LaysOutInfoWordsAndDecoderRegisters) {
   }
 }
 
-TEST(DcfPairs, StoreValuesWithTheirWidthAndFlagThem) {
-  Block block = NewBlock();
-  block[kContrast] = 0x55;  // a caller's preset survives when the file is silent
-  ASSERT_TRUE(ParseText(L"ADV7180_BRIGHTCTL 1F\nINFO_XSIZE 280\nADV7180_HUECTL ffffffff\n", block));
-  EXPECT_EQ(block[kBrightness], 0x1F);
-  EXPECT_EQ(block[kDcfFlagsOffset + kBrightness], 1);
-  EXPECT_EQ(Word(block, 4), 0x280u);
-  EXPECT_EQ(block[kDcfFlagsOffset + 4], 1);
-  EXPECT_EQ(block[kHue], 0xFF);
-  EXPECT_EQ(block[kHue + 1], 0) << "an 8-bit register writes one byte";
-  EXPECT_EQ(block[kContrast], 0x55);
-  EXPECT_EQ(block[kDcfFlagsOffset + kContrast], 0);
-}
-
-TEST(DcfPairs, AcceptPrefixedValuesAndSeveralPairsOnALine) {
-  Block block = NewBlock();
-  // 18 characters are the longest value taken (a 19th is refused).
-  ASSERT_TRUE(ParseText(L"INFO_GAIN 0x10 ADV7180_BRIGHTCTL 0X2a  \nINFO_YSIZE 0000000000000001E0\n",
-                        block));
-  EXPECT_EQ(Word(block, kGain), 0x10u);
-  EXPECT_EQ(block[kBrightness], 0x2A);
-  EXPECT_EQ(Word(block, 8), 0x1E0u);
-}
-
-TEST(DcfPairs, IgnoreUnknownAndRepeatedInfoKeys) {
-  Block block = NewBlock();
-  ASSERT_TRUE(ParseText(L"INFO_NOT_A_KEY 5\nINFO_GAIN 7\nINFO_GAIN 9\nADV7180_HUECTL 3\n", block));
-  EXPECT_EQ(Word(block, kGain), 7u) << "the first occurrence of an INFO_ key wins";
-  EXPECT_EQ(block[kHue], 3);
+// The whole block after a good section: each value stored little-endian in its register's width
+// and flagged, nothing else written; a caller's preset survives where the file is silent.
+TEST(DcfPairs, StoreEachValueWithItsWidthAndFlagIt) {
+  struct Stored {
+    size_t offset;
+    uint32_t value;
+    size_t width;
+  };
+  const struct {
+    const char* name;
+    const wchar_t* pairs;
+    std::vector<Stored> stored;
+  } rows[] = {
+      {"widths, an 8-bit register writes one byte",
+       L"ADV7180_BRIGHTCTL 1F\nINFO_XSIZE 280\nADV7180_HUECTL ffffffff\n",
+       {{kBrightness, 0x1F, 1}, {4, 0x280, 4}, {kHue, 0xFF, 1}}},
+      // 18 characters are the longest value taken (a 19th is refused).
+      {"prefixes, several pairs on a line, the longest value",
+       L"INFO_GAIN 0x10 ADV7180_BRIGHTCTL 0X2a  \nINFO_YSIZE 0000000000000001E0\n",
+       {{kGain, 0x10, 4}, {kBrightness, 0x2A, 1}, {8, 0x1E0, 4}}},
+      {"unknown keys ignored, the first occurrence of an INFO_ key wins",
+       L"INFO_NOT_A_KEY 5\nINFO_GAIN 7\nINFO_GAIN 9\nADV7180_HUECTL 3\n",
+       {{kGain, 7, 4}, {kHue, 3, 1}}},
+      {"saturation only for values that spell f",
+       L"INFO_GAIN 1FFFFFFFF\n",
+       {{kGain, 0xFFFFFFFF, 4}}},
+      {"a section without pairs", L"", {}},
+  };
+  for (const auto& row : rows) {
+    Block block = NewBlock();
+    block[kContrast] = 0x55;
+    Block expected = block;
+    for (const Stored& s : row.stored) {
+      for (size_t byte = 0; byte < s.width; ++byte) {
+        expected[s.offset + byte] = static_cast<uint8_t>(s.value >> (8 * byte));
+      }
+      expected[kDcfFlagsOffset + s.offset] = 1;
+    }
+    EXPECT_TRUE(ParseText(row.pairs, block)) << row.name;
+    EXPECT_EQ(block, expected) << row.name;
+  }
 }
 
 // A bad pair fails the whole file instead of silently dropping the registers after it.
@@ -119,21 +132,6 @@ TEST(DcfPairs, BadPairsFailTheParseAndStoreNothingAfterThem) {
         << c.why;
     EXPECT_EQ(block[kHue], 0) << c.why;
     EXPECT_EQ(block[kDcfFlagsOffset + kHue], 0) << c.why;
-  }
-}
-
-TEST(DcfPairs, SaturateOnlyForValuesThatSpellF) {
-  Block block = NewBlock();
-  ASSERT_TRUE(ParseText(L"INFO_GAIN 1FFFFFFFF\n", block));
-  EXPECT_EQ(Word(block, kGain), 0xFFFFFFFFu);
-}
-
-TEST(DcfPairs, SectionWithoutPairsIsFound) {
-  Block block = NewBlock();
-  EXPECT_TRUE(ParseText(L"", block));
-  for (const DcfRegisterRow& row : DcfRegisterTable()) {
-    if (row.kind == kDcfKindEnd) break;
-    EXPECT_EQ(block[kDcfFlagsOffset + row.position], 0) << row.name;
   }
 }
 

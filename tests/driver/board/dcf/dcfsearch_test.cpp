@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <tuple>
 
 #include "driver/board/dcf/dcffile.h"
 #include "driver/board/dcf/dcfregisterparser.h"
@@ -35,6 +36,17 @@ class DcfSearch : public testing::Test {
     return parser.errorSet != 0 ? -1 : static_cast<int64_t>(Word(block, 4 * 13));
   }
   std::wstring Folder(const char* leaf) const { return (folder_.Path() / leaf).wstring(); }
+  // A marked "cam.dcf" in a folder of the test's own whose path has `length` characters.
+  std::wstring MarkedFolderOfLength(size_t length, int mark) const {
+    const std::string root = folder_.Path().string();
+    std::string relative;
+    while (root.size() + relative.size() < length) {
+      const size_t left = length - root.size() - relative.size();
+      relative += "/" + std::string(left - 1 <= 200 ? left - 1 : 150, 'd');
+    }
+    WriteMarked(relative.substr(1) + "/cam.dcf", mark);
+    return std::wstring(root.begin(), root.end()) + std::wstring(relative.begin(), relative.end());
+  }
 
   DcfFolder folder_;
 };
@@ -54,20 +66,14 @@ TEST_F(DcfSearch, StandardNamesOpenTheStandardFiles) {
     Block block = NewBlock();
     DcfRegisterParser parser(c.name, block.data(), 0);
     ASSERT_EQ(parser.errorSet, 0) << c.name;
-    EXPECT_EQ(ReadDcfInfo(block.data(), kDcfInfoXSize), c.width) << c.name;
-    EXPECT_EQ(ReadDcfInfo(block.data(), kDcfInfoYSize), c.height) << c.name;
-    EXPECT_EQ(ReadDcfInfo(block.data(), FindDcfRow(L"INFO_BAND")->position), c.bands) << c.name;
-    EXPECT_EQ(block[kInputControl], c.inputControl) << c.name;
-    EXPECT_EQ(block[kDcfFlagsOffset + kInputControl], 1) << c.name;
+    EXPECT_EQ(std::make_tuple(ReadDcfInfo(block.data(), kDcfInfoXSize),
+                              ReadDcfInfo(block.data(), kDcfInfoYSize),
+                              ReadDcfInfo(block.data(), FindDcfRow(L"INFO_BAND")->position),
+                              block[kInputControl], block[kDcfFlagsOffset + kInputControl]),
+              std::make_tuple(c.width, c.height, c.bands, c.inputControl, uint8_t{1}))
+        << c.name;
   }
   EXPECT_EQ(MapStandardDcfName(L"Q_SECAM"), L"Q_SECAM");
-}
-
-TEST_F(DcfSearch, RegistryFolderAloneWhenTheVariableIsUnset) {
-  WriteMarked("reg/cam.dcf", 1);
-  WriteMarked("env/cam.dcf", 2);
-  SetRegisteredDcfPath(Folder("reg"));
-  EXPECT_EQ(FoundMark(L"cam.dcf"), 1);
 }
 
 TEST_F(DcfSearch, FoldersAreTriedInOrderWithHomeForTilde) {
@@ -81,6 +87,8 @@ TEST_F(DcfSearch, FoldersAreTriedInOrderWithHomeForTilde) {
   std::wstring path;
   ASSERT_EQ(ResolveDcfPath(L"cam.dcf", kDcfSearchFolders, path), 0u);
   EXPECT_EQ(path, Folder("reg") + L"/cam.dcf");
+  UnsetEnv(L"DRAVIONLYNDCF");
+  EXPECT_EQ(FoundMark(L"cam.dcf"), 1) << "the registry's folder alone";
 }
 
 TEST_F(DcfSearch, AnEmptyEntryEndsTheSearch) {
@@ -123,6 +131,17 @@ TEST_F(DcfSearch, OverlongNamesAndPathsAreRefused) {
   EXPECT_EQ(ResolveDcfPath(std::wstring(1100, L'a'), kDcfSearchFolders, path), kDcfPathNotFound);
   SetEnv(L"DRAVIONLYNDCF", L"/" + std::wstring(1030, L'd'));
   EXPECT_EQ(ResolveDcfPath(L"cam.dcf", kDcfSearchFolders, path), kDcfPathNotFound);
+  // A path of 1023 characters is found, given, searched or under the home folder; of 1024 not.
+  for (const size_t length : {1023, 1024}) {
+    const std::wstring folder = MarkedFolderOfLength(length - 8, 8);  // and "/cam.dcf"
+    const int64_t found = length < 1024 ? 8 : -1;
+    EXPECT_EQ(FoundMark(folder + L"/cam.dcf"), found) << "given " << length;
+    SetEnv(L"DRAVIONLYNDCF", folder);
+    EXPECT_EQ(FoundMark(L"cam.dcf"), found) << "searched " << length;
+    SetEnv(L"HOME", folder);
+    SetEnv(L"DRAVIONLYNDCF", L"~");
+    EXPECT_EQ(FoundMark(L"cam.dcf"), found) << "home " << length;
+  }
 }
 
 }  // namespace

@@ -117,25 +117,21 @@ TEST_F(DigitizerGrab, SourceWindowDecimationAndFlips) {
   QdigControlDouble(digitizer, 6600, 0.5);
   ASSERT_EQ(ErrorCode(), 0);
   const QID buffer = Buffer(1, 100, 50, 8, kHostGrab);
-  QdigGrab(digitizer, buffer);
-  ASSERT_EQ(ErrorCode(), 0);
-  std::vector<uint8_t> plane = Pixels(buffer);
-  const int phase = (plane[0] - 160) & 0xFF;  // source (100, 60)
-  for (uint64_t j = 0; j < 50; ++j) {
-    for (uint64_t i = 0; i < 100; ++i) {
-      ASSERT_EQ(plane[j * 100 + i], static_cast<uint8_t>(phase + 100 + 2 * i + 60 + 2 * j));
-    }
-  }
-  QdigControl(digitizer, 4230, 4);
-  QdigControl(digitizer, 4231, 4);
-  QdigGrab(digitizer, buffer);
-  ASSERT_EQ(ErrorCode(), 0);
-  plane = Pixels(buffer);
-  const int flipped = (plane[49 * 100 + 99] - 160) & 0xFF;
-  for (uint64_t j = 0; j < 50; ++j) {
-    for (uint64_t i = 0; i < 100; ++i) {
-      ASSERT_EQ(plane[j * 100 + i],
-                static_cast<uint8_t>(flipped + 100 + 2 * (99 - i) + 60 + 2 * (49 - j)));
+  for (const bool flipped : {false, true}) {
+    SCOPED_TRACE(flipped);
+    QdigControl(digitizer, 4230, flipped ? 4 : 1);
+    QdigControl(digitizer, 4231, flipped ? 4 : 1);
+    QdigGrab(digitizer, buffer);
+    ASSERT_EQ(ErrorCode(), 0);
+    const std::vector<uint8_t> plane = Pixels(buffer);
+    // The pixel of source (100, 60) gives the ramp's phase.
+    const int phase = (plane[flipped ? 49 * 100 + 99 : 0] - 160) & 0xFF;
+    for (uint64_t j = 0; j < 50; ++j) {
+      for (uint64_t i = 0; i < 100; ++i) {
+        const uint64_t x = flipped ? 99 - i : i;
+        const uint64_t y = flipped ? 49 - j : j;
+        ASSERT_EQ(plane[j * 100 + i], static_cast<uint8_t>(phase + 100 + 2 * x + 60 + 2 * y));
+      }
     }
   }
 }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <iterator>
 #include <mutex>
 #include <vector>
@@ -107,12 +108,25 @@ TEST_F(DigitizerHooks, HookingATypeTwiceKeepsOneThread) {
 TEST_F(DigitizerHooks, FreeingEndsEveryHookThread) {
   const QID digitizer = Digitizer(L"Q_NTSC", 1);
   Recorder r;
-  QdigHookFunction(digitizer, kFrameStart, &OnEvent, &r);
-  QdigHookFunction(digitizer, kFrameEnd, &OnEvent, &r);
-  EXPECT_EQ(SimBoard().PendingEventWaits(kFrameStartBase | 1), 1u);
+  // Each hook type of grab and frame events, with its events' base.
+  const std::pair<QINT64, uint64_t> hooks[] = {{Q_GRAB_START, 0x10070000},
+                                               {Q_GRAB_END, 0x10080000},
+                                               {kFrameStart, kFrameStartBase},
+                                               {kFrameEnd, 0x100A0000},
+                                               {kFirstField, 0x10010000},
+                                               {15, 0x10020000},
+                                               {16, 0x10030000},
+                                               {8, 0x10040000},
+                                               {6, 0x10050000},
+                                               {7, 0x10060000}};
+  for (const auto& [hookType, base] : hooks) {
+    QdigHookFunction(digitizer, hookType, &OnEvent, &r);
+    EXPECT_EQ(SimBoard().PendingEventWaits(base | 1), 1u) << hookType;
+  }
   QdigFree(digitizer);
-  EXPECT_EQ(SimBoard().PendingEventWaits(kFrameStartBase | 1), 0u);
-  EXPECT_EQ(SimBoard().PendingEventWaits(0x100A0000 | 1), 0u);
+  for (const auto& [hookType, base] : hooks) {
+    EXPECT_EQ(SimBoard().PendingEventWaits(base | 1), 0u) << hookType;
+  }
   // A digitizer left hooked goes with its system.
   const QID other = Digitizer(L"Q_PAL", 3);
   QdigHookFunction(other, kFrameEnd, &OnEvent, &r);
@@ -175,20 +189,12 @@ TEST_F(DigitizerHooks, TheRecordCopyStaysWithinTheCallersWord) {
     const QINT64 index = hostBuffer != 0 ? 3 : -1;
     const QINT64 expected[kWords - 1] = {1000, hostBuffer, index, 1003, 1004, 1005, 1006,
                                          1007, 1008,       1009,  1010, 1011, 1010};
-    const kernel::BoardEventPayload words{kernel::kBoardEventSize,
-                                          1000,
-                                          static_cast<uint64_t>(hostBuffer),
-                                          index,
-                                          1003,
-                                          1004,
-                                          1005,
-                                          1006,
-                                          1007,
-                                          1008,
-                                          1009,
-                                          1010,
-                                          1011,
-                                          {}};
+    // The board sends the words after its size word as they are answered; the last answer is
+    // the I/O state's second name.
+    kernel::BoardEventPayload words{};
+    words.size = kernel::kBoardEventSize;
+    std::memcpy(reinterpret_cast<char*>(&words) + sizeof words.size, expected,
+                (kWords - 2) * sizeof(QINT64));
     copies.done = false;
     ASSERT_TRUE(SimBoard().RaiseEvent(kFrameStartBase, words));
     for (int i = 0; i < 5000 && !copies.done; ++i) os::Sleep(1);

@@ -11,9 +11,15 @@ namespace {
 
 class GrabControlFallback : public DigitizerFixture {};
 
+// The state word is 0, with no digitizer (the library alone is probed) and with one.
 TEST_F(GrabControlFallback, EveryOperationTakesItsFallback) {
+  QINT64 state = -1;
+  QsysInquire(system_, 4385, &state);
+  EXPECT_EQ(state, 0);
   const QID digitizer = Digitizer(L"Q_NTSC");
   ASSERT_NE(digitizer, 0);
+  EXPECT_EQ(Inquire(digitizer, 4385), 0);
+  EXPECT_EQ(LastError(), Err(0));
   const QID buffer = QbufAllocColor(system_, 1, 640, 480, 8, Q_IMAGE | Q_GRAB, nullptr);
   QdigGrabContinuous(digitizer, buffer);
   EXPECT_EQ(LastError(), Err(4344, 2));
@@ -23,18 +29,6 @@ TEST_F(GrabControlFallback, EveryOperationTakesItsFallback) {
   EXPECT_EQ(LastError(), Err(0));
   ExpectSteps(digitizer, &QdigControl, &QdigInquire, {{4127, 640, Err(0), 640}});
   QbufFree(buffer);
-  QdigFree(digitizer);
-}
-
-TEST_F(GrabControlFallback, StateWordIsZeroWithoutTheLibrary) {
-  // With no digitizer the library alone is probed.
-  QINT64 state = -1;
-  QsysInquire(system_, 4385, &state);
-  EXPECT_EQ(state, 0);
-  const QID digitizer = Digitizer(L"Q_NTSC");
-  ASSERT_NE(digitizer, 0);
-  EXPECT_EQ(Inquire(digitizer, 4385), 0);
-  EXPECT_EQ(LastError(), Err(0));
   QdigFree(digitizer);
 }
 

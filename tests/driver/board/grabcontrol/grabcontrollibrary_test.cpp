@@ -8,10 +8,9 @@
 #include <chrono>
 #include <exception>
 #include <fstream>
-#include <map>
-#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -72,6 +71,9 @@ TEST_F(GrabControlLibrary, ResultsBecomeTheirErrors) {
 // its own, outside any command, tells the application.
 TEST_F(GrabControlLibrary, ControlsComeBackThroughTheCallbacks) {
   ExpectSteps(digitizer_, &QdigControl, &QdigInquire, {{kGrabTimeout, 750, Err(0), 750}});
+  QdigControlDouble(digitizer_, kGrabTimeout, 625.0);  // back through the double's callback
+  EXPECT_EQ(LastError(), Err(0));
+  EXPECT_EQ(Inquire(digitizer_, kGrabTimeout), 625);
 
   zortest::ErrorReports reports;
   ThrowOnNext(kernel::kDigControl);
@@ -92,7 +94,7 @@ TEST_F(GrabControlLibrary, ControlsComeBackThroughTheCallbacks) {
   EXPECT_TRUE(reports.Empty());
 }
 
-TEST_F(GrabControlLibrary, ContinuousGrabAndHaltThroughTheLibrary) {
+TEST_F(GrabControlLibrary, ContinuousGrabHaltAndAbortThroughTheLibrary) {
   const QID buffer =
       QbufAlloc2d(system_, 640, 480, 8 + Q_UNSIGNED, Q_IMAGE + Q_GRAB + Q_PROC, nullptr);
   ASSERT_NE(buffer, 0);
@@ -122,12 +124,9 @@ TEST_F(GrabControlLibrary, ContinuousGrabAndHaltThroughTheLibrary) {
   std::vector<uint8_t> row(640);
   QbufGet2d(buffer, 0, 200, 640, 1, row.data());
   EXPECT_NE(std::count(row.begin(), row.end(), 0), 640);
-  QbufFree(buffer);
-}
-
-TEST_F(GrabControlLibrary, AbortGoesThroughTheLibrary) {
   QdigGrabAbort(digitizer_);
   EXPECT_EQ(LastError(), Err(0));
+  QbufFree(buffer);
 }
 
 TEST_F(GrabControlLibrary, NoHandleFromTheLibraryLeavesTheFallbacks) {
@@ -188,41 +187,21 @@ TEST_F(GrabControlLibrary, WithoutADigitizerTheStateWordLetsTheLibraryGoAgain) {
   EXPECT_EQ(dlopen(ZOR_TEST_GRABCONTROL_LIBRARY, RTLD_NOW | RTLD_NOLOAD), nullptr);
 }
 
-// The host's trace file: the load notes, then code and value of each trace note.
-struct Trace {
-  std::vector<std::string> loads;
-  std::vector<std::pair<int64_t, int64_t>> notes;
-  std::map<int64_t, int64_t> kinds;
-
-  explicit Trace(const std::filesystem::path& path) {
-    std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) {
-      std::istringstream words(line);
-      std::string first, kindWord, valueWord;
-      words >> first;
-      if (first == "note") {
-        int64_t code = 0, kind = 0, value = 0;
-        words >> code >> kindWord >> kind >> valueWord >> value;
-        notes.emplace_back(code, value);
-        kinds[code] = kind;
-      } else {
-        loads.push_back(line);
-      }
+// The host's trace file line by line; an address, which changes from run to run, reads as
+// "address" (and 0 as itself).
+std::vector<std::string> TraceLines(const std::filesystem::path& path) {
+  constexpr std::string_view kAddress = " kind 36 value ";
+  std::ifstream file(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) {
+    const std::size_t at = line.find(kAddress);
+    if (at != std::string::npos && line.substr(at + kAddress.size()) != "0") {
+      line.replace(at + kAddress.size(), std::string::npos, "address");
     }
+    lines.push_back(line);
   }
-  std::vector<int64_t> Codes() const {
-    std::vector<int64_t> codes;
-    for (const auto& note : notes) codes.push_back(note.first);
-    return codes;
-  }
-  int64_t Value(int64_t code) const {
-    for (const auto& note : notes) {
-      if (note.first == code) return note.second;
-    }
-    return -1;
-  }
-};
+  return lines;
+}
 
 TEST_F(GrabControlLibrary, LoadAndReleaseAreTraced) {
   const std::filesystem::path path = files_ / "trace.txt";
@@ -232,24 +211,20 @@ TEST_F(GrabControlLibrary, LoadAndReleaseAreTraced) {
   QdigControl(second, kGrabTimeout, 750);  // the binding is made on first use
   QdigFree(second);
   unsetenv("ZOR_TRACE_FILE");
-  const Trace trace(path);
-  EXPECT_EQ(trace.loads,
-            (std::vector<std::string>{"load zorgrabc.dll", "loaded zorgrabc.dll module"}));
-  EXPECT_EQ(trace.Codes(),
-            (std::vector<int64_t>{10985, 10987, 10988, 10989, 10990, 11016, 10991, 10992, 10993,
-                                  10994, 10995, 10996, 11011, 10986, 10999, 11000}));
-  // The entry points and the module are addresses; the library took the digitizer.
-  for (int64_t code : {10987, 10988, 10989, 10990, 11016, 10991, 10992, 10993, 10994}) {
-    SCOPED_TRACE(code);
-    EXPECT_NE(trace.Value(code), 0);
-    EXPECT_EQ(trace.kinds.at(code), 36);
-  }
-  EXPECT_EQ(trace.Value(10995), second);
-  EXPECT_EQ(trace.kinds.at(10995), 38);
-  EXPECT_EQ(trace.Value(10996), system_);
-  EXPECT_EQ(trace.Value(11011), kLibraryState);
-  EXPECT_EQ(trace.Value(10986), 1);
-  EXPECT_EQ(trace.Value(10999), 1);
+  // The entry points and the module are addresses; the library took the digitizer (the
+  // system's second, of the driver's index 2) and answered its state word.
+  const std::string address = " kind 36 value address";
+  EXPECT_EQ(
+      TraceLines(path),
+      (std::vector<std::string>{
+          "note 10985 kind 5 value 2", "load zorgrabc.dll", "loaded zorgrabc.dll module",
+          "note 10987" + address, "note 10988" + address, "note 10989" + address,
+          "note 10990" + address, "note 11016" + address, "note 10991" + address,
+          "note 10992" + address, "note 10993" + address, "note 10994" + address,
+          "note 10995 kind 38 value " + std::to_string(second),
+          "note 10996 kind 38 value " + std::to_string(system_),
+          "note 11011 kind 5 value " + std::to_string(kLibraryState), "note 10986 kind 2 value 1",
+          "note 10999 kind 2 value 1", "note 11000 kind 1 value 0"}));
 }
 
 }  // namespace

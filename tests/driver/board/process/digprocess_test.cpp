@@ -29,13 +29,7 @@ constexpr QINT64 kFrameRate = 6607;
 constexpr QINT64 kGrabMonitor = 5351;
 constexpr QINT64 kProcessTimeout = 5364;
 
-class DigProcess : public ProcessFixture {
- protected:
-  void TearDown() override {
-    SimBoard().ClearFaults();
-    ProcessFixture::TearDown();
-  }
-};
+using DigProcess = ProcessFixture;
 
 // The host threads of the application: the digitizer's hook threads, and a run's watchdog.
 QINT64 HostThreads() {
@@ -43,30 +37,17 @@ QINT64 HostThreads() {
   return HostAppListObjects(Q_DEFAULT, 15, Q_THREAD, 64, threads);
 }
 
-// Each frame once, in order, in the buffer the ring gives it.
-void ExpectRingOrder(const std::vector<Seen>& seen, const std::vector<QID>& ring) {
-  for (size_t i = 0; i < seen.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(seen[i].position, static_cast<QINT64>(i % ring.size()));
-    EXPECT_EQ(seen[i].buffer, ring[i % ring.size()]);
-    EXPECT_GE(seen[i].frame, 0);
-    if (i > 0) {
-      EXPECT_GT(seen[i].frame, seen[i - 1].frame);
-    }
-  }
-}
-
 // A sequence of so many frames, or by default of the buffer count; an asynchronous one ends with
-// the waiting stop (which changes nothing after a synchronous one).
+// the waiting stop (which changes nothing after a synchronous one). The trigger for the first grab
+// alone, with the trigger off, waits for the sequence's end as a synchronous one does.
 TEST_F(DigProcess, SequenceSeesEveryFrameOnceInOrder) {
   const struct {
     size_t size;
     QINT64 operation, flag, frames;
-  } runs[] = {{2, SequenceOf(23), kSynchronous, 23},
-              {5, SequenceOf(23), kSynchronous, 23},
-              {16, SequenceOf(23), kSynchronous, 23},
-              {3, kSequence, Q_DEFAULT, 3},
-              {2, SequenceOf(9), kAsynchronous, 9}};
+  } runs[] = {{2, SequenceOf(23), kSynchronous, 23},  {5, SequenceOf(23), kSynchronous, 23},
+              {16, SequenceOf(23), kSynchronous, 23}, {3, kSequence, Q_DEFAULT, 3},
+              {2, SequenceOf(9), kAsynchronous, 9},   {2, SequenceOf(4), kTriggerForFirstGrab, 4},
+              {5, SequenceOf(3), kSynchronous, 3}};
   for (const auto& run : runs) {
     SCOPED_TRACE(testing::Message() << run.size << " buffers, flag " << run.flag);
     const std::vector<QID> ring = Ring(system_, run.size);
@@ -82,31 +63,38 @@ TEST_F(DigProcess, SequenceSeesEveryFrameOnceInOrder) {
     // The board made no frame that a grab did not take, in this run as in the ones before.
     EXPECT_EQ(Inquire(digitizer_, kFramesMissed), 0);
     EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
-    // A buffer queued again for a grab is marked so (5), one queued once only at the start (1).
+    // A buffer queued again for a grab is marked so (5), one queued once only at the start (1),
+    // one a short sequence needs not at all is left alone.
     for (size_t i = 0; i < ring.size(); ++i) {
-      const bool again = static_cast<QINT64>(i + run.size) < run.frames;
-      EXPECT_EQ(QbufInquire(ring[i], Q_GRAB_STATE, nullptr), again ? 5 : 1) << i;
+      const auto queued = static_cast<QINT64>(i);
+      const QINT64 state = queued + static_cast<QINT64>(run.size) < run.frames ? 5
+                           : queued < run.frames                               ? 1
+                                                                               : 0;
+      EXPECT_EQ(QbufInquire(ring[i], Q_GRAB_STATE, nullptr), state) << i;
     }
   }
 }
 
+// Without the trigger on, the trigger for the first grab changes nothing: a continuous run with no
+// count of its own goes on past the first round of the ring.
 TEST_F(DigProcess, ContinuousUntilStoppedThenNothingMore) {
   const std::vector<QID> ring = Ring(system_, 4);
-  Recorder recorder;
-  QdigProcess(digitizer_, ring.data(), 4, kContinuous, kAsynchronous, &Process, &recorder);
-  ASSERT_EQ(ErrorCode(), 0);
-  EXPECT_EQ(Inquire(digitizer_, kInProgress), 1);
-  ASSERT_TRUE(WaitForCalls(recorder, 12));
-  QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
-  const int64_t after = Settled(recorder);
-  ExpectRingOrder(recorder.Copy(), ring);
-  // A new run starts from the first buffer again.
-  Recorder again;
-  QdigProcess(digitizer_, ring.data(), 4, SequenceOf(6), kSynchronous, &Process, &again);
-  EXPECT_EQ(again.Copy().size(), 6u);
-  EXPECT_EQ(recorder.calls.load(), after);
+  for (const QINT64 flag : {kAsynchronous, kAsynchronous | kTriggerForFirstGrab}) {
+    SCOPED_TRACE(flag);
+    Recorder recorder;
+    QdigProcess(digitizer_, ring.data(), 4, kContinuous, flag, &Process, &recorder);
+    ASSERT_EQ(ErrorCode(), 0);
+    EXPECT_EQ(Inquire(digitizer_, kInProgress), 1);
+    ASSERT_TRUE(WaitForCalls(recorder, 12));
+    QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+    EXPECT_EQ(LastError(), Err(0));
+    EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+    const int64_t after = Settled(recorder);
+    ExpectRingOrder(recorder.Copy(), ring);
+    // A new run starts from the first buffer again.
+    ExpectSequence(digitizer_, ring, 6);
+    EXPECT_EQ(recorder.calls.load(), after);
+  }
 }
 
 // Starts and stops of one digitizer's runs from several threads at once: each call returns,
@@ -132,16 +120,8 @@ TEST_F(DigProcess, StartsAndStopsFromSeveralThreadsAtOnce) {
   EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
   Settled(recorder);
-  // One run at a time: every event named a buffer of the ring at its position.
-  for (const Seen& seen : recorder.Copy()) {
-    ASSERT_GE(seen.position, 0);
-    ASSERT_LT(seen.position, 3);
-    EXPECT_EQ(seen.buffer, ring[static_cast<size_t>(seen.position)]);
-  }
-  Recorder again;
-  QdigProcess(digitizer_, ring.data(), 3, SequenceOf(6), kSynchronous, &Process, &again);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(again.calls.load(), 6);
+  ExpectRingPositions(recorder.Copy(), ring);
+  ExpectSequence(digitizer_, ring, 6);
 }
 
 // Starts that meet: one run starts, the others are refused as starts of an active run and leave
@@ -185,11 +165,7 @@ TEST_F(DigProcess, OfStartsThatMeetOneRunsAndTheOthersAreRefused) {
         EXPECT_EQ(recorders[t].calls.load(), callsWhenRefused[t]);
       }
     }
-    for (const Seen& seen : running.Copy()) {
-      ASSERT_GE(seen.position, 0);
-      ASSERT_LT(seen.position, 3);
-      EXPECT_EQ(seen.buffer, ring[static_cast<size_t>(seen.position)]);
-    }
+    ExpectRingPositions(running.Copy(), ring);
   }
 }
 
@@ -240,29 +216,14 @@ TEST_F(DigProcess, AWaitingStopReturnsWhateverBecameOfTheGrabs) {
         road.during();
         // A synchronous run that fails returns by itself.
         if (flag == kSynchronous && road.synchronousError != 0) start.wait();
-        std::promise<QINT64> stopped;
-        std::thread stopper([&] {
-          QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-          stopped.set_value(ErrorCode());
-        });
-        std::future<QINT64> stop = stopped.get_future();
-        if (stop.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
-          ADD_FAILURE() << "the stop still waits";
-          QdigProcess(digitizer_, ring.data(), 4, kStop, Q_DEFAULT, &Process, &recorder);
-        }
-        stopper.join();
+        EXPECT_EQ(StopWaiting(digitizer_, ring, recorder), 0);
         starter.join();
-        EXPECT_EQ(stop.get(), 0);
         EXPECT_EQ(start.get(), flag == kSynchronous ? road.synchronousError : 0);
         EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
         QdigControl(digitizer_, kProcessTimeout, Q_DEFAULT);
         SimBoard().ClearFaults();
-        Recorder next;
-        QdigProcess(digitizer_, ring.data(), 4, SequenceOf(6), kSynchronous, &Process, &next);
-        EXPECT_EQ(LastError(), Err(0));
-        EXPECT_EQ(next.calls.load(), 6);
         // Its own frames only: none the run before left on the board.
-        ExpectRingOrder(next.Copy(), ring);
+        ExpectSequence(digitizer_, ring, 6);
       }
     }
   }
@@ -279,6 +240,8 @@ TEST_F(DigProcess, RefusedRequests) {
     QdigProcess(digitizer_, ring.data(), 2, operation, flag, &Process, &recorder);
     EXPECT_EQ(LastError(), Err(4315, subCode)) << operation;
   }
+  // Not even the run's kernel object is made.
+  EXPECT_EQ(SimBoard().KernelObjects(254), 0U);
   // A stop with nothing running does nothing.
   QdigProcess(digitizer_, ring.data(), 2, kStop, Q_DEFAULT, &Process, &recorder);
   EXPECT_EQ(LastError(), Err(0));
@@ -368,10 +331,9 @@ TEST_F(DigProcess, AnEmptyBufferListIsRefused) {
   EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
   EXPECT_EQ(Inquire(digitizer_, kPendingGrabs), 0);
   EXPECT_EQ(HostThreads(), threads) << "no watchdog left";
+  EXPECT_EQ(recorder.calls.load(), 0);
   // Nothing was left pending: a real run starts.
-  QdigProcess(digitizer_, ring.data(), 2, SequenceOf(3), kSynchronous, &Process, &recorder);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(recorder.calls.load(), 3);
+  ExpectSequence(digitizer_, ring, 3);
 }
 
 // The settings the device layer keeps answer through the board, which leaves
@@ -463,11 +425,7 @@ TEST_F(DigProcess, AProcessingFunctionThatThrowsEndsItsRun) {
     // The ended run needs no stop; one changes nothing, and the next run works.
     QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
     EXPECT_EQ(LastError(), Err(0));
-    Recorder next;
-    QdigProcess(digitizer_, ring.data(), 3, SequenceOf(5), kSynchronous, &Process, &next);
-    EXPECT_EQ(LastError(), Err(0));
-    EXPECT_EQ(next.calls.load(), 5);
-    ExpectRingOrder(next.Copy(), ring);
+    ExpectSequence(digitizer_, ring, 5);
     EXPECT_TRUE(errors.Empty());
   }
 }
@@ -518,9 +476,7 @@ TEST_F(DigProcess, FreeingTheDigitizerWhileProcessing) {
   const int64_t calls = Settled(recorder);
   // The board is free for a new digitizer's run.
   digitizer_ = Digitizer(L"Q_NTSC");
-  Recorder next;
-  QdigProcess(digitizer_, ring.data(), 4, SequenceOf(5), kSynchronous, &Process, &next);
-  EXPECT_EQ(next.calls.load(), 5);
+  ExpectSequence(digitizer_, ring, 5);
   EXPECT_EQ(recorder.calls.load(), calls);
 }
 
@@ -547,8 +503,7 @@ TEST_F(DigProcess, WithTheTriggerOnEachTriggerGivesOneFrame) {
   QdigProcess(digitizer_, ring.data(), 3, kContinuous, kAsynchronous, &Process, &recorder);
   ASSERT_EQ(ErrorCode(), 0);
   // Frames go by; without a trigger none is grabbed.
-  const uint64_t frames = SimBoard().FrameCount(0);
-  while (SimBoard().FrameCount(0) < frames + 5) std::this_thread::yield();
+  LetFramesGo(5);
   EXPECT_EQ(recorder.calls.load(), 0);
   // Every buffer of the ring is marked as queued for a grab.
   for (QID buffer : ring) EXPECT_EQ(QbufInquire(buffer, Q_GRAB_STATE, nullptr), 1);
@@ -557,8 +512,7 @@ TEST_F(DigProcess, WithTheTriggerOnEachTriggerGivesOneFrame) {
   ASSERT_TRUE(WaitForCalls(recorder, 2));
   SimBoard().RaiseTrigger(0);
   ASSERT_TRUE(WaitForCalls(recorder, 3));
-  const uint64_t later = SimBoard().FrameCount(0);
-  while (SimBoard().FrameCount(0) < later + 5) std::this_thread::yield();
+  LetFramesGo(5);
   EXPECT_EQ(recorder.calls.load(), 3);
   ExpectRingOrder(recorder.Copy(), ring);
   QdigProcess(digitizer_, ring.data(), 3, kStop, Q_DEFAULT, &Process, &recorder);

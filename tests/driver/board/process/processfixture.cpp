@@ -1,7 +1,11 @@
 #include "tests/driver/board/process/processfixture.h"
 
+#include <algorithm>
 #include <chrono>
+#include <future>
 #include <thread>
+
+#include "tests/driver/board/digitizer/simpattern.h"
 
 namespace zor::board {
 namespace {
@@ -10,15 +14,6 @@ constexpr QINT64 kUseDepth = 0x40000;
 constexpr QINT64 kProcessIndex = 0x401B0000;
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
-
-// The simulator's digits: 5 x 7 glyphs drawn 2 x 2 in 12-pixel cells at (8, 8).
-constexpr uint8_t kFont[10][7] = {
-    {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}, {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E},
-    {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}, {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E},
-    {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}, {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E},
-    {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}, {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08},
-    {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}, {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C},
-};
 
 }  // namespace
 
@@ -29,6 +24,7 @@ void ProcessFixture::SetUp() {
 }
 
 void ProcessFixture::TearDown() {
+  SimBoard().ClearFaults();
   if (digitizer_ != 0) QdigFree(digitizer_);
   for (QID buffer : buffers_) QbufFree(buffer);
   DigitizerFixture::TearDown();
@@ -81,24 +77,70 @@ int64_t ProcessFixture::FrameNumber(QID buffer) {
   // The digits' rows only.
   std::vector<uint8_t> rows(static_cast<size_t>(kWidth) * 24);
   QbufGet2d(buffer, 0, 0, kWidth, 24, rows.data());
-  int64_t number = 0;
-  for (int cell = 0; cell < 8; ++cell) {
-    int digit = -1;
-    for (int d = 0; d < 10 && digit < 0; ++d) {
-      bool same = true;
-      for (int gy = 0; gy < 7 && same; ++gy) {
-        for (int gx = 0; gx < 5 && same; ++gx) {
-          const bool ink =
-              rows[static_cast<size_t>((8 + 2 * gy) * kWidth + 8 + 12 * cell + 2 * gx)] == 235;
-          same = ink == (((kFont[d][gy] >> (4 - gx)) & 1) != 0);
-        }
-      }
-      if (same) digit = d;
-    }
-    if (digit < 0) return -1;
-    number = number * 10 + digit;
+  return board::FrameNumber(rows.data(), kWidth);
+}
+
+void ProcessFixture::LetFramesGo(uint64_t frames) {
+  const uint64_t start = SimBoard().FrameCount(0);
+  while (SimBoard().FrameCount(0) < start + frames) std::this_thread::yield();
+}
+
+void ProcessFixture::ExpectSequence(QID digitizer, const std::vector<QID>& ring, int64_t frames,
+                                    bool callsInOrder) {
+  Recorder recorder;
+  QdigProcess(digitizer, ring.data(), static_cast<QINT64>(ring.size()), SequenceOf(frames),
+              kSynchronous, &Process, &recorder);
+  EXPECT_EQ(LastError(), Err(0));
+  const std::vector<Seen> seen = recorder.Copy();
+  EXPECT_EQ(seen.size(), static_cast<size_t>(frames));
+  if (callsInOrder) {
+    ExpectRingOrder(seen, ring);
+  } else {
+    ExpectFilledInRingOrder(seen, ring);
   }
-  return number;
+}
+
+QINT64 ProcessFixture::StopWaiting(QID digitizer, const std::vector<QID>& ring,
+                                   Recorder& recorder) {
+  const auto count = static_cast<QINT64>(ring.size());
+  std::promise<QINT64> stopped;
+  std::future<QINT64> stop = stopped.get_future();
+  std::thread stopper([&] {
+    QdigProcess(digitizer, ring.data(), count, kStop + kWait, Q_DEFAULT, &Process, &recorder);
+    stopped.set_value(ErrorCode());
+  });
+  if (stop.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+    ADD_FAILURE() << "the waiting stop still waits";
+    QdigProcess(digitizer, ring.data(), count, kStop, Q_DEFAULT, &Process, &recorder);
+  }
+  stopper.join();
+  return stop.get();
+}
+
+void ExpectRingOrder(const std::vector<Seen>& seen, const std::vector<QID>& ring) {
+  for (size_t i = 0; i < seen.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(seen[i].position, static_cast<QINT64>(i % ring.size()));
+    EXPECT_EQ(seen[i].buffer, ring[i % ring.size()]);
+    EXPECT_GE(seen[i].frame, 0);
+    if (i > 0) {
+      EXPECT_GT(seen[i].frame, seen[i - 1].frame);
+    }
+  }
+}
+
+void ExpectFilledInRingOrder(std::vector<Seen> seen, const std::vector<QID>& ring) {
+  std::sort(seen.begin(), seen.end(),
+            [](const Seen& a, const Seen& b) { return a.frame < b.frame; });
+  ExpectRingOrder(seen, ring);
+}
+
+void ExpectRingPositions(const std::vector<Seen>& seen, const std::vector<QID>& ring) {
+  for (const Seen& s : seen) {
+    ASSERT_GE(s.position, 0);
+    ASSERT_LT(s.position, static_cast<QINT64>(ring.size()));
+    EXPECT_EQ(s.buffer, ring[static_cast<size_t>(s.position)]);
+  }
 }
 
 }  // namespace zor::board

@@ -19,6 +19,7 @@ inline constexpr QINT64 kStop = 4;
 inline constexpr QINT64 kSequence = 8;
 inline constexpr QINT64 kSynchronous = 1;
 inline constexpr QINT64 kAsynchronous = 2;
+inline constexpr QINT64 kTriggerForFirstGrab = 16;
 inline constexpr QINT64 kInProgress = 5337;
 inline constexpr QINT64 kTriggerState = 4200;
 inline constexpr QINT64 kEnabled = -9997;
@@ -46,6 +47,13 @@ struct Recorder {
   }
 };
 
+// Each frame once, in order, in the buffer the ring gives it.
+void ExpectRingOrder(const std::vector<Seen>& seen, const std::vector<QID>& ring);
+// The same, whatever order the processing function saw the frames in.
+void ExpectFilledInRingOrder(std::vector<Seen> seen, const std::vector<QID>& ring);
+// Every call named a buffer of the ring at its position: one run at a time.
+void ExpectRingPositions(const std::vector<Seen>& seen, const std::vector<QID>& ring);
+
 class ProcessFixture : public DigitizerFixture {
  protected:
   void SetUp() override;
@@ -57,7 +65,16 @@ class ProcessFixture : public DigitizerFixture {
   static bool WaitForCalls(const Recorder& recorder, int64_t calls);
   // Waits until no call came for a while.
   static int64_t Settled(const Recorder& recorder);
+  // Waits until the board has made so many more frames on channel 0.
+  static void LetFramesGo(uint64_t frames);
   static int64_t FrameNumber(QID buffer);
+  // A synchronous sequence of so many frames over the whole ring works: it sees each frame once
+  // in the ring's order, of its calls or, with several hook threads, of its frames.
+  static void ExpectSequence(QID digitizer, const std::vector<QID>& ring, int64_t frames,
+                             bool callsInOrder = true);
+  // A waiting stop on a thread of its own; one that does not return within a minute fails the
+  // test and is released by a stop that does not wait. Returns the waiting stop's error code.
+  static QINT64 StopWaiting(QID digitizer, const std::vector<QID>& ring, Recorder& recorder);
 
   QID digitizer_ = 0;
   std::vector<QID> buffers_;

@@ -1,6 +1,5 @@
 // Grab processing with one or several hook threads delivering the frames,
 // and trigger-driven processing that toggles the trigger.
-#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -11,38 +10,15 @@
 namespace zor::board {
 namespace {
 
-constexpr QINT64 kTriggerForFirstGrab = 16;
 constexpr QINT64 kHookThreads = 2447;
 constexpr QINT64 kSeveralThreads = 0x1000;
 constexpr QINT64 kBeyondProcessors = 0x4000;
 
-// Each frame went once into the buffer the ring gives it, whatever order the
-// processing function saw them in.
-void ExpectFilledInRingOrder(std::vector<Seen> seen, const std::vector<QID>& ring) {
-  std::sort(seen.begin(), seen.end(),
-            [](const Seen& a, const Seen& b) { return a.frame < b.frame; });
-  for (size_t i = 0; i < seen.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(seen[i].position, static_cast<QINT64>(i % ring.size()));
-    EXPECT_EQ(seen[i].buffer, ring[i % ring.size()]);
-    EXPECT_GE(seen[i].frame, 0);
-    if (i > 0) {
-      EXPECT_GT(seen[i].frame, seen[i - 1].frame);
-    }
-  }
-}
-
 class ProcessThreads : public ProcessFixture {
  protected:
-  void TearDown() override {
-    SimBoard().ClearFaults();
-    ProcessFixture::TearDown();
-  }
   // Every continuation of the kind fails on the board.
   static void RefuseEvery(uint32_t function) {
-    boardsim::Fault refuse{boardsim::FaultKind::kErrorTriple, 4302, 1};
-    refuse.count = -1;
-    SimBoard().ArmFault(function, refuse);
+    SimBoard().ArmFault(function, boardsim::Fault{.code = 4302, .subCode = 1, .count = -1});
   }
   // Several hook threads deliver the digitizer's events: the setting only
   // changes while no digitizer is allocated.
@@ -67,12 +43,7 @@ class ProcessThreads : public ProcessFixture {
 
 TEST_F(ProcessThreads, OneHookThreadContinuesTheSameGrab) {
   RefuseEvery(kernel::kDigContinueGrabPrepared);
-  const std::vector<QID> ring = Ring(system_, 3);
-  Recorder recorder;
-  QdigProcess(digitizer_, ring.data(), 3, SequenceOf(12), kSynchronous, &Process, &recorder);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(recorder.calls.load(), 12);
-  ExpectFilledInRingOrder(recorder.Copy(), ring);
+  ExpectSequence(digitizer_, Ring(system_, 3), 12, false);
 }
 
 TEST_F(ProcessThreads, SeveralHookThreadsFillTheRingInOrder) {
@@ -109,11 +80,7 @@ TEST_F(ProcessThreads, SeveralHookThreadsStopAndStartAgain) {
   const int64_t calls = Settled(recorder);
   ExpectFilledInRingOrder(recorder.Copy(), ring);
   // The board got every grab record back: a new run has all the ring.
-  Recorder again;
-  QdigProcess(digitizer_, ring.data(), 3, SequenceOf(9), kSynchronous, &Process, &again);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(again.calls.load(), 9);
-  ExpectFilledInRingOrder(again.Copy(), ring);
+  ExpectSequence(digitizer_, ring, 9, false);
   EXPECT_EQ(recorder.calls.load(), calls);
 }
 
@@ -135,30 +102,7 @@ TEST_F(ProcessThreads, AContinuationThatComesAfterTheHaltIsHaltedToo) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   EXPECT_EQ(LastError(), Err(0));
   SimBoard().ClearFaults();
-  Recorder again;
-  QdigProcess(digitizer_, ring.data(), 2, SequenceOf(4), kSynchronous, &Process, &again);
-  EXPECT_EQ(again.calls.load(), 4);
-}
-
-TEST_F(ProcessThreads, TriggerForFirstGrabAloneOnASequenceWaitsForItsEnd) {
-  const std::vector<QID> ring = Ring(system_, 2);
-  Recorder recorder;
-  QdigProcess(digitizer_, ring.data(), 2, SequenceOf(4), kTriggerForFirstGrab, &Process, &recorder);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(recorder.calls.load(), 4);
-}
-
-// Without the trigger a continuous run with no count of its own goes on past
-// the first round of the ring.
-TEST_F(ProcessThreads, ContinuousWithoutCountRunsUntilStopped) {
-  const std::vector<QID> ring = Ring(system_, 3);
-  Recorder recorder;
-  QdigProcess(digitizer_, ring.data(), 3, kContinuous, kAsynchronous | kTriggerForFirstGrab,
-              &Process, &recorder);
-  ASSERT_EQ(ErrorCode(), 0);
-  EXPECT_TRUE(WaitForCalls(recorder, 10));
-  QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(LastError(), Err(0));
+  ExpectSequence(digitizer_, ring, 4);
 }
 
 class TriggerToggling : public ProcessThreads,
@@ -180,8 +124,7 @@ TEST_P(TriggerToggling, EachTriggerGivesOnePeriodOfFrames) {
   QdigProcess(digitizer_, ring.data(), 3, kContinuous + (kPeriod << 5),
               kAsynchronous | kTriggerForFirstGrab, &Process, &recorder);
   ASSERT_EQ(ErrorCode(), 0);
-  const uint64_t frames = SimBoard().FrameCount(0);
-  while (SimBoard().FrameCount(0) < frames + 5) std::this_thread::yield();
+  LetFramesGo(5);
   EXPECT_EQ(recorder.calls.load(), 0);
   for (int trigger = 1; trigger <= 2; ++trigger) {
     SCOPED_TRACE(trigger);
@@ -190,8 +133,7 @@ TEST_P(TriggerToggling, EachTriggerGivesOnePeriodOfFrames) {
     // Once the period is through the trigger is back on and the frames wait.
     const int64_t calls = Settled(recorder);
     EXPECT_EQ(calls, trigger * kPeriod);
-    const uint64_t later = SimBoard().FrameCount(0);
-    while (SimBoard().FrameCount(0) < later + 5) std::this_thread::yield();
+    LetFramesGo(5);
     EXPECT_EQ(recorder.calls.load(), calls);
   }
   ExpectFilledInRingOrder(recorder.Copy(), ring);

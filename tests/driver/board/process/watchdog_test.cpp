@@ -2,7 +2,6 @@
 // restarts by itself and goes on.
 #include <atomic>
 #include <chrono>
-#include <future>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -35,21 +34,23 @@ std::vector<std::wstring> otherReports;
 std::atomic<int> defaultHostThreads{0};
 std::atomic<int> driverThreads{0};
 
-void CountThreadOwners() {
+// The host threads of the application that the owner owns.
+int ThreadsOwnedBy(QINT64 owner) {
   QID threads[64] = {};
   const QINT64 count = HostAppListObjects(Q_DEFAULT, kListObjects, Q_THREAD, 64, threads);
+  int owned = 0;
   for (QINT64 i = 0; i < count && i < 64; ++i) {
-    const QINT64 owner = HostObjInquire(threads[i], Q_OWNER_SYSTEM, nullptr);
-    if (owner == Q_DEFAULT_HOST) ++defaultHostThreads;
-    if (owner == kDriverThreadOwner) ++driverThreads;
+    if (HostObjInquire(threads[i], Q_OWNER_SYSTEM, nullptr) == owner) ++owned;
   }
+  return owned;
 }
 
 QINT64 OnError(QINT64 /*type*/, QID /*event*/, void* /*user*/) {
   const QINT64 code = QappGetError(Q_DEFAULT, Q_CURRENT, nullptr);
   if (code == kNoGrabActivity) {
     if (stallReports.load() == 0) {
-      CountThreadOwners();
+      defaultHostThreads = ThreadsOwnedBy(Q_DEFAULT_HOST);
+      driverThreads = ThreadsOwnedBy(kDriverThreadOwner);
       for (const QINT64 sub : {Q_CURRENT_SUB_1_TEXT, Q_CURRENT_SUB_2_TEXT, Q_CURRENT_SUB_3_TEXT}) {
         wchar_t text[Q_ERROR_TEXT_SIZE] = {};
         QappGetError(Q_DEFAULT, sub, text);
@@ -73,17 +74,6 @@ std::vector<std::wstring> OtherReports() {
   return otherReports;
 }
 
-// The host threads of the application that the driver owns.
-QINT64 DriverThreads() {
-  QID threads[64] = {};
-  const QINT64 count = HostAppListObjects(Q_DEFAULT, kListObjects, Q_THREAD, 64, threads);
-  QINT64 owned = 0;
-  for (QINT64 i = 0; i < count && i < 64; ++i) {
-    if (HostObjInquire(threads[i], Q_OWNER_SYSTEM, nullptr) == kDriverThreadOwner) ++owned;
-  }
-  return owned;
-}
-
 class Watchdog : public ProcessFixture {
  protected:
   void SetUp() override {
@@ -104,13 +94,11 @@ class Watchdog : public ProcessFixture {
   }
   void TearDown() override {
     QappHookFunction(Q_DEFAULT, Q_ERROR_CURRENT | 0x4000000, &OnError, nullptr);
-    SimBoard().ClearFaults();
     ProcessFixture::TearDown();
   }
   static void StallNextContinuation() {
-    boardsim::Fault stall;
-    stall.kind = boardsim::FaultKind::kStall;
-    SimBoard().ArmFault(zor::kernel::kDigContinueGrab, stall);
+    SimBoard().ArmFault(zor::kernel::kDigContinueGrab,
+                        boardsim::Fault{.kind = boardsim::FaultKind::kStall});
   }
 };
 
@@ -144,19 +132,7 @@ TEST_F(Watchdog, AStalledContinuousRunIsReportedAndRestarts) {
                       boardsim::Fault{.code = 4311, .subCode = 4, .count = -1});
   StallNextContinuation();
   Settled(recorder);
-  std::promise<QINT64> stopped;
-  std::thread stopper([&] {
-    QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-    stopped.set_value(ErrorCode());
-  });
-  std::future<QINT64> result = stopped.get_future();
-  if (result.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
-    ADD_FAILURE() << "the stop still waits for the grabs of a restart the board refused";
-    // A stop that does not wait finds no grab left and releases it.
-    QdigProcess(digitizer_, ring.data(), 4, kStop, Q_DEFAULT, &Process, &recorder);
-  }
-  stopper.join();
-  EXPECT_EQ(result.get(), 0);
+  EXPECT_EQ(StopWaiting(digitizer_, ring, recorder), 0);
   // Each refused restart is reported under the monitor's name.
   const std::vector<std::wstring> refused = OtherReports();
   EXPECT_FALSE(refused.empty());
@@ -171,7 +147,7 @@ TEST_F(Watchdog, AStalledContinuousRunIsReportedAndRestarts) {
 // on; its stop leaves none of the monitor's threads.
 TEST_F(Watchdog, ARoundThatThrowsIsReportedAndTheNextRoundRestarts) {
   const std::vector<QID> ring = Ring(system_, 4);
-  const QINT64 threads = DriverThreads();
+  const QINT64 threads = ThreadsOwnedBy(kDriverThreadOwner);
   Recorder recorder;
   StallNextContinuation();
   // The abort is the run's first digitizer control.
@@ -189,7 +165,7 @@ TEST_F(Watchdog, ARoundThatThrowsIsReportedAndTheNextRoundRestarts) {
   QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
   EXPECT_EQ(LastError(), Err(0));
   EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
-  EXPECT_EQ(DriverThreads(), threads);
+  EXPECT_EQ(ThreadsOwnedBy(kDriverThreadOwner), threads);
 }
 
 // By default the time-out follows the frame period, the trigger being off.
