@@ -56,8 +56,7 @@ bool FindConfigKey(const std::wstring& key, uint32_t value, uint8_t* block, Stat
   for (size_t i = 0; table[i].kind != kDcfKindEnd; ++i) {
     if (states[i] != kDcfNotGiven || key != table[i].name) continue;
     states[i] = kDcfGiven;
-    // The table holds 32-bit INFO_ words and 8-bit decoder registers only.
-    const size_t width = table[i].kind == kDcfKind32 ? 4 : 1;
+    const size_t width = table[i].kind == kDcfKind32 ? 4 : table[i].kind == kDcfKind16 ? 2 : 1;
     std::memcpy(block + table[i].position, &value, width);  // little-endian: low bytes first
     return true;
   }

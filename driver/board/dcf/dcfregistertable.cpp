@@ -1,7 +1,6 @@
 // The DCF key table, built at compile time, and the look-up of a key and its INFO_ value.
 #include "driver/board/dcf/dcfregistertable.h"
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 #include <cwchar>
@@ -146,10 +145,6 @@ constexpr std::array<DcfRegisterRow, kDcfRowCount> kDcfRegisters = BuildTable();
 static_assert(kDcfRegisters[1].position == kDcfInfoXSize &&
               kDcfRegisters[2].position == kDcfInfoYSize);
 static_assert(kDcfRegisters[82].position == 332);
-// The parser writes a row's value 4 bytes wide or 1.
-static_assert(std::ranges::none_of(kDcfRegisters, [](const DcfRegisterRow& row) {
-  return row.kind == kDcfKind16;
-}));
 
 }  // namespace
 

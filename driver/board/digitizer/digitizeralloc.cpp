@@ -1,6 +1,7 @@
 // The board system's digitizer allocation and free, and the hook threads that
 // deliver a digitizer's buffer-modified events.
 #include <cstring>
+#include <tuple>
 
 #include "driver/board/dcf/dcfregisterparser.h"
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
@@ -145,6 +146,7 @@ std::shared_ptr<QDHwSpecDigitizerInfo> QDHwSpecSystem::CreateDigitizer(
   const uint64_t height = block.properties.maxHeight;
   const auto channel = static_cast<size_t>(device);
   LayOutStrips(block, height, 1, StripRatio(channel));
+  std::tie(firstFieldStrips_[channel], secondFieldStrips_[channel]) = StripCounts(height);
   return digitizer;
 }
 

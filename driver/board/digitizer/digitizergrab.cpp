@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "driver/board/digitizer/qdhwspecdigitizerinfo.h"
+#include "driver/board/digitizer/strips.h"
 #include "driver/board/system/qdhwspecsystem.h"
 #include "driver/foundation/integerchecks.h"
 #include "driver/foundation/log.h"
@@ -95,9 +96,18 @@ bool QDHwSpecSystem::BuildGrabBufferRequest(const frame::QDBufferInfo* record,
   part.kernelPresetFirst = -1;
   part.kernelPresetSecond = -1;
   const kernel::DigPropertiesBlock p = digitizer.CopyProperties();
-  // Decimation is always 1/n: the camera file's 1 or a factor the control accepted.
-  part.skipX = foundation::TruncateSaturated<uint64_t>(1.0 / p.decimationX - 1.0, 0);
-  part.skipY = foundation::TruncateSaturated<uint64_t>(1.0 / p.decimationY - 1.0, 0);
+  double decimationX = p.decimationX;
+  double decimationY = p.decimationY;
+  if (decimationX == -1.0 && p.maxWidth != 0) {
+    decimationX = QuantizeDecimation(static_cast<double>(part.descriptor.sizeX) / p.maxWidth);
+  }
+  if (decimationY == -1.0 && p.maxHeight != 0) {
+    decimationY = QuantizeDecimation(static_cast<double>(part.descriptor.sizeY) / p.maxHeight);
+  }
+  part.skipX =
+      decimationX > 0 ? foundation::TruncateSaturated<uint64_t>(1.0 / decimationX - 1.0, 0) : 0;
+  part.skipY =
+      decimationY > 0 ? foundation::TruncateSaturated<uint64_t>(1.0 / decimationY - 1.0, 0) : 0;
   part.oneBandPerPlane = p.bandCount == 3 && p.bandSwitch == 1 ? 0 : 1;
   const bool unflipped = (part.descriptor.attributeWord & kernel::kAttributeUnflipped) != 0;
   part.flipX = p.grabDirectionX == 4 && !unflipped ? 1 : 0;

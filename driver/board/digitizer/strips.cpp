@@ -1,4 +1,4 @@
-// Lays a frame out in strips for the board and checks decimation factors.
+// Lays a frame out in strips for the board and checks and rounds decimation factors.
 #include "driver/board/digitizer/strips.h"
 
 #include <cmath>
@@ -44,6 +44,37 @@ void LayOutStrips(kernel::DigChannelRecord& record, uint64_t height, int count, 
   if (count < 1 || static_cast<size_t>(2 * count) > kernel::kStripRows) return;
   LayOutPart(record, 0, height, count, ratio, height % 2 == 0);
   LayOutPart(record, static_cast<size_t>(count), height / 2, count, ratio, (height & 2) == 0);
+}
+
+std::pair<uint32_t, uint32_t> StripCounts(uint64_t height) {
+  uint32_t first = 15;
+  if (height < 201) {
+    first = 2;
+  } else if (height < 601) {
+    first = 3;
+  } else if (height < 1025) {
+    first = 4;
+  } else if (height < 2049) {
+    first = 5;
+  } else if (height < 3073) {
+    first = 6;
+  } else if (height < 4097) {
+    first = 7;
+  } else if (height < 6145) {
+    first = 8;
+  } else if (height <= 8192) {
+    first = 9;
+  }
+  const uint64_t half = height / 2;
+  const uint32_t second = half < 201 ? 2 : half < 601 ? 3 : half <= 1024 ? 4 : 5;
+  return {first, second};
+}
+
+double QuantizeDecimation(double ratio) {
+  for (int n = 1; n < kMostDecimation; ++n) {
+    if (1.0 / n <= ratio) return 1.0 / n;
+  }
+  return ratio > 1.0 / kMostDecimation ? 1.0 / kMostDecimation : ratio;
 }
 
 bool IsSupportedDecimation(double value) {

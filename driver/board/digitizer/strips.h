@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "interfaces/kernel/digitizerrecord.h"
 
@@ -13,6 +14,12 @@ namespace zor::board {
 // not fit the record's rows lay out nothing.
 void LayOutStrips(kernel::DigChannelRecord& record, uint64_t height, int count, uint32_t ratio);
 
+// The strip counts of the first and second field for a frame height.
+std::pair<uint32_t, uint32_t> StripCounts(uint64_t height);
+
+// The largest of 1, 1/2 ... 1/16 that is not above the ratio (the ratio itself
+// below 1/16).
+double QuantizeDecimation(double ratio);
 // Whether a value is one of 1/n, n = 1 to 16.
 bool IsSupportedDecimation(double value);
 

@@ -115,6 +115,11 @@ uint64_t QDHwSpecSystem::SystemRequest(uint64_t word, foundation::CError& error,
 
 void QDHwSpecSystem::FailConstruction(const foundation::CError& error, QDDriverThreadContext& ctx) {
   error.Report(ctx);
+  if (systemObjectId_ != 0) {
+    foundation::CError ignored;
+    frame::LLsysObjectFree(handles_, systemObjectId_, ignored, &ctx);
+    systemObjectId_ = 0;
+  }
   ReleaseKernelSystem(&ctx);
 }
 

@@ -275,6 +275,11 @@ class QDHwSpecSystem : public frame::QDGeniCamDeviceSystem, public firmware::IFi
   std::array<frame::CSingleHook, 3> hooks_{frame::CSingleHook(protocol::kSystemEventHookFirst),
                                            frame::CSingleHook(protocol::kSystemEventHookSecond),
                                            frame::CSingleHook(protocol::kSystemEventHookThird)};
+  // Written by each allocation of a channel's digitizer.
+  std::array<uint32_t, kChannels> firstFieldStrips_
+      ZOR_GUARDED_BY(frame::DigitizerAllocationLock()){};
+  std::array<uint32_t, kChannels> secondFieldStrips_
+      ZOR_GUARDED_BY(frame::DigitizerAllocationLock()){};
   std::array<uint32_t, kChannels> stripRatio_{};
   firmware::CBoardJtagPort* jtagPort_ = nullptr;
   // Hook threads and the element of buffer-modified events.

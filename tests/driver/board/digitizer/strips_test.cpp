@@ -1,4 +1,5 @@
-// Strips laid out over both fields, and the decimation factors the board takes.
+// Strip counts on both sides of every height bound, strips laid out over both fields, and the
+// decimation factors the board takes.
 #include "driver/board/digitizer/strips.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,21 @@
 
 namespace zor::board {
 namespace {
+
+TEST(Strips, CountsFollowTheFrameAndFieldHeights) {
+  const struct {
+    uint64_t height;
+    uint32_t first, second;
+  } cases[] = {
+      {200, 2, 2},  {201, 3, 2},  {401, 3, 2},   {402, 3, 3},  {600, 3, 3},  {601, 4, 3},
+      {1024, 4, 3}, {1025, 5, 3}, {1201, 5, 3},  {1202, 5, 4}, {2048, 5, 4}, {2049, 6, 4},
+      {2050, 6, 5}, {3072, 6, 5}, {3073, 7, 5},  {4096, 7, 5}, {4097, 8, 5}, {6144, 8, 5},
+      {6145, 9, 5}, {8192, 9, 5}, {8193, 15, 5},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(StripCounts(c.height), std::make_pair(c.first, c.second)) << c.height;
+  }
+}
 
 // Each field's strips as (lines, first line), the first field's rows then the second's; a part
 // of an even frame height rounds its strips to even line counts, the last strip taking the rest.
@@ -47,6 +63,10 @@ TEST(Strips, LayOutCoversBothFields) {
 }
 
 TEST(Strips, DecimationIsOneOverUpToSixteen) {
+  const std::pair<double, double> quantized[] = {{1.0, 1.0},        {0.5, 0.5},
+                                                 {0.4, 1.0 / 3},    {1.0 / 15, 1.0 / 15},
+                                                 {0.065, 1.0 / 16}, {0.01, 0.01}};
+  for (const auto& [ratio, expected] : quantized) EXPECT_EQ(QuantizeDecimation(ratio), expected);
   for (int n = 1; n <= 16; ++n) EXPECT_TRUE(IsSupportedDecimation(1.0 / n)) << n;
   EXPECT_FALSE(IsSupportedDecimation(1.0 / 17));
   EXPECT_FALSE(IsSupportedDecimation(0.4));
