@@ -86,10 +86,7 @@ TEST_F(DigProcess, ContinuousUntilStoppedThenNothingMore) {
     ASSERT_EQ(ErrorCode(), 0);
     EXPECT_EQ(Inquire(digitizer_, kInProgress), 1);
     ASSERT_TRUE(WaitForCalls(recorder, 12));
-    QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-    EXPECT_EQ(LastError(), Err(0));
-    EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
-    const int64_t after = Settled(recorder);
+    const int64_t after = StopRun(digitizer_, ring, recorder);
     ExpectRingOrder(recorder.Copy(), ring);
     // A new run starts from the first buffer again.
     ExpectSequence(digitizer_, ring, 6);
@@ -116,10 +113,7 @@ TEST_F(DigProcess, StartsAndStopsFromSeveralThreadsAtOnce) {
     });
   }
   for (std::thread& thread : threads) thread.join();
-  QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
-  Settled(recorder);
+  StopRun(digitizer_, ring, recorder);
   ExpectRingPositions(recorder.Copy(), ring);
   ExpectSequence(digitizer_, ring, 6);
 }
@@ -157,9 +151,7 @@ TEST_F(DigProcess, OfStartsThatMeetOneRunsAndTheOthersAreRefused) {
     std::array<int64_t, kStarters> callsWhenRefused{};
     for (size_t t = 0; t < recorders.size(); ++t) callsWhenRefused[t] = recorders[t].calls.load();
     EXPECT_TRUE(WaitForCalls(running, running.calls.load() + 6));
-    QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &running);
-    EXPECT_EQ(LastError(), Err(0));
-    Settled(running);
+    StopRun(digitizer_, ring, running);
     for (size_t t = 0; t < recorders.size(); ++t) {
       if (&recorders[t] != &running) {
         EXPECT_EQ(recorders[t].calls.load(), callsWhenRefused[t]);

@@ -117,6 +117,14 @@ QINT64 ProcessFixture::StopWaiting(QID digitizer, const std::vector<QID>& ring,
   return stop.get();
 }
 
+int64_t ProcessFixture::StopRun(QID digitizer, const std::vector<QID>& ring, Recorder& recorder) {
+  QdigProcess(digitizer, ring.data(), static_cast<QINT64>(ring.size()), kStop + kWait, Q_DEFAULT,
+              &Process, &recorder);
+  EXPECT_EQ(LastError(), Err(0));
+  EXPECT_EQ(Inquire(digitizer, kInProgress), 0);
+  return Settled(recorder);
+}
+
 void ExpectRingOrder(const std::vector<Seen>& seen, const std::vector<QID>& ring) {
   for (size_t i = 0; i < seen.size(); ++i) {
     SCOPED_TRACE(i);

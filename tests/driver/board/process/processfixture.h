@@ -75,6 +75,9 @@ class ProcessFixture : public DigitizerFixture {
   // A waiting stop on a thread of its own; one that does not return within a minute fails the
   // test and is released by a stop that does not wait. Returns the waiting stop's error code.
   static QINT64 StopWaiting(QID digitizer, const std::vector<QID>& ring, Recorder& recorder);
+  // Stops the digitizer's run with a waiting stop, which must succeed and leave no run in
+  // progress; returns the calls once they settled.
+  static int64_t StopRun(QID digitizer, const std::vector<QID>& ring, Recorder& recorder);
 
   QID digitizer_ = 0;
   std::vector<QID> buffers_;

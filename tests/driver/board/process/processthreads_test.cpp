@@ -74,10 +74,7 @@ TEST_F(ProcessThreads, SeveralHookThreadsStopAndStartAgain) {
   QdigProcess(digitizer_, ring.data(), 3, kContinuous, kAsynchronous, &Process, &recorder);
   ASSERT_EQ(ErrorCode(), 0);
   ASSERT_TRUE(WaitForCalls(recorder, 20));
-  QdigProcess(digitizer_, ring.data(), 3, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
-  const int64_t calls = Settled(recorder);
+  const int64_t calls = StopRun(digitizer_, ring, recorder);
   ExpectFilledInRingOrder(recorder.Copy(), ring);
   // The board got every grab record back: a new run has all the ring.
   ExpectSequence(digitizer_, ring, 9, false);

@@ -162,9 +162,7 @@ TEST_F(Watchdog, ARoundThatThrowsIsReportedAndTheNextRoundRestarts) {
   EXPECT_EQ(OtherReports(), (std::vector<std::wstring>{
                                 L"4336 QdigProcess()Grab Monitor thread: std::runtime_error: the "
                                 L"abort went astray"}));
-  QdigProcess(digitizer_, ring.data(), 4, kStop + kWait, Q_DEFAULT, &Process, &recorder);
-  EXPECT_EQ(LastError(), Err(0));
-  EXPECT_EQ(Inquire(digitizer_, kInProgress), 0);
+  StopRun(digitizer_, ring, recorder);
   EXPECT_EQ(ThreadsOwnedBy(kDriverThreadOwner), threads);
 }
 
