@@ -52,7 +52,8 @@ std::string MaskBetween(std::string text, const std::string& before, const std::
 // the examples and of scratch folders.
 std::string Masked(std::string text);
 // Compares an engine's text, masked, whole with tests/data/ieee1532/runs/<name>; with
-// ZOR_WRITE_RUNS set, writes the file first (after a deliberate change of the engine's output).
+// ZOR_WRITE_RUNS set, writes the file instead (after a deliberate change of the engine's output)
+// and fails, so that a writing run is never taken for a passing one.
 void ExpectRun(const std::string& text, const std::string& name);
 
 // Every flow, procedure setting and IEEE 1532 attribute of an entity, a line each, for a whole
