@@ -32,8 +32,9 @@ using tcp = net::ip::tcp;
 using zor::genicam::NodeMapPublisher;
 using zortest::CountDescriptors;
 
-// A port of this process's own, so that parallel test runs do not meet.
-int64_t TestPort() { return 20000 + getpid() % 20000; }
+// A port of this process's own, so that parallel test runs do not meet, below the ephemeral range
+// (from 32768) where another test's client connection could hold it.
+int64_t TestPort() { return 20000 + getpid() % 12000; }
 
 http::response<http::string_body> Get(int64_t port, const std::string& target) {
   net::io_context io;
